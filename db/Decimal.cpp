@@ -1,0 +1,485 @@
+#include "db/Decimal.h"
+
+#include "db/DaoError.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace dao {
+
+namespace {
+
+using u128 = Decimal::Mantissa_t;
+
+constexpr long DivisionByZero = 11;
+constexpr long InvalidCall = 5;
+
+[[noreturn]] void throwOverflow() { throw DaoError(err::Overflow, "Overflow"); }
+
+// Unsigned 256-bit integer, enough for every intermediate value: a 96-bit
+// mantissa times 10^28 needs 190 bits, the product of two mantissas 192.
+struct U256 {
+    std::array<std::uint64_t, 4> w{}; // little-endian limbs
+
+    U256() = default;
+    explicit U256(u128 v) {
+        w[0] = static_cast<std::uint64_t>(v);
+        w[1] = static_cast<std::uint64_t>(v >> 64);
+    }
+
+    bool isZero() const { return (w[0] | w[1] | w[2] | w[3]) == 0; }
+    bool fits96() const { return w[3] == 0 && w[2] == 0 && (w[1] >> 32) == 0; }
+    u128 low128() const { return (static_cast<u128>(w[1]) << 64) | w[0]; }
+
+    void mulSmall(std::uint64_t m) {
+        u128 carry = 0;
+        for (auto& limb : w) {
+            u128 t = static_cast<u128>(limb) * m + carry;
+            limb = static_cast<std::uint64_t>(t);
+            carry = t >> 64;
+        }
+        if (carry != 0)
+            throwOverflow(); // never reached with the sizes used here
+    }
+    // Divides in place and returns the remainder.
+    std::uint64_t divSmall(std::uint64_t d) {
+        u128 rem = 0;
+        for (int i = 3; i >= 0; --i) {
+            u128 cur = (rem << 64) | w[static_cast<std::size_t>(i)];
+            w[static_cast<std::size_t>(i)] = static_cast<std::uint64_t>(cur / d);
+            rem = cur % d;
+        }
+        return static_cast<std::uint64_t>(rem);
+    }
+    void add(const U256& o) {
+        u128 carry = 0;
+        for (std::size_t i = 0; i < 4; ++i) {
+            u128 t = static_cast<u128>(w[i]) + o.w[i] + carry;
+            w[i] = static_cast<std::uint64_t>(t);
+            carry = t >> 64;
+        }
+        if (carry != 0)
+            throwOverflow();
+    }
+    // Requires *this >= o.
+    void sub(const U256& o) {
+        std::uint64_t borrow = 0;
+        for (std::size_t i = 0; i < 4; ++i) {
+            std::uint64_t a = w[i];
+            std::uint64_t r = a - o.w[i] - borrow;
+            borrow = (a < o.w[i] || (a == o.w[i] && borrow)) ? 1 : 0;
+            w[i] = r;
+        }
+    }
+    void addOne() { add(U256(u128{1})); }
+    bool odd() const { return (w[0] & 1U) != 0; }
+    int bitLength() const {
+        for (int i = 3; i >= 0; --i) {
+            std::uint64_t v = w[static_cast<std::size_t>(i)];
+            if (v != 0)
+                return i * 64 + 64 - __builtin_clzll(v);
+        }
+        return 0;
+    }
+    bool bit(int n) const { return (w[static_cast<std::size_t>(n / 64)] >> (n % 64)) & 1U; }
+    void shl1() {
+        for (int i = 3; i > 0; --i)
+            w[static_cast<std::size_t>(i)] =
+                (w[static_cast<std::size_t>(i)] << 1) | (w[static_cast<std::size_t>(i - 1)] >> 63);
+        w[0] <<= 1;
+    }
+    void setBit0() { w[0] |= 1U; }
+
+    friend std::strong_ordering operator<=>(const U256& a, const U256& b) {
+        for (int i = 3; i >= 0; --i) {
+            auto c = a.w[static_cast<std::size_t>(i)] <=> b.w[static_cast<std::size_t>(i)];
+            if (c != 0)
+                return c;
+        }
+        return std::strong_ordering::equal;
+    }
+    friend bool operator==(const U256&, const U256&) = default;
+};
+
+U256 mulPow10(U256 v, int n) {
+    while (n >= 19) {
+        v.mulSmall(10000000000000000000ULL);
+        n -= 19;
+    }
+    std::uint64_t p = 1;
+    while (n-- > 0)
+        p *= 10;
+    if (p != 1)
+        v.mulSmall(p);
+    return v;
+}
+
+U256 multiply(u128 a, u128 b) {
+    U256 lo(a);
+    lo.mulSmall(static_cast<std::uint64_t>(b));
+    U256 hi(a);
+    hi.mulSmall(static_cast<std::uint64_t>(b >> 64));
+    // shift hi by one limb
+    U256 shifted;
+    shifted.w[1] = hi.w[0];
+    shifted.w[2] = hi.w[1];
+    shifted.w[3] = hi.w[2];
+    lo.add(shifted);
+    return lo;
+}
+
+// Quotient and remainder of two 256-bit values, by shift and subtract.
+void divMod(const U256& n, const U256& d, U256& q, U256& r) {
+    q = U256();
+    r = U256();
+    for (int i = n.bitLength() - 1; i >= 0; --i) {
+        r.shl1();
+        if (n.bit(i))
+            r.setBit0();
+        q.shl1();
+        if (r >= d) {
+            r.sub(d);
+            q.setBit0();
+        }
+    }
+}
+
+// Brings an exact value (m / 10^scale) into range: at most 28 decimal places
+// and a mantissa below 2^96, dropping digits with round-half-even. Throws
+// Overflow when even scale 0 does not fit.
+void reduce(U256& m, int& scale, bool belowLastDigit = false) {
+    bool sticky = belowLastDigit;
+    for (;;) {
+        bool dropped = false;
+        std::uint64_t last = 0;
+        while (scale > Decimal::MaxScale || !m.fits96()) {
+            if (scale == 0)
+                throwOverflow();
+            if (dropped && last != 0)
+                sticky = true;
+            last = m.divSmall(10);
+            --scale;
+            dropped = true;
+        }
+        if (!dropped)
+            return;
+        if (last > 5 || (last == 5 && (sticky || m.odd()))) {
+            m.addOne();
+            if (!m.fits96())
+                continue; // 2^96 exactly: drop one more digit
+        }
+        return;
+    }
+}
+
+std::string u128ToString(u128 v) {
+    if (v == 0)
+        return "0";
+    char buf[48];
+    char* p = buf + sizeof buf;
+    while (v != 0) {
+        *--p = static_cast<char>('0' + static_cast<int>(v % 10));
+        v /= 10;
+    }
+    return std::string(p, buf + sizeof buf);
+}
+
+} // namespace
+
+Decimal::Decimal(int value) : Decimal(static_cast<std::int64_t>(value)) {}
+
+Decimal::Decimal(std::int64_t value) {
+    m_neg = value < 0;
+    // Negate in unsigned arithmetic so that the most negative value works too.
+    const std::uint64_t bits = static_cast<std::uint64_t>(value);
+    m_mant = m_neg ? static_cast<u128>(~bits + 1U) : static_cast<u128>(bits);
+    m_scale = 0;
+}
+
+Decimal::Decimal(double value) {
+    if (!std::isfinite(value))
+        throwOverflow();
+    if (value == 0.0)
+        return; // zero, whatever its sign
+    const bool neg = std::signbit(value);
+    const double mag = std::fabs(value);
+
+    // 15 significant digits: d.dddddddddddddde+XX
+    char buf[64];
+    auto res = std::to_chars(buf, buf + sizeof buf, mag, std::chars_format::scientific, 14);
+    std::uint64_t digits = 0;
+    const char* p = buf;
+    for (; p < res.ptr && *p != 'e'; ++p)
+        if (*p >= '0' && *p <= '9')
+            digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
+    int exp10 = 0;
+    std::from_chars(p + 1 + (p[1] == '+' ? 1 : 0), res.ptr, exp10);
+
+    U256 m(static_cast<u128>(digits));
+    int scale = 14 - exp10;
+    if (scale < 0) {
+        m = mulPow10(m, -scale);
+        scale = 0;
+        if (!m.fits96())
+            throwOverflow();
+    } else if (scale > MaxScale) {
+        // Fewer than 15 digits fit in 28 places: round the exact binary value
+        // to 28 places instead of rounding twice.
+        res = std::to_chars(buf, buf + sizeof buf, mag, std::chars_format::fixed, MaxScale);
+        u128 v = 0;
+        for (const char* q = buf; q < res.ptr; ++q)
+            if (*q >= '0' && *q <= '9')
+                v = v * 10 + static_cast<u128>(*q - '0');
+        m = U256(v);
+        scale = MaxScale;
+    }
+    // Strip trailing zeros so that 0.1 is held as 1 / 10^1.
+    u128 mant = m.low128();
+    while (scale > 0 && mant != 0 && mant % 10 == 0) {
+        mant /= 10;
+        --scale;
+    }
+    m_mant = mant;
+    m_scale = static_cast<std::uint8_t>(scale);
+    m_neg = neg && mant != 0;
+}
+
+Decimal Decimal::FromParts(Mantissa_t mantissa, int scale, bool negative) {
+    if (scale < 0 || scale > MaxScale || !U256(mantissa).fits96())
+        throw DaoError(InvalidCall, "Invalid procedure call or argument");
+    Decimal d;
+    d.m_mant = mantissa;
+    d.m_scale = static_cast<std::uint8_t>(scale);
+    d.m_neg = negative && mantissa != 0;
+    return d;
+}
+
+Decimal Decimal::MaxValue() {
+    return FromParts((static_cast<u128>(1) << 96) - 1, 0, false);
+}
+
+Decimal Decimal::Parse(std::string_view text) {
+    auto mismatch = [] { return DaoError(err::TypeMismatch, "Type mismatch"); };
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    bool neg = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        neg = text[i++] == '-';
+
+    U256 m;
+    long exp10 = 0;
+    bool anyDigit = false;
+    bool tail = false; // a non-zero digit was dropped after the 60 kept ones
+    bool seenPoint = false;
+    const U256 limit = mulPow10(U256(u128{1}), 60);
+    for (; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '.' && !seenPoint) {
+            seenPoint = true;
+            continue;
+        }
+        if (c < '0' || c > '9')
+            break;
+        anyDigit = true;
+        if (m < limit) {
+            m.mulSmall(10);
+            m.add(U256(static_cast<u128>(c - '0')));
+            if (seenPoint)
+                --exp10;
+        } else {
+            // Far more digits than a result can hold: they only decide ties.
+            if (c != '0')
+                tail = true;
+            if (!seenPoint)
+                ++exp10;
+        }
+    }
+    if (!anyDigit)
+        throw mismatch();
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        long e = 0;
+        auto r = std::from_chars(text.data() + i + (i < text.size() && text[i] == '+' ? 1 : 0),
+                                 text.data() + text.size(), e);
+        if (r.ec != std::errc())
+            throw mismatch();
+        i = static_cast<std::size_t>(r.ptr - text.data());
+        exp10 += e;
+    }
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    if (i != text.size())
+        throw mismatch();
+
+    if (m.isZero())
+        return Decimal();
+    int scale = 0;
+    if (exp10 > 0) {
+        if (exp10 > 40)
+            throwOverflow();
+        m = mulPow10(m, static_cast<int>(exp10));
+    } else {
+        if (-exp10 > 200)
+            return Decimal(); // far below the smallest step of 10^-28
+        scale = static_cast<int>(-exp10);
+    }
+    reduce(m, scale, tail);
+    Decimal d;
+    d.m_mant = m.low128();
+    d.m_scale = static_cast<std::uint8_t>(scale);
+    d.m_neg = neg && d.m_mant != 0;
+    return d;
+}
+
+double Decimal::ToDouble() const {
+    if (m_mant == 0)
+        return 0.0;
+    std::string s = u128ToString(m_mant);
+    s += "e-";
+    s += std::to_string(m_scale);
+    double v = 0.0;
+    std::from_chars(s.data(), s.data() + s.size(), v);
+    return m_neg ? -v : v;
+}
+
+std::string Decimal::ToString() const {
+    u128 mant = m_mant;
+    int scale = m_scale;
+    while (scale > 0 && mant % 10 == 0) {
+        mant /= 10;
+        --scale;
+    }
+    std::string digits = u128ToString(mant);
+    std::string out = (m_neg && mant != 0) ? "-" : "";
+    if (scale == 0)
+        return out + digits;
+    if (static_cast<int>(digits.size()) <= scale)
+        digits.insert(0, static_cast<std::size_t>(scale) + 1 - digits.size(), '0');
+    digits.insert(digits.size() - static_cast<std::size_t>(scale), 1, '.');
+    return out + digits;
+}
+
+Decimal Decimal::Abs() const noexcept {
+    Decimal d = *this;
+    d.m_neg = false;
+    return d;
+}
+
+Decimal Decimal::operator-() const noexcept {
+    Decimal d = *this;
+    d.m_neg = !m_neg && m_mant != 0;
+    return d;
+}
+
+Decimal& Decimal::operator+=(const Decimal& other) {
+    const int scale = m_scale > other.m_scale ? m_scale : other.m_scale;
+    U256 a = mulPow10(U256(m_mant), scale - m_scale);
+    U256 b = mulPow10(U256(other.m_mant), scale - other.m_scale);
+    bool neg = m_neg;
+    if (m_neg == other.m_neg) {
+        a.add(b);
+    } else if (a >= b) {
+        a.sub(b);
+    } else {
+        b.sub(a);
+        a = b;
+        neg = other.m_neg;
+    }
+    int s = scale;
+    reduce(a, s);
+    m_mant = a.low128();
+    m_scale = static_cast<std::uint8_t>(s);
+    m_neg = neg && m_mant != 0;
+    return *this;
+}
+
+Decimal& Decimal::operator-=(const Decimal& other) { return *this += -other; }
+
+Decimal& Decimal::operator*=(const Decimal& other) {
+    U256 p = multiply(m_mant, other.m_mant);
+    int s = m_scale + other.m_scale;
+    const bool neg = m_neg != other.m_neg;
+    reduce(p, s);
+    m_mant = p.low128();
+    m_scale = static_cast<std::uint8_t>(s);
+    m_neg = neg && m_mant != 0;
+    return *this;
+}
+
+Decimal& Decimal::operator/=(const Decimal& other) {
+    if (other.m_mant == 0)
+        throw DaoError(DivisionByZero, "Division by zero");
+    const bool neg = m_neg != other.m_neg;
+    // value = (a / 10^sa) / (b / 10^sb) = (a * 10^sb) / (b * 10^sa)
+    const U256 n = mulPow10(U256(m_mant), other.m_scale);
+    const U256 d = mulPow10(U256(other.m_mant), m_scale);
+    U256 q, r;
+    divMod(n, d, q, r);
+    if (!q.fits96())
+        throwOverflow();
+    int scale = 0;
+    // Long division digit by digit while the quotient still fits.
+    while (!r.isZero() && scale < MaxScale) {
+        U256 q10 = q;
+        q10.mulSmall(10);
+        U256 r10 = r;
+        r10.mulSmall(10);
+        U256 digit, rem;
+        divMod(r10, d, digit, rem);
+        q10.add(digit);
+        if (!q10.fits96())
+            break;
+        q = q10;
+        r = rem;
+        ++scale;
+    }
+    if (!r.isZero()) {
+        U256 twice = r;
+        twice.mulSmall(2);
+        auto c = twice <=> d;
+        if (c > 0 || (c == 0 && q.odd())) {
+            q.addOne();
+            if (!q.fits96()) {
+                if (scale == 0)
+                    throwOverflow();
+                // q was 2^96 - 1 rounded up; one digit less still rounds correctly
+                std::uint64_t last = q.divSmall(10);
+                --scale;
+                if (last >= 5)
+                    q.addOne();
+            }
+        }
+    }
+    m_mant = q.low128();
+    m_scale = static_cast<std::uint8_t>(scale);
+    m_neg = neg && m_mant != 0;
+    return *this;
+}
+
+bool operator==(const Decimal& a, const Decimal& b) noexcept { return (a <=> b) == 0; }
+
+std::strong_ordering operator<=>(const Decimal& a, const Decimal& b) noexcept {
+    const bool an = a.m_neg && a.m_mant != 0;
+    const bool bn = b.m_neg && b.m_mant != 0;
+    if (a.m_mant == 0 && b.m_mant == 0)
+        return std::strong_ordering::equal;
+    if (an != bn)
+        return an ? std::strong_ordering::less : std::strong_ordering::greater;
+    const int scale = a.m_scale > b.m_scale ? a.m_scale : b.m_scale;
+    const U256 x = mulPow10(U256(a.m_mant), scale - a.m_scale);
+    const U256 y = mulPow10(U256(b.m_mant), scale - b.m_scale);
+    auto c = x <=> y;
+    if (an)
+        return 0 <=> c;
+    return c;
+}
+
+double DecAdd(double a, double b) { return (Decimal(a) + Decimal(b)).ToDouble(); }
+double DecSub(double a, double b) { return (Decimal(a) - Decimal(b)).ToDouble(); }
+double DecMul(double a, double b) { return (Decimal(a) * Decimal(b)).ToDouble(); }
+double DecDiv(double a, double b) { return (Decimal(a) / Decimal(b)).ToDouble(); }
+
+} // namespace dao

@@ -1,0 +1,235 @@
+// The scaled decimal type. Expected values are written out by hand from exact
+// decimal arithmetic; doubles on the expected side are compiler literals,
+// which are the correctly rounded nearest doubles.
+#include "db/DaoError.h"
+#include "db/Decimal.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+
+using dao::DaoError;
+using dao::Decimal;
+
+namespace {
+
+Decimal D(const char* text) { return Decimal::Parse(text); }
+
+long errorNumberOf(const auto& action) {
+    try {
+        action();
+    } catch (const DaoError& e) {
+        return e.Number();
+    }
+    return 0;
+}
+
+} // namespace
+
+struct FromDoubleCase {
+    double value;
+    const char* text;
+};
+
+TEST(Decimal, FromDoubleKeepsFifteenSignificantDigits) {
+    const FromDoubleCase cases[] = {
+        {0.1, "0.1"},
+        {0.2, "0.2"},
+        {1000000.1, "1000000.1"},
+        {1.0 / 3.0, "0.333333333333333"},
+        {2.0 / 3.0, "0.666666666666667"},
+        {-2.5, "-2.5"},
+        {1e15, "1000000000000000"},
+        {123456789012345678.0, "123456789012346000"},
+        {0.1 + 0.2, "0.3"},                         // 0.30000000000000004 as a double
+        {1000000.1 - 1000000.0, "0.0999999999767169"}, // 0.09999999997671694 as a double
+        {1e-28, "0.0000000000000000000000000001"},
+        {6e-29, "0.0000000000000000000000000001"},
+        {4e-29, "0"},
+        {1.23456789012345e-20, "0.0000000000000000000123456789"},
+        {7.92281625142643e28, "79228162514264300000000000000"},
+        {-7.92281625142643e28, "-79228162514264300000000000000"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Decimal(c.value).ToString(), c.text) << c.value;
+}
+
+TEST(Decimal, FromDoubleRoundsExactTiesToEven) {
+    // Both are exact doubles with sixteen digits; the sixteenth is a 5.
+    EXPECT_EQ(Decimal(1000000000000005.0).ToString(), "1000000000000000");
+    EXPECT_EQ(Decimal(1000000000000015.0).ToString(), "1000000000000020");
+    EXPECT_EQ(Decimal(1000000000000025.0).ToString(), "1000000000000020");
+}
+
+TEST(Decimal, FromDoubleHoldsTheShortestMantissa) {
+    Decimal d(0.1);
+    EXPECT_EQ(static_cast<std::uint64_t>(d.Mantissa()), 1U);
+    EXPECT_EQ(d.Scale(), 1);
+    Decimal e(1e15);
+    EXPECT_EQ(static_cast<std::uint64_t>(e.Mantissa()), 1000000000000000U);
+    EXPECT_EQ(e.Scale(), 0);
+}
+
+TEST(Decimal, FromDoubleOverflow) {
+    const double cases[] = {7.92281625142644e28, 1e29, -1e29, 1e300,
+                            std::numeric_limits<double>::infinity(),
+                            std::numeric_limits<double>::quiet_NaN()};
+    for (double v : cases)
+        EXPECT_EQ(errorNumberOf([&] { (void)Decimal(v); }), dao::err::Overflow) << v;
+}
+
+TEST(Decimal, ConversionBackIsTheNearestDouble) {
+    struct Case {
+        const char* text;
+        double expected;
+    };
+    const Case cases[] = {
+        {"0.1", 0.1},
+        {"0.3", 0.3},
+        {"-1000000.1", -1000000.1},
+        {"9007199254740993", 9007199254740992.0},  // tie: even neighbour 2^53
+        {"9007199254740995", 9007199254740996.0},  // tie: even neighbour above
+        {"9007199254740993.000000000001", 9007199254740994.0}, // just above the tie
+        {"79228162514264337593543950335", 79228162514264337593543950336.0}, // 2^96
+        {"0.0000000000000000000000000001", 1e-28},
+        {"0.333333333333333", 0.333333333333333},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(D(c.text).ToDouble(), c.expected) << c.text;
+}
+
+TEST(Decimal, ConvenienceOperationsRoundTripThroughDecimal) {
+    EXPECT_EQ(dao::DecAdd(0.1, 0.2), 0.3);
+    EXPECT_EQ(dao::DecSub(0.3, 0.1), 0.2);
+    EXPECT_EQ(dao::DecSub(1000000.1, 1000000.0), 0.1);
+    EXPECT_EQ(dao::DecSub(1.0, 0.9), 0.1);
+    EXPECT_EQ(dao::DecMul(0.1, 3.0), 0.3);
+    EXPECT_EQ(dao::DecDiv(1.0, 4.0), 0.25);
+    EXPECT_EQ(dao::DecDiv(1.0, 3.0), 0.3333333333333333); // 28 threes, nearest double
+}
+
+TEST(Decimal, ParseAndToString) {
+    struct Case {
+        const char* in;
+        const char* out;
+    };
+    const Case cases[] = {
+        {"12.50", "12.5"},     {"-0.000", "0"},     {"1e3", "1000"},
+        {"  7 ", "7"},         {"+0.25", "0.25"},   {"2.5E-3", "0.0025"},
+        {"-.5", "-0.5"},       {"1.", "1"},
+        {"0.00000000000000000000000000005", "0"}, // half of the last step: even
+        {"0.00000000000000000000000000015", "0.0000000000000000000000000002"},
+        {"0.000000000000000000000000000050000000000000000000000000000000000000001",
+         "0.0000000000000000000000000001"},
+        {"79228162514264337593543950335", "79228162514264337593543950335"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(D(c.in).ToString(), c.out) << c.in;
+
+    const char* bad[] = {"", "abc", "1.2.3", "1e", "--1", "1 2"};
+    for (const char* b : bad)
+        EXPECT_EQ(errorNumberOf([&] { (void)D(b); }), dao::err::TypeMismatch) << b;
+    EXPECT_EQ(errorNumberOf([] { (void)D("79228162514264337593543950336"); }), dao::err::Overflow);
+}
+
+TEST(Decimal, IntegerConstruction) {
+    EXPECT_EQ(Decimal(std::numeric_limits<std::int64_t>::min()).ToString(), "-9223372036854775808");
+    EXPECT_EQ(Decimal(std::numeric_limits<std::int64_t>::max()).ToString(), "9223372036854775807");
+    EXPECT_EQ(Decimal(-3).ToString(), "-3");
+}
+
+struct BinaryCase {
+    const char* a;
+    char op;
+    const char* b;
+    const char* result;
+};
+
+TEST(Decimal, ArithmeticIsExactOrRoundedHalfEven) {
+    const BinaryCase cases[] = {
+        // exact within 28-29 digits
+        {"0.1", '+', "0.2", "0.3"},
+        {"1000000.1", '-', "1000000", "0.1"},
+        {"0.0000000000000000000000000001", '+', "1", "1.0000000000000000000000000001"},
+        {"79228162514264337593543950334", '+', "1", "79228162514264337593543950335"},
+        {"-5", '+', "3", "-2"},
+        {"3", '-', "5", "-2"},
+        {"-3", '-', "-5", "2"},
+        // too many digits for 96 bits: scale reduced, half-even
+        {"8000000000000000000000000000", '+', "0.5", "8000000000000000000000000000"},
+        {"8000000000000000000000000001", '+', "0.5", "8000000000000000000000000002"},
+        {"8000000000000000000000000000", '+', "0.51", "8000000000000000000000000001"},
+        {"8000000000000000000000000002", '-', "0.5", "8000000000000000000000000002"},
+        {"1000000000000000000000000000", '+', "0.05", "1000000000000000000000000000"},
+        {"1000000000000000000000000000", '+', "0.15", "1000000000000000000000000000.2"},
+        {"79228162514264337593543950335", '+', "0.4", "79228162514264337593543950335"},
+        // products
+        {"1.5", '*', "1.5", "2.25"},
+        {"-0.1", '*', "0.1", "-0.01"},
+        {"0.0000000000000000000000000003", '*', "0.5", "0.0000000000000000000000000002"},
+        {"0.0000000000000000000000000001", '*', "0.5", "0"},
+        {"0.0000000000000000000000000001", '*', "0.51", "0.0000000000000000000000000001"},
+        {"0.00000000000001", '*', "0.00000000000001", "0.0000000000000000000000000001"},
+        {"3.9614081257132168796771975168", '*', "2", "7.922816251426433759354395034"}, // 2^96 / 10^28
+        // quotients
+        {"1", '/', "3", "0.3333333333333333333333333333"},
+        {"2", '/', "3", "0.6666666666666666666666666667"},
+        {"10", '/', "4", "2.5"},
+        {"-1", '/', "8", "-0.125"},
+        {"79228162514264337593543950335", '/', "10", "7922816251426433759354395033.5"},
+        {"0.0000000000000000000000000001", '/', "2", "0"},
+        {"0.0000000000000000000000000003", '/', "2", "0.0000000000000000000000000002"},
+        {"1", '/', "0.0000000000000000000000000001", "10000000000000000000000000000"},
+    };
+    for (const auto& c : cases) {
+        Decimal a = D(c.a), b = D(c.b), r;
+        switch (c.op) {
+        case '+': r = a + b; break;
+        case '-': r = a - b; break;
+        case '*': r = a * b; break;
+        default: r = a / b; break;
+        }
+        EXPECT_EQ(r.ToString(), c.result) << c.a << ' ' << c.op << ' ' << c.b;
+    }
+}
+
+TEST(Decimal, OverflowAndDivisionByZero) {
+    const Decimal max = Decimal::MaxValue();
+    EXPECT_EQ(max.ToString(), "79228162514264337593543950335");
+    EXPECT_EQ(errorNumberOf([&] { (void)(max + D("1")); }), dao::err::Overflow);
+    EXPECT_EQ(errorNumberOf([&] { (void)(max + D("0.5")); }), dao::err::Overflow); // ties up to 2^96
+    EXPECT_EQ(errorNumberOf([&] { (void)(-max - D("1")); }), dao::err::Overflow);
+    EXPECT_EQ(errorNumberOf([&] { (void)(max * D("1.1")); }), dao::err::Overflow);
+    EXPECT_EQ(errorNumberOf([&] { (void)(max / D("0.5")); }), dao::err::Overflow);
+    EXPECT_EQ(errorNumberOf([&] { (void)(D("1") / Decimal()); }), 11);
+    EXPECT_EQ(errorNumberOf([] { (void)dao::DecDiv(1.0, 0.0); }), 11);
+    EXPECT_EQ(errorNumberOf([] { (void)dao::DecAdd(5e28, 5e28); }), dao::err::Overflow);
+}
+
+TEST(Decimal, NegativeZero) {
+    Decimal z(-0.0);
+    EXPECT_FALSE(z.IsNegative());
+    EXPECT_TRUE(z.IsZero());
+    EXPECT_FALSE(std::signbit(z.ToDouble()));
+    Decimal diff = D("-0.5") + D("0.5");
+    EXPECT_FALSE(diff.IsNegative());
+    EXPECT_EQ(diff.ToString(), "0");
+    EXPECT_FALSE((-Decimal()).IsNegative());
+    EXPECT_EQ(D("-0"), Decimal());
+    EXPECT_FALSE((D("-0.0000000000000000000000000001") * D("0.1")).IsNegative());
+    EXPECT_FALSE(std::signbit(dao::DecSub(0.1, 0.1)));
+}
+
+TEST(Decimal, Comparison) {
+    EXPECT_EQ(D("1.5"), D("1.50"));
+    EXPECT_LT(D("-1"), D("0.5"));
+    EXPECT_LT(D("-2"), D("-1"));
+    EXPECT_GT(D("-0.1"), D("-0.10000000000000000000000001"));
+    EXPECT_LT(D("0.1"), D("0.10000000000000000000000001"));
+    EXPECT_LT(D("79228162514264337593543950334"), Decimal::MaxValue());
+    EXPECT_EQ(D("-3").Abs(), D("3"));
+    EXPECT_NE(D("0.3"), Decimal(0.1 + 0.2 + 1e-15));
+}

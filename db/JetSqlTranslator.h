@@ -1,0 +1,62 @@
+#pragma once
+// Translates the desktop engine's SQL dialect (the one every query of the
+// system is written in) into SQLite's. The text is tokenised and parsed;
+// nothing is rewritten by pattern over the raw text.
+//
+// What changes on the way:
+//  - [bracketed names], plain names and t.f / t!f references become
+//    double-quoted identifiers; '...' and "..." strings become '...' literals;
+//    #m/d/yyyy# dates become day numbers (days since 1899-12-30, REAL);
+//    True/False become -1/0.
+//  - & (Null-tolerant concatenation), ^ (power), / (always real division),
+//    \ and Mod (on rounded operands), Like (* ? # [..] [!..], case-blind),
+//    IIf, IsNull, Nz and the other engine functions become SQLite
+//    expressions or calls of the functions RegisterJetFunctions registers.
+//    A comparison used as a value yields -1/0 like the engine's Booleans.
+//  - SELECT DISTINCTROW → SELECT; TOP n → LIMIT n; DELETE * / t.* FROM →
+//    DELETE FROM; SELECT ... INTO t → a SELECT reported as Kind::MakeTable;
+//    FROM t IN '<path>' → "extN"."t" with the path listed for attaching;
+//    a trailing ";" is dropped.
+//  - Text ordering and grouping follow the case-blind GENERAL collation:
+//    column terms of ORDER BY / GROUP BY get COLLATE GENERAL, as do column
+//    operands compared with a text literal; SELECT DISTINCT over plain
+//    columns groups with that collation; a grouped or DISTINCT query without
+//    ORDER BY is ordered by its grouping terms, as the desktop engine
+//    delivers it.
+//  - Unnamed computed result columns are named Expr1000, Expr1001, ...
+//
+// Malformed text throws dao::DaoError (3075 expression syntax, 3131 FROM
+// clause, 3129 unknown statement, 3142 text after the end, 3085 unknown
+// function, 3000 unsupported construct) naming the token and its position.
+#include "db/TranslatedSql.h"
+
+#include <string>
+#include <string_view>
+
+namespace dao {
+
+class JetSqlTranslator {
+public:
+    struct Options {
+        // On a simple single-table SELECT (see TranslatedSql::baseTable) put
+        // "<t>".rowid AS "__rowid" as the first result column.
+        bool keyset = false;
+    };
+
+    // Name of the rowid column added for a keyset.
+    static constexpr const char* RowidColumn = "__rowid";
+
+    static TranslatedSql Translate(std::string_view jetSql, const Options& options);
+    static TranslatedSql Translate(std::string_view jetSql) { return Translate(jetSql, Options{}); }
+
+    // A criteria expression as FindFirst / Filter receive it ("Field = 'x'"):
+    // the result (Kind::Expression) is an SQLite expression for a WHERE clause.
+    static TranslatedSql TranslateExpression(std::string_view criteria);
+
+    // A bare name as OpenRecordset("name") receives it → "name" (" doubled).
+    static std::string QuoteIdentifier(std::string_view name);
+    // Any text → 'text' (' doubled).
+    static std::string QuoteString(std::string_view text);
+};
+
+} // namespace dao

@@ -31,6 +31,7 @@ struct U256 {
 
     bool isZero() const { return (w[0] | w[1] | w[2] | w[3]) == 0; }
     bool fits96() const { return w[3] == 0 && w[2] == 0 && (w[1] >> 32) == 0; }
+    bool fits128() const { return w[3] == 0 && w[2] == 0; }
     u128 low128() const { return (static_cast<u128>(w[1]) << 64) | w[0]; }
 
     void mulSmall(std::uint64_t m) {
@@ -416,41 +417,68 @@ Decimal& Decimal::operator/=(const Decimal& other) {
     // value = (a / 10^sa) / (b / 10^sb) = (a * 10^sb) / (b * 10^sa)
     const U256 n = mulPow10(U256(m_mant), other.m_scale);
     const U256 d = mulPow10(U256(other.m_mant), m_scale);
-    U256 q, r;
-    divMod(n, d, q, r);
-    if (!q.fits96())
-        throwOverflow();
+    const u128 limit96 = static_cast<u128>(1) << 96;
     int scale = 0;
-    // Long division digit by digit while the quotient still fits.
-    while (!r.isZero() && scale < MaxScale) {
-        U256 q10 = q;
-        q10.mulSmall(10);
-        U256 r10 = r;
-        r10.mulSmall(10);
-        U256 digit, rem;
-        divMod(r10, d, digit, rem);
-        q10.add(digit);
-        if (!q10.fits96())
-            break;
-        q = q10;
-        r = rem;
-        ++scale;
-    }
-    if (!r.isZero()) {
-        U256 twice = r;
-        twice.mulSmall(2);
-        auto c = twice <=> d;
-        if (c > 0 || (c == 0 && q.odd())) {
-            q.addOne();
-            if (!q.fits96()) {
-                if (scale == 0)
-                    throwOverflow();
-                // q was 2^96 - 1 rounded up; one digit less still rounds correctly
-                std::uint64_t last = q.divSmall(10);
-                --scale;
-                if (last >= 5)
-                    q.addOne();
+    U256 q;
+    bool roundUp = false;
+    if (n.fits128() && d.fits128() && d.low128() < (static_cast<u128>(1) << 124)) {
+        // Everything fits in native 128-bit arithmetic (the usual case).
+        const u128 nn = n.low128();
+        const u128 dd = d.low128();
+        u128 qq = nn / dd;
+        u128 rr = nn % dd;
+        if (qq >= limit96)
+            throwOverflow();
+        while (rr != 0 && scale < MaxScale) {
+            const u128 r10 = rr * 10;
+            const u128 q10 = qq * 10 + r10 / dd;
+            if (q10 >= limit96)
+                break;
+            qq = q10;
+            rr = r10 % dd;
+            ++scale;
+        }
+        roundUp = rr != 0 && (2 * rr > dd || (2 * rr == dd && (qq & 1U) != 0));
+        q = U256(qq);
+    } else {
+        U256 r;
+        divMod(n, d, q, r);
+        if (!q.fits96())
+            throwOverflow();
+        // Long division digit by digit while the quotient still fits.
+        while (!r.isZero() && scale < MaxScale) {
+            U256 r10 = r;
+            r10.mulSmall(10);
+            std::uint64_t digit = 0;
+            while (r10 >= d) {
+                r10.sub(d);
+                ++digit;
             }
+            U256 q10 = q;
+            q10.mulSmall(10);
+            q10.add(U256(static_cast<u128>(digit)));
+            if (!q10.fits96())
+                break;
+            q = q10;
+            r = r10;
+            ++scale;
+        }
+        if (!r.isZero()) {
+            U256 twice = r;
+            twice.mulSmall(2);
+            const auto c = twice <=> d;
+            roundUp = c > 0 || (c == 0 && q.odd());
+        }
+    }
+    if (roundUp) {
+        q.addOne();
+        if (!q.fits96()) {
+            if (scale == 0)
+                throwOverflow();
+            // q was 2^96 - 1 rounded up to 2^96, whose last digit is 6
+            q.divSmall(10);
+            --scale;
+            q.addOne();
         }
     }
     m_mant = q.low128();

@@ -1,0 +1,875 @@
+#include "db/JetFunctions.h"
+
+#include "db/DaoError.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace dao {
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// UTF-8 and letter case
+// ---------------------------------------------------------------------------
+
+// Decodes one code point at s[i] and advances i. A byte that does not start a
+// valid sequence stands for itself (as a Latin-1 character), so every byte
+// string maps to one sequence of code points and the order stays total.
+char32_t decodeUtf8(std::string_view s, std::size_t& i) {
+    const auto b0 = static_cast<unsigned char>(s[i]);
+    if (b0 < 0x80) {
+        ++i;
+        return b0;
+    }
+    int len = 0;
+    char32_t cp = 0;
+    if ((b0 & 0xE0) == 0xC0) { len = 2; cp = b0 & 0x1F; }
+    else if ((b0 & 0xF0) == 0xE0) { len = 3; cp = b0 & 0x0F; }
+    else if ((b0 & 0xF8) == 0xF0) { len = 4; cp = b0 & 0x07; }
+    if (len == 0 || i + static_cast<std::size_t>(len) > s.size()) {
+        ++i;
+        return b0;
+    }
+    for (int k = 1; k < len; ++k) {
+        const auto b = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
+        if ((b & 0xC0) != 0x80) {
+            ++i;
+            return b0;
+        }
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    // Overlong forms and surrogates are not valid either.
+    if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+        (cp >= 0xD800 && cp <= 0xDFFF)) {
+        ++i;
+        return b0;
+    }
+    i += static_cast<std::size_t>(len);
+    return cp;
+}
+
+void appendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+std::u32string toCodePoints(std::string_view s) {
+    std::u32string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size();) out += decodeUtf8(s, i);
+    return out;
+}
+
+std::string fromCodePoints(const std::u32string& cps) {
+    std::string out;
+    out.reserve(cps.size());
+    for (char32_t c : cps) appendUtf8(out, c);
+    return out;
+}
+
+// Lower case used for comparing: ASCII, Latin-1, Latin Extended-A, Greek and
+// Cyrillic capitals fold onto their small letters.
+char32_t foldCase(char32_t c) {
+    if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
+    if (c < 0x100) return c;
+    if (c == 0x178) return 0xFF;
+    if ((c >= 0x100 && c <= 0x12F) || (c >= 0x132 && c <= 0x137) || (c >= 0x14A && c <= 0x177))
+        return (c % 2 == 0) ? c + 1 : c;
+    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return (c % 2 == 1) ? c + 1 : c;
+    if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return c + 32;
+    if (c == 0x3C2) return 0x3C3;
+    if (c >= 0x410 && c <= 0x42F) return c + 32;
+    if (c >= 0x400 && c <= 0x40F) return c + 80;
+    return c;
+}
+
+char32_t upperCase(char32_t c) {
+    if (c < 0x80) return (c >= 'a' && c <= 'z') ? c - 32 : c;
+    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 32;
+    if (c == 0xFF) return 0x178;
+    if (c < 0x100) return c;
+    if ((c >= 0x101 && c <= 0x12F) || (c >= 0x133 && c <= 0x137) || (c >= 0x14B && c <= 0x177))
+        return (c % 2 == 1) ? c - 1 : c;
+    if ((c >= 0x13A && c <= 0x148) || (c >= 0x17A && c <= 0x17E)) return (c % 2 == 0) ? c - 1 : c;
+    if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return c - 32;
+    if (c == 0x3C2) return 0x3A3;
+    if (c >= 0x430 && c <= 0x44F) return c - 32;
+    if (c >= 0x450 && c <= 0x45F) return c - 80;
+    return c;
+}
+
+// ---------------------------------------------------------------------------
+// Values
+// ---------------------------------------------------------------------------
+
+// Failures carry the engine's run-time error texts; JetFunctionErrorNumber
+// maps them back to numbers.
+constexpr const char* kInvalidUseOfNull = "Invalid use of Null";
+constexpr const char* kTypeMismatch = "Type mismatch";
+constexpr const char* kOverflow = "Overflow";
+constexpr const char* kDivisionByZero = "Division by zero";
+constexpr const char* kInvalidCall = "Invalid procedure call or argument";
+constexpr const char* kInvalidPattern = "Invalid pattern string";
+
+struct FunctionError {
+    const char* message;
+};
+
+bool isNull(sqlite3_value* v) { return sqlite3_value_type(v) == SQLITE_NULL; }
+
+std::string_view rawText(sqlite3_value* v) {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    return p ? std::string_view(p, static_cast<std::size_t>(sqlite3_value_bytes(v))) : std::string_view();
+}
+
+std::string trimBlanks(std::string_view s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
+    return std::string(s.substr(b, e - b));
+}
+
+// A text read as a number the way the conversion functions read it: blanks
+// around it allowed, the whole text must be the number.
+std::optional<double> parseNumericText(std::string_view text) {
+    std::string t = trimBlanks(text);
+    if (t.empty()) return std::nullopt;
+    if (t.size() > 2 && t[0] == '&' && (t[1] == 'H' || t[1] == 'h')) {
+        char* end = nullptr;
+        unsigned long long u = std::strtoull(t.c_str() + 2, &end, 16);
+        if (*end != '\0' || end == t.c_str() + 2) return std::nullopt;
+        return static_cast<double>(u);
+    }
+    for (char c : t) {
+        // strtod would also take "inf", "nan" and hexadecimal floats.
+        if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == '+' || c == '-' || c == 'e' || c == 'E'))
+            return std::nullopt;
+    }
+    char* end = nullptr;
+    double d = std::strtod(t.c_str(), &end);
+    if (*end != '\0') return std::nullopt;
+    if (!std::isfinite(d)) throw FunctionError{kOverflow};
+    return d;
+}
+
+// Number of an argument; Null must have been handled by the caller.
+double numberOf(sqlite3_value* v) {
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER: return static_cast<double>(sqlite3_value_int64(v));
+    case SQLITE_FLOAT: return sqlite3_value_double(v);
+    case SQLITE_TEXT: {
+        auto d = parseNumericText(rawText(v));
+        if (!d) throw FunctionError{kTypeMismatch};
+        return *d;
+    }
+    default: throw FunctionError{kTypeMismatch};
+    }
+}
+
+std::string textOf(sqlite3_value* v) {
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER: return std::to_string(sqlite3_value_int64(v));
+    case SQLITE_FLOAT: return JetNumberText(sqlite3_value_double(v));
+    default: return std::string(rawText(v));
+    }
+}
+
+// Banker's rounding to a whole number (the conversion functions' rule).
+double roundHalfEven(double x) { return std::nearbyint(x); }
+
+std::int64_t wholeNumber(double x, double lo, double hi) {
+    double r = roundHalfEven(x);
+    if (!(r >= lo && r <= hi)) throw FunctionError{kOverflow};
+    return static_cast<std::int64_t>(r);
+}
+
+constexpr double kInt64Lo = -9223372036854775808.0;
+constexpr double kInt64Hi = 9223372036854774784.0; // largest double below 2^63
+
+// A count argument (Left, Right, Mid, InStr): whole, not Null.
+std::int64_t countArg(sqlite3_value* v) {
+    if (isNull(v)) throw FunctionError{kInvalidUseOfNull};
+    return wholeNumber(numberOf(v), kInt64Lo, kInt64Hi);
+}
+
+void resultNumber(sqlite3_context* ctx, double d) {
+    if (!std::isfinite(d)) throw FunctionError{kOverflow};
+    sqlite3_result_double(ctx, d);
+}
+
+void resultText(sqlite3_context* ctx, const std::string& s) {
+    sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+}
+
+// Wraps a function body so that a FunctionError becomes an SQLite error.
+template <void (*Body)(sqlite3_context*, int, sqlite3_value**)>
+void guarded(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    try {
+        Body(ctx, argc, argv);
+    } catch (const FunctionError& e) {
+        sqlite3_result_error(ctx, e.message, -1);
+    } catch (const std::bad_alloc&) {
+        sqlite3_result_error_nomem(ctx);
+    } catch (const std::exception& e) {
+        sqlite3_result_error(ctx, e.what(), -1);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Operators
+// ---------------------------------------------------------------------------
+
+// a & b & ...: Null counts as the empty text; all Null gives Null.
+void fnConcat(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    std::string out;
+    bool any = false;
+    for (int i = 0; i < argc; ++i) {
+        if (isNull(argv[i])) continue;
+        any = true;
+        out += textOf(argv[i]);
+    }
+    if (any) resultText(ctx, out);
+    else sqlite3_result_null(ctx);
+}
+
+void fnPow(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0]) || isNull(argv[1])) return sqlite3_result_null(ctx);
+    double a = numberOf(argv[0]), b = numberOf(argv[1]);
+    if (a < 0 && b != std::floor(b)) throw FunctionError{kInvalidCall};
+    if (a == 0 && b < 0) throw FunctionError{kInvalidCall};
+    resultNumber(ctx, std::pow(a, b));
+}
+
+void fnDiv(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0]) || isNull(argv[1])) return sqlite3_result_null(ctx);
+    double a = numberOf(argv[0]), b = numberOf(argv[1]);
+    if (b == 0) throw FunctionError{a == 0 ? kOverflow : kDivisionByZero};
+    resultNumber(ctx, a / b);
+}
+
+// \ and Mod round both operands to whole numbers first.
+void fnIntDiv(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0]) || isNull(argv[1])) return sqlite3_result_null(ctx);
+    std::int64_t a = wholeNumber(numberOf(argv[0]), kInt64Lo, kInt64Hi);
+    std::int64_t b = wholeNumber(numberOf(argv[1]), kInt64Lo, kInt64Hi);
+    if (b == 0) throw FunctionError{kDivisionByZero};
+    if (b == -1 && a == INT64_MIN) throw FunctionError{kOverflow};
+    sqlite3_result_int64(ctx, a / b);
+}
+
+void fnMod(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0]) || isNull(argv[1])) return sqlite3_result_null(ctx);
+    std::int64_t a = wholeNumber(numberOf(argv[0]), kInt64Lo, kInt64Hi);
+    std::int64_t b = wholeNumber(numberOf(argv[1]), kInt64Lo, kInt64Hi);
+    if (b == 0) throw FunctionError{kDivisionByZero};
+    if (b == -1) return sqlite3_result_int64(ctx, 0);
+    sqlite3_result_int64(ctx, a % b);
+}
+
+// --- Like -------------------------------------------------------------------
+
+struct PatternItem {
+    enum Type { Literal, AnyOne, Digit, Star, Class };
+    explicit PatternItem(Type t) : type(t) {}
+
+    Type type;
+    char32_t ch = 0;
+    bool negated = false;
+    std::vector<std::pair<char32_t, char32_t>> ranges;
+
+    bool matches(char32_t c) const {
+        switch (type) {
+        case Literal: return c == ch;
+        case AnyOne: return true;
+        case Digit: return c >= '0' && c <= '9';
+        case Class: {
+            bool in = false;
+            for (const auto& r : ranges)
+                if (c >= r.first && c <= r.second) { in = true; break; }
+            return in != negated;
+        }
+        case Star: break;
+        }
+        return false;
+    }
+};
+
+// * any run, ? one character, # one digit, [abc] [a-z] [!abc] a class; the
+// class brackets also quote the special characters ([*], [?], [#], [[]).
+std::vector<PatternItem> compilePattern(const std::u32string& p) {
+    std::vector<PatternItem> items;
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        char32_t c = p[i];
+        if (c == '*') {
+            if (items.empty() || items.back().type != PatternItem::Star) items.emplace_back(PatternItem::Star);
+        } else if (c == '?') {
+            items.emplace_back(PatternItem::AnyOne);
+        } else if (c == '#') {
+            items.emplace_back(PatternItem::Digit);
+        } else if (c == '[') {
+            std::size_t j = i + 1;
+            if (j < p.size() && p[j] == ']') { // "[]" stands for nothing
+                i = j;
+                continue;
+            }
+            PatternItem item(PatternItem::Class);
+            if (j < p.size() && p[j] == '!' && j + 1 < p.size() && p[j + 1] != ']') {
+                item.negated = true;
+                ++j;
+            }
+            bool closed = false;
+            while (j < p.size()) {
+                char32_t a = p[j];
+                if (a == ']') { closed = true; break; }
+                if (j + 2 < p.size() && p[j + 1] == '-' && p[j + 2] != ']') {
+                    char32_t lo = foldCase(a), hi = foldCase(p[j + 2]);
+                    if (lo > hi) throw FunctionError{kInvalidPattern};
+                    item.ranges.emplace_back(lo, hi);
+                    j += 3;
+                } else {
+                    item.ranges.emplace_back(foldCase(a), foldCase(a));
+                    ++j;
+                }
+            }
+            if (!closed) throw FunctionError{kInvalidPattern};
+            items.push_back(std::move(item));
+            i = j;
+        } else {
+            PatternItem item(PatternItem::Literal);
+            item.ch = foldCase(c);
+            items.push_back(std::move(item));
+        }
+    }
+    return items;
+}
+
+// Every item but the star takes exactly one character, so the classic
+// matcher with one backtrack point (the last star) is complete.
+bool matchPattern(const std::vector<PatternItem>& items, const std::u32string& text) {
+    std::size_t ti = 0, pi = 0;
+    std::size_t starItem = SIZE_MAX, starText = 0;
+    while (ti < text.size()) {
+        if (pi < items.size() && items[pi].type == PatternItem::Star) {
+            starItem = pi++;
+            starText = ti;
+        } else if (pi < items.size() && items[pi].matches(text[ti])) {
+            ++pi;
+            ++ti;
+        } else if (starItem != SIZE_MAX) {
+            pi = starItem + 1;
+            ti = ++starText;
+        } else {
+            return false;
+        }
+    }
+    while (pi < items.size() && items[pi].type == PatternItem::Star) ++pi;
+    return pi == items.size();
+}
+
+std::u32string foldedCodePoints(std::string_view s) {
+    std::u32string cps = toCodePoints(s);
+    for (auto& c : cps) c = foldCase(c);
+    return cps;
+}
+
+// jet_like(value, pattern): 1 / 0, Null when either is Null.
+void fnLike(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0]) || isNull(argv[1])) return sqlite3_result_null(ctx);
+    auto items = compilePattern(toCodePoints(textOf(argv[1])));
+    sqlite3_result_int(ctx, matchPattern(items, foldedCodePoints(textOf(argv[0]))) ? 1 : 0);
+}
+
+// ---------------------------------------------------------------------------
+// Expression functions
+// ---------------------------------------------------------------------------
+
+// Val: the leading number of a text; blanks, tabs and line feeds are skipped
+// anywhere; &H / &O prefixes read hexadecimal / octal.
+double valOf(std::string_view s) {
+    std::string t;
+    for (char c : s)
+        if (c != ' ' && c != '\t' && c != '\n' && c != '\r') t += c;
+    if (t.size() >= 2 && t[0] == '&' && (t[1] == 'H' || t[1] == 'h' || t[1] == 'O' || t[1] == 'o')) {
+        int base = (t[1] == 'H' || t[1] == 'h') ? 16 : 8;
+        std::size_t i = 2;
+        std::uint64_t v = 0;
+        int digits = 0;
+        while (i < t.size()) {
+            int d;
+            char c = t[i];
+            if (c >= '0' && c <= '9') d = c - '0';
+            else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+            else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+            else break;
+            if (d >= base) break;
+            v = v * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(d);
+            ++digits;
+            if (v > 0xFFFFFFFFull) throw FunctionError{kOverflow};
+            ++i;
+        }
+        // Up to 16 bits the value is a signed Integer, up to 32 a signed Long.
+        if (v <= 0xFFFF && digits <= (base == 16 ? 4 : 6)) return static_cast<double>(static_cast<std::int16_t>(v));
+        return static_cast<double>(static_cast<std::int32_t>(static_cast<std::uint32_t>(v)));
+    }
+    std::string num;
+    std::size_t i = 0;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) num += t[i++];
+    bool digits = false;
+    while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i]))) { num += t[i++]; digits = true; }
+    if (i < t.size() && t[i] == '.') {
+        num += t[i++];
+        while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i]))) { num += t[i++]; digits = true; }
+    }
+    if (!digits) return 0.0;
+    if (i < t.size() && (t[i] == 'e' || t[i] == 'E' || t[i] == 'd' || t[i] == 'D')) {
+        std::size_t j = i + 1;
+        std::string ex = "e";
+        if (j < t.size() && (t[j] == '+' || t[j] == '-')) ex += t[j++];
+        bool expDigits = false;
+        while (j < t.size() && std::isdigit(static_cast<unsigned char>(t[j]))) { ex += t[j++]; expDigits = true; }
+        if (expDigits) num += ex;
+    }
+    double d = std::strtod(num.c_str(), nullptr);
+    if (!std::isfinite(d)) throw FunctionError{kOverflow};
+    return d;
+}
+
+void fnVal(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) throw FunctionError{kInvalidUseOfNull};
+    resultNumber(ctx, valOf(textOf(argv[0])));
+}
+
+void fnLen(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return sqlite3_result_null(ctx);
+    sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(toCodePoints(textOf(argv[0])).size()));
+}
+
+void fnLeft(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    std::int64_t n = countArg(argv[1]);
+    if (n < 0) throw FunctionError{kInvalidCall};
+    if (isNull(argv[0])) return sqlite3_result_null(ctx);
+    std::u32string s = toCodePoints(textOf(argv[0]));
+    resultText(ctx, fromCodePoints(s.substr(0, static_cast<std::size_t>(std::min<std::int64_t>(n, static_cast<std::int64_t>(s.size()))))));
+}
+
+void fnRight(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    std::int64_t n = countArg(argv[1]);
+    if (n < 0) throw FunctionError{kInvalidCall};
+    if (isNull(argv[0])) return sqlite3_result_null(ctx);
+    std::u32string s = toCodePoints(textOf(argv[0]));
+    std::size_t k = static_cast<std::size_t>(std::min<std::int64_t>(n, static_cast<std::int64_t>(s.size())));
+    resultText(ctx, fromCodePoints(s.substr(s.size() - k)));
+}
+
+// Mid(text, start[, length]), start counted from 1.
+void fnMid(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    std::int64_t start = countArg(argv[1]);
+    if (start < 1) throw FunctionError{kInvalidCall};
+    std::optional<std::int64_t> len;
+    if (argc > 2) {
+        len = countArg(argv[2]);
+        if (*len < 0) throw FunctionError{kInvalidCall};
+    }
+    if (isNull(argv[0])) return sqlite3_result_null(ctx);
+    std::u32string s = toCodePoints(textOf(argv[0]));
+    auto from = static_cast<std::size_t>(start - 1);
+    if (from >= s.size()) return resultText(ctx, std::string());
+    std::size_t count = len ? static_cast<std::size_t>(std::min<std::int64_t>(*len, static_cast<std::int64_t>(s.size() - from)))
+                            : s.size() - from;
+    resultText(ctx, fromCodePoints(s.substr(from, count)));
+}
+
+template <char32_t (*Map)(char32_t)>
+void fnCase(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return sqlite3_result_null(ctx);
+    std::u32string s = toCodePoints(textOf(argv[0]));
+    for (auto& c : s) c = Map(c);
+    resultText(ctx, fromCodePoints(s));
+}
+
+template <bool Leading, bool Trailing>
+void fnTrim(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return sqlite3_result_null(ctx);
+    std::string s = textOf(argv[0]);
+    std::size_t b = 0, e = s.size();
+    if (Leading) while (b < e && s[b] == ' ') ++b;
+    if (Trailing) while (e > b && s[e - 1] == ' ') --e;
+    resultText(ctx, s.substr(b, e - b));
+}
+
+// Int (down) and Fix (towards zero); whole numbers stay whole numbers.
+template <bool Floor>
+void fnIntFix(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return sqlite3_result_null(ctx);
+    if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER) return sqlite3_result_int64(ctx, sqlite3_value_int64(argv[0]));
+    double d = numberOf(argv[0]);
+    resultNumber(ctx, Floor ? std::floor(d) : std::trunc(d));
+}
+
+void fnAbs(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return sqlite3_result_null(ctx);
+    if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER) {
+        sqlite3_int64 v = sqlite3_value_int64(argv[0]);
+        if (v == INT64_MIN) return resultNumber(ctx, 9223372036854775808.0);
+        return sqlite3_result_int64(ctx, v < 0 ? -v : v);
+    }
+    resultNumber(ctx, std::fabs(numberOf(argv[0])));
+}
+
+double requiredNumber(sqlite3_value* v) {
+    if (isNull(v)) throw FunctionError{kInvalidUseOfNull};
+    return numberOf(v);
+}
+
+void fnSqr(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    double d = requiredNumber(argv[0]);
+    if (d < 0) throw FunctionError{kInvalidCall};
+    resultNumber(ctx, std::sqrt(d));
+}
+
+void fnLog(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    double d = requiredNumber(argv[0]);
+    if (d <= 0) throw FunctionError{kInvalidCall};
+    resultNumber(ctx, std::log(d));
+}
+
+void fnExp(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    resultNumber(ctx, std::exp(requiredNumber(argv[0])));
+}
+
+void fnSgn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    double d = requiredNumber(argv[0]);
+    sqlite3_result_int(ctx, d > 0 ? 1 : (d < 0 ? -1 : 0));
+}
+
+void fnCStr(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) throw FunctionError{kInvalidUseOfNull};
+    resultText(ctx, textOf(argv[0]));
+}
+
+void fnCDbl(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    resultNumber(ctx, requiredNumber(argv[0]));
+}
+
+void fnCSng(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    double d = requiredNumber(argv[0]);
+    if (std::fabs(d) > FLT_MAX) throw FunctionError{kOverflow};
+    resultNumber(ctx, static_cast<double>(static_cast<float>(d)));
+}
+
+void fnCLng(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    sqlite3_result_int64(ctx, wholeNumber(requiredNumber(argv[0]), -2147483648.0, 2147483647.0));
+}
+
+void fnCInt(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    sqlite3_result_int64(ctx, wholeNumber(requiredNumber(argv[0]), -32768.0, 32767.0));
+}
+
+void fnCBool(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) throw FunctionError{kInvalidUseOfNull};
+    if (sqlite3_value_type(argv[0]) == SQLITE_TEXT) {
+        std::string t = GeneralKey(trimBlanks(rawText(argv[0])));
+        if (t == "true") return sqlite3_result_int(ctx, -1);
+        if (t == "false") return sqlite3_result_int(ctx, 0);
+    }
+    sqlite3_result_int(ctx, numberOf(argv[0]) != 0 ? -1 : 0);
+}
+
+// Round(x[, places]) to even.
+void fnRound(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    std::int64_t places = 0;
+    if (argc > 1) {
+        places = countArg(argv[1]);
+        if (places < 0) throw FunctionError{kInvalidCall};
+    }
+    if (isNull(argv[0])) return sqlite3_result_null(ctx);
+    if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER) return sqlite3_result_int64(ctx, sqlite3_value_int64(argv[0]));
+    double d = numberOf(argv[0]);
+    if (places == 0) return resultNumber(ctx, roundHalfEven(d));
+    if (places > 22) return resultNumber(ctx, d);
+    double scale = std::pow(10.0, static_cast<double>(places));
+    double scaled = d * scale;
+    if (!std::isfinite(scaled)) return resultNumber(ctx, d);
+    resultNumber(ctx, roundHalfEven(scaled) / scale);
+}
+
+// Str: a number's text with a leading blank for the sign when not negative.
+void fnStr(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return sqlite3_result_null(ctx);
+    std::string t;
+    if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER) {
+        t = std::to_string(sqlite3_value_int64(argv[0]));
+    } else {
+        t = JetNumberText(numberOf(argv[0]));
+    }
+    if (t.empty() || t[0] != '-') t.insert(t.begin(), ' ');
+    resultText(ctx, t);
+}
+
+// InStr([start,] text, sought[, compare]): position from 1, 0 when absent.
+// Compare 0 is binary, otherwise (and by default) case-blind.
+void fnInStr(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    std::int64_t start = 1;
+    int first = 0;
+    bool binary = false;
+    if (argc >= 3) {
+        start = countArg(argv[0]);
+        if (start < 1) throw FunctionError{kInvalidCall};
+        first = 1;
+        if (argc == 4) binary = countArg(argv[3]) == 0;
+    }
+    if (isNull(argv[first]) || isNull(argv[first + 1])) return sqlite3_result_null(ctx);
+    std::u32string hay = toCodePoints(textOf(argv[first]));
+    std::u32string needle = toCodePoints(textOf(argv[first + 1]));
+    if (!binary) {
+        for (auto& c : hay) c = foldCase(c);
+        for (auto& c : needle) c = foldCase(c);
+    }
+    auto from = static_cast<std::size_t>(start - 1);
+    if (from > hay.size()) return sqlite3_result_int(ctx, 0);
+    if (needle.empty()) return sqlite3_result_int64(ctx, start);
+    std::size_t pos = hay.find(needle, from);
+    sqlite3_result_int64(ctx, pos == std::u32string::npos ? 0 : static_cast<sqlite3_int64>(pos + 1));
+}
+
+// ---------------------------------------------------------------------------
+// Aggregates
+// ---------------------------------------------------------------------------
+
+// First / Last: the value of the first / last row in the order the rows
+// arrive (Null values included).
+struct KeptValue {
+    sqlite3_value* value;
+    bool seen;
+};
+
+template <bool KeepLast>
+void firstLastStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    auto* kept = static_cast<KeptValue*>(sqlite3_aggregate_context(ctx, sizeof(KeptValue)));
+    if (!kept) return sqlite3_result_error_nomem(ctx);
+    if (kept->seen && !KeepLast) return;
+    sqlite3_value* copy = sqlite3_value_dup(argv[0]);
+    if (!copy) return sqlite3_result_error_nomem(ctx);
+    sqlite3_value_free(kept->value);
+    kept->value = copy;
+    kept->seen = true;
+}
+
+void firstLastFinal(sqlite3_context* ctx) {
+    auto* kept = static_cast<KeptValue*>(sqlite3_aggregate_context(ctx, 0));
+    if (!kept || !kept->value) return sqlite3_result_null(ctx);
+    sqlite3_result_value(ctx, kept->value);
+    sqlite3_value_free(kept->value);
+    kept->value = nullptr;
+}
+
+// Variance by the provisional-means (Welford) update, which keeps its
+// accuracy when the values sit far from zero.
+struct Moments {
+    std::int64_t n;
+    double mean;
+    double m2;
+    const char* error;
+};
+
+void momentsStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    auto* m = static_cast<Moments*>(sqlite3_aggregate_context(ctx, sizeof(Moments)));
+    if (!m) return sqlite3_result_error_nomem(ctx);
+    if (m->error || isNull(argv[0])) return;
+    double x;
+    try {
+        x = numberOf(argv[0]);
+    } catch (const FunctionError& e) {
+        m->error = e.message;
+        return;
+    }
+    ++m->n;
+    double d = x - m->mean;
+    m->mean += d / static_cast<double>(m->n);
+    m->m2 += d * (x - m->mean);
+}
+
+template <bool Sample, bool Root>
+void momentsFinal(sqlite3_context* ctx) {
+    auto* m = static_cast<Moments*>(sqlite3_aggregate_context(ctx, 0));
+    if (m && m->error) return sqlite3_result_error(ctx, m->error, -1);
+    std::int64_t need = Sample ? 2 : 1;
+    if (!m || m->n < need) return sqlite3_result_null(ctx);
+    double var = m->m2 / static_cast<double>(Sample ? m->n - 1 : m->n);
+    if (var < 0) var = 0;
+    double r = Root ? std::sqrt(var) : var;
+    if (!std::isfinite(r)) return sqlite3_result_error(ctx, kOverflow, -1);
+    sqlite3_result_double(ctx, r);
+}
+
+// ---------------------------------------------------------------------------
+// Collation
+// ---------------------------------------------------------------------------
+
+int collateGeneral(void*, int n1, const void* p1, int n2, const void* p2) {
+    return CompareGeneral(std::string_view(static_cast<const char*>(p1), static_cast<std::size_t>(n1)),
+                          std::string_view(static_cast<const char*>(p2), static_cast<std::size_t>(n2)));
+}
+
+using ScalarFn = void (*)(sqlite3_context*, int, sqlite3_value**);
+
+struct ScalarDef {
+    const char* name;
+    int args;
+    ScalarFn fn;
+};
+
+const ScalarDef kScalars[] = {
+    {"jet_concat", -1, guarded<fnConcat>},
+    {"jet_pow", 2, guarded<fnPow>},
+    {"jet_div", 2, guarded<fnDiv>},
+    {"jet_idiv", 2, guarded<fnIntDiv>},
+    {"jet_mod", 2, guarded<fnMod>},
+    {"jet_like", 2, guarded<fnLike>},
+    {"jet_val", 1, guarded<fnVal>},
+    {"jet_len", 1, guarded<fnLen>},
+    {"jet_left", 2, guarded<fnLeft>},
+    {"jet_right", 2, guarded<fnRight>},
+    {"jet_mid", 2, guarded<fnMid>},
+    {"jet_mid", 3, guarded<fnMid>},
+    {"jet_ucase", 1, guarded<fnCase<upperCase>>},
+    {"jet_lcase", 1, guarded<fnCase<foldCase>>},
+    {"jet_trim", 1, guarded<fnTrim<true, true>>},
+    {"jet_ltrim", 1, guarded<fnTrim<true, false>>},
+    {"jet_rtrim", 1, guarded<fnTrim<false, true>>},
+    {"jet_int", 1, guarded<fnIntFix<true>>},
+    {"jet_fix", 1, guarded<fnIntFix<false>>},
+    {"jet_abs", 1, guarded<fnAbs>},
+    {"jet_sqr", 1, guarded<fnSqr>},
+    {"jet_log", 1, guarded<fnLog>},
+    {"jet_exp", 1, guarded<fnExp>},
+    {"jet_sgn", 1, guarded<fnSgn>},
+    {"jet_cstr", 1, guarded<fnCStr>},
+    {"jet_cdbl", 1, guarded<fnCDbl>},
+    {"jet_csng", 1, guarded<fnCSng>},
+    {"jet_clng", 1, guarded<fnCLng>},
+    {"jet_cint", 1, guarded<fnCInt>},
+    {"jet_cbool", 1, guarded<fnCBool>},
+    {"jet_round", 1, guarded<fnRound>},
+    {"jet_round", 2, guarded<fnRound>},
+    {"jet_str", 1, guarded<fnStr>},
+    {"jet_instr", 2, guarded<fnInStr>},
+    {"jet_instr", 3, guarded<fnInStr>},
+    {"jet_instr", 4, guarded<fnInStr>},
+};
+
+using StepFn = void (*)(sqlite3_context*, int, sqlite3_value**);
+using FinalFn = void (*)(sqlite3_context*);
+
+struct AggregateDef {
+    const char* name;
+    StepFn step;
+    FinalFn final;
+};
+
+const AggregateDef kAggregates[] = {
+    {"jet_first", firstLastStep<false>, firstLastFinal},
+    {"jet_last", firstLastStep<true>, firstLastFinal},
+    {"jet_stdev", momentsStep, momentsFinal<true, true>},
+    {"jet_stdevp", momentsStep, momentsFinal<false, true>},
+    {"jet_var", momentsStep, momentsFinal<true, false>},
+    {"jet_varp", momentsStep, momentsFinal<false, false>},
+};
+
+} // namespace
+
+int CompareGeneral(std::string_view a, std::string_view b) {
+    std::size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        char32_t ca, cb;
+        const auto ba = static_cast<unsigned char>(a[i]);
+        const auto bb = static_cast<unsigned char>(b[j]);
+        if (ba < 0x80 && bb < 0x80) { // plain ASCII on both sides
+            ca = (ba >= 'A' && ba <= 'Z') ? ba + 32u : ba;
+            cb = (bb >= 'A' && bb <= 'Z') ? bb + 32u : bb;
+            ++i;
+            ++j;
+        } else {
+            ca = foldCase(decodeUtf8(a, i));
+            cb = foldCase(decodeUtf8(b, j));
+        }
+        if (ca != cb) return ca < cb ? -1 : 1;
+    }
+    if (i < a.size()) return 1;
+    if (j < b.size()) return -1;
+    return 0;
+}
+
+std::string GeneralKey(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) appendUtf8(out, foldCase(decodeUtf8(text, i)));
+    return out;
+}
+
+std::string JetNumberText(double value) {
+    if (value == 0) return "0"; // also -0
+    if (std::isnan(value)) return "NaN";
+    if (std::isinf(value)) return value > 0 ? "Inf" : "-Inf";
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.15G", value);
+    return buf;
+}
+
+long JetFunctionErrorNumber(std::string_view msg) {
+    struct Entry {
+        const char* text;
+        long number;
+    };
+    static const Entry kEntries[] = {
+        {kInvalidUseOfNull, err::InvalidUseOfNull}, {kTypeMismatch, err::TypeMismatch},
+        {kOverflow, err::Overflow},                 {kDivisionByZero, 11},
+        {kInvalidCall, 5},                          {kInvalidPattern, err::SyntaxError},
+    };
+    for (const auto& e : kEntries)
+        if (msg == e.text) return e.number;
+    return 0;
+}
+
+void RegisterJetFunctions(sqlite3* db) {
+    if (!db) throw DaoError(err::ObjectClosed, "Object invalid or no longer set.");
+    constexpr int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+    auto check = [db](int rc, const char* what) {
+        if (rc != SQLITE_OK)
+            throw DaoError(err::SqlSyntax, std::string("Could not register ") + what + ": " + sqlite3_errmsg(db), rc);
+    };
+    for (const auto& f : kScalars)
+        check(sqlite3_create_function_v2(db, f.name, f.args, flags, nullptr, f.fn, nullptr, nullptr, nullptr), f.name);
+    for (const auto& a : kAggregates)
+        check(sqlite3_create_function_v2(db, a.name, 1, flags, nullptr, nullptr, a.step, a.final, nullptr), a.name);
+    check(sqlite3_create_collation_v2(db, "GENERAL", SQLITE_UTF8, nullptr, collateGeneral, nullptr), "GENERAL");
+    // Every string the translator writes is single-quoted; a double-quoted
+    // word must name a column, never silently become a text.
+    check(sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, static_cast<int*>(nullptr)), "DQS_DML");
+}
+
+} // namespace dao

@@ -15,6 +15,11 @@ std::optional<std::string> UnprotectSecret(const std::string& protectedText);
 // True when the text has the form ProtectSecret gives.
 bool IsProtectedSecret(const std::string& text);
 
+// The digests the protection is built on, as lower-case hexadecimal text:
+// SHA-256 of a message and HMAC-SHA-256 of a message under a key.
+std::string Sha256Hex(const std::string& message);
+std::string HmacSha256Hex(const std::string& key, const std::string& message);
+
 // The key file in use: the registry store's path followed by ".key".
 std::string SecretKeyPath();
 

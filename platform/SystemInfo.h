@@ -47,6 +47,9 @@ std::string UserName();
 std::string UserFullName();
 // The temporary folder ($TMPDIR, else /tmp), with a trailing "/".
 std::string TempPath();
+// The folder of the installed system, the counterpart of the Windows
+// directory: "/usr".
+std::string SystemRootDirectory();
 // The folder the C library was loaded from ("/lib/x86_64-linux-gnu" ...), or
 // "/usr/lib" when it cannot be found.
 std::string SystemLibraryDirectory();

@@ -1,0 +1,226 @@
+#include "errors/CErr_ZUR.h"
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "errors/ErrorReport.h"
+#include "platform/App.h"
+#include "platform/MessageBox.h"
+
+struct CErr_ZUR::Subscription::Listeners {
+    std::uint64_t nextId = 1;
+    std::vector<std::pair<std::uint64_t, BeforeHandlerCalledFn>> before;
+    std::vector<std::pair<std::uint64_t, AfterHandlerCalledFn>> after;
+};
+
+// ---- subscriptions -----------------------------------------------------------
+
+CErr_ZUR::Subscription::Subscription(Subscription&& other) noexcept
+    : m_listeners(std::move(other.m_listeners)), m_id(other.m_id) {
+    other.m_id = 0;
+}
+
+CErr_ZUR::Subscription& CErr_ZUR::Subscription::operator=(Subscription&& other) noexcept {
+    if (this != &other) {
+        Disconnect();
+        m_listeners = std::move(other.m_listeners);
+        m_id = other.m_id;
+        other.m_id = 0;
+    }
+    return *this;
+}
+
+void CErr_ZUR::Subscription::Disconnect() noexcept {
+    if (auto listeners = m_listeners.lock()) {
+        std::erase_if(listeners->before, [this](const auto& p) { return p.first == m_id; });
+        std::erase_if(listeners->after, [this](const auto& p) { return p.first == m_id; });
+    }
+    m_listeners.reset();
+    m_id = 0;
+}
+
+bool CErr_ZUR::Subscription::Connected() const noexcept {
+    auto listeners = m_listeners.lock();
+    if (!listeners || m_id == 0) return false;
+    for (const auto& p : listeners->before)
+        if (p.first == m_id) return true;
+    for (const auto& p : listeners->after)
+        if (p.first == m_id) return true;
+    return false;
+}
+
+CErr_ZUR::Subscription CErr_ZUR::OnBeforeHandlerCalled(BeforeHandlerCalledFn fn) {
+    const std::uint64_t id = m_listeners->nextId++;
+    m_listeners->before.emplace_back(id, std::move(fn));
+    return Subscription(m_listeners, id);
+}
+
+CErr_ZUR::Subscription CErr_ZUR::OnAfterHandlerCalled(AfterHandlerCalledFn fn) {
+    const std::uint64_t id = m_listeners->nextId++;
+    m_listeners->after.emplace_back(id, std::move(fn));
+    return Subscription(m_listeners, id);
+}
+
+// ---- construction --------------------------------------------------------------
+
+CErr_ZUR::CErr_ZUR() : m_stack(23), m_listeners(std::make_shared<Subscription::Listeners>()) {}
+
+CErr_ZUR::~CErr_ZUR() = default;
+
+// ---- properties ------------------------------------------------------------------
+
+void CErr_ZUR::SetMaxItems(int n) {
+    // The stack bounds are 16-bit: n + 2 must stay within them.
+    if (n > 32765 || n < -32768) throw RunTimeError(rterr::Overflow);
+    if (n + 2 < 0) throw RunTimeError(rterr::SubscriptOutOfRange);
+    std::vector<std::string> fresh(static_cast<size_t>(n) + 3);
+    m_maxItems = n;
+    m_upperBound = n + 2;
+    m_stack = std::move(fresh);
+}
+
+void CErr_ZUR::RaiseInvalidObjectType(int varType) {
+    throw RunTimeError(InvalidObjectTypeError, "Invalid object type: " + std::to_string(varType), "CErr_ZUR");
+}
+
+void CErr_ZUR::SetDestinationPath(std::string path) {
+    m_path = std::move(path);
+    m_recordset.reset();
+}
+
+void CErr_ZUR::SetDestinationRecordset(std::shared_ptr<IErrLogRecordset> recordset) {
+    if (!recordset) RaiseInvalidObjectType(9);
+    m_recordset = std::move(recordset);
+    m_path.clear();
+}
+
+// ---- the stack ---------------------------------------------------------------------
+
+void CErr_ZUR::Push(const std::string& name) {
+    ++m_pointer;
+    if (m_pointer <= m_maxItems && m_pointer >= 0 && m_pointer < static_cast<int>(m_stack.size()))
+        m_stack[static_cast<size_t>(m_pointer)] = name;
+}
+
+void CErr_ZUR::Pop() {
+    if (m_pointer <= m_maxItems && m_pointer >= 0 && m_pointer < static_cast<int>(m_stack.size()))
+        m_stack[static_cast<size_t>(m_pointer)].clear();
+    if (m_pointer > 0) --m_pointer;
+}
+
+std::string CErr_ZUR::TopOfStack() const {
+    if (m_pointer < 0 || m_pointer >= static_cast<int>(m_stack.size())) return {};
+    return m_stack[static_cast<size_t>(m_pointer)];
+}
+
+// ---- handling ----------------------------------------------------------------------
+
+std::string CErr_ZUR::MessageText() const {
+    std::string text = "The following error has occurred in procedure: \r\n" + m_errProcedure + " on line " +
+                       std::to_string(m_errLine) + "\r\nError (" + std::to_string(m_errNumber) + ") " +
+                       m_errDescription;
+    if (!m_currentOperation.empty()) text += "\r\nCurrent Operation: " + m_currentOperation;
+    return text;
+}
+
+bool CErr_ZUR::RaiseBeforeHandlerCalled() {
+    bool cancel = false;
+    auto listeners = m_listeners->before; // a listener may disconnect meanwhile
+    for (auto& [id, fn] : listeners)
+        if (fn) fn(cancel);
+    return cancel;
+}
+
+void CErr_ZUR::RaiseAfterHandlerCalled() {
+    auto listeners = m_listeners->after;
+    for (auto& [id, fn] : listeners) {
+        try {
+            if (fn) fn();
+        } catch (...) {
+            // A failing listener does not stop the handler (nor the other listeners).
+        }
+    }
+}
+
+void CErr_ZUR::HandleError() { HandleError(ErrFromCurrentException()); }
+
+void CErr_ZUR::HandleError(long number, const std::string& description, long line) {
+    ErrInfo e;
+    e.Number = number;
+    e.Description = description;
+    e.Line = line;
+    HandleError(e);
+}
+
+void CErr_ZUR::HandleError(const ErrInfo& err) {
+    m_errNumber = err.Number;
+    m_errLine = err.Line;
+    m_errDescription = err.Description;
+    m_errProcedure = TopOfStack();
+    if (m_appTitle.empty()) m_appTitle = platform::App::Title();
+
+    if (RaiseBeforeHandlerCalled()) return;
+
+    // From here on a failing step does not keep the next one from running.
+    if (!m_recordset) {
+        try {
+            WriteErrorFile();
+        } catch (...) {
+        }
+    }
+    if (m_displayError) {
+        try {
+            Beep();
+            MsgBox(MessageText(), vbCritical | vbOKOnly, m_appTitle);
+        } catch (...) {
+        }
+    }
+    RaiseAfterHandlerCalled();
+}
+
+bool CErr_ZUR::ClearLog() {
+    try {
+        if (m_recordset) {
+            if (m_recordset->RecordCount() != 0) {
+                m_recordset->MoveFirst();
+                while (!m_recordset->EOF_()) {
+                    m_recordset->Delete();
+                    m_recordset->MoveNext();
+                }
+            }
+        } else {
+            std::error_code ec;
+            std::filesystem::remove(m_path, ec); // a missing file is no error
+        }
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void CErr_ZUR::WriteErrorFile() {
+    ErrorReportEnvironment env = CurrentErrorReportEnvironment();
+
+    std::error_code ec;
+    std::filesystem::remove(m_path, ec); // a missing file is normal
+
+    ErrorReportInput input;
+    input.ErrDescription = m_errDescription;
+    input.ErrNumber = m_errNumber;
+    input.ErrProcedure = TopOfStack();
+    input.Stack = m_stack;
+    input.ScenarioNumber = m_scenarioNumber;
+    input.CurrentOperation = m_currentOperation;
+    m_errorText = BuildErrorReport(input, env);
+
+    std::ofstream out(m_path, std::ios::binary | std::ios::app);
+    if (!out) {
+        const int cause = errno;
+        throw RunTimeError(cause == ENOENT || cause == ENOTDIR ? rterr::PathNotFound : rterr::PathFileAccessError);
+    }
+    out << m_errorText << "\r\n";
+    out.close();
+    if (!out) throw RunTimeError(57); // Device I/O error
+}

@@ -1,0 +1,500 @@
+#include "platform/RegistryStore.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <sstream>
+
+namespace platform {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// ---- naming ---------------------------------------------------------------
+
+struct HiveName {
+    HKEY root;
+    const char* name;
+};
+constexpr HiveName kHives[] = {
+    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT"},
+    {HKEY_CURRENT_USER, "HKEY_CURRENT_USER"},
+    {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE"},
+    {HKEY_USERS, "HKEY_USERS"},
+    {HKEY_PERFORMANCE_DATA, "HKEY_PERFORMANCE_DATA"},
+    {HKEY_CURRENT_CONFIG, "HKEY_CURRENT_CONFIG"},
+    {HKEY_DYN_DATA, "HKEY_DYN_DATA"},
+};
+
+std::string lower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+bool equalNoCase(const std::string& a, const std::string& b) { return lower(a) == lower(b); }
+
+// Full name of a key: hive name, and the path after a "\" unless it is empty.
+std::string fullName(HKEY root, const std::string& path) {
+    std::string hive = RegistryStore::HiveName(root);
+    return path.empty() ? hive : hive + "\\" + path;
+}
+
+// ---- text encoding of the file -------------------------------------------
+
+std::string encode(const std::string& s, const char* extra) {
+    static const char* hex = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(s.size());
+    for (unsigned char c : s) {
+        if (c < 0x20 || c == 0x7F || c == '%' || std::strchr(extra, c) != nullptr) {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+std::string decode(const std::string& s) {
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '%' && i + 2 < s.size()) {
+            int h = hexDigit(s[i + 1]), l = hexDigit(s[i + 2]);
+            if (h >= 0 && l >= 0) {
+                out += static_cast<char>(h * 16 + l);
+                i += 2;
+                continue;
+            }
+        }
+        out += s[i];
+    }
+    return out;
+}
+
+const char* typeToken(std::uint32_t type) {
+    switch (type) {
+    case REG_SZ: return "sz";
+    case REG_EXPAND_SZ: return "expand_sz";
+    case REG_BINARY: return "binary";
+    case REG_DWORD: return "dword";
+    case REG_MULTI_SZ: return "multi_sz";
+    default: return nullptr;
+    }
+}
+
+bool parseType(const std::string& token, std::uint32_t& type) {
+    for (std::uint32_t t : {REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_DWORD, REG_MULTI_SZ})
+        if (token == typeToken(t)) {
+            type = t;
+            return true;
+        }
+    if (token.rfind("type", 0) == 0 && token.size() > 4) {
+        char* end = nullptr;
+        unsigned long v = std::strtoul(token.c_str() + 4, &end, 10);
+        if (end && *end == '\0') {
+            type = static_cast<std::uint32_t>(v);
+            return true;
+        }
+    }
+    return false;
+}
+
+// ---- the store in memory --------------------------------------------------
+
+struct Value {
+    std::string name;
+    RegValue value;
+};
+struct Key {
+    std::string name; // full name as first created
+    std::vector<Value> values;
+
+    Value* find(const std::string& valueName) {
+        for (auto& v : values)
+            if (equalNoCase(v.name, valueName)) return &v;
+        return nullptr;
+    }
+};
+
+struct Store {
+    std::map<std::string, Key> keys; // by lower-case full name
+
+    Key* find(const std::string& full) {
+        auto it = keys.find(lower(full));
+        return it == keys.end() ? nullptr : &it->second;
+    }
+    Key& create(const std::string& full) {
+        // The hive itself and every parent, then the key.
+        size_t pos = full.find('\\');
+        while (pos != std::string::npos) {
+            std::string parent = full.substr(0, pos);
+            keys.try_emplace(lower(parent), Key{parent, {}});
+            pos = full.find('\\', pos + 1);
+        }
+        return keys.try_emplace(lower(full), Key{full, {}}).first->second;
+    }
+};
+
+Store parse(std::istream& in) {
+    Store store;
+    Key* current = nullptr;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == ';') continue;
+        if (line[0] == '[') {
+            if (line.back() != ']') {
+                current = nullptr;
+                continue;
+            }
+            current = &store.create(decode(line.substr(1, line.size() - 2)));
+            continue;
+        }
+        if (line[0] != '"' || !current) continue;
+        size_t close = line.find('"', 1);
+        if (close == std::string::npos || close + 1 >= line.size() || line[close + 1] != '=') continue;
+        size_t colon = line.find(':', close + 2);
+        if (colon == std::string::npos) continue;
+        std::uint32_t type = 0;
+        if (!parseType(line.substr(close + 2, colon - close - 2), type)) continue;
+        Value v;
+        v.name = decode(line.substr(1, close - 1));
+        v.value.type = type;
+        std::string data = line.substr(colon + 1);
+        if (type == REG_DWORD) {
+            char* end = nullptr;
+            long long n = std::strtoll(data.c_str(), &end, 10);
+            if (data.empty() || !end || *end != '\0') continue;
+            v.value.dword = static_cast<std::int32_t>(n);
+        } else {
+            v.value.data = decode(data);
+        }
+        if (Value* old = current->find(v.name))
+            *old = std::move(v);
+        else
+            current->values.push_back(std::move(v));
+    }
+    return store;
+}
+
+std::string serialize(const Store& store) {
+    std::ostringstream out;
+    out << "; Varnello registry store\n";
+    for (const auto& [id, key] : store.keys) {
+        out << '[' << encode(key.name, "[]") << "]\n";
+        for (const auto& v : key.values) {
+            out << '"' << encode(v.name, "\"") << "\"=";
+            const char* token = typeToken(v.value.type);
+            if (token)
+                out << token;
+            else
+                out << "type" << v.value.type;
+            out << ':';
+            if (v.value.type == REG_DWORD)
+                out << v.value.dword;
+            else
+                out << encode(v.value.data, "");
+            out << '\n';
+        }
+    }
+    return out.str();
+}
+
+// ---- the file ---------------------------------------------------------------
+
+std::mutex& pathMutex() {
+    static std::mutex m;
+    return m;
+}
+std::string& pathOverride() {
+    static std::string p;
+    return p;
+}
+
+Store load(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return {};
+    return parse(in);
+}
+
+// Holds an exclusive lock on the store's companion lock file.
+class WriteLock {
+public:
+    explicit WriteLock(const std::string& storePath) {
+        std::error_code ec;
+        fs::create_directories(fs::path(storePath).parent_path(), ec);
+        m_fd = ::open((storePath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (m_fd >= 0 && ::flock(m_fd, LOCK_EX) != 0) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
+    ~WriteLock() {
+        if (m_fd >= 0) {
+            ::flock(m_fd, LOCK_UN);
+            ::close(m_fd);
+        }
+    }
+    WriteLock(const WriteLock&) = delete;
+    WriteLock& operator=(const WriteLock&) = delete;
+    bool Held() const { return m_fd >= 0; }
+
+private:
+    int m_fd = -1;
+};
+
+// Writes the text to a temporary file in the same folder and renames it over
+// the store, so that a reader sees the old or the new store, never half of one.
+bool saveAtomically(const std::string& path, const std::string& text) {
+    std::string temp = path + ".tmp." + std::to_string(::getpid());
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    struct stat old {};
+    if (::stat(path.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
+    size_t done = 0;
+    bool ok = true;
+    while (done < text.size()) {
+        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ok = false;
+            break;
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (ok && ::fsync(fd) != 0) ok = false;
+    if (::close(fd) != 0) ok = false;
+    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) ok = false;
+    if (!ok) ::unlink(temp.c_str());
+    return ok;
+}
+
+// Reads, changes and writes the store under the write lock.
+template <class F>
+bool modify(F&& change) {
+    const std::string path = RegistryStore::Path();
+    if (!RegistryStore::Writable()) return false;
+    WriteLock lock(path);
+    if (!lock.Held()) return false;
+    Store store = load(path);
+    if (!change(store)) return false;
+    return saveAtomically(path, serialize(store));
+}
+
+bool knownHive(HKEY root) { return !RegistryStore::HiveName(root).empty(); }
+
+} // namespace
+
+// ---- RegValue ---------------------------------------------------------------
+
+RegValue RegValue::String(const std::string& text) {
+    RegValue v;
+    v.type = REG_SZ;
+    v.data = text;
+    v.data.push_back('\0');
+    return v;
+}
+
+RegValue RegValue::DWord(std::int32_t value) {
+    RegValue v;
+    v.type = REG_DWORD;
+    v.dword = value;
+    return v;
+}
+
+RegValue RegValue::Raw(std::uint32_t type, std::string bytes) {
+    RegValue v;
+    v.type = type;
+    v.data = std::move(bytes);
+    return v;
+}
+
+// ---- RegistryStore ----------------------------------------------------------
+
+std::string RegistryStore::DefaultPath() {
+    if (const char* env = std::getenv("VARNELLO_REGISTRY"); env && *env) return env;
+    fs::path base;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
+        base = xdg;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (!home || !*home) {
+            if (const passwd* pw = ::getpwuid(::geteuid())) home = pw->pw_dir;
+        }
+        base = fs::path(home ? home : "/tmp") / ".config";
+    }
+    return (base / "varnello" / "registry.ini").string();
+}
+
+std::string RegistryStore::Path() {
+    {
+        std::lock_guard lock(pathMutex());
+        if (!pathOverride().empty()) return pathOverride();
+    }
+    return DefaultPath();
+}
+
+void RegistryStore::SetPath(std::string path) {
+    std::lock_guard lock(pathMutex());
+    pathOverride() = std::move(path);
+}
+
+std::string RegistryStore::HiveName(HKEY root) {
+    for (const auto& h : kHives)
+        if (h.root == root) return h.name;
+    return {};
+}
+
+bool RegistryStore::Writable() {
+    fs::path file(Path());
+    std::error_code ec;
+    if (fs::exists(file, ec))
+        return ::access(file.c_str(), W_OK) == 0 && ::access(file.parent_path().c_str(), W_OK) == 0;
+    // The nearest existing folder on the way must let us create the rest.
+    fs::path dir = file.parent_path();
+    while (!dir.empty() && !fs::exists(dir, ec)) {
+        if (dir == dir.parent_path()) break;
+        dir = dir.parent_path();
+    }
+    if (dir.empty()) dir = ".";
+    return ::access(dir.c_str(), W_OK | X_OK) == 0;
+}
+
+bool RegistryStore::KeyExists(HKEY root, const std::string& path) {
+    if (!knownHive(root)) return false;
+    if (path.empty()) return true;
+    Store store = load(Path());
+    return store.find(fullName(root, path)) != nullptr;
+}
+
+bool RegistryStore::DeleteKey(HKEY root, const std::string& path) {
+    if (!knownHive(root) || path.empty()) return false;
+    const std::string id = lower(fullName(root, path));
+    return modify([&](Store& store) {
+        bool found = false;
+        for (auto it = store.keys.begin(); it != store.keys.end();) {
+            if (it->first == id || it->first.rfind(id + "\\", 0) == 0) {
+                it = store.keys.erase(it);
+                found = true;
+            } else {
+                ++it;
+            }
+        }
+        return found;
+    });
+}
+
+// ---- RegistryKey ------------------------------------------------------------
+
+RegistryKey RegistryKey::Open(HKEY root, const std::string& path, REGSAM access) {
+    if (!knownHive(root)) return {};
+    if ((access & KEY_WRITE_BITS) != 0 && !RegistryStore::Writable()) return {};
+    if (!RegistryStore::KeyExists(root, path)) return {};
+    return RegistryKey(root, path, access);
+}
+
+RegistryKey RegistryKey::Create(HKEY root, const std::string& path, REGSAM access) {
+    if (!knownHive(root)) return {};
+    if (RegistryStore::KeyExists(root, path)) {
+        if ((access & KEY_WRITE_BITS) != 0 && !RegistryStore::Writable()) return {};
+        return RegistryKey(root, path, access);
+    }
+    const std::string full = fullName(root, path);
+    bool ok = modify([&](Store& store) {
+        store.create(full);
+        return true;
+    });
+    if (!ok) return {};
+    return RegistryKey(root, path, access);
+}
+
+std::optional<RegValue> RegistryKey::QueryValue(const std::string& name) const {
+    if (!m_open || (m_access & KEY_QUERY_VALUE) == 0) return std::nullopt;
+    Store store = load(RegistryStore::Path());
+    Key* key = store.find(fullName(m_root, m_path));
+    if (!key) return std::nullopt;
+    Value* v = key->find(name);
+    if (!v) return std::nullopt;
+    return v->value;
+}
+
+bool RegistryKey::SetValue(const std::string& name, const RegValue& value) const {
+    if (!m_open || (m_access & KEY_SET_VALUE) == 0) return false;
+    const std::string full = fullName(m_root, m_path);
+    return modify([&](Store& store) {
+        Key& key = store.create(full);
+        if (Value* old = key.find(name))
+            old->value = value; // the name keeps its first spelling
+        else
+            key.values.push_back(Value{name, value});
+        return true;
+    });
+}
+
+bool RegistryKey::SetString(const std::string& name, const std::string& text) const {
+    return SetValue(name, RegValue::String(text));
+}
+
+bool RegistryKey::SetDWord(const std::string& name, std::int32_t value) const {
+    return SetValue(name, RegValue::DWord(value));
+}
+
+bool RegistryKey::DeleteValue(const std::string& name) const {
+    if (!m_open || (m_access & KEY_SET_VALUE) == 0) return false;
+    const std::string full = fullName(m_root, m_path);
+    return modify([&](Store& store) {
+        Key* key = store.find(full);
+        if (!key) return false;
+        for (auto it = key->values.begin(); it != key->values.end(); ++it)
+            if (equalNoCase(it->name, name)) {
+                key->values.erase(it);
+                return true;
+            }
+        return false;
+    });
+}
+
+std::vector<std::string> RegistryKey::ValueNames() const {
+    std::vector<std::string> names;
+    if (!m_open || (m_access & KEY_QUERY_VALUE) == 0) return names;
+    Store store = load(RegistryStore::Path());
+    if (Key* key = store.find(fullName(m_root, m_path)))
+        for (const auto& v : key->values) names.push_back(v.name);
+    return names;
+}
+
+std::vector<std::string> RegistryKey::SubKeyNames() const {
+    std::vector<std::string> names;
+    if (!m_open || (m_access & KEY_ENUMERATE_SUB_KEYS) == 0) return names;
+    Store store = load(RegistryStore::Path());
+    const std::string prefix = lower(fullName(m_root, m_path)) + "\\";
+    for (const auto& [id, key] : store.keys) {
+        if (id.size() <= prefix.size() || id.compare(0, prefix.size(), prefix) != 0) continue;
+        if (id.find('\\', prefix.size()) != std::string::npos) continue;
+        names.push_back(key.name.substr(prefix.size()));
+    }
+    return names;
+}
+
+} // namespace platform

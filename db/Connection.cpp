@@ -1,0 +1,492 @@
+#include "db/Connection.h"
+
+#include "db/DaoConstants.h"
+#include "db/DaoError.h"
+#include "db/TranslatedSql.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+
+namespace dao {
+
+namespace {
+
+std::string afterColon(const std::string& msg) {
+    auto p = msg.find(": ");
+    return p == std::string::npos ? std::string() : msg.substr(p + 2);
+}
+
+std::string upper(std::string s) { return ToUpperAscii(s); }
+
+} // namespace
+
+std::string QuoteIdent(std::string_view name) {
+    std::string r = "\"";
+    for (char c : name) {
+        if (c == '"') r += '"';
+        r += c;
+    }
+    r += '"';
+    return r;
+}
+
+std::string QuoteText(std::string_view text) {
+    std::string r = "'";
+    for (char c : text) {
+        if (c == '\'') r += '\'';
+        r += c;
+    }
+    r += '\'';
+    return r;
+}
+
+// --- field definitions ---------------------------------------------------------
+
+long DefaultFieldSize(int type) {
+    switch (type) {
+    case dbBoolean: return 1;
+    case dbByte: return 1;
+    case dbInteger: return 2;
+    case dbLong: return 4;
+    case dbCurrency: return 8;
+    case dbSingle: return 4;
+    case dbDouble: return 8;
+    case dbDate: return 8;
+    case dbText: return 50;
+    case dbGUID: return 16;
+    case dbBigInt: return 8;
+    case dbDecimal: return 16;
+    default: return 0;
+    }
+}
+
+std::string SqliteDeclaredType(const FieldInfo& f) {
+    switch (f.type) {
+    case dbBoolean: return "BOOLEAN";
+    case dbByte: return "TINYINT";
+    case dbInteger: return "SMALLINT";
+    case dbLong: return "INTEGER";
+    case dbBigInt: return "BIGINT";
+    case dbCurrency: return "CURRENCY";
+    case dbSingle: return "FLOAT";
+    case dbDouble: return "DOUBLE";
+    case dbDate: return "DATETIME";
+    case dbText: return "VARCHAR(" + std::to_string(f.size > 0 ? f.size : 255) + ") COLLATE GENERAL";
+    case dbMemo: return "TEXT COLLATE GENERAL";
+    case dbGUID: return "GUID";
+    case dbBinary: return "VARBINARY(" + std::to_string(f.size > 0 ? f.size : 255) + ")";
+    case dbLongBinary: return "BLOB";
+    case dbDecimal: return "DECIMAL";
+    default: return "";
+    }
+}
+
+void MapDeclaredType(const std::string& declared, int& type, long& size) {
+    std::string d = upper(declared);
+    // Drop a COLLATE clause and the like: only the type name and its size count.
+    auto paren = d.find('(');
+    long declaredSize = 0;
+    if (paren != std::string::npos) declaredSize = std::atol(d.c_str() + paren + 1);
+    auto has = [&](const char* word) { return d.find(word) != std::string::npos; };
+    if (d.empty()) { type = dbDouble; size = 8; return; }
+    if (has("BOOL") || has("BIT") || has("YESNO")) { type = dbBoolean; size = 1; return; }
+    if (has("TINYINT") || has("BYTE")) { type = dbByte; size = 1; return; }
+    if (has("SMALLINT") || has("INT2") || has("SHORT")) { type = dbInteger; size = 2; return; }
+    if (has("BIGINT") || has("INT8") || has("LONGLONG")) { type = dbBigInt; size = 8; return; }
+    if (has("INT") || has("COUNTER") || has("AUTOINCREMENT") || has("LONG")) {
+        if (has("LONGTEXT") || has("LONGCHAR") || has("LONGBINARY")) {
+            // handled below
+        } else { type = dbLong; size = 4; return; }
+    }
+    if (has("CURRENCY") || has("MONEY")) { type = dbCurrency; size = 8; return; }
+    if (has("GUID") || has("UNIQUEIDENTIFIER")) { type = dbGUID; size = 16; return; }
+    if (has("DATE") || has("TIME")) { type = dbDate; size = 8; return; }
+    if (has("FLOAT") && !has("DOUBLE")) {
+        // FLOAT(n) with n <= 24 is single precision; a bare FLOAT is SQLite's double.
+        if (declaredSize > 0 && declaredSize <= 24) { type = dbSingle; size = 4; return; }
+        type = dbDouble; size = 8; return;
+    }
+    if (has("SINGLE") || has("REAL4")) { type = dbSingle; size = 4; return; }
+    if (has("REAL") || has("DOUB") || has("FLOA")) { type = dbDouble; size = 8; return; }
+    if (has("DECIMAL") || has("NUMERIC") || has("NUMBER")) { type = dbDouble; size = 8; return; }
+    if (has("BLOB") || has("LONGBINARY") || has("IMAGE") || has("OLE")) { type = dbLongBinary; size = 0; return; }
+    if (has("BINARY")) { type = dbBinary; size = declaredSize > 0 ? declaredSize : 255; return; }
+    if (has("CLOB") || has("MEMO") || has("LONGTEXT") || has("LONGCHAR")) { type = dbMemo; size = 0; return; }
+    if (has("CHAR") || has("TEXT") || has("STRING")) {
+        if (declaredSize > 0 && declaredSize <= 255) { type = dbText; size = declaredSize; return; }
+        if (declaredSize > 255) { type = dbMemo; size = 0; return; }
+        type = dbText; size = 255; return;
+    }
+    type = dbDouble; size = 8; // NUMERIC affinity
+}
+
+// --- connection ----------------------------------------------------------------
+
+Connection::Connection(SqliteHandle db, std::string path, bool readOnly)
+    : m_db(std::move(db)), m_path(std::move(path)), m_readOnly(readOnly) {}
+
+Connection::~Connection() { Close(); }
+
+void Connection::Close() noexcept {
+    m_fieldCache.clear();
+    m_db.reset();
+}
+
+sqlite3* Connection::handle() const {
+    if (!m_db) throw DaoError(err::ObjectClosed, "Object invalid or no longer set.");
+    return m_db.get();
+}
+
+void Connection::Fail(int rc, const std::string& sql) const {
+    int primary = rc & 0xff;
+    std::string msg = m_db ? sqlite3_errmsg(m_db.get()) : sqlite3_errstr(rc);
+    switch (primary) {
+    case SQLITE_CONSTRAINT: {
+        if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
+            throw DaoError(err::DuplicateKey,
+                           "The changes you requested to the table were not successful because they would create "
+                           "duplicate values in the index, primary key, or relationship.",
+                           rc, sql);
+        if (rc == SQLITE_CONSTRAINT_NOTNULL)
+            throw DaoError(err::NullNotAllowed, "The field '" + afterColon(msg) + "' cannot contain a Null value.", rc, sql);
+        if (rc == SQLITE_CONSTRAINT_CHECK)
+            throw DaoError(err::FieldValidation,
+                           "One or more values are prohibited by the validation rule set for '" + afterColon(msg) + "'.",
+                           rc, sql);
+        throw DaoError(err::ValidationRule, msg, rc, sql);
+    }
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        throw DaoError(err::FileLocked, "Could not use '" + m_path + "'; file already in use.", rc, sql);
+    case SQLITE_NOTADB:
+        throw DaoError(err::NotADatabase, "Unrecognized database format '" + m_path + "'.", rc, sql);
+    case SQLITE_CORRUPT:
+        throw DaoError(3049, "Cannot open database '" + m_path + "'. It may not be a database, or the file may be corrupt.", rc, sql);
+    case SQLITE_CANTOPEN:
+        throw DaoError(err::FileNotFound, "Couldn't find file '" + m_path + "'.", rc, sql);
+    case SQLITE_READONLY:
+        throw DaoError(err::ReadOnly, "Cannot update. Database or object is read-only.", rc, sql);
+    case SQLITE_FULL:
+        throw DaoError(3026, "Not enough space on disk.", rc, sql);
+    case SQLITE_IOERR:
+        throw DaoError(3043, "Disk or network error.", rc, sql);
+    case SQLITE_TOOBIG:
+        throw DaoError(err::FieldTooSmall, "The field is too small to accept the amount of data you attempted to add.", rc, sql);
+    case SQLITE_RANGE:
+    case SQLITE_MISMATCH:
+        throw DaoError(3464, "Data type mismatch in criteria expression.", rc, sql);
+    default:
+        break;
+    }
+    if (msg.rfind("no such table: ", 0) == 0) {
+        std::string name = afterColon(msg);
+        auto dot = name.find('.');
+        if (dot != std::string::npos && name.compare(0, 3, "ext") == 0) name = name.substr(dot + 1);
+        throw DaoError(err::InputTableNotFound,
+                       "The database engine cannot find the input table or query '" + name +
+                           "'. Make sure it exists and that its name is spelled correctly.",
+                       rc, sql);
+    }
+    if (msg.rfind("no such column: ", 0) == 0)
+        throw DaoError(err::ParametersExpected, "Too few parameters. Expected 1.", rc, sql);
+    if (msg.rfind("table ", 0) == 0 && msg.find(" already exists") != std::string::npos) {
+        std::string name = msg.substr(6, msg.find(" already exists") - 6);
+        if (name.size() >= 2 && name.front() == '"' && name.back() == '"') name = name.substr(1, name.size() - 2);
+        throw DaoError(err::TableExists, "Table '" + name + "' already exists.", rc, sql);
+    }
+    if (msg.find("syntax error") != std::string::npos || msg.rfind("near ", 0) == 0 ||
+        msg.find("incomplete input") != std::string::npos)
+        throw DaoError(err::SyntaxError, "Syntax error in query: " + msg + ".", rc, sql);
+    if (msg.find("misuse of aggregate") != std::string::npos || msg.find("GROUP BY") != std::string::npos)
+        throw DaoError(3122, "You tried to execute a query that does not include the specified expression as part of an aggregate function (" + msg + ").", rc, sql);
+    if (msg.rfind("no such function: ", 0) == 0)
+        throw DaoError(3085, "Undefined function '" + afterColon(msg) + "' in expression.", rc, sql);
+    throw DaoError(3000 + 146, "Query failed: " + msg + ".", rc, sql);
+}
+
+StmtHandle Connection::Prepare(const SystemSql& sql) {
+    sqlite3_stmt* st = nullptr;
+    int rc = sqlite3_prepare_v2(handle(), sql.text().c_str(), static_cast<int>(sql.text().size()), &st, nullptr);
+    StmtHandle h(st);
+    if (rc != SQLITE_OK) Fail(rc, sql.text());
+    return h;
+}
+
+StmtHandle Connection::Prepare(const TranslatedSql& sql) {
+    for (const auto& a : sql.attachments()) {
+        // The translator numbers aliases per statement; attach under that alias when absent.
+        auto it = m_attached.find(a.path);
+        if (it == m_attached.end() || it->second != a.alias) {
+            sqlite3_stmt* chk = nullptr;
+            std::string q = "SELECT 1 FROM pragma_database_list WHERE name = " + QuoteText(a.alias);
+            sqlite3_prepare_v2(handle(), q.c_str(), -1, &chk, nullptr);
+            StmtHandle c(chk);
+            if (c && sqlite3_step(chk) == SQLITE_ROW) {
+                Exec(SystemSql("DETACH DATABASE " + QuoteIdent(a.alias)));
+            }
+            if (!std::filesystem::exists(a.path))
+                throw DaoError(err::FileNotFound, "Couldn't find file '" + a.path + "'.", 0, sql.text());
+            Exec(SystemSql("ATTACH DATABASE " + QuoteText(a.path) + " AS " + QuoteIdent(a.alias)));
+            m_attached[a.path] = a.alias;
+        }
+    }
+    sqlite3_stmt* st = nullptr;
+    int rc = sqlite3_prepare_v2(handle(), sql.text().c_str(), static_cast<int>(sql.text().size()), &st, nullptr);
+    StmtHandle h(st);
+    if (rc != SQLITE_OK) Fail(rc, sql.original());
+    return h;
+}
+
+void Connection::Exec(const SystemSql& sql) {
+    char* errmsg = nullptr;
+    int rc = sqlite3_exec(handle(), sql.text().c_str(), nullptr, nullptr, &errmsg);
+    sqlite3_free(errmsg);
+    if (rc != SQLITE_OK) Fail(sqlite3_extended_errcode(m_db.get()), sql.text());
+}
+
+int Connection::ExecBound(const SystemSql& sql, const std::vector<Variant>& values) {
+    StmtHandle st = Prepare(sql);
+    for (std::size_t i = 0; i < values.size(); ++i) BindVariant(st.get(), static_cast<int>(i + 1), values[i]);
+    int rc = sqlite3_step(st.get());
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW) Fail(sqlite3_extended_errcode(m_db.get()), sql.text());
+    return sqlite3_changes(m_db.get());
+}
+
+std::string Connection::AttachExternal(const std::string& path) {
+    auto it = m_attached.find(path);
+    if (it != m_attached.end()) return it->second;
+    return {};
+}
+
+// --- catalogue -------------------------------------------------------------------
+
+bool Connection::HasCatalog() {
+    if (m_hasCatalog) return *m_hasCatalog;
+    StmtHandle st = Prepare(SystemSql("SELECT 1 FROM sqlite_master WHERE type='table' AND name='MSysColumns'"));
+    int rc = sqlite3_step(st.get());
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) Fail(sqlite3_extended_errcode(m_db.get()), "SELECT FROM sqlite_master");
+    m_hasCatalog = rc == SQLITE_ROW;
+    return *m_hasCatalog;
+}
+
+void Connection::EnsureCatalog() {
+    if (HasCatalog()) return;
+    if (m_readOnly) throw DaoError(err::ReadOnly, "Cannot update. Database or object is read-only.");
+    Exec(SystemSql(
+        "CREATE TABLE IF NOT EXISTS MSysColumns ("
+        " TableName TEXT NOT NULL COLLATE NOCASE, Name TEXT NOT NULL COLLATE NOCASE,"
+        " Type INTEGER NOT NULL, Size INTEGER NOT NULL DEFAULT 0, Attributes INTEGER NOT NULL DEFAULT 2,"
+        " AllowZeroLength INTEGER NOT NULL DEFAULT 0, Required INTEGER NOT NULL DEFAULT 0,"
+        " DefaultValue TEXT, ValidationRule TEXT, ValidationText TEXT,"
+        " OrdinalPosition INTEGER NOT NULL DEFAULT 0, CollatingOrder INTEGER NOT NULL DEFAULT 1033,"
+        " PRIMARY KEY (TableName, Name));"
+        "CREATE TABLE IF NOT EXISTS MSysIndexes ("
+        " TableName TEXT NOT NULL COLLATE NOCASE, Name TEXT NOT NULL COLLATE NOCASE, Fields TEXT NOT NULL,"
+        " IsPrimary INTEGER NOT NULL DEFAULT 0, IsUnique INTEGER NOT NULL DEFAULT 0,"
+        " IsRequired INTEGER NOT NULL DEFAULT 0, IgnoreNulls INTEGER NOT NULL DEFAULT 0,"
+        " SqliteName TEXT, Seq INTEGER NOT NULL DEFAULT 0, PRIMARY KEY (TableName, Name));"
+        "CREATE TABLE IF NOT EXISTS MSysQueries ("
+        " Name TEXT NOT NULL PRIMARY KEY COLLATE NOCASE, SQL TEXT NOT NULL, Type INTEGER NOT NULL DEFAULT 0);"
+        "CREATE TABLE IF NOT EXISTS MSysProperties ("
+        " ObjectName TEXT NOT NULL COLLATE NOCASE, FieldName TEXT NOT NULL COLLATE NOCASE,"
+        " Name TEXT NOT NULL COLLATE NOCASE, Type INTEGER NOT NULL, Value,"
+        " PRIMARY KEY (ObjectName, FieldName, Name));"
+        "CREATE TABLE IF NOT EXISTS MSysDb (Name TEXT NOT NULL PRIMARY KEY COLLATE NOCASE, Value);"));
+    m_hasCatalog = true;
+}
+
+void Connection::InvalidateCatalog() noexcept {
+    m_fieldCache.clear();
+    m_hasCatalog.reset();
+    ++m_generation;
+}
+
+const std::vector<FieldInfo>& Connection::TableFields(const std::string& table, const std::string& schema) {
+    std::string key = ToLowerAscii(schema) + "\x1f" + ToLowerAscii(table);
+    auto it = m_fieldCache.find(key);
+    if (it != m_fieldCache.end()) return it->second;
+
+    std::vector<FieldInfo> fields;
+    std::vector<int> pkCols;
+    {
+        StmtHandle st = Prepare(SystemSql("SELECT cid, name, type, \"notnull\", pk, hidden FROM pragma_table_xinfo(" +
+                                          QuoteText(table) + ", " + QuoteText(schema) + ")"));
+        int rc;
+        while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+            if (sqlite3_column_int(st.get(), 5) != 0) continue; // hidden/generated columns
+            FieldInfo f;
+            f.ordinalPosition = sqlite3_column_int(st.get(), 0);
+            f.name = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 1));
+            const unsigned char* decl = sqlite3_column_text(st.get(), 2);
+            MapDeclaredType(decl ? reinterpret_cast<const char*>(decl) : "", f.type, f.size);
+            f.required = sqlite3_column_int(st.get(), 3) != 0;
+            f.allowZeroLength = true;
+            f.attributes = (f.type == dbText || f.type == dbMemo || f.type == dbBinary || f.type == dbLongBinary) ? dbVariableField : dbFixedField;
+            int pk = sqlite3_column_int(st.get(), 4);
+            if (pk > 0) pkCols.push_back(static_cast<int>(fields.size()));
+            std::string d = decl ? ToUpperAscii(reinterpret_cast<const char*>(decl)) : "";
+            if (pk > 0 && d == "INTEGER") f.rowidAlias = true;
+            fields.push_back(std::move(f));
+        }
+        if (rc != SQLITE_DONE) Fail(sqlite3_extended_errcode(m_db.get()), "PRAGMA table_xinfo");
+    }
+    if (pkCols.size() != 1)
+        for (auto& f : fields) f.rowidAlias = false;
+    else if (fields[static_cast<std::size_t>(pkCols[0])].rowidAlias)
+        fields[static_cast<std::size_t>(pkCols[0])].attributes = dbFixedField | dbAutoIncrField;
+
+    // The catalogue of this schema, when it has one, knows the exact definitions.
+    bool schemaHasCatalog = false;
+    {
+        StmtHandle st = Prepare(SystemSql("SELECT 1 FROM " + QuoteIdent(schema) +
+                                          ".sqlite_master WHERE type='table' AND name='MSysColumns'"));
+        schemaHasCatalog = sqlite3_step(st.get()) == SQLITE_ROW;
+    }
+    if (schemaHasCatalog) {
+        StmtHandle st = Prepare(SystemSql(
+            "SELECT Name, Type, Size, Attributes, AllowZeroLength, Required, DefaultValue, ValidationRule,"
+            " ValidationText, OrdinalPosition, CollatingOrder FROM " + QuoteIdent(schema) +
+            ".MSysColumns WHERE TableName = ?1"));
+        sqlite3_bind_text(st.get(), 1, table.c_str(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
+        while (sqlite3_step(st.get()) == SQLITE_ROW) {
+            std::string name = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
+            for (auto& f : fields) {
+                if (!NamesEqual(f.name, name)) continue;
+                f.type = sqlite3_column_int(st.get(), 1);
+                f.size = sqlite3_column_int(st.get(), 2);
+                f.attributes = sqlite3_column_int(st.get(), 3);
+                f.allowZeroLength = sqlite3_column_int(st.get(), 4) != 0;
+                f.required = sqlite3_column_int(st.get(), 5) != 0;
+                auto text = [&](int c) {
+                    const unsigned char* t = sqlite3_column_text(st.get(), c);
+                    return t ? std::string(reinterpret_cast<const char*>(t)) : std::string();
+                };
+                f.defaultValue = text(6);
+                f.validationRule = text(7);
+                f.validationText = text(8);
+                f.ordinalPosition = sqlite3_column_int(st.get(), 9);
+                f.collatingOrder = sqlite3_column_int(st.get(), 10);
+            }
+        }
+        StmtHandle pr = Prepare(SystemSql("SELECT FieldName, Value FROM " + QuoteIdent(schema) +
+                                          ".MSysProperties WHERE ObjectName = ?1 AND Name = 'Description'"));
+        sqlite3_bind_text(pr.get(), 1, table.c_str(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
+        while (sqlite3_step(pr.get()) == SQLITE_ROW) {
+            std::string fname = reinterpret_cast<const char*>(sqlite3_column_text(pr.get(), 0));
+            const unsigned char* v = sqlite3_column_text(pr.get(), 1);
+            for (auto& f : fields)
+                if (NamesEqual(f.name, fname)) {
+                    f.description = v ? reinterpret_cast<const char*>(v) : "";
+                    f.hasDescription = true;
+                }
+        }
+    }
+    std::stable_sort(fields.begin(), fields.end(),
+                     [](const FieldInfo& a, const FieldInfo& b) { return a.ordinalPosition < b.ordinalPosition; });
+    for (auto& f : fields) {
+        f.sourceTable = table;
+        f.sourceField = f.name;
+    }
+    return m_fieldCache.emplace(key, std::move(fields)).first->second;
+}
+
+std::optional<FieldInfo> Connection::ColumnInfo(const std::string& schema, const std::string& table,
+                                                const std::string& column) {
+    const auto& fields = TableFields(table, schema);
+    for (const auto& f : fields)
+        if (NamesEqual(f.name, column)) return f;
+    return std::nullopt;
+}
+
+// --- values ----------------------------------------------------------------------
+
+void BindVariant(sqlite3_stmt* st, int index, const Variant& v) {
+    switch (v.Type()) {
+    case vbEmpty:
+    case vbNull:
+        sqlite3_bind_null(st, index);
+        break;
+    case vbBoolean: case vbInteger: case vbLong: case vbByte: case vbLongLong:
+        sqlite3_bind_int64(st, index, v.RawInt());
+        break;
+    case vbSingle: case vbDouble: case vbCurrency: case vbDate: case vbDecimal:
+        sqlite3_bind_double(st, index, v.RawDouble());
+        break;
+    case vbString:
+        sqlite3_bind_text(st, index, v.RawString().data(), static_cast<int>(v.RawString().size()), SQLITE_TRANSIENT);
+        break;
+    default:
+        throw DaoError(err::TypeMismatch, "Type mismatch");
+    }
+}
+
+Variant ReadColumn(sqlite3_stmt* st, int col, int daoType) {
+    int storage = sqlite3_column_type(st, col);
+    if (daoType == dbBoolean) {
+        if (storage == SQLITE_NULL) return Variant(false);
+        if (storage == SQLITE_TEXT) return Variant(Variant(std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, col)))).ToBool());
+        return Variant(sqlite3_column_double(st, col) != 0.0);
+    }
+    if (storage == SQLITE_NULL) return Variant::Null();
+    auto asText = [&] {
+        const unsigned char* t = sqlite3_column_text(st, col);
+        return std::string(reinterpret_cast<const char*>(t), static_cast<std::size_t>(sqlite3_column_bytes(st, col)));
+    };
+    switch (daoType) {
+    case dbByte:
+        return Variant(static_cast<std::uint8_t>(sqlite3_column_int(st, col)));
+    case dbInteger:
+        return Variant(static_cast<std::int16_t>(sqlite3_column_int(st, col)));
+    case dbLong:
+        if (storage == SQLITE_INTEGER) return Variant(static_cast<long long>(sqlite3_column_int64(st, col)));
+        if (storage == SQLITE_FLOAT) return Variant(sqlite3_column_double(st, col));
+        return Variant(asText());
+    case dbBigInt:
+        return Variant(static_cast<long long>(sqlite3_column_int64(st, col)));
+    case dbCurrency:
+        return Variant::Currency(sqlite3_column_double(st, col));
+    case dbSingle:
+        return Variant(static_cast<float>(sqlite3_column_double(st, col)));
+    case dbDouble:
+    case dbDecimal:
+        if (storage == SQLITE_TEXT) {
+            std::string t = asText();
+            double d;
+            if (ParseDouble(t, d)) return Variant(d);
+            return Variant(t);
+        }
+        return Variant(sqlite3_column_double(st, col));
+    case dbDate:
+        if (storage == SQLITE_TEXT) {
+            double d;
+            std::string t = asText();
+            if (ParseDate(t, d)) return Variant::Date(d);
+            return Variant(t);
+        }
+        return Variant::Date(sqlite3_column_double(st, col));
+    case dbText:
+    case dbMemo:
+    case dbGUID:
+        if (storage == SQLITE_FLOAT) return Variant(FormatDouble(sqlite3_column_double(st, col)));
+        return Variant(asText());
+    case dbBinary:
+    case dbLongBinary: {
+        const void* b = sqlite3_column_blob(st, col);
+        return Variant(std::string(static_cast<const char*>(b), static_cast<std::size_t>(sqlite3_column_bytes(st, col))));
+    }
+    default:
+        break;
+    }
+    switch (storage) {
+    case SQLITE_INTEGER: return Variant(static_cast<long long>(sqlite3_column_int64(st, col)));
+    case SQLITE_FLOAT: return Variant(sqlite3_column_double(st, col));
+    case SQLITE_TEXT: return Variant(asText());
+    default: {
+        const void* b = sqlite3_column_blob(st, col);
+        return Variant(std::string(static_cast<const char*>(b), static_cast<std::size_t>(sqlite3_column_bytes(st, col))));
+    }
+    }
+}
+
+} // namespace dao

@@ -1,0 +1,99 @@
+#pragma once
+// The SQLite connection behind one open database, shared by the database
+// object and everything opened from it (recordsets, table definitions), so
+// that they can tell when the database has been closed under them.
+#include "db/FieldInfo.h"
+#include "db/Variant.h"
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dao {
+
+class TranslatedSql;
+
+struct SqliteCloser {
+    void operator()(sqlite3* db) const noexcept { sqlite3_close_v2(db); }
+};
+struct StmtFinalizer {
+    void operator()(sqlite3_stmt* st) const noexcept { sqlite3_finalize(st); }
+};
+using SqliteHandle = std::unique_ptr<sqlite3, SqliteCloser>;
+using StmtHandle = std::unique_ptr<sqlite3_stmt, StmtFinalizer>;
+
+// SQL written by the layer itself against its own catalogue; the only other
+// text that reaches SQLite is what the Jet translator produced.
+class SystemSql {
+public:
+    explicit SystemSql(std::string text) : m_text(std::move(text)) {}
+    const std::string& text() const noexcept { return m_text; }
+
+private:
+    std::string m_text;
+};
+
+class Connection {
+public:
+    Connection(SqliteHandle db, std::string path, bool readOnly);
+    ~Connection();
+
+    sqlite3* handle() const;        // throws 3420 once closed
+    bool IsOpen() const noexcept { return static_cast<bool>(m_db); }
+    const std::string& Path() const noexcept { return m_path; }
+    bool ReadOnly() const noexcept { return m_readOnly; }
+    void Close() noexcept;
+
+    StmtHandle Prepare(const SystemSql& sql);
+    StmtHandle Prepare(const TranslatedSql& sql);
+    // Runs statements without results.
+    void Exec(const SystemSql& sql);
+    // Runs one statement with bound values and returns the changes count.
+    int ExecBound(const SystemSql& sql, const std::vector<Variant>& values);
+
+    // Turns a SQLite failure into the layer's error with the platform numbers.
+    [[noreturn]] void Fail(int rc, const std::string& sql) const;
+
+    // --- catalogue -----------------------------------------------------------
+    bool HasCatalog();              // the MSys tables exist
+    void EnsureCatalog();           // creates them (writable files only)
+    // Field definitions of a table (or view) in schema `schema`, in ordinal order.
+    const std::vector<FieldInfo>& TableFields(const std::string& table, const std::string& schema = "main");
+    std::optional<FieldInfo> ColumnInfo(const std::string& schema, const std::string& table, const std::string& column);
+    void InvalidateCatalog() noexcept;
+    std::uint64_t SchemaGeneration() const noexcept { return m_generation; }
+
+    // Transaction depth shared with the workspace.
+    int TransactionDepth() const noexcept { return m_txDepth; }
+    void SetTransactionDepth(int d) noexcept { m_txDepth = d; }
+
+    // External databases attached for "IN '<path>'" clauses: alias by path.
+    std::string AttachExternal(const std::string& path);
+
+private:
+    SqliteHandle m_db;
+    std::string m_path;
+    bool m_readOnly;
+    int m_txDepth = 0;
+    std::uint64_t m_generation = 1;
+    std::optional<bool> m_hasCatalog;
+    std::map<std::string, std::vector<FieldInfo>> m_fieldCache; // key: schema + "\x1f" + lower(table)
+    std::map<std::string, std::string> m_attached;               // path → alias
+};
+
+// Binds a Variant to a statement parameter (1-based).
+void BindVariant(sqlite3_stmt* st, int index, const Variant& v);
+// Reads a column as a Variant of the given field type (0: by storage class).
+Variant ReadColumn(sqlite3_stmt* st, int col, int daoType);
+
+// Quoting for the layer's own statements.
+std::string QuoteIdent(std::string_view name);
+std::string QuoteText(std::string_view text);
+
+} // namespace dao

@@ -1,0 +1,15 @@
+#pragma once
+// The data-access layer in one include.
+#include "db/DBEngine.h"
+#include "db/DaoConstants.h"
+#include "db/DaoError.h"
+#include "db/Database.h"
+#include "db/Field.h"
+#include "db/Index.h"
+#include "db/Property.h"
+#include "db/QueryDef.h"
+#include "db/Recordset.h"
+#include "db/TableDef.h"
+#include "db/Variant.h"
+#include "db/Workgroup.h"
+#include "db/Workspace.h"

@@ -1,0 +1,174 @@
+#include "db/Database.h"
+
+#include "db/Connection.h"
+#include "db/DaoConstants.h"
+#include "db/DaoError.h"
+#include "db/JetSqlTranslator.h"
+#include "db/Recordset.h"
+#include "db/Workgroup.h"
+#include "db/Workspace.h"
+
+#include <cctype>
+
+namespace dao {
+
+Database::Database(std::shared_ptr<Connection> conn, std::string path, std::weak_ptr<Workspace> ws)
+    : m_conn(std::move(conn)), m_name(std::move(path)), m_workspace(std::move(ws)) {}
+
+Database::~Database() {
+    if (m_conn) m_conn->Close();
+}
+
+void Database::init() {
+    if (m_initialised) return;
+    m_tableDefs.m_conn = m_conn;
+    m_queryDefs.m_db = weak_from_this();
+    m_initialised = true;
+}
+
+bool Database::IsOpen() const noexcept { return m_conn && m_conn->IsOpen(); }
+bool Database::Updatable() const noexcept { return IsOpen() && !m_conn->ReadOnly(); }
+
+std::shared_ptr<Connection> Database::conn() const {
+    if (!IsOpen()) throw DaoError(err::ObjectClosed, "Object invalid or no longer set.");
+    return m_conn;
+}
+
+dao::TableDefs& Database::TableDefs() {
+    conn();
+    init();
+    return m_tableDefs;
+}
+
+dao::QueryDefs& Database::QueryDefs() {
+    conn();
+    init();
+    return m_queryDefs;
+}
+
+TableDefPtr Database::CreateTableDef(const std::string& name, long attributes) const {
+    return std::make_shared<TableDef>(name, attributes);
+}
+
+QueryDefPtr Database::CreateQueryDef(const std::string& name, const std::string& sql) {
+    auto q = std::make_shared<QueryDef>(name, sql);
+    q->m_db = weak_from_this();
+    if (!name.empty()) QueryDefs().Append(q);
+    return q;
+}
+
+namespace {
+
+bool looksLikeSql(const std::string& s) {
+    std::size_t i = 0;
+    while (i < s.size() && (std::isspace(static_cast<unsigned char>(s[i])) || s[i] == '(')) ++i;
+    std::string word;
+    while (i < s.size() && std::isalpha(static_cast<unsigned char>(s[i]))) word += static_cast<char>(std::toupper(static_cast<unsigned char>(s[i++])));
+    return word == "SELECT" || word == "TRANSFORM" || word == "PARAMETERS" || word == "WITH";
+}
+
+} // namespace
+
+RecordsetPtr Database::OpenRecordset(const std::string& source, int type, int options, int /*lockEdit*/) {
+    auto c = conn();
+    init();
+    Recordset::Source src;
+    src.name = source;
+    src.options = options;
+    std::string sql;
+    std::string name = source;
+    if (name.size() >= 2 && name.front() == '[' && name.back() == ']') name = name.substr(1, name.size() - 2);
+    if (!looksLikeSql(source)) {
+        if (auto td = m_tableDefs.Find(name)) {
+            src.type = type ? type : dbOpenTable;
+            if (src.type == dbOpenTable || src.type == dbOpenDynaset) {
+                src.table = td->Name();
+                return Recordset::Open(c, std::move(src));
+            }
+            sql = "SELECT * FROM " + JetSqlTranslator::QuoteIdentifier(td->Name());
+        } else if (auto q = m_queryDefs.Find(name)) {
+            if (type == dbOpenTable) throw DaoError(err::InvalidOperation, "Invalid operation.");
+            src.type = type ? type : dbOpenDynaset;
+            sql = q->SQL();
+        } else {
+            throw DaoError(err::InputTableNotFound, "The database engine cannot find the input table or query '" + name +
+                                                        "'. Make sure it exists and that its name is spelled correctly.");
+        }
+    } else {
+        if (type == dbOpenTable) throw DaoError(err::InvalidOperation, "Invalid operation.");
+        src.type = type ? type : dbOpenDynaset;
+        sql = source;
+    }
+    JetSqlTranslator::Options opts;
+    bool readOnly = (options & dbReadOnly) || src.type == dbOpenSnapshot || src.type == dbOpenForwardOnly || c->ReadOnly();
+    opts.keyset = !readOnly;
+    TranslatedSql t = JetSqlTranslator::Translate(sql, opts);
+    if (t.kind() != TranslatedSql::Kind::Select)
+        throw DaoError(3065, "Cannot execute a select query.", 0, sql);
+    src.sql = std::move(t);
+    return Recordset::Open(c, std::move(src));
+}
+
+void Database::Execute(const std::string& sql, int options) {
+    auto c = conn();
+    init();
+    TranslatedSql t = JetSqlTranslator::Translate(sql);
+    if (t.kind() == TranslatedSql::Kind::Select) throw DaoError(3065, "Cannot execute a select query.", 0, sql);
+    bool failOnError = (options & dbFailOnError) != 0;
+    (void)failOnError; // every statement here is atomic: it either applies whole or fails
+    if (t.kind() == TranslatedSql::Kind::MakeTable) {
+        std::string target = (t.makeTableDatabase().empty() ? std::string() : QuoteIdent(t.makeTableDatabase()) + ".") +
+                             QuoteIdent(t.makeTableTarget());
+        // Prepare through the translated statement first, so that its attachments are in place.
+        StmtHandle probe = c->Prepare(t);
+        probe.reset();
+        c->Exec(SystemSql("CREATE TABLE " + target + " AS " + t.text()));
+        m_recordsAffected = sqlite3_changes(c->handle());
+        StmtHandle count = c->Prepare(SystemSql("SELECT count(*) FROM " + target));
+        if (sqlite3_step(count.get()) == SQLITE_ROW) m_recordsAffected = static_cast<long>(sqlite3_column_int64(count.get(), 0));
+        c->InvalidateCatalog();
+        return;
+    }
+    StmtHandle st = c->Prepare(t);
+    int rc;
+    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) c->Fail(sqlite3_extended_errcode(c->handle()), sql);
+    m_recordsAffected = sqlite3_changes(c->handle());
+    if (t.kind() == TranslatedSql::Kind::Other) c->InvalidateCatalog();
+}
+
+void Database::NewPassword(const std::string& oldPassword, const std::string& newPassword) {
+    auto c = conn();
+    c->EnsureCatalog();
+    // The old password must match the stored one (none stored: the old one must be empty).
+    StmtHandle st = c->Prepare(SystemSql("SELECT Value FROM MSysDb WHERE Name = 'PasswordSalt'"));
+    std::string salt, hash;
+    if (sqlite3_step(st.get()) == SQLITE_ROW) {
+        salt.assign(static_cast<const char*>(sqlite3_column_blob(st.get(), 0)), static_cast<std::size_t>(sqlite3_column_bytes(st.get(), 0)));
+        StmtHandle h = c->Prepare(SystemSql("SELECT Value FROM MSysDb WHERE Name = 'PasswordHash'"));
+        if (sqlite3_step(h.get()) == SQLITE_ROW)
+            hash.assign(static_cast<const char*>(sqlite3_column_blob(h.get(), 0)), static_cast<std::size_t>(sqlite3_column_bytes(h.get(), 0)));
+        if (Workgroup::Hash(oldPassword, salt) != hash) throw DaoError(err::NotValidPassword, "Not a valid password.");
+    } else if (!oldPassword.empty()) {
+        throw DaoError(err::NotValidPassword, "Not a valid password.");
+    }
+    st.reset();
+    c->Exec(SystemSql("DELETE FROM MSysDb WHERE Name IN ('PasswordSalt', 'PasswordHash')"));
+    if (newPassword.empty()) return;
+    std::string newSalt = Workgroup::NewSalt();
+    std::string newHash = Workgroup::Hash(newPassword, newSalt);
+    for (auto [name, value] : {std::pair<const char*, std::string*>{"PasswordSalt", &newSalt}, {"PasswordHash", &newHash}}) {
+        StmtHandle ins = c->Prepare(SystemSql("INSERT INTO MSysDb (Name, Value) VALUES (?1, ?2)"));
+        sqlite3_bind_text(ins.get(), 1, name, -1, SQLITE_STATIC);
+        sqlite3_bind_blob(ins.get(), 2, value->data(), static_cast<int>(value->size()), SQLITE_TRANSIENT);
+        if (sqlite3_step(ins.get()) != SQLITE_DONE) c->Fail(sqlite3_extended_errcode(c->handle()), "NewPassword");
+    }
+}
+
+void Database::Close() noexcept {
+    if (auto ws = m_workspace.lock()) ws->forget(this);
+    if (m_conn) m_conn->Close();
+}
+
+} // namespace dao

@@ -1,0 +1,64 @@
+#pragma once
+// An open database file: its table and query definitions, recordsets on
+// tables, queries or SQL, and action queries.
+#include "db/QueryDef.h"
+#include "db/TableDef.h"
+
+#include <memory>
+#include <string>
+
+namespace dao {
+
+class Connection;
+class Workspace;
+class Recordset;
+using RecordsetPtr = std::shared_ptr<Recordset>;
+
+class Database : public std::enable_shared_from_this<Database> {
+public:
+    Database(std::shared_ptr<Connection> conn, std::string path, std::weak_ptr<Workspace> ws);
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    const std::string& Name() const noexcept { return m_name; }
+    bool IsOpen() const noexcept;
+    bool Updatable() const noexcept;
+    long CollatingOrder() const noexcept { return 1033; }
+    std::string Version() const { return "3.0"; }
+
+    dao::TableDefs& TableDefs();
+    dao::QueryDefs& QueryDefs();
+
+    TableDefPtr CreateTableDef(const std::string& name = {}, long attributes = 0) const;
+    // With a name the query is stored at once, as the object model does.
+    QueryDefPtr CreateQueryDef(const std::string& name = {}, const std::string& sql = {});
+
+    // source: a table name, a stored query name, or an SQL text.
+    // type 0 picks the default: table-type for a stored table, dynaset otherwise.
+    RecordsetPtr OpenRecordset(const std::string& source, int type = 0, int options = 0, int lockEdit = 0);
+    // Runs an action query (DELETE, INSERT, UPDATE, SELECT … INTO, DDL).
+    void Execute(const std::string& sql, int options = 0);
+    long RecordsAffected() const noexcept { return m_recordsAffected; }
+
+    // Sets or clears (empty text) the database password; needs the old one.
+    void NewPassword(const std::string& oldPassword, const std::string& newPassword);
+
+    void Close() noexcept;
+
+    std::shared_ptr<Connection> conn() const; // throws 3420 when closed
+
+private:
+    std::shared_ptr<Connection> m_conn;
+    std::string m_name;
+    std::weak_ptr<Workspace> m_workspace;
+    dao::TableDefs m_tableDefs;
+    dao::QueryDefs m_queryDefs;
+    long m_recordsAffected = 0;
+    bool m_initialised = false;
+    void init();
+    friend class Workspace;
+};
+using DatabasePtr = std::shared_ptr<Database>;
+
+} // namespace dao

@@ -1,0 +1,33 @@
+#pragma once
+// The stored definition of one column, as the catalogue keeps it.
+#include <string>
+
+namespace dao {
+
+struct FieldInfo {
+    std::string name;
+    int type = 10;              // DataTypeEnum
+    long size = 0;              // characters for Text, bytes otherwise
+    long attributes = 2;        // dbVariableField unless fixed / auto-increment
+    bool allowZeroLength = false;
+    bool required = false;
+    std::string defaultValue;   // expression text as given
+    std::string validationRule;
+    std::string validationText;
+    int ordinalPosition = 0;
+    long collatingOrder = 1033;
+    std::string description;    // the "Description" property, empty when none
+    bool hasDescription = false;
+    bool rowidAlias = false;    // the column is SQLite's rowid (auto-increment key)
+    std::string sourceTable;    // for recordset fields: the table the value comes from
+    std::string sourceField;
+};
+
+// Size in bytes the desktop engine reports for fixed-size types.
+long DefaultFieldSize(int type);
+// The SQLite column declaration for a field of this definition.
+std::string SqliteDeclaredType(const FieldInfo& f);
+// Maps a declared SQLite type of a table made by another tool to a field type and size.
+void MapDeclaredType(const std::string& declared, int& type, long& size);
+
+} // namespace dao

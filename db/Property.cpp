@@ -1,0 +1,37 @@
+#include "db/Property.h"
+
+namespace dao {
+
+void Property::SetValue(const Variant& v) {
+    m_value = v;
+    if (m_persist) m_persist(*this);
+}
+
+void Properties::Append(const PropertyPtr& p) {
+    if (!p) throw DaoError(err::InvalidArgument, "Invalid argument.");
+    if (Find(p->Name())) throw DaoError(err::ObjectExists, "Object '" + p->Name() + "' already exists.");
+    if (onStore) {
+        onStore(*p);
+        p->m_persist = onStore;
+    }
+    m_items.push_back(p);
+}
+
+void Properties::appendLoaded(const PropertyPtr& p) {
+    p->m_persist = onStore;
+    m_items.push_back(p);
+}
+
+void Properties::Delete(std::string_view name) {
+    int i = IndexOf(name);
+    if (i < 0) throw notFound();
+    if (onDelete) onDelete(m_items[static_cast<std::size_t>(i)]->Name());
+    m_items.erase(m_items.begin() + i);
+}
+
+PropertyPtr Properties::operator()(std::string_view name) const {
+    if (PropertyPtr p = Find(name)) return p;
+    throw DaoError(3270, "Property not found.");
+}
+
+} // namespace dao

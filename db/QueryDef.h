@@ -1,0 +1,64 @@
+#pragma once
+// A stored query: a name and its SQL text. Select queries can be opened as
+// recordsets and used as data sources like tables.
+#include "db/Collection.h"
+#include "db/Field.h"
+#include "db/Property.h"
+
+#include <memory>
+#include <string>
+
+namespace dao {
+
+class Database;
+class Recordset;
+using RecordsetPtr = std::shared_ptr<Recordset>;
+
+class QueryDef {
+public:
+    QueryDef(std::string name, std::string sql) : m_name(std::move(name)), m_sql(std::move(sql)) {}
+
+    const std::string& Name() const noexcept { return m_name; }
+    void SetName(const std::string& name);
+    const std::string& SQL() const noexcept { return m_sql; }
+    void SetSQL(const std::string& sql);
+    int Type() const;                     // dbQSelect, dbQDelete, ...
+
+    dao::Fields& Fields();                // the columns a select query returns
+    RecordsetPtr OpenRecordset(int type = 0, int options = 0);
+    void Execute(int options = 0);
+    void Close() noexcept {}
+
+private:
+    friend class QueryDefs;
+    friend class Database;
+    std::string m_name;
+    std::string m_sql;
+    bool m_stored = false;
+    std::weak_ptr<Database> m_db;
+    dao::Fields m_fields;
+};
+using QueryDefPtr = std::shared_ptr<QueryDef>;
+
+class QueryDefs : public Collection<QueryDef> {
+public:
+    void Append(const QueryDefPtr& qd);
+    void Delete(std::string_view name);
+    void Refresh();
+
+    QueryDefPtr operator()(int index) { ensure(); return Collection<QueryDef>::operator()(index); }
+    QueryDefPtr operator()(std::string_view name) { ensure(); return Collection<QueryDef>::operator()(name); }
+    QueryDefPtr Find(std::string_view name) { ensure(); return Collection<QueryDef>::Find(name); }
+    int Count() { ensure(); return Collection<QueryDef>::Count(); }
+    auto begin() { ensure(); return m_items.begin(); }
+    auto end() { ensure(); return m_items.end(); }
+
+private:
+    friend class Database;
+    friend class QueryDef;
+    void ensure();
+    std::weak_ptr<Database> m_db;
+    std::uint64_t m_generation = 0;
+};
+
+} // namespace dao

@@ -1,0 +1,760 @@
+#include "db/Recordset.h"
+
+#include "db/DaoConstants.h"
+#include "db/DaoError.h"
+#include "db/JetSqlTranslator.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace dao {
+
+namespace {
+
+DaoError noCurrentRecord() { return DaoError(err::NoCurrentRecord, "No current record."); }
+DaoError notUpdatable() { return DaoError(err::NotUpdatable, "Database or object is read-only."); }
+
+bool isTextType(int t) { return t == dbText || t == dbMemo || t == dbGUID; }
+
+std::string originOf(sqlite3_stmt* st, int col) {
+    const char* o = sqlite3_column_origin_name(st, col);
+    return o ? o : "";
+}
+
+} // namespace
+
+// --- opening -----------------------------------------------------------------------
+
+Recordset::Recordset(std::shared_ptr<Connection> conn, Source source)
+    : m_conn(std::move(conn)), m_name(source.name), m_table(source.table), m_sql(std::move(source.sql)),
+      m_type(source.type), m_options(source.options) {
+    bool readOnly = (m_options & dbReadOnly) || m_type == dbOpenSnapshot || m_type == dbOpenForwardOnly ||
+                    m_conn->ReadOnly();
+    m_appendOnly = (m_options & dbAppendOnly) != 0;
+    if (!m_table.empty() && !readOnly) {
+        m_updatable = true;
+        openKeyset();
+    } else if (!m_table.empty()) {
+        m_sql.reset();
+        // A read-only recordset on a table streams its rows in key order.
+        auto t = JetSqlTranslator::Translate("SELECT * FROM " + JetSqlTranslator::QuoteIdentifier(m_table));
+        m_sql = std::move(t);
+        m_table.clear();
+        openStream();
+    } else if (m_sql && m_sql->hasRowid() && !readOnly) {
+        m_updatable = true;
+        m_table = m_sql->baseTable();
+        openCached();
+    } else {
+        openStream();
+    }
+    initFields();
+}
+
+Recordset::~Recordset() { Close(); }
+
+void Recordset::Close() noexcept {
+    m_closed = true;
+    m_stmt.reset();
+    m_fetch.reset();
+    m_insert.reset();
+}
+
+void Recordset::checkOpen() const {
+    if (m_closed || !m_conn || !m_conn->IsOpen())
+        throw DaoError(err::ObjectClosed, "Object invalid or no longer set.");
+}
+
+void Recordset::describeColumns(sqlite3_stmt* st, bool firstRowReady) {
+    int n = sqlite3_column_count(st);
+    m_columns.clear();
+    m_baseColumn.clear();
+    for (int c = m_offset; c < n; ++c) {
+        FieldInfo f;
+        f.name = sqlite3_column_name(st, c);
+        const char* table = sqlite3_column_table_name(st, c);
+        const char* schema = sqlite3_column_database_name(st, c);
+        std::string origin = originOf(st, c);
+        bool known = false;
+        if (table && schema && !origin.empty()) {
+            try {
+                if (auto info = m_conn->ColumnInfo(schema, table, origin)) {
+                    std::string shownName = f.name;
+                    f = *info;
+                    f.name = shownName;
+                    f.sourceTable = table;
+                    f.sourceField = origin;
+                    known = true;
+                }
+            } catch (const DaoError&) {
+            }
+        }
+        if (!known) {
+            const char* decl = sqlite3_column_decltype(st, c);
+            if (decl && *decl) {
+                MapDeclaredType(decl, f.type, f.size);
+            } else {
+                int storage = firstRowReady ? sqlite3_column_type(st, c) : SQLITE_NULL;
+                switch (storage) {
+                case SQLITE_INTEGER: {
+                    sqlite3_int64 v = sqlite3_column_int64(st, c);
+                    if (v >= INT32_MIN && v <= INT32_MAX) { f.type = dbLong; f.size = 4; }
+                    else { f.type = dbDouble; f.size = 8; }
+                    break;
+                }
+                case SQLITE_TEXT: f.type = dbText; f.size = 255; break;
+                case SQLITE_BLOB: f.type = dbLongBinary; f.size = 0; break;
+                default: f.type = dbDouble; f.size = 8; break;
+                }
+            }
+            f.attributes = isTextType(f.type) ? dbVariableField : dbFixedField;
+            f.allowZeroLength = true;
+        }
+        f.ordinalPosition = c - m_offset;
+        f.collatingOrder = dbSortGeneral;
+        m_columns.push_back(f);
+        bool fromBase = m_updatable && table && !origin.empty() && NamesEqual(table, m_table) &&
+                        schema && std::string(schema) == "main";
+        m_baseColumn.push_back(fromBase ? origin : std::string());
+    }
+}
+
+void Recordset::openStream() {
+    m_mode = Mode::Stream;
+    m_stmt = m_conn->Prepare(*m_sql);
+    int rc = sqlite3_step(m_stmt.get());
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) m_conn->Fail(sqlite3_extended_errcode(m_conn->handle()), m_sql->original());
+    m_empty = rc == SQLITE_DONE;
+    m_streamDone = m_empty;
+    describeColumns(m_stmt.get(), !m_empty);
+    m_pos = 0;
+}
+
+void Recordset::openKeyset() {
+    m_mode = Mode::Keyset;
+    m_baseFields = m_conn->TableFields(m_table);
+    if (m_baseFields.empty())
+        throw DaoError(err::InputTableNotFound, "The database engine cannot find the input table or query '" + m_table +
+                                                    "'. Make sure it exists and that its name is spelled correctly.");
+    m_columns = m_baseFields;
+    m_baseColumn.clear();
+    std::string cols;
+    for (const auto& f : m_columns) {
+        m_baseColumn.push_back(f.name);
+        if (!cols.empty()) cols += ", ";
+        cols += QuoteIdent(f.name);
+    }
+    if (!m_appendOnly) {
+        StmtHandle keys = m_conn->Prepare(SystemSql("SELECT rowid FROM " + QuoteIdent(m_table) + " ORDER BY rowid"));
+        int rc;
+        while ((rc = sqlite3_step(keys.get())) == SQLITE_ROW) m_keys.push_back(sqlite3_column_int64(keys.get(), 0));
+        if (rc != SQLITE_DONE) m_conn->Fail(sqlite3_extended_errcode(m_conn->handle()), m_table);
+    }
+    m_deleted.assign(m_keys.size(), 0);
+    m_fetch = m_conn->Prepare(SystemSql("SELECT " + cols + " FROM " + QuoteIdent(m_table) + " WHERE rowid = ?1"));
+    m_empty = m_keys.empty();
+    m_pos = 0;
+}
+
+void Recordset::loadAllRows(sqlite3_stmt* st) {
+    int rc = SQLITE_ROW;
+    bool first = true;
+    while (true) {
+        if (!first || rc == SQLITE_ROW) {
+            if (!first) rc = sqlite3_step(st);
+        }
+        first = false;
+        if (rc != SQLITE_ROW) break;
+        std::vector<Variant> row;
+        row.reserve(m_columns.size());
+        for (std::size_t c = 0; c < m_columns.size(); ++c)
+            row.push_back(ReadColumn(st, static_cast<int>(c) + m_offset, m_columns[c].type));
+        if (m_offset) m_keys.push_back(sqlite3_column_int64(st, 0));
+        m_rows.push_back(std::move(row));
+    }
+    if (rc != SQLITE_DONE) m_conn->Fail(sqlite3_extended_errcode(m_conn->handle()), m_sql ? m_sql->original() : m_name);
+    m_deleted.assign(m_rows.size(), 0);
+}
+
+void Recordset::openCached() {
+    m_mode = Mode::Cached;
+    m_offset = m_sql->hasRowid() ? 1 : 0;
+    m_baseFields = m_conn->TableFields(m_table);
+    StmtHandle st = m_conn->Prepare(*m_sql);
+    int rc = sqlite3_step(st.get());
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) m_conn->Fail(sqlite3_extended_errcode(m_conn->handle()), m_sql->original());
+    describeColumns(st.get(), rc == SQLITE_ROW);
+    if (rc == SQLITE_ROW) loadAllRows(st.get());
+    m_empty = m_rows.empty();
+    m_pos = 0;
+}
+
+void Recordset::materialize() {
+    if (m_mode != Mode::Stream) return;
+    checkOpen();
+    long pos = m_pos;
+    m_stmt.reset();
+    StmtHandle st = m_conn->Prepare(*m_sql);
+    int rc = sqlite3_step(st.get());
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) m_conn->Fail(sqlite3_extended_errcode(m_conn->handle()), m_sql->original());
+    if (rc == SQLITE_ROW) loadAllRows(st.get());
+    m_mode = Mode::Cached;
+    m_empty = m_rows.empty();
+    m_pos = std::min<long>(pos, static_cast<long>(m_rows.size()));
+}
+
+RecordsetPtr Recordset::Open(std::shared_ptr<Connection> conn, Source source) {
+    auto rs = std::make_shared<Recordset>(std::move(conn), std::move(source));
+    for (const auto& f : rs->m_fields) f->m_recordset = rs;
+    return rs;
+}
+
+void Recordset::initFields() {
+    m_fields.clear();
+    for (std::size_t c = 0; c < m_columns.size(); ++c) {
+        auto f = std::make_shared<Field>(m_columns[c]);
+        f->m_column = static_cast<int>(c);
+        f->m_attached = true;
+        m_fields.appendLoaded(f);
+    }
+}
+
+// Fields hold a weak reference to their recordset, which only exists once the
+// recordset is owned by a shared_ptr; Database::OpenRecordset binds them.
+int Recordset::columnIndex(std::string_view name) const {
+    for (std::size_t c = 0; c < m_columns.size(); ++c)
+        if (NamesEqual(m_columns[c].name, name)) return static_cast<int>(c);
+    throw DaoError(err::ItemNotFound, "Item not found in this collection.");
+}
+
+// --- position ------------------------------------------------------------------------
+
+long Recordset::rowCount() const {
+    return m_mode == Mode::Keyset ? static_cast<long>(m_keys.size()) : static_cast<long>(m_rows.size());
+}
+
+bool Recordset::isDeleted(long pos) const {
+    return pos >= 0 && pos < static_cast<long>(m_deleted.size()) && m_deleted[static_cast<std::size_t>(pos)];
+}
+
+bool Recordset::EOF_() const {
+    checkOpen();
+    if (m_mode == Mode::Stream) return m_empty || m_streamDone;
+    return m_pos >= rowCount() || rowCount() - m_deletedCount == 0;
+}
+
+bool Recordset::BOF() const {
+    checkOpen();
+    if (m_mode == Mode::Stream) return m_empty || m_pos < 0;
+    return m_pos < 0 || rowCount() - m_deletedCount == 0;
+}
+
+void Recordset::seek(long pos, int direction) {
+    long n = rowCount();
+    while (pos >= 0 && pos < n && isDeleted(pos)) pos += direction >= 0 ? 1 : -1;
+    if (pos < -1) pos = -1;
+    if (pos > n) pos = n;
+    m_pos = pos;
+    m_currentLoaded = -1;
+}
+
+void Recordset::MoveNext() {
+    checkOpen();
+    if (m_editMode) CancelUpdate();
+    if (m_mode == Mode::Stream) {
+        if (m_streamDone) throw noCurrentRecord();
+        int rc = sqlite3_step(m_stmt.get());
+        if (rc == SQLITE_ROW) { ++m_pos; return; }
+        if (rc != SQLITE_DONE) m_conn->Fail(sqlite3_extended_errcode(m_conn->handle()), m_sql->original());
+        ++m_pos;
+        m_streamDone = true;
+        return;
+    }
+    if (EOF_()) throw noCurrentRecord();
+    seek(m_pos + 1, 1);
+}
+
+void Recordset::MovePrevious() {
+    checkOpen();
+    materialize();
+    if (m_editMode) CancelUpdate();
+    if (BOF()) throw noCurrentRecord();
+    seek(m_pos - 1, -1);
+}
+
+void Recordset::MoveFirst() {
+    checkOpen();
+    if (m_editMode) CancelUpdate();
+    if (m_mode == Mode::Stream && m_pos == 0 && !m_streamDone) return;
+    materialize();
+    if (rowCount() - m_deletedCount == 0) throw noCurrentRecord();
+    seek(0, 1);
+}
+
+void Recordset::MoveLast() {
+    checkOpen();
+    materialize();
+    if (m_editMode) CancelUpdate();
+    if (rowCount() - m_deletedCount == 0) throw noCurrentRecord();
+    seek(rowCount() - 1, -1);
+}
+
+void Recordset::Move(long rows) {
+    checkOpen();
+    if (rows == 0) { requireCurrent(); return; }
+    if (m_mode == Mode::Stream && rows > 0) {
+        for (long i = 0; i < rows; ++i) {
+            if (m_streamDone) throw noCurrentRecord();
+            MoveNext();
+        }
+        return;
+    }
+    materialize();
+    if (m_editMode) CancelUpdate();
+    // Count live rows from the current position, skipping deleted ones.
+    long pos = m_pos;
+    long n = rowCount();
+    long step = rows > 0 ? 1 : -1;
+    long remaining = rows > 0 ? rows : -rows;
+    if ((rows > 0 && pos >= n) || (rows < 0 && pos < 0)) throw noCurrentRecord();
+    while (remaining > 0) {
+        pos += step;
+        if (pos < 0 || pos >= n) break;
+        if (!isDeleted(pos)) --remaining;
+    }
+    if (pos < 0) pos = -1;
+    if (pos >= n) pos = n;
+    m_pos = pos;
+    m_currentLoaded = -1;
+}
+
+long Recordset::RecordCount() const {
+    checkOpen();
+    if (m_mode == Mode::Stream) {
+        if (m_empty) return 0;
+        return m_streamDone ? m_pos : m_pos + 1;
+    }
+    return rowCount() - m_deletedCount;
+}
+
+long Recordset::AbsolutePosition() {
+    materialize();
+    if (EOF_() || BOF()) return -1;
+    long live = 0;
+    for (long i = 0; i < m_pos; ++i)
+        if (!isDeleted(i)) ++live;
+    return live;
+}
+
+void Recordset::SetAbsolutePosition(long position) {
+    materialize();
+    long live = -1;
+    for (long i = 0; i < rowCount(); ++i) {
+        if (isDeleted(i)) continue;
+        if (++live == position) { seek(i, 1); return; }
+    }
+    throw DaoError(err::InvalidArgument, "Invalid argument.");
+}
+
+Recordset::Bookmark Recordset::GetBookmark() {
+    checkOpen();
+    materialize();
+    requireCurrent();
+    return Bookmark{m_pos, this};
+}
+
+void Recordset::SetBookmark(const Bookmark& bm) {
+    checkOpen();
+    materialize();
+    if (bm.owner != this || bm.position < 0 || bm.position >= rowCount() || isDeleted(bm.position))
+        throw DaoError(3159, "Not a valid bookmark.");
+    if (m_editMode) CancelUpdate();
+    m_pos = bm.position;
+    m_currentLoaded = -1;
+}
+
+Recordset::Bookmark Recordset::LastModified() const {
+    if (m_lastModified < 0) throw DaoError(3159, "Not a valid bookmark.");
+    return Bookmark{m_lastModified, this};
+}
+
+void Recordset::requireCurrent() const {
+    checkOpen();
+    if (m_mode == Mode::Stream) {
+        if (m_empty || m_streamDone || m_pos < 0) throw noCurrentRecord();
+        return;
+    }
+    if (m_pos < 0 || m_pos >= rowCount()) throw noCurrentRecord();
+    if (isDeleted(m_pos)) throw DaoError(3167, "Record is deleted.");
+}
+
+void Recordset::loadCurrent() const {
+    if (m_mode != Mode::Keyset || m_currentLoaded == m_pos) return;
+    sqlite3_stmt* st = m_fetch.get();
+    sqlite3_reset(st);
+    sqlite3_bind_int64(st, 1, m_keys[static_cast<std::size_t>(m_pos)]);
+    int rc = sqlite3_step(st);
+    m_current.clear();
+    if (rc == SQLITE_ROW) {
+        for (std::size_t c = 0; c < m_columns.size(); ++c)
+            m_current.push_back(ReadColumn(st, static_cast<int>(c), m_columns[c].type));
+    } else if (rc == SQLITE_DONE) {
+        throw DaoError(3167, "Record is deleted.");
+    } else {
+        m_conn->Fail(sqlite3_extended_errcode(m_conn->handle()), m_table);
+    }
+    sqlite3_reset(st);
+    m_currentLoaded = m_pos;
+}
+
+// --- values --------------------------------------------------------------------------
+
+Variant Recordset::GetValue(int column) const {
+    if (column < 0 || column >= static_cast<int>(m_columns.size()))
+        throw DaoError(err::ItemNotFound, "Item not found in this collection.");
+    if (m_editMode) return m_buffer[static_cast<std::size_t>(column)];
+    requireCurrent();
+    switch (m_mode) {
+    case Mode::Stream:
+        return ReadColumn(m_stmt.get(), column + m_offset, m_columns[static_cast<std::size_t>(column)].type);
+    case Mode::Cached:
+        return m_rows[static_cast<std::size_t>(m_pos)][static_cast<std::size_t>(column)];
+    case Mode::Keyset:
+        loadCurrent();
+        return m_current[static_cast<std::size_t>(column)];
+    }
+    return {};
+}
+
+void Recordset::SetValue(int column, const Variant& v) {
+    checkOpen();
+    if (column < 0 || column >= static_cast<int>(m_columns.size()))
+        throw DaoError(err::ItemNotFound, "Item not found in this collection.");
+    if (!m_editMode) throw DaoError(err::UpdateWithoutAddNew, "Update or CancelUpdate without AddNew or Edit.");
+    if (m_baseColumn[static_cast<std::size_t>(column)].empty())
+        throw DaoError(3164, "Field '" + m_columns[static_cast<std::size_t>(column)].name + "' cannot be updated.");
+    m_buffer[static_cast<std::size_t>(column)] = coerceForColumn(column, v);
+    m_dirty[static_cast<std::size_t>(column)] = 1;
+}
+
+Variant Recordset::coerceForColumn(int column, const Variant& v) const {
+    const FieldInfo& f = m_columns[static_cast<std::size_t>(column)];
+    auto overflow = [&]() { return DaoError(3349, "Numeric field overflow."); };
+    auto conversion = [&]() { return DaoError(3421, "Data type conversion error."); };
+    if (v.IsNull() || v.IsEmpty()) {
+        if (f.type == dbBoolean) return Variant(false);
+        if (f.required && !(f.attributes & dbAutoIncrField))
+            throw DaoError(err::NullNotAllowed, "The field '" + m_table + "." + f.name + "' cannot contain a Null value.");
+        return Variant::Null();
+    }
+    auto number = [&]() -> double {
+        if (v.IsString()) {
+            if (!IsNumeric(v.RawString())) throw conversion();
+            return Variant(v.RawString()).ToDouble();
+        }
+        return v.ToDouble();
+    };
+    switch (f.type) {
+    case dbBoolean:
+        return Variant(v.ToBool());
+    case dbByte: {
+        double r = RoundHalfEven(number());
+        if (r < 0 || r > 255) throw overflow();
+        return Variant(static_cast<std::uint8_t>(r));
+    }
+    case dbInteger: {
+        double r = RoundHalfEven(number());
+        if (r < -32768 || r > 32767) throw overflow();
+        return Variant(static_cast<std::int16_t>(r));
+    }
+    case dbLong: {
+        double r = RoundHalfEven(number());
+        if (r < -2147483648.0 || r > 2147483647.0) throw overflow();
+        return Variant(static_cast<int>(r));
+    }
+    case dbBigInt: {
+        if (v.Type() == vbLong || v.Type() == vbLongLong || v.Type() == vbInteger) return Variant(v.RawInt());
+        double r = RoundHalfEven(number());
+        if (std::fabs(r) > 9.2e18) throw overflow();
+        return Variant(static_cast<long long>(r));
+    }
+    case dbCurrency:
+        return Variant::Currency(number());
+    case dbSingle: {
+        double d = number();
+        if (std::fabs(d) > 3.402823466e38) throw overflow();
+        return Variant(static_cast<float>(d));
+    }
+    case dbDouble:
+    case dbDecimal: {
+        double d = number();
+        if (!std::isfinite(d)) throw overflow();
+        return Variant(d);
+    }
+    case dbDate: {
+        if (v.IsString()) {
+            double d;
+            if (ParseDate(v.RawString(), d)) return Variant::Date(d);
+            throw conversion();
+        }
+        return Variant::Date(v.ToDouble());
+    }
+    case dbText:
+    case dbMemo:
+    case dbGUID: {
+        std::string s = v.ToString();
+        if (s.empty() && !f.allowZeroLength)
+            throw DaoError(err::ZeroLengthNotAllowed, "Field '" + m_table + "." + f.name + "' cannot be a zero-length string.");
+        if (f.type == dbText && f.size > 0 && static_cast<long>(CharLength(s)) > f.size)
+            throw DaoError(err::FieldTooSmall,
+                           "The field '" + f.name + "' is too small to accept the amount of data you attempted to add.");
+        return Variant(std::move(s));
+    }
+    default:
+        return v;
+    }
+}
+
+Variant Recordset::evalDefault(const FieldInfo& f) const {
+    std::string d = f.defaultValue;
+    while (!d.empty() && d.front() == ' ') d.erase(0, 1);
+    while (!d.empty() && d.back() == ' ') d.pop_back();
+    if (d.empty()) return f.type == dbBoolean ? Variant(false) : Variant::Null();
+    if (d.front() == '=') d.erase(0, 1);
+    std::string lower = ToLowerAscii(d);
+    if (lower == "now()" || lower == "now") return Variant::Date(Now());
+    if (lower == "date()" || lower == "date") return Variant::Date(std::floor(Now()));
+    if (lower == "null") return Variant::Null();
+    if (isTextType(f.type)) {
+        if (d.size() >= 2 && (d.front() == '"' || d.front() == '\'') && d.back() == d.front())
+            d = d.substr(1, d.size() - 2);
+        return Variant(d);
+    }
+    if (f.type == dbBoolean) {
+        if (lower == "true" || lower == "yes" || lower == "on") return Variant(true);
+        if (lower == "false" || lower == "no" || lower == "off") return Variant(false);
+    }
+    if (IsNumeric(d)) return Variant(Val(d));
+    return Variant::Null();
+}
+
+std::vector<Variant> Recordset::defaultsForNew() const {
+    std::vector<Variant> values(m_columns.size());
+    for (std::size_t c = 0; c < m_columns.size(); ++c) {
+        const FieldInfo& f = m_columns[c];
+        if (m_baseColumn[c].empty() || (f.attributes & dbAutoIncrField)) {
+            values[c] = Variant::Null();
+            continue;
+        }
+        Variant d = evalDefault(f);
+        values[c] = d.IsNull() ? d : coerceForColumn(static_cast<int>(c), d);
+    }
+    return values;
+}
+
+// --- editing -------------------------------------------------------------------------
+
+void Recordset::AddNew() {
+    checkOpen();
+    if (!m_updatable) throw notUpdatable();
+    m_buffer = defaultsForNew();
+    m_dirty.assign(m_columns.size(), 0);
+    for (std::size_t c = 0; c < m_columns.size(); ++c)
+        if (!m_buffer[c].IsNull() || m_columns[c].type == dbBoolean) m_dirty[c] = 1;
+    m_editMode = dbEditAdd;
+}
+
+void Recordset::Edit() {
+    checkOpen();
+    if (!m_updatable) throw notUpdatable();
+    requireCurrent();
+    m_buffer.clear();
+    for (int c = 0; c < FieldCount(); ++c) m_buffer.push_back(GetValue(c));
+    m_dirty.assign(m_columns.size(), 0);
+    m_editMode = dbEditInProgress;
+}
+
+void Recordset::CancelUpdate() noexcept {
+    m_editMode = dbEditNone;
+    m_buffer.clear();
+    m_dirty.clear();
+}
+
+void Recordset::Update() {
+    checkOpen();
+    if (!m_editMode) throw DaoError(err::UpdateWithoutAddNew, "Update or CancelUpdate without AddNew or Edit.");
+    sqlite3* db = m_conn->handle();
+    // Required fields must have a value in a new row.
+    if (m_editMode == dbEditAdd) {
+        for (std::size_t c = 0; c < m_columns.size(); ++c) {
+            const FieldInfo& f = m_columns[c];
+            if (f.required && !(f.attributes & dbAutoIncrField) && m_buffer[c].IsNull() && !m_baseColumn[c].empty())
+                throw DaoError(err::NullNotAllowed, "The field '" + m_table + "." + f.name + "' cannot contain a Null value.");
+        }
+        std::vector<int> cols;
+        for (std::size_t c = 0; c < m_columns.size(); ++c)
+            if (m_dirty[c] && !m_baseColumn[c].empty()) cols.push_back(static_cast<int>(c));
+        if (!m_insert || cols != m_insertColumns) {
+            std::string names, params;
+            for (std::size_t i = 0; i < cols.size(); ++i) {
+                if (i) { names += ", "; params += ", "; }
+                names += QuoteIdent(m_baseColumn[static_cast<std::size_t>(cols[i])]);
+                params += "?" + std::to_string(i + 1);
+            }
+            std::string sql = cols.empty() ? "INSERT INTO " + QuoteIdent(m_table) + " DEFAULT VALUES"
+                                           : "INSERT INTO " + QuoteIdent(m_table) + " (" + names + ") VALUES (" + params + ")";
+            m_insert = m_conn->Prepare(SystemSql(sql));
+            m_insertColumns = cols;
+        }
+        sqlite3_stmt* st = m_insert.get();
+        sqlite3_reset(st);
+        for (std::size_t i = 0; i < cols.size(); ++i)
+            BindVariant(st, static_cast<int>(i + 1), m_buffer[static_cast<std::size_t>(cols[i])]);
+        int rc = sqlite3_step(st);
+        if (rc != SQLITE_DONE) {
+            int ext = sqlite3_extended_errcode(db);
+            sqlite3_reset(st);
+            m_conn->Fail(ext, "INSERT INTO " + m_table);
+        }
+        sqlite3_reset(st);
+        std::int64_t rowid = sqlite3_last_insert_rowid(db);
+        for (std::size_t c = 0; c < m_columns.size(); ++c)
+            if ((m_columns[c].attributes & dbAutoIncrField) && m_baseColumn[c].size())
+                m_buffer[c] = Variant(static_cast<long long>(rowid));
+        m_keys.push_back(rowid);
+        m_deleted.push_back(0);
+        if (m_mode == Mode::Cached) m_rows.push_back(std::move(m_buffer));
+        m_lastModified = static_cast<long>(m_keys.size()) - 1;
+        if (m_empty) {
+            // The recordset was empty: the new row does not become current.
+            m_empty = false;
+            m_pos = static_cast<long>(m_keys.size());
+        }
+    } else {
+        std::vector<int> cols;
+        for (std::size_t c = 0; c < m_columns.size(); ++c)
+            if (m_dirty[c] && !m_baseColumn[c].empty()) cols.push_back(static_cast<int>(c));
+        if (!cols.empty()) {
+            std::string sets;
+            for (std::size_t i = 0; i < cols.size(); ++i) {
+                if (i) sets += ", ";
+                sets += QuoteIdent(m_baseColumn[static_cast<std::size_t>(cols[i])]) + " = ?" + std::to_string(i + 1);
+            }
+            StmtHandle st = m_conn->Prepare(SystemSql("UPDATE " + QuoteIdent(m_table) + " SET " + sets +
+                                                      " WHERE rowid = ?" + std::to_string(cols.size() + 1)));
+            for (std::size_t i = 0; i < cols.size(); ++i)
+                BindVariant(st.get(), static_cast<int>(i + 1), m_buffer[static_cast<std::size_t>(cols[i])]);
+            sqlite3_bind_int64(st.get(), static_cast<int>(cols.size() + 1), m_keys[static_cast<std::size_t>(m_pos)]);
+            if (sqlite3_step(st.get()) != SQLITE_DONE) m_conn->Fail(sqlite3_extended_errcode(db), "UPDATE " + m_table);
+        }
+        if (m_mode == Mode::Cached) m_rows[static_cast<std::size_t>(m_pos)] = m_buffer;
+        m_currentLoaded = -1;
+        m_lastModified = m_pos;
+    }
+    m_editMode = dbEditNone;
+    m_buffer.clear();
+    m_dirty.clear();
+}
+
+void Recordset::Delete() {
+    checkOpen();
+    if (!m_updatable || m_appendOnly) throw notUpdatable();
+    if (m_editMode) CancelUpdate();
+    requireCurrent();
+    StmtHandle st = m_conn->Prepare(SystemSql("DELETE FROM " + QuoteIdent(m_table) + " WHERE rowid = ?1"));
+    sqlite3_bind_int64(st.get(), 1, m_keys[static_cast<std::size_t>(m_pos)]);
+    if (sqlite3_step(st.get()) != SQLITE_DONE) m_conn->Fail(sqlite3_extended_errcode(m_conn->handle()), "DELETE FROM " + m_table);
+    m_deleted[static_cast<std::size_t>(m_pos)] = 1;
+    ++m_deletedCount;
+    m_currentLoaded = -1;
+}
+
+void Recordset::Requery() {
+    checkOpen();
+    CancelUpdate();
+    m_rows.clear();
+    m_keys.clear();
+    m_deleted.clear();
+    m_deletedCount = 0;
+    m_lastModified = -1;
+    m_currentLoaded = -1;
+    m_streamDone = false;
+    if (m_mode == Mode::Keyset) {
+        m_fetch.reset();
+        openKeyset();
+    } else if (m_updatable) {
+        openCached();
+    } else {
+        openStream();
+    }
+}
+
+// --- searching -----------------------------------------------------------------------
+
+void Recordset::findImpl(const std::string& criteria, long start, int direction) {
+    checkOpen();
+    materialize();
+    TranslatedSql expr = JetSqlTranslator::TranslateExpression(criteria);
+    // Evaluate the criteria against one row at a time, its values bound as a
+    // one-row table whose columns carry the recordset's field names.
+    std::string select;
+    std::vector<std::string> seen;
+    std::vector<int> bound;
+    for (std::size_t c = 0; c < m_columns.size(); ++c) {
+        bool dup = false;
+        for (const auto& s : seen) dup = dup || NamesEqual(s, m_columns[c].name);
+        if (dup) continue;
+        seen.push_back(m_columns[c].name);
+        bound.push_back(static_cast<int>(c));
+        if (!select.empty()) select += ", ";
+        select += "?" + std::to_string(bound.size());
+        select += " AS " + QuoteIdent(m_columns[c].name);
+    }
+    StmtHandle st = m_conn->Prepare(SystemSql("SELECT 1 FROM (SELECT " + (select.empty() ? std::string("1") : select) +
+                                              ") WHERE " + expr.text()));
+    long n = rowCount();
+    long saved = m_pos;
+    for (long pos = start; pos >= 0 && pos < n; pos += direction) {
+        if (isDeleted(pos)) continue;
+        m_pos = pos;
+        m_currentLoaded = -1;
+        sqlite3_reset(st.get());
+        for (std::size_t i = 0; i < bound.size(); ++i) BindVariant(st.get(), static_cast<int>(i + 1), GetValue(bound[i]));
+        int rc = sqlite3_step(st.get());
+        if (rc == SQLITE_ROW) {
+            m_noMatch = false;
+            return;
+        }
+        if (rc != SQLITE_DONE) m_conn->Fail(sqlite3_extended_errcode(m_conn->handle()), criteria);
+    }
+    m_pos = saved;
+    m_currentLoaded = -1;
+    m_noMatch = true;
+}
+
+void Recordset::FindFirst(const std::string& criteria) { materialize(); findImpl(criteria, 0, 1); }
+void Recordset::FindLast(const std::string& criteria) { materialize(); findImpl(criteria, rowCount() - 1, -1); }
+void Recordset::FindNext(const std::string& criteria) { materialize(); findImpl(criteria, m_pos + 1, 1); }
+void Recordset::FindPrevious(const std::string& criteria) { materialize(); findImpl(criteria, m_pos - 1, -1); }
+
+// --- Field value access ------------------------------------------------------------
+
+Variant Field::Value() const {
+    auto rs = m_recordset.lock();
+    if (!rs) {
+        if (m_column >= 0) throw DaoError(err::ObjectClosed, "Object invalid or no longer set.");
+        throw DaoError(3219, "Invalid operation.");
+    }
+    return rs->GetValue(m_column);
+}
+
+void Field::SetValue(const Variant& v) {
+    auto rs = m_recordset.lock();
+    if (!rs) {
+        if (m_column >= 0) throw DaoError(err::ObjectClosed, "Object invalid or no longer set.");
+        throw DaoError(3219, "Invalid operation.");
+    }
+    rs->SetValue(m_column, v);
+}
+
+} // namespace dao

@@ -1,0 +1,166 @@
+#pragma once
+// A set of records from a table, a stored query or an SQL text, walked with a
+// current record.
+//
+// Three ways of holding the records stand behind the one interface:
+// - read-only recordsets stream straight from SQLite while they only move
+//   forward (memory does not grow with the row count); the first backward
+//   move, bookmark or search loads them into memory;
+// - recordsets on a table keep the row keys only and read the current row by
+//   key, so that rows can be added, edited and deleted while walking;
+// - updatable recordsets on an SQL text keep keys and values in memory.
+#include "db/Connection.h"
+#include "db/Field.h"
+#include "db/TranslatedSql.h"
+#include "db/Variant.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace dao {
+
+class Database;
+
+class Recordset : public std::enable_shared_from_this<Recordset> {
+public:
+    struct Bookmark {
+        std::int64_t position = -1;
+        const void* owner = nullptr;
+        bool operator==(const Bookmark& o) const noexcept { return position == o.position && owner == o.owner; }
+        bool IsValid() const noexcept { return owner != nullptr && position >= 0; }
+    };
+
+    // How a recordset is opened; made by Database::OpenRecordset.
+    struct Source {
+        std::string name;          // table/query name or the SQL text, for messages
+        std::string table;         // table-type or dynaset on a stored table
+        std::optional<TranslatedSql> sql;
+        int type = 2;
+        int options = 0;
+    };
+
+    static std::shared_ptr<Recordset> Open(std::shared_ptr<Connection> conn, Source source);
+    Recordset(std::shared_ptr<Connection> conn, Source source);
+    ~Recordset();
+    Recordset(const Recordset&) = delete;
+    Recordset& operator=(const Recordset&) = delete;
+
+    int Type() const noexcept { return m_type; }
+    const std::string& Name() const noexcept { return m_name; }
+    bool Updatable() const noexcept { return m_updatable; }
+
+    bool EOF_() const;
+    bool BOF() const;
+    void MoveFirst();
+    void MoveLast();
+    void MoveNext();
+    void MovePrevious();
+    // Moves n records from the current one (also back from the end of file).
+    void Move(long rows);
+    long RecordCount() const;
+    long AbsolutePosition();
+    void SetAbsolutePosition(long position);
+
+    Bookmark GetBookmark();
+    void SetBookmark(const Bookmark& bm);
+    Bookmark LastModified() const;
+
+    void FindFirst(const std::string& criteria);
+    void FindNext(const std::string& criteria);
+    void FindPrevious(const std::string& criteria);
+    void FindLast(const std::string& criteria);
+    bool NoMatch() const noexcept { return m_noMatch; }
+
+    void AddNew();
+    void Edit();
+    void Update();
+    void CancelUpdate() noexcept;
+    void Delete();
+    int EditMode() const noexcept { return m_editMode; }
+
+    dao::Fields& Fields() { return m_fields; }
+    FieldPtr Fields(int index) const { return m_fields(index); }
+    FieldPtr Fields(std::string_view name) const { return m_fields(name); }
+    Variant operator[](std::string_view name) const { return GetValue(columnIndex(name)); }
+    Variant operator[](int index) const { return GetValue(index); }
+
+    Variant GetValue(int column) const;
+    void SetValue(int column, const Variant& v);
+    int FieldCount() const noexcept { return static_cast<int>(m_columns.size()); }
+
+    void Requery();
+    void Close() noexcept;
+    bool IsOpen() const noexcept { return !m_closed && m_conn && m_conn->IsOpen(); }
+
+private:
+    enum class Mode { Stream, Cached, Keyset };
+
+    void checkOpen() const;
+    void initFields();
+    int columnIndex(std::string_view name) const;
+    void openStream();
+    void openKeyset();
+    void openCached();
+    void materialize();
+    void loadAllRows(sqlite3_stmt* st);
+    void describeColumns(sqlite3_stmt* st, bool firstRowReady);
+    long rowCount() const;                 // rows known (cached/keyset), deleted included
+    bool isDeleted(long pos) const;
+    void seek(long pos, int direction);    // to pos, skipping deleted rows in direction
+    void loadCurrent() const;
+    void requireCurrent() const;
+    Variant coerceForColumn(int column, const Variant& v) const;
+    std::vector<Variant> defaultsForNew() const;
+    void findImpl(const std::string& criteria, long start, int direction);
+    Variant evalDefault(const FieldInfo& f) const;
+
+    std::shared_ptr<Connection> m_conn;
+    std::string m_name;
+    std::string m_table;           // base table for updates, empty when read-only
+    std::optional<TranslatedSql> m_sql;
+    int m_type;
+    int m_options;
+    bool m_updatable = false;
+    bool m_appendOnly = false;
+    bool m_closed = false;
+    Mode m_mode = Mode::Stream;
+
+    std::vector<FieldInfo> m_columns;
+    std::vector<std::string> m_baseColumn;   // base-table column per field, empty when computed
+    int m_offset = 0;                        // 1 when the statement carries the row key first
+    std::vector<FieldInfo> m_baseFields;     // definitions of the base table
+
+    // Stream mode
+    StmtHandle m_stmt;
+    bool m_streamDone = false;
+
+    // Cached / keyset mode
+    std::vector<std::vector<Variant>> m_rows;
+    std::vector<std::int64_t> m_keys;
+    std::vector<char> m_deleted;
+    long m_deletedCount = 0;
+    StmtHandle m_fetch;                      // keyset: the row by key
+    mutable std::vector<Variant> m_current;  // keyset: values of the current row
+    mutable long m_currentLoaded = -1;
+
+    long m_pos = 0;                          // current position; -1 before the first
+    bool m_empty = false;
+
+    // Editing
+    int m_editMode = 0;
+    std::vector<Variant> m_buffer;
+    std::vector<char> m_dirty;
+    long m_lastModified = -1;
+    StmtHandle m_insert;
+    std::vector<int> m_insertColumns;
+    bool m_noMatch = false;
+
+    dao::Fields m_fields;
+    friend class Field;
+};
+using RecordsetPtr = std::shared_ptr<Recordset>;
+
+} // namespace dao

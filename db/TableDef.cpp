@@ -1,0 +1,501 @@
+#include "db/TableDef.h"
+
+#include "db/Connection.h"
+#include "db/DaoConstants.h"
+#include "db/DaoError.h"
+#include "db/JetSqlTranslator.h"
+
+#include <algorithm>
+
+namespace dao {
+
+namespace {
+
+// Savepoint that rolls back its changes unless released.
+class Savepoint {
+public:
+    explicit Savepoint(Connection& c) : m_conn(c) { m_conn.Exec(SystemSql("SAVEPOINT dao_ddl")); }
+    ~Savepoint() {
+        if (m_active) {
+            try {
+                m_conn.Exec(SystemSql("ROLLBACK TO dao_ddl"));
+                m_conn.Exec(SystemSql("RELEASE dao_ddl"));
+            } catch (...) {
+            }
+        }
+    }
+    void Release() {
+        m_conn.Exec(SystemSql("RELEASE dao_ddl"));
+        m_active = false;
+    }
+
+private:
+    Connection& m_conn;
+    bool m_active = true;
+};
+
+bool isText(int t) { return t == dbText || t == dbMemo; }
+
+// A default value as a literal of the column's type; empty when none applies.
+std::string defaultLiteral(const FieldInfo& f) {
+    std::string d = f.defaultValue;
+    auto trimmed = [](std::string s) {
+        while (!s.empty() && s.front() == ' ') s.erase(0, 1);
+        while (!s.empty() && s.back() == ' ') s.pop_back();
+        return s;
+    };
+    d = trimmed(d);
+    if (d.empty()) return f.type == dbBoolean ? "0" : "";
+    if (d.front() == '=') d = trimmed(d.substr(1));
+    std::string lower = ToLowerAscii(d);
+    if (lower == "now()" || lower == "date()" || lower == "null") return "";
+    if (isText(f.type)) {
+        if (d.size() >= 2 && (d.front() == '"' || d.front() == '\'') && d.back() == d.front()) d = d.substr(1, d.size() - 2);
+        return QuoteText(d);
+    }
+    if (f.type == dbBoolean) {
+        if (lower == "true" || lower == "yes" || lower == "on" || lower == "-1") return "-1";
+        if (lower == "false" || lower == "no" || lower == "off" || lower == "0") return "0";
+    }
+    if (IsNumeric(d)) return FormatDoubleRoundTrip(Val(d));
+    return "";
+}
+
+// A field validation rule as a condition on the column: a rule that starts with
+// an operator (">0", "Is Null Or >0", "Between 1 And 5", "In (...)") applies to
+// the field itself.
+std::string validationCondition(const FieldInfo& f) {
+    const std::string& rule = f.validationRule;
+    if (rule.empty()) return {};
+    std::string column = JetSqlTranslator::QuoteIdentifier(f.name);
+    std::string out;
+    // Split at top-level " Or " / " And " and give every part that starts with an operator the column.
+    std::vector<std::string> parts;
+    std::vector<std::string> joins;
+    int depth = 0;
+    bool inQuote = false;
+    char quote = 0;
+    std::size_t start = 0;
+    std::string lower = ToLowerAscii(rule);
+    for (std::size_t i = 0; i < rule.size(); ++i) {
+        char c = rule[i];
+        if (inQuote) {
+            if (c == quote) inQuote = false;
+            continue;
+        }
+        if (c == '"' || c == '\'') { inQuote = true; quote = c; continue; }
+        if (c == '(') ++depth;
+        if (c == ')') --depth;
+        if (depth == 0) {
+            for (const char* j : {" or ", " and "}) {
+                std::size_t len = std::char_traits<char>::length(j);
+                if (lower.compare(i, len, j) == 0) {
+                    // "Between x And y" keeps its And.
+                    std::string before = lower.substr(start, i - start);
+                    if (std::string(j) == " and " && before.find("between") != std::string::npos &&
+                        before.find(" and ") == std::string::npos)
+                        continue;
+                    parts.push_back(rule.substr(start, i - start));
+                    joins.push_back(std::string(j) == " or " ? " Or " : " And ");
+                    start = i + len;
+                    i = start - 1;
+                    break;
+                }
+            }
+        }
+    }
+    parts.push_back(rule.substr(start));
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        std::string p = parts[k];
+        while (!p.empty() && p.front() == ' ') p.erase(0, 1);
+        std::string pl = ToLowerAscii(p);
+        bool operatorFirst = !p.empty() && (p[0] == '<' || p[0] == '>' || p[0] == '=' ||
+                                            pl.rfind("is ", 0) == 0 || pl.rfind("between ", 0) == 0 ||
+                                            pl.rfind("in ", 0) == 0 || pl.rfind("in(", 0) == 0 ||
+                                            pl.rfind("like ", 0) == 0 || pl.rfind("not ", 0) == 0);
+        if (k) out += joins[k - 1];
+        out += "(" + (operatorFirst ? "[" + f.name + "] " + p : p) + ")";
+    }
+    (void)column;
+    return JetSqlTranslator::TranslateExpression(out).text();
+}
+
+} // namespace
+
+TableDef::TableDef(std::string name, long attributes) : m_name(std::move(name)), m_attributes(attributes) {}
+
+void TableDef::SetName(const std::string& name) {
+    if (m_stored) {
+        auto c = conn();
+        if (NamesEqual(name, m_name)) return;
+        Savepoint sp(*c);
+        c->Exec(SystemSql("ALTER TABLE " + QuoteIdent(m_name) + " RENAME TO " + QuoteIdent(name)));
+        if (c->HasCatalog()) {
+            for (const char* t : {"MSysColumns", "MSysIndexes"})
+                c->ExecBound(SystemSql(std::string("UPDATE ") + t + " SET TableName = ?1 WHERE TableName = ?2"),
+                             {Variant(name), Variant(m_name)});
+            c->ExecBound(SystemSql("UPDATE MSysProperties SET ObjectName = ?1 WHERE ObjectName = ?2"),
+                         {Variant(name), Variant(m_name)});
+        }
+        sp.Release();
+        c->InvalidateCatalog();
+    }
+    m_name = name;
+}
+
+std::shared_ptr<Connection> TableDef::conn() const {
+    auto c = m_conn.lock();
+    if (!c || !c->IsOpen()) throw DaoError(err::ObjectClosed, "Object invalid or no longer set.");
+    return c;
+}
+
+FieldPtr TableDef::CreateField(const std::string& name, int type, long size) const {
+    auto f = std::make_shared<Field>();
+    f->m_info.name = name;
+    if (type) f->SetType(type);
+    if (size) f->SetSize(size);
+    return f;
+}
+
+IndexPtr TableDef::CreateIndex(const std::string& name) const { return std::make_shared<Index>(name); }
+
+PropertyPtr TableDef::CreateProperty(const std::string& name, int type, const Variant& value) const {
+    return std::make_shared<Property>(name, type, value);
+}
+
+dao::Fields& TableDef::Fields() {
+    if (!m_fieldsLoaded) loadFields();
+    return m_fields;
+}
+
+dao::Indexes& TableDef::Indexes() {
+    if (!m_indexesLoaded) loadIndexes();
+    return m_indexes;
+}
+
+dao::Properties& TableDef::Properties() {
+    if (!m_propertiesLoaded) loadProperties();
+    return m_properties;
+}
+
+long TableDef::RecordCount() const {
+    if (!m_stored) return 0;
+    auto c = conn();
+    StmtHandle st = c->Prepare(SystemSql("SELECT count(*) FROM " + QuoteIdent(m_name)));
+    if (sqlite3_step(st.get()) != SQLITE_ROW) c->Fail(sqlite3_extended_errcode(c->handle()), m_name);
+    return static_cast<long>(sqlite3_column_int64(st.get(), 0));
+}
+
+// Installs the storage hooks of a stored table: properties of the table and of
+// its fields go to the catalogue, fields appended later become new columns.
+void TableDef::attach(const std::shared_ptr<Connection>& c) {
+    m_conn = c;
+    m_stored = true;
+    m_fieldsLoaded = false;
+    m_indexesLoaded = false;
+    m_propertiesLoaded = false;
+    m_fields.clear();
+    m_indexes.m_items.clear();
+    m_properties.m_items.clear();
+}
+
+namespace {
+void storeProperty(const std::shared_ptr<Connection>& c, const std::string& object, const std::string& field,
+                   const Property& p) {
+    c->EnsureCatalog();
+    Variant value = p.Value();
+    c->ExecBound(SystemSql("INSERT OR REPLACE INTO MSysProperties (ObjectName, FieldName, Name, Type, Value) "
+                           "VALUES (?1, ?2, ?3, ?4, ?5)"),
+                 {Variant(object), Variant(field), Variant(p.Name()), Variant(p.Type()), value});
+    c->InvalidateCatalog();
+}
+} // namespace
+
+void TableDef::loadFields() {
+    auto c = conn();
+    m_fields.clear();
+    std::weak_ptr<Connection> weak = c;
+    std::string table = m_name;
+    for (const FieldInfo& info : c->TableFields(m_name)) {
+        auto f = std::make_shared<Field>(info);
+        f->m_attached = true;
+        std::string fieldName = info.name;
+        f->m_properties.onStore = [weak, table, fieldName](const Property& p) {
+            if (auto cc = weak.lock()) storeProperty(cc, table, fieldName, p);
+        };
+        if (info.hasDescription)
+            f->m_properties.appendLoaded(std::make_shared<Property>("Description", dbText, Variant(info.description)));
+        m_fields.appendLoaded(f);
+    }
+    m_fields.onAppend = [this](const FieldPtr& f) {
+        auto cc = conn();
+        FieldInfo info = f->Info();
+        if (info.ordinalPosition == 0) info.ordinalPosition = m_fields.Count();
+        cc->EnsureCatalog();
+        Savepoint sp(*cc);
+        std::string decl = QuoteIdent(info.name) + " " + SqliteDeclaredType(info);
+        std::string def = defaultLiteral(info);
+        if (!def.empty()) decl += " DEFAULT " + def;
+        cc->Exec(SystemSql("ALTER TABLE " + QuoteIdent(m_name) + " ADD COLUMN " + decl));
+        cc->ExecBound(SystemSql("INSERT OR REPLACE INTO MSysColumns (TableName, Name, Type, Size, Attributes, AllowZeroLength,"
+                                " Required, DefaultValue, ValidationRule, ValidationText, OrdinalPosition, CollatingOrder)"
+                                " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, 1033)"),
+                      {Variant(m_name), Variant(info.name), Variant(info.type), Variant(info.size),
+                       Variant(info.attributes), Variant(info.allowZeroLength), Variant(info.required),
+                       Variant(info.defaultValue), Variant(info.validationRule), Variant(info.validationText),
+                       Variant(info.ordinalPosition)});
+        sp.Release();
+        cc->InvalidateCatalog();
+        f->m_attached = true;
+    };
+    m_fields.onDelete = [this](const std::string& name) {
+        auto cc = conn();
+        Savepoint sp(*cc);
+        cc->Exec(SystemSql("ALTER TABLE " + QuoteIdent(m_name) + " DROP COLUMN " + QuoteIdent(name)));
+        if (cc->HasCatalog())
+            cc->ExecBound(SystemSql("DELETE FROM MSysColumns WHERE TableName = ?1 AND Name = ?2"),
+                          {Variant(m_name), Variant(name)});
+        sp.Release();
+        cc->InvalidateCatalog();
+    };
+    m_fieldsLoaded = true;
+}
+
+void TableDef::loadIndexes() {
+    auto c = conn();
+    m_indexes.m_items.clear();
+    bool fromCatalog = false;
+    if (c->HasCatalog()) {
+        StmtHandle st = c->Prepare(SystemSql("SELECT Name, Fields, IsPrimary, IsUnique, IsRequired, IgnoreNulls FROM "
+                                             "MSysIndexes WHERE TableName = ?1 ORDER BY Seq"));
+        sqlite3_bind_text(st.get(), 1, m_name.c_str(), -1, SQLITE_TRANSIENT);
+        while (sqlite3_step(st.get()) == SQLITE_ROW) {
+            fromCatalog = true;
+            auto idx = std::make_shared<Index>(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0)));
+            std::string fields = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 1));
+            std::size_t p = 0;
+            while (p <= fields.size()) {
+                std::size_t q = fields.find('\x1f', p);
+                std::string name = fields.substr(p, q == std::string::npos ? std::string::npos : q - p);
+                if (!name.empty()) {
+                    FieldInfo fi;
+                    fi.name = name;
+                    idx->m_fields.appendLoaded(std::make_shared<Field>(fi));
+                }
+                if (q == std::string::npos) break;
+                p = q + 1;
+            }
+            idx->SetPrimary(sqlite3_column_int(st.get(), 2) != 0);
+            idx->SetUnique(sqlite3_column_int(st.get(), 3) != 0);
+            idx->SetRequired(sqlite3_column_int(st.get(), 4) != 0);
+            idx->SetIgnoreNulls(sqlite3_column_int(st.get(), 5) != 0);
+            m_indexes.appendLoaded(idx);
+        }
+    }
+    if (!fromCatalog) {
+        // A table made by another tool: its SQLite indexes, the primary key first.
+        StmtHandle st = c->Prepare(SystemSql("SELECT name, \"unique\", origin FROM pragma_index_list(" + QuoteText(m_name) + ")"));
+        std::vector<IndexPtr> found;
+        while (sqlite3_step(st.get()) == SQLITE_ROW) {
+            std::string name = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
+            std::string origin = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 2));
+            auto idx = std::make_shared<Index>(origin == "pk" ? "PrimaryKey" : name);
+            idx->SetUnique(sqlite3_column_int(st.get(), 1) != 0);
+            idx->SetPrimary(origin == "pk");
+            StmtHandle cols = c->Prepare(SystemSql("SELECT name FROM pragma_index_info(" + QuoteText(name) + ") ORDER BY seqno"));
+            while (sqlite3_step(cols.get()) == SQLITE_ROW) {
+                const unsigned char* n = sqlite3_column_text(cols.get(), 0);
+                FieldInfo fi;
+                fi.name = n ? reinterpret_cast<const char*>(n) : "";
+                idx->m_fields.appendLoaded(std::make_shared<Field>(fi));
+            }
+            found.push_back(idx);
+        }
+        for (const auto& f : c->TableFields(m_name))
+            if (f.rowidAlias) {
+                auto idx = std::make_shared<Index>("PrimaryKey");
+                idx->SetPrimary(true);
+                FieldInfo fi;
+                fi.name = f.name;
+                idx->m_fields.appendLoaded(std::make_shared<Field>(fi));
+                found.insert(found.begin(), idx);
+            }
+        for (auto& i : found) m_indexes.appendLoaded(i);
+    }
+    m_indexesLoaded = true;
+}
+
+void TableDef::loadProperties() {
+    auto c = conn();
+    m_properties.m_items.clear();
+    std::weak_ptr<Connection> weak = c;
+    std::string table = m_name;
+    m_properties.onStore = [weak, table](const Property& p) {
+        if (auto cc = weak.lock()) storeProperty(cc, table, "", p);
+    };
+    if (c->HasCatalog()) {
+        StmtHandle st = c->Prepare(SystemSql("SELECT Name, Type, Value FROM MSysProperties WHERE ObjectName = ?1 AND FieldName = ''"));
+        sqlite3_bind_text(st.get(), 1, m_name.c_str(), -1, SQLITE_TRANSIENT);
+        while (sqlite3_step(st.get()) == SQLITE_ROW) {
+            int type = sqlite3_column_int(st.get(), 1);
+            m_properties.appendLoaded(std::make_shared<Property>(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0)),
+                                                                  type, ReadColumn(st.get(), 2, type)));
+        }
+    }
+    m_propertiesLoaded = true;
+}
+
+// --- TableDefs ----------------------------------------------------------------------
+
+void TableDefs::ensure() {
+    auto c = m_conn.lock();
+    if (!c || !c->IsOpen()) throw DaoError(err::ObjectClosed, "Object invalid or no longer set.");
+    if (m_generation == c->SchemaGeneration()) return;
+    Refresh();
+}
+
+void TableDefs::Refresh() {
+    auto c = m_conn.lock();
+    if (!c || !c->IsOpen()) throw DaoError(err::ObjectClosed, "Object invalid or no longer set.");
+    std::vector<TableDefPtr> items;
+    StmtHandle st = c->Prepare(SystemSql("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' "
+                                         "ESCAPE '\\' ORDER BY name COLLATE NOCASE"));
+    int rc;
+    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+        std::string name = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
+        // Keep the objects already handed out, so that a caller's reference stays current.
+        TableDefPtr td;
+        for (const auto& old : m_items)
+            if (NamesEqual(old->Name(), name) && old->m_stored) td = old;
+        if (td) {
+            td->m_fieldsLoaded = false;
+            td->m_indexesLoaded = false;
+            td->m_propertiesLoaded = false;
+        } else {
+            bool system = ToLowerAscii(name).rfind("msys", 0) == 0;
+            td = std::make_shared<TableDef>(name, system ? static_cast<long>(dbSystemObject) : 0L);
+            td->attach(c);
+        }
+        items.push_back(td);
+    }
+    if (rc != SQLITE_DONE) c->Fail(sqlite3_extended_errcode(c->handle()), "TableDefs");
+    m_items = std::move(items);
+    m_generation = c->SchemaGeneration();
+}
+
+void TableDefs::Append(const TableDefPtr& td) {
+    auto c = m_conn.lock();
+    if (!c || !c->IsOpen()) throw DaoError(err::ObjectClosed, "Object invalid or no longer set.");
+    if (!td || td->Name().empty()) throw DaoError(3001, "Invalid argument.");
+    if (td->m_stored) throw DaoError(err::ObjectExists, "Object '" + td->Name() + "' already exists.");
+    if (c->ReadOnly()) throw DaoError(err::ReadOnly, "Cannot update. Database or object is read-only.");
+    if (td->m_fields.Count() == 0) throw DaoError(3264, "No field defined--cannot append TableDef or Index.");
+    ensure();
+    if (Collection<TableDef>::Find(td->Name())) throw DaoError(err::TableExists, "Table '" + td->Name() + "' already exists.");
+    c->EnsureCatalog();
+
+    std::vector<FieldPtr> fields(td->m_fields.begin(), td->m_fields.end());
+    std::stable_sort(fields.begin(), fields.end(),
+                     [](const FieldPtr& a, const FieldPtr& b) { return a->OrdinalPosition() < b->OrdinalPosition(); });
+
+    // The first auto-increment Long becomes SQLite's rowid, which never reuses a number.
+    const Field* rowidField = nullptr;
+    for (const auto& f : fields)
+        if ((f->Attributes() & dbAutoIncrField) && (f->Type() == dbLong) && !rowidField) rowidField = f.get();
+
+    std::string ddl = "CREATE TABLE " + QuoteIdent(td->Name()) + " (";
+    bool first = true;
+    for (const auto& fp : fields) {
+        const FieldInfo& f = fp->Info();
+        if (f.type == dbText && (f.size < 1 || f.size > 255)) throw DaoError(3001, "Invalid argument.");
+        if (!first) ddl += ", ";
+        first = false;
+        ddl += QuoteIdent(f.name) + " ";
+        if (fp.get() == rowidField) {
+            ddl += "INTEGER PRIMARY KEY AUTOINCREMENT";
+            continue;
+        }
+        ddl += SqliteDeclaredType(f);
+        if (f.required || f.type == dbBoolean) ddl += " NOT NULL";
+        std::string def = defaultLiteral(f);
+        if (!def.empty()) ddl += " DEFAULT " + def;
+        if (f.type == dbText)
+            ddl += " CONSTRAINT " + QuoteIdent("sz:" + f.name) + " CHECK (length(" + QuoteIdent(f.name) +
+                   ") <= " + std::to_string(f.size) + ")";
+        if (isText(f.type) && !f.allowZeroLength)
+            ddl += " CONSTRAINT " + QuoteIdent("zl:" + f.name) + " CHECK (" + QuoteIdent(f.name) + " <> '')";
+        std::string rule = validationCondition(f);
+        if (!rule.empty()) ddl += " CONSTRAINT " + QuoteIdent("vr:" + f.name) + " CHECK (" + rule + ")";
+    }
+    ddl += ")";
+
+    Savepoint sp(*c);
+    c->Exec(SystemSql(ddl));
+    int ordinal = 0;
+    for (const auto& fp : fields) {
+        const FieldInfo& f = fp->Info();
+        long attributes = f.attributes;
+        if (fp.get() == rowidField) attributes |= dbAutoIncrField;
+        c->ExecBound(SystemSql("INSERT INTO MSysColumns (TableName, Name, Type, Size, Attributes, AllowZeroLength, Required,"
+                               " DefaultValue, ValidationRule, ValidationText, OrdinalPosition, CollatingOrder)"
+                               " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, 1033)"),
+                     {Variant(td->Name()), Variant(f.name), Variant(f.type), Variant(f.size), Variant(attributes),
+                      Variant(f.allowZeroLength), Variant(f.required), Variant(f.defaultValue),
+                      Variant(f.validationRule), Variant(f.validationText), Variant(f.ordinalPosition)});
+        for (const auto& p : fp->m_properties)
+            storeProperty(c, td->Name(), f.name, *p);
+        ++ordinal;
+    }
+    for (const auto& p : td->m_properties) storeProperty(c, td->Name(), "", *p);
+
+    int seq = 0;
+    for (const auto& idx : td->m_indexes) {
+        if (idx->Fields().Count() == 0) throw DaoError(3264, "No field defined--cannot append TableDef or Index.");
+        std::string names, cols;
+        for (const auto& f : idx->Fields()) {
+            if (!td->m_fields.Find(f->Name())) throw DaoError(err::ItemNotFound, "Item not found in this collection.");
+            if (!names.empty()) { names += '\x1f'; cols += ", "; }
+            names += f->Name();
+            cols += QuoteIdent(f->Name()) + ((f->Attributes() & 1) ? " DESC" : "");
+        }
+        bool onRowid = rowidField && idx->Fields().Count() == 1 && NamesEqual(idx->Fields()(0)->Name(), rowidField->Name());
+        std::string sqliteName;
+        if (!onRowid) {
+            sqliteName = td->Name() + "." + idx->Name();
+            c->Exec(SystemSql(std::string("CREATE ") + (idx->Unique() ? "UNIQUE " : "") + "INDEX " + QuoteIdent(sqliteName) +
+                              " ON " + QuoteIdent(td->Name()) + " (" + cols + ")"));
+        }
+        c->ExecBound(SystemSql("INSERT INTO MSysIndexes (TableName, Name, Fields, IsPrimary, IsUnique, IsRequired, IgnoreNulls,"
+                               " SqliteName, Seq) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"),
+                     {Variant(td->Name()), Variant(idx->Name()), Variant(names), Variant(idx->Primary()),
+                      Variant(idx->Unique()), Variant(idx->Required()), Variant(idx->IgnoreNulls()),
+                      Variant(sqliteName), Variant(seq++)});
+    }
+    sp.Release();
+    c->InvalidateCatalog();
+    td->attach(c);
+    m_items.push_back(td);
+    Refresh();
+}
+
+void TableDefs::Delete(std::string_view name) {
+    auto c = m_conn.lock();
+    if (!c || !c->IsOpen()) throw DaoError(err::ObjectClosed, "Object invalid or no longer set.");
+    ensure();
+    TableDefPtr td = Collection<TableDef>::Find(name);
+    if (!td) throw notFound();
+    std::string real = td->Name();
+    Savepoint sp(*c);
+    c->Exec(SystemSql("DROP TABLE " + QuoteIdent(real)));
+    if (c->HasCatalog()) {
+        c->ExecBound(SystemSql("DELETE FROM MSysColumns WHERE TableName = ?1"), {Variant(real)});
+        c->ExecBound(SystemSql("DELETE FROM MSysIndexes WHERE TableName = ?1"), {Variant(real)});
+        c->ExecBound(SystemSql("DELETE FROM MSysProperties WHERE ObjectName = ?1"), {Variant(real)});
+    }
+    sp.Release();
+    c->InvalidateCatalog();
+    td->m_stored = false;
+    Refresh();
+}
+
+} // namespace dao

@@ -1,0 +1,402 @@
+#include "db/Variant.h"
+
+#include "db/DaoError.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <limits>
+
+namespace dao {
+
+namespace {
+
+[[noreturn]] void throwNull() { throw DaoError(err::InvalidUseOfNull, "Invalid use of Null"); }
+[[noreturn]] void throwMismatch() { throw DaoError(err::TypeMismatch, "Type mismatch"); }
+[[noreturn]] void throwOverflow() { throw DaoError(err::Overflow, "Overflow"); }
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+    return s;
+}
+
+// Length of the leading number of s (after optional blanks and sign); 0 when none.
+std::size_t scanNumber(std::string_view s, bool allowTrailingJunk, double& value) {
+    std::size_t i = 0;
+    auto skipBlanks = [&] { while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i; };
+    skipBlanks();
+    if (i + 1 < s.size() && s[i] == '&' && (s[i + 1] == 'H' || s[i + 1] == 'h' || s[i + 1] == 'O' || s[i + 1] == 'o')) {
+        int base = (s[i + 1] == 'H' || s[i + 1] == 'h') ? 16 : 8;
+        std::size_t j = i + 2;
+        long long v = 0;
+        std::size_t start = j;
+        while (j < s.size()) {
+            int d;
+            char c = s[j];
+            if (c >= '0' && c <= '9') d = c - '0';
+            else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+            else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+            else break;
+            if (d >= base) break;
+            v = v * base + d;
+            ++j;
+        }
+        if (j == start) return 0;
+        value = static_cast<double>(v);
+        return j;
+    }
+    std::string buf;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) buf += s[i++];
+    std::size_t digits = 0;
+    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) { buf += s[i++]; ++digits; }
+    if (i < s.size() && s[i] == '.') {
+        buf += s[i++];
+        while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) { buf += s[i++]; ++digits; }
+    }
+    if (digits == 0) return 0;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E' || s[i] == 'd' || s[i] == 'D')) {
+        std::size_t j = i + 1;
+        std::string exp = "e";
+        if (j < s.size() && (s[j] == '+' || s[j] == '-')) exp += s[j++];
+        std::size_t expDigits = 0;
+        while (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j]))) { exp += s[j++]; ++expDigits; }
+        if (expDigits > 0) { buf += exp; i = j; }
+        else if (!allowTrailingJunk) return 0;
+    }
+    value = std::strtod(buf.c_str(), nullptr);
+    return i;
+}
+
+bool textToNumber(std::string_view text, double& out) {
+    std::string_view t = trim(text);
+    if (t.empty()) return false;
+    double v = 0;
+    std::size_t n = scanNumber(t, false, v);
+    if (n == 0 || n != t.size()) return false;
+    if (!std::isfinite(v)) return false;
+    out = v;
+    return true;
+}
+
+int daysFromCivil(int y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const int era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<int>(doe) - 719468;
+}
+
+void civilFromDays(int z, int& y, unsigned& m, unsigned& d) {
+    z += 719468;
+    const int era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    y = static_cast<int>(yoe) + era * 400;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    d = doy - (153 * mp + 2) / 5 + 1;
+    m = mp < 10 ? mp + 3 : mp - 9;
+    y += m <= 2;
+}
+
+const int kOleEpochDays = daysFromCivil(1899, 12, 30);
+
+} // namespace
+
+// --- Variant -----------------------------------------------------------------
+
+Variant::Variant(long long v) {
+    if (v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max())
+        m_type = vbLong;
+    else
+        m_type = vbLongLong;
+    m_int = v;
+}
+
+Variant Variant::Date(double oleDate) {
+    Variant v(oleDate);
+    v.m_type = vbDate;
+    return v;
+}
+
+Variant Variant::Currency(double value) {
+    Variant v(RoundHalfEvenTo(value, 4));
+    v.m_type = vbCurrency;
+    return v;
+}
+
+bool Variant::IsNumber() const noexcept {
+    switch (m_type) {
+    case vbInteger: case vbLong: case vbSingle: case vbDouble: case vbCurrency:
+    case vbDate: case vbBoolean: case vbDecimal: case vbByte: case vbLongLong:
+        return true;
+    default:
+        return false;
+    }
+}
+
+double Variant::ToDouble() const {
+    switch (m_type) {
+    case vbEmpty: return 0.0;
+    case vbNull: throwNull();
+    case vbInteger: case vbLong: case vbBoolean: case vbByte: case vbLongLong:
+        return static_cast<double>(m_int);
+    case vbSingle: case vbDouble: case vbCurrency: case vbDate: case vbDecimal:
+        return m_dbl;
+    case vbString: {
+        double v;
+        if (!textToNumber(m_str, v)) throwMismatch();
+        return v;
+    }
+    default: throwMismatch();
+    }
+}
+
+std::int32_t Variant::ToLong() const {
+    if (m_type == vbLong || m_type == vbInteger || m_type == vbBoolean || m_type == vbByte)
+        return static_cast<std::int32_t>(m_int);
+    double r = RoundHalfEven(ToDouble());
+    if (!(r >= -2147483648.0 && r <= 2147483647.0)) throwOverflow();
+    return static_cast<std::int32_t>(r);
+}
+
+std::int16_t Variant::ToInteger() const {
+    double r = RoundHalfEven(ToDouble());
+    if (!(r >= -32768.0 && r <= 32767.0)) throwOverflow();
+    return static_cast<std::int16_t>(r);
+}
+
+bool Variant::ToBool() const {
+    if (m_type == vbString) {
+        std::string t = ToLowerAscii(trim(m_str));
+        if (t == "true" || t == "yes" || t == "on") return true;
+        if (t == "false" || t == "no" || t == "off") return false;
+    }
+    return ToDouble() != 0.0;
+}
+
+std::string Variant::ToString() const {
+    switch (m_type) {
+    case vbEmpty: return {};
+    case vbNull: throwNull();
+    case vbBoolean: return m_int ? "True" : "False";
+    case vbInteger: case vbLong: case vbByte: case vbLongLong: return std::to_string(m_int);
+    case vbSingle: {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%.7G", m_dbl);
+        return FormatDouble(std::strtod(buf, nullptr));
+    }
+    case vbDouble: case vbCurrency: case vbDecimal: return FormatDouble(m_dbl);
+    case vbDate: return FormatDate(m_dbl);
+    case vbString: return m_str;
+    default: throwMismatch();
+    }
+}
+
+bool Variant::Equals(const Variant& other, bool textCompare) const {
+    if (IsNull() || other.IsNull()) return IsNull() && other.IsNull();
+    if (IsString() && other.IsString()) {
+        if (textCompare) return NamesEqual(m_str, other.m_str);
+        return m_str == other.m_str;
+    }
+    if (IsString() || other.IsString()) {
+        double a, b;
+        const Variant& s = IsString() ? *this : other;
+        const Variant& n = IsString() ? other : *this;
+        if (n.IsEmpty()) return s.m_str.empty();
+        if (!textToNumber(s.m_str, a)) return false;
+        b = n.ToDouble();
+        return a == b;
+    }
+    return ToDouble() == other.ToDouble();
+}
+
+// --- Free conversions --------------------------------------------------------
+
+double RoundHalfEven(double x) {
+    if (!std::isfinite(x)) return x;
+    return std::nearbyint(x); // default rounding mode is to nearest, ties to even
+}
+
+double RoundHalfEvenTo(double x, int digits) {
+    if (!std::isfinite(x) || digits < 0) return x;
+    // Go through the decimal text so that 2.675 rounds as written, not as stored.
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.15g", x);
+    double exact = std::strtod(buf, nullptr);
+    double scale = std::pow(10.0, digits);
+    double scaled = exact * scale;
+    double r = std::nearbyint(scaled);
+    if (std::fabs(std::fabs(scaled - std::trunc(scaled)) - 0.5) < 1e-9) {
+        double lower = std::floor(scaled);
+        r = std::fmod(lower, 2.0) == 0.0 ? lower : lower + 1.0;
+    }
+    return r / scale;
+}
+
+double Val(std::string_view text) {
+    // Val skips blanks anywhere and stops at the first character that cannot continue a number.
+    std::string compact;
+    for (char c : text)
+        if (c != ' ' && c != '\t' && c != '\n' && c != '\r') compact += c;
+    double v = 0;
+    if (scanNumber(compact, true, v) == 0) return 0.0;
+    return v;
+}
+
+bool IsNumeric(std::string_view text) {
+    double v;
+    return textToNumber(text, v);
+}
+
+bool IsNumericValue(const Variant& v) {
+    if (v.IsNull()) return false;
+    if (v.IsString()) return IsNumeric(std::string_view(v.RawString()));
+    return v.IsNumber() || v.IsEmpty();
+}
+
+std::string FormatDouble(double value) {
+    if (value == 0.0) return "0";
+    if (!std::isfinite(value)) return std::isnan(value) ? "NaN" : (value > 0 ? "Infinity" : "-Infinity");
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.14E", value);
+    // buf: d.ddddddddddddddE±xx
+    std::string s(buf);
+    std::size_t e = s.find('E');
+    int exp = std::atoi(s.c_str() + e + 1);
+    std::string mant = s.substr(0, e);
+    bool neg = mant[0] == '-';
+    if (neg) mant.erase(0, 1);
+    std::string digits;
+    for (char c : mant) if (c != '.') digits += c;
+    while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+    std::string out;
+    if (exp >= 15 || exp < -15) {
+        out = digits.substr(0, 1);
+        if (digits.size() > 1) out += "." + digits.substr(1);
+        char eb[16];
+        std::snprintf(eb, sizeof eb, "E%c%02d", exp < 0 ? '-' : '+', exp < 0 ? -exp : exp);
+        out += eb;
+    } else if (exp >= 0) {
+        if (static_cast<int>(digits.size()) <= exp + 1) {
+            out = digits + std::string(static_cast<std::size_t>(exp + 1) - digits.size(), '0');
+        } else {
+            out = digits.substr(0, static_cast<std::size_t>(exp + 1)) + "." + digits.substr(static_cast<std::size_t>(exp + 1));
+        }
+    } else {
+        out = "0." + std::string(static_cast<std::size_t>(-exp - 1), '0') + digits;
+    }
+    return neg ? "-" + out : out;
+}
+
+std::string FormatDoubleRoundTrip(double value) {
+    if (!std::isfinite(value)) throwOverflow();
+    char buf[64];
+    auto res = std::to_chars(buf, buf + sizeof buf, value);
+    std::string s(buf, res.ptr);
+    // SQL readers want a decimal point or an exponent to see a real number.
+    if (s.find_first_of(".eE") == std::string::npos) s += ".0";
+    return s;
+}
+
+bool ParseDouble(std::string_view text, double& out) {
+    std::string_view t = trim(text);
+    if (t.empty()) return false;
+    if (t.front() == '+') t.remove_prefix(1);
+    auto res = std::from_chars(t.data(), t.data() + t.size(), out);
+    return res.ec == std::errc() && res.ptr == t.data() + t.size();
+}
+
+double DateSerial(int year, int month, int day) {
+    // Months outside 1..12 roll over into the neighbouring years, as the language allows.
+    int y = year + (month - 1) / 12;
+    int m = (month - 1) % 12;
+    if (m < 0) { m += 12; --y; }
+    return static_cast<double>(daysFromCivil(y, static_cast<unsigned>(m + 1), 1) - kOleEpochDays + day - 1);
+}
+
+double TimeSerial(int hour, int minute, int second) {
+    return (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
+}
+
+std::string FormatDate(double oleDate) {
+    double days = std::floor(oleDate);
+    double frac = oleDate - days;
+    int y; unsigned m, d;
+    civilFromDays(static_cast<int>(days) + kOleEpochDays, y, m, d);
+    long secs = std::lround(frac * 86400.0);
+    if (secs >= 86400) secs = 86399;
+    char buf[64];
+    if (secs == 0)
+        std::snprintf(buf, sizeof buf, "%04d-%02u-%02u", y, m, d);
+    else
+        std::snprintf(buf, sizeof buf, "%04d-%02u-%02u %02ld:%02ld:%02ld", y, m, d, secs / 3600, (secs / 60) % 60, secs % 60);
+    return buf;
+}
+
+bool ParseDate(std::string_view text, double& oleDate) {
+    std::string t(trim(text));
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+    char sep1 = 0, sep2 = 0;
+    int n = std::sscanf(t.c_str(), "%d%c%d%c%d %d:%d:%d", &y, &sep1, &mo, &sep2, &d, &h, &mi, &s);
+    if (n < 5) {
+        n = std::sscanf(t.c_str(), "%d-%d-%dT%d:%d:%d", &y, &mo, &d, &h, &mi, &s);
+        if (n < 3) return false;
+        sep1 = sep2 = '-';
+    }
+    if (sep1 == '/' && sep2 == '/') {
+        // month/day/year as the desktop database's date literals are written
+        int month = y, day = mo, year = d;
+        y = year; mo = month; d = day;
+    } else if (!(sep1 == '-' && sep2 == '-')) {
+        return false;
+    }
+    if (mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 || s > 59)
+        return false;
+    oleDate = DateSerial(y, mo, d) + TimeSerial(h, mi, s);
+    return true;
+}
+
+double Now() {
+    using namespace std::chrono;
+    std::time_t t = system_clock::to_time_t(system_clock::now());
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    return DateSerial(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday) + TimeSerial(tm.tm_hour, tm.tm_min, tm.tm_sec);
+}
+
+bool NamesEqual(std::string_view a, std::string_view b) noexcept {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+std::string ToLowerAscii(std::string_view s) {
+    std::string r(s);
+    for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return r;
+}
+
+std::string ToUpperAscii(std::string_view s) {
+    std::string r(s);
+    for (char& c : r) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return r;
+}
+
+std::size_t CharLength(std::string_view utf8) noexcept {
+    std::size_t n = 0;
+    for (unsigned char c : utf8)
+        if ((c & 0xC0) != 0x80) ++n;
+    return n;
+}
+
+} // namespace dao

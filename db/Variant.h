@@ -1,0 +1,122 @@
+#pragma once
+// The value that crosses the data-access layer: it can be Empty or Null and it
+// tells its type with the platform's numbers (VarType). Conversions follow the
+// rules the rest of the system was written against: banker's rounding to
+// integers, True = -1, 15 significant digits when a double becomes text.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace dao {
+
+enum VarType : int {
+    vbEmpty = 0,
+    vbNull = 1,
+    vbInteger = 2,
+    vbLong = 3,
+    vbSingle = 4,
+    vbDouble = 5,
+    vbCurrency = 6,
+    vbDate = 7,
+    vbString = 8,
+    vbObject = 9,
+    vbError = 10,
+    vbBoolean = 11,
+    vbVariant = 12,
+    vbDecimal = 14,
+    vbByte = 17,
+    vbLongLong = 20,
+};
+
+class Variant {
+public:
+    Variant() = default;                       // Empty
+    Variant(std::nullptr_t) : m_type(vbNull) {} // Null
+    Variant(bool b) : m_type(vbBoolean), m_int(b ? -1 : 0) {}
+    Variant(std::int16_t v) : m_type(vbInteger), m_int(v) {}
+    Variant(int v) : m_type(vbLong), m_int(v) {}
+    Variant(long v) : Variant(static_cast<long long>(v)) {}
+    Variant(long long v);                      // Long when it fits, else LongLong
+    Variant(std::uint8_t v) : m_type(vbByte), m_int(v) {}
+    Variant(float v) : m_type(vbSingle), m_dbl(v) {}
+    Variant(double v) : m_type(vbDouble), m_dbl(v) {}
+    Variant(const char* s) : m_type(vbString), m_str(s) {}
+    Variant(std::string s) : m_type(vbString), m_str(std::move(s)) {}
+    Variant(std::string_view s) : m_type(vbString), m_str(s) {}
+
+    static Variant Null() { return Variant(nullptr); }
+    static Variant Date(double oleDate);
+    static Variant Currency(double value);
+    static Variant Integer(std::int16_t v) { return Variant(v); }
+    static Variant Long(std::int32_t v) { return Variant(static_cast<int>(v)); }
+
+    VarType Type() const noexcept { return m_type; }
+    bool IsNull() const noexcept { return m_type == vbNull; }
+    bool IsEmpty() const noexcept { return m_type == vbEmpty; }
+    bool IsString() const noexcept { return m_type == vbString; }
+    bool IsNumber() const noexcept;      // any numeric type, Boolean and Date included
+
+    // Raw access without conversion (valid only for the matching type).
+    long long RawInt() const noexcept { return m_int; }
+    double RawDouble() const noexcept { return m_dbl; }
+    const std::string& RawString() const noexcept { return m_str; }
+
+    // Conversions as the language's CDbl/CLng/CInt/CStr/CBool do; Null raises
+    // error 94 "Invalid use of Null", text that is not a number error 13.
+    double ToDouble() const;
+    std::int32_t ToLong() const;
+    std::int16_t ToInteger() const;
+    bool ToBool() const;
+    std::string ToString() const;
+
+    // Loose comparison used for group breaks and FindFirst-style tests:
+    // numbers compare as numbers, strings case-insensitively when asked.
+    bool Equals(const Variant& other, bool textCompare) const;
+
+    friend bool operator==(const Variant& a, const Variant& b) { return a.Equals(b, false); }
+
+private:
+    VarType m_type = vbEmpty;
+    long long m_int = 0;
+    double m_dbl = 0.0;
+    std::string m_str;
+};
+
+// --- Conversions of the language, used across the system -------------------
+
+// Rounds to the nearest integer, halves to the even neighbour.
+double RoundHalfEven(double x);
+// Rounds to `digits` decimals, halves to even (Currency keeps 4).
+double RoundHalfEvenTo(double x, int digits);
+
+// Val: the leading number of a text ("12abc" → 12, "  -3.5e2x" → -350,
+// "&H1F" → 31, "" → 0).
+double Val(std::string_view text);
+// IsNumeric: the whole text (blanks aside) is a number.
+bool IsNumeric(std::string_view text);
+bool IsNumericValue(const Variant& v);
+// A double as the language prints it: up to 15 significant digits, no
+// trailing zeros, exponent form "1E+20" / "1E-05" outside the plain range.
+std::string FormatDouble(double value);
+// A double written so that any reader gets the same value back
+// (shortest round-trip form, '.' as decimal separator in every locale).
+std::string FormatDoubleRoundTrip(double value);
+// Parses a number written in the invariant form ('.' decimal point).
+bool ParseDouble(std::string_view text, double& out);
+
+// Dates as days since 1899-12-30 with the time as the fraction.
+double DateSerial(int year, int month, int day);
+double TimeSerial(int hour, int minute, int second);
+std::string FormatDate(double oleDate); // "yyyy-mm-dd hh:nn:ss" (time omitted at midnight)
+bool ParseDate(std::string_view text, double& oleDate);
+double Now();
+
+// Case-insensitive equality of names (tables, fields, keys).
+bool NamesEqual(std::string_view a, std::string_view b) noexcept;
+std::string ToLowerAscii(std::string_view s);
+std::string ToUpperAscii(std::string_view s);
+// Number of characters of a UTF-8 text.
+std::size_t CharLength(std::string_view utf8) noexcept;
+
+} // namespace dao

@@ -1,0 +1,76 @@
+#include "platform/ui/Help.h"
+
+#include "platform/App.h"
+#include "platform/ui/DesktopServices.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <utility>
+
+namespace platform::ui {
+
+namespace {
+
+HelpHandler& Handler() {
+    static HelpHandler handler;
+    return handler;
+}
+
+bool DefaultWinHelp(const QString& helpFile, unsigned command, const QVariant& data) {
+    if (command == HELP_QUIT || command == HELP_HELPONHELP || command == HELP_COMMAND)
+        return true;
+    const QUrl url = HelpUrl(helpFile, command, data);
+    return !url.isEmpty() && OpenUrl(url);
+}
+
+} // namespace
+
+QUrl HelpUrl(const QString& helpFile, unsigned command, const QVariant& data) {
+    if (helpFile.isEmpty())
+        return {};
+    switch (command) {
+    case HELP_CONTEXT:
+    case HELP_CONTENTS:
+    case HELP_FINDER:
+    case HELP_KEY:
+    case HELP_PARTIALKEY:
+        break;
+    default:
+        return {};
+    }
+    const QFileInfo info(helpFile);
+    const bool context = command == HELP_CONTEXT && data.toLongLong() != 0;
+    if (info.isDir()) {
+        const QDir dir(info.absoluteFilePath());
+        if (context) {
+            const QString page = dir.filePath(QString::number(data.toLongLong()) + QStringLiteral(".html"));
+            if (QFileInfo::exists(page))
+                return QUrl::fromLocalFile(page);
+        }
+        return QUrl::fromLocalFile(dir.filePath(QStringLiteral("index.html")));
+    }
+    QUrl url = QUrl::fromLocalFile(info.absoluteFilePath());
+    if (context)
+        url.setFragment(QStringLiteral("topic") + QString::number(data.toLongLong()));
+    return url;
+}
+
+bool WinHelp(const QString& helpFile, unsigned command, const QVariant& data) {
+    if (Handler())
+        return Handler()(helpFile, command, data);
+    return DefaultWinHelp(helpFile, command, data);
+}
+
+HelpHandler SetHelpHandler(HelpHandler handler) {
+    return std::exchange(Handler(), std::move(handler));
+}
+
+bool ShowApplicationHelp(int contextId) {
+    const QString file = QString::fromStdString(platform::App::HelpFile());
+    if (contextId != 0)
+        return WinHelp(file, HELP_CONTEXT, contextId);
+    return WinHelp(file, HELP_CONTENTS, 0);
+}
+
+} // namespace platform::ui

@@ -35,6 +35,8 @@
 
 namespace dao {
 
+struct JetTranslation;
+
 class JetSqlTranslator {
 public:
     struct Options {
@@ -57,6 +59,9 @@ public:
     static std::string QuoteIdentifier(std::string_view name);
     // Any text → 'text' (' doubled).
     static std::string QuoteString(std::string_view text);
+
+private:
+    static TranslatedSql Make(std::string_view original, JetTranslation&& translation);
 };
 
 } // namespace dao

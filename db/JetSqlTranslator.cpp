@@ -1,0 +1,1415 @@
+#include "db/JetSqlTranslator.h"
+
+#include "db/DaoError.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace dao {
+
+// What a translation found out, handed over to TranslatedSql.
+struct JetTranslation {
+    std::string text;
+    TranslatedSql::Kind kind = TranslatedSql::Kind::Other;
+    std::vector<TranslatedSql::Attachment> attachments;
+    std::string makeTableTarget;
+    std::string makeTableDatabase;
+    std::string baseTable;
+    bool hasRowid = false;
+};
+
+namespace {
+
+// Error numbers of the desktop engine for malformed statements.
+constexpr long kErrExpression = err::SyntaxError;   // 3075 syntax error in query expression
+constexpr long kErrFrom = err::SyntaxInFrom;        // 3131 syntax error in FROM clause
+constexpr long kErrStatement = 3129;                // invalid SQL statement
+constexpr long kErrTrailing = 3142;                 // characters found after end of SQL statement
+constexpr long kErrFunction = 3085;                 // undefined function in expression
+constexpr long kErrUnsupported = err::SqlSyntax;    // 3000: a construct this layer does not run
+
+// ---------------------------------------------------------------------------
+// Tokens
+// ---------------------------------------------------------------------------
+
+enum class Tk { End, Name, Bracket, String, Number, Date, Op };
+
+struct Token {
+    Tk type;
+    std::string text;   // Name: as written; Bracket: the inner name; String: the value;
+                        // Number: the literal; Date: between the #s; Op: the operator
+    std::size_t pos;    // 1-based offset in the statement
+};
+
+bool iequals(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+    return true;
+}
+
+std::string lower(std::string_view s) {
+    std::string out(s);
+    for (auto& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string describe(const Token& t) {
+    switch (t.type) {
+    case Tk::End: return "end of statement";
+    case Tk::Bracket: return "[" + t.text + "]";
+    case Tk::String: return "'" + t.text + "'";
+    case Tk::Date: return "#" + t.text + "#";
+    default: return t.text;
+    }
+}
+
+[[noreturn]] void fail(long number, const std::string& what, std::size_t pos, const std::string& near,
+                       std::string_view sql) {
+    std::string d = what + " at position " + std::to_string(pos);
+    if (!near.empty()) d += " near '" + near + "'";
+    d += ".";
+    throw DaoError(number, d, 0, std::string(sql));
+}
+
+bool isNameStart(unsigned char c) { return std::isalpha(c) || c == '_' || c >= 0x80; }
+bool isNameChar(unsigned char c) { return std::isalnum(c) || c == '_' || c == '$' || c >= 0x80; }
+
+std::vector<Token> tokenize(std::string_view sql) {
+    std::vector<Token> out;
+    std::size_t i = 0;
+    const std::size_t n = sql.size();
+    while (i < n) {
+        const auto c = static_cast<unsigned char>(sql[i]);
+        const std::size_t pos = i + 1;
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+            ++i;
+        } else if (c == '[') {
+            std::size_t close = sql.find(']', i + 1);
+            if (close == std::string_view::npos)
+                fail(kErrExpression, "Missing ] in query expression", pos, std::string(sql.substr(i, 20)), sql);
+            std::string name(sql.substr(i + 1, close - i - 1));
+            if (name.empty()) fail(kErrExpression, "Empty name [] in query expression", pos, "[]", sql);
+            out.push_back({Tk::Bracket, std::move(name), pos});
+            i = close + 1;
+        } else if (c == '\'' || c == '"') {
+            std::string value;
+            std::size_t j = i + 1;
+            bool closed = false;
+            while (j < n) {
+                if (sql[j] == static_cast<char>(c)) {
+                    if (j + 1 < n && sql[j + 1] == static_cast<char>(c)) {
+                        value += static_cast<char>(c);
+                        j += 2;
+                        continue;
+                    }
+                    closed = true;
+                    break;
+                }
+                value += sql[j++];
+            }
+            if (!closed)
+                fail(kErrExpression, "Unterminated text literal in query expression", pos,
+                     std::string(sql.substr(i, 20)), sql);
+            out.push_back({Tk::String, std::move(value), pos});
+            i = j + 1;
+        } else if (c == '#') {
+            std::size_t close = sql.find('#', i + 1);
+            if (close == std::string_view::npos)
+                fail(kErrExpression, "Syntax error in date in query expression", pos, std::string(sql.substr(i, 20)),
+                     sql);
+            out.push_back({Tk::Date, std::string(sql.substr(i + 1, close - i - 1)), pos});
+            i = close + 1;
+        } else if (std::isdigit(c) || (c == '.' && i + 1 < n && std::isdigit(static_cast<unsigned char>(sql[i + 1])))) {
+            std::size_t j = i;
+            while (j < n && std::isdigit(static_cast<unsigned char>(sql[j]))) ++j;
+            if (j < n && sql[j] == '.') {
+                ++j;
+                while (j < n && std::isdigit(static_cast<unsigned char>(sql[j]))) ++j;
+            }
+            if (j < n && (sql[j] == 'e' || sql[j] == 'E')) {
+                std::size_t k = j + 1;
+                if (k < n && (sql[k] == '+' || sql[k] == '-')) ++k;
+                if (k < n && std::isdigit(static_cast<unsigned char>(sql[k]))) {
+                    while (k < n && std::isdigit(static_cast<unsigned char>(sql[k]))) ++k;
+                    j = k;
+                }
+            }
+            if (j < n && isNameChar(static_cast<unsigned char>(sql[j])))
+                fail(kErrExpression, "Syntax error (missing operator) in query expression", pos,
+                     std::string(sql.substr(i, j - i + 1)), sql);
+            std::string literal(sql.substr(i, j - i));
+            if (!std::isfinite(std::strtod(literal.c_str(), nullptr)))
+                fail(kErrExpression, "Numeric literal out of range in query expression", pos, literal, sql);
+            out.push_back({Tk::Number, std::move(literal), pos});
+            i = j;
+        } else if (isNameStart(c)) {
+            std::size_t j = i + 1;
+            while (j < n && isNameChar(static_cast<unsigned char>(sql[j]))) ++j;
+            out.push_back({Tk::Name, std::string(sql.substr(i, j - i)), pos});
+            i = j;
+        } else {
+            static const char* const two[] = {"<>", "<=", ">="};
+            std::string op;
+            for (const char* t : two)
+                if (sql.substr(i, 2) == t) op = t;
+            if (op.empty()) {
+                static const std::string_view singles = "=<>+-*/\\^&(),.!;";
+                if (singles.find(static_cast<char>(c)) == std::string_view::npos)
+                    fail(kErrExpression, "Invalid character in query expression", pos, std::string(1, static_cast<char>(c)),
+                         sql);
+                op = std::string(1, static_cast<char>(c));
+            }
+            out.push_back({Tk::Op, op, pos});
+            i += op.size();
+        }
+    }
+    out.push_back({Tk::End, std::string(), n + 1});
+    return out;
+}
+
+// Words that end an expression or a name list and are never column names
+// unless bracketed.
+bool isReserved(std::string_view w) {
+    static const char* const words[] = {
+        "select", "from",  "where", "group",   "order",  "by",      "having",      "and",   "or",
+        "not",    "xor",   "eqv",   "imp",     "mod",    "like",    "between",     "in",    "is",
+        "null",   "true",  "false", "as",      "on",     "join",    "inner",       "left",  "right",
+        "outer",  "union", "all",   "distinct", "distinctrow", "top", "percent",   "into",  "values",
+        "set",    "update", "delete", "insert", "asc",   "desc",    "exists",      "transform", "pivot",
+        "parameters"};
+    for (const char* r : words)
+        if (iequals(w, r)) return true;
+    return false;
+}
+
+// ---------------------------------------------------------------------------
+// Dates: the layer stores a date as the number of days since 1899-12-30 with
+// the time of day as fraction.
+// ---------------------------------------------------------------------------
+
+std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const auto yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+bool leapYear(std::int64_t y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+
+unsigned daysInMonth(std::int64_t y, unsigned m) {
+    static const unsigned dm[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return (m == 2 && leapYear(y)) ? 29 : dm[m - 1];
+}
+
+// #m/d/yyyy#, #yyyy-mm-dd#, #yyyy/m/d#, each with an optional time
+// h:nn[:ss] [AM|PM], or a time alone. Two-digit years 00-29 are 20xx.
+std::optional<double> parseDateLiteral(std::string_view text) {
+    std::vector<std::string> words;
+    {
+        std::string w;
+        for (char ch : text) {
+            if (ch == ' ' || ch == '\t') {
+                if (!w.empty()) words.push_back(w), w.clear();
+            } else {
+                w += ch;
+            }
+        }
+        if (!w.empty()) words.push_back(w);
+    }
+    if (words.empty()) return std::nullopt;
+    auto numbers = [](const std::string& s, char sep, std::vector<std::string>& parts) {
+        parts.clear();
+        std::string cur;
+        for (char ch : s) {
+            if (ch == sep) {
+                parts.push_back(cur);
+                cur.clear();
+            } else if (std::isdigit(static_cast<unsigned char>(ch))) {
+                cur += ch;
+            } else {
+                return false;
+            }
+        }
+        parts.push_back(cur);
+        for (const auto& p : parts)
+            if (p.empty() || p.size() > 4) return false;
+        return true;
+    };
+    std::size_t w = 0;
+    double days = 0;
+    std::vector<std::string> parts;
+    const std::string& first = words[0];
+    char sep = first.find('/') != std::string::npos ? '/' : (first.find('-') != std::string::npos ? '-' : 0);
+    if (sep) {
+        if (!numbers(first, sep, parts) || parts.size() != 3) return std::nullopt;
+        std::int64_t y;
+        unsigned m, d;
+        if (parts[0].size() > 2) { // year first
+            y = std::stoll(parts[0]);
+            m = static_cast<unsigned>(std::stoul(parts[1]));
+            d = static_cast<unsigned>(std::stoul(parts[2]));
+        } else {
+            m = static_cast<unsigned>(std::stoul(parts[0]));
+            d = static_cast<unsigned>(std::stoul(parts[1]));
+            y = std::stoll(parts[2]);
+            if (parts[2].size() <= 2) y += y < 30 ? 2000 : 1900;
+        }
+        if (y < 100 || y > 9999 || m < 1 || m > 12 || d < 1 || d > daysInMonth(y, m)) return std::nullopt;
+        days = static_cast<double>(daysFromCivil(y, m, d) - daysFromCivil(1899, 12, 30));
+        ++w;
+    }
+    double fraction = 0;
+    if (w < words.size()) {
+        if (!numbers(words[w], ':', parts) || parts.size() < 2 || parts.size() > 3) return std::nullopt;
+        unsigned h = static_cast<unsigned>(std::stoul(parts[0]));
+        unsigned mi = static_cast<unsigned>(std::stoul(parts[1]));
+        unsigned s = parts.size() == 3 ? static_cast<unsigned>(std::stoul(parts[2])) : 0;
+        ++w;
+        if (w < words.size()) {
+            bool pm = iequals(words[w], "PM");
+            if (!pm && !iequals(words[w], "AM")) return std::nullopt;
+            if (h < 1 || h > 12) return std::nullopt;
+            h = (h % 12) + (pm ? 12 : 0);
+            ++w;
+        }
+        if (h > 23 || mi > 59 || s > 59) return std::nullopt;
+        fraction = (h * 3600.0 + mi * 60.0 + s) / 86400.0;
+    }
+    if (w != words.size()) return std::nullopt;
+    // Before the base day the whole part counts down while the time still adds up.
+    return days >= 0 ? days + fraction : days - fraction;
+}
+
+std::string realLiteral(double v) {
+    char buf[40];
+    auto res = std::to_chars(buf, buf + sizeof buf, v);
+    std::string s(buf, res.ptr);
+    if (s.find_first_of(".eE") == std::string::npos) s += ".0";
+    return s;
+}
+
+// ---------------------------------------------------------------------------
+// Expressions
+// ---------------------------------------------------------------------------
+
+// SQLite operator precedence, loosest first.
+constexpr int kOr = 10, kAnd = 20, kNot = 30, kEq = 35, kRel = 40, kBit = 50, kAdd = 60, kMul = 70,
+              kCollate = 85, kUnary = 90, kPrimary = 100;
+
+// An expression already in SQLite's dialect, with what its parents need to
+// know about it.
+struct Ex {
+    std::string sql;
+    int prec = kPrimary;
+    bool boolean = false;       // a truth value 1/0 (as a value it must become -1/0)
+    bool column = false;        // a plain column reference
+    bool textLiteral = false;   // a string literal
+    bool text = false;          // yields text (concatenation, text functions)
+    bool aggregate = false;     // contains an aggregate of this query level
+    bool constant = false;      // a literal
+    bool parenthesized = false; // written in parentheses
+};
+
+std::string wrap(const Ex& e, int minPrec) { return e.prec >= minPrec ? e.sql : "(" + e.sql + ")"; }
+
+// In a value position a truth value becomes the engine's -1 / 0.
+Ex asValue(Ex e) {
+    if (!e.boolean) return e;
+    Ex v;
+    v.sql = "-" + (e.parenthesized ? e.sql : "(" + e.sql + ")");
+    v.prec = kUnary;
+    v.aggregate = e.aggregate;
+    return v;
+}
+
+// A term of ORDER BY / GROUP BY (or an operand compared with text) that may
+// carry text gets the case-blind collation.
+std::string collated(const Ex& e) {
+    if ((e.column || e.text) && !e.constant) return wrap(e, kCollate) + " COLLATE GENERAL";
+    return e.sql;
+}
+
+struct SelectItem {
+    std::string sql;
+    Ex ex;
+    bool star = false;
+};
+
+// FROM clause: text pieces and table names; table names get the external
+// database's alias when the clause ends in IN '<path>'.
+struct FromClause {
+    struct Piece {
+        bool table;
+        std::string text;
+    };
+    std::vector<Piece> pieces;
+    int tables = 0;
+    bool join = false;
+    bool subquery = false;
+    std::string firstTable;      // as written
+    std::string firstReference;  // quoted alias or table name, for rowid
+    std::string externalAlias;
+
+    std::string sql() const {
+        std::string out;
+        for (const auto& p : pieces) {
+            if (p.table && !externalAlias.empty()) out += JetSqlTranslator::QuoteIdentifier(externalAlias) + ".";
+            out += p.text;
+        }
+        return out;
+    }
+};
+
+
+struct SelectCore {
+    bool distinct = false;
+    bool distinctWritten = false;
+    std::optional<std::string> top;
+    std::size_t topPos = 0;
+    std::vector<SelectItem> items;
+    bool hasInto = false;
+    std::string intoTarget;
+    std::string intoDatabase;
+    bool hasFrom = false;
+    FromClause from;
+    std::string where;
+    std::vector<std::string> groupBy;
+    std::string having;
+    bool aggregate = false;
+};
+
+class Parser {
+public:
+    Parser(std::string_view sql, const JetSqlTranslator::Options& options)
+        : m_sql(sql), m_tokens(tokenize(sql)), m_options(options) {}
+
+    JetTranslation statement();
+    JetTranslation expressionOnly();
+
+private:
+    // --- token access ---
+    const Token& cur() const { return m_tokens[m_pos]; }
+    const Token& peek(std::size_t k = 1) const { return m_tokens[std::min(m_pos + k, m_tokens.size() - 1)]; }
+    bool atKw(const char* kw) const { return cur().type == Tk::Name && iequals(cur().text, kw); }
+    bool peekKw(std::size_t k, const char* kw) const { return peek(k).type == Tk::Name && iequals(peek(k).text, kw); }
+    bool atOp(const char* op) const { return cur().type == Tk::Op && cur().text == op; }
+    bool acceptKw(const char* kw) {
+        if (!atKw(kw)) return false;
+        ++m_pos;
+        return true;
+    }
+    bool acceptOp(const char* op) {
+        if (!atOp(op)) return false;
+        ++m_pos;
+        return true;
+    }
+    [[noreturn]] void error(long number, const std::string& what) const {
+        fail(number, what, cur().pos, describe(cur()), m_sql);
+    }
+    void expectOp(const char* op, long number) {
+        if (!acceptOp(op)) error(number, std::string("Expected '") + op + "'");
+    }
+    void expectKw(const char* kw, long number) {
+        if (!acceptKw(kw)) error(number, std::string("Expected ") + kw);
+    }
+    bool atName() const { return cur().type == Tk::Name || cur().type == Tk::Bracket; }
+    // A name that may stand as an identifier here (bracketed, or not reserved).
+    bool atIdentifier() const {
+        return cur().type == Tk::Bracket || (cur().type == Tk::Name && !isReserved(cur().text));
+    }
+    std::string identifier(long number) {
+        if (!atIdentifier()) error(number, "Expected a name");
+        return m_tokens[m_pos++].text;
+    }
+
+    // --- expressions ---
+    Ex expr() { return parseXor(); }
+    Ex parseXor();
+    Ex parseOr();
+    Ex parseAnd();
+    Ex parseNot();
+    Ex parseCompare();
+    Ex parseConcat();
+    Ex parseAdd();
+    Ex parseMod();
+    Ex parseIntDiv();
+    Ex parseMul();
+    Ex parseUnary();
+    Ex parsePow();
+    Ex parsePrimary();
+    Ex parseNameOrCall();
+    Ex callFunction(const Token& nameTok);
+    std::vector<Ex> inList(bool& isSubquery, std::string& subquery);
+
+    // --- statements ---
+    std::string selectStatement(bool topLevel, JetTranslation* out);
+    SelectCore selectCore();
+    void fromClause(FromClause& from);
+    void joinExpression(FromClause& from);
+    void tablePrimary(FromClause& from);
+    std::string externalDatabase(std::size_t pos);
+    std::string orderTerm();
+    void finish();
+
+    std::string_view m_sql;
+    std::vector<Token> m_tokens;
+    std::size_t m_pos = 0;
+    JetSqlTranslator::Options m_options;
+    std::vector<TranslatedSql::Attachment> m_attachments;
+    int m_exprNumber = 1000;
+};
+
+// Xor, the loosest operator supported (Eqv and Imp are not).
+Ex Parser::parseXor() {
+    Ex l = parseOr();
+    while (true) {
+        if (atKw("Eqv") || atKw("Imp")) error(kErrUnsupported, "The operator " + cur().text + " is not supported");
+        if (!acceptKw("Xor")) return l;
+        Ex r = parseOr();
+        Ex e;
+        e.sql = "(" + wrap(l, kRel) + " <> 0) <> (" + wrap(r, kRel) + " <> 0)";
+        e.prec = kEq;
+        e.boolean = true;
+        e.aggregate = l.aggregate || r.aggregate;
+        l = e;
+    }
+}
+
+Ex Parser::parseOr() {
+    Ex l = parseAnd();
+    while (acceptKw("Or")) {
+        Ex r = parseAnd();
+        Ex e;
+        e.sql = wrap(l, kOr) + " OR " + wrap(r, kOr);
+        e.prec = kOr;
+        e.boolean = true;
+        e.aggregate = l.aggregate || r.aggregate;
+        l = e;
+    }
+    return l;
+}
+
+Ex Parser::parseAnd() {
+    Ex l = parseNot();
+    while (acceptKw("And")) {
+        Ex r = parseNot();
+        Ex e;
+        e.sql = wrap(l, kAnd) + " AND " + wrap(r, kAnd);
+        e.prec = kAnd;
+        e.boolean = true;
+        e.aggregate = l.aggregate || r.aggregate;
+        l = e;
+    }
+    return l;
+}
+
+Ex Parser::parseNot() {
+    if (acceptKw("Not")) {
+        Ex operand = parseNot();
+        Ex e;
+        e.sql = "NOT " + wrap(operand, kNot);
+        e.prec = kNot;
+        e.boolean = true;
+        e.aggregate = operand.aggregate;
+        return e;
+    }
+    return parseCompare();
+}
+
+// Comparisons, Like, Between, In and Is [Not] Null share one level and
+// associate to the left.
+Ex Parser::parseCompare() {
+    Ex l = parseConcat();
+    while (true) {
+        const Token& t = cur();
+        if (t.type == Tk::Op && (t.text == "=" || t.text == "<>" || t.text == "<" || t.text == ">" ||
+                                 t.text == "<=" || t.text == ">=")) {
+            std::string op = t.text;
+            ++m_pos;
+            Ex lv = asValue(l);
+            Ex rv = asValue(parseConcat());
+            int prec = (op == "=" || op == "<>") ? kEq : kRel;
+            std::string ls = wrap(lv, prec), rs = wrap(rv, prec + 1);
+            if (lv.column && rv.textLiteral) ls = collated(lv);
+            else if (rv.column && lv.textLiteral) rs = collated(rv);
+            Ex e;
+            e.sql = ls + " " + op + " " + rs;
+            e.prec = prec;
+            e.boolean = true;
+            e.aggregate = lv.aggregate || rv.aggregate;
+            l = e;
+            continue;
+        }
+        bool negated = false;
+        std::size_t save = m_pos;
+        if (atKw("Not") && (peekKw(1, "Like") || peekKw(1, "Between") || peekKw(1, "In"))) {
+            negated = true;
+            ++m_pos;
+        }
+        if (acceptKw("Like")) {
+            Ex lv = asValue(l);
+            Ex pattern = asValue(parseConcat());
+            Ex e;
+            e.sql = "jet_like(" + lv.sql + ", " + pattern.sql + ")";
+            e.prec = kPrimary;
+            if (negated) {
+                e.sql = "NOT " + e.sql;
+                e.prec = kNot;
+            }
+            e.boolean = true;
+            e.aggregate = lv.aggregate || pattern.aggregate;
+            l = e;
+        } else if (acceptKw("Between")) {
+            Ex lv = asValue(l);
+            Ex lo = asValue(parseConcat());
+            if (!acceptKw("And")) error(kErrExpression, "Between operator without And in query expression");
+            Ex hi = asValue(parseConcat());
+            std::string ls = wrap(lv, kBit);
+            if (lv.column && (lo.textLiteral || hi.textLiteral)) ls = collated(lv);
+            Ex e;
+            e.sql = ls + (negated ? " NOT BETWEEN " : " BETWEEN ") + wrap(lo, kBit) + " AND " + wrap(hi, kBit);
+            e.prec = kEq;
+            e.boolean = true;
+            e.aggregate = lv.aggregate || lo.aggregate || hi.aggregate;
+            l = e;
+        } else if (acceptKw("In")) {
+            Ex lv = asValue(l);
+            bool isSubquery = false;
+            std::string subquery;
+            std::vector<Ex> items = inList(isSubquery, subquery);
+            std::string ls = wrap(lv, kBit);
+            std::string list;
+            if (isSubquery) {
+                list = subquery;
+            } else {
+                bool anyText = false;
+                for (std::size_t i = 0; i < items.size(); ++i) {
+                    if (i) list += ", ";
+                    list += items[i].sql;
+                    anyText = anyText || items[i].textLiteral;
+                }
+                if (lv.column && anyText) ls = collated(lv);
+            }
+            Ex e;
+            e.sql = ls + (negated ? " NOT IN (" : " IN (") + list + ")";
+            e.prec = kEq;
+            e.boolean = true;
+            e.aggregate = lv.aggregate;
+            l = e;
+        } else if (negated) {
+            m_pos = save;
+            return l;
+        } else if (acceptKw("Is")) {
+            bool isNot = acceptKw("Not");
+            if (!acceptKw("Null")) error(kErrExpression, "Expected Null after Is in query expression");
+            Ex lv = asValue(l);
+            Ex e;
+            e.sql = wrap(lv, kRel) + (isNot ? " IS NOT NULL" : " IS NULL");
+            e.prec = kEq;
+            e.boolean = true;
+            e.aggregate = lv.aggregate;
+            l = e;
+        } else {
+            return l;
+        }
+    }
+}
+
+std::vector<Ex> Parser::inList(bool& isSubquery, std::string& subquery) {
+    expectOp("(", kErrExpression);
+    std::vector<Ex> items;
+    if (atKw("Select")) {
+        isSubquery = true;
+        subquery = selectStatement(false, nullptr);
+    } else {
+        do {
+            items.push_back(asValue(expr()));
+        } while (acceptOp(","));
+    }
+    if (!acceptOp(")")) error(kErrExpression, "Missing ) in query expression");
+    return items;
+}
+
+// a & b & c → jet_concat(a, b, c): Null counts as "", all Null gives Null.
+Ex Parser::parseConcat() {
+    Ex first = parseAdd();
+    if (!atOp("&")) return first;
+    std::vector<Ex> parts{asValue(first)};
+    while (acceptOp("&")) parts.push_back(asValue(parseAdd()));
+    Ex e;
+    e.sql = "jet_concat(";
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (i) e.sql += ", ";
+        e.sql += parts[i].sql;
+        e.aggregate = e.aggregate || parts[i].aggregate;
+    }
+    e.sql += ")";
+    e.text = true;
+    return e;
+}
+
+Ex binary(const Ex& l0, const char* op, const Ex& r0, int prec) {
+    Ex l = asValue(l0), r = asValue(r0);
+    Ex e;
+    e.sql = wrap(l, prec) + " " + op + " " + wrap(r, prec + 1);
+    e.prec = prec;
+    e.aggregate = l.aggregate || r.aggregate;
+    return e;
+}
+
+Ex call(const char* fn, const Ex& l0, const Ex& r0) {
+    Ex l = asValue(l0), r = asValue(r0);
+    Ex e;
+    e.sql = std::string(fn) + "(" + l.sql + ", " + r.sql + ")";
+    e.aggregate = l.aggregate || r.aggregate;
+    return e;
+}
+
+Ex Parser::parseAdd() {
+    Ex l = parseMod();
+    while (true) {
+        if (acceptOp("+")) l = binary(l, "+", parseMod(), kAdd);
+        else if (acceptOp("-")) l = binary(l, "-", parseMod(), kAdd);
+        else return l;
+    }
+}
+
+Ex Parser::parseMod() {
+    Ex l = parseIntDiv();
+    while (acceptKw("Mod")) l = call("jet_mod", l, parseIntDiv());
+    return l;
+}
+
+Ex Parser::parseIntDiv() {
+    Ex l = parseMul();
+    while (acceptOp("\\")) l = call("jet_idiv", l, parseMul());
+    return l;
+}
+
+Ex Parser::parseMul() {
+    Ex l = parseUnary();
+    while (true) {
+        if (acceptOp("*")) l = binary(l, "*", parseUnary(), kMul);
+        else if (acceptOp("/")) l = call("jet_div", l, parseUnary());
+        else return l;
+    }
+}
+
+// Unary minus binds looser than ^: -2^2 is -(2^2).
+Ex Parser::parseUnary() {
+    if (acceptOp("-")) {
+        Ex operand = asValue(parseUnary());
+        std::string s = wrap(operand, kUnary);
+        if (!s.empty() && s[0] == '-') s = "(" + s + ")";
+        Ex e;
+        e.sql = "-" + s;
+        e.prec = kUnary;
+        e.constant = operand.constant && !operand.textLiteral;
+        e.aggregate = operand.aggregate;
+        return e;
+    }
+    if (acceptOp("+")) return asValue(parseUnary());
+    return parsePow();
+}
+
+// ^ associates to the left: 2^3^2 is (2^3)^2. Its right operand may carry
+// a sign (2^-1).
+Ex Parser::parsePow() {
+    Ex l = parsePrimary();
+    while (acceptOp("^")) {
+        Ex r;
+        if (atOp("-") || atOp("+")) {
+            bool minus = atOp("-");
+            ++m_pos;
+            Ex operand = asValue(parsePrimary());
+            if (minus) {
+                std::string s = wrap(operand, kUnary);
+                if (!s.empty() && s[0] == '-') s = "(" + s + ")";
+                r.sql = "-" + s;
+                r.prec = kUnary;
+                r.aggregate = operand.aggregate;
+            } else {
+                r = operand;
+            }
+        } else {
+            r = parsePrimary();
+        }
+        l = call("jet_pow", l, r);
+    }
+    return l;
+}
+
+Ex Parser::parsePrimary() {
+    const Token t = cur();
+    Ex e;
+    switch (t.type) {
+    case Tk::Number:
+        ++m_pos;
+        e.sql = t.text;
+        e.constant = true;
+        return e;
+    case Tk::String:
+        ++m_pos;
+        e.sql = JetSqlTranslator::QuoteString(t.text);
+        e.constant = e.textLiteral = e.text = true;
+        return e;
+    case Tk::Date: {
+        auto d = parseDateLiteral(t.text);
+        if (!d) error(kErrExpression, "Syntax error in date in query expression");
+        ++m_pos;
+        e.sql = realLiteral(*d);
+        e.constant = true;
+        return e;
+    }
+    case Tk::Op:
+        if (t.text == "(") {
+            ++m_pos;
+            if (atKw("Select")) {
+                e.sql = "(" + selectStatement(false, nullptr) + ")";
+            } else {
+                Ex inner = expr();
+                e = inner;
+                e.sql = "(" + inner.sql + ")";
+                e.prec = kPrimary;
+                e.parenthesized = true;
+            }
+            if (!acceptOp(")")) error(kErrExpression, "Missing ) in query expression");
+            return e;
+        }
+        break;
+    case Tk::Bracket:
+        return parseNameOrCall();
+    case Tk::Name:
+        if (iequals(t.text, "Null")) {
+            ++m_pos;
+            e.sql = "NULL";
+            e.constant = true;
+            return e;
+        }
+        if (iequals(t.text, "True") || iequals(t.text, "False")) {
+            ++m_pos;
+            e.sql = iequals(t.text, "True") ? "-1" : "0";
+            e.constant = true;
+            return e;
+        }
+        if (iequals(t.text, "Exists")) {
+            ++m_pos;
+            expectOp("(", kErrExpression);
+            if (!atKw("Select")) error(kErrExpression, "Expected a subquery after Exists");
+            e.sql = "EXISTS (" + selectStatement(false, nullptr) + ")";
+            if (!acceptOp(")")) error(kErrExpression, "Missing ) in query expression");
+            e.boolean = true;
+            return e;
+        }
+        if (peek().type == Tk::Op && peek().text == "(") return parseNameOrCall();
+        if (!isReserved(t.text)) return parseNameOrCall();
+        break;
+    case Tk::End:
+        error(kErrExpression, "Syntax error (missing operand) in query expression");
+    }
+    error(kErrExpression, "Syntax error (missing operator) in query expression");
+}
+
+// name, [name], t.f, [t].[f], t!f, or a function call name(...).
+Ex Parser::parseNameOrCall() {
+    const Token first = m_tokens[m_pos++];
+    if (first.type == Tk::Name && atOp("(")) return callFunction(first);
+    std::vector<std::string> parts{first.text};
+    while ((atOp(".") || atOp("!")) && (peek().type == Tk::Name || peek().type == Tk::Bracket)) {
+        ++m_pos;
+        parts.push_back(m_tokens[m_pos++].text);
+    }
+    if (atOp(".") || atOp("!")) {
+        ++m_pos;
+        error(kErrExpression, "Expected a name in query expression");
+    }
+    if (parts.size() > 2) fail(kErrExpression, "Too many name qualifiers in query expression", first.pos, first.text, m_sql);
+    Ex e;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (i) e.sql += ".";
+        e.sql += JetSqlTranslator::QuoteIdentifier(parts[i]);
+    }
+    e.column = true;
+    return e;
+}
+
+enum class Fn {
+    IIf, IsNull, Nz, Native, NativeMinMax, CountFn, JetAggregate, Scalar, TextScalar
+};
+
+struct FunctionDef {
+    const char* name;   // lower case, as written in the engine's dialect
+    Fn kind;
+    int minArgs, maxArgs;
+    const char* target; // SQLite function
+};
+
+const FunctionDef kFunctions[] = {
+    {"iif", Fn::IIf, 3, 3, ""},
+    {"isnull", Fn::IsNull, 1, 1, ""},
+    {"nz", Fn::Nz, 1, 2, "coalesce"},
+    {"sum", Fn::Native, 1, 1, "sum"},
+    {"avg", Fn::Native, 1, 1, "avg"},
+    {"count", Fn::CountFn, 1, 1, "count"},
+    {"min", Fn::NativeMinMax, 1, 1, "min"},
+    {"max", Fn::NativeMinMax, 1, 1, "max"},
+    {"first", Fn::JetAggregate, 1, 1, "jet_first"},
+    {"last", Fn::JetAggregate, 1, 1, "jet_last"},
+    {"stdev", Fn::JetAggregate, 1, 1, "jet_stdev"},
+    {"stdevp", Fn::JetAggregate, 1, 1, "jet_stdevp"},
+    {"var", Fn::JetAggregate, 1, 1, "jet_var"},
+    {"varp", Fn::JetAggregate, 1, 1, "jet_varp"},
+    {"val", Fn::Scalar, 1, 1, "jet_val"},
+    {"len", Fn::Scalar, 1, 1, "jet_len"},
+    {"left", Fn::TextScalar, 2, 2, "jet_left"},
+    {"right", Fn::TextScalar, 2, 2, "jet_right"},
+    {"mid", Fn::TextScalar, 2, 3, "jet_mid"},
+    {"ucase", Fn::TextScalar, 1, 1, "jet_ucase"},
+    {"lcase", Fn::TextScalar, 1, 1, "jet_lcase"},
+    {"trim", Fn::TextScalar, 1, 1, "jet_trim"},
+    {"ltrim", Fn::TextScalar, 1, 1, "jet_ltrim"},
+    {"rtrim", Fn::TextScalar, 1, 1, "jet_rtrim"},
+    {"int", Fn::Scalar, 1, 1, "jet_int"},
+    {"fix", Fn::Scalar, 1, 1, "jet_fix"},
+    {"abs", Fn::Scalar, 1, 1, "jet_abs"},
+    {"sqr", Fn::Scalar, 1, 1, "jet_sqr"},
+    {"log", Fn::Scalar, 1, 1, "jet_log"},
+    {"exp", Fn::Scalar, 1, 1, "jet_exp"},
+    {"sgn", Fn::Scalar, 1, 1, "jet_sgn"},
+    {"cstr", Fn::TextScalar, 1, 1, "jet_cstr"},
+    {"cdbl", Fn::Scalar, 1, 1, "jet_cdbl"},
+    {"csng", Fn::Scalar, 1, 1, "jet_csng"},
+    {"clng", Fn::Scalar, 1, 1, "jet_clng"},
+    {"cint", Fn::Scalar, 1, 1, "jet_cint"},
+    {"cbool", Fn::Scalar, 1, 1, "jet_cbool"},
+    {"round", Fn::Scalar, 1, 2, "jet_round"},
+    {"str", Fn::TextScalar, 1, 1, "jet_str"},
+    {"instr", Fn::Scalar, 2, 4, "jet_instr"},
+};
+
+Ex Parser::callFunction(const Token& nameTok) {
+    std::string name = lower(nameTok.text);
+    // The text forms Left$, Mid$, ... are the same functions.
+    if (name.size() > 1 && name.back() == '$') name.pop_back();
+    const FunctionDef* def = nullptr;
+    for (const auto& f : kFunctions)
+        if (name == f.name) def = &f;
+    if (!def) fail(kErrFunction, "Undefined function '" + nameTok.text + "' in expression", nameTok.pos, nameTok.text, m_sql);
+
+    expectOp("(", kErrExpression);
+    std::vector<Ex> args;
+    bool star = false;
+    if (def->kind == Fn::CountFn && atOp("*")) {
+        ++m_pos;
+        star = true;
+    } else if (!atOp(")")) {
+        do {
+            args.push_back(expr());
+        } while (acceptOp(","));
+    }
+    if (!acceptOp(")")) error(kErrExpression, "Missing ) in query expression");
+    int n = static_cast<int>(args.size());
+    if (!star && (n < def->minArgs || n > def->maxArgs))
+        fail(kErrExpression, "Wrong number of arguments used with function '" + nameTok.text + "' in query expression",
+             nameTok.pos, nameTok.text, m_sql);
+
+    Ex e;
+    for (const auto& a : args) e.aggregate = e.aggregate || a.aggregate;
+    switch (def->kind) {
+    case Fn::IIf: {
+        Ex a = asValue(args[1]), b = asValue(args[2]);
+        e.sql = "CASE WHEN " + args[0].sql + " THEN " + a.sql + " ELSE " + b.sql + " END";
+        e.text = a.text && b.text;
+        return e;
+    }
+    case Fn::IsNull:
+        e.sql = wrap(asValue(args[0]), kRel) + " IS NULL";
+        e.prec = kEq;
+        e.boolean = true;
+        return e;
+    case Fn::Nz:
+        e.sql = "coalesce(" + asValue(args[0]).sql + ", " + (n == 2 ? asValue(args[1]).sql : std::string("''")) + ")";
+        return e;
+    case Fn::CountFn:
+        e.sql = star ? "count(*)" : "count(" + asValue(args[0]).sql + ")";
+        e.aggregate = true;
+        return e;
+    case Fn::NativeMinMax: {
+        Ex a = asValue(args[0]);
+        e.sql = std::string(def->target) + "(" + (a.column ? collated(a) : a.sql) + ")";
+        e.aggregate = true;
+        return e;
+    }
+    case Fn::Native:
+    case Fn::JetAggregate:
+        e.sql = std::string(def->target) + "(" + asValue(args[0]).sql + ")";
+        e.aggregate = true;
+        return e;
+    case Fn::Scalar:
+    case Fn::TextScalar:
+        e.sql = std::string(def->target) + "(";
+        for (int i = 0; i < n; ++i) {
+            if (i) e.sql += ", ";
+            e.sql += asValue(args[static_cast<std::size_t>(i)]).sql;
+        }
+        e.sql += ")";
+        e.text = def->kind == Fn::TextScalar;
+        return e;
+    }
+    return e;
+}
+
+// ---------------------------------------------------------------------------
+// Statements
+// ---------------------------------------------------------------------------
+
+// IN '<path>' after a table reference: the path's alias for this statement.
+std::string Parser::externalDatabase(std::size_t pos) {
+    if (cur().type != Tk::String) error(kErrFrom, "Expected the database file name after IN");
+    std::string path = m_tokens[m_pos++].text;
+    if (path.empty()) fail(kErrUnsupported, "External databases other than database files are not supported", pos, "IN ''", m_sql);
+    if (cur().type == Tk::Bracket)
+        error(kErrUnsupported, "External databases other than database files are not supported");
+    for (const auto& a : m_attachments)
+        if (a.path == path) return a.alias;
+    TranslatedSql::Attachment a{"ext" + std::to_string(m_attachments.size() + 1), path};
+    m_attachments.push_back(a);
+    return a.alias;
+}
+
+void Parser::tablePrimary(FromClause& from) {
+    if (acceptOp("(")) {
+        if (atKw("Select")) {
+            from.subquery = true;
+            from.pieces.push_back({false, "(" + selectStatement(false, nullptr) + ")"});
+            if (!acceptOp(")")) error(kErrFrom, "Missing ) in FROM clause");
+            acceptKw("As");
+            if (atIdentifier()) from.pieces.push_back({false, " AS " + JetSqlTranslator::QuoteIdentifier(identifier(kErrFrom))});
+            ++from.tables;
+            return;
+        }
+        from.pieces.push_back({false, "("});
+        joinExpression(from);
+        if (!acceptOp(")")) error(kErrFrom, "Missing ) in FROM clause");
+        from.pieces.push_back({false, ")"});
+        return;
+    }
+    if (!atIdentifier()) error(kErrFrom, "Syntax error in FROM clause");
+    std::string name = identifier(kErrFrom);
+    if (atOp(".") || atOp("!")) error(kErrUnsupported, "Qualified table names are not supported in FROM clause");
+    std::string reference = JetSqlTranslator::QuoteIdentifier(name);
+    from.pieces.push_back({true, reference});
+    if (acceptKw("As")) {
+        reference = JetSqlTranslator::QuoteIdentifier(identifier(kErrFrom));
+        from.pieces.push_back({false, " AS " + reference});
+    } else if (atIdentifier()) {
+        reference = JetSqlTranslator::QuoteIdentifier(identifier(kErrFrom));
+        from.pieces.push_back({false, " AS " + reference});
+    }
+    if (from.tables == 0 && !from.subquery) {
+        from.firstTable = name;
+        from.firstReference = reference;
+    }
+    ++from.tables;
+}
+
+void Parser::joinExpression(FromClause& from) {
+    tablePrimary(from);
+    while (true) {
+        std::string kind;
+        if (atKw("Inner") && peekKw(1, "Join")) {
+            kind = " INNER JOIN ";
+            m_pos += 2;
+        } else if ((atKw("Left") || atKw("Right")) &&
+                   (peekKw(1, "Join") || (peekKw(1, "Outer") && peekKw(2, "Join")))) {
+            kind = atKw("Left") ? " LEFT JOIN " : " RIGHT JOIN ";
+            m_pos += peekKw(1, "Outer") ? 3 : 2;
+        } else if (atKw("Join")) {
+            error(kErrFrom, "Syntax error in JOIN operation");
+        } else {
+            return;
+        }
+        from.join = true;
+        from.pieces.push_back({false, kind});
+        tablePrimary(from);
+        if (!acceptKw("On")) error(kErrFrom, "Syntax error in JOIN operation: expected ON");
+        from.pieces.push_back({false, " ON " + expr().sql});
+    }
+}
+
+void Parser::fromClause(FromClause& from) {
+    joinExpression(from);
+    while (acceptOp(",")) {
+        from.join = true;
+        from.pieces.push_back({false, ", "});
+        joinExpression(from);
+    }
+    if (atKw("In")) {
+        std::size_t pos = cur().pos;
+        ++m_pos;
+        from.externalAlias = externalDatabase(pos);
+    }
+}
+
+SelectCore Parser::selectCore() {
+    SelectCore core;
+    expectKw("Select", kErrStatement);
+    if (acceptKw("DistinctRow") || acceptKw("All")) {
+    } else if (acceptKw("Distinct")) {
+        core.distinct = core.distinctWritten = true;
+    }
+    if (atKw("Top")) {
+        core.topPos = cur().pos;
+        ++m_pos;
+        if (cur().type != Tk::Number || cur().text.find_first_not_of("0123456789") != std::string::npos ||
+            std::strtoll(cur().text.c_str(), nullptr, 10) <= 0)
+            error(kErrExpression, "The TOP clause needs a positive whole number");
+        core.top = m_tokens[m_pos++].text;
+        if (atKw("Percent")) error(kErrUnsupported, "TOP n PERCENT is not supported");
+    }
+    do {
+        SelectItem item;
+        if (atOp("*")) {
+            ++m_pos;
+            item.sql = "*";
+            item.star = true;
+        } else if (atName() && (peek().type == Tk::Op && (peek().text == "." || peek().text == "!")) &&
+                   peek(2).type == Tk::Op && peek(2).text == "*") {
+            item.sql = JetSqlTranslator::QuoteIdentifier(cur().text) + ".*";
+            item.star = true;
+            m_pos += 3;
+        } else {
+            item.ex = asValue(expr());
+            item.sql = item.ex.sql;
+            core.aggregate = core.aggregate || item.ex.aggregate;
+            if (acceptKw("As")) {
+                item.sql += " AS " + JetSqlTranslator::QuoteIdentifier(identifier(kErrExpression));
+            } else if (!item.ex.column) {
+                // The engine names an unnamed computed column Expr1000, Expr1001, ...
+                item.sql += " AS " + JetSqlTranslator::QuoteIdentifier("Expr" + std::to_string(m_exprNumber++));
+            }
+        }
+        core.items.push_back(std::move(item));
+    } while (acceptOp(","));
+    if (acceptKw("Into")) {
+        core.hasInto = true;
+        core.intoTarget = identifier(kErrStatement);
+        if (atKw("In")) {
+            std::size_t pos = cur().pos;
+            ++m_pos;
+            core.intoDatabase = externalDatabase(pos);
+        }
+    }
+    if (acceptKw("From")) {
+        core.hasFrom = true;
+        fromClause(core.from);
+    }
+    if (acceptKw("Where")) core.where = expr().sql;
+    if (atKw("Group") && peekKw(1, "By")) {
+        m_pos += 2;
+        do {
+            Ex term = asValue(expr());
+            if (term.aggregate) error(kErrExpression, "Cannot have aggregate function in GROUP BY clause");
+            core.groupBy.push_back(collated(term));
+        } while (acceptOp(","));
+    }
+    if (acceptKw("Having")) {
+        Ex h = expr();
+        core.having = h.sql;
+        core.aggregate = true;
+    }
+    return core;
+}
+
+std::string Parser::orderTerm() {
+    Ex term = asValue(expr());
+    std::string s = collated(term);
+    if (acceptKw("Desc")) s += " DESC";
+    else if (acceptKw("Asc")) s += " ASC";
+    return s;
+}
+
+std::string joinList(const std::vector<std::string>& v) {
+    std::string out;
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        if (i) out += ", ";
+        out += v[i];
+    }
+    return out;
+}
+
+std::string coreSql(const SelectCore& c) {
+    std::string s = "SELECT ";
+    if (c.distinct) s += "DISTINCT ";
+    for (std::size_t i = 0; i < c.items.size(); ++i) {
+        if (i) s += ", ";
+        s += c.items[i].sql;
+    }
+    if (c.hasFrom) s += " FROM " + c.from.sql();
+    if (!c.where.empty()) s += " WHERE " + c.where;
+    if (!c.groupBy.empty()) s += " GROUP BY " + joinList(c.groupBy);
+    if (!c.having.empty()) s += " HAVING " + c.having;
+    return s;
+}
+
+// A SELECT, possibly a UNION of several, with its ORDER BY. At the top level
+// `out` receives what the caller must know (make-table target, base table).
+std::string Parser::selectStatement(bool topLevel, JetTranslation* out) {
+    std::vector<SelectCore> cores;
+    std::vector<std::string> unions;
+    cores.push_back(selectCore());
+    while (atKw("Union")) {
+        ++m_pos;
+        unions.push_back(acceptKw("All") ? " UNION ALL " : " UNION ");
+        cores.push_back(selectCore());
+        if (cores.back().hasInto) error(kErrStatement, "INTO is allowed in the first SELECT of a UNION only");
+    }
+    std::vector<std::string> orderBy;
+    if (atKw("Order") && peekKw(1, "By")) {
+        m_pos += 2;
+        do {
+            orderBy.push_back(orderTerm());
+        } while (acceptOp(","));
+    }
+    const bool compound = cores.size() > 1;
+    if (compound) {
+        for (const auto& c : cores)
+            if (c.top) fail(kErrUnsupported, "TOP in a UNION query is not supported", c.topPos, "TOP", m_sql);
+    }
+
+    for (auto& c : cores) {
+        // DISTINCT over plain values groups with the case-blind collation, so
+        // that "a" and "A" are one row as in the desktop engine.
+        if (c.distinct && c.groupBy.empty() && !c.aggregate && c.having.empty() && !compound) {
+            std::vector<std::string> terms;
+            bool star = false;
+            for (const auto& item : c.items) {
+                if (item.star) star = true;
+                else if (!item.ex.constant) terms.push_back(collated(item.ex));
+            }
+            if (!star && !terms.empty()) {
+                c.groupBy = terms;
+                c.distinct = false;
+            }
+        }
+    }
+
+    SelectCore& first = cores.front();
+    // The desktop engine delivers a grouped or DISTINCT query sorted by its
+    // groups; callers rely on that order.
+    if (topLevel && !compound && orderBy.empty()) {
+        if (!first.groupBy.empty()) {
+            orderBy = first.groupBy;
+        } else if (first.distinct) {
+            bool star = false;
+            std::vector<std::string> terms;
+            for (const auto& item : first.items) {
+                if (item.star) star = true;
+                else if (!item.ex.constant) terms.push_back(collated(item.ex));
+            }
+            if (!star) orderBy = terms;
+        }
+    }
+
+    const bool simple = !compound && !first.distinctWritten && first.groupBy.empty() && !first.aggregate &&
+                        first.hasFrom && first.from.tables == 1 && !first.from.join && !first.from.subquery &&
+                        first.from.externalAlias.empty() && !first.hasInto;
+    if (topLevel && out) {
+        if (simple) {
+            out->baseTable = first.from.firstTable;
+            if (m_options.keyset) {
+                SelectItem rowid;
+                rowid.sql = first.from.firstReference + ".rowid AS " + JetSqlTranslator::QuoteIdentifier(JetSqlTranslator::RowidColumn);
+                first.items.insert(first.items.begin(), rowid);
+                out->hasRowid = true;
+            }
+        }
+        if (first.hasInto) {
+            out->kind = TranslatedSql::Kind::MakeTable;
+            out->makeTableTarget = first.intoTarget;
+            out->makeTableDatabase = first.intoDatabase;
+        }
+    }
+
+    std::string sql = coreSql(cores[0]);
+    for (std::size_t i = 1; i < cores.size(); ++i) sql += unions[i - 1] + coreSql(cores[i]);
+    if (!orderBy.empty()) sql += " ORDER BY " + joinList(orderBy);
+    if (first.top) sql += " LIMIT " + *first.top;
+    return sql;
+}
+
+void Parser::finish() {
+    acceptOp(";");
+    if (cur().type != Tk::End) error(kErrTrailing, "Characters found after end of SQL statement");
+}
+
+JetTranslation Parser::statement() {
+    JetTranslation out;
+    std::string sql;
+    if (atKw("Select")) {
+        out.kind = TranslatedSql::Kind::Select;
+        sql = selectStatement(true, &out);
+    } else if (acceptKw("Insert")) {
+        out.kind = TranslatedSql::Kind::Insert;
+        expectKw("Into", 3134);
+        std::string target = JetSqlTranslator::QuoteIdentifier(identifier(3134));
+        if (atKw("In")) {
+            std::size_t pos = cur().pos;
+            ++m_pos;
+            target = JetSqlTranslator::QuoteIdentifier(externalDatabase(pos)) + "." + target;
+        }
+        sql = "INSERT INTO " + target;
+        if (atOp("(") && !peekKw(1, "Select")) {
+            ++m_pos;
+            std::vector<std::string> cols;
+            do {
+                std::string col = identifier(3134);
+                // A qualified target column keeps its last part.
+                while (acceptOp(".") || acceptOp("!")) col = identifier(3134);
+                cols.push_back(JetSqlTranslator::QuoteIdentifier(col));
+            } while (acceptOp(","));
+            if (!acceptOp(")")) error(3134, "Missing ) in INSERT INTO statement");
+            sql += " (" + joinList(cols) + ")";
+        }
+        if (acceptKw("Values")) {
+            expectOp("(", 3134);
+            std::vector<std::string> values;
+            do {
+                values.push_back(asValue(expr()).sql);
+            } while (acceptOp(","));
+            if (!acceptOp(")")) error(3134, "Missing ) in INSERT INTO statement");
+            sql += " VALUES (" + joinList(values) + ")";
+        } else if (atKw("Select")) {
+            JetTranslation inner;
+            sql += " " + selectStatement(true, &inner);
+            if (inner.kind == TranslatedSql::Kind::MakeTable) error(3134, "INTO is not allowed in INSERT INTO ... SELECT");
+        } else {
+            error(3134, "Syntax error in INSERT INTO statement: expected VALUES or SELECT");
+        }
+    } else if (acceptKw("Update")) {
+        out.kind = TranslatedSql::Kind::Update;
+        FromClause from;
+        joinExpression(from);
+        if (from.join || from.subquery) error(kErrUnsupported, "UPDATE over a join is not supported");
+        if (atKw("In")) {
+            std::size_t pos = cur().pos;
+            ++m_pos;
+            from.externalAlias = externalDatabase(pos);
+        }
+        expectKw("Set", 3144);
+        std::vector<std::string> sets;
+        do {
+            std::string col = identifier(3144);
+            while (acceptOp(".") || acceptOp("!")) col = identifier(3144);
+            expectOp("=", 3144);
+            sets.push_back(JetSqlTranslator::QuoteIdentifier(col) + " = " + asValue(expr()).sql);
+        } while (acceptOp(","));
+        sql = "UPDATE " + from.sql() + " SET " + joinList(sets);
+        if (acceptKw("Where")) sql += " WHERE " + expr().sql;
+    } else if (acceptKw("Delete")) {
+        out.kind = TranslatedSql::Kind::Delete;
+        acceptKw("DistinctRow");
+        std::string targetQualifier;
+        if (acceptOp("*")) {
+        } else if (atName() && peek().type == Tk::Op && (peek().text == "." || peek().text == "!") &&
+                   peek(2).type == Tk::Op && peek(2).text == "*") {
+            targetQualifier = cur().text;
+            m_pos += 3;
+        }
+        expectKw("From", kErrFrom);
+        FromClause from;
+        fromClause(from);
+        std::string where;
+        if (acceptKw("Where")) where = expr().sql;
+        if (from.subquery) error(kErrUnsupported, "DELETE from a subquery is not supported");
+        if (!from.join) {
+            sql = "DELETE FROM " + from.sql();
+            if (!where.empty()) sql += " WHERE " + where;
+        } else {
+            // Rows of one table chosen through a join: delete them by rowid.
+            std::string target = targetQualifier.empty() ? from.firstTable : targetQualifier;
+            std::string ref = JetSqlTranslator::QuoteIdentifier(target);
+            std::string table = ref;
+            if (!from.externalAlias.empty()) table = JetSqlTranslator::QuoteIdentifier(from.externalAlias) + "." + ref;
+            sql = "DELETE FROM " + table + " WHERE rowid IN (SELECT " + ref + ".rowid FROM " + from.sql();
+            if (!where.empty()) sql += " WHERE " + where;
+            sql += ")";
+        }
+    } else if (atKw("Transform") || atKw("Parameters") || atKw("Procedure")) {
+        error(kErrUnsupported, "The statement " + cur().text + " is not supported");
+    } else {
+        error(kErrStatement, "Invalid SQL statement; expected 'DELETE', 'INSERT', 'SELECT', or 'UPDATE'");
+    }
+    finish();
+    out.text = std::move(sql);
+    out.attachments = m_attachments;
+    return out;
+}
+
+JetTranslation Parser::expressionOnly() {
+    JetTranslation out;
+    out.kind = TranslatedSql::Kind::Expression;
+    if (cur().type == Tk::End) error(kErrExpression, "Empty criteria expression");
+    Ex e = expr();
+    if (cur().type != Tk::End) error(kErrExpression, "Syntax error (missing operator) in query expression");
+    out.text = e.sql;
+    out.attachments = m_attachments;
+    return out;
+}
+
+} // namespace
+
+TranslatedSql JetSqlTranslator::Make(std::string_view original, JetTranslation&& t) {
+    TranslatedSql out;
+    out.m_text = std::move(t.text);
+    out.m_kind = t.kind;
+    out.m_attachments = std::move(t.attachments);
+    out.m_makeTableTarget = std::move(t.makeTableTarget);
+    out.m_makeTableDatabase = std::move(t.makeTableDatabase);
+    out.m_baseTable = std::move(t.baseTable);
+    out.m_hasRowid = t.hasRowid;
+    out.m_original = std::string(original);
+    return out;
+}
+
+TranslatedSql JetSqlTranslator::Translate(std::string_view jetSql, const Options& options) {
+    JetTranslation t = Parser(jetSql, options).statement();
+    return Make(jetSql, std::move(t));
+}
+
+TranslatedSql JetSqlTranslator::TranslateExpression(std::string_view criteria) {
+    JetTranslation t = Parser(criteria, Options{}).expressionOnly();
+    return Make(criteria, std::move(t));
+}
+
+std::string JetSqlTranslator::QuoteIdentifier(std::string_view name) {
+    std::string out = "\"";
+    for (char c : name) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+std::string JetSqlTranslator::QuoteString(std::string_view text) {
+    std::string out = "'";
+    for (char c : text) {
+        if (c == '\'') out += '\'';
+        out += c;
+    }
+    out += '\'';
+    return out;
+}
+
+} // namespace dao

@@ -150,10 +150,31 @@ void Connection::Fail(int rc, const std::string& sql) const {
                            rc, sql);
         if (rc == SQLITE_CONSTRAINT_NOTNULL)
             throw DaoError(err::NullNotAllowed, "The field '" + afterColon(msg) + "' cannot contain a Null value.", rc, sql);
-        if (rc == SQLITE_CONSTRAINT_CHECK)
-            throw DaoError(err::FieldValidation,
-                           "One or more values are prohibited by the validation rule set for '" + afterColon(msg) + "'.",
-                           rc, sql);
+        if (rc == SQLITE_CONSTRAINT_CHECK) {
+            // The layer names its column checks "sz:<field>", "zl:<field>" and "vr:<field>".
+            std::string name = afterColon(msg);
+            std::string field = name.size() > 3 ? name.substr(3) : name;
+            if (name.rfind("sz:", 0) == 0)
+                throw DaoError(err::FieldTooSmall, "The field '" + field +
+                                   "' is too small to accept the amount of data you attempted to add.", rc, sql);
+            if (name.rfind("zl:", 0) == 0)
+                throw DaoError(err::ZeroLengthNotAllowed, "Field '" + field + "' cannot be a zero-length string.", rc, sql);
+            std::string text;
+            if (name.rfind("vr:", 0) == 0 && m_db) {
+                sqlite3_stmt* raw = nullptr;
+                if (sqlite3_prepare_v2(m_db.get(), "SELECT ValidationText FROM MSysColumns WHERE Name = ?1 AND "
+                                                   "ValidationText <> '' LIMIT 1", -1, &raw, nullptr) == SQLITE_OK) {
+                    StmtHandle st(raw);
+                    sqlite3_bind_text(raw, 1, field.c_str(), -1, SQLITE_TRANSIENT);
+                    if (sqlite3_step(raw) == SQLITE_ROW) text = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
+                } else {
+                    sqlite3_finalize(raw);
+                }
+            }
+            if (text.empty())
+                text = "One or more values are prohibited by the validation rule set for '" + field + "'.";
+            throw DaoError(err::FieldValidation, text, rc, sql);
+        }
         throw DaoError(err::ValidationRule, msg, rc, sql);
     }
     case SQLITE_BUSY:

@@ -1,0 +1,554 @@
+// The data-access layer against real database files in a temporary folder.
+#include "db/Dao.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <fstream>
+
+using namespace dao;
+
+namespace {
+
+class DaoTest : public ::testing::Test {
+protected:
+    void SetUp() override { DBEngine().Reset(); }
+    void TearDown() override { DBEngine().Reset(); }
+
+    DatabasePtr newDb(const std::string& name = "test.db") { return DBEngine().CreateDatabase(tmp.file(name), dbLangGeneral); }
+
+    // A table with one column of each common type.
+    static void makeTypesTable(Database& db) {
+        auto td = db.CreateTableDef("Types");
+        auto id = td->CreateField("ID", dbLong);
+        id->SetAttributes(dbAutoIncrField);
+        td->Fields().Append(id);
+        td->Fields().Append(td->CreateField("B", dbBoolean));
+        td->Fields().Append(td->CreateField("I", dbInteger));
+        td->Fields().Append(td->CreateField("L", dbLong));
+        td->Fields().Append(td->CreateField("D", dbDouble));
+        td->Fields().Append(td->CreateField("S", dbSingle));
+        td->Fields().Append(td->CreateField("C", dbCurrency));
+        td->Fields().Append(td->CreateField("Dt", dbDate));
+        auto t = td->CreateField("T", dbText, 5);
+        t->SetAllowZeroLength(false);
+        td->Fields().Append(t);
+        td->Fields().Append(td->CreateField("M", dbMemo));
+        auto pk = td->CreateIndex("PrimaryKey");
+        pk->Fields().Append(pk->CreateField("ID"));
+        pk->SetPrimary(true);
+        td->Indexes().Append(pk);
+        db.TableDefs().Append(td);
+    }
+
+    static void makeIntTable(Database& db, const std::string& name, int type = dbLong) {
+        auto td = db.CreateTableDef(name);
+        td->Fields().Append(td->CreateField("V", type));
+        db.TableDefs().Append(td);
+    }
+
+    static long expectError(const std::function<void()>& f) {
+        try {
+            f();
+        } catch (const DaoError& e) {
+            return e.Number();
+        }
+        return 0;
+    }
+
+    vtest::TempDir tmp;
+};
+
+TEST_F(DaoTest, TableDefinitionReadsBackWithTypesSizesOrderAndProperties) {
+    auto db = newDb();
+    auto td = db->CreateTableDef("usysThing");
+    struct Col { const char* name; int type; long size; int ordinal; };
+    const Col cols[] = {{"Scenario_ID", dbLong, 0, 0}, {"Flag", dbBoolean, 0, 1}, {"Small", dbInteger, 0, 2},
+                        {"Name", dbText, 64, 3}, {"Value", dbDouble, 0, 5}, {"When", dbDate, 0, 6}};
+    for (const auto& c : cols) {
+        auto f = td->CreateField(c.name, c.type);
+        f->SetOrdinalPosition(c.ordinal);
+        if (c.size) f->SetSize(c.size);
+        td->Fields().Append(f);
+    }
+    td->Fields()("Scenario_ID")->SetAttributes(dbAutoIncrField);
+    td->Fields()("Flag")->SetDefaultValue("True");
+    td->Fields()("Name")->SetDefaultValue("N-1");
+    td->Fields()("Value")->SetValidationRule("Is Null Or >0");
+    td->Fields()("Value")->SetValidationText("Interval Width must be greater than zero");
+    auto idx = td->CreateIndex("PrimaryKey");
+    idx->Fields().Append(idx->CreateField("Scenario_ID"));
+    idx->SetPrimary(true);
+    td->Indexes().Append(idx);
+    auto ix2 = td->CreateIndex("IX_Name");
+    ix2->Fields().Append(ix2->CreateField("Name"));
+    ix2->Fields().Append(ix2->CreateField("Small"));
+    td->Indexes().Append(ix2);
+    db->TableDefs().Append(td);
+
+    auto back = db->TableDefs()("USYSTHING"); // names match without regard to case
+    back->Fields()("name")->Properties().Append(back->Fields()("name")->CreateProperty("Description", dbText, "Field Name"));
+    db->Close();
+
+    auto db2 = DBEngine().OpenDatabase(tmp.file("test.db"));
+    auto t = db2->TableDefs()("usysThing");
+    ASSERT_EQ(t->Fields().Count(), 6);
+    const long sizes[] = {4, 1, 2, 64, 8, 8};
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(t->Fields()(i)->Name(), cols[i].name);
+        EXPECT_EQ(t->Fields()(i)->Type(), cols[i].type);
+        EXPECT_EQ(t->Fields()(i)->Size(), sizes[i]) << cols[i].name;
+        EXPECT_EQ(t->Fields()(i)->OrdinalPosition(), cols[i].ordinal); // the gap at 4 stays
+        EXPECT_EQ(t->Fields()(i)->CollatingOrder(), 1033);
+    }
+    EXPECT_TRUE(t->Fields()("Scenario_ID")->Attributes() & dbAutoIncrField);
+    EXPECT_EQ(t->Fields()("Flag")->DefaultValue(), "True");
+    EXPECT_EQ(t->Fields()("Value")->ValidationRule(), "Is Null Or >0");
+    EXPECT_EQ(t->Fields()("Name")->Properties()("Description")->Value().ToString(), "Field Name");
+    EXPECT_EQ(expectError([&] { t->Fields()("Flag")->Properties()("Description"); }), 3270);
+    ASSERT_EQ(t->Indexes().Count(), 2);
+    EXPECT_EQ(t->Indexes()(0)->Name(), "PrimaryKey");
+    EXPECT_TRUE(t->Indexes()(0)->Primary());
+    EXPECT_EQ(t->Indexes()(1)->Fields().Count(), 2);
+    EXPECT_EQ(t->Indexes()(1)->Fields()(1)->Name(), "Small");
+    EXPECT_FALSE(t->Indexes()(1)->Unique());
+
+    // Defaults and validation apply to new rows.
+    auto rs = db2->OpenRecordset("usysThing");
+    rs->AddNew();
+    EXPECT_EQ(rs->Fields("Flag")->Value().RawInt(), -1);
+    EXPECT_EQ(rs->Fields("Name")->Value().ToString(), "N-1");
+    rs->Update();
+    rs->AddNew();
+    rs->Fields("Value")->SetValue(-1.0);
+    EXPECT_EQ(expectError([&] { rs->Update(); }), err::FieldValidation);
+}
+
+TEST_F(DaoTest, CatalogueTablesAreNamedMSysAndSQLitesOwnAreNeverListed) {
+    auto db = newDb();
+    makeTypesTable(*db);
+    std::vector<std::string> names;
+    for (const auto& td : db->TableDefs()) names.push_back(td->Name());
+    for (const auto& n : names) EXPECT_TRUE(n == "Types" || n.rfind("MSys", 0) == 0) << n;
+    for (const auto& n : names) EXPECT_NE(n.rfind("sqlite_", 0), 0u) << n;
+    EXPECT_TRUE(db->TableDefs().Find("Types"));
+}
+
+TEST_F(DaoTest, ValuesRoundTripWithTheirTypes) {
+    auto db = newDb();
+    makeTypesTable(*db);
+    auto rs = db->OpenRecordset("Types", dbOpenDynaset);
+    rs->AddNew();
+    rs->Fields("B")->SetValue(true);
+    rs->Fields("I")->SetValue(-123);
+    rs->Fields("L")->SetValue(2000000000);
+    rs->Fields("D")->SetValue(1000000.1);
+    rs->Fields("S")->SetValue(1.5);
+    rs->Fields("C")->SetValue(12.34565);
+    rs->Fields("Dt")->SetValue(Variant::Date(DateSerial(2024, 2, 29) + TimeSerial(13, 5, 0)));
+    rs->Fields("T")->SetValue("abcde");
+    rs->Fields("M")->SetValue(std::string(1000, 'x'));
+    rs->Update();
+    rs->Close();
+
+    auto r2 = db->OpenRecordset("SELECT * FROM Types", dbOpenSnapshot);
+    ASSERT_FALSE(r2->EOF_());
+    EXPECT_EQ(r2->Fields("ID")->Value().ToLong(), 1);
+    struct Expect { const char* name; int varType; int daoType; };
+    const Expect ex[] = {{"B", vbBoolean, dbBoolean}, {"I", vbInteger, dbInteger}, {"L", vbLong, dbLong},
+                         {"D", vbDouble, dbDouble}, {"S", vbSingle, dbSingle}, {"C", vbCurrency, dbCurrency},
+                         {"Dt", vbDate, dbDate}, {"T", vbString, dbText}, {"M", vbString, dbMemo}};
+    for (const auto& e : ex) {
+        EXPECT_EQ(r2->Fields(e.name)->Value().Type(), e.varType) << e.name;
+        EXPECT_EQ(r2->Fields(e.name)->Type(), e.daoType) << e.name;
+    }
+    EXPECT_EQ(r2->Fields("B")->Value().RawInt(), -1);
+    EXPECT_EQ(r2->Fields("I")->Value().ToLong(), -123);
+    EXPECT_EQ(r2->Fields("D")->Value().ToDouble(), 1000000.1);
+    EXPECT_DOUBLE_EQ(r2->Fields("C")->Value().ToDouble(), 12.3456); // half to even at 4 decimals
+    EXPECT_EQ(r2->Fields("Dt")->Value().ToString(), "2024-02-29 13:05:00");
+    EXPECT_EQ(r2->Fields("T")->Value().ToString(), "abcde");
+    EXPECT_EQ(r2->Fields("M")->Value().ToString().size(), 1000u);
+}
+
+TEST_F(DaoTest, WritesAreCoercedAndRefusedLikeTheDesktopEngine) {
+    auto db = newDb();
+    makeTypesTable(*db);
+    auto rs = db->OpenRecordset("Types");
+    struct Case { const char* field; Variant value; Variant stored; };
+    const Case cases[] = {
+        {"I", Variant(2.5), Variant(2)},          // half to even
+        {"I", Variant(3.5), Variant(4)},
+        {"I", Variant(-2.5), Variant(-2)},
+        {"L", Variant(1234567.5), Variant(1234568)},
+        {"L", Variant("42"), Variant(42)},        // numeric text converts
+        {"B", Variant(7), Variant(true)},         // any non-zero is True (-1)
+        {"B", Variant::Null(), Variant(false)},   // a Boolean is never Null
+        {"T", Variant(12.5), Variant("12.5")},
+    };
+    for (const auto& c : cases) {
+        rs->AddNew();
+        rs->Fields(c.field)->SetValue(c.value);
+        rs->Update();
+        rs->SetBookmark(rs->LastModified());
+        Variant got = rs->Fields(c.field)->Value();
+        EXPECT_TRUE(got.Equals(c.stored, false)) << c.field << " got " << got.ToString();
+    }
+    // Refusals leave the row unwritten.
+    struct Bad { const char* field; Variant value; long error; };
+    const Bad bad[] = {
+        {"I", Variant(40000), 3349},                 // numeric field overflow
+        {"T", Variant("abcdef"), err::FieldTooSmall},  // longer than the field's size
+        {"T", Variant(""), err::ZeroLengthNotAllowed}, // AllowZeroLength False
+        {"L", Variant("abc"), 3421},                 // not a number
+    };
+    long before = db->TableDefs()("Types")->RecordCount();
+    for (const auto& b : bad) {
+        rs->AddNew();
+        EXPECT_EQ(expectError([&] { rs->Fields(b.field)->SetValue(b.value); }), b.error) << b.field;
+        rs->CancelUpdate();
+    }
+    EXPECT_EQ(db->TableDefs()("Types")->RecordCount(), before);
+    // A Null is accepted where AllowZeroLength is False.
+    rs->AddNew();
+    rs->Fields("T")->SetValue(Variant::Null());
+    rs->Update();
+    // The same rules hold for SQL written against the table.
+    EXPECT_EQ(expectError([&] { db->Execute("INSERT INTO Types (T) VALUES ('')"); }), err::ZeroLengthNotAllowed);
+    EXPECT_EQ(expectError([&] { db->Execute("INSERT INTO Types (T) VALUES ('toolong')"); }), err::FieldTooSmall);
+}
+
+TEST_F(DaoTest, AutoNumberIsReadThroughLastModifiedAndNeverReused) {
+    auto db = newDb();
+    makeTypesTable(*db);
+    auto rs = db->OpenRecordset("Types", dbOpenDynaset);
+    for (int i = 0; i < 3; ++i) {
+        rs->AddNew();
+        rs->Fields("L")->SetValue(i);
+        rs->Update();
+    }
+    rs->SetBookmark(rs->LastModified());
+    EXPECT_EQ(rs->Fields("ID")->Value().ToLong(), 3);
+    rs->Delete();
+    // An explicit value is accepted ...
+    rs->AddNew();
+    rs->Fields("ID")->SetValue(10);
+    rs->Update();
+    // ... and the next number follows the largest ever given; a deleted number is not reused.
+    rs->AddNew();
+    rs->Update();
+    rs->SetBookmark(rs->LastModified());
+    EXPECT_EQ(rs->Fields("ID")->Value().ToLong(), 11);
+    db->Execute("DELETE * FROM Types WHERE ID >= 10");
+    rs->AddNew();
+    rs->Update();
+    rs->SetBookmark(rs->LastModified());
+    EXPECT_EQ(rs->Fields("ID")->Value().ToLong(), 12);
+}
+
+TEST_F(DaoTest, NavigationRecordCountAndMoveBackFromEOF) {
+    auto db = newDb();
+    makeIntTable(*db, "N");
+    for (int i = 1; i <= 5; ++i) db->Execute("INSERT INTO N (V) VALUES (" + std::to_string(i) + ")");
+    makeIntTable(*db, "E");
+
+    for (int type : {dbOpenDynaset, dbOpenSnapshot, dbOpenTable}) {
+        SCOPED_TRACE(type);
+        auto empty = type == dbOpenTable ? db->OpenRecordset("E", type) : db->OpenRecordset("SELECT V FROM E", type);
+        EXPECT_TRUE(empty->EOF_());
+        EXPECT_TRUE(empty->BOF());
+        EXPECT_EQ(empty->RecordCount(), 0);
+        EXPECT_EQ(expectError([&] { empty->MoveNext(); }), err::NoCurrentRecord);
+
+        auto rs = type == dbOpenTable ? db->OpenRecordset("N", type) : db->OpenRecordset("SELECT V FROM N ORDER BY V", type);
+        EXPECT_GE(rs->RecordCount(), 1);
+        std::vector<long> seen;
+        while (!rs->EOF_()) {
+            seen.push_back(rs->Fields("V")->Value().ToLong());
+            rs->MoveNext();
+        }
+        EXPECT_EQ(seen, (std::vector<long>{1, 2, 3, 4, 5}));
+        rs->Move(-2); // back from the end of file
+        EXPECT_EQ(rs->Fields("V")->Value().ToLong(), 4);
+        rs->MoveLast();
+        EXPECT_EQ(rs->RecordCount(), 5);
+        EXPECT_EQ(rs->Fields(0)->Value().ToLong(), 5);
+        rs->MovePrevious();
+        rs->MovePrevious();
+        EXPECT_EQ(rs->Fields(0)->Value().ToLong(), 3);
+        auto bm = rs->GetBookmark();
+        rs->MoveFirst();
+        EXPECT_EQ(rs->Fields(0)->Value().ToLong(), 1);
+        rs->MovePrevious();
+        EXPECT_TRUE(rs->BOF());
+        rs->SetBookmark(bm);
+        EXPECT_EQ(rs->Fields(0)->Value().ToLong(), 3);
+        rs->Move(10);
+        EXPECT_TRUE(rs->EOF_());
+    }
+}
+
+TEST_F(DaoTest, FindFirstAndNoMatch) {
+    auto db = newDb();
+    makeTypesTable(*db);
+    auto rs = db->OpenRecordset("Types", dbOpenDynaset);
+    const char* names[] = {"Alpha", "beta", "Gamma", "Beta"};
+    for (int i = 0; i < 4; ++i) {
+        rs->AddNew();
+        rs->Fields("T")->SetValue(names[i]);
+        rs->Fields("L")->SetValue(i * 10);
+        rs->Update();
+    }
+    rs->MoveFirst();
+    rs->FindFirst("T = 'BETA'"); // General order: case does not matter
+    ASSERT_FALSE(rs->NoMatch());
+    EXPECT_EQ(rs->Fields("L")->Value().ToLong(), 10);
+    rs->FindNext("[T] = \"beta\"");
+    ASSERT_FALSE(rs->NoMatch());
+    EXPECT_EQ(rs->Fields("L")->Value().ToLong(), 30);
+    rs->FindFirst("L > 15 And T Like 'G*'");
+    EXPECT_EQ(rs->Fields("T")->Value().ToString(), "Gamma");
+    rs->FindFirst("L = 99");
+    EXPECT_TRUE(rs->NoMatch());
+    EXPECT_EQ(rs->Fields("T")->Value().ToString(), "Gamma"); // position unchanged
+}
+
+TEST_F(DaoTest, EditAddAndDeleteWhileWalkingTheSameTable) {
+    auto db = newDb();
+    makeTypesTable(*db);
+    {
+        auto rs = db->OpenRecordset("Types");
+        for (int i = 1; i <= 6; ++i) {
+            rs->AddNew();
+            rs->Fields("L")->SetValue(i);
+            rs->Update();
+        }
+    }
+    auto rs = db->OpenRecordset("Types");
+    int visited = 0;
+    while (!rs->EOF_()) {
+        ++visited;
+        long v = rs->Fields("L")->Value().ToLong();
+        if (v < 0) {
+            // a row added during this walk
+        } else if (v % 2 == 0) {
+            rs->Delete();
+        } else {
+            rs->Edit();
+            rs->Fields("L")->SetValue(v * 100);
+            rs->Update();
+            rs->AddNew(); // rows added while walking go to the end
+            rs->Fields("L")->SetValue(-v);
+            rs->Update();
+        }
+        rs->MoveNext();
+        if (visited > 20) break;
+    }
+    EXPECT_EQ(visited, 9); // rows added during the walk appear at its end
+    auto check = db->OpenRecordset("SELECT L FROM Types ORDER BY L", dbOpenSnapshot);
+    std::vector<long> values;
+    for (; !check->EOF_(); check->MoveNext()) values.push_back(check->Fields(0)->Value().ToLong());
+    EXPECT_EQ(values, (std::vector<long>{-5, -3, -1, 100, 300, 500}));
+}
+
+TEST_F(DaoTest, TransactionsCoverEveryDatabaseAndRollBackWhole) {
+    auto a = newDb("a.db");
+    auto b = newDb("b.db");
+    makeIntTable(*a, "T");
+    makeIntTable(*b, "T");
+    auto ws = DBEngine().Workspaces(0);
+    ws->BeginTrans();
+    a->Execute("INSERT INTO T (V) VALUES (1)");
+    ws->BeginTrans(); // nested
+    b->Execute("INSERT INTO T (V) VALUES (2)");
+    ws->CommitTrans();
+    ws->Rollback();
+    EXPECT_EQ(a->TableDefs()("T")->RecordCount(), 0);
+    EXPECT_EQ(b->TableDefs()("T")->RecordCount(), 0);
+
+    {
+        TransactionGuard guard(*ws);
+        a->Execute("INSERT INTO T (V) VALUES (3)");
+        b->Execute("INSERT INTO T (V) VALUES (4)");
+        guard.Commit();
+    }
+    {
+        TransactionGuard guard(*ws); // leaves without Commit: rolled back
+        a->Execute("INSERT INTO T (V) VALUES (5)");
+    }
+    EXPECT_EQ(a->TableDefs()("T")->RecordCount(), 1);
+    EXPECT_EQ(b->TableDefs()("T")->RecordCount(), 1);
+    EXPECT_EQ(expectError([&] { ws->CommitTrans(); }), 3034);
+}
+
+TEST_F(DaoTest, LogOnAgainstTheWorkgroupFile) {
+    std::string mdw = tmp.file("system.mdw");
+    Workgroup::Create(mdw);
+    // The password is stored as a salted hash, never in clear.
+    Workgroup::SetUser(mdw, "Clerk", "s3cret;'\"x");
+    std::ifstream in(mdw, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(bytes.find("s3cret"), std::string::npos);
+
+    DBEngine().SetSystemDB(mdw);
+    EXPECT_EQ(DBEngine().CreateWorkspace("w", "Admin", "")->UserName(), "Admin");
+    EXPECT_EQ(DBEngine().CreateWorkspace("w", "clerk", "s3cret;'\"x")->UserName(), "clerk");
+    EXPECT_EQ(expectError([&] { DBEngine().CreateWorkspace("w", "Clerk", "wrong"); }), err::NoPermission);
+    EXPECT_EQ(expectError([&] { DBEngine().CreateWorkspace("w", "Nobody", ""); }), err::NoPermission);
+    DBEngine().SetSystemDB(tmp.file("missing.mdw"));
+    EXPECT_EQ(expectError([&] { DBEngine().CreateWorkspace("w", "Admin", ""); }), err::CannotOpenWorkgroup);
+    DBEngine().SetSystemDB("");
+    EXPECT_NO_THROW(DBEngine().CreateWorkspace("w", "admin", ""));
+}
+
+TEST_F(DaoTest, DatabasePasswordThroughConnectOrItsOwnArgument) {
+    {
+        auto db = newDb("p.db");
+        db->NewPassword("", "pa;ss'word");
+    }
+    auto ws = DBEngine().Workspaces(0);
+    EXPECT_EQ(expectError([&] { ws->OpenDatabase(tmp.file("p.db")); }), err::NotValidPassword);
+    EXPECT_EQ(expectError([&] { ws->OpenDatabase(tmp.file("p.db"), false, false, ";pwd=wrong"); }), err::NotValidPassword);
+    ConnectOptions opts;
+    opts.password = "pa;ss'word";
+    opts.hasPassword = true;
+    EXPECT_NO_THROW(ws->OpenDatabase(tmp.file("p.db"), false, false, opts));
+    // A database without a password ignores one given.
+    newDb("plain.db")->Close();
+    EXPECT_NO_THROW(ws->OpenDatabase(tmp.file("plain.db"), false, false, ";pwd=anything"));
+}
+
+TEST_F(DaoTest, BadInputGivesNumberedErrorsAndLeavesTheFileAsItWas) {
+    auto ws = DBEngine().Workspaces(0);
+    EXPECT_EQ(expectError([&] { ws->OpenDatabase(tmp.file("nope.db")); }), err::FileNotFound);
+    {
+        std::ofstream f(tmp.file("text.db"));
+        f << "this is not a database, just some text that is long enough to look like a header........";
+    }
+    EXPECT_EQ(expectError([&] { ws->OpenDatabase(tmp.file("text.db")); }), err::NotADatabase);
+    auto db = newDb();
+    makeTypesTable(*db);
+    EXPECT_EQ(expectError([&] { db->OpenRecordset("NoSuchTable"); }), err::InputTableNotFound);
+    EXPECT_EQ(expectError([&] { db->OpenRecordset("SELECT * FROM NoSuchTable"); }), err::InputTableNotFound);
+    EXPECT_EQ(expectError([&] { db->OpenRecordset("SELECT Nope FROM Types"); }), err::ParametersExpected);
+    EXPECT_NE(expectError([&] { db->OpenRecordset("SELECT FROM WHERE"); }), 0);
+    EXPECT_EQ(expectError([&] { db->TableDefs()("Nope"); }), err::ItemNotFound);
+    EXPECT_EQ(expectError([&] { db->TableDefs().Delete("Nope"); }), err::ItemNotFound);
+    auto dup = db->CreateTableDef("Types");
+    dup->Fields().Append(dup->CreateField("X", dbLong));
+    EXPECT_EQ(expectError([&] { db->TableDefs().Append(dup); }), err::TableExists);
+    EXPECT_EQ(db->TableDefs()("Types")->Fields().Count(), 10); // unchanged
+    auto rs = db->OpenRecordset("Types");
+    EXPECT_EQ(expectError([&] { rs->Fields("Nope"); }), err::ItemNotFound);
+}
+
+TEST_F(DaoTest, AFileLockedByAnotherConnectionIsReported) {
+    newDb("lock.db")->Close();
+    auto first = DBEngine().Workspaces(0)->OpenDatabase(tmp.file("lock.db"), true);
+    auto ws2 = DBEngine().CreateWorkspace("second", "admin", "");
+    EXPECT_EQ(expectError([&] { ws2->OpenDatabase(tmp.file("lock.db")); }), err::FileLocked);
+}
+
+TEST_F(DaoTest, AFileMadeByTheSqliteToolOpensWithMappedTypes) {
+    std::string path = tmp.file("foreign.sqlite");
+    {
+        sqlite3* raw = nullptr;
+        ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(raw,
+                               "CREATE TABLE sales (id INTEGER PRIMARY KEY, region TEXT, city VARCHAR(30), amount REAL,"
+                               " qty INT, note CLOB, sold DATE);"
+                               "INSERT INTO sales (region, city, amount, qty, note, sold) VALUES"
+                               " ('north', 'Oslo', 10.5, 2, 'x', '2021-03-04'), ('North', 'Bergen', 4.5, 1, NULL, NULL),"
+                               " ('south', 'Rome', 7.25, 3, NULL, NULL);",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(raw);
+    }
+    auto db = DBEngine().OpenDatabase(path);
+    auto td = db->TableDefs()("SALES");
+    EXPECT_EQ(td->Fields()("id")->Type(), dbLong);
+    EXPECT_TRUE(td->Fields()("id")->Attributes() & dbAutoIncrField);
+    EXPECT_EQ(td->Fields()("region")->Type(), dbText);
+    EXPECT_EQ(td->Fields()("city")->Size(), 30);
+    EXPECT_EQ(td->Fields()("amount")->Type(), dbDouble);
+    EXPECT_EQ(td->Fields()("qty")->Type(), dbLong);
+    EXPECT_EQ(td->Fields()("note")->Type(), dbMemo);
+    EXPECT_EQ(td->Fields()("sold")->Type(), dbDate);
+    // Grouping and sorting follow the General order there too: north and North are one group.
+    auto rs = db->OpenRecordset("SELECT region, Sum(amount) AS total FROM sales GROUP BY region ORDER BY region", dbOpenSnapshot);
+    ASSERT_FALSE(rs->EOF_());
+    EXPECT_TRUE(NamesEqual(rs->Fields("region")->Value().ToString(), "north"));
+    EXPECT_DOUBLE_EQ(rs->Fields("total")->Value().ToDouble(), 15.0);
+    rs->MoveNext();
+    EXPECT_EQ(rs->Fields("region")->Value().ToString(), "south");
+    rs->MoveNext();
+    EXPECT_TRUE(rs->EOF_());
+    auto d = db->OpenRecordset("SELECT sold FROM sales WHERE city = 'oslo'", dbOpenSnapshot);
+    EXPECT_EQ(d->Fields(0)->Value().Type(), vbDate);
+    EXPECT_EQ(d->Fields(0)->Value().ToString(), "2021-03-04");
+}
+
+TEST_F(DaoTest, SavedQueriesAreSourcesLikeTablesAndParameterQueriesFail) {
+    auto db = newDb();
+    makeTypesTable(*db);
+    db->Execute("INSERT INTO Types (L, D, T) VALUES (1, 2.5, 'a')");
+    db->Execute("INSERT INTO Types (L, D, T) VALUES (2, 3.5, 'b')");
+    db->CreateQueryDef("qBig", "SELECT [T], [D] * 2 AS Twice, L FROM Types WHERE L > 1;");
+    db->CreateQueryDef("qAsk", "SELECT * FROM Types WHERE L > [Enter the minimum]");
+    auto q = db->QueryDefs()("QBIG");
+    EXPECT_EQ(q->Type(), dbQSelect);
+    EXPECT_EQ(q->Fields()("T")->Type(), dbText);
+    EXPECT_EQ(q->Fields()("L")->Type(), dbLong);
+    auto rs = db->OpenRecordset("qBig");
+    ASSERT_FALSE(rs->EOF_());
+    EXPECT_DOUBLE_EQ(rs->Fields("Twice")->Value().ToDouble(), 7.0);
+    // Other SQL can read the stored query like a table.
+    auto rs2 = db->OpenRecordset("SELECT Count(*) AS n FROM qBig", dbOpenSnapshot);
+    EXPECT_EQ(rs2->Fields(0)->Value().ToLong(), 1);
+    EXPECT_EQ(expectError([&] { db->OpenRecordset("qAsk"); }), err::ParametersExpected);
+    EXPECT_EQ(expectError([&] { db->OpenRecordset("qAsk", dbOpenDynaset, dbReadOnly | dbSeeChanges); }), err::ParametersExpected);
+    db->QueryDefs().Delete("qBig");
+    EXPECT_EQ(expectError([&] { db->OpenRecordset("qBig"); }), err::InputTableNotFound);
+}
+
+TEST_F(DaoTest, ExternalDatabaseClauseReadsAnotherFile) {
+    auto other = newDb("other.db");
+    makeIntTable(*other, "Src", dbDouble);
+    other->Execute("INSERT INTO Src (V) VALUES (1.5)");
+    other->Execute("INSERT INTO Src (V) VALUES (2.5)");
+    auto db = newDb();
+    auto rs = db->OpenRecordset("SELECT Sum(V) AS s FROM Src IN '" + tmp.file("other.db") + "'", dbOpenSnapshot);
+    EXPECT_DOUBLE_EQ(rs->Fields("s")->Value().ToDouble(), 4.0);
+}
+
+TEST_F(DaoTest, ARecordsetOfAClosedDatabaseFailsCleanly) {
+    auto db = newDb();
+    makeTypesTable(*db);
+    db->Execute("INSERT INTO Types (L) VALUES (1)");
+    auto rs = db->OpenRecordset("SELECT * FROM Types", dbOpenSnapshot);
+    auto field = rs->Fields("L");
+    db->Close();
+    EXPECT_EQ(expectError([&] { rs->MoveNext(); }), err::ObjectClosed);
+    EXPECT_EQ(expectError([&] { field->Value(); }), err::ObjectClosed);
+    EXPECT_EQ(expectError([&] { db->TableDefs(); }), err::ObjectClosed);
+}
+
+TEST_F(DaoTest, DuplicateKeysAreRefused) {
+    auto db = newDb();
+    auto td = db->CreateTableDef("F");
+    td->Fields().Append(td->CreateField("Scenario_ID", dbLong));
+    td->Fields().Append(td->CreateField("FieldDef_Name", dbText, 64));
+    auto pk = td->CreateIndex("PrimaryKey");
+    pk->Fields().Append(pk->CreateField("Scenario_ID"));
+    pk->Fields().Append(pk->CreateField("FieldDef_Name"));
+    pk->SetPrimary(true);
+    td->Indexes().Append(pk);
+    db->TableDefs().Append(td);
+    db->Execute("INSERT INTO F VALUES (1, 'x')");
+    db->Execute("INSERT INTO F VALUES (2, 'x')");
+    EXPECT_EQ(expectError([&] { db->Execute("INSERT INTO F VALUES (1, 'X')"); }), err::DuplicateKey);
+}
+
+} // namespace

@@ -1,0 +1,242 @@
+#include "util/CMRU.h"
+
+#include "errors/RunTimeError.h"
+#include "platform/App.h"
+#include "platform/SecretText.h"
+#include "util/CCommandArgs.h"
+
+using namespace platform;
+
+namespace {
+
+char lowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string lower(std::string s) {
+    for (char& c : s) c = lowerChar(c);
+    return s;
+}
+
+// ---- the switch string of a recent database -------------------------------
+
+// One switch of a tag: "/" key, one blank, value.
+struct Switch {
+    std::string key;   // as written
+    std::string value; // as written (escaped or not)
+};
+
+struct SplitTag {
+    std::string prefix; // text before the first switch
+    std::vector<Switch> switches;
+};
+
+// The switches the recent list knows. Only "/" followed by one of them and a
+// blank (or the end) starts a switch, so that the "/" of a path written
+// without escaping does not cut it. Everything after "/PWD" is the password.
+const char* const kKnownKeys[] = {"WG", "UID", "PWD"};
+
+size_t switchAt(const std::string& tag, size_t i, std::string& key) {
+    if (tag[i] != '/') return 0;
+    for (const char* k : kKnownKeys) {
+        const std::string known = k;
+        if (i + 1 + known.size() > tag.size()) continue;
+        if (lower(tag.substr(i + 1, known.size())) != lower(known)) continue;
+        const size_t after = i + 1 + known.size();
+        if (after == tag.size() || tag[after] == ' ') {
+            key = tag.substr(i + 1, known.size());
+            return 1 + known.size();
+        }
+    }
+    return 0;
+}
+
+bool splitTag(const std::string& tag, SplitTag& out) {
+    out = {};
+    size_t i = 0;
+    Switch* current = nullptr;
+    std::string text;
+    auto finish = [&]() {
+        if (current)
+            current->value = text;
+        else
+            out.prefix = text;
+        text.clear();
+    };
+    while (i < tag.size()) {
+        std::string key;
+        const bool inPassword = current && lower(current->key) == "pwd";
+        size_t len = inPassword ? 0 : switchAt(tag, i, key);
+        if (len == 0) {
+            text += tag[i++];
+            continue;
+        }
+        finish();
+        out.switches.push_back(Switch{key, {}});
+        current = &out.switches.back();
+        i += len;
+        if (i < tag.size() && tag[i] == ' ') ++i; // the one blank after the key
+    }
+    finish();
+    return !out.switches.empty();
+}
+
+// A value as it was meant: a value holding "/" was written without escaping.
+std::string plainValue(const std::string& written) {
+    return written.find('/') != std::string::npos ? written : CCommandArgs::UnescapeValue(written);
+}
+
+std::string joinTag(const SplitTag& t) {
+    std::string s = t.prefix;
+    for (const auto& sw : t.switches) s += "/" + sw.key + " " + sw.value;
+    return s;
+}
+
+} // namespace
+
+// ---- CMRU ---------------------------------------------------------------------
+
+CMRU::CMRU() : m_registryPath("SOFTWARE\\" + App::Title()), m_menuItems(5) {}
+
+std::string CMRU::MakeTag(const std::string& workgroup, const std::string& user, const std::string& password) {
+    return "/WG " + CCommandArgs::EscapeValue(workgroup) + "/UID " + CCommandArgs::EscapeValue(user) + "/PWD " +
+           CCommandArgs::EscapeValue(password);
+}
+
+std::string CMRU::ProtectTag(const std::string& tag) {
+    SplitTag t;
+    if (!splitTag(tag, t)) return tag;
+    for (auto& sw : t.switches) {
+        if (lower(sw.key) == "pwd") {
+            const std::string written = sw.value;
+            if (written.empty() || IsProtectedSecret(written)) continue;
+            // Never in clear text: a password that cannot be protected is dropped.
+            sw.value = ProtectSecret(plainValue(written));
+        } else {
+            sw.value = CCommandArgs::EscapeValue(plainValue(sw.value));
+        }
+    }
+    return joinTag(t);
+}
+
+std::string CMRU::RevealTag(const std::string& tag) {
+    SplitTag t;
+    if (!splitTag(tag, t)) return tag;
+    for (auto& sw : t.switches) {
+        if (lower(sw.key) == "pwd" && IsProtectedSecret(sw.value))
+            sw.value = CCommandArgs::EscapeValue(UnprotectSecret(sw.value).value_or(std::string()));
+        else
+            sw.value = CCommandArgs::EscapeValue(plainValue(sw.value));
+    }
+    return joinTag(t);
+}
+
+std::string CMRU::KeyPath() const { return m_registryPath + "\\" + m_subFolder; }
+
+// The value of that name; empty when it is missing or not a string.
+std::string CMRU::ReadValue(const std::string& name) const {
+    try {
+        RegistryKey key = RegistryKey::Open(m_hive, KeyPath(), KEY_QUERY_VALUE);
+        if (!key) return {};
+        std::optional<RegValue> v = key.QueryValue(name);
+        if (!v || v->type != REG_SZ) return {};
+        std::string data = v->data;
+        const size_t nul = data.find('\0');
+        if (nul != std::string::npos) data.resize(nul);
+        return data;
+    } catch (...) {
+        ShowRoutineError("RegistryGetKeyValue");
+        return {};
+    }
+}
+
+void CMRU::SetMaxMRUItems(int n) {
+    try {
+        if (n < 0) throw RunTimeError(rterr::SubscriptOutOfRange);
+        m_maxItems = n;
+        m_menuItems.resize(static_cast<size_t>(n) + 1);
+    } catch (...) {
+        ShowRoutineError("MaxMRUItems");
+    }
+}
+
+std::shared_ptr<IMRUMenuItem> CMRU::MenuItem(int index) {
+    try {
+        if (index < 0 || index > m_maxItems) throw RunTimeError(rterr::SubscriptOutOfRange);
+        return m_menuItems[static_cast<size_t>(index)];
+    } catch (...) {
+        ShowRoutineError("MenuItem");
+        return nullptr;
+    }
+}
+
+void CMRU::SetMenuItem(int index, std::shared_ptr<IMRUMenuItem> item) {
+    if (index < 0 || index > m_maxItems) return;
+    m_menuItems[static_cast<size_t>(index)] = std::move(item);
+}
+
+std::vector<CMRU::Entry> CMRU::Entries() const {
+    std::vector<Entry> entries;
+    for (int n = 1; n <= m_maxItems; ++n) {
+        std::string item = ReadValue(m_prefix + std::to_string(n));
+        if (item.empty()) continue;
+        entries.push_back(Entry{item, RevealTag(ReadValue(m_tagPrefix + std::to_string(n)))});
+    }
+    return entries;
+}
+
+void CMRU::GetMRUList() {
+    try {
+        const std::vector<Entry> entries = Entries();
+        for (auto& item : m_menuItems)
+            if (item) item->SetVisible(false);
+        if (entries.empty()) return;
+        auto entry = [this](size_t k) -> IMRUMenuItem& {
+            if (k >= m_menuItems.size() || !m_menuItems[k]) throw RunTimeError(rterr::ObjectNotSet);
+            return *m_menuItems[k];
+        };
+        entry(0).SetVisible(true);
+        for (size_t k = 1; k <= entries.size(); ++k) {
+            IMRUMenuItem& item = entry(k);
+            item.SetCaption("&" + std::to_string(k) + ". " + entries[k - 1].item);
+            item.SetVisible(true);
+            item.SetTag(entries[k - 1].tag);
+        }
+    } catch (...) {
+        ShowRoutineError("GetMRUList");
+    }
+}
+
+void CMRU::SetMRUList(const std::string& item, const std::string& tag) {
+    try {
+        auto write = [this](const std::string& name, const std::string& value) {
+            try {
+                RegistryKey key = RegistryKey::Create(m_hive, KeyPath(), KEY_WRITE);
+                key.SetString(name, value);
+            } catch (...) {
+                ShowRoutineError("RegistrySetKeyValue");
+            }
+        };
+        if (item.empty()) {
+            for (int n = 1; n <= m_maxItems; ++n) {
+                write(m_prefix + std::to_string(n), "");
+                write(m_tagPrefix + std::to_string(n), "");
+            }
+            GetMRUList();
+            return;
+        }
+        std::vector<std::string> items{item};
+        std::vector<std::string> tags{tag};
+        for (int n = 1; n <= m_maxItems; ++n) {
+            const std::string old = ReadValue(m_prefix + std::to_string(n));
+            if (old.empty() || lower(old) == lower(item)) continue;
+            items.push_back(old);
+            tags.push_back(ReadValue(m_tagPrefix + std::to_string(n)));
+        }
+        for (size_t k = 1; k <= items.size() && k <= static_cast<size_t>(m_maxItems); ++k) {
+            write(m_prefix + std::to_string(k), items[k - 1]);
+            write(m_tagPrefix + std::to_string(k), ProtectTag(tags[k - 1]));
+        }
+        GetMRUList();
+    } catch (...) {
+        ShowRoutineError("SetMRUList");
+    }
+}

@@ -54,12 +54,13 @@ frmErrorHandler::frmErrorHandler(QWidget* parent) : QDialog(parent) {
     auto* header = new QHBoxLayout;
     auto* icon = new QLabel(this);
     icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(32, 32));
-    icon->setAlignment(Qt::AlignTop);
+    icon->setAlignment(Qt::AlignCenter);
     header->addWidget(icon);
     m_lblErrorHeader = WrappedLabel(QString(), QStringLiteral("lblErrorHeader"), this);
     QFont bold = m_lblErrorHeader->font();
     bold.setBold(true);
     m_lblErrorHeader->setFont(bold);
+    m_lblErrorHeader->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     header->addWidget(m_lblErrorHeader, 1);
     root->addLayout(header);
 
@@ -106,7 +107,7 @@ frmErrorHandler::frmErrorHandler(QWidget* parent) : QDialog(parent) {
     };
 
     QPushButton* cmdHelpFile = addFrame(
-        QStringLiteral("Frame1"), QStringLiteral("cmdHelpFile"), QStyle::SP_DialogHelpButton,
+        QStringLiteral("Frame1"), QStringLiteral("cmdHelpFile"), QStyle::SP_MessageBoxQuestion,
         WrappedLabel(QStringLiteral("To resolve this problem, consult the Troubleshooting section of the online help file. "),
                      QStringLiteral("Label1"), this),
         actionLabel(QStringLiteral("Open the help file now."), QStringLiteral("Label3")));

@@ -177,7 +177,7 @@ TEST(frmMsgBox, YesNoWithHelpPutsTheFirstButtonAt1418Twips) {
     EXPECT_EQ(row[0].x, 95);
     EXPECT_EQ(row[1].x, 171);
     EXPECT_EQ(row[2].x, 247);
-    EXPECT_EQ(box.ResponseButton(1)->y(), 228); // 3420 twips
+    EXPECT_EQ(box.ResponseButton(6)->y(), 228); // 3420 twips
     EXPECT_EQ(box.Response(), 7);
 }
 

@@ -2,12 +2,12 @@
 
 #include <langinfo.h>
 #include <locale.h>
-#include <sqlite3.h>
 
 #include <cmath>
 #include <ctime>
 #include <mutex>
 
+#include "db/DBEngine.h"
 #include "platform/App.h"
 #include "platform/Screen.h"
 #include "platform/SystemInfo.h"
@@ -133,8 +133,8 @@ ErrorReportEnvironment CollectErrorReportEnvironment() {
         systemDb = hooks().systemDb;
         engineVersion = hooks().engineVersion;
     }
-    env.WorkgroupPath = systemDb ? systemDb() : std::string();
-    env.DAOVersion = engineVersion ? engineVersion() : std::string("SQLite ") + sqlite3_libversion();
+    env.WorkgroupPath = systemDb ? systemDb() : dao::DBEngine().SystemDB();
+    env.DAOVersion = engineVersion ? engineVersion() : dao::DBEngine().Version();
 
     const platform::KernelInfo kernel = platform::GetKernelInfo();
     env.WindowsType = kernel.sysname;

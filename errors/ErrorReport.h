@@ -57,9 +57,9 @@ struct ErrorReportEnvironment {
 // the Qt libraries when loaded, the C++ runtime, the C library).
 ErrorReportEnvironment CollectErrorReportEnvironment();
 
-// The database layer tells the report its system (workgroup) database and its
-// version text. Without it the workgroup path is empty and the version text is
-// "SQLite " followed by the SQLite library's version.
+// By default the report takes the workgroup path and the version text from
+// the data-access layer's engine (dao::DBEngine()); a program may name other
+// sources (empty functions go back to the engine).
 void SetDatabaseEngineInfo(std::function<std::string()> systemDb, std::function<std::string()> version);
 
 // Replaces CollectErrorReportEnvironment for the reports CErr_ZUR writes (for

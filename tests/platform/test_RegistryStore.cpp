@@ -1,0 +1,238 @@
+// The file-backed registry store, on real files in a temporary folder.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/HookRecorder.h"
+#include "platform/RegistryStore.h"
+
+using namespace platform;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+class RegistryStoreTest : public ::testing::Test {
+protected:
+    vtest::RegistryRedirect reg;
+};
+
+TEST_F(RegistryStoreTest, StringAndNumberValuesRoundTrip) {
+    RegistryKey key = RegistryKey::Create(HKEY_LOCAL_MACHINE, "SOFTWARE\\ZUR\\Varnello Demo\\5.0\\Settings", KEY_ALL_ACCESS);
+    ASSERT_TRUE(key.IsOpen());
+    EXPECT_TRUE(key.SetString("OutputTablePrefix", "out_"));
+    EXPECT_TRUE(key.SetDWord("Count", -42));
+
+    RegistryKey read = RegistryKey::Open(HKEY_LOCAL_MACHINE, "SOFTWARE\\ZUR\\Varnello Demo\\5.0\\Settings", KEY_READ);
+    ASSERT_TRUE(read.IsOpen());
+    auto s = read.QueryValue("OutputTablePrefix");
+    ASSERT_TRUE(s.has_value());
+    EXPECT_EQ(s->type, REG_SZ);
+    EXPECT_EQ(s->data, std::string("out_\0", 5)); // stored with its terminating NUL
+    auto n = read.QueryValue("Count");
+    ASSERT_TRUE(n.has_value());
+    EXPECT_EQ(n->type, REG_DWORD);
+    EXPECT_EQ(n->dword, -42);
+    EXPECT_FALSE(read.QueryValue("Missing").has_value());
+}
+
+TEST_F(RegistryStoreTest, KeysAndValueNamesIgnoreLetterCase) {
+    RegistryKey::Create(HKEY_CURRENT_USER, "Software\\Maker\\Prog", KEY_ALL_ACCESS).SetString("Name", "first");
+    RegistryKey other = RegistryKey::Open(HKEY_CURRENT_USER, "SOFTWARE\\MAKER\\prog", KEY_ALL_ACCESS);
+    ASSERT_TRUE(other.IsOpen());
+    EXPECT_EQ(other.QueryValue("NAME")->data, std::string("first\0", 6));
+    other.SetString("nAmE", "second");
+    auto names = other.ValueNames();
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_EQ(names[0], "Name"); // the first spelling stays
+    EXPECT_EQ(other.QueryValue("name")->data, std::string("second\0", 7));
+}
+
+TEST_F(RegistryStoreTest, HivesAreSeparate) {
+    RegistryKey::Create(HKEY_LOCAL_MACHINE, "SOFTWARE\\X", KEY_ALL_ACCESS).SetString("V", "machine");
+    EXPECT_FALSE(RegistryStore::KeyExists(HKEY_CURRENT_USER, "SOFTWARE\\X"));
+    EXPECT_FALSE(RegistryKey::Open(HKEY_CURRENT_USER, "SOFTWARE\\X", KEY_READ).IsOpen());
+    EXPECT_TRUE(RegistryStore::KeyExists(HKEY_LOCAL_MACHINE, "software\\x"));
+}
+
+TEST_F(RegistryStoreTest, CreateMakesEveryMissingParent) {
+    ASSERT_TRUE(RegistryKey::Create(HKEY_LOCAL_MACHINE, "A\\B\\C", KEY_ALL_ACCESS).IsOpen());
+    EXPECT_TRUE(RegistryStore::KeyExists(HKEY_LOCAL_MACHINE, "A"));
+    EXPECT_TRUE(RegistryStore::KeyExists(HKEY_LOCAL_MACHINE, "A\\B"));
+    auto subkeys = RegistryKey::Open(HKEY_LOCAL_MACHINE, "A", KEY_READ).SubKeyNames();
+    ASSERT_EQ(subkeys.size(), 1u);
+    EXPECT_EQ(subkeys[0], "B");
+}
+
+TEST_F(RegistryStoreTest, OpenOfAMissingKeyGivesAClosedKey) {
+    EXPECT_FALSE(RegistryKey::Open(HKEY_LOCAL_MACHINE, "Nowhere", KEY_READ).IsOpen());
+    EXPECT_FALSE(RegistryKey::Open(0x1234, "", KEY_READ).IsOpen()); // no such hive
+    EXPECT_FALSE(fs::exists(reg.path));                           // reading writes nothing
+}
+
+TEST_F(RegistryStoreTest, AnyTextRoundTripsThroughTheFile) {
+    const std::string texts[] = {
+        "plain", "", "with = sign", "quote \" and [brackets]", "percent %41 stays", "line\r\nbreak",
+        std::string("inner\0nul", 9), "tab\there", "trailing blank ", " leading blank", "é ü UTF-8",
+    };
+    RegistryKey key = RegistryKey::Create(HKEY_LOCAL_MACHINE, "Texts", KEY_ALL_ACCESS);
+    int i = 0;
+    for (const auto& t : texts) {
+        key.SetValue("v" + std::to_string(i), RegValue::Raw(REG_SZ, t));
+        key.SetValue(t.empty() ? "(empty)" : t, RegValue::Raw(REG_BINARY, t)); // as a name too
+        ++i;
+    }
+    i = 0;
+    for (const auto& t : texts) {
+        auto v = key.QueryValue("v" + std::to_string(i));
+        ASSERT_TRUE(v.has_value()) << i;
+        EXPECT_EQ(v->data, t) << i;
+        auto b = key.QueryValue(t.empty() ? "(empty)" : t);
+        ASSERT_TRUE(b.has_value()) << i;
+        EXPECT_EQ(b->type, REG_BINARY);
+        EXPECT_EQ(b->data, t) << i;
+        ++i;
+    }
+}
+
+TEST_F(RegistryStoreTest, OtherValueTypesKeepTheirTypeNumber) {
+    RegistryKey key = RegistryKey::Create(HKEY_LOCAL_MACHINE, "Types", KEY_ALL_ACCESS);
+    key.SetValue("multi", RegValue::Raw(REG_MULTI_SZ, std::string("a\0b\0\0", 5)));
+    key.SetValue("odd", RegValue::Raw(11, "x"));
+    EXPECT_EQ(key.QueryValue("multi")->type, REG_MULTI_SZ);
+    EXPECT_EQ(key.QueryValue("multi")->data, std::string("a\0b\0\0", 5));
+    EXPECT_EQ(key.QueryValue("odd")->type, 11u);
+}
+
+TEST_F(RegistryStoreTest, DeleteValueAndDeleteKey) {
+    RegistryKey key = RegistryKey::Create(HKEY_LOCAL_MACHINE, "D\\E", KEY_ALL_ACCESS);
+    key.SetString("a", "1");
+    key.SetString("b", "2");
+    EXPECT_TRUE(key.DeleteValue("A"));
+    EXPECT_FALSE(key.QueryValue("a").has_value());
+    EXPECT_TRUE(key.QueryValue("b").has_value());
+    EXPECT_TRUE(RegistryStore::DeleteKey(HKEY_LOCAL_MACHINE, "D"));
+    EXPECT_FALSE(RegistryStore::KeyExists(HKEY_LOCAL_MACHINE, "D\\E"));
+}
+
+TEST_F(RegistryStoreTest, WriteReplacesTheFileAtomically) {
+    RegistryKey key = RegistryKey::Create(HKEY_LOCAL_MACHINE, "Atomic", KEY_ALL_ACCESS);
+    key.SetString("a", "one");
+    // A reader that opened the store before the write ...
+    std::ifstream reader(reg.path, std::ios::binary);
+    ASSERT_TRUE(reader.is_open());
+    struct stat before {};
+    ASSERT_EQ(::stat(reg.path.c_str(), &before), 0);
+
+    key.SetString("b", "two");
+
+    struct stat after {};
+    ASSERT_EQ(::stat(reg.path.c_str(), &after), 0);
+    // ... a new file was renamed over the old one ...
+    EXPECT_NE(before.st_ino, after.st_ino);
+    // ... so the reader sees the old store whole, never half of the new one.
+    std::stringstream old;
+    old << reader.rdbuf();
+    EXPECT_NE(old.str().find("\"a\"=sz:one%00"), std::string::npos) << old.str();
+    EXPECT_EQ(old.str().find("\"b\""), std::string::npos);
+    // The new store has both, and no temporary file is left behind.
+    EXPECT_NE(readFile(reg.path).find("\"b\"=sz:two%00"), std::string::npos);
+    for (const auto& entry : fs::directory_iterator(reg.dir.path()))
+        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+    // Settings are the user's own: the file is readable by its owner only.
+    EXPECT_EQ(after.st_mode & 0777, 0600u);
+}
+
+TEST_F(RegistryStoreTest, ConcurrentWritersLoseNothing) {
+    RegistryKey::Create(HKEY_LOCAL_MACHINE, "Shared", KEY_ALL_ACCESS);
+    constexpr int kWriters = 4, kValues = 15;
+    std::vector<pid_t> children;
+    for (int w = 0; w < kWriters; ++w) {
+        pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            RegistryKey key = RegistryKey::Open(HKEY_LOCAL_MACHINE, "Shared", KEY_ALL_ACCESS);
+            for (int v = 0; v < kValues; ++v) key.SetDWord("w" + std::to_string(w) + "v" + std::to_string(v), v);
+            ::_exit(0);
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_EQ(RegistryKey::Open(HKEY_LOCAL_MACHINE, "Shared", KEY_READ).ValueNames().size(),
+              static_cast<size_t>(kWriters * kValues));
+}
+
+TEST_F(RegistryStoreTest, LinesThatDoNotParseAreSkipped) {
+    {
+        std::ofstream out(reg.path);
+        out << "; comment\n[HKEY_LOCAL_MACHINE\\K]\n\"good\"=sz:yes\ngarbage line\n\"bad\"=nonsense:1\n"
+               "\"num\"=dword:12x\n[broken\n\"orphan\"=sz:lost\n";
+    }
+    RegistryKey key = RegistryKey::Open(HKEY_LOCAL_MACHINE, "K", KEY_READ);
+    ASSERT_TRUE(key.IsOpen());
+    EXPECT_EQ(key.QueryValue("good")->data, "yes");
+    EXPECT_EQ(key.ValueNames().size(), 1u);
+}
+
+// A key opened for reading must not need write access: a user who may read
+// but not write the store still gets the stored values, not the defaults.
+TEST_F(RegistryStoreTest, RegistryReadsOpenTheKeyWithWriteAccessSoAUserWithoutWriteRightsSilentlyGetsTheDefaults) {
+    RegistryKey::Create(HKEY_LOCAL_MACHINE, "SOFTWARE\\ZUR", KEY_ALL_ACCESS).SetString("SavePassword", "False");
+    ::chmod(reg.dir.path().c_str(), 0755);
+    vtest::MakeReadOnlyForOthers(reg.dir.path().string(), reg.path);
+    const int result = vtest::RunUnprivileged([] {
+        if (RegistryStore::Writable()) return 1;
+        // Asking for write access fails, as it should ...
+        if (RegistryKey::Open(HKEY_LOCAL_MACHINE, "SOFTWARE\\ZUR", KEY_ALL_ACCESS).IsOpen()) return 2;
+        // ... while reading works.
+        RegistryKey key = RegistryKey::Open(HKEY_LOCAL_MACHINE, "SOFTWARE\\ZUR", KEY_QUERY_VALUE);
+        if (!key.IsOpen()) return 3;
+        auto v = key.QueryValue("SavePassword");
+        if (!v || v->data != std::string("False\0", 6)) return 4;
+        // A write fails without touching the file.
+        if (RegistryKey::Create(HKEY_LOCAL_MACHINE, "SOFTWARE\\ZUR\\New", KEY_WRITE).IsOpen()) return 5;
+        return 0;
+    });
+    ::chmod(reg.dir.path().c_str(), 0700);
+    ::chmod(reg.path.c_str(), 0600);
+    EXPECT_EQ(result, 0);
+}
+
+TEST(RegistryStorePath, EnvironmentAndSetPathRedirectTheStore) {
+    vtest::TempDir dir;
+    const char* old = std::getenv("VARNELLO_REGISTRY");
+    const std::string saved = old ? old : "";
+    ::setenv("VARNELLO_REGISTRY", dir.file("env.ini").c_str(), 1);
+    EXPECT_EQ(RegistryStore::Path(), dir.file("env.ini"));
+    RegistryStore::SetPath(dir.file("set.ini"));
+    EXPECT_EQ(RegistryStore::Path(), dir.file("set.ini"));
+    RegistryStore::SetPath({});
+    ::unsetenv("VARNELLO_REGISTRY");
+    ::setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+    EXPECT_EQ(RegistryStore::Path(), (dir.path() / "varnello" / "registry.ini").string());
+    ::unsetenv("XDG_CONFIG_HOME");
+    if (old) ::setenv("VARNELLO_REGISTRY", saved.c_str(), 1);
+}
+
+TEST(RegistryStoreNames, HiveNames) {
+    EXPECT_EQ(RegistryStore::HiveName(HKEY_LOCAL_MACHINE), "HKEY_LOCAL_MACHINE");
+    EXPECT_EQ(RegistryStore::HiveName(HKEY_CURRENT_USER), "HKEY_CURRENT_USER");
+    EXPECT_EQ(RegistryStore::HiveName(HKEY_CLASSES_ROOT), "HKEY_CLASSES_ROOT");
+    EXPECT_EQ(RegistryStore::HiveName(42), "");
+}
+
+} // namespace

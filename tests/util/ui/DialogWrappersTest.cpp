@@ -1,0 +1,420 @@
+#include "util/ui/CFileDialog.h"
+#include "util/ui/CHourglass.h"
+#include "util/ui/CShellExecute.h"
+#include "util/ui/CWinHelp.h"
+
+#include "QtTestSupport.h"
+#include "platform/MessageBox.h"
+#include "platform/ui/DesktopServices.h"
+#include "platform/ui/FileDialogs.h"
+#include "platform/ui/Help.h"
+#include "platform/ui/ScreenPointer.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <QCursor>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QThread>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+class UrlRecorder {
+public:
+    explicit UrlRecorder(bool accept = true) {
+        m_old = platform::ui::SetUrlOpener([this, accept](const QUrl& url) {
+            urls.push_back(url);
+            return accept;
+        });
+    }
+    ~UrlRecorder() { platform::ui::SetUrlOpener(m_old); }
+    UrlRecorder(const UrlRecorder&) = delete;
+    UrlRecorder& operator=(const UrlRecorder&) = delete;
+    std::vector<QUrl> urls;
+
+private:
+    platform::ui::UrlOpener m_old;
+};
+
+struct Box {
+    std::string prompt;
+    int buttons;
+    std::string title;
+};
+
+class MessageBoxRecorder {
+public:
+    MessageBoxRecorder() {
+        m_old = SetMessageBoxHandler([this](const std::string& p, int b, const std::string& t) {
+            boxes.push_back({p, b, t});
+            return vbOK;
+        });
+    }
+    ~MessageBoxRecorder() { SetMessageBoxHandler(m_old); }
+    MessageBoxRecorder(const MessageBoxRecorder&) = delete;
+    MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
+    std::vector<Box> boxes;
+
+private:
+    MessageBoxHandler m_old;
+};
+
+struct HelpCall {
+    QString file;
+    unsigned command;
+    QVariant data;
+};
+
+class HelpRecorder {
+public:
+    HelpRecorder() {
+        m_old = platform::ui::SetHelpHandler([this](const QString& f, unsigned c, const QVariant& d) {
+            calls.push_back({f, c, d});
+            return true;
+        });
+    }
+    ~HelpRecorder() { platform::ui::SetHelpHandler(m_old); }
+    HelpRecorder(const HelpRecorder&) = delete;
+    HelpRecorder& operator=(const HelpRecorder&) = delete;
+    std::vector<HelpCall> calls;
+
+private:
+    platform::ui::HelpHandler m_old;
+};
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+void Touch(const std::string& path, const std::string& text = "x\n") {
+    std::ofstream(path) << text;
+}
+
+} // namespace
+
+// ---- CFileDialog ------------------------------------------------------------
+
+TEST(CFileDialog, PropertiesStartEmpty) {
+    CFileDialog dlg;
+    EXPECT_TRUE(dlg.FileName().isEmpty());
+    EXPECT_TRUE(dlg.Filter().isEmpty());
+    EXPECT_EQ(dlg.FilterIndex(), 0);
+    EXPECT_EQ(dlg.Flags(), 0);
+    EXPECT_EQ(dlg.hWndParent(), 0);
+    dlg.SetMaxFileSize(512);
+    EXPECT_EQ(dlg.MaxFileSize(), 512);
+}
+
+TEST(CFileDialog, CancelReturnsFalseAndKeepsTheFileName) {
+    CFileDialog dlg;
+    dlg.SetFileName(QStringLiteral("previous.sqlite"));
+    dlg.SetFileTitle(QStringLiteral("previous"));
+    vtest::AnswerNextModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
+    EXPECT_FALSE(dlg.Show(true));
+    EXPECT_EQ(dlg.FileName(), QStringLiteral("previous.sqlite"));
+    EXPECT_EQ(dlg.FileTitle(), QStringLiteral("previous"));
+}
+
+TEST(CFileDialog, OpenReturnsTheChosenPathAndTitle) {
+    vtest::TempDir dir;
+    const std::string file = dir.file("Stats.sqlite");
+    Touch(file);
+
+    CFileDialog dlg;
+    dlg.SetDialogTitle(QStringLiteral("Open Database"));
+    dlg.SetInitialDir(Q(dir.path().string()));
+    dlg.SetFilter(QStringLiteral("Databases (*.sqlite;*.db)|*.sqlite;*.db|All files (*.*)|*.*"));
+    dlg.SetFilterIndex(2);
+    dlg.SetFlags(static_cast<std::int32_t>(platform::ui::OFN_FILEMUSTEXIST | platform::ui::OFN_HIDEREADONLY));
+
+    QString title, shownDir, shownFilter;
+    QStringList filters;
+    vtest::AnswerNextModal([&](QWidget* modal) {
+        auto* fd = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(fd, nullptr);
+        title = fd->windowTitle();
+        shownDir = fd->directory().absolutePath();
+        filters = fd->nameFilters();
+        shownFilter = fd->selectedNameFilter();
+        fd->selectFile(Q(file));
+        static_cast<QDialog*>(fd)->accept();
+    });
+    ASSERT_TRUE(dlg.Show(true));
+    EXPECT_EQ(title, QStringLiteral("Open Database"));
+    EXPECT_EQ(shownDir, QDir(Q(dir.path().string())).absolutePath());
+    EXPECT_EQ(filters, (QStringList{QStringLiteral("Databases (*.sqlite *.db)"), QStringLiteral("All files (*.*)")}));
+    EXPECT_EQ(shownFilter, QStringLiteral("All files (*.*)"));
+    EXPECT_EQ(QDir::cleanPath(dlg.FileName()), QDir::cleanPath(Q(file)));
+    EXPECT_EQ(dlg.FileTitle(), QStringLiteral("Stats.sqlite"));
+}
+
+TEST(CFileDialog, SaveAddsTheDefaultExtension) {
+    vtest::TempDir dir;
+    CFileDialog dlg;
+    dlg.SetInitialDir(Q(dir.path().string()));
+    dlg.SetDefaultExt(QStringLiteral("sqlite"));
+    dlg.SetFileName(QStringLiteral("Results"));
+    vtest::AnswerNextModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->accept(); });
+    ASSERT_TRUE(dlg.Show(false));
+    EXPECT_EQ(QDir::cleanPath(dlg.FileName()), QDir::cleanPath(Q(dir.file("Results.sqlite"))));
+    EXPECT_EQ(dlg.FileTitle(), QStringLiteral("Results.sqlite"));
+}
+
+TEST(CFileDialog, AFileNameLongerThanTheBufferIsReportedAndFails) {
+    CFileDialog dlg;
+    const QString tooLong(261, QLatin1Char('a'));
+    dlg.SetFileName(tooLong);
+    MessageBoxRecorder boxes;
+    EXPECT_FALSE(dlg.Show(true));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].prompt, "Error: 5. Invalid procedure call or argument");
+    EXPECT_EQ(boxes.boxes[0].title, "Show");
+    EXPECT_EQ(boxes.boxes[0].buttons, vbOKOnly);
+    EXPECT_EQ(dlg.FileName(), tooLong);
+}
+
+TEST(CFileDialog, TrimNullsCutsAtTheFirstNull) {
+    EXPECT_EQ(CFileDialog::TrimNulls(QStringLiteral("abc")), QStringLiteral("abc"));
+    EXPECT_EQ(CFileDialog::TrimNulls(QString::fromUtf16(u"ab\0c", 4)), QStringLiteral("ab"));
+    EXPECT_EQ(CFileDialog::TrimNulls(QString::fromUtf16(u"\0abc", 4)), QString());
+    EXPECT_EQ(CFileDialog::TrimNulls(QString()), QString());
+}
+
+struct FilterCase {
+    const char* filter;
+    QStringList filters;
+};
+
+class BarFilters : public ::testing::TestWithParam<FilterCase> {};
+
+TEST_P(BarFilters, BecomeNameFilters) {
+    EXPECT_EQ(platform::ui::NameFiltersFromBarFilter(QString::fromLatin1(GetParam().filter)), GetParam().filters);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Filters, BarFilters,
+    ::testing::Values(FilterCase{"", {}},
+                      FilterCase{"Databases|*.sqlite", {"Databases (*.sqlite)"}},
+                      FilterCase{"Databases (*.sqlite)|*.sqlite|All files|*.*", {"Databases (*.sqlite)", "All files (*.*)"}},
+                      FilterCase{"Databases (*.mdb;*.mda)|*.mdb;*.mda", {"Databases (*.mdb *.mda)"}},
+                      FilterCase{"Text|*.txt|", {"Text (*.txt)"}}));
+
+// ---- CWinHelp ---------------------------------------------------------------
+
+TEST(CWinHelp, EachMethodSendsItsCommand) {
+    HelpRecorder help;
+    CWinHelp h;
+    h.SetHelpFile(QStringLiteral("/opt/varnello/help"));
+    EXPECT_EQ(h.HelpFile(), QStringLiteral("/opt/varnello/help"));
+    h.CloseFile();
+    h.HelpOnHelp();
+    h.OpenContents();
+    h.OpenFinder();
+    h.OpenContext(220);
+    h.RunMacro(QStringLiteral("Search()"));
+    h.SearchDialog();
+    h.SearchFor(QStringLiteral("Crosstab"));
+
+    const QString file = QStringLiteral("/opt/varnello/help");
+    struct Expected {
+        QString file;
+        unsigned command;
+        QVariant data;
+    };
+    const std::vector<Expected> expected{
+        {file, 0x002, QString()},  {QString(), 0x004, 0},        {file, 0x003, 0},
+        {file, 0x00B, 0},          {file, 0x001, 220},           {file, 0x102, QStringLiteral("Search()")},
+        {file, 0x105, QString()}, {file, 0x105, QStringLiteral("Crosstab")},
+    };
+    ASSERT_EQ(help.calls.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(help.calls[i].file, expected[i].file) << i;
+        EXPECT_EQ(help.calls[i].command, expected[i].command) << i;
+        EXPECT_EQ(help.calls[i].data.toString(), expected[i].data.toString()) << i;
+    }
+}
+
+TEST(HelpEngine, AFolderOfPagesOpensTheTopicPageOrTheIndex) {
+    vtest::TempDir dir;
+    Touch(dir.file("index.html"));
+    Touch(dir.file("220.html"));
+    const QString folder = Q(dir.path().string());
+    using namespace platform::ui;
+    EXPECT_EQ(HelpUrl(folder, HELP_CONTEXT, 220), QUrl::fromLocalFile(Q(dir.file("220.html"))));
+    EXPECT_EQ(HelpUrl(folder, HELP_CONTEXT, 221), QUrl::fromLocalFile(Q(dir.file("index.html"))));
+    EXPECT_EQ(HelpUrl(folder, HELP_CONTENTS, 0), QUrl::fromLocalFile(Q(dir.file("index.html"))));
+    EXPECT_EQ(HelpUrl(folder, HELP_PARTIALKEY, QStringLiteral("t-test")), QUrl::fromLocalFile(Q(dir.file("index.html"))));
+    EXPECT_TRUE(HelpUrl(folder, HELP_QUIT, QString()).isEmpty());
+    EXPECT_TRUE(HelpUrl(QString(), HELP_CONTENTS, 0).isEmpty());
+}
+
+TEST(HelpEngine, AHelpDocumentOpensAtTheTopicAnchor) {
+    vtest::TempDir dir;
+    const std::string file = dir.file("varnello-help.html");
+    Touch(file);
+    using namespace platform::ui;
+    QUrl topic = QUrl::fromLocalFile(Q(file));
+    topic.setFragment(QStringLiteral("topic220"));
+    EXPECT_EQ(HelpUrl(Q(file), HELP_CONTEXT, 220), topic);
+    EXPECT_EQ(HelpUrl(Q(file), HELP_FINDER, 0), QUrl::fromLocalFile(Q(file)));
+
+    UrlRecorder opener;
+    CWinHelp h;
+    h.SetHelpFile(Q(file));
+    h.OpenContext(220);
+    h.CloseFile(); // nothing to open
+    ASSERT_EQ(opener.urls.size(), 1u);
+    EXPECT_EQ(opener.urls[0], topic);
+}
+
+// ---- CShellExecute ----------------------------------------------------------
+
+TEST(CShellExecute, LaunchURLHandsTheAddressToTheDesktop) {
+    UrlRecorder opener;
+    CShellExecute shell;
+    EXPECT_EQ(shell.LaunchURL(0, QStringLiteral("https://www.zur-software.com/"), CShellExecute::SW_SHOWNORMAL), -1);
+    ASSERT_EQ(opener.urls.size(), 1u);
+    EXPECT_EQ(opener.urls[0], QUrl(QStringLiteral("https://www.zur-software.com/")));
+    EXPECT_FALSE(shell.StillExecuting());
+}
+
+TEST(CShellExecute, LaunchURLOfAMissingFileGivesFileNotFound) {
+    vtest::TempDir dir;
+    UrlRecorder opener;
+    CShellExecute shell;
+    EXPECT_EQ(shell.LaunchURL(0, Q(dir.file("missing.html")), 1), 2);
+    EXPECT_TRUE(opener.urls.empty());
+    EXPECT_FALSE(shell.StillExecuting());
+}
+
+TEST(CShellExecute, AnAddressNobodyTakesGivesNoAssociation) {
+    UrlRecorder opener(false);
+    CShellExecute shell;
+    EXPECT_EQ(shell.LaunchURL(0, QStringLiteral("https://www.zur-software.com/"), 1), 31);
+}
+
+TEST(CShellExecute, LaunchEmailOpensAMailtoAddress) {
+    UrlRecorder opener;
+    CShellExecute shell;
+    EXPECT_EQ(shell.LaunchEmail(0, QStringLiteral("support@zur-software.com"), 1), -1);
+    ASSERT_EQ(opener.urls.size(), 1u);
+    EXPECT_EQ(opener.urls[0].toString(), QStringLiteral("mailto:support@zur-software.com"));
+}
+
+TEST(CShellExecute, FoldersAreOpenedAndExplored) {
+    vtest::TempDir dir;
+    Touch(dir.file("a.txt"));
+    UrlRecorder opener;
+    CShellExecute shell;
+    const QString folder = Q(dir.path().string());
+    EXPECT_EQ(shell.LaunchFolder(0, folder, 1), -1);
+    EXPECT_EQ(shell.Explore(0, folder, 1), -1);
+    EXPECT_EQ(shell.Explore(0, Q(dir.file("missing")), 1), 2);
+    EXPECT_EQ(shell.LaunchFolder(0, Q(dir.file("missing")), 1), 2);
+    ASSERT_EQ(opener.urls.size(), 2u);
+    EXPECT_EQ(opener.urls[0], QUrl::fromLocalFile(folder));
+    EXPECT_EQ(opener.urls[1], QUrl::fromLocalFile(folder));
+}
+
+TEST(CShellExecute, LaunchDocumentOpensTheDocumentInItsFolder) {
+    vtest::TempDir dir;
+    Touch(dir.file("readme.txt"));
+    UrlRecorder opener;
+    CShellExecute shell;
+    EXPECT_EQ(shell.LaunchDocument(0, QStringLiteral("readme.txt"), Q(dir.path().string()), 1), -1);
+    ASSERT_EQ(opener.urls.size(), 1u);
+    EXPECT_EQ(opener.urls[0], QUrl::fromLocalFile(Q(dir.file("readme.txt"))));
+    EXPECT_FALSE(shell.StillExecuting()); // handed to the desktop, no process of ours
+    EXPECT_EQ(shell.LaunchDocument(0, QStringLiteral("readme.txt"), Q(dir.file("no-folder")), 1), 3);
+}
+
+TEST(CShellExecute, LaunchProgramRunsUntilTheProgramEnds) {
+    CShellExecute shell;
+    ASSERT_EQ(shell.LaunchProgram(0, QStringLiteral("sleep"), QStringLiteral("0.5"), QString(), 1), -1);
+    EXPECT_TRUE(shell.StillExecuting());
+    QElapsedTimer clock;
+    clock.start();
+    while (shell.StillExecuting() && clock.elapsed() < 10000)
+        QThread::msleep(20);
+    EXPECT_FALSE(shell.StillExecuting());
+}
+
+TEST(CShellExecute, LaunchProgramPassesParametersAndFolder) {
+    vtest::TempDir dir;
+    CShellExecute shell;
+    // sh -c 'echo done > out.txt' in the folder.
+    ASSERT_EQ(shell.LaunchProgram(0, QStringLiteral("sh"), QStringLiteral("-c \"echo done > out.txt\""),
+                                  Q(dir.path().string()), 1),
+              -1);
+    QElapsedTimer clock;
+    clock.start();
+    while (shell.StillExecuting() && clock.elapsed() < 10000)
+        QThread::msleep(20);
+    QFile out(Q(dir.file("out.txt")));
+    ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+    EXPECT_EQ(out.readAll(), QByteArray("done\n"));
+}
+
+TEST(CShellExecute, AMissingProgramGivesFileNotFound) {
+    CShellExecute shell;
+    EXPECT_EQ(shell.LaunchProgram(0, QStringLiteral("no-such-program-varnello"), QString(), QString(), 1), 2);
+    EXPECT_FALSE(shell.StillExecuting());
+}
+
+TEST(CShellExecute, AnotherLaunchForgetsTheProgram) {
+    UrlRecorder opener;
+    CShellExecute shell;
+    ASSERT_EQ(shell.LaunchProgram(0, QStringLiteral("sleep"), QStringLiteral("2"), QString(), 1), -1);
+    ASSERT_TRUE(shell.StillExecuting());
+    EXPECT_EQ(shell.LaunchURL(0, QStringLiteral("https://www.zur-software.com/"), 1), -1);
+    EXPECT_FALSE(shell.StillExecuting());
+}
+
+TEST(CShellExecute, PrintingAMissingFileGivesFileNotFound) {
+    vtest::TempDir dir;
+    CShellExecute shell;
+    EXPECT_EQ(shell.PrintDocument(0, Q(dir.file("missing.txt"))), 2);
+}
+
+// ---- CHourglass -------------------------------------------------------------
+
+TEST(CHourglass, ShowsTheHourglassWhileTrue) {
+    platform::ui::SetScreenMousePointer(platform::ui::vbDefault);
+    {
+        CHourglass hourglass;
+        EXPECT_FALSE(hourglass.Value());
+        hourglass.SetValue(true);
+        EXPECT_TRUE(hourglass.Value());
+        EXPECT_EQ(platform::ui::ScreenMousePointer(), platform::ui::vbHourglass);
+        ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+        EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    }
+    EXPECT_EQ(platform::ui::ScreenMousePointer(), platform::ui::vbDefault);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+TEST(CHourglass, FalseRestoresTheDefaultNotTheOuterPointer) {
+    CHourglass outer;
+    outer.SetValue(true);
+    {
+        CHourglass inner;
+        inner.SetValue(false);
+        EXPECT_EQ(platform::ui::ScreenMousePointer(), platform::ui::vbDefault);
+    }
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+TEST(CHourglass, DestroyingRestoresTheDefaultEvenWhenNeverSet) {
+    platform::ui::SetScreenMousePointer(platform::ui::vbArrow);
+    { CHourglass hourglass; }
+    EXPECT_EQ(platform::ui::ScreenMousePointer(), platform::ui::vbDefault);
+}

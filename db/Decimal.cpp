@@ -189,14 +189,10 @@ std::string u128ToString(u128 v) {
 
 } // namespace
 
-Decimal::Decimal(int value) : Decimal(static_cast<std::int64_t>(value)) {}
-
-Decimal::Decimal(std::int64_t value) {
-    m_neg = value < 0;
-    // Negate in unsigned arithmetic so that the most negative value works too.
-    const std::uint64_t bits = static_cast<std::uint64_t>(value);
-    m_mant = m_neg ? static_cast<u128>(~bits + 1U) : static_cast<u128>(bits);
+void Decimal::SetInteger(bool negative, std::uint64_t magnitude) noexcept {
+    m_mant = magnitude;
     m_scale = 0;
+    m_neg = negative && magnitude != 0;
 }
 
 Decimal::Decimal(double value) {

@@ -11,9 +11,11 @@
 // reduced with round-half-even; a result that does not fit at scale 0 throws
 // DaoError 6 "Overflow". Division by zero throws DaoError 11.
 #include <compare>
+#include <concepts>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace dao {
 
@@ -24,8 +26,14 @@ public:
     static constexpr int MaxScale = 28;
 
     Decimal() = default;                  // 0
-    explicit Decimal(int value);
-    explicit Decimal(std::int64_t value);
+    // Any integer, exactly.
+    template <std::integral T>
+    explicit Decimal(T value) {
+        if constexpr (std::is_signed_v<T>)
+            SetInteger(value < 0, value < 0 ? 0U - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value));
+        else
+            SetInteger(false, static_cast<std::uint64_t>(value));
+    }
     // Rounded to 15 significant digits (half-even on the exact binary value),
     // then to at most 28 decimal places. Infinity, NaN and magnitudes of 2^96
     // and above throw Overflow.
@@ -64,6 +72,8 @@ public:
     friend std::strong_ordering operator<=>(const Decimal& a, const Decimal& b) noexcept;
 
 private:
+    void SetInteger(bool negative, std::uint64_t magnitude) noexcept;
+
     Mantissa_t m_mant = 0;
     std::uint8_t m_scale = 0;
     bool m_neg = false;

@@ -139,6 +139,9 @@ TEST(Decimal, IntegerConstruction) {
     EXPECT_EQ(Decimal(std::numeric_limits<std::int64_t>::min()).ToString(), "-9223372036854775808");
     EXPECT_EQ(Decimal(std::numeric_limits<std::int64_t>::max()).ToString(), "9223372036854775807");
     EXPECT_EQ(Decimal(-3).ToString(), "-3");
+    EXPECT_EQ(Decimal(-7LL).ToString(), "-7");
+    EXPECT_EQ(Decimal(std::numeric_limits<std::uint64_t>::max()).ToString(), "18446744073709551615");
+    EXPECT_EQ(Decimal(short{-12}).ToString(), "-12");
 }
 
 struct BinaryCase {

@@ -1,0 +1,136 @@
+#include "platform/ui/QtPlatform.h"
+
+#include "QtTestSupport.h"
+#include "platform/App.h"
+#include "platform/MessageBox.h"
+#include "platform/Screen.h"
+
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+
+namespace {
+
+// Installs the Qt message box for one test and takes it away afterwards.
+class QtMessageBoxInstalled {
+public:
+    QtMessageBoxInstalled() { platform::ui::InstallQtMessageBox(); }
+    ~QtMessageBoxInstalled() {
+        SetMessageBoxHandler({});
+        SetBeepHandler({});
+    }
+    QtMessageBoxInstalled(const QtMessageBoxInstalled&) = delete;
+    QtMessageBoxInstalled& operator=(const QtMessageBoxInstalled&) = delete;
+};
+
+struct Seen {
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QStringList buttons;
+    QString defaultButton;
+};
+
+// Looks at the message box and presses the button with the given text.
+void AnswerWith(Seen& seen, const QString& press) {
+    vtest::AnswerNextModal([&seen, press](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        seen.title = box->windowTitle();
+        seen.text = box->text();
+        seen.icon = box->icon();
+        for (QAbstractButton* b : box->buttons())
+            seen.buttons << b->text().remove(QLatin1Char('&'));
+        seen.buttons.sort();
+        if (box->defaultButton())
+            seen.defaultButton = box->defaultButton()->text().remove(QLatin1Char('&'));
+        for (QAbstractButton* b : box->buttons())
+            if (b->text().remove(QLatin1Char('&')) == press)
+                b->click();
+    });
+}
+
+} // namespace
+
+struct MsgBoxCase {
+    int buttons;
+    const char* press;
+    int result;
+    QStringList shown;
+};
+
+class QtMsgBox : public ::testing::TestWithParam<MsgBoxCase> {};
+
+TEST_P(QtMsgBox, ShowsTheSetAndReturnsThePressedButton) {
+    QtMessageBoxInstalled installed;
+    Seen seen;
+    AnswerWith(seen, QString::fromLatin1(GetParam().press));
+    EXPECT_EQ(MsgBox("Replace the table?", GetParam().buttons, "Varnello"), GetParam().result);
+    EXPECT_EQ(seen.title, QStringLiteral("Varnello"));
+    EXPECT_EQ(seen.text, QStringLiteral("Replace the table?"));
+    QStringList shown = GetParam().shown;
+    shown.sort();
+    EXPECT_EQ(seen.buttons, shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sets, QtMsgBox,
+    ::testing::Values(MsgBoxCase{vbOKOnly, "OK", vbOK, {"OK"}},
+                      MsgBoxCase{vbOKCancel, "Cancel", vbCancel, {"OK", "Cancel"}},
+                      MsgBoxCase{vbAbortRetryIgnore, "Ignore", vbIgnore, {"Abort", "Retry", "Ignore"}},
+                      MsgBoxCase{vbYesNoCancel, "No", vbNo, {"Yes", "No", "Cancel"}},
+                      MsgBoxCase{vbYesNo | vbQuestion, "Yes", vbYes, {"Yes", "No"}},
+                      MsgBoxCase{vbRetryCancel, "Retry", vbRetry, {"Retry", "Cancel"}},
+                      MsgBoxCase{6, "OK", vbOK, {"OK"}}));
+
+TEST(QtMsgBoxDetails, IconAndDefaultButtonFollowTheFlags) {
+    QtMessageBoxInstalled installed;
+    Seen seen;
+    AnswerWith(seen, QStringLiteral("No"));
+    EXPECT_EQ(MsgBox("Delete?", vbYesNo | vbExclamation | vbDefaultButton2, "Varnello"), vbNo);
+    EXPECT_EQ(seen.icon, QMessageBox::Warning);
+    EXPECT_EQ(seen.defaultButton, QStringLiteral("No"));
+
+    Seen stop;
+    AnswerWith(stop, QStringLiteral("OK"));
+    MsgBox("Failed", vbOKOnly | vbCritical, "Varnello");
+    EXPECT_EQ(stop.icon, QMessageBox::Critical);
+    EXPECT_EQ(stop.defaultButton, QStringLiteral("OK"));
+}
+
+TEST(QtMsgBoxDetails, EscapeAnswersCancel) {
+    QtMessageBoxInstalled installed;
+    vtest::AnswerNextModal([](QWidget* modal) {
+        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(modal, &esc);
+    });
+    EXPECT_EQ(MsgBox("Save first?", vbYesNoCancel, "Varnello"), vbCancel);
+}
+
+TEST(QtMsgBoxDetails, AnEmptyTitleIsTheApplicationsTitle) {
+    QtMessageBoxInstalled installed;
+    platform::App::SetTitle("Varnello Scenario Designer");
+    Seen seen;
+    AnswerWith(seen, QStringLiteral("OK"));
+    MsgBox("Done", vbOKOnly);
+    EXPECT_EQ(seen.title, QStringLiteral("Varnello Scenario Designer"));
+}
+
+TEST(QtScreenInfo, ReportsThePrimaryScreen) {
+    platform::ui::InstallQtScreenInfo();
+    const std::optional<platform::ScreenInfo> info = platform::GetScreenInfo();
+    platform::SetScreenInfoProvider({});
+    ASSERT_TRUE(info.has_value());
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_NE(screen, nullptr);
+    EXPECT_EQ(info->width, screen->geometry().width());
+    EXPECT_EQ(info->height, screen->geometry().height());
+    EXPECT_EQ(info->workWidth, screen->availableGeometry().width());
+    EXPECT_EQ(info->bitsPerPixel, screen->depth());
+    EXPECT_GT(info->bitsPerPixel, 0);
+    EXPECT_EQ(info->planes, 1);
+}

@@ -187,7 +187,9 @@ bool CErr_ZUR::ClearLog() {
                 m_recordset->MoveFirst();
                 while (!m_recordset->EOF_()) {
                     m_recordset->Delete();
-                    m_recordset->MoveNext();
+                    // Some recordsets already stand at the end once the last
+                    // record is deleted; moving on from there would fail.
+                    if (!m_recordset->EOF_()) m_recordset->MoveNext();
                 }
             }
         } else {

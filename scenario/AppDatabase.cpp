@@ -1,0 +1,3 @@
+#include "scenario/AppDatabase.h"
+
+dao::DatabasePtr gdbCurrent;

@@ -1,0 +1,349 @@
+#include "scenario/ScenarioTables.h"
+
+#include "db/Dao.h"
+#include "errors/ErrorGlobals.h"
+#include "errors/ProcGuard.h"
+#include "errors/RunTimeError.h"
+#include "platform/MessageBox.h"
+#include "scenario/AppDatabase.h"
+
+#include <iterator>
+#include <span>
+#include <utility>
+
+namespace {
+
+using namespace dao;
+
+// AllowZeroLength of a column: left as the object model gives it, or set.
+enum ZeroLength { kUnset, kAzlFalse, kAzlTrue };
+
+// One column as it is created: name, type code and size, then the settings
+// that are given (null: not set) and the text of its "Description" property
+// (null: none).
+struct ColumnDef {
+    const char* name;
+    int type;
+    long size;
+    long attributes;
+    ZeroLength allowZeroLength;
+    const char* defaultValue;
+    const char* validationRule;
+    const char* validationText;
+    const char* description;
+};
+
+const ColumnDef kScenarioColumns[] = {
+    {"Scenario_ID", dbLong, 4, dbAutoIncrField, kUnset, nullptr, nullptr, nullptr, nullptr},
+    {"SortOrder", dbInteger, 2, 0, kUnset, nullptr, nullptr, nullptr, nullptr},
+    {"Scenario_Description", dbText, 255, 0, kAzlFalse, nullptr, nullptr, nullptr, nullptr},
+    {"Scenario_Analysis_Type", dbText, 1, 0, kAzlFalse, nullptr, nullptr, nullptr, nullptr},
+    {"Scenario_Analysis_SubType", dbText, 30, 0, kAzlFalse, nullptr, nullptr, nullptr, nullptr},
+    {"Scenario_Input_Table_Name", dbText, 64, 0, kAzlTrue, nullptr, nullptr, nullptr, nullptr},
+    {"Scenario_Output_Table1_Name", dbText, 50, 0, kAzlTrue, nullptr, nullptr, nullptr, nullptr},
+    {"Scenario_Output_Table2_Name", dbText, 64, 0, kAzlTrue, nullptr, nullptr, nullptr, nullptr},
+    {"Scenario_Version", dbText, 5, 0, kAzlFalse, nullptr, nullptr, nullptr, nullptr},
+    {"Scenario_DateCreated", dbDate, 8, 0, kUnset, nullptr, nullptr, nullptr, nullptr},
+    {"Scenario_LastModified", dbDate, 8, 0, kUnset, nullptr, nullptr, nullptr, nullptr},
+    {"Scenario_CreatedBy", dbText, 15, 0, kAzlFalse, nullptr, nullptr, nullptr, nullptr},
+    {"Scenario_ModifiedBy", dbText, 50, 0, kAzlFalse, nullptr, nullptr, nullptr, nullptr},
+    {"MissingType", dbText, 1, 0, kAzlFalse, nullptr, nullptr, nullptr, nullptr},
+    {"MissingEqual", dbDouble, 8, 0, kUnset, nullptr, nullptr, nullptr, nullptr},
+    {"MissingLow", dbDouble, 8, 0, kUnset, nullptr, nullptr, nullptr, nullptr},
+    {"MissingHigh", dbDouble, 8, 0, kUnset, nullptr, nullptr, nullptr, nullptr},
+    {"PageLockField1", dbText, 255, 0, kAzlFalse, nullptr, nullptr, nullptr, nullptr},
+    {"PageLockField2", dbText, 255, 0, kAzlFalse, nullptr, nullptr, nullptr, nullptr},
+    {"PageLockField3", dbText, 255, 0, kAzlFalse, nullptr, nullptr, nullptr, nullptr},
+    {"PageLockField4", dbText, 255, 0, kAzlFalse, nullptr, nullptr, nullptr, nullptr},
+};
+
+const ColumnDef kOptionsColumns[] = {
+    {"Scenario_ID", dbLong, 4, dbAutoIncrField, kUnset, nullptr, nullptr, nullptr, "Scenario ID"},
+    {"Range", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "Describe: Range"},
+    {"VarStd", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "Describe: Stanard deviation, variance"},
+    {"VarNRadio", dbText, 3, 0, kAzlFalse, "N-1", nullptr, nullptr, "Describe: N or N-1 Method"},
+    {"Mean", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Describe: Harmonic, Geometric, RMS"},
+    {"Skew", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Describe: Skewness, Kurtosis"},
+    {"Sum", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "Describe: Sum, Sum Squared"},
+    {"Mode", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Describe: Mode, Mode Count"},
+    {"CI", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Describe: Confidence Intervals"},
+    {"CITypeRadio", dbText, 7, 0, kAzlFalse, "t-Test", nullptr, nullptr, "Describe: t-Test or Normal CI method"},
+    {"CIStdDev", dbDouble, 8, 0, kUnset, nullptr, nullptr, nullptr, "Describe: std. dev. for Normal calc"},
+    {"CI95", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "Describe: CI 95% option"},
+    {"CIUser", dbInteger, 2, 0, kUnset, nullptr, nullptr, nullptr, "Describe: CI User % option"},
+    {"TTestMean", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Describe: t-Test vs. Mean"},
+    {"TTestValue", dbDouble, 8, 0, kUnset, nullptr, nullptr, nullptr, "Describe: t-Test vs. Mean value to test"},
+    {"Percentile", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Describe: Percentile"},
+    {"PercentileRadio", dbText, 11, 0, kAzlFalse, "Median", nullptr, nullptr, "Percentile type: Median, Quartiles, etc."},
+    {"FreqN", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Describe: Frequency Count"},
+    {"FreqP", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Describe: Frequency Percent"},
+    {"InterV", dbInteger, 2, 0, kUnset, "10", nullptr, nullptr, "Frequency: Number of intervals"},
+    {"FreqIncRadio", dbText, 11, 0, kAzlFalse, "Lower", nullptr, nullptr, "Frequency: Include border in lower or upper range"},
+    {"FreqDispRadio", dbText, 10, 0, kAzlFalse, "Count", nullptr, nullptr, "Frequency: Count or cumulative"},
+    {"FreqGroupRadio", dbText, 10, 0, kAzlFalse, "Default", nullptr, nullptr, "Frequency: Default or specified"},
+    {"FreqWidth", dbDouble, 8, 0, kUnset, nullptr, "Is Null Or >0", "Interval Width must be greater than zero", "Frequency: Specified interval width"},
+    {"FreqInit", dbDouble, 8, 0, kUnset, nullptr, nullptr, nullptr, "Frequency: Specified initial interval value"},
+    {"FreqSum", dbBoolean, 1, 0, kUnset, nullptr, nullptr, nullptr, "Frequency: Sum intervals"},
+    {"FreqType", dbText, 1, 0, kAzlFalse, nullptr, nullptr, nullptr, nullptr},
+    {"CountXY", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "Compare: Count"},
+    {"MeanXY", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "Compare: Mean X-Y"},
+    {"CorrXY", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "Compare: Correlation"},
+    {"TTest", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "Compare: t-Test"},
+    {"Chi", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Compare: Chi-Square"},
+    {"MCnt", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Matrix: Count"},
+    {"MMis", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Matrix: Missing"},
+    {"MMean", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Matrix: Mean X-Y"},
+    {"MDev", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Matrix: Std. Dev X-Y"},
+    {"MCov", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Matrix: Covariance"},
+    {"MCor", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Matrix: Correlation"},
+    {"MR2", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Matrix: R-Square"},
+    {"MT", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Matrix: t-Test"},
+    {"MProb", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Matrix: Probability"},
+    {"MProbTail", dbText, 6, 0, kAzlFalse, nullptr, nullptr, nullptr, "Matrix: Probability tails"},
+    {"RegressType", dbText, 1, 0, kAzlFalse, "S", nullptr, nullptr, "Regression: Type"},
+    {"RPoly", dbInteger, 2, 0, kUnset, "2", nullptr, nullptr, "Regression: Polynomial order"},
+    {"RYInt", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "Regression: Y-intercept"},
+    {"RANova", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "Regression: ANOVA"},
+    {"Residual", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Regression: Residual table"},
+    {"XType", dbText, 1, 0, kAzlFalse, "C", nullptr, nullptr, "Crosstab: Type"},
+    {"XRowPCnt", dbBoolean, 1, 0, kUnset, nullptr, nullptr, nullptr, "Crosstab: % of row"},
+    {"XColPcnt", dbBoolean, 1, 0, kUnset, nullptr, nullptr, nullptr, "Crosstab: % of column"},
+    {"xTotPcnt", dbBoolean, 1, 0, kUnset, nullptr, nullptr, nullptr, "Crosstab: % of total"},
+    {"xExpectPcnt", dbBoolean, 1, 0, kUnset, nullptr, nullptr, nullptr, "Crosstab: % of expected"},
+    {"xExpect", dbBoolean, 1, 0, kUnset, nullptr, nullptr, nullptr, "Crosstab: Expected"},
+    {"xChi", dbBoolean, 1, 0, kUnset, nullptr, nullptr, nullptr, "Crosstab: Chi-Square"},
+    {"GroupIgnoreBlanks", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Group: Ignore blanks"},
+    {"GroupDetail", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Group: Create detail table"},
+    {"ChiAll", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Chi-Square: All groups use the compare values"},
+    {"ChiIgnoreBlanks", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Chi-Square: Ignore blanks"},
+    {"ChiDetail", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "Chi-Square: Detail table"},
+    {"SignMean", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "Sign Test: Mean"},
+    {"SignMedian", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Sign Test: Median"},
+    {"SignCustom", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Sign Test: Custom"},
+    {"SignValue", dbInteger, 2, 0, kUnset, nullptr, nullptr, nullptr, "Sign Test: Custom value"},
+    {"FitUniform", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "K-S Fit: Uniform distribution"},
+    {"FitNormal", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "K-S Fit: Normal distribution"},
+    {"FitPoisson", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "K-S Fit: Poisson distribution"},
+    {"NPPair_Sign", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "Paired: Sign Test"},
+    {"NPPair_Wilcoxon", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "Paired: Wilcoxon"},
+    {"NPPair_Spearman", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "Paired: Spearman"},
+    {"NPPair_Tau", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Paired: Tau - disabled"},
+    {"NPFriedmanDetail", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "N Fields: Friedman Detail"},
+    {"NPTwoType", dbText, 4, 0, kAzlFalse, "Mann", nullptr, nullptr, "2 Sample: Wald-Wolfowitz Runs or Mann-Whitney"},
+    {"NPKruskalDetail", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "N Sample: Kruskal Wallis detail table"},
+};
+
+const ColumnDef kFieldsColumns[] = {
+    {"Scenario_ID", dbLong, 4, 0, kUnset, nullptr, nullptr, nullptr, "Scenario ID"},
+    {"FieldDef_Name", dbText, 64, 0, kAzlFalse, nullptr, nullptr, nullptr, "Field Name"},
+    {"FieldDef_Ordinal_Position", dbInteger, 2, 0, kUnset, nullptr, nullptr, nullptr, "The field's ordinal position in the set"},
+    {"FieldDef_Choice", dbText, 1, 0, kAzlFalse, nullptr, nullptr, nullptr, "Field assignment type (X, Y, etc.)"},
+};
+
+InitializeDatabaseAsker& asker() {
+    static InitializeDatabaseAsker a;
+    return a;
+}
+
+ScenarioTablesPointerHook& pointerHook() {
+    static ScenarioTablesPointerHook h;
+    return h;
+}
+
+void setPointer(int pointer) noexcept {
+    try {
+        if (pointerHook()) pointerHook()(pointer);
+    } catch (...) {
+        // the pointer is cosmetic; a failing hook must not stop the caller
+    }
+}
+
+Database& currentDatabase() {
+    if (!gdbCurrent) throw RunTimeError(rterr::ObjectNotSet);
+    return *gdbCurrent;
+}
+
+// True when the current database has a table of that name. Any failure of
+// the lookup (no database, a closed one, an unreadable catalogue) counts as
+// a missing table.
+bool tableExists(const char* name) noexcept {
+    try {
+        return gdbCurrent && gdbCurrent->TableDefs().Find(name) != nullptr;
+    } catch (...) {
+        return false;
+    }
+}
+
+// Creates each column with its name, type code and size, then sets, where
+// given and in this order, Attributes, AllowZeroLength, DefaultValue,
+// ValidationRule and ValidationText, and appends it to the definition.
+void appendColumns(TableDef& td, std::span<const ColumnDef> columns) {
+    int ordinal = 0;
+    for (const ColumnDef& c : columns) {
+        FieldPtr f = td.CreateField(c.name, c.type, c.size);
+        // Ordinal positions follow the order of the columns, from 0.
+        f->SetOrdinalPosition(ordinal++);
+        if (c.attributes != 0) f->SetAttributes(c.attributes);
+        if (c.allowZeroLength != kUnset) f->SetAllowZeroLength(c.allowZeroLength == kAzlTrue);
+        if (c.defaultValue) f->SetDefaultValue(c.defaultValue);
+        if (c.validationRule) f->SetValidationRule(c.validationRule);
+        if (c.validationText) f->SetValidationText(c.validationText);
+        td.Fields().Append(f);
+    }
+}
+
+// An index on the given fields (ascending), primary or plain.
+void appendIndex(TableDef& td, const char* name, std::initializer_list<const char*> fields, bool primary) {
+    IndexPtr idx = td.CreateIndex(name);
+    for (const char* f : fields) idx->Fields().Append(idx->CreateField(f));
+    if (primary) idx->SetPrimary(true);
+    td.Indexes().Append(idx);
+}
+
+// Looks the stored table up again and gives each column that has one its
+// "Description" property (Text).
+void appendDescriptions(const char* table, std::span<const ColumnDef> columns) {
+    TableDefPtr td = currentDatabase().TableDefs()(table);
+    for (const ColumnDef& c : columns) {
+        if (!c.description) continue;
+        FieldPtr f = td->Fields()(c.name);
+        f->Properties().Append(f->CreateProperty("Description", dbText, Variant(c.description)));
+    }
+}
+
+} // namespace
+
+InitializeDatabaseAsker SetInitializeDatabaseAsker(InitializeDatabaseAsker a) {
+    return std::exchange(asker(), std::move(a));
+}
+
+ScenarioTablesPointerHook SetScenarioTablesPointerHook(ScenarioTablesPointerHook hook) {
+    return std::exchange(pointerHook(), std::move(hook));
+}
+
+std::string InitializeDatabaseMessage() {
+    const std::string crlf = "\r\n";
+    return "This is the first time you have opened this database for use with Varnello." + crlf + crlf +
+           "The Scenario information tables must be created in your database in order for Varnello to work. " +
+           crlf + crlf + "Would you like to add the Varnello scenario tables to this database?";
+}
+
+bool CheckQuorbTables() {
+    ProcGuard proc(gErr, "CheckQuorbTables");
+    bool result = false;
+    // From here on errors are ignored: a failure leaves the result False.
+    try {
+        bool allPresent = true;
+        for (const char* name : {kScenarioTableName, kOptionsTableName, kFieldsTableName}) {
+            if (!tableExists(name)) {
+                allPresent = false;
+                break;
+            }
+        }
+        if (allPresent) return true;
+
+        InitializeDatabaseQuestion q;
+        q.Caption = "Initialize Database";
+        q.Message = InitializeDatabaseMessage();
+        q.Style = vbYesNo;
+        q.DisplayHelpButton = true;
+        q.HelpID = 220;
+        int response = asker() ? asker()(q) : MsgBox(q.Message, q.Style, q.Caption);
+        if (response == vbYes) result = CreateScenarioTables();
+    } catch (...) {
+        // ignored, as every error of this routine after its registration
+    }
+    return result;
+}
+
+bool CreateScenarioTables() {
+    ProcGuard proc(gErr, "CreateScenarioTables");
+    setPointer(11);
+    bool result = true;
+    try {
+        // Only the tables that are missing are built, so that a database that
+        // holds some of them gets the rest instead of failing at the first one
+        // that exists.
+        if (!tableExists(kScenarioTableName)) result = BuildScenarioTable();
+        if (result && !tableExists(kOptionsTableName)) result = BuildScenarioOptionsTable();
+        if (result && !tableExists(kFieldsTableName)) result = BuildScenarioFieldsTable();
+    } catch (...) {
+        proc.HandleError();
+        result = false;
+    }
+    setPointer(0);
+    return result;
+}
+
+bool BuildScenarioTable() {
+    ProcGuard proc(gErr, "BuildScenarioTable");
+    try {
+        TableDefPtr td = currentDatabase().CreateTableDef(kScenarioTableName);
+        appendColumns(*td, kScenarioColumns);
+        appendIndex(*td, "PrimaryKey", {"Scenario_ID"}, true);
+        currentDatabase().TableDefs().Append(td);
+        return true;
+    } catch (...) {
+        proc.HandleError();
+        return false;
+    }
+}
+
+bool BuildScenarioOptionsTable() {
+    ProcGuard proc(gErr, "BuildScenarioOptionsTable");
+    try {
+        TableDefPtr td = currentDatabase().CreateTableDef(kOptionsTableName);
+        appendColumns(*td, kOptionsColumns);
+        appendIndex(*td, "PrimaryKey", {"Scenario_ID"}, true);
+        currentDatabase().TableDefs().Append(td);
+        appendDescriptions(kOptionsTableName, kOptionsColumns);
+        return true;
+    } catch (...) {
+        proc.HandleError();
+        return false;
+    }
+}
+
+bool BuildScenarioFieldsTable() {
+    ProcGuard proc(gErr, "BuildScenarioFieldsTable");
+    try {
+        TableDefPtr td = currentDatabase().CreateTableDef(kFieldsTableName);
+        appendColumns(*td, kFieldsColumns);
+        appendIndex(*td, "PrimaryKey", {"Scenario_ID", "FieldDef_Name"}, true);
+        appendIndex(*td, "IX_Scenario_ID", {"Scenario_ID"}, false);
+        currentDatabase().TableDefs().Append(td);
+        appendDescriptions(kFieldsTableName, kFieldsColumns);
+        return true;
+    } catch (...) {
+        proc.HandleError();
+        return false;
+    }
+}
+
+std::string GetScenOptionSQL(std::int32_t scenarioId) {
+    ProcGuard proc(gErr, "GetScenOptionSQL");
+    std::string result;
+    try {
+        std::string sql =
+            "SELECT  * FROM [usysQuorbScenarios] INNER JOIN [usysQuorbOptions] ON "
+            "[usysQuorbScenarios].Scenario_ID = [usysQuorbOptions].Scenario_ID ";
+        if (scenarioId != 0) sql += "WHERE [usysQuorbScenarios].Scenario_ID=" + std::to_string(scenarioId);
+        result = std::move(sql);
+    } catch (...) {
+        proc.HandleError();
+    }
+    return result;
+}
+
+std::string GetFieldListSQL(std::int32_t scenarioId) {
+    ProcGuard proc(gErr, "GetFieldListSQL");
+    std::string result;
+    try {
+        std::string sql = "SELECT * FROM [usysQuorbFields] WHERE Scenario_ID=" + std::to_string(scenarioId) +
+                          " order by FieldDef_Choice, FieldDef_Ordinal_Position";
+        result = std::move(sql);
+    } catch (...) {
+        proc.HandleError();
+    }
+    return result;
+}

@@ -142,9 +142,12 @@ std::vector<Token> tokenize(std::string_view sql) {
                     j = k;
                 }
             }
-            if (j < n && isNameChar(static_cast<unsigned char>(sql[j])))
+            if (j < n && isNameChar(static_cast<unsigned char>(sql[j]))) {
+                std::size_t k = j;
+                while (k < n && isNameChar(static_cast<unsigned char>(sql[k]))) ++k;
                 fail(kErrExpression, "Syntax error (missing operator) in query expression", pos,
-                     std::string(sql.substr(i, j - i + 1)), sql);
+                     std::string(sql.substr(i, k - i)), sql);
+            }
             std::string literal(sql.substr(i, j - i));
             if (!std::isfinite(std::strtod(literal.c_str(), nullptr)))
                 fail(kErrExpression, "Numeric literal out of range in query expression", pos, literal, sql);
@@ -332,11 +335,25 @@ Ex asValue(Ex e) {
     return v;
 }
 
-// A term of ORDER BY / GROUP BY (or an operand compared with text) that may
-// carry text gets the case-blind collation.
+// A term of ORDER BY / GROUP BY that may carry text gets the case-blind
+// collation (it does nothing to numbers).
 std::string collated(const Ex& e) {
     if ((e.column || e.text) && !e.constant) return wrap(e, kCollate) + " COLLATE GENERAL";
     return e.sql;
+}
+
+std::string withCollation(const Ex& e) { return wrap(e, kCollate) + " COLLATE GENERAL"; }
+
+// Text compared with a text literal is compared case-blind. The collation
+// goes on the column side where there is one (so an index declared with it
+// still serves), else on the left. Returns which operand gets it: 0 none,
+// 1 left, 2 right.
+int collationSide(const Ex& l, const Ex& r, bool literalOnRight) {
+    const bool lText = l.column || l.text;
+    if (!(literalOnRight && lText) && !(l.textLiteral && (r.column || r.text))) return 0;
+    if (l.column) return 1;
+    if (r.column) return 2;
+    return lText ? 1 : 2;
 }
 
 struct SelectItem {
@@ -540,8 +557,9 @@ Ex Parser::parseCompare() {
             Ex rv = asValue(parseConcat());
             int prec = (op == "=" || op == "<>") ? kEq : kRel;
             std::string ls = wrap(lv, prec), rs = wrap(rv, prec + 1);
-            if (lv.column && rv.textLiteral) ls = collated(lv);
-            else if (rv.column && lv.textLiteral) rs = collated(rv);
+            int side = collationSide(lv, rv, rv.textLiteral);
+            if (side == 1) ls = withCollation(lv);
+            else if (side == 2) rs = withCollation(rv);
             Ex e;
             e.sql = ls + " " + op + " " + rs;
             e.prec = prec;
@@ -575,7 +593,7 @@ Ex Parser::parseCompare() {
             if (!acceptKw("And")) error(kErrExpression, "Between operator without And in query expression");
             Ex hi = asValue(parseConcat());
             std::string ls = wrap(lv, kBit);
-            if (lv.column && (lo.textLiteral || hi.textLiteral)) ls = collated(lv);
+            if ((lv.column || lv.text) && (lo.textLiteral || hi.textLiteral)) ls = withCollation(lv);
             Ex e;
             e.sql = ls + (negated ? " NOT BETWEEN " : " BETWEEN ") + wrap(lo, kBit) + " AND " + wrap(hi, kBit);
             e.prec = kEq;
@@ -598,7 +616,7 @@ Ex Parser::parseCompare() {
                     list += items[i].sql;
                     anyText = anyText || items[i].textLiteral;
                 }
-                if (lv.column && anyText) ls = collated(lv);
+                if ((lv.column || lv.text) && anyText) ls = withCollation(lv);
             }
             Ex e;
             e.sql = ls + (negated ? " NOT IN (" : " IN (") + list + ")";

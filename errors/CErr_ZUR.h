@@ -132,6 +132,14 @@ public:
     void HandleError();
     void HandleError(const ErrInfo& err);
     void HandleError(long number, const std::string& description, long line = 0);
+    // Forgets the last error captured (number 0, empty texts), so that an
+    // owner can tell a new failure from an old one.
+    void ClearError() noexcept {
+        m_errNumber = 0;
+        m_errLine = 0;
+        m_errDescription.clear();
+        m_errProcedure.clear();
+    }
 
     void Pop();
     void Push(const std::string& name);

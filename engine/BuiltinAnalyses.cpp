@@ -1,0 +1,5 @@
+// The analyses built into the engine library: each one that exists replaces
+// its "not available" entry here.
+#include "engine/AnalysisArgs.h"
+
+void RegisterBuiltinAnalyses(AnalysisEntries& /*entries*/) {}

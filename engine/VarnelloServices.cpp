@@ -1,0 +1,244 @@
+// The data services every analysis calls back into: its sorted input, field
+// types, the missing-value filter and test, weights, group breaks, progress,
+// the temporary work database and its output tables.
+#include "engine/Varnello.h"
+
+#include "engine/modStatsGeneral.h"
+#include "errors/ErrorGlobals.h"
+#include "errors/ProcGuard.h"
+
+#include <filesystem>
+
+using namespace dao;
+
+std::string Varnello::Quorb_InitDataTable(const std::string& table, const FieldList& fields, std::int16_t nSort,
+                                          std::vector<long>& types, std::vector<long>& sizes) {
+    ProcGuard proc(gEngineErr, "Quorb_InitDataTable");
+    std::string msg;
+    try {
+        int n = static_cast<int>(fields.size()) - 1;
+        std::string sql = "SELECT ";
+        for (int i = 1; i <= n; ++i) {
+            if (i > 1) sql += ", ";
+            sql += BracketName(fields[static_cast<std::size_t>(i)]);
+        }
+        sql += " FROM " + BracketName(table) + " ORDER BY ";
+        int k = nSort == n ? n : nSort + 1;
+        for (int i = 1; i <= k; ++i) {
+            if (i > 1) sql += ",";
+            sql += BracketName(fields[static_cast<std::size_t>(i)]);
+        }
+        msg = OpenDataRecordset(sql);
+        if (!msg.empty()) return msg;
+        if (m_dataRs->RecordCount() < 1) return "No records found in " + table;
+        Quorb_InitFieldTypes(*m_dataRs, static_cast<std::int16_t>(n), fields, types, sizes);
+    } catch (...) {
+        proc.HandleError();
+    }
+    return msg;
+}
+
+std::string Varnello::OpenDataRecordset(const std::string& sql) {
+    std::string text = sql;
+    if (text.empty() || text.back() != ';') text += ";";
+    try {
+        m_dataRs = m_sourceDb->OpenRecordset(text, dbOpenDynaset, dbReadOnly | dbSeeChanges);
+    } catch (const DaoError& e) {
+        m_dataRs.reset();
+        if (e.Number() == err::ParametersExpected)
+            return "The selected query expects parameters and cannot be used by Pelloran.";
+        return e.Description();
+    } catch (const std::exception& e) {
+        m_dataRs.reset();
+        return e.what();
+    }
+    return {};
+}
+
+void Varnello::Quorb_InitFieldTypes(Recordset& rs, std::int16_t n, const FieldList& fields, std::vector<long>& types,
+                                    std::vector<long>& sizes) {
+    ProcGuard proc(gEngineErr, "Quorb_InitFieldTypes");
+    try {
+        types.assign(static_cast<std::size_t>(n) + 1, 0);
+        sizes.assign(static_cast<std::size_t>(n) + 1, 0);
+        for (int i = 1; i <= n; ++i) {
+            auto f = rs.Fields(fields[static_cast<std::size_t>(i)]);
+            types[static_cast<std::size_t>(i)] = f->Type();
+            sizes[static_cast<std::size_t>(i)] = f->Size();
+        }
+        m_binaryCompare = n > 0 && rs.Fields(0)->CollatingOrder() != dbSortGeneral;
+    } catch (...) {
+        proc.HandleError();
+    }
+}
+
+std::string Varnello::Quorb_DataWhere(const std::string& f) const {
+    // Bounds are written in the invariant round-trip form, so that the SQL
+    // reads back exactly the double the rule holds, whatever the locale.
+    auto num = [](double v) { return FormatDoubleRoundTrip(v); };
+    if (NamesEqual(m_missingRule, "Equal")) return "(" + f + " <> " + num(m_missingEqual) + ")";
+    if (NamesEqual(m_missingRule, "Low")) return "(" + f + " >= " + num(m_missingLow) + ")";
+    if (NamesEqual(m_missingRule, "High")) return "(" + f + " <= " + num(m_missingHigh) + ")";
+    if (NamesEqual(m_missingRule, "Both"))
+        return "(" + f + " Between " + num(m_missingLow) + " And " + num(m_missingHigh) + ")";
+    return {};
+}
+
+bool Varnello::Quorb_DataOk_b(double x, bool bEqualOnly) const {
+    if (bEqualOnly) return !(NamesEqual(m_missingRule, "Equal") && x == m_missingEqual);
+    if (NamesEqual(m_missingRule, "Equal")) return x != m_missingEqual;
+    if (NamesEqual(m_missingRule, "Low")) return x >= m_missingLow;
+    if (NamesEqual(m_missingRule, "High")) return x <= m_missingHigh;
+    if (NamesEqual(m_missingRule, "Both")) return m_missingLow <= x && x <= m_missingHigh;
+    return true;
+}
+
+double Varnello::Quorb_WeightCalc(bool bWeight, const FieldList& fields, std::int16_t weightIndex) {
+    ProcGuard proc(gEngineErr, "Quorb_WeightCalc");
+    double w = 0;
+    try {
+        if (!bWeight) return 1.0;
+        Variant v = m_dataRs->Fields(fields[static_cast<std::size_t>(weightIndex)])->Value();
+        if (v.IsNull()) return 0.0;
+        double d = v.ToDouble();
+        if (NamesEqual(m_missingRule, "Equal") && d == m_missingEqual) return 0.0;
+        if (d > 0) w = d;
+    } catch (...) {
+        proc.HandleError();
+    }
+    return w;
+}
+
+bool Varnello::Quorb_SameRecords_b(std::int16_t n, bool bCompare, std::vector<Variant>& previous,
+                                   const std::vector<Variant>& current) const {
+    if (!bCompare) {
+        for (int i = 1; i <= n; ++i) previous[static_cast<std::size_t>(i)] = current[static_cast<std::size_t>(i)];
+        return false;
+    }
+    for (int i = 1; i <= n; ++i) {
+        const Variant& p = previous[static_cast<std::size_t>(i)];
+        const Variant& c = current[static_cast<std::size_t>(i)];
+        if (p.IsNull() != c.IsNull()) return true;
+        if (p.IsNull()) continue;
+        if (p.IsString() && m_binaryCompare) {
+            if (!c.IsString() || p.RawString() != c.RawString()) return true;
+            continue;
+        }
+        if (!p.Equals(c, true)) return true;
+    }
+    return false;
+}
+
+bool Varnello::Quorb_SameValue(const Variant& a, const Variant& b, bool bTextCompare) const {
+    if (a.IsNull() && b.IsNull()) return true;
+    if (a.IsNull() || b.IsNull()) return false;
+    if (!a.IsString()) return a.Equals(b, false);
+    if (bTextCompare) return a.Equals(b, true);
+    if (m_binaryCompare) return b.IsString() && a.RawString() == b.RawString();
+    return a.Equals(b, true);
+}
+
+void Varnello::Quorb_Msg(long r, bool bForce, const std::string& m) {
+    if (!m_showStatus) return;
+    std::string text;
+    if (r == 0) text = m + "...";
+    else if (r % 5 == 0 || bForce) text = m.empty() ? "Analyzing record: " + std::to_string(r) : m;
+    if (!text.empty()) raiseStatStatus(text);
+}
+
+bool Varnello::Quorb_UTIL_MakeTempDB() {
+    ProcGuard proc(gEngineErr, "Quorb_UTIL_MakeTempDB");
+    bool result = true;
+    try {
+        // A file of this run's own: two runs never share a work database.
+        if (m_tempDbPath.empty()) m_tempDbPath = MakeUniqueTempFileName("vrl");
+        if (FileExists(m_tempDbPath)) {
+            try {
+                if (m_tempDb) m_tempDb->Close();
+            } catch (...) {
+            }
+            m_tempDb.reset();
+            DBEngine().Idle(dbRefreshCache);
+            std::error_code ec;
+            std::filesystem::remove(m_tempDbPath, ec);
+            if (ec) return false;
+        }
+        m_tempDb = DBEngine().Workspaces(0)->CreateDatabase(m_tempDbPath, dbLangGeneral);
+    } catch (...) {
+        proc.HandleError();
+    }
+    return result;
+}
+
+std::string Varnello::Quorb_CreateTable(const TableDefPtr& td, bool bOpen) {
+    std::string msg;
+    try {
+        m_outputDb->TableDefs().Append(td);
+    } catch (const DaoError& e) {
+        return e.Description();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    ProcGuard proc(gEngineErr, "Quorb_CreateTable");
+    try {
+        if (bOpen) m_outputRs = m_outputDb->OpenRecordset(td->Name(), dbOpenDynaset);
+    } catch (...) {
+        proc.HandleError();
+    }
+    return msg;
+}
+
+void Varnello::Quorb_DeleteTable(bool bTemp, const std::string& table) {
+    try {
+        DatabasePtr db = bTemp ? m_tempDb : m_outputDb;
+        if (db) db->TableDefs().Delete(table);
+    } catch (...) {
+    }
+}
+
+void Varnello::Quorb_EmptyTable(bool bTemp, const std::string& table, long rows, const DatabasePtr& db) {
+    ProcGuard proc(gEngineErr, "Quorb_EmptyTable");
+    try {
+        if (rows <= 0) return;
+        DatabasePtr target = bTemp ? m_tempDb : db;
+        if (rows >= 100) target->Execute("DELETE DISTINCTROW * FROM " + BracketName(table));
+        else EmptyTable2(bTemp, table, db);
+    } catch (...) {
+        proc.HandleError();
+    }
+}
+
+void Varnello::EmptyTable2(bool bTemp, const std::string& table, const DatabasePtr& db) {
+    ProcGuard proc(gEngineErr, "EmptyTable2");
+    try {
+        DatabasePtr target = bTemp ? m_tempDb : db;
+        RecordsetPtr rs = bTemp ? target->OpenRecordset(table, dbOpenTable) : target->OpenRecordset(table);
+        TransactionGuard tx(*DBEngine().Workspaces(0));
+        while (!rs->EOF_()) {
+            rs->Delete();
+            rs->MoveNext();
+        }
+        tx.Commit();
+        rs->Close();
+        // The database belongs to the caller: it stays open.
+    } catch (...) {
+        proc.HandleError();
+    }
+}
+
+bool Varnello::Util_FieldExists(const std::string& table, const std::string& field, const DatabasePtr& db) {
+    ProcGuard proc(gEngineErr, "Util_FieldExists");
+    TableDefPtr td;
+    try {
+        td = db->TableDefs()(table);
+    } catch (...) {
+        proc.HandleError();
+        return false;
+    }
+    try {
+        (void)td->Fields()(field)->Name();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}

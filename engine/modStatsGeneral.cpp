@@ -1,0 +1,230 @@
+#include "engine/modStatsGeneral.h"
+
+#include "db/Decimal.h"
+#include "errors/RunTimeError.h"
+
+#include <atomic>
+#include <cmath>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace dao;
+
+void AddTableField(const TableDefPtr& td, const std::string& name, int type, std::int16_t& counter, long size) {
+    auto f = td->CreateField(name, type);
+    f->SetOrdinalPosition(counter);
+    ++counter;
+    if (size != 0) f->SetSize(size);
+    if (td->Fields().Find(name))
+        throw RunTimeError(3191, "The output table cannot hold two columns named \"" + name +
+                                     "\": rename the source field or choose other options.");
+    td->Fields().Append(f);
+}
+
+std::string BracketName(const std::string& name) {
+    if (name.find(']') != std::string::npos || name.find('[') != std::string::npos)
+        throw DaoError(3125, "'" + name + "' is not a valid name. Make sure that it does not include brackets.");
+    return "[" + name + "]";
+}
+
+std::string PairColumnName(const std::string& field, int which) {
+    return field.substr(0, 62) + (which == 1 ? "-1" : "-2");
+}
+
+std::int16_t CreateLeadFields(const TableDefPtr& td, std::int16_t n, const FieldList& fields,
+                              const std::vector<long>& types, const std::vector<long>& sizes, bool withDataField,
+                              std::int16_t furtherField, std::int16_t pairField, bool withObservations,
+                              const std::string& countColumn, const std::string& missingColumn) {
+    std::int16_t counter = 0;
+    auto at = [](const std::vector<long>& v, int i) { return i < static_cast<int>(v.size()) ? v[static_cast<std::size_t>(i)] : 0L; };
+    for (int i = 1; i <= n; ++i)
+        AddTableField(td, fields[static_cast<std::size_t>(i)], static_cast<std::int16_t>(at(types, i)), counter, at(sizes, i));
+    if (withDataField) AddTableField(td, "DataField", dbText, counter, 64);
+    if (furtherField > 0)
+        AddTableField(td, fields[static_cast<std::size_t>(furtherField)], static_cast<std::int16_t>(at(types, furtherField)),
+                      counter, at(sizes, furtherField));
+    if (pairField > 0) {
+        const std::string& f = fields[static_cast<std::size_t>(pairField)];
+        AddTableField(td, PairColumnName(f, 1), static_cast<std::int16_t>(at(types, pairField)), counter, at(sizes, pairField));
+        AddTableField(td, PairColumnName(f, 2), static_cast<std::int16_t>(at(types, pairField)), counter, at(sizes, pairField));
+    }
+    if (!countColumn.empty()) AddTableField(td, countColumn, dbDouble, counter, 0);
+    if (withObservations) AddTableField(td, "Observations", dbDouble, counter, 0);
+    if (!missingColumn.empty()) AddTableField(td, missingColumn, dbLong, counter, 0);
+    return counter;
+}
+
+void WriteLeadFields(Recordset& rs, std::int16_t n, const FieldList& fields, const std::vector<Variant>& groupValues,
+                     std::int16_t describedField, const std::string& countColumn, const std::string& missingColumn,
+                     bool withObservations, double count, long records, long observations, std::int16_t pairField,
+                     const Variant& pair1, const Variant& pair2) {
+    for (int i = 1; i <= n; ++i) {
+        const Variant& v = groupValues[static_cast<std::size_t>(i)];
+        if (!v.IsNull()) rs.Fields(fields[static_cast<std::size_t>(i)])->SetValue(v);
+    }
+    if (describedField >= 1) rs.Fields("DataField")->SetValue(fields[static_cast<std::size_t>(describedField)]);
+    if (pairField >= 1) {
+        const std::string& f = fields[static_cast<std::size_t>(pairField)];
+        rs.Fields(PairColumnName(f, 1))->SetValue(pair1);
+        rs.Fields(PairColumnName(f, 2))->SetValue(pair2);
+    }
+    if (!countColumn.empty()) rs.Fields(countColumn)->SetValue(count);
+    if (withObservations) rs.Fields("Observations")->SetValue(static_cast<double>(observations));
+    if (!missingColumn.empty()) rs.Fields(missingColumn)->SetValue(static_cast<int>(records - observations));
+}
+
+std::int16_t CreateRegressionSummaryFields(const TableDefPtr& td, bool withAnova, std::int16_t& counter) {
+    for (const char* name : {"Multiple_R", "R-Square", "Adj_R-Square", "StdError_of_Estimate"})
+        AddTableField(td, name, dbDouble, counter, 0);
+    if (withAnova)
+        for (const char* name : {"Regression_DF", "Residual_DF", "Total_DF", "Regression_SS", "Residual_SS", "Total_SS",
+                                 "Regression_MS", "Residual_MS", "F-Value", "Prob"})
+            AddTableField(td, name, dbDouble, counter, 0);
+    return counter;
+}
+
+void CommonFieldType(std::int16_t offset, std::int16_t count, const std::vector<long>& types,
+                     const std::vector<long>& sizes, long& type, long& size) {
+    size = 0;
+    if (count < 1) {
+        type = dbText;
+        size = 25;
+        return;
+    }
+    long candidate = -1;
+    bool mixed = false;
+    for (int i = 1; i <= count; ++i) {
+        std::size_t q = static_cast<std::size_t>(offset + i);
+        long t = types[q];
+        if (candidate == -1) candidate = t;
+        else if (t != candidate) mixed = true;
+        if (t == dbText && sizes[q] > size) size = sizes[q];
+    }
+    if (!mixed) {
+        type = candidate;
+        if (type != dbText) size = 0;
+        return;
+    }
+    type = dbText;
+    if (size < 20) size = 25;
+}
+
+bool FileExists(const std::string& path) {
+    try {
+        if (path.empty()) return false;
+        std::filesystem::path p(path);
+        if (!std::filesystem::is_regular_file(p)) return false;
+        // Hidden files (a leading dot) do not count, as a directory search would skip them.
+        std::string name = p.filename().string();
+        return !name.empty() && name[0] != '.';
+    } catch (...) {
+        return false;
+    }
+}
+
+bool TableExists(const std::string& table, const DatabasePtr& db) {
+    try {
+        if (!db) return false;
+        (void)db->TableDefs()(table);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+std::string MakeTempFileName(const std::string& prefix) {
+    std::string folder = std::filesystem::temp_directory_path().string();
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    return folder + prefix.substr(0, 3) + "1.TMP";
+}
+
+std::string MakeUniqueTempFileName(const std::string& prefix) {
+    static std::atomic<unsigned> counter{0};
+    std::string folder = std::filesystem::temp_directory_path().string();
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        std::string name = folder + prefix.substr(0, 3) + std::to_string(::getpid()) + "-" +
+                           std::to_string(counter.fetch_add(1)) + ".TMP";
+        int fd = ::open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY, 0600);
+        if (fd >= 0) {
+            ::close(fd);
+            ::unlink(name.c_str());
+            return name;
+        }
+    }
+    throw RunTimeError(75, "Path/File access error: no temporary file name is free in " + folder);
+}
+
+void RankWithTies(Recordset& rs, bool withKendall, const std::string& valueColumn, const std::string& rankColumn,
+                  double& tiedObservations, double& cubeTerm, double& tiedGroups, double& kendall1, double& kendall2,
+                  double& kendall3) {
+    tiedObservations = cubeTerm = tiedGroups = kendall1 = kendall2 = kendall3 = 0;
+    double p = 0;
+    if (rs.EOF_() && rs.BOF()) return;
+    rs.MoveFirst();
+    auto weightOf = [&]() { return std::floor(rs.Fields("Weight")->Value().ToDouble()); };
+    auto valueField = rs.Fields(valueColumn);
+    auto rankField = rs.Fields(rankColumn);
+    while (!rs.EOF_()) {
+        double v = valueField->Value().ToDouble();
+        long t = 0;
+        double W = weightOf();
+        p += 1;
+        while (true) {
+            rs.MoveNext();
+            ++t;
+            if (rs.EOF_()) break;
+            if (valueField->Value().ToDouble() != v) break;
+            W += weightOf();
+        }
+        if (W < 1)
+            throw RunTimeError(5, "Records with a weight below 1 cannot be ranked: the tied values at " +
+                                      dao::FormatDouble(v) + " have a total weight below 1.");
+        double rankSum;
+        if (W == 1) {
+            rankSum = p;
+        } else {
+            rankSum = (2 * p + W - 1) * W / 2; // in double: no overflow for any count of records
+            tiedGroups += 1;
+            tiedObservations += W;
+            cubeTerm += std::pow(W, 3) - W;
+            if (withKendall) {
+                double T = std::pow(W, 2) - W;
+                kendall1 += T;
+                kendall2 += (W - 2) * T;
+                kendall3 += (2 * W + 5) * T;
+            }
+        }
+        p = p + W - 1;
+        rs.Move(-t);
+        double average = rankSum / W;
+        for (long i = 0; i < t; ++i) {
+            rs.Edit();
+            rankField->SetValue(average);
+            rs.Update();
+            rs.MoveNext();
+        }
+    }
+}
+
+double CalcVariance(const std::string& method, double n, double sumSquares, double sum, double& variance) {
+    variance = 0;
+    double result = 0;
+    if (n <= 0) return 0;
+    double S = std::pow(sum, 2);
+    double nq = n * sumSquares;
+    if (nq == S) return 0;
+    double divisor;
+    if (method == "N") {
+        divisor = n * n;
+    } else {
+        if (n <= 1) return 0;
+        divisor = n * (n - 1);
+    }
+    Decimal diff = Decimal(nq) - Decimal(S);
+    variance = diff.ToDouble() / divisor;
+    if (variance > 0) result = std::sqrt(variance);
+    return result;
+}

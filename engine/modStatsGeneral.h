@@ -1,0 +1,61 @@
+#pragma once
+// Shared routines of the engine's analyses: the builders of the lead columns
+// every output table begins with, the regression summary columns, file and
+// table tests, the temporary file name, ranking with ties and the variance.
+#include "db/Dao.h"
+#include "engine/AnalysisArgs.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Adds one column to a table definition at the ordinal position `counter`
+// (which advances). A name the definition already has is refused with a
+// run-time error that names the column, so that no value can land in the
+// wrong column.
+void AddTableField(const dao::TableDefPtr& td, const std::string& name, int type, std::int16_t& counter, long size);
+
+std::int16_t CreateLeadFields(const dao::TableDefPtr& td, std::int16_t n, const FieldList& fields,
+                              const std::vector<long>& types, const std::vector<long>& sizes, bool withDataField,
+                              std::int16_t furtherField, std::int16_t pairField, bool withObservations,
+                              const std::string& countColumn, const std::string& missingColumn);
+
+void WriteLeadFields(dao::Recordset& rs, std::int16_t n, const FieldList& fields, const std::vector<dao::Variant>& groupValues,
+                     std::int16_t describedField, const std::string& countColumn, const std::string& missingColumn,
+                     bool withObservations, double count, long records, long observations, std::int16_t pairField,
+                     const dao::Variant& pair1, const dao::Variant& pair2);
+
+std::int16_t CreateRegressionSummaryFields(const dao::TableDefPtr& td, bool withAnova, std::int16_t& counter);
+
+void CommonFieldType(std::int16_t offset, std::int16_t count, const std::vector<long>& types,
+                     const std::vector<long>& sizes, long& type, long& size);
+
+// A table or field name in brackets for the SQL the engine writes. A name
+// with a closing bracket could end the name early and change the statement,
+// so it is refused (error 3125).
+std::string BracketName(const std::string& name);
+
+// The name of a pair column: the field's name cut to 62 characters, then "-1" or "-2".
+std::string PairColumnName(const std::string& field, int which);
+
+bool FileExists(const std::string& path);
+bool TableExists(const std::string& table, const dao::DatabasePtr& db);
+// A name in the temporary folder made from the first three characters of the
+// prefix; the same prefix gives the same name, and no file is created.
+std::string MakeTempFileName(const std::string& prefix);
+// A name in the temporary folder with the prefix that no other run uses: the
+// file is reserved (created empty and removed again) under a name with the
+// process number and a counter.
+std::string MakeUniqueTempFileName(const std::string& prefix);
+
+// Ranks the records of a recordset sorted by `valueColumn` (ties share the
+// average rank) and returns the tie sums. Weights count by their integer
+// part; a tied run whose weights add up to less than 1 cannot be ranked and
+// raises a run-time error saying so.
+void RankWithTies(dao::Recordset& rs, bool withKendall, const std::string& valueColumn, const std::string& rankColumn,
+                  double& tiedObservations, double& cubeTerm, double& tiedGroups, double& kendall1, double& kendall2,
+                  double& kendall3);
+
+// Variance and standard deviation from n, the sum of squares and the sum;
+// method "N" the population form, any other text the sample form.
+double CalcVariance(const std::string& method, double n, double sumSquares, double sum, double& variance);

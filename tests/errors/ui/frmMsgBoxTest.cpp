@@ -57,6 +57,8 @@ struct RowCase {
     int left;
 };
 
+inline void PrintTo(const RowCase& c, std::ostream* os) { *os << "count " << c.count; }
+
 class ButtonRowArithmetic : public ::testing::TestWithParam<RowCase> {};
 
 TEST_P(ButtonRowArithmetic, DesignSizesGiveTheDocumentedRow) {
@@ -92,6 +94,8 @@ struct PlacementCase {
     int height;
 };
 
+inline void PrintTo(const PlacementCase& c, std::ostream* os) { *os << c.lines << " x " << c.lineHeight; }
+
 class MessagePlacement : public ::testing::TestWithParam<PlacementCase> {};
 
 TEST_P(MessagePlacement, CentresTheTextInTheBand) {
@@ -119,6 +123,8 @@ struct StyleCase {
     QStringList row;
     QString focus;
 };
+
+inline void PrintTo(const StyleCase& c, std::ostream* os) { *os << "style " << c.style << (c.help ? " help" : ""); }
 
 class ButtonSets : public ::testing::TestWithParam<StyleCase> {};
 
@@ -185,6 +191,8 @@ struct PressCase {
     int style;
     int index;
 };
+
+inline void PrintTo(const PressCase& c, std::ostream* os) { *os << "style " << c.style << " button " << c.index; }
 
 class Responses : public ::testing::TestWithParam<PressCase> {};
 

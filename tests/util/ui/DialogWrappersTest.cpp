@@ -194,6 +194,8 @@ struct FilterCase {
     QStringList filters;
 };
 
+inline void PrintTo(const FilterCase& c, std::ostream* os) { *os << "filter " << c.filters.size(); }
+
 class BarFilters : public ::testing::TestWithParam<FilterCase> {};
 
 TEST_P(BarFilters, BecomeNameFilters) {

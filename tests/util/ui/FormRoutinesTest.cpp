@@ -98,6 +98,8 @@ struct KeyCase {
     std::int16_t kept;
 };
 
+inline void PrintTo(const KeyCase& c, std::ostream* os) { *os << "key " << c.key; }
+
 class NumericKeys : public ::testing::TestWithParam<KeyCase> {};
 
 TEST_P(NumericKeys, KeepOnlyNumberKeys) {
@@ -116,6 +118,8 @@ struct FilterKeyCase {
     bool integersOnly;
     std::int16_t result;
 };
+
+inline void PrintTo(const FilterKeyCase& c, std::ostream* os) { *os << "key " << c.key << (c.integersOnly ? " integers" : ""); }
 
 class FilterKeys : public ::testing::TestWithParam<FilterKeyCase> {};
 
@@ -236,6 +240,8 @@ struct DirCase {
     const char* path;
     const char* dir; // nullptr for Null
 };
+
+inline void PrintTo(const DirCase& c, std::ostream* os) { *os << "path " << std::string(c.path).size(); }
 
 class DirParts : public ::testing::TestWithParam<DirCase> {};
 

@@ -63,6 +63,8 @@ struct MsgBoxCase {
     QStringList shown;
 };
 
+inline void PrintTo(const MsgBoxCase& c, std::ostream* os) { *os << "buttons " << c.buttons; }
+
 class QtMsgBox : public ::testing::TestWithParam<MsgBoxCase> {};
 
 TEST_P(QtMsgBox, ShowsTheSetAndReturnsThePressedButton) {

@@ -183,6 +183,14 @@ void frmErrorHandler::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
+void frmErrorHandler::hideEvent(QHideEvent* event) {
+    // The arrow was forced for this window only; the rest of the program gets
+    // its own pointers back.
+    if (platform::ui::ScreenMousePointer() == platform::ui::vbArrow)
+        platform::ui::SetScreenMousePointer(platform::ui::vbDefault);
+    QDialog::hideEvent(event);
+}
+
 void frmErrorHandler::SetErrorString(const QString& value) {
     m_errorString = value;
     m_txtError->setPlainText(value);

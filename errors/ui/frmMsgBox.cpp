@@ -6,7 +6,6 @@
 #include "platform/ui/ScreenPointer.h"
 #include "platform/ui/Twips.h"
 
-#include <QApplication>
 #include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QLabel>
@@ -233,8 +232,6 @@ void frmMsgBox::ArrangeButtons() {
     if (m_displayHelpButton)
         m_shown[HelpButton] = true;
     const int count = static_cast<int>(std::count(m_shown.begin(), m_shown.end(), true));
-
-    QCoreApplication::processEvents();
 
     const ButtonRow row = ComputeButtonRow(count);
     double left = row.left;

@@ -139,11 +139,18 @@ TEST(frmErrorHandler, SettersUpdateTheWindow) {
     EXPECT_FALSE(dlg.UserChoice());
 }
 
-TEST(frmErrorHandler, LoadingSetsTheArrowPointer) {
+TEST(frmErrorHandler, LoadingSetsTheArrowPointerUntilTheWindowCloses) {
     platform::ui::SetScreenMousePointer(platform::ui::vbHourglass);
     frmErrorHandler dlg;
     EXPECT_EQ(platform::ui::ScreenMousePointer(), platform::ui::vbArrow);
-    platform::ui::SetScreenMousePointer(platform::ui::vbDefault);
+    int whileShown = -1;
+    vtest::AnswerNextModal([&](QWidget*) {
+        whileShown = platform::ui::ScreenMousePointer();
+        dlg.ActionButton(0)->click();
+    });
+    dlg.exec();
+    EXPECT_EQ(whileShown, platform::ui::vbArrow);
+    EXPECT_EQ(platform::ui::ScreenMousePointer(), platform::ui::vbDefault);
 }
 
 TEST(frmErrorHandler, MailCarriesTheReportToSupport) {

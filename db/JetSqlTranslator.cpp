@@ -23,6 +23,7 @@ struct JetTranslation {
     std::string makeTableDatabase;
     std::string baseTable;
     bool hasRowid = false;
+    std::vector<std::string> parameters;
 };
 
 namespace {
@@ -1023,8 +1024,12 @@ void Parser::tablePrimary(FromClause& from) {
         return;
     }
     if (!atIdentifier()) error(kErrFrom, "Syntax error in FROM clause");
+    const std::size_t namePos = cur().pos;
     std::string name = identifier(kErrFrom);
     if (atOp(".") || atOp("!")) error(kErrUnsupported, "Qualified table names are not supported in FROM clause");
+    // SQLite's own catalogue is not a table of the user's database.
+    if (name.size() >= 7 && iequals(std::string_view(name).substr(0, 7), "sqlite_"))
+        fail(err::InputTableNotFound, "Cannot find the input table or query '" + name + "'", namePos, name, m_sql);
     std::string reference = JetSqlTranslator::QuoteIdentifier(name);
     from.pieces.push_back({true, reference});
     if (acceptKw("As")) {
@@ -1273,6 +1278,23 @@ void Parser::finish() {
 
 JetTranslation Parser::statement() {
     JetTranslation out;
+    // PARAMETERS name type [, name type] ; declares values the caller must
+    // supply; the names then stand in the statement like columns.
+    if (acceptKw("Parameters")) {
+        do {
+            if (!atIdentifier()) error(kErrExpression, "Expected a parameter name in PARAMETERS declaration");
+            out.parameters.push_back(m_tokens[m_pos++].text);
+            if (cur().type != Tk::Name || isReserved(cur().text))
+                error(kErrExpression, "Expected a data type in PARAMETERS declaration");
+            ++m_pos;
+            if (acceptOp("(")) {
+                if (cur().type != Tk::Number) error(kErrExpression, "Expected a size in PARAMETERS declaration");
+                ++m_pos;
+                expectOp(")", kErrExpression);
+            }
+        } while (acceptOp(","));
+        expectOp(";", kErrExpression);
+    }
     std::string sql;
     if (atKw("Select")) {
         out.kind = TranslatedSql::Kind::Select;
@@ -1363,7 +1385,7 @@ JetTranslation Parser::statement() {
             if (!where.empty()) sql += " WHERE " + where;
             sql += ")";
         }
-    } else if (atKw("Transform") || atKw("Parameters") || atKw("Procedure")) {
+    } else if (atKw("Transform") || atKw("Procedure")) {
         error(kErrUnsupported, "The statement " + cur().text + " is not supported");
     } else {
         error(kErrStatement, "Invalid SQL statement; expected 'DELETE', 'INSERT', 'SELECT', or 'UPDATE'");
@@ -1396,6 +1418,7 @@ TranslatedSql JetSqlTranslator::Make(std::string_view original, JetTranslation&&
     out.m_makeTableDatabase = std::move(t.makeTableDatabase);
     out.m_baseTable = std::move(t.baseTable);
     out.m_hasRowid = t.hasRowid;
+    out.m_parameters = std::move(t.parameters);
     out.m_original = std::string(original);
     return out;
 }

@@ -24,6 +24,9 @@
 //    ORDER BY is ordered by its grouping terms, as the desktop engine
 //    delivers it.
 //  - Unnamed computed result columns are named Expr1000, Expr1001, ...
+//  - A leading PARAMETERS declaration is read; its names are reported
+//    (TranslatedSql::parameters) so that opening without values fails
+//    with 3061.
 //
 // Malformed text throws dao::DaoError (3075 expression syntax, 3131 FROM
 // clause, 3129 unknown statement, 3142 text after the end, 3085 unknown

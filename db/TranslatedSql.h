@@ -48,6 +48,10 @@ public:
     // "__rowid" (the base table's rowid) as its first result column.
     bool hasRowid() const noexcept { return m_hasRowid; }
 
+    // Names declared by a leading PARAMETERS clause, in order. A statement
+    // with parameters cannot run without their values (error 3061).
+    const std::vector<std::string>& parameters() const noexcept { return m_parameters; }
+
     // The text as the caller wrote it, for error messages.
     const std::string& original() const noexcept { return m_original; }
 
@@ -62,6 +66,7 @@ private:
     std::string m_makeTableDatabase;
     std::string m_baseTable;
     bool m_hasRowid = false;
+    std::vector<std::string> m_parameters;
     std::string m_original;
 };
 

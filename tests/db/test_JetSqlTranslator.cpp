@@ -346,6 +346,16 @@ TEST(JetSqlTranslator, KeysetPutsTheRowidFirst) {
     EXPECT_FALSE(JetSqlTranslator::Translate("SELECT * FROM t").hasRowid());
 }
 
+TEST(JetSqlTranslator, ParametersDeclaration) {
+    auto t = JetSqlTranslator::Translate(
+        "PARAMETERS [Enter start:] DateTime, MinAge Long, [Name] Text (50); SELECT * FROM t WHERE d >= [Enter "
+        "start:] AND age > MinAge");
+    EXPECT_EQ(t.parameters(), (std::vector<std::string>{"Enter start:", "MinAge", "Name"}));
+    EXPECT_EQ(t.kind(), TranslatedSql::Kind::Select);
+    EXPECT_EQ(t.text(), "SELECT * FROM \"t\" WHERE \"d\" >= \"Enter start:\" AND \"age\" > \"MinAge\"");
+    EXPECT_TRUE(JetSqlTranslator::Translate("SELECT * FROM t").parameters().empty());
+}
+
 TEST(JetSqlTranslator, KeepsTheOriginalText) {
     const char* jet = "SELECT * FROM [t];";
     EXPECT_EQ(JetSqlTranslator::Translate(jet).original(), jet);
@@ -408,6 +418,8 @@ const ErrorCase kErrors[] = {
     {"SELECT TOP 5 PERCENT * FROM t", 3000, "PERCENT"},
     {"SELECT TOP x * FROM t", 3075, "TOP"},
     {"TRANSFORM Sum(x) SELECT a FROM t GROUP BY a PIVOT b", 3000, "TRANSFORM"},
+    {"PARAMETERS x Long SELECT * FROM t", 3075, "near 'SELECT'"},
+    {"PARAMETERS ; SELECT * FROM t", 3075, "parameter name"},
     {"SELECT * FROM t WHERE d = #13/45/2020#", 3075, "#13/45/2020#"},
     {"SELECT * FROM t WHERE d = #2/30/2020#", 3075, "#2/30/2020#"},
     {"SELECT * FROM t WHERE d = #1/1/2020", 3075, "date"},
@@ -833,6 +845,31 @@ TEST_F(TranslatedOnFile, ExternalDatabaseThroughIn) {
     std::string jetPath;
     for (char c : quoted) jetPath += c == '\'' ? std::string("''") : std::string(1, c);
     EXPECT_EQ(db.value("SELECT a FROM x IN '" + jetPath + "'"), "42");
+}
+
+// The analyses write the temporary file's path between single quotes as it
+// stands; a path with a quote in it must be written doubled. Undoubled, the
+// statement is refused as a whole rather than read differently.
+TEST(JetSqlTranslator, QuoteInExternalPathUndoubledIsRefused) {
+    EXPECT_THROW(JetSqlTranslator::Translate("SELECT * FROM statTemp1 IN '/tmp/o'brien/w.db' where ([Field] = 1);"),
+                 DaoError);
+    auto ok = JetSqlTranslator::Translate("SELECT * FROM statTemp1 IN " + JetSqlTranslator::QuoteString("/tmp/o'brien/w.db") +
+                                          " where ([Field] = 1);");
+    ASSERT_EQ(ok.attachments().size(), 1u);
+    EXPECT_EQ(ok.attachments()[0].path, "/tmp/o'brien/w.db");
+}
+
+TEST(JetSqlTranslator, SqliteCatalogueIsNoInputTable) {
+    for (const char* jet : {"SELECT * FROM sqlite_master", "SELECT * FROM [SQLITE_SCHEMA]",
+                            "SELECT * FROM t WHERE a IN (SELECT name FROM sqlite_temp_master)",
+                            "DELETE * FROM sqlite_sequence"}) {
+        try {
+            JetSqlTranslator::Translate(jet);
+            FAIL() << jet;
+        } catch (const DaoError& e) {
+            EXPECT_EQ(e.Number(), dao::err::InputTableNotFound) << jet;
+        }
+    }
 }
 
 TEST_F(TranslatedOnFile, DeleteForms) {

@@ -16,7 +16,7 @@ void CMelvarsScenario::SetScenario_Type(const std::string& value) {
     if (value == "P" || value == "G" || value == "N") m_Scenario_Type = value;
 }
 
-const CMelvarsScenario::FieldPtr& CMelvarsScenario::Item(long position) const { return m_fields.Item(position); }
+const CMelvarsScenario::FieldPtr& CMelvarsScenario::ItemAt(long position) const { return m_fields.Item(position); }
 const CMelvarsScenario::FieldPtr& CMelvarsScenario::Item(const std::string& key) const {
     return m_fields.Item(std::string_view(key));
 }
@@ -29,7 +29,7 @@ const CMelvarsScenario::FieldPtr& CMelvarsScenario::Item(const dao::Variant& ind
 
 long CMelvarsScenario::FieldCount() const noexcept { return m_fields.Count(); }
 
-void CMelvarsScenario::Remove(long position) { m_fields.Remove(position); }
+void CMelvarsScenario::RemoveAt(long position) { m_fields.Remove(position); }
 void CMelvarsScenario::Remove(const std::string& key) { m_fields.Remove(std::string_view(key)); }
 void CMelvarsScenario::Remove(const char* key) { m_fields.Remove(std::string_view(key)); }
 void CMelvarsScenario::Remove(const dao::Variant& index) { m_fields.Remove(index); }

@@ -44,6 +44,7 @@
 #include "scenario/CMelvarsScenarioField.h"
 #include "scenario/KeyedCollection.h"
 
+#include <concepts>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -233,7 +234,10 @@ public:
     // ---- the field collection -----------------------------------------------
     // The entry at a 1-based position, or the one with a key; a Variant is a
     // key when it holds text and a position otherwise.
-    const FieldPtr& Item(long position) const;
+    template <std::integral I>
+    const FieldPtr& Item(I position) const {
+        return ItemAt(static_cast<long>(position));
+    }
     const FieldPtr& Item(const std::string& key) const;
     const FieldPtr& Item(const char* key) const;
     const FieldPtr& Item(const dao::Variant& index) const;
@@ -241,7 +245,10 @@ public:
     long FieldCount() const noexcept;
 
     // Removes the entry at a position or with a key; later entries move up.
-    void Remove(long position);
+    template <std::integral I>
+    void Remove(I position) {
+        RemoveAt(static_cast<long>(position));
+    }
     void Remove(const std::string& key);
     void Remove(const char* key);
     void Remove(const dao::Variant& index);
@@ -251,6 +258,9 @@ public:
     iterator end() const noexcept { return m_fields.end(); }
 
 private:
+    const FieldPtr& ItemAt(long position) const;
+    void RemoveAt(long position);
+
     scen::KeyedCollection<CMelvarsScenarioField> m_fields;
 
     std::string m_Scenario_Description;

@@ -24,7 +24,7 @@ CScenarioFields::FieldPtr CScenarioFields::Add(const std::string& fieldName, con
     return field;
 }
 
-const CScenarioFields::FieldPtr& CScenarioFields::Item(long position) const { return m_fields.Item(position); }
+const CScenarioFields::FieldPtr& CScenarioFields::ItemAt(long position) const { return m_fields.Item(position); }
 const CScenarioFields::FieldPtr& CScenarioFields::Item(const std::string& key) const {
     return m_fields.Item(std::string_view(key));
 }
@@ -37,7 +37,7 @@ const CScenarioFields::FieldPtr& CScenarioFields::Item(const dao::Variant& index
 
 long CScenarioFields::Count() const noexcept { return m_fields.Count(); }
 
-void CScenarioFields::Remove(long position) { m_fields.Remove(position); }
+void CScenarioFields::RemoveAt(long position) { m_fields.Remove(position); }
 void CScenarioFields::Remove(const std::string& key) { m_fields.Remove(std::string_view(key)); }
 void CScenarioFields::Remove(const char* key) { m_fields.Remove(std::string_view(key)); }
 void CScenarioFields::Remove(const dao::Variant& index) { m_fields.Remove(index); }

@@ -15,6 +15,7 @@
 #include "scenario/CScenarioField.h"
 #include "scenario/KeyedCollection.h"
 
+#include <concepts>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -30,7 +31,10 @@ public:
     FieldPtr Add(const std::string& fieldName, const std::string& choice, const std::string& fieldType,
                  std::int32_t ordinalPosition, const std::string& key);
 
-    const FieldPtr& Item(long position) const;
+    template <std::integral I>
+    const FieldPtr& Item(I position) const {
+        return ItemAt(static_cast<long>(position));
+    }
     const FieldPtr& Item(const std::string& key) const;
     const FieldPtr& Item(const char* key) const;
     const FieldPtr& Item(const dao::Variant& index) const;
@@ -39,7 +43,10 @@ public:
     long Count() const noexcept;
 
     // Removes an entry; later entries move up one position.
-    void Remove(long position);
+    template <std::integral I>
+    void Remove(I position) {
+        RemoveAt(static_cast<long>(position));
+    }
     void Remove(const std::string& key);
     void Remove(const char* key);
     void Remove(const dao::Variant& index);
@@ -53,5 +60,8 @@ public:
     void Clear() noexcept;
 
 private:
+    const FieldPtr& ItemAt(long position) const;
+    void RemoveAt(long position);
+
     scen::KeyedCollection<CScenarioField> m_fields;
 };

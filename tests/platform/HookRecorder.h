@@ -49,16 +49,28 @@ private:
     BeepHandler m_oldBeep;
 };
 
-// The registry store in a file of a fresh temporary folder.
+// The registry store in a file of a fresh temporary folder; redirections nest.
 class RegistryRedirect {
 public:
-    RegistryRedirect() : path(dir.file("registry.ini")) { platform::RegistryStore::SetPath(path); }
-    ~RegistryRedirect() { platform::RegistryStore::SetPath({}); }
+    RegistryRedirect() : path(dir.file("registry.ini")) {
+        active().push_back(path);
+        platform::RegistryStore::SetPath(path);
+    }
+    ~RegistryRedirect() {
+        active().pop_back();
+        platform::RegistryStore::SetPath(active().empty() ? std::string() : active().back());
+    }
     RegistryRedirect(const RegistryRedirect&) = delete;
     RegistryRedirect& operator=(const RegistryRedirect&) = delete;
 
     TempDir dir;
     std::string path;
+
+private:
+    static std::vector<std::string>& active() {
+        static std::vector<std::string> paths;
+        return paths;
+    }
 };
 
 // A screen of the given size in pixels while it lives.

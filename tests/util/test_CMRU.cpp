@@ -1,0 +1,292 @@
+// The recent-database list, with the registry store in a temporary folder.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "platform/HookRecorder.h"
+#include "platform/RegistryStore.h"
+#include "util/CCommandArgs.h"
+#include "util/CMRU.h"
+
+using namespace platform;
+
+namespace {
+
+class MenuEntry : public IMRUMenuItem {
+public:
+    void SetVisible(bool v) override { visible = v; }
+    bool Visible() const override { return visible; }
+    void SetCaption(const std::string& c) override { caption = c; }
+    std::string Caption() const override { return caption; }
+    void SetTag(const std::string& t) override { tag = t; }
+    std::string Tag() const override { return tag; }
+
+    bool visible = true;
+    std::string caption;
+    std::string tag;
+};
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+const char* const kKey = "SOFTWARE\\ZUR\\Varnello Demo\\5.0\\Settings";
+
+class CMRUTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        mru.SetRegistryPath("SOFTWARE\\ZUR\\Varnello Demo\\5.0");
+        mru.SetSubFolder("Settings");
+        for (int i = 0; i <= 4; ++i) {
+            entries.push_back(std::make_shared<MenuEntry>());
+            mru.SetMenuItem(i, entries.back());
+        }
+    }
+    // Writes the stored values directly: items and tags by slot.
+    void store(const std::vector<std::pair<std::string, std::string>>& slots) {
+        RegistryKey key = RegistryKey::Create(HKEY_LOCAL_MACHINE, kKey, KEY_ALL_ACCESS);
+        for (size_t i = 0; i < slots.size(); ++i) {
+            key.SetString("MRU" + std::to_string(i + 1), slots[i].first);
+            key.SetString("MRUTAG" + std::to_string(i + 1), slots[i].second);
+        }
+    }
+    std::string stored(const std::string& name) {
+        auto v = RegistryKey::Open(HKEY_LOCAL_MACHINE, kKey, KEY_READ).QueryValue(name);
+        if (!v) return "<missing>";
+        std::string s = v->data;
+        if (!s.empty() && s.back() == '\0') s.pop_back();
+        return s;
+    }
+    std::vector<std::string> items() {
+        std::vector<std::string> out;
+        for (const auto& e : mru.Entries()) out.push_back(e.item);
+        return out;
+    }
+
+    vtest::RegistryRedirect reg;
+    vtest::HookRecorder rec;
+    CMRU mru;
+    std::vector<std::shared_ptr<MenuEntry>> entries;
+};
+
+TEST_F(CMRUTest, Defaults) {
+    CMRU fresh;
+    EXPECT_EQ(fresh.Hive(), HKEY_LOCAL_MACHINE);
+    EXPECT_EQ(fresh.MaxMRUItems(), 4);
+    EXPECT_EQ(fresh.Prefix(), "MRU");
+    EXPECT_EQ(fresh.TagPrefix(), "MRUTAG");
+    EXPECT_EQ(fresh.SubFolder(), "MRU");
+    EXPECT_EQ(fresh.RegistryPath().rfind("SOFTWARE\\", 0), 0u);
+}
+
+TEST_F(CMRUTest, AnEmptyKeyHidesEveryEntry) {
+    mru.GetMRUList();
+    for (const auto& e : entries) EXPECT_FALSE(e->visible);
+    EXPECT_TRUE(rec.messages.empty());
+}
+
+TEST_F(CMRUTest, OneStoredEntryInSlotTwoIsShownAsEntryOne) {
+    store({{"", ""}, {"/data/sales.mdb", "/WG /UID admin/PWD "}});
+    mru.GetMRUList();
+    EXPECT_TRUE(entries[0]->visible);
+    EXPECT_TRUE(entries[1]->visible);
+    EXPECT_EQ(entries[1]->caption, "&1. /data/sales.mdb");
+    EXPECT_EQ(entries[1]->tag, "/WG /UID admin/PWD ");
+    for (int i = 2; i <= 4; ++i) EXPECT_FALSE(entries[i]->visible);
+}
+
+TEST_F(CMRUTest, CaptionsAreNumberedWithoutGaps) {
+    store({{"/a.mdb", ""}, {"", ""}, {"/c.mdb", ""}, {"/d.mdb", ""}});
+    mru.GetMRUList();
+    EXPECT_EQ(entries[1]->caption, "&1. /a.mdb");
+    EXPECT_EQ(entries[2]->caption, "&2. /c.mdb");
+    EXPECT_EQ(entries[3]->caption, "&3. /d.mdb");
+    EXPECT_FALSE(entries[4]->visible);
+}
+
+TEST_F(CMRUTest, AnEntryAlreadyInTheListMovesToTheTopWithItsNewTagAndCase) {
+    store({{"/a.mdb", "/WG /UID a/PWD "}, {"/b.mdb", "/WG /UID b/PWD "}, {"/Data/C.mdb", "/WG /UID old/PWD "},
+           {"/d.mdb", "/WG /UID d/PWD "}});
+    mru.SetMRUList("/data/c.MDB", "/WG /UID new/PWD ");
+    EXPECT_EQ(items(), (std::vector<std::string>{"/data/c.MDB", "/a.mdb", "/b.mdb", "/d.mdb"}));
+    EXPECT_EQ(stored("MRUTAG1"), "/WG /UID new/PWD ");
+    EXPECT_EQ(stored("MRUTAG2"), "/WG /UID a/PWD ");
+    EXPECT_EQ(stored("MRUTAG3"), "/WG /UID b/PWD ");
+    EXPECT_EQ(stored("MRUTAG4"), "/WG /UID d/PWD ");
+    EXPECT_EQ(entries[1]->caption, "&1. /data/c.MDB");
+    EXPECT_EQ(entries[4]->caption, "&4. /d.mdb");
+}
+
+TEST_F(CMRUTest, ANewEntryOnAFullListDropsTheOldest) {
+    store({{"/1.mdb", ""}, {"/2.mdb", ""}, {"/3.mdb", ""}, {"/4.mdb", ""}});
+    mru.SetMRUList("/new.mdb", "");
+    EXPECT_EQ(items(), (std::vector<std::string>{"/new.mdb", "/1.mdb", "/2.mdb", "/3.mdb"}));
+    EXPECT_EQ(stored("MRU5"), "<missing>");
+}
+
+TEST_F(CMRUTest, SlotsAboveTheNumberOfItemsAreNotWritten) {
+    mru.SetMRUList("/only.mdb", "");
+    EXPECT_EQ(stored("MRU1"), "/only.mdb");
+    EXPECT_EQ(stored("MRU2"), "<missing>");
+    EXPECT_EQ(stored("MRUTAG2"), "<missing>");
+}
+
+TEST_F(CMRUTest, AnEmptyItemClearsTheListAndHidesItSeparatorIncluded) {
+    store({{"/1.mdb", "t1"}, {"/2.mdb", "t2"}});
+    mru.GetMRUList();
+    EXPECT_TRUE(entries[0]->visible);
+    mru.SetMRUList("", "ignored");
+    for (int n = 1; n <= 4; ++n) {
+        EXPECT_EQ(stored("MRU" + std::to_string(n)), "");
+        EXPECT_EQ(stored("MRUTAG" + std::to_string(n)), "");
+    }
+    for (const auto& e : entries) EXPECT_FALSE(e->visible);
+}
+
+TEST_F(CMRUTest, SixEntriesAfterMaxMRUItemsIsSix) {
+    mru.SetMaxMRUItems(6);
+    auto e5 = std::make_shared<MenuEntry>(), e6 = std::make_shared<MenuEntry>();
+    mru.SetMenuItem(5, e5);
+    mru.SetMenuItem(6, e6);
+    EXPECT_EQ(mru.MenuItem(6), e6);
+    EXPECT_EQ(mru.MenuItem(1), entries[1]); // kept through the resize
+    for (int i = 1; i <= 7; ++i) mru.SetMRUList("/" + std::to_string(i) + ".mdb", "");
+    EXPECT_EQ(items(), (std::vector<std::string>{"/7.mdb", "/6.mdb", "/5.mdb", "/4.mdb", "/3.mdb", "/2.mdb"}));
+    EXPECT_EQ(e6->caption, "&6. /2.mdb");
+    EXPECT_TRUE(rec.messages.empty());
+}
+
+TEST_F(CMRUTest, MenuItemOutsideTheRange) {
+    mru.SetMaxMRUItems(6);
+    auto extra = std::make_shared<MenuEntry>();
+    mru.SetMenuItem(7, extra); // ignored, silently
+    EXPECT_TRUE(rec.messages.empty());
+    EXPECT_EQ(mru.MenuItem(7), nullptr);
+    ASSERT_EQ(rec.messages.size(), 1u);
+    EXPECT_EQ(rec.messages[0].prompt, "Error: 9. Subscript out of range");
+    EXPECT_EQ(rec.messages[0].title, "MenuItem");
+    EXPECT_EQ(rec.messages[0].buttons, vbOKOnly);
+}
+
+TEST_F(CMRUTest, ANegativeMaximumIsReported) {
+    mru.SetMaxMRUItems(-1);
+    ASSERT_EQ(rec.messages.size(), 1u);
+    EXPECT_EQ(rec.messages[0].title, "MaxMRUItems");
+    EXPECT_EQ(mru.MaxMRUItems(), 4);
+}
+
+TEST_F(CMRUTest, AMissingMenuEntryIsReportedAndLeavesTheListPartlyShown) {
+    mru.SetMenuItem(2, nullptr);
+    store({{"/1.mdb", ""}, {"/2.mdb", ""}});
+    mru.GetMRUList();
+    ASSERT_EQ(rec.messages.size(), 1u);
+    EXPECT_EQ(rec.messages[0].prompt, "Error: 91. Object variable or With block variable not set");
+    EXPECT_EQ(rec.messages[0].title, "GetMRUList");
+    EXPECT_TRUE(entries[0]->visible);
+    EXPECT_EQ(entries[1]->caption, "&1. /1.mdb");
+}
+
+TEST_F(CMRUTest, TheHiveTakesEffect) {
+    mru.SetHive(HKEY_CURRENT_USER);
+    mru.SetMRUList("/user.mdb", "");
+    EXPECT_TRUE(RegistryStore::KeyExists(HKEY_CURRENT_USER, kKey));
+    EXPECT_FALSE(RegistryStore::KeyExists(HKEY_LOCAL_MACHINE, kKey));
+    EXPECT_EQ(items(), std::vector<std::string>{"/user.mdb"});
+}
+
+// The switches of a menu entry's tag, as the application reads them.
+std::string sw(const std::string& tag, const std::string& key) {
+    CCommandArgs a;
+    a.SetDelim("/");
+    a.SetTestString(tag);
+    a.Parse();
+    return a.Item(key);
+}
+
+// The recent-database tag kept "/PWD <password>" in clear text and cut a
+// password holding "/": the password is now stored protected, and every
+// value comes back whole.
+TEST_F(CMRUTest, RecentDatabaseTagKeepsThePasswordInClearTextAndCutsAPasswordWithASlash) {
+    const std::string password = "Zq9#secret/x y";
+    mru.SetMRUList("/srv/db/sales.mdb", CMRU::MakeTag("/srv/wg/system.mdw", "ann/smith", password));
+
+    const std::string file = readFile(reg.path);
+    EXPECT_EQ(file.find("secret"), std::string::npos) << file;
+    EXPECT_EQ(file.find("Zq9"), std::string::npos);
+    const std::string storedTag = stored("MRUTAG1");
+    EXPECT_EQ(storedTag.rfind("/WG %2Fsrv%2Fwg%2Fsystem.mdw/UID ann%2Fsmith/PWD ~p1:", 0), 0u) << storedTag;
+
+    mru.GetMRUList();
+    const std::string tag = entries[1]->tag;
+    EXPECT_EQ(tag, CMRU::MakeTag("/srv/wg/system.mdw", "ann/smith", password));
+    EXPECT_EQ(sw(tag, "WG"), "/srv/wg/system.mdw");
+    EXPECT_EQ(sw(tag, "UID"), "ann/smith");
+    EXPECT_EQ(sw(tag, "PWD"), password);
+}
+
+TEST_F(CMRUTest, ATagBuiltByPlainConcatenationIsMadeSafeToo) {
+    mru.SetMRUList("/db.mdb", "/WG /home/u/sys.mdw/UID admin/PWD p/w 1");
+    EXPECT_EQ(readFile(reg.path).find("p/w"), std::string::npos);
+    mru.GetMRUList();
+    EXPECT_EQ(sw(entries[1]->tag, "WG"), "/home/u/sys.mdw");
+    EXPECT_EQ(sw(entries[1]->tag, "UID"), "admin");
+    EXPECT_EQ(sw(entries[1]->tag, "PWD"), "p/w 1");
+}
+
+TEST_F(CMRUTest, ATagWithoutSavedPasswordKeepsItsLayout) {
+    mru.SetMRUList("/db.mdb", "/WG /UID admin/PWD ");
+    EXPECT_EQ(stored("MRUTAG1"), "/WG /UID admin/PWD ");
+    mru.GetMRUList();
+    EXPECT_EQ(entries[1]->tag, "/WG /UID admin/PWD ");
+    EXPECT_EQ(sw(entries[1]->tag, "PWD"), "PWD"); // present without a value
+}
+
+TEST_F(CMRUTest, AnOldClearTextPasswordIsProtectedAtTheNextWrite) {
+    store({{"/old.mdb", "/WG c:\\w.mdw/UID bob/PWD hunter2"}});
+    mru.GetMRUList();
+    EXPECT_EQ(sw(entries[1]->tag, "PWD"), "hunter2");
+    mru.SetMRUList("/new.mdb", "/WG /UID admin/PWD ");
+    EXPECT_EQ(readFile(reg.path).find("hunter2"), std::string::npos);
+    mru.GetMRUList();
+    EXPECT_EQ(entries[2]->caption, "&2. /old.mdb");
+    EXPECT_EQ(sw(entries[2]->tag, "WG"), "c:\\w.mdw");
+    EXPECT_EQ(sw(entries[2]->tag, "PWD"), "hunter2");
+}
+
+TEST_F(CMRUTest, APasswordProtectedWithAnotherKeyComesBackEmpty) {
+    mru.SetMRUList("/db.mdb", CMRU::MakeTag("", "admin", "secret"));
+    const std::string protectedTag = stored("MRUTAG1");
+    vtest::RegistryRedirect otherUser; // another store with another key
+    store({{"/db.mdb", protectedTag}});
+    mru.GetMRUList();
+    EXPECT_EQ(entries[1]->tag, "/WG /UID admin/PWD ");
+}
+
+struct TagCase {
+    std::string tag;
+    std::string revealed;
+};
+
+TEST(CMRUTags, TagsWithoutAPasswordAreOnlyNormalised) {
+    vtest::RegistryRedirect reg;
+    const TagCase cases[] = {
+        {"", ""},
+        {"no switches", "no switches"},
+        {"/WG /UID /PWD ", "/WG /UID /PWD "},
+        {"/WG /UID /PWD", "/WG /UID /PWD "},
+        {"/wg c:\\a b\\x.mdw/uid Ann", "/wg c:\\a b\\x.mdw/uid Ann"},
+        {"/WG /a/b.mdw/UID u/PWD ", "/WG %2Fa%2Fb.mdw/UID u/PWD "},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CMRU::ProtectTag(c.tag), c.revealed) << c.tag;
+        EXPECT_EQ(CMRU::RevealTag(CMRU::ProtectTag(c.tag)), c.revealed) << c.tag;
+    }
+    EXPECT_EQ(CMRU::MakeTag("", "", ""), "/WG /UID /PWD ");
+    EXPECT_EQ(CMRU::MakeTag("c:\\w.mdw", "admin", "pw"), "/WG c:\\w.mdw/UID admin/PWD pw");
+}
+
+} // namespace

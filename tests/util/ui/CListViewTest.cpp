@@ -1,6 +1,7 @@
 #include "util/ui/CListView.h"
 
 #include "QtTestSupport.h"
+#include "errors/RunTimeError.h"
 #include "platform/ui/ScreenPointer.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +11,6 @@
 #include <QKeyEvent>
 #include <QTreeWidget>
 
-#include <stdexcept>
 
 namespace {
 
@@ -84,8 +84,15 @@ TEST(CListView, FullRowSelectKeepsTheOtherSettings) {
 
 TEST(CListView, FullRowSelectWithoutAControlRaisesAnError) {
     CListView lv;
-    EXPECT_THROW(lv.SetFullRowSelect(), std::logic_error);
-    EXPECT_THROW(lv.OnColumnClick(1), std::logic_error);
+    for (auto call : {+[](CListView& l) { l.SetFullRowSelect(); }, +[](CListView& l) { l.OnColumnClick(1); }}) {
+        try {
+            call(lv);
+            ADD_FAILURE() << "no error raised";
+        } catch (const RunTimeError& e) {
+            EXPECT_EQ(e.Number(), 91);
+            EXPECT_EQ(e.Description(), "Object variable or With block variable not set");
+        }
+    }
 }
 
 TEST(CListView, ClickOnAnEmptyListDoesNothing) {

@@ -294,6 +294,20 @@ TEST_F(CErrTest, HandleErrorTakesTheExceptionBeingHandled) {
     EXPECT_EQ(handler.ErrDescription(), "");
 }
 
+TEST_F(CErrTest, ClearErrorForgetsTheCaptureButNotTheReportOrTheStack) {
+    handler.SetDisplayError(false);
+    handler.Push("RunOneScenario");
+    handler.HandleError(11, "Division by zero", 12);
+    const std::string text = handler.ErrorText();
+    handler.ClearError();
+    EXPECT_EQ(handler.ErrNumber(), 0);
+    EXPECT_EQ(handler.ErrLine(), 0);
+    EXPECT_EQ(handler.ErrDescription(), "");
+    EXPECT_EQ(handler.ErrProcedure(), "");
+    EXPECT_EQ(handler.ErrorText(), text);
+    EXPECT_EQ(handler.TopOfStack(), "RunOneScenario");
+}
+
 struct InvalidTypeCase {
     std::function<void(CErr_ZUR&)> set;
     const char* description;

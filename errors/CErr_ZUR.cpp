@@ -1,13 +1,16 @@
 #include "errors/CErr_ZUR.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
 #include "errors/ErrorReport.h"
 #include "platform/App.h"
 #include "platform/MessageBox.h"
+#include "platform/SystemInfo.h"
 
 struct CErr_ZUR::Subscription::Listeners {
     std::uint64_t nextId = 1;
@@ -62,6 +65,8 @@ CErr_ZUR::Subscription CErr_ZUR::OnAfterHandlerCalled(AfterHandlerCalledFn fn) {
     m_listeners->after.emplace_back(id, std::move(fn));
     return Subscription(m_listeners, id);
 }
+
+std::string CErr_ZUR::DefaultDestination() { return platform::TempPath() + "ERRORS.TXT"; }
 
 // ---- construction --------------------------------------------------------------
 
@@ -217,12 +222,25 @@ void CErr_ZUR::WriteErrorFile() {
     input.CurrentOperation = m_currentOperation;
     m_errorText = BuildErrorReport(input, env);
 
-    std::ofstream out(m_path, std::ios::binary | std::ios::app);
-    if (!out) {
+    // Never through a symbolic link: in a shared folder someone else's link
+    // would make the report overwrite one of the user's files.
+    const int fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
         const int cause = errno;
         throw RunTimeError(cause == ENOENT || cause == ENOTDIR ? rterr::PathNotFound : rterr::PathFileAccessError);
     }
-    out << m_errorText << "\r\n";
-    out.close();
-    if (!out) throw RunTimeError(57); // Device I/O error
+    const std::string text = m_errorText + "\r\n";
+    size_t done = 0;
+    bool ok = true;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ok = false;
+            break;
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (::close(fd) != 0) ok = false;
+    if (!ok) throw RunTimeError(57); // Device I/O error
 }

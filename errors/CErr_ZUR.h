@@ -82,8 +82,10 @@ class CErr_ZUR {
 public:
     // Number of the errors the handler raises itself (object-error base + 1000).
     static constexpr long InvalidObjectTypeError = rterr::vbObjectError + 1000; // -2147220504
-    // Default destination of a new handler.
-    static constexpr const char* DefaultDestination = "C:\\ERRORS.TXT";
+    // Default destination of a new handler: "ERRORS.TXT" in the temporary
+    // folder (the system drive's root of the classic default has no
+    // counterpart here).
+    static std::string DefaultDestination();
 
     CErr_ZUR();
     ~CErr_ZUR();
@@ -123,6 +125,7 @@ public:
     void SetDestinationPath(std::string path);
     void SetDestinationRecordset(std::shared_ptr<IErrLogRecordset> recordset);
 
+    // Reports are written without following a symbolic link at the path.
     // Empties the destination: deletes the file (a missing one is no error)
     // or deletes every record of the recordset. True on success.
     bool ClearLog();
@@ -218,7 +221,7 @@ private:
     std::string m_errorText;
     std::string m_errProcedure;
     std::string m_appTitle;
-    std::string m_path = DefaultDestination;
+    std::string m_path = DefaultDestination();
     std::shared_ptr<IErrLogRecordset> m_recordset;
     std::string m_currentOperation;
     std::vector<std::string> m_stack;

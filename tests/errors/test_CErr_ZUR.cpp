@@ -48,7 +48,11 @@ protected:
 };
 
 TEST_F(CErrTest, NewHandlerHasItsDefaults) {
+    const char* oldTmp = std::getenv("TMPDIR");
+    const std::string saved = oldTmp ? oldTmp : "";
+    ::setenv("TMPDIR", dir.path().c_str(), 1);
     CErr_ZUR h;
+    oldTmp ? ::setenv("TMPDIR", saved.c_str(), 1) : ::unsetenv("TMPDIR");
     EXPECT_EQ(h.MaxItems(), 20);
     EXPECT_TRUE(h.ExpandedInfo());
     EXPECT_TRUE(h.DisplayError());
@@ -60,7 +64,7 @@ TEST_F(CErrTest, NewHandlerHasItsDefaults) {
     EXPECT_EQ(h.ErrProcedure(), "");
     EXPECT_EQ(h.AppTitle(), "");
     EXPECT_EQ(h.CurrentOperation(), "");
-    EXPECT_EQ(h.DestinationPath(), "C:\\ERRORS.TXT");
+    EXPECT_EQ(h.DestinationPath(), dir.path().string() + "/ERRORS.TXT"); // in the temporary folder
     EXPECT_FALSE(h.DestinationIsRecordset());
     EXPECT_EQ(h.Stack().size(), 23u);
     EXPECT_EQ(h.StackUpperBound(), 22);
@@ -340,6 +344,29 @@ TEST_F(CErrTest, DestinationOfAnyOtherTypeIsRefused) {
         EXPECT_EQ(handler.DestinationPath(), dir.file("error.log")); // kept
         EXPECT_FALSE(handler.DestinationIsRecordset());
     }
+}
+
+// In a shared folder (sticky, like /tmp) another user's link at the report's
+// path cannot be deleted; the report must not be written through it.
+TEST_F(CErrTest, ReportIsNeverWrittenThroughASymbolicLink) {
+    const std::string shared = dir.file("shared");
+    fs::create_directory(shared);
+    ::chmod(dir.path().c_str(), 0755);
+    ::chmod(shared.c_str(), 01777);
+    const std::string victim = dir.file("victim.txt");
+    { std::ofstream(victim) << "precious\n"; }
+    ::chmod(victim.c_str(), 0666);
+    fs::create_symlink(victim, shared + "/ERRORS.TXT");
+    const int result = vtest::RunUnprivileged([&] {
+        CErr_ZUR h;
+        h.SetDisplayError(false);
+        h.SetDestination(shared + "/ERRORS.TXT");
+        h.HandleError(5, "Invalid procedure call or argument");
+        return h.ErrorText().empty() ? 1 : 0;
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(readFile(victim), "precious\n");
+    ::chmod(dir.path().c_str(), 0700);
 }
 
 TEST_F(CErrTest, ClearLogDeletesTheFileAndAcceptsAMissingOne) {

@@ -103,6 +103,14 @@ RecordsetPtr Database::OpenRecordset(const std::string& source, int type, int op
     bool readOnly = (options & dbReadOnly) || src.type == dbOpenSnapshot || src.type == dbOpenForwardOnly || c->ReadOnly();
     opts.keyset = !readOnly;
     TranslatedSql t = JetSqlTranslator::Translate(sql, opts);
+    // A keyset needs a stored table's row key; a view (a saved query) has none.
+    if (t.hasRowid() && !m_tableDefs.Find(t.baseTable())) {
+        opts.keyset = false;
+        t = JetSqlTranslator::Translate(sql, opts);
+    }
+    if (!t.parameters().empty())
+        throw DaoError(err::ParametersExpected,
+                       "Too few parameters. Expected " + std::to_string(t.parameters().size()) + ".", 0, sql);
     if (t.kind() != TranslatedSql::Kind::Select)
         throw DaoError(3065, "Cannot execute a select query.", 0, sql);
     src.sql = std::move(t);

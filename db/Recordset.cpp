@@ -240,13 +240,15 @@ bool Recordset::isDeleted(long pos) const {
 bool Recordset::EOF_() const {
     checkOpen();
     if (m_mode == Mode::Stream) return m_empty || m_streamDone;
-    return m_pos >= rowCount() || rowCount() - m_deletedCount == 0;
+    // Only the position counts: after deleting the last remaining record the
+    // recordset stays on it until the next move.
+    return m_pos >= rowCount() || rowCount() == 0;
 }
 
 bool Recordset::BOF() const {
     checkOpen();
     if (m_mode == Mode::Stream) return m_empty || m_pos < 0;
-    return m_pos < 0 || rowCount() - m_deletedCount == 0;
+    return m_pos < 0 || rowCount() == 0;
 }
 
 void Recordset::seek(long pos, int direction) {

@@ -394,6 +394,13 @@ void TableDefs::Append(const TableDefPtr& td) {
     if (Collection<TableDef>::Find(td->Name())) throw DaoError(err::TableExists, "Table '" + td->Name() + "' already exists.");
     c->EnsureCatalog();
 
+    // Fields whose positions were never set take their places in the order they were appended.
+    bool anyOrdinal = false;
+    for (const auto& f : td->m_fields) anyOrdinal = anyOrdinal || f->OrdinalPosition() != 0;
+    if (!anyOrdinal) {
+        int i = 0;
+        for (const auto& f : td->m_fields) f->m_info.ordinalPosition = i++;
+    }
     std::vector<FieldPtr> fields(td->m_fields.begin(), td->m_fields.end());
     std::stable_sort(fields.begin(), fields.end(),
                      [](const FieldPtr& a, const FieldPtr& b) { return a->OrdinalPosition() < b->OrdinalPosition(); });

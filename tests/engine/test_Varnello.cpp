@@ -1,0 +1,900 @@
+// The engine's road from RunScenario to its result, on real database files:
+// loading, checks, the missing-value rule, the field list, dispatch, the
+// runners' argument lists, events, clean-up and database ownership.
+#include "db/Dao.h"
+#include "engine/Varnello.h"
+#include "engine/modStatsGeneral.h"
+#include "errors/ErrorGlobals.h"
+#include "support/ScenarioFixture.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+
+using namespace dao;
+
+namespace {
+
+// Records the events in the order they come.
+struct EventLog : IVarnelloEvents {
+    std::vector<std::string> events;
+    void StatStatus(std::string& Msg) override { events.push_back("StatStatus:" + Msg); }
+    void RunScenarioBegin() override { events.push_back("Begin"); }
+    void RunScenarioComplete(bool& Success, std::string& Msg) override {
+        events.push_back(std::string("Complete:") + (Success ? "True" : "False") + ":" + Msg);
+    }
+};
+
+class EngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        DBEngine().Reset();
+        db = DBEngine().CreateDatabase(tmp.file("scen.db"), dbLangGeneral);
+        ASSERT_TRUE(vtest::CreateScenarioTablesIn(db));
+        // Data: Region (Text), Sales and Cost (Double), W (weight).
+        auto td = db->CreateTableDef("Data");
+        td->Fields().Append(td->CreateField("Region", dbText, 20));
+        td->Fields().Append(td->CreateField("Sales", dbDouble));
+        td->Fields().Append(td->CreateField("Cost", dbDouble));
+        td->Fields().Append(td->CreateField("W", dbDouble));
+        db->TableDefs().Append(td);
+        auto rs = db->OpenRecordset("Data");
+        const struct { const char* r; double s, c, w; } rows[] = {
+            {"north", 10, 4, 1}, {"north", 14, 6, 2}, {"south", 3, 1, 1}, {"south", 9, 2, 0}, {"south", 6, 7, 3}};
+        for (const auto& r : rows) {
+            rs->AddNew();
+            rs->Fields("Region")->SetValue(r.r);
+            rs->Fields("Sales")->SetValue(r.s);
+            rs->Fields("Cost")->SetValue(r.c);
+            rs->Fields("W")->SetValue(r.w);
+            rs->Update();
+        }
+        auto empty = db->CreateTableDef("Empty");
+        empty->Fields().Append(empty->CreateField("Sales", dbDouble));
+        db->TableDefs().Append(empty);
+        db->CreateQueryDef("qData", "SELECT * FROM Data WHERE Sales > 0");
+        db->CreateQueryDef("qAsk", "SELECT * FROM Data WHERE Sales > [Minimum sales]");
+    }
+    void TearDown() override { DBEngine().Reset(); }
+
+    std::int32_t store(vtest::ScenarioSpec s) {
+        if (s.inputTable.empty()) s.inputTable = "Data";
+        if (s.outputTable1.empty()) s.outputTable1 = "Out1";
+        return vtest::StoreScenario(*db, s);
+    }
+
+    vtest::TempDir tmp;
+    DatabasePtr db;
+};
+
+TEST_F(EngineTest, EveryFailureTextOfTheRunIsReached) {
+    struct Case {
+        const char* name;
+        vtest::ScenarioSpec spec;
+        std::string expected;
+    };
+    std::vector<Case> cases;
+    {
+        vtest::ScenarioSpec s;
+        s.writeOptionsRow = false; // the join drops a scenario without options
+        s.fields = {{"Sales", "X"}};
+        cases.push_back({"no options row", s, "Scenario not found"});
+    }
+    {
+        vtest::ScenarioSpec s; // no field rows
+        cases.push_back({"no fields", s, "No fields found for this scenario"});
+    }
+    {
+        vtest::ScenarioSpec s;
+        s.inputTable = "Nowhere";
+        s.fields = {{"Sales", "X"}};
+        cases.push_back({"missing table", s, "Data Table [Nowhere] not found."});
+    }
+    {
+        vtest::ScenarioSpec s;
+        s.analysisType = "N";
+        s.subType = "Chi-Square";
+        s.fields = {{"Sales", "X"}};
+        cases.push_back({"chi-square without compare", s, "At least one Compare field required"});
+    }
+    {
+        vtest::ScenarioSpec s;
+        s.subType = "Compare"; // no Y and no X: the Y message comes first
+        s.fields = {{"Region", "G"}};
+        cases.push_back({"compare without Y", s, "Y Field must be assigned"});
+    }
+    {
+        vtest::ScenarioSpec s;
+        s.subType = "Regression";
+        s.fields = {{"Sales", "Y"}};
+        cases.push_back({"regression without X", s, "At least one X field must be assigned"});
+    }
+    {
+        vtest::ScenarioSpec s;
+        s.subType = "Describe";
+        s.fields = {{"Region", "G"}};
+        cases.push_back({"describe without X", s, "At least one X field must be assigned"});
+    }
+    {
+        vtest::ScenarioSpec s;
+        s.subType = "Crosstab";
+        s.fields = {{"Sales", "X"}};
+        cases.push_back({"crosstab without row field", s, "At least one row field must be assigned"});
+    }
+    {
+        vtest::ScenarioSpec s;
+        s.analysisType = "N";
+        s.subType = "2 Sample";
+        s.fields = {{"Region", "C"}, {"Cost", "C"}, {"Sales", "X"}};
+        cases.push_back({"two compare fields", s, "Only one Compare field may be assigned"});
+    }
+    {
+        vtest::ScenarioSpec s;
+        s.analysisType = "N";
+        s.subType = "N Sample";
+        s.fields = {{"Sales", "X"}};
+        cases.push_back({"no compare field", s, "At least one Compare field must be assigned"});
+    }
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::int32_t id = store(c.spec);
+        Varnello eng;
+        eng.SetScenarioDatabase(db);
+        EXPECT_FALSE(eng.RunScenario(id));
+        EXPECT_EQ(eng.ErrorInfo(), c.expected);
+    }
+    Varnello eng;
+    eng.SetScenarioDatabase(db);
+    EXPECT_FALSE(eng.RunScenario(4711));
+    EXPECT_EQ(eng.ErrorInfo(), "Scenario not found");
+    EXPECT_FALSE(eng.RunScenario(-3));
+    EXPECT_EQ(eng.ErrorInfo(), "Scenario not found");
+}
+
+TEST_F(EngineTest, DataServicesReportEmptyTablesAndParameterQueries) {
+    vtest::ScenarioSpec s;
+    s.subType = "Percentiles";
+    s.fields = {{"Sales", "X"}};
+    std::int32_t id = store(s);
+    Varnello eng;
+    eng.SetScenarioDatabase(db);
+    eng.Entries().Percentile = [](PercentileArgs& a, Varnello& e) {
+        std::vector<long> types, sizes;
+        return e.Quorb_InitDataTable(a.Table, a.fields, a.nG, types, sizes);
+    };
+    Varnello::RunScenarioArgs args;
+    args.SourceTableName = "Empty";
+    EXPECT_FALSE(eng.RunScenario(id, args));
+    EXPECT_EQ(eng.ErrorInfo(), "No records found in Empty");
+
+    Varnello eng2;
+    eng2.SetScenarioDatabase(db);
+    eng2.Entries().Percentile = eng.Entries().Percentile;
+    args.SourceTableName = "qAsk"; // a query passes the table check, then asks for a parameter
+    EXPECT_FALSE(eng2.RunScenario(id, args));
+    EXPECT_EQ(eng2.ErrorInfo(), "The selected query expects parameters and cannot be used by Pelloran.");
+
+    Varnello eng3;
+    eng3.SetScenarioDatabase(db);
+    std::vector<long> seenTypes;
+    eng3.Entries().Percentile = [&](PercentileArgs& a, Varnello& e) {
+        std::vector<long> sizes;
+        return e.Quorb_InitDataTable(a.Table, a.fields, a.nG, seenTypes, sizes);
+    };
+    args.SourceTableName = "qData";
+    EXPECT_TRUE(eng3.RunScenario(id, args)) << eng3.ErrorInfo();
+    EXPECT_EQ(seenTypes, (std::vector<long>{0, dbDouble}));
+    // The override stays in the property after the run.
+    EXPECT_EQ(eng3.SourceTableName(), "qData");
+}
+
+TEST_F(EngineTest, EventsArriveInOrderWithTheirArguments) {
+    vtest::ScenarioSpec s;
+    s.subType = "Describe";
+    s.fields = {{"Sales", "X"}};
+    std::int32_t id = store(s);
+    Varnello eng;
+    EventLog log;
+    eng.SetEvents(&log);
+    eng.SetScenarioDatabase(db);
+    eng.Entries().Describe = [](DescribeArgs&, Varnello& e) {
+        e.Quorb_Msg(0, false, "Retrieving and sorting data");
+        for (long r = 1; r <= 11; ++r) e.Quorb_Msg(r, false, "");
+        e.Quorb_Msg(7, true, "Writing");
+        return std::string();
+    };
+    Varnello::RunScenarioArgs args;
+    args.ShowProgress = true;
+    EXPECT_TRUE(eng.RunScenario(id, args));
+    EXPECT_EQ(log.events, (std::vector<std::string>{"Begin", "StatStatus:Retrieving and sorting data...",
+                                                     "StatStatus:Analyzing record: 5", "StatStatus:Analyzing record: 10",
+                                                     "StatStatus:Writing", "Complete:True:"}));
+    // Without ShowProgress no progress event is raised.
+    log.events.clear();
+    EXPECT_TRUE(eng.RunScenario(id));
+    EXPECT_EQ(log.events, (std::vector<std::string>{"Begin", "Complete:True:"}));
+}
+
+TEST_F(EngineTest, AnEngineWithoutScenarioDatabaseCompletesWithItsMessage) {
+    Varnello eng;
+    EventLog log;
+    eng.SetEvents(&log);
+    EXPECT_FALSE(eng.RunScenario(1));
+    EXPECT_EQ(eng.ErrorInfo(), "Scenario database property not assigned or opened");
+    EXPECT_EQ(log.events, (std::vector<std::string>{
+                              "Begin", "Complete:False:Scenario database property not assigned or opened"}));
+    EXPECT_EQ(eng.ScenarioTbl(), "USysQuorbScenarios");
+    EXPECT_EQ(eng.OptionsTbl(), "USysQuorbOptions");
+    EXPECT_EQ(eng.FieldTbl(), "USysQuorbFields");
+}
+
+TEST_F(EngineTest, AnUnexpectedErrorInsideRunScenarioStillCleansUpAndCompletes) {
+    vtest::ScenarioSpec s;
+    s.subType = "Describe";
+    s.fields = {{"Sales", "X"}};
+    std::int32_t id = store(s);
+    Varnello eng;
+    EventLog log;
+    eng.SetEvents(&log);
+    eng.SetScenarioDatabase(db);
+    Varnello::RunScenarioArgs args;
+    args.SourceDatabase = Varnello::DatabaseArg(tmp.file("missing.db")); // cannot be opened
+    EXPECT_FALSE(eng.RunScenario(id, args));
+    EXPECT_NE(eng.ErrorInfo().find("Unexpected error number: 3024"), std::string::npos) << eng.ErrorInfo();
+    ASSERT_EQ(log.events.size(), 2u);
+    EXPECT_EQ(log.events[1].rfind("Complete:False:Unexpected error number: 3024", 0), 0u);
+    EXPECT_EQ(eng.SourceDatabase(), nullptr); // put back as it was
+}
+
+TEST_F(EngineTest, TheErrorNumberIsClearedWhenARunStarts) {
+    vtest::ScenarioSpec s;
+    s.subType = "Describe";
+    s.fields = {{"Sales", "X"}};
+    std::int32_t id = store(s);
+    Varnello eng;
+    eng.SetScenarioDatabase(db);
+    bool fail = true;
+    eng.Entries().Describe = [&](DescribeArgs&, Varnello&) -> std::string {
+        if (fail) throw RunTimeError(11, "Division by zero");
+        return {};
+    };
+    EXPECT_FALSE(eng.RunScenario(id));
+    EXPECT_EQ(eng.ErrorInfo(), "Unexpected error number: 11\r\nError: Division by zero\r\nOperation: ");
+    fail = false;
+    EXPECT_TRUE(eng.RunScenario(id)) << eng.ErrorInfo();
+    EXPECT_EQ(eng.ErrorInfo(), "");
+}
+
+TEST_F(EngineTest, AnUnknownAnalysisTypeIsAFailureNamingTheType) {
+    struct Case { const char* subType; const char* option; const char* value; std::string expected; };
+    const Case cases[] = {
+        {"Histogram", nullptr, nullptr, "Unknown analysis type: Histogram"},
+        {"Regression", "RegressType", "Q", "Unknown regression type: Q"},
+        {"2 Sample", "NPTwoType", "Rank", "Unknown two-sample test type: Rank"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.subType);
+        vtest::ScenarioSpec s;
+        s.subType = c.subType;
+        s.analysisType = std::string(c.subType) == "2 Sample" ? "N" : "P";
+        s.fields = {{"Region", "C"}, {"Sales", "X"}, {"Cost", "Y"}};
+        if (c.option) s.options = {{c.option, Variant(c.value)}};
+        std::int32_t id = store(s);
+        Varnello eng;
+        eng.SetScenarioDatabase(db);
+        EXPECT_FALSE(eng.RunScenario(id));
+        EXPECT_EQ(eng.ErrorInfo(), c.expected);
+    }
+}
+
+TEST_F(EngineTest, AGroupScenarioGoesToTheGroupRunnerWhateverItsType) {
+    vtest::ScenarioSpec s;
+    s.analysisType = "G";
+    s.subType = "Describe";
+    s.fields = {{"Region", "C"}, {"Sales", "X"}};
+    std::int32_t id = store(s);
+    Varnello eng;
+    eng.SetScenarioDatabase(db);
+    AnovaArgs seen;
+    eng.Entries().ANOVA = [&](AnovaArgs& a, Varnello&) { seen = a; return std::string(); };
+    eng.Entries().Describe = [](DescribeArgs&, Varnello&) { return std::string("wrong runner"); };
+    EXPECT_TRUE(eng.RunScenario(id)) << eng.ErrorInfo();
+    EXPECT_EQ(seen.Kind, "A");
+    EXPECT_EQ(seen.nC, 1);
+    EXPECT_EQ(seen.nX, 1);
+    EXPECT_TRUE(seen.KeepBlankCompare); // GroupIgnoreBlanks False
+}
+
+TEST_F(EngineTest, TheFieldListFollowsTheRoleOrderAndCounts) {
+    vtest::ScenarioSpec s;
+    s.subType = "Crosstab";
+    // Rows come in ordinal order; the list regroups them by role.
+    s.fields = {{"W", "W", 1}, {"Cost", "G", 2}, {"Region", "G", 1}};
+    std::int32_t id = store(s);
+    Varnello eng;
+    eng.SetScenarioDatabase(db);
+    XtabArgs seen;
+    eng.Entries().Xtab = [&](XtabArgs& a, Varnello&) { seen = a; return std::string(); };
+    EXPECT_TRUE(eng.RunScenario(id)) << eng.ErrorInfo();
+    EXPECT_EQ(seen.fields, (FieldList{"", "Region", "Cost", "*", "W"}));
+    EXPECT_EQ(seen.nG, 2);
+    EXPECT_EQ(seen.nX, 1);
+    EXPECT_TRUE(seen.bW);
+}
+
+TEST_F(EngineTest, TheMissingValueRuleIsResolvedFromTheScenario) {
+    struct Case { const char* type; Variant eq, low, high; const char* rule; double lowV, highV, eqV; };
+    const Case cases[] = {
+        {"0", Variant(5.0), Variant(), Variant(), "", 0, 0, 0},
+        {"1", Variant(-99.0), Variant(), Variant(), "Equal", 0, 0, -99},
+        {"2", Variant(), Variant(), Variant(), "", 0, 0, 0},
+        {"2", Variant(), Variant(), Variant(50.0), "High", 0, 50, 0},
+        {"2", Variant(), Variant(2.5), Variant(), "Low", 2.5, 0, 0},
+        {"2", Variant(), Variant(1.0), Variant(9.0), "Both", 1, 9, 0},
+    };
+    for (const auto& c : cases) {
+        vtest::ScenarioSpec s;
+        s.subType = "Percentiles";
+        s.missingType = c.type;
+        s.missingEqual = c.eq;
+        s.missingLow = c.low;
+        s.missingHigh = c.high;
+        s.fields = {{"Sales", "X"}};
+        std::int32_t id = store(s);
+        Varnello eng;
+        eng.SetScenarioDatabase(db);
+        eng.Entries().Percentile = [](PercentileArgs&, Varnello&) { return std::string(); };
+        ASSERT_TRUE(eng.RunScenario(id)) << eng.ErrorInfo();
+        EXPECT_EQ(eng.MissingRule(), c.rule) << c.type;
+        std::string rule = c.rule;
+        if (rule == "Equal") {
+            EXPECT_EQ(eng.MissingEqualValue(), c.eqV);
+        }
+        if (rule == "Low" || rule == "Both") {
+            EXPECT_EQ(eng.MissingLowValue(), c.lowV);
+        }
+        if (rule == "High" || rule == "Both") {
+            EXPECT_EQ(eng.MissingHighValue(), c.highV);
+        }
+    }
+}
+
+TEST_F(EngineTest, MissingValueConditionsAndTestsKeepTheBoundsPresent) {
+    Varnello eng;
+    struct Case { const char* rule; double eq, low, high; const char* where; bool at1, at5, at9; };
+    const Case cases[] = {
+        {"", 0, 0, 0, "", true, true, true},
+        {"Equal", 5, 0, 0, "([X] <> 5.0)", true, false, true},
+        {"Low", 0, 5, 0, "([X] >= 5.0)", false, true, true},
+        {"High", 0, 0, 5, "([X] <= 5.0)", true, true, false},
+        {"Both", 0, 1, 5, "([X] Between 1.0 And 5.0)", true, true, false},
+    };
+    for (const auto& c : cases) {
+        eng.SetMissingRule(c.rule);
+        eng.SetMissingEqualValue(c.eq);
+        eng.SetMissingLowValue(c.low);
+        eng.SetMissingHighValue(c.high);
+        EXPECT_EQ(eng.Quorb_DataWhere("[X]"), c.where) << c.rule;
+        EXPECT_EQ(eng.Quorb_DataOk_b(1, false), c.at1) << c.rule;
+        EXPECT_EQ(eng.Quorb_DataOk_b(5, false), c.at5) << c.rule;
+        EXPECT_EQ(eng.Quorb_DataOk_b(9, false), c.at9) << c.rule;
+    }
+}
+
+TEST_F(EngineTest, MissingValueBoundsGoIntoSqlExactlyInEveryLocale) {
+    Varnello eng;
+    eng.SetMissingRule("Both");
+    eng.SetMissingLowValue(0.1);
+    eng.SetMissingHighValue(1e-7 / 3);
+    std::string where = eng.Quorb_DataWhere("[Sales]");
+    // The text reads back as the very same doubles, with '.' as the decimal point.
+    auto pos = where.find("Between ") + 8;
+    auto andPos = where.find(" And ");
+    double low = 0, high = 0;
+    ASSERT_TRUE(ParseDouble(where.substr(pos, andPos - pos), low));
+    ASSERT_TRUE(ParseDouble(where.substr(andPos + 5, where.size() - andPos - 6), high));
+    EXPECT_EQ(low, 0.1);
+    EXPECT_EQ(high, 1e-7 / 3);
+    EXPECT_EQ(where.find(','), std::string::npos);
+}
+
+TEST_F(EngineTest, WeightsCountOnlyWhenPresentAndPositive) {
+    Varnello eng;
+    eng.SetSourceDatabase(db);
+    ASSERT_EQ(eng.OpenDataRecordset("SELECT W FROM Data ORDER BY Sales"), "");
+    FieldList f{"", "W"};
+    std::vector<double> got;
+    eng.SetMissingRule("Equal");
+    eng.SetMissingEqualValue(3);
+    for (auto rs = eng.DataRecordset(); !rs->EOF_(); rs->MoveNext()) got.push_back(eng.Quorb_WeightCalc(true, f, 1));
+    // Sales order 3, 6, 9, 10, 14 → weights 1, 3 (the missing value), 0, 1, 2.
+    EXPECT_EQ(got, (std::vector<double>{1, 0, 0, 1, 2}));
+    EXPECT_EQ(eng.Quorb_WeightCalc(false, f, 1), 1.0);
+}
+
+TEST_F(EngineTest, GroupBreaksFollowTheCollatingOrder) {
+    Varnello eng;
+    std::vector<Variant> prev{Variant(), Variant("North"), Variant::Null()};
+    std::vector<Variant> cur{Variant(), Variant("north"), Variant::Null()};
+    eng.SetBinaryCompare(false);
+    EXPECT_FALSE(eng.Quorb_SameRecords_b(2, true, prev, cur)); // General order: one group
+    eng.SetBinaryCompare(true);
+    EXPECT_TRUE(eng.Quorb_SameRecords_b(2, true, prev, cur));
+    cur[1] = Variant("North");
+    cur[2] = Variant(1);
+    EXPECT_TRUE(eng.Quorb_SameRecords_b(2, true, prev, cur)); // Null against a value
+    eng.Quorb_SameRecords_b(2, false, prev, cur);
+    EXPECT_EQ(prev[2].ToLong(), 1);
+}
+
+TEST_F(EngineTest, DescribeArgumentsAreMarshalledFromTheOptions) {
+    vtest::ScenarioSpec s;
+    s.subType = "Describe";
+    s.fields = {{"Region", "G"}, {"Sales", "X"}, {"Cost", "X"}, {"W", "W"}};
+    s.options = {{"VarStd", Variant(true)}, {"VarNRadio", Variant("N")}, {"Percentile", Variant(true)},
+                 {"PercentileRadio", Variant("Quartiles")}, {"CI", Variant(true)}, {"CITypeRadio", Variant("Normal")},
+                 {"CIStdDev", Variant(1.5)}, {"TTestMean", Variant(true)}, {"TTestValue", Variant::Null()},
+                 {"FreqN", Variant(true)}, {"FreqP", Variant(true)}, {"FreqDispRadio", Variant("Cumulative")},
+                 {"FreqIncRadio", Variant("Upper")}, {"FreqGroupRadio", Variant("Specified")},
+                 {"InterV", Variant(std::int16_t(4))}, {"FreqInit", Variant(2.0)}, {"FreqWidth", Variant(3.0)}};
+    std::int32_t id = store(s);
+    Varnello eng;
+    eng.SetScenarioDatabase(db);
+    DescribeArgs seen;
+    eng.Entries().Describe = [&](DescribeArgs& a, Varnello&) { seen = a; return std::string(); };
+    ASSERT_TRUE(eng.RunScenario(id)) << eng.ErrorInfo();
+    EXPECT_EQ(seen.OutputTable1, "Out1");
+    EXPECT_EQ(seen.Table, "Data");
+    EXPECT_EQ(seen.fields, (FieldList{"", "Region", "Sales", "Cost", "W"}));
+    EXPECT_EQ(seen.nG, 1);
+    EXPECT_EQ(seen.nX, 2);
+    EXPECT_TRUE(seen.bW);
+    EXPECT_TRUE(seen.Range);   // stored default True
+    EXPECT_EQ(seen.VarMethod, "N");
+    EXPECT_TRUE(seen.Sum);     // default True
+    EXPECT_FALSE(seen.Mean);   // default False
+    EXPECT_EQ(seen.PercentileLetter, "Q");
+    EXPECT_EQ(seen.IntervalLetter, "N");
+    EXPECT_TRUE(seen.CI95);
+    EXPECT_EQ(seen.CIStdDev, (std::vector<double>{0, 1.5, 1.5}));
+    EXPECT_TRUE(seen.TTestMean);
+    EXPECT_EQ(seen.TTestValues, (std::vector<double>{0, 0, 0})); // a Null t-test value is 0
+    EXPECT_EQ(seen.FreqCode, "BCYNY");
+    EXPECT_EQ(seen.Intervals, 4);
+    EXPECT_EQ(seen.Start, 2.0);
+    EXPECT_EQ(seen.Width, 3.0);
+}
+
+TEST_F(EngineTest, DescribeWithoutFrequencyPassesDashAndZeros) {
+    vtest::ScenarioSpec s;
+    s.subType = "Describe";
+    s.fields = {{"Sales", "X"}};
+    s.options = {{"VarStd", Variant(false)}, {"Percentile", Variant(false)}};
+    std::int32_t id = store(s);
+    Varnello eng;
+    eng.SetScenarioDatabase(db);
+    DescribeArgs seen;
+    eng.Entries().Describe = [&](DescribeArgs& a, Varnello&) { seen = a; return std::string(); };
+    ASSERT_TRUE(eng.RunScenario(id));
+    EXPECT_EQ(seen.FreqCode, "-");
+    EXPECT_EQ(seen.Intervals, 0);
+    EXPECT_EQ(seen.Start, 0);
+    EXPECT_EQ(seen.Width, 0);
+    EXPECT_EQ(seen.VarMethod, "");
+    EXPECT_EQ(seen.PercentileLetter, "-");
+    EXPECT_EQ(seen.IntervalLetter, "-");
+}
+
+TEST_F(EngineTest, DefaultFrequencyIntervals) {
+    // Values of the X fields: min 1, max 1001 (a range of 1000): pad 100, width (1001 + 100 - 1) / 10 = 110.
+    auto td = db->CreateTableDef("Range");
+    td->Fields().Append(td->CreateField("A", dbDouble));
+    td->Fields().Append(td->CreateField("B", dbDouble));
+    db->TableDefs().Append(td);
+    db->Execute("INSERT INTO Range (A, B) VALUES (1, 500)");
+    db->Execute("INSERT INTO Range (A, B) VALUES (300, 1001)");
+    Varnello eng;
+    eng.SetSourceDatabase(db);
+    FieldList f{"", "A", "B"};
+    double start = -1, width = -1;
+    EXPECT_EQ(eng.DescFreqInit_ZUR(true, 10, true, "Range", f, 0, 2, start, width), "");
+    EXPECT_DOUBLE_EQ(width, 110);
+    EXPECT_DOUBLE_EQ(start, 1);
+    EXPECT_EQ(eng.DescFreqInit_ZUR(true, 10, false, "Range", f, 0, 2, start, width), "");
+    EXPECT_DOUBLE_EQ(start, -99);
+
+    // A small range: 0.1 .. 0.4 gives L = log10(0.3) < 0, pad 10^(L-2) = 0.003,
+    // width (0.303)/10 = 0.0303 → rounded up to two digits 0.031, or 1 without rounding.
+    db->Execute("DELETE * FROM Range");
+    db->Execute("INSERT INTO Range (A) VALUES (0.1)");
+    db->Execute("INSERT INTO Range (A) VALUES (0.4)");
+    FieldList one{"", "A"};
+    EXPECT_EQ(eng.DescFreqInit_ZUR(true, 10, true, "Range", one, 0, 1, start, width), "");
+    EXPECT_DOUBLE_EQ(width, 0.031);
+    EXPECT_EQ(eng.DescFreqInit_ZUR(false, 10, true, "Range", one, 0, 1, start, width), "");
+    EXPECT_DOUBLE_EQ(width, 1);
+    // Under rule "Low" the query skips the values below the bound.
+    eng.SetMissingRule("Low");
+    eng.SetMissingLowValue(0.2);
+    EXPECT_EQ(eng.DescFreqInit_ZUR(false, 10, true, "Range", one, 0, 1, start, width), "");
+    EXPECT_DOUBLE_EQ(start, 0.4);
+    eng.SetMissingRule("");
+    db->Execute("DELETE * FROM Range");
+    EXPECT_EQ(eng.DescFreqInit_ZUR(false, 10, true, "Range", one, 0, 1, start, width), "No data found");
+}
+
+TEST_F(EngineTest, RoundedDefaultWidthOnConstantDataIsOne) {
+    auto td = db->CreateTableDef("Const");
+    td->Fields().Append(td->CreateField("A", dbDouble));
+    db->TableDefs().Append(td);
+    db->Execute("INSERT INTO Const (A) VALUES (7)");
+    db->Execute("INSERT INTO Const (A) VALUES (7)");
+    Varnello eng;
+    eng.SetSourceDatabase(db);
+    double start = 0, width = 0;
+    EXPECT_EQ(eng.DescFreqInit_ZUR(true, 5, false, "Const", FieldList{"", "A"}, 0, 1, start, width), "");
+    EXPECT_EQ(width, 1);
+    EXPECT_EQ(start, 7);
+}
+
+TEST_F(EngineTest, SwitchStringsOfTheOtherRunners) {
+    struct Case {
+        const char* type;
+        const char* group;
+        std::vector<std::pair<std::string, Variant>> options;
+        std::vector<vtest::ScenarioFieldRow> fields;
+        std::string expected;
+    };
+    std::vector<Case> cases = {
+        {"Compare", "P", {{"CountXY", Variant(true)}, {"MeanXY", Variant(false)}, {"CorrXY", Variant(true)}, {"TTest", Variant(false)}},
+         {{"Sales", "X"}, {"Cost", "Y"}}, "YNYNN"},
+        {"Matrix", "P", {{"MCnt", Variant(true)}, {"MProb", Variant(true)}, {"MProbTail", Variant("Two")}},
+         {{"Sales", "X"}}, "T:YNNNNNNNY"},
+        {"Crosstab", "P", {{"XType", Variant("S")}, {"XRowPCnt", Variant(true)}, {"XChi", Variant(true)}},
+         {{"Region", "G"}, {"Sales", "X"}}, "S:YNNNNY"},
+        {"Chi-Square", "N", {{"ChiDetail", Variant(true)}, {"ChiIgnoreBlanks", Variant(true)}, {"ChiAll", Variant(false)}},
+         {{"Region", "C"}}, "detail keep=N all=N"},
+        {"K-S Fit", "N", {{"FitUniform", Variant(false)}, {"FitNormal", Variant(true)}, {"FitPoisson", Variant(false)}, {"SignMean", Variant(true)}},
+         {{"Sales", "X"}}, "fit 0,1,0 mean=N"},
+        // SignValue is an Integer column: 2.5 is stored as 2 (half to even).
+        {"Sign Test", "N", {{"SignCustom", Variant(true)}, {"SignValue", Variant(2.5)}}, {{"Sales", "X"}}, "sign custom 2"},
+        {"Paired Fields", "N", {{"NPPair_Sign", Variant(false)}, {"NPPair_Wilcoxon", Variant(true)}}, {{"Region", "G"}, {"Sales", "X"}, {"Cost", "Y"}}, "Y at 3, W"},
+        {"2 Sample", "N", {{"NPTwoType", Variant("Mann")}}, {{"Region", "C"}, {"Sales", "X"}}, "groups 1 MW KS"},
+        {"2 Sample", "N", {{"NPTwoType", Variant("wald")}}, {{"Region", "C"}, {"Sales", "X"}}, "runs 1"},
+        {"N Sample", "N", {}, {{"Region", "G"}, {"Cost", "C"}, {"Sales", "X"}}, "groups 2 KW"},
+        {"Regression", "P", {{"RegressType", Variant("p")}, {"RPoly", Variant(std::int16_t(3))}, {"RAnova", Variant(true)}},
+         {{"Sales", "X"}, {"Cost", "Y"}}, "P order 3 anova"},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.type);
+        vtest::ScenarioSpec s;
+        s.subType = c.type;
+        s.analysisType = c.group;
+        s.options = c.options;
+        s.fields = c.fields;
+        std::int32_t id = store(s);
+        Varnello eng;
+        eng.SetScenarioDatabase(db);
+        std::string got;
+        auto& e = eng.Entries();
+        e.Compare = [&](CompareArgs& a, Varnello&) { got = a.Switches; return std::string(); };
+        e.Matrix = [&](MatrixArgs& a, Varnello&) { got = a.ProbTail + ":" + a.Switches; return std::string(); };
+        e.Xtab = [&](XtabArgs& a, Varnello&) { got = a.CellFunction + ":" + a.Switches; return std::string(); };
+        e.ChiSquare = [&](ChiSquareArgs& a, Varnello&) {
+            got = std::string(a.Detail ? "detail" : "none") + " keep=" + (a.KeepBlanks ? "Y" : "N") + " all=" + (a.AllCategories ? "Y" : "N");
+            return std::string();
+        };
+        e.SignFit = [&](SignFitArgs& a, Varnello&) {
+            if (a.Fit)
+                got = "fit " + std::to_string(int(a.Distributions[1])) + "," + std::to_string(int(a.Distributions[2])) + "," +
+                      std::to_string(int(a.Distributions[3])) + " mean=" + (a.AgainstMean ? "Y" : "N");
+            else
+                got = std::string("sign ") + (a.AgainstCustom ? "custom " : "") + FormatDouble(a.CustomValue);
+            return std::string();
+        };
+        e.NonParametric = [&](NonParametricArgs& a, Varnello&) {
+            got = "Y at " + std::to_string(a.YPosition) + (a.Wilcoxon ? ", W" : "") + (a.Sign ? ", S" : "");
+            return std::string();
+        };
+        e.MannKSKruskal = [&](MannKSKruskalArgs& a, Varnello&) {
+            got = "groups " + std::to_string(a.nGroupFields) + (a.MannWhitney ? " MW" : "") + (a.KolmogorovSmirnov ? " KS" : "") +
+                  (a.KruskalWallis ? " KW" : "");
+            return std::string();
+        };
+        e.Runs = [&](RunsArgs& a, Varnello&) { got = "runs " + std::to_string(a.nGroupFields); return std::string(); };
+        e.Regression = [&](RegressionArgs& a, Varnello&) {
+            got = std::string(1, a.Kind) + " order " + std::to_string(a.PolyOrder) + (a.Anova ? " anova" : "");
+            return std::string();
+        };
+        EXPECT_TRUE(eng.RunScenario(id)) << eng.ErrorInfo();
+        EXPECT_EQ(got, c.expected);
+    }
+}
+
+TEST_F(EngineTest, DatabasePropertiesFollowTheOwnershipRule) {
+    std::string path = tmp.file("scen.db");
+    {
+        Varnello eng;
+        eng.SetScenarioDatabase(path); // opened by the engine
+        ASSERT_TRUE(eng.ScenarioDatabase());
+        EXPECT_TRUE(eng.ScenarioDatabase()->IsOpen());
+    }
+    // The client's database is never closed by the engine.
+    {
+        Varnello eng;
+        eng.SetScenarioDatabase(db);
+        vtest::ScenarioSpec s;
+        s.subType = "Percentiles";
+        s.fields = {{"Sales", "X"}};
+        std::int32_t id = store(s);
+        eng.Entries().Percentile = [](PercentileArgs&, Varnello&) { return std::string(); };
+        Varnello::RunScenarioArgs args;
+        args.ScenarioDatabase = Varnello::DatabaseArg(path); // this run only, opened by the engine
+        DatabasePtr during;
+        eng.Entries().Percentile = [&](PercentileArgs&, Varnello& e) {
+            during = e.ScenarioDatabase();
+            return std::string();
+        };
+        EXPECT_TRUE(eng.RunScenario(id, args)) << eng.ErrorInfo();
+        EXPECT_NE(during, db);
+        EXPECT_EQ(eng.ScenarioDatabase(), db); // put back
+        EXPECT_TRUE(db->IsOpen());
+        ASSERT_TRUE(during);
+        EXPECT_TRUE(during->IsOpen());
+    }
+    EXPECT_TRUE(db->IsOpen()); // after the engine is gone, the client's database is still open
+}
+
+TEST_F(EngineTest, ADatabasePropertyRefusesOtherValuesWithTheirTypeNumber) {
+    Varnello eng;
+    eng.SetSourceDatabase(db);
+    try {
+        eng.SetSourceDatabase(Variant(std::int16_t(3)));
+        FAIL() << "no error";
+    } catch (const RunTimeError& e) {
+        EXPECT_EQ(e.Number(), -2147220504L);
+        EXPECT_EQ(e.Description(), "Invalid object type: 2");
+    }
+    try {
+        eng.SetOutputDatabase(Variant(2.5));
+        FAIL() << "no error";
+    } catch (const RunTimeError& e) {
+        EXPECT_EQ(e.Description(), "Invalid object type: 5");
+    }
+    EXPECT_EQ(eng.SourceDatabase(), db); // kept
+}
+
+TEST_F(EngineTest, EachRunHasItsOwnTemporaryDatabaseAndLeavesNothingBehind) {
+    vtest::ScenarioSpec s;
+    s.subType = "Percentiles";
+    s.fields = {{"Sales", "X"}};
+    std::int32_t id = store(s);
+    std::vector<std::string> paths;
+    auto entry = [&](PercentileArgs&, Varnello& e) {
+        EXPECT_TRUE(e.Quorb_UTIL_MakeTempDB());
+        paths.push_back(e.TempDbPath());
+        EXPECT_TRUE(std::filesystem::exists(e.TempDbPath()));
+        auto td = e.TempDatabase()->CreateTableDef("statTemp1");
+        td->Fields().Append(td->CreateField("Data", dbDouble));
+        e.TempDatabase()->TableDefs().Append(td);
+        return std::string();
+    };
+    Varnello a, b;
+    a.SetScenarioDatabase(db);
+    b.SetScenarioDatabase(db);
+    a.Entries().Percentile = entry;
+    b.Entries().Percentile = entry;
+    EXPECT_TRUE(a.RunScenario(id));
+    EXPECT_TRUE(b.RunScenario(id));
+    ASSERT_EQ(paths.size(), 2u);
+    EXPECT_NE(paths[0], paths[1]);
+    for (const auto& p : paths) {
+        EXPECT_EQ(std::filesystem::path(p).filename().string().rfind("vrl", 0), 0u);
+        EXPECT_FALSE(std::filesystem::exists(p));
+    }
+}
+
+TEST_F(EngineTest, AddTableFieldRefusesAColumnNameUsedTwice) {
+    auto td = db->CreateTableDef("Out");
+    std::int16_t counter = 0;
+    AddTableField(td, "DataField", dbText, counter, 20);
+    EXPECT_THROW(AddTableField(td, "datafield", dbDouble, counter, 0), RunTimeError);
+    EXPECT_EQ(td->Fields().Count(), 1);
+    td = db->CreateTableDef("Out2");
+    try {
+        CreateLeadFields(td, 1, FieldList{"", "Observations"}, {0, dbText}, {0, 10}, true, 0, 0, true, "Count", "Missing");
+        FAIL() << "a second Observations column was accepted";
+    } catch (const RunTimeError& e) {
+        EXPECT_NE(e.Description().find("\"Observations\""), std::string::npos);
+    }
+}
+
+TEST_F(EngineTest, LeadColumnsGetTheirOrderTypesAndValues) {
+    auto td = db->CreateTableDef("Lead");
+    FieldList f{"", "Region", "Cost", "Sales", std::string(70, 'p')};
+    std::vector<long> types{0, dbText, dbLong, dbDouble, dbInteger};
+    std::vector<long> sizes{0, 20, 4, 8, 2};
+    std::int16_t next = CreateLeadFields(td, 2, f, types, sizes, true, 0, 4, true, "Count", "Missing");
+    EXPECT_EQ(next, 8);
+    AddTableField(td, "Mean", dbDouble, next, 0);
+    db->TableDefs().Append(td);
+    auto back = db->TableDefs()("Lead");
+    const char* names[] = {"Region", "Cost", "DataField", nullptr, nullptr, "Count", "Observations", "Missing", "Mean"};
+    for (int i = 0; i < 9; ++i) {
+        if (names[i]) {
+            EXPECT_EQ(back->Fields()(i)->Name(), names[i]);
+        }
+        EXPECT_EQ(back->Fields()(i)->OrdinalPosition(), i);
+    }
+    EXPECT_EQ(back->Fields()(3)->Name(), std::string(62, 'p') + "-1");
+    EXPECT_EQ(back->Fields()(4)->Name(), std::string(62, 'p') + "-2");
+    EXPECT_EQ(back->Fields()("DataField")->Size(), 64);
+    EXPECT_EQ(back->Fields()("Missing")->Type(), dbLong);
+
+    auto rs = db->OpenRecordset("Lead", dbOpenDynaset);
+    rs->AddNew();
+    WriteLeadFields(*rs, 2, f, {Variant(), Variant("north"), Variant::Null()}, 3, "Count", "Missing", true, 4.5, 10, 7, 4,
+                    Variant(std::int16_t(1)), Variant(std::int16_t(2)));
+    rs->Fields("Mean")->SetValue(1.25);
+    rs->Update();
+    auto r = db->OpenRecordset("SELECT * FROM Lead", dbOpenSnapshot);
+    EXPECT_EQ(r->Fields("Region")->Value().ToString(), "north");
+    EXPECT_TRUE(r->Fields("Cost")->Value().IsNull()); // a Null group value is not written
+    EXPECT_EQ(r->Fields("DataField")->Value().ToString(), "Sales");
+    EXPECT_EQ(r->Fields("Count")->Value().ToDouble(), 4.5);
+    EXPECT_EQ(r->Fields("Observations")->Value().ToDouble(), 7);
+    EXPECT_EQ(r->Fields("Missing")->Value().ToLong(), 3);
+}
+
+TEST_F(EngineTest, CommonFieldTypeOfARunOfFields) {
+    struct Case { std::vector<long> types, sizes; long type, size; };
+    const Case cases[] = {
+        {{0, dbText, dbLong}, {0, 10, 4}, dbText, 25},
+        {{0, dbText, dbLong}, {0, 30, 4}, dbText, 30},
+        {{0, dbText, dbDouble}, {0, 20, 8}, dbText, 20},
+        {{0, dbText, dbText}, {0, 10, 15}, dbText, 15},
+        {{0, dbLong, dbLong}, {0, 4, 4}, dbLong, 0},
+        {{0, dbLong, dbDouble}, {0, 4, 8}, dbText, 25},
+    };
+    for (const auto& c : cases) {
+        long type = -1, size = -1;
+        CommonFieldType(0, 2, c.types, c.sizes, type, size);
+        EXPECT_EQ(type, c.type);
+        EXPECT_EQ(size, c.size);
+    }
+    long type = -1, size = -1;
+    CommonFieldType(0, 0, {0}, {0}, type, size);
+    EXPECT_EQ(type, dbText);
+    EXPECT_EQ(size, 25);
+}
+
+TEST_F(EngineTest, EmptyTableNeverClosesTheCallersDatabase) {
+    Varnello eng;
+    eng.SetOutputDatabase(db);
+    auto td = db->CreateTableDef("Small");
+    td->Fields().Append(td->CreateField("V", dbLong));
+    db->TableDefs().Append(td);
+    for (int i = 0; i < 5; ++i) db->Execute("INSERT INTO Small (V) VALUES (" + std::to_string(i) + ")");
+    eng.Quorb_EmptyTable(false, "Small", 5, db); // row by row below 100 rows
+    EXPECT_EQ(eng.ErrHandler()->ErrNumber(), 0) << eng.ErrHandler()->ErrDescription();
+    EXPECT_TRUE(db->IsOpen());
+    EXPECT_EQ(db->TableDefs()("Small")->RecordCount(), 0);
+    for (int i = 0; i < 120; ++i) db->Execute("INSERT INTO Small (V) VALUES (" + std::to_string(i) + ")");
+    eng.Quorb_EmptyTable(false, "Small", 120, db); // one statement at 100 rows and more
+    EXPECT_EQ(db->TableDefs()("Small")->RecordCount(), 0);
+}
+
+TEST_F(EngineTest, NamesFromScenarioRowsCannotChangeTheStatement) {
+    // A table name that tries to close the bracket and add SQL of its own.
+    vtest::ScenarioSpec s;
+    s.subType = "Percentiles";
+    s.fields = {{"Sales", "X"}};
+    s.inputTable = "Data] WHERE 1=1; DROP TABLE [Data";
+    std::int32_t id = store(s);
+    Varnello eng;
+    eng.SetScenarioDatabase(db);
+    eng.Entries().Percentile = [](PercentileArgs& a, Varnello& e) {
+        std::vector<long> t, z;
+        return e.Quorb_InitDataTable(a.Table, a.fields, a.nG, t, z);
+    };
+    EXPECT_FALSE(eng.RunScenario(id));
+    EXPECT_TRUE(db->TableDefs().Find("Data")); // untouched
+    // A field name with blanks and quotes is an ordinary name.
+    auto td = db->CreateTableDef("Odd");
+    td->Fields().Append(td->CreateField("Sales 'in' \"EUR\"", dbDouble));
+    db->TableDefs().Append(td);
+    db->Execute("INSERT INTO Odd VALUES (1.5)");
+    Varnello e2;
+    e2.SetSourceDatabase(db);
+    std::vector<long> types, sizes;
+    EXPECT_EQ(e2.Quorb_InitDataTable("Odd", FieldList{"", "Sales 'in' \"EUR\""}, 0, types, sizes), "");
+    EXPECT_EQ(e2.DataRecordset()->Fields(0)->Value().ToDouble(), 1.5);
+}
+
+TEST(RankingAndVariance, RanksWithTiesAgainstHandRankedData) {
+    vtest::TempDir tmp;
+    DBEngine().Reset();
+    auto db = DBEngine().CreateDatabase(tmp.file("r.db"), dbLangGeneral);
+    auto td = db->CreateTableDef("statTemp1");
+    td->Fields().Append(td->CreateField("Data", dbDouble));
+    td->Fields().Append(td->CreateField("Weight", dbDouble));
+    td->Fields().Append(td->CreateField("Rank", dbDouble));
+    db->TableDefs().Append(td);
+    struct Case {
+        std::vector<std::pair<double, double>> rows; // value, weight (sorted by value)
+        std::vector<double> ranks;
+        double obs, cube, groups, k1, k2, k3;
+    };
+    const Case cases[] = {
+        {{{3, 1}, {5, 1}, {5, 1}, {8, 1}}, {1, 2.5, 2.5, 4}, 2, 6, 1, 2, 0, 18},
+        {{{1, 1}, {1, 1}, {1, 1}}, {2, 2, 2}, 3, 24, 1, 6, 6, 66},
+        {{{4, 2}, {7, 1}}, {1.5, 3}, 2, 6, 1, 2, 0, 18},
+        {{{9, 1}}, {1}, 0, 0, 0, 0, 0, 0},
+        {{{2, 3}}, {2}, 3, 24, 1, 6, 6, 66},
+    };
+    for (const auto& c : cases) {
+        db->Execute("DELETE * FROM statTemp1");
+        for (const auto& [v, w] : c.rows)
+            db->Execute("INSERT INTO statTemp1 (Data, Weight) VALUES (" + FormatDoubleRoundTrip(v) + ", " + FormatDoubleRoundTrip(w) + ")");
+        auto rs = db->OpenRecordset("SELECT * FROM statTemp1 ORDER BY Data");
+        double obs, cube, groups, k1, k2, k3;
+        RankWithTies(*rs, true, "Data", "Rank", obs, cube, groups, k1, k2, k3);
+        std::vector<double> ranks;
+        auto check = db->OpenRecordset("SELECT Rank FROM statTemp1 ORDER BY Data, Rank", dbOpenSnapshot);
+        for (; !check->EOF_(); check->MoveNext()) ranks.push_back(check->Fields(0)->Value().ToDouble());
+        EXPECT_EQ(ranks, c.ranks);
+        EXPECT_EQ(obs, c.obs);
+        EXPECT_EQ(cube, c.cube);
+        EXPECT_EQ(groups, c.groups);
+        EXPECT_EQ(k1, c.k1);
+        EXPECT_EQ(k2, c.k2);
+        EXPECT_EQ(k3, c.k3);
+    }
+    DBEngine().Reset();
+}
+
+TEST(RankingAndVariance, RankSumsDoNotOverflowAndWeightsBelowOneAreReported) {
+    vtest::TempDir tmp;
+    DBEngine().Reset();
+    auto db = DBEngine().CreateDatabase(tmp.file("r.db"), dbLangGeneral);
+    auto td = db->CreateTableDef("statTemp1");
+    td->Fields().Append(td->CreateField("Data", dbDouble));
+    td->Fields().Append(td->CreateField("Weight", dbDouble));
+    td->Fields().Append(td->CreateField("Rank", dbDouble));
+    db->TableDefs().Append(td);
+    // One tied run of weight 100000 after a record of weight 40000: (2p + W - 1)·W
+    // = (2·40001 + 99999)·100000 ≈ 1.8e10, past 2^31.
+    db->Execute("INSERT INTO statTemp1 (Data, Weight) VALUES (1, 40000)");
+    db->Execute("INSERT INTO statTemp1 (Data, Weight) VALUES (2, 100000)");
+    auto rs = db->OpenRecordset("SELECT * FROM statTemp1 ORDER BY Data");
+    double a, b, c, d, e, f;
+    RankWithTies(*rs, false, "Data", "Rank", a, b, c, d, e, f);
+    auto check = db->OpenRecordset("SELECT Rank FROM statTemp1 ORDER BY Data", dbOpenSnapshot);
+    EXPECT_DOUBLE_EQ(check->Fields(0)->Value().ToDouble(), 20000.5); // positions 1 .. 40000
+    check->MoveNext();
+    EXPECT_DOUBLE_EQ(check->Fields(0)->Value().ToDouble(), 90000.5); // positions 40001 .. 140000
+
+    db->Execute("DELETE * FROM statTemp1");
+    db->Execute("INSERT INTO statTemp1 (Data, Weight) VALUES (1, 0.5)");
+    auto rs2 = db->OpenRecordset("SELECT * FROM statTemp1 ORDER BY Data");
+    EXPECT_THROW(RankWithTies(*rs2, false, "Data", "Rank", a, b, c, d, e, f), RunTimeError);
+    DBEngine().Reset();
+}
+
+TEST(RankingAndVariance, CalcVarianceCases) {
+    struct Case { const char* method; double n, ss, s, var, sd; };
+    const Case cases[] = {
+        {"N", 0, 0, 0, 0, 0},         {"N-1", 1, 9, 3, 0, 0},          {"N", 1, 9, 3, 0, 0},
+        {"N", 2, 20, 6, 1, 1},        {"N-1", 2, 20, 6, 2, std::sqrt(2.0)}, {"n", 2, 20, 6, 2, std::sqrt(2.0)},
+    };
+    for (const auto& c : cases) {
+        double var = -1;
+        double sd = CalcVariance(c.method, c.n, c.ss, c.s, var);
+        EXPECT_DOUBLE_EQ(var, c.var) << c.method << " n=" << c.n;
+        EXPECT_DOUBLE_EQ(sd, c.sd) << c.method << " n=" << c.n;
+    }
+}
+
+} // namespace

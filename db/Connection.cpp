@@ -236,21 +236,15 @@ StmtHandle Connection::Prepare(const SystemSql& sql) {
 
 StmtHandle Connection::Prepare(const TranslatedSql& sql) {
     for (const auto& a : sql.attachments()) {
-        // The translator numbers aliases per statement; attach under that alias when absent.
-        auto it = m_attached.find(a.path);
-        if (it == m_attached.end() || it->second != a.alias) {
-            sqlite3_stmt* chk = nullptr;
-            std::string q = "SELECT 1 FROM pragma_database_list WHERE name = " + QuoteText(a.alias);
-            sqlite3_prepare_v2(handle(), q.c_str(), -1, &chk, nullptr);
-            StmtHandle c(chk);
-            if (c && sqlite3_step(chk) == SQLITE_ROW) {
-                Exec(SystemSql("DETACH DATABASE " + QuoteIdent(a.alias)));
-            }
-            if (!std::filesystem::exists(a.path))
-                throw DaoError(err::FileNotFound, "Couldn't find file '" + a.path + "'.", 0, sql.text());
-            Exec(SystemSql("ATTACH DATABASE " + QuoteText(a.path) + " AS " + QuoteIdent(a.alias)));
-            m_attached[a.path] = a.alias;
-        }
+        // The connection gives each path its own alias; once attached it stays attached.
+        if (m_attached.count(a.path)) continue;
+        if (!std::filesystem::exists(a.path))
+            throw DaoError(err::FileNotFound, "Couldn't find file '" + a.path + "'.", 0, sql.original());
+        StmtHandle attach = Prepare(SystemSql("ATTACH DATABASE ?1 AS " + QuoteIdent(a.alias)));
+        sqlite3_bind_text(attach.get(), 1, a.path.c_str(), static_cast<int>(a.path.size()), SQLITE_TRANSIENT);
+        int arc = sqlite3_step(attach.get());
+        if (arc != SQLITE_DONE) Fail(sqlite3_extended_errcode(m_db.get()), sql.original());
+        m_attached[a.path] = a.alias;
     }
     sqlite3_stmt* st = nullptr;
     int rc = sqlite3_prepare_v2(handle(), sql.text().c_str(), static_cast<int>(sql.text().size()), &st, nullptr);
@@ -274,10 +268,12 @@ int Connection::ExecBound(const SystemSql& sql, const std::vector<Variant>& valu
     return sqlite3_changes(m_db.get());
 }
 
-std::string Connection::AttachExternal(const std::string& path) {
-    auto it = m_attached.find(path);
-    if (it != m_attached.end()) return it->second;
-    return {};
+std::string Connection::AliasFor(const std::string& path) {
+    auto it = m_aliases.find(path);
+    if (it != m_aliases.end()) return it->second;
+    std::string alias = "ext" + std::to_string(m_aliases.size() + 1);
+    m_aliases[path] = alias;
+    return alias;
 }
 
 // --- catalogue -------------------------------------------------------------------

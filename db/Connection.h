@@ -73,8 +73,9 @@ public:
     int TransactionDepth() const noexcept { return m_txDepth; }
     void SetTransactionDepth(int d) noexcept { m_txDepth = d; }
 
-    // External databases attached for "IN '<path>'" clauses: alias by path.
-    std::string AttachExternal(const std::string& path);
+    // The lasting alias of an external database ("IN '<path>'") on this
+    // connection: ext1, ext2, ... in the order paths are first named.
+    std::string AliasFor(const std::string& path);
 
 private:
     SqliteHandle m_db;
@@ -84,7 +85,8 @@ private:
     std::uint64_t m_generation = 1;
     std::optional<bool> m_hasCatalog;
     std::map<std::string, std::vector<FieldInfo>> m_fieldCache; // key: schema + "\x1f" + lower(table)
-    std::map<std::string, std::string> m_attached;               // path → alias
+    std::map<std::string, std::string> m_aliases;                // path → alias
+    std::map<std::string, std::string> m_attached;               // path → alias, attached
 };
 
 // Binds a Variant to a statement parameter (1-based).

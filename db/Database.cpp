@@ -100,6 +100,11 @@ RecordsetPtr Database::OpenRecordset(const std::string& source, int type, int op
         sql = source;
     }
     JetSqlTranslator::Options opts;
+    std::weak_ptr<Connection> weak = c;
+    opts.aliasFor = [weak](const std::string& path) {
+        auto cc = weak.lock();
+        return cc ? cc->AliasFor(path) : std::string("ext1");
+    };
     bool readOnly = (options & dbReadOnly) || src.type == dbOpenSnapshot || src.type == dbOpenForwardOnly || c->ReadOnly();
     opts.keyset = !readOnly;
     TranslatedSql t = JetSqlTranslator::Translate(sql, opts);
@@ -120,7 +125,9 @@ RecordsetPtr Database::OpenRecordset(const std::string& source, int type, int op
 void Database::Execute(const std::string& sql, int options) {
     auto c = conn();
     init();
-    TranslatedSql t = JetSqlTranslator::Translate(sql);
+    JetSqlTranslator::Options opts;
+    opts.aliasFor = [c](const std::string& path) { return c->AliasFor(path); };
+    TranslatedSql t = JetSqlTranslator::Translate(sql, opts);
     if (t.kind() == TranslatedSql::Kind::Select) throw DaoError(3065, "Cannot execute a select query.", 0, sql);
     bool failOnError = (options & dbFailOnError) != 0;
     (void)failOnError; // every statement here is atomic: it either applies whole or fails

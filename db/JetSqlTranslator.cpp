@@ -1001,7 +1001,9 @@ std::string Parser::externalDatabase(std::size_t pos) {
         error(kErrUnsupported, "External databases other than database files are not supported");
     for (const auto& a : m_attachments)
         if (a.path == path) return a.alias;
-    TranslatedSql::Attachment a{"ext" + std::to_string(m_attachments.size() + 1), path};
+    TranslatedSql::Attachment a{m_options.aliasFor ? m_options.aliasFor(path)
+                                                   : "ext" + std::to_string(m_attachments.size() + 1),
+                                path};
     m_attachments.push_back(a);
     return a.alias;
 }

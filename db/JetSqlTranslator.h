@@ -33,6 +33,8 @@
 // function, 3000 unsupported construct) naming the token and its position.
 #include "db/TranslatedSql.h"
 
+#include <functional>
+
 #include <string>
 #include <string_view>
 
@@ -46,6 +48,11 @@ public:
         // On a simple single-table SELECT (see TranslatedSql::baseTable) put
         // "<t>".rowid AS "__rowid" as the first result column.
         bool keyset = false;
+        // The alias under which an external database ("IN '<path>'") is
+        // attached. Without one, aliases are numbered per statement (ext1,
+        // ext2, ...); a connection that keeps databases attached across
+        // statements gives each path its own lasting alias.
+        std::function<std::string(const std::string& path)> aliasFor;
     };
 
     // Name of the rowid column added for a keyset.

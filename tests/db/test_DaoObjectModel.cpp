@@ -523,6 +523,21 @@ TEST_F(DaoTest, ExternalDatabaseClauseReadsAnotherFile) {
     EXPECT_DOUBLE_EQ(rs->Fields("s")->Value().ToDouble(), 4.0);
 }
 
+TEST_F(DaoTest, TwoExternalDatabasesStayApartOnOneConnection) {
+    for (const char* name : {"x.db", "y.db"}) {
+        auto other = newDb(name);
+        makeIntTable(*other, "Src");
+        other->Execute(std::string("INSERT INTO Src (V) VALUES (") + (name[0] == 'x' ? "1" : "2") + ")");
+    }
+    auto db = newDb();
+    auto fromX = db->OpenRecordset("SELECT V FROM Src IN '" + tmp.file("x.db") + "'", dbOpenSnapshot);
+    auto fromY = db->OpenRecordset("SELECT V FROM Src IN '" + tmp.file("y.db") + "'", dbOpenSnapshot);
+    auto againX = db->OpenRecordset("SELECT V FROM Src IN '" + tmp.file("x.db") + "'", dbOpenSnapshot);
+    EXPECT_EQ(fromX->Fields(0)->Value().ToLong(), 1);
+    EXPECT_EQ(fromY->Fields(0)->Value().ToLong(), 2);
+    EXPECT_EQ(againX->Fields(0)->Value().ToLong(), 1);
+}
+
 TEST_F(DaoTest, ARecordsetOfAClosedDatabaseFailsCleanly) {
     auto db = newDb();
     makeTypesTable(*db);

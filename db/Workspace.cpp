@@ -1,0 +1,193 @@
+#include "db/Workspace.h"
+
+#include "db/Connection.h"
+#include "db/DaoConstants.h"
+#include "db/DaoError.h"
+#include "db/JetFunctions.h"
+#include "db/Workgroup.h"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace dao {
+
+namespace {
+
+std::string fullPath(const std::string& path) {
+    std::error_code ec;
+    auto p = std::filesystem::absolute(path, ec);
+    return ec ? path : p.lexically_normal().string();
+}
+
+// The password of a connect text ";pwd=<password>": everything after "pwd=" up to the next ";".
+ConnectOptions parseConnect(const std::string& connect) {
+    ConnectOptions o;
+    std::string lower = ToLowerAscii(connect);
+    std::size_t p = lower.find("pwd=");
+    if (p == std::string::npos) return o;
+    std::size_t start = p + 4;
+    std::size_t end = connect.find(';', start);
+    o.password = connect.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    o.hasPassword = true;
+    return o;
+}
+
+std::shared_ptr<Connection> openConnection(const std::string& path, bool create, bool exclusive, bool readOnly) {
+    sqlite3* raw = nullptr;
+    int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    if (create) flags |= SQLITE_OPEN_CREATE;
+    int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
+    SqliteHandle h(raw);
+    auto conn = std::make_shared<Connection>(std::move(h), path, readOnly);
+    if (rc != SQLITE_OK) {
+        if ((rc & 0xff) == SQLITE_CANTOPEN && std::filesystem::exists(path))
+            throw DaoError(3051, "The database engine cannot open the file '" + path +
+                                     "'. It is already opened exclusively by another user, or you need permission to view its data.", rc);
+        conn->Fail(rc, {});
+    }
+    sqlite3_busy_timeout(raw, 250);
+    sqlite3_extended_result_codes(raw, 1);
+    RegisterJetFunctions(raw);
+    if (exclusive && !readOnly) {
+        conn->Exec(SystemSql("PRAGMA locking_mode = EXCLUSIVE"));
+        conn->Exec(SystemSql("BEGIN EXCLUSIVE"));
+        conn->Exec(SystemSql("COMMIT"));
+    }
+    // Touch the schema: a file that is no database, or one locked by another
+    // process, fails here rather than at the first query.
+    StmtHandle st = conn->Prepare(SystemSql("SELECT count(*) FROM sqlite_master"));
+    rc = sqlite3_step(st.get());
+    if (rc != SQLITE_ROW) conn->Fail(sqlite3_extended_errcode(raw), {});
+    return conn;
+}
+
+void checkDatabasePassword(Connection& c, const ConnectOptions& options) {
+    if (!c.HasCatalog()) return;
+    StmtHandle st = c.Prepare(SystemSql("SELECT Value FROM MSysDb WHERE Name = 'PasswordSalt'"));
+    if (sqlite3_step(st.get()) != SQLITE_ROW) return; // no password: any given one is ignored
+    std::string salt(static_cast<const char*>(sqlite3_column_blob(st.get(), 0)), static_cast<std::size_t>(sqlite3_column_bytes(st.get(), 0)));
+    StmtHandle h = c.Prepare(SystemSql("SELECT Value FROM MSysDb WHERE Name = 'PasswordHash'"));
+    std::string hash;
+    if (sqlite3_step(h.get()) == SQLITE_ROW)
+        hash.assign(static_cast<const char*>(sqlite3_column_blob(h.get(), 0)), static_cast<std::size_t>(sqlite3_column_bytes(h.get(), 0)));
+    if (!options.hasPassword || Workgroup::Hash(options.password, salt) != hash)
+        throw DaoError(err::NotValidPassword, "Not a valid password.");
+}
+
+} // namespace
+
+Workspace::Workspace(std::string name, std::string userName) : m_name(std::move(name)), m_userName(std::move(userName)) {}
+
+Workspace::~Workspace() { Close(); }
+
+DatabasePtr Workspace::OpenDatabase(const std::string& path, bool exclusive, bool readOnly, const std::string& connect) {
+    return OpenDatabase(path, exclusive, readOnly, parseConnect(connect));
+}
+
+DatabasePtr Workspace::OpenDatabase(const std::string& path, bool exclusive, bool readOnly, const ConnectOptions& options) {
+    if (path.empty()) throw DaoError(3001, "Invalid argument.");
+    std::string full = fullPath(path);
+    std::error_code ec;
+    if (!std::filesystem::exists(full, ec) || std::filesystem::is_directory(full, ec))
+        throw DaoError(err::FileNotFound, "Couldn't find file '" + full + "'.");
+    auto conn = openConnection(full, false, exclusive, readOnly);
+    checkDatabasePassword(*conn, options);
+    for (int level = 1; level <= m_txDepth; ++level)
+        conn->Exec(SystemSql("SAVEPOINT vtx" + std::to_string(level)));
+    conn->SetTransactionDepth(m_txDepth);
+    auto db = std::make_shared<Database>(conn, full, weak_from_this());
+    m_databases.push_back(db);
+    return db;
+}
+
+DatabasePtr Workspace::CreateDatabase(const std::string& path, const std::string& locale, int /*options*/) {
+    if (path.empty()) throw DaoError(3001, "Invalid argument.");
+    std::string full = fullPath(path);
+    if (std::filesystem::exists(full)) throw DaoError(3204, "Database already exists.");
+    auto conn = openConnection(full, true, false, false);
+    conn->EnsureCatalog();
+    conn->ExecBound(SystemSql("INSERT OR REPLACE INTO MSysDb (Name, Value) VALUES ('Locale', ?1)"), {Variant(locale)});
+    for (int level = 1; level <= m_txDepth; ++level)
+        conn->Exec(SystemSql("SAVEPOINT vtx" + std::to_string(level)));
+    conn->SetTransactionDepth(m_txDepth);
+    auto db = std::make_shared<Database>(conn, full, weak_from_this());
+    m_databases.push_back(db);
+    return db;
+}
+
+const std::vector<DatabasePtr>& Workspace::Databases() {
+    m_snapshot.clear();
+    for (auto& w : m_databases)
+        if (auto d = w.lock(); d && d->IsOpen()) m_snapshot.push_back(d);
+    return m_snapshot;
+}
+
+void Workspace::forget(const Database* db) noexcept {
+    m_databases.erase(std::remove_if(m_databases.begin(), m_databases.end(),
+                                     [db](const std::weak_ptr<Database>& w) {
+                                         auto d = w.lock();
+                                         return !d || d.get() == db;
+                                     }),
+                      m_databases.end());
+}
+
+void Workspace::BeginTrans() {
+    ++m_txDepth;
+    for (const auto& db : Databases()) {
+        auto c = db->conn();
+        c->Exec(SystemSql("SAVEPOINT vtx" + std::to_string(m_txDepth)));
+        c->SetTransactionDepth(m_txDepth);
+    }
+}
+
+void Workspace::CommitTrans() {
+    if (m_txDepth == 0)
+        throw DaoError(3034, "You tried to commit or rollback a transaction without first beginning a transaction.");
+    for (const auto& db : Databases()) {
+        auto c = db->conn();
+        if (c->TransactionDepth() >= m_txDepth) {
+            c->Exec(SystemSql("RELEASE vtx" + std::to_string(m_txDepth)));
+            c->SetTransactionDepth(m_txDepth - 1);
+        }
+    }
+    --m_txDepth;
+}
+
+void Workspace::Rollback() {
+    if (m_txDepth == 0)
+        throw DaoError(3034, "You tried to commit or rollback a transaction without first beginning a transaction.");
+    for (const auto& db : Databases()) {
+        auto c = db->conn();
+        if (c->TransactionDepth() >= m_txDepth) {
+            c->Exec(SystemSql("ROLLBACK TO vtx" + std::to_string(m_txDepth)));
+            c->Exec(SystemSql("RELEASE vtx" + std::to_string(m_txDepth)));
+            c->SetTransactionDepth(m_txDepth - 1);
+            c->InvalidateCatalog();
+        }
+    }
+    --m_txDepth;
+}
+
+void Workspace::Close() noexcept {
+    for (auto& w : m_databases) {
+        if (auto d = w.lock()) {
+            try {
+                if (m_txDepth > 0 && d->IsOpen()) {
+                    auto c = d->conn();
+                    while (c->TransactionDepth() > 0) {
+                        int lvl = c->TransactionDepth();
+                        c->Exec(SystemSql("ROLLBACK TO vtx" + std::to_string(lvl)));
+                        c->Exec(SystemSql("RELEASE vtx" + std::to_string(lvl)));
+                        c->SetTransactionDepth(lvl - 1);
+                    }
+                }
+            } catch (...) {
+            }
+            if (d->m_conn) d->m_conn->Close();
+        }
+    }
+    m_databases.clear();
+    m_txDepth = 0;
+}
+
+} // namespace dao

@@ -1,0 +1,72 @@
+#pragma once
+// A session of one user: the databases it opened and the transactions that
+// span all of them.
+#include "db/Collection.h"
+#include "db/Database.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace dao {
+
+// Connection options given apart from the connect text, so that a password
+// never travels inside a text that a quote or ";" in it could break.
+struct ConnectOptions {
+    std::string password;
+    bool hasPassword = false;
+};
+
+class Workspace : public std::enable_shared_from_this<Workspace> {
+public:
+    Workspace(std::string name, std::string userName);
+    ~Workspace();
+
+    const std::string& Name() const noexcept { return m_name; }
+    const std::string& UserName() const noexcept { return m_userName; }
+
+    // connect: ";pwd=<password>" (the rest of the text after "pwd=" up to the next ";").
+    DatabasePtr OpenDatabase(const std::string& path, bool exclusive = false, bool readOnly = false,
+                             const std::string& connect = {});
+    DatabasePtr OpenDatabase(const std::string& path, bool exclusive, bool readOnly, const ConnectOptions& options);
+    // Creates a new database file; error 3204 when the file exists.
+    DatabasePtr CreateDatabase(const std::string& path, const std::string& locale = {}, int options = 0);
+
+    const std::vector<DatabasePtr>& Databases();
+
+    void BeginTrans();
+    void CommitTrans();
+    void Rollback();
+    int TransactionLevel() const noexcept { return m_txDepth; }
+
+    void Close() noexcept;
+
+private:
+    friend class Database;
+    void forget(const Database* db) noexcept;
+    std::string m_name;
+    std::string m_userName;
+    std::vector<std::weak_ptr<Database>> m_databases;
+    std::vector<DatabasePtr> m_snapshot;
+    int m_txDepth = 0;
+};
+using WorkspacePtr = std::shared_ptr<Workspace>;
+
+// Rolls back the workspace's transaction unless committed (exception safety).
+class TransactionGuard {
+public:
+    explicit TransactionGuard(Workspace& ws) : m_ws(&ws) { ws.BeginTrans(); }
+    ~TransactionGuard() {
+        if (m_ws) {
+            try { m_ws->Rollback(); } catch (...) {}
+        }
+    }
+    void Commit() { m_ws->CommitTrans(); m_ws = nullptr; }
+    TransactionGuard(const TransactionGuard&) = delete;
+    TransactionGuard& operator=(const TransactionGuard&) = delete;
+
+private:
+    Workspace* m_ws;
+};
+
+} // namespace dao

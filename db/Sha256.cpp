@@ -56,8 +56,7 @@ std::array<std::uint8_t, 32> Sha256(std::string_view data) {
     return out;
 }
 
-namespace {
-std::string hmac(std::string_view key, std::string_view msg) {
+std::string HmacSha256(std::string_view key, std::string_view msg) {
     std::string k(key);
     if (k.size() > 64) {
         auto d = Sha256(k);
@@ -73,17 +72,16 @@ std::string hmac(std::string_view key, std::string_view msg) {
     auto oh = Sha256(outer + std::string(ih.begin(), ih.end()));
     return std::string(oh.begin(), oh.end());
 }
-} // namespace
 
 std::string Pbkdf2Sha256(std::string_view password, std::string_view salt, unsigned iterations, std::size_t length) {
     std::string out;
     for (std::uint32_t block = 1; out.size() < length; ++block) {
         std::string s(salt);
         for (int i = 3; i >= 0; --i) s += static_cast<char>((block >> (8 * i)) & 0xff);
-        std::string u = hmac(password, s);
+        std::string u = HmacSha256(password, s);
         std::string t = u;
         for (unsigned it = 1; it < iterations; ++it) {
-            u = hmac(password, u);
+            u = HmacSha256(password, u);
             for (std::size_t i = 0; i < t.size(); ++i) t[i] = static_cast<char>(t[i] ^ u[i]);
         }
         out += t;

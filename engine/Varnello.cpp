@@ -8,6 +8,7 @@
 #include "platform/MessageBox.h"
 #include "scenario/CMelvarsScenario.h"
 #include "util/modStatCommon.h"
+#include "util/modZURSTAT.h"
 
 #include <filesystem>
 
@@ -385,24 +386,7 @@ std::string Varnello::SetGlobals(CMelvarsScenario& scenario, const std::string& 
 }
 
 std::int16_t Varnello::Quorb_UTIL_TableOrQuery(const DatabasePtr& db, const std::string& name) {
-    try {
-        if (!db) return -99;
-        try {
-            (void)db->TableDefs()(name);
-            return 0;
-        } catch (const DaoError& e) {
-            if (e.Number() != err::ItemNotFound) return 0;
-        }
-        try {
-            (void)db->QueryDefs()(name);
-            return 1;
-        } catch (const DaoError& e) {
-            if (e.Number() == err::ItemNotFound) return -99;
-            return 1;
-        }
-    } catch (...) {
-        return 0;
-    }
+    return static_cast<std::int16_t>(TableOrQueryKind(db, name));
 }
 
 // --- loading -------------------------------------------------------------------------------

@@ -1,0 +1,14 @@
+#pragma once
+// Commands of the application whose windows are not part of it yet. Their
+// menu items, toolbar buttons and command buttons are present but disabled
+// while the flag is false; each flag is turned on when its window lands.
+namespace appfeatures {
+
+inline constexpr bool kScenarioDesigner = false;   // new scenario, edit fields, options and output
+inline constexpr bool kDuplicateDelete = false;    // duplicate and delete a scenario
+inline constexpr bool kCodeGenerator = false;      // client code generator
+inline constexpr bool kCalculator = false;         // probability calculator
+inline constexpr bool kOptionsDialog = false;      // options dialog
+inline constexpr bool kAboutBox = false;           // about box
+
+} // namespace appfeatures

@@ -1,0 +1,732 @@
+#include "app/frmStatMain.h"
+
+#include "app/AppFeatures.h"
+#include "app/MDIMain.h"
+#include "app/frmDataGrid.h"
+#include "app/frmStatus.h"
+#include "app/modApplication.h"
+#include "app/modOpenDatabase.h"
+#include "db/Dao.h"
+#include "errors/ErrorGlobals.h"
+#include "errors/ProcGuard.h"
+#include "platform/MessageBox.h"
+#include "platform/ui/ScreenPointer.h"
+#include "platform/ui/Twips.h"
+#include "scenario/AppDatabase.h"
+#include "scenario/ScenarioTables.h"
+#include "util/CWinPos.h"
+#include "util/modStatCommon.h"
+#include "util/modZURSTAT.h"
+#include "util/ui/CListView.h"
+#include "util/ui/QWidgetFormGeometry.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+using platform::ui::PixelsFromTwips;
+using platform::ui::SetScreenMousePointer;
+using platform::ui::TwipsFromPixels;
+
+namespace {
+
+struct TypeOption {
+    const char* caption;
+    const char* filter;
+};
+
+// The option buttons of the three tabs: caption and the type filter.
+const TypeOption kParametric[] = {{"All", "*"},           {"Describe", "Describe"}, {"Frequency", "Frequency"},
+                                  {"Percentiles", "Percentiles"}, {"Compare", "Compare"}, {"Matrix", "Matrix"},
+                                  {"Regression", "Regression"}, {"Crosstab", "Crosstab"}};
+const TypeOption kGroup[] = {{"All", "*"},
+                             {"Two Sample t-Test", "Two Sample t-Test"},
+                             {"ANOVA", "ANOVA"},
+                             {"Two-Way ANOVA", "Two way ANOVA"}};
+const TypeOption kNonParametric[] = {{"All", "*"},           {"Chi-Square", "Chi-Square"}, {"Sign Test", "Sign Test"},
+                                     {"K-S Fit", "K-S Fit"}, {"2 Sample", "2 Sample"},     {"N Sample", "N Sample"},
+                                     {"Paired Fields", "Paired Fields"}, {"N Fields", "N Fields"}};
+
+std::pair<const TypeOption*, int> OptionsOfTab(int tab) {
+    switch (tab) {
+    case 1:
+        return {kParametric, 8};
+    case 2:
+        return {kGroup, 4};
+    case 3:
+        return {kNonParametric, 8};
+    default:
+        return {nullptr, 0};
+    }
+}
+
+const char* const kGroupLetters[] = {"", "P", "G", "N"};
+
+const char* const kColumnHeaders[] = {"ID #",           "Type",           "Scenario Description", "Table",
+                                      "Output Table 1", "Output Table 2", "Created By",           "Created Date",
+                                      "Modified By",    "Modified Date"};
+const int kColumnWidths[] = {360, 1440, 2880, 1440, 1440, 1440, 1440, 1440, 1440, 1440};
+
+const char* const kButtonCaptions[] = {"&New", "&Edit", "Dup&licate", "&Delete", "&Run", "&Help"};
+
+// A Jet text literal's content: single quotes doubled.
+std::string QuoteLiteral(const QString& text) {
+    QString t = text;
+    t.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return t.toStdString();
+}
+
+// A column value as the list shows it: Null empty, dates in the date form.
+QString CellText(const dao::Variant& v) {
+    if (v.IsNull() || v.IsEmpty())
+        return {};
+    if (v.Type() == dao::vbDate)
+        return QString::fromStdString(dao::FormatDate(v.RawDouble()));
+    return QString::fromStdString(v.ToString());
+}
+
+QString TextOf(const dao::Variant& v) {
+    return (v.IsNull() || v.IsEmpty()) ? QString() : QString::fromStdString(v.ToString());
+}
+
+// The step under way, for the error report.
+void SetOperation(const char* operation) {
+    if (gErr)
+        gErr->SetCurrentOperation(operation);
+}
+
+// max(a, b) of two twips values.
+int MaxTwips(int a, int b) {
+    return std::max(a, b);
+}
+
+} // namespace
+
+frmStatMain::frmStatMain(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("frmStatMain"));
+    setWindowTitle(QStringLiteral("Analysis Scenarios"));
+    setProperty("HelpContextID", 300);
+
+    m_tabBody = new QFrame(this);
+    m_tabBody->setObjectName(QStringLiteral("tabMainBody"));
+    m_tabBody->setFrameShape(QFrame::StyledPanel);
+    m_tabMain = new QTabBar(this);
+    m_tabMain->setObjectName(QStringLiteral("tabMain"));
+    m_tabMain->setDrawBase(false);
+    m_tabMain->addTab(QStringLiteral("&Parametric Analysis"));
+    m_tabMain->addTab(QStringLiteral("&Group Analysis"));
+    m_tabMain->addTab(QStringLiteral("N&on-Parametric Analysis"));
+
+    const char* const frameNames[] = {"", "ogSubType_Parametric", "ogSubType_Group", "ogSubType_Non_Parametric"};
+    const char* const optionNames[] = {"", "optParAnalysisType", "optGroupAnalysistype", "optNonParAnalysisType"};
+    for (int tab = 1; tab <= 3; ++tab) {
+        auto* frame = new QGroupBox(QStringLiteral("Analysis Type:"), this);
+        frame->setObjectName(QString::fromLatin1(frameNames[tab]));
+        frame->setFixedSize(PixelsFromTwips(FrameWidth), PixelsFromTwips(FrameHeight));
+        auto* column = new QVBoxLayout(frame);
+        column->setContentsMargins(6, 2, 4, 2);
+        column->setSpacing(0);
+        const auto [options, count] = OptionsOfTab(tab);
+        for (int i = 1; i <= count; ++i) {
+            auto* option = new QRadioButton(QString::fromLatin1(options[i - 1].caption), frame);
+            option->setObjectName(QStringLiteral("%1_%2").arg(QString::fromLatin1(optionNames[tab])).arg(i));
+            column->addWidget(option);
+            m_options[static_cast<std::size_t>(tab)][static_cast<std::size_t>(i)] = option;
+            connect(option, &QRadioButton::clicked, this, [this, tab, i] { optAnalysisType_Click(tab, i); });
+        }
+        column->addStretch(1);
+        m_options[static_cast<std::size_t>(tab)][1]->setChecked(true);
+        m_frames[static_cast<std::size_t>(tab)] = frame;
+    }
+
+    m_lvwScenarios = new QTreeWidget(this);
+    m_lvwScenarios->setObjectName(QStringLiteral("lvwScenarios"));
+    m_lvwScenarios->setRootIsDecorated(false);
+    m_lvwScenarios->setUniformRowHeights(true);
+    m_lvwScenarios->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_lvwScenarios->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_lvwScenarios->setColumnCount(10);
+    QStringList headers;
+    for (const char* h : kColumnHeaders)
+        headers << QString::fromLatin1(h);
+    m_lvwScenarios->setHeaderLabels(headers);
+    for (int c = 0; c < 10; ++c)
+        m_lvwScenarios->setColumnWidth(c, PixelsFromTwips(kColumnWidths[c]));
+    m_lvwScenarios->header()->setSectionsClickable(true);
+    m_lvwScenarios->header()->setStretchLastSection(false);
+    m_lvwScenarios->viewport()->installEventFilter(this);
+
+    for (int i = 0; i < 6; ++i) {
+        auto* button = new QPushButton(QString::fromLatin1(kButtonCaptions[i]), this);
+        button->setObjectName(QStringLiteral("cmdAction_%1").arg(i));
+        button->setFixedSize(PixelsFromTwips(ButtonWidth), PixelsFromTwips(ButtonHeight));
+        button->setAutoDefault(false);
+        m_cmdAction[static_cast<std::size_t>(i)] = button;
+        connect(button, &QPushButton::clicked, this, [this, i] { cmdAction_Click(i); });
+    }
+    // New and Edit need the scenario designer, Duplicate and Delete their
+    // own dialogs; they stay disabled until those are part of the program.
+    m_cmdAction[0]->setEnabled(appfeatures::kScenarioDesigner);
+    m_cmdAction[1]->setEnabled(appfeatures::kScenarioDesigner);
+    m_cmdAction[2]->setEnabled(appfeatures::kDuplicateDelete);
+    m_cmdAction[3]->setEnabled(appfeatures::kDuplicateDelete);
+
+    m_timer1 = new QTimer(this);
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer1->setInterval(1000);
+    connect(m_timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
+
+    connect(m_tabMain, &QTabBar::currentChanged, this, [this](int) { tabMain_Click(); });
+    connect(m_lvwScenarios, &QTreeWidget::itemClicked, this, [this] {
+        if (m_lvw)
+            m_lvw->OnClick();
+    });
+    connect(m_lvwScenarios->header(), &QHeaderView::sectionClicked, this, [this](int section) {
+        if (m_lvw)
+            m_lvw->OnColumnClick(section + 1);
+    });
+}
+
+frmStatMain::~frmStatMain() = default;
+
+QPushButton* frmStatMain::cmdAction(int index) const {
+    return index >= 0 && index < 6 ? m_cmdAction[static_cast<std::size_t>(index)] : nullptr;
+}
+
+QRadioButton* frmStatMain::optAnalysisType(int tab, int index) const {
+    if (tab < 1 || tab > 3 || index < 1 || index > 8)
+        return nullptr;
+    return m_options[static_cast<std::size_t>(tab)][static_cast<std::size_t>(index)];
+}
+
+QGroupBox* frmStatMain::SubTypeFrame(int tab) const {
+    return tab >= 1 && tab <= 3 ? m_frames[static_cast<std::size_t>(tab)] : nullptr;
+}
+
+QMdiSubWindow* frmStatMain::SubWindow() const {
+    return qobject_cast<QMdiSubWindow*>(parentWidget());
+}
+
+QString frmStatMain::TypeFilter(int tab, int index) {
+    const auto [options, count] = OptionsOfTab(tab);
+    if (!options || index < 1 || index > count)
+        return {};
+    return QString::fromLatin1(options[index - 1].filter);
+}
+
+frmStatMain::Layout frmStatMain::ComputeLayout(int W, int H, int w) {
+    Layout l{};
+    l.tab = {120, 60, MaxTwips(W - 180, 121), MaxTwips(H - 720, 1)};
+    l.list = {2340, 600, MaxTwips(W - 2596, 2341), MaxTwips(l.tab.top + l.tab.height - 720, 1)};
+    l.buttonTop = l.tab.top + l.tab.height + 196;
+    // From the right: Run, Delete, Duplicate, Edit, New, then Help.
+    l.buttonLeft[4] = W - w - 60;
+    l.buttonLeft[3] = l.buttonLeft[4] - w - 60;
+    l.buttonLeft[2] = l.buttonLeft[3] - w - 60;
+    l.buttonLeft[1] = l.buttonLeft[2] - w - 60;
+    l.buttonLeft[0] = l.buttonLeft[1] - w - 60;
+    l.buttonLeft[5] = l.buttonLeft[0] - w - 60;
+    return l;
+}
+
+void frmStatMain::Form_Load() {
+    ProcGuard proc(gErr, "frmStatMain:Form_Load");
+    try {
+        m_winPos = std::make_unique<CWinPos>();
+        CProgramSettings& positions = m_winPos->ProductSettings();
+        positions.SetRegBase("ZUR");
+        positions.SetMainBranch("SOFTWARE");
+        positions.SetProgram(gstrRegProgramKey);
+        positions.SetSection("Form Position");
+        if (QMdiSubWindow* sub = SubWindow()) {
+            QWidgetFormGeometry geometry(sub);
+            if (!m_winPos->RestoreForm(geometry)) {
+                geometry.SetHeight(DefaultHeightPixels * 15.0);
+                geometry.SetWidth(DefaultWidthPixels * 15.0);
+            }
+        }
+
+        m_ScenTypeMain = QStringLiteral("P");
+        m_ScenType = QStringLiteral("*");
+
+        m_lvw = std::make_unique<CListView>();
+        m_lvw->SetResetSortKeyOnColumnClick(true);
+        m_lvw->SetListView(m_lvwScenarios);
+        m_lvw->SetFullRowSelect();
+
+        m_loaded = true;
+        LoadScenarios();
+
+        Form_Resize();
+        PlaceFrames();
+        {
+            const QSignalBlocker block(m_tabMain);
+            m_tabMain->setCurrentIndex(0);
+        }
+        m_frames[1]->show();
+        m_frames[2]->hide();
+        m_frames[3]->hide();
+        m_lvwScenarios->raise();
+        m_timer1->start();
+    } catch (...) {
+        proc.HandleError();
+    }
+}
+
+void frmStatMain::PlaceTabStrip(const Rect& twips) {
+    const int x = PixelsFromTwips(twips.left);
+    const int y = PixelsFromTwips(twips.top);
+    const int w = PixelsFromTwips(twips.width);
+    const int h = PixelsFromTwips(twips.height);
+    const int bar = std::min(m_tabMain->sizeHint().height(), std::max(h, 1));
+    m_tabMain->setGeometry(x, y, w, bar);
+    m_tabBody->setGeometry(x, y + bar - 1, w, std::max(h - bar + 1, 1));
+}
+
+void frmStatMain::PlaceFrames() {
+    // The tab strip's client area, in twips.
+    const int clientLeft = TwipsFromPixels(m_tabBody->x() + m_tabBody->frameWidth());
+    const int clientTop = TwipsFromPixels(m_tabBody->y() + m_tabBody->frameWidth());
+    for (int tab = 1; tab <= 3; ++tab)
+        m_frames[static_cast<std::size_t>(tab)]->move(PixelsFromTwips(clientLeft + 60), PixelsFromTwips(clientTop + 120));
+}
+
+void frmStatMain::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmStatMain::Form_Resize() {
+    if (!m_loaded || m_unloaded)
+        return;
+    ProcGuard proc(gErr, "frmStatMain:Form_Resize");
+    try {
+        QMdiSubWindow* sub = SubWindow();
+        if (sub && sub->isMinimized())
+            return;
+        if (sub && !sub->isMaximized() && TwipsFromPixels(sub->height()) < MinimumHeight) {
+            sub->resize(sub->width(), PixelsFromTwips(MinimumHeight));
+            return;
+        }
+        const int W = TwipsFromPixels(width());
+        const int H = TwipsFromPixels(height());
+        const Layout l = ComputeLayout(W, H, TwipsFromPixels(m_cmdAction[0]->width()));
+        PlaceTabStrip(l.tab);
+        m_lvwScenarios->setGeometry(PixelsFromTwips(l.list.left), PixelsFromTwips(l.list.top),
+                                    PixelsFromTwips(l.list.width), PixelsFromTwips(l.list.height));
+        for (int i = 0; i < 6; ++i)
+            m_cmdAction[static_cast<std::size_t>(i)]->move(PixelsFromTwips(l.buttonLeft[static_cast<std::size_t>(i)]),
+                                                           PixelsFromTwips(l.buttonTop));
+    } catch (...) {
+        proc.HandleError();
+    }
+}
+
+void frmStatMain::closeEvent(QCloseEvent* event) {
+    Form_Unload();
+    event->accept();
+}
+
+void frmStatMain::Form_Unload() {
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    ProcGuard proc(gErr, "frmStatMain:Form_Unload");
+    try {
+        m_timer1->stop();
+        if (m_winPos) {
+            if (QMdiSubWindow* sub = SubWindow()) {
+                QWidgetFormGeometry geometry(sub);
+                m_winPos->SaveForm(geometry);
+            }
+        }
+    } catch (...) {
+        proc.HandleError();
+    }
+}
+
+void frmStatMain::Timer1_Timer() {
+    if (MDIMain* frame = TheMDIMain())
+        frame->setWindowTitle(QString::fromLatin1(CaptionPrefix) + QString::number(LoadedForms().size()));
+}
+
+void frmStatMain::LoadScenarios() {
+    ProcGuard proc(gErr, "frmStatMain:LoadScenarios");
+    if (m_lvw)
+        m_lvw->SetRedraw(false);
+    m_lvwScenarios->clear();
+    try {
+        const std::string sql =
+            std::string("SELECT  Scenario_ID, ") + "Scenario_Analysis_SubType, " +
+            "Scenario_Description, Scenario_Input_Table_Name, " +
+            "Scenario_Analysis_Type, Scenario_Output_Table1_Name, Scenario_Output_Table2_Name, " +
+            "Scenario_CreatedBy, Scenario_DateCreated, Scenario_ModifiedBy, Scenario_LastModified " + "FROM " +
+            kScenarioTableName + " " + "WHERE ((Scenario_Analysis_SubType Like '" + QuoteLiteral(m_ScenType) + "') " +
+            "And (Scenario_Analysis_Type = '" + QuoteLiteral(m_ScenTypeMain) + "')) " + "ORDER BY " +
+            "SortOrder, Scenario_ID;";
+        if (!gdbCurrent)
+            throw dao::DaoError(dao::err::ObjectClosed, "Object invalid or no longer set.");
+        dao::RecordsetPtr rs = gdbCurrent->OpenRecordset(sql, dao::dbOpenSnapshot);
+        if (rs->RecordCount() != 0) {
+            const char* const columns[] = {"Scenario_Analysis_SubType", "Scenario_Description",
+                                           "Scenario_Input_Table_Name", "Scenario_Output_Table1_Name",
+                                           "Scenario_Output_Table2_Name", "Scenario_CreatedBy",
+                                           "Scenario_DateCreated", "Scenario_ModifiedBy", "Scenario_LastModified"};
+            while (!rs->EOF_()) {
+                const QString id = CellText((*rs)["Scenario_ID"]);
+                auto* item = new QTreeWidgetItem(m_lvwScenarios);
+                item->setData(0, Qt::UserRole, QStringLiteral("S") + id);
+                item->setText(0, id);
+                for (int c = 0; c < 9; ++c)
+                    item->setText(c + 1, CellText((*rs)[columns[c]]));
+                rs->MoveNext();
+            }
+        }
+        rs->Close();
+        if (m_lvwScenarios->topLevelItemCount() > 0)
+            m_lvwScenarios->setCurrentItem(m_lvwScenarios->topLevelItem(0));
+    } catch (...) {
+        proc.HandleError();
+    }
+    if (m_lvw)
+        m_lvw->SetRedraw(true);
+}
+
+void frmStatMain::tabMain_Click() {
+    ProcGuard proc(gErr, "frmStatMain:tabMain_Click");
+    try {
+        const int tab = m_tabMain->currentIndex() + 1;
+        if (tab < 1 || tab > 3)
+            return;
+        for (int t = 1; t <= 3; ++t)
+            m_frames[static_cast<std::size_t>(t)]->setVisible(t == tab);
+        m_lvwScenarios->raise();
+        m_ScenTypeMain = QString::fromLatin1(kGroupLetters[tab]);
+        m_ScenType = QStringLiteral("*");
+        LoadScenarios();
+    } catch (...) {
+        proc.HandleError();
+    }
+}
+
+void frmStatMain::optAnalysisType_Click(int tab, int index) {
+    std::string name;
+    switch (tab) {
+    case 1:
+        name = "frmStatMain:optParAnalysisType:index: " + std::to_string(index);
+        break;
+    case 2:
+        name = "frmStatMain:optGroupAnalysistype_Click:index " + std::to_string(index);
+        break;
+    default:
+        name = "frmStatMain:optNonParAnalysisType:index: " + std::to_string(index);
+        break;
+    }
+    ProcGuard proc(gErr, name);
+    try {
+        const QString filter = TypeFilter(tab, index);
+        if (!filter.isEmpty())
+            m_ScenType = filter;
+        LoadScenarios();
+    } catch (...) {
+        proc.HandleError();
+    }
+}
+
+int frmStatMain::SelectedPosition() const {
+    QTreeWidgetItem* item = m_lvwScenarios->currentItem();
+    if (!item || !item->isSelected())
+        return 0;
+    return m_lvwScenarios->indexOfTopLevelItem(item) + 1;
+}
+
+void frmStatMain::RestoreSelection(int remembered) {
+    const int n = m_lvwScenarios->topLevelItemCount();
+    if (n <= 0)
+        return;
+    int row = remembered;
+    if (remembered == 0)
+        row = 1;
+    else if (n < remembered)
+        row = n;
+    m_lvwScenarios->setCurrentItem(m_lvwScenarios->topLevelItem(row - 1));
+}
+
+void frmStatMain::SendHelpKey() {
+    if (MDIMain* frame = TheMDIMain())
+        frame->ShowContextHelp();
+}
+
+void frmStatMain::cmdAction_Click(int index) {
+    ProcGuard proc(gErr, "frmStatMain:cmdAction_Click:index " + std::to_string(index));
+    QPointer<frmStatMain> self(this);
+    try {
+        const int position = SelectedPosition();
+        bool reload = true;
+        switch (index) {
+        case 4:
+            reload = RunCurrentScenario(0);
+            break;
+        case 5:
+            SendHelpKey();
+            break;
+        default:
+            // New, Edit, Duplicate and Delete arrive with their dialogs.
+            break;
+        }
+        if (!self || m_unloaded)
+            return;
+        if (reload)
+            LoadScenarios();
+        RestoreSelection(position);
+    } catch (...) {
+        proc.HandleError();
+    }
+}
+
+void frmStatMain::ContextMenuHandler(int index) {
+    ProcGuard proc(gErr, "frmStatMain:ContextMenuHandler");
+    QPointer<frmStatMain> self(this);
+    try {
+        const int position = SelectedPosition();
+        switch (index) {
+        case 0:
+            (void)RunCurrentScenario(0);
+            break;
+        case 90:
+            ViewDataTable();
+            break;
+        case 100:
+            ViewOutputTable1();
+            break;
+        case 110:
+            ViewOutputTable2();
+            break;
+        case 150:
+            SendHelpKey();
+            break;
+        default:
+            // The designer's, duplicate, delete and code items arrive with
+            // their windows.
+            break;
+        }
+        if (!self || m_unloaded)
+            return;
+        LoadScenarios();
+        RestoreSelection(position);
+    } catch (...) {
+        proc.HandleError();
+    }
+}
+
+bool frmStatMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_lvwScenarios->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::RightButton) {
+            const QPoint global = mouse->globalPosition().toPoint();
+            QTimer::singleShot(0, this, [this, global] { lvwScenarios_MouseUp(Qt::RightButton, global); });
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmStatMain::lvwScenarios_MouseUp(Qt::MouseButton button, const QPoint& globalPos) {
+    ProcGuard proc(gErr, "frmStatMain:lvwScenarios_MouseUp");
+    try {
+        const std::optional<CScenarioInfo> info = GetScenarioInfo();
+        MDIMain* frame = TheMDIMain();
+        if (!info || button != Qt::RightButton || !frame)
+            return;
+        frame->mnuRightClickItems(110)->setEnabled(!info->OutputTable2().empty());
+        frame->mnuRightClick()->setDefaultAction(frame->mnuRightClickItems(0));
+        frame->mnuRightClick()->exec(globalPos);
+    } catch (...) {
+        proc.HandleError();
+    }
+}
+
+std::optional<CScenarioInfo> frmStatMain::GetScenarioInfo() const {
+    QTreeWidgetItem* item = m_lvwScenarios->currentItem();
+    if (!item || !item->isSelected())
+        return std::nullopt;
+    CScenarioInfo info;
+    info.SetScenarioID(item->text(0).toStdString());
+    info.SetScenType(item->text(1).toStdString());
+    info.SetDesc(item->text(2).toStdString());
+    info.SetTable(item->text(3).toStdString());
+    info.SetOutputTable1(item->text(4).toStdString());
+    info.SetOutputTable2(item->text(5).toStdString());
+    return info;
+}
+
+void frmStatMain::ViewDataTable() {
+    if (const auto info = GetScenarioInfo())
+        frmDataGrid::Open(QString::fromStdString(info->Table()), QStringLiteral("Input Data Table"));
+}
+
+void frmStatMain::ViewOutputTable1() {
+    if (const auto info = GetScenarioInfo(); info && !info->OutputTable1().empty())
+        frmDataGrid::Open(QString::fromStdString(info->OutputTable1()), QStringLiteral("Scenario Output Table"));
+}
+
+void frmStatMain::ViewOutputTable2() {
+    if (const auto info = GetScenarioInfo(); info && !info->OutputTable2().empty())
+        frmDataGrid::Open(QString::fromStdString(info->OutputTable2()), QStringLiteral("Scenario Output Table 2"));
+}
+
+bool frmStatMain::RunCurrentScenario(long ScenarioID) {
+    if (ScenarioID != 0)
+        return RunScenarioTest(ScenarioID);
+    const std::optional<CScenarioInfo> info = GetScenarioInfo();
+    if (!info) {
+        ShowAppMessage(QStringLiteral("Please select a scenario from the list."));
+        return false;
+    }
+    return RunScenarioTest(QString::fromStdString(info->ScenarioID()).toLong());
+}
+
+void frmStatMain::CloseGridsShowing(const QString& table1, const QString& table2) {
+    MDIMain* frame = TheMDIMain();
+    if (!frame)
+        return;
+    for (QMdiSubWindow* sub : frame->MdiArea()->subWindowList()) {
+        auto* grid = qobject_cast<frmDataGrid*>(sub->widget());
+        if (!grid)
+            continue;
+        const QString& shown = grid->TableName();
+        const bool showsTable1 = !table1.isEmpty() && shown.compare(table1, Qt::CaseInsensitive) == 0;
+        const bool showsTable2 = !table2.isEmpty() && shown.compare(table2, Qt::CaseInsensitive) == 0;
+        if (showsTable1 || showsTable2)
+            sub->close();
+    }
+}
+
+bool frmStatMain::RunScenarioTest(long ScenarioID) {
+    ProcGuard proc(gErr, "frmStatMain:RunScenarioTest");
+    bool result = false;
+    const QString number = QString::number(ScenarioID);
+    try {
+        SetOperation("Open Recordset ");
+        QString out1, out2;
+        {
+            if (!gdbCurrent)
+                throw dao::DaoError(dao::err::ObjectClosed, "Object invalid or no longer set.");
+            dao::RecordsetPtr rs = gdbCurrent->OpenRecordset(std::string("SELECT  * from [") + kScenarioTableName +
+                                                                 "] " + "WHERE Scenario_ID = " + std::to_string(ScenarioID),
+                                                             dao::dbOpenSnapshot);
+            if (rs->EOF_()) {
+                rs->Close();
+                ShowAppMessage(QStringLiteral("Scenario not found: ") + number);
+                return false;
+            }
+            SetOperation("Get Table Names ");
+            out1 = TextOf((*rs)["Scenario_Output_Table1_Name"]);
+            out2 = TextOf((*rs)["Scenario_Output_Table2_Name"]);
+            rs->Close();
+        }
+
+        QString existing;
+        if (TableDefExists(gdbCurrent, out1.toStdString()))
+            existing = out1;
+        if (!out2.isEmpty() && TableDefExists(gdbCurrent, out2.toStdString()))
+            existing += QLatin1Char('\n') + out2;
+        if (!existing.isEmpty()) {
+            const int answer = ShowAppMessage(QStringLiteral("The following output table(s) already exist in the "
+                                                             "current database. Do you want to overwrite them?\n\n") +
+                                                  existing,
+                                              vbYesNo);
+            QApplication::processEvents();
+            if (answer != vbYes)
+                return false;
+        }
+
+        SetOperation("Close output forms if open ");
+        CloseGridsShowing(out1, out2);
+
+        SetOperation("Creating m_oStats ");
+        m_oStats = std::make_unique<Varnello>();
+        m_oStats->SetEvents(this);
+
+        SetOperation("Set database ");
+        m_oStats->SetScenarioDatabase(gdbCurrent);
+
+        SetOperation("Show status form ");
+        SetScreenMousePointer(platform::ui::vbHourglass);
+        m_status = new frmStatus(TheMDIMain());
+        m_status->show();
+        m_status->repaint();
+        repaint();
+
+        SetOperation("Running scenario");
+        bool ran = false;
+        bool raised = false;
+        std::string reason;
+        try {
+            Varnello::RunScenarioArgs args;
+            args.ShowProgress = true;
+            args.ShowErrors = true;
+            ran = m_oStats->RunScenario(ScenarioID, args);
+        } catch (...) {
+            raised = true;
+            reason = ErrFromCurrentException().Description;
+        }
+        const QString failed = QStringLiteral("The test of this scenario failed for the following reason:\n\n");
+        if (raised)
+            ShowAppMessage(failed + QString::fromStdString(reason));
+        else if (!ran)
+            ShowAppMessage(failed + QString::fromStdString(m_oStats->ErrorInfo()));
+        result = ran && !raised;
+
+        if (m_status)
+            m_status->close();
+        SetScreenMousePointer(platform::ui::vbDefault);
+
+        if (result) {
+            // Only the tables the run left behind: an analysis without a
+            // second table writes none, whatever the scenario names.
+            if (!out2.isEmpty() && TableDefExists(gdbCurrent, out2.toStdString())) {
+                SetOperation("Loading output grid2");
+                frmDataGrid::Open(out2, QStringLiteral("Scenario Output Table 2"));
+            }
+            SetOperation("Loading output grid1");
+            frmDataGrid::Open(out1, QStringLiteral("Scenario Output Table"));
+        }
+    } catch (...) {
+        proc.HandleError();
+        result = false;
+    }
+    if (m_status)
+        m_status->close();
+    SetScreenMousePointer(platform::ui::vbDefault);
+    if (m_oStats)
+        m_oStats->SetEvents(nullptr);
+    m_oStats.reset();
+    return result;
+}
+
+void frmStatMain::StatStatus(std::string& Msg) {
+    try {
+        const QString text = QString::fromStdString(Msg);
+        emit progressText(text);
+        if (m_status)
+            m_status->PrintStatus(text);
+    } catch (...) {
+        const ErrInfo e = ErrFromCurrentException();
+        MsgBox("Error:m_oStats_StatStatus event: " + std::to_string(e.Number) + ": " + e.Description);
+    }
+}

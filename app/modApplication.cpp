@@ -1,0 +1,198 @@
+#include "app/modApplication.h"
+
+#include "app/AppGlobals.h"
+#include "app/CSingleInstance.h"
+#include "app/MDIMain.h"
+#include "app/frmStatMain.h"
+#include "errors/ErrorGlobals.h"
+#include "errors/ProcGuard.h"
+#include "errors/ui/frmErrorHandler.h"
+#include "errors/ui/frmMsgBox.h"
+#include "platform/App.h"
+#include "platform/ui/QtPlatform.h"
+#include "platform/ui/ScreenPointer.h"
+#include "engine/Varnello.h"
+#include "scenario/AppDatabase.h"
+#include "scenario/ScenarioTables.h"
+#include "util/modStatCommon.h"
+
+#include <QApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
+
+namespace {
+
+QPointer<MDIMain>& FrameRef() {
+    static QPointer<MDIMain> frame;
+    return frame;
+}
+
+bool IsFormName(const QWidget* w) {
+    const QString name = w->objectName();
+    return name.startsWith(QLatin1String("frm")) || name == QLatin1String("MDIMain");
+}
+
+// The lower layers' questions and dialogs, shown with the application's own
+// windows.
+void InstallWindowHooks() {
+    platform::ui::InstallQtPlatform();
+    SetInitializeDatabaseAsker([](const InitializeDatabaseQuestion& q) {
+        frmMsgBox box(TheMDIMain());
+        box.setWindowTitle(QString::fromStdString(q.Caption));
+        box.SetMessage(QString::fromStdString(q.Message).replace(QLatin1String("\r\n"), QLatin1String("\n")));
+        box.SetStyle(q.Style);
+        box.SetDisplayHelpButton(q.DisplayHelpButton);
+        box.SetHelpID(static_cast<int>(q.HelpID));
+        box.SetDoBeep(true);
+        box.ShowMessage();
+        return box.Response();
+    });
+    SetScenarioTablesPointerHook([](int pointer) { platform::ui::SetScreenMousePointer(pointer); });
+    SetEngineErrorDialog([](const EngineErrorDialogInfo& info) {
+        frmErrorHandler dialog(TheMDIMain());
+        dialog.SetAppName(QString::fromStdString(info.AppName));
+        dialog.SetReadmefile(QString::fromStdString(info.Readmefile));
+        dialog.SetErrHelpContextID(static_cast<std::int32_t>(info.ErrHelpContextID));
+        dialog.SetErrHelpFileName(QString::fromStdString(info.ErrHelpFileName));
+        dialog.SetErrorFile(QString::fromStdString(info.ErrorFile));
+        dialog.SetErrorString(QString::fromStdString(info.ErrorString));
+        dialog.SetErrorMsgString(QString::fromStdString(info.ErrorMsgString));
+        dialog.exec();
+        return dialog.UserChoice();
+    });
+}
+
+} // namespace
+
+MDIMain* TheMDIMain() {
+    return FrameRef().data();
+}
+
+std::string AppFolderFile(const std::string& name) {
+    return GetAppPath() + name;
+}
+
+MDIMain* Main(const MainOptions& options) {
+    platform::App::SetTitle("Varnello");
+    gstrDesignerTitle = "Varnello Scenario Designer Demo";
+
+    // Only one instance: a second one hands over to the first and ends here,
+    // before anything (error handler, settings) has been created.
+    auto instance = std::make_unique<CSingleInstance>(CSingleInstance::DefaultKey());
+    if (!instance->Acquire())
+        return nullptr;
+
+    MDIMain* frame = nullptr;
+    gErr = std::make_shared<CErr_ZUR>();
+    gErr->SetDisplayError(false);
+    gErr->SetAppTitle(platform::App::Title());
+    gErr->SetDestinationPath(AppFolderFile("error.log"));
+    ProcGuard proc(gErr, "Sub Main");
+    try {
+        gstrRegProgramKey = GetRegistryProgramKey();
+        gstrRegProductKey = GetRegistryProductKey();
+
+        gSettings = std::make_shared<CProgramSettings>();
+        gSettings->SetRegBase("ZUR");
+        gSettings->SetMainBranch("SOFTWARE");
+        gSettings->SetProgram(gstrRegProgramKey);
+        gSettings->SetSection("Settings");
+
+        gSettingsVersion = std::make_shared<CProgramSettings>();
+        gSettingsVersion->SetRegBase("ZUR");
+        gSettingsVersion->SetMainBranch("SOFTWARE");
+        gSettingsVersion->SetProgram(gstrRegProductKey);
+        gSettingsVersion->SetSection("5.0");
+
+        platform::App::SetHelpFile(AppFolderFile("ZURSTAT.HLP"));
+        InstallWindowHooks();
+
+        frame = new MDIMain(options.createSampleDatabase);
+        FrameRef() = frame;
+        instance->SetActivationTarget(frame);
+        instance.release()->setParent(frame);
+        frame->Form_Load();
+    } catch (...) {
+        proc.HandleError();
+    }
+    return frame;
+}
+
+QList<QWidget*> LoadedForms() {
+    QList<QWidget*> forms;
+    MDIMain* frame = TheMDIMain();
+    if (frame && !frame->isHidden())
+        forms.append(frame);
+    if (frame) {
+        for (QMdiSubWindow* sub : frame->MdiArea()->subWindowList())
+            if (sub->isVisible() && sub->widget())
+                forms.append(sub->widget());
+    }
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top == frame || !IsFormName(top))
+            continue;
+        // A form closed for good is on its way out.
+        if (top->isHidden() && top->testAttribute(Qt::WA_DeleteOnClose))
+            continue;
+        forms.append(top);
+    }
+    return forms;
+}
+
+void CloseForm(QWidget* form) {
+    if (!form)
+        return;
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(form->parentWidget()))
+        sub->close();
+    else
+        form->close();
+}
+
+void ExitApplication(QWidget* form) {
+    ProcGuard proc(gErr, "ExitApplication");
+    try {
+        for (QWidget* other : LoadedForms())
+            if (other != form)
+                CloseForm(other);
+        CloseForm(form);
+    } catch (...) {
+        proc.HandleError();
+    }
+}
+
+void CloseDatabaseForms() {
+    MDIMain* frame = TheMDIMain();
+    if (!frame)
+        return;
+    if (frmStatMain* list = frame->StatMain())
+        CloseForm(list);
+    const QList<QMdiSubWindow*> windows = frame->MdiArea()->subWindowList();
+    for (qsizetype i = windows.size() - 1; i >= 0; --i) {
+        QWidget* w = windows[i]->widget();
+        if (w && w->objectName() == QLatin1String("frmDataGrid"))
+            windows[i]->close();
+    }
+}
+
+void CloseCurrentDatabase() {
+    CloseDatabaseForms();
+    try {
+        if (gdbCurrent)
+            gdbCurrent->Close();
+    } catch (...) {
+    }
+    gdbCurrent.reset();
+    try {
+        if (gwsCurrent)
+            gwsCurrent->Close();
+    } catch (...) {
+    }
+    gwsCurrent.reset();
+    if (MDIMain* frame = TheMDIMain())
+        frame->SetStatusText(QString());
+}
+
+int ShowAppMessage(const QString& message, int style) {
+    return frmMsgBox::Show(TheMDIMain(), QString::fromStdString(platform::App::Title()), message, style, true);
+}

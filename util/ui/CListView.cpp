@@ -1,5 +1,6 @@
 #include "util/ui/CListView.h"
 
+#include "errors/RunTimeError.h"
 #include "platform/ui/ScreenPointer.h"
 
 #include <QApplication>
@@ -8,7 +9,6 @@
 #include <QKeyEvent>
 #include <QTreeWidget>
 
-#include <stdexcept>
 #include <string>
 
 void CListView::SetListView(QTreeWidget* listView) {
@@ -23,7 +23,7 @@ void CListView::SetListView(QTreeWidget* listView) {
 
 QTreeWidget* CListView::Control(const char* operation) const {
     if (!m_listView)
-        throw std::logic_error(std::string("CListView::") + operation + ": no list view was handed over");
+        throw RunTimeError(rterr::ObjectNotSet, RunTimeErrorDescription(rterr::ObjectNotSet), std::string("CListView.") + operation);
     return m_listView;
 }
 

@@ -43,7 +43,7 @@ public:
     void SetRedraw(bool redraw);
 
     // Whole rows are selected; the control's other settings stay as they were.
-    // Throws std::logic_error when no control was handed over.
+    // Raises error 91 (RunTimeError) when no control was handed over.
     void SetFullRowSelect();
 
     // From the control's click event: selects the row under the mouse pointer,
@@ -53,7 +53,7 @@ public:
     void OnClickAt(const QPoint& viewportPos);
 
     // From the column-click event, with the 1-based index of the clicked header.
-    // Throws std::logic_error when no control was handed over.
+    // Raises error 91 (RunTimeError) when no control was handed over.
     void OnColumnClick(int columnHeaderIndex);
 
 private:

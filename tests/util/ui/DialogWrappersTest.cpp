@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QThread>
 
 #include <filesystem>
@@ -145,7 +146,10 @@ TEST(CFileDialog, OpenReturnsTheChosenPathAndTitle) {
         shownDir = fd->directory().absolutePath();
         filters = fd->nameFilters();
         shownFilter = fd->selectedNameFilter();
-        fd->selectFile(Q(file));
+        // Type the name as the user would (selectFile leaves a focused name box alone).
+        auto* name = fd->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        name->setText(Q(file));
         static_cast<QDialog*>(fd)->accept();
     });
     ASSERT_TRUE(dlg.Show(true));

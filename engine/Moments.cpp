@@ -1,0 +1,183 @@
+#include "engine/Moments.h"
+
+#include "db/Decimal.h"
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr int kMaxQuickScale = 22; // 10^22 is the largest power of ten a double holds exactly
+
+__extension__ typedef __int128 Int128;
+
+// The decimal form of x rounded to 15 significant digits, as the scaled
+// decimal type takes a double: x = mant · 10^-scale with 0 <= scale <= 22.
+// One multiplication by an exact power of ten gives the digits; when the
+// product lies so close to a rounding boundary that its own rounding could
+// tip the result (or x is out of the quick range) the answer is false and
+// the caller takes the decimal type's conversion instead.
+bool quickDecimal(double x, std::int64_t& mant, int& scale) {
+    double a = std::fabs(x);
+    if (!(a >= 1e-8 && a < 1e15)) return false;
+    int q = 14 - static_cast<int>(std::floor(std::log10(a)));
+    if (q < 0 || q > kMaxQuickScale) return false;
+    double y = a * kPow10[q];
+    // log10 may be off by one next to a power of ten.
+    if (y >= 1e15) {
+        if (--q < 0) return false;
+        y = a * kPow10[q];
+    } else if (y < 1e14) {
+        if (++q > kMaxQuickScale) return false;
+        y = a * kPow10[q];
+    }
+    // y carries at most 2^-4 of rounding error (y < 2^50); a fraction within
+    // 2 × 2^-4 of one half leaves the digit undecided.
+    double r = std::nearbyint(y);
+    if (std::fabs(y - r) > 0.375) return false;
+    mant = static_cast<std::int64_t>(r);
+    if (x < 0) mant = -mant;
+    scale = q;
+    return true;
+}
+
+// Magnitudes whose 15 digits the decimal type holds: below 1e-14 digits
+// would fall beyond its 28 decimal places, from 2^96 it overflows.
+bool decimalRange(double x) {
+    double a = std::fabs(x);
+    return a >= 1e-14 && a < 7.9e28;
+}
+
+double slowDifference(double x, double k) {
+    if (decimalRange(x) && decimalRange(k)) return (dao::Decimal(x) - dao::Decimal(k)).ToDouble();
+    return x - k;
+}
+
+// x − k from the decimal forms; kQuick/kMant/kScale are k's quick form when known.
+double deviation(double x, double k, bool kQuick, std::int64_t kMant, int kScale) {
+    if (x == k) return 0.0;
+    if (x == 0.0 || k == 0.0) return x - k; // exact
+    std::int64_t xMant = 0;
+    int xScale = 0;
+    if (kQuick && quickDecimal(x, xMant, xScale)) {
+        int scale = xScale > kScale ? xScale : kScale;
+        Int128 xs = static_cast<Int128>(xMant);
+        Int128 ks = static_cast<Int128>(kMant);
+        // Both mantissas are below 10^15, so a shift of up to 22 places fits in 128 bits.
+        static constexpr std::int64_t p10[] = {1,
+                                               10,
+                                               100,
+                                               1000,
+                                               10000,
+                                               100000,
+                                               1000000,
+                                               10000000,
+                                               100000000,
+                                               1000000000,
+                                               10000000000LL,
+                                               100000000000LL,
+                                               1000000000000LL,
+                                               10000000000000LL,
+                                               100000000000000LL,
+                                               1000000000000000LL,
+                                               10000000000000000LL,
+                                               100000000000000000LL,
+                                               1000000000000000000LL};
+        auto shift = [](Int128 v, int places) {
+            while (places > 18) {
+                v *= p10[18];
+                places -= 18;
+            }
+            return v * p10[places];
+        };
+        xs = shift(xs, scale - xScale);
+        ks = shift(ks, scale - kScale);
+        return static_cast<double>(xs - ks) / kPow10[scale];
+    }
+    return slowDifference(x, k);
+}
+
+// Neumaier's compensated addition of v to sum.
+inline void compensatedAdd(double& sum, double& comp, double v) {
+    double t = sum + v;
+    if (std::fabs(sum) >= std::fabs(v)) comp += (sum - t) + v;
+    else comp += (v - t) + sum;
+    sum = t;
+}
+
+} // namespace
+
+double Moments::DecimalDifference(double x, double k) {
+    std::int64_t kMant = 0;
+    int kScale = 0;
+    bool kQuick = quickDecimal(k, kMant, kScale);
+    return deviation(x, k, kQuick, kMant, kScale);
+}
+
+void Moments::Clear() noexcept { *this = Moments(); }
+
+void Moments::Add(double x, double w) {
+    if (!(w > 0) || !std::isfinite(w) || !std::isfinite(x)) return;
+    if (m_count == 0) {
+        m_k = x;
+        m_min = m_max = x;
+        m_kQuick = quickDecimal(x, m_kMant, m_kScale);
+    } else {
+        if (x < m_min) m_min = x;
+        if (x > m_max) m_max = x;
+    }
+    ++m_count;
+    compensatedAdd(m_sum, m_sumC, w * x);
+    compensatedAdd(m_sumSq, m_sumSqC, w * (x * x));
+
+    // The updating formulas for adding one point of weight w to a set of
+    // weight Wa, on the deviations d = x − K (Chan, Golub and LeVeque; Pébay).
+    double d = deviation(x, m_k, m_kQuick, m_kMant, m_kScale);
+    double wa = m_w;
+    double wn = wa + w;
+    double delta = d - m_meanDev;
+    double deltaN = delta / wn;           // δ/W
+    double deltaN2 = deltaN * deltaN;
+    double term = delta * deltaN * wa * w; // δ²·Wa·w/W
+    m_m4 += term * deltaN2 * (wa * wa - wa * w + w * w) + 6.0 * deltaN2 * w * w * m_m2 - 4.0 * deltaN * w * m_m3;
+    m_m3 += term * deltaN * (wa - w) - 3.0 * deltaN * w * m_m2;
+    m_m2 += term;
+    m_meanDev += deltaN * w;
+    m_w = wn;
+}
+
+double Moments::Mean() const noexcept {
+    if (!(m_w > 0)) return 0.0;
+    return m_k + m_meanDev;
+}
+
+double Moments::Variance(const std::string& method) const noexcept {
+    if (!(m_w > 0) || m_m2 <= 0) return 0.0;
+    if (method == "N") return m_m2 / m_w;
+    if (m_w <= 1) return 0.0;
+    return m_m2 / (m_w - 1);
+}
+
+double Moments::StdDev(const std::string& method) const noexcept {
+    double v = Variance(method);
+    return v > 0 ? std::sqrt(v) : 0.0;
+}
+
+std::optional<double> Moments::Skewness() const noexcept {
+    if (!(m_w > 2)) return std::nullopt;
+    double v = Variance("N-1");
+    if (!(v > 0)) return std::nullopt;
+    double s = std::sqrt(v);
+    return m_w * m_m3 / ((m_w - 1) * (m_w - 2) * v * s);
+}
+
+std::optional<double> Moments::Kurtosis() const noexcept {
+    if (!(m_w > 3)) return std::nullopt;
+    double v = Variance("N-1");
+    if (!(v > 0)) return std::nullopt;
+    double W = m_w;
+    return W * (W + 1) * m_m4 / (v * v * (W - 1) * (W - 2) * (W - 3)) -
+           3 * (W - 1) * (W - 1) / ((W - 2) * (W - 3));
+}

@@ -1,0 +1,89 @@
+#pragma once
+// Moments: weighted moments of a stream of values about a provisional mean,
+// the accumulator behind every mean, variance, skewness and kurtosis the
+// analyses write.
+//
+// Raw power sums (W·Q − S² and its higher relatives) lose every digit when
+// the mean is large against the spread: for 1000000.1, 1000000.2, ... the
+// standard deviation from raw sums is wrong in its first digit. Here the
+// first value added becomes the provisional mean K, and every later value x
+// enters as its deviation x − K, taken exactly on the values' decimal form
+// (the 15 significant digits the scaled decimal type keeps, which recover
+// data typed as decimals exactly) and only then rounded to a double. The
+// deviations are folded in with updating formulas for the central sums
+// M2 = Σw(x − m)², M3 = Σw(x − m)³ and M4 = Σw(x − m)⁴, which stay accurate
+// whatever the order of the values and wherever K lies.
+//
+// The statistics keep the usual textbook definitions (W the weight sum):
+//   mean        m = Σwx / W
+//   variance    "N": M2 / W;  any other method ("N-1"): M2 / (W − 1)
+//   skewness    W·M3 / ((W − 1)(W − 2)·s³), s² the "N-1" variance
+//   kurtosis    W(W + 1)·M4 / ((W − 1)(W − 2)(W − 3)·s⁴) − 3(W − 1)² / ((W − 2)(W − 3))
+// Integer weights give the same results as repeating the values.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+class Moments {
+public:
+    Moments() = default;
+
+    // Forgets every value.
+    void Clear() noexcept;
+
+    // Adds the value x with the weight w. A weight that is not above 0, and
+    // a value or weight that is not finite, add nothing.
+    void Add(double x, double w = 1.0);
+
+    // Number of values added.
+    std::int32_t Count() const noexcept { return m_count; }
+    // W, the sum of the weights.
+    double SumW() const noexcept { return m_w; }
+    // Smallest and largest value added (0 while empty).
+    double Min() const noexcept { return m_min; }
+    double Max() const noexcept { return m_max; }
+    // K, the first value added (0 while empty).
+    double ProvisionalMean() const noexcept { return m_k; }
+    // Σw(x − K).
+    double SumDeviations() const noexcept { return m_meanDev * m_w; }
+    // Σwx and Σwx², summed with compensation.
+    double Sum() const noexcept { return m_sum + m_sumC; }
+    double SumSquares() const noexcept { return m_sumSq + m_sumSqC; }
+
+    // The weighted mean (0 while W is 0).
+    double Mean() const noexcept;
+    // The central sums M2, M3, M4.
+    double M2() const noexcept { return m_m2; }
+    double M3() const noexcept { return m_m3; }
+    double M4() const noexcept { return m_m4; }
+
+    // Variance by method: "N" (compared as written) M2 / W, any other text
+    // M2 / (W − 1). 0 when W is not above 0, when M2 is 0, and for the sample
+    // form when W is not above 1.
+    double Variance(const std::string& method) const noexcept;
+    // The square root of Variance (0 when that is 0).
+    double StdDev(const std::string& method) const noexcept;
+    // Sample skewness; none unless W > 2 and the sample variance is above 0.
+    std::optional<double> Skewness() const noexcept;
+    // Sample excess kurtosis; none unless W > 3 and the sample variance is above 0.
+    std::optional<double> Kurtosis() const noexcept;
+
+    // x − k, taken exactly on the 15-significant-digit decimal forms of x and
+    // k and rounded once to a double. Values beyond the decimal type's range
+    // (below 1e-14 or from 7.9e28 in magnitude) are subtracted as doubles.
+    static double DecimalDifference(double x, double k);
+
+private:
+    std::int32_t m_count = 0;
+    double m_w = 0;
+    double m_min = 0, m_max = 0;
+    double m_k = 0;
+    double m_meanDev = 0; // mean of the deviations x − K
+    double m_m2 = 0, m_m3 = 0, m_m4 = 0;
+    double m_sum = 0, m_sumC = 0;     // Σwx and its compensation
+    double m_sumSq = 0, m_sumSqC = 0; // Σwx² and its compensation
+    // K's decimal form when the quick route found it: K = m_kMant · 10^-m_kScale.
+    bool m_kQuick = false;
+    std::int64_t m_kMant = 0;
+    int m_kScale = 0;
+};

@@ -1,0 +1,744 @@
+#include "analyses/descriptive/CDescribe.h"
+
+#include "analyses/descriptive/SortStage.h"
+#include "analyses/descriptive/modAnalysisCommon.h"
+
+#include "db/Decimal.h"
+#include "engine/CZValue.h"
+#include "engine/Varnello.h"
+#include "engine/modStatsGeneral.h"
+#include "errors/ErrorGlobals.h"
+#include "errors/ProcGuard.h"
+#include "errors/RunTimeError.h"
+
+#include <charconv>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+using namespace dao;
+
+namespace {
+
+std::string upperFirst(const std::string& s) { return s.empty() ? std::string() : ToUpperAscii(s.substr(0, 1)); }
+
+char charAt(const std::string& s, std::size_t i) { return i < s.size() ? s[i] : '\0'; }
+
+// Parts of a group of values: "M" median, "Q" quartiles, "5" quintiles,
+// "D" deciles, "P" percentiles; 0 for any other letter.
+std::int16_t percentileDivisor(const std::string& letter) {
+    std::string l = upperFirst(letter);
+    if (l == "M") return 2;
+    if (l == "Q") return 4;
+    if (l == "5") return 5;
+    if (l == "D") return 10;
+    if (l == "P") return 100;
+    return 0;
+}
+
+bool inDecimalRange(double x) {
+    double a = std::fabs(x);
+    return a == 0.0 || (a >= 1e-14 && a < 7.9e28);
+}
+
+// The column name of a percentile point: "25_Percentile".
+std::string percentileColumn(int percent) { return std::to_string(percent) + "_Percentile"; }
+
+// The walk over one field's values in ascending order that gives the
+// percentile points and the mode.
+class SortedWalk {
+public:
+    SortedWalk(bool weighted, std::int16_t d, double n, std::vector<double>* r, CDescribe::ModeResult* mode)
+        : m_weighted(weighted), m_d(r ? d : std::int16_t(0)), m_n(n), m_r(r), m_mode(mode) {
+        if (m_mode) *m_mode = CDescribe::ModeResult{};
+        if (m_r && m_r->size() < static_cast<std::size_t>(d) + 1) m_r->resize(static_cast<std::size_t>(d) + 1, 0.0);
+        if (m_d > 0) m_target = m_n / m_d;
+    }
+
+    void Row(double x, double w) {
+        ++m_c;
+        if (m_c == 1) {
+            // Every point starts as the smallest value.
+            if (m_d > 0)
+                for (std::int16_t k = 0; k <= m_d; ++k) (*m_r)[static_cast<std::size_t>(k)] = x;
+            m_runValue = x;
+        }
+        if (m_mode) {
+            if (m_c > 1 && x != m_runValue) {
+                closeRun();
+                m_runValue = x;
+                m_runWeight = 0;
+            }
+            m_runWeight += w;
+        }
+        if (m_d > 0 && m_i < m_d) {
+            if (m_weighted) {
+                // The first value whose cumulative weight reaches i·n/d.
+                m_cum += w;
+                while (m_target <= m_cum && m_i < m_d) {
+                    (*m_r)[static_cast<std::size_t>(m_i)] = x;
+                    ++m_i;
+                    m_target = (m_n / m_d) * m_i;
+                }
+            } else {
+                // Position (n − 1)/d·i + 1: the value there, or between the
+                // two records around it.
+                while (m_i < m_d) {
+                    bool frac = false;
+                    std::int32_t rec = CDescribe::NextPcntRec(m_n, m_i, frac, m_d);
+                    if (!frac && rec <= m_c) {
+                        (*m_r)[static_cast<std::size_t>(m_i)] = rec == m_c ? x : m_prev;
+                    } else if (frac && rec + 1 <= m_c) {
+                        double pos = (m_n - 1) / m_d * m_i + 1;
+                        (*m_r)[static_cast<std::size_t>(m_i)] = CDescribe::Interpolate(m_prev, x, pos - std::floor(pos));
+                    } else {
+                        break;
+                    }
+                    ++m_i;
+                }
+            }
+        }
+        m_prev = x;
+        m_last = x;
+    }
+
+    void Finish() {
+        if (m_c == 0) return;
+        closeRun();
+        if (m_d > 0) (*m_r)[static_cast<std::size_t>(m_d)] = m_last;
+    }
+
+private:
+    void closeRun() {
+        if (!m_mode) return;
+        if (m_runWeight > m_mode->weight) {
+            m_mode->weight = m_runWeight;
+            m_mode->value = m_runValue;
+            m_mode->unique = true;
+        } else if (m_runWeight == m_mode->weight) {
+            m_mode->unique = false;
+        }
+    }
+
+    bool m_weighted;
+    std::int16_t m_d;
+    double m_n;
+    std::vector<double>* m_r;
+    CDescribe::ModeResult* m_mode;
+    std::int32_t m_c = 0;    // records seen
+    std::int16_t m_i = 1;    // the next percentile point
+    double m_cum = 0, m_target = 0;
+    double m_prev = 0, m_last = 0;
+    double m_runValue = 0, m_runWeight = 0;
+};
+
+} // namespace
+
+CDescribe::CDescribe() = default;
+CDescribe::~CDescribe() = default;
+
+// ---- shared helpers --------------------------------------------------------------
+
+std::int32_t CDescribe::NextPcntRec(double n, std::int16_t k, bool& bFraction, std::int16_t d) {
+    double pos = (n - 1) / d * k + 1;
+    double whole = std::floor(pos);
+    bFraction = pos != whole;
+    return static_cast<std::int32_t>(whole);
+}
+
+double CDescribe::Interpolate(double lo, double hi, double fraction) {
+    if (hi == lo) return lo;
+    if (inDecimalRange(lo) && inDecimalRange(hi) && inDecimalRange(fraction)) {
+        Decimal L(lo);
+        return (L + (Decimal(hi) - L) * Decimal(fraction)).ToDouble();
+    }
+    return lo + Moments::DecimalDifference(hi, lo) * fraction;
+}
+
+std::string CDescribe::NumberText(double value) {
+    char buf[64];
+    double a = std::fabs(value);
+    std::to_chars_result res;
+    if (a == 0.0 || (a >= 1e-6 && a < 1e15)) res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
+    else res = std::to_chars(buf, buf + sizeof buf, value);
+    std::string s(buf, res.ptr);
+    if (s == "-0") s = "0";
+    return s;
+}
+
+// ---- error path and transactions ---------------------------------------------------
+
+void CDescribe::Fail(ProcGuard& proc) {
+    proc.HandleError();
+    if (m_error.empty()) m_error = UnexpectedErrorMessage(proc.Handler(), "Unexpected error in Describe");
+}
+
+void CDescribe::BeginTrans() {
+    DBEngine().Workspaces(0)->BeginTrans();
+    ++m_txOpen;
+}
+
+void CDescribe::CommitTrans() {
+    if (m_txOpen <= 0) return;
+    --m_txOpen;
+    DBEngine().Workspaces(0)->CommitTrans();
+}
+
+// ---- the entry ------------------------------------------------------------------------
+
+std::string CDescribe::Quorb_Describe(std::string OutTableName, std::string strUserTable, FieldList& strFields,
+                                      std::int16_t intGroupFields, std::int16_t intNumFields, bool fWeightField,
+                                      bool intRange_b, std::string Var_a, bool intSum_b, bool intCalcMeans_b,
+                                      bool intCalcSkew_b, bool intCalcMode_b, std::string strPcntiles,
+                                      std::string strConInt, bool int95_b, std::int16_t intCIUser,
+                                      std::vector<double>& dblPopDev, bool tTest_b, std::vector<double>& dblPopMean,
+                                      std::string strFreqOptions, std::int16_t intFreqIntervals, double dblFreqFirst,
+                                      double dblFreqWidth, Varnello& engine) {
+    m_Engine = &engine;
+    ProcGuard proc(gEngineErr, "Quorb_Describe");
+    std::string msg;
+    bool outputMade = false;
+    try {
+        m_outTable = OutTableName;
+        m_table = strUserTable;
+        m_fields = strFields;
+        m_nG = intGroupFields;
+        m_nX = intNumFields;
+        m_bWeight = fWeightField;
+        m_range = intRange_b;
+        m_var = Var_a;
+        m_sum = intSum_b;
+        m_means = intCalcMeans_b;
+        m_skew = intCalcSkew_b;
+        m_mode = intCalcMode_b;
+        m_pcntiles = strPcntiles;
+        m_conInt = strConInt;
+        m_95 = int95_b;
+        m_ciUser = intCIUser;
+        m_popDev = dblPopDev;
+        m_popMean = dblPopMean;
+        m_tTest = tTest_b;
+        m_strFreqDisplay = strFreqOptions.substr(0, 1);
+        m_nI = intFreqIntervals;
+        m_freqStart = dblFreqFirst;
+        m_freqWidth = dblFreqWidth;
+        m_popDev.resize(static_cast<std::size_t>(m_nX) + 1, 0.0);
+        m_popMean.resize(static_cast<std::size_t>(m_nX) + 1, 0.0);
+
+        m_bPercentiles = percentileDivisor(m_pcntiles) != 0;
+        m_bSortTable = m_mode || m_bPercentiles;
+        m_bFreq = m_strFreqDisplay == "N" || m_strFreqDisplay == "P" || m_strFreqDisplay == "B";
+
+        // Frequency cells need at least one interval of a positive width: the
+        // column names take the width's logarithm and every value is divided
+        // by it. Refused before any table is touched.
+        if (m_bFreq) {
+            if (m_nI < 1) msg = "The number of frequency intervals must be at least 1.";
+            else if (!(m_freqWidth > 0) || !std::isfinite(m_freqWidth))
+                msg = "The frequency interval width must be greater than 0.";
+            else if (!std::isfinite(m_freqStart)) msg = "The frequency start value must be a number.";
+            if (msg.empty()) {
+                m_bFreqCount = charAt(strFreqOptions, 1) == 'C';
+                m_bFreqCumulative = charAt(strFreqOptions, 2) == 'Y';
+                m_bFreqLowerIncluded = charAt(strFreqOptions, 3) == 'Y';
+                m_bFreqOuterCells = charAt(strFreqOptions, 4) == 'Y';
+            }
+        }
+
+        if (msg.empty()) {
+            engine.Quorb_Msg(0, true, "Retrieving and sorting data");
+            msg = engine.Quorb_InitDataTable(m_table, m_fields, m_nG, m_types, m_sizes);
+        }
+        if (msg.empty()) {
+            engine.Quorb_Msg(0, true, "Creating output table");
+            msg = CreateOutput();
+            if (msg.empty() && !Failed()) outputMade = true;
+        }
+        if (msg.empty() && !Failed() && ToUpperAscii(m_conInt) == "N") {
+            CZValue z;
+            if (m_95) m_dblZ95 = z.Quorb_FindValue("Z", 0.95, 0, 0, false);
+            if (m_ciUser > 0) m_dblZUser = z.Quorb_FindValue("Z", m_ciUser / 100.0, 0, 0, false);
+        }
+        if (msg.empty() && !Failed() && m_bSortTable) {
+            if (!engine.Quorb_UTIL_MakeTempDB()) msg = "Temp database could not be created";
+        }
+        if (msg.empty() && !Failed()) {
+            engine.Quorb_Msg(0, true, "Analyzing records");
+            // One transaction covers every output row (and the staged values
+            // of a group that outgrows memory).
+            if (m_bSortTable) m_stage = std::make_unique<SortStage>(engine, m_nX);
+            BeginTrans();
+            ReadRecords();
+            CommitTrans();
+        }
+    } catch (...) {
+        Fail(proc);
+    }
+    // What was written stays: open transactions are committed, never rolled back.
+    while (m_txOpen > 0) {
+        try {
+            CommitTrans();
+        } catch (...) {
+            m_txOpen = 0;
+        }
+    }
+    try {
+        if (m_stage) m_stage->Close();
+        m_stage.reset();
+        if (outputMade) {
+            if (auto rs = engine.DataRecordset()) rs->Close();
+            if (auto rs = engine.OutputRecordset()) rs->Close();
+        }
+    } catch (...) {
+        Fail(proc);
+    }
+    if (msg.empty() && Failed()) msg = m_error;
+    m_Engine = nullptr;
+    return msg;
+}
+
+// ---- the output table ------------------------------------------------------------------
+
+std::string CDescribe::CreateOutput() {
+    ProcGuard proc(gEngineErr, "CreateOutput");
+    std::string msg;
+    try {
+        Varnello& eng = *m_Engine;
+        TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_outTable);
+        std::int16_t ord = CreateLeadFields(td, m_nG, m_fields, m_types, m_sizes, true, 0, 0, m_bWeight, "Count", "Missing");
+        auto add = [&](const std::string& name) { AddTableField(td, name, dbDouble, ord, 0); };
+
+        add("Mean");
+        if (m_range) {
+            add("Minimum");
+            add("Maximum");
+            add("Range");
+        }
+        if (!m_var.empty()) {
+            add("Variance");
+            add("CoeffOfVariance");
+            add("StdDeviation");
+            add("StdError");
+        }
+        if (m_sum) {
+            add("Sum");
+            add("SumSquared");
+            add("AdjSumSquared");
+        }
+        if (m_means) {
+            add("GeometricMean");
+            add("HarmonicMean");
+            add("RMS");
+        }
+        if (m_skew) {
+            add("Skewness");
+            add("SE_Skewness");
+            add("Kurtosis");
+            add("SE_Kurtosis");
+        }
+        if (m_mode) {
+            add("Mode");
+            add("ModeCount");
+        }
+        std::string ci = ToUpperAscii(m_conInt);
+        if (ci == "T" || ci == "N") {
+            if (ci == "N") add("Population_StdDev");
+            if (m_95) {
+                add("95%_" + m_conInt + "_Band");
+                add("95%_Lower");
+                add("95%_Upper");
+            }
+            if (m_ciUser > 0) {
+                std::string lvl = std::to_string(m_ciUser);
+                add(lvl + "%_" + m_conInt + "_Band");
+                add(lvl + "%_Lower");
+                add(lvl + "%_Upper");
+            }
+        }
+        if (m_tTest) {
+            add("Population_Mean");
+            add("t-Value");
+            add("Prob_(1-Tail)");
+            add("Prob_(2-Tail)");
+        }
+        std::string p = upperFirst(m_pcntiles);
+        if (p == "M") {
+            add("Median");
+        } else if (p == "Q") {
+            add("25_Percentile");
+            add("50_Percentile");
+            add("75_Percentile");
+            add("Quartile_Range");
+        } else if (p == "5") {
+            for (int i = 1; i <= 4; ++i) add(percentileColumn(20 * i));
+        } else if (p == "D") {
+            for (int i = 1; i <= 9; ++i) add(percentileColumn(10 * i));
+        } else if (p == "P") {
+            for (int i = 1; i <= 99; ++i) add(percentileColumn(i));
+        }
+
+        if (m_bFreq) {
+            const int nI = m_nI;
+            double width = m_freqWidth, start = m_freqStart;
+            double s = width >= 1 ? 1.0 : std::pow(10.0, 3 - std::floor(std::log10(width)));
+            std::string A = m_bFreqLowerIncluded ? "<=" : "<";
+            std::string B = m_bFreqLowerIncluded ? "<" : "<=";
+            m_strFreqNames.assign(static_cast<std::size_t>((nI + 2) * 2) + 1, std::string());
+            auto label = [&](double v) { return NumberText(std::floor(v * s + 0.1) / s); };
+            for (int k = 1; k <= nI; ++k) {
+                std::string lo = label(start + (k - 1) * width);
+                std::string hi = label(start + k * width);
+                m_strFreqNames[static_cast<std::size_t>(k + 1)] = lo + A + "N" + B + hi;
+                m_strFreqNames[static_cast<std::size_t>(k + nI + 3)] = lo + A + "%" + B + hi;
+            }
+            if (m_bFreqOuterCells) {
+                std::string st = NumberText(start);
+                std::string en = NumberText(start + nI * width);
+                m_strFreqNames[1] = "N" + B + st;
+                m_strFreqNames[static_cast<std::size_t>(nI + 2)] = en + A + "N";
+                m_strFreqNames[static_cast<std::size_t>(nI + 3)] = "%" + B + st;
+                m_strFreqNames[static_cast<std::size_t>((nI + 2) * 2)] = en + A + "%";
+            }
+            auto addCut = [&](int index) { add(m_strFreqNames[static_cast<std::size_t>(index)].substr(0, 64)); };
+            if (m_strFreqDisplay == "N" || m_strFreqDisplay == "B") {
+                if (m_bFreqOuterCells) addCut(1);
+                for (int i = 2; i <= nI + 1; ++i) addCut(i);
+                if (m_bFreqOuterCells) addCut(nI + 2);
+            }
+            if (m_strFreqDisplay == "P" || m_strFreqDisplay == "B") {
+                if (m_bFreqOuterCells) addCut(nI + 3);
+                for (int i = nI + 4; i <= 2 * nI + 3; ++i) addCut(i);
+                if (m_bFreqOuterCells) addCut((nI + 2) * 2);
+            }
+        }
+        // An earlier run's table is replaced (dropped, or emptied when it has
+        // exactly these columns).
+        msg = ReplaceOutputTable(eng, td, true,
+                                 [&] { return eng.Quorb_InitDataTable(m_table, m_fields, m_nG, m_types, m_sizes); });
+    } catch (...) {
+        Fail(proc);
+    }
+    return msg;
+}
+
+// ---- the record loop -------------------------------------------------------------------
+
+void CDescribe::ReadRecords() {
+    ProcGuard proc(gEngineErr, "ReadRecords");
+    try {
+        Varnello& eng = *m_Engine;
+        RecordsetPtr rs = eng.DataRecordset();
+        const std::size_t nG = static_cast<std::size_t>(m_nG);
+        const std::size_t nX = static_cast<std::size_t>(m_nX);
+        m_prev.assign(nG + 1, Variant::Null());
+        m_cur.assign(nG + 1, Variant::Null());
+        m_sums.assign(nX + 1, DescribeSums{});
+        m_cells.assign(nX + 1, std::vector<double>(m_bFreq ? static_cast<std::size_t>(m_nI) + 3 : 0, 0.0));
+        m_groupCols.assign(nG + 1, nullptr);
+        m_dataCols.assign(nX + 1, nullptr);
+        for (std::size_t i = 1; i <= nG; ++i) m_groupCols[i] = rs->Fields(m_fields[i]);
+        for (std::size_t j = 1; j <= nX; ++j) m_dataCols[j] = rs->Fields(m_fields[nG + j]);
+        m_pcntDivisor = m_bPercentiles ? percentileDivisor(m_pcntiles) : 0;
+
+        std::int32_t runCount = 0;
+        m_groupCount = 0;
+        InitData(-1);
+        while (!Failed()) {
+            if (rs->EOF_()) {
+                eng.Quorb_Msg(runCount, true, "");
+                WriteData();
+                break;
+            }
+            for (std::size_t i = 1; i <= nG; ++i) m_cur[i] = m_groupCols[i]->Value();
+            if (eng.Quorb_SameRecords_b(m_nG, runCount != 0, m_prev, m_cur)) {
+                eng.Quorb_Msg(runCount, true, "");
+                WriteData();
+                if (Failed()) break;
+                for (std::size_t i = 1; i <= nG; ++i) m_prev[i] = m_cur[i];
+                InitData(m_stage ? m_stage->Rows() : 0);
+                m_groupCount = 0;
+                if (Failed()) break;
+            }
+            CalcData();
+            if (runCount == std::numeric_limits<std::int32_t>::max()) throw RunTimeError(rterr::Overflow);
+            ++runCount;
+            ++m_groupCount;
+            eng.Quorb_Msg(runCount, false, "");
+            rs->MoveNext();
+        }
+    } catch (...) {
+        Fail(proc);
+    }
+}
+
+void CDescribe::InitData(std::int32_t /*sortRows*/) {
+    ProcGuard proc(gEngineErr, "InitData");
+    try {
+        for (std::size_t j = 1; j < m_sums.size(); ++j) {
+            m_sums[j] = DescribeSums{};
+            std::fill(m_cells[j].begin(), m_cells[j].end(), 0.0);
+        }
+        // The sort stage forgets the finished group (emptying or dropping the
+        // sort table when the group used it).
+        if (m_stage) m_stage->BeginGroup();
+    } catch (...) {
+        Fail(proc);
+    }
+}
+
+void CDescribe::CalcData() {
+    ProcGuard proc(gEngineErr, "CalcData");
+    try {
+        Varnello& eng = *m_Engine;
+        double w = m_bWeight ? eng.Quorb_WeightCalc(m_bWeight, m_fields, static_cast<std::int16_t>(m_nG + m_nX + 1)) : 1.0;
+        if (!(w > 0)) return;
+        for (std::size_t j = 1; j <= static_cast<std::size_t>(m_nX); ++j) {
+            Variant v = m_dataCols[j]->Value();
+            if (v.IsNull()) continue;
+            double x = v.ToDouble();
+            if (!eng.Quorb_DataOk_b(x, false)) continue;
+            DescribeSums& s = m_sums[j];
+            s.mom.Add(x, w);
+            if (m_means) {
+                if (x > 0) {
+                    s.SumLnX += std::log(x) * w;
+                    s.SumInvX += w / x;
+                } else {
+                    ++s.NotPositive;
+                }
+            }
+            if (m_bFreq) {
+                double k = Moments::DecimalDifference(x, m_freqStart) / m_freqWidth;
+                std::size_t top = static_cast<std::size_t>(m_nI) + 2;
+                std::size_t cell;
+                if (k < 0) {
+                    cell = 1;
+                } else if (k >= static_cast<double>(top)) {
+                    cell = top;
+                } else {
+                    double whole = std::floor(k);
+                    cell = static_cast<std::size_t>(whole) + 2;
+                    if (!m_bFreqLowerIncluded && k == whole) cell -= 1;
+                    if (cell > top) cell = top;
+                }
+                m_cells[j][cell] += m_bFreqCount ? w : x * w;
+            }
+            if (m_stage) m_stage->Add(static_cast<std::int16_t>(j), x, w);
+        }
+    } catch (...) {
+        Fail(proc);
+    }
+}
+
+// ---- one group's rows ------------------------------------------------------------------
+
+void CDescribe::WriteData() {
+    ProcGuard proc(gEngineErr, "WriteData");
+    try {
+        Varnello& eng = *m_Engine;
+        RecordsetPtr out = eng.OutputRecordset();
+        const std::int16_t d = m_pcntDivisor;
+        std::vector<double> r;
+        if (m_bPercentiles) r.assign(static_cast<std::size_t>(d) + 1, 0.0);
+        const std::string ci = ToUpperAscii(m_conInt);
+        const bool sampleVar = ToUpperAscii(m_var) == "N-1";
+        CZValue z;
+        for (std::int16_t j = 1; j <= m_nX; ++j) {
+            const std::size_t J = static_cast<std::size_t>(j);
+            const DescribeSums& sums = m_sums[J];
+            const Moments& mo = sums.mom;
+            const double W = mo.SumW();
+            const std::int32_t n = mo.Count();
+            const double m = W > 0 ? mo.Mean() : 0.0;
+            const double v = W > 0 ? mo.Variance("N-1") : 0.0;
+            const double s = v > 0 ? std::sqrt(v) : 0.0;
+
+            out->AddNew();
+            WriteLeadFields(*out, m_nG, m_fields, m_prev, static_cast<std::int16_t>(m_nG + j), "Count", "Missing",
+                            m_bWeight, W, m_groupCount, n, 0, Variant::Null(), Variant::Null());
+            auto put = [&](const std::string& name, double value) { out->Fields(name)->SetValue(value); };
+
+            if (W > 0) {
+                put("Mean", m);
+                if (m_range) {
+                    put("Minimum", mo.Min());
+                    put("Maximum", mo.Max());
+                    put("Range", mo.Max() - mo.Min());
+                }
+                if (!m_var.empty() && (W > 1 || ToUpperAscii(m_var) == "N")) {
+                    double var = sampleVar ? v : mo.Variance("N");
+                    double sd = var > 0 ? std::sqrt(var) : 0.0;
+                    put("Variance", var);
+                    if (m != 0) put("CoeffOfVariance", sd / m);
+                    put("StdDeviation", sd);
+                    put("StdError", sd / std::sqrt(W));
+                }
+                if (m_sum) {
+                    put("Sum", mo.Sum());
+                    put("SumSquared", mo.SumSquares());
+                    put("AdjSumSquared", mo.M2());
+                }
+                if (m_means) {
+                    // Logarithms and reciprocals exist only for positive values:
+                    // a group with any value of 0 or below has neither mean.
+                    if (sums.NotPositive == 0) {
+                        put("GeometricMean", std::exp(sums.SumLnX / W));
+                        if (sums.SumInvX != 0) put("HarmonicMean", W / sums.SumInvX);
+                    }
+                    double Q = mo.SumSquares();
+                    put("RMS", Q > 0 ? std::sqrt(Q / W) : 0.0);
+                }
+                if (m_skew && mo.Min() != mo.Max()) {
+                    if (auto sk = mo.Skewness()) {
+                        put("Skewness", *sk);
+                        put("SE_Skewness", std::sqrt(6 * W * (W - 1) / ((W - 2) * (W + 1) * (W + 3))));
+                    }
+                    if (auto ku = mo.Kurtosis()) {
+                        double seSkew2 = 6 * W * (W - 1) / ((W - 2) * (W + 1) * (W + 3));
+                        put("Kurtosis", *ku);
+                        put("SE_Kurtosis", std::sqrt(4 * (W * W - 1) * seSkew2 / ((W - 3) * (W + 5))));
+                    }
+                }
+                // One ordered read of the field's staged values gives its mode
+                // and its percentile points.
+                const bool wantPcnt = m_bPercentiles && W > 1;
+                ModeResult mode;
+                if (m_stage && (m_mode || wantPcnt)) {
+                    SortedWalk walk(m_bWeight, d, W, wantPcnt ? &r : nullptr, m_mode ? &mode : nullptr);
+                    m_stage->Scan(j, [&](double x, double w) { walk.Row(x, w); });
+                    walk.Finish();
+                }
+                if (m_mode && mode.weight > 0) {
+                    put("ModeCount", mode.weight);
+                    if (mode.unique) put("Mode", mode.value);
+                }
+                if (wantPcnt) {
+                    std::string p = upperFirst(m_pcntiles);
+                    if (p == "M") {
+                        put("Median", r[1]);
+                    } else if (p == "Q") {
+                        put("25_Percentile", r[1]);
+                        put("50_Percentile", r[2]);
+                        put("75_Percentile", r[3]);
+                        put("Quartile_Range", r[3] - r[1]);
+                    } else if (p == "5") {
+                        for (int i = 1; i <= 4; ++i) put(percentileColumn(20 * i), r[static_cast<std::size_t>(i)]);
+                    } else if (p == "D") {
+                        for (int i = 1; i <= 9; ++i) put(percentileColumn(10 * i), r[static_cast<std::size_t>(i)]);
+                    } else if (p == "P") {
+                        for (int i = 1; i <= 99; ++i) put(percentileColumn(i), r[static_cast<std::size_t>(i)]);
+                    }
+                }
+                const std::string lvl = std::to_string(m_ciUser);
+                if (ci == "N") {
+                    double sigma = m_popDev[J];
+                    put("Population_StdDev", sigma);
+                    if (m_95) {
+                        double b = sigma * m_dblZ95 / std::sqrt(W);
+                        put("95%_" + m_conInt + "_Band", b);
+                        put("95%_Lower", Moments::DecimalDifference(m, b));
+                        put("95%_Upper", b + m);
+                    }
+                    if (m_ciUser > 0) {
+                        double b = sigma * m_dblZUser / std::sqrt(W);
+                        put(lvl + "%_" + m_conInt + "_Band", b);
+                        put(lvl + "%_Lower", Moments::DecimalDifference(m, b));
+                        put(lvl + "%_Upper", b + m);
+                    }
+                } else if (W > 1 && ci == "T") {
+                    double e = v > 0 ? std::sqrt(v / W) : 0.0;
+                    if (m_95) {
+                        double b = z.Quorb_FindValue("T", 0.05, W - 1, 0, false) * e;
+                        put("95%_" + m_conInt + "_Band", b);
+                        put("95%_Lower", Moments::DecimalDifference(m, b));
+                        put("95%_Upper", b + m);
+                    }
+                    if (m_ciUser > 0) {
+                        double b = z.Quorb_FindValue("T", 1 - m_ciUser / 100.0, W - 1, 0, false) * e;
+                        put(lvl + "%_" + m_conInt + "_Band", b);
+                        put(lvl + "%_Lower", Moments::DecimalDifference(m, b));
+                        put(lvl + "%_Upper", b + m);
+                    }
+                }
+            }
+            if (m_tTest && mo.M2() > 0 && W > 1) {
+                double mu0 = m_popMean[J];
+                double t = Moments::DecimalDifference(m, mu0) * std::sqrt(W) / s;
+                double p = z.Quorb_CalcProb("T", t, W - 1, 0);
+                put("Population_Mean", mu0);
+                put("t-Value", t);
+                put("Prob_(1-Tail)", p / 2);
+                put("Prob_(2-Tail)", p);
+            }
+            if (W > 0 && m_bFreq) {
+                std::vector<double> cells = m_cells[J];
+                const int nI = m_nI;
+                if (m_bFreqCumulative) {
+                    double run = m_bFreqOuterCells ? cells[1] : 0.0;
+                    for (int i = 2; i <= nI + 1; ++i) {
+                        run += cells[static_cast<std::size_t>(i)];
+                        cells[static_cast<std::size_t>(i)] = run;
+                    }
+                    if (m_bFreqOuterCells) {
+                        run += cells[static_cast<std::size_t>(nI + 2)];
+                        cells[static_cast<std::size_t>(nI + 2)] = run;
+                    }
+                }
+                auto cellsWritten = [&](auto&& write) {
+                    if (m_bFreqOuterCells) write(1);
+                    for (int i = 2; i <= nI + 1; ++i) write(i);
+                    if (m_bFreqOuterCells) write(nI + 2);
+                };
+                auto name = [&](int index) { return m_strFreqNames[static_cast<std::size_t>(index)].substr(0, 64); };
+                if (m_strFreqDisplay == "N" || m_strFreqDisplay == "B")
+                    cellsWritten([&](int i) { put(name(i), cells[static_cast<std::size_t>(i)]); });
+                if (m_strFreqDisplay == "P" || m_strFreqDisplay == "B")
+                    cellsWritten([&](int i) { put(name(i + nI + 2), cells[static_cast<std::size_t>(i)] / W); });
+            }
+            out->Update();
+        }
+    } catch (...) {
+        Fail(proc);
+    }
+}
+
+// ---- percentiles from the sort table --------------------------------------------------
+
+void CDescribe::Quorb_CalcPcntiles(std::int16_t intFieldNum, bool fWeightField, std::int16_t intPcntGroups,
+                                   double dblTotalRecs, std::vector<double>& dblPcntiles, Varnello& engine) {
+    ProcGuard proc(gEngineErr, "Quorb_CalcPcntiles");
+    try {
+        m_Engine = &engine;
+        // The sort table is read through its own database: no path has to be
+        // quoted into the statement.
+        std::string cols = fWeightField ? "[Data], [Weight]" : "[Data]";
+        std::string sql = "SELECT " + cols + " FROM " + std::string(SortStage::TableName) + " where (([Field] = " +
+                          std::to_string(intFieldNum) + " AND [Data] Is Not Null)) ORDER BY [Data];";
+        RecordsetPtr rs = engine.TempDatabase()->OpenRecordset(sql, dbOpenSnapshot);
+        FieldPtr data = rs->Fields("Data");
+        FieldPtr weight = fWeightField ? rs->Fields("Weight") : nullptr;
+        SortedWalk walk(fWeightField, intPcntGroups, dblTotalRecs, &dblPcntiles, nullptr);
+        while (!rs->EOF_()) {
+            walk.Row(data->Value().ToDouble(), weight ? weight->Value().ToDouble() : 1.0);
+            rs->MoveNext();
+        }
+        walk.Finish();
+        rs->Close();
+    } catch (...) {
+        Fail(proc);
+    }
+}
+
+void CDescribe::Quorb_CalcPcntiles(SortStage& stage, std::int16_t intFieldNum, bool fWeightField,
+                                   std::int16_t intPcntGroups, double dblTotalRecs, std::vector<double>& dblPcntiles,
+                                   Varnello& engine) {
+    ProcGuard proc(gEngineErr, "Quorb_CalcPcntiles");
+    try {
+        m_Engine = &engine;
+        SortedWalk walk(fWeightField, intPcntGroups, dblTotalRecs, &dblPcntiles, nullptr);
+        stage.Scan(intFieldNum, [&](double x, double w) { walk.Row(x, w); });
+        walk.Finish();
+    } catch (...) {
+        Fail(proc);
+    }
+}

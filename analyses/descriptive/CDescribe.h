@@ -1,0 +1,136 @@
+#pragma once
+// CDescribe: the "Describe" analysis. For every group of source records and
+// every analysed field it writes one row of summary statistics (count, mean,
+// range, variance and standard deviation, sums, geometric and harmonic means,
+// skewness and kurtosis, mode, percentiles, confidence bands, a one-sample
+// t-test and frequency cells) into one output table.
+//
+// The source is read once, sorted by the group fields. Means and spreads come
+// from the shared Moments accumulator; percentiles and the mode need the
+// values in order, which a group stages (SortStage: in memory, or in the sort
+// table "statTemp1" of the engine's temporary database for a large group) and
+// reads back sorted, once per field for both.
+//
+// Failure travels as the returned message, empty on success. An unexpected
+// run-time error is reported to the engine's error handler and fails the run
+// with its description; the rows written before it stay committed.
+#include "db/Dao.h"
+#include "engine/AnalysisArgs.h"
+#include "engine/Moments.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class ProcGuard;
+class SortStage;
+class Varnello;
+
+class CDescribe {
+public:
+    CDescribe();
+    ~CDescribe();
+    CDescribe(const CDescribe&) = delete;
+    CDescribe& operator=(const CDescribe&) = delete;
+
+    std::string Quorb_Describe(std::string OutTableName, std::string strUserTable, FieldList& strFields,
+                               std::int16_t intGroupFields, std::int16_t intNumFields, bool fWeightField,
+                               bool intRange_b, std::string Var_a, bool intSum_b, bool intCalcMeans_b,
+                               bool intCalcSkew_b, bool intCalcMode_b, std::string strPcntiles,
+                               std::string strConInt, bool int95_b, std::int16_t intCIUser,
+                               std::vector<double>& dblPopDev, bool tTest_b, std::vector<double>& dblPopMean,
+                               std::string strFreqOptions, std::int16_t intFreqIntervals, double dblFreqFirst,
+                               double dblFreqWidth, Varnello& engine);
+
+    // Fills dblPcntiles(0 .. intPcntGroups) from the rows of "statTemp1" whose
+    // Field is intFieldNum: entry 0 the smallest value, the last entry the
+    // largest, the others the percentile points. dblTotalRecs is the number
+    // of values (unweighted rule: interpolation between neighbours) or the
+    // total weight (weighted rule: the first value whose cumulative weight
+    // reaches the point). The rows must be written and no recordset may hold
+    // the table open for adding. No row leaves the array unchanged.
+    void Quorb_CalcPcntiles(std::int16_t intFieldNum, bool fWeightField, std::int16_t intPcntGroups,
+                            double dblTotalRecs, std::vector<double>& dblPcntiles, Varnello& engine);
+    // The same from the values a SortStage holds for the field.
+    void Quorb_CalcPcntiles(SortStage& stage, std::int16_t intFieldNum, bool fWeightField, std::int16_t intPcntGroups,
+                            double dblTotalRecs, std::vector<double>& dblPcntiles, Varnello& engine);
+
+    // The mode of a field: the value with the largest weight sum, that sum,
+    // and whether no other value has the same sum.
+    struct ModeResult {
+        double value = 0;
+        double weight = 0;
+        bool unique = false;
+    };
+
+    // Position of the k-th of d points among n ordered values: (n − 1)/d·k + 1;
+    // returns its whole part and tells whether it has a fraction.
+    static std::int32_t NextPcntRec(double n, std::int16_t k, bool& bFraction, std::int16_t d);
+
+    // "lo + (hi − lo)·fraction", the difference, product and sum in the scaled
+    // decimal type when the values lie within its range.
+    static double Interpolate(double lo, double hi, double fraction);
+
+    // The shortest decimal text of a number, as the frequency column names
+    // show it (10, 2.5, -0.75).
+    static std::string NumberText(double value);
+
+    // The description of the unexpected error that ended the last call, or
+    // the empty text (lets a caller of Quorb_CalcPcntiles see its failure).
+    const std::string& LastError() const { return m_error; }
+
+
+private:
+    struct DescribeSums {
+        Moments mom;
+        double SumLnX = 0;    // Σ w·ln x over the values above 0
+        double SumInvX = 0;   // Σ w/x over the values above 0
+        std::int32_t NotPositive = 0; // values of 0 or below
+    };
+
+    std::string CreateOutput();
+    void ReadRecords();
+    void InitData(std::int32_t sortRows);
+    void CalcData();
+    void WriteData();
+
+    void Fail(ProcGuard& proc);
+    bool Failed() const { return !m_error.empty(); }
+    void BeginTrans();
+    void CommitTrans();
+
+    Varnello* m_Engine = nullptr;
+    std::string m_error; // the description of an unexpected error, which fails the run
+
+    // Entry arguments kept for the private procedures.
+    std::string m_outTable, m_table;
+    FieldList m_fields;
+    std::int16_t m_nG = 0, m_nX = 0;
+    bool m_bWeight = false;
+    bool m_range = false, m_sum = false, m_means = false, m_skew = false, m_mode = false;
+    std::string m_var, m_pcntiles, m_conInt;
+    bool m_95 = false, m_tTest = false;
+    std::int16_t m_ciUser = 0;
+    std::vector<double> m_popDev, m_popMean;
+    std::int16_t m_nI = 0;
+    double m_freqStart = 0, m_freqWidth = 0;
+
+    bool m_bPercentiles = false;
+    bool m_bSortTable = false;
+    std::int16_t m_pcntDivisor = 0;
+    double m_dblZ95 = 0, m_dblZUser = 0;
+    std::string m_strFreqDisplay;
+    bool m_bFreq = false, m_bFreqCount = false, m_bFreqCumulative = false, m_bFreqLowerIncluded = false,
+         m_bFreqOuterCells = false;
+    std::vector<std::string> m_strFreqNames;
+    std::unique_ptr<SortStage> m_stage;
+
+    std::vector<long> m_types, m_sizes;
+    std::vector<dao::FieldPtr> m_groupCols, m_dataCols;
+    std::vector<dao::Variant> m_prev, m_cur;
+    std::vector<DescribeSums> m_sums;          // 0 .. nX
+    std::vector<std::vector<double>> m_cells;  // (0 .. nX, 0 .. nI + 2)
+    std::int32_t m_groupCount = 0;
+    int m_txOpen = 0;
+};

@@ -722,9 +722,9 @@ bool frmStatMain::RunScenarioTest(long ScenarioID) {
 void frmStatMain::StatStatus(std::string& Msg) {
     try {
         const QString text = QString::fromStdString(Msg);
-        emit progressText(text);
         if (m_status)
             m_status->PrintStatus(text);
+        emit progressText(text);
     } catch (...) {
         const ErrInfo e = ErrFromCurrentException();
         MsgBox("Error:m_oStats_StatStatus event: " + std::to_string(e.Number) + ": " + e.Description);

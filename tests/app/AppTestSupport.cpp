@@ -18,6 +18,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QLineEdit>
 
 #include <filesystem>
 #include <fstream>
@@ -106,7 +107,11 @@ ModalScript& ModalScript::FileDialog(const QString& path) {
                 dialog->reject();
                 return;
             }
-            dialog->selectFile(path);
+            // Typed into the file name box, as a user would.
+            if (auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                edit->setText(path);
+            else
+                dialog->selectFile(path);
             static_cast<QDialog*>(dialog)->accept();
         });
 }

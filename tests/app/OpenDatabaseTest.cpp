@@ -1,0 +1,386 @@
+// Opening the current database: the file-name test, the open dialog of the
+// browse buttons, the log-on and its messages, the recent databases and the
+// closing of the database's windows.
+#include "AppTestSupport.h"
+
+#include "app/AppGlobals.h"
+#include "app/MDIMain.h"
+#include "app/frmDataGrid.h"
+#include "app/frmOpenDatabase.h"
+#include "app/frmStatMain.h"
+#include "app/modApplication.h"
+#include "app/modOpenDatabase.h"
+#include "db/Dao.h"
+#include "scenario/AppDatabase.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTreeWidget>
+
+#include <filesystem>
+#include <fstream>
+
+using namespace apptest;
+
+namespace {
+
+void Touch(const std::string& path) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream(path) << "x";
+}
+
+// ---- the file-name test ----------------------------------------------------------
+
+struct NameCase {
+    const char* label;
+    const char* relative; // below the test folder; "" for the empty name
+    bool create;          // make the file first
+    bool expected;
+};
+
+class ValidExistingFile : public ::testing::TestWithParam<NameCase> {
+protected:
+    vtest::TempDir tmp;
+};
+
+TEST_P(ValidExistingFile, Decides) {
+    const NameCase& c = GetParam();
+    std::string name = c.relative;
+    if (!name.empty() && name != "AUX" && name != "   ")
+        name = tmp.file(c.relative);
+    if (c.create)
+        Touch(name);
+    EXPECT_EQ(IsValidExistingFile(QString::fromStdString(name)), c.expected) << name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, ValidExistingFile,
+    ::testing::Values(NameCase{"Empty", "", false, false}, NameCase{"Blanks", "   ", false, false},
+                      NameCase{"DbFile", "scores.db", true, true}, NameCase{"SqliteFile", "scores.sqlite", true, true},
+                      NameCase{"Sqlite3File", "scores.SQLITE3", true, true},
+                      NameCase{"WorkgroupFile", "system.mdw", true, true},
+                      NameCase{"NoExtension", "scores", true, true},
+                      NameCase{"LongExtension", "scores.backup", true, false},
+                      NameCase{"DotOnlyInFolderName", "data.2019/stats", true, false},
+                      NameCase{"TrailingSeparator", "folder/", false, false},
+                      NameCase{"Folder", "folder", false, false}, NameCase{"Missing", "missing.db", false, false},
+                      NameCase{"DeviceName", "AUX", false, false}),
+    [](const ::testing::TestParamInfo<NameCase>& p) { return std::string(p.param.label); });
+
+// The "Folder" case names an existing folder.
+TEST(ValidExistingFileFolder, AFolderIsNoFile) {
+    vtest::TempDir tmp;
+    std::filesystem::create_directories(tmp.file("folder.db"));
+    EXPECT_FALSE(IsValidExistingFile(QString::fromStdString(tmp.file("folder.db"))));
+}
+
+// ---- the application around the tests -----------------------------------------------
+
+class OpenDatabase : public AppFixture {
+protected:
+    // The application started, its first dialog cancelled.
+    MDIMain* StartCancelled() {
+        script.CancelOpenDatabase();
+        return Start();
+    }
+    ModalScript script;
+};
+
+TEST_F(OpenDatabase, FileOpenDialogChecksAGivenNameWithoutShowingADialog) {
+    ASSERT_NE(StartCancelled(), nullptr);
+    const std::string good = File("good.db");
+    Touch(good);
+    QString name = QString::fromStdString(good);
+    EXPECT_EQ(FileOpenDialog(name, nullptr, QString(), QString::fromLatin1(kDatabaseFileFilter)), 0);
+    EXPECT_EQ(name, QString::fromStdString(good));
+    QString missing = QString::fromStdString(File("missing.db"));
+    EXPECT_EQ(FileOpenDialog(missing, nullptr, QString(), QString::fromLatin1(kDatabaseFileFilter)),
+              -2147221504L + 1000);
+    EXPECT_EQ(script.Seen().size(), 1u);
+}
+
+TEST_F(OpenDatabase, FileOpenDialogReturnsTheChosenFileOrCancelled) {
+    ASSERT_NE(StartCancelled(), nullptr);
+    const std::string chosen = File("chosen.sqlite");
+    Touch(chosen);
+    script.FileDialog(QString::fromStdString(chosen));
+    QString name;
+    EXPECT_EQ(FileOpenDialog(name, nullptr, QString::fromStdString(m_tmp.path().string()),
+                             QString::fromLatin1(kDatabaseFileFilter)),
+              0);
+    EXPECT_EQ(name, QString::fromStdString(chosen)) << script.Unexpected().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(script.Seen().back().title, QStringLiteral("Varnello Open Database"));
+
+    script.FileDialog(QString());
+    QString none;
+    EXPECT_EQ(FileOpenDialog(none, nullptr, QString(), QString::fromLatin1(kDatabaseFileFilter)), -2147221504L + 1001);
+    EXPECT_TRUE(none.isEmpty());
+}
+
+TEST_F(OpenDatabase, MissingDatabaseFileGivesTheDatabaseMessage) {
+    ASSERT_NE(StartCancelled(), nullptr);
+    const std::string missing = File("gone.db");
+    script.Message(1);
+    EXPECT_FALSE(AssignCurrentDatabase(QString::fromStdString(missing), QString(), QString(), QString()));
+    EXPECT_TRUE(script.Done());
+    EXPECT_EQ(script.Messages().back(), QStringLiteral("Unable to open the selected database: \n\n3024: Couldn't find file '") +
+                                            QString::fromStdString(missing) + QStringLiteral("'."));
+    ASSERT_NE(gwsCurrent, nullptr);
+    EXPECT_EQ(gdbCurrent, nullptr);
+}
+
+TEST_F(OpenDatabase, WrongWorkgroupPasswordGivesTheWorkspaceMessage) {
+    ASSERT_NE(StartCancelled(), nullptr);
+    const std::string db = File("scores.db");
+    CreateScoresDatabase(db, true);
+    const std::string wg = File("secure.mdw");
+    dao::Workgroup::Create(wg);
+    dao::Workgroup::SetUser(wg, "bob", "letmein");
+
+    script.Message(1);
+    EXPECT_FALSE(AssignCurrentDatabase(QString::fromStdString(db), QString::fromStdString(wg), QStringLiteral("bob"),
+                                       QStringLiteral("wrong")));
+    EXPECT_EQ(script.Messages().back(), QStringLiteral("Unable to open the specified workspace using the supplied log "
+                                                       "on information: \n\n3029: Not a valid account name or password."));
+    EXPECT_EQ(gwsCurrent, nullptr);
+    EXPECT_EQ(gdbCurrent, nullptr);
+
+    EXPECT_TRUE(AssignCurrentDatabase(QString::fromStdString(db), QString::fromStdString(wg), QStringLiteral("bob"),
+                                      QStringLiteral("letmein")));
+    ASSERT_NE(gwsCurrent, nullptr);
+    EXPECT_EQ(gwsCurrent->Name(), "Stats");
+    EXPECT_EQ(gwsCurrent->UserName(), "bob");
+    EXPECT_EQ(TheMDIMain()->StatusText(), QString::fromStdString(db));
+}
+
+TEST_F(OpenDatabase, WrongDatabasePasswordGivesTheDatabaseMessage) {
+    ASSERT_NE(StartCancelled(), nullptr);
+    const std::string db = File("locked.db");
+    CreateScoresDatabase(db, true);
+    {
+        auto ws = std::make_shared<dao::Workspace>("t", "admin");
+        ws->OpenDatabase(db)->NewPassword("", "secret");
+        ws->Close();
+    }
+    script.Message(1);
+    EXPECT_FALSE(AssignCurrentDatabase(QString::fromStdString(db), QString(), QString(), QStringLiteral("wrong")));
+    EXPECT_EQ(script.Messages().back(), QStringLiteral("Unable to open the selected database: \n\n3031: Not a valid password."));
+    EXPECT_NE(gwsCurrent, nullptr);
+    EXPECT_EQ(gdbCurrent, nullptr);
+    EXPECT_TRUE(AssignCurrentDatabase(QString::fromStdString(db), QString(), QString(), QStringLiteral("secret")));
+}
+
+TEST_F(OpenDatabase, PasswordWithSemicolonIsHandedOverAsItsOwnArgument) {
+    // Built into a connect text ";pwd=" + password, this password would
+    // be cut at its ";" and the database would refuse it.
+    ASSERT_NE(StartCancelled(), nullptr);
+    const std::string db = File("semicolon.db");
+    CreateScoresDatabase(db, true);
+    {
+        auto ws = std::make_shared<dao::Workspace>("t", "admin");
+        ws->OpenDatabase(db)->NewPassword("", "a;pwd=b");
+        ws->Close();
+    }
+    EXPECT_TRUE(AssignCurrentDatabase(QString::fromStdString(db), QString(), QString(), QStringLiteral("a;pwd=b")));
+    EXPECT_TRUE(script.Done());
+    ASSERT_NE(gdbCurrent, nullptr);
+    EXPECT_TRUE(gdbCurrent->IsOpen());
+}
+
+TEST_F(OpenDatabase, OpeningTheSameDatabaseTwiceStartsAFreshWorkspace) {
+    ASSERT_NE(StartCancelled(), nullptr);
+    const std::string db = File("scores.db");
+    CreateScoresDatabase(db, true);
+    ASSERT_TRUE(AssignCurrentDatabase(QString::fromStdString(db), QString(), QString(), QString()));
+    const dao::DatabasePtr first = gdbCurrent;
+    const dao::WorkspacePtr firstWs = gwsCurrent;
+    ASSERT_TRUE(AssignCurrentDatabase(QString::fromStdString(db), QString(), QString(), QString()));
+    EXPECT_NE(gdbCurrent, first);
+    EXPECT_NE(gwsCurrent, firstWs);
+    EXPECT_FALSE(first->IsOpen());
+    EXPECT_TRUE(gdbCurrent->IsOpen());
+}
+
+TEST_F(OpenDatabase, PasswordIsNeverStoredInClearText) {
+    const std::string db = File("locked.db");
+    CreateScoresDatabase(db, true);
+    {
+        auto ws = std::make_shared<dao::Workspace>("t", "admin");
+        ws->OpenDatabase(db)->NewPassword("", "Open Sesame;42");
+        ws->Close();
+    }
+    script.OpenDatabase([&](frmOpenDatabase& d) {
+        d.cboDatabase()->setEditText(QString::fromStdString(db));
+        d.txtPassword()->setText(QStringLiteral("Open Sesame;42"));
+        d.chkSavePassword()->setChecked(true);
+    });
+    MDIMain* frame = Start();
+    ASSERT_NE(frame, nullptr);
+    ASSERT_NE(frame->StatMain(), nullptr);
+    EXPECT_EQ(RegistryValue("Settings", "SavePassword"), "True");
+    const std::string stored = RegistryValue("Settings", "MRUTAG1");
+    EXPECT_EQ(stored.rfind("/WG /UID /PWD ~p1:", 0), 0u) << stored;
+    EXPECT_EQ(RegistryFileText().find("Sesame"), std::string::npos);
+    // The dialog gets it back from the recent entry.
+    frmOpenDatabase dialog(frame);
+    EXPECT_EQ(dialog.Database(), QString::fromStdString(db));
+    EXPECT_EQ(dialog.Password(), QStringLiteral("Open Sesame;42"));
+    EXPECT_TRUE(dialog.chkSavePassword()->isChecked());
+}
+
+TEST_F(OpenDatabase, SavePasswordDefaultsToNotSaving) {
+    const std::string db = File("locked.db");
+    CreateScoresDatabase(db, true);
+    {
+        auto ws = std::make_shared<dao::Workspace>("t", "admin");
+        ws->OpenDatabase(db)->NewPassword("", "hidden");
+        ws->Close();
+    }
+    bool checkedAtLoad = true;
+    script.OpenDatabase([&](frmOpenDatabase& d) {
+        checkedAtLoad = d.chkSavePassword()->isChecked();
+        d.cboDatabase()->setEditText(QString::fromStdString(db));
+        d.txtPassword()->setText(QStringLiteral("hidden"));
+    });
+    ASSERT_EQ(RegistryValue("Settings", "SavePassword"), "~missing");
+    MDIMain* frame = Start();
+    ASSERT_NE(frame, nullptr);
+    EXPECT_FALSE(checkedAtLoad);
+    EXPECT_EQ(RegistryValue("Settings", "SavePassword"), "False");
+    EXPECT_EQ(RegistryValue("Settings", "MRUTAG1"), "/WG /UID /PWD ");
+    EXPECT_EQ(RegistryFileText().find("hidden"), std::string::npos);
+}
+
+TEST_F(OpenDatabase, UncheckedSecuredDatabaseIgnoresWorkgroupAndUser) {
+    const std::string db = File("scores.db");
+    CreateScoresDatabase(db, true);
+    QString workgroupRead;
+    script.OpenDatabase([&](frmOpenDatabase& d) {
+        d.cboDatabase()->setEditText(QString::fromStdString(db));
+        d.chkSecurity()->setChecked(true);
+        d.txtWorkgroup()->setText(QString::fromStdString(File("nowhere/none.mdw")));
+        d.txtUserID()->setText(QStringLiteral("mallory"));
+        d.chkSecurity()->setChecked(false);
+        workgroupRead = d.Workgroup();
+    });
+    MDIMain* frame = Start();
+    ASSERT_NE(frame, nullptr);
+    EXPECT_TRUE(script.Done());
+    EXPECT_EQ(script.Seen().size(), 1u) << script.Messages().join(QLatin1Char('\n')).toStdString();
+    // Unchecking only disables the fields: the text is still there ...
+    EXPECT_EQ(workgroupRead, QString::fromStdString(File("nowhere/none.mdw")));
+    // ... but the database is opened without it, as "Admin" of the default workgroup.
+    ASSERT_NE(gwsCurrent, nullptr);
+    EXPECT_EQ(gwsCurrent->Name(), "StatsGeneric");
+    EXPECT_EQ(gwsCurrent->UserName(), "Admin");
+    EXPECT_EQ(RegistryValue("Settings", "MRUTAG1"), "/WG /UID /PWD ");
+    EXPECT_NE(frame->StatMain(), nullptr);
+}
+
+TEST_F(OpenDatabase, SecuredDatabaseEntersWorkgroupAndUserInTheRecentList) {
+    const std::string db = File("scores.db");
+    CreateScoresDatabase(db, true);
+    const std::string wg = File("secure.mdw");
+    dao::Workgroup::Create(wg);
+    dao::Workgroup::SetUser(wg, "bob", "letmein");
+    script.OpenDatabase([&](frmOpenDatabase& d) {
+        d.cboDatabase()->setEditText(QString::fromStdString(db));
+        d.chkSecurity()->setChecked(true);
+        d.txtWorkgroup()->setText(QString::fromStdString(wg));
+        d.txtUserID()->setText(QStringLiteral("bob"));
+        d.txtPassword()->setText(QStringLiteral("letmein"));
+    });
+    MDIMain* frame = Start();
+    ASSERT_NE(frame, nullptr);
+    ASSERT_NE(gwsCurrent, nullptr);
+    EXPECT_EQ(gwsCurrent->Name(), "Stats");
+    // The path's "/" travel escaped in the switch string.
+    QString escaped = QString::fromStdString(wg);
+    escaped.replace(QLatin1String("/"), QLatin1String("%2F"));
+    EXPECT_EQ(RegistryValue("Settings", "MRUTAG1"), ("/WG " + escaped + "/UID bob/PWD ").toStdString());
+    // A new dialog fills the security fields from the entry.
+    frmOpenDatabase dialog(frame);
+    EXPECT_TRUE(dialog.chkSecurity()->isChecked());
+    EXPECT_EQ(dialog.Workgroup(), QString::fromStdString(wg));
+    EXPECT_EQ(dialog.UserID(), QStringLiteral("bob"));
+    EXPECT_EQ(dialog.Password(), QString());
+    EXPECT_TRUE(dialog.txtWorkgroup()->isEnabled());
+}
+
+TEST_F(OpenDatabase, RecentDatabaseOpenedDirectlyClosesTheWindowsOfTheDatabaseBefore) {
+    const std::string a = File("a.db");
+    const std::string b = File("b.db");
+    CreateScoresDatabase(a, true, {DescribeScores("outA")});
+    CreateScoresDatabase(b, true, {DescribeScores("outB"), DescribeScores("outB2")});
+    script.OpenDatabase(a);
+    MDIMain* frame = Start();
+    ASSERT_NE(frame, nullptr);
+    script.OpenDatabase(b);
+    frame->mnufileItems_Click(100);
+    ASSERT_EQ(gdbCurrent->Name(), b);
+    ASSERT_EQ(frame->mnuFileMRU(2)->text(), QStringLiteral("&2. ") + QString::fromStdString(a));
+    const dao::DatabasePtr held = gdbCurrent;
+    QPointer<frmDataGrid> grid = frmDataGrid::Open(QStringLiteral("Scores"), QStringLiteral("Input Data Table"));
+    ASSERT_FALSE(grid.isNull());
+    QPointer<frmStatMain> list = frame->StatMain();
+    ASSERT_FALSE(list.isNull());
+
+    frame->mnuFileMRU_Click(2);
+    Pump();
+    EXPECT_TRUE(script.Done());
+    EXPECT_EQ(script.Seen().size(), 2u); // no dialog this time
+    EXPECT_TRUE(grid.isNull());
+    EXPECT_TRUE(list.isNull());
+    EXPECT_FALSE(held->IsOpen());
+    ASSERT_NE(gdbCurrent, nullptr);
+    EXPECT_EQ(gdbCurrent->Name(), a);
+    ASSERT_NE(frame->StatMain(), nullptr);
+    EXPECT_EQ(frame->StatMain()->lvwScenarios()->topLevelItemCount(), 1);
+    EXPECT_EQ(frame->mnuFileMRU(1)->text(), QStringLiteral("&1. ") + QString::fromStdString(a));
+    EXPECT_EQ(frame->StatusText(), QString::fromStdString(a));
+}
+
+TEST_F(OpenDatabase, RecentEntryOfADeletedDatabaseShowsTheDialogWithItsName) {
+    const std::string a = File("a.db");
+    CreateScoresDatabase(a, true);
+    script.OpenDatabase(a);
+    MDIMain* frame = Start();
+    ASSERT_NE(frame, nullptr);
+    CloseCurrentDatabase();
+    std::filesystem::remove(a);
+    QString preset;
+    script.OpenDatabase([&](frmOpenDatabase& d) { preset = d.Database(); }).Message(1).CancelOpenDatabase();
+    frame->mnuFileMRU_Click(1);
+    EXPECT_TRUE(script.Done());
+    EXPECT_EQ(preset, QString::fromStdString(a));
+    EXPECT_TRUE(script.Messages().back().startsWith(QStringLiteral("Cannot locate a database named '") +
+                                                    QString::fromStdString(a) + QStringLiteral("'")));
+    EXPECT_EQ(frame->StatMain(), nullptr);
+}
+
+TEST_F(OpenDatabase, CloseDatabaseClosesTheFileAndItsWindows) {
+    const std::string a = File("a.db");
+    CreateScoresDatabase(a, true, {DescribeScores("outA")});
+    script.OpenDatabase(a);
+    MDIMain* frame = Start();
+    ASSERT_NE(frame, nullptr);
+    const dao::DatabasePtr held = gdbCurrent;
+    QPointer<frmDataGrid> grid = frmDataGrid::Open(QStringLiteral("Scores"), QStringLiteral("Input Data Table"));
+    ASSERT_FALSE(grid.isNull());
+    frame->mnufileItems_Click(200);
+    Pump();
+    EXPECT_TRUE(grid.isNull());
+    EXPECT_EQ(frame->StatMain(), nullptr);
+    EXPECT_FALSE(held->IsOpen());
+    EXPECT_EQ(gdbCurrent, nullptr);
+    EXPECT_EQ(gwsCurrent, nullptr);
+    EXPECT_EQ(frame->StatusText(), QString());
+    frame->mnufile_Click();
+    EXPECT_FALSE(frame->mnufileItems(200)->isEnabled());
+}
+
+} // namespace

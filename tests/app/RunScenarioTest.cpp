@@ -1,0 +1,217 @@
+// Running a scenario from the list: the progress window, the result grids
+// and their values, the second run's question.
+#include "AppTestSupport.h"
+
+#include "app/CRecordsetTableModel.h"
+#include "app/MDIMain.h"
+#include "app/frmDataGrid.h"
+#include "app/frmStatMain.h"
+#include "app/frmStatus.h"
+#include "app/modApplication.h"
+#include "scenario/AppDatabase.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include <cmath>
+
+using namespace apptest;
+
+namespace {
+
+QList<frmDataGrid*> Grids(MDIMain* frame) {
+    QList<frmDataGrid*> grids;
+    for (QMdiSubWindow* sub : frame->MdiArea()->subWindowList())
+        if (auto* g = qobject_cast<frmDataGrid*>(sub->widget()); g && sub->isVisible())
+            grids << g;
+    return grids;
+}
+
+frmDataGrid* GridFor(MDIMain* frame, const QString& table) {
+    for (frmDataGrid* g : Grids(frame))
+        if (g->TableName() == table)
+            return g;
+    return nullptr;
+}
+
+// A cell as the database holds it, by row and column name.
+QVariant Cell(frmDataGrid* grid, int row, const char* column) {
+    CRecordsetTableModel* m = grid->Model();
+    m->FetchAll();
+    const int c = m->ColumnIndex(QString::fromLatin1(column));
+    if (c < 0)
+        return QStringLiteral("<no column %1>").arg(QString::fromLatin1(column));
+    return m->data(m->index(row, c), CRecordsetTableModel::ValueRole);
+}
+
+double Number(frmDataGrid* grid, int row, const char* column) {
+    const QVariant v = Cell(grid, row, column);
+    bool ok = false;
+    const double d = v.toDouble(&ok);
+    return ok ? d : std::nan("");
+}
+
+class RunScenario : public AppFixture {
+protected:
+    // Opens scores.db (one Describe scenario, number 1) and the list.
+    frmStatMain* OpenScores(const std::string& out2 = {}) {
+        path = File("scores.db");
+        CreateScoresDatabase(path, true, {DescribeScores("outDescribe", out2)});
+        script.OpenDatabase(path);
+        frame = Start();
+        if (!frame || !frame->StatMain())
+            return nullptr;
+        return frame->StatMain();
+    }
+
+    std::string path;
+    ModalScript script;
+    MDIMain* frame = nullptr;
+};
+
+TEST_F(RunScenario, DescribeRunShowsTheOutputGridWithTheStatisticsOfEachClass) {
+    frmStatMain* list = OpenScores();
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(list->lvwScenarios()->topLevelItemCount(), 1);
+
+    // Every progress text reaches the progress window while the run lasts.
+    QStringList texts;
+    bool allShown = true;
+    QObject::connect(list, &frmStatMain::progressText, [&](const QString& text) {
+        texts << text;
+        frmStatus* status = list->StatusWindow();
+        allShown = allShown && status && status->isVisible() && status->StatusText() == text;
+    });
+    list->cmdAction_Click(4);
+    Pump();
+    EXPECT_TRUE(script.Seen().size() == 1) << script.Messages().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(script.Unexpected().isEmpty()) << script.Unexpected().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(allShown);
+    ASSERT_GE(texts.size(), 3);
+    EXPECT_TRUE(texts.contains(QStringLiteral("Retrieving and sorting data..."))) << texts.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(texts.contains(QStringLiteral("Analyzing records...")));
+    EXPECT_EQ(list->StatusWindow(), nullptr); // gone after the run
+
+    frmDataGrid* grid = GridFor(frame, QStringLiteral("outDescribe"));
+    ASSERT_NE(grid, nullptr);
+    EXPECT_EQ(grid->windowTitle(), QStringLiteral("Scenario Output Table: outDescribe"));
+    ASSERT_EQ(grid->Model()->rowCount(), 2);
+
+    // Class A: 2, 4, 4, 5, 7 and one missing value.
+    EXPECT_EQ(Cell(grid, 0, "Class").toString(), QStringLiteral("A"));
+    EXPECT_EQ(Cell(grid, 0, "DataField").toString(), QStringLiteral("Score"));
+    EXPECT_DOUBLE_EQ(Number(grid, 0, "Count"), 5.0);
+    EXPECT_EQ(Cell(grid, 0, "Missing").toLongLong(), 1);
+    EXPECT_DOUBLE_EQ(Number(grid, 0, "Mean"), 22.0 / 5.0);
+    EXPECT_DOUBLE_EQ(Number(grid, 0, "Minimum"), 2.0);
+    EXPECT_DOUBLE_EQ(Number(grid, 0, "Maximum"), 7.0);
+    EXPECT_DOUBLE_EQ(Number(grid, 0, "Range"), 5.0);
+    // Sum of squares 110; n·Q − S² = 550 − 484 = 66.
+    EXPECT_DOUBLE_EQ(Number(grid, 0, "Variance"), 66.0 / 20.0);
+    EXPECT_DOUBLE_EQ(Number(grid, 0, "StdDeviation"), std::sqrt(3.3));
+    EXPECT_DOUBLE_EQ(Number(grid, 0, "StdError"), std::sqrt(3.3) / std::sqrt(5.0));
+    EXPECT_DOUBLE_EQ(Number(grid, 0, "CoeffOfVariance"), std::sqrt(3.3) / 4.4);
+    EXPECT_DOUBLE_EQ(Number(grid, 0, "Sum"), 22.0);
+    EXPECT_DOUBLE_EQ(Number(grid, 0, "SumSquared"), 110.0);
+    EXPECT_DOUBLE_EQ(Number(grid, 0, "AdjSumSquared"), 66.0 / 5.0);
+
+    // Class B: 10, 20, 30.
+    EXPECT_EQ(Cell(grid, 1, "Class").toString(), QStringLiteral("B"));
+    EXPECT_DOUBLE_EQ(Number(grid, 1, "Count"), 3.0);
+    EXPECT_EQ(Cell(grid, 1, "Missing").toLongLong(), 0);
+    EXPECT_DOUBLE_EQ(Number(grid, 1, "Mean"), 20.0);
+    EXPECT_DOUBLE_EQ(Number(grid, 1, "Range"), 20.0);
+    EXPECT_DOUBLE_EQ(Number(grid, 1, "Variance"), 100.0);
+    EXPECT_DOUBLE_EQ(Number(grid, 1, "StdDeviation"), 10.0);
+    EXPECT_DOUBLE_EQ(Number(grid, 1, "StdError"), 10.0 / std::sqrt(3.0));
+    EXPECT_DOUBLE_EQ(Number(grid, 1, "CoeffOfVariance"), 0.5);
+    EXPECT_DOUBLE_EQ(Number(grid, 1, "SumSquared"), 1400.0);
+    EXPECT_DOUBLE_EQ(Number(grid, 1, "AdjSumSquared"), 200.0);
+
+    // The grid is read-only.
+    EXPECT_FALSE(grid->Model()->flags(grid->Model()->index(0, 0)) & Qt::ItemIsEditable);
+}
+
+TEST_F(RunScenario, InputDataGridShowsTheSourceRows) {
+    frmStatMain* list = OpenScores();
+    ASSERT_NE(list, nullptr);
+    list->ContextMenuHandler(90);
+    frmDataGrid* grid = GridFor(frame, QStringLiteral("Scores"));
+    ASSERT_NE(grid, nullptr);
+    EXPECT_EQ(grid->windowTitle(), QStringLiteral("Input Data Table: Scores"));
+    ASSERT_EQ(grid->Model()->rowCount(), 9);
+    const double scores[] = {2, 4, 4, 5, 7, 10, 20, 30};
+    for (int row = 0; row < 8; ++row) {
+        EXPECT_EQ(Cell(grid, row, "Class").toString(), row < 5 ? QStringLiteral("A") : QStringLiteral("B")) << row;
+        EXPECT_DOUBLE_EQ(Number(grid, row, "Score"), scores[row]) << row;
+    }
+    EXPECT_FALSE(Cell(grid, 8, "Score").isValid()); // Null
+    EXPECT_EQ(grid->Model()->data(grid->Model()->index(8, 1)).toString(), QString());
+    // The popup item of output table 1 before any run: the grid reports it.
+    script.Message(1);
+    list->ContextMenuHandler(100);
+    EXPECT_TRUE(script.Done());
+    EXPECT_EQ(script.Messages().back(),
+              QStringLiteral("The table [outDescribe] does not exist in the database. \n\nIf this is an output table "
+                             "created by running a scenario, you must run the scenario first to create the table"));
+    EXPECT_EQ(GridFor(frame, QStringLiteral("outDescribe")), nullptr);
+}
+
+TEST_F(RunScenario, SecondRunAsksBeforeOverwritingAndReopensTheGrid) {
+    frmStatMain* list = OpenScores();
+    ASSERT_NE(list, nullptr);
+    ASSERT_TRUE(list->RunCurrentScenario(0)) << script.Messages().join(QLatin1Char('\n')).toStdString();
+    QPointer<frmDataGrid> first = GridFor(frame, QStringLiteral("outDescribe"));
+    ASSERT_FALSE(first.isNull());
+
+    // No: nothing happens.
+    script.Message(7);
+    EXPECT_FALSE(list->RunCurrentScenario(0));
+    EXPECT_EQ(script.Messages().back(),
+              QStringLiteral("The following output table(s) already exist in the current database. Do you want to "
+                             "overwrite them?\n\noutDescribe"));
+    EXPECT_FALSE(first.isNull());
+
+    // Yes: the old grid is closed, the run makes a new one.
+    script.Message(6);
+    EXPECT_TRUE(list->RunCurrentScenario(0));
+    Pump();
+    EXPECT_TRUE(first.isNull());
+    frmDataGrid* second = GridFor(frame, QStringLiteral("outDescribe"));
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->Model()->rowCount(), 2);
+    EXPECT_EQ(Grids(frame).size(), 1);
+}
+
+TEST_F(RunScenario, GridOfTheSecondOutputTableOpensOnlyWhenTheRunWroteIt) {
+    // The scenario names a second table; the analysis writes only one.
+    frmStatMain* list = OpenScores("outNotWritten");
+    ASSERT_NE(list, nullptr);
+    EXPECT_TRUE(list->RunCurrentScenario(1)) << script.Messages().join(QLatin1Char('\n')).toStdString();
+    Pump();
+    EXPECT_EQ(script.Seen().size(), 1u) << script.Messages().join(QLatin1Char('\n')).toStdString();
+    EXPECT_NE(GridFor(frame, QStringLiteral("outDescribe")), nullptr);
+    EXPECT_EQ(GridFor(frame, QStringLiteral("outNotWritten")), nullptr);
+    EXPECT_EQ(Grids(frame).size(), 1);
+}
+
+TEST_F(RunScenario, FailedRunShowsTheReasonAndDoesNotReloadTheList) {
+    frmStatMain* list = OpenScores();
+    ASSERT_NE(list, nullptr);
+    // The source table is gone: the engine reports, then the list window.
+    gdbCurrent->TableDefs().Delete("Scores");
+    script.QtMessage().Message(1);
+    list->cmdAction_Click(4);
+    Pump();
+    EXPECT_TRUE(script.Done()) << script.Messages().join(QLatin1Char('\n')).toStdString();
+    ASSERT_EQ(script.Messages().size(), 2);
+    EXPECT_TRUE(script.Messages()[0].startsWith(QStringLiteral("Scenario Failed"))) << script.Messages()[0].toStdString();
+    EXPECT_TRUE(script.Messages()[1].startsWith(
+        QStringLiteral("The test of this scenario failed for the following reason:\n\n")));
+    EXPECT_TRUE(Grids(frame).isEmpty());
+    EXPECT_EQ(list->StatusWindow(), nullptr);
+}
+
+} // namespace

@@ -13,34 +13,43 @@ constexpr int kMaxQuickScale = 22; // 10^22 is the largest power of ten a double
 
 __extension__ typedef __int128 Int128;
 
+// How a value enters a deviation.
+enum class Form {
+    Quick,  // its 15-digit decimal form mant · 10^-scale was found and gives the value back
+    Binary, // its 15-digit decimal form does not give it back: the binary value itself counts
+    Slow,   // undecided by the quick route: ask the decimal type
+};
+
 // The decimal form of x rounded to 15 significant digits, as the scaled
 // decimal type takes a double: x = mant · 10^-scale with 0 <= scale <= 22.
 // One multiplication by an exact power of ten gives the digits; when the
 // product lies so close to a rounding boundary that its own rounding could
-// tip the result (or x is out of the quick range) the answer is false and
-// the caller takes the decimal type's conversion instead.
-bool quickDecimal(double x, std::int64_t& mant, int& scale) {
+// tip the result (or x is out of the quick range) the answer is Slow.
+Form quickDecimal(double x, std::int64_t& mant, int& scale) {
     double a = std::fabs(x);
-    if (!(a >= 1e-8 && a < 1e15)) return false;
+    if (!(a >= 1e-8 && a < 1e15)) return Form::Slow;
     int q = 14 - static_cast<int>(std::floor(std::log10(a)));
-    if (q < 0 || q > kMaxQuickScale) return false;
+    if (q < 0 || q > kMaxQuickScale) return Form::Slow;
     double y = a * kPow10[q];
     // log10 may be off by one next to a power of ten.
     if (y >= 1e15) {
-        if (--q < 0) return false;
+        if (--q < 0) return Form::Slow;
         y = a * kPow10[q];
     } else if (y < 1e14) {
-        if (++q > kMaxQuickScale) return false;
+        if (++q > kMaxQuickScale) return Form::Slow;
         y = a * kPow10[q];
     }
     // y carries at most 2^-4 of rounding error (y < 2^50); a fraction within
     // 2 × 2^-4 of one half leaves the digit undecided.
     double r = std::nearbyint(y);
-    if (std::fabs(y - r) > 0.375) return false;
+    if (std::fabs(y - r) > 0.375) return Form::Slow;
+    // r < 2^53 and 10^q are exact, so the quotient is the correctly rounded
+    // double of the decimal form.
+    if (r / kPow10[q] != a) return Form::Binary;
     mant = static_cast<std::int64_t>(r);
     if (x < 0) mant = -mant;
     scale = q;
-    return true;
+    return Form::Quick;
 }
 
 // Magnitudes whose 15 digits the decimal type holds: below 1e-14 digits
@@ -50,21 +59,24 @@ bool decimalRange(double x) {
     return a >= 1e-14 && a < 7.9e28;
 }
 
-double slowDifference(double x, double k) {
-    if (decimalRange(x) && decimalRange(k)) return (dao::Decimal(x) - dao::Decimal(k)).ToDouble();
-    return x - k;
+// The decimal form of x by the decimal type, when it gives x back.
+bool exactDecimal(double x, dao::Decimal& d) {
+    if (!decimalRange(x)) return false;
+    d = dao::Decimal(x);
+    return d.ToDouble() == x;
 }
 
-// x − k from the decimal forms; kQuick/kMant/kScale are k's quick form when known.
-double deviation(double x, double k, bool kQuick, std::int64_t kMant, int kScale) {
+// x − k: on the decimal forms when both give their values back (data typed
+// as decimals), else on the binary values.
+double deviation(double x, double k, Form kForm, std::int64_t kMant, int kScale) {
     if (x == k) return 0.0;
     if (x == 0.0 || k == 0.0) return x - k; // exact
     std::int64_t xMant = 0;
     int xScale = 0;
-    if (kQuick && quickDecimal(x, xMant, xScale)) {
+    Form xForm = quickDecimal(x, xMant, xScale);
+    if (xForm == Form::Binary || kForm == Form::Binary) return x - k;
+    if (xForm == Form::Quick && kForm == Form::Quick) {
         int scale = xScale > kScale ? xScale : kScale;
-        Int128 xs = static_cast<Int128>(xMant);
-        Int128 ks = static_cast<Int128>(kMant);
         // Both mantissas are below 10^15, so a shift of up to 22 places fits in 128 bits.
         static constexpr std::int64_t p10[] = {1,
                                                10,
@@ -92,11 +104,13 @@ double deviation(double x, double k, bool kQuick, std::int64_t kMant, int kScale
             }
             return v * p10[places];
         };
-        xs = shift(xs, scale - xScale);
-        ks = shift(ks, scale - kScale);
+        Int128 xs = shift(static_cast<Int128>(xMant), scale - xScale);
+        Int128 ks = shift(static_cast<Int128>(kMant), scale - kScale);
         return static_cast<double>(xs - ks) / kPow10[scale];
     }
-    return slowDifference(x, k);
+    dao::Decimal dx, dk;
+    if (exactDecimal(x, dx) && exactDecimal(k, dk)) return (dx - dk).ToDouble();
+    return x - k;
 }
 
 // Neumaier's compensated addition of v to sum.
@@ -112,8 +126,8 @@ inline void compensatedAdd(double& sum, double& comp, double v) {
 double Moments::DecimalDifference(double x, double k) {
     std::int64_t kMant = 0;
     int kScale = 0;
-    bool kQuick = quickDecimal(k, kMant, kScale);
-    return deviation(x, k, kQuick, kMant, kScale);
+    Form kForm = quickDecimal(k, kMant, kScale);
+    return deviation(x, k, kForm, kMant, kScale);
 }
 
 void Moments::Clear() noexcept { *this = Moments(); }
@@ -123,7 +137,7 @@ void Moments::Add(double x, double w) {
     if (m_count == 0) {
         m_k = x;
         m_min = m_max = x;
-        m_kQuick = quickDecimal(x, m_kMant, m_kScale);
+        m_kForm = static_cast<int>(quickDecimal(x, m_kMant, m_kScale));
     } else {
         if (x < m_min) m_min = x;
         if (x > m_max) m_max = x;
@@ -134,7 +148,7 @@ void Moments::Add(double x, double w) {
 
     // The updating formulas for adding one point of weight w to a set of
     // weight Wa, on the deviations d = x − K (Chan, Golub and LeVeque; Pébay).
-    double d = deviation(x, m_k, m_kQuick, m_kMant, m_kScale);
+    double d = deviation(x, m_k, static_cast<Form>(m_kForm), m_kMant, m_kScale);
     double wa = m_w;
     double wn = wa + w;
     double delta = d - m_meanDev;

@@ -7,9 +7,11 @@
 // the mean is large against the spread: for 1000000.1, 1000000.2, ... the
 // standard deviation from raw sums is wrong in its first digit. Here the
 // first value added becomes the provisional mean K, and every later value x
-// enters as its deviation x − K, taken exactly on the values' decimal form
+// enters as its deviation x − K, taken exactly on the values' decimal forms
 // (the 15 significant digits the scaled decimal type keeps, which recover
-// data typed as decimals exactly) and only then rounded to a double. The
+// data typed as decimals exactly: 1000000.3 − 1000000.1 is 0.2) and only then
+// rounded to a double; a value that its 15-digit form does not give back is
+// a binary value and enters by its own double difference. The
 // deviations are folded in with updating formulas for the central sums
 // M2 = Σw(x − m)², M3 = Σw(x − m)³ and M4 = Σw(x − m)⁴, which stay accurate
 // whatever the order of the values and wherever K lies.
@@ -69,8 +71,9 @@ public:
     std::optional<double> Kurtosis() const noexcept;
 
     // x − k, taken exactly on the 15-significant-digit decimal forms of x and
-    // k and rounded once to a double. Values beyond the decimal type's range
-    // (below 1e-14 or from 7.9e28 in magnitude) are subtracted as doubles.
+    // k and rounded once to a double, when both forms give their values back;
+    // otherwise (and beyond the decimal type's range, below 1e-14 or from
+    // 7.9e28 in magnitude) the doubles' own difference.
     static double DecimalDifference(double x, double k);
 
 private:
@@ -82,8 +85,8 @@ private:
     double m_m2 = 0, m_m3 = 0, m_m4 = 0;
     double m_sum = 0, m_sumC = 0;     // Σwx and its compensation
     double m_sumSq = 0, m_sumSqC = 0; // Σwx² and its compensation
-    // K's decimal form when the quick route found it: K = m_kMant · 10^-m_kScale.
-    bool m_kQuick = false;
+    // How K enters the deviations, with its decimal form K = m_kMant · 10^-m_kScale.
+    int m_kForm = 0;
     std::int64_t m_kMant = 0;
     int m_kScale = 0;
 };

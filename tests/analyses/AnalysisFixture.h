@@ -1,0 +1,58 @@
+#pragma once
+// What the analysis tests share: a database file in a temporary folder with
+// the scenario tables, data tables made through the object model, scenarios
+// stored the designer's way and run through the engine, and the output
+// tables read back row by row.
+#include "db/Dao.h"
+#include "engine/Varnello.h"
+#include "support/ScenarioFixture.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace atest {
+
+struct Column {
+    std::string name;
+    int type = dao::dbDouble;
+    long size = 0;
+};
+
+using Row = std::vector<dao::Variant>;
+
+// One output row: column name (any case) to value.
+class OutRow {
+public:
+    std::map<std::string, dao::Variant> values;
+    bool Has(const std::string& column) const;
+    const dao::Variant& operator[](const std::string& column) const; // fails the test when absent
+    double Num(const std::string& column) const;                     // the value as a double (NaN when Null)
+    bool IsNull(const std::string& column) const;
+};
+
+class AnalysisTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    void MakeTable(const std::string& name, const std::vector<Column>& columns, const std::vector<Row>& rows);
+    std::int32_t Store(const vtest::ScenarioSpec& spec);
+    // Runs the scenario through a fresh engine; the engine's message lands in `error`.
+    bool Run(std::int32_t id, std::string* error = nullptr, IVarnelloEvents* events = nullptr);
+    // Every row of the table in the order written, and its column names in order.
+    std::vector<OutRow> ReadTable(const std::string& name);
+    std::vector<std::string> ColumnNames(const std::string& name);
+    bool TableExists(const std::string& name);
+
+    vtest::TempDir tmp;
+    dao::DatabasePtr db;
+};
+
+// Relative closeness to a number of significant digits.
+::testing::AssertionResult AgreesTo(double expected, double actual, int digits);
+
+} // namespace atest

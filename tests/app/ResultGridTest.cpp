@@ -1,0 +1,173 @@
+// The result grid and its table model: missing tables, captions, several
+// windows, the values, and a database closed under an open grid.
+#include "AppTestSupport.h"
+
+#include "app/CRecordsetTableModel.h"
+#include "app/MDIMain.h"
+#include "app/frmDataGrid.h"
+#include "app/frmStatMain.h"
+#include "app/modApplication.h"
+#include "db/Dao.h"
+#include "scenario/AppDatabase.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTableView>
+
+using namespace apptest;
+
+namespace {
+
+// A database holding "Big" (N = 1 .. 1000) and a Describe scenario on it.
+void CreateBigDatabase(const std::string& path) {
+    vtest::ScenarioSpec s = DescribeScores("outBig");
+    s.inputTable = "Big";
+    s.fields = {{"N", "X"}};
+    CreateScoresDatabase(path, true, {s});
+    auto ws = std::make_shared<dao::Workspace>("t", "admin");
+    auto db = ws->OpenDatabase(path);
+    auto td = db->CreateTableDef("Big");
+    td->Fields().Append(td->CreateField("N", dao::dbLong));
+    db->TableDefs().Append(td);
+    dao::TransactionGuard tx(*ws);
+    auto rs = db->OpenRecordset("Big", dao::dbOpenDynaset);
+    for (int i = 1; i <= 1000; ++i) {
+        rs->AddNew();
+        rs->Fields("N")->SetValue(i);
+        rs->Update();
+    }
+    rs->Close();
+    tx.Commit();
+    db->Close();
+    ws->Close();
+}
+
+class ResultGrid : public AppFixture {
+protected:
+    MDIMain* OpenScores() {
+        const std::string path = File("scores.db");
+        CreateScoresDatabase(path, true, {DescribeScores("outDescribe")});
+        script.OpenDatabase(path);
+        return Start();
+    }
+    int GridCount(MDIMain* frame) {
+        int n = 0;
+        for (QMdiSubWindow* sub : frame->MdiArea()->subWindowList())
+            if (qobject_cast<frmDataGrid*>(sub->widget()) && sub->isVisible())
+                ++n;
+        return n;
+    }
+    ModalScript script;
+};
+
+TEST_F(ResultGrid, MissingTableIsReportedInBracketsAndNoWindowRemains) {
+    MDIMain* frame = OpenScores();
+    ASSERT_NE(frame, nullptr);
+    script.Message(1);
+    EXPECT_EQ(frmDataGrid::Open(QStringLiteral("NoSuchTable"), QStringLiteral("Scenario Output Table")), nullptr);
+    Pump();
+    EXPECT_TRUE(script.Done());
+    EXPECT_EQ(script.Messages().back(),
+              QStringLiteral("The table [NoSuchTable] does not exist in the database. \n\nIf this is an output table "
+                             "created by running a scenario, you must run the scenario first to create the table"));
+    EXPECT_EQ(GridCount(frame), 0);
+    EXPECT_EQ(frame->MdiArea()->subWindowList().size(), 1); // the list only
+}
+
+TEST_F(ResultGrid, CaptionIsTheCaptionTextAColonAndTheTable) {
+    MDIMain* frame = OpenScores();
+    ASSERT_NE(frame, nullptr);
+    frmDataGrid* grid = frmDataGrid::Open(QStringLiteral("Scores"), QString());
+    ASSERT_NE(grid, nullptr);
+    EXPECT_EQ(grid->windowTitle(), QStringLiteral(": Scores"));
+    EXPECT_EQ(qobject_cast<QMdiSubWindow*>(grid->parentWidget())->windowTitle(), QStringLiteral(": Scores"));
+}
+
+TEST_F(ResultGrid, TwoRequestsForOneTableOpenTwoWindows) {
+    MDIMain* frame = OpenScores();
+    ASSERT_NE(frame, nullptr);
+    frmDataGrid* a = frmDataGrid::Open(QStringLiteral("Scores"), QStringLiteral("Input Data Table"));
+    frmDataGrid* b = frmDataGrid::Open(QStringLiteral("Scores"), QStringLiteral("Input Data Table"));
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    EXPECT_NE(a, b);
+    EXPECT_EQ(GridCount(frame), 2);
+    // Each is read-only and spans its window.
+    EXPECT_EQ(a->grdDataGrid()->editTriggers(), QAbstractItemView::NoEditTriggers);
+    EXPECT_EQ(a->grdDataGrid()->geometry(), a->rect());
+}
+
+TEST_F(ResultGrid, ModelShowsNumbersTextAndNullAsTheyAre) {
+    MDIMain* frame = OpenScores();
+    ASSERT_NE(frame, nullptr);
+    frmDataGrid* grid = frmDataGrid::Open(QStringLiteral("Scores"), QStringLiteral("Input Data Table"));
+    ASSERT_NE(grid, nullptr);
+    CRecordsetTableModel* m = grid->Model();
+    ASSERT_EQ(m->columnCount(), 2);
+    EXPECT_EQ(m->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Class"));
+    EXPECT_EQ(m->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Score"));
+    EXPECT_EQ(m->headerData(0, Qt::Vertical).toInt(), 1);
+    ASSERT_EQ(m->rowCount(), 9);
+    EXPECT_TRUE(m->AtEnd());
+    EXPECT_EQ(m->data(m->index(0, 0)).toString(), QStringLiteral("A"));
+    EXPECT_EQ(m->data(m->index(5, 1)).toString(), QStringLiteral("10"));
+    EXPECT_EQ(m->data(m->index(5, 1), CRecordsetTableModel::ValueRole).typeId(), QMetaType::Double);
+    EXPECT_FALSE(m->data(m->index(8, 1), CRecordsetTableModel::ValueRole).isValid());
+    EXPECT_EQ(m->ColumnIndex(QStringLiteral("score")), 1);
+    EXPECT_EQ(m->ColumnIndex(QStringLiteral("none")), -1);
+}
+
+TEST_F(ResultGrid, LargeTableIsReadInBlocksAndStaysSafeWhenItsDatabaseCloses) {
+    const std::string path = File("big.db");
+    CreateBigDatabase(path);
+    script.OpenDatabase(path);
+    MDIMain* frame = Start();
+    ASSERT_NE(frame, nullptr);
+    frmDataGrid* grid = frmDataGrid::Open(QStringLiteral("Big"), QStringLiteral("Input Data Table"));
+    ASSERT_NE(grid, nullptr);
+    CRecordsetTableModel* m = grid->Model();
+    EXPECT_GE(m->rowCount(), CRecordsetTableModel::BlockRows);
+    EXPECT_LT(m->rowCount(), 1000);
+    const int read = m->rowCount();
+    // The database closes under the grid: the rows read stay, no more are read.
+    const dao::DatabasePtr held = gdbCurrent;
+    held->Close();
+    EXPECT_FALSE(m->canFetchMore({}));
+    m->fetchMore({});
+    m->FetchAll();
+    EXPECT_EQ(m->rowCount(), read);
+    EXPECT_EQ(m->data(m->index(read - 1, 0)).toString(), QString::number(read));
+    grid->grdDataGrid()->scrollToBottom();
+    grid->grdDataGrid()->viewport()->repaint();
+    Pump();
+    EXPECT_TRUE(script.Unexpected().isEmpty());
+}
+
+TEST_F(ResultGrid, ScenarioRunsWhileAGridIsStillReadingItsInputTable) {
+    const std::string path = File("big.db");
+    CreateBigDatabase(path);
+    script.OpenDatabase(path);
+    MDIMain* frame = Start();
+    ASSERT_NE(frame, nullptr);
+    frmDataGrid* input = frmDataGrid::Open(QStringLiteral("Big"), QStringLiteral("Input Data Table"));
+    ASSERT_NE(input, nullptr);
+    ASSERT_FALSE(input->Model()->AtEnd());
+    ASSERT_TRUE(frame->StatMain()->RunCurrentScenario(1)) << script.Messages().join(QLatin1Char('\n')).toStdString();
+    frmDataGrid* output = nullptr;
+    for (QMdiSubWindow* sub : frame->MdiArea()->subWindowList())
+        if (auto* g = qobject_cast<frmDataGrid*>(sub->widget()); g && g->TableName() == QLatin1String("outBig"))
+            output = g;
+    ASSERT_NE(output, nullptr);
+    CRecordsetTableModel* m = output->Model();
+    ASSERT_EQ(m->rowCount(), 1);
+    // 1 .. 1000: mean 500.5, sum 500500.
+    EXPECT_DOUBLE_EQ(m->data(m->index(0, m->ColumnIndex(QStringLiteral("Mean"))), CRecordsetTableModel::ValueRole).toDouble(),
+                     500.5);
+    EXPECT_DOUBLE_EQ(m->data(m->index(0, m->ColumnIndex(QStringLiteral("Sum"))), CRecordsetTableModel::ValueRole).toDouble(),
+                     500500.0);
+    // The input grid goes on reading.
+    input->Model()->FetchAll();
+    EXPECT_EQ(input->Model()->rowCount(), 1000);
+}
+
+} // namespace

@@ -1,0 +1,111 @@
+// One instance per user: a later start hands over to the running one and
+// ends at once, in the same process and as a program of its own.
+#include "AppTestSupport.h"
+
+#include "app/CSingleInstance.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QThread>
+
+#include <unistd.h>
+
+using namespace apptest;
+
+namespace {
+
+QString UniqueKey(const char* name) {
+    static int n = 0;
+    return QStringLiteral("apptest-%1-%2-%3").arg(QString::fromLatin1(name)).arg(::getpid()).arg(++n);
+}
+
+TEST(SingleInstance, ALaterInstanceAsksTheFirstToComeForward) {
+    const QString key = UniqueKey("inproc");
+    CSingleInstance first(key);
+    ASSERT_TRUE(first.Acquire());
+    EXPECT_TRUE(first.IsPrimary());
+    int activations = 0;
+    QObject::connect(&first, &CSingleInstance::activationRequested, [&] { ++activations; });
+
+    CSingleInstance second(key);
+    EXPECT_FALSE(second.Acquire());
+    EXPECT_FALSE(second.IsPrimary());
+    QElapsedTimer t;
+    t.start();
+    while (activations == 0 && t.elapsed() < 3000)
+        Pump(10);
+    EXPECT_EQ(activations, 1);
+}
+
+TEST(SingleInstance, TheKeyIsTheUsersAndFreedWhenTheFirstEnds) {
+    const QString key = UniqueKey("freed");
+    {
+        CSingleInstance first(key);
+        ASSERT_TRUE(first.Acquire());
+    }
+    CSingleInstance next(key);
+    EXPECT_TRUE(next.Acquire());
+    // Another key runs apart.
+    CSingleInstance other(UniqueKey("other"));
+    EXPECT_TRUE(other.Acquire());
+    EXPECT_TRUE(CSingleInstance::DefaultKey().startsWith(QStringLiteral("varnello-")));
+}
+
+// The program itself, started twice with its own registry, data folder and key.
+class SingleInstanceProgram : public AppFixture {};
+
+TEST_F(SingleInstanceProgram, SecondStartEndsAtOnceWithoutTouchingTheSettings) {
+    const QString exe = QCoreApplication::applicationDirPath() + QStringLiteral("/../app/varnello");
+    ASSERT_TRUE(QFileInfo(exe).isExecutable()) << exe.toStdString() << " (built with the application)";
+    const QString registry = QString::fromStdString(File("program-registry.ini"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("VARNELLO_REGISTRY"), registry);
+    env.insert(QStringLiteral("VARNELLO_DATA_DIR"), QString::fromStdString(File("program-data")));
+    // The fixture's own instance key travels with the environment.
+
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.start(exe, {});
+    ASSERT_TRUE(first.waitForStarted(5000));
+    // Running once its socket is there (it then waits in its first dialog).
+    CSingleInstance probe(CSingleInstance::DefaultKey());
+    const QString socket = probe.ServerName();
+    QElapsedTimer t;
+    t.start();
+    while (!QFileInfo::exists(socket) && t.elapsed() < 15000)
+        QThread::msleep(20);
+    ASSERT_TRUE(QFileInfo::exists(socket)) << socket.toStdString();
+    QThread::msleep(300);
+    QFile before(registry);
+    ASSERT_TRUE(before.open(QIODevice::ReadOnly));
+    const QByteArray settingsBefore = before.readAll();
+    before.close();
+    const QString errorLog = QCoreApplication::applicationDirPath() + QStringLiteral("/../app/error.log");
+    const bool errorLogBefore = QFileInfo::exists(errorLog);
+
+    QProcess second;
+    second.setProcessEnvironment(env);
+    QElapsedTimer clock;
+    clock.start();
+    second.start(exe, {});
+    ASSERT_TRUE(second.waitForFinished(5000));
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    QFile after(registry);
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), settingsBefore);
+    EXPECT_EQ(QFileInfo::exists(errorLog), errorLogBefore);
+
+    first.kill();
+    first.waitForFinished(5000);
+}
+
+} // namespace

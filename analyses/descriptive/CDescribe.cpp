@@ -589,14 +589,16 @@ void CDescribe::WriteData() {
                     put("RMS", Q > 0 ? std::sqrt(Q / W) : 0.0);
                 }
                 if (m_skew && mo.Min() != mo.Max()) {
-                    if (auto sk = mo.Skewness()) {
-                        put("Skewness", *sk);
-                        put("SE_Skewness", std::sqrt(6 * W * (W - 1) / ((W - 2) * (W + 1) * (W + 3))));
-                    }
-                    if (auto ku = mo.Kurtosis()) {
-                        double seSkew2 = 6 * W * (W - 1) / ((W - 2) * (W + 1) * (W + 3));
-                        put("Kurtosis", *ku);
-                        put("SE_Kurtosis", std::sqrt(4 * (W * W - 1) * seSkew2 / ((W - 3) * (W + 5))));
+                    // The shape statistics divide by powers of the variance:
+                    // besides distinct values they need a positive variance.
+                    if (W > 2) {
+                        const double seSkew2 = 6 * W * (W - 1) / ((W - 2) * (W + 1) * (W + 3));
+                        if (auto sk = mo.Skewness()) put("Skewness", *sk);
+                        put("SE_Skewness", std::sqrt(seSkew2));
+                        if (W > 3) {
+                            if (auto ku = mo.Kurtosis()) put("Kurtosis", *ku);
+                            put("SE_Kurtosis", std::sqrt(4 * (W * W - 1) * seSkew2 / ((W - 3) * (W + 5))));
+                        }
                     }
                 }
                 // One ordered read of the field's staged values gives its mode

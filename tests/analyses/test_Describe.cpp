@@ -1,0 +1,725 @@
+// "Describe" scenarios run through the engine on real database files, their
+// output rows checked against values derived independently: exact integer
+// arithmetic (Exact.h), published critical values and closed forms.
+#include "AnalysisFixture.h"
+#include "Exact.h"
+#include "analyses/descriptive/SortStage.h"
+
+#include <cmath>
+#include <numeric>
+
+using namespace dao;
+using namespace atest;
+
+namespace {
+
+using Options = std::vector<std::pair<std::string, Variant>>;
+
+vtest::ScenarioSpec describeSpec(const Options& options, const std::vector<vtest::ScenarioFieldRow>& fields,
+                                 const std::string& table = "Data") {
+    vtest::ScenarioSpec s;
+    s.subType = "Describe";
+    s.inputTable = table;
+    s.outputTable1 = "Out";
+    s.options = options;
+    s.fields = fields;
+    return s;
+}
+
+// Only the statistics a test asks for: every switch of the options row off.
+Options allOff() {
+    return {{"Range", false}, {"VarStd", false}, {"Sum", false},        {"Mean", false},  {"Skew", false},
+            {"Mode", false},  {"CI", false},     {"Percentile", false}, {"FreqN", false}, {"FreqP", false},
+            {"TTestMean", false}};
+}
+
+Options with(Options base, const Options& more) {
+    for (const auto& [k, v] : more) {
+        bool found = false;
+        for (auto& [bk, bv] : base)
+            if (bk == k) {
+                bv = v;
+                found = true;
+            }
+        if (!found) base.emplace_back(k, v);
+    }
+    return base;
+}
+
+// Two-tailed probability of Student's t with 7 degrees of freedom, in closed
+// form (odd degrees of freedom: Abramowitz and Stegun 26.7.3).
+long double studentTwoTailed7(long double t) {
+    long double th = std::atan(std::fabs(t) / std::sqrt(7.0L));
+    long double c = std::cos(th), s = std::sin(th);
+    long double A = 2 / 3.14159265358979323846264338327950288L *
+                    (th + s * c * (1 + 2.0L / 3 * c * c + 8.0L / 15 * c * c * c * c));
+    return 1 - A;
+}
+
+// Published critical values.
+constexpr double kT975_7 = 2.364624252; // t(0.975; 7)
+constexpr double kT95_7 = 1.894578605;  // t(0.95; 7)
+constexpr double kZ975 = 1.959963984540054;   // z(0.975)
+
+std::vector<Row> valuesAsRows(const std::vector<long long>& N, int scale) {
+    std::vector<Row> rows;
+    for (long long n : N) rows.push_back({Variant(static_cast<double>(n) / static_cast<double>(Pow10(scale)))});
+    return rows;
+}
+
+class DescribeTest : public AnalysisTest {
+protected:
+    std::vector<OutRow> runAndRead(const vtest::ScenarioSpec& spec) {
+        std::string err;
+        bool ok = Run(Store(spec), &err);
+        EXPECT_TRUE(ok) << err;
+        return ReadTable(spec.outputTable1);
+    }
+};
+
+class ProgressLog : public IVarnelloEvents {
+public:
+    std::vector<std::string> texts;
+    void StatStatus(std::string& msg) override { texts.push_back(msg); }
+};
+
+} // namespace
+
+TEST_F(DescribeTest, EveryStatisticOfOneGroupAgreesWithExactValues) {
+    const std::vector<long long> N = {25, 31, 47, 47, 60, 84, 99, 123}; // 2.5 .. 12.3
+    const std::vector<long long> shuffled = {60, 25, 123, 47, 31, 99, 47, 84};
+    MakeTable("Data", {{"X", dbDouble}}, valuesAsRows(shuffled, 1));
+    Options o = with(allOff(), {{"Range", true},
+                                {"VarStd", true},
+                                {"VarNRadio", "N-1"},
+                                {"Sum", true},
+                                {"Mean", true},
+                                {"Skew", true},
+                                {"Mode", true},
+                                {"Percentile", true},
+                                {"PercentileRadio", "Quartiles"},
+                                {"CI", true},
+                                {"CITypeRadio", "t-Test"},
+                                {"CI95", true},
+                                {"CIUser", std::int16_t(90)},
+                                {"TTestMean", true},
+                                {"TTestValue", 5.0}});
+    auto rows = runAndRead(describeSpec(o, {{"X", "X"}}));
+    ASSERT_EQ(rows.size(), 1u);
+    const OutRow& r = rows[0];
+
+    const std::vector<std::string> columns = {
+        "DataField",     "Count",         "Missing",       "Mean",         "Minimum",       "Maximum",
+        "Range",         "Variance",      "CoeffOfVariance", "StdDeviation", "StdError",      "Sum",
+        "SumSquared",    "AdjSumSquared", "GeometricMean", "HarmonicMean", "RMS",           "Skewness",
+        "SE_Skewness",   "Kurtosis",      "SE_Kurtosis",   "Mode",         "ModeCount",     "95%_t_Band",
+        "95%_Lower",     "95%_Upper",     "90%_t_Band",    "90%_Lower",    "90%_Upper",     "Population_Mean",
+        "t-Value",       "Prob_(1-Tail)", "Prob_(2-Tail)", "25_Percentile", "50_Percentile", "75_Percentile",
+        "Quartile_Range"};
+    EXPECT_EQ(ColumnNames("Out"), columns);
+
+    ExactStats e = Exact(N, 1);
+    const long double n = 8, sd = std::sqrt(e.varN1);
+    long double lnSum = 0, invSum = 0;
+    for (long long v : N) {
+        lnSum += std::log(v / 10.0L);
+        invSum += 10.0L / v;
+    }
+    const long double t = (e.mean - 5) * std::sqrt(n) / sd;
+    const long double p = studentTwoTailed7(t);
+    const long double seSkew = std::sqrt(6 * n * (n - 1) / ((n - 2) * (n + 1) * (n + 3)));
+    const long double q1 = ExactPercentile(N, 1, 1, 4), q3 = ExactPercentile(N, 1, 3, 4);
+
+    struct Expect {
+        const char* column;
+        long double value;
+        int digits;
+    };
+    const Expect expected[] = {
+        {"Count", 8, 15},
+        {"Missing", 0, 15},
+        {"Mean", e.mean, 14},
+        {"Minimum", 2.5, 15},
+        {"Maximum", 12.3, 15},
+        {"Range", 9.8, 14},
+        {"Variance", e.varN1, 13},
+        {"CoeffOfVariance", sd / e.mean, 13},
+        {"StdDeviation", sd, 13},
+        {"StdError", sd / std::sqrt(n), 13},
+        {"Sum", e.sum, 14},
+        {"SumSquared", e.sumSquares, 14},
+        {"AdjSumSquared", e.m2, 13},
+        {"GeometricMean", std::exp(lnSum / n), 13},
+        {"HarmonicMean", n / invSum, 13},
+        {"RMS", std::sqrt(e.sumSquares / n), 13},
+        {"Skewness", e.skewness, 12},
+        {"SE_Skewness", seSkew, 14},
+        {"Kurtosis", e.kurtosis, 12},
+        {"SE_Kurtosis", std::sqrt(4 * (n * n - 1) * seSkew * seSkew / ((n - 3) * (n + 5))), 14},
+        {"Mode", 4.7, 15},
+        {"ModeCount", 2, 15},
+        {"95%_t_Band", kT975_7 * sd / std::sqrt(n), 8},
+        {"95%_Lower", e.mean - kT975_7 * sd / std::sqrt(n), 8},
+        {"95%_Upper", e.mean + kT975_7 * sd / std::sqrt(n), 8},
+        {"90%_t_Band", kT95_7 * sd / std::sqrt(n), 8},
+        {"90%_Lower", e.mean - kT95_7 * sd / std::sqrt(n), 8},
+        {"90%_Upper", e.mean + kT95_7 * sd / std::sqrt(n), 8},
+        {"Population_Mean", 5, 15},
+        {"t-Value", t, 12},
+        {"Prob_(1-Tail)", p / 2, 8},
+        {"Prob_(2-Tail)", p, 8},
+        {"25_Percentile", q1, 14},
+        {"50_Percentile", ExactPercentile(N, 1, 2, 4), 14},
+        {"75_Percentile", q3, 14},
+        {"Quartile_Range", q3 - q1, 13},
+    };
+    EXPECT_EQ(r["DataField"].ToString(), "X");
+    for (const auto& x : expected) EXPECT_TRUE(AgreesTo(static_cast<double>(x.value), r.Num(x.column), x.digits)) << x.column;
+}
+
+TEST_F(DescribeTest, IntegerWeightsGiveTheStatisticsOfTheRepeatedRows) {
+    const std::vector<long long> N = {12, 15, 15, 21, 30, 44};
+    const std::vector<long long> w = {2, 1, 2, 1, 4, 2};
+    std::vector<Row> weighted, repeated;
+    std::vector<long long> expanded;
+    for (std::size_t i = 0; i < N.size(); ++i) {
+        weighted.push_back({Variant(N[i] / 10.0), Variant(static_cast<double>(w[i]))});
+        for (long long k = 0; k < w[i]; ++k) {
+            repeated.push_back({Variant(N[i] / 10.0)});
+            expanded.push_back(N[i]);
+        }
+    }
+    // A record of weight 0 and one with a Null weight count nowhere but in "Missing".
+    weighted.push_back({Variant(99.0), Variant(0.0)});
+    weighted.push_back({Variant(77.0), Variant::Null()});
+    MakeTable("Weighted", {{"X", dbDouble}, {"Wt", dbDouble}}, weighted);
+    MakeTable("Repeated", {{"X", dbDouble}}, repeated);
+    Options o = with(allOff(), {{"Range", true}, {"VarStd", true}, {"VarNRadio", "N-1"}, {"Sum", true},
+                                {"Skew", true}, {"Mode", true}});
+    auto wr = runAndRead(describeSpec(o, {{"X", "X"}, {"Wt", "W"}}, "Weighted"));
+    auto rr = runAndRead(describeSpec(o, {{"X", "X"}}, "Repeated"));
+    ASSERT_EQ(wr.size(), 1u);
+    ASSERT_EQ(rr.size(), 1u);
+
+    ExactStats e = Exact(expanded, 1);
+    const long double W = static_cast<long double>(expanded.size());
+    EXPECT_EQ(wr[0].Num("Count"), 12.0);
+    EXPECT_EQ(wr[0].Num("Observations"), 6.0); // the records whose values were accepted
+    EXPECT_EQ(wr[0].Num("Missing"), 2.0);
+    EXPECT_FALSE(rr[0].Has("Observations"));
+    EXPECT_EQ(rr[0].Num("Count"), 12.0);
+    for (const OutRow* r : {&wr[0], &rr[0]}) {
+        EXPECT_TRUE(AgreesTo(static_cast<double>(e.mean), r->Num("Mean"), 14));
+        EXPECT_TRUE(AgreesTo(static_cast<double>(e.varN1), r->Num("Variance"), 13));
+        EXPECT_TRUE(AgreesTo(static_cast<double>(std::sqrt(e.varN1) / std::sqrt(W)), r->Num("StdError"), 13));
+        EXPECT_TRUE(AgreesTo(static_cast<double>(e.sum), r->Num("Sum"), 14));
+        EXPECT_TRUE(AgreesTo(static_cast<double>(e.sumSquares), r->Num("SumSquared"), 14));
+        EXPECT_TRUE(AgreesTo(static_cast<double>(e.skewness), r->Num("Skewness"), 12));
+        EXPECT_TRUE(AgreesTo(static_cast<double>(e.kurtosis), r->Num("Kurtosis"), 12));
+        EXPECT_EQ(r->Num("Mode"), 3.0); // weight 4
+        EXPECT_EQ(r->Num("ModeCount"), 4.0);
+        EXPECT_EQ(r->Num("Minimum"), 1.2);
+        EXPECT_EQ(r->Num("Maximum"), 4.4);
+    }
+}
+
+TEST_F(DescribeTest, GroupsByOneAndByTwoFieldsWithNullGroupValues) {
+    // Region (text), Year (long), X. Group values are written from the group
+    // just finished; a Null group value forms its own group, sorted first.
+    MakeTable("Data", {{"Region", dbText, 10}, {"Year", dbLong}, {"X", dbDouble}},
+              {{"north", 2021, 4.0},
+               {"south", 2020, 10.0},
+               {"North", 2020, 1.0}, // same group as "north" by text comparison
+               {"north", 2020, 3.0},
+               {Variant::Null(), 2020, 7.0},
+               {"south", 2020, 20.0},
+               {"north", Variant::Null(), 5.0},
+               {Variant::Null(), 2020, 9.0}});
+    Options o = with(allOff(), {{"Range", true}, {"Sum", true}});
+
+    struct Expect {
+        Variant region;
+        double count, mean, min, max, sum;
+    };
+    auto one = runAndRead(describeSpec(o, {{"Region", "G"}, {"X", "X"}}));
+    const Expect byRegion[] = {{Variant::Null(), 2, 8, 7, 9, 16}, {"north", 4, 3.25, 1, 5, 13}, {"south", 2, 15, 10, 20, 30}};
+    ASSERT_EQ(one.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        const auto& r = one[i];
+        const auto& x = byRegion[i];
+        EXPECT_EQ(r.IsNull("Region"), x.region.IsNull()) << i;
+        if (!x.region.IsNull()) {
+            EXPECT_TRUE(NamesEqual(r["Region"].ToString(), x.region.ToString())) << i;
+        }
+        EXPECT_EQ(r.Num("Count"), x.count) << i;
+        EXPECT_EQ(r.Num("Mean"), x.mean) << i;
+        EXPECT_EQ(r.Num("Minimum"), x.min) << i;
+        EXPECT_EQ(r.Num("Maximum"), x.max) << i;
+        EXPECT_EQ(r.Num("Sum"), x.sum) << i;
+    }
+
+    vtest::ScenarioSpec two = describeSpec(o, {{"Region", "G"}, {"Year", "G"}, {"X", "X"}});
+    two.outputTable1 = "Out2";
+    auto rows = runAndRead(two);
+    struct Expect2 {
+        Variant region, year;
+        double count, mean;
+    };
+    const Expect2 byBoth[] = {{Variant::Null(), 2020, 2, 8},
+                              {"north", Variant::Null(), 1, 5},
+                              {"north", 2020, 2, 2},
+                              {"north", 2021, 1, 4},
+                              {"south", 2020, 2, 15}};
+    ASSERT_EQ(rows.size(), 5u);
+    for (std::size_t i = 0; i < 5; ++i) {
+        const auto& r = rows[i];
+        const auto& x = byBoth[i];
+        EXPECT_EQ(r.IsNull("Region"), x.region.IsNull()) << i;
+        if (!x.region.IsNull()) {
+            EXPECT_TRUE(NamesEqual(r["Region"].ToString(), x.region.ToString())) << i;
+        }
+        EXPECT_EQ(r.IsNull("Year"), x.year.IsNull()) << i;
+        if (!x.year.IsNull()) {
+            EXPECT_EQ(r.Num("Year"), x.year.ToDouble()) << i;
+        }
+        EXPECT_EQ(r.Num("Count"), x.count) << i;
+        EXPECT_EQ(r.Num("Mean"), x.mean) << i;
+    }
+    // The group columns take the source fields' types.
+    auto td = db->TableDefs()("Out2");
+    EXPECT_EQ(td->Fields()("Region")->Type(), dbText);
+    EXPECT_EQ(td->Fields()("Region")->Size(), 10);
+    EXPECT_EQ(td->Fields()("Year")->Type(), dbLong);
+}
+
+TEST_F(DescribeTest, EachMissingValueRuleLeavesOutItsValues) {
+    // Values 1..5, -99 and a Null of weight 1, and 6 of weight 5: under the
+    // rule "Equal" with the value 5 that weight is missing as well.
+    MakeTable("Data", {{"X", dbDouble}, {"Wt", dbDouble}},
+              {{1.0, 1.0}, {2.0, 1.0}, {3.0, 1.0}, {4.0, 1.0}, {5.0, 1.0}, {-99.0, 1.0}, {Variant::Null(), 1.0},
+               {6.0, 5.0}});
+    struct Case {
+        const char* name;
+        std::string type;
+        Variant equal, low, high;
+        double count, observations, mean;
+    };
+    const Case cases[] = {
+        {"none", "0", Variant(), Variant(), Variant(), 11, 7, (15.0 - 99 + 30) / 11},
+        {"equal", "1", 5.0, Variant(), Variant(), 5, 5, (10.0 - 99) / 5},
+        {"low", "2", Variant(), 2.0, Variant(), 9, 5, (14.0 + 30) / 9},
+        {"high", "2", Variant(), Variant(), 4.0, 5, 5, (10.0 - 99) / 5},
+        {"both", "2", Variant(), 2.0, 4.0, 3, 3, 3},
+        {"both bounds Null", "2", Variant(), Variant(), Variant(), 11, 7, (15.0 - 99 + 30) / 11},
+    };
+    int k = 0;
+    for (const auto& c : cases) {
+        vtest::ScenarioSpec s = describeSpec(allOff(), {{"X", "X"}, {"Wt", "W"}});
+        s.outputTable1 = "Out" + std::to_string(++k);
+        s.missingType = c.type;
+        s.missingEqual = c.equal;
+        s.missingLow = c.low;
+        s.missingHigh = c.high;
+        auto rows = runAndRead(s);
+        ASSERT_EQ(rows.size(), 1u) << c.name;
+        EXPECT_EQ(rows[0].Num("Count"), c.count) << c.name;
+        EXPECT_EQ(rows[0].Num("Observations"), c.observations) << c.name;
+        EXPECT_EQ(rows[0].Num("Missing"), 8 - c.observations) << c.name;
+        EXPECT_NEAR(rows[0].Num("Mean"), c.mean, 1e-13) << c.name;
+    }
+}
+
+TEST_F(DescribeTest, ASingleRecord) {
+    MakeTable("Data", {{"X", dbDouble}}, {{Variant(4.0)}});
+    struct Case {
+        const char* method;
+        bool variance;
+    };
+    Options base = with(allOff(), {{"VarStd", true}, {"Skew", true}, {"Percentile", true}, {"CI", true},
+                                   {"CI95", true}, {"TTestMean", true}, {"TTestValue", 1.0}});
+    int k = 0;
+    for (const Case& c : {Case{"N-1", false}, Case{"N", true}}) {
+        for (const char* ci : {"t-Test", "Normal"}) {
+            vtest::ScenarioSpec s = describeSpec(
+                with(base, {{"VarNRadio", c.method}, {"CITypeRadio", ci}, {"CIStdDev", 2.0}}), {{"X", "X"}});
+            s.outputTable1 = "Out" + std::to_string(++k);
+            auto rows = runAndRead(s);
+            ASSERT_EQ(rows.size(), 1u);
+            const OutRow& r = rows[0];
+            const std::string what = std::string(c.method) + " " + ci;
+            EXPECT_EQ(r.Num("Mean"), 4.0) << what;
+            if (c.variance) {
+                for (const char* col : {"Variance", "StdDeviation", "StdError", "CoeffOfVariance"})
+                    EXPECT_EQ(r.Num(col), 0.0) << what << " " << col;
+            } else {
+                for (const char* col : {"Variance", "StdDeviation", "StdError", "CoeffOfVariance"})
+                    EXPECT_TRUE(r.IsNull(col)) << what << " " << col;
+            }
+            for (const char* col : {"Skewness", "SE_Skewness", "Kurtosis", "Median", "t-Value", "Prob_(2-Tail)"})
+                EXPECT_TRUE(r.IsNull(col)) << what << " " << col;
+            if (std::string(ci) == "t-Test") {
+                EXPECT_TRUE(r.IsNull("95%_t_Band")) << what;
+            } else {
+                EXPECT_EQ(r.Num("Population_StdDev"), 2.0) << what;
+                EXPECT_TRUE(AgreesTo(2 * kZ975, r.Num("95%_N_Band"), 8)) << what;
+                EXPECT_TRUE(AgreesTo(4 - 2 * kZ975, r.Num("95%_Lower"), 8)) << what;
+                EXPECT_TRUE(AgreesTo(4 + 2 * kZ975, r.Num("95%_Upper"), 8)) << what;
+            }
+        }
+    }
+}
+
+TEST_F(DescribeTest, ConstantData) {
+    MakeTable("Data", {{"X", dbDouble}}, {{7.25}, {7.25}, {7.25}, {7.25}, {7.25}});
+    Options o = with(allOff(), {{"VarStd", true}, {"VarNRadio", "N-1"}, {"Skew", true}, {"Mode", true},
+                                {"Percentile", true}, {"PercentileRadio", "Quartiles"}, {"CI", true},
+                                {"CITypeRadio", "t-Test"}, {"CI95", true}, {"TTestMean", true}, {"TTestValue", 7.0}});
+    auto rows = runAndRead(describeSpec(o, {{"X", "X"}}));
+    ASSERT_EQ(rows.size(), 1u);
+    const OutRow& r = rows[0];
+    EXPECT_EQ(r.Num("Mean"), 7.25);
+    EXPECT_EQ(r.Num("Variance"), 0.0);
+    EXPECT_EQ(r.Num("StdDeviation"), 0.0);
+    EXPECT_EQ(r.Num("CoeffOfVariance"), 0.0);
+    for (const char* col : {"Skewness", "SE_Skewness", "Kurtosis", "SE_Kurtosis", "t-Value", "Population_Mean"})
+        EXPECT_TRUE(r.IsNull(col)) << col;
+    EXPECT_EQ(r.Num("95%_t_Band"), 0.0);
+    EXPECT_EQ(r.Num("95%_Lower"), 7.25);
+    EXPECT_EQ(r.Num("95%_Upper"), 7.25);
+    EXPECT_EQ(r.Num("Mode"), 7.25);
+    EXPECT_EQ(r.Num("ModeCount"), 5.0);
+    for (const char* col : {"25_Percentile", "50_Percentile", "75_Percentile"}) EXPECT_EQ(r.Num(col), 7.25) << col;
+    EXPECT_EQ(r.Num("Quartile_Range"), 0.0);
+}
+
+TEST_F(DescribeTest, NullValuesAndAFieldWithoutValuesInAGroup) {
+    MakeTable("Data", {{"G", dbText, 5}, {"X", dbDouble}, {"Y", dbDouble}},
+              {{"a", 1.0, Variant::Null()}, {"a", Variant::Null(), Variant::Null()}, {"a", 3.0, Variant::Null()},
+               {"b", 2.0, 8.0}});
+    auto rows = runAndRead(describeSpec(with(allOff(), {{"Range", true}}), {{"G", "G"}, {"X", "X"}, {"Y", "X"}}));
+    ASSERT_EQ(rows.size(), 4u);
+    // Group a: X has two values, Y none; the row of Y carries only the lead columns.
+    EXPECT_EQ(rows[0]["DataField"].ToString(), "X");
+    EXPECT_EQ(rows[0].Num("Count"), 2.0);
+    EXPECT_EQ(rows[0].Num("Missing"), 1.0);
+    EXPECT_EQ(rows[0].Num("Mean"), 2.0);
+    EXPECT_EQ(rows[1]["DataField"].ToString(), "Y");
+    EXPECT_EQ(rows[1].Num("Count"), 0.0);
+    EXPECT_EQ(rows[1].Num("Missing"), 3.0);
+    EXPECT_TRUE(rows[1].IsNull("Mean"));
+    EXPECT_TRUE(rows[1].IsNull("Minimum"));
+    EXPECT_EQ(rows[3]["G"].ToString(), "b");
+    EXPECT_EQ(rows[3].Num("Mean"), 8.0);
+}
+
+TEST_F(DescribeTest, PercentilesInterpolatedWithoutWeightsAndByCumulativeWeightWithThem) {
+    // Deciles and quintiles of 11 values, unweighted, and the cumulative rule
+    // with weights.
+    const std::vector<long long> N = {3, 141, 59, 26, 53, 58, 97, 93, 23, 84, 62};
+    const std::vector<long long> w = {1, 3, 2, 1, 4, 1, 2, 1, 1, 2, 3};
+    std::vector<Row> rows;
+    for (std::size_t i = 0; i < N.size(); ++i) rows.push_back({Variant(N[i] / 100.0), Variant(static_cast<double>(w[i]))});
+    MakeTable("Data", {{"X", dbDouble}, {"Wt", dbDouble}}, rows);
+    struct Case {
+        const char* radio;
+        int d;
+        bool weighted;
+    };
+    const Case cases[] = {{"Deciles", 10, false}, {"5", 5, false}, {"Median", 2, false},
+                          {"Deciles", 10, true},  {"5", 5, true},  {"Median", 2, true}};
+    int k = 0;
+    for (const auto& c : cases) {
+        std::vector<vtest::ScenarioFieldRow> fields = {{"X", "X"}};
+        if (c.weighted) fields.push_back({"Wt", "W"});
+        vtest::ScenarioSpec s = describeSpec(with(allOff(), {{"Percentile", true}, {"PercentileRadio", c.radio}}), fields);
+        s.outputTable1 = "Out" + std::to_string(++k);
+        auto out = runAndRead(s);
+        ASSERT_EQ(out.size(), 1u);
+        for (int i = 1; i < c.d; ++i) {
+            std::string col = c.d == 2 ? "Median" : std::to_string(100 / c.d * i) + "_Percentile";
+            long double expected = c.weighted ? ExactWeightedPercentile(N, w, 2, i, c.d) : ExactPercentile(N, 2, i, c.d);
+            EXPECT_TRUE(AgreesTo(static_cast<double>(expected), out[0].Num(col), 14)) << c.radio << " " << col;
+        }
+    }
+}
+
+TEST_F(DescribeTest, ModeWithTiesHasItsCountButNoValue) {
+    MakeTable("Data", {{"G", dbText, 5}, {"X", dbDouble}, {"Wt", dbDouble}},
+              {{"tie", 1.0, 1.0}, {"tie", 2.0, 1.0}, {"tie", 2.0, 1.0}, {"tie", 3.0, 1.0}, {"tie", 3.0, 1.0},
+               {"uniq", 5.0, 1.0}, {"uniq", 6.0, 1.0}, {"uniq", 6.0, 1.0},
+               // weighted: 8 has weight 3 on one record, 9 weight 1 + 1
+               {"wt", 8.0, 3.0}, {"wt", 9.0, 1.0}, {"wt", 9.0, 1.0}});
+    auto plain = runAndRead(describeSpec(with(allOff(), {{"Mode", true}}), {{"G", "G"}, {"X", "X"}}));
+    ASSERT_EQ(plain.size(), 3u);
+    EXPECT_TRUE(plain[0].IsNull("Mode"));
+    EXPECT_EQ(plain[0].Num("ModeCount"), 2.0);
+    EXPECT_EQ(plain[1].Num("Mode"), 6.0);
+    EXPECT_EQ(plain[1].Num("ModeCount"), 2.0);
+    EXPECT_EQ(plain[2].Num("Mode"), 9.0);
+    EXPECT_EQ(plain[2].Num("ModeCount"), 2.0);
+
+    vtest::ScenarioSpec s = describeSpec(with(allOff(), {{"Mode", true}}), {{"G", "G"}, {"X", "X"}, {"Wt", "W"}});
+    s.outputTable1 = "OutW";
+    auto weighted = runAndRead(s);
+    ASSERT_EQ(weighted.size(), 3u);
+    EXPECT_EQ(weighted[2].Num("Mode"), 8.0);
+    EXPECT_EQ(weighted[2].Num("ModeCount"), 3.0);
+}
+
+TEST_F(DescribeTest, SpecifiedFrequencyIntervalsWithEitherBorder) {
+    MakeTable("Data", {{"X", dbDouble}}, {{-1.0}, {0.0}, {9.99}, {10.0}, {29.99}, {30.0}, {45.0}});
+    struct Case {
+        const char* border;
+        const char* display;
+        std::vector<std::string> names;
+        std::vector<double> counts;
+    };
+    const Case cases[] = {
+        {"Lower", "Count", {"N<0", "0<=N<10", "10<=N<20", "20<=N<30", "30<=N"}, {1, 2, 1, 1, 2}},
+        {"Upper", "Count", {"N<=0", "0<N<=10", "10<N<=20", "20<N<=30", "30<N"}, {2, 2, 0, 2, 1}},
+        {"Lower", "Cumulative", {"N<0", "0<=N<10", "10<=N<20", "20<=N<30", "30<=N"}, {1, 3, 4, 5, 7}},
+    };
+    int k = 0;
+    for (const auto& c : cases) {
+        Options o = with(allOff(), {{"FreqN", true}, {"FreqP", true}, {"InterV", std::int16_t(3)},
+                                    {"FreqGroupRadio", "Specified"}, {"FreqInit", 0.0}, {"FreqWidth", 10.0},
+                                    {"FreqIncRadio", c.border}, {"FreqDispRadio", c.display}});
+        vtest::ScenarioSpec s = describeSpec(o, {{"X", "X"}});
+        s.outputTable1 = "Out" + std::to_string(++k);
+        auto rows = runAndRead(s);
+        ASSERT_EQ(rows.size(), 1u);
+        std::vector<std::string> expectColumns = {"DataField", "Count", "Missing", "Mean"};
+        for (const auto& n : c.names) expectColumns.push_back(n);
+        for (const auto& n : c.names) {
+            std::string pct = n;
+            pct.replace(pct.find('N'), 1, "%");
+            expectColumns.push_back(pct);
+        }
+        EXPECT_EQ(ColumnNames(s.outputTable1), expectColumns) << c.border << " " << c.display;
+        for (std::size_t i = 0; i < c.names.size(); ++i) {
+            EXPECT_EQ(rows[0].Num(c.names[i]), c.counts[i]) << c.names[i];
+            EXPECT_EQ(rows[0].Num(expectColumns[4 + c.names.size() + i]), c.counts[i] / 7) << c.names[i];
+        }
+    }
+}
+
+TEST_F(DescribeTest, DefaultFrequencyIntervalsFromTheData) {
+    // min 0, max 20: range 20, pad 2, four intervals of (20 + 2) / 4 = 5.5
+    // from 0 (lower border included); labels cut to whole numbers.
+    MakeTable("Data", {{"X", dbDouble}}, {{0.0}, {5.0}, {10.0}, {20.0}, {Variant::Null()}});
+    Options o = with(allOff(), {{"FreqN", true}, {"InterV", std::int16_t(4)}, {"FreqGroupRadio", "Default"},
+                                {"FreqIncRadio", "Lower"}, {"FreqDispRadio", "Count"}});
+    auto rows = runAndRead(describeSpec(o, {{"X", "X"}}));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(ColumnNames("Out"), (std::vector<std::string>{"DataField", "Count", "Missing", "Mean", "0<=N<5",
+                                                             "5<=N<11", "11<=N<16", "16<=N<22"}));
+    EXPECT_EQ(rows[0].Num("0<=N<5"), 2.0);
+    EXPECT_EQ(rows[0].Num("5<=N<11"), 1.0);
+    EXPECT_EQ(rows[0].Num("11<=N<16"), 0.0);
+    EXPECT_EQ(rows[0].Num("16<=N<22"), 1.0);
+}
+
+TEST_F(DescribeTest, FrequencyLabelsOfNarrowIntervals) {
+    MakeTable("Data", {{"X", dbDouble}}, {{0.3}, {0.8}, {1.0}});
+    Options o = with(allOff(), {{"FreqN", true}, {"InterV", std::int16_t(2)}, {"FreqGroupRadio", "Specified"},
+                                {"FreqInit", 0.25}, {"FreqWidth", 0.5}, {"FreqIncRadio", "Lower"},
+                                {"FreqDispRadio", "Count"}});
+    auto rows = runAndRead(describeSpec(o, {{"X", "X"}}));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(ColumnNames("Out"), (std::vector<std::string>{"DataField", "Count", "Missing", "Mean", "N<0.25",
+                                                             "0.25<=N<0.75", "0.75<=N<1.25", "1.25<=N"}));
+    EXPECT_EQ(rows[0].Num("0.25<=N<0.75"), 1.0);
+    EXPECT_EQ(rows[0].Num("0.75<=N<1.25"), 2.0);
+}
+
+TEST_F(DescribeTest, StandardDeviationOfDataWithALargeMeanKeepsItsDigits) {
+    // 1001 values 1000000.1, 1000000.2, ..., and data whose mean is 10^8
+    // times their spread: raw power sums (W·Q − S²) lose every digit here.
+    struct Case {
+        const char* name;
+        std::vector<long long> N;
+        int scale;
+    };
+    std::vector<Case> cases;
+    {
+        std::vector<long long> a, b, c;
+        for (long long k = 1; k <= 1001; ++k) a.push_back(10000000 + k);          // 1000000.1 ...
+        for (long long k = 0; k <= 1000; ++k) b.push_back(100000000000LL + k);    // 100000000.000 ...
+        for (long long k = 0; k < 400; ++k) c.push_back(1234567890000LL + k * k); // skewed, 12345678.9 + k²/10^5
+        cases.push_back({"MillionPointOne", a, 1});
+        cases.push_back({"HundredMillion", b, 3});
+        cases.push_back({"Skewed", c, 5});
+    }
+    int k = 0;
+    for (const auto& c : cases) {
+        std::string table = "Data" + std::to_string(++k);
+        MakeTable(table, {{"X", dbDouble}}, valuesAsRows(c.N, c.scale));
+        vtest::ScenarioSpec s = describeSpec(with(allOff(), {{"VarStd", true}, {"VarNRadio", "N-1"}, {"Skew", true}}),
+                                             {{"X", "X"}}, table);
+        s.outputTable1 = "Out" + std::to_string(k);
+        auto rows = runAndRead(s);
+        ASSERT_EQ(rows.size(), 1u);
+        ExactStats e = Exact(c.N, c.scale);
+        ASSERT_TRUE(e.exact);
+        EXPECT_TRUE(AgreesTo(static_cast<double>(e.mean), rows[0].Num("Mean"), 9)) << c.name;
+        EXPECT_TRUE(AgreesTo(static_cast<double>(std::sqrt(e.varN1)), rows[0].Num("StdDeviation"), 9)) << c.name;
+        EXPECT_TRUE(AgreesTo(static_cast<double>(e.varN1), rows[0].Num("Variance"), 9)) << c.name;
+        if (e.skewness != 0) {
+            EXPECT_TRUE(AgreesTo(static_cast<double>(e.skewness), rows[0].Num("Skewness"), 6)) << c.name;
+        } else {
+            EXPECT_NEAR(rows[0].Num("Skewness"), 0.0, 1e-6) << c.name;
+        }
+        EXPECT_TRUE(AgreesTo(static_cast<double>(e.kurtosis), rows[0].Num("Kurtosis"), 6)) << c.name;
+    }
+}
+
+TEST_F(DescribeTest, GeometricAndHarmonicMeansAreNullWhenAValueIsNotPositive) {
+    MakeTable("Data", {{"G", dbText, 5}, {"X", dbDouble}},
+              {{"mixed", -2.0}, {"mixed", 0.0}, {"mixed", 4.0}, {"mixed", 8.0}, {"pos", 1.0}, {"pos", 2.0}, {"pos", 4.0}});
+    auto rows = runAndRead(describeSpec(with(allOff(), {{"Mean", true}}), {{"G", "G"}, {"X", "X"}}));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_TRUE(rows[0].IsNull("GeometricMean"));
+    EXPECT_TRUE(rows[0].IsNull("HarmonicMean"));
+    EXPECT_DOUBLE_EQ(rows[0].Num("RMS"), std::sqrt(21.0)); // (4 + 0 + 16 + 64) / 4
+    EXPECT_DOUBLE_EQ(rows[1].Num("GeometricMean"), 2.0);
+    EXPECT_DOUBLE_EQ(rows[1].Num("HarmonicMean"), 12.0 / 7);
+    EXPECT_DOUBLE_EQ(rows[1].Num("RMS"), std::sqrt(7.0));
+}
+
+TEST_F(DescribeTest, SkewnessAndKurtosisNeedAPositiveVariance) {
+    // Distinct values whose squared deviations vanish below the smallest
+    // double: the variance is 0 although the minimum and maximum differ.
+    MakeTable("Data", {{"X", dbDouble}}, {{1e-200}, {2e-200}, {3e-200}, {5e-200}});
+    auto rows = runAndRead(describeSpec(with(allOff(), {{"VarStd", true}, {"VarNRadio", "N-1"}, {"Skew", true}}),
+                                        {{"X", "X"}}));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].Num("Variance"), 0.0);
+    EXPECT_TRUE(rows[0].IsNull("Skewness"));
+    EXPECT_TRUE(rows[0].IsNull("Kurtosis"));
+    EXPECT_TRUE(AgreesTo(std::sqrt(6.0 * 4 * 3 / (2 * 5 * 7)), rows[0].Num("SE_Skewness"), 14));
+}
+
+TEST_F(DescribeTest, FrequencyIntervalWidthOfZeroOrFewerThanOneIntervalIsRefusedBeforeAnyTableIsWritten) {
+    MakeTable("Data", {{"X", dbDouble}}, {{1.0}, {2.0}});
+    // An output table of an earlier run must stay as it was.
+    MakeTable("Out", {{"Marker", dbText, 10}}, {{"earlier"}});
+    struct Case {
+        const char* name;
+        std::int16_t intervals;
+        Variant width;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"width Null (0)", 3, Variant::Null(), "The frequency interval width must be greater than 0."},
+        {"no interval", 0, 1.0, "The number of frequency intervals must be at least 1."},
+        {"negative count", -2, 1.0, "The number of frequency intervals must be at least 1."},
+    };
+    for (const auto& c : cases) {
+        Options o = with(allOff(), {{"FreqN", true}, {"InterV", c.intervals}, {"FreqGroupRadio", "Specified"},
+                                    {"FreqInit", 0.0}, {"FreqWidth", c.width}});
+        std::string err;
+        EXPECT_FALSE(Run(Store(describeSpec(o, {{"X", "X"}})), &err)) << c.name;
+        EXPECT_EQ(err, c.message) << c.name;
+        EXPECT_EQ(ColumnNames("Out"), std::vector<std::string>{"Marker"}) << c.name;
+    }
+}
+
+TEST_F(DescribeTest, RunTimeErrorInsideTheAnalysisFailsTheRunAndKeepsTheRowsWritten) {
+    // A text field whose second group holds a value that is no number.
+    MakeTable("Data", {{"G", dbText, 5}, {"X", dbText, 10}}, {{"a", "1"}, {"a", "3"}, {"b", "abc"}, {"b", "4"}});
+    std::string err;
+    EXPECT_FALSE(Run(Store(describeSpec(allOff(), {{"G", "G"}, {"X", "X"}})), &err));
+    EXPECT_EQ(err, "Type mismatch");
+    auto rows = ReadTable("Out");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0]["G"].ToString(), "a");
+    EXPECT_EQ(rows[0].Num("Mean"), 2.0);
+}
+
+TEST_F(DescribeTest, ProgressTextsEveryFifthRecordAndAtTheEnd) {
+    std::vector<Row> data;
+    for (int i = 0; i < 12; ++i) data.push_back({Variant(static_cast<double>(i))});
+    MakeTable("Data", {{"X", dbDouble}}, data);
+    ProgressLog log;
+    Varnello eng;
+    eng.SetScenarioDatabase(db);
+    eng.SetEvents(&log);
+    eng.SetShowProgress(true);
+    ASSERT_TRUE(eng.RunScenario(Store(describeSpec(allOff(), {{"X", "X"}})))) << eng.ErrorInfo();
+    EXPECT_EQ(log.texts, (std::vector<std::string>{"Retrieving and sorting data...", "Creating output table...",
+                                                   "Analyzing records...", "Analyzing record: 5",
+                                                   "Analyzing record: 10", "Analyzing record: 12"}));
+}
+
+TEST_F(DescribeTest, NoRecordsEndsTheRunBeforeTheOutputTable) {
+    MakeTable("Data", {{"X", dbDouble}}, {});
+    std::string err;
+    EXPECT_FALSE(Run(Store(describeSpec(allOff(), {{"X", "X"}})), &err));
+    EXPECT_EQ(err, "No records found in Data");
+    EXPECT_FALSE(TableExists("Out"));
+}
+
+TEST_F(DescribeTest, RerunReplacesTheOutputTableAlsoWhenItsColumnsChange) {
+    MakeTable("Data", {{"X", dbDouble}}, {{1.0}, {3.0}});
+    auto first = runAndRead(describeSpec(with(allOff(), {{"Sum", true}}), {{"X", "X"}}));
+    ASSERT_EQ(first.size(), 1u);
+    auto same = runAndRead(describeSpec(with(allOff(), {{"Sum", true}}), {{"X", "X"}}));
+    ASSERT_EQ(same.size(), 1u);
+    EXPECT_EQ(same[0].Num("Sum"), 4.0);
+    auto other = runAndRead(describeSpec(with(allOff(), {{"Range", true}}), {{"X", "X"}}));
+    ASSERT_EQ(other.size(), 1u);
+    EXPECT_FALSE(other[0].Has("Sum"));
+    EXPECT_EQ(other[0].Num("Range"), 2.0);
+}
+
+TEST_F(DescribeTest, GroupsLargerThanMemoryGoThroughTheSortTable) {
+    // Groups of 600, 150 and 3 records with the memory limit at 2 values:
+    // every group moves to the sort table (dropped after more than 500
+    // rows, emptied after fewer).
+    std::vector<Row> data;
+    std::map<std::string, std::vector<long long>> values;
+    auto add = [&](const std::string& g, int count, int mult) {
+        for (int i = 0; i < count; ++i) {
+            long long n = (i * mult) % 997;
+            values[g].push_back(n);
+            data.push_back({Variant(g), Variant(n / 10.0)});
+        }
+    };
+    add("a", 600, 37);
+    add("b", 150, 101);
+    add("c", 3, 5);
+    MakeTable("Data", {{"G", dbText, 5}, {"X", dbDouble}}, data);
+    std::size_t old = SortStage::SetMemoryLimit(2);
+    auto rows = runAndRead(describeSpec(with(allOff(), {{"Percentile", true}, {"PercentileRadio", "Quartiles"}, {"Mode", true}}),
+                                        {{"G", "G"}, {"X", "X"}}));
+    SortStage::SetMemoryLimit(old);
+    ASSERT_EQ(rows.size(), 3u);
+    const char* groups[] = {"a", "b", "c"};
+    for (std::size_t i = 0; i < 3; ++i) {
+        const auto& N = values[groups[i]];
+        EXPECT_EQ(rows[i]["G"].ToString(), groups[i]);
+        for (int q = 1; q <= 3; ++q)
+            EXPECT_TRUE(AgreesTo(static_cast<double>(ExactPercentile(N, 1, q, 4)),
+                                 rows[i].Num(std::to_string(25 * q) + "_Percentile"), 14))
+                << groups[i] << " " << q;
+        std::map<long long, int> counts;
+        for (long long n : N) ++counts[n];
+        int best = 0, ties = 0;
+        long long bestValue = 0;
+        for (const auto& [v, c] : counts) {
+            if (c > best) {
+                best = c;
+                bestValue = v;
+                ties = 0;
+            } else if (c == best) {
+                ++ties;
+            }
+        }
+        EXPECT_EQ(rows[i].Num("ModeCount"), best) << groups[i];
+        if (ties == 0) {
+            EXPECT_EQ(rows[i].Num("Mode"), bestValue / 10.0) << groups[i];
+        } else {
+            EXPECT_TRUE(rows[i].IsNull("Mode")) << groups[i];
+        }
+    }
+}

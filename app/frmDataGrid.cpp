@@ -14,6 +14,8 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 frmDataGrid::frmDataGrid(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("frmDataGrid"));
     m_grdDataGrid = new QTableView(this);
@@ -70,6 +72,10 @@ bool frmDataGrid::ShowTableData(const QString& tableName, const QString& caption
             m_tableName = tableName;
             m_model = new CRecordsetTableModel(std::move(rs), this);
             m_grdDataGrid->setModel(m_model);
+            // Columns as wide as the first rows need, within reason.
+            m_grdDataGrid->resizeColumnsToContents();
+            for (int c = 0; c < m_model->columnCount(); ++c)
+                m_grdDataGrid->setColumnWidth(c, std::min(m_grdDataGrid->columnWidth(c), 280));
             const QString title = caption + QStringLiteral(": ") + tableName;
             setWindowTitle(title);
             if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget())) {

@@ -9,14 +9,6 @@
 
 namespace {
 
-TEST(ProgressWindow, HasTheDesignGeometryAndNoCaptionText) {
-    frmStatus status;
-    EXPECT_EQ(status.size(), QSize(424, 48));       // 6360 x 720 twips
-    EXPECT_EQ(status.picStatus()->geometry(), QRect(12, 13, 401, 23)); // 180, 195, 6015, 345
-    EXPECT_EQ(status.windowTitle(), QString());
-    EXPECT_FALSE(status.isModal());
-}
-
 TEST(ProgressWindow, EachTextReplacesThePreviousOne) {
     frmStatus status;
     status.show();

@@ -63,34 +63,6 @@ INSTANTIATE_TEST_SUITE_P(
                    {9525, 10620, 11715, 12810, 13905, 8430}}),
     [](const ::testing::TestParamInfo<LayoutCase>& p) { return std::string(p.param.label); });
 
-// ---- type filters -------------------------------------------------------------------
-
-struct FilterCase {
-    int tab, index;
-    const char* filter;
-};
-
-class ScenarioListFilter : public ::testing::TestWithParam<FilterCase> {};
-
-TEST_P(ScenarioListFilter, OptionGivesTheStoredTypeName) {
-    const FilterCase& c = GetParam();
-    EXPECT_EQ(frmStatMain::TypeFilter(c.tab, c.index), QString::fromLatin1(c.filter));
-}
-
-INSTANTIATE_TEST_SUITE_P(Options, ScenarioListFilter,
-                         ::testing::Values(FilterCase{1, 1, "*"}, FilterCase{1, 2, "Describe"},
-                                           FilterCase{1, 3, "Frequency"}, FilterCase{1, 4, "Percentiles"},
-                                           FilterCase{1, 5, "Compare"}, FilterCase{1, 6, "Matrix"},
-                                           FilterCase{1, 7, "Regression"}, FilterCase{1, 8, "Crosstab"},
-                                           FilterCase{2, 1, "*"}, FilterCase{2, 2, "Two Sample t-Test"},
-                                           FilterCase{2, 3, "ANOVA"}, FilterCase{2, 4, "Two way ANOVA"},
-                                           FilterCase{2, 5, ""}, FilterCase{3, 1, "*"},
-                                           FilterCase{3, 2, "Chi-Square"}, FilterCase{3, 3, "Sign Test"},
-                                           FilterCase{3, 4, "K-S Fit"}, FilterCase{3, 5, "2 Sample"},
-                                           FilterCase{3, 6, "N Sample"}, FilterCase{3, 7, "Paired Fields"},
-                                           FilterCase{3, 8, "N Fields"}, FilterCase{3, 9, ""},
-                                           FilterCase{4, 1, ""}));
-
 // ---- the window -------------------------------------------------------------------------
 
 class ScenarioList : public AppFixture {
@@ -277,6 +249,28 @@ TEST_F(ScenarioList, CaptionTimerWritesTheNumberOfLoadedForms) {
     Pump(1100);
     // The frame, the list and one grid.
     EXPECT_EQ(frame->windowTitle(), QStringLiteral("ZUR Varnello Scenario Designer 3"));
+}
+
+TEST_F(ScenarioList, WindowMenuTilesAndCascadesTheDocumentWindows) {
+    frmStatMain* list = OpenList(1);
+    ASSERT_NE(list, nullptr);
+    ASSERT_NE(frmDataGrid::Open(QStringLiteral("Scores"), QStringLiteral("Input Data Table")), nullptr);
+    // Room enough that half the height stays above the list's minimum.
+    frame->resize(760, 720);
+    Pump();
+    const QRect area = frame->MdiArea()->viewport()->rect();
+    ASSERT_GT(area.height() / 2, 267);
+    const QList<QMdiSubWindow*> windows = frame->MdiArea()->subWindowList();
+    ASSERT_EQ(windows.size(), 2);
+    frame->mnuWindowItems_Click(0); // horizontally: full width, one below the other
+    EXPECT_EQ(windows[0]->geometry(), QRect(0, 0, area.width(), area.height() / 2));
+    EXPECT_EQ(windows[1]->geometry(), QRect(0, area.height() / 2, area.width(), area.height() - area.height() / 2));
+    frame->mnuWindowItems_Click(10); // vertically: side by side
+    EXPECT_EQ(windows[0]->geometry(), QRect(0, 0, area.width() / 2, area.height()));
+    EXPECT_EQ(windows[1]->geometry(), QRect(area.width() / 2, 0, area.width() - area.width() / 2, area.height()));
+    frame->mnuWindowItems_Click(20); // cascade: each one further down and right
+    EXPECT_LT(windows[0]->y(), windows[1]->y());
+    EXPECT_LT(windows[0]->x(), windows[1]->x());
 }
 
 TEST_F(ScenarioList, CloseDatabaseFormsClosesEveryGrid) {

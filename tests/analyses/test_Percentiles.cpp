@@ -1,0 +1,187 @@
+// "Percentiles" scenarios through the engine: the percentile table row by
+// row against the textbook rules computed exactly in the test.
+#include "AnalysisFixture.h"
+#include "Exact.h"
+#include "analyses/descriptive/SortStage.h"
+
+#include <algorithm>
+#include <map>
+
+using namespace dao;
+using namespace atest;
+
+namespace {
+
+vtest::ScenarioSpec percentileSpec(const std::string& radio, const std::vector<vtest::ScenarioFieldRow>& fields,
+                                   const std::string& out = "Out") {
+    vtest::ScenarioSpec s;
+    s.subType = "Percentiles";
+    s.inputTable = "Data";
+    s.outputTable1 = out;
+    s.options = {{"PercentileRadio", radio}};
+    s.fields = fields;
+    return s;
+}
+
+class PercentilesTest : public AnalysisTest {
+protected:
+    std::vector<OutRow> runAndRead(const vtest::ScenarioSpec& spec) {
+        std::string err;
+        bool ok = Run(Store(spec), &err);
+        EXPECT_TRUE(ok) << err;
+        return ReadTable(spec.outputTable1);
+    }
+};
+
+} // namespace
+
+TEST_F(PercentilesTest, QuartilesOfFourValuesAreInterpolated) {
+    MakeTable("Data", {{"X", dbDouble}}, {{4.0}, {2.0}, {1.0}, {3.0}});
+    auto rows = runAndRead(percentileSpec("Quartiles", {{"X", "X"}}));
+    EXPECT_EQ(ColumnNames("Out"), (std::vector<std::string>{"DataField", "Percentile", "Value"}));
+    const double pct[] = {0, 25, 50, 75, 100};
+    const double value[] = {1, 1.75, 2.5, 3.25, 4};
+    ASSERT_EQ(rows.size(), 5u);
+    for (std::size_t k = 0; k < 5; ++k) {
+        EXPECT_EQ(rows[k]["DataField"].ToString(), "X");
+        EXPECT_EQ(rows[k].Num("Percentile"), pct[k]);
+        EXPECT_EQ(rows[k].Num("Value"), value[k]);
+    }
+}
+
+TEST_F(PercentilesTest, EveryTypeLetterGivesItsPoints) {
+    const std::vector<long long> N = {314, 159, 265, 358, 979, 323, 846, 264, 338, 327, 950, 288, 419};
+    std::vector<Row> data;
+    for (long long n : N) data.push_back({Variant(n / 100.0)});
+    MakeTable("Data", {{"X", dbDouble}}, data);
+    struct Case {
+        const char* radio;
+        int d;
+    };
+    // "quartiles" in lower case: the letter is taken without regard to case.
+    const Case cases[] = {{"Median", 2}, {"Quartiles", 4}, {"quartiles", 4}, {"5", 5}, {"Deciles", 10}, {"Percentiles", 100}};
+    int k = 0;
+    for (const auto& c : cases) {
+        auto rows = runAndRead(percentileSpec(c.radio, {{"X", "X"}}, "Out" + std::to_string(++k)));
+        ASSERT_EQ(rows.size(), static_cast<std::size_t>(c.d + 1)) << c.radio;
+        for (int i = 0; i <= c.d; ++i) {
+            const auto& r = rows[static_cast<std::size_t>(i)];
+            EXPECT_EQ(r.Num("Percentile"), 100.0 / c.d * i) << c.radio << " " << i;
+            long double expected = i == 0 ? 1.59L : i == c.d ? 9.79L : ExactPercentile(N, 2, i, c.d);
+            EXPECT_TRUE(AgreesTo(static_cast<double>(expected), r.Num("Value"), 14)) << c.radio << " " << i;
+        }
+    }
+}
+
+TEST_F(PercentilesTest, TextbookEdgeCases) {
+    struct Case {
+        const char* name;
+        std::vector<double> values;
+        const char* radio;
+        std::vector<double> expected; // points 0 .. d
+    };
+    const std::vector<Case> cases = {
+        {"two values, median", {20, 10}, "Median", {10, 15, 20}},
+        {"five values, whole positions", {5, 1, 4, 2, 3}, "Quartiles", {1, 2, 3, 4, 5}},
+        {"equal neighbours", {7, 7, 7, 9}, "Median", {7, 7, 9}},
+        {"one value", {6.5}, "Quartiles", {6.5, 6.5, 6.5, 6.5, 6.5}},
+    };
+    int k = 0;
+    for (const auto& c : cases) {
+        std::string table = "Data" + std::to_string(++k);
+        std::vector<Row> data;
+        for (double v : c.values) data.push_back({Variant(v)});
+        MakeTable(table, {{"X", dbDouble}}, data);
+        vtest::ScenarioSpec s = percentileSpec(c.radio, {{"X", "X"}}, "Out" + std::to_string(k));
+        s.inputTable = table;
+        auto rows = runAndRead(s);
+        ASSERT_EQ(rows.size(), c.expected.size()) << c.name;
+        for (std::size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i].Num("Value"), c.expected[i]) << c.name << " " << i;
+    }
+}
+
+TEST_F(PercentilesTest, WeightedPointsFollowTheCumulativeWeight) {
+    // Values 1, 2, 3 with weights 1, 1, 2 (W = 4): the median is the first
+    // value whose cumulative weight reaches 2. A first value whose weight
+    // alone reaches several points fills all of them.
+    MakeTable("Data", {{"G", dbText, 5}, {"X", dbDouble}, {"Wt", dbDouble}},
+              {{"a", 3.0, 2.0}, {"a", 1.0, 1.0}, {"a", 2.0, 1.0},
+               {"b", 10.0, 7.0}, {"b", 20.0, 1.0}, {"b", 30.0, 2.0}, {"b", 99.0, 0.0}});
+    auto median = runAndRead(percentileSpec("Median", {{"G", "G"}, {"X", "X"}, {"Wt", "W"}}));
+    ASSERT_EQ(median.size(), 6u);
+    const double expectA[] = {1, 2, 3};
+    for (std::size_t k = 0; k < 3; ++k) EXPECT_EQ(median[k].Num("Value"), expectA[k]) << k;
+    auto deciles = runAndRead(percentileSpec("Deciles", {{"G", "G"}, {"X", "X"}, {"Wt", "W"}}, "OutD"));
+    ASSERT_EQ(deciles.size(), 22u);
+    // Group b: W = 10, cumulative 7 at 10, 8 at 20, 10 at 30; the record of
+    // weight 0 counts nowhere.
+    const double expectB[] = {10, 10, 10, 10, 10, 10, 10, 10, 20, 30, 30};
+    for (std::size_t k = 0; k < 11; ++k) {
+        EXPECT_EQ(deciles[11 + k]["G"].ToString(), "b");
+        EXPECT_EQ(deciles[11 + k].Num("Value"), expectB[k]) << k;
+    }
+    const std::vector<long long> N = {10, 20, 30}, w = {7, 1, 2};
+    for (int i = 1; i < 10; ++i)
+        EXPECT_EQ(deciles[11 + static_cast<std::size_t>(i)].Num("Value"),
+                  static_cast<double>(ExactWeightedPercentile(N, w, 0, i, 10)))
+            << i;
+}
+
+TEST_F(PercentilesTest, AFieldWithoutValidValuesInAGroupGetsNoRows) {
+    MakeTable("Data", {{"G", dbText, 5}, {"X", dbDouble}, {"Y", dbDouble}},
+              {{"a", 1.0, Variant::Null()}, {"a", 3.0, -99.0}, {"b", 5.0, 6.0}});
+    vtest::ScenarioSpec s = percentileSpec("Median", {{"G", "G"}, {"X", "X"}, {"Y", "X"}});
+    s.missingType = "1";
+    s.missingEqual = -99.0;
+    auto rows = runAndRead(s);
+    ASSERT_EQ(rows.size(), 9u); // a: X only; b: X and Y
+    EXPECT_EQ(rows[0]["G"].ToString(), "a");
+    EXPECT_EQ(rows[2]["DataField"].ToString(), "X");
+    EXPECT_EQ(rows[1].Num("Value"), 2.0);
+    EXPECT_EQ(rows[3]["G"].ToString(), "b");
+    EXPECT_EQ(rows[6]["DataField"].ToString(), "Y");
+    EXPECT_EQ(rows[7].Num("Value"), 6.0);
+}
+
+TEST_F(PercentilesTest, UnknownTypeIsRefusedBeforeAnyDataIsRead) {
+    MakeTable("Data", {{"X", dbDouble}}, {{1.0}});
+    std::string err;
+    EXPECT_FALSE(Run(Store(percentileSpec("Xtiles", {{"X", "X"}})), &err));
+    EXPECT_EQ(err, "Unknown percentile type: X");
+    EXPECT_FALSE(TableExists("Out"));
+}
+
+TEST_F(PercentilesTest, LargeGroupsGoThroughTheSortTable) {
+    // With the memory limit at 2 values every group moves to the sort table:
+    // 700 rows (dropped afterwards), 300 (emptied by one statement), 40
+    // (emptied row by row), then 5.
+    std::vector<Row> data;
+    std::map<std::string, std::vector<long long>> values;
+    auto add = [&](const std::string& g, int count, int mult) {
+        for (int i = 0; i < count; ++i) {
+            long long n = (i * mult + 11) % 1009;
+            values[g].push_back(n);
+            data.push_back({Variant(g), Variant(n / 100.0)});
+        }
+    };
+    add("a", 700, 53);
+    add("b", 300, 211);
+    add("c", 40, 17);
+    add("d", 5, 3);
+    MakeTable("Data", {{"G", dbText, 5}, {"X", dbDouble}}, data);
+    std::size_t old = SortStage::SetMemoryLimit(2);
+    auto rows = runAndRead(percentileSpec("Deciles", {{"G", "G"}, {"X", "X"}}));
+    SortStage::SetMemoryLimit(old);
+    ASSERT_EQ(rows.size(), 44u);
+    const char* groups[] = {"a", "b", "c", "d"};
+    for (std::size_t g = 0; g < 4; ++g) {
+        auto N = values[groups[g]];
+        std::sort(N.begin(), N.end());
+        for (int i = 0; i <= 10; ++i) {
+            const auto& r = rows[g * 11 + static_cast<std::size_t>(i)];
+            EXPECT_EQ(r["G"].ToString(), groups[g]);
+            long double expected = i == 0 ? N.front() / 100.0L : i == 10 ? N.back() / 100.0L : ExactPercentile(N, 2, i, 10);
+            EXPECT_TRUE(AgreesTo(static_cast<double>(expected), r.Num("Value"), 14)) << groups[g] << " " << i;
+        }
+    }
+}

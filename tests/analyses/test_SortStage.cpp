@@ -1,0 +1,83 @@
+// The staging of a group's values: in memory up to the limit, in the sort
+// table of the engine's temporary database beyond it, with the table's life
+// cycle between groups.
+#include "AnalysisFixture.h"
+#include "analyses/descriptive/SortStage.h"
+
+#include <algorithm>
+#include <vector>
+
+using namespace dao;
+using namespace atest;
+
+namespace {
+
+std::vector<std::pair<double, double>> scan(SortStage& st, std::int16_t field) {
+    std::vector<std::pair<double, double>> out;
+    st.Scan(field, [&](double x, double w) { out.emplace_back(x, w); });
+    return out;
+}
+
+bool tempTableExists(Varnello& eng) {
+    eng.TempDatabase()->TableDefs().Refresh();
+    return eng.TempDatabase()->TableDefs().Find("statTemp1") != nullptr;
+}
+
+long tableRows(Varnello& eng) {
+    auto rs = eng.TempDatabase()->OpenRecordset("SELECT Count(*) AS N FROM statTemp1;", dbOpenSnapshot);
+    return rs->Fields("N")->Value().ToLong();
+}
+
+} // namespace
+
+TEST_F(AnalysisTest, SortStageKeepsSmallGroupsInMemoryAndMovesLargeOnesToTheTable) {
+    Varnello eng;
+    eng.SetScenarioDatabase(db);
+    eng.SetOutputDatabase(db);
+    ASSERT_TRUE(eng.Quorb_UTIL_MakeTempDB());
+    std::size_t old = SortStage::SetMemoryLimit(4);
+    // As in the analyses, the staging runs inside a transaction.
+    auto ws = DBEngine().Workspaces(0);
+    ws->BeginTrans();
+    {
+        SortStage st(eng, 2);
+        struct Group {
+            std::vector<std::pair<std::int16_t, double>> values; // field, value (weight = value / 10)
+            bool inTable;
+            bool tableAfter; // the table exists once the group is staged
+        };
+        std::vector<Group> groups = {
+            {{{1, 3}, {2, 9}, {1, 1}}, false, false},                         // fits in memory
+            {{{1, 5}, {1, 2}, {2, 7}, {1, 8}, {2, 1}, {1, 4}}, true, true},   // moves to the table
+            {{{2, 6}, {1, 2}}, false, true},                                  // emptied table stays
+        };
+        // 600 values: the table is dropped after this group.
+        Group big;
+        for (int i = 0; i < 600; ++i) big.values.push_back({1, static_cast<double>((i * 7) % 600)});
+        big.inTable = true;
+        big.tableAfter = true;
+        groups.push_back(big);
+        groups.push_back({{{1, 1}}, false, false});
+        for (const auto& g : groups) {
+            st.BeginGroup();
+            for (const auto& [f, x] : g.values) st.Add(f, x, x / 10);
+            EXPECT_EQ(st.InTable(), g.inTable);
+            EXPECT_EQ(st.Rows(), static_cast<std::int32_t>(g.values.size()));
+            EXPECT_EQ(tempTableExists(eng), g.tableAfter);
+            if (g.inTable) {
+                EXPECT_EQ(tableRows(eng), static_cast<long>(g.values.size()));
+            }
+            for (std::int16_t f = 1; f <= 2; ++f) {
+                std::vector<std::pair<double, double>> expected;
+                for (const auto& [vf, x] : g.values)
+                    if (vf == f) expected.emplace_back(x, x / 10);
+                std::sort(expected.begin(), expected.end());
+                EXPECT_EQ(scan(st, f), expected) << "field " << f;
+            }
+        }
+        st.Close();
+        EXPECT_FALSE(tempTableExists(eng));
+    }
+    ws->CommitTrans();
+    SortStage::SetMemoryLimit(old);
+}

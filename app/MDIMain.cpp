@@ -152,7 +152,6 @@ void MDIMain::BuildMenus() {
     AddSeparator(m_mnuOnWeb, m_webItems, 30);
     AddItem(m_mnuOnWeb, m_webItems, 40, QStringLiteral("&ZUR Home Page"));
     AddItem(m_mnuHelp, m_helpItems, 50, QStringLiteral("Contact &ZUR"));
-    AddSeparator(m_mnuHelp, m_helpItems, 60);
     AddItem(m_mnuHelp, m_helpItems, 100, QStringLiteral("&About"))->setEnabled(appfeatures::kAboutBox);
     AddItem(m_mnuHelp, m_helpItems, 999, QStringLiteral("Hit Error"))->setVisible(false);
     for (const auto& [index, action] : m_helpItems)

@@ -85,7 +85,7 @@ RecordsetPtr Database::OpenRecordset(const std::string& source, int type, int op
                 src.table = td->Name();
                 return Recordset::Open(c, std::move(src));
             }
-            sql = "SELECT * FROM " + JetSqlTranslator::QuoteIdentifier(td->Name());
+            sql = "SELECT * FROM " + JetSqlTranslator::BracketName(td->Name());
         } else if (auto q = m_queryDefs.Find(name)) {
             if (type == dbOpenTable) throw DaoError(err::InvalidOperation, "Invalid operation.");
             src.type = type ? type : dbOpenDynaset;

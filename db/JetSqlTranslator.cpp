@@ -1445,6 +1445,12 @@ std::string JetSqlTranslator::QuoteIdentifier(std::string_view name) {
     return out;
 }
 
+std::string JetSqlTranslator::BracketName(std::string_view name) {
+    if (name.find(']') != std::string_view::npos || name.find('[') != std::string_view::npos)
+        throw DaoError(3125, "'" + std::string(name) + "' is not a valid name. Make sure that it does not include brackets.");
+    return "[" + std::string(name) + "]";
+}
+
 std::string JetSqlTranslator::QuoteString(std::string_view text) {
     std::string out = "'";
     for (char c : text) {

@@ -69,6 +69,10 @@ public:
     static std::string QuoteIdentifier(std::string_view name);
     // Any text → 'text' (' doubled).
     static std::string QuoteString(std::string_view text);
+    // A table or field name in brackets, for Jet SQL the program writes
+    // itself. A name with a bracket in it cannot be written this way and
+    // would end the name early, so it is refused (error 3125).
+    static std::string BracketName(std::string_view name);
 
 private:
     static TranslatedSql Make(std::string_view original, JetTranslation&& translation);

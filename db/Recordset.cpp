@@ -37,7 +37,7 @@ Recordset::Recordset(std::shared_ptr<Connection> conn, Source source)
     } else if (!m_table.empty()) {
         m_sql.reset();
         // A read-only recordset on a table streams its rows in key order.
-        auto t = JetSqlTranslator::Translate("SELECT * FROM " + JetSqlTranslator::QuoteIdentifier(m_table));
+        auto t = JetSqlTranslator::Translate("SELECT * FROM " + JetSqlTranslator::BracketName(m_table));
         m_sql = std::move(t);
         m_table.clear();
         openStream();

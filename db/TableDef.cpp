@@ -67,7 +67,6 @@ std::string defaultLiteral(const FieldInfo& f) {
 std::string validationCondition(const FieldInfo& f) {
     const std::string& rule = f.validationRule;
     if (rule.empty()) return {};
-    std::string column = JetSqlTranslator::QuoteIdentifier(f.name);
     std::string out;
     // Split at top-level " Or " / " And " and give every part that starts with an operator the column.
     std::vector<std::string> parts;
@@ -116,7 +115,6 @@ std::string validationCondition(const FieldInfo& f) {
         if (k) out += joins[k - 1];
         out += "(" + (operatorFirst ? "[" + f.name + "] " + p : p) + ")";
     }
-    (void)column;
     return JetSqlTranslator::TranslateExpression(out).text();
 }
 

@@ -1,6 +1,7 @@
 #include "engine/modStatsGeneral.h"
 
 #include "db/Decimal.h"
+#include "db/JetSqlTranslator.h"
 #include "errors/RunTimeError.h"
 
 #include <atomic>
@@ -23,11 +24,7 @@ void AddTableField(const TableDefPtr& td, const std::string& name, int type, std
     td->Fields().Append(f);
 }
 
-std::string BracketName(const std::string& name) {
-    if (name.find(']') != std::string::npos || name.find('[') != std::string::npos)
-        throw DaoError(3125, "'" + name + "' is not a valid name. Make sure that it does not include brackets.");
-    return "[" + name + "]";
-}
+std::string BracketName(const std::string& name) { return JetSqlTranslator::BracketName(name); }
 
 std::string PairColumnName(const std::string& field, int which) {
     return field.substr(0, 62) + (which == 1 ? "-1" : "-2");

@@ -254,15 +254,18 @@ TEST_F(DaoTest, NavigationRecordCountAndMoveBackFromEOF) {
     for (int i = 1; i <= 5; ++i) db->Execute("INSERT INTO N (V) VALUES (" + std::to_string(i) + ")");
     makeIntTable(*db, "E");
 
-    for (int type : {dbOpenDynaset, dbOpenSnapshot, dbOpenTable}) {
+    // By SQL text and by table name, updatable and read-only.
+    for (int type : {int(dbOpenDynaset), int(dbOpenSnapshot), int(dbOpenTable), -int(dbOpenSnapshot), -int(dbOpenDynaset)}) {
         SCOPED_TRACE(type);
-        auto empty = type == dbOpenTable ? db->OpenRecordset("E", type) : db->OpenRecordset("SELECT V FROM E", type);
+        bool byName = type == dbOpenTable || type < 0;
+        if (type < 0) type = -type;
+        auto empty = byName ? db->OpenRecordset("E", type) : db->OpenRecordset("SELECT V FROM E", type);
         EXPECT_TRUE(empty->EOF_());
         EXPECT_TRUE(empty->BOF());
         EXPECT_EQ(empty->RecordCount(), 0);
         EXPECT_EQ(expectError([&] { empty->MoveNext(); }), err::NoCurrentRecord);
 
-        auto rs = type == dbOpenTable ? db->OpenRecordset("N", type) : db->OpenRecordset("SELECT V FROM N ORDER BY V", type);
+        auto rs = byName ? db->OpenRecordset("N", type) : db->OpenRecordset("SELECT V FROM N ORDER BY V", type);
         EXPECT_GE(rs->RecordCount(), 1);
         std::vector<long> seen;
         while (!rs->EOF_()) {

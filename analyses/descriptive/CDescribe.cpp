@@ -11,10 +11,11 @@
 #include "errors/ProcGuard.h"
 #include "errors/RunTimeError.h"
 
-#include <charconv>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
+#include <map>
 
 using namespace dao;
 
@@ -413,8 +414,8 @@ std::string CDescribe::CreateOutput() {
         }
         // An earlier run's table is replaced (dropped, or emptied when it has
         // exactly these columns).
-        msg = ReplaceOutputTable(eng, td, true,
-                                 [&] { return eng.Quorb_InitDataTable(m_table, m_fields, m_nG, m_types, m_sizes); });
+        msg = ReplaceOutputTable(
+            eng, td, true, [&] { return eng.Quorb_InitDataTable(m_table, m_fields, m_nG, m_types, m_sizes); }, m_table);
     } catch (...) {
         Fail(proc);
     }
@@ -543,6 +544,15 @@ void CDescribe::WriteData() {
         const std::string ci = ToUpperAscii(m_conInt);
         const bool sampleVar = ToUpperAscii(m_var) == "N-1";
         CZValue z;
+        // Critical values of t by degrees of freedom: groups of the same
+        // weight need the search only once.
+        auto tCritical = [&z](std::map<double, double>& cache, double p, double df) {
+            auto it = cache.find(df);
+            if (it != cache.end()) return it->second;
+            double t = z.Quorb_FindValue("T", p, df, 0, false);
+            cache.emplace(df, t);
+            return t;
+        };
         for (std::int16_t j = 1; j <= m_nX; ++j) {
             const std::size_t J = static_cast<std::size_t>(j);
             const DescribeSums& sums = m_sums[J];
@@ -650,13 +660,13 @@ void CDescribe::WriteData() {
                 } else if (W > 1 && ci == "T") {
                     double e = v > 0 ? std::sqrt(v / W) : 0.0;
                     if (m_95) {
-                        double b = z.Quorb_FindValue("T", 0.05, W - 1, 0, false) * e;
+                        double b = tCritical(m_t95, 0.05, W - 1) * e;
                         put("95%_" + m_conInt + "_Band", b);
                         put("95%_Lower", Moments::DecimalDifference(m, b));
                         put("95%_Upper", b + m);
                     }
                     if (m_ciUser > 0) {
-                        double b = z.Quorb_FindValue("T", 1 - m_ciUser / 100.0, W - 1, 0, false) * e;
+                        double b = tCritical(m_tUser, 1 - m_ciUser / 100.0, W - 1) * e;
                         put(lvl + "%_" + m_conInt + "_Band", b);
                         put(lvl + "%_Lower", Moments::DecimalDifference(m, b));
                         put(lvl + "%_Upper", b + m);

@@ -19,6 +19,7 @@
 #include "engine/Moments.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -120,6 +121,7 @@ private:
     bool m_bSortTable = false;
     std::int16_t m_pcntDivisor = 0;
     double m_dblZ95 = 0, m_dblZUser = 0;
+    std::map<double, double> m_t95, m_tUser; // critical values of t by degrees of freedom
     std::string m_strFreqDisplay;
     bool m_bFreq = false, m_bFreqCount = false, m_bFreqCumulative = false, m_bFreqLowerIncluded = false,
          m_bFreqOuterCells = false;

@@ -116,8 +116,8 @@ std::string CPercentiles::CreateOutput() {
         std::int16_t ord = CreateLeadFields(td, m_nG, m_fields, m_types, m_sizes, true, 0, 0, false, "", "");
         AddTableField(td, "Percentile", dbDouble, ord, 0);
         AddTableField(td, "Value", dbDouble, ord, 0);
-        msg = ReplaceOutputTable(eng, td, true,
-                                 [&] { return eng.Quorb_InitDataTable(m_table, m_fields, m_nG, m_types, m_sizes); });
+        msg = ReplaceOutputTable(
+            eng, td, true, [&] { return eng.Quorb_InitDataTable(m_table, m_fields, m_nG, m_types, m_sizes); }, m_table);
     } catch (...) {
         Fail(proc);
     }

@@ -31,8 +31,12 @@ bool sameLayout(TableDef& existing, TableDef& wanted) {
 } // namespace
 
 std::string ReplaceOutputTable(Varnello& engine, const TableDefPtr& td, bool open,
-                               const std::function<std::string()>& reopen) {
+                               const std::function<std::string()>& reopen, const std::string& sourceTable) {
     DatabasePtr out = engine.OutputDatabase();
+    DatabasePtr src = engine.SourceDatabase();
+    const bool sameFile = src && out && (src == out || src->Name() == out->Name());
+    if (sameFile && NamesEqual(td->Name(), sourceTable))
+        return "The output table " + td->Name() + " is the table the analysis reads; choose another output table name.";
     TableDefPtr existing;
     try {
         out->TableDefs().Refresh();

@@ -18,8 +18,11 @@ class Varnello;
 // The database cannot drop a table while a query on the same file is being
 // read, so before a drop the engine's data recordset is closed and `reopen`
 // is called afterwards to open it again (its message fails the step).
+//
+// The table the analysis reads (`sourceTable` in the source database) is
+// never replaced: that would destroy the data; the answer is a message.
 std::string ReplaceOutputTable(Varnello& engine, const dao::TableDefPtr& td, bool open,
-                               const std::function<std::string()>& reopen);
+                               const std::function<std::string()>& reopen, const std::string& sourceTable);
 
 // The text with which an unexpected run-time error fails a run: the error's
 // description as the handler captured it, or `fallback` when it has none.

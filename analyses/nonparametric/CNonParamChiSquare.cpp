@@ -206,7 +206,7 @@ std::string CNonParamChiSquare::CreateOutput() {
         AddTableField(td, "Groups", dbInteger, ord, 0);
         if (m_all) AddTableField(td, "MissingGroups", dbInteger, ord, 0);
         for (const char* name : {"Expected", "Chi-Square", "DF", "Prob"}) AddTableField(td, name, dbDouble, ord, 0);
-        msg = ReplaceOutputTable(eng, td, true, [&] { return ChiSummary(m_where); });
+        msg = ReplaceOutputTable(eng, td, true, [&] { return ChiSummary(m_where); }, m_table);
     } catch (...) {
         Fail(proc);
     }
@@ -250,7 +250,7 @@ std::string CNonParamChiSquare::CreateDetail() {
         for (const char* name : {"Observed", "Expected", "Difference", "Chi-Square", "Observed_Pcnt", "Expected_Pcnt",
                                  "Pcnt_Diff", "Cumulative", "Cumulative_Pcnt"})
             AddTableField(td, name, dbDouble, ord, 0);
-        msg = ReplaceOutputTable(eng, td, false, nullptr);
+        msg = ReplaceOutputTable(eng, td, false, nullptr, m_table);
         if (msg.empty()) m_detailRs = eng.OutputDatabase()->OpenRecordset(m_out2, dbOpenDynaset);
     } catch (...) {
         Fail(proc);

@@ -723,3 +723,15 @@ TEST_F(DescribeTest, GroupsLargerThanMemoryGoThroughTheSortTable) {
         }
     }
 }
+
+TEST_F(DescribeTest, TheSourceTableIsNeverReplacedByTheOutput) {
+    MakeTable("Data", {{"X", dbDouble}}, {{1.0}, {2.0}});
+    vtest::ScenarioSpec s = describeSpec(allOff(), {{"X", "X"}});
+    s.outputTable1 = "data"; // the source, in other letter case
+    std::string err;
+    EXPECT_FALSE(Run(Store(s), &err));
+    EXPECT_EQ(err, "The output table data is the table the analysis reads; choose another output table name.");
+    auto rows = ReadTable("Data");
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1].Num("X"), 2.0);
+}

@@ -2,6 +2,7 @@
 // table of the engine's temporary database beyond it, with the table's life
 // cycle between groups.
 #include "AnalysisFixture.h"
+#include "analyses/descriptive/CDescribe.h"
 #include "analyses/descriptive/SortStage.h"
 
 #include <algorithm>
@@ -80,4 +81,35 @@ TEST_F(AnalysisTest, SortStageKeepsSmallGroupsInMemoryAndMovesLargeOnesToTheTabl
     }
     ws->CommitTrans();
     SortStage::SetMemoryLimit(old);
+}
+
+TEST_F(AnalysisTest, PercentilesFromTheSortTableByBothRules) {
+    Varnello eng;
+    eng.SetScenarioDatabase(db);
+    eng.SetOutputDatabase(db);
+    ASSERT_TRUE(eng.Quorb_UTIL_MakeTempDB());
+    SortStage::CreateSortTemp(eng, "statTemp1");
+    auto rs = eng.TempDatabase()->OpenRecordset("statTemp1", dbOpenTable, dbAppendOnly);
+    // Field 1: 4, 1, 3, 2 (weight 1); field 2: 3 (weight 2), 1 (1), 2 (1).
+    const double rows[][3] = {{1, 4, 1}, {2, 3, 2}, {1, 1, 1}, {2, 1, 1}, {1, 3, 1}, {2, 2, 1}, {1, 2, 1}};
+    for (const auto& r : rows) {
+        rs->AddNew();
+        rs->Fields("Field")->SetValue(static_cast<std::int16_t>(r[0]));
+        rs->Fields("Data")->SetValue(r[1]);
+        rs->Fields("Weight")->SetValue(r[2]);
+        rs->Update();
+    }
+    rs->Close();
+    CDescribe d;
+    std::vector<double> q;
+    d.Quorb_CalcPcntiles(1, false, 4, 4.0, q, eng);
+    EXPECT_EQ(q, (std::vector<double>{1, 1.75, 2.5, 3.25, 4}));
+    std::vector<double> m;
+    d.Quorb_CalcPcntiles(2, true, 2, 4.0, m, eng);
+    EXPECT_EQ(m, (std::vector<double>{1, 2, 3}));
+    // A field without rows leaves the array as it was.
+    std::vector<double> none = {9, 9, 9};
+    d.Quorb_CalcPcntiles(3, false, 2, 0.0, none, eng);
+    EXPECT_EQ(none, (std::vector<double>{9, 9, 9}));
+    EXPECT_TRUE(d.LastError().empty());
 }

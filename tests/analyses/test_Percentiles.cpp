@@ -185,3 +185,13 @@ TEST_F(PercentilesTest, LargeGroupsGoThroughTheSortTable) {
         }
     }
 }
+
+TEST_F(PercentilesTest, RunTimeErrorInsideTheAnalysisFailsTheRunAndKeepsTheRowsWritten) {
+    MakeTable("Data", {{"G", dbText, 5}, {"X", dbText, 10}}, {{"a", "1"}, {"a", "3"}, {"b", "4"}, {"b", "abc"}});
+    std::string err;
+    EXPECT_FALSE(Run(Store(percentileSpec("Median", {{"G", "G"}, {"X", "X"}})), &err));
+    EXPECT_EQ(err, "Type mismatch");
+    auto rows = ReadTable("Out");
+    ASSERT_EQ(rows.size(), 3u); // group a's minimum, median and maximum
+    EXPECT_EQ(rows[1].Num("Value"), 2.0);
+}

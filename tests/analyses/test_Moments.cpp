@@ -33,6 +33,9 @@ struct DataSet {
     int meanDigits, spreadDigits, shapeDigits;
 };
 
+// Test names and failure messages show the data set by its name.
+void PrintTo(const DataSet& d, std::ostream* os) { *os << d.name; }
+
 std::vector<long long> arithmetic(long long first, long long step, int count) {
     std::vector<long long> v;
     for (int i = 0; i < count; ++i) v.push_back(first + step * i);

@@ -130,6 +130,15 @@ double Moments::DecimalDifference(double x, double k) {
     return deviation(x, k, kForm, kMant, kScale);
 }
 
+bool Moments::DecimalForm(double x, std::int64_t& mant, int& scale) {
+    if (x == 0.0) {
+        mant = 0;
+        scale = 0;
+        return true;
+    }
+    return quickDecimal(x, mant, scale) == Form::Quick;
+}
+
 void Moments::Clear() noexcept { *this = Moments(); }
 
 void Moments::Add(double x, double w) {

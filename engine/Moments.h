@@ -76,6 +76,11 @@ public:
     // 7.9e28 in magnitude) the doubles' own difference.
     static double DecimalDifference(double x, double k);
 
+    // The value's 15-significant-digit decimal form x = mant · 10^-scale
+    // (0 <= scale <= 22) when it gives x back exactly and the quick route can
+    // find it (magnitudes from 1e-8 to below 1e15, and 0); false otherwise.
+    static bool DecimalForm(double x, std::int64_t& mant, int& scale);
+
 private:
     std::int32_t m_count = 0;
     double m_w = 0;

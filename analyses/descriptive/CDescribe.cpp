@@ -12,7 +12,6 @@
 #include "errors/RunTimeError.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -156,15 +155,38 @@ double CDescribe::Interpolate(double lo, double hi, double fraction) {
     return lo + Moments::DecimalDifference(hi, lo) * fraction;
 }
 
+double CDescribe::IntervalPosition(double x, double start, double width, bool& isWhole) {
+    // A value typed as a decimal on a border must land on it: 0.45 is three
+    // widths of 0.15 from 0, which the doubles' own quotient misses. On the
+    // decimal forms the quotient is a ratio of two whole numbers.
+    std::int64_t xm = 0, sm = 0, wm = 0;
+    int xs = 0, ss = 0, ws = 0;
+    if (Moments::DecimalForm(x, xm, xs) && Moments::DecimalForm(start, sm, ss) && Moments::DecimalForm(width, wm, ws) &&
+        wm > 0) {
+        __extension__ typedef __int128 Int128;
+        auto shift = [](Int128 v, int places) {
+            while (places-- > 0) v *= 10;
+            return v;
+        };
+        const int scale = std::max({xs, ss, ws});
+        // Mantissas below 10^15 shifted by at most 22 places stay below 2^127.
+        Int128 num = shift(xm, scale - xs) - shift(sm, scale - ss);
+        Int128 den = shift(wm, scale - ws);
+        Int128 q = num / den, r = num % den;
+        if (r != 0 && num < 0) q -= 1; // towards minus infinity
+        isWhole = r == 0;
+        return static_cast<double>(q);
+    }
+    double k = (x - start) / width;
+    double f = std::floor(k);
+    isWhole = k == f;
+    return f;
+}
+
 std::string CDescribe::NumberText(double value) {
-    char buf[64];
-    double a = std::fabs(value);
-    std::to_chars_result res;
-    if (a == 0.0 || (a >= 1e-6 && a < 1e15)) res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
-    else res = std::to_chars(buf, buf + sizeof buf, value);
-    std::string s(buf, res.ptr);
-    if (s == "-0") s = "0";
-    return s;
+    // As the language prints a number: up to 15 significant digits, no
+    // trailing zeros (three widths of 0.15 print as 0.45).
+    return FormatDouble(value == 0.0 ? 0.0 : value); // no "-0"
 }
 
 // ---- error path and transactions ---------------------------------------------------
@@ -509,17 +531,17 @@ void CDescribe::CalcData() {
                 }
             }
             if (m_bFreq) {
-                double k = Moments::DecimalDifference(x, m_freqStart) / m_freqWidth;
+                bool isWhole = false;
+                double whole = IntervalPosition(x, m_freqStart, m_freqWidth, isWhole);
                 std::size_t top = static_cast<std::size_t>(m_nI) + 2;
                 std::size_t cell;
-                if (k < 0) {
+                if (whole < 0) {
                     cell = 1;
-                } else if (k >= static_cast<double>(top)) {
+                } else if (whole >= static_cast<double>(top)) {
                     cell = top;
                 } else {
-                    double whole = std::floor(k);
                     cell = static_cast<std::size_t>(whole) + 2;
-                    if (!m_bFreqLowerIncluded && k == whole) cell -= 1;
+                    if (!m_bFreqLowerIncluded && isWhole) cell -= 1;
                     if (cell > top) cell = top;
                 }
                 m_cells[j][cell] += m_bFreqCount ? w : x * w;

@@ -73,8 +73,13 @@ public:
     // decimal type when the values lie within its range.
     static double Interpolate(double lo, double hi, double fraction);
 
-    // The shortest decimal text of a number, as the frequency column names
-    // show it (10, 2.5, -0.75).
+    // The whole part of (x − start)/width (the largest whole number not above
+    // it) and whether the quotient is whole, taken in the scaled decimal type
+    // for values typed as decimals, so that a value on a border lands on it.
+    static double IntervalPosition(double x, double start, double width, bool& isWhole);
+
+    // A number as the frequency column names show it: up to 15 significant
+    // digits without trailing zeros (10, 2.5, -0.75).
     static std::string NumberText(double value);
 
     // The description of the unexpected error that ended the last call, or

@@ -735,3 +735,29 @@ TEST_F(DescribeTest, TheSourceTableIsNeverReplacedByTheOutput) {
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[1].Num("X"), 2.0);
 }
+
+TEST_F(DescribeTest, ValuesOnIntervalBordersLandOnThem) {
+    // Borders at 0, 0.15, 0.3, 0.45: the quotient 0.45 / 0.15 is 3 exactly,
+    // though not in binary floating point.
+    MakeTable("Data", {{"X", dbDouble}}, {{0.15}, {0.3}, {0.45}, {0.44999}});
+    struct Case {
+        const char* border;
+        std::vector<std::string> names;
+        std::vector<double> counts;
+    };
+    const Case cases[] = {
+        {"Lower", {"N<0", "0<=N<0.15", "0.15<=N<0.3", "0.3<=N<0.45", "0.45<=N"}, {0, 0, 1, 2, 1}},
+        {"Upper", {"N<=0", "0<N<=0.15", "0.15<N<=0.3", "0.3<N<=0.45", "0.45<N"}, {0, 1, 1, 2, 0}},
+    };
+    int k = 0;
+    for (const auto& c : cases) {
+        Options o = with(allOff(), {{"FreqN", true}, {"InterV", std::int16_t(3)}, {"FreqGroupRadio", "Specified"},
+                                    {"FreqInit", 0.0}, {"FreqWidth", 0.15}, {"FreqIncRadio", c.border},
+                                    {"FreqDispRadio", "Count"}});
+        vtest::ScenarioSpec s = describeSpec(o, {{"X", "X"}});
+        s.outputTable1 = "Out" + std::to_string(++k);
+        auto rows = runAndRead(s);
+        ASSERT_EQ(rows.size(), 1u);
+        for (std::size_t i = 0; i < c.names.size(); ++i) EXPECT_EQ(rows[0].Num(c.names[i]), c.counts[i]) << c.names[i];
+    }
+}

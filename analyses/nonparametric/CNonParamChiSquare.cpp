@@ -55,10 +55,17 @@ void CNonParamChiSquare::Quorb_ChiSquare(std::string OutputTable1, std::string O
                 m_field = m_fields[G + static_cast<std::size_t>(k)];
                 Engine.Quorb_Msg(0, true, "Retrieving and sorting [" + m_field + "] data");
                 m_names[G + 1] = m_field;
-                m_where = WhereCondition();
-                if (Failed()) break;
-                AllGroups(m_where);
-                if (Failed()) break;
+                try {
+                    m_where = WhereCondition();
+                } catch (const DaoError& e) {
+                    // The source cannot be opened (a query with parameters, a missing field).
+                    message = e.Number() == err::ParametersExpected
+                                  ? "The selected query expects parameters and cannot be used by Pelloran."
+                                  : e.Description();
+                    break;
+                }
+                message = AllGroups(m_where);
+                if (!message.empty() || Failed()) break;
                 // A field whose counts cannot be read stops the run with its
                 // message: the next field must not turn it into a success.
                 message = ChiSummary(m_where);
@@ -145,15 +152,24 @@ std::string CNonParamChiSquare::WhereCondition() {
     return where;
 }
 
-void CNonParamChiSquare::AllGroups(const std::string& where) {
+std::string CNonParamChiSquare::AllGroups(const std::string& where) {
     ProcGuard proc(gEngineErr, "AllGroups");
+    std::string msg;
     try {
         m_list.clear();
         const std::string field = BracketName(m_field);
         std::string sql = "SELECT DISTINCT " + field + " FROM " + BracketName(m_table);
         if (!where.empty()) sql += " WHERE " + where;
         sql += " ORDER BY " + field + ";";
-        RecordsetPtr rs = m_Engine->SourceDatabase()->OpenRecordset(sql, dbOpenSnapshot);
+        RecordsetPtr rs;
+        try {
+            rs = m_Engine->SourceDatabase()->OpenRecordset(sql, dbOpenSnapshot);
+        } catch (const DaoError& e) {
+            // The source cannot be read: the message the data services give.
+            if (e.Number() == err::ParametersExpected)
+                return "The selected query expects parameters and cannot be used by Pelloran.";
+            return e.Description();
+        }
         FieldPtr f = rs->Fields(0);
         while (!rs->EOF_()) {
             m_list.push_back(f->Value());
@@ -163,6 +179,7 @@ void CNonParamChiSquare::AllGroups(const std::string& where) {
     } catch (...) {
         Fail(proc);
     }
+    return msg;
 }
 
 std::string CNonParamChiSquare::ChiSummary(const std::string& where) {

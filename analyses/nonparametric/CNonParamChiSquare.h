@@ -39,7 +39,7 @@ private:
 
     std::string WhereCondition();
     std::string GetWhereClause(const std::string& bracketedField, long fieldType);
-    void AllGroups(const std::string& where);
+    std::string AllGroups(const std::string& where);
     std::string ChiSummary(const std::string& where);
     std::string CreateOutput();
     std::string CreateDetail();

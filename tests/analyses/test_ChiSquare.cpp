@@ -269,3 +269,22 @@ TEST_F(ChiSquareTest, CategoryListAndCountsFollowOneExplicitOrder) {
         checkDetail(det[i], "C", expected[i], "detail " + std::to_string(i));
     }
 }
+
+TEST_F(ChiSquareTest, AQueryWithParametersIsRefusedWithItsMessage) {
+    MakeTable("Data", {{"C", dbText, 10}}, {{Variant("x")}, {Variant("y")}});
+    db->CreateQueryDef("Asking", "PARAMETERS [Which] Text ( 255 ); SELECT * FROM Data WHERE C = [Which];");
+    struct Case {
+        const char* name;
+        bool detail, ignoreBlanks;
+    };
+    const Case cases[] = {{"detail table first", true, false},
+                          {"condition on the field first", false, true},
+                          {"grouped counts first", false, false}};
+    for (const auto& c : cases) {
+        vtest::ScenarioSpec s = chiSpec({{"C", "C"}}, false, c.detail, c.ignoreBlanks);
+        s.inputTable = "Asking";
+        std::string err;
+        EXPECT_FALSE(Run(Store(s), &err)) << c.name;
+        EXPECT_EQ(err, "The selected query expects parameters and cannot be used by Pelloran.") << c.name;
+    }
+}

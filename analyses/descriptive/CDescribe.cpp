@@ -465,7 +465,7 @@ void CDescribe::ReadRecords() {
 
         std::int32_t runCount = 0;
         m_groupCount = 0;
-        InitData(-1);
+        InitData();
         while (!Failed()) {
             if (rs->EOF_()) {
                 eng.Quorb_Msg(runCount, true, "");
@@ -478,7 +478,7 @@ void CDescribe::ReadRecords() {
                 WriteData();
                 if (Failed()) break;
                 for (std::size_t i = 1; i <= nG; ++i) m_prev[i] = m_cur[i];
-                InitData(m_stage ? m_stage->Rows() : 0);
+                InitData();
                 m_groupCount = 0;
                 if (Failed()) break;
             }
@@ -494,7 +494,7 @@ void CDescribe::ReadRecords() {
     }
 }
 
-void CDescribe::InitData(std::int32_t /*sortRows*/) {
+void CDescribe::InitData() {
     ProcGuard proc(gEngineErr, "InitData");
     try {
         for (std::size_t j = 1; j < m_sums.size(); ++j) {

@@ -97,7 +97,7 @@ private:
 
     std::string CreateOutput();
     void ReadRecords();
-    void InitData(std::int32_t sortRows);
+    void InitData();
     void CalcData();
     void WriteData();
 

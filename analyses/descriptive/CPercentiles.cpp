@@ -140,7 +140,7 @@ void CPercentiles::ReadRecords() {
         for (std::size_t j = 1; j <= nX; ++j) m_dataCols[j] = rs->Fields(m_fields[nG + j]);
 
         std::int32_t runCount = 0;
-        InitData(-1);
+        InitData();
         while (!Failed()) {
             if (rs->EOF_()) {
                 WriteData();
@@ -153,7 +153,7 @@ void CPercentiles::ReadRecords() {
                 WriteData();
                 if (Failed()) break;
                 for (std::size_t i = 1; i <= nG; ++i) m_prev[i] = m_cur[i];
-                InitData(m_stage->Rows());
+                InitData();
                 if (Failed()) break;
             }
             CalcData();
@@ -167,7 +167,7 @@ void CPercentiles::ReadRecords() {
     }
 }
 
-void CPercentiles::InitData(std::int32_t /*sortRows*/) {
+void CPercentiles::InitData() {
     ProcGuard proc(gEngineErr, "InitData");
     try {
         m_count.assign(static_cast<std::size_t>(m_nX) + 1, 0);

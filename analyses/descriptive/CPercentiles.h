@@ -34,7 +34,7 @@ public:
 
 private:
     std::string CreateOutput();
-    void InitData(std::int32_t sortRows);
+    void InitData();
     void ReadRecords();
     void CalcData();
     void WriteData();

@@ -80,7 +80,20 @@ TEST_F(SingleInstanceProgram, SecondStartEndsAtOnceWithoutTouchingTheSettings) {
     while (!QFileInfo::exists(socket) && t.elapsed() < 15000)
         QThread::msleep(20);
     ASSERT_TRUE(QFileInfo::exists(socket)) << socket.toStdString();
-    QThread::msleep(300);
+    // The first instance writes its settings after it has claimed the socket;
+    // wait until they are there and no longer change (a loaded machine is slow).
+    auto readAll = [&registry] {
+        QFile f(registry);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    QByteArray last;
+    int stableFor = 0;
+    while (t.elapsed() < 15000 && stableFor < 500) {
+        QThread::msleep(50);
+        QByteArray now = readAll();
+        stableFor = (!now.isEmpty() && now == last) ? stableFor + 50 : 0;
+        last = now;
+    }
     QFile before(registry);
     ASSERT_TRUE(before.open(QIODevice::ReadOnly));
     const QByteArray settingsBefore = before.readAll();

@@ -4,7 +4,7 @@
 #include "errors/ui/frmErrorHandler.h"
 #include "errors/ui/frmMsgBox.h"
 
-#include "QtTestSupport.h"
+#include "support/QtTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "errors/ui/frmErrorHandler.h"
 
-#include "QtTestSupport.h"
+#include "support/QtTestSupport.h"
 #include "errors/CErr_ZUR.h"
 #include "platform/App.h"
 #include "platform/MessageBox.h"

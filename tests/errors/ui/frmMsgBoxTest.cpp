@@ -1,6 +1,6 @@
 #include "errors/ui/frmMsgBox.h"
 
-#include "QtTestSupport.h"
+#include "support/QtTestSupport.h"
 #include "platform/MessageBox.h"
 #include "platform/ui/Help.h"
 #include "platform/ui/ScreenPointer.h"

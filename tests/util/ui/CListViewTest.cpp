@@ -1,6 +1,6 @@
 #include "util/ui/CListView.h"
 
-#include "QtTestSupport.h"
+#include "support/QtTestSupport.h"
 #include "errors/RunTimeError.h"
 #include "platform/ui/ScreenPointer.h"
 

@@ -3,7 +3,7 @@
 #include "util/ui/CShellExecute.h"
 #include "util/ui/CWinHelp.h"
 
-#include "QtTestSupport.h"
+#include "support/QtTestSupport.h"
 #include "platform/MessageBox.h"
 #include "platform/ui/DesktopServices.h"
 #include "platform/ui/FileDialogs.h"

@@ -1,7 +1,7 @@
 #include "util/ui/modToolBar.h"
 #include "util/ui/modZURSTAT.h"
 
-#include "QtTestSupport.h"
+#include "support/QtTestSupport.h"
 #include "errors/RunTimeError.h"
 #include "platform/MessageBox.h"
 

@@ -1,6 +1,6 @@
 #include "util/ui/QWidgetFormGeometry.h"
 
-#include "QtTestSupport.h"
+#include "support/QtTestSupport.h"
 #include "platform/RegistryStore.h"
 #include "platform/Screen.h"
 #include "platform/ui/QtPlatform.h"

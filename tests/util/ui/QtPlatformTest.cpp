@@ -1,6 +1,6 @@
 #include "platform/ui/QtPlatform.h"
 
-#include "QtTestSupport.h"
+#include "support/QtTestSupport.h"
 #include "platform/App.h"
 #include "platform/MessageBox.h"
 #include "platform/Screen.h"

@@ -31,10 +31,10 @@ public:
     // First size when no position is stored, pixels.
     static constexpr int DefaultWidthPixels = 635;
     static constexpr int DefaultHeightPixels = 455;
-    static constexpr const char* ProductPage = "https://www.zur-software.com/varnello";
-    static constexpr const char* SupportPage = "https://www.zur-software.com/support";
-    static constexpr const char* HomePage = "https://www.zur-software.com";
-    static constexpr const char* SupportEmail = "support@zur-software.com";
+    static constexpr const char* ProductPage = "https://varnello.example/varnello";
+    static constexpr const char* SupportPage = "https://varnello.example/support";
+    static constexpr const char* HomePage = "https://varnello.example";
+    static constexpr const char* SupportEmail = "support@varnello.example";
 
     explicit MDIMain(bool createSampleDatabase = false, QWidget* parent = nullptr);
     ~MDIMain() override;

@@ -30,8 +30,8 @@ class frmErrorHandler : public QDialog {
     Q_OBJECT
 public:
     // Technical support.
-    static constexpr const char* SupportEmail = "support@zur-software.com";
-    static constexpr const char* SupportWebSite = "https://www.zur-software.com/support";
+    static constexpr const char* SupportEmail = "support@varnello.example";
+    static constexpr const char* SupportWebSite = "https://varnello.example/support";
     static constexpr const char* SupportFax = "+1 (555) 010-2200";
 
     explicit frmErrorHandler(QWidget* parent = nullptr);

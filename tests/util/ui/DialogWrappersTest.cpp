@@ -287,9 +287,9 @@ TEST(HelpEngine, AHelpDocumentOpensAtTheTopicAnchor) {
 TEST(CShellExecute, LaunchURLHandsTheAddressToTheDesktop) {
     UrlRecorder opener;
     CShellExecute shell;
-    EXPECT_EQ(shell.LaunchURL(0, QStringLiteral("https://www.zur-software.com/"), CShellExecute::SW_SHOWNORMAL), -1);
+    EXPECT_EQ(shell.LaunchURL(0, QStringLiteral("https://varnello.example/"), CShellExecute::SW_SHOWNORMAL), -1);
     ASSERT_EQ(opener.urls.size(), 1u);
-    EXPECT_EQ(opener.urls[0], QUrl(QStringLiteral("https://www.zur-software.com/")));
+    EXPECT_EQ(opener.urls[0], QUrl(QStringLiteral("https://varnello.example/")));
     EXPECT_FALSE(shell.StillExecuting());
 }
 
@@ -305,15 +305,15 @@ TEST(CShellExecute, LaunchURLOfAMissingFileGivesFileNotFound) {
 TEST(CShellExecute, AnAddressNobodyTakesGivesNoAssociation) {
     UrlRecorder opener(false);
     CShellExecute shell;
-    EXPECT_EQ(shell.LaunchURL(0, QStringLiteral("https://www.zur-software.com/"), 1), 31);
+    EXPECT_EQ(shell.LaunchURL(0, QStringLiteral("https://varnello.example/"), 1), 31);
 }
 
 TEST(CShellExecute, LaunchEmailOpensAMailtoAddress) {
     UrlRecorder opener;
     CShellExecute shell;
-    EXPECT_EQ(shell.LaunchEmail(0, QStringLiteral("support@zur-software.com"), 1), -1);
+    EXPECT_EQ(shell.LaunchEmail(0, QStringLiteral("support@varnello.example"), 1), -1);
     ASSERT_EQ(opener.urls.size(), 1u);
-    EXPECT_EQ(opener.urls[0].toString(), QStringLiteral("mailto:support@zur-software.com"));
+    EXPECT_EQ(opener.urls[0].toString(), QStringLiteral("mailto:support@varnello.example"));
 }
 
 TEST(CShellExecute, FoldersAreOpenedAndExplored) {
@@ -381,7 +381,7 @@ TEST(CShellExecute, AnotherLaunchForgetsTheProgram) {
     CShellExecute shell;
     ASSERT_EQ(shell.LaunchProgram(0, QStringLiteral("sleep"), QStringLiteral("2"), QString(), 1), -1);
     ASSERT_TRUE(shell.StillExecuting());
-    EXPECT_EQ(shell.LaunchURL(0, QStringLiteral("https://www.zur-software.com/"), 1), -1);
+    EXPECT_EQ(shell.LaunchURL(0, QStringLiteral("https://varnello.example/"), 1), -1);
     EXPECT_FALSE(shell.StillExecuting());
 }
 

@@ -18,6 +18,19 @@ std::string firstChar(const std::string& s) { return s.substr(0, 1); }
 
 double doubleOr0(const Variant& v) { return (v.IsNull() || v.IsEmpty()) ? 0.0 : v.ToDouble(); }
 
+// Runs a runner's body under the engine's error handler: an unexpected error
+// is reported there and the runner returns the empty message it held.
+template <class Body>
+std::string guarded(const char* name, Body&& body) {
+    ProcGuard proc(gEngineErr, name);
+    try {
+        return body();
+    } catch (...) {
+        proc.HandleError();
+    }
+    return {};
+}
+
 template <class Args>
 std::function<std::string(Args&, Varnello&)> unavailable(const std::string& type) {
     return [type](Args&, Varnello&) { return "Analysis not available: " + type; };
@@ -109,9 +122,7 @@ std::string Varnello::DescFreqInit_ZUR(bool bRoundWidth, std::int16_t intervals,
 
 std::string Varnello::RunGroup_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nC,
                                      std::int16_t nX, bool bW) {
-    ProcGuard proc(gEngineErr, "RunGroup_s_ZUR");
-    std::string msg;
-    try {
+    return guarded("RunGroup_s_ZUR", [&]() -> std::string {
         AnovaArgs a;
         a.Kind = ToUpperAscii(s.CalcType()) == "TWO SAMPLE T-TEST" ? "T" : "A";
         a.KeepBlankCompare = !s.GroupIgnoreBlanks();
@@ -123,17 +134,12 @@ std::string Varnello::RunGroup_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int
         a.nC = nC;
         a.nX = nX;
         a.bW = bW;
-        msg = m_entries.ANOVA(a, *this);
-    } catch (...) {
-        proc.HandleError();
-    }
-    return msg;
+        return m_entries.ANOVA(a, *this);
+    });
 }
 
 std::string Varnello::RunDescribe_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nX, bool bW) {
-    ProcGuard proc(gEngineErr, "RunDescribe_s_ZUR");
-    std::string msg;
-    try {
+    return guarded("RunDescribe_s_ZUR", [&]() -> std::string {
         DescribeArgs a;
         a.OutputTable1 = s.OutputTable1();
         a.Table = s.Table();
@@ -174,21 +180,16 @@ std::string Varnello::RunDescribe_s_ZUR(CMelvarsScenario& s, FieldList& f, std::
                 a.Start = doubleOr0(s.FreqInit());
                 a.Width = doubleOr0(s.FreqWidth());
             } else {
-                msg = DescFreqInit_ZUR(false, a.Intervals, lower, a.Table, f, nG, nX, a.Start, a.Width);
+                std::string msg = DescFreqInit_ZUR(false, a.Intervals, lower, a.Table, f, nG, nX, a.Start, a.Width);
                 if (!msg.empty()) return msg;
             }
         }
-        msg = m_entries.Describe(a, *this);
-    } catch (...) {
-        proc.HandleError();
-    }
-    return msg;
+        return m_entries.Describe(a, *this);
+    });
 }
 
 std::string Varnello::RunFrequency_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nX, bool bW) {
-    ProcGuard proc(gEngineErr, "RunFrequency_s_ZUR");
-    std::string msg;
-    try {
+    return guarded("RunFrequency_s_ZUR", [&]() -> std::string {
         FrequencyArgs a;
         a.OutputTable1 = s.OutputTable1();
         a.Table = s.Table();
@@ -204,20 +205,15 @@ std::string Varnello::RunFrequency_s_ZUR(CMelvarsScenario& s, FieldList& f, std:
             a.Start = doubleOr0(s.FreqInit());
             a.Width = doubleOr0(s.FreqWidth());
         } else {
-            msg = DescFreqInit_ZUR(true, a.Intervals, lower, a.Table, f, nG, nX, a.Start, a.Width);
+            std::string msg = DescFreqInit_ZUR(true, a.Intervals, lower, a.Table, f, nG, nX, a.Start, a.Width);
             if (!msg.empty()) return msg;
         }
-        msg = m_entries.Frequency(a, *this);
-    } catch (...) {
-        proc.HandleError();
-    }
-    return msg;
+        return m_entries.Frequency(a, *this);
+    });
 }
 
 std::string Varnello::RunPercentile_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nX, bool bW) {
-    ProcGuard proc(gEngineErr, "RunPercentile_s_ZUR");
-    std::string msg;
-    try {
+    return guarded("RunPercentile_s_ZUR", [&]() -> std::string {
         PercentileArgs a;
         a.OutputTable1 = s.OutputTable1();
         a.Table = s.Table();
@@ -226,18 +222,13 @@ std::string Varnello::RunPercentile_s_ZUR(CMelvarsScenario& s, FieldList& f, std
         a.nX = nX;
         a.bW = bW;
         a.PercentileLetter = firstChar(s.PercentileRadio());
-        msg = m_entries.Percentile(a, *this);
-    } catch (...) {
-        proc.HandleError();
-    }
-    return msg;
+        return m_entries.Percentile(a, *this);
+    });
 }
 
 std::string Varnello::RunCompare_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nX, bool bY,
                                        bool bW) {
-    ProcGuard proc(gEngineErr, "RunCompare_s_ZUR");
-    std::string msg;
-    try {
+    return guarded("RunCompare_s_ZUR", [&]() -> std::string {
         if (!bY) return "Y Field not assigned";
         CompareArgs a;
         a.OutputTable1 = s.OutputTable1();
@@ -247,17 +238,12 @@ std::string Varnello::RunCompare_s_ZUR(CMelvarsScenario& s, FieldList& f, std::i
         a.nX = nX;
         a.bW = bW;
         a.Switches = BoolToYN(s.CountXY()) + BoolToYN(s.MeanXY()) + BoolToYN(s.CorrXY()) + BoolToYN(s.TTest()) + "N";
-        msg = m_entries.Compare(a, *this);
-    } catch (...) {
-        proc.HandleError();
-    }
-    return msg;
+        return m_entries.Compare(a, *this);
+    });
 }
 
 std::string Varnello::RunMatrix_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nX, bool bW) {
-    ProcGuard proc(gEngineErr, "RunMatrix_s_ZUR");
-    std::string msg;
-    try {
+    return guarded("RunMatrix_s_ZUR", [&]() -> std::string {
         MatrixArgs a;
         a.OutputTable1 = s.OutputTable1();
         a.Table = s.Table();
@@ -268,17 +254,12 @@ std::string Varnello::RunMatrix_s_ZUR(CMelvarsScenario& s, FieldList& f, std::in
         a.ProbTail = firstChar(s.MProbTail());
         a.Switches = BoolToYN(s.MCnt()) + BoolToYN(s.MMis()) + BoolToYN(s.MMean()) + BoolToYN(s.MDev()) +
                      BoolToYN(s.MCov()) + BoolToYN(s.MCor()) + BoolToYN(s.MR2()) + BoolToYN(s.MT()) + BoolToYN(s.MProb());
-        msg = m_entries.Matrix(a, *this);
-    } catch (...) {
-        proc.HandleError();
-    }
-    return msg;
+        return m_entries.Matrix(a, *this);
+    });
 }
 
 std::string Varnello::RunRegression_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nX, bool bW) {
-    ProcGuard proc(gEngineErr, "RunRegression_s_ZUR");
-    std::string msg;
-    try {
+    return guarded("RunRegression_s_ZUR", [&]() -> std::string {
         std::string type = ToUpperAscii(s.RegressType());
         if (type != "S" && type != "M" && type != "P")
             return "Unknown regression type: " + s.RegressType();
@@ -295,17 +276,12 @@ std::string Varnello::RunRegression_s_ZUR(CMelvarsScenario& s, FieldList& f, std
         a.YIntercept = s.RYInt();
         a.ConfidenceLevel = 0;
         if (a.Kind == 'P') a.PolyOrder = s.RPoly();
-        msg = m_entries.Regression(a, *this);
-    } catch (...) {
-        proc.HandleError();
-    }
-    return msg;
+        return m_entries.Regression(a, *this);
+    });
 }
 
 std::string Varnello::RunCrosstab_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nX, bool bW) {
-    ProcGuard proc(gEngineErr, "RunCrosstab_s_ZUR");
-    std::string msg;
-    try {
+    return guarded("RunCrosstab_s_ZUR", [&]() -> std::string {
         if (nG < 1) return "At least one row field must be assigned";
         XtabArgs a;
         a.OutputTable1 = s.OutputTable1();
@@ -318,17 +294,12 @@ std::string Varnello::RunCrosstab_s_ZUR(CMelvarsScenario& s, FieldList& f, std::
         a.CellFunction = s.XType();
         a.Switches = BoolToYN(s.XRowPCnt()) + BoolToYN(s.XColPcnt()) + BoolToYN(s.XTotPcnt()) +
                      BoolToYN(s.XExpectPcnt()) + BoolToYN(s.XExpect()) + BoolToYN(s.XChi());
-        msg = m_entries.Xtab(a, *this);
-    } catch (...) {
-        proc.HandleError();
-    }
-    return msg;
+        return m_entries.Xtab(a, *this);
+    });
 }
 
 std::string Varnello::RunChiSquare_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nC, bool bW) {
-    ProcGuard proc(gEngineErr, "RunChiSquare_s_ZUR");
-    std::string msg;
-    try {
+    return guarded("RunChiSquare_s_ZUR", [&]() -> std::string {
         ChiSquareArgs a;
         a.OutputTable1 = s.OutputTable1();
         a.OutputTable2 = s.OutputTable2();
@@ -340,18 +311,13 @@ std::string Varnello::RunChiSquare_s_ZUR(CMelvarsScenario& s, FieldList& f, std:
         a.Detail = s.ChiDetail();
         a.KeepBlanks = !s.ChiIgnoreBlanks();
         a.AllCategories = s.ChiAll();
-        msg = m_entries.ChiSquare(a, *this);
-    } catch (...) {
-        proc.HandleError();
-    }
-    return msg;
+        return m_entries.ChiSquare(a, *this);
+    });
 }
 
 std::string Varnello::RunSignFit_s_ZUR(const std::string& kind, CMelvarsScenario& s, FieldList& f, std::int16_t nG,
                                        std::int16_t nX, bool bW) {
-    ProcGuard proc(gEngineErr, "RunSignFit_s_ZUR");
-    std::string msg;
-    try {
+    return guarded("RunSignFit_s_ZUR", [&]() -> std::string {
         SignFitArgs a;
         a.OutputTable1 = s.OutputTable1();
         a.Table = s.Table();
@@ -371,18 +337,13 @@ std::string Varnello::RunSignFit_s_ZUR(const std::string& kind, CMelvarsScenario
             a.AgainstCustom = s.SignCustom();
             a.CustomValue = doubleOr0(s.SignValue());
         }
-        msg = m_entries.SignFit(a, *this);
-    } catch (...) {
-        proc.HandleError();
-    }
-    return msg;
+        return m_entries.SignFit(a, *this);
+    });
 }
 
 std::string Varnello::RunNPPaired_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nX, bool bY,
                                         bool bW) {
-    ProcGuard proc(gEngineErr, "RunNPPaired_s_ZUR");
-    std::string msg;
-    try {
+    return guarded("RunNPPaired_s_ZUR", [&]() -> std::string {
         if (!bY) return "Y Field not assigned";
         NonParametricArgs a;
         a.OutputTable1 = s.OutputTable1();
@@ -399,18 +360,13 @@ std::string Varnello::RunNPPaired_s_ZUR(CMelvarsScenario& s, FieldList& f, std::
         a.Spearman = s.NPPair_Spearman();
         a.Tau = false;
         a.ChiSquare = false;
-        msg = m_entries.NonParametric(a, *this);
-    } catch (...) {
-        proc.HandleError();
-    }
-    return msg;
+        return m_entries.NonParametric(a, *this);
+    });
 }
 
 std::string Varnello::RunNPTwoSample_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nC,
                                            std::int16_t nX, bool bW) {
-    ProcGuard proc(gEngineErr, "RunNPTwoSample_s_ZUR");
-    std::string msg;
-    try {
+    return guarded("RunNPTwoSample_s_ZUR", [&]() -> std::string {
         if (nC == 0) return "At least one Compare field must be assigned";
         if (nC > 1) return "Only one Compare field may be assigned";
         if (NamesEqual(s.NPTwoType(), "Wald")) {
@@ -422,7 +378,7 @@ std::string Varnello::RunNPTwoSample_s_ZUR(CMelvarsScenario& s, FieldList& f, st
             a.nX = nX;
             a.bW = bW;
             a.Flag = true;
-            msg = m_entries.Runs(a, *this);
+            return m_entries.Runs(a, *this);
         } else if (NamesEqual(s.NPTwoType(), "Mann")) {
             MannKSKruskalArgs a;
             a.OutputTable1 = s.OutputTable1();
@@ -435,21 +391,16 @@ std::string Varnello::RunNPTwoSample_s_ZUR(CMelvarsScenario& s, FieldList& f, st
             a.MannWhitney = true;
             a.KolmogorovSmirnov = true;
             a.KruskalWallis = false;
-            msg = m_entries.MannKSKruskal(a, *this);
+            return m_entries.MannKSKruskal(a, *this);
         } else {
-            msg = "Unknown two-sample test type: " + s.NPTwoType();
+            return "Unknown two-sample test type: " + s.NPTwoType();
         }
-    } catch (...) {
-        proc.HandleError();
-    }
-    return msg;
+    });
 }
 
 std::string Varnello::RunNPNSample_s_ZUR(const std::string& table, const std::string& out1, const std::string& out2,
                                          FieldList& f, std::int16_t nG, std::int16_t nC, std::int16_t nX, bool bW) {
-    ProcGuard proc(gEngineErr, "RunNPNSample_s_ZUR");
-    std::string msg;
-    try {
+    return guarded("RunNPNSample_s_ZUR", [&]() -> std::string {
         if (nC == 0) return "At least one Compare field must be assigned";
         if (nC > 1) return "Only one Compare field may be assigned";
         MannKSKruskalArgs a;
@@ -463,9 +414,6 @@ std::string Varnello::RunNPNSample_s_ZUR(const std::string& table, const std::st
         a.MannWhitney = false;
         a.KolmogorovSmirnov = false;
         a.KruskalWallis = true;
-        msg = m_entries.MannKSKruskal(a, *this);
-    } catch (...) {
-        proc.HandleError();
-    }
-    return msg;
+        return m_entries.MannKSKruskal(a, *this);
+    });
 }

@@ -13,7 +13,7 @@
 #include "errors/ErrorReport.h"
 #include "errors/ProcGuard.h"
 #include "platform/App.h"
-#include "platform/HookRecorder.h"
+#include "support/HookRecorder.h"
 
 namespace fs = std::filesystem;
 

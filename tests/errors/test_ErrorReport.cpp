@@ -13,7 +13,7 @@
 #include "errors/CErr_ZUR.h"
 #include "errors/ErrorReport.h"
 #include "platform/App.h"
-#include "platform/HookRecorder.h"
+#include "support/HookRecorder.h"
 
 namespace fs = std::filesystem;
 

@@ -8,7 +8,7 @@
 
 #include "db/DaoError.h"
 #include "errors/RunTimeError.h"
-#include "platform/HookRecorder.h"
+#include "support/HookRecorder.h"
 
 namespace {
 

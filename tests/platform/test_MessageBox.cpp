@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/App.h"
-#include "platform/HookRecorder.h"
+#include "support/HookRecorder.h"
 #include "platform/MessageBox.h"
 
 namespace {

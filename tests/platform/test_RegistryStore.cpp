@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/HookRecorder.h"
+#include "support/HookRecorder.h"
 #include "platform/RegistryStore.h"
 
 using namespace platform;

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/HookRecorder.h"
+#include "support/HookRecorder.h"
 #include "platform/SecretText.h"
 
 using namespace platform;

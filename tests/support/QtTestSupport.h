@@ -2,6 +2,8 @@
 // What the window tests share: the QApplication (created once for the whole
 // test program, offscreen unless a platform was chosen), and answering a
 // modal window from the test.
+#include "platform/ui/DesktopServices.h"
+
 #include <QApplication>
 #include <QTimer>
 #include <QWidget>
@@ -9,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <ostream>
+#include <vector>
 
 // Readable QString values in test failure messages.
 inline void PrintTo(const QString& text, std::ostream* os) {
@@ -38,5 +41,24 @@ inline void AnswerNextModal(std::function<void(QWidget*)> answer, int timeoutMs 
     });
     timer->start();
 }
+
+// Records the addresses handed to the desktop instead of opening them.
+class UrlRecorder {
+public:
+    explicit UrlRecorder(bool accept = true) {
+        m_old = platform::ui::SetUrlOpener([this, accept](const QUrl& url) {
+            urls.push_back(url);
+            return accept;
+        });
+    }
+    ~UrlRecorder() { platform::ui::SetUrlOpener(m_old); }
+    UrlRecorder(const UrlRecorder&) = delete;
+    UrlRecorder& operator=(const UrlRecorder&) = delete;
+
+    std::vector<QUrl> urls;
+
+private:
+    platform::ui::UrlOpener m_old;
+};
 
 } // namespace vtest

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/HookRecorder.h"
+#include "support/HookRecorder.h"
 #include "platform/RegistryStore.h"
 #include "util/CCommandArgs.h"
 #include "util/CMRU.h"

@@ -7,7 +7,7 @@
 #include <regex>
 #include <sstream>
 
-#include "platform/HookRecorder.h"
+#include "support/HookRecorder.h"
 #include "platform/RegistryStore.h"
 #include "util/CMemoryStatus.h"
 #include "util/COSInfo.h"

@@ -3,7 +3,7 @@
 
 #include <fstream>
 
-#include "platform/HookRecorder.h"
+#include "support/HookRecorder.h"
 #include "util/CProgramSettings.h"
 
 using namespace platform;

@@ -3,7 +3,7 @@
 
 #include "errors/RunTimeError.h"
 #include "platform/App.h"
-#include "platform/HookRecorder.h"
+#include "support/HookRecorder.h"
 #include "util/CWinPos.h"
 #include "util/FormGeometry.h"
 

@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "platform/App.h"
-#include "platform/HookRecorder.h"
+#include "support/HookRecorder.h"
 #include "util/FormGeometry.h"
 #include "util/modStatCommon.h"
 

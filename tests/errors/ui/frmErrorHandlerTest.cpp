@@ -1,5 +1,6 @@
 #include "errors/ui/frmErrorHandler.h"
 
+#include "support/HookRecorder.h"
 #include "support/QtTestSupport.h"
 #include "errors/CErr_ZUR.h"
 #include "platform/App.h"
@@ -23,47 +24,11 @@
 
 namespace {
 
-// Records the addresses handed to the desktop instead of opening them.
-class UrlRecorder {
-public:
-    explicit UrlRecorder(bool accept = true) {
-        m_old = platform::ui::SetUrlOpener([this, accept](const QUrl& url) {
-            urls.push_back(url);
-            return accept;
-        });
-    }
-    ~UrlRecorder() { platform::ui::SetUrlOpener(m_old); }
-    UrlRecorder(const UrlRecorder&) = delete;
-    UrlRecorder& operator=(const UrlRecorder&) = delete;
+using vtest::UrlRecorder;
 
-    std::vector<QUrl> urls;
-
-private:
-    platform::ui::UrlOpener m_old;
-};
-
-struct Box {
-    std::string prompt;
-    int buttons;
-    std::string title;
-};
-
-class MessageBoxRecorder {
-public:
-    MessageBoxRecorder() {
-        m_old = SetMessageBoxHandler([this](const std::string& p, int b, const std::string& t) {
-            boxes.push_back({p, b, t});
-            return vbOK;
-        });
-    }
-    ~MessageBoxRecorder() { SetMessageBoxHandler(m_old); }
-    MessageBoxRecorder(const MessageBoxRecorder&) = delete;
-    MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
-
-    std::vector<Box> boxes;
-
-private:
-    MessageBoxHandler m_old;
+// Every message box of these tests has only an OK button: answer OK.
+struct MessageBoxRecorder : vtest::HookRecorder {
+    MessageBoxRecorder() : vtest::HookRecorder(vbOK) {}
 };
 
 QPushButton* Button(const frmErrorHandler& dlg, const char* name) {
@@ -170,7 +135,7 @@ TEST(frmErrorHandler, MailCarriesTheReportToSupport) {
     const QUrlQuery query(mail);
     EXPECT_EQ(query.queryItemValue(QStringLiteral("subject"), QUrl::FullyDecoded), QStringLiteral("Varnello Error log"));
     EXPECT_EQ(query.queryItemValue(QStringLiteral("body"), QUrl::FullyDecoded), report);
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.messages.empty());
     EXPECT_EQ(platform::ui::ScreenMousePointer(), platform::ui::vbDefault);
 }
 
@@ -181,10 +146,10 @@ TEST(frmErrorHandler, MailWithoutAMailProgramSaysSo) {
     UrlRecorder opener(false);
     MessageBoxRecorder boxes;
     Button(dlg, "cmdEMail")->click();
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].prompt, "Unable to sign on to server");
-    EXPECT_EQ(boxes.boxes[0].buttons, vbOKOnly);
-    EXPECT_EQ(boxes.boxes[0].title, "Varnello Scenario Designer");
+    ASSERT_EQ(boxes.messages.size(), 1u);
+    EXPECT_EQ(boxes.messages[0].prompt, "Unable to sign on to server");
+    EXPECT_EQ(boxes.messages[0].buttons, vbOKOnly);
+    EXPECT_EQ(boxes.messages[0].title, "Varnello Scenario Designer");
 }
 
 TEST(frmErrorHandler, WebsiteButtonOpensTheSupportPage) {
@@ -225,7 +190,7 @@ TEST(frmErrorHandler, MissingReadmeLeavesTheWindowUsable) {
     });
     dlg.exec();
     EXPECT_TRUE(opener.urls.empty());
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.messages.empty());
     EXPECT_FALSE(dlg.UserChoice());
 }
 

@@ -3,6 +3,7 @@
 #include "util/ui/CShellExecute.h"
 #include "util/ui/CWinHelp.h"
 
+#include "support/HookRecorder.h"
 #include "support/QtTestSupport.h"
 #include "platform/MessageBox.h"
 #include "platform/ui/DesktopServices.h"
@@ -29,44 +30,11 @@
 
 namespace {
 
-class UrlRecorder {
-public:
-    explicit UrlRecorder(bool accept = true) {
-        m_old = platform::ui::SetUrlOpener([this, accept](const QUrl& url) {
-            urls.push_back(url);
-            return accept;
-        });
-    }
-    ~UrlRecorder() { platform::ui::SetUrlOpener(m_old); }
-    UrlRecorder(const UrlRecorder&) = delete;
-    UrlRecorder& operator=(const UrlRecorder&) = delete;
-    std::vector<QUrl> urls;
+using vtest::UrlRecorder;
 
-private:
-    platform::ui::UrlOpener m_old;
-};
-
-struct Box {
-    std::string prompt;
-    int buttons;
-    std::string title;
-};
-
-class MessageBoxRecorder {
-public:
-    MessageBoxRecorder() {
-        m_old = SetMessageBoxHandler([this](const std::string& p, int b, const std::string& t) {
-            boxes.push_back({p, b, t});
-            return vbOK;
-        });
-    }
-    ~MessageBoxRecorder() { SetMessageBoxHandler(m_old); }
-    MessageBoxRecorder(const MessageBoxRecorder&) = delete;
-    MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
-    std::vector<Box> boxes;
-
-private:
-    MessageBoxHandler m_old;
+// Every message box of these tests has only an OK button: answer OK.
+struct MessageBoxRecorder : vtest::HookRecorder {
+    MessageBoxRecorder() : vtest::HookRecorder(vbOK) {}
 };
 
 struct HelpCall {
@@ -179,10 +147,10 @@ TEST(CFileDialog, AFileNameLongerThanTheBufferIsReportedAndFails) {
     dlg.SetFileName(tooLong);
     MessageBoxRecorder boxes;
     EXPECT_FALSE(dlg.Show(true));
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].prompt, "Error: 5. Invalid procedure call or argument");
-    EXPECT_EQ(boxes.boxes[0].title, "Show");
-    EXPECT_EQ(boxes.boxes[0].buttons, vbOKOnly);
+    ASSERT_EQ(boxes.messages.size(), 1u);
+    EXPECT_EQ(boxes.messages[0].prompt, "Error: 5. Invalid procedure call or argument");
+    EXPECT_EQ(boxes.messages[0].title, "Show");
+    EXPECT_EQ(boxes.messages[0].buttons, vbOKOnly);
     EXPECT_EQ(dlg.FileName(), tooLong);
 }
 

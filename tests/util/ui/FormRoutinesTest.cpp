@@ -1,6 +1,7 @@
 #include "util/ui/modToolBar.h"
 #include "util/ui/modZURSTAT.h"
 
+#include "support/HookRecorder.h"
 #include "support/QtTestSupport.h"
 #include "errors/RunTimeError.h"
 #include "platform/MessageBox.h"
@@ -26,27 +27,9 @@
 
 namespace {
 
-struct Box {
-    std::string prompt;
-    int buttons;
-    std::string title;
-};
-
-class MessageBoxRecorder {
-public:
-    MessageBoxRecorder() {
-        m_old = SetMessageBoxHandler([this](const std::string& p, int b, const std::string& t) {
-            boxes.push_back({p, b, t});
-            return vbOK;
-        });
-    }
-    ~MessageBoxRecorder() { SetMessageBoxHandler(m_old); }
-    MessageBoxRecorder(const MessageBoxRecorder&) = delete;
-    MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
-    std::vector<Box> boxes;
-
-private:
-    MessageBoxHandler m_old;
+// Every message box of these tests has only an OK button: answer OK.
+struct MessageBoxRecorder : vtest::HookRecorder {
+    MessageBoxRecorder() : vtest::HookRecorder(vbOK) {}
 };
 
 } // namespace
@@ -228,10 +211,10 @@ TEST(AddItemDataComboBox, ASortedComboGivesTheSortedPosition) {
 TEST(AddItemDataComboBox, NoComboIsReportedAndGivesZero) {
     MessageBoxRecorder boxes;
     EXPECT_EQ(AddItemDataComboBox(nullptr, QStringLiteral("x"), 1), 0);
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].prompt, "Error: 91. Object variable or With block variable not set");
-    EXPECT_EQ(boxes.boxes[0].title, "AddItemDataComboBox");
-    EXPECT_EQ(boxes.boxes[0].buttons, vbOKOnly);
+    ASSERT_EQ(boxes.messages.size(), 1u);
+    EXPECT_EQ(boxes.messages[0].prompt, "Error: 91. Object variable or With block variable not set");
+    EXPECT_EQ(boxes.messages[0].title, "AddItemDataComboBox");
+    EXPECT_EQ(boxes.messages[0].buttons, vbOKOnly);
 }
 
 // ---- the folder part of a path -----------------------------------------------------
@@ -297,7 +280,7 @@ TEST(SetToolBarFlat, SetsAndClearsTheFlatLookOfEveryButton) {
 TEST(SetToolBarFlat, NoToolbarIsReported) {
     MessageBoxRecorder boxes;
     SetToolBarFlat(nullptr, true);
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].title, "SetToolBarFlat");
-    EXPECT_EQ(boxes.boxes[0].prompt, "Error: 91. Object variable or With block variable not set");
+    ASSERT_EQ(boxes.messages.size(), 1u);
+    EXPECT_EQ(boxes.messages[0].title, "SetToolBarFlat");
+    EXPECT_EQ(boxes.messages[0].prompt, "Error: 91. Object variable or With block variable not set");
 }

@@ -5,6 +5,7 @@
 #include "db/TranslatedSql.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 
@@ -42,6 +43,37 @@ std::string QuoteText(std::string_view text) {
 }
 
 // --- field definitions ---------------------------------------------------------
+
+Variant EvaluateDefault(const FieldInfo& f, bool* timeDependent) {
+    if (timeDependent) *timeDependent = false;
+    auto trimmed = [](std::string t) {
+        while (!t.empty() && t.front() == ' ') t.erase(0, 1);
+        while (!t.empty() && t.back() == ' ') t.pop_back();
+        return t;
+    };
+    std::string d = trimmed(f.defaultValue);
+    if (d.empty()) return f.type == dbBoolean ? Variant(false) : Variant::Null();
+    if (d.front() == '=') d = trimmed(d.substr(1));
+    std::string lower = ToLowerAscii(d);
+    if (lower == "now()" || lower == "now" || lower == "date()" || lower == "date") {
+        if (timeDependent) *timeDependent = true;
+        double now = Now();
+        return Variant::Date(lower.rfind("now", 0) == 0 ? now : std::floor(now));
+    }
+    if (lower == "null") return Variant::Null();
+    if (f.type == dbText || f.type == dbMemo || f.type == dbGUID) {
+        if (d.size() >= 2 && (d.front() == '"' || d.front() == '\'') && d.back() == d.front()) d = d.substr(1, d.size() - 2);
+        return Variant(d);
+    }
+    if (f.type == dbBoolean) {
+        if (lower == "true" || lower == "yes" || lower == "on") return Variant(true);
+        if (lower == "false" || lower == "no" || lower == "off") return Variant(false);
+        if (IsNumeric(d)) return Variant(Val(d) != 0.0);
+        return Variant(false);
+    }
+    if (IsNumeric(d)) return Variant(Val(d));
+    return Variant::Null();
+}
 
 long DefaultFieldSize(int type) {
     switch (type) {

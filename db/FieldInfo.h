@@ -1,5 +1,7 @@
 #pragma once
 // The stored definition of one column, as the catalogue keeps it.
+#include "db/Variant.h"
+
 #include <string>
 
 namespace dao {
@@ -22,6 +24,14 @@ struct FieldInfo {
     std::string sourceTable;    // for recordset fields: the table the value comes from
     std::string sourceField;
 };
+
+// The value a new row takes from the field's DefaultValue text: Text defaults
+// literally (surrounding quotes dropped), "True"/"Yes"/"On" and
+// "False"/"No"/"Off" (or a number) for Booleans, a number for the numeric
+// types, the current date and time for Now() and Date(); Null when the text
+// gives none (a Boolean without a default is False). `timeDependent` is set
+// when the value changes with the clock.
+Variant EvaluateDefault(const FieldInfo& f, bool* timeDependent = nullptr);
 
 // Size in bytes the desktop engine reports for fixed-size types.
 long DefaultFieldSize(int type);

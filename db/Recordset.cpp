@@ -517,40 +517,24 @@ Variant Recordset::coerceForColumn(int column, const Variant& v) const {
     }
 }
 
-Variant Recordset::evalDefault(const FieldInfo& f) const {
-    std::string d = f.defaultValue;
-    while (!d.empty() && d.front() == ' ') d.erase(0, 1);
-    while (!d.empty() && d.back() == ' ') d.pop_back();
-    if (d.empty()) return f.type == dbBoolean ? Variant(false) : Variant::Null();
-    if (d.front() == '=') d.erase(0, 1);
-    std::string lower = ToLowerAscii(d);
-    if (lower == "now()" || lower == "now") return Variant::Date(Now());
-    if (lower == "date()" || lower == "date") return Variant::Date(std::floor(Now()));
-    if (lower == "null") return Variant::Null();
-    if (isTextType(f.type)) {
-        if (d.size() >= 2 && (d.front() == '"' || d.front() == '\'') && d.back() == d.front())
-            d = d.substr(1, d.size() - 2);
-        return Variant(d);
-    }
-    if (f.type == dbBoolean) {
-        if (lower == "true" || lower == "yes" || lower == "on") return Variant(true);
-        if (lower == "false" || lower == "no" || lower == "off") return Variant(false);
-    }
-    if (IsNumeric(d)) return Variant(Val(d));
-    return Variant::Null();
-}
-
-std::vector<Variant> Recordset::defaultsForNew() const {
-    std::vector<Variant> values(m_columns.size());
-    for (std::size_t c = 0; c < m_columns.size(); ++c) {
-        const FieldInfo& f = m_columns[c];
-        if (m_baseColumn[c].empty() || (f.attributes & dbAutoIncrField)) {
-            values[c] = Variant::Null();
-            continue;
+std::vector<Variant> Recordset::defaultsForNew() {
+    // The defaults are worked out once; only those that follow the clock
+    // are taken anew for every row.
+    if (m_defaults.size() != m_columns.size()) {
+        m_defaults.assign(m_columns.size(), Variant::Null());
+        m_clockDefaults.clear();
+        for (std::size_t c = 0; c < m_columns.size(); ++c) {
+            const FieldInfo& f = m_columns[c];
+            if (m_baseColumn[c].empty() || (f.attributes & dbAutoIncrField)) continue;
+            bool timed = false;
+            Variant d = EvaluateDefault(f, &timed);
+            if (timed) m_clockDefaults.push_back(c);
+            m_defaults[c] = d.IsNull() ? d : coerceForColumn(static_cast<int>(c), d);
         }
-        Variant d = evalDefault(f);
-        values[c] = d.IsNull() ? d : coerceForColumn(static_cast<int>(c), d);
     }
+    std::vector<Variant> values = m_defaults;
+    for (std::size_t c : m_clockDefaults)
+        values[c] = coerceForColumn(static_cast<int>(c), EvaluateDefault(m_columns[c]));
     return values;
 }
 

@@ -113,9 +113,8 @@ private:
     void loadCurrent() const;
     void requireCurrent() const;
     Variant coerceForColumn(int column, const Variant& v) const;
-    std::vector<Variant> defaultsForNew() const;
+    std::vector<Variant> defaultsForNew();
     void findImpl(const std::string& criteria, long start, int direction);
-    Variant evalDefault(const FieldInfo& f) const;
 
     std::shared_ptr<Connection> m_conn;
     std::string m_name;
@@ -150,6 +149,8 @@ private:
     bool m_empty = false;
 
     // Editing
+    std::vector<Variant> m_defaults;          // a new row's values, worked out once
+    std::vector<std::size_t> m_clockDefaults; // columns whose default follows the clock
     int m_editMode = 0;
     std::vector<Variant> m_buffer;
     std::vector<char> m_dirty;

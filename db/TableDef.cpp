@@ -36,29 +36,15 @@ private:
 
 bool isText(int t) { return t == dbText || t == dbMemo; }
 
-// A default value as a literal of the column's type; empty when none applies.
+// A default value as a literal of the column's type; empty when none applies
+// (none, or one that changes with the clock: the layer fills those in itself).
 std::string defaultLiteral(const FieldInfo& f) {
-    std::string d = f.defaultValue;
-    auto trimmed = [](std::string s) {
-        while (!s.empty() && s.front() == ' ') s.erase(0, 1);
-        while (!s.empty() && s.back() == ' ') s.pop_back();
-        return s;
-    };
-    d = trimmed(d);
-    if (d.empty()) return f.type == dbBoolean ? "0" : "";
-    if (d.front() == '=') d = trimmed(d.substr(1));
-    std::string lower = ToLowerAscii(d);
-    if (lower == "now()" || lower == "date()" || lower == "null") return "";
-    if (isText(f.type)) {
-        if (d.size() >= 2 && (d.front() == '"' || d.front() == '\'') && d.back() == d.front()) d = d.substr(1, d.size() - 2);
-        return QuoteText(d);
-    }
-    if (f.type == dbBoolean) {
-        if (lower == "true" || lower == "yes" || lower == "on" || lower == "-1") return "-1";
-        if (lower == "false" || lower == "no" || lower == "off" || lower == "0") return "0";
-    }
-    if (IsNumeric(d)) return FormatDoubleRoundTrip(Val(d));
-    return "";
+    bool timed = false;
+    Variant v = EvaluateDefault(f, &timed);
+    if (timed || v.IsNull()) return {};
+    if (v.IsString()) return QuoteText(v.RawString());
+    if (v.Type() == vbBoolean) return v.RawInt() ? "-1" : "0";
+    return FormatDoubleRoundTrip(v.ToDouble());
 }
 
 // A field validation rule as a condition on the column: a rule that starts with

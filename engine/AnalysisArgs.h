@@ -175,5 +175,5 @@ struct AnalysisEntries {
 };
 
 // Puts the entries of the analyses this library holds into `entries`
-// (defined next to the analyses).
+// (defined in analyses/, which registers each folder's analyses).
 void RegisterBuiltinAnalyses(AnalysisEntries& entries);

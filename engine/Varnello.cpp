@@ -149,11 +149,13 @@ public:
 } // namespace
 
 double Varnello::ProbInverse(const std::string& ProbType, double Probability, double DF1, double DF2) {
+    EngineErrScope scope(m_errHandler);
     EngineMessageSink sink;
     return ProbabilityFront::ProbInverse(ProbType, Probability, DF1, DF2, &sink);
 }
 
 double Varnello::Probability(const std::string& ProbType, double Value, double DF1, double DF2) {
+    EngineErrScope scope(m_errHandler);
     EngineMessageSink sink;
     return ProbabilityFront::Probability(ProbType, Value, DF1, DF2, &sink);
 }
@@ -163,7 +165,9 @@ double Varnello::Probability(const std::string& ProbType, double Value, double D
 bool Varnello::RunScenario(long ScenarioID) { return RunScenario(ScenarioID, RunScenarioArgs{}); }
 
 bool Varnello::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
-    ProcGuard proc(gEngineErr, "Melvar_RunScenario");
+    // Everything this run calls reports to this engine's own handler.
+    EngineErrScope scope(m_errHandler);
+    ProcGuard proc(m_errHandler, "Melvar_RunScenario");
     std::string msg;
     bool success = false;
     bool begun = false;
@@ -171,7 +175,6 @@ bool Varnello::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
         // Every run starts from a clean slate: an error of an earlier run must
         // not fail this one.
         m_errHandler->ClearError();
-        if (gEngineErr) gEngineErr->SetScenarioNumber(ScenarioID);
         m_errHandler->SetScenarioNumber(ScenarioID);
         SaveDatabases(true);
         begun = true;

@@ -149,6 +149,26 @@ public:
     void Quorb_EmptyTable(bool bTemp, const std::string& table, long rows, const dao::DatabasePtr& db);
     void EmptyTable2(bool bTemp, const std::string& table, const dao::DatabasePtr& db);
     bool Util_FieldExists(const std::string& table, const std::string& field, const dao::DatabasePtr& db);
+
+    // Puts the new output table `td` in place of any table of its name in the
+    // output database and, with `open`, opens it as the output recordset; the
+    // result is the database's error text, empty on success. Every analysis
+    // replaces its output tables through this one service.
+    //
+    // The table of an earlier run is replaced: when its columns are exactly the
+    // new definition's (names, types and text sizes, in order) and it has no
+    // index, it is emptied in place; otherwise it is dropped and `td` appended.
+    // The database cannot drop a table while a query on the same file is being
+    // read, so before a drop the data recordset is closed and `reopen` is
+    // called afterwards to open it again (its message fails the step).
+    //
+    // The table the analysis reads (`sourceTable` in the source database) is
+    // never replaced: that would destroy the data; the answer is a message.
+    std::string ReplaceOutputTable(const dao::TableDefPtr& td, bool open, const std::function<std::string()>& reopen,
+                                   const std::string& sourceTable);
+    // The text with which an unexpected run-time error fails a run: the error's
+    // description as the handler captured it, or `fallback` when it has none.
+    static std::string UnexpectedErrorMessage(const CErr_ZUR* handler, const std::string& fallback);
     // 0 for a table, 1 for a query, -99 for neither.
     static std::int16_t Quorb_UTIL_TableOrQuery(const dao::DatabasePtr& db, const std::string& name);
 

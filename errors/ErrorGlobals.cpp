@@ -1,4 +1,4 @@
 #include "errors/ErrorGlobals.h"
 
-std::shared_ptr<CErr_ZUR> gEngineErr;
+thread_local std::shared_ptr<CErr_ZUR> gEngineErr;
 std::shared_ptr<CErr_ZUR> gErr;

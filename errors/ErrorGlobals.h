@@ -4,10 +4,28 @@
 
 #include "errors/CErr_ZUR.h"
 
-// The engine's handler: every new engine object creates a fresh one and
-// stores it here, replacing the previous one; the engine's procedures and
-// every analysis report to it. Null until the first engine is created.
-extern std::shared_ptr<CErr_ZUR> gEngineErr;
+// The handler of the engine at work on this thread: an engine puts its own
+// handler here for the length of each of its operations (see
+// EngineErrScope) and puts the previous one back afterwards, so with several
+// engines alive, or engines on several threads, the engine's procedures and
+// every analysis it runs report to that engine's handler. Outside an
+// operation it holds the handler of the engine last created on this thread.
+extern thread_local std::shared_ptr<CErr_ZUR> gEngineErr;
+
+// Makes `handler` the engine handler of this thread for the life of the
+// scope, and puts the previous one back on every exit.
+class EngineErrScope {
+public:
+    explicit EngineErrScope(std::shared_ptr<CErr_ZUR> handler) : m_previous(gEngineErr) {
+        gEngineErr = std::move(handler);
+    }
+    ~EngineErrScope() { gEngineErr = std::move(m_previous); }
+    EngineErrScope(const EngineErrScope&) = delete;
+    EngineErrScope& operator=(const EngineErrScope&) = delete;
+
+private:
+    std::shared_ptr<CErr_ZUR> m_previous;
+};
 
 // The application's handler, created at start-up and kept for the life of
 // the process. Null until then.

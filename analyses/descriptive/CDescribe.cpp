@@ -1,7 +1,6 @@
 #include "analyses/descriptive/CDescribe.h"
 
 #include "analyses/descriptive/SortStage.h"
-#include "analyses/descriptive/modAnalysisCommon.h"
 
 #include "db/Decimal.h"
 #include "engine/CZValue.h"
@@ -193,7 +192,7 @@ std::string CDescribe::NumberText(double value) {
 
 void CDescribe::Fail(ProcGuard& proc) {
     proc.HandleError();
-    if (m_error.empty()) m_error = UnexpectedErrorMessage(proc.Handler(), "Unexpected error in Describe");
+    if (m_error.empty()) m_error = Varnello::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in Describe");
 }
 
 void CDescribe::BeginTrans() {
@@ -436,8 +435,7 @@ std::string CDescribe::CreateOutput() {
         }
         // An earlier run's table is replaced (dropped, or emptied when it has
         // exactly these columns).
-        msg = ReplaceOutputTable(
-            eng, td, true, [&] { return eng.Quorb_InitDataTable(m_table, m_fields, m_nG, m_types, m_sizes); }, m_table);
+        msg = eng.ReplaceOutputTable(td, true, [&] { return eng.Quorb_InitDataTable(m_table, m_fields, m_nG, m_types, m_sizes); }, m_table);
     } catch (...) {
         Fail(proc);
     }

@@ -2,7 +2,6 @@
 
 #include "analyses/descriptive/CDescribe.h"
 #include "analyses/descriptive/SortStage.h"
-#include "analyses/descriptive/modAnalysisCommon.h"
 #include "engine/Varnello.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
@@ -35,7 +34,7 @@ CPercentiles::~CPercentiles() = default;
 
 void CPercentiles::Fail(ProcGuard& proc) {
     proc.HandleError();
-    if (m_error.empty()) m_error = UnexpectedErrorMessage(proc.Handler(), "Unexpected error in Percentiles");
+    if (m_error.empty()) m_error = Varnello::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in Percentiles");
 }
 
 std::string CPercentiles::Quorb_Percentile(std::string OutputTable1, std::string Table, FieldList& Fields,
@@ -116,8 +115,7 @@ std::string CPercentiles::CreateOutput() {
         std::int16_t ord = CreateLeadFields(td, m_nG, m_fields, m_types, m_sizes, true, 0, 0, false, "", "");
         AddTableField(td, "Percentile", dbDouble, ord, 0);
         AddTableField(td, "Value", dbDouble, ord, 0);
-        msg = ReplaceOutputTable(
-            eng, td, true, [&] { return eng.Quorb_InitDataTable(m_table, m_fields, m_nG, m_types, m_sizes); }, m_table);
+        msg = eng.ReplaceOutputTable(td, true, [&] { return eng.Quorb_InitDataTable(m_table, m_fields, m_nG, m_types, m_sizes); }, m_table);
     } catch (...) {
         Fail(proc);
     }

@@ -1,6 +1,5 @@
 #include "analyses/nonparametric/CNonParamChiSquare.h"
 
-#include "analyses/descriptive/modAnalysisCommon.h"
 #include "engine/CZValue.h"
 #include "engine/Moments.h"
 #include "engine/Varnello.h"
@@ -20,7 +19,7 @@ bool isNumericType(long type) { return type >= dbByte && type <= dbDouble; }
 
 void CNonParamChiSquare::Fail(ProcGuard& proc) {
     proc.HandleError();
-    if (m_error.empty()) m_error = UnexpectedErrorMessage(proc.Handler(), "Unexpected error in Chi-Square");
+    if (m_error.empty()) m_error = Varnello::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in Chi-Square");
 }
 
 void CNonParamChiSquare::Quorb_ChiSquare(std::string OutputTable1, std::string OutputTable2, std::string Table,
@@ -223,7 +222,7 @@ std::string CNonParamChiSquare::CreateOutput() {
         AddTableField(td, "Groups", dbInteger, ord, 0);
         if (m_all) AddTableField(td, "MissingGroups", dbInteger, ord, 0);
         for (const char* name : {"Expected", "Chi-Square", "DF", "Prob"}) AddTableField(td, name, dbDouble, ord, 0);
-        msg = ReplaceOutputTable(eng, td, true, [&] { return ChiSummary(m_where); }, m_table);
+        msg = eng.ReplaceOutputTable(td, true, [&] { return ChiSummary(m_where); }, m_table);
     } catch (...) {
         Fail(proc);
     }
@@ -267,7 +266,7 @@ std::string CNonParamChiSquare::CreateDetail() {
         for (const char* name : {"Observed", "Expected", "Difference", "Chi-Square", "Observed_Pcnt", "Expected_Pcnt",
                                  "Pcnt_Diff", "Cumulative", "Cumulative_Pcnt"})
             AddTableField(td, name, dbDouble, ord, 0);
-        msg = ReplaceOutputTable(eng, td, false, nullptr, m_table);
+        msg = eng.ReplaceOutputTable(td, false, nullptr, m_table);
         if (msg.empty()) m_detailRs = eng.OutputDatabase()->OpenRecordset(m_out2, dbOpenDynaset);
     } catch (...) {
         Fail(proc);

@@ -5,6 +5,8 @@
 #include "engine/Varnello.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
+#include "errors/ProcGuard.h"
+#include "errors/RunTimeError.h"
 #include "support/ScenarioFixture.h"
 #include "support/TempDir.h"
 
@@ -265,6 +267,36 @@ TEST_F(EngineTest, TheErrorNumberIsClearedWhenARunStarts) {
     fail = false;
     EXPECT_TRUE(eng.RunScenario(id)) << eng.ErrorInfo();
     EXPECT_EQ(eng.ErrorInfo(), "");
+}
+
+// Two engines alive: an analysis of the older one meets an unexpected error,
+// handles it on the engine handler and leaves through its normal exit, as
+// every analysis does. The failure must reach the engine that ran it.
+TEST_F(EngineTest, AnUnexpectedErrorInTheOlderOfTwoEnginesFailsItsRun) {
+    vtest::ScenarioSpec s;
+    s.subType = "Describe";
+    s.fields = {{"Sales", "X"}};
+    std::int32_t id = store(s);
+    Varnello older;
+    older.SetScenarioDatabase(db);
+    Varnello newer;
+    newer.SetScenarioDatabase(db);
+    auto analysis = [](DescribeArgs&, Varnello&) -> std::string {
+        ProcGuard proc(gEngineErr, "CDescribe:Quorb_Describe");
+        try {
+            throw RunTimeError(6, "Overflow");
+        } catch (...) {
+            proc.HandleError();
+        }
+        return {};
+    };
+    older.Entries().Describe = analysis;
+    EXPECT_FALSE(older.RunScenario(id));
+    EXPECT_EQ(older.ErrorInfo().rfind("Unexpected error number: 6\r\nError: Overflow", 0), 0u) << older.ErrorInfo();
+    EXPECT_EQ(newer.ErrHandler()->ErrNumber(), 0);
+    // And the newer engine's own runs stay clean.
+    newer.Entries().Describe = [](DescribeArgs&, Varnello&) { return std::string(); };
+    EXPECT_TRUE(newer.RunScenario(id)) << newer.ErrorInfo();
 }
 
 TEST_F(EngineTest, AnUnknownAnalysisTypeIsAFailureNamingTheType) {

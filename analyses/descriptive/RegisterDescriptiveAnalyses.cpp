@@ -1,12 +1,10 @@
-// The analyses built into the engine library: each one that exists replaces
-// its "not available" entry here.
-#include "engine/AnalysisArgs.h"
+// The descriptive analyses: describe, percentiles, frequency, compare, matrix.
+#include "analyses/AnalysisRegistry.h"
 
 #include "analyses/descriptive/CDescribe.h"
 #include "analyses/descriptive/CPercentiles.h"
-#include "analyses/nonparametric/CNonParamChiSquare.h"
 
-void RegisterBuiltinAnalyses(AnalysisEntries& entries) {
+void RegisterDescriptiveAnalyses(AnalysisEntries& entries) {
     entries.Describe = [](DescribeArgs& a, Varnello& engine) {
         CDescribe analysis;
         return analysis.Quorb_Describe(a.OutputTable1, a.Table, a.fields, a.nG, a.nX, a.bW, a.Range, a.VarMethod,
@@ -18,12 +16,5 @@ void RegisterBuiltinAnalyses(AnalysisEntries& entries) {
         CPercentiles analysis;
         return analysis.Quorb_Percentile(a.OutputTable1, a.Table, a.fields, a.nG, a.nX, a.bW, a.PercentileLetter,
                                          engine);
-    };
-    entries.ChiSquare = [](ChiSquareArgs& a, Varnello& engine) {
-        CNonParamChiSquare analysis;
-        std::string message;
-        analysis.Quorb_ChiSquare(a.OutputTable1, a.OutputTable2, a.Table, a.fields, a.nG, a.nC, a.bW, a.Detail,
-                                 a.KeepBlanks, a.AllCategories, engine, message);
-        return message;
     };
 }

@@ -1,0 +1,14 @@
+// The non-parametric tests.
+#include "analyses/AnalysisRegistry.h"
+
+#include "analyses/nonparametric/CNonParamChiSquare.h"
+
+void RegisterNonparametricAnalyses(AnalysisEntries& entries) {
+    entries.ChiSquare = [](ChiSquareArgs& a, Varnello& engine) {
+        CNonParamChiSquare analysis;
+        std::string message;
+        analysis.Quorb_ChiSquare(a.OutputTable1, a.OutputTable2, a.Table, a.fields, a.nG, a.nC, a.bW, a.Detail,
+                                 a.KeepBlanks, a.AllCategories, engine, message);
+        return message;
+    };
+}

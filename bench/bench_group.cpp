@@ -11,8 +11,9 @@
 //       grouped statement for C S A 1 L, the sorted records for the others
 //       (goal: ratio <= 2).
 //
-// Usage: bench_group [records [repetitions]]   (default 1000000 records,
-// best of 3 runs each)
+// Usage: bench_group [records [repetitions [name]]]   (default 1000000
+// records, best of 3 runs each; with a name, only the jobs whose name
+// contains it)
 #include "db/Dao.h"
 #include "engine/Varnello.h"
 #include "scenario/AppDatabase.h"
@@ -165,6 +166,7 @@ int main(int argc, char** argv) {
     long records = argc > 1 ? std::atol(argv[1]) : 1000000;
     int reps = argc > 2 ? std::atoi(argv[2]) : 3;
     if (reps < 1) reps = 1;
+    const std::string only = argc > 3 ? argv[3] : "";
     auto dir = std::filesystem::temp_directory_path() / ("varnello-bench-group-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     std::string path = (dir / "bench.db").string();
@@ -209,6 +211,10 @@ int main(int argc, char** argv) {
         }
         db->Close();
     }
+    if (!only.empty())
+        jobs.erase(std::remove_if(jobs.begin(), jobs.end(),
+                                  [&](const Job& j) { return j.name.find(only) == std::string::npos; }),
+                   jobs.end());
 
     auto db = DBEngine().OpenDatabase(path);
     double checksum = 0;

@@ -1,5 +1,6 @@
 #include "analyses/group/CXTab.h"
 
+#include "db/JetFunctions.h"
 #include "engine/CZValue.h"
 #include "engine/Moments.h"
 #include "engine/Varnello.h"
@@ -13,6 +14,7 @@
 #include <cmath>
 #include <limits>
 #include <set>
+#include <tuple>
 
 using namespace dao;
 
@@ -135,7 +137,24 @@ void CXTab::Merge(Cell& into, const Cell& from) const {
     into.Records += from.Records;
     into.N += from.N;
     into.SumX += from.SumX;
-    for (const auto& [v, w] : from.Tally) into.Tally[v] += w;
+    // The values are gathered here and put in order once, by Normalize.
+    if (!from.Tally.empty()) {
+        into.Tally.insert(into.Tally.end(), from.Tally.begin(), from.Tally.end());
+        into.TallyMerged = true;
+    }
+}
+
+void CXTab::Normalize(Cell& c) {
+    if (!c.TallyMerged) return;
+    auto& t = c.Tally;
+    std::sort(t.begin(), t.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        if (out > 0 && t[out - 1].first == t[i].first) t[out - 1].second += t[i].second;
+        else t[out++] = t[i];
+    }
+    t.resize(out);
+    c.TallyMerged = false;
 }
 
 // ---- missing values in SQL ----------------------------------------------------------------
@@ -227,19 +246,33 @@ std::string CXTab::Quorb_Xtab(std::string OutputTable1, std::string OutputTable2
 
         if (msg.empty()) {
             Engine.Quorb_Msg(0, true, "Retrieving and sorting data");
-            msg = CreateColumns();
+            msg = OpenSource();
         }
-        if (msg.empty() && !Failed()) msg = OpenSource();
+        // The records are read first: the column values are found on the way
+        // (no pass of their own over the table), and the groups' cells are kept.
         if (msg.empty() && !Failed()) {
+            Engine.Quorb_Msg(0, true, "Analyzing records");
+            ReadRecords();
+            if (m_nCols == 0 && !Failed()) msg = "Column field must have at least one value";
+        }
+        if (msg.empty() && !Failed()) {
+            SortColumns();
+            if (auto rs = Engine.DataRecordset()) rs->Close();
+            Engine.SetDataRecordset(nullptr);
             Engine.Quorb_Msg(0, true, "Creating output table");
             msg = CreateOutput_b();
             if (msg.empty() && !Failed()) outputMade = true;
         }
         if (msg.empty() && !Failed() && m_chi) msg = CreateChi_b();
         if (msg.empty() && !Failed()) {
-            Engine.Quorb_Msg(0, true, "Analyzing records");
             TransactionGuard tx(*DBEngine().Workspaces(0));
-            ReadRecords();
+            for (auto& g : m_groupBuffer) {
+                if (Failed()) break;
+                m_prev = std::move(g.lead);
+                m_rowValues = std::move(g.rowValues);
+                m_staged = std::move(g.staged);
+                WriteData();
+            }
             tx.Commit();
         }
     } catch (...) {
@@ -261,46 +294,33 @@ std::string CXTab::Quorb_Xtab(std::string OutputTable1, std::string OutputTable2
 
 // ---- columns and source -------------------------------------------------------------------
 
-std::string CXTab::CreateColumns() {
-    ProcGuard proc(gEngineErr, "CreateColumns");
-    std::string msg;
-    try {
-        const std::string f = BracketName(m_fields[sz(m_iCol)]);
-        RecordsetPtr rs;
-        try {
-            // In the order of the values, Null first.
-            rs = m_Engine->SourceDatabase()->OpenRecordset(
-                "SELECT DISTINCT " + f + " FROM " + BracketName(m_table) + " ORDER BY " + f + ";", dbOpenSnapshot);
-        } catch (const DaoError& e) {
-            if (e.Number() == err::ParametersExpected)
-                return "The selected query expects parameters and cannot be used by Pelloran.";
-            return e.Description();
-        }
-        m_cols.assign(1, std::string());
-        m_colIndex.clear();
-        m_bNull = false;
-        FieldPtr v = rs->Fields(0);
-        for (; !rs->EOF_(); rs->MoveNext()) {
-            Variant value = v->Value();
-            std::string key;
-            if (value.IsNull()) {
-                key = kNullKey;
-                if (m_cols.size() == 1) m_bNull = true;
-            } else {
-                key = ToUpperAscii(trimmed(value.ToString()));
-            }
-            // Values that differ only in letter case or blanks share a column.
-            if (m_colIndex.count(key)) continue;
-            m_colIndex[key] = static_cast<int>(m_cols.size());
-            m_cols.push_back(value.IsNull() ? std::string() : trimmed(value.ToString()));
-        }
-        rs->Close();
-        m_nCols = static_cast<int>(m_cols.size()) - 1;
-        if (m_nCols == 0) return "Column field must have at least one value";
-    } catch (...) {
-        Fail(proc);
+// The column values in the order the database sorts them: Null first, then
+// numbers by value, then texts without regard to case.
+void CXTab::SortColumns() {
+    std::vector<int> order(sz(m_nCols));
+    for (int k = 0; k < m_nCols; ++k) order[sz(k)] = k + 1;
+    auto rank = [](const Variant& v) { return v.IsNull() ? 0 : v.IsString() ? 2 : 1; };
+    std::stable_sort(order.begin(), order.end(), [&](int x, int y) {
+        const Variant &a = m_colValues[sz(x)], &b = m_colValues[sz(y)];
+        if (rank(a) != rank(b)) return rank(a) < rank(b);
+        if (a.IsNull()) return false;
+        if (a.IsString()) return CompareGeneral(a.RawString(), b.RawString()) < 0;
+        return a.ToDouble() < b.ToDouble();
+    });
+    std::vector<int> position(sz(m_nCols) + 1);
+    std::vector<std::string> cols(1);
+    for (int k = 0; k < m_nCols; ++k) {
+        position[sz(order[sz(k)])] = k + 1;
+        cols.push_back(m_cols[sz(order[sz(k)])]);
     }
-    return msg;
+    m_cols = cols;
+    m_bNull = m_nCols > 0 && m_colValues[sz(order[0])].IsNull();
+    for (auto& g : m_groupBuffer) {
+        for (auto& st : g.staged) st.column = position[sz(st.column)];
+        std::stable_sort(g.staged.begin(), g.staged.end(), [](const Staged& a, const Staged& b) {
+            return std::tie(a.row, a.field, a.column) < std::tie(b.row, b.field, b.column);
+        });
+    }
 }
 
 std::string CXTab::OpenSource() {
@@ -418,18 +438,20 @@ std::string CXTab::CreateChi_b() {
 // ---- the record loop ------------------------------------------------------------------------
 
 int CXTab::ColumnOf(const Variant& v) {
-    if (v.IsNull()) return m_bNull ? 1 : 0;
-    const std::string key = ToUpperAscii(trimmed(v.ToString()));
-    // Rows come sorted by the column value within a row value: the previous
-    // column, or the next one, most often matches.
-    for (int k : {m_colCache, m_colCache + 1}) {
-        if (k < 1 || k > m_nCols) continue;
-        auto it = m_colIndex.find(key);
-        if (it != m_colIndex.end() && it->second == k) return m_colCache = k;
-    }
+    // Records come sorted by the column value within a row value: most
+    // often the value is exactly the previous record's.
+    if (m_colCache > 0 && v.Type() == m_lastColumn.Type() && (v.IsNull() || m_lastColumn.Equals(v, false)))
+        return m_colCache;
+    m_lastColumn = v;
+    // Values that differ only in letter case or blanks share a column.
+    const std::string key = v.IsNull() ? std::string(kNullKey) : ToUpperAscii(trimmed(v.ToString()));
     auto it = m_colIndex.find(key);
-    if (it == m_colIndex.end()) return 0;
-    return m_colCache = it->second;
+    if (it != m_colIndex.end()) return m_colCache = it->second;
+    m_cols.push_back(v.IsNull() ? std::string() : trimmed(v.ToString()));
+    m_colValues.push_back(v);
+    m_nCols = static_cast<int>(m_cols.size()) - 1;
+    m_rowCells.resize(sz(m_nCols) * sz(m_nX));
+    return m_colCache = m_colIndex[key] = m_nCols;
 }
 
 void CXTab::ReadRecords() {
@@ -448,8 +470,13 @@ void CXTab::ReadRecords() {
         }
         m_prev.assign(sz(m_iCol) + 1, Variant::Null());
         m_cur.assign(sz(m_iCol) + 1, Variant::Null());
-        m_rowCells.assign(sz(m_nX) * sz(m_nCols), Cell());
+        m_cols.assign(1, std::string());
+        m_colValues.assign(1, Variant::Null());
+        m_colIndex.clear();
+        m_nCols = 0;
+        m_rowCells.clear();
         m_touched.clear();
+        m_groupBuffer.clear();
         m_rowValues.clear();
         m_staged.clear();
         m_colCache = 0;
@@ -460,12 +487,8 @@ void CXTab::ReadRecords() {
             bool newRow = runCount == 0;
             if (runCount > 0) {
                 if (eng.Quorb_SameRecords_b(static_cast<std::int16_t>(m_nG - 1), true, m_prev, m_cur)) {
-                    // A new group: the finished one is written.
-                    FlushRow();
-                    WriteData();
-                    m_rowValues.clear();
-                    m_staged.clear();
-                    m_colCache = 0;
+                    // A new group: the finished one is kept.
+                    SaveGroup();
                     newRow = true;
                 } else if (!eng.Quorb_SameValue(m_prev[sz(m_nG)], m_cur[sz(m_nG)], false)) {
                     FlushRow();
@@ -481,10 +504,7 @@ void CXTab::ReadRecords() {
             rs->MoveNext();
         }
         eng.Quorb_Msg(runCount, true, "");
-        if (runCount > 0 && !Failed()) {
-            FlushRow();
-            WriteData();
-        }
+        if (runCount > 0 && !Failed()) SaveGroup();
     } catch (...) {
         Fail(proc);
     }
@@ -507,7 +527,7 @@ void CXTab::CalcData() {
             const double x = v.ToDouble();
             if (m_letter == 'C' && x == 0) continue;
             if (!m_grouped && !eng.Quorb_DataOk_b(x, false)) continue;
-            const int idx = (j - 1) * m_nCols + (k - 1);
+            const int idx = (k - 1) * m_nX + (j - 1);
             Cell& c = m_rowCells[sz(idx)];
             if (c.Records == 0) {
                 m_touched.push_back(idx);
@@ -521,7 +541,18 @@ void CXTab::CalcData() {
                 c.N += x;
             } else if (!m_grouped) {
                 c.N += w;
-                if (m_letter == 'U' || m_letter == 'O') c.Tally[x] += w;
+                if (m_letter == 'U' || m_letter == 'O') {
+                    // Kept sorted; the first data field arrives in order.
+                    auto& t = c.Tally;
+                    if (t.empty() || x > t.back().first) {
+                        t.push_back({x, w});
+                    } else {
+                        auto it = std::lower_bound(t.begin(), t.end(), x,
+                                                   [](const std::pair<double, double>& e, double value) { return e.first < value; });
+                        if (it->first == x) it->second += w;
+                        else t.insert(it, {x, w});
+                    }
+                }
             } else {
                 const Variant n = m_countCols[sz(j)]->Value();
                 c.N += n.IsNull() ? 0.0 : n.ToDouble();
@@ -546,10 +577,17 @@ void CXTab::FlushRow() {
             c.Dev = c.Moments.SumDeviations() / c.Moments.SumW();
             c.M2 = c.Moments.M2();
         }
-        m_staged.push_back({row, idx / m_nCols + 1, idx % m_nCols + 1, std::move(c)});
+        m_staged.push_back({row, idx % m_nX + 1, idx / m_nX + 1, std::move(c)});
         c = Cell();
     }
     m_touched.clear();
+}
+
+void CXTab::SaveGroup() {
+    FlushRow();
+    m_groupBuffer.push_back({m_prev, std::move(m_rowValues), std::move(m_staged)});
+    m_rowValues.clear();
+    m_staged.clear();
 }
 
 // ---- one group's rows -------------------------------------------------------------------------
@@ -667,6 +705,7 @@ void CXTab::WriteData() {
             Values colValues(width);
             std::vector<double> colCounts(width, 0);
             for (int k = 1; k <= m_nCols; ++k) {
+                Normalize(colCells[sz(k)]);
                 colValues[sz(k)] = CalcValue(m_letter, colCells[sz(k)]);
                 if (colCells[sz(k)].N > 0) colCounts[sz(k)] = colCells[sz(k)].N;
             }
@@ -675,6 +714,7 @@ void CXTab::WriteData() {
             for (const auto& st : m_staged)
                 if (st.field == i && st.cell.N > 0) Merge(group, st.cell);
             if (group.Records == 0) continue;
+            Normalize(group);
             const std::optional<double> all = CalcValue(m_letter, group);
             ChiSums chi;
             chi.minExpected = (all ? *all : 0) + 1;
@@ -694,6 +734,7 @@ void CXTab::WriteData() {
                     Merge(rowCell, st.cell);
                 }
                 if (!(rowCell.N > 0)) continue;
+                Normalize(rowCell);
                 const std::optional<double> rowSum = CalcValue(m_letter, rowCell);
                 if (!rowSum) continue;
                 m_prev[sz(m_nG)] = m_rowValues[sz(row)];

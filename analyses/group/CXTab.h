@@ -68,7 +68,8 @@ public:
         double K = 0, Dev = 0, M2 = 0;
         double High = 0, Low = 0;
         double FirstLast = 0;
-        std::map<double, double> Tally; // value → weight (UniqueCount and Mode)
+        std::vector<std::pair<double, double>> Tally; // value, weight, by value (UniqueCount and Mode)
+        bool TallyMerged = false;                     // other cells' values appended, not yet in order
     };
     // The cell function of `letter` (upper case) over a cell; nothing when the
     // cell has no value for it.
@@ -88,7 +89,8 @@ private:
 
     std::string NullOrData_Str(const std::string& f, bool bEqualOnly, const std::string& sIn,
                                const std::string& sOut) const;
-    std::string CreateColumns();
+    void SortColumns();
+    void SaveGroup();
     std::string InitXtabDataTable();
     std::string OpenSource();
     std::string CreateOutput_b();
@@ -98,6 +100,7 @@ private:
     void FlushRow();
     void WriteData();
     void Merge(Cell& into, const Cell& from) const;
+    static void Normalize(Cell& c);
     void WriteOneRow(const std::string& dataType, int i, bool withRowValue, const std::vector<std::optional<double>>& values,
                      std::optional<double> summary);
     void WritePercent(const std::string& prefix, int i, bool withRowValue, const std::vector<std::optional<double>>& rowValues,
@@ -122,22 +125,31 @@ private:
     std::string m_label, m_switches;
     std::vector<long> m_types, m_sizes;
 
-    // Column values: texts (1 .. nCols), their output names, and the lookup
-    // of an upper-cased text.
+    // Column values (1 .. nCols): texts, first values met, output names, and
+    // the lookup of an upper-cased text.
     std::vector<std::string> m_cols, m_colNames;
+    std::vector<dao::Variant> m_colValues;
     bool m_bNull = false;
     int m_nCols = 0;
     std::unordered_map<std::string, int> m_colIndex;
     int m_colCache = 0;
+    dao::Variant m_lastColumn; // the column value of the record m_colCache was found for
 
     dao::RecordsetPtr m_chiRs;
     std::vector<dao::FieldPtr> m_leadCols, m_dataCols, m_countCols;
     std::vector<dao::Variant> m_prev, m_cur;
 
-    // The row value being read: its cells (field, column) dense, and the ones touched.
+    // The row value being read: its cells (column, field) dense, and the ones touched.
     std::vector<Cell> m_rowCells;
     std::vector<int> m_touched;
     // The group being read: its row values and staged cells.
     std::vector<dao::Variant> m_rowValues;
     std::vector<Staged> m_staged;
+    // Every group read: its lead values, row values and staged cells.
+    struct GroupCells {
+        std::vector<dao::Variant> lead;
+        std::vector<dao::Variant> rowValues;
+        std::vector<Staged> staged;
+    };
+    std::vector<GroupCells> m_groupBuffer;
 };

@@ -227,7 +227,7 @@ std::string CXTab::Quorb_Xtab(std::string OutputTable1, std::string OutputTable2
         m_switches = Switches;
         m_switches.resize(6, 'N');
         for (char& ch : m_switches) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-        m_chi = m_switches[5] == 'Y' && (m_letter == 'C' || m_letter == 'S');
+        m_chi = m_switches[5] == 'Y' && (m_letter == 'C' || m_letter == 'S') && !trimmed(m_out2).empty();
         // Expected values belong to counts and sums only.
         if (m_letter != 'C' && m_letter != 'S') m_switches = m_switches.substr(0, 3) + "NNN";
         m_grouped = std::string("CS1LA").find(m_letter) != std::string::npos;

@@ -6,8 +6,6 @@
 // by closed forms or by integrating the t density.
 #include "AnalysisFixture.h"
 
-#include "analyses/group/CAnova.h"
-
 #include <cmath>
 #include <map>
 
@@ -450,21 +448,4 @@ TEST_F(AnovaTest, TTestWithMoreThanOneCompareFieldIsRefused) {
     EXPECT_FALSE(Run(Store(s), &err));
     EXPECT_EQ(err, "The Two Sample t-Test takes exactly one Compare field");
     EXPECT_FALSE(TableExists("Out"));
-}
-
-TEST(AnovaFit, TwoWayReductionAgainstLeastSquares) {
-    // Centred cell totals of an unbalanced design in which level 1 of A has
-    // no weight: it must not make the system singular.
-    const struct {
-        int a, b;
-        double mean, w;
-    } cells[] = {{0, 0, 1.5, 2}, {0, 1, -2, 3}, {2, 0, 4, 1}, {2, 1, 0.5, 4}, {3, 0, -1, 2}};
-    std::vector<Rec> rs;
-    for (const auto& c : cells) rs.push_back({"", std::to_string(c.a), c.b, c.mean, c.w});
-    const double grand = double(sums(rs).mean);
-    std::vector<CAnova::PairCell> pc;
-    for (const auto& c : cells) pc.push_back({c.a, c.b, (c.mean - grand) * c.w, c.w});
-    auto R = CAnova::CalcTwoWayAdjust(4, 2, pc, nullptr);
-    ASSERT_TRUE(R.has_value());
-    EXPECT_TRUE(AgreesTo(double(sums(rs).ss - additiveRss(rs)), *R, 12));
 }

@@ -1,7 +1,8 @@
 // "Two Sample t-Test", "ANOVA" and "Two way ANOVA" scenarios through the
 // engine. Expected values by routes of their own: sums of squares by two
-// passes over the data in long double, on the data less an offset the test
-// adds exactly (so that data far from zero are checked against exact sums);
+// passes over the data in long double, on the data without the large base
+// the table adds to them (so that data far from zero are checked against
+// exact sums);
 // adjusted main effects by least squares on dummy variables; probabilities
 // by closed forms or by integrating the t density.
 #include "AnalysisFixture.h"
@@ -20,6 +21,7 @@ struct Rec {
     std::string g, a; // group field, first compare field ("" is Null)
     int b = 0;         // second compare field
     double y = 0, w = 1;
+    double base = 0;   // the table holds base + y; the expected values come from y
 };
 
 // P(|T| >= t), Student's t with df (need not be whole): Simpson's rule on the density.
@@ -43,12 +45,12 @@ double fTail(double F, double df1, double df2) {
 struct Sums {
     long double n = 0, mean = 0, ss = 0; // weight, mean, Σw(y − mean)²
 };
-Sums sums(const std::vector<Rec>& rs, double offset = 0) {
+Sums sums(const std::vector<Rec>& rs) {
     Sums s;
     long double t = 0;
-    for (const auto& r : rs) s.n += r.w, t += r.w * (r.y - offset);
+    for (const auto& r : rs) s.n += r.w, t += r.w * r.y;
     s.mean = t / s.n;
-    for (const auto& r : rs) s.ss += r.w * (r.y - offset - s.mean) * (r.y - offset - s.mean);
+    for (const auto& r : rs) s.ss += r.w * (r.y - s.mean) * (r.y - s.mean);
     return s;
 }
 
@@ -58,11 +60,11 @@ std::map<Key, std::vector<Rec>> split(const std::vector<Rec>& rs, int by) { // 1
     for (const auto& r : rs) m[{by & 1 ? r.a : "", by & 2 ? r.b : 0}].push_back(r);
     return m;
 }
-long double between(const std::vector<Rec>& rs, int by, double offset) {
-    const long double m = sums(rs, offset).mean;
+long double between(const std::vector<Rec>& rs, int by) {
+    const long double m = sums(rs).mean;
     long double s = 0;
     for (const auto& [k, g] : split(rs, by)) {
-        Sums gs = sums(g, offset);
+        Sums gs = sums(g);
         s += gs.n * (gs.mean - m) * (gs.mean - m);
     }
     return s;
@@ -115,9 +117,9 @@ struct AnovaRow {
 };
 
 // The expected table of one or two compare fields (A, then B).
-std::vector<AnovaRow> expected(const std::vector<Rec>& rs, bool twoWay, double offset, double& dfE) {
-    const Sums all = sums(rs, offset);
-    const long double sst = all.ss, ssA = between(rs, 1, offset), ssB = between(rs, 2, offset);
+std::vector<AnovaRow> expected(const std::vector<Rec>& rs, bool twoWay, double& dfE) {
+    const Sums all = sums(rs);
+    const long double sst = all.ss, ssA = between(rs, 1), ssB = between(rs, 2);
     const double N = double(all.n), ka = double(split(rs, 1).size()), kb = double(split(rs, 2).size());
     if (!twoWay) {
         dfE = N - ka;
@@ -125,7 +127,7 @@ std::vector<AnovaRow> expected(const std::vector<Rec>& rs, bool twoWay, double o
         return {{"Main Effects", double(ssA), ka - 1, F}, {"Main: [A]", double(ssA), ka - 1, F},
                 {"Residual", sse, dfE, kNone}, {"Total", double(sst), N - 1, kNone}};
     }
-    const long double cells = between(rs, 3, offset), red = sst - additiveRss(rs);
+    const long double cells = between(rs, 3), red = sst - additiveRss(rs);
     bool replicated = false;
     for (const auto& [k, g] : split(rs, 3)) replicated |= g.size() > 1;
     const double m = double(split(rs, 3).size());
@@ -152,7 +154,7 @@ protected:
         const std::string n = std::to_string(m_runs++);
         std::vector<Row> rows;
         auto text = [](const std::string& s) { return s.empty() ? Variant::Null() : Variant(s); };
-        for (const auto& r : rs) rows.push_back({text(r.g), text(r.a), Variant(r.b), Variant(r.y), Variant(r.w)});
+        for (const auto& r : rs) rows.push_back({text(r.g), text(r.a), Variant(r.b), Variant(r.base + r.y), Variant(r.w)});
         MakeTable("D" + n, {{"G", dbText, 10}, {"A", dbText, 10}, {"B", dbLong}, {"Y", dbDouble}, {"W", dbDouble}}, rows);
         vtest::ScenarioSpec s;
         s.analysisType = "G";
@@ -192,9 +194,11 @@ protected:
     int m_runs = 0;
 };
 
-std::vector<Rec> offsetBy(std::vector<Rec> rs, double offset, bool weighted = false) {
+// The records on a base, their values scaled, and weighted 1, 2, 3, 1, ...
+std::vector<Rec> onBase(std::vector<Rec> rs, double base, double scale = 1, bool weighted = false) {
     for (std::size_t i = 0; i < rs.size(); ++i) {
-        rs[i].y += offset;
+        rs[i].base = base;
+        rs[i].y *= scale;
         if (weighted) rs[i].w = 1 + double(i % 3);
     }
     return rs;
@@ -219,18 +223,18 @@ TEST_F(AnovaTest, OneWayTables) {
     const struct {
         const char* why;
         std::vector<Rec> recs;
-        double offset;
     } cases[] = {
-        {"three groups of two, three and four", kThreeGroups, 0},
-        {"group means 10^12 times the spread", offsetBy(kThreeGroups, 1e12), 1e12},
-        {"a half-integer offset", offsetBy(kThreeGroups, 4.5e11 + 0.5), 4.5e11 + 0.5},
-        {"weighted, far from zero", offsetBy(kThreeGroups, 1e10, true), 1e10},
+        {"three groups of two, three and four", kThreeGroups},
+        {"group means 10^12 times the spread", onBase(kThreeGroups, 1e12)},
+        {"tenths on 10^12, as typed decimals", onBase(kThreeGroups, 1e12, 0.1)},
+        {"a half-integer base", onBase(kThreeGroups, 4.5e11 + 0.5)},
+        {"weighted, far from zero", onBase(kThreeGroups, 1e10, 1, true)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
         auto out = runOn(c.recs, "ANOVA", {{"A", "C"}, {"Y", "X"}, {"W", "W"}});
         double dfE = 0;
-        auto want = expected(c.recs, false, c.offset, dfE);
+        auto want = expected(c.recs, false, dfE);
         ASSERT_EQ(out.size(), want.size());
         checkAnova(out, 0, want, dfE, 9);
     }
@@ -298,16 +302,17 @@ TEST_F(AnovaTest, TwoWayTables) {
         {"unbalanced with replication", grid({{{4, 6, 5}, {8}, {5, 9}}, {{7, 7}, {12, 16, 14, 11}, {3, 1}}})},
         {"an empty cell", grid({{{4, 6, 5}, {8, 9}, {}}, {{7, 7}, {12, 16, 14}, {3, 1}}})},
         {"one record per cell", onePerCell},
-        {"one record per cell, weighted", offsetBy(onePerCell, 0, true)},
-        {"weighted with replication", offsetBy(grid({{{4, 6, 5}, {8}, {5, 9}}, {{7, 7}, {12, 16}, {3}}}), 0, true)},
+        {"one record per cell, weighted", onBase(onePerCell, 0, 1, true)},
+        {"weighted with replication", onBase(grid({{{4, 6, 5}, {8}, {5, 9}}, {{7, 7}, {12, 16}, {3}}}), 0, 1, true)},
+        {"cell means 10^12 times the spread", onBase(grid({{{4, 6, 5}, {8}, {5, 9}}, {{7, 7}, {12, 16, 14}, {3, 1}}}), 1e12)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
         auto out = runOn(c.recs, "Two way ANOVA", {{"A", "C"}, {"B", "C"}, {"Y", "X"}, {"W", "W"}});
         double dfE = 0;
-        auto want = expected(c.recs, true, 0, dfE);
+        auto want = expected(c.recs, true, dfE);
         ASSERT_EQ(out.size(), want.size());
-        checkAnova(out, 0, want, dfE);
+        checkAnova(out, 0, want, dfE, 9);
     }
 }
 
@@ -322,7 +327,7 @@ TEST_F(AnovaTest, ALevelWithoutWeightInAnOutputGroupIsDroppedFromTheFit) {
     for (const auto& r : out)
         if (r["G"].ToString() == "y") ys.push_back(r);
     double dfE = 0;
-    auto want = expected(y, true, 0, dfE);
+    auto want = expected(y, true, dfE);
     ASSERT_EQ(ys.size(), want.size());
     checkAnova(ys, 0, want, dfE);
 }
@@ -390,9 +395,8 @@ TEST_F(AnovaTest, TTestPooledAndSeparateForEveryPairOfGroups) {
     const struct {
         const char* why;
         std::vector<Rec> recs;
-        double offset;
-    } cases[] = {{"plain", base, 0}, {"means 10^12 times the spread", offsetBy(base, 1e12), 1e12},
-                 {"weighted", offsetBy(base, 0, true), 0}};
+    } cases[] = {{"plain", base}, {"means 10^12 times the spread", onBase(base, 1e12)},
+                 {"weighted", onBase(base, 0, 1, true)}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
         auto out = runOn(c.recs, "Two Sample t-Test", {{"A", "C"}, {"Y", "X"}, {"W", "W"}});
@@ -401,14 +405,14 @@ TEST_F(AnovaTest, TTestPooledAndSeparateForEveryPairOfGroups) {
         ASSERT_EQ(out.size(), 3u);
         for (std::size_t i = 0; i < 3; ++i) {
             const OutRow& r = out[i];
-            const Sums A = sums(g[{pairs[i][0], 0}], c.offset), B = sums(g[{pairs[i][1], 0}], c.offset);
+            const Sums A = sums(g[{pairs[i][0], 0}]), B = sums(g[{pairs[i][1], 0}]);
             EXPECT_EQ(r["A-1"].ToString() + r["A-2"].ToString(), std::string(pairs[i][0]) + pairs[i][1]);
             const double nA = double(A.n), nB = double(B.n), vA = double(A.ss / (A.n - 1)), vB = double(B.ss / (B.n - 1));
             const double diff = double(A.mean - B.mean), sp2 = double((A.ss + B.ss) / (A.n + B.n - 2));
             const double tP = diff / std::sqrt(sp2 / nA + sp2 / nB), q = vA / nA + vB / nB, tS = diff / std::sqrt(q);
             const double dfS = q * q / ((vA / nA) * (vA / nA) / (nA - 1) + (vB / nB) * (vB / nB) / (nB - 1));
             for (auto [col, v] : std::vector<std::pair<const char*, double>>{
-                     {"Count-1", nA}, {"Count-2", nB}, {"Mean-1", double(A.mean) + c.offset}, {"Mean_Diff", diff},
+                     {"Count-1", nA}, {"Count-2", nB}, {"Mean-1", double(A.mean) + c.recs[0].base}, {"Mean_Diff", diff},
                      {"StdDeviation-1", std::sqrt(vA)}, {"StdDeviation-2", std::sqrt(vB)},
                      {"StdError-1", std::sqrt(vA / nA)}, {"StdError-2", std::sqrt(vB / nB)},
                      {"DF_Pooled", nA + nB - 2}, {"t-Value_Pooled", tP}, {"DF_Separate", dfS}, {"t-Value_Separate", tS}})

@@ -339,3 +339,16 @@ TEST_F(CrosstabTest, MissingValueRuleLeavesValuesOutOfTheCells) {
         EXPECT_EQ(find(out, std::string("Data: ") + c.label, "r2")->Num("b"), c.r2b);
     }
 }
+
+TEST_F(CrosstabTest, ExpectedRowsAndTheChiSquareTableBelongToCountsAndSumsOnly) {
+    makeData(baseData());
+    auto out = run(xtabSpec("A", "YYYYYY", {{"R", "G"}, {"C", "C"}, {"X", "X"}}));
+    std::vector<std::string> types;
+    for (const auto& r : out)
+        if (!r.IsNull("R") && r["R"].ToString() == "r1") types.push_back(r["DataType"].ToString());
+    EXPECT_EQ(types, (std::vector<std::string>{"Data: Average", "Count", "% Row", "% Col", "% Total"}));
+    EXPECT_FALSE(TableExists("Chi"));
+    // r1: a 15/3 = 5, b 5; row 20/4 = 5; column a 17/5: % Col of a = 5 / 3.4.
+    EXPECT_DOUBLE_EQ(find(out, "% Row", "r1")->Num("a"), 1.0);
+    EXPECT_DOUBLE_EQ(find(out, "% Col", "r1")->Num("a"), 5 / 3.4);
+}

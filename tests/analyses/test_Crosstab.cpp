@@ -39,9 +39,9 @@ protected:
         for (const auto& r : recs) rows.push_back({r.g, r.r, r.c, r.x, r.w});
         MakeTable(table, {{"G", dbText, 5}, {"R", dbText, 5}, {"C", dbText, 80}, {"X", dbDouble}, {"W", dbDouble}}, rows);
     }
-    std::vector<OutRow> run(const vtest::ScenarioSpec& spec, const std::string& table = "Out") {
+    std::vector<OutRow> run(const vtest::ScenarioSpec& scenario, const std::string& table = "Out") {
         std::string err;
-        EXPECT_TRUE(Run(Store(spec), &err)) << err;
+        EXPECT_TRUE(Run(Store(scenario), &err)) << err;
         return ReadTable(table);
     }
     static const OutRow* find(const std::vector<OutRow>& rows, const std::string& type, const std::string& r) {
@@ -108,9 +108,9 @@ TEST_F(CrosstabTest, EveryCellFunctionOnCellsRowsColumnsAndTheGroup) {
     int n = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.letter);
-        auto spec = xtabSpec(c.letter, "NNNNNN", {{"R", "G"}, {"C", "C"}, {"X", "X"}});
-        spec.outputTable1 = "Out" + std::to_string(n++);
-        auto out = run(spec, spec.outputTable1);
+        auto scenario = xtabSpec(c.letter, "NNNNNN", {{"R", "G"}, {"C", "C"}, {"X", "X"}});
+        scenario.outputTable1 = "Out" + std::to_string(n++);
+        auto out = run(scenario, scenario.outputTable1);
         const OutRow* data = find(out, std::string("Data: ") + c.label, "r1");
         const OutRow* total = find(out, "GROUP Total", "");
         ASSERT_TRUE(data && total);
@@ -168,9 +168,9 @@ TEST_F(CrosstabTest, ZeroAndNegativeWeightsCountNowhereInTheGroupedQuery) {
     int n = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.letter);
-        auto spec = xtabSpec(c.letter, "NNNNNN", {{"R", "G"}, {"C", "C"}, {"X", "X"}, {"W", "W"}});
-        spec.outputTable1 = "Out" + std::to_string(n++);
-        auto out = run(spec, spec.outputTable1);
+        auto scenario = xtabSpec(c.letter, "NNNNNN", {{"R", "G"}, {"C", "C"}, {"X", "X"}, {"W", "W"}});
+        scenario.outputTable1 = "Out" + std::to_string(n++);
+        auto out = run(scenario, scenario.outputTable1);
         ASSERT_FALSE(out.empty());
         EXPECT_TRUE(AgreesTo(c.cell, out[0].Num("a"), 13)) << out[0]["DataType"].ToString();
     }
@@ -329,12 +329,12 @@ TEST_F(CrosstabTest, MissingValueRuleLeavesValuesOutOfTheCells) {
     int n = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.letter);
-        auto spec = xtabSpec(c.letter, "NNNNNN", {{"R", "G"}, {"C", "C"}, {"X", "X"}});
-        spec.missingType = "2";
-        spec.missingLow = 2.0;
-        spec.missingHigh = 8.0;
-        spec.outputTable1 = "Out" + std::to_string(n++);
-        auto out = run(spec, spec.outputTable1);
+        auto scenario = xtabSpec(c.letter, "NNNNNN", {{"R", "G"}, {"C", "C"}, {"X", "X"}});
+        scenario.missingType = "2";
+        scenario.missingLow = 2.0;
+        scenario.missingHigh = 8.0;
+        scenario.outputTable1 = "Out" + std::to_string(n++);
+        auto out = run(scenario, scenario.outputTable1);
         EXPECT_EQ(find(out, std::string("Data: ") + c.label, "r1")->Num("a"), c.r1a);
         EXPECT_EQ(find(out, std::string("Data: ") + c.label, "r2")->Num("b"), c.r2b);
     }

@@ -139,6 +139,9 @@ public:
     std::string Quorb_DataWhere(const std::string& fieldExpression) const;
     bool Quorb_DataOk_b(double value, bool bEqualOnly) const;
     double Quorb_WeightCalc(bool bWeight, const FieldList& fields, std::int16_t weightIndex);
+    // The weight rule on a value already read: 0 for Null, for the "Equal"
+    // missing value and for a value not above 0; the value otherwise.
+    double WeightOf(const dao::Variant& value) const;
     bool Quorb_SameRecords_b(std::int16_t n, bool bCompare, std::vector<dao::Variant>& previous,
                              const std::vector<dao::Variant>& current) const;
     bool Quorb_SameValue(const dao::Variant& value1, const dao::Variant& value2, bool bTextCompare) const;

@@ -101,6 +101,14 @@ std::vector<OutRow> AnalysisTest::ReadTable(const std::string& name) {
     return rows;
 }
 
+std::vector<OutRow> AnalysisTest::RunAndRead(const vtest::ScenarioSpec& spec) {
+    std::string err;
+    bool ok = Run(Store(spec), &err);
+    EXPECT_TRUE(ok) << err;
+    if (!ok) return {};
+    return ReadTable(spec.outputTable1);
+}
+
 std::vector<std::string> AnalysisTest::ColumnNames(const std::string& name) {
     std::vector<std::string> names;
     db->TableDefs().Refresh();

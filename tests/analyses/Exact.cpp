@@ -116,6 +116,7 @@ long double TTwoTailed(long double t, int df) {
     const long double a = std::fabs(t);
     if (df == 1) return 1 - 2 / pi * std::atan(a);
     if (df == 2) return 1 - a / std::sqrt(a * a + 2);
+    if (df == 4) return 1 - a * (a * a + 6) / std::pow(a * a + 4, 1.5L);
     const long double th = std::atan(a / std::sqrt(3.0L));
     return 1 - 2 / pi * (th + std::sin(th) * std::cos(th));
 }

@@ -51,8 +51,9 @@ struct ExactPairStats {
 ExactPairStats ExactPair(const std::vector<long long>& x, const std::vector<long long>& y, int scale,
                          const std::vector<long long>& weights = {});
 
-// Two-tailed probability of Student's t by the closed forms for 1, 2 and 3
-// degrees of freedom (Cauchy; 1 − t/√(t² + 2); the atan form for 3).
+// Two-tailed probability of Student's t by the closed forms for 1 to 4
+// degrees of freedom (Cauchy; 1 − t/√(t² + 2); the atan form for 3;
+// 1 − t(t² + 6)/(t² + 4)^(3/2) for 4).
 long double TTwoTailed(long double t, int df);
 
 } // namespace atest

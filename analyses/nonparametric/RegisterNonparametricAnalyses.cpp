@@ -2,6 +2,7 @@
 #include "analyses/AnalysisRegistry.h"
 
 #include "analyses/nonparametric/CNonParamChiSquare.h"
+#include "analyses/nonparametric/CNonParamSign.h"
 #include "analyses/nonparametric/CNonParamWald.h"
 
 void RegisterNonparametricAnalyses(AnalysisEntries& entries) {
@@ -18,5 +19,10 @@ void RegisterNonparametricAnalyses(AnalysisEntries& entries) {
         analysis.Quorb_NonParametricRuns(a.OutputTable1, a.Table, a.fields, a.nGroupFields, a.nX, a.bW, a.Flag, engine,
                                          message);
         return message;
+    };
+    entries.SignFit = [](SignFitArgs& a, Varnello& engine) {
+        CNonParamSign analysis;
+        return analysis.Quorb_SignFitTest(a.OutputTable1, a.Table, a.fields, a.nG, a.nX, a.bW, a.Fit, a.Distributions,
+                                          a.AgainstMean, a.AgainstMedian, a.AgainstCustom, a.CustomValue, engine);
     };
 }

@@ -2,6 +2,8 @@
 #include "analyses/AnalysisRegistry.h"
 
 #include "analyses/nonparametric/CNonParamChiSquare.h"
+#include "analyses/nonparametric/CNonParamSign.h"
+#include "analyses/nonparametric/CNonParamWald.h"
 
 void RegisterNonparametricAnalyses(AnalysisEntries& entries) {
     entries.ChiSquare = [](ChiSquareArgs& a, Varnello& engine) {
@@ -10,5 +12,17 @@ void RegisterNonparametricAnalyses(AnalysisEntries& entries) {
         analysis.Quorb_ChiSquare(a.OutputTable1, a.OutputTable2, a.Table, a.fields, a.nG, a.nC, a.bW, a.Detail,
                                  a.KeepBlanks, a.AllCategories, engine, message);
         return message;
+    };
+    entries.Runs = [](RunsArgs& a, Varnello& engine) {
+        CNonParamWald analysis;
+        std::string message;
+        analysis.Quorb_NonParametricRuns(a.OutputTable1, a.Table, a.fields, a.nGroupFields, a.nX, a.bW, a.Flag, engine,
+                                         message);
+        return message;
+    };
+    entries.SignFit = [](SignFitArgs& a, Varnello& engine) {
+        CNonParamSign analysis;
+        return analysis.Quorb_SignFitTest(a.OutputTable1, a.Table, a.fields, a.nG, a.nX, a.bW, a.Fit, a.Distributions,
+                                          a.AgainstMean, a.AgainstMedian, a.AgainstCustom, a.CustomValue, engine);
     };
 }

@@ -1,6 +1,7 @@
 #include "app/frmStatMain.h"
 
 #include "app/AppFeatures.h"
+#include "app/CScenarioRun.h"
 #include "app/MDIMain.h"
 #include "app/frmDataGrid.h"
 #include "app/frmStatus.h"
@@ -659,11 +660,12 @@ bool frmStatMain::RunScenarioTest(long ScenarioID) {
         CloseGridsShowing(out1, out2);
 
         SetOperation("Creating m_oStats ");
-        m_oStats = std::make_unique<Varnello>();
-        m_oStats->SetEvents(this);
-
-        SetOperation("Set database ");
-        m_oStats->SetScenarioDatabase(gdbCurrent);
+        // The engine runs on a worker thread with the current database; the
+        // windows keep painting meanwhile and take no input until it ends.
+        Varnello::RunScenarioArgs args;
+        args.ShowProgress = true;
+        args.ShowErrors = true;
+        CScenarioRun run(gdbCurrent, ScenarioID, args, this);
 
         SetOperation("Show status form ");
         SetScreenMousePointer(platform::ui::vbHourglass);
@@ -673,23 +675,15 @@ bool frmStatMain::RunScenarioTest(long ScenarioID) {
         repaint();
 
         SetOperation("Running scenario");
-        bool ran = false;
-        bool raised = false;
-        std::string reason;
-        try {
-            Varnello::RunScenarioArgs args;
-            args.ShowProgress = true;
-            args.ShowErrors = true;
-            ran = m_oStats->RunScenario(ScenarioID, args);
-        } catch (...) {
-            raised = true;
-            reason = ErrFromCurrentException().Description;
-        }
+        const CScenarioRun::Outcome outcome = run.Exec();
+        const bool ran = outcome.ran;
+        const bool raised = outcome.raised;
+        const std::string& reason = outcome.raised ? outcome.reason : outcome.errorInfo;
         const QString failed = QStringLiteral("The test of this scenario failed for the following reason:\n\n");
         if (raised)
             ShowAppMessage(failed + QString::fromStdString(reason));
         else if (!ran)
-            ShowAppMessage(failed + QString::fromStdString(m_oStats->ErrorInfo()));
+            ShowAppMessage(failed + QString::fromStdString(reason));
         result = ran && !raised;
 
         if (m_status)
@@ -713,9 +707,6 @@ bool frmStatMain::RunScenarioTest(long ScenarioID) {
     if (m_status)
         m_status->close();
     SetScreenMousePointer(platform::ui::vbDefault);
-    if (m_oStats)
-        m_oStats->SetEvents(nullptr);
-    m_oStats.reset();
     return result;
 }
 

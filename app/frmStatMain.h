@@ -149,6 +149,5 @@ private:
 
     std::unique_ptr<CListView> m_lvw;
     std::unique_ptr<CWinPos> m_winPos;
-    std::unique_ptr<Varnello> m_oStats;
     QPointer<frmStatus> m_status;
 };

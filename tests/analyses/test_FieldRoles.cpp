@@ -47,3 +47,31 @@ TEST_F(FieldRolesTest, AMissingFieldOrATextFieldInANumericRoleIsNamedBeforeWriti
     ok.fields = {{"Name", "G"}, {"X", "X"}};
     EXPECT_EQ(RunAndRead(ok).size(), 2u);
 }
+
+TEST_F(FieldRolesTest, AGroupFieldNamedLikeAColumnOfTheAnalysisIsRefused) {
+    MakeTable("Data", {{"Count", dbText, 4}, {"Count_of_Y", dbText, 4}, {"X", dbDouble}, {"Y", dbDouble}},
+              {{"a", "b", 1.0, 2.0}, {"a", "b", 2.0, 3.0}});
+    struct Case {
+        const char* type;
+        std::vector<vtest::ScenarioFieldRow> fields;
+        const char* column;
+    };
+    const Case cases[] = {
+        {"Frequency", {{"Count", "G"}, {"X", "X"}}, "Count"},                     // a fixed column
+        {"Compare", {{"Count_of_Y", "G"}, {"X", "X"}, {"Y", "Y"}}, "Count_of_Y"}, // the count column of Y
+    };
+    int k = 0;
+    for (const auto& c : cases) {
+        vtest::ScenarioSpec s;
+        s.subType = c.type;
+        s.inputTable = "Data";
+        s.outputTable1 = "Out" + std::to_string(++k);
+        s.options = {{"FreqGroupRadio", "Specified"}, {"FreqInit", 0.0}, {"FreqWidth", 1.0}};
+        s.fields = c.fields;
+        std::string err;
+        EXPECT_FALSE(Run(Store(s), &err)) << c.type;
+        EXPECT_EQ(err, std::string("The output table cannot hold two columns named \"") + c.column +
+                           "\": rename the source field or choose other options.");
+        EXPECT_FALSE(TableExists(s.outputTable1)) << c.type;
+    }
+}

@@ -176,6 +176,8 @@ bool Varnello::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
         // not fail this one.
         m_errHandler->ClearError();
         m_errHandler->SetScenarioNumber(ScenarioID);
+        // The step an unexpected error report names; each analysis step sets its own.
+        m_errHandler->SetCurrentOperation("Loading scenario");
         SaveDatabases(true);
         begun = true;
         if (m_events) m_events->RunScenarioBegin();
@@ -302,10 +304,12 @@ std::string Varnello::RunOneScenario() {
         bool bY = false, bW = false;
         if (kind == -99) msg = "Data Table [" + table + "] not found.";
         else msg = SetGlobals(s, s.CalcType(), fields, nG, nC, nX, bY, bW);
+        if (msg.empty()) msg = CheckFieldRoles(table, s.CalcType(), fields, nG, nC, nX, bY, bW);
 
         if (msg.empty()) {
             m_binaryCompare = false;
             std::string calc = s.CalcType();
+            m_errHandler->SetCurrentOperation("Running " + calc + " analysis");
             auto is = [&](const char* t) { return NamesEqual(calc, t); };
             if (NamesEqual(type, "G")) msg = RunGroup_s_ZUR(s, fields, nG, nC, nX, bW);
             else if (is("Describe")) msg = RunDescribe_s_ZUR(s, fields, nG, nX, bW);

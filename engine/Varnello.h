@@ -179,6 +179,10 @@ public:
     static std::string BoolToYN(bool value) { return value ? "Y" : "N"; }
     std::string DescFreqInit_ZUR(bool bRoundWidth, std::int16_t intervals, bool lowerIncluded, const std::string& table,
                                  const FieldList& fields, std::int16_t nG, std::int16_t nX, double& start, double& width);
+    // Every field of the list exists in the source, and the X, Y and weight
+    // fields hold numbers; otherwise the message naming the field and its role.
+    std::string CheckFieldRoles(const std::string& table, const std::string& calcType, const FieldList& fields,
+                                std::int16_t nG, std::int16_t nC, std::int16_t nX, bool bY, bool bW);
     std::string SetGlobals(CMelvarsScenario& scenario, const std::string& CalcType, FieldList& fields, std::int16_t& nG,
                            std::int16_t& nC, std::int16_t& nX, bool& bY, bool& bW);
 

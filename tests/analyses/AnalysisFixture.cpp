@@ -1,5 +1,7 @@
 #include "AnalysisFixture.h"
 
+#include <sqlite3.h>
+
 #include <cmath>
 #include <filesystem>
 #include <iomanip>
@@ -76,6 +78,20 @@ void AnalysisTest::MakeTable(const std::string& name, const std::vector<Column>&
     }
     rs->Close();
     ws->CommitTrans();
+}
+
+void AnalysisTest::PutTextInNumberColumn(const std::string& table, const std::string& column, const std::string& text,
+                                         const std::string& where) {
+    // A connection of its own, past the data-access layer, which would refuse the text.
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(tmp.file("data.db").c_str(), &raw), SQLITE_OK);
+    std::string sql = "UPDATE \"" + table + "\" SET \"" + column + "\" = '" + text + "' WHERE " + where;
+    char* msg = nullptr;
+    int rc = sqlite3_exec(raw, sql.c_str(), nullptr, nullptr, &msg);
+    std::string err = msg ? msg : "";
+    sqlite3_free(msg);
+    sqlite3_close(raw);
+    ASSERT_EQ(rc, SQLITE_OK) << err;
 }
 
 std::int32_t AnalysisTest::Store(const vtest::ScenarioSpec& spec) { return vtest::StoreScenario(*db, spec); }

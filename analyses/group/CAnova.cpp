@@ -1,5 +1,6 @@
 #include "analyses/group/CAnova.h"
 
+#include "db/JetFunctions.h"
 #include "engine/CMatrix.h"
 #include "engine/CZValue.h"
 #include "engine/Varnello.h"
@@ -126,34 +127,31 @@ std::string CAnova::Quorb_ANOVA(std::string AnovaType, bool KeepBlanks, std::str
 
 // ---- groups and source -----------------------------------------------------------------
 
+// The groups of each compare field are found while the records are read:
+// each new value becomes the next group, and the writers take the groups in
+// the order of their values, as the database sorts them.
 std::string CAnova::AnovaGroups() {
-    ProcGuard proc(gEngineErr, "AnovaGroups");
-    std::string msg;
-    try {
-        m_groups.assign(sz(m_nC) + 1, std::vector<Variant>(1, Variant::Null()));
-        for (int i = 1; i <= m_nC; ++i) {
-            const std::string f = BracketName(m_fields[sz(m_nG + i)]);
-            // The groups are numbered in the order of their values.
-            std::string sql = "SELECT DISTINCT " + f + " FROM " + BracketName(m_table);
-            if (!m_keepBlanks) sql += " WHERE (" + f + " Is Not Null)";
-            sql += " ORDER BY " + f + ";";
-            RecordsetPtr rs;
-            try {
-                rs = m_Engine->SourceDatabase()->OpenRecordset(sql, dbOpenSnapshot);
-            } catch (const DaoError& e) {
-                if (msg.empty()) msg = e.Number() == err::ParametersExpected ? kParameterQuery : e.Description();
-                continue;
-            }
-            FieldPtr v = rs->Fields(0);
-            for (; !rs->EOF_(); rs->MoveNext()) m_groups[sz(i)].push_back(v->Value());
-            rs->Close();
-        }
-        for (int a = 1; a < m_nC; ++a)
-            for (int b = a + 1; b <= m_nC; ++b) m_pairs.push_back({a, b});
-    } catch (...) {
-        Fail(proc);
-    }
-    return msg;
+    m_groups.assign(sz(m_nC) + 1, std::vector<Variant>(1, Variant::Null()));
+    m_pairs.clear();
+    for (int a = 1; a < m_nC; ++a)
+        for (int b = a + 1; b <= m_nC; ++b) m_pairs.push_back({a, b});
+    return {};
+}
+
+std::vector<int> CAnova::GroupOrder(int i) const {
+    const auto& g = m_groups[sz(i)];
+    std::vector<int> order(g.size() - 1);
+    std::iota(order.begin(), order.end(), 1);
+    // Null first, then numbers by value, then texts in the database's order.
+    auto rank = [](const Variant& v) { return v.IsNull() ? 0 : v.IsString() ? 2 : 1; };
+    std::stable_sort(order.begin(), order.end(), [&](int x, int y) {
+        const Variant &a = g[sz(x)], &b = g[sz(y)];
+        if (rank(a) != rank(b)) return rank(a) < rank(b);
+        if (a.IsNull()) return false;
+        if (a.IsString()) return CompareGeneral(a.RawString(), b.RawString()) < 0;
+        return a.ToDouble() < b.ToDouble();
+    });
+    return order;
 }
 
 std::string CAnova::OpenSource() {
@@ -328,7 +326,13 @@ void CAnova::CalcData() {
                         j = k;
                         break;
                     }
-                if (j > 0) last = j;
+                if (j == 0) {
+                    // A value not seen before: a new group.
+                    m_groups[sz(i)].push_back(v);
+                    j = static_cast<int>(m_groups[sz(i)].size()) - 1;
+                    for (int x = 1; x <= m_nX; ++x) m_cells[sz(x)][sz(i)].resize(m_groups[sz(i)].size());
+                }
+                last = j;
             }
             m_recordGroup[sz(i)] = j;
         }
@@ -340,8 +344,7 @@ void CAnova::CalcData() {
             for (int i = 1; i <= m_nC; ++i) m_cells[sz(x)][sz(i)][sz(m_recordGroup[sz(i)])].Add(d, w);
             for (std::size_t p = 0; p < m_pairs.size(); ++p) {
                 const int ja = m_recordGroup[sz(m_pairs[p].a)], jb = m_recordGroup[sz(m_pairs[p].b)];
-                const std::int64_t key =
-                    static_cast<std::int64_t>(ja) * static_cast<std::int64_t>(m_groups[sz(m_pairs[p].b)].size()) + jb;
+                const std::int64_t key = (static_cast<std::int64_t>(ja) << 32) | jb;
                 m_pairCells[sz(x)][p][key].Add(d, w);
             }
         }
@@ -371,14 +374,17 @@ void CAnova::WriteTTest(int x) {
         RecordsetPtr out = m_Engine->OutputRecordset();
         const auto& cells = m_cells[sz(x)][1];
         const auto& values = m_groups[1];
-        const int G = static_cast<int>(values.size()) - 1;
+        const std::vector<int> order = GroupOrder(1);
+        const int G = static_cast<int>(order.size());
         CZValue z;
-        for (int ja = 1; ja <= G; ++ja) {
+        for (int pa = 0; pa < G; ++pa) {
+            const int ja = order[sz(pa)];
             const Moments& A = cells[sz(ja)];
             const double nA = A.SumW();
             if (!(nA > 1)) continue;
             const double varA = A.Variance("N-1"), sA = A.StdDev("N-1");
-            for (int jb = ja + 1; jb <= G; ++jb) {
+            for (int pb = pa + 1; pb < G; ++pb) {
+                const int jb = order[sz(pb)];
                 const Moments& B = cells[sz(jb)];
                 const double nB = B.SumW();
                 if (!(nB > 1)) continue;
@@ -615,7 +621,7 @@ void CAnova::WriteAnova(int x) {
                 bool onePerCell = true;
                 for (const auto& [key, m] : m_pairCells[sz(x)][p]) {
                     if (!(m.SumW() > 0)) continue;
-                    const int ga = static_cast<int>(key / kb), gb = static_cast<int>(key % kb);
+                    const int ga = static_cast<int>(key >> 32), gb = static_cast<int>(key & 0xffffffff);
                     const double d = MeanDev(m, k0) - grand;
                     inside += m.M2();
                     if (ga == 0 || gb == 0) continue;
@@ -701,11 +707,11 @@ void CAnova::WriteDetail(int x) {
         lead.resize(sz(m_nG) + 2, Variant::Null());
         for (int i = 1; i <= m_nC; ++i) {
             const auto& cells = m_cells[sz(x)][sz(i)];
-            for (std::size_t j = 1; j < cells.size(); ++j) {
-                const Moments& m = cells[j];
+            for (int j : GroupOrder(i)) {
+                const Moments& m = cells[sz(j)];
                 const double n = m.SumW();
                 if (!(n > 0)) continue;
-                const Variant& value = m_groups[sz(i)][j];
+                const Variant& value = m_groups[sz(i)][sz(j)];
                 rs->AddNew();
                 if (m_nC == 1) {
                     lead[sz(m_nG) + 1] = value;

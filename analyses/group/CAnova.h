@@ -60,6 +60,7 @@ private:
     };
 
     std::string AnovaGroups();
+    std::vector<int> GroupOrder(int i) const;
     std::string OpenSource();
     std::string CreateTTest();
     std::string CreateAnova();
@@ -91,7 +92,8 @@ private:
     std::vector<long> m_types, m_sizes;
     long m_commonType = 0, m_commonSize = 0;
 
-    // The groups of each compare field (1 .. nC), values 1 .. count.
+    // The groups of each compare field (1 .. nC), values 1 .. count, in the
+    // order in which they were met.
     std::vector<std::vector<dao::Variant>> m_groups;
     std::vector<Pair> m_pairs;
 
@@ -103,7 +105,7 @@ private:
 
     // m_cells[x][i][j]: data field x, compare field i, group j (0: no group matched).
     std::vector<std::vector<std::vector<Moments>>> m_cells;
-    // m_pairCells[x][p]: the cells of pair p, keyed by group a · (count b + 1) + group b.
+    // m_pairCells[x][p]: the cells of pair p, keyed by group a · 2^32 + group b.
     std::vector<std::vector<std::unordered_map<std::int64_t, Moments>>> m_pairCells;
     int m_txOpen = 0;
 };

@@ -155,7 +155,7 @@ class AnovaTest : public AnalysisTest {
 protected:
     void makeData(const std::vector<Rec>& rs) {
         std::vector<Row> rows;
-        for (const auto& r : rs) rows.push_back({r.g.empty() ? Variant::Null() : Variant(r.g), Variant(r.a), Variant(r.b), Variant(r.y), Variant(r.w)});
+        for (const auto& r : rs) rows.push_back({r.g.empty() ? Variant::Null() : Variant(r.g), r.a.empty() ? Variant::Null() : Variant(r.a), Variant(r.b), Variant(r.y), Variant(r.w)});
         MakeTable("Data", {{"G", dbText, 10}, {"A", dbText, 10}, {"B", dbLong}, {"Y", dbDouble}, {"W", dbDouble}},
                   rows);
     }
@@ -561,4 +561,60 @@ TEST(AnovaFit, TwoWayReductionAgainstLeastSquares) {
     ASSERT_TRUE(R.has_value());
     // The reduction: total SS of the cell means less the additive model's residual.
     EXPECT_TRUE(AgreesTo(static_cast<double>(sums(rs).ss - additiveRss(rs)), *R, 12));
+}
+
+TEST_F(AnovaTest, BlanksFormAGroupUnlessIgnored) {
+    // A Null compare value: with blanks kept it is a group of its own.
+    makeData({{"", "A", 0, 1}, {"", "A", 0, 3}, {"", "B", 0, 6}, {"", "B", 0, 8}, {"", "", 0, 20}, {"", "", 0, 22}});
+    const struct {
+        bool ignore;
+        double ssb, dfMain, total;
+    } cases[] = {
+        // Groups A, B: means 2 and 7, grand 4.5: SSB = 4·2.5² = 25; SSE = 4.
+        {true, 25, 1, 29},
+        // Groups Null, A, B: means 21, 2, 7, grand 10: SSB = 2·(11² + 8² + 3²) = 388; SSE = 6.
+        {false, 388, 2, 394},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ignore ? "blanks ignored" : "blanks kept");
+        auto spec = groupSpec("ANOVA", {{"A", "C"}, {"Y", "X"}}, "Det");
+        spec.options = {{"GroupIgnoreBlanks", c.ignore}, {"GroupDetail", true}};
+        auto out = run(spec);
+        ASSERT_EQ(out.size(), 4u);
+        EXPECT_DOUBLE_EQ(out[1].Num("Sum_of_Squares"), c.ssb);
+        EXPECT_EQ(out[1].Num("DF"), c.dfMain);
+        EXPECT_DOUBLE_EQ(out[3].Num("Sum_of_Squares"), c.total);
+        auto det = ReadTable("Det");
+        ASSERT_EQ(det.size(), c.ignore ? 2u : 3u);
+        if (!c.ignore) {
+            EXPECT_TRUE(det[0].IsNull("A")); // Null sorts first
+            EXPECT_EQ(det[0].Num("Mean"), 21.0);
+        }
+    }
+}
+
+TEST_F(AnovaTest, DetailTableOfSeveralCompareFieldsListsEveryFieldsGroups) {
+    // Weighted: Count is the weight sum, Observations the records.
+    makeData({{"", "P", 1, 2, 1}, {"", "P", 2, 4, 3}, {"", "Q", 1, 6, 1}, {"", "Q", 2, 8, 1}, {"", "Q", 2, 10, 2}});
+    run(groupSpec("Two way ANOVA", {{"A", "C"}, {"B", "C"}, {"Y", "X"}, {"W", "W"}}, "Det"));
+    EXPECT_EQ(ColumnNames("Det"),
+              (std::vector<std::string>{"DataField", "Observations", "Compare_Field", "Compare_Value", "Count", "Mean",
+                                        "Minimum", "Maximum", "Range", "Sum", "Variance", "CoeffOfVariance",
+                                        "StdDeviation", "StdError"}));
+    auto det = ReadTable("Det");
+    // field, value (as text: a text and a number field share a text column), weight, records, mean
+    const struct {
+        const char* field;
+        const char* value;
+        double count, obs, mean;
+    } want[] = {{"A", "P", 4, 2, 14.0 / 4}, {"A", "Q", 4, 3, 34.0 / 4}, {"B", "1", 2, 2, 4}, {"B", "2", 6, 3, 40.0 / 6}};
+    ASSERT_EQ(det.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(det[i]["Compare_Field"].ToString(), want[i].field);
+        EXPECT_EQ(det[i]["Compare_Value"].ToString(), want[i].value);
+        EXPECT_EQ(det[i].Num("Count"), want[i].count);
+        EXPECT_EQ(det[i].Num("Observations"), want[i].obs);
+        EXPECT_TRUE(AgreesTo(want[i].mean, det[i].Num("Mean"), 14));
+    }
 }

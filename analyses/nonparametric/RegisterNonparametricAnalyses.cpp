@@ -2,6 +2,7 @@
 #include "analyses/AnalysisRegistry.h"
 
 #include "analyses/nonparametric/CNonParamChiSquare.h"
+#include "analyses/nonparametric/CNonParamMannKruskalKS.h"
 #include "analyses/nonparametric/CNonParamSign.h"
 #include "analyses/nonparametric/CNonParamWald.h"
 
@@ -24,5 +25,10 @@ void RegisterNonparametricAnalyses(AnalysisEntries& entries) {
         CNonParamSign analysis;
         return analysis.Quorb_SignFitTest(a.OutputTable1, a.Table, a.fields, a.nG, a.nX, a.bW, a.Fit, a.Distributions,
                                           a.AgainstMean, a.AgainstMedian, a.AgainstCustom, a.CustomValue, engine);
+    };
+    entries.MannKSKruskal = [](MannKSKruskalArgs& a, Varnello& engine) {
+        CNonParamMannKruskalKS analysis;
+        return analysis.Quorb_MannKSKruskal(a.OutputTable1, a.OutputTable2, a.Table, a.fields, a.nGroupFields, a.nX,
+                                            a.bW, a.MannWhitney, a.KolmogorovSmirnov, a.KruskalWallis, engine);
     };
 }

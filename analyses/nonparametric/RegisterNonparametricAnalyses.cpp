@@ -2,6 +2,7 @@
 #include "analyses/AnalysisRegistry.h"
 
 #include "analyses/nonparametric/CNonParamChiSquare.h"
+#include "analyses/nonparametric/CNonParamFriedman.h"
 #include "analyses/nonparametric/CNonParamMannKruskalKS.h"
 #include "analyses/nonparametric/CNonParamSign.h"
 #include "analyses/nonparametric/CNonParamWald.h"
@@ -30,5 +31,12 @@ void RegisterNonparametricAnalyses(AnalysisEntries& entries) {
         CNonParamMannKruskalKS analysis;
         return analysis.Quorb_MannKSKruskal(a.OutputTable1, a.OutputTable2, a.Table, a.fields, a.nGroupFields, a.nX,
                                             a.bW, a.MannWhitney, a.KolmogorovSmirnov, a.KruskalWallis, engine);
+    };
+    entries.Friedman = [](FriedmanArgs& a, Varnello& engine) {
+        CNonParamFriedman analysis;
+        std::string message;
+        analysis.Quorb_NonParamFriedman(a.OutputTable1, a.OutputTable2, a.Table, a.fields, a.nG, a.nX, a.bW, engine,
+                                        message);
+        return message;
     };
 }

@@ -5,6 +5,7 @@
 #include "analyses/nonparametric/CNonParamFriedman.h"
 #include "analyses/nonparametric/CNonParamMannKruskalKS.h"
 #include "analyses/nonparametric/CNonParamSign.h"
+#include "analyses/nonparametric/CNonParametric.h"
 #include "analyses/nonparametric/CNonParamWald.h"
 
 void RegisterNonparametricAnalyses(AnalysisEntries& entries) {
@@ -37,6 +38,13 @@ void RegisterNonparametricAnalyses(AnalysisEntries& entries) {
         std::string message;
         analysis.Quorb_NonParamFriedman(a.OutputTable1, a.OutputTable2, a.Table, a.fields, a.nG, a.nX, a.bW, engine,
                                         message);
+        return message;
+    };
+    entries.NonParametric = [](NonParametricArgs& a, Varnello& engine) {
+        CNonParametric analysis;
+        std::string message;
+        analysis.Quorb_NonParametric(a.OutputTable1, a.Table, a.fields, a.nG, a.nX, a.YPosition, a.bW, false, a.Zeros,
+                                     a.Sign, a.Wilcoxon, a.Spearman, a.Tau, a.ChiSquare, engine, message);
         return message;
     };
 }

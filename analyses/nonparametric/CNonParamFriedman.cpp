@@ -202,10 +202,11 @@ void CNonParamFriedman::ReadRecords() {
         while (!rs->EOF_() && !Failed()) {
             for (std::size_t i = 1; i <= G; ++i) key[i] = keys[i]->Value();
             if (eng.Quorb_SameRecords_b(m_nG, counter != 0, stored, key)) {
+                // The group's staged rows and its result rows are committed together.
                 eng.Quorb_Msg(static_cast<long>(counter), true, "");
+                WriteData(stored);
                 --txOpen;
                 ws->CommitTrans();
-                WriteData(stored);
                 stored = key;
                 m_lastStaged = m_staged;
                 InitData();
@@ -219,9 +220,9 @@ void CNonParamFriedman::ReadRecords() {
             rs->MoveNext();
         }
         eng.Quorb_Msg(static_cast<long>(counter), true, "");
+        if (!Failed() && counter > 0) WriteData(stored);
         --txOpen;
         ws->CommitTrans();
-        if (!Failed() && counter > 0) WriteData(stored);
     } catch (...) {
         Fail(proc);
     }

@@ -236,10 +236,11 @@ void CNonParamMannKruskalKS::ReadRecords() {
         while (!rs->EOF_() && !Failed()) {
             for (std::size_t i = 1; i <= c; ++i) key[i] = keys[i]->Value();
             if (eng.Quorb_SameRecords_b(static_cast<std::int16_t>(m_c - 1), counter != 0, stored, key)) {
-                --txOpen;
-                ws->CommitTrans();
+                // The group's staged rows and its result rows are committed together.
                 eng.Quorb_Msg(static_cast<long>(counter), true, "");
                 WriteData(stored);
+                --txOpen;
+                ws->CommitTrans();
                 stored = key;
                 m_lastStaged = m_staged;
                 InitData();
@@ -252,11 +253,12 @@ void CNonParamMannKruskalKS::ReadRecords() {
             eng.Quorb_Msg(static_cast<long>(counter), false, "");
             rs->MoveNext();
         }
+        if (!Failed()) {
+            eng.Quorb_Msg(static_cast<long>(counter), true, "");
+            if (counter > 0) WriteData(stored);
+        }
         --txOpen;
         ws->CommitTrans();
-        if (Failed()) return;
-        eng.Quorb_Msg(static_cast<long>(counter), true, "");
-        if (counter > 0) WriteData(stored);
     } catch (...) {
         Fail(proc);
     }

@@ -195,7 +195,7 @@ void CNonParametric::CreateTemp() {
     TableDefPtr td = eng.TempDatabase()->CreateTableDef(StageTable);
     std::int16_t ord = 0;
     AddTableField(td, "Field", dbLong, ord, 0);
-    for (const char* c : {"X", "Y", "Absolute", "Weight", "X-Rank", "Y-Rank"}) AddTableField(td, c, dbDouble, ord, 0);
+    for (const char* c : {"X", "Y", "Absolute", "Weight"}) AddTableField(td, c, dbDouble, ord, 0);
     eng.TempDatabase()->TableDefs().Append(td);
     m_tableExists = true;
     m_stageRS = eng.TempDatabase()->OpenRecordset(StageTable, dbOpenTable, dbAppendOnly);
@@ -384,32 +384,48 @@ CNonParametric::Rank CNonParametric::CalcSpearmanTauKS(std::int64_t i) {
     ProcGuard proc(gEngineErr, "CalcSpearmanTauKS");
     Rank r;
     try {
-        const std::string base = "SELECT * FROM " + std::string(StageTable) + " WHERE (([Field] = " + std::to_string(i) +
-                                 ") AND ([Weight] >= 1)) ORDER BY ";
-        double tx[6], ty[6];
-        RecordsetPtr rs = m_Engine->TempDatabase()->OpenRecordset(base + "[X];", dbOpenDynaset);
-        RankWithTies(*rs, true, "X", "X-Rank", tx[0], tx[1], tx[2], tx[3], tx[4], tx[5]);
-        rs->Close();
-        rs = m_Engine->TempDatabase()->OpenRecordset(base + "[Y];", dbOpenDynaset);
-        RankWithTies(*rs, true, "Y", "Y-Rank", ty[0], ty[1], ty[2], ty[3], ty[4], ty[5]);
-        r.tiesX = tx[2];
-        r.tiesY = ty[2];
-        std::vector<Ranked> rows;
-        double n = 0, D = 0;
-        if (!(rs->EOF_() && rs->BOF())) {
-            rs->MoveFirst();
-            FieldPtr fxr = rs->Fields("X-Rank"), fyr = rs->Fields("Y-Rank"), fw = rs->Fields("Weight");
+        // The field's pairs in the order of x, read once; the mid-ranks of x
+        // and of y are the engine's ranking of the values held in memory.
+        RecordsetPtr rs = m_Engine->TempDatabase()->OpenRecordset(
+            "SELECT [X], [Y], [Weight] FROM " + std::string(StageTable) + " WHERE (([Field] = " + std::to_string(i) +
+                ") AND ([Weight] >= 1)) ORDER BY [X];",
+            dbOpenSnapshot);
+        std::vector<double> xs, ys, ws;
+        {
+            FieldPtr fx = rs->Fields("X"), fy = rs->Fields("Y"), fw = rs->Fields("Weight");
             while (!rs->EOF_()) {
-                const double k = std::floor(fw->Value().ToDouble());
-                const double xr = fxr->Value().ToDouble(), yr = fyr->Value().ToDouble();
-                const double d = Moments::DecimalDifference(xr, yr);
-                n += k;
-                D += k * d * d;
-                if (m_tau) rows.push_back({xr, yr, k});
+                xs.push_back(fx->Value().ToDouble());
+                ys.push_back(fy->Value().ToDouble());
+                ws.push_back(fw->Value().ToDouble());
                 rs->MoveNext();
             }
         }
         rs->Close();
+        const std::size_t m = xs.size();
+        double tx[6], ty[6];
+        std::vector<double> xRank, yRankSorted;
+        RankWithTies(xs, ws, true, xRank, tx[0], tx[1], tx[2], tx[3], tx[4], tx[5]);
+        std::vector<std::size_t> byY(m);
+        for (std::size_t j = 0; j < m; ++j) byY[j] = j;
+        std::stable_sort(byY.begin(), byY.end(), [&](std::size_t a, std::size_t b) { return ys[a] < ys[b]; });
+        std::vector<double> ySorted(m), wSorted(m), yRank(m);
+        for (std::size_t j = 0; j < m; ++j) {
+            ySorted[j] = ys[byY[j]];
+            wSorted[j] = ws[byY[j]];
+        }
+        RankWithTies(ySorted, wSorted, true, yRankSorted, ty[0], ty[1], ty[2], ty[3], ty[4], ty[5]);
+        for (std::size_t j = 0; j < m; ++j) yRank[byY[j]] = yRankSorted[j];
+        r.tiesX = tx[2];
+        r.tiesY = ty[2];
+        std::vector<Ranked> rows;
+        double n = 0, D = 0;
+        for (std::size_t j = 0; j < m; ++j) {
+            const double k = std::floor(ws[j]);
+            const double d = Moments::DecimalDifference(xRank[j], yRank[j]);
+            n += k;
+            D += k * d * d;
+            if (m_tau) rows.push_back({xRank[j], yRank[j], k});
+        }
         if (m_spearman && n > 1) {
             r.rho = Moments::DecimalDifference(1.0, 6 * D / ((n * n - 1) * n));
             if (std::fabs(r.rho) >= 1) r.tInfinite = true;

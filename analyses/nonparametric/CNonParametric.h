@@ -8,10 +8,10 @@
 // of x observed against y expected.
 //
 // The pairs are staged in the temporary work database ("statTemp1": Field,
-// X, Y, Absolute, Weight, X-Rank, Y-Rank); the Wilcoxon ranks come from the
-// pairs read back by absolute difference, the Spearman mid-ranks are written
-// by the engine's RankWithTies, and Kendall's score is counted from those
-// ranks by merging in n·log n. A pair occupies as many rank positions as the
+// X, Y, Absolute, Weight); the Wilcoxon ranks come from the pairs read back
+// by absolute difference; for Spearman the pairs are read back once in the
+// order of x and the engine's RankWithTies gives the mid-ranks of x and y,
+// from which Kendall's score is counted in n·log n. A pair occupies as many rank positions as the
 // whole part of its weight; counts and means use the weight itself.
 #include "db/Dao.h"
 #include "engine/AnalysisArgs.h"

@@ -188,3 +188,23 @@ TEST(KendallScore, NLogNCountMatchesThePairLoopWithTiesAndWeights) {
         EXPECT_EQ(CNonParametric::KendallScore(rows), S) << round;
     }
 }
+
+TEST_F(PairedTest, WilcoxonZAndWeightsBeyondSixteenBits) {
+    // d = 1, 2, 3, −4: ranks 1..4, T = 4 (negative side), Z = (4 − 5) / √(4·5·9/24).
+    auto out = run({{2.0, 1.0}, {4.0, 2.0}, {6.0, 3.0}, {0.0, 4.0}});
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].Num("Wilcoxon_Pos_SumRank"), 6.0);
+    EXPECT_EQ(out[0].Num("Wilcoxon_Neg_SumRank"), 4.0);
+    EXPECT_NEAR(out[0].Num("Wilcoxon_Z"), -1 / std::sqrt(7.5), 1e-12);
+    EXPECT_NEAR(out[0].Num("Wilcoxon_Prob"), normalTwoSided(1 / std::sqrt(7.5)), 1e-6);
+    // KendallPairProductsBeyondSixteenBits: whole weights 300, 300 and 40000; pair products
+    // 90000 and 12000000 pass 16 bits.
+    out = run({{1.0, 1.0, 300.0}, {2.0, 2.0, 300.0}, {3.0, 4.0, 40000.0}}, true, true);
+    ASSERT_EQ(out.size(), 1u);
+    // S = 300·300 + 300·40000 + 300·40000 = 24090000 (every pair of different rows concordant).
+    EXPECT_EQ(out[0].Num("Tau_Score"), 24090000.0);
+    const double n = 40600, q = n * n - n;
+    EXPECT_NEAR(out[0].Num("Tau"), 2 * 24090000.0 / q, 1e-15);
+    EXPECT_EQ(out[0].Num("Count<Y"), 40000.0);
+    EXPECT_EQ(out[0].Num("Count=Y"), 600.0);
+}

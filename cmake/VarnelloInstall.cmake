@@ -35,8 +35,7 @@ endforeach()
 install(TARGETS ${_varnello_targets}
   EXPORT VarnelloTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
-  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
-  INCLUDES DESTINATION ${VARNELLO_INSTALL_INCLUDEDIR})
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 
 # The public headers keep their folders, as the sources include them.
 foreach(_dir db platform errors util scenario engine analyses

@@ -480,6 +480,12 @@ void frmStatMain::cmdAction_Click(int index) {
         const int position = SelectedPosition();
         bool reload = true;
         switch (index) {
+        case 2:
+            DuplicateCurrentScenario();
+            break;
+        case 3:
+            DeleteCurrentScenario();
+            break;
         case 4:
             reload = RunCurrentScenario(0);
             break;
@@ -509,6 +515,12 @@ void frmStatMain::ContextMenuHandler(int index) {
         case 0:
             (void)RunCurrentScenario(0);
             break;
+        case 60:
+            DuplicateCurrentScenario();
+            break;
+        case 70:
+            DeleteCurrentScenario();
+            break;
         case 90:
             ViewDataTable();
             break;
@@ -518,12 +530,14 @@ void frmStatMain::ContextMenuHandler(int index) {
         case 110:
             ViewOutputTable2();
             break;
+        case 130:
+            GenerateCode();
+            break;
         case 150:
             SendHelpKey();
             break;
         default:
-            // The designer's, duplicate, delete and code items arrive with
-            // their windows.
+            // The designer's items arrive with their windows.
             break;
         }
         if (!self || m_unloaded)

@@ -79,6 +79,14 @@ public:
     void ViewDataTable();
     void ViewOutputTable1();
     void ViewOutputTable2();
+    // Copies the selected scenario through the duplicate dialog.
+    void DuplicateCurrentScenario();
+    // Asks, then deletes the selected scenario from the three tables.
+    void DeleteCurrentScenario();
+    // Deletes the scenario's rows from the three tables in one transaction.
+    void DeleteScenario(long& ScenarioID);
+    // Opens the code generator for the selected scenario.
+    void GenerateCode();
 
     // The controls, for the frame and tests.
     QTabBar* tabMain() const { return m_tabMain; }

@@ -80,18 +80,33 @@ void Varnello::closeOwnedDatabases() noexcept {
 
 // --- database properties -----------------------------------------------------------------
 
+// A file this engine has open already is used again: a second connection to
+// it would find the file in use once the first one writes.
+DatabasePtr Varnello::openPath(const std::string& path) {
+    std::error_code ec;
+    const auto wanted = std::filesystem::weakly_canonical(path, ec);
+    for (const DatabasePtr& open : m_opened) {
+        if (!open || !open->IsOpen())
+            continue;
+        std::error_code ec2;
+        if (!ec && std::filesystem::weakly_canonical(open->Name(), ec2) == wanted && !ec2)
+            return open;
+    }
+    DatabasePtr db = DBEngine().Workspaces(0)->OpenDatabase(path);
+    m_opened.push_back(db);
+    return db;
+}
+
 void Varnello::setDatabase(int slot, const DatabaseArg& value) {
     DatabasePtr db;
     if (const auto* path = std::get_if<std::string>(&value)) {
-        db = DBEngine().Workspaces(0)->OpenDatabase(*path);
-        m_opened.push_back(db);
+        db = openPath(*path);
     } else if (const auto* given = std::get_if<DatabasePtr>(&value)) {
         db = *given;
     } else {
         const auto& v = std::get<Variant>(value);
         if (v.IsString()) {
-            db = DBEngine().Workspaces(0)->OpenDatabase(v.RawString());
-            m_opened.push_back(db);
+            db = openPath(v.RawString());
         } else {
             throw RunTimeError(rterr::vbObjectError + 1000, "Invalid object type: " + std::to_string(static_cast<int>(v.Type())));
         }

@@ -54,9 +54,11 @@ public:
     using DatabaseArg = std::variant<std::string, dao::DatabasePtr, dao::Variant>;
 
     struct RunScenarioArgs {
-        std::optional<DatabaseArg> ScenarioDatabase, SourceDatabase, OutputDatabase;
-        std::string ScenarioTbl, OptionsTbl, FieldTbl;
-        std::string SourceTableName, OutputTableName, OutputTableName2;
+        // Each member has its initializer, so that a client names only the
+        // arguments it gives (Varnello::RunScenarioArgs{.ScenarioDatabase = db}).
+        std::optional<DatabaseArg> ScenarioDatabase{}, SourceDatabase{}, OutputDatabase{};
+        std::string ScenarioTbl{}, OptionsTbl{}, FieldTbl{};
+        std::string SourceTableName{}, OutputTableName{}, OutputTableName2{};
         bool ShowProgress = false;
         bool ShowErrors = false;
     };
@@ -188,6 +190,7 @@ public:
 
 private:
     void setDatabase(int slot, const DatabaseArg& value);
+    dao::DatabasePtr openPath(const std::string& path);
     void raiseStatStatus(const std::string& msg);
     std::string RunOneScenario();
     bool LoadScenario(long number, std::string& msg);

@@ -2,6 +2,7 @@
 
 #include "app/CRecordsetTableModel.h"
 #include "app/MDIMain.h"
+#include "app/MdiWindows.h"
 #include "app/modApplication.h"
 #include "db/Dao.h"
 #include "errors/ErrorGlobals.h"
@@ -81,6 +82,8 @@ bool frmDataGrid::ShowTableData(const QString& tableName, const QString& caption
             if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget())) {
                 sub->setWindowTitle(title);
                 sub->show();
+                // The area places new windows in steps, past its edge in the end.
+                mdiwindows::PlaceInside(sub->mdiArea(), sub);
             } else {
                 show();
             }

@@ -681,6 +681,7 @@ bool frmStatMain::RunScenarioTest(long ScenarioID) {
 
         SetOperation("Running scenario");
         const CScenarioRun::Outcome outcome = run.Exec();
+        frmDataGrid::AfterRun();
         const bool ran = outcome.ran;
         const bool raised = outcome.raised;
         const std::string& reason = outcome.raised ? outcome.reason : outcome.errorInfo;

@@ -3,6 +3,7 @@
 #include "app/AppFeatures.h"
 #include "app/AppGlobals.h"
 #include "app/CSampleDatabase.h"
+#include "app/MdiWindows.h"
 #include "app/QActionMRUItem.h"
 #include "app/frmAbout.h"
 #include "app/frmOpenDatabase.h"
@@ -499,7 +500,8 @@ void MDIMain::mnuWindowItems_Click(int index) {
 
 void MDIMain::ArrangeWindows(int arrangement) {
     if (arrangement == 0) {
-        m_mdiArea->cascadeSubWindows();
+        // The area's own cascade shrinks every window to a sliver.
+        mdiwindows::Cascade(m_mdiArea);
         return;
     }
     QList<QMdiSubWindow*> normal, minimized;

@@ -2,6 +2,7 @@
 
 #include "app/AppFeatures.h"
 #include "app/CScenarioRun.h"
+#include "app/MdiWindows.h"
 #include "app/MDIMain.h"
 #include "app/frmDataGrid.h"
 #include "app/frmStatus.h"
@@ -256,10 +257,14 @@ void frmStatMain::Form_Load() {
         positions.SetSection("Form Position");
         if (QMdiSubWindow* sub = SubWindow()) {
             QWidgetFormGeometry geometry(sub);
-            if (!m_winPos->RestoreForm(geometry)) {
+            // A size saved below what the window can be used at (after a
+            // cascade of an earlier version, say) is not worth restoring.
+            if (!m_winPos->RestoreForm(geometry) || !mdiwindows::IsUsableSize(this, sub->size())) {
                 geometry.SetHeight(DefaultHeightPixels * 15.0);
                 geometry.SetWidth(DefaultWidthPixels * 15.0);
             }
+            if (sub->mdiArea())
+                mdiwindows::PlaceInside(sub->mdiArea(), sub);
         }
 
         m_ScenTypeMain = QStringLiteral("P");
@@ -690,6 +695,7 @@ bool frmStatMain::RunScenarioTest(long ScenarioID) {
 
         SetOperation("Running scenario");
         const CScenarioRun::Outcome outcome = run.Exec();
+        frmDataGrid::AfterRun();
         const bool ran = outcome.ran;
         const bool raised = outcome.raised;
         const std::string& reason = outcome.raised ? outcome.reason : outcome.errorInfo;

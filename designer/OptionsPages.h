@@ -14,7 +14,15 @@
 //
 // A page number without a page class gives null: the page loop then passes
 // the options step with the options the wizard holds (stored or default).
+#include <functional>
+
 class CWizPage;
 class QWidget;
 
+// The page for a page number (the caller owns it), or null.
 CWizPage* CreateOptionsPage(long page, QWidget* parent);
+
+// Replaces the page maker (tests give the loop pages of their own); an empty
+// function restores the program's. Returns the previous one.
+using OptionsPageFactory = std::function<CWizPage*(long page, QWidget* parent)>;
+OptionsPageFactory SetOptionsPageFactory(OptionsPageFactory factory);

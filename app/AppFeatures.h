@@ -4,7 +4,7 @@
 // while the flag is false; each flag is turned on when its window lands.
 namespace appfeatures {
 
-inline constexpr bool kScenarioDesigner = false;   // new scenario, edit fields, options and output
+inline constexpr bool kScenarioDesigner = true;    // new scenario, edit fields, options and output
 inline constexpr bool kDuplicateDelete = true;     // duplicate and delete a scenario
 inline constexpr bool kCodeGenerator = true;       // client code generator
 inline constexpr bool kCalculator = true;          // probability calculator

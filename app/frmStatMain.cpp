@@ -3,12 +3,15 @@
 #include "app/AppFeatures.h"
 #include "app/CScenarioRun.h"
 #include "app/MdiWindows.h"
+#include "app/AppGlobals.h"
 #include "app/MDIMain.h"
 #include "app/frmDataGrid.h"
 #include "app/frmStatus.h"
 #include "app/modApplication.h"
 #include "app/modOpenDatabase.h"
 #include "db/Dao.h"
+#include "designer/CMelvarsPropWiz.h"
+#include "scenario/ScenarioSave.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
 #include "platform/MessageBox.h"
@@ -202,6 +205,83 @@ frmStatMain::frmStatMain(QWidget* parent) : QWidget(parent) {
         if (m_lvw)
             m_lvw->OnColumnClick(section + 1);
     });
+}
+
+void frmStatMain::CreateNewScenario() {
+    ProcGuard proc(gErr, "frmStatMain:CreateNewScenario");
+    try {
+        m_oScenario.reset();
+        m_oScenario = std::make_unique<CMelvarsPropWiz>();
+        CMelvarsPropWiz& wiz = *m_oScenario;
+        wiz.SetSettings(gSettings);
+        wiz.SetParentWindow(this);
+        std::string type = m_ScenType.toStdString();
+        if (type == "*") {
+            const std::string group = m_ScenTypeMain.toStdString();
+            type = group == "P" ? "Describe" : group == "G" ? "Two Sample t-Test" : group == "N" ? "Chi-Square" : "";
+        }
+        wiz.SetScenario_ID(0);
+        wiz.SetCalcType(type);
+        wiz.SetScenario_Type(m_ScenTypeMain.toStdString());
+        // The option values every new scenario starts with.
+        const CMelvarsScenario defaults = NewScenarioDefaults();
+        for (const auto& [column, value] : ScenarioOptionValues(defaults))
+            SetScenarioOption(wiz.Scenario(), column, value);
+        wiz.SetMissingType("0");
+        if (wiz.ShowStatWizard(1))
+            (void)RunCurrentScenario(wiz.Scenario_ID());
+    } catch (...) {
+        proc.HandleError();
+    }
+}
+
+void frmStatMain::EditCurrentScenario(int startPage) {
+    ProcGuard proc(gErr, "frmStatMain:EditCurrentScenario");
+    try {
+        const std::optional<CScenarioInfo> info = GetScenarioInfo();
+        if (!info) {
+            ShowAppMessage(QStringLiteral("Please select a scenario from the list"));
+            return;
+        }
+        const std::int32_t id = dao::Variant(info->ScenarioID()).ToLong();
+        dao::RecordsetPtr rs = gdbCurrent->OpenRecordset(GetScenOptionSQL(id), dao::dbOpenSnapshot);
+        if (rs->EOF_()) {
+            ShowAppMessage(QStringLiteral("Scenario not found: ") + QString::fromStdString(info->ScenarioID()));
+            return;
+        }
+        m_oScenario.reset();
+        m_oScenario = std::make_unique<CMelvarsPropWiz>();
+        CMelvarsPropWiz& wiz = *m_oScenario;
+        wiz.SetSettings(gSettings);
+        wiz.SetParentWindow(this);
+        wiz.SetScenario_ID(id);
+        auto col = [&](const char* name) { return rs->Fields(name)->Value(); };
+        auto text = [&](const char* name) {
+            const dao::Variant v = col(name);
+            return v.IsNull() ? std::string() : v.ToString();
+        };
+        wiz.SetScenario_Description(text("Scenario_Description"));
+        wiz.SetScenario_Type(text("Scenario_Analysis_Type"));
+        wiz.SetCalcType(text("Scenario_Analysis_SubType"));
+        wiz.SetTable(text("Scenario_Input_Table_Name"));
+        wiz.SetOutputTable1(text("Scenario_Output_Table1_Name"));
+        wiz.SetOutputTable2(text("Scenario_Output_Table2_Name"));
+        wiz.SetMissingType(text("MissingType"));
+        wiz.SetMissingEqual(text("MissingEqual"));
+        wiz.SetMissingHigh(text("MissingHigh"));
+        wiz.SetMissingLow(text("MissingLow"));
+        wiz.SetScenario_Version(text("Scenario_Version"));
+        for (const auto& [column, unused] : ScenarioOptionValues(wiz.Scenario())) {
+            (void)unused;
+            SetScenarioOption(wiz.Scenario(), column, col(column.c_str()));
+        }
+        if (wiz.ShowStatWizard(startPage)) {
+            update();
+            (void)RunCurrentScenario(id);
+        }
+    } catch (...) {
+        proc.HandleError();
+    }
 }
 
 frmStatMain::~frmStatMain() = default;
@@ -485,6 +565,12 @@ void frmStatMain::cmdAction_Click(int index) {
         const int position = SelectedPosition();
         bool reload = true;
         switch (index) {
+        case 0:
+            CreateNewScenario();
+            break;
+        case 1:
+            EditCurrentScenario(3);
+            break;
         case 2:
             DuplicateCurrentScenario();
             break;
@@ -498,7 +584,6 @@ void frmStatMain::cmdAction_Click(int index) {
             SendHelpKey();
             break;
         default:
-            // New, Edit, Duplicate and Delete arrive with their dialogs.
             break;
         }
         if (!self || m_unloaded)
@@ -526,6 +611,15 @@ void frmStatMain::ContextMenuHandler(int index) {
         case 70:
             DeleteCurrentScenario();
             break;
+        case 20:
+            EditCurrentScenario(3);
+            break;
+        case 30:
+            EditCurrentScenario(30);
+            break;
+        case 40:
+            EditCurrentScenario(50);
+            break;
         case 90:
             ViewDataTable();
             break;
@@ -542,7 +636,6 @@ void frmStatMain::ContextMenuHandler(int index) {
             SendHelpKey();
             break;
         default:
-            // The designer's items arrive with their windows.
             break;
         }
         if (!self || m_unloaded)

@@ -1,0 +1,43 @@
+#pragma once
+// CRegressMulti: the "Regression" analysis of type "M". For every group it
+// fits one weighted least-squares regression of Y on all X fields together,
+// with or without an intercept, writing one statistics row per group (no
+// "DataField") and, with a residual table, one residual row per record that
+// entered the fit. A record enters only when its weight is above 0 and its Y
+// and every X are present and pass the missing-value rule (listwise).
+//
+// Coefficient columns carry the X field's number and name, cut to 64
+// characters: "Coef_of_X1: Price", "SE_of_X1: Price", "Beta_of_X1: Price",
+// "t-Value_of_X1: Price", "Prob_of_X1: Price" (each group of columns in
+// turn, the intercept's first); with a confidence level "X1_95%_CI_Low" and
+// its companions and the partial-F columns "X1_PartialF". The residual
+// table's X columns are "X1:Price" and so on.
+//
+// Collinear X fields (one a linear combination of others, exactly or so
+// nearly that the coefficients cannot be had to 9 significant digits) leave
+// the group's row with its lead values and end the run with a message that
+// names them.
+#include "analyses/regression/RegressionRun.h"
+#include "engine/CrossProducts.h"
+
+class CRegressMulti : public RegressionRun {
+public:
+    std::string Quorb_RegressMulti(std::string OutputTable1, std::string OutputTable2, std::string Table,
+                                   FieldList& Fields, std::int16_t nGroup, std::int16_t nX, bool bWeight, bool bAnova,
+                                   bool bYInt, std::int16_t CI, Varnello& Engine);
+
+private:
+    bool WithDataField() const override { return false; }
+    std::vector<CoefficientColumns> CoefficientColumnNames() const override;
+    void AddResidualXColumns(const dao::TableDefPtr& td, std::int16_t& ord) override;
+    void InitData() override;
+    void CalcData() override;
+    void WriteData() override;
+    void WriteResidualRows(std::size_t group) override;
+
+    CrossProducts m_sums;           // x1 .. xp, y
+    std::vector<double> m_v;
+    std::vector<std::string> m_residualX;
+    std::vector<FitResult> m_fits;  // per group (residual table only)
+    std::vector<DoubleDouble> m_f;
+};

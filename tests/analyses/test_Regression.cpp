@@ -1,0 +1,603 @@
+// "Regression" scenarios (simple, multiple, polynomial) through the engine on
+// real database files: every column of the statistics and residual tables
+// against the weighted least-squares answer worked out in exact rational
+// arithmetic here (normal equations solved over the rationals), and the
+// probabilities against closed forms of Student's t and F for whole degrees
+// of freedom; the faults mended each have a test named after them.
+#include "Exact.h"
+#include "RegressionFixture.h"
+#include "analyses/regression/CRegressMulti.h"
+
+#include <cmath>
+#include <algorithm>
+#include <numeric>
+
+using namespace dao;
+using namespace atest;
+
+namespace {
+
+// ---- exact arithmetic -----------------------------------------------------------------------
+
+struct Q {
+    Int128 n = 0, d = 1;
+    Q() = default;
+    Q(long long v) : n(v) {} // NOLINT: an integer is a rational
+    Q(Int128 a, Int128 b) : n(a), d(b) { norm(); }
+    void norm() {
+        if (d < 0) n = -n, d = -d;
+        Int128 a = n < 0 ? -n : n, b = d;
+        while (b) a %= b, std::swap(a, b);
+        if (a > 1) n /= a, d /= a;
+    }
+    double D() const { return static_cast<double>(static_cast<long double>(n) / static_cast<long double>(d)); }
+    friend Q operator+(Q a, Q b) { return {a.n * b.d + b.n * a.d, a.d * b.d}; }
+    friend Q operator-(Q a, Q b) { return {a.n * b.d - b.n * a.d, a.d * b.d}; }
+    friend Q operator*(Q a, Q b) { return {a.n * b.n, a.d * b.d}; }
+    friend Q operator/(Q a, Q b) { return {a.n * b.d, a.d * b.n}; }
+};
+
+// Weighted least squares of y on the columns of X (and a constant first when
+// yint), solved exactly. b[0] is the intercept (0 without one), b[j] slope j.
+struct ExactFit {
+    std::vector<Q> b, v; // coefficients and their variance factors (diagonal of the inverse)
+    Q sse, sst, n;
+    std::vector<Q> ssx;  // per slope: its sum of squares (centred with an intercept)
+    int p = 0;
+    bool yint = true;
+    double df() const { return n.D() - p - (yint ? 1 : 0); }
+};
+
+std::vector<Q> solve(std::vector<std::vector<Q>> A, std::vector<Q> r) {
+    const std::size_t m = r.size();
+    for (std::size_t i = 0; i < m; ++i) {
+        std::size_t piv = i;
+        while (A[piv][i].n == 0) ++piv;
+        std::swap(A[i], A[piv]);
+        std::swap(r[i], r[piv]);
+        for (std::size_t k = 0; k < m; ++k) {
+            if (k == i || A[k][i].n == 0) continue;
+            Q f = A[k][i] / A[i][i];
+            for (std::size_t j = 0; j < m; ++j) A[k][j] = A[k][j] - f * A[i][j];
+            r[k] = r[k] - f * r[i];
+        }
+    }
+    for (std::size_t i = 0; i < m; ++i) r[i] = r[i] / A[i][i];
+    return r;
+}
+
+ExactFit exactFit(const std::vector<std::vector<Q>>& X, const std::vector<Q>& y, const std::vector<Q>& w, bool yint) {
+    ExactFit F;
+    F.p = static_cast<int>(X[0].size());
+    F.yint = yint;
+    const std::size_t m = X[0].size() + (yint ? 1 : 0);
+    auto row = [&](std::size_t r) {
+        std::vector<Q> v;
+        if (yint) v.push_back(1);
+        for (const Q& x : X[r]) v.push_back(x);
+        return v;
+    };
+    std::vector<std::vector<Q>> A(m, std::vector<Q>(m));
+    std::vector<Q> rhs(m);
+    Q sy, syy;
+    for (std::size_t r = 0; r < y.size(); ++r) {
+        auto v = row(r);
+        for (std::size_t i = 0; i < m; ++i) {
+            for (std::size_t j = 0; j < m; ++j) A[i][j] = A[i][j] + w[r] * v[i] * v[j];
+            rhs[i] = rhs[i] + w[r] * v[i] * y[r];
+        }
+        F.n = F.n + w[r];
+        sy = sy + w[r] * y[r];
+        syy = syy + w[r] * y[r] * y[r];
+    }
+    auto c = solve(A, rhs);
+    F.b.assign(static_cast<std::size_t>(F.p) + 1, Q());
+    F.v.assign(static_cast<std::size_t>(F.p) + 1, Q());
+    for (std::size_t i = 0; i < m; ++i) {
+        std::vector<Q> e(m);
+        e[i] = 1;
+        const std::size_t k = yint ? i : i + 1;
+        F.b[k] = c[i];
+        F.v[k] = solve(A, e)[i];
+    }
+    for (std::size_t r = 0; r < y.size(); ++r) {
+        auto v = row(r);
+        Q fit;
+        for (std::size_t i = 0; i < m; ++i) fit = fit + c[i] * v[i];
+        F.sse = F.sse + w[r] * (y[r] - fit) * (y[r] - fit);
+    }
+    F.sst = yint ? syy - sy * sy / F.n : syy;
+    for (int j = 0; j < F.p; ++j) {
+        Q s, s2;
+        for (std::size_t r = 0; r < y.size(); ++r) {
+            s = s + w[r] * X[r][static_cast<std::size_t>(j)];
+            s2 = s2 + w[r] * X[r][static_cast<std::size_t>(j)] * X[r][static_cast<std::size_t>(j)];
+        }
+        F.ssx.push_back(yint ? s2 - s * s / F.n : s2);
+    }
+    return F;
+}
+
+// Two-tailed P(|T| >= t) for whole degrees of freedom (Abramowitz and Stegun 26.7.3 and 26.7.4).
+double tTwoTailed(double t, int df) {
+    const long double pi = 3.14159265358979323846264338327950288L;
+    const long double th = std::atan(std::fabs(t) / std::sqrt(static_cast<long double>(df)));
+    const long double c = std::cos(th), s = std::sin(th);
+    long double A;
+    if (df % 2 == 1) {
+        long double sum = 0, term = c;
+        for (int k = 1; k <= (df - 3) / 2 + 1 && df > 1; ++k) {
+            sum += term;
+            term *= c * c * (2.0L * k) / (2.0L * k + 1);
+        }
+        A = 2 / pi * (th + s * sum);
+    } else {
+        long double sum = 0, term = 1;
+        for (int k = 1; k <= df / 2; ++k) {
+            sum += term;
+            term *= c * c * (2.0L * k - 1) / (2.0L * k);
+        }
+        A = s * sum;
+    }
+    return static_cast<double>(1 - A);
+}
+
+// Upper tail of F with 1 or 2 numerator degrees of freedom.
+double fUpper(double f, int d1, int d2) {
+    if (d1 == 1) return tTwoTailed(std::sqrt(f), d2);
+    return std::pow(d2 / (d2 + 2.0 * f), d2 / 2.0); // d1 = 2
+}
+
+// Checks one statistics row against the exact fit; `cols` names the columns
+// of coefficient j (0 the intercept).
+void checkRow(const OutRow& r, const ExactFit& F, const std::string& kind, const std::vector<std::string>& xNames,
+              const std::string& what) {
+    SCOPED_TRACE(what);
+    const double df = F.df(), sse = F.sse.D(), sst = F.sst.D();
+    const int p = F.p;
+    for (int j = F.yint ? 0 : 1; j <= p; ++j) {
+        const std::string x = kind == "M" && j > 0 ? xNames[static_cast<std::size_t>(j - 1)] : "";
+        const double b = F.b[static_cast<std::size_t>(j)].D();
+        const double se = std::sqrt(F.v[static_cast<std::size_t>(j)].D() * sse / df);
+        EXPECT_TRUE(AgreesTo(b, r.Num(CoefColumn(kind, "Coef", j, x)), 12)) << j;
+        EXPECT_TRUE(AgreesTo(se, r.Num(CoefColumn(kind, "SE", j, x)), 12)) << j;
+        EXPECT_TRUE(AgreesTo(b / se, r.Num(CoefColumn(kind, "t-Value", j, x)), 12)) << j;
+        EXPECT_TRUE(AgreesTo(tTwoTailed(b / se, static_cast<int>(df)), r.Num(CoefColumn(kind, "Prob", j, x)), 8)) << j;
+        if (j > 0) {
+            EXPECT_TRUE(AgreesTo(b * std::sqrt(F.ssx[static_cast<std::size_t>(j - 1)].D() / sst),
+                                 r.Num(CoefColumn(kind, "Beta", j, x)), 12))
+                << j;
+        }
+    }
+    const double r2 = 1 - sse / sst, n = F.n.D();
+    EXPECT_TRUE(AgreesTo(r2, r.Num("R-Square"), 12));
+    EXPECT_TRUE(AgreesTo(std::sqrt(r2), r.Num("Multiple_R"), 12));
+    EXPECT_TRUE(AgreesTo(r2 - (1 - r2) * p / (n - p - 1), r.Num("Adj_R-Square"), 12));
+    EXPECT_TRUE(AgreesTo(std::sqrt(sse / df), r.Num("StdError_of_Estimate"), 12));
+    EXPECT_EQ(r.Num("Regression_DF"), p);
+    EXPECT_EQ(r.Num("Residual_DF"), df);
+    EXPECT_EQ(r.Num("Total_DF"), df + p);
+    EXPECT_TRUE(AgreesTo(sst - sse, r.Num("Regression_SS"), 12));
+    EXPECT_TRUE(AgreesTo(sse, r.Num("Residual_SS"), 12));
+    EXPECT_TRUE(AgreesTo(sst, r.Num("Total_SS"), 12));
+    EXPECT_TRUE(AgreesTo(sse / df, r.Num("Residual_MS"), 12));
+    const double F_ = ((sst - sse) / p) / (sse / df);
+    EXPECT_TRUE(AgreesTo(F_, r.Num("F-Value"), 12));
+    if (p <= 2) {
+        EXPECT_TRUE(AgreesTo(fUpper(F_, p, static_cast<int>(df)), r.Num("Prob"), 8));
+    }
+}
+
+std::vector<std::vector<Q>> column(const std::vector<long long>& v) {
+    std::vector<std::vector<Q>> X;
+    for (long long x : v) X.push_back({Q(x)});
+    return X;
+}
+std::vector<Q> qs(const std::vector<long long>& v) { return {v.begin(), v.end()}; }
+
+Variant num(long long v) { return Variant(static_cast<double>(v)); }
+
+} // namespace
+
+// Simple regression per group and X field, with weights, a Null and a
+// missing-value code, and the residual table: every statistics column and
+// every residual row against the exact fit.
+TEST_F(RegressionTest, StraightLinesByGroupAndFieldAgreeWithExactArithmetic) {
+    const Variant N = Variant::Null();
+    // G, X1, X2, Y, W. In group "a": X2 = -99 is missing (the scenario's code),
+    // one Y is Null, one weight is 0; group "b" has too few records for X2.
+    MakeData({"G", "X1", "X2", "Y", "W"},
+             {{"a", num(1), num(2), num(3), num(1)},   {"a", num(2), num(1), num(5), num(2)},
+              {"a", num(3), num(5), num(4), num(1)},   {"a", num(4), num(3), num(8), num(3)},
+              {"a", num(5), num(-99), num(9), num(1)}, {"a", num(6), num(4), N, num(1)},
+              {"a", num(7), num(6), num(11), num(0)},  {"a", num(8), num(7), num(10), num(2)},
+              {"b", num(1), num(4), num(2), num(1)},   {"b", num(3), N, num(7), num(1)},
+              {"b", num(4), num(2), num(6), num(2)},   {"b", num(6), num(5), num(13), num(1)}});
+    vtest::ScenarioSpec s;
+    s.subType = "Regression";
+    s.inputTable = "Data";
+    s.outputTable1 = "Stats";
+    s.outputTable2 = "Resid";
+    s.missingType = "1";
+    s.missingEqual = -99.0;
+    s.options = {{"RegressType", Variant("S")}, {"RYInt", true}, {"RANova", true}};
+    s.fields = {{"G", "G"}, {"X1", "X"}, {"X2", "X"}, {"Y", "Y"}, {"W", "W"}};
+    std::string err;
+    ASSERT_TRUE(Run(Store(s), &err)) << err;
+    auto rows = ReadTable("Stats");
+    ASSERT_EQ(rows.size(), 4u);
+
+    // Records that enter each fit (x, y, w), worked out by hand from the rules.
+    struct Fit {
+        const char* group;
+        const char* field;
+        std::vector<long long> x, y, w;
+        long records, missing;
+    } fits[] = {
+        {"a", "X1", {1, 2, 3, 4, 5, 8}, {3, 5, 4, 8, 9, 10}, {1, 2, 1, 3, 1, 2}, 6, 2},
+        {"a", "X2", {2, 1, 5, 3, 7}, {3, 5, 4, 8, 10}, {1, 2, 1, 3, 2}, 5, 3},
+        {"b", "X1", {1, 3, 4, 6}, {2, 7, 6, 13}, {1, 1, 2, 1}, 4, 0},
+        {"b", "X2", {4, 2, 5}, {2, 6, 13}, {1, 2, 1}, 3, 1},
+    };
+    std::vector<ExactFit> exact;
+    for (std::size_t k = 0; k < 4; ++k) {
+        const auto& f = fits[k];
+        const OutRow& r = rows[k];
+        EXPECT_EQ(r["G"].ToString(), f.group);
+        EXPECT_EQ(r["DataField"].ToString(), f.field);
+        ExactFit F = exactFit(column(f.x), qs(f.y), qs(f.w), true);
+        exact.push_back(F);
+        EXPECT_EQ(r.Num("Count_of_Y"), F.n.D()) << k;
+        EXPECT_EQ(r.Num("Observations"), f.records) << k;
+        EXPECT_EQ(r.Num("Missing"), f.missing) << k;
+        checkRow(r, F, "S", {}, std::string(f.group) + " " + f.field);
+    }
+
+    // Residual rows: one per record and X field that entered a fit, in the
+    // order of the records; "Observations" holds the record's weight.
+    auto res = ReadTable("Resid");
+    std::size_t at = 0;
+    std::size_t seen[4] = {0, 0, 0, 0};
+    for (const auto& row : res) {
+        const std::size_t k = (row["G"].ToString() == "a" ? 0 : 2) + (row["DataField"].ToString() == "X1" ? 0 : 1);
+        const auto& f = fits[k];
+        const std::size_t i = seen[k]++;
+        ASSERT_LT(i, f.x.size());
+        EXPECT_EQ(row.Num("X_Value"), f.x[i]);
+        EXPECT_EQ(row.Num("Y:Y"), f.y[i]);
+        EXPECT_EQ(row.Num("Observations"), f.w[i]);
+        const Q fitted = exact[k].b[0] + exact[k].b[1] * Q(f.x[i]);
+        EXPECT_TRUE(AgreesTo(fitted.D(), row.Num("Estimated_Y"), 14)) << at;
+        EXPECT_NEAR((Q(f.y[i]) - fitted).D(), row.Num("Residual"), 1e-14) << at;
+        ++at;
+    }
+    EXPECT_EQ(at, 6u + 5 + 4 + 3);
+}
+
+// Multiple and polynomial regression with weights, with and without the
+// intercept: coefficients, standard errors, betas, t and its probability,
+// R², ANOVA and F against the exact fit.
+TEST_F(RegressionTest, MultipleAndPolynomialFitsAgreeWithExactArithmetic) {
+    const std::vector<long long> x1 = {1, 2, 3, 4, 5, 6, 7, 8}, x2 = {3, 1, 4, 1, 5, 9, 2, 6};
+    const std::vector<long long> y = {4, 3, 9, 8, 13, 21, 10, 19}, w = {1, 2, 1, 1, 3, 1, 2, 1};
+    std::vector<Row> data;
+    for (std::size_t i = 0; i < y.size(); ++i) data.push_back({num(x1[i]), num(x2[i]), num(y[i]), num(w[i])});
+    MakeData({"X1", "X2", "Y", "W"}, data);
+    std::vector<std::vector<Q>> both, powers;
+    for (std::size_t i = 0; i < y.size(); ++i) {
+        both.push_back({Q(x1[i]), Q(x2[i])});
+        powers.push_back({Q(x1[i]), Q(x1[i] * x1[i])});
+    }
+    struct Case {
+        const char* what;
+        std::string kind;
+        bool yint;
+        std::vector<std::vector<Q>> X;
+    } cases[] = {
+        {"multiple with intercept", "M", true, both},
+        {"multiple through the origin", "M", false, both},
+        {"quadratic with intercept", "P", true, powers},
+        {"quadratic through the origin", "P", false, powers},
+    };
+    for (const Case& c : cases) {
+        RegressionSpec r;
+        r.kind = c.kind;
+        r.yint = c.yint;
+        r.fields = {{"X1", "X"}, {"Y", "Y"}, {"W", "W"}};
+        if (c.kind == "M") r.fields.insert(r.fields.begin() + 1, {"X2", "X"});
+        auto rows = RunAndRead(r);
+        ASSERT_EQ(rows.size(), 1u) << c.what;
+        ExactFit F = exactFit(c.X, qs(y), qs(w), c.yint);
+        checkRow(rows[0], F, c.kind, {"X1", "X2"}, c.what);
+        EXPECT_EQ(rows[0].Has("Y-Intercept"), c.yint) << c.what;
+    }
+}
+
+// The columns of both tables, in order, for each kind and option.
+TEST_F(RegressionTest, ColumnsOfTheStatisticsAndResidualTables) {
+    MakeData({"G", "X1", "X2", "Y", "W"}, {{"a", num(1), num(2), num(3), num(1)}});
+    const std::vector<std::string> summary = {"Multiple_R", "R-Square", "Adj_R-Square", "StdError_of_Estimate"};
+    const std::vector<std::string> anova = {"Regression_DF", "Residual_DF", "Total_DF", "Regression_SS", "Residual_SS",
+                                            "Total_SS", "Regression_MS", "Residual_MS", "F-Value", "Prob"};
+    auto join = [](std::vector<std::string> a, const std::vector<std::string>& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
+    struct Case {
+        const char* what;
+        RegressionSpec spec;
+        std::vector<std::string> stats, resid;
+    } cases[] = {
+        {"simple, intercept, ANOVA, weight",
+         {"S", true, true, 2, {{"G", "G"}, {"X1", "X"}, {"Y", "Y"}, {"W", "W"}}, "R", "Data"},
+         join(join({"G", "DataField", "Count_of_Y", "Observations", "Missing", "Y-Intercept", "Coef_of_X",
+                    "SE_of_Y-Intercept", "SE_of_X", "Beta_of_X", "t-Value_of_Y-Intercept", "t-Value_of_X",
+                    "Prob_of_Y-Intercept", "Prob_of_X"},
+                   summary),
+              anova),
+         {"G", "DataField", "Observations", "X_Value", "Y:Y", "Estimated_Y", "Residual"}},
+        {"simple through the origin, no ANOVA",
+         {"S", false, false, 2, {{"X1", "X"}, {"Y", "Y"}}, "R", "Data"},
+         join({"DataField", "Count_of_Y", "Missing", "Coef_of_X", "SE_of_X", "Beta_of_X", "t-Value_of_X", "Prob_of_X"},
+              summary),
+         {"DataField", "X_Value", "Y:Y", "Estimated_Y", "Residual"}},
+        {"multiple, intercept",
+         {"M", true, false, 2, {{"X1", "X"}, {"X2", "X"}, {"Y", "Y"}}, "R", "Data"},
+         join({"Count_of_Y", "Missing", "Y-Intercept", "Coef_of_X1: X1", "Coef_of_X2: X2", "SE_of_Y-Intercept",
+               "SE_of_X1: X1", "SE_of_X2: X2", "Beta_of_X1: X1", "Beta_of_X2: X2", "t-Value_of_Y-Intercept",
+               "t-Value_of_X1: X1", "t-Value_of_X2: X2", "Prob_of_Y-Intercept", "Prob_of_X1: X1", "Prob_of_X2: X2"},
+              summary),
+         {"X1:X1", "X2:X2", "Y:Y", "Estimated_Y", "Residual"}},
+        {"polynomial of order 2 through the origin",
+         {"P", false, false, 2, {{"X1", "X"}, {"Y", "Y"}}, "R", "Data"},
+         join({"DataField", "Count_of_Y", "Missing", "Coef_of_X^1", "Coef_of_X^2", "SE_of_X^1", "SE_of_X^2",
+               "Beta_of_X^1", "Beta_of_X^2", "t-Value_of_X^1", "t-Value_of_X^2", "Prob_of_X^1", "Prob_of_X^2"},
+              summary),
+         {"DataField", "X_Value", "Y:Y", "Estimated_Y", "Residual"}},
+    };
+    for (const Case& c : cases) {
+        std::string err;
+        RunRegression(c.spec, &err); // one record: every fit falls to its guards
+        EXPECT_EQ(ColumnNames("Stats"), c.stats) << c.what;
+        EXPECT_EQ(ColumnNames("R"), c.resid) << c.what;
+    }
+}
+
+// Fits without a residual degree of freedom, or without spread in X or Y,
+// keep their lead values only; the run succeeds and their records have no
+// residual rows.
+TEST_F(RegressionTest, GuardsLeaveLeadValuesOnly) {
+    const Variant N = Variant::Null();
+    MakeData({"G", "X1", "Y"}, {{"df0", num(1), num(2)},  {"df0", num(2), num(5)},  // two records: df = 0
+                                {"flatx", num(3), num(1)}, {"flatx", num(3), num(2)}, {"flatx", num(3), num(4)},
+                                {"flaty", num(1), num(7)}, {"flaty", num(2), num(7)}, {"flaty", num(5), num(7)},
+                                {"noy", num(1), N},       {"noy", num(2), N},       {"ok", num(1), num(1)},
+                                {"ok", num(2), num(3)},    {"ok", num(4), num(4)}});
+    for (const std::string kind : {"S", "M", "P"}) {
+        RegressionSpec r;
+        r.kind = kind;
+        r.order = 1;
+        r.out2 = "Resid";
+        r.fields = {{"G", "G"}, {"X1", "X"}, {"Y", "Y"}};
+        auto rows = RunAndRead(r);
+        ASSERT_EQ(rows.size(), 5u) << kind;
+        const double counts[] = {2, 3, 3, 0, 3}, missing[] = {0, 0, 0, 2, 0};
+        for (std::size_t k = 0; k < 5; ++k) {
+            EXPECT_EQ(rows[k].Num("Count_of_Y"), counts[k]) << kind << k;
+            EXPECT_EQ(rows[k].Num("Missing"), missing[k]) << kind << k;
+            EXPECT_EQ(rows[k].IsNull("R-Square"), k < 4) << kind << k;
+            EXPECT_EQ(rows[k].IsNull(CoefColumn(kind, "Coef", 1, "X1")), k < 4) << kind << k;
+        }
+        auto res = ReadTable("Resid");
+        ASSERT_EQ(res.size(), 3u) << kind;
+        for (const auto& row : res) EXPECT_EQ(row["G"].ToString(), "ok") << kind;
+    }
+}
+
+// A perfect fit has standard errors 0: t, its probability and partial F have
+// no value (they were written as 0 and 1), as F and its probability.
+TEST_F(RegressionTest, PerfectFitLeavesTItsProbabilityAndPartialFNull) {
+    MakeData({"X1", "X2", "Y"}, {{num(1), num(4), num(3)}, {num(2), num(1), num(5)}, {num(3), num(7), num(7)},
+                                 {num(4), num(2), num(9)}, {num(6), num(3), num(13)}}); // Y = 1 + 2·X1
+    for (const std::string kind : {"S", "M", "P"}) {
+        RegressionSpec r;
+        r.kind = kind;
+        r.order = 2;
+        r.fields = {{"X1", "X"}, {"Y", "Y"}};
+        if (kind == "M") r.fields.insert(r.fields.begin() + 1, {"X2", "X"});
+        auto rows = RunAndRead(r);
+        const OutRow& row = rows.at(0);
+        const int p = kind == "S" ? 1 : 2;
+        const double b[] = {1, 2, 0};
+        for (int j = 0; j <= p; ++j) {
+            const std::string x = j == 1 ? "X1" : "X2";
+            EXPECT_NEAR(row.Num(CoefColumn(kind, "Coef", j, x)), b[j], 1e-13) << kind << j;
+            EXPECT_EQ(row.Num(CoefColumn(kind, "SE", j, x)), 0.0) << kind << j;
+            EXPECT_TRUE(row.IsNull(CoefColumn(kind, "t-Value", j, x))) << kind << j;
+            EXPECT_TRUE(row.IsNull(CoefColumn(kind, "Prob", j, x))) << kind << j;
+        }
+        EXPECT_EQ(row.Num("R-Square"), 1.0) << kind;
+        EXPECT_TRUE(row.IsNull("F-Value")) << kind;
+    }
+    // Partial F (a confidence level, which only a direct call passes).
+    Varnello eng;
+    eng.SetSourceDatabase(db);
+    eng.SetOutputDatabase(db);
+    FieldList f = {"", "X1", "X2", "Y"};
+    CRegressMulti m;
+    ASSERT_EQ(m.Quorb_RegressMulti("CI", "", "Data", f, 0, 2, false, true, true, 95, eng), "");
+    auto ci = ReadTable("CI");
+    for (const char* col : {"Y-Int_PartialF", "X1_PartialF", "X2_PartialF"}) EXPECT_TRUE(ci.at(0).IsNull(col)) << col;
+    EXPECT_EQ(ci.at(0).Num("X1_95%_CI_Low"), ci.at(0).Num("Coef_of_X1: X1"));
+}
+
+// Confidence intervals and partial F of a direct call with a confidence level.
+TEST_F(RegressionTest, ConfidenceIntervalsAndPartialF) {
+    const std::vector<long long> x1 = {1, 2, 3, 4, 5, 6, 7}, x2 = {2, 1, 4, 3, 6, 5, 9}, y = {3, 4, 8, 7, 12, 10, 15};
+    std::vector<Row> data;
+    std::vector<std::vector<Q>> X;
+    for (std::size_t i = 0; i < y.size(); ++i) {
+        data.push_back({num(x1[i]), num(x2[i]), num(y[i])});
+        X.push_back({Q(x1[i]), Q(x2[i])});
+    }
+    MakeData({"X1", "X2", "Y"}, data);
+    Varnello eng;
+    eng.SetSourceDatabase(db);
+    eng.SetOutputDatabase(db);
+    FieldList f = {"", "X1", "X2", "Y"};
+    CRegressMulti m;
+    ASSERT_EQ(m.Quorb_RegressMulti("CI", "", "Data", f, 0, 2, false, false, true, 95, eng), "");
+    const OutRow row = ReadTable("CI").at(0);
+    const ExactFit F = exactFit(X, qs(y), std::vector<Q>(y.size(), Q(1)), true);
+    constexpr double t975_4 = 2.776445105197793; // t(0.975; 4), published tables
+    const char* prefix[] = {"Y-Int_", "X1_", "X2_"};
+    for (int j = 0; j <= 2; ++j) {
+        const double b = F.b[static_cast<std::size_t>(j)].D();
+        const double se = std::sqrt(F.v[static_cast<std::size_t>(j)].D() * F.sse.D() / 4);
+        const std::string p = prefix[j];
+        EXPECT_TRUE(AgreesTo(t975_4 * se, row.Num(p + "95%_CI_Interval"), 8)) << j;
+        EXPECT_TRUE(AgreesTo(b - t975_4 * se, row.Num(p + "95%_CI_Low"), 8)) << j;
+        EXPECT_TRUE(AgreesTo(b + t975_4 * se, row.Num(p + "95%_CI_High"), 8)) << j;
+        EXPECT_TRUE(AgreesTo(b * b / (se * se), row.Num(p + "PartialF"), 12)) << j;
+    }
+}
+
+// Residual "Observations" holds the record's weight, not its whole-number part.
+TEST_F(RegressionTest, ResidualObservationsHoldTheWeightNotItsWholePart) {
+    MakeData({"X1", "X2", "Y", "W"}, {{num(1), num(2), num(3), 2.7}, {num(2), num(1), num(5), 0.5},
+                                      {num(3), num(5), num(4), 1.0}, {num(4), num(3), num(8), 3.25},
+                                      {num(5), num(4), num(9), 1.5}});
+    for (const std::string kind : {"S", "M", "P"}) {
+        RegressionSpec r;
+        r.kind = kind;
+        r.order = 1;
+        r.out2 = "Resid";
+        r.fields = {{"X1", "X"}, {"X2", "X"}, {"Y", "Y"}, {"W", "W"}};
+        RunAndRead(r);
+        auto res = ReadTable("Resid");
+        ASSERT_GE(res.size(), 5u) << kind;
+        const double w[] = {2.7, 0.5, 1.0, 3.25, 1.5};
+        for (std::size_t i = 0; i < 5; ++i) EXPECT_EQ(res[kind == "M" ? i : 2 * i].Num("Observations"), w[i]) << kind;
+    }
+}
+
+// More than 30 X fields: every coefficient is written and every residual
+// computed (the coefficients were kept in a record of 30).
+TEST_F(RegressionTest, MoreThanThirtyXFieldsAreFittedWithTheirResiduals) {
+    const int p = 32, n = 45;
+    std::vector<std::string> cols;
+    RegressionSpec r;
+    r.kind = "M";
+    r.out2 = "Resid";
+    for (int i = 1; i <= p; ++i) {
+        cols.push_back("X" + std::to_string(i));
+        r.fields.push_back({cols.back(), "X"});
+    }
+    cols.push_back("Y");
+    r.fields.push_back({"Y", "Y"});
+    std::vector<Row> data;
+    unsigned state = 12345;
+    for (int k = 0; k < n; ++k) {
+        Row row;
+        long long y = 7; // Y = 7 + Σ i·X_i exactly
+        for (int i = 1; i <= p; ++i) {
+            state = state * 1103515245u + 12345u;
+            const long long x = (state >> 16) % 100;
+            row.push_back(num(x));
+            y += i * x;
+        }
+        row.push_back(num(y));
+        data.push_back(row);
+    }
+    MakeData(cols, data);
+    auto rows = RunAndRead(r);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_NEAR(rows[0].Num("Y-Intercept"), 7, 1e-9);
+    for (int i = 1; i <= p; ++i) EXPECT_NEAR(rows[0].Num(CoefColumn("M", "Coef", i, cols[static_cast<std::size_t>(i - 1)])), i, 1e-10) << i;
+    auto res = ReadTable("Resid");
+    ASSERT_EQ(res.size(), static_cast<std::size_t>(n));
+    for (const auto& row : res) EXPECT_NEAR(row.Num("Residual"), 0, 1e-9);
+}
+
+// The order of a polynomial is sized by the model (the coefficients were
+// kept in a record of 30): 31 powers get their columns, and on 40 whole
+// numbers from 0 their fit is refused as collinear rather than reported from
+// digits that are not there; an order of 0 or below is refused before any
+// table is touched.
+TEST_F(RegressionTest, PolynomialOrderAboveThirtyIsSizedByTheModelAndZeroIsRefused) {
+    std::vector<Row> data;
+    for (int i = 0; i < 40; ++i) data.push_back({num(i), num(i * i % 17)});
+    MakeData({"X1", "Y"}, data);
+    RegressionSpec r;
+    r.kind = "P";
+    r.order = 31;
+    r.fields = {{"X1", "X"}, {"Y", "Y"}};
+    std::string err;
+    EXPECT_FALSE(RunRegression(r, &err));
+    EXPECT_EQ(err.rfind("The polynomial of order 31 in X1 for Y cannot be computed", 0), 0u) << err;
+    EXPECT_NE(err.find("(collinear regressors"), std::string::npos) << err;
+    auto names = ColumnNames("Stats");
+    EXPECT_NE(std::find(names.begin(), names.end(), "Coef_of_X^31"), names.end());
+    EXPECT_NE(std::find(names.begin(), names.end(), "Prob_of_X^31"), names.end());
+    auto rows = ReadTable("Stats");
+    EXPECT_EQ(rows.at(0).Num("Count_of_Y"), 40);
+    EXPECT_TRUE(rows.at(0).IsNull("Coef_of_X^1"));
+    for (std::int16_t order : {std::int16_t(0), std::int16_t(-2)}) {
+        r.order = order;
+        ASSERT_FALSE(RunRegression(r, &err));
+        EXPECT_EQ(err, "The order of a polynomial regression must be 1 or more; the scenario gives " +
+                           std::to_string(order) + ".");
+    }
+}
+
+// Collinear regressors are refused with a message that names them; the
+// group's row keeps its lead values and the other groups are fitted.
+TEST_F(RegressionTest, CollinearRegressorsAreRefusedByName) {
+    std::vector<Row> data;
+    const double xs[] = {1, 2, 3, 4, 5, 6};
+    for (double x : xs) data.push_back({"a", x, x * x, x + x * x, 3 * x + 1});      // X3 = X1 + X2
+    for (double x : xs) {
+        const double x2 = static_cast<double>(static_cast<int>(x * x) % 7); // 1 4 2 2 4 1: independent
+        data.push_back({"b", x, x2, x * x, x * x - x + x2 / 2});
+    }
+    for (double x : {0.0, 1.0, 0.0, 1.0, 1.0}) data.push_back({"c", x, x, x, x + 2}); // x² = x
+    MakeData({"G", "X1", "X2", "X3", "Y"}, data);
+    struct Case {
+        const char* what;
+        RegressionSpec spec;
+        std::string message;
+        std::vector<bool> fitted; // per statistics row
+    } cases[] = {
+        {"multiple",
+         {"M", true, true, 2, {{"G", "G"}, {"X1", "X"}, {"X2", "X"}, {"X3", "X"}, {"Y", "Y"}}, "", "Data"},
+         "The multiple regression of Y cannot be computed in the group G = a: X2 is a linear combination of X1 and X3 "
+         "(collinear regressors).",
+         {false, true, false}},
+        {"polynomial of order 2 on values 0 and 1",
+         {"P", true, true, 2, {{"G", "G"}, {"X1", "X"}, {"Y", "Y"}}, "", "Data"},
+         "The polynomial of order 2 in X1 for Y cannot be computed in the group G = c: X1^2 is a linear combination "
+         "of X1^1 (collinear regressors).",
+         {true, true, false}},
+    };
+    for (const Case& c : cases) {
+        std::string err;
+        EXPECT_FALSE(RunRegression(c.spec, &err)) << c.what;
+        EXPECT_EQ(err, c.message) << c.what;
+        auto rows = ReadTable("Stats");
+        ASSERT_EQ(rows.size(), c.fitted.size()) << c.what;
+        for (std::size_t k = 0; k < rows.size(); ++k)
+            EXPECT_EQ(rows[k].IsNull("R-Square"), !c.fitted[k]) << c.what << k;
+    }
+}
+
+// The residual table may not be the statistics table.
+TEST_F(RegressionTest, ResidualTableNamedLikeTheStatisticsTableIsRefused) {
+    MakeData({"X1", "Y"}, {{num(1), num(2)}, {num(2), num(3)}, {num(3), num(5)}});
+    RegressionSpec r;
+    r.out2 = "stats";
+    r.fields = {{"X1", "X"}, {"Y", "Y"}};
+    std::string err;
+    EXPECT_FALSE(RunRegression(r, &err));
+    EXPECT_EQ(err, "The residual table needs a name of its own: stats is also the statistics table.");
+    EXPECT_FALSE(TableExists("Stats"));
+}

@@ -170,6 +170,12 @@ TEST_F(PairedTest, WeightsAndMissingValues) {
     EXPECT_EQ(r.Num("Wilcoxon_Neg_SumRank"), 3.0);
     EXPECT_EQ(r.Num("Wilcoxon_Pos_SumRank"), 3.0);
     EXPECT_EQ(r.Num("Wilcoxon_Neg_MeanRank"), 1.5);
+    // WholeWeightsSummingToZeroLeaveRanksNull: weights 0.5 and 0.6 take no rank position.
+    out = run({{1.0, 2.0, 0.5}, {3.0, 1.0, 0.6}}, true);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_DOUBLE_EQ(out[0].Num("Count_of_Y"), 1.1);
+    for (const char* col : {"Spearman", "Spearman_t", "Spearman_Prob", "TiedGroups_X", "Wilcoxon_Z"})
+        EXPECT_TRUE(out[0].IsNull(col)) << col;
 }
 
 TEST(KendallScore, NLogNCountMatchesThePairLoopWithTiesAndWeights) {

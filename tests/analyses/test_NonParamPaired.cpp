@@ -28,7 +28,7 @@ double tTail(double t, int df) {
 }
 double normalTwoSided(double z) { return std::erfc(std::fabs(z) / std::sqrt(2.0)); }
 
-vtest::ScenarioSpec pairedSpec(bool weighted) {
+vtest::ScenarioSpec pairedScenario(bool weighted) {
     vtest::ScenarioSpec s;
     s.analysisType = "N";
     s.subType = "Paired Fields";
@@ -58,7 +58,7 @@ protected:
                 return message;
             };
         }
-        EXPECT_TRUE(eng.RunScenario(Store(pairedSpec(weighted)))) << eng.ErrorInfo();
+        EXPECT_TRUE(eng.RunScenario(Store(pairedScenario(weighted)))) << eng.ErrorInfo();
         return ReadTable("Out");
     }
 };

@@ -93,6 +93,15 @@ TEST_F(PairedTest, MeansCountsSignWilcoxonAndSpearmanWithoutTies) {
     EXPECT_NEAR(r.Num("Spearman_Prob"), tTail(t, 3), 1e-6);
     EXPECT_NEAR(r.Num("Spearman_(ties)"), 0.8, 1e-15);
     EXPECT_EQ(r.Num("TiedGroups_X"), 0.0);
+    // The same pairs shifted by 10^9: the means move, r and the tests stay.
+    const double o = 1e9;
+    out = run({{o + 1, o + 2}, {o + 2, o + 1}, {o + 3, o + 4}, {o + 4, o + 3}, {o + 5, o + 5}});
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].Num("Mean"), o + 3);
+    EXPECT_EQ(out[0].Num("MeanDiff"), 0.0);
+    EXPECT_NEAR(out[0].Num("Pearson's_R"), 0.8, 1e-15);
+    EXPECT_NEAR(out[0].Num("Spearman"), 0.8, 1e-15);
+    EXPECT_EQ(out[0].Num("Wilcoxon_Pos_SumRank"), 5.0);
 }
 
 TEST_F(PairedTest, SpearmanAndKendallWithTies) {

@@ -216,3 +216,18 @@ TEST_F(SignFitTest, FitOfConstantOrUnsuitableValuesLeavesTheTestEmpty) {
     EXPECT_TRUE(out[0].IsNull("K-S_Z"));
     EXPECT_DOUBLE_EQ(out[0].Num("Mean"), 6.5 / 3);
 }
+
+TEST_F(SignFitTest, LargeOffsetLeavesTheFitUnchanged) {
+    // Shifting every value by 10^9 moves the mean and the extremes only; the
+    // differences, Z and probabilities of the uniform and normal fits stay.
+    const vtest::ScenarioSpec s = scenario("K-S Fit", false, {{"FitUniform", true}, {"FitNormal", true}, {"FitPoisson", false}});
+    auto base = run(plain({1, 2, 2, 3, 7, 8}), s);
+    auto shifted = run(plain({1e9 + 1, 1e9 + 2, 1e9 + 2, 1e9 + 3, 1e9 + 7, 1e9 + 8}), s);
+    ASSERT_EQ(base.size(), 2u);
+    ASSERT_EQ(shifted.size(), 2u);
+    for (std::size_t t = 0; t < 2; ++t) {
+        EXPECT_DOUBLE_EQ(shifted[t].Num("Mean"), base[t].Num("Mean") + 1e9);
+        for (const char* col : {"StdDeviation", "Range", "Max_Positive", "Max_Negative", "K-S_Z", "Prob"})
+            EXPECT_NEAR(shifted[t].Num(col), base[t].Num(col), 1e-12) << col;
+    }
+}

@@ -290,21 +290,24 @@ void CNonParamSign::WriteDataFit(const std::vector<Variant>& groupValues) {
     ProcGuard proc(gEngineErr, "WriteDataFit");
     try {
         if (m_W <= 1) return;
-        const double mean = m_sum / m_W;
-        // The corrected sum of squares about the mean, with the values at hand.
-        double m2 = 0, dev = 0;
+        // Deviations from the first value keep the digits of a large common offset.
+        const double K = m_values.front().first;
+        double dev = 0;
+        for (const auto& [x, w] : m_values) dev += w * (x - K);
+        const double meanDev = dev / m_W, mean = K + meanDev;
+        double m2 = 0, rest = 0;
         for (const auto& [x, w] : m_values) {
-            const double d = x - mean;
+            const double d = (x - K) - meanDev;
             m2 += w * d * d;
-            dev += w * d;
+            rest += w * d;
         }
-        m2 -= dev * dev / m_W;
+        m2 -= rest * rest / m_W;
         const double sd = m2 > 0 ? std::sqrt(m2 / (m_W - 1)) : 0.0;
         const double mn = m_values.front().first, mx = m_values.back().first;
         const double range = Moments::DecimalDifference(mx, mn);
         bool normalOk = false, poissonOk = m_poisson;
         double pos[4] = {0, 0, 0, 0}, neg[4] = {0, 0, 0, 0};
-        CalcCompareFit(mean, sd, normalOk, poissonOk, pos, neg);
+        CalcCompareFit(mean, meanDev, sd, normalOk, poissonOk, pos, neg);
 
         RecordsetPtr out = m_Engine->OutputRecordset();
         const char* names[] = {"", "Uniform", "Normal", "Poisson"};
@@ -340,7 +343,7 @@ void CNonParamSign::WriteDataFit(const std::vector<Variant>& groupValues) {
 // One walk over the group's ascending values: at every distinct value p the
 // share S of values up to p and the share S' below p are compared with the
 // expected distribution function F(p).
-void CNonParamSign::CalcCompareFit(double mean, double sd, bool& normalOk, bool& poissonOk, double pos[4],
+void CNonParamSign::CalcCompareFit(double mean, double meanDev, double sd, bool& normalOk, bool& poissonOk, double pos[4],
                                    double neg[4]) {
     const double mn = m_values.front().first, mx = m_values.back().first;
     const double range = Moments::DecimalDifference(mx, mn);
@@ -368,7 +371,7 @@ void CNonParamSign::CalcCompareFit(double mean, double sd, bool& normalOk, bool&
             compare(1, Moments::DecimalDifference(S, F));
         }
         if (use[2] || (use[3] && large)) {
-            const double F = normalCdf(m_ZValue, Moments::DecimalDifference(p, mean) / sd);
+            const double F = normalCdf(m_ZValue, ((p - mn) - meanDev) / sd);
             if (use[2]) {
                 compare(2, Moments::DecimalDifference(Sprev, F));
                 compare(2, Moments::DecimalDifference(S, F));

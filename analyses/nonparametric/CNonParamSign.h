@@ -48,7 +48,7 @@ private:
     void CalcData();
     void WriteData(const std::vector<dao::Variant>& groupValues);
     void WriteDataFit(const std::vector<dao::Variant>& groupValues);
-    void CalcCompareFit(double mean, double sd, bool& normalOk, bool& poissonOk, double pos[4], double neg[4]);
+    void CalcCompareFit(double mean, double meanDev, double sd, bool& normalOk, bool& poissonOk, double pos[4], double neg[4]);
 
     void Fail(ProcGuard& proc);
     bool Failed() const { return !m_error.empty(); }

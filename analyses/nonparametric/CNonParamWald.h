@@ -37,11 +37,10 @@ public:
                                    std::vector<long>& types, std::vector<long>& sizes, std::vector<dao::Variant>& values,
                                    Varnello& Engine);
 
-    // Z and the one-sided probability of a runs count (exposed for tests):
-    // below 50 cases |r − mean| shrinks by 0.5 (never past 0).
-    static void CalcWald(double N1, double N2, double mean, double sd, double runs, double& Z, double& prob);
-
 private:
+    // Z and the one-sided probability of a runs count: below 50 cases
+    // |r − mean| shrinks by 0.5 (never past 0).
+    static void CalcWald(double N1, double N2, double mean, double sd, double runs, double& Z, double& prob);
     std::string GetDataSet(const std::string& dataField);
     std::string CreateOutput();
     void InitData();

@@ -426,6 +426,7 @@ CNonParametric::Rank CNonParametric::CalcSpearmanTauKS(std::int64_t i) {
             D += k * d * d;
             if (m_tau) rows.push_back({xRank[j], yRank[j], k});
         }
+        r.n = n;
         if (m_spearman && n > 1) {
             r.rho = Moments::DecimalDifference(1.0, 6 * D / ((n * n - 1) * n));
             if (std::fabs(r.rho) >= 1) r.tInfinite = true;
@@ -550,7 +551,8 @@ void CNonParametric::WriteData(const std::vector<Variant>& groupValues) {
                     out->Fields("Wilcoxon_Prob")->SetValue(wx.prob);
                 }
             }
-            if (n > 1 && (m_spearman || m_tau) && rk.done) {
+            // Whole weights that leave fewer than two rank positions give no rank statistics.
+            if (n > 1 && (m_spearman || m_tau) && rk.done && rk.n > 1) {
                 out->Fields("TiedGroups_X")->SetValue(rk.tiesX);
                 out->Fields("TiedGroups_Y")->SetValue(rk.tiesY);
                 const double df = n - 2;

@@ -61,6 +61,7 @@ private:
     };
     struct Rank {
         double tiesX = 0, tiesY = 0;
+        double n = 0; // rank positions (whole weights)
         double rho = 0, rhoTies = 0, t = 0, tTies = 0;
         bool tInfinite = false, tTiesInfinite = false;
         double S = 0, tau = 0, Z = 0, tauTies = 0, ZTies = 0;

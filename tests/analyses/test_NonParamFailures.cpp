@@ -3,6 +3,9 @@
 // of reporting success over half-written tables.
 #include "AnalysisFixture.h"
 
+#include <cstdlib>
+#include <filesystem>
+
 using namespace dao;
 using namespace atest;
 
@@ -40,4 +43,39 @@ TEST_F(NonParamFailureTest, UnexpectedErrorFailsTheRun) {
         EXPECT_FALSE(Run(Store(s), &err)) << c.type;
         EXPECT_FALSE(err.empty()) << c.type;
     }
+}
+
+TEST_F(NonParamFailureTest, TempPathWithQuoteIsNotSplicedIntoSql) {
+    // The work database lives in a folder whose name holds a quote: the staged
+    // values are read through that database, never by naming its file in SQL.
+    const std::filesystem::path folder = tmp.path() / "it's here";
+    std::filesystem::create_directories(folder);
+    const char* old = std::getenv("TMPDIR");
+    const std::string saved = old ? old : "";
+    ::setenv("TMPDIR", folder.c_str(), 1);
+    MakeTable("Data", {{"S", dbText, 5}, {"A"}, {"B"}}, {{"a", 1.0, 2.0}, {"b", 3.0, 1.0}, {"a", 2.0, 2.5}, {"b", 4.0, 5.0}});
+    const struct {
+        const char* type;
+        std::vector<vtest::ScenarioFieldRow> fields;
+        std::vector<std::pair<std::string, Variant>> options;
+    } cases[] = {
+        {"2 Sample", {{"S", "C"}, {"A", "X"}}, {{"NPTwoType", "Mann"}}},
+        {"N Sample", {{"S", "C"}, {"A", "X"}}, {}},
+        {"Paired Fields", {{"A", "X"}, {"B", "Y"}}, {}},
+        {"N Fields", {{"A", "X"}, {"B", "X"}}, {}},
+    };
+    for (const auto& c : cases) {
+        vtest::ScenarioSpec s;
+        s.analysisType = "N";
+        s.subType = c.type;
+        s.inputTable = "Data";
+        s.outputTable1 = "Out";
+        s.fields = c.fields;
+        s.options = c.options;
+        std::string err;
+        EXPECT_TRUE(Run(Store(s), &err)) << c.type << ": " << err;
+        EXPECT_EQ(ReadTable("Out").size(), 1u) << c.type;
+    }
+    if (old) ::setenv("TMPDIR", saved.c_str(), 1);
+    else ::unsetenv("TMPDIR");
 }

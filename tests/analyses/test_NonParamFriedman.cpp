@@ -13,7 +13,7 @@ using namespace atest;
 
 namespace {
 
-vtest::ScenarioSpec friedmanSpec(int k, bool weighted, const std::string& out2 = "Det") {
+vtest::ScenarioSpec friedmanScenario(int k, bool weighted, const std::string& out2 = "Det") {
     vtest::ScenarioSpec s;
     s.analysisType = "N";
     s.subType = "N Fields";
@@ -65,7 +65,7 @@ TEST_F(FriedmanTest, RankSumsAndStatisticWithAndWithoutTies) {
     for (const auto& c : cases) {
         data(c.rows);
         std::string err;
-        ASSERT_TRUE(Run(Store(friedmanSpec(c.k, c.weighted)), &err)) << err;
+        ASSERT_TRUE(Run(Store(friedmanScenario(c.k, c.weighted)), &err)) << err;
         auto sum = ReadTable("Sum");
         ASSERT_EQ(sum.size(), 1u) << c.why;
         double S = 0;
@@ -91,7 +91,7 @@ TEST_F(FriedmanTest, RankSumsAndStatisticWithAndWithoutTies) {
 TEST_F(FriedmanTest, GroupWithoutCompleteRecordAndFewerThanTwoFields) {
     data({{"a", 1.0, 2.0, 3.0, 1.0}, {"a", 3.0, 2.0, 1.0, 1.0}, {"b", Variant::Null(), 2.0, 3.0, 1.0}});
     std::string err;
-    ASSERT_TRUE(Run(Store(friedmanSpec(3, false, "")), &err)) << err;
+    ASSERT_TRUE(Run(Store(friedmanScenario(3, false, "")), &err)) << err;
     auto sum = ReadTable("Sum");
     ASSERT_EQ(sum.size(), 2u);
     EXPECT_EQ(sum[0].Num("Chi-Squared"), 0.0); // R = 4, 4, 4
@@ -100,6 +100,6 @@ TEST_F(FriedmanTest, GroupWithoutCompleteRecordAndFewerThanTwoFields) {
     EXPECT_TRUE(sum[1].IsNull("Chi-Squared"));
     EXPECT_FALSE(TableExists("Det"));
     // FriedmanRefusesOneField: no ranking within a record of one value.
-    EXPECT_FALSE(Run(Store(friedmanSpec(1, false)), &err));
+    EXPECT_FALSE(Run(Store(friedmanScenario(1, false)), &err));
     EXPECT_EQ(err, "The Friedman test needs at least two data fields.");
 }

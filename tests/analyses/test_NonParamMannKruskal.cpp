@@ -14,7 +14,7 @@ using namespace atest;
 
 namespace {
 
-vtest::ScenarioSpec spec(const std::string& type, bool weighted, const std::string& out2 = "") {
+vtest::ScenarioSpec scenario(const std::string& type, bool weighted, const std::string& out2 = "") {
     vtest::ScenarioSpec s;
     s.analysisType = "N";
     s.subType = type;
@@ -66,7 +66,7 @@ TEST_F(MannKruskalTest, MannWhitneyAndKolmogorovSmirnovForEveryPair) {
          "weight 2.7 takes two rank positions (a tie of 2) but counts 2.7"},
     };
     for (const auto& c : cases) {
-        auto out = run(c.rows, spec("2 Sample", true));
+        auto out = run(c.rows, scenario("2 Sample", true));
         ASSERT_EQ(out.size(), 1u) << c.why;
         const auto& r = out[0];
         EXPECT_EQ(r["S-1"].ToString(), c.v1) << c.why;
@@ -105,7 +105,7 @@ TEST_F(MannKruskalTest, MannWhitneyAndKolmogorovSmirnovForEveryPair) {
 
 TEST_F(MannKruskalTest, PairsComeInTheOrderOfTheCompareValues) {
     // Three samples of two values each, every pair without overlap: ranks 1..4 give R1 = 3, R2 = 7, U = 0.
-    auto out = run(samples({{"c", {5, 6}}, {"a", {1, 2}}, {"b", {3, 4}}, {"d", {}}}), spec("2 Sample", false));
+    auto out = run(samples({{"c", {5, 6}}, {"a", {1, 2}}, {"b", {3, 4}}, {"d", {}}}), scenario("2 Sample", false));
     ASSERT_EQ(out.size(), 3u);
     const char* expected[][2] = {{"a", "b"}, {"a", "c"}, {"b", "c"}};
     for (std::size_t i = 0; i < 3; ++i) {
@@ -131,7 +131,7 @@ TEST_F(MannKruskalTest, KruskalWallisWithTieCorrectionAndDetail) {
          "three 2s share rank 3: H = 4/3, corrected 5/3"},
     };
     for (const auto& c : cases) {
-        auto out = run(c.rows, spec("N Sample", false, "Det"));
+        auto out = run(c.rows, scenario("N Sample", false, "Det"));
         ASSERT_EQ(out.size(), 1u) << c.why;
         const auto& r = out[0];
         const double H = 12 * c.S / (c.N * (c.N + 1)) - 3 * (c.N + 1);
@@ -161,7 +161,7 @@ TEST_F(MannKruskalTest, KruskalWallisCountsWeightsAndMissingValues) {
     // Weight 3 counts 3 (and 1 observation); Null values, weight 0 and Null weights are missing.
     auto out = run({{"A", 1.0, 3.0}, {"B", 2.0, 1.0}, {"B", Variant::Null(), 1.0}, {"A", 4.0, 0.0},
                     {"B", 5.0, Variant::Null()}},
-                   spec("N Sample", true, "Det"));
+                   scenario("N Sample", true, "Det"));
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0].Num("Count"), 4.0);
     EXPECT_EQ(out[0].Num("Observations"), 2.0);
@@ -172,7 +172,7 @@ TEST_F(MannKruskalTest, KruskalWallisCountsWeightsAndMissingValues) {
     EXPECT_EQ(det[0].Num("Observations"), 1.0);
     EXPECT_EQ(det[0].Num("SumRanks"), 6.0); // positions 1, 2, 3
     // A field with data in one sample only: Groups 1, no statistic.
-    out = run(samples({{"A", {1, 2}}, {"B", {}}}), spec("N Sample", false));
+    out = run(samples({{"A", {1, 2}}, {"B", {}}}), scenario("N Sample", false));
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0].Num("Groups"), 1.0);
     EXPECT_TRUE(out[0].IsNull("H"));

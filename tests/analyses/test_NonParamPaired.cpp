@@ -28,7 +28,7 @@ double tTail(double t, int df) {
 }
 double normalTwoSided(double z) { return std::erfc(std::fabs(z) / std::sqrt(2.0)); }
 
-vtest::ScenarioSpec pairedSpec(bool weighted) {
+vtest::ScenarioSpec pairedScenario(bool weighted) {
     vtest::ScenarioSpec s;
     s.analysisType = "N";
     s.subType = "Paired Fields";
@@ -58,7 +58,7 @@ protected:
                 return message;
             };
         }
-        EXPECT_TRUE(eng.RunScenario(Store(pairedSpec(weighted)))) << eng.ErrorInfo();
+        EXPECT_TRUE(eng.RunScenario(Store(pairedScenario(weighted)))) << eng.ErrorInfo();
         return ReadTable("Out");
     }
 };
@@ -93,6 +93,15 @@ TEST_F(PairedTest, MeansCountsSignWilcoxonAndSpearmanWithoutTies) {
     EXPECT_NEAR(r.Num("Spearman_Prob"), tTail(t, 3), 1e-6);
     EXPECT_NEAR(r.Num("Spearman_(ties)"), 0.8, 1e-15);
     EXPECT_EQ(r.Num("TiedGroups_X"), 0.0);
+    // The same pairs shifted by 10^9: the means move, r and the tests stay.
+    const double o = 1e9;
+    out = run({{o + 1, o + 2}, {o + 2, o + 1}, {o + 3, o + 4}, {o + 4, o + 3}, {o + 5, o + 5}});
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].Num("Mean"), o + 3);
+    EXPECT_EQ(out[0].Num("MeanDiff"), 0.0);
+    EXPECT_NEAR(out[0].Num("Pearson's_R"), 0.8, 1e-15);
+    EXPECT_NEAR(out[0].Num("Spearman"), 0.8, 1e-15);
+    EXPECT_EQ(out[0].Num("Wilcoxon_Pos_SumRank"), 5.0);
 }
 
 TEST_F(PairedTest, SpearmanAndKendallWithTies) {
@@ -170,6 +179,12 @@ TEST_F(PairedTest, WeightsAndMissingValues) {
     EXPECT_EQ(r.Num("Wilcoxon_Neg_SumRank"), 3.0);
     EXPECT_EQ(r.Num("Wilcoxon_Pos_SumRank"), 3.0);
     EXPECT_EQ(r.Num("Wilcoxon_Neg_MeanRank"), 1.5);
+    // WholeWeightsSummingToZeroLeaveRanksNull: weights 0.5 and 0.6 take no rank position.
+    out = run({{1.0, 2.0, 0.5}, {3.0, 1.0, 0.6}}, true);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_DOUBLE_EQ(out[0].Num("Count_of_Y"), 1.1);
+    for (const char* col : {"Spearman", "Spearman_t", "Spearman_Prob", "TiedGroups_X", "Wilcoxon_Z"})
+        EXPECT_TRUE(out[0].IsNull(col)) << col;
 }
 
 TEST(KendallScore, NLogNCountMatchesThePairLoopWithTiesAndWeights) {

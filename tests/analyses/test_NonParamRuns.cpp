@@ -11,7 +11,7 @@ using namespace atest;
 
 namespace {
 
-vtest::ScenarioSpec runsSpec(bool weighted, bool grouped = false) {
+vtest::ScenarioSpec runsScenario(bool weighted, bool grouped = false) {
     vtest::ScenarioSpec s;
     s.analysisType = "N";
     s.subType = "2 Sample";
@@ -92,7 +92,7 @@ TEST_F(RunsTest, MinimumAndMaximumRunsOfHandCountedArrangements) {
     };
     for (const auto& c : cases) {
         data({{"S", dbText, 5}, {"X"}, {"W"}}, c.rows);
-        check(run(runsSpec(true)).at(0), c.x, c.why);
+        check(run(runsScenario(true)).at(0), c.x, c.why);
     }
 }
 
@@ -103,7 +103,7 @@ TEST_F(RunsTest, ContinuityCorrectionShrinksTheDistanceToTheMean) {
         for (int i = 0; i < 25; ++i) rows.push_back({"A", double(i), 1.0});
         for (int i = 0; i < nB; ++i) rows.push_back({"B", 100.0 + i, 1.0});
         data({{"S", dbText, 5}, {"X"}, {"W"}}, rows);
-        auto out = run(runsSpec(false));
+        auto out = run(runsScenario(false));
         ASSERT_EQ(out.size(), 1u);
         const double N = 25.0 + nB, P = 2 * 25.0 * nB, mean = P / N + 1;
         const double sd = std::sqrt(P * (P - N) / (N * N * (N - 1)));
@@ -116,7 +116,7 @@ TEST_F(RunsTest, ContinuityCorrectionShrinksTheDistanceToTheMean) {
 TEST_F(RunsTest, RunsWithOneSampleOnlyLeaveZAndProbabilityNull) {
     data({{"G", dbText, 5}, {"S", dbText, 5}, {"X"}},
               {{"g1", "A", 1.0}, {"g1", "A", 2.0}, {"g1", "A", 3.0}, {"g2", "B", 1.0}, {"g2", "A", 2.0}, {"g3", "B", 9.0}});
-    vtest::ScenarioSpec s = runsSpec(false, true);
+    vtest::ScenarioSpec s = runsScenario(false, true);
     auto out = run(s);
     ASSERT_EQ(out.size(), 3u);
     // g1: sd = 0 (N2 = 0): no Z, no probability.
@@ -137,7 +137,7 @@ TEST_F(RunsTest, NullFirstCompareValueIsSampleOne) {
     // Distinct values: Null, "B". Null rows are sample 1: N1 = 2, N2 = 1, runs Null|B|Null = 3.
     data({{"S", dbText, 5}, {"X"}, {"W"}},
               {{Variant::Null(), 1.0, 1.0}, {"B", 2.0, 1.0}, {Variant::Null(), 3.0, 1.0}});
-    auto out = run(runsSpec(false));
+    auto out = run(runsScenario(false));
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0].Num("Cases-1"), 2.0);
     EXPECT_EQ(out[0].Num("Cases-2"), 1.0);
@@ -156,7 +156,7 @@ TEST_F(RunsTest, CompareFieldMustHoldExactlyTwoValues) {
     for (const auto& c : cases) {
         data({{"S", dbText, 5}, {"X"}, {"W"}}, c.rows);
         std::string err;
-        EXPECT_FALSE(Run(Store(runsSpec(false)), &err));
+        EXPECT_FALSE(Run(Store(runsScenario(false)), &err));
         EXPECT_EQ(err, c.message);
         EXPECT_FALSE(TableExists("Runs"));
     }

@@ -41,7 +41,7 @@ double kolmogorovQ(double z) {
     return std::min(1.0, s);
 }
 
-vtest::ScenarioSpec spec(const std::string& type, bool weighted, std::vector<std::pair<std::string, Variant>> options) {
+vtest::ScenarioSpec scenario(const std::string& type, bool weighted, std::vector<std::pair<std::string, Variant>> options) {
     vtest::ScenarioSpec s;
     s.analysisType = "N";
     s.subType = type;
@@ -89,7 +89,7 @@ TEST_F(SignFitTest, SignTestAgainstMeanMedianAndCustomValue) {
          "SignCountersRoundOnce: 0.5 + 0.5 + 0.5 = 1.5 counts 2, one 0.5 counts 0 (mean 12 / 2.5; median where 1.5 >= 1.25)"},
     };
     for (const auto& c : cases) {
-        auto out = run(c.rows, spec("Sign Test", c.weighted,
+        auto out = run(c.rows, scenario("Sign Test", c.weighted,
                                     {{"SignMean", true}, {"SignMedian", true}, {"SignCustom", true},
                                      {"SignValue", std::int16_t(c.custom)}}));
         ASSERT_EQ(out.size(), 3u) << c.why;
@@ -127,7 +127,7 @@ TEST_F(SignFitTest, SignProbabilityExactUpTo25ThenNormal) {
         for (int i = 0; i < c.above; ++i) xs.push_back(100);
         xs.push_back(50);
         xs.push_back(50);
-        auto out = run(plain(xs), spec("Sign Test", false, {{"SignMean", false}, {"SignCustom", true},
+        auto out = run(plain(xs), scenario("Sign Test", false, {{"SignMean", false}, {"SignCustom", true},
                                                             {"SignValue", std::int16_t(50)}}));
         ASSERT_EQ(out.size(), 1u) << c.why;
         EXPECT_NEAR(out[0].Num("Prob<=Test"), c.expected, 1e-12) << c.why;
@@ -136,12 +136,12 @@ TEST_F(SignFitTest, SignProbabilityExactUpTo25ThenNormal) {
 
 TEST_F(SignFitTest, GroupsWithWeightOneOrLessGetNoRowAndMissingCountsUnusedRecords) {
     auto out = run({{5.0, 1.0}, {Variant::Null(), 1.0}, {7.0, 0.0}, {8.0, Variant::Null()}, {9.0, 1.0}},
-                   spec("Sign Test", true, {{"SignMean", true}}));
+                   scenario("Sign Test", true, {{"SignMean", true}}));
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0].Num("Count"), 2.0);
     EXPECT_EQ(out[0].Num("Observations"), 2.0);
     EXPECT_EQ(out[0].Num("Missing"), 3.0);
-    out = run({{5.0, 1.0}, {6.0, 0.0}}, spec("Sign Test", true, {{"SignMean", true}, {"SignCustom", true}}));
+    out = run({{5.0, 1.0}, {6.0, 0.0}}, scenario("Sign Test", true, {{"SignMean", true}, {"SignCustom", true}}));
     EXPECT_TRUE(out.empty());
 }
 
@@ -155,7 +155,7 @@ TEST_F(SignFitTest, KolmogorovSmirnovFitToUniformNormalAndPoisson) {
         {{2, 3, 3, 7, 11, 12, 12, 12, 20}, "skewed counts"},
     };
     for (const auto& c : cases) {
-        auto out = run(plain(c.xs), spec("K-S Fit", false, {{"FitUniform", true}, {"FitNormal", true}, {"FitPoisson", true}}));
+        auto out = run(plain(c.xs), scenario("K-S Fit", false, {{"FitUniform", true}, {"FitNormal", true}, {"FitPoisson", true}}));
         ASSERT_EQ(out.size(), 3u) << c.why;
         const double n = double(c.xs.size());
         double sum = 0;
@@ -200,19 +200,34 @@ TEST_F(SignFitTest, KolmogorovSmirnovFitToUniformNormalAndPoisson) {
 
 TEST_F(SignFitTest, FitOfConstantOrUnsuitableValuesLeavesTheTestEmpty) {
     // Constant values: uniform differences 0 and probability 1; no normal curve; mean 0 has no Poisson.
-    auto out = run(plain({0, 0, 0}), spec("K-S Fit", false, {{"FitUniform", true}, {"FitNormal", true}, {"FitPoisson", true}}));
+    auto out = run(plain({0, 0, 0}), scenario("K-S Fit", false, {{"FitUniform", true}, {"FitNormal", true}, {"FitPoisson", true}}));
     ASSERT_EQ(out.size(), 3u);
     EXPECT_EQ(out[0].Num("Max_Absolute"), 0.0);
     EXPECT_EQ(out[0].Num("Prob"), 1.0);
     EXPECT_TRUE(out[1].IsNull("K-S_Z"));
     EXPECT_TRUE(out[2].IsNull("K-S_Z"));
     // A fractional value rules out the Poisson fit; weights 1, 1 on 1 and 3: sd √2.
-    out = run({{1.0, 1.0}, {3.0, 1.0}, {2.5, 0.0}}, spec("K-S Fit", true, {{"FitUniform", false}, {"FitPoisson", true}}));
+    out = run({{1.0, 1.0}, {3.0, 1.0}, {2.5, 0.0}}, scenario("K-S Fit", true, {{"FitUniform", false}, {"FitPoisson", true}}));
     ASSERT_EQ(out.size(), 1u);
     EXPECT_NEAR(out[0].Num("StdDeviation"), std::sqrt(2.0), 1e-15);
     EXPECT_FALSE(out[0].IsNull("K-S_Z")); // 2.5 has weight 0: not a value of the group
-    out = run(plain({1, 2.5, 3}), spec("K-S Fit", false, {{"FitUniform", false}, {"FitPoisson", true}}));
+    out = run(plain({1, 2.5, 3}), scenario("K-S Fit", false, {{"FitUniform", false}, {"FitPoisson", true}}));
     ASSERT_EQ(out.size(), 1u);
     EXPECT_TRUE(out[0].IsNull("K-S_Z"));
     EXPECT_DOUBLE_EQ(out[0].Num("Mean"), 6.5 / 3);
+}
+
+TEST_F(SignFitTest, LargeOffsetLeavesTheFitUnchanged) {
+    // Shifting every value by 10^9 moves the mean and the extremes only; the
+    // differences, Z and probabilities of the uniform and normal fits stay.
+    const vtest::ScenarioSpec s = scenario("K-S Fit", false, {{"FitUniform", true}, {"FitNormal", true}, {"FitPoisson", false}});
+    auto base = run(plain({1, 2, 2, 3, 7, 8}), s);
+    auto shifted = run(plain({1e9 + 1, 1e9 + 2, 1e9 + 2, 1e9 + 3, 1e9 + 7, 1e9 + 8}), s);
+    ASSERT_EQ(base.size(), 2u);
+    ASSERT_EQ(shifted.size(), 2u);
+    for (std::size_t t = 0; t < 2; ++t) {
+        EXPECT_DOUBLE_EQ(shifted[t].Num("Mean"), base[t].Num("Mean") + 1e9);
+        for (const char* col : {"StdDeviation", "Range", "Max_Positive", "Max_Negative", "K-S_Z", "Prob"})
+            EXPECT_NEAR(shifted[t].Num(col), base[t].Num(col), 1e-12) << col;
+    }
 }

@@ -87,7 +87,7 @@ frmQuorb_Create::frmQuorb_Create(QWidget* parent) : CWizPage(parent) {
         auto* b = new QPushButton(QString::fromLatin1(captions[i]), this);
         b->setObjectName(QStringLiteral("cmdNav_%1").arg(i));
         b->setAutoDefault(false);
-        b->setFixedSize(PixelsFromTwips(1110), PixelsFromTwips(330));
+        b->setMinimumSize(PixelsFromTwips(1110), PixelsFromTwips(330));
         m_cmdNav[static_cast<std::size_t>(i)] = b;
         buttons->addWidget(b);
         connect(b, &QPushButton::clicked, this, [this, i] { cmdNav_Click(i); });

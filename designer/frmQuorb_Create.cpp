@@ -74,7 +74,11 @@ frmQuorb_Create::frmQuorb_Create(QWidget* parent) : CWizPage(parent) {
         group->addButton(button, t.index);
         m_optType[static_cast<std::size_t>(t.index)] = button;
         grid->addWidget(button, row, 1);
-        connect(button, &QRadioButton::clicked, this, [this, i = t.index] { optType_Click(i); });
+        // Checking a button by code under Loading stores nothing; a user's
+        // click or arrow key stores the type.
+        connect(button, &QRadioButton::toggled, this, [this, i = t.index](bool on) {
+            if (on) optType_Click(i);
+        });
         ++row;
         if (t.index == 7 || t.index == 22) grid->setRowMinimumHeight(row++, 6);
     }

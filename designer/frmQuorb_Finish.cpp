@@ -31,6 +31,7 @@ frmQuorb_Finish::frmQuorb_Finish(QWidget* parent) : CWizPage(parent) {
     m_txtAnalysisType = new QLineEdit(fraAnalysis);
     m_txtAnalysisType->setObjectName(QStringLiteral("txtAnalysisType"));
     m_txtAnalysisType->setReadOnly(true);
+    m_txtAnalysisType->setFocusPolicy(Qt::NoFocus);
     m_txtAnalysisType->setBackgroundRole(QPalette::Button);
     m_txtAnalysisType->setStyleSheet(QStringLiteral("QLineEdit { background: palette(button); }"));
     m_txtDescription = new SelectAllLineEdit(fraAnalysis);

@@ -390,3 +390,84 @@ TEST_F(FinishPage, SaveWithoutChangesSavesNothingAndCancelAsksAfterChanges) {
 }
 
 } // namespace
+
+namespace {
+
+// "Save and Run" ran a stale or half-written scenario after a save that
+// failed silently: now the page stays, says why, and the wizard keeps no
+// number.
+TEST_F(FinishPage, FailedSaveKeepsThePageOpenAndRunsNothing) {
+    m_db->TableDefs().Delete("usysQuorbFields"); // the save's last table is gone
+    Script script;
+    frmQuorb_Finish page;
+    page.SetWiz(&m_wiz);
+    m_wiz.SetChanged(true);
+    page.cmdNav(4)->click();
+    EXPECT_EQ(page.NavResult(), 0);
+    ASSERT_EQ(script.messages.size(), 1u);
+    EXPECT_TRUE(script.messages[0].text.startsWith(QStringLiteral("The scenario could not be saved.\r\n\r\n")));
+    EXPECT_EQ(m_wiz.Scenario_ID(), 0);
+    EXPECT_TRUE(m_wiz.Changed());
+    EXPECT_TRUE(Rows("SELECT Scenario_ID FROM usysQuorbScenarios").isEmpty()); // the header was rolled back
+}
+
+// The option checks the options pages call: the first fault's message and
+// the control of the page that receives the focus.
+TEST(OptionChecks, FirstFaultGivesItsMessageAndFocus) {
+    struct Case {
+        const char* reason;
+        std::function<void(CMelvarsPropWiz&)> set;
+        std::function<std::string(CMelvarsPropWiz&, QWidget&)> check;
+        const char* message;
+        const char* focus;
+    };
+    auto describe = [](CMelvarsPropWiz& w, QWidget& p) { return w.CheckDescribe(p); };
+    auto frequency = [](CMelvarsPropWiz& w, QWidget& p) { return w.CheckFrequency(p, true, false); };
+    auto sign = [](CMelvarsPropWiz& w, QWidget& p) { return w.CheckSignTest(p); };
+    const Case cases[] = {
+        {"no interval: nothing checked", [](CMelvarsPropWiz& w) { w.SetCI95(false); }, describe, "", nullptr},
+        {"interval without a percentage", [](CMelvarsPropWiz& w) { w.SetCI(true); }, describe,
+         "Confidence Interval value (95% or Other%) required", "chkCI95"},
+        {"95 twice", [](CMelvarsPropWiz& w) { w.SetCI(true); w.SetCI95(true); w.SetCIUser(95); }, describe,
+         "Duplicate Confidence Interval % selected", "txtCIUser"},
+        {"95.5 is another percentage", [](CMelvarsPropWiz& w) { w.SetCI(true); w.SetCI95(true); w.SetCIUser(95.5); },
+         describe, "", nullptr},
+        {"normal method without deviation",
+         [](CMelvarsPropWiz& w) { w.SetCI(true); w.SetCI95(true); w.SetCITypeRadio("Normal"); }, describe,
+         "Confidence Interval standard deviation required", "txtCIStdDev"},
+        {"specified intervals without start", [](CMelvarsPropWiz& w) { w.SetFreqGroupRadio("Specified:"); }, frequency,
+         "Frequency: Specified Initial Value required", "txtFreqInit"},
+        {"\"Specified\" without the colon skips the boxes", [](CMelvarsPropWiz& w) { w.SetFreqGroupRadio("Specified"); },
+         frequency, "", nullptr},
+        {"no sign test chosen", [](CMelvarsPropWiz&) {}, sign, "No test type selected", "chkSignMean"},
+        {"custom value 0 is a value", [](CMelvarsPropWiz& w) { w.SetSignCustom(true); w.SetSignValue(0); }, sign, "",
+         nullptr},
+        {"custom value blank", [](CMelvarsPropWiz& w) { w.SetSignCustom(true); w.SetSignValue(""); }, sign,
+         "Custom value required", "txtSignValue"},
+        {"no fit chosen", [](CMelvarsPropWiz&) {},
+         [](CMelvarsPropWiz& w, QWidget& p) { return w.CheckKSFit(p); }, "No test type selected", "chkFitUniform"},
+        {"no paired test chosen", [](CMelvarsPropWiz& w) { w.SetNPPair_Tau(true); },
+         [](CMelvarsPropWiz& w, QWidget& p) { return w.CheckPaired(p); },
+         "At least one analysis type must be selected", "chknPPair_Sign"},
+    };
+    for (const Case& c : cases) {
+        QDialog page;
+        for (const char* name : {"chkCI95", "txtCIUser", "txtCIStdDev", "txtFreqInit", "txtFreqWidth", "chkSignMean",
+                                 "txtSignValue", "chkFitUniform", "chknPPair_Sign"}) {
+            auto* box = new QLineEdit(&page);
+            box->setObjectName(QString::fromLatin1(name));
+        }
+        auto* intervals = new QLineEdit(QStringLiteral("10"), &page);
+        intervals->setObjectName(QStringLiteral("txtInterV"));
+        page.show();
+        CMelvarsPropWiz wiz;
+        c.set(wiz);
+        EXPECT_EQ(c.check(wiz, page), c.message) << c.reason;
+        if (c.focus) {
+            ASSERT_NE(page.focusWidget(), nullptr) << c.reason;
+            EXPECT_EQ(page.focusWidget()->objectName(), QString::fromLatin1(c.focus)) << c.reason;
+        }
+    }
+}
+
+} // namespace

@@ -339,8 +339,10 @@ bool CMelvarsPropWiz::PostScenario() {
         m_Changed = false;
         return true;
     } catch (...) {
-        m_lastSaveError = "The scenario could not be saved.";
+        m_lastSaveError = ErrFromCurrentException().Description;
         proc.HandleError();
+        wizsvc::WizMessage(m_parent, QStringLiteral("The scenario could not be saved.\r\n\r\n") +
+                                         QString::fromStdString(m_lastSaveError), 0);
         return false;
     }
 }

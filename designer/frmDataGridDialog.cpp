@@ -22,6 +22,7 @@ frmDataGridDialog::frmDataGridDialog(QWidget* parent) : QDialog(parent) {
     m_grdDataGrid->setObjectName(QStringLiteral("grdDataGrid"));
     m_grdDataGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grdDataGrid->setAlternatingRowColors(true);
+    m_grdDataGrid->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_grdDataGrid);

@@ -46,7 +46,9 @@ frmIgnore::frmIgnore(QWidget* parent) : QDialog(parent) {
         m_opt[static_cast<std::size_t>(i)] = new QRadioButton(QString::fromLatin1(captions[i]), frame);
         m_opt[static_cast<std::size_t>(i)]->setObjectName(QStringLiteral("optMissingtype_%1").arg(i));
         m_group->addButton(m_opt[static_cast<std::size_t>(i)], i);
-        connect(m_opt[static_cast<std::size_t>(i)], &QRadioButton::clicked, this, [this, i] { optMissingtype_Click(i); });
+        connect(m_opt[static_cast<std::size_t>(i)], &QRadioButton::toggled, this, [this, i](bool on) {
+            if (on) optMissingtype_Click(i);
+        });
     }
     auto makeBox = [&](const char* name) {
         auto* box = new NumericLineEdit(frame);

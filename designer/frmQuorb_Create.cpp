@@ -74,7 +74,11 @@ frmQuorb_Create::frmQuorb_Create(QWidget* parent) : CWizPage(parent) {
         group->addButton(button, t.index);
         m_optType[static_cast<std::size_t>(t.index)] = button;
         grid->addWidget(button, row, 1);
-        connect(button, &QRadioButton::clicked, this, [this, i = t.index] { optType_Click(i); });
+        // Checking a button by code under Loading stores nothing; a user's
+        // click or arrow key stores the type.
+        connect(button, &QRadioButton::toggled, this, [this, i = t.index](bool on) {
+            if (on) optType_Click(i);
+        });
         ++row;
         if (t.index == 7 || t.index == 22) grid->setRowMinimumHeight(row++, 6);
     }
@@ -87,7 +91,7 @@ frmQuorb_Create::frmQuorb_Create(QWidget* parent) : CWizPage(parent) {
         auto* b = new QPushButton(QString::fromLatin1(captions[i]), this);
         b->setObjectName(QStringLiteral("cmdNav_%1").arg(i));
         b->setAutoDefault(false);
-        b->setFixedSize(PixelsFromTwips(1110), PixelsFromTwips(330));
+        b->setMinimumSize(PixelsFromTwips(1110), PixelsFromTwips(330));
         m_cmdNav[static_cast<std::size_t>(i)] = b;
         buttons->addWidget(b);
         connect(b, &QPushButton::clicked, this, [this, i] { cmdNav_Click(i); });

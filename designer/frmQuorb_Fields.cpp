@@ -80,7 +80,7 @@ frmQuorb_Fields::frmQuorb_Fields(QWidget* parent) : CWizPage(parent), m_lvw(std:
     ProcGuard proc(gErr, "frmQuorb_Fields:Form_Load");
     setObjectName(QStringLiteral("frmQuorb_Fields"));
     setWindowTitle(QStringLiteral("ZUR Statistics Field Selection"));
-    resize(PixelsFromTwips(9360), PixelsFromTwips(5100) + 60);
+    resize(PixelsFromTwips(9360), PixelsFromTwips(5100));
 
     // ---- left: source, type, description, available fields --------------------
     m_lblTable = new QLabel(this);
@@ -122,6 +122,9 @@ frmQuorb_Fields::frmQuorb_Fields(QWidget* parent) : CWizPage(parent), m_lvw(std:
     auto makeList = [this](QWidget* owner, const QString& name) {
         auto* list = new QListWidget(owner);
         list->setObjectName(name);
+        // Long entries are shortened with "..." rather than scrolled.
+        list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        list->setTextElideMode(Qt::ElideRight);
         return list;
     };
     auto* frames = new QWidget(this);
@@ -191,16 +194,17 @@ frmQuorb_Fields::frmQuorb_Fields(QWidget* parent) : CWizPage(parent), m_lvw(std:
     m_lisGroup = makeList(m_fraGroup, QStringLiteral("lisGroupFields"));
     m_fraGroup->setLayout(listWithControl(m_fraGroup, m_lisGroup, "cmdTGroup", false));
     auto* lower = new QHBoxLayout;
-    lower->addWidget(fraWeight);
-    lower->addWidget(m_fraGroup);
+    lower->addWidget(fraWeight, 1, Qt::AlignTop);
+    lower->addWidget(m_fraGroup, 1);
+    m_lisWeight->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_lisWeight->setFixedHeight(m_lisWeight->fontMetrics().height() + 10);
     auto* right = new QVBoxLayout;
     right->addWidget(frames, 3);
     right->addLayout(lower, 2);
-    fraWeight->setMaximumHeight(PixelsFromTwips(900));
 
     auto* body = new QHBoxLayout;
-    body->addLayout(left, 2);
-    body->addLayout(right, 3);
+    body->addLayout(left, 4);
+    body->addLayout(right, 7);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -209,7 +213,7 @@ frmQuorb_Fields::frmQuorb_Fields(QWidget* parent) : CWizPage(parent), m_lvw(std:
         auto* b = new QPushButton(QString::fromLatin1(caption), this);
         b->setObjectName(QStringLiteral("cmdNav_%1").arg(i));
         b->setAutoDefault(false);
-        b->setFixedSize(PixelsFromTwips(1110), PixelsFromTwips(330));
+        b->setMinimumSize(PixelsFromTwips(1110), PixelsFromTwips(330));
         m_cmdNav[static_cast<std::size_t>(i)] = b;
         buttons->addWidget(b);
         connect(b, &QPushButton::clicked, this, [this, i = i] { cmdNav_Click(i); });

@@ -31,6 +31,7 @@ frmQuorb_Finish::frmQuorb_Finish(QWidget* parent) : CWizPage(parent) {
     m_txtAnalysisType = new QLineEdit(fraAnalysis);
     m_txtAnalysisType->setObjectName(QStringLiteral("txtAnalysisType"));
     m_txtAnalysisType->setReadOnly(true);
+    m_txtAnalysisType->setFocusPolicy(Qt::NoFocus);
     m_txtAnalysisType->setBackgroundRole(QPalette::Button);
     m_txtAnalysisType->setStyleSheet(QStringLiteral("QLineEdit { background: palette(button); }"));
     m_txtDescription = new SelectAllLineEdit(fraAnalysis);
@@ -72,7 +73,7 @@ frmQuorb_Finish::frmQuorb_Finish(QWidget* parent) : CWizPage(parent) {
         auto* b = new QPushButton(QString::fromLatin1(captions[i]), this);
         b->setObjectName(QStringLiteral("cmdNav_%1").arg(i));
         b->setAutoDefault(false);
-        b->setFixedSize(PixelsFromTwips(1110), PixelsFromTwips(330));
+        b->setMinimumSize(PixelsFromTwips(1110), PixelsFromTwips(330));
         m_cmdNav[static_cast<std::size_t>(i)] = b;
         buttons->addWidget(b);
         connect(b, &QPushButton::clicked, this, [this, i] { cmdNav_Click(i); });

@@ -68,7 +68,7 @@ frmQuorb_SelectTable::frmQuorb_SelectTable(QWidget* parent) : CWizPage(parent), 
     }
     for (QPushButton* b : {m_cmdViewTable, m_cmdNav[0], m_cmdNav[1], m_cmdNav[2]}) {
         b->setAutoDefault(false);
-        b->setFixedSize(PixelsFromTwips(1110), PixelsFromTwips(330));
+        b->setMinimumSize(PixelsFromTwips(1110), PixelsFromTwips(330));
     }
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(label);

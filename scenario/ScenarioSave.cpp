@@ -262,8 +262,9 @@ ScenarioColumnValues ScenarioOptionValues(const CMelvarsScenario& s) {
     values.reserve(std::size(kOptionColumns));
     for (const OptionColumn& c : kOptionColumns) {
         Variant v = c.get(s);
-        // Only the frequency type is written as Null when it is empty.
-        if (std::string_view(c.name) == "FreqType") v = nullIfEmpty(s.FreqType());
+        // The text columns refuse the empty text: an empty choice (a stored
+        // Null read back, or a value never set) is written as Null.
+        if (v.IsString() && v.RawString().empty()) v = Variant::Null();
         values.emplace_back(c.name, std::move(v));
     }
     return values;

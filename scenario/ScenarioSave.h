@@ -88,7 +88,7 @@ std::vector<ScenarioFieldRow> NumberedFields(const CMelvarsScenario& scenario);
 CMelvarsScenario NewScenarioDefaults();
 
 // The option columns as the scenario holds them (name, value), in the order
-// they are stored; a never-set Variant option is Null.
+// they are stored; a never-set Variant option and an empty text are Null.
 ScenarioColumnValues ScenarioOptionValues(const CMelvarsScenario& scenario);
 
 // Sets the scenario property stored in the named option column (letter case

@@ -1,0 +1,473 @@
+// The type page, the table page with its viewer, the missing-value dialog and
+// the Finish page: what they show and what they store into the wizard.
+#include "DesignerTestSupport.h"
+
+#include "designer/frmDataGridDialog.h"
+#include "designer/frmIgnore.h"
+#include "designer/frmQuorb_Create.h"
+#include "designer/frmQuorb_Finish.h"
+#include "designer/frmQuorb_SelectTable.h"
+#include "util/CProgramSettings.h"
+#include "support/HookRecorder.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QTableWidget>
+#include <QTreeWidget>
+
+namespace {
+
+using dtest::DesignerTest;
+using dtest::Script;
+
+TEST(TypePage, FillingSelectsTheWizardsTypeWithoutWritingIt) {
+    struct Case {
+        const char* type;
+        int button;
+        const char* typeAfter;
+    };
+    const Case cases[] = {
+        {"Two way ANOVA", 22, "Two way ANOVA"},
+        {"", 1, "Describe"},        // an empty type selects Describe as a user would
+        {"describe", 1, "Describe"}, // names are compared exactly
+        {"Chi Square", 1, "Describe"},
+    };
+    for (const Case& c : cases) {
+        CMelvarsPropWiz wiz;
+        wiz.SetCalcType(c.type);
+        frmQuorb_Create page;
+        page.SetWiz(&wiz);
+        EXPECT_TRUE(page.optType(c.button)->isChecked()) << c.type;
+        EXPECT_EQ(wiz.CalcType(), c.typeAfter) << c.type;
+        EXPECT_FALSE(wiz.Changed()) << c.type;
+    }
+}
+
+// The type page wrote only the type name: a type chosen under another
+// heading kept the old group letter and the scenario was stored (and listed)
+// under the wrong group.
+TEST(TypePage, TypeChosenUnderAnotherHeadingTakesThatHeadingsGroup) {
+    struct Case {
+        const char* group;
+        int button;
+        const char* type;
+        const char* groupAfter;
+    };
+    const Case cases[] = {
+        {"P", 30, "Chi-Square", "N"}, {"P", 21, "ANOVA", "G"}, {"N", 7, "Crosstab", "P"},
+        {"G", 36, "N Fields", "N"},   {"G", 20, "Two Sample t-Test", "G"},
+    };
+    for (const Case& c : cases) {
+        CMelvarsPropWiz wiz;
+        wiz.SetScenario_Type(c.group);
+        wiz.SetCalcType("Describe");
+        frmQuorb_Create page;
+        page.SetWiz(&wiz);
+        page.optType(c.button)->click();
+        EXPECT_EQ(wiz.CalcType(), c.type);
+        EXPECT_EQ(wiz.Scenario_Type(), c.groupAfter) << c.type;
+    }
+}
+
+TEST(TypePage, NavResultTakesOnlyBackAndNext) {
+    frmQuorb_Create page;
+    page.cmdNav(2)->click();
+    EXPECT_EQ(page.NavResult(), 2);
+    for (long code : {3L, 4L, 7L}) page.SetNavResult(code);
+    EXPECT_EQ(page.NavResult(), 2);
+    EXPECT_TRUE(page.isHidden());
+}
+
+using TablePage = DesignerTest;
+
+TEST_F(TablePage, ListsTablesAndSelectQueriesWithoutSystemAndTemporaryNames) {
+    for (const char* name : {"msysX", "UsysMine", "~tmpclp1", "Other"}) {
+        auto td = m_db->CreateTableDef(name);
+        td->Fields().Append(td->CreateField("A", dao::dbLong));
+        m_db->TableDefs().Append(td);
+    }
+    m_db->CreateQueryDef("usysView", "SELECT * FROM Other");
+    m_db->CreateQueryDef("Purge", "DELETE * FROM Other");
+    frmQuorb_SelectTable page;
+    auto rows = [&page] {
+        QStringList r;
+        for (int i = 0; i < page.lvwTableQuery()->topLevelItemCount(); ++i)
+            r << page.lvwTableQuery()->topLevelItem(i)->text(0) + QLatin1Char('/') +
+                     page.lvwTableQuery()->topLevelItem(i)->text(1);
+        return r;
+    };
+    const QStringList tables{"Data/Table", "Other/Table"};
+    const QStringList queries{"DataQuery/Query", "usysView/Query"}; // no system test for queries; no action query
+    page.tabSource()->setCurrentIndex(0);
+    EXPECT_EQ(rows(), tables);
+    page.tabSource()->setCurrentIndex(1);
+    EXPECT_EQ(rows(), queries);
+    page.tabSource()->setCurrentIndex(2);
+    EXPECT_EQ(rows(), tables + queries);
+}
+
+TEST_F(TablePage, NextNeedsANonBlankNameAndStoresItAsTyped) {
+    CMelvarsPropWiz wiz;
+    frmQuorb_SelectTable page;
+    page.SetWiz(&wiz);
+    EXPECT_FALSE(page.cmdNav(2)->isEnabled());
+    page.txtTable()->setText(QStringLiteral("   "));
+    EXPECT_FALSE(page.cmdNav(2)->isEnabled());
+    page.txtTable()->setText(QStringLiteral(" Data"));
+    page.cmdNav(2)->click();
+    EXPECT_EQ(page.NavResult(), 2);
+    EXPECT_EQ(wiz.Table(), " Data");
+}
+
+TEST_F(TablePage, ViewerShowsTheSelectedRowsDataOrTheMessage) {
+    Script script;
+    frmQuorb_SelectTable page;
+    page.lvwTableQuery()->setCurrentItem(page.lvwTableQuery()->topLevelItem(0)); // Data
+    page.lvwTableQuery()->topLevelItem(0)->setSelected(true);
+    page.txtTable()->setText(QStringLiteral("typed, not shown"));
+    int rowsShown = -1;
+    QString title;
+    script.Then([&](QDialog& d) {
+        auto& viewer = dynamic_cast<frmDataGridDialog&>(d);
+        rowsShown = viewer.grdDataGrid()->rowCount();
+        title = viewer.windowTitle();
+        viewer.hide();
+    });
+    page.cmdViewTable_Click();
+    EXPECT_EQ(rowsShown, 6);
+    EXPECT_EQ(title, QStringLiteral("Input table or query - : Data"));
+
+    frmDataGridDialog missing;
+    EXPECT_FALSE(missing.ShowTableData(QStringLiteral("NoSuch"), QStringLiteral("x")));
+    ASSERT_EQ(script.messages.size(), 1u);
+    EXPECT_TRUE(script.messages[0].text.startsWith(QStringLiteral("The table [NoSuch] does not exist")));
+    // 80 % of the frame, 10 % in from its left and top edges.
+    EXPECT_EQ(frmDataGridDialog::PlaceOver(QRect(100, 50, 1000, 500)), QRect(200, 100, 800, 400));
+}
+
+// ---- the missing-value dialog ----------------------------------------------------
+
+struct IgnoreCase {
+    const char* reason;
+    int option;
+    const char *equal, *low, *high;
+    const char* message;   // nullptr: stored
+    const char* stored;    // "type|equal|low|high" after OK
+};
+
+TEST(MissingValueDialog, ChecksAndStoresTheEntriesOfTheChosenRule) {
+    const IgnoreCase cases[] = {
+        {"all values: every box emptied", 0, "5", "1", "9", nullptr, "0|Null|Null|Null"},
+        {"one value: range boxes emptied", 1, "0", "1", "9", nullptr, "1|0|Null|Null"},
+        {"one value missing", 1, "", "", "", "Missing required value", nullptr},
+        {"equal bounds pass", 2, "", "10", "10", nullptr, "2|Null|10|10"},
+        {"only the high bound", 2, "7", "", "12.5", nullptr, "2|Null|Null|12.5"},
+        {"low above high", 2, "", "10", "5", "Greater Than Value must be Larger than Less Than Value", nullptr},
+        {"no bound", 2, "", "", "", "Missing required value", nullptr},
+        // The key filter lets these through; they were stored unconverted.
+        {"a lone minus sign", 1, "-", "", "", "'-' is not a number.", nullptr},
+        {"two decimal points", 2, "", "1.2.3", "", "'1.2.3' is not a number.", nullptr},
+        {"a minus after the digits", 2, "", "1", "5-", "'5-' is not a number.", nullptr},
+    };
+    auto text = [](const dao::Variant& v) { return v.IsNull() ? std::string("Null") : v.ToString(); };
+    for (const IgnoreCase& c : cases) {
+        Script script;
+        CMelvarsPropWiz wiz;
+        wiz.SetMissingType("1");
+        wiz.SetMissingEqual(dao::Variant(std::string("-1")));
+        frmIgnore dialog;
+        dialog.SetWiz(&wiz);
+        EXPECT_TRUE(dialog.txtMissingEqual()->isEnabled()) << c.reason;
+        EXPECT_FALSE(dialog.txtMissingLow()->isEnabled()) << c.reason;
+        dialog.optMissingtype(c.option)->click();
+        dialog.txtMissingEqual()->setText(QString::fromLatin1(c.equal));
+        dialog.txtMissingLow()->setText(QString::fromLatin1(c.low));
+        dialog.txtMissingHigh()->setText(QString::fromLatin1(c.high));
+        dialog.cmdOK()->click();
+        if (c.message) {
+            EXPECT_EQ(script.MessageTexts(), QStringList({QString::fromLatin1(c.message)})) << c.reason;
+            EXPECT_EQ(wiz.MissingType() + "|" + text(wiz.MissingEqual()), "1|-1") << c.reason;
+            EXPECT_FALSE(wiz.Changed()) << c.reason;
+        } else {
+            EXPECT_TRUE(script.messages.empty()) << c.reason;
+            EXPECT_EQ(wiz.MissingType() + "|" + text(wiz.MissingEqual()) + "|" + text(wiz.MissingLow()) + "|" +
+                          text(wiz.MissingHigh()),
+                      c.stored)
+                << c.reason;
+            EXPECT_TRUE(wiz.Changed()) << c.reason;
+        }
+    }
+}
+
+TEST(MissingValueDialog, CancelStoresNothingAndAnUnknownCodeSelectsNoButton) {
+    CMelvarsPropWiz wiz;
+    wiz.SetMissingType("");
+    frmIgnore dialog;
+    dialog.SetWiz(&wiz);
+    for (int i = 0; i < 3; ++i) EXPECT_FALSE(dialog.optMissingtype(i)->isChecked()) << i;
+    dialog.optMissingtype(1)->click();
+    dialog.txtMissingEqual()->setText(QStringLiteral("3"));
+    dialog.cmdCancel()->click();
+    EXPECT_EQ(wiz.MissingType(), "");
+    EXPECT_TRUE(wiz.MissingEqual().IsEmpty());
+    EXPECT_FALSE(wiz.Changed());
+}
+
+// ---- the Finish page ------------------------------------------------------------
+
+class FinishPage : public DesignerTest {
+protected:
+    void SetUp() override {
+        DesignerTest::SetUp();
+        m_settings = std::make_shared<CProgramSettings>();
+        m_settings->SetRegBase("ZUR");
+        m_settings->SetProgram("Varnello Test");
+        m_wiz.SetSettings(m_settings);
+        m_wiz.SetScenario_Type("P");
+        m_wiz.SetCalcType("Describe");
+        m_wiz.SetTable("Data");
+    }
+    vtest::RegistryRedirect m_registry;
+    std::shared_ptr<CProgramSettings> m_settings;
+    CMelvarsPropWiz m_wiz;
+};
+
+TEST_F(FinishPage, ProposesDefaultNamesAndTheSecondTableByTypeAndOptions) {
+    struct Case {
+        const char* type;
+        std::function<void(CMelvarsPropWiz&)> options;
+        const char* prefix;
+        const char* first;
+        const char* second; // nullptr: no second table
+        const char* label1;
+    };
+    const Case cases[] = {
+        {"Describe", {}, "", "VRNL_Describe", nullptr, "Name for Describe output table: "},
+        {"Describe", {}, "My_", "My_Describe", nullptr, "Name for Describe output table: "},
+        {"Frequency", {}, "", "VRNL_Frequency", nullptr, "Name for Freqency output table: "},
+        {"Regression", [](CMelvarsPropWiz& w) { w.SetResidual(true); }, "", "VRNL_Regression", "VRNL_Residual",
+         "Name for Regression output table: "},
+        {"Regression", {}, "", "VRNL_Regression", nullptr, "Name for Regression output table: "},
+        {"Crosstab", [](CMelvarsPropWiz& w) { w.SetXChi(true); w.SetXType("S"); }, "", "VRNL_Crosstab",
+         "VRNL_Crosstab Chi-Square", "Name for Crosstab output table: "},
+        {"Crosstab", [](CMelvarsPropWiz& w) { w.SetXChi(true); w.SetXType("A"); }, "", "VRNL_Crosstab", nullptr,
+         "Name for Crosstab output table: "},
+        {"Sign Test", {}, "", "VRNL_SignTest", nullptr, "Name for SignTest output table: "},
+        {"N Sample", [](CMelvarsPropWiz& w) { w.SetNPKruskalDetail(true); }, "", "VRNL_N Sample Kruskal",
+         "VRNL_N Sample Kruskal Details", "Name for N Sample Kruskal output table: "},
+        {"Chi-Square", [](CMelvarsPropWiz& w) { w.SetChiDetail(true); }, "", "VRNL_Chi-Square",
+         "VRNL_Chi-Square Details", "Name for Chi-Square output table: "},
+    };
+    for (const Case& c : cases) {
+        m_settings->WriteEntry("OutputTablePrefix", c.prefix);
+        CMelvarsPropWiz wiz;
+        wiz.SetSettings(m_settings);
+        wiz.SetCalcType(c.type);
+        wiz.SetOutputTable2("held");
+        if (c.options) c.options(wiz);
+        frmQuorb_Finish page;
+        page.SetWiz(&wiz);
+        EXPECT_EQ(page.txtScenario_Output_Table1_Name()->text(), QString::fromLatin1(c.first)) << c.type;
+        EXPECT_EQ(page.lblScenario_Output_Table1_Name()->text(), QString::fromLatin1(c.label1)) << c.type;
+        EXPECT_EQ(!page.lblScenario_Output_Table2_Name()->isHidden(), c.second != nullptr) << c.type;
+        EXPECT_EQ(page.txtScenario_Output_Table2_Name()->text(), c.second ? QStringLiteral("held") : QString())
+            << c.type << ": a held name stays, no second table empties it";
+        EXPECT_EQ(page.fraOutputTables()->title(), c.second ? QStringLiteral("Output Tables")
+                                                           : QStringLiteral("Output Table"))
+            << c.type;
+        EXPECT_FALSE(wiz.Changed()) << c.type;
+    }
+}
+
+// Output names must be usable: not the scenario's input table, not a
+// scenario table, different from each other whatever their case, and no
+// longer than their columns.
+TEST_F(FinishPage, NameChecksRefuseNamesThatWouldOverwriteOrCannotBeStored) {
+    struct Case {
+        const char* first;
+        const char* second;
+        bool detail;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"", "", false, "Output table name required."},
+        {"Out", "", true, "Second Output table name required."},
+        {"Out", "out", true, "The first and second output table names names must not be the same."},
+        {"data", "", false, "The output table 'data' is the scenario's input table. Please choose another name."},
+        {"USYSQUORBFIELDS", "", false,
+         "The output table 'USYSQUORBFIELDS' is one of the scenario tables. Please choose another name."},
+        {"Out", "usysQuorbScenarios", true,
+         "The output table 'usysQuorbScenarios' is one of the scenario tables. Please choose another name."},
+        {"Old]Out", "", false, "An output table name may not contain brackets."},
+    };
+    for (const Case& c : cases) {
+        Script script;
+        m_wiz.SetCalcType(c.detail ? "ANOVA" : "Describe");
+        m_wiz.SetGroupDetail(c.detail);
+        frmQuorb_Finish page;
+        m_wiz.SetOutputTable1(c.first);
+        m_wiz.SetOutputTable2(c.second);
+        page.SetWiz(&m_wiz);
+        page.txtScenario_Output_Table1_Name()->setText(QString::fromLatin1(c.first));
+        page.txtScenario_Output_Table2_Name()->setText(QString::fromLatin1(c.second));
+        m_wiz.SetChanged(true);
+        page.cmdNav(4)->click(); // Save and Run
+        EXPECT_EQ(script.MessageTexts(), QStringList({QString::fromLatin1(c.message)})) << c.first << "/" << c.second;
+        EXPECT_EQ(page.NavResult(), 0) << c.first;
+        EXPECT_TRUE(TableExists("Data")) << "the input table was dropped";
+        EXPECT_TRUE(TableExists("usysQuorbFields"));
+        EXPECT_EQ(Rows("SELECT Scenario_ID FROM usysQuorbScenarios").size(), 0) << c.first;
+    }
+}
+
+TEST_F(FinishPage, NameBoxesTakeNoMoreThanTheirColumnsHold) {
+    Script script;
+    frmQuorb_Finish page;
+    page.SetWiz(&m_wiz);
+    page.txtScenario_Output_Table1_Name()->setText(QString(60, QLatin1Char('a')));
+    EXPECT_EQ(page.txtScenario_Output_Table1_Name()->text().size(), 50);
+    EXPECT_EQ(page.txtScenario_Output_Table2_Name()->maxLength(), 64);
+    EXPECT_EQ(page.txtDescription()->maxLength(), 255);
+    m_wiz.SetChanged(true);
+    page.cmdNav(3)->click(); // Save
+    EXPECT_EQ(page.NavResult(), 2);
+    EXPECT_TRUE(script.messages.empty()) << script.MessageTexts().join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(Rows("SELECT Scenario_Output_Table1_Name FROM usysQuorbScenarios"),
+              QStringList({"Scenario_Output_Table1_Name=" + QString(50, QLatin1Char('a'))}));
+}
+
+TEST_F(FinishPage, SaveAndRunAsksBeforeOverwritingAndDropsOnlyOnYes) {
+    for (const char* name : {"Old", "Old2"}) {
+        auto td = m_db->CreateTableDef(name);
+        td->Fields().Append(td->CreateField("A", dao::dbLong));
+        m_db->TableDefs().Append(td);
+    }
+    m_wiz.SetCalcType("ANOVA");
+    m_wiz.SetGroupDetail(true);
+    frmQuorb_Finish page;
+    page.SetWiz(&m_wiz);
+    page.txtScenario_Output_Table1_Name()->setText(QStringLiteral("Old"));
+    page.txtScenario_Output_Table2_Name()->setText(QStringLiteral("Old2"));
+    m_wiz.SetChanged(true);
+    Script script;
+    script.Answer(7).Answer(6);
+    page.cmdNav(4)->click(); // No: the page stays, nothing dropped or saved
+    EXPECT_EQ(page.NavResult(), 0);
+    EXPECT_TRUE(TableExists("Old"));
+    EXPECT_TRUE(Rows("SELECT Scenario_ID FROM usysQuorbScenarios").isEmpty());
+    page.cmdNav(4)->click(); // Yes: both dropped, saved, run asked for
+    EXPECT_EQ(page.NavResult(), 3);
+    EXPECT_FALSE(TableExists("Old"));
+    EXPECT_FALSE(TableExists("Old2"));
+    EXPECT_EQ(m_wiz.Scenario_ID(), 1);
+    EXPECT_FALSE(m_wiz.Changed());
+    const QString question = QStringLiteral("The following output table(s) already exist in the current database. Do "
+                                            "you want to overwrite them?\r\n\r\nOld\r\nOld2");
+    EXPECT_EQ(script.MessageTexts(), QStringList({question, question}));
+}
+
+TEST_F(FinishPage, SaveWithoutChangesSavesNothingAndCancelAsksAfterChanges) {
+    Script script;
+    frmQuorb_Finish page;
+    page.SetWiz(&m_wiz);
+    page.cmdNav(3)->click();
+    EXPECT_EQ(page.NavResult(), 2);
+    EXPECT_TRUE(Rows("SELECT Scenario_ID FROM usysQuorbScenarios").isEmpty());
+    page.SetNavResult(0);
+    page.txtDescription()->setText(QStringLiteral("new text"));
+    emit page.txtDescription()->editingFinished(); // leaving the box stores it
+    EXPECT_TRUE(m_wiz.Changed());
+    EXPECT_EQ(m_wiz.Scenario_Description(), "new text");
+    script.Answer(7);
+    page.cmdNav(2)->click();
+    EXPECT_EQ(page.NavResult(), 0);
+    EXPECT_EQ(script.MessageTexts(),
+              QStringList({"You have made changes to this scenario. Are you sure you want to exit?"}));
+}
+
+} // namespace
+
+namespace {
+
+// "Save and Run" ran a stale or half-written scenario after a save that
+// failed silently: now the page stays, says why, and the wizard keeps no
+// number.
+TEST_F(FinishPage, FailedSaveKeepsThePageOpenAndRunsNothing) {
+    m_db->TableDefs().Delete("usysQuorbFields"); // the save's last table is gone
+    Script script;
+    frmQuorb_Finish page;
+    page.SetWiz(&m_wiz);
+    m_wiz.SetChanged(true);
+    page.cmdNav(4)->click();
+    EXPECT_EQ(page.NavResult(), 0);
+    ASSERT_EQ(script.messages.size(), 1u);
+    EXPECT_TRUE(script.messages[0].text.startsWith(QStringLiteral("The scenario could not be saved.\r\n\r\n")));
+    EXPECT_EQ(m_wiz.Scenario_ID(), 0);
+    EXPECT_TRUE(m_wiz.Changed());
+    EXPECT_TRUE(Rows("SELECT Scenario_ID FROM usysQuorbScenarios").isEmpty()); // the header was rolled back
+}
+
+// The option checks the options pages call: the first fault's message and
+// the control of the page that receives the focus.
+TEST(OptionChecks, FirstFaultGivesItsMessageAndFocus) {
+    struct Case {
+        const char* reason;
+        std::function<void(CMelvarsPropWiz&)> set;
+        std::function<std::string(CMelvarsPropWiz&, QWidget&)> check;
+        const char* message;
+        const char* focus;
+    };
+    auto describe = [](CMelvarsPropWiz& w, QWidget& p) { return w.CheckDescribe(p); };
+    auto frequency = [](CMelvarsPropWiz& w, QWidget& p) { return w.CheckFrequency(p, true, false); };
+    auto sign = [](CMelvarsPropWiz& w, QWidget& p) { return w.CheckSignTest(p); };
+    const Case cases[] = {
+        {"no interval: nothing checked", [](CMelvarsPropWiz& w) { w.SetCI95(false); }, describe, "", nullptr},
+        {"interval without a percentage", [](CMelvarsPropWiz& w) { w.SetCI(true); }, describe,
+         "Confidence Interval value (95% or Other%) required", "chkCI95"},
+        {"95 twice", [](CMelvarsPropWiz& w) { w.SetCI(true); w.SetCI95(true); w.SetCIUser(95); }, describe,
+         "Duplicate Confidence Interval % selected", "txtCIUser"},
+        {"95.5 is another percentage", [](CMelvarsPropWiz& w) { w.SetCI(true); w.SetCI95(true); w.SetCIUser(95.5); },
+         describe, "", nullptr},
+        {"normal method without deviation",
+         [](CMelvarsPropWiz& w) { w.SetCI(true); w.SetCI95(true); w.SetCITypeRadio("Normal"); }, describe,
+         "Confidence Interval standard deviation required", "txtCIStdDev"},
+        {"specified intervals without start", [](CMelvarsPropWiz& w) { w.SetFreqGroupRadio("Specified:"); }, frequency,
+         "Frequency: Specified Initial Value required", "txtFreqInit"},
+        {"\"Specified\" without the colon skips the boxes", [](CMelvarsPropWiz& w) { w.SetFreqGroupRadio("Specified"); },
+         frequency, "", nullptr},
+        {"no sign test chosen", [](CMelvarsPropWiz&) {}, sign, "No test type selected", "chkSignMean"},
+        {"custom value 0 is a value", [](CMelvarsPropWiz& w) { w.SetSignCustom(true); w.SetSignValue(0); }, sign, "",
+         nullptr},
+        {"custom value blank", [](CMelvarsPropWiz& w) { w.SetSignCustom(true); w.SetSignValue(""); }, sign,
+         "Custom value required", "txtSignValue"},
+        {"no fit chosen", [](CMelvarsPropWiz&) {},
+         [](CMelvarsPropWiz& w, QWidget& p) { return w.CheckKSFit(p); }, "No test type selected", "chkFitUniform"},
+        {"no paired test chosen", [](CMelvarsPropWiz& w) { w.SetNPPair_Tau(true); },
+         [](CMelvarsPropWiz& w, QWidget& p) { return w.CheckPaired(p); },
+         "At least one analysis type must be selected", "chknPPair_Sign"},
+    };
+    for (const Case& c : cases) {
+        QDialog page;
+        for (const char* name : {"chkCI95", "txtCIUser", "txtCIStdDev", "txtFreqInit", "txtFreqWidth", "chkSignMean",
+                                 "txtSignValue", "chkFitUniform", "chknPPair_Sign"}) {
+            auto* box = new QLineEdit(&page);
+            box->setObjectName(QString::fromLatin1(name));
+        }
+        auto* intervals = new QLineEdit(QStringLiteral("10"), &page);
+        intervals->setObjectName(QStringLiteral("txtInterV"));
+        page.show();
+        CMelvarsPropWiz wiz;
+        c.set(wiz);
+        EXPECT_EQ(c.check(wiz, page), c.message) << c.reason;
+        if (c.focus) {
+            ASSERT_NE(page.focusWidget(), nullptr) << c.reason;
+            EXPECT_EQ(page.focusWidget()->objectName(), QString::fromLatin1(c.focus)) << c.reason;
+        }
+    }
+}
+
+} // namespace

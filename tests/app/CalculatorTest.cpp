@@ -3,6 +3,7 @@
 // format.
 #include "AppTestSupport.h"
 
+#include "app/MDIMain.h"
 #include "app/frmQuorb_Calculator.h"
 
 #include <QLabel>
@@ -186,6 +187,36 @@ TEST(CalculatorFormat, ResultsShowUpToTwentyDecimalsAndAlwaysThePoint) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(frmQuorb_Calculator::FormatResult(c.value), QString::fromLatin1(c.text)) << c.value;
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(AppFixture, CalculatorFromTheToolbarAndTheToolsMenuIsOneWindowThatKeepsItsValues) {
+    ModalScript script;
+    script.CancelOpenDatabase();
+    MDIMain* frame = Start();
+    ASSERT_NE(frame, nullptr);
+    frame->tlbMain_ButtonClick(QStringLiteral("btnCalc"));
+    frmQuorb_Calculator* first = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* c = qobject_cast<frmQuorb_Calculator*>(w); c && c->isVisible())
+            first = c;
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(first->isVisible());
+    EXPECT_FALSE(first->isModal());
+    first->txtTestValue()->setText(QStringLiteral("1.96"));
+    frame->mnuToolsItems_Click(0);
+    EXPECT_EQ(ShowCalculator(), first);
+    EXPECT_EQ(first->txtTestValue()->text(), QStringLiteral("1.96"));
+    // Close unloads it; the next opening starts afresh.
+    first->cmdClose_Click();
+    Pump();
+    frmQuorb_Calculator* second = ShowCalculator();
+    EXPECT_TRUE(second->txtTestValue()->text().isEmpty());
+    second->close();
+    Pump();
 }
 
 } // namespace

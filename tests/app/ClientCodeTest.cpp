@@ -4,7 +4,9 @@
 // database.
 #include "AppTestSupport.h"
 
+#include "app/MDIMain.h"
 #include "app/frmGenerateCode.h"
+#include "app/frmStatMain.h"
 #include "db/Dao.h"
 
 #include <QApplication>
@@ -15,6 +17,7 @@
 #include <QProcess>
 #include <QRadioButton>
 #include <QTextCursor>
+#include <QTreeWidget>
 
 #include <filesystem>
 #include <fstream>
@@ -168,6 +171,39 @@ TEST(ClientCodeText, CopyTakesTheSelectionOrTheWholeEditedTextAndAnOptionClickDi
 
     form.optDBMethod_Click(0);
     EXPECT_FALSE(box->toPlainText().contains(QStringLiteral("my note")));
+}
+
+TEST_F(AppFixture, ToolsMenuAndPopupGenerateForTheSelectedScenarioOfTheOpenDatabase) {
+    const std::string path = File("gen.db");
+    CreateScoresDatabase(path, true, {DescribeScores("outA", "outB")});
+    ModalScript script;
+    script.OpenDatabase(path);
+    MDIMain* frame = Start();
+    ASSERT_NE(frame, nullptr);
+    frmStatMain* list = frame->StatMain();
+    ASSERT_NE(list, nullptr);
+    list->lvwScenarios()->setCurrentItem(list->lvwScenarios()->topLevelItem(0));
+    frame->mnuTools_Click();
+    EXPECT_TRUE(frame->mnuToolsItems(20)->isEnabled());
+    QStringList texts;
+    ModalScript answer;
+    const auto take = [&](QWidget* w) {
+        auto* form = qobject_cast<frmGenerateCode*>(w);
+        form->optDefaults_Click(1);
+        texts << form->txtCode()->toPlainText();
+        form->cmdClose_Click();
+    };
+    const auto isForm = [](QWidget* w) { return qobject_cast<frmGenerateCode*>(w) != nullptr; };
+    answer.Then(QStringLiteral("tools"), isForm, take).Then(QStringLiteral("popup"), isForm, take);
+    frame->mnuToolsItems_Click(20);
+    frame->mnuRightClickItems_Click(130);
+    EXPECT_TRUE(answer.Done());
+    ASSERT_EQ(texts.size(), 2);
+    for (const QString& text : texts) {
+        EXPECT_TRUE(text.contains(QStringLiteral("stats->SetScenarioDatabase(std::string(\"") + QString::fromStdString(path)));
+        EXPECT_TRUE(text.contains(QStringLiteral("stats->SetOutputTableName2(\"outB\");")));
+        EXPECT_TRUE(text.contains(QStringLiteral("fOK = stats->RunScenario(1);")));
+    }
 }
 
 // ---- the generated code, compiled against the installed library --------------------

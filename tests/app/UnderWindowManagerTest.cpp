@@ -5,6 +5,7 @@
 // run-under-window-manager.sh); skipped on other platforms.
 // VARNELLO_SCREENSHOT_DIR keeps the pictures as PNG files.
 #include "AppTestSupport.h"
+#include "SlowRun.h"
 
 #include "app/CScenarioRun.h"
 #include "app/MDIMain.h"
@@ -25,8 +26,6 @@
 #include <QScreen>
 #include <QTimer>
 
-#include <chrono>
-#include <thread>
 
 using namespace apptest;
 
@@ -143,20 +142,7 @@ TEST_F(UnderWindowManager, PicturesOfALongRunAResultGridAndCascadedWindows) {
     frmStatMain* list = frame->StatMain();
     ASSERT_NE(list, nullptr);
     // A run that counts records for two seconds; a picture half way.
-    CScenarioRun::SetEngineSetup([](Varnello& engine) {
-        auto describe = engine.Entries().Describe;
-        engine.Entries().Describe = [describe](DescribeArgs& args, Varnello& e) {
-            QElapsedTimer clock;
-            clock.start();
-            long record = 0;
-            while (clock.elapsed() < 2000) {
-                e.Quorb_Msg(++record, false, {});
-                if (record % 50 == 0)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
-            return describe(args, e);
-        };
-    });
+    GiveRunsASlowDescribe(2000);
     QString during;
     QTimer::singleShot(1200, [&] {
         if (frmStatus* status = list->StatusWindow())
@@ -164,7 +150,7 @@ TEST_F(UnderWindowManager, PicturesOfALongRunAResultGridAndCascadedWindows) {
         KeepPicture(QStringLiteral("long-run-progress.png"));
     });
     ASSERT_TRUE(list->RunCurrentScenario(0)) << script.Messages().join(QLatin1Char('\n')).toStdString();
-    EXPECT_TRUE(during.startsWith(QStringLiteral("Analyzing record: "))) << during.toStdString();
+    EXPECT_TRUE(during.startsWith(QStringLiteral("Counting record: "))) << during.toStdString();
     Pump(300);
     KeepPicture(QStringLiteral("result-grid.png"));
     ASSERT_NE(frmDataGrid::Open(QStringLiteral("Scores"), QStringLiteral("Input Data Table")), nullptr);

@@ -270,14 +270,16 @@ void MDIMain::Form_Load() {
             CSampleDatabase::EnsureOnFirstRun(*m_MRU);
         m_MRU->GetMRUList();
 
-        // Visible first, so that the window's frame counts in its outer size.
-        show();
+        // Placed before it is shown, so that it appears where it stood.
         QWidgetFormGeometry geometry(this);
-        if (!m_WinPos->RestoreForm(geometry)) {
+        const bool restored = m_WinPos->RestoreForm(geometry);
+        if (!restored) {
             geometry.SetHeight(DefaultHeightPixels * 15.0);
             geometry.SetWidth(DefaultWidthPixels * 15.0);
             platform::ui::CenterForm(this);
         }
+        QWidgetFormGeometry::KeepOnVisibleScreen(this);
+        show();
         SetToolBarFlat(m_tlbMain, true);
 
         if (SelectDatabaseDialog(QString(), QString()))

@@ -345,6 +345,17 @@ void Connection::EnsureCatalog() {
     m_hasCatalog = true;
 }
 
+void Connection::NoticeSchemaChange() noexcept {
+    if (!m_db) return;
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(m_db.get(), "PRAGMA schema_version", -1, &raw, nullptr) != SQLITE_OK) return;
+    StmtHandle st(raw);
+    if (sqlite3_step(st.get()) != SQLITE_ROW) return;
+    const std::int64_t version = sqlite3_column_int64(st.get(), 0);
+    if (m_schemaVersion != -1 && version != m_schemaVersion) InvalidateCatalog();
+    m_schemaVersion = version;
+}
+
 void Connection::InvalidateCatalog() noexcept {
     m_fieldCache.clear();
     m_hasCatalog.reset();

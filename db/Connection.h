@@ -68,6 +68,9 @@ public:
     std::optional<FieldInfo> ColumnInfo(const std::string& schema, const std::string& table, const std::string& column);
     void InvalidateCatalog() noexcept;
     std::uint64_t SchemaGeneration() const noexcept { return m_generation; }
+    // Notices a schema change made through another connection (another
+    // program adding a table, say) and then invalidates the catalogue.
+    void NoticeSchemaChange() noexcept;
 
     // Transaction depth shared with the workspace.
     int TransactionDepth() const noexcept { return m_txDepth; }
@@ -83,6 +86,7 @@ private:
     bool m_readOnly;
     int m_txDepth = 0;
     std::uint64_t m_generation = 1;
+    std::int64_t m_schemaVersion = -1; // the file's schema version last seen
     std::optional<bool> m_hasCatalog;
     std::map<std::string, std::vector<FieldInfo>> m_fieldCache; // key: schema + "\x1f" + lower(table)
     std::map<std::string, std::string> m_aliases;                // path → alias

@@ -334,6 +334,7 @@ void TableDef::loadProperties() {
 void TableDefs::ensure() {
     auto c = m_conn.lock();
     if (!c || !c->IsOpen()) throw DaoError(err::ObjectClosed, "Object invalid or no longer set.");
+    c->NoticeSchemaChange();
     if (m_generation == c->SchemaGeneration()) return;
     Refresh();
 }

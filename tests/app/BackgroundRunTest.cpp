@@ -2,6 +2,7 @@
 // a long run goes on, the windows keep painting and take no input, and count
 // texts are merged so that a long run does not flood the window thread.
 #include "AppTestSupport.h"
+#include "SlowRun.h"
 
 #include "app/CScenarioRun.h"
 #include "app/MDIMain.h"
@@ -18,8 +19,6 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include <chrono>
-#include <thread>
 
 using namespace apptest;
 
@@ -53,26 +52,6 @@ protected:
     }
 };
 
-// The Describe analysis of the run first counts records for `ms`
-// milliseconds, as a long run over many records does, then does its work.
-void SlowDescribe(int ms) {
-    CScenarioRun::SetEngineSetup([ms](Varnello& engine) {
-        auto describe = engine.Entries().Describe;
-        engine.Entries().Describe = [ms, describe](DescribeArgs& args, Varnello& e) {
-            QElapsedTimer clock;
-            clock.start();
-            long record = 0;
-            e.Quorb_Msg(0, false, "Analyzing records");
-            while (clock.elapsed() < ms) {
-                e.Quorb_Msg(++record, false, {});
-                if (record % 50 == 0)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
-            return describe(args, e);
-        };
-    });
-}
-
 TEST_F(BackgroundRun, ProgressTextUpdatesWhileARunOfTwoSecondsGoesOn) {
     const std::string path = File("scores.db");
     CreateScoresDatabase(path, true, {DescribeScores("outDescribe")});
@@ -82,7 +61,7 @@ TEST_F(BackgroundRun, ProgressTextUpdatesWhileARunOfTwoSecondsGoesOn) {
     ASSERT_NE(frame, nullptr);
     frmStatMain* list = frame->StatMain();
     ASSERT_NE(list, nullptr);
-    SlowDescribe(2200);
+    GiveRunsASlowDescribe(2200);
 
     // What the window thread sees while the run goes on, every 100 ms.
     QStringList shown;
@@ -121,9 +100,9 @@ TEST_F(BackgroundRun, ProgressTextUpdatesWhileARunOfTwoSecondsGoesOn) {
     int counts = 0;
     long last = 0;
     for (const QString& text : shown) {
-        if (!text.startsWith(QStringLiteral("Analyzing record: ")))
+        if (!text.startsWith(QStringLiteral("Counting record: ")))
             continue;
-        const long n = text.mid(18).toLong();
+        const long n = text.mid(17).toLong();
         EXPECT_GT(n, last) << text.toStdString();
         last = n;
         ++counts;

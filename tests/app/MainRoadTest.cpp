@@ -75,7 +75,8 @@ TEST_F(MainRoad, FirstStartShowsTheOpenDialogAndCancelLeavesTheFrameWithoutList)
     EXPECT_TRUE(frame->isVisible());
     EXPECT_EQ(frame->windowTitle(), QStringLiteral("Varnello Scenario Designer Demo"));
     EXPECT_EQ(frame->StatMain(), nullptr);
-    EXPECT_EQ(frame->frameGeometry().size(), QSize(635, 455));
+    // The window's own area: the window manager's frame comes on top of it.
+    EXPECT_EQ(frame->geometry().size(), QSize(635, 455));
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     // Centred: half the free room on either side, rounded to the nearest pixel.
     EXPECT_EQ(frame->frameGeometry().topLeft(),
@@ -440,7 +441,8 @@ TEST_F(MainRoad, FileExitSavesTheWindowPositions) {
     ASSERT_NE(sub, nullptr);
     sub->setGeometry(10, 20, 600, 330);
     Pump();
-    const QRect frameOuter = frame->frameGeometry();
+    // Stored without the window manager's frame, as it is restored.
+    const QRect frameOwn = frame->geometry();
     const QRect listOuter = sub->frameGeometry();
 
     QPointer<MDIMain> watch(frame);
@@ -452,7 +454,7 @@ TEST_F(MainRoad, FileExitSavesTheWindowPositions) {
         return std::to_string(r.x() * 15) + " " + std::to_string(r.y() * 15) + " " + std::to_string(r.width() * 15) +
                " " + std::to_string(r.height() * 15) + " 0";
     };
-    EXPECT_EQ(RegistryValue("Form Position", "MDIMain"), text(frameOuter));
+    EXPECT_EQ(RegistryValue("Form Position", "MDIMain"), text(frameOwn));
     EXPECT_EQ(RegistryValue("Form Position", "frmStatMain"), text(listOuter));
 }
 

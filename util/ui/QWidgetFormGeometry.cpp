@@ -3,6 +3,9 @@
 #include "errors/RunTimeError.h"
 #include "platform/ui/Twips.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
 #include <algorithm>
 
 using platform::ui::PixelsFromTwips;
@@ -23,42 +26,82 @@ std::string QWidgetFormGeometry::Name() const {
     return w->metaObject()->className();
 }
 
+// The window's own area without the window manager's frame, read and
+// written alike: the frame's size is known only once the window manager has
+// framed the window, and a window restored before that would grow and creep
+// by the frame at each start if the frame were counted on one side only.
 double QWidgetFormGeometry::Left() const {
-    return TwipsFromPixels(Window()->frameGeometry().x());
+    return TwipsFromPixels(Window()->geometry().x());
 }
 
 double QWidgetFormGeometry::Top() const {
-    return TwipsFromPixels(Window()->frameGeometry().y());
+    return TwipsFromPixels(Window()->geometry().y());
 }
 
 double QWidgetFormGeometry::Width() const {
-    return TwipsFromPixels(Window()->frameGeometry().width());
+    return TwipsFromPixels(Window()->geometry().width());
 }
 
 double QWidgetFormGeometry::Height() const {
-    return TwipsFromPixels(Window()->frameGeometry().height());
+    return TwipsFromPixels(Window()->geometry().height());
 }
 
 void QWidgetFormGeometry::SetLeft(double twips) {
     QWidget* w = Window();
-    w->move(PixelsFromTwips(twips), w->frameGeometry().y());
+    QRect g = w->geometry();
+    g.moveLeft(PixelsFromTwips(twips));
+    w->setGeometry(g);
 }
 
 void QWidgetFormGeometry::SetTop(double twips) {
     QWidget* w = Window();
-    w->move(w->frameGeometry().x(), PixelsFromTwips(twips));
+    QRect g = w->geometry();
+    g.moveTop(PixelsFromTwips(twips));
+    w->setGeometry(g);
 }
 
 void QWidgetFormGeometry::SetWidth(double twips) {
     QWidget* w = Window();
-    const int border = w->frameGeometry().width() - w->width();
-    w->resize(std::max(0, PixelsFromTwips(twips) - border), w->height());
+    w->resize(std::max(0, PixelsFromTwips(twips)), w->height());
 }
 
 void QWidgetFormGeometry::SetHeight(double twips) {
     QWidget* w = Window();
-    const int border = w->frameGeometry().height() - w->height();
-    w->resize(w->width(), std::max(0, PixelsFromTwips(twips) - border));
+    w->resize(w->width(), std::max(0, PixelsFromTwips(twips)));
+}
+
+void QWidgetFormGeometry::KeepOnVisibleScreen(QWidget* window) {
+    if (!window || !window->isWindow() || (window->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen |
+                                                                    Qt::WindowMinimized)))
+        return;
+    QRect client = window->geometry();
+    QScreen* screen = QGuiApplication::screenAt(client.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    // The frame as the window manager draws it, or as most draw it while
+    // the window is not framed yet: a title bar and thin borders.
+    QMargins frame(window->geometry().left() - window->frameGeometry().left(),
+                   window->geometry().top() - window->frameGeometry().top(),
+                   window->frameGeometry().right() - window->geometry().right(),
+                   window->frameGeometry().bottom() - window->geometry().bottom());
+    if (frame.isNull())
+        frame = QMargins(AssumedBorder, AssumedTitleBar, AssumedBorder, AssumedBorder);
+    const QRect room = area.marginsRemoved(frame);
+    client.setWidth(std::min(client.width(), room.width()));
+    client.setHeight(std::min(client.height(), room.height()));
+    if (client.right() > room.right())
+        client.moveRight(room.right());
+    if (client.bottom() > room.bottom())
+        client.moveBottom(room.bottom());
+    if (client.left() < room.left())
+        client.moveLeft(room.left());
+    if (client.top() < room.top())
+        client.moveTop(room.top());
+    if (client != window->geometry())
+        window->setGeometry(client);
 }
 
 int QWidgetFormGeometry::WindowState() const {

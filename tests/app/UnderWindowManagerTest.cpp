@@ -1,0 +1,164 @@
+// The frame as a window manager frames it, on a real X server: its position
+// and size survive restarts unchanged and come back on the screen; pictures
+// of a long run's progress window, a result grid and cascaded windows.
+// Run by CTest as app_window_manager_tests (Xvfb and openbox, started by
+// run-under-window-manager.sh); skipped on other platforms.
+// VARNELLO_SCREENSHOT_DIR keeps the pictures as PNG files.
+#include "AppTestSupport.h"
+#include "SlowRun.h"
+
+#include "app/CScenarioRun.h"
+#include "app/MDIMain.h"
+#include "app/frmDataGrid.h"
+#include "app/frmStatMain.h"
+#include "app/frmStatus.h"
+#include "app/modApplication.h"
+#include "engine/Varnello.h"
+#include "util/CProgramSettings.h"
+#include "util/modStatCommon.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPixmap>
+#include <QScreen>
+#include <QTimer>
+
+
+using namespace apptest;
+
+namespace {
+
+bool HaveWindowManager() {
+    return QGuiApplication::platformName() == QLatin1String("xcb") &&
+           !qEnvironmentVariableIsEmpty("VARNELLO_WINDOW_MANAGER");
+}
+
+// Waits until the window manager has put its frame round the window.
+bool WaitFramed(QWidget* w) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 5000) {
+        Pump(20);
+        if (w->isVisible() && w->frameGeometry() != w->geometry())
+            break;
+    }
+    Pump(300); // and has placed it
+    return w->frameGeometry() != w->geometry();
+}
+
+void KeepPicture(const QString& name) {
+    const QString dir = qEnvironmentVariable("VARNELLO_SCREENSHOT_DIR");
+    if (dir.isEmpty())
+        return;
+    QGuiApplication::primaryScreen()->grabWindow(0).save(QDir(dir).filePath(name));
+}
+
+class UnderWindowManager : public AppFixture {
+protected:
+    void SetUp() override {
+        if (!HaveWindowManager())
+            GTEST_SKIP() << "needs an X server with a window manager; CTest runs these as app_window_manager_tests";
+        AppFixture::SetUp();
+    }
+    void TearDown() override {
+        CScenarioRun::SetEngineSetup({});
+        if (HaveWindowManager())
+            AppFixture::TearDown();
+    }
+    void SaveFramePosition(const std::string& text) {
+        CProgramSettings positions;
+        positions.SetRegBase("ZUR");
+        positions.SetMainBranch("SOFTWARE");
+        positions.SetProgram(GetRegistryProgramKey());
+        positions.SetSection("Form Position");
+        positions.WriteEntry("MDIMain", text);
+    }
+};
+
+TEST_F(UnderWindowManager, FiveExitRestartCyclesLeaveTheFrameWhereItWas) {
+    QList<QRect> frames;
+    QStringList saved;
+    for (int cycle = 0; cycle <= 5; ++cycle) {
+        ModalScript script;
+        script.CancelOpenDatabase();
+        MDIMain* frame = Start();
+        ASSERT_NE(frame, nullptr);
+        ASSERT_TRUE(WaitFramed(frame)) << "cycle " << cycle;
+        if (cycle == 0) {
+            // The user puts the frame somewhere of his own.
+            frame->setGeometry(140, 110, 720, 520);
+            Pump(300);
+        }
+        frames << frame->frameGeometry();
+        ExitApplication(frame);
+        Pump(100);
+        saved << QString::fromStdString(RegistryValue("Form Position", "MDIMain"));
+    }
+    for (int cycle = 1; cycle <= 5; ++cycle) {
+        EXPECT_EQ(frames[cycle], frames[0]) << "cycle " << cycle;
+        EXPECT_EQ(saved[cycle], saved[0]) << "cycle " << cycle;
+    }
+    EXPECT_TRUE(QGuiApplication::primaryScreen()->availableGeometry().contains(frames.back()));
+}
+
+TEST_F(UnderWindowManager, AFrameSavedOffTheScreenComesBackOnIt) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    struct Row {
+        const char* saved; // Left Top Width Height State, twips
+        const char* why;
+    } rows[] = {
+        {"-3000 -1500 9525 6825 0", "above and left of the screen"},
+        {"60000 45000 9525 6825 0", "past the right and bottom edges"},
+        {"0 0 9525 6825 0", "at the corner: the title bar stays on the screen"},
+        {"1500 1500 30000 30000 0", "larger than the screen"},
+    };
+    for (const Row& r : rows) {
+        SaveFramePosition(r.saved);
+        ModalScript script;
+        script.CancelOpenDatabase();
+        MDIMain* frame = Start();
+        ASSERT_NE(frame, nullptr);
+        ASSERT_TRUE(WaitFramed(frame)) << r.why;
+        const QRect f = frame->frameGeometry();
+        EXPECT_TRUE(screen.contains(f)) << r.why << ": " << f.x() << "," << f.y() << " " << f.width() << "x"
+                                        << f.height() << " on " << screen.width() << "x" << screen.height();
+        ExitApplication(frame);
+        Pump(100);
+    }
+}
+
+TEST_F(UnderWindowManager, PicturesOfALongRunAResultGridAndCascadedWindows) {
+    const std::string path = File("scores.db");
+    CreateScoresDatabase(path, true, {DescribeScores("outDescribe")});
+    SaveFramePosition("1500 1500 13500 10500 0");
+    ModalScript script;
+    script.OpenDatabase(path);
+    MDIMain* frame = Start();
+    ASSERT_NE(frame, nullptr);
+    ASSERT_TRUE(WaitFramed(frame));
+    frmStatMain* list = frame->StatMain();
+    ASSERT_NE(list, nullptr);
+    // A run that counts records for two seconds; a picture half way.
+    GiveRunsASlowDescribe(2000);
+    QString during;
+    QTimer::singleShot(1200, [&] {
+        if (frmStatus* status = list->StatusWindow())
+            during = status->StatusText();
+        KeepPicture(QStringLiteral("long-run-progress.png"));
+    });
+    ASSERT_TRUE(list->RunCurrentScenario(0)) << script.Messages().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(during.startsWith(QStringLiteral("Counting record: "))) << during.toStdString();
+    Pump(300);
+    KeepPicture(QStringLiteral("result-grid.png"));
+    ASSERT_NE(frmDataGrid::Open(QStringLiteral("Scores"), QStringLiteral("Input Data Table")), nullptr);
+    frame->mnuWindowItems_Click(20);
+    Pump(300);
+    KeepPicture(QStringLiteral("cascaded-windows.png"));
+    for (QMdiSubWindow* sub : frame->MdiArea()->subWindowList())
+        EXPECT_TRUE(frame->MdiArea()->viewport()->rect().contains(sub->geometry())) << sub->windowTitle().toStdString();
+}
+
+} // namespace

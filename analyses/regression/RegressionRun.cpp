@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 using namespace dao;
 
@@ -532,10 +533,14 @@ RegressionRun::FitResult RegressionRun::Fit(const FitModel& M, const std::vector
         const double seScale = R.perfect ? 1e-8 * std::sqrt(std::max(vf, 0.0) * gyy / std::max(R.df, 1.0)) : R.se[r];
         if (err > kDigits * std::max(std::fabs(R.b[r]), seScale)) {
             if (m_refusal.empty()) {
+                char kappa[32];
+                std::snprintf(kappa, sizeof kappa, "%.3g", ls.Condition());
+                const std::string& dep = names[static_cast<std::size_t>(ls.Dependent())];
                 m_refusal = what + " cannot be computed to 9 significant digits" + where + ": " +
-                            names[static_cast<std::size_t>(ls.Dependent())] + " is nearly a linear combination of " +
-                            joinNames(names, ls.DependsOn()) + " (collinear regressors; condition number " +
-                            std::to_string(ls.Condition()) + ").";
+                            (ls.DependsOn().empty() ? dep + " varies too little for its size"
+                                                    : dep + " is nearly a linear combination of " +
+                                                          joinNames(names, ls.DependsOn())) +
+                            " (collinear regressors; condition number " + kappa + ").";
             }
             return R;
         }

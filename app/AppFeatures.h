@@ -4,11 +4,11 @@
 // while the flag is false; each flag is turned on when its window lands.
 namespace appfeatures {
 
-inline constexpr bool kScenarioDesigner = false;   // new scenario, edit fields, options and output
-inline constexpr bool kDuplicateDelete = false;    // duplicate and delete a scenario
-inline constexpr bool kCodeGenerator = false;      // client code generator
-inline constexpr bool kCalculator = false;         // probability calculator
-inline constexpr bool kOptionsDialog = false;      // options dialog
-inline constexpr bool kAboutBox = false;           // about box
+inline constexpr bool kScenarioDesigner = true;    // new scenario, edit fields, options and output
+inline constexpr bool kDuplicateDelete = true;     // duplicate and delete a scenario
+inline constexpr bool kCodeGenerator = true;       // client code generator
+inline constexpr bool kCalculator = true;          // probability calculator
+inline constexpr bool kOptionsDialog = true;       // options dialog
+inline constexpr bool kAboutBox = true;            // about box
 
 } // namespace appfeatures

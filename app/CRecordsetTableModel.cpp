@@ -1,7 +1,13 @@
 #include "app/CRecordsetTableModel.h"
 
+#include "app/CScenarioRun.h"
 #include "db/DaoConstants.h"
+#include "db/Recordset.h"
 #include "db/Variant.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
 
 namespace {
 
@@ -31,90 +37,171 @@ QVariant ToQVariant(const dao::Variant& v) {
     }
 }
 
-QString DisplayText(const QVariant& v) {
+QString TextOf(const QVariant& v, bool full) {
     switch (v.typeId()) {
     case QMetaType::UnknownType:
         return {};
     case QMetaType::Bool:
         return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
     case QMetaType::Double:
-        return QString::fromStdString(dao::FormatDouble(v.toDouble()));
+        return full ? CRecordsetTableModel::FullNumberText(v.toDouble())
+                    : CRecordsetTableModel::GeneralNumberText(v.toDouble());
     default:
         return v.toString();
     }
 }
 
+std::string Bracketed(const std::string& name) {
+    return "[" + name + "]";
+}
+
 } // namespace
 
-CRecordsetTableModel::CRecordsetTableModel(dao::RecordsetPtr recordset, QObject* parent)
-    : QAbstractTableModel(parent), m_rs(std::move(recordset)) {
-    if (!m_rs) {
-        m_atEnd = true;
-        return;
+QString CRecordsetTableModel::FullNumberText(double value) {
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return QString::fromLatin1(buffer, static_cast<qsizetype>(result.ptr - buffer));
+}
+
+QString CRecordsetTableModel::GeneralNumberText(double value) {
+    constexpr int width = 11;
+    if (!std::isfinite(value))
+        return FullNumberText(value);
+    if (value == 0)
+        return QStringLiteral("0");
+    const double magnitude = std::fabs(value);
+    const bool fixed = magnitude >= 1e-4 && magnitude < 1e11;
+    char buffer[64];
+    if (fixed) {
+        // As many decimals as the width leaves after the integer part.
+        for (int decimals = width; decimals >= 0; --decimals) {
+            std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+            QString text = QString::fromLatin1(buffer);
+            if (text.contains(QLatin1Char('.'))) {
+                while (text.endsWith(QLatin1Char('0')))
+                    text.chop(1);
+                if (text.endsWith(QLatin1Char('.')))
+                    text.chop(1);
+            }
+            if (text == QLatin1String("-0"))
+                text = QStringLiteral("0");
+            if (text.size() <= width && text != QLatin1String("0"))
+                return text;
+        }
     }
+    // The exponent form, with as many digits as fit: 1.23457E+15.
+    for (int digits = 6; digits >= 0; --digits) {
+        std::snprintf(buffer, sizeof buffer, "%.*E", digits, value);
+        QString text = QString::fromLatin1(buffer);
+        const qsizetype e = text.indexOf(QLatin1Char('E'));
+        QString mantissa = text.left(e);
+        if (mantissa.contains(QLatin1Char('.'))) {
+            while (mantissa.endsWith(QLatin1Char('0')))
+                mantissa.chop(1);
+            if (mantissa.endsWith(QLatin1Char('.')))
+                mantissa.chop(1);
+        }
+        // Two exponent digits at least, as spreadsheets write them.
+        const int exponent = text.mid(e + 1).toInt();
+        QString exp = QString::number(std::abs(exponent)).rightJustified(2, QLatin1Char('0'));
+        text = mantissa + (exponent < 0 ? QStringLiteral("E-") : QStringLiteral("E+")) + exp;
+        if (text.size() <= width)
+            return text;
+    }
+    return FullNumberText(value);
+}
+
+CRecordsetTableModel::CRecordsetTableModel(dao::DatabasePtr database, const std::string& tableName, QObject* parent)
+    : QAbstractTableModel(parent), m_db(std::move(database)), m_table(tableName) {
+    {
+        dao::RecordsetPtr count =
+            m_db->OpenRecordset("SELECT Count(*) AS N FROM " + Bracketed(m_table), dao::dbOpenSnapshot);
+        m_rowCount = count->EOF_() ? 0 : static_cast<int>(count->GetValue(0).ToDouble());
+        count->Close();
+    }
+    dao::RecordsetPtr rs = m_db->OpenRecordset("SELECT * FROM " + Bracketed(m_table), dao::dbOpenSnapshot);
+    for (int i = 0; i < rs->FieldCount(); ++i) {
+        const dao::FieldPtr f = rs->Fields(i);
+        m_headers << QString::fromStdString(f->Name());
+        m_types.push_back(f->Type());
+    }
+    rs->Close();
+    ReadPage(0);
+}
+
+CRecordsetTableModel::~CRecordsetTableModel() = default;
+
+bool CRecordsetTableModel::CanRead() const {
+    return m_db && m_db->IsOpen() && !CScenarioRun::Running();
+}
+
+bool CRecordsetTableModel::ReadPage(int page) const {
+    if (m_pages.count(page))
+        return true;
+    if (!CanRead())
+        return false;
+    std::vector<Row> rows;
     try {
-        for (int i = 0; i < m_rs->FieldCount(); ++i) {
-            const dao::FieldPtr f = m_rs->Fields(i);
-            m_headers << QString::fromStdString(f->Name());
-            m_types.push_back(f->Type());
-        }
-    } catch (...) {
-        Finish();
-        return;
-    }
-    ReadRows(BlockRows);
-}
-
-CRecordsetTableModel::~CRecordsetTableModel() {
-    Finish();
-}
-
-void CRecordsetTableModel::Finish() noexcept {
-    m_atEnd = true;
-    if (m_rs) {
-        try {
-            m_rs->Close();
-        } catch (...) {
-        }
-        m_rs.reset();
-    }
-}
-
-void CRecordsetTableModel::ReadRows(int count) {
-    if (m_atEnd || !m_rs)
-        return;
-    std::vector<std::vector<QVariant>> block;
-    try {
-        if (!m_rs->IsOpen()) {
-            // The database has been closed: what was read stays.
-            Finish();
-            return;
-        }
+        // Opened for this page only and closed at once: no read stays open.
+        dao::RecordsetPtr rs = m_db->OpenRecordset("SELECT * FROM " + Bracketed(m_table), dao::dbOpenSnapshot);
+        const long skip = static_cast<long>(page) * BlockRows;
+        for (long i = 0; i < skip && !rs->EOF_(); ++i)
+            rs->MoveNext();
         const int columns = static_cast<int>(m_headers.size());
-        while (static_cast<int>(block.size()) < count && !m_rs->EOF_()) {
-            std::vector<QVariant> row;
+        while (static_cast<int>(rows.size()) < BlockRows && !rs->EOF_()) {
+            Row row;
             row.reserve(static_cast<std::size_t>(columns));
-            for (int c = 0; c < columns; ++c)
-                row.push_back(ToQVariant(m_rs->GetValue(c)));
-            block.push_back(std::move(row));
-            m_rs->MoveNext();
+            for (int c = 0; c < columns && c < rs->FieldCount(); ++c)
+                row.push_back(ToQVariant(rs->GetValue(c)));
+            row.resize(static_cast<std::size_t>(columns));
+            rows.push_back(std::move(row));
+            rs->MoveNext();
         }
-        if (m_rs->EOF_())
-            Finish();
+        rs->Close();
     } catch (...) {
-        Finish();
+        return false;
     }
-    if (block.empty())
+    m_pages[page] = std::move(rows);
+    return true;
+}
+
+const CRecordsetTableModel::Row* CRecordsetTableModel::RowAt(int row) const {
+    const int page = row / BlockRows;
+    if (!ReadPage(page)) {
+        m_missed = true;
+        return nullptr;
+    }
+    const std::vector<Row>& rows = m_pages[page];
+    const auto at = static_cast<std::size_t>(row % BlockRows);
+    return at < rows.size() ? &rows[at] : nullptr;
+}
+
+bool CRecordsetTableModel::FetchRow(int row) const {
+    return row >= 0 && row < m_rowCount && RowAt(row) != nullptr;
+}
+
+void CRecordsetTableModel::FetchAll() {
+    for (int page = 0; page * BlockRows < m_rowCount; ++page)
+        if (!ReadPage(page))
+            return;
+}
+
+bool CRecordsetTableModel::AtEnd() const {
+    for (int page = 0; page * BlockRows < m_rowCount; ++page)
+        if (!m_pages.count(page))
+            return false;
+    return true;
+}
+
+void CRecordsetTableModel::Refresh() {
+    if (!m_missed || m_rowCount == 0 || m_headers.isEmpty())
         return;
-    const int first = static_cast<int>(m_rows.size());
-    beginInsertRows({}, first, first + static_cast<int>(block.size()) - 1);
-    for (auto& row : block)
-        m_rows.push_back(std::move(row));
-    endInsertRows();
+    m_missed = false;
+    emit dataChanged(index(0, 0), index(m_rowCount - 1, static_cast<int>(m_headers.size()) - 1));
 }
 
 int CRecordsetTableModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+    return parent.isValid() ? 0 : m_rowCount;
 }
 
 int CRecordsetTableModel::columnCount(const QModelIndex& parent) const {
@@ -122,21 +209,33 @@ int CRecordsetTableModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant CRecordsetTableModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= static_cast<int>(m_rows.size()) || index.column() >= m_headers.size())
+    if (!index.isValid() || index.row() >= m_rowCount || index.column() >= m_headers.size())
         return {};
-    const QVariant& value = m_rows[static_cast<std::size_t>(index.row())][static_cast<std::size_t>(index.column())];
-    switch (role) {
-    case Qt::DisplayRole:
-        return DisplayText(value);
-    case ValueRole:
-        return value;
-    case Qt::TextAlignmentRole: {
+    if (role == Qt::TextAlignmentRole) {
         const int type = m_types[static_cast<std::size_t>(index.column())];
         const bool numeric = type != dao::dbText && type != dao::dbMemo && type != dao::dbDate &&
                              type != dao::dbGUID && type != dao::dbBinary && type != dao::dbLongBinary;
         return QVariant::fromValue(Qt::Alignment(numeric ? Qt::AlignRight | Qt::AlignVCenter
                                                          : Qt::AlignLeft | Qt::AlignVCenter));
     }
+    if (role != Qt::DisplayRole && role != ValueRole && role != FullTextRole && role != Qt::ToolTipRole)
+        return {};
+    const Row* row = RowAt(index.row());
+    if (!row)
+        return {};
+    const QVariant& value = (*row)[static_cast<std::size_t>(index.column())];
+    switch (role) {
+    case Qt::DisplayRole:
+        return TextOf(value, false);
+    case ValueRole:
+        return value;
+    case FullTextRole:
+        return TextOf(value, true);
+    case Qt::ToolTipRole:
+        // Only where the cell does not show every digit.
+        if (value.typeId() == QMetaType::Double && TextOf(value, true) != TextOf(value, false))
+            return TextOf(value, true);
+        return {};
     default:
         return {};
     }
@@ -154,20 +253,6 @@ Qt::ItemFlags CRecordsetTableModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::NoItemFlags;
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-}
-
-bool CRecordsetTableModel::canFetchMore(const QModelIndex& parent) const {
-    return !parent.isValid() && !m_atEnd && m_rs && m_rs->IsOpen();
-}
-
-void CRecordsetTableModel::fetchMore(const QModelIndex& parent) {
-    if (!parent.isValid())
-        ReadRows(BlockRows);
-}
-
-void CRecordsetTableModel::FetchAll() {
-    while (!m_atEnd)
-        ReadRows(BlockRows);
 }
 
 int CRecordsetTableModel::ColumnIndex(const QString& name) const {

@@ -4,6 +4,7 @@
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
 #include "scenario/AppDatabase.h"
+#include "scenario/ScenarioSave.h"
 #include "scenario/ScenarioTables.h"
 #include "util/CMRU.h"
 
@@ -162,7 +163,6 @@ struct SampleScenario {
     const char* description;
     const char* group;     // "P", "G" or "N"
     const char* type;      // analysis type name
-    std::int16_t sortOrder;
     const char* input;
     const char* output1;
     const char* output2;
@@ -170,87 +170,37 @@ struct SampleScenario {
     std::vector<std::pair<const char*, const char*>> fields; // name, role
 };
 
-// What a new scenario starts with.
-std::vector<std::pair<const char*, Variant>> DefaultOptions() {
-    return {{"Mean", false},         {"Skew", false},          {"Mode", false},
-            {"CI", false},           {"Sum", true},            {"Range", true},
-            {"VarStd", true},        {"CI95", true},           {"VarNRadio", "N-1"},
-            {"InterV", std::int16_t(10)}, {"CITypeRadio", "t-Test"}, {"TTestValue", 0.0},
-            {"FreqIncRadio", "Lower"}, {"FreqDispRadio", "Count"}, {"FreqGroupRadio", "Default"},
-            {"PercentileRadio", "Median"}, {"CountXY", true},     {"MeanXY", true},
-            {"CorrXY", true},        {"TTest", true},          {"Chi", false},
-            {"MCnt", true},          {"MMis", false},          {"MMean", false},
-            {"MDev", false},         {"MCov", false},          {"MCor", false},
-            {"MR2", false},          {"MT", false},            {"MProb", false},
-            {"MProbTail", "2-tail"}, {"RegressType", "S"},     {"RPoly", std::int16_t(2)},
-            {"RYInt", true},         {"RANova", true},         {"Residual", false}};
-}
-
+// Stored the way the designer stores a new scenario, from the defaults of a
+// new scenario.
 void StoreScenario(Database& db, const SampleScenario& s) {
-    std::int32_t id = 0;
-    {
-        auto rs = db.OpenRecordset(kScenarioTableName, dbOpenDynaset);
-        rs->AddNew();
-        rs->Fields("SortOrder")->SetValue(s.sortOrder);
-        rs->Fields("Scenario_Description")->SetValue(s.description);
-        rs->Fields("Scenario_Analysis_Type")->SetValue(s.group);
-        rs->Fields("Scenario_Analysis_SubType")->SetValue(s.type);
-        rs->Fields("Scenario_Input_Table_Name")->SetValue(s.input);
-        rs->Fields("Scenario_Output_Table1_Name")->SetValue(s.output1);
-        rs->Fields("Scenario_Output_Table2_Name")->SetValue(s.output2);
-        rs->Fields("Scenario_Version")->SetValue("5.0");
-        const double now = Now();
-        rs->Fields("Scenario_DateCreated")->SetValue(Variant::Date(now));
-        rs->Fields("Scenario_LastModified")->SetValue(Variant::Date(now));
-        rs->Fields("Scenario_CreatedBy")->SetValue("admin");
-        rs->Fields("Scenario_ModifiedBy")->SetValue("admin");
-        rs->Fields("MissingType")->SetValue("0");
-        const std::string blanks(255, ' ');
-        for (const char* lock : {"PageLockField1", "PageLockField2", "PageLockField3", "PageLockField4"})
-            rs->Fields(lock)->SetValue(blanks);
-        rs->Update();
-        rs->SetBookmark(rs->LastModified());
-        id = rs->Fields("Scenario_ID")->Value().ToLong();
-        rs->Close();
-    }
-    {
-        auto rs = db.OpenRecordset(kOptionsTableName, dbOpenDynaset);
-        rs->AddNew();
-        rs->Fields("Scenario_ID")->SetValue(id);
-        for (const auto& [column, value] : DefaultOptions())
-            rs->Fields(column)->SetValue(value);
-        for (const auto& [column, value] : s.options)
-            rs->Fields(column)->SetValue(value);
-        rs->Update();
-        rs->Close();
-    }
-    {
-        auto rs = db.OpenRecordset(kFieldsTableName, dbOpenDynaset);
-        std::map<std::string, std::int16_t> placeInRole;
-        for (const auto& [name, role] : s.fields) {
-            rs->AddNew();
-            rs->Fields("Scenario_ID")->SetValue(id);
-            rs->Fields("FieldDef_Name")->SetValue(name);
-            rs->Fields("FieldDef_Ordinal_Position")->SetValue(++placeInRole[role]);
-            rs->Fields("FieldDef_Choice")->SetValue(role);
-            rs->Update();
-        }
-        rs->Close();
-    }
+    CMelvarsScenario scen = NewScenarioDefaults();
+    scen.SetScenario_Description(s.description);
+    scen.SetScenario_Type(s.group);
+    scen.SetCalcType(s.type);
+    scen.SetTable(s.input);
+    scen.SetOutputTable1(s.output1);
+    scen.SetOutputTable2(s.output2);
+    for (const auto& [column, value] : s.options)
+        SetScenarioOption(scen, column, value);
+    for (const auto& [name, role] : s.fields)
+        scen.AddField(name, role);
+    const ScenarioSaveResult saved = SaveScenario(db, 0, scen, NumberedFields(scen), "admin");
+    if (!saved.Saved)
+        throw DaoError(err::InvalidOperation, saved.Message);
 }
 
 void StoreScenarios(Database& db) {
     const SampleScenario scenarios[] = {
-        {"Monthly sales by region: units and revenue", "P", "Describe", 100, "Sales", "Sales_Describe", "",
+        {"Monthly sales by region: units and revenue", "P", "Describe", "Sales", "Sales_Describe", "",
          {{"CI", true}, {"Percentile", true}},
          {{"Region", "G"}, {"Units", "X"}, {"Revenue", "X"}}},
-        {"Test scores by class, weighted by attendance", "P", "Describe", 100, "TestScores", "Scores_Describe", "",
+        {"Test scores by class, weighted by attendance", "P", "Describe", "TestScores", "Scores_Describe", "",
          {{"Mean", true}},
          {{"Class", "G"}, {"Math", "X"}, {"Reading", "X"}, {"Weight", "W"}}},
-        {"Quartiles of the test scores by class", "P", "Percentiles", 300, "TestScores", "Scores_Quartiles", "",
+        {"Quartiles of the test scores by class", "P", "Percentiles", "TestScores", "Scores_Quartiles", "",
          {{"PercentileRadio", "Quartiles"}},
          {{"Class", "G"}, {"Math", "X"}, {"Reading", "X"}}},
-        {"Preferred brand by region", "N", "Chi-Square", 100, "Survey", "Survey_ChiSquare", "Survey_ChiDetail",
+        {"Preferred brand by region", "N", "Chi-Square", "Survey", "Survey_ChiSquare", "Survey_ChiDetail",
          {{"ChiDetail", true}, {"ChiAll", false}, {"ChiIgnoreBlanks", false}},
          {{"Region", "G"}, {"Preference", "C"}}},
     };
@@ -285,15 +235,9 @@ void CSampleDatabase::Create(const std::string& path) {
     // A workspace of its own, so that the engine's workspaces stay untouched.
     auto ws = std::make_shared<Workspace>("Sample", "admin");
     DatabasePtr db = ws->CreateDatabase(path, dbLangGeneral);
-    {
-        // The scenario tables are made by the application's own builders,
-        // which work on the current database.
-        DatabasePtr saved = std::exchange(gdbCurrent, db);
-        const bool made = CreateScenarioTables();
-        gdbCurrent = std::move(saved);
-        if (!made)
-            throw DaoError(err::InvalidOperation, "The scenario tables could not be created in " + path);
-    }
+    // The scenario tables are made by the application's own builders.
+    if (!CreateScenarioTables(db))
+        throw DaoError(err::InvalidOperation, "The scenario tables could not be created in " + path);
     TransactionGuard tx(*ws);
     FillSales(*db);
     FillTestScores(*db);

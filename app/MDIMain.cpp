@@ -3,10 +3,15 @@
 #include "app/AppFeatures.h"
 #include "app/AppGlobals.h"
 #include "app/CSampleDatabase.h"
+#include "app/MdiWindows.h"
 #include "app/QActionMRUItem.h"
+#include "app/frmAbout.h"
 #include "app/frmOpenDatabase.h"
+#include "app/frmOptions.h"
+#include "app/frmQuorb_Calculator.h"
 #include "app/frmStatMain.h"
 #include "app/modApplication.h"
+#include "app/modHelp.h"
 #include "app/modOpenDatabase.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
@@ -26,6 +31,7 @@
 #include "util/ui/modZURSTAT.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMdiArea>
@@ -122,7 +128,7 @@ void MDIMain::BuildMenus() {
     m_mnuTools->setObjectName(QStringLiteral("mnuTools"));
     AddItem(m_mnuTools, m_toolsItems, 0, QStringLiteral("&Probability Calculator"));
     AddItem(m_mnuTools, m_toolsItems, 10, QStringLiteral("&Options"));
-    AddItem(m_mnuTools, m_toolsItems, 20, QStringLiteral("&Generate VB Code"));
+    AddItem(m_mnuTools, m_toolsItems, 20, QStringLiteral("&Generate C++ Code"));
     for (const auto& [index, action] : m_toolsItems)
         connect(action, &QAction::triggered, this, [this, i = index] { mnuToolsItems_Click(i); });
     connect(m_mnuTools, &QMenu::aboutToShow, this, &MDIMain::mnuTools_Click);
@@ -183,7 +189,7 @@ void MDIMain::BuildMenus() {
         {100, "View Output Table &1", true},
         {110, "View Output Table &2", true},
         {120, "-", true},
-        {130, "&Generate VB Code", appfeatures::kCodeGenerator},
+        {130, "&Generate C++ Code", appfeatures::kCodeGenerator},
         {140, "-", true},
         {150, "&Help", true},
     };
@@ -441,9 +447,36 @@ void MDIMain::mnuFileMRU_Click(int index) {
 
 void MDIMain::mnuToolsItems_Click(int index) {
     ProcGuard proc(gErr, "mnuToolsItems_Click: " + std::to_string(index));
-    // The calculator, the options dialog and the code generator are not
-    // part of the application yet; their items stay disabled.
-    (void)index;
+    try {
+        switch (index) {
+        case 0:
+            ShowCalculator();
+            break;
+        case 10:
+            ShowOptions();
+            break;
+        case 20:
+            if (frmStatMain* list = StatMain())
+                list->GenerateCode();
+            break;
+        default:
+            break;
+        }
+    } catch (...) {
+        proc.HandleError();
+    }
+}
+
+void MDIMain::ShowOptions() {
+    frmOptions dialog(this);
+    dialog.Form_Load();
+    dialog.exec();
+}
+
+void MDIMain::ShowAbout() {
+    frmAbout dialog(this);
+    dialog.Form_Load();
+    dialog.exec();
 }
 
 void MDIMain::mnuWindowItems_Click(int index) {
@@ -467,7 +500,8 @@ void MDIMain::mnuWindowItems_Click(int index) {
 
 void MDIMain::ArrangeWindows(int arrangement) {
     if (arrangement == 0) {
-        m_mdiArea->cascadeSubWindows();
+        // The area's own cascade shrinks every window to a sliver.
+        mdiwindows::Cascade(m_mdiArea);
         return;
     }
     QList<QMdiSubWindow*> normal, minimized;
@@ -518,6 +552,9 @@ void MDIMain::mnuHelpItems_Click(int index) {
             help.OpenFinder();
             break;
         }
+        case 100:
+            ShowAbout();
+            break;
         case 50: {
             CShellExecute shell;
             shell.LaunchEmail(0, QString::fromLatin1(SupportEmail), CShellExecute::SW_SHOWNORMAL);
@@ -558,6 +595,8 @@ void MDIMain::tlbMain_ButtonClick(const QString& key) {
             ShowStatMain();
     } else if (key == QLatin1String("btnClose")) {
         CloseCurrentDatabase();
+    } else if (key == QLatin1String("btnCalc")) {
+        ShowCalculator();
     } else if (key == QLatin1String("btnHelp")) {
         ShowContextHelp();
     }
@@ -565,10 +604,14 @@ void MDIMain::tlbMain_ButtonClick(const QString& key) {
 
 void MDIMain::ShowContextHelp() {
     int topic = 0;
-    if (QMdiSubWindow* sub = m_mdiArea->activeSubWindow())
+    // A window of its own (the calculator) before the document area's.
+    QWidget* active = QApplication::activeWindow();
+    if (active && active != this)
+        topic = HelpTopicOf(active);
+    else if (QMdiSubWindow* sub = m_mdiArea->activeSubWindow())
         if (sub->widget())
-            topic = sub->widget()->property("HelpContextID").toInt();
-    platform::ui::ShowApplicationHelp(topic);
+            topic = HelpTopicOf(sub->widget());
+    ShowHelpTopic(topic);
 }
 
 void MDIMain::m_ErrHandler_AfterHandlerCalled() {
@@ -578,7 +621,7 @@ void MDIMain::m_ErrHandler_AfterHandlerCalled() {
     {
         frmErrorHandler dialog(this);
         dialog.SetAppName(QStringLiteral("Varnello"));
-        dialog.SetReadmefile(QString::fromStdString(AppFolderFile("readme.txt")));
+        dialog.SetReadmefile(ReadmeLocation());
         dialog.SetErrHelpContextID(1);
         dialog.SetErrHelpFileName(QString::fromStdString(platform::App::HelpFile()));
         dialog.SetErrorFile(QString::fromStdString(m_ErrHandler->DestinationPath()));

@@ -85,9 +85,14 @@ public:
     void mnuRightClickItems_Click(int index);
     void tlbMain_ButtonClick(const QString& key);
     // What opening the File and Tools menus does: the enabled state of
-    // "&Close Database" and "&Generate VB Code".
+    // "&Close Database" and "&Generate C++ Code".
     void mnufile_Click();
     void mnuTools_Click();
+
+    // Tools, Options and Help, About: the options dialog and the about box,
+    // modal.
+    void ShowOptions();
+    void ShowAbout();
 
     // Opens the help file at the topic of the active window.
     void ShowContextHelp();

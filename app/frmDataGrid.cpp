@@ -2,19 +2,27 @@
 
 #include "app/CRecordsetTableModel.h"
 #include "app/MDIMain.h"
+#include "app/MdiWindows.h"
 #include "app/modApplication.h"
 #include "db/Dao.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
 #include "scenario/AppDatabase.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTableView>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <memory>
+#include <set>
 
 frmDataGrid::frmDataGrid(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("frmDataGrid"));
@@ -24,6 +32,14 @@ frmDataGrid::frmDataGrid(QWidget* parent) : QWidget(parent) {
     m_grdDataGrid->setSelectionBehavior(QAbstractItemView::SelectItems);
     m_grdDataGrid->setAlternatingRowColors(true);
     m_grdDataGrid->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    // The number of records stands beside the horizontal scroll bar, which
+    // is always shown for it.
+    m_lblRecords = new QLabel(this);
+    m_lblRecords->setObjectName(QStringLiteral("lblRecords"));
+    m_lblRecords->setContentsMargins(4, 0, 8, 0);
+    m_grdDataGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_grdDataGrid->addScrollBarWidget(m_lblRecords, Qt::AlignLeft);
+    m_grdDataGrid->installEventFilter(this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_grdDataGrid);
@@ -44,7 +60,7 @@ frmDataGrid* frmDataGrid::Open(const QString& tableName, const QString& caption)
 bool frmDataGrid::ShowTableData(const QString& tableName, const QString& caption) {
     ProcGuard proc(gErr, "frmDataGrid:ShowTableData");
     bool outcome = true;
-    dao::RecordsetPtr rs;
+    std::unique_ptr<CRecordsetTableModel> model;
     try {
         if (!gdbCurrent)
             throw dao::DaoError(dao::err::ObjectClosed, "Object invalid or no longer set.");
@@ -52,8 +68,8 @@ bool frmDataGrid::ShowTableData(const QString& tableName, const QString& caption
         if (!gdbCurrent->TableDefs().Find(name) && !gdbCurrent->QueryDefs().Find(name))
             throw dao::DaoError(dao::err::InputTableNotFound, "The database engine cannot find the input table or query '" +
                                                                   name + "'.");
-        // A snapshot of the table or query, read through the SQL dialect.
-        rs = gdbCurrent->OpenRecordset("SELECT * FROM [" + name + "]", dao::dbOpenSnapshot);
+        // Its rows are counted and the first page read; no read stays open.
+        model = std::make_unique<CRecordsetTableModel>(gdbCurrent, name);
     } catch (...) {
         const ErrInfo e = ErrFromCurrentException();
         outcome = false;
@@ -70,17 +86,20 @@ bool frmDataGrid::ShowTableData(const QString& tableName, const QString& caption
     try {
         if (outcome) {
             m_tableName = tableName;
-            m_model = new CRecordsetTableModel(std::move(rs), this);
+            m_model = model.release();
+            m_model->setParent(this);
             m_grdDataGrid->setModel(m_model);
-            // Columns as wide as the first rows need, within reason.
-            m_grdDataGrid->resizeColumnsToContents();
-            for (int c = 0; c < m_model->columnCount(); ++c)
-                m_grdDataGrid->setColumnWidth(c, std::min(m_grdDataGrid->columnWidth(c), 280));
+            SizeColumns();
+            ShowRecordCount();
+            connect(m_grdDataGrid->selectionModel(), &QItemSelectionModel::currentChanged, this,
+                    [this] { ShowRecordCount(); });
             const QString title = caption + QStringLiteral(": ") + tableName;
             setWindowTitle(title);
             if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget())) {
                 sub->setWindowTitle(title);
                 sub->show();
+                // The area places new windows in steps, past its edge in the end.
+                mdiwindows::PlaceInside(sub->mdiArea(), sub);
             } else {
                 show();
             }
@@ -98,4 +117,92 @@ void frmDataGrid::CloseWindow() {
         sub->close();
     else
         close();
+}
+
+void frmDataGrid::SizeColumns() {
+    // Header and content decide, the first and the last page of rows
+    // sampled (ids grow down a table), within a sensible maximum.
+    const QFontMetrics cells(m_grdDataGrid->font());
+    const QFontMetrics headers(m_grdDataGrid->horizontalHeader()->font());
+    const int rows = m_model->rowCount();
+    QList<int> sample;
+    for (int r = 0; r < std::min(rows, CRecordsetTableModel::BlockRows); ++r)
+        sample << r;
+    for (int r = std::max(CRecordsetTableModel::BlockRows, rows - CRecordsetTableModel::BlockRows); r < rows; ++r)
+        sample << r;
+    for (int c = 0; c < m_model->columnCount(); ++c) {
+        int width = headers.horizontalAdvance(m_model->headerData(c, Qt::Horizontal).toString()) + 20;
+        for (int r : sample)
+            width = std::max(width, cells.horizontalAdvance(m_model->data(m_model->index(r, c)).toString()) + 12);
+        m_grdDataGrid->setColumnWidth(c, std::clamp(width, MinimumColumnWidth, MaximumColumnWidth));
+    }
+}
+
+void frmDataGrid::ShowRecordCount() {
+    if (!m_model)
+        return;
+    const QModelIndex current = m_grdDataGrid->currentIndex();
+    m_lblRecords->setText(current.isValid() ? QStringLiteral("Record: %1 of %2").arg(current.row() + 1).arg(m_model->rowCount())
+                                            : QStringLiteral("Records: %1").arg(m_model->rowCount()));
+}
+
+QString frmDataGrid::SelectionText() const {
+    if (!m_model)
+        return {};
+    const QModelIndexList cells = m_grdDataGrid->selectionModel()->selectedIndexes();
+    if (cells.isEmpty())
+        return {};
+    // The selected rows by the selected columns, a header row first; cells
+    // not selected inside that block stay empty, numbers keep every digit.
+    std::set<int> rows, columns;
+    for (const QModelIndex& i : cells) {
+        rows.insert(i.row());
+        columns.insert(i.column());
+    }
+    const QItemSelectionModel* selection = m_grdDataGrid->selectionModel();
+    auto clean = [](QString t) {
+        t.replace(QLatin1Char('\t'), QLatin1Char(' '));
+        t.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        t.replace(QLatin1Char('\r'), QLatin1Char(' '));
+        return t;
+    };
+    QStringList lines;
+    QStringList header;
+    for (int c : columns)
+        header << clean(m_model->headerData(c, Qt::Horizontal).toString());
+    lines << header.join(QLatin1Char('\t'));
+    for (int r : rows) {
+        QStringList line;
+        for (int c : columns) {
+            const QModelIndex i = m_model->index(r, c);
+            line << (selection->isSelected(i) ? clean(m_model->data(i, CRecordsetTableModel::FullTextRole).toString())
+                                              : QString());
+        }
+        lines << line.join(QLatin1Char('\t'));
+    }
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+void frmDataGrid::CopySelection() {
+    const QString text = SelectionText();
+    if (!text.isEmpty())
+        QGuiApplication::clipboard()->setText(text);
+}
+
+bool frmDataGrid::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_grdDataGrid && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        CopySelection();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmDataGrid::AfterRun() {
+    MDIMain* frame = TheMDIMain();
+    if (!frame)
+        return;
+    for (QMdiSubWindow* sub : frame->MdiArea()->subWindowList())
+        if (auto* grid = qobject_cast<frmDataGrid*>(sub->widget()); grid && grid->m_model)
+            grid->m_model->Refresh();
 }

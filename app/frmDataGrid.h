@@ -7,6 +7,7 @@
 #include <QWidget>
 
 class CRecordsetTableModel;
+class QLabel;
 class QTableView;
 
 class frmDataGrid : public QWidget {
@@ -24,14 +25,33 @@ public:
     // window. True when the table is shown.
     bool ShowTableData(const QString& tableName, const QString& caption);
 
+    // Column widths, pixels: header and content decide within these.
+    static constexpr int MinimumColumnWidth = 40;
+    static constexpr int MaximumColumnWidth = 240;
+
+    // The selection as spreadsheets take it: a header row with the column
+    // names, then one line per row, cells separated by tabs.
+    QString SelectionText() const;
+    // Ctrl+C: the selection to the clipboard.
+    void CopySelection();
+    // After a run: the grids show again the rows they could not read meanwhile.
+    static void AfterRun();
+    QLabel* lblRecords() const { return m_lblRecords; }
+
     const QString& TableName() const { return m_tableName; }
     QTableView* grdDataGrid() const { return m_grdDataGrid; }
     CRecordsetTableModel* Model() const { return m_model; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void CloseWindow();
+    void SizeColumns();
+    void ShowRecordCount();
 
     QTableView* m_grdDataGrid = nullptr;
     CRecordsetTableModel* m_model = nullptr;
+    QLabel* m_lblRecords = nullptr;
     QString m_tableName;
 };

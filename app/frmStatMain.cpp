@@ -1,12 +1,17 @@
 #include "app/frmStatMain.h"
 
 #include "app/AppFeatures.h"
+#include "app/CScenarioRun.h"
+#include "app/MdiWindows.h"
+#include "app/AppGlobals.h"
 #include "app/MDIMain.h"
 #include "app/frmDataGrid.h"
 #include "app/frmStatus.h"
 #include "app/modApplication.h"
 #include "app/modOpenDatabase.h"
 #include "db/Dao.h"
+#include "designer/CMelvarsPropWiz.h"
+#include "scenario/ScenarioSave.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
 #include "platform/MessageBox.h"
@@ -202,6 +207,83 @@ frmStatMain::frmStatMain(QWidget* parent) : QWidget(parent) {
     });
 }
 
+void frmStatMain::CreateNewScenario() {
+    ProcGuard proc(gErr, "frmStatMain:CreateNewScenario");
+    try {
+        m_oScenario.reset();
+        m_oScenario = std::make_unique<CMelvarsPropWiz>();
+        CMelvarsPropWiz& wiz = *m_oScenario;
+        wiz.SetSettings(gSettings);
+        wiz.SetParentWindow(this);
+        std::string type = m_ScenType.toStdString();
+        if (type == "*") {
+            const std::string group = m_ScenTypeMain.toStdString();
+            type = group == "P" ? "Describe" : group == "G" ? "Two Sample t-Test" : group == "N" ? "Chi-Square" : "";
+        }
+        wiz.SetScenario_ID(0);
+        wiz.SetCalcType(type);
+        wiz.SetScenario_Type(m_ScenTypeMain.toStdString());
+        // The option values every new scenario starts with.
+        const CMelvarsScenario defaults = NewScenarioDefaults();
+        for (const auto& [column, value] : ScenarioOptionValues(defaults))
+            SetScenarioOption(wiz.Scenario(), column, value);
+        wiz.SetMissingType("0");
+        if (wiz.ShowStatWizard(1))
+            (void)RunCurrentScenario(wiz.Scenario_ID());
+    } catch (...) {
+        proc.HandleError();
+    }
+}
+
+void frmStatMain::EditCurrentScenario(int startPage) {
+    ProcGuard proc(gErr, "frmStatMain:EditCurrentScenario");
+    try {
+        const std::optional<CScenarioInfo> info = GetScenarioInfo();
+        if (!info) {
+            ShowAppMessage(QStringLiteral("Please select a scenario from the list"));
+            return;
+        }
+        const std::int32_t id = dao::Variant(info->ScenarioID()).ToLong();
+        dao::RecordsetPtr rs = gdbCurrent->OpenRecordset(GetScenOptionSQL(id), dao::dbOpenSnapshot);
+        if (rs->EOF_()) {
+            ShowAppMessage(QStringLiteral("Scenario not found: ") + QString::fromStdString(info->ScenarioID()));
+            return;
+        }
+        m_oScenario.reset();
+        m_oScenario = std::make_unique<CMelvarsPropWiz>();
+        CMelvarsPropWiz& wiz = *m_oScenario;
+        wiz.SetSettings(gSettings);
+        wiz.SetParentWindow(this);
+        wiz.SetScenario_ID(id);
+        auto col = [&](const char* name) { return rs->Fields(name)->Value(); };
+        auto text = [&](const char* name) {
+            const dao::Variant v = col(name);
+            return v.IsNull() ? std::string() : v.ToString();
+        };
+        wiz.SetScenario_Description(text("Scenario_Description"));
+        wiz.SetScenario_Type(text("Scenario_Analysis_Type"));
+        wiz.SetCalcType(text("Scenario_Analysis_SubType"));
+        wiz.SetTable(text("Scenario_Input_Table_Name"));
+        wiz.SetOutputTable1(text("Scenario_Output_Table1_Name"));
+        wiz.SetOutputTable2(text("Scenario_Output_Table2_Name"));
+        wiz.SetMissingType(text("MissingType"));
+        wiz.SetMissingEqual(text("MissingEqual"));
+        wiz.SetMissingHigh(text("MissingHigh"));
+        wiz.SetMissingLow(text("MissingLow"));
+        wiz.SetScenario_Version(text("Scenario_Version"));
+        for (const auto& [column, unused] : ScenarioOptionValues(wiz.Scenario())) {
+            (void)unused;
+            SetScenarioOption(wiz.Scenario(), column, col(column.c_str()));
+        }
+        if (wiz.ShowStatWizard(startPage)) {
+            update();
+            (void)RunCurrentScenario(id);
+        }
+    } catch (...) {
+        proc.HandleError();
+    }
+}
+
 frmStatMain::~frmStatMain() = default;
 
 QPushButton* frmStatMain::cmdAction(int index) const {
@@ -255,10 +337,14 @@ void frmStatMain::Form_Load() {
         positions.SetSection("Form Position");
         if (QMdiSubWindow* sub = SubWindow()) {
             QWidgetFormGeometry geometry(sub);
-            if (!m_winPos->RestoreForm(geometry)) {
+            // A size saved below what the window can be used at (after a
+            // cascade of an earlier version, say) is not worth restoring.
+            if (!m_winPos->RestoreForm(geometry) || !mdiwindows::IsUsableSize(this, sub->size())) {
                 geometry.SetHeight(DefaultHeightPixels * 15.0);
                 geometry.SetWidth(DefaultWidthPixels * 15.0);
             }
+            if (sub->mdiArea())
+                mdiwindows::PlaceInside(sub->mdiArea(), sub);
         }
 
         m_ScenTypeMain = QStringLiteral("P");
@@ -479,6 +565,18 @@ void frmStatMain::cmdAction_Click(int index) {
         const int position = SelectedPosition();
         bool reload = true;
         switch (index) {
+        case 0:
+            CreateNewScenario();
+            break;
+        case 1:
+            EditCurrentScenario(3);
+            break;
+        case 2:
+            DuplicateCurrentScenario();
+            break;
+        case 3:
+            DeleteCurrentScenario();
+            break;
         case 4:
             reload = RunCurrentScenario(0);
             break;
@@ -486,7 +584,6 @@ void frmStatMain::cmdAction_Click(int index) {
             SendHelpKey();
             break;
         default:
-            // New, Edit, Duplicate and Delete arrive with their dialogs.
             break;
         }
         if (!self || m_unloaded)
@@ -508,6 +605,21 @@ void frmStatMain::ContextMenuHandler(int index) {
         case 0:
             (void)RunCurrentScenario(0);
             break;
+        case 60:
+            DuplicateCurrentScenario();
+            break;
+        case 70:
+            DeleteCurrentScenario();
+            break;
+        case 20:
+            EditCurrentScenario(3);
+            break;
+        case 30:
+            EditCurrentScenario(30);
+            break;
+        case 40:
+            EditCurrentScenario(50);
+            break;
         case 90:
             ViewDataTable();
             break;
@@ -517,12 +629,13 @@ void frmStatMain::ContextMenuHandler(int index) {
         case 110:
             ViewOutputTable2();
             break;
+        case 130:
+            GenerateCode();
+            break;
         case 150:
             SendHelpKey();
             break;
         default:
-            // The designer's, duplicate, delete and code items arrive with
-            // their windows.
             break;
         }
         if (!self || m_unloaded)
@@ -659,11 +772,12 @@ bool frmStatMain::RunScenarioTest(long ScenarioID) {
         CloseGridsShowing(out1, out2);
 
         SetOperation("Creating m_oStats ");
-        m_oStats = std::make_unique<Varnello>();
-        m_oStats->SetEvents(this);
-
-        SetOperation("Set database ");
-        m_oStats->SetScenarioDatabase(gdbCurrent);
+        // The engine runs on a worker thread with the current database; the
+        // windows keep painting meanwhile and take no input until it ends.
+        Varnello::RunScenarioArgs args;
+        args.ShowProgress = true;
+        args.ShowErrors = true;
+        CScenarioRun run(gdbCurrent, ScenarioID, args, this);
 
         SetOperation("Show status form ");
         SetScreenMousePointer(platform::ui::vbHourglass);
@@ -673,23 +787,16 @@ bool frmStatMain::RunScenarioTest(long ScenarioID) {
         repaint();
 
         SetOperation("Running scenario");
-        bool ran = false;
-        bool raised = false;
-        std::string reason;
-        try {
-            Varnello::RunScenarioArgs args;
-            args.ShowProgress = true;
-            args.ShowErrors = true;
-            ran = m_oStats->RunScenario(ScenarioID, args);
-        } catch (...) {
-            raised = true;
-            reason = ErrFromCurrentException().Description;
-        }
+        const CScenarioRun::Outcome outcome = run.Exec();
+        frmDataGrid::AfterRun();
+        const bool ran = outcome.ran;
+        const bool raised = outcome.raised;
+        const std::string& reason = outcome.raised ? outcome.reason : outcome.errorInfo;
         const QString failed = QStringLiteral("The test of this scenario failed for the following reason:\n\n");
         if (raised)
             ShowAppMessage(failed + QString::fromStdString(reason));
         else if (!ran)
-            ShowAppMessage(failed + QString::fromStdString(m_oStats->ErrorInfo()));
+            ShowAppMessage(failed + QString::fromStdString(reason));
         result = ran && !raised;
 
         if (m_status)
@@ -713,9 +820,6 @@ bool frmStatMain::RunScenarioTest(long ScenarioID) {
     if (m_status)
         m_status->close();
     SetScreenMousePointer(platform::ui::vbDefault);
-    if (m_oStats)
-        m_oStats->SetEvents(nullptr);
-    m_oStats.reset();
     return result;
 }
 

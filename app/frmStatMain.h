@@ -21,6 +21,7 @@
 #include <optional>
 
 class CListView;
+class CMelvarsPropWiz;
 class CWinPos;
 class QFrame;
 class QGroupBox;
@@ -72,6 +73,14 @@ public:
     // The popup menu at a global position, for the right button over the list.
     void lvwScenarios_MouseUp(Qt::MouseButton button, const QPoint& globalPos);
 
+    // The designer: a new scenario of the current group and type, or the
+    // selected scenario opened at a designer page (3 fields, 30 options, 50
+    // output tables). After "Save and &Run" the saved scenario runs at once.
+    void CreateNewScenario();
+    void EditCurrentScenario(int startPage);
+    // The designer of the last new or edit command (null before the first).
+    CMelvarsPropWiz* Designer() const { return m_oScenario.get(); }
+
     // Runs scenario ScenarioID (0: the selected one). True only when it ran.
     bool RunCurrentScenario(long ScenarioID);
     // The selected row, or nothing.
@@ -79,6 +88,14 @@ public:
     void ViewDataTable();
     void ViewOutputTable1();
     void ViewOutputTable2();
+    // Copies the selected scenario through the duplicate dialog.
+    void DuplicateCurrentScenario();
+    // Asks, then deletes the selected scenario from the three tables.
+    void DeleteCurrentScenario();
+    // Deletes the scenario's rows from the three tables in one transaction.
+    void DeleteScenario(long& ScenarioID);
+    // Opens the code generator for the selected scenario.
+    void GenerateCode();
 
     // The controls, for the frame and tests.
     QTabBar* tabMain() const { return m_tabMain; }
@@ -149,6 +166,6 @@ private:
 
     std::unique_ptr<CListView> m_lvw;
     std::unique_ptr<CWinPos> m_winPos;
-    std::unique_ptr<Varnello> m_oStats;
+    std::unique_ptr<CMelvarsPropWiz> m_oScenario;
     QPointer<frmStatus> m_status;
 };

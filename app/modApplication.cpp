@@ -4,6 +4,7 @@
 #include "app/CSingleInstance.h"
 #include "app/MDIMain.h"
 #include "app/frmStatMain.h"
+#include "app/modHelp.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
 #include "errors/ui/frmErrorHandler.h"
@@ -52,9 +53,9 @@ void InstallWindowHooks() {
     SetEngineErrorDialog([](const EngineErrorDialogInfo& info) {
         frmErrorHandler dialog(TheMDIMain());
         dialog.SetAppName(QString::fromStdString(info.AppName));
-        dialog.SetReadmefile(QString::fromStdString(info.Readmefile));
+        dialog.SetReadmefile(ReadmeLocation());
         dialog.SetErrHelpContextID(static_cast<std::int32_t>(info.ErrHelpContextID));
-        dialog.SetErrHelpFileName(QString::fromStdString(info.ErrHelpFileName));
+        dialog.SetErrHelpFileName(QString::fromStdString(platform::App::HelpFile()));
         dialog.SetErrorFile(QString::fromStdString(info.ErrorFile));
         dialog.SetErrorString(QString::fromStdString(info.ErrorString));
         dialog.SetErrorMsgString(QString::fromStdString(info.ErrorMsgString));
@@ -105,7 +106,7 @@ MDIMain* Main(const MainOptions& options) {
         gSettingsVersion->SetProgram(gstrRegProductKey);
         gSettingsVersion->SetSection("5.0");
 
-        platform::App::SetHelpFile(AppFolderFile("ZURSTAT.HLP"));
+        platform::App::SetHelpFile(HelpLocation().toStdString());
         InstallWindowHooks();
 
         frame = new MDIMain(options.createSampleDatabase);

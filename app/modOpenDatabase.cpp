@@ -1,6 +1,7 @@
 #include "app/modOpenDatabase.h"
 
 #include "app/AppGlobals.h"
+#include "app/CSampleDatabase.h"
 #include "app/MDIMain.h"
 #include "app/modApplication.h"
 #include "db/Dao.h"
@@ -11,11 +12,14 @@
 #include "platform/ui/ScreenPointer.h"
 #include "scenario/AppDatabase.h"
 #include "scenario/ScenarioTables.h"
+#include "util/modZURSTAT.h"
 #include "util/ui/CFileDialog.h"
 
 #include <QFileInfo>
 
 #include <filesystem>
+
+#include <unistd.h>
 
 using platform::ui::SetScreenMousePointer;
 
@@ -53,16 +57,48 @@ void CloseCurrent() noexcept {
     gwsCurrent.reset();
     // A fresh engine, which accepts a new workgroup file.
     dao::DBEngine().Reset();
+    // The status bar names the current database, and there is none now.
+    if (MDIMain* frame = TheMDIMain())
+        frame->SetStatusText(QString());
+}
+
+bool CanWrite(const std::string& path) {
+    return ::access(path.c_str(), W_OK) == 0;
+}
+
+bool ScenarioTablesPresent() {
+    for (const char* name : {kScenarioTableName, kOptionsTableName, kFieldsTableName})
+        if (!TableDefExists(gdbCurrent, name))
+            return false;
+    return true;
 }
 
 } // namespace
 
 std::string DefaultWorkgroupFile() {
-    const std::string path = AppFolderFile("ZURSTAT.MDW");
+    // Beside the program when it is there or can be made there; otherwise
+    // (a program folder the user may not write to) in the user's data folder.
+    const std::string beside = AppFolderFile("ZURSTAT.MDW");
     std::error_code ec;
-    if (!std::filesystem::exists(path, ec))
-        dao::Workgroup::Create(path);
-    return path;
+    if (std::filesystem::exists(beside, ec))
+        return beside;
+    const std::filesystem::path appFolder = std::filesystem::path(beside).parent_path();
+    if (CanWrite(appFolder.string())) {
+        dao::Workgroup::Create(beside);
+        return beside;
+    }
+    const std::filesystem::path dataFolder(CSampleDatabase::DataFolder());
+    std::filesystem::create_directories(dataFolder, ec);
+    const std::string own = (dataFolder / "ZURSTAT.MDW").string();
+    if (!std::filesystem::exists(own, ec))
+        dao::Workgroup::Create(own);
+    return own;
+}
+
+bool DatabaseFileIsReadOnly(const std::string& path) {
+    // The folder counts too: a change needs a journal file beside the database.
+    const std::filesystem::path file(path);
+    return !CanWrite(file.string()) || !CanWrite(file.parent_path().string());
 }
 
 bool AssignCurrentDatabase(const QString& databaseName, const QString& workgroup, const QString& userName,
@@ -105,6 +141,15 @@ bool AssignCurrentDatabase(const QString& databaseName, const QString& workgroup
                 ShowAppMessage(QStringLiteral("Unable to open the selected database: \n\n") + ErrorLine(e));
                 goOn = false;
             }
+        }
+
+        if (goOn && !ScenarioTablesPresent() && DatabaseFileIsReadOnly(gdbCurrent->Name())) {
+            // The tables cannot be added: say why, and leave the file as it is.
+            SetScreenMousePointer(platform::ui::vbDefault);
+            ShowAppMessage(QStringLiteral("The database ") + QString::fromStdString(gdbCurrent->Name()) +
+                           QStringLiteral(" is read-only.\n\nThe Varnello scenario tables cannot be added to it. "
+                                          "Open a copy that you may change, or ask for write access to the file."));
+            goOn = false;
         }
 
         if (goOn && CheckQuorbTables()) {

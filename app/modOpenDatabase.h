@@ -19,9 +19,14 @@ constexpr long kFileOpenCancelled = rterr::vbObjectError + 1001;   // hex 800403
 extern const char* const kDatabaseFileFilter;
 extern const char* const kWorkgroupFileFilter;
 
-// The default workgroup file beside the program ("ZURSTAT.MDW"), created with
-// the user "Admin" and an empty password when it is missing.
+// The default workgroup file "ZURSTAT.MDW": beside the program when it is
+// there or the program's folder may be written, else in the user's data
+// folder; created with the user "Admin" and an empty password when missing.
 std::string DefaultWorkgroupFile();
+
+// True when the database file, or the folder that must take its journal,
+// cannot be written.
+bool DatabaseFileIsReadOnly(const std::string& path);
 
 // Closes the current database and workspace, logs on (to the workgroup file
 // when one is given, else to the default workgroup as "Admin"), opens the

@@ -46,6 +46,10 @@ public:
 
     void Close() noexcept;
 
+    // The workspace that opened the database (its transactions span it), or
+    // null when that workspace is gone.
+    std::shared_ptr<Workspace> OwningWorkspace() const noexcept { return m_workspace.lock(); }
+
     std::shared_ptr<Connection> conn() const; // throws 3420 when closed
 
 private:

@@ -139,6 +139,15 @@ bool Moments::DecimalForm(double x, std::int64_t& mant, int& scale) {
     return quickDecimal(x, mant, scale) == Form::Quick;
 }
 
+void Moments::Origin::Set(double k) {
+    m_k = k;
+    m_form = static_cast<int>(quickDecimal(k, m_mant, m_scale));
+}
+
+double Moments::Origin::Deviation(double x) const {
+    return deviation(x, m_k, static_cast<Form>(m_form), m_mant, m_scale);
+}
+
 void Moments::Clear() noexcept { *this = Moments(); }
 
 void Moments::Add(double x, double w) {

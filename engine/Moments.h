@@ -81,6 +81,24 @@ public:
     // find it (magnitudes from 1e-8 to below 1e15, and 0); false otherwise.
     static bool DecimalForm(double x, std::int64_t& mant, int& scale);
 
+    // A provisional mean K whose decimal form is worked out once, so that
+    // many deviations x − K (DecimalDifference) cost one form each.
+    class Origin {
+    public:
+        Origin() = default;
+        explicit Origin(double k) { Set(k); }
+        void Set(double k);
+        double Value() const noexcept { return m_k; }
+        // x − K as DecimalDifference(x, K) takes it.
+        double Deviation(double x) const;
+
+    private:
+        double m_k = 0;
+        int m_form = 0;
+        std::int64_t m_mant = 0;
+        int m_scale = 0;
+    };
+
 private:
     std::int32_t m_count = 0;
     double m_w = 0;

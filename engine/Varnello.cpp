@@ -80,18 +80,33 @@ void Varnello::closeOwnedDatabases() noexcept {
 
 // --- database properties -----------------------------------------------------------------
 
+// A file this engine has open already is used again: a second connection to
+// it would find the file in use once the first one writes.
+DatabasePtr Varnello::openPath(const std::string& path) {
+    std::error_code ec;
+    const auto wanted = std::filesystem::weakly_canonical(path, ec);
+    for (const DatabasePtr& open : m_opened) {
+        if (!open || !open->IsOpen())
+            continue;
+        std::error_code ec2;
+        if (!ec && std::filesystem::weakly_canonical(open->Name(), ec2) == wanted && !ec2)
+            return open;
+    }
+    DatabasePtr db = DBEngine().Workspaces(0)->OpenDatabase(path);
+    m_opened.push_back(db);
+    return db;
+}
+
 void Varnello::setDatabase(int slot, const DatabaseArg& value) {
     DatabasePtr db;
     if (const auto* path = std::get_if<std::string>(&value)) {
-        db = DBEngine().Workspaces(0)->OpenDatabase(*path);
-        m_opened.push_back(db);
+        db = openPath(*path);
     } else if (const auto* given = std::get_if<DatabasePtr>(&value)) {
         db = *given;
     } else {
         const auto& v = std::get<Variant>(value);
         if (v.IsString()) {
-            db = DBEngine().Workspaces(0)->OpenDatabase(v.RawString());
-            m_opened.push_back(db);
+            db = openPath(v.RawString());
         } else {
             throw RunTimeError(rterr::vbObjectError + 1000, "Invalid object type: " + std::to_string(static_cast<int>(v.Type())));
         }
@@ -176,6 +191,8 @@ bool Varnello::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
         // not fail this one.
         m_errHandler->ClearError();
         m_errHandler->SetScenarioNumber(ScenarioID);
+        // The step an unexpected error report names; each analysis step sets its own.
+        m_errHandler->SetCurrentOperation("Loading scenario");
         SaveDatabases(true);
         begun = true;
         if (m_events) m_events->RunScenarioBegin();
@@ -302,10 +319,12 @@ std::string Varnello::RunOneScenario() {
         bool bY = false, bW = false;
         if (kind == -99) msg = "Data Table [" + table + "] not found.";
         else msg = SetGlobals(s, s.CalcType(), fields, nG, nC, nX, bY, bW);
+        if (msg.empty()) msg = CheckFieldRoles(table, s.CalcType(), fields, nG, nC, nX, bY, bW);
 
         if (msg.empty()) {
             m_binaryCompare = false;
             std::string calc = s.CalcType();
+            m_errHandler->SetCurrentOperation("Running " + calc + " analysis");
             auto is = [&](const char* t) { return NamesEqual(calc, t); };
             if (NamesEqual(type, "G")) msg = RunGroup_s_ZUR(s, fields, nG, nC, nX, bW);
             else if (is("Describe")) msg = RunDescribe_s_ZUR(s, fields, nG, nX, bW);

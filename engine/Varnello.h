@@ -54,9 +54,11 @@ public:
     using DatabaseArg = std::variant<std::string, dao::DatabasePtr, dao::Variant>;
 
     struct RunScenarioArgs {
-        std::optional<DatabaseArg> ScenarioDatabase, SourceDatabase, OutputDatabase;
-        std::string ScenarioTbl, OptionsTbl, FieldTbl;
-        std::string SourceTableName, OutputTableName, OutputTableName2;
+        // Each member has its initializer, so that a client names only the
+        // arguments it gives (Varnello::RunScenarioArgs{.ScenarioDatabase = db}).
+        std::optional<DatabaseArg> ScenarioDatabase{}, SourceDatabase{}, OutputDatabase{};
+        std::string ScenarioTbl{}, OptionsTbl{}, FieldTbl{};
+        std::string SourceTableName{}, OutputTableName{}, OutputTableName2{};
         bool ShowProgress = false;
         bool ShowErrors = false;
     };
@@ -139,6 +141,9 @@ public:
     std::string Quorb_DataWhere(const std::string& fieldExpression) const;
     bool Quorb_DataOk_b(double value, bool bEqualOnly) const;
     double Quorb_WeightCalc(bool bWeight, const FieldList& fields, std::int16_t weightIndex);
+    // The weight rule on a value already read: 0 for Null, for the "Equal"
+    // missing value and for a value not above 0; the value otherwise.
+    double WeightOf(const dao::Variant& value) const;
     bool Quorb_SameRecords_b(std::int16_t n, bool bCompare, std::vector<dao::Variant>& previous,
                              const std::vector<dao::Variant>& current) const;
     bool Quorb_SameValue(const dao::Variant& value1, const dao::Variant& value2, bool bTextCompare) const;
@@ -176,11 +181,16 @@ public:
     static std::string BoolToYN(bool value) { return value ? "Y" : "N"; }
     std::string DescFreqInit_ZUR(bool bRoundWidth, std::int16_t intervals, bool lowerIncluded, const std::string& table,
                                  const FieldList& fields, std::int16_t nG, std::int16_t nX, double& start, double& width);
+    // Every field of the list exists in the source, and the X, Y and weight
+    // fields hold numbers; otherwise the message naming the field and its role.
+    std::string CheckFieldRoles(const std::string& table, const std::string& calcType, const FieldList& fields,
+                                std::int16_t nG, std::int16_t nC, std::int16_t nX, bool bY, bool bW);
     std::string SetGlobals(CMelvarsScenario& scenario, const std::string& CalcType, FieldList& fields, std::int16_t& nG,
                            std::int16_t& nC, std::int16_t& nX, bool& bY, bool& bW);
 
 private:
     void setDatabase(int slot, const DatabaseArg& value);
+    dao::DatabasePtr openPath(const std::string& path);
     void raiseStatStatus(const std::string& msg);
     std::string RunOneScenario();
     bool LoadScenario(long number, std::string& msg);

@@ -99,15 +99,18 @@ double Varnello::Quorb_WeightCalc(bool bWeight, const FieldList& fields, std::in
     double w = 0;
     try {
         if (!bWeight) return 1.0;
-        Variant v = m_dataRs->Fields(fields[static_cast<std::size_t>(weightIndex)])->Value();
-        if (v.IsNull()) return 0.0;
-        double d = v.ToDouble();
-        if (NamesEqual(m_missingRule, "Equal") && d == m_missingEqual) return 0.0;
-        if (d > 0) w = d;
+        w = WeightOf(m_dataRs->Fields(fields[static_cast<std::size_t>(weightIndex)])->Value());
     } catch (...) {
         proc.HandleError();
     }
     return w;
+}
+
+double Varnello::WeightOf(const Variant& v) const {
+    if (v.IsNull()) return 0.0;
+    double d = v.ToDouble();
+    if (NamesEqual(m_missingRule, "Equal") && d == m_missingEqual) return 0.0;
+    return d > 0 ? d : 0.0;
 }
 
 bool Varnello::Quorb_SameRecords_b(std::int16_t n, bool bCompare, std::vector<Variant>& previous,
@@ -140,6 +143,8 @@ bool Varnello::Quorb_SameValue(const Variant& a, const Variant& b, bool bTextCom
 }
 
 void Varnello::Quorb_Msg(long r, bool bForce, const std::string& m) {
+    // A step's text names the step an unexpected error report shows.
+    if (r == 0 && m_errHandler) m_errHandler->SetCurrentOperation(m);
     if (!m_showStatus) return;
     std::string text;
     if (r == 0) text = m + "...";

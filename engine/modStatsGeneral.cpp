@@ -206,6 +206,44 @@ void RankWithTies(Recordset& rs, bool withKendall, const std::string& valueColum
     }
 }
 
+void RankWithTies(const std::vector<double>& values, const std::vector<double>& weights, bool withKendall,
+                  std::vector<double>& ranks, double& tiedObservations, double& cubeTerm, double& tiedGroups,
+                  double& kendall1, double& kendall2, double& kendall3) {
+    tiedObservations = cubeTerm = tiedGroups = kendall1 = kendall2 = kendall3 = 0;
+    const std::size_t n = values.size();
+    ranks.assign(n, 0.0);
+    double p = 0;
+    std::size_t a = 0;
+    while (a < n) {
+        const double v = values[a];
+        double W = 0;
+        std::size_t b = a;
+        while (b < n && values[b] == v) W += std::floor(weights[b++]);
+        p += 1;
+        if (W < 1)
+            throw RunTimeError(5, "Records with a weight below 1 cannot be ranked: the tied values at " +
+                                      dao::FormatDouble(v) + " have a total weight below 1.");
+        double rankSum;
+        if (W == 1) {
+            rankSum = p;
+        } else {
+            rankSum = (2 * p + W - 1) * W / 2;
+            tiedGroups += 1;
+            tiedObservations += W;
+            cubeTerm += std::pow(W, 3) - W;
+            if (withKendall) {
+                double T = std::pow(W, 2) - W;
+                kendall1 += T;
+                kendall2 += (W - 2) * T;
+                kendall3 += (2 * W + 5) * T;
+            }
+        }
+        p = p + W - 1;
+        const double average = rankSum / W;
+        for (; a < b; ++a) ranks[a] = average;
+    }
+}
+
 double CalcVariance(const std::string& method, double n, double sumSquares, double sum, double& variance) {
     variance = 0;
     double result = 0;

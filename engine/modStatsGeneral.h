@@ -56,6 +56,13 @@ void RankWithTies(dao::Recordset& rs, bool withKendall, const std::string& value
                   double& tiedObservations, double& cubeTerm, double& tiedGroups, double& kendall1, double& kendall2,
                   double& kendall3);
 
+// The same ranking for values held in memory: `values` in ascending order
+// with their `weights` (counted by their integer part); `ranks` receives the
+// rank of each value and the six sums are those of the recordset form.
+void RankWithTies(const std::vector<double>& values, const std::vector<double>& weights, bool withKendall,
+                  std::vector<double>& ranks, double& tiedObservations, double& cubeTerm, double& tiedGroups,
+                  double& kendall1, double& kendall2, double& kendall3);
+
 // Variance and standard deviation from n, the sum of squares and the sum;
 // method "N" the population form, any other text the sample form.
 double CalcVariance(const std::string& method, double n, double sumSquares, double sum, double& variance);

@@ -158,17 +158,17 @@ void setPointer(int pointer) noexcept {
     }
 }
 
-Database& currentDatabase() {
-    if (!gdbCurrent) throw RunTimeError(rterr::ObjectNotSet);
-    return *gdbCurrent;
+Database& databaseOf(const DatabasePtr& db) {
+    if (!db) throw RunTimeError(rterr::ObjectNotSet);
+    return *db;
 }
 
-// True when the current database has a table of that name. Any failure of
-// the lookup (no database, a closed one, an unreadable catalogue) counts as
-// a missing table.
-bool tableExists(const char* name) noexcept {
+// True when the database has a table of that name. Any failure of the lookup
+// (no database, a closed one, an unreadable catalogue) counts as a missing
+// table.
+bool tableExists(const DatabasePtr& db, const char* name) noexcept {
     try {
-        return gdbCurrent && gdbCurrent->TableDefs().Find(name) != nullptr;
+        return db && db->TableDefs().Find(name) != nullptr;
     } catch (...) {
         return false;
     }
@@ -202,8 +202,8 @@ void appendIndex(TableDef& td, const char* name, std::initializer_list<const cha
 
 // Looks the stored table up again and gives each column that has one its
 // "Description" property (Text).
-void appendDescriptions(const char* table, std::span<const ColumnDef> columns) {
-    TableDefPtr td = currentDatabase().TableDefs()(table);
+void appendDescriptions(Database& db, const char* table, std::span<const ColumnDef> columns) {
+    TableDefPtr td = db.TableDefs()(table);
     for (const ColumnDef& c : columns) {
         if (!c.description) continue;
         FieldPtr f = td->Fields()(c.name);
@@ -235,7 +235,7 @@ bool CheckQuorbTables() {
     try {
         bool allPresent = true;
         for (const char* name : {kScenarioTableName, kOptionsTableName, kFieldsTableName}) {
-            if (!tableExists(name)) {
+            if (!tableExists(gdbCurrent, name)) {
                 allPresent = false;
                 break;
             }
@@ -256,7 +256,9 @@ bool CheckQuorbTables() {
     return result;
 }
 
-bool CreateScenarioTables() {
+bool CreateScenarioTables() { return CreateScenarioTables(gdbCurrent); }
+
+bool CreateScenarioTables(const DatabasePtr& db) {
     ProcGuard proc(gErr, "CreateScenarioTables");
     setPointer(11);
     bool result = true;
@@ -264,9 +266,9 @@ bool CreateScenarioTables() {
         // Only the tables that are missing are built, so that a database that
         // holds some of them gets the rest instead of failing at the first one
         // that exists.
-        if (!tableExists(kScenarioTableName)) result = BuildScenarioTable();
-        if (result && !tableExists(kOptionsTableName)) result = BuildScenarioOptionsTable();
-        if (result && !tableExists(kFieldsTableName)) result = BuildScenarioFieldsTable();
+        if (!tableExists(db, kScenarioTableName)) result = BuildScenarioTable(db);
+        if (result && !tableExists(db, kOptionsTableName)) result = BuildScenarioOptionsTable(db);
+        if (result && !tableExists(db, kFieldsTableName)) result = BuildScenarioFieldsTable(db);
     } catch (...) {
         proc.HandleError();
         result = false;
@@ -275,13 +277,15 @@ bool CreateScenarioTables() {
     return result;
 }
 
-bool BuildScenarioTable() {
+bool BuildScenarioTable() { return BuildScenarioTable(gdbCurrent); }
+
+bool BuildScenarioTable(const DatabasePtr& db) {
     ProcGuard proc(gErr, "BuildScenarioTable");
     try {
-        TableDefPtr td = currentDatabase().CreateTableDef(kScenarioTableName);
+        TableDefPtr td = databaseOf(db).CreateTableDef(kScenarioTableName);
         appendColumns(*td, kScenarioColumns);
         appendIndex(*td, "PrimaryKey", {"Scenario_ID"}, true);
-        currentDatabase().TableDefs().Append(td);
+        db->TableDefs().Append(td);
         return true;
     } catch (...) {
         proc.HandleError();
@@ -289,14 +293,16 @@ bool BuildScenarioTable() {
     }
 }
 
-bool BuildScenarioOptionsTable() {
+bool BuildScenarioOptionsTable() { return BuildScenarioOptionsTable(gdbCurrent); }
+
+bool BuildScenarioOptionsTable(const DatabasePtr& db) {
     ProcGuard proc(gErr, "BuildScenarioOptionsTable");
     try {
-        TableDefPtr td = currentDatabase().CreateTableDef(kOptionsTableName);
+        TableDefPtr td = databaseOf(db).CreateTableDef(kOptionsTableName);
         appendColumns(*td, kOptionsColumns);
         appendIndex(*td, "PrimaryKey", {"Scenario_ID"}, true);
-        currentDatabase().TableDefs().Append(td);
-        appendDescriptions(kOptionsTableName, kOptionsColumns);
+        db->TableDefs().Append(td);
+        appendDescriptions(*db, kOptionsTableName, kOptionsColumns);
         return true;
     } catch (...) {
         proc.HandleError();
@@ -304,15 +310,17 @@ bool BuildScenarioOptionsTable() {
     }
 }
 
-bool BuildScenarioFieldsTable() {
+bool BuildScenarioFieldsTable() { return BuildScenarioFieldsTable(gdbCurrent); }
+
+bool BuildScenarioFieldsTable(const DatabasePtr& db) {
     ProcGuard proc(gErr, "BuildScenarioFieldsTable");
     try {
-        TableDefPtr td = currentDatabase().CreateTableDef(kFieldsTableName);
+        TableDefPtr td = databaseOf(db).CreateTableDef(kFieldsTableName);
         appendColumns(*td, kFieldsColumns);
         appendIndex(*td, "PrimaryKey", {"Scenario_ID", "FieldDef_Name"}, true);
         appendIndex(*td, "IX_Scenario_ID", {"Scenario_ID"}, false);
-        currentDatabase().TableDefs().Append(td);
-        appendDescriptions(kFieldsTableName, kFieldsColumns);
+        db->TableDefs().Append(td);
+        appendDescriptions(*db, kFieldsTableName, kFieldsColumns);
         return true;
     } catch (...) {
         proc.HandleError();

@@ -13,6 +13,8 @@
 // (gdbCurrent, AppDatabase.h) and reports unexpected errors to the
 // application's error handler (gErr, errors/ErrorGlobals.h), after which it
 // returns False (an empty text for the SQL builders).
+#include "db/Database.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -63,6 +65,9 @@ bool CheckQuorbTables();
 // ran succeeded (so that all three tables now exist). Restores the mouse
 // pointer in every case.
 bool CreateScenarioTables();
+// The same on the given database (the current database is neither read nor
+// changed); a null database fails like a missing one.
+bool CreateScenarioTables(const dao::DatabasePtr& db);
 
 // Each creates its table in the current database and returns True; a table of
 // that name that exists already makes it fail (the error goes to the
@@ -70,6 +75,9 @@ bool CreateScenarioTables();
 bool BuildScenarioTable();
 bool BuildScenarioOptionsTable();
 bool BuildScenarioFieldsTable();
+bool BuildScenarioTable(const dao::DatabasePtr& db);
+bool BuildScenarioOptionsTable(const dao::DatabasePtr& db);
+bool BuildScenarioFieldsTable(const dao::DatabasePtr& db);
 
 // "SELECT  * FROM [usysQuorbScenarios] INNER JOIN [usysQuorbOptions] ON ..."
 // with "WHERE [usysQuorbScenarios].Scenario_ID=<n>" appended when n is not 0;

@@ -51,7 +51,6 @@ public:
         : m_weighted(weighted), m_d(r ? d : std::int16_t(0)), m_n(n), m_r(r), m_mode(mode) {
         if (m_mode) *m_mode = CDescribe::ModeResult{};
         if (m_r && m_r->size() < static_cast<std::size_t>(d) + 1) m_r->resize(static_cast<std::size_t>(d) + 1, 0.0);
-        if (m_d > 0) m_target = m_n / m_d;
     }
 
     void Row(double x, double w) {
@@ -74,10 +73,9 @@ public:
             if (m_weighted) {
                 // The first value whose cumulative weight reaches i·n/d.
                 m_cum += w;
-                while (m_target <= m_cum && m_i < m_d) {
+                while (m_i < m_d && reached(m_i)) {
                     (*m_r)[static_cast<std::size_t>(m_i)] = x;
                     ++m_i;
-                    m_target = (m_n / m_d) * m_i;
                 }
             } else {
                 // Position (n − 1)/d·i + 1: the value there, or between the
@@ -108,6 +106,20 @@ public:
     }
 
 private:
+    // Whether the cumulative weight reaches point i, n·i/d, decided without
+    // rounding the target: (n/d)·i can land just above a cumulative weight
+    // that equals it (14·50/100 gives 7.000000000000001), which would report
+    // the next value. Clear cases are settled on the doubles; near a tie the
+    // products n·i and cum·d are compared in the decimal type, on the
+    // weights' 15-digit forms.
+    bool reached(std::int16_t i) const {
+        const double lhs = m_n * i, rhs = m_cum * m_d;
+        if (lhs < rhs * (1 - 1e-12)) return true;
+        if (lhs > rhs * (1 + 1e-12)) return false;
+        if (!inDecimalRange(m_n) || !inDecimalRange(m_cum)) return lhs <= rhs;
+        return Decimal(m_n) * Decimal(static_cast<int>(i)) <= Decimal(m_cum) * Decimal(static_cast<int>(m_d));
+    }
+
     void closeRun() {
         if (!m_mode) return;
         if (m_runWeight > m_mode->weight) {
@@ -126,7 +138,7 @@ private:
     CDescribe::ModeResult* m_mode;
     std::int32_t m_c = 0;    // records seen
     std::int16_t m_i = 1;    // the next percentile point
-    double m_cum = 0, m_target = 0;
+    double m_cum = 0;
     double m_prev = 0, m_last = 0;
     double m_runValue = 0, m_runWeight = 0;
 };

@@ -1,7 +1,10 @@
 // The descriptive analyses: describe, percentiles, frequency, compare, matrix.
 #include "analyses/AnalysisRegistry.h"
 
+#include "analyses/descriptive/CCompare.h"
+#include "analyses/descriptive/CCorrMatrix.h"
 #include "analyses/descriptive/CDescribe.h"
+#include "analyses/descriptive/CFrequency.h"
 #include "analyses/descriptive/CPercentiles.h"
 
 void RegisterDescriptiveAnalyses(AnalysisEntries& entries) {
@@ -16,5 +19,19 @@ void RegisterDescriptiveAnalyses(AnalysisEntries& entries) {
         CPercentiles analysis;
         return analysis.Quorb_Percentile(a.OutputTable1, a.Table, a.fields, a.nG, a.nX, a.bW, a.PercentileLetter,
                                          engine);
+    };
+    entries.Frequency = [](FrequencyArgs& a, Varnello& engine) {
+        CFrequency analysis;
+        return analysis.Quorb_Frequency(a.OutputTable1, a.Table, a.fields, a.nG, a.nX, a.bW, a.FreqCode, a.Intervals,
+                                        a.Start, a.Width, engine);
+    };
+    entries.Compare = [](CompareArgs& a, Varnello& engine) {
+        CCompare analysis;
+        return analysis.Quorb_Compare(a.OutputTable1, a.Table, a.fields, a.nG, a.nX, a.bW, a.Switches, engine);
+    };
+    entries.Matrix = [](MatrixArgs& a, Varnello& engine) {
+        CCorrMatrix analysis;
+        return analysis.Quorb_Matrix(a.OutputTable1, a.Table, a.fields, a.nG, a.nX, a.bW, a.ProbTail, a.Switches,
+                                     engine);
     };
 }

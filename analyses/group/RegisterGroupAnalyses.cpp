@@ -1,4 +1,18 @@
 // The group comparisons: crosstab, t-test and analysis of variance.
 #include "analyses/AnalysisRegistry.h"
 
-void RegisterGroupAnalyses(AnalysisEntries& /*entries*/) {}
+#include "analyses/group/CAnova.h"
+#include "analyses/group/CXTab.h"
+
+void RegisterGroupAnalyses(AnalysisEntries& entries) {
+    entries.ANOVA = [](AnovaArgs& a, Varnello& engine) {
+        CAnova analysis;
+        return analysis.Quorb_ANOVA(a.Kind, a.KeepBlankCompare, a.OutputTable1, a.OutputTable2, a.Table, a.fields, a.nG,
+                                    a.nC, a.nX, a.bW, engine);
+    };
+    entries.Xtab = [](XtabArgs& a, Varnello& engine) {
+        CXTab analysis;
+        return analysis.Quorb_Xtab(a.OutputTable1, a.OutputTable2, a.Table, a.fields, a.nG, a.nX, a.bW, a.CellFunction,
+                                   a.Switches, engine);
+    };
+}

@@ -1,6 +1,7 @@
 #include "platform/ui/Help.h"
 
 #include "platform/App.h"
+#include "platform/MessageBox.h"
 #include "platform/ui/DesktopServices.h"
 
 #include <QDir>
@@ -20,7 +21,24 @@ HelpHandler& Handler() {
 bool DefaultWinHelp(const QString& helpFile, unsigned command, const QVariant& data) {
     if (command == HELP_QUIT || command == HELP_HELPONHELP || command == HELP_COMMAND)
         return true;
+    // A page that is not there is said so, rather than handing the browser
+    // an address that shows nothing.
+    const QFileInfo info(helpFile);
+    QString missing;
+    if (helpFile.isEmpty()) {
+        missing = QStringLiteral("No help file has been named.");
+    } else if (info.isDir() && command == HELP_CONTEXT && data.toLongLong() != 0) {
+        const QString page = QDir(info.absoluteFilePath()).filePath(QString::number(data.toLongLong()) + QStringLiteral(".html"));
+        if (!QFileInfo::exists(page))
+            missing = QStringLiteral("The help page for topic %1 cannot be found:\n%2").arg(data.toLongLong()).arg(page);
+    }
     const QUrl url = HelpUrl(helpFile, command, data);
+    if (missing.isEmpty() && url.isLocalFile() && !QFileInfo::exists(url.toLocalFile()))
+        missing = QStringLiteral("The help cannot be found:\n%1").arg(url.toLocalFile());
+    if (!missing.isEmpty()) {
+        MsgBox(missing.toStdString(), vbOKOnly | vbExclamation, platform::App::Title());
+        return false;
+    }
     return !url.isEmpty() && OpenUrl(url);
 }
 

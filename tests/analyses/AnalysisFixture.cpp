@@ -1,5 +1,7 @@
 #include "AnalysisFixture.h"
 
+#include <sqlite3.h>
+
 #include <cmath>
 #include <filesystem>
 #include <iomanip>
@@ -78,6 +80,20 @@ void AnalysisTest::MakeTable(const std::string& name, const std::vector<Column>&
     ws->CommitTrans();
 }
 
+void AnalysisTest::PutTextInNumberColumn(const std::string& table, const std::string& column, const std::string& text,
+                                         const std::string& where) {
+    // A connection of its own, past the data-access layer, which would refuse the text.
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(tmp.file("data.db").c_str(), &raw), SQLITE_OK);
+    std::string sql = "UPDATE \"" + table + "\" SET \"" + column + "\" = '" + text + "' WHERE " + where;
+    char* msg = nullptr;
+    int rc = sqlite3_exec(raw, sql.c_str(), nullptr, nullptr, &msg);
+    std::string err = msg ? msg : "";
+    sqlite3_free(msg);
+    sqlite3_close(raw);
+    ASSERT_EQ(rc, SQLITE_OK) << err;
+}
+
 std::int32_t AnalysisTest::Store(const vtest::ScenarioSpec& spec) { return vtest::StoreScenario(*db, spec); }
 
 bool AnalysisTest::Run(std::int32_t id, std::string* error, IVarnelloEvents* events) {
@@ -99,6 +115,14 @@ std::vector<OutRow> AnalysisTest::ReadTable(const std::string& name) {
         rs->MoveNext();
     }
     return rows;
+}
+
+std::vector<OutRow> AnalysisTest::RunAndRead(const vtest::ScenarioSpec& spec) {
+    std::string err;
+    bool ok = Run(Store(spec), &err);
+    EXPECT_TRUE(ok) << err;
+    if (!ok) return {};
+    return ReadTable(spec.outputTable1);
 }
 
 std::vector<std::string> AnalysisTest::ColumnNames(const std::string& name) {

@@ -41,10 +41,16 @@ protected:
 
     void MakeTable(const std::string& name, const std::vector<Column>& columns, const std::vector<Row>& rows);
     std::int32_t Store(const vtest::ScenarioSpec& spec);
+    // Stores a text in a number column of the rows matching `where`, as a
+    // program writing the file directly could (the file keeps it as text).
+    void PutTextInNumberColumn(const std::string& table, const std::string& column, const std::string& text,
+                               const std::string& where);
     // Runs the scenario through a fresh engine; the engine's message lands in `error`.
     bool Run(std::int32_t id, std::string* error = nullptr, IVarnelloEvents* events = nullptr);
     // Every row of the table in the order written, and its column names in order.
     std::vector<OutRow> ReadTable(const std::string& name);
+    // Stores and runs the scenario, expects success, and reads its first output table.
+    std::vector<OutRow> RunAndRead(const vtest::ScenarioSpec& spec);
     std::vector<std::string> ColumnNames(const std::string& name);
     bool TableExists(const std::string& name);
 

@@ -81,4 +81,44 @@ long double ExactWeightedPercentile(std::vector<long long> N, std::vector<long l
     return N[idx.back()] / Pow10(scale);
 }
 
+ExactPairStats ExactPair(const std::vector<long long>& x, const std::vector<long long>& y, int scale,
+                         const std::vector<long long>& weights) {
+    auto wt = [&](std::size_t i) { return weights.empty() ? 1LL : weights[i]; };
+    Int128 W = 0, Sx = 0, Sy = 0, Sxx = 0, Syy = 0, Sxy = 0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        const Int128 w = wt(i);
+        W += w;
+        Sx += w * x[i];
+        Sy += w * y[i];
+        Sxx += w * x[i] * x[i];
+        Syy += w * y[i] * y[i];
+        Sxy += w * x[i] * y[i];
+    }
+    const Int128 Dx = W * Sxx - Sx * Sx, Dy = W * Syy - Sy * Sy, Dxy = W * Sxy - Sx * Sy;
+    const Int128 Dd = Dx + Dy - 2 * Dxy;
+    const long double w = static_cast<long double>(W), s = Pow10(scale);
+    ExactPairStats e;
+    e.W = static_cast<long long>(W);
+    e.meanX = static_cast<long double>(Sx) / w / s;
+    e.meanY = static_cast<long double>(Sy) / w / s;
+    e.meanDiff = static_cast<long double>(Sx - Sy) / w / s;
+    e.covariance = static_cast<long double>(Dxy) / ((w - 1) * w) / (s * s);
+    e.correlation = static_cast<long double>(Dxy) / std::sqrt(static_cast<long double>(Dx) * static_cast<long double>(Dy));
+    e.rSquare = static_cast<long double>(Dxy) * static_cast<long double>(Dxy) /
+                (static_cast<long double>(Dx) * static_cast<long double>(Dy));
+    e.varDiff = static_cast<long double>(Dd) / ((w - 1) * w) / (s * s);
+    e.t = e.meanDiff / std::sqrt(e.varDiff / w);
+    return e;
+}
+
+long double TTwoTailed(long double t, int df) {
+    const long double pi = 3.141592653589793238462643383279502884L;
+    const long double a = std::fabs(t);
+    if (df == 1) return 1 - 2 / pi * std::atan(a);
+    if (df == 2) return 1 - a / std::sqrt(a * a + 2);
+    if (df == 4) return 1 - a * (a * a + 6) / std::pow(a * a + 4, 1.5L);
+    const long double th = std::atan(a / std::sqrt(3.0L));
+    return 1 - 2 / pi * (th + std::sin(th) * std::cos(th));
+}
+
 } // namespace atest

@@ -36,4 +36,24 @@ long double ExactWeightedPercentile(std::vector<long long> N, std::vector<long l
 
 long double Pow10(int k);
 
+// The paired statistics of x and y (integers scaled by 10^scale, integer
+// weights) from the textbook raw-sum formulas taken in exact integers:
+// n·Σwxy − Σwx·Σwy and its relatives are whole numbers before the last division.
+struct ExactPairStats {
+    long long W = 0;
+    long double meanX = 0, meanY = 0, meanDiff = 0;
+    long double covariance = 0;  // (W·Σwxy − ΣwxΣwy) / ((W − 1)·W)
+    long double correlation = 0; // Dxy / √(Dx·Dy)
+    long double rSquare = 0;     // Dxy² / (Dx·Dy), exact ratio
+    long double varDiff = 0;     // variance of x − y, divisor W − 1
+    long double t = 0;           // meanDiff / √(varDiff / W)
+};
+ExactPairStats ExactPair(const std::vector<long long>& x, const std::vector<long long>& y, int scale,
+                         const std::vector<long long>& weights = {});
+
+// Two-tailed probability of Student's t by the closed forms for 1 to 4
+// degrees of freedom (Cauchy; 1 − t/√(t² + 2); the atan form for 3;
+// 1 − t(t² + 6)/(t² + 4)^(3/2) for 4).
+long double TTwoTailed(long double t, int df);
+
 } // namespace atest

@@ -625,8 +625,10 @@ TEST_F(DescribeTest, FrequencyIntervalWidthOfZeroOrFewerThanOneIntervalIsRefused
 }
 
 TEST_F(DescribeTest, RunTimeErrorInsideTheAnalysisFailsTheRunAndKeepsTheRowsWritten) {
-    // A text field whose second group holds a value that is no number.
-    MakeTable("Data", {{"G", dbText, 5}, {"X", dbText, 10}}, {{"a", "1"}, {"a", "3"}, {"b", "abc"}, {"b", "4"}});
+    // A number field whose file holds a text in the second group (another
+    // program wrote it): the field passes the check of the roles, the value fails.
+    MakeTable("Data", {{"G", dbText, 5}, {"X", dbDouble}}, {{"a", 1.0}, {"a", 3.0}, {"b", 5.0}, {"b", 4.0}});
+    PutTextInNumberColumn("Data", "X", "abc", "X = 5");
     std::string err;
     EXPECT_FALSE(Run(Store(describeSpec(allOff(), {{"G", "G"}, {"X", "X"}})), &err));
     EXPECT_EQ(err, "Type mismatch");

@@ -187,11 +187,54 @@ TEST_F(PercentilesTest, LargeGroupsGoThroughTheSortTable) {
 }
 
 TEST_F(PercentilesTest, RunTimeErrorInsideTheAnalysisFailsTheRunAndKeepsTheRowsWritten) {
-    MakeTable("Data", {{"G", dbText, 5}, {"X", dbText, 10}}, {{"a", "1"}, {"a", "3"}, {"b", "4"}, {"b", "abc"}});
+    // A number field whose file holds a text in group b (another program
+    // wrote it): the field passes the check of the roles, the value fails.
+    MakeTable("Data", {{"G", dbText, 5}, {"X", dbDouble}}, {{"a", 1.0}, {"a", 3.0}, {"b", 4.0}, {"b", 5.0}});
+    PutTextInNumberColumn("Data", "X", "abc", "X = 5");
     std::string err;
     EXPECT_FALSE(Run(Store(percentileSpec("Median", {{"G", "G"}, {"X", "X"}})), &err));
     EXPECT_EQ(err, "Type mismatch");
     auto rows = ReadTable("Out");
     ASSERT_EQ(rows.size(), 3u); // group a's minimum, median and maximum
     EXPECT_EQ(rows[1].Num("Value"), 2.0);
+}
+
+TEST_F(PercentilesTest, AWeightedPointOnAnExactCumulativeWeightIsNotSkipped) {
+    // Weight sums of 14 and 28 put points exactly on a cumulative weight
+    // (14·50/100 = 7), where the rounded target (14/100)·50 = 7.000000000000001
+    // lies just above it and would report the next value. Every percent of
+    // Percentiles and of Describe against the cumulative rule in integers.
+    struct Case {
+        const char* name;
+        std::vector<long long> N, w;
+    };
+    std::vector<long long> fourteen, ones14, twos14;
+    for (long long v = 1; v <= 14; ++v) {
+        fourteen.push_back(v * 3);
+        ones14.push_back(1);
+        twos14.push_back(2);
+    }
+    const Case cases[] = {{"W = 14", fourteen, ones14}, {"W = 28", fourteen, twos14}};
+    int k = 0;
+    for (const auto& c : cases) {
+        std::string table = "Data" + std::to_string(++k);
+        std::vector<Row> data;
+        for (std::size_t i = 0; i < c.N.size(); ++i) data.push_back({Variant(static_cast<double>(c.N[i])), Variant(static_cast<double>(c.w[i]))});
+        MakeTable(table, {{"X", dbDouble}, {"Wt", dbDouble}}, data);
+        vtest::ScenarioSpec p = percentileSpec("Percentiles", {{"X", "X"}, {"Wt", "W"}}, "P" + std::to_string(k));
+        p.inputTable = table;
+        auto points = runAndRead(p);
+        vtest::ScenarioSpec d = p;
+        d.subType = "Describe";
+        d.outputTable1 = "D" + std::to_string(k);
+        d.options = {{"Percentile", true}, {"PercentileRadio", "Percentiles"}};
+        auto described = runAndRead(d);
+        ASSERT_EQ(points.size(), 101u) << c.name;
+        ASSERT_EQ(described.size(), 1u) << c.name;
+        for (int i = 1; i < 100; ++i) {
+            const double expected = static_cast<double>(ExactWeightedPercentile(c.N, c.w, 0, i, 100));
+            EXPECT_EQ(points[static_cast<std::size_t>(i)].Num("Value"), expected) << c.name << " point " << i;
+            EXPECT_EQ(described[0].Num(std::to_string(i) + "_Percentile"), expected) << c.name << " point " << i;
+        }
+    }
 }

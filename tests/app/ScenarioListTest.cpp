@@ -6,6 +6,7 @@
 #include "app/frmDataGrid.h"
 #include "app/frmStatMain.h"
 #include "app/modApplication.h"
+#include "platform/App.h"
 #include "platform/ui/Help.h"
 #include "scenario/AppDatabase.h"
 
@@ -98,9 +99,10 @@ TEST_F(ScenarioList, ButtonsStandRightAlignedInTheirOrder) {
         EXPECT_LT(list->cmdAction(order[k - 1])->x(), list->cmdAction(order[k])->x());
     EXPECT_EQ(list->cmdAction(4)->geometry().right(), list->width() - 1 - 4); // 60 twips from the edge
     EXPECT_EQ(list->cmdAction(0)->size(), QSize(69, 21));
-    // The designer's commands wait for their windows.
-    EXPECT_FALSE(list->cmdAction(0)->isEnabled());
-    EXPECT_FALSE(list->cmdAction(3)->isEnabled());
+    // New opens the designer; Duplicate and Delete open their dialogs.
+    EXPECT_TRUE(list->cmdAction(0)->isEnabled());
+    EXPECT_TRUE(list->cmdAction(2)->isEnabled());
+    EXPECT_TRUE(list->cmdAction(3)->isEnabled());
     EXPECT_TRUE(list->cmdAction(4)->isEnabled());
     EXPECT_TRUE(list->cmdAction(5)->isEnabled());
 }
@@ -199,7 +201,7 @@ TEST_F(ScenarioList, HelpOpensTheHelpFileAtTheListTopic) {
     list->cmdAction_Click(5);
     list->ContextMenuHandler(150);
     platform::ui::SetHelpHandler(previous);
-    const QString expected = QString::fromStdString(AppDir()) + QStringLiteral("/ZURSTAT.HLP|1|300");
+    const QString expected = QString::fromStdString(platform::App::HelpFile()) + QStringLiteral("|1|300");
     EXPECT_EQ(calls, (QStringList{expected, expected}));
 }
 

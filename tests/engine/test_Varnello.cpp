@@ -263,7 +263,8 @@ TEST_F(EngineTest, TheErrorNumberIsClearedWhenARunStarts) {
         return {};
     };
     EXPECT_FALSE(eng.RunScenario(id));
-    EXPECT_EQ(eng.ErrorInfo(), "Unexpected error number: 11\r\nError: Division by zero\r\nOperation: ");
+    // The operation names the step that was running: the analysis, before it named a step of its own.
+    EXPECT_EQ(eng.ErrorInfo(), "Unexpected error number: 11\r\nError: Division by zero\r\nOperation: Running Describe analysis");
     fail = false;
     EXPECT_TRUE(eng.RunScenario(id)) << eng.ErrorInfo();
     EXPECT_EQ(eng.ErrorInfo(), "");

@@ -53,13 +53,13 @@ struct ScenarioSpec {
     std::vector<ScenarioFieldRow> fields;
 };
 
-// Creates the three scenario tables in db with the application's builders
-// (the current database is set to db for the call and put back afterwards).
+// Creates the three scenario tables in db with the application's builders.
 // Tables that exist already are left alone. True when all three exist.
 bool CreateScenarioTablesIn(const dao::DatabasePtr& db);
 
-// Adds the scenario and returns its number, read back through LastModified.
-// Database errors propagate as dao::DaoError.
+// Adds the scenario through the program's own save routine (one
+// transaction) and returns its number. A failure is thrown as dao::DaoError
+// with the routine's message.
 std::int32_t StoreScenario(dao::Database& db, const ScenarioSpec& spec);
 
 } // namespace vtest

@@ -70,6 +70,10 @@ void CListView::OnColumnClick(int columnHeaderIndex) {
     lvw->setSortingEnabled(true);
     lvw->sortItems(sortKey, m_sortOrder);
     platform::ui::SetScreenMousePointer(platform::ui::vbDefault);
-    if (m_resetSortKeyOnColumnClick)
+    if (m_resetSortKeyOnColumnClick) {
         lvw->setSortingEnabled(false);
+        // Switching sorting off also stops the headers answering clicks;
+        // every later click must sort again.
+        lvw->header()->setSectionsClickable(true);
+    }
 }

@@ -8,7 +8,9 @@
 
 #include <QCursor>
 #include <QHeaderView>
+#include <QApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QTreeWidget>
 
 
@@ -112,6 +114,7 @@ TEST(CListView, ClickOnAnEmptyListDoesNothing) {
 TEST(CListView, ClickInTheThirdColumnSelectsTheRowAndSendsLeft) {
     QTreeWidget lvw;
     Fill(lvw);
+    lvw.header()->setSectionsClickable(true); // as the scenario list sets it up
     lvw.show();
     CListView lv;
     lv.SetListView(&lvw);
@@ -130,6 +133,7 @@ TEST(CListView, ClickInTheThirdColumnSelectsTheRowAndSendsLeft) {
 TEST(CListView, ClickOnTheSelectedRowSendsNoKey) {
     QTreeWidget lvw;
     Fill(lvw);
+    lvw.header()->setSectionsClickable(true); // as the scenario list sets it up
     lvw.show();
     CListView lv;
     lv.SetListView(&lvw);
@@ -144,6 +148,7 @@ TEST(CListView, ClickOnTheSelectedRowSendsNoKey) {
 TEST(CListView, ClickBelowTheLastRowDoesNothing) {
     QTreeWidget lvw;
     Fill(lvw);
+    lvw.header()->setSectionsClickable(true); // as the scenario list sets it up
     lvw.show();
     CListView lv;
     lv.SetListView(&lvw);
@@ -159,6 +164,7 @@ TEST(CListView, ClickBelowTheLastRowDoesNothing) {
 TEST(CListView, OnClickReadsTheMousePointer) {
     QTreeWidget lvw;
     Fill(lvw);
+    lvw.header()->setSectionsClickable(true); // as the scenario list sets it up
     lvw.show();
     CListView lv;
     lv.SetListView(&lvw);
@@ -228,6 +234,43 @@ TEST(CListView, ResetSortKeySwitchesSortingOffAfterTheClick) {
     auto* late = new QTreeWidgetItem(&lvw);
     late->setText(0, QStringLiteral("Aardvark"));
     EXPECT_EQ(Names(lvw), (QStringList{"Alpha", "Bravo", "Charlie", "Aardvark"}));
+}
+
+// A press and release of the left button in the middle of a header section.
+void ClickHeader(QTreeWidget& lvw, int section) {
+    QHeaderView* header = lvw.header();
+    const QPoint at(header->sectionViewportPosition(section) + header->sectionSize(section) / 2, header->height() / 2);
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent e(type, at, header->viewport()->mapToGlobal(at), Qt::LeftButton,
+                      type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(header->viewport(), &e);
+    }
+}
+
+TEST(CListView, EveryHeaderClickSortsAfterSortingWasSwitchedOff) {
+    QTreeWidget lvw;
+    Fill(lvw);
+    lvw.header()->setSectionsClickable(true); // as the scenario list sets it up
+    lvw.show();
+    CListView lv;
+    lv.SetListView(&lvw);
+    lv.SetResetSortKeyOnColumnClick(true);
+    QObject::connect(lvw.header(), &QHeaderView::sectionClicked, [&](int section) { lv.OnColumnClick(section + 1); });
+    struct Row {
+        int section;
+        QStringList names;
+        const char* why;
+    } rows[] = {
+        {2, {"Charlie", "Bravo", "Alpha"}, "Group: a, b, c"},
+        {0, {"Alpha", "Bravo", "Charlie"}, "Name: the second click sorts too"},
+        {1, {"Alpha", "Charlie", "Bravo"}, "Count: 10, 20, 30 as text"},
+        {2, {"Charlie", "Bravo", "Alpha"}, "Group again"},
+    };
+    for (const Row& r : rows) {
+        ClickHeader(lvw, r.section);
+        EXPECT_EQ(Names(lvw), r.names) << r.why;
+        EXPECT_FALSE(lvw.isSortingEnabled()) << r.why;
+    }
 }
 
 TEST(CListView, ColumnClickRestoresTheDefaultPointer) {

@@ -1,0 +1,745 @@
+#include "analyses/group/CAnova.h"
+
+#include "db/JetFunctions.h"
+#include "engine/CMatrix.h"
+#include "engine/CZValue.h"
+#include "engine/Varnello.h"
+#include "engine/modStatsGeneral.h"
+#include "errors/ErrorGlobals.h"
+#include "errors/ProcGuard.h"
+#include "errors/RunTimeError.h"
+
+#include <cmath>
+#include <limits>
+#include <numeric>
+
+using namespace dao;
+
+namespace {
+
+constexpr const char* kParameterQuery = "The selected query expects parameters and cannot be used by Pelloran.";
+
+std::size_t sz(int i) { return static_cast<std::size_t>(i); }
+
+// The finished sums of one level (a group, or a cell of two factors).
+struct Level {
+    double w = 0;   // weight
+    double dev = 0; // mean − the data field's reference value
+    double m2 = 0;  // Σw(x − mean)²
+};
+
+// Union-find over the levels of two factors: the cells connect them.
+int findRoot(std::vector<int>& parent, int i) {
+    while (parent[sz(i)] != i) {
+        parent[sz(i)] = parent[sz(parent[sz(i)])];
+        i = parent[sz(i)];
+    }
+    return i;
+}
+
+} // namespace
+
+void CAnova::Fail(ProcGuard& proc) {
+    proc.HandleError();
+    if (m_error.empty()) m_error = Varnello::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in ANOVA");
+}
+
+double CAnova::MeanDev(const Moments& m, double k0) {
+    if (!(m.SumW() > 0)) return 0.0;
+    return Moments::DecimalDifference(m.ProvisionalMean(), k0) + m.SumDeviations() / m.SumW();
+}
+
+// ---- the entry ------------------------------------------------------------------------
+
+std::string CAnova::Quorb_ANOVA(std::string AnovaType, bool KeepBlanks, std::string OutputTable1,
+                                std::string OutputTable2, std::string Table, FieldList& fields, std::int16_t nG,
+                                std::int16_t nC, std::int16_t nX, bool bWeight, Varnello& engine) {
+    m_Engine = &engine;
+    ProcGuard proc(gEngineErr, "Quorb_ANOVA");
+    std::string msg;
+    bool outputMade = false;
+    try {
+        m_type = ToUpperAscii(AnovaType) == "T" ? "T" : "A";
+        m_keepBlanks = KeepBlanks;
+        m_out1 = OutputTable1;
+        m_out2 = OutputTable2;
+        m_table = Table;
+        m_fields = fields;
+        m_nG = nG;
+        m_nC = nC;
+        m_nX = nX;
+        m_bWeight = bWeight;
+
+        // Refused before any table is touched: the t-test compares the groups
+        // of one compare field and names the data fields after it.
+        if (m_nC < 1) msg = "At least one Compare field must be assigned";
+        else if (m_type == "T" && m_nC != 1) msg = "The Two Sample t-Test takes exactly one Compare field";
+        else if (m_nX < 1) msg = "At least one X field must be assigned";
+        else if (!m_out2.empty() && NamesEqual(m_out1, m_out2))
+            msg = "The group detail table needs a name other than the output table's";
+
+        if (msg.empty()) {
+            engine.Quorb_Msg(0, true, "Analyzing comparison fields");
+            msg = AnovaGroups();
+        }
+        if (msg.empty() && !Failed()) {
+            engine.Quorb_Msg(0, true, "Retrieving and sorting data");
+            msg = OpenSource();
+        }
+        if (msg.empty() && !Failed()) {
+            engine.Quorb_Msg(0, true, "Creating output table");
+            msg = m_type == "T" ? CreateTTest() : CreateAnova();
+            if (msg.empty() && !Failed()) outputMade = true;
+            if (msg.empty() && !Failed() && !m_out2.empty()) msg = CreateDetail();
+        }
+        if (msg.empty() && !Failed()) {
+            engine.Quorb_Msg(0, true, "Analyzing records");
+            DBEngine().Workspaces(0)->BeginTrans();
+            ++m_txOpen;
+            ReadRecords();
+            --m_txOpen;
+            DBEngine().Workspaces(0)->CommitTrans();
+        }
+    } catch (...) {
+        Fail(proc);
+    }
+    // What was written stays: an open transaction is committed, never rolled back.
+    while (m_txOpen > 0) {
+        --m_txOpen;
+        try {
+            DBEngine().Workspaces(0)->CommitTrans();
+        } catch (...) {
+        }
+    }
+    try {
+        if (m_detailRs) m_detailRs->Close();
+        m_detailRs.reset();
+        if (outputMade)
+            if (auto rs = engine.OutputRecordset()) rs->Close();
+        if (auto rs = engine.DataRecordset()) rs->Close();
+    } catch (...) {
+        Fail(proc);
+    }
+    if (msg.empty() && Failed()) msg = m_error;
+    m_Engine = nullptr;
+    return msg;
+}
+
+// ---- groups and source -----------------------------------------------------------------
+
+// The groups of each compare field are found while the records are read:
+// each new value becomes the next group, and the writers take the groups in
+// the order of their values, as the database sorts them.
+std::string CAnova::AnovaGroups() {
+    m_groups.assign(sz(m_nC) + 1, std::vector<Variant>(1, Variant::Null()));
+    m_pairs.clear();
+    for (int a = 1; a < m_nC; ++a)
+        for (int b = a + 1; b <= m_nC; ++b) m_pairs.push_back({a, b});
+    return {};
+}
+
+std::vector<int> CAnova::GroupOrder(int i) const {
+    const auto& g = m_groups[sz(i)];
+    std::vector<int> order(g.size() - 1);
+    std::iota(order.begin(), order.end(), 1);
+    // Null first, then numbers by value, then texts in the database's order.
+    auto rank = [](const Variant& v) { return v.IsNull() ? 0 : v.IsString() ? 2 : 1; };
+    std::stable_sort(order.begin(), order.end(), [&](int x, int y) {
+        const Variant &a = g[sz(x)], &b = g[sz(y)];
+        if (rank(a) != rank(b)) return rank(a) < rank(b);
+        if (a.IsNull()) return false;
+        if (a.IsString()) return CompareGeneral(a.RawString(), b.RawString()) < 0;
+        return a.ToDouble() < b.ToDouble();
+    });
+    return order;
+}
+
+std::string CAnova::OpenSource() {
+    ProcGuard proc(gEngineErr, "OpenSource");
+    std::string msg;
+    try {
+        Varnello& eng = *m_Engine;
+        if (m_keepBlanks) return eng.Quorb_InitDataTable(m_table, m_fields, static_cast<std::int16_t>(m_nG + m_nC),
+                                                         m_types, m_sizes);
+        const int n = static_cast<int>(m_fields.size()) - 1;
+        std::string sql = "SELECT ";
+        for (int i = 1; i <= n; ++i) sql += (i > 1 ? ", " : "") + BracketName(m_fields[sz(i)]);
+        sql += " FROM " + BracketName(m_table) + " WHERE (";
+        for (int i = 1; i <= m_nC; ++i)
+            sql += (i > 1 ? " AND " : "") + std::string("(") + BracketName(m_fields[sz(m_nG + i)]) + " Is Not Null)";
+        sql += ") ORDER BY ";
+        for (int i = 1; i <= m_nG + 1; ++i) sql += (i > 1 ? "," : "") + BracketName(m_fields[sz(i)]);
+        msg = eng.OpenDataRecordset(sql);
+        if (!msg.empty()) return msg;
+        if (eng.DataRecordset()->RecordCount() < 1)
+            return "No records with non-blank Compare Fields found in " + m_table + ".";
+        eng.Quorb_InitFieldTypes(*eng.DataRecordset(), static_cast<std::int16_t>(n), m_fields, m_types, m_sizes);
+    } catch (...) {
+        Fail(proc);
+    }
+    return msg;
+}
+
+// ---- output tables ----------------------------------------------------------------------
+
+std::string CAnova::CreateTTest() {
+    ProcGuard proc(gEngineErr, "CreateTTest");
+    std::string msg;
+    try {
+        Varnello& eng = *m_Engine;
+        TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_out1);
+        std::int16_t ord = CreateLeadFields(td, m_nG, m_fields, m_types, m_sizes, true, 0,
+                                            static_cast<std::int16_t>(m_nG + 1), false, "", "");
+        for (const char* name : {"Count-1", "Count-2", "Mean-1", "Mean-2", "Mean_Diff", "StdDeviation-1",
+                                 "StdDeviation-2", "StdError-1", "StdError-2", "DF_Pooled", "t-Value_Pooled",
+                                 "Prob_(2-tail)_Pooled", "DF_Separate", "t-Value_Separate", "Prob_(2-tail)_Separate"})
+            AddTableField(td, name, dbDouble, ord, 0);
+        msg = eng.ReplaceOutputTable(td, true, [&] { return OpenSource(); }, m_table);
+    } catch (...) {
+        Fail(proc);
+    }
+    return msg;
+}
+
+std::string CAnova::CreateAnova() {
+    ProcGuard proc(gEngineErr, "CreateAnova");
+    std::string msg;
+    try {
+        Varnello& eng = *m_Engine;
+        TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_out1);
+        std::int16_t ord = CreateLeadFields(td, m_nG, m_fields, m_types, m_sizes, true, 0, 0, false, "", "");
+        AddTableField(td, "Index", dbInteger, ord, 0);
+        // Wide enough for the label of a pair of the longest field names.
+        AddTableField(td, "Source_of_Variation", dbText, ord, 255);
+        AddTableField(td, "Sum_of_Squares", dbDouble, ord, 0);
+        AddTableField(td, "DF", dbLong, ord, 0);
+        for (const char* name : {"Mean_Square", "F-Value", "Prob"}) AddTableField(td, name, dbDouble, ord, 0);
+        msg = eng.ReplaceOutputTable(td, true, [&] { return OpenSource(); }, m_table);
+    } catch (...) {
+        Fail(proc);
+    }
+    return msg;
+}
+
+std::string CAnova::CreateDetail() {
+    ProcGuard proc(gEngineErr, "CreateDetail");
+    std::string msg;
+    try {
+        Varnello& eng = *m_Engine;
+        TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_out2);
+        std::int16_t ord;
+        if (m_nC == 1) {
+            ord = CreateLeadFields(td, static_cast<std::int16_t>(m_nG + 1), m_fields, m_types, m_sizes, true, 0, 0,
+                                   m_bWeight, "Count", "");
+        } else {
+            ord = CreateLeadFields(td, m_nG, m_fields, m_types, m_sizes, true, 0, 0, m_bWeight, "", "");
+            CommonFieldType(m_nG, m_nC, m_types, m_sizes, m_commonType, m_commonSize);
+            AddTableField(td, "Compare_Field", dbText, ord, 64);
+            AddTableField(td, "Compare_Value", static_cast<int>(m_commonType), ord, m_commonSize);
+            AddTableField(td, "Count", dbDouble, ord, 0);
+        }
+        for (const char* name : {"Mean", "Minimum", "Maximum", "Range", "Sum", "Variance", "CoeffOfVariance",
+                                 "StdDeviation", "StdError"})
+            AddTableField(td, name, dbDouble, ord, 0);
+        msg = eng.ReplaceOutputTable(td, false, [&] { return OpenSource(); }, m_table);
+        if (msg.empty()) m_detailRs = eng.OutputDatabase()->OpenRecordset(m_out2, dbOpenDynaset);
+    } catch (...) {
+        Fail(proc);
+    }
+    return msg;
+}
+
+// ---- the record loop ----------------------------------------------------------------------
+
+void CAnova::ReadRecords() {
+    ProcGuard proc(gEngineErr, "ReadRecords");
+    try {
+        Varnello& eng = *m_Engine;
+        RecordsetPtr rs = eng.DataRecordset();
+        m_prev.assign(sz(m_nG) + 1, Variant::Null());
+        m_cur.assign(sz(m_nG) + 1, Variant::Null());
+        m_groupCols.assign(sz(m_nG) + 1, nullptr);
+        m_compareCols.assign(sz(m_nC) + 1, nullptr);
+        m_dataCols.assign(sz(m_nX) + 1, nullptr);
+        for (int i = 1; i <= m_nG; ++i) m_groupCols[sz(i)] = rs->Fields(m_fields[sz(i)]);
+        for (int i = 1; i <= m_nC; ++i) m_compareCols[sz(i)] = rs->Fields(m_fields[sz(m_nG + i)]);
+        for (int x = 1; x <= m_nX; ++x) m_dataCols[sz(x)] = rs->Fields(m_fields[sz(m_nG + m_nC + x)]);
+        m_lastGroup.assign(sz(m_nC) + 1, 0);
+        m_recordGroup.assign(sz(m_nC) + 1, 0);
+
+        std::int32_t runCount = 0;
+        InitData();
+        while (!Failed()) {
+            if (rs->EOF_()) {
+                eng.Quorb_Msg(runCount, true, "");
+                WriteData();
+                break;
+            }
+            for (int i = 1; i <= m_nG; ++i) m_cur[sz(i)] = m_groupCols[sz(i)]->Value();
+            if (eng.Quorb_SameRecords_b(m_nG, runCount != 0, m_prev, m_cur)) {
+                eng.Quorb_Msg(runCount, true, "");
+                WriteData();
+                if (Failed()) break;
+                for (int i = 1; i <= m_nG; ++i) m_prev[sz(i)] = m_cur[sz(i)];
+                InitData();
+            }
+            CalcData();
+            if (runCount == std::numeric_limits<std::int32_t>::max()) throw RunTimeError(rterr::Overflow);
+            ++runCount;
+            eng.Quorb_Msg(runCount, false, "");
+            rs->MoveNext();
+        }
+    } catch (...) {
+        Fail(proc);
+    }
+}
+
+void CAnova::InitData() {
+    m_cells.assign(sz(m_nX) + 1, {});
+    m_pairCells.assign(sz(m_nX) + 1, {});
+    for (int x = 1; x <= m_nX; ++x) {
+        m_cells[sz(x)].assign(sz(m_nC) + 1, {});
+        for (int i = 1; i <= m_nC; ++i) m_cells[sz(x)][sz(i)].assign(m_groups[sz(i)].size(), Moments());
+        m_pairCells[sz(x)].assign(m_pairs.size(), {});
+    }
+}
+
+void CAnova::CalcData() {
+    ProcGuard proc(gEngineErr, "CalcData");
+    try {
+        Varnello& eng = *m_Engine;
+        const double w =
+            m_bWeight ? eng.Quorb_WeightCalc(true, m_fields, static_cast<std::int16_t>(m_nG + m_nC + m_nX + 1)) : 1.0;
+        if (!(w > 0)) return;
+        // The record's group in each compare field: the previous record's
+        // group first, then a search of the field's values (0 when none matches).
+        for (int i = 1; i <= m_nC; ++i) {
+            const Variant v = m_compareCols[sz(i)]->Value();
+            const auto& g = m_groups[sz(i)];
+            int& last = m_lastGroup[sz(i)];
+            int j = 0;
+            if (last > 0 && eng.Quorb_SameValue(g[sz(last)], v, false)) {
+                j = last;
+            } else {
+                for (int k = 1; k < static_cast<int>(g.size()); ++k)
+                    if (eng.Quorb_SameValue(g[sz(k)], v, false)) {
+                        j = k;
+                        break;
+                    }
+                if (j == 0) {
+                    // A value not seen before: a new group.
+                    m_groups[sz(i)].push_back(v);
+                    j = static_cast<int>(m_groups[sz(i)].size()) - 1;
+                    for (int x = 1; x <= m_nX; ++x) m_cells[sz(x)][sz(i)].resize(m_groups[sz(i)].size());
+                }
+                last = j;
+            }
+            m_recordGroup[sz(i)] = j;
+        }
+        for (int x = 1; x <= m_nX; ++x) {
+            const Variant v = m_dataCols[sz(x)]->Value();
+            if (v.IsNull()) continue;
+            const double d = v.ToDouble();
+            if (!eng.Quorb_DataOk_b(d, false)) continue;
+            for (int i = 1; i <= m_nC; ++i) m_cells[sz(x)][sz(i)][sz(m_recordGroup[sz(i)])].Add(d, w);
+            for (std::size_t p = 0; p < m_pairs.size(); ++p) {
+                const int ja = m_recordGroup[sz(m_pairs[p].a)], jb = m_recordGroup[sz(m_pairs[p].b)];
+                const std::int64_t key = (static_cast<std::int64_t>(ja) << 32) | jb;
+                m_pairCells[sz(x)][p][key].Add(d, w);
+            }
+        }
+    } catch (...) {
+        Fail(proc);
+    }
+}
+
+void CAnova::WriteData() {
+    ProcGuard proc(gEngineErr, "WriteData");
+    try {
+        for (int x = 1; x <= m_nX && !Failed(); ++x) {
+            if (m_type == "T") WriteTTest(x);
+            else WriteAnova(x);
+        }
+    } catch (...) {
+        Fail(proc);
+    }
+}
+
+// ---- the t-test --------------------------------------------------------------------------
+
+void CAnova::WriteTTest(int x) {
+    ProcGuard proc(gEngineErr, "WriteTTest");
+    try {
+        if (!m_out2.empty()) WriteDetail(x);
+        RecordsetPtr out = m_Engine->OutputRecordset();
+        const auto& cells = m_cells[sz(x)][1];
+        const auto& values = m_groups[1];
+        const std::vector<int> order = GroupOrder(1);
+        const int G = static_cast<int>(order.size());
+        CZValue z;
+        for (int pa = 0; pa < G; ++pa) {
+            const int ja = order[sz(pa)];
+            const Moments& A = cells[sz(ja)];
+            const double nA = A.SumW();
+            if (!(nA > 1)) continue;
+            const double varA = A.Variance("N-1"), sA = A.StdDev("N-1");
+            for (int pb = pa + 1; pb < G; ++pb) {
+                const int jb = order[sz(pb)];
+                const Moments& B = cells[sz(jb)];
+                const double nB = B.SumW();
+                if (!(nB > 1)) continue;
+                const double varB = B.Variance("N-1"), sB = B.StdDev("N-1");
+                // The difference of the means about group A's provisional mean.
+                const double diff = MeanDev(A, A.ProvisionalMean()) - MeanDev(B, A.ProvisionalMean());
+                out->AddNew();
+                WriteLeadFields(*out, m_nG, m_fields, m_prev, static_cast<std::int16_t>(m_nG + m_nC + x), "", "", false,
+                                0, 0, 0, static_cast<std::int16_t>(m_nG + 1), values[sz(ja)], values[sz(jb)]);
+                out->Fields("Count-1")->SetValue(nA);
+                out->Fields("Count-2")->SetValue(nB);
+                out->Fields("Mean-1")->SetValue(A.Mean());
+                out->Fields("Mean-2")->SetValue(B.Mean());
+                out->Fields("Mean_Diff")->SetValue(diff);
+                out->Fields("StdDeviation-1")->SetValue(sA);
+                out->Fields("StdDeviation-2")->SetValue(sB);
+                out->Fields("StdError-1")->SetValue(sA / std::sqrt(nA));
+                out->Fields("StdError-2")->SetValue(sB / std::sqrt(nB));
+                // Pooled: (nA − 1)·varA is group A's sum of squares about its mean.
+                const double sp2 = (A.M2() + B.M2()) / ((nA - 1) + (nB - 1));
+                if (sp2 > 0) {
+                    const double t = diff / std::sqrt(sp2 / nA + sp2 / nB);
+                    const double df = nA + nB - 2;
+                    out->Fields("DF_Pooled")->SetValue(df);
+                    out->Fields("t-Value_Pooled")->SetValue(t);
+                    out->Fields("Prob_(2-tail)_Pooled")->SetValue(z.Quorb_CalcProb("T", t, df, 0));
+                }
+                const double qa = varA / nA, qb = varB / nB, q = qa + qb;
+                if (q > 0) {
+                    const double t = diff / std::sqrt(q);
+                    const double df = q * q / (qb * qb / (nB - 1) + qa * qa / (nA - 1));
+                    out->Fields("DF_Separate")->SetValue(df);
+                    out->Fields("t-Value_Separate")->SetValue(t);
+                    out->Fields("Prob_(2-tail)_Separate")->SetValue(z.Quorb_CalcProb("T", t, df, 0));
+                }
+                out->Update();
+            }
+        }
+    } catch (...) {
+        Fail(proc);
+    }
+}
+
+// ---- the analysis of variance -----------------------------------------------------------
+
+std::optional<double> CAnova::CalcTwoWayAdjust(int levelsA, int levelsB, const std::vector<PairCell>& cells,
+                                               Varnello* engine) {
+    // Level totals and weights of both factors.
+    std::vector<long double> tA(sz(levelsA), 0), wA(sz(levelsA), 0), tB(sz(levelsB), 0), wB(sz(levelsB), 0);
+    for (const auto& c : cells) {
+        if (!(c.weight > 0)) continue;
+        tA[sz(c.a)] += c.total;
+        wA[sz(c.a)] += c.weight;
+        tB[sz(c.b)] += c.total;
+        wB[sz(c.b)] += c.weight;
+    }
+    // Only levels with weight take part: an empty level would make the system singular.
+    std::vector<int> idxA(sz(levelsA), -1), idxB(sz(levelsB), -1);
+    int nA = 0, nB = 0;
+    for (int i = 0; i < levelsA; ++i)
+        if (wA[sz(i)] > 0) idxA[sz(i)] = nA++;
+    for (int j = 0; j < levelsB; ++j)
+        if (wB[sz(j)] > 0) idxB[sz(j)] = nB++;
+    if (nA == 0 || nB == 0) return 0.0;
+
+    // The system is singular exactly when the cells do not connect every level.
+    std::vector<int> parent(sz(nA + nB));
+    std::iota(parent.begin(), parent.end(), 0);
+    for (const auto& c : cells) {
+        if (!(c.weight > 0)) continue;
+        int r1 = findRoot(parent, idxA[sz(c.a)]), r2 = findRoot(parent, nA + idxB[sz(c.b)]);
+        if (r1 != r2) parent[sz(r1)] = r2;
+    }
+    const int root = findRoot(parent, 0);
+    for (int i = 1; i < nA + nB; ++i)
+        if (findRoot(parent, i) != root) return std::nullopt;
+
+    // The factor with fewer levels is solved, the other eliminated (B on a tie).
+    const bool solveA = nA < nB;
+    const int ns = solveA ? nA : nB, ne = solveA ? nB : nA;
+    std::vector<long double> ts(sz(ns)), ws(sz(ns)), te(sz(ne)), we(sz(ne));
+    std::vector<long double> n(sz(ns) * sz(ne), 0); // cell weight, eliminated level × solved level
+    for (int i = 0; i < levelsA; ++i) {
+        if (idxA[sz(i)] < 0) continue;
+        auto& t = solveA ? ts : te;
+        auto& w = solveA ? ws : we;
+        t[sz(idxA[sz(i)])] = tA[sz(i)];
+        w[sz(idxA[sz(i)])] = wA[sz(i)];
+    }
+    for (int j = 0; j < levelsB; ++j) {
+        if (idxB[sz(j)] < 0) continue;
+        auto& t = solveA ? te : ts;
+        auto& w = solveA ? we : ws;
+        t[sz(idxB[sz(j)])] = tB[sz(j)];
+        w[sz(idxB[sz(j)])] = wB[sz(j)];
+    }
+    for (const auto& c : cells) {
+        if (!(c.weight > 0)) continue;
+        const int ia = idxA[sz(c.a)], ib = idxB[sz(c.b)];
+        const int e = solveA ? ib : ia, s = solveA ? ia : ib;
+        n[sz(e) * sz(ns) + sz(s)] += c.weight;
+    }
+
+    long double r = 0;
+    for (int e = 0; e < ne; ++e) r += te[sz(e)] * te[sz(e)] / we[sz(e)];
+
+    // The reduced normal equations of the solved factor, its last level left out.
+    const int m = ns - 1;
+    if (m < 1) return static_cast<double>(r);
+    CMatrix::Array2D C(m, m), Inv(m, m);
+    std::vector<long double> Q(sz(m) + 1, 0);
+    for (int j = 1; j <= m; ++j) {
+        long double q = ts[sz(j - 1)];
+        for (int e = 0; e < ne; ++e) q -= n[sz(e) * sz(ns) + sz(j - 1)] * te[sz(e)] / we[sz(e)];
+        Q[sz(j)] = q;
+        for (int k = 1; k <= m; ++k) {
+            long double c = j == k ? ws[sz(j - 1)] : 0;
+            for (int e = 0; e < ne; ++e)
+                c -= n[sz(e) * sz(ns) + sz(j - 1)] * n[sz(e) * sz(ns) + sz(k - 1)] / we[sz(e)];
+            C(j, k) = static_cast<double>(c);
+        }
+        Inv(j, j) = 1.0;
+    }
+    CMatrix solver;
+    if (!solver.Quorb_GaussJordan_b(static_cast<std::int16_t>(m), static_cast<std::int16_t>(m), C, Inv, engine))
+        return std::nullopt;
+    long double quad = 0;
+    for (int j = 1; j <= m; ++j) {
+        long double inner = 0;
+        for (int k = 1; k <= m; ++k) inner += Q[sz(k)] * Inv(k, j);
+        quad += Q[sz(j)] * inner;
+    }
+    return static_cast<double>(r + quad);
+}
+
+void CAnova::WriteAnovaRow(int x, int& index, const std::string& label, std::optional<double> ss, double df,
+                           double mse, double dfE, bool withF) {
+    RecordsetPtr out = m_Engine->OutputRecordset();
+    out->AddNew();
+    WriteLeadFields(*out, m_nG, m_fields, m_prev, static_cast<std::int16_t>(m_nG + m_nC + x), "", "", false, 0, 0, 0, 0,
+                    Variant::Null(), Variant::Null());
+    out->Fields("Index")->SetValue(static_cast<std::int16_t>(++index));
+    out->Fields("Source_of_Variation")->SetValue(label);
+    out->Fields("DF")->SetValue(df);
+    if (ss) {
+        out->Fields("Sum_of_Squares")->SetValue(*ss);
+        if (df > 0) out->Fields("Mean_Square")->SetValue(*ss / df);
+        // F only where the row has degrees of freedom and a sum of squares.
+        if (withF && mse != 0 && *ss > 0 && df > 0) {
+            const double F = (*ss / df) / mse;
+            CZValue z;
+            out->Fields("F-Value")->SetValue(F);
+            out->Fields("Prob")->SetValue(z.Quorb_CalcProb("F", F, df, dfE));
+        }
+    }
+    out->Update();
+}
+
+void CAnova::WriteAnova(int x) {
+    ProcGuard proc(gEngineErr, "WriteAnova");
+    try {
+        const auto& cells = m_cells[sz(x)];
+        // The reference value: the provisional mean of the first group with
+        // weight; every mean enters as its deviation from it.
+        double k0 = 0;
+        for (const auto& c : cells[1])
+            if (c.SumW() > 0) {
+                k0 = c.ProvisionalMean();
+                break;
+            }
+        auto levels = [&](const std::vector<Moments>& ms) {
+            std::vector<Level> out;
+            out.reserve(ms.size());
+            for (const auto& m : ms) out.push_back({m.SumW(), MeanDev(m, k0), m.M2()});
+            return out;
+        };
+        // Totals from the groups of the first compare field (group 0 included).
+        const std::vector<Level> first = levels(cells[1]);
+        double N = 0, sumDev = 0, within = 0;
+        for (const auto& l : first) {
+            N += l.w;
+            sumDev += l.w * l.dev;
+            within += l.m2;
+        }
+        if (!(N > 0)) return;
+        const double grand = sumDev / N;
+        auto between = [&](const std::vector<Level>& ls, std::size_t from) {
+            double s = 0;
+            for (std::size_t j = from; j < ls.size(); ++j)
+                if (ls[j].w > 0) s += ls[j].w * (ls[j].dev - grand) * (ls[j].dev - grand);
+            return s;
+        };
+        const double SST = within + between(first, 0);
+
+        std::vector<double> ss(sz(m_nC) + 1, 0), df(sz(m_nC) + 1, 0);
+        int K = 0;
+        double sumSS = 0, sumDF = 0;
+        for (int i = 1; i <= m_nC; ++i) {
+            int k = 0;
+            for (std::size_t j = 1; j < cells[sz(i)].size(); ++j)
+                if (cells[sz(i)][j].SumW() > 0) ++k;
+            K += k;
+            ss[sz(i)] = between(levels(cells[sz(i)]), 1);
+            df[sz(i)] = k - 1;
+            sumSS += ss[sz(i)];
+            sumDF += df[sz(i)];
+        }
+        if (K == 0 || K > N) return;
+        if (!m_out2.empty()) WriteDetail(x);
+
+        // One compare field: the residual is the sum of squares within the
+        // groups (group 0, values matching no group, counts as one more).
+        std::optional<double> SSE = within + first[0].w * (first[0].dev - grand) * (first[0].dev - grand);
+        double dfE = N - 1 - sumDF;
+        std::optional<double> SSI = 0.0, SSM = sumSS;
+        double DFI = 0;
+        struct PairResult {
+            std::string label;
+            std::optional<double> ss;
+            double df = 0;
+        };
+        std::vector<PairResult> pairs;
+        if (m_nC > 1) {
+            bool exactTwo = false;
+            std::optional<double> reduction; // of the one pair when there are two compare fields
+            double withinCells = 0, cellSS = 0;
+            for (std::size_t p = 0; p < m_pairs.size(); ++p) {
+                const int a = m_pairs[p].a, b = m_pairs[p].b;
+                const int ka = static_cast<int>(m_groups[sz(a)].size()), kb = static_cast<int>(m_groups[sz(b)].size());
+                PairResult r;
+                r.label = "[" + m_fields[sz(m_nG + a)] + "] & [" + m_fields[sz(m_nG + b)] + "]";
+                std::vector<PairCell> pc;
+                double cSS = 0, inside = 0;
+                bool onePerCell = true;
+                for (const auto& [key, m] : m_pairCells[sz(x)][p]) {
+                    if (!(m.SumW() > 0)) continue;
+                    const int ga = static_cast<int>(key >> 32), gb = static_cast<int>(key & 0xffffffff);
+                    const double d = MeanDev(m, k0) - grand;
+                    inside += m.M2();
+                    if (ga == 0 || gb == 0) continue;
+                    pc.push_back({ga, gb, m.SumW() * d, m.SumW()});
+                    cSS += m.SumW() * d * d;
+                    if (m.Count() > 1) onePerCell = false;
+                }
+                const int cellsUsed = static_cast<int>(pc.size());
+                std::optional<double> R = cellsUsed > 0 ? CalcTwoWayAdjust(ka, kb, pc, m_Engine) : 0.0;
+                if (cellsUsed == 0 || onePerCell) {
+                    // No cell, or every cell fitted exactly by its one record:
+                    // no interaction can be told from the residual.
+                    r.ss = 0.0;
+                    r.df = 0;
+                } else {
+                    const double kA = df[sz(a)] + 1, kB = df[sz(b)] + 1;
+                    r.df = (kA - 1) * (kB - 1) - (kA * kB - cellsUsed);
+                    if (R) r.ss = cSS - *R;
+                    else r.ss.reset();
+                }
+                if (r.ss && SSI) *SSI += *r.ss;
+                else SSI.reset();
+                DFI += r.df;
+                if (m_nC == 2) {
+                    exactTwo = cellsUsed > 0 && !onePerCell;
+                    reduction = R;
+                    withinCells = inside;
+                    cellSS = cSS;
+                }
+                pairs.push_back(r);
+            }
+            dfE = N - 1 - sumDF - DFI;
+            if (m_nC == 2) {
+                // The main effects adjusted for each other: the reduction due
+                // to both together.
+                SSM = reduction;
+                if (exactTwo && cellSS > 0) SSE = withinCells;
+                else if (reduction) SSE = SST - *reduction;
+                else SSE.reset();
+            } else {
+                SSM = sumSS;
+                if (SSI) SSE = SST - sumSS - *SSI;
+                else SSE.reset();
+            }
+        }
+
+        double mse = 0;
+        if (SSE && *SSE < 0) SSE = 0.0;
+        if (SSE && dfE > 0) mse = *SSE / dfE;
+
+        int index = 0;
+        WriteAnovaRow(x, index, "Main Effects", SSM, sumDF, mse, dfE, true);
+        for (int i = 1; i <= m_nC; ++i) {
+            std::optional<double> main;
+            if (m_nC == 1) main = ss[1];
+            else if (SSM) main = *SSM - (sumSS - ss[sz(i)]);
+            WriteAnovaRow(x, index, "Main: [" + m_fields[sz(m_nG + i)] + "]", main, df[sz(i)], mse, dfE, true);
+        }
+        if (m_nC > 2) WriteAnovaRow(x, index, "Interactions", DFI > 0 ? SSI : std::optional<double>(0.0), DFI, mse, dfE, true);
+        for (const auto& p : pairs)
+            if (p.df > 0) WriteAnovaRow(x, index, p.label, p.ss, p.df, mse, dfE, true);
+        if (m_nC > 1) {
+            std::optional<double> explained;
+            if (SSE) explained = SST - *SSE;
+            WriteAnovaRow(x, index, "Explained", explained, N - 1 - dfE, mse, dfE, true);
+        }
+        WriteAnovaRow(x, index, "Residual", SSE, dfE, mse, dfE, false);
+        WriteAnovaRow(x, index, "Total", SST, N - 1, mse, dfE, false);
+    } catch (...) {
+        Fail(proc);
+    }
+}
+
+// ---- the group detail table ------------------------------------------------------------
+
+void CAnova::WriteDetail(int x) {
+    ProcGuard proc(gEngineErr, "WriteDetail");
+    try {
+        RecordsetPtr rs = m_detailRs;
+        if (!rs) return;
+        const std::int16_t dataField = static_cast<std::int16_t>(m_nG + m_nC + x);
+        std::vector<Variant> lead = m_prev;
+        lead.resize(sz(m_nG) + 2, Variant::Null());
+        for (int i = 1; i <= m_nC; ++i) {
+            const auto& cells = m_cells[sz(x)][sz(i)];
+            for (int j : GroupOrder(i)) {
+                const Moments& m = cells[sz(j)];
+                const double n = m.SumW();
+                if (!(n > 0)) continue;
+                const Variant& value = m_groups[sz(i)][sz(j)];
+                rs->AddNew();
+                if (m_nC == 1) {
+                    lead[sz(m_nG) + 1] = value;
+                    WriteLeadFields(*rs, static_cast<std::int16_t>(m_nG + 1), m_fields, lead, dataField, "Count", "",
+                                    m_bWeight, n, 0, m.Count(), 0, Variant::Null(), Variant::Null());
+                } else {
+                    WriteLeadFields(*rs, m_nG, m_fields, m_prev, dataField, "", "", m_bWeight, 0, 0, m.Count(), 0,
+                                    Variant::Null(), Variant::Null());
+                    rs->Fields("Compare_Field")->SetValue(m_fields[sz(m_nG + i)]);
+                    const bool asText = m_types[sz(m_nG + i)] != m_commonType;
+                    if (!value.IsNull()) rs->Fields("Compare_Value")->SetValue(asText ? Variant(value.ToString()) : value);
+                    rs->Fields("Count")->SetValue(n);
+                }
+                const double s = m.StdDev("N-1");
+                const double mean = m.Mean();
+                rs->Fields("Mean")->SetValue(mean);
+                rs->Fields("Minimum")->SetValue(m.Min());
+                rs->Fields("Maximum")->SetValue(m.Max());
+                rs->Fields("Range")->SetValue(Moments::DecimalDifference(m.Max(), m.Min()));
+                rs->Fields("Sum")->SetValue(m.Sum());
+                rs->Fields("Variance")->SetValue(m.Variance("N-1"));
+                if (mean != 0) rs->Fields("CoeffOfVariance")->SetValue(s / mean);
+                rs->Fields("StdDeviation")->SetValue(s);
+                rs->Fields("StdError")->SetValue(s / std::sqrt(n));
+                rs->Update();
+            }
+        }
+    } catch (...) {
+        Fail(proc);
+    }
+}

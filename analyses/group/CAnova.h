@@ -1,0 +1,111 @@
+#pragma once
+// CAnova: the group comparisons "Two Sample t-Test", "ANOVA" and "Two way
+// ANOVA". The data fields are compared across the groups formed by the
+// distinct values of one or more compare fields, within each group of the
+// group fields (the output group).
+//
+// The t-test writes one row per pair of groups of its one compare field with
+// the pooled-variance and the separate-variance (Welch-Satterthwaite) test.
+// The analysis of variance writes per data field the rows "Main Effects",
+// "Main: [field]" per compare field, with several compare fields the
+// two-factor interactions (fitting constants for unequal and empty cells),
+// "Explained", "Residual" and "Total". An optional detail table lists count,
+// mean and spread of every group.
+//
+// Every cell keeps its values' moments about a provisional mean (Moments),
+// and every sum of squares is formed from deviations about group, cell and
+// grand means, never as Q − S²/N: data whose means lie far from zero against
+// their spread keep their digits.
+//
+// Failure travels as the returned message, empty on success. An unexpected
+// run-time error is reported to the engine's error handler and fails the run
+// with its description; the rows written before it stay.
+#include "db/Dao.h"
+#include "engine/AnalysisArgs.h"
+#include "engine/Moments.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class ProcGuard;
+class Varnello;
+
+class CAnova {
+public:
+    std::string Quorb_ANOVA(std::string AnovaType, bool KeepBlanks, std::string OutputTable1, std::string OutputTable2,
+                            std::string Table, FieldList& fields, std::int16_t nG, std::int16_t nC, std::int16_t nX,
+                            bool bWeight, Varnello& engine);
+
+    // The reduction in the sum of squares due to fitting the main effects of
+    // two factors together (the method of fitting constants), from the cells'
+    // totals and weights: cells[(a, b)] for level a of the first factor and
+    // level b of the second, both counted from 0. The totals must be of the
+    // data's deviations from their grand mean, so that the result is the
+    // corrected sum of squares of the two main effects. Levels without weight
+    // take no part. Nothing when the reduced system is singular (a design
+    // whose cells do not connect the levels).
+    struct PairCell {
+        int a = 0, b = 0;
+        double total = 0, weight = 0;
+    };
+    static std::optional<double> CalcTwoWayAdjust(int levelsA, int levelsB, const std::vector<PairCell>& cells,
+                                                  Varnello* engine);
+
+private:
+    struct Pair {
+        int a = 0, b = 0; // compare fields, 1-based
+    };
+
+    std::string AnovaGroups();
+    std::vector<int> GroupOrder(int i) const;
+    std::string OpenSource();
+    std::string CreateTTest();
+    std::string CreateAnova();
+    std::string CreateDetail();
+    void ReadRecords();
+    void InitData();
+    void CalcData();
+    void WriteData();
+    void WriteTTest(int x);
+    void WriteAnova(int x);
+    void WriteDetail(int x);
+    void WriteAnovaRow(int x, int& index, const std::string& label, std::optional<double> ss, double df, double mse,
+                       double dfE, bool withF);
+
+    void Fail(ProcGuard& proc);
+    bool Failed() const { return !m_error.empty(); }
+
+    // The mean of a cell as its deviation from k0, taken without rounding
+    // k0 away (the provisional means differ exactly, the rest is small).
+    static double MeanDev(const Moments& m, double k0);
+
+    Varnello* m_Engine = nullptr;
+    std::string m_error;
+
+    std::string m_type, m_out1, m_out2, m_table;
+    bool m_keepBlanks = false, m_bWeight = false;
+    FieldList m_fields;
+    std::int16_t m_nG = 0, m_nC = 0, m_nX = 0;
+    std::vector<long> m_types, m_sizes;
+    long m_commonType = 0, m_commonSize = 0;
+
+    // The groups of each compare field (1 .. nC), values 1 .. count, in the
+    // order in which they were met.
+    std::vector<std::vector<dao::Variant>> m_groups;
+    std::vector<Pair> m_pairs;
+
+    dao::RecordsetPtr m_detailRs;
+    std::vector<dao::FieldPtr> m_groupCols, m_compareCols, m_dataCols;
+    std::vector<dao::Variant> m_prev, m_cur;
+    std::vector<int> m_lastGroup;   // per compare field, the group the previous record matched
+    std::vector<int> m_recordGroup; // per compare field, the group of the current record
+
+    // m_cells[x][i][j]: data field x, compare field i, group j (0: no group matched).
+    std::vector<std::vector<std::vector<Moments>>> m_cells;
+    // m_pairCells[x][p]: the cells of pair p, keyed by group a · 2^32 + group b.
+    std::vector<std::vector<std::unordered_map<std::int64_t, Moments>>> m_pairCells;
+    int m_txOpen = 0;
+};

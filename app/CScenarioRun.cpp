@@ -1,0 +1,252 @@
+#include "app/CScenarioRun.h"
+
+#include "errors/RunTimeError.h"
+#include "platform/MessageBox.h"
+#include "platform/Screen.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QEventLoop>
+#include <QThread>
+#include <QWidget>
+
+#include <atomic>
+#include <cctype>
+#include <thread>
+#include <utility>
+
+namespace {
+
+std::atomic<bool> gRunning{false};
+
+CScenarioRun::EngineSetup& EngineSetupRef() {
+    static CScenarioRun::EngineSetup setup;
+    return setup;
+}
+
+bool OnWindowThread() {
+    const QCoreApplication* app = QCoreApplication::instance();
+    return !app || QThread::currentThread() == app->thread();
+}
+
+// Runs f on the window thread and hands back its result; the calling thread
+// waits meanwhile.
+template <class R, class F>
+R OnTheWindowThread(F&& f) {
+    if (OnWindowThread())
+        return f();
+    R result{};
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [&] { result = f(); }, Qt::BlockingQueuedConnection);
+    return result;
+}
+
+// While a run lasts, the hooks through which the engine reaches the screen
+// take their calls over to the window thread; afterwards the hooks are as
+// they were.
+class WindowThreadHooks {
+public:
+    WindowThreadHooks() {
+        m_box = SetMessageBoxHandler({});
+        if (m_box) {
+            SetMessageBoxHandler([box = m_box](const std::string& prompt, int buttons, const std::string& title) {
+                return OnTheWindowThread<int>([&] { return box(prompt, buttons, title); });
+            });
+        }
+        m_beep = SetBeepHandler({});
+        if (m_beep) {
+            SetBeepHandler([beep = m_beep] {
+                (void)OnTheWindowThread<int>([&] {
+                    beep();
+                    return 0;
+                });
+            });
+        }
+        m_dialog = SetEngineErrorDialog({});
+        if (m_dialog) {
+            SetEngineErrorDialog([dialog = m_dialog](const EngineErrorDialogInfo& info) {
+                return OnTheWindowThread<bool>([&] { return dialog(info); });
+            });
+        }
+        m_screen = platform::SetScreenInfoProvider({});
+        if (m_screen) {
+            platform::SetScreenInfoProvider([screen = m_screen] {
+                return OnTheWindowThread<platform::ScreenInfo>([&] { return screen(); });
+            });
+        }
+    }
+    ~WindowThreadHooks() {
+        SetMessageBoxHandler(std::move(m_box));
+        SetBeepHandler(std::move(m_beep));
+        SetEngineErrorDialog(std::move(m_dialog));
+        platform::SetScreenInfoProvider(std::move(m_screen));
+    }
+    WindowThreadHooks(const WindowThreadHooks&) = delete;
+    WindowThreadHooks& operator=(const WindowThreadHooks&) = delete;
+
+private:
+    MessageBoxHandler m_box;
+    BeepHandler m_beep;
+    EngineErrorDialogFn m_dialog;
+    platform::ScreenInfoProvider m_screen;
+};
+
+// The user's input that the run holds back.
+bool IsUserInput(QEvent::Type type) {
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::Close:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+// The engine's events, raised on the worker thread.
+class CScenarioRun::Events : public IVarnelloEvents {
+public:
+    explicit Events(CScenarioRun& run) : m_run(run) {}
+    void StatStatus(std::string& Msg) override { m_run.Post(Msg); }
+
+private:
+    CScenarioRun& m_run;
+};
+
+CScenarioRun::CScenarioRun(dao::DatabasePtr scenarioDatabase, long scenarioId, Varnello::RunScenarioArgs args,
+                           IVarnelloEvents* listener, QObject* parent)
+    : QObject(parent), m_db(std::move(scenarioDatabase)), m_scenarioId(scenarioId), m_args(std::move(args)),
+      m_listener(listener) {}
+
+CScenarioRun::~CScenarioRun() = default;
+
+bool CScenarioRun::Running() {
+    return gRunning.load();
+}
+
+CScenarioRun::EngineSetup CScenarioRun::SetEngineSetup(EngineSetup setup) {
+    EngineSetup old = std::move(EngineSetupRef());
+    EngineSetupRef() = std::move(setup);
+    return old;
+}
+
+bool CScenarioRun::SameTextOtherCount(const std::string& a, const std::string& b) {
+    std::size_t i = 0, j = 0;
+    bool digits = false;
+    while (i < a.size() && j < b.size()) {
+        const bool da = std::isdigit(static_cast<unsigned char>(a[i])) != 0;
+        const bool db = std::isdigit(static_cast<unsigned char>(b[j])) != 0;
+        if (da && db) {
+            // One number against the other, whatever their lengths.
+            while (i < a.size() && std::isdigit(static_cast<unsigned char>(a[i])))
+                ++i;
+            while (j < b.size() && std::isdigit(static_cast<unsigned char>(b[j])))
+                ++j;
+            digits = true;
+            continue;
+        }
+        if (da || db || a[i] != b[j])
+            return false;
+        ++i;
+        ++j;
+    }
+    return digits && i == a.size() && j == b.size();
+}
+
+void CScenarioRun::Post(const std::string& text) {
+    bool post = false;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_pending.empty() && SameTextOtherCount(m_pending.back(), text))
+            m_pending.back() = text;
+        else
+            m_pending.push_back(text);
+        if (!m_posted) {
+            m_posted = true;
+            post = true;
+        }
+    }
+    if (post)
+        QMetaObject::invokeMethod(this, [this] { Deliver(); }, Qt::QueuedConnection);
+}
+
+void CScenarioRun::Deliver() {
+    std::deque<std::string> texts;
+    {
+        std::lock_guard lock(m_mutex);
+        texts.swap(m_pending);
+        m_posted = false;
+    }
+    for (std::string& text : texts)
+        if (m_listener)
+            m_listener->StatStatus(text);
+}
+
+bool CScenarioRun::eventFilter(QObject* watched, QEvent* event) {
+    if (!IsUserInput(event->type()) || !watched->isWidgetType())
+        return false;
+    // A dialog of the run (a message, the error dialog) takes its input.
+    const QWidget* modal = QApplication::activeModalWidget();
+    const auto* widget = static_cast<QWidget*>(watched);
+    if (modal && (widget == modal || modal->isAncestorOf(widget)))
+        return false;
+    event->ignore();
+    return true;
+}
+
+CScenarioRun::Outcome CScenarioRun::Exec() {
+    Outcome outcome;
+    WindowThreadHooks hooks;
+    gRunning = true;
+    if (QCoreApplication* app = QCoreApplication::instance())
+        app->installEventFilter(this);
+
+    QEventLoop loop;
+    std::atomic<bool> finished{false};
+    const EngineSetup setup = EngineSetupRef();
+    std::thread worker([&] {
+        Events events(*this);
+        try {
+            Varnello engine;
+            if (setup)
+                setup(engine);
+            engine.SetEvents(&events);
+            engine.SetScenarioDatabase(m_db);
+            try {
+                outcome.ran = engine.RunScenario(m_scenarioId, m_args);
+            } catch (...) {
+                outcome.raised = true;
+                outcome.reason = ErrFromCurrentException().Description;
+            }
+            outcome.errorInfo = engine.ErrorInfo();
+            engine.SetEvents(nullptr);
+        } catch (...) {
+            outcome.raised = true;
+            outcome.reason = ErrFromCurrentException().Description;
+        }
+        finished = true;
+        QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+    });
+    if (!finished)
+        loop.exec();
+    worker.join();
+    // Texts still waiting are shown before the run reports its end.
+    Deliver();
+
+    if (QCoreApplication* app = QCoreApplication::instance())
+        app->removeEventFilter(this);
+    gRunning = false;
+    return outcome;
+}

@@ -1,0 +1,75 @@
+#pragma once
+// One scenario run in the background: a fresh engine runs the scenario on a
+// worker thread while the window thread goes on painting the windows, so a
+// long run keeps its progress window and the frame alive.
+//
+//     CScenarioRun run(gdbCurrent, 12, args, this);   // this: IVarnelloEvents
+//     const CScenarioRun::Outcome outcome = run.Exec();
+//
+// Exec returns when the run has ended. Meanwhile:
+// - the engine's progress texts reach the listener on the window thread, in
+//   order; a text that only updates a count (the same text with other
+//   numbers) replaces one still waiting to be shown, so a run that counts
+//   millions of records costs the window thread no more than it can show;
+// - the engine's messages and error dialog (and the beep and the screen
+//   facts of an error report) are shown by the window thread, the worker
+//   waiting for the answer;
+// - the user's input to the application's windows is held back (mouse,
+//   keys, closing), except in a dialog the run itself shows;
+// - nothing on the window thread may use the database given here or the
+//   data layer's engine: Running() is true, and the result grids read no
+//   rows until the run has ended.
+#ifndef Q_MOC_RUN
+#include "engine/Varnello.h"
+#endif
+
+#include <QObject>
+#include <QString>
+
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+
+class CScenarioRun : public QObject {
+    Q_OBJECT
+public:
+    struct Outcome {
+        bool ran = false;       // RunScenario's result
+        bool raised = false;    // an error escaped RunScenario
+        std::string reason;     // its description
+        std::string errorInfo;  // the engine's ErrorInfo after the run
+    };
+
+    CScenarioRun(dao::DatabasePtr scenarioDatabase, long scenarioId, Varnello::RunScenarioArgs args,
+                 IVarnelloEvents* listener, QObject* parent = nullptr);
+    ~CScenarioRun() override;
+
+    Outcome Exec();
+
+    // True while a run is under way.
+    static bool Running();
+
+    // Called with each new engine on the worker thread before it runs (tests
+    // give the engine a slow analysis); returns the previous one.
+    using EngineSetup = std::function<void(Varnello&)>;
+    static EngineSetup SetEngineSetup(EngineSetup setup);
+
+    // Two progress texts that differ only in their digits.
+    static bool SameTextOtherCount(const std::string& a, const std::string& b);
+
+private:
+    class Events;
+    void Post(const std::string& text);
+    void Deliver();
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    dao::DatabasePtr m_db;
+    long m_scenarioId;
+    Varnello::RunScenarioArgs m_args;
+    IVarnelloEvents* m_listener;
+
+    std::mutex m_mutex;
+    std::deque<std::string> m_pending; // guarded by m_mutex
+    bool m_posted = false;             // guarded by m_mutex
+};

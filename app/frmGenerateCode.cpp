@@ -1,0 +1,311 @@
+#include "app/frmGenerateCode.h"
+
+#include "app/modHelp.h"
+#include "errors/ErrorGlobals.h"
+#include "errors/ProcGuard.h"
+#include "scenario/AppDatabase.h"
+#include "scenario/ScenarioTables.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFont>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTextCursor>
+#include <QVBoxLayout>
+
+#include <cstdio>
+#include <stdexcept>
+
+namespace {
+
+QGroupBox* OptionFrame(QWidget* parent, const char* name, const QString& caption, std::array<QRadioButton*, 2>& options,
+                       const char* optionName, const QString& first, const QString& second) {
+    auto* frame = new QGroupBox(caption, parent);
+    frame->setObjectName(QString::fromLatin1(name));
+    auto* layout = new QVBoxLayout(frame);
+    const QString captions[] = {first, second};
+    for (int i = 0; i < 2; ++i) {
+        options[static_cast<std::size_t>(i)] = new QRadioButton(captions[i], frame);
+        options[static_cast<std::size_t>(i)]->setObjectName(QStringLiteral("%1_%2").arg(QLatin1String(optionName)).arg(i));
+        layout->addWidget(options[static_cast<std::size_t>(i)]);
+    }
+    options[0]->setChecked(true);
+    return frame;
+}
+
+} // namespace
+
+frmGenerateCode::frmGenerateCode(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("frmGenerateCode"));
+    setWindowTitle(QStringLiteral("Generate C++ Code"));
+    InstallHelpKey(this, HelpContextID);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(OptionFrame(this, "fraCodeStyle", QStringLiteral("Code &Style"), m_optCodeStyle, "optCodeStyle",
+                               QStringLiteral("Properties"), QStringLiteral("Arguments")));
+    top->addWidget(OptionFrame(this, "fraDefaults", QStringLiteral("Code &Detail"), m_optDefaults, "optDefaults",
+                               QStringLiteral("Take Defaults"), QStringLiteral("Specify all properties")));
+    top->addWidget(OptionFrame(this, "fraAssignMode", QStringLiteral("Database Open Method"), m_optDBMethod,
+                               "optDBMethod", QStringLiteral("Use Path"), QStringLiteral("Use Object Variable")));
+
+    m_txtCode = new QPlainTextEdit(this);
+    m_txtCode->setObjectName(QStringLiteral("txtCode"));
+    m_txtCode->setLineWrapMode(QPlainTextEdit::NoWrap);
+    QFont font(QStringLiteral("Courier New"), 9);
+    font.setStyleHint(QFont::Monospace);
+    m_txtCode->setFont(font);
+    m_txtCode->setMinimumSize(560, 300);
+
+    auto* cmdToClipboard = new QPushButton(QStringLiteral("&Copy"), this);
+    cmdToClipboard->setObjectName(QStringLiteral("cmdToClipboard"));
+    auto* cmdClose = new QPushButton(QStringLiteral("C&lose"), this);
+    cmdClose->setObjectName(QStringLiteral("cmdClose"));
+    auto* cmdHelp = new QPushButton(QStringLiteral("&Help"), this);
+    cmdHelp->setObjectName(QStringLiteral("cmdHelp"));
+    for (QPushButton* b : {cmdToClipboard, cmdClose, cmdHelp})
+        b->setAutoDefault(false);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(cmdHelp);
+    buttons->addStretch();
+    buttons->addWidget(cmdToClipboard);
+    buttons->addWidget(cmdClose);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(m_txtCode, 1);
+    layout->addLayout(buttons);
+
+    for (int i = 0; i < 2; ++i) {
+        connect(m_optCodeStyle[static_cast<std::size_t>(i)], &QRadioButton::clicked, this, [this, i] { optCodeStyle_Click(i); });
+        connect(m_optDefaults[static_cast<std::size_t>(i)], &QRadioButton::clicked, this, [this, i] { optDefaults_Click(i); });
+        connect(m_optDBMethod[static_cast<std::size_t>(i)], &QRadioButton::clicked, this, [this, i] { optDBMethod_Click(i); });
+    }
+    connect(cmdToClipboard, &QPushButton::clicked, this, [this] { cmdToClipboard_Click(); });
+    connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
+    connect(cmdHelp, &QPushButton::clicked, this, [this] { cmdHelp_Click(); });
+}
+
+frmGenerateCode::~frmGenerateCode() = default;
+
+void frmGenerateCode::Form_Load() {
+    ProcGuard proc(gErr, "frmGenerateCode:Load");
+    try {
+        ReGenerate();
+    } catch (...) {
+        proc.HandleError();
+    }
+}
+
+void frmGenerateCode::optCodeStyle_Click(int index) {
+    ProcGuard proc(gErr, "frmGenerateCode:optCodeStyle_Click");
+    try {
+        m_optCodeStyle[static_cast<std::size_t>(index)]->setChecked(true);
+        m_optDefaults[1]->setText(index == 0 ? QStringLiteral("Specify all Properties")
+                                             : QStringLiteral("Specify all Arguments"));
+        ReGenerate();
+    } catch (...) {
+        proc.HandleError();
+    }
+}
+
+void frmGenerateCode::optDefaults_Click(int index) {
+    m_optDefaults[static_cast<std::size_t>(index)]->setChecked(true);
+    ReGenerate();
+}
+
+void frmGenerateCode::optDBMethod_Click(int index) {
+    m_optDBMethod[static_cast<std::size_t>(index)]->setChecked(true);
+    ReGenerate();
+}
+
+void frmGenerateCode::cmdToClipboard_Click() {
+    ProcGuard proc(gErr, "frmGenerateCode:cmdToClipboard_Click");
+    try {
+        QClipboard* clipboard = QApplication::clipboard();
+        clipboard->clear();
+        QString selected = m_txtCode->textCursor().selectedText();
+        // The editor marks line ends inside a selection as paragraph separators.
+        selected.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+        clipboard->setText(selected.isEmpty() ? m_txtCode->toPlainText() : selected);
+    } catch (...) {
+        proc.HandleError();
+    }
+}
+
+void frmGenerateCode::cmdClose_Click() {
+    reject();
+}
+
+void frmGenerateCode::cmdHelp_Click() {
+    ShowHelpTopic(HelpContextID);
+}
+
+std::string frmGenerateCode::CppString(const std::string& text) {
+    std::string out = "\"";
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case '"': out += "\\\""; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20 || c == 0x7f) {
+                // Three octal digits: the escape cannot swallow a digit after it.
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\%03o", c);
+                out += buf;
+            } else {
+                out += ch;
+            }
+        }
+    }
+    out += '"';
+    return out;
+}
+
+std::string frmGenerateCode::CommentText(const std::string& text) {
+    std::string out = text;
+    for (char& ch : out) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c == 0x7f)
+            ch = ' ';
+    }
+    return out;
+}
+
+std::string frmGenerateCode::ScenarioNumber() const {
+    // The number as digits, whatever the list row held.
+    try {
+        std::size_t used = 0;
+        const long n = std::stol(m_scenarioInfo.ScenarioID(), &used);
+        return std::to_string(n);
+    } catch (const std::exception&) {
+        return "0";
+    }
+}
+
+std::string frmGenerateCode::DatabasePath() const {
+    if (m_pathSet)
+        return m_databasePath;
+    return gdbCurrent ? gdbCurrent->Name() : std::string();
+}
+
+std::string frmGenerateCode::DatabaseExpression(bool objectVariable) const {
+    return objectVariable ? std::string("db") : "std::string(" + CppString(DatabasePath()) + ")";
+}
+
+void frmGenerateCode::ReGenerate() {
+    ProcGuard proc(gErr, "frmGenerateCode:ReGenerate");
+    try {
+        const bool objectVariable = m_optDBMethod[1]->isChecked();
+        if (m_optCodeStyle[0]->isChecked())
+            GenerateWithProperties(objectVariable);
+        else
+            GenerateWithArgs(objectVariable);
+    } catch (...) {
+        proc.HandleError();
+    }
+}
+
+void frmGenerateCode::CreateHeader(bool objectVariable) {
+    ProcGuard proc(gErr, "frmGenerateCode:CreateHeader");
+    m_code = "#include <engine/Varnello.h>\n"
+             "\n"
+             "#include <memory>\n"
+             "#include <string>\n"
+             "\n"
+             "bool SampleRunScenarioRoutine()\n"
+             "{\n"
+             "  // Comments  : Runs the Varnello analysis \n"
+             "  //             Scenario Named : [" + CommentText(m_scenarioInfo.Desc()) + "]\n"
+             "  //             Scenario Number: " + ScenarioNumber() + "\n"
+             "  // Parameters: None\n"
+             "  // Returns   : true if successful, else false\n"
+             "  // Source    : Generated by Varnello " + ProductVersion + "\n"
+             "\n"
+             "  std::unique_ptr<Varnello> stats;\n"
+             "  bool fOK = false;\n";
+    if (objectVariable)
+        m_code += "  dao::DatabasePtr db;\n"
+                  "\n"
+                  "  db = dao::DBEngine().OpenDatabase(" + CppString(DatabasePath()) + ");\n";
+    m_code += "\n"
+              "  stats = std::make_unique<Varnello>();\n"
+              "\n";
+}
+
+void frmGenerateCode::CreateFooter() {
+    ProcGuard proc(gErr, "frmGenerateCode:CreateFooter");
+    m_code += "\n"
+              "  return fOK;\n"
+              "}";
+}
+
+void frmGenerateCode::GenerateWithProperties(bool objectVariable) {
+    ProcGuard proc(gErr, "frmGenerateCode:GenerateWithProperties");
+    const bool full = m_optDefaults[1]->isChecked();
+    const std::string db = DatabaseExpression(objectVariable);
+    CreateHeader(objectVariable);
+    m_code += "  {\n";
+    m_code += "    stats->SetScenarioDatabase(" + db + ");\n";
+    if (full) {
+        m_code += "    stats->SetSourceDatabase(" + db + ");\n";
+        m_code += "    stats->SetOutputDatabase(" + db + ");\n";
+        m_code += "    stats->SetScenarioTbl(" + CppString(kScenarioTableName) + ");\n";
+        m_code += "    stats->SetOptionsTbl(" + CppString(kOptionsTableName) + ");\n";
+        m_code += "    stats->SetFieldTbl(" + CppString(kFieldsTableName) + ");\n";
+        m_code += "    stats->SetSourceTableName(" + CppString(m_scenarioInfo.Table()) + ");\n";
+        m_code += "    stats->SetOutputTableName(" + CppString(m_scenarioInfo.OutputTable1()) + ");\n";
+        m_code += "    stats->SetOutputTableName2(" + CppString(m_scenarioInfo.OutputTable2()) + ");\n";
+        m_code += "    stats->SetShowErrors(false);\n";
+        m_code += "    stats->SetShowProgress(false);\n";
+    }
+    m_code += "    fOK = stats->RunScenario(" + ScenarioNumber() + ");\n";
+    m_code += "  }\n";
+    CreateFooter();
+    m_txtCode->setPlainText(QString::fromStdString(m_code));
+}
+
+void frmGenerateCode::GenerateWithArgs(bool objectVariable) {
+    ProcGuard proc(gErr, "frmGenerateCode:GenerateWithArgs");
+    const bool full = m_optDefaults[1]->isChecked();
+    const std::string db = DatabaseExpression(objectVariable);
+    CreateHeader(objectVariable);
+    if (!full) {
+        m_code += "  fOK = stats->RunScenario(" + ScenarioNumber() + ", Varnello::RunScenarioArgs{.ScenarioDatabase = " +
+                  db + "});";
+        // The call by path ends without a line break, as it always has.
+        if (objectVariable)
+            m_code += "\n";
+    } else {
+        m_code += "  fOK = stats->RunScenario(\n";
+        m_code += "    " + ScenarioNumber() + ",\n";
+        m_code += "    Varnello::RunScenarioArgs{\n";
+        m_code += "      .ScenarioDatabase = " + db + ",\n";
+        m_code += "      .SourceDatabase = " + db + ",\n";
+        m_code += "      .OutputDatabase = " + db + ",\n";
+        m_code += "      .ScenarioTbl = " + CppString(kScenarioTableName) + ",\n";
+        m_code += "      .OptionsTbl = " + CppString(kOptionsTableName) + ",\n";
+        m_code += "      .FieldTbl = " + CppString(kFieldsTableName) + ",\n";
+        m_code += "      .SourceTableName = " + CppString(m_scenarioInfo.Table()) + ",\n";
+        m_code += "      .OutputTableName = " + CppString(m_scenarioInfo.OutputTable1()) + ",\n";
+        m_code += "      .OutputTableName2 = " + CppString(m_scenarioInfo.OutputTable2()) + ",\n";
+        m_code += "      .ShowProgress = false,\n";
+        m_code += "      .ShowErrors = false});\n";
+    }
+    CreateFooter();
+    m_txtCode->setPlainText(QString::fromStdString(m_code));
+}
+
+void ShowGenerateCode(const CScenarioInfo& info, QWidget* owner) {
+    frmGenerateCode form(owner);
+    form.SetScenarioInfo(info);
+    form.Form_Load();
+    form.exec();
+}

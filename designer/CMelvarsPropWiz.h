@@ -1,0 +1,200 @@
+#pragma once
+// CMelvarsPropWiz: the scenario designer. One object holds one scenario while
+// it is created or edited (every property of the stored scenario, its field
+// assignments and the Changed flag) and runs the designer's pages one after
+// the other (ShowStatWizard).
+//
+//     CMelvarsPropWiz wiz;
+//     wiz.SetScenario_ID(0);
+//     wiz.SetCalcType("Describe");
+//     wiz.SetScenario_Type("P");
+//     ...                              // the defaults of a new scenario
+//     if (wiz.ShowStatWizard(1)) run(wiz.Scenario_ID());
+//
+// Properties keep the stored scenario's names: the Get is the bare name, the
+// Let is "Set" + the name (as CMelvarsScenario). No Let sets Changed; the
+// pages set it after storing a user's edit. SetScenario_Type keeps only
+// exactly "P", "G" or "N".
+//
+// Page numbers: 1 type, 2 input table, 3 field roles, 4 to 18 the options
+// page of a type, 30 straight to the options page (the field page is made
+// but not shown), 50 Finish, 99 a type without options page, -1 end.
+// Navigation codes: 1 back, 2 next (Finish: leave), 3 save and run, 4 cancel.
+//
+// The designer works on the application's current database (gdbCurrent) and
+// reports unexpected errors to the application's handler (gErr).
+#include "designer/CWizPage.h"
+#include "scenario/CMelvarsScenario.h"
+#include "scenario/CScenarioFields.h"
+#include "scenario/ScenarioSave.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class CProgramSettings;
+class QWidget;
+
+class CMelvarsPropWiz : private CMelvarsScenario {
+public:
+    CMelvarsPropWiz();
+    ~CMelvarsPropWiz();
+    CMelvarsPropWiz(const CMelvarsPropWiz&) = delete;
+    CMelvarsPropWiz& operator=(const CMelvarsPropWiz&) = delete;
+
+    // Runs the designer from the start page (1, 2, 3, 4 to 18, 30 or 50).
+    // True only when the Finish page was left with "Save and &Run".
+    bool ShowStatWizard(long startPage);
+
+    // ---- the scenario's properties -----------------------------------------
+    std::int32_t Scenario_ID() const noexcept { return m_Scenario_ID; }
+    void SetScenario_ID(std::int32_t value) noexcept { m_Scenario_ID = value; }
+    using CMelvarsScenario::Scenario_Description, CMelvarsScenario::SetScenario_Description;
+    using CMelvarsScenario::Scenario_Type, CMelvarsScenario::SetScenario_Type;
+    using CMelvarsScenario::CalcType, CMelvarsScenario::SetCalcType;
+    using CMelvarsScenario::Table, CMelvarsScenario::SetTable;
+    using CMelvarsScenario::OutputTable1, CMelvarsScenario::SetOutputTable1;
+    using CMelvarsScenario::OutputTable2, CMelvarsScenario::SetOutputTable2;
+    using CMelvarsScenario::MissingType, CMelvarsScenario::SetMissingType;
+    using CMelvarsScenario::MissingEqual, CMelvarsScenario::SetMissingEqual;
+    using CMelvarsScenario::MissingLow, CMelvarsScenario::SetMissingLow;
+    using CMelvarsScenario::MissingHigh, CMelvarsScenario::SetMissingHigh;
+    using CMelvarsScenario::Scenario_Version, CMelvarsScenario::SetScenario_Version;
+    using CMelvarsScenario::CI, CMelvarsScenario::SetCI;
+    using CMelvarsScenario::CI95, CMelvarsScenario::SetCI95;
+    using CMelvarsScenario::FreqN, CMelvarsScenario::SetFreqN;
+    using CMelvarsScenario::FreqP, CMelvarsScenario::SetFreqP;
+    using CMelvarsScenario::Mean, CMelvarsScenario::SetMean;
+    using CMelvarsScenario::Mode, CMelvarsScenario::SetMode;
+    using CMelvarsScenario::Percentile, CMelvarsScenario::SetPercentile;
+    using CMelvarsScenario::Range, CMelvarsScenario::SetRange;
+    using CMelvarsScenario::Skew, CMelvarsScenario::SetSkew;
+    using CMelvarsScenario::Sum, CMelvarsScenario::SetSum;
+    using CMelvarsScenario::TTestMean, CMelvarsScenario::SetTTestMean;
+    using CMelvarsScenario::VarStd, CMelvarsScenario::SetVarStd;
+    using CMelvarsScenario::FreqSum, CMelvarsScenario::SetFreqSum;
+    using CMelvarsScenario::FreqType, CMelvarsScenario::SetFreqType;
+    using CMelvarsScenario::CountXY, CMelvarsScenario::SetCountXY;
+    using CMelvarsScenario::MeanXY, CMelvarsScenario::SetMeanXY;
+    using CMelvarsScenario::CorrXY, CMelvarsScenario::SetCorrXY;
+    using CMelvarsScenario::TTest, CMelvarsScenario::SetTTest;
+    using CMelvarsScenario::MCnt, CMelvarsScenario::SetMCnt;
+    using CMelvarsScenario::MMis, CMelvarsScenario::SetMMis;
+    using CMelvarsScenario::MMean, CMelvarsScenario::SetMMean;
+    using CMelvarsScenario::MDev, CMelvarsScenario::SetMDev;
+    using CMelvarsScenario::MCov, CMelvarsScenario::SetMCov;
+    using CMelvarsScenario::MCor, CMelvarsScenario::SetMCor;
+    using CMelvarsScenario::MR2, CMelvarsScenario::SetMR2;
+    using CMelvarsScenario::MT, CMelvarsScenario::SetMT;
+    using CMelvarsScenario::MProb, CMelvarsScenario::SetMProb;
+    using CMelvarsScenario::RAnova, CMelvarsScenario::SetRAnova;
+    using CMelvarsScenario::Residual, CMelvarsScenario::SetResidual;
+    using CMelvarsScenario::RYInt, CMelvarsScenario::SetRYInt;
+    using CMelvarsScenario::XRowPCnt, CMelvarsScenario::SetXRowPCnt;
+    using CMelvarsScenario::XColPcnt, CMelvarsScenario::SetXColPcnt;
+    using CMelvarsScenario::XTotPcnt, CMelvarsScenario::SetXTotPcnt;
+    using CMelvarsScenario::XExpectPcnt, CMelvarsScenario::SetXExpectPcnt;
+    using CMelvarsScenario::XExpect, CMelvarsScenario::SetXExpect;
+    using CMelvarsScenario::XChi, CMelvarsScenario::SetXChi;
+    using CMelvarsScenario::Chi, CMelvarsScenario::SetChi;
+    using CMelvarsScenario::ChiAll, CMelvarsScenario::SetChiAll;
+    using CMelvarsScenario::ChiIgnoreBlanks, CMelvarsScenario::SetChiIgnoreBlanks;
+    using CMelvarsScenario::ChiDetail, CMelvarsScenario::SetChiDetail;
+    using CMelvarsScenario::CIStdDev, CMelvarsScenario::SetCIStdDev;
+    using CMelvarsScenario::FreqInit, CMelvarsScenario::SetFreqInit;
+    using CMelvarsScenario::FreqWidth, CMelvarsScenario::SetFreqWidth;
+    using CMelvarsScenario::TTestValue, CMelvarsScenario::SetTTestValue;
+    using CMelvarsScenario::CITypeRadio, CMelvarsScenario::SetCITypeRadio;
+    using CMelvarsScenario::FreqDispRadio, CMelvarsScenario::SetFreqDispRadio;
+    using CMelvarsScenario::FreqGroupRadio, CMelvarsScenario::SetFreqGroupRadio;
+    using CMelvarsScenario::FreqIncRadio, CMelvarsScenario::SetFreqIncRadio;
+    using CMelvarsScenario::PercentileRadio, CMelvarsScenario::SetPercentileRadio;
+    using CMelvarsScenario::VarNRadio, CMelvarsScenario::SetVarNRadio;
+    using CMelvarsScenario::MProbTail, CMelvarsScenario::SetMProbTail;
+    using CMelvarsScenario::RegressType, CMelvarsScenario::SetRegressType;
+    using CMelvarsScenario::XType, CMelvarsScenario::SetXType;
+    using CMelvarsScenario::CIUser, CMelvarsScenario::SetCIUser;
+    using CMelvarsScenario::InterV, CMelvarsScenario::SetInterV;
+    using CMelvarsScenario::RPoly, CMelvarsScenario::SetRPoly;
+    using CMelvarsScenario::FitUniform, CMelvarsScenario::SetFitUniform;
+    using CMelvarsScenario::FitNormal, CMelvarsScenario::SetFitNormal;
+    using CMelvarsScenario::FitPoisson, CMelvarsScenario::SetFitPoisson;
+    using CMelvarsScenario::SignMean, CMelvarsScenario::SetSignMean;
+    using CMelvarsScenario::SignMedian, CMelvarsScenario::SetSignMedian;
+    using CMelvarsScenario::SignCustom, CMelvarsScenario::SetSignCustom;
+    using CMelvarsScenario::SignValue, CMelvarsScenario::SetSignValue;
+    using CMelvarsScenario::NPPair_Sign, CMelvarsScenario::SetNPPair_Sign;
+    using CMelvarsScenario::NPPair_Wilcoxon, CMelvarsScenario::SetNPPair_Wilcoxon;
+    using CMelvarsScenario::NPPair_Spearman, CMelvarsScenario::SetNPPair_Spearman;
+    using CMelvarsScenario::NPPair_Tau, CMelvarsScenario::SetNPPair_Tau;
+    using CMelvarsScenario::NPFriedmanDetail, CMelvarsScenario::SetNPFriedmanDetail;
+    using CMelvarsScenario::NPKruskalDetail, CMelvarsScenario::SetNPKruskalDetail;
+    using CMelvarsScenario::NPTwoType, CMelvarsScenario::SetNPTwoType;
+    using CMelvarsScenario::GroupIgnoreBlanks, CMelvarsScenario::SetGroupIgnoreBlanks;
+    using CMelvarsScenario::GroupDetail, CMelvarsScenario::SetGroupDetail;
+
+    // The field assignments (shared with the pages, changed in place).
+    CScenarioFields& ScenarioFields() const { return *m_ScenarioFields; }
+    void SetScenarioFields(std::shared_ptr<CScenarioFields> fields);
+
+    // The scenario's properties as one CMelvarsScenario (its own field
+    // collection is not used by the designer: see ScenarioFields).
+    const CMelvarsScenario& Scenario() const noexcept { return *this; }
+    CMelvarsScenario& Scenario() noexcept { return *this; }
+
+    // ---- for the pages ----------------------------------------------------
+    bool Changed() const noexcept { return m_Changed; }
+    void SetChanged(bool changed) noexcept { m_Changed = changed; }
+
+    // Option checks: the first fault's message (empty when none); the focus
+    // moves to the page's control of that name.
+    std::string CheckDescribe(QWidget& page);
+    std::string CheckFrequency(QWidget& page, bool freqN, bool freqP);
+    std::string CheckSignTest(QWidget& page);
+    std::string CheckKSFit(QWidget& page);
+    std::string CheckPaired(QWidget& page);
+    // The output table names of the Finish page, from OutputTable1 and
+    // OutputTable2; shows its message itself. True when they are acceptable.
+    bool CheckFinal(QWidget& page, std::string& firstName, std::string& secondName);
+    // The same rules on two given names (the page's boxes).
+    bool CheckFinalNames(QWidget& page, const std::string& firstName, const std::string& secondName);
+
+    // Saves the scenario into the current database in one transaction. On
+    // success a new scenario receives its number and Changed becomes False;
+    // on failure the wizard is unchanged and the reason is shown. True when
+    // saved.
+    bool PostScenario();
+    // The reason of the last failed save; empty after a success.
+    const std::string& LastSaveError() const noexcept { return m_lastSaveError; }
+
+    // The options page of a type (4 to 18), 99 for none of the seventeen.
+    static long GetOptionsPageOf(const std::string& calcType);
+    long GetOptionsPage() const { return GetOptionsPageOf(CalcType()); }
+    // The group letter of a type: "P", "G", "N", or "" for none of them.
+    static std::string GroupOfType(const std::string& calcType);
+
+    // The settings that hold "OutputTablePrefix" (none: the default prefix).
+    void SetSettings(std::shared_ptr<CProgramSettings> settings) { m_settings = std::move(settings); }
+    std::string OutputTablePrefix() const;
+
+    // The window the pages are shown over.
+    void SetParentWindow(QWidget* parent) { m_parent = parent; }
+
+    // The page form of a page number while ShowStatWizard runs (else null).
+    CWizPage* PageForm(long page) const;
+
+private:
+    long ConfirmCancel(long page);
+    CWizPage* EnsurePage(long page);
+    void UnloadPages();
+
+    std::int32_t m_Scenario_ID = 0;
+    std::shared_ptr<CScenarioFields> m_ScenarioFields;
+    bool m_Changed = false;
+    std::string m_lastSaveError;
+    std::shared_ptr<CProgramSettings> m_settings;
+    QWidget* m_parent = nullptr;
+    // Page forms of the running ShowStatWizard, by page number (1 to 18, 50).
+    std::array<std::unique_ptr<CWizPage>, 51> m_pages;
+};

@@ -1,0 +1,42 @@
+#pragma once
+// Page 1 of the designer: the analysis type of a new scenario, seventeen
+// option buttons under the headings "Parametric", "Group" and
+// "Non-Parametric". The user's choice is stored into the wizard's CalcType
+// at once, and the group letter of its heading ("P", "G", "N") into
+// Scenario_Type, so that the scenario is listed under its own group.
+#include "designer/CWizPage.h"
+
+#include <array>
+
+class QPushButton;
+class QRadioButton;
+class QLabel;
+
+class frmQuorb_Create : public CWizPage {
+    Q_OBJECT
+public:
+    explicit frmQuorb_Create(QWidget* parent = nullptr);
+
+    // Keeps the first wizard, then selects the button of its CalcType (an
+    // unknown or empty type selects "Describe" as a user's click would).
+    void SetWiz(CMelvarsPropWiz* wiz) override;
+    // Only 1 and 2 are taken.
+    void SetNavResult(long code) override;
+
+    // The type name of a button index (1-7, 20-22, 30-36); empty for others.
+    static const char* TypeOfIndex(int index);
+
+    QRadioButton* optType(int index) const;
+    QPushButton* cmdNav(int index) const;
+
+    void optType_Click(int index);
+    void cmdNav_Click(int index);
+
+protected:
+    void EscapePressed() override {}
+
+private:
+    std::array<QRadioButton*, 37> m_optType{};
+    std::array<QLabel*, 3> m_lblTypes{};
+    std::array<QPushButton*, 3> m_cmdNav{};
+};

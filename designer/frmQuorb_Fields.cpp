@@ -1,0 +1,662 @@
+#include "designer/frmQuorb_Fields.h"
+
+#include "db/Dao.h"
+#include "designer/CMelvarsPropWiz.h"
+#include "designer/NumericLineEdit.h"
+#include "designer/TransferButton.h"
+#include "designer/TransferInOut.h"
+#include "designer/WizServices.h"
+#include "designer/frmIgnore.h"
+#include "designer/frmQuorb_SelectTable.h"
+#include "errors/ErrorGlobals.h"
+#include "errors/ProcGuard.h"
+#include "errors/RunTimeError.h"
+#include "platform/ui/Twips.h"
+#include "scenario/AppDatabase.h"
+#include "scenario/ScenarioTables.h"
+#include "util/modZURSTAT.h"
+#include "util/ui/CListView.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <map>
+#include <set>
+
+using platform::ui::PixelsFromTwips;
+
+namespace {
+
+constexpr const char* kSeparator = " - (";
+
+// The field name of a list entry: the text before the first " - (".
+std::string NameOfEntry(const QString& entry) {
+    const int at = entry.indexOf(QLatin1String(kSeparator), 0, Qt::CaseInsensitive);
+    return (at < 0 ? entry : entry.left(at)).toStdString();
+}
+
+QString EntryText(const CScenarioField& f) {
+    return QString::fromStdString(f.FieldName() + kSeparator + frmQuorb_Fields::GetFieldTypeText(f.FieldType()) +
+                                  ")");
+}
+
+bool RolesEqual(const std::string& a, const std::string& b) { return dao::NamesEqual(a, b); }
+
+// The field of the collection with that name (letter case aside), or null.
+CScenarioField* FindField(CScenarioFields& fields, const std::string& name) {
+    for (CScenarioField& f : fields)
+        if (dao::NamesEqual(f.FieldName(), name)) return &f;
+    return nullptr;
+}
+
+struct TransferBinding {
+    const char* control;
+    int list;       // 1..6 independent, 12/14/15 comparison, 23 dependent, 30 weight, 31 group
+    const char* choice;
+    bool single;
+    bool numeric;
+};
+
+const TransferBinding kBindings[] = {
+    {"cmdTX", 1, "X", false, true},        {"cmdTCX", 2, "X", false, true},
+    {"cmdTCXComp", 12, "C", true, false},  {"cmdTXYDep", 23, "Y", true, true},
+    {"cmdTXY", 3, "X", false, true},       {"cmdTAnovaDep", 4, "X", false, true},
+    {"cmdTAnovaComp", 14, "C", false, false}, {"cmdTXTab", 5, "X", false, false},
+    {"cmdTXTabCol", 15, "C", true, false}, {"cmdTChi", 6, "C", false, false},
+    {"cmdTWeight", 30, "W", true, true},   {"cmdTGroup", 31, "G", false, false},
+};
+
+} // namespace
+
+frmQuorb_Fields::frmQuorb_Fields(QWidget* parent) : CWizPage(parent), m_lvw(std::make_unique<CListView>()) {
+    ProcGuard proc(gErr, "frmQuorb_Fields:Form_Load");
+    setObjectName(QStringLiteral("frmQuorb_Fields"));
+    setWindowTitle(QStringLiteral("ZUR Statistics Field Selection"));
+    resize(PixelsFromTwips(9360), PixelsFromTwips(5100) + 60);
+
+    // ---- left: source, type, description, available fields --------------------
+    m_lblTable = new QLabel(this);
+    m_lblTable->setObjectName(QStringLiteral("lblTable"));
+    m_lblCalcType = new QLabel(this);
+    m_lblCalcType->setObjectName(QStringLiteral("lblCalcType"));
+    m_txtDescription = new SelectAllLineEdit(this);
+    m_txtDescription->setObjectName(QStringLiteral("txtScenario_Description"));
+    m_txtDescription->setMaxLength(255);
+    m_lvwAvailableFields = new QTreeWidget(this);
+    m_lvwAvailableFields->setObjectName(QStringLiteral("lvwAvailableFields"));
+    m_lvwAvailableFields->setRootIsDecorated(false);
+    m_lvwAvailableFields->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Type")});
+    m_lvwAvailableFields->header()->setSectionsClickable(true);
+    m_lvw->SetResetSortKeyOnColumnClick(false);
+    m_lvw->SetListView(m_lvwAvailableFields);
+    m_lvw->SetFullRowSelect();
+    m_cmdChange = new QPushButton(QStringLiteral("&Change"), this);
+    m_cmdChange->setObjectName(QStringLiteral("cmdChange"));
+    m_cmdIgnore = new QPushButton(QStringLiteral("Specify Values to &Ignore"), this);
+    m_cmdIgnore->setObjectName(QStringLiteral("cmdIgnore"));
+
+    auto* head = new QGridLayout;
+    head->addWidget(new QLabel(QStringLiteral("Source:"), this), 0, 0);
+    head->addWidget(m_lblTable, 0, 1);
+    head->addWidget(m_cmdChange, 0, 2);
+    head->addWidget(new QLabel(QStringLiteral("Type:"), this), 1, 0);
+    head->addWidget(m_lblCalcType, 1, 1, 1, 2);
+    head->addWidget(new QLabel(QStringLiteral("Description:"), this), 2, 0);
+    head->addWidget(m_txtDescription, 2, 1, 1, 2);
+    head->setColumnStretch(1, 1);
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(new QLabel(QStringLiteral("Available Fields"), this));
+    left->addWidget(m_lvwAvailableFields, 1);
+    left->addWidget(m_cmdIgnore);
+
+    // ---- right: the six field frames in one place, weight and group ------------
+    auto makeList = [this](QWidget* owner, const QString& name) {
+        auto* list = new QListWidget(owner);
+        list->setObjectName(name);
+        return list;
+    };
+    auto* frames = new QWidget(this);
+    auto* stack = new QGridLayout(frames);
+    stack->setContentsMargins(0, 0, 0, 0);
+    std::map<std::string, QWidget*> transfer;
+    auto listWithControl = [&](QWidget* owner, QListWidget* list, const char* control, bool single) {
+        auto* row = new QHBoxLayout;
+        QWidget* t = single ? static_cast<QWidget*>(new TransferInOut(owner)) : new TransferButton(owner);
+        t->setObjectName(QString::fromLatin1(control));
+        transfer[control] = t;
+        auto* col = new QVBoxLayout;
+        col->addWidget(t);
+        col->addStretch();
+        row->addLayout(col);
+        row->addWidget(list, 1);
+        return row;
+    };
+    auto innerFrame = [&](QWidget* owner, const QString& caption, QListWidget* list, const char* control, bool single) {
+        auto* box = new QGroupBox(caption, owner);
+        box->setLayout(listWithControl(box, list, control, single));
+        return box;
+    };
+    for (int i = 1; i <= 6; ++i) {
+        auto* frame = new QGroupBox(frames);
+        frame->setObjectName(QStringLiteral("fraFieldFrame_%1").arg(i));
+        m_fraFieldFrame[static_cast<std::size_t>(i)] = frame;
+        m_lisIndependent[static_cast<std::size_t>(i)] = makeList(frame, QStringLiteral("lisIndependentFields_%1").arg(i));
+        if (i == 2 || i == 4 || i == 5)
+            m_lisComparison[static_cast<std::size_t>(i)] = makeList(frame, QStringLiteral("lisComparisonField_%1").arg(i));
+        stack->addWidget(frame, 0, 0);
+    }
+    m_lisDependent = makeList(m_fraFieldFrame[3], QStringLiteral("lisDependentField_3"));
+    {
+        auto* f = m_fraFieldFrame[1];
+        f->setTitle(QStringLiteral("Independent Fields (X)"));
+        f->setLayout(listWithControl(f, m_lisIndependent[1], "cmdTX", false));
+    }
+    auto twoInner = [&](int i, const QString& c1, QListWidget* l1, const char* t1, bool s1, const QString& c2,
+                        QListWidget* l2, const char* t2, bool s2) {
+        auto* f = m_fraFieldFrame[static_cast<std::size_t>(i)];
+        f->setFlat(true);
+        auto* lay = new QHBoxLayout(f);
+        lay->setContentsMargins(0, 0, 0, 0);
+        lay->addWidget(innerFrame(f, c1, l1, t1, s1));
+        lay->addWidget(innerFrame(f, c2, l2, t2, s2));
+    };
+    twoInner(2, QStringLiteral("Dependent Fields"), m_lisIndependent[2], "cmdTCX", false,
+             QStringLiteral("Comparison Field (Factor)"), m_lisComparison[2], "cmdTCXComp", true);
+    twoInner(3, QStringLiteral("Dependent Field (Y)"), m_lisDependent, "cmdTXYDep", true,
+             QStringLiteral("Independent Fields (X)"), m_lisIndependent[3], "cmdTXY", false);
+    twoInner(4, QStringLiteral("Dependent Fields"), m_lisIndependent[4], "cmdTAnovaDep", false,
+             QStringLiteral("Comparison Fields (Factors)"), m_lisComparison[4], "cmdTAnovaComp", false);
+    twoInner(5, QStringLiteral("Value Fields"), m_lisIndependent[5], "cmdTXTab", false, QStringLiteral("Column Field"),
+             m_lisComparison[5], "cmdTXTabCol", true);
+    {
+        auto* f = m_fraFieldFrame[6];
+        f->setTitle(QStringLiteral("Compare Fields"));
+        f->setLayout(listWithControl(f, m_lisIndependent[6], "cmdTChi", false));
+    }
+    auto* fraWeight = new QGroupBox(QStringLiteral("Weight Field (Optional)"), this);
+    fraWeight->setObjectName(QStringLiteral("fraWeight"));
+    m_lisWeight = makeList(fraWeight, QStringLiteral("lisWeightField"));
+    fraWeight->setLayout(listWithControl(fraWeight, m_lisWeight, "cmdTWeight", true));
+    m_fraGroup = new QGroupBox(QStringLiteral("Group Fields"), this);
+    m_fraGroup->setObjectName(QStringLiteral("fraGroup"));
+    m_lisGroup = makeList(m_fraGroup, QStringLiteral("lisGroupFields"));
+    m_fraGroup->setLayout(listWithControl(m_fraGroup, m_lisGroup, "cmdTGroup", false));
+    auto* lower = new QHBoxLayout;
+    lower->addWidget(fraWeight);
+    lower->addWidget(m_fraGroup);
+    auto* right = new QVBoxLayout;
+    right->addWidget(frames, 3);
+    right->addLayout(lower, 2);
+    fraWeight->setMaximumHeight(PixelsFromTwips(900));
+
+    auto* body = new QHBoxLayout;
+    body->addLayout(left, 2);
+    body->addLayout(right, 3);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    const std::pair<int, const char*> navs[] = {{0, "Help"}, {1, "< &Back"}, {2, "&Next >"}, {4, "&Cancel"}};
+    for (const auto& [i, caption] : navs) {
+        auto* b = new QPushButton(QString::fromLatin1(caption), this);
+        b->setObjectName(QStringLiteral("cmdNav_%1").arg(i));
+        b->setAutoDefault(false);
+        b->setFixedSize(PixelsFromTwips(1110), PixelsFromTwips(330));
+        m_cmdNav[static_cast<std::size_t>(i)] = b;
+        buttons->addWidget(b);
+        connect(b, &QPushButton::clicked, this, [this, i = i] { cmdNav_Click(i); });
+    }
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(head);
+    layout->addLayout(body, 1);
+    layout->addLayout(buttons);
+
+    // ---- events ---------------------------------------------------------------
+    auto listOf = [this](int code) -> QListWidget* {
+        if (code >= 1 && code <= 6) return m_lisIndependent[static_cast<std::size_t>(code)];
+        if (code >= 12 && code <= 15) return m_lisComparison[static_cast<std::size_t>(code - 10)];
+        if (code == 23) return m_lisDependent;
+        if (code == 30) return m_lisWeight;
+        return m_lisGroup;
+    };
+    for (const TransferBinding& b : kBindings) {
+        QWidget* control = transfer[b.control];
+        QListWidget* list = listOf(b.list);
+        const std::string choice = b.choice;
+        const bool single = b.single, numeric = b.numeric;
+        auto handler = [this, list, choice, single, numeric](long index) {
+            HandleTransfer(index, list, choice, single, numeric);
+        };
+        if (auto* tb = qobject_cast<TransferButton*>(control)) connect(tb, &TransferButton::Transfer, this, handler);
+        else if (auto* io = qobject_cast<TransferInOut*>(control)) connect(io, &TransferInOut::Transfer, this, handler);
+        // A double-click on an assigned entry returns it.
+        connect(list, &QListWidget::itemDoubleClicked, this,
+                [this, list, choice, single, numeric] { HandleTransfer(0, list, choice, single, numeric); });
+    }
+    connect(m_lvwAvailableFields, &QTreeWidget::itemClicked, this, [this] { m_lvw->OnClick(); });
+    connect(m_lvwAvailableFields, &QTreeWidget::itemDoubleClicked, this, [this] { lvwAvailableFields_DblClick(); });
+    connect(m_lvwAvailableFields->header(), &QHeaderView::sectionClicked, this,
+            [this](int section) { m_lvw->OnColumnClick(section + 1); });
+    connect(m_txtDescription, &QLineEdit::editingFinished, this, [this] { txtScenario_Description_LostFocus(); });
+    connect(m_cmdChange, &QPushButton::clicked, this, [this] { cmdChange_Click(); });
+    connect(m_cmdIgnore, &QPushButton::clicked, this, [this] { cmdIgnore_Click(); });
+}
+
+frmQuorb_Fields::~frmQuorb_Fields() = default;
+
+QWidget* frmQuorb_Fields::TransferControl(const QString& name) const { return findChild<QWidget*>(name); }
+
+int frmQuorb_Fields::GetFieldFrame(const std::string& calcType) {
+    static const std::pair<const char*, int> frames[] = {
+        {"Describe", 1},      {"Frequency", 1},     {"Percentiles", 1},       {"Matrix", 1},
+        {"Sign Test", 1},     {"K-S Fit", 1},       {"N Fields", 1},          {"2 Sample", 2},
+        {"ANOVA", 2},         {"N Sample", 2},      {"Two Sample t-Test", 2}, {"Paired Fields", 3},
+        {"Compare", 3},       {"Regression", 3},    {"Two way ANOVA", 4},     {"Crosstab", 5},
+        {"Chi-Square", 6},
+    };
+    for (const auto& [name, frame] : frames)
+        if (dao::NamesEqual(calcType, name)) return frame;
+    return 0;
+}
+
+std::string frmQuorb_Fields::GetFieldTypeText(int fieldType) {
+    switch (fieldType) {
+    case 1: return "Yes/No";
+    case 2: return "#, Byte";
+    case 3: return "#, Integer";
+    case 4: return "#, Long";
+    case 5: return "#, Currency";
+    case 6: return "#, Single";
+    case 7: return "#, Double";
+    case 8: return "Date/Time";
+    case 10: return "Text";
+    case 16: return "#, Big Integer";
+    case 18: return "Char";
+    case 19: return "#, Numeric";
+    case 20: return "#, Decimal";
+    case 21: return "#, Float";
+    case 22: return "Time";
+    default: return "";
+    }
+}
+
+void frmQuorb_Fields::SetWiz(CMelvarsPropWiz* wiz) {
+    ProcGuard proc(gErr, "frmQuorb_Fields:Property Set Wiz");
+    try {
+        if (m_Wiz || !wiz) return;
+        SetLoading(true);
+        m_Wiz = wiz;
+        m_txtDescription->setText(QString::fromStdString(wiz->Scenario_Description()));
+        m_lblCalcType->setText(QString::fromStdString(wiz->CalcType()));
+        m_lblTable->setText(QString::fromStdString(wiz->Table()));
+        GetScenarioFields(true);
+        LoadFieldLists();
+        m_fraGroup->setTitle(dao::NamesEqual(wiz->CalcType(), "Crosstab") ? QStringLiteral("Row Fields")
+                                                                         : QStringLiteral("Group Fields"));
+        SetLoading(false);
+    } catch (...) {
+        SetLoading(false);
+        proc.HandleError();
+    }
+}
+
+void frmQuorb_Fields::ShowMessage(const QString& text) { wizsvc::WizMessage(this, text, 0); }
+
+void frmQuorb_Fields::GetScenarioFields(bool readStored) {
+    ProcGuard proc(gErr, "frmQuorb_Fields:GetScenarioFields");
+    try {
+        if (!m_Wiz || !gdbCurrent) return;
+        CScenarioFields& fields = m_Wiz->ScenarioFields();
+        dao::RecordsetPtr stored =
+            gdbCurrent->OpenRecordset(GetFieldListSQL(readStored ? m_Wiz->Scenario_ID() : 0), dao::dbOpenSnapshot);
+        const std::string table = m_Wiz->Table();
+        const std::int32_t kind = TableOrQueryKind(gdbCurrent, table);
+        if (kind != 0 && kind != 1) return;
+        dao::Fields* source = nullptr;
+        try {
+            if (kind == 0) source = &gdbCurrent->TableDefs()(table)->Fields();
+            else source = &gdbCurrent->QueryDefs()(table)->Fields();
+        } catch (...) {
+            const ErrInfo e = ErrFromCurrentException();
+            ShowMessage(QString::fromStdString((kind == 0 ? "Unable to open the specified table: '"
+                                                          : "Unable to open the specified querydef: '") +
+                                               table + "'\r\n\r\n" + std::to_string(e.Number) + ": " + e.Description));
+            return;
+        }
+        // Stored rows first, in stored order; rows whose field left the source
+        // are dropped.
+        std::set<std::string> storedNames; // folded to lower case
+        for (; !stored->EOF_(); stored->MoveNext()) {
+            const dao::Variant nameValue = stored->Fields("FieldDef_Name")->Value();
+            if (nameValue.IsNull()) continue;
+            const std::string name = nameValue.ToString();
+            dao::FieldPtr f = source->Find(name);
+            if (!f) continue;
+            storedNames.insert(dao::ToLowerAscii(name));
+            const dao::Variant choice = stored->Fields("FieldDef_Choice")->Value();
+            const dao::Variant ordinal = stored->Fields("FieldDef_Ordinal_Position")->Value();
+            try {
+                fields.Add(f->Name(), choice.IsNull() ? std::string() : choice.ToString(), std::to_string(f->Type()),
+                           ordinal.IsNull() ? 0 : ordinal.ToLong(), f->Name());
+            } catch (const RunTimeError&) {
+                // a field stored twice keeps its first row
+            }
+        }
+        // Then the source's other fields, unassigned. The stored names are
+        // matched in memory, never through criteria built from the names.
+        static const std::set<int> tableTypes = {1, 3, 4, 5, 7, 8, 10};
+        for (int i = 0; i < source->Count(); ++i) {
+            dao::FieldPtr f = (*source)(i);
+            if (storedNames.count(dao::ToLowerAscii(f->Name()))) continue;
+            if (kind == 0 && !tableTypes.count(f->Type())) continue;
+            try {
+                fields.Add(f->Name(), "", std::to_string(f->Type()), 0, f->Name());
+            } catch (const RunTimeError&) {
+            }
+        }
+    } catch (...) {
+        proc.HandleError();
+    }
+}
+
+void frmQuorb_Fields::LoadFieldLists() {
+    ProcGuard proc(gErr, "frmQuorb_Fields:LoadFieldLists");
+    try {
+        if (!m_Wiz) return;
+        m_fieldFrame = GetFieldFrame(m_Wiz->CalcType());
+        for (int i = 1; i <= 6; ++i) m_fraFieldFrame[static_cast<std::size_t>(i)]->setVisible(i == m_fieldFrame);
+        for (auto* l : m_lisIndependent)
+            if (l) l->clear();
+        for (auto* l : m_lisComparison)
+            if (l) l->clear();
+        m_lisDependent->clear();
+        m_lisWeight->clear();
+        m_lisGroup->clear();
+        m_lvwAvailableFields->clear();
+        for (const CScenarioField& f : m_Wiz->ScenarioFields()) {
+            const std::string role = f.Choice();
+            const QString entry = EntryText(f);
+            if (role.empty()) {
+                auto* item = new QTreeWidgetItem(m_lvwAvailableFields);
+                item->setText(0, QString::fromStdString(f.FieldName()));
+                item->setText(1, QString::fromStdString(GetFieldTypeText(f.FieldType())));
+            } else if (RolesEqual(role, "C")) {
+                for (QListWidget* l : {m_lisIndependent[6], m_lisComparison[5], m_lisComparison[2], m_lisComparison[4]})
+                    l->addItem(entry);
+            } else if (RolesEqual(role, "X")) {
+                for (int i = 1; i <= 5; ++i) m_lisIndependent[static_cast<std::size_t>(i)]->addItem(entry);
+            } else if (RolesEqual(role, "Y")) {
+                m_lisDependent->addItem(entry);
+            } else if (RolesEqual(role, "G")) {
+                m_lisGroup->addItem(entry);
+            } else if (RolesEqual(role, "W")) {
+                m_lisWeight->addItem(entry);
+            }
+        }
+        if (m_lvwAvailableFields->topLevelItemCount() > 0) {
+            m_lvwAvailableFields->setCurrentItem(m_lvwAvailableFields->topLevelItem(0));
+            m_lvwAvailableFields->topLevelItem(0)->setSelected(true);
+        }
+    } catch (...) {
+        proc.HandleError();
+    }
+}
+
+bool frmQuorb_Fields::SelectAvailable(const QString& name) {
+    for (int i = 0; i < m_lvwAvailableFields->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = m_lvwAvailableFields->topLevelItem(i);
+        if (item->text(0).compare(name, Qt::CaseInsensitive) == 0) {
+            m_lvwAvailableFields->clearSelection();
+            m_lvwAvailableFields->setCurrentItem(item);
+            item->setSelected(true);
+            return true;
+        }
+    }
+    return false;
+}
+
+void frmQuorb_Fields::HandleTransfer(long index, QListWidget* list, const std::string& choice, bool singleOnly,
+                                     bool numericOnly) {
+    ProcGuard proc(gErr, "frmQuorb_Fields:HandleTransfer:Index: " + std::to_string(index));
+    try {
+        if (!m_Wiz || !list) return;
+        m_Wiz->SetChanged(true);
+        const int selected = list->currentItem() && list->currentItem()->isSelected() ? list->currentRow() : -1;
+        switch (index) {
+        case 0: {
+            int row = selected;
+            if (singleOnly && row < 0 && list->count() > 0) {
+                list->setCurrentRow(0);
+                row = 0;
+            }
+            if (row >= 0) Quorb_UnSelectField(list);
+            else ShowMessage(QStringLiteral("Please highlight a field."));
+            break;
+        }
+        case 1: {
+            QTreeWidgetItem* item = m_lvwAvailableFields->currentItem();
+            if (!item || !item->isSelected()) {
+                ShowMessage(QStringLiteral("Please highlight a field."));
+                break;
+            }
+            if (numericOnly && !item->text(1).startsWith(QLatin1Char('#'))) {
+                ShowMessage(QStringLiteral("Field must be numeric."));
+                break;
+            }
+            if (singleOnly && list->count() == 1) {
+                list->setCurrentRow(0);
+                Quorb_UnSelectField(list);
+                // Taking the old field back may move the selection of the
+                // available list; the chosen item is selected again.
+                m_lvwAvailableFields->setCurrentItem(item);
+                item->setSelected(true);
+            }
+            Quorb_SelectField(list, choice);
+            break;
+        }
+        case 2:
+            if (selected < 0) ShowMessage(QStringLiteral("Please highlight a field."));
+            else if (selected < list->count() - 1) Quorb_MoveField(list, false);
+            break;
+        case 3:
+            if (selected < 0) ShowMessage(QStringLiteral("Please highlight a field."));
+            else if (selected > 0) Quorb_MoveField(list, true);
+            break;
+        case 4:
+            while (list->count() > 0) {
+                list->setCurrentRow(0);
+                Quorb_UnSelectField(list);
+            }
+            break;
+        default:
+            break;
+        }
+        ReSequenceFields(list, choice);
+    } catch (...) {
+        proc.HandleError();
+    }
+}
+
+void frmQuorb_Fields::Quorb_SelectField(QListWidget* list, const std::string& choice) {
+    ProcGuard proc(gErr, "frmQuorb_Fields:Quorb_SelectField");
+    QTreeWidgetItem* item = m_lvwAvailableFields->currentItem();
+    if (!item) return;
+    if (CScenarioField* f = FindField(m_Wiz->ScenarioFields(), item->text(0).toStdString())) {
+        f->SetChoice(choice);
+        list->addItem(EntryText(*f));
+    }
+    delete m_lvwAvailableFields->takeTopLevelItem(m_lvwAvailableFields->indexOfTopLevelItem(item));
+}
+
+void frmQuorb_Fields::Quorb_UnSelectField(QListWidget* list) {
+    ProcGuard proc(gErr, "frmQuorb_Fields:Quorb_UnSelectField");
+    QListWidgetItem* entry = list->currentItem();
+    if (!entry) return;
+    CScenarioField* f = FindField(m_Wiz->ScenarioFields(), NameOfEntry(entry->text()));
+    if (!f) return;
+    f->SetChoice("");
+    delete list->takeItem(list->row(entry));
+    auto* item = new QTreeWidgetItem(m_lvwAvailableFields);
+    item->setText(0, QString::fromStdString(f->FieldName()));
+    item->setText(1, QString::fromStdString(GetFieldTypeText(f->FieldType())));
+}
+
+void frmQuorb_Fields::Quorb_MoveField(QListWidget* list, bool up) {
+    ProcGuard proc(gErr, "frmQuorb_Fields:Quorb_MoveField");
+    const int row = list->currentRow();
+    QListWidgetItem* entry = list->takeItem(row);
+    const int target = up ? row - 1 : row + 1;
+    list->insertItem(target, entry);
+    list->setCurrentRow(target);
+}
+
+void frmQuorb_Fields::ReSequenceFields(QListWidget* list, const std::string& choice) {
+    ProcGuard proc(gErr, "frmQuorb_Fields:ReSequenceFields");
+    std::int32_t counter = 0;
+    for (int i = 0; i < list->count(); ++i) {
+        CScenarioField* f = FindField(m_Wiz->ScenarioFields(), NameOfEntry(list->item(i)->text()));
+        if (f && RolesEqual(f->Choice(), choice)) f->SetOrdinalPosition(++counter);
+    }
+}
+
+void frmQuorb_Fields::lvwAvailableFields_DblClick() {
+    ProcGuard proc(gErr, "frmQuorb_Fields:lvwAvailableFields_DblClick");
+    try {
+        QTreeWidgetItem* item = m_lvwAvailableFields->currentItem();
+        if (!item || !m_Wiz) return;
+        if (item->text(1).startsWith(QLatin1Char('#'))) {
+            // Without a field frame there is no list for the field.
+            const int frame = GetFieldFrame(m_Wiz->CalcType());
+            if (frame < 1 || frame > 6) return;
+            HandleTransfer(1, m_lisIndependent[static_cast<std::size_t>(frame)],
+                           m_Wiz->CalcType() == "Chi-Square" ? "C" : "X", false, false);
+        } else {
+            HandleTransfer(1, m_lisGroup, "G", false, false);
+        }
+    } catch (...) {
+        proc.HandleError();
+    }
+}
+
+bool frmQuorb_Fields::CheckFields(const std::string& calcType) {
+    ProcGuard proc(gErr, "frmQuorb_Fields:CheckFields");
+    struct Minimum {
+        int group, comparison, x, y;
+    };
+    static const Minimum minimums[] = {{0, 0, 0, 0}, {0, 0, 1, 0}, {0, 1, 1, 0}, {0, 0, 1, 1},
+                                       {0, 2, 1, 0}, {1, 1, 0, 0}, {0, 0, 1, 0}};
+    const int frame = GetFieldFrame(calcType);
+    Minimum m = minimums[frame];
+    if (frame == 1 && dao::NamesEqual(calcType, "N Fields")) m.x = 2;
+    std::string msg;
+    bool suffix = true;
+    if (m.group > 0) {
+        if (m_lisGroup->count() < m.group) {
+            msg = "At least one Row field";
+        } else if (m_lisIndependent[5]->count() == 0 && m_lisWeight->count() == 1) {
+            msg = "Weight field requires a value field. Or, you can make the Weight field a Value field and use the "
+                  "Sum Crosstab option.";
+            suffix = false;
+        }
+    }
+    if (msg.empty() && m.comparison > 0 && m_lisComparison[static_cast<std::size_t>(frame)]->count() < m.comparison) {
+        if (calcType == "Crosstab") msg = "Column field";
+        else if (m.comparison == 1) msg = "Compare field";
+        else msg = "Two Comparison fields";
+    }
+    if (msg.empty() && m.x > 0 && m_lisIndependent[static_cast<std::size_t>(frame)]->count() < m.x) {
+        if (calcType == "Chi-Square") msg = "At least one Comparison field";
+        else if (m.comparison > 0) msg = "At least one Dependent field";
+        else if (m.x == 1) msg = "Independent (X) field";
+        else msg = "At least " + std::to_string(m.x) + " Independent (X) fields";
+    }
+    if (msg.empty() && m.y > 0 && m_lisDependent->count() < m.y) msg = "Dependent (Y) field";
+    if (msg.empty()) return true;
+    if (suffix) msg += " must be assigned.";
+    ShowMessage(QString::fromStdString(msg));
+    return false;
+}
+
+void frmQuorb_Fields::cmdNav_Click(int index) {
+    ProcGuard proc(gErr, "frmQuorb_Fields:cmdNav_Click:Index " + std::to_string(index));
+    try {
+        CommitFocusedEdit();
+        switch (index) {
+        case 0:
+            wizsvc::SendHelpKey(this);
+            break;
+        case 1:
+            if (m_Wiz && m_Wiz->Changed()) {
+                const int answer = wizsvc::WizMessage(
+                    this, QStringLiteral("You have made changes to this scenario. Are you sure you want to exit?"), 4);
+                if (answer != 6) break;
+            }
+            LeaveWith(1);
+            break;
+        case 2:
+            if (m_Wiz && CheckFields(m_Wiz->CalcType())) LeaveWith(2);
+            break;
+        case 4:
+            LeaveWith(4);
+            break;
+        default:
+            break;
+        }
+    } catch (...) {
+        proc.HandleError();
+    }
+}
+
+void frmQuorb_Fields::cmdChange_Click() {
+    ProcGuard proc(gErr, "frmQuorb_Fields:cmdChange_Click");
+    try {
+        if (!m_Wiz) return;
+        frmQuorb_SelectTable dialog(this);
+        dialog.SetWiz(m_Wiz);
+        dialog.cmdNav(1)->setText(QStringLiteral("Cancel"));
+        dialog.cmdNav(2)->setText(QStringLiteral("OK"));
+        wizsvc::ShowModal(dialog);
+        if (dialog.NavResult() == 2) {
+            SetLoading(true);
+            m_lblTable->setText(QString::fromStdString(m_Wiz->Table()));
+            CScenarioFields& fields = m_Wiz->ScenarioFields();
+            for (long i = fields.Count(); i >= 1; --i) fields.Remove(i);
+            GetScenarioFields(false);
+            LoadFieldLists();
+            SetLoading(false);
+            m_Wiz->SetChanged(true);
+        }
+    } catch (...) {
+        SetLoading(false);
+        proc.HandleError();
+    }
+}
+
+void frmQuorb_Fields::cmdIgnore_Click() {
+    ProcGuard proc(gErr, "frmQuorb_Fields:cmdIgnore_Click");
+    try {
+        frmIgnore dialog(this);
+        dialog.SetWiz(m_Wiz);
+        wizsvc::ShowModal(dialog);
+    } catch (...) {
+        proc.HandleError();
+    }
+}
+
+void frmQuorb_Fields::txtScenario_Description_LostFocus() {
+    ProcGuard proc(gErr, "frmQuorb_Fields:txtScenario_Description_LostFocus");
+    if (Loading() || !m_Wiz) return;
+    const std::string text = m_txtDescription->text().toStdString();
+    if (!dao::NamesEqual(text, m_Wiz->Scenario_Description())) {
+        m_Wiz->SetScenario_Description(text);
+        m_Wiz->SetChanged(true);
+    }
+}

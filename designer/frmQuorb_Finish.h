@@ -1,0 +1,65 @@
+#pragma once
+// Page 50 of the designer: the analysis type, the description and the names
+// of the one or two output tables (default names from the setting
+// "OutputTablePrefix" and the type). "&Save" saves, "Save and &Run" first
+// checks the names, offers to drop output tables that exist, then saves and
+// asks for the run; "Cancel" leaves (asking when the scenario changed).
+#include "designer/CWizPage.h"
+
+#include <array>
+#include <string>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+class frmQuorb_Finish : public CWizPage {
+    Q_OBJECT
+public:
+    explicit frmQuorb_Finish(QWidget* parent = nullptr);
+
+    // Keeps the first wizard; fills the page anew on every showing.
+    void SetWiz(CMelvarsPropWiz* wiz) override;
+
+    struct OutputWords {
+        std::string first;  // builds the first default name
+        std::string label;  // in the first label's caption
+        std::string second; // builds the second default name and label
+    };
+    static OutputWords WordsOf(const std::string& calcType);
+    // True when the wizard's type and options make a second output table.
+    static bool HasSecondTable(const CMelvarsPropWiz& wiz);
+
+    void cmdNav_Click(int index);
+
+    QLineEdit* txtAnalysisType() const { return m_txtAnalysisType; }
+    QLineEdit* txtDescription() const { return m_txtDescription; }
+    QLineEdit* txtScenario_Output_Table1_Name() const { return m_txtName1; }
+    QLineEdit* txtScenario_Output_Table2_Name() const { return m_txtName2; }
+    QLabel* lblScenario_Output_Table1_Name() const { return m_lblName1; }
+    QLabel* lblScenario_Output_Table2_Name() const { return m_lblName2; }
+    QGroupBox* fraOutputTables() const { return m_fraOutputTables; }
+    QPushButton* cmdNav(int index) const { return m_cmdNav[static_cast<std::size_t>(index)]; }
+
+    // The column sizes of the names: longer names cannot be stored.
+    static constexpr int Table1NameSize = 50;
+    static constexpr int Table2NameSize = 64;
+
+protected:
+    void EscapePressed() override {}
+
+private:
+    bool CheckExistingTableNames();
+    void StoreBoxes();
+    void LostFocusRule(QLineEdit* box, int which);
+
+    QLineEdit* m_txtAnalysisType = nullptr;
+    QLineEdit* m_txtDescription = nullptr;
+    QLineEdit* m_txtName1 = nullptr;
+    QLineEdit* m_txtName2 = nullptr;
+    QLabel* m_lblName1 = nullptr;
+    QLabel* m_lblName2 = nullptr;
+    QGroupBox* m_fraOutputTables = nullptr;
+    std::array<QPushButton*, 5> m_cmdNav{};
+};

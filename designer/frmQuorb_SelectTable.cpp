@@ -1,0 +1,182 @@
+#include "designer/frmQuorb_SelectTable.h"
+
+#include "db/Dao.h"
+#include "designer/CMelvarsPropWiz.h"
+#include "designer/WizServices.h"
+#include "designer/frmDataGridDialog.h"
+#include "errors/ErrorGlobals.h"
+#include "errors/ProcGuard.h"
+#include "platform/ui/Twips.h"
+#include "scenario/AppDatabase.h"
+#include "util/ui/CListView.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QTabBar>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+using platform::ui::PixelsFromTwips;
+
+namespace {
+
+bool StartsWith(const std::string& upper, const char* prefix) { return upper.rfind(prefix, 0) == 0; }
+
+} // namespace
+
+frmQuorb_SelectTable::frmQuorb_SelectTable(QWidget* parent) : CWizPage(parent), m_lvw(std::make_unique<CListView>()) {
+    ProcGuard proc(gErr, "frmQuorb_SelectTable:Form_Load");
+    setObjectName(QStringLiteral("frmQuorb_SelectTable"));
+    setWindowTitle(QStringLiteral("ZUR Statistics Table Selection"));
+    resize(PixelsFromTwips(6675), PixelsFromTwips(6150));
+
+    auto* label = new QLabel(QStringLiteral("Analysis Source"), this);
+    label->setObjectName(QStringLiteral("Label2"));
+    m_txtTable = new QLineEdit(this);
+    m_txtTable->setObjectName(QStringLiteral("txtTable"));
+    m_tabSource = new QTabBar(this);
+    m_tabSource->setObjectName(QStringLiteral("tabSource"));
+    m_tabSource->addTab(QStringLiteral("Tables"));
+    m_tabSource->addTab(QStringLiteral("Queries"));
+    m_tabSource->addTab(QStringLiteral("Both"));
+    m_tabSource->setExpanding(false);
+    m_lvwTableQuery = new QTreeWidget(this);
+    m_lvwTableQuery->setObjectName(QStringLiteral("lvwTableQuery"));
+    m_lvwTableQuery->setRootIsDecorated(false);
+    m_lvwTableQuery->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Type")});
+    m_lvwTableQuery->setColumnWidth(0, PixelsFromTwips(3500));
+    m_lvwTableQuery->setColumnWidth(1, PixelsFromTwips(1440));
+    m_lvwTableQuery->header()->setSectionsClickable(true);
+    m_lvw->SetListView(m_lvwTableQuery);
+    m_lvw->SetFullRowSelect();
+
+    m_cmdViewTable = new QPushButton(QStringLiteral("&View"), this);
+    m_cmdViewTable->setObjectName(QStringLiteral("cmdViewTable"));
+    const char* captions[] = {"Help", "< &Back", "&Next >"};
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_cmdViewTable);
+    for (int i = 0; i < 3; ++i) {
+        auto* b = new QPushButton(QString::fromLatin1(captions[i]), this);
+        b->setObjectName(QStringLiteral("cmdNav_%1").arg(i));
+        m_cmdNav[static_cast<std::size_t>(i)] = b;
+        buttons->addWidget(b);
+        connect(b, &QPushButton::clicked, this, [this, i] { cmdNav_Click(i); });
+    }
+    for (QPushButton* b : {m_cmdViewTable, m_cmdNav[0], m_cmdNav[1], m_cmdNav[2]}) {
+        b->setAutoDefault(false);
+        b->setFixedSize(PixelsFromTwips(1110), PixelsFromTwips(330));
+    }
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(label);
+    layout->addWidget(m_txtTable);
+    layout->addWidget(m_tabSource);
+    layout->addWidget(m_lvwTableQuery, 1);
+    layout->setSpacing(4);
+    layout->addLayout(buttons);
+
+    connect(m_cmdViewTable, &QPushButton::clicked, this, [this] { cmdViewTable_Click(); });
+    connect(m_txtTable, &QLineEdit::textChanged, this, [this] { SetNextEnabled(); });
+    connect(m_tabSource, &QTabBar::currentChanged, this, [this](int i) { LoadQueryTableLists(i + 1); });
+    connect(m_lvwTableQuery, &QTreeWidget::itemClicked, this, [this] { lvwTableQuery_Click(); });
+    connect(m_lvwTableQuery, &QTreeWidget::itemDoubleClicked, this, [this] {
+        lvwTableQuery_Click();
+        cmdNav_Click(2);
+    });
+    connect(m_lvwTableQuery->header(), &QHeaderView::sectionClicked, this,
+            [this](int section) { m_lvw->OnColumnClick(section + 1); });
+    LoadQueryTableLists(1);
+    SetNextEnabled();
+}
+
+frmQuorb_SelectTable::~frmQuorb_SelectTable() = default;
+
+void frmQuorb_SelectTable::SetWiz(CMelvarsPropWiz* wiz) {
+    ProcGuard proc(gErr, "frmQuorb_SelectTable:Set Wiz");
+    if (m_Wiz || !wiz) return;
+    m_Wiz = wiz;
+    m_txtTable->setText(QString::fromStdString(wiz->Table()));
+    SetNextEnabled();
+}
+
+void frmQuorb_SelectTable::LoadQueryTableLists(int tabIndex) {
+    ProcGuard proc(gErr, "frmQuorb_SelectTable:LoadTableLists");
+    try {
+        m_lvw->SetRedraw(false);
+        m_lvwTableQuery->clear();
+        const QIcon tableIcon = style()->standardIcon(QStyle::SP_FileIcon);
+        const QIcon queryIcon = style()->standardIcon(QStyle::SP_FileDialogContentsView);
+        auto add = [&](const std::string& name, bool table) {
+            auto* item = new QTreeWidgetItem(m_lvwTableQuery);
+            item->setText(0, QString::fromStdString(name));
+            item->setText(1, table ? QStringLiteral("Table") : QStringLiteral("Query"));
+            item->setIcon(0, table ? tableIcon : queryIcon);
+            item->setData(0, Qt::UserRole, table ? QStringLiteral("table") : QStringLiteral("query"));
+        };
+        if (gdbCurrent) {
+            if (tabIndex == 1 || tabIndex == 3) {
+                for (const auto& td : gdbCurrent->TableDefs()) {
+                    const std::string upper = dao::ToUpperAscii(td->Name());
+                    if (StartsWith(upper, "MSYS") || StartsWith(upper, "USYS") || StartsWith(upper, "~TMPCLP")) continue;
+                    add(td->Name(), true);
+                }
+            }
+            if (tabIndex == 2 || tabIndex == 3) {
+                auto& queries = gdbCurrent->QueryDefs();
+                for (int i = 0; i < queries.Count(); ++i) {
+                    const auto qd = queries(i);
+                    if (qd->Type() != dao::dbQSelect) continue;
+                    if (StartsWith(dao::ToUpperAscii(qd->Name()), "~TMPCLP")) continue;
+                    add(qd->Name(), false);
+                }
+            }
+        }
+        m_lvw->SetRedraw(true);
+    } catch (...) {
+        m_lvw->SetRedraw(true);
+        proc.HandleError();
+    }
+}
+
+void frmQuorb_SelectTable::SetNextEnabled() {
+    m_cmdNav[2]->setEnabled(!m_txtTable->text().trimmed().isEmpty());
+}
+
+void frmQuorb_SelectTable::lvwTableQuery_Click() {
+    ProcGuard proc(gErr, "frmQuorb_SelectTable:lvwTableQuery_Click");
+    m_lvw->OnClick();
+    if (QTreeWidgetItem* item = m_lvwTableQuery->currentItem(); item && item->isSelected())
+        m_txtTable->setText(item->text(0));
+}
+
+void frmQuorb_SelectTable::cmdViewTable_Click() {
+    ProcGuard proc(gErr, "frmQuorb_SelectTable:cmdViewTable_Click");
+    try {
+        QTreeWidgetItem* item = m_lvwTableQuery->currentItem();
+        if (!item || !item->isSelected()) return;
+        frmDataGridDialog viewer(this);
+        viewer.ShowTableData(item->text(0), QStringLiteral("Input table or query - "));
+    } catch (...) {
+        proc.HandleError();
+    }
+}
+
+void frmQuorb_SelectTable::cmdNav_Click(int index) {
+    ProcGuard proc(gErr, "frmQuorb_SelectTable:cmdNav_Click");
+    try {
+        if (index < 0 || index > 2 || !m_cmdNav[static_cast<std::size_t>(index)]->isEnabled()) return;
+        switch (index) {
+        case 0: wizsvc::SendHelpKey(this, 28); break;
+        case 1: LeaveWith(1); break;
+        case 2:
+            if (m_Wiz) m_Wiz->SetTable(m_txtTable->text().toStdString());
+            LeaveWith(2);
+            break;
+        }
+    } catch (...) {
+        proc.HandleError();
+    }
+}

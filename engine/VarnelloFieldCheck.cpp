@@ -1,0 +1,73 @@
+// The check of a scenario's fields against its source before anything is
+// read or written: every field must exist in the source table or query, and
+// the roles that take numbers (X, Y and the weight; a crosstab's X may be
+// any field) must not be given text or binary fields. A failed check names
+// the field and its role, and no output table is touched.
+#include "engine/Varnello.h"
+
+#include "errors/ErrorGlobals.h"
+#include "errors/ProcGuard.h"
+#include "scenario/CMelvarsScenario.h"
+
+using namespace dao;
+
+namespace {
+
+bool holdsNumbers(long type) {
+    switch (type) {
+    case dbText:
+    case dbMemo:
+    case dbBinary:
+    case dbLongBinary:
+    case dbGUID: return false;
+    default: return true;
+    }
+}
+
+// The columns of a table or of a select query; false when they cannot be
+// listed (a query with parameters), so that the source's own message comes later.
+bool sourceFields(const DatabasePtr& db, const std::string& name, std::vector<FieldPtr>& out) {
+    try {
+        if (auto td = db->TableDefs().Find(name)) {
+            for (int i = 0; i < td->Fields().Count(); ++i) out.push_back(td->Fields()(i));
+            return true;
+        }
+        if (auto qd = db->QueryDefs().Find(name)) {
+            Fields& f = qd->Fields();
+            for (int i = 0; i < f.Count(); ++i) out.push_back(f(i));
+            return true;
+        }
+    } catch (...) {
+    }
+    return false;
+}
+
+} // namespace
+
+std::string Varnello::CheckFieldRoles(const std::string& table, const std::string& calcType, const FieldList& fields,
+                                      std::int16_t nG, std::int16_t nC, std::int16_t nX, bool bY, bool bW) {
+    ProcGuard proc(gEngineErr, "CheckFieldRoles");
+    try {
+        std::vector<FieldPtr> have;
+        if (!sourceFields(m_sourceDb, table, have)) return {};
+        const bool crosstab = NamesEqual(calcType, "Crosstab");
+        const int last = nG + nC + nX + (bY ? 1 : 0) + (bW ? 1 : 0);
+        for (int i = 1; i <= last && i < static_cast<int>(fields.size()); ++i) {
+            const std::string& name = fields[static_cast<std::size_t>(i)];
+            const char* role = i <= nG ? "group" : i <= nG + nC ? "compare" : i <= nG + nC + nX ? "X"
+                             : (bY && i == nG + nC + nX + 1) ? "Y" : "weight";
+            if (crosstab && name == "*") continue;
+            FieldPtr found;
+            for (const auto& f : have)
+                if (NamesEqual(f->Name(), name)) found = f;
+            if (!found) return "The " + std::string(role) + " field " + name + " is not a field of " + table + ".";
+            const bool numeric = std::string(role) == "Y" || std::string(role) == "weight" ||
+                                 (std::string(role) == "X" && !crosstab);
+            if (numeric && !holdsNumbers(found->Type()))
+                return "The " + std::string(role) + " field " + name + " does not hold numbers and cannot be used in that role.";
+        }
+    } catch (...) {
+        proc.HandleError();
+    }
+    return {};
+}

@@ -1,0 +1,196 @@
+// "Compare" scenarios through the engine: the paired comparison of each X
+// field with the Y field against the textbook formulas taken exactly in the
+// test (Exact.h) and the closed-form t probabilities for few degrees of freedom.
+#include "AnalysisFixture.h"
+#include "Exact.h"
+#include "analyses/descriptive/CCompare.h"
+
+#include <cmath>
+
+using namespace dao;
+using namespace atest;
+
+namespace {
+
+vtest::ScenarioSpec compareSpec(const std::vector<vtest::ScenarioFieldRow>& fields, const std::string& out,
+                                const std::string& table = "Data") {
+    vtest::ScenarioSpec s;
+    s.subType = "Compare";
+    s.inputTable = table;
+    s.outputTable1 = out;
+    s.options = {{"CountXY", true}, {"MeanXY", true}, {"CorrXY", true}, {"TTest", true}};
+    s.fields = fields;
+    return s;
+}
+
+class CompareTest : public AnalysisTest {};
+
+// Checks every statistic column of a row against the exact pair statistics.
+void expectPair(const OutRow& r, const ExactPairStats& e, int df, int digits, const std::string& what) {
+    EXPECT_TRUE(AgreesTo(static_cast<double>(e.meanX), r.Num("MeanX"), digits)) << what;
+    EXPECT_TRUE(AgreesTo(static_cast<double>(e.meanY), r.Num("MeanY"), digits)) << what;
+    EXPECT_TRUE(AgreesTo(static_cast<double>(e.meanDiff), r.Num("MeanDiff"), digits)) << what;
+    EXPECT_TRUE(AgreesTo(static_cast<double>(std::sqrt(e.varDiff)), r.Num("StdDevDiff"), digits)) << what;
+    EXPECT_TRUE(AgreesTo(static_cast<double>(e.covariance), r.Num("Covariance"), digits)) << what;
+    EXPECT_TRUE(AgreesTo(static_cast<double>(e.correlation), r.Num("Correlation"), digits)) << what;
+    EXPECT_TRUE(AgreesTo(static_cast<double>(e.rSquare), r.Num("R-Square"), digits)) << what;
+    EXPECT_EQ(r.Num("T-DF"), static_cast<double>(e.W - 1)) << what;
+    EXPECT_TRUE(AgreesTo(static_cast<double>(e.t), r.Num("Paired_t-Value"), digits)) << what;
+    if (df <= 3) {
+        const double p = static_cast<double>(TTwoTailed(e.t, df));
+        EXPECT_TRUE(AgreesTo(p, r.Num("Prob_(2-tail)"), 9)) << what;
+        EXPECT_TRUE(AgreesTo(p / 2, r.Num("Prob_(1-tail)"), 9)) << what;
+    }
+}
+
+} // namespace
+
+TEST_F(CompareTest, PairedStatisticsPerGroupAndField) {
+    // Group a, X1 against Y: (3,1) (5,2) (10,4): MeanDiff 11/3, Cov 11/2,
+    // r² 363/364, t = 11/√13, p(2 df) = 1 − 11/√147. X2 = 2·Y − 1 in group a
+    // except one Null. Group b has three records, one with a Null Y.
+    MakeTable("Data", {{"G", dbText, 4}, {"X1", dbDouble}, {"X2", dbDouble}, {"Y", dbDouble}},
+              {{"a", 3.0, 1.0, 1.0},
+               {"a", 5.0, 3.0, 2.0},
+               {"a", 10.0, Variant::Null(), 4.0},
+               {"a", 2.0, 9.0, 3.0},
+               {"b", 7.0, 1.0, 5.0},
+               {"b", 4.0, 2.0, Variant::Null()},
+               {"b", 8.0, 3.0, 2.0}});
+    auto rows = RunAndRead(compareSpec({{"G", "G"}, {"X1", "X"}, {"X2", "X"}, {"Y", "Y"}}, "Out"));
+    EXPECT_EQ(ColumnNames("Out"),
+              (std::vector<std::string>{"G", "DataField", "Count_of_Y", "Missing", "Count<Y", "Count=Y", "Count>Y",
+                                        "MeanX", "MeanY", "MeanDiff", "StdDevDiff", "Covariance", "Correlation",
+                                        "R-Square", "T-DF", "Paired_t-Value", "Prob_(1-tail)", "Prob_(2-tail)"}));
+    struct Case {
+        std::size_t row;
+        const char* field;
+        std::vector<long long> x, y;
+        double missing, below, equal, above;
+    };
+    const Case cases[] = {
+        {0, "X1", {3, 5, 10, 2}, {1, 2, 4, 3}, 0, 1, 0, 3},
+        {1, "X2", {1, 3, 9}, {1, 2, 3}, 1, 0, 1, 2}, // the Null X counts as missing for X2 only
+        {2, "X1", {7, 8}, {5, 2}, 1, 0, 0, 2},       // the Null Y is missing for every X
+        {3, "X2", {1, 3}, {5, 2}, 1, 1, 0, 1},
+    };
+    ASSERT_EQ(rows.size(), 4u);
+    for (const auto& c : cases) {
+        const OutRow& r = rows[c.row];
+        std::string what = std::string(c.field) + " row " + std::to_string(c.row);
+        EXPECT_EQ(r["DataField"].ToString(), c.field);
+        EXPECT_EQ(r.Num("Count_of_Y"), static_cast<double>(c.x.size())) << what;
+        EXPECT_EQ(r.Num("Missing"), c.missing) << what;
+        EXPECT_EQ(r.Num("Count<Y"), c.below) << what;
+        EXPECT_EQ(r.Num("Count=Y"), c.equal) << what;
+        EXPECT_EQ(r.Num("Count>Y"), c.above) << what;
+        expectPair(r, ExactPair(c.x, c.y, 0), static_cast<int>(c.x.size()) - 1, 13, what);
+    }
+}
+
+TEST_F(CompareTest, EdgeCasesLeaveTheUndefinedColumnsNull) {
+    struct Case {
+        const char* name;
+        std::vector<Row> data; // X, Y, weight
+        double count, covariance, tdf;
+        bool sdNull, corrNull, tNull, meanNull;
+        double correlation;
+    };
+    const double nan = std::nan("");
+    const std::vector<Case> cases = {
+        // X identical to Y: no spread of the difference; Cov = variance of X = 1, r = 1.
+        {"identical", {{1.0, 1.0, 1.0}, {2.0, 2.0, 1.0}, {3.0, 3.0, 1.0}}, 3, 1, 2, true, false, true, false, 1},
+        // Constant X: Dx = 0, so no correlation, covariance 0.
+        {"constant x", {{4.0, 1.0, 1.0}, {4.0, 2.0, 1.0}, {4.0, 6.0, 1.0}}, 3, 0, 2, false, true, false, false, nan},
+        // One record of weight 1: counts and means only.
+        {"one record", {{4.0, 1.0, 1.0}}, 1, nan, nan, true, true, true, false, nan},
+        // No usable record: weight 0 and a Null Y: everything Null.
+        {"nothing usable", {{4.0, 1.0, 0.0}, {4.0, Variant::Null(), 1.0}}, 0, nan, nan, true, true, true, true, nan},
+    };
+    int k = 0;
+    for (const auto& c : cases) {
+        std::string table = "Data" + std::to_string(++k), out = "Out" + std::to_string(k);
+        MakeTable(table, {{"X", dbDouble}, {"Y", dbDouble}, {"Wt", dbDouble}}, c.data);
+        auto rows = RunAndRead(compareSpec({{"X", "X"}, {"Y", "Y"}, {"Wt", "W"}}, out, table));
+        ASSERT_EQ(rows.size(), 1u) << c.name;
+        const OutRow& r = rows[0];
+        EXPECT_EQ(r.Num("Count_of_Y"), c.count) << c.name;
+        EXPECT_EQ(r.Num("Missing"), static_cast<double>(c.data.size()) - r.Num("Observations")) << c.name;
+        EXPECT_EQ(r.IsNull("MeanX"), c.meanNull) << c.name;
+        EXPECT_EQ(r.IsNull("StdDevDiff"), c.sdNull) << c.name;
+        EXPECT_EQ(r.IsNull("Correlation"), c.corrNull) << c.name;
+        EXPECT_EQ(r.IsNull("R-Square"), c.corrNull) << c.name;
+        EXPECT_EQ(r.IsNull("Paired_t-Value"), c.tNull) << c.name;
+        EXPECT_EQ(r.IsNull("Prob_(2-tail)"), c.tNull) << c.name;
+        if (std::isnan(c.covariance)) {
+            EXPECT_TRUE(r.IsNull("Covariance")) << c.name;
+        } else {
+            EXPECT_EQ(r.Num("Covariance"), c.covariance) << c.name;
+        }
+        if (std::isnan(c.tdf)) {
+            EXPECT_TRUE(r.IsNull("T-DF")) << c.name;
+        } else {
+            EXPECT_EQ(r.Num("T-DF"), c.tdf) << c.name;
+        }
+        if (!c.corrNull) {
+            EXPECT_EQ(r.Num("Correlation"), c.correlation) << c.name;
+        }
+    }
+}
+
+TEST_F(CompareTest, ComparisonCountsAddFractionalWeightsUnrounded) {
+    // Three records of weight 0.5 with X < Y add up to 1.5 (rounding after
+    // each addition would leave 0); one of weight 1.5 with X = Y is 1.5, not 2.
+    MakeTable("Data", {{"X", dbDouble}, {"Y", dbDouble}, {"Wt", dbDouble}},
+              {{1.0, 2.0, 0.5}, {1.0, 3.0, 0.5}, {2.0, 5.0, 0.5}, {4.0, 4.0, 1.5}});
+    auto rows = RunAndRead(compareSpec({{"X", "X"}, {"Y", "Y"}, {"Wt", "W"}}, "Out"));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].Num("Count<Y"), 1.5);
+    EXPECT_EQ(rows[0].Num("Count=Y"), 1.5);
+    EXPECT_EQ(rows[0].Num("Count>Y"), 0.0);
+    EXPECT_EQ(rows[0].Num("Count_of_Y"), 3.0);
+    EXPECT_EQ(rows[0].Num("Observations"), 4.0);
+}
+
+TEST_F(CompareTest, DataFarFromZeroKeepTheirDigits) {
+    // Means 10^8 times the spread: X = 100000000 + x/10, Y = 100000000 + y/10.
+    // Every statistic but the means is shift-invariant and is derived from
+    // the small integers; the means add the shift exactly.
+    const std::vector<long long> x = {3, 5, 10, 2, 7, 1}, y = {1, 2, 4, 3, 7, 2};
+    std::vector<Row> data;
+    for (std::size_t i = 0; i < x.size(); ++i)
+        data.push_back({Variant(100000000.0 + static_cast<double>(x[i]) / 10), Variant(100000000.0 + static_cast<double>(y[i]) / 10)});
+    MakeTable("Data", {{"X", dbDouble}, {"Y", dbDouble}}, data);
+    auto rows = RunAndRead(compareSpec({{"X", "X"}, {"Y", "Y"}}, "Out"));
+    ASSERT_EQ(rows.size(), 1u);
+    ExactPairStats e = ExactPair(x, y, 1);
+    e.meanX += 100000000;
+    e.meanY += 100000000;
+    expectPair(rows[0], e, 5, 9, "offset 1e8");
+}
+
+TEST_F(CompareTest, ChiSquareOfXAgainstYAsExpected) {
+    // The runner never asks for it; a caller can. (3,1) (5,2) (10,4): Σ(x − y)²/y
+    // = 4 + 4.5 + 9 = 17.5; (0,0) adds a cell without a contribution (m = 4);
+    // (1,0) is left out.
+    MakeTable("Data", {{"X", dbDouble}, {"Y", dbDouble}}, {{3.0, 1.0}, {5.0, 2.0}, {10.0, 4.0}, {0.0, 0.0}, {1.0, 0.0}});
+    Varnello eng;
+    eng.SetScenarioDatabase(db);
+    eng.SetSourceDatabase(db);
+    eng.SetOutputDatabase(db);
+    FieldList fields = {"", "X", "Y"};
+    CCompare c;
+    ASSERT_EQ(c.Quorb_Compare("Out", "Data", fields, 0, 1, false, "nnnny", eng), "");
+    auto rows = ReadTable("Out");
+    ASSERT_EQ(rows.size(), 1u);
+    const OutRow& r = rows[0];
+    EXPECT_FALSE(r.Has("MeanX"));
+    EXPECT_EQ(r.Num("Chi-DF"), 3.0);
+    EXPECT_EQ(r.Num("Chi-Square"), 17.5);
+    // 4 cells, 3 df: p = erfc(√(x/2)) + √(2x/π)·e^(−x/2) for χ² with 3 df; the
+    // engine's incomplete gamma stops at a relative step of 3e-7.
+    const double x = 17.5, pi = 3.14159265358979323846;
+    EXPECT_TRUE(AgreesTo(std::erfc(std::sqrt(x / 2)) + std::sqrt(2 * x / pi) * std::exp(-x / 2), r.Num("Chi-Prob"), 6));
+    EXPECT_TRUE(AgreesTo(std::sqrt(17.5 / 4), r.Num("Phi-Coeff"), 15));
+    EXPECT_TRUE(AgreesTo(std::sqrt(17.5 / 21.5), r.Num("Coef_of_Contingency"), 15));
+}

@@ -1,0 +1,341 @@
+// "Crosstab" scenarios through the engine: cells of every function letter,
+// the count, percentage and expected rows, and the chi-square table, against
+// values worked out by hand (small integers, exact fractions) and the
+// chi-square tail for one degree of freedom in closed form.
+#include "AnalysisFixture.h"
+
+#include "analyses/group/CXTab.h"
+
+#include <cmath>
+
+using namespace dao;
+using namespace atest;
+
+namespace {
+
+struct XRec {
+    Variant g, r, c, x, w;
+};
+
+vtest::ScenarioSpec xtabSpec(const std::string& letter, const std::string& switches,
+                             const std::vector<vtest::ScenarioFieldRow>& fields, const std::string& out2 = "Chi") {
+    vtest::ScenarioSpec s;
+    s.analysisType = "P";
+    s.subType = "Crosstab";
+    s.inputTable = "Data";
+    s.outputTable1 = "Out";
+    s.outputTable2 = out2;
+    const char* names[] = {"XRowPCnt", "XColPcnt", "XTotPcnt", "XExpectPcnt", "XExpect", "XChi"};
+    s.options = {{"XType", letter}};
+    for (int i = 0; i < 6; ++i) s.options.push_back({names[i], i < static_cast<int>(switches.size()) && switches[i] == 'Y'});
+    s.fields = fields;
+    return s;
+}
+
+class CrosstabTest : public AnalysisTest {
+protected:
+    void makeData(const std::vector<XRec>& recs, const std::string& table = "Data") {
+        std::vector<Row> rows;
+        for (const auto& r : recs) rows.push_back({r.g, r.r, r.c, r.x, r.w});
+        MakeTable(table, {{"G", dbText, 5}, {"R", dbText, 5}, {"C", dbText, 80}, {"X", dbDouble}, {"W", dbDouble}}, rows);
+    }
+    std::vector<OutRow> run(const vtest::ScenarioSpec& spec, const std::string& table = "Out") {
+        std::string err;
+        EXPECT_TRUE(Run(Store(spec), &err)) << err;
+        return ReadTable(table);
+    }
+    static const OutRow* find(const std::vector<OutRow>& rows, const std::string& type, const std::string& r) {
+        for (const auto& row : rows)
+            if (row["DataType"].ToString() == type && (r.empty() ? row.IsNull("R") : row["R"].ToString() == r))
+                return &row;
+        ADD_FAILURE() << "no row " << type << " " << r;
+        return nullptr;
+    }
+};
+
+// Cells (row r1 and r2, columns a and b) of the one data field X:
+//   r1,a: 2 4 9    r1,b: 5    r2,a: 1 1    r2,b: 3 7 8 10
+std::vector<XRec> baseData() {
+    std::vector<XRec> v;
+    auto add = [&](const char* r, const char* c, std::vector<double> xs) {
+        for (double x : xs) v.push_back({Variant::Null(), r, c, x, 1.0});
+    };
+    add("r1", "a", {2, 4, 9});
+    add("r2", "b", {3, 7});
+    add("r1", "b", {5});
+    add("r2", "a", {1, 1});
+    add("r2", "b", {8, 10});
+    return v;
+}
+
+double var(std::vector<double> xs) {
+    double m = 0;
+    for (double x : xs) m += x;
+    m /= static_cast<double>(xs.size());
+    double s = 0;
+    for (double x : xs) s += (x - m) * (x - m);
+    return s / static_cast<double>(xs.size() - 1);
+}
+
+} // namespace
+
+TEST_F(CrosstabTest, EveryCellFunctionOnCellsRowsColumnsAndTheGroup) {
+    // Per letter: the cell (r1, a), row r1's summary, column a's group total
+    // and the whole group, worked out from the values above.
+    const std::vector<double> r1a = {2, 4, 9}, r1 = {2, 4, 9, 5}, colA = {2, 4, 9, 1, 1},
+                              all = {2, 4, 9, 5, 1, 1, 3, 7, 8, 10};
+    const struct {
+        const char* letter;
+        const char* label;
+        double cell, row, col, group;
+    } cases[] = {
+        {"C", "Count", 3, 4, 5, 10},
+        {"S", "Sum", 15, 20, 17, 50},
+        {"A", "Average", 5, 5, 3.4, 5},
+        {"M", "Min", 2, 2, 1, 1},
+        {"X", "Max", 9, 9, 9, 10},
+        {"R", "Range", 7, 7, 8, 9},
+        {"U", "UniqueCount", 3, 4, 4, 9},                // distinct values
+        {"O", "Mode", 2, 2, 1, 1},                        // a tie goes to the smaller value
+        {"V", "Var", var(r1a), var(r1), var(colA), var(all)},
+        {"D", "StDev", std::sqrt(var(r1a)), std::sqrt(var(r1)), std::sqrt(var(colA)), std::sqrt(var(all))},
+        {"E", "StError", std::sqrt(var(r1a) / 3), std::sqrt(var(r1) / 4), std::sqrt(var(colA) / 5),
+         std::sqrt(var(all) / 10)},
+        {"F", "CoefVar", std::sqrt(var(r1a)) / 5, std::sqrt(var(r1)) / 5, std::sqrt(var(colA)) / 3.4,
+         std::sqrt(var(all)) / 5},
+    };
+    makeData(baseData());
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.letter);
+        auto spec = xtabSpec(c.letter, "NNNNNN", {{"R", "G"}, {"C", "C"}, {"X", "X"}});
+        spec.outputTable1 = "Out" + std::to_string(n++);
+        auto out = run(spec, spec.outputTable1);
+        const OutRow* data = find(out, std::string("Data: ") + c.label, "r1");
+        const OutRow* total = find(out, "GROUP Total", "");
+        ASSERT_TRUE(data && total);
+        EXPECT_TRUE(AgreesTo(c.cell, data->Num("a"), 13));
+        EXPECT_TRUE(AgreesTo(c.row, data->Num("RowSummary"), 13));
+        EXPECT_TRUE(AgreesTo(c.col, total->Num("a"), 13));
+        EXPECT_TRUE(AgreesTo(c.group, total->Num("RowSummary"), 13));
+        // Letter C writes no count rows; the others give N per cell.
+        const bool counts = std::string(c.letter) != "C";
+        EXPECT_EQ(out.size(), counts ? 6u : 3u);
+        if (counts) {
+            const OutRow* cnt = find(out, "Count", "r1");
+            ASSERT_TRUE(cnt);
+            EXPECT_EQ(cnt->Num("a"), 3.0);
+            EXPECT_EQ(cnt->Num("RowSummary"), 4.0);
+            EXPECT_EQ(find(out, "GROUP Count", "")->Num("RowSummary"), 10.0);
+        }
+    }
+}
+
+TEST_F(CrosstabTest, FirstAndLastFollowTheRowAndColumnOrder) {
+    // One record per cell: r1: a 2, b 5; r2: a 1, b 3.
+    makeData({{Variant::Null(), "r2", "b", 3.0, 1.0}, {Variant::Null(), "r1", "a", 2.0, 1.0},
+              {Variant::Null(), "r2", "a", 1.0, 1.0}, {Variant::Null(), "r1", "b", 5.0, 1.0}});
+    const struct {
+        const char* letter;
+        const char* label;
+        double r1, r2, colA, colB, all;
+    } cases[] = {{"1", "First", 2, 1, 2, 5, 2}, {"L", "Last", 5, 3, 1, 3, 3}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.letter);
+        auto out = run(xtabSpec(c.letter, "NNNNNN", {{"R", "G"}, {"C", "C"}, {"X", "X"}}));
+        const std::string data = std::string("Data: ") + c.label;
+        EXPECT_EQ(find(out, data, "r1")->Num("a"), 2.0);
+        EXPECT_EQ(find(out, data, "r2")->Num("b"), 3.0);
+        EXPECT_EQ(find(out, data, "r1")->Num("RowSummary"), c.r1);
+        EXPECT_EQ(find(out, data, "r2")->Num("RowSummary"), c.r2);
+        EXPECT_EQ(find(out, "GROUP Total", "")->Num("a"), c.colA);
+        EXPECT_EQ(find(out, "GROUP Total", "")->Num("b"), c.colB);
+        EXPECT_EQ(find(out, "GROUP Total", "")->Num("RowSummary"), c.all);
+    }
+}
+
+TEST_F(CrosstabTest, ZeroAndNegativeWeightsCountNowhereInTheGroupedQuery) {
+    // The base data with weight 1, plus records whose weights must not count.
+    auto recs = baseData();
+    recs.push_back({Variant::Null(), "r1", "a", 100.0, -2.0});
+    recs.push_back({Variant::Null(), "r1", "a", 50.0, 0.0});
+    recs.push_back({Variant::Null(), "r1", "a", 70.0, Variant::Null()});
+    makeData(recs);
+    const struct {
+        const char* letter;
+        double cell;
+    } cases[] = {{"C", 3}, {"S", 15}, {"A", 5}, {"V", 13}, {"M", 2}, {"X", 9}};
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.letter);
+        auto spec = xtabSpec(c.letter, "NNNNNN", {{"R", "G"}, {"C", "C"}, {"X", "X"}, {"W", "W"}});
+        spec.outputTable1 = "Out" + std::to_string(n++);
+        auto out = run(spec, spec.outputTable1);
+        ASSERT_FALSE(out.empty());
+        EXPECT_TRUE(AgreesTo(c.cell, out[0].Num("a"), 13)) << out[0]["DataType"].ToString();
+    }
+}
+
+TEST_F(CrosstabTest, VarianceKeepsItsDigitsFarFromZero) {
+    // Cell values 10^12 + 2, + 4, + 9: variance 13; a cell summing to 0 has a variance too.
+    makeData({{Variant::Null(), "r", "a", 1e12 + 2, 1.0}, {Variant::Null(), "r", "a", 1e12 + 4, 1.0},
+              {Variant::Null(), "r", "a", 1e12 + 9, 1.0}, {Variant::Null(), "s", "a", -1.0, 1.0},
+              {Variant::Null(), "s", "a", 1.0, 1.0}});
+    auto out = run(xtabSpec("V", "NNNNNN", {{"R", "G"}, {"C", "C"}, {"X", "X"}}));
+    EXPECT_TRUE(AgreesTo(13, find(out, "Data: Var", "r")->Num("a"), 9));
+    EXPECT_TRUE(AgreesTo(2, find(out, "Data: Var", "s")->Num("a"), 13));
+    // Mean 0: no coefficient of variation, so row s has no data row.
+    auto cv = run(xtabSpec("F", "NNNNNN", {{"R", "G"}, {"C", "C"}, {"X", "X"}}), "Out");
+    int rowsOfS = 0;
+    for (const auto& r : cv) rowsOfS += !r.IsNull("R") && r["R"].ToString() == "s";
+    EXPECT_EQ(rowsOfS, 0);
+    EXPECT_TRUE(AgreesTo(std::sqrt(13.0) / (1e12 + 5), find(cv, "Data: CoefVar", "r")->Num("a"), 9));
+}
+
+TEST_F(CrosstabTest, PercentageAndExpectedRowsAndTheChiSquareTable) {
+    // Counts 10, 20 / 30, 40 (N = 100): expected 12, 18, 28, 42;
+    // chi = 4/12 + 4/18 + 4/28 + 4/42 = 150/189.
+    std::vector<XRec> recs;
+    auto add = [&](const char* r, const char* c, int n) {
+        for (int i = 0; i < n; ++i) recs.push_back({Variant::Null(), r, c, Variant::Null(), 1.0});
+    };
+    add("r1", "a", 10);
+    add("r1", "b", 20);
+    add("r2", "a", 30);
+    add("r2", "b", 40);
+    makeData(recs);
+    auto out = run(xtabSpec("C", "YYYYYY", {{"R", "G"}, {"C", "C"}}));
+    EXPECT_EQ(ColumnNames("Out"), (std::vector<std::string>{"DataField", "R", "DataType", "RowSummary", "a", "b"}));
+    ASSERT_EQ(out.size(), 18u);
+    // type, row, a, b, RowSummary, each from the counts above.
+    const struct {
+        const char* type;
+        const char* r;
+        double a, b, sum;
+    } want[] = {
+        {"Data: Count", "r1", 10, 20, 30},      {"% Row", "r1", 1 / 3.0, 2 / 3.0, 1},
+        {"% Col", "r1", 0.25, 1 / 3.0, 0.3},   {"% Total", "r1", 0.1, 0.2, 0.3},
+        {"% Expected", "r1", 0.12, 0.18, 0.3}, {"Expected", "r1", 12, 18, 30},
+        {"Expected", "r2", 28, 42, 70},        {"GROUP Total", "", 40, 60, 100},
+        {"GROUP % Row", "", 0.4, 0.6, 1},      {"GROUP % Col", "", 1, 1, 1},
+        {"GROUP % Total", "", 0.4, 0.6, 1},    {"GROUP Expected", "", 40, 60, 100},
+    };
+    for (const auto& w : want) {
+        SCOPED_TRACE(std::string(w.type) + " " + w.r);
+        const OutRow* row = find(out, w.type, w.r);
+        ASSERT_TRUE(row);
+        EXPECT_TRUE(AgreesTo(w.a, row->Num("a"), 14));
+        EXPECT_TRUE(AgreesTo(w.b, row->Num("b"), 14));
+        EXPECT_TRUE(AgreesTo(w.sum, row->Num("RowSummary"), 14));
+        EXPECT_EQ((*row)["DataField"].ToString(), "-");
+    }
+    auto chi = ReadTable("Chi");
+    ASSERT_EQ(chi.size(), 1u);
+    const double x2 = 150.0 / 189;
+    for (auto [col, v] : std::vector<std::pair<const char*, double>>{
+             {"Count", 100}, {"MinExpected", 12}, {"MaxExpected", 42}, {"Columns", 2}, {"Rows", 2}, {"DF", 1},
+             {"Chi-Square", x2}, {"Prob", std::erfc(std::sqrt(x2 / 2))}, {"Phi-Coefficient", std::sqrt(x2 / 100)},
+             {"Coeff_of_Contingency", std::sqrt(x2 / (x2 + 100))}, {"Cramer's_V", std::sqrt(x2 / 100)}})
+        EXPECT_TRUE(AgreesTo(v, chi[0].Num(col), col == std::string("Prob") ? 6 : 13)) << col;
+}
+
+TEST_F(CrosstabTest, ChiSquareCountsACellWithoutRecordsAsObservedZero) {
+    // r1: a 5, b none; r2: a 5, b 10 (N = 20). Expected 2.5, 2.5 / 7.5, 7.5;
+    // chi = 2.5 + 2.5 (the empty cell: (0 − 2.5)²/2.5) + 2·(2.5²/7.5) = 20/3.
+    std::vector<XRec> recs;
+    auto add = [&](const char* r, const char* c, int n) {
+        for (int i = 0; i < n; ++i) recs.push_back({Variant::Null(), r, c, 1.0, 1.0});
+    };
+    add("r1", "a", 5);
+    add("r2", "a", 5);
+    add("r2", "b", 10);
+    makeData(recs);
+    run(xtabSpec("S", "NNNNNY", {{"R", "G"}, {"C", "C"}, {"X", "X"}}));
+    auto chi = ReadTable("Chi");
+    ASSERT_EQ(chi.size(), 1u);
+    EXPECT_TRUE(AgreesTo(20.0 / 3, chi[0].Num("Chi-Square"), 13));
+    EXPECT_EQ(chi[0].Num("MinExpected"), 2.5);
+    EXPECT_EQ(chi[0]["DataField"].ToString(), "X");
+}
+
+TEST_F(CrosstabTest, GroupsOfTheLeadingRowFieldEachGetTheirRowsAndChiSquareRow) {
+    std::vector<XRec> recs = {{"g1", "r1", "a", 1.0, 1.0}, {"g1", "r2", "b", 1.0, 1.0}, {"g2", "r1", "a", 1.0, 1.0},
+                              {"g2", "r1", "b", 1.0, 1.0}, {"g2", "r1", "b", 1.0, 1.0}};
+    makeData(recs);
+    auto out = run(xtabSpec("C", "NNNNNY", {{"G", "G"}, {"R", "G"}, {"C", "C"}, {"X", "X"}}));
+    EXPECT_EQ(ColumnNames("Out"), (std::vector<std::string>{"G", "DataField", "R", "DataType", "RowSummary", "a", "b"}));
+    // g1: rows r1, r2, group; g2: row r1, group.
+    std::vector<std::string> seen;
+    for (const auto& r : out) seen.push_back(r["G"].ToString() + " " + (r.IsNull("R") ? "-" : r["R"].ToString()) + " " +
+                                            r["DataType"].ToString());
+    EXPECT_EQ(seen, (std::vector<std::string>{"g1 r1 Data: Count", "g1 r2 Data: Count", "g1 - GROUP Total",
+                                              "g2 r1 Data: Count", "g2 - GROUP Total"}));
+    auto chi = ReadTable("Chi");
+    ASSERT_EQ(chi.size(), 2u);
+    EXPECT_EQ(chi[1]["G"].ToString(), "g2");
+    EXPECT_EQ(chi[1].Num("Rows"), 1.0); // one row value: no statistic
+    EXPECT_TRUE(chi[1].IsNull("Chi-Square"));
+}
+
+TEST_F(CrosstabTest, ColumnNamesFromDataValuesAreUniqueWithin64Characters) {
+    const std::string long1 = std::string(64, 'x') + "1", long2 = std::string(64, 'x') + "2";
+    std::vector<XRec> recs;
+    for (const char* c : {"  ", "a", "A", " b ", "b", "DataType", "R"}) recs.push_back({Variant::Null(), "r", c, 1.0, 1.0});
+    recs.push_back({Variant::Null(), "r", long1, 1.0, 1.0});
+    recs.push_back({Variant::Null(), "r", long2, 1.0, 1.0});
+    recs.push_back({Variant::Null(), "r", Variant::Null(), 1.0, 1.0});
+    makeData(recs);
+    auto out = run(xtabSpec("C", "NNNNNN", {{"R", "G"}, {"C", "C"}, {"X", "X"}}));
+    const std::string x62 = std::string(62, 'x');
+    EXPECT_EQ(ColumnNames("Out"),
+              (std::vector<std::string>{"DataField", "R", "DataType", "RowSummary", "<NULL>", "<BLANK>", "b", "a",
+                                        "DataType~2", "R~2", std::string(64, 'x'), x62 + "~2"}));
+    ASSERT_EQ(out.size(), 2u);
+    // In the order of the values (" b " sorts first); "a" and "A", " b " and "b" share their columns.
+    for (auto [col, v] : std::vector<std::pair<std::string, double>>{
+             {"<NULL>", 1}, {"<BLANK>", 1}, {"a", 2}, {"b", 2}, {"DataType~2", 1}, {std::string(64, 'x'), 1},
+             {x62 + "~2", 1}})
+        EXPECT_EQ(out[0].Num(col), v) << col;
+}
+
+TEST_F(CrosstabTest, ScenariosTheCrosstabCannotComputeAreRefused) {
+    makeData(baseData());
+    const struct {
+        const char* letter;
+        std::vector<vtest::ScenarioFieldRow> fields;
+        const char* message;
+    } cases[] = {
+        {"Z", {{"R", "G"}, {"C", "C"}, {"X", "X"}}, "Unknown crosstab cell function: Z"},
+        {"C", {{"R", "G"}, {"X", "X"}}, "Exactly one column field must be assigned"},
+        {"C", {{"R", "G"}, {"C", "C"}, {"G", "C"}, {"X", "X"}}, "Exactly one column field must be assigned"},
+        {"S", {{"R", "G"}, {"C", "C"}}, "At least one X field must be assigned"},
+    };
+    for (const auto& c : cases) {
+        std::string err;
+        EXPECT_FALSE(Run(Store(xtabSpec(c.letter, "NNNNNN", c.fields)), &err));
+        EXPECT_EQ(err, c.message);
+    }
+    EXPECT_FALSE(TableExists("Out"));
+}
+
+TEST_F(CrosstabTest, MissingValueRuleLeavesValuesOutOfTheCells) {
+    // Rule "Both" from 2 to 8: r1,a keeps 2 and 4; r2,b keeps 3, 7 and 8.
+    makeData(baseData());
+    const struct {
+        const char* letter;
+        const char* label;
+        double r1a, r2b;
+    } cases[] = {{"S", "Sum", 6, 18}, {"X", "Max", 4, 8}, {"C", "Count", 2, 3}};
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.letter);
+        auto spec = xtabSpec(c.letter, "NNNNNN", {{"R", "G"}, {"C", "C"}, {"X", "X"}});
+        spec.missingType = "2";
+        spec.missingLow = 2.0;
+        spec.missingHigh = 8.0;
+        spec.outputTable1 = "Out" + std::to_string(n++);
+        auto out = run(spec, spec.outputTable1);
+        EXPECT_EQ(find(out, std::string("Data: ") + c.label, "r1")->Num("a"), c.r1a);
+        EXPECT_EQ(find(out, std::string("Data: ") + c.label, "r2")->Num("b"), c.r2b);
+    }
+}

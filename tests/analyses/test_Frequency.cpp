@@ -1,0 +1,189 @@
+// "Frequency" scenarios through the engine: interval rows, counts and
+// cumulative fractions against counts worked out by hand from the border
+// rules, and the refusals of an unusable interval layout.
+#include "AnalysisFixture.h"
+#include "analyses/descriptive/CFrequency.h"
+
+using namespace dao;
+using namespace atest;
+
+namespace {
+
+using Options = std::vector<std::pair<std::string, Variant>>;
+
+vtest::ScenarioSpec frequencySpec(const Options& options, const std::vector<vtest::ScenarioFieldRow>& fields,
+                                  const std::string& out) {
+    vtest::ScenarioSpec s;
+    s.subType = "Frequency";
+    s.inputTable = "Data";
+    s.outputTable1 = out;
+    s.options = options;
+    s.fields = fields;
+    return s;
+}
+
+Options userIntervals(double start, double width, std::int16_t n, const char* border, bool sum = false) {
+    return {{"InterV", n},          {"FreqGroupRadio", "Specified"}, {"FreqInit", start},
+            {"FreqWidth", width},   {"FreqIncRadio", border},        {"FreqSum", sum}};
+}
+
+class FrequencyTest : public AnalysisTest {};
+
+} // namespace
+
+TEST_F(FrequencyTest, CountsFollowTheBorderRule) {
+    // Start 0, width 10, three intervals; cells: below, [0,10), [10,20),
+    // [20,30), above with the lower border in the interval; below, (0,10],
+    // (10,20], (20,30], above with the upper border in it.
+    MakeTable("Data", {{"X", dbDouble}}, {{-5.0}, {0.0}, {5.0}, {10.0}, {25.0}, {30.0}, {35.0}});
+    struct Case {
+        const char* border;
+        std::vector<double> counts; // cells 0 .. 4, derived by hand from the rule
+        const char* low;
+        const char* high;
+    };
+    const Case cases[] = {
+        // -5 | 0 5 | 10 | 25 | 30 35
+        {"Lower", {1, 2, 1, 1, 2}, "Low<=Range", "Range<High"},
+        // -5 0 | 5 10 | - | 25 30 | 35
+        {"Upper", {2, 2, 0, 2, 1}, "Low<Range", "Range<=High"},
+    };
+    int k = 0;
+    for (const auto& c : cases) {
+        std::string out = "Out" + std::to_string(++k);
+        auto rows = RunAndRead(frequencySpec(userIntervals(0, 10, 3, c.border), {{"X", "X"}}, out));
+        EXPECT_EQ(ColumnNames(out), (std::vector<std::string>{"DataField", "Interval", c.low, c.high, "Count",
+                                                              "Cumulative", "Count%", "Cumulative%"}));
+        ASSERT_EQ(rows.size(), 5u) << c.border;
+        double cum = 0;
+        for (std::size_t i = 0; i < 5; ++i) {
+            const auto& r = rows[i];
+            cum += c.counts[i];
+            EXPECT_EQ(r["DataField"].ToString(), "X");
+            EXPECT_EQ(r.Num("Interval"), static_cast<double>(i + 1)) << c.border;
+            EXPECT_EQ(r.Num("Count"), c.counts[i]) << c.border << " cell " << i;
+            EXPECT_EQ(r.Num("Cumulative"), cum) << c.border << " cell " << i;
+            EXPECT_EQ(r.Num("Count%"), c.counts[i] / 7) << c.border << " cell " << i;
+            EXPECT_EQ(r.Num("Cumulative%"), cum / 7) << c.border << " cell " << i;
+            // The outer rows carry only their inner border.
+            EXPECT_EQ(r.IsNull(c.low), i == 0) << c.border << " cell " << i;
+            EXPECT_EQ(r.IsNull(c.high), i == 4) << c.border << " cell " << i;
+            if (i > 0) {
+                EXPECT_EQ(r.Num(c.low), 10.0 * (static_cast<double>(i) - 1)) << c.border;
+            }
+            if (i < 4) {
+                EXPECT_EQ(r.Num(c.high), 10.0 * static_cast<double>(i)) << c.border;
+            }
+        }
+    }
+}
+
+TEST_F(FrequencyTest, AValueOnADecimalBorderLandsOnIt) {
+    // 0.45 is three widths of 0.15 from 0: the lower-border rule puts it in
+    // interval 4 (the above-range cell with three intervals), the upper-border
+    // rule in interval 3. 0.3 likewise is two widths.
+    MakeTable("Data", {{"X", dbDouble}}, {{0.45}, {0.3}});
+    struct Case {
+        const char* border;
+        std::vector<double> counts; // cells 0 .. 4
+    };
+    const Case cases[] = {{"Lower", {0, 0, 0, 1, 1}}, {"Upper", {0, 0, 1, 1, 0}}};
+    int k = 0;
+    for (const auto& c : cases) {
+        auto rows = RunAndRead(frequencySpec(userIntervals(0, 0.15, 3, c.border), {{"X", "X"}}, "Out" + std::to_string(++k)));
+        ASSERT_EQ(rows.size(), 5u);
+        for (std::size_t i = 0; i < 5; ++i) EXPECT_EQ(rows[i].Num("Count"), c.counts[i]) << c.border << " cell " << i;
+    }
+}
+
+TEST_F(FrequencyTest, DefaultIntervalsSpanTheDataAndSkipTheOuterCells) {
+    // Two fields, min 2 and max 12 over both: r = 10, pad r/10 = 1, width
+    // (10 + 1)/5 = 2.2; Start = 2 with the lower border, 2 − 1 = 1 with the
+    // upper. X: 2, 4.2, 12 → (x − 2)/2.2 = 0, 1, 4.54 → intervals 1, 2, 5.
+    // Z: 3 → interval 1. With the upper border, X: (x − 1)/2.2 = 0.45, 1.45,
+    // 5 (whole) → 1, 2, 5.
+    MakeTable("Data", {{"X", dbDouble}, {"Z", dbDouble}}, {{2.0, 3.0}, {4.2, Variant::Null()}, {12.0, Variant::Null()}});
+    struct Case {
+        const char* border;
+        double start;
+        std::vector<double> x, z; // counts of intervals 1 .. 5
+    };
+    const Case cases[] = {{"Lower", 2, {1, 1, 0, 0, 1}, {1, 0, 0, 0, 0}}, {"Upper", 1, {1, 1, 0, 0, 1}, {1, 0, 0, 0, 0}}};
+    int k = 0;
+    for (const auto& c : cases) {
+        Options o = {{"InterV", std::int16_t(5)}, {"FreqGroupRadio", "Default"}, {"FreqIncRadio", c.border}};
+        std::string out = "Out" + std::to_string(++k);
+        auto rows = RunAndRead(frequencySpec(o, {{"X", "X"}, {"Z", "X"}}, out));
+        ASSERT_EQ(rows.size(), 10u) << c.border;
+        std::string low = ColumnNames(out)[2];
+        for (std::size_t i = 0; i < 10; ++i) {
+            const auto& r = rows[i];
+            const std::size_t cell = i % 5;
+            EXPECT_EQ(r["DataField"].ToString(), i < 5 ? "X" : "Z");
+            EXPECT_EQ(r.Num("Interval"), static_cast<double>(cell + 1));
+            EXPECT_TRUE(AgreesTo(c.start + 2.2 * static_cast<double>(cell), r.Num(low), 14)) << c.border << " " << i;
+            EXPECT_EQ(r.Num("Count"), i < 5 ? c.x[cell] : c.z[cell]) << c.border << " " << i;
+        }
+        EXPECT_EQ(rows[4].Num("Cumulative%"), 1.0);
+    }
+}
+
+TEST_F(FrequencyTest, WeightsCountAndSumsFollowTheValues) {
+    // Group a: values 1 (w 2), 3 (w 0.5), 5 (w 0: counts nowhere), 12 (w 1)
+    // in intervals of width 4 from 0; W = 3.5, S = 2 + 1.5 + 12 = 15.5.
+    // Group b: values -2 and 2 of weight 1: S = 0, so the sum fractions stay Null.
+    MakeTable("Data", {{"G", dbText, 4}, {"X", dbDouble}, {"Wt", dbDouble}},
+              {{"a", 1.0, 2.0}, {"a", 3.0, 0.5}, {"a", 5.0, 0.0}, {"a", 12.0, 1.0}, {"b", -2.0, 1.0}, {"b", 2.0, 1.0}});
+    auto rows = RunAndRead(frequencySpec(userIntervals(0, 4, 2, "Lower", true), {{"G", "G"}, {"X", "X"}, {"Wt", "W"}}, "Out"));
+    ASSERT_EQ(rows.size(), 8u);
+    struct Expect {
+        double count, cumulative, sum, cumulativeSum;
+    };
+    // Cells: below 0, [0,4), [4,8), 8 and above.
+    const Expect a[] = {{0, 0, 0, 0}, {2.5, 2.5, 3.5, 3.5}, {0, 2.5, 0, 3.5}, {1, 3.5, 12, 15.5}};
+    for (std::size_t i = 0; i < 4; ++i) {
+        const auto& r = rows[i];
+        EXPECT_EQ(r["G"].ToString(), "a");
+        EXPECT_EQ(r.Num("Count"), a[i].count) << i;
+        EXPECT_EQ(r.Num("Cumulative"), a[i].cumulative) << i;
+        EXPECT_EQ(r.Num("Count%"), a[i].count / 3.5) << i;
+        EXPECT_EQ(r.Num("Sum"), a[i].sum) << i;
+        EXPECT_EQ(r.Num("CumulativeSum"), a[i].cumulativeSum) << i;
+        EXPECT_EQ(r.Num("Sum%"), a[i].sum / 15.5) << i;
+        EXPECT_EQ(r.Num("CumulativeSum%"), a[i].cumulativeSum / 15.5) << i;
+    }
+    const double bCounts[] = {1, 1, 0, 0}; // -2 below, 2 in [0,4)
+    for (std::size_t i = 0; i < 4; ++i) {
+        const auto& r = rows[4 + i];
+        EXPECT_EQ(r["G"].ToString(), "b");
+        EXPECT_EQ(r.Num("Count"), bCounts[i]) << i;
+        EXPECT_TRUE(r.IsNull("Sum%")) << i;
+        EXPECT_TRUE(r.IsNull("CumulativeSum%")) << i;
+    }
+}
+
+TEST_F(FrequencyTest, AnUnusableIntervalLayoutIsRefusedBeforeWriting) {
+    // The scenario tables' own rules keep such values out of stored
+    // scenarios, so the entry is called directly, as any caller may.
+    MakeTable("Data", {{"X", dbDouble}}, {{1.0}, {2.0}});
+    struct Case {
+        double width;
+        std::int16_t intervals;
+        const char* message;
+    };
+    const Case cases[] = {
+        {0, 3, "The frequency interval width must be greater than 0."},  // every value would divide by 0
+        {-1, 3, "The frequency interval width must be greater than 0."}, // borders would run backwards
+        {1, 0, "The number of frequency intervals must be at least 1."}, // no row to write
+    };
+    Varnello eng;
+    eng.SetScenarioDatabase(db);
+    eng.SetSourceDatabase(db);
+    eng.SetOutputDatabase(db);
+    for (const auto& c : cases) {
+        FieldList fields = {"", "X"};
+        CFrequency f;
+        EXPECT_EQ(f.Quorb_Frequency("Out", "Data", fields, 0, 1, false, "-YY", c.intervals, 0, c.width, eng), c.message);
+        EXPECT_FALSE(TableExists("Out")) << c.message;
+    }
+}

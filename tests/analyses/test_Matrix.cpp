@@ -1,0 +1,198 @@
+// "Matrix" scenarios through the engine: each cell against the textbook
+// formulas taken exactly on the pair's complete records (Exact.h), the
+// closed-form t probabilities, weights, and the refusal of column names
+// that cannot be told apart.
+#include "AnalysisFixture.h"
+#include "Exact.h"
+#include "analyses/descriptive/CCorrMatrix.h"
+
+#include <cmath>
+
+using namespace dao;
+using namespace atest;
+
+namespace {
+
+const char* kStats[] = {"MCnt", "MMis", "MMean", "MDev", "MCov", "MCor", "MR2", "MT", "MProb"};
+
+vtest::ScenarioSpec matrixSpec(const std::vector<vtest::ScenarioFieldRow>& fields, const std::string& out,
+                               const std::string& tail = "2-tail", const std::string& table = "Data") {
+    vtest::ScenarioSpec s;
+    s.subType = "Matrix";
+    s.inputTable = table;
+    s.outputTable1 = out;
+    for (const char* k : kStats) s.options.push_back({k, true});
+    s.options.push_back({"MProbTail", tail});
+    s.fields = fields;
+    return s;
+}
+
+// The values of two columns over the records where both are present.
+struct Pairwise {
+    std::vector<long long> x, y, w;
+};
+Pairwise complete(const std::vector<std::vector<long long>>& cols, std::size_t i, std::size_t j,
+                  const std::vector<long long>& w, long long absent) {
+    Pairwise p;
+    for (std::size_t r = 0; r < cols[i].size(); ++r) {
+        if (cols[i][r] == absent || cols[j][r] == absent || (!w.empty() && w[r] == 0)) continue;
+        p.x.push_back(cols[i][r]);
+        p.y.push_back(cols[j][r]);
+        p.w.push_back(w.empty() ? 1 : w[r]);
+    }
+    return p;
+}
+
+class MatrixTest : public AnalysisTest {
+protected:
+    // Runs a three-field matrix over integer data scaled by 10^scale (absent:
+    // Null) and checks every cell of the 27 rows against the exact pair statistics.
+    void checkMatrix(const std::vector<std::vector<long long>>& cols, const std::vector<long long>& w, int scale,
+                     double offset, int digits, const std::string& tail, const std::string& out) {
+        const long long absent = -999999;
+        const char* names[] = {"A", "B", "C"};
+        std::vector<Row> data;
+        for (std::size_t r = 0; r < cols[0].size(); ++r) {
+            Row row;
+            for (std::size_t f = 0; f < 3; ++f)
+                row.push_back(cols[f][r] == absent ? Variant::Null()
+                                                   : Variant(offset + static_cast<double>(cols[f][r]) / static_cast<double>(Pow10(scale))));
+            row.push_back(w.empty() ? Variant(1.0) : Variant(static_cast<double>(w[r])));
+            data.push_back(row);
+        }
+        MakeTable(out + "Data", {{"A", dbDouble}, {"B", dbDouble}, {"C", dbDouble}, {"Wt", dbDouble}}, data);
+        std::vector<vtest::ScenarioFieldRow> fields = {{"A", "X"}, {"B", "X"}, {"C", "X"}};
+        if (!w.empty()) fields.push_back({"Wt", "W"});
+        auto rows = RunAndRead(matrixSpec(fields, out, tail, out + "Data"));
+        EXPECT_EQ(ColumnNames(out), (std::vector<std::string>{"DataField", "CalcType", "A", "B", "C"}));
+        ASSERT_EQ(rows.size(), 27u);
+        const std::string probLabel = "Prob (" + tail.substr(0, 1) + "-tail)";
+        const char* labels[] = {"Count", "Missing", "MeanDiff", "StdDevDiff", "Covariance", "Correlation", "R-Square", "t-Value", probLabel.c_str()};
+        for (std::size_t k = 0; k < 9; ++k) {
+            for (std::size_t i = 0; i < 3; ++i) {
+                const OutRow& r = rows[k * 3 + i];
+                EXPECT_EQ(r["DataField"].ToString(), names[i]);
+                EXPECT_EQ(r["CalcType"].ToString(), labels[k]);
+                for (std::size_t j = 0; j < 3; ++j) {
+                    std::string what = std::string(labels[k]) + " " + names[i] + "," + names[j];
+                    Pairwise p = complete(cols, i, j, w, absent);
+                    long long W = 0;
+                    for (long long v : p.w) W += v;
+                    const double cell = r.Num(names[j]);
+                    if (k == 0) {
+                        EXPECT_EQ(cell, static_cast<double>(W)) << what;
+                        continue;
+                    }
+                    if (k == 1) {
+                        EXPECT_EQ(cell, static_cast<double>(cols[0].size() - p.x.size())) << what;
+                        continue;
+                    }
+                    ExactPairStats e = ExactPair(p.x, p.y, scale, p.w);
+                    const bool spread = e.varDiff > 0; // the diagonal has none
+                    long double expected = 0;
+                    switch (k) {
+                    case 2: expected = e.meanDiff; break;
+                    case 3: expected = std::sqrt(e.varDiff); break;
+                    case 4: expected = e.covariance; break;
+                    case 5: expected = e.correlation; break;
+                    case 6: expected = e.rSquare; break;
+                    case 7: expected = e.t; break;
+                    default: expected = TTwoTailed(e.t, static_cast<int>(W - 1)) / (tail[0] == '1' ? 2 : 1);
+                    }
+                    if (!spread && (k == 3 || k == 7 || k == 8)) {
+                        EXPECT_TRUE(std::isnan(cell)) << what;
+                    } else if (i == j && (k == 2 || k == 5 || k == 6)) {
+                        EXPECT_EQ(cell, k == 2 ? 0.0 : 1.0) << what; // exactly, on the diagonal
+                    } else {
+                        EXPECT_TRUE(AgreesTo(static_cast<double>(expected), cell, k == 8 ? std::min(digits, 9) : digits)) << what;
+                    }
+                }
+            }
+        }
+    }
+};
+
+} // namespace
+
+TEST_F(MatrixTest, PairwiseCompleteCellsUnweighted) {
+    // C is absent in the second record: the pairs with C have 3 records
+    // (2 df), A with B has 4 (3 df).
+    const long long N = -999999;
+    checkMatrix({{1, 2, 4, 6}, {2, 1, 3, 8}, {5, N, 1, 2}}, {}, 0, 0, 13, "2-tail", "Two");
+}
+
+TEST_F(MatrixTest, OneTailedProbabilityIsHalved) {
+    const long long N = -999999;
+    checkMatrix({{1, 2, 4, 6}, {2, 1, 3, 8}, {5, N, 1, 2}}, {}, 0, 0, 13, "1-tail", "One");
+}
+
+TEST_F(MatrixTest, IntegerWeightsCountAsRepeatedRecords) {
+    // Weights 1, 2, 0 (the record adds nothing and counts as missing), 1, 1:
+    // W = 5 for A with B (4 df), 4 for the pairs with C (3 df).
+    const long long N = -999999;
+    checkMatrix({{1, 2, 9, 4, 6}, {2, 1, 9, 3, 8}, {5, N, 9, 1, 2}}, {1, 2, 0, 1, 1}, 0, 0, 13, "2-tail", "Wtd");
+}
+
+TEST_F(MatrixTest, DataFarFromZeroKeepTheirDigits) {
+    // Means 10^8 times the spread: 100000000 + N/10; every statistic but the
+    // mean difference is shift-invariant, and that one cancels the shift.
+    const long long N = -999999;
+    checkMatrix({{3, 5, 10, 2, 7}, {1, 2, 4, 3, 7}, {4, N, 6, 1, 9}}, {}, 1, 100000000.0, 9, "2-tail", "Far");
+}
+
+TEST_F(MatrixTest, AWeightOfAtMostOneLeavesTheDividingCellsNull) {
+    // Two records of weights 0.25 and 0.5: n = 2 but W = 0.75, so (W − 1)·W < 0.
+    // The weighted means (1·0.25 + 3·0.5)/0.75 = 7/3 and (2·0.25 + 1·0.5)/0.75
+    // = 4/3 differ by 1; two points fall on a line of negative slope: r = −1.
+    MakeTable("Data", {{"A", dbDouble}, {"B", dbDouble}, {"Wt", dbDouble}}, {{1.0, 2.0, 0.25}, {3.0, 1.0, 0.5}});
+    auto rows = RunAndRead(matrixSpec({{"A", "X"}, {"B", "X"}, {"Wt", "W"}}, "Out"));
+    ASSERT_EQ(rows.size(), 18u);
+    struct Case {
+        std::size_t row;
+        const char* label;
+        double value; // cell (A, B); NaN for Null
+    };
+    const double nan = std::nan("");
+    const Case cases[] = {{0, "Count", 0.75},     {2, "Missing", 0},     {4, "MeanDiff", 1},
+                          {6, "StdDevDiff", nan}, {8, "Covariance", nan}, {10, "Correlation", -1},
+                          {12, "R-Square", 1},    {14, "t-Value", nan},   {16, "Prob (2-tail)", nan}};
+    for (const auto& c : cases) {
+        const OutRow& r = rows[c.row];
+        EXPECT_EQ(r["CalcType"].ToString(), c.label);
+        if (std::isnan(c.value)) {
+            EXPECT_TRUE(r.IsNull("B")) << c.label;
+        } else {
+            EXPECT_TRUE(AgreesTo(c.value, r.Num("B"), 14)) << c.label;
+        }
+    }
+}
+
+TEST_F(MatrixTest, ColumnNamesThatCannotBeToldApartAreRefused) {
+    // Stored scenarios hold names of up to 64 characters, so the second case
+    // calls the entry directly, as any caller may.
+    const std::string long1 = std::string(64, 'L') + "1", long2 = std::string(64, 'L') + "2";
+    MakeTable("Data", {{"CalcType", dbDouble}, {long1, dbDouble}, {long2, dbDouble}, {"X", dbDouble}},
+              {{1.0, 2.0, 3.0, 4.0}});
+    struct Case {
+        FieldList fields;
+        std::string column; // the name two columns would share
+    };
+    const Case cases[] = {
+        {{"", "CalcType", "X"}, "CalcType"},        // a field named like the label column
+        {{"", long1, long2}, std::string(64, 'L')}, // equal in their first 64 characters
+    };
+    std::string err;
+    EXPECT_FALSE(Run(Store(matrixSpec({{"CalcType", "X"}, {"X", "X"}}, "Out")), &err));
+    EXPECT_EQ(err, "The output table cannot hold two columns named \"CalcType\": rename the source field or choose other options.");
+    Varnello eng;
+    eng.SetScenarioDatabase(db);
+    eng.SetSourceDatabase(db);
+    eng.SetOutputDatabase(db);
+    for (auto c : cases) {
+        CCorrMatrix m;
+        EXPECT_EQ(m.Quorb_Matrix("Out", "Data", c.fields, 0, 2, false, "2", "YYYYYYYYY", eng),
+                  "The output table cannot hold two columns named \"" + c.column +
+                      "\": rename the source field or choose other options.");
+        EXPECT_FALSE(TableExists("Out"));
+    }
+}

@@ -1,0 +1,105 @@
+// "N Fields" scenarios (the Friedman test): ranks within each record by
+// hand, χ² = 12/(b·k(k+1))·ΣR² − 3b(k+1) without a correction for ties, and
+// the chi-square tail in closed form (exp(−x/2) for 2 degrees of freedom,
+// erfc(√(x/2)) for 1, e^(−x/2)(1 + x/2) for 4).
+#include "AnalysisFixture.h"
+
+#include "analyses/nonparametric/CNonParamFriedman.h"
+
+#include <cmath>
+
+using namespace dao;
+using namespace atest;
+
+namespace {
+
+vtest::ScenarioSpec friedmanSpec(int k, bool weighted, const std::string& out2 = "Det") {
+    vtest::ScenarioSpec s;
+    s.analysisType = "N";
+    s.subType = "N Fields";
+    s.inputTable = "Data";
+    s.outputTable1 = "Sum";
+    s.outputTable2 = out2;
+    s.fields = {{"G", "G"}};
+    const char* names[] = {"A", "B", "C"};
+    for (int i = 0; i < k; ++i) s.fields.push_back({names[i], "X"});
+    if (weighted) s.fields.push_back({"W", "W"});
+    return s;
+}
+
+double chiTail(double x, int df) {
+    switch (df) {
+    case 1: return std::erfc(std::sqrt(x / 2));
+    case 2: return std::exp(-x / 2);
+    default: return std::nan("");
+    }
+}
+
+class FriedmanTest : public AnalysisTest {
+protected:
+    void data(const std::vector<Row>& rows) {
+        if (TableExists("Data")) db->TableDefs().Delete("Data");
+        MakeTable("Data", {{"G", dbText, 5}, {"A"}, {"B"}, {"C"}, {"W"}}, rows);
+    }
+};
+
+} // namespace
+
+TEST_F(FriedmanTest, RankSumsAndStatisticWithAndWithoutTies) {
+    const struct {
+        std::vector<Row> rows; // G, A, B, C, W
+        int k;
+        bool weighted;
+        double b, R[3], missing;
+        const char* why;
+    } cases[] = {
+        {{{"g", 1.0, 2.0, 3.0, 1.0}, {"g", 4.0, 5.0, 6.0, 1.0}}, 3, false, 2, {2, 4, 6}, 0,
+         "two records ranked 1, 2, 3: S = 56, χ² = 28 − 24 = 4"},
+        {{{"g", 5.0, 5.0, 7.0, 1.0}, {"g", 2.0, 1.0, 2.0, 1.0}, {"g", 3.0, 9.0, 1.0, 1.0}}, 3, false, 3,
+         {1.5 + 2.5 + 2, 1.5 + 1 + 3, 3 + 2.5 + 1}, 0, "ties in a record share ranks: 5, 5, 7 give 1.5, 1.5, 3"},
+        {{{"g", 1.0, 2.0, Variant::Null(), 2.0}, {"g", 3.0, 1.0, Variant::Null(), 1.0},
+          {"g", Variant::Null(), 1.0, Variant::Null(), 1.0}, {"g", 1.0, 2.0, Variant::Null(), 0.0}},
+         2, true, 3, {2 * 1 + 1 * 2, 2 * 2 + 1 * 1, 0}, 2,
+         "two fields, weights 2 and 1: a Null value or weight 0 leaves the record out"},
+    };
+    for (const auto& c : cases) {
+        data(c.rows);
+        std::string err;
+        ASSERT_TRUE(Run(Store(friedmanSpec(c.k, c.weighted)), &err)) << err;
+        auto sum = ReadTable("Sum");
+        ASSERT_EQ(sum.size(), 1u) << c.why;
+        double S = 0;
+        for (int j = 0; j < c.k; ++j) S += c.R[j] * c.R[j];
+        const double chi = 12 / (c.b * c.k * (c.k + 1)) * S - 3 * c.b * (c.k + 1);
+        EXPECT_EQ(sum[0].Num("Count"), c.b) << c.why;
+        EXPECT_EQ(sum[0].Num("Missing"), c.missing) << c.why;
+        EXPECT_EQ(sum[0].Has("Observations"), c.weighted) << c.why;
+        EXPECT_EQ(sum[0].Num("DF"), c.k - 1.0) << c.why;
+        EXPECT_EQ(sum[0].Num("Fields"), double(c.k)) << c.why;
+        EXPECT_NEAR(sum[0].Num("Chi-Squared"), chi, 1e-12) << c.why;
+        EXPECT_NEAR(sum[0].Num("Friedman_Prob"), chiTail(chi, c.k - 1), 1e-6) << c.why;
+        // FriedmanWithTwoFieldsWritesEveryDetailRow: one detail row per field, also for k = 2.
+        auto det = ReadTable("Det");
+        ASSERT_EQ(det.size(), std::size_t(c.k)) << c.why;
+        for (int j = 0; j < c.k; ++j) {
+            EXPECT_EQ(det[std::size_t(j)].Num("SumRanks"), c.R[j]) << c.why;
+            EXPECT_DOUBLE_EQ(det[std::size_t(j)].Num("MeanRank"), c.R[j] / c.b) << c.why;
+        }
+    }
+}
+
+TEST_F(FriedmanTest, GroupWithoutCompleteRecordAndFewerThanTwoFields) {
+    data({{"a", 1.0, 2.0, 3.0, 1.0}, {"a", 3.0, 2.0, 1.0, 1.0}, {"b", Variant::Null(), 2.0, 3.0, 1.0}});
+    std::string err;
+    ASSERT_TRUE(Run(Store(friedmanSpec(3, false, "")), &err)) << err;
+    auto sum = ReadTable("Sum");
+    ASSERT_EQ(sum.size(), 2u);
+    EXPECT_EQ(sum[0].Num("Chi-Squared"), 0.0); // R = 4, 4, 4
+    EXPECT_EQ(sum[1].Num("Count"), 0.0);
+    EXPECT_EQ(sum[1].Num("Missing"), 1.0);
+    EXPECT_TRUE(sum[1].IsNull("Chi-Squared"));
+    EXPECT_FALSE(TableExists("Det"));
+    // FriedmanRefusesOneField: no ranking within a record of one value.
+    EXPECT_FALSE(Run(Store(friedmanSpec(1, false)), &err));
+    EXPECT_EQ(err, "The Friedman test needs at least two data fields.");
+}

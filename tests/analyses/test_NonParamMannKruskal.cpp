@@ -1,0 +1,180 @@
+// "2 Sample" (type "Mann") and "N Sample" scenarios: Mann-Whitney, the
+// two-sample Kolmogorov-Smirnov test and Kruskal-Wallis on samples small
+// enough to rank by hand. U, Z and H follow the textbook large-sample forms:
+// Z = (U − n1·n2/2) / √(n1·n2/(N(N−1)) · ((N³−N)/12 − Σ(t³−t)/12)),
+// H = 12/(N(N+1))·ΣR²/n − 3(N+1), divided by 1 − Σ(t³−t)/(N³−N) for ties;
+// two-sided normal probabilities as erfc(|Z|/√2), chi-square tails in
+// closed form for 1 and 2 degrees of freedom.
+#include "AnalysisFixture.h"
+
+#include <cmath>
+
+using namespace dao;
+using namespace atest;
+
+namespace {
+
+vtest::ScenarioSpec spec(const std::string& type, bool weighted, const std::string& out2 = "") {
+    vtest::ScenarioSpec s;
+    s.analysisType = "N";
+    s.subType = type;
+    s.inputTable = "Data";
+    s.outputTable1 = "Out";
+    s.outputTable2 = out2;
+    s.options = {{"NPTwoType", "Mann"}};
+    s.fields = {{"S", "C"}, {"X", "X"}};
+    if (weighted) s.fields.push_back({"W", "W"});
+    return s;
+}
+
+std::vector<Row> samples(const std::vector<std::pair<const char*, std::vector<double>>>& groups) {
+    std::vector<Row> rows;
+    for (const auto& [name, xs] : groups)
+        for (double x : xs) rows.push_back({name, x, 1.0});
+    return rows;
+}
+
+double twoSided(double z) { return std::erfc(std::fabs(z) / std::sqrt(2.0)); }
+
+class MannKruskalTest : public AnalysisTest {
+protected:
+    std::vector<OutRow> run(const std::vector<Row>& rows, const vtest::ScenarioSpec& s) {
+        if (TableExists("Data")) db->TableDefs().Delete("Data");
+        MakeTable("Data", {{"S", dbText, 5}, {"X"}, {"W"}}, rows);
+        std::string err;
+        EXPECT_TRUE(Run(Store(s), &err)) << err;
+        return ReadTable("Out");
+    }
+};
+
+} // namespace
+
+TEST_F(MannKruskalTest, MannWhitneyAndKolmogorovSmirnovForEveryPair) {
+    const struct {
+        std::vector<Row> rows;
+        const char *v1, *v2;
+        double n1, n2, R1, R2, ties, tiedGroups, sumTies, U, W, Z, Zt, Dpos, Dneg;
+        const char* why;
+    } cases[] = {
+        {samples({{"a", {1, 2, 3}}, {"b", {4, 5}}}), "a", "b", 3, 2, 6, 9, 0, 0, 0, 0, 9, -3 / std::sqrt(3.0),
+         -3 / std::sqrt(3.0), 1, 0, "no ties: U = 0, V0 = 10"},
+        {samples({{"a", {1, 2, 2}}, {"b", {2, 3}}}), "a", "b", 3, 2, 7, 8, 3, 1, 2, 1, 8, -2 / std::sqrt(3.0),
+         -2 / std::sqrt(2.4), 0.5, 0, "three 2s share rank 3; SumTies (27 - 3) / 12"},
+        {samples({{"a", {5, 5}}, {"b", {5}}}), "a", "b", 2, 1, 4, 2, 3, 1, 2, 1, 2, 0, NAN, 0, 0,
+         "all values equal: no tie-corrected Z"},
+        {{{"a", 1.0, 2.7}, {"b", 2.0, 1.0}}, "a", "b", 2.7, 1, 3, 3, 1, 1, 0.5, NAN, NAN, NAN, NAN, 1, 0,
+         "weight 2.7 takes two rank positions (a tie of 2) but counts 2.7"},
+    };
+    for (const auto& c : cases) {
+        auto out = run(c.rows, spec("2 Sample", true));
+        ASSERT_EQ(out.size(), 1u) << c.why;
+        const auto& r = out[0];
+        EXPECT_EQ(r["S-1"].ToString(), c.v1) << c.why;
+        EXPECT_EQ(r["S-2"].ToString(), c.v2) << c.why;
+        EXPECT_DOUBLE_EQ(r.Num("Count"), c.n1 + c.n2) << c.why;
+        EXPECT_DOUBLE_EQ(r.Num("Cases-1"), c.n1) << c.why;
+        EXPECT_DOUBLE_EQ(r.Num("Cases-2"), c.n2) << c.why;
+        EXPECT_DOUBLE_EQ(r.Num("SumRank-1"), c.R1) << c.why;
+        EXPECT_DOUBLE_EQ(r.Num("SumRank-2"), c.R2) << c.why;
+        EXPECT_DOUBLE_EQ(r.Num("MeanRank-1"), c.R1 / c.n1) << c.why;
+        EXPECT_EQ(r.Num("Ties"), c.ties) << c.why;
+        EXPECT_EQ(r.Num("TiedGroups"), c.tiedGroups) << c.why;
+        EXPECT_DOUBLE_EQ(r.Num("SumTies"), c.sumTies) << c.why;
+        if (!std::isnan(c.U)) {
+            EXPECT_DOUBLE_EQ(r.Num("MW_U"), c.U) << c.why;
+            EXPECT_DOUBLE_EQ(r.Num("MW_U_Prime"), c.n1 * c.n2 - c.U) << c.why;
+            EXPECT_DOUBLE_EQ(r.Num("MW_W"), c.W) << c.why;
+            EXPECT_NEAR(r.Num("MW_Z"), c.Z, 1e-12) << c.why;
+            EXPECT_NEAR(r.Num("MW_Prob"), twoSided(c.Z), 1e-6) << c.why;
+        }
+        if (std::isnan(c.Zt)) {
+            if (!std::isnan(c.U)) {
+                EXPECT_TRUE(r.IsNull("MW_Z_(ties)")) << c.why;
+            }
+        } else {
+            EXPECT_NEAR(r.Num("MW_Z_(ties)"), c.Zt, 1e-12) << c.why;
+            EXPECT_NEAR(r.Num("MW_Prob_(ties)"), twoSided(c.Zt), 1e-6) << c.why;
+        }
+        const double D = std::max(c.Dpos, -c.Dneg), z = D * std::sqrt(c.n1 * c.n2 / (c.n1 + c.n2));
+        EXPECT_NEAR(r.Num("KS_MaxPosDiff"), c.Dpos, 1e-12) << c.why;
+        EXPECT_NEAR(r.Num("KS_MaxNegDiff"), c.Dneg, 1e-12) << c.why;
+        EXPECT_NEAR(r.Num("KS_MaxAbsoluteDiff"), D, 1e-12) << c.why;
+        EXPECT_NEAR(r.Num("KS_Z"), z, 1e-12) << c.why;
+    }
+}
+
+TEST_F(MannKruskalTest, PairsComeInTheOrderOfTheCompareValues) {
+    // Three samples of two values each, every pair without overlap: ranks 1..4 give R1 = 3, R2 = 7, U = 0.
+    auto out = run(samples({{"c", {5, 6}}, {"a", {1, 2}}, {"b", {3, 4}}, {"d", {}}}), spec("2 Sample", false));
+    ASSERT_EQ(out.size(), 3u);
+    const char* expected[][2] = {{"a", "b"}, {"a", "c"}, {"b", "c"}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(out[i]["S-1"].ToString(), expected[i][0]);
+        EXPECT_EQ(out[i]["S-2"].ToString(), expected[i][1]);
+        EXPECT_EQ(out[i].Num("SumRank-1"), 3.0);
+        EXPECT_EQ(out[i].Num("SumRank-2"), 7.0);
+        EXPECT_EQ(out[i].Num("MW_U"), 0.0);
+        EXPECT_EQ(out[i].Num("KS_MaxPosDiff"), 1.0);
+    }
+}
+
+TEST_F(MannKruskalTest, KruskalWallisWithTieCorrectionAndDetail) {
+    const struct {
+        std::vector<Row> rows;
+        double N, S, ties, tiedGroups, sumTies, groups;
+        std::vector<std::pair<double, double>> detail; // count, rank sum
+        const char* why;
+    } cases[] = {
+        {samples({{"A", {1, 2}}, {"B", {3, 4}}, {"C", {5, 6}}}), 6, 89.5, 0, 0, 0, 3, {{2, 3}, {2, 7}, {2, 11}},
+         "no ties: H = 32/7"},
+        {samples({{"A", {1, 2, 2}}, {"B", {2, 3}}}), 5, 49.0 / 3 + 32, 3, 1, 24, 2, {{3, 7}, {2, 8}},
+         "three 2s share rank 3: H = 4/3, corrected 5/3"},
+    };
+    for (const auto& c : cases) {
+        auto out = run(c.rows, spec("N Sample", false, "Det"));
+        ASSERT_EQ(out.size(), 1u) << c.why;
+        const auto& r = out[0];
+        const double H = 12 * c.S / (c.N * (c.N + 1)) - 3 * (c.N + 1);
+        const double Ht = H / (1 - c.sumTies / (c.N * c.N * c.N - c.N));
+        const double df = c.groups - 1;
+        auto tail = [&](double x) { return df == 1 ? std::erfc(std::sqrt(x / 2)) : std::exp(-x / 2); };
+        EXPECT_EQ(r.Num("Count"), c.N) << c.why;
+        EXPECT_EQ(r.Num("Groups"), c.groups) << c.why;
+        EXPECT_EQ(r.Num("Ties"), c.ties) << c.why;
+        EXPECT_EQ(r.Num("TiedGroups"), c.tiedGroups) << c.why;
+        EXPECT_EQ(r.Num("SumTies"), c.sumTies) << c.why;
+        EXPECT_NEAR(r.Num("H"), H, 1e-12) << c.why;
+        EXPECT_NEAR(r.Num("Prob"), tail(H), 1e-6) << c.why;
+        EXPECT_NEAR(r.Num("H_(ties)"), Ht, 1e-12) << c.why;
+        EXPECT_NEAR(r.Num("Prob_(ties)"), tail(Ht), 1e-6) << c.why;
+        auto det = ReadTable("Det");
+        ASSERT_EQ(det.size(), c.detail.size()) << c.why;
+        for (std::size_t i = 0; i < det.size(); ++i) {
+            EXPECT_EQ(det[i].Num("Count"), c.detail[i].first) << c.why;
+            EXPECT_EQ(det[i].Num("SumRanks"), c.detail[i].second) << c.why;
+            EXPECT_DOUBLE_EQ(det[i].Num("MeanRank"), c.detail[i].second / c.detail[i].first) << c.why;
+        }
+    }
+}
+
+TEST_F(MannKruskalTest, KruskalWallisCountsWeightsAndMissingValues) {
+    // Weight 3 counts 3 (and 1 observation); Null values, weight 0 and Null weights are missing.
+    auto out = run({{"A", 1.0, 3.0}, {"B", 2.0, 1.0}, {"B", Variant::Null(), 1.0}, {"A", 4.0, 0.0},
+                    {"B", 5.0, Variant::Null()}},
+                   spec("N Sample", true, "Det"));
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].Num("Count"), 4.0);
+    EXPECT_EQ(out[0].Num("Observations"), 2.0);
+    EXPECT_EQ(out[0].Num("Missing"), 3.0);
+    auto det = ReadTable("Det");
+    ASSERT_EQ(det.size(), 2u);
+    EXPECT_EQ(det[0].Num("Count"), 3.0);
+    EXPECT_EQ(det[0].Num("Observations"), 1.0);
+    EXPECT_EQ(det[0].Num("SumRanks"), 6.0); // positions 1, 2, 3
+    // A field with data in one sample only: Groups 1, no statistic.
+    out = run(samples({{"A", {1, 2}}, {"B", {}}}), spec("N Sample", false));
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].Num("Groups"), 1.0);
+    EXPECT_TRUE(out[0].IsNull("H"));
+    EXPECT_TRUE(out[0].IsNull("H_(ties)"));
+}

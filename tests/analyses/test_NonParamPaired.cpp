@@ -1,0 +1,210 @@
+// "Paired Fields" scenarios: means, counts and Pearson's r from sums worked
+// by hand; the sign test Z = ((m − n/2) − 0.5) / (0.5·√n); Wilcoxon's signed
+// ranks by hand with Z = (T − n(n+1)/4) / √(n(n+1)(2n+1)/24); Spearman's rho
+// from squared rank differences and, with ties, as Pearson's r of the
+// mid-ranks; Kendall's tau-a, tau-b and the variance of S with ties from the
+// textbook (Kendall 1970); Student's t tails in closed form for 2 and 3
+// degrees of freedom, normal tails as erfc(|z|/√2).
+#include "AnalysisFixture.h"
+
+#include "analyses/nonparametric/CNonParametric.h"
+
+#include <cmath>
+#include <random>
+
+using namespace dao;
+using namespace atest;
+
+namespace {
+
+const double pi = 3.14159265358979323846;
+
+// Two-sided Student's t tail for 2 and 3 degrees of freedom.
+double tTail(double t, int df) {
+    t = std::fabs(t);
+    if (df == 2) return 1 - t / std::sqrt(2 + t * t);
+    const double u = t / std::sqrt(3.0);
+    return 1 - 2 / pi * (std::atan(u) + u / (1 + u * u));
+}
+double normalTwoSided(double z) { return std::erfc(std::fabs(z) / std::sqrt(2.0)); }
+
+vtest::ScenarioSpec pairedSpec(bool weighted) {
+    vtest::ScenarioSpec s;
+    s.analysisType = "N";
+    s.subType = "Paired Fields";
+    s.inputTable = "Data";
+    s.outputTable1 = "Out";
+    s.options = {{"NPPair_Sign", true}, {"NPPair_Wilcoxon", true}, {"NPPair_Spearman", true}};
+    s.fields = {{"X", "X"}, {"Y", "Y"}};
+    if (weighted) s.fields.push_back({"W", "W"});
+    return s;
+}
+
+class PairedTest : public AnalysisTest {
+protected:
+    // Runs the scenario; `all` also turns on Kendall's tau and the chi-square,
+    // which only a caller of the analysis itself can ask for.
+    std::vector<OutRow> run(const std::vector<Row>& rows, bool weighted = false, bool all = false) {
+        if (TableExists("Data")) db->TableDefs().Delete("Data");
+        MakeTable("Data", {{"X"}, {"Y"}, {"W"}}, rows);
+        Varnello eng;
+        eng.SetScenarioDatabase(db);
+        if (all) {
+            eng.Entries().NonParametric = [](NonParametricArgs& a, Varnello& e) {
+                CNonParametric analysis;
+                std::string message;
+                analysis.Quorb_NonParametric(a.OutputTable1, a.Table, a.fields, a.nG, a.nX, a.YPosition, a.bW, false,
+                                             a.Zeros, a.Sign, a.Wilcoxon, a.Spearman, true, true, e, message);
+                return message;
+            };
+        }
+        EXPECT_TRUE(eng.RunScenario(Store(pairedSpec(weighted)))) << eng.ErrorInfo();
+        return ReadTable("Out");
+    }
+};
+
+} // namespace
+
+TEST_F(PairedTest, MeansCountsSignWilcoxonAndSpearmanWithoutTies) {
+    // x 1..5, y 2 1 4 3 5: d = −1 1 −1 1 0.
+    auto out = run({{1.0, 2.0}, {2.0, 1.0}, {3.0, 4.0}, {4.0, 3.0}, {5.0, 5.0}});
+    ASSERT_EQ(out.size(), 1u);
+    const auto& r = out[0];
+    EXPECT_EQ(r.Num("Count_of_Y"), 5.0);
+    EXPECT_EQ(r.Num("Mean"), 3.0);
+    EXPECT_EQ(r.Num("MeanY"), 3.0);
+    EXPECT_EQ(r.Num("MeanDiff"), 0.0);
+    EXPECT_EQ(r.Num("Count<Y"), 2.0);
+    EXPECT_EQ(r.Num("Count=Y"), 1.0);
+    EXPECT_EQ(r.Num("Count>Y"), 2.0);
+    EXPECT_NEAR(r.Num("Pearson's_R"), 0.8, 1e-15); // Sxy 8, Sxx = Syy = 10
+    EXPECT_DOUBLE_EQ(r.Num("SignZ"), -0.5);        // ((2 − 2) − 0.5) / (0.5·2)
+    EXPECT_NEAR(r.Num("SignProb"), normalTwoSided(0.5), 1e-6);
+    // Four |d| = 1 share ranks 1..4 (2.5 each): T = 5 = n(n+1)/4.
+    EXPECT_EQ(r.Num("Wilcoxon_Neg_SumRank"), 5.0);
+    EXPECT_EQ(r.Num("Wilcoxon_Pos_SumRank"), 5.0);
+    EXPECT_EQ(r.Num("Wilcoxon_Neg_MeanRank"), 2.5);
+    EXPECT_EQ(r.Num("Wilcoxon_Z"), 0.0);
+    EXPECT_NEAR(r.Num("Wilcoxon_Prob"), 1.0, 1e-12);
+    // D = 4: rho = 1 − 24/120; t = rho·√(3 / (1 − rho²)).
+    const double t = 0.8 * std::sqrt(3 / 0.36);
+    EXPECT_NEAR(r.Num("Spearman"), 0.8, 1e-15);
+    EXPECT_NEAR(r.Num("Spearman_t"), t, 1e-12);
+    EXPECT_NEAR(r.Num("Spearman_Prob"), tTail(t, 3), 1e-6);
+    EXPECT_NEAR(r.Num("Spearman_(ties)"), 0.8, 1e-15);
+    EXPECT_EQ(r.Num("TiedGroups_X"), 0.0);
+}
+
+TEST_F(PairedTest, SpearmanAndKendallWithTies) {
+    // x 1 1 2 3, y 1 2 2 3: mid-ranks x 1.5 1.5 3 4, y 1 2.5 2.5 4, D = 1.5.
+    auto out = run({{1.0, 1.0}, {1.0, 2.0}, {2.0, 2.0}, {3.0, 3.0}}, false, true);
+    ASSERT_EQ(out.size(), 1u);
+    const auto& r = out[0];
+    EXPECT_NEAR(r.Num("Spearman"), 1 - 6 * 1.5 / 60, 1e-15);
+    // Pearson's r of the mid-ranks: 3.75 / √(4.5·4.5).
+    const double rhoT = 3.75 / 4.5, tT = rhoT * std::sqrt(2 / (1 - rhoT * rhoT));
+    EXPECT_NEAR(r.Num("Spearman_(ties)"), rhoT, 1e-12);
+    EXPECT_NEAR(r.Num("Spearman_t_(ties)"), tT, 1e-12);
+    EXPECT_NEAR(r.Num("Spearman_Prob_(ties)"), tTail(tT, 2), 1e-6);
+    EXPECT_EQ(r.Num("TiedGroups_X"), 1.0);
+    EXPECT_EQ(r.Num("TiedGroups_Y"), 1.0);
+    // Four concordant pairs, two tied, none discordant: S = 4, tau-a = 8/12,
+    // tau-b = 4 / √((6 − 1)(6 − 1)); Var S = (4·3·13 − 18 − 18)/18 + 2·2/(2·12).
+    EXPECT_EQ(r.Num("Tau_Score"), 4.0);
+    EXPECT_NEAR(r.Num("Tau"), 8.0 / 12, 1e-15);
+    EXPECT_NEAR(r.Num("Tau_Z"), 4 / std::sqrt(13.0 * 12 / 18), 1e-12);
+    EXPECT_NEAR(r.Num("Tau_Prob"), normalTwoSided(4 / std::sqrt(13.0 * 12 / 18)), 1e-6);
+    EXPECT_NEAR(r.Num("Tau_(ties)"), 0.8, 1e-15);
+    const double zT = 4 / std::sqrt(120.0 / 18 + 4.0 / 24);
+    EXPECT_NEAR(r.Num("Tau_Z_(ties)"), zT, 1e-12);
+    EXPECT_NEAR(r.Num("Tau_Prob_(ties)"), normalTwoSided(zT), 1e-6);
+    // Chi-square of x against y: (1 − 1)²/1 + (1 − 2)²/2 + 0 + 0 = 0.5 on 3 df.
+    EXPECT_EQ(r.Num("Chi-DF"), 3.0);
+    EXPECT_DOUBLE_EQ(r.Num("Chi-Square"), 0.5);
+    EXPECT_NEAR(r.Num("Phi-Coefficient"), std::sqrt(0.5 / 4), 1e-15);
+    EXPECT_NEAR(r.Num("Coef_of_Contingency"), std::sqrt(0.5 / 4.5), 1e-15);
+}
+
+TEST_F(PairedTest, DegenerateFieldsLeaveUndefinedStatisticsNull) {
+    const struct {
+        std::vector<Row> rows;
+        std::vector<std::pair<const char*, double>> values; // NaN: Null
+        const char* why;
+    } cases[] = {
+        {{{1.0, 1.0}, {2.0, 2.0}, {3.0, 3.0}, {4.0, 4.0}},
+         {{"Spearman", 1}, {"Spearman_t", NAN}, {"Spearman_Prob", 0}, {"SignZ", NAN}, {"SignProb", NAN},
+          {"Wilcoxon_Z", NAN}, {"Wilcoxon_Neg_MeanRank", NAN}, {"Tau_Score", 6}, {"Tau", 1}},
+         "SpearmanPerfectAgreementHasProbabilityZero, SignTestWithoutDifferencesIsNull"},
+        {{{1.0, 2.0}, {2.0, 1.0}},
+         {{"Spearman", -1}, {"Spearman_t", NAN}, {"Spearman_Prob", NAN}, {"Tau_Score", -1}, {"Tau_Z", NAN},
+          {"Tau_Prob", NAN}},
+         "SpearmanWithoutDegreesOfFreedomIsNull, KendallWithTwoPairsHasNoZ"},
+        {{{5.0, 1.0}, {5.0, 2.0}, {5.0, 3.0}},
+         {{"Pearson's_R", NAN}, {"Tau_Score", 0}, {"Tau_(ties)", NAN}, {"Tau_Z", 0}},
+         "constant x: no Pearson's r, no tau-b"},
+    };
+    for (const auto& c : cases) {
+        auto out = run(c.rows, false, true);
+        ASSERT_EQ(out.size(), 1u) << c.why;
+        for (const auto& [col, v] : c.values) {
+            if (std::isnan(v)) EXPECT_TRUE(out[0].IsNull(col)) << c.why << ": " << col;
+            else EXPECT_NEAR(out[0].Num(col), v, 1e-12) << c.why << ": " << col;
+        }
+    }
+}
+
+TEST_F(PairedTest, WeightsAndMissingValues) {
+    // Weight 2.7 below y: the count rounds once to 3, the Wilcoxon ranking takes 2 positions (1, 2);
+    // weight 1 above with |d| 2: position 3. A Null y, a Null x and a weight of 0 are missing.
+    auto out = run({{1.0, 2.0, 2.7}, {5.0, 3.0, 1.0}, {1.0, Variant::Null(), 1.0}, {Variant::Null(), 1.0, 1.0},
+                    {4.0, 1.0, 0.0}},
+                   true);
+    ASSERT_EQ(out.size(), 1u);
+    const auto& r = out[0];
+    EXPECT_DOUBLE_EQ(r.Num("Count_of_Y"), 3.7);
+    EXPECT_EQ(r.Num("Observations"), 2.0);
+    EXPECT_EQ(r.Num("Missing"), 3.0);
+    EXPECT_EQ(r.Num("Count<Y"), 3.0);
+    EXPECT_EQ(r.Num("Count>Y"), 1.0);
+    EXPECT_DOUBLE_EQ(r.Num("Mean"), (2.7 + 5) / 3.7);
+    EXPECT_EQ(r.Num("Wilcoxon_Neg_SumRank"), 3.0);
+    EXPECT_EQ(r.Num("Wilcoxon_Pos_SumRank"), 3.0);
+    EXPECT_EQ(r.Num("Wilcoxon_Neg_MeanRank"), 1.5);
+}
+
+TEST(KendallScore, NLogNCountMatchesThePairLoopWithTiesAndWeights) {
+    std::mt19937 gen(7);
+    std::uniform_int_distribution<int> v(1, 6), w(1, 3);
+    for (int round = 0; round < 20; ++round) {
+        std::vector<CNonParametric::Ranked> rows;
+        for (int i = 0; i < 40; ++i) rows.push_back({double(v(gen)), double(v(gen)), double(w(gen))});
+        double S = 0;
+        for (std::size_t a = 0; a < rows.size(); ++a)
+            for (std::size_t b = a + 1; b < rows.size(); ++b) {
+                const double s = (rows[b].x - rows[a].x) * (rows[b].y - rows[a].y);
+                if (s > 0) S += rows[a].w * rows[b].w;
+                if (s < 0) S -= rows[a].w * rows[b].w;
+            }
+        EXPECT_EQ(CNonParametric::KendallScore(rows), S) << round;
+    }
+}
+
+TEST_F(PairedTest, WilcoxonZAndWeightsBeyondSixteenBits) {
+    // d = 1, 2, 3, −4: ranks 1..4, T = 4 (negative side), Z = (4 − 5) / √(4·5·9/24).
+    auto out = run({{2.0, 1.0}, {4.0, 2.0}, {6.0, 3.0}, {0.0, 4.0}});
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].Num("Wilcoxon_Pos_SumRank"), 6.0);
+    EXPECT_EQ(out[0].Num("Wilcoxon_Neg_SumRank"), 4.0);
+    EXPECT_NEAR(out[0].Num("Wilcoxon_Z"), -1 / std::sqrt(7.5), 1e-12);
+    EXPECT_NEAR(out[0].Num("Wilcoxon_Prob"), normalTwoSided(1 / std::sqrt(7.5)), 1e-6);
+    // KendallPairProductsBeyondSixteenBits: whole weights 300, 300 and 40000; pair products
+    // 90000 and 12000000 pass 16 bits.
+    out = run({{1.0, 1.0, 300.0}, {2.0, 2.0, 300.0}, {3.0, 4.0, 40000.0}}, true, true);
+    ASSERT_EQ(out.size(), 1u);
+    // S = 300·300 + 300·40000 + 300·40000 = 24090000 (every pair of different rows concordant).
+    EXPECT_EQ(out[0].Num("Tau_Score"), 24090000.0);
+    const double n = 40600, q = n * n - n;
+    EXPECT_NEAR(out[0].Num("Tau"), 2 * 24090000.0 / q, 1e-15);
+    EXPECT_EQ(out[0].Num("Count<Y"), 40000.0);
+    EXPECT_EQ(out[0].Num("Count=Y"), 600.0);
+}

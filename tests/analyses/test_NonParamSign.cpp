@@ -1,0 +1,218 @@
+// "Sign Test" and "K-S Fit" scenarios. Sign probabilities: binomial sums
+// from Pascal's triangle in whole numbers (n <= 25) and the normal tail
+// 0.5·erfc(−z/√2) with the 0.5 correction above. Fit differences: the
+// textbook D+ = max(S(x) − F(x)), D− = min(S(x⁻) − F(x)) over the distinct
+// values, with F from erfc, exp and lgamma; the tail probability from the
+// Kolmogorov series 2·Σ(−1)^(j−1)·exp(−2j²z²).
+#include "AnalysisFixture.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <map>
+
+using namespace dao;
+using namespace atest;
+
+namespace {
+
+double binomialLowerTail(int n, int k) {
+    if (n == 0) return 1;
+    std::vector<std::vector<long long>> c(n + 1);
+    for (int i = 0; i <= n; ++i) {
+        c[i].assign(i + 1, 1);
+        for (int j = 1; j < i; ++j) c[i][j] = c[i - 1][j - 1] + c[i - 1][j];
+    }
+    long long s = 0;
+    for (int i = 0; i <= k && i <= n; ++i) s += c[n][i];
+    return double(s) / double(1LL << n);
+}
+
+double signProb(int n, int k) {
+    if (n <= 25) return binomialLowerTail(n, k);
+    const double z = (k + 0.5 - n / 2.0) / (0.5 * std::sqrt(double(n)));
+    return 0.5 * std::erfc(-z / std::sqrt(2.0));
+}
+
+double kolmogorovQ(double z) {
+    if (z <= 0) return 1;
+    double s = 0;
+    for (int j = 1; j <= 200; ++j) s += (j % 2 ? 2 : -2) * std::exp(-2.0 * j * j * z * z);
+    return std::min(1.0, s);
+}
+
+vtest::ScenarioSpec spec(const std::string& type, bool weighted, std::vector<std::pair<std::string, Variant>> options) {
+    vtest::ScenarioSpec s;
+    s.analysisType = "N";
+    s.subType = type;
+    s.inputTable = "Data";
+    s.outputTable1 = "Out";
+    s.options = std::move(options);
+    s.fields = {{"X", "X"}};
+    if (weighted) s.fields.push_back({"W", "W"});
+    return s;
+}
+
+class SignFitTest : public AnalysisTest {
+protected:
+    std::vector<OutRow> run(const std::vector<Row>& rows, const vtest::ScenarioSpec& s) {
+        if (TableExists("Data")) db->TableDefs().Delete("Data");
+        MakeTable("Data", {{"X"}, {"W"}}, rows);
+        std::string err;
+        EXPECT_TRUE(Run(Store(s), &err)) << err;
+        return ReadTable("Out");
+    }
+    static std::vector<Row> plain(const std::vector<double>& xs) {
+        std::vector<Row> r;
+        for (double x : xs) r.push_back({x, 1.0});
+        return r;
+    }
+};
+
+} // namespace
+
+TEST_F(SignFitTest, SignTestAgainstMeanMedianAndCustomValue) {
+    const struct {
+        std::vector<Row> rows;
+        bool weighted;
+        double custom;
+        // per type Mean, Median, Custom: test value, below, equal, above
+        double expect[3][4];
+        const char* why;
+    } cases[] = {
+        {plain({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}), false, 3,
+         {{5.5, 5, 0, 5}, {5.5, 5, 0, 5}, {3, 2, 1, 7}}, "ten values: median of an even count averages"},
+        {plain({1, 2, 3}), false, 2, {{2, 1, 1, 1}, {2, 1, 1, 1}, {2, 1, 1, 1}}, "odd count: middle value"},
+        {plain({1, 2, 3, 4}), true, 0, {{2.5, 2, 0, 2}, {2, 1, 1, 2}, {0, 0, 0, 4}},
+         "weighted median: first value whose running weight reaches half"},
+        {{{1.0, 0.5}, {2.0, 0.5}, {3.0, 0.5}, {9.0, 1.0}}, true, 5, {{4.8, 2, 0, 1}, {3, 1, 0, 1}, {5, 2, 0, 1}},
+         "SignCountersRoundOnce: 0.5 + 0.5 + 0.5 = 1.5 counts 2, one 0.5 counts 0 (mean 12 / 2.5; median where 1.5 >= 1.25)"},
+    };
+    for (const auto& c : cases) {
+        auto out = run(c.rows, spec("Sign Test", c.weighted,
+                                    {{"SignMean", true}, {"SignMedian", true}, {"SignCustom", true},
+                                     {"SignValue", std::int16_t(c.custom)}}));
+        ASSERT_EQ(out.size(), 3u) << c.why;
+        const char* names[] = {"Mean", "Median", "Custom"};
+        for (int t = 0; t < 3; ++t) {
+            const auto& r = out[static_cast<std::size_t>(t)];
+            const auto& e = c.expect[t];
+            const std::string what = std::string(c.why) + " / " + names[t];
+            EXPECT_EQ(r["TestType"].ToString(), names[t]) << what;
+            EXPECT_DOUBLE_EQ(r.Num("TestValue"), e[0]) << what;
+            EXPECT_EQ(r.Num("Count<Test"), e[1]) << what;
+            EXPECT_EQ(r.Num("Count=Test"), e[2]) << what;
+            EXPECT_EQ(r.Num("Count>Test"), e[3]) << what;
+            const int n = int(e[1] + e[3]);
+            EXPECT_DOUBLE_EQ(r.Num("Prob<=Test"), signProb(n, int(e[1]))) << what;
+            EXPECT_DOUBLE_EQ(r.Num("Prob>=Test"), signProb(n, int(e[3]))) << what;
+        }
+    }
+}
+
+TEST_F(SignFitTest, SignProbabilityExactUpTo25ThenNormal) {
+    const struct {
+        int below, above;
+        double expected; // independently: the published value where there is one
+        const char* why;
+    } cases[] = {
+        {2, 8, 56.0 / 1024, "n = 10, k = 2: (1 + 10 + 45) / 1024"},
+        {8, 17, binomialLowerTail(25, 8), "n = 25 still exact"},
+        {8, 18, 0.5 * std::erfc(4.5 / (0.5 * std::sqrt(26.0)) / std::sqrt(2.0)), "n = 26: z = -4.5 / (0.5·√26)"},
+        {0, 0, 1.0, "every value on the test value: n = 0"},
+    };
+    for (const auto& c : cases) {
+        std::vector<double> xs;
+        for (int i = 0; i < c.below; ++i) xs.push_back(1);
+        for (int i = 0; i < c.above; ++i) xs.push_back(100);
+        xs.push_back(50);
+        xs.push_back(50);
+        auto out = run(plain(xs), spec("Sign Test", false, {{"SignMean", false}, {"SignCustom", true},
+                                                            {"SignValue", std::int16_t(50)}}));
+        ASSERT_EQ(out.size(), 1u) << c.why;
+        EXPECT_NEAR(out[0].Num("Prob<=Test"), c.expected, 1e-12) << c.why;
+    }
+}
+
+TEST_F(SignFitTest, GroupsWithWeightOneOrLessGetNoRowAndMissingCountsUnusedRecords) {
+    auto out = run({{5.0, 1.0}, {Variant::Null(), 1.0}, {7.0, 0.0}, {8.0, Variant::Null()}, {9.0, 1.0}},
+                   spec("Sign Test", true, {{"SignMean", true}}));
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].Num("Count"), 2.0);
+    EXPECT_EQ(out[0].Num("Observations"), 2.0);
+    EXPECT_EQ(out[0].Num("Missing"), 3.0);
+    out = run({{5.0, 1.0}, {6.0, 0.0}}, spec("Sign Test", true, {{"SignMean", true}, {"SignCustom", true}}));
+    EXPECT_TRUE(out.empty());
+}
+
+TEST_F(SignFitTest, KolmogorovSmirnovFitToUniformNormalAndPoisson) {
+    const struct {
+        std::vector<double> xs;
+        const char* why;
+    } cases[] = {
+        {{1, 2, 3, 4}, "four evenly spread values"},
+        {{0, 1, 1, 2, 2, 2, 3, 5}, "counts with ties"},
+        {{2, 3, 3, 7, 11, 12, 12, 12, 20}, "skewed counts"},
+    };
+    for (const auto& c : cases) {
+        auto out = run(plain(c.xs), spec("K-S Fit", false, {{"FitUniform", true}, {"FitNormal", true}, {"FitPoisson", true}}));
+        ASSERT_EQ(out.size(), 3u) << c.why;
+        const double n = double(c.xs.size());
+        double sum = 0;
+        for (double x : c.xs) sum += x;
+        const double mean = sum / n;
+        double ss = 0;
+        for (double x : c.xs) ss += (x - mean) * (x - mean);
+        const double sd = std::sqrt(ss / (n - 1)), mn = c.xs.front(), mx = c.xs.back();
+        std::map<double, double> cum; // value -> share up to it
+        for (std::size_t i = 0; i < c.xs.size(); ++i) cum[c.xs[i]] = double(i + 1) / n;
+        auto poissonCdf = [&](double p) {
+            double F = 0;
+            for (int i = 0; i <= int(p); ++i) F += std::exp(i * std::log(mean) - mean - std::lgamma(i + 1.0));
+            return F;
+        };
+        std::function<double(double)> F[3] = {[&](double p) { return (p - mn) / (mx - mn); },
+                                              [&](double p) { return 0.5 * std::erfc(-(p - mean) / sd / std::sqrt(2.0)); },
+                                              poissonCdf};
+        for (int t = 0; t < 3; ++t) {
+            double pos = 0, neg = 0, before = 0;
+            for (const auto& [p, s] : cum) {
+                const double f = F[t](p);
+                if (t < 2) neg = std::min(neg, before - f); // continuous: also the share below p
+                pos = std::max(pos, s - f);
+                neg = std::min(neg, s - f);
+                before = s;
+            }
+            const auto& r = out[static_cast<std::size_t>(t)];
+            const std::string what = std::string(c.why) + " / " + r["TestType"].ToString();
+            EXPECT_NEAR(r.Num("Mean"), mean, 1e-12) << what;
+            EXPECT_NEAR(r.Num("StdDeviation"), sd, 1e-12) << what;
+            EXPECT_EQ(r.Num("Range"), mx - mn) << what;
+            EXPECT_NEAR(r.Num("Max_Positive"), pos, 1e-9) << what;
+            EXPECT_NEAR(r.Num("Max_Negative"), neg, 1e-9) << what;
+            const double d = std::max(pos, -neg);
+            EXPECT_NEAR(r.Num("Max_Absolute"), d, 1e-9) << what;
+            EXPECT_NEAR(r.Num("K-S_Z"), std::sqrt(n) * d, 1e-9) << what;
+            EXPECT_NEAR(r.Num("Prob"), kolmogorovQ(std::sqrt(n) * d), 2e-5) << what;
+        }
+    }
+}
+
+TEST_F(SignFitTest, FitOfConstantOrUnsuitableValuesLeavesTheTestEmpty) {
+    // Constant values: uniform differences 0 and probability 1; no normal curve; mean 0 has no Poisson.
+    auto out = run(plain({0, 0, 0}), spec("K-S Fit", false, {{"FitUniform", true}, {"FitNormal", true}, {"FitPoisson", true}}));
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_EQ(out[0].Num("Max_Absolute"), 0.0);
+    EXPECT_EQ(out[0].Num("Prob"), 1.0);
+    EXPECT_TRUE(out[1].IsNull("K-S_Z"));
+    EXPECT_TRUE(out[2].IsNull("K-S_Z"));
+    // A fractional value rules out the Poisson fit; weights 1, 1 on 1 and 3: sd √2.
+    out = run({{1.0, 1.0}, {3.0, 1.0}, {2.5, 0.0}}, spec("K-S Fit", true, {{"FitUniform", false}, {"FitPoisson", true}}));
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_NEAR(out[0].Num("StdDeviation"), std::sqrt(2.0), 1e-15);
+    EXPECT_FALSE(out[0].IsNull("K-S_Z")); // 2.5 has weight 0: not a value of the group
+    out = run(plain({1, 2.5, 3}), spec("K-S Fit", false, {{"FitUniform", false}, {"FitPoisson", true}}));
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_TRUE(out[0].IsNull("K-S_Z"));
+    EXPECT_DOUBLE_EQ(out[0].Num("Mean"), 6.5 / 3);
+}

@@ -1,0 +1,191 @@
+// The probability calculator: probabilities and critical values against
+// published tables, the messages, the labels of each mode and the result
+// format.
+#include "AppTestSupport.h"
+
+#include "app/frmQuorb_Calculator.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QApplication>
+#include <QKeyEvent>
+
+#include <cmath>
+
+using namespace apptest;
+
+namespace {
+
+class Calculator : public AppFixture {
+protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        form = new frmQuorb_Calculator;
+        form->Form_Load();
+    }
+    void TearDown() override {
+        delete form;
+        AppFixture::TearDown();
+    }
+    // Chooses the type, types the values, presses Calculate; the result
+    // label's text.
+    QString Calc(int type, bool inverse, const char* value, const char* df1 = "", const char* df2 = "") {
+        form->txtTestValue()->clear();
+        if (form->Inverse() != inverse)
+            form->cmdInverse_Click();
+        form->txtDF1()->setText(QString::fromLatin1(df1));
+        form->txtDF2()->setText(QString::fromLatin1(df2));
+        form->txtTestValue()->setText(QString::fromLatin1(value));
+        form->optProbType(type)->setChecked(true);
+        form->optProbType_Click(type);
+        return form->lblProbability()->text();
+    }
+    frmQuorb_Calculator* form = nullptr;
+};
+
+TEST_F(Calculator, ProbabilitiesAndCriticalValuesMatchPublishedTables) {
+    // Two-tailed normal and t, upper-tail chi-square and F, at the 5 % and
+    // 1 % points of the standard tables (e.g. Abramowitz & Stegun 26.1,
+    // 26.7, 26.4, 26.6): each tabled value has the tabled probability, and
+    // the inverse gives the tabled value back, both to the tables' digits.
+    struct Case {
+        int type;
+        const char* df1;
+        const char* df2;
+        const char* value;
+        double probability;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {0, "", "", "1.959964", 0.05, "z 5 % two-tailed"},
+        {0, "", "", "2.575829", 0.01, "z 1 % two-tailed"},
+        {1, "10", "", "2.228139", 0.05, "t(10) 5 % two-tailed"},
+        {1, "5", "", "4.032143", 0.01, "t(5) 1 % two-tailed"},
+        {2, "1", "", "3.841459", 0.05, "chi-square(1) 5 %"},
+        {2, "10", "", "18.307038", 0.05, "chi-square(10) 5 %"},
+        {3, "1", "10", "4.964603", 0.05, "F(1, 10) 5 %"},
+        {3, "5", "20", "4.102685", 0.01, "F(5, 20) 1 %"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason);
+        const QString p = Calc(c.type, false, c.value, c.df1, c.df2);
+        EXPECT_NEAR(p.toDouble(), c.probability, 2e-6) << p.toStdString();
+        const QString x = Calc(c.type, true, c.probability == 0.05 ? "0.05" : "0.01", c.df1, c.df2);
+        EXPECT_NEAR(x.toDouble(), std::atof(c.value), 2e-5 * std::atof(c.value)) << x.toStdString();
+    }
+}
+
+TEST_F(Calculator, LabelsFollowTheTypeAndTheMode) {
+    // As laid out: Z-Value, no degrees of freedom, "Probability:".
+    EXPECT_TRUE(form->optProbType(0)->isChecked());
+    EXPECT_TRUE(form->lblDF1Fld()->isHidden());
+    EXPECT_TRUE(form->lblDF2()->isHidden());
+    EXPECT_EQ(form->lblProbabilityCaption()->text(), QStringLiteral("Probability:"));
+    struct Case {
+        int type;
+        bool inverse;
+        const char* testLabel;
+        const char* resultLabel;
+        const char* df1Label;
+        bool df1Shown, df2Shown, rangeShown;
+    };
+    const Case cases[] = {
+        {1, false, "t-Value:", "Probability", "Degrees of Freedom:", true, false, true},
+        {3, false, "F-Value:", "Probability", "Degrees of Freedom #1:", true, true, true},
+        {2, true, "Probability (0 to 1):", "Chi-Square", "Degrees of Freedom:", true, false, false},
+        {0, true, "Probability (0 to 1):", "Z-Value", "Degrees of Freedom:", false, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.testLabel);
+        Calc(c.type, c.inverse, "");
+        EXPECT_EQ(form->lblTestValue()->text(), QString::fromLatin1(c.testLabel));
+        EXPECT_EQ(form->lblProbabilityCaption()->text(), QString::fromLatin1(c.resultLabel));
+        EXPECT_EQ(form->lblDF1Fld()->text(), QString::fromLatin1(c.df1Label));
+        EXPECT_EQ(!form->txtDF1()->isHidden(), c.df1Shown);
+        EXPECT_EQ(!form->txtDF2()->isHidden(), c.df2Shown);
+        EXPECT_EQ(!form->lblProbRange()->isHidden(), c.rangeShown);
+    }
+}
+
+TEST_F(Calculator, WrongInputsGetTheirMessagesAndNoResult) {
+    struct Case {
+        int type;
+        bool inverse;
+        const char* value;
+        const char* df1;
+        const char* message; // "" for none
+        const char* reason;
+    };
+    const Case cases[] = {
+        {0, false, "0", "", "Test value must be greater than zero.", "z of 0"},
+        {0, false, "-1.96", "", "Test value must be greater than zero.", "negative z"},
+        {2, false, "3", "", "", "chi-square without degrees of freedom: silently nothing"},
+        {0, false, "abc", "", "The test value must be numeric.", "letters"},
+        {0, true, "0", "", "Probabilty value must be greater than zero and less than one.", "p of 0"},
+        {1, false, "2", "-", "The degrees of freedom must be numeric.", "a lone minus sign as degrees of freedom"},
+        {1, false, "2", "3-", "The degrees of freedom must be numeric.", "a minus sign after digits"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason);
+        ModalScript script;
+        if (*c.message)
+            script.Message();
+        const QString result = Calc(c.type, c.inverse, c.value, c.df1);
+        EXPECT_TRUE(script.Done());
+        EXPECT_EQ(script.Messages(), *c.message ? QStringList(QString::fromLatin1(c.message)) : QStringList());
+        EXPECT_TRUE(result.isEmpty()) << result.toStdString();
+        EXPECT_TRUE(script.Unexpected().isEmpty());
+    }
+    // t takes a negative value: t(10) at -2.228139 is the same 5 %.
+    EXPECT_NEAR(Calc(1, false, "-2.228139", "10").toDouble(), 0.05, 2e-6);
+}
+
+TEST_F(Calculator, InverseClearsAValueOfOneOrMoreAndKeepsAProbability) {
+    struct Case {
+        const char* value;
+        const char* kept;
+    };
+    const Case cases[] = {{"1", ""}, {"1.5", ""}, {"0.3", "0.3"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        if (form->Inverse())
+            form->cmdInverse_Click();
+        form->txtTestValue()->setText(QString::fromLatin1(c.value));
+        form->cmdInverse_Click();
+        EXPECT_EQ(form->txtTestValue()->text(), QString::fromLatin1(c.kept));
+    }
+}
+
+TEST_F(Calculator, DegreesOfFreedomBoxesTakeDigitsMinusAndPointOnly) {
+    form->optProbType(1)->setChecked(true);
+    form->optProbType_Click(1);
+    form->show();
+    for (const QChar ch : QStringLiteral("1a2-.x")) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
+        QApplication::sendEvent(form->txtDF1(), &press);
+    }
+    EXPECT_EQ(form->txtDF1()->text(), QStringLiteral("12-."));
+}
+
+TEST(CalculatorFormat, ResultsShowUpToTwentyDecimalsAndAlwaysThePoint) {
+    struct Case {
+        double value;
+        const char* text;
+    };
+    const Case cases[] = {
+        {2.0, "2."},                                    // a whole number ends in the point
+        {0.0, "0."},
+        {0.05, "0.05"},                                 // 15 significant digits: no binary tail
+        {1.959963984540054, "1.95996398454005"},
+        {1.5e-7, "0.00000015"},
+        {1.234e-19, "0.00000000000000000012"},          // rounded at the 20th decimal
+        {4e-21, "0."},                                  // below the 20th decimal
+        {-0.25, "-0.25"},
+        {123456.5, "123456.5"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(frmQuorb_Calculator::FormatResult(c.value), QString::fromLatin1(c.text)) << c.value;
+}
+
+} // namespace

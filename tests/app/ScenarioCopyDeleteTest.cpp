@@ -1,0 +1,210 @@
+// Duplicating and deleting scenarios from the list: the copy under a new
+// number with its options and field rows, the deletion from the three
+// tables, and both undone whole when a step fails.
+#include "AppTestSupport.h"
+
+#include "app/MDIMain.h"
+#include "app/frmDuplicate.h"
+#include "app/frmStatMain.h"
+#include "scenario/AppDatabase.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include <sqlite3.h>
+
+using namespace apptest;
+
+namespace {
+
+// The rows of one table for a scenario, each as "column=value" texts in
+// column order (the key left out, so that a copy compares with its source).
+std::vector<std::string> Rows(const char* table, long id, const char* orderBy = "Scenario_ID") {
+    std::vector<std::string> rows;
+    auto rs = gdbCurrent->OpenRecordset(std::string("SELECT * FROM [") + table + "] WHERE Scenario_ID = " +
+                                        std::to_string(id) + " ORDER BY " + orderBy);
+    for (; !rs->EOF_(); rs->MoveNext()) {
+        std::string row;
+        for (int i = 0; i < rs->Fields().Count(); ++i) {
+            const dao::FieldPtr f = rs->Fields(i);
+            if (f->Name() == "Scenario_ID" || f->Name() == "Scenario_Description")
+                continue;
+            const dao::Variant v = f->Value();
+            row += f->Name() + "=" + (v.IsNull() ? std::string("<Null>") : v.ToString()) + ";";
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+long Count(const char* table, long id) {
+    return static_cast<long>(Rows(table, id).size());
+}
+
+std::string Description(long id) {
+    auto rs = gdbCurrent->OpenRecordset("SELECT Scenario_Description FROM usysQuorbScenarios WHERE Scenario_ID = " +
+                                        std::to_string(id));
+    return rs->EOF_() ? std::string("<none>") : rs->Fields(0)->Value().ToString();
+}
+
+// Makes the database refuse one kind of statement on a table, as a full or
+// locked file would, so that a step in the middle fails.
+void RunSql(const std::string& path, const std::string& sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sql;
+    sqlite3_close(db);
+}
+
+void Refuse(const std::string& path, const std::string& event, const std::string& table) {
+    RunSql(path, "CREATE TRIGGER refuse BEFORE " + event + " ON " + table +
+                     " BEGIN SELECT RAISE(ABORT, 'refused'); END;");
+}
+
+bool IsDuplicate(QWidget* w) {
+    return qobject_cast<frmDuplicate*>(w) != nullptr;
+}
+
+class ScenarioCopyDelete : public AppFixture {
+protected:
+    // Scenario 1 "Scores by class" with options and two field rows;
+    // scenario 2 "Bare" without field rows (and, when asked, without options).
+    frmStatMain* Open(bool secondHasOptions = true, const char* refuseEvent = nullptr, const char* refuseTable = nullptr) {
+        path = File("copy.db");
+        vtest::ScenarioSpec second = DescribeScores("out2");
+        second.description = "Bare";
+        second.writeOptionsRow = secondHasOptions;
+        second.fields.clear();
+        CreateScoresDatabase(path, true, {DescribeScores("out1", "out1b"), second});
+        if (refuseEvent)
+            Refuse(path, refuseEvent, refuseTable);
+        script.OpenDatabase(path);
+        frame = Start();
+        return frame ? frame->StatMain() : nullptr;
+    }
+    void Select(frmStatMain* list, int row) {
+        list->lvwScenarios()->setCurrentItem(list->lvwScenarios()->topLevelItem(row));
+    }
+
+    std::string path;
+    ModalScript script;
+    MDIMain* frame = nullptr;
+};
+
+TEST_F(ScenarioCopyDelete, DuplicateCopiesTheScenarioItsOptionsAndFieldsUnderANewNumber) {
+    frmStatMain* list = Open();
+    ASSERT_NE(list, nullptr);
+    Select(list, 0);
+    QString shown, proposed;
+    bool okWhenEmpty = true;
+    script.Then(QStringLiteral("duplicate"), IsDuplicate, [&](QWidget* w) {
+        auto* d = qobject_cast<frmDuplicate*>(w);
+        shown = d->lblCurrentScenario()->text();
+        proposed = d->txtNewScenario()->text();
+        d->txtNewScenario()->clear();
+        okWhenEmpty = d->cmdAction(0)->isEnabled();
+        d->txtNewScenario()->setText(QStringLiteral("Second look"));
+        d->cmdAction(0)->click();
+    });
+    list->cmdAction_Click(2);
+    EXPECT_TRUE(script.Done());
+    EXPECT_EQ(shown, QStringLiteral("Scores by class"));
+    EXPECT_EQ(proposed, QStringLiteral("Copy of Scores by class"));
+    EXPECT_FALSE(okWhenEmpty);
+
+    // Scenarios 1 and 2 exist, so the table numbers the copy 3.
+    EXPECT_EQ(Description(3), "Second look");
+    EXPECT_EQ(Rows("usysQuorbScenarios", 3), Rows("usysQuorbScenarios", 1));
+    EXPECT_EQ(Rows("usysQuorbOptions", 3), Rows("usysQuorbOptions", 1));
+    EXPECT_EQ(Rows("usysQuorbFields", 3, "FieldDef_Name"), Rows("usysQuorbFields", 1, "FieldDef_Name"));
+    EXPECT_EQ(Count("usysQuorbFields", 3), 2);
+    // The source keeps its own rows.
+    EXPECT_EQ(Description(1), "Scores by class");
+    EXPECT_EQ(Count("usysQuorbFields", 1), 2);
+    EXPECT_EQ(list->lvwScenarios()->topLevelItemCount(), 3);
+}
+
+TEST_F(ScenarioCopyDelete, DuplicateThatFailsHalfwayLeavesNoOrphanScenario) {
+    // The field rows cannot be written: the header and options rows written
+    // before must go too, and the dialog stays open.
+    frmStatMain* list = Open(true, "INSERT", "usysQuorbFields");
+    ASSERT_NE(list, nullptr);
+    Select(list, 0);
+    script.Then(QStringLiteral("duplicate"), IsDuplicate, [](QWidget* w) { qobject_cast<frmDuplicate*>(w)->cmdAction(0)->click(); })
+        .ErrorDialog(false)
+        .Then(QStringLiteral("still open"), IsDuplicate, [](QWidget* w) { qobject_cast<frmDuplicate*>(w)->cmdAction(1)->click(); });
+    list->cmdAction_Click(2);
+    EXPECT_TRUE(script.Done());
+    EXPECT_EQ(Description(3), "<none>");
+    EXPECT_EQ(Count("usysQuorbOptions", 3), 0);
+    EXPECT_EQ(Count("usysQuorbFields", 3), 0);
+    EXPECT_EQ(list->lvwScenarios()->topLevelItemCount(), 2);
+}
+
+TEST_F(ScenarioCopyDelete, MessagesWhenNothingIsSelectedOrTheOptionsRowIsMissing) {
+    // ScenarioOK only with both rows: scenario 2 has no options row.
+    frmStatMain* list = Open(false);
+    ASSERT_NE(list, nullptr);
+    list->lvwScenarios()->setCurrentItem(nullptr);
+    list->lvwScenarios()->clearSelection();
+    script.Message().Message();
+    list->DuplicateCurrentScenario();
+    list->DeleteCurrentScenario(); // nothing selected: no question at all
+    Select(list, 1);
+    list->DuplicateCurrentScenario();
+    EXPECT_TRUE(script.Done());
+    EXPECT_EQ(script.Messages(), QStringList({QStringLiteral("Please select a scenario from the list to duplicate"),
+                                              QStringLiteral("Error retrieving current scenario information")}));
+    EXPECT_EQ(Description(3), "<none>");
+}
+
+TEST_F(ScenarioCopyDelete, DeleteAsksAndRemovesTheRowsOfAllThreeTables) {
+    struct Case {
+        int row;
+        long id;
+        int answer;
+        const char* question;
+        bool deleted;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {0, 1, 7, "Are you sure you want to permanently delete Scenario #1\n (Scores by class)?", false, "No keeps it"},
+        {0, 1, 6, "Are you sure you want to permanently delete Scenario #1\n (Scores by class)?", true, "Yes deletes"},
+        // No field rows: the rest goes all the same.
+        {0, 2, 6, "Are you sure you want to permanently delete Scenario #2\n (Bare)?", true, "bare scenario"},
+    };
+    frmStatMain* list = Open();
+    ASSERT_NE(list, nullptr);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason);
+        Select(list, c.row);
+        ModalScript answer;
+        answer.Message(c.answer);
+        list->cmdAction_Click(3);
+        EXPECT_TRUE(answer.Done());
+        EXPECT_EQ(answer.Messages(), QStringList(QString::fromLatin1(c.question)));
+        const long left = c.deleted ? 0 : 1;
+        EXPECT_EQ(Count("usysQuorbScenarios", c.id), left);
+        EXPECT_EQ(Count("usysQuorbOptions", c.id), left);
+    }
+    EXPECT_EQ(Count("usysQuorbFields", 1), 0);
+    EXPECT_EQ(list->lvwScenarios()->topLevelItemCount(), 0);
+}
+
+TEST_F(ScenarioCopyDelete, DeleteThatFailsHalfwayKeepsTheWholeScenario) {
+    // The options row cannot be deleted: the header and field rows deleted
+    // before it come back.
+    frmStatMain* list = Open(true, "DELETE", "usysQuorbOptions");
+    ASSERT_NE(list, nullptr);
+    Select(list, 0);
+    script.Message(6).ErrorDialog(false);
+    list->cmdAction_Click(3);
+    EXPECT_TRUE(script.Done());
+    EXPECT_EQ(Description(1), "Scores by class");
+    EXPECT_EQ(Count("usysQuorbFields", 1), 2);
+    EXPECT_EQ(Count("usysQuorbOptions", 1), 1);
+}
+
+} // namespace

@@ -1,0 +1,249 @@
+// The field assignment page: reading and merging the stored assignments, the
+// transfers between the lists, and the minimum assignments of every type.
+#include "DesignerTestSupport.h"
+
+#include "designer/frmQuorb_Fields.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTreeWidget>
+
+namespace {
+
+using dtest::DesignerTest;
+using dtest::Names;
+using dtest::Script;
+using dtest::Transfer;
+
+QStringList Available(const frmQuorb_Fields& page) {
+    QStringList names;
+    for (int i = 0; i < page.lvwAvailableFields()->topLevelItemCount(); ++i)
+        names << page.lvwAvailableFields()->topLevelItem(i)->text(0) + QLatin1Char('/') +
+                     page.lvwAvailableFields()->topLevelItem(i)->text(1);
+    return names;
+}
+
+struct Step {
+    const char* control;
+    const char* field;
+};
+
+struct MinimumCase {
+    const char* type;
+    const char* emptyMessage;     // Next with nothing assigned
+    std::vector<Step> steps;      // the minimum assignment
+    const char* beforeLastMessage; // Next before the last step
+};
+
+using FieldsPage = DesignerTest;
+
+TEST_F(FieldsPage, EachTypeNeedsItsMinimumAssignments) {
+    const MinimumCase cases[] = {
+        {"Describe", "Independent (X) field must be assigned.", {{"cmdTX", "Score"}}, nullptr},
+        {"Sign Test", "Independent (X) field must be assigned.", {{"cmdTX", "Units"}}, nullptr},
+        {"N Fields", "At least 2 Independent (X) fields must be assigned.", {{"cmdTX", "Score"}, {"cmdTX", "Score2"}},
+         "At least 2 Independent (X) fields must be assigned."},
+        {"Two Sample t-Test", "Compare field must be assigned.", {{"cmdTCXComp", "Class"}, {"cmdTCX", "Score"}},
+         "At least one Dependent field must be assigned."},
+        {"N Sample", "Compare field must be assigned.", {{"cmdTCXComp", "Region"}, {"cmdTCX", "Units"}},
+         "At least one Dependent field must be assigned."},
+        {"Regression", "Independent (X) field must be assigned.", {{"cmdTXY", "Score"}, {"cmdTXYDep", "Score2"}},
+         "Dependent (Y) field must be assigned."},
+        {"Paired Fields", "Independent (X) field must be assigned.", {{"cmdTXY", "Score"}, {"cmdTXYDep", "Score2"}},
+         "Dependent (Y) field must be assigned."},
+        {"Two way ANOVA", "Two Comparison fields must be assigned.",
+         {{"cmdTAnovaComp", "Class"}, {"cmdTAnovaComp", "Region"}, {"cmdTAnovaDep", "Score"}},
+         "At least one Dependent field must be assigned."},
+        {"Crosstab", "At least one Row field must be assigned.", {{"cmdTGroup", "Class"}, {"cmdTXTabCol", "Region"}},
+         "Column field must be assigned."},
+        {"Chi-Square", "At least one Comparison field must be assigned.", {{"cmdTChi", "Region"}}, nullptr},
+    };
+    for (const MinimumCase& c : cases) {
+        Script script;
+        CMelvarsPropWiz wiz;
+        wiz.SetCalcType(c.type);
+        wiz.SetTable("Data");
+        frmQuorb_Fields page;
+        page.SetWiz(&wiz);
+        EXPECT_FALSE(page.CheckFields(c.type)) << c.type;
+        for (std::size_t i = 0; i < c.steps.size(); ++i) {
+            if (i + 1 == c.steps.size() && c.beforeLastMessage) {
+                EXPECT_FALSE(page.CheckFields(c.type)) << c.type;
+            }
+            Transfer(page, c.steps[i].control, 1, QString::fromLatin1(c.steps[i].field));
+        }
+        EXPECT_TRUE(page.CheckFields(c.type)) << c.type;
+        QStringList expected{QString::fromLatin1(c.emptyMessage)};
+        if (c.beforeLastMessage) expected << QString::fromLatin1(c.beforeLastMessage);
+        EXPECT_EQ(script.MessageTexts(), expected) << c.type;
+    }
+}
+
+TEST_F(FieldsPage, CrosstabWeightWithoutValueFieldIsRefusedWithoutSuffix) {
+    Script script;
+    CMelvarsPropWiz wiz;
+    wiz.SetCalcType("Crosstab");
+    wiz.SetTable("Data");
+    frmQuorb_Fields page;
+    page.SetWiz(&wiz);
+    Transfer(page, "cmdTGroup", 1, "Class");
+    Transfer(page, "cmdTXTabCol", 1, "Region");
+    Transfer(page, "cmdTWeight", 1, "Weight");
+    EXPECT_FALSE(page.CheckFields("Crosstab"));
+    EXPECT_EQ(script.MessageTexts(), QStringList({"Weight field requires a value field. Or, you can make the Weight "
+                                                  "field a Value field and use the Sum Crosstab option."}));
+    EXPECT_EQ(page.fraGroup()->title(), QStringLiteral("Row Fields"));
+}
+
+TEST_F(FieldsPage, TransfersKeepListsAndCollectionInStep) {
+    Script script;
+    CMelvarsPropWiz wiz;
+    wiz.SetCalcType("Describe");
+    wiz.SetTable("Data");
+    frmQuorb_Fields page;
+    page.SetWiz(&wiz);
+    // A table offers only Boolean, Integer, Long, Currency, Double, Date and Text fields.
+    EXPECT_EQ(Available(page), QStringList({"Class/Text", "Region/Text", "Score/#, Double", "Score2/#, Double",
+                                            "Units/#, Long", "Weight/#, Double", "Flag/Yes/No", "Day/Date/Time"}));
+    EXPECT_FALSE(wiz.Changed()); // filling is no edit
+
+    Transfer(page, "cmdTX", 1, "Class"); // text into a numeric list
+    EXPECT_EQ(script.MessageTexts(), QStringList({"Field must be numeric."}));
+    EXPECT_TRUE(wiz.Changed()); // every transfer counts as a change
+    EXPECT_TRUE(Names(page.lisIndependentFields(1)).isEmpty());
+
+    for (const char* f : {"Score", "Units", "Score2"}) Transfer(page, "cmdTX", 1, f);
+    page.lisIndependentFields(1)->setCurrentRow(2);
+    Transfer(page, "cmdTX", 3); // Score2 up
+    page.lisIndependentFields(1)->setCurrentRow(0);
+    Transfer(page, "cmdTX", 3); // up on the first entry: nothing
+    EXPECT_EQ(Names(page.lisIndependentFields(1)), QStringList({"Score", "Score2", "Units"}));
+    QStringList ordinals;
+    for (const CScenarioField& f : wiz.ScenarioFields())
+        if (f.Choice() == "X") ordinals << QString::fromStdString(f.FieldName()) + QString::number(f.OrdinalPosition());
+    EXPECT_EQ(ordinals, QStringList({"Score1", "Score22", "Units3"})); // in collection order, numbered by list order
+
+    // A one-field list: the new field replaces the old, which returns to the end.
+    Transfer(page, "cmdTWeight", 1, "Weight");
+    Transfer(page, "cmdTWeight", 1, "Day"); // not numeric: refused, Weight stays
+    EXPECT_EQ(Names(page.lisWeightField()), QStringList({"Weight"}));
+    Transfer(page, "cmdTGroup", 1, "Class");
+    Transfer(page, "cmdTGroup", 1, "Region");
+    Transfer(page, "cmdTGroup", 4); // remove all
+    EXPECT_TRUE(Names(page.lisGroupFields()).isEmpty());
+    EXPECT_EQ(Available(page).mid(Available(page).size() - 2), QStringList({"Class/Text", "Region/Text"}));
+}
+
+TEST_F(FieldsPage, DoubleClickPutsNumbersIntoTheTypesListAndTextIntoGroups) {
+    struct Case {
+        const char* type;
+        const char* field;
+        const char* expectedRole;
+        int frame;
+    };
+    const Case cases[] = {
+        {"Regression", "Score", "X", 3}, // never into the Y list
+        {"Chi-Square", "Score", "C", 6},
+        {"Describe", "Class", "G", 1},
+    };
+    for (const Case& c : cases) {
+        Script script;
+        CMelvarsPropWiz wiz;
+        wiz.SetCalcType(c.type);
+        wiz.SetTable("Data");
+        frmQuorb_Fields page;
+        page.SetWiz(&wiz);
+        ASSERT_TRUE(page.SelectAvailable(c.field));
+        page.lvwAvailableFields_DblClick();
+        EXPECT_EQ(wiz.ScenarioFields().Item(c.field)->Choice(), c.expectedRole) << c.type;
+    }
+}
+
+// With a type outside the frame table no field frame is shown; the double
+// click indexed a list that does not exist.
+TEST_F(FieldsPage, DoubleClickWithNoRoleFrameShownDoesNothing) {
+    Script script;
+    CMelvarsPropWiz wiz;
+    wiz.SetCalcType("Bogus");
+    wiz.SetTable("Data");
+    frmQuorb_Fields page;
+    page.SetWiz(&wiz);
+    EXPECT_EQ(page.FieldFrame(), 0);
+    ASSERT_TRUE(page.SelectAvailable("Score"));
+    page.lvwAvailableFields_DblClick();
+    EXPECT_EQ(wiz.ScenarioFields().Item("Score")->Choice(), "");
+    EXPECT_FALSE(wiz.Changed());
+    EXPECT_TRUE(script.messages.empty());
+}
+
+// The stored assignments were matched with criteria built from the field
+// names in double quotes: a name holding a quote broke the search.
+TEST_F(FieldsPage, FieldNamesWithQuotesAreMatchedWithoutBuildingSql) {
+    auto td = m_db->CreateTableDef("Odd");
+    for (const char* name : {"Say \"hi\"", "It's", "Plain"})
+        td->Fields().Append(td->CreateField(name, dao::dbDouble));
+    m_db->TableDefs().Append(td);
+    vtest::ScenarioSpec spec;
+    spec.inputTable = "Odd";
+    spec.fields = {{"It's", "X"}, {"Say \"hi\"", "X"}, {"Gone", "X"}}; // Gone left the table
+    CMelvarsPropWiz wiz;
+    wiz.SetScenario_ID(Store(spec));
+    wiz.SetCalcType("Describe");
+    wiz.SetTable("Odd");
+    Script script;
+    frmQuorb_Fields page;
+    page.SetWiz(&wiz);
+    EXPECT_EQ(Names(page.lisIndependentFields(1)), QStringList({"It's", "Say \"hi\""}));
+    EXPECT_EQ(Available(page), QStringList({"Plain/#, Double"}));
+    EXPECT_EQ(wiz.ScenarioFields().Count(), 3);
+    EXPECT_TRUE(script.messages.empty());
+}
+
+TEST_F(FieldsPage, QueryOffersEveryFieldAndChangeOfSourceDropsAssignments) {
+    Script script;
+    CMelvarsPropWiz wiz;
+    wiz.SetCalcType("Describe");
+    wiz.SetTable("DataQuery");
+    frmQuorb_Fields page;
+    page.SetWiz(&wiz);
+    EXPECT_EQ(Available(page), QStringList({"Class/Text", "Score/#, Double", "Notes/"})); // memo: no type text
+    Transfer(page, "cmdTX", 1, "Score");
+    script.Then([](QDialog& d) {
+        auto& table = dynamic_cast<CWizPage&>(d);
+        EXPECT_EQ(d.findChild<QWidget*>(QStringLiteral("cmdNav_2"))->property("text").toString(), QStringLiteral("OK"));
+        d.findChild<QLineEdit*>(QStringLiteral("txtTable"))->setText(QStringLiteral("Data"));
+        table.Wiz()->SetTable("Data");
+        table.LeaveWith(2);
+    });
+    wiz.SetChanged(false);
+    page.cmdChange_Click();
+    EXPECT_EQ(page.lblTable()->text(), QStringLiteral("Data"));
+    EXPECT_TRUE(Names(page.lisIndependentFields(1)).isEmpty());
+    EXPECT_EQ(wiz.ScenarioFields().Count(), 8);
+    EXPECT_TRUE(wiz.Changed());
+}
+
+TEST_F(FieldsPage, BackAsksOnlyAfterChangesAndDescriptionIgnoresCase) {
+    Script script;
+    CMelvarsPropWiz wiz;
+    wiz.SetCalcType("Describe");
+    wiz.SetTable("Data");
+    wiz.SetScenario_Description("Sales");
+    frmQuorb_Fields page;
+    page.SetWiz(&wiz);
+    page.txtScenario_Description()->setText(QStringLiteral("SALES"));
+    page.txtScenario_Description_LostFocus();
+    EXPECT_FALSE(wiz.Changed()); // a change of letter case alone is not stored
+    page.txtScenario_Description()->setText(QStringLiteral("Sales 2024"));
+    page.txtScenario_Description_LostFocus();
+    EXPECT_EQ(wiz.Scenario_Description(), "Sales 2024");
+    script.Answer(7);
+    page.cmdNav_Click(1);
+    EXPECT_EQ(page.NavResult(), 0); // No: the page stays
+    EXPECT_EQ(script.MessageTexts(),
+              QStringList({"You have made changes to this scenario. Are you sure you want to exit?"}));
+}
+
+} // namespace

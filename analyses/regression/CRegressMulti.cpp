@@ -96,9 +96,13 @@ void CRegressMulti::WriteResidualRows(std::size_t group) {
         if (!m_xOk[i]) return;
     const FitResult& fit = m_fits[group];
     m_f.resize(p);
+    if (m_xColumns.empty()) {
+        m_xColumns.assign(p + 1, nullptr);
+        for (std::size_t i = 1; i <= p; ++i) m_xColumns[i] = m_res->Fields(m_residualX[i]);
+    }
     BeginResidualRow(0);
     for (std::size_t i = 1; i <= p; ++i) {
-        m_res->Fields(m_residualX[i])->SetValue(m_x[i]);
+        m_xColumns[i]->SetValue(m_x[i]);
         m_f[i - 1] = DoubleDouble(m_x[i] - fit.origin[i - 1]);
     }
     EndResidualRow(Fitted(fit, m_f));

@@ -40,4 +40,5 @@ private:
     std::vector<std::string> m_residualX;
     std::vector<FitResult> m_fits;  // per group (residual table only)
     std::vector<DoubleDouble> m_f;
+    std::vector<dao::FieldPtr> m_xColumns; // the residual table's X columns
 };

@@ -185,7 +185,8 @@ void CRegressPoly::WriteResidualRows(std::size_t group) {
         const FitResult& fit = m_fits[group][i];
         if (!m_xOk[i] || !fit.solved) continue;
         BeginResidualRow(static_cast<std::int16_t>(m_s.nG + static_cast<int>(i)));
-        m_res->Fields("X_Value")->SetValue(m_x[i]);
+        if (!m_xValue) m_xValue = m_res->Fields("X_Value");
+        m_xValue->SetValue(m_x[i]);
         const double z = m_x[i] - fit.origin[0];
         DD p(1.0);
         for (std::size_t j = 0; j < K; ++j) m_f[j] = p = p * z;

@@ -43,5 +43,6 @@ private:
     int m_k = 0;
     std::vector<PowerSums> m_sums;              // 1 .. nX
     std::vector<std::vector<FitResult>> m_fits; // per group, 1 .. nX (residual table only)
+    dao::FieldPtr m_xValue;                     // the residual table's "X_Value"
     std::vector<DoubleDouble> m_f;
 };

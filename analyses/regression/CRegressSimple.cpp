@@ -81,7 +81,8 @@ void CRegressSimple::WriteResidualRows(std::size_t group) {
         const FitResult& fit = m_fits[group][i];
         if (!m_xOk[i] || !fit.solved) continue;
         BeginResidualRow(static_cast<std::int16_t>(m_s.nG + static_cast<int>(i)));
-        m_res->Fields("X_Value")->SetValue(m_x[i]);
+        if (!m_xValue) m_xValue = m_res->Fields("X_Value");
+        m_xValue->SetValue(m_x[i]);
         EndResidualRow(Fitted(fit, {DoubleDouble(m_x[i] - fit.origin[0])}));
     }
 }

@@ -33,4 +33,5 @@ private:
 
     std::vector<CrossProducts> m_sums;          // 1 .. nX: (x, y)
     std::vector<std::vector<FitResult>> m_fits; // per group, 1 .. nX (residual table only)
+    dao::FieldPtr m_xValue;                     // the residual table's "X_Value"
 };

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 using namespace dao;
 
@@ -42,6 +43,11 @@ std::string joinNames(const std::vector<std::string>& names, const std::vector<i
 RegressionRun::CoefficientColumns RegressionRun::CoefficientColumns::Intercept(bool withPartialF) {
     return {"Y-Intercept", "SE_of_Y-Intercept", "", "t-Value_of_Y-Intercept", "Prob_of_Y-Intercept", "Y-Int_",
             withPartialF ? "Y-Int_PartialF" : ""};
+}
+
+std::size_t& RegressionRun::KeepLimit() {
+    static std::size_t limit = std::size_t(1) << 23;
+    return limit;
 }
 
 RegressionRun::RegressionRun() = default;
@@ -98,14 +104,21 @@ std::string RegressionRun::RunEntry(const char* name, const Settings& settings, 
         }
         if (msg.empty() && !Failed() && m_residual) {
             Engine.Quorb_Msg(0, true, "Performing residual analysis");
-            if (auto rs = Engine.DataRecordset()) rs->Close();
-            msg = Reopen();
-            if (msg.empty()) {
-                DBEngine().Workspaces(0)->BeginTrans();
-                ++txOpen;
-                CalcResiduals();
-                --txOpen;
-                DBEngine().Workspaces(0)->CommitTrans();
+            if (m_deferFrom != kNone) {
+                if (auto rs = Engine.DataRecordset()) rs->Close();
+                msg = Reopen();
+                if (msg.empty()) {
+                    DBEngine().Workspaces(0)->BeginTrans();
+                    ++txOpen;
+                    CalcResiduals();
+                    --txOpen;
+                    DBEngine().Workspaces(0)->CommitTrans();
+                }
+            }
+            if (msg.empty() && !Failed()) {
+                const std::string text = "Residual analysis record: " + std::to_string(m_residualCount);
+                // The multiple regression passes its count, the others 0 (which adds "...").
+                Engine.Quorb_Msg(WithDataField() ? 0 : m_residualCount, true, text);
             }
         }
     } catch (...) {
@@ -231,24 +244,29 @@ void RegressionRun::ReadRecords() {
 
         long runCount = 0;
         m_groupRecords = 0;
+        std::size_t group = 0;
         InitData();
         while (!Failed()) {
             if (rs->EOF_()) {
                 eng.Quorb_Msg(runCount, true, "");
                 WriteData();
+                FlushResiduals(group);
                 break;
             }
             for (std::size_t i = 1; i <= nG; ++i) m_cur[i] = m_groupCols[i]->Value();
             if (eng.Quorb_SameRecords_b(m_s.nG, runCount != 0, m_prev, m_cur)) {
                 eng.Quorb_Msg(runCount, true, "");
                 WriteData();
+                FlushResiduals(group);
                 if (Failed()) break;
                 for (std::size_t i = 1; i <= nG; ++i) m_prev[i] = m_cur[i];
                 InitData();
                 m_groupRecords = 0;
+                ++group;
             }
             ReadValues();
             CalcData();
+            if (m_residual && m_deferFrom == kNone && m_w > 0 && m_yOk) KeepForResiduals(group);
             if (runCount == std::numeric_limits<std::int32_t>::max()) throw RunTimeError(rterr::Overflow);
             ++runCount;
             ++m_groupRecords;
@@ -260,6 +278,46 @@ void RegressionRun::ReadRecords() {
     }
 }
 
+void RegressionRun::KeepForResiduals(std::size_t group) {
+    const std::size_t nX = static_cast<std::size_t>(m_s.nX);
+    if (m_kept.size() + nX + 2 > KeepLimit()) {
+        // The group is too large to hold: it and every later group get their
+        // residual rows from a second reading of the records.
+        m_deferFrom = group;
+        m_kept.clear();
+        m_keptOk.clear();
+        return;
+    }
+    m_kept.push_back(m_w);
+    m_kept.push_back(m_y);
+    for (std::size_t i = 1; i <= nX; ++i) {
+        m_kept.push_back(m_x[i]);
+        m_keptOk.push_back(m_xOk[i]);
+    }
+}
+
+void RegressionRun::FlushResiduals(std::size_t group) {
+    if (!m_residual || Failed() || m_deferFrom != kNone) return;
+    ProcGuard proc(gEngineErr, "CalcResiduals");
+    try {
+        const std::size_t nX = static_cast<std::size_t>(m_s.nX);
+        for (std::size_t r = 0, k = 0; r < m_kept.size(); r += nX + 2) {
+            m_w = m_kept[r];
+            m_y = m_kept[r + 1];
+            m_yOk = true;
+            for (std::size_t i = 1; i <= nX; ++i, ++k) {
+                m_x[i] = m_kept[r + 1 + i];
+                m_xOk[i] = m_keptOk[k];
+            }
+            WriteResidualRows(group);
+        }
+    } catch (...) {
+        Fail(proc);
+    }
+    m_kept.clear();
+    m_keptOk.clear();
+}
+
 void RegressionRun::CalcResiduals() {
     ProcGuard proc(gEngineErr, "CalcResiduals");
     try {
@@ -269,7 +327,6 @@ void RegressionRun::CalcResiduals() {
         for (std::size_t i = 1; i <= nG; ++i) m_groupCols[i] = rs->Fields(m_s.fields[i]);
         for (std::size_t i = 1; i <= nX; ++i) m_xCols[i] = rs->Fields(m_s.fields[nG + i]);
         m_yCol = rs->Fields(m_s.fields[nG + nX + 1]);
-        m_residualCount = 0;
         std::size_t group = 0;
         bool first = true;
         while (!Failed() && !rs->EOF_()) {
@@ -279,33 +336,44 @@ void RegressionRun::CalcResiduals() {
                 for (std::size_t i = 1; i <= nG; ++i) m_prev[i] = m_cur[i];
             }
             first = false;
-            ReadValues();
-            if (m_w > 0 && m_yOk) WriteResidualRows(group);
+            if (group >= m_deferFrom) {
+                ReadValues();
+                if (m_w > 0 && m_yOk) WriteResidualRows(group);
+            }
             rs->MoveNext();
         }
-        const std::string text = "Residual analysis record: " + std::to_string(m_residualCount);
-        // The multiple regression passes its count, the others 0 (which adds "...").
-        eng.Quorb_Msg(WithDataField() ? 0 : m_residualCount, true, text);
     } catch (...) {
         Fail(proc);
     }
 }
 
 void RegressionRun::BeginResidualRow(std::int16_t dataField) {
+    if (!m_resY) {
+        m_resGroup.assign(static_cast<std::size_t>(m_s.nG) + 1, nullptr);
+        for (std::size_t i = 1; i <= static_cast<std::size_t>(m_s.nG); ++i) m_resGroup[i] = m_res->Fields(m_s.fields[i]);
+        if (WithDataField()) m_resDataField = m_res->Fields("DataField");
+        if (m_s.bWeight) m_resObservations = m_res->Fields("Observations");
+        m_resY = m_res->Fields(m_yResidualColumn);
+        m_resFitted = m_res->Fields("Estimated_Y");
+        m_resResidual = m_res->Fields("Residual");
+    }
     m_res->AddNew();
-    WriteLeadFields(*m_res, m_s.nG, m_s.fields, m_prev, dataField, "", "", false, 0, 0, 0, 0, Variant::Null(),
-                    Variant::Null());
+    for (std::size_t i = 1; i <= static_cast<std::size_t>(m_s.nG); ++i)
+        if (!m_prev[i].IsNull()) m_resGroup[i]->SetValue(m_prev[i]);
+    if (m_resDataField && dataField > 0) m_resDataField->SetValue(m_s.fields[static_cast<std::size_t>(dataField)]);
     // The record's weight (not its whole-number part).
-    if (m_s.bWeight) m_res->Fields("Observations")->SetValue(m_w);
-    m_res->Fields(m_yResidualColumn)->SetValue(m_y);
+    if (m_resObservations) m_resObservations->SetValue(m_w);
+    m_resY->SetValue(m_y);
 }
 
 void RegressionRun::EndResidualRow(const DoubleDouble& fitted) {
-    m_res->Fields("Estimated_Y")->SetValue(fitted.ToDouble());
-    m_res->Fields("Residual")->SetValue((DD(m_y) - fitted).ToDouble());
+    m_resFitted->SetValue(fitted.ToDouble());
+    m_resResidual->SetValue((DD(m_y) - fitted).ToDouble());
     m_res->Update();
     ++m_residualCount;
-    m_Engine->Quorb_Msg(m_residualCount, false, "Residual analysis record: " + std::to_string(m_residualCount));
+    // Shown every fifth row; the text is made only then.
+    if (m_residualCount % 5 == 0)
+        m_Engine->Quorb_Msg(m_residualCount, false, "Residual analysis record: " + std::to_string(m_residualCount));
 }
 
 DoubleDouble RegressionRun::Fitted(const FitResult& fit, const std::vector<DoubleDouble>& f) {
@@ -465,10 +533,14 @@ RegressionRun::FitResult RegressionRun::Fit(const FitModel& M, const std::vector
         const double seScale = R.perfect ? 1e-8 * std::sqrt(std::max(vf, 0.0) * gyy / std::max(R.df, 1.0)) : R.se[r];
         if (err > kDigits * std::max(std::fabs(R.b[r]), seScale)) {
             if (m_refusal.empty()) {
+                char kappa[32];
+                std::snprintf(kappa, sizeof kappa, "%.3g", ls.Condition());
+                const std::string& dep = names[static_cast<std::size_t>(ls.Dependent())];
                 m_refusal = what + " cannot be computed to 9 significant digits" + where + ": " +
-                            names[static_cast<std::size_t>(ls.Dependent())] + " is nearly a linear combination of " +
-                            joinNames(names, ls.DependsOn()) + " (collinear regressors; condition number " +
-                            std::to_string(ls.Condition()) + ").";
+                            (ls.DependsOn().empty() ? dep + " varies too little for its size"
+                                                    : dep + " is nearly a linear combination of " +
+                                                          joinNames(names, ls.DependsOn())) +
+                            " (collinear regressors; condition number " + kappa + ").";
             }
             return R;
         }

@@ -2,9 +2,12 @@
 // RegressionRun: the road the three regressions share. It opens the sorted
 // source records, replaces the statistics table (output table 1) and, when a
 // second name is given, the residual table, reads the records group by group
-// inside one transaction, writes the statistics rows the class fits, and then
-// fills the residual table in a second pass over the records (in its own
-// transaction) with each record's fitted value and residual.
+// inside one transaction, writes the statistics rows the class fits and,
+// with a residual table, each usable record's row with its fitted value and
+// residual, in the order of the records. The records of a group are kept in
+// memory until its fit is known (up to KeepLimit()); from the first group
+// too large for that on, the rows come from a second reading of the records
+// in a transaction of its own.
 //
 // The fits: each class hands a FitModel (the cross-products of its
 // regressors, kept in double-double precision about the first record, and
@@ -44,6 +47,10 @@ public:
     virtual ~RegressionRun();
     RegressionRun(const RegressionRun&) = delete;
     RegressionRun& operator=(const RegressionRun&) = delete;
+
+    // How many numbers a run keeps in memory for the residual rows of one
+    // group (8M doubles, 64 MB); a larger group has its records read again.
+    static std::size_t& KeepLimit();
 
 protected:
     // One fit as the class sees it: p regressors f_1 .. f_p (for example the
@@ -161,6 +168,10 @@ protected:
     std::vector<char> m_xOk;
 
     dao::RecordsetPtr m_out, m_res;
+    // The residual table's columns, looked up once: group fields (1 .. nG),
+    // "DataField", "Observations", the Y column, "Estimated_Y", "Residual".
+    std::vector<dao::FieldPtr> m_resGroup;
+    dao::FieldPtr m_resDataField, m_resObservations, m_resY, m_resFitted, m_resResidual;
     std::unique_ptr<CZValue> m_z;
 
 private:
@@ -168,6 +179,8 @@ private:
     std::string CreateResidual();
     void ReadRecords();
     void CalcResiduals();
+    void KeepForResiduals(std::size_t group);
+    void FlushResiduals(std::size_t group);
     void ReadValues();
     std::string Reopen();
 
@@ -175,4 +188,11 @@ private:
     dao::FieldPtr m_yCol;
     bool m_missingRule = false;
     long m_residualCount = 0;
+    // The usable records of the current group, kept for its residual rows
+    // (w, y, x1 .. xnX each, and whether each x is usable), up to a bound;
+    // groups from m_deferFrom on get theirs from a second reading.
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    std::vector<double> m_kept;
+    std::vector<char> m_keptOk;
+    std::size_t m_deferFrom = kNone;
 };

@@ -7,6 +7,7 @@
 #include "Exact.h"
 #include "RegressionFixture.h"
 #include "analyses/regression/CRegressMulti.h"
+#include "analyses/regression/RegressionRun.h"
 
 #include <cmath>
 #include <algorithm>
@@ -201,8 +202,20 @@ Variant num(long long v) { return Variant(static_cast<double>(v)); }
 
 // Simple regression per group and X field, with weights, a Null and a
 // missing-value code, and the residual table: every statistics column and
-// every residual row against the exact fit.
-TEST_F(RegressionTest, StraightLinesByGroupAndFieldAgreeWithExactArithmetic) {
+// every residual row against the exact fit. The residual rows come from the
+// records kept in memory, and again from a second reading of the records
+// when the groups are too large to keep.
+class StraightLines : public RegressionTest, public ::testing::WithParamInterface<std::size_t> {
+protected:
+    void TearDown() override {
+        RegressionRun::KeepLimit() = std::size_t(1) << 23;
+        RegressionTest::TearDown();
+    }
+};
+INSTANTIATE_TEST_SUITE_P(KeptAndReadAgain, StraightLines, ::testing::Values(std::size_t(1) << 23, std::size_t(20)));
+
+TEST_P(StraightLines, ByGroupAndFieldAgreeWithExactArithmetic) {
+    RegressionRun::KeepLimit() = GetParam();
     const Variant N = Variant::Null();
     // G, X1, X2, Y, W. In group "a": X2 = -99 is missing (the scenario's code),
     // one Y is Null, one weight is 0; group "b" has too few records for X2.

@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <limits>
+#include <map>
 #include <numeric>
 
 using namespace dao;
@@ -450,7 +451,10 @@ std::optional<double> CAnova::CalcTwoWayAdjust(int levelsA, int levelsB, const s
         if (wB[sz(j)] > 0) idxB[sz(j)] = nB++;
     if (nA == 0 || nB == 0) return 0.0;
 
-    // The system is singular exactly when the cells do not connect every level.
+    // The system is singular exactly when the cells do not connect every
+    // level. The records of separate connected parts share no parameter but
+    // the mean, which each part's own level totals already fit, so the
+    // reduction is the sum of the reductions of the parts.
     std::vector<int> parent(sz(nA + nB));
     std::iota(parent.begin(), parent.end(), 0);
     for (const auto& c : cells) {
@@ -459,8 +463,21 @@ std::optional<double> CAnova::CalcTwoWayAdjust(int levelsA, int levelsB, const s
         if (r1 != r2) parent[sz(r1)] = r2;
     }
     const int root = findRoot(parent, 0);
+    bool connected = true;
     for (int i = 1; i < nA + nB; ++i)
-        if (findRoot(parent, i) != root) return std::nullopt;
+        if (findRoot(parent, i) != root) connected = false;
+    if (!connected) {
+        std::map<int, std::vector<PairCell>> parts;
+        for (const auto& c : cells)
+            if (c.weight > 0) parts[findRoot(parent, idxA[sz(c.a)])].push_back(c);
+        double sum = 0;
+        for (const auto& [part, partCells] : parts) {
+            std::optional<double> r = CalcTwoWayAdjust(levelsA, levelsB, partCells, engine);
+            if (!r) return std::nullopt;
+            sum += *r;
+        }
+        return sum;
+    }
 
     // The factor with fewer levels is solved, the other eliminated (B on a tie).
     const bool solveA = nA < nB;

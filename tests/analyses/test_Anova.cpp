@@ -332,16 +332,47 @@ TEST_F(AnovaTest, ALevelWithoutWeightInAnOutputGroupIsDroppedFromTheFit) {
     checkAnova(ys, 0, want, dfE);
 }
 
-TEST_F(AnovaTest, ASingularDesignWritesNullWhereTheFitIsUndefined) {
-    // Cells (P, 1) and (Q, 2) only: the factors cannot be told apart. No
-    // pair row (DF 1 − 2 < 0); residual within cells 2 + 8 (DF 2); total
-    // 10 + 4·3²; explained, between the two cells, 36 on 1 DF: F = 36 / 5.
-    auto out = runOn({{"", "P", 1, 1}, {"", "P", 1, 3}, {"", "Q", 2, 6}, {"", "Q", 2, 10}}, "Two way ANOVA",
-                     {{"A", "C"}, {"B", "C"}, {"Y", "X"}});
-    ASSERT_EQ(out.size(), 6u);
-    checkAnova(out, 0, {{"Main Effects", kNone, 2, kNone}, {"Main: [A]", kNone, 1, kNone}, {"Main: [B]", kNone, 1, kNone},
-                        {"Explained", 36, 1, 7.2}, {"Residual", 10, 2, kNone}, {"Total", 46, 3, kNone}},
-               2);
+TEST_F(AnovaTest, DisconnectedCellsStillGiveTheJointAndAdjustedMainEffects) {
+    // Cells that do not connect every level of one factor with every level of
+    // the other make the reduced system singular; the reduction due to both
+    // factors is still defined: each connected part fits its own levels. By
+    // hand, from cell means (two records a cell where replicated):
+    // 1. Cells (P, 1) = {1, 3} and (Q, 2) = {6, 10} only: A and B cannot be
+    //    told apart. SST = 46, within cells 2 + 8 = 10 (DF 2), both factors
+    //    together explain 36; each adjusted for the other explains 0. No pair
+    //    row (DF 1 − 2 < 0). F = (36/2)/5 and, for "Explained", 36/5.
+    // 2. Two blocks, {P, Q} × {1, 2} and {R, S} × {3, 4}, cell means 2, 5, 6,
+    //    11 and 1, 2, 4, 9: grand mean 5, SST = 592 − 16·25 = 192, within 16
+    //    (DF 8), cells explain 176, interaction 4·2·(½)² + 4·2·1² = 10, so both
+    //    factors together 166; ss(A) = 4·(1.5² + 3.5² + 3.5² + 1.5²) = 116,
+    //    ss(B) = 4·(1² + 3² + 2.5² + .5²) = 66, adjusted A 166 − 66, B 166 − 116.
+    //    Pair DF (4 − 1)(4 − 1) − (16 − 8) = 1; MSE 16/8 = 2.
+    const struct {
+        const char* why;
+        std::vector<Rec> recs;
+        std::vector<AnovaRow> want;
+        double dfE;
+    } cases[] = {
+        {"one cell per level: the factors coincide",
+         {{"", "P", 1, 1}, {"", "P", 1, 3}, {"", "Q", 2, 6}, {"", "Q", 2, 10}},
+         {{"Main Effects", 36, 2, 3.6}, {"Main: [A]", 0, 1, kNone}, {"Main: [B]", 0, 1, kNone},
+          {"Explained", 36, 1, 7.2}, {"Residual", 10, 2, kNone}, {"Total", 46, 3, kNone}},
+         2},
+        {"two blocks of two by two levels",
+         {{"", "P", 1, 1}, {"", "P", 1, 3}, {"", "P", 2, 4}, {"", "P", 2, 6}, {"", "Q", 1, 5}, {"", "Q", 1, 7},
+          {"", "Q", 2, 10}, {"", "Q", 2, 12}, {"", "R", 3, 0}, {"", "R", 3, 2}, {"", "R", 4, 1}, {"", "R", 4, 3},
+          {"", "S", 3, 3}, {"", "S", 3, 5}, {"", "S", 4, 8}, {"", "S", 4, 10}},
+         {{"Main Effects", 166, 6, 166.0 / 6 / 2}, {"Main: [A]", 100, 3, 100.0 / 3 / 2},
+          {"Main: [B]", 50, 3, 50.0 / 3 / 2}, {"[A] & [B]", 10, 1, 5}, {"Explained", 176, 7, 176.0 / 7 / 2},
+          {"Residual", 16, 8, kNone}, {"Total", 192, 15, kNone}},
+         8},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        auto out = runOn(c.recs, "Two way ANOVA", {{"A", "C"}, {"B", "C"}, {"Y", "X"}});
+        ASSERT_EQ(out.size(), c.want.size());
+        checkAnova(out, 0, c.want, c.dfE);
+    }
 }
 
 TEST_F(AnovaTest, SourceOfVariationHoldsLongLabelsAndThreeFactorsAddAnInteractionsRow) {

@@ -7,26 +7,22 @@
 //          prepared INSERTs through the C API (goal: ratio <= 2).
 //
 // Usage: bench_db [rows]   (default 1000000)
+#include "bench/BenchSupport.h"
 #include "db/Dao.h"
 #include "db/JetFunctions.h"
 #include "db/JetSqlTranslator.h"
 
 #include <sqlite3.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
 using namespace dao;
-using Clock = std::chrono::steady_clock;
+using namespace bench;
 
 namespace {
-
-double seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
 
 long rssKb() {
     std::ifstream in("/proc/self/status");
@@ -48,9 +44,8 @@ void makeTable(Database& db, const std::string& name) {
 
 int main(int argc, char** argv) {
     long rows = argc > 1 ? std::atol(argv[1]) : 1000000;
-    auto dir = std::filesystem::temp_directory_path() / ("varnello-bench-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    std::string path = (dir / "bench.db").string();
+    ScratchDir dir("");
+    const std::string path = dir.File("bench.db");
 
     auto db = DBEngine().CreateDatabase(path, dbLangGeneral);
     makeTable(*db, "Raw");
@@ -78,7 +73,7 @@ int main(int argc, char** argv) {
         }
         sqlite3_finalize(st);
         sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr);
-        tRawWrite = seconds(t0, Clock::now());
+        tRawWrite = Seconds(t0, Clock::now());
         sqlite3_close(raw);
     }
 
@@ -103,7 +98,7 @@ int main(int argc, char** argv) {
             rs->Update();
         }
         ws->CommitTrans();
-        tLayerWrite = seconds(t0, Clock::now());
+        tLayerWrite = Seconds(t0, Clock::now());
         d->Close();
     }
 
@@ -128,7 +123,7 @@ int main(int argc, char** argv) {
             sumRaw += sqlite3_column_double(st, 1) + sqlite3_column_int(st, 2);
         }
         sqlite3_finalize(st);
-        tRawRead = seconds(t0, Clock::now());
+        tRawRead = Seconds(t0, Clock::now());
         sqlite3_close(raw);
         if (len == 0) std::printf("(no rows)\n");
     }
@@ -153,7 +148,7 @@ int main(int argc, char** argv) {
             if (++n == rows / 10) rssBefore = rssKb();
         }
         rssAfter = rssKb();
-        tLayerRead = seconds(t0, Clock::now());
+        tLayerRead = Seconds(t0, Clock::now());
         if (len == 0) std::printf("(no rows)\n");
     }
 
@@ -165,7 +160,5 @@ int main(int argc, char** argv) {
     std::printf("read   memory at 10%% of rows %ld kB, at the end %ld kB, growth %ld kB\n", rssBefore, rssAfter,
                 rssAfter - rssBefore);
     std::printf("check  sums %s\n", sumRaw == sumLayer ? "equal" : "DIFFER");
-    DBEngine().Reset();
-    std::filesystem::remove_all(dir);
     return sumRaw == sumLayer ? 0 : 1;
 }

@@ -15,137 +15,55 @@
 //
 // Usage: bench_regression [records [repetitions]]   (default 1000000 records
 // in 10 groups, best of 3 runs each)
-#include "db/Dao.h"
-#include "engine/Varnello.h"
-#include "scenario/AppDatabase.h"
-#include "scenario/ScenarioTables.h"
+#include "bench/BenchSupport.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
-#include <unistd.h>
-#include <utility>
 #include <vector>
 
 using namespace dao;
-using Clock = std::chrono::steady_clock;
+using namespace bench;
 
 namespace {
 
 const char* kX[] = {"X1", "X2", "X3", "X4", "X5", "X6"};
 
-double seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
-
 void makeData(Database& db, long records) {
-    auto td = db.CreateTableDef("Data");
-    td->Fields().Append(td->CreateField("Grp", dbText, 20));
-    for (const char* x : kX) td->Fields().Append(td->CreateField(x, dbDouble));
-    td->Fields().Append(td->CreateField("Y", dbDouble));
-    db.TableDefs().Append(td);
-    auto ws = DBEngine().Workspaces(0);
-    ws->BeginTrans();
-    auto rs = db.OpenRecordset("Data", dbOpenDynaset);
-    std::vector<FieldPtr> xs;
-    for (const char* x : kX) xs.push_back(rs->Fields(x));
-    auto g = rs->Fields("Grp"), y = rs->Fields("Y");
+    std::vector<Column> columns = {{"Grp", dbText, 20}};
+    for (const char* x : kX) columns.push_back({x, dbDouble});
+    columns.push_back({"Y", dbDouble});
     char grp[16];
-    unsigned long long state = 88172645463325252ULL;
-    auto next = [&]() {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        return state;
-    };
-    for (long i = 0; i < records; ++i) {
+    Random random;
+    WriteDataTable(db, columns, records, [&](long i, const std::vector<FieldPtr>& f) {
         std::snprintf(grp, sizeof grp, "Group %ld", i % 10);
-        rs->AddNew();
-        g->SetValue(grp);
+        f[0]->SetValue(grp);
         double sum = 0;
-        for (std::size_t k = 0; k < xs.size(); ++k) {
+        for (std::size_t k = 0; k < std::size(kX); ++k) {
             // Values with two decimals around means of different sizes.
-            double v = 1000.0 * static_cast<double>(k) + static_cast<double>(next() % 100000) / 100.0;
-            xs[k]->SetValue(v);
+            double v = 1000.0 * static_cast<double>(k) + static_cast<double>(random.Next() % 100000) / 100.0;
+            f[k + 1]->SetValue(v);
             sum += (static_cast<double>(k) + 1) * v;
         }
-        y->SetValue(sum + static_cast<double>(next() % 10000) / 10.0);
-        rs->Update();
-    }
-    rs->Close();
-    ws->CommitTrans();
+        f.back()->SetValue(sum + static_cast<double>(random.Next() % 10000) / 10.0);
+    });
 }
 
+// Multiple ("M") or polynomial ("P"); with `out2` the residual table too.
 std::int32_t storeScenario(Database& db, const std::string& kind, const std::string& out2) {
-    std::int32_t id;
-    {
-        auto rs = db.OpenRecordset(kScenarioTableName, dbOpenDynaset);
-        rs->AddNew();
-        rs->Fields("SortOrder")->SetValue(std::int16_t(1));
-        rs->Fields("Scenario_Description")->SetValue("bench");
-        rs->Fields("Scenario_Analysis_Type")->SetValue("P");
-        rs->Fields("Scenario_Analysis_SubType")->SetValue("Regression");
-        rs->Fields("Scenario_Input_Table_Name")->SetValue("Data");
-        rs->Fields("Scenario_Output_Table1_Name")->SetValue("Out" + kind + out2);
-        if (!out2.empty()) rs->Fields("Scenario_Output_Table2_Name")->SetValue(out2 + kind);
-        rs->Fields("Scenario_Version")->SetValue("V5");
-        rs->Fields("Scenario_CreatedBy")->SetValue("bench");
-        rs->Fields("Scenario_ModifiedBy")->SetValue("bench");
-        rs->Fields("MissingType")->SetValue("0");
-        for (const char* lock : {"PageLockField1", "PageLockField2", "PageLockField3", "PageLockField4"})
-            rs->Fields(lock)->SetValue(std::string(10, ' '));
-        rs->Update();
-        rs->SetBookmark(rs->LastModified());
-        id = rs->Fields("Scenario_ID")->Value().ToLong();
-    }
-    {
-        auto rs = db.OpenRecordset(kOptionsTableName, dbOpenDynaset);
-        rs->AddNew();
-        rs->Fields("Scenario_ID")->SetValue(id);
-        rs->Fields("RegressType")->SetValue(kind);
-        rs->Fields("RPoly")->SetValue(std::int16_t(3));
-        rs->Fields("RYInt")->SetValue(true);
-        rs->Fields("RANova")->SetValue(true);
-        rs->Update();
-    }
-    {
-        auto rs = db.OpenRecordset(kFieldsTableName, dbOpenDynaset);
-        std::vector<std::pair<std::string, std::string>> fields = {{"Grp", "G"}};
-        for (std::size_t k = 0; k < (kind == "M" ? 6u : 1u); ++k) fields.push_back({kX[k], "X"});
-        fields.push_back({"Y", "Y"});
-        std::int16_t ord = 1;
-        for (const auto& [name, role] : fields) {
-            rs->AddNew();
-            rs->Fields("Scenario_ID")->SetValue(id);
-            rs->Fields("FieldDef_Name")->SetValue(name);
-            rs->Fields("FieldDef_Ordinal_Position")->SetValue(ord++);
-            rs->Fields("FieldDef_Choice")->SetValue(role);
-            rs->Update();
-        }
-    }
-    return id;
+    Scenario s{"P", "Regression", "Out" + kind + out2, out2.empty() ? "" : out2 + kind,
+               {{"RegressType", kind}, {"RPoly", std::int16_t(3)}, {"RYInt", true}, {"RANova", true}},
+               {{"Grp", "G"}}};
+    for (std::size_t k = 0; k < (kind == "M" ? 6u : 1u); ++k) s.Fields.push_back({kX[k], "X"});
+    s.Fields.push_back({"Y", "Y"});
+    return StoreScenario(db, s);
 }
 
 // Reads the group field, the first nX X fields and Y, sorted as the analysis sorts them.
 double readBaseline(const DatabasePtr& db, int nX, double& checksum) {
-    auto t0 = Clock::now();
     std::string sql = "SELECT [Grp]";
     for (int k = 0; k < nX; ++k) sql += std::string(", [") + kX[k] + "]";
-    auto rs = db->OpenRecordset(sql + ", [Y] FROM [Data] ORDER BY [Grp],[X1];", dbOpenDynaset, dbReadOnly | dbSeeChanges);
-    std::vector<FieldPtr> f;
-    for (int c = 1; c <= nX + 1; ++c) f.push_back(rs->Fields(c));
-    auto g = rs->Fields("Grp");
-    std::size_t len = 0;
-    while (!rs->EOF_()) {
-        Variant gv = g->Value();
-        len += gv.IsNull() ? 0 : gv.RawString().size();
-        for (const auto& x : f) checksum += x->Value().ToDouble();
-        rs->MoveNext();
-    }
-    rs->Close();
-    checksum += static_cast<double>(len);
-    return seconds(t0, Clock::now());
+    return ReadQuery(db, sql + ", [Y] FROM [Data] ORDER BY [Grp],[X1];", checksum);
 }
 
 // Writes `records` rows shaped like a residual table with nX X columns.
@@ -172,44 +90,21 @@ double writeBaseline(const DatabasePtr& db, long records, int nX) {
     }
     rs->Close();
     ws->CommitTrans();
-    return seconds(t0, Clock::now());
-}
-
-double runScenario(const DatabasePtr& db, std::int32_t id) {
-    Varnello eng;
-    eng.SetScenarioDatabase(db);
-    auto t0 = Clock::now();
-    bool ok = eng.RunScenario(id);
-    double t = seconds(t0, Clock::now());
-    if (!ok) {
-        std::fprintf(stderr, "scenario %d failed: %s\n", id, eng.ErrorInfo().c_str());
-        std::exit(1);
-    }
-    return t;
+    return Seconds(t0, Clock::now());
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    long records = argc > 1 ? std::atol(argv[1]) : 1000000;
-    int reps = argc > 2 ? std::atoi(argv[2]) : 3;
-    if (reps < 1) reps = 1;
-    auto dir = std::filesystem::temp_directory_path() / ("varnello-bench-regression-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    std::string path = (dir / "bench.db").string();
+    const Args args = ParseArgs(argc, argv);
+    const long records = args.Records;
+    ScratchDir dir("regression");
+    const std::string path = dir.File("bench.db");
 
     std::int32_t multi, poly, multiRes, polyRes;
     {
-        auto db = DBEngine().CreateDatabase(path, dbLangGeneral);
-        gdbCurrent = db;
-        if (!CreateScenarioTables()) {
-            std::fprintf(stderr, "scenario tables could not be made\n");
-            return 1;
-        }
-        gdbCurrent.reset();
-        auto t0 = Clock::now();
+        auto db = CreateScenarioDatabase(path);
         makeData(*db, records);
-        std::printf("data: %ld records written in %.2f s\n", records, seconds(t0, Clock::now()));
         multi = storeScenario(*db, "M", "");
         poly = storeScenario(*db, "P", "");
         multiRes = storeScenario(*db, "M", "Res");
@@ -221,15 +116,15 @@ int main(int argc, char** argv) {
     double checksum = 0;
     double tRead6 = 1e300, tWrite6 = 1e300, tRead1 = 1e300, tWrite1 = 1e300;
     double tMulti = 1e300, tPoly = 1e300, tMultiRes = 1e300, tPolyRes = 1e300;
-    for (int i = 0; i < reps; ++i) {
+    for (int i = 0; i < args.Repetitions; ++i) {
         tRead6 = std::min(tRead6, readBaseline(db, 6, checksum));
         tWrite6 = std::min(tWrite6, writeBaseline(db, records, 6));
         tRead1 = std::min(tRead1, readBaseline(db, 1, checksum));
         tWrite1 = std::min(tWrite1, writeBaseline(db, records, 1));
-        tMulti = std::min(tMulti, runScenario(db, multi));
-        tPoly = std::min(tPoly, runScenario(db, poly));
-        tMultiRes = std::min(tMultiRes, runScenario(db, multiRes));
-        tPolyRes = std::min(tPolyRes, runScenario(db, polyRes));
+        tMulti = std::min(tMulti, RunScenario(db, multi));
+        tPoly = std::min(tPoly, RunScenario(db, poly));
+        tMultiRes = std::min(tMultiRes, RunScenario(db, multiRes));
+        tPolyRes = std::min(tPolyRes, RunScenario(db, polyRes));
     }
     std::printf("(checksum %.6g)\n", checksum);
     std::printf("read 6 X + Y         %8.3f s   read and write %8.3f s\n", tRead6, tRead6 + tWrite6);
@@ -242,8 +137,5 @@ int main(int argc, char** argv) {
                 tPolyRes / (tRead1 + tWrite1));
 
     db->Close();
-    DBEngine().Reset();
-    std::error_code ec;
-    std::filesystem::remove_all(dir, ec);
     return 0;
 }

@@ -135,6 +135,7 @@ void COptionsPage::SetOptionFallback(int group, QRadioButton* button) {
 QLineEdit* COptionsPage::Box(QWidget* parent, const char* name, std::function<QString()> fill, BoxRule rule) {
     auto* box = new NumericLineEdit(parent);
     box->setObjectName(QString::fromLatin1(name));
+    box->setMinimumWidth(PixelsFromTwips(900));
     box->setMaximumWidth(PixelsFromTwips(1200));
     box->installEventFilter(this);
     m_fillers.push_back([box, fill = std::move(fill)] { box->setText(fill()); });

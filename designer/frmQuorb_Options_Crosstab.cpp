@@ -38,6 +38,7 @@ frmQuorb_Options_Crosstab::frmQuorb_Options_Crosstab(QWidget* parent)
         tg->addWidget(b, i % 5, i / 5);
         ++i;
     }
+    tg->setRowStretch(5, 1);
 
     auto* right = new QVBoxLayout;
     row->addLayout(right, 1);

@@ -29,6 +29,7 @@ frmQuorb_Options_Describe::frmQuorb_Options_Describe(QWidget* parent)
     varRow->addWidget(chkVarStd);
     auto* label2 = Label(fraStats, "Label2", "Var&iance, Coefficient of Variance, Standard Deviation, Standard Error", true);
     label2->setBuddy(chkVarStd);
+    label2->setMinimumHeight(2 * label2->fontMetrics().lineSpacing() + 2); // two lines
     varRow->addWidget(label2, 1);
     g->addLayout(varRow, r++, 0, 1, 4);
     const int divisor = OptionGroup(&S_::VarNRadio, &S_::SetVarNRadio);

@@ -10,6 +10,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -150,7 +151,11 @@ QLineEdit* COptionsPage::Box(QWidget* parent, const char* name, std::function<QS
 
 bool COptionsPage::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusOut) {
-        if (auto* box = qobject_cast<QLineEdit*>(watched)) RunBoxRule(box);
+        // Leaving the box within the page counts; another window taking the
+        // focus (a message, another program, the page being hidden) does not.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            if (auto* box = qobject_cast<QLineEdit*>(watched)) RunBoxRule(box);
     }
     return CWizPage::eventFilter(watched, event);
 }

@@ -518,6 +518,12 @@ TEST(OptionsPages, BoxesTakeOnlyDigitsPointAndMinusAndSelectAllOnFocus) {
     box->setFocus();
     QApplication::processEvents();
     EXPECT_EQ(box->selectedText(), QStringLiteral("7"));
+    // Cancel hides the page with an entry that would be refused: no message.
+    box->setText(QStringLiteral("99"));
+    t.page->cmdNav_Click(4);
+    QApplication::processEvents();
+    EXPECT_EQ(script.messages.size(), 1u);
+    EXPECT_EQ(t.wiz.RPoly(), 7);
 }
 
 // Next: the page's checks, their message and the control that gets the focus.

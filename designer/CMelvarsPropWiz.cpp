@@ -218,7 +218,8 @@ std::string CMelvarsPropWiz::CheckFrequency(QWidget& page, bool freqN, bool freq
             msg = "Frequency: Number of intervals required";
             FocusControl(page, "txtInterV");
         }
-        if (msg.empty() && FreqGroupRadio() == "Specified:") {
+        // The Describe page stores "Specified", the Frequency page "Specified:".
+        if (msg.empty() && (FreqGroupRadio() == "Specified:" || FreqGroupRadio() == "Specified")) {
             if (BoxText(page, "txtFreqInit").isEmpty()) {
                 msg = "Frequency: Specified Initial Value required";
                 FocusControl(page, "txtFreqInit");

@@ -114,8 +114,9 @@ INSTANTIATE_TEST_SUITE_P(
 using DesignerLoop = DesignerTest;
 
 TEST_F(DesignerLoop, WithoutOptionsPageTheOptionsStepPassesInTheDirectionOfTravel) {
-    // Today's program has no options pages: next from the fields page goes
-    // on to Finish, back from Finish goes back to the fields page.
+    // A page number the page maker has no page for: next from the fields
+    // page goes on to Finish, back from Finish goes back to the fields page.
+    const OptionsPageFactory old = SetOptionsPageFactory([](long, QWidget*) -> CWizPage* { return nullptr; });
     Script script;
     script.Then([](QDialog& d) { dynamic_cast<CWizPage&>(d).LeaveWith(2); })   // fields: next
         .Then([](QDialog& d) { dynamic_cast<CWizPage&>(d).LeaveWith(1); })     // Finish: back
@@ -125,6 +126,7 @@ TEST_F(DesignerLoop, WithoutOptionsPageTheOptionsStepPassesInTheDirectionOfTrave
     wiz.SetTable("Data");
     EXPECT_FALSE(wiz.ShowStatWizard(3));
     EXPECT_EQ(script.shown, QStringList({"frmQuorb_Fields", "frmQuorb_Finish", "frmQuorb_Fields"}));
+    SetOptionsPageFactory(old);
 }
 
 // The type tables: options page, group letter, sort rank, field frame and the

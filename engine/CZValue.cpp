@@ -381,25 +381,12 @@ double CZValue::NormalArea(double x) {
         return 0.0;
     if (x > 6.3)
         return 1.0;
-    const double lnx = Ln(x);
-    double sum = x;
-    double fact = 1.0;
-    double pow2 = 1.0;
-    double sign = 1.0;
-    double term = 0.0;
-    int n = 1;
-    do {
-        fact = fact * n;
-        pow2 = pow2 * 2.0;
-        const double k = 2.0 * n + 1.0;
-        const double lp = k * lnx;
-        const double power = lp <= -2000.0 ? 0.0 : Exp(lp);
-        term = Div(power, Mul(Mul(fact, pow2), k));
-        sign = -sign;
-        sum = Chk(sum + sign * term);
-        ++n;
-    } while (n <= 4 || term > 1e-13);
-    double result = 2.0 * sum / std::sqrt(6.28318530717958);
+    // The series x − x³/(2·3) + x⁵/(2²·2!·5) − … summed term by term cancels
+    // terms up to e^(x²/2) times larger than its result, so that beyond
+    // x ≈ 4 the area kept too few digits for the tail 1 − area: at x = 6 the
+    // tail came out several times too large, or 0. The series sums to
+    // erf(x/√2)·√(π/2), so the area is erf(x/√2), taken without the cancellation.
+    double result = std::erf(x / std::sqrt(2.0));
     if (result > 1.0)
         result = 1.0;
     return result;

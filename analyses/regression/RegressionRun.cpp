@@ -488,10 +488,13 @@ RegressionRun::FitResult RegressionRun::Fit(const FitModel& M, const std::vector
     const double gyy = M.gyy.ToDouble();
     double sse = ls.SSE().ToDouble();
     const double noise = std::max(ls.SSEError(), 4096.0 * kEps * kEps * gyy);
-    if (std::fabs(sse) <= noise) {
+    // A fit is perfect only when its noise is too small to move R² from 1 in
+    // the digits reported; a residual sum lost in a larger noise is unknown,
+    // not 0, and must not be shown as a perfect fit.
+    if (std::fabs(sse) <= noise && noise <= kDigits * gyy) {
         sse = 0;
         R.perfect = true;
-    } else if (sse < 0) {
+    } else if (sse < 0 || std::fabs(sse) <= noise) {
         if (m_refusal.empty())
             m_refusal = what + " cannot be computed" + where + ": the residual sum of squares is lost to rounding (" +
                         names[static_cast<std::size_t>(ls.Dependent())] + " is nearly collinear with the other regressors).";

@@ -438,3 +438,24 @@ TEST(CZValue, PoissonTerms) {
     }
     EXPECT_EQ(z.Quorb_Poisson(2, std::log(2.0), 0), std::exp(-2.0));
 }
+
+// The term-by-term series cancelled terms far larger than its result, so the
+// tail 1 − area of a large z lost its digits (at z = 6 it came out several
+// times too large, or 0). Expected: the standard normal upper tail as
+// tabulated, Q(z) = P(Z > z), the two-sided tail being 2·Q(z).
+TEST(CZValue, NormalTailLostItsDigitsToSeriesCancellation) {
+    const struct {
+        double z, q;
+    } cases[] = {
+        {4.0, 3.167124183311992e-05},
+        {5.0, 2.866515718791939e-07},
+        {5.5, 1.898956246588772e-08},
+        {6.0, 9.865876450376981e-10},
+        {6.3, 1.488228221762309e-10},
+    };
+    CZValue zv;
+    for (const auto& c : cases) {
+        const double tail = 1.0 - zv.Quorb_CalcProb("Z", c.z, 0, 0);
+        EXPECT_NEAR(tail, 2 * c.q, 2 * c.q * 1e-6) << c.z;
+    }
+}

@@ -176,6 +176,8 @@ bool Varnello::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
         // not fail this one.
         m_errHandler->ClearError();
         m_errHandler->SetScenarioNumber(ScenarioID);
+        m_runOutputs.clear();
+        m_tempDbError.clear();
         SaveDatabases(true);
         begun = true;
         if (m_events) m_events->RunScenarioBegin();
@@ -208,6 +210,10 @@ bool Varnello::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
                 else msg = unexpectedErrorText();
             }
             if (msg.empty() && m_errHandler->ErrNumber() != 0) msg = unexpectedErrorText();
+            // The work database that could not be made is the cause, whatever
+            // the analysis made of it.
+            if (!msg.empty() && !m_tempDbError.empty()) msg = m_tempDbError;
+            finishOutput(msg);
             if (!msg.empty()) {
                 Beep();
                 if (m_showErrors) ShowError(std::string("Scenario Failed") + kCrLf + kCrLf + msg);
@@ -241,7 +247,44 @@ bool Varnello::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
     return success;
 }
 
+void Varnello::finishOutput(std::string& msg) {
+    // Recordsets first: the output cannot be committed while they read it.
+    for (auto* rs : {&m_dataRs, &m_outputRs, &m_outputRs2}) {
+        try {
+            if (*rs) (*rs)->Close();
+        } catch (...) {
+        }
+        rs->reset();
+    }
+    // Transactions the analysis began on the workspace and did not end.
+    if (m_runTxLevel >= 0) {
+        try {
+            WorkspacePtr ws = DBEngine().Workspaces(0);
+            while (ws->TransactionLevel() > m_runTxLevel) {
+                if (msg.empty()) ws->CommitTrans();
+                else ws->Rollback();
+            }
+        } catch (const DaoError& e) {
+            if (msg.empty()) msg = e.Description();
+        }
+        m_runTxLevel = -1;
+    }
+    if (!m_outputTx.Active()) return;
+    if (!msg.empty()) {
+        m_outputTx.Rollback();
+        return;
+    }
+    try {
+        m_outputTx.Commit();
+    } catch (const DaoError& e) {
+        msg = "The results could not be saved in " + (m_outputDb ? m_outputDb->Name() : std::string()) + ": " +
+              e.Description();
+    }
+}
+
 void Varnello::cleanUp() noexcept {
+    m_runTxLevel = -1;
+    m_outputTx.Rollback();
     try {
         if (!m_tempDbPath.empty()) {
             if (m_tempDb) m_tempDb->Close();
@@ -302,6 +345,14 @@ std::string Varnello::RunOneScenario() {
         bool bY = false, bW = false;
         if (kind == -99) msg = "Data Table [" + table + "] not found.";
         else msg = SetGlobals(s, s.CalcType(), fields, nG, nC, nX, bY, bW);
+        // Names that would destroy something are refused before anything is
+        // touched, whichever analysis runs.
+        for (const std::string& out : {s.OutputTable1(), s.OutputTable2()})
+            if (msg.empty() && !out.empty()) msg = outputNameRefusal(out, table);
+        if (msg.empty()) {
+            m_outputTx.Begin(m_outputDb);
+            m_runTxLevel = DBEngine().Workspaces(0)->TransactionLevel();
+        }
 
         if (msg.empty()) {
             m_binaryCompare = false;

@@ -11,6 +11,7 @@
 // never blocked.
 #include "db/Dao.h"
 #include "engine/AnalysisArgs.h"
+#include "engine/OutputTransaction.h"
 #include "errors/CErr_ZUR.h"
 
 #include <cstdint>
@@ -164,6 +165,15 @@ public:
     //
     // The table the analysis reads (`sourceTable` in the source database) is
     // never replaced: that would destroy the data; the answer is a message.
+    // Neither are the scenario tables, the database's own catalogue (MSys*),
+    // a table that a saved query given as source reads, nor the same table
+    // reached through another path to the file; a run that names one table
+    // for both of its outputs is refused at the second.
+    //
+    // Inside a run every change to the output database is part of one
+    // transaction that the engine commits when the analysis has succeeded:
+    // the previous output stays whole after a failure, a full disk or a
+    // killed process.
     std::string ReplaceOutputTable(const dao::TableDefPtr& td, bool open, const std::function<std::string()>& reopen,
                                    const std::string& sourceTable);
     // The text with which an unexpected run-time error fails a run: the error's
@@ -193,6 +203,8 @@ private:
     void ShowError(const std::string& msg);
     void SaveDatabases(bool save);
     void cleanUp() noexcept;
+    void finishOutput(std::string& msg);
+    std::string outputNameRefusal(const std::string& name, const std::string& sourceTable) const;
     void closeOwnedDatabases() noexcept;
     std::string unexpectedErrorText() const;
 
@@ -221,6 +233,10 @@ private:
     dao::DatabasePtr m_tempDb;
     std::string m_tempDbPath;
     dao::RecordsetPtr m_dataRs, m_outputRs, m_outputRs2;
+    OutputTransaction m_outputTx;            // the run's changes to the output database
+    std::vector<std::string> m_runOutputs;   // output tables replaced by this run
+    int m_runTxLevel = -1;                   // the workspace's transaction level when the analysis began
+    std::string m_tempDbError;               // why the work database could not be made
 
     std::string m_scenarioTbl, m_optionsTbl, m_fieldTbl;
     std::string m_sourceTableName, m_outputTableName, m_outputTableName2;

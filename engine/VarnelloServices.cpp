@@ -3,6 +3,7 @@
 // the temporary work database and its output tables.
 #include "engine/Varnello.h"
 
+#include "engine/OutputTableRules.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
@@ -174,17 +175,26 @@ bool Varnello::Quorb_UTIL_MakeTempDB() {
 std::string Varnello::Quorb_CreateTable(const TableDefPtr& td, bool bOpen) {
     std::string msg;
     try {
+        if (!m_outputDb) return "No output database is open for the table " + (td ? td->Name() : std::string()) + ".";
         m_outputDb->TableDefs().Append(td);
     } catch (const DaoError& e) {
         return e.Description();
     } catch (const std::exception& e) {
         return e.what();
     }
-    ProcGuard proc(gEngineErr, "Quorb_CreateTable");
-    try {
-        if (bOpen) m_outputRs = m_outputDb->OpenRecordset(td->Name(), dbOpenDynaset);
-    } catch (...) {
-        proc.HandleError();
+    // A table that was made but cannot be opened fails the step: no analysis
+    // may go on without its output recordset.
+    if (bOpen) {
+        try {
+            m_outputRs = m_outputDb->OpenRecordset(td->Name(), dbOpenDynaset);
+        } catch (const DaoError& e) {
+            m_outputRs.reset();
+            msg = e.Description();
+        } catch (const std::exception& e) {
+            m_outputRs.reset();
+            msg = e.what();
+        }
+        if (msg.empty() && !m_outputRs) msg = "The output table " + td->Name() + " could not be opened.";
     }
     return msg;
 }
@@ -273,44 +283,64 @@ bool sameLayout(TableDef& existing, TableDef& wanted) {
 
 } // namespace
 
+std::string Varnello::outputNameRefusal(const std::string& name, const std::string& sourceTable) const {
+    OutputTableRules::Context cx;
+    cx.output = m_outputDb;
+    cx.source = m_sourceDb;
+    cx.sourceTable = sourceTable;
+    cx.scenarioTables = {m_scenarioTbl, m_optionsTbl, m_fieldTbl};
+    return OutputTableRules::Refusal(name, cx);
+}
+
 std::string Varnello::ReplaceOutputTable(const TableDefPtr& td, bool open, const std::function<std::string()>& reopen,
                                          const std::string& sourceTable) {
-    Varnello& engine = *this;
-    DatabasePtr out = engine.OutputDatabase();
-    DatabasePtr src = engine.SourceDatabase();
-    const bool sameFile = src && out && (src == out || src->Name() == out->Name());
-    if (sameFile && NamesEqual(td->Name(), sourceTable))
-        return "The output table " + td->Name() + " is the table the analysis reads; choose another output table name.";
+    DatabasePtr out = OutputDatabase();
+    if (!td) return "The output table has no definition.";
+    if (!out) return "No output database is open for the table " + td->Name() + ".";
+    std::string refusal = outputNameRefusal(td->Name(), sourceTable);
+    if (!refusal.empty()) return refusal;
+    for (const auto& done : m_runOutputs)
+        if (NamesEqual(done, td->Name()))
+            return "Both output tables are named " + td->Name() + "; give them different names.";
+    const std::string name = td->Name();
     TableDefPtr existing;
     try {
         out->TableDefs().Refresh();
-        existing = out->TableDefs().Find(td->Name());
-    } catch (...) {
-        existing.reset();
+        existing = out->TableDefs().Find(name);
+    } catch (const DaoError& e) {
+        return "The output table " + name + " could not be looked up: " + e.Description();
     }
     if (existing && sameLayout(*existing, *td)) {
         try {
-            out->Execute("DELETE FROM " + BracketName(td->Name()));
-            if (open) engine.SetOutputRecordset(out->OpenRecordset(td->Name(), dbOpenDynaset));
+            out->Execute("DELETE FROM " + BracketName(existing->Name()));
+            if (open) SetOutputRecordset(out->OpenRecordset(existing->Name(), dbOpenDynaset));
+            m_runOutputs.push_back(name);
             return {};
-        } catch (const DaoError&) {
-            // Fall back to dropping the table.
+        } catch (const DaoError& e) {
+            return "The output table " + name + " could not be emptied: " + e.Description();
         }
     }
     if (existing) {
+        // The table cannot be dropped while a query on the same file is being read.
         bool hadData = false;
-        if (auto rs = engine.DataRecordset()) {
+        if (auto rs = DataRecordset()) {
             rs->Close();
-            engine.SetDataRecordset(nullptr);
+            SetDataRecordset(nullptr);
             hadData = true;
         }
-        engine.Quorb_DeleteTable(false, td->Name());
+        try {
+            out->TableDefs().Delete(existing->Name());
+        } catch (const DaoError& e) {
+            return "The output table " + name + " could not be replaced: " + e.Description();
+        }
         if (hadData && reopen) {
             std::string msg = reopen();
             if (!msg.empty()) return msg;
         }
     }
-    return engine.Quorb_CreateTable(td, open);
+    std::string msg = Quorb_CreateTable(td, open);
+    if (msg.empty()) m_runOutputs.push_back(name);
+    return msg;
 }
 
 std::string Varnello::UnexpectedErrorMessage(const CErr_ZUR* handler, const std::string& fallback) {

@@ -624,16 +624,23 @@ TEST_F(DescribeTest, FrequencyIntervalWidthOfZeroOrFewerThanOneIntervalIsRefused
     }
 }
 
-TEST_F(DescribeTest, RunTimeErrorInsideTheAnalysisFailsTheRunAndKeepsTheRowsWritten) {
-    // A text field whose second group holds a value that is no number.
-    MakeTable("Data", {{"G", dbText, 5}, {"X", dbText, 10}}, {{"a", "1"}, {"a", "3"}, {"b", "abc"}, {"b", "4"}});
+TEST_F(DescribeTest, RunTimeErrorInsideTheAnalysisFailsTheRunAndKeepsThePreviousOutput) {
+    // A text field: the first run reads numbers only; then the second group
+    // gets a value that is no number, and the second run fails on it.
+    MakeTable("Data", {{"G", dbText, 5}, {"X", dbText, 10}}, {{"a", "1"}, {"a", "3"}, {"b", "5"}, {"b", "4"}});
+    auto spec = describeSpec(allOff(), {{"G", "G"}, {"X", "X"}});
+    auto before = runAndRead(spec);
+    ASSERT_EQ(before.size(), 2u);
+    db->Execute("UPDATE Data SET X = 'abc' WHERE X = '5'");
     std::string err;
-    EXPECT_FALSE(Run(Store(describeSpec(allOff(), {{"G", "G"}, {"X", "X"}})), &err));
+    EXPECT_FALSE(Run(Store(spec), &err));
     EXPECT_EQ(err, "Type mismatch");
+    // The rows of the failed run are gone with it; the first run's are whole.
     auto rows = ReadTable("Out");
-    ASSERT_EQ(rows.size(), 1u);
+    ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0]["G"].ToString(), "a");
-    EXPECT_EQ(rows[0].Num("Mean"), 2.0);
+    EXPECT_EQ(rows[0].Num("Mean"), 2.0);    // (1 + 3) / 2
+    EXPECT_EQ(rows[1].Num("Mean"), 4.5);    // (5 + 4) / 2
 }
 
 TEST_F(DescribeTest, ProgressTextsEveryFifthRecordAndAtTheEnd) {

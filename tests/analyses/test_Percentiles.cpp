@@ -186,12 +186,18 @@ TEST_F(PercentilesTest, LargeGroupsGoThroughTheSortTable) {
     }
 }
 
-TEST_F(PercentilesTest, RunTimeErrorInsideTheAnalysisFailsTheRunAndKeepsTheRowsWritten) {
-    MakeTable("Data", {{"G", dbText, 5}, {"X", dbText, 10}}, {{"a", "1"}, {"a", "3"}, {"b", "4"}, {"b", "abc"}});
+TEST_F(PercentilesTest, RunTimeErrorInsideTheAnalysisFailsTheRunAndKeepsThePreviousOutput) {
+    MakeTable("Data", {{"G", dbText, 5}, {"X", dbText, 10}}, {{"a", "1"}, {"a", "3"}, {"b", "4"}, {"b", "6"}});
+    auto spec = percentileSpec("Median", {{"G", "G"}, {"X", "X"}});
     std::string err;
-    EXPECT_FALSE(Run(Store(percentileSpec("Median", {{"G", "G"}, {"X", "X"}})), &err));
+    ASSERT_TRUE(Run(Store(spec), &err)) << err;
+    ASSERT_EQ(ReadTable("Out").size(), 6u); // minimum, median and maximum of each group
+    db->Execute("UPDATE Data SET X = 'abc' WHERE X = '6'");
+    EXPECT_FALSE(Run(Store(spec), &err));
     EXPECT_EQ(err, "Type mismatch");
+    // The failed run's rows are gone with it; the first run's are whole.
     auto rows = ReadTable("Out");
-    ASSERT_EQ(rows.size(), 3u); // group a's minimum, median and maximum
-    EXPECT_EQ(rows[1].Num("Value"), 2.0);
+    ASSERT_EQ(rows.size(), 6u);
+    EXPECT_EQ(rows[1].Num("Value"), 2.0); // median of 1 and 3
+    EXPECT_EQ(rows[4].Num("Value"), 5.0); // median of 4 and 6
 }

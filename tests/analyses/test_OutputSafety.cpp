@@ -1,0 +1,196 @@
+// What a run may never destroy: the scenario tables, the database's own
+// catalogue, the data it reads, and the output of the previous run, whether
+// the new run is refused, fails, meets a lock or is killed half-way.
+#include "AnalysisFixture.h"
+
+#include <csignal>
+#include <filesystem>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <sqlite3.h>
+
+using namespace dao;
+using namespace atest;
+
+namespace {
+
+vtest::ScenarioSpec describeMean(const std::string& out1, const std::string& out2 = {},
+                                 const std::string& table = "Data") {
+    vtest::ScenarioSpec s;
+    s.subType = "Describe";
+    s.inputTable = table;
+    s.outputTable1 = out1;
+    s.outputTable2 = out2;
+    s.options = {{"Range", false}, {"VarStd", false}, {"Sum", false},        {"Mean", true},   {"Skew", false},
+                 {"Mode", false},  {"CI", false},     {"Percentile", false}, {"FreqN", false}, {"FreqP", false},
+                 {"TTestMean", false}};
+    s.fields = {{"G", "G"}, {"X", "X"}};
+    return s;
+}
+
+class OutputSafetyTest : public AnalysisTest {
+protected:
+    void SetUp() override {
+        AnalysisTest::SetUp();
+        // Three groups; the mean of each is worked out by hand below.
+        MakeTable("Data", {{"G", dbText, 5}, {"X", dbDouble}},
+                  {{"a", 1.0}, {"a", 3.0}, {"b", 5.0}, {"b", 4.0}, {"c", 10.0}});
+        db->CreateQueryDef("qData", "SELECT G, X FROM Data WHERE X > 0");
+    }
+
+    long count(const std::string& table) {
+        auto rs = db->OpenRecordset("SELECT Count(*) AS n FROM [" + table + "]", dbOpenSnapshot);
+        return static_cast<long>(rs->Fields("n")->Value().ToDouble());
+    }
+
+    // The means of the groups a, b, c as the output table holds them.
+    std::vector<double> means(const std::string& table) {
+        std::vector<double> m;
+        for (const auto& r : ReadTable(table)) m.push_back(r.Num("Mean"));
+        return m;
+    }
+
+    const std::vector<double> kMeans = {2.0, 4.5, 10.0}; // (1+3)/2, (5+4)/2, 10/1
+};
+
+TEST_F(OutputSafetyTest, OutputNamesThatWouldDestroySomethingAreRefusedBeforeAnythingIsTouched) {
+    const std::string scen = "The output table %s would replace a scenario table, and every stored scenario with it; "
+                             "choose another output table name.";
+    const std::string cat = "The output table %s would replace a table the database keeps for itself; choose another "
+                            "output table name.";
+    const std::string src = "The output table %s is the table the analysis reads; choose another output table name.";
+    struct Case {
+        std::string out1, out2, source, pattern, name, why;
+    };
+    const std::vector<Case> cases = {
+        {"usysQuorbScenarios", "", "Data", scen, "usysQuorbScenarios", "the scenario headers"},
+        {"Out", "USYSQUORBOPTIONS", "Data", scen, "USYSQUORBOPTIONS", "any case, in the second slot"},
+        {"usysquorbfields", "", "Data", scen, "usysquorbfields", "the field rows"},
+        {"MSysDb", "", "Data", cat, "MSysDb", "the database's password and locale"},
+        {"msysQueries", "", "Data", cat, "msysQueries", "the saved queries"},
+        {"MSysColumns", "", "Data", cat, "MSysColumns", "the column definitions"},
+        {"sqlite_sequence", "", "Data", cat, "sqlite_sequence", "SQLite's own table"},
+        {"DATA", "", "Data", src, "DATA", "the source table, another case"},
+        {"data", "", "qData", src, "data", "the table a saved query reads"},
+        {"", "", "Data", "The output table has no name; give it a name in the scenario.", "", "an empty name"},
+        {"  ", "", "Data", "The output table has no name; give it a name in the scenario.", "", "blanks only"},
+    };
+    const long scenariosBefore = count("usysQuorbScenarios");
+    for (const auto& c : cases) {
+        std::string err;
+        std::int32_t id = Store(describeMean(c.out1, c.out2, c.source));
+        EXPECT_FALSE(Run(id, &err)) << c.why;
+        std::string expected = c.pattern;
+        if (auto p = expected.find("%s"); p != std::string::npos) expected.replace(p, 2, c.name);
+        EXPECT_EQ(err, expected) << c.why;
+        // Every scenario stored so far, the catalogue and the data are whole.
+        EXPECT_EQ(count("usysQuorbScenarios"), scenariosBefore + (&c - &cases[0]) + 1) << c.why;
+        EXPECT_EQ(count("usysQuorbOptions"), count("usysQuorbScenarios")) << c.why;
+        EXPECT_EQ(count("Data"), 5) << c.why;
+        db->QueryDefs().Refresh();
+        EXPECT_TRUE(db->QueryDefs().Find("qData")) << c.why;
+        EXPECT_FALSE(TableExists("Out")) << c.why;
+    }
+}
+
+TEST_F(OutputSafetyTest, TheSourceReachedThroughALinkToTheSameFileIsRefused) {
+    const std::string link = tmp.file("link.db");
+    std::filesystem::create_symlink(tmp.file("data.db"), link);
+    Varnello eng;
+    eng.SetScenarioDatabase(db);
+    Varnello::RunScenarioArgs args;
+    args.OutputDatabase = link; // another path, another connection, the same file
+    EXPECT_FALSE(eng.RunScenario(Store(describeMean("Data")), args));
+    EXPECT_EQ(eng.ErrorInfo(), "The output table Data is the table the analysis reads; choose another output table name.");
+    EXPECT_EQ(count("Data"), 5);
+}
+
+TEST_F(OutputSafetyTest, TwoOutputSlotsWithOneNameAreRefusedAndThePreviousTableStays) {
+    MakeTable("Res", {{"Old", dbDouble}}, {{7.0}});
+    vtest::ScenarioSpec s;
+    s.analysisType = "N";
+    s.subType = "Chi-Square";
+    s.inputTable = "Data";
+    s.outputTable1 = "Res";
+    s.outputTable2 = "RES";
+    s.options = {{"ChiAll", false}, {"ChiDetail", true}, {"ChiIgnoreBlanks", false}};
+    s.fields = {{"G", "C"}};
+    std::string err;
+    EXPECT_FALSE(Run(Store(s), &err));
+    // Whichever slot the analysis fills second is the one named.
+    EXPECT_TRUE(NamesEqual(err, "Both output tables are named Res; give them different names.")) << err;
+    // The first slot had already replaced Res inside the run: that is undone.
+    auto rows = ReadTable("Res");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].Num("Old"), 7.0);
+}
+
+TEST_F(OutputSafetyTest, ALockedOutputDatabaseFailsTheRunNamingTheFileAndKeepsThePreviousOutput) {
+    auto spec = describeMean("Out");
+    std::string err;
+    ASSERT_TRUE(Run(Store(spec), &err)) << err;
+    ASSERT_EQ(means("Out"), kMeans);
+    std::int32_t id = Store(spec);
+    // Another program holds the file's write lock for the length of the run.
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(tmp.file("data.db").c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_FALSE(Run(id, &err));
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_NE(err.find("Out"), std::string::npos) << err;
+    EXPECT_NE(err.find(tmp.file("data.db")), std::string::npos) << err;
+    EXPECT_EQ(err.find("already exists"), std::string::npos) << err;
+    EXPECT_EQ(means("Out"), kMeans);
+}
+
+// Ends the process at once on the given progress text: no destructor, no
+// clean-up, as a power cut or `kill -9` would.
+struct KillAt : IVarnelloEvents {
+    std::string text;
+    void StatStatus(std::string& msg) override {
+        if (msg == text) ::kill(::getpid(), SIGKILL);
+    }
+};
+
+TEST_F(OutputSafetyTest, AProcessKilledInTheMiddleOfARunLeavesThePreviousOutputWhole) {
+    // Enough groups that rows of the new output are written before the kill.
+    std::vector<Row> data;
+    for (int g = 0; g < 40; ++g)
+        for (int k = 0; k < 5; ++k) data.push_back({Variant("g" + std::to_string(100 + g)), Variant(double(g + k))});
+    MakeTable("Many", {{"G", dbText, 5}, {"X", dbDouble}}, data);
+    auto spec = describeMean("Out", "", "Many");
+    std::string err;
+    ASSERT_TRUE(Run(Store(spec), &err)) << err;
+    const std::vector<double> before = means("Out"); // group g: (5g + 0+1+2+3+4) / 5 = g + 2
+    ASSERT_EQ(before.size(), 40u);
+    EXPECT_EQ(before[39], 41.0);
+    db->Execute("UPDATE Many SET X = X * 10");
+    std::int32_t id = Store(spec);
+    const std::string path = tmp.file("data.db");
+    db->Close();
+    DBEngine().Reset();
+
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        KillAt killer;
+        killer.text = "Analyzing record: 150"; // 30 groups written
+        Varnello eng;
+        eng.SetEvents(&killer);
+        Varnello::RunScenarioArgs args;
+        args.ScenarioDatabase = path;
+        args.ShowProgress = true;
+        eng.RunScenario(id, args);
+        ::_exit(3); // not reached when the kill came
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "the child was not killed mid-run";
+
+    db = DBEngine().OpenDatabase(path);
+    EXPECT_EQ(means("Out"), before);
+}
+
+} // namespace

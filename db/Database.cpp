@@ -77,28 +77,28 @@ RecordsetPtr Database::OpenRecordset(const std::string& source, int type, int op
     src.name = source;
     src.options = options;
     std::string sql;
-    std::string name = source;
-    if (name.size() >= 2 && name.front() == '[' && name.back() == ']') name = name.substr(1, name.size() - 2);
-    if (!looksLikeSql(source)) {
-        if (auto td = m_tableDefs.Find(name)) {
-            src.type = type ? type : dbOpenTable;
-            if (src.type == dbOpenTable || src.type == dbOpenDynaset) {
-                src.table = td->Name();
-                return Recordset::Open(c, std::move(src));
-            }
-            sql = "SELECT * FROM " + JetSqlTranslator::BracketName(td->Name());
-        } else if (auto q = m_queryDefs.Find(name)) {
-            if (type == dbOpenTable) throw DaoError(err::InvalidOperation, "Invalid operation.");
-            src.type = type ? type : dbOpenDynaset;
-            sql = q->SQL();
-        } else {
-            throw DaoError(err::InputTableNotFound, "The database engine cannot find the input table or query '" + name +
-                                                        "'. Make sure it exists and that its name is spelled correctly.");
+    // A name is a name: a table called "Select Summary" or "[Old]" is looked
+    // up as it is written before the text is taken for SQL.
+    TableDefPtr td = m_tableDefs.Find(source);
+    QueryDefPtr q = td ? nullptr : m_queryDefs.Find(source);
+    if (td) {
+        src.type = type ? type : dbOpenTable;
+        if (src.type == dbOpenTable || src.type == dbOpenDynaset) {
+            src.table = td->Name();
+            return Recordset::Open(c, std::move(src));
         }
-    } else {
+        sql = "SELECT * FROM " + JetSqlTranslator::BracketName(td->Name());
+    } else if (q) {
+        if (type == dbOpenTable) throw DaoError(err::InvalidOperation, "Invalid operation.");
+        src.type = type ? type : dbOpenDynaset;
+        sql = q->SQL();
+    } else if (looksLikeSql(source)) {
         if (type == dbOpenTable) throw DaoError(err::InvalidOperation, "Invalid operation.");
         src.type = type ? type : dbOpenDynaset;
         sql = source;
+    } else {
+        throw DaoError(err::InputTableNotFound, "The database engine cannot find the input table or query '" + source +
+                                                    "'. Make sure it exists and that its name is spelled correctly.");
     }
     JetSqlTranslator::Options opts;
     std::weak_ptr<Connection> weak = c;

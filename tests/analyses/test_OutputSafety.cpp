@@ -145,6 +145,37 @@ TEST_F(OutputSafetyTest, ALockedOutputDatabaseFailsTheRunNamingTheFileAndKeepsTh
     EXPECT_EQ(means("Out"), kMeans);
 }
 
+TEST_F(OutputSafetyTest, OutputNamesLikeSqlOrInBracketsNeverCrashAndNeverWriteIntoAnotherTable) {
+    MakeTable("OutSorted", {{"Old", dbDouble}}, {{7.0}});
+    const std::string badName = "'[OutSorted]' is not a valid name. Make sure that it does not include invalid "
+                                "characters or punctuation and that it is not too long.";
+    struct Case {
+        std::string subType, out;
+        bool ok;
+        std::string why;
+    };
+    const std::vector<Case> cases = {
+        {"Describe", "Select Summary", true, "a name that begins with SELECT"},
+        {"Describe", "With weights", true, "WITH"},
+        {"Percentiles", "Parameters of X", true, "PARAMETERS"},
+        {"Percentiles", "Transform", true, "TRANSFORM"},
+        {"Describe", "[OutSorted]", false, "brackets around an existing table's name"},
+        {"Percentiles", "[OutSorted]", false, "the same through the sort stage"},
+    };
+    for (const auto& c : cases) {
+        auto spec = describeMean(c.out);
+        spec.subType = c.subType;
+        if (c.subType == "Percentiles") spec.options = {{"PercentileRadio", "Median"}};
+        std::string err;
+        EXPECT_EQ(Run(Store(spec), &err), c.ok) << c.why << ": " << err;
+        if (c.ok) EXPECT_EQ(ReadTable(c.out).size(), c.subType == "Describe" ? 3u : 9u) << c.why;
+        else EXPECT_EQ(err, badName) << c.why;
+        auto old = ReadTable("OutSorted");
+        ASSERT_EQ(old.size(), 1u) << c.why;
+        EXPECT_EQ(old[0].Num("Old"), 7.0) << c.why;
+    }
+}
+
 // Ends the process at once on the given progress text: no destructor, no
 // clean-up, as a power cut or `kill -9` would.
 struct KillAt : IVarnelloEvents {

@@ -96,6 +96,7 @@ DatabasePtr Workspace::OpenDatabase(const std::string& path, bool exclusive, boo
         conn->Exec(SystemSql("SAVEPOINT vtx" + std::to_string(level)));
     conn->SetTransactionDepth(m_txDepth);
     auto db = std::make_shared<Database>(conn, full, weak_from_this());
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_databases.push_back(db);
     return db;
 }
@@ -111,18 +112,21 @@ DatabasePtr Workspace::CreateDatabase(const std::string& path, const std::string
         conn->Exec(SystemSql("SAVEPOINT vtx" + std::to_string(level)));
     conn->SetTransactionDepth(m_txDepth);
     auto db = std::make_shared<Database>(conn, full, weak_from_this());
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_databases.push_back(db);
     return db;
 }
 
-const std::vector<DatabasePtr>& Workspace::Databases() {
-    m_snapshot.clear();
+std::vector<DatabasePtr> Workspace::Databases() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::vector<DatabasePtr> open;
     for (auto& w : m_databases)
-        if (auto d = w.lock(); d && d->IsOpen()) m_snapshot.push_back(d);
-    return m_snapshot;
+        if (auto d = w.lock(); d && d->IsOpen()) open.push_back(d);
+    return open;
 }
 
 void Workspace::forget(const Database* db) noexcept {
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_databases.erase(std::remove_if(m_databases.begin(), m_databases.end(),
                                      [db](const std::weak_ptr<Database>& w) {
                                          auto d = w.lock();
@@ -169,7 +173,12 @@ void Workspace::Rollback() {
 }
 
 void Workspace::Close() noexcept {
-    for (auto& w : m_databases) {
+    std::vector<std::weak_ptr<Database>> databases;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        databases.swap(m_databases);
+    }
+    for (auto& w : databases) {
         if (auto d = w.lock()) {
             try {
                 if (m_txDepth > 0 && d->IsOpen()) {
@@ -186,7 +195,6 @@ void Workspace::Close() noexcept {
             if (d->m_conn) d->m_conn->Close();
         }
     }
-    m_databases.clear();
     m_txDepth = 0;
 }
 

@@ -11,6 +11,7 @@
 #include "util/modZURSTAT.h"
 
 #include <filesystem>
+#include <mutex>
 
 using namespace dao;
 
@@ -57,7 +58,11 @@ Varnello::Varnello() : m_entries(AnalysisEntries::Builtin()) {
             (void)errorDialogHook()(info);
         }
     });
-    if (gstrRegProgramKey.empty()) gstrRegProgramKey = GetRegistryProgramKey();
+    // Engines made on several threads at once set the shared key once.
+    static std::once_flag keyOnce;
+    std::call_once(keyOnce, [] {
+        if (gstrRegProgramKey.empty()) gstrRegProgramKey = GetRegistryProgramKey();
+    });
 }
 
 Varnello::~Varnello() {

@@ -5,6 +5,21 @@
 // a stored scenario by its number. Progress and completion are reported
 // through events, synchronously on the caller's thread.
 //
+// Threads. Engines may run on several threads at once. What each thread must
+// keep to itself: its engine (one run at a time, on one thread), the
+// databases the engine reads and writes and every recordset, table or query
+// definition opened from them, and the data-access layer's workspaces (each
+// thread has its own; Workspaces(0) is the calling thread's). A database
+// opened on one thread may be handed to an engine on another as long as no
+// other thread uses it until the run has returned. What may be shared: the
+// data-access engine object DBEngine() (its workgroup file and default
+// log-on), the message-box and error-dialog hooks (set them before the
+// threads start), and database files themselves: two engines may read the
+// same file, and the file's own locking keeps their writes apart (a writer
+// that meets another's lock fails its run and keeps the previous output).
+// Each run reports unexpected errors to its own engine's handler (see
+// errors/ErrorGlobals.h), and its work database is a file of its own.
+//
 // The engine shows nothing by itself: its message box goes through the
 // platform's message-box hook and its error dialog through
 // SetEngineErrorDialog; a client that installs neither sees nothing and is

@@ -1,6 +1,7 @@
 #include "engine/Varnello.h"
 
 #include "engine/ProbabilityFront.h"
+#include "engine/WorkFolder.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
@@ -58,6 +59,8 @@ Varnello::Varnello() : m_entries(AnalysisEntries::Builtin()) {
             (void)errorDialogHook()(info);
         }
     });
+    // Work databases left behind by processes that died in a run.
+    WorkFolder::RemoveDeadFiles();
     // Engines made on several threads at once set the shared key once.
     static std::once_flag keyOnce;
     std::call_once(keyOnce, [] {

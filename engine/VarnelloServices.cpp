@@ -4,6 +4,8 @@
 #include "engine/Varnello.h"
 
 #include "engine/OutputTableRules.h"
+#include "engine/WorkFolder.h"
+#include "errors/RunTimeError.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
@@ -150,26 +152,37 @@ void Varnello::Quorb_Msg(long r, bool bForce, const std::string& m) {
 
 bool Varnello::Quorb_UTIL_MakeTempDB() {
     ProcGuard proc(gEngineErr, "Quorb_UTIL_MakeTempDB");
-    bool result = true;
     try {
-        // A file of this run's own: two runs never share a work database.
-        if (m_tempDbPath.empty()) m_tempDbPath = MakeUniqueTempFileName("vrl");
-        if (FileExists(m_tempDbPath)) {
+        if (m_tempDb && m_tempDb->IsOpen()) {
             try {
-                if (m_tempDb) m_tempDb->Close();
+                m_tempDb->Close();
             } catch (...) {
             }
-            m_tempDb.reset();
-            DBEngine().Idle(dbRefreshCache);
-            std::error_code ec;
-            std::filesystem::remove(m_tempDbPath, ec);
-            if (ec) return false;
         }
-        m_tempDb = DBEngine().Workspaces(0)->CreateDatabase(m_tempDbPath, dbLangGeneral);
-    } catch (...) {
-        proc.HandleError();
+        m_tempDb.reset();
+        if (!m_tempDbPath.empty()) {
+            std::error_code ec;
+            std::filesystem::remove(m_tempDbPath + "-journal", ec);
+            std::filesystem::remove(m_tempDbPath, ec);
+            if (ec) {
+                m_tempDbError = "The old work database " + m_tempDbPath + " cannot be deleted: " + ec.message();
+                return false;
+            }
+            m_tempDbPath.clear();
+        }
+        // A file of this run's own, made private before the database opens it.
+        m_tempDbPath = WorkFolder::NewFile("vrl");
+        m_tempDb = DBEngine().Workspaces(0)->OpenDatabase(m_tempDbPath);
+        return true;
+    } catch (const RunTimeError& e) {
+        m_tempDbError = e.Description();
+    } catch (const DaoError& e) {
+        m_tempDbError = "The temporary work database cannot be made in " +
+                        std::filesystem::path(m_tempDbPath).parent_path().string() + ": " + e.Description();
+    } catch (const std::exception& e) {
+        m_tempDbError = std::string("The temporary work database cannot be made: ") + e.what();
     }
-    return result;
+    return false;
 }
 
 std::string Varnello::Quorb_CreateTable(const TableDefPtr& td, bool bOpen) {

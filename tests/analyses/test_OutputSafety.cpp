@@ -185,13 +185,18 @@ struct KillAt : IVarnelloEvents {
     }
 };
 
-TEST_F(OutputSafetyTest, AProcessKilledInTheMiddleOfARunLeavesThePreviousOutputWhole) {
+TEST_F(OutputSafetyTest, AProcessKilledInTheMiddleOfARunLeavesThePreviousOutputWholeAndNoWorkFile) {
+    vtest::TmpdirScope tmpdir(tmp.path().string());
+    const std::string workFolder = tmp.file("varnello-" + std::to_string(::geteuid()));
     // Enough groups that rows of the new output are written before the kill.
     std::vector<Row> data;
     for (int g = 0; g < 40; ++g)
         for (int k = 0; k < 5; ++k) data.push_back({Variant("g" + std::to_string(100 + g)), Variant(double(g + k))});
     MakeTable("Many", {{"G", dbText, 5}, {"X", dbDouble}}, data);
     auto spec = describeMean("Out", "", "Many");
+    for (auto& [option, value] : spec.options)
+        if (option == "Percentile") value = true; // the median sorts through a work database
+    spec.options.push_back({"PercentileRadio", "Median"});
     std::string err;
     ASSERT_TRUE(Run(Store(spec), &err)) << err;
     const std::vector<double> before = means("Out"); // group g: (5g + 0+1+2+3+4) / 5 = g + 2
@@ -222,6 +227,10 @@ TEST_F(OutputSafetyTest, AProcessKilledInTheMiddleOfARunLeavesThePreviousOutputW
 
     db = DBEngine().OpenDatabase(path);
     EXPECT_EQ(means("Out"), before);
+    // The dead run's work database is there until the next engine starts.
+    EXPECT_FALSE(std::filesystem::is_empty(workFolder));
+    { Varnello next; }
+    EXPECT_TRUE(std::filesystem::is_empty(workFolder));
 }
 
 } // namespace

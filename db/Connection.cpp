@@ -104,8 +104,11 @@ std::string SqliteDeclaredType(const FieldInfo& f) {
     case dbSingle: return "FLOAT";
     case dbDouble: return "DOUBLE";
     case dbDate: return "DATETIME";
-    case dbText: return "VARCHAR(" + std::to_string(f.size > 0 ? f.size : 255) + ") COLLATE GENERAL";
-    case dbMemo: return "TEXT COLLATE GENERAL";
+    // Only collations every SQLite knows: the file stays readable, checkable
+    // and writable by other programs. The case-blind GENERAL order is applied
+    // by the queries this layer writes.
+    case dbText: return "VARCHAR(" + std::to_string(f.size > 0 ? f.size : 255) + ") COLLATE NOCASE";
+    case dbMemo: return "TEXT COLLATE NOCASE";
     case dbGUID: return "GUID";
     case dbBinary: return "VARBINARY(" + std::to_string(f.size > 0 ? f.size : 255) + ")";
     case dbLongBinary: return "BLOB";

@@ -32,6 +32,40 @@ ConnectOptions parseConnect(const std::string& connect) {
     return o;
 }
 
+// Earlier versions declared text columns with the collation GENERAL, which
+// only this program registers: other programs could neither check, vacuum
+// nor sort such a file. Their declarations are changed to the built-in NOCASE
+// and the indexes rebuilt in that order; true when the file was changed (the
+// connection must then be opened again to read the new schema).
+bool repairCollations(Connection& c) {
+    {
+        StmtHandle st = c.Prepare(SystemSql("SELECT 1 FROM sqlite_master WHERE type IN ('table', 'index') AND "
+                                            "sql LIKE '%COLLATE GENERAL%' LIMIT 1"));
+        if (sqlite3_step(st.get()) != SQLITE_ROW) return false;
+    }
+    c.Exec(SystemSql("BEGIN IMMEDIATE"));
+    try {
+        int version = 0;
+        {
+            StmtHandle st = c.Prepare(SystemSql("PRAGMA schema_version"));
+            if (sqlite3_step(st.get()) == SQLITE_ROW) version = sqlite3_column_int(st.get(), 0);
+        }
+        c.Exec(SystemSql("PRAGMA writable_schema = ON"));
+        c.Exec(SystemSql("UPDATE sqlite_master SET sql = replace(sql, 'COLLATE GENERAL', 'COLLATE NOCASE') "
+                         "WHERE type IN ('table', 'index') AND sql LIKE '%COLLATE GENERAL%'"));
+        c.Exec(SystemSql("PRAGMA writable_schema = OFF"));
+        c.Exec(SystemSql("PRAGMA schema_version = " + std::to_string(version + 1)));
+        c.Exec(SystemSql("COMMIT"));
+    } catch (...) {
+        try {
+            c.Exec(SystemSql("ROLLBACK"));
+        } catch (...) {
+        }
+        throw;
+    }
+    return true;
+}
+
 std::shared_ptr<Connection> openConnection(const std::string& path, bool create, bool exclusive, bool readOnly) {
     sqlite3* raw = nullptr;
     int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
@@ -58,6 +92,14 @@ std::shared_ptr<Connection> openConnection(const std::string& path, bool create,
     StmtHandle st = conn->Prepare(SystemSql("SELECT count(*) FROM sqlite_master"));
     rc = sqlite3_step(st.get());
     if (rc != SQLITE_ROW) conn->Fail(sqlite3_extended_errcode(raw), {});
+    st.reset();
+    if (!readOnly && repairCollations(*conn)) {
+        // A fresh connection reads the new declarations; the indexes follow them.
+        conn.reset();
+        auto fresh = openConnection(path, create, exclusive, readOnly);
+        fresh->Exec(SystemSql("REINDEX NOCASE"));
+        return fresh;
+    }
     return conn;
 }
 

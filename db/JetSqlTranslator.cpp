@@ -1024,14 +1024,35 @@ Ex Parser::callFunction(const Token& nameTok) {
 std::string Parser::externalDatabase(std::size_t pos) {
     if (cur().type != Tk::String) error(kErrFrom, "Expected the database file name after IN");
     std::string path = m_tokens[m_pos++].text;
+    // A connect text in brackets may follow: [;DATABASE=<path>;PWD=<password>].
+    std::string password;
+    bool hasPassword = false;
+    if (cur().type == Tk::Bracket) {
+        const std::string connect = m_tokens[m_pos++].text;
+        std::size_t start = 0;
+        while (start <= connect.size()) {
+            std::size_t end = connect.find(';', start);
+            if (end == std::string::npos) end = connect.size();
+            const std::string part = connect.substr(start, end - start);
+            const std::size_t eq = part.find('=');
+            if (eq != std::string::npos) {
+                const std::string key = lower(part.substr(0, eq));
+                if (key == "pwd") {
+                    password = part.substr(eq + 1);
+                    hasPassword = true;
+                } else if (key == "database" && path.empty()) {
+                    path = part.substr(eq + 1);
+                }
+            }
+            start = end + 1;
+        }
+    }
     if (path.empty()) fail(kErrUnsupported, "External databases other than database files are not supported", pos, "IN ''", m_sql);
-    if (cur().type == Tk::Bracket)
-        error(kErrUnsupported, "External databases other than database files are not supported");
     for (const auto& a : m_attachments)
         if (a.path == path) return a.alias;
     TranslatedSql::Attachment a{m_options.aliasFor ? m_options.aliasFor(path)
                                                    : "ext" + std::to_string(m_attachments.size() + 1),
-                                path};
+                                path, password, hasPassword};
     m_attachments.push_back(a);
     return a.alias;
 }

@@ -519,8 +519,14 @@ bool Varnello::LoadScenario(long number, std::string& msg) {
         s.SetScenario_Description(asText(col("Scenario_Description")));
         s.SetScenario_Type(asString(col("Scenario_Analysis_Type")));
         s.SetCalcType(asString(col("Scenario_Analysis_SubType")));
+        // A scenario row without a source table name fails with that, not with
+        // "Invalid use of Null".
+        if (m_sourceTableName.empty() && col("Scenario_Input_Table_Name").IsNull()) {
+            msg = "Scenario " + std::to_string(number) + " names no source table.";
+            return false;
+        }
         s.SetTable(m_sourceTableName.empty() ? asString(col("Scenario_Input_Table_Name")) : m_sourceTableName);
-        s.SetOutputTable1(m_outputTableName.empty() ? asString(col("Scenario_Output_Table1_Name")) : m_outputTableName);
+        s.SetOutputTable1(m_outputTableName.empty() ? asText(col("Scenario_Output_Table1_Name")) : m_outputTableName);
         s.SetOutputTable2(m_outputTableName2.empty() ? asText(col("Scenario_Output_Table2_Name")) : m_outputTableName2);
         s.SetMissingType(asText(col("MissingType")));
         s.SetMissingEqual(col("MissingEqual"));

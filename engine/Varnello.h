@@ -191,6 +191,9 @@ public:
     // killed process.
     std::string ReplaceOutputTable(const dao::TableDefPtr& td, bool open, const std::function<std::string()>& reopen,
                                    const std::string& sourceTable);
+    // A value of the current input record as a number; a value that is none
+    // raises run-time error 13 naming the value, the field and the record.
+    double DataValue(const dao::Variant& value, const std::string& field);
     // The text with which an unexpected run-time error fails a run: the error's
     // description as the handler captured it, or `fallback` when it has none.
     static std::string UnexpectedErrorMessage(const CErr_ZUR* handler, const std::string& fallback);

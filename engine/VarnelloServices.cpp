@@ -356,6 +356,21 @@ std::string Varnello::ReplaceOutputTable(const TableDefPtr& td, bool open, const
     return msg;
 }
 
+double Varnello::DataValue(const Variant& value, const std::string& field) {
+    try {
+        return value.ToDouble();
+    } catch (const std::exception&) {
+    }
+    std::string where;
+    try {
+        if (m_dataRs)
+            where = " (record " + std::to_string(m_dataRs->AbsolutePosition() + 1) + " in the order the analysis reads the data)";
+    } catch (...) {
+    }
+    throw RunTimeError(13, "Type mismatch: the value '" + value.ToString() + "' in field " + field + where +
+                               " is not a number.");
+}
+
 std::string Varnello::UnexpectedErrorMessage(const CErr_ZUR* handler, const std::string& fallback) {
     if (handler && !handler->ErrDescription().empty()) return handler->ErrDescription();
     return fallback;

@@ -4,6 +4,7 @@
 #include "AnalysisFixture.h"
 
 #include <csignal>
+#include <functional>
 #include <filesystem>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -173,6 +174,38 @@ TEST_F(OutputSafetyTest, OutputNamesLikeSqlOrInBracketsNeverCrashAndNeverWriteIn
         auto old = ReadTable("OutSorted");
         ASSERT_EQ(old.size(), 1u) << c.why;
         EXPECT_EQ(old[0].Num("Old"), 7.0) << c.why;
+    }
+}
+
+TEST_F(OutputSafetyTest, FailuresNameTheirRealCause) {
+    MakeTable("Texts", {{"G", dbText, 5}, {"X", dbText, 10}}, {{"a", "1"}, {"a", "2"}, {"b", "abc"}});
+    struct Case {
+        vtest::ScenarioSpec spec;
+        std::function<void(std::int32_t)> damage; // applied after storing
+        std::string expected, why;
+    };
+    auto freq = describeMean("Out", "", "Texts");
+    freq.options = {{"FreqN", true}, {"FreqGroupRadio", "Default"}, {"InterV", std::int16_t(4)}};
+    auto noSource = describeMean("Out");
+    const std::vector<Case> cases = {
+        {freq, nullptr,
+         "Type mismatch: the value 'abc' in field X is not a number.",
+         "default frequency bounds over a text that is no number (the maximum, 'abc')"},
+        {noSource,
+         [this](std::int32_t id) {
+             db->Execute("UPDATE usysQuorbScenarios SET Scenario_Input_Table_Name = Null WHERE Scenario_ID = " +
+                         std::to_string(id));
+         },
+         "Scenario %d names no source table.", "a Null source table name"},
+    };
+    for (const auto& c : cases) {
+        std::int32_t id = Store(c.spec);
+        if (c.damage) c.damage(id);
+        std::string expected = c.expected;
+        if (auto p = expected.find("%d"); p != std::string::npos) expected.replace(p, 2, std::to_string(id));
+        std::string err;
+        EXPECT_FALSE(Run(id, &err)) << c.why;
+        EXPECT_EQ(err, expected) << c.why;
     }
 }
 

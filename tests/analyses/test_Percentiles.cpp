@@ -194,7 +194,8 @@ TEST_F(PercentilesTest, RunTimeErrorInsideTheAnalysisFailsTheRunAndKeepsThePrevi
     ASSERT_EQ(ReadTable("Out").size(), 6u); // minimum, median and maximum of each group
     db->Execute("UPDATE Data SET X = 'abc' WHERE X = '6'");
     EXPECT_FALSE(Run(Store(spec), &err));
-    EXPECT_EQ(err, "Type mismatch");
+    // Sorted by group and value: a 1, a 3, b 4, b abc.
+    EXPECT_EQ(err, "Type mismatch: the value 'abc' in field X (record 4 in the order the analysis reads the data) is not a number.");
     // The failed run's rows are gone with it; the first run's are whole.
     auto rows = ReadTable("Out");
     ASSERT_EQ(rows.size(), 6u);

@@ -209,6 +209,61 @@ TEST_F(OutputSafetyTest, FailuresNameTheirRealCause) {
     }
 }
 
+TEST_F(OutputSafetyTest, RunArgumentsAndTheDefaultOutputDatabaseDecideWhereResultsGo) {
+    // Copies of the scenario tables under other names, each differing in what it decides.
+    db->Execute("SELECT * INTO ScenCopy FROM usysQuorbScenarios");
+    db->Execute("SELECT * INTO OptCopy FROM usysQuorbOptions");
+    db->Execute("SELECT * INTO FieldCopy FROM usysQuorbFields");
+    std::int32_t id = Store(describeMean("Out"));
+    db->Execute("DELETE FROM ScenCopy");
+    db->Execute("DELETE FROM OptCopy");
+    db->Execute("DELETE FROM FieldCopy");
+    db->Execute("INSERT INTO ScenCopy SELECT * FROM usysQuorbScenarios WHERE Scenario_ID = " + std::to_string(id));
+    db->Execute("INSERT INTO OptCopy SELECT * FROM usysQuorbOptions WHERE Scenario_ID = " + std::to_string(id));
+    db->Execute("INSERT INTO FieldCopy SELECT * FROM usysQuorbFields WHERE Scenario_ID = " + std::to_string(id));
+    db->Execute("UPDATE ScenCopy SET Scenario_Output_Table1_Name = 'FromScenCopy'");
+    db->Execute("UPDATE OptCopy SET Mean = False, Sum = True");
+    db->Execute("UPDATE FieldCopy SET FieldDef_Choice = 'X' WHERE FieldDef_Name = 'G'"); // G is text: no number
+    // The source in another file: the output follows the source there.
+    const std::string other = tmp.file("source.db");
+    std::filesystem::copy_file(tmp.file("data.db"), other);
+
+    struct Case {
+        std::function<void(Varnello::RunScenarioArgs&)> set;
+        std::string table, column; // where the result must land, and a column it must have
+        bool inSource;
+        std::string why;
+    };
+    const std::vector<Case> cases = {
+        {[](auto& a) { a.OutputTableName = "Named1"; }, "Named1", "Mean", false, "OutputTableName"},
+        {[](auto& a) { a.ScenarioTbl = "ScenCopy"; }, "FromScenCopy", "Mean", false, "ScenarioTbl"},
+        {[](auto& a) { a.OptionsTbl = "OptCopy"; a.OutputTableName = "FromOpt"; }, "FromOpt", "Sum", false, "OptionsTbl"},
+        {[&](auto& a) { a.SourceDatabase = other; a.OutputTableName = "InSource"; }, "InSource", "Mean", true,
+         "no output database: the source database, not the scenario database"},
+    };
+    for (const auto& c : cases) {
+        Varnello eng;
+        eng.SetScenarioDatabase(db);
+        Varnello::RunScenarioArgs args;
+        c.set(args);
+        ASSERT_TRUE(eng.RunScenario(id, args)) << c.why << ": " << eng.ErrorInfo();
+        DatabasePtr where = c.inSource ? DBEngine().OpenDatabase(other) : db;
+        where->TableDefs().Refresh();
+        auto td = where->TableDefs().Find(c.table);
+        ASSERT_TRUE(td) << c.why;
+        EXPECT_TRUE(td->Fields().Find(c.column)) << c.why;
+        db->TableDefs().Refresh();
+        EXPECT_EQ(static_cast<bool>(db->TableDefs().Find(c.table)), !c.inSource) << c.why;
+    }
+    // FieldTbl: the copy makes G an analysed field, whose text fails the run.
+    Varnello eng;
+    eng.SetScenarioDatabase(db);
+    Varnello::RunScenarioArgs args;
+    args.FieldTbl = "FieldCopy";
+    EXPECT_FALSE(eng.RunScenario(id, args));
+    EXPECT_NE(eng.ErrorInfo().find("in field G"), std::string::npos) << eng.ErrorInfo();
+}
+
 // Ends the process at once on the given progress text: no destructor, no
 // clean-up, as a power cut or `kill -9` would.
 struct KillAt : IVarnelloEvents {

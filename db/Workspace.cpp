@@ -43,8 +43,8 @@ bool repairCollations(Connection& c) {
                                             "sql LIKE '%COLLATE GENERAL%' LIMIT 1"));
         if (sqlite3_step(st.get()) != SQLITE_ROW) return false;
     }
-    c.Exec(SystemSql("BEGIN IMMEDIATE"));
     try {
+        c.Exec(SystemSql("BEGIN IMMEDIATE"));
         int version = 0;
         {
             StmtHandle st = c.Prepare(SystemSql("PRAGMA schema_version"));
@@ -56,12 +56,16 @@ bool repairCollations(Connection& c) {
         c.Exec(SystemSql("PRAGMA writable_schema = OFF"));
         c.Exec(SystemSql("PRAGMA schema_version = " + std::to_string(version + 1)));
         c.Exec(SystemSql("COMMIT"));
-    } catch (...) {
-        try {
-            c.Exec(SystemSql("ROLLBACK"));
-        } catch (...) {
+    } catch (const DaoError&) {
+        // A file that cannot be written (read-only on disk, locked) opens as
+        // it is: this program still knows the old collation.
+        for (const char* undo : {"ROLLBACK", "PRAGMA writable_schema = OFF"}) {
+            try {
+                c.Exec(SystemSql(undo));
+            } catch (...) {
+            }
         }
-        throw;
+        return false;
     }
     return true;
 }

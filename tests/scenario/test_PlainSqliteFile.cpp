@@ -101,11 +101,25 @@ TEST_F(PlainFileTest, AFileOfAnEarlierVersionIsRepairedWhenOpened) {
     sqlite3_close(raw);
     EXPECT_NE(sqliteTool(path, "PRAGMA integrity_check").second, 0) << "the old file is checkable already";
 
+    auto names = [](Database& d) {
+        std::string out;
+        for (auto rs = d.OpenRecordset("SELECT Name FROM T ORDER BY Name", dbOpenSnapshot); !rs->EOF_(); rs->MoveNext())
+            out += rs->Fields("Name")->Value().ToString();
+        return out;
+    };
+    {
+        // While another program holds the write lock the file opens unrepaired.
+        sqlite3* other = nullptr;
+        ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        auto locked = DBEngine().OpenDatabase(path);
+        EXPECT_EQ(names(*locked), "Abc");
+        locked->Close();
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+    }
     auto db = DBEngine().OpenDatabase(path);
-    auto rs = db->OpenRecordset("SELECT Name FROM T ORDER BY Name", dbOpenSnapshot);
-    std::string names;
-    for (; !rs->EOF_(); rs->MoveNext()) names += rs->Fields("Name")->Value().ToString();
-    EXPECT_EQ(names, "Abc");
+    EXPECT_EQ(names(*db), "Abc");
     // The unique index still refuses a name that differs in case only.
     EXPECT_THROW(db->Execute("INSERT INTO T (Name) VALUES ('B')"), DaoError);
     db->Close();

@@ -57,11 +57,21 @@ WorkspacePtr Engine::CreateWorkspace(const std::string& name, const std::string&
     }
     auto ws = std::make_shared<Workspace>(name, user);
     t_workspaces.push_back(ws);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_loggedOnUser = user;
     return ws;
 }
 
 WorkspacePtr Engine::Workspaces(int index) {
-    if (t_workspaces.empty()) CreateWorkspace("#Default Workspace#", DefaultUser(), DefaultPassword());
+    if (t_workspaces.empty()) {
+        std::string user;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            user = m_loggedOnUser;
+        }
+        if (user.empty()) CreateWorkspace("#Default Workspace#", DefaultUser(), DefaultPassword());
+        else t_workspaces.push_back(std::make_shared<Workspace>("#Default Workspace#", user));
+    }
     if (index < 0 || index >= static_cast<int>(t_workspaces.size()))
         throw DaoError(err::ItemNotFound, "Item not found in this collection.");
     return t_workspaces[static_cast<std::size_t>(index)];
@@ -86,6 +96,7 @@ void Engine::Reset() noexcept {
     for (auto& ws : t_workspaces) ws->Close();
     t_workspaces.clear();
     std::lock_guard<std::mutex> lock(m_mutex);
+    m_loggedOnUser.clear();
     m_systemDB.clear();
     m_defaultUser = "admin";
     m_defaultPassword.clear();

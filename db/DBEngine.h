@@ -8,7 +8,10 @@
 // engine-level OpenDatabase, CreateDatabase and transactions see only the
 // calling thread's workspaces, so a transaction begun on one thread never
 // reaches the databases another thread opened. A workspace, a database and
-// everything opened from it belong to one thread at a time.
+// everything opened from it belong to one thread at a time. A thread's
+// default workspace is opened for the user last logged on in the process
+// (on any thread), so that a background thread works as that user without
+// logging on again; before any log-on, for the default user.
 #include "db/Workspace.h"
 
 #include <memory>
@@ -59,6 +62,7 @@ private:
     std::string m_systemDB;
     std::string m_defaultUser = "admin";
     std::string m_defaultPassword;
+    std::string m_loggedOnUser; // the user of the last successful CreateWorkspace
 };
 
 // The process's database engine.

@@ -134,4 +134,28 @@ TEST(EngineThreads, ATransactionBegunOnOneThreadNeverReachesAnotherThreadsDataba
     DBEngine().Reset();
 }
 
+TEST(EngineThreads, AThreadWorksAsTheUserLoggedOnWithoutLoggingOnAgain) {
+    DBEngine().Reset();
+    vtest::TempDir tmp;
+    const std::string wg = tmp.file("system.mdw");
+    Workgroup::Create(wg);
+    Workgroup::SetUser(wg, "Admin", "pw");
+    DBEngine().SetSystemDB(wg);
+    // Before anyone logs on, the default log-on (Admin, no password) is refused.
+    std::string before;
+    std::thread([&] {
+        try {
+            DBEngine().Workspaces(0);
+        } catch (const DaoError& e) {
+            before = e.Description();
+        }
+    }).join();
+    EXPECT_EQ(before, "Not a valid account name or password.");
+    DBEngine().CreateWorkspace("Stats", "Admin", "pw");
+    std::string user;
+    std::thread([&] { user = DBEngine().Workspaces(0)->UserName(); }).join();
+    EXPECT_EQ(user, "Admin");
+    DBEngine().Reset();
+}
+
 } // namespace

@@ -3,6 +3,7 @@
 #include "db/DaoConstants.h"
 #include "db/DaoError.h"
 #include "db/TranslatedSql.h"
+#include "db/Workgroup.h"
 
 #include <algorithm>
 #include <cmath>
@@ -104,8 +105,11 @@ std::string SqliteDeclaredType(const FieldInfo& f) {
     case dbSingle: return "FLOAT";
     case dbDouble: return "DOUBLE";
     case dbDate: return "DATETIME";
-    case dbText: return "VARCHAR(" + std::to_string(f.size > 0 ? f.size : 255) + ") COLLATE GENERAL";
-    case dbMemo: return "TEXT COLLATE GENERAL";
+    // Only collations every SQLite knows: the file stays readable, checkable
+    // and writable by other programs. The case-blind GENERAL order is applied
+    // by the queries this layer writes.
+    case dbText: return "VARCHAR(" + std::to_string(f.size > 0 ? f.size : 255) + ") COLLATE NOCASE";
+    case dbMemo: return "TEXT COLLATE NOCASE";
     case dbGUID: return "GUID";
     case dbBinary: return "VARBINARY(" + std::to_string(f.size > 0 ? f.size : 255) + ")";
     case dbLongBinary: return "BLOB";
@@ -276,6 +280,13 @@ StmtHandle Connection::Prepare(const TranslatedSql& sql) {
         sqlite3_bind_text(attach.get(), 1, a.path.c_str(), static_cast<int>(a.path.size()), SQLITE_TRANSIENT);
         int arc = sqlite3_step(attach.get());
         if (arc != SQLITE_DONE) Fail(sqlite3_extended_errcode(m_db.get()), sql.original());
+        attach.reset();
+        // A database with a password is reached through IN only with that
+        // password, as a direct open needs it.
+        if (!ExternalPasswordMatches(a.alias, a.password, a.hasPassword)) {
+            Exec(SystemSql("DETACH DATABASE " + QuoteIdent(a.alias)));
+            throw DaoError(err::NotValidPassword, "Not a valid password.", 0, sql.original());
+        }
         m_attached[a.path] = a.alias;
     }
     sqlite3_stmt* st = nullptr;
@@ -298,6 +309,25 @@ int Connection::ExecBound(const SystemSql& sql, const std::vector<Variant>& valu
     int rc = sqlite3_step(st.get());
     if (rc != SQLITE_DONE && rc != SQLITE_ROW) Fail(sqlite3_extended_errcode(m_db.get()), sql.text());
     return sqlite3_changes(m_db.get());
+}
+
+bool Connection::ExternalPasswordMatches(const std::string& alias, const std::string& password, bool given) {
+    auto blob = [&](const char* name, std::string& out) {
+        StmtHandle st = Prepare(SystemSql("SELECT Value FROM " + QuoteIdent(alias) + ".MSysDb WHERE Name = '" + name + "'"));
+        if (sqlite3_step(st.get()) != SQLITE_ROW) return false;
+        out.assign(static_cast<const char*>(sqlite3_column_blob(st.get(), 0)),
+                   static_cast<std::size_t>(sqlite3_column_bytes(st.get(), 0)));
+        return true;
+    };
+    {
+        StmtHandle has = Prepare(SystemSql("SELECT 1 FROM " + QuoteIdent(alias) +
+                                           ".sqlite_master WHERE type = 'table' AND name = 'MSysDb'"));
+        if (sqlite3_step(has.get()) != SQLITE_ROW) return true; // no catalogue: no password
+    }
+    std::string salt, hash;
+    if (!blob("PasswordSalt", salt)) return true;
+    blob("PasswordHash", hash);
+    return given && Workgroup::Hash(password, salt) == hash;
 }
 
 std::string Connection::AliasFor(const std::string& path) {

@@ -79,6 +79,9 @@ public:
     // The lasting alias of an external database ("IN '<path>'") on this
     // connection: ext1, ext2, ... in the order paths are first named.
     std::string AliasFor(const std::string& path);
+    // True when the database attached as `alias` has no password, or has
+    // `password` (given says whether one was given at all).
+    bool ExternalPasswordMatches(const std::string& alias, const std::string& password, bool given);
 
 private:
     SqliteHandle m_db;

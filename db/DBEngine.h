@@ -2,9 +2,20 @@
 // The database engine: the one object at the root of the data-access layer.
 // It names the workgroup (system database) file that holds users and their
 // passwords, and owns the workspaces.
+//
+// Threads: the engine itself may be used from any thread. Its workspaces are
+// per thread: Workspaces(i), WorkspaceCount, CreateWorkspace, Reset and the
+// engine-level OpenDatabase, CreateDatabase and transactions see only the
+// calling thread's workspaces, so a transaction begun on one thread never
+// reaches the databases another thread opened. A workspace, a database and
+// everything opened from it belong to one thread at a time. A thread's
+// default workspace is opened for the user last logged on in the process
+// (on any thread), so that a background thread works as that user without
+// logging on again; before any log-on, for the default user.
 #include "db/Workspace.h"
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -16,13 +27,13 @@ public:
 
     // Path of the workgroup file; empty means the built-in default workgroup,
     // which knows the one user "Admin" with an empty password.
-    const std::string& SystemDB() const noexcept { return m_systemDB; }
-    void SetSystemDB(const std::string& path) { m_systemDB = path; }
+    std::string SystemDB() const;
+    void SetSystemDB(const std::string& path);
     std::string Version() const { return "3.6"; }
-    const std::string& DefaultUser() const noexcept { return m_defaultUser; }
-    void SetDefaultUser(const std::string& u) { m_defaultUser = u; }
-    const std::string& DefaultPassword() const noexcept { return m_defaultPassword; }
-    void SetDefaultPassword(const std::string& p) { m_defaultPassword = p; }
+    std::string DefaultUser() const;
+    void SetDefaultUser(const std::string& u);
+    std::string DefaultPassword() const;
+    void SetDefaultPassword(const std::string& p);
 
     // Workspaces(0) is the default workspace, created on first use.
     WorkspacePtr Workspaces(int index);
@@ -41,14 +52,17 @@ public:
     void CommitTrans();
     void Rollback();
 
-    // Closes every workspace and forgets them (tests, shutdown).
+    // Closes the calling thread's workspaces and forgets them, and puts the
+    // workgroup file and default log-on back to their start values (tests,
+    // shutdown).
     void Reset() noexcept;
 
 private:
+    mutable std::mutex m_mutex; // guards the three texts below
     std::string m_systemDB;
     std::string m_defaultUser = "admin";
     std::string m_defaultPassword;
-    std::vector<WorkspacePtr> m_workspaces;
+    std::string m_loggedOnUser; // the user of the last successful CreateWorkspace
 };
 
 // The process's database engine.

@@ -8,6 +8,7 @@
 #include "db/Workgroup.h"
 #include "db/Workspace.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace dao {
@@ -76,28 +77,28 @@ RecordsetPtr Database::OpenRecordset(const std::string& source, int type, int op
     src.name = source;
     src.options = options;
     std::string sql;
-    std::string name = source;
-    if (name.size() >= 2 && name.front() == '[' && name.back() == ']') name = name.substr(1, name.size() - 2);
-    if (!looksLikeSql(source)) {
-        if (auto td = m_tableDefs.Find(name)) {
-            src.type = type ? type : dbOpenTable;
-            if (src.type == dbOpenTable || src.type == dbOpenDynaset) {
-                src.table = td->Name();
-                return Recordset::Open(c, std::move(src));
-            }
-            sql = "SELECT * FROM " + JetSqlTranslator::BracketName(td->Name());
-        } else if (auto q = m_queryDefs.Find(name)) {
-            if (type == dbOpenTable) throw DaoError(err::InvalidOperation, "Invalid operation.");
-            src.type = type ? type : dbOpenDynaset;
-            sql = q->SQL();
-        } else {
-            throw DaoError(err::InputTableNotFound, "The database engine cannot find the input table or query '" + name +
-                                                        "'. Make sure it exists and that its name is spelled correctly.");
+    // A name is a name: a table called "Select Summary" or "[Old]" is looked
+    // up as it is written before the text is taken for SQL.
+    TableDefPtr td = m_tableDefs.Find(source);
+    QueryDefPtr q = td ? nullptr : m_queryDefs.Find(source);
+    if (td) {
+        src.type = type ? type : dbOpenTable;
+        if (src.type == dbOpenTable || src.type == dbOpenDynaset) {
+            src.table = td->Name();
+            return Recordset::Open(c, std::move(src));
         }
-    } else {
+        sql = "SELECT * FROM " + JetSqlTranslator::BracketName(td->Name());
+    } else if (q) {
+        if (type == dbOpenTable) throw DaoError(err::InvalidOperation, "Invalid operation.");
+        src.type = type ? type : dbOpenDynaset;
+        sql = q->SQL();
+    } else if (looksLikeSql(source)) {
         if (type == dbOpenTable) throw DaoError(err::InvalidOperation, "Invalid operation.");
         src.type = type ? type : dbOpenDynaset;
         sql = source;
+    } else {
+        throw DaoError(err::InputTableNotFound, "The database engine cannot find the input table or query '" + source +
+                                                    "'. Make sure it exists and that its name is spelled correctly.");
     }
     JetSqlTranslator::Options opts;
     std::weak_ptr<Connection> weak = c;
@@ -151,6 +152,56 @@ void Database::Execute(const std::string& sql, int options) {
     if (rc != SQLITE_DONE) c->Fail(sqlite3_extended_errcode(c->handle()), sql);
     m_recordsAffected = sqlite3_changes(c->handle());
     if (t.kind() == TranslatedSql::Kind::Other) c->InvalidateCatalog();
+}
+
+namespace {
+
+struct ReadCollector {
+    std::vector<std::pair<std::string, std::string>> reads; // schema, table
+};
+
+int collectReads(void* user, int action, const char* table, const char*, const char* schema, const char*) {
+    if (action == SQLITE_READ && table && schema) {
+        auto* c = static_cast<ReadCollector*>(user);
+        std::pair<std::string, std::string> r{schema, table};
+        if (std::find(c->reads.begin(), c->reads.end(), r) == c->reads.end()) c->reads.push_back(std::move(r));
+    }
+    return SQLITE_OK;
+}
+
+} // namespace
+
+std::vector<Database::TableRef> Database::TablesRead(const std::string& source) {
+    auto c = conn();
+    init();
+    if (auto td = m_tableDefs.Find(source)) return {{m_name, td->Name()}};
+    std::string sql;
+    if (auto q = m_queryDefs.Find(source)) sql = q->SQL();
+    else if (looksLikeSql(source)) sql = source;
+    else return {};
+    JetSqlTranslator::Options opts;
+    opts.aliasFor = [c](const std::string& path) { return c->AliasFor(path); };
+    ReadCollector collector;
+    try {
+        TranslatedSql t = JetSqlTranslator::Translate(sql, opts);
+        sqlite3_set_authorizer(c->handle(), collectReads, &collector);
+        try {
+            StmtHandle st = c->Prepare(t);
+        } catch (...) {
+            sqlite3_set_authorizer(c->handle(), nullptr, nullptr);
+            throw;
+        }
+        sqlite3_set_authorizer(c->handle(), nullptr, nullptr);
+    } catch (const DaoError&) {
+        return {};
+    }
+    std::vector<TableRef> out;
+    for (const auto& [schema, table] : collector.reads) {
+        if (ToLowerAscii(table).rfind("sqlite_", 0) == 0) continue;
+        const char* file = sqlite3_db_filename(c->handle(), schema.c_str());
+        out.push_back({file ? std::string(file) : std::string(), table});
+    }
+    return out;
 }
 
 void Database::NewPassword(const std::string& oldPassword, const std::string& newPassword) {

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace dao {
 
@@ -40,6 +41,16 @@ public:
     // Runs an action query (DELETE, INSERT, UPDATE, SELECT … INTO, DDL).
     void Execute(const std::string& sql, int options = 0);
     long RecordsAffected() const noexcept { return m_recordsAffected; }
+
+    // The stored tables that reading `source` (a table name, a saved query or
+    // a SELECT text) touches, each with the full path of the file it lives in:
+    // saved queries are followed to the tables they read, in this file or in
+    // an external one. Empty when the source cannot be read.
+    struct TableRef {
+        std::string file;
+        std::string table;
+    };
+    std::vector<TableRef> TablesRead(const std::string& source);
 
     // Sets or clears (empty text) the database password; needs the old one.
     void NewPassword(const std::string& oldPassword, const std::string& newPassword);

@@ -35,6 +35,10 @@ constexpr long kErrStatement = 3129;                // invalid SQL statement
 constexpr long kErrTrailing = 3142;                 // characters found after end of SQL statement
 constexpr long kErrFunction = 3085;                 // undefined function in expression
 constexpr long kErrUnsupported = err::SqlSyntax;    // 3000: a construct this layer does not run
+// Deepest nesting of parentheses, subqueries, Not and signs the parser
+// follows; deeper text is refused rather than allowed to exhaust the stack.
+// SQLite itself refuses expressions nested 1,000 deep.
+constexpr int kMaxNesting = 200;
 
 // ---------------------------------------------------------------------------
 // Tokens
@@ -451,7 +455,25 @@ private:
     }
 
     // --- expressions ---
-    Ex expr() { return parseXor(); }
+    Ex expr() {
+        Nesting n(*this);
+        return parseXor();
+    }
+    // Counts one level of nesting for the length of its scope.
+    class Nesting {
+    public:
+        explicit Nesting(Parser& p) : m_p(p) {
+            if (++m_p.m_depth > kMaxNesting)
+                m_p.error(kErrExpression, "The expression is nested more than " + std::to_string(kMaxNesting) +
+                                              " levels deep");
+        }
+        ~Nesting() { --m_p.m_depth; }
+        Nesting(const Nesting&) = delete;
+        Nesting& operator=(const Nesting&) = delete;
+
+    private:
+        Parser& m_p;
+    };
     Ex parseXor();
     Ex parseOr();
     Ex parseAnd();
@@ -485,6 +507,7 @@ private:
     JetSqlTranslator::Options m_options;
     std::vector<TranslatedSql::Attachment> m_attachments;
     int m_exprNumber = 1000;
+    int m_depth = 0;
 };
 
 // Xor, the loosest operator supported (Eqv and Imp are not).
@@ -533,6 +556,7 @@ Ex Parser::parseAnd() {
 
 Ex Parser::parseNot() {
     if (acceptKw("Not")) {
+        Nesting n(*this);
         Ex operand = parseNot();
         Ex e;
         e.sql = "NOT " + wrap(operand, kNot);
@@ -727,6 +751,7 @@ Ex Parser::parseMul() {
 // Unary minus binds looser than ^: -2^2 is -(2^2).
 Ex Parser::parseUnary() {
     if (acceptOp("-")) {
+        Nesting n(*this);
         Ex operand = asValue(parseUnary());
         std::string s = wrap(operand, kUnary);
         if (!s.empty() && s[0] == '-') s = "(" + s + ")";
@@ -737,7 +762,10 @@ Ex Parser::parseUnary() {
         e.aggregate = operand.aggregate;
         return e;
     }
-    if (acceptOp("+")) return asValue(parseUnary());
+    if (acceptOp("+")) {
+        Nesting n(*this);
+        return asValue(parseUnary());
+    }
     return parsePow();
 }
 
@@ -996,20 +1024,42 @@ Ex Parser::callFunction(const Token& nameTok) {
 std::string Parser::externalDatabase(std::size_t pos) {
     if (cur().type != Tk::String) error(kErrFrom, "Expected the database file name after IN");
     std::string path = m_tokens[m_pos++].text;
+    // A connect text in brackets may follow: [;DATABASE=<path>;PWD=<password>].
+    std::string password;
+    bool hasPassword = false;
+    if (cur().type == Tk::Bracket) {
+        const std::string connect = m_tokens[m_pos++].text;
+        std::size_t start = 0;
+        while (start <= connect.size()) {
+            std::size_t end = connect.find(';', start);
+            if (end == std::string::npos) end = connect.size();
+            const std::string part = connect.substr(start, end - start);
+            const std::size_t eq = part.find('=');
+            if (eq != std::string::npos) {
+                const std::string key = lower(part.substr(0, eq));
+                if (key == "pwd") {
+                    password = part.substr(eq + 1);
+                    hasPassword = true;
+                } else if (key == "database" && path.empty()) {
+                    path = part.substr(eq + 1);
+                }
+            }
+            start = end + 1;
+        }
+    }
     if (path.empty()) fail(kErrUnsupported, "External databases other than database files are not supported", pos, "IN ''", m_sql);
-    if (cur().type == Tk::Bracket)
-        error(kErrUnsupported, "External databases other than database files are not supported");
     for (const auto& a : m_attachments)
         if (a.path == path) return a.alias;
     TranslatedSql::Attachment a{m_options.aliasFor ? m_options.aliasFor(path)
                                                    : "ext" + std::to_string(m_attachments.size() + 1),
-                                path};
+                                path, password, hasPassword};
     m_attachments.push_back(a);
     return a.alias;
 }
 
 void Parser::tablePrimary(FromClause& from) {
     if (acceptOp("(")) {
+        Nesting n(*this);
         if (atKw("Select")) {
             from.subquery = true;
             from.pieces.push_back({false, "(" + selectStatement(false, nullptr) + ")"});
@@ -1190,6 +1240,7 @@ std::string coreSql(const SelectCore& c) {
 // A SELECT, possibly a UNION of several, with its ORDER BY. At the top level
 // `out` receives what the caller must know (make-table target, base table).
 std::string Parser::selectStatement(bool topLevel, JetTranslation* out) {
+    Nesting n(*this);
     std::vector<SelectCore> cores;
     std::vector<std::string> unions;
     cores.push_back(selectCore());

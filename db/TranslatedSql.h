@@ -26,6 +26,9 @@ public:
     struct Attachment {
         std::string alias;
         std::string path;
+        // The database password given with the path ("IN '<path>' [;PWD=<password>]").
+        std::string password;
+        bool hasPassword = false;
     };
 
     // SQLite SQL, ready for sqlite3_prepare (for Kind::Expression: an

@@ -32,6 +32,44 @@ ConnectOptions parseConnect(const std::string& connect) {
     return o;
 }
 
+// Earlier versions declared text columns with the collation GENERAL, which
+// only this program registers: other programs could neither check, vacuum
+// nor sort such a file. Their declarations are changed to the built-in NOCASE
+// and the indexes rebuilt in that order; true when the file was changed (the
+// connection must then be opened again to read the new schema).
+bool repairCollations(Connection& c) {
+    {
+        StmtHandle st = c.Prepare(SystemSql("SELECT 1 FROM sqlite_master WHERE type IN ('table', 'index') AND "
+                                            "sql LIKE '%COLLATE GENERAL%' LIMIT 1"));
+        if (sqlite3_step(st.get()) != SQLITE_ROW) return false;
+    }
+    try {
+        c.Exec(SystemSql("BEGIN IMMEDIATE"));
+        int version = 0;
+        {
+            StmtHandle st = c.Prepare(SystemSql("PRAGMA schema_version"));
+            if (sqlite3_step(st.get()) == SQLITE_ROW) version = sqlite3_column_int(st.get(), 0);
+        }
+        c.Exec(SystemSql("PRAGMA writable_schema = ON"));
+        c.Exec(SystemSql("UPDATE sqlite_master SET sql = replace(sql, 'COLLATE GENERAL', 'COLLATE NOCASE') "
+                         "WHERE type IN ('table', 'index') AND sql LIKE '%COLLATE GENERAL%'"));
+        c.Exec(SystemSql("PRAGMA writable_schema = OFF"));
+        c.Exec(SystemSql("PRAGMA schema_version = " + std::to_string(version + 1)));
+        c.Exec(SystemSql("COMMIT"));
+    } catch (const DaoError&) {
+        // A file that cannot be written (read-only on disk, locked) opens as
+        // it is: this program still knows the old collation.
+        for (const char* undo : {"ROLLBACK", "PRAGMA writable_schema = OFF"}) {
+            try {
+                c.Exec(SystemSql(undo));
+            } catch (...) {
+            }
+        }
+        return false;
+    }
+    return true;
+}
+
 std::shared_ptr<Connection> openConnection(const std::string& path, bool create, bool exclusive, bool readOnly) {
     sqlite3* raw = nullptr;
     int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
@@ -58,6 +96,14 @@ std::shared_ptr<Connection> openConnection(const std::string& path, bool create,
     StmtHandle st = conn->Prepare(SystemSql("SELECT count(*) FROM sqlite_master"));
     rc = sqlite3_step(st.get());
     if (rc != SQLITE_ROW) conn->Fail(sqlite3_extended_errcode(raw), {});
+    st.reset();
+    if (!readOnly && repairCollations(*conn)) {
+        // A fresh connection reads the new declarations; the indexes follow them.
+        conn.reset();
+        auto fresh = openConnection(path, create, exclusive, readOnly);
+        fresh->Exec(SystemSql("REINDEX NOCASE"));
+        return fresh;
+    }
     return conn;
 }
 
@@ -96,6 +142,7 @@ DatabasePtr Workspace::OpenDatabase(const std::string& path, bool exclusive, boo
         conn->Exec(SystemSql("SAVEPOINT vtx" + std::to_string(level)));
     conn->SetTransactionDepth(m_txDepth);
     auto db = std::make_shared<Database>(conn, full, weak_from_this());
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_databases.push_back(db);
     return db;
 }
@@ -111,18 +158,21 @@ DatabasePtr Workspace::CreateDatabase(const std::string& path, const std::string
         conn->Exec(SystemSql("SAVEPOINT vtx" + std::to_string(level)));
     conn->SetTransactionDepth(m_txDepth);
     auto db = std::make_shared<Database>(conn, full, weak_from_this());
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_databases.push_back(db);
     return db;
 }
 
-const std::vector<DatabasePtr>& Workspace::Databases() {
-    m_snapshot.clear();
+std::vector<DatabasePtr> Workspace::Databases() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::vector<DatabasePtr> open;
     for (auto& w : m_databases)
-        if (auto d = w.lock(); d && d->IsOpen()) m_snapshot.push_back(d);
-    return m_snapshot;
+        if (auto d = w.lock(); d && d->IsOpen()) open.push_back(d);
+    return open;
 }
 
 void Workspace::forget(const Database* db) noexcept {
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_databases.erase(std::remove_if(m_databases.begin(), m_databases.end(),
                                      [db](const std::weak_ptr<Database>& w) {
                                          auto d = w.lock();
@@ -169,7 +219,12 @@ void Workspace::Rollback() {
 }
 
 void Workspace::Close() noexcept {
-    for (auto& w : m_databases) {
+    std::vector<std::weak_ptr<Database>> databases;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        databases.swap(m_databases);
+    }
+    for (auto& w : databases) {
         if (auto d = w.lock()) {
             try {
                 if (m_txDepth > 0 && d->IsOpen()) {
@@ -186,7 +241,6 @@ void Workspace::Close() noexcept {
             if (d->m_conn) d->m_conn->Close();
         }
     }
-    m_databases.clear();
     m_txDepth = 0;
 }
 

@@ -4,7 +4,9 @@
 #include "db/Collection.h"
 #include "db/Database.h"
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -32,12 +34,14 @@ public:
     // Creates a new database file; error 3204 when the file exists.
     DatabasePtr CreateDatabase(const std::string& path, const std::string& locale = {}, int options = 0);
 
-    const std::vector<DatabasePtr>& Databases();
+    // The open databases of this workspace (a copy: safe to walk while
+    // another thread opens or closes one).
+    std::vector<DatabasePtr> Databases();
 
     void BeginTrans();
     void CommitTrans();
     void Rollback();
-    int TransactionLevel() const noexcept { return m_txDepth; }
+    int TransactionLevel() const noexcept { return m_txDepth.load(); }
 
     void Close() noexcept;
 
@@ -46,9 +50,9 @@ private:
     void forget(const Database* db) noexcept;
     std::string m_name;
     std::string m_userName;
+    std::mutex m_mutex; // guards the list of databases
     std::vector<std::weak_ptr<Database>> m_databases;
-    std::vector<DatabasePtr> m_snapshot;
-    int m_txDepth = 0;
+    std::atomic<int> m_txDepth{0};
 };
 using WorkspacePtr = std::shared_ptr<Workspace>;
 

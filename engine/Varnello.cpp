@@ -1,6 +1,7 @@
 #include "engine/Varnello.h"
 
 #include "engine/ProbabilityFront.h"
+#include "engine/WorkFolder.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
@@ -11,6 +12,7 @@
 #include "util/modZURSTAT.h"
 
 #include <filesystem>
+#include <mutex>
 
 using namespace dao;
 
@@ -57,7 +59,13 @@ Varnello::Varnello() : m_entries(AnalysisEntries::Builtin()) {
             (void)errorDialogHook()(info);
         }
     });
-    if (gstrRegProgramKey.empty()) gstrRegProgramKey = GetRegistryProgramKey();
+    // Work databases left behind by processes that died in a run.
+    WorkFolder::RemoveDeadFiles();
+    // Engines made on several threads at once set the shared key once.
+    static std::once_flag keyOnce;
+    std::call_once(keyOnce, [] {
+        if (gstrRegProgramKey.empty()) gstrRegProgramKey = GetRegistryProgramKey();
+    });
 }
 
 Varnello::~Varnello() {
@@ -193,6 +201,8 @@ bool Varnello::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
         m_errHandler->SetScenarioNumber(ScenarioID);
         // The step an unexpected error report names; each analysis step sets its own.
         m_errHandler->SetCurrentOperation("Loading scenario");
+        m_runOutputs.clear();
+        m_tempDbError.clear();
         SaveDatabases(true);
         begun = true;
         if (m_events) m_events->RunScenarioBegin();
@@ -225,6 +235,10 @@ bool Varnello::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
                 else msg = unexpectedErrorText();
             }
             if (msg.empty() && m_errHandler->ErrNumber() != 0) msg = unexpectedErrorText();
+            // The work database that could not be made is the cause, whatever
+            // the analysis made of it.
+            if (!msg.empty() && !m_tempDbError.empty()) msg = m_tempDbError;
+            finishOutput(msg);
             if (!msg.empty()) {
                 Beep();
                 if (m_showErrors) ShowError(std::string("Scenario Failed") + kCrLf + kCrLf + msg);
@@ -258,7 +272,44 @@ bool Varnello::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
     return success;
 }
 
+void Varnello::finishOutput(std::string& msg) {
+    // Recordsets first: the output cannot be committed while they read it.
+    for (auto* rs : {&m_dataRs, &m_outputRs, &m_outputRs2}) {
+        try {
+            if (*rs) (*rs)->Close();
+        } catch (...) {
+        }
+        rs->reset();
+    }
+    // Transactions the analysis began on the workspace and did not end.
+    if (m_runTxLevel >= 0) {
+        try {
+            WorkspacePtr ws = DBEngine().Workspaces(0);
+            while (ws->TransactionLevel() > m_runTxLevel) {
+                if (msg.empty()) ws->CommitTrans();
+                else ws->Rollback();
+            }
+        } catch (const DaoError& e) {
+            if (msg.empty()) msg = e.Description();
+        }
+        m_runTxLevel = -1;
+    }
+    if (!m_outputTx.Active()) return;
+    if (!msg.empty()) {
+        m_outputTx.Rollback();
+        return;
+    }
+    try {
+        m_outputTx.Commit();
+    } catch (const DaoError& e) {
+        msg = "The results could not be saved in " + (m_outputDb ? m_outputDb->Name() : std::string()) + ": " +
+              e.Description();
+    }
+}
+
 void Varnello::cleanUp() noexcept {
+    m_runTxLevel = -1;
+    m_outputTx.Rollback();
     try {
         if (!m_tempDbPath.empty()) {
             if (m_tempDb) m_tempDb->Close();
@@ -320,6 +371,14 @@ std::string Varnello::RunOneScenario() {
         if (kind == -99) msg = "Data Table [" + table + "] not found.";
         else msg = SetGlobals(s, s.CalcType(), fields, nG, nC, nX, bY, bW);
         if (msg.empty()) msg = CheckFieldRoles(table, s.CalcType(), fields, nG, nC, nX, bY, bW);
+        // Names that would destroy something are refused before anything is
+        // touched, whichever analysis runs.
+        for (const std::string& out : {s.OutputTable1(), s.OutputTable2()})
+            if (msg.empty() && !out.empty()) msg = outputNameRefusal(out, table);
+        if (msg.empty()) {
+            m_outputTx.Begin(m_outputDb);
+            m_runTxLevel = DBEngine().Workspaces(0)->TransactionLevel();
+        }
 
         if (msg.empty()) {
             m_binaryCompare = false;
@@ -479,8 +538,14 @@ bool Varnello::LoadScenario(long number, std::string& msg) {
         s.SetScenario_Description(asText(col("Scenario_Description")));
         s.SetScenario_Type(asString(col("Scenario_Analysis_Type")));
         s.SetCalcType(asString(col("Scenario_Analysis_SubType")));
+        // A scenario row without a source table name fails with that, not with
+        // "Invalid use of Null".
+        if (m_sourceTableName.empty() && col("Scenario_Input_Table_Name").IsNull()) {
+            msg = "Scenario " + std::to_string(number) + " names no source table.";
+            return false;
+        }
         s.SetTable(m_sourceTableName.empty() ? asString(col("Scenario_Input_Table_Name")) : m_sourceTableName);
-        s.SetOutputTable1(m_outputTableName.empty() ? asString(col("Scenario_Output_Table1_Name")) : m_outputTableName);
+        s.SetOutputTable1(m_outputTableName.empty() ? asText(col("Scenario_Output_Table1_Name")) : m_outputTableName);
         s.SetOutputTable2(m_outputTableName2.empty() ? asText(col("Scenario_Output_Table2_Name")) : m_outputTableName2);
         s.SetMissingType(asText(col("MissingType")));
         s.SetMissingEqual(col("MissingEqual"));

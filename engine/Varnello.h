@@ -5,12 +5,28 @@
 // a stored scenario by its number. Progress and completion are reported
 // through events, synchronously on the caller's thread.
 //
+// Threads. Engines may run on several threads at once. What each thread must
+// keep to itself: its engine (one run at a time, on one thread), the
+// databases the engine reads and writes and every recordset, table or query
+// definition opened from them, and the data-access layer's workspaces (each
+// thread has its own; Workspaces(0) is the calling thread's). A database
+// opened on one thread may be handed to an engine on another as long as no
+// other thread uses it until the run has returned. What may be shared: the
+// data-access engine object DBEngine() (its workgroup file and default
+// log-on), the message-box and error-dialog hooks (set them before the
+// threads start), and database files themselves: two engines may read the
+// same file, and the file's own locking keeps their writes apart (a writer
+// that meets another's lock fails its run and keeps the previous output).
+// Each run reports unexpected errors to its own engine's handler (see
+// errors/ErrorGlobals.h), and its work database is a file of its own.
+//
 // The engine shows nothing by itself: its message box goes through the
 // platform's message-box hook and its error dialog through
 // SetEngineErrorDialog; a client that installs neither sees nothing and is
 // never blocked.
 #include "db/Dao.h"
 #include "engine/AnalysisArgs.h"
+#include "engine/OutputTransaction.h"
 #include "errors/CErr_ZUR.h"
 
 #include <cstdint>
@@ -169,8 +185,20 @@ public:
     //
     // The table the analysis reads (`sourceTable` in the source database) is
     // never replaced: that would destroy the data; the answer is a message.
+    // Neither are the scenario tables, the database's own catalogue (MSys*),
+    // a table that a saved query given as source reads, nor the same table
+    // reached through another path to the file; a run that names one table
+    // for both of its outputs is refused at the second.
+    //
+    // Inside a run every change to the output database is part of one
+    // transaction that the engine commits when the analysis has succeeded:
+    // the previous output stays whole after a failure, a full disk or a
+    // killed process.
     std::string ReplaceOutputTable(const dao::TableDefPtr& td, bool open, const std::function<std::string()>& reopen,
                                    const std::string& sourceTable);
+    // A value of the current input record as a number; a value that is none
+    // raises run-time error 13 naming the value, the field and the record.
+    double DataValue(const dao::Variant& value, const std::string& field);
     // The text with which an unexpected run-time error fails a run: the error's
     // description as the handler captured it, or `fallback` when it has none.
     static std::string UnexpectedErrorMessage(const CErr_ZUR* handler, const std::string& fallback);
@@ -203,6 +231,8 @@ private:
     void ShowError(const std::string& msg);
     void SaveDatabases(bool save);
     void cleanUp() noexcept;
+    void finishOutput(std::string& msg);
+    std::string outputNameRefusal(const std::string& name, const std::string& sourceTable) const;
     void closeOwnedDatabases() noexcept;
     std::string unexpectedErrorText() const;
 
@@ -231,6 +261,10 @@ private:
     dao::DatabasePtr m_tempDb;
     std::string m_tempDbPath;
     dao::RecordsetPtr m_dataRs, m_outputRs, m_outputRs2;
+    OutputTransaction m_outputTx;            // the run's changes to the output database
+    std::vector<std::string> m_runOutputs;   // output tables replaced by this run
+    int m_runTxLevel = -1;                   // the workspace's transaction level when the analysis began
+    std::string m_tempDbError;               // why the work database could not be made
 
     std::string m_scenarioTbl, m_optionsTbl, m_fieldTbl;
     std::string m_sourceTableName, m_outputTableName, m_outputTableName2;

@@ -64,12 +64,14 @@ std::string Varnello::DescFreqInit_ZUR(bool bRoundWidth, std::int16_t intervals,
                                        std::int16_t nX, double& start, double& width) {
     ProcGuard proc(gEngineErr, "DescFreqInit_ZUR");
     std::string msg;
+    std::string current; // the field being read, for the message of a failure
     try {
         Quorb_Msg(0, true, "Calculating default frequency values");
         bool found = false;
         double mn = 0, mx = 0;
         for (int i = 1; i <= nX; ++i) {
-            std::string F = BracketName(fields[static_cast<std::size_t>(nG + i)]);
+            current = fields[static_cast<std::size_t>(nG + i)];
+            std::string F = BracketName(current);
             std::string sql = "SELECT MIN(" + F + ") as Minimum1, " + "MAX(" + F + ") as Maximum1 " + "FROM " +
                               BracketName(table);
             std::string where = Quorb_DataWhere(F);
@@ -79,6 +81,8 @@ std::string Varnello::DescFreqInit_ZUR(bool bRoundWidth, std::int16_t intervals,
             if (!rs->EOF_()) {
                 Variant lo = rs->Fields("Minimum1")->Value();
                 Variant hi = rs->Fields("Maximum1")->Value();
+                if (!lo.IsNull()) (void)DataValue(lo, current);
+                if (!hi.IsNull()) (void)DataValue(hi, current);
                 if (!lo.IsNull()) {
                     if (!found) {
                         mn = lo.ToDouble();
@@ -115,7 +119,11 @@ std::string Varnello::DescFreqInit_ZUR(bool bRoundWidth, std::int16_t intervals,
         }
         start = lowerIncluded ? mn : mn - pad;
     } catch (...) {
+        // The cause itself (a damaged file, a name that cannot be written, a
+        // value that is no number), not a width of 0 found later.
         proc.HandleError();
+        msg = UnexpectedErrorMessage(proc.Handler(), "The default frequency values of " + current + " in " + table +
+                                                         " could not be worked out.");
     }
     return msg;
 }

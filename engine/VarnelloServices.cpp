@@ -3,6 +3,9 @@
 // the temporary work database and its output tables.
 #include "engine/Varnello.h"
 
+#include "engine/OutputTableRules.h"
+#include "engine/WorkFolder.h"
+#include "errors/RunTimeError.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
@@ -154,42 +157,62 @@ void Varnello::Quorb_Msg(long r, bool bForce, const std::string& m) {
 
 bool Varnello::Quorb_UTIL_MakeTempDB() {
     ProcGuard proc(gEngineErr, "Quorb_UTIL_MakeTempDB");
-    bool result = true;
     try {
-        // A file of this run's own: two runs never share a work database.
-        if (m_tempDbPath.empty()) m_tempDbPath = MakeUniqueTempFileName("vrl");
-        if (FileExists(m_tempDbPath)) {
+        if (m_tempDb && m_tempDb->IsOpen()) {
             try {
-                if (m_tempDb) m_tempDb->Close();
+                m_tempDb->Close();
             } catch (...) {
             }
-            m_tempDb.reset();
-            DBEngine().Idle(dbRefreshCache);
-            std::error_code ec;
-            std::filesystem::remove(m_tempDbPath, ec);
-            if (ec) return false;
         }
-        m_tempDb = DBEngine().Workspaces(0)->CreateDatabase(m_tempDbPath, dbLangGeneral);
-    } catch (...) {
-        proc.HandleError();
+        m_tempDb.reset();
+        if (!m_tempDbPath.empty()) {
+            std::error_code ec;
+            std::filesystem::remove(m_tempDbPath + "-journal", ec);
+            std::filesystem::remove(m_tempDbPath, ec);
+            if (ec) {
+                m_tempDbError = "The old work database " + m_tempDbPath + " cannot be deleted: " + ec.message();
+                return false;
+            }
+            m_tempDbPath.clear();
+        }
+        // A file of this run's own, made private before the database opens it.
+        m_tempDbPath = WorkFolder::NewFile("vrl");
+        m_tempDb = DBEngine().Workspaces(0)->OpenDatabase(m_tempDbPath);
+        return true;
+    } catch (const RunTimeError& e) {
+        m_tempDbError = e.Description();
+    } catch (const DaoError& e) {
+        m_tempDbError = "The temporary work database cannot be made in " +
+                        std::filesystem::path(m_tempDbPath).parent_path().string() + ": " + e.Description();
+    } catch (const std::exception& e) {
+        m_tempDbError = std::string("The temporary work database cannot be made: ") + e.what();
     }
-    return result;
+    return false;
 }
 
 std::string Varnello::Quorb_CreateTable(const TableDefPtr& td, bool bOpen) {
     std::string msg;
     try {
+        if (!m_outputDb) return "No output database is open for the table " + (td ? td->Name() : std::string()) + ".";
         m_outputDb->TableDefs().Append(td);
     } catch (const DaoError& e) {
         return e.Description();
     } catch (const std::exception& e) {
         return e.what();
     }
-    ProcGuard proc(gEngineErr, "Quorb_CreateTable");
-    try {
-        if (bOpen) m_outputRs = m_outputDb->OpenRecordset(td->Name(), dbOpenDynaset);
-    } catch (...) {
-        proc.HandleError();
+    // A table that was made but cannot be opened fails the step: no analysis
+    // may go on without its output recordset.
+    if (bOpen) {
+        try {
+            m_outputRs = m_outputDb->OpenRecordset(td->Name(), dbOpenDynaset);
+        } catch (const DaoError& e) {
+            m_outputRs.reset();
+            msg = e.Description();
+        } catch (const std::exception& e) {
+            m_outputRs.reset();
+            msg = e.what();
+        }
+        if (msg.empty() && !m_outputRs) msg = "The output table " + td->Name() + " could not be opened.";
     }
     return msg;
 }
@@ -278,44 +301,79 @@ bool sameLayout(TableDef& existing, TableDef& wanted) {
 
 } // namespace
 
+std::string Varnello::outputNameRefusal(const std::string& name, const std::string& sourceTable) const {
+    OutputTableRules::Context cx;
+    cx.output = m_outputDb;
+    cx.source = m_sourceDb;
+    cx.sourceTable = sourceTable;
+    cx.scenarioTables = {m_scenarioTbl, m_optionsTbl, m_fieldTbl};
+    return OutputTableRules::Refusal(name, cx);
+}
+
 std::string Varnello::ReplaceOutputTable(const TableDefPtr& td, bool open, const std::function<std::string()>& reopen,
                                          const std::string& sourceTable) {
-    Varnello& engine = *this;
-    DatabasePtr out = engine.OutputDatabase();
-    DatabasePtr src = engine.SourceDatabase();
-    const bool sameFile = src && out && (src == out || src->Name() == out->Name());
-    if (sameFile && NamesEqual(td->Name(), sourceTable))
-        return "The output table " + td->Name() + " is the table the analysis reads; choose another output table name.";
+    DatabasePtr out = OutputDatabase();
+    if (!td) return "The output table has no definition.";
+    if (!out) return "No output database is open for the table " + td->Name() + ".";
+    std::string refusal = outputNameRefusal(td->Name(), sourceTable);
+    if (!refusal.empty()) return refusal;
+    for (const auto& done : m_runOutputs)
+        if (NamesEqual(done, td->Name()))
+            return "Both output tables are named " + td->Name() + "; give them different names.";
+    const std::string name = td->Name();
     TableDefPtr existing;
     try {
         out->TableDefs().Refresh();
-        existing = out->TableDefs().Find(td->Name());
-    } catch (...) {
-        existing.reset();
+        existing = out->TableDefs().Find(name);
+    } catch (const DaoError& e) {
+        return "The output table " + name + " could not be looked up: " + e.Description();
     }
     if (existing && sameLayout(*existing, *td)) {
         try {
-            out->Execute("DELETE FROM " + BracketName(td->Name()));
-            if (open) engine.SetOutputRecordset(out->OpenRecordset(td->Name(), dbOpenDynaset));
+            out->Execute("DELETE FROM " + BracketName(existing->Name()));
+            if (open) SetOutputRecordset(out->OpenRecordset(existing->Name(), dbOpenDynaset));
+            m_runOutputs.push_back(name);
             return {};
-        } catch (const DaoError&) {
-            // Fall back to dropping the table.
+        } catch (const DaoError& e) {
+            return "The output table " + name + " could not be emptied: " + e.Description();
         }
     }
     if (existing) {
+        // The table cannot be dropped while a query on the same file is being read.
         bool hadData = false;
-        if (auto rs = engine.DataRecordset()) {
+        if (auto rs = DataRecordset()) {
             rs->Close();
-            engine.SetDataRecordset(nullptr);
+            SetDataRecordset(nullptr);
             hadData = true;
         }
-        engine.Quorb_DeleteTable(false, td->Name());
+        try {
+            out->TableDefs().Delete(existing->Name());
+        } catch (const DaoError& e) {
+            return "The output table " + name + " could not be replaced: " + e.Description();
+        }
         if (hadData && reopen) {
             std::string msg = reopen();
             if (!msg.empty()) return msg;
         }
     }
-    return engine.Quorb_CreateTable(td, open);
+    std::string msg = Quorb_CreateTable(td, open);
+    if (msg.empty()) m_runOutputs.push_back(name);
+    return msg;
+}
+
+double Varnello::DataValue(const Variant& value, const std::string& field) {
+    try {
+        return value.ToDouble();
+    } catch (const std::exception&) {
+    }
+    std::string where;
+    try {
+        if (m_dataRs)
+            where = " (record " + std::to_string(m_dataRs->AbsolutePosition() + 1) + " in the order the analysis reads the data)";
+    } catch (...) {
+    }
+    throw RunTimeError(13, "Type mismatch: the value '" + value.ToString() + "' in field " + field + where +
+                               " is not a number.");
 }
 
 std::string Varnello::UnexpectedErrorMessage(const CErr_ZUR* handler, const std::string& fallback) {

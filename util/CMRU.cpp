@@ -107,7 +107,9 @@ std::string CMRU::ProtectTag(const std::string& tag) {
     for (auto& sw : t.switches) {
         if (lower(sw.key) == "pwd") {
             const std::string written = sw.value;
-            if (written.empty() || IsProtectedSecret(written)) continue;
+            // Already protected means protected with this user's key: a
+            // password that only has the form is the user's own text.
+            if (written.empty() || (IsProtectedSecret(written) && UnprotectSecret(written))) continue;
             // Never in clear text: a password that cannot be protected is dropped.
             sw.value = ProtectSecret(plainValue(written));
         } else {

@@ -528,7 +528,7 @@ void CDescribe::CalcData() {
         for (std::size_t j = 1; j <= static_cast<std::size_t>(m_nX); ++j) {
             Variant v = m_dataCols[j]->Value();
             if (v.IsNull()) continue;
-            double x = v.ToDouble();
+            double x = eng.DataValue(v, m_fields[static_cast<std::size_t>(m_nG) + j]);
             if (!eng.Quorb_DataOk_b(x, false)) continue;
             DescribeSums& s = m_sums[j];
             s.mom.Add(x, w);

@@ -624,18 +624,25 @@ TEST_F(DescribeTest, FrequencyIntervalWidthOfZeroOrFewerThanOneIntervalIsRefused
     }
 }
 
-TEST_F(DescribeTest, RunTimeErrorInsideTheAnalysisFailsTheRunAndKeepsTheRowsWritten) {
-    // A number field whose file holds a text in the second group (another
-    // program wrote it): the field passes the check of the roles, the value fails.
+TEST_F(DescribeTest, RunTimeErrorInsideTheAnalysisFailsTheRunAndKeepsThePreviousOutput) {
+    // A number field; after a first run another program writes a text into
+    // the second group: the field passes the check of the roles, the value
+    // fails the second run.
     MakeTable("Data", {{"G", dbText, 5}, {"X", dbDouble}}, {{"a", 1.0}, {"a", 3.0}, {"b", 5.0}, {"b", 4.0}});
+    auto spec = describeSpec(allOff(), {{"G", "G"}, {"X", "X"}});
+    auto before = runAndRead(spec);
+    ASSERT_EQ(before.size(), 2u);
     PutTextInNumberColumn("Data", "X", "abc", "X = 5");
     std::string err;
-    EXPECT_FALSE(Run(Store(describeSpec(allOff(), {{"G", "G"}, {"X", "X"}})), &err));
-    EXPECT_EQ(err, "Type mismatch");
+    EXPECT_FALSE(Run(Store(spec), &err));
+    // Sorted by group and value: a 1, a 3, b 4, b abc.
+    EXPECT_EQ(err, "Type mismatch: the value 'abc' in field X (record 4 in the order the analysis reads the data) is not a number.");
+    // The rows of the failed run are gone with it; the first run's are whole.
     auto rows = ReadTable("Out");
-    ASSERT_EQ(rows.size(), 1u);
+    ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0]["G"].ToString(), "a");
-    EXPECT_EQ(rows[0].Num("Mean"), 2.0);
+    EXPECT_EQ(rows[0].Num("Mean"), 2.0);    // (1 + 3) / 2
+    EXPECT_EQ(rows[1].Num("Mean"), 4.5);    // (5 + 4) / 2
 }
 
 TEST_F(DescribeTest, ProgressTextsEveryFifthRecordAndAtTheEnd) {

@@ -186,17 +186,23 @@ TEST_F(PercentilesTest, LargeGroupsGoThroughTheSortTable) {
     }
 }
 
-TEST_F(PercentilesTest, RunTimeErrorInsideTheAnalysisFailsTheRunAndKeepsTheRowsWritten) {
-    // A number field whose file holds a text in group b (another program
-    // wrote it): the field passes the check of the roles, the value fails.
-    MakeTable("Data", {{"G", dbText, 5}, {"X", dbDouble}}, {{"a", 1.0}, {"a", 3.0}, {"b", 4.0}, {"b", 5.0}});
-    PutTextInNumberColumn("Data", "X", "abc", "X = 5");
+TEST_F(PercentilesTest, RunTimeErrorInsideTheAnalysisFailsTheRunAndKeepsThePreviousOutput) {
+    // A number field; after a first run another program writes a text into
+    // group b: the field passes the check of the roles, the value fails.
+    MakeTable("Data", {{"G", dbText, 5}, {"X", dbDouble}}, {{"a", 1.0}, {"a", 3.0}, {"b", 4.0}, {"b", 6.0}});
+    auto spec = percentileSpec("Median", {{"G", "G"}, {"X", "X"}});
     std::string err;
-    EXPECT_FALSE(Run(Store(percentileSpec("Median", {{"G", "G"}, {"X", "X"}})), &err));
-    EXPECT_EQ(err, "Type mismatch");
+    ASSERT_TRUE(Run(Store(spec), &err)) << err;
+    ASSERT_EQ(ReadTable("Out").size(), 6u); // minimum, median and maximum of each group
+    PutTextInNumberColumn("Data", "X", "abc", "X = 6");
+    EXPECT_FALSE(Run(Store(spec), &err));
+    // Sorted by group and value: a 1, a 3, b 4, b abc.
+    EXPECT_EQ(err, "Type mismatch: the value 'abc' in field X (record 4 in the order the analysis reads the data) is not a number.");
+    // The failed run's rows are gone with it; the first run's are whole.
     auto rows = ReadTable("Out");
-    ASSERT_EQ(rows.size(), 3u); // group a's minimum, median and maximum
-    EXPECT_EQ(rows[1].Num("Value"), 2.0);
+    ASSERT_EQ(rows.size(), 6u);
+    EXPECT_EQ(rows[1].Num("Value"), 2.0); // median of 1 and 3
+    EXPECT_EQ(rows[4].Num("Value"), 5.0); // median of 4 and 6
 }
 
 TEST_F(PercentilesTest, AWeightedPointOnAnExactCumulativeWeightIsNotSkipped) {

@@ -52,16 +52,16 @@ TEST_F(RegressionTest, IllConditionedFitIsNotReportedAsPerfect) {
         r.fields = {{"X", "X"}, {"Y", "Y"}};
         if (c.weighted) r.fields.push_back({"W", "W"});
         std::string err;
-        RunRegression(r, &err);
+        if (!RunRegression(r, &err)) {
+            // Refused: the run says why, and a failed run writes no table.
+            EXPECT_NE(err.find("lost to rounding"), std::string::npos) << c.why << ": " << err;
+            EXPECT_FALSE(TableExists("Stats")) << c.why;
+            continue;
+        }
         auto rows = ReadTable("Stats");
         ASSERT_EQ(rows.size(), 1u) << c.why;
         const auto& s = rows[0];
-        if (s.IsNull("R-Square")) {
-            // Refused: the run says why and leaves every statistic Null.
-            EXPECT_NE(err.find("lost to rounding"), std::string::npos) << c.why << ": " << err;
-            EXPECT_TRUE(s.IsNull("Residual_SS")) << c.why;
-            continue;
-        }
+        ASSERT_FALSE(s.IsNull("R-Square")) << c.why;
         EXPECT_GE(s.Num("Residual_SS"), sseFloor * (1 - 1e-12)) << c.why;
         EXPECT_LE(s.Num("R-Square"), 1 - sseFloor / sst * (1 - 1e-12)) << c.why;
         EXPECT_GT(s.Num("StdError_of_Estimate"), 0) << c.why;

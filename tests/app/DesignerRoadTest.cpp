@@ -26,6 +26,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QAbstractButton>
 #include <QTreeWidget>
 
 #include <deque>
@@ -242,6 +243,12 @@ TEST_F(DesignerRoad, EveryTypeIsCreatedSavedRunAndReopenedFromTheList) {
             page.cmdNav(2)->click();
         });
         d.steps.push_back([&](QDialog& w) {
+            // The type's options page, with the options of a new scenario.
+            auto* next = w.findChild<QAbstractButton*>(QStringLiteral("cmdNav_2"));
+            ASSERT_NE(next, nullptr) << w.objectName().toStdString();
+            next->click();
+        });
+        d.steps.push_back([&](QDialog& w) {
             auto& page = dynamic_cast<frmQuorb_Finish&>(w);
             page.txtScenario_Output_Table1_Name()->setText(QString::fromStdString(out1));
             if (!page.txtScenario_Output_Table2_Name()->isHidden())
@@ -253,6 +260,9 @@ TEST_F(DesignerRoad, EveryTypeIsCreatedSavedRunAndReopenedFromTheList) {
         const int shownBefore = static_cast<int>(app.texts.size());
         list->cmdAction_Click(0);
         EXPECT_TRUE(d.steps.empty());
+        ASSERT_EQ(d.shown.size(), 6) << d.shown.join(QLatin1Char(' ')).toStdString();
+        EXPECT_TRUE(d.shown[4].startsWith(QStringLiteral("frmQuorb_Options_"))) << d.shown[4].toStdString();
+        d.shown.removeAt(4);
         EXPECT_EQ(d.shown, QStringList({"frmQuorb_Create", "frmQuorb_SelectTable", "frmQuorb_Fields", "frmIgnore",
                                         "frmQuorb_Finish"}));
         ASSERT_NE(list->Designer(), nullptr);

@@ -18,4 +18,17 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(m_path, ec);
 }
 
+TmpdirScope::TmpdirScope(const std::string& dir) {
+    if (const char* old = std::getenv("TMPDIR")) {
+        m_old = old;
+        m_had = true;
+    }
+    ::setenv("TMPDIR", dir.c_str(), 1);
+}
+
+TmpdirScope::~TmpdirScope() {
+    if (m_had) ::setenv("TMPDIR", m_old.c_str(), 1);
+    else ::unsetenv("TMPDIR");
+}
+
 } // namespace vtest

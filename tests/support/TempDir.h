@@ -21,4 +21,18 @@ private:
     std::filesystem::path m_path;
 };
 
+// Points $TMPDIR (where the engine keeps its work folder) at `dir` for the
+// lifetime of the object.
+class TmpdirScope {
+public:
+    explicit TmpdirScope(const std::string& dir);
+    ~TmpdirScope();
+    TmpdirScope(const TmpdirScope&) = delete;
+    TmpdirScope& operator=(const TmpdirScope&) = delete;
+
+private:
+    std::string m_old;
+    bool m_had = false;
+};
+
 } // namespace vtest

@@ -266,6 +266,14 @@ TEST_F(CMRUTest, APasswordProtectedWithAnotherKeyComesBackEmpty) {
     EXPECT_EQ(entries[1]->tag, "/WG /UID admin/PWD ");
 }
 
+TEST_F(CMRUTest, ASavedPasswordThatLooksProtectedIsStillStoredProtected) {
+    const std::string lookalike = "~p1:" + std::string(96, '0'); // the form of a protected value, not one
+    mru.SetMRUList("/db.mdb", CMRU::MakeTag("", "admin", lookalike));
+    EXPECT_EQ(readFile(reg.path).find(lookalike), std::string::npos);
+    mru.GetMRUList();
+    EXPECT_EQ(sw(entries[1]->tag, "PWD"), lookalike);
+}
+
 struct TagCase {
     std::string tag;
     std::string revealed;

@@ -1,0 +1,37 @@
+#pragma once
+// The transaction that holds a run's changes to its output database: output
+// tables are dropped, emptied, created and filled inside it, so that the
+// tables of the previous run stay whole until the new ones are complete. A
+// run that fails, or a process that dies, leaves them as they were (the
+// database rolls an unfinished transaction back when the file is next
+// opened).
+//
+// It is a savepoint of its own on the output database's connection, outside
+// whatever transactions the analysis begins and ends on the workspace.
+#include "db/Dao.h"
+
+#include <memory>
+
+namespace dao {
+class Connection;
+}
+
+class OutputTransaction {
+public:
+    OutputTransaction() = default;
+    ~OutputTransaction() { Rollback(); }
+    OutputTransaction(const OutputTransaction&) = delete;
+    OutputTransaction& operator=(const OutputTransaction&) = delete;
+
+    // Begins on `db` (nothing for a read-only or missing database).
+    void Begin(const dao::DatabasePtr& db);
+    bool Active() const noexcept { return static_cast<bool>(m_conn); }
+    // Makes the changes lasting; throws dao::DaoError (a full disk, a lock).
+    // The transaction is over either way.
+    void Commit();
+    // Undoes every change since Begin.
+    void Rollback() noexcept;
+
+private:
+    std::shared_ptr<dao::Connection> m_conn;
+};

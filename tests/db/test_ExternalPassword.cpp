@@ -1,0 +1,57 @@
+// A password-protected database reached through IN '<path>' from another
+// database needs its password, as opening it directly does.
+#include "db/Dao.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+using namespace dao;
+
+namespace {
+
+TEST(ExternalPassword, ADatabaseReachedThroughInNeedsItsPassword) {
+    DBEngine().Reset();
+    vtest::TempDir tmp;
+    const std::string prot = tmp.file("prot.db"), open = tmp.file("open.db");
+    for (const auto& path : {prot, open}) {
+        auto db = DBEngine().CreateDatabase(path, dbLangGeneral);
+        auto td = db->CreateTableDef("T");
+        td->Fields().Append(td->CreateField("X", dbDouble));
+        db->TableDefs().Append(td);
+        db->Execute("INSERT INTO T (X) VALUES (42)");
+        if (path == prot) db->NewPassword("", "secret");
+        db->Close();
+    }
+    auto from = DBEngine().CreateDatabase(tmp.file("from.db"), dbLangGeneral);
+    const struct {
+        std::string sql;
+        bool read; // true: a select that returns the row; false: an action query
+        long error; // 0: works
+        const char* why;
+    } cases[] = {
+        {"SELECT X FROM T IN '" + prot + "'", true, err::NotValidPassword, "no password"},
+        {"SELECT X FROM T IN '" + prot + "' [;PWD=wrong]", true, err::NotValidPassword, "a wrong password"},
+        {"DELETE * FROM MSysDb IN '" + prot + "'", false, err::NotValidPassword, "removing the password"},
+        {"SELECT X FROM T IN '" + open + "'", true, 0, "a database without password"},
+        {"SELECT X FROM T IN '" + prot + "' [;PWD=secret]", true, 0, "the password"},
+        {"SELECT X FROM T IN '' [MS Access;DATABASE=" + prot + ";PWD=secret]", true, 0, "path and password in brackets"},
+    };
+    for (const auto& c : cases) {
+        // Each statement on a fresh connection: nothing stays attached from the one before.
+        from->Close();
+        from = DBEngine().OpenDatabase(tmp.file("from.db"));
+        try {
+            if (c.read) EXPECT_EQ(from->OpenRecordset(c.sql)->Fields("X")->Value().ToDouble(), 42.0) << c.why;
+            else from->Execute(c.sql);
+            EXPECT_EQ(c.error, 0) << c.why << ": no error";
+        } catch (const DaoError& e) {
+            EXPECT_EQ(e.Number(), c.error) << c.why << ": " << e.Description();
+        }
+    }
+    // The password is still there: a direct open without it is refused.
+    EXPECT_THROW(DBEngine().OpenDatabase(prot), DaoError);
+    EXPECT_NO_THROW(DBEngine().OpenDatabase(prot, false, false, ";pwd=secret"));
+    DBEngine().Reset();
+}
+
+} // namespace

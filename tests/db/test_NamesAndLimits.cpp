@@ -1,0 +1,114 @@
+// Names are names and deep text is refused: table names that read like SQL,
+// bracketed names, and expressions nested deeper than the parser follows.
+#include "db/Dao.h"
+#include "db/JetSqlTranslator.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+using namespace dao;
+
+namespace {
+
+class NamesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        DBEngine().Reset();
+        db = DBEngine().CreateDatabase(tmp.file("n.db"), dbLangGeneral);
+    }
+    void TearDown() override { DBEngine().Reset(); }
+
+    // A table with one text column "Mark" holding `mark`.
+    void table(const std::string& name, const std::string& mark) {
+        auto td = db->CreateTableDef(name);
+        td->Fields().Append(td->CreateField("Mark", dbText, 40));
+        db->TableDefs().Append(td);
+        auto rs = db->OpenRecordset(name, dbOpenDynaset);
+        rs->AddNew();
+        rs->Fields("Mark")->SetValue(mark);
+        rs->Update();
+    }
+
+    vtest::TempDir tmp;
+    DatabasePtr db;
+};
+
+TEST_F(NamesTest, ATableWhoseNameReadsLikeSqlOpensAsThatTable) {
+    const char* names[] = {"Select Summary", "With weights", "Parameters p", "Transform t", "(Select) x"};
+    for (const char* n : names) table(n, std::string("mark of ") + n);
+    db->CreateQueryDef("Select Query", "SELECT Mark FROM [With weights]");
+    for (const char* n : names)
+        for (int type : {0, int(dbOpenDynaset), int(dbOpenSnapshot)}) {
+            auto rs = db->OpenRecordset(n, type);
+            ASSERT_FALSE(rs->EOF_()) << n;
+            EXPECT_EQ(rs->Fields("Mark")->Value().ToString(), std::string("mark of ") + n) << n << " type " << type;
+        }
+    EXPECT_EQ(db->OpenRecordset("Select Query")->Fields("Mark")->Value().ToString(), "mark of With weights");
+    // SQL is still SQL when no table or query has the text as its name.
+    EXPECT_EQ(db->OpenRecordset("SELECT Mark FROM [Select Summary]")->Fields("Mark")->Value().ToString(),
+              "mark of Select Summary");
+}
+
+TEST_F(NamesTest, ABracketedNameIsRefusedAndNeverReachesTheTableInside) {
+    table("OutSorted", "kept");
+    const struct {
+        const char* name;
+        const char* why;
+    } bad[] = {{"[OutSorted]", "brackets"}, {"Out.Sorted", "a dot"}, {"Out!Sorted", "an exclamation mark"},
+               {"Out`Sorted", "a grave accent"}, {" Leading", "a leading blank"},
+               {"N23456789012345678901234567890123456789012345678901234567890123456", "65 characters"}};
+    for (const auto& b : bad) {
+        auto td = db->CreateTableDef(b.name);
+        td->Fields().Append(td->CreateField("Mark", dbText, 20));
+        try {
+            db->TableDefs().Append(td);
+            ADD_FAILURE() << b.why << ": appended";
+        } catch (const DaoError& e) {
+            EXPECT_EQ(e.Number(), 3125) << b.why;
+            EXPECT_NE(e.Description().find(b.name), std::string::npos) << b.why;
+        }
+    }
+    try {
+        db->OpenRecordset("[OutSorted]");
+        ADD_FAILURE() << "the bracketed name opened a table";
+    } catch (const DaoError& e) {
+        EXPECT_EQ(e.Number(), err::InputTableNotFound);
+    }
+    auto rs = db->OpenRecordset("OutSorted");
+    EXPECT_EQ(rs->RecordCount(), 1);
+}
+
+std::string repeat(const std::string& s, int n) {
+    std::string r;
+    for (int i = 0; i < n; ++i) r += s;
+    return r;
+}
+
+TEST(TranslatorNesting, DeepTextIsRefusedWithAnErrorInsteadOfExhaustingTheStack) {
+    const struct {
+        std::string sql;
+        bool accepted;
+        const char* why;
+    } cases[] = {
+        {"SELECT " + repeat("(", 150) + "1" + repeat(")", 150), true, "150 parentheses"},
+        {"SELECT " + repeat("(", 3000) + "1" + repeat(")", 3000), false, "3,000 parentheses"},
+        {"SELECT " + repeat("Not ", 100000) + "1", false, "100,000 chained Not"},
+        {"SELECT " + repeat("-", 100000) + "1", false, "100,000 signs"},
+        {"SELECT " + repeat("+ ", 100000) + "1", false, "100,000 plus signs"},
+        {"SELECT " + repeat("Abs(", 3000) + "1" + repeat(")", 3000), false, "3,000 nested calls"},
+        {"SELECT * FROM " + repeat("(SELECT * FROM ", 3000) + "t" + repeat(")", 3000), false, "3,000 subqueries"},
+        {"SELECT * FROM " + repeat("(", 3000) + "t" + repeat(")", 3000), false, "3,000 parentheses in FROM"},
+    };
+    for (const auto& c : cases) {
+        try {
+            JetSqlTranslator::Translate(c.sql);
+            EXPECT_TRUE(c.accepted) << c.why;
+        } catch (const DaoError& e) {
+            EXPECT_FALSE(c.accepted) << c.why << ": " << e.Description();
+            EXPECT_EQ(e.Number(), err::SyntaxError) << c.why;
+            EXPECT_NE(e.Description().find("nested more than 200 levels"), std::string::npos) << c.why;
+        }
+    }
+}
+
+} // namespace

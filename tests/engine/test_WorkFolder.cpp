@@ -1,0 +1,129 @@
+// The work databases of runs: in a folder of the user's own, private files,
+// and nothing left of a dead process once the next engine starts.
+#include "db/Dao.h"
+#include "engine/Varnello.h"
+#include "engine/WorkFolder.h"
+#include "support/ScenarioFixture.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace dao;
+namespace fs = std::filesystem;
+
+namespace {
+
+using vtest::TmpdirScope;
+
+unsigned modeOf(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? (st.st_mode & 0777) : 0xFFFF;
+}
+
+std::vector<std::string> filesIn(const std::string& dir) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+        names.push_back(it->path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A process id that no longer runs: a child that has ended and been reaped.
+pid_t deadPid() {
+    pid_t p = ::fork();
+    if (p == 0) ::_exit(0);
+    ::waitpid(p, nullptr, 0);
+    return p;
+}
+
+class WorkFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        DBEngine().Reset();
+        db = DBEngine().CreateDatabase(tmp.file("w.db"), dbLangGeneral);
+        ASSERT_TRUE(vtest::CreateScenarioTablesIn(db));
+        auto td = db->CreateTableDef("Data");
+        td->Fields().Append(td->CreateField("X", dbDouble));
+        db->TableDefs().Append(td);
+        db->Execute("INSERT INTO Data (X) VALUES (1)");
+        db->Execute("INSERT INTO Data (X) VALUES (4)");
+        vtest::ScenarioSpec s;
+        s.subType = "Percentiles"; // sorts through a work database
+        s.inputTable = "Data";
+        s.outputTable1 = "Out";
+        s.options = {{"PercentileRadio", "Median"}};
+        s.fields = {{"X", "X"}};
+        id = vtest::StoreScenario(*db, s);
+    }
+    void TearDown() override { DBEngine().Reset(); }
+
+    vtest::TempDir tmp;
+    DatabasePtr db;
+    std::int32_t id = 0;
+    const std::string folder = tmp.file("varnello-" + std::to_string(::geteuid()));
+};
+
+// Looks into the work folder while the analysis runs.
+struct Peek : IVarnelloEvents {
+    std::string folder;
+    unsigned folderMode = 0;
+    std::vector<std::pair<std::string, unsigned>> files;
+    void StatStatus(std::string& msg) override {
+        if (msg != "Analyzing records...") return;
+        folderMode = modeOf(folder);
+        for (const auto& f : filesIn(folder)) files.push_back({f, modeOf(folder + "/" + f)});
+    }
+};
+
+TEST_F(WorkFolderTest, WorkDatabasesArePrivateFilesInAPrivateFolderAndGoWithTheRun) {
+    TmpdirScope scope(tmp.path().string());
+    fs::create_directory(folder);
+    ::chmod(folder.c_str(), 0755); // made by someone too open: put right
+    Peek peek;
+    peek.folder = folder;
+    Varnello eng;
+    eng.SetScenarioDatabase(db);
+    eng.SetEvents(&peek);
+    eng.SetShowProgress(true);
+    ASSERT_TRUE(eng.RunScenario(id)) << eng.ErrorInfo();
+    EXPECT_EQ(peek.folderMode, 0700u);
+    ASSERT_EQ(peek.files.size(), 1u);
+    EXPECT_EQ(peek.files[0].first.rfind("vrl" + std::to_string(::getpid()) + "-", 0), 0u) << peek.files[0].first;
+    EXPECT_EQ(peek.files[0].second, 0600u);
+    EXPECT_TRUE(filesIn(folder).empty());
+}
+
+TEST_F(WorkFolderTest, TheFilesOfDeadProcessesAreRemovedAtTheNextStart) {
+    TmpdirScope scope(tmp.path().string());
+    WorkFolder::Path();
+    const std::string dead = "vrl" + std::to_string(deadPid()) + "-0-0.TMP";
+    const std::string mine = "vrl" + std::to_string(::getpid()) + "-99-0.TMP";
+    const std::string parent = "vrl" + std::to_string(::getppid()) + "-0-0.TMP"; // a live process
+    for (const auto& f : {dead, dead + "-journal", mine, parent, std::string("notes.txt")})
+        std::ofstream(folder + "/" + f) << "x";
+    { Varnello next; }
+    std::vector<std::string> kept = {"notes.txt", mine, parent};
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(filesIn(folder), kept);
+}
+
+TEST_F(WorkFolderTest, AWorkFolderThatCannotBeMadeFailsTheRunNamingIt) {
+    const std::string notAFolder = tmp.file("plain-file");
+    std::ofstream(notAFolder) << "x";
+    TmpdirScope scope(notAFolder);
+    Varnello eng;
+    eng.SetScenarioDatabase(db);
+    EXPECT_FALSE(eng.RunScenario(id));
+    EXPECT_EQ(eng.ErrorInfo(), "The temporary work database cannot be made in " + notAFolder + "/varnello-" +
+                                   std::to_string(::geteuid()) + ": Not a directory");
+}
+
+} // namespace

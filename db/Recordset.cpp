@@ -428,6 +428,25 @@ Variant Recordset::GetValue(int column) const {
     return {};
 }
 
+bool Recordset::GetDouble(int column, double& x) const {
+    if (!m_editMode && m_mode == Mode::Stream && column >= 0 && column < static_cast<int>(m_columns.size()) &&
+        m_columns[static_cast<std::size_t>(column)].type == dbDouble) {
+        requireCurrent();
+        // As ReadColumn reads a double column: text goes the Variant's way.
+        sqlite3_stmt* st = m_stmt.get();
+        const int storage = sqlite3_column_type(st, column + m_offset);
+        if (storage == SQLITE_NULL) return false;
+        if (storage != SQLITE_TEXT) {
+            x = sqlite3_column_double(st, column + m_offset);
+            return true;
+        }
+    }
+    Variant v = GetValue(column);
+    if (v.IsNull()) return false;
+    x = v.ToDouble();
+    return true;
+}
+
 void Recordset::SetValue(int column, const Variant& v) {
     checkOpen();
     if (column < 0 || column >= static_cast<int>(m_columns.size()))
@@ -732,6 +751,15 @@ Variant Field::Value() const {
         throw DaoError(3219, "Invalid operation.");
     }
     return rs->GetValue(m_column);
+}
+
+bool Field::ValueAsDouble(double& x) const {
+    auto rs = m_recordset.lock();
+    if (!rs) {
+        if (m_column >= 0) throw DaoError(err::ObjectClosed, "Object invalid or no longer set.");
+        throw DaoError(3219, "Invalid operation.");
+    }
+    return rs->GetDouble(m_column, x);
 }
 
 void Field::SetValue(const Variant& v) {

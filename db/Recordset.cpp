@@ -433,11 +433,13 @@ bool Recordset::GetDouble(int column, double& x) const {
         m_columns[static_cast<std::size_t>(column)].type == dbDouble) {
         requireCurrent();
         // As ReadColumn reads a double column: text goes the Variant's way.
-        sqlite3_stmt* st = m_stmt.get();
-        const int storage = sqlite3_column_type(st, column + m_offset);
+        // The column's value is read once (one pass through the connection's
+        // mutex); only this recordset's thread steps its statement.
+        sqlite3_value* v = sqlite3_column_value(m_stmt.get(), column + m_offset);
+        const int storage = sqlite3_value_type(v);
         if (storage == SQLITE_NULL) return false;
         if (storage != SQLITE_TEXT) {
-            x = sqlite3_column_double(st, column + m_offset);
+            x = sqlite3_value_double(v);
             return true;
         }
     }

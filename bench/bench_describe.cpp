@@ -36,7 +36,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <malloc.h>
 #include <sqlite3.h>
@@ -190,25 +189,21 @@ double readCApi(const std::string& path, double& checksum) {
     return seconds(t0, Clock::now());
 }
 
-long residentKiB() {
-    std::ifstream in("/proc/self/statm");
-    long pages = 0, resident = -1;
-    in >> pages >> resident;
-    return resident < 0 ? -1 : resident * (::sysconf(_SC_PAGESIZE) / 1024);
+// Bytes the allocator has handed out and not taken back (its heaps and its
+// mapped blocks), whether or not the pages are resident yet.
+long heapKiB() {
+    struct mallinfo2 m = mallinfo2();
+    return static_cast<long>((m.uordblks + m.hblkhd) / 1024);
 }
 
-// Peak memory of a run: the resident set sampled every 5 ms on a thread of
-// its own, less what was resident before it (after freed memory went back to
-// the system, so that the run's own growth shows).
 class PeakMemory {
 public:
     PeakMemory() {
-        malloc_trim(0);
-        m_before = residentKiB();
+        m_before = heapKiB();
         m_peak = m_before;
         m_thread = std::thread([this] {
             while (!m_stop.load()) {
-                m_peak = std::max(m_peak.load(), residentKiB());
+                m_peak = std::max(m_peak.load(), heapKiB());
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
         });
@@ -216,7 +211,7 @@ public:
     double StopMiB() {
         m_stop = true;
         m_thread.join();
-        m_peak = std::max(m_peak.load(), residentKiB());
+        m_peak = std::max(m_peak.load(), heapKiB());
         return m_before < 0 ? -1.0 : static_cast<double>(m_peak.load() - m_before) / 1024.0;
     }
 
@@ -262,7 +257,10 @@ struct Best {
     double t = 1e300;
     double mem = -1;
     void take(double v) { t = std::min(t, v); }
-    void takeMem(double v, double m) {
+    // Runs the scenario, keeping its time and its peak memory.
+    void run(const DatabasePtr& db, std::int32_t id) {
+        double m = -1;
+        double v = runScenario(db, id, false, nullptr, &m);
         t = std::min(t, v);
         mem = mem < 0 ? m : std::min(mem, m);
     }
@@ -347,18 +345,17 @@ int main(int argc, char** argv) {
     // middle size.
     Best pctMid, pctLarge, pctLargeSpill, sortedMid, sortedLarge, sortedLargeSpill, plainSmall, plainMid, plainLarge;
     for (int i = 0; i < largeReps; ++i) {
-        double m = 0;
-        pctMid.takeMem(runScenario(db, pctFlatId, false, nullptr, &m), m);
-        pctLarge.takeMem(runScenario(db, pctLargeId, false, nullptr, &m), m);
+        pctMid.run(db, pctFlatId);
+        pctLarge.run(db, pctLargeId);
         std::size_t old = SortStage::SetMemoryLimit(std::size_t(1) << 20);
-        pctLargeSpill.takeMem(runScenario(db, pctLargeId, false, nullptr, &m), m);
-        sortedLargeSpill.takeMem(runScenario(db, sortedLargeId, false, nullptr, &m), m);
+        pctLargeSpill.run(db, pctLargeId);
+        sortedLargeSpill.run(db, sortedLargeId);
         SortStage::SetMemoryLimit(old);
-        sortedLarge.takeMem(runScenario(db, sortedLargeId, false, nullptr, &m), m);
-        sortedMid.takeMem(runScenario(db, sortedFlatId, false, nullptr, &m), m);
-        plainSmall.takeMem(runScenario(db, plainSmallId, false, nullptr, &m), m);
-        plainMid.takeMem(runScenario(db, plainId, false, nullptr, &m), m);
-        plainLarge.takeMem(runScenario(db, plainLargeId, false, nullptr, &m), m);
+        sortedLarge.run(db, sortedLargeId);
+        sortedMid.run(db, sortedFlatId);
+        plainSmall.run(db, plainSmallId);
+        plainMid.run(db, plainId);
+        plainLarge.run(db, plainLargeId);
     }
 
     const double base = cRead.t;

@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include <atomic>
+#include <chrono>
 #include <cctype>
 #include <thread>
 #include <utility>
@@ -119,10 +120,35 @@ bool IsUserInput(QEvent::Type type) {
 class CScenarioRun::Events : public IVarnelloEvents {
 public:
     explicit Events(CScenarioRun& run) : m_run(run) {}
-    void StatStatus(std::string& Msg) override { m_run.Post(Msg); }
+    // The count of records comes with every fifth record: a newer count
+    // within kCountInterval of the last one posted only waits as the latest
+    // (the window could not show more, and the engine's thread is spared the
+    // hand-over). Any other text goes at once, after the count it follows.
+    void StatStatus(std::string& Msg) override {
+        const auto now = std::chrono::steady_clock::now();
+        if (!m_posted.empty() && now - m_postedAt < kCountInterval && SameTextOtherCount(m_posted, Msg)) {
+            m_waiting.assign(Msg);
+            return;
+        }
+        if (!m_waiting.empty() && !SameTextOtherCount(m_waiting, Msg))
+            m_run.Post(m_waiting);
+        m_waiting.clear();
+        m_run.Post(Msg);
+        m_posted.assign(Msg);
+        m_postedAt = now;
+    }
+    // Posts the count that still waits (at the end of the run).
+    void Flush() {
+        if (!m_waiting.empty())
+            m_run.Post(m_waiting);
+        m_waiting.clear();
+    }
 
 private:
+    static constexpr std::chrono::milliseconds kCountInterval{25};
     CScenarioRun& m_run;
+    std::string m_posted, m_waiting;
+    std::chrono::steady_clock::time_point m_postedAt;
 };
 
 CScenarioRun::CScenarioRun(dao::DatabasePtr scenarioDatabase, long scenarioId, Varnello::RunScenarioArgs args,
@@ -232,6 +258,7 @@ CScenarioRun::Outcome CScenarioRun::Exec() {
             }
             outcome.errorInfo = engine.ErrorInfo();
             engine.SetEvents(nullptr);
+            events.Flush();
         } catch (...) {
             outcome.raised = true;
             outcome.reason = ErrFromCurrentException().Description;

@@ -47,6 +47,10 @@ public:
 
     // Value of the current record (recordset fields only).
     Variant Value() const;
+    // The value of the current record as Value().ToDouble() gives it, read
+    // without a Variant where it can be (the loops over many records); false
+    // for Null, leaving x as it was.
+    bool ValueAsDouble(double& x) const;
     void SetValue(const Variant& v);
     Field& operator=(const Variant& v) { SetValue(v); return *this; }
     operator Variant() const { return Value(); }

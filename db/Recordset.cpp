@@ -428,6 +428,27 @@ Variant Recordset::GetValue(int column) const {
     return {};
 }
 
+bool Recordset::GetDouble(int column, double& x) const {
+    if (!m_editMode && m_mode == Mode::Stream && column >= 0 && column < static_cast<int>(m_columns.size()) &&
+        m_columns[static_cast<std::size_t>(column)].type == dbDouble) {
+        requireCurrent();
+        // As ReadColumn reads a double column: text goes the Variant's way.
+        // The column's value is read once (one pass through the connection's
+        // mutex); only this recordset's thread steps its statement.
+        sqlite3_value* v = sqlite3_column_value(m_stmt.get(), column + m_offset);
+        const int storage = sqlite3_value_type(v);
+        if (storage == SQLITE_NULL) return false;
+        if (storage != SQLITE_TEXT) {
+            x = sqlite3_value_double(v);
+            return true;
+        }
+    }
+    Variant v = GetValue(column);
+    if (v.IsNull()) return false;
+    x = v.ToDouble();
+    return true;
+}
+
 void Recordset::SetValue(int column, const Variant& v) {
     checkOpen();
     if (column < 0 || column >= static_cast<int>(m_columns.size()))
@@ -732,6 +753,15 @@ Variant Field::Value() const {
         throw DaoError(3219, "Invalid operation.");
     }
     return rs->GetValue(m_column);
+}
+
+bool Field::ValueAsDouble(double& x) const {
+    auto rs = m_recordset.lock();
+    if (!rs) {
+        if (m_column >= 0) throw DaoError(err::ObjectClosed, "Object invalid or no longer set.");
+        throw DaoError(3219, "Invalid operation.");
+    }
+    return rs->GetDouble(m_column, x);
 }
 
 void Field::SetValue(const Variant& v) {

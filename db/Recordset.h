@@ -88,6 +88,9 @@ public:
     Variant operator[](int index) const { return GetValue(index); }
 
     Variant GetValue(int column) const;
+    // The value as GetValue(column).ToDouble() gives it, without building a
+    // Variant for a double column of a forward read; false for Null.
+    bool GetDouble(int column, double& x) const;
     void SetValue(int column, const Variant& v);
     int FieldCount() const noexcept { return static_cast<int>(m_columns.size()); }
 

@@ -70,6 +70,9 @@ bool repairCollations(Connection& c) {
     return true;
 }
 
+// Helper threads SQLite may use for one sort.
+constexpr int kSorterThreads = 3;
+
 std::shared_ptr<Connection> openConnection(const std::string& path, bool create, bool exclusive, bool readOnly) {
     sqlite3* raw = nullptr;
     int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
@@ -85,6 +88,11 @@ std::shared_ptr<Connection> openConnection(const std::string& path, bool create,
     }
     sqlite3_busy_timeout(raw, 250);
     sqlite3_extended_result_codes(raw, 1);
+    // A large ORDER BY (the analyses' sorted reads) may sort on helper threads.
+    // The connection keeps SQLite's own mutex: a database object may be
+    // handed to another thread (the desktop's run uses the window's scenario
+    // database on its worker), so it is not opened for one thread only.
+    sqlite3_limit(raw, SQLITE_LIMIT_WORKER_THREADS, kSorterThreads);
     RegisterJetFunctions(raw);
     if (exclusive && !readOnly) {
         conn->Exec(SystemSql("PRAGMA locking_mode = EXCLUSIVE"));

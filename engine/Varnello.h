@@ -149,8 +149,13 @@ public:
     AnalysisEntries& Entries() { return m_entries; }
 
     // --- data services -------------------------------------------------------------
+    // Opens the data recordset on fields 1 .. n, ordered by the first nSort
+    // fields and, when sortFirstData, by the field after them too (all n when
+    // nSort is n). An analysis that orders each group's values itself passes
+    // false: SQLite then sorts by the group fields only, and not at all
+    // without one.
     std::string Quorb_InitDataTable(const std::string& table, const FieldList& fields, std::int16_t nSort,
-                                    std::vector<long>& types, std::vector<long>& sizes);
+                                    std::vector<long>& types, std::vector<long>& sizes, bool sortFirstData = true);
     std::string OpenDataRecordset(const std::string& sql);
     void Quorb_InitFieldTypes(dao::Recordset& rs, std::int16_t n, const FieldList& fields, std::vector<long>& types,
                               std::vector<long>& sizes);

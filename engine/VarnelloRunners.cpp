@@ -69,33 +69,37 @@ std::string Varnello::DescFreqInit_ZUR(bool bRoundWidth, std::int16_t intervals,
         Quorb_Msg(0, true, "Calculating default frequency values");
         bool found = false;
         double mn = 0, mx = 0;
+        // One scan finds the bounds of every field: each field's missing-value
+        // rule picks the values its own minimum and maximum see.
+        if (nX < 1) return "No data found";
+        std::string sql = "SELECT ";
         for (int i = 1; i <= nX; ++i) {
-            current = fields[static_cast<std::size_t>(nG + i)];
-            std::string F = BracketName(current);
-            std::string sql = "SELECT MIN(" + F + ") as Minimum1, " + "MAX(" + F + ") as Maximum1 " + "FROM " +
-                              BracketName(table);
+            std::string F = BracketName(fields[static_cast<std::size_t>(nG + i)]);
             std::string where = Quorb_DataWhere(F);
-            if (!where.empty()) sql += " WHERE (" + where + ")";
-            sql += ";";
-            RecordsetPtr rs = m_sourceDb->OpenRecordset(sql);
-            if (!rs->EOF_()) {
-                Variant lo = rs->Fields("Minimum1")->Value();
-                Variant hi = rs->Fields("Maximum1")->Value();
-                if (!lo.IsNull()) (void)DataValue(lo, current);
-                if (!hi.IsNull()) (void)DataValue(hi, current);
-                if (!lo.IsNull()) {
-                    if (!found) {
-                        mn = lo.ToDouble();
-                        mx = hi.ToDouble();
-                        found = true;
-                    } else {
-                        if (lo.ToDouble() < mn) mn = lo.ToDouble();
-                        if (!hi.IsNull() && hi.ToDouble() > mx) mx = hi.ToDouble();
-                    }
-                }
-            }
-            rs->Close();
+            std::string value = where.empty() ? F : "IIf(" + where + ", " + F + ", Null)";
+            std::string n = std::to_string(i);
+            if (i > 1) sql += ", ";
+            sql += "MIN(" + value + ") as Minimum" + n + ", MAX(" + value + ") as Maximum" + n;
         }
+        sql += " FROM " + BracketName(table) + ";";
+        RecordsetPtr rs = m_sourceDb->OpenRecordset(sql);
+        for (int i = 1; i <= nX && !rs->EOF_(); ++i) {
+            Variant lo = rs->Fields("Minimum" + std::to_string(i))->Value();
+            Variant hi = rs->Fields("Maximum" + std::to_string(i))->Value();
+            current = fields[static_cast<std::size_t>(nG + i)];
+            if (!lo.IsNull()) (void)DataValue(lo, current);
+            if (!hi.IsNull()) (void)DataValue(hi, current);
+            if (lo.IsNull()) continue;
+            if (!found) {
+                mn = lo.ToDouble();
+                mx = hi.ToDouble();
+                found = true;
+            } else {
+                if (lo.ToDouble() < mn) mn = lo.ToDouble();
+                if (!hi.IsNull() && hi.ToDouble() > mx) mx = hi.ToDouble();
+            }
+        }
+        rs->Close();
         if (!found) return "No data found";
         if (intervals < 1) return "The number of frequency intervals must be at least 1.";
         double pad = 0;

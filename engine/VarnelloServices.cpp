@@ -16,7 +16,7 @@
 using namespace dao;
 
 std::string Varnello::Quorb_InitDataTable(const std::string& table, const FieldList& fields, std::int16_t nSort,
-                                          std::vector<long>& types, std::vector<long>& sizes) {
+                                          std::vector<long>& types, std::vector<long>& sizes, bool sortFirstData) {
     ProcGuard proc(gEngineErr, "Quorb_InitDataTable");
     std::string msg;
     try {
@@ -26,10 +26,10 @@ std::string Varnello::Quorb_InitDataTable(const std::string& table, const FieldL
             if (i > 1) sql += ", ";
             sql += BracketName(fields[static_cast<std::size_t>(i)]);
         }
-        sql += " FROM " + BracketName(table) + " ORDER BY ";
-        int k = nSort == n ? n : nSort + 1;
+        sql += " FROM " + BracketName(table);
+        int k = nSort == n ? n : sortFirstData ? nSort + 1 : nSort;
         for (int i = 1; i <= k; ++i) {
-            if (i > 1) sql += ",";
+            sql += i > 1 ? "," : " ORDER BY ";
             sql += BracketName(fields[static_cast<std::size_t>(i)]);
         }
         msg = OpenDataRecordset(sql);

@@ -166,14 +166,26 @@ double CDescribe::Interpolate(double lo, double hi, double fraction) {
     return lo + Moments::DecimalDifference(hi, lo) * fraction;
 }
 
+CDescribe::DecimalParts CDescribe::DecimalParts::Of(double v) {
+    DecimalParts p;
+    p.ok = Moments::DecimalForm(v, p.mant, p.scale);
+    return p;
+}
+
 double CDescribe::IntervalPosition(double x, double start, double width, bool& isWhole) {
+    return intervalPosition(x, start, DecimalParts::Of(start), width, DecimalParts::Of(width), isWhole);
+}
+
+double CDescribe::intervalPosition(double x, double start, const DecimalParts& startParts, double width,
+                                   const DecimalParts& widthParts, bool& isWhole) {
     // A value typed as a decimal on a border must land on it: 0.45 is three
     // widths of 0.15 from 0, which the doubles' own quotient misses. On the
     // decimal forms the quotient is a ratio of two whole numbers.
-    std::int64_t xm = 0, sm = 0, wm = 0;
-    int xs = 0, ss = 0, ws = 0;
-    if (Moments::DecimalForm(x, xm, xs) && Moments::DecimalForm(start, sm, ss) && Moments::DecimalForm(width, wm, ws) &&
-        wm > 0) {
+    std::int64_t xm = 0;
+    int xs = 0;
+    const std::int64_t sm = startParts.mant, wm = widthParts.mant;
+    const int ss = startParts.scale, ws = widthParts.scale;
+    if (startParts.ok && widthParts.ok && wm > 0 && Moments::DecimalForm(x, xm, xs)) {
         __extension__ typedef __int128 Int128;
         auto shift = [](Int128 v, int places) {
             while (places-- > 0) v *= 10;
@@ -256,6 +268,8 @@ std::string CDescribe::Quorb_Describe(std::string OutTableName, std::string strU
         m_nI = intFreqIntervals;
         m_freqStart = dblFreqFirst;
         m_freqWidth = dblFreqWidth;
+        m_freqStartParts = DecimalParts::Of(m_freqStart);
+        m_freqWidthParts = DecimalParts::Of(m_freqWidth);
         m_popDev.resize(static_cast<std::size_t>(m_nX) + 1, 0.0);
         m_popMean.resize(static_cast<std::size_t>(m_nX) + 1, 0.0);
 
@@ -281,7 +295,7 @@ std::string CDescribe::Quorb_Describe(std::string OutTableName, std::string strU
 
         if (msg.empty()) {
             engine.Quorb_Msg(0, true, "Retrieving and sorting data");
-            msg = engine.Quorb_InitDataTable(m_table, m_fields, m_nG, m_types, m_sizes);
+            msg = engine.Quorb_InitDataTable(m_table, m_fields, m_nG, m_types, m_sizes, false);
         }
         if (msg.empty()) {
             engine.Quorb_Msg(0, true, "Creating output table");
@@ -447,7 +461,7 @@ std::string CDescribe::CreateOutput() {
         }
         // An earlier run's table is replaced (dropped, or emptied when it has
         // exactly these columns).
-        msg = eng.ReplaceOutputTable(td, true, [&] { return eng.Quorb_InitDataTable(m_table, m_fields, m_nG, m_types, m_sizes); }, m_table);
+        msg = eng.ReplaceOutputTable(td, true, [&] { return eng.Quorb_InitDataTable(m_table, m_fields, m_nG, m_types, m_sizes, false); }, m_table);
     } catch (...) {
         Fail(proc);
     }
@@ -526,9 +540,13 @@ void CDescribe::CalcData() {
         double w = m_bWeight ? eng.Quorb_WeightCalc(m_bWeight, m_fields, static_cast<std::int16_t>(m_nG + m_nX + 1)) : 1.0;
         if (!(w > 0)) return;
         for (std::size_t j = 1; j <= static_cast<std::size_t>(m_nX); ++j) {
-            Variant v = m_dataCols[j]->Value();
-            if (v.IsNull()) continue;
-            double x = eng.DataValue(v, m_fields[static_cast<std::size_t>(m_nG) + j]);
+            double x = 0;
+            try {
+                if (!m_dataCols[j]->ValueAsDouble(x)) continue;
+            } catch (const std::exception&) {
+                // A text in a number field: say which value, field and record.
+                x = eng.DataValue(m_dataCols[j]->Value(), m_fields[static_cast<std::size_t>(m_nG) + j]);
+            }
             if (!eng.Quorb_DataOk_b(x, false)) continue;
             DescribeSums& s = m_sums[j];
             s.mom.Add(x, w);
@@ -542,7 +560,7 @@ void CDescribe::CalcData() {
             }
             if (m_bFreq) {
                 bool isWhole = false;
-                double whole = IntervalPosition(x, m_freqStart, m_freqWidth, isWhole);
+                double whole = intervalPosition(x, m_freqStart, m_freqStartParts, m_freqWidth, m_freqWidthParts, isWhole);
                 std::size_t top = static_cast<std::size_t>(m_nI) + 2;
                 std::size_t cell;
                 if (whole < 0) {

@@ -88,6 +88,16 @@ public:
 
 
 private:
+    // A value's decimal form (Moments::DecimalForm), worked out once.
+    struct DecimalParts {
+        bool ok = false;
+        std::int64_t mant = 0;
+        int scale = 0;
+        static DecimalParts Of(double v);
+    };
+    static double intervalPosition(double x, double start, const DecimalParts& startParts, double width,
+                                   const DecimalParts& widthParts, bool& isWhole);
+
     struct DescribeSums {
         Moments mom;
         double SumLnX = 0;    // Σ w·ln x over the values above 0
@@ -121,6 +131,7 @@ private:
     std::vector<double> m_popDev, m_popMean;
     std::int16_t m_nI = 0;
     double m_freqStart = 0, m_freqWidth = 0;
+    DecimalParts m_freqStartParts, m_freqWidthParts;
 
     bool m_bPercentiles = false;
     bool m_bSortTable = false;

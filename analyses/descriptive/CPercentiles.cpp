@@ -58,7 +58,7 @@ std::string CPercentiles::Quorb_Percentile(std::string OutputTable1, std::string
             msg = "Unknown percentile type: " + m_type;
         if (msg.empty()) {
             Engine.Quorb_Msg(0, true, "Retrieving and sorting data");
-            msg = Engine.Quorb_InitDataTable(m_table, m_fields, m_nG, m_types, m_sizes);
+            msg = Engine.Quorb_InitDataTable(m_table, m_fields, m_nG, m_types, m_sizes, false);
             queryOpened = msg.empty();
         }
         if (msg.empty()) {
@@ -115,7 +115,7 @@ std::string CPercentiles::CreateOutput() {
         std::int16_t ord = CreateLeadFields(td, m_nG, m_fields, m_types, m_sizes, true, 0, 0, false, "", "");
         AddTableField(td, "Percentile", dbDouble, ord, 0);
         AddTableField(td, "Value", dbDouble, ord, 0);
-        msg = eng.ReplaceOutputTable(td, true, [&] { return eng.Quorb_InitDataTable(m_table, m_fields, m_nG, m_types, m_sizes); }, m_table);
+        msg = eng.ReplaceOutputTable(td, true, [&] { return eng.Quorb_InitDataTable(m_table, m_fields, m_nG, m_types, m_sizes, false); }, m_table);
     } catch (...) {
         Fail(proc);
     }
@@ -185,9 +185,13 @@ void CPercentiles::CalcData() {
         double w = m_bWeight ? eng.Quorb_WeightCalc(m_bWeight, m_fields, static_cast<std::int16_t>(m_nG + m_nX + 1)) : 1.0;
         if (!(w > 0)) return;
         for (std::size_t j = 1; j <= static_cast<std::size_t>(m_nX); ++j) {
-            Variant v = m_dataCols[j]->Value();
-            if (v.IsNull()) continue;
-            double x = eng.DataValue(v, m_fields[static_cast<std::size_t>(m_nG) + j]);
+            double x = 0;
+            try {
+                if (!m_dataCols[j]->ValueAsDouble(x)) continue;
+            } catch (const std::exception&) {
+                // A text in a number field: say which value, field and record.
+                x = eng.DataValue(m_dataCols[j]->Value(), m_fields[static_cast<std::size_t>(m_nG) + j]);
+            }
             if (!eng.Quorb_DataOk_b(x, false)) continue;
             ++m_count[j];
             m_weight[j] += w;

@@ -28,7 +28,8 @@ std::size_t SortStage::SetMemoryLimit(std::size_t limit) {
 }
 
 SortStage::SortStage(Varnello& engine, std::int16_t fields)
-    : m_engine(engine), m_limit(gMemoryLimit), m_values(static_cast<std::size_t>(fields < 0 ? 0 : fields) + 1) {}
+    : m_engine(engine), m_limit(gMemoryLimit), m_values(static_cast<std::size_t>(fields < 0 ? 0 : fields) + 1),
+      m_weights(m_values.size()) {}
 
 SortStage::~SortStage() {
     try {
@@ -43,6 +44,8 @@ void SortStage::BeginGroup() {
         m_rs.reset();
     }
     for (auto& v : m_values) v.clear();
+    for (auto& v : m_weights) v.clear();
+    m_weighted = false;
     m_held = 0;
     if (m_inTable) m_tableRows = m_rows;
     m_inTable = false;
@@ -58,26 +61,44 @@ void SortStage::BeginGroup() {
     }
 }
 
+void SortStage::openTable() {
+    m_rs = m_engine.TempDatabase()->OpenRecordset(TableName, dbOpenTable, dbAppendOnly);
+    m_fField = m_rs->Fields("Field");
+    m_fData = m_rs->Fields("Data");
+    m_fWeight = m_rs->Fields("Weight");
+    m_openRows = 0;
+}
+
+void SortStage::addRow(std::int16_t field, double x, double w) {
+    // A recordset keeps the key of every row added through it: a fresh one
+    // now and then keeps memory bounded however many rows a group spills.
+    if (m_openRows >= 65536) {
+        m_rs->Close();
+        openTable();
+    }
+    m_rs->AddNew();
+    m_fField->SetValue(field);
+    m_fData->SetValue(x);
+    m_fWeight->SetValue(w);
+    m_rs->Update();
+    ++m_openRows;
+}
+
 void SortStage::moveToTable() {
     if (!m_tableExists) {
         CreateSortTemp(m_engine, TableName);
         m_tableExists = true;
     }
-    m_rs = m_engine.TempDatabase()->OpenRecordset(TableName, dbOpenTable, dbAppendOnly);
-    m_fField = m_rs->Fields("Field");
-    m_fData = m_rs->Fields("Data");
-    m_fWeight = m_rs->Fields("Weight");
+    openTable();
     m_inTable = true;
     for (std::size_t j = 1; j < m_values.size(); ++j) {
-        for (const auto& [x, w] : m_values[j]) {
-            m_rs->AddNew();
-            m_fField->SetValue(static_cast<std::int16_t>(j));
-            m_fData->SetValue(x);
-            m_fWeight->SetValue(w);
-            m_rs->Update();
-        }
+        const auto& v = m_values[j];
+        for (std::size_t i = 0; i < v.size(); ++i)
+            addRow(static_cast<std::int16_t>(j), v[i], m_weighted ? m_weights[j][i] : 1.0);
         m_values[j].clear();
         m_values[j].shrink_to_fit();
+        m_weights[j].clear();
+        m_weights[j].shrink_to_fit();
     }
     m_held = 0;
 }
@@ -85,13 +106,16 @@ void SortStage::moveToTable() {
 void SortStage::Add(std::int16_t field, double x, double w) {
     if (!m_inTable && m_held >= m_limit) moveToTable();
     if (m_inTable) {
-        m_rs->AddNew();
-        m_fField->SetValue(field);
-        m_fData->SetValue(x);
-        m_fWeight->SetValue(w);
-        m_rs->Update();
+        addRow(field, x, w);
     } else {
-        m_values.at(static_cast<std::size_t>(field)).emplace_back(x, w);
+        auto& values = m_values.at(static_cast<std::size_t>(field));
+        if (w != 1.0 && !m_weighted) {
+            // The first weight that is not 1: every value held so far had 1.
+            for (std::size_t j = 1; j < m_values.size(); ++j) m_weights[j].assign(m_values[j].size(), 1.0);
+            m_weighted = true;
+        }
+        values.push_back(x);
+        if (m_weighted) m_weights[static_cast<std::size_t>(field)].push_back(w);
         ++m_held;
     }
     ++m_rows;
@@ -100,8 +124,23 @@ void SortStage::Add(std::int16_t field, double x, double w) {
 void SortStage::Scan(std::int16_t field, const std::function<void(double, double)>& fn) {
     if (!m_inTable) {
         auto& v = m_values.at(static_cast<std::size_t>(field));
-        std::sort(v.begin(), v.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-        for (const auto& [x, w] : v) fn(x, w);
+        if (!m_weighted) {
+            std::sort(v.begin(), v.end());
+            for (double x : v) fn(x, 1.0);
+            return;
+        }
+        // Values and weights sorted together, by value.
+        auto& w = m_weights[static_cast<std::size_t>(field)];
+        std::vector<std::pair<double, double>> pairs(v.size());
+        for (std::size_t i = 0; i < v.size(); ++i) pairs[i] = {v[i], w[i]};
+        std::sort(pairs.begin(), pairs.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (std::size_t i = 0; i < pairs.size(); ++i) {
+            v[i] = pairs[i].first;
+            w[i] = pairs[i].second;
+        }
+        pairs.clear();
+        pairs.shrink_to_fit();
+        for (std::size_t i = 0; i < v.size(); ++i) fn(v[i], w[i]);
         return;
     }
     if (m_rs) {

@@ -2,8 +2,9 @@
 // SortStage: where an analysis that needs a group's values in order
 // (percentiles, the mode) stages them while it reads the group.
 //
-// A group's values are kept in memory up to a limit; a group that grows past
-// it moves them into the sort table "statTemp1" of the engine's temporary
+// A group's values are kept in memory up to a limit, 8 bytes a value while
+// every weight is 1 (16 once a weight differs); a group that grows past it
+// moves them into the sort table "statTemp1" of the engine's temporary
 // database (columns Field Integer, Data Double, Weight Double) and adds the
 // rest there, so that memory stays bounded whatever the size of a group.
 // Scan hands a field's values back in ascending order from either place.
@@ -24,8 +25,9 @@ class Varnello;
 class SortStage {
 public:
     static constexpr const char* TableName = "statTemp1";
-    // Values of one group held in memory before the group moves to the table.
-    static constexpr std::size_t DefaultMemoryLimit = std::size_t(1) << 20;
+    // Values of one group held in memory before the group moves to the table
+    // (128 MiB of unweighted values).
+    static constexpr std::size_t DefaultMemoryLimit = std::size_t(1) << 24;
 
     // fields: the number of analysed fields (values are staged for 1 .. fields).
     // The memory limit is the one set by SetMemoryLimit.
@@ -58,10 +60,17 @@ public:
 
 private:
     void moveToTable();
+    void openTable();
+    void addRow(std::int16_t field, double x, double w);
 
     Varnello& m_engine;
     std::size_t m_limit;
-    std::vector<std::vector<std::pair<double, double>>> m_values; // by field: (value, weight)
+    // By field: the values, and their weights once one of them is not 1
+    // (until then every weight is 1 and none is kept).
+    std::vector<std::vector<double>> m_values;
+    std::vector<std::vector<double>> m_weights;
+    bool m_weighted = false;
+    std::int32_t m_openRows = 0; // rows added through the open recordset
     std::size_t m_held = 0;
     std::int32_t m_rows = 0;
     bool m_inTable = false;

@@ -628,14 +628,14 @@ TEST_F(DescribeTest, RunTimeErrorInsideTheAnalysisFailsTheRunAndKeepsThePrevious
     // A number field; after a first run another program writes a text into
     // the second group: the field passes the check of the roles, the value
     // fails the second run.
-    MakeTable("Data", {{"G", dbText, 5}, {"X", dbDouble}}, {{"a", 1.0}, {"a", 3.0}, {"b", 5.0}, {"b", 4.0}});
+    MakeTable("Data", {{"G", dbText, 5}, {"X", dbDouble}}, {{"a", 1.0}, {"a", 3.0}, {"b", 4.0}, {"b", 5.0}});
     auto spec = describeSpec(allOff(), {{"G", "G"}, {"X", "X"}});
     auto before = runAndRead(spec);
     ASSERT_EQ(before.size(), 2u);
     PutTextInNumberColumn("Data", "X", "abc", "X = 5");
     std::string err;
     EXPECT_FALSE(Run(Store(spec), &err));
-    // Sorted by group and value: a 1, a 3, b 4, b abc.
+    // Read by group, the text last in its group and in the table: a 1, a 3, b 4, b abc.
     EXPECT_EQ(err, "Type mismatch: the value 'abc' in field X (record 4 in the order the analysis reads the data) is not a number.");
     // The rows of the failed run are gone with it; the first run's are whole.
     auto rows = ReadTable("Out");

@@ -1,0 +1,66 @@
+// Reading a number as a double without a Variant gives what Value().ToDouble()
+// gives, on the forward read that takes the short way and on the others.
+#include "db/Dao.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+#include <vector>
+
+using namespace dao;
+
+TEST(ValueAsDouble, NumbersNullsAndOtherColumnTypesReadAsValueToDoubleReadsThem) {
+    DBEngine().Reset();
+    vtest::TempDir tmp;
+    auto db = DBEngine().CreateDatabase(tmp.file("v.db"), dbLangGeneral);
+    auto td = db->CreateTableDef("T");
+    td->Fields().Append(td->CreateField("K", dbLong));
+    td->Fields().Append(td->CreateField("D", dbDouble));
+    td->Fields().Append(td->CreateField("L", dbLong));
+    db->TableDefs().Append(td);
+    struct Row {
+        const char* d;   // the double column's literal
+        const char* l;   // the long column's literal
+        bool dHas, lHas; // a value (not Null)
+        double dExp, lExp;
+        const char* why;
+    };
+    const std::vector<Row> rows = {
+        {"2.5", "7", true, true, 2.5, 7.0, "a fraction and a whole number"},
+        {"Null", "Null", false, false, 0, 0, "Null in both: no value, x untouched"},
+        {"-1e300", "-2147483648", true, true, -1e300, -2147483648.0, "the ends of the ranges"},
+        {"7", "0", true, true, 7.0, 0.0, "a whole number in the double column"},
+        {"0.1", "12", true, true, 0.1, 12.0, "a decimal the binary value only approximates"},
+    };
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        db->Execute("INSERT INTO T (K, D, L) VALUES (" + std::to_string(i) + ", " + rows[i].d + ", " + rows[i].l + ")");
+
+    // The forward read (read-only query), a snapshot and an updatable dynaset.
+    const std::vector<std::pair<int, int>> opens = {
+        {dbOpenDynaset, dbReadOnly}, {dbOpenSnapshot, 0}, {dbOpenDynaset, 0}};
+    for (const auto& [type, options] : opens) {
+        SCOPED_TRACE(std::to_string(type) + "/" + std::to_string(options));
+        auto rs = db->OpenRecordset("SELECT D, L FROM T ORDER BY K;", type, options);
+        auto d = rs->Fields("D"), l = rs->Fields("L");
+        for (const Row& r : rows) {
+            ASSERT_FALSE(rs->EOF_()) << r.why;
+            const double untouched = std::numeric_limits<double>::quiet_NaN();
+            double x = untouched, y = untouched;
+            EXPECT_EQ(d->ValueAsDouble(x), r.dHas) << r.why;
+            EXPECT_EQ(l->ValueAsDouble(y), r.lHas) << r.why;
+            if (r.dHas) EXPECT_EQ(x, r.dExp) << r.why;
+            else EXPECT_TRUE(x != x) << r.why;
+            if (r.lHas) EXPECT_EQ(y, r.lExp) << r.why;
+            else EXPECT_TRUE(y != y) << r.why;
+            rs->MoveNext();
+        }
+        // Past the end there is no current record, as for Value().
+        double x = 0;
+        EXPECT_THROW(d->ValueAsDouble(x), DaoError);
+        rs->Close();
+    }
+    db->Close();
+    DBEngine().Reset();
+}

@@ -1,6 +1,6 @@
 #include "bench/BenchSupport.h"
 
-#include "engine/Varnello.h"
+#include "engine/VarnelloCore.h"
 #include "scenario/ScenarioTables.h"
 
 #include <cstdio>
@@ -96,7 +96,7 @@ std::int32_t StoreScenario(Database& db, const Scenario& s) {
 }
 
 double RunScenario(const DatabasePtr& db, std::int32_t id) {
-    Varnello eng;
+    VarnelloCore eng;
     eng.SetScenarioDatabase(db);
     const auto t0 = Clock::now();
     const bool ok = eng.RunScenario(id);

@@ -26,7 +26,7 @@
 // loaded machine does not fall on one kind only.
 #include "db/Dao.h"
 #include "analyses/descriptive/SortStage.h"
-#include "engine/Varnello.h"
+#include "engine/VarnelloCore.h"
 #include "scenario/AppDatabase.h"
 #include "scenario/ScenarioTables.h"
 
@@ -232,7 +232,7 @@ double runScenario(const DatabasePtr& db, std::int32_t id, bool progress, long* 
                    double* peakMiB = nullptr) {
     std::optional<PeakMemory> memory;
     if (peakMiB) memory.emplace();
-    Varnello eng;
+    VarnelloCore eng;
     eng.SetScenarioDatabase(db);
     Quiet listener;
     if (progress) {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-class Varnello;
+class VarnelloCore;
 
 using FieldList = std::vector<std::string>;
 
@@ -154,20 +154,20 @@ struct FriedmanArgs {
 // One entry point per analysis. An entry returns the empty text on success,
 // else the reason for its failure.
 struct AnalysisEntries {
-    std::function<std::string(AnovaArgs&, Varnello&)> ANOVA;
-    std::function<std::string(DescribeArgs&, Varnello&)> Describe;
-    std::function<std::string(FrequencyArgs&, Varnello&)> Frequency;
-    std::function<std::string(PercentileArgs&, Varnello&)> Percentile;
-    std::function<std::string(CompareArgs&, Varnello&)> Compare;
-    std::function<std::string(MatrixArgs&, Varnello&)> Matrix;
-    std::function<std::string(RegressionArgs&, Varnello&)> Regression;
-    std::function<std::string(XtabArgs&, Varnello&)> Xtab;
-    std::function<std::string(ChiSquareArgs&, Varnello&)> ChiSquare;
-    std::function<std::string(SignFitArgs&, Varnello&)> SignFit;
-    std::function<std::string(NonParametricArgs&, Varnello&)> NonParametric;
-    std::function<std::string(RunsArgs&, Varnello&)> Runs;
-    std::function<std::string(MannKSKruskalArgs&, Varnello&)> MannKSKruskal;
-    std::function<std::string(FriedmanArgs&, Varnello&)> Friedman;
+    std::function<std::string(AnovaArgs&, VarnelloCore&)> ANOVA;
+    std::function<std::string(DescribeArgs&, VarnelloCore&)> Describe;
+    std::function<std::string(FrequencyArgs&, VarnelloCore&)> Frequency;
+    std::function<std::string(PercentileArgs&, VarnelloCore&)> Percentile;
+    std::function<std::string(CompareArgs&, VarnelloCore&)> Compare;
+    std::function<std::string(MatrixArgs&, VarnelloCore&)> Matrix;
+    std::function<std::string(RegressionArgs&, VarnelloCore&)> Regression;
+    std::function<std::string(XtabArgs&, VarnelloCore&)> Xtab;
+    std::function<std::string(ChiSquareArgs&, VarnelloCore&)> ChiSquare;
+    std::function<std::string(SignFitArgs&, VarnelloCore&)> SignFit;
+    std::function<std::string(NonParametricArgs&, VarnelloCore&)> NonParametric;
+    std::function<std::string(RunsArgs&, VarnelloCore&)> Runs;
+    std::function<std::string(MannKSKruskalArgs&, VarnelloCore&)> MannKSKruskal;
+    std::function<std::string(FriedmanArgs&, VarnelloCore&)> Friedman;
 
     // The entries of the analyses built into this library; an analysis that
     // is not available answers "Analysis not available: " and its type name.

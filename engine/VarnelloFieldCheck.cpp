@@ -3,7 +3,7 @@
 // the roles that take numbers (X, Y and the weight; a crosstab's X may be
 // any field) must not be given text or binary fields. A failed check names
 // the field and its role, and no output table is touched.
-#include "engine/Varnello.h"
+#include "engine/VarnelloCore.h"
 
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
@@ -44,7 +44,7 @@ bool sourceFields(const DatabasePtr& db, const std::string& name, std::vector<Fi
 
 } // namespace
 
-std::string Varnello::CheckFieldRoles(const std::string& table, const std::string& calcType, const FieldList& fields,
+std::string VarnelloCore::CheckFieldRoles(const std::string& table, const std::string& calcType, const FieldList& fields,
                                       std::int16_t nG, std::int16_t nC, std::int16_t nX, bool bY, bool bW) {
     ProcGuard proc(gEngineErr, "CheckFieldRoles");
     try {

@@ -1,6 +1,6 @@
 // The runners: one per analysis type, turning a loaded scenario's options into
 // the argument list of its analysis entry.
-#include "engine/Varnello.h"
+#include "engine/VarnelloCore.h"
 
 #include "db/Decimal.h"
 #include "engine/modStatsGeneral.h"
@@ -32,8 +32,8 @@ std::string guarded(const char* name, Body&& body) {
 }
 
 template <class Args>
-std::function<std::string(Args&, Varnello&)> unavailable(const std::string& type) {
-    return [type](Args&, Varnello&) { return "Analysis not available: " + type; };
+std::function<std::string(Args&, VarnelloCore&)> unavailable(const std::string& type) {
+    return [type](Args&, VarnelloCore&) { return "Analysis not available: " + type; };
 }
 
 } // namespace
@@ -59,7 +59,7 @@ AnalysisEntries AnalysisEntries::Builtin() {
     return e;
 }
 
-std::string Varnello::DescFreqInit_ZUR(bool bRoundWidth, std::int16_t intervals, bool lowerIncluded,
+std::string VarnelloCore::DescFreqInit_ZUR(bool bRoundWidth, std::int16_t intervals, bool lowerIncluded,
                                        const std::string& table, const FieldList& fields, std::int16_t nG,
                                        std::int16_t nX, double& start, double& width) {
     ProcGuard proc(gEngineErr, "DescFreqInit_ZUR");
@@ -132,7 +132,7 @@ std::string Varnello::DescFreqInit_ZUR(bool bRoundWidth, std::int16_t intervals,
     return msg;
 }
 
-std::string Varnello::RunGroup_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nC,
+std::string VarnelloCore::RunGroup_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nC,
                                      std::int16_t nX, bool bW) {
     return guarded("RunGroup_s_ZUR", [&]() -> std::string {
         AnovaArgs a;
@@ -150,7 +150,7 @@ std::string Varnello::RunGroup_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int
     });
 }
 
-std::string Varnello::RunDescribe_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nX, bool bW) {
+std::string VarnelloCore::RunDescribe_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nX, bool bW) {
     return guarded("RunDescribe_s_ZUR", [&]() -> std::string {
         DescribeArgs a;
         a.OutputTable1 = s.OutputTable1();
@@ -200,7 +200,7 @@ std::string Varnello::RunDescribe_s_ZUR(CMelvarsScenario& s, FieldList& f, std::
     });
 }
 
-std::string Varnello::RunFrequency_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nX, bool bW) {
+std::string VarnelloCore::RunFrequency_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nX, bool bW) {
     return guarded("RunFrequency_s_ZUR", [&]() -> std::string {
         FrequencyArgs a;
         a.OutputTable1 = s.OutputTable1();
@@ -224,7 +224,7 @@ std::string Varnello::RunFrequency_s_ZUR(CMelvarsScenario& s, FieldList& f, std:
     });
 }
 
-std::string Varnello::RunPercentile_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nX, bool bW) {
+std::string VarnelloCore::RunPercentile_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nX, bool bW) {
     return guarded("RunPercentile_s_ZUR", [&]() -> std::string {
         PercentileArgs a;
         a.OutputTable1 = s.OutputTable1();
@@ -238,7 +238,7 @@ std::string Varnello::RunPercentile_s_ZUR(CMelvarsScenario& s, FieldList& f, std
     });
 }
 
-std::string Varnello::RunCompare_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nX, bool bY,
+std::string VarnelloCore::RunCompare_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nX, bool bY,
                                        bool bW) {
     return guarded("RunCompare_s_ZUR", [&]() -> std::string {
         if (!bY) return "Y Field not assigned";
@@ -254,7 +254,7 @@ std::string Varnello::RunCompare_s_ZUR(CMelvarsScenario& s, FieldList& f, std::i
     });
 }
 
-std::string Varnello::RunMatrix_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nX, bool bW) {
+std::string VarnelloCore::RunMatrix_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nX, bool bW) {
     return guarded("RunMatrix_s_ZUR", [&]() -> std::string {
         MatrixArgs a;
         a.OutputTable1 = s.OutputTable1();
@@ -270,7 +270,7 @@ std::string Varnello::RunMatrix_s_ZUR(CMelvarsScenario& s, FieldList& f, std::in
     });
 }
 
-std::string Varnello::RunRegression_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nX, bool bW) {
+std::string VarnelloCore::RunRegression_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nX, bool bW) {
     return guarded("RunRegression_s_ZUR", [&]() -> std::string {
         std::string type = ToUpperAscii(s.RegressType());
         if (type != "S" && type != "M" && type != "P")
@@ -292,7 +292,7 @@ std::string Varnello::RunRegression_s_ZUR(CMelvarsScenario& s, FieldList& f, std
     });
 }
 
-std::string Varnello::RunCrosstab_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nX, bool bW) {
+std::string VarnelloCore::RunCrosstab_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nX, bool bW) {
     return guarded("RunCrosstab_s_ZUR", [&]() -> std::string {
         if (nG < 1) return "At least one row field must be assigned";
         XtabArgs a;
@@ -310,7 +310,7 @@ std::string Varnello::RunCrosstab_s_ZUR(CMelvarsScenario& s, FieldList& f, std::
     });
 }
 
-std::string Varnello::RunChiSquare_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nC, bool bW) {
+std::string VarnelloCore::RunChiSquare_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nC, bool bW) {
     return guarded("RunChiSquare_s_ZUR", [&]() -> std::string {
         ChiSquareArgs a;
         a.OutputTable1 = s.OutputTable1();
@@ -327,7 +327,7 @@ std::string Varnello::RunChiSquare_s_ZUR(CMelvarsScenario& s, FieldList& f, std:
     });
 }
 
-std::string Varnello::RunSignFit_s_ZUR(const std::string& kind, CMelvarsScenario& s, FieldList& f, std::int16_t nG,
+std::string VarnelloCore::RunSignFit_s_ZUR(const std::string& kind, CMelvarsScenario& s, FieldList& f, std::int16_t nG,
                                        std::int16_t nX, bool bW) {
     return guarded("RunSignFit_s_ZUR", [&]() -> std::string {
         SignFitArgs a;
@@ -353,7 +353,7 @@ std::string Varnello::RunSignFit_s_ZUR(const std::string& kind, CMelvarsScenario
     });
 }
 
-std::string Varnello::RunNPPaired_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nX, bool bY,
+std::string VarnelloCore::RunNPPaired_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nX, bool bY,
                                         bool bW) {
     return guarded("RunNPPaired_s_ZUR", [&]() -> std::string {
         if (!bY) return "Y Field not assigned";
@@ -376,7 +376,7 @@ std::string Varnello::RunNPPaired_s_ZUR(CMelvarsScenario& s, FieldList& f, std::
     });
 }
 
-std::string Varnello::RunNPTwoSample_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nC,
+std::string VarnelloCore::RunNPTwoSample_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nC,
                                            std::int16_t nX, bool bW) {
     return guarded("RunNPTwoSample_s_ZUR", [&]() -> std::string {
         if (nC == 0) return "At least one Compare field must be assigned";
@@ -410,7 +410,7 @@ std::string Varnello::RunNPTwoSample_s_ZUR(CMelvarsScenario& s, FieldList& f, st
     });
 }
 
-std::string Varnello::RunNPNSample_s_ZUR(const std::string& table, const std::string& out1, const std::string& out2,
+std::string VarnelloCore::RunNPNSample_s_ZUR(const std::string& table, const std::string& out1, const std::string& out2,
                                          FieldList& f, std::int16_t nG, std::int16_t nC, std::int16_t nX, bool bW) {
     return guarded("RunNPNSample_s_ZUR", [&]() -> std::string {
         if (nC == 0) return "At least one Compare field must be assigned";

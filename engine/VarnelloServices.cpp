@@ -1,7 +1,7 @@
 // The data services every analysis calls back into: its sorted input, field
 // types, the missing-value filter and test, weights, group breaks, progress,
 // the temporary work database and its output tables.
-#include "engine/Varnello.h"
+#include "engine/VarnelloCore.h"
 
 #include "engine/OutputTableRules.h"
 #include "engine/WorkFolder.h"
@@ -15,7 +15,7 @@
 
 using namespace dao;
 
-std::string Varnello::Quorb_InitDataTable(const std::string& table, const FieldList& fields, std::int16_t nSort,
+std::string VarnelloCore::Quorb_InitDataTable(const std::string& table, const FieldList& fields, std::int16_t nSort,
                                           std::vector<long>& types, std::vector<long>& sizes, bool sortFirstData) {
     ProcGuard proc(gEngineErr, "Quorb_InitDataTable");
     std::string msg;
@@ -42,7 +42,7 @@ std::string Varnello::Quorb_InitDataTable(const std::string& table, const FieldL
     return msg;
 }
 
-std::string Varnello::OpenDataRecordset(const std::string& sql) {
+std::string VarnelloCore::OpenDataRecordset(const std::string& sql) {
     std::string text = sql;
     if (text.empty() || text.back() != ';') text += ";";
     try {
@@ -59,7 +59,7 @@ std::string Varnello::OpenDataRecordset(const std::string& sql) {
     return {};
 }
 
-void Varnello::Quorb_InitFieldTypes(Recordset& rs, std::int16_t n, const FieldList& fields, std::vector<long>& types,
+void VarnelloCore::Quorb_InitFieldTypes(Recordset& rs, std::int16_t n, const FieldList& fields, std::vector<long>& types,
                                     std::vector<long>& sizes) {
     ProcGuard proc(gEngineErr, "Quorb_InitFieldTypes");
     try {
@@ -76,7 +76,7 @@ void Varnello::Quorb_InitFieldTypes(Recordset& rs, std::int16_t n, const FieldLi
     }
 }
 
-std::string Varnello::Quorb_DataWhere(const std::string& f) const {
+std::string VarnelloCore::Quorb_DataWhere(const std::string& f) const {
     // Bounds are written in the invariant round-trip form, so that the SQL
     // reads back exactly the double the rule holds, whatever the locale.
     auto num = [](double v) { return FormatDoubleRoundTrip(v); };
@@ -88,7 +88,7 @@ std::string Varnello::Quorb_DataWhere(const std::string& f) const {
     return {};
 }
 
-bool Varnello::Quorb_DataOk_b(double x, bool bEqualOnly) const {
+bool VarnelloCore::Quorb_DataOk_b(double x, bool bEqualOnly) const {
     if (bEqualOnly) return !(NamesEqual(m_missingRule, "Equal") && x == m_missingEqual);
     if (NamesEqual(m_missingRule, "Equal")) return x != m_missingEqual;
     if (NamesEqual(m_missingRule, "Low")) return x >= m_missingLow;
@@ -97,7 +97,7 @@ bool Varnello::Quorb_DataOk_b(double x, bool bEqualOnly) const {
     return true;
 }
 
-double Varnello::Quorb_WeightCalc(bool bWeight, const FieldList& fields, std::int16_t weightIndex) {
+double VarnelloCore::Quorb_WeightCalc(bool bWeight, const FieldList& fields, std::int16_t weightIndex) {
     ProcGuard proc(gEngineErr, "Quorb_WeightCalc");
     double w = 0;
     try {
@@ -109,14 +109,14 @@ double Varnello::Quorb_WeightCalc(bool bWeight, const FieldList& fields, std::in
     return w;
 }
 
-double Varnello::WeightOf(const Variant& v) const {
+double VarnelloCore::WeightOf(const Variant& v) const {
     if (v.IsNull()) return 0.0;
     double d = v.ToDouble();
     if (NamesEqual(m_missingRule, "Equal") && d == m_missingEqual) return 0.0;
     return d > 0 ? d : 0.0;
 }
 
-bool Varnello::Quorb_SameRecords_b(std::int16_t n, bool bCompare, std::vector<Variant>& previous,
+bool VarnelloCore::Quorb_SameRecords_b(std::int16_t n, bool bCompare, std::vector<Variant>& previous,
                                    const std::vector<Variant>& current) const {
     if (!bCompare) {
         for (int i = 1; i <= n; ++i) previous[static_cast<std::size_t>(i)] = current[static_cast<std::size_t>(i)];
@@ -136,7 +136,7 @@ bool Varnello::Quorb_SameRecords_b(std::int16_t n, bool bCompare, std::vector<Va
     return false;
 }
 
-bool Varnello::Quorb_SameValue(const Variant& a, const Variant& b, bool bTextCompare) const {
+bool VarnelloCore::Quorb_SameValue(const Variant& a, const Variant& b, bool bTextCompare) const {
     if (a.IsNull() && b.IsNull()) return true;
     if (a.IsNull() || b.IsNull()) return false;
     if (!a.IsString()) return a.Equals(b, false);
@@ -145,7 +145,7 @@ bool Varnello::Quorb_SameValue(const Variant& a, const Variant& b, bool bTextCom
     return a.Equals(b, true);
 }
 
-void Varnello::Quorb_Msg(long r, bool bForce, const std::string& m) {
+void VarnelloCore::Quorb_Msg(long r, bool bForce, const std::string& m) {
     // A step's text names the step an unexpected error report shows.
     if (r == 0 && m_errHandler) m_errHandler->SetCurrentOperation(m);
     if (!m_showStatus) return;
@@ -155,7 +155,7 @@ void Varnello::Quorb_Msg(long r, bool bForce, const std::string& m) {
     if (!text.empty()) raiseStatStatus(text);
 }
 
-bool Varnello::Quorb_UTIL_MakeTempDB() {
+bool VarnelloCore::Quorb_UTIL_MakeTempDB() {
     ProcGuard proc(gEngineErr, "Quorb_UTIL_MakeTempDB");
     try {
         if (m_tempDb && m_tempDb->IsOpen()) {
@@ -190,7 +190,7 @@ bool Varnello::Quorb_UTIL_MakeTempDB() {
     return false;
 }
 
-std::string Varnello::Quorb_CreateTable(const TableDefPtr& td, bool bOpen) {
+std::string VarnelloCore::Quorb_CreateTable(const TableDefPtr& td, bool bOpen) {
     std::string msg;
     try {
         if (!m_outputDb) return "No output database is open for the table " + (td ? td->Name() : std::string()) + ".";
@@ -217,7 +217,7 @@ std::string Varnello::Quorb_CreateTable(const TableDefPtr& td, bool bOpen) {
     return msg;
 }
 
-void Varnello::Quorb_DeleteTable(bool bTemp, const std::string& table) {
+void VarnelloCore::Quorb_DeleteTable(bool bTemp, const std::string& table) {
     try {
         DatabasePtr db = bTemp ? m_tempDb : m_outputDb;
         if (db) db->TableDefs().Delete(table);
@@ -225,7 +225,7 @@ void Varnello::Quorb_DeleteTable(bool bTemp, const std::string& table) {
     }
 }
 
-void Varnello::Quorb_EmptyTable(bool bTemp, const std::string& table, long rows, const DatabasePtr& db) {
+void VarnelloCore::Quorb_EmptyTable(bool bTemp, const std::string& table, long rows, const DatabasePtr& db) {
     ProcGuard proc(gEngineErr, "Quorb_EmptyTable");
     try {
         if (rows <= 0) return;
@@ -237,7 +237,7 @@ void Varnello::Quorb_EmptyTable(bool bTemp, const std::string& table, long rows,
     }
 }
 
-void Varnello::EmptyTable2(bool bTemp, const std::string& table, const DatabasePtr& db) {
+void VarnelloCore::EmptyTable2(bool bTemp, const std::string& table, const DatabasePtr& db) {
     ProcGuard proc(gEngineErr, "EmptyTable2");
     try {
         DatabasePtr target = bTemp ? m_tempDb : db;
@@ -255,7 +255,7 @@ void Varnello::EmptyTable2(bool bTemp, const std::string& table, const DatabaseP
     }
 }
 
-bool Varnello::Util_FieldExists(const std::string& table, const std::string& field, const DatabasePtr& db) {
+bool VarnelloCore::Util_FieldExists(const std::string& table, const std::string& field, const DatabasePtr& db) {
     ProcGuard proc(gEngineErr, "Util_FieldExists");
     TableDefPtr td;
     try {
@@ -301,7 +301,7 @@ bool sameLayout(TableDef& existing, TableDef& wanted) {
 
 } // namespace
 
-std::string Varnello::outputNameRefusal(const std::string& name, const std::string& sourceTable) const {
+std::string VarnelloCore::outputNameRefusal(const std::string& name, const std::string& sourceTable) const {
     OutputTableRules::Context cx;
     cx.output = m_outputDb;
     cx.source = m_sourceDb;
@@ -310,7 +310,7 @@ std::string Varnello::outputNameRefusal(const std::string& name, const std::stri
     return OutputTableRules::Refusal(name, cx);
 }
 
-std::string Varnello::ReplaceOutputTable(const TableDefPtr& td, bool open, const std::function<std::string()>& reopen,
+std::string VarnelloCore::ReplaceOutputTable(const TableDefPtr& td, bool open, const std::function<std::string()>& reopen,
                                          const std::string& sourceTable) {
     DatabasePtr out = OutputDatabase();
     if (!td) return "The output table has no definition.";
@@ -361,7 +361,7 @@ std::string Varnello::ReplaceOutputTable(const TableDefPtr& td, bool open, const
     return msg;
 }
 
-double Varnello::DataValue(const Variant& value, const std::string& field) {
+double VarnelloCore::DataValue(const Variant& value, const std::string& field) {
     try {
         return value.ToDouble();
     } catch (const std::exception&) {
@@ -376,7 +376,7 @@ double Varnello::DataValue(const Variant& value, const std::string& field) {
                                " is not a number.");
 }
 
-std::string Varnello::UnexpectedErrorMessage(const CErr_ZUR* handler, const std::string& fallback) {
+std::string VarnelloCore::UnexpectedErrorMessage(const CErr_ZUR* handler, const std::string& fallback) {
     if (handler && !handler->ErrDescription().empty()) return handler->ErrDescription();
     return fallback;
 }

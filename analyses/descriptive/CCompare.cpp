@@ -1,7 +1,7 @@
 #include "analyses/descriptive/CCompare.h"
 
 #include "engine/CZValue.h"
-#include "engine/Varnello.h"
+#include "engine/VarnelloCore.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
@@ -23,12 +23,12 @@ bool switchOn(const std::string& s, std::size_t i) {
 
 void CCompare::Fail(ProcGuard& proc) {
     proc.HandleError();
-    if (m_error.empty()) m_error = Varnello::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in Compare");
+    if (m_error.empty()) m_error = VarnelloCore::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in Compare");
 }
 
 std::string CCompare::Quorb_Compare(std::string OutTableName, std::string strUserTable, FieldList& strFields,
                                     std::int16_t intGroupFields, std::int16_t intNumFields, bool fWeightField,
-                                    std::string strOptions, Varnello& engine) {
+                                    std::string strOptions, VarnelloCore& engine) {
     m_Engine = &engine;
     ProcGuard proc(gEngineErr, "Quorb_Compare");
     std::string msg;
@@ -94,7 +94,7 @@ std::string CCompare::CreateOutput() {
         const std::string& y = m_fields[static_cast<std::size_t>(m_nG + m_nX + 1)];
         m_countColumn = ("Count_of_" + y).substr(0, 64);
 
-        Varnello& eng = *m_Engine;
+        VarnelloCore& eng = *m_Engine;
         TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_outTable);
         try {
             std::int16_t ord = CreateLeadFields(td, m_nG, m_fields, m_types, m_sizes, true, 0, 0, m_bWeight,
@@ -121,7 +121,7 @@ std::string CCompare::CreateOutput() {
 void CCompare::ReadRecords() {
     ProcGuard proc(gEngineErr, "ReadRecords");
     try {
-        Varnello& eng = *m_Engine;
+        VarnelloCore& eng = *m_Engine;
         RecordsetPtr rs = eng.DataRecordset();
         const std::size_t nG = static_cast<std::size_t>(m_nG);
         const std::size_t nX = static_cast<std::size_t>(m_nX);
@@ -178,7 +178,7 @@ void CCompare::InitData() {
 void CCompare::CalcData() {
     ProcGuard proc(gEngineErr, "CalcData");
     try {
-        Varnello& eng = *m_Engine;
+        VarnelloCore& eng = *m_Engine;
         const double w = m_weightCol ? eng.WeightOf(m_weightCol->Value()) : 1.0;
         if (!(w > 0)) return;
         Variant yv = m_yCol->Value();
@@ -219,7 +219,7 @@ void CCompare::CalcData() {
 void CCompare::WriteData() {
     ProcGuard proc(gEngineErr, "WriteData");
     try {
-        Varnello& eng = *m_Engine;
+        VarnelloCore& eng = *m_Engine;
         RecordsetPtr out = eng.OutputRecordset();
         CZValue z;
         for (std::int16_t i = 1; i <= m_nX; ++i) {

@@ -24,7 +24,7 @@
 #include <vector>
 
 class ProcGuard;
-class Varnello;
+class VarnelloCore;
 
 class CCompare {
 public:
@@ -34,7 +34,7 @@ public:
 
     std::string Quorb_Compare(std::string OutTableName, std::string strUserTable, FieldList& strFields,
                               std::int16_t intGroupFields, std::int16_t intNumFields, bool fWeightField,
-                              std::string strOptions, Varnello& engine);
+                              std::string strOptions, VarnelloCore& engine);
 
 private:
     struct PairSums {
@@ -53,7 +53,7 @@ private:
     void Fail(ProcGuard& proc);
     bool Failed() const { return !m_error.empty(); }
 
-    Varnello* m_Engine = nullptr;
+    VarnelloCore* m_Engine = nullptr;
     std::string m_error;
     std::string m_outTable, m_table, m_options, m_countColumn;
     FieldList m_fields;

@@ -1,7 +1,7 @@
 #include "analyses/descriptive/CCorrMatrix.h"
 
 #include "engine/CZValue.h"
-#include "engine/Varnello.h"
+#include "engine/VarnelloCore.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
@@ -37,12 +37,12 @@ std::string CCorrMatrix::Label(int k, const std::string& tail) {
 
 void CCorrMatrix::Fail(ProcGuard& proc) {
     proc.HandleError();
-    if (m_error.empty()) m_error = Varnello::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in Matrix");
+    if (m_error.empty()) m_error = VarnelloCore::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in Matrix");
 }
 
 std::string CCorrMatrix::Quorb_Matrix(std::string OutTableName, std::string strUserTable, FieldList& strFields,
                                       std::int16_t intGroupFields, std::int16_t intNumFields, bool intWeightField_b,
-                                      std::string strTTestTail, std::string strOptions, Varnello& engine) {
+                                      std::string strTTestTail, std::string strOptions, VarnelloCore& engine) {
     m_Engine = &engine;
     ProcGuard proc(gEngineErr, "Quorb_Matrix");
     std::string msg;
@@ -101,7 +101,7 @@ std::string CCorrMatrix::CreateOutput() {
     ProcGuard proc(gEngineErr, "CreateOutput");
     std::string msg;
     try {
-        Varnello& eng = *m_Engine;
+        VarnelloCore& eng = *m_Engine;
         TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_outTable);
         m_columns.assign(static_cast<std::size_t>(m_nX) + 1, std::string());
         try {
@@ -128,7 +128,7 @@ std::string CCorrMatrix::CreateOutput() {
 void CCorrMatrix::ReadRecords() {
     ProcGuard proc(gEngineErr, "ReadRecords");
     try {
-        Varnello& eng = *m_Engine;
+        VarnelloCore& eng = *m_Engine;
         RecordsetPtr rs = eng.DataRecordset();
         const std::size_t nG = static_cast<std::size_t>(m_nG);
         const std::size_t nX = static_cast<std::size_t>(m_nX);
@@ -188,7 +188,7 @@ void CCorrMatrix::InitData() {
 void CCorrMatrix::CalcData() {
     ProcGuard proc(gEngineErr, "CalcData");
     try {
-        Varnello& eng = *m_Engine;
+        VarnelloCore& eng = *m_Engine;
         const double w = m_weightCol ? eng.WeightOf(m_weightCol->Value()) : 1.0;
         if (!(w > 0)) return;
         const std::size_t nX = static_cast<std::size_t>(m_nX);
@@ -219,7 +219,7 @@ void CCorrMatrix::CalcData() {
 void CCorrMatrix::WriteData() {
     ProcGuard proc(gEngineErr, "WriteData");
     try {
-        Varnello& eng = *m_Engine;
+        VarnelloCore& eng = *m_Engine;
         RecordsetPtr out = eng.OutputRecordset();
         const std::size_t nX = static_cast<std::size_t>(m_nX);
         std::vector<FieldPtr> cols(nX + 1);

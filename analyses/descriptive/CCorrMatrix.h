@@ -26,7 +26,7 @@
 #include <vector>
 
 class ProcGuard;
-class Varnello;
+class VarnelloCore;
 
 class CCorrMatrix {
 public:
@@ -36,7 +36,7 @@ public:
 
     std::string Quorb_Matrix(std::string OutTableName, std::string strUserTable, FieldList& strFields,
                              std::int16_t intGroupFields, std::int16_t intNumFields, bool intWeightField_b,
-                             std::string strTTestTail, std::string strOptions, Varnello& engine);
+                             std::string strTTestTail, std::string strOptions, VarnelloCore& engine);
 
     // The label of statistic k (1 .. 9) in the "CalcType" column.
     static std::string Label(int k, const std::string& tail);
@@ -53,7 +53,7 @@ private:
     // The pair of fields a >= b (1-based) in the lower triangle.
     CoMoments& pair(std::size_t a, std::size_t b) { return m_pairs[a * (a - 1) / 2 + b - 1]; }
 
-    Varnello* m_Engine = nullptr;
+    VarnelloCore* m_Engine = nullptr;
     std::string m_error;
     std::string m_outTable, m_table, m_options, m_tail;
     FieldList m_fields;

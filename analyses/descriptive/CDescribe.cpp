@@ -4,7 +4,7 @@
 
 #include "db/Decimal.h"
 #include "engine/CZValue.h"
-#include "engine/Varnello.h"
+#include "engine/VarnelloCore.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
@@ -216,7 +216,7 @@ std::string CDescribe::NumberText(double value) {
 
 void CDescribe::Fail(ProcGuard& proc) {
     proc.HandleError();
-    if (m_error.empty()) m_error = Varnello::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in Describe");
+    if (m_error.empty()) m_error = VarnelloCore::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in Describe");
 }
 
 void CDescribe::BeginTrans() {
@@ -239,7 +239,7 @@ std::string CDescribe::Quorb_Describe(std::string OutTableName, std::string strU
                                       std::string strConInt, bool int95_b, std::int16_t intCIUser,
                                       std::vector<double>& dblPopDev, bool tTest_b, std::vector<double>& dblPopMean,
                                       std::string strFreqOptions, std::int16_t intFreqIntervals, double dblFreqFirst,
-                                      double dblFreqWidth, Varnello& engine) {
+                                      double dblFreqWidth, VarnelloCore& engine) {
     m_Engine = &engine;
     ProcGuard proc(gEngineErr, "Quorb_Describe");
     std::string msg;
@@ -351,7 +351,7 @@ std::string CDescribe::CreateOutput() {
     ProcGuard proc(gEngineErr, "CreateOutput");
     std::string msg;
     try {
-        Varnello& eng = *m_Engine;
+        VarnelloCore& eng = *m_Engine;
         TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_outTable);
         std::int16_t ord = CreateLeadFields(td, m_nG, m_fields, m_types, m_sizes, true, 0, 0, m_bWeight, "Count", "Missing");
         auto add = [&](const std::string& name) { AddTableField(td, name, dbDouble, ord, 0); };
@@ -473,7 +473,7 @@ std::string CDescribe::CreateOutput() {
 void CDescribe::ReadRecords() {
     ProcGuard proc(gEngineErr, "ReadRecords");
     try {
-        Varnello& eng = *m_Engine;
+        VarnelloCore& eng = *m_Engine;
         RecordsetPtr rs = eng.DataRecordset();
         const std::size_t nG = static_cast<std::size_t>(m_nG);
         const std::size_t nX = static_cast<std::size_t>(m_nX);
@@ -536,7 +536,7 @@ void CDescribe::InitData() {
 void CDescribe::CalcData() {
     ProcGuard proc(gEngineErr, "CalcData");
     try {
-        Varnello& eng = *m_Engine;
+        VarnelloCore& eng = *m_Engine;
         double w = m_bWeight ? eng.Quorb_WeightCalc(m_bWeight, m_fields, static_cast<std::int16_t>(m_nG + m_nX + 1)) : 1.0;
         if (!(w > 0)) return;
         for (std::size_t j = 1; j <= static_cast<std::size_t>(m_nX); ++j) {
@@ -586,7 +586,7 @@ void CDescribe::CalcData() {
 void CDescribe::WriteData() {
     ProcGuard proc(gEngineErr, "WriteData");
     try {
-        Varnello& eng = *m_Engine;
+        VarnelloCore& eng = *m_Engine;
         RecordsetPtr out = eng.OutputRecordset();
         const std::int16_t d = m_pcntDivisor;
         std::vector<double> r;
@@ -767,7 +767,7 @@ void CDescribe::WriteData() {
 // ---- percentiles from the sort table --------------------------------------------------
 
 void CDescribe::Quorb_CalcPcntiles(std::int16_t intFieldNum, bool fWeightField, std::int16_t intPcntGroups,
-                                   double dblTotalRecs, std::vector<double>& dblPcntiles, Varnello& engine) {
+                                   double dblTotalRecs, std::vector<double>& dblPcntiles, VarnelloCore& engine) {
     ProcGuard proc(gEngineErr, "Quorb_CalcPcntiles");
     try {
         m_Engine = &engine;
@@ -793,7 +793,7 @@ void CDescribe::Quorb_CalcPcntiles(std::int16_t intFieldNum, bool fWeightField, 
 
 void CDescribe::Quorb_CalcPcntiles(SortStage& stage, std::int16_t intFieldNum, bool fWeightField,
                                    std::int16_t intPcntGroups, double dblTotalRecs, std::vector<double>& dblPcntiles,
-                                   Varnello& engine) {
+                                   VarnelloCore& engine) {
     ProcGuard proc(gEngineErr, "Quorb_CalcPcntiles");
     try {
         m_Engine = &engine;

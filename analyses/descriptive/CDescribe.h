@@ -26,7 +26,7 @@
 
 class ProcGuard;
 class SortStage;
-class Varnello;
+class VarnelloCore;
 
 class CDescribe {
 public:
@@ -42,7 +42,7 @@ public:
                                std::string strConInt, bool int95_b, std::int16_t intCIUser,
                                std::vector<double>& dblPopDev, bool tTest_b, std::vector<double>& dblPopMean,
                                std::string strFreqOptions, std::int16_t intFreqIntervals, double dblFreqFirst,
-                               double dblFreqWidth, Varnello& engine);
+                               double dblFreqWidth, VarnelloCore& engine);
 
     // Fills dblPcntiles(0 .. intPcntGroups) from the rows of "statTemp1" whose
     // Field is intFieldNum: entry 0 the smallest value, the last entry the
@@ -52,10 +52,10 @@ public:
     // reaches the point). The rows must be written and no recordset may hold
     // the table open for adding. No row leaves the array unchanged.
     void Quorb_CalcPcntiles(std::int16_t intFieldNum, bool fWeightField, std::int16_t intPcntGroups,
-                            double dblTotalRecs, std::vector<double>& dblPcntiles, Varnello& engine);
+                            double dblTotalRecs, std::vector<double>& dblPcntiles, VarnelloCore& engine);
     // The same from the values a SortStage holds for the field.
     void Quorb_CalcPcntiles(SortStage& stage, std::int16_t intFieldNum, bool fWeightField, std::int16_t intPcntGroups,
-                            double dblTotalRecs, std::vector<double>& dblPcntiles, Varnello& engine);
+                            double dblTotalRecs, std::vector<double>& dblPcntiles, VarnelloCore& engine);
 
     // The mode of a field: the value with the largest weight sum, that sum,
     // and whether no other value has the same sum.
@@ -116,7 +116,7 @@ private:
     void BeginTrans();
     void CommitTrans();
 
-    Varnello* m_Engine = nullptr;
+    VarnelloCore* m_Engine = nullptr;
     std::string m_error; // the description of an unexpected error, which fails the run
 
     // Entry arguments kept for the private procedures.

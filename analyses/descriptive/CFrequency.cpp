@@ -1,7 +1,7 @@
 #include "analyses/descriptive/CFrequency.h"
 
 #include "analyses/descriptive/CDescribe.h"
-#include "engine/Varnello.h"
+#include "engine/VarnelloCore.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
@@ -23,7 +23,7 @@ bool switchAt(const std::string& s, std::size_t i, char on) {
 
 void CFrequency::Fail(ProcGuard& proc) {
     proc.HandleError();
-    if (m_error.empty()) m_error = Varnello::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in Frequency");
+    if (m_error.empty()) m_error = VarnelloCore::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in Frequency");
 }
 
 std::int32_t CFrequency::CellOf(double x, double start, double width, std::int16_t interV, bool lowerIncluded) {
@@ -40,7 +40,7 @@ std::int32_t CFrequency::CellOf(double x, double start, double width, std::int16
 
 std::string CFrequency::Quorb_Frequency(std::string OutputTable1, std::string Table, FieldList& Fields,
                                         std::int16_t nG, std::int16_t nX, bool bWeight, std::string Options,
-                                        std::int16_t InterV, double Start, double Width, Varnello& Engine) {
+                                        std::int16_t InterV, double Start, double Width, VarnelloCore& Engine) {
     m_Engine = &Engine;
     ProcGuard proc(gEngineErr, "Quorb_Frequency");
     std::string msg;
@@ -116,7 +116,7 @@ std::string CFrequency::CreateOutput() {
         m_lowName = std::string("Low") + (m_lower ? "<=" : "<") + "Range";
         m_highName = std::string("Range") + (m_lower ? "<" : "<=") + "High";
 
-        Varnello& eng = *m_Engine;
+        VarnelloCore& eng = *m_Engine;
         TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_outTable);
         try {
             std::int16_t ord = CreateLeadFields(td, m_nG, m_fields, m_types, m_sizes, true, 0, 0, false, "", "");
@@ -141,7 +141,7 @@ std::string CFrequency::CreateOutput() {
 void CFrequency::ReadRecords() {
     ProcGuard proc(gEngineErr, "ReadRecords");
     try {
-        Varnello& eng = *m_Engine;
+        VarnelloCore& eng = *m_Engine;
         RecordsetPtr rs = eng.DataRecordset();
         const std::size_t nG = static_cast<std::size_t>(m_nG);
         const std::size_t nX = static_cast<std::size_t>(m_nX);
@@ -203,7 +203,7 @@ void CFrequency::InitData() {
 void CFrequency::CalcData() {
     ProcGuard proc(gEngineErr, "CalcData");
     try {
-        Varnello& eng = *m_Engine;
+        VarnelloCore& eng = *m_Engine;
         const double w = m_weightCol ? eng.WeightOf(m_weightCol->Value()) : 1.0;
         if (!(w > 0)) return;
         for (std::size_t j = 1; j <= static_cast<std::size_t>(m_nX); ++j) {
@@ -225,7 +225,7 @@ void CFrequency::CalcData() {
 void CFrequency::WriteData() {
     ProcGuard proc(gEngineErr, "WriteData");
     try {
-        Varnello& eng = *m_Engine;
+        VarnelloCore& eng = *m_Engine;
         RecordsetPtr out = eng.OutputRecordset();
         const int first = m_user ? 0 : 1;
         const int last = m_user ? m_interV + 1 : m_interV;

@@ -23,7 +23,7 @@
 #include <vector>
 
 class ProcGuard;
-class Varnello;
+class VarnelloCore;
 
 class CFrequency {
 public:
@@ -33,7 +33,7 @@ public:
 
     std::string Quorb_Frequency(std::string OutputTable1, std::string Table, FieldList& Fields, std::int16_t nG,
                                 std::int16_t nX, bool bWeight, std::string Options, std::int16_t InterV, double Start,
-                                double Width, Varnello& Engine);
+                                double Width, VarnelloCore& Engine);
 
     // The cell (0 .. interV + 1) of the value x: the whole part of
     // (x − start)/width taken on the values' decimal forms, so that a value
@@ -50,7 +50,7 @@ private:
     void Fail(ProcGuard& proc);
     bool Failed() const { return !m_error.empty(); }
 
-    Varnello* m_Engine = nullptr;
+    VarnelloCore* m_Engine = nullptr;
     std::string m_error;
     std::string m_outTable, m_table, m_options;
     FieldList m_fields;

@@ -2,7 +2,7 @@
 
 #include "analyses/descriptive/CDescribe.h"
 #include "analyses/descriptive/SortStage.h"
-#include "engine/Varnello.h"
+#include "engine/VarnelloCore.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
@@ -34,12 +34,12 @@ CPercentiles::~CPercentiles() = default;
 
 void CPercentiles::Fail(ProcGuard& proc) {
     proc.HandleError();
-    if (m_error.empty()) m_error = Varnello::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in Percentiles");
+    if (m_error.empty()) m_error = VarnelloCore::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in Percentiles");
 }
 
 std::string CPercentiles::Quorb_Percentile(std::string OutputTable1, std::string Table, FieldList& Fields,
                                            std::int16_t nG, std::int16_t nX, bool bWeight, std::string PercentileType,
-                                           Varnello& Engine) {
+                                           VarnelloCore& Engine) {
     m_Engine = &Engine;
     ProcGuard proc(gEngineErr, "Quorb_Percentile");
     std::string msg;
@@ -110,7 +110,7 @@ std::string CPercentiles::CreateOutput() {
     ProcGuard proc(gEngineErr, "CreateOutput");
     std::string msg;
     try {
-        Varnello& eng = *m_Engine;
+        VarnelloCore& eng = *m_Engine;
         TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_outTable);
         std::int16_t ord = CreateLeadFields(td, m_nG, m_fields, m_types, m_sizes, true, 0, 0, false, "", "");
         AddTableField(td, "Percentile", dbDouble, ord, 0);
@@ -125,7 +125,7 @@ std::string CPercentiles::CreateOutput() {
 void CPercentiles::ReadRecords() {
     ProcGuard proc(gEngineErr, "ReadRecords");
     try {
-        Varnello& eng = *m_Engine;
+        VarnelloCore& eng = *m_Engine;
         RecordsetPtr rs = eng.DataRecordset();
         m_d = divisorOf(m_type);
         const std::size_t nG = static_cast<std::size_t>(m_nG);
@@ -181,7 +181,7 @@ void CPercentiles::InitData() {
 void CPercentiles::CalcData() {
     ProcGuard proc(gEngineErr, "CalcData");
     try {
-        Varnello& eng = *m_Engine;
+        VarnelloCore& eng = *m_Engine;
         double w = m_bWeight ? eng.Quorb_WeightCalc(m_bWeight, m_fields, static_cast<std::int16_t>(m_nG + m_nX + 1)) : 1.0;
         if (!(w > 0)) return;
         for (std::size_t j = 1; j <= static_cast<std::size_t>(m_nX); ++j) {
@@ -205,7 +205,7 @@ void CPercentiles::CalcData() {
 void CPercentiles::WriteData() {
     ProcGuard proc(gEngineErr, "WriteData");
     try {
-        Varnello& eng = *m_Engine;
+        VarnelloCore& eng = *m_Engine;
         RecordsetPtr out = eng.OutputRecordset();
         const std::int16_t d = m_d;
         const double step = std::round(100.0 / d);

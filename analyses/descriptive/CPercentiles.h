@@ -19,7 +19,7 @@
 
 class ProcGuard;
 class SortStage;
-class Varnello;
+class VarnelloCore;
 
 class CPercentiles {
 public:
@@ -30,7 +30,7 @@ public:
 
     // The run; the empty text on success, else the message that stopped it.
     std::string Quorb_Percentile(std::string OutputTable1, std::string Table, FieldList& Fields, std::int16_t nG,
-                                 std::int16_t nX, bool bWeight, std::string PercentileType, Varnello& Engine);
+                                 std::int16_t nX, bool bWeight, std::string PercentileType, VarnelloCore& Engine);
 
 private:
     std::string CreateOutput();
@@ -42,7 +42,7 @@ private:
     void Fail(ProcGuard& proc);
     bool Failed() const { return !m_error.empty(); }
 
-    Varnello* m_Engine = nullptr;
+    VarnelloCore* m_Engine = nullptr;
     std::string m_error;
     std::string m_outTable, m_table, m_type;
     FieldList m_fields;

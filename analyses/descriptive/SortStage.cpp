@@ -1,13 +1,13 @@
 #include "analyses/descriptive/SortStage.h"
 
-#include "engine/Varnello.h"
+#include "engine/VarnelloCore.h"
 #include "engine/modStatsGeneral.h"
 
 #include <algorithm>
 
 using namespace dao;
 
-void SortStage::CreateSortTemp(Varnello& engine, const std::string& name) {
+void SortStage::CreateSortTemp(VarnelloCore& engine, const std::string& name) {
     engine.Quorb_DeleteTable(true, name);
     TableDefPtr td = engine.TempDatabase()->CreateTableDef(name);
     std::int16_t ord = 0;
@@ -27,7 +27,7 @@ std::size_t SortStage::SetMemoryLimit(std::size_t limit) {
     return old;
 }
 
-SortStage::SortStage(Varnello& engine, std::int16_t fields)
+SortStage::SortStage(VarnelloCore& engine, std::int16_t fields)
     : m_engine(engine), m_limit(gMemoryLimit), m_values(static_cast<std::size_t>(fields < 0 ? 0 : fields) + 1),
       m_weights(m_values.size()) {}
 

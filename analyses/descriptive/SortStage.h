@@ -20,7 +20,7 @@
 #include <utility>
 #include <vector>
 
-class Varnello;
+class VarnelloCore;
 
 class SortStage {
 public:
@@ -31,7 +31,7 @@ public:
 
     // fields: the number of analysed fields (values are staged for 1 .. fields).
     // The memory limit is the one set by SetMemoryLimit.
-    SortStage(Varnello& engine, std::int16_t fields);
+    SortStage(VarnelloCore& engine, std::int16_t fields);
     ~SortStage();
     SortStage(const SortStage&) = delete;
     SortStage& operator=(const SortStage&) = delete;
@@ -56,14 +56,14 @@ public:
 
     // The table's definition on the engine's temporary database (made by
     // the sorting analyses' CreateSortTemp).
-    static void CreateSortTemp(Varnello& engine, const std::string& name);
+    static void CreateSortTemp(VarnelloCore& engine, const std::string& name);
 
 private:
     void moveToTable();
     void openTable();
     void addRow(std::int16_t field, double x, double w);
 
-    Varnello& m_engine;
+    VarnelloCore& m_engine;
     std::size_t m_limit;
     // By field: the values, and their weights once one of them is not 1
     // (until then every weight is 1 and none is kept).

@@ -9,38 +9,38 @@
 #include "analyses/nonparametric/CNonParamWald.h"
 
 void RegisterNonparametricAnalyses(AnalysisEntries& entries) {
-    entries.ChiSquare = [](ChiSquareArgs& a, Varnello& engine) {
+    entries.ChiSquare = [](ChiSquareArgs& a, VarnelloCore& engine) {
         CNonParamChiSquare analysis;
         std::string message;
         analysis.Quorb_ChiSquare(a.OutputTable1, a.OutputTable2, a.Table, a.fields, a.nG, a.nC, a.bW, a.Detail,
                                  a.KeepBlanks, a.AllCategories, engine, message);
         return message;
     };
-    entries.Runs = [](RunsArgs& a, Varnello& engine) {
+    entries.Runs = [](RunsArgs& a, VarnelloCore& engine) {
         CNonParamWald analysis;
         std::string message;
         analysis.Quorb_NonParametricRuns(a.OutputTable1, a.Table, a.fields, a.nGroupFields, a.nX, a.bW, a.Flag, engine,
                                          message);
         return message;
     };
-    entries.SignFit = [](SignFitArgs& a, Varnello& engine) {
+    entries.SignFit = [](SignFitArgs& a, VarnelloCore& engine) {
         CNonParamSign analysis;
         return analysis.Quorb_SignFitTest(a.OutputTable1, a.Table, a.fields, a.nG, a.nX, a.bW, a.Fit, a.Distributions,
                                           a.AgainstMean, a.AgainstMedian, a.AgainstCustom, a.CustomValue, engine);
     };
-    entries.MannKSKruskal = [](MannKSKruskalArgs& a, Varnello& engine) {
+    entries.MannKSKruskal = [](MannKSKruskalArgs& a, VarnelloCore& engine) {
         CNonParamMannKruskalKS analysis;
         return analysis.Quorb_MannKSKruskal(a.OutputTable1, a.OutputTable2, a.Table, a.fields, a.nGroupFields, a.nX,
                                             a.bW, a.MannWhitney, a.KolmogorovSmirnov, a.KruskalWallis, engine);
     };
-    entries.Friedman = [](FriedmanArgs& a, Varnello& engine) {
+    entries.Friedman = [](FriedmanArgs& a, VarnelloCore& engine) {
         CNonParamFriedman analysis;
         std::string message;
         analysis.Quorb_NonParamFriedman(a.OutputTable1, a.OutputTable2, a.Table, a.fields, a.nG, a.nX, a.bW, engine,
                                         message);
         return message;
     };
-    entries.NonParametric = [](NonParametricArgs& a, Varnello& engine) {
+    entries.NonParametric = [](NonParametricArgs& a, VarnelloCore& engine) {
         CNonParametric analysis;
         std::string message;
         analysis.Quorb_NonParametric(a.OutputTable1, a.Table, a.fields, a.nG, a.nX, a.YPosition, a.bW, false, a.Zeros,

@@ -6,7 +6,7 @@
 #include "analyses/regression/CRegressSimple.h"
 
 void RegisterRegressionAnalyses(AnalysisEntries& entries) {
-    entries.Regression = [](RegressionArgs& a, Varnello& engine) -> std::string {
+    entries.Regression = [](RegressionArgs& a, VarnelloCore& engine) -> std::string {
         const auto CI = static_cast<std::int16_t>(a.ConfidenceLevel);
         switch (a.Kind) {
         case 'S': {

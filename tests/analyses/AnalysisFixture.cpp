@@ -97,7 +97,7 @@ void AnalysisTest::PutTextInNumberColumn(const std::string& table, const std::st
 std::int32_t AnalysisTest::Store(const vtest::ScenarioSpec& spec) { return vtest::StoreScenario(*db, spec); }
 
 bool AnalysisTest::Run(std::int32_t id, std::string* error, IVarnelloEvents* events) {
-    Varnello eng;
+    VarnelloCore eng;
     eng.SetScenarioDatabase(db);
     if (events) eng.SetEvents(events);
     bool ok = eng.RunScenario(id);

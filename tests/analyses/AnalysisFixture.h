@@ -4,7 +4,7 @@
 // stored the designer's way and run through the engine, and the output
 // tables read back row by row.
 #include "db/Dao.h"
-#include "engine/Varnello.h"
+#include "engine/VarnelloCore.h"
 #include "support/ScenarioFixture.h"
 #include "support/TempDir.h"
 

@@ -174,7 +174,7 @@ TEST_F(CompareTest, ChiSquareOfXAgainstYAsExpected) {
     // = 4 + 4.5 + 9 = 17.5; (0,0) adds a cell without a contribution (m = 4);
     // (1,0) is left out.
     MakeTable("Data", {{"X", dbDouble}, {"Y", dbDouble}}, {{3.0, 1.0}, {5.0, 2.0}, {10.0, 4.0}, {0.0, 0.0}, {1.0, 0.0}});
-    Varnello eng;
+    VarnelloCore eng;
     eng.SetScenarioDatabase(db);
     eng.SetSourceDatabase(db);
     eng.SetOutputDatabase(db);

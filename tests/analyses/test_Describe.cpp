@@ -650,7 +650,7 @@ TEST_F(DescribeTest, ProgressTextsEveryFifthRecordAndAtTheEnd) {
     for (int i = 0; i < 12; ++i) data.push_back({Variant(static_cast<double>(i))});
     MakeTable("Data", {{"X", dbDouble}}, data);
     ProgressLog log;
-    Varnello eng;
+    VarnelloCore eng;
     eng.SetScenarioDatabase(db);
     eng.SetEvents(&log);
     eng.SetShowProgress(true);

@@ -176,7 +176,7 @@ TEST_F(FrequencyTest, AnUnusableIntervalLayoutIsRefusedBeforeWriting) {
         {-1, 3, "The frequency interval width must be greater than 0."}, // borders would run backwards
         {1, 0, "The number of frequency intervals must be at least 1."}, // no row to write
     };
-    Varnello eng;
+    VarnelloCore eng;
     eng.SetScenarioDatabase(db);
     eng.SetSourceDatabase(db);
     eng.SetOutputDatabase(db);

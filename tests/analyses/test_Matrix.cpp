@@ -184,7 +184,7 @@ TEST_F(MatrixTest, ColumnNamesThatCannotBeToldApartAreRefused) {
     std::string err;
     EXPECT_FALSE(Run(Store(matrixSpec({{"CalcType", "X"}, {"X", "X"}}, "Out")), &err));
     EXPECT_EQ(err, "The output table cannot hold two columns named \"CalcType\": rename the source field or choose other options.");
-    Varnello eng;
+    VarnelloCore eng;
     eng.SetScenarioDatabase(db);
     eng.SetSourceDatabase(db);
     eng.SetOutputDatabase(db);

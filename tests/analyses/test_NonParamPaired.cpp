@@ -47,10 +47,10 @@ protected:
     std::vector<OutRow> run(const std::vector<Row>& rows, bool weighted = false, bool all = false) {
         if (TableExists("Data")) db->TableDefs().Delete("Data");
         MakeTable("Data", {{"X"}, {"Y"}, {"W"}}, rows);
-        Varnello eng;
+        VarnelloCore eng;
         eng.SetScenarioDatabase(db);
         if (all) {
-            eng.Entries().NonParametric = [](NonParametricArgs& a, Varnello& e) {
+            eng.Entries().NonParametric = [](NonParametricArgs& a, VarnelloCore& e) {
                 CNonParametric analysis;
                 std::string message;
                 analysis.Quorb_NonParametric(a.OutputTable1, a.Table, a.fields, a.nG, a.nX, a.YPosition, a.bW, false,

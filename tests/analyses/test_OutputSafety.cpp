@@ -98,7 +98,7 @@ TEST_F(OutputSafetyTest, OutputNamesThatWouldDestroySomethingAreRefusedBeforeAny
 TEST_F(OutputSafetyTest, TheSourceReachedThroughALinkToTheSameFileIsRefused) {
     const std::string link = tmp.file("link.db");
     std::filesystem::create_symlink(tmp.file("data.db"), link);
-    Varnello eng;
+    VarnelloCore eng;
     eng.SetScenarioDatabase(db);
     Varnello::RunScenarioArgs args;
     args.OutputDatabase = link; // another path, another connection, the same file
@@ -244,7 +244,7 @@ TEST_F(OutputSafetyTest, RunArgumentsAndTheDefaultOutputDatabaseDecideWhereResul
          "no output database: the source database, not the scenario database"},
     };
     for (const auto& c : cases) {
-        Varnello eng;
+        VarnelloCore eng;
         eng.SetScenarioDatabase(db);
         Varnello::RunScenarioArgs args;
         c.set(args);
@@ -258,7 +258,7 @@ TEST_F(OutputSafetyTest, RunArgumentsAndTheDefaultOutputDatabaseDecideWhereResul
         EXPECT_EQ(static_cast<bool>(db->TableDefs().Find(c.table)), !c.inSource) << c.why;
     }
     // FieldTbl: the copy makes G an analysed field, which a text field cannot be.
-    Varnello eng;
+    VarnelloCore eng;
     eng.SetScenarioDatabase(db);
     Varnello::RunScenarioArgs args;
     args.FieldTbl = "FieldCopy";
@@ -303,7 +303,7 @@ TEST_F(OutputSafetyTest, AProcessKilledInTheMiddleOfARunLeavesThePreviousOutputW
     if (child == 0) {
         KillAt killer;
         killer.text = "Analyzing record: 150"; // 30 groups written
-        Varnello eng;
+        VarnelloCore eng;
         eng.SetEvents(&killer);
         Varnello::RunScenarioArgs args;
         args.ScenarioDatabase = path;
@@ -319,7 +319,7 @@ TEST_F(OutputSafetyTest, AProcessKilledInTheMiddleOfARunLeavesThePreviousOutputW
     EXPECT_EQ(means("Out"), before);
     // The dead run's work database is there until the next engine starts.
     EXPECT_FALSE(std::filesystem::is_empty(workFolder));
-    { Varnello next; }
+    { VarnelloCore next; }
     EXPECT_TRUE(std::filesystem::is_empty(workFolder));
 }
 

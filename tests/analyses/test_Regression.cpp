@@ -433,7 +433,7 @@ TEST_F(RegressionTest, PerfectFitLeavesTItsProbabilityAndPartialFNull) {
         EXPECT_TRUE(row.IsNull("F-Value")) << kind;
     }
     // Partial F (a confidence level, which only a direct call passes).
-    Varnello eng;
+    VarnelloCore eng;
     eng.SetSourceDatabase(db);
     eng.SetOutputDatabase(db);
     FieldList f = {"", "X1", "X2", "Y"};
@@ -454,7 +454,7 @@ TEST_F(RegressionTest, ConfidenceIntervalsAndPartialF) {
         X.push_back({Q(x1[i]), Q(x2[i])});
     }
     MakeData({"X1", "X2", "Y"}, data);
-    Varnello eng;
+    VarnelloCore eng;
     eng.SetSourceDatabase(db);
     eng.SetOutputDatabase(db);
     FieldList f = {"", "X1", "X2", "Y"};

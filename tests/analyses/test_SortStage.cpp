@@ -19,12 +19,12 @@ std::vector<std::pair<double, double>> scan(SortStage& st, std::int16_t field) {
     return out;
 }
 
-bool tempTableExists(Varnello& eng) {
+bool tempTableExists(VarnelloCore& eng) {
     eng.TempDatabase()->TableDefs().Refresh();
     return eng.TempDatabase()->TableDefs().Find("statTemp1") != nullptr;
 }
 
-long tableRows(Varnello& eng) {
+long tableRows(VarnelloCore& eng) {
     auto rs = eng.TempDatabase()->OpenRecordset("SELECT Count(*) AS N FROM statTemp1;", dbOpenSnapshot);
     return rs->Fields("N")->Value().ToLong();
 }
@@ -32,7 +32,7 @@ long tableRows(Varnello& eng) {
 } // namespace
 
 TEST_F(AnalysisTest, SortStageKeepsSmallGroupsInMemoryAndMovesLargeOnesToTheTable) {
-    Varnello eng;
+    VarnelloCore eng;
     eng.SetScenarioDatabase(db);
     eng.SetOutputDatabase(db);
     ASSERT_TRUE(eng.Quorb_UTIL_MakeTempDB());
@@ -84,7 +84,7 @@ TEST_F(AnalysisTest, SortStageKeepsSmallGroupsInMemoryAndMovesLargeOnesToTheTabl
 }
 
 TEST_F(AnalysisTest, PercentilesFromTheSortTableByBothRules) {
-    Varnello eng;
+    VarnelloCore eng;
     eng.SetScenarioDatabase(db);
     eng.SetOutputDatabase(db);
     ASSERT_TRUE(eng.Quorb_UTIL_MakeTempDB());

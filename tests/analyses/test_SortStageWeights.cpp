@@ -8,7 +8,7 @@
 using namespace atest;
 
 TEST_F(AnalysisTest, SortStageWeightsOfOneKeptWhenALaterWeightDiffers) {
-    Varnello eng;
+    VarnelloCore eng;
     eng.SetScenarioDatabase(db);
     eng.SetOutputDatabase(db);
     ASSERT_TRUE(eng.Quorb_UTIL_MakeTempDB());

@@ -4,6 +4,7 @@
 // every fifth record, as a run over many records reports), then does its work.
 #include "app/CScenarioRun.h"
 #include "engine/Varnello.h"
+#include "engine/VarnelloCore.h"
 
 #include <QElapsedTimer>
 
@@ -15,8 +16,8 @@ namespace apptest {
 
 inline void GiveRunsASlowDescribe(int ms) {
     CScenarioRun::SetEngineSetup([ms](Varnello& engine) {
-        auto describe = engine.Entries().Describe;
-        engine.Entries().Describe = [ms, describe](DescribeArgs& args, Varnello& e) {
+        auto describe = engine.Core().Entries().Describe;
+        engine.Core().Entries().Describe = [ms, describe](DescribeArgs& args, VarnelloCore& e) {
             QElapsedTimer clock;
             clock.start();
             long record = 0;

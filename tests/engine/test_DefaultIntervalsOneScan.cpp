@@ -2,7 +2,7 @@
 // each field's own missing-value rule decides which of its values count,
 // whatever the other fields of the same record hold.
 #include "db/Dao.h"
-#include "engine/Varnello.h"
+#include "engine/VarnelloCore.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -22,7 +22,7 @@ TEST(DefaultIntervals, EachFieldsRulePicksItsOwnValuesInTheOneScan) {
     db->Execute("INSERT INTO R (A, B) VALUES (0.1, 3)");
     db->Execute("INSERT INTO R (A, B) VALUES (0.4, Null)");
     db->Execute("INSERT INTO R (A, B) VALUES (Null, 0.15)");
-    Varnello eng;
+    VarnelloCore eng;
     eng.SetSourceDatabase(db);
     eng.SetMissingRule("Low");
     eng.SetMissingLowValue(0.2);

@@ -1,7 +1,7 @@
 // Engines on several threads at once, each with its own databases: no run of
 // one may see the transactions, recordsets or errors of the other.
 #include "db/Dao.h"
-#include "engine/Varnello.h"
+#include "engine/VarnelloCore.h"
 #include "support/ScenarioFixture.h"
 #include "support/TempDir.h"
 
@@ -62,7 +62,7 @@ std::vector<std::string> runMany(const Prepared& p, double offset) {
     std::vector<std::string> failures;
     try {
         auto db = DBEngine().OpenDatabase(p.path);
-        Varnello eng;
+        VarnelloCore eng;
         eng.SetScenarioDatabase(db);
         for (int i = 0; i < 100; ++i) {
             std::int32_t id = p.ids[static_cast<std::size_t>(i % 2)];

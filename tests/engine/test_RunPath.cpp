@@ -2,7 +2,7 @@
 // defaults to the source database, and the run arguments name the output
 // tables and the three scenario tables for that run.
 #include "db/Dao.h"
-#include "engine/Varnello.h"
+#include "engine/VarnelloCore.h"
 #include "support/ScenarioFixture.h"
 #include "support/TempDir.h"
 
@@ -58,7 +58,7 @@ protected:
 
 TEST_F(RunPathTest, TheOutputDatabaseDefaultsToTheSourceNotTheScenarioDatabase) {
     std::int32_t id = store("Describe", {{"Sales", "X"}});
-    Varnello eng;
+    VarnelloCore eng;
     eng.SetScenarioDatabase(scen);
     Varnello::RunScenarioArgs args;
     args.SourceDatabase = Varnello::DatabaseArg(data);
@@ -81,10 +81,10 @@ TEST_F(RunPathTest, TheOutputTableArgumentsReplaceTheStoredNames) {
         {"Given1", "Given2", "Given1", "Given2"},
     };
     for (const auto& c : cases) {
-        Varnello eng;
+        VarnelloCore eng;
         eng.SetScenarioDatabase(scen);
         std::string seen1, seen2;
-        eng.Entries().ChiSquare = [&](ChiSquareArgs& a, Varnello&) {
+        eng.Entries().ChiSquare = [&](ChiSquareArgs& a, VarnelloCore&) {
             seen1 = a.OutputTable1;
             seen2 = a.OutputTable2;
             return std::string();
@@ -112,16 +112,16 @@ TEST_F(RunPathTest, TheScenarioTableArgumentsNameTheTablesRead) {
         scen->TableDefs()(c.table)->SetName("Renamed");
         {
             // Without the argument the run looks for the usual name and fails.
-            Varnello eng;
+            VarnelloCore eng;
             eng.SetScenarioDatabase(scen);
-            eng.Entries().Describe = [](DescribeArgs&, Varnello&) { return std::string(); };
+            eng.Entries().Describe = [](DescribeArgs&, VarnelloCore&) { return std::string(); };
             EXPECT_FALSE(eng.RunScenario(id)) << c.table;
         }
         {
-            Varnello eng;
+            VarnelloCore eng;
             eng.SetScenarioDatabase(scen);
             bool ran = false;
-            eng.Entries().Describe = [&](DescribeArgs& a, Varnello&) {
+            eng.Entries().Describe = [&](DescribeArgs& a, VarnelloCore&) {
                 ran = a.fields.size() == 2 && a.fields[1] == "Sales";
                 return std::string();
             };
@@ -137,9 +137,9 @@ TEST_F(RunPathTest, TheScenarioTableArgumentsNameTheTablesRead) {
 
 TEST_F(RunPathTest, AnUnexpectedErrorNamesTheStepItHappenedIn) {
     std::int32_t id = store("Describe", {{"Sales", "X"}});
-    Varnello eng;
+    VarnelloCore eng;
     eng.SetScenarioDatabase(scen);
-    eng.Entries().Describe = [](DescribeArgs&, Varnello& e) -> std::string {
+    eng.Entries().Describe = [](DescribeArgs&, VarnelloCore& e) -> std::string {
         e.Quorb_Msg(0, true, "Creating output table");
         if (auto h = e.ErrHandler()) {
             try {

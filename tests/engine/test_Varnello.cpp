@@ -2,7 +2,7 @@
 // loading, checks, the missing-value rule, the field list, dispatch, the
 // runners' argument lists, events, clean-up and database ownership.
 #include "db/Dao.h"
-#include "engine/Varnello.h"
+#include "engine/VarnelloCore.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
@@ -142,12 +142,12 @@ TEST_F(EngineTest, EveryFailureTextOfTheRunIsReached) {
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::int32_t id = store(c.spec);
-        Varnello eng;
+        VarnelloCore eng;
         eng.SetScenarioDatabase(db);
         EXPECT_FALSE(eng.RunScenario(id));
         EXPECT_EQ(eng.ErrorInfo(), c.expected);
     }
-    Varnello eng;
+    VarnelloCore eng;
     eng.SetScenarioDatabase(db);
     EXPECT_FALSE(eng.RunScenario(4711));
     EXPECT_EQ(eng.ErrorInfo(), "Scenario not found");
@@ -160,9 +160,9 @@ TEST_F(EngineTest, DataServicesReportEmptyTablesAndParameterQueries) {
     s.subType = "Percentiles";
     s.fields = {{"Sales", "X"}};
     std::int32_t id = store(s);
-    Varnello eng;
+    VarnelloCore eng;
     eng.SetScenarioDatabase(db);
-    eng.Entries().Percentile = [](PercentileArgs& a, Varnello& e) {
+    eng.Entries().Percentile = [](PercentileArgs& a, VarnelloCore& e) {
         std::vector<long> types, sizes;
         return e.Quorb_InitDataTable(a.Table, a.fields, a.nG, types, sizes);
     };
@@ -171,17 +171,17 @@ TEST_F(EngineTest, DataServicesReportEmptyTablesAndParameterQueries) {
     EXPECT_FALSE(eng.RunScenario(id, args));
     EXPECT_EQ(eng.ErrorInfo(), "No records found in Empty");
 
-    Varnello eng2;
+    VarnelloCore eng2;
     eng2.SetScenarioDatabase(db);
     eng2.Entries().Percentile = eng.Entries().Percentile;
     args.SourceTableName = "qAsk"; // a query passes the table check, then asks for a parameter
     EXPECT_FALSE(eng2.RunScenario(id, args));
     EXPECT_EQ(eng2.ErrorInfo(), "The selected query expects parameters and cannot be used by Pelloran.");
 
-    Varnello eng3;
+    VarnelloCore eng3;
     eng3.SetScenarioDatabase(db);
     std::vector<long> seenTypes;
-    eng3.Entries().Percentile = [&](PercentileArgs& a, Varnello& e) {
+    eng3.Entries().Percentile = [&](PercentileArgs& a, VarnelloCore& e) {
         std::vector<long> sizes;
         return e.Quorb_InitDataTable(a.Table, a.fields, a.nG, seenTypes, sizes);
     };
@@ -197,11 +197,11 @@ TEST_F(EngineTest, EventsArriveInOrderWithTheirArguments) {
     s.subType = "Describe";
     s.fields = {{"Sales", "X"}};
     std::int32_t id = store(s);
-    Varnello eng;
+    VarnelloCore eng;
     EventLog log;
     eng.SetEvents(&log);
     eng.SetScenarioDatabase(db);
-    eng.Entries().Describe = [](DescribeArgs&, Varnello& e) {
+    eng.Entries().Describe = [](DescribeArgs&, VarnelloCore& e) {
         e.Quorb_Msg(0, false, "Retrieving and sorting data");
         for (long r = 1; r <= 11; ++r) e.Quorb_Msg(r, false, "");
         e.Quorb_Msg(7, true, "Writing");
@@ -220,7 +220,7 @@ TEST_F(EngineTest, EventsArriveInOrderWithTheirArguments) {
 }
 
 TEST_F(EngineTest, AnEngineWithoutScenarioDatabaseCompletesWithItsMessage) {
-    Varnello eng;
+    VarnelloCore eng;
     EventLog log;
     eng.SetEvents(&log);
     EXPECT_FALSE(eng.RunScenario(1));
@@ -237,7 +237,7 @@ TEST_F(EngineTest, AnUnexpectedErrorInsideRunScenarioStillCleansUpAndCompletes) 
     s.subType = "Describe";
     s.fields = {{"Sales", "X"}};
     std::int32_t id = store(s);
-    Varnello eng;
+    VarnelloCore eng;
     EventLog log;
     eng.SetEvents(&log);
     eng.SetScenarioDatabase(db);
@@ -255,10 +255,10 @@ TEST_F(EngineTest, TheErrorNumberIsClearedWhenARunStarts) {
     s.subType = "Describe";
     s.fields = {{"Sales", "X"}};
     std::int32_t id = store(s);
-    Varnello eng;
+    VarnelloCore eng;
     eng.SetScenarioDatabase(db);
     bool fail = true;
-    eng.Entries().Describe = [&](DescribeArgs&, Varnello&) -> std::string {
+    eng.Entries().Describe = [&](DescribeArgs&, VarnelloCore&) -> std::string {
         if (fail) throw RunTimeError(11, "Division by zero");
         return {};
     };
@@ -278,11 +278,11 @@ TEST_F(EngineTest, AnUnexpectedErrorInTheOlderOfTwoEnginesFailsItsRun) {
     s.subType = "Describe";
     s.fields = {{"Sales", "X"}};
     std::int32_t id = store(s);
-    Varnello older;
+    VarnelloCore older;
     older.SetScenarioDatabase(db);
-    Varnello newer;
+    VarnelloCore newer;
     newer.SetScenarioDatabase(db);
-    auto analysis = [](DescribeArgs&, Varnello&) -> std::string {
+    auto analysis = [](DescribeArgs&, VarnelloCore&) -> std::string {
         ProcGuard proc(gEngineErr, "CDescribe:Quorb_Describe");
         try {
             throw RunTimeError(6, "Overflow");
@@ -296,7 +296,7 @@ TEST_F(EngineTest, AnUnexpectedErrorInTheOlderOfTwoEnginesFailsItsRun) {
     EXPECT_EQ(older.ErrorInfo().rfind("Unexpected error number: 6\r\nError: Overflow", 0), 0u) << older.ErrorInfo();
     EXPECT_EQ(newer.ErrHandler()->ErrNumber(), 0);
     // And the newer engine's own runs stay clean.
-    newer.Entries().Describe = [](DescribeArgs&, Varnello&) { return std::string(); };
+    newer.Entries().Describe = [](DescribeArgs&, VarnelloCore&) { return std::string(); };
     EXPECT_TRUE(newer.RunScenario(id)) << newer.ErrorInfo();
 }
 
@@ -315,7 +315,7 @@ TEST_F(EngineTest, AnUnknownAnalysisTypeIsAFailureNamingTheType) {
         s.fields = {{"Region", "C"}, {"Sales", "X"}, {"Cost", "Y"}};
         if (c.option) s.options = {{c.option, Variant(c.value)}};
         std::int32_t id = store(s);
-        Varnello eng;
+        VarnelloCore eng;
         eng.SetScenarioDatabase(db);
         EXPECT_FALSE(eng.RunScenario(id));
         EXPECT_EQ(eng.ErrorInfo(), c.expected);
@@ -328,11 +328,11 @@ TEST_F(EngineTest, AGroupScenarioGoesToTheGroupRunnerWhateverItsType) {
     s.subType = "Describe";
     s.fields = {{"Region", "C"}, {"Sales", "X"}};
     std::int32_t id = store(s);
-    Varnello eng;
+    VarnelloCore eng;
     eng.SetScenarioDatabase(db);
     AnovaArgs seen;
-    eng.Entries().ANOVA = [&](AnovaArgs& a, Varnello&) { seen = a; return std::string(); };
-    eng.Entries().Describe = [](DescribeArgs&, Varnello&) { return std::string("wrong runner"); };
+    eng.Entries().ANOVA = [&](AnovaArgs& a, VarnelloCore&) { seen = a; return std::string(); };
+    eng.Entries().Describe = [](DescribeArgs&, VarnelloCore&) { return std::string("wrong runner"); };
     EXPECT_TRUE(eng.RunScenario(id)) << eng.ErrorInfo();
     EXPECT_EQ(seen.Kind, "A");
     EXPECT_EQ(seen.nC, 1);
@@ -346,10 +346,10 @@ TEST_F(EngineTest, TheFieldListFollowsTheRoleOrderAndCounts) {
     // Rows come in ordinal order; the list regroups them by role.
     s.fields = {{"W", "W", 1}, {"Cost", "G", 2}, {"Region", "G", 1}};
     std::int32_t id = store(s);
-    Varnello eng;
+    VarnelloCore eng;
     eng.SetScenarioDatabase(db);
     XtabArgs seen;
-    eng.Entries().Xtab = [&](XtabArgs& a, Varnello&) { seen = a; return std::string(); };
+    eng.Entries().Xtab = [&](XtabArgs& a, VarnelloCore&) { seen = a; return std::string(); };
     EXPECT_TRUE(eng.RunScenario(id)) << eng.ErrorInfo();
     EXPECT_EQ(seen.fields, (FieldList{"", "Region", "Cost", "*", "W"}));
     EXPECT_EQ(seen.nG, 2);
@@ -376,9 +376,9 @@ TEST_F(EngineTest, TheMissingValueRuleIsResolvedFromTheScenario) {
         s.missingHigh = c.high;
         s.fields = {{"Sales", "X"}};
         std::int32_t id = store(s);
-        Varnello eng;
+        VarnelloCore eng;
         eng.SetScenarioDatabase(db);
-        eng.Entries().Percentile = [](PercentileArgs&, Varnello&) { return std::string(); };
+        eng.Entries().Percentile = [](PercentileArgs&, VarnelloCore&) { return std::string(); };
         ASSERT_TRUE(eng.RunScenario(id)) << eng.ErrorInfo();
         EXPECT_EQ(eng.MissingRule(), c.rule) << c.type;
         std::string rule = c.rule;
@@ -395,7 +395,7 @@ TEST_F(EngineTest, TheMissingValueRuleIsResolvedFromTheScenario) {
 }
 
 TEST_F(EngineTest, MissingValueConditionsAndTestsKeepTheBoundsPresent) {
-    Varnello eng;
+    VarnelloCore eng;
     struct Case { const char* rule; double eq, low, high; const char* where; bool at1, at5, at9; };
     const Case cases[] = {
         {"", 0, 0, 0, "", true, true, true},
@@ -417,7 +417,7 @@ TEST_F(EngineTest, MissingValueConditionsAndTestsKeepTheBoundsPresent) {
 }
 
 TEST_F(EngineTest, MissingValueBoundsGoIntoSqlExactlyInEveryLocale) {
-    Varnello eng;
+    VarnelloCore eng;
     eng.SetMissingRule("Both");
     eng.SetMissingLowValue(0.1);
     eng.SetMissingHighValue(1e-7 / 3);
@@ -434,7 +434,7 @@ TEST_F(EngineTest, MissingValueBoundsGoIntoSqlExactlyInEveryLocale) {
 }
 
 TEST_F(EngineTest, WeightsCountOnlyWhenPresentAndPositive) {
-    Varnello eng;
+    VarnelloCore eng;
     eng.SetSourceDatabase(db);
     ASSERT_EQ(eng.OpenDataRecordset("SELECT W FROM Data ORDER BY Sales"), "");
     FieldList f{"", "W"};
@@ -448,7 +448,7 @@ TEST_F(EngineTest, WeightsCountOnlyWhenPresentAndPositive) {
 }
 
 TEST_F(EngineTest, GroupBreaksFollowTheCollatingOrder) {
-    Varnello eng;
+    VarnelloCore eng;
     std::vector<Variant> prev{Variant(), Variant("North"), Variant::Null()};
     std::vector<Variant> cur{Variant(), Variant("north"), Variant::Null()};
     eng.SetBinaryCompare(false);
@@ -473,10 +473,10 @@ TEST_F(EngineTest, DescribeArgumentsAreMarshalledFromTheOptions) {
                  {"FreqIncRadio", Variant("Upper")}, {"FreqGroupRadio", Variant("Specified")},
                  {"InterV", Variant(std::int16_t(4))}, {"FreqInit", Variant(2.0)}, {"FreqWidth", Variant(3.0)}};
     std::int32_t id = store(s);
-    Varnello eng;
+    VarnelloCore eng;
     eng.SetScenarioDatabase(db);
     DescribeArgs seen;
-    eng.Entries().Describe = [&](DescribeArgs& a, Varnello&) { seen = a; return std::string(); };
+    eng.Entries().Describe = [&](DescribeArgs& a, VarnelloCore&) { seen = a; return std::string(); };
     ASSERT_TRUE(eng.RunScenario(id)) << eng.ErrorInfo();
     EXPECT_EQ(seen.OutputTable1, "Out1");
     EXPECT_EQ(seen.Table, "Data");
@@ -506,10 +506,10 @@ TEST_F(EngineTest, DescribeWithoutFrequencyPassesDashAndZeros) {
     s.fields = {{"Sales", "X"}};
     s.options = {{"VarStd", Variant(false)}, {"Percentile", Variant(false)}};
     std::int32_t id = store(s);
-    Varnello eng;
+    VarnelloCore eng;
     eng.SetScenarioDatabase(db);
     DescribeArgs seen;
-    eng.Entries().Describe = [&](DescribeArgs& a, Varnello&) { seen = a; return std::string(); };
+    eng.Entries().Describe = [&](DescribeArgs& a, VarnelloCore&) { seen = a; return std::string(); };
     ASSERT_TRUE(eng.RunScenario(id));
     EXPECT_EQ(seen.FreqCode, "-");
     EXPECT_EQ(seen.Intervals, 0);
@@ -528,7 +528,7 @@ TEST_F(EngineTest, DefaultFrequencyIntervals) {
     db->TableDefs().Append(td);
     db->Execute("INSERT INTO Range (A, B) VALUES (1, 500)");
     db->Execute("INSERT INTO Range (A, B) VALUES (300, 1001)");
-    Varnello eng;
+    VarnelloCore eng;
     eng.SetSourceDatabase(db);
     FieldList f{"", "A", "B"};
     double start = -1, width = -1;
@@ -564,7 +564,7 @@ TEST_F(EngineTest, RoundedDefaultWidthOnConstantDataIsOne) {
     db->TableDefs().Append(td);
     db->Execute("INSERT INTO Const (A) VALUES (7)");
     db->Execute("INSERT INTO Const (A) VALUES (7)");
-    Varnello eng;
+    VarnelloCore eng;
     eng.SetSourceDatabase(db);
     double start = 0, width = 0;
     EXPECT_EQ(eng.DescFreqInit_ZUR(true, 5, false, "Const", FieldList{"", "A"}, 0, 1, start, width), "");
@@ -608,18 +608,18 @@ TEST_F(EngineTest, SwitchStringsOfTheOtherRunners) {
         s.options = c.options;
         s.fields = c.fields;
         std::int32_t id = store(s);
-        Varnello eng;
+        VarnelloCore eng;
         eng.SetScenarioDatabase(db);
         std::string got;
         auto& e = eng.Entries();
-        e.Compare = [&](CompareArgs& a, Varnello&) { got = a.Switches; return std::string(); };
-        e.Matrix = [&](MatrixArgs& a, Varnello&) { got = a.ProbTail + ":" + a.Switches; return std::string(); };
-        e.Xtab = [&](XtabArgs& a, Varnello&) { got = a.CellFunction + ":" + a.Switches; return std::string(); };
-        e.ChiSquare = [&](ChiSquareArgs& a, Varnello&) {
+        e.Compare = [&](CompareArgs& a, VarnelloCore&) { got = a.Switches; return std::string(); };
+        e.Matrix = [&](MatrixArgs& a, VarnelloCore&) { got = a.ProbTail + ":" + a.Switches; return std::string(); };
+        e.Xtab = [&](XtabArgs& a, VarnelloCore&) { got = a.CellFunction + ":" + a.Switches; return std::string(); };
+        e.ChiSquare = [&](ChiSquareArgs& a, VarnelloCore&) {
             got = std::string(a.Detail ? "detail" : "none") + " keep=" + (a.KeepBlanks ? "Y" : "N") + " all=" + (a.AllCategories ? "Y" : "N");
             return std::string();
         };
-        e.SignFit = [&](SignFitArgs& a, Varnello&) {
+        e.SignFit = [&](SignFitArgs& a, VarnelloCore&) {
             if (a.Fit)
                 got = "fit " + std::to_string(int(a.Distributions[1])) + "," + std::to_string(int(a.Distributions[2])) + "," +
                       std::to_string(int(a.Distributions[3])) + " mean=" + (a.AgainstMean ? "Y" : "N");
@@ -627,17 +627,17 @@ TEST_F(EngineTest, SwitchStringsOfTheOtherRunners) {
                 got = std::string("sign ") + (a.AgainstCustom ? "custom " : "") + FormatDouble(a.CustomValue);
             return std::string();
         };
-        e.NonParametric = [&](NonParametricArgs& a, Varnello&) {
+        e.NonParametric = [&](NonParametricArgs& a, VarnelloCore&) {
             got = "Y at " + std::to_string(a.YPosition) + (a.Wilcoxon ? ", W" : "") + (a.Sign ? ", S" : "");
             return std::string();
         };
-        e.MannKSKruskal = [&](MannKSKruskalArgs& a, Varnello&) {
+        e.MannKSKruskal = [&](MannKSKruskalArgs& a, VarnelloCore&) {
             got = "groups " + std::to_string(a.nGroupFields) + (a.MannWhitney ? " MW" : "") + (a.KolmogorovSmirnov ? " KS" : "") +
                   (a.KruskalWallis ? " KW" : "");
             return std::string();
         };
-        e.Runs = [&](RunsArgs& a, Varnello&) { got = "runs " + std::to_string(a.nGroupFields); return std::string(); };
-        e.Regression = [&](RegressionArgs& a, Varnello&) {
+        e.Runs = [&](RunsArgs& a, VarnelloCore&) { got = "runs " + std::to_string(a.nGroupFields); return std::string(); };
+        e.Regression = [&](RegressionArgs& a, VarnelloCore&) {
             got = std::string(1, a.Kind) + " order " + std::to_string(a.PolyOrder) + (a.Anova ? " anova" : "");
             return std::string();
         };
@@ -649,24 +649,24 @@ TEST_F(EngineTest, SwitchStringsOfTheOtherRunners) {
 TEST_F(EngineTest, DatabasePropertiesFollowTheOwnershipRule) {
     std::string path = tmp.file("scen.db");
     {
-        Varnello eng;
+        VarnelloCore eng;
         eng.SetScenarioDatabase(path); // opened by the engine
         ASSERT_TRUE(eng.ScenarioDatabase());
         EXPECT_TRUE(eng.ScenarioDatabase()->IsOpen());
     }
     // The client's database is never closed by the engine.
     {
-        Varnello eng;
+        VarnelloCore eng;
         eng.SetScenarioDatabase(db);
         vtest::ScenarioSpec s;
         s.subType = "Percentiles";
         s.fields = {{"Sales", "X"}};
         std::int32_t id = store(s);
-        eng.Entries().Percentile = [](PercentileArgs&, Varnello&) { return std::string(); };
+        eng.Entries().Percentile = [](PercentileArgs&, VarnelloCore&) { return std::string(); };
         Varnello::RunScenarioArgs args;
         args.ScenarioDatabase = Varnello::DatabaseArg(path); // this run only, opened by the engine
         DatabasePtr during;
-        eng.Entries().Percentile = [&](PercentileArgs&, Varnello& e) {
+        eng.Entries().Percentile = [&](PercentileArgs&, VarnelloCore& e) {
             during = e.ScenarioDatabase();
             return std::string();
         };
@@ -681,7 +681,7 @@ TEST_F(EngineTest, DatabasePropertiesFollowTheOwnershipRule) {
 }
 
 TEST_F(EngineTest, ADatabasePropertyRefusesOtherValuesWithTheirTypeNumber) {
-    Varnello eng;
+    VarnelloCore eng;
     eng.SetSourceDatabase(db);
     try {
         eng.SetSourceDatabase(Variant(std::int16_t(3)));
@@ -705,7 +705,7 @@ TEST_F(EngineTest, EachRunHasItsOwnTemporaryDatabaseAndLeavesNothingBehind) {
     s.fields = {{"Sales", "X"}};
     std::int32_t id = store(s);
     std::vector<std::string> paths;
-    auto entry = [&](PercentileArgs&, Varnello& e) {
+    auto entry = [&](PercentileArgs&, VarnelloCore& e) {
         EXPECT_TRUE(e.Quorb_UTIL_MakeTempDB());
         paths.push_back(e.TempDbPath());
         EXPECT_TRUE(std::filesystem::exists(e.TempDbPath()));
@@ -714,7 +714,7 @@ TEST_F(EngineTest, EachRunHasItsOwnTemporaryDatabaseAndLeavesNothingBehind) {
         e.TempDatabase()->TableDefs().Append(td);
         return std::string();
     };
-    Varnello a, b;
+    VarnelloCore a, b;
     a.SetScenarioDatabase(db);
     b.SetScenarioDatabase(db);
     a.Entries().Percentile = entry;
@@ -804,7 +804,7 @@ TEST_F(EngineTest, CommonFieldTypeOfARunOfFields) {
 }
 
 TEST_F(EngineTest, EmptyTableNeverClosesTheCallersDatabase) {
-    Varnello eng;
+    VarnelloCore eng;
     eng.SetOutputDatabase(db);
     auto td = db->CreateTableDef("Small");
     td->Fields().Append(td->CreateField("V", dbLong));
@@ -826,9 +826,9 @@ TEST_F(EngineTest, NamesFromScenarioRowsCannotChangeTheStatement) {
     s.fields = {{"Sales", "X"}};
     s.inputTable = "Data] WHERE 1=1; DROP TABLE [Data";
     std::int32_t id = store(s);
-    Varnello eng;
+    VarnelloCore eng;
     eng.SetScenarioDatabase(db);
-    eng.Entries().Percentile = [](PercentileArgs& a, Varnello& e) {
+    eng.Entries().Percentile = [](PercentileArgs& a, VarnelloCore& e) {
         std::vector<long> t, z;
         return e.Quorb_InitDataTable(a.Table, a.fields, a.nG, t, z);
     };
@@ -839,7 +839,7 @@ TEST_F(EngineTest, NamesFromScenarioRowsCannotChangeTheStatement) {
     td->Fields().Append(td->CreateField("Sales 'in' \"EUR\"", dbDouble));
     db->TableDefs().Append(td);
     db->Execute("INSERT INTO Odd VALUES (1.5)");
-    Varnello e2;
+    VarnelloCore e2;
     e2.SetSourceDatabase(db);
     std::vector<long> types, sizes;
     EXPECT_EQ(e2.Quorb_InitDataTable("Odd", FieldList{"", "Sales 'in' \"EUR\""}, 0, types, sizes), "");

@@ -1,5 +1,5 @@
 // Databases given to the engine by path.
-#include "engine/Varnello.h"
+#include "engine/VarnelloCore.h"
 #include "support/ScenarioFixture.h"
 #include "support/TempDir.h"
 
@@ -39,7 +39,7 @@ TEST(EnginePaths, OneFileNamedAsScenarioSourceAndOutputDatabaseIsOpenedOnce) {
         db->Close();
     }
     DBEngine().Reset();
-    Varnello engine;
+    VarnelloCore engine;
     engine.SetScenarioDatabase(path);
     engine.SetSourceDatabase(path);
     engine.SetOutputDatabase(std::string(tmp.path() / "." / "one.db"));

@@ -1,7 +1,7 @@
 // The work databases of runs: in a folder of the user's own, private files,
 // and nothing left of a dead process once the next engine starts.
 #include "db/Dao.h"
-#include "engine/Varnello.h"
+#include "engine/VarnelloCore.h"
 #include "engine/WorkFolder.h"
 #include "support/ScenarioFixture.h"
 #include "support/TempDir.h"
@@ -89,7 +89,7 @@ TEST_F(WorkFolderTest, WorkDatabasesArePrivateFilesInAPrivateFolderAndGoWithTheR
     ::chmod(folder.c_str(), 0755); // made by someone too open: put right
     Peek peek;
     peek.folder = folder;
-    Varnello eng;
+    VarnelloCore eng;
     eng.SetScenarioDatabase(db);
     eng.SetEvents(&peek);
     eng.SetShowProgress(true);
@@ -109,7 +109,7 @@ TEST_F(WorkFolderTest, TheFilesOfDeadProcessesAreRemovedAtTheNextStart) {
     const std::string parent = "vrl" + std::to_string(::getppid()) + "-0-0.TMP"; // a live process
     for (const auto& f : {dead, dead + "-journal", mine, parent, std::string("notes.txt")})
         std::ofstream(folder + "/" + f) << "x";
-    { Varnello next; }
+    { VarnelloCore next; }
     std::vector<std::string> kept = {"notes.txt", mine, parent};
     std::sort(kept.begin(), kept.end());
     EXPECT_EQ(filesIn(folder), kept);
@@ -119,7 +119,7 @@ TEST_F(WorkFolderTest, AWorkFolderThatCannotBeMadeFailsTheRunNamingIt) {
     const std::string notAFolder = tmp.file("plain-file");
     std::ofstream(notAFolder) << "x";
     TmpdirScope scope(notAFolder);
-    Varnello eng;
+    VarnelloCore eng;
     eng.SetScenarioDatabase(db);
     EXPECT_FALSE(eng.RunScenario(id));
     EXPECT_EQ(eng.ErrorInfo(), "The temporary work database cannot be made in " + notAFolder + "/varnello-" +

@@ -1,0 +1,634 @@
+#include "engine/VarnelloCore.h"
+
+#include "engine/ProbabilityFront.h"
+#include "engine/WorkFolder.h"
+#include "engine/modStatsGeneral.h"
+#include "errors/ErrorGlobals.h"
+#include "errors/ProcGuard.h"
+#include "errors/RunTimeError.h"
+#include "platform/MessageBox.h"
+#include "scenario/CMelvarsScenario.h"
+#include "util/modStatCommon.h"
+#include "util/modZURSTAT.h"
+
+#include <filesystem>
+#include <mutex>
+
+using namespace dao;
+
+namespace {
+
+EngineErrorDialogFn& errorDialogHook() {
+    static EngineErrorDialogFn fn;
+    return fn;
+}
+
+const char* kCrLf = "\r\n";
+
+} // namespace
+
+EngineErrorDialogFn SetEngineErrorDialog(EngineErrorDialogFn fn) {
+    EngineErrorDialogFn old = std::move(errorDialogHook());
+    errorDialogHook() = std::move(fn);
+    return old;
+}
+
+// --- construction ---------------------------------------------------------------------
+
+VarnelloCore::VarnelloCore() : m_entries(AnalysisEntries::Builtin()) {
+    m_errHandler = std::make_shared<CErr_ZUR>();
+    gEngineErr = m_errHandler;
+    m_errHandler->SetDisplayError(false);
+    m_beforeSub = m_errHandler->OnBeforeHandlerCalled([this](bool& Cancel) {
+        if (!m_showErrors) Cancel = true;
+    });
+    m_afterSub = m_errHandler->OnAfterHandlerCalled([this] {
+        // The engine's error dialog, only shown with ShowErrors (the report is
+        // cancelled before this event otherwise).
+        EngineErrorDialogInfo info;
+        info.AppName = "Varnello";
+        info.Readmefile = GetAppPath() + "readme.txt";
+        info.ErrHelpContextID = 1;
+        info.ErrHelpFileName = GetAppPath() + "ZURSTAT.HLP";
+        info.ErrorFile = m_errHandler->DestinationPath();
+        info.ErrorString = m_errHandler->ErrDescription();
+        info.ErrorMsgString = m_errHandler->ErrorText();
+        if (errorDialogHook()) {
+            // The exit choice cannot end the run from here: the handler is
+            // still reporting the first error. The run fails with its text.
+            (void)errorDialogHook()(info);
+        }
+    });
+    // Work databases left behind by processes that died in a run.
+    WorkFolder::RemoveDeadFiles();
+    // Engines made on several threads at once set the shared key once.
+    static std::once_flag keyOnce;
+    std::call_once(keyOnce, [] {
+        if (gstrRegProgramKey.empty()) gstrRegProgramKey = GetRegistryProgramKey();
+    });
+}
+
+VarnelloCore::~VarnelloCore() {
+    cleanUp();
+    closeOwnedDatabases();
+}
+
+void VarnelloCore::closeOwnedDatabases() noexcept {
+    for (auto& db : m_opened) {
+        try {
+            if (db) db->Close();
+        } catch (...) {
+        }
+    }
+    m_opened.clear();
+    m_scenarioDb.reset();
+    m_sourceDb.reset();
+    m_outputDb.reset();
+}
+
+// --- database properties -----------------------------------------------------------------
+
+// A file this engine has open already is used again: a second connection to
+// it would find the file in use once the first one writes.
+DatabasePtr VarnelloCore::openPath(const std::string& path) {
+    std::error_code ec;
+    const auto wanted = std::filesystem::weakly_canonical(path, ec);
+    for (const DatabasePtr& open : m_opened) {
+        if (!open || !open->IsOpen())
+            continue;
+        std::error_code ec2;
+        if (!ec && std::filesystem::weakly_canonical(open->Name(), ec2) == wanted && !ec2)
+            return open;
+    }
+    DatabasePtr db = DBEngine().Workspaces(0)->OpenDatabase(path);
+    m_opened.push_back(db);
+    return db;
+}
+
+void VarnelloCore::setDatabase(int slot, const DatabaseArg& value) {
+    DatabasePtr db;
+    if (const auto* path = std::get_if<std::string>(&value)) {
+        db = openPath(*path);
+    } else if (const auto* given = std::get_if<DatabasePtr>(&value)) {
+        db = *given;
+    } else {
+        const auto& v = std::get<Variant>(value);
+        if (v.IsString()) {
+            db = openPath(v.RawString());
+        } else {
+            throw RunTimeError(rterr::vbObjectError + 1000, "Invalid object type: " + std::to_string(static_cast<int>(v.Type())));
+        }
+    }
+    (slot == 0 ? m_scenarioDb : slot == 1 ? m_sourceDb : m_outputDb) = std::move(db);
+}
+
+void VarnelloCore::SetScenarioDatabase(const DatabaseArg& value) { setDatabase(0, value); }
+void VarnelloCore::SetSourceDatabase(const DatabaseArg& value) { setDatabase(1, value); }
+void VarnelloCore::SetOutputDatabase(const DatabaseArg& value) { setDatabase(2, value); }
+
+void VarnelloCore::SaveDatabases(bool save) {
+    if (save) {
+        m_saved[0] = m_scenarioDb;
+        m_saved[1] = m_sourceDb;
+        m_saved[2] = m_outputDb;
+    } else {
+        m_scenarioDb = m_saved[0];
+        m_sourceDb = m_saved[1];
+        m_outputDb = m_saved[2];
+        for (auto& s : m_saved) s.reset();
+    }
+}
+
+void VarnelloCore::raiseStatStatus(const std::string& msg) {
+    if (m_events) {
+        std::string m = msg;
+        m_events->StatStatus(m);
+    }
+}
+
+void VarnelloCore::ShowError(const std::string& msg) {
+    Beep();
+    MsgBox(msg, vbCritical | vbOKOnly, "Pelloran");
+}
+
+std::string VarnelloCore::unexpectedErrorText() const {
+    return "Unexpected error number: " + std::to_string(m_errHandler->ErrNumber()) + kCrLf + "Error: " +
+           m_errHandler->ErrDescription() + kCrLf + "Operation: " + m_errHandler->CurrentOperation();
+}
+
+// --- probability front ------------------------------------------------------------------
+
+namespace {
+// The engine's message box for the probability front: the platform's box,
+// titled as the front asks, with the engine's beep.
+class EngineMessageSink : public IMessageSink {
+public:
+    void ShowMessage(const std::string& text, const std::string& title) override {
+        Beep();
+        MsgBox(text, vbCritical | vbOKOnly, title);
+    }
+    void Beep() override { ::Beep(); }
+};
+} // namespace
+
+double VarnelloCore::ProbInverse(const std::string& ProbType, double Probability, double DF1, double DF2) {
+    EngineErrScope scope(m_errHandler);
+    EngineMessageSink sink;
+    return ProbabilityFront::ProbInverse(ProbType, Probability, DF1, DF2, &sink);
+}
+
+double VarnelloCore::Probability(const std::string& ProbType, double Value, double DF1, double DF2) {
+    EngineErrScope scope(m_errHandler);
+    EngineMessageSink sink;
+    return ProbabilityFront::Probability(ProbType, Value, DF1, DF2, &sink);
+}
+
+// --- the run -------------------------------------------------------------------------------
+
+bool VarnelloCore::RunScenario(long ScenarioID) { return RunScenario(ScenarioID, RunScenarioArgs{}); }
+
+bool VarnelloCore::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
+    // Everything this run calls reports to this engine's own handler.
+    EngineErrScope scope(m_errHandler);
+    ProcGuard proc(m_errHandler, "Melvar_RunScenario");
+    std::string msg;
+    bool success = false;
+    bool begun = false;
+    try {
+        // Every run starts from a clean slate: an error of an earlier run must
+        // not fail this one.
+        m_errHandler->ClearError();
+        m_errHandler->SetScenarioNumber(ScenarioID);
+        // The step an unexpected error report names; each analysis step sets its own.
+        m_errHandler->SetCurrentOperation("Loading scenario");
+        m_runOutputs.clear();
+        m_tempDbError.clear();
+        SaveDatabases(true);
+        begun = true;
+        if (m_events) m_events->RunScenarioBegin();
+
+        if (args.ScenarioDatabase) SetScenarioDatabase(*args.ScenarioDatabase);
+        if (args.SourceDatabase) SetSourceDatabase(*args.SourceDatabase);
+        if (args.OutputDatabase) SetOutputDatabase(*args.OutputDatabase);
+
+        auto pick = [](std::string& prop, const std::string& arg, const char* def) {
+            if (!arg.empty()) prop = arg;
+            else if (prop.empty() && def) prop = def;
+        };
+        pick(m_scenarioTbl, args.ScenarioTbl, "USysQuorbScenarios");
+        pick(m_optionsTbl, args.OptionsTbl, "USysQuorbOptions");
+        pick(m_fieldTbl, args.FieldTbl, "USysQuorbFields");
+        pick(m_sourceTableName, args.SourceTableName, nullptr);
+        pick(m_outputTableName, args.OutputTableName, nullptr);
+        pick(m_outputTableName2, args.OutputTableName2, nullptr);
+        if (args.ShowErrors) m_showErrors = true;
+
+        if (!m_scenarioDb) {
+            msg = "Scenario database property not assigned or opened";
+        } else {
+            if (!m_sourceDb) m_sourceDb = m_scenarioDb;
+            if (!m_outputDb) m_outputDb = m_sourceDb;
+            m_showStatus = args.ShowProgress || m_showProgress;
+
+            if (LoadScenario(ScenarioID, msg)) {
+                if (m_errHandler->ErrNumber() == 0) msg = RunOneScenario();
+                else msg = unexpectedErrorText();
+            }
+            if (msg.empty() && m_errHandler->ErrNumber() != 0) msg = unexpectedErrorText();
+            // The work database that could not be made is the cause, whatever
+            // the analysis made of it.
+            if (!msg.empty() && !m_tempDbError.empty()) msg = m_tempDbError;
+            finishOutput(msg);
+            if (!msg.empty()) {
+                Beep();
+                if (m_showErrors) ShowError(std::string("Scenario Failed") + kCrLf + kCrLf + msg);
+            }
+        }
+    } catch (...) {
+        // An unexpected error in the run itself (a database argument that
+        // cannot be opened, an invalid object type): report it, and still
+        // clean up and complete the run below.
+        proc.HandleError();
+        msg = unexpectedErrorText();
+        if (m_showErrors) {
+            try {
+                ShowError(std::string("Scenario Failed") + kCrLf + kCrLf + msg);
+            } catch (...) {
+            }
+        }
+    }
+    cleanUp();
+    if (begun) SaveDatabases(false);
+    m_errorInfo = msg;
+    success = msg.empty();
+    if (m_events) {
+        std::string m = msg;
+        bool s = success;
+        try {
+            m_events->RunScenarioComplete(s, m);
+        } catch (...) {
+        }
+    }
+    return success;
+}
+
+void VarnelloCore::finishOutput(std::string& msg) {
+    // Recordsets first: the output cannot be committed while they read it.
+    for (auto* rs : {&m_dataRs, &m_outputRs, &m_outputRs2}) {
+        try {
+            if (*rs) (*rs)->Close();
+        } catch (...) {
+        }
+        rs->reset();
+    }
+    // Transactions the analysis began on the workspace and did not end.
+    if (m_runTxLevel >= 0) {
+        try {
+            WorkspacePtr ws = DBEngine().Workspaces(0);
+            while (ws->TransactionLevel() > m_runTxLevel) {
+                if (msg.empty()) ws->CommitTrans();
+                else ws->Rollback();
+            }
+        } catch (const DaoError& e) {
+            if (msg.empty()) msg = e.Description();
+        }
+        m_runTxLevel = -1;
+    }
+    if (!m_outputTx.Active()) return;
+    if (!msg.empty()) {
+        m_outputTx.Rollback();
+        return;
+    }
+    try {
+        m_outputTx.Commit();
+    } catch (const DaoError& e) {
+        msg = "The results could not be saved in " + (m_outputDb ? m_outputDb->Name() : std::string()) + ": " +
+              e.Description();
+    }
+}
+
+void VarnelloCore::cleanUp() noexcept {
+    m_runTxLevel = -1;
+    m_outputTx.Rollback();
+    try {
+        if (!m_tempDbPath.empty()) {
+            if (m_tempDb) m_tempDb->Close();
+            m_tempDb.reset();
+            DBEngine().Idle(dbRefreshCache);
+            std::error_code ec;
+            std::filesystem::remove(m_tempDbPath, ec);
+            std::filesystem::remove(m_tempDbPath + "-journal", ec);
+            m_tempDbPath.clear();
+        }
+    } catch (...) {
+    }
+    for (auto* rs : {&m_dataRs, &m_outputRs, &m_outputRs2}) {
+        try {
+            if (*rs) (*rs)->Close();
+        } catch (...) {
+        }
+        rs->reset();
+    }
+}
+
+std::string VarnelloCore::RunOneScenario() {
+    ProcGuard proc(gEngineErr, "RunOneScenario");
+    std::string msg;
+    try {
+        CMelvarsScenario& s = *m_scenario;
+        std::string type = s.Scenario_Type();
+        std::string table = s.Table();
+        std::int16_t kind = Quorb_UTIL_TableOrQuery(m_sourceDb, table);
+
+        std::string mt = s.MissingType();
+        if (NamesEqual(mt, "0")) {
+            m_missingRule.clear();
+        } else if (NamesEqual(mt, "1")) {
+            m_missingRule = "Equal";
+            m_missingEqual = s.MissingEqual().ToDouble();
+        } else if (NamesEqual(mt, "2")) {
+            Variant low = s.MissingLow(), high = s.MissingHigh();
+            bool lowNull = low.IsNull() || low.IsEmpty();
+            bool highNull = high.IsNull() || high.IsEmpty();
+            if (lowNull && highNull) {
+                m_missingRule.clear();
+            } else if (lowNull) {
+                m_missingRule = "High";
+                m_missingHigh = high.ToDouble();
+            } else if (highNull) {
+                m_missingRule = "Low";
+                m_missingLow = low.ToDouble();
+            } else {
+                m_missingRule = "Both";
+                m_missingLow = low.ToDouble();
+                m_missingHigh = high.ToDouble();
+            }
+        }
+
+        FieldList fields;
+        std::int16_t nG = 0, nC = 0, nX = 0;
+        bool bY = false, bW = false;
+        if (kind == -99) msg = "Data Table [" + table + "] not found.";
+        else msg = SetGlobals(s, s.CalcType(), fields, nG, nC, nX, bY, bW);
+        if (msg.empty()) msg = CheckFieldRoles(table, s.CalcType(), fields, nG, nC, nX, bY, bW);
+        // Names that would destroy something are refused before anything is
+        // touched, whichever analysis runs.
+        for (const std::string& out : {s.OutputTable1(), s.OutputTable2()})
+            if (msg.empty() && !out.empty()) msg = outputNameRefusal(out, table);
+        if (msg.empty()) {
+            m_outputTx.Begin(m_outputDb);
+            m_runTxLevel = DBEngine().Workspaces(0)->TransactionLevel();
+        }
+
+        if (msg.empty()) {
+            m_binaryCompare = false;
+            std::string calc = s.CalcType();
+            m_errHandler->SetCurrentOperation("Running " + calc + " analysis");
+            auto is = [&](const char* t) { return NamesEqual(calc, t); };
+            if (NamesEqual(type, "G")) msg = RunGroup_s_ZUR(s, fields, nG, nC, nX, bW);
+            else if (is("Describe")) msg = RunDescribe_s_ZUR(s, fields, nG, nX, bW);
+            else if (is("Frequency")) msg = RunFrequency_s_ZUR(s, fields, nG, nX, bW);
+            else if (is("Percentiles")) msg = RunPercentile_s_ZUR(s, fields, nG, nX, bW);
+            else if (is("Compare")) msg = RunCompare_s_ZUR(s, fields, nG, nX, bY, bW);
+            else if (is("Matrix")) msg = RunMatrix_s_ZUR(s, fields, nG, nX, bW);
+            else if (is("Regression")) msg = RunRegression_s_ZUR(s, fields, nG, nX, bW);
+            else if (is("Crosstab")) msg = RunCrosstab_s_ZUR(s, fields, nG, nX, bW);
+            else if (is("Chi-Square")) msg = RunChiSquare_s_ZUR(s, fields, nG, nC, bW);
+            else if (is("Sign Test")) msg = RunSignFit_s_ZUR("Sign", s, fields, nG, nX, bW);
+            else if (is("K-S Fit")) msg = RunSignFit_s_ZUR("Fit", s, fields, nG, nX, bW);
+            else if (is("Paired Fields")) msg = RunNPPaired_s_ZUR(s, fields, nG, nX, bY, bW);
+            else if (is("N Fields")) {
+                FriedmanArgs a;
+                a.OutputTable1 = s.OutputTable1();
+                a.OutputTable2 = s.OutputTable2();
+                a.Table = s.Table();
+                a.fields = fields;
+                a.nG = nG;
+                a.nX = nX;
+                a.bW = bW;
+                msg = m_entries.Friedman(a, *this);
+            } else if (is("2 Sample")) msg = RunNPTwoSample_s_ZUR(s, fields, nG, nC, nX, bW);
+            else if (is("N Sample"))
+                msg = RunNPNSample_s_ZUR(s.Table(), s.OutputTable1(), s.OutputTable2(), fields, nG, nC, nX, bW);
+            else
+                // An analysis type this engine does not know is a failure, not a silent success.
+                msg = "Unknown analysis type: " + calc;
+        }
+    } catch (...) {
+        proc.HandleError();
+    }
+    return msg;
+}
+
+std::string VarnelloCore::SetGlobals(CMelvarsScenario& scenario, const std::string& CalcType, FieldList& fields,
+                                 std::int16_t& nG, std::int16_t& nC, std::int16_t& nX, bool& bY, bool& bW) {
+    ProcGuard proc(gEngineErr, "SetGlobals");
+    std::string msg;
+    try {
+        long n = scenario.FieldCount();
+        if (n < 1) return "No fields assigned";
+        fields.assign(static_cast<std::size_t>(n + 1), std::string());
+        nG = nC = nX = 0;
+        bY = bW = false;
+        std::size_t pos = 0;
+        for (const char* role : {"G", "C", "X", "Y", "W"}) {
+            for (const auto& f : scenario) {
+                if (!NamesEqual(f.Choice(), role)) continue;
+                switch (role[0]) {
+                case 'G': ++nG; break;
+                case 'C': ++nC; break;
+                case 'X': ++nX; break;
+                case 'W': bW = true; break;
+                case 'Y': bY = true; break;
+                }
+                ++pos;
+                fields[pos] = f.Field_Name();
+            }
+            if (role[0] == 'X' && NamesEqual(CalcType, "Crosstab") && nX == 0) {
+                fields.resize(fields.size() + 1);
+                ++pos;
+                fields[pos] = "*";
+                nX = 1;
+            }
+        }
+        if (NamesEqual(CalcType, "Chi-Square")) {
+            if (nC == 0) msg = "At least one Compare field required";
+        } else if (NamesEqual(CalcType, "Compare") || NamesEqual(CalcType, "Regression")) {
+            if (!bY) msg = "Y Field must be assigned";
+            else if (nX == 0) msg = "At least one X field must be assigned";
+        } else if (NamesEqual(CalcType, "Crosstab")) {
+        } else if (nX == 0) {
+            msg = "At least one X field must be assigned";
+        }
+    } catch (...) {
+        proc.HandleError();
+    }
+    return msg;
+}
+
+std::int16_t VarnelloCore::Quorb_UTIL_TableOrQuery(const DatabasePtr& db, const std::string& name) {
+    return static_cast<std::int16_t>(TableOrQueryKind(db, name));
+}
+
+// --- loading -------------------------------------------------------------------------------
+
+std::shared_ptr<CMelvarsScenario> VarnelloCore::NewScenario(const std::string& description, const std::string& type,
+                                                        const std::string& calcType, const std::string& table,
+                                                        const std::string& out1, const std::string& out2,
+                                                        const std::string& missingType, const Variant& missingEqual,
+                                                        const Variant& missingHigh, const Variant& missingLow,
+                                                        const std::string& version) {
+    auto s = std::make_shared<CMelvarsScenario>();
+    s->SetScenario_Description(description);
+    s->SetScenario_Type(type);
+    s->SetCalcType(calcType);
+    s->SetTable(table);
+    s->SetOutputTable1(out1);
+    s->SetOutputTable2(out2);
+    s->SetMissingType(missingType);
+    s->SetMissingEqual(missingEqual);
+    s->SetMissingHigh(missingHigh);
+    s->SetMissingLow(missingLow);
+    s->SetScenario_Version(version);
+    return s;
+}
+
+namespace {
+
+std::string asText(const Variant& v) { return v.IsNull() ? std::string() : v.ToString(); }
+std::string asString(const Variant& v) { return v.ToString(); } // Null raises "Invalid use of Null"
+
+} // namespace
+
+bool VarnelloCore::LoadScenario(long number, std::string& msg) {
+    if (!msg.empty()) return false;
+    try {
+        std::string st = m_scenarioTbl, ot = m_optionsTbl, ft = m_fieldTbl;
+        auto br = [](const std::string& name) { return BracketName(name); };
+        std::string sql = "SELECT * FROM " + br(st) + " INNER JOIN " + br(ot) + " ON " + br(st) + ".Scenario_ID = " +
+                          br(ot) + ".Scenario_ID where " + br(st) + ".Scenario_ID = " + std::to_string(number);
+        RecordsetPtr rs;
+        try {
+            rs = m_scenarioDb->OpenRecordset(sql);
+        } catch (const DaoError& e) {
+            msg = std::to_string(e.Number()) + ": " + e.Description();
+            return false;
+        }
+        if (rs->RecordCount() == 0) {
+            msg = "Scenario not found";
+            return false;
+        }
+        std::string fsql = "select * from " + br(ft) + " where Scenario_ID = " + std::to_string(number) +
+                           " order by Fielddef_ordinal_position";
+        RecordsetPtr frs;
+        try {
+            frs = m_scenarioDb->OpenRecordset(fsql);
+        } catch (const DaoError& e) {
+            msg = std::to_string(e.Number()) + ": " + e.Description();
+            return false;
+        }
+        if (frs->RecordCount() == 0) {
+            msg = "No fields found for this scenario";
+            return false;
+        }
+        m_scenario = NewScenario("Scenario", "P", "", "", "", "", "", Variant(), Variant(), Variant(), "");
+        CMelvarsScenario& s = *m_scenario;
+        auto col = [&](const char* name) { return rs->Fields(name)->Value(); };
+        auto boolean = [&](const char* name) { return col(name).ToBool(); };
+        s.SetScenario_Description(asText(col("Scenario_Description")));
+        s.SetScenario_Type(asString(col("Scenario_Analysis_Type")));
+        s.SetCalcType(asString(col("Scenario_Analysis_SubType")));
+        // A scenario row without a source table name fails with that, not with
+        // "Invalid use of Null".
+        if (m_sourceTableName.empty() && col("Scenario_Input_Table_Name").IsNull()) {
+            msg = "Scenario " + std::to_string(number) + " names no source table.";
+            return false;
+        }
+        s.SetTable(m_sourceTableName.empty() ? asString(col("Scenario_Input_Table_Name")) : m_sourceTableName);
+        s.SetOutputTable1(m_outputTableName.empty() ? asText(col("Scenario_Output_Table1_Name")) : m_outputTableName);
+        s.SetOutputTable2(m_outputTableName2.empty() ? asText(col("Scenario_Output_Table2_Name")) : m_outputTableName2);
+        s.SetMissingType(asText(col("MissingType")));
+        s.SetMissingEqual(col("MissingEqual"));
+        s.SetMissingHigh(col("MissingHigh"));
+        s.SetMissingLow(col("MissingLow"));
+        s.SetScenario_Version(asText(col("Scenario_Version")));
+        s.SetCI(boolean("CI"));
+        s.SetCI95(boolean("CI95"));
+        s.SetFreqN(boolean("FreqN"));
+        s.SetFreqP(boolean("FreqP"));
+        s.SetMean(boolean("Mean"));
+        s.SetMode(boolean("Mode"));
+        s.SetPercentile(boolean("Percentile"));
+        s.SetRange(boolean("Range"));
+        s.SetSkew(boolean("Skew"));
+        s.SetSum(boolean("Sum"));
+        s.SetTTestMean(boolean("TTestMean"));
+        s.SetVarStd(boolean("VarStd"));
+        s.SetCIStdDev(col("CIStdDev"));
+        s.SetFreqInit(col("FreqInit"));
+        s.SetFreqWidth(col("FreqWidth"));
+        // A Null t-test value means no value was entered: 0, as the runner expects.
+        Variant tv = col("TTestValue");
+        s.SetTTestValue(tv.IsNull() ? 0.0 : tv.ToDouble());
+        s.SetCITypeRadio(asText(col("CITypeRadio")));
+        s.SetFreqDispRadio(asText(col("FreqDispRadio")));
+        s.SetFreqGroupRadio(asText(col("FreqGroupRadio")));
+        s.SetFreqIncRadio(asText(col("FreqIncRadio")));
+        s.SetPercentileRadio(asText(col("PercentileRadio")));
+        s.SetVarNRadio(asText(col("VarNRadio")));
+        s.SetCIUser(col("CIUser"));
+        s.SetInterV(col("InterV").ToInteger());
+        s.SetFreqSum(boolean("FreqSum"));
+        s.SetCountXY(boolean("CountXY"));
+        s.SetMeanXY(boolean("MeanXY"));
+        s.SetCorrXY(boolean("CorrXY"));
+        s.SetTTest(boolean("TTest"));
+        s.SetMCnt(boolean("MCnt"));
+        s.SetMMis(boolean("MMis"));
+        s.SetMMean(boolean("MMean"));
+        s.SetMDev(boolean("MDev"));
+        s.SetMCov(boolean("MCov"));
+        s.SetMCor(boolean("MCor"));
+        s.SetMR2(boolean("MR2"));
+        s.SetMT(boolean("MT"));
+        s.SetMProb(boolean("MProb"));
+        s.SetMProbTail(asText(col("MProbTail")));
+        s.SetRegressType(asText(col("RegressType")));
+        s.SetRAnova(boolean("RAnova"));
+        s.SetRYInt(boolean("RYInt"));
+        s.SetRPoly(col("RPoly").ToInteger());
+        s.SetXType(asText(col("XType")));
+        s.SetXRowPCnt(boolean("XRowPCnt"));
+        s.SetXColPcnt(boolean("XColPcnt"));
+        s.SetXTotPcnt(boolean("XTotPcnt"));
+        s.SetXExpectPcnt(boolean("XExpectPcnt"));
+        s.SetXExpect(boolean("XExpect"));
+        s.SetXChi(boolean("XChi"));
+        s.SetChiAll(boolean("ChiAll"));
+        s.SetChiIgnoreBlanks(boolean("ChiIgnoreBlanks"));
+        s.SetChiDetail(boolean("ChiDetail"));
+        s.SetFitUniform(boolean("FitUniform"));
+        s.SetFitNormal(boolean("FitNormal"));
+        s.SetFitPoisson(boolean("FitPoisson"));
+        s.SetSignMean(boolean("SignMean"));
+        s.SetSignMedian(boolean("SignMedian"));
+        s.SetSignCustom(boolean("SignCustom"));
+        s.SetSignValue(col("SignValue"));
+        s.SetNPPair_Sign(boolean("NPPair_Sign"));
+        s.SetNPPair_Wilcoxon(boolean("NPPair_Wilcoxon"));
+        s.SetNPPair_Spearman(boolean("NPPair_Spearman"));
+        s.SetNPFriedmanDetail(boolean("NPFriedmanDetail"));
+        s.SetNPKruskalDetail(boolean("NPKruskalDetail"));
+        s.SetNPTwoType(asText(col("NPTwoType")));
+        s.SetGroupIgnoreBlanks(boolean("GroupIgnoreBlanks"));
+        s.SetGroupDetail(boolean("GroupDetail"));
+
+        for (; !frs->EOF_(); frs->MoveNext())
+            s.AddField(asString(frs->Fields("FieldDef_Name")->Value()), asString(frs->Fields("FieldDef_Choice")->Value()), "");
+    } catch (...) {
+        // Loading keeps no entry of its own on the handler's stack.
+        if (gEngineErr) gEngineErr->HandleError();
+        return false;
+    }
+    return msg.empty();
+}

@@ -231,6 +231,10 @@ std::string CNonParamChiSquare::CreateOutput() {
 
 std::string CNonParamChiSquare::CreateDetail() {
     ProcGuard proc(gEngineErr, "CreateDetail");
+    // The detail table is output table 2: without its name there is nothing
+    // to create (the database would only answer "Invalid argument").
+    if (m_out2.empty())
+        return "The Chi-Square detail table needs a name: the scenario has no output table 2.";
     std::string msg;
     try {
         VarnelloCore& eng = *m_Engine;

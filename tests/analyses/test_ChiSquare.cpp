@@ -288,3 +288,14 @@ TEST_F(ChiSquareTest, AQueryWithParametersIsRefusedWithItsMessage) {
         EXPECT_EQ(err, "The selected query expects parameters and cannot be used by Pelloran.") << c.name;
     }
 }
+
+TEST_F(ChiSquareTest, ADetailTableWithoutAnOutputTable2NameIsRefusedWithAClearMessage) {
+    MakeTable("Data", {{"C", dbText, 10}}, {{Variant("x")}, {Variant("y")}});
+    std::string err;
+    EXPECT_FALSE(Run(Store(chiSpec({{"C", "C"}}, false, true, false, "Sum", "")), &err));
+    EXPECT_EQ(err, "The Chi-Square detail table needs a name: the scenario has no output table 2.");
+    EXPECT_FALSE(TableExists("Sum")); // a failed run writes nothing
+    // Without the detail table no second name is needed.
+    EXPECT_TRUE(Run(Store(chiSpec({{"C", "C"}}, false, false, false, "Sum", "")), &err)) << err;
+}
+

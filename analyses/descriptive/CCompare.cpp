@@ -1,6 +1,7 @@
 #include "analyses/descriptive/CCompare.h"
 
 #include "engine/CZValue.h"
+#include "engine/GroupWalk.h"
 #include "engine/VarnelloCore.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
@@ -135,30 +136,15 @@ void CCompare::ReadRecords() {
         m_weightCol = m_bWeight ? rs->Fields(m_fields[nG + nX + 2]) : nullptr;
         m_pairs.assign(nX + 1, PairSums{});
 
-        std::int32_t runCount = 0;
-        InitData();
-        while (!Failed()) {
-            if (rs->EOF_()) {
-                eng.Quorb_Msg(runCount, true, "");
-                WriteData();
-                break;
-            }
-            for (std::size_t i = 1; i <= nG; ++i) m_cur[i] = m_groupCols[i]->Value();
-            if (eng.Quorb_SameRecords_b(m_nG, runCount != 0, m_prev, m_cur)) {
-                eng.Quorb_Msg(runCount, true, "");
-                WriteData();
-                if (Failed()) break;
-                for (std::size_t i = 1; i <= nG; ++i) m_prev[i] = m_cur[i];
-                InitData();
-                if (Failed()) break;
-            }
+        GroupWalk::Steps steps;
+        steps.begin = [&] { InitData(); };
+        steps.record = [&] {
             CalcData();
-            if (runCount == std::numeric_limits<std::int32_t>::max()) throw RunTimeError(rterr::Overflow);
-            ++runCount;
             ++m_groupCount;
-            eng.Quorb_Msg(runCount, false, "");
-            rs->MoveNext();
-        }
+        };
+        steps.end = [&] { WriteData(); };
+        steps.failed = [&] { return Failed(); };
+        GroupWalk::Walk(eng, *rs, m_nG, m_groupCols, m_prev, m_cur, steps);
     } catch (...) {
         Fail(proc);
     }

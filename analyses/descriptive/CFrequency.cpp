@@ -1,6 +1,7 @@
 #include "analyses/descriptive/CFrequency.h"
 
 #include "analyses/descriptive/CDescribe.h"
+#include "engine/GroupWalk.h"
 #include "engine/VarnelloCore.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
@@ -158,29 +159,11 @@ void CFrequency::ReadRecords() {
         m_cells.assign(nX + 1, std::vector<double>(cells, 0.0));
         m_sums.assign(nX + 1, std::vector<double>(m_sum ? cells : 0, 0.0));
 
-        std::int32_t runCount = 0;
-        InitData();
-        while (!Failed()) {
-            if (rs->EOF_()) {
-                eng.Quorb_Msg(runCount, true, "");
-                WriteData();
-                break;
-            }
-            for (std::size_t i = 1; i <= nG; ++i) m_cur[i] = m_groupCols[i]->Value();
-            if (eng.Quorb_SameRecords_b(m_nG, runCount != 0, m_prev, m_cur)) {
-                eng.Quorb_Msg(runCount, true, "");
-                WriteData();
-                if (Failed()) break;
-                for (std::size_t i = 1; i <= nG; ++i) m_prev[i] = m_cur[i];
-                InitData();
-                if (Failed()) break;
-            }
-            CalcData();
-            if (runCount == std::numeric_limits<std::int32_t>::max()) throw RunTimeError(rterr::Overflow);
-            ++runCount;
-            eng.Quorb_Msg(runCount, false, "");
-            rs->MoveNext();
-        }
+        GroupWalk::Walk(eng, *rs, m_nG, m_groupCols, m_prev, m_cur,
+                        {[&] { InitData(); },
+                         [&] { CalcData(); },
+                         [&] { WriteData(); },
+                         [&] { return Failed(); }});
     } catch (...) {
         Fail(proc);
     }

@@ -2,6 +2,7 @@
 
 #include "analyses/descriptive/CDescribe.h"
 #include "analyses/descriptive/SortStage.h"
+#include "engine/GroupWalk.h"
 #include "engine/VarnelloCore.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
@@ -137,29 +138,11 @@ void CPercentiles::ReadRecords() {
         for (std::size_t i = 1; i <= nG; ++i) m_groupCols[i] = rs->Fields(m_fields[i]);
         for (std::size_t j = 1; j <= nX; ++j) m_dataCols[j] = rs->Fields(m_fields[nG + j]);
 
-        std::int32_t runCount = 0;
-        InitData();
-        while (!Failed()) {
-            if (rs->EOF_()) {
-                WriteData();
-                eng.Quorb_Msg(runCount, true, "");
-                break;
-            }
-            for (std::size_t i = 1; i <= nG; ++i) m_cur[i] = m_groupCols[i]->Value();
-            if (eng.Quorb_SameRecords_b(m_nG, runCount != 0, m_prev, m_cur)) {
-                eng.Quorb_Msg(runCount, true, "");
-                WriteData();
-                if (Failed()) break;
-                for (std::size_t i = 1; i <= nG; ++i) m_prev[i] = m_cur[i];
-                InitData();
-                if (Failed()) break;
-            }
-            CalcData();
-            if (runCount == std::numeric_limits<std::int32_t>::max()) throw RunTimeError(rterr::Overflow);
-            ++runCount;
-            eng.Quorb_Msg(runCount, false, "");
-            rs->MoveNext();
-        }
+        GroupWalk::Walk(eng, *rs, m_nG, m_groupCols, m_prev, m_cur,
+                        {[&] { InitData(); },
+                         [&] { CalcData(); },
+                         [&] { WriteData(); },
+                         [&] { return Failed(); }}, GroupWalk::LastMessage::AfterEnd);
     } catch (...) {
         Fail(proc);
     }

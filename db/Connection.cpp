@@ -165,6 +165,7 @@ Connection::Connection(SqliteHandle db, std::string path, bool readOnly)
 Connection::~Connection() { Close(); }
 
 void Connection::Close() noexcept {
+    m_pendingWriters.clear();
     m_fieldCache.clear();
     m_db.reset();
 }
@@ -262,7 +263,29 @@ void Connection::Fail(int rc, const std::string& sql) const {
     throw DaoError(3000 + 146, "Query failed: " + msg + ".", rc, sql);
 }
 
+void Connection::AddPendingWriter(PendingWriter* w) {
+    if (std::find(m_pendingWriters.begin(), m_pendingWriters.end(), w) == m_pendingWriters.end())
+        m_pendingWriters.push_back(w);
+}
+
+void Connection::RemovePendingWriter(PendingWriter* w) noexcept {
+    m_pendingWriters.erase(std::remove(m_pendingWriters.begin(), m_pendingWriters.end(), w), m_pendingWriters.end());
+}
+
+void Connection::writePending() {
+    // The writers' own statements come back here: they run as they are.
+    if (m_pendingWriters.empty() || m_writingPending) return;
+    struct Flag {
+        bool& f;
+        explicit Flag(bool& b) : f(b) { f = true; }
+        ~Flag() { f = false; }
+    } flag(m_writingPending);
+    const auto writers = m_pendingWriters;
+    for (PendingWriter* w : writers) w->WritePending();
+}
+
 StmtHandle Connection::Prepare(const SystemSql& sql) {
+    writePending();
     sqlite3_stmt* st = nullptr;
     int rc = sqlite3_prepare_v2(handle(), sql.text().c_str(), static_cast<int>(sql.text().size()), &st, nullptr);
     StmtHandle h(st);
@@ -271,6 +294,7 @@ StmtHandle Connection::Prepare(const SystemSql& sql) {
 }
 
 StmtHandle Connection::Prepare(const TranslatedSql& sql) {
+    writePending();
     for (const auto& a : sql.attachments()) {
         // The connection gives each path its own alias; once attached it stays attached.
         if (m_attached.count(a.path)) continue;
@@ -297,6 +321,7 @@ StmtHandle Connection::Prepare(const TranslatedSql& sql) {
 }
 
 void Connection::Exec(const SystemSql& sql) {
+    writePending();
     char* errmsg = nullptr;
     int rc = sqlite3_exec(handle(), sql.text().c_str(), nullptr, nullptr, &errmsg);
     sqlite3_free(errmsg);

@@ -39,6 +39,17 @@ private:
     std::string m_text;
 };
 
+// A writer that keeps rows back to write them in batches. The connection
+// has it write them before any other statement runs, so that every reader of
+// the database sees them.
+class PendingWriter {
+public:
+    virtual void WritePending() = 0;
+
+protected:
+    virtual ~PendingWriter() = default;
+};
+
 class Connection {
 public:
     Connection(SqliteHandle db, std::string path, bool readOnly);
@@ -56,6 +67,10 @@ public:
     void Exec(const SystemSql& sql);
     // Runs one statement with bound values and returns the changes count.
     int ExecBound(const SystemSql& sql, const std::vector<Variant>& values);
+
+    // Writers whose kept-back rows are written before the next statement.
+    void AddPendingWriter(PendingWriter* w);
+    void RemovePendingWriter(PendingWriter* w) noexcept;
 
     // Turns a SQLite failure into the layer's error with the platform numbers.
     [[noreturn]] void Fail(int rc, const std::string& sql) const;
@@ -84,6 +99,8 @@ public:
     bool ExternalPasswordMatches(const std::string& alias, const std::string& password, bool given);
 
 private:
+    void writePending();
+
     SqliteHandle m_db;
     std::string m_path;
     bool m_readOnly;
@@ -94,6 +111,8 @@ private:
     std::map<std::string, std::vector<FieldInfo>> m_fieldCache; // key: schema + "\x1f" + lower(table)
     std::map<std::string, std::string> m_aliases;                // path → alias
     std::map<std::string, std::string> m_attached;               // path → alias, attached
+    std::vector<PendingWriter*> m_pendingWriters;
+    bool m_writingPending = false;
 };
 
 // Binds a Variant to a statement parameter (1-based).

@@ -3,26 +3,34 @@
 // (percentiles, the mode) stages them while it reads the group.
 //
 // A group's values are kept in memory up to a limit, 8 bytes a value while
-// every weight is 1 (16 once a weight differs); a group that grows past it
-// moves them into the sort table "statTemp1" of the engine's temporary
-// database (columns Field Integer, Data Double, Weight Double) and adds the
-// rest there, so that memory stays bounded whatever the size of a group.
-// Scan hands a field's values back in ascending order from either place.
+// every weight is 1 (16 once a weight differs), in blocks that never move
+// once filled. Scan sorts each block of a field and merges the blocks, so a
+// large group costs no copy of its values and no sort of them in one piece.
+//
+// Past the limit the group goes to the sort table "statTemp1" of the engine's
+// temporary database (columns Field Integer, Data Double, Weight Double):
+// each time the limit is reached again, the values held are sorted and
+// written there as one run per field, and Scan merges a field's runs, each
+// read back in the order it was written. Memory stays bounded whatever the
+// size of a group, and the table holds every value of the group as soon as
+// any other statement is run on the temporary database.
 //
 // Table life cycle, as the sorting analyses keep it: the table is made when a
 // group first needs it; after a group that wrote more than 500 rows it is
 // dropped, after 1 to 500 rows emptied; the analysis drops it at the end.
 #include "db/Dao.h"
+#include "db/TableAppender.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <utility>
 #include <vector>
 
 class VarnelloCore;
 
-class SortStage {
+class SortStage : private dao::PendingWriter {
 public:
     static constexpr const char* TableName = "statTemp1";
     // Values of one group held in memory before the group moves to the table
@@ -59,23 +67,39 @@ public:
     static void CreateSortTemp(VarnelloCore& engine, const std::string& name);
 
 private:
-    void moveToTable();
-    void openTable();
-    void addRow(std::int16_t field, double x, double w);
+    // A block of one field's values (and their weights once a weight is not
+    // 1); its capacity is reserved when it is made.
+    struct Block {
+        std::vector<double> x, w;
+    };
+    struct FieldValues {
+        std::vector<Block> blocks;
+        bool sorted = true;
+    };
+    // A field's values written to the table in one piece, in ascending order.
+    struct Run {
+        std::int16_t field;
+        std::int64_t first, last; // rowids
+    };
+
+    void WritePending() override;
+    void writeRuns();
+    void startWeights();
+    void sortBlocks(FieldValues& f);
+    void forgetHeld();
+    void unhook() noexcept;
 
     VarnelloCore& m_engine;
     std::size_t m_limit;
-    // By field: the values, and their weights once one of them is not 1
-    // (until then every weight is 1 and none is kept).
-    std::vector<std::vector<double>> m_values;
-    std::vector<std::vector<double>> m_weights;
+    std::vector<FieldValues> m_fields; // by field, 1 .. fields
     bool m_weighted = false;
-    std::int32_t m_openRows = 0; // rows added through the open recordset
     std::size_t m_held = 0;
     std::int32_t m_rows = 0;
     bool m_inTable = false;
     bool m_tableExists = false;
+    bool m_writing = false;
     std::int32_t m_tableRows = 0; // rows the table holds (from the group that used it last)
-    dao::RecordsetPtr m_rs;
-    dao::FieldPtr m_fField, m_fData, m_fWeight;
+    std::unique_ptr<dao::TableAppender> m_appender;
+    std::vector<Run> m_runs;
+    std::weak_ptr<dao::Connection> m_hooked; // writes the held values before its statements
 };

@@ -1,0 +1,120 @@
+#include "db/TableAppender.h"
+
+#include "db/Database.h"
+#include "db/DaoError.h"
+
+namespace dao {
+
+namespace {
+constexpr std::size_t BatchRows = 64;
+
+std::string insertSql(const std::string& table, const std::vector<std::string>& columns, std::size_t rows) {
+    std::string sql = "INSERT INTO " + QuoteIdent(table) + " (rowid";
+    for (const auto& c : columns) sql += ", " + QuoteIdent(c);
+    sql += ") VALUES ";
+    std::string one = "(?";
+    for (std::size_t c = 0; c < columns.size(); ++c) one += ", ?";
+    one += ")";
+    for (std::size_t r = 0; r < rows; ++r) {
+        if (r) sql += ", ";
+        sql += one;
+    }
+    return sql;
+}
+} // namespace
+
+TableAppender::TableAppender(const std::shared_ptr<Database>& db, const std::string& table,
+                             const std::vector<std::string>& columns)
+    : m_conn(db->conn()), m_table(table), m_columns(columns), m_width(columns.size()) {
+    const std::string sql = "SELECT max(rowid) FROM " + QuoteIdent(table);
+    StmtHandle st = m_conn->Prepare(SystemSql(sql));
+    int rc = sqlite3_step(st.get());
+    if (rc != SQLITE_ROW) m_conn->Fail(sqlite3_extended_errcode(m_conn->handle()), sql);
+    m_nextRowId = sqlite3_column_int64(st.get(), 0) + 1;
+    m_firstKeptRowId = m_nextRowId;
+    m_kept.reserve(BatchRows * m_width);
+}
+
+TableAppender::~TableAppender() {
+    // Rows not flushed are dropped with the transaction the appender began.
+    if (m_conn->IsOpen()) end(false);
+}
+
+void TableAppender::Append(std::initializer_list<Number> row) {
+    if (row.size() != m_width)
+        throw DaoError(err::InvalidArgument, "Invalid argument: a row of " + std::to_string(row.size()) +
+                                                 " values for " + std::to_string(m_width) + " columns.");
+    if (m_keptRows == 0) m_firstKeptRowId = m_nextRowId;
+    m_kept.insert(m_kept.end(), row.begin(), row.end());
+    ++m_keptRows;
+    ++m_nextRowId;
+    if (m_keptRows == BatchRows) {
+        try {
+            begin();
+            writeBatch(BatchRows);
+        } catch (...) {
+            end(false);
+            throw;
+        }
+    }
+}
+
+void TableAppender::begin() {
+    if (m_ownTransaction || !sqlite3_get_autocommit(m_conn->handle())) return;
+    m_conn->Exec(SystemSql("BEGIN"));
+    m_ownTransaction = true;
+}
+
+void TableAppender::end(bool commit) noexcept {
+    if (!m_ownTransaction) return;
+    m_ownTransaction = false;
+    if (!commit || sqlite3_exec(m_conn->handle(), "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+        sqlite3_exec(m_conn->handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void TableAppender::writeBatch(std::size_t rows) {
+    StmtHandle single;
+    sqlite3_stmt* st;
+    if (rows == BatchRows) {
+        if (!m_batch) m_batch = m_conn->Prepare(SystemSql(insertSql(m_table, m_columns, BatchRows)));
+        st = m_batch.get();
+    } else {
+        single = m_conn->Prepare(SystemSql(insertSql(m_table, m_columns, rows)));
+        st = single.get();
+    }
+    int p = 1;
+    std::int64_t id = m_firstKeptRowId;
+    for (std::size_t r = 0; r < rows; ++r) {
+        sqlite3_bind_int64(st, p++, id++);
+        for (std::size_t c = 0; c < m_width; ++c) {
+            const Number& n = m_kept[r * m_width + c];
+            if (n.integer) sqlite3_bind_int64(st, p++, n.i);
+            else sqlite3_bind_double(st, p++, n.d);
+        }
+    }
+    int rc = sqlite3_step(st);
+    sqlite3_reset(st);
+    if (rc != SQLITE_DONE) m_conn->Fail(sqlite3_extended_errcode(m_conn->handle()), "INSERT INTO " + m_table);
+    // Later rows of a longer run of kept rows follow these.
+    m_kept.erase(m_kept.begin(), m_kept.begin() + static_cast<std::ptrdiff_t>(rows * m_width));
+    m_keptRows -= rows;
+    m_firstKeptRowId = id;
+}
+
+void TableAppender::Flush() {
+    try {
+        if (m_keptRows) {
+            begin();
+            writeBatch(m_keptRows);
+        }
+        if (m_ownTransaction) {
+            m_ownTransaction = false;
+            m_conn->Exec(SystemSql("COMMIT"));
+        }
+    } catch (...) {
+        end(false);
+        throw;
+    }
+}
+
+} // namespace dao

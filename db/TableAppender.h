@@ -1,0 +1,67 @@
+#pragma once
+// TableAppender: the fast way to fill a work table with numbers.
+//
+// Rows go into one table of an open database through prepared statements of
+// up to 64 rows each, bound straight from the numbers (no recordset, no
+// Variant). Each row gets the next rowid after the largest the table held
+// when the appender was made, so a caller can read a stretch of rows back
+// in the order it wrote them (TableRowReader). Rows are kept back until 64
+// are there or Flush is called. When no transaction is open on the database,
+// the appender begins one at its first batch and commits it at Flush; rows
+// not flushed when the appender goes are rolled back with it.
+#include "db/Connection.h"
+
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace dao {
+
+class Database;
+
+class TableAppender {
+public:
+    // A value of a row: a whole number (stored as an integer) or a double.
+    struct Number {
+        Number(double v) : d(v) {}
+        Number(int v) : i(v), integer(true) {}
+        Number(long long v) : i(v), integer(true) {}
+        double d = 0;
+        std::int64_t i = 0;
+        bool integer = false;
+    };
+
+    TableAppender(const std::shared_ptr<Database>& db, const std::string& table,
+                  const std::vector<std::string>& columns);
+    // Rows not yet flushed are dropped.
+    ~TableAppender();
+    TableAppender(const TableAppender&) = delete;
+    TableAppender& operator=(const TableAppender&) = delete;
+
+    // One row: a value for each column, in the order of the constructor's list.
+    void Append(std::initializer_list<Number> row);
+    // Writes the rows kept back.
+    void Flush();
+    // The rowid the next appended row gets.
+    std::int64_t NextRowId() const noexcept { return m_nextRowId; }
+
+private:
+    void writeBatch(std::size_t rows);
+    void begin();
+    void end(bool commit) noexcept;
+
+    std::shared_ptr<Connection> m_conn;
+    std::string m_table;
+    std::vector<std::string> m_columns;
+    std::size_t m_width;
+    std::vector<Number> m_kept; // rows kept back, m_width values each
+    std::size_t m_keptRows = 0;
+    std::int64_t m_nextRowId = 1;
+    std::int64_t m_firstKeptRowId = 1;
+    StmtHandle m_batch; // the statement for a full batch
+    bool m_ownTransaction = false;
+};
+
+} // namespace dao

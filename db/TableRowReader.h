@@ -1,0 +1,36 @@
+#pragma once
+// TableRowReader: reads numbers back from a stretch of a table's rows in the
+// order of their rowids (the order a TableAppender wrote them), straight from
+// the statement: no recordset, no Variant.
+#include "db/Connection.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace dao {
+
+class Database;
+
+class TableRowReader {
+public:
+    // The rows whose rowid lies in first .. last, columns in the given order.
+    TableRowReader(const std::shared_ptr<Database>& db, const std::string& table,
+                   const std::vector<std::string>& columns, std::int64_t first, std::int64_t last);
+    TableRowReader(TableRowReader&&) noexcept = default;
+    TableRowReader& operator=(TableRowReader&&) noexcept = default;
+
+    // Moves to the next row (the first at the first call); False past the last.
+    bool Next();
+    // A column of the current row as a double (0 for Null).
+    double Double(int column) const { return sqlite3_column_double(m_st.get(), column); }
+    bool IsNull(int column) const { return sqlite3_column_type(m_st.get(), column) == SQLITE_NULL; }
+
+private:
+    std::shared_ptr<Connection> m_conn;
+    StmtHandle m_st;
+    std::string m_sql;
+};
+
+} // namespace dao

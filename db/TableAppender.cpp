@@ -9,11 +9,11 @@ namespace {
 constexpr std::size_t BatchRows = 64;
 
 std::string insertSql(const std::string& table, const std::vector<std::string>& columns, std::size_t rows) {
-    std::string sql = "INSERT INTO " + QuoteIdent(table) + " (rowid";
-    for (const auto& c : columns) sql += ", " + QuoteIdent(c);
+    std::string sql = "INSERT INTO " + QuoteIdent(table) + " (";
+    for (std::size_t c = 0; c < columns.size(); ++c) sql += (c ? ", " : "") + QuoteIdent(columns[c]);
     sql += ") VALUES ";
-    std::string one = "(?";
-    for (std::size_t c = 0; c < columns.size(); ++c) one += ", ?";
+    std::string one = "(";
+    for (std::size_t c = 0; c < columns.size(); ++c) one += c ? ", ?" : "?";
     one += ")";
     for (std::size_t r = 0; r < rows; ++r) {
         if (r) sql += ", ";
@@ -83,9 +83,7 @@ void TableAppender::writeBatch(std::size_t rows) {
         st = single.get();
     }
     int p = 1;
-    std::int64_t id = m_firstKeptRowId;
     for (std::size_t r = 0; r < rows; ++r) {
-        sqlite3_bind_int64(st, p++, id++);
         for (std::size_t c = 0; c < m_width; ++c) {
             const Number& n = m_kept[r * m_width + c];
             if (n.integer) sqlite3_bind_int64(st, p++, n.i);
@@ -95,6 +93,12 @@ void TableAppender::writeBatch(std::size_t rows) {
     int rc = sqlite3_step(st);
     sqlite3_reset(st);
     if (rc != SQLITE_DONE) m_conn->Fail(sqlite3_extended_errcode(m_conn->handle()), "INSERT INTO " + m_table);
+    // SQLite gives each row the rowid after the largest: the rows are where
+    // the appender said they would be unless another writer came between.
+    const std::int64_t id = m_firstKeptRowId + static_cast<std::int64_t>(rows);
+    if (sqlite3_last_insert_rowid(m_conn->handle()) != id - 1)
+        throw DaoError(3146, "Query failed: rows were added to " + m_table + " while they were being appended.", 0,
+                       "INSERT INTO " + m_table);
     // Later rows of a longer run of kept rows follow these.
     m_kept.erase(m_kept.begin(), m_kept.begin() + static_cast<std::ptrdiff_t>(rows * m_width));
     m_keptRows -= rows;

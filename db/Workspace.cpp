@@ -73,10 +73,12 @@ bool repairCollations(Connection& c) {
 // Helper threads SQLite may use for one sort.
 constexpr int kSorterThreads = 3;
 
-std::shared_ptr<Connection> openConnection(const std::string& path, bool create, bool exclusive, bool readOnly) {
+std::shared_ptr<Connection> openConnection(const std::string& path, bool create, bool exclusive, bool readOnly,
+                                           bool workFile = false, int pageSize = 0) {
     sqlite3* raw = nullptr;
     int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
     if (create) flags |= SQLITE_OPEN_CREATE;
+    if (workFile) flags |= SQLITE_OPEN_NOMUTEX;
     int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
     SqliteHandle h(raw);
     auto conn = std::make_shared<Connection>(std::move(h), path, readOnly);
@@ -86,6 +88,9 @@ std::shared_ptr<Connection> openConnection(const std::string& path, bool create,
                                      "'. It is already opened exclusively by another user, or you need permission to view its data.", rc);
         conn->Fail(rc, {});
     }
+    // Takes effect only while the file holds nothing.
+    if (pageSize > 0) conn->Exec(SystemSql("PRAGMA page_size = " + std::to_string(pageSize)));
+    if (workFile) conn->Exec(SystemSql("PRAGMA synchronous = OFF"));
     sqlite3_busy_timeout(raw, 250);
     sqlite3_extended_result_codes(raw, 1);
     // A large ORDER BY (the analyses' sorted reads) may sort on helper threads.
@@ -108,7 +113,7 @@ std::shared_ptr<Connection> openConnection(const std::string& path, bool create,
     if (!readOnly && repairCollations(*conn)) {
         // A fresh connection reads the new declarations; the indexes follow them.
         conn.reset();
-        auto fresh = openConnection(path, create, exclusive, readOnly);
+        auto fresh = openConnection(path, create, exclusive, readOnly, workFile);
         fresh->Exec(SystemSql("REINDEX NOCASE"));
         return fresh;
     }
@@ -144,7 +149,7 @@ DatabasePtr Workspace::OpenDatabase(const std::string& path, bool exclusive, boo
     std::error_code ec;
     if (!std::filesystem::exists(full, ec) || std::filesystem::is_directory(full, ec))
         throw DaoError(err::FileNotFound, "Couldn't find file '" + full + "'.");
-    auto conn = openConnection(full, false, exclusive, readOnly);
+    auto conn = openConnection(full, false, exclusive, readOnly, options.workFile, options.pageSize);
     checkDatabasePassword(*conn, options);
     for (int level = 1; level <= m_txDepth; ++level)
         conn->Exec(SystemSql("SAVEPOINT vtx" + std::to_string(level)));

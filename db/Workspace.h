@@ -17,6 +17,13 @@ namespace dao {
 struct ConnectOptions {
     std::string password;
     bool hasPassword = false;
+    // A run's own work file: nothing but its opener reaches it, and nothing
+    // in it need outlive a crash. SQLite's locking of each call and its waits
+    // for the disk are left out.
+    bool workFile = false;
+    // For a file that holds nothing yet: the size of its pages in bytes (0:
+    // SQLite's default). Large pages suit large work tables.
+    int pageSize = 0;
 };
 
 class Workspace : public std::enable_shared_from_this<Workspace> {

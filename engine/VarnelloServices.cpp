@@ -177,7 +177,10 @@ bool VarnelloCore::Quorb_UTIL_MakeTempDB() {
         }
         // A file of this run's own, made private before the database opens it.
         m_tempDbPath = WorkFolder::NewFile("vrl");
-        m_tempDb = DBEngine().Workspaces(0)->OpenDatabase(m_tempDbPath);
+        ConnectOptions own;
+        own.workFile = true;
+        own.pageSize = 65536;
+        m_tempDb = DBEngine().Workspaces(0)->OpenDatabase(m_tempDbPath, false, false, own);
         return true;
     } catch (const RunTimeError& e) {
         m_tempDbError = e.Description();

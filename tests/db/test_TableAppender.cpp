@@ -1,0 +1,155 @@
+// The batch appender and the rowid-range reader on real files: where rows
+// land, in which transaction, and that any other statement sees the rows a
+// pending writer keeps back.
+#include "db/Connection.h"
+#include "db/Dao.h"
+#include "db/TableAppender.h"
+#include "db/TableRowReader.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace dao;
+
+namespace {
+
+class AppenderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        DBEngine().Reset();
+        db = DBEngine().Workspaces(0)->CreateDatabase(tmp.file("a.db"), dbLangGeneral);
+        auto td = db->CreateTableDef("W");
+        td->Fields().Append(td->CreateField("F", dbInteger));
+        td->Fields().Append(td->CreateField("X", dbDouble));
+        db->TableDefs().Append(td);
+    }
+    void TearDown() override { DBEngine().Reset(); }
+
+    long count(Database& d, const std::string& where = "") {
+        auto rs = d.OpenRecordset("SELECT Count(*) AS N FROM W" + where, dbOpenSnapshot);
+        return rs->Fields("N")->Value().ToLong();
+    }
+    // Rows first .. last read back as F * 1000 + X.
+    std::vector<double> read(std::int64_t first, std::int64_t last) {
+        std::vector<double> out;
+        TableRowReader r(db, "W", {"F", "X"}, first, last);
+        while (r.Next()) out.push_back(r.Double(0) * 1000 + r.Double(1));
+        return out;
+    }
+
+    vtest::TempDir tmp;
+    DatabasePtr db;
+};
+
+} // namespace
+
+TEST_F(AppenderTest, RowsLandInOrderAfterTheLargestRowidAndReadBackByRange) {
+    db->Execute("INSERT INTO W (F, X) VALUES (9, 9)");
+    // 150 rows: two full batches of 64 and a tail of 22.
+    TableAppender a(db, "W", {"F", "X"});
+    EXPECT_EQ(a.NextRowId(), 2);
+    for (int i = 0; i < 150; ++i) a.Append({i % 3, 0.5 * i});
+    EXPECT_EQ(a.NextRowId(), 152);
+    a.Flush();
+    EXPECT_EQ(count(*db), 151);
+    // Whole numbers stay whole, halves stay halves.
+    EXPECT_EQ(count(*db, " WHERE F = 2 AND X = 2.5"), 1);
+    struct Case {
+        std::int64_t first, last;
+        std::vector<double> expected; // row r (r >= 2) holds F = (r-2) % 3, X = (r-2) / 2
+        const char* why;
+    } cases[] = {
+        {1, 3, {9009, 0, 1000.5}, "the row before the appender, then its first two"},
+        {66, 67, {1032, 2032.5}, "across the first batch's end"},
+        {151, 200, {2074.5}, "the last row of the tail"},
+        {152, 160, {}, "past the end"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(read(c.first, c.last), c.expected) << c.why;
+}
+
+TEST_F(AppenderTest, WithoutATransactionRowsAreCommittedAtFlushAndDroppedWithoutIt) {
+    auto other = [&] {
+        // A second connection sees only what was committed.
+        auto d = DBEngine().Workspaces(0)->OpenDatabase(tmp.file("a.db"));
+        long n = count(*d);
+        d->Close();
+        return n;
+    };
+    {
+        TableAppender a(db, "W", {"F", "X"});
+        for (int i = 0; i < 100; ++i) a.Append({1, 1.0 * i});
+        a.Flush();
+    }
+    EXPECT_EQ(other(), 100);
+    {
+        TableAppender a(db, "W", {"F", "X"});
+        for (int i = 0; i < 100; ++i) a.Append({1, 1.0 * i}); // a batch of 64 already written
+    }
+    EXPECT_EQ(other(), 100) << "rows not flushed are rolled back";
+    EXPECT_EQ(count(*db), 100);
+}
+
+TEST_F(AppenderTest, InsideAWorkspaceTransactionRowsFollowItsRollback) {
+    auto ws = DBEngine().Workspaces(0);
+    ws->BeginTrans();
+    {
+        TableAppender a(db, "W", {"F", "X"});
+        for (int i = 0; i < 70; ++i) a.Append({1, 1.0 * i});
+        a.Flush();
+    }
+    EXPECT_EQ(count(*db), 70);
+    ws->Rollback();
+    EXPECT_EQ(count(*db), 0);
+}
+
+TEST_F(AppenderTest, ARowOfTheWrongWidthOrAMissingTableIsRefused) {
+    TableAppender a(db, "W", {"F", "X"});
+    try {
+        a.Append({1, 2.0, 3.0});
+        FAIL() << "three values for two columns";
+    } catch (const DaoError& e) {
+        EXPECT_EQ(e.Number(), 3001);
+    }
+    EXPECT_THROW(TableAppender(db, "Missing", {"F"}), DaoError);
+}
+
+namespace {
+// Keeps rows back and writes them when the connection asks.
+class Held : public PendingWriter {
+public:
+    explicit Held(DatabasePtr d) : db(std::move(d)) {}
+    void WritePending() override {
+        ++asked;
+        for (double x : held) db->Execute("INSERT INTO W (F, X) VALUES (1, " + std::to_string(x) + ")");
+        held.clear();
+    }
+    DatabasePtr db;
+    std::vector<double> held;
+    int asked = 0;
+};
+} // namespace
+
+TEST_F(AppenderTest, APendingWriterWritesBeforeAnyOtherStatementAndIsNotAskedFromItsOwn) {
+    Held w(db);
+    db->conn()->AddPendingWriter(&w);
+    // Each statement finds the held 1 and 2 written, once: the writer's own
+    // inserts do not ask it again (that would write them over and over).
+    const std::vector<std::pair<std::function<void()>, const char*>> statements = {
+        {[&] { EXPECT_EQ(count(*db), 2); }, "a query through a recordset"},
+        {[&] { db->Execute("DELETE * FROM W WHERE X = 2"); }, "an action query (1, 1 left)"},
+        {[&] { db->TableDefs().Refresh(); }, "the catalogue (1, 1, 1, 2)"},
+    };
+    for (const auto& [run, why] : statements) {
+        w.held = {1, 2};
+        run();
+        EXPECT_TRUE(w.held.empty()) << why;
+    }
+    EXPECT_EQ(count(*db), 4);
+    db->conn()->RemovePendingWriter(&w);
+    w.held = {5};
+    const int asked = w.asked;
+    EXPECT_EQ(count(*db), 4) << "a removed writer is not asked";
+    EXPECT_EQ(w.asked, asked);
+}

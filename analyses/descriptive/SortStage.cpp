@@ -82,16 +82,18 @@ struct BlockCursor {
     bool Next() { return ++i < n; }
 };
 
-// A run of the sort table, read back in the order it was written.
+// A run of the sort table, read back in the order it was written (without
+// its weights while every weight of the group is 1).
 struct RunCursor {
     TableRowReader rows;
+    bool weighted;
     double x = 0, w = 1;
     double X() const { return x; }
     double W() const { return w; }
     bool Next() {
         if (!rows.Next()) return false;
         x = rows.Double(0);
-        w = rows.Double(1);
+        if (weighted) w = rows.Double(1);
         return true;
     }
 };
@@ -241,7 +243,10 @@ void SortStage::Scan(std::int16_t field, const std::function<void(double, double
         std::vector<RunCursor> cursors;
         for (const Run& r : m_runs) {
             if (r.field != field) continue;
-            RunCursor c{TableRowReader(m_engine.TempDatabase(), TableName, {"Data", "Weight"}, r.first, r.last)};
+            RunCursor c{TableRowReader(m_engine.TempDatabase(), TableName,
+                                       m_weighted ? std::vector<std::string>{"Data", "Weight"} : std::vector<std::string>{"Data"},
+                                       r.first, r.last),
+                        m_weighted};
             if (c.Next()) cursors.push_back(std::move(c));
         }
         if (!cursors.empty()) mergeAscending(cursors, fn);

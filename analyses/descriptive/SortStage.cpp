@@ -72,16 +72,6 @@ void mergeAscending(std::vector<Cursor>& cursors, Fn&& fn) {
     }
 }
 
-// A sorted block in memory.
-struct BlockCursor {
-    const double* x;
-    const double* w; // null: every weight 1
-    std::size_t i, n;
-    double X() const { return x[i]; }
-    double W() const { return w ? w[i] : 1.0; }
-    bool Next() { return ++i < n; }
-};
-
 // A run of the sort table, read back in the order it was written (without
 // its weights while every weight of the group is 1).
 struct RunCursor {
@@ -198,6 +188,14 @@ void SortStage::sortBlocks(FieldValues& f) {
     f.sorted = true;
 }
 
+std::vector<SortStage::BlockCursor> SortStage::sortedBlocks(FieldValues& f) {
+    sortBlocks(f);
+    std::vector<BlockCursor> cursors;
+    for (const Block& b : f.blocks)
+        if (!b.x.empty()) cursors.push_back({b.x.data(), m_weighted ? b.w.data() : nullptr, 0, b.x.size()});
+    return cursors;
+}
+
 void SortStage::writeRuns() {
     if (m_held == 0 || m_writing) return;
     m_writing = true;
@@ -221,10 +219,7 @@ void SortStage::writeRuns() {
     m_inTable = true;
     for (std::size_t j = 1; j < m_fields.size(); ++j) {
         FieldValues& f = m_fields[j];
-        sortBlocks(f);
-        std::vector<BlockCursor> cursors;
-        for (const Block& b : f.blocks)
-            if (!b.x.empty()) cursors.push_back({b.x.data(), m_weighted ? b.w.data() : nullptr, 0, b.x.size()});
+        std::vector<BlockCursor> cursors = sortedBlocks(f);
         if (cursors.empty()) continue;
         const std::int64_t first = m_appender->NextRowId();
         const int field = static_cast<int>(j);
@@ -252,11 +247,7 @@ void SortStage::Scan(std::int16_t field, const std::function<void(double, double
         if (!cursors.empty()) mergeAscending(cursors, fn);
         return;
     }
-    FieldValues& f = m_fields.at(static_cast<std::size_t>(field));
-    sortBlocks(f);
-    std::vector<BlockCursor> cursors;
-    for (const Block& b : f.blocks)
-        if (!b.x.empty()) cursors.push_back({b.x.data(), m_weighted ? b.w.data() : nullptr, 0, b.x.size()});
+    std::vector<BlockCursor> cursors = sortedBlocks(m_fields.at(static_cast<std::size_t>(field)));
     if (!cursors.empty()) mergeAscending(cursors, fn);
 }
 

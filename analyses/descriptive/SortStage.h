@@ -82,7 +82,19 @@ private:
         std::int64_t first, last; // rowids
     };
 
+    // A position in a sorted block.
+    struct BlockCursor {
+        const double* x;
+        const double* w; // null: every weight 1
+        std::size_t i, n;
+        double X() const { return x[i]; }
+        double W() const { return w ? w[i] : 1.0; }
+        bool Next() { return ++i < n; }
+    };
+
     void WritePending() override;
+    // Sorts the field's blocks and gives a cursor on each that holds values.
+    std::vector<BlockCursor> sortedBlocks(FieldValues& f);
     void writeRuns();
     void startWeights();
     void sortBlocks(FieldValues& f);

@@ -10,7 +10,12 @@
 //             whose event loop prints them into a shown progress window
 //             (frmStatus) (goal: desktop / plain <= 1.02);
 //   worker:   the desktop's worker thread and event loop without progress,
-//             to tell the cost of the texts from that of the thread.
+//             to tell the cost of the texts from that of the thread;
+//   calls:    the same four runs with the analysis replaced by its progress
+//             calls alone (one a record, as the grouped walk makes them):
+//             the difference a listener makes is the cost of the texts
+//             without the noise of the analysis, shown as a share of the
+//             plain run.
 //
 // Usage: bench_progress [records [repetitions]]   (default 1000000 records,
 // best of 5 runs each). The kinds take turns at going first, so that a slow
@@ -21,6 +26,7 @@
 #include "app/CScenarioRun.h"
 #include "app/frmStatus.h"
 #include "engine/Varnello.h"
+#include "engine/VarnelloCore.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -79,14 +85,25 @@ private:
     frmStatus& m_status;
 };
 
+// The analysis replaced by the progress calls of a walk over `records` records.
+void onlyTheCalls(Varnello& engine, long records) {
+    engine.Core().Entries().Describe = [records](DescribeArgs&, VarnelloCore& e) {
+        for (long r = 1; r <= records; ++r)
+            e.Quorb_Msg(r, false, "");
+        e.Quorb_Msg(records, true, "");
+        return std::string();
+    };
+}
+
 void failed(std::int32_t id, const std::string& why) {
     std::fprintf(stderr, "scenario %d failed: %s\n", id, why.c_str());
     std::exit(1);
 }
 
 // A run on this thread, with progress to `listener` when there is one.
-double runHere(const DatabasePtr& db, std::int32_t id, IVarnelloEvents* listener) {
+double runHere(const DatabasePtr& db, std::int32_t id, IVarnelloEvents* listener, long onlyCalls = 0) {
     Varnello engine;
+    if (onlyCalls > 0) onlyTheCalls(engine, onlyCalls);
     engine.SetScenarioDatabase(db);
     engine.SetEvents(listener);
     Varnello::RunScenarioArgs args;
@@ -105,7 +122,9 @@ struct Shown {
 
 // A run as the application does it: the progress window shown, the run on
 // the worker thread, the event loop of this (the window) thread meanwhile.
-double runDesktop(const DatabasePtr& db, std::int32_t id, bool progress, Shown& shown) {
+double runDesktop(const DatabasePtr& db, std::int32_t id, bool progress, Shown& shown, long onlyCalls = 0) {
+    if (onlyCalls > 0) CScenarioRun::SetEngineSetup([onlyCalls](Varnello& engine) { onlyTheCalls(engine, onlyCalls); });
+    else CScenarioRun::SetEngineSetup({});
     QPointer<frmStatus> status = new frmStatus();
     status->show();
     status->repaint();
@@ -149,39 +168,46 @@ int main(int argc, char** argv) {
 
     enum Kind { Plain, SilentListener, Desktop, Worker, Kinds };
     const char* names[Kinds] = {"plain", "silent", "desktop", "worker"};
-    std::array<double, Kinds> best;
-    best.fill(1e300);
     long silentTexts = 0;
     Shown shown, unused;
-    for (int rep = 0; rep < args.Repetitions; ++rep) {
-        std::array<double, Kinds> t{};
-        for (int k = 0; k < Kinds; ++k) {
-            const int kind = (rep + k) % Kinds;
-            switch (kind) {
-            case Plain:
-                t[Plain] = runHere(db, id, nullptr);
-                break;
-            case SilentListener: {
-                Silent listener;
-                t[SilentListener] = runHere(db, id, &listener);
-                silentTexts = listener.texts;
-                break;
+    // The best time of each kind over the repetitions; with `onlyCalls` the
+    // analysis is replaced by that many progress calls.
+    auto measure = [&](const char* title, long onlyCalls) {
+        std::array<double, Kinds> best;
+        best.fill(1e300);
+        for (int rep = 0; rep < args.Repetitions; ++rep) {
+            std::array<double, Kinds> t{};
+            for (int k = 0; k < Kinds; ++k) {
+                const int kind = (rep + k) % Kinds;
+                switch (kind) {
+                case Plain:
+                    t[Plain] = runHere(db, id, nullptr, onlyCalls);
+                    break;
+                case SilentListener: {
+                    Silent listener;
+                    t[SilentListener] = runHere(db, id, &listener, onlyCalls);
+                    if (onlyCalls == 0) silentTexts = listener.texts;
+                    break;
+                }
+                case Desktop:
+                    t[Desktop] = runDesktop(db, id, true, onlyCalls == 0 ? shown : unused, onlyCalls);
+                    break;
+                case Worker:
+                    t[Worker] = runDesktop(db, id, false, unused, onlyCalls);
+                    break;
+                }
             }
-            case Desktop:
-                t[Desktop] = runDesktop(db, id, true, shown);
-                break;
-            case Worker:
-                t[Worker] = runDesktop(db, id, false, unused);
-                break;
+            std::printf("%s %d:", title, rep + 1);
+            for (int k = 0; k < Kinds; ++k) {
+                std::printf("  %s %.4f s", names[k], t[k]);
+                best[k] = std::min(best[k], t[k]);
             }
+            std::printf("\n");
         }
-        std::printf("run %d:", rep + 1);
-        for (int k = 0; k < Kinds; ++k) {
-            std::printf("  %s %.3f s", names[k], t[k]);
-            best[k] = std::min(best[k], t[k]);
-        }
-        std::printf("\n");
-    }
+        return best;
+    };
+    const std::array<double, Kinds> best = measure("run", 0);
+    const std::array<double, Kinds> calls = measure("calls", args.Records);
 
     const double base = best[Plain];
     auto line = [&](const char* what, Kind k) {
@@ -196,6 +222,13 @@ int main(int argc, char** argv) {
     line("the desktop's worker without progress", Worker);
     std::printf("\n  the desktop's progress window against its worker without progress: ratio %.3f\n",
                 best[Desktop] / best[Worker]);
+    std::printf("the progress calls alone (%ld), best of %d: without progress %.4f s, the desktop's worker without "
+                "progress %.4f s\n",
+                args.Records, args.Repetitions, calls[Plain], calls[Worker]);
+    std::printf("  to a silent listener          +%.4f s  %.2f%% of the run without progress\n",
+                calls[SilentListener] - calls[Plain], 100.0 * (calls[SilentListener] - calls[Plain]) / base);
+    std::printf("  to the desktop's window       +%.4f s  %.2f%% of the run without progress\n",
+                calls[Desktop] - calls[Worker], 100.0 * (calls[Desktop] - calls[Worker]) / base);
     db->Close();
     return 0;
 }

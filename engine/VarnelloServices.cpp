@@ -12,8 +12,8 @@
 
 #include <algorithm>
 #include <charconv>
-#include <iterator>
 #include <filesystem>
+#include <iterator>
 
 using namespace dao;
 

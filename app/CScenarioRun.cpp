@@ -12,13 +12,19 @@
 
 #include <atomic>
 #include <chrono>
-#include <cctype>
 #include <thread>
 #include <utility>
 
 namespace {
 
 std::atomic<bool> gRunning{false};
+
+// A newer count of records goes to the window thread at most this often.
+constexpr std::chrono::milliseconds kCountInterval{25};
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 CScenarioRun::EngineSetup& EngineSetupRef() {
     static CScenarioRun::EngineSetup setup;
@@ -121,12 +127,13 @@ class CScenarioRun::Events : public IVarnelloEvents {
 public:
     explicit Events(CScenarioRun& run) : m_run(run) {}
     // The count of records comes with every fifth record: a newer count
-    // within kCountInterval of the last one posted only waits as the latest
-    // (the window could not show more, and the engine's thread is spared the
-    // hand-over). Any other text goes at once, after the count it follows.
+    // only waits as the latest until the window thread is ready for the next
+    // one (kCountInterval after it took the last texts): the window could not
+    // show more, and such a call costs the engine's thread a comparison and a
+    // copy. Any other text goes at once, after the count it follows.
     void StatStatus(std::string& Msg) override {
-        const auto now = std::chrono::steady_clock::now();
-        if (!m_posted.empty() && now - m_postedAt < kCountInterval && SameTextOtherCount(m_posted, Msg)) {
+        if (!m_run.m_countDue.load(std::memory_order_relaxed) && !m_posted.empty() &&
+            SameTextOtherCount(m_posted, Msg)) {
             m_waiting.assign(Msg);
             return;
         }
@@ -135,7 +142,6 @@ public:
         m_waiting.clear();
         m_run.Post(Msg);
         m_posted.assign(Msg);
-        m_postedAt = now;
     }
     // Posts the count that still waits (at the end of the run).
     void Flush() {
@@ -145,16 +151,19 @@ public:
     }
 
 private:
-    static constexpr std::chrono::milliseconds kCountInterval{25};
     CScenarioRun& m_run;
     std::string m_posted, m_waiting;
-    std::chrono::steady_clock::time_point m_postedAt;
 };
 
 CScenarioRun::CScenarioRun(dao::DatabasePtr scenarioDatabase, long scenarioId, Varnello::RunScenarioArgs args,
                            IVarnelloEvents* listener, QObject* parent)
     : QObject(parent), m_db(std::move(scenarioDatabase)), m_scenarioId(scenarioId), m_args(std::move(args)),
-      m_listener(listener) {}
+      m_listener(listener) {
+    m_countTimer.setSingleShot(true);
+    m_countTimer.setTimerType(Qt::PreciseTimer);
+    m_countTimer.setInterval(kCountInterval);
+    connect(&m_countTimer, &QTimer::timeout, this, [this] { m_countDue = true; });
+}
 
 CScenarioRun::~CScenarioRun() = default;
 
@@ -172,13 +181,13 @@ bool CScenarioRun::SameTextOtherCount(const std::string& a, const std::string& b
     std::size_t i = 0, j = 0;
     bool digits = false;
     while (i < a.size() && j < b.size()) {
-        const bool da = std::isdigit(static_cast<unsigned char>(a[i])) != 0;
-        const bool db = std::isdigit(static_cast<unsigned char>(b[j])) != 0;
+        const bool da = IsDigit(a[i]);
+        const bool db = IsDigit(b[j]);
         if (da && db) {
             // One number against the other, whatever their lengths.
-            while (i < a.size() && std::isdigit(static_cast<unsigned char>(a[i])))
+            while (i < a.size() && IsDigit(a[i]))
                 ++i;
-            while (j < b.size() && std::isdigit(static_cast<unsigned char>(b[j])))
+            while (j < b.size() && IsDigit(b[j]))
                 ++j;
             digits = true;
             continue;
@@ -203,12 +212,14 @@ void CScenarioRun::Post(const std::string& text) {
             m_posted = true;
             post = true;
         }
+        m_countDue = false;
     }
     if (post)
         QMetaObject::invokeMethod(this, [this] { Deliver(); }, Qt::QueuedConnection);
 }
 
 void CScenarioRun::Deliver() {
+    m_countTimer.start();
     std::deque<std::string> texts;
     {
         std::lock_guard lock(m_mutex);

@@ -25,7 +25,9 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -72,4 +74,8 @@ private:
     std::mutex m_mutex;
     std::deque<std::string> m_pending; // guarded by m_mutex
     bool m_posted = false;             // guarded by m_mutex
+    // A newer count of records may be posted: set kCountInterval after the
+    // window thread took the last texts, cleared with each text posted.
+    std::atomic<bool> m_countDue{true};
+    QTimer m_countTimer;
 };

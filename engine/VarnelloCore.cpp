@@ -139,11 +139,9 @@ void VarnelloCore::SaveDatabases(bool save) {
     }
 }
 
-void VarnelloCore::raiseStatStatus(const std::string& msg) {
-    if (m_events) {
-        std::string m = msg;
-        m_events->StatStatus(m);
-    }
+// The listener may change the text: each event fills it anew.
+void VarnelloCore::raiseStatStatus(std::string& msg) {
+    if (m_events) m_events->StatStatus(msg);
 }
 
 void VarnelloCore::ShowError(const std::string& msg) {

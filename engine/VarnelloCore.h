@@ -159,7 +159,7 @@ public:
 private:
     void setDatabase(int slot, const DatabaseArg& value);
     dao::DatabasePtr openPath(const std::string& path);
-    void raiseStatStatus(const std::string& msg);
+    void raiseStatStatus(std::string& msg);
     std::string RunOneScenario();
     bool LoadScenario(long number, std::string& msg);
     std::shared_ptr<CMelvarsScenario> NewScenario(const std::string& description, const std::string& type,
@@ -214,6 +214,7 @@ private:
 
     bool m_binaryCompare = false;
     bool m_showStatus = false;
+    std::string m_statusText; // the progress text handed to the listener, refilled each time
     std::string m_missingRule;
     double m_missingEqual = 0, m_missingLow = 0, m_missingHigh = 0;
     std::shared_ptr<CMelvarsScenario> m_scenario;

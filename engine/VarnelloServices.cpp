@@ -11,7 +11,9 @@
 #include "errors/ProcGuard.h"
 
 #include <algorithm>
+#include <charconv>
 #include <filesystem>
+#include <iterator>
 
 using namespace dao;
 
@@ -148,11 +150,23 @@ bool VarnelloCore::Quorb_SameValue(const Variant& a, const Variant& b, bool bTex
 void VarnelloCore::Quorb_Msg(long r, bool bForce, const std::string& m) {
     // A step's text names the step an unexpected error report shows.
     if (r == 0 && m_errHandler) m_errHandler->SetCurrentOperation(m);
-    if (!m_showStatus) return;
-    std::string text;
-    if (r == 0) text = m + "...";
-    else if (r % 5 == 0 || bForce) text = m.empty() ? "Analyzing record: " + std::to_string(r) : m;
-    if (!text.empty()) raiseStatStatus(text);
+    if (!m_showStatus || !m_events) return;
+    // The text is built in the run's own buffer: the count every fifth record
+    // allocates nothing.
+    std::string& text = m_statusText;
+    if (r == 0) {
+        text.assign(m).append("...");
+    } else if (r % 5 == 0 || bForce) {
+        if (m.empty()) {
+            char digits[24];
+            text.assign("Analyzing record: ").append(digits, std::to_chars(digits, std::end(digits), r).ptr);
+        } else {
+            text.assign(m);
+        }
+    } else {
+        return;
+    }
+    raiseStatStatus(text);
 }
 
 bool VarnelloCore::Quorb_UTIL_MakeTempDB() {

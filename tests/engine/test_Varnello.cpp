@@ -29,6 +29,15 @@ struct EventLog : IVarnelloEvents {
     }
 };
 
+// A listener that changes each text it is given (the event passes it by
+// reference): the next text must come whole all the same.
+struct ScribblingLog : EventLog {
+    void StatStatus(std::string& Msg) override {
+        EventLog::StatStatus(Msg);
+        Msg.assign("scribbled over the text");
+    }
+};
+
 class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -198,7 +207,7 @@ TEST_F(EngineTest, EventsArriveInOrderWithTheirArguments) {
     s.fields = {{"Sales", "X"}};
     std::int32_t id = store(s);
     VarnelloCore eng;
-    EventLog log;
+    ScribblingLog log;
     eng.SetEvents(&log);
     eng.SetScenarioDatabase(db);
     eng.Entries().Describe = [](DescribeArgs&, VarnelloCore& e) {

@@ -294,6 +294,16 @@ std::string CDescribe::Quorb_Describe(std::string OutTableName, std::string strU
             }
         }
 
+        // A level of 100 (a box's 99.5 and above stored as a whole number)
+        // or more has no finite band: the t or z quantile would come back as
+        // 0 and the band as the mean itself.
+        {
+            const std::string ci = ToUpperAscii(m_conInt);
+            if (msg.empty() && (ci == "N" || ci == "T") && (m_ciUser < 0 || m_ciUser >= 100))
+                msg = "The other confidence interval must be from 1 to 99 percent, not " + std::to_string(m_ciUser) +
+                      " percent.";
+        }
+
         if (msg.empty()) {
             engine.Quorb_Msg(0, true, "Retrieving and sorting data");
             msg = engine.Quorb_InitDataTable(m_table, m_fields, m_nG, m_types, m_sizes, false);

@@ -770,3 +770,28 @@ TEST_F(DescribeTest, ValuesOnIntervalBordersLandOnThem) {
         for (std::size_t i = 0; i < c.names.size(); ++i) EXPECT_EQ(rows[0].Num(c.names[i]), c.counts[i]) << c.names[i];
     }
 }
+
+TEST_F(DescribeTest, AnOtherConfidenceLevelOf100IsRefusedInsteadOfABandOfWidthZero) {
+    // A box value of 99.5 to 99.999 is stored in the whole-number column as
+    // 100; a 100% interval is unbounded, and the quantile routines gave a
+    // band of 0 around the mean.
+    MakeTable("Data", {{"X", dbDouble}}, valuesAsRows({25, 31, 47}, 1));
+    const struct {
+        const char* method;
+        std::int16_t level;
+        bool refused;
+    } cases[] = {{"t-Test", 100, true}, {"Normal", 100, true}, {"t-Test", 99, false}};
+    for (const auto& c : cases) {
+        Options o = with(allOff(), {{"CI", true},
+                                    {"CITypeRadio", c.method},
+                                    {"CIStdDev", 1.0},
+                                    {"CI95", false},
+                                    {"CIUser", c.level}});
+        std::string error;
+        EXPECT_EQ(Run(Store(describeSpec(o, {{"X", "X"}})), &error), !c.refused) << c.method << " " << c.level;
+        if (c.refused) {
+            EXPECT_NE(error.find("from 1 to 99 percent"), std::string::npos) << error;
+            EXPECT_FALSE(TableExists("Out")) << "refused before any table is written";
+        }
+    }
+}

@@ -6,6 +6,7 @@
 
 #include "designer/COptionsPage.h"
 #include "designer/OptionsPages.h"
+#include "platform/ui/Help.h"
 #include "scenario/ScenarioSave.h"
 
 #include <QApplication>
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 
 #include <memory>
 
@@ -387,6 +389,25 @@ TEST(OptionsPages, DisabledControlsKeepTheirValues) {
     d.C<QCheckBox>("chkVarStd")->click();
     EXPECT_FALSE(d.C("optMethodN")->isEnabled());
     EXPECT_EQ(d.wiz.VarNRadio(), "N");
+}
+
+TEST(OptionsPages, F1OnAPageOpensItsHelpTopicAsItsHelpButtonDoes) {
+    Script script; // no message is expected
+    std::vector<int> opened;
+    auto previous = platform::ui::SetHelpHandler([&](const QString&, unsigned, const QVariant& data) {
+        opened.push_back(data.toInt());
+        return true;
+    });
+    // Topics as the caption-and-topic table above has them.
+    for (const auto& [number, topic] : std::vector<std::pair<long, int>>{{5, 80}, {13, 169}}) {
+        PageUnderTest t(number);
+        t.Show();
+        opened.clear();
+        QTest::keyClick(t.page.get(), Qt::Key_F1);
+        t.page->cmdNav(0)->click();
+        EXPECT_EQ(opened, (std::vector<int>{topic, topic})) << number << ": F1, then the button";
+    }
+    platform::ui::SetHelpHandler(previous);
 }
 
 // The number boxes: text typed, then the box is left.

@@ -133,6 +133,9 @@ bool VarnelloCore::Quorb_SameRecords_b(std::int16_t n, bool bCompare, std::vecto
             if (!c.IsString() || p.RawString() != c.RawString()) return true;
             continue;
         }
+        // The same text is the same value under any comparison: the records
+        // of one group, read in a row, mostly need no more than this.
+        if (p.IsString() && c.IsString() && p.RawString() == c.RawString()) continue;
         if (!p.Equals(c, true)) return true;
     }
     return false;

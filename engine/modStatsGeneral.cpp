@@ -263,3 +263,18 @@ double CalcVariance(const std::string& method, double n, double sumSquares, doub
     if (variance > 0) result = std::sqrt(variance);
     return result;
 }
+
+void ReadInKeptTransaction(const std::function<void()>& read) {
+    const auto ws = dao::DBEngine().Workspaces(0);
+    ws->BeginTrans();
+    try {
+        read();
+    } catch (...) {
+        try {
+            ws->CommitTrans();
+        } catch (...) {
+        }
+        throw;
+    }
+    ws->CommitTrans();
+}

@@ -6,6 +6,7 @@
 #include "engine/AnalysisArgs.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,12 @@ void RankWithTies(dao::Recordset& rs, bool withKendall, const std::string& value
 void RankWithTies(const std::vector<double>& values, const std::vector<double>& weights, bool withKendall,
                   std::vector<double>& ranks, double& tiedObservations, double& cubeTerm, double& tiedGroups,
                   double& kendall1, double& kendall2, double& kendall3);
+
+// Runs an analysis's record pass inside a transaction of the calling
+// thread's workspace and commits it. What was written stays: when the pass
+// throws, the transaction is committed all the same (a failed commit is
+// ignored) and the error goes on.
+void ReadInKeptTransaction(const std::function<void()>& read);
 
 // Variance and standard deviation from n, the sum of squares and the sum;
 // method "N" the population form, any other text the sample form.

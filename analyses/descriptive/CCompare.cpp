@@ -53,22 +53,10 @@ std::string CCompare::Quorb_Compare(std::string OutTableName, std::string strUse
         }
         if (msg.empty() && !Failed()) {
             engine.Quorb_Msg(0, true, "Analyzing records");
-            DBEngine().Workspaces(0)->BeginTrans();
-            ++m_txOpen;
-            ReadRecords();
-            --m_txOpen;
-            DBEngine().Workspaces(0)->CommitTrans();
+            ReadInKeptTransaction([this] { ReadRecords(); });
         }
     } catch (...) {
         Fail(proc);
-    }
-    // What was written stays: an open transaction is committed, never rolled back.
-    while (m_txOpen > 0) {
-        --m_txOpen;
-        try {
-            DBEngine().Workspaces(0)->CommitTrans();
-        } catch (...) {
-        }
     }
     try {
         if (outputMade)

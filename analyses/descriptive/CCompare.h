@@ -69,5 +69,4 @@ private:
     Moments::Origin m_ky;
     bool m_kySet = false;
     std::int32_t m_groupCount = 0;
-    int m_txOpen = 0;
 };

@@ -70,5 +70,4 @@ private:
     std::vector<char> m_originSet, m_present;
     std::vector<double> m_dev;
     std::int32_t m_groupCount = 0;
-    int m_txOpen = 0;
 };

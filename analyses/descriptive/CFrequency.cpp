@@ -77,22 +77,10 @@ std::string CFrequency::Quorb_Frequency(std::string OutputTable1, std::string Ta
         }
         if (msg.empty() && !Failed()) {
             Engine.Quorb_Msg(0, true, "Analyzing records");
-            DBEngine().Workspaces(0)->BeginTrans();
-            ++m_txOpen;
-            ReadRecords();
-            --m_txOpen;
-            DBEngine().Workspaces(0)->CommitTrans();
+            ReadInKeptTransaction([this] { ReadRecords(); });
         }
     } catch (...) {
         Fail(proc);
-    }
-    // What was written stays: an open transaction is committed, never rolled back.
-    while (m_txOpen > 0) {
-        --m_txOpen;
-        try {
-            DBEngine().Workspaces(0)->CommitTrans();
-        } catch (...) {
-        }
     }
     try {
         if (outputMade)

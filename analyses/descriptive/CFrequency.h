@@ -68,5 +68,4 @@ private:
     std::vector<double> m_valueSum;           // S_j
     std::vector<std::vector<double>> m_cells; // C(c, j), indexed [j][c]
     std::vector<std::vector<double>> m_sums;  // T(c, j)
-    int m_txOpen = 0;
 };

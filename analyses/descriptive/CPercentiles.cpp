@@ -75,22 +75,10 @@ std::string CPercentiles::Quorb_Percentile(std::string OutputTable1, std::string
             m_stage = std::make_unique<SortStage>(Engine, m_nX);
             // One transaction covers the output rows and the staged values of
             // a group that outgrows memory.
-            DBEngine().Workspaces(0)->BeginTrans();
-            ++m_txOpen;
-            ReadRecords();
-            --m_txOpen;
-            DBEngine().Workspaces(0)->CommitTrans();
+            ReadInKeptTransaction([this] { ReadRecords(); });
         }
     } catch (...) {
         Fail(proc);
-    }
-    // What was written stays: an open transaction is committed, never rolled back.
-    while (m_txOpen > 0) {
-        --m_txOpen;
-        try {
-            DBEngine().Workspaces(0)->CommitTrans();
-        } catch (...) {
-        }
     }
     try {
         if (m_stage) m_stage->Close();

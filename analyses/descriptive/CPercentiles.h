@@ -55,5 +55,4 @@ private:
     std::vector<std::int32_t> m_count; // valid values per field (1 .. nX)
     std::vector<double> m_weight;      // their weight sum
     std::unique_ptr<SortStage> m_stage;
-    int m_txOpen = 0;
 };

@@ -107,5 +107,4 @@ private:
     std::vector<std::vector<std::vector<Moments>>> m_cells;
     // m_pairCells[x][p]: the cells of pair p, keyed by group a · 2^32 + group b.
     std::vector<std::vector<std::unordered_map<std::int64_t, Moments>>> m_pairCells;
-    int m_txOpen = 0;
 };

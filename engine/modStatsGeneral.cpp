@@ -278,3 +278,15 @@ void ReadInKeptTransaction(const std::function<void()>& read) {
     }
     ws->CommitTrans();
 }
+
+void CreateWorkTable(const dao::DatabasePtr& db, const std::string& name,
+                     const std::vector<std::pair<std::string, int>>& columns) {
+    try {
+        db->TableDefs().Delete(name);
+    } catch (...) {
+    }
+    dao::TableDefPtr td = db->CreateTableDef(name);
+    std::int16_t ord = 0;
+    for (const auto& [column, type] : columns) AddTableField(td, column, type, ord, 0);
+    db->TableDefs().Append(td);
+}

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Adds one column to a table definition at the ordinal position `counter`
@@ -63,6 +64,11 @@ void RankWithTies(dao::Recordset& rs, bool withKendall, const std::string& value
 void RankWithTies(const std::vector<double>& values, const std::vector<double>& weights, bool withKendall,
                   std::vector<double>& ranks, double& tiedObservations, double& cubeTerm, double& tiedGroups,
                   double& kendall1, double& kendall2, double& kendall3);
+
+// Makes the table `name` afresh in a work database with these columns (name,
+// field type) in order; a table of that name is dropped first.
+void CreateWorkTable(const dao::DatabasePtr& db, const std::string& name,
+                     const std::vector<std::pair<std::string, int>>& columns);
 
 // Runs an analysis's record pass inside a transaction of the calling
 // thread's workspace and commits it. What was written stays: when the pass

@@ -9,13 +9,7 @@
 using namespace dao;
 
 void SortStage::CreateSortTemp(VarnelloCore& engine, const std::string& name) {
-    engine.Quorb_DeleteTable(true, name);
-    TableDefPtr td = engine.TempDatabase()->CreateTableDef(name);
-    std::int16_t ord = 0;
-    AddTableField(td, "Field", dbInteger, ord, 0);
-    AddTableField(td, "Data", dbDouble, ord, 0);
-    AddTableField(td, "Weight", dbDouble, ord, 0);
-    engine.TempDatabase()->TableDefs().Append(td);
+    CreateWorkTable(engine.TempDatabase(), name, {{"Field", dbInteger}, {"Data", dbDouble}, {"Weight", dbDouble}});
 }
 
 namespace {

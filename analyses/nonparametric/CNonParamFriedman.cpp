@@ -148,15 +148,8 @@ std::string CNonParamFriedman::CreateOutput() {
 
 void CNonParamFriedman::CreateRankTemp() {
     VarnelloCore& eng = *m_Engine;
-    eng.Quorb_DeleteTable(true, StageTable);
-    TableDefPtr td = eng.TempDatabase()->CreateTableDef(StageTable);
-    std::int16_t ord = 0;
-    AddTableField(td, "Record", dbLong, ord, 0);
-    AddTableField(td, "Field", dbLong, ord, 0);
-    AddTableField(td, "Data", dbDouble, ord, 0);
-    AddTableField(td, "Weight", dbDouble, ord, 0);
-    AddTableField(td, "Rank", dbDouble, ord, 0);
-    eng.TempDatabase()->TableDefs().Append(td);
+    CreateWorkTable(eng.TempDatabase(), StageTable,
+                    {{"Record", dbLong}, {"Field", dbLong}, {"Data", dbDouble}, {"Weight", dbDouble}, {"Rank", dbDouble}});
     m_tableExists = true;
 }
 

@@ -179,14 +179,8 @@ std::string CNonParamMannKruskalKS::CreateKruskalWallis() {
 
 void CNonParamMannKruskalKS::CreateTempTable() {
     VarnelloCore& eng = *m_Engine;
-    eng.Quorb_DeleteTable(true, StageTable);
-    TableDefPtr td = eng.TempDatabase()->CreateTableDef(StageTable);
-    std::int16_t ord = 0;
-    AddTableField(td, "GroupFld", dbLong, ord, 0);
-    AddTableField(td, "Field", dbLong, ord, 0);
-    AddTableField(td, "Data", dbDouble, ord, 0);
-    AddTableField(td, "Weight", dbDouble, ord, 0);
-    eng.TempDatabase()->TableDefs().Append(td);
+    CreateWorkTable(eng.TempDatabase(), StageTable,
+                    {{"GroupFld", dbLong}, {"Field", dbLong}, {"Data", dbDouble}, {"Weight", dbDouble}});
     m_tableExists = true;
 }
 

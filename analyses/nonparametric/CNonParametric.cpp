@@ -191,12 +191,8 @@ void CNonParametric::CreateTemp() {
         m_stageRS->Close();
         m_stageRS.reset();
     }
-    eng.Quorb_DeleteTable(true, StageTable);
-    TableDefPtr td = eng.TempDatabase()->CreateTableDef(StageTable);
-    std::int16_t ord = 0;
-    AddTableField(td, "Field", dbLong, ord, 0);
-    for (const char* c : {"X", "Y", "Absolute", "Weight"}) AddTableField(td, c, dbDouble, ord, 0);
-    eng.TempDatabase()->TableDefs().Append(td);
+    CreateWorkTable(eng.TempDatabase(), StageTable,
+                    {{"Field", dbLong}, {"X", dbDouble}, {"Y", dbDouble}, {"Absolute", dbDouble}, {"Weight", dbDouble}});
     m_tableExists = true;
     m_stageRS = eng.TempDatabase()->OpenRecordset(StageTable, dbOpenTable, dbAppendOnly);
     m_sField = m_stageRS->Fields("Field");

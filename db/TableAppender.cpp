@@ -31,7 +31,6 @@ TableAppender::TableAppender(const std::shared_ptr<Database>& db, const std::str
     int rc = sqlite3_step(st.get());
     if (rc != SQLITE_ROW) m_conn->Fail(sqlite3_extended_errcode(m_conn->handle()), sql);
     m_nextRowId = sqlite3_column_int64(st.get(), 0) + 1;
-    m_firstKeptRowId = m_nextRowId;
     m_kept.reserve(BatchRows * m_width);
 }
 
@@ -44,14 +43,13 @@ void TableAppender::Append(std::initializer_list<Number> row) {
     if (row.size() != m_width)
         throw DaoError(err::InvalidArgument, "Invalid argument: a row of " + std::to_string(row.size()) +
                                                  " values for " + std::to_string(m_width) + " columns.");
-    if (m_keptRows == 0) m_firstKeptRowId = m_nextRowId;
     m_kept.insert(m_kept.end(), row.begin(), row.end());
     ++m_keptRows;
     ++m_nextRowId;
     if (m_keptRows == BatchRows) {
         try {
             begin();
-            writeBatch(BatchRows);
+            writeKept();
         } catch (...) {
             end(false);
             throw;
@@ -72,7 +70,8 @@ void TableAppender::end(bool commit) noexcept {
         sqlite3_exec(m_conn->handle(), "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
-void TableAppender::writeBatch(std::size_t rows) {
+void TableAppender::writeKept() {
+    const std::size_t rows = m_keptRows;
     StmtHandle single;
     sqlite3_stmt* st;
     if (rows == BatchRows) {
@@ -95,21 +94,18 @@ void TableAppender::writeBatch(std::size_t rows) {
     if (rc != SQLITE_DONE) m_conn->Fail(sqlite3_extended_errcode(m_conn->handle()), "INSERT INTO " + m_table);
     // SQLite gives each row the rowid after the largest: the rows are where
     // the appender said they would be unless another writer came between.
-    const std::int64_t id = m_firstKeptRowId + static_cast<std::int64_t>(rows);
-    if (sqlite3_last_insert_rowid(m_conn->handle()) != id - 1)
+    if (sqlite3_last_insert_rowid(m_conn->handle()) != m_nextRowId - 1)
         throw DaoError(3146, "Query failed: rows were added to " + m_table + " while they were being appended.", 0,
                        "INSERT INTO " + m_table);
-    // Later rows of a longer run of kept rows follow these.
-    m_kept.erase(m_kept.begin(), m_kept.begin() + static_cast<std::ptrdiff_t>(rows * m_width));
-    m_keptRows -= rows;
-    m_firstKeptRowId = id;
+    m_kept.clear();
+    m_keptRows = 0;
 }
 
 void TableAppender::Flush() {
     try {
         if (m_keptRows) {
             begin();
-            writeBatch(m_keptRows);
+            writeKept();
         }
         if (m_ownTransaction) {
             m_ownTransaction = false;

@@ -48,7 +48,8 @@ public:
     std::int64_t NextRowId() const noexcept { return m_nextRowId; }
 
 private:
-    void writeBatch(std::size_t rows);
+    // Writes the rows kept back (a full batch, or fewer at Flush).
+    void writeKept();
     void begin();
     void end(bool commit) noexcept;
 
@@ -59,7 +60,6 @@ private:
     std::vector<Number> m_kept; // rows kept back, m_width values each
     std::size_t m_keptRows = 0;
     std::int64_t m_nextRowId = 1;
-    std::int64_t m_firstKeptRowId = 1;
     StmtHandle m_batch; // the statement for a full batch
     bool m_ownTransaction = false;
 };

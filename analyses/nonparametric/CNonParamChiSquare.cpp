@@ -29,7 +29,6 @@ void CNonParamChiSquare::Quorb_ChiSquare(std::string OutputTable1, std::string O
     message.clear();
     m_Engine = &Engine;
     ProcGuard proc(gEngineErr, "Quorb_ChiSquare");
-    int txOpen = 0;
     bool summaryMade = false;
     try {
         m_out1 = OutputTable1;
@@ -77,11 +76,7 @@ void CNonParamChiSquare::Quorb_ChiSquare(std::string OutputTable1, std::string O
                     }
                     RecordsetPtr rs = Engine.DataRecordset();
                     if (rs && !rs->EOF_()) {
-                        DBEngine().Workspaces(0)->BeginTrans();
-                        ++txOpen;
-                        ReadRecords();
-                        --txOpen;
-                        DBEngine().Workspaces(0)->CommitTrans();
+                        ReadInKeptTransaction([&] { ReadRecords(); });
                     }
                 }
                 if (auto rs = Engine.DataRecordset()) rs->Close();
@@ -89,14 +84,6 @@ void CNonParamChiSquare::Quorb_ChiSquare(std::string OutputTable1, std::string O
         }
     } catch (...) {
         Fail(proc);
-    }
-    // What was written stays: an open transaction is committed, never rolled back.
-    while (txOpen > 0) {
-        --txOpen;
-        try {
-            DBEngine().Workspaces(0)->CommitTrans();
-        } catch (...) {
-        }
     }
     try {
         if (m_detailRs) m_detailRs->Close();

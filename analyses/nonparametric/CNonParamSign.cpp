@@ -38,7 +38,6 @@ std::string CNonParamSign::Quorb_SignFitTest(std::string OutputTable1, std::stri
     ProcGuard proc(gEngineErr, "Quorb_SignFitTest");
     std::string result;
     m_Engine = &Engine;
-    int txOpen = 0;
     bool outputMade = false;
     try {
         m_out = OutputTable1;
@@ -73,22 +72,11 @@ std::string CNonParamSign::Quorb_SignFitTest(std::string OutputTable1, std::stri
                 if (!result.empty() || Failed()) break;
                 outputMade = true;
             }
-            DBEngine().Workspaces(0)->BeginTrans();
-            ++txOpen;
-            ReadRecords();
-            --txOpen;
-            DBEngine().Workspaces(0)->CommitTrans();
+            ReadInKeptTransaction([&] { ReadRecords(); });
             if (auto rs = Engine.DataRecordset()) rs->Close();
         }
     } catch (...) {
         Fail(proc);
-    }
-    while (txOpen > 0) {
-        --txOpen;
-        try {
-            DBEngine().Workspaces(0)->CommitTrans();
-        } catch (...) {
-        }
     }
     try {
         if (auto rs = Engine.DataRecordset()) rs->Close();

@@ -60,7 +60,6 @@ void CNonParamWald::Quorb_NonParametricRuns(std::string OutputTable1, std::strin
     message.clear();
     m_Engine = &Engine;
     ProcGuard proc(gEngineErr, "Quorb_NonParametricRuns");
-    int txOpen = 0;
     bool outputMade = false;
     try {
         m_out = OutputTable1;
@@ -91,23 +90,12 @@ void CNonParamWald::Quorb_NonParametricRuns(std::string OutputTable1, std::strin
             // A field whose data cannot be read ends the run with its message.
             message = GetDataSet(field);
             if (message.empty() && !Failed()) {
-                DBEngine().Workspaces(0)->BeginTrans();
-                ++txOpen;
-                ReadRecords(k);
-                --txOpen;
-                DBEngine().Workspaces(0)->CommitTrans();
+                ReadInKeptTransaction([&] { ReadRecords(k); });
             }
             if (auto rs = Engine.DataRecordset()) rs->Close();
         }
     } catch (...) {
         Fail(proc);
-    }
-    while (txOpen > 0) {
-        --txOpen;
-        try {
-            DBEngine().Workspaces(0)->CommitTrans();
-        } catch (...) {
-        }
     }
     try {
         if (auto rs = Engine.DataRecordset()) rs->Close();

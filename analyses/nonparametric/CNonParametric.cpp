@@ -84,7 +84,6 @@ void CNonParametric::Quorb_NonParametric(std::string OutputTable, std::string Ta
     m_Engine = &Engine;
     ProcGuard proc(gEngineErr, "Quorb_NonParametric");
     bool outputMade = false;
-    int txOpen = 0;
     try {
         m_out = OutputTable;
         m_table = Table;
@@ -118,20 +117,10 @@ void CNonParametric::Quorb_NonParametric(std::string OutputTable, std::string Ta
         }
         if (message.empty() && !Failed()) {
             Engine.Quorb_Msg(0, true, "Analyzing records");
-            DBEngine().Workspaces(0)->BeginTrans();
-            ++txOpen;
-            ReadRecords();
-            --txOpen;
-            DBEngine().Workspaces(0)->CommitTrans();
+            ReadInKeptTransaction([&] { ReadRecords(); });
         }
     } catch (...) {
         Fail(proc);
-    }
-    while (txOpen-- > 0) {
-        try {
-            DBEngine().Workspaces(0)->CommitTrans();
-        } catch (...) {
-        }
     }
     try {
         if (m_stageRS) m_stageRS->Close();

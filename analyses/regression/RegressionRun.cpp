@@ -75,7 +75,6 @@ std::string RegressionRun::RunEntry(const char* name, const Settings& settings, 
     ProcGuard proc(gEngineErr, name);
     std::string msg;
     bool queryOpened = false, outputMade = false;
-    int txOpen = 0;
     try {
         m_s = settings;
         m_residual = !m_s.out2.empty();
@@ -96,11 +95,7 @@ std::string RegressionRun::RunEntry(const char* name, const Settings& settings, 
         if (msg.empty() && !Failed() && m_residual) msg = CreateResidual();
         if (msg.empty() && !Failed()) {
             Engine.Quorb_Msg(0, true, "Analyzing records");
-            DBEngine().Workspaces(0)->BeginTrans();
-            ++txOpen;
-            ReadRecords();
-            --txOpen;
-            DBEngine().Workspaces(0)->CommitTrans();
+            ReadInKeptTransaction([&] { ReadRecords(); });
         }
         if (msg.empty() && !Failed() && m_residual) {
             Engine.Quorb_Msg(0, true, "Performing residual analysis");
@@ -108,11 +103,7 @@ std::string RegressionRun::RunEntry(const char* name, const Settings& settings, 
                 if (auto rs = Engine.DataRecordset()) rs->Close();
                 msg = Reopen();
                 if (msg.empty()) {
-                    DBEngine().Workspaces(0)->BeginTrans();
-                    ++txOpen;
-                    CalcResiduals();
-                    --txOpen;
-                    DBEngine().Workspaces(0)->CommitTrans();
+                    ReadInKeptTransaction([&] { CalcResiduals(); });
                 }
             }
             if (msg.empty() && !Failed()) {
@@ -123,14 +114,6 @@ std::string RegressionRun::RunEntry(const char* name, const Settings& settings, 
         }
     } catch (...) {
         Fail(proc);
-    }
-    // What was written stays: an open transaction is committed, never rolled back.
-    while (txOpen > 0) {
-        --txOpen;
-        try {
-            DBEngine().Workspaces(0)->CommitTrans();
-        } catch (...) {
-        }
     }
     try {
         if (m_res) m_res->Close();

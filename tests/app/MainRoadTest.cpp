@@ -60,7 +60,19 @@ QStringList RowTexts(QTreeWidget* list, int column) {
 const QString kLocate = QStringLiteral(
     "Be sure that you have typed the path to the database correctly, or use the Browse button to locate the database");
 
-class MainRoad : public AppFixture {};
+std::vector<vtest::ScenarioSpec> MixedScenarios();
+
+class MainRoad : public AppFixture {
+protected:
+    // The mixed scenario database (with these empty tables besides), which
+    // the script opens at start-up.
+    void OpenMixedAtStart(ModalScript& script, std::initializer_list<const char*> tables = {}) {
+        const std::string path = File("mixed.db");
+        CreateScoresDatabase(path, true, MixedScenarios());
+        for (const char* t : tables) CreateTableIn(path, t);
+        script.OpenDatabase(path);
+    }
+};
 
 TEST_F(MainRoad, FirstStartShowsTheOpenDialogAndCancelLeavesTheFrameWithoutList) {
     ModalScript script;
@@ -245,10 +257,8 @@ std::vector<vtest::ScenarioSpec> MixedScenarios() {
 }
 
 TEST_F(MainRoad, ScenarioListShowsRowsInOrderAndFiltersByGroupAndType) {
-    const std::string path = File("mixed.db");
-    CreateScoresDatabase(path, true, MixedScenarios());
     ModalScript script;
-    script.OpenDatabase(path);
+    OpenMixedAtStart(script);
     MDIMain* frame = Start();
     ASSERT_NE(frame, nullptr);
     frmStatMain* list = frame->StatMain();
@@ -299,10 +309,8 @@ TEST_F(MainRoad, ScenarioListShowsRowsInOrderAndFiltersByGroupAndType) {
 }
 
 TEST_F(MainRoad, ColumnClickSortsByTextUntilTheNextReload) {
-    const std::string path = File("mixed.db");
-    CreateScoresDatabase(path, true, MixedScenarios());
     ModalScript script;
-    script.OpenDatabase(path);
+    OpenMixedAtStart(script);
     MDIMain* frame = Start();
     ASSERT_NE(frame, nullptr);
     frmStatMain* list = frame->StatMain();
@@ -321,10 +329,8 @@ TEST_F(MainRoad, ColumnClickSortsByTextUntilTheNextReload) {
 }
 
 TEST_F(MainRoad, ScenarioNotFoundIsReportedWithItsNumber) {
-    const std::string path = File("mixed.db");
-    CreateScoresDatabase(path, true, MixedScenarios());
     ModalScript script;
-    script.OpenDatabase(path);
+    OpenMixedAtStart(script);
     MDIMain* frame = Start();
     ASSERT_NE(frame, nullptr);
     frmStatMain* list = frame->StatMain();
@@ -349,10 +355,8 @@ TEST_F(MainRoad, ScenarioNotFoundIsReportedWithItsNumber) {
 }
 
 TEST_F(MainRoad, RunWithoutSelectionAsksForOne) {
-    const std::string path = File("mixed.db");
-    CreateScoresDatabase(path, true, MixedScenarios());
     ModalScript script;
-    script.OpenDatabase(path);
+    OpenMixedAtStart(script);
     MDIMain* frame = Start();
     ASSERT_NE(frame, nullptr);
     frmStatMain* list = frame->StatMain();
@@ -365,13 +369,8 @@ TEST_F(MainRoad, RunWithoutSelectionAsksForOne) {
 }
 
 TEST_F(MainRoad, ExistingOutputTablesAreNamedInTheOverwriteQuestion) {
-    const std::string path = File("mixed.db");
-    CreateScoresDatabase(path, true, MixedScenarios());
-    CreateTableIn(path, "outN1");
-    CreateTableIn(path, "outN1b");
-    CreateTableIn(path, "outG2b");
     ModalScript script;
-    script.OpenDatabase(path);
+    OpenMixedAtStart(script, {"outN1", "outN1b", "outG2b"});
     MDIMain* frame = Start();
     ASSERT_NE(frame, nullptr);
     frmStatMain* list = frame->StatMain();
@@ -402,11 +401,8 @@ TEST_F(MainRoad, ExistingOutputTablesAreNamedInTheOverwriteQuestion) {
 }
 
 TEST_F(MainRoad, AnsweringYesClosesTheGridsOfTheOutputTablesOnly) {
-    const std::string path = File("mixed.db");
-    CreateScoresDatabase(path, true, MixedScenarios());
-    CreateTableIn(path, "outN1");
     ModalScript script;
-    script.OpenDatabase(path);
+    OpenMixedAtStart(script, {"outN1"});
     MDIMain* frame = Start();
     ASSERT_NE(frame, nullptr);
     frmStatMain* list = frame->StatMain();
@@ -426,10 +422,8 @@ TEST_F(MainRoad, AnsweringYesClosesTheGridsOfTheOutputTablesOnly) {
 }
 
 TEST_F(MainRoad, FileExitSavesTheWindowPositions) {
-    const std::string path = File("mixed.db");
-    CreateScoresDatabase(path, true, MixedScenarios());
     ModalScript script;
-    script.OpenDatabase(path);
+    OpenMixedAtStart(script);
     MDIMain* frame = Start();
     ASSERT_NE(frame, nullptr);
     frmStatMain* list = frame->StatMain();
@@ -523,10 +517,8 @@ TEST_F(MainRoad, HelpMenuHitErrorShowsTheErrorDialogAndContinueDeletesTheReport)
 }
 
 TEST_F(MainRoad, ChoosingExitInTheErrorDialogClosesTheApplication) {
-    const std::string path = File("mixed.db");
-    CreateScoresDatabase(path, true, MixedScenarios());
     ModalScript script;
-    script.OpenDatabase(path);
+    OpenMixedAtStart(script);
     MDIMain* frame = Start();
     ASSERT_NE(frame, nullptr);
     QPointer<MDIMain> watch(frame);

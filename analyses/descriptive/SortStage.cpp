@@ -1,14 +1,14 @@
 #include "analyses/descriptive/SortStage.h"
 
 #include "db/TableRowReader.h"
-#include "engine/VarnelloCore.h"
+#include "engine/RunContext.h"
 #include "engine/modStatsGeneral.h"
 
 #include <algorithm>
 
 using namespace dao;
 
-void SortStage::CreateSortTemp(VarnelloCore& engine, const std::string& name) {
+void SortStage::CreateSortTemp(RunContext& engine, const std::string& name) {
     CreateWorkTable(engine.TempDatabase(), name, {{"Field", dbInteger}, {"Data", dbDouble}, {"Weight", dbDouble}});
 }
 
@@ -90,7 +90,7 @@ std::size_t SortStage::SetMemoryLimit(std::size_t limit) {
     return old;
 }
 
-SortStage::SortStage(VarnelloCore& engine, std::int16_t fields)
+SortStage::SortStage(RunContext& engine, std::int16_t fields)
     : m_engine(engine), m_limit(gMemoryLimit), m_fields(static_cast<std::size_t>(fields < 0 ? 0 : fields) + 1) {}
 
 SortStage::~SortStage() { unhook(); }

@@ -28,7 +28,7 @@
 #include <utility>
 #include <vector>
 
-class VarnelloCore;
+class RunContext;
 
 class SortStage : private dao::PendingWriter {
 public:
@@ -39,7 +39,7 @@ public:
 
     // fields: the number of analysed fields (values are staged for 1 .. fields).
     // The memory limit is the one set by SetMemoryLimit.
-    SortStage(VarnelloCore& engine, std::int16_t fields);
+    SortStage(RunContext& engine, std::int16_t fields);
     ~SortStage();
     SortStage(const SortStage&) = delete;
     SortStage& operator=(const SortStage&) = delete;
@@ -64,7 +64,7 @@ public:
 
     // The table's definition on the engine's temporary database (made by
     // the sorting analyses' CreateSortTemp).
-    static void CreateSortTemp(VarnelloCore& engine, const std::string& name);
+    static void CreateSortTemp(RunContext& engine, const std::string& name);
 
 private:
     // A block of one field's values (and their weights once a weight is not
@@ -101,7 +101,7 @@ private:
     void forgetHeld();
     void unhook() noexcept;
 
-    VarnelloCore& m_engine;
+    RunContext& m_engine;
     std::size_t m_limit;
     std::vector<FieldValues> m_fields; // by field, 1 .. fields
     bool m_weighted = false;

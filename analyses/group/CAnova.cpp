@@ -3,7 +3,7 @@
 #include "db/JetFunctions.h"
 #include "engine/CMatrix.h"
 #include "engine/CZValue.h"
-#include "engine/VarnelloCore.h"
+#include "engine/RunContext.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
@@ -42,7 +42,7 @@ int findRoot(std::vector<int>& parent, int i) {
 
 void CAnova::Fail(ProcGuard& proc) {
     proc.HandleError();
-    if (m_error.empty()) m_error = VarnelloCore::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in ANOVA");
+    if (m_error.empty()) m_error = RunContext::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in ANOVA");
 }
 
 double CAnova::MeanDev(const Moments& m, double k0) {
@@ -54,7 +54,7 @@ double CAnova::MeanDev(const Moments& m, double k0) {
 
 std::string CAnova::Quorb_ANOVA(std::string AnovaType, bool KeepBlanks, std::string OutputTable1,
                                 std::string OutputTable2, std::string Table, FieldList& fields, std::int16_t nG,
-                                std::int16_t nC, std::int16_t nX, bool bWeight, VarnelloCore& engine) {
+                                std::int16_t nC, std::int16_t nX, bool bWeight, RunContext& engine) {
     m_Engine = &engine;
     ProcGuard proc(gEngineErr, "Quorb_ANOVA");
     std::string msg;
@@ -147,7 +147,7 @@ std::string CAnova::OpenSource() {
     ProcGuard proc(gEngineErr, "OpenSource");
     std::string msg;
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         if (m_keepBlanks) return eng.Quorb_InitDataTable(m_table, m_fields, static_cast<std::int16_t>(m_nG + m_nC),
                                                          m_types, m_sizes);
         const int n = static_cast<int>(m_fields.size()) - 1;
@@ -175,7 +175,7 @@ std::string CAnova::CreateTTest() {
     ProcGuard proc(gEngineErr, "CreateTTest");
     std::string msg;
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_out1);
         std::int16_t ord = CreateLeadFields(td, m_nG, m_fields, m_types, m_sizes, true, 0,
                                             static_cast<std::int16_t>(m_nG + 1), false, "", "");
@@ -194,7 +194,7 @@ std::string CAnova::CreateAnova() {
     ProcGuard proc(gEngineErr, "CreateAnova");
     std::string msg;
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_out1);
         std::int16_t ord = CreateLeadFields(td, m_nG, m_fields, m_types, m_sizes, true, 0, 0, false, "", "");
         AddTableField(td, "Index", dbInteger, ord, 0);
@@ -214,7 +214,7 @@ std::string CAnova::CreateDetail() {
     ProcGuard proc(gEngineErr, "CreateDetail");
     std::string msg;
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_out2);
         std::int16_t ord;
         if (m_nC == 1) {
@@ -243,7 +243,7 @@ std::string CAnova::CreateDetail() {
 void CAnova::ReadRecords() {
     ProcGuard proc(gEngineErr, "ReadRecords");
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         RecordsetPtr rs = eng.DataRecordset();
         m_prev.assign(sz(m_nG) + 1, Variant::Null());
         m_cur.assign(sz(m_nG) + 1, Variant::Null());
@@ -296,7 +296,7 @@ void CAnova::InitData() {
 void CAnova::CalcData() {
     ProcGuard proc(gEngineErr, "CalcData");
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         const double w =
             m_bWeight ? eng.Quorb_WeightCalc(true, m_fields, static_cast<std::int16_t>(m_nG + m_nC + m_nX + 1)) : 1.0;
         if (!(w > 0)) return;
@@ -420,7 +420,7 @@ void CAnova::WriteTTest(int x) {
 // ---- the analysis of variance -----------------------------------------------------------
 
 std::optional<double> CAnova::CalcTwoWayAdjust(int levelsA, int levelsB, const std::vector<PairCell>& cells,
-                                               VarnelloCore* engine) {
+                                               RunContext* engine) {
     // Level totals and weights of both factors.
     std::vector<long double> tA(sz(levelsA), 0), wA(sz(levelsA), 0), tB(sz(levelsB), 0), wB(sz(levelsB), 0);
     for (const auto& c : cells) {

@@ -31,13 +31,13 @@
 #include <vector>
 
 class ProcGuard;
-class VarnelloCore;
+class RunContext;
 
 class CAnova {
 public:
     std::string Quorb_ANOVA(std::string AnovaType, bool KeepBlanks, std::string OutputTable1, std::string OutputTable2,
                             std::string Table, FieldList& fields, std::int16_t nG, std::int16_t nC, std::int16_t nX,
-                            bool bWeight, VarnelloCore& engine);
+                            bool bWeight, RunContext& engine);
 
     // The reduction in the sum of squares due to fitting the main effects of
     // two factors together (the method of fitting constants), from the cells'
@@ -52,7 +52,7 @@ public:
         double total = 0, weight = 0;
     };
     static std::optional<double> CalcTwoWayAdjust(int levelsA, int levelsB, const std::vector<PairCell>& cells,
-                                                  VarnelloCore* engine);
+                                                  RunContext* engine);
 
 private:
     struct Pair {
@@ -82,7 +82,7 @@ private:
     // k0 away (the provisional means differ exactly, the rest is small).
     static double MeanDev(const Moments& m, double k0);
 
-    VarnelloCore* m_Engine = nullptr;
+    RunContext* m_Engine = nullptr;
     std::string m_error;
 
     std::string m_type, m_out1, m_out2, m_table;

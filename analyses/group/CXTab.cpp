@@ -3,7 +3,7 @@
 #include "db/JetFunctions.h"
 #include "engine/CZValue.h"
 #include "engine/Moments.h"
-#include "engine/VarnelloCore.h"
+#include "engine/RunContext.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
@@ -65,7 +65,7 @@ bool isVarianceLetter(char l) { return l == 'V' || l == 'F' || l == 'D' || l == 
 
 void CXTab::Fail(ProcGuard& proc) {
     proc.HandleError();
-    if (m_error.empty()) m_error = VarnelloCore::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in Crosstab");
+    if (m_error.empty()) m_error = RunContext::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in Crosstab");
 }
 
 // ---- cell values ------------------------------------------------------------------------
@@ -161,7 +161,7 @@ void CXTab::Normalize(Cell& c) {
 
 std::string CXTab::DataOk_Str(const std::string& f, bool bEqualOnly, const std::string& sIn,
                               const std::string& sOut) const {
-    const VarnelloCore& eng = *m_Engine;
+    const RunContext& eng = *m_Engine;
     const std::string& rule = eng.MissingRule();
     std::string c;
     if (NamesEqual(rule, "Equal")) c = f + "<>" + numText(eng.MissingEqualValue());
@@ -208,7 +208,7 @@ std::vector<std::string> CXTab::ColumnNames(const std::vector<std::string>& text
 
 std::string CXTab::Quorb_Xtab(std::string OutputTable1, std::string OutputTable2, std::string Table, FieldList& Fields,
                               std::int16_t nG, std::int16_t nX, bool bWeight, std::string XType, std::string Switches,
-                              VarnelloCore& Engine) {
+                              RunContext& Engine) {
     m_Engine = &Engine;
     ProcGuard proc(gEngineErr, "Quorb_Xtab");
     std::string msg;
@@ -332,7 +332,7 @@ std::string CXTab::InitXtabDataTable() {
     ProcGuard proc(gEngineErr, "InitXtabDataTable");
     std::string msg;
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         const std::string T = BracketName(m_table);
         const bool weighted = m_bWeight && std::string("CSA").find(m_letter) != std::string::npos;
         std::string w;
@@ -389,7 +389,7 @@ std::string CXTab::CreateOutput_b() {
     ProcGuard proc(gEngineErr, "CreateOutput_b");
     std::string msg;
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_out1);
         std::int16_t ord = 0;
         std::vector<std::string> taken;
@@ -417,7 +417,7 @@ std::string CXTab::CreateChi_b() {
     ProcGuard proc(gEngineErr, "CreateChi_b");
     std::string msg;
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_out2);
         std::int16_t ord = 0;
         for (int i = 1; i < m_nG; ++i)
@@ -457,7 +457,7 @@ int CXTab::ColumnOf(const Variant& v) {
 void CXTab::ReadRecords() {
     ProcGuard proc(gEngineErr, "ReadRecords");
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         RecordsetPtr rs = eng.DataRecordset();
         m_leadCols.assign(sz(m_iCol) + 1, nullptr);
         m_dataCols.assign(sz(m_nX) + 1, nullptr);
@@ -513,7 +513,7 @@ void CXTab::ReadRecords() {
 void CXTab::CalcData() {
     ProcGuard proc(gEngineErr, "CalcData");
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         const int k = ColumnOf(m_cur[sz(m_iCol)]);
         if (k == 0) return;
         double w = 1;

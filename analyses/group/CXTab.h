@@ -37,13 +37,13 @@
 #include <vector>
 
 class ProcGuard;
-class VarnelloCore;
+class RunContext;
 
 class CXTab {
 public:
     std::string Quorb_Xtab(std::string OutputTable1, std::string OutputTable2, std::string Table, FieldList& Fields,
                            std::int16_t nG, std::int16_t nX, bool bWeight, std::string XType, std::string Switches,
-                           VarnelloCore& Engine);
+                           RunContext& Engine);
 
     // The missing-value test of the engine's rule as SQL: "IIf(c,sIn, sOut)"
     // with the condition c on the expression f, or sIn when the rule gives
@@ -114,7 +114,7 @@ private:
     void Fail(ProcGuard& proc);
     bool Failed() const { return !m_error.empty(); }
 
-    VarnelloCore* m_Engine = nullptr;
+    RunContext* m_Engine = nullptr;
     std::string m_error;
 
     std::string m_out1, m_out2, m_table;

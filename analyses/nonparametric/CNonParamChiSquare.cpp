@@ -2,7 +2,7 @@
 
 #include "engine/CZValue.h"
 #include "engine/Moments.h"
-#include "engine/VarnelloCore.h"
+#include "engine/RunContext.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
@@ -19,12 +19,12 @@ bool isNumericType(long type) { return type >= dbByte && type <= dbDouble; }
 
 void CNonParamChiSquare::Fail(ProcGuard& proc) {
     proc.HandleError();
-    if (m_error.empty()) m_error = VarnelloCore::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in Chi-Square");
+    if (m_error.empty()) m_error = RunContext::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in Chi-Square");
 }
 
 void CNonParamChiSquare::Quorb_ChiSquare(std::string OutputTable1, std::string OutputTable2, std::string Table,
                                          FieldList& Fields, std::int16_t nG, std::int16_t nC, bool bWeighted,
-                                         bool ChiDetail, bool IncludeBlanks, bool ChiAll, VarnelloCore& Engine,
+                                         bool ChiDetail, bool IncludeBlanks, bool ChiAll, RunContext& Engine,
                                          std::string& message) {
     message.clear();
     m_Engine = &Engine;
@@ -118,7 +118,7 @@ std::string CNonParamChiSquare::GetWhereClause(const std::string& bracketedField
 // The condition shared by the category list and the grouped counts.
 std::string CNonParamChiSquare::WhereCondition() {
     std::string where;
-    VarnelloCore& eng = *m_Engine;
+    RunContext& eng = *m_Engine;
     const std::string field = BracketName(m_field);
     if (!eng.MissingRule().empty() || !m_includeBlanks) {
         // The field's type decides whether the missing-value rule applies.
@@ -203,7 +203,7 @@ std::string CNonParamChiSquare::CreateOutput() {
     ProcGuard proc(gEngineErr, "CreateOutput");
     std::string msg;
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_out1);
         std::int16_t ord = CreateLeadFields(td, m_nG, m_names, m_types, m_sizes, true, 0, 0, false, "Count", "");
         AddTableField(td, "Groups", dbInteger, ord, 0);
@@ -224,7 +224,7 @@ std::string CNonParamChiSquare::CreateDetail() {
         return "The Chi-Square detail table needs a name: the scenario has no output table 2.";
     std::string msg;
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         const int n = m_nG + m_nC;
         std::vector<long> types, sizes;
         try {
@@ -270,7 +270,7 @@ std::string CNonParamChiSquare::CreateDetail() {
 void CNonParamChiSquare::ReadRecords() {
     ProcGuard proc(gEngineErr, "ReadRecords");
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         RecordsetPtr rs = eng.DataRecordset();
         const std::size_t n = static_cast<std::size_t>(m_nG) + 1;
         std::vector<FieldPtr> cols(n + 1);
@@ -313,7 +313,7 @@ void CNonParamChiSquare::ReadRecords() {
 void CNonParamChiSquare::ProcessGroup(std::vector<SummaryRow>& rows) {
     ProcGuard proc(gEngineErr, "ProcessGroup");
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         const std::size_t cat = static_cast<std::size_t>(m_nG) + 1;
         m_total = 0;
         for (const auto& r : rows) m_total += r.observed;
@@ -369,7 +369,7 @@ void CNonParamChiSquare::CalcData(const SummaryRow& row) {
 void CNonParamChiSquare::WriteData(const std::vector<Variant>& groupKey) {
     ProcGuard proc(gEngineErr, "WriteData");
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         RecordsetPtr out = eng.OutputRecordset();
         out->AddNew();
         WriteLeadFields(*out, m_nG, m_names, groupKey, static_cast<std::int16_t>(m_nG + 1), "Count", "", false, m_total,

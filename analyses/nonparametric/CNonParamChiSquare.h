@@ -20,7 +20,7 @@
 #include <vector>
 
 class ProcGuard;
-class VarnelloCore;
+class RunContext;
 
 class CNonParamChiSquare {
 public:
@@ -28,7 +28,7 @@ public:
     // the reason the run stopped.
     void Quorb_ChiSquare(std::string OutputTable1, std::string OutputTable2, std::string Table, FieldList& Fields,
                          std::int16_t nG, std::int16_t nC, bool bWeighted, bool ChiDetail, bool IncludeBlanks,
-                         bool ChiAll, VarnelloCore& Engine, std::string& message);
+                         bool ChiAll, RunContext& Engine, std::string& message);
 
 private:
     // One row of the grouped counts: its key (group values, then the category) and O.
@@ -52,7 +52,7 @@ private:
     void Fail(ProcGuard& proc);
     bool Failed() const { return !m_error.empty(); }
 
-    VarnelloCore* m_Engine = nullptr;
+    RunContext* m_Engine = nullptr;
     std::string m_error;
     std::string m_out1, m_out2, m_table;
     FieldList m_fields;

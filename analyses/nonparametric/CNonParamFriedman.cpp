@@ -2,7 +2,7 @@
 
 #include "engine/CZValue.h"
 #include "engine/Moments.h"
-#include "engine/VarnelloCore.h"
+#include "engine/RunContext.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
@@ -15,7 +15,7 @@ constexpr const char* StageTable = "statTemp1";
 
 void CNonParamFriedman::Fail(ProcGuard& proc) {
     proc.HandleError();
-    if (m_error.empty()) m_error = VarnelloCore::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in Friedman");
+    if (m_error.empty()) m_error = RunContext::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in Friedman");
 }
 
 void CNonParamFriedman::Quorb_RankTable(Recordset& rs, const std::string& blockColumn, const std::string& valueColumn,
@@ -51,7 +51,7 @@ void CNonParamFriedman::Quorb_RankTable(Recordset& rs, const std::string& blockC
 
 void CNonParamFriedman::Quorb_NonParamFriedman(std::string OutputTable1, std::string OutputTable2, std::string Table,
                                                FieldList& Fields, std::int16_t nG, std::int16_t k, bool bWeighted,
-                                               VarnelloCore& Engine, std::string& message) {
+                                               RunContext& Engine, std::string& message) {
     message.clear();
     m_Engine = &Engine;
     ProcGuard proc(gEngineErr, "Quorb_NonParamFriedman");
@@ -114,7 +114,7 @@ std::string CNonParamFriedman::CreateDetail() {
     ProcGuard proc(gEngineErr, "CreateDetail");
     std::string msg;
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_out2);
         std::int16_t ord = 0;
         for (std::int16_t i = 1; i <= m_nG; ++i)
@@ -134,7 +134,7 @@ std::string CNonParamFriedman::CreateOutput() {
     ProcGuard proc(gEngineErr, "CreateOutput");
     std::string msg;
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_out1);
         std::int16_t ord =
             CreateLeadFields(td, m_nG, m_fields, m_types, m_sizes, false, 0, 0, m_bWeighted, "Count", "Missing");
@@ -147,7 +147,7 @@ std::string CNonParamFriedman::CreateOutput() {
 }
 
 void CNonParamFriedman::CreateRankTemp() {
-    VarnelloCore& eng = *m_Engine;
+    RunContext& eng = *m_Engine;
     CreateWorkTable(eng.TempDatabase(), StageTable,
                     {{"Record", dbLong}, {"Field", dbLong}, {"Data", dbDouble}, {"Weight", dbDouble}, {"Rank", dbDouble}});
     m_tableExists = true;
@@ -156,7 +156,7 @@ void CNonParamFriedman::CreateRankTemp() {
 // A new group: zero the counters and make the staging table ready (emptied
 // after up to 500 rows, made afresh after more).
 void CNonParamFriedman::InitData() {
-    VarnelloCore& eng = *m_Engine;
+    RunContext& eng = *m_Engine;
     m_records = m_complete = m_staged = 0;
     m_b = 0;
     if (m_stageRS) {
@@ -176,7 +176,7 @@ void CNonParamFriedman::ReadRecords() {
     ProcGuard proc(gEngineErr, "ReadRecords");
     int txOpen = 0;
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         RecordsetPtr rs = eng.DataRecordset();
         const std::size_t G = static_cast<std::size_t>(m_nG), K = static_cast<std::size_t>(m_k);
         std::vector<FieldPtr> keys(G + 1);
@@ -230,7 +230,7 @@ void CNonParamFriedman::ReadRecords() {
 void CNonParamFriedman::CalcData() {
     ProcGuard proc(gEngineErr, "CalcData");
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         double w = 1;
         if (m_bWeighted) {
             Variant v = m_weightCol->Value();
@@ -265,7 +265,7 @@ void CNonParamFriedman::CalcData() {
 void CNonParamFriedman::WriteData(const std::vector<Variant>& groupValues) {
     ProcGuard proc(gEngineErr, "WriteData");
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         if (m_stageRS) {
             m_stageRS->Close();
             m_stageRS.reset();

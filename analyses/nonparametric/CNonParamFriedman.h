@@ -18,14 +18,14 @@
 #include <vector>
 
 class ProcGuard;
-class VarnelloCore;
+class RunContext;
 
 class CNonParamFriedman {
 public:
     // The run. The outcome comes back in `message`: empty on success, else
     // the reason the run stopped. At least two data fields are needed.
     void Quorb_NonParamFriedman(std::string OutputTable1, std::string OutputTable2, std::string Table,
-                                FieldList& Fields, std::int16_t nG, std::int16_t k, bool bWeighted, VarnelloCore& Engine,
+                                FieldList& Fields, std::int16_t nG, std::int16_t k, bool bWeighted, RunContext& Engine,
                                 std::string& message);
 
     // Writes into the rank column of every record its rank within its block
@@ -47,7 +47,7 @@ private:
     void Fail(ProcGuard& proc);
     bool Failed() const { return !m_error.empty(); }
 
-    VarnelloCore* m_Engine = nullptr;
+    RunContext* m_Engine = nullptr;
     std::string m_error;
     std::string m_out1, m_out2, m_table;
     FieldList m_fields;

@@ -3,7 +3,7 @@
 #include "analyses/nonparametric/CNonParamWald.h"
 #include "engine/CZValue.h"
 #include "engine/Moments.h"
-#include "engine/VarnelloCore.h"
+#include "engine/RunContext.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
@@ -37,14 +37,14 @@ struct RunPart {
 void CNonParamMannKruskalKS::Fail(ProcGuard& proc) {
     proc.HandleError();
     if (m_error.empty())
-        m_error = VarnelloCore::UnexpectedErrorMessage(proc.Handler(), m_kruskal ? "Unexpected error in Kruskal-Wallis"
+        m_error = RunContext::UnexpectedErrorMessage(proc.Handler(), m_kruskal ? "Unexpected error in Kruskal-Wallis"
                                                                               : "Unexpected error in Mann-Whitney");
 }
 
 std::string CNonParamMannKruskalKS::Quorb_MannKSKruskal(std::string OutputTable1, std::string OutputTable2,
                                                         std::string Table, FieldList& Fields,
                                                         std::int16_t CompareIndex, std::int16_t nData, bool Weighted,
-                                                        bool Mann, bool KS, bool Kruskal, VarnelloCore& Engine) {
+                                                        bool Mann, bool KS, bool Kruskal, RunContext& Engine) {
     ProcGuard proc(gEngineErr, "Quorb_MannKSKruskal");
     std::string result;
     m_Engine = &Engine;
@@ -121,7 +121,7 @@ std::string CNonParamMannKruskalKS::CreateOutput() {
     ProcGuard proc(gEngineErr, "CreateOutput");
     std::string msg;
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_out1);
         std::int16_t ord = CreateLeadFields(td, static_cast<std::int16_t>(m_c - 1), m_fields, m_types, m_sizes, true, 0,
                                             m_c, false, "Count", "");
@@ -146,7 +146,7 @@ std::string CNonParamMannKruskalKS::CreateKruskalDetail() {
     ProcGuard proc(gEngineErr, "CreateKruskalDetail");
     std::string msg;
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_out2);
         std::int16_t ord =
             CreateLeadFields(td, m_c, m_fields, m_types, m_sizes, true, 0, 0, m_weighted, "Count", "");
@@ -164,7 +164,7 @@ std::string CNonParamMannKruskalKS::CreateKruskalWallis() {
     ProcGuard proc(gEngineErr, "CreateKruskalWallis");
     std::string msg;
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_out1);
         std::int16_t ord = CreateLeadFields(td, static_cast<std::int16_t>(m_c - 1), m_fields, m_types, m_sizes, true, 0,
                                             0, m_weighted, "Count", "Missing");
@@ -178,7 +178,7 @@ std::string CNonParamMannKruskalKS::CreateKruskalWallis() {
 }
 
 void CNonParamMannKruskalKS::CreateTempTable() {
-    VarnelloCore& eng = *m_Engine;
+    RunContext& eng = *m_Engine;
     CreateWorkTable(eng.TempDatabase(), StageTable,
                     {{"GroupFld", dbLong}, {"Field", dbLong}, {"Data", dbDouble}, {"Weight", dbDouble}});
     m_tableExists = true;
@@ -187,7 +187,7 @@ void CNonParamMannKruskalKS::CreateTempTable() {
 // A new group of records: zero the tables and make the staging table ready
 // (emptied after up to 500 rows, made afresh after more).
 void CNonParamMannKruskalKS::InitData() {
-    VarnelloCore& eng = *m_Engine;
+    RunContext& eng = *m_Engine;
     const std::size_t cells = static_cast<std::size_t>(m_count + 1) * static_cast<std::size_t>(m_nData + 1);
     m_countTable.assign(cells, 0);
     m_weightTable.assign(cells, 0.0);
@@ -211,7 +211,7 @@ void CNonParamMannKruskalKS::ReadRecords() {
     ProcGuard proc(gEngineErr, "ReadRecords");
     int txOpen = 0;
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         RecordsetPtr rs = eng.DataRecordset();
         const std::size_t c = static_cast<std::size_t>(m_c);
         std::vector<FieldPtr> keys(c + 1);
@@ -265,7 +265,7 @@ void CNonParamMannKruskalKS::ReadRecords() {
 }
 
 bool CNonParamMannKruskalKS::FindGroup(const Variant& value, std::int64_t& index) {
-    VarnelloCore& eng = *m_Engine;
+    RunContext& eng = *m_Engine;
     // The sorted records bring the same value or the next one most of the time.
     if (index > 0) {
         if (eng.Quorb_SameValue(m_values[static_cast<std::size_t>(index)], value, false)) return true;
@@ -286,7 +286,7 @@ bool CNonParamMannKruskalKS::FindGroup(const Variant& value, std::int64_t& index
 void CNonParamMannKruskalKS::CalcData() {
     ProcGuard proc(gEngineErr, "CalcData");
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         double w = 1;
         if (m_weighted) {
             Variant v = m_weightCol->Value();

@@ -23,14 +23,14 @@
 #include <vector>
 
 class ProcGuard;
-class VarnelloCore;
+class RunContext;
 
 class CNonParamMannKruskalKS {
 public:
     // The run: the empty text on success, else the reason it stopped.
     std::string Quorb_MannKSKruskal(std::string OutputTable1, std::string OutputTable2, std::string Table,
                                     FieldList& Fields, std::int16_t CompareIndex, std::int16_t nData, bool Weighted,
-                                    bool Mann, bool KS, bool Kruskal, VarnelloCore& Engine);
+                                    bool Mann, bool KS, bool Kruskal, RunContext& Engine);
 
 private:
     std::string OpenData();
@@ -50,7 +50,7 @@ private:
     void Fail(ProcGuard& proc);
     bool Failed() const { return !m_error.empty(); }
 
-    VarnelloCore* m_Engine = nullptr;
+    RunContext* m_Engine = nullptr;
     std::string m_error;
     std::string m_out1, m_out2, m_table;
     FieldList m_fields;

@@ -1,7 +1,7 @@
 #include "analyses/nonparametric/CNonParamSign.h"
 
 #include "engine/Moments.h"
-#include "engine/VarnelloCore.h"
+#include "engine/RunContext.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
@@ -27,14 +27,14 @@ constexpr double LargePoissonMean = 100000;
 void CNonParamSign::Fail(ProcGuard& proc) {
     proc.HandleError();
     if (m_error.empty())
-        m_error = VarnelloCore::UnexpectedErrorMessage(proc.Handler(),
+        m_error = RunContext::UnexpectedErrorMessage(proc.Handler(),
                                                    m_fit ? "Unexpected error in K-S Fit" : "Unexpected error in Sign Test");
 }
 
 std::string CNonParamSign::Quorb_SignFitTest(std::string OutputTable1, std::string Table, FieldList& Fields,
                                              std::int16_t nG, std::int16_t nData, bool bWeighted, bool bFit,
                                              const std::vector<bool>& FitTypes, bool SignMean, bool SignMedian,
-                                             bool SignCustom, double SignValue, VarnelloCore& Engine) {
+                                             bool SignCustom, double SignValue, RunContext& Engine) {
     ProcGuard proc(gEngineErr, "Quorb_SignFitTest");
     std::string result;
     m_Engine = &Engine;
@@ -98,7 +98,7 @@ std::string CNonParamSign::CreateOutput() {
     ProcGuard proc(gEngineErr, "CreateOutput");
     std::string msg;
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_out);
         std::int16_t ord =
             CreateLeadFields(td, m_k, m_work, m_types, m_sizes, true, 0, 0, m_bWeighted, "Count", "Missing");
@@ -116,7 +116,7 @@ std::string CNonParamSign::CreateOutputFit() {
     ProcGuard proc(gEngineErr, "CreateOutputFit");
     std::string msg;
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_out);
         std::int16_t ord = CreateLeadFields(td, m_k, m_work, m_types, m_sizes, true, 0, 0, m_bWeighted, "Count", "");
         for (const char* name : {"Mean", "StdDeviation", "Minimum", "Maximum", "Range"})
@@ -134,7 +134,7 @@ std::string CNonParamSign::CreateOutputFit() {
 void CNonParamSign::ReadRecords() {
     ProcGuard proc(gEngineErr, "ReadRecords");
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         RecordsetPtr rs = eng.DataRecordset();
         const std::size_t k = static_cast<std::size_t>(m_k);
         const std::string progress = "Field [" + m_work[k + 1] + "], analyzing record: ";
@@ -179,7 +179,7 @@ void CNonParamSign::ReadRecords() {
 // One record: a usable value has a weight above 0 (not the "Equal" missing
 // value), is not Null and passes the missing-value rule.
 void CNonParamSign::CalcData() {
-    VarnelloCore& eng = *m_Engine;
+    RunContext& eng = *m_Engine;
     double w = 1;
     if (m_bWeighted) {
         Variant v = m_fWeight->Value();

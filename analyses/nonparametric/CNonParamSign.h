@@ -26,7 +26,7 @@
 #include <vector>
 
 class ProcGuard;
-class VarnelloCore;
+class RunContext;
 
 class CNonParamSign {
 public:
@@ -34,7 +34,7 @@ public:
     // FitTypes(1 .. 3): uniform, normal, Poisson.
     std::string Quorb_SignFitTest(std::string OutputTable1, std::string Table, FieldList& Fields, std::int16_t nG,
                                   std::int16_t nData, bool bWeighted, bool bFit, const std::vector<bool>& FitTypes,
-                                  bool SignMean, bool SignMedian, bool SignCustom, double SignValue, VarnelloCore& Engine);
+                                  bool SignMean, bool SignMedian, bool SignCustom, double SignValue, RunContext& Engine);
 
     // P(X <= k) for X binomial with n trials and p = 1/2; exact (integer
     // arithmetic) for n <= 25, the corrected normal approximation above.
@@ -53,7 +53,7 @@ private:
     void Fail(ProcGuard& proc);
     bool Failed() const { return !m_error.empty(); }
 
-    VarnelloCore* m_Engine = nullptr;
+    RunContext* m_Engine = nullptr;
     CZValue m_ZValue;
     std::string m_error;
     std::string m_out, m_table;

@@ -2,7 +2,7 @@
 
 #include "engine/CZValue.h"
 #include "engine/Moments.h"
-#include "engine/VarnelloCore.h"
+#include "engine/RunContext.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
@@ -13,13 +13,13 @@ using namespace dao;
 
 void CNonParamWald::Fail(ProcGuard& proc) {
     proc.HandleError();
-    if (m_error.empty()) m_error = VarnelloCore::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in the runs test");
+    if (m_error.empty()) m_error = RunContext::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in the runs test");
 }
 
 std::int64_t CNonParamWald::Quorb_QueryGroups(const std::string& Table, const FieldList& Fields,
                                               std::int16_t CompareIndex, std::vector<long>& types,
                                               std::vector<long>& sizes, std::vector<Variant>& values,
-                                              VarnelloCore& Engine) {
+                                              RunContext& Engine) {
     m_Engine = &Engine;
     ProcGuard proc(gEngineErr, "Quorb_QueryGroups");
     std::int64_t count = 0;
@@ -56,7 +56,7 @@ std::int64_t CNonParamWald::Quorb_QueryGroups(const std::string& Table, const Fi
 
 void CNonParamWald::Quorb_NonParametricRuns(std::string OutputTable1, std::string Table, FieldList& Fields,
                                             std::int16_t CompareIndex, std::int16_t nX, bool bWeighted,
-                                            bool bStatistics, VarnelloCore& Engine, std::string& message) {
+                                            bool bStatistics, RunContext& Engine, std::string& message) {
     message.clear();
     m_Engine = &Engine;
     ProcGuard proc(gEngineErr, "Quorb_NonParametricRuns");
@@ -130,7 +130,7 @@ std::string CNonParamWald::CreateOutput() {
     ProcGuard proc(gEngineErr, "CreateOutput");
     std::string msg;
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_out);
         std::int16_t ord = CreateLeadFields(td, static_cast<std::int16_t>(m_c - 1), m_fields, m_types, m_sizes, true, 0,
                                             m_c, false, "Count", "Missing");
@@ -160,7 +160,7 @@ void CNonParamWald::InitData() {
 void CNonParamWald::ReadRecords(std::int16_t k) {
     ProcGuard proc(gEngineErr, "ReadRecords");
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         m_k = k;
         RecordsetPtr rs = eng.DataRecordset();
         const std::string field = m_fields[static_cast<std::size_t>(m_c + k)];
@@ -204,7 +204,7 @@ void CNonParamWald::ReadRecords(std::int16_t k) {
 void CNonParamWald::CalcData() {
     ProcGuard proc(gEngineErr, "CalcData");
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         double w = 1;
         if (m_bWeighted) {
             // The weight rule of the engine: not Null, above 0, not the "Equal" missing value.

@@ -20,7 +20,7 @@
 #include <vector>
 
 class ProcGuard;
-class VarnelloCore;
+class RunContext;
 
 class CNonParamWald {
 public:
@@ -28,14 +28,14 @@ public:
     // the reason the run stopped.
     void Quorb_NonParametricRuns(std::string OutputTable1, std::string Table, FieldList& Fields,
                                  std::int16_t CompareIndex, std::int16_t nX, bool bWeighted, bool bStatistics,
-                                 VarnelloCore& Engine, std::string& message);
+                                 RunContext& Engine, std::string& message);
 
     // The distinct values of fields(CompareIndex) in `values` (1-based) and
     // their number; types and sizes receive the types of fields
     // 1 .. CompareIndex. 0 when the table cannot be read or holds no value.
     std::int64_t Quorb_QueryGroups(const std::string& Table, const FieldList& Fields, std::int16_t CompareIndex,
                                    std::vector<long>& types, std::vector<long>& sizes, std::vector<dao::Variant>& values,
-                                   VarnelloCore& Engine);
+                                   RunContext& Engine);
 
 private:
     // Z and the one-sided probability of a runs count: below 50 cases
@@ -52,7 +52,7 @@ private:
     void Fail(ProcGuard& proc);
     bool Failed() const { return !m_error.empty(); }
 
-    VarnelloCore* m_Engine = nullptr;
+    RunContext* m_Engine = nullptr;
     std::string m_error;
     std::string m_out, m_table;
     FieldList m_fields;

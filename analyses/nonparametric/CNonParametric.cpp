@@ -2,7 +2,7 @@
 
 #include "engine/CZValue.h"
 #include "engine/Moments.h"
-#include "engine/VarnelloCore.h"
+#include "engine/RunContext.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
@@ -23,7 +23,7 @@ double twoSided(CZValue& zv, double z) { return Moments::DecimalDifference(1.0, 
 
 void CNonParametric::Fail(ProcGuard& proc) {
     proc.HandleError();
-    if (m_error.empty()) m_error = VarnelloCore::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in Paired Fields");
+    if (m_error.empty()) m_error = RunContext::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in Paired Fields");
 }
 
 double CNonParametric::KendallScore(std::vector<Ranked> rows) {
@@ -79,7 +79,7 @@ bool CNonParametric::SignTest(double below, double above, double& Z, double& pro
 void CNonParametric::Quorb_NonParametric(std::string OutputTable, std::string Table, FieldList& Fields,
                                          std::int16_t G, std::int16_t K, std::int16_t YIndex, bool bWeighted,
                                          bool bMedian, const std::vector<double>& medians, bool bSign, bool bWilcoxon,
-                                         bool bSpearman, bool bTau, bool bChi, VarnelloCore& Engine, std::string& message) {
+                                         bool bSpearman, bool bTau, bool bChi, RunContext& Engine, std::string& message) {
     message.clear();
     m_Engine = &Engine;
     ProcGuard proc(gEngineErr, "Quorb_NonParametric");
@@ -144,7 +144,7 @@ std::string CNonParametric::CreateOutput() {
     ProcGuard proc(gEngineErr, "CreateOutput");
     std::string msg;
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_out);
         m_countColumn = ("Count_of_" + m_fields[static_cast<std::size_t>(m_Y)]).substr(0, 64);
         std::int16_t ord =
@@ -175,7 +175,7 @@ std::string CNonParametric::CreateOutput() {
 }
 
 void CNonParametric::CreateTemp() {
-    VarnelloCore& eng = *m_Engine;
+    RunContext& eng = *m_Engine;
     if (m_stageRS) {
         m_stageRS->Close();
         m_stageRS.reset();
@@ -200,7 +200,7 @@ void CNonParametric::InitData() {
 void CNonParametric::ReadRecords() {
     ProcGuard proc(gEngineErr, "ReadRecords");
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         RecordsetPtr rs = eng.DataRecordset();
         const std::size_t G = static_cast<std::size_t>(m_G), K = static_cast<std::size_t>(m_K);
         std::vector<FieldPtr> keys(G + 1);
@@ -237,7 +237,7 @@ void CNonParametric::ReadRecords() {
 void CNonParametric::CalcData() {
     ProcGuard proc(gEngineErr, "CalcData");
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         double w = 1;
         if (m_weighted) {
             Variant v = m_wCol->Value();
@@ -466,7 +466,7 @@ CNonParametric::Rank CNonParametric::CalcSpearmanTauKS(std::int64_t i) {
 void CNonParametric::WriteData(const std::vector<Variant>& groupValues) {
     ProcGuard proc(gEngineErr, "WriteData");
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         if (m_stageRS) {
             m_stageRS->Close();
             m_stageRS.reset();

@@ -21,7 +21,7 @@
 #include <vector>
 
 class ProcGuard;
-class VarnelloCore;
+class RunContext;
 
 class CNonParametric {
 public:
@@ -30,7 +30,7 @@ public:
     void Quorb_NonParametric(std::string OutputTable, std::string Table, FieldList& Fields, std::int16_t G,
                              std::int16_t K, std::int16_t YIndex, bool bWeighted, bool bMedian,
                              const std::vector<double>& medians, bool bSign, bool bWilcoxon, bool bSpearman, bool bTau,
-                             bool bChi, VarnelloCore& Engine, std::string& message);
+                             bool bChi, RunContext& Engine, std::string& message);
 
     // Kendall's score S = Σ w_a·w_b·sign(x_b − x_a)·sign(y_b − y_a) over all
     // pairs of rows (ties in x or y count 0), in n·log n.
@@ -82,7 +82,7 @@ private:
     void Fail(ProcGuard& proc);
     bool Failed() const { return !m_error.empty(); }
 
-    VarnelloCore* m_Engine = nullptr;
+    RunContext* m_Engine = nullptr;
     std::string m_error;
     std::string m_out, m_table, m_countColumn;
     FieldList m_fields;

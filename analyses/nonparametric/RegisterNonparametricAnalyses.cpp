@@ -7,44 +7,174 @@
 #include "analyses/nonparametric/CNonParamSign.h"
 #include "analyses/nonparametric/CNonParametric.h"
 #include "analyses/nonparametric/CNonParamWald.h"
+#include "scenario/CMelvarsScenario.h"
 
-void RegisterNonparametricAnalyses(AnalysisEntries& entries) {
-    entries.ChiSquare = [](ChiSquareArgs& a, VarnelloCore& engine) {
-        CNonParamChiSquare analysis;
-        std::string message;
-        analysis.Quorb_ChiSquare(a.OutputTable1, a.OutputTable2, a.Table, a.fields, a.nG, a.nC, a.bW, a.Detail,
-                                 a.KeepBlanks, a.AllCategories, engine, message);
-        return message;
-    };
-    entries.Runs = [](RunsArgs& a, VarnelloCore& engine) {
+namespace {
+
+double doubleOr0(const dao::Variant& v) { return (v.IsNull() || v.IsEmpty()) ? 0.0 : v.ToDouble(); }
+
+template <class Args>
+std::unique_ptr<Args> from(const AnalysisSettings& base) {
+    auto a = std::make_unique<Args>();
+    static_cast<AnalysisSettings&>(*a) = base;
+    return a;
+}
+
+std::string oneCompareField(const AnalysisSettings& base) {
+    if (base.nC == 0) return "At least one Compare field must be assigned";
+    if (base.nC > 1) return "Only one Compare field may be assigned";
+    return {};
+}
+
+} // namespace
+
+std::string ChiSquareFromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext&,
+                                  AnalysisType::Settings& out) {
+    auto a = from<ChiSquareArgs>(base);
+    a->Detail = s.ChiDetail();
+    a->KeepBlanks = !s.ChiIgnoreBlanks();
+    a->AllCategories = s.ChiAll();
+    out = std::move(a);
+    return {};
+}
+
+std::string ChiSquareRun(AnalysisSettings& settings, RunContext& engine) {
+    auto& a = static_cast<ChiSquareArgs&>(settings);
+    CNonParamChiSquare analysis;
+    std::string message;
+    analysis.Quorb_ChiSquare(a.OutputTable1, a.OutputTable2, a.Table, a.fields, a.nG, a.nC, a.bW, a.Detail,
+                             a.KeepBlanks, a.AllCategories, engine, message);
+    return message;
+}
+
+static std::string signFit(bool fit, const CMelvarsScenario& s, const AnalysisSettings& base,
+                           AnalysisType::Settings& out) {
+    auto a = from<SignFitArgs>(base);
+    a->Fit = fit;
+    a->Distributions.assign(4, false);
+    if (fit) {
+        a->Distributions[1] = s.FitUniform();
+        a->Distributions[2] = s.FitNormal();
+        a->Distributions[3] = s.FitPoisson();
+    } else {
+        a->AgainstMean = s.SignMean();
+        a->AgainstMedian = s.SignMedian();
+        a->AgainstCustom = s.SignCustom();
+        a->CustomValue = doubleOr0(s.SignValue());
+    }
+    out = std::move(a);
+    return {};
+}
+
+std::string SignFromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext&,
+                             AnalysisType::Settings& out) {
+    return signFit(false, s, base, out);
+}
+
+std::string FitFromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext&,
+                            AnalysisType::Settings& out) {
+    return signFit(true, s, base, out);
+}
+
+std::string SignFitRun(AnalysisSettings& settings, RunContext& engine) {
+    auto& a = static_cast<SignFitArgs&>(settings);
+    CNonParamSign analysis;
+    return analysis.Quorb_SignFitTest(a.OutputTable1, a.Table, a.fields, a.nG, a.nX, a.bW, a.Fit, a.Distributions,
+                                      a.AgainstMean, a.AgainstMedian, a.AgainstCustom, a.CustomValue, engine);
+}
+
+std::string PairedFromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext&,
+                               AnalysisType::Settings& out) {
+    if (!base.bY) return "Y Field not assigned";
+    auto a = from<NonParametricArgs>(base);
+    a->Zero = 0;
+    a->Zeros.assign(static_cast<std::size_t>(a->nX) + 1, 0.0);
+    a->Sign = s.NPPair_Sign();
+    a->Wilcoxon = s.NPPair_Wilcoxon();
+    a->Spearman = s.NPPair_Spearman();
+    a->Tau = false;
+    a->ChiSquare = false;
+    out = std::move(a);
+    return {};
+}
+
+std::string PairedRun(AnalysisSettings& settings, RunContext& engine) {
+    auto& a = static_cast<NonParametricArgs&>(settings);
+    CNonParametric analysis;
+    std::string message;
+    analysis.Quorb_NonParametric(a.OutputTable1, a.Table, a.fields, a.nG, a.nX,
+                                 static_cast<std::int16_t>(a.YPosition()), a.bW, false, a.Zeros, a.Sign, a.Wilcoxon,
+                                 a.Spearman, a.Tau, a.ChiSquare, engine, message);
+    return message;
+}
+
+// "2 Sample": the runs test or Mann-Whitney with the two-sample K-S, by the
+// scenario's choice; the settings say which.
+std::string TwoSampleFromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext&,
+                                  AnalysisType::Settings& out) {
+    std::string msg = oneCompareField(base);
+    if (!msg.empty()) return msg;
+    if (dao::NamesEqual(s.NPTwoType(), "Wald")) {
+        auto a = from<RunsArgs>(base);
+        a->nGroupFields = static_cast<std::int16_t>(base.nG + 1);
+        a->Flag = true;
+        out = std::move(a);
+    } else if (dao::NamesEqual(s.NPTwoType(), "Mann")) {
+        auto a = from<MannKSKruskalArgs>(base);
+        a->OutputTable2 = "";
+        a->nGroupFields = static_cast<std::int16_t>(base.nG + 1);
+        a->MannWhitney = true;
+        a->KolmogorovSmirnov = true;
+        a->KruskalWallis = false;
+        out = std::move(a);
+    } else {
+        return "Unknown two-sample test type: " + s.NPTwoType();
+    }
+    return {};
+}
+
+std::string MannKSKruskalRun(AnalysisSettings& settings, RunContext& engine) {
+    auto& a = static_cast<MannKSKruskalArgs&>(settings);
+    CNonParamMannKruskalKS analysis;
+    return analysis.Quorb_MannKSKruskal(a.OutputTable1, a.OutputTable2, a.Table, a.fields, a.nGroupFields, a.nX, a.bW,
+                                        a.MannWhitney, a.KolmogorovSmirnov, a.KruskalWallis, engine);
+}
+
+std::string TwoSampleRun(AnalysisSettings& settings, RunContext& engine) {
+    if (auto* runs = dynamic_cast<RunsArgs*>(&settings)) {
         CNonParamWald analysis;
         std::string message;
-        analysis.Quorb_NonParametricRuns(a.OutputTable1, a.Table, a.fields, a.nGroupFields, a.nX, a.bW, a.Flag, engine,
-                                         message);
+        analysis.Quorb_NonParametricRuns(runs->OutputTable1, runs->Table, runs->fields, runs->nGroupFields, runs->nX,
+                                         runs->bW, runs->Flag, engine, message);
         return message;
-    };
-    entries.SignFit = [](SignFitArgs& a, VarnelloCore& engine) {
-        CNonParamSign analysis;
-        return analysis.Quorb_SignFitTest(a.OutputTable1, a.Table, a.fields, a.nG, a.nX, a.bW, a.Fit, a.Distributions,
-                                          a.AgainstMean, a.AgainstMedian, a.AgainstCustom, a.CustomValue, engine);
-    };
-    entries.MannKSKruskal = [](MannKSKruskalArgs& a, VarnelloCore& engine) {
-        CNonParamMannKruskalKS analysis;
-        return analysis.Quorb_MannKSKruskal(a.OutputTable1, a.OutputTable2, a.Table, a.fields, a.nGroupFields, a.nX,
-                                            a.bW, a.MannWhitney, a.KolmogorovSmirnov, a.KruskalWallis, engine);
-    };
-    entries.Friedman = [](FriedmanArgs& a, VarnelloCore& engine) {
-        CNonParamFriedman analysis;
-        std::string message;
-        analysis.Quorb_NonParamFriedman(a.OutputTable1, a.OutputTable2, a.Table, a.fields, a.nG, a.nX, a.bW, engine,
-                                        message);
-        return message;
-    };
-    entries.NonParametric = [](NonParametricArgs& a, VarnelloCore& engine) {
-        CNonParametric analysis;
-        std::string message;
-        analysis.Quorb_NonParametric(a.OutputTable1, a.Table, a.fields, a.nG, a.nX, a.YPosition, a.bW, false, a.Zeros,
-                                     a.Sign, a.Wilcoxon, a.Spearman, a.Tau, a.ChiSquare, engine, message);
-        return message;
-    };
+    }
+    return MannKSKruskalRun(settings, engine);
+}
+
+std::string NSampleFromScenario(const CMelvarsScenario&, const AnalysisSettings& base, RunContext&,
+                                AnalysisType::Settings& out) {
+    std::string msg = oneCompareField(base);
+    if (!msg.empty()) return msg;
+    auto a = from<MannKSKruskalArgs>(base);
+    a->nGroupFields = static_cast<std::int16_t>(base.nG + 1);
+    a->MannWhitney = false;
+    a->KolmogorovSmirnov = false;
+    a->KruskalWallis = true;
+    out = std::move(a);
+    return {};
+}
+
+std::string FriedmanFromScenario(const CMelvarsScenario&, const AnalysisSettings& base, RunContext&,
+                                 AnalysisType::Settings& out) {
+    out = from<FriedmanArgs>(base);
+    return {};
+}
+
+std::string FriedmanRun(AnalysisSettings& settings, RunContext& engine) {
+    auto& a = static_cast<FriedmanArgs&>(settings);
+    CNonParamFriedman analysis;
+    std::string message;
+    analysis.Quorb_NonParamFriedman(a.OutputTable1, a.OutputTable2, a.Table, a.fields, a.nG, a.nX, a.bW, engine,
+                                    message);
+    return message;
 }

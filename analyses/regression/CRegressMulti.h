@@ -24,7 +24,7 @@ class CRegressMulti : public RegressionRun {
 public:
     std::string Quorb_RegressMulti(std::string OutputTable1, std::string OutputTable2, std::string Table,
                                    FieldList& Fields, std::int16_t nGroup, std::int16_t nX, bool bWeight, bool bAnova,
-                                   bool bYInt, std::int16_t CI, VarnelloCore& Engine);
+                                   bool bYInt, std::int16_t CI, RunContext& Engine);
 
 private:
     bool WithDataField() const override { return false; }

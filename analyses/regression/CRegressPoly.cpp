@@ -1,6 +1,6 @@
 #include "analyses/regression/CRegressPoly.h"
 
-#include "engine/VarnelloCore.h"
+#include "engine/RunContext.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
@@ -33,7 +33,7 @@ std::vector<DD> powers(double a, int k) {
 std::string CRegressPoly::Quorb_RegressPoly(std::string OutputTable1, std::string OutputTable2, std::string Table,
                                             FieldList& Fields, std::int16_t nGroup, std::int16_t nX, bool bWeight,
                                             bool bAnova, bool bYInt, std::int16_t CI, std::int16_t Order,
-                                            VarnelloCore& Engine) {
+                                            RunContext& Engine) {
     m_k = Order;
     Settings s{OutputTable1, OutputTable2, Table, Fields, nGroup, nX, bWeight, bAnova, bYInt, CI};
     return RunEntry("Quorb_RegressPoly", s, Engine);

@@ -26,7 +26,7 @@ class CRegressPoly : public RegressionRun {
 public:
     std::string Quorb_RegressPoly(std::string OutputTable1, std::string OutputTable2, std::string Table,
                                   FieldList& Fields, std::int16_t nGroup, std::int16_t nX, bool bWeight, bool bAnova,
-                                  bool bYInt, std::int16_t CI, std::int16_t Order, VarnelloCore& Engine);
+                                  bool bYInt, std::int16_t CI, std::int16_t Order, RunContext& Engine);
 
 private:
     std::string CheckOptions() override;

@@ -1,6 +1,6 @@
 #include "analyses/regression/CRegressSimple.h"
 
-#include "engine/VarnelloCore.h"
+#include "engine/RunContext.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
@@ -9,7 +9,7 @@ using namespace dao;
 
 std::string CRegressSimple::Quorb_RegressSimple(std::string OutputTable1, std::string OutputTable2, std::string Table,
                                                 FieldList& Fields, std::int16_t nGroup, std::int16_t nX, bool bWeight,
-                                                bool bAnova, bool bYInt, std::int16_t CI, VarnelloCore& Engine) {
+                                                bool bAnova, bool bYInt, std::int16_t CI, RunContext& Engine) {
     Settings s{OutputTable1, OutputTable2, Table, Fields, nGroup, nX, bWeight, bAnova, bYInt, CI};
     return RunEntry("Quorb_RegressSimple", s, Engine);
 }

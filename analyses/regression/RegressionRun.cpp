@@ -3,7 +3,7 @@
 #include "engine/CZValue.h"
 #include "engine/CrossProducts.h"
 #include "engine/LeastSquares.h"
-#include "engine/VarnelloCore.h"
+#include "engine/RunContext.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
@@ -55,7 +55,7 @@ RegressionRun::~RegressionRun() = default;
 
 void RegressionRun::Fail(ProcGuard& proc) {
     proc.HandleError();
-    if (m_error.empty()) m_error = VarnelloCore::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in Regression");
+    if (m_error.empty()) m_error = RunContext::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in Regression");
 }
 
 std::string RegressionRun::GroupText() const {
@@ -70,7 +70,7 @@ std::string RegressionRun::GroupText() const {
 
 std::string RegressionRun::Reopen() { return m_Engine->Quorb_InitDataTable(m_s.table, m_s.fields, m_s.nG, m_types, m_sizes); }
 
-std::string RegressionRun::RunEntry(const char* name, const Settings& settings, VarnelloCore& Engine) {
+std::string RegressionRun::RunEntry(const char* name, const Settings& settings, RunContext& Engine) {
     m_Engine = &Engine;
     ProcGuard proc(gEngineErr, name);
     std::string msg;
@@ -136,7 +136,7 @@ std::string RegressionRun::CreateOutput() {
     ProcGuard proc(gEngineErr, "CreateOutput");
     std::string msg;
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         m_countColumn = Left64("Count_of_" + YName());
         TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_s.out1);
         std::int16_t ord = CreateLeadFields(td, m_s.nG, m_s.fields, m_types, m_sizes, WithDataField(), 0, 0,
@@ -169,7 +169,7 @@ std::string RegressionRun::CreateResidual() {
     ProcGuard proc(gEngineErr, "CreateResidual");
     std::string msg;
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         m_yResidualColumn = Left64("Y:" + YName());
         TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_s.out2);
         std::int16_t ord =
@@ -190,7 +190,7 @@ std::string RegressionRun::CreateResidual() {
 }
 
 void RegressionRun::ReadValues() {
-    VarnelloCore& eng = *m_Engine;
+    RunContext& eng = *m_Engine;
     m_w = m_s.bWeight ? eng.Quorb_WeightCalc(true, m_s.fields, static_cast<std::int16_t>(m_s.nG + m_s.nX + 2)) : 1.0;
     Variant v = m_yCol->Value();
     m_yOk = !v.IsNull();
@@ -212,7 +212,7 @@ void RegressionRun::ReadValues() {
 void RegressionRun::ReadRecords() {
     ProcGuard proc(gEngineErr, "ReadRecords");
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         RecordsetPtr rs = eng.DataRecordset();
         const std::size_t nG = static_cast<std::size_t>(m_s.nG), nX = static_cast<std::size_t>(m_s.nX);
         m_prev.assign(nG + 1, Variant::Null());
@@ -304,7 +304,7 @@ void RegressionRun::FlushResiduals(std::size_t group) {
 void RegressionRun::CalcResiduals() {
     ProcGuard proc(gEngineErr, "CalcResiduals");
     try {
-        VarnelloCore& eng = *m_Engine;
+        RunContext& eng = *m_Engine;
         RecordsetPtr rs = eng.DataRecordset();
         const std::size_t nG = static_cast<std::size_t>(m_s.nG), nX = static_cast<std::size_t>(m_s.nX);
         for (std::size_t i = 1; i <= nG; ++i) m_groupCols[i] = rs->Fields(m_s.fields[i]);

@@ -39,7 +39,7 @@
 class CZValue;
 class CrossProducts;
 class ProcGuard;
-class VarnelloCore;
+class RunContext;
 
 class RegressionRun {
 public:
@@ -106,7 +106,7 @@ protected:
     };
 
     // The entry's steps; `name` is pushed on the engine's error handler.
-    std::string RunEntry(const char* name, const Settings& settings, VarnelloCore& engine);
+    std::string RunEntry(const char* name, const Settings& settings, RunContext& engine);
 
     // --- what each class supplies -------------------------------------------------------
     virtual std::string CheckOptions() { return {}; }
@@ -151,7 +151,7 @@ protected:
     std::string GroupText() const;
     static std::string Left64(const std::string& s) { return s.substr(0, 64); }
 
-    VarnelloCore* m_Engine = nullptr;
+    RunContext* m_Engine = nullptr;
     Settings m_s;
     std::string m_error;    // an unexpected error's message
     std::string m_refusal;  // the first refused fit's message

@@ -4,6 +4,7 @@
 #include "AnalysisFixture.h"
 #include "Exact.h"
 #include "analyses/descriptive/CCompare.h"
+#include "support/AnalysisSeam.h"
 
 #include <cmath>
 
@@ -174,13 +175,16 @@ TEST_F(CompareTest, ChiSquareOfXAgainstYAsExpected) {
     // = 4 + 4.5 + 9 = 17.5; (0,0) adds a cell without a contribution (m = 4);
     // (1,0) is left out.
     MakeTable("Data", {{"X", dbDouble}, {"Y", dbDouble}}, {{3.0, 1.0}, {5.0, 2.0}, {10.0, 4.0}, {0.0, 0.0}, {1.0, 0.0}});
-    VarnelloCore eng;
-    eng.SetScenarioDatabase(db);
-    eng.SetSourceDatabase(db);
-    eng.SetOutputDatabase(db);
-    FieldList fields = {"", "X", "Y"};
-    CCompare c;
-    ASSERT_EQ(c.Quorb_Compare("Out", "Data", fields, 0, 1, false, "nnnny", eng), "");
+    RunContext cx;
+    vtest::BeginRun(cx, db);
+    CompareSettings a;
+    a.OutputTable1 = "Out";
+    a.Table = "Data";
+    a.fields = {"", "X", "Y"};
+    a.nX = 1;
+    a.bY = true;
+    a.Switches = "nnnny";
+    ASSERT_EQ(RunAnalysis<CCompare>(a, cx), "");
     auto rows = ReadTable("Out");
     ASSERT_EQ(rows.size(), 1u);
     const OutRow& r = rows[0];

@@ -5,6 +5,7 @@
 #include "AnalysisFixture.h"
 #include "Exact.h"
 #include "analyses/descriptive/CCorrMatrix.h"
+#include "support/AnalysisSeam.h"
 
 #include <cmath>
 
@@ -184,13 +185,17 @@ TEST_F(MatrixTest, ColumnNamesThatCannotBeToldApartAreRefused) {
     std::string err;
     EXPECT_FALSE(Run(Store(matrixSpec({{"CalcType", "X"}, {"X", "X"}}, "Out")), &err));
     EXPECT_EQ(err, "The output table cannot hold two columns named \"CalcType\": rename the source field or choose other options.");
-    VarnelloCore eng;
-    eng.SetScenarioDatabase(db);
-    eng.SetSourceDatabase(db);
-    eng.SetOutputDatabase(db);
+    RunContext cx;
+    vtest::BeginRun(cx, db);
     for (auto c : cases) {
-        CCorrMatrix m;
-        EXPECT_EQ(m.Quorb_Matrix("Out", "Data", c.fields, 0, 2, false, "2", "YYYYYYYYY", eng),
+        MatrixSettings a;
+        a.OutputTable1 = "Out";
+        a.Table = "Data";
+        a.fields = c.fields;
+        a.nX = 2;
+        a.ProbTail = "2";
+        a.Switches = "YYYYYYYYY";
+        EXPECT_EQ(RunAnalysis<CCorrMatrix>(a, cx),
                   "The output table cannot hold two columns named \"" + c.column +
                       "\": rename the source field or choose other options.");
         EXPECT_FALSE(TableExists("Out"));

@@ -8,6 +8,7 @@
 #include "AnalysisFixture.h"
 
 #include "analyses/nonparametric/CNonParametric.h"
+#include "support/AnalysisSeam.h"
 
 #include <cmath>
 #include <random>
@@ -50,10 +51,10 @@ protected:
         VarnelloCore eng;
         eng.SetScenarioDatabase(db);
         if (all) {
-            eng.Entries().NonParametric = [](NonParametricArgs& a, VarnelloCore& e) {
+            vtest::AnalysisOf<NonParametricArgs>(eng, "Paired Fields") = [](NonParametricArgs& a, RunContext& e) {
                 CNonParametric analysis;
                 std::string message;
-                analysis.Quorb_NonParametric(a.OutputTable1, a.Table, a.fields, a.nG, a.nX, a.YPosition, a.bW, false,
+                analysis.Quorb_NonParametric(a.OutputTable1, a.Table, a.fields, a.nG, a.nX, static_cast<std::int16_t>(a.YPosition()), a.bW, false,
                                              a.Zeros, a.Sign, a.Wilcoxon, a.Spearman, true, true, e, message);
                 return message;
             };

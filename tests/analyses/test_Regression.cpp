@@ -8,6 +8,7 @@
 #include "RegressionFixture.h"
 #include "analyses/regression/CRegressMulti.h"
 #include "analyses/regression/RegressionRun.h"
+#include "support/AnalysisSeam.h"
 
 #include <cmath>
 #include <algorithm>
@@ -433,9 +434,8 @@ TEST_F(RegressionTest, PerfectFitLeavesTItsProbabilityAndPartialFNull) {
         EXPECT_TRUE(row.IsNull("F-Value")) << kind;
     }
     // Partial F (a confidence level, which only a direct call passes).
-    VarnelloCore eng;
-    eng.SetSourceDatabase(db);
-    eng.SetOutputDatabase(db);
+    RunContext eng;
+    vtest::BeginRun(eng, db);
     FieldList f = {"", "X1", "X2", "Y"};
     CRegressMulti m;
     ASSERT_EQ(m.Quorb_RegressMulti("CI", "", "Data", f, 0, 2, false, true, true, 95, eng), "");
@@ -454,9 +454,8 @@ TEST_F(RegressionTest, ConfidenceIntervalsAndPartialF) {
         X.push_back({Q(x1[i]), Q(x2[i])});
     }
     MakeData({"X1", "X2", "Y"}, data);
-    VarnelloCore eng;
-    eng.SetSourceDatabase(db);
-    eng.SetOutputDatabase(db);
+    RunContext eng;
+    vtest::BeginRun(eng, db);
     FieldList f = {"", "X1", "X2", "Y"};
     CRegressMulti m;
     ASSERT_EQ(m.Quorb_RegressMulti("CI", "", "Data", f, 0, 2, false, false, true, 95, eng), "");

@@ -1,7 +1,6 @@
-// The data services every analysis calls back into: its sorted input, field
-// types, the missing-value filter and test, weights, group breaks, progress,
-// the temporary work database and its output tables.
-#include "engine/VarnelloCore.h"
+#include "engine/RunContext.h"
+
+#include "engine/Varnello.h"
 
 #include "engine/OutputTableRules.h"
 #include "engine/WorkFolder.h"
@@ -17,7 +16,7 @@
 
 using namespace dao;
 
-std::string VarnelloCore::Quorb_InitDataTable(const std::string& table, const FieldList& fields, std::int16_t nSort,
+std::string RunContext::Quorb_InitDataTable(const std::string& table, const FieldList& fields, std::int16_t nSort,
                                           std::vector<long>& types, std::vector<long>& sizes, bool sortFirstData) {
     ProcGuard proc(gEngineErr, "Quorb_InitDataTable");
     std::string msg;
@@ -44,11 +43,11 @@ std::string VarnelloCore::Quorb_InitDataTable(const std::string& table, const Fi
     return msg;
 }
 
-std::string VarnelloCore::OpenDataRecordset(const std::string& sql) {
+std::string RunContext::OpenDataRecordset(const std::string& sql) {
     std::string text = sql;
     if (text.empty() || text.back() != ';') text += ";";
     try {
-        m_dataRs = m_sourceDb->OpenRecordset(text, dbOpenDynaset, dbReadOnly | dbSeeChanges);
+        m_dataRs = m_frame.source->OpenRecordset(text, dbOpenDynaset, dbReadOnly | dbSeeChanges);
     } catch (const DaoError& e) {
         m_dataRs.reset();
         if (e.Number() == err::ParametersExpected)
@@ -61,7 +60,7 @@ std::string VarnelloCore::OpenDataRecordset(const std::string& sql) {
     return {};
 }
 
-void VarnelloCore::Quorb_InitFieldTypes(Recordset& rs, std::int16_t n, const FieldList& fields, std::vector<long>& types,
+void RunContext::Quorb_InitFieldTypes(Recordset& rs, std::int16_t n, const FieldList& fields, std::vector<long>& types,
                                     std::vector<long>& sizes) {
     ProcGuard proc(gEngineErr, "Quorb_InitFieldTypes");
     try {
@@ -78,7 +77,7 @@ void VarnelloCore::Quorb_InitFieldTypes(Recordset& rs, std::int16_t n, const Fie
     }
 }
 
-std::string VarnelloCore::Quorb_DataWhere(const std::string& f) const {
+std::string RunContext::Quorb_DataWhere(const std::string& f) const {
     // Bounds are written in the invariant round-trip form, so that the SQL
     // reads back exactly the double the rule holds, whatever the locale.
     auto num = [](double v) { return FormatDoubleRoundTrip(v); };
@@ -90,7 +89,7 @@ std::string VarnelloCore::Quorb_DataWhere(const std::string& f) const {
     return {};
 }
 
-bool VarnelloCore::Quorb_DataOk_b(double x, bool bEqualOnly) const {
+bool RunContext::Quorb_DataOk_b(double x, bool bEqualOnly) const {
     if (bEqualOnly) return !(NamesEqual(m_missingRule, "Equal") && x == m_missingEqual);
     if (NamesEqual(m_missingRule, "Equal")) return x != m_missingEqual;
     if (NamesEqual(m_missingRule, "Low")) return x >= m_missingLow;
@@ -99,7 +98,7 @@ bool VarnelloCore::Quorb_DataOk_b(double x, bool bEqualOnly) const {
     return true;
 }
 
-double VarnelloCore::Quorb_WeightCalc(bool bWeight, const FieldList& fields, std::int16_t weightIndex) {
+double RunContext::Quorb_WeightCalc(bool bWeight, const FieldList& fields, std::int16_t weightIndex) {
     ProcGuard proc(gEngineErr, "Quorb_WeightCalc");
     double w = 0;
     try {
@@ -111,14 +110,14 @@ double VarnelloCore::Quorb_WeightCalc(bool bWeight, const FieldList& fields, std
     return w;
 }
 
-double VarnelloCore::WeightOf(const Variant& v) const {
+double RunContext::WeightOf(const Variant& v) const {
     if (v.IsNull()) return 0.0;
     double d = v.ToDouble();
     if (NamesEqual(m_missingRule, "Equal") && d == m_missingEqual) return 0.0;
     return d > 0 ? d : 0.0;
 }
 
-bool VarnelloCore::Quorb_SameRecords_b(std::int16_t n, bool bCompare, std::vector<Variant>& previous,
+bool RunContext::Quorb_SameRecords_b(std::int16_t n, bool bCompare, std::vector<Variant>& previous,
                                    const std::vector<Variant>& current) const {
     if (!bCompare) {
         for (int i = 1; i <= n; ++i) previous[static_cast<std::size_t>(i)] = current[static_cast<std::size_t>(i)];
@@ -141,7 +140,7 @@ bool VarnelloCore::Quorb_SameRecords_b(std::int16_t n, bool bCompare, std::vecto
     return false;
 }
 
-bool VarnelloCore::Quorb_SameValue(const Variant& a, const Variant& b, bool bTextCompare) const {
+bool RunContext::Quorb_SameValue(const Variant& a, const Variant& b, bool bTextCompare) const {
     if (a.IsNull() && b.IsNull()) return true;
     if (a.IsNull() || b.IsNull()) return false;
     if (!a.IsString()) return a.Equals(b, false);
@@ -150,10 +149,10 @@ bool VarnelloCore::Quorb_SameValue(const Variant& a, const Variant& b, bool bTex
     return a.Equals(b, true);
 }
 
-void VarnelloCore::Quorb_Msg(long r, bool bForce, const std::string& m) {
+void RunContext::Quorb_Msg(long r, bool bForce, const std::string& m) {
     // A step's text names the step an unexpected error report shows.
-    if (r == 0 && m_errHandler) m_errHandler->SetCurrentOperation(m);
-    if (!m_showStatus || !m_events) return;
+    if (r == 0 && m_frame.handler) m_frame.handler->SetCurrentOperation(m);
+    if (!m_frame.showStatus || !m_frame.events) return;
     // The text is built in the run's own buffer: the count every fifth record
     // allocates nothing.
     std::string& text = m_statusText;
@@ -172,7 +171,7 @@ void VarnelloCore::Quorb_Msg(long r, bool bForce, const std::string& m) {
     raiseStatStatus(text);
 }
 
-bool VarnelloCore::Quorb_UTIL_MakeTempDB() {
+bool RunContext::Quorb_UTIL_MakeTempDB() {
     ProcGuard proc(gEngineErr, "Quorb_UTIL_MakeTempDB");
     try {
         if (m_tempDb && m_tempDb->IsOpen()) {
@@ -210,11 +209,11 @@ bool VarnelloCore::Quorb_UTIL_MakeTempDB() {
     return false;
 }
 
-std::string VarnelloCore::Quorb_CreateTable(const TableDefPtr& td, bool bOpen) {
+std::string RunContext::Quorb_CreateTable(const TableDefPtr& td, bool bOpen) {
     std::string msg;
     try {
-        if (!m_outputDb) return "No output database is open for the table " + (td ? td->Name() : std::string()) + ".";
-        m_outputDb->TableDefs().Append(td);
+        if (!m_frame.output) return "No output database is open for the table " + (td ? td->Name() : std::string()) + ".";
+        m_frame.output->TableDefs().Append(td);
     } catch (const DaoError& e) {
         return e.Description();
     } catch (const std::exception& e) {
@@ -224,7 +223,7 @@ std::string VarnelloCore::Quorb_CreateTable(const TableDefPtr& td, bool bOpen) {
     // may go on without its output recordset.
     if (bOpen) {
         try {
-            m_outputRs = m_outputDb->OpenRecordset(td->Name(), dbOpenDynaset);
+            m_outputRs = m_frame.output->OpenRecordset(td->Name(), dbOpenDynaset);
         } catch (const DaoError& e) {
             m_outputRs.reset();
             msg = e.Description();
@@ -237,15 +236,15 @@ std::string VarnelloCore::Quorb_CreateTable(const TableDefPtr& td, bool bOpen) {
     return msg;
 }
 
-void VarnelloCore::Quorb_DeleteTable(bool bTemp, const std::string& table) {
+void RunContext::Quorb_DeleteTable(bool bTemp, const std::string& table) {
     try {
-        DatabasePtr db = bTemp ? m_tempDb : m_outputDb;
+        DatabasePtr db = bTemp ? m_tempDb : m_frame.output;
         if (db) db->TableDefs().Delete(table);
     } catch (...) {
     }
 }
 
-void VarnelloCore::Quorb_EmptyTable(bool bTemp, const std::string& table, long rows, const DatabasePtr& db) {
+void RunContext::Quorb_EmptyTable(bool bTemp, const std::string& table, long rows, const DatabasePtr& db) {
     ProcGuard proc(gEngineErr, "Quorb_EmptyTable");
     try {
         if (rows <= 0) return;
@@ -257,7 +256,7 @@ void VarnelloCore::Quorb_EmptyTable(bool bTemp, const std::string& table, long r
     }
 }
 
-void VarnelloCore::EmptyTable2(bool bTemp, const std::string& table, const DatabasePtr& db) {
+void RunContext::EmptyTable2(bool bTemp, const std::string& table, const DatabasePtr& db) {
     ProcGuard proc(gEngineErr, "EmptyTable2");
     try {
         DatabasePtr target = bTemp ? m_tempDb : db;
@@ -275,7 +274,7 @@ void VarnelloCore::EmptyTable2(bool bTemp, const std::string& table, const Datab
     }
 }
 
-bool VarnelloCore::Util_FieldExists(const std::string& table, const std::string& field, const DatabasePtr& db) {
+bool RunContext::Util_FieldExists(const std::string& table, const std::string& field, const DatabasePtr& db) {
     ProcGuard proc(gEngineErr, "Util_FieldExists");
     TableDefPtr td;
     try {
@@ -321,21 +320,21 @@ bool sameLayout(TableDef& existing, TableDef& wanted) {
 
 } // namespace
 
-std::string VarnelloCore::outputNameRefusal(const std::string& name, const std::string& sourceTable) const {
+std::string RunContext::OutputNameRefusal(const std::string& name, const std::string& sourceTable) const {
     OutputTableRules::Context cx;
-    cx.output = m_outputDb;
-    cx.source = m_sourceDb;
+    cx.output = m_frame.output;
+    cx.source = m_frame.source;
     cx.sourceTable = sourceTable;
-    cx.scenarioTables = {m_scenarioTbl, m_optionsTbl, m_fieldTbl};
+    cx.scenarioTables = m_frame.scenarioTables;
     return OutputTableRules::Refusal(name, cx);
 }
 
-std::string VarnelloCore::ReplaceOutputTable(const TableDefPtr& td, bool open, const std::function<std::string()>& reopen,
+std::string RunContext::ReplaceOutputTable(const TableDefPtr& td, bool open, const std::function<std::string()>& reopen,
                                          const std::string& sourceTable) {
     DatabasePtr out = OutputDatabase();
     if (!td) return "The output table has no definition.";
     if (!out) return "No output database is open for the table " + td->Name() + ".";
-    std::string refusal = outputNameRefusal(td->Name(), sourceTable);
+    std::string refusal = OutputNameRefusal(td->Name(), sourceTable);
     if (!refusal.empty()) return refusal;
     for (const auto& done : m_runOutputs)
         if (NamesEqual(done, td->Name()))
@@ -381,7 +380,7 @@ std::string VarnelloCore::ReplaceOutputTable(const TableDefPtr& td, bool open, c
     return msg;
 }
 
-double VarnelloCore::DataValue(const Variant& value, const std::string& field) {
+double RunContext::DataValue(const Variant& value, const std::string& field) {
     try {
         return value.ToDouble();
     } catch (const std::exception&) {
@@ -396,7 +395,52 @@ double VarnelloCore::DataValue(const Variant& value, const std::string& field) {
                                " is not a number.");
 }
 
-std::string VarnelloCore::UnexpectedErrorMessage(const CErr_ZUR* handler, const std::string& fallback) {
+std::string RunContext::UnexpectedErrorMessage(const CErr_ZUR* handler, const std::string& fallback) {
     if (handler && !handler->ErrDescription().empty()) return handler->ErrDescription();
     return fallback;
+}
+
+// --- the run's frame -----------------------------------------------------------------------
+
+RunContext::~RunContext() { End(); }
+
+void RunContext::Begin(Frame frame) {
+    End();
+    m_frame = std::move(frame);
+    m_runOutputs.clear();
+    m_tempDbError.clear();
+    m_binaryCompare = false;
+    m_missingRule.clear();
+    m_missingEqual = m_missingLow = m_missingHigh = 0;
+}
+
+void RunContext::CloseRecordsets() noexcept {
+    for (auto* rs : {&m_dataRs, &m_outputRs, &m_outputRs2}) {
+        try {
+            if (*rs) (*rs)->Close();
+        } catch (...) {
+        }
+        rs->reset();
+    }
+}
+
+void RunContext::End() noexcept {
+    try {
+        if (!m_tempDbPath.empty()) {
+            if (m_tempDb) m_tempDb->Close();
+            m_tempDb.reset();
+            DBEngine().Idle(dbRefreshCache);
+            std::error_code ec;
+            std::filesystem::remove(m_tempDbPath, ec);
+            std::filesystem::remove(m_tempDbPath + "-journal", ec);
+            m_tempDbPath.clear();
+        }
+    } catch (...) {
+    }
+    CloseRecordsets();
+}
+
+// The listener may change the text: each event fills it anew.
+void RunContext::raiseStatStatus(std::string& msg) {
+    if (m_frame.events) m_frame.events->StatStatus(msg);
 }

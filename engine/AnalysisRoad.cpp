@@ -1,0 +1,153 @@
+#include "engine/AnalysisRoad.h"
+
+#include "engine/modStatsGeneral.h"
+#include "errors/RunTimeError.h"
+
+#include <limits>
+
+using namespace dao;
+
+AnalysisRoad::AnalysisRoad(const AnalysisSettings& settings, const char* entryName, std::string what)
+    : m_base(settings), m_entryName(entryName), m_what(std::move(what)) {}
+
+AnalysisRoad::~AnalysisRoad() = default;
+
+std::string AnalysisRoad::Run(RunContext& cx) {
+    m_cx = &cx;
+    m_error.clear();
+    ProcGuard proc(gEngineErr, m_entryName);
+    std::string msg;
+    try {
+        msg = Steps();
+    } catch (...) {
+        Fail(proc);
+    }
+    // What the analysis opened, then its output and data recordsets.
+    try {
+        CloseOwn();
+    } catch (...) {
+        Fail(proc);
+    }
+    try {
+        for (const RecordsetPtr& rs : {cx.OutputRecordset2(), cx.OutputRecordset(), cx.DataRecordset()})
+            if (rs) rs->Close();
+    } catch (...) {
+        Fail(proc);
+    }
+    if (msg.empty() && Failed()) msg = m_error;
+    m_cx = nullptr;
+    return msg;
+}
+
+void AnalysisRoad::Fail(ProcGuard& proc) {
+    proc.HandleError();
+    if (m_error.empty()) m_error = RunContext::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in " + m_what);
+}
+
+void AnalysisRoad::Progress(const std::string& step) { m_cx->Quorb_Msg(0, true, step); }
+
+std::string AnalysisRoad::OpenSource(const FieldList& fields, std::int16_t nSort, bool sortFirstData) {
+    return OpenSourceBy([this, &fields, nSort, sortFirstData] {
+        return m_cx->Quorb_InitDataTable(m_base.Table, fields, nSort, m_types, m_sizes, sortFirstData);
+    });
+}
+
+std::string AnalysisRoad::OpenSource(std::int16_t nSort, bool sortFirstData) {
+    return OpenSource(m_base.fields, nSort, sortFirstData);
+}
+
+std::string AnalysisRoad::OpenSourceBy(std::function<std::string()> open) {
+    m_reopen = std::move(open);
+    std::string msg = m_reopen();
+    // No analysis may read a recordset the source query did not give it.
+    if (msg.empty() && !Failed() && !m_cx->DataRecordset())
+        msg = "The data of " + m_base.Table + " could not be read.";
+    return msg;
+}
+
+TableDefPtr AnalysisRoad::NewTable(const std::string& name) const { return m_cx->OutputDatabase()->CreateTableDef(name); }
+
+std::string AnalysisRoad::PlaceOutput(const TableDefPtr& td, bool open) {
+    return m_cx->ReplaceOutputTable(td, open, m_reopen, m_base.Table);
+}
+
+std::string AnalysisRoad::MakeWorkDatabase() {
+    if (!m_cx->Quorb_UTIL_MakeTempDB() || !m_cx->TempDatabase()) return "Temp database could not be created";
+    return {};
+}
+
+void AnalysisRoad::Kept(const std::function<void()>& pass) { ReadInKeptTransaction(pass); }
+
+void AnalysisRoad::ReadFields(const FieldList& fields, std::size_t weightPosition) {
+    m_readFields = &fields;
+    m_weightPosition = weightPosition;
+}
+
+void AnalysisRoad::BindColumns() {
+    const FieldList& fields = m_readFields ? *m_readFields : m_base.fields;
+    const std::size_t weight = m_readFields ? m_weightPosition : m_base.bW ? m_base.WeightPosition() : 0;
+    RecordsetPtr rs = m_cx->DataRecordset();
+    m_cols.assign(fields.size(), nullptr);
+    for (std::size_t i = 1; i < fields.size(); ++i)
+        if (!fields[i].empty()) m_cols[i] = rs->Fields(fields[i]);
+    m_weightCol = weight > 0 && weight < m_cols.size() ? m_cols[weight] : nullptr;
+}
+
+double AnalysisRoad::Weight() const { return m_weightCol ? m_cx->WeightOf(m_weightCol->Value()) : 1.0; }
+
+bool AnalysisRoad::Value(std::size_t position, double& x) const {
+    const FieldPtr& col = m_cols[position];
+    try {
+        return col->ValueAsDouble(x);
+    } catch (const std::exception&) {
+        // A text in a number field: say which value, field and record.
+        const FieldList& fields = m_readFields ? *m_readFields : m_base.fields;
+        x = m_cx->DataValue(col->Value(), fields[position]);
+        return true;
+    }
+}
+
+bool AnalysisRoad::Number(std::size_t position, double& x) const {
+    return Value(position, x) && m_cx->Quorb_DataOk_b(x, false);
+}
+
+void AnalysisRoad::ReadGroups(std::int16_t nG, bool countAfterLast) {
+    Guard("ReadRecords", [&] {
+        RunContext& cx = *m_cx;
+        BindColumns();
+        RecordsetPtr rs = cx.DataRecordset();
+        const std::size_t n = static_cast<std::size_t>(nG);
+        m_prev.assign(n + 1, Variant::Null());
+        m_cur.assign(n + 1, Variant::Null());
+        m_runRecords = 0;
+        m_groupRecords = 0;
+        auto begin = [&] {
+            InitData();
+            m_groupRecords = 0;
+        };
+        begin();
+        while (!Failed()) {
+            if (rs->EOF_()) {
+                if (!countAfterLast) cx.Quorb_Msg(m_runRecords, true, "");
+                WriteData();
+                if (countAfterLast) cx.Quorb_Msg(m_runRecords, true, "");
+                break;
+            }
+            for (std::size_t i = 1; i <= n; ++i) m_cur[i] = m_cols[i]->Value();
+            if (cx.Quorb_SameRecords_b(nG, m_runRecords != 0, m_prev, m_cur)) {
+                cx.Quorb_Msg(m_runRecords, true, "");
+                WriteData();
+                if (Failed()) break;
+                for (std::size_t i = 1; i <= n; ++i) m_prev[i] = m_cur[i];
+                begin();
+                if (Failed()) break;
+            }
+            CalcData();
+            if (m_runRecords == std::numeric_limits<std::int32_t>::max()) throw RunTimeError(rterr::Overflow);
+            ++m_runRecords;
+            ++m_groupRecords;
+            cx.Quorb_Msg(m_runRecords, false, "");
+            rs->MoveNext();
+        }
+    });
+}

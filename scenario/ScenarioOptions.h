@@ -47,8 +47,7 @@ const ScenarioOption* FindScenarioOption(std::string_view column) noexcept;
 
 // Empty when the value fits the option's property; otherwise what the option
 // takes, as the end of a message ("a whole number from -32768 to 32767").
-//   Text:    anything but a blob-like value fits (Null is the empty text,
-//            a number its text).
+//   Text:    every value fits (Null is the empty text, a number its text).
 //   Boolean: Null (False) or a number (0 is False).
 //   Integer: a whole number from -32768 to 32767.
 //   Double:  Null (0) or a finite number that the property holds exactly.
@@ -63,7 +62,8 @@ std::string OptionMisfitMessage(const ScenarioOption& option, const dao::Variant
 
 // Sets the scenario property stored in the named option column (letter case
 // aside). False when the name is no option column. A value that does not
-// fit raises dao::DaoError 13 with OptionMisfitMessage (no scenario named).
+// fit (OptionMisfit; Null in an Integer option among them) raises
+// dao::DaoError 13 with OptionMisfitMessage, which names no scenario.
 bool SetScenarioOption(CMelvarsScenario& scenario, const std::string& column, const dao::Variant& value);
 
 // Reads the options of the current record of `row` (a row of usysQuorbOptions,

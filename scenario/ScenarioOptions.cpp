@@ -54,6 +54,7 @@ PropertyType<K> fromStored(const Variant& v) {
     } else if constexpr (K == OptionKind::Integer) {
         return static_cast<std::int16_t>(isWhole(v) ? v.RawInt() : static_cast<long long>(v.RawDouble()));
     } else if constexpr (K == OptionKind::Double) {
+        // A Null mean to test against is one never entered: 0, as the runner expects.
         if (isBlank(v)) return 0.0;
         return isWhole(v) ? static_cast<double>(v.RawInt()) : v.RawDouble();
     } else {

@@ -271,9 +271,12 @@ void frmStatMain::EditCurrentScenario(int startPage) {
         wiz.SetMissingHigh(text("MissingHigh"));
         wiz.SetMissingLow(text("MissingLow"));
         wiz.SetScenario_Version(text("Scenario_Version"));
-        for (const auto& [column, unused] : ScenarioOptionValues(wiz.Scenario())) {
-            (void)unused;
-            SetScenarioOption(wiz.Scenario(), column, col(column.c_str()));
+        // A stored option that does not fit is named, and nothing is opened.
+        const std::string misfit = ReadScenarioOptions(*rs, wiz.Scenario(), id, OptionReader::Designer);
+        if (!misfit.empty()) {
+            m_oScenario.reset();
+            ShowAppMessage(QString::fromStdString(misfit));
+            return;
         }
         if (wiz.ShowStatWizard(startPage)) {
             update();

@@ -538,16 +538,37 @@ void BindVariant(sqlite3_stmt* st, int index, const Variant& v) {
 
 Variant ReadColumn(sqlite3_stmt* st, int col, int daoType) {
     int storage = sqlite3_column_type(st, col);
-    if (daoType == dbBoolean) {
-        if (storage == SQLITE_NULL) return Variant(false);
-        if (storage == SQLITE_TEXT) return Variant(Variant(std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, col)))).ToBool());
-        return Variant(sqlite3_column_double(st, col) != 0.0);
-    }
-    if (storage == SQLITE_NULL) return Variant::Null();
     auto asText = [&] {
         const unsigned char* t = sqlite3_column_text(st, col);
         return std::string(reinterpret_cast<const char*>(t), static_cast<std::size_t>(sqlite3_column_bytes(st, col)));
     };
+    auto asBytes = [&] {
+        const void* b = sqlite3_column_blob(st, col);
+        return std::string(static_cast<const char*>(b), static_cast<std::size_t>(sqlite3_column_bytes(st, col)));
+    };
+    // A number column holds what the program that wrote it stored: text and
+    // blobs come as they are (never as the digits they spell or as 0), and
+    // whole numbers beyond the column's range or fractions in a whole-number
+    // column come exactly, for the reader to refuse.
+    if (daoType == dbBoolean || daoType == dbByte || daoType == dbInteger || daoType == dbDouble) {
+        if (storage == SQLITE_BLOB) return Variant(asBytes());
+        if (storage == SQLITE_TEXT && daoType != dbDouble) return Variant(asText());
+    }
+    if (daoType == dbBoolean) {
+        if (storage == SQLITE_NULL) return Variant(false);
+        return Variant(sqlite3_column_double(st, col) != 0.0);
+    }
+    if (storage == SQLITE_NULL) return Variant::Null();
+    if ((daoType == dbByte || daoType == dbInteger) && storage == SQLITE_FLOAT) {
+        const double d = sqlite3_column_double(st, col);
+        const double lo = daoType == dbByte ? 0.0 : -32768.0, hi = daoType == dbByte ? 255.0 : 32767.0;
+        if (!(d >= lo && d <= hi && d == std::trunc(d))) return Variant(d);
+    }
+    if ((daoType == dbByte || daoType == dbInteger) && storage == SQLITE_INTEGER) {
+        const sqlite3_int64 v = sqlite3_column_int64(st, col);
+        const sqlite3_int64 lo = daoType == dbByte ? 0 : -32768, hi = daoType == dbByte ? 255 : 32767;
+        if (v < lo || v > hi) return Variant(static_cast<long long>(v));
+    }
     switch (daoType) {
     case dbByte:
         return Variant(static_cast<std::uint8_t>(sqlite3_column_int(st, col)));

@@ -50,89 +50,13 @@ public:
     // ---- the scenario's properties -----------------------------------------
     std::int32_t Scenario_ID() const noexcept { return m_Scenario_ID; }
     void SetScenario_ID(std::int32_t value) noexcept { m_Scenario_ID = value; }
-    using CMelvarsScenario::Scenario_Description, CMelvarsScenario::SetScenario_Description;
+    // Every property of the scenario record, from its one list
+    // (ScenarioOptionList.h): the Get and the Let of each.
+#define VARNELLO_WIZARD_PROPERTY(Property, ...) using CMelvarsScenario::Property, CMelvarsScenario::Set##Property;
     using CMelvarsScenario::Scenario_Type, CMelvarsScenario::SetScenario_Type;
-    using CMelvarsScenario::CalcType, CMelvarsScenario::SetCalcType;
-    using CMelvarsScenario::Table, CMelvarsScenario::SetTable;
-    using CMelvarsScenario::OutputTable1, CMelvarsScenario::SetOutputTable1;
-    using CMelvarsScenario::OutputTable2, CMelvarsScenario::SetOutputTable2;
-    using CMelvarsScenario::MissingType, CMelvarsScenario::SetMissingType;
-    using CMelvarsScenario::MissingEqual, CMelvarsScenario::SetMissingEqual;
-    using CMelvarsScenario::MissingLow, CMelvarsScenario::SetMissingLow;
-    using CMelvarsScenario::MissingHigh, CMelvarsScenario::SetMissingHigh;
-    using CMelvarsScenario::Scenario_Version, CMelvarsScenario::SetScenario_Version;
-    using CMelvarsScenario::CI, CMelvarsScenario::SetCI;
-    using CMelvarsScenario::CI95, CMelvarsScenario::SetCI95;
-    using CMelvarsScenario::FreqN, CMelvarsScenario::SetFreqN;
-    using CMelvarsScenario::FreqP, CMelvarsScenario::SetFreqP;
-    using CMelvarsScenario::Mean, CMelvarsScenario::SetMean;
-    using CMelvarsScenario::Mode, CMelvarsScenario::SetMode;
-    using CMelvarsScenario::Percentile, CMelvarsScenario::SetPercentile;
-    using CMelvarsScenario::Range, CMelvarsScenario::SetRange;
-    using CMelvarsScenario::Skew, CMelvarsScenario::SetSkew;
-    using CMelvarsScenario::Sum, CMelvarsScenario::SetSum;
-    using CMelvarsScenario::TTestMean, CMelvarsScenario::SetTTestMean;
-    using CMelvarsScenario::VarStd, CMelvarsScenario::SetVarStd;
-    using CMelvarsScenario::FreqSum, CMelvarsScenario::SetFreqSum;
-    using CMelvarsScenario::FreqType, CMelvarsScenario::SetFreqType;
-    using CMelvarsScenario::CountXY, CMelvarsScenario::SetCountXY;
-    using CMelvarsScenario::MeanXY, CMelvarsScenario::SetMeanXY;
-    using CMelvarsScenario::CorrXY, CMelvarsScenario::SetCorrXY;
-    using CMelvarsScenario::TTest, CMelvarsScenario::SetTTest;
-    using CMelvarsScenario::MCnt, CMelvarsScenario::SetMCnt;
-    using CMelvarsScenario::MMis, CMelvarsScenario::SetMMis;
-    using CMelvarsScenario::MMean, CMelvarsScenario::SetMMean;
-    using CMelvarsScenario::MDev, CMelvarsScenario::SetMDev;
-    using CMelvarsScenario::MCov, CMelvarsScenario::SetMCov;
-    using CMelvarsScenario::MCor, CMelvarsScenario::SetMCor;
-    using CMelvarsScenario::MR2, CMelvarsScenario::SetMR2;
-    using CMelvarsScenario::MT, CMelvarsScenario::SetMT;
-    using CMelvarsScenario::MProb, CMelvarsScenario::SetMProb;
-    using CMelvarsScenario::RAnova, CMelvarsScenario::SetRAnova;
-    using CMelvarsScenario::Residual, CMelvarsScenario::SetResidual;
-    using CMelvarsScenario::RYInt, CMelvarsScenario::SetRYInt;
-    using CMelvarsScenario::XRowPCnt, CMelvarsScenario::SetXRowPCnt;
-    using CMelvarsScenario::XColPcnt, CMelvarsScenario::SetXColPcnt;
-    using CMelvarsScenario::XTotPcnt, CMelvarsScenario::SetXTotPcnt;
-    using CMelvarsScenario::XExpectPcnt, CMelvarsScenario::SetXExpectPcnt;
-    using CMelvarsScenario::XExpect, CMelvarsScenario::SetXExpect;
-    using CMelvarsScenario::XChi, CMelvarsScenario::SetXChi;
-    using CMelvarsScenario::Chi, CMelvarsScenario::SetChi;
-    using CMelvarsScenario::ChiAll, CMelvarsScenario::SetChiAll;
-    using CMelvarsScenario::ChiIgnoreBlanks, CMelvarsScenario::SetChiIgnoreBlanks;
-    using CMelvarsScenario::ChiDetail, CMelvarsScenario::SetChiDetail;
-    using CMelvarsScenario::CIStdDev, CMelvarsScenario::SetCIStdDev;
-    using CMelvarsScenario::FreqInit, CMelvarsScenario::SetFreqInit;
-    using CMelvarsScenario::FreqWidth, CMelvarsScenario::SetFreqWidth;
-    using CMelvarsScenario::TTestValue, CMelvarsScenario::SetTTestValue;
-    using CMelvarsScenario::CITypeRadio, CMelvarsScenario::SetCITypeRadio;
-    using CMelvarsScenario::FreqDispRadio, CMelvarsScenario::SetFreqDispRadio;
-    using CMelvarsScenario::FreqGroupRadio, CMelvarsScenario::SetFreqGroupRadio;
-    using CMelvarsScenario::FreqIncRadio, CMelvarsScenario::SetFreqIncRadio;
-    using CMelvarsScenario::PercentileRadio, CMelvarsScenario::SetPercentileRadio;
-    using CMelvarsScenario::VarNRadio, CMelvarsScenario::SetVarNRadio;
-    using CMelvarsScenario::MProbTail, CMelvarsScenario::SetMProbTail;
-    using CMelvarsScenario::RegressType, CMelvarsScenario::SetRegressType;
-    using CMelvarsScenario::XType, CMelvarsScenario::SetXType;
-    using CMelvarsScenario::CIUser, CMelvarsScenario::SetCIUser;
-    using CMelvarsScenario::InterV, CMelvarsScenario::SetInterV;
-    using CMelvarsScenario::RPoly, CMelvarsScenario::SetRPoly;
-    using CMelvarsScenario::FitUniform, CMelvarsScenario::SetFitUniform;
-    using CMelvarsScenario::FitNormal, CMelvarsScenario::SetFitNormal;
-    using CMelvarsScenario::FitPoisson, CMelvarsScenario::SetFitPoisson;
-    using CMelvarsScenario::SignMean, CMelvarsScenario::SetSignMean;
-    using CMelvarsScenario::SignMedian, CMelvarsScenario::SetSignMedian;
-    using CMelvarsScenario::SignCustom, CMelvarsScenario::SetSignCustom;
-    using CMelvarsScenario::SignValue, CMelvarsScenario::SetSignValue;
-    using CMelvarsScenario::NPPair_Sign, CMelvarsScenario::SetNPPair_Sign;
-    using CMelvarsScenario::NPPair_Wilcoxon, CMelvarsScenario::SetNPPair_Wilcoxon;
-    using CMelvarsScenario::NPPair_Spearman, CMelvarsScenario::SetNPPair_Spearman;
-    using CMelvarsScenario::NPPair_Tau, CMelvarsScenario::SetNPPair_Tau;
-    using CMelvarsScenario::NPFriedmanDetail, CMelvarsScenario::SetNPFriedmanDetail;
-    using CMelvarsScenario::NPKruskalDetail, CMelvarsScenario::SetNPKruskalDetail;
-    using CMelvarsScenario::NPTwoType, CMelvarsScenario::SetNPTwoType;
-    using CMelvarsScenario::GroupIgnoreBlanks, CMelvarsScenario::SetGroupIgnoreBlanks;
-    using CMelvarsScenario::GroupDetail, CMelvarsScenario::SetGroupDetail;
+    VARNELLO_SCENARIO_HEADER(VARNELLO_WIZARD_PROPERTY)
+    VARNELLO_SCENARIO_OPTIONS(VARNELLO_WIZARD_PROPERTY)
+#undef VARNELLO_WIZARD_PROPERTY
 
     // The field assignments (shared with the pages, changed in place).
     CScenarioFields& ScenarioFields() const { return *m_ScenarioFields; }

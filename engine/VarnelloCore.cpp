@@ -9,6 +9,7 @@
 #include "errors/RunTimeError.h"
 #include "platform/MessageBox.h"
 #include "scenario/CMelvarsScenario.h"
+#include "scenario/ScenarioOptions.h"
 #include "util/modStatCommon.h"
 #include "util/modZURSTAT.h"
 
@@ -520,7 +521,6 @@ bool VarnelloCore::LoadScenario(long number, std::string& msg) {
         m_scenario = NewScenario("Scenario", "P", "", "", "", "", "", Variant(), Variant(), Variant(), "");
         CMelvarsScenario& s = *m_scenario;
         auto col = [&](const char* name) { return rs->Fields(name)->Value(); };
-        auto boolean = [&](const char* name) { return col(name).ToBool(); };
         s.SetScenario_Description(asText(col("Scenario_Description")));
         s.SetScenario_Type(asString(col("Scenario_Analysis_Type")));
         s.SetCalcType(asString(col("Scenario_Analysis_SubType")));
@@ -538,76 +538,10 @@ bool VarnelloCore::LoadScenario(long number, std::string& msg) {
         s.SetMissingHigh(col("MissingHigh"));
         s.SetMissingLow(col("MissingLow"));
         s.SetScenario_Version(asText(col("Scenario_Version")));
-        s.SetCI(boolean("CI"));
-        s.SetCI95(boolean("CI95"));
-        s.SetFreqN(boolean("FreqN"));
-        s.SetFreqP(boolean("FreqP"));
-        s.SetMean(boolean("Mean"));
-        s.SetMode(boolean("Mode"));
-        s.SetPercentile(boolean("Percentile"));
-        s.SetRange(boolean("Range"));
-        s.SetSkew(boolean("Skew"));
-        s.SetSum(boolean("Sum"));
-        s.SetTTestMean(boolean("TTestMean"));
-        s.SetVarStd(boolean("VarStd"));
-        s.SetCIStdDev(col("CIStdDev"));
-        s.SetFreqInit(col("FreqInit"));
-        s.SetFreqWidth(col("FreqWidth"));
-        // A Null t-test value means no value was entered: 0, as the runner expects.
-        Variant tv = col("TTestValue");
-        s.SetTTestValue(tv.IsNull() ? 0.0 : tv.ToDouble());
-        s.SetCITypeRadio(asText(col("CITypeRadio")));
-        s.SetFreqDispRadio(asText(col("FreqDispRadio")));
-        s.SetFreqGroupRadio(asText(col("FreqGroupRadio")));
-        s.SetFreqIncRadio(asText(col("FreqIncRadio")));
-        s.SetPercentileRadio(asText(col("PercentileRadio")));
-        s.SetVarNRadio(asText(col("VarNRadio")));
-        s.SetCIUser(col("CIUser"));
-        s.SetInterV(col("InterV").ToInteger());
-        s.SetFreqSum(boolean("FreqSum"));
-        s.SetCountXY(boolean("CountXY"));
-        s.SetMeanXY(boolean("MeanXY"));
-        s.SetCorrXY(boolean("CorrXY"));
-        s.SetTTest(boolean("TTest"));
-        s.SetMCnt(boolean("MCnt"));
-        s.SetMMis(boolean("MMis"));
-        s.SetMMean(boolean("MMean"));
-        s.SetMDev(boolean("MDev"));
-        s.SetMCov(boolean("MCov"));
-        s.SetMCor(boolean("MCor"));
-        s.SetMR2(boolean("MR2"));
-        s.SetMT(boolean("MT"));
-        s.SetMProb(boolean("MProb"));
-        s.SetMProbTail(asText(col("MProbTail")));
-        s.SetRegressType(asText(col("RegressType")));
-        s.SetRAnova(boolean("RAnova"));
-        s.SetRYInt(boolean("RYInt"));
-        s.SetRPoly(col("RPoly").ToInteger());
-        s.SetXType(asText(col("XType")));
-        s.SetXRowPCnt(boolean("XRowPCnt"));
-        s.SetXColPcnt(boolean("XColPcnt"));
-        s.SetXTotPcnt(boolean("XTotPcnt"));
-        s.SetXExpectPcnt(boolean("XExpectPcnt"));
-        s.SetXExpect(boolean("XExpect"));
-        s.SetXChi(boolean("XChi"));
-        s.SetChiAll(boolean("ChiAll"));
-        s.SetChiIgnoreBlanks(boolean("ChiIgnoreBlanks"));
-        s.SetChiDetail(boolean("ChiDetail"));
-        s.SetFitUniform(boolean("FitUniform"));
-        s.SetFitNormal(boolean("FitNormal"));
-        s.SetFitPoisson(boolean("FitPoisson"));
-        s.SetSignMean(boolean("SignMean"));
-        s.SetSignMedian(boolean("SignMedian"));
-        s.SetSignCustom(boolean("SignCustom"));
-        s.SetSignValue(col("SignValue"));
-        s.SetNPPair_Sign(boolean("NPPair_Sign"));
-        s.SetNPPair_Wilcoxon(boolean("NPPair_Wilcoxon"));
-        s.SetNPPair_Spearman(boolean("NPPair_Spearman"));
-        s.SetNPFriedmanDetail(boolean("NPFriedmanDetail"));
-        s.SetNPKruskalDetail(boolean("NPKruskalDetail"));
-        s.SetNPTwoType(asText(col("NPTwoType")));
-        s.SetGroupIgnoreBlanks(boolean("GroupIgnoreBlanks"));
-        s.SetGroupDetail(boolean("GroupDetail"));
+        // The options through the same table-driven reading the designer
+        // uses; a stored value that does not fit its option fails the run.
+        msg = ReadScenarioOptions(*rs, s, static_cast<std::int32_t>(number), OptionReader::Run);
+        if (!msg.empty()) return false;
 
         for (; !frs->EOF_(); frs->MoveNext())
             s.AddField(asString(frs->Fields("FieldDef_Name")->Value()), asString(frs->Fields("FieldDef_Choice")->Value()), "");

@@ -29,6 +29,7 @@
 #include "db/Database.h"
 #include "db/Variant.h"
 #include "scenario/CMelvarsScenario.h"
+#include "scenario/ScenarioOptions.h"
 
 #include <cstdint>
 #include <optional>
@@ -49,8 +50,6 @@ struct ScenarioSaveResult {
     std::int32_t ScenarioID = 0; // the stored scenario's number; 0 when nothing was saved
     std::string Message;         // why it failed; empty on success
 };
-
-using ScenarioColumnValues = std::vector<std::pair<std::string, dao::Variant>>;
 
 struct ScenarioRows {
     // Columns of usysQuorbScenarios (Scenario_ID is never written).
@@ -84,14 +83,5 @@ std::int16_t GetScenarioSort(const std::string& calcType);
 std::vector<ScenarioFieldRow> NumberedFields(const CMelvarsScenario& scenario);
 
 // A scenario with the option values a new scenario starts with (the same for
-// every group and type) and the missing-value type "0".
+// every group and type; SetNewScenarioOptions) and the missing-value type "0".
 CMelvarsScenario NewScenarioDefaults();
-
-// The option columns as the scenario holds them (name, value), in the order
-// they are stored; a never-set Variant option and an empty text are Null.
-ScenarioColumnValues ScenarioOptionValues(const CMelvarsScenario& scenario);
-
-// Sets the scenario property stored in the named option column (letter case
-// aside). False when the name is no option column; a value of the wrong kind
-// raises the conversion error of dao::Variant.
-bool SetScenarioOption(CMelvarsScenario& scenario, const std::string& column, const dao::Variant& value);

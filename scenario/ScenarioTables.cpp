@@ -6,10 +6,12 @@
 #include "errors/RunTimeError.h"
 #include "platform/MessageBox.h"
 #include "scenario/AppDatabase.h"
+#include "scenario/ScenarioOptions.h"
 
 #include <iterator>
 #include <span>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -57,81 +59,15 @@ const ColumnDef kScenarioColumns[] = {
     {"PageLockField4", dbText, 255, 0, kAzlFalse, nullptr, nullptr, nullptr, nullptr},
 };
 
-const ColumnDef kOptionsColumns[] = {
-    {"Scenario_ID", dbLong, 4, dbAutoIncrField, kUnset, nullptr, nullptr, nullptr, "Scenario ID"},
-    {"Range", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "Describe: Range"},
-    {"VarStd", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "Describe: Stanard deviation, variance"},
-    {"VarNRadio", dbText, 3, 0, kAzlFalse, "N-1", nullptr, nullptr, "Describe: N or N-1 Method"},
-    {"Mean", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Describe: Harmonic, Geometric, RMS"},
-    {"Skew", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Describe: Skewness, Kurtosis"},
-    {"Sum", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "Describe: Sum, Sum Squared"},
-    {"Mode", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Describe: Mode, Mode Count"},
-    {"CI", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Describe: Confidence Intervals"},
-    {"CITypeRadio", dbText, 7, 0, kAzlFalse, "t-Test", nullptr, nullptr, "Describe: t-Test or Normal CI method"},
-    {"CIStdDev", dbDouble, 8, 0, kUnset, nullptr, nullptr, nullptr, "Describe: std. dev. for Normal calc"},
-    {"CI95", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "Describe: CI 95% option"},
-    {"CIUser", dbInteger, 2, 0, kUnset, nullptr, nullptr, nullptr, "Describe: CI User % option"},
-    {"TTestMean", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Describe: t-Test vs. Mean"},
-    {"TTestValue", dbDouble, 8, 0, kUnset, nullptr, nullptr, nullptr, "Describe: t-Test vs. Mean value to test"},
-    {"Percentile", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Describe: Percentile"},
-    {"PercentileRadio", dbText, 11, 0, kAzlFalse, "Median", nullptr, nullptr, "Percentile type: Median, Quartiles, etc."},
-    {"FreqN", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Describe: Frequency Count"},
-    {"FreqP", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Describe: Frequency Percent"},
-    {"InterV", dbInteger, 2, 0, kUnset, "10", nullptr, nullptr, "Frequency: Number of intervals"},
-    {"FreqIncRadio", dbText, 11, 0, kAzlFalse, "Lower", nullptr, nullptr, "Frequency: Include border in lower or upper range"},
-    {"FreqDispRadio", dbText, 10, 0, kAzlFalse, "Count", nullptr, nullptr, "Frequency: Count or cumulative"},
-    {"FreqGroupRadio", dbText, 10, 0, kAzlFalse, "Default", nullptr, nullptr, "Frequency: Default or specified"},
-    {"FreqWidth", dbDouble, 8, 0, kUnset, nullptr, "Is Null Or >0", "Interval Width must be greater than zero", "Frequency: Specified interval width"},
-    {"FreqInit", dbDouble, 8, 0, kUnset, nullptr, nullptr, nullptr, "Frequency: Specified initial interval value"},
-    {"FreqSum", dbBoolean, 1, 0, kUnset, nullptr, nullptr, nullptr, "Frequency: Sum intervals"},
-    {"FreqType", dbText, 1, 0, kAzlFalse, nullptr, nullptr, nullptr, nullptr},
-    {"CountXY", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "Compare: Count"},
-    {"MeanXY", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "Compare: Mean X-Y"},
-    {"CorrXY", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "Compare: Correlation"},
-    {"TTest", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "Compare: t-Test"},
-    {"Chi", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Compare: Chi-Square"},
-    {"MCnt", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Matrix: Count"},
-    {"MMis", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Matrix: Missing"},
-    {"MMean", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Matrix: Mean X-Y"},
-    {"MDev", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Matrix: Std. Dev X-Y"},
-    {"MCov", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Matrix: Covariance"},
-    {"MCor", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Matrix: Correlation"},
-    {"MR2", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Matrix: R-Square"},
-    {"MT", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Matrix: t-Test"},
-    {"MProb", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Matrix: Probability"},
-    {"MProbTail", dbText, 6, 0, kAzlFalse, nullptr, nullptr, nullptr, "Matrix: Probability tails"},
-    {"RegressType", dbText, 1, 0, kAzlFalse, "S", nullptr, nullptr, "Regression: Type"},
-    {"RPoly", dbInteger, 2, 0, kUnset, "2", nullptr, nullptr, "Regression: Polynomial order"},
-    {"RYInt", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "Regression: Y-intercept"},
-    {"RANova", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "Regression: ANOVA"},
-    {"Residual", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Regression: Residual table"},
-    {"XType", dbText, 1, 0, kAzlFalse, "C", nullptr, nullptr, "Crosstab: Type"},
-    {"XRowPCnt", dbBoolean, 1, 0, kUnset, nullptr, nullptr, nullptr, "Crosstab: % of row"},
-    {"XColPcnt", dbBoolean, 1, 0, kUnset, nullptr, nullptr, nullptr, "Crosstab: % of column"},
-    {"xTotPcnt", dbBoolean, 1, 0, kUnset, nullptr, nullptr, nullptr, "Crosstab: % of total"},
-    {"xExpectPcnt", dbBoolean, 1, 0, kUnset, nullptr, nullptr, nullptr, "Crosstab: % of expected"},
-    {"xExpect", dbBoolean, 1, 0, kUnset, nullptr, nullptr, nullptr, "Crosstab: Expected"},
-    {"xChi", dbBoolean, 1, 0, kUnset, nullptr, nullptr, nullptr, "Crosstab: Chi-Square"},
-    {"GroupIgnoreBlanks", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Group: Ignore blanks"},
-    {"GroupDetail", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Group: Create detail table"},
-    {"ChiAll", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Chi-Square: All groups use the compare values"},
-    {"ChiIgnoreBlanks", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Chi-Square: Ignore blanks"},
-    {"ChiDetail", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "Chi-Square: Detail table"},
-    {"SignMean", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "Sign Test: Mean"},
-    {"SignMedian", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Sign Test: Median"},
-    {"SignCustom", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Sign Test: Custom"},
-    {"SignValue", dbInteger, 2, 0, kUnset, nullptr, nullptr, nullptr, "Sign Test: Custom value"},
-    {"FitUniform", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "K-S Fit: Uniform distribution"},
-    {"FitNormal", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "K-S Fit: Normal distribution"},
-    {"FitPoisson", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "K-S Fit: Poisson distribution"},
-    {"NPPair_Sign", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "Paired: Sign Test"},
-    {"NPPair_Wilcoxon", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "Paired: Wilcoxon"},
-    {"NPPair_Spearman", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "Paired: Spearman"},
-    {"NPPair_Tau", dbBoolean, 1, 0, kUnset, "False", nullptr, nullptr, "Paired: Tau - disabled"},
-    {"NPFriedmanDetail", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "N Fields: Friedman Detail"},
-    {"NPTwoType", dbText, 4, 0, kAzlFalse, "Mann", nullptr, nullptr, "2 Sample: Wald-Wolfowitz Runs or Mann-Whitney"},
-    {"NPKruskalDetail", dbBoolean, 1, 0, kUnset, "True", nullptr, nullptr, "N Sample: Kruskal Wallis detail table"},
-};
+// Scenario_ID, then one column per option of the scenario option list.
+std::vector<ColumnDef> optionsColumns() {
+    std::vector<ColumnDef> columns = {
+        {"Scenario_ID", dbLong, 4, dbAutoIncrField, kUnset, nullptr, nullptr, nullptr, "Scenario ID"}};
+    for (const ScenarioOption& o : ScenarioOptions())
+        columns.push_back({o.Column, o.ColumnType, o.Size, 0, o.ColumnType == dbText ? kAzlFalse : kUnset,
+                           o.DefaultValue, o.ValidationRule, o.ValidationText, o.Description});
+    return columns;
+}
 
 const ColumnDef kFieldsColumns[] = {
     {"Scenario_ID", dbLong, 4, 0, kUnset, nullptr, nullptr, nullptr, "Scenario ID"},
@@ -299,10 +235,11 @@ bool BuildScenarioOptionsTable(const DatabasePtr& db) {
     ProcGuard proc(gErr, "BuildScenarioOptionsTable");
     try {
         TableDefPtr td = databaseOf(db).CreateTableDef(kOptionsTableName);
-        appendColumns(*td, kOptionsColumns);
+        const std::vector<ColumnDef> columns = optionsColumns();
+        appendColumns(*td, columns);
         appendIndex(*td, "PrimaryKey", {"Scenario_ID"}, true);
         db->TableDefs().Append(td);
-        appendDescriptions(*db, kOptionsTableName, kOptionsColumns);
+        appendDescriptions(*db, kOptionsTableName, columns);
         return true;
     } catch (...) {
         proc.HandleError();

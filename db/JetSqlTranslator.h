@@ -4,7 +4,8 @@
 // nothing is rewritten by pattern over the raw text.
 //
 // What changes on the way:
-//  - [bracketed names], plain names and t.f / t!f references become
+//  - [bracketed names] ("]]" inside stands for "]"), plain names and
+//    t.f / t!f references become
 //    double-quoted identifiers; '...' and "..." strings become '...' literals;
 //    #m/d/yyyy# dates become day numbers (days since 1899-12-30, REAL);
 //    True/False become -1/0.
@@ -70,8 +71,9 @@ public:
     // Any text → 'text' (' doubled).
     static std::string QuoteString(std::string_view text);
     // A table or field name in brackets, for Jet SQL the program writes
-    // itself. A name with a bracket in it cannot be written this way and
-    // would end the name early, so it is refused (error 3125).
+    // itself: [name], with every "]" of the name doubled ("a]b" → [a]]b]),
+    // which the tokenizer reads back as the name itself. Every name can be
+    // written this way; none can end the brackets early.
     static std::string BracketName(std::string_view name);
 
 private:

@@ -790,6 +790,28 @@ TEST_F(EngineTest, LeadColumnsGetTheirOrderTypesAndValues) {
     EXPECT_EQ(r->Fields("Missing")->Value().ToLong(), 3);
 }
 
+TEST_F(EngineTest, ARecordPassWithoutAnOpenInputRecordsetFailsTheRunInsteadOfCrashing) {
+    // An analysis that goes on to read its input though no data service
+    // opened it gets run-time error 91, and the run fails with it.
+    vtest::ScenarioSpec s;
+    s.subType = "Percentiles";
+    s.fields = {{"Sales", "X"}};
+    std::int32_t id = store(s);
+    VarnelloCore eng;
+    eng.SetScenarioDatabase(db);
+    eng.Entries().Percentile = [](PercentileArgs&, VarnelloCore& e) {
+        ProcGuard proc(gEngineErr, "Quorb_Percentile");
+        try {
+            e.InputRecordset()->MoveNext();
+        } catch (...) {
+            proc.HandleError();
+        }
+        return std::string();
+    };
+    EXPECT_FALSE(eng.RunScenario(id));
+    EXPECT_NE(eng.ErrorInfo().find("Unexpected error number: 91"), std::string::npos) << eng.ErrorInfo();
+}
+
 TEST(RoundUpToTwoDigits, RaisesAWidthToTwoSignificantDigitsAtAnyMagnitude) {
     // The expected widths are the decimal texts themselves, read as doubles.
     const struct {

@@ -1316,6 +1316,31 @@ std::string Parser::selectStatement(bool topLevel, JetTranslation* out) {
     const bool simple = !compound && !first.distinctWritten && first.groupBy.empty() && !first.aggregate &&
                         first.hasFrom && first.from.tables == 1 && !first.from.join && !first.from.subquery &&
                         first.from.externalAlias.empty() && !first.hasInto;
+    if (topLevel && simple && !orderBy.empty()) {
+        using Ties = JetSqlTranslator::Options::Ties;
+        bool star = false;
+        for (const auto& item : first.items) star = star || item.star;
+        if (m_options.ties == Ties::Rowid) {
+            orderBy.push_back(first.from.firstReference + ".rowid");
+        } else if (m_options.ties == Ties::RowNumber && !star) {
+            // The one source read with each row's number in its own order,
+            // under the name it is referred to by.
+            auto& pieces = first.from.pieces;
+            for (std::size_t i = 0; i < pieces.size(); ++i) {
+                if (!pieces[i].table) continue;
+                pieces[i].text = "(SELECT *, row_number() OVER () AS " +
+                                 JetSqlTranslator::QuoteIdentifier(JetSqlTranslator::RowNumberColumn) + " FROM " +
+                                 pieces[i].text + ")";
+                const bool aliased = i + 1 < pieces.size() && !pieces[i + 1].table &&
+                                     pieces[i + 1].text.rfind(" AS ", 0) == 0;
+                if (!aliased) pieces.insert(pieces.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                                            {false, " AS " + first.from.firstReference});
+                break;
+            }
+            orderBy.push_back(first.from.firstReference + "." +
+                              JetSqlTranslator::QuoteIdentifier(JetSqlTranslator::RowNumberColumn));
+        }
+    }
     if (topLevel && out) {
         if (simple) {
             out->baseTable = first.from.firstTable;

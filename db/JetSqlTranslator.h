@@ -49,6 +49,17 @@ public:
         // On a simple single-table SELECT (see TranslatedSql::baseTable) put
         // "<t>".rowid AS "__rowid" as the first result column.
         bool keyset = false;
+        // How records that an ORDER BY finds equal are ordered among
+        // themselves, so that the same statement on the same file returns
+        // its rows in the same order every time (SQLite's sort, on helper
+        // threads, may return equal keys in any order). Applies to a simple
+        // single-table SELECT with an ORDER BY:
+        //   Rowid      the table's rowid is the last sort key (a stored table);
+        //   RowNumber  the row's number in the source's own order (a view:
+        //              the source is read through row_number() OVER ());
+        //              not for SELECT *, whose columns would change.
+        enum class Ties { Unordered, Rowid, RowNumber };
+        Ties ties = Ties::Unordered;
         // The alias under which an external database ("IN '<path>'") is
         // attached. Without one, aliases are numbered per statement (ext1,
         // ext2, ...); a connection that keeps databases attached across
@@ -58,6 +69,8 @@ public:
 
     // Name of the rowid column added for a keyset.
     static constexpr const char* RowidColumn = "__rowid";
+    // Name of the row-number column that orders the ties of a view's rows.
+    static constexpr const char* RowNumberColumn = "__rownumber";
 
     static TranslatedSql Translate(std::string_view jetSql, const Options& options);
     static TranslatedSql Translate(std::string_view jetSql) { return Translate(jetSql, Options{}); }

@@ -706,7 +706,8 @@ void CDescribe::WriteData() {
                         put(lvl + "%_Upper", b + m);
                     }
                 } else if (W > 1 && ci == "T") {
-                    double e = s / std::sqrt(W);
+                    // √(v/W); from the scaled deviation where v is below the double range.
+                    double e = v >= std::numeric_limits<double>::min() ? std::sqrt(v / W) : s / std::sqrt(W);
                     if (m_95) {
                         double b = tCritical(m_t95, 0.05, W - 1) * e;
                         put("95%_" + m_conInt + "_Band", b);

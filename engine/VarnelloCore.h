@@ -7,6 +7,8 @@
 #include "engine/OutputTransaction.h"
 #include "engine/Varnello.h"
 
+#include <atomic>
+
 class CMelvarsScenario;
 
 class VarnelloCore {
@@ -49,6 +51,9 @@ public:
     double Probability(const std::string& ProbType, double Value, double DF1, double DF2);
     bool RunScenario(long ScenarioID);
     bool RunScenario(long ScenarioID, const RunScenarioArgs& args);
+    // What a run started while another is under way on the same engine is
+    // refused with (in ErrorInfo; the call returns false).
+    static const char* const kNestedRunMessage;
 
     // --- events ------------------------------------------------------------------
     void SetEvents(IVarnelloEvents* listener) { m_events = listener; }
@@ -59,6 +64,10 @@ public:
     dao::DatabasePtr TempDatabase() const { return m_tempDb; }
     void SetTempDatabase(dao::DatabasePtr db) { m_tempDb = std::move(db); }
     dao::RecordsetPtr DataRecordset() const { return m_dataRs; }
+    // The run's input for a record pass. Reading it before a data service
+    // has opened it is a fault of the caller: it raises run-time error 91
+    // instead of handing out a null recordset.
+    dao::RecordsetPtr InputRecordset() const;
     void SetDataRecordset(dao::RecordsetPtr rs) { m_dataRs = std::move(rs); }
     dao::RecordsetPtr OutputRecordset() const { return m_outputRs; }
     void SetOutputRecordset(dao::RecordsetPtr rs) { m_outputRs = std::move(rs); }
@@ -205,6 +214,7 @@ private:
     std::vector<std::string> m_runOutputs;   // output tables replaced by this run
     int m_runTxLevel = -1;                   // the workspace's transaction level when the analysis began
     std::string m_tempDbError;               // why the work database could not be made
+    std::atomic<bool> m_running{false};      // a run is under way on this engine
 
     std::string m_scenarioTbl, m_optionsTbl, m_fieldTbl;
     std::string m_sourceTableName, m_outputTableName, m_outputTableName2;

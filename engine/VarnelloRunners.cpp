@@ -2,7 +2,6 @@
 // the argument list of its analysis entry.
 #include "engine/VarnelloCore.h"
 
-#include "db/Decimal.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
@@ -110,12 +109,7 @@ std::string VarnelloCore::DescFreqInit_ZUR(bool bRoundWidth, std::int16_t interv
         width = (mx + pad - mn) / intervals;
         if (width < 1) {
             if (bRoundWidth && width > 0) {
-                double k = 1 - std::floor(std::log10(width));
-                double m = std::pow(10.0, k);
-                Decimal prod = Decimal(width) * Decimal(m);
-                double whole = std::floor(prod.ToDouble());
-                if ((prod - Decimal(whole)) > Decimal(0)) whole += 1;
-                width = whole / m;
+                width = RoundUpToTwoDigits(width);
             } else {
                 // Without rounding, and for constant data (a width of 0) with it, the width is 1.
                 width = 1;

@@ -131,7 +131,7 @@ void CFrequency::ReadRecords() {
     ProcGuard proc(gEngineErr, "ReadRecords");
     try {
         VarnelloCore& eng = *m_Engine;
-        RecordsetPtr rs = eng.DataRecordset();
+        RecordsetPtr rs = eng.InputRecordset();
         const std::size_t nG = static_cast<std::size_t>(m_nG);
         const std::size_t nX = static_cast<std::size_t>(m_nX);
         m_prev.assign(nG + 1, Variant::Null());

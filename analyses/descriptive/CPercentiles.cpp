@@ -115,7 +115,7 @@ void CPercentiles::ReadRecords() {
     ProcGuard proc(gEngineErr, "ReadRecords");
     try {
         VarnelloCore& eng = *m_Engine;
-        RecordsetPtr rs = eng.DataRecordset();
+        RecordsetPtr rs = eng.InputRecordset();
         m_d = divisorOf(m_type);
         const std::size_t nG = static_cast<std::size_t>(m_nG);
         const std::size_t nX = static_cast<std::size_t>(m_nX);

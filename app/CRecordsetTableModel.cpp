@@ -2,6 +2,7 @@
 
 #include "app/CScenarioRun.h"
 #include "db/DaoConstants.h"
+#include "db/JetSqlTranslator.h"
 #include "db/Recordset.h"
 #include "db/Variant.h"
 
@@ -52,7 +53,7 @@ QString TextOf(const QVariant& v, bool full) {
 }
 
 std::string Bracketed(const std::string& name) {
-    return "[" + name + "]";
+    return dao::JetSqlTranslator::BracketName(name);
 }
 
 } // namespace

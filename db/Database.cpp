@@ -108,10 +108,15 @@ RecordsetPtr Database::OpenRecordset(const std::string& source, int type, int op
     };
     bool readOnly = (options & dbReadOnly) || src.type == dbOpenSnapshot || src.type == dbOpenForwardOnly || c->ReadOnly();
     opts.keyset = !readOnly;
+    // Records an ORDER BY finds equal come in the order of their place in
+    // the source, so that every read of the same file gives the same order.
+    opts.ties = JetSqlTranslator::Options::Ties::Rowid;
     TranslatedSql t = JetSqlTranslator::Translate(sql, opts);
-    // A keyset needs a stored table's row key; a view (a saved query) has none.
-    if (t.hasRowid() && !m_tableDefs.Find(t.baseTable())) {
+    // A keyset and the ties need a stored table's row key; a view (a saved
+    // query) has none: its ties follow its rows' own order.
+    if (!t.baseTable().empty() && !m_tableDefs.Find(t.baseTable())) {
         opts.keyset = false;
+        opts.ties = JetSqlTranslator::Options::Ties::RowNumber;
         t = JetSqlTranslator::Translate(sql, opts);
     }
     if (!t.parameters().empty())

@@ -69,7 +69,7 @@ std::string lower(std::string_view s) {
 std::string describe(const Token& t) {
     switch (t.type) {
     case Tk::End: return "end of statement";
-    case Tk::Bracket: return "[" + t.text + "]";
+    case Tk::Bracket: return JetSqlTranslator::BracketName(t.text);
     case Tk::String: return "'" + t.text + "'";
     case Tk::Date: return "#" + t.text + "#";
     default: return t.text;
@@ -97,13 +97,29 @@ std::vector<Token> tokenize(std::string_view sql) {
         if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
             ++i;
         } else if (c == '[') {
-            std::size_t close = sql.find(']', i + 1);
-            if (close == std::string_view::npos)
-                fail(kErrExpression, "Missing ] in query expression", pos, std::string(sql.substr(i, 20)), sql);
-            std::string name(sql.substr(i + 1, close - i - 1));
+            // A bracketed name runs to the first "]" that is not doubled: "]]"
+            // inside the brackets stands for one "]" of the name (a "[" needs
+            // no escape), so that every name can be written bracketed.
+            std::string name;
+            std::size_t j = i + 1;
+            bool closed = false;
+            while (j < n) {
+                std::size_t close = sql.find(']', j);
+                if (close == std::string_view::npos) break;
+                name.append(sql.substr(j, close - j));
+                if (close + 1 < n && sql[close + 1] == ']') {
+                    name += ']';
+                    j = close + 2;
+                    continue;
+                }
+                j = close + 1;
+                closed = true;
+                break;
+            }
+            if (!closed) fail(kErrExpression, "Missing ] in query expression", pos, std::string(sql.substr(i, 20)), sql);
             if (name.empty()) fail(kErrExpression, "Empty name [] in query expression", pos, "[]", sql);
             out.push_back({Tk::Bracket, std::move(name), pos});
-            i = close + 1;
+            i = j;
         } else if (c == '\'' || c == '"') {
             std::string value;
             std::size_t j = i + 1;
@@ -1300,6 +1316,31 @@ std::string Parser::selectStatement(bool topLevel, JetTranslation* out) {
     const bool simple = !compound && !first.distinctWritten && first.groupBy.empty() && !first.aggregate &&
                         first.hasFrom && first.from.tables == 1 && !first.from.join && !first.from.subquery &&
                         first.from.externalAlias.empty() && !first.hasInto;
+    if (topLevel && simple && !orderBy.empty()) {
+        using Ties = JetSqlTranslator::Options::Ties;
+        bool star = false;
+        for (const auto& item : first.items) star = star || item.star;
+        if (m_options.ties == Ties::Rowid) {
+            orderBy.push_back(first.from.firstReference + ".rowid");
+        } else if (m_options.ties == Ties::RowNumber && !star) {
+            // The one source read with each row's number in its own order,
+            // under the name it is referred to by.
+            auto& pieces = first.from.pieces;
+            for (std::size_t i = 0; i < pieces.size(); ++i) {
+                if (!pieces[i].table) continue;
+                pieces[i].text = "(SELECT *, row_number() OVER () AS " +
+                                 JetSqlTranslator::QuoteIdentifier(JetSqlTranslator::RowNumberColumn) + " FROM " +
+                                 pieces[i].text + ")";
+                const bool aliased = i + 1 < pieces.size() && !pieces[i + 1].table &&
+                                     pieces[i + 1].text.rfind(" AS ", 0) == 0;
+                if (!aliased) pieces.insert(pieces.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                                            {false, " AS " + first.from.firstReference});
+                break;
+            }
+            orderBy.push_back(first.from.firstReference + "." +
+                              JetSqlTranslator::QuoteIdentifier(JetSqlTranslator::RowNumberColumn));
+        }
+    }
     if (topLevel && out) {
         if (simple) {
             out->baseTable = first.from.firstTable;
@@ -1497,9 +1538,13 @@ std::string JetSqlTranslator::QuoteIdentifier(std::string_view name) {
 }
 
 std::string JetSqlTranslator::BracketName(std::string_view name) {
-    if (name.find(']') != std::string_view::npos || name.find('[') != std::string_view::npos)
-        throw DaoError(3125, "'" + std::string(name) + "' is not a valid name. Make sure that it does not include brackets.");
-    return "[" + std::string(name) + "]";
+    std::string out = "[";
+    for (char c : name) {
+        if (c == ']') out += ']';
+        out += c;
+    }
+    out += ']';
+    return out;
 }
 
 std::string JetSqlTranslator::QuoteString(std::string_view text) {

@@ -4,7 +4,8 @@
 // nothing is rewritten by pattern over the raw text.
 //
 // What changes on the way:
-//  - [bracketed names], plain names and t.f / t!f references become
+//  - [bracketed names] ("]]" inside stands for "]"), plain names and
+//    t.f / t!f references become
 //    double-quoted identifiers; '...' and "..." strings become '...' literals;
 //    #m/d/yyyy# dates become day numbers (days since 1899-12-30, REAL);
 //    True/False become -1/0.
@@ -48,6 +49,17 @@ public:
         // On a simple single-table SELECT (see TranslatedSql::baseTable) put
         // "<t>".rowid AS "__rowid" as the first result column.
         bool keyset = false;
+        // How records that an ORDER BY finds equal are ordered among
+        // themselves, so that the same statement on the same file returns
+        // its rows in the same order every time (SQLite's sort, on helper
+        // threads, may return equal keys in any order). Applies to a simple
+        // single-table SELECT with an ORDER BY:
+        //   Rowid      the table's rowid is the last sort key (a stored table);
+        //   RowNumber  the row's number in the source's own order (a view:
+        //              the source is read through row_number() OVER ());
+        //              not for SELECT *, whose columns would change.
+        enum class Ties { Unordered, Rowid, RowNumber };
+        Ties ties = Ties::Unordered;
         // The alias under which an external database ("IN '<path>'") is
         // attached. Without one, aliases are numbered per statement (ext1,
         // ext2, ...); a connection that keeps databases attached across
@@ -57,6 +69,8 @@ public:
 
     // Name of the rowid column added for a keyset.
     static constexpr const char* RowidColumn = "__rowid";
+    // Name of the row-number column that orders the ties of a view's rows.
+    static constexpr const char* RowNumberColumn = "__rownumber";
 
     static TranslatedSql Translate(std::string_view jetSql, const Options& options);
     static TranslatedSql Translate(std::string_view jetSql) { return Translate(jetSql, Options{}); }
@@ -70,8 +84,9 @@ public:
     // Any text → 'text' (' doubled).
     static std::string QuoteString(std::string_view text);
     // A table or field name in brackets, for Jet SQL the program writes
-    // itself. A name with a bracket in it cannot be written this way and
-    // would end the name early, so it is refused (error 3125).
+    // itself: [name], with every "]" of the name doubled ("a]b" → [a]]b]),
+    // which the tokenizer reads back as the name itself. Every name can be
+    // written this way; none can end the brackets early.
     static std::string BracketName(std::string_view name);
 
 private:

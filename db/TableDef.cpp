@@ -99,7 +99,7 @@ std::string validationCondition(const FieldInfo& f) {
                                             pl.rfind("in ", 0) == 0 || pl.rfind("in(", 0) == 0 ||
                                             pl.rfind("like ", 0) == 0 || pl.rfind("not ", 0) == 0);
         if (k) out += joins[k - 1];
-        out += "(" + (operatorFirst ? "[" + f.name + "] " + p : p) + ")";
+        out += "(" + (operatorFirst ? JetSqlTranslator::BracketName(f.name) + " " + p : p) + ")";
     }
     return JetSqlTranslator::TranslateExpression(out).text();
 }

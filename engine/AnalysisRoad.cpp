@@ -58,11 +58,7 @@ std::string AnalysisRoad::OpenSource(std::int16_t nSort, bool sortFirstData) {
 
 std::string AnalysisRoad::OpenSourceBy(std::function<std::string()> open) {
     m_reopen = std::move(open);
-    std::string msg = m_reopen();
-    // No analysis may read a recordset the source query did not give it.
-    if (msg.empty() && !Failed() && !m_cx->DataRecordset())
-        msg = "The data of " + m_base.Table + " could not be read.";
-    return msg;
+    return m_reopen();
 }
 
 TableDefPtr AnalysisRoad::NewTable(const std::string& name) const { return m_cx->OutputDatabase()->CreateTableDef(name); }
@@ -86,7 +82,7 @@ void AnalysisRoad::ReadFields(const FieldList& fields, std::size_t weightPositio
 void AnalysisRoad::BindColumns() {
     const FieldList& fields = m_readFields ? *m_readFields : m_base.fields;
     const std::size_t weight = m_readFields ? m_weightPosition : m_base.bW ? m_base.WeightPosition() : 0;
-    RecordsetPtr rs = m_cx->DataRecordset();
+    RecordsetPtr rs = m_cx->InputRecordset();
     m_cols.assign(fields.size(), nullptr);
     for (std::size_t i = 1; i < fields.size(); ++i)
         if (!fields[i].empty()) m_cols[i] = rs->Fields(fields[i]);
@@ -115,7 +111,7 @@ void AnalysisRoad::ReadGroups(std::int16_t nG, bool countAfterLast) {
     Guard("ReadRecords", [&] {
         RunContext& cx = *m_cx;
         BindColumns();
-        RecordsetPtr rs = cx.DataRecordset();
+        RecordsetPtr rs = cx.InputRecordset();
         const std::size_t n = static_cast<std::size_t>(nG);
         m_prev.assign(n + 1, Variant::Null());
         m_cur.assign(n + 1, Variant::Null());

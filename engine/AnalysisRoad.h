@@ -77,7 +77,9 @@ protected:
     std::string OpenSource(const FieldList& fields, std::int16_t nSort, bool sortFirstData = true);
     // The same with the scenario's fields.
     std::string OpenSource(std::int16_t nSort, bool sortFirstData = true);
-    // Another way to open the source, used again when an output table must be dropped.
+    // Another way to open the source, used again when an output table must
+    // be dropped. A way that leaves no recordset open fails the record pass
+    // (error 91), never reads a null one.
     std::string OpenSourceBy(std::function<std::string()> open);
     // A new output table definition, and its placing in the output database
     // (opened as the output recordset with `open`).

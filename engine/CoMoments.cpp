@@ -1,5 +1,7 @@
 #include "engine/CoMoments.h"
 
+#include <cmath>
+
 double CoMoments::MeanDifference(const Moments::Origin& kx, const Moments::Origin& ky) const {
-    return Moments::DecimalDifference(kx.Value(), ky.Value()) + (m_mx - m_my);
+    return Moments::DecimalDifference(kx.Value(), ky.Value()) + std::ldexp(m_mx - m_my, m_scaleExp);
 }

@@ -166,11 +166,43 @@ void Moments::Add(double x, double w) {
     }
     ++m_count;
     compensatedAdd(m_sum, m_sumC, w * x);
-    compensatedAdd(m_sumSq, m_sumSqC, w * (x * x));
+    // Σwx² in the unit 2^(2·s), s the exponent of the largest |x| so far.
+    if (x != 0) {
+        const int e = std::ilogb(x);
+        if (!m_sqScaleSet) {
+            m_sqScaleExp = e;
+            m_sqScaleSet = true;
+        } else if (e > m_sqScaleExp) {
+            m_sumSq = std::ldexp(m_sumSq, 2 * (m_sqScaleExp - e));
+            m_sumSqC = std::ldexp(m_sumSqC, 2 * (m_sqScaleExp - e));
+            m_sqScaleExp = e;
+        }
+        const double xs = std::ldexp(x, -m_sqScaleExp);
+        compensatedAdd(m_sumSq, m_sumSqC, w * (xs * xs));
+    }
 
     // The updating formulas for adding one point of weight w to a set of
     // weight Wa, on the deviations d = x − K (Chan, Golub and LeVeque; Pébay).
+    // The deviations enter scaled by 2^-e, e the binary exponent of the
+    // largest deviation so far, so that their squares and fourth powers
+    // neither underflow (values near 1e-300) nor overflow (near 1e300);
+    // scaling by a power of two is exact, so nothing else changes.
     double d = deviation(x, m_k, static_cast<Form>(m_kForm), m_kMant, m_kScale);
+    if (d != 0) {
+        const int e = std::ilogb(d);
+        if (!m_scaleSet) {
+            m_scaleExp = e;
+            m_scaleSet = true;
+        } else if (e > m_scaleExp) {
+            const int up = m_scaleExp - e; // the sums so far, in the new unit
+            m_meanDev = std::ldexp(m_meanDev, up);
+            m_m2 = std::ldexp(m_m2, 2 * up);
+            m_m3 = std::ldexp(m_m3, 3 * up);
+            m_m4 = std::ldexp(m_m4, 4 * up);
+            m_scaleExp = e;
+        }
+        d = std::ldexp(d, -m_scaleExp);
+    }
     double wa = m_w;
     double wn = wa + w;
     double delta = d - m_meanDev;
@@ -186,24 +218,44 @@ void Moments::Add(double x, double w) {
 
 double Moments::Mean() const noexcept {
     if (!(m_w > 0)) return 0.0;
-    return m_k + m_meanDev;
+    return m_k + std::ldexp(m_meanDev, m_scaleExp);
 }
 
-double Moments::Variance(const std::string& method) const noexcept {
+double Moments::SumDeviations() const noexcept { return std::ldexp(m_meanDev * m_w, m_scaleExp); }
+
+double Moments::SumSquares() const noexcept { return std::ldexp(m_sumSq + m_sumSqC, 2 * m_sqScaleExp); }
+
+double Moments::RootMeanSquare() const noexcept {
+    if (!(m_w > 0)) return 0.0;
+    const double q = (m_sumSq + m_sumSqC) / m_w;
+    return q > 0 ? std::ldexp(std::sqrt(q), m_sqScaleExp) : 0.0;
+}
+
+double Moments::M2() const noexcept { return std::ldexp(m_m2, 2 * m_scaleExp); }
+double Moments::M3() const noexcept { return std::ldexp(m_m3, 3 * m_scaleExp); }
+double Moments::M4() const noexcept { return std::ldexp(m_m4, 4 * m_scaleExp); }
+
+bool Moments::Varies() const noexcept { return m_m2 > 0; }
+
+double Moments::scaledVariance(const std::string& method) const noexcept {
     if (!(m_w > 0) || m_m2 <= 0) return 0.0;
     if (method == "N") return m_m2 / m_w;
     if (m_w <= 1) return 0.0;
     return m_m2 / (m_w - 1);
 }
 
+double Moments::Variance(const std::string& method) const noexcept {
+    return std::ldexp(scaledVariance(method), 2 * m_scaleExp);
+}
+
 double Moments::StdDev(const std::string& method) const noexcept {
-    double v = Variance(method);
-    return v > 0 ? std::sqrt(v) : 0.0;
+    double v = scaledVariance(method);
+    return v > 0 ? std::ldexp(std::sqrt(v), m_scaleExp) : 0.0;
 }
 
 std::optional<double> Moments::Skewness() const noexcept {
     if (!(m_w > 2)) return std::nullopt;
-    double v = Variance("N-1");
+    double v = scaledVariance("N-1");
     if (!(v > 0)) return std::nullopt;
     double s = std::sqrt(v);
     return m_w * m_m3 / ((m_w - 1) * (m_w - 2) * v * s);
@@ -211,7 +263,7 @@ std::optional<double> Moments::Skewness() const noexcept {
 
 std::optional<double> Moments::Kurtosis() const noexcept {
     if (!(m_w > 3)) return std::nullopt;
-    double v = Variance("N-1");
+    double v = scaledVariance("N-1");
     if (!(v > 0)) return std::nullopt;
     double W = m_w;
     return W * (W + 1) * m_m4 / (v * v * (W - 1) * (W - 2) * (W - 3)) -

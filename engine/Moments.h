@@ -47,23 +47,29 @@ public:
     // K, the first value added (0 while empty).
     double ProvisionalMean() const noexcept { return m_k; }
     // Σw(x − K).
-    double SumDeviations() const noexcept { return m_meanDev * m_w; }
+    double SumDeviations() const noexcept;
     // Σwx and Σwx², summed with compensation.
     double Sum() const noexcept { return m_sum + m_sumC; }
-    double SumSquares() const noexcept { return m_sumSq + m_sumSqC; }
+    double SumSquares() const noexcept;
+    // √(Σwx² / W), also where Σwx² itself is beyond a double's range.
+    double RootMeanSquare() const noexcept;
 
     // The weighted mean (0 while W is 0).
     double Mean() const noexcept;
-    // The central sums M2, M3, M4.
-    double M2() const noexcept { return m_m2; }
-    double M3() const noexcept { return m_m3; }
-    double M4() const noexcept { return m_m4; }
+    // The central sums M2, M3, M4 (0 where they are below a double's range).
+    double M2() const noexcept;
+    double M3() const noexcept;
+    double M4() const noexcept;
+    // Whether the values differ (M2 > 0, even where M2 itself underflows).
+    bool Varies() const noexcept;
 
     // Variance by method: "N" (compared as written) M2 / W, any other text
     // M2 / (W − 1). 0 when W is not above 0, when M2 is 0, and for the sample
     // form when W is not above 1.
     double Variance(const std::string& method) const noexcept;
-    // The square root of Variance (0 when that is 0).
+    // The square root of Variance (0 when that is 0), worked out on the
+    // scaled sums: a standard deviation near 1e-300, whose variance a double
+    // cannot hold, still comes out.
     double StdDev(const std::string& method) const noexcept;
     // Sample skewness; none unless W > 2 and the sample variance is above 0.
     std::optional<double> Skewness() const noexcept;
@@ -100,12 +106,20 @@ public:
     };
 
 private:
+    double scaledVariance(const std::string& method) const noexcept;
+
     std::int32_t m_count = 0;
     double m_w = 0;
+    // The deviations and their sums are held in the unit 2^m_scaleExp (its
+    // powers for M2, M3, M4), Σwx² in the unit 2^(2·m_sqScaleExp).
+    int m_scaleExp = 0;
+    bool m_scaleSet = false;
+    int m_sqScaleExp = 0;
+    bool m_sqScaleSet = false;
     double m_min = 0, m_max = 0;
     double m_k = 0;
-    double m_meanDev = 0; // mean of the deviations x − K
-    double m_m2 = 0, m_m3 = 0, m_m4 = 0;
+    double m_meanDev = 0; // mean of the deviations x − K, scaled
+    double m_m2 = 0, m_m3 = 0, m_m4 = 0; // scaled
     double m_sum = 0, m_sumC = 0;     // Σwx and its compensation
     double m_sumSq = 0, m_sumSqC = 0; // Σwx² and its compensation
     // How K enters the deviations, with its decimal form K = m_kMant · 10^-m_kScale.

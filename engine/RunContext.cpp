@@ -38,7 +38,10 @@ std::string RunContext::Quorb_InitDataTable(const std::string& table, const Fiel
         if (m_dataRs->RecordCount() < 1) return "No records found in " + table;
         Quorb_InitFieldTypes(*m_dataRs, static_cast<std::int16_t>(n), fields, types, sizes);
     } catch (...) {
+        // The input could not be made: the run fails with the cause, and no
+        // analysis goes on to read a recordset that was never opened.
         proc.HandleError();
+        msg = UnexpectedErrorMessage(proc.Handler(), "The data of " + table + " could not be read.");
     }
     return msg;
 }
@@ -360,7 +363,7 @@ std::string RunContext::ReplaceOutputTable(const TableDefPtr& td, bool open, con
     if (existing) {
         // The table cannot be dropped while a query on the same file is being read.
         bool hadData = false;
-        if (auto rs = DataRecordset()) {
+        if (auto rs = m_dataRs) {
             rs->Close();
             SetDataRecordset(nullptr);
             hadData = true;
@@ -393,6 +396,11 @@ double RunContext::DataValue(const Variant& value, const std::string& field) {
     }
     throw RunTimeError(13, "Type mismatch: the value '" + value.ToString() + "' in field " + field + where +
                                " is not a number.");
+}
+
+dao::RecordsetPtr RunContext::InputRecordset() const {
+    if (!m_dataRs) throw RunTimeError(91, "Object variable or With block variable not set: the input data was not opened.");
+    return m_dataRs;
 }
 
 std::string RunContext::UnexpectedErrorMessage(const CErr_ZUR* handler, const std::string& fallback) {

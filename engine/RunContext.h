@@ -47,6 +47,10 @@ public:
     // Why the work database could not be made (empty when it could).
     const std::string& TempDbError() const { return m_tempDbError; }
     dao::RecordsetPtr DataRecordset() const { return m_dataRs; }
+    // The run's input for a record pass. Reading it before a data service
+    // has opened it is a fault of the caller: it raises run-time error 91
+    // instead of handing out a null recordset.
+    dao::RecordsetPtr InputRecordset() const;
     void SetDataRecordset(dao::RecordsetPtr rs) { m_dataRs = std::move(rs); }
     dao::RecordsetPtr OutputRecordset() const { return m_outputRs; }
     void SetOutputRecordset(dao::RecordsetPtr rs) { m_outputRs = std::move(rs); }

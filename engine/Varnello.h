@@ -113,6 +113,9 @@ public:
     // --- operations ----------------------------------------------------------------
     double ProbInverse(const std::string& ProbType, double Probability, double DF1, double DF2);
     double Probability(const std::string& ProbType, double Value, double DF1, double DF2);
+    // A run started while another is under way on this engine (from one of
+    // its events) is refused: it returns false, touches nothing of the
+    // running one, and ErrorInfo says why until the running one ends.
     bool RunScenario(long ScenarioID);
     bool RunScenario(long ScenarioID, const RunScenarioArgs& args);
 

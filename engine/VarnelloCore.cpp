@@ -182,7 +182,22 @@ double VarnelloCore::Probability(const std::string& ProbType, double Value, doub
 
 bool VarnelloCore::RunScenario(long ScenarioID) { return RunScenario(ScenarioID, RunScenarioArgs{}); }
 
+const char* const VarnelloCore::kNestedRunMessage =
+    "A scenario is already running on this engine: a run cannot be started from inside another run "
+    "(for example from its progress event). Start it after the running scenario has finished.";
+
 bool VarnelloCore::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
+    // One run at a time: a run started from inside another one's events
+    // would commit, clear or close what the running one holds. It is refused without touching anything of the running one, and
+    // raises no events of its own.
+    if (m_running.exchange(true)) {
+        m_errorInfo = kNestedRunMessage;
+        return false;
+    }
+    struct RunningFlag {
+        std::atomic<bool>& flag;
+        ~RunningFlag() { flag = false; }
+    } running{m_running};
     // Everything this run calls reports to this engine's own handler.
     EngineErrScope scope(m_errHandler);
     ProcGuard proc(m_errHandler, "Melvar_RunScenario");

@@ -8,6 +8,7 @@
 #include "engine/RunContext.h"
 #include "engine/Varnello.h"
 
+#include <atomic>
 #include <functional>
 #include <map>
 
@@ -54,6 +55,9 @@ public:
     double Probability(const std::string& ProbType, double Value, double DF1, double DF2);
     bool RunScenario(long ScenarioID);
     bool RunScenario(long ScenarioID, const RunScenarioArgs& args);
+    // What a run started while another is under way on the same engine is
+    // refused with (in ErrorInfo; the call returns false).
+    static const char* const kNestedRunMessage;
 
     // --- events ------------------------------------------------------------------
     void SetEvents(IVarnelloEvents* listener) { m_events = listener; }
@@ -107,6 +111,7 @@ private:
     RunContext m_run;                        // the run's state and the services of its analysis
     OutputTransaction m_outputTx;            // the run's changes to the output database
     int m_runTxLevel = -1;                   // the workspace's transaction level when the analysis began
+    std::atomic<bool> m_running{false};      // a run is under way on this engine
 
     std::string m_scenarioTbl, m_optionsTbl, m_fieldTbl;
     std::string m_sourceTableName, m_outputTableName, m_outputTableName2;

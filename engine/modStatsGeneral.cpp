@@ -4,7 +4,10 @@
 #include "db/JetSqlTranslator.h"
 #include "errors/RunTimeError.h"
 
+#include <algorithm>
 #include <atomic>
+#include <charconv>
+#include <cstdlib>
 #include <cmath>
 #include <fcntl.h>
 #include <filesystem>
@@ -25,6 +28,24 @@ void AddTableField(const TableDefPtr& td, const std::string& name, int type, std
 }
 
 std::string BracketName(const std::string& name) { return JetSqlTranslator::BracketName(name); }
+
+double RoundUpToTwoDigits(double width) {
+    if (!(width > 0) || !std::isfinite(width)) return width;
+    // d.dddddddddddddde±E: the first two digits times 10^(E − 1), plus one
+    // unit of the second digit when any later digit is not 0.
+    char buf[64];
+    auto res = std::to_chars(buf, buf + sizeof buf, width, std::chars_format::scientific, 14);
+    const char* end = res.ptr;
+    const char* e = std::find(static_cast<const char*>(buf), end, 'e');
+    int exp10 = 0;
+    std::from_chars(e + 1 + (e[1] == '+' ? 1 : 0), res.ptr, exp10);
+    long whole = (buf[0] - '0') * 10 + (buf[2] - '0');
+    if (std::any_of(static_cast<const char*>(buf) + 3, e, [](char c) { return c != '0'; })) whole += 1;
+    // The decimal text read back gives the double nearest to whole · 10^(E − 1).
+    const std::string text = std::to_string(whole) + "e" + std::to_string(exp10 - 1);
+    // (strtod, which also gives the values below the normal range).
+    return std::strtod(text.c_str(), nullptr);
+}
 
 std::string PairColumnName(const std::string& field, int which) {
     return field.substr(0, 62) + (which == 1 ? "-1" : "-2");

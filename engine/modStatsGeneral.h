@@ -32,10 +32,14 @@ std::int16_t CreateRegressionSummaryFields(const dao::TableDefPtr& td, bool with
 void CommonFieldType(std::int16_t offset, std::int16_t count, const std::vector<long>& types,
                      const std::vector<long>& sizes, long& type, long& size);
 
-// A table or field name in brackets for the SQL the engine writes. A name
-// with a closing bracket could end the name early and change the statement,
-// so it is refused (error 3125).
+// A table or field name in brackets for the SQL the engine writes, with
+// every "]" of the name doubled, so that no name can end the brackets early.
 std::string BracketName(const std::string& name);
+
+// A positive width raised to two significant digits (0.0345 → 0.035, 0.123 →
+// 0.13, 0.5 stays), taken on its 15-significant-digit decimal form; any
+// magnitude a double holds, 1e-300 as well as 1e-3.
+double RoundUpToTwoDigits(double width);
 
 // The name of a pair column: the field's name cut to 62 characters, then "-1" or "-2".
 std::string PairColumnName(const std::string& field, int which);

@@ -145,23 +145,21 @@ void CCompare::WriteData() {
                 if (n > 1) {
                     // Variance of the difference: Cdd/(n − 1), which is
                     // D/((n − 1)·n) for D = n·Σwd² − (Σwd)².
-                    const double var = cm.Cdd() > 0 ? cm.Cdd() / (n - 1) : 0.0;
-                    if (m_mean && var > 0) out->Fields("StdDevDiff")->SetValue(std::sqrt(var));
+                    // (worked out on the scaled sums, so that data near
+                    // 1e-300 keep their deviation and t).
+                    const bool varies = cm.DiffVaries();
+                    if (m_mean && varies) out->Fields("StdDevDiff")->SetValue(cm.DiffRoot(n - 1));
                     if (m_corr) {
                         out->Fields("Covariance")->SetValue(cm.Cxy() / (n - 1));
-                        const double dxdy = cm.Cxx() * cm.Cyy();
-                        if (dxdy > 0) {
-                            double r = cm.Cxy() == 0 ? 0.0 : cm.Cxy() / std::sqrt(dxdy);
-                            if (r > 1) r = 1;
-                            if (r < -1) r = -1;
-                            out->Fields("Correlation")->SetValue(r);
-                            out->Fields("R-Square")->SetValue(r * r);
+                        if (auto r = cm.Correlation()) {
+                            out->Fields("Correlation")->SetValue(*r);
+                            out->Fields("R-Square")->SetValue(*r * *r);
                         }
                     }
                     if (m_tTest) {
                         out->Fields("T-DF")->SetValue(n - 1);
-                        if (var > 0) {
-                            const double t = meanDiff / std::sqrt(var / n);
+                        if (varies) {
+                            const double t = meanDiff / cm.DiffRoot(n - 1, n);
                             const double prob = z.Quorb_CalcProb("T", t, n - 1, 0);
                             out->Fields("Paired_t-Value")->SetValue(t);
                             out->Fields("Prob_(1-Tail)")->SetValue(prob / 2);

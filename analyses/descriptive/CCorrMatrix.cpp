@@ -160,24 +160,18 @@ void CCorrMatrix::WriteData() {
                     }
                     if (n <= 1) continue;
                     const double meanDiff = i == j ? 0.0 : p.MeanDifference(m_origin[a], m_origin[b]);
-                    const double di = p.Cxx(), dj = p.Cyy();
                     if (k == 3) {
                         cols[j]->SetValue(sign * meanDiff);
                     } else if (k == 6 || k == 7) {
-                        if (di * dj > 0) {
-                            double r = p.Cxy() / std::sqrt(di * dj);
-                            if (r > 1) r = 1;
-                            if (r < -1) r = -1;
-                            cols[j]->SetValue(k == 6 ? r : r * r);
-                        }
+                        if (auto r = p.Correlation()) cols[j]->SetValue(k == 6 ? *r : *r * *r);
                     } else if (W > 1) {
-                        // Cdd/(W − 1) is Dd/((W − 1)·W) for Dd = W·Σw(d − d̄)².
-                        const double varDiff = p.Cdd() / (W - 1);
+                        // Cdd/(W − 1) is Dd/((W − 1)·W) for Dd = W·Σw(d − d̄)²;
+                        // its roots come from the scaled sums (data near 1e-300).
                         if (k == 5) {
                             cols[j]->SetValue(p.Cxy() / (W - 1));
-                        } else if (p.Cdd() > 0) {
-                            const double t = meanDiff / std::sqrt(varDiff / W);
-                            if (k == 4) cols[j]->SetValue(std::sqrt(varDiff));
+                        } else if (p.DiffVaries()) {
+                            const double t = meanDiff / p.DiffRoot(W - 1, W);
+                            if (k == 4) cols[j]->SetValue(p.DiffRoot(W - 1));
                             else if (k == 8) cols[j]->SetValue(sign * t);
                             else {
                                 const double prob = z.Quorb_CalcProb("T", t, W - 1, 0);

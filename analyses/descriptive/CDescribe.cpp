@@ -549,7 +549,9 @@ void CDescribe::WriteData() {
             const std::int32_t n = mo.Count();
             const double m = W > 0 ? mo.Mean() : 0.0;
             const double v = W > 0 ? mo.Variance("N-1") : 0.0;
-            const double s = v > 0 ? std::sqrt(v) : 0.0;
+            // The deviation from the scaled sums: values near 1e-300 have one
+            // though their variance is below a double's range.
+            const double s = W > 0 ? mo.StdDev("N-1") : 0.0;
 
             out->AddNew();
             WriteLeadFields(*out, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_s.nG + j), "Count",
@@ -565,7 +567,7 @@ void CDescribe::WriteData() {
                 }
                 if (!m_var.empty() && (W > 1 || ToUpperAscii(m_var) == "N")) {
                     double var = sampleVar ? v : mo.Variance("N");
-                    double sd = var > 0 ? std::sqrt(var) : 0.0;
+                    double sd = sampleVar ? s : mo.StdDev("N");
                     put("Variance", var);
                     if (m != 0) put("CoeffOfVariance", sd / m);
                     put("StdDeviation", sd);
@@ -583,8 +585,7 @@ void CDescribe::WriteData() {
                         put("GeometricMean", std::exp(sums.SumLnX / W));
                         if (sums.SumInvX != 0) put("HarmonicMean", W / sums.SumInvX);
                     }
-                    double Q = mo.SumSquares();
-                    put("RMS", Q > 0 ? std::sqrt(Q / W) : 0.0);
+                    put("RMS", mo.RootMeanSquare());
                 }
                 if (m_skew && mo.Min() != mo.Max()) {
                     // The shape statistics divide by powers of the variance:
@@ -646,7 +647,8 @@ void CDescribe::WriteData() {
                         put(lvl + "%_Upper", b + m);
                     }
                 } else if (W > 1 && ci == "T") {
-                    double e = v > 0 ? std::sqrt(v / W) : 0.0;
+                    // √(v/W); from the scaled deviation where v is below the double range.
+                    double e = v >= std::numeric_limits<double>::min() ? std::sqrt(v / W) : s / std::sqrt(W);
                     if (m_95) {
                         double b = tCritical(m_t95, 0.05, W - 1) * e;
                         put("95%_" + m_conInt + "_Band", b);
@@ -661,7 +663,7 @@ void CDescribe::WriteData() {
                     }
                 }
             }
-            if (m_tTest && mo.M2() > 0 && W > 1) {
+            if (m_tTest && s > 0 && W > 1) {
                 double mu0 = m_popMean[J];
                 double t = Moments::DecimalDifference(m, mu0) * std::sqrt(W) / s;
                 double p = z.Quorb_CalcProb("T", t, W - 1, 0);

@@ -1,7 +1,6 @@
 #include "analyses/descriptive/CFrequency.h"
 
 #include "analyses/descriptive/CDescribe.h"
-#include "db/Decimal.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
@@ -249,12 +248,7 @@ std::string CFrequency::DescFreqInit_ZUR(RunContext& cx, bool bRoundWidth, std::
         width = (mx + pad - mn) / intervals;
         if (width < 1) {
             if (bRoundWidth && width > 0) {
-                double k = 1 - std::floor(std::log10(width));
-                double m = std::pow(10.0, k);
-                Decimal prod = Decimal(width) * Decimal(m);
-                double whole = std::floor(prod.ToDouble());
-                if ((prod - Decimal(whole)) > Decimal(0)) whole += 1;
-                width = whole / m;
+                width = RoundUpToTwoDigits(width);
             } else {
                 // Without rounding, and for constant data (a width of 0) with it, the width is 1.
                 width = 1;

@@ -9,7 +9,9 @@
 #include "errors/ProcGuard.h"
 #include "errors/RunTimeError.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <map>
 #include <numeric>
@@ -121,16 +123,48 @@ std::string CAnova::Quorb_ANOVA(std::string AnovaType, bool KeepBlanks, std::str
 // the order of their values, as the database sorts them.
 std::string CAnova::AnovaGroups() {
     m_groups.assign(sz(m_nC) + 1, std::vector<Variant>(1, Variant::Null()));
+    m_groupIndex.assign(sz(m_nC) + 1, {});
+    m_sawText.assign(sz(m_nC) + 1, 0);
+    m_sawOther.assign(sz(m_nC) + 1, 0);
+    m_present.assign(sz(m_nC) + 1, {});
+    m_slot.assign(sz(m_nC) + 1, std::vector<int>(1, -1));
     m_pairs.clear();
     for (int a = 1; a < m_nC; ++a)
         for (int b = a + 1; b <= m_nC; ++b) m_pairs.push_back({a, b});
     return {};
 }
 
+std::vector<int> CAnova::PresentGroups(int i) const {
+    std::vector<int> ids = m_present[sz(i)];
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+const Moments& CAnova::Cell(int x, int i, int j) const {
+    static const Moments none;
+    const auto& slots = m_slot[sz(i)];
+    if (j < 0 || sz(j) >= slots.size() || slots[sz(j)] < 0) return none;
+    return m_cells[sz(x)][sz(i)][sz(slots[sz(j)])];
+}
+
+std::string CAnova::ValueKey(const Variant& v) const {
+    // The key under which Quorb_SameValue finds two values equal: Nulls
+    // together; texts as they are (byte for byte under a binary collating
+    // order) or with letters in one case; other values by their number.
+    if (v.IsNull()) return "N";
+    if (v.IsString()) return m_Engine->BinaryCompare() ? "B" + v.RawString() : "T" + ToLowerAscii(v.RawString());
+    double d = v.ToDouble();
+    if (d == 0) d = 0; // -0 and 0 are one value
+    std::string key(1 + sizeof d, 'D');
+    std::memcpy(key.data() + 1, &d, sizeof d);
+    return key;
+}
+
+// The groups of the current group of records, by value (only the groups
+// met in it take part in its output).
 std::vector<int> CAnova::GroupOrder(int i) const {
     const auto& g = m_groups[sz(i)];
-    std::vector<int> order(g.size() - 1);
-    std::iota(order.begin(), order.end(), 1);
+    std::vector<int> order = PresentGroups(i);
     // Null first, then numbers by value, then texts in the database's order.
     auto rank = [](const Variant& v) { return v.IsNull() ? 0 : v.IsString() ? 2 : 1; };
     std::stable_sort(order.begin(), order.end(), [&](int x, int y) {
@@ -244,7 +278,7 @@ void CAnova::ReadRecords() {
     ProcGuard proc(gEngineErr, "ReadRecords");
     try {
         RunContext& eng = *m_Engine;
-        RecordsetPtr rs = eng.DataRecordset();
+        RecordsetPtr rs = eng.InputRecordset();
         m_prev.assign(sz(m_nG) + 1, Variant::Null());
         m_cur.assign(sz(m_nG) + 1, Variant::Null());
         m_groupCols.assign(sz(m_nG) + 1, nullptr);
@@ -255,6 +289,7 @@ void CAnova::ReadRecords() {
         for (int x = 1; x <= m_nX; ++x) m_dataCols[sz(x)] = rs->Fields(m_fields[sz(m_nG + m_nC + x)]);
         m_lastGroup.assign(sz(m_nC) + 1, 0);
         m_recordGroup.assign(sz(m_nC) + 1, 0);
+        m_recordSlot.assign(sz(m_nC) + 1, 0);
 
         std::int32_t runCount = 0;
         InitData();
@@ -284,11 +319,16 @@ void CAnova::ReadRecords() {
 }
 
 void CAnova::InitData() {
+    // Only the groups the last group of records met are forgotten: the work
+    // of a group of records is that of its own records.
+    for (int i = 1; i <= m_nC; ++i) {
+        for (int j : m_present[sz(i)]) m_slot[sz(i)][sz(j)] = -1;
+        m_present[sz(i)].clear();
+    }
     m_cells.assign(sz(m_nX) + 1, {});
     m_pairCells.assign(sz(m_nX) + 1, {});
     for (int x = 1; x <= m_nX; ++x) {
         m_cells[sz(x)].assign(sz(m_nC) + 1, {});
-        for (int i = 1; i <= m_nC; ++i) m_cells[sz(x)][sz(i)].assign(m_groups[sz(i)].size(), Moments());
         m_pairCells[sz(x)].assign(m_pairs.size(), {});
     }
 }
@@ -310,27 +350,43 @@ void CAnova::CalcData() {
             if (last > 0 && eng.Quorb_SameValue(g[sz(last)], v, false)) {
                 j = last;
             } else {
-                for (int k = 1; k < static_cast<int>(g.size()); ++k)
-                    if (eng.Quorb_SameValue(g[sz(k)], v, false)) {
-                        j = k;
-                        break;
-                    }
+                if (v.IsString()) m_sawText[sz(i)] = 1;
+                else if (!v.IsNull()) m_sawOther[sz(i)] = 1;
+                auto& index = m_groupIndex[sz(i)];
+                const std::string key = ValueKey(v);
+                if (m_sawText[sz(i)] && m_sawOther[sz(i)]) {
+                    for (int k = 1; k < static_cast<int>(g.size()); ++k)
+                        if (eng.Quorb_SameValue(g[sz(k)], v, false)) {
+                            j = k;
+                            break;
+                        }
+                } else if (auto it = index.find(key); it != index.end()) {
+                    j = it->second;
+                }
                 if (j == 0) {
                     // A value not seen before: a new group.
                     m_groups[sz(i)].push_back(v);
                     j = static_cast<int>(m_groups[sz(i)].size()) - 1;
-                    for (int x = 1; x <= m_nX; ++x) m_cells[sz(x)][sz(i)].resize(m_groups[sz(i)].size());
+                    index.emplace(key, j);
+                    m_slot[sz(i)].push_back(-1);
                 }
                 last = j;
             }
             m_recordGroup[sz(i)] = j;
+            int& slot = m_slot[sz(i)][sz(j)];
+            if (slot < 0) {
+                slot = static_cast<int>(m_present[sz(i)].size());
+                m_present[sz(i)].push_back(j);
+                for (int x = 1; x <= m_nX; ++x) m_cells[sz(x)][sz(i)].emplace_back();
+            }
+            m_recordSlot[sz(i)] = slot;
         }
         for (int x = 1; x <= m_nX; ++x) {
             const Variant v = m_dataCols[sz(x)]->Value();
             if (v.IsNull()) continue;
             const double d = v.ToDouble();
             if (!eng.Quorb_DataOk_b(d, false)) continue;
-            for (int i = 1; i <= m_nC; ++i) m_cells[sz(x)][sz(i)][sz(m_recordGroup[sz(i)])].Add(d, w);
+            for (int i = 1; i <= m_nC; ++i) m_cells[sz(x)][sz(i)][sz(m_recordSlot[sz(i)])].Add(d, w);
             for (std::size_t p = 0; p < m_pairs.size(); ++p) {
                 const int ja = m_recordGroup[sz(m_pairs[p].a)], jb = m_recordGroup[sz(m_pairs[p].b)];
                 const std::int64_t key = (static_cast<std::int64_t>(ja) << 32) | jb;
@@ -361,20 +417,19 @@ void CAnova::WriteTTest(int x) {
     try {
         if (!m_out2.empty()) WriteDetail(x);
         RecordsetPtr out = m_Engine->OutputRecordset();
-        const auto& cells = m_cells[sz(x)][1];
         const auto& values = m_groups[1];
         const std::vector<int> order = GroupOrder(1);
         const int G = static_cast<int>(order.size());
         CZValue z;
         for (int pa = 0; pa < G; ++pa) {
             const int ja = order[sz(pa)];
-            const Moments& A = cells[sz(ja)];
+            const Moments& A = Cell(x, 1, ja);
             const double nA = A.SumW();
             if (!(nA > 1)) continue;
             const double varA = A.Variance("N-1"), sA = A.StdDev("N-1");
             for (int pb = pa + 1; pb < G; ++pb) {
                 const int jb = order[sz(pb)];
-                const Moments& B = cells[sz(jb)];
+                const Moments& B = Cell(x, 1, jb);
                 const double nB = B.SumW();
                 if (!(nB > 1)) continue;
                 const double varB = B.Variance("N-1"), sB = B.StdDev("N-1");
@@ -551,23 +606,31 @@ void CAnova::WriteAnovaRow(int x, int& index, const std::string& label, std::opt
 void CAnova::WriteAnova(int x) {
     ProcGuard proc(gEngineErr, "WriteAnova");
     try {
-        const auto& cells = m_cells[sz(x)];
+        // The groups of each compare field met in this group of records, in
+        // the order in which the run first met them (group 0, no group
+        // matched, stays empty in front).
+        std::vector<std::vector<int>> present(sz(m_nC) + 1);
+        for (int i = 1; i <= m_nC; ++i) present[sz(i)] = PresentGroups(i);
         // The reference value: the provisional mean of the first group with
         // weight; every mean enters as its deviation from it.
         double k0 = 0;
-        for (const auto& c : cells[1])
-            if (c.SumW() > 0) {
-                k0 = c.ProvisionalMean();
+        for (int j : present[1])
+            if (Cell(x, 1, j).SumW() > 0) {
+                k0 = Cell(x, 1, j).ProvisionalMean();
                 break;
             }
-        auto levels = [&](const std::vector<Moments>& ms) {
+        auto levels = [&](int i) {
             std::vector<Level> out;
-            out.reserve(ms.size());
-            for (const auto& m : ms) out.push_back({m.SumW(), MeanDev(m, k0), m.M2()});
+            out.reserve(present[sz(i)].size() + 1);
+            out.push_back({0, 0, 0});
+            for (int j : present[sz(i)]) {
+                const Moments& m = Cell(x, i, j);
+                out.push_back({m.SumW(), MeanDev(m, k0), m.M2()});
+            }
             return out;
         };
         // Totals from the groups of the first compare field (group 0 included).
-        const std::vector<Level> first = levels(cells[1]);
+        const std::vector<Level> first = levels(1);
         double N = 0, sumDev = 0, within = 0;
         for (const auto& l : first) {
             N += l.w;
@@ -589,10 +652,10 @@ void CAnova::WriteAnova(int x) {
         double sumSS = 0, sumDF = 0;
         for (int i = 1; i <= m_nC; ++i) {
             int k = 0;
-            for (std::size_t j = 1; j < cells[sz(i)].size(); ++j)
-                if (cells[sz(i)][j].SumW() > 0) ++k;
+            for (int j : present[sz(i)])
+                if (Cell(x, i, j).SumW() > 0) ++k;
             K += k;
-            ss[sz(i)] = between(levels(cells[sz(i)]), 1);
+            ss[sz(i)] = between(levels(i), 1);
             df[sz(i)] = k - 1;
             sumSS += ss[sz(i)];
             sumDF += df[sz(i)];
@@ -618,7 +681,13 @@ void CAnova::WriteAnova(int x) {
             double withinCells = 0, cellSS = 0;
             for (std::size_t p = 0; p < m_pairs.size(); ++p) {
                 const int a = m_pairs[p].a, b = m_pairs[p].b;
-                const int ka = static_cast<int>(m_groups[sz(a)].size()), kb = static_cast<int>(m_groups[sz(b)].size());
+                // The levels are the groups met here, numbered from 1 in the
+                // order of their groups (0 stays for no group matched).
+                const int ka = static_cast<int>(present[sz(a)].size()) + 1, kb = static_cast<int>(present[sz(b)].size()) + 1;
+                auto level = [&](int i, int j) {
+                    const auto& ids = present[sz(i)];
+                    return static_cast<int>(std::lower_bound(ids.begin(), ids.end(), j) - ids.begin()) + 1;
+                };
                 PairResult r;
                 r.label = "[" + m_fields[sz(m_nG + a)] + "] & [" + m_fields[sz(m_nG + b)] + "]";
                 std::vector<PairCell> pc;
@@ -630,7 +699,7 @@ void CAnova::WriteAnova(int x) {
                     const double d = MeanDev(m, k0) - grand;
                     inside += m.M2();
                     if (ga == 0 || gb == 0) continue;
-                    pc.push_back({ga, gb, m.SumW() * d, m.SumW()});
+                    pc.push_back({level(a, ga), level(b, gb), m.SumW() * d, m.SumW()});
                     cSS += m.SumW() * d * d;
                     if (m.Count() > 1) onePerCell = false;
                 }
@@ -711,9 +780,8 @@ void CAnova::WriteDetail(int x) {
         std::vector<Variant> lead = m_prev;
         lead.resize(sz(m_nG) + 2, Variant::Null());
         for (int i = 1; i <= m_nC; ++i) {
-            const auto& cells = m_cells[sz(x)][sz(i)];
             for (int j : GroupOrder(i)) {
-                const Moments& m = cells[sz(j)];
+                const Moments& m = Cell(x, i, j);
                 const double n = m.SumW();
                 if (!(n > 0)) continue;
                 const Variant& value = m_groups[sz(i)][sz(j)];

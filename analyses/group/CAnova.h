@@ -102,8 +102,28 @@ private:
     std::vector<dao::Variant> m_prev, m_cur;
     std::vector<int> m_lastGroup;   // per compare field, the group the previous record matched
     std::vector<int> m_recordGroup; // per compare field, the group of the current record
+    std::vector<int> m_recordSlot;  // per compare field, the slot of that group in the current group of records
 
-    // m_cells[x][i][j]: data field x, compare field i, group j (0: no group matched).
+    // Finding a record's group costs the same however many groups there are:
+    // per compare field, each group's index under the key of its value
+    // (ValueKey), and whether the field has held both texts and other
+    // values (a text may then equal a number, and the groups are compared
+    // one by one instead).
+    std::string ValueKey(const dao::Variant& v) const;
+    std::vector<std::unordered_map<std::string, int>> m_groupIndex;
+    std::vector<char> m_sawText, m_sawOther;
+
+    // The groups met in the current group of records, so that its work and
+    // its output cost what its own records do: per compare field, the group
+    // of each slot (in the order met) and the slot of each group (-1: none).
+    std::vector<std::vector<int>> m_present;
+    std::vector<std::vector<int>> m_slot;
+    // The groups met, ascending (the order in which the groups were first met in the run).
+    std::vector<int> PresentGroups(int i) const;
+    // The sums of group j of compare field i for data field x (empty when not met).
+    const Moments& Cell(int x, int i, int j) const;
+
+    // m_cells[x][i][s]: data field x, compare field i, slot s.
     std::vector<std::vector<std::vector<Moments>>> m_cells;
     // m_pairCells[x][p]: the cells of pair p, keyed by group a · 2^32 + group b.
     std::vector<std::vector<std::unordered_map<std::int64_t, Moments>>> m_pairCells;

@@ -458,7 +458,7 @@ void CXTab::ReadRecords() {
     ProcGuard proc(gEngineErr, "ReadRecords");
     try {
         RunContext& eng = *m_Engine;
-        RecordsetPtr rs = eng.DataRecordset();
+        RecordsetPtr rs = eng.InputRecordset();
         m_leadCols.assign(sz(m_iCol) + 1, nullptr);
         m_dataCols.assign(sz(m_nX) + 1, nullptr);
         m_countCols.assign(sz(m_nX) + 1, nullptr);

@@ -74,7 +74,7 @@ void CNonParamChiSquare::Quorb_ChiSquare(std::string OutputTable1, std::string O
                         if (!message.empty() || Failed()) break;
                         summaryMade = true;
                     }
-                    RecordsetPtr rs = Engine.DataRecordset();
+                    RecordsetPtr rs = Engine.InputRecordset();
                     if (rs && !rs->EOF_()) {
                         ReadInKeptTransaction([&] { ReadRecords(); });
                     }
@@ -271,7 +271,7 @@ void CNonParamChiSquare::ReadRecords() {
     ProcGuard proc(gEngineErr, "ReadRecords");
     try {
         RunContext& eng = *m_Engine;
-        RecordsetPtr rs = eng.DataRecordset();
+        RecordsetPtr rs = eng.InputRecordset();
         const std::size_t n = static_cast<std::size_t>(m_nG) + 1;
         std::vector<FieldPtr> cols(n + 1);
         for (std::size_t i = 1; i <= n; ++i) cols[i] = rs->Fields(m_names[i]);

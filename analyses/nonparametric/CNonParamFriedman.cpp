@@ -177,7 +177,7 @@ void CNonParamFriedman::ReadRecords() {
     int txOpen = 0;
     try {
         RunContext& eng = *m_Engine;
-        RecordsetPtr rs = eng.DataRecordset();
+        RecordsetPtr rs = eng.InputRecordset();
         const std::size_t G = static_cast<std::size_t>(m_nG), K = static_cast<std::size_t>(m_k);
         std::vector<FieldPtr> keys(G + 1);
         for (std::size_t i = 1; i <= G; ++i) keys[i] = rs->Fields(m_fields[i]);

@@ -212,7 +212,7 @@ void CNonParamMannKruskalKS::ReadRecords() {
     int txOpen = 0;
     try {
         RunContext& eng = *m_Engine;
-        RecordsetPtr rs = eng.DataRecordset();
+        RecordsetPtr rs = eng.InputRecordset();
         const std::size_t c = static_cast<std::size_t>(m_c);
         std::vector<FieldPtr> keys(c + 1);
         for (std::size_t i = 1; i <= c; ++i) keys[i] = rs->Fields(m_fields[i]);

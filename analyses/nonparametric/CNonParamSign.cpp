@@ -135,7 +135,7 @@ void CNonParamSign::ReadRecords() {
     ProcGuard proc(gEngineErr, "ReadRecords");
     try {
         RunContext& eng = *m_Engine;
-        RecordsetPtr rs = eng.DataRecordset();
+        RecordsetPtr rs = eng.InputRecordset();
         const std::size_t k = static_cast<std::size_t>(m_k);
         const std::string progress = "Field [" + m_work[k + 1] + "], analyzing record: ";
         std::vector<FieldPtr> keys(k + 1);
@@ -297,6 +297,7 @@ void CNonParamSign::WriteDataFit(const std::vector<Variant>& groupValues) {
         double pos[4] = {0, 0, 0, 0}, neg[4] = {0, 0, 0, 0};
         CalcCompareFit(mean, meanDev, sd, normalOk, poissonOk, pos, neg);
 
+        if (m_fitTypes[3] && !poissonOk) ExplainNoPoissonFit(groupValues, mean);
         RecordsetPtr out = m_Engine->OutputRecordset();
         const char* names[] = {"", "Uniform", "Normal", "Poisson"};
         for (int i = 1; i <= 3; ++i) {
@@ -326,6 +327,25 @@ void CNonParamSign::WriteDataFit(const std::vector<Variant>& groupValues) {
     } catch (...) {
         Fail(proc);
     }
+}
+
+// The Poisson row of a group is left without its test statistics when the
+// distribution cannot describe the values; the run's progress text says why,
+// naming the field and the group.
+void CNonParamSign::ExplainNoPoissonFit(const std::vector<Variant>& groupValues, double mean) {
+    std::string text = "No Poisson fit for [" + m_work[m_k + 1] + "]";
+    if (m_k > 0) {
+        text += " in group ";
+        for (std::size_t i = 1; i <= static_cast<std::size_t>(m_k); ++i) {
+            if (i > 1) text += ", ";
+            text += groupValues[i].IsNull() ? std::string("(Null)") : groupValues[i].ToString();
+        }
+    }
+    if (!m_poisson) text += ": its values are not all whole numbers of 0 or more";
+    else if (!(mean > 0)) text += ": the mean of its values is 0";
+    else text += ": its values do not vary, so the normal curve that stands in for a mean this large has no spread";
+    // A record number with the text forced: the text is raised as it stands.
+    m_Engine->Quorb_Msg(static_cast<long>(m_groupRecords > 0 ? m_groupRecords : 1), true, text);
 }
 
 // One walk over the group's ascending values: at every distinct value p the

@@ -48,6 +48,7 @@ private:
     void CalcData();
     void WriteData(const std::vector<dao::Variant>& groupValues);
     void WriteDataFit(const std::vector<dao::Variant>& groupValues);
+    void ExplainNoPoissonFit(const std::vector<dao::Variant>& groupValues, double mean);
     void CalcCompareFit(double mean, double meanDev, double sd, bool& normalOk, bool& poissonOk, double pos[4], double neg[4]);
 
     void Fail(ProcGuard& proc);

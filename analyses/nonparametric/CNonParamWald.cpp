@@ -162,7 +162,7 @@ void CNonParamWald::ReadRecords(std::int16_t k) {
     try {
         RunContext& eng = *m_Engine;
         m_k = k;
-        RecordsetPtr rs = eng.DataRecordset();
+        RecordsetPtr rs = eng.InputRecordset();
         const std::string field = m_fields[static_cast<std::size_t>(m_c + k)];
         const std::string progress = "Field [" + field + "], analyzing record: ";
         const std::size_t c = static_cast<std::size_t>(m_c);

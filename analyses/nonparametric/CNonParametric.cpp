@@ -201,7 +201,7 @@ void CNonParametric::ReadRecords() {
     ProcGuard proc(gEngineErr, "ReadRecords");
     try {
         RunContext& eng = *m_Engine;
-        RecordsetPtr rs = eng.DataRecordset();
+        RecordsetPtr rs = eng.InputRecordset();
         const std::size_t G = static_cast<std::size_t>(m_G), K = static_cast<std::size_t>(m_K);
         std::vector<FieldPtr> keys(G + 1);
         for (std::size_t i = 1; i <= G; ++i) keys[i] = rs->Fields(m_fields[i]);
@@ -412,7 +412,13 @@ CNonParametric::Rank CNonParametric::CalcSpearmanTauKS(std::int64_t i) {
             if (m_tau) rows.push_back({xRank[j], yRank[j], k});
         }
         r.n = n;
-        if (m_spearman && n > 1) {
+        // A field whose values are all one (a single tie run over every rank
+        // position) has no rank variance: rho, t and their probabilities are
+        // undefined for it, with or without the ties' correction.
+        const double n3 = Moments::DecimalDifference(n * n * n, n);
+        const double Sx = Moments::DecimalDifference(n3, tx[1]) / 12, Sy = Moments::DecimalDifference(n3, ty[1]) / 12;
+        r.rhoDefined = Sx > 0 && Sy > 0;
+        if (m_spearman && n > 1 && r.rhoDefined) {
             r.rho = Moments::DecimalDifference(1.0, 6 * D / ((n * n - 1) * n));
             if (std::fabs(r.rho) >= 1) r.tInfinite = true;
             else if (n > 2) r.t = r.rho * std::sqrt((n - 2) / (1 - r.rho * r.rho));
@@ -420,15 +426,10 @@ CNonParametric::Rank CNonParametric::CalcSpearmanTauKS(std::int64_t i) {
             r.tTies = r.t;
             r.tTiesInfinite = r.tInfinite;
             if (tx[0] + ty[0] > 0) {
-                const double n3 = Moments::DecimalDifference(n * n * n, n);
-                const double Sx = Moments::DecimalDifference(n3, tx[1]) / 12, Sy = Moments::DecimalDifference(n3, ty[1]) / 12;
-                if (Sx * Sy != 0) {
-                    r.rhoTies = Moments::DecimalDifference(Sx + Sy, D) / (2 * std::sqrt(Sx * Sy));
-                    r.tTiesInfinite = std::fabs(r.rhoTies) >= 1;
-                    r.tTies = 0;
-                    if (!r.tTiesInfinite && n > 2)
-                        r.tTies = r.rhoTies * std::sqrt((n - 2) / (1 - r.rhoTies * r.rhoTies));
-                }
+                r.rhoTies = Moments::DecimalDifference(Sx + Sy, D) / (2 * std::sqrt(Sx * Sy));
+                r.tTiesInfinite = std::fabs(r.rhoTies) >= 1;
+                r.tTies = 0;
+                if (!r.tTiesInfinite && n > 2) r.tTies = r.rhoTies * std::sqrt((n - 2) / (1 - r.rhoTies * r.rhoTies));
             }
         }
         if (m_tau && n > 1) {
@@ -541,7 +542,7 @@ void CNonParametric::WriteData(const std::vector<Variant>& groupValues) {
                 out->Fields("TiedGroups_X")->SetValue(rk.tiesX);
                 out->Fields("TiedGroups_Y")->SetValue(rk.tiesY);
                 const double df = n - 2;
-                if (m_spearman) {
+                if (m_spearman && rk.rhoDefined) {
                     out->Fields("Spearman")->SetValue(rk.rho);
                     out->Fields("Spearman_(ties)")->SetValue(rk.rhoTies);
                     // A perfect rank agreement has probability 0; without degrees of freedom there is none.

@@ -64,6 +64,7 @@ private:
         double n = 0; // rank positions (whole weights)
         double rho = 0, rhoTies = 0, t = 0, tTies = 0;
         bool tInfinite = false, tTiesInfinite = false;
+        bool rhoDefined = false; // neither field is constant
         double S = 0, tau = 0, Z = 0, tauTies = 0, ZTies = 0;
         bool tauOk = false, ZOk = false, tauTiesOk = false, ZTiesOk = false;
         bool done = false;

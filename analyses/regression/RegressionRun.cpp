@@ -213,7 +213,7 @@ void RegressionRun::ReadRecords() {
     ProcGuard proc(gEngineErr, "ReadRecords");
     try {
         RunContext& eng = *m_Engine;
-        RecordsetPtr rs = eng.DataRecordset();
+        RecordsetPtr rs = eng.InputRecordset();
         const std::size_t nG = static_cast<std::size_t>(m_s.nG), nX = static_cast<std::size_t>(m_s.nX);
         m_prev.assign(nG + 1, Variant::Null());
         m_cur.assign(nG + 1, Variant::Null());
@@ -305,7 +305,7 @@ void RegressionRun::CalcResiduals() {
     ProcGuard proc(gEngineErr, "CalcResiduals");
     try {
         RunContext& eng = *m_Engine;
-        RecordsetPtr rs = eng.DataRecordset();
+        RecordsetPtr rs = eng.InputRecordset();
         const std::size_t nG = static_cast<std::size_t>(m_s.nG), nX = static_cast<std::size_t>(m_s.nX);
         for (std::size_t i = 1; i <= nG; ++i) m_groupCols[i] = rs->Fields(m_s.fields[i]);
         for (std::size_t i = 1; i <= nX; ++i) m_xCols[i] = rs->Fields(m_s.fields[nG + i]);

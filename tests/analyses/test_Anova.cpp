@@ -459,6 +459,46 @@ TEST_F(AnovaTest, TTestPooledAndSeparateForEveryPairOfGroups) {
                                         "t-Value_Separate", "Prob_(2-tail)_Separate"}));
 }
 
+TEST_F(AnovaTest, EachOutputGroupTakesOnlyTheCompareGroupsItsOwnRecordsMeet) {
+    // The compare groups differ from one output group to the next; each
+    // output group's table is that of its own records alone. "b" and "B" are
+    // one compare group (the first spelling met names it), also when the
+    // record before is of another group.
+    const std::vector<Rec> g1 = {{"g1", "C", 0, 5}, {"g1", "C", 0, 7}, {"g1", "D", 0, 1}, {"g1", "D", 0, 2}};
+    const std::vector<Rec> g2 = {{"g2", "D", 0, 1}, {"g2", "D", 0, 2}, {"g2", "D", 0, 4}, {"g2", "b", 0, 3}, {"g2", "b", 0, 7}};
+    const std::vector<Rec> g3 = {{"g3", "B", 0, 2}, {"g3", "B", 0, 9}, {"g3", "C", 0, 8}, {"g3", "C", 0, 12}, {"g3", "C", 0, 5}};
+    std::vector<Rec> all = g1;
+    all.insert(all.end(), g2.begin(), g2.end());
+    all.insert(all.end(), g3.begin(), g3.end());
+    const std::vector<vtest::ScenarioFieldRow> fields = {{"G", "G"}, {"A", "C"}, {"Y", "X"}};
+    auto anova = runOn(all, "ANOVA", fields);
+    ASSERT_EQ(anova.size(), 12u);
+    std::size_t first = 0;
+    for (const auto* g : {&g1, &g2, &g3}) {
+        SCOPED_TRACE((*g)[0].g);
+        double dfE = 0;
+        checkAnova(anova, first, expected(*g, false, dfE), dfE);
+        for (std::size_t i = first; i < first + 4; ++i) EXPECT_EQ(anova[i]["G"].ToString(), (*g)[0].g);
+        first += 4;
+    }
+    // One pair per output group in the order of the values (case aside).
+    // Mean differences by hand: C 6 − D 1.5; b 5 − D 7/3; b (2, 9) 5.5 − C 25/3.
+    auto t = runOn(all, "Two Sample t-Test", fields);
+    ASSERT_EQ(t.size(), 3u);
+    const struct {
+        const char *g, *first, *second;
+        double n1, n2, diff;
+    } want[] = {{"g1", "C", "D", 2, 2, 4.5}, {"g2", "b", "D", 2, 3, 8.0 / 3}, {"g3", "b", "C", 2, 3, 5.5 - 25.0 / 3}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(t[i]["G"].ToString(), want[i].g);
+        EXPECT_EQ(t[i]["A-1"].ToString(), want[i].first) << want[i].g;
+        EXPECT_EQ(t[i]["A-2"].ToString(), want[i].second) << want[i].g;
+        EXPECT_EQ(t[i].Num("Count-1"), want[i].n1) << want[i].g;
+        EXPECT_EQ(t[i].Num("Count-2"), want[i].n2) << want[i].g;
+        EXPECT_TRUE(AgreesTo(want[i].diff, t[i].Num("Mean_Diff"), 14)) << want[i].g;
+    }
+}
+
 TEST_F(AnovaTest, TTestLeavesOutGroupsOfWeightOneAndNullsTestsOfConstantGroups) {
     // B: two records of weight 0.5 (n = 1): no pair. A and C: constant values.
     auto out = runOn({{"", "A", 0, 3, 1}, {"", "A", 0, 3, 2}, {"", "B", 0, 1, 0.5}, {"", "B", 0, 9, 0.5},

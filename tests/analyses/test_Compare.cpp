@@ -170,6 +170,28 @@ TEST_F(CompareTest, DataFarFromZeroKeepTheirDigits) {
     expectPair(rows[0], e, 5, 9, "offset 1e8");
 }
 
+TEST_F(CompareTest, DataNear1e300KeepTheirDeviationCorrelationAndT) {
+    // X = x·10^-300, Y = y·10^-300: every product of two deviations lies far
+    // below the smallest double, yet the correlation, the deviation of the
+    // difference and t are ordinary numbers, derived from the small integers.
+    // The covariance itself (about 1e-600) is 0 in double precision.
+    const std::vector<long long> x = {3, 5, 10, 2, 7, 1}, y = {1, 2, 4, 3, 7, 2};
+    std::vector<Row> data;
+    for (std::size_t i = 0; i < x.size(); ++i)
+        data.push_back({Variant(std::stod(std::to_string(x[i]) + "e-300")), Variant(std::stod(std::to_string(y[i]) + "e-300"))});
+    MakeTable("Data", {{"X", dbDouble}, {"Y", dbDouble}}, data);
+    auto rows = RunAndRead(compareSpec({{"X", "X"}, {"Y", "Y"}}, "Out"));
+    ASSERT_EQ(rows.size(), 1u);
+    const ExactPairStats e = ExactPair(x, y, 300);
+    const auto& r = rows[0];
+    EXPECT_TRUE(AgreesTo(static_cast<double>(std::sqrt(e.varDiff)), r.Num("StdDevDiff"), 13));
+    EXPECT_TRUE(AgreesTo(static_cast<double>(e.correlation), r.Num("Correlation"), 13));
+    EXPECT_TRUE(AgreesTo(static_cast<double>(e.rSquare), r.Num("R-Square"), 13));
+    EXPECT_TRUE(AgreesTo(static_cast<double>(e.t), r.Num("Paired_t-Value"), 13));
+    EXPECT_TRUE(AgreesTo(static_cast<double>(e.meanDiff), r.Num("MeanDiff"), 13));
+    EXPECT_EQ(r.Num("Covariance"), 0.0);
+}
+
 TEST_F(CompareTest, ChiSquareOfXAgainstYAsExpected) {
     // The runner never asks for it; a caller can. (3,1) (5,2) (10,4): Σ(x − y)²/y
     // = 4 + 4.5 + 9 = 17.5; (0,0) adds a cell without a contribution (m = 4);

@@ -586,17 +586,53 @@ TEST_F(DescribeTest, GeometricAndHarmonicMeansAreNullWhenAValueIsNotPositive) {
     EXPECT_DOUBLE_EQ(rows[1].Num("RMS"), std::sqrt(7.0));
 }
 
-TEST_F(DescribeTest, SkewnessAndKurtosisNeedAPositiveVariance) {
-    // Distinct values whose squared deviations vanish below the smallest
-    // double: the variance is 0 although the minimum and maximum differ.
-    MakeTable("Data", {{"X", dbDouble}}, {{1e-200}, {2e-200}, {3e-200}, {5e-200}});
-    auto rows = runAndRead(describeSpec(with(allOff(), {{"VarStd", true}, {"VarNRadio", "N-1"}, {"Skew", true}}),
-                                        {{"X", "X"}}));
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].Num("Variance"), 0.0);
-    EXPECT_TRUE(rows[0].IsNull("Skewness"));
-    EXPECT_TRUE(rows[0].IsNull("Kurtosis"));
-    EXPECT_TRUE(AgreesTo(std::sqrt(6.0 * 4 * 3 / (2 * 5 * 7)), rows[0].Num("SE_Skewness"), 14));
+TEST_F(DescribeTest, ValuesNearTheEndsOfTheDoubleRangeKeepTheirDeviationAndShape) {
+    // StdDeviationOfValuesNear1e300IsNotZero: the deviations of values near
+    // 1e-300 square to far below the smallest double; the moments are held
+    // scaled, so every statistic a double can hold comes out. Expected values
+    // from the integers N in exact arithmetic (Exact.h), the data being
+    // N · 10^-scale; a variance below the double range is 0.
+    struct Case {
+        std::vector<long long> N;
+        int scale;
+        bool varianceUnderflows;
+        const char* why;
+    } cases[] = {
+        {{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 300, true, "k·1e-300, k = 1 .. 10: sd √(55/6)·1e-300 = 3.03e-300"},
+        {{1, 2, 3, 5}, 200, true, "1, 2, 3, 5 · 1e-200: skewness and kurtosis of 1, 2, 3, 5"},
+        {{3, 3, 3, 4}, 290, true, "one value apart"},
+        {{10, 20, 40}, 150, false, "a variance still within range"},
+    };
+    int k = 0;
+    for (const auto& c : cases) {
+        std::vector<Row> rows;
+        for (long long n : c.N) rows.push_back({std::stod(std::to_string(n) + "e-" + std::to_string(c.scale))});
+        const std::string table = "Tiny" + std::to_string(++k);
+        MakeTable(table, {{"X", dbDouble}}, rows);
+        auto spec = describeSpec(with(allOff(), {{"VarStd", true}, {"VarNRadio", "N-1"}, {"Skew", true}, {"Mean", true}}),
+                                 {{"X", "X"}});
+        spec.inputTable = table;
+        auto out = runAndRead(spec);
+        ASSERT_EQ(out.size(), 1u) << c.why;
+        const ExactStats e = Exact(c.N, c.scale);
+        const double sd = static_cast<double>(std::sqrt(e.varN1));
+        EXPECT_TRUE(AgreesTo(sd, out[0].Num("StdDeviation"), 13)) << c.why;
+        EXPECT_TRUE(AgreesTo(sd / std::sqrt(static_cast<double>(e.W)), out[0].Num("StdError"), 13)) << c.why;
+        EXPECT_TRUE(AgreesTo(static_cast<double>(e.mean), out[0].Num("Mean"), 14)) << c.why;
+        if (c.varianceUnderflows) {
+            EXPECT_EQ(out[0].Num("Variance"), 0.0) << c.why;
+        } else {
+            EXPECT_TRUE(AgreesTo(static_cast<double>(e.varN1), out[0].Num("Variance"), 13)) << c.why;
+        }
+        if (e.W > 2) {
+            // A symmetric sample's skewness is 0: to rounding, not to digits.
+            if (e.skewness == 0) EXPECT_NEAR(out[0].Num("Skewness"), 0.0, 1e-12) << c.why;
+            else EXPECT_TRUE(AgreesTo(static_cast<double>(e.skewness), out[0].Num("Skewness"), 12)) << c.why;
+        }
+        if (e.W > 3) {
+            EXPECT_TRUE(AgreesTo(static_cast<double>(e.kurtosis), out[0].Num("Kurtosis"), 12)) << c.why;
+        }
+    }
 }
 
 TEST_F(DescribeTest, FrequencyIntervalWidthOfZeroOrFewerThanOneIntervalIsRefusedBeforeAnyTableIsWritten) {

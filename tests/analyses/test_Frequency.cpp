@@ -129,6 +129,29 @@ TEST_F(FrequencyTest, DefaultIntervalsSpanTheDataAndSkipTheOuterCells) {
     }
 }
 
+TEST_F(FrequencyTest, DefaultIntervalsOfATinyRangeAreWorkedOutNotOverflow) {
+    // Values 1 .. 5 · 10^-s: range r = 4·10^-s, pad = 10^(log10 r − 2) =
+    // r/100, width (r + r/100)/5 = 0.808·10^-s raised to two digits: 0.81·10^-s;
+    // start = min. Each value then falls in its own interval.
+    for (const int scale : {3, 30, 300}) {
+        const std::string e = "e-" + std::to_string(scale);
+        std::vector<Row> rows;
+        for (int k = 1; k <= 5; ++k) rows.push_back({std::stod(std::to_string(k) + e)});
+        if (TableExists("Data")) db->TableDefs().Delete("Data");
+        MakeTable("Data", {{"X", dbDouble}}, rows);
+        const std::string out = "Tiny" + std::to_string(scale);
+        Options o = {{"InterV", std::int16_t(5)}, {"FreqGroupRadio", "Default"}, {"FreqIncRadio", "Lower"}};
+        auto got = RunAndRead(frequencySpec(o, {{"X", "X"}}, out));
+        ASSERT_EQ(got.size(), 5u) << scale;
+        const std::string low = ColumnNames(out)[2];
+        for (std::size_t i = 0; i < 5; ++i) {
+            EXPECT_TRUE(AgreesTo(std::stod("1" + e) + std::stod("0.81" + e) * static_cast<double>(i), got[i].Num(low), 14))
+                << scale << " " << i;
+            EXPECT_EQ(got[i].Num("Count"), 1.0) << scale << " " << i;
+        }
+    }
+}
+
 TEST_F(FrequencyTest, WeightsCountAndSumsFollowTheValues) {
     // Group a: values 1 (w 2), 3 (w 0.5), 5 (w 0: counts nowhere), 12 (w 1)
     // in intervals of width 4 from 0; W = 3.5, S = 2 + 1.5 + 12 = 15.5.

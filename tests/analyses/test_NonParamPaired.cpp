@@ -152,6 +152,20 @@ TEST_F(PairedTest, DegenerateFieldsLeaveUndefinedStatisticsNull) {
         {{{5.0, 1.0}, {5.0, 2.0}, {5.0, 3.0}},
          {{"Pearson's_R", NAN}, {"Tau_Score", 0}, {"Tau_(ties)", NAN}, {"Tau_Z", 0}},
          "constant x: no Pearson's r, no tau-b"},
+        // SpearmanWithAConstantFieldIsNull: one field constant (or both) has no
+        // rank variance, so rho and everything made from it is undefined.
+        {{{5.0, 1.0}, {5.0, 2.0}, {5.0, 3.0}, {5.0, 4.0}},
+         {{"Spearman", NAN}, {"Spearman_t", NAN}, {"Spearman_Prob", NAN}, {"Spearman_(ties)", NAN},
+          {"Spearman_t_(ties)", NAN}, {"Spearman_Prob_(ties)", NAN}, {"TiedGroups_X", 1}, {"TiedGroups_Y", 0}},
+         "constant x, y varying: rho undefined"},
+        {{{1.0, 7.0}, {2.0, 7.0}, {3.0, 7.0}, {4.0, 7.0}, {5.0, 7.0}},
+         {{"Spearman", NAN}, {"Spearman_t", NAN}, {"Spearman_Prob", NAN}, {"Spearman_(ties)", NAN},
+          {"Spearman_t_(ties)", NAN}, {"Spearman_Prob_(ties)", NAN}},
+         "constant y, x varying: rho undefined"},
+        {{{3.0, 3.0}, {3.0, 3.0}, {3.0, 3.0}},
+         {{"Spearman", NAN}, {"Spearman_t", NAN}, {"Spearman_Prob", NAN}, {"Spearman_(ties)", NAN},
+          {"Spearman_Prob_(ties)", NAN}, {"TiedGroups_X", 1}, {"TiedGroups_Y", 1}},
+         "both constant: rho undefined"},
     };
     for (const auto& c : cases) {
         auto out = run(c.rows, false, true);

@@ -217,6 +217,48 @@ TEST_F(SignFitTest, FitOfConstantOrUnsuitableValuesLeavesTheTestEmpty) {
     EXPECT_DOUBLE_EQ(out[0].Num("Mean"), 6.5 / 3);
 }
 
+struct StatusTexts : IVarnelloEvents {
+    std::vector<std::string> texts;
+    void StatStatus(std::string& msg) override { texts.push_back(msg); }
+};
+
+TEST_F(SignFitTest, PoissonFitLeftBlankSaysWhyInTheStatusText) {
+    const struct {
+        std::vector<Row> rows; // G, X
+        std::vector<std::string> expected;
+        const char* why;
+    } cases[] = {
+        {{{"a", 1.0}, {"a", 2.5}, {"a", 3.0}, {"b", 1.0}, {"b", 2.0}},
+         {"No Poisson fit for [X] in group a: its values are not all whole numbers of 0 or more"},
+         "a fraction in one group; the other group is fitted"},
+        {{{"a", -1.0}, {"a", 2.0}, {"b", 0.0}, {"b", 0.0}},
+         {"No Poisson fit for [X] in group a: its values are not all whole numbers of 0 or more",
+          "No Poisson fit for [X] in group b: the mean of its values is 0"},
+         "a negative value; all zeros"},
+        {{{"a", 1.0}, {"a", 4.0}}, {}, "whole numbers: nothing to explain"},
+    };
+    for (const auto& c : cases) {
+        if (TableExists("Data")) db->TableDefs().Delete("Data");
+        MakeTable("Data", {{"G", dbText, 5}, {"X"}}, c.rows);
+        auto spec = scenario("K-S Fit", false, {{"FitUniform", false}, {"FitPoisson", true}});
+        spec.fields = {{"G", "G"}, {"X", "X"}};
+        StatusTexts events;
+        VarnelloCore eng;
+        eng.SetScenarioDatabase(db);
+        eng.SetEvents(&events);
+        eng.SetShowProgress(true);
+        ASSERT_TRUE(eng.RunScenario(Store(spec))) << c.why << ": " << eng.ErrorInfo();
+        std::vector<std::string> got;
+        for (const auto& t : events.texts)
+            if (t.rfind("No Poisson fit", 0) == 0) got.push_back(t);
+        EXPECT_EQ(got, c.expected) << c.why;
+        // The rows explained are the rows left blank.
+        std::size_t blank = 0;
+        for (const auto& r : ReadTable("Out")) blank += r.IsNull("K-S_Z") ? 1 : 0;
+        EXPECT_EQ(blank, c.expected.size()) << c.why;
+    }
+}
+
 TEST_F(SignFitTest, LargeOffsetLeavesTheFitUnchanged) {
     // Shifting every value by 10^9 moves the mean and the extremes only; the
     // differences, Z and probabilities of the uniform and normal fits stay.

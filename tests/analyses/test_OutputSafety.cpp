@@ -323,4 +323,62 @@ TEST_F(OutputSafetyTest, AProcessKilledInTheMiddleOfARunLeavesThePreviousOutputW
     EXPECT_TRUE(std::filesystem::is_empty(workFolder));
 }
 
+
+// Starts a run on the engine from inside its own progress event, once.
+struct NestedRunAt : IVarnelloEvents {
+    VarnelloCore* eng = nullptr;
+    std::string text;
+    std::int32_t id = 0;
+    int calls = 0;
+    bool nestedResult = true;
+    std::string nestedInfo;
+    void StatStatus(std::string& msg) override {
+        if (msg != text || calls) return;
+        ++calls;
+        nestedResult = eng->RunScenario(id);
+        nestedInfo = eng->ErrorInfo();
+    }
+};
+
+TEST_F(OutputSafetyTest, ARunStartedFromInsideAProgressEventIsRefusedAndTheRunningOneFinishesWhole) {
+    std::vector<Row> data;
+    for (int g = 0; g < 40; ++g)
+        for (int k = 0; k < 5; ++k) data.push_back({Variant("g" + std::to_string(100 + g)), Variant(double(g + k))});
+    MakeTable("Many", {{"G", dbText, 5}, {"X", dbDouble}}, data);
+    auto spec = describeMean("Out", "", "Many");
+    std::string err;
+    ASSERT_TRUE(Run(Store(spec), &err)) << err;
+    db->Execute("UPDATE Many SET X = X * 10");
+    const std::int32_t id = Store(spec);
+    const std::int32_t other = Store(describeMean("Out"));
+
+    struct Case {
+        const char* at;
+        const char* why;
+    } cases[] = {
+        {"Analyzing record: 100", "in the middle of the record pass, rows pending"},
+        {"Retrieving and sorting data...", "before the input is open"},
+    };
+    for (const auto& c : cases) {
+        NestedRunAt nested;
+        VarnelloCore eng;
+        nested.eng = &eng;
+        nested.text = c.at;
+        nested.id = other;
+        eng.SetScenarioDatabase(db);
+        eng.SetEvents(&nested);
+        Varnello::RunScenarioArgs args;
+        args.ShowProgress = true;
+        EXPECT_TRUE(eng.RunScenario(id, args)) << c.why << ": " << eng.ErrorInfo();
+        EXPECT_EQ(nested.calls, 1) << c.why;
+        EXPECT_FALSE(nested.nestedResult) << c.why;
+        EXPECT_EQ(nested.nestedInfo, VarnelloCore::kNestedRunMessage) << c.why;
+        // Group g holds 10g, 10(g+1), ..., 10(g+4): its mean is 10g + 20.
+        const std::vector<double> after = means("Out");
+        ASSERT_EQ(after.size(), 40u) << c.why;
+        for (int g = 0; g < 40; ++g) EXPECT_EQ(after[static_cast<std::size_t>(g)], 10.0 * g + 20) << c.why << " group " << g;
+        EXPECT_EQ(eng.ErrorInfo(), "") << c.why;
+    }
+}
+
 } // namespace

@@ -49,6 +49,29 @@ TEST_F(NamesTest, ATableWhoseNameReadsLikeSqlOpensAsThatTable) {
               "mark of Select Summary");
 }
 
+TEST_F(NamesTest, FieldNamesWithBracketsAreWrittenBracketedWithTheClosingOneDoubled) {
+    // Each column holds its own name, so that reading it back shows which
+    // column a bracketed text named.
+    const char* names[] = {"a]b", "[c", "d[1]", "]]", "e]]f", "g[]"};
+    auto td = db->CreateTableDef("Odd");
+    for (const char* n : names) td->Fields().Append(td->CreateField(n, dbText, 20));
+    db->TableDefs().Append(td);
+    auto rs = db->OpenRecordset("Odd", dbOpenDynaset);
+    rs->AddNew();
+    for (const char* n : names) rs->Fields(n)->SetValue(std::string(n));
+    rs->Update();
+    for (const char* n : names) {
+        const std::string b = JetSqlTranslator::BracketName(n);
+        auto r = db->OpenRecordset("SELECT " + b + " FROM Odd WHERE " + b + " Is Not Null ORDER BY " + b,
+                                   dbOpenSnapshot);
+        ASSERT_FALSE(r->EOF_()) << b;
+        EXPECT_EQ(r->Fields(0)->Value().ToString(), n) << b;
+        EXPECT_EQ(r->Fields(n)->Value().ToString(), n) << b;
+    }
+    // A lone "]" inside the brackets still ends the name.
+    EXPECT_THROW(db->OpenRecordset("SELECT [a]b] FROM Odd", dbOpenSnapshot), DaoError);
+}
+
 TEST_F(NamesTest, ABracketedNameIsRefusedAndNeverReachesTheTableInside) {
     table("OutSorted", "kept");
     const struct {

@@ -796,6 +796,49 @@ TEST_F(EngineTest, LeadColumnsGetTheirOrderTypesAndValues) {
     EXPECT_EQ(r->Fields("Missing")->Value().ToLong(), 3);
 }
 
+TEST_F(EngineTest, ARecordPassWithoutAnOpenInputRecordsetFailsTheRunInsteadOfCrashing) {
+    // An analysis that goes on to read its input though no data service
+    // opened it gets run-time error 91, and the run fails with it.
+    vtest::ScenarioSpec s;
+    s.subType = "Percentiles";
+    s.fields = {{"Sales", "X"}};
+    std::int32_t id = store(s);
+    VarnelloCore eng;
+    eng.SetScenarioDatabase(db);
+    vtest::AnalysisOf<PercentileSettings>(eng, "Percentiles") = [](PercentileSettings&, RunContext& e) {
+        ProcGuard proc(gEngineErr, "Quorb_Percentile");
+        try {
+            e.InputRecordset()->MoveNext();
+        } catch (...) {
+            proc.HandleError();
+        }
+        return std::string();
+    };
+    EXPECT_FALSE(eng.RunScenario(id));
+    EXPECT_NE(eng.ErrorInfo().find("Unexpected error number: 91"), std::string::npos) << eng.ErrorInfo();
+}
+
+TEST(RoundUpToTwoDigits, RaisesAWidthToTwoSignificantDigitsAtAnyMagnitude) {
+    // The expected widths are the decimal texts themselves, read as doubles.
+    const struct {
+        double width;
+        const char* expected;
+        const char* why;
+    } cases[] = {
+        {0.0345, "0.035", "a third digit raises the second"},
+        {0.123, "0.13", "three digits"},
+        {0.5, "0.5", "one digit stays"},
+        {0.05, "0.05", "exactly two digits stay"},
+        {0.0303, "0.031", "a zero second digit"},
+        {0.099, "0.099", "two nines stay"},
+        {0.0991, "0.1", "two nines raised carry into the next power"},
+        {8.08e-31, "8.1e-31", "below the decimal type's 28 places"},
+        {3.0277e-300, "3.1e-300", "near the bottom of the normal range"},
+        {1.23e-310, "1.3e-310", "below the normal range"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(RoundUpToTwoDigits(c.width), std::strtod(c.expected, nullptr)) << c.why;
+}
+
 TEST_F(EngineTest, CommonFieldTypeOfARunOfFields) {
     struct Case { std::vector<long> types, sizes; long type, size; };
     const Case cases[] = {

@@ -102,6 +102,24 @@ TEST_F(ScenarioSave, SavingAgainEditsTheSameRowsAndReplacesTheFields) {
     EXPECT_EQ(Value("SELECT * FROM usysQuorbFields", "FieldDef_Name"), "Brand"); // Region lost its row
 }
 
+// An edit that stamped its time into Scenario_DateCreated would lose the day
+// the scenario was made and leave Scenario_LastModified empty.
+TEST_F(ScenarioSave, AnEditStampsLastModifiedAndKeepsTheCreationDate) {
+    const ScenarioSaveResult first = SaveScenario(*m_db, 0, ChiSquare(), {{"Region", "G", 1}}, "maria");
+    ASSERT_TRUE(first.Saved) << first.Message;
+    const std::string where = " WHERE Scenario_ID = " + std::to_string(first.ScenarioID);
+    EXPECT_EQ(Value("SELECT * FROM usysQuorbScenarios" + where, "Scenario_LastModified"), "Null"); // never edited
+    // A creation day long before any save of this test.
+    m_db->Execute("UPDATE usysQuorbScenarios SET Scenario_DateCreated = #2001-02-03#" + where);
+    const std::string created = Value("SELECT * FROM usysQuorbScenarios" + where, "Scenario_DateCreated");
+    ASSERT_TRUE(SaveScenario(*m_db, first.ScenarioID, ChiSquare(), {{"Region", "G", 1}}, "olaf").Saved);
+    EXPECT_EQ(Value("SELECT * FROM usysQuorbScenarios" + where, "Scenario_DateCreated"), created);
+    EXPECT_EQ(Value("SELECT Count(*) AS n FROM usysQuorbScenarios" + where +
+                        " AND Scenario_LastModified > Scenario_DateCreated",
+                    "n"),
+              "1"); // stamped, and later than the creation day
+}
+
 TEST_F(ScenarioSave, ExistingScenarioWithoutOptionsRowGetsOne) {
     vtest::ScenarioSpec spec;
     spec.writeOptionsRow = false;

@@ -103,3 +103,27 @@ TEST_F(FriedmanTest, GroupWithoutCompleteRecordAndFewerThanTwoFields) {
     EXPECT_FALSE(Run(Store(friedmanScenario(1, false)), &err));
     EXPECT_EQ(err, "The Friedman test needs at least two data fields.");
 }
+
+// The weight rule's "Equal" missing value: a record whose weight is the
+// missing value is left out like one of weight 0 (the weighted ranks by hand).
+TEST_F(FriedmanTest, WeightEqualToTheMissingValueLeavesTheRecordOut) {
+    data({{"g", 1.0, 2.0, 4.0, 2.0}, {"g", 5.0, 4.0, 1.0, 1.0}, {"g", 2.0, 1.0, 4.0, 3.0}});
+    vtest::ScenarioSpec s = friedmanScenario(3, true);
+    s.missingType = "1";
+    s.missingEqual = 3.0;
+    std::string err;
+    ASSERT_TRUE(Run(Store(s), &err)) << err;
+    // Ranks 1, 2, 3 (weight 2) and 3, 2, 1 (weight 1): R = 5, 6, 7, b = 3,
+    // S = 110, χ² = 12/(3·3·4)·110 − 3·3·4 = 2/3.
+    auto sum = ReadTable("Sum");
+    ASSERT_EQ(sum.size(), 1u);
+    EXPECT_EQ(sum[0].Num("Count"), 3.0);
+    EXPECT_EQ(sum[0].Num("Observations"), 2.0);
+    EXPECT_EQ(sum[0].Num("Missing"), 1.0);
+    EXPECT_NEAR(sum[0].Num("Chi-Squared"), 2.0 / 3.0, 1e-12);
+    EXPECT_NEAR(sum[0].Num("Friedman_Prob"), std::exp(-1.0 / 3.0), 1e-6);
+    auto det = ReadTable("Det");
+    ASSERT_EQ(det.size(), 3u);
+    const double R[] = {5, 6, 7};
+    for (std::size_t j = 0; j < 3; ++j) EXPECT_EQ(det[j].Num("SumRanks"), R[j]) << j;
+}

@@ -98,7 +98,6 @@ std::string CNonParamFriedman::Steps() {
         if (m_detail) msg = CreateDetail();
     }
     if (Going(msg)) msg = CreateOutput();
-    if (Going(msg)) msg = MakeWorkDatabase();
     if (Going(msg)) {
         Progress("Analyzing records");
         const std::size_t k = static_cast<std::size_t>(m_s.nX);

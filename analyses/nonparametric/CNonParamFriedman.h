@@ -9,7 +9,8 @@
 //
 // A block is one record, so its values are ranked as the record is read and
 // each field's weighted rank sum grows record by record (compensated
-// summation): what the run holds does not grow with the number of records.
+// summation): what the run holds does not grow with the number of records,
+// and nothing is staged in the temporary database.
 // Quorb_RankTable ranks the records of a recordset the same way, block by
 // block, for callers that keep their values in a table.
 #include "db/Dao.h"

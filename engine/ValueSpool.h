@@ -29,8 +29,8 @@ class TableAppender;
 class ValueSpool {
 public:
     static constexpr const char* TableName = "statTemp1";
-    // Values of one group held in memory (8 MiB) before they go to the table.
-    static constexpr std::size_t DefaultMemoryLimit = std::size_t(1) << 19;
+    // Values of one group held in memory (2 MiB) before they go to the table.
+    static constexpr std::size_t DefaultMemoryLimit = std::size_t(1) << 17;
 
     explicit ValueSpool(RunContext& cx);
     ~ValueSpool();

@@ -92,7 +92,8 @@ std::string CNonParamFriedman::Steps() {
     m_detail = !m_s.OutputTable2.empty();
     std::string msg;
     Progress("Retrieving and sorting data");
-    msg = OpenSource(m_s.nG);
+    // Sorted by the group fields only: ranks within a record need no order of records.
+    msg = OpenSource(m_s.nG, false);
     if (Going(msg)) {
         Progress("Creating output table");
         if (m_detail) msg = CreateDetail();

@@ -9,6 +9,9 @@
 #include "analyses/descriptive/CDescribe.h"
 #include "analyses/descriptive/CFrequency.h"
 #include "analyses/descriptive/CPercentiles.h"
+#include "analyses/nonparametric/CNonParamChiSquare.h"
+#include "analyses/nonparametric/CNonParamFriedman.h"
+#include "analyses/nonparametric/CNonParamSign.h"
 #include "db/Variant.h"
 #include "scenario/CMelvarsScenario.h"
 
@@ -77,15 +80,13 @@ std::vector<AnalysisType> makeCatalogue() {
     c.push_back(legacy({"Two way ANOVA", 'G', 300, F::X, 4, kTwoCompare, "Two &way ANOVA", 22, "Two-Way ANOVA", 11,
                         "Two Way ANOVA", "Two Way ANOVA", "Two Way ANOVA Details", groupDetail, "RunGroup_s_ZUR"},
                        AnovaFromScenario, AnovaRun));
-    c.push_back(legacy({"Chi-Square", 'N', 100, F::Compare, 6, kOneX, "Chi S&quare", 30, "Chi-Square", 12,
-                        "Chi-Square", "Chi-Square", "Chi-Square Details", chiDetail, "RunChiSquare_s_ZUR"},
-                       ChiSquareFromScenario, ChiSquareRun));
-    c.push_back(legacy({"Sign Test", 'N', 200, F::X, 1, kOneX, "Si&gn Test", 31, "Sign Test", 13, "SignTest",
-                        "SignTest", "", nullptr, "RunSignFit_s_ZUR"},
-                       SignFromScenario, SignFitRun));
-    c.push_back(legacy({"K-S Fit", 'N', 300, F::X, 1, kOneX, "&K-S Fit", 32, "K-S Fit", 14, "K-S Fit", "K-S Fit", "",
-                        nullptr, "RunSignFit_s_ZUR"},
-                       FitFromScenario, SignFitRun));
+    c.push_back(road<CNonParamChiSquare>({"Chi-Square", 'N', 100, F::Compare, 6, kOneX, "Chi S&quare", 30,
+                                          "Chi-Square", 12, "Chi-Square", "Chi-Square", "Chi-Square Details", chiDetail,
+                                          "RunChiSquare_s_ZUR"}));
+    c.push_back(road<CNonParamSign>({"Sign Test", 'N', 200, F::X, 1, kOneX, "Si&gn Test", 31, "Sign Test", 13,
+                                     "SignTest", "SignTest", "", nullptr, "RunSignFit_s_ZUR"}));
+    c.push_back(road<CNonParamSign>({"K-S Fit", 'N', 300, F::X, 1, kOneX, "&K-S Fit", 32, "K-S Fit", 14, "K-S Fit",
+                                     "K-S Fit", "", nullptr, "RunSignFit_s_ZUR"}));
     c.push_back(legacy({"2 Sample", 'N', 400, F::X, 2, kCompareX, "&2 Sample", 33, "2 Sample", 15, "2 Sample",
                         "2 Sample", "", nullptr, "RunNPTwoSample_s_ZUR"},
                        TwoSampleFromScenario, TwoSampleRun));
@@ -96,9 +97,9 @@ std::vector<AnalysisType> makeCatalogue() {
                         "PairedFields", "PairedFields", "", nullptr, "RunNPPaired_s_ZUR"},
                        PairedFromScenario, PairedRun));
     // Friedman's test needs two X fields; the scenario run calls it without a runner of its own.
-    c.push_back(legacy({"N Fields", 'N', 700, F::X, 1, {0, 0, 2, 0}, "N &Fields", 36, "N Fields", 18,
-                        "N Fields Friedman", "N Fields Friedman", "N Fields Friedman Details", friedmanDetail, ""},
-                       FriedmanFromScenario, FriedmanRun));
+    c.push_back(road<CNonParamFriedman>({"N Fields", 'N', 700, F::X, 1, {0, 0, 2, 0}, "N &Fields", 36, "N Fields",
+                                         18, "N Fields Friedman", "N Fields Friedman", "N Fields Friedman Details",
+                                         friedmanDetail, ""}));
     return c;
 }
 

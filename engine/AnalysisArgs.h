@@ -26,26 +26,10 @@ struct AnovaArgs : AnalysisSettings {
     bool KeepBlankCompare = false;
 };
 
-struct ChiSquareArgs : AnalysisSettings {
-    bool Detail = false, KeepBlanks = false, AllCategories = false;
-};
-
-struct SignFitArgs : AnalysisSettings {
-    bool Fit = false;
-    std::vector<bool> Distributions = std::vector<bool>(4, false); // 1 uniform, 2 normal, 3 Poisson
-    bool AgainstMean = false, AgainstMedian = false, AgainstCustom = false;
-    double CustomValue = 0;
-};
-
 struct NonParametricArgs : AnalysisSettings {
     double Zero = 0;
     std::vector<double> Zeros;      // 0 .. nX
     bool Sign = false, Wilcoxon = false, Spearman = false, Tau = false, ChiSquare = false;
-};
-
-struct RunsArgs : AnalysisSettings {
-    std::int16_t nGroupFields = 0;  // group fields plus the one compare field
-    bool Flag = true;
 };
 
 struct MannKSKruskalArgs : AnalysisSettings {
@@ -53,5 +37,3 @@ struct MannKSKruskalArgs : AnalysisSettings {
     bool MannWhitney = false, KolmogorovSmirnov = false, KruskalWallis = false;
 };
 
-struct FriedmanArgs : AnalysisSettings {
-};

@@ -107,6 +107,11 @@ bool AnalysisRoad::Number(std::size_t position, double& x) const {
     return Value(position, x) && m_cx->Quorb_DataOk_b(x, false);
 }
 
+void AnalysisRoad::RecordProgress(std::string prefix, bool perRecord) {
+    m_progressPrefix = std::move(prefix);
+    m_progressPerRecord = perRecord;
+}
+
 void AnalysisRoad::ReadGroups(std::int16_t nG, bool countAfterLast) {
     Guard("ReadRecords", [&] {
         RunContext& cx = *m_cx;
@@ -122,16 +127,26 @@ void AnalysisRoad::ReadGroups(std::int16_t nG, bool countAfterLast) {
             m_groupRecords = 0;
         };
         begin();
+        const bool named = !m_progressPrefix.empty();
+        // The named progress text of a record (built only when it is shown).
+        auto showNamed = [&](bool force) {
+            if (force || (cx.ShowStatus() && m_runRecords % 5 == 0))
+                cx.Quorb_Msg(m_runRecords, force, m_progressPrefix + std::to_string(m_runRecords));
+        };
         while (!Failed()) {
             if (rs->EOF_()) {
-                if (!countAfterLast) cx.Quorb_Msg(m_runRecords, true, "");
+                if (!named) {
+                    if (!countAfterLast) cx.Quorb_Msg(m_runRecords, true, "");
+                } else if (m_progressPerRecord) {
+                    showNamed(true);
+                }
                 WriteData();
-                if (countAfterLast) cx.Quorb_Msg(m_runRecords, true, "");
+                if (countAfterLast && !named) cx.Quorb_Msg(m_runRecords, true, "");
                 break;
             }
             for (std::size_t i = 1; i <= n; ++i) m_cur[i] = m_cols[i]->Value();
             if (cx.Quorb_SameRecords_b(nG, m_runRecords != 0, m_prev, m_cur)) {
-                cx.Quorb_Msg(m_runRecords, true, "");
+                if (!named) cx.Quorb_Msg(m_runRecords, true, "");
                 WriteData();
                 if (Failed()) break;
                 for (std::size_t i = 1; i <= n; ++i) m_prev[i] = m_cur[i];
@@ -142,7 +157,8 @@ void AnalysisRoad::ReadGroups(std::int16_t nG, bool countAfterLast) {
             if (m_runRecords == std::numeric_limits<std::int32_t>::max()) throw RunTimeError(rterr::Overflow);
             ++m_runRecords;
             ++m_groupRecords;
-            cx.Quorb_Msg(m_runRecords, false, "");
+            if (!named) cx.Quorb_Msg(m_runRecords, false, "");
+            else if (m_progressPerRecord) showNamed(false);
             rs->MoveNext();
         }
     });

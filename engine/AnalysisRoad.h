@@ -101,6 +101,13 @@ protected:
     // the end of the data comes before the last group is written, or after
     // it with `countAfterLast`.
     void ReadGroups(std::int16_t nG, bool countAfterLast = false);
+    // The pass's progress text names the field being read: every fifth
+    // record shows `prefix` and the record's number, a group break forces
+    // nothing, and the end forces the last number before the last group is
+    // written. Without `perRecord` the pass shows nothing and the analysis
+    // reports its own progress. Set before ReadGroups; empty: the plain
+    // count, forced at every group break.
+    void RecordProgress(std::string prefix, bool perRecord = true);
 
     // --- the current record (during the pass) ----------------------------------------------
     // The column of the current record at a position of the bound fields.
@@ -137,6 +144,8 @@ private:
     std::vector<dao::Variant> m_prev, m_cur;
     std::int32_t m_groupRecords = 0;
     long m_runRecords = 0;
+    std::string m_progressPrefix;
+    bool m_progressPerRecord = true;
 };
 
 // Runs analysis class `A` with its settings: the catalogue's run function.

@@ -63,9 +63,8 @@ std::string CNonParamMannKruskalKS::Quorb_MannKSKruskal(std::string OutputTable1
         m_detail = Kruskal && !OutputTable2.empty();
 
         Engine.Quorb_Msg(0, true, "Retrieving comparison values");
-        CNonParamWald wald;
         std::vector<long> types, sizes;
-        m_count = wald.Quorb_QueryGroups(m_table, m_fields, m_c, types, sizes, m_values, Engine);
+        m_count = CNonParamWald::Quorb_QueryGroups(m_table, m_fields, m_c, types, sizes, m_values, Engine);
         if (m_count < 1) result = "Problem with input table";
         if (result.empty()) {
             Engine.Quorb_Msg(0, true, "Retrieving and sorting data");

@@ -8,6 +8,9 @@
 #include "analyses/descriptive/CCompare.h"
 #include "analyses/descriptive/CPercentiles.h"
 #include "analyses/descriptive/CDescribe.h"
+#include "analyses/nonparametric/CNonParamChiSquare.h"
+#include "analyses/nonparametric/CNonParamSign.h"
+#include "analyses/nonparametric/CNonParamWald.h"
 #include "engine/VarnelloCore.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
@@ -630,11 +633,11 @@ TEST_F(EngineTest, SwitchStringsOfTheOtherRunners) {
         vtest::AnalysisOf<CompareSettings>(eng, "Compare") = [&](CompareSettings& a, RunContext&) { got = a.Switches; return std::string(); };
         vtest::AnalysisOf<MatrixSettings>(eng, "Matrix") = [&](MatrixSettings& a, RunContext&) { got = a.ProbTail + ":" + a.Switches; return std::string(); };
         vtest::AnalysisOf<XtabArgs>(eng, "Crosstab") = [&](XtabArgs& a, RunContext&) { got = a.CellFunction + ":" + a.Switches; return std::string(); };
-        vtest::AnalysisOf<ChiSquareArgs>(eng, "Chi-Square") = [&](ChiSquareArgs& a, RunContext&) {
+        vtest::AnalysisOf<ChiSquareSettings>(eng, "Chi-Square") = [&](ChiSquareSettings& a, RunContext&) {
             got = std::string(a.Detail ? "detail" : "none") + " keep=" + (a.KeepBlanks ? "Y" : "N") + " all=" + (a.AllCategories ? "Y" : "N");
             return std::string();
         };
-        vtest::AnalysisOf<SignFitArgs>(eng, {"Sign Test", "K-S Fit"}) = [&](SignFitArgs& a, RunContext&) {
+        vtest::AnalysisOf<SignFitSettings>(eng, {"Sign Test", "K-S Fit"}) = [&](SignFitSettings& a, RunContext&) {
             if (a.Fit)
                 got = "fit " + std::to_string(int(a.Distributions[1])) + "," + std::to_string(int(a.Distributions[2])) + "," +
                       std::to_string(int(a.Distributions[3])) + " mean=" + (a.AgainstMean ? "Y" : "N");
@@ -651,7 +654,7 @@ TEST_F(EngineTest, SwitchStringsOfTheOtherRunners) {
                   (a.KruskalWallis ? " KW" : "");
             return std::string();
         };
-        vtest::AnalysisOf<RunsArgs>(eng, "2 Sample") = [&](RunsArgs& a, RunContext&) { got = "runs " + std::to_string(a.nGroupFields); return std::string(); };
+        vtest::AnalysisOf<RunsSettings>(eng, "2 Sample") = [&](RunsSettings& a, RunContext&) { got = "runs " + std::to_string(a.ComparePosition()); return std::string(); };
         vtest::AnalysisOf<RegressionArgs>(eng, "Regression") = [&](RegressionArgs& a, RunContext&) {
             got = std::string(1, a.Kind) + " order " + std::to_string(a.PolyOrder) + (a.Anova ? " anova" : "");
             return std::string();

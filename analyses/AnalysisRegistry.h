@@ -10,8 +10,6 @@
     std::string Name##FromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext& cx,             \
                                    AnalysisType::Settings& out)
 
-VARNELLO_LEGACY_ANALYSIS(Anova);
-VARNELLO_LEGACY_ANALYSIS(Xtab);
 VARNELLO_LEGACY_ANALYSIS(Regression);
 VARNELLO_LEGACY_ANALYSIS(ChiSquare);
 VARNELLO_LEGACY_ANALYSIS(Sign);
@@ -22,8 +20,6 @@ VARNELLO_LEGACY_ANALYSIS(NSample);
 VARNELLO_LEGACY_ANALYSIS(Friedman);
 #undef VARNELLO_LEGACY_ANALYSIS
 
-std::string AnovaRun(AnalysisSettings& settings, RunContext& engine);
-std::string XtabRun(AnalysisSettings& settings, RunContext& engine);
 std::string RegressionRun(AnalysisSettings& settings, RunContext& engine);
 std::string ChiSquareRun(AnalysisSettings& settings, RunContext& engine);
 std::string SignFitRun(AnalysisSettings& settings, RunContext& engine);

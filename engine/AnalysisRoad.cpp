@@ -107,7 +107,7 @@ bool AnalysisRoad::Number(std::size_t position, double& x) const {
     return Value(position, x) && m_cx->Quorb_DataOk_b(x, false);
 }
 
-void AnalysisRoad::ReadGroups(std::int16_t nG, bool countAfterLast) {
+void AnalysisRoad::ReadGroups(std::int16_t nG, bool countAfterLast, bool countAtBreaks) {
     Guard("ReadRecords", [&] {
         RunContext& cx = *m_cx;
         BindColumns();
@@ -131,7 +131,7 @@ void AnalysisRoad::ReadGroups(std::int16_t nG, bool countAfterLast) {
             }
             for (std::size_t i = 1; i <= n; ++i) m_cur[i] = m_cols[i]->Value();
             if (cx.Quorb_SameRecords_b(nG, m_runRecords != 0, m_prev, m_cur)) {
-                cx.Quorb_Msg(m_runRecords, true, "");
+                if (countAtBreaks) cx.Quorb_Msg(m_runRecords, true, "");
                 WriteData();
                 if (Failed()) break;
                 for (std::size_t i = 1; i <= n; ++i) m_prev[i] = m_cur[i];

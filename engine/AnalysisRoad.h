@@ -99,8 +99,9 @@ protected:
     // The record pass over the data recordset: the groups are the first `nG`
     // of the fields read. Progress counts every record; the forced count at
     // the end of the data comes before the last group is written, or after
-    // it with `countAfterLast`.
-    void ReadGroups(std::int16_t nG, bool countAfterLast = false);
+    // it with `countAfterLast`; a group break forces the count too unless
+    // `countAtBreaks` is false.
+    void ReadGroups(std::int16_t nG, bool countAfterLast = false, bool countAtBreaks = true);
 
     // --- the current record (during the pass) ----------------------------------------------
     // The column of the current record at a position of the bound fields.

@@ -475,7 +475,12 @@ std::string CXTab::CreateTemp_b() {
         std::int16_t ord = 0;
         const auto& names = stageColumns();
         AddTableField(td, names[0], dbInteger, ord, 0);
-        AddTableField(td, names[1], static_cast<int>(m_types[sz(m_nG)]), ord, m_sizes[sz(m_nG)]);
+        // The row value as stored: a text of any length (or none) in a long
+        // text column, other values under their own type.
+        const int rowType = static_cast<int>(m_types[sz(m_nG)]);
+        const bool text = rowType == dbText || rowType == dbMemo;
+        AddTableField(td, names[1], text ? dbMemo : rowType, ord, 0);
+        if (text) td->Fields().Item(names[1])->SetAllowZeroLength(true);
         AddTableField(td, names[2], dbInteger, ord, 0);
         AddTableField(td, names[3], dbLong, ord, 0);
         for (std::size_t c = 4; c < names.size(); ++c) AddTableField(td, names[c], dbDouble, ord, 0);

@@ -71,7 +71,7 @@ public:
     // work table; sets the limit of the runs from now on (0: the default)
     // and returns the previous one, so that tests send small groups through
     // the table.
-    static constexpr std::size_t DefaultStageLimit = std::size_t(1) << 16;
+    static constexpr std::size_t DefaultStageLimit = std::size_t(1) << 14;
     static std::size_t SetStageLimit(std::size_t cells);
 
     // The missing-value test of the engine's rule as SQL: "IIf(c,sIn, sOut)"

@@ -435,3 +435,21 @@ TEST_P(CrosstabTest, RowValuesOfEachTypeComeBackAsTheSourceHoldsThem) {
         EXPECT_EQ(out[2].Num("RowSummary"), 2.0);
     }
 }
+
+TEST_P(CrosstabTest, ACountOfRecordsRunsAgainWhenTheLastRunsOutputTableIsDropped) {
+    // The second run finds a new column value: the old output table cannot
+    // be emptied, it is dropped while the grouped query is open, and the
+    // query (counting "*") is opened again as it was first built.
+    makeData({{Variant::Null(), "r", "a", 1.0, 1.0}, {Variant::Null(), "r", "b", 1.0, 1.0}});
+    const auto scenario = xtabSpec("C", "NNNNNY", {{"R", "G"}, {"C", "C"}});
+    run(scenario);
+    db->Execute("INSERT INTO [Data] ([R], [C], [X], [W]) VALUES ('r', 'c', 1, 1)");
+    const std::int32_t id = Store(scenario);
+    std::string err;
+    ASSERT_TRUE(Run(id, &err)) << err;
+    auto out = ReadTable("Out");
+    ASSERT_FALSE(out.empty());
+    // a, b and c once each: 3 records in row r.
+    for (const char* col : {"a", "b", "c"}) EXPECT_EQ(out[0].Num(col), 1.0) << col;
+    EXPECT_EQ(out[0].Num("RowSummary"), 3.0);
+}

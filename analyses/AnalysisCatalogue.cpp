@@ -9,6 +9,8 @@
 #include "analyses/descriptive/CDescribe.h"
 #include "analyses/descriptive/CFrequency.h"
 #include "analyses/descriptive/CPercentiles.h"
+#include "analyses/group/CAnova.h"
+#include "analyses/group/CXTab.h"
 #include "analyses/nonparametric/CNonParamChiSquare.h"
 #include "analyses/nonparametric/CNonParamFriedman.h"
 #include "analyses/nonparametric/CNonParamSign.h"
@@ -67,19 +69,16 @@ std::vector<AnalysisType> makeCatalogue() {
     c.push_back(legacy({"Regression", 'P', 600, F::YAndX, 3, kYX, "&Regression", 6, "Regression", 9, "Regression",
                         "Regression", "Residual", residual, "RunRegression_s_ZUR"},
                        RegressionFromScenario, RegressionRun));
-    c.push_back(legacy({"Crosstab", 'P', 700, F::RowsAnyX, 5, kRowColumn, "&Crosstab", 7, "Crosstab", 10,
-                        "Crosstab", "Crosstab", "Crosstab Chi-Square", crosstabChi, "RunCrosstab_s_ZUR"},
-                       XtabFromScenario, XtabRun));
-    c.push_back(legacy({"Two Sample t-Test", 'G', 100, F::X, 2, kCompareX, "&Two Sample t-Test", 20,
-                        "Two Sample t-Test", 11, "Two Sample t-Test", "Two Sample t-Test",
-                        "Two Sample t-Test Details", groupDetail, "RunGroup_s_ZUR"},
-                       AnovaFromScenario, AnovaRun));
-    c.push_back(legacy({"ANOVA", 'G', 200, F::X, 2, kCompareX, "&ANOVA", 21, "ANOVA", 11, "ANOVA", "ANOVA",
-                        "ANOVA Details", groupDetail, "RunGroup_s_ZUR"},
-                       AnovaFromScenario, AnovaRun));
-    c.push_back(legacy({"Two way ANOVA", 'G', 300, F::X, 4, kTwoCompare, "Two &way ANOVA", 22, "Two-Way ANOVA", 11,
-                        "Two Way ANOVA", "Two Way ANOVA", "Two Way ANOVA Details", groupDetail, "RunGroup_s_ZUR"},
-                       AnovaFromScenario, AnovaRun));
+    c.push_back(road<CXTab>({"Crosstab", 'P', 700, F::RowsAnyX, 5, kRowColumn, "&Crosstab", 7, "Crosstab", 10,
+                             "Crosstab", "Crosstab", "Crosstab Chi-Square", crosstabChi, "RunCrosstab_s_ZUR"}));
+    c.push_back(road<CAnova>({"Two Sample t-Test", 'G', 100, F::X, 2, kCompareX, "&Two Sample t-Test", 20,
+                              "Two Sample t-Test", 11, "Two Sample t-Test", "Two Sample t-Test",
+                              "Two Sample t-Test Details", groupDetail, "RunGroup_s_ZUR"}));
+    c.push_back(road<CAnova>({"ANOVA", 'G', 200, F::X, 2, kCompareX, "&ANOVA", 21, "ANOVA", 11, "ANOVA", "ANOVA",
+                              "ANOVA Details", groupDetail, "RunGroup_s_ZUR"}));
+    c.push_back(road<CAnova>({"Two way ANOVA", 'G', 300, F::X, 4, kTwoCompare, "Two &way ANOVA", 22, "Two-Way ANOVA",
+                              11, "Two Way ANOVA", "Two Way ANOVA", "Two Way ANOVA Details", groupDetail,
+                              "RunGroup_s_ZUR"}));
     c.push_back(road<CNonParamChiSquare>({"Chi-Square", 'N', 100, F::Compare, 6, kOneX, "Chi S&quare", 30,
                                           "Chi-Square", 12, "Chi-Square", "Chi-Square", "Chi-Square Details", chiDetail,
                                           "RunChiSquare_s_ZUR"}));

@@ -43,7 +43,14 @@ void TableAppender::Append(std::initializer_list<Number> row) {
     if (row.size() != m_width)
         throw DaoError(err::InvalidArgument, "Invalid argument: a row of " + std::to_string(row.size()) +
                                                  " values for " + std::to_string(m_width) + " columns.");
-    m_kept.insert(m_kept.end(), row.begin(), row.end());
+    for (const Number& n : row) {
+        m_kept.push_back(n);
+        if (n.value) {
+            // The value is kept here: the caller's goes at the end of the call.
+            m_keptValues.push_back(*n.value);
+            m_kept.back().i = static_cast<std::int64_t>(m_keptValues.size() - 1);
+        }
+    }
     ++m_keptRows;
     ++m_nextRowId;
     if (m_keptRows == BatchRows) {
@@ -85,7 +92,8 @@ void TableAppender::writeKept() {
     for (std::size_t r = 0; r < rows; ++r) {
         for (std::size_t c = 0; c < m_width; ++c) {
             const Number& n = m_kept[r * m_width + c];
-            if (n.integer) sqlite3_bind_int64(st, p++, n.i);
+            if (n.value) BindVariant(st, p++, m_keptValues[static_cast<std::size_t>(n.i)]);
+            else if (n.integer) sqlite3_bind_int64(st, p++, n.i);
             else sqlite3_bind_double(st, p++, n.d);
         }
     }
@@ -98,6 +106,7 @@ void TableAppender::writeKept() {
         throw DaoError(3146, "Query failed: rows were added to " + m_table + " while they were being appended.", 0,
                        "INSERT INTO " + m_table);
     m_kept.clear();
+    m_keptValues.clear();
     m_keptRows = 0;
 }
 

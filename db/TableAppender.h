@@ -2,8 +2,8 @@
 // TableAppender: the fast way to fill a work table with numbers.
 //
 // Rows go into one table of an open database through prepared statements of
-// up to 64 rows each, bound straight from the numbers (no recordset, no
-// Variant). Each row gets the next rowid after the largest the table held
+// up to 64 rows each, bound straight from the numbers (no recordset); a
+// column may also take any value as a recordset stores it (a text, Null). Each row gets the next rowid after the largest the table held
 // when the appender was made, so a caller can read a stretch of rows back
 // in the order it wrote them (TableRowReader). Rows are kept back until 64
 // are there or Flush is called. When no transaction is open on the database,
@@ -23,14 +23,17 @@ class Database;
 
 class TableAppender {
 public:
-    // A value of a row: a whole number (stored as an integer) or a double.
+    // A value of a row: a whole number (stored as an integer), a double, or
+    // a value stored as a recordset stores it (only for the call of Append).
     struct Number {
         Number(double v) : d(v) {}
         Number(int v) : i(v), integer(true) {}
         Number(long long v) : i(v), integer(true) {}
+        Number(const Variant& v) : value(&v) {}
         double d = 0;
         std::int64_t i = 0;
         bool integer = false;
+        const Variant* value = nullptr;
     };
 
     TableAppender(const std::shared_ptr<Database>& db, const std::string& table,
@@ -58,6 +61,7 @@ private:
     std::vector<std::string> m_columns;
     std::size_t m_width;
     std::vector<Number> m_kept; // rows kept back, m_width values each
+    std::vector<Variant> m_keptValues; // their stored values (a Number's i is the index)
     std::size_t m_keptRows = 0;
     std::int64_t m_nextRowId = 1;
     StmtHandle m_batch; // the statement for a full batch

@@ -16,16 +16,6 @@ struct RegressionArgs : AnalysisSettings {
     std::int16_t PolyOrder = 0;     // 'P' only
 };
 
-struct XtabArgs : AnalysisSettings {
-    std::string CellFunction;       // one character
-    std::string Switches;           // six "Y"/"N"
-};
-
-struct AnovaArgs : AnalysisSettings {
-    std::string Kind;               // "T" two-sample t-test, "A" analysis of variance
-    bool KeepBlankCompare = false;
-};
-
 struct NonParametricArgs : AnalysisSettings {
     double Zero = 0;
     std::vector<double> Zeros;      // 0 .. nX

@@ -153,3 +153,40 @@ TEST_F(AppenderTest, APendingWriterWritesBeforeAnyOtherStatementAndIsNotAskedFro
     EXPECT_EQ(count(*db), 4) << "a removed writer is not asked";
     EXPECT_EQ(w.asked, asked);
 }
+
+TEST_F(AppenderTest, StoredValuesBesideNumbersComeBackAsARecordsetReadsThem) {
+    auto td = db->CreateTableDef("V");
+    td->Fields().Append(td->CreateField("F", dbInteger));
+    auto t = td->CreateField("T", dbMemo);
+    t->SetAllowZeroLength(true);
+    td->Fields().Append(t);
+    db->TableDefs().Append(td);
+    // value, why
+    const struct {
+        Variant v;
+        const char* why;
+    } cases[] = {
+        {Variant("row a"), "a text"},
+        {Variant::Null(), "Null stays Null"},
+        {Variant(std::string(300, 'x')), "a long text kept whole"},
+        {Variant(""), "an empty text is no Null"},
+        {Variant("Ünïcode"), "bytes kept as they are"},
+    };
+    // 70 rows: the values cross the end of the first batch of 64.
+    TableAppender a(db, "V", {"F", "T"});
+    for (int i = 0; i < 70; ++i) a.Append({i, cases[static_cast<std::size_t>(i) % 5].v});
+    a.Flush();
+    TableRowReader r(db, "V", {"F", "T"}, 1, 70);
+    int i = 0;
+    for (; r.Next(); ++i) {
+        const auto& c = cases[static_cast<std::size_t>(i) % 5];
+        SCOPED_TRACE(c.why);
+        EXPECT_EQ(r.Double(0), i);
+        const Variant got = r.Value(1, dbText);
+        EXPECT_EQ(got.IsNull(), c.v.IsNull());
+        if (!c.v.IsNull()) {
+            EXPECT_EQ(got.ToString(), c.v.ToString());
+        }
+    }
+    EXPECT_EQ(i, 70);
+}

@@ -8,6 +8,8 @@
 #include "analyses/descriptive/CCompare.h"
 #include "analyses/descriptive/CPercentiles.h"
 #include "analyses/descriptive/CDescribe.h"
+#include "analyses/group/CAnova.h"
+#include "analyses/group/CXTab.h"
 #include "analyses/nonparametric/CNonParamChiSquare.h"
 #include "analyses/nonparametric/CNonParamSign.h"
 #include "analyses/nonparametric/CNonParamWald.h"
@@ -349,8 +351,8 @@ TEST_F(EngineTest, AGroupScenarioGoesToTheGroupRunnerWhateverItsType) {
     std::int32_t id = store(s);
     VarnelloCore eng;
     eng.SetScenarioDatabase(db);
-    AnovaArgs seen;
-    vtest::AnalysisOf<AnovaArgs>(eng, "ANOVA") = [&](AnovaArgs& a, RunContext&) { seen = a; return std::string(); };
+    AnovaSettings seen;
+    vtest::AnalysisOf<AnovaSettings>(eng, "ANOVA") = [&](AnovaSettings& a, RunContext&) { seen = a; return std::string(); };
     vtest::AnalysisOf<DescribeSettings>(eng, "Describe") = [](DescribeSettings&, RunContext&) { return std::string("wrong runner"); };
     EXPECT_TRUE(eng.RunScenario(id)) << eng.ErrorInfo();
     EXPECT_EQ(seen.Kind, "A");
@@ -367,8 +369,8 @@ TEST_F(EngineTest, TheFieldListFollowsTheRoleOrderAndCounts) {
     std::int32_t id = store(s);
     VarnelloCore eng;
     eng.SetScenarioDatabase(db);
-    XtabArgs seen;
-    vtest::AnalysisOf<XtabArgs>(eng, "Crosstab") = [&](XtabArgs& a, RunContext&) { seen = a; return std::string(); };
+    XtabSettings seen;
+    vtest::AnalysisOf<XtabSettings>(eng, "Crosstab") = [&](XtabSettings& a, RunContext&) { seen = a; return std::string(); };
     EXPECT_TRUE(eng.RunScenario(id)) << eng.ErrorInfo();
     EXPECT_EQ(seen.fields, (FieldList{"", "Region", "Cost", "*", "W"}));
     EXPECT_EQ(seen.nG, 2);
@@ -632,7 +634,7 @@ TEST_F(EngineTest, SwitchStringsOfTheOtherRunners) {
         std::string got;
         vtest::AnalysisOf<CompareSettings>(eng, "Compare") = [&](CompareSettings& a, RunContext&) { got = a.Switches; return std::string(); };
         vtest::AnalysisOf<MatrixSettings>(eng, "Matrix") = [&](MatrixSettings& a, RunContext&) { got = a.ProbTail + ":" + a.Switches; return std::string(); };
-        vtest::AnalysisOf<XtabArgs>(eng, "Crosstab") = [&](XtabArgs& a, RunContext&) { got = a.CellFunction + ":" + a.Switches; return std::string(); };
+        vtest::AnalysisOf<XtabSettings>(eng, "Crosstab") = [&](XtabSettings& a, RunContext&) { got = a.CellFunction + ":" + a.Switches; return std::string(); };
         vtest::AnalysisOf<ChiSquareSettings>(eng, "Chi-Square") = [&](ChiSquareSettings& a, RunContext&) {
             got = std::string(a.Detail ? "detail" : "none") + " keep=" + (a.KeepBlanks ? "Y" : "N") + " all=" + (a.AllCategories ? "Y" : "N");
             return std::string();

@@ -7,6 +7,8 @@
 #include "engine/OutputTransaction.h"
 #include "engine/Varnello.h"
 
+#include <atomic>
+
 class CMelvarsScenario;
 
 class VarnelloCore {
@@ -49,6 +51,9 @@ public:
     double Probability(const std::string& ProbType, double Value, double DF1, double DF2);
     bool RunScenario(long ScenarioID);
     bool RunScenario(long ScenarioID, const RunScenarioArgs& args);
+    // From any thread: the run under way stops at the next record counted
+    // for progress (Quorb_Msg) and fails with Varnello::StoppedMessage.
+    void RequestStop() noexcept { m_stopRequested.store(true, std::memory_order_relaxed); }
 
     // --- events ------------------------------------------------------------------
     void SetEvents(IVarnelloEvents* listener) { m_events = listener; }
@@ -223,4 +228,5 @@ private:
     CErr_ZUR::Subscription m_beforeSub, m_afterSub;
     IVarnelloEvents* m_events = nullptr;
     AnalysisEntries m_entries;
+    std::atomic<bool> m_stopRequested{false}; // set by RequestStop, cleared when a run ends
 };

@@ -18,8 +18,10 @@ constexpr const char* kNormalGeometry = "varnelloNormalGeometry";
 constexpr const char* kFollowerName = "NormalGeometryFollower";
 
 // Keeps the window's geometry in a property while it is neither minimized
-// nor maximized (Qt changes the state before the geometry, so a maximized
-// size is never taken for the normal one).
+// nor maximized. Qt changes the state before the geometry when it maximizes
+// a window; but a maximized window of the frame's document area reads as
+// normal for a moment while the area resizes it to its whole room, so a
+// window inside another that fills it exactly is not taken for normal.
 class NormalGeometryFollower : public QObject {
 public:
     explicit NormalGeometryFollower(QWidget* window) : QObject(window) {
@@ -35,8 +37,11 @@ public:
 
 private:
     static void Take(QWidget* w) {
-        if (!(w->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)))
-            w->setProperty(kNormalGeometry, w->geometry());
+        if (w->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))
+            return;
+        if (!w->isWindow() && w->parentWidget() && w->geometry() == w->parentWidget()->rect())
+            return;
+        w->setProperty(kNormalGeometry, w->geometry());
     }
 };
 

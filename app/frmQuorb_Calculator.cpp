@@ -115,7 +115,7 @@ frmQuorb_Calculator::frmQuorb_Calculator(QWidget* parent) : QDialog(parent) {
         frame.right() + 2 * m_lblProbability->frameWidth() + 8);
     // A longer result (a huge critical value) does not widen the window; its
     // whole text is in the tooltip.
-    m_lblProbability->setSizePolicy(QSizePolicy::Ignored, m_lblProbability->sizePolicy().verticalPolicy());
+    m_lblProbability->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     QSizePolicy range = m_lblProbRange->sizePolicy();
     range.setRetainSizeWhenHidden(true);
     m_lblProbRange->setSizePolicy(range);

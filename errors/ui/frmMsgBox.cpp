@@ -215,7 +215,10 @@ void frmMsgBox::ShowIcon() {
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(255, 255, 255, 215));
     p.drawEllipse(QRectF(0.5, 0.5, IconSize + 7.0, IconSize + 7.0));
-    p.drawPixmap(4, 4, style()->standardIcon(kind, nullptr, this).pixmap(IconSize, IconSize));
+    // The style's icon at the largest size it has up to IconSize, centred.
+    const QPixmap icon = style()->standardIcon(kind, nullptr, this).pixmap(QSize(IconSize, IconSize), ratio);
+    const QSizeF shown = QSizeF(icon.size()) / icon.devicePixelRatio();
+    p.drawPixmap(QPointF((IconSize + 8 - shown.width()) / 2, (IconSize + 8 - shown.height()) / 2), icon);
     p.end();
     m_iconImage->setPixmap(disc);
     m_iconImage->setProperty("IconKind", IconShown());

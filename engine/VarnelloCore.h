@@ -51,12 +51,13 @@ public:
     double Probability(const std::string& ProbType, double Value, double DF1, double DF2);
     bool RunScenario(long ScenarioID);
     bool RunScenario(long ScenarioID, const RunScenarioArgs& args);
-    // From any thread: the run under way stops at the next record counted
-    // for progress (Quorb_Msg) and fails with Varnello::StoppedMessage.
-    void RequestStop() noexcept { m_stopRequested.store(true, std::memory_order_relaxed); }
 
     // --- events ------------------------------------------------------------------
     void SetEvents(IVarnelloEvents* listener) { m_events = listener; }
+
+    // From any thread: the run under way stops at the next record counted
+    // for progress (Quorb_Msg) and fails with Varnello::StoppedMessage.
+    void RequestStop() noexcept { m_stopRequested.store(true, std::memory_order_relaxed); }
 
     // ===== Internal members: the runners, the data services and the analyses ====
 

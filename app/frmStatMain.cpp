@@ -871,8 +871,14 @@ void frmStatMain::AskToStopRun(CScenarioRun& run, QWidget* window) {
     // Other windows stay as they are until the run has ended.
     if (!closingFrame && (!window || window != m_status.data()))
         return;
-    if (m_askingToStop || run.StopRequested())
+    if (m_askingToStop)
         return;
+    if (run.StopRequested()) {
+        // Stopped already, still ending: the frame closes when it has.
+        if (closingFrame)
+            m_closeFrameAfterRun = true;
+        return;
+    }
     m_askingToStop = true;
     const int answer = frmMsgBox::Show(closingFrame ? static_cast<QWidget*>(frame) : m_status.data(),
                                        QString::fromStdString(platform::App::Title()),

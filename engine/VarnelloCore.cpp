@@ -41,7 +41,8 @@ VarnelloCore::VarnelloCore() : m_entries(AnalysisEntries::Builtin()) {
     gEngineErr = m_errHandler;
     m_errHandler->SetDisplayError(false);
     m_beforeSub = m_errHandler->OnBeforeHandlerCalled([this](bool& Cancel) {
-        if (!m_showErrors) Cancel = true;
+        // A stop the user asked for is no error to report.
+        if (!m_showErrors || m_stopRequested.load()) Cancel = true;
     });
     m_afterSub = m_errHandler->OnAfterHandlerCalled([this] {
         // The engine's error dialog, only shown with ShowErrors (the report is
@@ -252,6 +253,9 @@ bool VarnelloCore::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
             // The work database that could not be made is the cause, whatever
             // the analysis made of it.
             if (!msg.empty() && !m_tempDbError.empty()) msg = m_tempDbError;
+            // A stop asked for before the output is kept discards it, whatever
+            // the analysis made of the interruption.
+            if (m_stopRequested.load()) msg = Varnello::StoppedMessage;
             finishOutput(msg);
             if (!msg.empty()) {
                 Beep();
@@ -263,7 +267,7 @@ bool VarnelloCore::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
         // cannot be opened, an invalid object type): report it, and still
         // clean up and complete the run below.
         proc.HandleError();
-        msg = unexpectedErrorText();
+        msg = m_stopRequested.load() ? std::string(Varnello::StoppedMessage) : unexpectedErrorText();
         if (m_showErrors) {
             try {
                 ShowError(std::string("Scenario Failed") + kCrLf + kCrLf + msg);
@@ -273,6 +277,8 @@ bool VarnelloCore::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
     }
     cleanUp();
     if (begun) SaveDatabases(false);
+    // The request was for this run; the next one starts afresh.
+    m_stopRequested.store(false);
     m_errorInfo = msg;
     success = msg.empty();
     if (m_events) {

@@ -58,6 +58,10 @@ public:
     // --- events ------------------------------------------------------------------
     void SetEvents(IVarnelloEvents* listener) { m_events = listener; }
 
+    // From any thread: the run under way stops at the next record counted
+    // for progress (Quorb_Msg) and fails with Varnello::StoppedMessage.
+    void RequestStop() noexcept { m_stopRequested.store(true, std::memory_order_relaxed); }
+
     // ===== Internal members: the runners, the data services and the analyses ====
 
     // Per-run state.
@@ -233,4 +237,5 @@ private:
     CErr_ZUR::Subscription m_beforeSub, m_afterSub;
     IVarnelloEvents* m_events = nullptr;
     AnalysisEntries m_entries;
+    std::atomic<bool> m_stopRequested{false}; // set by RequestStop, cleared when a run ends
 };

@@ -154,6 +154,10 @@ bool VarnelloCore::Quorb_SameValue(const Variant& a, const Variant& b, bool bTex
 }
 
 void VarnelloCore::Quorb_Msg(long r, bool bForce, const std::string& m) {
+    // A stop asked for from another thread ends the analysis here, at the
+    // record it counts: run-time error 18, which the run turns into its
+    // stopped message without an error report.
+    if (m_stopRequested.load(std::memory_order_relaxed)) throw RunTimeError(18);
     // A step's text names the step an unexpected error report shows.
     if (r == 0 && m_errHandler) m_errHandler->SetCurrentOperation(m);
     if (!m_showStatus || !m_events) return;

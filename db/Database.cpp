@@ -30,6 +30,8 @@ void Database::init() {
 bool Database::IsOpen() const noexcept { return m_conn && m_conn->IsOpen(); }
 bool Database::Updatable() const noexcept { return IsOpen() && !m_conn->ReadOnly(); }
 
+int Database::ColumnLimit() const { return sqlite3_limit(conn()->handle(), SQLITE_LIMIT_COLUMN, -1); }
+
 std::shared_ptr<Connection> Database::conn() const {
     if (!IsOpen()) throw DaoError(err::ObjectClosed, "Object invalid or no longer set.");
     return m_conn;

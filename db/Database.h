@@ -27,6 +27,8 @@ public:
     bool Updatable() const noexcept;
     long CollatingOrder() const noexcept { return 1033; }
     std::string Version() const { return "3.0"; }
+    // The most columns a table of this database can have.
+    int ColumnLimit() const;
 
     dao::TableDefs& TableDefs();
     dao::QueryDefs& QueryDefs();

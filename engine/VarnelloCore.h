@@ -175,6 +175,9 @@ private:
     std::string outputNameRefusal(const std::string& name, const std::string& sourceTable) const;
     void closeOwnedDatabases() noexcept;
     std::string unexpectedErrorText() const;
+    // Fails with run-time error 13 naming the value, the field and, when
+    // `read` is on a record, its number in the order the analysis reads.
+    [[noreturn]] void notANumber(const dao::Variant& value, const std::string& field, dao::Recordset* read);
 
     std::string RunGroup_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nC, std::int16_t nX, bool bW);
     std::string RunDescribe_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nX, bool bW);

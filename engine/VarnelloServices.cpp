@@ -415,8 +415,25 @@ void VarnelloCore::notANumber(const Variant& value, const std::string& field, Re
             where = " (record " + std::to_string(read->AbsolutePosition() + 1) + " in the order the analysis reads the data)";
     } catch (...) {
     }
-    throw RunTimeError(13, "Type mismatch: the value '" + ValueText(value) + "' in field " + field + where +
-                               " is not a number.");
+    // A text is shown in quotes, the bytes of a blob as X'..'.
+    const std::string shown = value.IsBytes() ? ValueText(value) : "'" + ValueText(value) + "'";
+    throw RunTimeError(13, "Type mismatch: the value " + shown + " in field " + field + where + " is not a number.");
+}
+
+std::string VarnelloCore::CheckNumbers(const std::string& table, const std::vector<std::string>& fields) {
+    for (const std::string& field : fields) {
+        std::optional<Database::NonNumber> bad;
+        try {
+            bad = m_sourceDb->FirstNonNumber(table, field);
+        } catch (const DaoError& e) {
+            return e.Description();
+        }
+        if (!bad) continue;
+        const std::string shown = bad->value.IsBytes() ? ValueText(bad->value) : "'" + ValueText(bad->value) + "'";
+        return "Type mismatch: the value " + shown + " in field " + field + " (record " + std::to_string(bad->record) +
+               " of " + table + ") is not a number.";
+    }
+    return {};
 }
 
 std::string VarnelloCore::UnexpectedErrorMessage(const CErr_ZUR* handler, const std::string& fallback) {

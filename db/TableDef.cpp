@@ -36,6 +36,12 @@ private:
 
 bool isText(int t) { return t == dbText || t == dbMemo; }
 
+bool indexNameTaken(Connection& c, const std::string& name) {
+    StmtHandle st = c.Prepare(SystemSql("SELECT 1 FROM sqlite_master WHERE name = ?1 COLLATE NOCASE"));
+    sqlite3_bind_text(st.get(), 1, name.c_str(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+    return sqlite3_step(st.get()) == SQLITE_ROW;
+}
+
 // A default value as a literal of the column's type; empty when none applies
 // (none, or one that changes with the clock: the layer fills those in itself).
 std::string defaultLiteral(const FieldInfo& f) {
@@ -433,6 +439,9 @@ void TableDefs::Append(const TableDefPtr& td) {
     ddl += ")";
 
     Savepoint sp(*c);
+    // Rows of an earlier table of this name, which another program dropped
+    // or renamed, would collide with the new table's.
+    c->ForgetTable(td->Name());
     c->Exec(SystemSql(ddl));
     int ordinal = 0;
     for (const auto& fp : fields) {
@@ -465,6 +474,10 @@ void TableDefs::Append(const TableDefPtr& td) {
         std::string sqliteName;
         if (!onRowid) {
             sqliteName = td->Name() + "." + idx->Name();
+            // A table another program renamed keeps its indexes' names: the
+            // new table's index takes a name of its own.
+            for (int n = 2; indexNameTaken(*c, sqliteName); ++n)
+                sqliteName = td->Name() + "." + idx->Name() + "~" + std::to_string(n);
             c->Exec(SystemSql(std::string("CREATE ") + (idx->Unique() ? "UNIQUE " : "") + "INDEX " + QuoteIdent(sqliteName) +
                               " ON " + QuoteIdent(td->Name()) + " (" + cols + ")"));
         }

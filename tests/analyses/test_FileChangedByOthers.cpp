@@ -49,3 +49,23 @@ TEST_F(FileChangedByOthersTest, RunsGoOnAfterAnotherProgramDropsOrRenamesTheirOu
         EXPECT_EQ(out[0].Num("Mean"), 3.0) << c.why; // (1 + 2 + 6) / 3
     }
 }
+
+TEST_F(FileChangedByOthersTest, AViewAnotherProgramMadeIsTheSourceOfAScenarioThatRuns) {
+    MakeTable("Data", {{"G", dbText, 5}, {"X", dbDouble}}, {{"a", 1.0}, {"a", 2.0}, {"b", 6.0}, {"b", 9.0}});
+    {
+        vtest::OtherProgram other(tmp.file("data.db"));
+        other.Exec("CREATE VIEW vTen AS SELECT G, X * 10 AS Ten FROM Data WHERE X > 1");
+    }
+    vtest::ScenarioSpec s;
+    s.subType = "Describe";
+    s.inputTable = "vTen";
+    s.outputTable1 = "Out";
+    s.fields = {{"G", "G"}, {"Ten", "X"}};
+    s.options = {{"Mean", true}};
+    const auto out = RunAndRead(s);
+    // a: 20 (its 1 is left out by the view); b: 60 and 90.
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(out[0]["G"].ToString() + " " + out[0]["Mean"].ToString(), "a 20");
+    EXPECT_EQ(out[1]["G"].ToString() + " " + out[1]["Mean"].ToString(), "b 75");
+    EXPECT_EQ(out[1].Num("Count"), 2.0);
+}

@@ -222,6 +222,20 @@ bool Variant::Equals(const Variant& other, bool textCompare) const {
         b = n.ToDouble();
         return a == b;
     }
+    // Whole numbers are compared exactly, also beyond the 53 bits of a double
+    // (two 64-bit keys a unit apart are two keys).
+    auto whole = [](const Variant& v) {
+        switch (v.m_type) {
+        case vbInteger: case vbLong: case vbBoolean: case vbByte: case vbLongLong: return true;
+        default: return false;
+        }
+    };
+    if (whole(*this) && whole(other)) return m_int == other.m_int;
+    if (whole(*this) || whole(other)) {
+        const long double a = whole(*this) ? static_cast<long double>(m_int) : static_cast<long double>(ToDouble());
+        const long double b = whole(other) ? static_cast<long double>(other.m_int) : static_cast<long double>(other.ToDouble());
+        return a == b;
+    }
     return ToDouble() == other.ToDouble();
 }
 

@@ -139,9 +139,11 @@ TEST_F(StoredValuesRunTest, NumbersBeyondTheDeclaredRangeOrPrecisionAreReadAsSto
 TEST_F(StoredValuesRunTest, GroupValuesBeyond32BitsAndEmptyTextsAreCopiedExactlyIntoTheOutput) {
     {
         vtest::OtherProgram other(tmp.file("data.db"));
-        other.Exec("CREATE TABLE Stamps (K INTEGER PRIMARY KEY, Stamp INTEGER, Label VARCHAR(10), Small SMALLINT, X DOUBLE)");
-        other.Exec("INSERT INTO Stamps VALUES (1, 1700000000123, '', 40000, 1), (2, 1700000000123, 'a', 1, 3),"
-                   " (3, 4102444800000, '', 2, 5), (4, -4102444800000, 'a', 3, 7)");
+        other.Exec("CREATE TABLE Stamps (K INTEGER PRIMARY KEY, Stamp INTEGER, Label VARCHAR(10), Small SMALLINT,"
+                   " Big BIGINT, X DOUBLE)");
+        other.Exec("INSERT INTO Stamps VALUES (1, 1700000000123, '', 40000, 9007199254740993, 1),"
+                   " (2, 1700000000123, 'a', 1, 9007199254740992, 3), (3, 4102444800000, '', 2, 9007199254740993, 5),"
+                   " (4, -4102444800000, 'a', 3, 9007199254740992, 7)");
     }
     auto describe = [](const char* group) {
         vtest::ScenarioSpec s;
@@ -161,6 +163,8 @@ TEST_F(StoredValuesRunTest, GroupValuesBeyond32BitsAndEmptyTextsAreCopiedExactly
         {"Stamp", {{Variant(-4102444800000LL), 7}, {Variant(1700000000123LL), 4}, {Variant(4102444800000LL), 5}},
          "64-bit time stamps, not \"Numeric field overflow\""},
         {"Label", {{Variant(""), 6}, {Variant("a"), 10}}, "an empty text is a group, not \"cannot be a zero-length string\""},
+        {"Big", {{Variant(9007199254740992LL), 10}, {Variant(9007199254740993LL), 6}},
+         "2^53 and 2^53 + 1, one double apart from none: two groups"},
     };
     for (const auto& c : cases) {
         const auto out = RunAndRead(describe(c.group));

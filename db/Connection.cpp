@@ -742,14 +742,7 @@ Variant ReadColumn(sqlite3_stmt* st, int col, int daoType) {
         case SQLITE_INTEGER: return Variant(sqlite3_column_int64(st, col) != 0);
         case SQLITE_FLOAT: return Variant(sqlite3_column_double(st, col) != 0.0);
         case SQLITE_BLOB: return Variant::Bytes(columnBytes(st, col, storage));
-        default: {
-            Variant text(columnBytes(st, col, storage));
-            try {
-                return Variant(text.ToBool());
-            } catch (const DaoError&) {
-                return text;
-            }
-        }
+        default: return Variant(columnBytes(st, col, storage)); // even "Yes": the reader decides
         }
     }
     if (storage == SQLITE_NULL) return Variant::Null();

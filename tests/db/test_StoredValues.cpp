@@ -55,6 +55,8 @@ TEST(StoredValues, NumberColumnsReadWhatAnotherProgramStoredExactly) {
         {"Dbl", Stored::Blob(std::string("\x01\x00\x02", 3)), vbByteArray, 0, 0, std::string("\x01\x00\x02", 3),
          "a blob in a DOUBLE column"},
         {"Flag", Stored::Text("maybe"), vbString, 0, 0, "maybe", "a text that is no Yes/No"},
+        {"Flag", Stored::Text("yes"), vbString, 0, 0, "yes", "a text in a Yes/No column, even \"yes\": not True"},
+        {"Flag", Stored::Int(1), vbBoolean, -1, 0, "", "1 is True, as other programs write it"},
         {"Flag", Stored::Blob("\x01"), vbByteArray, 0, 0, "\x01", "a blob that is no Yes/No"},
         {"Day", Stored::Blob("x"), vbByteArray, 0, 0, "x", "a blob that is no date"},
         // STRING is a text field here, but SQLite gives it number affinity: it keeps reals as reals.
@@ -81,7 +83,7 @@ TEST(StoredValues, NumberColumnsReadWhatAnotherProgramStoredExactly) {
             const Variant v = rs->Fields(c.column)->Value();
             EXPECT_EQ(v.Type(), c.varType) << c.why;
             switch (c.varType) {
-            case vbByte: case vbInteger: case vbLong: case vbLongLong:
+            case vbByte: case vbInteger: case vbLong: case vbLongLong: case vbBoolean:
                 EXPECT_EQ(v.RawInt(), c.whole) << c.why;
                 break;
             case vbString: case vbByteArray:

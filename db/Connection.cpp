@@ -24,6 +24,18 @@ std::string afterColon(const std::string& msg) {
 
 std::string upper(std::string s) { return ToUpperAscii(s); }
 
+// SQLite's storage affinity of a declared type (its own rules, in its order):
+// 'I' integer, 'T' text, 'B' none, 'R' real, 'N' numeric.
+char affinityOf(const std::string& declared) {
+    const std::string d = ToUpperAscii(declared);
+    auto has = [&](const char* w) { return d.find(w) != std::string::npos; };
+    if (has("INT")) return 'I';
+    if (has("CHAR") || has("CLOB") || has("TEXT")) return 'T';
+    if (has("BLOB") || d.empty()) return 'B';
+    if (has("REAL") || has("FLOA") || has("DOUB")) return 'R';
+    return 'N';
+}
+
 } // namespace
 
 std::string QuoteIdent(std::string_view name) {
@@ -166,18 +178,6 @@ namespace {
 
 std::atomic<long long> g_lockWaitMs{10000};
 thread_local LockWaitListener t_lockWaitListener;
-
-// SQLite's storage affinity of a declared type (its own rules, in its order):
-// 'I' integer, 'T' text, 'B' none, 'R' real, 'N' numeric.
-char affinityOf(const std::string& declared) {
-    const std::string d = ToUpperAscii(declared);
-    auto has = [&](const char* w) { return d.find(w) != std::string::npos; };
-    if (has("INT")) return 'I';
-    if (has("CHAR") || has("CLOB") || has("TEXT")) return 'T';
-    if (has("BLOB") || d.empty()) return 'B';
-    if (has("REAL") || has("FLOA") || has("DOUB")) return 'R';
-    return 'N';
-}
 
 } // namespace
 

@@ -58,7 +58,7 @@ const std::vector<Analysis>& everyAnalysis() {
     return all;
 }
 
-vtest::ScenarioSpec specOf(const Analysis& a) {
+vtest::ScenarioSpec scenarioOf(const Analysis& a) {
     vtest::ScenarioSpec s;
     s.analysisType = a.group;
     s.subType = a.type;
@@ -94,7 +94,7 @@ TEST_F(StoredValuesRunTest, AValueThatIsNoNumberFailsEveryAnalysisNamingItsValue
         for (const Analysis& a : everyAnalysis()) {
             if (!a.readsX && std::string(c.naming).find("field X") != std::string::npos) continue;
             std::string err;
-            EXPECT_FALSE(Run(Store(specOf(a)), &err)) << a.type << ": " << c.why;
+            EXPECT_FALSE(Run(Store(scenarioOf(a)), &err)) << a.type << ": " << c.why;
             // The crosstab and the chi-square sum in SQL and name the record by its place in the table.
             const bool sums = std::string(a.type) == "Crosstab" || std::string(a.type) == "Chi-Square";
             const char* place = sums ? "of Theirs) is not a number." : "in the order the analysis reads the data) is not a number.";

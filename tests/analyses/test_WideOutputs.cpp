@@ -36,7 +36,7 @@ TEST_F(WideOutputTest, ATableOfMoreColumnsThanTheDatabaseHoldsFailsBeforeAnythin
     xtab.options = {{"XType", "S"}};
     xtab.fields = {{"G", "G"}, {"R", "C"}, {"Y", "X"}};
     const struct {
-        vtest::ScenarioSpec spec;
+        vtest::ScenarioSpec scenario;
         std::string columns; // the count the message names; empty: not checked
         const char* why;
     } cases[] = {
@@ -46,7 +46,7 @@ TEST_F(WideOutputTest, ATableOfMoreColumnsThanTheDatabaseHoldsFailsBeforeAnythin
     };
     for (const auto& c : cases) {
         std::string err;
-        EXPECT_FALSE(Run(Store(c.spec), &err)) << c.why;
+        EXPECT_FALSE(Run(Store(c.scenario), &err)) << c.why;
         EXPECT_EQ(err.rfind("The output table Out would have " + c.columns, 0), 0u) << c.why << ": " << err;
         EXPECT_NE(err.find(" columns, more than the 2000 a table can hold"), std::string::npos) << c.why << ": " << err;
         const auto old = ReadTable("Out");

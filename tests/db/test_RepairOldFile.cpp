@@ -161,53 +161,48 @@ constexpr int kAfterCommit = 0;
 
 } // namespace
 
-TEST_F(RepairOldFileTest, AFailureAtAnyStepLeavesTheFileWholeAsItWasAndTheNextOpenRepairsIt) {
+TEST_F(RepairOldFileTest, AFailureOrAKillAtAnyStepLeavesTheFileWholeAndTheNextOpenRepairsIt) {
     const int steps = stepsOfARepair();
     ASSERT_GT(steps, 3);
-    for (int stop = 1; stop <= steps + 1; ++stop) {
-        const int at = stop > steps ? kAfterCommit : stop;
-        SCOPED_TRACE("failure at step " + std::to_string(at));
-        const std::string path = oldFile();
-        // A full disk at that step.
-        SetRepairStepHook([at](int step) {
-            if (step == at) throw DaoError(3026, "Not enough space on disk.");
-        });
-        EXPECT_NO_THROW(openThroughTheLayer(path)) << "the file opens as it is";
-        EXPECT_EQ(stateOf(path), at == kAfterCommit ? "repaired" : "old");
-        SetRepairStepHook(nullptr);
-        openThroughTheLayer(path);
-        EXPECT_EQ(stateOf(path), "repaired");
-    }
-}
-
-TEST_F(RepairOldFileTest, AProcessKilledAtAnyStepLeavesTheFileWholeAndTheNextOpenRepairsIt) {
-    const int steps = stepsOfARepair();
-    ASSERT_GT(steps, 3);
-    int withJournal = 0;
-    for (int stop = 1; stop <= steps + 1; ++stop) {
-        const int at = stop > steps ? kAfterCommit : stop;
-        SCOPED_TRACE("killed at step " + std::to_string(at));
-        const std::string path = oldFile();
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            SetRepairStepHook([at](int step) {
-                if (step == at) ::raise(SIGKILL);
-            });
-            try {
-                DBEngine().OpenDatabase(path);
-            } catch (...) {
+    // A full disk at the step (the repair fails and the file opens as it is),
+    // or a SIGKILL there (in a child process, leaving what it left).
+    for (const bool kill : {false, true}) {
+        int withJournal = 0;
+        for (int stop = 1; stop <= steps + 1; ++stop) {
+            const int at = stop > steps ? kAfterCommit : stop;
+            SCOPED_TRACE((kill ? "killed at step " : "failure at step ") + std::to_string(at));
+            const std::string path = oldFile();
+            if (!kill) {
+                SetRepairStepHook([at](int step) {
+                    if (step == at) throw DaoError(3026, "Not enough space on disk.");
+                });
+                EXPECT_NO_THROW(openThroughTheLayer(path)) << "the file opens as it is";
+                SetRepairStepHook(nullptr);
+            } else {
+                const pid_t child = ::fork();
+                ASSERT_GE(child, 0);
+                if (child == 0) {
+                    SetRepairStepHook([at](int step) {
+                        if (step == at) ::raise(SIGKILL);
+                    });
+                    try {
+                        DBEngine().OpenDatabase(path);
+                    } catch (...) {
+                    }
+                    ::_exit(0);
+                }
+                int status = 0;
+                ASSERT_EQ(::waitpid(child, &status, 0), child);
+                ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "the child reached the step";
+                // Killed after its first write, the repair leaves a journal the next reader rolls back.
+                if (std::filesystem::exists(path + "-journal")) ++withJournal;
             }
-            ::_exit(0);
+            EXPECT_EQ(stateOf(path), at == kAfterCommit ? "repaired" : "old");
+            openThroughTheLayer(path);
+            EXPECT_EQ(stateOf(path), "repaired");
         }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "the child reached the step";
-        // Killed after its first write, the repair leaves a journal that the next reader rolls back.
-        if (std::filesystem::exists(path + "-journal")) ++withJournal;
-        EXPECT_EQ(stateOf(path), at == kAfterCommit ? "repaired" : "old");
-        openThroughTheLayer(path);
-        EXPECT_EQ(stateOf(path), "repaired");
+        if (kill) {
+            EXPECT_GT(withJournal, 0) << "no kill came after the repair wrote to the file";
+        }
     }
-    EXPECT_GT(withJournal, 0) << "no kill came after the repair wrote to the file";
 }

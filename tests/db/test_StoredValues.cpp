@@ -31,7 +31,7 @@ struct Case {
     const char* why;
 };
 
-TEST(StoredValues, NumberColumnsReadWhatAnotherProgramStoredExactly) {
+TEST(StoredValues, NumberColumnsReadWhatAnotherProgramStoredExactlyAndANumberReadOfTextOrBytesFails) {
     DBEngine().Reset();
     vtest::TempDir tmp;
     const std::string path = tmp.file("foreign.db");
@@ -80,6 +80,18 @@ TEST(StoredValues, NumberColumnsReadWhatAnotherProgramStoredExactly) {
                                             source[0] == 'S' ? dbReadOnly : 0);
         for (const Case& c : cases) {
             ASSERT_FALSE(rs->EOF_()) << c.why;
+            // A number read gives the number, and fails for a text or a blob
+            // (never the digits they spell).
+            double x = 0;
+            bool failed = false;
+            try {
+                (void)rs->Fields(c.column)->ValueAsDouble(x);
+            } catch (const DaoError& e) {
+                failed = e.Number() == err::TypeMismatch;
+            }
+            if (std::string(c.column) != "Str") { // a text field, whose texts may be numbers
+                EXPECT_EQ(failed, c.varType == vbString || c.varType == vbByteArray) << c.why;
+            }
             const Variant v = rs->Fields(c.column)->Value();
             EXPECT_EQ(v.Type(), c.varType) << c.why;
             switch (c.varType) {
@@ -96,54 +108,6 @@ TEST(StoredValues, NumberColumnsReadWhatAnotherProgramStoredExactly) {
         }
         rs->Close();
     }
-    db->Close();
-    DBEngine().Reset();
-}
-
-TEST(StoredValues, ANumberReadOfATextOrABlobFailsInsteadOfReadingItsDigits) {
-    DBEngine().Reset();
-    vtest::TempDir tmp;
-    const std::string path = tmp.file("foreign.db");
-    const struct {
-        Stored stored;
-        bool number;  // ValueAsDouble gives a number
-        double value; // that number
-        const char* why;
-    } cases[] = {
-        {Stored::Real(2.5), true, 2.5, "a real"},
-        {Stored::Int(7), true, 7.0, "a whole number"},
-        {Stored::Null(), false, 0, "Null: no value"},
-        {Stored::Blob("12"), false, 0, "a blob spelling 12"},
-        {Stored::Text("12abc"), false, 0, "a text starting with 12"},
-    };
-    {
-        vtest::OtherProgram other(path);
-        other.Exec("CREATE TABLE T (K INTEGER PRIMARY KEY, D DOUBLE)");
-        int k = 0;
-        for (const auto& c : cases) other.Exec("INSERT INTO T VALUES (" + std::to_string(k++) + ", ?1)", c.stored);
-    }
-    DatabasePtr db = DBEngine().OpenDatabase(path);
-    RecordsetPtr rs = db->OpenRecordset("SELECT D FROM T ORDER BY K", dbOpenDynaset, dbReadOnly);
-    FieldPtr d = rs->Fields("D");
-    for (const auto& c : cases) {
-        double x = -1;
-        bool failed = false;
-        bool got = false;
-        try {
-            got = d->ValueAsDouble(x);
-        } catch (const DaoError& e) {
-            failed = true;
-            EXPECT_EQ(e.Number(), err::TypeMismatch) << c.why;
-        }
-        const bool isNull = c.stored.kind == Stored::Kind::Null;
-        EXPECT_EQ(failed, !c.number && !isNull) << c.why;
-        EXPECT_EQ(got, c.number) << c.why;
-        if (c.number) {
-            EXPECT_EQ(x, c.value) << c.why;
-        }
-        rs->MoveNext();
-    }
-    rs->Close();
     db->Close();
     DBEngine().Reset();
 }

@@ -66,8 +66,8 @@ public:
     TableDefPtr operator()(std::string_view name) { ensure(); return Collection<TableDef>::operator()(name); }
     TableDefPtr Find(std::string_view name) { ensure(); return Collection<TableDef>::Find(name); }
     int Count() { ensure(); return Collection<TableDef>::Count(); }
-    auto begin() { ensure(); return m_items.begin(); }
-    auto end() { ensure(); return m_items.end(); }
+    auto begin() { ensure(); return items().begin(); }
+    auto end() { ensure(); return items().end(); }
 
 private:
     friend class Database;

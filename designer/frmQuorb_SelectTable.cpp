@@ -128,7 +128,9 @@ void frmQuorb_SelectTable::LoadQueryTableLists(int tabIndex) {
                 auto& queries = gdbCurrent->QueryDefs();
                 for (int i = 0; i < queries.Count(); ++i) {
                     const auto qd = queries(i);
-                    if (qd->Type() != dao::dbQSelect) continue;
+                    // Select queries whose records can be read, the file's views
+                    // among them; never union, crosstab or action queries.
+                    if (qd->Type() != dao::dbQSelect || !qd->Readable()) continue;
                     if (StartsWith(dao::ToUpperAscii(qd->Name()), "~TMPCLP")) continue;
                     add(qd->Name(), false);
                 }

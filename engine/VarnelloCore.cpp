@@ -1,5 +1,6 @@
 #include "engine/VarnelloCore.h"
 
+#include "db/LockWait.h"
 #include "engine/ProbabilityFront.h"
 #include "engine/WorkFolder.h"
 #include "engine/modStatsGeneral.h"
@@ -209,6 +210,16 @@ bool VarnelloCore::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
     std::string msg;
     bool success = false;
     bool begun = false;
+    // While a statement of the run waits for another program's lock, the
+    // progress text says so.
+    LockWaitScope waiting([this](const std::string& path, std::chrono::milliseconds waited,
+                                 std::chrono::milliseconds limit) {
+        if (!m_showStatus || !m_events) return;
+        auto seconds = [](std::chrono::milliseconds t) { return std::to_string((t.count() + 500) / 1000); };
+        m_statusText = "Waiting for another program to release " + path + " (" + seconds(waited) + " of " +
+                       seconds(limit) + " seconds)...";
+        raiseStatStatus(m_statusText);
+    });
     try {
         // Every run starts from a clean slate: an error of an earlier run must
         // not fail this one.
@@ -396,7 +407,16 @@ std::string VarnelloCore::RunOneScenario() {
         for (const std::string& out : {s.OutputTable1(), s.OutputTable2()})
             if (msg.empty() && !out.empty()) msg = outputNameRefusal(out, table);
         if (msg.empty()) {
-            m_outputTx.Begin(m_outputDb);
+            try {
+                m_outputTx.Begin(m_outputDb);
+            } catch (const DaoError& e) {
+                // Another program kept the file longer than the run waits.
+                std::string tables;
+                for (const std::string& out : {s.OutputTable1(), s.OutputTable2()})
+                    if (!out.empty()) tables += (tables.empty() ? "" : " and ") + out;
+                msg = "The output " + std::string(tables.find(" and ") == std::string::npos ? "table " : "tables ") +
+                      tables + " could not be written: " + e.Description();
+            }
             m_runTxLevel = DBEngine().Workspaces(0)->TransactionLevel();
         }
 

@@ -152,6 +152,10 @@ public:
     // A value of the current input record as a number; a value that is none
     // raises run-time error 13 naming the value, the field and the record.
     double DataValue(const dao::Variant& value, const std::string& field);
+    // For an analysis that sums in SQL, where a text would count as 0: the
+    // message naming the first value of these fields of the source that is
+    // no number (its field and its record), or empty when all are numbers.
+    std::string CheckNumbers(const std::string& table, const std::vector<std::string>& fields);
     // The text with which an unexpected run-time error fails a run: the error's
     // description as the handler captured it, or `fallback` when it has none.
     static std::string UnexpectedErrorMessage(const CErr_ZUR* handler, const std::string& fallback);
@@ -188,6 +192,9 @@ private:
     std::string outputNameRefusal(const std::string& name, const std::string& sourceTable) const;
     void closeOwnedDatabases() noexcept;
     std::string unexpectedErrorText() const;
+    // Fails with run-time error 13 naming the value, the field and, when
+    // `read` is on a record, its number in the order the analysis reads.
+    [[noreturn]] void notANumber(const dao::Variant& value, const std::string& field, dao::Recordset* read);
 
     std::string RunGroup_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nC, std::int16_t nX, bool bW);
     std::string RunDescribe_s_ZUR(CMelvarsScenario& s, FieldList& f, std::int16_t nG, std::int16_t nX, bool bW);

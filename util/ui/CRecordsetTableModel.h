@@ -6,9 +6,13 @@
 // grid holds no read open on the database, and other programs can write to
 // it meanwhile. The pages read are kept.
 //
-// No page is read while a scenario runs (its engine is using the database on
-// another thread) or after the database has closed; rows not read by then
-// show empty until they can be read.
+// No page is read while reads are held (a scenario run holds them while its
+// engine uses the database on another thread: ReadsHeld) or after the
+// database has closed; rows not read by then show empty until they can be
+// read (Refresh).
+//
+// The result grids of the application and the designer's table viewer show
+// their tables through it.
 //
 // Numbers show as a spreadsheet shows them in a column of standard width (at
 // most 11 characters, fewer digits rather than a wider column); their full
@@ -32,6 +36,16 @@ public:
     static constexpr int ValueRole = Qt::UserRole;
     // Role of the value's full text: every digit of a number.
     static constexpr int FullTextRole = Qt::UserRole + 1;
+
+    // While one lives, no model reads a page (rows show empty until Refresh).
+    class ReadsHeld {
+    public:
+        ReadsHeld();
+        ~ReadsHeld();
+        ReadsHeld(const ReadsHeld&) = delete;
+        ReadsHeld& operator=(const ReadsHeld&) = delete;
+    };
+    static bool ReadsAreHeld();
 
     // Opens the table or query: its column names become the headers, its rows
     // are counted and the first page is read. Errors of the data layer (no

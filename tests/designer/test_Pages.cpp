@@ -16,7 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabBar>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTreeWidget>
 
 namespace {
@@ -73,13 +73,17 @@ TEST(TypePage, TypeChosenUnderAnotherHeadingTakesThatHeadingsGroup) {
     }
 }
 
-TEST(TypePage, NavResultTakesOnlyBackAndNext) {
+// The type page's only way out was Back: it has Cancel as the other pages
+// have, and takes only back, next and cancel.
+TEST(TypePage, NavResultTakesOnlyBackNextAndCancel) {
     frmQuorb_Create page;
     page.cmdNav(2)->click();
     EXPECT_EQ(page.NavResult(), 2);
-    for (long code : {3L, 4L, 7L}) page.SetNavResult(code);
+    for (long code : {3L, 7L}) page.SetNavResult(code);
     EXPECT_EQ(page.NavResult(), 2);
     EXPECT_TRUE(page.isHidden());
+    page.cmdNav(4)->click();
+    EXPECT_EQ(page.NavResult(), 4);
 }
 
 using TablePage = DesignerTest;
@@ -133,7 +137,7 @@ TEST_F(TablePage, ViewerShowsTheSelectedRowsDataOrTheMessage) {
     QString title;
     script.Then([&](QDialog& d) {
         auto& viewer = dynamic_cast<frmDataGridDialog&>(d);
-        rowsShown = viewer.grdDataGrid()->rowCount();
+        rowsShown = viewer.grdDataGrid()->model()->rowCount();
         title = viewer.windowTitle();
         viewer.hide();
     });
@@ -248,7 +252,7 @@ TEST_F(FinishPage, ProposesDefaultNamesAndTheSecondTableByTypeAndOptions) {
     const Case cases[] = {
         {"Describe", {}, "", "VRNL_Describe", nullptr, "Name for Describe output table: "},
         {"Describe", {}, "My_", "My_Describe", nullptr, "Name for Describe output table: "},
-        {"Frequency", {}, "", "VRNL_Frequency", nullptr, "Name for Freqency output table: "},
+        {"Frequency", {}, "", "VRNL_Frequency", nullptr, "Name for Frequency output table: "}, // no longer misspelt
         {"Regression", [](CMelvarsPropWiz& w) { w.SetResidual(true); }, "", "VRNL_Regression", "VRNL_Residual",
          "Name for Regression output table: "},
         {"Regression", {}, "", "VRNL_Regression", nullptr, "Name for Regression output table: "},
@@ -296,13 +300,16 @@ TEST_F(FinishPage, NameChecksRefuseNamesThatWouldOverwriteOrCannotBeStored) {
     const Case cases[] = {
         {"", "", false, "Output table name required."},
         {"Out", "", true, "Second Output table name required."},
-        {"Out", "out", true, "The first and second output table names names must not be the same."},
+        {"Out", "out", true, "The first and second output table names must not be the same."},
         {"data", "", false, "The output table 'data' is the scenario's input table. Please choose another name."},
         {"USYSQUORBFIELDS", "", false,
          "The output table 'USYSQUORBFIELDS' is one of the scenario tables. Please choose another name."},
         {"Out", "usysQuorbScenarios", true,
          "The output table 'usysQuorbScenarios' is one of the scenario tables. Please choose another name."},
-        {"Old]Out", "", false, "An output table name may not contain brackets."},
+        // What a run refuses, with the run's own text.
+        {"Old]Out", "", false,
+         "'Old]Out' is not a valid name. Make sure that it does not include invalid characters or punctuation and "
+         "that it is not too long."},
     };
     for (const Case& c : cases) {
         Script script;
@@ -346,6 +353,13 @@ TEST_F(FinishPage, SaveAndRunAsksBeforeOverwritingAndDropsOnlyOnYes) {
         td->Fields().Append(td->CreateField("A", dao::dbLong));
         m_db->TableDefs().Append(td);
     }
+    // Both are the outputs of a stored scenario (tables of data get another
+    // question: DataTablesAreNamedAsDataBeforeTheyAreReplaced).
+    vtest::ScenarioSpec other;
+    other.inputTable = "Data";
+    other.outputTable1 = "Old";
+    other.outputTable2 = "Old2";
+    const std::int32_t otherId = Store(other);
     m_wiz.SetCalcType("ANOVA");
     m_wiz.SetGroupDetail(true);
     frmQuorb_Finish page;
@@ -358,12 +372,12 @@ TEST_F(FinishPage, SaveAndRunAsksBeforeOverwritingAndDropsOnlyOnYes) {
     page.cmdNav(4)->click(); // No: the page stays, nothing dropped or saved
     EXPECT_EQ(page.NavResult(), 0);
     EXPECT_TRUE(TableExists("Old"));
-    EXPECT_TRUE(Rows("SELECT Scenario_ID FROM usysQuorbScenarios").isEmpty());
+    EXPECT_EQ(Rows("SELECT Scenario_ID FROM usysQuorbScenarios").size(), 1); // only the other scenario
     page.cmdNav(4)->click(); // Yes: both dropped, saved, run asked for
     EXPECT_EQ(page.NavResult(), 3);
     EXPECT_FALSE(TableExists("Old"));
     EXPECT_FALSE(TableExists("Old2"));
-    EXPECT_EQ(m_wiz.Scenario_ID(), 1);
+    EXPECT_EQ(m_wiz.Scenario_ID(), otherId + 1);
     EXPECT_FALSE(m_wiz.Changed());
     const QString question = QStringLiteral("The following output table(s) already exist in the current database. Do "
                                             "you want to overwrite them?\r\n\r\nOld\r\nOld2");

@@ -169,7 +169,10 @@ bool CMelvarsPropWiz::ShowStatWizard(long startPage) {
                     // Every page stands where the previous one stood (the
                     // first where the dialog places itself), so the wizard
                     // does not jump from step to step.
-                    if (place.isValid()) form->setGeometry(place);
+                    // (A page whose controls need more room, with a large
+                    // font, is never made smaller than they need.)
+                    if (place.isValid())
+                        form->setGeometry(QRect(place.topLeft(), place.size().expandedTo(form->minimumSizeHint())));
                     wizsvc::ShowModal(*form);
                     place = form->geometry();
                     nav = form->NavResult();

@@ -48,19 +48,26 @@ QHBoxLayout* CWizPage::ButtonRow(std::initializer_list<QPushButton*> own, QPushB
         if (b) all.push_back(b);
     // One size for the row: the design size, or what the longest caption
     // needs with the style's margins and some air on both sides.
+    // The longest caption of any page's row counts on every page, so that
+    // the rows of all pages match.
     int width = PixelsFromTwips(1110);
     int height = PixelsFromTwips(330);
     for (QPushButton* b : all) {
-        QStyleOptionButton option;
-        option.initFrom(b);
-        option.text = b->text();
-        const QSize text = b->fontMetrics().size(Qt::TextShowMnemonic, b->text());
-        const QSize needed =
-            b->style()->sizeFromContents(QStyle::CT_PushButton, &option, text, b).expandedTo(b->sizeHint());
-        width = std::max(width, needed.width() + 2 * b->fontMetrics().averageCharWidth());
-        height = std::max(height, needed.height());
+        for (const QString& caption : {b->text(), QStringLiteral("Save and &Run")}) {
+            QStyleOptionButton option;
+            option.initFrom(b);
+            option.text = caption;
+            const QSize text = b->fontMetrics().size(Qt::TextShowMnemonic, caption);
+            const QSize needed =
+                b->style()->sizeFromContents(QStyle::CT_PushButton, &option, text, b).expandedTo(b->sizeHint());
+            width = std::max(width, needed.width() + 2 * b->fontMetrics().averageCharWidth());
+            height = std::max(height, needed.height());
+        }
     }
     auto* row = new QHBoxLayout;
+    // The spacing of its own (a nested row would take its page's).
+    const int spacing = style()->pixelMetric(QStyle::PM_LayoutHorizontalSpacing);
+    row->setSpacing(spacing >= 0 ? spacing : 6);
     for (QPushButton* b : own) row->addWidget(b);
     row->addStretch();
     for (QPushButton* b : all) b->setFixedSize(width, height);

@@ -40,8 +40,8 @@ public:
     explicit CWizPage(QWidget* parent = nullptr);
 
     // The size of every page of the wizard, twips.
-    static constexpr int PageWidthTwips = 9360;
-    static constexpr int PageHeightTwips = 6150;
+    static constexpr int PageWidthTwips = 11700;
+    static constexpr int PageHeightTwips = 8250;
 
     // "Wiz": hands the page the wizard (the loop calls it before every showing).
     virtual void SetWiz(CMelvarsPropWiz* wiz) = 0;

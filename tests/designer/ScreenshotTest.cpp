@@ -4,6 +4,7 @@
 // style and fonts).
 #include "DesignerTestSupport.h"
 
+#include "designer/OptionsPages.h"
 #include "designer/TransferButton.h"
 #include "designer/frmDataGridDialog.h"
 #include "designer/frmIgnore.h"
@@ -91,6 +92,23 @@ TEST_F(Screenshots, EveryPageOfTheDesigner) {
     frmIgnore ignore;
     ignore.SetWiz(&wiz);
     Shoot(ignore, QStringLiteral("3b_frmIgnore"));
+
+    // Every options page, filled with the defaults of a new scenario's type.
+    for (long number = 4; number <= 18; ++number) {
+        std::unique_ptr<CWizPage> page(CreateOptionsPage(number, nullptr));
+        ASSERT_NE(page, nullptr) << number;
+        CMelvarsPropWiz w;
+        w.SetInterV(10);
+        w.SetRPoly(2);
+        w.SetFreqGroupRadio("Default");
+        page->SetWiz(&w);
+        Shoot(*page, QStringLiteral("%1_%2").arg(number).arg(page->objectName()));
+    }
+
+    frmQuorb_SelectTable change;
+    change.SetWiz(&wiz);
+    change.MakeChangeSourceDialog();
+    Shoot(change, QStringLiteral("3c_ChangeSource"));
 
     frmQuorb_Finish finish;
     finish.SetWiz(&wiz);

@@ -23,10 +23,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <filesystem>
@@ -505,6 +507,37 @@ TEST_F(DesignerTest, EveryPageOpensAHelpPageOfItsOwn) {
 
 // ---- the questions' default answer -----------------------------------------------------
 
+// Answers the message forms while it lives: the first with Enter, recording
+// whether Enter answered it and whether No was its default button; any later
+// one with No (or OK), so that a wrong answer cannot leave a form waiting.
+class EnterOnTheFirstQuestion {
+public:
+    EnterOnTheFirstQuestion() {
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            auto* box = qobject_cast<frmMsgBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible() || box == m_last.data()) return;
+            m_last = box;
+            if (++forms == 1) {
+                noWasDefault = box->ResponseButton(frmMsgBox::vbNo)->isDefault();
+                QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key_Return);
+                answeredByEnter = !box->isVisible();
+                response = box->Response();
+            }
+            for (int i : {frmMsgBox::vbNo, frmMsgBox::vbOK})
+                if (box->isVisible() && box->ResponseButton(i)->isVisible()) box->ResponseButton(i)->click();
+        });
+        m_timer.start();
+    }
+    int forms = 0;
+    bool answeredByEnter = false, noWasDefault = false;
+    int response = 0;
+
+private:
+    QTimer m_timer;
+    QPointer<frmMsgBox> m_last;
+};
+
 // On the Finish page one Enter replaced a table with Yes as the default
 // answer: every question of the designer answers No to Enter.
 TEST_F(DesignerTest, EnterAnswersNoToEveryQuestionOfTheDesigner) {
@@ -556,36 +589,26 @@ TEST_F(DesignerTest, EnterAnswersNoToEveryQuestionOfTheDesigner) {
     for (const Row& r : rows) {
         Script script(false); // the real message form
         CMelvarsPropWiz wiz;
+        wiz.SetScenario_Type("P");
         wiz.SetCalcType("Describe");
         wiz.SetTable("Data");
         frmQuorb_Finish finish;
         finish.SetWiz(&wiz);
         frmQuorb_Fields fields;
         fields.SetWiz(&wiz);
-        bool answeredByEnter = false, noIsDefault = false;
-        vtest::AnswerNextModal([&](QWidget* modal) {
-            auto* box = qobject_cast<frmMsgBox*>(modal);
-            if (!box) return;
-            noIsDefault = box->ResponseButton(frmMsgBox::vbNo)->isDefault();
-            QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key_Return);
-            answeredByEnter = !box->isVisible();
-            if (box->isVisible()) box->ResponseButton(frmMsgBox::vbNo)->click();
-        });
+        EnterOnTheFirstQuestion answer;
         r.ask(wiz, finish, fields);
-        EXPECT_TRUE(answeredByEnter) << r.reason;
-        EXPECT_TRUE(noIsDefault) << r.reason;
+        EXPECT_EQ(answer.forms, 1) << r.reason;
+        EXPECT_TRUE(answer.answeredByEnter) << r.reason;
+        EXPECT_TRUE(answer.noWasDefault) << r.reason;
+        EXPECT_EQ(answer.response, frmMsgBox::vbNo) << r.reason;
         EXPECT_TRUE(r.kept(finish, fields)) << r.reason;
     }
-    // The wizard's own question, on cancel after changes.
+    // The wizard's own question, on cancel after changes: No shows the page again.
     Script script(false);
+    auto answer = std::make_unique<EnterOnTheFirstQuestion>();
     script.Then([](QDialog& d) {
         dynamic_cast<CWizPage&>(d).Wiz()->SetChanged(true);
-        vtest::AnswerNextModal([](QWidget* modal) {
-            auto* box = qobject_cast<frmMsgBox*>(modal);
-            if (!box) return;
-            QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key_Return);
-            if (box->isVisible()) box->ResponseButton(frmMsgBox::vbYes)->click(); // a wrong answer, seen below
-        });
         dynamic_cast<CWizPage&>(d).LeaveWith(4);
     });
     script.Then([](QDialog& d) {
@@ -596,6 +619,8 @@ TEST_F(DesignerTest, EnterAnswersNoToEveryQuestionOfTheDesigner) {
     wiz.SetCalcType("Describe");
     wiz.SetTable("Data");
     EXPECT_FALSE(wiz.ShowStatWizard(30));
+    EXPECT_TRUE(answer->answeredByEnter);
+    EXPECT_EQ(answer->response, frmMsgBox::vbNo);
     EXPECT_EQ(script.shown, QStringList({"frmQuorb_Options_Describe", "frmQuorb_Options_Describe"}))
         << "No keeps the page";
 }
@@ -611,6 +636,8 @@ TEST_F(DesignerTest, TableViewerReadsOnlyThePagesItShows) {
     td->Fields().Append(td->CreateField("Label", dao::dbText, 20));
     m_db->TableDefs().Append(td);
     {
+        dao::WorkspacePtr ws = dao::DBEngine().Workspaces(0);
+        ws->BeginTrans();
         auto rs = m_db->OpenRecordset("Big", dao::dbOpenDynaset);
         for (int i = 0; i < rows; ++i) {
             rs->AddNew();
@@ -619,6 +646,7 @@ TEST_F(DesignerTest, TableViewerReadsOnlyThePagesItShows) {
             rs->Update();
         }
         rs->Close();
+        ws->CommitTrans();
     }
     Script script;
     bool readAllAtOpen = true;

@@ -24,7 +24,10 @@ Script::Script(bool answerMessages) {
         steps.pop_front();
         step(dialog);
     });
-    if (!answerMessages) return;
+    if (!answerMessages) {
+        wizsvc::SetMessageHandler({});
+        return;
+    }
     wizsvc::SetMessageHandler([this](const QString& text, int style) {
         messages.push_back({text, style});
         if (style != 4) return 1;

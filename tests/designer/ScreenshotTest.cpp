@@ -12,12 +12,15 @@
 #include "designer/frmQuorb_Fields.h"
 #include "designer/frmQuorb_Finish.h"
 #include "designer/frmQuorb_SelectTable.h"
+#include "errors/ui/frmMsgBox.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTreeWidget>
 
 namespace {
@@ -116,6 +119,30 @@ TEST_F(Screenshots, EveryPageOfTheDesigner) {
 
     TransferButton arrows;
     Shoot(arrows, QStringLiteral("TransferButton"));
+
+    // The question before a table of data is replaced, No its default answer.
+    {
+        dtest::Script real(false);
+        auto td = m_db->CreateTableDef("Sales");
+        td->Fields().Append(td->CreateField("A", dao::dbLong));
+        m_db->TableDefs().Append(td);
+        frmQuorb_Finish page;
+        page.SetWiz(&wiz);
+        page.txtScenario_Output_Table1_Name()->setText(QStringLiteral("Sales"));
+        bool noIsDefault = false;
+        vtest::AnswerNextModal([&](QWidget* modal) {
+            auto* box = qobject_cast<frmMsgBox*>(modal);
+            if (!box) return;
+            noIsDefault = box->ResponseButton(frmMsgBox::vbNo)->isDefault();
+            const QPixmap grab = box->grab();
+            const QString dir = qEnvironmentVariable("VARNELLO_SCREENSHOT_DIR");
+            if (!dir.isEmpty()) grab.save(QDir(dir).filePath(QStringLiteral("50b_DataTableQuestion.png")));
+            box->ResponseButton(frmMsgBox::vbNo)->click();
+        });
+        page.cmdNav(4)->click();
+        EXPECT_TRUE(noIsDefault);
+        EXPECT_TRUE(TableExists("Sales"));
+    }
 }
 
 } // namespace

@@ -20,6 +20,9 @@
 // page of a type, 30 straight to the options page (the field page is made
 // but not shown), 50 Finish, 99 a type without options page, -1 end.
 // Navigation codes: 1 back, 2 next (Finish: leave), 3 save and run, 4 cancel.
+// Cancel on any page but the Finish page (which asks itself) ends the
+// designer, after the question "... Are you sure you want to cancel?" when
+// the scenario changed. Each page is shown where the previous one stood.
 //
 // The designer works on the application's current database (gdbCurrent) and
 // reports unexpected errors to the application's handler (gErr).

@@ -188,12 +188,13 @@ bool frmQuorb_Finish::CheckExistingTableNames() {
             return list;
         };
         if (!data.empty()) {
-            const int answer = wizsvc::WizMessage(this, QStringLiteral("The following table(s) of the current database hold data: "
-                                                                       "no scenario writes them. Running this scenario "
-                                                                       "would replace them, and their data would be lost "
-                                                                       "for good. Do you want to overwrite them?\r\n\r\n") +
-                                                            listOf(data),
-                                                  4);
+            const int answer = wizsvc::WizMessage(
+                this,
+                QStringLiteral("The following table(s) of the current database hold data: no scenario writes them. "
+                               "Running this scenario would replace them, and their data would be lost for good. Do "
+                               "you want to overwrite them?\r\n\r\n") +
+                    listOf(data),
+                4);
             QApplication::processEvents();
             if (answer != 6) return false;
         }

@@ -3,6 +3,7 @@
 #include "errors/RunTimeError.h"
 #include "platform/MessageBox.h"
 #include "platform/Screen.h"
+#include "util/ui/CRecordsetTableModel.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -283,6 +284,8 @@ CScenarioRun::Outcome CScenarioRun::Exec() {
     Outcome outcome;
     WindowThreadHooks hooks(m_showEngineFailure);
     gRunning = true;
+    // The grids read no rows while the engine uses the database.
+    const CRecordsetTableModel::ReadsHeld gridsWait;
     if (QCoreApplication* app = QCoreApplication::instance())
         app->installEventFilter(this);
 

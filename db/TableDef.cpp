@@ -373,20 +373,21 @@ void TableDefs::Refresh() {
     m_generation = c->SchemaGeneration();
 }
 
+std::string TableDefs::NameFault(const std::string& n) {
+    // The names the desktop engine refuses: brackets, ".", "!" and "`" would
+    // end or split the name in every query that writes it.
+    bool bad = n.empty() || n.front() == ' ' || n.size() > 64;
+    for (unsigned char ch : n) bad = bad || ch < 0x20 || ch == '[' || ch == ']' || ch == '.' || ch == '!' || ch == '`';
+    if (!bad) return {};
+    return "'" + n + "' is not a valid name. Make sure that it does not include invalid characters "
+                     "or punctuation and that it is not too long.";
+}
+
 void TableDefs::Append(const TableDefPtr& td) {
     auto c = m_conn.lock();
     if (!c || !c->IsOpen()) throw DaoError(err::ObjectClosed, "Object invalid or no longer set.");
     if (!td || td->Name().empty()) throw DaoError(3001, "Invalid argument.");
-    // The names the desktop engine refuses: brackets, ".", "!" and "`" would
-    // end or split the name in every query that writes it.
-    {
-        const std::string& n = td->Name();
-        bool bad = n.front() == ' ' || n.size() > 64;
-        for (unsigned char ch : n) bad = bad || ch < 0x20 || ch == '[' || ch == ']' || ch == '.' || ch == '!' || ch == '`';
-        if (bad)
-            throw DaoError(3125, "'" + n + "' is not a valid name. Make sure that it does not include invalid characters "
-                                 "or punctuation and that it is not too long.");
-    }
+    if (const std::string fault = NameFault(td->Name()); !fault.empty()) throw DaoError(3125, fault);
     if (td->m_stored) throw DaoError(err::ObjectExists, "Object '" + td->Name() + "' already exists.");
     if (c->ReadOnly()) throw DaoError(err::ReadOnly, "Cannot update. Database or object is read-only.");
     if (td->m_fields.Count() == 0) throw DaoError(3264, "No field defined--cannot append TableDef or Index.");

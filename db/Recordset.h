@@ -15,6 +15,7 @@
 #include "db/Variant.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -94,6 +95,14 @@ public:
     void SetValue(int column, const Variant& v);
     int FieldCount() const noexcept { return static_cast<int>(m_columns.size()); }
 
+    // Called with a value of a number field (dates and Booleans included)
+    // that is no number (a text or the bytes of a blob another program
+    // stored there) before the value is handed out, with the field's name;
+    // a guard that throws fails the read. A run's data recordset thus fails
+    // at the first such value, naming it, its field and its record.
+    using NumberGuard = std::function<void(const Variant& value, const std::string& field)>;
+    void SetNumberGuard(NumberGuard guard) { m_numberGuard = std::move(guard); }
+
     void Requery();
     void Close() noexcept;
     bool IsOpen() const noexcept { return !m_closed && m_conn && m_conn->IsOpen(); }
@@ -163,6 +172,7 @@ private:
     bool m_noMatch = false;
 
     dao::Fields m_fields;
+    NumberGuard m_numberGuard;
     friend class Field;
 };
 using RecordsetPtr = std::shared_ptr<Recordset>;

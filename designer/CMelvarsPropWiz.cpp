@@ -13,11 +13,14 @@
 #include "scenario/AppDatabase.h"
 #include "scenario/ScenarioTables.h"
 #include "util/CProgramSettings.h"
+#include "util/modZURSTAT.h"
 #include "util/ui/modZURSTAT.h"
 
 #include <QLineEdit>
+#include <QRect>
 #include <QWidget>
 
+#include <initializer_list>
 #include <utility>
 
 namespace {
@@ -42,9 +45,39 @@ bool IsScenarioTableName(const std::string& name) {
     return false;
 }
 
+// True when one of the columns of the scenario table names the table in a
+// stored scenario (names compared as the database compares them). The names
+// are matched in memory: no SQL is built from them.
+bool StoredScenarioNames(const std::string& table, std::initializer_list<const char*> columns) {
+    if (!gdbCurrent || table.empty() || !TableDefExists(gdbCurrent, kScenarioTableName)) return false;
+    std::string sql = "SELECT ";
+    for (const char* c : columns) sql += std::string(sql.size() > 7 ? ", " : "") + c;
+    sql += std::string(" FROM ") + kScenarioTableName;
+    try {
+        dao::RecordsetPtr rs = gdbCurrent->OpenRecordset(sql, dao::dbOpenSnapshot);
+        for (; !rs->EOF_(); rs->MoveNext()) {
+            for (int i = 0; i < rs->FieldCount(); ++i) {
+                const dao::Variant v = rs->GetValue(i);
+                if (!v.IsNull() && !v.IsEmpty() && dao::NamesEqual(v.ToString(), table)) return true;
+            }
+        }
+    } catch (const dao::DaoError&) {
+        // A scenario table that cannot be read names nothing.
+    }
+    return false;
+}
+
 } // namespace
 
 CMelvarsPropWiz::CMelvarsPropWiz() : m_ScenarioFields(std::make_shared<CScenarioFields>()) {}
+
+bool CMelvarsPropWiz::IsInputOfStoredScenario(const std::string& table) {
+    return StoredScenarioNames(table, {"Scenario_Input_Table_Name"});
+}
+
+bool CMelvarsPropWiz::IsOutputOfStoredScenario(const std::string& table) {
+    return StoredScenarioNames(table, {"Scenario_Output_Table1_Name", "Scenario_Output_Table2_Name"});
+}
 
 CMelvarsPropWiz::~CMelvarsPropWiz() {
     ProcGuard proc(gErr, "CMelvarsPropWiz:Class_Terminat");
@@ -124,6 +157,7 @@ bool CMelvarsPropWiz::ShowStatWizard(long startPage) {
     try {
         long page = startPage;
         long previous = 0;
+        QRect place;
         while (page != -1) {
             long next = page;
             if ((page >= 1 && page <= 18) || page == 50) {
@@ -132,7 +166,15 @@ bool CMelvarsPropWiz::ShowStatWizard(long startPage) {
                 long nav = 0;
                 if (form) {
                     form->SetWiz(this);
+                    // Every page stands where the previous one stood (the
+                    // first where the dialog places itself), so the wizard
+                    // does not jump from step to step.
+                    // (A page whose controls need more room, with a large
+                    // font, is never made smaller than they need.)
+                    if (place.isValid())
+                        form->setGeometry(QRect(place.topLeft(), place.size().expandedTo(form->minimumSizeHint())));
                     wizsvc::ShowModal(*form);
+                    place = form->geometry();
                     nav = form->NavResult();
                 } else {
                     // No page for these options yet: the stored (or default)
@@ -142,9 +184,11 @@ bool CMelvarsPropWiz::ShowStatWizard(long startPage) {
                 if (page == 1) {
                     if (nav == 1) next = -1;
                     else if (nav == 2) next = 2;
+                    else if (nav == 4) next = ConfirmCancel(1);
                 } else if (page == 2) {
                     if (nav == 1) next = 1;
                     else if (nav == 2) next = 3;
+                    else if (nav == 4) next = ConfirmCancel(2);
                 } else if (page == 3) {
                     if (nav == 1) next = -1;
                     else if (nav == 2) next = GetOptionsPage();
@@ -294,23 +338,27 @@ bool CMelvarsPropWiz::CheckFinalNames(QWidget& page, const std::string& first, c
     // Table names are the same whatever their letter case: "Out" and "out"
     // would overwrite each other.
     if (msg.empty() && !second.empty() && dao::NamesEqual(first, second)) {
-        msg = "The first and second output table names names must not be the same.";
+        msg = "The first and second output table names must not be the same.";
         focus = "txtScenario_Output_Table2_Name";
     }
-    // An output table is dropped and made anew at every run: it must be
-    // neither the scenario's input nor one of the scenario tables.
+    // An output table is dropped and made anew at every run: it must be a
+    // name the run can make, and neither the input of a scenario (this one or
+    // any stored one) nor one of the scenario tables.
     for (int i = 0; i < 2 && msg.empty(); ++i) {
         const std::string& name = i == 0 ? first : second;
         if (name.empty()) continue;
         const char* box = i == 0 ? "txtScenario_Output_Table1_Name" : "txtScenario_Output_Table2_Name";
-        if (dao::NamesEqual(name, Table())) {
+        if (const std::string fault = dao::TableDefs::NameFault(name); !fault.empty()) {
+            msg = fault;
+            focus = box;
+        } else if (dao::NamesEqual(name, Table())) {
             msg = "The output table '" + name + "' is the scenario's input table. Please choose another name.";
             focus = box;
         } else if (IsScenarioTableName(name)) {
             msg = "The output table '" + name + "' is one of the scenario tables. Please choose another name.";
             focus = box;
-        } else if (name.find_first_of("[]") != std::string::npos) {
-            msg = "An output table name may not contain brackets.";
+        } else if (IsInputOfStoredScenario(name)) {
+            msg = "The output table '" + name + "' is the input table of a stored scenario. Please choose another name.";
             focus = box;
         }
     }

@@ -20,6 +20,9 @@
 // page of a type, 30 straight to the options page (the field page is made
 // but not shown), 50 Finish, 99 a type without options page, -1 end.
 // Navigation codes: 1 back, 2 next (Finish: leave), 3 save and run, 4 cancel.
+// Cancel on any page but the Finish page (which asks itself) ends the
+// designer, after the question "... Are you sure you want to cancel?" when
+// the scenario changed. Each page is shown where the previous one stood.
 //
 // The designer works on the application's current database (gdbCurrent) and
 // reports unexpected errors to the application's handler (gErr).
@@ -81,8 +84,15 @@ public:
     // The output table names of the Finish page, from OutputTable1 and
     // OutputTable2; shows its message itself. True when they are acceptable.
     bool CheckFinal(QWidget& page, std::string& firstName, std::string& secondName);
-    // The same rules on two given names (the page's boxes).
+    // The same rules on two given names (the page's boxes). Besides the
+    // rules above, a name is refused with the data layer's own text when a run
+    // could not make a table of that name, and when it is the input table of
+    // this or of any stored scenario, or a scenario table.
     bool CheckFinalNames(QWidget& page, const std::string& firstName, const std::string& secondName);
+    // Whether a scenario stored in the current database reads the table, or
+    // writes it as one of its outputs (letter case aside).
+    static bool IsInputOfStoredScenario(const std::string& table);
+    static bool IsOutputOfStoredScenario(const std::string& table);
 
     // Saves the scenario into the current database in one transaction. On
     // success a new scenario receives its number and Changed becomes False;

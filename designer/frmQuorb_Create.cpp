@@ -4,18 +4,14 @@
 #include "designer/WizServices.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
-#include "platform/ui/Twips.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
-
-using platform::ui::PixelsFromTwips;
 
 namespace {
 
@@ -50,7 +46,6 @@ const TypeButton kTypes[] = {
 frmQuorb_Create::frmQuorb_Create(QWidget* parent) : CWizPage(parent) {
     setObjectName(QStringLiteral("frmQuorb_Create"));
     setWindowTitle(QStringLiteral("ZUR Statistics -- Select Analysis Type"));
-    resize(PixelsFromTwips(6675), PixelsFromTwips(6150));
 
     auto* fraType = new QGroupBox(QStringLiteral("Analysis Type"), this);
     fraType->setObjectName(QStringLiteral("fraType"));
@@ -84,21 +79,16 @@ frmQuorb_Create::frmQuorb_Create(QWidget* parent) : CWizPage(parent) {
     }
     grid->setColumnStretch(1, 1);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    const char* captions[] = {"Help", "< &Back", "&Next >"};
-    for (int i = 0; i < 3; ++i) {
-        auto* b = new QPushButton(QString::fromLatin1(captions[i]), this);
-        b->setObjectName(QStringLiteral("cmdNav_%1").arg(i));
-        b->setAutoDefault(false);
-        b->setMinimumSize(PixelsFromTwips(1110), PixelsFromTwips(330));
+    // Help, Cancel, Back, Next: the row of every page.
+    const std::pair<int, const char*> navs[] = {{0, "Help"}, {4, "Cancel"}, {1, "< &Back"}, {2, "&Next >"}};
+    for (const auto& [i, caption] : navs) {
+        QPushButton* b = NavButton(caption, i);
         m_cmdNav[static_cast<std::size_t>(i)] = b;
-        buttons->addWidget(b);
-        connect(b, &QPushButton::clicked, this, [this, i] { cmdNav_Click(i); });
+        connect(b, &QPushButton::clicked, this, [this, i = i] { cmdNav_Click(i); });
     }
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(fraType, 1);
-    layout->addLayout(buttons);
+    layout->addLayout(ButtonRow({}, m_cmdNav[0], m_cmdNav[4], m_cmdNav[1], m_cmdNav[2]));
 }
 
 const char* frmQuorb_Create::TypeOfIndex(int index) {
@@ -113,12 +103,12 @@ QRadioButton* frmQuorb_Create::optType(int index) const {
 }
 
 QPushButton* frmQuorb_Create::cmdNav(int index) const {
-    return index >= 0 && index < 3 ? m_cmdNav[static_cast<std::size_t>(index)] : nullptr;
+    return index >= 0 && index < 5 ? m_cmdNav[static_cast<std::size_t>(index)] : nullptr;
 }
 
 void frmQuorb_Create::SetNavResult(long code) {
-    // 0 clears the code before the page is shown again.
-    if (code == 0 || code == 1 || code == 2) CWizPage::SetNavResult(code);
+    // 0 clears the code before the page is shown again; 4 is its Cancel.
+    if (code == 0 || code == 1 || code == 2 || code == 4) CWizPage::SetNavResult(code);
 }
 
 void frmQuorb_Create::SetWiz(CMelvarsPropWiz* wiz) {
@@ -161,8 +151,8 @@ void frmQuorb_Create::optType_Click(int index) {
 void frmQuorb_Create::cmdNav_Click(int index) {
     ProcGuard proc(gErr, "frmQuorb_Create:cmdNav_Click");
     try {
-        if (index == 0) wizsvc::SendHelpKey(this);
-        else if (index == 1 || index == 2) LeaveWith(index);
+        if (index == 0) wizsvc::SendHelpKey(this, HelpTopic);
+        else if (index == 1 || index == 2 || index == 4) LeaveWith(index);
     } catch (...) {
         proc.HandleError();
     }

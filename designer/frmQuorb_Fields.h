@@ -38,6 +38,10 @@ public:
     // The type text of a field type code ("#, Long" ...; "" for types the
     // page does not describe). A text beginning with "#" marks a number.
     static std::string GetFieldTypeText(int fieldType);
+    // What the page says when the scenario's source is neither a table nor a
+    // query of the database.
+    static std::string MissingSourceMessage(const std::string& table);
+    static constexpr int HelpTopic = 40;
 
     void LoadFieldLists();
     // One transfer action (0 remove, 1 add, 2 down, 3 up, 4 remove all) on a list.

@@ -6,7 +6,6 @@
 #include "designer/WizServices.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
-#include "platform/ui/Twips.h"
 #include "scenario/AppDatabase.h"
 #include "util/modZURSTAT.h"
 
@@ -19,12 +18,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-using platform::ui::PixelsFromTwips;
-
 frmQuorb_Finish::frmQuorb_Finish(QWidget* parent) : CWizPage(parent) {
     setObjectName(QStringLiteral("frmQuorb_Finish"));
     setWindowTitle(QStringLiteral("ZUR Statistics Output Tables and Description"));
-    resize(PixelsFromTwips(9360), PixelsFromTwips(5040));
 
     auto* fraAnalysis = new QGroupBox(QStringLiteral("Analysis"), this);
     fraAnalysis->setObjectName(QStringLiteral("fraAnalysis"));
@@ -66,18 +62,15 @@ frmQuorb_Finish::frmQuorb_Finish(QWidget* parent) : CWizPage(parent) {
     go->addWidget(m_txtName2, 3, 0);
     go->setRowStretch(4, 1);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
     const char* captions[] = {"Help", "< &Back", "Cancel", "&Save", "Save and &Run"};
     for (int i = 0; i < 5; ++i) {
-        auto* b = new QPushButton(QString::fromLatin1(captions[i]), this);
-        b->setObjectName(QStringLiteral("cmdNav_%1").arg(i));
-        b->setAutoDefault(false);
-        b->setMinimumSize(PixelsFromTwips(1110), PixelsFromTwips(330));
+        QPushButton* b = NavButton(captions[i], i);
         m_cmdNav[static_cast<std::size_t>(i)] = b;
-        buttons->addWidget(b);
         connect(b, &QPushButton::clicked, this, [this, i] { cmdNav_Click(i); });
     }
+    // The row of every page: Help, Cancel, Back and the forward button (here
+    // Save and Run) at the right; Save, the page's own, at the left.
+    QHBoxLayout* buttons = ButtonRow({m_cmdNav[3]}, m_cmdNav[0], m_cmdNav[2], m_cmdNav[1], m_cmdNav[4]);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(fraAnalysis);
     layout->addWidget(m_fraOutputTables, 1);
@@ -91,7 +84,7 @@ frmQuorb_Finish::frmQuorb_Finish(QWidget* parent) : CWizPage(parent) {
 frmQuorb_Finish::OutputWords frmQuorb_Finish::WordsOf(const std::string& t) {
     static const std::pair<const char*, OutputWords> words[] = {
         {"Describe", {"Describe", "Describe", ""}},
-        {"Frequency", {"Frequency", "Freqency", ""}},
+        {"Frequency", {"Frequency", "Frequency", ""}},
         {"Percentiles", {"Percentiles", "Percentiles", ""}},
         {"Compare", {"Compare", "Compare", ""}},
         {"Matrix", {"Matrix", "Matrix", ""}},
@@ -178,32 +171,51 @@ bool frmQuorb_Finish::CheckExistingTableNames() {
     try {
         const std::string first = m_txtName1->text().toStdString();
         const std::string second = m_txtName2->text().toStdString();
-        std::string list;
-        std::vector<std::string> existing;
-        if (TableDefExists(gdbCurrent, first)) {
-            list = first;
-            existing.push_back(first);
+        // The names that exist, split by what they are: the output of a
+        // stored scenario, or a table of data.
+        std::vector<std::string> outputs, data;
+        for (const std::string& name : {first, second}) {
+            if (name.empty() || !TableDefExists(gdbCurrent, name)) continue;
+            (CMelvarsPropWiz::IsOutputOfStoredScenario(name) ? outputs : data).push_back(name);
         }
-        if (!second.empty() && TableDefExists(gdbCurrent, second)) {
-            if (!list.empty()) list += "\r\n";
-            list += second;
-            existing.push_back(second);
+        if (outputs.empty() && data.empty()) return true;
+        auto listOf = [](const std::vector<std::string>& names) {
+            QString list;
+            for (const std::string& n : names) {
+                if (!list.isEmpty()) list += QStringLiteral("\r\n");
+                list += QString::fromStdString(n);
+            }
+            return list;
+        };
+        if (!data.empty()) {
+            const int answer = wizsvc::WizMessage(
+                this,
+                QStringLiteral("The following table(s) of the current database hold data: no scenario writes them. "
+                               "Running this scenario would replace them, and their data would be lost for good. Do "
+                               "you want to overwrite them?\r\n\r\n") +
+                    listOf(data),
+                4);
+            QApplication::processEvents();
+            if (answer != 6) return false;
         }
-        if (existing.empty()) return true;
-        const int answer = wizsvc::WizMessage(
-            this,
-            QStringLiteral("The following output table(s) already exist in the current database. Do you want to "
-                           "overwrite them?\r\n\r\n") +
-                QString::fromStdString(list),
-            4);
-        QApplication::processEvents();
-        if (answer != 6) return false;
+        if (!outputs.empty()) {
+            const int answer = wizsvc::WizMessage(
+                this,
+                QStringLiteral("The following output table(s) already exist in the current database. Do you want to "
+                               "overwrite them?\r\n\r\n") +
+                    listOf(outputs),
+                4);
+            QApplication::processEvents();
+            if (answer != 6) return false;
+        }
         // Dropped through the table definitions by name: no SQL is built from
         // the names.
-        for (const std::string& name : existing) {
-            try {
-                gdbCurrent->TableDefs().Delete(name);
-            } catch (...) {
+        for (const auto* names : {&data, &outputs}) {
+            for (const std::string& name : *names) {
+                try {
+                    gdbCurrent->TableDefs().Delete(name);
+                } catch (...) {
+                }
             }
         }
         try {
@@ -225,7 +237,7 @@ void frmQuorb_Finish::cmdNav_Click(int index) {
         CommitFocusedEdit();
         switch (index) {
         case 0:
-            wizsvc::SendHelpKey(this);
+            wizsvc::SendHelpKey(this, HelpTopic);
             break;
         case 1:
             LeaveWith(1);

@@ -4,6 +4,11 @@
 // "OutputTablePrefix" and the type). "&Save" saves, "Save and &Run" first
 // checks the names, offers to drop output tables that exist, then saves and
 // asks for the run; "Cancel" leaves (asking when the scenario changed).
+//
+// A name is refused when a run would refuse it (the data layer's own rule),
+// when it is the input table of any stored scenario, or a scenario table.
+// An existing table that no stored scenario writes holds data: replacing it
+// needs its own warning. Every question's default answer is No.
 #include "designer/CWizPage.h"
 
 #include <array>
@@ -46,8 +51,12 @@ public:
     static constexpr int Table1NameSize = 50;
     static constexpr int Table2NameSize = 64;
 
+    static constexpr int HelpTopic = 250;
+
 protected:
-    void EscapePressed() override {}
+    // Escape and the close box do what Cancel does (asking when the
+    // scenario changed).
+    void EscapePressed() override { cmdNav_Click(2); }
 
 private:
     bool CheckExistingTableNames();

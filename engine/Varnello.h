@@ -24,6 +24,23 @@
 // platform's message-box hook and its error dialog through
 // SetEngineErrorDialog; a client that installs neither sees nothing and is
 // never blocked.
+//
+// What throws. RunScenario, Probability and ProbInverse never throw: a run
+// that fails (a database argument that cannot be opened included) returns
+// false with the reason in ErrorInfo, and a probability that cannot be
+// computed is 0. The database properties do throw, at once:
+// - SetScenarioDatabase, SetSourceDatabase and SetOutputDatabase given a path
+//   (a std::string, or a dao::Variant holding text) open the file there and
+//   then; a file that is missing, locked by another program, not a database
+//   or protected by another password raises dao::DaoError with the database
+//   engine's number and text ("Couldn't find file '...'.", ...);
+// - the same given a dao::Variant holding anything but text raise
+//   RunTimeError number vbObjectError + 1000, "Invalid object type: " and the
+//   value's type number.
+// Opening a database yourself (dao::DBEngine().OpenDatabase(path), to hand
+// the engine an open database) raises dao::DaoError in the same cases. A
+// client that wants false rather than an exception catches these, or gives
+// the path as an argument of RunScenario instead.
 #include "db/Dao.h"
 #include "errors/CErr_ZUR.h"
 
@@ -118,6 +135,14 @@ public:
     // running one, and ErrorInfo says why until the running one ends.
     bool RunScenario(long ScenarioID);
     bool RunScenario(long ScenarioID, const RunScenarioArgs& args);
+
+    // Asks the run under way to stop. Safe to call from any thread while
+    // RunScenario runs on another (a progress window's stop button, say): the
+    // run stops at the next record it counts and fails with ErrorInfo
+    // StoppedMessage, its output tables left as they were before the run. A
+    // request made between runs stops nothing.
+    void RequestStop() noexcept;
+    static constexpr const char* StoppedMessage = "The analysis was stopped by the user.";
 
     // --- events --------------------------------------------------------------------
     void SetEvents(IVarnelloEvents* listener);

@@ -62,6 +62,10 @@ public:
     // --- events ------------------------------------------------------------------
     void SetEvents(IVarnelloEvents* listener) { m_events = listener; }
 
+    // From any thread: the run under way stops at the next record counted
+    // for progress (Quorb_Msg) and fails with Varnello::StoppedMessage.
+    void RequestStop() noexcept { m_run.RequestStop(); }
+
     // ===== Internal members: the run, its analyses and their context ==========
 
     // The run's context: what its analysis reads, writes and reports through.

@@ -387,6 +387,13 @@ std::string CXTab::InitXtabDataTable() {
             if (NamesEqual(eng.MissingRule(), "Equal")) cond += " And " + W + "<>" + numText(eng.MissingEqualValue());
             w = "IIf(IsNull(" + W + "), 0, IIf(" + cond + ", " + W + ", 0))";
         }
+        // The sums are made in SQL, where a text counts as 0: a value that is
+        // no number fails the run first.
+        std::vector<std::string> numbers;
+        for (int j = 1; j <= m_nX && m_letter != 'C'; ++j)
+            if (m_fields[sz(m_iCol + j)] != "*") numbers.push_back(m_fields[sz(m_iCol + j)]);
+        if (m_s.bW) numbers.push_back(m_fields[sz(m_iCol + m_nX + 1)]);
+        if (std::string bad = eng.CheckNumbers(m_s.Table, numbers); !bad.empty()) return bad;
         const std::string A = m_letter == 'C' ? "Count" : m_letter == '1' ? "First" : m_letter == 'L' ? "Last" : "Sum";
         std::string lead;
         for (int i = 1; i <= m_iCol; ++i) lead += (i > 1 ? ", " : "") + BracketName(m_fields[sz(i)]);

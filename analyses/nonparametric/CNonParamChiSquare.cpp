@@ -153,6 +153,11 @@ std::string CNonParamChiSquare::ChiSummary(const std::string& where) {
             if (i > 1) keys += ", ";
             keys += BracketName(m_names[i]);
         }
+        // The weights are summed in SQL, where a text counts as 0: a weight
+        // that is no number fails the run first.
+        if (m_s.bW) {
+            if (std::string bad = Cx().CheckNumbers(m_s.Table, {m_names[n + 1]}); !bad.empty()) return bad;
+        }
         std::string sql = "SELECT DISTINCTROW " + keys + ", Sum(IIF(IsNull(" + field + "), 1, 1)) as Count1";
         if (m_s.bW) sql += ", Sum(" + BracketName(m_names[n + 1]) + ") as Weight1";
         sql += " FROM " + BracketName(m_s.Table) + " ";

@@ -16,6 +16,7 @@
 #include <QTreeWidget>
 
 #include <cmath>
+#include <functional>
 
 using namespace apptest;
 
@@ -197,21 +198,50 @@ TEST_F(RunScenario, GridOfTheSecondOutputTableOpensOnlyWhenTheRunWroteIt) {
     EXPECT_EQ(Grids(frame).size(), 1);
 }
 
-TEST_F(RunScenario, FailedRunShowsTheReasonAndDoesNotReloadTheList) {
+TEST_F(RunScenario, AFailedRunShowsOneMessageUnderTheProgramsNameAndAMissingTableBeforeAnyQuestion) {
     frmStatMain* list = OpenScores();
     ASSERT_NE(list, nullptr);
-    // The source table is gone: the engine reports, then the list window.
-    gdbCurrent->TableDefs().Delete("Scores");
-    script.QtMessage().Message(1);
-    list->cmdAction_Click(4);
+    ASSERT_TRUE(list->RunCurrentScenario(1)) << script.Messages().join(QLatin1Char('\n')).toStdString();
     Pump();
-    EXPECT_TRUE(script.Done()) << script.Messages().join(QLatin1Char('\n')).toStdString();
-    ASSERT_EQ(script.Messages().size(), 2);
-    EXPECT_TRUE(script.Messages()[0].startsWith(QStringLiteral("Scenario Failed"))) << script.Messages()[0].toStdString();
-    EXPECT_TRUE(script.Messages()[1].startsWith(
-        QStringLiteral("The test of this scenario failed for the following reason:\n\n")));
-    EXPECT_TRUE(Grids(frame).isEmpty());
-    EXPECT_EQ(list->StatusWindow(), nullptr);
+    for (frmDataGrid* g : Grids(frame))
+        qobject_cast<QMdiSubWindow*>(g->parentWidget())->close();
+    Pump();
+    const QString failed = QStringLiteral("The test of this scenario failed for the following reason:\n\n");
+    struct Row {
+        std::function<void()> change; // breaks the scenario
+        bool overwriteAsked;    // outDescribe exists: asked about before the run
+        const char* reasonPart; // in the one message
+        const char* why;
+    } rows[] = {
+        {[] {
+             gdbCurrent->Execute("UPDATE usysQuorbFields SET FieldDef_Name = 'Nope' WHERE FieldDef_Choice = 'X'",
+                                 dao::dbFailOnError);
+         },
+         true, "Nope",
+         "the engine refuses the run: its reason once, not its own notice first"},
+        {[] { gdbCurrent->TableDefs().Delete("Scores"); }, false, "Data Table [Scores] not found.",
+         "the source is gone: said first, with no question about overwriting"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.why);
+        r.change();
+        const std::size_t before = script.Seen().size();
+        if (r.overwriteAsked)
+            script.Message(6);
+        script.Message(1);
+        list->cmdAction_Click(4);
+        Pump();
+        EXPECT_TRUE(script.Done()) << script.Messages().join(QLatin1Char('\n')).toStdString();
+        EXPECT_TRUE(script.Unexpected().isEmpty()) << script.Unexpected().join(QLatin1Char('\n')).toStdString();
+        ASSERT_EQ(script.Seen().size() - before, r.overwriteAsked ? 2u : 1u);
+        const SeenModal& shown = script.Seen().back();
+        EXPECT_EQ(shown.kind, QStringLiteral("message"));
+        EXPECT_EQ(shown.title, QStringLiteral("Varnello"));
+        EXPECT_TRUE(shown.text.startsWith(failed)) << shown.text.toStdString();
+        EXPECT_TRUE(shown.text.contains(QString::fromLatin1(r.reasonPart))) << shown.text.toStdString();
+        EXPECT_TRUE(Grids(frame).isEmpty());
+        EXPECT_EQ(list->StatusWindow(), nullptr);
+    }
 }
 
 } // namespace

@@ -74,6 +74,20 @@ std::string AnalysisRoad::MakeWorkDatabase() {
 
 void AnalysisRoad::Kept(const std::function<void()>& pass) { ReadInKeptTransaction(pass); }
 
+std::string AnalysisRoad::OpenAndCreate(std::int16_t nSort, bool sortFirstData,
+                                        const std::function<std::string()>& create) {
+    Progress("Retrieving and sorting data");
+    std::string msg = OpenSource(nSort, sortFirstData);
+    if (!Going(msg)) return msg;
+    Progress("Creating output table");
+    return create();
+}
+
+void AnalysisRoad::AnalyzeGroups(std::int16_t nG, bool countAfterLast) {
+    Progress("Analyzing records");
+    Kept([this, nG, countAfterLast] { ReadGroups(nG, countAfterLast); });
+}
+
 void AnalysisRoad::ReadFields(const FieldList& fields, std::size_t weightPosition) {
     m_readFields = &fields;
     m_weightPosition = weightPosition;

@@ -90,6 +90,13 @@ protected:
     // Runs a pass over records inside a transaction of the workspace whose
     // rows are kept, even when the pass fails.
     void Kept(const std::function<void()>& pass);
+    // The opening most analyses share: "Retrieving and sorting data" and the
+    // source sorted by the first nSort fields (and the next with
+    // sortFirstData), then "Creating output table" and `create`.
+    std::string OpenAndCreate(std::int16_t nSort, bool sortFirstData, const std::function<std::string()>& create);
+    // "Analyzing records", then the record pass over the groups of the first
+    // nG fields (ReadGroups) in a pass whose written rows are kept.
+    void AnalyzeGroups(std::int16_t nG, bool countAfterLast = false);
 
     // The fields the record pass reads, and the position of the weight
     // field among them (0: none); the scenario's fields unless set.

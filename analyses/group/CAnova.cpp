@@ -53,11 +53,9 @@ CAnova::CAnova(const Settings& settings)
 
 std::string CAnova::FromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext&,
                                  AnalysisType::Settings& out) {
-    auto a = std::make_unique<Settings>();
-    static_cast<AnalysisSettings&>(*a) = base;
-    a->Kind.assign(1, dao::ToUpperAscii(s.CalcType()) == "TWO SAMPLE T-TEST" ? 'T' : 'A');
-    a->KeepBlankCompare = !s.GroupIgnoreBlanks();
-    out = std::move(a);
+    Settings& a = NewSettings<Settings>(base, out);
+    a.Kind.assign(1, dao::ToUpperAscii(s.CalcType()) == "TWO SAMPLE T-TEST" ? 'T' : 'A');
+    a.KeepBlankCompare = !s.GroupIgnoreBlanks();
     return {};
 }
 
@@ -84,11 +82,10 @@ std::string CAnova::Steps() {
         if (Going(msg) && !m_s.OutputTable2.empty()) msg = CreateDetail();
     }
     if (Going(msg)) {
-        Progress("Analyzing records");
         m_lastGroup.assign(sz(m_nC) + 1, 0);
         m_recordGroup.assign(sz(m_nC) + 1, 0);
         m_recordSlot.assign(sz(m_nC) + 1, 0);
-        Kept([this] { ReadGroups(m_nG); });
+        AnalyzeGroups(m_nG);
     }
     return msg;
 }

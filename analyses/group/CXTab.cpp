@@ -228,13 +228,10 @@ CXTab::~CXTab() = default;
 std::string CXTab::FromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext&,
                                 AnalysisType::Settings& out) {
     if (base.nG < 1) return "At least one row field must be assigned";
-    auto a = std::make_unique<Settings>();
-    static_cast<AnalysisSettings&>(*a) = base;
-    auto yn = [](bool v) { return v ? "Y" : "N"; };
-    a->CellFunction = s.XType();
-    a->Switches = std::string(yn(s.XRowPCnt())) + yn(s.XColPcnt()) + yn(s.XTotPcnt()) + yn(s.XExpectPcnt()) +
-                  yn(s.XExpect()) + yn(s.XChi());
-    out = std::move(a);
+    Settings& a = NewSettings<Settings>(base, out);
+    a.CellFunction = s.XType();
+    a.Switches = std::string(BoolToYN(s.XRowPCnt())) + BoolToYN(s.XColPcnt()) + BoolToYN(s.XTotPcnt()) + BoolToYN(s.XExpectPcnt()) +
+                  BoolToYN(s.XExpect()) + BoolToYN(s.XChi());
     return {};
 }
 

@@ -22,12 +22,10 @@ CNonParamChiSquare::CNonParamChiSquare(const Settings& settings)
 
 std::string CNonParamChiSquare::FromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext&,
                                              AnalysisType::Settings& out) {
-    auto a = std::make_unique<Settings>();
-    static_cast<AnalysisSettings&>(*a) = base;
-    a->Detail = s.ChiDetail();
-    a->KeepBlanks = !s.ChiIgnoreBlanks();
-    a->AllCategories = s.ChiAll();
-    out = std::move(a);
+    Settings& a = NewSettings<Settings>(base, out);
+    a.Detail = s.ChiDetail();
+    a.KeepBlanks = !s.ChiIgnoreBlanks();
+    a.AllCategories = s.ChiAll();
     return {};
 }
 

@@ -33,9 +33,7 @@ CNonParamFriedman::CNonParamFriedman(const Settings& settings)
 
 std::string CNonParamFriedman::FromScenario(const CMelvarsScenario&, const AnalysisSettings& base, RunContext&,
                                             AnalysisType::Settings& out) {
-    auto a = std::make_unique<Settings>();
-    static_cast<AnalysisSettings&>(*a) = base;
-    out = std::move(a);
+    Settings& a = NewSettings<Settings>(base, out);
     return {};
 }
 
@@ -100,11 +98,10 @@ std::string CNonParamFriedman::Steps() {
     }
     if (Going(msg)) msg = CreateOutput();
     if (Going(msg)) {
-        Progress("Analyzing records");
         const std::size_t k = static_cast<std::size_t>(m_s.nX);
         m_row.assign(k + 1, 0.0);
         m_rank.assign(k + 1, 0.0);
-        Kept([this] { ReadGroups(m_s.nG); });
+        AnalyzeGroups(m_s.nG);
     }
     return msg;
 }

@@ -31,21 +31,19 @@ CNonParamSign::~CNonParamSign() = default;
 
 std::string CNonParamSign::FromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext&,
                                         AnalysisType::Settings& out) {
-    auto a = std::make_unique<Settings>();
-    static_cast<AnalysisSettings&>(*a) = base;
-    a->Fit = NamesEqual(s.CalcType(), "K-S Fit");
-    if (a->Fit) {
-        a->Distributions[1] = s.FitUniform();
-        a->Distributions[2] = s.FitNormal();
-        a->Distributions[3] = s.FitPoisson();
+    Settings& a = NewSettings<Settings>(base, out);
+    a.Fit = NamesEqual(s.CalcType(), "K-S Fit");
+    if (a.Fit) {
+        a.Distributions[1] = s.FitUniform();
+        a.Distributions[2] = s.FitNormal();
+        a.Distributions[3] = s.FitPoisson();
     } else {
-        a->AgainstMean = s.SignMean();
-        a->AgainstMedian = s.SignMedian();
-        a->AgainstCustom = s.SignCustom();
+        a.AgainstMean = s.SignMean();
+        a.AgainstMedian = s.SignMedian();
+        a.AgainstCustom = s.SignCustom();
         const Variant& v = s.SignValue();
-        a->CustomValue = (v.IsNull() || v.IsEmpty()) ? 0.0 : v.ToDouble();
+        a.CustomValue = (v.IsNull() || v.IsEmpty()) ? 0.0 : v.ToDouble();
     }
-    out = std::move(a);
     return {};
 }
 

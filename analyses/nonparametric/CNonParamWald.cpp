@@ -14,10 +14,8 @@ CNonParamWald::CNonParamWald(const Settings& settings)
 
 std::string CNonParamWald::FromScenario(const CMelvarsScenario&, const AnalysisSettings& base, RunContext&,
                                         AnalysisType::Settings& out) {
-    auto a = std::make_unique<Settings>();
-    static_cast<AnalysisSettings&>(*a) = base;
-    a->Statistics = true;
-    out = std::move(a);
+    Settings& a = NewSettings<Settings>(base, out);
+    a.Statistics = true;
     return {};
 }
 

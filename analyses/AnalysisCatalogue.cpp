@@ -9,6 +9,7 @@
 #include "analyses/descriptive/CDescribe.h"
 #include "analyses/descriptive/CFrequency.h"
 #include "analyses/descriptive/CPercentiles.h"
+#include "analyses/regression/RegressionRun.h"
 #include "db/Variant.h"
 #include "scenario/CMelvarsScenario.h"
 
@@ -61,9 +62,8 @@ std::vector<AnalysisType> makeCatalogue() {
                                 "Compare", "", nullptr, "RunCompare_s_ZUR"}));
     c.push_back(road<CCorrMatrix>({"Matrix", 'P', 500, F::X, 1, kOneX, "&Matrix", 5, "Matrix", 8, "Matrix", "Matrix",
                                    "", nullptr, "RunMatrix_s_ZUR"}));
-    c.push_back(legacy({"Regression", 'P', 600, F::YAndX, 3, kYX, "&Regression", 6, "Regression", 9, "Regression",
-                        "Regression", "Residual", residual, "RunRegression_s_ZUR"},
-                       RegressionFromScenario, RegressionRun));
+    c.push_back(road<RegressionRun>({"Regression", 'P', 600, F::YAndX, 3, kYX, "&Regression", 6, "Regression", 9,
+                                     "Regression", "Regression", "Residual", residual, "RunRegression_s_ZUR"}));
     c.push_back(legacy({"Crosstab", 'P', 700, F::RowsAnyX, 5, kRowColumn, "&Crosstab", 7, "Crosstab", 10,
                         "Crosstab", "Crosstab", "Crosstab Chi-Square", crosstabChi, "RunCrosstab_s_ZUR"},
                        XtabFromScenario, XtabRun));

@@ -12,7 +12,6 @@
 
 VARNELLO_LEGACY_ANALYSIS(Anova);
 VARNELLO_LEGACY_ANALYSIS(Xtab);
-VARNELLO_LEGACY_ANALYSIS(Regression);
 VARNELLO_LEGACY_ANALYSIS(ChiSquare);
 VARNELLO_LEGACY_ANALYSIS(Sign);
 VARNELLO_LEGACY_ANALYSIS(Fit);
@@ -24,7 +23,6 @@ VARNELLO_LEGACY_ANALYSIS(Friedman);
 
 std::string AnovaRun(AnalysisSettings& settings, RunContext& engine);
 std::string XtabRun(AnalysisSettings& settings, RunContext& engine);
-std::string RegressionRun(AnalysisSettings& settings, RunContext& engine);
 std::string ChiSquareRun(AnalysisSettings& settings, RunContext& engine);
 std::string SignFitRun(AnalysisSettings& settings, RunContext& engine);
 std::string PairedRun(AnalysisSettings& settings, RunContext& engine);

@@ -8,6 +8,7 @@
 #include "analyses/descriptive/CCompare.h"
 #include "analyses/descriptive/CPercentiles.h"
 #include "analyses/descriptive/CDescribe.h"
+#include "analyses/regression/RegressionRun.h"
 #include "engine/VarnelloCore.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
@@ -652,7 +653,7 @@ TEST_F(EngineTest, SwitchStringsOfTheOtherRunners) {
             return std::string();
         };
         vtest::AnalysisOf<RunsArgs>(eng, "2 Sample") = [&](RunsArgs& a, RunContext&) { got = "runs " + std::to_string(a.nGroupFields); return std::string(); };
-        vtest::AnalysisOf<RegressionArgs>(eng, "Regression") = [&](RegressionArgs& a, RunContext&) {
+        vtest::AnalysisOf<RegressionSettings>(eng, "Regression") = [&](RegressionSettings& a, RunContext&) {
             got = std::string(1, a.Kind) + " order " + std::to_string(a.PolyOrder) + (a.Anova ? " anova" : "");
             return std::string();
         };

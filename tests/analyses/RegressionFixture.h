@@ -54,6 +54,7 @@ protected:
         s.fields = r.fields;
         return Run(Store(s), error, status);
     }
+    using AnalysisTest::RunAndRead;
     std::vector<OutRow> RunAndRead(const RegressionSpec& r, StatusTexts* status = nullptr) {
         std::string err;
         EXPECT_TRUE(RunRegression(r, &err, status)) << err;

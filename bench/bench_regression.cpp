@@ -15,7 +15,9 @@
 //
 // Every measurement runs in a child process of its own, whose peak resident
 // memory (VmHWM, its high-water mark reset when the child starts) is printed
-// beside its time; "idle" is a child that only opens the database. With
+// beside its time; "idle" is a child that only opens the database. The data
+// are made in a child too, so that every child starts from the same small
+// parent. With
 // several sizes the cost per record of each job is printed against that at
 // the size nearest 1,000,000, and its peak memory against its smallest
 // (goals: within 1.3x, and under 64 MiB).
@@ -118,15 +120,12 @@ long peakKiB() {
     return -1;
 }
 
-struct Measure {
-    double seconds = 0;
-    double peakMiB = -1;
-};
-
-// Runs `job` on the database at `path` in a child process of its own: its
-// seconds (what `job` returns) and the child's peak resident memory. The
-// parent holds no database open meanwhile.
-Measure inChild(const std::string& path, const std::function<double(const DatabasePtr&)>& job) {
+// Runs `job` in a child process of its own and returns what it returns (at
+// most 7 numbers), followed by the child's peak resident memory in MiB. The
+// parent holds no database open meanwhile, and keeps its own memory small:
+// the data are made in a child too.
+std::vector<double> inChild(const std::function<std::vector<double>()>& job) {
+    constexpr std::size_t kMax = 8;
     int fds[2];
     if (::pipe(fds) != 0) {
         std::perror("pipe");
@@ -145,20 +144,18 @@ Measure inChild(const std::string& path, const std::function<double(const Databa
             std::fputs("5", f);
             std::fclose(f);
         }
-        double result[2] = {0, -1};
-        {
-            auto db = DBEngine().OpenDatabase(path);
-            result[0] = job(db);
-            db->Close();
-        }
+        std::vector<double> result = job();
+        result.resize(kMax - 1);
         const long kib = peakKiB();
-        result[1] = kib < 0 ? -1.0 : static_cast<double>(kib) / 1024.0;
-        if (::write(fds[1], result, sizeof result) != static_cast<ssize_t>(sizeof result)) ::_exit(2);
+        result.push_back(kib < 0 ? -1.0 : static_cast<double>(kib) / 1024.0);
+        std::fflush(stdout);
+        const auto bytes = static_cast<ssize_t>(kMax * sizeof(double));
+        if (::write(fds[1], result.data(), kMax * sizeof(double)) != bytes) ::_exit(2);
         ::_exit(0);
     }
     ::close(fds[1]);
-    double result[2] = {0, -1};
-    const bool got = ::read(fds[0], result, sizeof result) == static_cast<ssize_t>(sizeof result);
+    std::vector<double> result(kMax, 0.0);
+    const bool got = ::read(fds[0], result.data(), kMax * sizeof(double)) == static_cast<ssize_t>(kMax * sizeof(double));
     ::close(fds[0]);
     int status = 0;
     ::waitpid(pid, &status, 0);
@@ -166,7 +163,7 @@ Measure inChild(const std::string& path, const std::function<double(const Databa
         std::fprintf(stderr, "a measurement failed\n");
         std::exit(1);
     }
-    return {result[0], result[1]};
+    return result;
 }
 
 struct Job {
@@ -207,17 +204,17 @@ int main(int argc, char** argv) {
     std::vector<Job> jobs;
     for (long records : sizes) {
         const std::string path = dir.File("bench" + std::to_string(records) + ".db");
-        std::int32_t multi, poly, multiRes, polyRes;
-        {
+        const std::vector<double> ids = inChild([&] {
             auto db = CreateScenarioDatabase(path);
             makeData(*db, records);
-            multi = storeScenario(*db, "M", "");
-            poly = storeScenario(*db, "P", "");
-            multiRes = storeScenario(*db, "M", "Res");
-            polyRes = storeScenario(*db, "P", "Res");
+            std::vector<double> made;
+            for (const auto& [kind, out2] : {std::pair{"M", ""}, {"P", ""}, {"M", "Res"}, {"P", "Res"}})
+                made.push_back(storeScenario(*db, kind, out2));
             db->Close();
-            DBEngine().Reset();
-        }
+            return made;
+        });
+        const auto multi = static_cast<std::int32_t>(ids[0]), poly = static_cast<std::int32_t>(ids[1]),
+                   multiRes = static_cast<std::int32_t>(ids[2]), polyRes = static_cast<std::int32_t>(ids[3]);
         auto scenario = [](std::int32_t id) { return [id](const DatabasePtr& db) { return RunScenario(db, id); }; };
         auto read = [](int nX) {
             return [nX](const DatabasePtr& db) {
@@ -245,9 +242,14 @@ int main(int argc, char** argv) {
         std::vector<Result> r(jobs.size());
         for (int rep = 0; rep < repetitions; ++rep)
             for (std::size_t j = 0; j < jobs.size(); ++j) {
-                const Measure m = inChild(path, jobs[j].run);
-                r[j].seconds = std::min(r[j].seconds, m.seconds);
-                r[j].peakMiB = std::max(r[j].peakMiB, m.peakMiB);
+                const std::vector<double> m = inChild([&] {
+                    auto db = DBEngine().OpenDatabase(path);
+                    const double t = jobs[j].run(db);
+                    db->Close();
+                    return std::vector<double>{t};
+                });
+                r[j].seconds = std::min(r[j].seconds, m[0]);
+                r[j].peakMiB = std::max(r[j].peakMiB, m.back());
             }
         results.push_back(r);
         std::printf("\n%ld records in 10 groups\n", records);
@@ -264,7 +266,6 @@ int main(int argc, char** argv) {
                 std::printf("%8s %9.1f\n", "", r[j].peakMiB);
             }
         }
-        DBEngine().Reset();
         std::filesystem::remove(path);
     }
 

@@ -110,7 +110,7 @@ protected:
     virtual std::vector<CoefficientColumns> CoefficientColumnNames() const = 0;
     // Adds the residual table's X value column(s).
     virtual void AddResidualXColumns(const dao::TableDefPtr& td, std::int16_t& ord) = 0;
-    // InitData (the road's hook): the group's sums start from nothing.
+    // The group's sums start from nothing in InitData, the road's hook.
     // One record into the sums: its values are in m_w, m_y, m_yOk, m_x, m_xOk.
     virtual void AddRecord() = 0;
     // The statistics rows of the finished group (GroupValues(), GroupRecords()).

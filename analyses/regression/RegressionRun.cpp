@@ -223,8 +223,8 @@ void RegressionRun::EndResidualRow(const DoubleDouble& fitted) {
     m_resResidual->SetValue((DD(m_y) - fitted).ToDouble());
     m_res->Update();
     ++m_residualCount;
-    // Shown every fifth row; the text is made only then.
-    if (m_residualCount % 5 == 0)
+    // Shown every fifth row; the text is made only then, and only when shown.
+    if (m_residualCount % 5 == 0 && Cx().ShowStatus())
         Cx().Quorb_Msg(m_residualCount, false, "Residual analysis record: " + std::to_string(m_residualCount));
 }
 

@@ -796,6 +796,39 @@ TEST_F(RegressionTest, CollinearityNamesTheRegressorAndItsCombination) {
     }
 }
 
+// The run's status texts with a residual table: the steps, the record count
+// every fifth record and at each group's end, each group's residual rows
+// counted every fifth row as soon as its fit is known, and the last count,
+// which the multiple regression passes as it stands and the others as a
+// step (with "...").
+TEST_F(RegressionTest, ProgressTextsWithTheResidualTable) {
+    std::vector<Row> data;
+    for (int k = 0; k < 13; ++k) data.push_back({k < 7 ? "a" : "b", num(k % 5), num(k * k % 11)});
+    MakeData({"G", "X1", "Y"}, data);
+    const std::vector<std::string> steps = {"Retrieving and sorting data...", "Creating output table...",
+                                            "Analyzing records...",           "Analyzing record: 5",
+                                            "Analyzing record: 7",            "Residual analysis record: 5",
+                                            "Analyzing record: 10",           "Analyzing record: 13",
+                                            "Residual analysis record: 10",   "Performing residual analysis..."};
+    const struct {
+        const char* kind;
+        const char* last;
+    } cases[] = {{"S", "Residual analysis record: 13..."}, {"M", "Residual analysis record: 13"},
+                 {"P", "Residual analysis record: 13..."}};
+    for (const auto& c : cases) {
+        RegressionSpec r;
+        r.kind = c.kind;
+        r.order = 1;
+        r.out2 = "Resid";
+        r.fields = {{"G", "G"}, {"X1", "X"}, {"Y", "Y"}};
+        StatusTexts status;
+        RunAndRead(r, &status);
+        std::vector<std::string> expected = steps;
+        expected.push_back(c.last);
+        EXPECT_EQ(status.texts, expected) << c.kind;
+    }
+}
+
 // The residual table may not be the statistics table.
 TEST_F(RegressionTest, ResidualTableNamedLikeTheStatisticsTableIsRefused) {
     MakeData({"X1", "Y"}, {{num(1), num(2)}, {num(2), num(3)}, {num(3), num(5)}});

@@ -155,7 +155,8 @@ std::vector<double> inChild(const std::function<std::vector<double>()>& job) {
     }
     ::close(fds[1]);
     std::vector<double> result(kMax, 0.0);
-    const bool got = ::read(fds[0], result.data(), kMax * sizeof(double)) == static_cast<ssize_t>(kMax * sizeof(double));
+    const auto bytes = static_cast<ssize_t>(kMax * sizeof(double));
+    const bool got = ::read(fds[0], result.data(), kMax * sizeof(double)) == bytes;
     ::close(fds[0]);
     int status = 0;
     ::waitpid(pid, &status, 0);
@@ -260,8 +261,9 @@ int main(int argc, char** argv) {
             if (job.baseline >= 0) {
                 const double ratio = r[j].seconds / r[static_cast<std::size_t>(job.baseline)].seconds;
                 std::printf("%8.2f", ratio);
-                std::printf(" %9.1f  to %s (goal <= %.0f)%s\n", r[j].peakMiB, jobs[static_cast<std::size_t>(job.baseline)].name,
-                            job.goal, ratio > job.goal ? "  MISSED" : "");
+                std::printf(" %9.1f  to %s (goal <= %.0f)%s\n", r[j].peakMiB,
+                            jobs[static_cast<std::size_t>(job.baseline)].name, job.goal,
+                            ratio > job.goal ? "  MISSED" : "");
             } else {
                 std::printf("%8s %9.1f\n", "", r[j].peakMiB);
             }
@@ -274,7 +276,8 @@ int main(int argc, char** argv) {
         std::size_t ref = 0;
         for (std::size_t s = 1; s < sizes.size(); ++s)
             if (std::fabs(std::log(double(sizes[s]) / 1e6)) < std::fabs(std::log(double(sizes[ref]) / 1e6))) ref = s;
-        std::printf("\ncost per record against %ld records; peak memory against the smallest (goals <= 1.3, and under 64 MiB)\n",
+        std::printf("\ncost per record against %ld records; peak memory against the smallest "
+                    "(goals <= 1.3, and under 64 MiB)\n",
                     sizes[ref]);
         std::printf("  %-26s", "job");
         for (long n : sizes) std::printf(" %10ld", n);

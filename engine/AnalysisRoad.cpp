@@ -100,7 +100,9 @@ std::string AnalysisRoad::OpenSecondReading() {
 }
 
 void AnalysisRoad::ReadGroupAgain(const std::function<void()>& record) {
-    if (!m_again) throw RunTimeError(rterr::ObjectNotSet, "Object variable or With block variable not set: the second reading was not opened.");
+    if (!m_again)
+        throw RunTimeError(rterr::ObjectNotSet,
+                           "Object variable or With block variable not set: the second reading was not opened.");
     // The second reading's columns stand in for the first's while its
     // records are read, whatever happens.
     struct Swap {
@@ -113,7 +115,8 @@ void AnalysisRoad::ReadGroupAgain(const std::function<void()>& record) {
         }
     } swap(*this);
     for (std::int32_t i = 0; i < m_groupRecords && !Failed(); ++i) {
-        if (m_again->EOF_()) throw RunTimeError(rterr::InternalError, "The second reading of the data ended before the first.");
+        if (m_again->EOF_())
+            throw RunTimeError(rterr::InternalError, "The second reading of the data ended before the first.");
         record();
         m_again->MoveNext();
     }

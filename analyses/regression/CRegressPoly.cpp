@@ -142,8 +142,9 @@ void CRegressPoly::WriteStatisticsRows() {
         if (df > 0 && ps.XVaries() && ps.YVaries()) {
             std::vector<std::string> names;
             for (int j = 1; j <= m_k; ++j) names.push_back(XName(i) + "^" + std::to_string(j));
-            FitResult fit = Fit(ModelOf(ps), names,
-                                "The polynomial of order " + std::to_string(m_k) + " in " + XName(i) + " for " + YName());
+            const std::string what =
+                "The polynomial of order " + std::to_string(m_k) + " in " + XName(i) + " for " + YName();
+            FitResult fit = Fit(ModelOf(ps), names, what);
             if (fit.solved) {
                 WriteStatistics(*m_out, fit, cols, false);
                 fit.origin = {ps.OriginX()};

@@ -39,7 +39,8 @@ void CRegressSimple::WriteStatisticsRows() {
         WriteStatisticsLead(*m_out, XIndex(i), n, static_cast<long>(cp.Count()));
         const double df = n - (m_s.YIntercept ? 2 : 1);
         if (df > 0 && cp.Centred(0, 0).hi > 0 && cp.Centred(1, 1).hi > 0) {
-            FitResult fit = Fit(ModelOf(cp, m_s.YIntercept), {XName(i)}, "The regression of " + YName() + " on " + XName(i));
+            FitResult fit =
+                Fit(ModelOf(cp, m_s.YIntercept), {XName(i)}, "The regression of " + YName() + " on " + XName(i));
             if (fit.solved) {
                 WriteStatistics(*m_out, fit, cols, true);
                 fit.origin = {m_s.YIntercept ? cp.Origin(0) : 0.0};

@@ -387,8 +387,9 @@ RegressionRun::FitResult RegressionRun::Fit(const FitModel& M, const std::vector
             std::snprintf(kappa, sizeof kappa, "%.3g", ls.Condition());
             const std::string& dep = names[static_cast<std::size_t>(ls.Dependent())];
             Explain(what + " cannot be computed to 9 significant digits" + where + ": " +
-                    (ls.DependsOn().empty() ? dep + " varies too little for its size"
-                                            : dep + " is nearly a linear combination of " + joinNames(names, ls.DependsOn())) +
+                    (ls.DependsOn().empty()
+                         ? dep + " varies too little for its size"
+                         : dep + " is nearly a linear combination of " + joinNames(names, ls.DependsOn())) +
                     " (collinear regressors; condition number " + kappa + ").");
             return R;
         }

@@ -144,7 +144,9 @@ protected:
     const std::string& YName() const { return m_s.fields[m_s.YPosition()]; }
     const std::string& XName(int i) const { return m_s.fields[m_s.XPosition() + static_cast<std::size_t>(i) - 1]; }
     // The field index of X field i.
-    std::int16_t XIndex(int i) const { return static_cast<std::int16_t>(m_s.XPosition() + static_cast<std::size_t>(i) - 1); }
+    std::int16_t XIndex(int i) const {
+        return static_cast<std::int16_t>(m_s.XPosition() + static_cast<std::size_t>(i) - 1);
+    }
     std::string GroupText() const;
     static std::string Left64(const std::string& s) { return s.substr(0, 64); }
 

@@ -14,6 +14,7 @@
 #include "analyses/nonparametric/CNonParamChiSquare.h"
 #include "analyses/nonparametric/CNonParamFriedman.h"
 #include "analyses/nonparametric/CNonParamSign.h"
+#include "analyses/regression/RegressionRun.h"
 #include "db/Variant.h"
 #include "scenario/CMelvarsScenario.h"
 
@@ -66,9 +67,8 @@ std::vector<AnalysisType> makeCatalogue() {
                                 "Compare", "", nullptr, "RunCompare_s_ZUR"}));
     c.push_back(road<CCorrMatrix>({"Matrix", 'P', 500, F::X, 1, kOneX, "&Matrix", 5, "Matrix", 8, "Matrix", "Matrix",
                                    "", nullptr, "RunMatrix_s_ZUR"}));
-    c.push_back(legacy({"Regression", 'P', 600, F::YAndX, 3, kYX, "&Regression", 6, "Regression", 9, "Regression",
-                        "Regression", "Residual", residual, "RunRegression_s_ZUR"},
-                       RegressionFromScenario, RegressionRun));
+    c.push_back(road<RegressionRun>({"Regression", 'P', 600, F::YAndX, 3, kYX, "&Regression", 6, "Regression", 9,
+                                     "Regression", "Regression", "Residual", residual, "RunRegression_s_ZUR"}));
     c.push_back(road<CXTab>({"Crosstab", 'P', 700, F::RowsAnyX, 5, kRowColumn, "&Crosstab", 7, "Crosstab", 10,
                              "Crosstab", "Crosstab", "Crosstab Chi-Square", crosstabChi, "RunCrosstab_s_ZUR"}));
     c.push_back(road<CAnova>({"Two Sample t-Test", 'G', 100, F::X, 2, kCompareX, "&Two Sample t-Test", 20,

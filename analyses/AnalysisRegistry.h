@@ -10,13 +10,11 @@
     std::string Name##FromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext& cx,             \
                                    AnalysisType::Settings& out)
 
-VARNELLO_LEGACY_ANALYSIS(Regression);
 VARNELLO_LEGACY_ANALYSIS(Paired);
 VARNELLO_LEGACY_ANALYSIS(TwoSample);
 VARNELLO_LEGACY_ANALYSIS(NSample);
 #undef VARNELLO_LEGACY_ANALYSIS
 
-std::string RegressionRun(AnalysisSettings& settings, RunContext& engine);
 std::string PairedRun(AnalysisSettings& settings, RunContext& engine);
 std::string TwoSampleRun(AnalysisSettings& settings, RunContext& engine);
 std::string MannKSKruskalRun(AnalysisSettings& settings, RunContext& engine);

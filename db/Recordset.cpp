@@ -656,9 +656,20 @@ void Recordset::Update() {
         for (std::size_t c = 0; c < m_columns.size(); ++c)
             if ((m_columns[c].attributes & dbAutoIncrField) && m_baseColumn[c].size())
                 m_buffer[c] = Variant(static_cast<long long>(rowid));
-        m_keys.push_back(rowid);
-        m_deleted.push_back(0);
-        if (m_mode == Mode::Cached) m_rows.push_back(std::move(m_buffer));
+        if (m_appendOnly) {
+            // A writer: it keeps the row it added last (for LastModified) and
+            // no other, so that memory does not grow with the rows it writes.
+            m_keys.assign(1, rowid);
+            m_deleted.assign(1, 0);
+            if (m_mode == Mode::Cached) {
+                m_rows.clear();
+                m_rows.push_back(std::move(m_buffer));
+            }
+        } else {
+            m_keys.push_back(rowid);
+            m_deleted.push_back(0);
+            if (m_mode == Mode::Cached) m_rows.push_back(std::move(m_buffer));
+        }
         m_lastModified = static_cast<long>(m_keys.size()) - 1;
         if (m_empty) {
             // The recordset was empty: the new row does not become current.

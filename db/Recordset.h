@@ -8,7 +8,9 @@
 //   move, bookmark or search loads them into memory;
 // - recordsets on a table keep the row keys only and read the current row by
 //   key, so that rows can be added, edited and deleted while walking;
-// - updatable recordsets on an SQL text keep keys and values in memory.
+// - updatable recordsets on an SQL text keep keys and values in memory;
+// - append-only recordsets read no rows and keep only the row they added
+//   last (for LastModified): memory does not grow with the rows they write.
 #include "db/Connection.h"
 #include "db/Field.h"
 #include "db/TranslatedSql.h"

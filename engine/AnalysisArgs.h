@@ -9,13 +9,6 @@
 #include <string>
 #include <vector>
 
-struct RegressionArgs : AnalysisSettings {
-    char Kind = 'S';                // 'S' simple, 'M' multiple, 'P' polynomial
-    bool Anova = false, YIntercept = false;
-    double ConfidenceLevel = 0;
-    std::int16_t PolyOrder = 0;     // 'P' only
-};
-
 struct NonParametricArgs : AnalysisSettings {
     double Zero = 0;
     std::vector<double> Zeros;      // 0 .. nX

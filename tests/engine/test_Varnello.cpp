@@ -13,6 +13,7 @@
 #include "analyses/nonparametric/CNonParamChiSquare.h"
 #include "analyses/nonparametric/CNonParamSign.h"
 #include "analyses/nonparametric/CNonParamWald.h"
+#include "analyses/regression/RegressionRun.h"
 #include "engine/VarnelloCore.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
@@ -657,7 +658,7 @@ TEST_F(EngineTest, SwitchStringsOfTheOtherRunners) {
             return std::string();
         };
         vtest::AnalysisOf<RunsSettings>(eng, "2 Sample") = [&](RunsSettings& a, RunContext&) { got = "runs " + std::to_string(a.ComparePosition()); return std::string(); };
-        vtest::AnalysisOf<RegressionArgs>(eng, "Regression") = [&](RegressionArgs& a, RunContext&) {
+        vtest::AnalysisOf<RegressionSettings>(eng, "Regression") = [&](RegressionSettings& a, RunContext&) {
             got = std::string(1, a.Kind) + " order " + std::to_string(a.PolyOrder) + (a.Anova ? " anova" : "");
             return std::string();
         };

@@ -55,14 +55,12 @@ std::string RegressionRun::FromScenario(const CMelvarsScenario& s, const Analysi
                                         AnalysisType::Settings& out) {
     std::string type = ToUpperAscii(s.RegressType());
     if (type != "S" && type != "M" && type != "P") return "Unknown regression type: " + s.RegressType();
-    auto a = std::make_unique<Settings>();
-    static_cast<AnalysisSettings&>(*a) = base;
-    a->Kind = type[0];
-    a->Anova = s.RAnova();
-    a->YIntercept = s.RYInt();
-    a->ConfidenceLevel = 0;
-    if (a->Kind == 'P') a->PolyOrder = s.RPoly();
-    out = std::move(a);
+    Settings& a = NewSettings<Settings>(base, out);
+    a.Kind = type[0];
+    a.Anova = s.RAnova();
+    a.YIntercept = s.RYInt();
+    a.ConfidenceLevel = 0;
+    if (a.Kind == 'P') a.PolyOrder = s.RPoly();
     return {};
 }
 
@@ -92,20 +90,14 @@ std::string RegressionRun::Steps() {
     if (msg.empty() && m_residual && NamesEqual(m_s.OutputTable1, m_s.OutputTable2))
         msg = "The residual table needs a name of its own: " + m_s.OutputTable2 + " is also the statistics table.";
     if (!msg.empty()) return msg;
-    Progress("Retrieving and sorting data");
-    msg = OpenSource(m_s.nG);
-    if (Going(msg)) {
-        Progress("Creating output table");
-        msg = CreateOutput();
-    }
+    msg = OpenAndCreate(m_s.nG, true, [this] { return CreateOutput(); });
     if (Going(msg) && m_residual) msg = CreateResidual();
     if (Going(msg) && m_residual) msg = OpenSecondReading();
     if (Going(msg)) {
-        Progress("Analyzing records");
         const std::size_t nX = static_cast<std::size_t>(m_s.nX);
         m_x.assign(nX + 1, 0.0);
         m_xOk.assign(nX + 1, 0);
-        Kept([this] { ReadGroups(m_s.nG); });
+        AnalyzeGroups(m_s.nG);
     }
     if (Going(msg) && m_residual) {
         Progress("Performing residual analysis");

@@ -33,7 +33,7 @@ CNonParamFriedman::CNonParamFriedman(const Settings& settings)
 
 std::string CNonParamFriedman::FromScenario(const CMelvarsScenario&, const AnalysisSettings& base, RunContext&,
                                             AnalysisType::Settings& out) {
-    Settings& a = NewSettings<Settings>(base, out);
+    NewSettings<Settings>(base, out);
     return {};
 }
 

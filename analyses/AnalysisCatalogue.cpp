@@ -29,8 +29,10 @@ using M = AnalysisType::Minimum;
 constexpr M kOneX{0, 0, 1, 0}, kCompareX{0, 1, 1, 0}, kYX{0, 0, 1, 1}, kTwoCompare{0, 2, 1, 0}, kRowColumn{1, 1, 0, 0};
 
 bool residual(const CMelvarsScenario& s) { return s.Residual(); }
+// The chi-square table of a count or sum crosstab; the cell letter is
+// searched within "CS" as it stands, so an empty letter counts as well.
 bool crosstabChi(const CMelvarsScenario& s) {
-    return s.XChi() && !s.XType().empty() && std::string("CS").find(s.XType()) != std::string::npos;
+    return s.XChi() && std::string("CS").find(s.XType()) != std::string::npos;
 }
 bool groupDetail(const CMelvarsScenario& s) { return s.GroupDetail(); }
 bool chiDetail(const CMelvarsScenario& s) { return s.ChiDetail(); }
@@ -55,12 +57,12 @@ AnalysisType legacy(AnalysisType t,
 
 std::vector<AnalysisType> makeCatalogue() {
     std::vector<AnalysisType> c;
-    // name, group, sort, fields, frame, minimum, type button, index, list filter, page, output words (1, 1 with
-    // a number, 2), second table, runner
+    // name, group, sort, fields, frame, minimum, type button, index, list filter, page, output words (table 1,
+    // its label, table 2), second table, runner
     c.push_back(road<CDescribe>({"Describe", 'P', 100, F::X, 1, kOneX, "&Describe", 1, "Describe", 4, "Describe",
                                  "Describe", "", nullptr, "RunDescribe_s_ZUR"}));
     c.push_back(road<CFrequency>({"Frequency", 'P', 200, F::X, 1, kOneX, "&Frequency", 2, "Frequency", 5,
-                                  "Frequency", "Freqency", "", nullptr, "RunFrequency_s_ZUR"}));
+                                  "Frequency", "Frequency", "", nullptr, "RunFrequency_s_ZUR"}));
     c.push_back(road<CPercentiles>({"Percentiles", 'P', 300, F::X, 1, kOneX, "&Percentiles", 3, "Percentiles", 6,
                                     "Percentiles", "Percentiles", "", nullptr, "RunPercentile_s_ZUR"}));
     c.push_back(road<CCompare>({"Compare", 'P', 400, F::YAndX, 3, kYX, "Compar&e", 4, "Compare", 7, "Compare",
@@ -113,6 +115,24 @@ const AnalysisType* FindAnalysisType(std::string_view name) {
     for (const AnalysisType& t : AnalysisTypes())
         if (dao::NamesEqual(t.name, name)) return &t;
     return nullptr;
+}
+
+const AnalysisType* AnalysisTypeNamed(std::string_view name) {
+    for (const AnalysisType& t : AnalysisTypes())
+        if (t.name == name) return &t;
+    return nullptr;
+}
+
+std::vector<const AnalysisType*> AnalysisTypesOfGroup(char group) {
+    std::vector<const AnalysisType*> types;
+    for (const AnalysisType& t : AnalysisTypes())
+        if (t.group == group) types.push_back(&t);
+    return types;
+}
+
+std::int16_t GetScenarioSort(const std::string& calcType) {
+    const AnalysisType* t = AnalysisTypeNamed(calcType);
+    return t ? t->sortOrder : std::int16_t(0);
 }
 
 const AnalysisType* AnalysisTypeOfScenario(std::string_view group, std::string_view name) {

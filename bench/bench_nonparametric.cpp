@@ -5,7 +5,7 @@
 //                the order the analyses read them) read through the
 //                data-access layer, every value fetched;
 //   read+write:  the same, each record also written once into a table of a
-//                second database through the data-access layer (the staging
+//                second database through the batch appender (the staging
 //                the rank tests do);
 //   Mann-Whitney (with the two-sample Kolmogorov-Smirnov test), Kruskal-Wallis
 //   and the runs test: goal <= 3 × read+write;
@@ -28,73 +28,8 @@ using namespace bench;
 
 namespace {
 
-void makeData(Database& db, long records) {
-    char buf[16];
-    Random random;
-    WriteDataTable(db, {{"Grp", dbText, 20}, {"C2", dbText, 10}, {"C5", dbText, 10}, {"X", dbDouble}, {"Y", dbDouble}},
-                   records, [&](long i, const std::vector<FieldPtr>& f) {
-                       std::snprintf(buf, sizeof buf, "Group %ld", i % 10);
-                       f[0]->SetValue(buf);
-                       f[1]->SetValue(random.Next() % 2 ? "A" : "B");
-                       std::snprintf(buf, sizeof buf, "S%d", static_cast<int>(random.Next() % 5));
-                       f[2]->SetValue(buf);
-                       // Whole counts with many ties (a Poisson-like spread), and a paired value near them.
-                       const double v = static_cast<double>(random.Next() % 40);
-                       f[3]->SetValue(v);
-                       f[4]->SetValue(v + static_cast<double>(random.Next() % 7) - 3.0);
-                   });
-}
-
-// Reads the records in the analyses' order; with `writeTo` each record is also
-// written once into a table of that database.
-double readBaseline(const DatabasePtr& db, const DatabasePtr& writeTo, double& checksum) {
-    auto t0 = Clock::now();
-    RecordsetPtr out;
-    FieldPtr og, ox, ow;
-    auto ws = DBEngine().Workspaces(0);
-    if (writeTo) {
-        try {
-            writeTo->TableDefs().Delete("Stage");
-        } catch (...) {
-        }
-        auto td = writeTo->CreateTableDef("Stage");
-        td->Fields().Append(td->CreateField("GroupFld", dbLong));
-        td->Fields().Append(td->CreateField("Data", dbDouble));
-        td->Fields().Append(td->CreateField("Weight", dbDouble));
-        writeTo->TableDefs().Append(td);
-        ws->BeginTrans();
-        out = writeTo->OpenRecordset("Stage", dbOpenTable, dbAppendOnly);
-        og = out->Fields("GroupFld");
-        ox = out->Fields("Data");
-        ow = out->Fields("Weight");
-    }
-    auto rs = db->OpenRecordset("SELECT [Grp], [C2], [X], [Y] FROM [Data] ORDER BY [Grp],[C2],[X];", dbOpenDynaset,
-                                dbReadOnly | dbSeeChanges);
-    auto g = rs->Fields("Grp"), c = rs->Fields("C2"), x = rs->Fields("X"), y = rs->Fields("Y");
-    std::size_t len = 0;
-    while (!rs->EOF_()) {
-        Variant gv = g->Value(), cv = c->Value();
-        len += (gv.IsNull() ? 0 : gv.RawString().size()) + (cv.IsNull() ? 0 : cv.RawString().size());
-        const double xv = x->Value().ToDouble();
-        checksum += xv + y->Value().ToDouble();
-        if (out) {
-            out->AddNew();
-            og->SetValue(std::int32_t(1));
-            ox->SetValue(xv);
-            ow->SetValue(1.0);
-            out->Update();
-        }
-        rs->MoveNext();
-    }
-    rs->Close();
-    if (out) {
-        out->Close();
-        ws->CommitTrans();
-        writeTo->TableDefs().Delete("Stage");
-    }
-    checksum += static_cast<double>(len);
-    return Seconds(t0, Clock::now());
-}
+// The records in the analyses' order.
+const char* kSql = "SELECT [Grp], [C2], [X], [Y] FROM [Data] ORDER BY [Grp],[C2],[X];";
 
 } // namespace
 
@@ -113,7 +48,7 @@ int main(int argc, char** argv) {
     std::vector<Case> cases;
     {
         auto db = CreateScenarioDatabase(path);
-        makeData(*db, args.Records);
+        WriteStandardData(*db, args.Records);
         auto add = [&](const char* name, const Scenario& scenario, bool againstWrite, double goal) {
             cases.push_back({name, StoreScenario(*db, scenario), againstWrite, goal, 1e300});
         };
@@ -145,8 +80,8 @@ int main(int argc, char** argv) {
     auto scratch = DBEngine().CreateDatabase(dir.File("scratch.db"), dbLangGeneral);
     double checksum = 0, tRead = 1e300, tWrite = 1e300;
     for (int i = 0; i < args.Repetitions; ++i) {
-        tRead = std::min(tRead, readBaseline(db, nullptr, checksum));
-        tWrite = std::min(tWrite, readBaseline(db, scratch, checksum));
+        tRead = std::min(tRead, ReadQuery(db, kSql, checksum));
+        tWrite = std::min(tWrite, ReadAndStage(db, kSql, scratch, checksum));
         for (auto& c : cases) c.best = std::min(c.best, RunScenario(db, c.id));
     }
     std::printf("baseline read        %8.3f s  (checksum %.6g)\n", tRead, checksum);

@@ -342,21 +342,33 @@ ChildResult RunChild(const std::vector<std::string>& args) {
     struct rusage usage {};
     while (::wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
     }
+    // ru_maxrss keeps the high-water mark of the address space the child was
+    // forked with (the parent's), so the child's own VmHWM counts where it
+    // reported one.
     r.PeakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    double hwmKiB = 0;
     if (WIFSIGNALED(status)) {
         r.Error = std::string("killed by signal ") + std::to_string(WTERMSIG(status));
     } else if (WEXITSTATUS(status) != 0) {
         r.Error = "exit " + std::to_string(WEXITSTATUS(status));
-    } else if (std::sscanf(text.c_str(), "%lf %lf", &r.Seconds, &r.Checksum) != 2) {
+    } else if (std::sscanf(text.c_str(), "%lf %lf %lf", &r.Seconds, &r.Checksum, &hwmKiB) != 3) {
         r.Error = "no result";
     } else {
         r.Ok = true;
+        if (hwmKiB > 0) r.PeakMiB = hwmKiB / 1024.0;
     }
     return r;
 }
 
 void ReportToParent(double seconds, double checksum) {
-    std::printf("%.9f %.17g\n", seconds, checksum);
+    long hwmKiB = 0;
+    if (std::FILE* f = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, f))
+            if (std::sscanf(line, "VmHWM: %ld kB", &hwmKiB) == 1) break;
+        std::fclose(f);
+    }
+    std::printf("%.9f %.17g %ld\n", seconds, checksum, hwmKiB);
     std::fflush(stdout);
 }
 

@@ -131,9 +131,11 @@ double ReadSqlite(const std::string& path, const std::string& sql, double& check
 void WriteStandardData(dao::Database& db, long records);
 
 // ---- one measurement in a child process of its own --------------------------
-// Runs this program again (/proc/self/exe) with `args`; the child prints one
-// line "seconds checksum" on its standard output. Its peak memory is the
-// child's own (ru_maxrss), so nothing the parent holds counts.
+// Runs this program again (/proc/self/exe) with `args`; the child reports
+// through ReportToParent on its standard output. Its peak memory is the
+// child's own high-water mark (VmHWM after the program was started again),
+// so nothing the parent holds counts; a child that fails before it reports
+// gets its ru_maxrss, which can include the parent's resident size at the fork.
 struct ChildResult {
     bool Ok = false;
     double Seconds = 0;
@@ -142,7 +144,7 @@ struct ChildResult {
     std::string Error; // how it failed
 };
 ChildResult RunChild(const std::vector<std::string>& args);
-// What a child prints for the parent.
+// What a child prints for the parent: "seconds checksum VmHWM-in-KiB".
 void ReportToParent(double seconds, double checksum);
 
 } // namespace bench

@@ -12,7 +12,7 @@
 //                API.
 // Each measurement (every analysis run and every baseline, at every size and
 // repetition) runs in a child process of its own, so the peak memory printed
-// (ru_maxrss of the child) belongs to that one run. Time is the best of the
+// (the child's VmHWM) belongs to that one run. Time is the best of the
 // repetitions; peak memory the largest.
 //
 // Goals, flagged where missed:
@@ -371,8 +371,8 @@ int main(int argc, char** argv) {
 
     ScratchDir dir("types");
     const std::string cap = std::to_string(opt.capMiB);
-    std::printf("bench_types: %zu jobs at %zu sizes; time: best of %d runs; peak memory: the largest ru_maxrss "
-                "of the runs; every run a child process of its own\n",
+    std::printf("bench_types: %zu jobs at %zu sizes; time: best of %d runs; peak memory: the largest VmHWM of "
+                "the runs; every run a child process of its own\n",
                 chosen.size(), opt.sizes.size(), opt.repetitions);
     std::printf("load average at the start: %s (%ld cores)\n", loadAverage().c_str(), sysconf(_SC_NPROCESSORS_ONLN));
 
@@ -433,7 +433,9 @@ int main(int argc, char** argv) {
         if (opt.sizes[s] == kReference) ref = s;
 
     std::printf("load average at the end: %s\n", loadAverage().c_str());
-    std::printf("a child that only opens the file: peak %.1f MiB\n", idle[0].peak);
+    std::printf("a child that only opens the file: peak");
+    for (std::size_t s = 0; s < opt.sizes.size(); ++s) std::printf("%s %.1f", s ? " /" : "", idle[s].peak);
+    std::printf(" MiB\n");
     std::printf("cost per record against %s records; ratio: the analysis over its baseline (goal where one "
                 "holds); floor: over SQLite's own sorted read\n\n",
                 grouped(opt.sizes[ref]).c_str());

@@ -502,7 +502,8 @@ int main(int argc, char** argv) {
     std::printf("\nbaselines (seconds, peak MiB):\n");
     for (const auto& [k, i] : baselineJob) {
         const std::string kind = k.substr(0, k.find('|'));
-        std::printf("  %-6s for %-52s", kind.c_str(), all[i].name.c_str());
+        const char* label = kind == "stage" ? "read+write" : kind == "rows" ? "read+rows" : kind.c_str();
+        std::printf("  %-10s for %-52s", label, all[i].name.c_str());
         for (std::size_t s = 0; s < opt.sizes.size(); ++s) {
             const Measure& b = base[s][k];
             if (b.ok()) std::printf("  %s: %.3f s %.1f MiB", grouped(opt.sizes[s]).c_str(), b.best, b.peak);

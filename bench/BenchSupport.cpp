@@ -147,7 +147,11 @@ void dropTable(Database& db, const std::string& table) {
 
 double ReadAndStage(const DatabasePtr& db, const std::string& sql, const DatabasePtr& stage, double& checksum) {
     dropTable(*stage, "Stage");
+    // The clock runs from the opening of the query (its sort) as in
+    // ReadQuery; only the making of the stage table is left out.
+    const auto t0 = Clock::now();
     auto rs = db->OpenRecordset(sql, dbOpenDynaset, dbReadOnly | dbSeeChanges);
+    const auto tMake = Clock::now();
     const int n = rs->FieldCount();
     std::vector<FieldPtr> texts, numbers;
     for (int i = 0; i < n; ++i) {
@@ -166,8 +170,7 @@ double ReadAndStage(const DatabasePtr& db, const std::string& sql, const Databas
     }
     stage->TableDefs().Append(td);
     FieldPtr first = rs->Fields(0);
-
-    const auto t0 = Clock::now();
+    const double made = Seconds(tMake, Clock::now());
     {
         TableAppender out(stage, "Stage", columns);
         std::size_t len = 0;
@@ -202,8 +205,8 @@ double ReadAndStage(const DatabasePtr& db, const std::string& sql, const Databas
         out.Flush();
         checksum += static_cast<double>(len);
     }
-    const double t = Seconds(t0, Clock::now());
     rs->Close();
+    const double t = Seconds(t0, Clock::now()) - made;
     dropTable(*stage, "Stage");
     return t;
 }

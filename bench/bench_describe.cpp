@@ -25,7 +25,7 @@
 // fewer runs). Runs of different kinds alternate, so that a slow phase of a
 // loaded machine does not fall on one kind only.
 #include "db/Dao.h"
-#include "analyses/descriptive/SortStage.h"
+#include "engine/SortStage.h"
 #include "engine/VarnelloCore.h"
 #include "scenario/AppDatabase.h"
 #include "scenario/ScenarioTables.h"

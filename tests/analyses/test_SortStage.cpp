@@ -3,7 +3,7 @@
 // cycle between groups.
 #include "AnalysisFixture.h"
 #include "analyses/descriptive/CDescribe.h"
-#include "analyses/descriptive/SortStage.h"
+#include "engine/SortStage.h"
 #include "support/AnalysisSeam.h"
 
 #include <algorithm>

@@ -9,6 +9,8 @@
 #include "analyses/descriptive/CDescribe.h"
 #include "analyses/descriptive/CFrequency.h"
 #include "analyses/descriptive/CPercentiles.h"
+#include "analyses/nonparametric/CNonParamMannKruskalKS.h"
+#include "analyses/nonparametric/CNonParametric.h"
 #include "db/Variant.h"
 #include "scenario/CMelvarsScenario.h"
 
@@ -89,12 +91,11 @@ std::vector<AnalysisType> makeCatalogue() {
     c.push_back(legacy({"2 Sample", 'N', 400, F::X, 2, kCompareX, "&2 Sample", 33, "2 Sample", 15, "2 Sample",
                         "2 Sample", "", nullptr, "RunNPTwoSample_s_ZUR"},
                        TwoSampleFromScenario, TwoSampleRun));
-    c.push_back(legacy({"N Sample", 'N', 500, F::X, 2, kCompareX, "N &Sample", 34, "N Sample", 16, "N Sample Kruskal",
-                        "N Sample Kruskal", "N Sample Kruskal Details", kruskalDetail, "RunNPNSample_s_ZUR"},
-                       NSampleFromScenario, MannKSKruskalRun));
-    c.push_back(legacy({"Paired Fields", 'N', 600, F::X, 3, kYX, "Paired &Fields", 35, "Paired Fields", 17,
-                        "PairedFields", "PairedFields", "", nullptr, "RunNPPaired_s_ZUR"},
-                       PairedFromScenario, PairedRun));
+    c.push_back(road<CNonParamMannKruskalKS>({"N Sample", 'N', 500, F::X, 2, kCompareX, "N &Sample", 34, "N Sample",
+                                              16, "N Sample Kruskal", "N Sample Kruskal", "N Sample Kruskal Details",
+                                              kruskalDetail, "RunNPNSample_s_ZUR"}));
+    c.push_back(road<CNonParametric>({"Paired Fields", 'N', 600, F::X, 3, kYX, "Paired &Fields", 35, "Paired Fields",
+                                      17, "PairedFields", "PairedFields", "", nullptr, "RunNPPaired_s_ZUR"}));
     // Friedman's test needs two X fields; the scenario run calls it without a runner of its own.
     c.push_back(legacy({"N Fields", 'N', 700, F::X, 1, {0, 0, 2, 0}, "N &Fields", 36, "N Fields", 18,
                         "N Fields Friedman", "N Fields Friedman", "N Fields Friedman Details", friedmanDetail, ""},

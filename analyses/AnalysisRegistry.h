@@ -16,9 +16,7 @@ VARNELLO_LEGACY_ANALYSIS(Regression);
 VARNELLO_LEGACY_ANALYSIS(ChiSquare);
 VARNELLO_LEGACY_ANALYSIS(Sign);
 VARNELLO_LEGACY_ANALYSIS(Fit);
-VARNELLO_LEGACY_ANALYSIS(Paired);
 VARNELLO_LEGACY_ANALYSIS(TwoSample);
-VARNELLO_LEGACY_ANALYSIS(NSample);
 VARNELLO_LEGACY_ANALYSIS(Friedman);
 #undef VARNELLO_LEGACY_ANALYSIS
 
@@ -27,7 +25,5 @@ std::string XtabRun(AnalysisSettings& settings, RunContext& engine);
 std::string RegressionRun(AnalysisSettings& settings, RunContext& engine);
 std::string ChiSquareRun(AnalysisSettings& settings, RunContext& engine);
 std::string SignFitRun(AnalysisSettings& settings, RunContext& engine);
-std::string PairedRun(AnalysisSettings& settings, RunContext& engine);
 std::string TwoSampleRun(AnalysisSettings& settings, RunContext& engine);
-std::string MannKSKruskalRun(AnalysisSettings& settings, RunContext& engine);
 std::string FriedmanRun(AnalysisSettings& settings, RunContext& engine);

@@ -37,20 +37,9 @@ struct SignFitArgs : AnalysisSettings {
     double CustomValue = 0;
 };
 
-struct NonParametricArgs : AnalysisSettings {
-    double Zero = 0;
-    std::vector<double> Zeros;      // 0 .. nX
-    bool Sign = false, Wilcoxon = false, Spearman = false, Tau = false, ChiSquare = false;
-};
-
 struct RunsArgs : AnalysisSettings {
     std::int16_t nGroupFields = 0;  // group fields plus the one compare field
     bool Flag = true;
-};
-
-struct MannKSKruskalArgs : AnalysisSettings {
-    std::int16_t nGroupFields = 0;  // group fields plus the one compare field
-    bool MannWhitney = false, KolmogorovSmirnov = false, KruskalWallis = false;
 };
 
 struct FriedmanArgs : AnalysisSettings {

@@ -8,6 +8,8 @@
 #include "analyses/descriptive/CCompare.h"
 #include "analyses/descriptive/CPercentiles.h"
 #include "analyses/descriptive/CDescribe.h"
+#include "analyses/nonparametric/CNonParamMannKruskalKS.h"
+#include "analyses/nonparametric/CNonParametric.h"
 #include "engine/VarnelloCore.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
@@ -642,12 +644,12 @@ TEST_F(EngineTest, SwitchStringsOfTheOtherRunners) {
                 got = std::string("sign ") + (a.AgainstCustom ? "custom " : "") + FormatDouble(a.CustomValue);
             return std::string();
         };
-        vtest::AnalysisOf<NonParametricArgs>(eng, "Paired Fields") = [&](NonParametricArgs& a, RunContext&) {
+        vtest::AnalysisOf<PairedFieldsSettings>(eng, "Paired Fields") = [&](PairedFieldsSettings& a, RunContext&) {
             got = "Y at " + std::to_string(a.YPosition()) + (a.Wilcoxon ? ", W" : "") + (a.Sign ? ", S" : "");
             return std::string();
         };
-        vtest::AnalysisOf<MannKSKruskalArgs>(eng, {"2 Sample", "N Sample"}) = [&](MannKSKruskalArgs& a, RunContext&) {
-            got = "groups " + std::to_string(a.nGroupFields) + (a.MannWhitney ? " MW" : "") + (a.KolmogorovSmirnov ? " KS" : "") +
+        vtest::AnalysisOf<MannKruskalSettings>(eng, {"2 Sample", "N Sample"}) = [&](MannKruskalSettings& a, RunContext&) {
+            got = "groups " + std::to_string(a.ComparePosition()) + (a.MannWhitney ? " MW" : "") + (a.KolmogorovSmirnov ? " KS" : "") +
                   (a.KruskalWallis ? " KW" : "");
             return std::string();
         };

@@ -22,6 +22,8 @@
 // the range of the times, and the largest peak memory.
 //
 // Usage: bench_nonparametric [sizes [repetitions [text]]]
+//        bench_nonparametric --data DB RECORDS   (the data alone, then
+//        bench_nonparametric --child run DB JOB ID   runs one test)
 //   sizes:        record counts separated by commas (default 1000000; the
 //                 flatness goals want e.g. 100000,1000000,4000000)
 //   repetitions:  runs of each measurement (default 3)
@@ -329,6 +331,17 @@ struct Result {
 
 int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "--child") == 0) return child(argv);
+    if (argc > 3 && std::strcmp(argv[1], "--data") == 0) {
+        // --data DB RECORDS: only the data and the scenarios (their numbers
+        // printed), for running one test by hand with --child.
+        auto db = CreateScenarioDatabase(argv[2]);
+        makeData(*db, std::atol(argv[3]));
+        const std::vector<Job> jobs = makeJobs();
+        for (std::size_t i = 0; i < jobs.size(); ++i)
+            std::printf("%zu %d %s\n", i, StoreScenario(*db, jobs[i].scenario), jobs[i].name.c_str());
+        db->Close();
+        return 0;
+    }
     const std::vector<long> sizes = parseSizes(argc > 1 ? argv[1] : "1000000");
     const int repetitions = std::max(1, argc > 2 ? std::atoi(argv[2]) : 3);
     const std::string only = argc > 3 ? argv[3] : "";

@@ -29,6 +29,12 @@ public:
     // A column of the current row as a double (0 for Null).
     double Double(int column) const { return sqlite3_column_double(m_st.get(), column); }
     bool IsNull(int column) const { return sqlite3_column_type(m_st.get(), column) == SQLITE_NULL; }
+    // A blob column of the current row: its bytes (valid until the next
+    // call of Next) and their number.
+    const unsigned char* Blob(int column) const {
+        return static_cast<const unsigned char*>(sqlite3_column_blob(m_st.get(), column));
+    }
+    int Bytes(int column) const { return sqlite3_column_bytes(m_st.get(), column); }
 
 private:
     std::shared_ptr<Connection> m_conn;

@@ -19,10 +19,15 @@ namespace {
 
 std::size_t gMemoryLimit = 0; // 0: each stage's shape
 
-// Blocks grow from 1,024 to 65,536 rows: a small group takes little, and a
-// large one leaves at most one block's room unused per stream.
+// Blocks grow from 1,024 to 65,536 rows, and to no more than a quarter of
+// the rows a stage holds: a small group takes little, and a large one leaves
+// at most one block's room unused per stream.
 constexpr std::size_t FirstBlock = std::size_t(1) << 10;
 constexpr std::size_t LargestBlock = std::size_t(1) << 16;
+
+// Rows packed into one row of the table (8 KiB of four numbers): a reader
+// holds one such row of each run it merges.
+constexpr std::size_t PackedRows = 256;
 
 // Sorts a block of rows of W numbers by their first `keys` numbers.
 template <std::size_t W>
@@ -134,7 +139,8 @@ void SortStage::startWeights() {
 
 void SortStage::newBlock(Stream& s) {
     const std::size_t rows =
-        s.blocks.empty() ? FirstBlock : std::min(2 * (s.blocks.back().capacity() / m_width), LargestBlock);
+        s.blocks.empty() ? FirstBlock
+                         : std::min({2 * (s.blocks.back().capacity() / m_width), LargestBlock, m_limit / 4});
     s.blocks.emplace_back();
     s.blocks.back().reserve(std::max(rows, FirstBlock) * m_width);
 }
@@ -195,16 +201,20 @@ void SortStage::writeRuns() {
         ~Reset() { b = false; }
     } reset{m_writing};
     const DatabasePtr& temp = m_engine.TempDatabase();
+    const bool packed = m_shape.packed;
     if (!m_tableExists) {
         std::vector<std::pair<std::string, int>> columns{{"Field", dbInteger}};
-        for (const auto& c : m_shape.columns) columns.emplace_back(c, dbDouble);
+        if (packed) columns.emplace_back("Rows", dbLongBinary);
+        else
+            for (const auto& c : m_shape.columns) columns.emplace_back(c, dbDouble);
         CreateWorkTable(temp, m_shape.table, columns);
         m_tableExists = true;
     }
     if (!m_appender) {
         std::vector<std::string> columns{"Field"};
-        columns.insert(columns.end(), m_shape.columns.begin(), m_shape.columns.end());
-        m_appender = std::make_unique<TableAppender>(temp, m_shape.table, columns);
+        if (packed) columns.emplace_back("Rows");
+        else columns.insert(columns.end(), m_shape.columns.begin(), m_shape.columns.end());
+        m_appender = std::make_unique<TableAppender>(temp, m_shape.table, columns, packed ? 1 : 64);
         // From now on a statement on the temporary database first gets the
         // rows held since the last run.
         std::shared_ptr<Connection> c = temp->conn();
@@ -213,30 +223,47 @@ void SortStage::writeRuns() {
     }
     m_inTable = true;
     Cursor held(*this);
-    for (std::size_t j = 1; j < m_streams.size(); ++j) {
-        held.open(static_cast<std::int16_t>(j), false, 0, true);
-        const std::int64_t first = m_appender->NextRowId();
-        const int stream = static_cast<int>(j);
-        Run run{static_cast<std::int16_t>(j), first, first - 1, {}};
-        while (held.Next()) {
-            const double* r = held.Row();
-            if (m_shape.parts && (run.parts.empty() || run.parts.back().value != r[0])) {
-                if (!run.parts.empty()) run.parts.back().last = m_appender->NextRowId() - 1;
-                run.parts.push_back({r[0], m_appender->NextRowId(), 0});
-            }
-            switch (m_columns) {
-            case 1: m_appender->Append({stream, r[0]}); break;
-            case 2: m_appender->Append({stream, r[0], r[1]}); break;
-            case 3: m_appender->Append({stream, r[0], r[1], r[2]}); break;
-            default: m_appender->Append({stream, r[0], r[1], r[2], r[3]}); break;
-            }
-        }
-        run.last = m_appender->NextRowId() - 1;
-        if (!run.parts.empty()) run.parts.back().last = run.last;
-        if (run.last >= run.first) m_runs.push_back(std::move(run));
-    }
+    for (std::size_t j = 1; j < m_streams.size(); ++j) writeRun(held, static_cast<std::int16_t>(j));
     m_appender->Flush();
     forgetHeld();
+}
+
+// The stream's held rows in order, as one run: a table row each, or packed
+// PackedRows to a table row (a part beginning a new one).
+void SortStage::writeRun(Cursor& held, std::int16_t stream) {
+    held.open(stream, false, 0, true);
+    const int field = stream;
+    const std::int64_t first = m_appender->NextRowId();
+    Run run{stream, first, first - 1, {}};
+    std::vector<double> pack;
+    auto flush = [&] {
+        if (pack.empty()) return;
+        m_appender->Append({field}, pack.data(), pack.size() * sizeof(double));
+        pack.clear();
+    };
+    while (held.Next()) {
+        const double* r = held.Row();
+        if (m_shape.parts && (run.parts.empty() || run.parts.back().value != r[0])) {
+            flush();
+            if (!run.parts.empty()) run.parts.back().last = m_appender->NextRowId() - 1;
+            run.parts.push_back({r[0], m_appender->NextRowId(), 0});
+        }
+        if (m_shape.packed) {
+            pack.insert(pack.end(), r, r + m_columns);
+            if (pack.size() == PackedRows * m_columns) flush();
+            continue;
+        }
+        switch (m_columns) {
+        case 1: m_appender->Append({field, r[0]}); break;
+        case 2: m_appender->Append({field, r[0], r[1]}); break;
+        case 3: m_appender->Append({field, r[0], r[1], r[2]}); break;
+        default: m_appender->Append({field, r[0], r[1], r[2], r[3]}); break;
+        }
+    }
+    flush();
+    run.last = m_appender->NextRowId() - 1;
+    if (!run.parts.empty()) run.parts.back().last = run.last;
+    if (run.last >= run.first) m_runs.push_back(std::move(run));
 }
 
 void SortStage::WritePending() { writeRuns(); }
@@ -262,7 +289,7 @@ void SortStage::Close() noexcept {
 // ---- reading back ---------------------------------------------------------------------
 
 SortStage::Cursor::Cursor(SortStage& stage)
-    : m_stage(stage), m_keys(stage.m_shape.keys), m_columns(stage.m_columns), m_step(&Cursor::step<false, 1>) {}
+    : m_stage(stage), m_keys(stage.m_shape.keys), m_columns(stage.m_columns), m_step(&Cursor::step<Held, 1>) {}
 SortStage::Cursor::~Cursor() = default;
 
 void SortStage::Cursor::Open(std::int16_t stream) { open(stream, false, 0, !m_stage.m_inTable); }
@@ -272,15 +299,24 @@ void SortStage::Cursor::Open(std::int16_t stream, double part) { open(stream, tr
 void SortStage::Cursor::open(std::int16_t stream, bool part, double value, bool held) {
     m_sources.clear();
     m_started = false;
-    if (held) m_step = m_keys > 1 ? &Cursor::step<false, 2> : &Cursor::step<false, 1>;
-    else m_step = m_keys > 1 ? &Cursor::step<true, 2> : &Cursor::step<true, 1>;
     SortStage& st = m_stage;
-    const std::size_t columns = st.m_columns;
+    const bool packed = st.m_shape.packed;
+    if (held) m_step = m_keys > 1 ? &Cursor::step<Held, 2> : &Cursor::step<Held, 1>;
+    else if (packed) m_step = m_keys > 1 ? &Cursor::step<Packed, 2> : &Cursor::step<Packed, 1>;
+    else m_step = m_keys > 1 ? &Cursor::step<Rows, 2> : &Cursor::step<Rows, 1>;
     if (!held) {
         // Rows still held join the table first.
         st.writeRuns();
-        m_width = columns;
-        std::vector<std::string> names(st.m_shape.columns);
+        // A packed run holds every number of its rows; a weight that is 1
+        // throughout the group is not read back from a run of rows.
+        const std::size_t width = packed ? st.m_columns : st.m_width;
+        if (m_width != width || m_packed != packed) m_readers.clear();
+        m_width = width;
+        m_packed = packed;
+        const std::vector<std::string> names =
+            packed ? std::vector<std::string>{"Rows"}
+                   : std::vector<std::string>(st.m_shape.columns.begin(),
+                                              st.m_shape.columns.begin() + static_cast<std::ptrdiff_t>(width));
         for (const Run& r : st.m_runs) {
             if (r.stream != stream) continue;
             std::int64_t first = r.first, last = r.last;
@@ -300,7 +336,9 @@ void SortStage::Cursor::open(std::int16_t stream, bool part, double value, bool 
             }
             Source s;
             s.reader = m_readers[i].get();
-            m_sources.push_back(s);
+            s.next = first;
+            s.last = last;
+            m_sources.push_back(std::move(s));
         }
         return;
     }
@@ -337,7 +375,7 @@ void SortStage::Cursor::open(std::int16_t stream, bool part, double value, bool 
     }
 }
 
-template <bool FromTable, int Keys>
+template <SortStage::Cursor::Kind From, int Keys>
 inline bool SortStage::Cursor::step() {
     const std::size_t width = m_width;
     auto& heap = [this]() -> auto& {
@@ -346,11 +384,29 @@ inline bool SortStage::Cursor::step() {
     }();
     using Entry = typename std::remove_reference_t<decltype(heap)>::value_type;
     auto cur = [](const Source& s) -> const double* {
-        if constexpr (FromTable) return s.row;
+        if constexpr (From == Rows) return s.row;
         else return s.p;
     };
     auto advance = [width](Source& s) {
-        if constexpr (FromTable) {
+        if constexpr (From == Packed) {
+            if (s.p && s.p + width < s.end) {
+                s.p += width;
+                return true;
+            }
+            // The next packed row of the run, copied out: the statement is
+            // reset at once, so no page of the table stays held by it.
+            for (;;) {
+                if (s.next > s.last || !s.reader->Next()) return false;
+                const std::size_t bytes = static_cast<std::size_t>(s.reader->Bytes(0));
+                s.buffer.resize(bytes / sizeof(double));
+                if (bytes) std::memcpy(s.buffer.data(), s.reader->Blob(0), bytes);
+                s.reader->Rewind(++s.next, s.last);
+                if (s.buffer.size() >= width) break;
+            }
+            s.p = s.buffer.data();
+            s.end = s.p + s.buffer.size() / width * width;
+            return true;
+        } else if constexpr (From == Rows) {
             if (!s.reader->Next()) return false;
             for (std::size_t c = 0; c < width; ++c) s.row[c] = s.reader->Double(static_cast<int>(c));
             return true;
@@ -388,8 +444,8 @@ inline bool SortStage::Cursor::step() {
             Source& s = m_sources[i];
             // A block source stands on its first row; a run's reader moves there.
             bool any;
-            if constexpr (FromTable) any = advance(s);
-            else any = s.p < s.end;
+            if constexpr (From == Held) any = s.p < s.end;
+            else any = advance(s);
             if (any) heap.push_back(entry(i));
         }
         for (std::size_t i = heap.size() / 2; i-- > 0;) siftDown(i);
@@ -417,10 +473,10 @@ inline bool SortStage::Cursor::step() {
 
 template <class Fn>
 void SortStage::Cursor::each(Fn&& fn) {
-    if (m_step == &Cursor::step<false, 1>)
-        while (step<false, 1>()) fn();
-    else if (m_step == &Cursor::step<true, 1>)
-        while (step<true, 1>()) fn();
+    if (m_step == &Cursor::step<Held, 1>)
+        while (step<Held, 1>()) fn();
+    else if (m_step == &Cursor::step<Rows, 1>)
+        while (step<Rows, 1>()) fn();
     else
         while (Next()) fn();
 }

@@ -50,7 +50,7 @@ public:
     static constexpr std::size_t DefaultMemoryLimit = std::size_t(1) << 24;
     // What a stage of the rank tests holds in memory (RowsIn): their memory
     // stays flat whatever the size of a group.
-    static constexpr std::size_t RankMemory = std::size_t(4) << 20;
+    static constexpr std::size_t RankMemory = std::size_t(1) << 20;
 
     // What a stage holds: its table, the names of its numbers in the table
     // (the last one a weight when `weight`), how many of them order the rows
@@ -63,6 +63,10 @@ public:
         bool weight = true;
         bool parts = false;
         std::size_t memoryLimit = DefaultMemoryLimit;
+        // Runs written packed, many rows to one row of the table ("Field",
+        // "Rows": the rows' numbers as a blob), so that a large group costs
+        // little more than one held in memory.
+        bool packed = false;
     };
     // The rows of `columns` numbers that fit in `bytes` (at least 1).
     static std::size_t RowsIn(std::size_t bytes, std::size_t columns);
@@ -133,12 +137,15 @@ public:
         }
 
     private:
+        // Where rows come from: held blocks, a run's rows, a packed run's rows.
+        enum Kind { Held, Rows, Packed };
         struct Source {
-            const double* p = nullptr; // a block's rows ..
+            const double* p = nullptr; // the current row of a block or of a packed row ..
             const double* end = nullptr;
-            dao::TableRowReader* reader = nullptr; // .. or a run's
+            dao::TableRowReader* reader = nullptr; // .. or of a run's rows
+            std::vector<double> buffer;            // a packed row's rows
+            std::int64_t next = 0, last = -1;      // the run's packed rows still to read
             double row[4] = {0, 0, 0, 0};
-            const double* Cur() const { return reader ? row : p; }
         };
         // A source in the heap, with the keys of its current row.
         struct Entry1 {
@@ -151,7 +158,7 @@ public:
         };
         void open(std::int16_t stream, bool part, double value, bool held);
         // Next, for rows from the table or held, ordered by one key or two.
-        template <bool FromTable, int Keys>
+        template <Kind From, int Keys>
         [[gnu::always_inline]] inline bool step();
         template <class Fn>
         void each(Fn&& fn);
@@ -167,6 +174,7 @@ public:
         std::vector<Entry2> m_heap2; // by two
         std::vector<std::unique_ptr<dao::TableRowReader>> m_readers;
         std::size_t m_width = 0; // numbers a source row holds
+        bool m_packed = false;
         bool m_started = false;
         bool (Cursor::*m_step)();
         const double* m_cur = nullptr;
@@ -194,6 +202,7 @@ private:
     };
 
     void WritePending() override;
+    void writeRun(Cursor& held, std::int16_t stream);
     void add(std::int16_t stream, const double* row);
     void newBlock(Stream& s);
     void writeRuns();

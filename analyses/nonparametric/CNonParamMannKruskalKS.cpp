@@ -24,6 +24,7 @@ SortStage::Shape pairShape() {
     s.keys = 2;
     s.parts = true;
     s.memoryLimit = SortStage::RowsIn(SortStage::RankMemory, 3);
+    s.packed = true;
     return s;
 }
 
@@ -31,6 +32,7 @@ SortStage::Shape allSamplesShape() {
     SortStage::Shape s;
     s.columns = {"Data", "GroupFld", "Weight"};
     s.memoryLimit = SortStage::RowsIn(SortStage::RankMemory, 3);
+    s.packed = true;
     return s;
 }
 
@@ -78,7 +80,9 @@ std::string CNonParamMannKruskalKS::Steps() {
     }
     if (m_count < 1) return "Problem with input table";
     Progress("Retrieving and sorting data");
-    std::string msg = OpenSource(m_c);
+    // The records of a group come by compare value (most of them then find
+    // their sample at once); the stage orders the values.
+    std::string msg = OpenSource(m_c, false);
     if (Going(msg)) {
         Progress("Creating output table");
         if (twoSample) {

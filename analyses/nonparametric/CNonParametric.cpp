@@ -23,6 +23,7 @@ SortStage::Shape stageShape(const char* table, std::vector<std::string> columns,
     s.table = table;
     s.keys = keys;
     s.memoryLimit = SortStage::RowsIn(SortStage::RankMemory, columns.size());
+    s.packed = true;
     s.columns = std::move(columns);
     return s;
 }
@@ -49,25 +50,37 @@ void CNonParametric::KendallCount::Add(double y, double k) {
     if (m_y.size() == m_chunk) countChunk();
 }
 
-// The swaps within the chunk: its pairs taken in the order of (y, place),
-// each meets the weight of the pairs before it in place that are still to
-// come, all of which have a larger y.
+// The swaps within the chunk, counted while its pairs are merge-sorted by y:
+// a pair that moves ahead of pairs of a larger y (pairs of an equal y keep
+// their order) meets the weight of those it passes.
 void CNonParametric::KendallCount::countChunk() {
     const std::size_t n = m_y.size();
     if (n == 0) return;
-    std::vector<std::uint32_t> order(n);
-    for (std::size_t i = 0; i < n; ++i) order[i] = static_cast<std::uint32_t>(i);
-    std::sort(order.begin(), order.end(),
-              [&](std::uint32_t a, std::uint32_t b) { return m_y[a] < m_y[b] || (m_y[a] == m_y[b] && a < b); });
-    m_tree.assign(n + 1, 0.0);
+    std::vector<std::pair<double, double>> a(n), b(n); // y, weight
     double total = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        fenwickAdd(m_tree, i + 1, m_k[i]);
+        a[i] = {m_y[i], m_k[i]};
         total += m_k[i];
     }
-    for (std::uint32_t i : order) {
-        m_swaps += m_k[i] * fenwickSum(m_tree, i);
-        fenwickAdd(m_tree, i + 1, -m_k[i]);
+    for (std::size_t width = 1; width < n; width *= 2) {
+        for (std::size_t lo = 0; lo < n; lo += 2 * width) {
+            const std::size_t mid = std::min(lo + width, n), hi = std::min(lo + 2 * width, n);
+            double left = 0; // weight of the left run not yet taken
+            for (std::size_t i = lo; i < mid; ++i) left += a[i].second;
+            std::size_t i = lo, j = mid, out = lo;
+            while (i < mid && j < hi) {
+                if (a[j].first < a[i].first) {
+                    m_swaps += a[j].second * left;
+                    b[out++] = a[j++];
+                } else {
+                    left -= a[i].second;
+                    b[out++] = a[i++];
+                }
+            }
+            while (i < mid) b[out++] = a[i++];
+            while (j < hi) b[out++] = a[j++];
+        }
+        a.swap(b);
     }
     m_chunkWeight.push_back(total);
     m_y.clear();
@@ -80,7 +93,6 @@ void CNonParametric::KendallCount::Finish() {
     for (std::size_t j = 0; j < m_chunkWeight.size(); ++j) fenwickAdd(m_remaining, j + 1, m_chunkWeight[j]);
     m_y.shrink_to_fit();
     m_k.shrink_to_fit();
-    std::vector<double>().swap(m_tree);
 }
 
 // The swaps across chunks: a pair meets the weight still to come of the
@@ -165,7 +177,8 @@ std::string CNonParametric::FromScenario(const CMelvarsScenario& s, const Analys
 std::string CNonParametric::Steps() {
     if (!m_s.bY) return "Y Field not assigned";
     Progress("Retrieving and sorting data");
-    std::string msg = OpenSource(m_s.nG);
+    // The staged pairs are ordered by the stages: the data only by the groups.
+    std::string msg = OpenSource(m_s.nG, false);
     if (Going(msg)) {
         Progress("Creating output table");
         msg = CreateOutput();
@@ -176,8 +189,15 @@ std::string CNonParametric::Steps() {
     if (Going(msg)) {
         Progress("Analyzing records");
         if (m_rank) {
-            m_pairs = std::make_unique<SortStage>(Cx(), m_s.nX, stageShape("statTemp1", {"X", "Y", "Weight"}, 2));
-            m_byY = std::make_unique<SortStage>(Cx(), 1, stageShape("statTemp3", {"Y", "Position", "X-Rank", "Weight"}, 2));
+            // Kendall's tau wants the pairs in the order of (x, y), and the
+            // order of y with ties in the order of (x, y); Spearman's rho
+            // orders by x and by y alone.
+            const int keys = m_s.Tau ? 2 : 1;
+            m_pairs = std::make_unique<SortStage>(Cx(), m_s.nX, stageShape("statTemp1", {"X", "Y", "Weight"}, keys));
+            m_byY = std::make_unique<SortStage>(
+                Cx(), 1,
+                m_s.Tau ? stageShape("statTemp3", {"Y", "Position", "X-Rank", "Weight"}, 2)
+                        : stageShape("statTemp3", {"Y", "X-Rank", "Weight"}, 1));
         }
         if (m_s.Wilcoxon)
             m_signed = std::make_unique<SortStage>(Cx(), m_s.nX, stageShape("statTemp2", {"Absolute", "Sign", "Weight"}, 1));
@@ -329,7 +349,7 @@ CNonParametric::Rank CNonParametric::CalcSpearmanTauKS(std::int16_t i) {
         Rank r;
         KendallCount kendall;
         TieRanks xr(true), yr(true);
-        double bothTies = 0; // Σ W(W − 1)/2 over the runs tied in x and y
+        double bothTies = 0; // Σ W(W − 1)/2 over the runs tied in x and y (Kendall's order (x, y))
         {
             SortStage::Cursor ahead(*m_pairs), rows(*m_pairs);
             ahead.Open(i);
@@ -358,8 +378,12 @@ CNonParametric::Rank CNonParametric::CalcSpearmanTauKS(std::int16_t i) {
                     const double* q = rows.Row();
                     const double k = std::floor(q[2]);
                     place += 1;
-                    m_byY->Add(1, {q[1], place, rank, k});
-                    if (m_s.Tau) kendall.Add(q[1], k);
+                    if (m_s.Tau) {
+                        m_byY->Add(1, {q[1], place, rank, k});
+                        kendall.Add(q[1], k);
+                    } else {
+                        m_byY->Add(1, {q[1], rank, k});
+                    }
                 }
             }
         }
@@ -374,13 +398,14 @@ CNonParametric::Rank CNonParametric::CalcSpearmanTauKS(std::int16_t i) {
                 const double y = p[0];
                 double W = 0;
                 std::int64_t count = 0;
-                for (; p && p[0] == y; p = ahead.Next() ? ahead.Row() : nullptr, ++count) W += p[3];
+                const std::size_t weight = m_s.Tau ? 3 : 2, xRank = weight - 1;
+                for (; p && p[0] == y; p = ahead.Next() ? ahead.Row() : nullptr, ++count) W += p[weight];
                 const double rank = yr.Run(W);
                 for (; count > 0; --count) {
                     rows.Next();
                     const double* q = rows.Row();
-                    const double k = q[3];
-                    const double d = Moments::DecimalDifference(q[2], rank);
+                    const double k = q[weight];
+                    const double d = Moments::DecimalDifference(q[xRank], rank);
                     n += k;
                     D += k * d * d;
                     if (m_s.Tau) kendall.Again(q[1], k);

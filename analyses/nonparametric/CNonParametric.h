@@ -9,9 +9,9 @@
 //
 // The pairs are staged (SortStage): for Wilcoxon by their absolute
 // difference, with its sign; for Spearman and Kendall in the order of x
-// (then y), which gives the mid-ranks of x; the pairs then go on, with their
-// x rank and their place in that order, to a stage in the order of y, which
-// gives the mid-ranks of y. Both orders are read in runs of tied values, one
+// (then y, for Kendall), which gives the mid-ranks of x; the pairs then go
+// on, with their x rank (and for Kendall their place in that order), to a
+// stage in the order of y, which gives the mid-ranks of y. Both orders are read in runs of tied values, one
 // reader a run ahead of the other, so no run is held in memory. Kendall's
 // score is counted from the two orders in n·log n (KendallCount). A pair
 // occupies as many rank positions as the whole part of its weight; counts
@@ -78,7 +78,6 @@ public:
         void countChunk();
         std::size_t m_chunk;
         std::vector<double> m_y, m_k;   // the chunk being filled
-        std::vector<double> m_tree;     // a Fenwick tree
         std::vector<double> m_chunkWeight;
         std::vector<double> m_remaining; // Fenwick tree over the chunks' weights not yet come again
         double m_swaps = 0;

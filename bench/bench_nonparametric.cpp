@@ -87,6 +87,8 @@ std::vector<Job> makeJobs() {
     add("Mann-Whitney + K-S / 10 groups", "2 Sample", {{"NPTwoType", "Mann"}},
         {{"Grp", "G"}, {"C2", "C"}, {"X", "X"}, {"U", "X"}}, true, 3);
     add("Mann-Whitney + K-S / 30 samples", "2 Sample", {{"NPTwoType", "Mann"}}, {{"C30", "C"}, {"U", "X"}}, true, 0);
+    // Every pair of 600 samples: 179,700 rows, each pair ranked on its own.
+    add("Mann-Whitney + K-S / 600 samples", "2 Sample", {{"NPTwoType", "Mann"}}, {{"C600", "C"}, {"X", "X"}}, true, 0);
     add("Kruskal-Wallis / 10 groups", "N Sample", {}, {{"Grp", "G"}, {"C5", "C"}, {"X", "X"}, {"U", "X"}}, true, 3,
         true);
     add("Kruskal-Wallis / 1,000 samples", "N Sample", {}, {{"C1000", "C"}, {"X", "X"}, {"U", "X"}}, true, 3, true);
@@ -107,11 +109,11 @@ std::vector<Job> makeJobs() {
 }
 
 void makeData(Database& db, long records) {
-    char grp[16], c5[8], c30[8], c1000[8];
+    char grp[16], c5[8], c30[8], c600[8], c1000[8];
     Random random;
     WriteDataTable(db,
                    {{"Grp", dbText, 20}, {"C2", dbText, 10}, {"C5", dbText, 10}, {"C30", dbText, 10},
-                    {"C1000", dbText, 10}, {"X", dbDouble}, {"Y", dbDouble}, {"U", dbDouble}},
+                    {"C600", dbText, 10}, {"C1000", dbText, 10}, {"X", dbDouble}, {"Y", dbDouble}, {"U", dbDouble}},
                    records, [&](long i, const std::vector<FieldPtr>& f) {
                        std::snprintf(grp, sizeof grp, "Group %ld", i % 10);
                        f[0]->SetValue(grp);
@@ -120,14 +122,16 @@ void makeData(Database& db, long records) {
                        f[2]->SetValue(c5);
                        std::snprintf(c30, sizeof c30, "T%02d", static_cast<int>(random.Next() % 30));
                        f[3]->SetValue(c30);
+                       std::snprintf(c600, sizeof c600, "M%03d", static_cast<int>(random.Next() % 600));
+                       f[4]->SetValue(c600);
                        std::snprintf(c1000, sizeof c1000, "K%03d", static_cast<int>(random.Next() % 1000));
-                       f[4]->SetValue(c1000);
+                       f[5]->SetValue(c1000);
                        // Whole counts with many ties (a Poisson-like spread), and a paired value near them.
                        const double v = static_cast<double>(random.Next() % 40);
-                       f[5]->SetValue(v);
-                       f[6]->SetValue(v + static_cast<double>(random.Next() % 7) - 3.0);
+                       f[6]->SetValue(v);
+                       f[7]->SetValue(v + static_cast<double>(random.Next() % 7) - 3.0);
                        // 53 random bits: no two values alike in practice.
-                       f[7]->SetValue(static_cast<double>(random.Next() >> 11) * 0x1p-53 * 1000.0);
+                       f[8]->SetValue(static_cast<double>(random.Next() >> 11) * 0x1p-53 * 1000.0);
                    });
 }
 

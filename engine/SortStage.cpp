@@ -223,15 +223,34 @@ void SortStage::writeRuns() {
     }
     m_inTable = true;
     Cursor held(*this);
-    for (std::size_t j = 1; j < m_streams.size(); ++j) writeRun(held, static_cast<std::int16_t>(j));
+    for (std::size_t j = 1; j < m_streams.size(); ++j) {
+        const auto stream = static_cast<std::int16_t>(j);
+        held.open(stream, false, 0, true);
+        Run run = writeRun(held, stream);
+        if (run.last >= run.first) m_runs.push_back(std::move(run));
+    }
     m_appender->Flush();
     forgetHeld();
 }
 
-// The stream's held rows in order, as one run: a table row each, or packed
-// PackedRows to a table row (a part beginning a new one).
-void SortStage::writeRun(Cursor& held, std::int16_t stream) {
-    held.open(stream, false, 0, true);
+// A stream read part by part is merged into one run first (once), so that a
+// part is read from one place and not from every run the stream has.
+void SortStage::mergeRuns(std::int16_t stream) {
+    if (!m_shape.packed ||
+        std::count_if(m_runs.begin(), m_runs.end(), [&](const Run& r) { return r.stream == stream; }) < 2)
+        return;
+    Cursor all(*this);
+    all.open(stream, false, 0, false);
+    Run merged = writeRun(all, stream);
+    m_appender->Flush();
+    m_runs.erase(std::remove_if(m_runs.begin(), m_runs.end(), [&](const Run& r) { return r.stream == stream; }),
+                 m_runs.end());
+    m_runs.push_back(std::move(merged));
+}
+
+// The rows of an open cursor in order, appended as one run: a table row
+// each, or packed PackedRows to a table row (a part beginning a new one).
+SortStage::Run SortStage::writeRun(Cursor& held, std::int16_t stream) {
     const int field = stream;
     const std::int64_t first = m_appender->NextRowId();
     Run run{stream, first, first - 1, {}};
@@ -263,7 +282,7 @@ void SortStage::writeRun(Cursor& held, std::int16_t stream) {
     flush();
     run.last = m_appender->NextRowId() - 1;
     if (!run.parts.empty()) run.parts.back().last = run.last;
-    if (run.last >= run.first) m_runs.push_back(std::move(run));
+    return run;
 }
 
 void SortStage::WritePending() { writeRuns(); }
@@ -307,6 +326,7 @@ void SortStage::Cursor::open(std::int16_t stream, bool part, double value, bool 
     if (!held) {
         // Rows still held join the table first.
         st.writeRuns();
+        if (part) st.mergeRuns(stream);
         // A packed run holds every number of its rows; a weight that is 1
         // throughout the group is not read back from a run of rows.
         const std::size_t width = packed ? st.m_columns : st.m_width;

@@ -202,7 +202,8 @@ private:
     };
 
     void WritePending() override;
-    void writeRun(Cursor& held, std::int16_t stream);
+    Run writeRun(Cursor& rows, std::int16_t stream);
+    void mergeRuns(std::int16_t stream);
     void add(std::int16_t stream, const double* row);
     void newBlock(Stream& s);
     void writeRuns();

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 using namespace dao;
@@ -27,6 +28,44 @@ SortStage::Shape pairShape() {
     s.packed = true;
     return s;
 }
+
+// A sample's rows read in runs of equal values: their rows, weights and
+// whole weights summed in the order read.
+struct ValueRun {
+    double x = 0, whole = 0, weight = 0;
+    std::int64_t rows = 0;
+};
+constexpr std::size_t HeldRuns = std::size_t(1) << 16;
+
+class CursorRuns {
+public:
+    explicit CursorRuns(SortStage::Cursor& c) : m_c(c), m_r(c.Next() ? c.Row() : nullptr) {}
+    bool Next(ValueRun& run) {
+        if (!m_r) return false;
+        run = ValueRun{};
+        run.x = m_r[1];
+        for (; m_r && m_r[1] == run.x; m_r = m_c.Next() ? m_c.Row() : nullptr) {
+            run.rows += 1;
+            run.weight += m_r[2];
+            run.whole += std::floor(m_r[2]);
+        }
+        return true;
+    }
+
+private:
+    SortStage::Cursor& m_c;
+    const double* m_r;
+};
+
+struct HeldRunsOf {
+    const std::vector<ValueRun>& runs;
+    std::size_t at = 0;
+    bool Next(ValueRun& run) {
+        if (at == runs.size()) return false;
+        run = runs[at++];
+        return true;
+    }
+};
 
 SortStage::Shape allSamplesShape() {
     SortStage::Shape s;
@@ -229,71 +268,106 @@ void CNonParamMannKruskalKS::WriteMannKS(std::int16_t f) {
         if (active.size() < 2) return;
         const bool mann = m_s.MannWhitney, ks = m_s.KolmogorovSmirnov;
         SortStage::Cursor one(*m_stage), two(*m_stage);
+        // The first sample's runs of equal values are held while it meets the
+        // samples after it, when there are not too many of them.
+        std::vector<ValueRun> held;
         CZValue zv;
         RecordsetPtr out = Cx().OutputRecordset();
+        // The row's columns, found once: "Cases-1", "Cases-2", then the
+        // Mann-Whitney and the Kolmogorov-Smirnov columns in their order.
+        static const char* const names[] = {"Cases-1", "Cases-2", "SumRank-1", "SumRank-2", "MeanRank-1",
+                                            "MeanRank-2", "Ties", "TiedGroups", "SumTies", "MW_U", "MW_U_Prime",
+                                            "MW_W", "MW_Z", "MW_Prob", "MW_Z_(ties)", "MW_Prob_(ties)",
+                                            "KS_MaxAbsoluteDiff", "KS_MaxPosDiff", "KS_MaxNegDiff", "KS_Z", "KS_Prob"};
+        enum {
+            Cases1, Cases2, SumRank1, SumRank2, MeanRank1, MeanRank2, TiesCol, TiedGroupsCol, SumTiesCol, MwU, MwUPrime,
+            MwW, MwZ, MwProb, MwZTies, MwProbTies, KsMaxAbs, KsMaxPos, KsMaxNeg, KsZ, KsProb
+        };
+        std::vector<FieldPtr> columns(std::size(names));
+        auto column = [&](std::size_t i) -> const FieldPtr& {
+            if (!columns[i]) columns[i] = out->Fields(names[i]);
+            return columns[i];
+        };
         for (std::size_t i = 0; i < active.size(); ++i) {
+            const std::int64_t g1 = active[i];
+            held.clear();
+            one.Open(f, static_cast<double>(g1));
+            bool holding = true;
+            for (CursorRuns runs(one); holding;) {
+                ValueRun r;
+                if (!runs.Next(r)) break;
+                if (held.size() == HeldRuns) holding = false;
+                else held.push_back(r);
+            }
+            if (!holding) held.clear();
             for (std::size_t j = i + 1; j < active.size(); ++j) {
-                const std::int64_t g1 = active[i], g2 = active[j];
+                const std::int64_t g2 = active[j];
                 const double N1 = cell(g1, f).weight, N2 = cell(g2, f).weight;
                 TieRanks ranks;
                 double R1 = 0, R2 = 0, ties = 0, c1 = 0, c2 = 0, Dpos = 0, Dneg = 0;
-                one.Open(f, static_cast<double>(g1));
-                two.Open(f, static_cast<double>(g2));
-                const double* a = one.Next() ? one.Row() : nullptr;
-                const double* b = two.Next() ? two.Row() : nullptr;
-                while (a || b) {
-                    const double x = !b || (a && a[1] < b[1]) ? a[1] : b[1];
-                    RunPart r1, r2;
-                    for (; a && a[1] == x; a = one.Next() ? one.Row() : nullptr) {
-                        r1.rows += 1;
-                        r1.weight += a[2];
-                        r1.whole += std::floor(a[2]);
-                    }
-                    for (; b && b[1] == x; b = two.Next() ? two.Row() : nullptr) {
-                        r2.rows += 1;
-                        r2.weight += b[2];
-                        r2.whole += std::floor(b[2]);
-                    }
-                    if (ks) {
-                        c1 += r1.weight;
-                        c2 += r2.weight;
-                        const double D = Moments::DecimalDifference(c1 / N1, c2 / N2);
-                        if (D > Dpos) Dpos = D;
-                        if (D < Dneg) Dneg = D;
-                    }
-                    if (mann) {
-                        // Weights below 1 take no rank position.
-                        const double t = r1.whole + r2.whole;
-                        if (t > 0) {
-                            const double mean = ranks.Run(t);
-                            if (t > 1) ties += static_cast<double>(r1.rows + r2.rows);
-                            R1 += r1.whole * mean;
-                            R2 += r2.whole * mean;
+                // Runs of equal values of both samples, merged in ascending order.
+                auto walk = [&](auto&& first, auto&& second) {
+                    ValueRun a, b;
+                    bool moreA = first.Next(a), moreB = second.Next(b);
+                    while (moreA || moreB) {
+                        const double x = !moreB || (moreA && a.x < b.x) ? a.x : b.x;
+                        ValueRun r1, r2;
+                        if (moreA && a.x == x) {
+                            r1 = a;
+                            moreA = first.Next(a);
+                        }
+                        if (moreB && b.x == x) {
+                            r2 = b;
+                            moreB = second.Next(b);
+                        }
+                        if (ks) {
+                            c1 += r1.weight;
+                            c2 += r2.weight;
+                            const double D = Moments::DecimalDifference(c1 / N1, c2 / N2);
+                            if (D > Dpos) Dpos = D;
+                            if (D < Dneg) Dneg = D;
+                        }
+                        if (mann) {
+                            // Weights below 1 take no rank position.
+                            const double t = r1.whole + r2.whole;
+                            if (t > 0) {
+                                const double mean = ranks.Run(t);
+                                if (t > 1) ties += static_cast<double>(r1.rows + r2.rows);
+                                R1 += r1.whole * mean;
+                                R2 += r2.whole * mean;
+                            }
                         }
                     }
+                };
+                two.Open(f, static_cast<double>(g2));
+                if (holding) {
+                    walk(HeldRunsOf{held}, CursorRuns(two));
+                } else {
+                    one.Open(f, static_cast<double>(g1));
+                    walk(CursorRuns(one), CursorRuns(two));
                 }
                 out->AddNew();
                 WriteLeadFields(*out, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_c + f), "Count", "",
                                 false, N1 + N2, static_cast<long>(GroupRecords()),
                                 static_cast<long>(cell(g1, f).count + cell(g2, f).count), m_c,
                                 m_values[static_cast<std::size_t>(g1)], m_values[static_cast<std::size_t>(g2)]);
-                out->Fields("Cases-1")->SetValue(N1);
-                out->Fields("Cases-2")->SetValue(N2);
+                column(Cases1)->SetValue(N1);
+                column(Cases2)->SetValue(N2);
                 if (mann) {
                     const double sumTies = ranks.cubeTerm / 12;
                     const double P12 = N1 * N2;
                     double U = Moments::DecimalDifference(N1 * (N1 + 1) / 2 + P12, R1);
                     if (P12 / 2 < U) U = Moments::DecimalDifference(P12, U);
-                    out->Fields("SumRank-1")->SetValue(R1);
-                    out->Fields("SumRank-2")->SetValue(R2);
-                    out->Fields("MeanRank-1")->SetValue(R1 / N1);
-                    out->Fields("MeanRank-2")->SetValue(R2 / N2);
-                    out->Fields("Ties")->SetValue(ties);
-                    out->Fields("TiedGroups")->SetValue(ranks.tiedGroups);
-                    out->Fields("SumTies")->SetValue(sumTies);
-                    out->Fields("MW_U")->SetValue(U);
-                    out->Fields("MW_U_Prime")->SetValue(Moments::DecimalDifference(P12, U));
-                    out->Fields("MW_W")->SetValue(N1 <= N2 ? R1 : R2);
+                    column(SumRank1)->SetValue(R1);
+                    column(SumRank2)->SetValue(R2);
+                    column(MeanRank1)->SetValue(R1 / N1);
+                    column(MeanRank2)->SetValue(R2 / N2);
+                    column(TiesCol)->SetValue(ties);
+                    column(TiedGroupsCol)->SetValue(ranks.tiedGroups);
+                    column(SumTiesCol)->SetValue(sumTies);
+                    column(MwU)->SetValue(U);
+                    column(MwUPrime)->SetValue(Moments::DecimalDifference(P12, U));
+                    column(MwW)->SetValue(N1 <= N2 ? R1 : R2);
                     const double Nt = N1 + N2;
                     const double V0 = Moments::DecimalDifference(Nt * Nt * Nt, Nt) / 12;
                     const double f0 = (Nt - 1) * Nt > 0 ? P12 / ((Nt - 1) * Nt) : 0.0;
@@ -302,16 +376,16 @@ void CNonParamMannKruskalKS::WriteMannKS(std::int16_t f) {
                     const double sd = std::sqrt(f0 * V0);
                     if (sd > 0) {
                         const double Z = dev / sd;
-                        out->Fields("MW_Z")->SetValue(Z);
-                        out->Fields("MW_Prob")->SetValue(
+                        column(MwZ)->SetValue(Z);
+                        column(MwProb)->SetValue(
                             Moments::DecimalDifference(1.0, zv.Quorb_CalcProb("Z", std::fabs(Z), 0, 0)));
                     }
                     if (V0 > sumTies) {
                         const double st = std::sqrt(f0 * Moments::DecimalDifference(V0, sumTies));
                         if (st > 0) {
                             const double Zt = dev / st;
-                            out->Fields("MW_Z_(ties)")->SetValue(Zt);
-                            out->Fields("MW_Prob_(ties)")->SetValue(
+                            column(MwZTies)->SetValue(Zt);
+                            column(MwProbTies)->SetValue(
                                 Moments::DecimalDifference(1.0, zv.Quorb_CalcProb("Z", std::fabs(Zt), 0, 0)));
                         }
                     }
@@ -319,11 +393,11 @@ void CNonParamMannKruskalKS::WriteMannKS(std::int16_t f) {
                 if (ks) {
                     const double Dmax = std::fabs(Dneg) <= Dpos ? Dpos : std::fabs(Dneg);
                     const double Z = Dmax * std::sqrt(N1 * N2 / (N1 + N2));
-                    out->Fields("KS_MaxAbsoluteDiff")->SetValue(Dmax);
-                    out->Fields("KS_MaxPosDiff")->SetValue(Dpos);
-                    out->Fields("KS_MaxNegDiff")->SetValue(Dneg);
-                    out->Fields("KS_Z")->SetValue(Z);
-                    out->Fields("KS_Prob")->SetValue(zv.Quorb_CalcKSProb(Z));
+                    column(KsMaxAbs)->SetValue(Dmax);
+                    column(KsMaxPos)->SetValue(Dpos);
+                    column(KsMaxNeg)->SetValue(Dneg);
+                    column(KsZ)->SetValue(Z);
+                    column(KsProb)->SetValue(zv.Quorb_CalcKSProb(Z));
                 }
                 out->Update();
             }
@@ -395,6 +469,8 @@ void CNonParamMannKruskalKS::WriteKruskalWallis(std::int16_t f) {
         std::vector<Variant> lead = GroupValues();
         lead.resize(std::max(lead.size(), c + 1), Variant::Null());
         RecordsetPtr detail = Cx().OutputRecordset2();
+        const FieldPtr sumRanks = detail ? detail->Fields("SumRanks") : nullptr;
+        const FieldPtr meanRank = detail ? detail->Fields("MeanRank") : nullptr;
         for (std::int64_t g : active) {
             const auto gi = static_cast<std::size_t>(g);
             cases += cell(g, f).count;
@@ -405,8 +481,8 @@ void CNonParamMannKruskalKS::WriteKruskalWallis(std::int16_t f) {
                 detail->AddNew();
                 WriteLeadFields(*detail, m_c, m_s.fields, lead, static_cast<std::int16_t>(m_c + f), "Count", "",
                                 m_s.bW, n, 0, static_cast<long>(rowCount[gi]), 0, Variant::Null(), Variant::Null());
-                detail->Fields("SumRanks")->SetValue(R);
-                detail->Fields("MeanRank")->SetValue(R / n);
+                sumRanks->SetValue(R);
+                meanRank->SetValue(R / n);
                 detail->Update();
             }
             N += n;

@@ -101,6 +101,9 @@ std::vector<Job> makeJobs() {
         {{"Grp", "G"}, {"X", "X"}}, false, 2);
     add("Paired Fields / 10 groups", "Paired Fields", paired, {{"Grp", "G"}, {"X", "X"}, {"U", "X"}, {"Y", "Y"}},
         true, 3);
+    add("Paired Fields + Kendall / 10 groups", "Paired Fields", paired,
+        {{"Grp", "G"}, {"X", "X"}, {"U", "X"}, {"Y", "Y"}}, true, 3);
+    jobs.back().kendall = true;
     add("Paired Fields / one group", "Paired Fields", paired, {{"X", "X"}, {"U", "X"}, {"Y", "Y"}}, true, 3);
     add("Paired Fields + Kendall / one group", "Paired Fields", paired, {{"X", "X"}, {"U", "X"}, {"Y", "Y"}}, true,
         3);

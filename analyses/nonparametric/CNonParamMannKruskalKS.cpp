@@ -271,6 +271,7 @@ void CNonParamMannKruskalKS::WriteMannKS(std::int16_t f) {
         // The first sample's runs of equal values are held while it meets the
         // samples after it, when there are not too many of them.
         std::vector<ValueRun> held;
+        const std::size_t heldRuns = SortStage::HeldRows(HeldRuns);
         CZValue zv;
         RecordsetPtr out = Cx().OutputRecordset();
         // The row's columns, found once: "Cases-1", "Cases-2", then the
@@ -296,7 +297,7 @@ void CNonParamMannKruskalKS::WriteMannKS(std::int16_t f) {
             for (CursorRuns runs(one); holding;) {
                 ValueRun r;
                 if (!runs.Next(r)) break;
-                if (held.size() == HeldRuns) holding = false;
+                if (held.size() == heldRuns) holding = false;
                 else held.push_back(r);
             }
             if (!holding) held.clear();

@@ -3,10 +3,12 @@
 #include "errors/RunTimeError.h"
 #include "platform/MessageBox.h"
 #include "platform/Screen.h"
+#include "util/ui/CRecordsetTableModel.h"
 
 #include <QApplication>
 #include <QEvent>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QThread>
 #include <QWidget>
 
@@ -48,15 +50,25 @@ R OnTheWindowThread(F&& f) {
     return result;
 }
 
+// The engine's own notice of a failed run: "Scenario Failed", two line
+// breaks and the reason, in a critical box under the engine's title.
+bool IsEngineFailureMessage(const std::string& prompt, int buttons, const std::string& title) {
+    return title == CScenarioRun::EngineFailureTitle && (buttons & vbIconMask) == vbCritical &&
+           prompt.rfind(CScenarioRun::EngineFailureHeading, 0) == 0;
+}
+
 // While a run lasts, the hooks through which the engine reaches the screen
 // take their calls over to the window thread; afterwards the hooks are as
 // they were.
 class WindowThreadHooks {
 public:
-    WindowThreadHooks() {
+    explicit WindowThreadHooks(bool showEngineFailure) {
         m_box = SetMessageBoxHandler({});
         if (m_box) {
-            SetMessageBoxHandler([box = m_box](const std::string& prompt, int buttons, const std::string& title) {
+            SetMessageBoxHandler([box = m_box, showEngineFailure](const std::string& prompt, int buttons,
+                                                                  const std::string& title) {
+                if (!showEngineFailure && IsEngineFailureMessage(prompt, buttons, title))
+                    return vbOK;
                 return OnTheWindowThread<int>([&] { return box(prompt, buttons, title); });
             });
         }
@@ -231,22 +243,49 @@ void CScenarioRun::Deliver() {
             m_listener->StatStatus(text);
 }
 
+void CScenarioRun::RequestStop() {
+    std::lock_guard lock(m_engineMutex);
+    m_stopRequested = true;
+    if (m_engine)
+        m_engine->RequestStop();
+}
+
 bool CScenarioRun::eventFilter(QObject* watched, QEvent* event) {
     if (!IsUserInput(event->type()) || !watched->isWidgetType())
         return false;
     // A dialog of the run (a message, the error dialog) takes its input.
     const QWidget* modal = QApplication::activeModalWidget();
-    const auto* widget = static_cast<QWidget*>(watched);
+    auto* widget = static_cast<QWidget*>(watched);
     if (modal && (widget == modal || modal->isAncestorOf(widget)))
         return false;
+    // Closing a window, or Esc in the progress window: the receiver of
+    // closeRequested decides, once this event has been dealt with.
+    QPointer<QWidget> asked;
+    if (event->type() == QEvent::Close && widget->isWindow()) {
+        asked = widget;
+    } else if (event->type() == QEvent::KeyPress && m_progressWindow &&
+               (widget == m_progressWindow || m_progressWindow->isAncestorOf(widget))) {
+        const auto* key = static_cast<const QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier)
+            asked = m_progressWindow;
+    }
+    if (asked)
+        QMetaObject::invokeMethod(
+            this, [this, asked] {
+                if (asked)
+                    emit closeRequested(asked);
+            },
+            Qt::QueuedConnection);
     event->ignore();
     return true;
 }
 
 CScenarioRun::Outcome CScenarioRun::Exec() {
     Outcome outcome;
-    WindowThreadHooks hooks;
+    WindowThreadHooks hooks(m_showEngineFailure);
     gRunning = true;
+    // The grids read no rows while the engine uses the database.
+    const CRecordsetTableModel::ReadsHeld gridsWait;
     if (QCoreApplication* app = QCoreApplication::instance())
         app->installEventFilter(this);
 
@@ -261,11 +300,22 @@ CScenarioRun::Outcome CScenarioRun::Exec() {
                 setup(engine);
             engine.SetEvents(&events);
             engine.SetScenarioDatabase(m_db);
+            {
+                // A stop asked for before the engine existed stops it at once.
+                std::lock_guard lock(m_engineMutex);
+                m_engine = &engine;
+                if (m_stopRequested)
+                    engine.RequestStop();
+            }
             try {
                 outcome.ran = engine.RunScenario(m_scenarioId, m_args);
             } catch (...) {
                 outcome.raised = true;
                 outcome.reason = ErrFromCurrentException().Description;
+            }
+            {
+                std::lock_guard lock(m_engineMutex);
+                m_engine = nullptr;
             }
             outcome.errorInfo = engine.ErrorInfo();
             engine.SetEvents(nullptr);

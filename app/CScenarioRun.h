@@ -15,7 +15,10 @@
 //   facts of an error report) are shown by the window thread, the worker
 //   waiting for the answer;
 // - the user's input to the application's windows is held back (mouse,
-//   keys, closing), except in a dialog the run itself shows;
+//   keys, closing), except in a dialog the run itself shows; closing a
+//   window (its close box, or Esc in the progress window named with
+//   SetProgressWindow) is handed to closeRequested instead, whose receiver
+//   may ask the user and RequestStop;
 // - nothing on the window thread may use the database given here or the
 //   data layer's engine: Running() is true, and the result grids read no
 //   rows until the run has ended.
@@ -24,8 +27,10 @@
 #endif
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
+#include <QWidget>
 
 #include <atomic>
 #include <deque>
@@ -49,6 +54,23 @@ public:
 
     Outcome Exec();
 
+    // Asks the engine to stop at the next record it counts (from the window
+    // thread, while Exec runs); the run then fails with
+    // Varnello::StoppedMessage and its output tables stay as they were.
+    void RequestStop();
+    bool StopRequested() const { return m_stopRequested.load(); }
+
+    // With ShowErrors the engine announces a failed run in a message of its
+    // own ("Scenario Failed", the reason) before RunScenario returns. A
+    // caller that shows the reason itself passes false: the engine's notice
+    // is then not shown (its error dialog for unexpected errors still is).
+    void SetShowEngineFailureMessage(bool show) { m_showEngineFailure = show; }
+    static constexpr const char* EngineFailureTitle = "Pelloran";
+    static constexpr const char* EngineFailureHeading = "Scenario Failed";
+
+    // The progress window of the run: Esc in it asks to close it.
+    void SetProgressWindow(QWidget* window) { m_progressWindow = window; }
+
     // True while a run is under way.
     static bool Running();
 
@@ -59,6 +81,12 @@ public:
 
     // Two progress texts that differ only in their digits.
     static bool SameTextOtherCount(const std::string& a, const std::string& b);
+
+signals:
+    // The user asked to close a window while the run lasts: its close box,
+    // or Esc in the progress window. The request itself was held back; it
+    // arrives here from the window thread's event loop.
+    void closeRequested(QWidget* window);
 
 private:
     class Events;
@@ -78,4 +106,10 @@ private:
     // window thread took the last texts, cleared with each text posted.
     std::atomic<bool> m_countDue{true};
     QTimer m_countTimer;
+
+    std::mutex m_engineMutex;
+    Varnello* m_engine = nullptr; // the worker's engine while it runs; guarded by m_engineMutex
+    std::atomic<bool> m_stopRequested{false};
+    QPointer<QWidget> m_progressWindow;
+    bool m_showEngineFailure = true;
 };

@@ -109,10 +109,11 @@ void MDIMain::BuildMenus() {
     // File
     m_mnufile = menuBar()->addMenu(QStringLiteral("&File"));
     m_mnufile->setObjectName(QStringLiteral("mnufile"));
-    AddItem(m_mnufile, m_fileItems, 100, QStringLiteral("&Open Database..."));
+    // The desktop's own keys for opening and quitting (Ctrl+O, Ctrl+Q).
+    AddItem(m_mnufile, m_fileItems, 100, QStringLiteral("&Open Database..."))->setShortcut(QKeySequence::Open);
     AddItem(m_mnufile, m_fileItems, 200, QStringLiteral("&Close Database"));
     AddSeparator(m_mnufile, m_fileItems, 900);
-    AddItem(m_mnufile, m_fileItems, 1000, QStringLiteral("E&xit"));
+    AddItem(m_mnufile, m_fileItems, 1000, QStringLiteral("E&xit"))->setShortcut(QKeySequence::Quit);
     AddSeparator(m_mnufile, m_mruItems, 0)->setVisible(false);
     for (int i = 1; i <= 4; ++i)
         AddItem(m_mnufile, m_mruItems, i, QStringLiteral("MRU%1").arg(i))->setVisible(false);

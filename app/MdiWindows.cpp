@@ -58,6 +58,31 @@ void PlaceInside(QMdiArea* area, QMdiSubWindow* window) {
         window->setGeometry(g);
 }
 
+void PlaceNew(QMdiArea* area, QMdiSubWindow* window, const QSize& wanted) {
+    if (!area || !window || window->isMaximized() || window->isMinimized())
+        return;
+    const QRect visible = AreaRect(area);
+    const QSize minimum = UsableMinimum(window->widget());
+    auto side = [](int want, int room, int least) {
+        const int share = static_cast<int>(room * NewWindowShare);
+        return std::min(room, std::max({want, share, least}));
+    };
+    const QSize size(side(wanted.width(), visible.width(), minimum.width()),
+                     side(wanted.height(), visible.height(), minimum.height()));
+    // One step for each other window shown, starting again where the step
+    // would push the window past the area.
+    int others = 0;
+    for (QMdiSubWindow* sub : area->subWindowList())
+        if (sub != window && sub->isVisible() && !sub->isMinimized())
+            ++others;
+    const int step = std::max(20, area->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, area) + 4);
+    const int roomX = std::max(0, visible.width() - size.width());
+    const int roomY = std::max(0, visible.height() - size.height());
+    const int steps = std::max(1, std::min(roomX, roomY) / step + 1);
+    const int offset = (others % steps) * step;
+    window->setGeometry(QRect(visible.topLeft() + QPoint(std::min(offset, roomX), std::min(offset, roomY)), size));
+}
+
 void Cascade(QMdiArea* area) {
     if (!area)
         return;

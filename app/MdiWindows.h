@@ -22,6 +22,13 @@ bool IsUsableSize(const QWidget* form, const QSize& size);
 // smaller only where the area itself is smaller.
 void PlaceInside(QMdiArea* area, QMdiSubWindow* window);
 
+// Places a newly opened window: as large as its content wants (`wanted`,
+// the outer size), at least NewWindowShare of the area in each direction
+// and never larger than the area, from the area's top left corner, a title
+// bar lower and to the right for each window already open there.
+void PlaceNew(QMdiArea* area, QMdiSubWindow* window, const QSize& wanted);
+inline constexpr double NewWindowShare = 0.6;
+
 // Stacks the visible, not minimized windows from the top left corner, each
 // one a title bar lower and to the right of the one before, the active one on
 // top. Each keeps its size when that is usable and is grown to the usable

@@ -1,6 +1,7 @@
 #include "app/frmAbout.h"
 
 #include "app/AppGlobals.h"
+#include "app/frmGenerateCode.h"
 #include "app/modHelp.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
@@ -67,8 +68,12 @@ void frmAbout::Form_Load() {
         const QString title = QString::fromStdString(platform::App::Title());
         setWindowTitle(QStringLiteral("About ") + title);
         m_lblTitle->setText(title);
+        // Nothing installed the setting: the version is the one this program
+        // is, as the code it generates names it.
         const std::string version = gSettingsVersion ? gSettingsVersion->ReadEntry("Version", "") : std::string();
-        m_lblVersion->setText(QStringLiteral("Product Version: ") + QString::fromStdString(version));
+        m_lblVersion->setText(QStringLiteral("Product Version: ") +
+                              QString::fromStdString(version.empty() ? std::string(frmGenerateCode::ProductVersion)
+                                                                     : version));
     } catch (...) {
         proc.HandleError();
     }

@@ -1,6 +1,7 @@
 #pragma once
 // The about box: the application's title and the product version recorded
-// in the setting "Version" (SOFTWARE\ZUR\Varnello Demo\5.0).
+// in the setting "Version" (SOFTWARE\ZUR\Varnello Demo\5.0), or the version
+// of this program when nothing has recorded one.
 #include <QDialog>
 
 class QLabel;

@@ -17,6 +17,8 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -98,7 +100,10 @@ bool frmDataGrid::ShowTableData(const QString& tableName, const QString& caption
             if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget())) {
                 sub->setWindowTitle(title);
                 sub->show();
-                // The area places new windows in steps, past its edge in the end.
+                // The area's own placement puts a new window in a free corner
+                // at whatever size it had: open it large enough for its rows
+                // and columns, inside the area.
+                mdiwindows::PlaceNew(sub->mdiArea(), sub, WantedSize(sub));
                 mdiwindows::PlaceInside(sub->mdiArea(), sub);
             } else {
                 show();
@@ -110,6 +115,22 @@ bool frmDataGrid::ShowTableData(const QString& tableName, const QString& caption
         proc.HandleError();
     }
     return outcome;
+}
+
+QSize frmDataGrid::WantedSize(const QWidget* window) const {
+    // Every column and row, with the headers, scroll bars and the window's
+    // frame and title bar around them.
+    const QTableView* grid = m_grdDataGrid;
+    int width = grid->verticalHeader()->sizeHint().width() + 2 * grid->frameWidth() +
+                grid->verticalScrollBar()->sizeHint().width();
+    for (int c = 0; m_model && c < m_model->columnCount(); ++c)
+        width += grid->columnWidth(c);
+    int height = grid->horizontalHeader()->sizeHint().height() + 2 * grid->frameWidth() +
+                 grid->horizontalScrollBar()->sizeHint().height();
+    height += grid->verticalHeader()->defaultSectionSize() * (m_model ? m_model->rowCount() : 0);
+    const int border = window->style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, window);
+    const int title = window->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, window);
+    return QSize(width + 2 * border, height + title + border);
 }
 
 void frmDataGrid::CloseWindow() {

@@ -48,6 +48,8 @@ protected:
 private:
     void CloseWindow();
     void SizeColumns();
+    // The outer size at which the window shows all its rows and columns.
+    QSize WantedSize(const QWidget* window) const;
     void ShowRecordCount();
 
     QTableView* m_grdDataGrid = nullptr;

@@ -8,8 +8,13 @@
 // (find_package(Varnello), target Varnello::engine).
 //
 // Every text taken from the scenario or the database path is written as a
-// C++ string literal with its special characters escaped, and comments get
-// no line break from it, so the text always compiles.
+// C++ string literal in printable ASCII (every other byte escaped), and
+// comments get no line break from it, so the text always compiles and names
+// exactly the tables and file it was made for. Where the client's own
+// statements open the database (the properties style, and every opening
+// through an object variable) they stand in a try block: a database that is
+// missing or locked makes the function return false, as the call by path
+// does.
 #include "scenario/CScenarioInfo.h"
 
 #include <QDialog>
@@ -54,11 +59,14 @@ public:
     QRadioButton* optDBMethod(int index) const { return m_optDBMethod.at(static_cast<std::size_t>(index)); }
     QPlainTextEdit* txtCode() const { return m_txtCode; }
 
-    // A C++ string literal holding the text (UTF-8), quotes included.
+    // A C++ string literal holding the text's bytes (UTF-8), quotes
+    // included: printable ASCII as it is, every other byte escaped.
     static std::string CppString(const std::string& text);
-    // The text as it may stand in a one-line comment: control characters
-    // (line breaks among them) become blanks, and a trailing backslash, which
-    // would carry the comment into the next line, is followed by a blank.
+    // The text as it may stand in a one-line comment: control characters,
+    // line and paragraph separators, direction overrides and invisible marks
+    // become blanks (other characters stay as they are), and a trailing
+    // backslash, which would carry the comment into the next line, is
+    // followed by a blank.
     static std::string CommentText(const std::string& text);
 
 private:
@@ -67,6 +75,10 @@ private:
     void GenerateWithArgs(bool objectVariable);
     void CreateHeader(bool objectVariable);
     void CreateFooter();
+    // True when the variant's own statements may throw (and need a try block).
+    bool MayThrow(bool objectVariable) const;
+    // One line of the body at the current indent.
+    void Line(const std::string& text);
     std::string DatabaseExpression(bool objectVariable) const;
     std::string ScenarioNumber() const;
     std::string DatabasePath() const;
@@ -75,6 +87,7 @@ private:
     std::string m_databasePath;
     bool m_pathSet = false;
     std::string m_code;
+    std::string m_indent = "  ";
 
     std::array<QRadioButton*, 2> m_optCodeStyle{};
     std::array<QRadioButton*, 2> m_optDefaults{};

@@ -23,6 +23,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -98,6 +99,26 @@ frmQuorb_Calculator::frmQuorb_Calculator(QWidget* parent) : QDialog(parent) {
     grid->addWidget(m_lblProbabilityCaption, 3, 0);
     grid->addWidget(m_lblProbability, 3, 1);
     grid->addWidget(m_lblProbRange, 3, 2);
+    // The window keeps its width whatever the type, the mode and the result:
+    // the captions' column is as wide as its widest caption, the result as
+    // wide as a result of twenty decimals, and "(0 to 1)" keeps its room
+    // while it is hidden.
+    int captionWidth = 0;
+    for (const char* caption : {"Z-Value:", "t-Value:", "Chi-Square:", "F-Value:", "Probability (0 to 1):",
+                                "Degrees of Freedom:", "Degrees of Freedom #1:", "Degrees of Freedom #2:",
+                                "Probability:", "Probability", "Chi-Square"})
+        captionWidth = std::max(captionWidth, m_lblTestValue->fontMetrics().horizontalAdvance(QString::fromLatin1(caption)));
+    grid->setColumnMinimumWidth(0, captionWidth + 4);
+    const QMargins frame = m_lblProbability->contentsMargins();
+    m_lblProbability->setMinimumWidth(
+        m_lblProbability->fontMetrics().horizontalAdvance(QStringLiteral("-0.00000000000000000000")) + frame.left() +
+        frame.right() + 2 * m_lblProbability->frameWidth() + 8);
+    // A longer result (a huge critical value) does not widen the window; its
+    // whole text is in the tooltip.
+    m_lblProbability->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    QSizePolicy range = m_lblProbRange->sizePolicy();
+    range.setRetainSizeWhenHidden(true);
+    m_lblProbRange->setSizePolicy(range);
 
     auto* cmdCalculate = new QPushButton(QStringLiteral("&Calculate"), this);
     cmdCalculate->setObjectName(QStringLiteral("cmdCalculate"));
@@ -138,6 +159,8 @@ void frmQuorb_Calculator::Form_Load() {
         m_ProbType = QStringLiteral("Z-Value");
         m_Inverse = false;
         resize(platform::ui::PixelsFromTwips(FormWidthTwips), platform::ui::PixelsFromTwips(FormHeightTwips));
+        // The design width, or what the captions need where the font is larger.
+        setFixedWidth(std::max(platform::ui::PixelsFromTwips(FormWidthTwips), minimumSizeHint().width()));
     } catch (...) {
         proc.HandleError();
     }
@@ -242,7 +265,7 @@ bool frmQuorb_Calculator::CalcProbInverse() {
         double df1 = 0, df2 = 0;
         if (m_Inverse) {
             if (!(value > 0 && value < 1)) {
-                Message(QStringLiteral("Probabilty value must be greater than zero and less than one."));
+                Message(QStringLiteral("Probability value must be greater than zero and less than one."));
                 m_txtTestValue->setFocus();
                 calculate = false;
             }
@@ -286,6 +309,7 @@ bool frmQuorb_Calculator::CalcProbInverse() {
             Message(QStringLiteral("Error running probability calculator: ") + QString::fromUtf8(e.what()));
         }
         m_lblProbability->setText(FormatResult(result));
+        m_lblProbability->setToolTip(m_lblProbability->text());
         return true;
     } catch (...) {
         proc.HandleError();

@@ -11,9 +11,13 @@
 #include "app/modOpenDatabase.h"
 #include "db/Dao.h"
 #include "designer/CMelvarsPropWiz.h"
+#include "designer/ReplacedTables.h"
+#include "engine/AnalysisCatalogue.h"
 #include "scenario/ScenarioSave.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
+#include "errors/ui/frmMsgBox.h"
+#include "platform/App.h"
 #include "platform/MessageBox.h"
 #include "platform/ui/ScreenPointer.h"
 #include "platform/ui/Twips.h"
@@ -28,6 +32,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -43,6 +49,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <vector>
 
 using platform::ui::PixelsFromTwips;
 using platform::ui::SetScreenMousePointer;
@@ -50,37 +57,23 @@ using platform::ui::TwipsFromPixels;
 
 namespace {
 
+const char* const kGroupLetters[] = {"", "P", "G", "N"};
+
 struct TypeOption {
-    const char* caption;
-    const char* filter;
+    QString caption;
+    QString filter;
 };
 
-// The option buttons of the three tabs: caption and the type filter.
-const TypeOption kParametric[] = {{"All", "*"},           {"Describe", "Describe"}, {"Frequency", "Frequency"},
-                                  {"Percentiles", "Percentiles"}, {"Compare", "Compare"}, {"Matrix", "Matrix"},
-                                  {"Regression", "Regression"}, {"Crosstab", "Crosstab"}};
-const TypeOption kGroup[] = {{"All", "*"},
-                             {"Two Sample t-Test", "Two Sample t-Test"},
-                             {"ANOVA", "ANOVA"},
-                             {"Two-Way ANOVA", "Two way ANOVA"}};
-const TypeOption kNonParametric[] = {{"All", "*"},           {"Chi-Square", "Chi-Square"}, {"Sign Test", "Sign Test"},
-                                     {"K-S Fit", "K-S Fit"}, {"2 Sample", "2 Sample"},     {"N Sample", "N Sample"},
-                                     {"Paired Fields", "Paired Fields"}, {"N Fields", "N Fields"}};
-
-std::pair<const TypeOption*, int> OptionsOfTab(int tab) {
-    switch (tab) {
-    case 1:
-        return {kParametric, 8};
-    case 2:
-        return {kGroup, 4};
-    case 3:
-        return {kNonParametric, 8};
-    default:
-        return {nullptr, 0};
-    }
+// The option buttons of a tab: "All" ("*"), then one per type of the tab's
+// group with its caption and its name as the type filter.
+std::vector<TypeOption> OptionsOfTab(int tab) {
+    if (tab < 1 || tab > 3)
+        return {};
+    std::vector<TypeOption> options{{QStringLiteral("All"), QStringLiteral("*")}};
+    for (const AnalysisType* t : AnalysisTypesOfGroup(kGroupLetters[tab][0]))
+        options.push_back({QString::fromUtf8(t->listCaption), QString::fromUtf8(t->name)});
+    return options;
 }
-
-const char* const kGroupLetters[] = {"", "P", "G", "N"};
 
 const char* const kColumnHeaders[] = {"ID #",           "Type",           "Scenario Description", "Table",
                                       "Output Table 1", "Output Table 2", "Created By",           "Created Date",
@@ -146,18 +139,27 @@ frmStatMain::frmStatMain(QWidget* parent) : QWidget(parent) {
         auto* column = new QVBoxLayout(frame);
         column->setContentsMargins(6, 2, 4, 2);
         column->setSpacing(0);
-        const auto [options, count] = OptionsOfTab(tab);
-        for (int i = 1; i <= count; ++i) {
-            auto* option = new QRadioButton(QString::fromLatin1(options[i - 1].caption), frame);
+        const std::vector<TypeOption> options = OptionsOfTab(tab);
+        auto& buttons = m_options[static_cast<std::size_t>(tab)];
+        buttons.assign(options.size() + 1, nullptr);
+        for (int i = 1; i <= static_cast<int>(options.size()); ++i) {
+            auto* option = new QRadioButton(options[static_cast<std::size_t>(i - 1)].caption, frame);
             option->setObjectName(QStringLiteral("%1_%2").arg(QString::fromLatin1(optionNames[tab])).arg(i));
             column->addWidget(option);
-            m_options[static_cast<std::size_t>(tab)][static_cast<std::size_t>(i)] = option;
+            buttons[static_cast<std::size_t>(i)] = option;
             connect(option, &QRadioButton::clicked, this, [this, tab, i] { optAnalysisType_Click(tab, i); });
         }
         column->addStretch(1);
         m_options[static_cast<std::size_t>(tab)][1]->setChecked(true);
         m_frames[static_cast<std::size_t>(tab)] = frame;
     }
+    // The frames are as wide as their longest caption needs ("Two Sample
+    // t-Test" is wider than the design width in many fonts), all three alike.
+    int frameWidth = PixelsFromTwips(FrameWidth);
+    for (int tab = 1; tab <= 3; ++tab)
+        frameWidth = std::max(frameWidth, m_frames[static_cast<std::size_t>(tab)]->minimumSizeHint().width());
+    for (int tab = 1; tab <= 3; ++tab)
+        m_frames[static_cast<std::size_t>(tab)]->setFixedWidth(frameWidth);
 
     m_lvwScenarios = new QTreeWidget(this);
     m_lvwScenarios->setObjectName(QStringLiteral("lvwScenarios"));
@@ -173,8 +175,11 @@ frmStatMain::frmStatMain(QWidget* parent) : QWidget(parent) {
     for (int c = 0; c < 10; ++c)
         m_lvwScenarios->setColumnWidth(c, PixelsFromTwips(kColumnWidths[c]));
     m_lvwScenarios->header()->setSectionsClickable(true);
-    m_lvwScenarios->header()->setStretchLastSection(false);
+    // The last column takes whatever room is left.
+    m_lvwScenarios->header()->setStretchLastSection(true);
     m_lvwScenarios->viewport()->installEventFilter(this);
+    // The keyboard: the popup menu's keys, Enter and Delete.
+    m_lvwScenarios->installEventFilter(this);
 
     for (int i = 0; i < 6; ++i) {
         auto* button = new QPushButton(QString::fromLatin1(kButtonCaptions[i]), this);
@@ -217,8 +222,11 @@ void frmStatMain::CreateNewScenario() {
         wiz.SetParentWindow(this);
         std::string type = m_ScenType.toStdString();
         if (type == "*") {
+            // All types shown: the first type of the group.
             const std::string group = m_ScenTypeMain.toStdString();
-            type = group == "P" ? "Describe" : group == "G" ? "Two Sample t-Test" : group == "N" ? "Chi-Square" : "";
+            const std::vector<const AnalysisType*> types =
+                group.size() == 1 ? AnalysisTypesOfGroup(group[0]) : std::vector<const AnalysisType*>();
+            type = types.empty() ? std::string() : std::string(types.front()->name);
         }
         wiz.SetScenario_ID(0);
         wiz.SetCalcType(type);
@@ -228,7 +236,12 @@ void frmStatMain::CreateNewScenario() {
         for (const auto& [column, value] : ScenarioOptionValues(defaults))
             SetScenarioOption(wiz.Scenario(), column, value);
         wiz.SetMissingType("0");
-        if (wiz.ShowStatWizard(1))
+        const bool run = wiz.ShowStatWizard(1);
+        // A saved scenario is shown where it belongs once the list reloads,
+        // whichever tab was open.
+        if (wiz.Scenario_ID() != 0)
+            m_showAfterCommand = {wiz.Scenario_ID(), QString::fromStdString(wiz.Scenario_Type())};
+        if (run)
             (void)RunCurrentScenario(wiz.Scenario_ID());
     } catch (...) {
         proc.HandleError();
@@ -294,9 +307,10 @@ QPushButton* frmStatMain::cmdAction(int index) const {
 }
 
 QRadioButton* frmStatMain::optAnalysisType(int tab, int index) const {
-    if (tab < 1 || tab > 3 || index < 1 || index > 8)
+    if (tab < 1 || tab > 3 || index < 1)
         return nullptr;
-    return m_options[static_cast<std::size_t>(tab)][static_cast<std::size_t>(index)];
+    const auto& buttons = m_options[static_cast<std::size_t>(tab)];
+    return static_cast<std::size_t>(index) < buttons.size() ? buttons[static_cast<std::size_t>(index)] : nullptr;
 }
 
 QGroupBox* frmStatMain::SubTypeFrame(int tab) const {
@@ -308,16 +322,23 @@ QMdiSubWindow* frmStatMain::SubWindow() const {
 }
 
 QString frmStatMain::TypeFilter(int tab, int index) {
-    const auto [options, count] = OptionsOfTab(tab);
-    if (!options || index < 1 || index > count)
+    const std::vector<TypeOption> options = OptionsOfTab(tab);
+    if (index < 1 || index > static_cast<int>(options.size()))
         return {};
-    return QString::fromLatin1(options[index - 1].filter);
+    return options[static_cast<std::size_t>(index - 1)].filter;
 }
 
-frmStatMain::Layout frmStatMain::ComputeLayout(int W, int H, int w) {
+int frmStatMain::ListLeft() const {
+    // Right of the type frames, which stand at the tab strip's client area
+    // + 60; at the design width that is the design's 2340.
+    const int clientLeft = 120 + TwipsFromPixels(m_tabBody->frameWidth());
+    return std::max(2340, clientLeft + 60 + TwipsFromPixels(m_frames[1]->width()) + 150);
+}
+
+frmStatMain::Layout frmStatMain::ComputeLayout(int W, int H, int w, int listLeft) {
     Layout l{};
     l.tab = {120, 60, MaxTwips(W - 180, 121), MaxTwips(H - 720, 1)};
-    l.list = {2340, 600, MaxTwips(W - 2596, 2341), MaxTwips(l.tab.top + l.tab.height - 720, 1)};
+    l.list = {listLeft, 600, MaxTwips(W - listLeft - 256, 2341), MaxTwips(l.tab.top + l.tab.height - 720, 1)};
     l.buttonTop = l.tab.top + l.tab.height + 196;
     // From the right: Run, Delete, Duplicate, Edit, New, then Help.
     l.buttonLeft[4] = W - w - 60;
@@ -339,15 +360,26 @@ void frmStatMain::Form_Load() {
         positions.SetProgram(gstrRegProgramKey);
         positions.SetSection("Form Position");
         if (QMdiSubWindow* sub = SubWindow()) {
+            // Its normal size is kept while it is maximized, for the next start.
+            QWidgetFormGeometry::TrackNormalGeometry(sub);
             QWidgetFormGeometry geometry(sub);
             // A size saved below what the window can be used at (after a
-            // cascade of an earlier version, say) is not worth restoring.
-            if (!m_winPos->RestoreForm(geometry) || !mdiwindows::IsUsableSize(this, sub->size())) {
+            // cascade of an earlier version, or maximized by a version that
+            // kept no normal size) is not worth restoring.
+            const bool restored = m_winPos->RestoreForm(geometry);
+            // The normal size is checked and placed also for a window that
+            // comes back maximized: it is what the user gets on restoring.
+            const bool maximized = sub->isMaximized();
+            if (maximized)
+                sub->showNormal();
+            if (!restored || !mdiwindows::IsUsableSize(this, sub->size())) {
                 geometry.SetHeight(DefaultHeightPixels * 15.0);
                 geometry.SetWidth(DefaultWidthPixels * 15.0);
             }
             if (sub->mdiArea())
                 mdiwindows::PlaceInside(sub->mdiArea(), sub);
+            if (maximized)
+                sub->showMaximized();
         }
 
         m_ScenTypeMain = QStringLiteral("P");
@@ -371,6 +403,9 @@ void frmStatMain::Form_Load() {
         m_frames[2]->hide();
         m_frames[3]->hide();
         m_lvwScenarios->raise();
+        // The keys of the list (Enter runs, Delete deletes, the Menu key opens
+        // its popup) work from the first moment, without a click on a row.
+        m_lvwScenarios->setFocus();
         m_timer1->start();
     } catch (...) {
         proc.HandleError();
@@ -414,7 +449,7 @@ void frmStatMain::Form_Resize() {
         }
         const int W = TwipsFromPixels(width());
         const int H = TwipsFromPixels(height());
-        const Layout l = ComputeLayout(W, H, TwipsFromPixels(m_cmdAction[0]->width()));
+        const Layout l = ComputeLayout(W, H, TwipsFromPixels(m_cmdAction[0]->width()), ListLeft());
         PlaceTabStrip(l.tab);
         m_lvwScenarios->setGeometry(PixelsFromTwips(l.list.left), PixelsFromTwips(l.list.top),
                                     PixelsFromTwips(l.list.width), PixelsFromTwips(l.list.height));
@@ -481,8 +516,13 @@ void frmStatMain::LoadScenarios() {
                 auto* item = new QTreeWidgetItem(m_lvwScenarios);
                 item->setData(0, Qt::UserRole, QStringLiteral("S") + id);
                 item->setText(0, id);
-                for (int c = 0; c < 9; ++c)
-                    item->setText(c + 1, CellText((*rs)[columns[c]]));
+                for (int c = 0; c < 9; ++c) {
+                    const QString text = CellText((*rs)[columns[c]]);
+                    item->setText(c + 1, text);
+                    // A text wider than its column can still be read.
+                    if (!text.isEmpty())
+                        item->setToolTip(c + 1, text);
+                }
                 rs->MoveNext();
             }
         }
@@ -492,8 +532,22 @@ void frmStatMain::LoadScenarios() {
     } catch (...) {
         proc.HandleError();
     }
+    SizeColumns();
     if (m_lvw)
         m_lvw->SetRedraw(true);
+}
+
+void frmStatMain::SizeColumns() {
+    // Each column as wide as its header and its texts need, never below its
+    // design width nor above MaximumColumnWidth; the last one stretches.
+    QHeaderView* header = m_lvwScenarios->header();
+    for (int c = 0; c < 10; ++c) {
+        const int needed = std::max(static_cast<const QAbstractItemView*>(m_lvwScenarios)->sizeHintForColumn(c),
+                                    header->sectionSizeHint(c));
+        m_lvwScenarios->setColumnWidth(
+            c, std::clamp(needed, PixelsFromTwips(kColumnWidths[c]), std::max(MaximumColumnWidth,
+                                                                              PixelsFromTwips(kColumnWidths[c]))));
+    }
 }
 
 void frmStatMain::tabMain_Click() {
@@ -594,8 +648,44 @@ void frmStatMain::cmdAction_Click(int index) {
         if (reload)
             LoadScenarios();
         RestoreSelection(position);
+        if (m_showAfterCommand) {
+            const auto [id, group] = *m_showAfterCommand;
+            m_showAfterCommand.reset();
+            ShowScenario(id, group);
+        }
     } catch (...) {
         proc.HandleError();
+    }
+}
+
+void frmStatMain::ShowScenario(long ScenarioID, const QString& group) {
+    int tab = 0;
+    for (int t = 1; t <= 3; ++t)
+        if (group.compare(QString::fromLatin1(kGroupLetters[t]), Qt::CaseInsensitive) == 0)
+            tab = t;
+    if (tab == 0)
+        return;
+    // Another tab reloads the list with all the types of its group.
+    if (m_tabMain->currentIndex() != tab - 1)
+        m_tabMain->setCurrentIndex(tab - 1);
+    const QString id = QString::number(ScenarioID);
+    auto find = [&]() -> QTreeWidgetItem* {
+        for (int i = 0; i < m_lvwScenarios->topLevelItemCount(); ++i)
+            if (m_lvwScenarios->topLevelItem(i)->text(0) == id)
+                return m_lvwScenarios->topLevelItem(i);
+        return nullptr;
+    };
+    QTreeWidgetItem* item = find();
+    if (!item && m_ScenType != QLatin1String("*")) {
+        // The type chosen in the tab is another one: all types, then.
+        m_options[static_cast<std::size_t>(tab)][1]->setChecked(true);
+        m_ScenType = QStringLiteral("*");
+        LoadScenarios();
+        item = find();
+    }
+    if (item) {
+        m_lvwScenarios->setCurrentItem(item);
+        m_lvwScenarios->scrollToItem(item);
     }
 }
 
@@ -658,7 +748,51 @@ bool frmStatMain::eventFilter(QObject* watched, QEvent* event) {
             QTimer::singleShot(0, this, [this, global] { lvwScenarios_MouseUp(Qt::RightButton, global); });
         }
     }
+    if (watched == m_lvwScenarios && event->type() == QEvent::ContextMenu &&
+        static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
+        PopupFromKeyboard();
+        return true;
+    }
+    if (watched == m_lvwScenarios && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+        if (key->key() == Qt::Key_Menu || (key->key() == Qt::Key_F10 && mods == Qt::ShiftModifier)) {
+            PopupFromKeyboard();
+            return true;
+        }
+        if (mods == Qt::NoModifier && m_lvwScenarios->currentItem() && m_lvwScenarios->currentItem()->isSelected()) {
+            // Enter does what the popup's default item does; Delete asks
+            // before it deletes, as the Delete button.
+            if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+                QTimer::singleShot(0, this, [this] { cmdAction_Click(4); });
+                return true;
+            }
+            if (key->key() == Qt::Key_Delete) {
+                QTimer::singleShot(0, this, [this] { cmdAction_Click(3); });
+                return true;
+            }
+        }
+    }
     return QWidget::eventFilter(watched, event);
+}
+
+void frmStatMain::PopupFromKeyboard() {
+    // Some platforms send the Menu key both as a key and as a context-menu
+    // request: the popup opens once, after both have been seen.
+    if (m_keyboardPopupPending)
+        return;
+    m_keyboardPopupPending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_keyboardPopupPending = false;
+        QTreeWidgetItem* item = m_lvwScenarios->currentItem();
+        if (!item || !item->isSelected())
+            return;
+        // Below the selected row, near its start, as the keyboard's popups stand.
+        m_lvwScenarios->scrollToItem(item);
+        const QRect row = m_lvwScenarios->visualItemRect(item);
+        const QPoint at = m_lvwScenarios->viewport()->mapToGlobal(QPoint(row.left() + 16, row.bottom()));
+        lvwScenarios_MouseUp(Qt::RightButton, at);
+    });
 }
 
 void frmStatMain::lvwScenarios_MouseUp(Qt::MouseButton button, const QPoint& globalPos) {
@@ -732,13 +866,41 @@ void frmStatMain::CloseGridsShowing(const QString& table1, const QString& table2
     }
 }
 
+void frmStatMain::AskToStopRun(CScenarioRun& run, QWidget* window) {
+    MDIMain* frame = TheMDIMain();
+    const bool closingFrame = window && window == frame;
+    // Other windows stay as they are until the run has ended.
+    if (!closingFrame && (!window || window != m_status.data()))
+        return;
+    if (m_askingToStop)
+        return;
+    if (run.StopRequested()) {
+        // Stopped already, still ending: the frame closes when it has.
+        if (closingFrame)
+            m_closeFrameAfterRun = true;
+        return;
+    }
+    m_askingToStop = true;
+    const int answer = frmMsgBox::Show(closingFrame ? static_cast<QWidget*>(frame) : m_status.data(),
+                                       QString::fromStdString(platform::App::Title()),
+                                       QString::fromLatin1(StopQuestion), vbYesNo | vbQuestion | vbDefaultButton2,
+                                       true);
+    m_askingToStop = false;
+    if (answer != vbYes)
+        return;
+    run.RequestStop();
+    if (closingFrame)
+        m_closeFrameAfterRun = true;
+}
+
 bool frmStatMain::RunScenarioTest(long ScenarioID) {
     ProcGuard proc(gErr, "frmStatMain:RunScenarioTest");
     bool result = false;
     const QString number = QString::number(ScenarioID);
+    const QString failedReason = QStringLiteral("The test of this scenario failed for the following reason:\n\n");
     try {
         SetOperation("Open Recordset ");
-        QString out1, out2;
+        QString out1, out2, input;
         {
             if (!gdbCurrent)
                 throw dao::DaoError(dao::err::ObjectClosed, "Object invalid or no longer set.");
@@ -753,23 +915,39 @@ bool frmStatMain::RunScenarioTest(long ScenarioID) {
             SetOperation("Get Table Names ");
             out1 = TextOf((*rs)["Scenario_Output_Table1_Name"]);
             out2 = TextOf((*rs)["Scenario_Output_Table2_Name"]);
+            input = TextOf((*rs)["Scenario_Input_Table_Name"]);
             rs->Close();
         }
 
-        QString existing;
-        if (TableDefExists(gdbCurrent, out1.toStdString()))
-            existing = out1;
-        if (!out2.isEmpty() && TableDefExists(gdbCurrent, out2.toStdString()))
-            existing += QLatin1Char('\n') + out2;
-        if (!existing.isEmpty()) {
-            const int answer = ShowAppMessage(QStringLiteral("The following output table(s) already exist in the "
-                                                             "current database. Do you want to overwrite them?\n\n") +
-                                                  existing,
-                                              vbYesNo);
-            QApplication::processEvents();
-            if (answer != vbYes)
-                return false;
+        // A source that is gone is said first: asking whether to overwrite
+        // the output of a run that cannot start would mislead.
+        if (TableOrQueryKind(gdbCurrent, input.toStdString()) == -99) {
+            ShowAppMessage(failedReason + QStringLiteral("Data Table [") + input + QStringLiteral("] not found."),
+                           vbOKOnly | vbExclamation);
+            return false;
         }
+
+        // The designer's checks of the output names, through its routine: a
+        // table that a stored scenario reads is refused, a table of data is
+        // named as data before the question about outputs.
+        for (const QString& name : {out1, out2}) {
+            const std::string refusal = replacedtables::InputRefusal(name.toStdString());
+            if (!refusal.empty()) {
+                ShowAppMessage(failedReason + QString::fromStdString(refusal), vbOKOnly | vbExclamation);
+                return false;
+            }
+        }
+        replacedtables::Asking asking;
+        asking.lineBreak = QStringLiteral("\n");
+        asking.secondOnItsOwnLine = true;
+        asking.ask = [](const QString& question) {
+            const int answer = ShowAppMessage(question, vbYesNo | vbExclamation | vbDefaultButton2);
+            QApplication::processEvents();
+            return answer;
+        };
+        if (!replacedtables::AgreeToReplace(replacedtables::ExistingTables(out1.toStdString(), out2.toStdString()),
+                                            asking))
+            return false;
 
         SetOperation("Close output forms if open ");
         CloseGridsShowing(out1, out2);
@@ -781,11 +959,17 @@ bool frmStatMain::RunScenarioTest(long ScenarioID) {
         args.ShowProgress = true;
         args.ShowErrors = true;
         CScenarioRun run(gdbCurrent, ScenarioID, args, this);
+        // The reason of a failure is shown once, below, under the program's name.
+        run.SetShowEngineFailureMessage(false);
+        m_closeFrameAfterRun = false;
+        connect(&run, &CScenarioRun::closeRequested, this, [this, &run](QWidget* window) { AskToStopRun(run, window); });
 
         SetOperation("Show status form ");
         SetScreenMousePointer(platform::ui::vbHourglass);
         m_status = new frmStatus(TheMDIMain());
+        run.SetProgressWindow(m_status);
         m_status->show();
+        m_status->activateWindow();
         m_status->repaint();
         repaint();
 
@@ -795,18 +979,23 @@ bool frmStatMain::RunScenarioTest(long ScenarioID) {
         const bool ran = outcome.ran;
         const bool raised = outcome.raised;
         const std::string& reason = outcome.raised ? outcome.reason : outcome.errorInfo;
-        const QString failed = QStringLiteral("The test of this scenario failed for the following reason:\n\n");
-        if (raised)
-            ShowAppMessage(failed + QString::fromStdString(reason));
-        else if (!ran)
-            ShowAppMessage(failed + QString::fromStdString(reason));
         result = ran && !raised;
+        // A run the user stopped needs no word: he asked for it and was told
+        // what it means.
+        const bool stopped = !result && run.StopRequested();
+        if (!result && !stopped && !m_closeFrameAfterRun)
+            ShowAppMessage(failedReason + QString::fromStdString(reason), vbOKOnly | vbExclamation);
 
         if (m_status)
             m_status->close();
         SetScreenMousePointer(platform::ui::vbDefault);
 
-        if (result) {
+        if (m_closeFrameAfterRun) {
+            // The frame's close was held back for the run; it goes on now.
+            if (MDIMain* frame = TheMDIMain())
+                QTimer::singleShot(0, frame, [frame] { frame->close(); });
+            result = false;
+        } else if (result) {
             // Only the tables the run left behind: an analysis without a
             // second table writes none, whatever the scenario names.
             if (!out2.isEmpty() && TableDefExists(gdbCurrent, out2.toStdString())) {

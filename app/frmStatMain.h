@@ -19,8 +19,11 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 class CListView;
+class CScenarioRun;
 class CMelvarsPropWiz;
 class CWinPos;
 class QFrame;
@@ -46,6 +49,9 @@ public:
     static constexpr int DefaultWidthPixels = 610;
     static constexpr int DefaultHeightPixels = 360;
     static constexpr const char* CaptionPrefix = "ZUR Varnello Scenario Designer ";
+    // Asked when the progress window or the frame is closed during a run.
+    static constexpr const char* StopQuestion =
+        "Stop the analysis? Results written so far are discarded; earlier results stay as they were.";
 
     explicit frmStatMain(QWidget* parent = nullptr);
     ~frmStatMain() override;
@@ -119,9 +125,13 @@ public:
         int buttonTop;
         std::array<int, 6> buttonLeft; // by button index
     };
-    static Layout ComputeLayout(int scaleWidth, int scaleHeight, int buttonWidth);
-    // The type filter of an option button (index 1 "*"); empty outside the
-    // group's range.
+    // listLeft: the list's left edge (2340 by design; further right when the
+    // type frames need more room for their captions).
+    static Layout ComputeLayout(int scaleWidth, int scaleHeight, int buttonWidth, int listLeft = 2340);
+    // The widest a list column is made to fit its texts, pixels.
+    static constexpr int MaximumColumnWidth = 600;
+    // The type filter of an option button (index 1 "*", then the names of the
+    // group's types in the catalogue's order); empty outside the group's range.
     static QString TypeFilter(int tab, int index);
 
 signals:
@@ -140,11 +150,20 @@ private:
     void tabMain_Click();
     void optAnalysisType_Click(int tab, int index);
     void PlaceFrames();
+    void PopupFromKeyboard();
+    // Switches to the tab of the group and selects the scenario.
+    void ShowScenario(long ScenarioID, const QString& group);
+    int ListLeft() const;
+    void SizeColumns();
     void PlaceTabStrip(const Rect& twips);
     int SelectedPosition() const;
     void RestoreSelection(int remembered);
     void SendHelpKey();
     bool RunScenarioTest(long ScenarioID);
+    // The close box of the progress window or of the frame (or Esc in the
+    // progress window) during a run: asks, and stops the run on Yes; the
+    // frame then closes when the run has ended.
+    void AskToStopRun(CScenarioRun& run, QWidget* window);
     void CloseGridsShowing(const QString& table1, const QString& table2);
     QMdiSubWindow* SubWindow() const;
 
@@ -159,7 +178,7 @@ private:
     QTabBar* m_tabMain = nullptr;
     QFrame* m_tabBody = nullptr;
     std::array<QGroupBox*, 4> m_frames{};                 // 1..3
-    std::array<std::array<QRadioButton*, 9>, 4> m_options{}; // [tab][index]
+    std::array<std::vector<QRadioButton*>, 4> m_options{}; // [tab][index], index 1 "All"
     QTreeWidget* m_lvwScenarios = nullptr;
     std::array<QPushButton*, 6> m_cmdAction{};
     QTimer* m_timer1 = nullptr;
@@ -168,4 +187,9 @@ private:
     std::unique_ptr<CWinPos> m_winPos;
     std::unique_ptr<CMelvarsPropWiz> m_oScenario;
     QPointer<frmStatus> m_status;
+    bool m_askingToStop = false;
+    bool m_keyboardPopupPending = false;
+    // A scenario a command created, to be shown after the list's reload.
+    std::optional<std::pair<long, QString>> m_showAfterCommand;
+    bool m_closeFrameAfterRun = false;
 };

@@ -60,8 +60,9 @@ void frmStatMain::DeleteCurrentScenario() {
         if (!info->Desc().empty())
             message += QStringLiteral("\n (") + QString::fromStdString(info->Desc()) + QStringLiteral(")");
         message += QLatin1Char('?');
-        const int response = frmMsgBox::Show(TheMDIMain(), QString::fromStdString(platform::App::Title()), message,
-                                             vbYesNo, false);
+        // No is the default: Delete and Enter must not destroy a scenario.
+        const int response = frmMsgBox::Show(MessageOwner(), QString::fromStdString(platform::App::Title()), message,
+                                             vbYesNo | vbQuestion | vbDefaultButton2, false);
         if (response == frmMsgBox::vbYes) {
             CHourglass hourglass;
             hourglass.SetValue(true);

@@ -42,8 +42,10 @@ private:
 frmStatus::frmStatus(QWidget* owner) : QDialog(owner) {
     setObjectName(QStringLiteral("frmStatus"));
     setAttribute(Qt::WA_DeleteOnClose);
-    // A fixed dialog border and no caption text.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    // A fixed dialog border and no caption text; its close box (and Esc)
+    // ask to stop the run (CScenarioRun hands them to the scenario list).
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
     setWindowTitle(QString());
     setModal(false);
     setFixedSize(PixelsFromTwips(ClientWidth), PixelsFromTwips(ClientHeight));

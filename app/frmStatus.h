@@ -1,7 +1,8 @@
 #pragma once
 // The progress window of a scenario run: a small window without caption
 // text holding one line of text (the status area picStatus), into which the
-// scenario list prints each progress text of the engine.
+// scenario list prints each progress text of the engine. Its close box and
+// Esc ask whether to stop the run.
 //
 // The engine's texts arrive during a synchronous run; each one replaces the
 // previous one at once, but the area is repainted at most every

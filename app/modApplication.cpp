@@ -194,6 +194,17 @@ void CloseCurrentDatabase() {
         frame->SetStatusText(QString());
 }
 
+QWidget* MessageOwner() {
+    // The window the user works in: a modal dialog, the calculator, the
+    // frame; the progress window of a run is about to go.
+    QWidget* owner = QApplication::activeModalWidget();
+    if (!owner)
+        owner = QApplication::activeWindow();
+    if (!owner || !owner->isVisible() || owner->objectName() == QLatin1String("frmStatus"))
+        owner = TheMDIMain();
+    return owner;
+}
+
 int ShowAppMessage(const QString& message, int style) {
-    return frmMsgBox::Show(TheMDIMain(), QString::fromStdString(platform::App::Title()), message, style, true);
+    return frmMsgBox::Show(MessageOwner(), QString::fromStdString(platform::App::Title()), message, style, true);
 }

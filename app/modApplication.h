@@ -47,8 +47,14 @@ MDIMain* TheMDIMain();
 QList<QWidget*> LoadedForms();
 
 // A message on the message form, captioned with the application title, with
-// a beep and without a Help button; returns the button pressed (6 Yes).
+// a beep and without a Help button, centred on MessageOwner(); returns the
+// button pressed (6 Yes). `style` is the button set, with the icon and
+// default-button flags of the platform message box where wanted.
 int ShowAppMessage(const QString& message, int style = 0);
+
+// The window a message belongs to: the active modal dialog, else the active
+// window, else the frame.
+QWidget* MessageOwner();
 
 // A file beside the program: the application folder followed by the name.
 std::string AppFolderFile(const std::string& name);

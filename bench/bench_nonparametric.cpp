@@ -11,7 +11,9 @@
 // Goals, printed beside each test:
 //   Mann-Whitney with the two-sample K-S test, Kruskal-Wallis, Paired Fields
 //   (with and without Kendall's tau): <= 3 x read+write; the runs test
-//   <= 3 x read+write; sign test and K-S fit <= 2 x read;
+//   <= 3 x read+write; sign test and K-S fit <= 2 x read; Friedman (N Fields)
+//   over three data fields <= 3 x read+write; chi-square of a compare field
+//   with five values <= 2 x read;
 //   at every size: cost per record within 1.3x of that at 1,000,000 records,
 //   peak memory within 1.3x over the sizes and under 64 MiB.
 //
@@ -108,6 +110,8 @@ std::vector<Job> makeJobs() {
     add("Paired Fields + Kendall / one group", "Paired Fields", paired, {{"X", "X"}, {"U", "X"}, {"Y", "Y"}}, true,
         3);
     jobs.back().kendall = true;
+    add("Friedman / 10 groups", "N Fields", {}, {{"Grp", "G"}, {"X", "X"}, {"Y", "X"}, {"Z", "X"}}, true, 3, true);
+    add("chi-square / 10 groups", "Chi-Square", {}, {{"Grp", "G"}, {"C5", "C"}}, false, 2, true);
     return jobs;
 }
 
@@ -116,7 +120,8 @@ void makeData(Database& db, long records) {
     Random random;
     WriteDataTable(db,
                    {{"Grp", dbText, 20}, {"C2", dbText, 10}, {"C5", dbText, 10}, {"C30", dbText, 10},
-                    {"C600", dbText, 10}, {"C1000", dbText, 10}, {"X", dbDouble}, {"Y", dbDouble}, {"U", dbDouble}},
+                    {"C600", dbText, 10}, {"C1000", dbText, 10}, {"X", dbDouble}, {"Y", dbDouble}, {"U", dbDouble},
+                    {"Z", dbDouble}},
                    records, [&](long i, const std::vector<FieldPtr>& f) {
                        std::snprintf(grp, sizeof grp, "Group %ld", i % 10);
                        f[0]->SetValue(grp);
@@ -135,6 +140,7 @@ void makeData(Database& db, long records) {
                        f[7]->SetValue(v + static_cast<double>(random.Next() % 7) - 3.0);
                        // 53 random bits: no two values alike in practice.
                        f[8]->SetValue(static_cast<double>(random.Next() >> 11) * 0x1p-53 * 1000.0);
+                       f[9]->SetValue(static_cast<double>(random.Next() % 1000) / 8);
                    });
 }
 

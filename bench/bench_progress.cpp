@@ -87,7 +87,7 @@ private:
 
 // The analysis replaced by the progress calls of a walk over `records` records.
 void onlyTheCalls(Varnello& engine, long records) {
-    engine.Core().ReplaceAnalysis("Describe", [records](AnalysisSettings&, RunContext& e) {
+    CoreOf(engine).ReplaceAnalysis("Describe", [records](AnalysisSettings&, RunContext& e) {
         for (long r = 1; r <= records; ++r)
             e.Quorb_Msg(r, false, "");
         e.Quorb_Msg(records, true, "");

@@ -2,13 +2,16 @@
 
 #include "db/DaoConstants.h"
 #include "db/DaoError.h"
+#include "db/LockWait.h"
 #include "db/TranslatedSql.h"
 #include "db/Workgroup.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 
 namespace dao {
 
@@ -20,6 +23,18 @@ std::string afterColon(const std::string& msg) {
 }
 
 std::string upper(std::string s) { return ToUpperAscii(s); }
+
+// SQLite's storage affinity of a declared type (its own rules, in its order):
+// 'I' integer, 'T' text, 'B' none, 'R' real, 'N' numeric.
+char affinityOf(const std::string& declared) {
+    const std::string d = ToUpperAscii(declared);
+    auto has = [&](const char* w) { return d.find(w) != std::string::npos; };
+    if (has("INT")) return 'I';
+    if (has("CHAR") || has("CLOB") || has("TEXT")) return 'T';
+    if (has("BLOB") || d.empty()) return 'B';
+    if (has("REAL") || has("FLOA") || has("DOUB")) return 'R';
+    return 'N';
+}
 
 } // namespace
 
@@ -155,6 +170,53 @@ void MapDeclaredType(const std::string& declared, int& type, long& size) {
         type = dbText; size = 255; return;
     }
     type = dbDouble; size = 8; // NUMERIC affinity
+}
+
+// --- waiting for locks -------------------------------------------------------------
+
+namespace {
+
+std::atomic<long long> g_lockWaitMs{10000};
+thread_local LockWaitListener t_lockWaitListener;
+
+} // namespace
+
+void SetLockWaitLimit(std::chrono::milliseconds limit) noexcept { g_lockWaitMs = limit.count(); }
+std::chrono::milliseconds LockWaitLimit() noexcept { return std::chrono::milliseconds(g_lockWaitMs.load()); }
+
+LockWaitScope::LockWaitScope(LockWaitListener listener) : m_previous(std::move(t_lockWaitListener)) {
+    t_lockWaitListener = std::move(listener);
+}
+
+LockWaitScope::~LockWaitScope() { t_lockWaitListener = std::move(m_previous); }
+
+bool Connection::WaitForLock(int attempt) noexcept {
+    using namespace std::chrono;
+    if (!m_waitForLocks) return false;
+    const auto now = steady_clock::now();
+    if (attempt == 0) {
+        m_waitStart = now;
+        m_waitTold = milliseconds(-1);
+    }
+    const auto waited = duration_cast<milliseconds>(now - m_waitStart);
+    const auto limit = LockWaitLimit();
+    if (waited >= limit) return false;
+    // Short waits first: most locks are held for a moment only.
+    static constexpr int kSteps[] = {1, 2, 5, 10, 15, 20, 25, 25, 25, 50, 50, 100};
+    constexpr int kSteps_n = static_cast<int>(sizeof kSteps / sizeof kSteps[0]);
+    milliseconds pause(attempt < kSteps_n ? kSteps[attempt] : 100);
+    if (waited + pause > limit) pause = limit - waited;
+    // The listener hears of a wait that a user notices, then once a second.
+    if (t_lockWaitListener && waited >= milliseconds(200) &&
+        (m_waitTold < milliseconds(0) || waited - m_waitTold >= seconds(1))) {
+        m_waitTold = waited;
+        try {
+            t_lockWaitListener(m_path, waited, limit);
+        } catch (...) {
+        }
+    }
+    std::this_thread::sleep_for(pause);
+    return true;
 }
 
 // --- connection ----------------------------------------------------------------
@@ -400,6 +462,51 @@ void Connection::EnsureCatalog() {
     m_hasCatalog = true;
 }
 
+void Connection::ForgetMissingTables() noexcept {
+    if (!m_db || m_readOnly) return;
+    static const char* kGone = "(SELECT name FROM sqlite_master WHERE type = 'table')";
+    bool begun = false;
+    const bool wait = m_waitForLocks;
+    try {
+        if (!HasCatalog()) return;
+        {
+            // Only when there is something to forget: an open writes nothing otherwise.
+            StmtHandle st = Prepare(SystemSql(std::string("SELECT 1 FROM MSysColumns WHERE TableName NOT IN ") + kGone +
+                                              " UNION ALL SELECT 1 FROM MSysIndexes WHERE TableName NOT IN " + kGone +
+                                              " UNION ALL SELECT 1 FROM MSysProperties WHERE ObjectName NOT IN " +
+                                              kGone + " LIMIT 1"));
+            if (sqlite3_step(st.get()) != SQLITE_ROW) return;
+        }
+        m_waitForLocks = false;
+        Exec(SystemSql("SAVEPOINT dao_forget"));
+        begun = true;
+        Exec(SystemSql(std::string("DELETE FROM MSysColumns WHERE TableName NOT IN ") + kGone + ";" +
+                       "DELETE FROM MSysIndexes WHERE TableName NOT IN " + kGone + ";" +
+                       "DELETE FROM MSysProperties WHERE ObjectName NOT IN " + kGone));
+        Exec(SystemSql("RELEASE dao_forget"));
+        begun = false;
+    } catch (...) {
+        // Locked or read-only on disk: the rows stay until a table of their
+        // name is made, and are not read meanwhile.
+        if (begun) {
+            try {
+                Exec(SystemSql("ROLLBACK TO dao_forget"));
+                Exec(SystemSql("RELEASE dao_forget"));
+            } catch (...) {
+            }
+        }
+    }
+    m_waitForLocks = wait;
+    InvalidateCatalog();
+}
+
+void Connection::ForgetTable(const std::string& table) {
+    if (!HasCatalog()) return;
+    ExecBound(SystemSql("DELETE FROM MSysColumns WHERE TableName = ?1"), {Variant(table)});
+    ExecBound(SystemSql("DELETE FROM MSysIndexes WHERE TableName = ?1"), {Variant(table)});
+    ExecBound(SystemSql("DELETE FROM MSysProperties WHERE ObjectName = ?1"), {Variant(table)});
+}
+
 void Connection::NoticeSchemaChange() noexcept {
     if (!m_db) return;
     sqlite3_stmt* raw = nullptr;
@@ -418,11 +525,16 @@ void Connection::InvalidateCatalog() noexcept {
 }
 
 const std::vector<FieldInfo>& Connection::TableFields(const std::string& table, const std::string& schema) {
+    return cachedTable(table, schema).fields;
+}
+
+const Connection::CachedTable& Connection::cachedTable(const std::string& table, const std::string& schema) {
     std::string key = ToLowerAscii(schema) + "\x1f" + ToLowerAscii(table);
     auto it = m_fieldCache.find(key);
     if (it != m_fieldCache.end()) return it->second;
 
     std::vector<FieldInfo> fields;
+    std::vector<std::string> declared; // each column's declared type
     std::vector<int> pkCols;
     {
         StmtHandle st = Prepare(SystemSql("SELECT cid, name, type, \"notnull\", pk, hidden FROM pragma_table_xinfo(" +
@@ -443,9 +555,14 @@ const std::vector<FieldInfo>& Connection::TableFields(const std::string& table, 
             std::string d = decl ? ToUpperAscii(reinterpret_cast<const char*>(decl)) : "";
             if (pk > 0 && d == "INTEGER") f.rowidAlias = true;
             fields.push_back(std::move(f));
+            declared.push_back(d);
         }
         if (rc != SQLITE_DONE) Fail(sqlite3_extended_errcode(m_db.get()), "PRAGMA table_xinfo");
     }
+    // Each name's first column, for the catalogue's rows below and for lookups.
+    std::unordered_map<std::string, std::size_t, detail::NameHash, detail::NameEqual> byName;
+    byName.reserve(fields.size());
+    for (std::size_t i = 0; i < fields.size(); ++i) byName.try_emplace(fields[i].name, i);
     if (pkCols.size() != 1)
         for (auto& f : fields) f.rowidAlias = false;
     else if (fields[static_cast<std::size_t>(pkCols[0])].rowidAlias)
@@ -466,10 +583,18 @@ const std::vector<FieldInfo>& Connection::TableFields(const std::string& table, 
         sqlite3_bind_text(st.get(), 1, table.c_str(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
         while (sqlite3_step(st.get()) == SQLITE_ROW) {
             std::string name = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
-            for (auto& f : fields) {
-                if (!NamesEqual(f.name, name)) continue;
-                f.type = sqlite3_column_int(st.get(), 1);
-                f.size = sqlite3_column_int(st.get(), 2);
+            auto at = byName.find(name);
+            FieldInfo row;
+            row.type = sqlite3_column_int(st.get(), 1);
+            row.size = sqlite3_column_int(st.get(), 2);
+            // A row whose column is stored otherwise than the layer declares
+            // its type is left from an earlier table of that name (another
+            // program dropped it and made a new one): the file holds what it
+            // declares now.
+            if (at != byName.end() && affinityOf(declared[at->second]) == affinityOf(SqliteDeclaredType(row))) {
+                FieldInfo& f = fields[at->second];
+                f.type = row.type;
+                f.size = row.size;
                 f.attributes = sqlite3_column_int(st.get(), 3);
                 f.allowZeroLength = sqlite3_column_int(st.get(), 4) != 0;
                 f.required = sqlite3_column_int(st.get(), 5) != 0;
@@ -490,28 +615,32 @@ const std::vector<FieldInfo>& Connection::TableFields(const std::string& table, 
         while (sqlite3_step(pr.get()) == SQLITE_ROW) {
             std::string fname = reinterpret_cast<const char*>(sqlite3_column_text(pr.get(), 0));
             const unsigned char* v = sqlite3_column_text(pr.get(), 1);
-            for (auto& f : fields)
-                if (NamesEqual(f.name, fname)) {
-                    f.description = v ? reinterpret_cast<const char*>(v) : "";
-                    f.hasDescription = true;
-                }
+            if (auto at = byName.find(fname); at != byName.end()) {
+                FieldInfo& f = fields[at->second];
+                f.description = v ? reinterpret_cast<const char*>(v) : "";
+                f.hasDescription = true;
+            }
         }
     }
     std::stable_sort(fields.begin(), fields.end(),
                      [](const FieldInfo& a, const FieldInfo& b) { return a.ordinalPosition < b.ordinalPosition; });
-    for (auto& f : fields) {
-        f.sourceTable = table;
-        f.sourceField = f.name;
+    CachedTable cached;
+    cached.byName.reserve(fields.size());
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        fields[i].sourceTable = table;
+        fields[i].sourceField = fields[i].name;
+        cached.byName.try_emplace(fields[i].name, i);
     }
-    return m_fieldCache.emplace(key, std::move(fields)).first->second;
+    cached.fields = std::move(fields);
+    return m_fieldCache.emplace(key, std::move(cached)).first->second;
 }
 
 std::optional<FieldInfo> Connection::ColumnInfo(const std::string& schema, const std::string& table,
                                                 const std::string& column) {
-    const auto& fields = TableFields(table, schema);
-    for (const auto& f : fields)
-        if (NamesEqual(f.name, column)) return f;
-    return std::nullopt;
+    const CachedTable& t = cachedTable(table, schema);
+    auto at = t.byName.find(column);
+    if (at == t.byName.end()) return std::nullopt;
+    return t.fields[at->second];
 }
 
 // --- values ----------------------------------------------------------------------
@@ -531,97 +660,130 @@ void BindVariant(sqlite3_stmt* st, int index, const Variant& v) {
     case vbString:
         sqlite3_bind_text(st, index, v.RawString().data(), static_cast<int>(v.RawString().size()), SQLITE_TRANSIENT);
         break;
+    case vbByteArray:
+        sqlite3_bind_blob(st, index, v.RawString().data(), static_cast<int>(v.RawString().size()), SQLITE_TRANSIENT);
+        break;
     default:
         throw DaoError(err::TypeMismatch, "Type mismatch");
     }
 }
 
-Variant ReadColumn(sqlite3_stmt* st, int col, int daoType) {
-    int storage = sqlite3_column_type(st, col);
-    auto asText = [&] {
-        const unsigned char* t = sqlite3_column_text(st, col);
-        return std::string(reinterpret_cast<const char*>(t), static_cast<std::size_t>(sqlite3_column_bytes(st, col)));
-    };
-    auto asBytes = [&] {
-        const void* b = sqlite3_column_blob(st, col);
-        return std::string(static_cast<const char*>(b), static_cast<std::size_t>(sqlite3_column_bytes(st, col)));
-    };
-    // A number column holds what the program that wrote it stored: text and
-    // blobs come as they are (never as the digits they spell or as 0), and
-    // whole numbers beyond the column's range or fractions in a whole-number
-    // column come exactly, for the reader to refuse.
-    if (daoType == dbBoolean || daoType == dbByte || daoType == dbInteger || daoType == dbDouble) {
-        if (storage == SQLITE_BLOB) return Variant(asBytes());
-        if (storage == SQLITE_TEXT && daoType != dbDouble) return Variant(asText());
+namespace {
+
+// The bytes of the column as they are stored (a text's or a blob's).
+std::string columnBytes(sqlite3_stmt* st, int col, int storage) {
+    const void* p = storage == SQLITE_BLOB ? sqlite3_column_blob(st, col)
+                                           : static_cast<const void*>(sqlite3_column_text(st, col));
+    return std::string(static_cast<const char*>(p), static_cast<std::size_t>(sqlite3_column_bytes(st, col)));
+}
+
+// A whole number as the field type's own value when it is within the type's
+// range, else as the exact 64-bit value it is.
+Variant wholeNumber(std::int64_t v, int daoType) {
+    if (daoType == dbByte && v >= 0 && v <= 255) return Variant(static_cast<std::uint8_t>(v));
+    if (daoType == dbInteger && v >= -32768 && v <= 32767) return Variant(static_cast<std::int16_t>(v));
+    if (daoType == dbSingle && v >= -(1LL << 24) && v <= (1LL << 24)) return Variant(static_cast<float>(v));
+    if (daoType == dbCurrency && v >= -922337203685477LL && v <= 922337203685477LL)
+        return Variant::Currency(static_cast<double>(v));
+    if ((daoType == dbDouble || daoType == dbDecimal) && v >= -(1LL << 53) && v <= (1LL << 53))
+        return Variant(static_cast<double>(v));
+    return Variant(static_cast<long long>(v));
+}
+
+// A real number as the field type's own value when that holds it exactly,
+// else as the double it is.
+Variant realNumber(double d, int daoType) {
+    switch (daoType) {
+    case dbSingle:
+        if (std::isfinite(d) && std::fabs(d) <= 3.4028234663852886e38 && static_cast<double>(static_cast<float>(d)) == d)
+            return Variant(static_cast<float>(d));
+        return Variant(d);
+    case dbCurrency:
+        if (std::fabs(d) <= 922337203685477.0 && RoundHalfEvenTo(d, 4) == d) return Variant::Currency(d);
+        return Variant(d);
+    case dbDate:
+        return Variant::Date(d);
+    default:
+        return Variant(d);
     }
+}
+
+bool isNumberType(int daoType) {
+    switch (daoType) {
+    case dbByte: case dbInteger: case dbLong: case dbBigInt: case dbCurrency: case dbSingle:
+    case dbDouble: case dbDecimal:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A double as a text column shows it: 15 significant digits when they give
+// the value back, else as many as it needs.
+std::string numberText(double d) {
+    std::string s = FormatDouble(d);
+    double back = 0;
+    if (!std::isfinite(d) || (ParseDouble(s, back) && back == d)) return s;
+    return FormatDoubleRoundTrip(d);
+}
+
+} // namespace
+
+Variant ReadColumn(sqlite3_stmt* st, int col, int daoType) {
+    // SQLite keeps the value, not the declared type: what another program
+    // stored is read as it is. A number keeps every digit (a whole number
+    // beyond the field type's range is read as the 64-bit value it is); a
+    // text that is not a number stays a text and a blob stays bytes, so that
+    // nothing is read as 0 or as the digits a text begins with.
+    int storage = sqlite3_column_type(st, col);
     if (daoType == dbBoolean) {
-        if (storage == SQLITE_NULL) return Variant(false);
-        return Variant(sqlite3_column_double(st, col) != 0.0);
+        switch (storage) {
+        case SQLITE_NULL: return Variant(false);
+        case SQLITE_INTEGER: return Variant(sqlite3_column_int64(st, col) != 0);
+        case SQLITE_FLOAT: return Variant(sqlite3_column_double(st, col) != 0.0);
+        case SQLITE_BLOB: return Variant::Bytes(columnBytes(st, col, storage));
+        default: return Variant(columnBytes(st, col, storage)); // even "Yes": the reader decides
+        }
     }
     if (storage == SQLITE_NULL) return Variant::Null();
-    if ((daoType == dbByte || daoType == dbInteger) && storage == SQLITE_FLOAT) {
-        const double d = sqlite3_column_double(st, col);
-        const double lo = daoType == dbByte ? 0.0 : -32768.0, hi = daoType == dbByte ? 255.0 : 32767.0;
-        if (!(d >= lo && d <= hi && d == std::trunc(d))) return Variant(d);
-    }
-    if ((daoType == dbByte || daoType == dbInteger) && storage == SQLITE_INTEGER) {
-        const sqlite3_int64 v = sqlite3_column_int64(st, col);
-        const sqlite3_int64 lo = daoType == dbByte ? 0 : -32768, hi = daoType == dbByte ? 255 : 32767;
-        if (v < lo || v > hi) return Variant(static_cast<long long>(v));
+    if (isNumberType(daoType) || daoType == dbDate) {
+        switch (storage) {
+        case SQLITE_INTEGER:
+            if (daoType == dbDate) return Variant::Date(sqlite3_column_double(st, col));
+            return wholeNumber(sqlite3_column_int64(st, col), daoType);
+        case SQLITE_FLOAT:
+            return realNumber(sqlite3_column_double(st, col), daoType);
+        case SQLITE_BLOB:
+            return Variant::Bytes(columnBytes(st, col, storage));
+        default: {
+            std::string t = columnBytes(st, col, storage);
+            double d = 0;
+            if (daoType == dbDate) {
+                if (ParseDate(t, d)) return Variant::Date(d);
+                return Variant(std::move(t));
+            }
+            if (ParseDouble(t, d) && std::isfinite(d)) return realNumber(d, daoType);
+            return Variant(std::move(t));
+        }
+        }
     }
     switch (daoType) {
-    case dbByte:
-        return Variant(static_cast<std::uint8_t>(sqlite3_column_int(st, col)));
-    case dbInteger:
-        return Variant(static_cast<std::int16_t>(sqlite3_column_int(st, col)));
-    case dbLong:
-        if (storage == SQLITE_INTEGER) return Variant(static_cast<long long>(sqlite3_column_int64(st, col)));
-        if (storage == SQLITE_FLOAT) return Variant(sqlite3_column_double(st, col));
-        return Variant(asText());
-    case dbBigInt:
-        return Variant(static_cast<long long>(sqlite3_column_int64(st, col)));
-    case dbCurrency:
-        return Variant::Currency(sqlite3_column_double(st, col));
-    case dbSingle:
-        return Variant(static_cast<float>(sqlite3_column_double(st, col)));
-    case dbDouble:
-    case dbDecimal:
-        if (storage == SQLITE_TEXT) {
-            std::string t = asText();
-            double d;
-            if (ParseDouble(t, d)) return Variant(d);
-            return Variant(t);
-        }
-        return Variant(sqlite3_column_double(st, col));
-    case dbDate:
-        if (storage == SQLITE_TEXT) {
-            double d;
-            std::string t = asText();
-            if (ParseDate(t, d)) return Variant::Date(d);
-            return Variant(t);
-        }
-        return Variant::Date(sqlite3_column_double(st, col));
     case dbText:
     case dbMemo:
     case dbGUID:
-        if (storage == SQLITE_FLOAT) return Variant(FormatDouble(sqlite3_column_double(st, col)));
-        return Variant(asText());
+        if (storage == SQLITE_FLOAT) return Variant(numberText(sqlite3_column_double(st, col)));
+        return Variant(columnBytes(st, col, storage == SQLITE_BLOB ? SQLITE_BLOB : SQLITE_TEXT));
     case dbBinary:
-    case dbLongBinary: {
-        const void* b = sqlite3_column_blob(st, col);
-        return Variant(std::string(static_cast<const char*>(b), static_cast<std::size_t>(sqlite3_column_bytes(st, col))));
-    }
+    case dbLongBinary:
+        return Variant(columnBytes(st, col, SQLITE_BLOB));
     default:
         break;
     }
     switch (storage) {
     case SQLITE_INTEGER: return Variant(static_cast<long long>(sqlite3_column_int64(st, col)));
     case SQLITE_FLOAT: return Variant(sqlite3_column_double(st, col));
-    case SQLITE_TEXT: return Variant(asText());
-    default: {
-        const void* b = sqlite3_column_blob(st, col);
-        return Variant(std::string(static_cast<const char*>(b), static_cast<std::size_t>(sqlite3_column_bytes(st, col))));
-    }
+    case SQLITE_TEXT: return Variant(columnBytes(st, col, SQLITE_TEXT));
+    default: return Variant(columnBytes(st, col, SQLITE_BLOB));
     }
 }
 

@@ -2,17 +2,20 @@
 // The SQLite connection behind one open database, shared by the database
 // object and everything opened from it (recordsets, table definitions), so
 // that they can tell when the database has been closed under them.
+#include "db/Collection.h"
 #include "db/FieldInfo.h"
 #include "db/Variant.h"
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace dao {
@@ -87,6 +90,21 @@ public:
     // program adding a table, say) and then invalidates the catalogue.
     void NoticeSchemaChange() noexcept;
 
+    // The catalogue follows the file: its rows about tables that another
+    // program dropped or renamed are removed (when the file can be written
+    // at once; nothing is waited for), so that a table of that name can be
+    // made again.
+    void ForgetMissingTables() noexcept;
+    // Removes the catalogue's rows about `table`, which does not exist: they
+    // are left from a table another program dropped or renamed.
+    void ForgetTable(const std::string& table);
+
+    // Waits for another program's lock, the `attempt`th time for this lock
+    // (0 the first); false when the wait is over and the statement fails.
+    bool WaitForLock(int attempt) noexcept;
+    // Whether statements wait for locks (they do unless switched off).
+    void SetWaitForLocks(bool wait) noexcept { m_waitForLocks = wait; }
+
     // Transaction depth shared with the workspace.
     int TransactionDepth() const noexcept { return m_txDepth; }
     void SetTransactionDepth(int d) noexcept { m_txDepth = d; }
@@ -108,11 +126,19 @@ private:
     std::uint64_t m_generation = 1;
     std::int64_t m_schemaVersion = -1; // the file's schema version last seen
     std::optional<bool> m_hasCatalog;
-    std::map<std::string, std::vector<FieldInfo>> m_fieldCache; // key: schema + "\x1f" + lower(table)
+    struct CachedTable {
+        std::vector<FieldInfo> fields;
+        std::unordered_map<std::string, std::size_t, detail::NameHash, detail::NameEqual> byName;
+    };
+    const CachedTable& cachedTable(const std::string& table, const std::string& schema);
+    std::map<std::string, CachedTable> m_fieldCache; // key: schema + "\x1f" + lower(table)
     std::map<std::string, std::string> m_aliases;                // path → alias
     std::map<std::string, std::string> m_attached;               // path → alias, attached
     std::vector<PendingWriter*> m_pendingWriters;
     bool m_writingPending = false;
+    bool m_waitForLocks = true;
+    std::chrono::steady_clock::time_point m_waitStart;
+    std::chrono::milliseconds m_waitTold{-1}; // when the listener was last told, in this wait
 };
 
 // Binds a Variant to a statement parameter (1-based).

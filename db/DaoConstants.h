@@ -64,6 +64,7 @@ enum QueryDefTypeEnum : int {
     dbQAppend = 64,
     dbQMakeTable = 80,
     dbQDDL = 96,
+    dbQSetOperation = 128,
     dbQAction = 240,
 };
 

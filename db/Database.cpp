@@ -30,6 +30,8 @@ void Database::init() {
 bool Database::IsOpen() const noexcept { return m_conn && m_conn->IsOpen(); }
 bool Database::Updatable() const noexcept { return IsOpen() && !m_conn->ReadOnly(); }
 
+int Database::ColumnLimit() const { return sqlite3_limit(conn()->handle(), SQLITE_LIMIT_COLUMN, -1); }
+
 std::shared_ptr<Connection> Database::conn() const {
     if (!IsOpen()) throw DaoError(err::ObjectClosed, "Object invalid or no longer set.");
     return m_conn;
@@ -207,6 +209,29 @@ std::vector<Database::TableRef> Database::TablesRead(const std::string& source) 
         out.push_back({file ? std::string(file) : std::string(), table});
     }
     return out;
+}
+
+std::optional<Database::NonNumber> Database::FirstNonNumber(const std::string& source, const std::string& field) {
+    auto c = conn();
+    {
+        StmtHandle st = c->Prepare(SystemSql("SELECT 1 FROM sqlite_master WHERE type IN ('table', 'view') AND name = ?1"));
+        sqlite3_bind_text(st.get(), 1, source.c_str(), static_cast<int>(source.size()), SQLITE_TRANSIENT);
+        if (sqlite3_step(st.get()) != SQLITE_ROW) return std::nullopt;
+    }
+    StmtHandle st = c->Prepare(SystemSql("SELECT v, n FROM (SELECT " + QuoteIdent(field) + " AS v, row_number() OVER () AS n FROM " +
+                                         QuoteIdent(source) + ") WHERE typeof(v) IN ('text', 'blob')"));
+    int rc;
+    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+        const long record = static_cast<long>(sqlite3_column_int64(st.get(), 1));
+        const auto* p = static_cast<const char*>(sqlite3_column_blob(st.get(), 0));
+        std::string bytes(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(st.get(), 0)));
+        if (sqlite3_column_type(st.get(), 0) == SQLITE_BLOB) return NonNumber{Variant::Bytes(std::move(bytes)), record};
+        double d = 0;
+        // A text that spells a whole number is one (a column without affinity keeps it as text).
+        if (!ParseDouble(bytes, d)) return NonNumber{Variant(std::move(bytes)), record};
+    }
+    if (rc != SQLITE_DONE) c->Fail(sqlite3_extended_errcode(c->handle()), "FirstNonNumber");
+    return std::nullopt;
 }
 
 void Database::NewPassword(const std::string& oldPassword, const std::string& newPassword) {

@@ -5,6 +5,7 @@
 #include "db/TableDef.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,8 @@ public:
     bool Updatable() const noexcept;
     long CollatingOrder() const noexcept { return 1033; }
     std::string Version() const { return "3.0"; }
+    // The most columns a table of this database can have.
+    int ColumnLimit() const;
 
     dao::TableDefs& TableDefs();
     dao::QueryDefs& QueryDefs();
@@ -51,6 +54,17 @@ public:
         std::string table;
     };
     std::vector<TableRef> TablesRead(const std::string& source);
+
+    // The first value of `field` in the table or view `source` that is no
+    // number (a text or a blob another program stored in a number column),
+    // with the record's place (from 1) in the order the source holds its
+    // records. None when every value is a number or Null, or when `source`
+    // is no table or view of this file.
+    struct NonNumber {
+        Variant value;
+        long record = 0;
+    };
+    std::optional<NonNumber> FirstNonNumber(const std::string& source, const std::string& field);
 
     // Sets or clears (empty text) the database password; needs the old one.
     void NewPassword(const std::string& oldPassword, const std::string& newPassword);

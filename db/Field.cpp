@@ -11,7 +11,11 @@ void Field::checkUnattached() const {
     if (m_attached) throw DaoError(err::InvalidOperation, "Invalid operation.");
 }
 
-void Field::SetName(const std::string& name) { checkUnattached(); m_info.name = name; }
+void Field::SetName(const std::string& name) {
+    checkUnattached();
+    m_info.name = name;
+    detail::NoteItemRename();
+}
 
 void Field::SetType(int type) {
     checkUnattached();
@@ -48,14 +52,14 @@ void Fields::Append(const FieldPtr& f) {
     if (!f || f->Name().empty()) throw DaoError(3001, "Invalid argument.");
     if (Find(f->Name())) throw DaoError(3191, "Cannot define field '" + f->Name() + "' more than once.");
     if (onAppend) onAppend(f);
-    m_items.push_back(f);
+    pushItem(f);
 }
 
 void Fields::Delete(std::string_view name) {
     int i = IndexOf(name);
     if (i < 0) throw notFound();
-    if (onDelete) onDelete(m_items[static_cast<std::size_t>(i)]->Name());
-    m_items.erase(m_items.begin() + i);
+    if (onDelete) onDelete(items()[static_cast<std::size_t>(i)]->Name());
+    eraseItem(static_cast<std::size_t>(i));
 }
 
 } // namespace dao

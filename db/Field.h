@@ -88,8 +88,8 @@ private:
     friend class Recordset;
     friend class Index;
     friend class QueryDef;
-    void appendLoaded(const FieldPtr& f) { m_items.push_back(f); }
-    void clear() { m_items.clear(); }
+    void appendLoaded(const FieldPtr& f) { pushItem(f); }
+    void clear() { clearItems(); }
 };
 
 } // namespace dao

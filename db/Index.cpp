@@ -17,14 +17,14 @@ void Indexes::Append(const IndexPtr& idx) {
     if (!idx || idx->Name().empty()) throw DaoError(3001, "Invalid argument.");
     if (Find(idx->Name())) throw DaoError(3284, "Index already exists.");
     if (onAppend) onAppend(idx);
-    m_items.push_back(idx);
+    pushItem(idx);
 }
 
 void Indexes::Delete(std::string_view name) {
     int i = IndexOf(name);
     if (i < 0) throw notFound();
-    if (onDelete) onDelete(m_items[static_cast<std::size_t>(i)]->Name());
-    m_items.erase(m_items.begin() + i);
+    if (onDelete) onDelete(items()[static_cast<std::size_t>(i)]->Name());
+    eraseItem(static_cast<std::size_t>(i));
 }
 
 } // namespace dao

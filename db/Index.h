@@ -15,7 +15,10 @@ public:
     explicit Index(std::string name = {}) : m_name(std::move(name)) {}
 
     const std::string& Name() const noexcept { return m_name; }
-    void SetName(const std::string& n) { m_name = n; }
+    void SetName(const std::string& n) {
+        m_name = n;
+        detail::NoteItemRename();
+    }
     bool Primary() const noexcept { return m_primary; }
     void SetPrimary(bool v) { m_primary = v; }
     bool Unique() const noexcept { return m_unique || m_primary; }
@@ -51,7 +54,8 @@ private:
     friend class TableDef;
     std::function<void(const IndexPtr&)> onAppend;
     std::function<void(const std::string&)> onDelete;
-    void appendLoaded(const IndexPtr& idx) { m_items.push_back(idx); }
+    void appendLoaded(const IndexPtr& idx) { pushItem(idx); }
+    void clear() { clearItems(); }
 };
 
 } // namespace dao

@@ -23,6 +23,7 @@ struct JetTranslation {
     std::string makeTableDatabase;
     std::string baseTable;
     bool hasRowid = false;
+    bool compound = false;
     std::vector<std::string> parameters;
 };
 
@@ -1342,6 +1343,7 @@ std::string Parser::selectStatement(bool topLevel, JetTranslation* out) {
         }
     }
     if (topLevel && out) {
+        out->compound = compound;
         if (simple) {
             out->baseTable = first.from.firstTable;
             if (m_options.keyset) {
@@ -1512,6 +1514,7 @@ TranslatedSql JetSqlTranslator::Make(std::string_view original, JetTranslation&&
     out.m_makeTableDatabase = std::move(t.makeTableDatabase);
     out.m_baseTable = std::move(t.baseTable);
     out.m_hasRowid = t.hasRowid;
+    out.m_compound = t.compound;
     out.m_parameters = std::move(t.parameters);
     out.m_original = std::string(original);
     return out;

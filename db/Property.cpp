@@ -14,19 +14,19 @@ void Properties::Append(const PropertyPtr& p) {
         onStore(*p);
         p->m_persist = onStore;
     }
-    m_items.push_back(p);
+    pushItem(p);
 }
 
 void Properties::appendLoaded(const PropertyPtr& p) {
     p->m_persist = onStore;
-    m_items.push_back(p);
+    pushItem(p);
 }
 
 void Properties::Delete(std::string_view name) {
     int i = IndexOf(name);
     if (i < 0) throw notFound();
-    if (onDelete) onDelete(m_items[static_cast<std::size_t>(i)]->Name());
-    m_items.erase(m_items.begin() + i);
+    if (onDelete) onDelete(items()[static_cast<std::size_t>(i)]->Name());
+    eraseItem(static_cast<std::size_t>(i));
 }
 
 PropertyPtr Properties::operator()(std::string_view name) const {

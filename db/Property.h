@@ -44,6 +44,7 @@ private:
     friend class TableDef;
     friend class Field;
     void appendLoaded(const PropertyPtr& p);
+    void clear() { clearItems(); }
 };
 
 } // namespace dao

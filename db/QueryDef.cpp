@@ -7,6 +7,10 @@
 #include "db/JetSqlTranslator.h"
 #include "db/Recordset.h"
 
+#include <algorithm>
+#include <cctype>
+#include <unordered_set>
+
 namespace dao {
 
 namespace {
@@ -17,11 +21,23 @@ std::shared_ptr<Database> lockDb(const std::weak_ptr<Database>& w) {
     return db;
 }
 
+// The first word of a statement (after blanks and opening parentheses), in capitals.
+std::string leadingWord(const std::string& s) {
+    std::size_t i = 0;
+    while (i < s.size() && (std::isspace(static_cast<unsigned char>(s[i])) || s[i] == '(')) ++i;
+    std::string word;
+    while (i < s.size() && std::isalpha(static_cast<unsigned char>(s[i])))
+        word += static_cast<char>(std::toupper(static_cast<unsigned char>(s[i++])));
+    return word;
+}
+
 int typeOf(const std::string& sql) {
+    // A crosstab query is not one the translator reads; its first word says what it is.
+    if (leadingWord(sql) == "TRANSFORM") return dbQCrosstab;
     try {
         TranslatedSql t = JetSqlTranslator::Translate(sql);
         switch (t.kind()) {
-        case TranslatedSql::Kind::Select: return dbQSelect;
+        case TranslatedSql::Kind::Select: return t.compound() ? dbQSetOperation : dbQSelect;
         case TranslatedSql::Kind::Delete: return dbQDelete;
         case TranslatedSql::Kind::Update: return dbQUpdate;
         case TranslatedSql::Kind::Insert: return dbQAppend;
@@ -44,9 +60,12 @@ void createView(Connection& c, const std::string& name, const std::string& sql) 
     }
 }
 
+DaoError readOnlyView() { return DaoError(err::ReadOnly, "Cannot update. Database or object is read-only."); }
+
 } // namespace
 
 void QueryDef::SetName(const std::string& name) {
+    if (m_view) throw readOnlyView();
     if (m_stored) {
         auto db = lockDb(m_db);
         auto c = db->conn();
@@ -67,6 +86,7 @@ void QueryDef::SetName(const std::string& name) {
 }
 
 void QueryDef::SetSQL(const std::string& sql) {
+    if (m_view) throw readOnlyView();
     if (m_stored) {
         auto db = lockDb(m_db);
         auto c = db->conn();
@@ -80,7 +100,20 @@ void QueryDef::SetSQL(const std::string& sql) {
     m_fields.clear();
 }
 
-int QueryDef::Type() const { return typeOf(m_sql); }
+int QueryDef::Type() const { return m_view ? dbQSelect : typeOf(m_sql); }
+
+bool QueryDef::Readable() const {
+    try {
+        if (m_view) {
+            auto db = lockDb(m_db);
+            StmtHandle st = db->conn()->Prepare(SystemSql("SELECT * FROM " + QuoteIdent(m_name)));
+            return true;
+        }
+        return JetSqlTranslator::Translate(m_sql).kind() == TranslatedSql::Kind::Select;
+    } catch (const DaoError&) {
+        return false;
+    }
+}
 
 dao::Fields& QueryDef::Fields() {
     if (m_fields.Count() == 0 && Type() == dbQSelect) {
@@ -110,7 +143,9 @@ void QueryDef::Execute(int options) {
 
 void QueryDefs::ensure() {
     auto db = lockDb(m_db);
-    if (m_generation == db->conn()->SchemaGeneration()) return;
+    auto c = db->conn();
+    c->NoticeSchemaChange(); // a view another program made while the file is open
+    if (m_generation == c->SchemaGeneration()) return;
     Refresh();
 }
 
@@ -119,7 +154,7 @@ void QueryDefs::Refresh() {
     auto c = db->conn();
     std::vector<QueryDefPtr> items;
     if (c->HasCatalog()) {
-        StmtHandle st = c->Prepare(SystemSql("SELECT Name, SQL FROM MSysQueries ORDER BY Name COLLATE NOCASE"));
+        StmtHandle st = c->Prepare(SystemSql("SELECT Name, SQL FROM MSysQueries"));
         while (sqlite3_step(st.get()) == SQLITE_ROW) {
             auto q = std::make_shared<QueryDef>(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0)),
                                                 reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 1)));
@@ -128,7 +163,33 @@ void QueryDefs::Refresh() {
             items.push_back(q);
         }
     }
-    m_items = std::move(items);
+    // The file's own views, but for those that stand for the queries above.
+    {
+        std::unordered_set<std::string_view, detail::NameHash, detail::NameEqual> ours;
+        for (const auto& q : items) ours.insert(q->Name());
+        std::vector<QueryDefPtr> views;
+        StmtHandle st = c->Prepare(SystemSql("SELECT name FROM sqlite_master WHERE type = 'view'"));
+        while (sqlite3_step(st.get()) == SQLITE_ROW) {
+            std::string name = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
+            if (ours.count(name)) continue;
+            std::string sql;
+            try {
+                sql = "SELECT * FROM " + JetSqlTranslator::BracketName(name);
+            } catch (const DaoError&) {
+                continue; // a name no query text can hold
+            }
+            auto q = std::make_shared<QueryDef>(name, sql);
+            q->m_stored = true;
+            q->m_view = true;
+            q->m_db = m_db;
+            views.push_back(q);
+        }
+        for (auto& v : views) items.push_back(std::move(v));
+    }
+    std::stable_sort(items.begin(), items.end(), [](const QueryDefPtr& a, const QueryDefPtr& b) {
+        return sqlite3_stricmp(a->Name().c_str(), b->Name().c_str()) < 0;
+    });
+    assignItems(std::move(items));
     m_generation = c->SchemaGeneration();
 }
 
@@ -163,6 +224,7 @@ void QueryDefs::Delete(std::string_view name) {
     ensure();
     QueryDefPtr q = Collection<QueryDef>::Find(name);
     if (!q) throw notFound();
+    if (q->m_view) throw readOnlyView();
     c->ExecBound(SystemSql("DELETE FROM MSysQueries WHERE Name = ?1"), {Variant(q->Name())});
     c->Exec(SystemSql("DROP VIEW IF EXISTS " + QuoteIdent(q->Name())));
     c->InvalidateCatalog();

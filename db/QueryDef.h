@@ -14,6 +14,9 @@ class Database;
 class Recordset;
 using RecordsetPtr = std::shared_ptr<Recordset>;
 
+// A view that another program saved in the file (SQLite's own saved query)
+// is a query too: it reads the view ("SELECT * FROM [view]"), and it cannot
+// be changed, renamed or deleted through this layer (error 3027).
 class QueryDef {
 public:
     QueryDef(std::string name, std::string sql) : m_name(std::move(name)), m_sql(std::move(sql)) {}
@@ -22,7 +25,13 @@ public:
     void SetName(const std::string& name);
     const std::string& SQL() const noexcept { return m_sql; }
     void SetSQL(const std::string& sql);
-    int Type() const;                     // dbQSelect, dbQDelete, ...
+    int Type() const;                     // dbQSelect, dbQCrosstab, dbQSetOperation, dbQDelete, ...
+    // A view of the file, read-only here.
+    bool IsView() const noexcept { return m_view; }
+    // Its records can be read: the layer reads its SQL (a view: SQLite
+    // prepares it). A query that needs parameters is readable; opening it
+    // without them fails with 3061.
+    bool Readable() const;
 
     dao::Fields& Fields();                // the columns a select query returns
     RecordsetPtr OpenRecordset(int type = 0, int options = 0);
@@ -35,6 +44,7 @@ private:
     std::string m_name;
     std::string m_sql;
     bool m_stored = false;
+    bool m_view = false;
     std::weak_ptr<Database> m_db;
     dao::Fields m_fields;
 };
@@ -50,8 +60,8 @@ public:
     QueryDefPtr operator()(std::string_view name) { ensure(); return Collection<QueryDef>::operator()(name); }
     QueryDefPtr Find(std::string_view name) { ensure(); return Collection<QueryDef>::Find(name); }
     int Count() { ensure(); return Collection<QueryDef>::Count(); }
-    auto begin() { ensure(); return m_items.begin(); }
-    auto end() { ensure(); return m_items.end(); }
+    auto begin() { ensure(); return items().begin(); }
+    auto end() { ensure(); return items().end(); }
 
 private:
     friend class Database;

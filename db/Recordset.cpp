@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_set>
 
 namespace dao {
 
@@ -15,6 +16,9 @@ DaoError noCurrentRecord() { return DaoError(err::NoCurrentRecord, "No current r
 DaoError notUpdatable() { return DaoError(err::NotUpdatable, "Database or object is read-only."); }
 
 bool isTextType(int t) { return t == dbText || t == dbMemo || t == dbGUID; }
+
+// Field types whose values are numbers (dates and Booleans included).
+bool holdsNumbers(int t) { return !isTextType(t) && t != dbBinary && t != dbLongBinary; }
 
 std::string originOf(sqlite3_stmt* st, int col) {
     const char* o = sqlite3_column_origin_name(st, col);
@@ -222,9 +226,10 @@ void Recordset::initFields() {
 // Fields hold a weak reference to their recordset, which only exists once the
 // recordset is owned by a shared_ptr; Database::OpenRecordset binds them.
 int Recordset::columnIndex(std::string_view name) const {
-    for (std::size_t c = 0; c < m_columns.size(); ++c)
-        if (NamesEqual(m_columns[c].name, name)) return static_cast<int>(c);
-    throw DaoError(err::ItemNotFound, "Item not found in this collection.");
+    // The fields stand in the columns' order: the field's place is the column.
+    const int c = m_fields.IndexOf(name);
+    if (c < 0) throw DaoError(err::ItemNotFound, "Item not found in this collection.");
+    return c;
 }
 
 // --- position ------------------------------------------------------------------------
@@ -340,6 +345,11 @@ long Recordset::RecordCount() const {
 }
 
 long Recordset::AbsolutePosition() {
+    // A forward read counts its records as it goes: no need to load them.
+    if (m_mode == Mode::Stream) {
+        checkOpen();
+        return (m_empty || m_streamDone) ? -1 : m_pos;
+    }
     materialize();
     if (EOF_() || BOF()) return -1;
     long live = 0;
@@ -416,16 +426,22 @@ Variant Recordset::GetValue(int column) const {
         throw DaoError(err::ItemNotFound, "Item not found in this collection.");
     if (m_editMode) return m_buffer[static_cast<std::size_t>(column)];
     requireCurrent();
+    Variant v;
     switch (m_mode) {
     case Mode::Stream:
-        return ReadColumn(m_stmt.get(), column + m_offset, m_columns[static_cast<std::size_t>(column)].type);
+        v = ReadColumn(m_stmt.get(), column + m_offset, m_columns[static_cast<std::size_t>(column)].type);
+        break;
     case Mode::Cached:
-        return m_rows[static_cast<std::size_t>(m_pos)][static_cast<std::size_t>(column)];
+        v = m_rows[static_cast<std::size_t>(m_pos)][static_cast<std::size_t>(column)];
+        break;
     case Mode::Keyset:
         loadCurrent();
-        return m_current[static_cast<std::size_t>(column)];
+        v = m_current[static_cast<std::size_t>(column)];
+        break;
     }
-    return {};
+    if (m_numberGuard && (v.IsString() || v.IsBytes()) && holdsNumbers(m_columns[static_cast<std::size_t>(column)].type))
+        m_numberGuard(v, m_columns[static_cast<std::size_t>(column)].name);
+    return v;
 }
 
 bool Recordset::GetDouble(int column, double& x) const {
@@ -438,8 +454,13 @@ bool Recordset::GetDouble(int column, double& x) const {
         sqlite3_value* v = sqlite3_column_value(m_stmt.get(), column + m_offset);
         const int storage = sqlite3_value_type(v);
         if (storage == SQLITE_NULL) return false;
-        if (storage != SQLITE_TEXT) {
+        if (storage == SQLITE_FLOAT) {
             x = sqlite3_value_double(v);
+            return true;
+        }
+        if (storage == SQLITE_INTEGER) {
+            const sqlite3_int64 i = sqlite3_value_int64(v);
+            x = static_cast<double>(i);
             return true;
         }
     }
@@ -471,6 +492,7 @@ Variant Recordset::coerceForColumn(int column, const Variant& v) const {
         return Variant::Null();
     }
     auto number = [&]() -> double {
+        if (v.IsBytes()) throw conversion();
         if (v.IsString()) {
             if (!IsNumeric(v.RawString())) throw conversion();
             return Variant(v.RawString()).ToDouble();
@@ -491,6 +513,10 @@ Variant Recordset::coerceForColumn(int column, const Variant& v) const {
         return Variant(static_cast<std::int16_t>(r));
     }
     case dbLong: {
+        // The column is SQLite's INTEGER: a whole number read from one (64
+        // bits, a time stamp say) is written back as it is. Other values keep
+        // the Long range.
+        if (v.Type() == vbLongLong) return v;
         double r = RoundHalfEven(number());
         if (r < -2147483648.0 || r > 2147483647.0) throw overflow();
         return Variant(static_cast<int>(r));
@@ -504,8 +530,10 @@ Variant Recordset::coerceForColumn(int column, const Variant& v) const {
     case dbCurrency:
         return Variant::Currency(number());
     case dbSingle: {
+        // SQLite keeps eight bytes for it: a value is kept as it is given.
         double d = number();
-        if (std::fabs(d) > 3.402823466e38) throw overflow();
+        if (!(std::fabs(d) <= 3.4028234663852886e38)) throw overflow();
+        if (v.Type() == vbDouble && static_cast<double>(static_cast<float>(d)) != d) return Variant(d);
         return Variant(static_cast<float>(d));
     }
     case dbDouble:
@@ -628,9 +656,20 @@ void Recordset::Update() {
         for (std::size_t c = 0; c < m_columns.size(); ++c)
             if ((m_columns[c].attributes & dbAutoIncrField) && m_baseColumn[c].size())
                 m_buffer[c] = Variant(static_cast<long long>(rowid));
-        m_keys.push_back(rowid);
-        m_deleted.push_back(0);
-        if (m_mode == Mode::Cached) m_rows.push_back(std::move(m_buffer));
+        if (m_appendOnly) {
+            // A writer: it keeps the row it added last (for LastModified) and
+            // no other, so that memory does not grow with the rows it writes.
+            m_keys.assign(1, rowid);
+            m_deleted.assign(1, 0);
+            if (m_mode == Mode::Cached) {
+                m_rows.clear();
+                m_rows.push_back(std::move(m_buffer));
+            }
+        } else {
+            m_keys.push_back(rowid);
+            m_deleted.push_back(0);
+            if (m_mode == Mode::Cached) m_rows.push_back(std::move(m_buffer));
+        }
         m_lastModified = static_cast<long>(m_keys.size()) - 1;
         if (m_empty) {
             // The recordset was empty: the new row does not become current.
@@ -671,7 +710,7 @@ void Recordset::Delete() {
     StmtHandle st = m_conn->Prepare(SystemSql("DELETE FROM " + QuoteIdent(m_table) + " WHERE rowid = ?1"));
     sqlite3_bind_int64(st.get(), 1, m_keys[static_cast<std::size_t>(m_pos)]);
     if (sqlite3_step(st.get()) != SQLITE_DONE) m_conn->Fail(sqlite3_extended_errcode(m_conn->handle()), "DELETE FROM " + m_table);
-    m_deleted[static_cast<std::size_t>(m_pos)] = 1;
+    m_deleted.Set(static_cast<std::size_t>(m_pos));
     ++m_deletedCount;
     m_currentLoaded = -1;
 }
@@ -705,13 +744,10 @@ void Recordset::findImpl(const std::string& criteria, long start, int direction)
     // Evaluate the criteria against one row at a time, its values bound as a
     // one-row table whose columns carry the recordset's field names.
     std::string select;
-    std::vector<std::string> seen;
+    std::unordered_set<std::string_view, detail::NameHash, detail::NameEqual> seen;
     std::vector<int> bound;
     for (std::size_t c = 0; c < m_columns.size(); ++c) {
-        bool dup = false;
-        for (const auto& s : seen) dup = dup || NamesEqual(s, m_columns[c].name);
-        if (dup) continue;
-        seen.push_back(m_columns[c].name);
+        if (!seen.insert(m_columns[c].name).second) continue;
         bound.push_back(static_cast<int>(c));
         if (!select.empty()) select += ", ";
         select += "?" + std::to_string(bound.size());

@@ -8,13 +8,17 @@
 //   move, bookmark or search loads them into memory;
 // - recordsets on a table keep the row keys only and read the current row by
 //   key, so that rows can be added, edited and deleted while walking;
-// - updatable recordsets on an SQL text keep keys and values in memory.
+// - updatable recordsets on an SQL text keep keys and values in memory;
+// - append-only recordsets read no rows and keep only the row they added
+//   last (for LastModified): memory does not grow with the rows they write.
 #include "db/Connection.h"
 #include "db/Field.h"
+#include "db/RowKeys.h"
 #include "db/TranslatedSql.h"
 #include "db/Variant.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -94,6 +98,14 @@ public:
     void SetValue(int column, const Variant& v);
     int FieldCount() const noexcept { return static_cast<int>(m_columns.size()); }
 
+    // Called with a value of a number field (dates and Booleans included)
+    // that is no number (a text or the bytes of a blob another program
+    // stored there) before the value is handed out, with the field's name;
+    // a guard that throws fails the read. A run's data recordset thus fails
+    // at the first such value, naming it, its field and its record.
+    using NumberGuard = std::function<void(const Variant& value, const std::string& field)>;
+    void SetNumberGuard(NumberGuard guard) { m_numberGuard = std::move(guard); }
+
     void Requery();
     void Close() noexcept;
     bool IsOpen() const noexcept { return !m_closed && m_conn && m_conn->IsOpen(); }
@@ -141,8 +153,8 @@ private:
 
     // Cached / keyset mode
     std::vector<std::vector<Variant>> m_rows;
-    std::vector<std::int64_t> m_keys;
-    std::vector<char> m_deleted;
+    RowKeys m_keys;                          // by position; rows added cost nothing
+    RowMarks m_deleted;
     long m_deletedCount = 0;
     StmtHandle m_fetch;                      // keyset: the row by key
     mutable std::vector<Variant> m_current;  // keyset: values of the current row
@@ -163,6 +175,7 @@ private:
     bool m_noMatch = false;
 
     dao::Fields m_fields;
+    NumberGuard m_numberGuard;
     friend class Field;
 };
 using RecordsetPtr = std::shared_ptr<Recordset>;

@@ -46,7 +46,7 @@ void TableAppender::Append(std::initializer_list<Number> row) {
     if (row.size() != m_width || !m_blobs.empty())
         throw DaoError(err::InvalidArgument, "Invalid argument: a row of " + std::to_string(row.size()) +
                                                  " values for " + std::to_string(m_width) + " columns.");
-    m_kept.insert(m_kept.end(), row.begin(), row.end());
+    for (const Number& n : row) keep(n);
     kept();
 }
 
@@ -54,12 +54,21 @@ void TableAppender::Append(std::initializer_list<Number> numbers, const void* da
     if (numbers.size() + 1 != m_width || m_blobs.size() != m_keptRows)
         throw DaoError(err::InvalidArgument, "Invalid argument: a row of " + std::to_string(numbers.size()) +
                                                  " values and a blob for " + std::to_string(m_width) + " columns.");
-    m_kept.insert(m_kept.end(), numbers.begin(), numbers.end());
+    for (const Number& n : numbers) keep(n);
     m_kept.push_back(Number(0.0)); // the blob's place
     const auto* bytes = static_cast<const unsigned char*>(data);
     m_blobs.emplace_back(m_bytes.size(), size);
     m_bytes.insert(m_bytes.end(), bytes, bytes + size);
     kept();
+}
+
+void TableAppender::keep(const Number& n) {
+    m_kept.push_back(n);
+    if (n.value) {
+        // The value is kept here: the caller's goes at the end of the call.
+        m_keptValues.push_back(*n.value);
+        m_kept.back().i = static_cast<std::int64_t>(m_keptValues.size() - 1);
+    }
 }
 
 void TableAppender::kept() {
@@ -107,6 +116,8 @@ void TableAppender::writeKept() {
             if (c + 1 == m_width && !m_blobs.empty()) {
                 const auto& [offset, size] = m_blobs[r];
                 sqlite3_bind_blob64(st, p++, m_bytes.data() + offset, size, SQLITE_STATIC);
+            } else if (n.value) {
+                BindVariant(st, p++, m_keptValues[static_cast<std::size_t>(n.i)]);
             } else if (n.integer) {
                 sqlite3_bind_int64(st, p++, n.i);
             } else {
@@ -125,6 +136,7 @@ void TableAppender::writeKept() {
     m_kept.clear();
     m_bytes.clear();
     m_blobs.clear();
+    m_keptValues.clear();
     m_keptRows = 0;
 }
 

@@ -36,6 +36,12 @@ private:
 
 bool isText(int t) { return t == dbText || t == dbMemo; }
 
+bool indexNameTaken(Connection& c, const std::string& name) {
+    StmtHandle st = c.Prepare(SystemSql("SELECT 1 FROM sqlite_master WHERE name = ?1 COLLATE NOCASE"));
+    sqlite3_bind_text(st.get(), 1, name.c_str(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+    return sqlite3_step(st.get()) == SQLITE_ROW;
+}
+
 // A default value as a literal of the column's type; empty when none applies
 // (none, or one that changes with the clock: the layer fills those in itself).
 std::string defaultLiteral(const FieldInfo& f) {
@@ -179,8 +185,8 @@ void TableDef::attach(const std::shared_ptr<Connection>& c) {
     m_indexesLoaded = false;
     m_propertiesLoaded = false;
     m_fields.clear();
-    m_indexes.m_items.clear();
-    m_properties.m_items.clear();
+    m_indexes.clear();
+    m_properties.clear();
 }
 
 namespace {
@@ -247,7 +253,7 @@ void TableDef::loadFields() {
 
 void TableDef::loadIndexes() {
     auto c = conn();
-    m_indexes.m_items.clear();
+    m_indexes.clear();
     bool fromCatalog = false;
     if (c->HasCatalog()) {
         StmtHandle st = c->Prepare(SystemSql("SELECT Name, Fields, IsPrimary, IsUnique, IsRequired, IgnoreNulls FROM "
@@ -311,7 +317,7 @@ void TableDef::loadIndexes() {
 
 void TableDef::loadProperties() {
     auto c = conn();
-    m_properties.m_items.clear();
+    m_properties.clear();
     std::weak_ptr<Connection> weak = c;
     std::string table = m_name;
     m_properties.onStore = [weak, table](const Property& p) {
@@ -349,9 +355,8 @@ void TableDefs::Refresh() {
     while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
         std::string name = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
         // Keep the objects already handed out, so that a caller's reference stays current.
-        TableDefPtr td;
-        for (const auto& old : m_items)
-            if (NamesEqual(old->Name(), name) && old->m_stored) td = old;
+        TableDefPtr td = Collection<TableDef>::Find(name);
+        if (td && !td->m_stored) td = nullptr;
         if (td) {
             td->m_fieldsLoaded = false;
             td->m_indexesLoaded = false;
@@ -364,27 +369,30 @@ void TableDefs::Refresh() {
         items.push_back(td);
     }
     if (rc != SQLITE_DONE) c->Fail(sqlite3_extended_errcode(c->handle()), "TableDefs");
-    m_items = std::move(items);
+    assignItems(std::move(items));
     m_generation = c->SchemaGeneration();
+}
+
+std::string TableDefs::NameFault(const std::string& n) {
+    // The names the desktop engine refuses: brackets, ".", "!" and "`" would
+    // end or split the name in every query that writes it.
+    bool bad = n.empty() || n.front() == ' ' || n.size() > 64;
+    for (unsigned char ch : n) bad = bad || ch < 0x20 || ch == '[' || ch == ']' || ch == '.' || ch == '!' || ch == '`';
+    if (!bad) return {};
+    return "'" + n + "' is not a valid name. Make sure that it does not include invalid characters "
+                     "or punctuation and that it is not too long.";
 }
 
 void TableDefs::Append(const TableDefPtr& td) {
     auto c = m_conn.lock();
     if (!c || !c->IsOpen()) throw DaoError(err::ObjectClosed, "Object invalid or no longer set.");
     if (!td || td->Name().empty()) throw DaoError(3001, "Invalid argument.");
-    // The names the desktop engine refuses: brackets, ".", "!" and "`" would
-    // end or split the name in every query that writes it.
-    {
-        const std::string& n = td->Name();
-        bool bad = n.front() == ' ' || n.size() > 64;
-        for (unsigned char ch : n) bad = bad || ch < 0x20 || ch == '[' || ch == ']' || ch == '.' || ch == '!' || ch == '`';
-        if (bad)
-            throw DaoError(3125, "'" + n + "' is not a valid name. Make sure that it does not include invalid characters "
-                                 "or punctuation and that it is not too long.");
-    }
+    if (const std::string fault = NameFault(td->Name()); !fault.empty()) throw DaoError(3125, fault);
     if (td->m_stored) throw DaoError(err::ObjectExists, "Object '" + td->Name() + "' already exists.");
     if (c->ReadOnly()) throw DaoError(err::ReadOnly, "Cannot update. Database or object is read-only.");
     if (td->m_fields.Count() == 0) throw DaoError(3264, "No field defined--cannot append TableDef or Index.");
+    if (td->m_fields.Count() > sqlite3_limit(c->handle(), SQLITE_LIMIT_COLUMN, -1))
+        throw DaoError(3190, "Too many fields defined.");
     ensure();
     if (Collection<TableDef>::Find(td->Name())) throw DaoError(err::TableExists, "Table '" + td->Name() + "' already exists.");
     c->EnsureCatalog();
@@ -432,6 +440,9 @@ void TableDefs::Append(const TableDefPtr& td) {
     ddl += ")";
 
     Savepoint sp(*c);
+    // Rows of an earlier table of this name, which another program dropped
+    // or renamed, would collide with the new table's.
+    c->ForgetTable(td->Name());
     c->Exec(SystemSql(ddl));
     int ordinal = 0;
     for (const auto& fp : fields) {
@@ -464,6 +475,10 @@ void TableDefs::Append(const TableDefPtr& td) {
         std::string sqliteName;
         if (!onRowid) {
             sqliteName = td->Name() + "." + idx->Name();
+            // A table another program renamed keeps its indexes' names: the
+            // new table's index takes a name of its own.
+            for (int n = 2; indexNameTaken(*c, sqliteName); ++n)
+                sqliteName = td->Name() + "." + idx->Name() + "~" + std::to_string(n);
             c->Exec(SystemSql(std::string("CREATE ") + (idx->Unique() ? "UNIQUE " : "") + "INDEX " + QuoteIdent(sqliteName) +
                               " ON " + QuoteIdent(td->Name()) + " (" + cols + ")"));
         }
@@ -476,7 +491,7 @@ void TableDefs::Append(const TableDefPtr& td) {
     sp.Release();
     c->InvalidateCatalog();
     td->attach(c);
-    m_items.push_back(td);
+    pushItem(td);
     Refresh();
 }
 

@@ -56,6 +56,10 @@ using TableDefPtr = std::shared_ptr<TableDef>;
 
 class TableDefs : public Collection<TableDef> {
 public:
+    // Why a table may not take this name (brackets, ".", "!", "`", a control
+    // character, a leading blank, more than 64 characters): error 3125's
+    // text; empty for a name Append accepts.
+    static std::string NameFault(const std::string& name);
     // Creates the table in the database; the definition becomes the stored table.
     void Append(const TableDefPtr& td);
     // Drops a table; error 3265 when there is none of that name.
@@ -66,8 +70,8 @@ public:
     TableDefPtr operator()(std::string_view name) { ensure(); return Collection<TableDef>::operator()(name); }
     TableDefPtr Find(std::string_view name) { ensure(); return Collection<TableDef>::Find(name); }
     int Count() { ensure(); return Collection<TableDef>::Count(); }
-    auto begin() { ensure(); return m_items.begin(); }
-    auto end() { ensure(); return m_items.end(); }
+    auto begin() { ensure(); return items().begin(); }
+    auto end() { ensure(); return items().end(); }
 
 private:
     friend class Database;

@@ -1,7 +1,7 @@
 #pragma once
 // TableRowReader: reads numbers back from a stretch of a table's rows in the
 // order of their rowids (the order a TableAppender wrote them), straight from
-// the statement: no recordset, no Variant.
+// the statement: no recordset (a Variant only where a value is asked for).
 #include "db/Connection.h"
 
 #include <cstdint>
@@ -35,6 +35,8 @@ public:
         return static_cast<const unsigned char*>(sqlite3_column_blob(m_st.get(), column));
     }
     int Bytes(int column) const { return sqlite3_column_bytes(m_st.get(), column); }
+    // A column of the current row as a recordset reads a field of that type.
+    Variant Value(int column, int daoType) const { return ReadColumn(m_st.get(), column, daoType); }
 
 private:
     std::shared_ptr<Connection> m_conn;

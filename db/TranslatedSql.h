@@ -51,6 +51,9 @@ public:
     // "__rowid" (the base table's rowid) as its first result column.
     bool hasRowid() const noexcept { return m_hasRowid; }
 
+    // True for a SELECT of several joined by UNION (a union query).
+    bool compound() const noexcept { return m_compound; }
+
     // Names declared by a leading PARAMETERS clause, in order. A statement
     // with parameters cannot run without their values (error 3061).
     const std::vector<std::string>& parameters() const noexcept { return m_parameters; }
@@ -69,6 +72,7 @@ private:
     std::string m_makeTableDatabase;
     std::string m_baseTable;
     bool m_hasRowid = false;
+    bool m_compound = false;
     std::vector<std::string> m_parameters;
     std::string m_original;
 };

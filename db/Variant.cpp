@@ -126,6 +126,12 @@ Variant Variant::Date(double oleDate) {
     return v;
 }
 
+Variant Variant::Bytes(std::string bytes) {
+    Variant v(std::move(bytes));
+    v.m_type = vbByteArray;
+    return v;
+}
+
 Variant Variant::Currency(double value) {
     Variant v(RoundHalfEvenTo(value, 4));
     v.m_type = vbCurrency;
@@ -195,13 +201,14 @@ std::string Variant::ToString() const {
     }
     case vbDouble: case vbCurrency: case vbDecimal: return FormatDouble(m_dbl);
     case vbDate: return FormatDate(m_dbl);
-    case vbString: return m_str;
+    case vbString: case vbByteArray: return m_str;
     default: throwMismatch();
     }
 }
 
 bool Variant::Equals(const Variant& other, bool textCompare) const {
     if (IsNull() || other.IsNull()) return IsNull() && other.IsNull();
+    if (IsBytes() || other.IsBytes()) return IsBytes() && other.IsBytes() && m_str == other.m_str;
     if (IsString() && other.IsString()) {
         if (textCompare) return NamesEqual(m_str, other.m_str);
         return m_str == other.m_str;
@@ -213,6 +220,20 @@ bool Variant::Equals(const Variant& other, bool textCompare) const {
         if (n.IsEmpty()) return s.m_str.empty();
         if (!textToNumber(s.m_str, a)) return false;
         b = n.ToDouble();
+        return a == b;
+    }
+    // Whole numbers are compared exactly, also beyond the 53 bits of a double
+    // (two 64-bit keys a unit apart are two keys).
+    auto whole = [](const Variant& v) {
+        switch (v.m_type) {
+        case vbInteger: case vbLong: case vbBoolean: case vbByte: case vbLongLong: return true;
+        default: return false;
+        }
+    };
+    if (whole(*this) && whole(other)) return m_int == other.m_int;
+    if (whole(*this) || whole(other)) {
+        const long double a = whole(*this) ? static_cast<long double>(m_int) : static_cast<long double>(ToDouble());
+        const long double b = whole(other) ? static_cast<long double>(other.m_int) : static_cast<long double>(other.ToDouble());
         return a == b;
     }
     return ToDouble() == other.ToDouble();
@@ -370,6 +391,33 @@ double Now() {
     std::tm tm{};
     localtime_r(&t, &tm);
     return DateSerial(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday) + TimeSerial(tm.tm_hour, tm.tm_min, tm.tm_sec);
+}
+
+std::string ValueText(const Variant& v) {
+    switch (v.Type()) {
+    case vbNull: return "Null";
+    case vbEmpty: return {};
+    case vbByteArray: {
+        static const char* hex = "0123456789ABCDEF";
+        const std::string& b = v.RawString();
+        const std::size_t shown = std::min<std::size_t>(b.size(), 16);
+        std::string out = "X'";
+        for (std::size_t i = 0; i < shown; ++i) {
+            out += hex[static_cast<unsigned char>(b[i]) >> 4];
+            out += hex[static_cast<unsigned char>(b[i]) & 15];
+        }
+        out += b.size() > shown ? "...'" : "'";
+        return out;
+    }
+    case vbDouble: case vbSingle: {
+        // As many digits as tell the value apart from its neighbours.
+        std::string s = FormatDouble(v.RawDouble());
+        double back = 0;
+        if (ParseDouble(s, back) && back == v.RawDouble()) return s;
+        return FormatDoubleRoundTrip(v.RawDouble());
+    }
+    default: return v.ToString();
+    }
 }
 
 bool NamesEqual(std::string_view a, std::string_view b) noexcept {

@@ -27,6 +27,7 @@ enum VarType : int {
     vbDecimal = 14,
     vbByte = 17,
     vbLongLong = 20,
+    vbByteArray = 8209, // vbArray + vbByte: the bytes of a blob
 };
 
 class Variant {
@@ -50,17 +51,21 @@ public:
     static Variant Currency(double value);
     static Variant Integer(std::int16_t v) { return Variant(v); }
     static Variant Long(std::int32_t v) { return Variant(static_cast<int>(v)); }
+    // The bytes of a blob stored where a number or a date belongs: no number
+    // can be made of them.
+    static Variant Bytes(std::string bytes);
 
     VarType Type() const noexcept { return m_type; }
     bool IsNull() const noexcept { return m_type == vbNull; }
     bool IsEmpty() const noexcept { return m_type == vbEmpty; }
     bool IsString() const noexcept { return m_type == vbString; }
+    bool IsBytes() const noexcept { return m_type == vbByteArray; }
     bool IsNumber() const noexcept;      // any numeric type, Boolean and Date included
 
     // Raw access without conversion (valid only for the matching type).
     long long RawInt() const noexcept { return m_int; }
     double RawDouble() const noexcept { return m_dbl; }
-    const std::string& RawString() const noexcept { return m_str; }
+    const std::string& RawString() const noexcept { return m_str; } // text, or the bytes of vbByteArray
 
     // Conversions as the language's CDbl/CLng/CInt/CStr/CBool do; Null raises
     // error 94 "Invalid use of Null", text that is not a number error 13.
@@ -111,6 +116,10 @@ double TimeSerial(int hour, int minute, int second);
 std::string FormatDate(double oleDate); // "yyyy-mm-dd hh:nn:ss" (time omitted at midnight)
 bool ParseDate(std::string_view text, double& oleDate);
 double Now();
+
+// A value as a message names it: a text as it is, the bytes of a blob as
+// X'0A1B..', Null as Null, numbers and dates as ToString writes them.
+std::string ValueText(const Variant& v);
 
 // Case-insensitive equality of names (tables, fields, keys).
 bool NamesEqual(std::string_view a, std::string_view b) noexcept;

@@ -4,6 +4,7 @@
 #include "db/DaoConstants.h"
 #include "db/DaoError.h"
 #include "db/JetFunctions.h"
+#include "db/RepairHook.h"
 #include "db/Workgroup.h"
 
 #include <algorithm>
@@ -32,41 +33,85 @@ ConnectOptions parseConnect(const std::string& connect) {
     return o;
 }
 
+RepairStepHook& repairHook() {
+    static RepairStepHook hook;
+    return hook;
+}
+
 // Earlier versions declared text columns with the collation GENERAL, which
 // only this program registers: other programs could neither check, vacuum
 // nor sort such a file. Their declarations are changed to the built-in NOCASE
-// and the indexes rebuilt in that order; true when the file was changed (the
-// connection must then be opened again to read the new schema).
+// and the indexes rebuilt in that order, all in one transaction: a repair
+// that fails, or a process killed during it, leaves the file as it was (the
+// next open repairs it). True when the file was repaired.
 bool repairCollations(Connection& c) {
     {
         StmtHandle st = c.Prepare(SystemSql("SELECT 1 FROM sqlite_master WHERE type IN ('table', 'index') AND "
                                             "sql LIKE '%COLLATE GENERAL%' LIMIT 1"));
         if (sqlite3_step(st.get()) != SQLITE_ROW) return false;
     }
+    // A file another program is writing opens as it is, at once: this
+    // program still knows the old collation.
+    c.SetWaitForLocks(false);
+    int step = 0;
+    auto next = [&step] {
+        if (repairHook()) repairHook()(++step);
+    };
+    bool begun = false;
     try {
+        next();
         c.Exec(SystemSql("BEGIN IMMEDIATE"));
+        begun = true;
         int version = 0;
+        next();
         {
             StmtHandle st = c.Prepare(SystemSql("PRAGMA schema_version"));
             if (sqlite3_step(st.get()) == SQLITE_ROW) version = sqlite3_column_int(st.get(), 0);
         }
+        next();
         c.Exec(SystemSql("PRAGMA writable_schema = ON"));
+        next();
         c.Exec(SystemSql("UPDATE sqlite_master SET sql = replace(sql, 'COLLATE GENERAL', 'COLLATE NOCASE') "
                          "WHERE type IN ('table', 'index') AND sql LIKE '%COLLATE GENERAL%'"));
-        c.Exec(SystemSql("PRAGMA writable_schema = OFF"));
+        next();
         c.Exec(SystemSql("PRAGMA schema_version = " + std::to_string(version + 1)));
+        // The connection reads the new declarations inside the transaction,
+        // so that the indexes are rebuilt in the new order before anything
+        // is committed.
+        next();
+        c.Exec(SystemSql("PRAGMA writable_schema = RESET"));
+        next();
+        c.Exec(SystemSql("REINDEX NOCASE"));
+        next();
+        {
+            StmtHandle st = c.Prepare(SystemSql("PRAGMA integrity_check(1)"));
+            const unsigned char* r = sqlite3_step(st.get()) == SQLITE_ROW ? sqlite3_column_text(st.get(), 0) : nullptr;
+            if (!r || std::string(reinterpret_cast<const char*>(r)) != "ok")
+                throw DaoError(3049, "The repaired file '" + c.Path() + "' does not check out; it is left as it was.");
+        }
+        next();
         c.Exec(SystemSql("COMMIT"));
-    } catch (const DaoError&) {
-        // A file that cannot be written (read-only on disk, locked) opens as
-        // it is: this program still knows the old collation.
-        for (const char* undo : {"ROLLBACK", "PRAGMA writable_schema = OFF"}) {
+        begun = false;
+        if (repairHook()) repairHook()(0);
+    } catch (...) {
+        // A file that cannot be written (read-only on disk, locked, full)
+        // opens as it is: this program still knows the old collation.
+        if (begun) {
             try {
-                c.Exec(SystemSql(undo));
+                c.Exec(SystemSql("ROLLBACK"));
             } catch (...) {
             }
         }
+        try {
+            c.Exec(SystemSql("PRAGMA writable_schema = RESET"));
+        } catch (...) {
+        }
+        c.SetWaitForLocks(true);
+        c.InvalidateCatalog();
         return false;
     }
+    c.SetWaitForLocks(true);
+    c.InvalidateCatalog();
     return true;
 }
 
@@ -91,7 +136,9 @@ std::shared_ptr<Connection> openConnection(const std::string& path, bool create,
     // Takes effect only while the file holds nothing.
     if (pageSize > 0) conn->Exec(SystemSql("PRAGMA page_size = " + std::to_string(pageSize)));
     if (workFile) conn->Exec(SystemSql("PRAGMA synchronous = OFF"));
-    sqlite3_busy_timeout(raw, 250);
+    // Another program's lock is waited for as long as a user would wait.
+    sqlite3_busy_handler(
+        raw, [](void* c, int attempt) { return static_cast<Connection*>(c)->WaitForLock(attempt) ? 1 : 0; }, conn.get());
     sqlite3_extended_result_codes(raw, 1);
     // A large ORDER BY (the analyses' sorted reads) may sort on helper threads.
     // The connection keeps SQLite's own mutex: a database object may be
@@ -110,13 +157,7 @@ std::shared_ptr<Connection> openConnection(const std::string& path, bool create,
     rc = sqlite3_step(st.get());
     if (rc != SQLITE_ROW) conn->Fail(sqlite3_extended_errcode(raw), {});
     st.reset();
-    if (!readOnly && repairCollations(*conn)) {
-        // A fresh connection reads the new declarations; the indexes follow them.
-        conn.reset();
-        auto fresh = openConnection(path, create, exclusive, readOnly, workFile);
-        fresh->Exec(SystemSql("REINDEX NOCASE"));
-        return fresh;
-    }
+    if (!readOnly) repairCollations(*conn);
     return conn;
 }
 
@@ -135,6 +176,8 @@ void checkDatabasePassword(Connection& c, const ConnectOptions& options) {
 
 } // namespace
 
+void SetRepairStepHook(RepairStepHook hook) { repairHook() = std::move(hook); }
+
 Workspace::Workspace(std::string name, std::string userName) : m_name(std::move(name)), m_userName(std::move(userName)) {}
 
 Workspace::~Workspace() { Close(); }
@@ -151,6 +194,7 @@ DatabasePtr Workspace::OpenDatabase(const std::string& path, bool exclusive, boo
         throw DaoError(err::FileNotFound, "Couldn't find file '" + full + "'.");
     auto conn = openConnection(full, false, exclusive, readOnly, options.workFile, options.pageSize);
     checkDatabasePassword(*conn, options);
+    if (!options.workFile) conn->ForgetMissingTables();
     for (int level = 1; level <= m_txDepth; ++level)
         conn->Exec(SystemSql("SAVEPOINT vtx" + std::to_string(level)));
     conn->SetTransactionDepth(m_txDepth);

@@ -1,7 +1,9 @@
 #include "designer/CMelvarsPropWiz.h"
 
 #include "db/Dao.h"
+#include "engine/AnalysisCatalogue.h"
 #include "designer/OptionsPages.h"
+#include "designer/ReplacedTables.h"
 #include "designer/WizServices.h"
 #include "designer/frmQuorb_Create.h"
 #include "designer/frmQuorb_Fields.h"
@@ -13,11 +15,14 @@
 #include "scenario/AppDatabase.h"
 #include "scenario/ScenarioTables.h"
 #include "util/CProgramSettings.h"
+#include "util/modZURSTAT.h"
 #include "util/ui/modZURSTAT.h"
 
 #include <QLineEdit>
+#include <QRect>
 #include <QWidget>
 
+#include <initializer_list>
 #include <utility>
 
 namespace {
@@ -42,9 +47,39 @@ bool IsScenarioTableName(const std::string& name) {
     return false;
 }
 
+// True when one of the columns of the scenario table names the table in a
+// stored scenario (names compared as the database compares them). The names
+// are matched in memory: no SQL is built from them.
+bool StoredScenarioNames(const std::string& table, std::initializer_list<const char*> columns) {
+    if (!gdbCurrent || table.empty() || !TableDefExists(gdbCurrent, kScenarioTableName)) return false;
+    std::string sql = "SELECT ";
+    for (const char* c : columns) sql += std::string(sql.size() > 7 ? ", " : "") + c;
+    sql += std::string(" FROM ") + kScenarioTableName;
+    try {
+        dao::RecordsetPtr rs = gdbCurrent->OpenRecordset(sql, dao::dbOpenSnapshot);
+        for (; !rs->EOF_(); rs->MoveNext()) {
+            for (int i = 0; i < rs->FieldCount(); ++i) {
+                const dao::Variant v = rs->GetValue(i);
+                if (!v.IsNull() && !v.IsEmpty() && dao::NamesEqual(v.ToString(), table)) return true;
+            }
+        }
+    } catch (const dao::DaoError&) {
+        // A scenario table that cannot be read names nothing.
+    }
+    return false;
+}
+
 } // namespace
 
 CMelvarsPropWiz::CMelvarsPropWiz() : m_ScenarioFields(std::make_shared<CScenarioFields>()) {}
+
+bool CMelvarsPropWiz::IsInputOfStoredScenario(const std::string& table) {
+    return StoredScenarioNames(table, {"Scenario_Input_Table_Name"});
+}
+
+bool CMelvarsPropWiz::IsOutputOfStoredScenario(const std::string& table) {
+    return StoredScenarioNames(table, {"Scenario_Output_Table1_Name", "Scenario_Output_Table2_Name"});
+}
 
 CMelvarsPropWiz::~CMelvarsPropWiz() {
     ProcGuard proc(gErr, "CMelvarsPropWiz:Class_Terminat");
@@ -61,24 +96,19 @@ void CMelvarsPropWiz::SetScenarioFields(std::shared_ptr<CScenarioFields> fields)
 }
 
 long CMelvarsPropWiz::GetOptionsPageOf(const std::string& calcType) {
-    static const std::pair<const char*, long> pages[] = {
-        {"Describe", 4},  {"Frequency", 5},      {"Percentiles", 6},       {"Compare", 7},
-        {"Matrix", 8},    {"Regression", 9},     {"Crosstab", 10},         {"Two Sample t-Test", 11},
-        {"ANOVA", 11},    {"Two way ANOVA", 11}, {"Chi-Square", 12},       {"Sign Test", 13},
-        {"K-S Fit", 14},  {"2 Sample", 15},      {"N Sample", 16},         {"Paired Fields", 17},
-        {"N Fields", 18},
-    };
-    for (const auto& [name, page] : pages)
-        if (calcType == name) return page;
-    return 99;
+    const AnalysisType* t = AnalysisTypeNamed(calcType);
+    return t ? t->optionsPage : 99;
 }
 
 std::string CMelvarsPropWiz::GroupOfType(const std::string& calcType) {
-    const long page = GetOptionsPageOf(calcType);
-    if (page >= 4 && page <= 10) return "P";
-    if (page == 11) return "G";
-    if (page >= 12 && page <= 18) return "N";
-    return {};
+    const AnalysisType* t = AnalysisTypeNamed(calcType);
+    return t ? std::string(1, t->group) : std::string();
+}
+
+bool CMelvarsPropWiz::IsOptionsPage(long page) {
+    for (const AnalysisType& t : AnalysisTypes())
+        if (t.optionsPage == page) return true;
+    return false;
 }
 
 std::string CMelvarsPropWiz::OutputTablePrefix() const {
@@ -124,15 +154,24 @@ bool CMelvarsPropWiz::ShowStatWizard(long startPage) {
     try {
         long page = startPage;
         long previous = 0;
+        QRect place;
         while (page != -1) {
             long next = page;
-            if ((page >= 1 && page <= 18) || page == 50) {
+            if ((page >= 1 && page <= 3) || IsOptionsPage(page) || page == 50) {
                 if (page == 50 && !PageForm(3)) EnsurePage(3)->SetWiz(this);
                 CWizPage* form = EnsurePage(page);
                 long nav = 0;
                 if (form) {
                     form->SetWiz(this);
+                    // Every page stands where the previous one stood (the
+                    // first where the dialog places itself), so the wizard
+                    // does not jump from step to step.
+                    // (A page whose controls need more room, with a large
+                    // font, is never made smaller than they need.)
+                    if (place.isValid())
+                        form->setGeometry(QRect(place.topLeft(), place.size().expandedTo(form->minimumSizeHint())));
                     wizsvc::ShowModal(*form);
+                    place = form->geometry();
                     nav = form->NavResult();
                 } else {
                     // No page for these options yet: the stored (or default)
@@ -142,9 +181,11 @@ bool CMelvarsPropWiz::ShowStatWizard(long startPage) {
                 if (page == 1) {
                     if (nav == 1) next = -1;
                     else if (nav == 2) next = 2;
+                    else if (nav == 4) next = ConfirmCancel(1);
                 } else if (page == 2) {
                     if (nav == 1) next = 1;
                     else if (nav == 2) next = 3;
+                    else if (nav == 4) next = ConfirmCancel(2);
                 } else if (page == 3) {
                     if (nav == 1) next = -1;
                     else if (nav == 2) next = GetOptionsPage();
@@ -294,23 +335,27 @@ bool CMelvarsPropWiz::CheckFinalNames(QWidget& page, const std::string& first, c
     // Table names are the same whatever their letter case: "Out" and "out"
     // would overwrite each other.
     if (msg.empty() && !second.empty() && dao::NamesEqual(first, second)) {
-        msg = "The first and second output table names names must not be the same.";
+        msg = "The first and second output table names must not be the same.";
         focus = "txtScenario_Output_Table2_Name";
     }
-    // An output table is dropped and made anew at every run: it must be
-    // neither the scenario's input nor one of the scenario tables.
+    // An output table is dropped and made anew at every run: it must be a
+    // name the run can make, and neither the input of a scenario (this one or
+    // any stored one) nor one of the scenario tables.
     for (int i = 0; i < 2 && msg.empty(); ++i) {
         const std::string& name = i == 0 ? first : second;
         if (name.empty()) continue;
         const char* box = i == 0 ? "txtScenario_Output_Table1_Name" : "txtScenario_Output_Table2_Name";
-        if (dao::NamesEqual(name, Table())) {
+        if (const std::string fault = dao::TableDefs::NameFault(name); !fault.empty()) {
+            msg = fault;
+            focus = box;
+        } else if (dao::NamesEqual(name, Table())) {
             msg = "The output table '" + name + "' is the scenario's input table. Please choose another name.";
             focus = box;
         } else if (IsScenarioTableName(name)) {
             msg = "The output table '" + name + "' is one of the scenario tables. Please choose another name.";
             focus = box;
-        } else if (name.find_first_of("[]") != std::string::npos) {
-            msg = "An output table name may not contain brackets.";
+        } else if (std::string refusal = replacedtables::InputRefusal(name); !refusal.empty()) {
+            msg = std::move(refusal);
             focus = box;
         }
     }
@@ -328,7 +373,8 @@ bool CMelvarsPropWiz::PostScenario() {
         for (const CScenarioField& f : *m_ScenarioFields)
             fields.push_back({f.FieldName(), f.Choice(), f.OrdinalPosition()});
         const std::string user = dao::DBEngine().Workspaces(0)->UserName();
-        const ScenarioSaveResult saved = SaveScenario(*gdbCurrent, m_Scenario_ID, Scenario(), fields, user);
+        const ScenarioSaveResult saved =
+            SaveScenario(*gdbCurrent, m_Scenario_ID, Scenario(), GetScenarioSort(CalcType()), fields, user);
         if (!saved.Saved) {
             m_lastSaveError = saved.Message;
             wizsvc::WizMessage(m_parent, QStringLiteral("The scenario could not be saved.\r\n\r\n") +

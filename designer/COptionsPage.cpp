@@ -25,26 +25,18 @@ COptionsPage::COptionsPage(const char* formName, const char* caption, int helpTo
     : CWizPage(parent), m_formName(formName), m_helpTopic(helpTopic) {
     setObjectName(QString::fromLatin1(formName));
     setWindowTitle(QString::fromLatin1(caption));
-    resize(PixelsFromTwips(9360), PixelsFromTwips(5310));
 
     auto* layout = new QVBoxLayout(this);
     m_body = new QVBoxLayout;
     layout->addLayout(m_body, 1);
     // Help, Cancel, Back, Next from left to right; none is a default button.
-    auto* row = new QHBoxLayout;
-    row->addStretch();
     const std::pair<int, const char*> buttons[] = {{0, "Help"}, {4, "Cancel"}, {1, "< &Back"}, {2, "&Next >"}};
     for (const auto& [index, text] : buttons) {
-        auto* b = new QPushButton(QString::fromLatin1(text), this);
-        b->setObjectName(QStringLiteral("cmdNav_%1").arg(index));
-        b->setAutoDefault(false);
-        b->setDefault(false);
-        b->setFixedSize(PixelsFromTwips(1110), PixelsFromTwips(330));
+        QPushButton* b = NavButton(text, index);
         m_cmdNav[static_cast<std::size_t>(index)] = b;
-        row->addWidget(b);
         connect(b, &QPushButton::clicked, this, [this, i = index] { cmdNav_Click(i); });
     }
-    layout->addLayout(row);
+    layout->addLayout(ButtonRow({}, m_cmdNav[0], m_cmdNav[4], m_cmdNav[1], m_cmdNav[2]));
 }
 
 QPushButton* COptionsPage::cmdNav(int index) const {

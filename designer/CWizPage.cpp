@@ -1,12 +1,24 @@
 #include "designer/CWizPage.h"
 
+#include "platform/ui/Twips.h"
+
 #include <QApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
+#include <QStyle>
+#include <QStyleOptionButton>
+
+#include <algorithm>
+#include <vector>
+
+using platform::ui::PixelsFromTwips;
 
 CWizPage::CWizPage(QWidget* parent) : QDialog(parent) {
     setModal(true);
+    resize(PixelsFromTwips(PageWidthTwips), PixelsFromTwips(PageHeightTwips));
     // F1 does what the page's Help button does (a modal page keeps the main
     // window's F1 from reaching it).
     auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
@@ -21,6 +33,49 @@ void CWizPage::LeaveWith(long code) {
     hide();
 }
 
+QPushButton* CWizPage::NavButton(const char* caption, int index, const char* name) {
+    auto* b = new QPushButton(QString::fromLatin1(caption), this);
+    b->setObjectName(index >= 0 ? QStringLiteral("cmdNav_%1").arg(index) : QString::fromLatin1(name));
+    b->setAutoDefault(false);
+    b->setDefault(false);
+    return b;
+}
+
+QHBoxLayout* CWizPage::ButtonRow(std::initializer_list<QPushButton*> own, QPushButton* help, QPushButton* cancel,
+                                 QPushButton* back, QPushButton* forward) {
+    std::vector<QPushButton*> all(own);
+    for (QPushButton* b : {help, cancel, back, forward})
+        if (b) all.push_back(b);
+    // One size for the row: the design size, or what the longest caption
+    // needs with the style's margins and some air on both sides.
+    // The longest caption of any page's row counts on every page, so that
+    // the rows of all pages match.
+    int width = PixelsFromTwips(1110);
+    int height = PixelsFromTwips(330);
+    for (QPushButton* b : all) {
+        for (const QString& caption : {b->text(), QStringLiteral("Save and &Run")}) {
+            QStyleOptionButton option;
+            option.initFrom(b);
+            option.text = caption;
+            const QSize text = b->fontMetrics().size(Qt::TextShowMnemonic, caption);
+            const QSize needed =
+                b->style()->sizeFromContents(QStyle::CT_PushButton, &option, text, b).expandedTo(b->sizeHint());
+            width = std::max(width, needed.width() + 2 * b->fontMetrics().averageCharWidth());
+            height = std::max(height, needed.height());
+        }
+    }
+    auto* row = new QHBoxLayout;
+    // The spacing of its own (a nested row would take its page's).
+    const int spacing = style()->pixelMetric(QStyle::PM_LayoutHorizontalSpacing);
+    row->setSpacing(spacing >= 0 ? spacing : 6);
+    for (QPushButton* b : own) row->addWidget(b);
+    row->addStretch();
+    for (QPushButton* b : all) b->setFixedSize(width, height);
+    for (QPushButton* b : {help, cancel, back, forward})
+        if (b) row->addWidget(b);
+    return row;
+}
+
 void CWizPage::CommitFocusedEdit() {
     QWidget* focused = focusWidget();
     if (auto* edit = qobject_cast<QLineEdit*>(focused))
@@ -29,4 +84,22 @@ void CWizPage::CommitFocusedEdit() {
 
 void CWizPage::reject() {
     EscapePressed();
+}
+
+void CWizPage::keyPressEvent(QKeyEvent* event) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CWizPage::showEvent(QShowEvent* event) {
+    // No button of a page answers Enter, not even the one with the focus.
+    for (QPushButton* b : findChildren<QPushButton*>()) {
+        b->setAutoDefault(false);
+        b->setDefault(false);
+    }
+    QDialog::showEvent(event);
 }

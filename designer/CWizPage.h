@@ -14,17 +14,34 @@
 //   leave), 3 save and run, 4 cancel. The page is hidden, not destroyed, and
 //   the loop reads NavResult.
 //
+// What the user meets alike on every page:
+// - one window size (PageWidthTwips x PageHeightTwips); the loop shows each
+//   page where the previous one stood;
+// - one row of buttons (ButtonRow): the page's own buttons at the left and,
+//   at the right, Help, Cancel, < Back and the forward button, all of one
+//   size;
+// - Escape and the window's close box do what the page's Cancel does
+//   (EscapePressed); Enter presses no button.
+//
 // An options page (pages 4 to 18) is one class derived from CWizPage with
 // its own controls, SetWiz and CheckValues; designer/OptionsPages.cpp maps
 // the page number to the class.
 #include <QDialog>
 
+#include <initializer_list>
+
 class CMelvarsPropWiz;
+class QHBoxLayout;
+class QPushButton;
 
 class CWizPage : public QDialog {
     Q_OBJECT
 public:
     explicit CWizPage(QWidget* parent = nullptr);
+
+    // The size of every page of the wizard, twips.
+    static constexpr int PageWidthTwips = 11700;
+    static constexpr int PageHeightTwips = 8250;
 
     // "Wiz": hands the page the wizard (the loop calls it before every showing).
     virtual void SetWiz(CMelvarsPropWiz* wiz) = 0;
@@ -40,14 +57,30 @@ public:
     // Stores the code and hides the page (which ends a modal showing).
     void LeaveWith(long code);
 
+    // Makes a button of the page's row: object name "cmdNav_<index>" for a
+    // navigation button (index >= 0), else the name given.
+    QPushButton* NavButton(const char* caption, int index, const char* name = nullptr);
+
 protected:
+    // Lays out the row of buttons: `own` at the left edge, then at the right
+    // edge in this order help, cancel, back and forward (a null one leaves
+    // its place out). Every button of the row gets one size: at least 1110 x
+    // 330 twips and wide enough for the longest caption with room on both
+    // sides.
+    QHBoxLayout* ButtonRow(std::initializer_list<QPushButton*> own, QPushButton* help, QPushButton* cancel,
+                           QPushButton* back, QPushButton* forward);
+
     // Sends the focus away and back so that a text box's focus-out commit runs
     // before a button's action (a click by keyboard or by code does not move
     // the focus by itself).
     void CommitFocusedEdit();
-    // Escape presses the page's cancel action; subclasses say which code.
+    // Escape and the close box press the page's cancel action; subclasses say
+    // which.
     void reject() override;
     virtual void EscapePressed() {}
+    // Enter presses no button of a page (a page has no default button).
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
     CMelvarsPropWiz* m_Wiz = nullptr;
 

@@ -6,8 +6,9 @@
 //   By default the dialog's own modal loop; a test installs a function that
 //   works the dialog's controls and presses one of its buttons.
 // - WizMessage: the message form, captioned with the application title, with
-//   a beep and without a Help button; style 0 (OK) or 4 (Yes and No);
-//   returns the button pressed (6 = Yes). A test installs an answerer.
+//   a beep and without a Help button; style 0 (OK) or 4 (Yes and No, No the
+//   default answer: Enter answers No); returns the button pressed (6 = Yes).
+//   A test installs an answerer.
 // - SendHelpKey: F1 on a window (the application's help at its topic).
 #include <QString>
 

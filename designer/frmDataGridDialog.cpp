@@ -1,24 +1,25 @@
 #include "designer/frmDataGridDialog.h"
 
 #include "db/Dao.h"
-#include "db/JetSqlTranslator.h"
 #include "designer/WizServices.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
 #include "errors/RunTimeError.h"
 #include "scenario/AppDatabase.h"
+#include "util/ui/CRecordsetTableModel.h"
 
 #include <QApplication>
 #include <QHeaderView>
-#include <QTableWidget>
+#include <QTableView>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 frmDataGridDialog::frmDataGridDialog(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmDataGridDialog"));
-    m_grdDataGrid = new QTableWidget(this);
+    m_grdDataGrid = new QTableView(this);
     m_grdDataGrid->setObjectName(QStringLiteral("grdDataGrid"));
     m_grdDataGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grdDataGrid->setAlternatingRowColors(true);
@@ -48,28 +49,15 @@ void frmDataGridDialog::Form_Load() {
 
 bool frmDataGridDialog::ShowTableData(const QString& tableName, const QString& caption) {
     ProcGuard proc(gErr, "frmDataGridDialog:ShowTableData");
-    dao::RecordsetPtr rs;
+    std::unique_ptr<CRecordsetTableModel> model;
     try {
         if (!gdbCurrent) throw dao::DaoError(dao::err::ObjectClosed, "Object invalid or no longer set.");
         const std::string name = tableName.toStdString();
         if (!gdbCurrent->TableDefs().Find(name) && !gdbCurrent->QueryDefs().Find(name))
             throw dao::DaoError(dao::err::InputTableNotFound,
                                 "The database engine cannot find the input table or query '" + name + "'.");
-        rs = gdbCurrent->OpenRecordset(dao::JetSqlTranslator::BracketName(name).insert(0, "SELECT * FROM "),
-                                       dao::dbOpenSnapshot);
-        m_grdDataGrid->setColumnCount(rs->FieldCount());
-        QStringList headers;
-        for (int c = 0; c < rs->FieldCount(); ++c) headers << QString::fromStdString(rs->Fields(c)->Name());
-        m_grdDataGrid->setHorizontalHeaderLabels(headers);
-        int row = 0;
-        for (; !rs->EOF_(); rs->MoveNext(), ++row) {
-            m_grdDataGrid->insertRow(row);
-            for (int c = 0; c < rs->FieldCount(); ++c) {
-                const dao::Variant v = rs->GetValue(c);
-                const QString text = v.IsNull() || v.IsEmpty() ? QString() : QString::fromStdString(v.ToString());
-                m_grdDataGrid->setItem(row, c, new QTableWidgetItem(text));
-            }
-        }
+        // Its rows are counted and the first page read; no read stays open.
+        model = std::make_unique<CRecordsetTableModel>(gdbCurrent, name);
     } catch (...) {
         const ErrInfo e = ErrFromCurrentException();
         if (e.Number == dao::err::InputTableNotFound) {
@@ -85,10 +73,25 @@ bool frmDataGridDialog::ShowTableData(const QString& tableName, const QString& c
         }
         return false;
     }
-    m_grdDataGrid->resizeColumnsToContents();
-    for (int c = 0; c < m_grdDataGrid->columnCount(); ++c)
-        m_grdDataGrid->setColumnWidth(c, std::min(m_grdDataGrid->columnWidth(c), 280));
+    m_model = model.release();
+    m_model->setParent(this);
+    m_grdDataGrid->setModel(m_model);
+    SizeColumns();
     setWindowTitle(caption + QStringLiteral(": ") + tableName);
     wizsvc::ShowModal(*this);
     return true;
+}
+
+void frmDataGridDialog::SizeColumns() {
+    // Header and the first page of rows decide (a later page would have to be
+    // read for it), within a sensible maximum.
+    const QFontMetrics cells(m_grdDataGrid->font());
+    const QFontMetrics headers(m_grdDataGrid->horizontalHeader()->font());
+    const int rows = std::min(m_model->rowCount(), CRecordsetTableModel::BlockRows);
+    for (int c = 0; c < m_model->columnCount(); ++c) {
+        int width = headers.horizontalAdvance(m_model->headerData(c, Qt::Horizontal).toString()) + 20;
+        for (int r = 0; r < rows; ++r)
+            width = std::max(width, cells.horizontalAdvance(m_model->data(m_model->index(r, c)).toString()) + 12);
+        m_grdDataGrid->setColumnWidth(c, std::clamp(width, MinimumColumnWidth, MaximumColumnWidth));
+    }
 }

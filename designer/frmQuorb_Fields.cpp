@@ -8,6 +8,7 @@
 #include "designer/WizServices.h"
 #include "designer/frmIgnore.h"
 #include "designer/frmQuorb_SelectTable.h"
+#include "engine/AnalysisCatalogue.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
 #include "errors/RunTimeError.h"
@@ -25,6 +26,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -49,6 +51,22 @@ QString EntryText(const CScenarioField& f) {
 }
 
 bool RolesEqual(const std::string& a, const std::string& b) { return dao::NamesEqual(a, b); }
+
+// An entry of an assignment list; its tooltip holds the whole text, which a
+// narrow list cannot show.
+void AddEntry(QListWidget* list, const QString& entry) {
+    auto* item = new QListWidgetItem(entry, list);
+    item->setToolTip(entry);
+}
+
+// An item of the available list: the field's name and its type text.
+void AddAvailable(QTreeWidget* tree, const CScenarioField& f) {
+    auto* item = new QTreeWidgetItem(tree);
+    const QString name = QString::fromStdString(f.FieldName());
+    item->setText(0, name);
+    item->setToolTip(0, name);
+    item->setText(1, QString::fromStdString(frmQuorb_Fields::GetFieldTypeText(f.FieldType())));
+}
 
 // The field of the collection with that name (letter case aside), or null.
 CScenarioField* FindField(CScenarioFields& fields, const std::string& name) {
@@ -80,7 +98,6 @@ frmQuorb_Fields::frmQuorb_Fields(QWidget* parent) : CWizPage(parent), m_lvw(std:
     ProcGuard proc(gErr, "frmQuorb_Fields:Form_Load");
     setObjectName(QStringLiteral("frmQuorb_Fields"));
     setWindowTitle(QStringLiteral("ZUR Statistics Field Selection"));
-    resize(PixelsFromTwips(9360), PixelsFromTwips(5100));
 
     // ---- left: source, type, description, available fields --------------------
     m_lblTable = new QLabel(this);
@@ -95,13 +112,14 @@ frmQuorb_Fields::frmQuorb_Fields(QWidget* parent) : CWizPage(parent), m_lvw(std:
     m_lvwAvailableFields->setRootIsDecorated(false);
     m_lvwAvailableFields->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Type")});
     m_lvwAvailableFields->header()->setSectionsClickable(true);
+    // The name column is as wide as the longest name; the list scrolls sideways.
+    m_lvwAvailableFields->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     m_lvw->SetResetSortKeyOnColumnClick(false);
     m_lvw->SetListView(m_lvwAvailableFields);
     m_lvw->SetFullRowSelect();
-    m_cmdChange = new QPushButton(QStringLiteral("&Change"), this);
-    m_cmdChange->setObjectName(QStringLiteral("cmdChange"));
-    m_cmdIgnore = new QPushButton(QStringLiteral("Specify Values to &Ignore"), this);
-    m_cmdIgnore->setObjectName(QStringLiteral("cmdIgnore"));
+    // Alt+H: Alt+C is the page's Cancel.
+    m_cmdChange = NavButton("C&hange", -1, "cmdChange");
+    m_cmdIgnore = NavButton("Specify Values to &Ignore", -1, "cmdIgnore");
 
     auto* head = new QGridLayout;
     head->addWidget(new QLabel(QStringLiteral("Source:"), this), 0, 0);
@@ -122,9 +140,11 @@ frmQuorb_Fields::frmQuorb_Fields(QWidget* parent) : CWizPage(parent), m_lvw(std:
     auto makeList = [this](QWidget* owner, const QString& name) {
         auto* list = new QListWidget(owner);
         list->setObjectName(name);
-        // Long entries are shortened with "..." rather than scrolled.
-        list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        list->setTextElideMode(Qt::ElideRight);
+        // A long field name is shown whole: the list scrolls sideways, and
+        // each entry's tooltip holds its whole text.
+        list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        list->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+        list->setTextElideMode(Qt::ElideNone);
         return list;
     };
     auto* frames = new QWidget(this);
@@ -196,8 +216,10 @@ frmQuorb_Fields::frmQuorb_Fields(QWidget* parent) : CWizPage(parent), m_lvw(std:
     auto* lower = new QHBoxLayout;
     lower->addWidget(fraWeight, 1, Qt::AlignTop);
     lower->addWidget(m_fraGroup, 1);
+    // One entry, and room for the bar that scrolls a long one sideways.
     m_lisWeight->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_lisWeight->setFixedHeight(m_lisWeight->fontMetrics().height() + 10);
+    m_lisWeight->setFixedHeight(m_lisWeight->fontMetrics().height() + 10 +
+                                m_lisWeight->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
     auto* right = new QVBoxLayout;
     right->addWidget(frames, 3);
     right->addLayout(lower, 2);
@@ -206,18 +228,14 @@ frmQuorb_Fields::frmQuorb_Fields(QWidget* parent) : CWizPage(parent), m_lvw(std:
     body->addLayout(left, 4);
     body->addLayout(right, 7);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    const std::pair<int, const char*> navs[] = {{0, "Help"}, {1, "< &Back"}, {2, "&Next >"}, {4, "&Cancel"}};
+    // Help, Cancel, Back, Next: the row of every page.
+    const std::pair<int, const char*> navs[] = {{0, "Help"}, {4, "&Cancel"}, {1, "< &Back"}, {2, "&Next >"}};
     for (const auto& [i, caption] : navs) {
-        auto* b = new QPushButton(QString::fromLatin1(caption), this);
-        b->setObjectName(QStringLiteral("cmdNav_%1").arg(i));
-        b->setAutoDefault(false);
-        b->setMinimumSize(PixelsFromTwips(1110), PixelsFromTwips(330));
+        QPushButton* b = NavButton(caption, i);
         m_cmdNav[static_cast<std::size_t>(i)] = b;
-        buttons->addWidget(b);
         connect(b, &QPushButton::clicked, this, [this, i = i] { cmdNav_Click(i); });
     }
+    QHBoxLayout* buttons = ButtonRow({}, m_cmdNav[0], m_cmdNav[4], m_cmdNav[1], m_cmdNav[2]);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(head);
     layout->addLayout(body, 1);
@@ -259,16 +277,14 @@ frmQuorb_Fields::~frmQuorb_Fields() = default;
 QWidget* frmQuorb_Fields::TransferControl(const QString& name) const { return findChild<QWidget*>(name); }
 
 int frmQuorb_Fields::GetFieldFrame(const std::string& calcType) {
-    static const std::pair<const char*, int> frames[] = {
-        {"Describe", 1},      {"Frequency", 1},     {"Percentiles", 1},       {"Matrix", 1},
-        {"Sign Test", 1},     {"K-S Fit", 1},       {"N Fields", 1},          {"2 Sample", 2},
-        {"ANOVA", 2},         {"N Sample", 2},      {"Two Sample t-Test", 2}, {"Paired Fields", 3},
-        {"Compare", 3},       {"Regression", 3},    {"Two way ANOVA", 4},     {"Crosstab", 5},
-        {"Chi-Square", 6},
-    };
-    for (const auto& [name, frame] : frames)
-        if (dao::NamesEqual(calcType, name)) return frame;
-    return 0;
+    const AnalysisType* t = FindAnalysisType(calcType);
+    return t ? t->fieldFrame : 0;
+}
+
+frmQuorb_Fields::Minimum frmQuorb_Fields::FieldMinimum(const std::string& calcType) {
+    const AnalysisType* t = FindAnalysisType(calcType);
+    if (!t) return {};
+    return {t->minimum.group, t->minimum.compare, t->minimum.x, t->minimum.y};
 }
 
 std::string frmQuorb_Fields::GetFieldTypeText(int fieldType) {
@@ -314,6 +330,11 @@ void frmQuorb_Fields::SetWiz(CMelvarsPropWiz* wiz) {
 
 void frmQuorb_Fields::ShowMessage(const QString& text) { wizsvc::WizMessage(this, text, 0); }
 
+std::string frmQuorb_Fields::MissingSourceMessage(const std::string& table) {
+    return "The table or query [" + table + "] that this scenario reads does not exist in the database." +
+           "\r\n\r\nNo field can be assigned until another source is chosen with \"Change\".";
+}
+
 void frmQuorb_Fields::GetScenarioFields(bool readStored) {
     ProcGuard proc(gErr, "frmQuorb_Fields:GetScenarioFields");
     try {
@@ -323,7 +344,26 @@ void frmQuorb_Fields::GetScenarioFields(bool readStored) {
             gdbCurrent->OpenRecordset(GetFieldListSQL(readStored ? m_Wiz->Scenario_ID() : 0), dao::dbOpenSnapshot);
         const std::string table = m_Wiz->Table();
         const std::int32_t kind = TableOrQueryKind(gdbCurrent, table);
-        if (kind != 0 && kind != 1) return;
+        if (kind != 0 && kind != 1) {
+            // The source was dropped or renamed since the scenario was stored
+            // (or a name was typed that is not there): the user is told so
+            // before anything else. The stored assignments are kept as they
+            // stand, so that a save (of a new description or output name)
+            // does not wipe them; another source chosen with Change drops them.
+            ShowMessage(QString::fromStdString(MissingSourceMessage(table)));
+            for (; !stored->EOF_(); stored->MoveNext()) {
+                const dao::Variant name = stored->Fields("FieldDef_Name")->Value();
+                const dao::Variant choice = stored->Fields("FieldDef_Choice")->Value();
+                const dao::Variant ordinal = stored->Fields("FieldDef_Ordinal_Position")->Value();
+                if (name.IsNull() || choice.IsNull()) continue;
+                try {
+                    fields.Add(name.ToString(), choice.ToString(), "0", ordinal.IsNull() ? 0 : ordinal.ToLong(),
+                               name.ToString());
+                } catch (const RunTimeError&) {
+                }
+            }
+            return;
+        }
         dao::Fields* source = nullptr;
         try {
             if (kind == 0) source = &gdbCurrent->TableDefs()(table)->Fields();
@@ -389,20 +429,18 @@ void frmQuorb_Fields::LoadFieldLists() {
             const std::string role = f.Choice();
             const QString entry = EntryText(f);
             if (role.empty()) {
-                auto* item = new QTreeWidgetItem(m_lvwAvailableFields);
-                item->setText(0, QString::fromStdString(f.FieldName()));
-                item->setText(1, QString::fromStdString(GetFieldTypeText(f.FieldType())));
+                AddAvailable(m_lvwAvailableFields, f);
             } else if (RolesEqual(role, "C")) {
                 for (QListWidget* l : {m_lisIndependent[6], m_lisComparison[5], m_lisComparison[2], m_lisComparison[4]})
-                    l->addItem(entry);
+                    AddEntry(l, entry);
             } else if (RolesEqual(role, "X")) {
-                for (int i = 1; i <= 5; ++i) m_lisIndependent[static_cast<std::size_t>(i)]->addItem(entry);
+                for (int i = 1; i <= 5; ++i) AddEntry(m_lisIndependent[static_cast<std::size_t>(i)], entry);
             } else if (RolesEqual(role, "Y")) {
-                m_lisDependent->addItem(entry);
+                AddEntry(m_lisDependent, entry);
             } else if (RolesEqual(role, "G")) {
-                m_lisGroup->addItem(entry);
+                AddEntry(m_lisGroup, entry);
             } else if (RolesEqual(role, "W")) {
-                m_lisWeight->addItem(entry);
+                AddEntry(m_lisWeight, entry);
             }
         }
         if (m_lvwAvailableFields->topLevelItemCount() > 0) {
@@ -495,7 +533,7 @@ void frmQuorb_Fields::Quorb_SelectField(QListWidget* list, const std::string& ch
     if (!item) return;
     if (CScenarioField* f = FindField(m_Wiz->ScenarioFields(), item->text(0).toStdString())) {
         f->SetChoice(choice);
-        list->addItem(EntryText(*f));
+        AddEntry(list, EntryText(*f));
     }
     delete m_lvwAvailableFields->takeTopLevelItem(m_lvwAvailableFields->indexOfTopLevelItem(item));
 }
@@ -508,9 +546,7 @@ void frmQuorb_Fields::Quorb_UnSelectField(QListWidget* list) {
     if (!f) return;
     f->SetChoice("");
     delete list->takeItem(list->row(entry));
-    auto* item = new QTreeWidgetItem(m_lvwAvailableFields);
-    item->setText(0, QString::fromStdString(f->FieldName()));
-    item->setText(1, QString::fromStdString(GetFieldTypeText(f->FieldType())));
+    AddAvailable(m_lvwAvailableFields, *f);
 }
 
 void frmQuorb_Fields::Quorb_MoveField(QListWidget* list, bool up) {
@@ -552,14 +588,8 @@ void frmQuorb_Fields::lvwAvailableFields_DblClick() {
 
 bool frmQuorb_Fields::CheckFields(const std::string& calcType) {
     ProcGuard proc(gErr, "frmQuorb_Fields:CheckFields");
-    struct Minimum {
-        int group, comparison, x, y;
-    };
-    static const Minimum minimums[] = {{0, 0, 0, 0}, {0, 0, 1, 0}, {0, 1, 1, 0}, {0, 0, 1, 1},
-                                       {0, 2, 1, 0}, {1, 1, 0, 0}, {0, 0, 1, 0}};
     const int frame = GetFieldFrame(calcType);
-    Minimum m = minimums[frame];
-    if (frame == 1 && dao::NamesEqual(calcType, "N Fields")) m.x = 2;
+    const Minimum m = FieldMinimum(calcType);
     std::string msg;
     bool suffix = true;
     if (m.group > 0) {
@@ -595,7 +625,7 @@ void frmQuorb_Fields::cmdNav_Click(int index) {
         CommitFocusedEdit();
         switch (index) {
         case 0:
-            wizsvc::SendHelpKey(this);
+            wizsvc::SendHelpKey(this, HelpTopic);
             break;
         case 1:
             if (m_Wiz && m_Wiz->Changed()) {
@@ -625,8 +655,7 @@ void frmQuorb_Fields::cmdChange_Click() {
         if (!m_Wiz) return;
         frmQuorb_SelectTable dialog(this);
         dialog.SetWiz(m_Wiz);
-        dialog.cmdNav(1)->setText(QStringLiteral("Cancel"));
-        dialog.cmdNav(2)->setText(QStringLiteral("OK"));
+        dialog.MakeChangeSourceDialog();
         wizsvc::ShowModal(dialog);
         if (dialog.NavResult() == 2) {
             SetLoading(true);

@@ -33,11 +33,21 @@ public:
     void SetWiz(CMelvarsPropWiz* wiz) override;
 
     // The field frame (1 to 6) of an analysis type, letter case aside; 0 for
-    // any other type.
+    // any other type. Both come from the catalogue of analysis types.
     static int GetFieldFrame(const std::string& calcType);
+    // The fewest fields of each role that Next needs for the type, letter
+    // case aside (none for any other type).
+    struct Minimum {
+        int group = 0, comparison = 0, x = 0, y = 0;
+    };
+    static Minimum FieldMinimum(const std::string& calcType);
     // The type text of a field type code ("#, Long" ...; "" for types the
     // page does not describe). A text beginning with "#" marks a number.
     static std::string GetFieldTypeText(int fieldType);
+    // What the page says when the scenario's source is neither a table nor a
+    // query of the database.
+    static std::string MissingSourceMessage(const std::string& table);
+    static constexpr int HelpTopic = 40;
 
     void LoadFieldLists();
     // One transfer action (0 remove, 1 add, 2 down, 3 up, 4 remove all) on a list.

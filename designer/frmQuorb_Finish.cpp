@@ -3,10 +3,11 @@
 #include "db/Dao.h"
 #include "designer/CMelvarsPropWiz.h"
 #include "designer/NumericLineEdit.h"
+#include "designer/ReplacedTables.h"
 #include "designer/WizServices.h"
+#include "engine/AnalysisCatalogue.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
-#include "platform/ui/Twips.h"
 #include "scenario/AppDatabase.h"
 #include "util/modZURSTAT.h"
 
@@ -19,12 +20,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-using platform::ui::PixelsFromTwips;
-
 frmQuorb_Finish::frmQuorb_Finish(QWidget* parent) : CWizPage(parent) {
     setObjectName(QStringLiteral("frmQuorb_Finish"));
     setWindowTitle(QStringLiteral("ZUR Statistics Output Tables and Description"));
-    resize(PixelsFromTwips(9360), PixelsFromTwips(5040));
 
     auto* fraAnalysis = new QGroupBox(QStringLiteral("Analysis"), this);
     fraAnalysis->setObjectName(QStringLiteral("fraAnalysis"));
@@ -66,18 +64,15 @@ frmQuorb_Finish::frmQuorb_Finish(QWidget* parent) : CWizPage(parent) {
     go->addWidget(m_txtName2, 3, 0);
     go->setRowStretch(4, 1);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
     const char* captions[] = {"Help", "< &Back", "Cancel", "&Save", "Save and &Run"};
     for (int i = 0; i < 5; ++i) {
-        auto* b = new QPushButton(QString::fromLatin1(captions[i]), this);
-        b->setObjectName(QStringLiteral("cmdNav_%1").arg(i));
-        b->setAutoDefault(false);
-        b->setMinimumSize(PixelsFromTwips(1110), PixelsFromTwips(330));
+        QPushButton* b = NavButton(captions[i], i);
         m_cmdNav[static_cast<std::size_t>(i)] = b;
-        buttons->addWidget(b);
         connect(b, &QPushButton::clicked, this, [this, i] { cmdNav_Click(i); });
     }
+    // The row of every page: Help, Cancel, Back and the forward button (here
+    // Save and Run) at the right; Save, the page's own, at the left.
+    QHBoxLayout* buttons = ButtonRow({m_cmdNav[3]}, m_cmdNav[0], m_cmdNav[2], m_cmdNav[1], m_cmdNav[4]);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(fraAnalysis);
     layout->addWidget(m_fraOutputTables, 1);
@@ -88,40 +83,15 @@ frmQuorb_Finish::frmQuorb_Finish(QWidget* parent) : CWizPage(parent) {
     connect(m_txtName2, &QLineEdit::editingFinished, this, [this] { LostFocusRule(m_txtName2, 2); });
 }
 
-frmQuorb_Finish::OutputWords frmQuorb_Finish::WordsOf(const std::string& t) {
-    static const std::pair<const char*, OutputWords> words[] = {
-        {"Describe", {"Describe", "Describe", ""}},
-        {"Frequency", {"Frequency", "Freqency", ""}},
-        {"Percentiles", {"Percentiles", "Percentiles", ""}},
-        {"Compare", {"Compare", "Compare", ""}},
-        {"Matrix", {"Matrix", "Matrix", ""}},
-        {"Regression", {"Regression", "Regression", "Residual"}},
-        {"Crosstab", {"Crosstab", "Crosstab", "Crosstab Chi-Square"}},
-        {"Two Sample t-Test", {"Two Sample t-Test", "Two Sample t-Test", "Two Sample t-Test Details"}},
-        {"ANOVA", {"ANOVA", "ANOVA", "ANOVA Details"}},
-        {"Two way ANOVA", {"Two Way ANOVA", "Two Way ANOVA", "Two Way ANOVA Details"}},
-        {"Chi-Square", {"Chi-Square", "Chi-Square", "Chi-Square Details"}},
-        {"Sign Test", {"SignTest", "SignTest", ""}},
-        {"K-S Fit", {"K-S Fit", "K-S Fit", ""}},
-        {"2 Sample", {"2 Sample", "2 Sample", ""}},
-        {"N Sample", {"N Sample Kruskal", "N Sample Kruskal", "N Sample Kruskal Details"}},
-        {"Paired Fields", {"PairedFields", "PairedFields", ""}},
-        {"N Fields", {"N Fields Friedman", "N Fields Friedman", "N Fields Friedman Details"}},
-    };
-    for (const auto& [name, w] : words)
-        if (t == name) return w;
-    return {};
+frmQuorb_Finish::OutputWords frmQuorb_Finish::WordsOf(const std::string& calcType) {
+    const AnalysisType* t = AnalysisTypeNamed(calcType);
+    if (!t) return {};
+    return {std::string(t->outputWords), std::string(t->outputLabel), std::string(t->output2Words)};
 }
 
 bool frmQuorb_Finish::HasSecondTable(const CMelvarsPropWiz& w) {
-    const std::string t = w.CalcType();
-    if (t == "Regression") return w.Residual();
-    if (t == "Crosstab") return w.XChi() && std::string("CS").find(w.XType()) != std::string::npos;
-    if (t == "Two Sample t-Test" || t == "ANOVA" || t == "Two way ANOVA") return w.GroupDetail();
-    if (t == "Chi-Square") return w.ChiDetail();
-    if (t == "N Sample") return w.NPKruskalDetail();
-    if (t == "N Fields") return w.NPFriedmanDetail();
-    return false;
+    const AnalysisType* t = AnalysisTypeNamed(w.CalcType());
+    return t && t->hasSecondTable && t->hasSecondTable(w.Scenario());
 }
 
 void frmQuorb_Finish::SetWiz(CMelvarsPropWiz* wiz) {
@@ -173,37 +143,31 @@ void frmQuorb_Finish::StoreBoxes() {
     m_Wiz->SetOutputTable2(m_txtName2->text().toStdString());
 }
 
+replacedtables::Asking frmQuorb_Finish::PageQuestions() {
+    replacedtables::Asking asking;
+    asking.ask = [this](const QString& question) {
+        const int answer = wizsvc::WizMessage(this, question, 4);
+        QApplication::processEvents();
+        return answer;
+    };
+    return asking;
+}
+
 bool frmQuorb_Finish::CheckExistingTableNames() {
     ProcGuard proc(gErr, "frmQuorb_Finish:CheckExistingTableNames");
     try {
-        const std::string first = m_txtName1->text().toStdString();
-        const std::string second = m_txtName2->text().toStdString();
-        std::string list;
-        std::vector<std::string> existing;
-        if (TableDefExists(gdbCurrent, first)) {
-            list = first;
-            existing.push_back(first);
-        }
-        if (!second.empty() && TableDefExists(gdbCurrent, second)) {
-            if (!list.empty()) list += "\r\n";
-            list += second;
-            existing.push_back(second);
-        }
-        if (existing.empty()) return true;
-        const int answer = wizsvc::WizMessage(
-            this,
-            QStringLiteral("The following output table(s) already exist in the current database. Do you want to "
-                           "overwrite them?\r\n\r\n") +
-                QString::fromStdString(list),
-            4);
-        QApplication::processEvents();
-        if (answer != 6) return false;
+        const replacedtables::ExistingTables existing(m_txtName1->text().toStdString(),
+                                                      m_txtName2->text().toStdString());
+        if (!existing.Any()) return true;
+        if (!replacedtables::AgreeToReplace(existing, PageQuestions())) return false;
         // Dropped through the table definitions by name: no SQL is built from
         // the names.
-        for (const std::string& name : existing) {
-            try {
-                gdbCurrent->TableDefs().Delete(name);
-            } catch (...) {
+        for (const std::vector<std::string>& names : {existing.Data(), existing.Outputs()}) {
+            for (const std::string& name : names) {
+                try {
+                    gdbCurrent->TableDefs().Delete(name);
+                } catch (...) {
+                }
             }
         }
         try {
@@ -225,7 +189,7 @@ void frmQuorb_Finish::cmdNav_Click(int index) {
         CommitFocusedEdit();
         switch (index) {
         case 0:
-            wizsvc::SendHelpKey(this);
+            wizsvc::SendHelpKey(this, HelpTopic);
             break;
         case 1:
             LeaveWith(1);
@@ -247,6 +211,10 @@ void frmQuorb_Finish::cmdNav_Click(int index) {
             {
                 std::string first, second;
                 if (!m_Wiz->CheckFinal(*this, first, second)) break;
+                // A stored name is taken for the scenario's output from then
+                // on: a table of data is named as data before it is stored.
+                if (!replacedtables::AgreeToNameData(replacedtables::ExistingTables(first, second), PageQuestions()))
+                    break;
             }
             // A failed save keeps the page open with the user's entries.
             if (!m_Wiz->PostScenario()) break;

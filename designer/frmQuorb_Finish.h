@@ -4,7 +4,15 @@
 // "OutputTablePrefix" and the type). "&Save" saves, "Save and &Run" first
 // checks the names, offers to drop output tables that exist, then saves and
 // asks for the run; "Cancel" leaves (asking when the scenario changed).
+//
+// A name is refused when a run would refuse it (the data layer's own rule),
+// when it is the input table of any stored scenario, or a scenario table.
+// An existing table that no stored scenario writes holds data: replacing it,
+// or storing its name with "&Save" (a later run replaces it), needs its own
+// warning (designer/ReplacedTables.h, which the scenario list's Run asks
+// through as well). Every question's default answer is No.
 #include "designer/CWizPage.h"
+#include "designer/ReplacedTables.h"
 
 #include <array>
 #include <string>
@@ -27,6 +35,8 @@ public:
         std::string label;  // in the first label's caption
         std::string second; // builds the second default name and label
     };
+    // The words of a type (letter case counts; none for any other name), from
+    // the catalogue of analysis types.
     static OutputWords WordsOf(const std::string& calcType);
     // True when the wizard's type and options make a second output table.
     static bool HasSecondTable(const CMelvarsPropWiz& wiz);
@@ -46,11 +56,17 @@ public:
     static constexpr int Table1NameSize = 50;
     static constexpr int Table2NameSize = 64;
 
+    static constexpr int HelpTopic = 250;
+
 protected:
-    void EscapePressed() override {}
+    // Escape and the close box do what Cancel does (asking when the
+    // scenario changed).
+    void EscapePressed() override { cmdNav_Click(2); }
 
 private:
     bool CheckExistingTableNames();
+    // The page's questions: the message form over the page, No the default.
+    replacedtables::Asking PageQuestions();
     void StoreBoxes();
     void LostFocusRule(QLineEdit* box, int which);
 

@@ -8,7 +8,7 @@
 using S_ = CMelvarsScenario;
 
 frmQuorb_Options_Compare::frmQuorb_Options_Compare(QWidget* parent)
-    : COptionsPage("frmQuorb_Options_Compare", "ZUR Statistics Compare Options", 0, parent) {
+    : COptionsPage("frmQuorb_Options_Compare", "ZUR Statistics Compare Options", 95, parent) {
     auto* fra = Frame("fraComparisonOptions", "Comparison Options");
     auto* g = new QGridLayout(fra);
     struct Row {

@@ -12,7 +12,7 @@
 using S_ = CMelvarsScenario;
 
 frmQuorb_Options_Crosstab::frmQuorb_Options_Crosstab(QWidget* parent)
-    : COptionsPage("frmQuorb_Options_Crosstab", "ZUR Statistics Crosstab Options", 0, parent) {
+    : COptionsPage("frmQuorb_Options_Crosstab", "ZUR Statistics Crosstab Options", 115, parent) {
     auto* row = new QHBoxLayout;
     Body()->addLayout(row, 1);
     auto* fraType = Frame("fraType", "Cross-Tabulation Type", false);

@@ -14,7 +14,7 @@
 using S_ = CMelvarsScenario;
 
 frmQuorb_Options_Describe::frmQuorb_Options_Describe(QWidget* parent)
-    : COptionsPage("frmQuorb_Options_Describe", "ZUR Statistics Describe Options", 0, parent) {
+    : COptionsPage("frmQuorb_Options_Describe", "ZUR Statistics Describe Options", 70, parent) {
     auto* top = new QHBoxLayout;
     Body()->addLayout(top, 1);
 

@@ -1,6 +1,7 @@
 #include "designer/frmQuorb_Options_Frequency.h"
 
 #include "designer/CMelvarsPropWiz.h"
+#include "platform/ui/Twips.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -9,9 +10,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QSpacerItem>
 #include <QVBoxLayout>
 
 using S_ = CMelvarsScenario;
+using platform::ui::PixelsFromTwips;
 
 frmQuorb_Options_Frequency::frmQuorb_Options_Frequency(QWidget* parent)
     : COptionsPage("frmQuorb_Options_Frequency", "ZUR Statistics Frequency Options", 80, parent) {
@@ -26,9 +29,11 @@ frmQuorb_Options_Frequency::frmQuorb_Options_Frequency(QWidget* parent)
                                                        "Please enter a number between 2 and 50.");
                          }),
                      0, 1);
-    first->addWidget(Label(fra, "lbl2to50", "(2 to 50)"), 1, 0);
-    first->addWidget(Check(fra, "chkFreqSum", "Calculate sum of values", &S_::FreqSum, &S_::SetFreqSum), 0, 2);
-    first->setColumnStretch(3, 1);
+    // The bounds stand beside the box, on its line.
+    first->addWidget(Label(fra, "lbl2to50", "(2 to 50)"), 0, 2);
+    first->addItem(new QSpacerItem(PixelsFromTwips(600), 0), 0, 3);
+    first->addWidget(Check(fra, "chkFreqSum", "Calculate sum of values", &S_::FreqSum, &S_::SetFreqSum), 0, 4);
+    first->setColumnStretch(5, 1);
 
     auto* fraInc = Frame("fraIncInterval", "Include in each interval:", false);
     v->addWidget(fraInc);

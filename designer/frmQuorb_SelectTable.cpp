@@ -32,7 +32,6 @@ frmQuorb_SelectTable::frmQuorb_SelectTable(QWidget* parent) : CWizPage(parent), 
     ProcGuard proc(gErr, "frmQuorb_SelectTable:Form_Load");
     setObjectName(QStringLiteral("frmQuorb_SelectTable"));
     setWindowTitle(QStringLiteral("ZUR Statistics Table Selection"));
-    resize(PixelsFromTwips(6675), PixelsFromTwips(6150));
 
     auto* label = new QLabel(QStringLiteral("Analysis Source"), this);
     label->setObjectName(QStringLiteral("Label2"));
@@ -54,29 +53,22 @@ frmQuorb_SelectTable::frmQuorb_SelectTable(QWidget* parent) : CWizPage(parent), 
     m_lvw->SetListView(m_lvwTableQuery);
     m_lvw->SetFullRowSelect();
 
-    m_cmdViewTable = new QPushButton(QStringLiteral("&View"), this);
-    m_cmdViewTable->setObjectName(QStringLiteral("cmdViewTable"));
-    const char* captions[] = {"Help", "< &Back", "&Next >"};
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(m_cmdViewTable);
-    for (int i = 0; i < 3; ++i) {
-        auto* b = new QPushButton(QString::fromLatin1(captions[i]), this);
-        b->setObjectName(QStringLiteral("cmdNav_%1").arg(i));
+    m_cmdViewTable = NavButton("&View", -1, "cmdViewTable");
+    // Help, Cancel, Back, Next: the row of every page, View at its left.
+    const std::pair<int, const char*> navs[] = {{0, "Help"}, {4, "Cancel"}, {1, "< &Back"}, {2, "&Next >"}};
+    for (const auto& [i, caption] : navs) {
+        QPushButton* b = NavButton(caption, i);
         m_cmdNav[static_cast<std::size_t>(i)] = b;
-        buttons->addWidget(b);
-        connect(b, &QPushButton::clicked, this, [this, i] { cmdNav_Click(i); });
+        connect(b, &QPushButton::clicked, this, [this, i = i] { cmdNav_Click(i); });
     }
-    for (QPushButton* b : {m_cmdViewTable, m_cmdNav[0], m_cmdNav[1], m_cmdNav[2]}) {
-        b->setAutoDefault(false);
-        b->setMinimumSize(PixelsFromTwips(1110), PixelsFromTwips(330));
-    }
+    m_buttons = ButtonRow({m_cmdViewTable}, m_cmdNav[0], m_cmdNav[4], m_cmdNav[1], m_cmdNav[2]);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(label);
     layout->addWidget(m_txtTable);
     layout->addWidget(m_tabSource);
     layout->addWidget(m_lvwTableQuery, 1);
     layout->setSpacing(4);
-    layout->addLayout(buttons);
+    layout->addLayout(m_buttons);
 
     connect(m_cmdViewTable, &QPushButton::clicked, this, [this] { cmdViewTable_Click(); });
     connect(m_txtTable, &QLineEdit::textChanged, this, [this] { SetNextEnabled(); });
@@ -128,7 +120,9 @@ void frmQuorb_SelectTable::LoadQueryTableLists(int tabIndex) {
                 auto& queries = gdbCurrent->QueryDefs();
                 for (int i = 0; i < queries.Count(); ++i) {
                     const auto qd = queries(i);
-                    if (qd->Type() != dao::dbQSelect) continue;
+                    // Select queries whose records can be read, the file's views
+                    // among them; never union, crosstab or action queries.
+                    if (qd->Type() != dao::dbQSelect || !qd->Readable()) continue;
                     if (StartsWith(dao::ToUpperAscii(qd->Name()), "~TMPCLP")) continue;
                     add(qd->Name(), false);
                 }
@@ -164,10 +158,28 @@ void frmQuorb_SelectTable::cmdViewTable_Click() {
     }
 }
 
+void frmQuorb_SelectTable::MakeChangeSourceDialog() {
+    m_dialog = true;
+    m_cmdNav[1]->setText(QStringLiteral("Cancel"));
+    m_cmdNav[2]->setText(QStringLiteral("OK"));
+    // Back is the dialog's Cancel: the page's own Cancel goes.
+    m_cmdNav[4]->hide();
+    m_buttons->removeWidget(m_cmdNav[4]);
+    // OK stands where Help stood and Help where Next stood.
+    const int help = m_buttons->indexOf(m_cmdNav[0]);
+    const int ok = m_buttons->indexOf(m_cmdNav[2]);
+    m_buttons->removeWidget(m_cmdNav[2]);
+    m_buttons->insertWidget(help, m_cmdNav[2]);
+    m_buttons->removeWidget(m_cmdNav[0]);
+    m_buttons->insertWidget(ok, m_cmdNav[0]);
+}
+
 void frmQuorb_SelectTable::cmdNav_Click(int index) {
     ProcGuard proc(gErr, "frmQuorb_SelectTable:cmdNav_Click");
     try {
-        if (index < 0 || index > 2 || !m_cmdNav[static_cast<std::size_t>(index)]->isEnabled()) return;
+        if (index < 0 || index > 4 || !m_cmdNav[static_cast<std::size_t>(index)] ||
+            !m_cmdNav[static_cast<std::size_t>(index)]->isEnabled())
+            return;
         switch (index) {
         case 0: wizsvc::SendHelpKey(this, 28); break;
         case 1: LeaveWith(1); break;
@@ -175,6 +187,10 @@ void frmQuorb_SelectTable::cmdNav_Click(int index) {
             if (m_Wiz) m_Wiz->SetTable(m_txtTable->text().toStdString());
             LeaveWith(2);
             break;
+        case 4:
+            if (!m_dialog) LeaveWith(4);
+            break;
+        default: break;
         }
     } catch (...) {
         proc.HandleError();

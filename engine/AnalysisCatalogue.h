@@ -25,7 +25,7 @@ struct AnalysisType {
     // (Scenario_Analysis_Type: "P", "G" or "N").
     std::string_view name;
     char group = 'P';
-    // The scenario list's order within the group (Scenario_Sort).
+    // The scenario list's order within the group (stored in SortOrder).
     std::int16_t sortOrder = 0;
 
     // --- fields ------------------------------------------------------------------------
@@ -43,17 +43,21 @@ struct AnalysisType {
     Minimum minimum;
 
     // --- designer and application ------------------------------------------------------
-    // The type page's button (its caption with access key and its index).
+    // The type page's button: its caption with access key and its index (the
+    // buttons stand in index order under the heading of their group).
     std::string_view typeCaption;
     int typeIndex = 0;
-    // The caption of the scenario list's type filter.
+    // The caption of the scenario list's option that shows only this type.
     std::string_view listCaption;
-    // The options page's number (4 to 18).
+    // The options page's number (4 to 29; several types may share one page).
+    // The designer finds the page class by this number (designer/OptionsPages).
     long optionsPage = 99;
-    // Default output table names: the words after the prefix for table 1
-    // (with and without a number) and for table 2 (empty: none).
-    std::string_view outputWords, outputWordsNumbered, output2Words;
-    // Whether the scenario's options ask for the second output table.
+    // The Finish page's output words: after the prefix, the default name of
+    // table 1; the word its label names table 1 by ("Name for ... output
+    // table: "); the default name and label word of table 2 (empty: none).
+    std::string_view outputWords, outputLabel, output2Words;
+    // Whether the scenario's options ask for the second output table (null:
+    // never).
     bool (*hasSecondTable)(const CMelvarsScenario&) = nullptr;
 
     // --- the run -------------------------------------------------------------------------
@@ -73,6 +77,16 @@ const std::vector<AnalysisType>& AnalysisTypes();
 
 // The type of that name (any letter case), or null.
 const AnalysisType* FindAnalysisType(std::string_view name);
+// The type of exactly that name (letter case counts), or null: the designer
+// and the scenario list know a type only by its name as stored.
+const AnalysisType* AnalysisTypeNamed(std::string_view name);
+// The types of group "P", "G" or "N", in the order of the type page.
+std::vector<const AnalysisType*> AnalysisTypesOfGroup(char group);
+
+// The rank of a type within its group that a saved scenario stores in
+// SortOrder (100, 200 ...); 0 for a name that is none of the types (letter
+// case counts).
+std::int16_t GetScenarioSort(const std::string& calcType);
 
 // The type a scenario of group `group` and type name `name` runs: its own,
 // and for any name of group "G" the analysis of variance, which runs every

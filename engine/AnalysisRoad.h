@@ -11,7 +11,9 @@
 //   - the record pass: inside a transaction whose rows are kept, the records
 //     are read in order and every change of the group fields ends one group
 //     and begins the next (InitData, CalcData for each record, WriteData);
-//   - the record's weight and the reading of its values, by one rule.
+//   - the record's weight and the reading of its values, by one rule;
+//   - a second reading of the records in step with the record pass, for an
+//     analysis that writes a row per record only once its group is complete.
 //
 // An unexpected run-time error inside a step is handed to the engine's
 // handler, and its description fails the run; the rows written before it
@@ -90,6 +92,13 @@ protected:
     // Runs a pass over records inside a transaction of the workspace whose
     // rows are kept, even when the pass fails.
     void Kept(const std::function<void()>& pass);
+    // The opening most analyses share: "Retrieving and sorting data" and the
+    // source sorted by the first nSort fields (and the next with
+    // sortFirstData), then "Creating output table" and `create`.
+    std::string OpenAndCreate(std::int16_t nSort, bool sortFirstData, const std::function<std::string()>& create);
+    // "Analyzing records", then the record pass over the groups of the first
+    // nG fields (ReadGroups) in a pass whose written rows are kept.
+    void AnalyzeGroups(std::int16_t nG, bool countAfterLast = false);
 
     // The fields the record pass reads, and the position of the weight
     // field among them (0: none); the scenario's fields unless set.
@@ -101,6 +110,22 @@ protected:
     // the end of the data comes before the last group is written, or after
     // it with `countAfterLast`.
     void ReadGroups(std::int16_t nG, bool countAfterLast = false);
+    // The pass's progress text names the field being read: every fifth
+    // record shows `prefix` and the record's number, a group break forces
+    // nothing, and the end forces the last number before the last group is
+    // written. Without `perRecord` the pass shows nothing and the analysis
+    // reports its own progress. Set before ReadGroups; empty: the plain
+    // count, forced at every group break.
+    void RecordProgress(std::string prefix, bool perRecord = true);
+
+    // A second reading of the input: the records of the record pass, in the
+    // same order, read again beside it (open it once the output tables are
+    // in place). In WriteData, ReadGroupAgain moves it over the records of
+    // the group just read and calls `record` for each; meanwhile Value(),
+    // Number() and Weight() read its current record. Nothing of a group is
+    // kept in memory for it.
+    std::string OpenSecondReading();
+    void ReadGroupAgain(const std::function<void()>& record);
 
     // --- the current record (during the pass) ----------------------------------------------
     // The column of the current record at a position of the bound fields.
@@ -123,6 +148,8 @@ protected:
     std::vector<long> m_types, m_sizes;
 
 private:
+    void bindColumns(dao::Recordset& rs, std::vector<dao::FieldPtr>& cols, dao::FieldPtr& weightCol) const;
+
     const AnalysisSettings& m_base;
     const char* m_entryName;
     std::string m_what;
@@ -134,9 +161,15 @@ private:
     std::size_t m_weightPosition = 0;
     std::vector<dao::FieldPtr> m_cols;
     dao::FieldPtr m_weightCol;
+    // The second reading and its columns.
+    dao::RecordsetPtr m_again;
+    std::vector<dao::FieldPtr> m_againCols;
+    dao::FieldPtr m_againWeightCol;
     std::vector<dao::Variant> m_prev, m_cur;
     std::int32_t m_groupRecords = 0;
     long m_runRecords = 0;
+    std::string m_progressPrefix;
+    bool m_progressPerRecord = true;
 };
 
 // Runs analysis class `A` with its settings: the catalogue's run function.

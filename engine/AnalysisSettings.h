@@ -6,6 +6,7 @@
 // options; arrays of per-field values hold them at positions 1 .. n.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,3 +30,17 @@ struct AnalysisSettings {
     std::size_t YPosition() const { return static_cast<std::size_t>(nG + nC + nX) + 1; }
     std::size_t WeightPosition() const { return YPosition() + (bY ? 1 : 0); }
 };
+
+// Makes an analysis's settings of type S from the shared ones, hands them to
+// `out` and returns them to be filled with the analysis's options.
+template <class S>
+S& NewSettings(const AnalysisSettings& base, std::unique_ptr<AnalysisSettings>& out) {
+    auto made = std::make_unique<S>();
+    static_cast<AnalysisSettings&>(*made) = base;
+    S& settings = *made;
+    out = std::move(made);
+    return settings;
+}
+
+// A switch as the options travel to the analyses: "Y" for on, "N" for off.
+inline const char* BoolToYN(bool value) { return value ? "Y" : "N"; }

@@ -12,21 +12,60 @@ void OutputTransaction::Begin(const DatabasePtr& db) {
     Rollback();
     if (!db || !db->Updatable()) return;
     auto c = db->conn();
-    c->Exec(SystemSql(std::string("SAVEPOINT ") + kName));
+    // The run takes the file's write lock before it reads: two programs
+    // running scenarios on one file then take turns (the second waits for
+    // the first), where two that read first and then both want to write
+    // could not both go on, and one would fail at once.
+    m_began = sqlite3_get_autocommit(c->handle()) != 0;
+    if (m_began) c->Exec(SystemSql("BEGIN IMMEDIATE"));
+    try {
+        c->Exec(SystemSql(std::string("SAVEPOINT ") + kName));
+    } catch (...) {
+        if (m_began) endOuter(*c, false);
+        m_began = false;
+        throw;
+    }
     m_conn = std::move(c);
+}
+
+void OutputTransaction::endOuter(Connection& c, bool commit) {
+    if (!commit) {
+        try {
+            c.Exec(SystemSql("ROLLBACK"));
+        } catch (...) {
+        }
+        return;
+    }
+    try {
+        c.Exec(SystemSql("COMMIT"));
+    } catch (...) {
+        // A commit that could not take the file (readers kept it past the
+        // wait) leaves the transaction open: it is undone.
+        try {
+            c.Exec(SystemSql("ROLLBACK"));
+        } catch (...) {
+        }
+        throw;
+    }
 }
 
 void OutputTransaction::Commit() {
     if (!m_conn) return;
     auto c = std::move(m_conn);
     m_conn.reset();
+    const bool began = m_began;
+    m_began = false;
     if (!c->IsOpen()) return;
     try {
         c->Exec(SystemSql(std::string("RELEASE ") + kName));
+        if (began) endOuter(*c, true);
     } catch (...) {
         try {
-            c->Exec(SystemSql(std::string("ROLLBACK TO ") + kName));
-            c->Exec(SystemSql(std::string("RELEASE ") + kName));
+            if (!sqlite3_get_autocommit(c->handle())) {
+                c->Exec(SystemSql(std::string("ROLLBACK TO ") + kName));
+                c->Exec(SystemSql(std::string("RELEASE ") + kName));
+                if (began) endOuter(*c, false);
+            }
         } catch (...) {
         }
         c->InvalidateCatalog();
@@ -38,10 +77,13 @@ void OutputTransaction::Rollback() noexcept {
     if (!m_conn) return;
     auto c = std::move(m_conn);
     m_conn.reset();
+    const bool began = m_began;
+    m_began = false;
     try {
         if (c->IsOpen()) {
             c->Exec(SystemSql(std::string("ROLLBACK TO ") + kName));
             c->Exec(SystemSql(std::string("RELEASE ") + kName));
+            if (began) endOuter(*c, false);
         }
     } catch (...) {
     }

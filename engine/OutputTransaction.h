@@ -7,7 +7,9 @@
 // opened).
 //
 // It is a savepoint of its own on the output database's connection, outside
-// whatever transactions the analysis begins and ends on the workspace.
+// whatever transactions the analysis begins and ends on the workspace; when
+// no transaction is open on the connection it begins one that takes the
+// file's write lock at once (waiting for another program that holds it).
 #include "db/Dao.h"
 
 #include <memory>
@@ -33,5 +35,7 @@ public:
     void Rollback() noexcept;
 
 private:
+    static void endOuter(dao::Connection& c, bool commit);
     std::shared_ptr<dao::Connection> m_conn;
+    bool m_began = false; // the transaction around the savepoint is this object's
 };

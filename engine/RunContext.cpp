@@ -49,8 +49,16 @@ std::string RunContext::Quorb_InitDataTable(const std::string& table, const Fiel
 std::string RunContext::OpenDataRecordset(const std::string& sql) {
     std::string text = sql;
     if (text.empty() || text.back() != ';') text += ";";
+    m_dataSql.clear();
     try {
         m_dataRs = m_frame.source->OpenRecordset(text, dbOpenDynaset, dbReadOnly | dbSeeChanges);
+        m_dataSql = text;
+        // A number field that holds no number (another program stored a
+        // text or a blob there) fails the run at that record.
+        std::weak_ptr<Recordset> read = m_dataRs;
+        m_dataRs->SetNumberGuard([this, read](const Variant& value, const std::string& field) {
+            notANumber(value, field, read.lock().get());
+        });
     } catch (const DaoError& e) {
         m_dataRs.reset();
         if (e.Number() == err::ParametersExpected)
@@ -60,6 +68,21 @@ std::string RunContext::OpenDataRecordset(const std::string& sql) {
         m_dataRs.reset();
         return e.what();
     }
+    return {};
+}
+
+std::string RunContext::OpenDataRecordsetAgain(RecordsetPtr& rs) {
+    rs.reset();
+    if (m_dataSql.empty() || !m_frame.source)
+        throw RunTimeError(91, "Object variable or With block variable not set: the input data was not opened.");
+    try {
+        if (m_dataAgainRs) m_dataAgainRs->Close();
+        m_dataAgainRs = m_frame.source->OpenRecordset(m_dataSql, dbOpenDynaset, dbReadOnly | dbSeeChanges);
+    } catch (const DaoError& e) {
+        m_dataAgainRs.reset();
+        return e.Description();
+    }
+    rs = m_dataAgainRs;
     return {};
 }
 
@@ -153,6 +176,10 @@ bool RunContext::Quorb_SameValue(const Variant& a, const Variant& b, bool bTextC
 }
 
 void RunContext::Quorb_Msg(long r, bool bForce, const std::string& m) {
+    // A stop asked for from another thread ends the analysis here, at the
+    // record it counts: run-time error 18, which the run turns into its
+    // stopped message without an error report.
+    if (m_stopRequested.load(std::memory_order_relaxed)) throw RunTimeError(18);
     // A step's text names the step an unexpected error report shows.
     if (r == 0 && m_frame.handler) m_frame.handler->SetCurrentOperation(m);
     if (!m_frame.showStatus || !m_frame.events) return;
@@ -320,6 +347,8 @@ bool sameLayout(TableDef& existing, TableDef& wanted) {
         const FieldPtr& need = want[static_cast<std::size_t>(i)];
         if (have->Name() != need->Name() || have->Type() != need->Type()) return false;
         if (need->Type() == dbText && have->Size() != need->Size()) return false;
+        // A table of an earlier version refuses the empty text the new one takes.
+        if (need->AllowZeroLength() && !have->AllowZeroLength()) return false;
         if (have->Attributes() & dbAutoIncrField) return false;
     }
     return true;
@@ -343,6 +372,17 @@ std::string RunContext::ReplaceOutputTable(const TableDefPtr& td, bool open, con
     if (!out) return "No output database is open for the table " + td->Name() + ".";
     std::string refusal = OutputNameRefusal(td->Name(), sourceTable);
     if (!refusal.empty()) return refusal;
+    // A table the database cannot hold is refused before anything is touched.
+    try {
+        const int columns = td->Fields().Count();
+        const int limit = out->ColumnLimit();
+        if (columns > limit)
+            return "The output table " + td->Name() + " would have " + std::to_string(columns) +
+                   " columns, more than the " + std::to_string(limit) +
+                   " a table can hold: choose fewer fields or options that make fewer columns.";
+    } catch (const DaoError& e) {
+        return "The output table " + td->Name() + " could not be made: " + e.Description();
+    }
     for (const auto& done : m_runOutputs)
         if (NamesEqual(done, td->Name()))
             return "Both output tables are named " + td->Name() + "; give them different names.";
@@ -392,14 +432,35 @@ double RunContext::DataValue(const Variant& value, const std::string& field) {
         return value.ToDouble();
     } catch (const std::exception&) {
     }
+    notANumber(value, field, m_dataRs.get());
+}
+
+void RunContext::notANumber(const Variant& value, const std::string& field, Recordset* read) {
     std::string where;
     try {
-        if (m_dataRs)
-            where = " (record " + std::to_string(m_dataRs->AbsolutePosition() + 1) + " in the order the analysis reads the data)";
+        if (read && read->AbsolutePosition() >= 0)
+            where = " (record " + std::to_string(read->AbsolutePosition() + 1) + " in the order the analysis reads the data)";
     } catch (...) {
     }
-    throw RunTimeError(13, "Type mismatch: the value '" + value.ToString() + "' in field " + field + where +
-                               " is not a number.");
+    // A text is shown in quotes, the bytes of a blob as X'..'.
+    const std::string shown = value.IsBytes() ? ValueText(value) : "'" + ValueText(value) + "'";
+    throw RunTimeError(13, "Type mismatch: the value " + shown + " in field " + field + where + " is not a number.");
+}
+
+std::string RunContext::CheckNumbers(const std::string& table, const std::vector<std::string>& fields) {
+    for (const std::string& field : fields) {
+        std::optional<Database::NonNumber> bad;
+        try {
+            bad = m_frame.source->FirstNonNumber(table, field);
+        } catch (const DaoError& e) {
+            return e.Description();
+        }
+        if (!bad) continue;
+        const std::string shown = bad->value.IsBytes() ? ValueText(bad->value) : "'" + ValueText(bad->value) + "'";
+        return "Type mismatch: the value " + shown + " in field " + field + " (record " + std::to_string(bad->record) +
+               " of " + table + ") is not a number.";
+    }
+    return {};
 }
 
 dao::RecordsetPtr RunContext::InputRecordset() const {
@@ -420,6 +481,7 @@ void RunContext::Begin(Frame frame) {
     End();
     m_frame = std::move(frame);
     m_runOutputs.clear();
+    m_dataSql.clear();
     m_tempDbError.clear();
     m_binaryCompare = false;
     m_missingRule.clear();
@@ -427,7 +489,7 @@ void RunContext::Begin(Frame frame) {
 }
 
 void RunContext::CloseRecordsets() noexcept {
-    for (auto* rs : {&m_dataRs, &m_outputRs, &m_outputRs2}) {
+    for (auto* rs : {&m_dataAgainRs, &m_dataRs, &m_outputRs, &m_outputRs2}) {
         try {
             if (*rs) (*rs)->Close();
         } catch (...) {
@@ -450,6 +512,15 @@ void RunContext::End() noexcept {
     } catch (...) {
     }
     CloseRecordsets();
+}
+
+void RunContext::ReportLockWait(const std::string& path, std::chrono::milliseconds waited,
+                                std::chrono::milliseconds limit) {
+    if (!m_frame.showStatus || !m_frame.events) return;
+    auto seconds = [](std::chrono::milliseconds t) { return std::to_string((t.count() + 500) / 1000); };
+    m_statusText = "Waiting for another program to release " + path + " (" + seconds(waited) + " of " +
+                   seconds(limit) + " seconds)...";
+    raiseStatStatus(m_statusText);
 }
 
 // The listener may change the text: each event fills it anew.

@@ -8,6 +8,8 @@
 #include "db/Dao.h"
 #include "engine/AnalysisSettings.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -39,6 +41,15 @@ public:
     // Closes the data and output recordsets (before the output is committed).
     void CloseRecordsets() noexcept;
 
+    // --- stopping and waiting ---------------------------------------------------------
+    // From any thread: the run under way stops at the next record counted
+    // for progress (Quorb_Msg), with run-time error 18.
+    void RequestStop() noexcept { m_stopRequested.store(true, std::memory_order_relaxed); }
+    bool StopRequested() const noexcept { return m_stopRequested.load(std::memory_order_relaxed); }
+    void ClearStopRequest() noexcept { m_stopRequested.store(false); }
+    // The progress text while a statement waits for another program's lock.
+    void ReportLockWait(const std::string& path, std::chrono::milliseconds waited, std::chrono::milliseconds limit);
+
     // --- databases and recordsets ------------------------------------------------------
     const dao::DatabasePtr& SourceDatabase() const { return m_frame.source; }
     const dao::DatabasePtr& OutputDatabase() const { return m_frame.output; }
@@ -52,6 +63,11 @@ public:
     // instead of handing out a null recordset.
     dao::RecordsetPtr InputRecordset() const;
     void SetDataRecordset(dao::RecordsetPtr rs) { m_dataRs = std::move(rs); }
+    // A second reading of the run's input: another recordset on the
+    // statement the data recordset was last opened with, giving the same
+    // records in the same order beside it (into `rs`). The result is the
+    // database's error text, empty on success. The end of the run closes it.
+    std::string OpenDataRecordsetAgain(dao::RecordsetPtr& rs);
     dao::RecordsetPtr OutputRecordset() const { return m_outputRs; }
     void SetOutputRecordset(dao::RecordsetPtr rs) { m_outputRs = std::move(rs); }
     dao::RecordsetPtr OutputRecordset2() const { return m_outputRs2; }
@@ -132,22 +148,32 @@ public:
     // A value of the current input record as a number; a value that is none
     // raises run-time error 13 naming the value, the field and the record.
     double DataValue(const dao::Variant& value, const std::string& field);
+    // For an analysis that sums in SQL, where a text would count as 0: the
+    // message naming the first value of these fields of the source that is
+    // no number (its field and its record), or empty when all are numbers.
+    std::string CheckNumbers(const std::string& table, const std::vector<std::string>& fields);
     // The text with which an unexpected run-time error fails a run: the error's
     // description as the handler captured it, or `fallback` when it has none.
     static std::string UnexpectedErrorMessage(const CErr_ZUR* handler, const std::string& fallback);
 
 private:
     void raiseStatStatus(std::string& msg);
+    // Fails with run-time error 13 naming the value, the field and, when
+    // `read` is on a record, its number in the order the analysis reads.
+    [[noreturn]] void notANumber(const dao::Variant& value, const std::string& field, dao::Recordset* read);
 
     Frame m_frame;
     dao::DatabasePtr m_tempDb;
     std::string m_tempDbPath;
     std::string m_tempDbError;
     dao::RecordsetPtr m_dataRs, m_outputRs, m_outputRs2;
+    std::string m_dataSql;          // the statement of the data recordset
+    dao::RecordsetPtr m_dataAgainRs; // its second reading
     std::vector<std::string> m_runOutputs; // output tables replaced by this run
 
     bool m_binaryCompare = false;
     std::string m_statusText; // the progress text handed to the listener, refilled each time
     std::string m_missingRule;
     double m_missingEqual = 0, m_missingLow = 0, m_missingHigh = 0;
+    std::atomic<bool> m_stopRequested{false}; // set by RequestStop, cleared when a run ends
 };

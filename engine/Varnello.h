@@ -24,16 +24,39 @@
 // platform's message-box hook and its error dialog through
 // SetEngineErrorDialog; a client that installs neither sees nothing and is
 // never blocked.
-#include "db/Dao.h"
-#include "errors/CErr_ZUR.h"
+//
+// What throws. RunScenario, Probability and ProbInverse never throw: a run
+// that fails (a database argument that cannot be opened included) returns
+// false with the reason in ErrorInfo, and a probability that cannot be
+// computed is 0. The database properties do throw, at once:
+// - SetScenarioDatabase, SetSourceDatabase and SetOutputDatabase given a path
+//   (a std::string, or a dao::Variant holding text) open the file there and
+//   then; a file that is missing, locked by another program, not a database
+//   or protected by another password raises dao::DaoError with the database
+//   engine's number and text ("Couldn't find file '...'.", ...);
+// - the same given a dao::Variant holding anything but text raise
+//   RunTimeError number vbObjectError + 1000, "Invalid object type: " and the
+//   value's type number.
+// Opening a database yourself (dao::DBEngine().OpenDatabase(path), to hand
+// the engine an open database) raises dao::DaoError in the same cases. A
+// client that wants false rather than an exception catches these, or gives
+// the path as an argument of RunScenario instead.
+//
+// This header and the few it includes are all that an installed engine
+// shows its clients: the database handle and how to open one
+// (dao::DBEngine().OpenDatabase), the Variant a property may be given, and
+// the two errors named above.
+#include "db/DBEngine.h"
+#include "db/DaoError.h"
+#include "db/Database.h"
+#include "db/Variant.h"
+#include "errors/RunTimeError.h"
 
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <variant>
-#include <vector>
 
 // What the engine's error dialog is filled with.
 struct EngineErrorDialogInfo {
@@ -119,14 +142,20 @@ public:
     bool RunScenario(long ScenarioID);
     bool RunScenario(long ScenarioID, const RunScenarioArgs& args);
 
+    // Asks the run under way to stop. Safe to call from any thread while
+    // RunScenario runs on another (a progress window's stop button, say): the
+    // run stops at the next record it counts and fails with ErrorInfo
+    // StoppedMessage, its output tables left as they were before the run. A
+    // request made between runs stops nothing.
+    void RequestStop() noexcept;
+    static constexpr const char* StoppedMessage = "The analysis was stopped by the user.";
+
     // --- events --------------------------------------------------------------------
     void SetEvents(IVarnelloEvents* listener);
 
-    // The engine behind this object (engine/VarnelloCore.h): its analysis
-    // entries, per-run state and data services, for tools and tests that
-    // reach inside.
-    VarnelloCore& Core() { return *m_core; }
-
 private:
+    // The application, its tools and tests reach the engine behind this
+    // object through CoreOf (engine/VarnelloCore.h, not installed).
+    friend struct VarnelloCoreAccess;
     std::unique_ptr<VarnelloCore> m_core;
 };

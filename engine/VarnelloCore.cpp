@@ -1,5 +1,6 @@
 #include "engine/VarnelloCore.h"
 
+#include "db/LockWait.h"
 #include "engine/AnalysisCatalogue.h"
 #include "engine/ProbabilityFront.h"
 #include "engine/WorkFolder.h"
@@ -42,7 +43,8 @@ VarnelloCore::VarnelloCore() {
     gEngineErr = m_errHandler;
     m_errHandler->SetDisplayError(false);
     m_beforeSub = m_errHandler->OnBeforeHandlerCalled([this](bool& Cancel) {
-        if (!m_showErrors) Cancel = true;
+        // A stop the user asked for is no error to report.
+        if (!m_showErrors || m_run.StopRequested()) Cancel = true;
     });
     m_afterSub = m_errHandler->OnAfterHandlerCalled([this] {
         // The engine's error dialog, only shown with ShowErrors (the report is
@@ -204,6 +206,10 @@ bool VarnelloCore::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
     std::string msg;
     bool success = false;
     bool begun = false;
+    // While a statement of the run waits for another program's lock, the
+    // progress text says so.
+    LockWaitScope waiting([this](const std::string& path, std::chrono::milliseconds waited,
+                                 std::chrono::milliseconds limit) { m_run.ReportLockWait(path, waited, limit); });
     try {
         // Every run starts from a clean slate: an error of an earlier run must
         // not fail this one.
@@ -254,6 +260,9 @@ bool VarnelloCore::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
             // The work database that could not be made is the cause, whatever
             // the analysis made of it.
             if (!msg.empty() && !m_run.TempDbError().empty()) msg = m_run.TempDbError();
+            // A stop asked for before the output is kept discards it, whatever
+            // the analysis made of the interruption.
+            if (m_run.StopRequested()) msg = Varnello::StoppedMessage;
             finishOutput(msg);
             if (!msg.empty()) {
                 Beep();
@@ -265,7 +274,7 @@ bool VarnelloCore::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
         // cannot be opened, an invalid object type): report it, and still
         // clean up and complete the run below.
         proc.HandleError();
-        msg = unexpectedErrorText();
+        msg = m_run.StopRequested() ? std::string(Varnello::StoppedMessage) : unexpectedErrorText();
         if (m_showErrors) {
             try {
                 ShowError(std::string("Scenario Failed") + kCrLf + kCrLf + msg);
@@ -275,6 +284,8 @@ bool VarnelloCore::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
     }
     cleanUp();
     if (begun) SaveDatabases(false);
+    // The request was for this run; the next one starts afresh.
+    m_run.ClearStopRequest();
     m_errorInfo = msg;
     success = msg.empty();
     if (m_events) {
@@ -370,7 +381,16 @@ std::string VarnelloCore::RunOneScenario() {
         for (const std::string& out : {s.OutputTable1(), s.OutputTable2()})
             if (msg.empty() && !out.empty()) msg = m_run.OutputNameRefusal(out, table);
         if (msg.empty()) {
-            m_outputTx.Begin(m_outputDb);
+            try {
+                m_outputTx.Begin(m_outputDb);
+            } catch (const DaoError& e) {
+                // Another program kept the file longer than the run waits.
+                std::string tables;
+                for (const std::string& out : {s.OutputTable1(), s.OutputTable2()})
+                    if (!out.empty()) tables += (tables.empty() ? "" : " and ") + out;
+                msg = "The output " + std::string(tables.find(" and ") == std::string::npos ? "table " : "tables ") +
+                      tables + " could not be written: " + e.Description();
+            }
             m_runTxLevel = DBEngine().Workspaces(0)->TransactionLevel();
         }
 

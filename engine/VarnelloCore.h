@@ -7,6 +7,7 @@
 #include "engine/OutputTransaction.h"
 #include "engine/RunContext.h"
 #include "engine/Varnello.h"
+#include "errors/CErr_ZUR.h"
 
 #include <atomic>
 #include <functional>
@@ -61,6 +62,10 @@ public:
 
     // --- events ------------------------------------------------------------------
     void SetEvents(IVarnelloEvents* listener) { m_events = listener; }
+
+    // From any thread: the run under way stops at the next record counted
+    // for progress (Quorb_Msg) and fails with Varnello::StoppedMessage.
+    void RequestStop() noexcept { m_run.RequestStop(); }
 
     // ===== Internal members: the run, its analyses and their context ==========
 
@@ -126,3 +131,10 @@ private:
     IVarnelloEvents* m_events = nullptr;
     std::map<std::string, AnalysisFn> m_analyses; // replaced analyses, by type name
 };
+
+// The engine behind a client's Varnello object, for the application, its
+// tools and tests that reach inside (to replace an analysis, say).
+struct VarnelloCoreAccess {
+    static VarnelloCore& Of(Varnello& engine) noexcept { return *engine.m_core; }
+};
+inline VarnelloCore& CoreOf(Varnello& engine) noexcept { return VarnelloCoreAccess::Of(engine); }

@@ -21,6 +21,9 @@ void AddTableField(const TableDefPtr& td, const std::string& name, int type, std
     f->SetOrdinalPosition(counter);
     ++counter;
     if (size != 0) f->SetSize(size);
+    // A text column takes every text a source holds, the empty one too: a
+    // blank group value is a group of its own where blanks are not ignored.
+    if (type == dbText || type == dbMemo) f->SetAllowZeroLength(true);
     if (td->Fields().Find(name))
         throw RunTimeError(3191, "The output table cannot hold two columns named \"" + name +
                                      "\": rename the source field or choose other options.");
@@ -57,16 +60,16 @@ std::int16_t CreateLeadFields(const TableDefPtr& td, std::int16_t n, const Field
                               const std::string& countColumn, const std::string& missingColumn) {
     std::int16_t counter = 0;
     auto at = [](const std::vector<long>& v, int i) { return i < static_cast<int>(v.size()) ? v[static_cast<std::size_t>(i)] : 0L; };
-    for (int i = 1; i <= n; ++i)
-        AddTableField(td, fields[static_cast<std::size_t>(i)], static_cast<std::int16_t>(at(types, i)), counter, at(sizes, i));
+    auto copyOf = [&](const std::string& name, int i) {
+        AddTableField(td, name, static_cast<std::int16_t>(at(types, i)), counter, at(sizes, i));
+    };
+    for (int i = 1; i <= n; ++i) copyOf(fields[static_cast<std::size_t>(i)], i);
     if (withDataField) AddTableField(td, "DataField", dbText, counter, 64);
-    if (furtherField > 0)
-        AddTableField(td, fields[static_cast<std::size_t>(furtherField)], static_cast<std::int16_t>(at(types, furtherField)),
-                      counter, at(sizes, furtherField));
+    if (furtherField > 0) copyOf(fields[static_cast<std::size_t>(furtherField)], furtherField);
     if (pairField > 0) {
         const std::string& f = fields[static_cast<std::size_t>(pairField)];
-        AddTableField(td, PairColumnName(f, 1), static_cast<std::int16_t>(at(types, pairField)), counter, at(sizes, pairField));
-        AddTableField(td, PairColumnName(f, 2), static_cast<std::int16_t>(at(types, pairField)), counter, at(sizes, pairField));
+        copyOf(PairColumnName(f, 1), pairField);
+        copyOf(PairColumnName(f, 2), pairField);
     }
     if (!countColumn.empty()) AddTableField(td, countColumn, dbDouble, counter, 0);
     if (withObservations) AddTableField(td, "Observations", dbDouble, counter, 0);
@@ -74,19 +77,53 @@ std::int16_t CreateLeadFields(const TableDefPtr& td, std::int16_t n, const Field
     return counter;
 }
 
+namespace {
+
+// What a column of this type holds, for the message of a value it cannot take.
+std::string typeRange(const Field& f) {
+    switch (f.Type()) {
+    case dbByte: return "Byte, 0 to 255";
+    case dbInteger: return "Integer, -32768 to 32767";
+    case dbLong: return "Long, -2147483648 to 2147483647";
+    case dbSingle: return "Single";
+    case dbCurrency: return "Currency";
+    case dbText: return "Text of " + std::to_string(f.Size()) + " characters";
+    case dbDate: return "Date";
+    case dbBoolean: return "Yes/No";
+    default: return "type " + std::to_string(f.Type());
+    }
+}
+
+// Copies a value read from the source field `field` into its column of the
+// output row. A value the column cannot take fails the run naming the
+// value, the field and the output table.
+void copyValue(Recordset& rs, const std::string& column, const std::string& field, const Variant& v) {
+    FieldPtr f = rs.Fields(column);
+    try {
+        f->SetValue(v);
+    } catch (const DaoError& e) {
+        throw RunTimeError(e.Number(), e.Description() + " The value " + ValueText(v) + " of the field " + field +
+                                           " does not fit its column in the output table " + rs.Name() + " (" +
+                                           typeRange(*f) + ").");
+    }
+}
+
+} // namespace
+
 void WriteLeadFields(Recordset& rs, std::int16_t n, const FieldList& fields, const std::vector<Variant>& groupValues,
                      std::int16_t describedField, const std::string& countColumn, const std::string& missingColumn,
                      bool withObservations, double count, long records, long observations, std::int16_t pairField,
                      const Variant& pair1, const Variant& pair2) {
     for (int i = 1; i <= n; ++i) {
         const Variant& v = groupValues[static_cast<std::size_t>(i)];
-        if (!v.IsNull()) rs.Fields(fields[static_cast<std::size_t>(i)])->SetValue(v);
+        const std::string& field = fields[static_cast<std::size_t>(i)];
+        if (!v.IsNull()) copyValue(rs, field, field, v);
     }
     if (describedField >= 1) rs.Fields("DataField")->SetValue(fields[static_cast<std::size_t>(describedField)]);
     if (pairField >= 1) {
         const std::string& f = fields[static_cast<std::size_t>(pairField)];
-        rs.Fields(PairColumnName(f, 1))->SetValue(pair1);
-        rs.Fields(PairColumnName(f, 2))->SetValue(pair2);
+        copyValue(rs, PairColumnName(f, 1), f, pair1);
+        copyValue(rs, PairColumnName(f, 2), f, pair2);
     }
     if (!countColumn.empty()) rs.Fields(countColumn)->SetValue(count);
     if (withObservations) rs.Fields("Observations")->SetValue(static_cast<double>(observations));

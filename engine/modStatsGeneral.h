@@ -3,7 +3,7 @@
 // every output table begins with, the regression summary columns, file and
 // table tests, the temporary file name, ranking with ties and the variance.
 #include "db/Dao.h"
-#include "engine/AnalysisArgs.h"
+#include "engine/AnalysisSettings.h"
 
 #include <cstdint>
 #include <functional>
@@ -14,7 +14,7 @@
 // Adds one column to a table definition at the ordinal position `counter`
 // (which advances). A name the definition already has is refused with a
 // run-time error that names the column, so that no value can land in the
-// wrong column.
+// wrong column. A text column takes the empty text (a blank group value).
 void AddTableField(const dao::TableDefPtr& td, const std::string& name, int type, std::int16_t& counter, long size);
 
 std::int16_t CreateLeadFields(const dao::TableDefPtr& td, std::int16_t n, const FieldList& fields,
@@ -22,6 +22,9 @@ std::int16_t CreateLeadFields(const dao::TableDefPtr& td, std::int16_t n, const 
                               std::int16_t furtherField, std::int16_t pairField, bool withObservations,
                               const std::string& countColumn, const std::string& missingColumn);
 
+// A group or pair value that its column cannot take (40000 in an Integer
+// column) fails with a run-time error naming the value, its field and the
+// output table.
 void WriteLeadFields(dao::Recordset& rs, std::int16_t n, const FieldList& fields, const std::vector<dao::Variant>& groupValues,
                      std::int16_t describedField, const std::string& countColumn, const std::string& missingColumn,
                      bool withObservations, double count, long records, long observations, std::int16_t pairField,

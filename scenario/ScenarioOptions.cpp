@@ -71,7 +71,7 @@ T newValue(T value) {
 // text in quotes, bytes that are no text in the blob notation of SQL.
 std::string shown(const Variant& v) {
     if (isBlank(v)) return "Null";
-    if (!v.IsString()) return v.ToString();
+    if (!v.IsString() && !v.IsBytes()) return v.ToString();
     const std::string& t = v.RawString();
     bool printable = true;
     for (unsigned char c : t) printable = printable && c >= 0x20 && c != 0x7f;

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
 #include "errors/RunTimeError.h"
 #include "platform/App.h"
@@ -65,6 +66,16 @@ std::string trim(const std::string& s) {
     return s.substr(b, s.find_last_not_of(' ') - b + 1);
 }
 
+// The text before the first blank (all of it when there is none); `s` keeps
+// the rest after that blank, trimmed.
+std::string takeFirst(std::string& s) {
+    const size_t blank = s.find(' ');
+    if (blank == std::string::npos) return std::exchange(s, std::string());
+    std::string taken = s.substr(0, blank);
+    s = trim(s.substr(blank + 1));
+    return taken;
+}
+
 } // namespace
 
 CWinPos::CWinPos() {
@@ -101,9 +112,17 @@ std::string CWinPos::FormText(const IFormGeometry& form) {
            singleText(form.Height()) + " " + std::to_string(state);
 }
 
+std::string CWinPos::NormalText(const IFormGeometry& form) {
+    return singleText(form.NormalLeft()) + " " + singleText(form.NormalTop()) + " " + singleText(form.NormalWidth()) +
+           " " + singleText(form.NormalHeight());
+}
+
 void CWinPos::SaveForm(const IFormGeometry& form) {
     try {
         ProductSettings().WriteEntry(form.Name(), FormText(form));
+        const int state = form.WindowState();
+        if ((state == vbMinimized || state == vbMaximized) && form.NormalWidth() > 0 && form.NormalHeight() > 0)
+            ProductSettings().WriteEntry(form.Name() + NormalSuffix, NormalText(form));
     } catch (...) {
         RaiseError("Sub SaveForm");
     }
@@ -113,18 +132,14 @@ bool CWinPos::RestoreForm(IFormGeometry& form) {
     try {
         std::string s = ProductSettings().ReadEntry(form.Name(), NotFound);
         if (s == NotFound) return false;
-        for (int i = 0; !s.empty() && i < 5; ++i) {
-            std::string taken;
-            const size_t blank = s.find(' ');
-            if (blank != std::string::npos) {
-                taken = s.substr(0, blank);
-                s = trim(s.substr(blank + 1));
-            } else {
-                taken = s;
-                s.clear();
-            }
-            SetValue(form, i, toSingle(leadingNumber(taken)));
+        // Saved minimized or maximized: the normal position first, where one
+        // was stored with it.
+        if (s.rfind("-1 -1 -1 -1 ", 0) == 0) {
+            std::string normal = ProductSettings().ReadEntry(form.Name() + NormalSuffix, NotFound);
+            if (normal == NotFound) normal.clear();
+            for (int i = 0; !normal.empty() && i < 4; ++i) SetValue(form, i, toSingle(leadingNumber(takeFirst(normal))));
         }
+        for (int i = 0; !s.empty() && i < 5; ++i) SetValue(form, i, toSingle(leadingNumber(takeFirst(s))));
         return true;
     } catch (...) {
         RaiseError("Function RestoreForm");

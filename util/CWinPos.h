@@ -7,7 +7,11 @@
 // Stored format: one string value per window, named by the window's Name:
 // "Left Top Width Height WindowState"; a window saved minimized or maximized
 // is stored as "-1 -1 -1 -1 " and its state, and a -1 leaves that value alone
-// when restoring.
+// when restoring. Such a window also stores where it goes back to when it is
+// restored, "Left Top Width Height", in the value named Name + NormalSuffix;
+// RestoreForm puts that back first, so that a window restarted maximized
+// comes back to its own size when the user restores it. (Versions that know
+// only the first value read it as before and ignore the second.)
 //
 // Errors inside RestoreForm, SaveForm, SetValue and ProductSettings are raised
 // to the caller as a RunTimeError numbered ErrorNumber with the source
@@ -23,6 +27,8 @@ public:
     static constexpr long ErrorNumber = -2147220504; // object-error base + 1000
     // The text RestoreForm reads with, meaning that nothing is stored.
     static constexpr const char* NotFound = "~notfound";
+    // Appended to the window's name for the value with its normal position.
+    static constexpr const char* NormalSuffix = ".Normal";
 
     CWinPos();
     ~CWinPos();
@@ -42,6 +48,8 @@ public:
 
     // The text SaveForm writes for a window.
     static std::string FormText(const IFormGeometry& form);
+    // The text of its normal position: "Left Top Width Height".
+    static std::string NormalText(const IFormGeometry& form);
 
 private:
     void SetValue(IFormGeometry& form, int index, float value);

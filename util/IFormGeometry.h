@@ -23,6 +23,13 @@ public:
     // 0 normal, 1 minimized, 2 maximized.
     virtual int WindowState() const = 0;
     virtual void SetWindowState(int state) = 0;
+
+    // Where a minimized or maximized window goes back to when it is
+    // restored, twips; a window in the normal state stands there.
+    virtual double NormalLeft() const { return Left(); }
+    virtual double NormalTop() const { return Top(); }
+    virtual double NormalWidth() const { return Width(); }
+    virtual double NormalHeight() const { return Height(); }
 };
 
 constexpr int vbNormal = 0;

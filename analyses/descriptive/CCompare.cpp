@@ -24,25 +24,16 @@ CCompare::CCompare(const Settings& settings) : AnalysisRoad(settings, "Quorb_Com
 std::string CCompare::FromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext&,
                                    AnalysisType::Settings& out) {
     if (!base.bY) return "Y Field not assigned";
-    auto a = std::make_unique<Settings>();
-    static_cast<AnalysisSettings&>(*a) = base;
-    auto yn = [](bool v) { return v ? "Y" : "N"; };
-    a->Switches = std::string(yn(s.CountXY())) + yn(s.MeanXY()) + yn(s.CorrXY()) + yn(s.TTest()) + "N";
-    out = std::move(a);
+    Settings& a = NewSettings<Settings>(base, out);
+    a.Switches = std::string(BoolToYN(s.CountXY())) + BoolToYN(s.MeanXY()) + BoolToYN(s.CorrXY()) + BoolToYN(s.TTest()) + "N";
     return {};
 }
 
 std::string CCompare::Steps() {
-    Progress("Retrieving and sorting data");
-    std::string msg = OpenSource(m_s.nG);
-    if (msg.empty()) {
-        Progress("Creating output table");
-        msg = CreateOutput();
-    }
+    std::string msg = OpenAndCreate(m_s.nG, true, [this] { return CreateOutput(); });
     if (Going(msg)) {
-        Progress("Analyzing records");
         m_pairs.assign(static_cast<std::size_t>(m_s.nX) + 1, PairSums{});
-        Kept([this] { ReadGroups(m_s.nG); });
+        AnalyzeGroups(m_s.nG);
     }
     return msg;
 }

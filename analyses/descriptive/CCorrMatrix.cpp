@@ -39,32 +39,23 @@ CCorrMatrix::CCorrMatrix(const Settings& settings)
 
 std::string CCorrMatrix::FromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext&,
                                       AnalysisType::Settings& out) {
-    auto a = std::make_unique<Settings>();
-    static_cast<AnalysisSettings&>(*a) = base;
-    auto yn = [](bool v) { return v ? "Y" : "N"; };
-    a->ProbTail = s.MProbTail().substr(0, 1);
-    a->Switches = std::string(yn(s.MCnt())) + yn(s.MMis()) + yn(s.MMean()) + yn(s.MDev()) + yn(s.MCov()) +
-                  yn(s.MCor()) + yn(s.MR2()) + yn(s.MT()) + yn(s.MProb());
-    out = std::move(a);
+    Settings& a = NewSettings<Settings>(base, out);
+    a.ProbTail = s.MProbTail().substr(0, 1);
+    a.Switches = std::string(BoolToYN(s.MCnt())) + BoolToYN(s.MMis()) + BoolToYN(s.MMean()) + BoolToYN(s.MDev()) + BoolToYN(s.MCov()) +
+                  BoolToYN(s.MCor()) + BoolToYN(s.MR2()) + BoolToYN(s.MT()) + BoolToYN(s.MProb());
     return {};
 }
 
 std::string CCorrMatrix::Steps() {
-    Progress("Retrieving and sorting data");
-    std::string msg = OpenSource(m_s.nG);
-    if (msg.empty()) {
-        Progress("Creating output table");
-        msg = CreateOutput();
-    }
+    std::string msg = OpenAndCreate(m_s.nG, true, [this] { return CreateOutput(); });
     if (Going(msg)) {
-        Progress("Analyzing records");
         const std::size_t nX = static_cast<std::size_t>(m_s.nX);
         m_pairs.assign(nX * (nX + 1) / 2, CoMoments{});
         m_origin.assign(nX + 1, Moments::Origin{});
         m_originSet.assign(nX + 1, 0);
         m_present.assign(nX + 1, 0);
         m_dev.assign(nX + 1, 0.0);
-        Kept([this] { ReadGroups(m_s.nG); });
+        AnalyzeGroups(m_s.nG);
     }
     return msg;
 }

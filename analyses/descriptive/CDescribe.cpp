@@ -212,49 +212,47 @@ std::string CDescribe::NumberText(double value) {
 
 std::string CDescribe::FromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext& cx,
                                     AnalysisType::Settings& out) {
-    auto a = std::make_unique<Settings>();
-    static_cast<AnalysisSettings&>(*a) = base;
-    const std::int16_t nX = a->nX;
+    Settings& a = NewSettings<Settings>(base, out);
+    const std::int16_t nX = a.nX;
     auto doubleOr0 = [](const Variant& v) { return (v.IsNull() || v.IsEmpty()) ? 0.0 : v.ToDouble(); };
-    a->Range = s.Range();
-    a->VarMethod = s.VarStd() ? s.VarNRadio() : std::string();
-    a->Sum = s.Sum();
-    a->Mean = s.Mean();
-    a->Skew = s.Skew();
-    a->Mode = s.Mode();
-    a->PercentileLetter = s.Percentile() ? s.PercentileRadio().substr(0, 1) : "-";
-    a->IntervalLetter = s.CI() ? s.CITypeRadio().substr(0, 1) : "-";
-    a->CI95 = s.CI95();
+    a.Range = s.Range();
+    a.VarMethod = s.VarStd() ? s.VarNRadio() : std::string();
+    a.Sum = s.Sum();
+    a.Mean = s.Mean();
+    a.Skew = s.Skew();
+    a.Mode = s.Mode();
+    a.PercentileLetter = s.Percentile() ? s.PercentileRadio().substr(0, 1) : "-";
+    a.IntervalLetter = s.CI() ? s.CITypeRadio().substr(0, 1) : "-";
+    a.CI95 = s.CI95();
     Variant ciUser = s.CIUser();
-    a->CIUser = (ciUser.IsNull() || ciUser.IsEmpty()) ? 0 : ciUser.ToInteger();
-    a->CIStdDev.assign(static_cast<std::size_t>(nX) + 1, 0.0);
-    a->TTestValues.assign(static_cast<std::size_t>(nX) + 1, 0.0);
+    a.CIUser = (ciUser.IsNull() || ciUser.IsEmpty()) ? 0 : ciUser.ToInteger();
+    a.CIStdDev.assign(static_cast<std::size_t>(nX) + 1, 0.0);
+    a.TTestValues.assign(static_cast<std::size_t>(nX) + 1, 0.0);
     for (int i = 1; i <= nX; ++i) {
-        a->CIStdDev[static_cast<std::size_t>(i)] = doubleOr0(s.CIStdDev());
-        a->TTestValues[static_cast<std::size_t>(i)] = s.TTestValue();
+        a.CIStdDev[static_cast<std::size_t>(i)] = doubleOr0(s.CIStdDev());
+        a.TTestValues[static_cast<std::size_t>(i)] = s.TTestValue();
     }
-    a->TTestMean = s.TTestMean();
+    a.TTestMean = s.TTestMean();
     std::string first = s.FreqN() && s.FreqP() ? "B" : s.FreqN() ? "N" : s.FreqP() ? "P" : "-";
     if (first == "-") {
-        a->FreqCode = "-";
-        a->Intervals = 0;
-        a->Start = a->Width = 0;
+        a.FreqCode = "-";
+        a.Intervals = 0;
+        a.Start = a.Width = 0;
     } else {
         bool user = !NamesEqual(s.FreqGroupRadio(), "Default");
         bool lower = NamesEqual(s.FreqIncRadio(), "Lower");
-        a->FreqCode = first + "C" + (NamesEqual(s.FreqDispRadio(), "Count") ? "N" : "Y") + (lower ? "Y" : "N") +
+        a.FreqCode = first + "C" + (NamesEqual(s.FreqDispRadio(), "Count") ? "N" : "Y") + (lower ? "Y" : "N") +
                       (user ? "Y" : "N");
-        a->Intervals = s.InterV();
+        a.Intervals = s.InterV();
         if (user) {
-            a->Start = doubleOr0(s.FreqInit());
-            a->Width = doubleOr0(s.FreqWidth());
+            a.Start = doubleOr0(s.FreqInit());
+            a.Width = doubleOr0(s.FreqWidth());
         } else {
-            std::string msg = CFrequency::DescFreqInit_ZUR(cx, false, a->Intervals, lower, a->Table, a->fields, a->nG,
-                                                           a->nX, a->Start, a->Width);
+            std::string msg = CFrequency::DescFreqInit_ZUR(cx, false, a.Intervals, lower, a.Table, a.fields, a.nG,
+                                                           a.nX, a.Start, a.Width);
             if (!msg.empty()) return msg;
         }
     }
-    out = std::move(a);
     return {};
 }
 
@@ -318,14 +316,7 @@ std::string CDescribe::CheckOptions() {
 
 std::string CDescribe::Steps() {
     std::string msg = CheckOptions();
-    if (msg.empty()) {
-        Progress("Retrieving and sorting data");
-        msg = OpenSource(m_s.nG, false);
-    }
-    if (msg.empty()) {
-        Progress("Creating output table");
-        msg = CreateOutput();
-    }
+    if (msg.empty()) msg = OpenAndCreate(m_s.nG, false, [this] { return CreateOutput(); });
     if (Going(msg) && ToUpperAscii(m_conInt) == "N") {
         CZValue z;
         if (m_95) m_dblZ95 = z.Quorb_FindValue("Z", 0.95, 0, 0, false);
@@ -333,15 +324,14 @@ std::string CDescribe::Steps() {
     }
     if (Going(msg) && m_bSortTable) msg = MakeWorkDatabase();
     if (Going(msg)) {
-        Progress("Analyzing records");
-        // One transaction covers every output row (and the staged values
-        // of a group that outgrows memory).
+        // One kept pass covers every output row (and the staged values of a
+        // group that outgrows memory).
         if (m_bSortTable) m_stage = std::make_unique<SortStage>(Cx(), m_s.nX);
         m_sums.assign(static_cast<std::size_t>(m_s.nX) + 1, DescribeSums{});
         m_cells.assign(static_cast<std::size_t>(m_s.nX) + 1,
                        std::vector<double>(m_bFreq ? static_cast<std::size_t>(m_nI) + 3 : 0, 0.0));
         m_pcntDivisor = m_bPercentiles ? percentileDivisor(m_pcntiles) : 0;
-        Kept([this] { ReadGroups(m_s.nG); });
+        AnalyzeGroups(m_s.nG);
     }
     return msg;
 }

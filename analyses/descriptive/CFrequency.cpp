@@ -39,47 +39,38 @@ CFrequency::CFrequency(const Settings& settings)
 
 std::string CFrequency::FromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext& cx,
                                      AnalysisType::Settings& out) {
-    auto a = std::make_unique<Settings>();
-    static_cast<AnalysisSettings&>(*a) = base;
+    Settings& a = NewSettings<Settings>(base, out);
     auto doubleOr0 = [](const Variant& v) { return (v.IsNull() || v.IsEmpty()) ? 0.0 : v.ToDouble(); };
     bool user = !NamesEqual(s.FreqGroupRadio(), "Default");
     bool lower = NamesEqual(s.FreqIncRadio(), "Lower");
-    a->FreqCode = std::string(s.FreqSum() ? "S" : "-") + (lower ? "Y" : "N") + (user ? "Y" : "N");
-    a->Intervals = s.InterV();
+    a.FreqCode = std::string(s.FreqSum() ? "S" : "-") + (lower ? "Y" : "N") + (user ? "Y" : "N");
+    a.Intervals = s.InterV();
     if (user) {
-        a->Start = doubleOr0(s.FreqInit());
-        a->Width = doubleOr0(s.FreqWidth());
+        a.Start = doubleOr0(s.FreqInit());
+        a.Width = doubleOr0(s.FreqWidth());
     } else {
-        std::string msg = DescFreqInit_ZUR(cx, true, a->Intervals, lower, a->Table, a->fields, a->nG, a->nX, a->Start,
-                                           a->Width);
+        std::string msg = DescFreqInit_ZUR(cx, true, a.Intervals, lower, a.Table, a.fields, a.nG, a.nX, a.Start,
+                                           a.Width);
         if (!msg.empty()) return msg;
     }
-    out = std::move(a);
     return {};
 }
 
 std::string CFrequency::Steps() {
-    std::string msg;
     // Every value is divided by the width and the rows run over the
     // intervals: refused before any table is touched.
     if (m_interV < 1) return "The number of frequency intervals must be at least 1.";
     if (!(m_width > 0) || !std::isfinite(m_width)) return "The frequency interval width must be greater than 0.";
     if (!std::isfinite(m_start)) return "The frequency start value must be a number.";
-    Progress("Retrieving and sorting data");
-    msg = OpenSource(m_s.nG);
-    if (msg.empty()) {
-        Progress("Creating output table");
-        msg = CreateOutput();
-    }
+    std::string msg = OpenAndCreate(m_s.nG, true, [this] { return CreateOutput(); });
     if (Going(msg)) {
-        Progress("Analyzing records");
         const std::size_t nX = static_cast<std::size_t>(m_s.nX);
         const std::size_t cells = static_cast<std::size_t>(m_interV) + 2;
         m_total.assign(nX + 1, 0.0);
         m_valueSum.assign(nX + 1, 0.0);
         m_cells.assign(nX + 1, std::vector<double>(cells, 0.0));
         m_sums.assign(nX + 1, std::vector<double>(m_sum ? cells : 0, 0.0));
-        Kept([this] { ReadGroups(m_s.nG); });
+        AnalyzeGroups(m_s.nG);
     }
     return msg;
 }

@@ -31,30 +31,21 @@ CPercentiles::~CPercentiles() = default;
 
 std::string CPercentiles::FromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext&,
                                        AnalysisType::Settings& out) {
-    auto a = std::make_unique<Settings>();
-    static_cast<AnalysisSettings&>(*a) = base;
-    a->PercentileLetter = s.PercentileRadio().substr(0, 1);
-    out = std::move(a);
+    Settings& a = NewSettings<Settings>(base, out);
+    a.PercentileLetter = s.PercentileRadio().substr(0, 1);
     return {};
 }
 
 std::string CPercentiles::Steps() {
-    std::string msg;
     m_d = divisorOf(m_s.PercentileLetter);
     if (m_d == 0) return "Unknown percentile type: " + m_s.PercentileLetter;
-    Progress("Retrieving and sorting data");
-    msg = OpenSource(m_s.nG, false);
-    if (Going(msg)) {
-        Progress("Creating output table");
-        msg = CreateOutput();
-    }
+    std::string msg = OpenAndCreate(m_s.nG, false, [this] { return CreateOutput(); });
     if (Going(msg)) msg = MakeWorkDatabase();
     if (Going(msg)) {
-        Progress("Analyzing records");
+        // One kept pass covers the output rows and the staged values of a
+        // group that outgrows memory.
         m_stage = std::make_unique<SortStage>(Cx(), m_s.nX);
-        // One transaction covers the output rows and the staged values of
-        // a group that outgrows memory.
-        Kept([this] { ReadGroups(m_s.nG, true); });
+        AnalyzeGroups(m_s.nG, true);
     }
     return msg;
 }

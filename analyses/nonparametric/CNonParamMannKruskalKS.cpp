@@ -89,23 +89,30 @@ CNonParamMannKruskalKS::CNonParamMannKruskalKS(const Settings& settings)
 
 CNonParamMannKruskalKS::~CNonParamMannKruskalKS() = default;
 
-std::string CNonParamMannKruskalKS::FromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext&,
-                                                 AnalysisType::Settings& out) {
+std::string CNonParamMannKruskalKS::FromScenario(const CMelvarsScenario& s, const AnalysisSettings& base,
+                                                 RunContext& cx, AnalysisType::Settings& out) {
     std::string msg = oneCompareField(base);
     if (!msg.empty()) return msg;
-    auto a = std::make_unique<Settings>();
-    static_cast<AnalysisSettings&>(*a) = base;
     if (NamesEqual(s.CalcType(), "N Sample")) {
-        a->KruskalWallis = true;
+        NewSettings<Settings>(base, out).KruskalWallis = true;
+    } else if (NamesEqual(s.NPTwoType(), "Wald")) {
+        return CNonParamWald::FromScenario(s, base, cx, out);
     } else if (NamesEqual(s.NPTwoType(), "Mann")) {
-        a->OutputTable2 = "";
-        a->MannWhitney = true;
-        a->KolmogorovSmirnov = true;
+        Settings& a = NewSettings<Settings>(base, out);
+        a.OutputTable2 = "";
+        a.MannWhitney = true;
+        a.KolmogorovSmirnov = true;
     } else {
         return "Unknown two-sample test type: " + s.NPTwoType();
     }
-    out = std::move(a);
     return {};
+}
+
+template <>
+std::string RunAnalysis<CNonParamMannKruskalKS>(AnalysisSettings& settings, RunContext& cx) {
+    if (dynamic_cast<CNonParamWald::Settings*>(&settings)) return RunAnalysis<CNonParamWald>(settings, cx);
+    CNonParamMannKruskalKS analysis(static_cast<const CNonParamMannKruskalKS::Settings&>(settings));
+    return analysis.Run(cx);
 }
 
 std::string CNonParamMannKruskalKS::Steps() {
@@ -113,9 +120,8 @@ std::string CNonParamMannKruskalKS::Steps() {
     const bool twoSample = m_s.MannWhitney || m_s.KolmogorovSmirnov;
     Progress("Retrieving comparison values");
     {
-        CNonParamWald wald;
         std::vector<long> types, sizes;
-        m_count = wald.Quorb_QueryGroups(m_s.Table, m_s.fields, m_c, types, sizes, m_values, Cx());
+        m_count = CNonParamWald::Quorb_QueryGroups(m_s.Table, m_s.fields, m_c, types, sizes, m_values, Cx());
     }
     if (m_count < 1) return "Problem with input table";
     Progress("Retrieving and sorting data");

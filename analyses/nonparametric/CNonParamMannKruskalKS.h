@@ -38,7 +38,8 @@ public:
     explicit CNonParamMannKruskalKS(const Settings& settings);
     ~CNonParamMannKruskalKS() override;
 
-    // "N Sample" scenarios, and "2 Sample" scenarios of type "Mann".
+    // "N Sample" scenarios, and "2 Sample" scenarios of type "Mann"; those of
+    // type "Wald" get the runs test's settings (CNonParamWald).
     static std::string FromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext& cx,
                                     AnalysisType::Settings& out);
 
@@ -85,3 +86,8 @@ private:
     std::vector<double> m_weightTotal, m_rankSum;
     std::vector<RunPart> m_run;
 };
+
+// "N Sample" and "2 Sample": the runs test for the runs test's settings, else
+// this class.
+template <>
+std::string RunAnalysis<CNonParamMannKruskalKS>(AnalysisSettings& settings, RunContext& cx);

@@ -14,6 +14,7 @@
 #include <QPainterPath>
 #include <QPixmap>
 #include <QPushButton>
+#include <QStyle>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -59,10 +60,11 @@ QPixmap MessagePicture(int width, int height) {
     p.setBrush(back);
     p.drawRoundedRect(QRectF(0.5, 0.5, width - 1.0, height - 1.0), 6, 6);
 
-    // Histogram bars.
-    const double base = height * 0.72;
+    // Histogram bars, in the lower part: the icon of the message's kind
+    // stands above them.
+    const double base = height * 0.86;
     const double barWidth = width / 9.0;
-    const double heights[] = {0.10, 0.22, 0.38, 0.46, 0.34, 0.18, 0.08};
+    const double heights[] = {0.06, 0.14, 0.24, 0.30, 0.22, 0.12, 0.05};
     p.setBrush(QColor(255, 255, 255, 150));
     for (int i = 0; i < 7; ++i) {
         const double h = heights[i] * height;
@@ -72,7 +74,7 @@ QPixmap MessagePicture(int width, int height) {
     QPainterPath curve;
     for (int x = 0; x <= width - 16; ++x) {
         const double u = (x - (width - 16) / 2.0) / (width / 6.5);
-        const double y = base - 0.50 * height * std::exp(-0.5 * u * u);
+        const double y = base - 0.34 * height * std::exp(-0.5 * u * u);
         if (x == 0)
             curve.moveTo(8 + x, y);
         else
@@ -103,6 +105,13 @@ frmMsgBox::frmMsgBox(QWidget* parent) : QDialog(parent) {
     m_image->setObjectName(QStringLiteral("Image1"));
     PlaceTwips(m_image, ImageLeft, ImageTop, ImageWidth, ImageHeight);
     m_image->setPixmap(MessagePicture(m_image->width(), m_image->height()));
+
+    // The standard icon of the message's kind, on the picture's upper part.
+    m_iconImage = new QLabel(this);
+    m_iconImage->setObjectName(QStringLiteral("imgIcon"));
+    m_iconImage->setAlignment(Qt::AlignCenter);
+    m_iconImage->setGeometry(m_image->x(), m_image->y() + IconTop, m_image->width(), IconSize + 8);
+    m_iconImage->setAttribute(Qt::WA_TranslucentBackground);
 
     m_txtMessage = new QTextEdit(this);
     m_txtMessage->setObjectName(QStringLiteral("txtMessage"));
@@ -149,7 +158,14 @@ int frmMsgBox::Show(QWidget* parent, const QString& caption, const QString& mess
     frmMsgBox box(parent);
     box.setWindowTitle(caption);
     box.SetMessage(message);
-    box.SetStyle(style);
+    if (style > 0 && (style & ~vbButtonSetMask) != 0) {
+        box.SetStyle(style & vbButtonSetMask);
+        box.SetIcon(style & vbIconMask);
+        if (style & vbDefaultButtonMask)
+            box.SetDefaultButton(DefaultButtonResult(style));
+    } else {
+        box.SetStyle(style);
+    }
     box.SetDoBeep(doBeep);
     box.ShowMessage();
     return box.Response();
@@ -166,7 +182,46 @@ void frmMsgBox::PlaceTwips(QWidget* widget, double left, double top, double widt
 }
 
 void frmMsgBox::Form_Load() {
-    platform::ui::CenterForm(this);
+    platform::ui::CenterOnOwner(this);
+}
+
+int frmMsgBox::IconShown() const {
+    switch (m_icon) {
+    case vbCritical:
+    case vbQuestion:
+    case vbExclamation:
+    case vbInformation:
+        return m_icon;
+    default:
+        return m_style == vbYesNo || m_style == vbYesNoCancel ? vbQuestion : vbExclamation;
+    }
+}
+
+void frmMsgBox::ShowIcon() {
+    QStyle::StandardPixmap kind = QStyle::SP_MessageBoxWarning;
+    switch (IconShown()) {
+    case vbCritical: kind = QStyle::SP_MessageBoxCritical; break;
+    case vbQuestion: kind = QStyle::SP_MessageBoxQuestion; break;
+    case vbInformation: kind = QStyle::SP_MessageBoxInformation; break;
+    default: break;
+    }
+    // On a light disc, so that every style's icon stands out on the panel.
+    const qreal ratio = devicePixelRatioF();
+    QPixmap disc(QSize(IconSize + 8, IconSize + 8) * ratio);
+    disc.setDevicePixelRatio(ratio);
+    disc.fill(Qt::transparent);
+    QPainter p(&disc);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(255, 255, 255, 215));
+    p.drawEllipse(QRectF(0.5, 0.5, IconSize + 7.0, IconSize + 7.0));
+    // The style's icon at the largest size it has up to IconSize, centred.
+    const QPixmap icon = style()->standardIcon(kind, nullptr, this).pixmap(QSize(IconSize, IconSize), ratio);
+    const QSizeF shown = QSizeF(icon.size()) / icon.devicePixelRatio();
+    p.drawPixmap(QPointF((IconSize + 8 - shown.width()) / 2, (IconSize + 8 - shown.height()) / 2), icon);
+    p.end();
+    m_iconImage->setPixmap(disc);
+    m_iconImage->setProperty("IconKind", IconShown());
 }
 
 void frmMsgBox::ShowMessage() {
@@ -176,6 +231,7 @@ void frmMsgBox::ShowMessage() {
         Form_Load();
     }
     ArrangeButtons();
+    ShowIcon();
     SizeMessageText();
     if (m_doBeep)
         Beep();
@@ -248,6 +304,15 @@ void frmMsgBox::ArrangeButtons() {
             m_firstFocus = m_cmdResponse[i];
         }
     }
+    // A default button named by the caller (No for a question whose Yes
+    // destroys something) takes the focus and Enter.
+    int defaultButton = vbOK;
+    if (m_defaultButton >= 1 && m_defaultButton <= 7 && m_shown[static_cast<std::size_t>(m_defaultButton)]) {
+        defaultButton = m_defaultButton;
+        m_firstFocus = m_cmdResponse[static_cast<std::size_t>(m_defaultButton)];
+    }
+    for (int i = 1; i <= 8; ++i)
+        m_cmdResponse[i]->setDefault(i == defaultButton);
 }
 
 int frmMsgBox::GetTextBoxLineCount() const {

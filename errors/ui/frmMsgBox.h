@@ -10,6 +10,11 @@
 //     box.ShowMessage();          // modal; returns when a response button is pressed
 //     if (box.Response() == 6) ...
 //
+// The picture carries the standard icon of the message's kind: a question
+// for the Yes/No sets, a warning otherwise, unless SetIcon names another
+// (the platform message box's icon flags). The form stands centred on its
+// owner window (the parent's window), on the screen when it has none.
+//
 // Layout: the form keeps its design geometry in twips (15 twips per pixel).
 // The button row and the message area are placed by twips arithmetic each
 // time a message is shown.
@@ -42,6 +47,9 @@ public:
     static constexpr int ImageTop = 45;
     static constexpr int ImageWidth = 1950;
     static constexpr int ImageHeight = 3195;
+    // The icon of the message's kind on the picture, pixels.
+    static constexpr int IconSize = 48;
+    static constexpr int IconTop = 14;
 
     explicit frmMsgBox(QWidget* parent = nullptr);
 
@@ -55,6 +63,17 @@ public:
     void SetHelpID(int helpID) { m_helpID = helpID; }
     int Style() const { return m_style; }
     void SetStyle(int style) { m_style = style; }
+    // The icon: vbCritical, vbQuestion, vbExclamation or vbInformation of
+    // the platform message box; 0 (the default) takes the icon of the kind.
+    int Icon() const { return m_icon; }
+    void SetIcon(int icon) { m_icon = icon; }
+    // The icon shown for the current properties.
+    int IconShown() const;
+    // The response code of the button that has the focus when the form
+    // opens (Enter presses it); 0 (the default) gives the shown button with
+    // the lowest tab index. A button the set does not show is ignored.
+    int DefaultButton() const { return m_defaultButton; }
+    void SetDefaultButton(int response) { m_defaultButton = response; }
     // Code of the button pressed last; 0 until one is pressed.
     int Response() const { return m_response; }
 
@@ -63,7 +82,10 @@ public:
     // closed, which leaves Response as it was).
     void ShowMessage();
 
-    // One message in one call: caption, text, button set, beep; returns Response.
+    // One message in one call: caption, text, button set, beep; returns
+    // Response. `style` is the button set, to which the platform message
+    // box's icon and default-button flags may be added (vbYesNo | vbQuestion
+    // | vbDefaultButton2).
     static int Show(QWidget* parent, const QString& caption, const QString& message, int style = 0,
                     bool doBeep = true);
 
@@ -94,6 +116,7 @@ public:
     // want to look at the row.
     QPushButton* ResponseButton(int index) const;
     QTextEdit* MessageArea() const { return m_txtMessage; }
+    QLabel* IconImage() const { return m_iconImage; }
 
     // Lines the message area lays the current text out in (at least 1).
     int GetTextBoxLineCount() const;
@@ -108,6 +131,7 @@ private:
     void Form_Load();
     void cmdResponse_Click(int index);
     void ArrangeButtons();
+    void ShowIcon();
     void SizeMessageText();
     void PlaceTwips(QWidget* widget, double left, double top, double width, double height);
 
@@ -117,9 +141,12 @@ private:
     int m_response = 0;
     int m_style = 0;
     bool m_doBeep = false;
+    int m_icon = 0;
+    int m_defaultButton = 0;
 
     bool m_loaded = false;
     QLabel* m_image = nullptr;
+    QLabel* m_iconImage = nullptr;
     QTextEdit* m_txtMessage = nullptr;
     std::array<QPushButton*, 9> m_cmdResponse{}; // 1..8; slot 0 unused
     std::array<bool, 9> m_shown{};

@@ -8,4 +8,9 @@ namespace platform::ui {
 
 void CenterForm(QWidget* form);
 
+// Centres a dialog on its owner: the window of its parent when that is
+// shown, kept inside the work area of the owner's screen; on the screen
+// (CenterForm) when it has no shown owner.
+void CenterOnOwner(QWidget* form);
+
 } // namespace platform::ui

@@ -39,7 +39,20 @@ bool DefaultWinHelp(const QString& helpFile, unsigned command, const QVariant& d
         MsgBox(missing.toStdString(), vbOKOnly | vbExclamation, platform::App::Title());
         return false;
     }
-    return !url.isEmpty() && OpenUrl(url);
+    if (url.isEmpty())
+        return false;
+    if (!OpenUrl(url)) {
+        // Nothing on this computer shows web pages (no browser, no desktop
+        // handler): the user can still open the file himself.
+        const QString page = url.isLocalFile() ? QDir::toNativeSeparators(url.toLocalFile()) : url.toString();
+        MsgBox(QStringLiteral("The help cannot be shown: no web browser or other program that shows web pages "
+                              "was found on this computer.\n\nThe help page is the file:\n%1")
+                   .arg(page)
+                   .toStdString(),
+               vbOKOnly | vbExclamation, platform::App::Title());
+        return false;
+    }
+    return true;
 }
 
 } // namespace

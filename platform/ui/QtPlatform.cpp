@@ -5,6 +5,7 @@
 #include "platform/Screen.h"
 
 #include <QApplication>
+#include <QMainWindow>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
@@ -39,8 +40,35 @@ QMessageBox::Icon IconOf(int buttons) {
     case vbQuestion: return QMessageBox::Question;
     case vbExclamation: return QMessageBox::Warning;
     case vbInformation: return QMessageBox::Information;
-    default: return QMessageBox::NoIcon;
+    default:
+        // None named: the icon of the kind, a question where the box asks
+        // one, a warning otherwise.
+        switch (buttons & vbButtonSetMask) {
+        case vbYesNo:
+        case vbYesNoCancel: return QMessageBox::Question;
+        default: return QMessageBox::Warning;
+        }
     }
+}
+
+// The window a box belongs to: the active modal dialog or window, else the
+// application's main window (the first shown window with a menu bar), else
+// any shown window. Null only when nothing is shown.
+QWidget* OwnerWindow() {
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    if (QWidget* active = QApplication::activeWindow())
+        return active;
+    QWidget* any = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (!top->isVisible() || top->isMinimized())
+            continue;
+        if (qobject_cast<QMainWindow*>(top))
+            return top;
+        if (!any)
+            any = top;
+    }
+    return any;
 }
 
 } // namespace
@@ -48,7 +76,7 @@ QMessageBox::Icon IconOf(int buttons) {
 int QtMessageBox(const QString& prompt, int buttons, const QString& title) {
     const std::vector<Choice> choices = ButtonsOfSet(buttons & vbButtonSetMask);
     QMessageBox box(IconOf(buttons), title.isEmpty() ? QString::fromStdString(platform::App::Title()) : title,
-                    prompt, QMessageBox::NoButton, QApplication::activeWindow());
+                    prompt, QMessageBox::NoButton, OwnerWindow());
     for (const Choice& c : choices)
         box.addButton(c.button);
     std::size_t def = static_cast<std::size_t>((buttons & vbDefaultButtonMask) >> 8);

@@ -2,6 +2,7 @@
 // catalogue, the data it reads, and the output of the previous run, whether
 // the new run is refused, fails, meets a lock or is killed half-way.
 #include "AnalysisFixture.h"
+#include "support/LockWait.h"
 
 #include <csignal>
 #include <functional>
@@ -133,7 +134,9 @@ TEST_F(OutputSafetyTest, ALockedOutputDatabaseFailsTheRunNamingTheFileAndKeepsTh
     ASSERT_TRUE(Run(Store(spec), &err)) << err;
     ASSERT_EQ(means("Out"), kMeans);
     std::int32_t id = Store(spec);
-    // Another program holds the file's write lock for the length of the run.
+    // Another program holds the file's write lock for the length of the run
+    // (the run waits a moment for it only).
+    vtest::LockWaitLimitScope shortWait(std::chrono::milliseconds(300));
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open(tmp.file("data.db").c_str(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);

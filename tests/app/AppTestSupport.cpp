@@ -306,4 +306,19 @@ void CreateTableIn(const std::string& path, const std::string& table) {
     ws->Close();
 }
 
+std::vector<std::string> FirstColumn(const std::string& path, const std::string& sql) {
+    auto ws = std::make_shared<dao::Workspace>("tests", "admin");
+    dao::DatabasePtr db = ws->OpenDatabase(path);
+    std::vector<std::string> values;
+    {
+        auto rs = db->OpenRecordset(sql, dao::dbOpenSnapshot);
+        for (; !rs->EOF_(); rs->MoveNext())
+            values.push_back(rs->Fields(0)->Value().ToString());
+        rs->Close();
+    }
+    db->Close();
+    ws->Close();
+    return values;
+}
+
 } // namespace apptest

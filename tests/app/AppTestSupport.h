@@ -127,4 +127,8 @@ vtest::ScenarioSpec DescribeScores(const std::string& out1, const std::string& o
 // Creates an empty table with one Double column in the database file.
 void CreateTableIn(const std::string& path, const std::string& table);
 
+// The first column of each row a statement returns, as text, read through a
+// connection of its own to the file.
+std::vector<std::string> FirstColumn(const std::string& path, const std::string& sql);
+
 } // namespace apptest

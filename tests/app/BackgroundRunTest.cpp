@@ -9,6 +9,8 @@
 #include "app/frmDataGrid.h"
 #include "app/frmStatMain.h"
 #include "app/frmStatus.h"
+#include "errors/ui/frmMsgBox.h"
+#include "scenario/AppDatabase.h"
 #include "engine/Varnello.h"
 
 #include <QApplication>
@@ -17,6 +19,8 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTimer>
+#include <QTest>
+#include <QPushButton>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -69,7 +73,17 @@ TEST_F(BackgroundRun, ProgressTextUpdatesWhileARunOfTwoSecondsGoesOn) {
     QStringList shown;
     int ticks = 0;
     bool closeRefused = true;
+    bool closeAsked = false;
     bool runningSeen = false;
+    // Closing the frame during the run asks whether to stop it: No.
+    QString question;
+    script.Then(
+        QStringLiteral("stop?"), [](QWidget* w) { return qobject_cast<frmMsgBox*>(w) != nullptr; },
+        [&](QWidget* w) {
+            auto* box = qobject_cast<frmMsgBox*>(w);
+            question = box->Message();
+            box->ResponseButton(frmMsgBox::vbNo)->click();
+        });
     QStringList delivered;
     QObject::connect(list, &frmStatMain::progressText, [&](const QString& text) { delivered << text; });
     QTimer sampler;
@@ -82,9 +96,13 @@ TEST_F(BackgroundRun, ProgressTextUpdatesWhileARunOfTwoSecondsGoesOn) {
         runningSeen = runningSeen || CScenarioRun::Running();
         if (shown.isEmpty() || shown.back() != status->StatusText())
             shown << status->StatusText();
-        // The frame takes no input during the run: a close request is refused.
-        QCloseEvent close;
-        QApplication::sendEvent(frame, &close);
+        // The frame takes no input during the run; a close request asks
+        // first, and No leaves it open.
+        if (!closeAsked) {
+            closeAsked = true;
+            QCloseEvent close;
+            QApplication::sendEvent(frame, &close);
+        }
         closeRefused = closeRefused && frame->isVisible();
     });
     sampler.start();
@@ -100,6 +118,7 @@ TEST_F(BackgroundRun, ProgressTextUpdatesWhileARunOfTwoSecondsGoesOn) {
     EXPECT_GE(ticks, 5);
     EXPECT_TRUE(runningSeen);
     EXPECT_TRUE(closeRefused);
+    EXPECT_EQ(question, QString::fromLatin1(frmStatMain::StopQuestion));
     EXPECT_FALSE(CScenarioRun::Running());
     int counts = 0;
     long last = 0;
@@ -124,6 +143,115 @@ TEST_F(BackgroundRun, ProgressTextUpdatesWhileARunOfTwoSecondsGoesOn) {
     EXPECT_TRUE(frame->isVisible());
     Pump();
     EXPECT_EQ(list->StatusWindow(), nullptr);
+}
+
+// The Describe sums of outDescribe, class A then B.
+std::vector<std::string> Sums(const std::string& path) {
+    return FirstColumn(path, "SELECT Sum FROM outDescribe ORDER BY Class");
+}
+
+TEST_F(BackgroundRun, ALongRunIsStoppedFromItsProgressWindowAndTheOutputOfTheRunBeforeStays) {
+    const std::string path = File("scores.db");
+    CreateScoresDatabase(path, true, {DescribeScores("outDescribe")});
+    ModalScript script;
+    script.OpenDatabase(path);
+    MDIMain* frame = Start();
+    ASSERT_NE(frame, nullptr);
+    frmStatMain* list = frame->StatMain();
+    ASSERT_NE(list, nullptr);
+    ASSERT_TRUE(list->RunCurrentScenario(0)) << script.Messages().join(QLatin1Char('\n')).toStdString();
+    ASSERT_EQ(Sums(path), (std::vector<std::string>{"22", "60"}));
+    // One more B: a run that went to its end would write B's sum as 100.
+    gdbCurrent->Execute("INSERT INTO Scores (Class, Score) VALUES ('B', 40)", dao::dbFailOnError);
+
+    using Ask = std::function<void(frmStatus*)>;
+    struct Row {
+        Ask ask;
+        int answer; // to "Stop the analysis?"
+        int runMs;  // how long the run counts records
+        bool ran;
+        std::vector<std::string> sums;
+        const char* reason;
+    } rows[] = {
+        {[](frmStatus* s) {
+             QCloseEvent close;
+             QApplication::sendEvent(s, &close);
+         },
+         frmMsgBox::vbYes, 20000, false, {"22", "60"}, "the close box, Yes: stopped, the previous output stays"},
+        {[](frmStatus* s) { QTest::keyClick(s, Qt::Key_Escape); }, frmMsgBox::vbYes, 20000, false, {"22", "60"},
+         "Esc, Yes"},
+        {[](frmStatus* s) { QTest::keyClick(s, Qt::Key_Escape); }, frmMsgBox::vbNo, 1500, true, {"22", "100"},
+         "Esc, No: the run goes on to its end"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.reason);
+        GiveRunsASlowDescribe(r.runMs);
+        const qsizetype before = script.Seen().size();
+        QString question, title, focused;
+        script.Message(frmMsgBox::vbYes) // overwrite outDescribe
+            .Then(QStringLiteral("stop?"), [](QWidget* w) { return qobject_cast<frmMsgBox*>(w) != nullptr; },
+                  [&](QWidget* w) {
+                      auto* box = qobject_cast<frmMsgBox*>(w);
+                      question = box->Message();
+                      title = box->windowTitle();
+                      focused = box->focusWidget() ? box->focusWidget()->objectName() : QString();
+                      box->ResponseButton(r.answer)->click();
+                  });
+        QTimer::singleShot(400, [&] {
+            if (frmStatus* status = list->StatusWindow())
+                r.ask(status);
+        });
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_EQ(list->RunCurrentScenario(0), r.ran);
+        if (!r.ran) {
+            EXPECT_LT(clock.elapsed(), 10000) << "stopped at the next record, not at the end";
+        }
+        Pump();
+        EXPECT_TRUE(script.Done());
+        EXPECT_EQ(question, QString::fromLatin1(frmStatMain::StopQuestion));
+        EXPECT_EQ(title, QStringLiteral("Varnello"));
+        EXPECT_EQ(focused, QStringLiteral("cmdResponse7")) << "No is the default: Esc and Enter must not stop";
+        // The overwrite question and the stop question: a stopped run needs no
+        // further word.
+        EXPECT_EQ(script.Seen().size() - before, 2u) << script.Messages().join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(Sums(path), r.sums);
+        EXPECT_EQ(list->StatusWindow(), nullptr);
+        EXPECT_TRUE(frame->isVisible());
+        EXPECT_FALSE(CScenarioRun::Running());
+    }
+}
+
+TEST_F(BackgroundRun, ClosingTheFrameDuringALongRunAsksStopsTheRunAndThenCloses) {
+    const std::string path = File("scores.db");
+    CreateScoresDatabase(path, true, {DescribeScores("outDescribe")});
+    ModalScript script;
+    script.OpenDatabase(path);
+    QPointer<MDIMain> frame = Start();
+    ASSERT_FALSE(frame.isNull());
+    frmStatMain* list = frame->StatMain();
+    ASSERT_NE(list, nullptr);
+    ASSERT_TRUE(list->RunCurrentScenario(0));
+    gdbCurrent->Execute("INSERT INTO Scores (Class, Score) VALUES ('B', 40)", dao::dbFailOnError);
+    GiveRunsASlowDescribe(20000);
+    script.Message(frmMsgBox::vbYes).Message(frmMsgBox::vbYes); // overwrite; stop
+    QTimer::singleShot(400, [&] {
+        QCloseEvent close;
+        QApplication::sendEvent(frame, &close);
+    });
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(list->RunCurrentScenario(0));
+    EXPECT_LT(clock.elapsed(), 10000);
+    QElapsedTimer wait;
+    wait.start();
+    while (frame && wait.elapsed() < 5000)
+        Pump(20);
+    EXPECT_TRUE(frame.isNull()) << "the frame stays open after the stopped run";
+    EXPECT_TRUE(script.Done());
+    EXPECT_EQ(script.Messages().size(), 2) << script.Messages().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(script.Messages().back(), QString::fromLatin1(frmStatMain::StopQuestion));
+    EXPECT_EQ(Sums(path), (std::vector<std::string>{"22", "60"}));
 }
 
 } // namespace

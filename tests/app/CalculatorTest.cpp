@@ -11,6 +11,8 @@
 #include <QRadioButton>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QPointer>
+#include <QTest>
 
 #include <cmath>
 
@@ -123,7 +125,7 @@ TEST_F(Calculator, WrongInputsGetTheirMessagesAndNoResult) {
         {0, false, "-1.96", "", "Test value must be greater than zero.", "negative z"},
         {2, false, "3", "", "", "chi-square without degrees of freedom: silently nothing"},
         {0, false, "abc", "", "The test value must be numeric.", "letters"},
-        {0, true, "0", "", "Probabilty value must be greater than zero and less than one.", "p of 0"},
+        {0, true, "0", "", "Probability value must be greater than zero and less than one.", "p of 0"},
         {1, false, "2", "-", "The degrees of freedom must be numeric.", "a lone minus sign as degrees of freedom"},
         {1, false, "2", "3-", "The degrees of freedom must be numeric.", "a minus sign after digits"},
     };
@@ -217,6 +219,55 @@ TEST_F(AppFixture, CalculatorFromTheToolbarAndTheToolsMenuIsOneWindowThatKeepsIt
     EXPECT_TRUE(second->txtTestValue()->text().isEmpty());
     second->close();
     Pump();
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(AppFixture, CalculatorKeepsItsWidthWhateverTheTypeModeAndResultAndEscClosesIt) {
+    ModalScript script;
+    script.CancelOpenDatabase();
+    MDIMain* frame = Start();
+    ASSERT_NE(frame, nullptr);
+    QPointer<frmQuorb_Calculator> calc = ShowCalculator();
+    ASSERT_FALSE(calc.isNull());
+    Pump();
+    const int width = calc->width();
+    struct Step {
+        int type;
+        bool inverse;
+        const char* value;
+        const char* df1;
+        const char* df2;
+        const char* reason;
+    } steps[] = {
+        {0, false, "1.96", "", "", "Z: no degrees of freedom, a short result"},
+        {1, false, "2.5", "7", "", "t: the degrees-of-freedom row appears"},
+        {3, false, "0.001", "1", "1", "F: two rows, \"Degrees of Freedom #1:\", a long result"},
+        {2, true, "0.0001", "12", "", "inverse chi-square: \"Probability (0 to 1):\", no range"},
+        {3, true, "0.5", "3", "9", "inverse F"},
+        {0, false, "0.000001", "", "", "back to Z"},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.reason);
+        if (calc->Inverse() != s.inverse)
+            calc->cmdInverse_Click();
+        calc->txtDF1()->setText(QString::fromLatin1(s.df1));
+        calc->txtDF2()->setText(QString::fromLatin1(s.df2));
+        calc->txtTestValue()->setText(QString::fromLatin1(s.value));
+        calc->optProbType(s.type)->setChecked(true);
+        calc->optProbType_Click(s.type);
+        Pump();
+        EXPECT_FALSE(calc->lblProbability()->text().isEmpty());
+        EXPECT_EQ(calc->width(), width);
+    }
+    EXPECT_TRUE(script.Unexpected().isEmpty()) << script.Unexpected().join(QLatin1Char('\n')).toStdString();
+    // Esc closes it, as Close does, wherever the focus is.
+    calc->txtTestValue()->setFocus();
+    QTest::keyClick(calc->txtTestValue(), Qt::Key_Escape);
+    Pump();
+    EXPECT_TRUE(calc.isNull());
 }
 
 } // namespace

@@ -27,6 +27,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QAbstractButton>
+#include <QTabBar>
 #include <QTreeWidget>
 
 #include <deque>
@@ -364,6 +365,70 @@ TEST_F(DesignerRoad, CancelAndPlainSaveRunNothing) {
     list->lvwScenarios()->clearSelection();
     list->EditCurrentScenario(3);
     EXPECT_EQ(app.texts.size(), 1);
+}
+
+TEST_F(DesignerRoad, ANewScenarioIsShownOnItsGroupsTabAndSelected) {
+    frmStatMain* list = Open();
+    ASSERT_NE(list, nullptr);
+    AutoAnswer app;
+    struct Row {
+        int road; // of kRoads
+        int tab;  // 0 parametric, 1 group, 2 non-parametric
+        const char* why;
+    } rows[] = {
+        {7, 1, "a group analysis made from the parametric tab"},
+        {10, 2, "a non-parametric one made from the group tab"},
+        {0, 0, "a parametric one while the tab shows another type"},
+    };
+    for (const Row& r : rows) {
+        const TypeRoad& road = kRoads[r.road];
+        SCOPED_TRACE(r.why);
+        DesignerScript d;
+        d.steps.push_back([&](QDialog& w) {
+            auto& page = dynamic_cast<frmQuorb_Create&>(w);
+            page.optType(road.button)->click();
+            page.cmdNav(2)->click();
+        });
+        d.steps.push_back([&](QDialog& w) {
+            auto& page = dynamic_cast<frmQuorb_SelectTable&>(w);
+            for (int i = 0; i < page.lvwTableQuery()->topLevelItemCount(); ++i)
+                if (page.lvwTableQuery()->topLevelItem(i)->text(0) == QLatin1String("Data")) {
+                    page.lvwTableQuery()->setCurrentItem(page.lvwTableQuery()->topLevelItem(i));
+                    page.lvwTableQuery()->topLevelItem(i)->setSelected(true);
+                    page.lvwTableQuery_Click();
+                }
+            page.cmdNav(2)->click();
+        });
+        d.steps.push_back([&](QDialog& w) {
+            auto& page = dynamic_cast<frmQuorb_Fields&>(w);
+            for (const auto& [control, field] : road.assign) Transfer(page, control, field);
+            page.cmdNav(2)->click();
+        });
+        d.steps.push_back([&](QDialog& w) { w.findChild<QAbstractButton*>(QStringLiteral("cmdNav_2"))->click(); });
+        d.steps.push_back([&](QDialog& w) {
+            auto& page = dynamic_cast<frmQuorb_Finish&>(w);
+            page.txtScenario_Output_Table1_Name()->setText(QStringLiteral("Out ") + QString::fromLatin1(road.type));
+            if (!page.txtScenario_Output_Table2_Name()->isHidden())
+                page.txtScenario_Output_Table2_Name()->setText(QStringLiteral("Out2 ") + QString::fromLatin1(road.type));
+            page.cmdNav(3)->click(); // Save
+        });
+        // Where the user stands: the previous row's tab, a type other than
+        // the new one chosen on the parametric tab.
+        if (r.tab == 0) {
+            list->optAnalysisType(1, 3)->click(); // Frequency
+            ASSERT_EQ(list->ScenType(), QStringLiteral("Frequency"));
+        }
+        list->cmdAction_Click(0);
+        ASSERT_TRUE(d.steps.empty()) << d.shown.join(QLatin1Char(' ')).toStdString();
+        const std::int32_t id = list->Designer()->Scenario_ID();
+        ASSERT_NE(id, 0);
+        EXPECT_EQ(list->tabMain()->currentIndex(), r.tab);
+        EXPECT_EQ(list->ScenTypeMain(), QString::fromLatin1(road.group));
+        const std::optional<CScenarioInfo> shown = list->GetScenarioInfo();
+        ASSERT_TRUE(shown.has_value());
+        EXPECT_EQ(shown->ScenarioID(), std::to_string(id));
+        EXPECT_TRUE(list->lvwScenarios()->currentItem()->isSelected());
+    }
 }
 
 } // namespace

@@ -172,4 +172,35 @@ TEST_F(ResultGrid, ScenarioRunsWhileAGridIsStillReadingItsInputTable) {
     EXPECT_EQ(input->Model()->rowCount(), 1000);
 }
 
+TEST_F(ResultGrid, AGridOpensAtAUsableSizeInsideTheFrameNotSmallAtItsRightEdge) {
+    MDIMain* frame = OpenScores();
+    ASSERT_NE(frame, nullptr);
+    frame->resize(1000, 700);
+    Pump();
+    const QRect area = frame->MdiArea()->viewport()->rect();
+    struct Row {
+        const char* table;
+        const char* why;
+    } rows[] = {
+        {"Scores", "a small table: at least three fifths of the frame's area"},
+        {"Scores", "a second grid: a step further, still wholly inside"},
+        {"Scores", "a third"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.why);
+        frmDataGrid* grid = frmDataGrid::Open(QString::fromLatin1(r.table), QStringLiteral("Input Data Table"));
+        ASSERT_NE(grid, nullptr);
+        Pump();
+        const QRect g = qobject_cast<QMdiSubWindow*>(grid->parentWidget())->geometry();
+        EXPECT_TRUE(area.contains(g)) << g.x() << "," << g.y() << " " << g.width() << "x" << g.height();
+        EXPECT_GE(g.width(), area.width() * 3 / 5);
+        EXPECT_GE(g.height(), area.height() * 3 / 5);
+        // Every column shows whole.
+        int columns = 0;
+        for (int c = 0; c < grid->Model()->columnCount(); ++c)
+            columns += grid->grdDataGrid()->columnWidth(c);
+        EXPECT_GE(grid->grdDataGrid()->viewport()->width(), columns);
+    }
+}
+
 } // namespace

@@ -8,14 +8,18 @@
 #include "app/frmStatMain.h"
 #include "app/frmStatus.h"
 #include "app/modApplication.h"
+#include "errors/ui/frmMsgBox.h"
 #include "scenario/AppDatabase.h"
+#include "util/modZURSTAT.h"
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QTest>
 #include <QTreeWidget>
 
 #include <cmath>
+#include <functional>
 
 using namespace apptest;
 
@@ -185,6 +189,77 @@ TEST_F(RunScenario, SecondRunAsksBeforeOverwritingAndReopensTheGrid) {
     EXPECT_EQ(Grids(frame).size(), 1);
 }
 
+// A scenario stored with a plain Save (or by another program) named a table
+// that another scenario reads, and one Yes at the run replaced it: the run
+// makes the Finish page's checks through its routine. A name that a stored
+// scenario reads is refused before anything is asked; a table that a stored
+// scenario writes is asked about, and Enter answers No.
+TEST_F(RunScenario, OutputNamesThatAStoredScenarioReadsAreRefusedAndEnterKeepsAnExistingOutput) {
+    const QString failed = QStringLiteral("The test of this scenario failed for the following reason:\n\n");
+    vtest::ScenarioSpec reader = DescribeScores("readerOut");
+    reader.inputTable = "outDescribe";
+    vtest::ScenarioSpec laterReader = DescribeScores("laterOut");
+    laterReader.inputTable = "outLater";
+    path = File("guarded.db");
+    // 1 writes outDescribe, 2 outOther and outLater, 3 its own input.
+    CreateScoresDatabase(path, true,
+                         {DescribeScores("outDescribe"), DescribeScores("outOther", "outLater"), DescribeScores("Scores")});
+    CreateTableIn(path, "outDescribe"); // with one row that no run may lose
+    {
+        auto ws = std::make_shared<dao::Workspace>("tests", "admin");
+        dao::DatabasePtr db = ws->OpenDatabase(path);
+        db->Execute("INSERT INTO outDescribe (Value) VALUES (42)");
+        db->Close();
+    }
+    script.OpenDatabase(path);
+    frame = Start();
+    ASSERT_TRUE(frame && frame->StatMain());
+    struct Row {
+        const char* why;
+        std::vector<vtest::ScenarioSpec> stored; // stored before the run
+        long scenario;
+        QString message; // the one message
+        bool question;   // a Yes/No question, answered with Enter
+    } rows[] = {
+        {"only this scenario writes the existing table: asked, and Enter answers No", {}, 1,
+         "The following output table(s) already exist in the current database. Do you want to overwrite them?\n\n"
+         "outDescribe",
+         true},
+        {"another stored scenario reads the first output, which holds a row", {reader}, 1,
+         failed + "The output table 'outDescribe' is the input table of a stored scenario. Please choose another name.",
+         false},
+        {"another stored scenario reads the second output, which does not exist yet", {laterReader}, 2,
+         failed + "The output table 'outLater' is the input table of a stored scenario. Please choose another name.",
+         false},
+        {"the scenario's own input named as its output", {}, 3,
+         failed + "The output table 'Scores' is the input table of a stored scenario. Please choose another name.",
+         false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.why);
+        for (const vtest::ScenarioSpec& spec : r.stored)
+            vtest::StoreScenario(*gdbCurrent, spec);
+        ModalScript answers;
+        QStringList asked;
+        QString focused;
+        answers.Then(QStringLiteral("message"), [](QWidget* w) { return qobject_cast<frmMsgBox*>(w) != nullptr; },
+                     [&](QWidget* w) {
+                         asked << qobject_cast<frmMsgBox*>(w)->Message();
+                         focused = w->focusWidget() ? w->focusWidget()->objectName() : QString();
+                         QTest::keyClick(w->focusWidget() ? w->focusWidget() : w, Qt::Key_Return);
+                     });
+        EXPECT_FALSE(frame->StatMain()->RunCurrentScenario(r.scenario));
+        EXPECT_TRUE(answers.Done());
+        EXPECT_EQ(asked, QStringList({r.message}));
+        if (r.question) {
+            EXPECT_EQ(focused, QStringLiteral("cmdResponse7")) << "No is the default answer";
+        }
+        EXPECT_EQ(FirstColumn(path, "SELECT Value FROM outDescribe"), std::vector<std::string>({"42"}));
+        for (const char* made : {"outOther", "outLater"})
+            EXPECT_FALSE(TableDefExists(gdbCurrent, made)) << made;
+    }
+}
+
 TEST_F(RunScenario, GridOfTheSecondOutputTableOpensOnlyWhenTheRunWroteIt) {
     // The scenario names a second table; the analysis writes only one.
     frmStatMain* list = OpenScores("outNotWritten");
@@ -197,21 +272,50 @@ TEST_F(RunScenario, GridOfTheSecondOutputTableOpensOnlyWhenTheRunWroteIt) {
     EXPECT_EQ(Grids(frame).size(), 1);
 }
 
-TEST_F(RunScenario, FailedRunShowsTheReasonAndDoesNotReloadTheList) {
+TEST_F(RunScenario, AFailedRunShowsOneMessageUnderTheProgramsNameAndAMissingTableBeforeAnyQuestion) {
     frmStatMain* list = OpenScores();
     ASSERT_NE(list, nullptr);
-    // The source table is gone: the engine reports, then the list window.
-    gdbCurrent->TableDefs().Delete("Scores");
-    script.QtMessage().Message(1);
-    list->cmdAction_Click(4);
+    ASSERT_TRUE(list->RunCurrentScenario(1)) << script.Messages().join(QLatin1Char('\n')).toStdString();
     Pump();
-    EXPECT_TRUE(script.Done()) << script.Messages().join(QLatin1Char('\n')).toStdString();
-    ASSERT_EQ(script.Messages().size(), 2);
-    EXPECT_TRUE(script.Messages()[0].startsWith(QStringLiteral("Scenario Failed"))) << script.Messages()[0].toStdString();
-    EXPECT_TRUE(script.Messages()[1].startsWith(
-        QStringLiteral("The test of this scenario failed for the following reason:\n\n")));
-    EXPECT_TRUE(Grids(frame).isEmpty());
-    EXPECT_EQ(list->StatusWindow(), nullptr);
+    for (frmDataGrid* g : Grids(frame))
+        qobject_cast<QMdiSubWindow*>(g->parentWidget())->close();
+    Pump();
+    const QString failed = QStringLiteral("The test of this scenario failed for the following reason:\n\n");
+    struct Row {
+        std::function<void()> change; // breaks the scenario
+        bool overwriteAsked;    // outDescribe exists: asked about before the run
+        const char* reasonPart; // in the one message
+        const char* why;
+    } rows[] = {
+        {[] {
+             gdbCurrent->Execute("UPDATE usysQuorbFields SET FieldDef_Name = 'Nope' WHERE FieldDef_Choice = 'X'",
+                                 dao::dbFailOnError);
+         },
+         true, "Nope",
+         "the engine refuses the run: its reason once, not its own notice first"},
+        {[] { gdbCurrent->TableDefs().Delete("Scores"); }, false, "Data Table [Scores] not found.",
+         "the source is gone: said first, with no question about overwriting"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.why);
+        r.change();
+        const std::size_t before = script.Seen().size();
+        if (r.overwriteAsked)
+            script.Message(6);
+        script.Message(1);
+        list->cmdAction_Click(4);
+        Pump();
+        EXPECT_TRUE(script.Done()) << script.Messages().join(QLatin1Char('\n')).toStdString();
+        EXPECT_TRUE(script.Unexpected().isEmpty()) << script.Unexpected().join(QLatin1Char('\n')).toStdString();
+        ASSERT_EQ(script.Seen().size() - before, r.overwriteAsked ? 2u : 1u);
+        const SeenModal& shown = script.Seen().back();
+        EXPECT_EQ(shown.kind, QStringLiteral("message"));
+        EXPECT_EQ(shown.title, QStringLiteral("Varnello"));
+        EXPECT_TRUE(shown.text.startsWith(failed)) << shown.text.toStdString();
+        EXPECT_TRUE(shown.text.contains(QString::fromLatin1(r.reasonPart))) << shown.text.toStdString();
+        EXPECT_TRUE(Grids(frame).isEmpty());
+        EXPECT_EQ(list->StatusWindow(), nullptr);
+    }
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "app/frmDataGrid.h"
 #include "app/frmStatMain.h"
 #include "app/modApplication.h"
+#include "errors/ui/frmMsgBox.h"
 #include "platform/App.h"
 #include "platform/ui/Help.h"
 #include "scenario/AppDatabase.h"
@@ -13,6 +14,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QRadioButton>
 #include <QTabBar>
 #include <QMdiArea>
@@ -20,6 +22,8 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
+#include <QElapsedTimer>
+#include <QTest>
 #include <QTreeWidget>
 
 using namespace apptest;
@@ -123,20 +127,186 @@ TEST_F(ScenarioList, FirstOpeningIs610By360PixelsAndKeepsItsMinimumHeight) {
     EXPECT_EQ(list->cmdAction(4)->geometry(), buttonBefore);
 }
 
+TEST_F(ScenarioList, MaximizedAtExitItComesBackMaximizedAndRestoresToItsOwnSize) {
+    frmStatMain* list = OpenList(1);
+    ASSERT_NE(list, nullptr);
+    // Within the screen (the frame is kept on it at the next start).
+    frame->resize(760, 560);
+    Pump();
+    QMdiSubWindow* sub = Sub(list);
+    sub->setGeometry(30, 20, 600, 380);
+    Pump();
+    const QRect normal = sub->geometry();
+    sub->showMaximized();
+    Pump();
+    // Two starts that end maximized, then the restore.
+    for (int start = 1; start <= 2; ++start) {
+        SCOPED_TRACE(start);
+        ExitApplication(frame);
+        Pump();
+        // The value other versions read stays as it was.
+        EXPECT_EQ(RegistryValue("Form Position", "frmStatMain"), "-1 -1 -1 -1 2");
+        script.OpenDatabase(File("list.db"));
+        frame = Start();
+        ASSERT_NE(frame, nullptr);
+        list = frame->StatMain();
+        ASSERT_NE(list, nullptr);
+        sub = Sub(list);
+        Pump();
+        EXPECT_TRUE(sub->isMaximized());
+    }
+    sub->showNormal();
+    Pump();
+    EXPECT_EQ(sub->geometry(), normal) << "restored to " << sub->width() << " x " << sub->height();
+    // Every button of the row inside the window.
+    for (int i = 0; i < 6; ++i)
+        EXPECT_TRUE(list->rect().contains(list->cmdAction(i)->geometry())) << i;
+}
+
+TEST_F(ScenarioList, ColumnsFitTheirTextsAndTheLastStretchesToTheEdge) {
+    const std::string path = File("long.db");
+    vtest::ScenarioSpec s = DescribeScores("outputTableWithAVeryLongNameIndeed");
+    s.description = "A description far longer than the design width of its column, which cut it";
+    CreateScoresDatabase(path, true, {s});
+    script.OpenDatabase(path);
+    frame = Start();
+    ASSERT_NE(frame, nullptr);
+    frmStatMain* list = frame->StatMain();
+    ASSERT_NE(list, nullptr);
+    QTreeWidget* lvw = list->lvwScenarios();
+    QTreeWidgetItem* row = lvw->topLevelItem(0);
+    ASSERT_NE(row, nullptr);
+    const QFontMetrics fm(lvw->font());
+    struct Column {
+        int index;
+        const char* why;
+    } columns[] = {{2, "the description"}, {4, "output table 1"}, {0, "\"ID #\": its header"}};
+    for (const Column& c : columns) {
+        SCOPED_TRACE(c.why);
+        const QString text = row->text(c.index).isEmpty() ? lvw->headerItem()->text(c.index) : row->text(c.index);
+        EXPECT_GE(lvw->columnWidth(c.index), fm.horizontalAdvance(text)) << text.toStdString();
+    }
+    EXPECT_EQ(row->toolTip(2), QString::fromStdString(s.description));
+    // Maximized in a wide frame, the last column reaches the list's right edge.
+    frame->resize(1700, 800);
+    Sub(list)->showMaximized();
+    Pump();
+    QHeaderView* header = lvw->header();
+    EXPECT_EQ(header->sectionViewportPosition(9) + header->sectionSize(9), lvw->viewport()->width());
+}
+
+// The list opened without the keyboard: Enter, Delete and the Menu key did
+// nothing until the user clicked a row.
+TEST_F(ScenarioList, TheListHasTheKeyboardWhenItOpens) {
+    frmStatMain* list = OpenList(2);
+    ASSERT_NE(list, nullptr);
+    frame->activateWindow();
+    Pump(100);
+    EXPECT_EQ(QApplication::focusWidget(), list->lvwScenarios());
+}
+
+TEST_F(ScenarioList, TheKeyboardReachesThePopupRunAndDeleteAndTheFileMenuHasItsKeys) {
+    frmStatMain* list = OpenList(2);
+    ASSERT_NE(list, nullptr);
+    QTreeWidget* lvw = list->lvwScenarios();
+    lvw->setCurrentItem(lvw->topLevelItem(1));
+    lvw->setFocus();
+    struct Key {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        const char* why;
+    } popupKeys[] = {{Qt::Key_Menu, Qt::NoModifier, "the Menu key"}, {Qt::Key_F10, Qt::ShiftModifier, "Shift+F10"}};
+    for (const Key& k : popupKeys) {
+        SCOPED_TRACE(k.why);
+        QWidget* shown = nullptr;
+        QTimer::singleShot(100, [&] {
+            shown = QApplication::activePopupWidget();
+            if (shown)
+                shown->close();
+        });
+        QTest::keyClick(lvw, k.key, k.modifiers);
+        Pump(200);
+        EXPECT_EQ(shown, frame->mnuRightClick());
+    }
+    // Enter runs the selected scenario (the popup's default item): its grid opens.
+    QTest::keyClick(lvw, Qt::Key_Return);
+    QElapsedTimer wait;
+    wait.start();
+    auto gridOf = [&](const QString& table) {
+        for (QMdiSubWindow* sub : frame->MdiArea()->subWindowList())
+            if (auto* g = qobject_cast<frmDataGrid*>(sub->widget()); g && g->TableName() == table)
+                return true;
+        return false;
+    };
+    while (!gridOf(QStringLiteral("out2")) && wait.elapsed() < 10000)
+        Pump(20);
+    EXPECT_TRUE(gridOf(QStringLiteral("out2")));
+    // Delete asks first; No is the default, so Enter keeps the scenario.
+    lvw->setCurrentItem(lvw->topLevelItem(1));
+    lvw->setFocus();
+    QString focused, asked;
+    script.Then(QStringLiteral("delete?"), [](QWidget* w) { return qobject_cast<frmMsgBox*>(w) != nullptr; },
+                [&](QWidget* w) {
+                    asked = qobject_cast<frmMsgBox*>(w)->Message();
+                    focused = w->focusWidget() ? w->focusWidget()->objectName() : QString();
+                    QTest::keyClick(w->focusWidget(), Qt::Key_Return);
+                });
+    QTest::keyClick(lvw, Qt::Key_Delete);
+    Pump(300);
+    EXPECT_TRUE(asked.startsWith(QStringLiteral("Are you sure you want to permanently delete Scenario #2")))
+        << asked.toStdString();
+    EXPECT_EQ(focused, QStringLiteral("cmdResponse7"));
+    EXPECT_EQ(lvw->topLevelItemCount(), 2);
+    script.Message(frmMsgBox::vbYes);
+    lvw->setCurrentItem(lvw->topLevelItem(1));
+    QTest::keyClick(lvw, Qt::Key_Delete);
+    Pump(300);
+    EXPECT_TRUE(script.Done());
+    EXPECT_EQ(lvw->topLevelItemCount(), 1);
+    // The desktop's keys for opening and quitting.
+    EXPECT_EQ(frame->mnufileItems(100)->shortcut(), QKeySequence(QKeySequence::Open));
+    EXPECT_EQ(frame->mnufileItems(1000)->shortcut(), QKeySequence(QKeySequence::Quit));
+}
+
 TEST_F(ScenarioList, FramesStandInTheTabStripAndTheListAboveIt) {
     frmStatMain* list = OpenList(1);
     ASSERT_NE(list, nullptr);
     EXPECT_TRUE(list->SubTypeFrame(1)->isVisible());
     EXPECT_FALSE(list->SubTypeFrame(2)->isVisible());
     EXPECT_FALSE(list->SubTypeFrame(3)->isVisible());
-    EXPECT_EQ(list->SubTypeFrame(1)->size(), QSize(133, 168));
+    // 1995 x 2520 twips, wider where a caption needs it (all three alike).
+    EXPECT_EQ(list->SubTypeFrame(1)->height(), 168);
+    EXPECT_GE(list->SubTypeFrame(1)->width(), 133);
+    EXPECT_EQ(list->SubTypeFrame(2)->width(), list->SubTypeFrame(1)->width());
     EXPECT_TRUE(list->optAnalysisType(1, 1)->isChecked());
     EXPECT_TRUE(list->optAnalysisType(2, 1)->isChecked());
     EXPECT_TRUE(list->optAnalysisType(3, 1)->isChecked());
     // The list lies on top of the tab strip.
     const QObjectList& children = list->children();
     EXPECT_GT(children.indexOf(list->lvwScenarios()), children.indexOf(list->tabMain()));
-    EXPECT_EQ(list->lvwScenarios()->geometry().topLeft(), QPoint(156, 40));
+    // 2340 twips from the left, or right of wider frames.
+    EXPECT_EQ(list->lvwScenarios()->y(), 40);
+    EXPECT_GE(list->lvwScenarios()->x(), 156);
+    EXPECT_GT(list->lvwScenarios()->x(), list->SubTypeFrame(1)->geometry().right());
+}
+
+TEST_F(ScenarioList, NoTypeCaptionIsClippedTwoSampleTTestIncluded) {
+    frmStatMain* list = OpenList(1);
+    ASSERT_NE(list, nullptr);
+    const int counts[] = {0, 8, 4, 8};
+    for (int tab = 1; tab <= 3; ++tab) {
+        list->tabMain()->setCurrentIndex(tab - 1);
+        Pump();
+        for (int i = 1; i <= counts[tab]; ++i) {
+            QRadioButton* option = list->optAnalysisType(tab, i);
+            SCOPED_TRACE(option->text().toStdString());
+            EXPECT_GE(option->width(), option->sizeHint().width()) << "the caption is cut";
+            EXPECT_LE(option->mapTo(list, QPoint(option->sizeHint().width(), 0)).x(),
+                      list->SubTypeFrame(tab)->geometry().right());
+        }
+        // The list does not cover the frame.
+        EXPECT_GT(list->lvwScenarios()->x(), list->SubTypeFrame(tab)->geometry().right());
+    }
 }
 
 TEST_F(ScenarioList, PopupMenuEnablesOutputTable2OnlyForScenariosThatNameOne) {

@@ -18,8 +18,8 @@ namespace apptest {
 
 inline void GiveRunsASlowDescribe(int ms) {
     CScenarioRun::SetEngineSetup([ms](Varnello& engine) {
-        auto describe = engine.Core().Analysis("Describe");
-        vtest::AnalysisOf<DescribeSettings>(engine.Core(), "Describe") = [ms, describe](DescribeSettings& args, RunContext& e) {
+        auto describe = CoreOf(engine).Analysis("Describe");
+        vtest::AnalysisOf<DescribeSettings>(CoreOf(engine), "Describe") = [ms, describe](DescribeSettings& args, RunContext& e) {
             QElapsedTimer clock;
             clock.start();
             long record = 0;

@@ -24,16 +24,19 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <functional>
+
 using namespace apptest;
 
 namespace {
 
 // The addresses handed to the desktop, recorded instead of opened.
+// With accept false, as on a computer where nothing shows web pages.
 struct Urls {
-    Urls() {
-        old = platform::ui::SetUrlOpener([this](const QUrl& url) {
+    explicit Urls(bool accept = true) {
+        old = platform::ui::SetUrlOpener([this, accept](const QUrl& url) {
             urls.push_back(url);
-            return true;
+            return accept;
         });
     }
     ~Urls() { platform::ui::SetUrlOpener(old); }
@@ -92,10 +95,18 @@ TEST_F(SmallWindows, OptionsDialogKeepsThePrefixOnlyWhenOkChangesIt) {
     }
 }
 
-TEST_F(SmallWindows, AboutBoxShowsTheTitleAndTheRecordedVersion) {
+TEST_F(SmallWindows, AboutBoxShowsTheRecordedVersionOrTheProgramsOwnButNeverNothing) {
     MDIMain* frame = StartWithoutDatabase();
     ASSERT_NE(frame, nullptr);
-    for (const char* version : {"", "5.0.17"}) {
+    struct Row {
+        const char* recorded; // "" for none
+        const char* shown;
+    } rows[] = {
+        {"", "Product Version: 5.0"}, // none recorded: the version the generated code names
+        {"5.0.17", "Product Version: 5.0.17"},
+    };
+    for (const Row& r : rows) {
+        const char* version = r.recorded;
         SCOPED_TRACE(version);
         if (*version)
             gSettingsVersion->WriteEntry("Version", version);
@@ -112,7 +123,7 @@ TEST_F(SmallWindows, AboutBoxShowsTheTitleAndTheRecordedVersion) {
         EXPECT_TRUE(answer.Done());
         EXPECT_EQ(caption, QStringLiteral("About Varnello"));
         EXPECT_EQ(title, QStringLiteral("Varnello"));
-        EXPECT_EQ(shown, QStringLiteral("Product Version: ") + QString::fromLatin1(version));
+        EXPECT_EQ(shown, QString::fromLatin1(r.shown));
     }
 }
 
@@ -230,6 +241,44 @@ TEST_F(SmallWindows, AMissingHelpPageIsSaidSoAndNothingIsOpened) {
     ASSERT_EQ(boxes.messages.size(), 1u);
     EXPECT_EQ(boxes.messages[0].prompt,
               "The help page for topic 340 cannot be found:\n" + folder.toStdString() + "/340.html");
+}
+
+TEST_F(SmallWindows, WithoutABrowserF1AndHelpSaySoNamingThePagesFile) {
+    const std::string path = File("help.db");
+    CreateScoresDatabase(path, true, {DescribeScores("out1")});
+    ModalScript start;
+    start.OpenDatabase(path);
+    MDIMain* frame = Start();
+    ASSERT_NE(frame, nullptr);
+    ASSERT_NE(frame->StatMain(), nullptr);
+    // Nothing on this computer shows a web page.
+    Urls urls(false);
+    vtest::HookRecorder boxes;
+    QApplication::setActiveWindow(frame);
+    struct Row {
+        std::function<void()> ask;
+        const char* page;
+        const char* why;
+    } rows[] = {
+        {[&] { QTest::keyClick(frame->StatMain()->lvwScenarios(), Qt::Key_F1); }, "300.html", "F1 in the list"},
+        {[&] { frame->StatMain()->cmdAction_Click(5); }, "300.html", "the list's Help button"},
+        {[&] { frame->mnuHelpItems_Click(10); }, "index.html", "Help, Contents and Index"},
+        {[&] { frame->tlbMain_ButtonClick(QStringLiteral("btnHelp")); }, "300.html", "the toolbar's Help"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.why);
+        const std::size_t before = boxes.messages.size();
+        r.ask();
+        Pump();
+        ASSERT_EQ(boxes.messages.size(), before + 1) << "the failure went unsaid";
+        const vtest::ShownMessage& m = boxes.messages.back();
+        EXPECT_NE(m.prompt.find(QDir::toNativeSeparators(Page(QString::fromLatin1(r.page)).toLocalFile()).toStdString()),
+                  std::string::npos)
+            << m.prompt;
+        EXPECT_EQ(m.title, "Varnello");
+        EXPECT_EQ(m.buttons & vbIconMask, vbExclamation);
+    }
+    EXPECT_EQ(urls.urls.size(), 4u);
 }
 
 } // namespace

@@ -16,6 +16,9 @@
 #include "engine/Varnello.h"
 #include "util/CProgramSettings.h"
 #include "util/modStatCommon.h"
+#include "util/ui/QWidgetFormGeometry.h"
+#include "errors/ui/frmMsgBox.h"
+#include "scenario/AppDatabase.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -25,6 +28,11 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
 
 
 using namespace apptest;
@@ -159,6 +167,133 @@ TEST_F(UnderWindowManager, PicturesOfALongRunAResultGridAndCascadedWindows) {
     KeepPicture(QStringLiteral("cascaded-windows.png"));
     for (QMdiSubWindow* sub : frame->MdiArea()->subWindowList())
         EXPECT_TRUE(frame->MdiArea()->viewport()->rect().contains(sub->geometry())) << sub->windowTitle().toStdString();
+}
+
+// Closes the active window as a user does, through the window manager
+// (Alt+F4 sent with xdotool where it is installed; else the close request
+// the window manager would send).
+void CloseThroughTheWindowManager(QWidget* window) {
+    window->activateWindow();
+    Pump(200);
+    const QString xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
+    if (!xdotool.isEmpty() && QApplication::activeWindow() == window) {
+        QProcess::startDetached(xdotool, {QStringLiteral("key"), QStringLiteral("alt+F4")});
+        return;
+    }
+    QCloseEvent close;
+    QApplication::sendEvent(window, &close);
+}
+
+// A message form met by the script: pictured, then answered.
+ModalScript::Act PictureAndAnswer(const QString& picture, int response, QString* text = nullptr) {
+    return [picture, response, text](QWidget* w) {
+        Pump(300);
+        KeepPicture(picture);
+        auto* box = qobject_cast<frmMsgBox*>(w);
+        if (text)
+            *text = box->Message();
+        box->ResponseButton(response)->click();
+    };
+}
+
+bool IsMessage(QWidget* w) {
+    return qobject_cast<frmMsgBox*>(w) != nullptr;
+}
+
+TEST_F(UnderWindowManager, ALongRunStoppedThroughItsProgressWindowsCloseBoxKeepsThePreviousOutput) {
+    const std::string path = File("scores.db");
+    CreateScoresDatabase(path, true, {DescribeScores("outDescribe")});
+    SaveFramePosition("1500 1500 13500 10500 0");
+    ModalScript script;
+    script.OpenDatabase(path);
+    MDIMain* frame = Start();
+    ASSERT_NE(frame, nullptr);
+    ASSERT_TRUE(WaitFramed(frame));
+    frmStatMain* list = frame->StatMain();
+    ASSERT_NE(list, nullptr);
+    ASSERT_TRUE(list->RunCurrentScenario(0));
+    Pump(300);
+    gdbCurrent->Execute("INSERT INTO Scores (Class, Score) VALUES ('B', 40)", dao::dbFailOnError);
+
+    GiveRunsASlowDescribe(20000);
+    QString question;
+    QPoint questionMiddle, progressMiddle;
+    bool closeBox = false;
+    script.Then(QStringLiteral("overwrite"), IsMessage, PictureAndAnswer(QStringLiteral("message-overwrite.png"), 6))
+        .Then(QStringLiteral("stop?"), IsMessage, [&](QWidget* w) {
+            questionMiddle = w->frameGeometry().center();
+            PictureAndAnswer(QStringLiteral("message-stop-question.png"), 6, &question)(w);
+        });
+    QTimer::singleShot(1000, [&] {
+        frmStatus* status = list->StatusWindow();
+        if (!status)
+            return;
+        closeBox = status->windowFlags().testFlag(Qt::WindowCloseButtonHint);
+        progressMiddle = status->frameGeometry().center();
+        KeepPicture(QStringLiteral("long-run-progress.png"));
+        CloseThroughTheWindowManager(status);
+    });
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(list->RunCurrentScenario(0));
+    EXPECT_LT(clock.elapsed(), 10000);
+    Pump(300);
+    KeepPicture(QStringLiteral("long-run-stopped.png"));
+    EXPECT_TRUE(script.Done()) << script.Messages().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(closeBox);
+    EXPECT_EQ(question, QString::fromLatin1(frmStatMain::StopQuestion));
+    // The question stands on the progress window it is about.
+    EXPECT_LE((questionMiddle - progressMiddle).manhattanLength(), 60);
+    EXPECT_EQ(FirstColumn(path, "SELECT Sum FROM outDescribe ORDER BY Class"), (std::vector<std::string>{"22", "60"}));
+    CScenarioRun::SetEngineSetup({});
+
+    // The other messages of the list, pictured: a failed run, the delete question.
+    gdbCurrent->TableDefs().Delete("Scores");
+    script.Then(QStringLiteral("failed"), IsMessage, PictureAndAnswer(QStringLiteral("message-failed-run.png"), 1));
+    list->cmdAction_Click(4);
+    script.Then(QStringLiteral("delete?"), IsMessage, PictureAndAnswer(QStringLiteral("message-delete.png"), 7));
+    list->cmdAction_Click(3);
+    EXPECT_TRUE(script.Done());
+}
+
+TEST_F(UnderWindowManager, FrameAndListMaximizedAtExitComeBackMaximizedAndRestoreToTheirOwnSizes) {
+    const std::string path = File("scores.db");
+    CreateScoresDatabase(path, true, {DescribeScores("outDescribe")});
+    SaveFramePosition("1500 1500 13500 10500 0");
+    ModalScript script;
+    script.OpenDatabase(path);
+    MDIMain* frame = Start();
+    ASSERT_NE(frame, nullptr);
+    ASSERT_TRUE(WaitFramed(frame));
+    QMdiSubWindow* sub = qobject_cast<QMdiSubWindow*>(frame->StatMain()->parentWidget());
+    sub->setGeometry(20, 10, 640, 400);
+    Pump(300);
+    const QRect frameNormal = frame->geometry();
+    const QRect listNormal = sub->geometry();
+    frame->showMaximized();
+    sub->showMaximized();
+    Pump(800);
+    ExitApplication(frame);
+    Pump(300);
+
+    script.OpenDatabase(path);
+    frame = Start();
+    ASSERT_NE(frame, nullptr);
+    ASSERT_TRUE(WaitFramed(frame));
+    sub = qobject_cast<QMdiSubWindow*>(frame->StatMain()->parentWidget());
+    Pump(500);
+    EXPECT_TRUE(frame->isMaximized());
+    EXPECT_TRUE(sub->isMaximized());
+    // What the next exit saves, while it is still maximized.
+    EXPECT_EQ(QWidgetFormGeometry::NormalGeometryOf(sub), listNormal);
+    sub->showNormal();
+    frame->showNormal();
+    Pump(800);
+    KeepPicture(QStringLiteral("list-after-restore.png"));
+    EXPECT_EQ(sub->geometry(), listNormal);
+    EXPECT_EQ(frame->geometry().size(), frameNormal.size());
+    for (int i = 0; i < 6; ++i)
+        EXPECT_TRUE(frame->StatMain()->rect().contains(frame->StatMain()->cmdAction(i)->geometry())) << i;
 }
 
 } // namespace

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace dao;
 
 namespace {
@@ -135,3 +137,50 @@ TEST(TranslatorNesting, DeepTextIsRefusedWithAnErrorInsteadOfExhaustingTheStack)
 }
 
 } // namespace
+
+TEST_F(NamesTest, FieldsAreFoundByNameWhateverTheirCaseAfterEveryChangeOfTheCollection) {
+    auto td = db->CreateTableDef("Wide");
+    for (const char* n : {"Alpha", "beta", "Gamma"}) td->Fields().Append(td->CreateField(n, dbDouble));
+    Fields& f = td->Fields();
+    // Each step changes the definition; then each name is looked up.
+    const struct {
+        std::function<void()> change;
+        std::vector<std::pair<const char*, int>> expected; // name as looked up, its position (-1: none)
+        const char* why;
+    } steps[] = {
+        {[] {}, {{"ALPHA", 0}, {"Beta", 1}, {"gamma", 2}, {"Delta", -1}}, "found in any case"},
+        {[&] { f.Append(td->CreateField("Delta", dbLong)); }, {{"delta", 3}, {"Alpha", 0}}, "an appended field"},
+        {[&] { f.Delete("beta"); }, {{"Beta", -1}, {"Gamma", 1}, {"Delta", 2}}, "after a deletion the later ones move up"},
+        {[&] { f("Gamma")->SetName("Omega"); }, {{"Gamma", -1}, {"omega", 1}}, "a renamed field under its new name only"},
+        {[&] { f.Append(td->CreateField("Epsilon", dbLong)); }, {{"Omega", 1}, {"Epsilon", 3}}, "and after the next append"},
+    };
+    for (const auto& s : steps) {
+        s.change();
+        for (const auto& [name, position] : s.expected) EXPECT_EQ(f.IndexOf(name), position) << s.why << ": " << name;
+    }
+    EXPECT_THROW(f.Append(td->CreateField("OMEGA", dbLong)), DaoError) << "a name it has in another case";
+}
+
+TEST_F(NamesTest, ATableOfMoreColumnsThanTheFileHoldsIsRefusedBeforeAnythingIsWritten) {
+    const int limit = db->ColumnLimit();
+    ASSERT_EQ(limit, 2000); // SQLite's own limit
+    const struct {
+        int columns;
+        long error; // 0: made
+        const char* why;
+    } cases[] = {{limit, 0, "as many as the file holds"}, {limit + 1, 3190, "one more: too many fields defined"}};
+    for (const auto& c : cases) {
+        const std::string name = "T" + std::to_string(c.columns);
+        auto td = db->CreateTableDef(name);
+        for (int i = 0; i < c.columns; ++i) td->Fields().Append(td->CreateField("C" + std::to_string(i), dbDouble));
+        long error = 0;
+        try {
+            db->TableDefs().Append(td);
+        } catch (const DaoError& e) {
+            error = e.Number();
+        }
+        EXPECT_EQ(error, c.error) << c.why;
+        db->TableDefs().Refresh();
+        EXPECT_EQ(db->TableDefs().Find(name) != nullptr, c.error == 0) << c.why;
+    }
+}

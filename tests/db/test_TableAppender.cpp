@@ -194,3 +194,61 @@ TEST_F(AppenderTest, RowsWithABlobLandWholeAndAReaderMovesToAnotherStretch) {
         EXPECT_THROW(a.Append({1, 2}, buffer.data(), 8), DaoError);
     }
 }
+
+TEST_F(AppenderTest, AStoredValueBesideABlobIsKeptPastTheCall) {
+    auto td = db->CreateTableDef("VB");
+    td->Fields().Append(td->CreateField("T", dbMemo));
+    td->Fields().Append(td->CreateField("R", dbLongBinary));
+    db->TableDefs().Append(td);
+    TableAppender a(db, "VB", {"T", "R"});
+    const double one = 1.5;
+    for (int i = 0; i < 3; ++i) {
+        const Variant text("text " + std::to_string(i)); // gone when the call returns
+        a.Append({text}, &one, sizeof one);
+    }
+    a.Flush();
+    TableRowReader r(db, "VB", {"T", "R"}, 1, 3);
+    std::vector<std::string> got;
+    while (r.Next()) {
+        EXPECT_EQ(r.Bytes(1), static_cast<int>(sizeof(double)));
+        got.push_back(r.Value(0, dbText).ToString());
+    }
+    EXPECT_EQ(got, (std::vector<std::string>{"text 0", "text 1", "text 2"}));
+}
+
+TEST_F(AppenderTest, StoredValuesBesideNumbersComeBackAsARecordsetReadsThem) {
+    auto td = db->CreateTableDef("V");
+    td->Fields().Append(td->CreateField("F", dbInteger));
+    auto t = td->CreateField("T", dbMemo);
+    t->SetAllowZeroLength(true);
+    td->Fields().Append(t);
+    db->TableDefs().Append(td);
+    // value, why
+    const struct {
+        Variant v;
+        const char* why;
+    } cases[] = {
+        {Variant("row a"), "a text"},
+        {Variant::Null(), "Null stays Null"},
+        {Variant(std::string(300, 'x')), "a long text kept whole"},
+        {Variant(""), "an empty text is no Null"},
+        {Variant("Ünïcode"), "bytes kept as they are"},
+    };
+    // 70 rows: the values cross the end of the first batch of 64.
+    TableAppender a(db, "V", {"F", "T"});
+    for (int i = 0; i < 70; ++i) a.Append({i, cases[static_cast<std::size_t>(i) % 5].v});
+    a.Flush();
+    TableRowReader r(db, "V", {"F", "T"}, 1, 70);
+    int i = 0;
+    for (; r.Next(); ++i) {
+        const auto& c = cases[static_cast<std::size_t>(i) % 5];
+        SCOPED_TRACE(c.why);
+        EXPECT_EQ(r.Double(0), i);
+        const Variant got = r.Value(1, dbText);
+        EXPECT_EQ(got.IsNull(), c.v.IsNull());
+        if (!c.v.IsNull()) {
+            EXPECT_EQ(got.ToString(), c.v.ToString());
+        }
+    }
+    EXPECT_EQ(i, 70);
+}

@@ -13,7 +13,7 @@
 
 namespace dtest {
 
-Script::Script() {
+Script::Script(bool answerMessages) {
     wizsvc::SetModalShower([this](QDialog& dialog) {
         shown << dialog.objectName();
         if (steps.empty()) {
@@ -24,6 +24,10 @@ Script::Script() {
         steps.pop_front();
         step(dialog);
     });
+    if (!answerMessages) {
+        wizsvc::SetMessageHandler({});
+        return;
+    }
     wizsvc::SetMessageHandler([this](const QString& text, int style) {
         messages.push_back({text, style});
         if (style != 4) return 1;

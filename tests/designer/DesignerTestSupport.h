@@ -33,7 +33,9 @@ struct Message {
 class Script {
 public:
     using Step = std::function<void(QDialog& dialog)>;
-    Script();
+    // With answerMessages false the designer's messages are the real message
+    // form, to be answered by the test (vtest::AnswerNextModal).
+    explicit Script(bool answerMessages = true);
     ~Script();
     Script(const Script&) = delete;
     Script& operator=(const Script&) = delete;

@@ -4,6 +4,7 @@
 // style and fonts).
 #include "DesignerTestSupport.h"
 
+#include "designer/OptionsPages.h"
 #include "designer/TransferButton.h"
 #include "designer/frmDataGridDialog.h"
 #include "designer/frmIgnore.h"
@@ -11,12 +12,15 @@
 #include "designer/frmQuorb_Fields.h"
 #include "designer/frmQuorb_Finish.h"
 #include "designer/frmQuorb_SelectTable.h"
+#include "errors/ui/frmMsgBox.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTreeWidget>
 
 namespace {
@@ -92,12 +96,53 @@ TEST_F(Screenshots, EveryPageOfTheDesigner) {
     ignore.SetWiz(&wiz);
     Shoot(ignore, QStringLiteral("3b_frmIgnore"));
 
+    // Every options page, filled with the defaults of a new scenario's type.
+    for (long number = 4; number <= 18; ++number) {
+        std::unique_ptr<CWizPage> page(CreateOptionsPage(number, nullptr));
+        ASSERT_NE(page, nullptr) << number;
+        CMelvarsPropWiz w;
+        w.SetInterV(10);
+        w.SetRPoly(2);
+        w.SetFreqGroupRadio("Default");
+        page->SetWiz(&w);
+        Shoot(*page, QStringLiteral("%1_%2").arg(number).arg(page->objectName()));
+    }
+
+    frmQuorb_SelectTable change;
+    change.SetWiz(&wiz);
+    change.MakeChangeSourceDialog();
+    Shoot(change, QStringLiteral("3c_ChangeSource"));
+
     frmQuorb_Finish finish;
     finish.SetWiz(&wiz);
     Shoot(finish, QStringLiteral("50_frmQuorb_Finish"));
 
     TransferButton arrows;
     Shoot(arrows, QStringLiteral("TransferButton"));
+
+    // The question before a table of data is replaced, No its default answer.
+    {
+        dtest::Script real(false);
+        auto td = m_db->CreateTableDef("Sales");
+        td->Fields().Append(td->CreateField("A", dao::dbLong));
+        m_db->TableDefs().Append(td);
+        frmQuorb_Finish page;
+        page.SetWiz(&wiz);
+        page.txtScenario_Output_Table1_Name()->setText(QStringLiteral("Sales"));
+        bool noIsDefault = false;
+        vtest::AnswerNextModal([&](QWidget* modal) {
+            auto* box = qobject_cast<frmMsgBox*>(modal);
+            if (!box) return;
+            noIsDefault = box->ResponseButton(frmMsgBox::vbNo)->isDefault();
+            const QPixmap grab = box->grab();
+            const QString dir = qEnvironmentVariable("VARNELLO_SCREENSHOT_DIR");
+            if (!dir.isEmpty()) grab.save(QDir(dir).filePath(QStringLiteral("50b_DataTableQuestion.png")));
+            box->ResponseButton(frmMsgBox::vbNo)->click();
+        });
+        page.cmdNav(4)->click();
+        EXPECT_TRUE(noIsDefault);
+        EXPECT_TRUE(TableExists("Sales"));
+    }
 }
 
 } // namespace

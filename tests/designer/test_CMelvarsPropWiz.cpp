@@ -6,6 +6,7 @@
 #include "designer/OptionsPages.h"
 #include "designer/frmQuorb_Fields.h"
 #include "designer/frmQuorb_Finish.h"
+#include "engine/AnalysisCatalogue.h"
 #include "scenario/ScenarioSave.h"
 
 namespace {
@@ -89,8 +90,11 @@ INSTANTIATE_TEST_SUITE_P(
     Designer, WizardLoop,
     ::testing::Values(
         LoopCase{"back on the type page ends at once", "Describe", 1, {{"frmQuorb_Create", 1}}, {}, false, 0},
-        LoopCase{"the type page takes only back and next: cancel shows it again", "Describe", 1,
-                 {{"frmQuorb_Create", 4}, {"frmQuorb_Create", 1}}, {}, false, 0},
+        // The type and table pages had no way out but Back.
+        LoopCase{"cancel on the type page ends the designer", "Describe", 1, {{"frmQuorb_Create", 4}}, {}, false, 0},
+        LoopCase{"cancel on the table page after changes asks; No stays, Yes ends", "Describe", 1,
+                 {{"frmQuorb_Create", 2, true}, {"frmQuorb_SelectTable", 4}, {"frmQuorb_SelectTable", 4}}, {7, 6},
+                 false, 2},
         LoopCase{"the whole road of a new scenario ends True with save and run", "Describe", 1,
                  {{"frmQuorb_Create", 2}, {"frmQuorb_SelectTable", 2}, {"frmQuorb_Fields", 2}, {"options4", 2},
                   {"frmQuorb_Finish", 3}},

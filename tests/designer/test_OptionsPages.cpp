@@ -65,13 +65,13 @@ TEST(OptionsPages, EveryPageNumberHasItsFormCaptionAndHelpTopic) {
         const char* caption;
         int help;
     } rows[] = {
-        {4, "frmQuorb_Options_Describe", "ZUR Statistics Describe Options", 0},
+        {4, "frmQuorb_Options_Describe", "ZUR Statistics Describe Options", 70},
         {5, "frmQuorb_Options_Frequency", "ZUR Statistics Frequency Options", 80},
         {6, "frmQuorb_Options_Percentile", "ZUR Statistics Percentile Options", 87},
-        {7, "frmQuorb_Options_Compare", "ZUR Statistics Compare Options", 0},
+        {7, "frmQuorb_Options_Compare", "ZUR Statistics Compare Options", 95},
         {8, "frmQuorb_Options_Matrix", "ZUR Statistics Matrix Options", 101},
         {9, "frmQuorb_Options_Regress", "ZUR Statistics Regression Options", 104},
-        {10, "frmQuorb_Options_Crosstab", "ZUR Statistics Crosstab Options", 0},
+        {10, "frmQuorb_Options_Crosstab", "ZUR Statistics Crosstab Options", 115},
         {11, "frmQuorb_Options_Group", "ZUR Statistics Group Options", 138},
         {12, "frmQuorb_Options_NP_ChiSquare", "ZUR Statistics Chi Square Options", 262},
         {13, "frmQuorb_Options_NP_SignTest", "ZUR Statistics One-Sample Sign Test Options", 169},

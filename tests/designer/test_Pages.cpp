@@ -7,6 +7,7 @@
 #include "designer/frmQuorb_Create.h"
 #include "designer/frmQuorb_Finish.h"
 #include "designer/frmQuorb_SelectTable.h"
+#include "engine/Varnello.h"
 #include "util/CProgramSettings.h"
 #include "support/HookRecorder.h"
 
@@ -16,7 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabBar>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTreeWidget>
 
 namespace {
@@ -73,13 +74,17 @@ TEST(TypePage, TypeChosenUnderAnotherHeadingTakesThatHeadingsGroup) {
     }
 }
 
-TEST(TypePage, NavResultTakesOnlyBackAndNext) {
+// The type page's only way out was Back: it has Cancel as the other pages
+// have, and takes only back, next and cancel.
+TEST(TypePage, NavResultTakesOnlyBackNextAndCancel) {
     frmQuorb_Create page;
     page.cmdNav(2)->click();
     EXPECT_EQ(page.NavResult(), 2);
-    for (long code : {3L, 4L, 7L}) page.SetNavResult(code);
+    for (long code : {3L, 7L}) page.SetNavResult(code);
     EXPECT_EQ(page.NavResult(), 2);
     EXPECT_TRUE(page.isHidden());
+    page.cmdNav(4)->click();
+    EXPECT_EQ(page.NavResult(), 4);
 }
 
 using TablePage = DesignerTest;
@@ -133,7 +138,7 @@ TEST_F(TablePage, ViewerShowsTheSelectedRowsDataOrTheMessage) {
     QString title;
     script.Then([&](QDialog& d) {
         auto& viewer = dynamic_cast<frmDataGridDialog&>(d);
-        rowsShown = viewer.grdDataGrid()->rowCount();
+        rowsShown = viewer.grdDataGrid()->model()->rowCount();
         title = viewer.windowTitle();
         viewer.hide();
     });
@@ -248,7 +253,7 @@ TEST_F(FinishPage, ProposesDefaultNamesAndTheSecondTableByTypeAndOptions) {
     const Case cases[] = {
         {"Describe", {}, "", "VRNL_Describe", nullptr, "Name for Describe output table: "},
         {"Describe", {}, "My_", "My_Describe", nullptr, "Name for Describe output table: "},
-        {"Frequency", {}, "", "VRNL_Frequency", nullptr, "Name for Freqency output table: "},
+        {"Frequency", {}, "", "VRNL_Frequency", nullptr, "Name for Frequency output table: "}, // no longer misspelt
         {"Regression", [](CMelvarsPropWiz& w) { w.SetResidual(true); }, "", "VRNL_Regression", "VRNL_Residual",
          "Name for Regression output table: "},
         {"Regression", {}, "", "VRNL_Regression", nullptr, "Name for Regression output table: "},
@@ -296,13 +301,16 @@ TEST_F(FinishPage, NameChecksRefuseNamesThatWouldOverwriteOrCannotBeStored) {
     const Case cases[] = {
         {"", "", false, "Output table name required."},
         {"Out", "", true, "Second Output table name required."},
-        {"Out", "out", true, "The first and second output table names names must not be the same."},
+        {"Out", "out", true, "The first and second output table names must not be the same."},
         {"data", "", false, "The output table 'data' is the scenario's input table. Please choose another name."},
         {"USYSQUORBFIELDS", "", false,
          "The output table 'USYSQUORBFIELDS' is one of the scenario tables. Please choose another name."},
         {"Out", "usysQuorbScenarios", true,
          "The output table 'usysQuorbScenarios' is one of the scenario tables. Please choose another name."},
-        {"Old]Out", "", false, "An output table name may not contain brackets."},
+        // What a run refuses, with the run's own text.
+        {"Old]Out", "", false,
+         "'Old]Out' is not a valid name. Make sure that it does not include invalid characters or punctuation and "
+         "that it is not too long."},
     };
     for (const Case& c : cases) {
         Script script;
@@ -346,6 +354,13 @@ TEST_F(FinishPage, SaveAndRunAsksBeforeOverwritingAndDropsOnlyOnYes) {
         td->Fields().Append(td->CreateField("A", dao::dbLong));
         m_db->TableDefs().Append(td);
     }
+    // Both are the outputs of a stored scenario (tables of data get another
+    // question: DataTablesAreNamedAsDataBeforeTheyAreReplaced).
+    vtest::ScenarioSpec other;
+    other.inputTable = "Data";
+    other.outputTable1 = "Old";
+    other.outputTable2 = "Old2";
+    const std::int32_t otherId = Store(other);
     m_wiz.SetCalcType("ANOVA");
     m_wiz.SetGroupDetail(true);
     frmQuorb_Finish page;
@@ -358,16 +373,215 @@ TEST_F(FinishPage, SaveAndRunAsksBeforeOverwritingAndDropsOnlyOnYes) {
     page.cmdNav(4)->click(); // No: the page stays, nothing dropped or saved
     EXPECT_EQ(page.NavResult(), 0);
     EXPECT_TRUE(TableExists("Old"));
-    EXPECT_TRUE(Rows("SELECT Scenario_ID FROM usysQuorbScenarios").isEmpty());
+    EXPECT_EQ(Rows("SELECT Scenario_ID FROM usysQuorbScenarios").size(), 1); // only the other scenario
     page.cmdNav(4)->click(); // Yes: both dropped, saved, run asked for
     EXPECT_EQ(page.NavResult(), 3);
     EXPECT_FALSE(TableExists("Old"));
     EXPECT_FALSE(TableExists("Old2"));
-    EXPECT_EQ(m_wiz.Scenario_ID(), 1);
+    EXPECT_EQ(m_wiz.Scenario_ID(), otherId + 1);
     EXPECT_FALSE(m_wiz.Changed());
     const QString question = QStringLiteral("The following output table(s) already exist in the current database. Do "
                                             "you want to overwrite them?\r\n\r\nOld\r\nOld2");
     EXPECT_EQ(script.MessageTexts(), QStringList({question, question}));
+}
+
+// An output name with ".", "!" or "`" passed the page and every run of the
+// scenario then failed with "not a valid name": the page refuses what a run
+// refuses, with the run's own words.
+TEST_F(FinishPage, OutputNamesARunRefusesAreRefusedWithTheRunsText) {
+    struct Case {
+        const char* name;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"Out.Table", "a full stop"}, {"Out!Table", "an exclamation mark"}, {"Out`s", "a grave accent"},
+        {" Out", "a leading blank"},  {"Old]Out", "a bracket"},           {"Out\tTab", "a control character"},
+    };
+    for (const Case& c : cases) {
+        const std::string name = c.name;
+        // What a run of a scenario with that output name says.
+        vtest::ScenarioSpec spec;
+        spec.inputTable = "Data";
+        spec.outputTable1 = name;
+        spec.fields = {{"Score", "X"}};
+        const std::int32_t id = Store(spec);
+        Varnello engine;
+        engine.SetScenarioDatabase(m_db);
+        EXPECT_FALSE(engine.RunScenario(id)) << c.why;
+        const std::string ran = engine.ErrorInfo();
+        EXPECT_NE(ran.find("is not a valid name"), std::string::npos) << c.why << ": " << ran;
+        m_db->Execute("DELETE FROM usysQuorbFields");
+        m_db->Execute("DELETE FROM usysQuorbOptions");
+        m_db->Execute("DELETE FROM usysQuorbScenarios");
+        // What the page says, before anything is saved or dropped.
+        Script script;
+        frmQuorb_Finish page;
+        page.SetWiz(&m_wiz);
+        page.txtScenario_Output_Table1_Name()->setText(QString::fromStdString(name));
+        m_wiz.SetChanged(true);
+        for (int button : {3, 4}) { // Save, Save and Run
+            page.cmdNav(button)->click();
+            EXPECT_EQ(page.NavResult(), 0) << c.why;
+        }
+        ASSERT_EQ(script.messages.size(), 2u) << c.why;
+        for (const dtest::Message& m : script.messages)
+            EXPECT_EQ(m.text.toStdString(), ran) << c.why;
+        EXPECT_TRUE(Rows("SELECT Scenario_ID FROM usysQuorbScenarios").isEmpty()) << c.why;
+        EXPECT_EQ(page.focusWidget(), page.txtScenario_Output_Table1_Name()) << c.why;
+    }
+}
+
+// A table that a stored scenario reads is refused as the scenario's own
+// input table is, whether or not it exists now.
+TEST_F(FinishPage, OutputNamesThatAStoredScenarioReadsAreRefused) {
+    auto td = m_db->CreateTableDef("Sales");
+    td->Fields().Append(td->CreateField("A", dao::dbLong));
+    m_db->TableDefs().Append(td);
+    for (const char* input : {"Sales", "Archive"}) { // "Archive" is not in the file
+        vtest::ScenarioSpec reader;
+        reader.inputTable = input;
+        reader.outputTable1 = "Somewhere";
+        Store(reader);
+    }
+    struct Case {
+        const char* name;
+        const char* message; // nullptr: accepted
+    };
+    const Case cases[] = {
+        {"SALES", "The output table 'SALES' is the input table of a stored scenario. Please choose another name."},
+        {"Archive", "The output table 'Archive' is the input table of a stored scenario. Please choose another name."},
+        {"Somewhere", nullptr}, // another scenario's output: the overwrite question decides
+    };
+    for (const Case& c : cases) {
+        Script script;
+        frmQuorb_Finish page;
+        page.SetWiz(&m_wiz);
+        page.txtScenario_Output_Table1_Name()->setText(QString::fromLatin1(c.name));
+        m_wiz.SetChanged(true);
+        page.cmdNav(3)->click(); // Save
+        if (c.message) {
+            EXPECT_EQ(script.MessageTexts(), QStringList({QString::fromLatin1(c.message)})) << c.name;
+            EXPECT_EQ(page.NavResult(), 0) << c.name;
+        } else {
+            EXPECT_TRUE(script.messages.empty()) << c.name;
+            EXPECT_EQ(page.NavResult(), 2) << c.name;
+        }
+    }
+    EXPECT_TRUE(TableExists("Sales"));
+}
+
+// A table that no stored scenario writes holds data: "Save and Run" named
+// it as an output table, and one Enter replaced it with a one-row result.
+TEST_F(FinishPage, DataTablesAreNamedAsDataBeforeTheyAreReplaced) {
+    const QString dataQuestion = QStringLiteral(
+        "The following table(s) of the current database hold data: no scenario writes them. Running this scenario "
+        "would replace them, and their data would be lost for good. Do you want to overwrite them?\r\n\r\n");
+    const QString outputQuestion = QStringLiteral(
+        "The following output table(s) already exist in the current database. Do you want to overwrite them?"
+        "\r\n\r\n");
+    struct Case {
+        const char* why;
+        const char* first;
+        const char* second;
+        std::vector<int> answers;
+        QStringList questions;
+        bool salesKept, prevKept, saved;
+    };
+    const Case cases[] = {
+        {"data, Yes", "Sales", "", {6}, {dataQuestion + "Sales"}, false, true, true},
+        {"data, No", "Sales", "", {7}, {dataQuestion + "Sales"}, true, true, false},
+        {"another scenario's output, Yes", "PrevOut", "", {6}, {outputQuestion + "PrevOut"}, true, false, true},
+        {"one of each: the data first", "PrevOut", "Sales", {6, 6},
+         {dataQuestion + "Sales", outputQuestion + "PrevOut"}, false, false, true},
+        {"one of each, No to the data: nothing more asked or dropped", "PrevOut", "Sales", {7},
+         {dataQuestion + "Sales"}, true, true, false},
+    };
+    for (const Case& c : cases) {
+        for (const char* name : {"Sales", "PrevOut"}) {
+            if (TableExists(name)) continue;
+            auto td = m_db->CreateTableDef(name);
+            td->Fields().Append(td->CreateField("A", dao::dbLong));
+            m_db->TableDefs().Append(td);
+        }
+        m_db->Execute("DELETE FROM usysQuorbScenarios");
+        vtest::ScenarioSpec writer;
+        writer.inputTable = "Data";
+        writer.outputTable1 = "PrevOut";
+        Store(writer);
+        Script script;
+        for (int a : c.answers) script.Answer(a);
+        CMelvarsPropWiz wiz;
+        wiz.SetSettings(m_settings);
+        wiz.SetScenario_Type("G");
+        wiz.SetCalcType("ANOVA");
+        wiz.SetGroupDetail(*c.second != 0);
+        wiz.SetTable("Data");
+        frmQuorb_Finish page;
+        page.SetWiz(&wiz);
+        page.txtScenario_Output_Table1_Name()->setText(QString::fromLatin1(c.first));
+        page.txtScenario_Output_Table2_Name()->setText(QString::fromLatin1(c.second));
+        wiz.SetChanged(true);
+        page.cmdNav(4)->click(); // Save and Run
+        EXPECT_EQ(script.MessageTexts(), c.questions) << c.why;
+        for (const dtest::Message& m : script.messages) EXPECT_EQ(m.style, 4) << c.why;
+        EXPECT_EQ(TableExists("Sales"), c.salesKept) << c.why;
+        EXPECT_EQ(TableExists("PrevOut"), c.prevKept) << c.why;
+        EXPECT_EQ(page.NavResult(), c.saved ? 3 : 0) << c.why;
+        EXPECT_EQ(Rows("SELECT Scenario_ID FROM usysQuorbScenarios").size(), c.saved ? 2 : 1) << c.why;
+    }
+}
+
+// A plain Save stored a table of data as the output name without a word; the
+// scenario then wrote it, and every later question about it called it an
+// output. Save names data as data before it stores the name (it drops
+// nothing: the run replaces the table).
+TEST_F(FinishPage, SaveNamesATableOfDataAsDataBeforeStoringItsName) {
+    const QString dataQuestion = QStringLiteral(
+        "The following table(s) of the current database hold data: no scenario writes them. Running this scenario "
+        "would replace them, and their data would be lost for good. Do you want to overwrite them?\r\n\r\n");
+    for (const char* name : {"Sales", "PrevOut"}) {
+        auto td = m_db->CreateTableDef(name);
+        td->Fields().Append(td->CreateField("A", dao::dbLong));
+        m_db->TableDefs().Append(td);
+    }
+    vtest::ScenarioSpec writer;
+    writer.inputTable = "Data";
+    writer.outputTable1 = "PrevOut";
+    const std::int32_t writerId = Store(writer);
+    struct Case {
+        const char* why;
+        const char* name;
+        std::vector<int> answers;
+        QStringList questions;
+        bool saved;
+    };
+    const Case cases[] = {
+        {"a table of data, No: nothing stored", "Sales", {7}, {dataQuestion + "Sales"}, false},
+        {"a table of data, Yes: stored", "SALES", {6}, {dataQuestion + "SALES"}, true},
+        {"a stored scenario's output: no question", "PrevOut", {}, {}, true},
+        {"no such table: no question", "Fresh", {}, {}, true},
+    };
+    for (const Case& c : cases) {
+        m_db->Execute("DELETE FROM usysQuorbScenarios WHERE Scenario_ID <> " + std::to_string(writerId));
+        Script script;
+        for (int a : c.answers) script.Answer(a);
+        CMelvarsPropWiz wiz;
+        wiz.SetSettings(m_settings);
+        wiz.SetScenario_Type("P");
+        wiz.SetCalcType("Describe");
+        wiz.SetTable("Data");
+        frmQuorb_Finish page;
+        page.SetWiz(&wiz);
+        page.txtScenario_Output_Table1_Name()->setText(QString::fromLatin1(c.name));
+        wiz.SetChanged(true);
+        page.cmdNav(3)->click(); // Save
+        EXPECT_EQ(script.MessageTexts(), c.questions) << c.why;
+        for (const dtest::Message& m : script.messages) EXPECT_EQ(m.style, 4) << c.why;
+        EXPECT_EQ(page.NavResult(), c.saved ? 2 : 0) << c.why;
+        EXPECT_EQ(Rows("SELECT Scenario_ID FROM usysQuorbScenarios").size(), c.saved ? 2 : 1) << c.why;
+        EXPECT_TRUE(TableExists("Sales")) << c.why;
+        EXPECT_TRUE(TableExists("PrevOut")) << c.why;
+    }
 }
 
 TEST_F(FinishPage, SaveWithoutChangesSavesNothingAndCancelAsksAfterChanges) {

@@ -3,7 +3,7 @@
 // tables and the three scenario tables for that run.
 #include "db/Dao.h"
 #include "analyses/descriptive/CDescribe.h"
-#include "engine/AnalysisArgs.h"
+#include "analyses/nonparametric/CNonParamChiSquare.h"
 #include "engine/VarnelloCore.h"
 #include "support/ScenarioFixture.h"
 #include "support/TempDir.h"
@@ -87,7 +87,7 @@ TEST_F(RunPathTest, TheOutputTableArgumentsReplaceTheStoredNames) {
         VarnelloCore eng;
         eng.SetScenarioDatabase(scen);
         std::string seen1, seen2;
-        vtest::AnalysisOf<ChiSquareArgs>(eng, "Chi-Square") = [&](ChiSquareArgs& a, RunContext&) {
+        vtest::AnalysisOf<ChiSquareSettings>(eng, "Chi-Square") = [&](ChiSquareSettings& a, RunContext&) {
             seen1 = a.OutputTable1;
             seen2 = a.OutputTable2;
             return std::string();

@@ -3,13 +3,18 @@
 // runners' argument lists, events, clean-up and database ownership.
 #include "db/Dao.h"
 #include "analyses/descriptive/CFrequency.h"
-#include "engine/AnalysisArgs.h"
 #include "analyses/descriptive/CCorrMatrix.h"
 #include "analyses/descriptive/CCompare.h"
 #include "analyses/descriptive/CPercentiles.h"
 #include "analyses/descriptive/CDescribe.h"
+#include "analyses/group/CAnova.h"
+#include "analyses/group/CXTab.h"
+#include "analyses/nonparametric/CNonParamChiSquare.h"
 #include "analyses/nonparametric/CNonParamMannKruskalKS.h"
+#include "analyses/nonparametric/CNonParamSign.h"
+#include "analyses/nonparametric/CNonParamWald.h"
 #include "analyses/nonparametric/CNonParametric.h"
+#include "analyses/regression/RegressionRun.h"
 #include "engine/VarnelloCore.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
@@ -348,8 +353,8 @@ TEST_F(EngineTest, AGroupScenarioGoesToTheGroupRunnerWhateverItsType) {
     std::int32_t id = store(s);
     VarnelloCore eng;
     eng.SetScenarioDatabase(db);
-    AnovaArgs seen;
-    vtest::AnalysisOf<AnovaArgs>(eng, "ANOVA") = [&](AnovaArgs& a, RunContext&) { seen = a; return std::string(); };
+    AnovaSettings seen;
+    vtest::AnalysisOf<AnovaSettings>(eng, "ANOVA") = [&](AnovaSettings& a, RunContext&) { seen = a; return std::string(); };
     vtest::AnalysisOf<DescribeSettings>(eng, "Describe") = [](DescribeSettings&, RunContext&) { return std::string("wrong runner"); };
     EXPECT_TRUE(eng.RunScenario(id)) << eng.ErrorInfo();
     EXPECT_EQ(seen.Kind, "A");
@@ -366,8 +371,8 @@ TEST_F(EngineTest, TheFieldListFollowsTheRoleOrderAndCounts) {
     std::int32_t id = store(s);
     VarnelloCore eng;
     eng.SetScenarioDatabase(db);
-    XtabArgs seen;
-    vtest::AnalysisOf<XtabArgs>(eng, "Crosstab") = [&](XtabArgs& a, RunContext&) { seen = a; return std::string(); };
+    XtabSettings seen;
+    vtest::AnalysisOf<XtabSettings>(eng, "Crosstab") = [&](XtabSettings& a, RunContext&) { seen = a; return std::string(); };
     EXPECT_TRUE(eng.RunScenario(id)) << eng.ErrorInfo();
     EXPECT_EQ(seen.fields, (FieldList{"", "Region", "Cost", "*", "W"}));
     EXPECT_EQ(seen.nG, 2);
@@ -631,12 +636,12 @@ TEST_F(EngineTest, SwitchStringsOfTheOtherRunners) {
         std::string got;
         vtest::AnalysisOf<CompareSettings>(eng, "Compare") = [&](CompareSettings& a, RunContext&) { got = a.Switches; return std::string(); };
         vtest::AnalysisOf<MatrixSettings>(eng, "Matrix") = [&](MatrixSettings& a, RunContext&) { got = a.ProbTail + ":" + a.Switches; return std::string(); };
-        vtest::AnalysisOf<XtabArgs>(eng, "Crosstab") = [&](XtabArgs& a, RunContext&) { got = a.CellFunction + ":" + a.Switches; return std::string(); };
-        vtest::AnalysisOf<ChiSquareArgs>(eng, "Chi-Square") = [&](ChiSquareArgs& a, RunContext&) {
+        vtest::AnalysisOf<XtabSettings>(eng, "Crosstab") = [&](XtabSettings& a, RunContext&) { got = a.CellFunction + ":" + a.Switches; return std::string(); };
+        vtest::AnalysisOf<ChiSquareSettings>(eng, "Chi-Square") = [&](ChiSquareSettings& a, RunContext&) {
             got = std::string(a.Detail ? "detail" : "none") + " keep=" + (a.KeepBlanks ? "Y" : "N") + " all=" + (a.AllCategories ? "Y" : "N");
             return std::string();
         };
-        vtest::AnalysisOf<SignFitArgs>(eng, {"Sign Test", "K-S Fit"}) = [&](SignFitArgs& a, RunContext&) {
+        vtest::AnalysisOf<SignFitSettings>(eng, {"Sign Test", "K-S Fit"}) = [&](SignFitSettings& a, RunContext&) {
             if (a.Fit)
                 got = "fit " + std::to_string(int(a.Distributions[1])) + "," + std::to_string(int(a.Distributions[2])) + "," +
                       std::to_string(int(a.Distributions[3])) + " mean=" + (a.AgainstMean ? "Y" : "N");
@@ -653,8 +658,8 @@ TEST_F(EngineTest, SwitchStringsOfTheOtherRunners) {
                   (a.KruskalWallis ? " KW" : "");
             return std::string();
         };
-        vtest::AnalysisOf<RunsArgs>(eng, "2 Sample") = [&](RunsArgs& a, RunContext&) { got = "runs " + std::to_string(a.nGroupFields); return std::string(); };
-        vtest::AnalysisOf<RegressionArgs>(eng, "Regression") = [&](RegressionArgs& a, RunContext&) {
+        vtest::AnalysisOf<RunsSettings>(eng, "2 Sample") = [&](RunsSettings& a, RunContext&) { got = "runs " + std::to_string(a.ComparePosition()); return std::string(); };
+        vtest::AnalysisOf<RegressionSettings>(eng, "Regression") = [&](RegressionSettings& a, RunContext&) {
             got = std::string(1, a.Kind) + " order " + std::to_string(a.PolyOrder) + (a.Anova ? " anova" : "");
             return std::string();
         };

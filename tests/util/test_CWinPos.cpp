@@ -46,11 +46,48 @@ TEST_F(CWinPosTest, FractionsAreWrittenAsSinglePrecisionText) {
     EXPECT_EQ(CWinPos::FormText(PlainForm("f", 0.1, 0, 0, 0)), "0.1 0 0 0 0");
 }
 
-TEST_F(CWinPosTest, AMaximizedWindowIsStoredWithoutPositionAndRestoredMaximized) {
-    PlainForm saved("frmStatMain", 1, 2, 3, 4, vbMaximized);
-    pos.SaveForm(saved);
-    EXPECT_EQ(storedText("frmStatMain"), "-1 -1 -1 -1 2");
-    PlainForm f("frmStatMain", 100, 200, 3000, 2000);
+// A window whose normal position differs from where it stands while
+// minimized or maximized.
+class AwayForm : public PlainForm {
+public:
+    AwayForm(std::string name, int state, double nl, double nt, double nw, double nh)
+        : PlainForm(std::move(name), 0, 0, 15360, 11000, state), nl(nl), nt(nt), nw(nw), nh(nh) {}
+    double NormalLeft() const override { return nl; }
+    double NormalTop() const override { return nt; }
+    double NormalWidth() const override { return nw; }
+    double NormalHeight() const override { return nh; }
+    double nl, nt, nw, nh;
+};
+
+TEST_F(CWinPosTest, AMaximizedOrMinimizedWindowKeepsItsNormalPositionBesideTheValueOtherVersionsRead) {
+    struct Row {
+        int state;
+        const char* stored;   // the value other versions read, unchanged
+        int restoredState;
+        const char* why;
+    } rows[] = {
+        {vbMaximized, "-1 -1 -1 -1 2", vbMaximized, "maximized: restored maximized, its normal size behind it"},
+        {vbMinimized, "-1 -1 -1 -1 1", vbNormal, "minimized: restored normal, where it stood"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.why);
+        pos.SaveForm(AwayForm("frmStatMain", r.state, 1200, 900, 9150, 5400));
+        EXPECT_EQ(storedText("frmStatMain"), r.stored);
+        EXPECT_EQ(storedText(std::string("frmStatMain") + CWinPos::NormalSuffix), "1200 900 9150 5400");
+        // The window of the next start, at its first small size.
+        PlainForm f("frmStatMain", 0, 0, 1800, 3900);
+        EXPECT_TRUE(pos.RestoreForm(f));
+        EXPECT_EQ(f.left, 1200);
+        EXPECT_EQ(f.top, 900);
+        EXPECT_EQ(f.width, 9150);
+        EXPECT_EQ(f.height, 5400);
+        EXPECT_EQ(f.state, r.restoredState);
+    }
+}
+
+TEST_F(CWinPosTest, AMaximizedValueOfAnotherVersionWithoutTheNormalPositionLeavesThePositionAlone) {
+    storeText("frmOld", "-1 -1 -1 -1 2");
+    PlainForm f("frmOld", 100, 200, 3000, 2000);
     EXPECT_TRUE(pos.RestoreForm(f));
     EXPECT_EQ(f.left, 100);
     EXPECT_EQ(f.top, 200);
@@ -65,7 +102,6 @@ TEST_F(CWinPosTest, AMinimizedWindowIsRestoredNormal) {
     PlainForm f("f", 10, 20, 30, 40, vbMaximized);
     EXPECT_TRUE(pos.RestoreForm(f));
     EXPECT_EQ(f.state, vbNormal);
-    EXPECT_EQ(f.left, 10);
 }
 
 struct RestoreCase {

@@ -3,6 +3,7 @@
 #include "errors/RunTimeError.h"
 #include "platform/ui/Twips.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -10,6 +11,41 @@
 
 using platform::ui::PixelsFromTwips;
 using platform::ui::TwipsFromPixels;
+
+namespace {
+
+constexpr const char* kNormalGeometry = "varnelloNormalGeometry";
+constexpr const char* kFollowerName = "NormalGeometryFollower";
+
+// Keeps the window's geometry in a property while it is neither minimized
+// nor maximized. Qt changes the state before the geometry when it maximizes
+// a window; but a maximized window of the frame's document area reads as
+// normal for a moment while the area resizes it to its whole room, so a
+// window inside another that fills it exactly is not taken for normal.
+class NormalGeometryFollower : public QObject {
+public:
+    explicit NormalGeometryFollower(QWidget* window) : QObject(window) {
+        setObjectName(QString::fromLatin1(kFollowerName));
+        Take(window);
+        window->installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Move || event->type() == QEvent::Resize)
+            Take(static_cast<QWidget*>(watched));
+        return false;
+    }
+
+private:
+    static void Take(QWidget* w) {
+        if (w->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))
+            return;
+        if (!w->isWindow() && w->parentWidget() && w->geometry() == w->parentWidget()->rect())
+            return;
+        w->setProperty(kNormalGeometry, w->geometry());
+    }
+};
+
+} // namespace
 
 QWidgetFormGeometry::QWidgetFormGeometry(QWidget* window) : m_window(window) {}
 
@@ -102,6 +138,39 @@ void QWidgetFormGeometry::KeepOnVisibleScreen(QWidget* window) {
         client.moveTop(room.top());
     if (client != window->geometry())
         window->setGeometry(client);
+}
+
+void QWidgetFormGeometry::TrackNormalGeometry(QWidget* window) {
+    if (window && !window->findChild<QObject*>(QString::fromLatin1(kFollowerName), Qt::FindDirectChildrenOnly))
+        new NormalGeometryFollower(window);
+}
+
+QRect QWidgetFormGeometry::NormalGeometryOf(const QWidget* window) {
+    if (!window)
+        return {};
+    const bool away = window->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen);
+    if (!away)
+        return window->geometry();
+    if (window->isWindow() && window->normalGeometry().isValid())
+        return window->normalGeometry();
+    const QRect followed = window->property(kNormalGeometry).toRect();
+    return followed.isValid() ? followed : window->geometry();
+}
+
+double QWidgetFormGeometry::NormalLeft() const {
+    return TwipsFromPixels(NormalGeometryOf(Window()).x());
+}
+
+double QWidgetFormGeometry::NormalTop() const {
+    return TwipsFromPixels(NormalGeometryOf(Window()).y());
+}
+
+double QWidgetFormGeometry::NormalWidth() const {
+    return TwipsFromPixels(NormalGeometryOf(Window()).width());
+}
+
+double QWidgetFormGeometry::NormalHeight() const {
+    return TwipsFromPixels(NormalGeometryOf(Window()).height());
 }
 
 int QWidgetFormGeometry::WindowState() const {

@@ -33,6 +33,19 @@ public:
     int WindowState() const override;
     void SetWindowState(int state) override;
 
+    // Where the window goes back to from minimized or maximized: a top-level
+    // window's own normal geometry; for a window inside another (a window of
+    // the frame's document area) the last one TrackNormalGeometry saw.
+    double NormalLeft() const override;
+    double NormalTop() const override;
+    double NormalWidth() const override;
+    double NormalHeight() const override;
+    // Follows the window's position and size while it is in the normal
+    // state, for the Normal values of a window inside another, which Qt does
+    // not tell. Once per window; the follower lives as its child.
+    static void TrackNormalGeometry(QWidget* window);
+    static QRect NormalGeometryOf(const QWidget* window);
+
     // Moves (and where needed shrinks) a top-level window so that it lies,
     // frame and title bar included, inside the work area of the screen that
     // holds its middle, or of the primary screen.

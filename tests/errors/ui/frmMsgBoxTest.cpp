@@ -10,6 +10,8 @@
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QScreen>
 #include <QPushButton>
 #include <QTextEdit>
 
@@ -411,4 +413,66 @@ TEST(frmMsgBox, ShowAsksInOneCall) {
         box->ResponseButton(7)->click();
     });
     EXPECT_EQ(frmMsgBox::Show(nullptr, QStringLiteral("Varnello"), QStringLiteral("Delete the scenario?"), 4, false), 7);
+}
+
+TEST(frmMsgBox, EachKindOfMessageHasItsStandardIconAndAQuestionMayDefaultToNo) {
+    struct Row {
+        int style;         // as frmMsgBox::Show takes it: the set, an icon, a default button
+        int icon;          // shown
+        int enterAnswers;  // the button with the focus, which Enter presses
+        const char* why;
+    } rows[] = {
+        {vbOKOnly, vbExclamation, vbOK, "a message the user must heed: the warning icon"},
+        {vbYesNo, vbQuestion, vbYes, "a question: the question icon"},
+        {vbYesNoCancel, vbQuestion, vbCancel, "yes, no, cancel: a question too"},
+        {vbOKOnly | vbInformation, vbInformation, vbOK, "an icon named by the caller"},
+        {vbOKOnly | vbCritical, vbCritical, vbOK, "critical"},
+        {vbYesNo | vbDefaultButton2, vbQuestion, vbNo, "No the default: Enter must not destroy anything"},
+        {vbYesNo | vbExclamation | vbDefaultButton2, vbExclamation, vbNo, "a warning asking, No the default"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.why);
+        int icon = 0;
+        bool pictured = false;
+        vtest::AnswerNextModal([&](QWidget* w) {
+            auto* box = qobject_cast<frmMsgBox*>(w);
+            ASSERT_NE(box, nullptr);
+            icon = box->IconShown();
+            pictured = box->IconImage()->isVisible() && !box->IconImage()->pixmap().isNull() &&
+                       box->IconImage()->property("IconKind").toInt() == icon;
+            QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+            QApplication::sendEvent(box->focusWidget(), &enter);
+            if (box->isVisible())
+                box->reject();
+        });
+        EXPECT_EQ(frmMsgBox::Show(nullptr, QStringLiteral("Varnello"), QStringLiteral("Go on?"), r.style, false),
+                  r.enterAnswers);
+        EXPECT_EQ(icon, r.icon);
+        EXPECT_TRUE(pictured);
+    }
+}
+
+TEST(frmMsgBox, StandsCentredOnItsOwnerWindowAndOnTheScreenWithoutOne) {
+    // Its middle far from the screen's (400, 300).
+    QWidget owner;
+    owner.setGeometry(10, 20, 460, 400);
+    owner.show();
+    QApplication::processEvents();
+    struct Row {
+        QWidget* parent;
+        const char* why;
+    } rows[] = {{&owner, "over the window it belongs to"}, {nullptr, "no owner: the screen's middle"}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.why);
+        QPoint middle;
+        vtest::AnswerNextModal([&](QWidget* w) {
+            middle = w->frameGeometry().center();
+            qobject_cast<frmMsgBox*>(w)->ResponseButton(1)->click();
+        });
+        frmMsgBox::Show(r.parent, QStringLiteral("Varnello"), QStringLiteral("Done."), vbOKOnly, false);
+        const QPoint expected = r.parent ? owner.frameGeometry().center()
+                                         : QGuiApplication::primaryScreen()->geometry().center();
+        // Placed before the window manager framed it: half a frame off at most.
+        EXPECT_LE((middle - expected).manhattanLength(), 12) << middle.x() << "," << middle.y();
+    }
 }

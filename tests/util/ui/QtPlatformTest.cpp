@@ -104,6 +104,29 @@ TEST(QtMsgBoxDetails, IconAndDefaultButtonFollowTheFlags) {
     EXPECT_EQ(stop.defaultButton, QStringLiteral("OK"));
 }
 
+TEST(QtMsgBoxDetails, WithoutAnIconFlagTheBoxHasTheIconOfItsKind) {
+    QtMessageBoxInstalled installed;
+    struct Row {
+        int buttons;
+        const char* press;
+        QMessageBox::Icon icon;
+        const char* why;
+    } rows[] = {
+        {vbYesNo, "Yes", QMessageBox::Question, "a question"},
+        {vbYesNoCancel, "Cancel", QMessageBox::Question, "a question with Cancel"},
+        {vbOKOnly, "OK", QMessageBox::Warning, "a message to heed"},
+        {vbRetryCancel, "Cancel", QMessageBox::Warning, "a failure to retry"},
+        {vbOKOnly | vbInformation, "OK", QMessageBox::Information, "a flag names another"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.why);
+        Seen seen;
+        AnswerWith(seen, QString::fromLatin1(r.press));
+        MsgBox("Text", r.buttons, "Varnello");
+        EXPECT_EQ(seen.icon, r.icon);
+    }
+}
+
 TEST(QtMsgBoxDetails, EscapeAnswersCancel) {
     QtMessageBoxInstalled installed;
     vtest::AnswerNextModal([](QWidget* modal) {

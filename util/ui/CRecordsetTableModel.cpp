@@ -1,11 +1,11 @@
-#include "app/CRecordsetTableModel.h"
+#include "util/ui/CRecordsetTableModel.h"
 
-#include "app/CScenarioRun.h"
 #include "db/DaoConstants.h"
 #include "db/JetSqlTranslator.h"
 #include "db/Recordset.h"
 #include "db/Variant.h"
 
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -56,7 +56,21 @@ std::string Bracketed(const std::string& name) {
     return dao::JetSqlTranslator::BracketName(name);
 }
 
+std::atomic<int> gReadsHeld{0};
+
 } // namespace
+
+CRecordsetTableModel::ReadsHeld::ReadsHeld() {
+    ++gReadsHeld;
+}
+
+CRecordsetTableModel::ReadsHeld::~ReadsHeld() {
+    --gReadsHeld;
+}
+
+bool CRecordsetTableModel::ReadsAreHeld() {
+    return gReadsHeld.load() > 0;
+}
 
 QString CRecordsetTableModel::FullNumberText(double value) {
     char buffer[64];
@@ -133,7 +147,7 @@ CRecordsetTableModel::CRecordsetTableModel(dao::DatabasePtr database, const std:
 CRecordsetTableModel::~CRecordsetTableModel() = default;
 
 bool CRecordsetTableModel::CanRead() const {
-    return m_db && m_db->IsOpen() && !CScenarioRun::Running();
+    return m_db && m_db->IsOpen() && !ReadsAreHeld();
 }
 
 bool CRecordsetTableModel::ReadPage(int page) const {

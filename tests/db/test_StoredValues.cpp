@@ -1,0 +1,115 @@
+// The layer reads what another program stored, whatever the column declares:
+// whole numbers beyond the declared range, reals in full precision, texts
+// that are no number and blobs, each as it is.
+#include "db/Dao.h"
+#include "support/OtherProgram.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+using namespace dao;
+using vtest::Stored;
+
+namespace {
+
+// Another program's table: one column of each declared type it may use.
+const char* kTheirsTable =
+    "CREATE TABLE Theirs (K INTEGER PRIMARY KEY, Small SMALLINT, Tiny TINYINT, Whole INTEGER, Single10 FLOAT(10),"
+    " Dbl DOUBLE, Money CURRENCY, Dec DECIMAL(20, 4), Flag BOOLEAN, Day DATETIME, Str STRING)";
+
+struct Case {
+    const char* column;
+    Stored stored;
+    int varType;           // the Variant type read back
+    std::int64_t whole;    // for whole-number types
+    double real;           // for real and date types
+    std::string bytes;     // for texts and blobs
+    const char* why;
+};
+
+TEST(StoredValues, NumberColumnsReadWhatAnotherProgramStoredExactlyAndANumberReadOfTextOrBytesFails) {
+    DBEngine().Reset();
+    vtest::TempDir tmp;
+    const std::string path = tmp.file("foreign.db");
+    const std::vector<Case> cases = {
+        {"Small", Stored::Int(40000), vbLong, 40000, 0, "", "beyond SMALLINT: not wrapped to -25536"},
+        {"Small", Stored::Int(-32768), vbInteger, -32768, 0, "", "the end of the range keeps the Integer type"},
+        {"Tiny", Stored::Int(300), vbLong, 300, 0, "", "beyond TINYINT: not wrapped to 44"},
+        {"Tiny", Stored::Int(255), vbByte, 255, 0, "", "within TINYINT: a Byte"},
+        {"Small", Stored::Real(2.5), vbDouble, 0, 2.5, "", "a fraction in a SMALLINT column: not cut to 2"},
+        {"Whole", Stored::Int(1700000000123LL), vbLongLong, 1700000000123LL, 0, "", "a time stamp in milliseconds"},
+        {"Whole", Stored::Int(INT64_MAX), vbLongLong, INT64_MAX, 0, "", "the largest 64-bit value"},
+        {"Single10", Stored::Real(0.1), vbDouble, 0, 0.1, "", "FLOAT(10) keeps all 8 bytes: not 0.10000000149"},
+        {"Single10", Stored::Real(1e300), vbDouble, 0, 1e300, "", "beyond single precision: not infinite"},
+        {"Money", Stored::Real(0.123456), vbDouble, 0, 0.123456, "", "more decimals than Currency: not 0.1235"},
+        {"Money", Stored::Real(12.5), vbCurrency, 0, 12.5, "", "a Currency value keeps its type"},
+        {"Dec", Stored::Int(9007199254740993LL), vbLongLong, 9007199254740993LL, 0, "", "2^53 + 1: no double holds it"},
+        {"Dbl", Stored::Real(0.30000000000000004), vbDouble, 0, 0.30000000000000004, "", "all 17 digits"},
+        {"Small", Stored::Text("12abc"), vbString, 0, 0, "12abc", "a text that starts with digits: not 12"},
+        {"Small", Stored::Text("abc"), vbString, 0, 0, "abc", "a text that is no number: not 0"},
+        {"Whole", Stored::Blob("12"), vbByteArray, 0, 0, "12", "a blob spelling digits: bytes, not 12"},
+        {"Dbl", Stored::Blob(std::string("\x01\x00\x02", 3)), vbByteArray, 0, 0, std::string("\x01\x00\x02", 3),
+         "a blob in a DOUBLE column"},
+        {"Flag", Stored::Text("maybe"), vbString, 0, 0, "maybe", "a text that is no Yes/No"},
+        {"Flag", Stored::Text("yes"), vbString, 0, 0, "yes", "a text in a Yes/No column, even \"yes\": not True"},
+        {"Flag", Stored::Int(1), vbBoolean, -1, 0, "", "1 is True, as other programs write it"},
+        {"Flag", Stored::Blob("\x01"), vbByteArray, 0, 0, "\x01", "a blob that is no Yes/No"},
+        {"Day", Stored::Blob("x"), vbByteArray, 0, 0, "x", "a blob that is no date"},
+        // STRING is a text field here, but SQLite gives it number affinity: it keeps reals as reals.
+        {"Str", Stored::Real(0.30000000000000004), vbString, 0, 0, "0.30000000000000004",
+         "a real in a text column: every digit that tells it from 0.3"},
+        {"Str", Stored::Real(0.5), vbString, 0, 0, "0.5", "a real that 15 digits give back"},
+    };
+    {
+        vtest::OtherProgram other(path);
+        other.Exec(kTheirsTable);
+        for (std::size_t i = 0; i < cases.size(); ++i)
+            other.Exec("INSERT INTO Theirs (K, " + std::string(cases[i].column) + ") VALUES (" + std::to_string(i) +
+                           ", ?1)",
+                       cases[i].stored);
+    }
+    DatabasePtr db = DBEngine().OpenDatabase(path);
+    // The forward read (as a run reads its data) and a table recordset.
+    for (const char* source : {"SELECT * FROM Theirs ORDER BY K", "Theirs"}) {
+        SCOPED_TRACE(source);
+        RecordsetPtr rs = db->OpenRecordset(source, source[0] == 'S' ? dbOpenDynaset : 0,
+                                            source[0] == 'S' ? dbReadOnly : 0);
+        for (const Case& c : cases) {
+            ASSERT_FALSE(rs->EOF_()) << c.why;
+            // A number read gives the number, and fails for a text or a blob
+            // (never the digits they spell).
+            double x = 0;
+            bool failed = false;
+            try {
+                (void)rs->Fields(c.column)->ValueAsDouble(x);
+            } catch (const DaoError& e) {
+                failed = e.Number() == err::TypeMismatch;
+            }
+            if (std::string(c.column) != "Str") { // a text field, whose texts may be numbers
+                EXPECT_EQ(failed, c.varType == vbString || c.varType == vbByteArray) << c.why;
+            }
+            const Variant v = rs->Fields(c.column)->Value();
+            EXPECT_EQ(v.Type(), c.varType) << c.why;
+            switch (c.varType) {
+            case vbByte: case vbInteger: case vbLong: case vbLongLong: case vbBoolean:
+                EXPECT_EQ(v.RawInt(), c.whole) << c.why;
+                break;
+            case vbString: case vbByteArray:
+                EXPECT_EQ(v.RawString(), c.bytes) << c.why;
+                break;
+            default:
+                EXPECT_EQ(v.RawDouble(), c.real) << c.why;
+            }
+            rs->MoveNext();
+        }
+        rs->Close();
+    }
+    db->Close();
+    DBEngine().Reset();
+}
+
+} // namespace

@@ -1,0 +1,114 @@
+// The file's own views (SQLite's saved queries, made by other programs) are
+// queries of the layer: listed, read-only, with their fields; union and
+// crosstab queries have their own types, and a query the layer cannot read
+// says so.
+#include "db/Dao.h"
+#include "support/OtherProgram.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace dao;
+
+namespace {
+
+class ViewsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        DBEngine().Reset();
+        path = tmp.file("views.db");
+        db = DBEngine().CreateDatabase(path, dbLangGeneral);
+        auto td = db->CreateTableDef("Data");
+        td->Fields().Append(td->CreateField("G", dbText, 5));
+        td->Fields().Append(td->CreateField("X", dbDouble));
+        db->TableDefs().Append(td);
+        db->Execute("INSERT INTO Data (G, X) VALUES ('a', 1)");
+        db->Execute("INSERT INTO Data (G, X) VALUES ('a', 2)");
+        db->Execute("INSERT INTO Data (G, X) VALUES ('b', 4)");
+        db->CreateQueryDef("qSelect", "SELECT G, X FROM Data WHERE X > 1");
+        db->CreateQueryDef("qUnion", "SELECT G FROM Data UNION SELECT G FROM Data");
+        db->CreateQueryDef("qCross", "TRANSFORM Sum(X) SELECT G FROM Data GROUP BY G PIVOT X");
+        db->CreateQueryDef("qUnknown", "SELECT NoSuchFunction(X) FROM Data");
+        db->CreateQueryDef("qPurge", "DELETE * FROM Data WHERE X < 0");
+    }
+    void TearDown() override {
+        if (db) db->Close();
+        DBEngine().Reset();
+    }
+    vtest::TempDir tmp;
+    std::string path;
+    DatabasePtr db;
+};
+
+} // namespace
+
+TEST_F(ViewsTest, AViewAnotherProgramMadeIsAReadOnlySelectQueryWithItsFields) {
+    {
+        // Made while the database is open here.
+        vtest::OtherProgram other(path);
+        other.Exec("CREATE VIEW vTheirs AS SELECT G, X * 2 AS Twice FROM Data WHERE X >= 2");
+    }
+    const struct {
+        const char* name;
+        int type;
+        bool view, readable;
+        const char* why;
+    } cases[] = {
+        {"vTheirs", dbQSelect, true, true, "the other program's view"},
+        {"qSelect", dbQSelect, false, true, "a select query of this layer (also a view in the file, listed once)"},
+        {"qUnion", dbQSetOperation, false, true, "a union query"},
+        {"qCross", dbQCrosstab, false, false, "a crosstab query, which the layer does not read"},
+        {"qUnknown", dbQSelect, false, false, "a select query the layer cannot read"},
+        {"qPurge", dbQDelete, false, false, "an action query: no records to read"},
+    };
+    QueryDefs& queries = db->QueryDefs();
+    EXPECT_EQ(queries.Count(), static_cast<int>(std::size(cases)));
+    for (const auto& c : cases) {
+        QueryDefPtr q = queries.Find(c.name);
+        ASSERT_NE(q, nullptr) << c.why;
+        EXPECT_EQ(q->Type(), c.type) << c.why;
+        EXPECT_EQ(q->IsView(), c.view) << c.why;
+        EXPECT_EQ(q->Readable(), c.readable) << c.why;
+    }
+    // The view's fields, and its records through a recordset.
+    QueryDefPtr v = queries("vTheirs");
+    ASSERT_EQ(v->Fields().Count(), 2);
+    EXPECT_EQ(v->Fields()(0)->Name(), "G");
+    EXPECT_EQ(v->Fields()(0)->Type(), dbText);
+    EXPECT_EQ(v->Fields()(1)->Name(), "Twice");
+    EXPECT_EQ(v->Fields()(1)->Type(), dbDouble);
+    std::string read;
+    for (auto rs = db->OpenRecordset("vTheirs", dbOpenSnapshot); !rs->EOF_(); rs->MoveNext())
+        read += rs->Fields("G")->Value().ToString() + rs->Fields("Twice")->Value().ToString() + " ";
+    EXPECT_EQ(read, "a4 b8 ");
+}
+
+TEST_F(ViewsTest, AViewIsNeitherChangedRenamedNorDeletedThroughTheLayer) {
+    {
+        vtest::OtherProgram other(path);
+        other.Exec("CREATE VIEW vTheirs AS SELECT G FROM Data");
+    }
+    QueryDefPtr v = db->QueryDefs()("vTheirs");
+    const struct {
+        std::function<void()> act;
+        const char* why;
+    } cases[] = {
+        {[&] { v->SetSQL("SELECT X FROM Data"); }, "its SQL"},
+        {[&] { v->SetName("vMine"); }, "its name"},
+        {[&] { db->QueryDefs().Delete("vTheirs"); }, "deleting it"},
+    };
+    for (const auto& c : cases) {
+        long number = 0;
+        try {
+            c.act();
+        } catch (const DaoError& e) {
+            number = e.Number();
+        }
+        EXPECT_EQ(number, err::ReadOnly) << c.why;
+    }
+    vtest::OtherProgram other(path);
+    EXPECT_EQ(other.Text("SELECT sql FROM sqlite_master WHERE name = 'vTheirs'"), "CREATE VIEW vTheirs AS SELECT G FROM Data");
+    EXPECT_EQ(db->QueryDefs()("vTheirs")->SQL(), "SELECT * FROM [vTheirs]");
+}

@@ -1,0 +1,671 @@
+// The designer's windows as a user meets them: Escape and the close box, one
+// size, place and row of buttons for every page, Enter, access keys, long
+// field names, a source that is gone, the help of each page, the default
+// answer of its questions and the table viewer's rows.
+#include "DesignerTestSupport.h"
+
+#include "designer/OptionsPages.h"
+#include "designer/frmDataGridDialog.h"
+#include "designer/frmQuorb_Create.h"
+#include "designer/frmQuorb_Fields.h"
+#include "designer/frmQuorb_Finish.h"
+#include "designer/frmQuorb_SelectTable.h"
+#include "errors/ui/frmMsgBox.h"
+#include "platform/ui/Help.h"
+#include "platform/ui/Twips.h"
+#include "util/ui/CRecordsetTableModel.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <set>
+
+namespace {
+
+using dtest::DesignerTest;
+using dtest::Script;
+
+void Pump() {
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+}
+
+// A page of the wizard by its number (1, 2, 3, 4 to 18, 50), given the wizard.
+std::unique_ptr<CWizPage> NewPage(long number, CMelvarsPropWiz& wiz) {
+    std::unique_ptr<CWizPage> page;
+    switch (number) {
+    case 1: page = std::make_unique<frmQuorb_Create>(); break;
+    case 2: page = std::make_unique<frmQuorb_SelectTable>(); break;
+    case 3: page = std::make_unique<frmQuorb_Fields>(); break;
+    case 50: page = std::make_unique<frmQuorb_Finish>(); break;
+    default: page.reset(CreateOptionsPage(number, nullptr)); break;
+    }
+    if (page) page->SetWiz(&wiz);
+    return page;
+}
+
+const long kEveryPage[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 50};
+
+// The button that takes the user forward: Next, or Save and Run on the Finish page.
+QPushButton* Forward(CWizPage& page) {
+    return page.findChild<QPushButton*>(page.objectName() == QLatin1String("frmQuorb_Finish")
+                                            ? QStringLiteral("cmdNav_4")
+                                            : QStringLiteral("cmdNav_2"));
+}
+
+// The page's Cancel: cmdNav_2 on the Finish page, cmdNav_4 elsewhere.
+QPushButton* Cancel(CWizPage& page) {
+    return page.findChild<QPushButton*>(page.objectName() == QLatin1String("frmQuorb_Finish")
+                                            ? QStringLiteral("cmdNav_2")
+                                            : QStringLiteral("cmdNav_4"));
+}
+
+// ---- Escape and the close box ------------------------------------------------------
+
+// The type and Finish pages ignored Escape and their close box, and the type
+// and table pages could be left only with Back: on every page both now do
+// what the page's Cancel does, asking first when the scenario changed.
+struct EscapeRow {
+    const char* reason;
+    const char* type;
+    long start;
+    const char* window;
+    bool closeBox;    // else Escape
+    bool changed;     // the user changed something first
+    std::vector<int> answers;
+    int questions;
+    QStringList shownAfter; // the windows shown again after a No (each left with Back or leave)
+};
+
+using EscapeAndCloseBox = DesignerTest;
+
+TEST_F(EscapeAndCloseBox, DoWhatCancelDoesOnEveryPage) {
+    const EscapeRow rows[] = {
+        {"type page, Escape", "Describe", 1, "frmQuorb_Create", false, false, {}, 0, {}},
+        {"type page, close box", "Describe", 1, "frmQuorb_Create", true, false, {}, 0, {}},
+        {"type page after changes: asks, Yes ends", "Describe", 1, "frmQuorb_Create", false, true, {6}, 1, {}},
+        {"type page after changes: No shows it again", "Describe", 1, "frmQuorb_Create", true, true, {7}, 1,
+         {"frmQuorb_Create"}},
+        {"table page, Escape", "Describe", 2, "frmQuorb_SelectTable", false, false, {}, 0, {}},
+        {"table page, close box, after changes", "Describe", 2, "frmQuorb_SelectTable", true, true, {6}, 1, {}},
+        {"field page, Escape", "Describe", 3, "frmQuorb_Fields", false, false, {}, 0, {}},
+        {"field page, close box, after changes", "Describe", 3, "frmQuorb_Fields", true, true, {6}, 1, {}},
+        {"options page, Escape, after changes", "Describe", 30, "frmQuorb_Options_Describe", false, true, {6}, 1, {}},
+        {"options page, close box", "Crosstab", 30, "frmQuorb_Options_Crosstab", true, false, {}, 0, {}},
+        {"Finish page, Escape", "Describe", 50, "frmQuorb_Finish", false, false, {}, 0, {}},
+        {"Finish page, close box, after changes", "Describe", 50, "frmQuorb_Finish", true, true, {6}, 1, {}},
+        {"Finish page after changes: No keeps it open", "Describe", 50, "frmQuorb_Finish", false, true, {7}, 1,
+         {"frmQuorb_Finish"}},
+    };
+    for (const EscapeRow& r : rows) {
+        Script script;
+        for (int a : r.answers) script.Answer(a);
+        bool openAfter = true;
+        script.Then([&](QDialog& d) {
+            d.show();
+            Pump();
+            if (r.changed) dynamic_cast<CWizPage&>(d).Wiz()->SetChanged(true);
+            if (r.closeBox) {
+                d.close();
+            } else {
+                QWidget* focus = d.focusWidget() ? d.focusWidget() : &d;
+                QTest::keyClick(focus, Qt::Key_Escape);
+            }
+            openAfter = d.isVisible();
+            d.hide();
+        });
+        for (const QString& again : r.shownAfter) {
+            script.Then([again](QDialog& d) {
+                auto& page = dynamic_cast<CWizPage&>(d);
+                page.LeaveWith(again == QLatin1String("frmQuorb_Finish") ? 2 : 1);
+            });
+        }
+        CMelvarsPropWiz wiz;
+        wiz.SetCalcType(r.type);
+        wiz.SetTable("Data");
+        EXPECT_FALSE(wiz.ShowStatWizard(r.start)) << r.reason;
+        EXPECT_EQ(script.shown, QStringList{QString::fromLatin1(r.window)} + r.shownAfter) << r.reason;
+        EXPECT_EQ(static_cast<int>(script.messages.size()), r.questions) << r.reason;
+        // Only a No to the Finish page's own question keeps the page open.
+        EXPECT_EQ(openAfter, r.start == 50 && !r.shownAfter.isEmpty()) << r.reason;
+        EXPECT_TRUE(script.steps.empty()) << r.reason;
+        EXPECT_TRUE(Rows("SELECT Scenario_ID FROM usysQuorbScenarios").isEmpty()) << r.reason;
+    }
+}
+
+// ---- one size, one place, one row of buttons -----------------------------------------
+
+using PageLayout = DesignerTest;
+
+// Every page opened at its own size with Cancel in another place, and "Save
+// and Run" touched its button's edges.
+TEST_F(PageLayout, EveryPageHasOneSizeAndOneButtonRow) {
+    struct Place {
+        QSize page;
+        std::vector<QRect> fromBottomRight; // Help, Cancel, Back, forward
+    };
+    std::map<long, Place> places;
+    for (long number : kEveryPage) {
+        Script script;
+        CMelvarsPropWiz wiz;
+        wiz.SetCalcType("Describe");
+        wiz.SetTable("Data");
+        std::unique_ptr<CWizPage> page = NewPage(number, wiz);
+        ASSERT_NE(page, nullptr) << number;
+        page->show();
+        Pump();
+        Place p{page->size(), {}};
+        for (QPushButton* b : {page->findChild<QPushButton*>(QStringLiteral("cmdNav_0")), Cancel(*page),
+                               page->findChild<QPushButton*>(QStringLiteral("cmdNav_1")), Forward(*page)}) {
+            ASSERT_NE(b, nullptr) << number;
+            EXPECT_TRUE(b->isVisible()) << number << " " << b->text().toStdString();
+            p.fromBottomRight.push_back(b->geometry().translated(-page->width(), -page->height()));
+        }
+        // Every caption has room on both sides.
+        for (QPushButton* b : page->findChildren<QPushButton*>()) {
+            if (!b->isVisible() || b->text().isEmpty()) continue;
+            const int text = b->fontMetrics().horizontalAdvance(QString(b->text()).remove(QLatin1Char('&')));
+            EXPECT_GE((b->width() - text) / 2, 10) << number << ": " << b->text().toStdString();
+        }
+        places[number] = p;
+        page->hide();
+    }
+    const Place& first = places[1];
+    EXPECT_EQ(first.page, QSize(platform::ui::PixelsFromTwips(CWizPage::PageWidthTwips),
+                                platform::ui::PixelsFromTwips(CWizPage::PageHeightTwips)));
+    for (const auto& [number, p] : places) {
+        EXPECT_EQ(p.page, first.page) << "page " << number;
+        EXPECT_EQ(p.fromBottomRight, first.fromBottomRight) << "page " << number;
+    }
+}
+
+// Each page opened where the dialog placed it: a page moved by the user was
+// followed by one that stood somewhere else.
+TEST_F(PageLayout, EveryPageStandsWhereThePreviousOneStood) {
+    Script script;
+    std::vector<QRect> seen;
+    const QRect moved(131, 87, platform::ui::PixelsFromTwips(CWizPage::PageWidthTwips),
+                      platform::ui::PixelsFromTwips(CWizPage::PageHeightTwips));
+    script.Then([&](QDialog& d) {
+        d.setGeometry(moved); // the user moves the first page
+        dynamic_cast<CWizPage&>(d).LeaveWith(2);
+    });
+    for (int i = 0; i < 4; ++i) {
+        script.Then([&](QDialog& d) {
+            seen.push_back(d.geometry());
+            dynamic_cast<CWizPage&>(d).LeaveWith(2); // table, fields, options: next; Finish: leave
+        });
+    }
+    CMelvarsPropWiz wiz;
+    wiz.SetCalcType("Describe");
+    wiz.SetTable("Data");
+    EXPECT_FALSE(wiz.ShowStatWizard(1));
+    EXPECT_EQ(script.shown, QStringList({"frmQuorb_Create", "frmQuorb_SelectTable", "frmQuorb_Fields",
+                                         "frmQuorb_Options_Describe", "frmQuorb_Finish"}));
+    EXPECT_EQ(seen, std::vector<QRect>(4, moved));
+}
+
+// ---- the keyboard ----------------------------------------------------------------------
+
+// Enter in the description or a field list pressed "Change", whose OK drops
+// every assignment; Alt+C was both Change and Cancel.
+TEST_F(DesignerTest, EnterPressesNoButtonOfTheFieldPage) {
+    const char* targets[] = {"txtScenario_Description", "lvwAvailableFields", "lisIndependentFields_1",
+                             "lisGroupFields", "lisWeightField", "cmdChange", "cmdNav_2"};
+    for (const char* target : targets) {
+        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+            Script script;
+            bool opened = false;
+            script.Then([&](QDialog& d) {
+                opened = true;
+                d.hide();
+            });
+            CMelvarsPropWiz wiz;
+            wiz.SetCalcType("Describe");
+            wiz.SetTable("Data");
+            frmQuorb_Fields page;
+            page.SetWiz(&wiz);
+            dtest::Transfer(page, "cmdTX", 1, QStringLiteral("Score"));
+            wiz.SetChanged(false);
+            page.show();
+            QApplication::setActiveWindow(&page);
+            Pump();
+            int clicks = 0;
+            for (QPushButton* b : page.findChildren<QPushButton*>())
+                QObject::connect(b, &QPushButton::clicked, &page, [&clicks] { ++clicks; });
+            auto* w = page.findChild<QWidget*>(QString::fromLatin1(target));
+            ASSERT_NE(w, nullptr) << target;
+            w->setFocus();
+            QTest::keyClick(w, key);
+            EXPECT_EQ(clicks, 0) << target;
+            EXPECT_FALSE(opened) << target << ": the change-source dialog opened";
+            EXPECT_EQ(page.NavResult(), 0) << target;
+            EXPECT_EQ(dtest::Names(page.lisIndependentFields(1)), QStringList({"Score"})) << target;
+            EXPECT_FALSE(wiz.Changed()) << target;
+        }
+    }
+}
+
+// The access keys of a window's buttons and labelled boxes, letter by letter.
+std::map<QChar, QStringList> AccessKeys(QWidget& window) {
+    std::map<QChar, QStringList> keys;
+    auto add = [&keys](const QString& text) {
+        const qsizetype at = text.indexOf(QLatin1Char('&'));
+        if (at >= 0 && at + 1 < text.size()) keys[text.at(at + 1).toUpper()] << text;
+    };
+    for (QAbstractButton* b : window.findChildren<QAbstractButton*>())
+        if (b->isVisibleTo(&window)) add(b->text());
+    for (QLabel* l : window.findChildren<QLabel*>())
+        if (l->buddy() && l->isVisibleTo(&window)) add(l->text());
+    return keys;
+}
+
+TEST_F(DesignerTest, AccessKeysOfAPageAreDistinct) {
+    // (The type page's seventeen captions are the analyses' names, which
+    // share letters: there Alt moves among the buttons of a letter.)
+    for (long number : kEveryPage) {
+        if (number == 1) continue;
+        for (const char* type : {"Describe", "Two way ANOVA", "Crosstab"}) {
+            if (number != 3 && type != std::string("Describe")) continue;
+            Script script;
+            CMelvarsPropWiz wiz;
+            wiz.SetCalcType(type);
+            wiz.SetTable("Data");
+            std::unique_ptr<CWizPage> page = NewPage(number, wiz);
+            for (const auto& [letter, texts] : AccessKeys(*page))
+                EXPECT_EQ(texts.size(), 1) << number << " " << type << ": Alt+" << QString(letter).toStdString()
+                                           << " for " << texts.join(QStringLiteral(", ")).toStdString();
+        }
+    }
+    CMelvarsPropWiz wiz;
+    frmQuorb_SelectTable dialog;
+    dialog.SetWiz(&wiz);
+    dialog.MakeChangeSourceDialog();
+    for (const auto& [letter, texts] : AccessKeys(dialog))
+        EXPECT_EQ(texts.size(), 1) << "change source: " << texts.join(QStringLiteral(", ")).toStdString();
+}
+
+// The change-source dialog left OK where Next stood: OK stands where Help
+// stood and Help where Next stood, Cancel between them.
+TEST_F(DesignerTest, ChangeSourceDialogShowsOkCancelHelpInThatOrder) {
+    CMelvarsPropWiz wiz;
+    wiz.SetTable("Data");
+    frmQuorb_SelectTable page;
+    page.SetWiz(&wiz);
+    page.show();
+    Pump();
+    const int helpWas = page.cmdNav(0)->x();
+    ASSERT_LT(helpWas, page.cmdNav(2)->x());
+    const int nextWas = page.cmdNav(2)->x();
+    page.hide();
+    frmQuorb_SelectTable dialog;
+    dialog.SetWiz(&wiz);
+    dialog.MakeChangeSourceDialog();
+    dialog.show();
+    Pump();
+    EXPECT_EQ(dialog.cmdNav(2)->text(), QStringLiteral("OK"));
+    EXPECT_EQ(dialog.cmdNav(1)->text(), QStringLiteral("Cancel"));
+    EXPECT_FALSE(dialog.cmdNav(4)->isVisible()) << "the dialog's Cancel is Back's";
+    EXPECT_LT(dialog.cmdNav(2)->x(), dialog.cmdNav(1)->x());
+    EXPECT_LT(dialog.cmdNav(1)->x(), dialog.cmdNav(0)->x());
+    EXPECT_EQ(dialog.cmdNav(0)->x(), nextWas);
+    EXPECT_LT(dialog.cmdNav(2)->x(), nextWas) << "OK stands left, where the page's Help stood";
+    EXPECT_GE(dialog.cmdNav(2)->x(), helpWas);
+    // Escape is the dialog's Cancel: back with nothing stored.
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    EXPECT_EQ(dialog.NavResult(), 1);
+}
+
+// "(2 to 50)" wrapped onto a line of its own on the Frequency page.
+TEST(OptionsPageTexts, IntervalBoundsStandOnTheLineOfTheirBox) {
+    for (long number : {4L, 5L}) {
+        Script script;
+        CMelvarsPropWiz wiz;
+        wiz.SetInterV(10);
+        std::unique_ptr<CWizPage> page(CreateOptionsPage(number, nullptr));
+        page->SetWiz(&wiz);
+        page->show();
+        Pump();
+        auto* bounds = page->findChild<QLabel*>(QStringLiteral("lbl2to50"));
+        auto* box = page->findChild<QLineEdit*>(QStringLiteral("txtInterV"));
+        ASSERT_TRUE(bounds && box) << number;
+        const QRect b = bounds->geometry(), x = box->geometry();
+        EXPECT_EQ(bounds->parentWidget(), box->parentWidget()) << number;
+        EXPECT_LT(std::abs(b.center().y() - x.center().y()), x.height() / 2) << number << ": on the box's line";
+        EXPECT_GE(b.left(), x.right()) << number << ": right of the box";
+        EXPECT_EQ(bounds->text(), QStringLiteral("(2 to 50)"));
+    }
+}
+
+// ---- long field names --------------------------------------------------------------
+
+// Two fields both showed as "Average_Month..." in the assignment lists, with
+// no tooltip and no way to scroll.
+TEST_F(DesignerTest, LongFieldNamesShowWholeAndTheListsScrollSideways) {
+    // Names of up to 64 characters, longer than the lists are wide.
+    const QString north = QStringLiteral("Average_Monthly_Temperature_Reading_At_The_Northern_Station");
+    const QString south = QStringLiteral("Average_Monthly_Temperature_Reading_At_The_Southern_Station");
+    const QString station = QStringLiteral("Name_Of_The_Measuring_Station_As_Written_In_The_Station_Log");
+    const QString weight = QStringLiteral("Average_Monthly_Weight_Of_The_Readings_At_The_Named_Stations");
+    const QString spare = QStringLiteral("Average_Monthly_Temperature_Reading_At_The_Spare_Station_Site");
+    auto td = m_db->CreateTableDef("Readings");
+    for (const QString& n : {north, south, weight, spare})
+        td->Fields().Append(td->CreateField(n.toStdString(), dao::dbDouble));
+    td->Fields().Append(td->CreateField(station.toStdString(), dao::dbText, 40));
+    m_db->TableDefs().Append(td);
+
+    CMelvarsPropWiz wiz;
+    wiz.SetCalcType("Describe");
+    wiz.SetTable("Readings");
+    frmQuorb_Fields page;
+    page.SetWiz(&wiz);
+    dtest::Transfer(page, "cmdTX", 1, north);
+    dtest::Transfer(page, "cmdTX", 1, south);
+    dtest::Transfer(page, "cmdTGroup", 1, station);
+    dtest::Transfer(page, "cmdTWeight", 1, weight);
+    page.show();
+    Pump();
+
+    struct Row {
+        QListWidget* list;
+        QStringList entries;
+    };
+    const Row rows[] = {
+        {page.lisIndependentFields(1), {north + " - (#, Double)", south + " - (#, Double)"}},
+        {page.lisGroupFields(), {station + " - (Text)"}},
+        {page.lisWeightField(), {weight + " - (#, Double)"}},
+    };
+    for (const Row& r : rows) {
+        const std::string name = r.list->objectName().toStdString();
+        ASSERT_EQ(r.list->count(), r.entries.size()) << name;
+        for (int i = 0; i < r.list->count(); ++i) {
+            EXPECT_EQ(r.list->item(i)->text(), r.entries[i]) << name;
+            EXPECT_EQ(r.list->item(i)->toolTip(), r.entries[i]) << name << ": the whole entry in its tooltip";
+        }
+        EXPECT_EQ(r.list->textElideMode(), Qt::ElideNone) << name;
+        EXPECT_GT(r.list->horizontalScrollBar()->maximum(), 0) << name << ": the list scrolls sideways";
+        EXPECT_LT(r.list->viewport()->width(), r.list->fontMetrics().horizontalAdvance(r.entries[0])) << name;
+    }
+    // The available list shows the name whole, in its column and its tooltip.
+    QTreeWidget* available = page.lvwAvailableFields();
+    QTreeWidgetItem* item = available->topLevelItem(0);
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->text(0), spare);
+    EXPECT_EQ(item->toolTip(0), spare);
+    EXPECT_GE(available->header()->sectionSize(0), available->fontMetrics().horizontalAdvance(spare));
+}
+
+// ---- a source that is gone ------------------------------------------------------------
+
+// Editing a scenario whose source table was dropped showed empty lists
+// without a word; a save from the Finish page then wiped its assignments.
+TEST_F(DesignerTest, AMissingSourceIsSaidBeforeAnyPageAndKeepsTheStoredFields) {
+    vtest::ScenarioSpec spec;
+    spec.inputTable = "Gone";
+    spec.outputTable1 = "out";
+    spec.fields = {{"Score", "X"}, {"Units", "X"}, {"Class", "G"}};
+    const std::int32_t id = Store(spec);
+    const QStringList storedFields =
+        Rows("SELECT FieldDef_Name, FieldDef_Choice, FieldDef_Ordinal_Position FROM usysQuorbFields ORDER BY "
+             "FieldDef_Name");
+    const QString said = QStringLiteral("The table or query [Gone] that this scenario reads does not exist in the "
+                                        "database.");
+    struct Row {
+        const char* reason;
+        long start;
+        const char* window;
+    };
+    const Row rows[] = {
+        {"editing the fields", 3, "frmQuorb_Fields"},
+        {"editing the options", 30, "frmQuorb_Options_Describe"},
+        {"editing the names, then saving", 50, "frmQuorb_Finish"},
+    };
+    for (const Row& r : rows) {
+        Script script;
+        int messagesWhenShown = -1;
+        QStringList xList;
+        script.Then([&](QDialog& d) {
+            messagesWhenShown = static_cast<int>(script.messages.size());
+            if (auto* fields = dynamic_cast<frmQuorb_Fields*>(&d)) xList = dtest::Names(fields->lisIndependentFields(1));
+            if (auto* finish = dynamic_cast<frmQuorb_Finish*>(&d)) {
+                finish->txtDescription()->setText(QStringLiteral("renamed"));
+                emit finish->txtDescription()->editingFinished();
+                finish->cmdNav(3)->click(); // Save
+                return;
+            }
+            dynamic_cast<CWizPage&>(d).LeaveWith(r.start == 3 ? 1 : 4);
+        });
+        CMelvarsPropWiz wiz;
+        wiz.SetScenario_ID(id);
+        wiz.SetScenario_Type("P");
+        wiz.SetCalcType("Describe");
+        wiz.SetTable("Gone");
+        wiz.SetOutputTable1("out");
+        EXPECT_FALSE(wiz.ShowStatWizard(r.start)) << r.reason;
+        EXPECT_EQ(script.shown, QStringList({QString::fromLatin1(r.window)})) << r.reason;
+        EXPECT_EQ(messagesWhenShown, 1) << r.reason << ": said before the page showed";
+        ASSERT_FALSE(script.messages.empty()) << r.reason;
+        EXPECT_TRUE(script.messages[0].text.startsWith(said)) << script.messages[0].text.toStdString();
+        if (r.start == 3) {
+            EXPECT_EQ(xList, QStringList({"Score", "Units"})) << r.reason;
+        }
+        EXPECT_EQ(Rows("SELECT FieldDef_Name, FieldDef_Choice, FieldDef_Ordinal_Position FROM usysQuorbFields ORDER "
+                       "BY FieldDef_Name"),
+                  storedFields)
+            << r.reason;
+    }
+    EXPECT_EQ(Rows("SELECT Scenario_Description FROM usysQuorbScenarios"),
+              QStringList({"Scenario_Description=renamed"}));
+}
+
+// ---- help ------------------------------------------------------------------------------
+
+// The type, field and Finish pages and the Describe, Compare and Crosstab
+// options pages opened only the help's index.
+TEST_F(DesignerTest, EveryPageOpensAHelpPageOfItsOwn) {
+    const QDir help(QString::fromStdString(
+        (std::filesystem::path(__FILE__).parent_path() / ".." / ".." / "app" / "help").lexically_normal().string()));
+    ASSERT_TRUE(help.exists(QStringLiteral("index.html"))) << help.path().toStdString();
+    std::vector<std::pair<unsigned, long long>> asked;
+    const platform::ui::HelpHandler old =
+        platform::ui::SetHelpHandler([&asked](const QString&, unsigned command, const QVariant& data) {
+            asked.emplace_back(command, data.toLongLong());
+            return true;
+        });
+    std::set<long long> topics;
+    for (long number : kEveryPage) {
+        Script script;
+        CMelvarsPropWiz wiz;
+        wiz.SetCalcType("Describe");
+        wiz.SetTable("Data");
+        std::unique_ptr<CWizPage> page = NewPage(number, wiz);
+        asked.clear();
+        page->findChild<QPushButton*>(QStringLiteral("cmdNav_0"))->click();
+        ASSERT_EQ(asked.size(), 1u) << number;
+        EXPECT_EQ(asked[0].first, platform::ui::HELP_CONTEXT) << number << ": a topic, not the contents";
+        const long long topic = asked[0].second;
+        EXPECT_TRUE(topics.insert(topic).second) << number << ": topic " << topic << " is another page's";
+        EXPECT_TRUE(help.exists(QString::number(topic) + QStringLiteral(".html"))) << number << ": " << topic;
+    }
+    platform::ui::SetHelpHandler(old);
+}
+
+// ---- the questions' default answer -----------------------------------------------------
+
+// Answers the message forms while it lives: the first with Enter, recording
+// whether Enter answered it and whether No was its default button; any later
+// one with No (or OK), so that a wrong answer cannot leave a form waiting.
+class EnterOnTheFirstQuestion {
+public:
+    EnterOnTheFirstQuestion() {
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            auto* box = qobject_cast<frmMsgBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible() || box == m_last.data()) return;
+            m_last = box;
+            if (++forms == 1) {
+                noWasDefault = box->ResponseButton(frmMsgBox::vbNo)->isDefault();
+                QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key_Return);
+                answeredByEnter = !box->isVisible();
+                response = box->Response();
+            }
+            for (int i : {frmMsgBox::vbNo, frmMsgBox::vbOK})
+                if (box->isVisible() && box->ResponseButton(i)->isVisible()) box->ResponseButton(i)->click();
+        });
+        m_timer.start();
+    }
+    int forms = 0;
+    bool answeredByEnter = false, noWasDefault = false;
+    int response = 0;
+
+private:
+    QTimer m_timer;
+    QPointer<frmMsgBox> m_last;
+};
+
+// On the Finish page one Enter replaced a table with Yes as the default
+// answer: every question of the designer answers No to Enter.
+TEST_F(DesignerTest, EnterAnswersNoToEveryQuestionOfTheDesigner) {
+    auto table = [this](const char* name) {
+        auto td = m_db->CreateTableDef(name);
+        td->Fields().Append(td->CreateField("A", dao::dbLong));
+        m_db->TableDefs().Append(td);
+    };
+    table("Sales");
+    table("PrevOut");
+    vtest::ScenarioSpec other;
+    other.inputTable = "Data";
+    other.outputTable1 = "PrevOut";
+    Store(other);
+
+    struct Row {
+        const char* reason;
+        std::function<void(CMelvarsPropWiz&, frmQuorb_Finish&, frmQuorb_Fields&)> ask;
+        std::function<bool(frmQuorb_Finish&, frmQuorb_Fields&)> kept;
+    };
+    const Row rows[] = {
+        {"replacing a table of data",
+         [](CMelvarsPropWiz& w, frmQuorb_Finish& f, frmQuorb_Fields&) {
+             w.SetChanged(true);
+             f.txtScenario_Output_Table1_Name()->setText(QStringLiteral("Sales"));
+             f.cmdNav(4)->click();
+         },
+         [this](frmQuorb_Finish& f, frmQuorb_Fields&) { return TableExists("Sales") && f.NavResult() == 0; }},
+        {"replacing another scenario's output",
+         [](CMelvarsPropWiz& w, frmQuorb_Finish& f, frmQuorb_Fields&) {
+             w.SetChanged(true);
+             f.txtScenario_Output_Table1_Name()->setText(QStringLiteral("PrevOut"));
+             f.cmdNav(4)->click();
+         },
+         [this](frmQuorb_Finish& f, frmQuorb_Fields&) { return TableExists("PrevOut") && f.NavResult() == 0; }},
+        {"leaving the Finish page after changes",
+         [](CMelvarsPropWiz& w, frmQuorb_Finish& f, frmQuorb_Fields&) {
+             w.SetChanged(true);
+             f.cmdNav(2)->click();
+         },
+         [](frmQuorb_Finish& f, frmQuorb_Fields&) { return f.NavResult() == 0; }},
+        {"leaving the field page after changes",
+         [](CMelvarsPropWiz& w, frmQuorb_Finish&, frmQuorb_Fields& p) {
+             w.SetChanged(true);
+             p.cmdNav(1)->click();
+         },
+         [](frmQuorb_Finish&, frmQuorb_Fields& p) { return p.NavResult() == 0; }},
+    };
+    for (const Row& r : rows) {
+        Script script(false); // the real message form
+        CMelvarsPropWiz wiz;
+        wiz.SetScenario_Type("P");
+        wiz.SetCalcType("Describe");
+        wiz.SetTable("Data");
+        frmQuorb_Finish finish;
+        finish.SetWiz(&wiz);
+        frmQuorb_Fields fields;
+        fields.SetWiz(&wiz);
+        EnterOnTheFirstQuestion answer;
+        r.ask(wiz, finish, fields);
+        EXPECT_EQ(answer.forms, 1) << r.reason;
+        EXPECT_TRUE(answer.answeredByEnter) << r.reason;
+        EXPECT_TRUE(answer.noWasDefault) << r.reason;
+        EXPECT_EQ(answer.response, frmMsgBox::vbNo) << r.reason;
+        EXPECT_TRUE(r.kept(finish, fields)) << r.reason;
+    }
+    // The wizard's own question, on cancel after changes: No shows the page again.
+    Script script(false);
+    auto answer = std::make_unique<EnterOnTheFirstQuestion>();
+    script.Then([](QDialog& d) {
+        dynamic_cast<CWizPage&>(d).Wiz()->SetChanged(true);
+        dynamic_cast<CWizPage&>(d).LeaveWith(4);
+    });
+    script.Then([](QDialog& d) {
+        dynamic_cast<CWizPage&>(d).Wiz()->SetChanged(false);
+        dynamic_cast<CWizPage&>(d).LeaveWith(4);
+    });
+    CMelvarsPropWiz wiz;
+    wiz.SetCalcType("Describe");
+    wiz.SetTable("Data");
+    EXPECT_FALSE(wiz.ShowStatWizard(30));
+    EXPECT_TRUE(answer->answeredByEnter);
+    EXPECT_EQ(answer->response, frmMsgBox::vbNo);
+    EXPECT_EQ(script.shown, QStringList({"frmQuorb_Options_Describe", "frmQuorb_Options_Describe"}))
+        << "No keeps the page";
+}
+
+// ---- the table viewer ------------------------------------------------------------------
+
+// The viewer copied every row of the table into a widget before it showed
+// (a million rows: 4.7 s and +939 MB): it reads the pages the grid shows.
+TEST_F(DesignerTest, TableViewerReadsOnlyThePagesItShows) {
+    const int rows = 3 * CRecordsetTableModel::BlockRows + 5;
+    auto td = m_db->CreateTableDef("Big");
+    td->Fields().Append(td->CreateField("N", dao::dbLong));
+    td->Fields().Append(td->CreateField("Label", dao::dbText, 20));
+    m_db->TableDefs().Append(td);
+    {
+        dao::WorkspacePtr ws = dao::DBEngine().Workspaces(0);
+        ws->BeginTrans();
+        auto rs = m_db->OpenRecordset("Big", dao::dbOpenDynaset);
+        for (int i = 0; i < rows; ++i) {
+            rs->AddNew();
+            rs->Fields("N")->SetValue(i);
+            rs->Fields("Label")->SetValue("row " + std::to_string(i));
+            rs->Update();
+        }
+        rs->Close();
+        ws->CommitTrans();
+    }
+    Script script;
+    bool readAllAtOpen = true;
+    int shownRows = -1;
+    QVariant last;
+    script.Then([&](QDialog& d) {
+        auto& viewer = dynamic_cast<frmDataGridDialog&>(d);
+        ASSERT_NE(viewer.Model(), nullptr);
+        EXPECT_EQ(viewer.grdDataGrid()->model(), viewer.Model());
+        shownRows = viewer.Model()->rowCount();
+        readAllAtOpen = viewer.Model()->AtEnd();
+        last = viewer.Model()->data(viewer.Model()->index(rows - 1, 1));
+        viewer.hide();
+    });
+    frmDataGridDialog viewer;
+    EXPECT_TRUE(viewer.ShowTableData(QStringLiteral("Big"), QStringLiteral("Input table or query - ")));
+    EXPECT_EQ(shownRows, rows);
+    EXPECT_FALSE(readAllAtOpen) << "the viewer read every row before it showed";
+    EXPECT_EQ(last.toString(), QStringLiteral("row %1").arg(rows - 1));
+}
+
+} // namespace

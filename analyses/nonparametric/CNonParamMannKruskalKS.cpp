@@ -275,7 +275,8 @@ void CNonParamMannKruskalKS::WriteMannKS(std::int16_t f) {
         const bool mann = m_s.MannWhitney, ks = m_s.KolmogorovSmirnov;
         SortStage::Cursor one(*m_stage), two(*m_stage);
         // The first sample's runs of equal values are held while it meets the
-        // samples after it, when there are not too many of them.
+        // samples after it, when it meets more than one and its runs are not
+        // too many.
         std::vector<ValueRun> held;
         const std::size_t heldRuns = SortStage::HeldRows(HeldRuns);
         CZValue zv;
@@ -298,15 +299,17 @@ void CNonParamMannKruskalKS::WriteMannKS(std::int16_t f) {
         for (std::size_t i = 0; i < active.size(); ++i) {
             const std::int64_t g1 = active[i];
             held.clear();
-            one.Open(f, static_cast<double>(g1));
-            bool holding = true;
-            for (CursorRuns runs(one); holding;) {
-                ValueRun r;
-                if (!runs.Next(r)) break;
-                if (held.size() == heldRuns) holding = false;
-                else held.push_back(r);
+            bool holding = active.size() - i > 2;
+            if (holding) {
+                one.Open(f, static_cast<double>(g1));
+                for (CursorRuns runs(one); holding;) {
+                    ValueRun r;
+                    if (!runs.Next(r)) break;
+                    if (held.size() == heldRuns) holding = false;
+                    else held.push_back(r);
+                }
+                if (!holding) held.clear();
             }
-            if (!holding) held.clear();
             for (std::size_t j = i + 1; j < active.size(); ++j) {
                 const std::int64_t g2 = active[j];
                 const double N1 = cell(g1, f).weight, N2 = cell(g2, f).weight;

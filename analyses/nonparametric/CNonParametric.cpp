@@ -16,7 +16,7 @@ namespace {
 // Two-sided normal tail 1 − P(−|z| < Z < |z|).
 double twoSided(CZValue& zv, double z) { return Moments::DecimalDifference(1.0, zv.Quorb_CalcProb("Z", std::fabs(z), 0, 0)); }
 
-constexpr std::size_t KendallChunk = std::size_t(1) << 16;
+constexpr std::size_t KendallChunk = std::size_t(1) << 14;
 
 SortStage::Shape stageShape(const char* table, std::vector<std::string> columns, int keys) {
     SortStage::Shape s;
@@ -164,13 +164,11 @@ CNonParametric::~CNonParametric() = default;
 std::string CNonParametric::FromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext&,
                                          AnalysisType::Settings& out) {
     if (!base.bY) return "Y Field not assigned";
-    auto a = std::make_unique<Settings>();
-    static_cast<AnalysisSettings&>(*a) = base;
-    a->Medians.assign(static_cast<std::size_t>(a->nX) + 1, 0.0);
-    a->Sign = s.NPPair_Sign();
-    a->Wilcoxon = s.NPPair_Wilcoxon();
-    a->Spearman = s.NPPair_Spearman();
-    out = std::move(a);
+    Settings& a = NewSettings<Settings>(base, out);
+    a.Medians.assign(static_cast<std::size_t>(a.nX) + 1, 0.0);
+    a.Sign = s.NPPair_Sign();
+    a.Wilcoxon = s.NPPair_Wilcoxon();
+    a.Spearman = s.NPPair_Spearman();
     return {};
 }
 
@@ -207,6 +205,8 @@ std::string CNonParametric::Steps() {
 }
 
 void CNonParametric::CloseOwn() {
+    m_statColumns.clear();
+    m_statsOf.reset();
     for (auto* stage : {&m_pairs, &m_signed, &m_byY}) {
         if (*stage) (*stage)->Close();
         stage->reset();
@@ -237,6 +237,8 @@ std::string CNonParametric::CreateOutput() {
         if (m_s.ChiSquare)
             cols.insert(cols.end(), {"Chi-DF", "Chi-Square", "Chi-Prob", "Phi-Coefficient", "Coef_of_Contingency"});
         for (const char* c : cols) AddTableField(td, c, dbDouble, ord, 0);
+        m_statNames = cols;
+        m_statsOf.reset();
         return PlaceOutput(td, true);
     });
 }
@@ -492,90 +494,106 @@ void CNonParametric::WriteData() {
             WriteLeadFields(*out, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_s.nG + i), m_countColumn,
                             "Missing", m_s.bW, n, static_cast<long>(GroupRecords()), static_cast<long>(s.N), 0,
                             Variant::Null(), Variant::Null());
+            BeginStatistics(out);
             // Counts summed exactly and brought to whole numbers once.
             const double below = std::nearbyint(s.below), equal = std::nearbyint(s.equal),
                          above = std::nearbyint(s.above);
             if (n > 0) {
-                out->Fields("Mean")->SetValue(s.kx + s.sx / n);
-                out->Fields("MeanY")->SetValue(s.ky + s.sy / n);
-                out->Fields("MeanDiff")->SetValue(Moments::DecimalDifference(s.kx, s.ky) + (s.sx - s.sy) / n);
-                out->Fields("Count<Y")->SetValue(below);
-                out->Fields("Count=Y")->SetValue(equal);
-                out->Fields("Count>Y")->SetValue(above);
-                if (SSy * SSx > 0) out->Fields("Pearson's_R")->SetValue(SPxy / std::sqrt(SSy * SSx));
+                Column("Mean")->SetValue(s.kx + s.sx / n);
+                Column("MeanY")->SetValue(s.ky + s.sy / n);
+                Column("MeanDiff")->SetValue(Moments::DecimalDifference(s.kx, s.ky) + (s.sx - s.sy) / n);
+                Column("Count<Y")->SetValue(below);
+                Column("Count=Y")->SetValue(equal);
+                Column("Count>Y")->SetValue(above);
+                if (SSy * SSx > 0) Column("Pearson's_R")->SetValue(SPxy / std::sqrt(SSy * SSx));
             }
             if (m_s.Median) {
-                out->Fields("SignTestMedian")->SetValue(m_s.Medians[static_cast<std::size_t>(i)]);
-                out->Fields("SignTestCount_<_Median")->SetValue(std::nearbyint(s.mBelow));
-                out->Fields("SignTestCount_=_Median")->SetValue(std::nearbyint(s.mEqual));
-                out->Fields("SignTestCount_>_Median")->SetValue(std::nearbyint(s.mAbove));
+                Column("SignTestMedian")->SetValue(m_s.Medians[static_cast<std::size_t>(i)]);
+                Column("SignTestCount_<_Median")->SetValue(std::nearbyint(s.mBelow));
+                Column("SignTestCount_=_Median")->SetValue(std::nearbyint(s.mEqual));
+                Column("SignTestCount_>_Median")->SetValue(std::nearbyint(s.mAbove));
             }
             if (m_s.Sign) {
                 // Without a pair that differs there is no sign test: the columns stay empty.
                 double Z = 0, prob = 0;
                 if (SignTest(below, above, Z, prob)) {
-                    out->Fields("SignZ")->SetValue(Z);
-                    out->Fields("SignProb")->SetValue(prob);
+                    Column("SignZ")->SetValue(Z);
+                    Column("SignProb")->SetValue(prob);
                 }
             }
             if (m_s.Wilcoxon) {
-                out->Fields("Wilcoxon_Neg_SumRank")->SetValue(wx.negSum);
-                out->Fields("Wilcoxon_Pos_SumRank")->SetValue(wx.posSum);
-                if (wx.negCount > 0) out->Fields("Wilcoxon_Neg_MeanRank")->SetValue(wx.negSum / wx.negCount);
-                if (wx.posCount > 0) out->Fields("Wilcoxon_Pos_MeanRank")->SetValue(wx.posSum / wx.posCount);
+                Column("Wilcoxon_Neg_SumRank")->SetValue(wx.negSum);
+                Column("Wilcoxon_Pos_SumRank")->SetValue(wx.posSum);
+                if (wx.negCount > 0) Column("Wilcoxon_Neg_MeanRank")->SetValue(wx.negSum / wx.negCount);
+                if (wx.posCount > 0) Column("Wilcoxon_Pos_MeanRank")->SetValue(wx.posSum / wx.posCount);
                 if (wx.tested) {
-                    out->Fields("Wilcoxon_Z")->SetValue(wx.Z);
-                    out->Fields("Wilcoxon_Prob")->SetValue(wx.prob);
+                    Column("Wilcoxon_Z")->SetValue(wx.Z);
+                    Column("Wilcoxon_Prob")->SetValue(wx.prob);
                 }
             }
             // Whole weights that leave fewer than two rank positions give no rank statistics.
             if (n > 1 && m_rank && rk.done && rk.n > 1) {
-                out->Fields("TiedGroups_X")->SetValue(rk.tiesX);
-                out->Fields("TiedGroups_Y")->SetValue(rk.tiesY);
+                Column("TiedGroups_X")->SetValue(rk.tiesX);
+                Column("TiedGroups_Y")->SetValue(rk.tiesY);
                 const double df = n - 2;
                 if (m_s.Spearman && rk.rhoDefined) {
-                    out->Fields("Spearman")->SetValue(rk.rho);
-                    out->Fields("Spearman_(ties)")->SetValue(rk.rhoTies);
+                    Column("Spearman")->SetValue(rk.rho);
+                    Column("Spearman_(ties)")->SetValue(rk.rhoTies);
                     // A perfect rank agreement has probability 0; without degrees of freedom there is none.
                     if (df > 0) {
                         if (rk.tInfinite) {
-                            out->Fields("Spearman_Prob")->SetValue(0.0);
+                            Column("Spearman_Prob")->SetValue(0.0);
                         } else {
-                            out->Fields("Spearman_t")->SetValue(rk.t);
-                            out->Fields("Spearman_Prob")->SetValue(zv.Quorb_CalcProb("T", rk.t, df, 0));
+                            Column("Spearman_t")->SetValue(rk.t);
+                            Column("Spearman_Prob")->SetValue(zv.Quorb_CalcProb("T", rk.t, df, 0));
                         }
                         if (rk.tTiesInfinite) {
-                            out->Fields("Spearman_Prob_(ties)")->SetValue(0.0);
+                            Column("Spearman_Prob_(ties)")->SetValue(0.0);
                         } else {
-                            out->Fields("Spearman_t_(ties)")->SetValue(rk.tTies);
-                            out->Fields("Spearman_Prob_(ties)")->SetValue(zv.Quorb_CalcProb("T", rk.tTies, df, 0));
+                            Column("Spearman_t_(ties)")->SetValue(rk.tTies);
+                            Column("Spearman_Prob_(ties)")->SetValue(zv.Quorb_CalcProb("T", rk.tTies, df, 0));
                         }
                     }
                 }
                 if (m_s.Tau) {
-                    out->Fields("Tau_Score")->SetValue(rk.S);
-                    if (rk.tauOk) out->Fields("Tau")->SetValue(rk.tau);
+                    Column("Tau_Score")->SetValue(rk.S);
+                    if (rk.tauOk) Column("Tau")->SetValue(rk.tau);
                     if (rk.ZOk) {
-                        out->Fields("Tau_Z")->SetValue(rk.Z);
-                        out->Fields("Tau_Prob")->SetValue(twoSided(zv, rk.Z));
+                        Column("Tau_Z")->SetValue(rk.Z);
+                        Column("Tau_Prob")->SetValue(twoSided(zv, rk.Z));
                     }
-                    if (rk.tauTiesOk) out->Fields("Tau_(ties)")->SetValue(rk.tauTies);
+                    if (rk.tauTiesOk) Column("Tau_(ties)")->SetValue(rk.tauTies);
                     if (rk.ZTiesOk) {
-                        out->Fields("Tau_Z_(ties)")->SetValue(rk.ZTies);
-                        out->Fields("Tau_Prob_(ties)")->SetValue(twoSided(zv, rk.ZTies));
+                        Column("Tau_Z_(ties)")->SetValue(rk.ZTies);
+                        Column("Tau_Prob_(ties)")->SetValue(twoSided(zv, rk.ZTies));
                     }
                 }
             }
             if (m_s.ChiSquare && n > 0 && s.chiValid) {
-                out->Fields("Chi-DF")->SetValue(s.chiCount - 1);
-                out->Fields("Chi-Square")->SetValue(s.chiSum);
+                Column("Chi-DF")->SetValue(s.chiCount - 1);
+                Column("Chi-Square")->SetValue(s.chiSum);
                 if (s.chiSum > 0) {
-                    out->Fields("Chi-Prob")->SetValue(zv.Quorb_CalcProb("C", s.chiSum, s.chiCount - 1, 0));
-                    out->Fields("Phi-Coefficient")->SetValue(std::sqrt(s.chiSum / s.chiCount));
-                    out->Fields("Coef_of_Contingency")->SetValue(std::sqrt(s.chiSum / (s.chiCount + s.chiSum)));
+                    Column("Chi-Prob")->SetValue(zv.Quorb_CalcProb("C", s.chiSum, s.chiCount - 1, 0));
+                    Column("Phi-Coefficient")->SetValue(std::sqrt(s.chiSum / s.chiCount));
+                    Column("Coef_of_Contingency")->SetValue(std::sqrt(s.chiSum / (s.chiCount + s.chiSum)));
                 }
             }
             out->Update();
         }
     });
+}
+
+void CNonParametric::BeginStatistics(const RecordsetPtr& out) {
+    if (m_statsOf != out) {
+        m_statColumns.clear();
+        for (const char* name : m_statNames) m_statColumns.push_back(out->Fields(name));
+        m_statsOf = out;
+    }
+    for (const FieldPtr& f : m_statColumns) f->SetValue(Variant::Null());
+}
+
+const FieldPtr& CNonParametric::Column(std::string_view name) const {
+    for (std::size_t c = 0; c < m_statNames.size(); ++c)
+        if (name == m_statNames[c]) return m_statColumns[c];
+    throw DaoError(err::ItemNotFound, "Item not found in this collection.");
 }

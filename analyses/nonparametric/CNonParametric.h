@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class SortStage;
@@ -60,7 +61,7 @@ public:
     // again in the order of (y, place in the (x, y) order).
     class KendallCount {
     public:
-        // Pairs held at once (0: 65,536).
+        // Pairs held at once (0: 16,384).
         explicit KendallCount(std::size_t chunk = 0);
         // The next pair in the order of (x, y), with its whole weight.
         void Add(double y, double k);
@@ -121,9 +122,18 @@ private:
     std::string CreateOutput();
     Wilcoxon CalcWilcoxon(std::int16_t i);
     Rank CalcSpearmanTauKS(std::int16_t i);
+    // Starts a row's statistics: every statistic column Null, so that each
+    // row sets the same columns; the columns are found once per output
+    // recordset.
+    void BeginStatistics(const dao::RecordsetPtr& out);
+    // A statistic column of the output table, by its name.
+    const dao::FieldPtr& Column(std::string_view name) const;
 
     const Settings& m_s;
     std::string m_countColumn;
+    std::vector<const char*> m_statNames;      // the statistic columns, in order
+    std::vector<dao::FieldPtr> m_statColumns;  // .. and their fields
+    dao::RecordsetPtr m_statsOf;               // the recordset they were found in
     bool m_rank = false; // Spearman or Kendall
     std::vector<FieldSums> m_sums;
     std::unique_ptr<SortStage> m_pairs;    // (x, y, weight) by x, then y

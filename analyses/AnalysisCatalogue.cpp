@@ -3,7 +3,6 @@
 // its settings and its run.
 #include "engine/AnalysisCatalogue.h"
 
-#include "analyses/AnalysisRegistry.h"
 #include "analyses/descriptive/CCompare.h"
 #include "analyses/descriptive/CCorrMatrix.h"
 #include "analyses/descriptive/CDescribe.h"
@@ -13,7 +12,9 @@
 #include "analyses/group/CXTab.h"
 #include "analyses/nonparametric/CNonParamChiSquare.h"
 #include "analyses/nonparametric/CNonParamFriedman.h"
+#include "analyses/nonparametric/CNonParamMannKruskalKS.h"
 #include "analyses/nonparametric/CNonParamSign.h"
+#include "analyses/nonparametric/CNonParametric.h"
 #include "analyses/regression/RegressionRun.h"
 #include "db/Variant.h"
 #include "scenario/CMelvarsScenario.h"
@@ -43,15 +44,6 @@ template <class A>
 AnalysisType road(AnalysisType t) {
     t.settings = &A::FromScenario;
     t.run = &RunAnalysis<A>;
-    return t;
-}
-
-AnalysisType legacy(AnalysisType t,
-                    std::string (*settings)(const CMelvarsScenario&, const AnalysisSettings&, RunContext&,
-                                            AnalysisType::Settings&),
-                    std::string (*run)(AnalysisSettings&, RunContext&)) {
-    t.settings = settings;
-    t.run = run;
     return t;
 }
 
@@ -88,15 +80,14 @@ std::vector<AnalysisType> makeCatalogue() {
                                      "SignTest", "SignTest", "", nullptr, "RunSignFit_s_ZUR"}));
     c.push_back(road<CNonParamSign>({"K-S Fit", 'N', 300, F::X, 1, kOneX, "&K-S Fit", 32, "K-S Fit", 14, "K-S Fit",
                                      "K-S Fit", "", nullptr, "RunSignFit_s_ZUR"}));
-    c.push_back(legacy({"2 Sample", 'N', 400, F::X, 2, kCompareX, "&2 Sample", 33, "2 Sample", 15, "2 Sample",
-                        "2 Sample", "", nullptr, "RunNPTwoSample_s_ZUR"},
-                       TwoSampleFromScenario, TwoSampleRun));
-    c.push_back(legacy({"N Sample", 'N', 500, F::X, 2, kCompareX, "N &Sample", 34, "N Sample", 16, "N Sample Kruskal",
-                        "N Sample Kruskal", "N Sample Kruskal Details", kruskalDetail, "RunNPNSample_s_ZUR"},
-                       NSampleFromScenario, MannKSKruskalRun));
-    c.push_back(legacy({"Paired Fields", 'N', 600, F::X, 3, kYX, "Paired &Fields", 35, "Paired Fields", 17,
-                        "PairedFields", "PairedFields", "", nullptr, "RunNPPaired_s_ZUR"},
-                       PairedFromScenario, PairedRun));
+    // The runs test or Mann-Whitney with the two-sample K-S, by the scenario's two-sample type.
+    c.push_back(road<CNonParamMannKruskalKS>({"2 Sample", 'N', 400, F::X, 2, kCompareX, "&2 Sample", 33, "2 Sample",
+                                              15, "2 Sample", "2 Sample", "", nullptr, "RunNPTwoSample_s_ZUR"}));
+    c.push_back(road<CNonParamMannKruskalKS>({"N Sample", 'N', 500, F::X, 2, kCompareX, "N &Sample", 34, "N Sample",
+                                              16, "N Sample Kruskal", "N Sample Kruskal", "N Sample Kruskal Details",
+                                              kruskalDetail, "RunNPNSample_s_ZUR"}));
+    c.push_back(road<CNonParametric>({"Paired Fields", 'N', 600, F::X, 3, kYX, "Paired &Fields", 35, "Paired Fields",
+                                      17, "PairedFields", "PairedFields", "", nullptr, "RunNPPaired_s_ZUR"}));
     // Friedman's test needs two X fields; the scenario run calls it without a runner of its own.
     c.push_back(road<CNonParamFriedman>({"N Fields", 'N', 700, F::X, 1, {0, 0, 2, 0}, "N &Fields", 36, "N Fields",
                                          18, "N Fields Friedman", "N Fields Friedman", "N Fields Friedman Details",

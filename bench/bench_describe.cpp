@@ -26,7 +26,7 @@
 // loaded machine does not fall on one kind only.
 #include "bench/BenchSupport.h"
 #include "db/Dao.h"
-#include "analyses/descriptive/SortStage.h"
+#include "engine/SortStage.h"
 #include "engine/VarnelloCore.h"
 #include "scenario/AppDatabase.h"
 #include "scenario/ScenarioTables.h"

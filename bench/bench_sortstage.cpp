@@ -3,7 +3,7 @@
 //
 // Usage: bench_sortstage [values [fields]]   (default 4000000 values in each
 // of 2 fields, spilling past 2^20 values)
-#include "analyses/descriptive/SortStage.h"
+#include "engine/SortStage.h"
 #include "engine/RunContext.h"
 #include "scenario/AppDatabase.h"
 

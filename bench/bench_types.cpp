@@ -36,7 +36,7 @@
 // A quick look: bench_types -s 100000 -r 1
 #include "bench/BenchSupport.h"
 
-#include "engine/AnalysisArgs.h"
+#include "analyses/nonparametric/CNonParametric.h"
 #include "engine/VarnelloCore.h"
 
 #include <algorithm>
@@ -206,7 +206,7 @@ std::vector<Job> makeJobs() {
 void turnOnKendall(VarnelloCore& eng) {
     auto analysis = eng.Analysis("Paired Fields");
     eng.ReplaceAnalysis("Paired Fields", [analysis](AnalysisSettings& a, RunContext& cx) {
-        static_cast<NonParametricArgs&>(a).Tau = true;
+        static_cast<PairedFieldsSettings&>(a).Tau = true;
         return analysis(a, cx);
     });
 }

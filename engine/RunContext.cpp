@@ -227,6 +227,10 @@ bool RunContext::Quorb_UTIL_MakeTempDB() {
         own.workFile = true;
         own.pageSize = 65536;
         m_tempDb = DBEngine().Workspaces(0)->OpenDatabase(m_tempDbPath, false, false, own);
+        // Its tables are written in sequence and read back run by run: a small
+        // page cache serves them (a page a reader stands on stays whatever
+        // the size), and the run's memory does not grow with its tables.
+        m_tempDb->conn()->Exec(SystemSql("PRAGMA cache_size = -512"));
         return true;
     } catch (const RunTimeError& e) {
         m_tempDbError = e.Description();

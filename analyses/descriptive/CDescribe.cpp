@@ -1,6 +1,6 @@
 #include "analyses/descriptive/CDescribe.h"
 
-#include "analyses/descriptive/SortStage.h"
+#include "engine/SortStage.h"
 
 #include "db/Decimal.h"
 #include "analyses/descriptive/CFrequency.h"

@@ -1,7 +1,7 @@
 #include "analyses/descriptive/CPercentiles.h"
 
 #include "analyses/descriptive/CDescribe.h"
-#include "analyses/descriptive/SortStage.h"
+#include "engine/SortStage.h"
 #include "engine/modStatsGeneral.h"
 #include "scenario/CMelvarsScenario.h"
 

@@ -1,7 +1,7 @@
 // The sort stage keeps no weights while every weight is 1: a later weight
 // that is not 1 must find the earlier values of every field at weight 1.
 #include "AnalysisFixture.h"
-#include "analyses/descriptive/SortStage.h"
+#include "engine/SortStage.h"
 #include "support/AnalysisSeam.h"
 
 #include <vector>

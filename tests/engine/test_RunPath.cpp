@@ -4,7 +4,6 @@
 #include "db/Dao.h"
 #include "analyses/descriptive/CDescribe.h"
 #include "analyses/nonparametric/CNonParamChiSquare.h"
-#include "engine/AnalysisArgs.h"
 #include "engine/VarnelloCore.h"
 #include "support/ScenarioFixture.h"
 #include "support/TempDir.h"

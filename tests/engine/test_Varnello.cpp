@@ -3,7 +3,6 @@
 // runners' argument lists, events, clean-up and database ownership.
 #include "db/Dao.h"
 #include "analyses/descriptive/CFrequency.h"
-#include "engine/AnalysisArgs.h"
 #include "analyses/descriptive/CCorrMatrix.h"
 #include "analyses/descriptive/CCompare.h"
 #include "analyses/descriptive/CPercentiles.h"
@@ -11,8 +10,10 @@
 #include "analyses/group/CAnova.h"
 #include "analyses/group/CXTab.h"
 #include "analyses/nonparametric/CNonParamChiSquare.h"
+#include "analyses/nonparametric/CNonParamMannKruskalKS.h"
 #include "analyses/nonparametric/CNonParamSign.h"
 #include "analyses/nonparametric/CNonParamWald.h"
+#include "analyses/nonparametric/CNonParametric.h"
 #include "analyses/regression/RegressionRun.h"
 #include "engine/VarnelloCore.h"
 #include "engine/modStatsGeneral.h"
@@ -648,12 +649,12 @@ TEST_F(EngineTest, SwitchStringsOfTheOtherRunners) {
                 got = std::string("sign ") + (a.AgainstCustom ? "custom " : "") + FormatDouble(a.CustomValue);
             return std::string();
         };
-        vtest::AnalysisOf<NonParametricArgs>(eng, "Paired Fields") = [&](NonParametricArgs& a, RunContext&) {
+        vtest::AnalysisOf<PairedFieldsSettings>(eng, "Paired Fields") = [&](PairedFieldsSettings& a, RunContext&) {
             got = "Y at " + std::to_string(a.YPosition()) + (a.Wilcoxon ? ", W" : "") + (a.Sign ? ", S" : "");
             return std::string();
         };
-        vtest::AnalysisOf<MannKSKruskalArgs>(eng, {"2 Sample", "N Sample"}) = [&](MannKSKruskalArgs& a, RunContext&) {
-            got = "groups " + std::to_string(a.nGroupFields) + (a.MannWhitney ? " MW" : "") + (a.KolmogorovSmirnov ? " KS" : "") +
+        vtest::AnalysisOf<MannKruskalSettings>(eng, {"2 Sample", "N Sample"}) = [&](MannKruskalSettings& a, RunContext&) {
+            got = "groups " + std::to_string(a.ComparePosition()) + (a.MannWhitney ? " MW" : "") + (a.KolmogorovSmirnov ? " KS" : "") +
                   (a.KruskalWallis ? " KW" : "");
             return std::string();
         };

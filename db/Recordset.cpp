@@ -61,7 +61,7 @@ void Recordset::Close() noexcept {
     m_closed = true;
     m_stmt.reset();
     m_fetch.reset();
-    m_insert.reset();
+    m_inserts.clear();
 }
 
 void Recordset::checkOpen() const {
@@ -629,7 +629,12 @@ void Recordset::Update() {
         std::vector<int> cols;
         for (std::size_t c = 0; c < m_columns.size(); ++c)
             if (m_dirty[c] && !m_baseColumn[c].empty()) cols.push_back(static_cast<int>(c));
-        if (!m_insert || cols != m_insertColumns) {
+        // A writer that fills different columns on different rows (a
+        // statistic left Null on some) keeps an insert for each set of
+        // columns it has used lately instead of preparing one a row.
+        auto found = std::find_if(m_inserts.begin(), m_inserts.end(),
+                                  [&](const PreparedInsert& p) { return p.columns == cols; });
+        if (found == m_inserts.end()) {
             std::string names, params;
             for (std::size_t i = 0; i < cols.size(); ++i) {
                 if (i) { names += ", "; params += ", "; }
@@ -638,10 +643,11 @@ void Recordset::Update() {
             }
             std::string sql = cols.empty() ? "INSERT INTO " + QuoteIdent(m_table) + " DEFAULT VALUES"
                                            : "INSERT INTO " + QuoteIdent(m_table) + " (" + names + ") VALUES (" + params + ")";
-            m_insert = m_conn->Prepare(SystemSql(sql));
-            m_insertColumns = cols;
+            if (m_inserts.size() >= kInsertsKept) m_inserts.erase(m_inserts.begin());
+            m_inserts.push_back({cols, m_conn->Prepare(SystemSql(sql))});
+            found = m_inserts.end() - 1;
         }
-        sqlite3_stmt* st = m_insert.get();
+        sqlite3_stmt* st = found->statement.get();
         sqlite3_reset(st);
         for (std::size_t i = 0; i < cols.size(); ++i)
             BindVariant(st, static_cast<int>(i + 1), m_buffer[static_cast<std::size_t>(cols[i])]);

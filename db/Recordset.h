@@ -170,8 +170,12 @@ private:
     std::vector<Variant> m_buffer;
     std::vector<char> m_dirty;
     long m_lastModified = -1;
-    StmtHandle m_insert;
-    std::vector<int> m_insertColumns;
+    struct PreparedInsert {
+        std::vector<int> columns; // the columns it writes
+        StmtHandle statement;
+    };
+    static constexpr std::size_t kInsertsKept = 8;
+    std::vector<PreparedInsert> m_inserts; // the latest last
     bool m_noMatch = false;
 
     dao::Fields m_fields;

@@ -190,3 +190,40 @@ TEST_F(RowsAdded, RowsAddedReadBackByBookmarkWalkEditAndDelete) {
 }
 
 } // namespace
+
+namespace {
+
+// A writer that fills a different set of columns on different rows (ten
+// sets in turn, more than the inserts a recordset keeps prepared): every
+// row holds exactly the values set on it and Null elsewhere, whichever
+// prepared insert wrote it.
+TEST_F(RowsAdded, RowsFillingDifferentColumnsInTurnKeepEachValueInItsColumn) {
+    auto td = db->CreateTableDef("W");
+    for (const char* name : {"A", "B", "C", "D"})
+        td->Fields().Append(td->CreateField(name, dbLong));
+    db->TableDefs().Append(td);
+    // Set k fills column c when bit c of (k + 1) is set: ten different sets.
+    auto fills = [](int k, int c) { return ((k % 10 + 1) >> c) & 1; };
+    auto rs = db->OpenRecordset("W", dbOpenDynaset, dbAppendOnly);
+    for (int k = 0; k < 40; ++k) {
+        rs->AddNew();
+        for (int c = 0; c < 4; ++c)
+            if (fills(k, c)) rs->Fields(std::string(1, static_cast<char>('A' + c)))->SetValue(100 * k + c);
+        rs->Update();
+    }
+    rs->Close();
+    auto read = db->OpenRecordset("SELECT A, B, C, D FROM W ORDER BY rowid", dbOpenSnapshot);
+    int k = 0;
+    for (; !read->EOF_(); read->MoveNext(), ++k) {
+        for (int c = 0; c < 4; ++c) {
+            const Variant v = read->Fields(c)->Value();
+            if (fills(k, c))
+                EXPECT_EQ(v.ToLong(), 100 * k + c) << "row " << k << " column " << c;
+            else
+                EXPECT_TRUE(v.IsNull()) << "row " << k << " column " << c;
+        }
+    }
+    EXPECT_EQ(k, 40);
+}
+
+} // namespace

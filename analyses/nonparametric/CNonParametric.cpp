@@ -255,20 +255,12 @@ void CNonParametric::CalcData() {
             const double x = xv.ToDouble();
             if (!eng.Quorb_DataOk_b(x, false)) continue;
             FieldSums& s = m_sums[static_cast<std::size_t>(i)];
-            if (s.N == 0) {
-                s.kx = x;
-                s.ky = y;
-            }
-            // Sums of the values shifted by the field's first pair: a large
-            // common offset does not cost digits.
-            const double dx = x - s.kx, dy = y - s.ky;
+            // Sums about the field's first pair: a large common offset does
+            // not cost digits.
+            const double v[2] = {x, y};
+            s.xy.Add(v, w);
             s.N += 1;
             s.n += w;
-            s.sx += w * dx;
-            s.sxx += w * dx * dx;
-            s.sy += w * dy;
-            s.syy += w * dy * dy;
-            s.sxy += w * dx * dy;
             if (x < y) s.below += w;
             else if (x == y) s.equal += w;
             else s.above += w;
@@ -477,9 +469,7 @@ void CNonParametric::WriteData(const std::vector<Variant>& groupValues) {
         for (std::int16_t i = 1; i <= m_K && !Failed(); ++i) {
             const FieldSums& s = m_sums[static_cast<std::size_t>(i)];
             const double n = s.n;
-            const double SSx = Moments::DecimalDifference(n * s.sxx, s.sx * s.sx);
-            const double SSy = Moments::DecimalDifference(n * s.syy, s.sy * s.sy);
-            const double SPxy = Moments::DecimalDifference(n * s.sxy, s.sx * s.sy);
+            const CrossProducts::Pair xy = s.xy.PairOf(0, 1);
             const std::string& name = m_fields[static_cast<std::size_t>(m_G + i)];
             Wilcoxon wx;
             Rank rk;
@@ -505,13 +495,14 @@ void CNonParametric::WriteData(const std::vector<Variant>& groupValues) {
             const double below = std::nearbyint(s.below), equal = std::nearbyint(s.equal),
                          above = std::nearbyint(s.above);
             if (n > 0) {
-                out->Fields("Mean")->SetValue(s.kx + s.sx / n);
-                out->Fields("MeanY")->SetValue(s.ky + s.sy / n);
-                out->Fields("MeanDiff")->SetValue(Moments::DecimalDifference(s.kx, s.ky) + (s.sx - s.sy) / n);
+                const double kx = s.xy.Origin(0), ky = s.xy.Origin(1);
+                out->Fields("Mean")->SetValue(xy.MeanX(kx));
+                out->Fields("MeanY")->SetValue(xy.MeanY(ky));
+                out->Fields("MeanDiff")->SetValue(xy.MeanDifference(Moments::DecimalDifference(kx, ky)));
                 out->Fields("Count<Y")->SetValue(below);
                 out->Fields("Count=Y")->SetValue(equal);
                 out->Fields("Count>Y")->SetValue(above);
-                if (SSy * SSx > 0) out->Fields("Pearson's_R")->SetValue(SPxy / std::sqrt(SSy * SSx));
+                if (auto r = xy.Correlation()) out->Fields("Pearson's_R")->SetValue(*r);
             }
             if (m_median) {
                 out->Fields("SignTestMedian")->SetValue(m_medians[static_cast<std::size_t>(i)]);

@@ -74,6 +74,13 @@ void CrossProducts::grow(std::size_t i, double z) {
     m_limit[i] = e >= kMostExp ? std::numeric_limits<double>::infinity() : std::ldexp(1.0, e + 1);
 }
 
+void CrossProducts::addWeight(double w) {
+    // A whole count is kept exactly in the high part alone: adding 1 to it
+    // gives what the general addition gives, at a fraction of its work.
+    if (w == 1.0 && m_n.lo == 0 && m_n.hi < 9007199254740992.0) m_n.hi += 1;
+    else m_n += DD(w);
+}
+
 void CrossProducts::addScaled(double w) {
     const std::size_t M = static_cast<std::size_t>(m_m);
     if (w == 1.0) {
@@ -100,7 +107,7 @@ void CrossProducts::Add(const double* v, double w) {
         m_n = DD(w);
         return;
     }
-    m_n += DD(w);
+    addWeight(w);
     for (std::size_t i = 0; i < M; ++i) m_z[i] = scaled(i, v[i] - m_origin[i]);
     addScaled(w);
 }
@@ -108,7 +115,7 @@ void CrossProducts::Add(const double* v, double w) {
 void CrossProducts::AddDeviations(const double* z, double w) {
     const std::size_t M = static_cast<std::size_t>(m_m);
     ++m_count;
-    m_n += DD(w);
+    addWeight(w);
     for (std::size_t i = 0; i < M; ++i) m_z[i] = scaled(i, z[i]);
     addScaled(w);
 }
@@ -132,7 +139,7 @@ void CrossProducts::AddDeviations(const double* z, const unsigned char* present,
         m_partial = true;
     }
     ++m_count;
-    m_n += DD(w);
+    addWeight(w);
     // A missing variable enters as 0, which adds nothing to any sum.
     for (std::size_t i = 0; i < M; ++i) m_z[i] = present[i] ? scaled(i, z[i]) : 0.0;
     addScaled(w);

@@ -102,6 +102,7 @@ private:
         return z * m_factor[i];
     }
     void grow(std::size_t i, double z);
+    void addWeight(double w);
     // Adds m_z (deviations in the variables' units) with the weight w.
     void addScaled(double w);
 

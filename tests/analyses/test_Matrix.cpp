@@ -134,6 +134,16 @@ TEST_F(MatrixTest, IntegerWeightsCountAsRepeatedRecords) {
     checkMatrix({{1, 2, 9, 4, 6}, {2, 1, 9, 3, 8}, {5, N, 9, 1, 2}}, {1, 2, 0, 1, 1}, 0, 0, 13, "2-tail", "Wtd");
 }
 
+TEST_F(MatrixTest, EachPairKeepsItsOwnRecordsWhicheverFieldIsMissing) {
+    // Every field lacks a value somewhere, the first and the middle ones
+    // too: each pair is summed over the records where both are present, with
+    // weights, whichever of its two fields the others lack. W = 4 for A with
+    // B and for B with C, 5 for A with C (the t tails in closed form).
+    const long long N = -999999;
+    checkMatrix({{1, N, 4, 6, 3, 2}, {2, 1, N, 8, 5, 7}, {5, 3, 1, N, 2, 9}}, {1, 1, 2, 1, 1, 1}, 0, 0, 13, "2-tail",
+                "Holes");
+}
+
 TEST_F(MatrixTest, DataFarFromZeroKeepTheirDigits) {
     // Means 10^8 times the spread: 100000000 + N/10; every statistic but the
     // mean difference is shift-invariant, and that one cancels the shift.

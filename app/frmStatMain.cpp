@@ -403,6 +403,9 @@ void frmStatMain::Form_Load() {
         m_frames[2]->hide();
         m_frames[3]->hide();
         m_lvwScenarios->raise();
+        // The keys of the list (Enter runs, Delete deletes, the Menu key opens
+        // its popup) work from the first moment, without a click on a row.
+        m_lvwScenarios->setFocus();
         m_timer1->start();
     } catch (...) {
         proc.HandleError();

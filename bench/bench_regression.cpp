@@ -86,29 +86,10 @@ double readBaseline(const DatabasePtr& db, int nX, double& checksum) {
 
 // Writes `records` rows shaped like a residual table with nX X columns.
 double writeBaseline(const DatabasePtr& db, long records, int nX) {
-    db->TableDefs().Refresh();
-    if (db->TableDefs().Find("WriteBase")) db->TableDefs().Delete("WriteBase");
-    auto td = db->CreateTableDef("WriteBase");
-    td->Fields().Append(td->CreateField("Grp", dbText, 20));
-    for (int k = 0; k < nX; ++k) td->Fields().Append(td->CreateField(std::string(kX[k]) + ":" + kX[k], dbDouble));
-    for (const char* c : {"Y:Y", "Estimated_Y", "Residual"}) td->Fields().Append(td->CreateField(c, dbDouble));
-    db->TableDefs().Append(td);
-    auto t0 = Clock::now();
-    auto ws = DBEngine().Workspaces(0);
-    ws->BeginTrans();
-    auto rs = db->OpenRecordset("WriteBase", dbOpenDynaset, dbAppendOnly);
-    std::vector<FieldPtr> f;
-    for (int c = 1; c <= nX + 3; ++c) f.push_back(rs->Fields(c));
-    auto g = rs->Fields("Grp");
-    for (long i = 0; i < records; ++i) {
-        rs->AddNew();
-        g->SetValue("Group 1");
-        for (std::size_t k = 0; k < f.size(); ++k) f[k]->SetValue(static_cast<double>(i) + static_cast<double>(k));
-        rs->Update();
-    }
-    rs->Close();
-    ws->CommitTrans();
-    return Seconds(t0, Clock::now());
+    std::vector<std::string> columns;
+    for (int k = 0; k < nX; ++k) columns.push_back(std::string(kX[k]) + ":" + kX[k]);
+    for (const char* c : {"Y:Y", "Estimated_Y", "Residual"}) columns.push_back(c);
+    return WriteRows(db, "WriteBase", columns, records);
 }
 
 // The child's peak resident memory so far, in KiB (VmHWM), or -1.

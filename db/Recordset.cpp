@@ -710,7 +710,7 @@ void Recordset::Delete() {
     StmtHandle st = m_conn->Prepare(SystemSql("DELETE FROM " + QuoteIdent(m_table) + " WHERE rowid = ?1"));
     sqlite3_bind_int64(st.get(), 1, m_keys[static_cast<std::size_t>(m_pos)]);
     if (sqlite3_step(st.get()) != SQLITE_DONE) m_conn->Fail(sqlite3_extended_errcode(m_conn->handle()), "DELETE FROM " + m_table);
-    m_deleted[static_cast<std::size_t>(m_pos)] = 1;
+    m_deleted.Set(static_cast<std::size_t>(m_pos));
     ++m_deletedCount;
     m_currentLoaded = -1;
 }

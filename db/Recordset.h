@@ -13,6 +13,7 @@
 //   last (for LastModified): memory does not grow with the rows they write.
 #include "db/Connection.h"
 #include "db/Field.h"
+#include "db/RowKeys.h"
 #include "db/TranslatedSql.h"
 #include "db/Variant.h"
 
@@ -152,8 +153,8 @@ private:
 
     // Cached / keyset mode
     std::vector<std::vector<Variant>> m_rows;
-    std::vector<std::int64_t> m_keys;
-    std::vector<char> m_deleted;
+    RowKeys m_keys;                          // by position; rows added cost nothing
+    RowMarks m_deleted;
     long m_deletedCount = 0;
     StmtHandle m_fetch;                      // keyset: the row by key
     mutable std::vector<Variant> m_current;  // keyset: values of the current row

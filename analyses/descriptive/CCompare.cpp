@@ -71,7 +71,12 @@ std::string CCompare::CreateOutput() {
 
 void CCompare::InitData() {
     Guard("InitData", [&] {
-        for (std::size_t i = 1; i < m_pairs.size(); ++i) m_pairs[i] = PairSums{};
+        for (std::size_t i = 1; i < m_pairs.size(); ++i) {
+            PairSums& p = m_pairs[i];
+            p.xy.Clear();
+            p.below = p.equal = p.above = 0;
+            p.chiSum = p.chiCells = 0;
+        }
         m_kySet = false;
     });
 }
@@ -92,8 +97,9 @@ void CCompare::CalcData() {
             double x = 0;
             if (!Number(first + i - 1, x)) continue;
             PairSums& p = m_pairs[i];
-            if (p.cm.Count() == 0) p.kx.Set(x);
-            p.cm.Add(p.kx.Deviation(x), dy, w);
+            if (p.xy.Count() == 0) p.kx.Set(x);
+            const double dev[2] = {p.kx.Deviation(x), dy};
+            p.xy.AddDeviations(dev, w);
             if (x < y) p.below += w;
             else if (x == y) p.equal += w;
             else p.above += w;
@@ -116,21 +122,21 @@ void CCompare::WriteData() {
         CZValue z;
         for (std::int16_t i = 1; i <= m_s.nX; ++i) {
             const PairSums& p = m_pairs[static_cast<std::size_t>(i)];
-            const CoMoments& cm = p.cm;
+            const CrossProducts::Pair cm = p.xy.PairOf(0, 1);
             const double n = cm.SumW();
             out->AddNew();
             WriteLeadFields(*out, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_s.nG + i), m_countColumn,
                             "Missing", m_s.bW, n, GroupRecords(), cm.Count(), 0, Variant::Null(), Variant::Null());
             if (n > 0) {
-                const double meanDiff = cm.MeanDifference(p.kx, m_ky);
+                const double meanDiff = cm.MeanDifference(Moments::DecimalDifference(p.kx.Value(), m_ky.Value()));
                 if (m_count) {
                     out->Fields("Count<Y")->SetValue(p.below);
                     out->Fields("Count=Y")->SetValue(p.equal);
                     out->Fields("Count>Y")->SetValue(p.above);
                 }
                 if (m_mean) {
-                    out->Fields("MeanX")->SetValue(p.kx.Value() + cm.MeanDx());
-                    out->Fields("MeanY")->SetValue(m_ky.Value() + cm.MeanDy());
+                    out->Fields("MeanX")->SetValue(cm.MeanX(p.kx.Value()));
+                    out->Fields("MeanY")->SetValue(cm.MeanY(m_ky.Value()));
                     out->Fields("MeanDiff")->SetValue(meanDiff);
                 }
                 if (n > 1) {

@@ -11,12 +11,12 @@
 // means, correlation, t-test, chi-square.
 //
 // Sums of squares and cross-products are taken about provisional means
-// (CoMoments), so data far from zero keep their digits. The comparison
+// (CrossProducts), so data far from zero keep their digits. The comparison
 // counts are sums of weights (0.5 + 0.5 is 1), and the chi-square sums are
 // unweighted.
 #include "engine/AnalysisCatalogue.h"
 #include "engine/AnalysisRoad.h"
-#include "engine/CoMoments.h"
+#include "engine/CrossProducts.h"
 #include "engine/Moments.h"
 
 #include <cstdint>
@@ -37,7 +37,7 @@ public:
 
 private:
     struct PairSums {
-        CoMoments cm;
+        CrossProducts xy{2};            // the deviations of X and Y
         Moments::Origin kx;
         double below = 0, equal = 0, above = 0; // weight with X < Y, X = Y, X > Y
         double chiSum = 0, chiCells = 0;

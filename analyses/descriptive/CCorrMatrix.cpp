@@ -50,11 +50,11 @@ std::string CCorrMatrix::Steps() {
     std::string msg = OpenAndCreate(m_s.nG, true, [this] { return CreateOutput(); });
     if (Going(msg)) {
         const std::size_t nX = static_cast<std::size_t>(m_s.nX);
-        m_pairs.assign(nX * (nX + 1) / 2, CoMoments{});
+        m_sums.Reset(static_cast<int>(nX));
         m_origin.assign(nX + 1, Moments::Origin{});
         m_originSet.assign(nX + 1, 0);
-        m_present.assign(nX + 1, 0);
-        m_dev.assign(nX + 1, 0.0);
+        m_present.assign(nX, 0);
+        m_dev.assign(nX, 0.0);
         AnalyzeGroups(m_s.nG);
     }
     return msg;
@@ -84,7 +84,7 @@ std::string CCorrMatrix::CreateOutput() {
 
 void CCorrMatrix::InitData() {
     Guard("InitData", [&] {
-        for (auto& p : m_pairs) p.Clear();
+        m_sums.Clear();
         std::fill(m_originSet.begin(), m_originSet.end(), 0);
     });
 }
@@ -96,22 +96,17 @@ void CCorrMatrix::CalcData() {
         const std::size_t nX = static_cast<std::size_t>(m_s.nX);
         const std::size_t first = m_s.XPosition();
         for (std::size_t a = 1; a <= nX; ++a) {
-            m_present[a] = 0;
+            m_present[a - 1] = 0;
             double x = 0;
             if (!Number(first + a - 1, x)) continue;
             if (!m_originSet[a]) {
                 m_origin[a].Set(x);
                 m_originSet[a] = 1;
             }
-            m_present[a] = 1;
-            m_dev[a] = m_origin[a].Deviation(x);
+            m_present[a - 1] = 1;
+            m_dev[a - 1] = m_origin[a].Deviation(x);
         }
-        for (std::size_t a = 1; a <= nX; ++a) {
-            if (!m_present[a]) continue;
-            CoMoments* row = &m_pairs[a * (a - 1) / 2];
-            for (std::size_t b = 1; b <= a; ++b)
-                if (m_present[b]) row[b - 1].Add(m_dev[a], m_dev[b], w);
-        }
+        m_sums.AddDeviations(m_dev.data(), m_present.data(), w);
     });
 }
 
@@ -123,6 +118,11 @@ void CCorrMatrix::WriteData() {
         for (std::size_t j = 1; j <= nX; ++j) cols[j] = out->Fields(m_columns[j]);
         FieldPtr calcType = out->Fields("CalcType");
         const bool oneTail = NamesEqual(m_tail, "1");
+        // Each pair once, as (a, b) with a >= b, in the lower triangle.
+        m_pairView.clear();
+        for (std::size_t a = 1; a <= nX; ++a)
+            for (std::size_t b = 1; b <= a; ++b)
+                m_pairView.push_back(m_sums.PairOf(static_cast<int>(a) - 1, static_cast<int>(b) - 1));
         CZValue z;
         for (int k = 1; k <= 9; ++k) {
             if (!switchOn(m_options, static_cast<std::size_t>(k - 1))) continue;
@@ -134,13 +134,12 @@ void CCorrMatrix::WriteData() {
                                 0, Variant::Null(), Variant::Null());
                 calcType->SetValue(label);
                 for (std::size_t j = 1; j <= nX; ++j) {
-                    // The pair is kept once, as (a, b) with a >= b; the row
-                    // field is the pair's first when i >= j.
+                    // The row field is the pair's first when i >= j.
                     const std::size_t a = i >= j ? i : j, b = i >= j ? j : i;
-                    const CoMoments& p = pair(a, b);
+                    const CrossProducts::Pair& p = m_pairView[a * (a - 1) / 2 + b - 1];
                     const double sign = i >= j ? 1.0 : -1.0; // row minus column
                     const double W = p.SumW();
-                    const std::int32_t n = p.Count();
+                    const std::int64_t n = p.Count();
                     if (k == 1) {
                         cols[j]->SetValue(W);
                         continue;
@@ -150,7 +149,8 @@ void CCorrMatrix::WriteData() {
                         continue;
                     }
                     if (n <= 1) continue;
-                    const double meanDiff = i == j ? 0.0 : p.MeanDifference(m_origin[a], m_origin[b]);
+                    const double meanDiff =
+                        i == j ? 0.0 : p.MeanDifference(Moments::DecimalDifference(m_origin[a].Value(), m_origin[b].Value()));
                     if (k == 3) {
                         cols[j]->SetValue(sign * meanDiff);
                     } else if (k == 6 || k == 7) {

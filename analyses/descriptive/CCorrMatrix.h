@@ -14,12 +14,13 @@
 // probability; the tail letter "1" halves the probability.
 //
 // Sums of squares and cross-products are taken about provisional means
-// (CoMoments). Every statistic beyond the two counts needs two records for
+// (CrossProducts, over the records in which both fields of a pair are
+// present). Every statistic beyond the two counts needs two records for
 // the pair; those that divide by (W − 1)·W also need a weight above 1.
 #include "db/Dao.h"
 #include "engine/AnalysisCatalogue.h"
 #include "engine/AnalysisRoad.h"
-#include "engine/CoMoments.h"
+#include "engine/CrossProducts.h"
 #include "engine/Moments.h"
 
 #include <cstdint>
@@ -48,15 +49,15 @@ private:
     void InitData() override;
     void CalcData() override;
     void WriteData() override;
-    // The pair of fields a >= b (1-based) in the lower triangle.
-    CoMoments& pair(std::size_t a, std::size_t b) { return m_pairs[a * (a - 1) / 2 + b - 1]; }
 
     const Settings& m_s;
     const std::string& m_options;
     const std::string& m_tail;
     std::vector<std::string> m_columns; // 1 .. nX: the output column of each X field
-    std::vector<CoMoments> m_pairs;     // the lower triangle with its diagonal
+    CrossProducts m_sums;               // the X fields' deviations, 0 .. nX − 1
+    std::vector<CrossProducts::Pair> m_pairView; // the group's pairs (WriteData)
     std::vector<Moments::Origin> m_origin;
-    std::vector<char> m_originSet, m_present;
+    std::vector<char> m_originSet;
+    std::vector<unsigned char> m_present; // 0 .. nX − 1, as m_dev
     std::vector<double> m_dev;
 };

@@ -265,20 +265,12 @@ void CNonParametric::CalcData() {
             double x = 0;
             if (!Number(first + static_cast<std::size_t>(i) - 1, x)) continue;
             FieldSums& s = m_sums[static_cast<std::size_t>(i)];
-            if (s.N == 0) {
-                s.kx = x;
-                s.ky = y;
-            }
-            // Sums of the values shifted by the field's first pair: a large
-            // common offset does not cost digits.
-            const double dx = x - s.kx, dy = y - s.ky;
+            // Sums about the field's first pair: a large common offset does
+            // not cost digits.
+            const double v[2] = {x, y};
+            s.xy.Add(v, w);
             s.N += 1;
             s.n += w;
-            s.sx += w * dx;
-            s.sxx += w * dx * dx;
-            s.sy += w * dy;
-            s.syy += w * dy * dy;
-            s.sxy += w * dx * dy;
             if (x < y) s.below += w;
             else if (x == y) s.equal += w;
             else s.above += w;
@@ -476,9 +468,7 @@ void CNonParametric::WriteData() {
         for (std::int16_t i = 1; i <= m_s.nX && !Failed(); ++i) {
             const FieldSums& s = m_sums[static_cast<std::size_t>(i)];
             const double n = s.n;
-            const double SSx = Moments::DecimalDifference(n * s.sxx, s.sx * s.sx);
-            const double SSy = Moments::DecimalDifference(n * s.syy, s.sy * s.sy);
-            const double SPxy = Moments::DecimalDifference(n * s.sxy, s.sx * s.sy);
+            const CrossProducts::Pair xy = s.xy.PairOf(0, 1);
             const std::string& name = m_s.fields[m_s.XPosition() + static_cast<std::size_t>(i) - 1];
             Wilcoxon wx;
             Rank rk;
@@ -499,13 +489,14 @@ void CNonParametric::WriteData() {
             const double below = std::nearbyint(s.below), equal = std::nearbyint(s.equal),
                          above = std::nearbyint(s.above);
             if (n > 0) {
-                Column("Mean")->SetValue(s.kx + s.sx / n);
-                Column("MeanY")->SetValue(s.ky + s.sy / n);
-                Column("MeanDiff")->SetValue(Moments::DecimalDifference(s.kx, s.ky) + (s.sx - s.sy) / n);
+                const double kx = s.xy.Origin(0), ky = s.xy.Origin(1);
+                Column("Mean")->SetValue(xy.MeanX(kx));
+                Column("MeanY")->SetValue(xy.MeanY(ky));
+                Column("MeanDiff")->SetValue(xy.MeanDifference(Moments::DecimalDifference(kx, ky)));
                 Column("Count<Y")->SetValue(below);
                 Column("Count=Y")->SetValue(equal);
                 Column("Count>Y")->SetValue(above);
-                if (SSy * SSx > 0) Column("Pearson's_R")->SetValue(SPxy / std::sqrt(SSy * SSx));
+                if (auto r = xy.Correlation()) Column("Pearson's_R")->SetValue(*r);
             }
             if (m_s.Median) {
                 Column("SignTestMedian")->SetValue(m_s.Medians[static_cast<std::size_t>(i)]);

@@ -18,6 +18,7 @@
 // and means use the weight itself.
 #include "engine/AnalysisCatalogue.h"
 #include "engine/AnalysisRoad.h"
+#include "engine/CrossProducts.h"
 
 #include <cstdint>
 #include <memory>
@@ -92,8 +93,7 @@ private:
     struct FieldSums {
         std::int64_t N = 0;          // records used
         double n = 0;                // weight sum
-        double kx = 0, ky = 0;       // shifts: the first pair's values
-        double sx = 0, sxx = 0, sy = 0, syy = 0, sxy = 0; // weighted sums of the shifted values
+        CrossProducts xy{2};         // about the first pair
         double below = 0, equal = 0, above = 0;
         double mBelow = 0, mEqual = 0, mAbove = 0;
         double chiCount = 0, chiSum = 0;

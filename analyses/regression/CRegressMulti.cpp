@@ -50,8 +50,8 @@ void CRegressMulti::WriteStatisticsRows() {
     const double n = m_sums.SumW().ToDouble();
     WriteStatisticsLead(*m_out, 0, n, static_cast<long>(m_sums.Count()));
     const double df = n - p - (m_s.YIntercept ? 1 : 0);
-    bool ok = df > 0 && m_sums.Centred(p, p).hi > 0;
-    for (int i = 0; ok && i < p; ++i) ok = m_sums.Centred(i, i).hi > 0;
+    bool ok = df > 0 && m_sums.ScaledCentred(p, p).hi > 0;
+    for (int i = 0; ok && i < p; ++i) ok = m_sums.ScaledCentred(i, i).hi > 0;
     m_fit = FitResult();
     if (ok) {
         std::vector<std::string> names;

@@ -38,7 +38,7 @@ void CRegressSimple::WriteStatisticsRows() {
         const double n = cp.SumW().ToDouble();
         WriteStatisticsLead(*m_out, XIndex(i), n, static_cast<long>(cp.Count()));
         const double df = n - (m_s.YIntercept ? 2 : 1);
-        if (df > 0 && cp.Centred(0, 0).hi > 0 && cp.Centred(1, 1).hi > 0) {
+        if (df > 0 && cp.ScaledCentred(0, 0).hi > 0 && cp.ScaledCentred(1, 1).hi > 0) {
             FitResult fit =
                 Fit(ModelOf(cp, m_s.YIntercept), {XName(i)}, "The regression of " + YName() + " on " + XName(i));
             if (fit.solved) {

@@ -221,10 +221,13 @@ void RegressionRun::EndResidualRow(const DoubleDouble& fitted) {
 }
 
 DoubleDouble RegressionRun::Fitted(const FitResult& fit, const std::vector<DoubleDouble>& f) {
+    // In the fit's units, and brought back to Y's at the end.
     DD s = fit.intercept ? fit.yMean : DD();
-    for (std::size_t j = 0; j < fit.c.size(); ++j)
-        s += fit.c[j] * (fit.intercept ? f[j] - fit.mean[j] : f[j]);
-    return s;
+    for (std::size_t j = 0; j < fit.c.size(); ++j) {
+        const DD fj = Ldexp(f[j], -fit.scale[j]);
+        s += fit.c[j] * (fit.intercept ? fj - fit.mean[j] : fj);
+    }
+    return Ldexp(s, fit.yScale);
 }
 
 void RegressionRun::WriteStatisticsLead(Recordset& out, std::int16_t dataField, double n, long observations) {
@@ -241,13 +244,16 @@ RegressionRun::FitModel RegressionRun::ModelOf(const CrossProducts& cp, bool int
     M.intercept = intercept;
     M.n = cp.SumW();
     M.records = cp.Count();
+    M.scale.resize(P);
+    for (int i = 0; i < p; ++i) M.scale[static_cast<std::size_t>(i)] = cp.Scale(i);
+    M.yScale = cp.Scale(p);
     M.G.resize(P * P);
     M.g.resize(P);
     M.rho.assign(Q, 1.0);
     M.ssx.assign(Q, 0.0);
     M.T.assign(Q * Q, DD());
     for (std::size_t j = 1; j < Q; ++j) M.T[j * Q + j] = DD(1.0);
-    auto sumOf = [&](int i, int j) { return intercept ? cp.Centred(i, j) : cp.Raw(i, j); };
+    auto sumOf = [&](int i, int j) { return intercept ? cp.ScaledCentred(i, j) : cp.ScaledRaw(i, j); };
     for (int i = 0; i < p; ++i) {
         const std::size_t I = static_cast<std::size_t>(i);
         for (int j = 0; j < p; ++j) M.G[I * P + static_cast<std::size_t>(j)] = sumOf(i, j);
@@ -259,19 +265,20 @@ RegressionRun::FitModel RegressionRun::ModelOf(const CrossProducts& cp, bool int
     // How many times larger the summed magnitudes are than the sums used.
     const double n = M.n.ToDouble();
     for (int i = 0; i <= p; ++i) {
-        const double about = cp.ProductAboutOrigin(i, i).ToDouble();
+        const double about = cp.ScaledProduct(i, i).ToDouble();
         const double used = sumOf(i, i).ToDouble();
-        const double mag = intercept ? about : std::pow(std::sqrt(about) + std::fabs(cp.Origin(i)) * std::sqrt(n), 2);
+        const double mag =
+            intercept ? about : std::pow(std::sqrt(about) + std::fabs(cp.ScaledOrigin(i)) * std::sqrt(n), 2);
         if (used > 0 && mag > used) M.rho[static_cast<std::size_t>(i)] = mag / used;
     }
     if (intercept) {
         M.mean.resize(P);
         for (int i = 0; i < p; ++i) {
-            M.mean[static_cast<std::size_t>(i)] = cp.MeanAboutOrigin(i);
-            M.T[static_cast<std::size_t>(i) + 1] = DD(-cp.Origin(i)); // b0 = θ0 − Σ a_i θ_i
+            M.mean[static_cast<std::size_t>(i)] = cp.ScaledMeanAboutOrigin(i);
+            M.T[static_cast<std::size_t>(i) + 1] = DD(-cp.ScaledOrigin(i)); // b0 = θ0 − Σ a_i θ_i
         }
         M.T[0] = DD(1.0);
-        M.yMean = cp.Mean(p);
+        M.yMean = cp.ScaledMeanAboutOrigin(p) + DD(cp.ScaledOrigin(p));
     }
     return M;
 }
@@ -390,8 +397,19 @@ RegressionRun::FitResult RegressionRun::Fit(const FitModel& M, const std::vector
         const double ratio = M.ssy > 0 ? M.ssx[j] / M.ssy : 0.0;
         if (ratio > 0) R.beta[j] = R.b[j] * std::sqrt(ratio);
     }
+    // Back to the data's own units: coefficient j is in Y's unit per
+    // regressor j's, the intercept in Y's.
+    auto unit = [&](std::size_t j) { return j < M.scale.size() ? M.scale[j] : 0; };
+    for (std::size_t r = first; r < Q; ++r) {
+        const int e = M.yScale - (r > 0 ? unit(r - 1) : 0);
+        R.b[r] = std::ldexp(R.b[r], e);
+        R.se[r] = std::ldexp(R.se[r], e);
+    }
     R.sse = sse;
     R.sst = gyy;
+    R.yScale = M.yScale;
+    R.scale.resize(P);
+    for (std::size_t j = 0; j < P; ++j) R.scale[j] = unit(j);
     R.c = c;
     R.mean = M.mean;
     R.yMean = M.yMean;
@@ -404,20 +422,24 @@ void RegressionRun::WriteStatistics(Recordset& out, const FitResult& fit, const 
     if (!m_z) m_z = std::make_unique<CZValue>();
     const double df = fit.df, n = fit.n, sse = fit.sse, sst = fit.sst;
     const int p = static_cast<int>(fit.b.size()) - 1;
+    // The sums of squares are in the unit 2^(2·ys): what is made of their
+    // ratios needs nothing, the rest is brought back (0 where below a
+    // double's range; the root before it is brought back).
+    const int ys = fit.yScale;
     const double r2 = (DD(1.0) - DD(sse) / DD(sst)).ToDouble();
     out.Fields("R-Square")->SetValue(r2);
     if (simpleMultipleR ? r2 >= 0 : r2 > 0) out.Fields("Multiple_R")->SetValue(std::sqrt(r2));
     if (n > p + 1) out.Fields("Adj_R-Square")->SetValue(r2 - (1 - r2) * p / (n - p - 1));
-    out.Fields("StdError_of_Estimate")->SetValue(std::sqrt(sse / df));
+    out.Fields("StdError_of_Estimate")->SetValue(std::ldexp(std::sqrt(sse / df), ys));
     if (m_s.Anova) {
         out.Fields("Regression_DF")->SetValue(static_cast<double>(p));
         out.Fields("Residual_DF")->SetValue(df);
         out.Fields("Total_DF")->SetValue(df + p);
-        out.Fields("Regression_SS")->SetValue(sst - sse);
-        out.Fields("Residual_SS")->SetValue(sse);
-        out.Fields("Total_SS")->SetValue(sst);
-        out.Fields("Regression_MS")->SetValue((sst - sse) / p);
-        out.Fields("Residual_MS")->SetValue(sse / df);
+        out.Fields("Regression_SS")->SetValue(std::ldexp(sst - sse, 2 * ys));
+        out.Fields("Residual_SS")->SetValue(std::ldexp(sse, 2 * ys));
+        out.Fields("Total_SS")->SetValue(std::ldexp(sst, 2 * ys));
+        out.Fields("Regression_MS")->SetValue(std::ldexp((sst - sse) / p, 2 * ys));
+        out.Fields("Residual_MS")->SetValue(std::ldexp(sse / df, 2 * ys));
         if (sse > 0) {
             const double F = ((sst - sse) / p) / (sse / df);
             out.Fields("F-Value")->SetValue(F);

@@ -61,8 +61,15 @@ protected:
     // One fit as the class sees it: p regressors f_1 .. f_p (for example the
     // X values less their first value), their cross-products G (about the
     // means with an intercept, about zero without), g with Y and gyy of Y.
+    // Regressor j and its reported coefficient may be held in the unit
+    // 2^scale[j], and Y in 2^yScale (as the sums were kept, so that data
+    // whose products lie beyond a double's range are fitted): every sum and
+    // mean below is in those units, and the fit is brought back to the data's
+    // own units at the end (powers of two scale exactly).
     struct FitModel {
         int p = 0;
+        std::vector<int> scale;    // p entries (none: all in the data's own units)
+        int yScale = 0;
         bool intercept = true;
         DoubleDouble n;            // Σw
         std::int64_t records = 0;
@@ -88,6 +95,10 @@ protected:
         bool perfect = false;      // SSE is 0 to the precision of the data
         std::vector<double> b, se; // 0 .. p (entry 0 the intercept)
         std::vector<double> beta;  // 1 .. p; NaN when not written
+        // b and se are in the data's own units; SSE and SST in the unit
+        // 2^(2·yScale), and the fitted values' pieces below in the model's.
+        int yScale = 0;
+        std::vector<int> scale;    // the unit of each regressor, 2^scale[j]
         // For the fitted values: ŷ = yMean + Σ c_j (f_j − mean_j), or Σ c_j f_j.
         bool intercept = true;
         DoubleDouble yMean;

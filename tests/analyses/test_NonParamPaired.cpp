@@ -103,6 +103,24 @@ TEST_F(PairedTest, MeansCountsSignWilcoxonAndSpearmanWithoutTies) {
     EXPECT_EQ(out[0].Num("Wilcoxon_Pos_SumRank"), 5.0);
 }
 
+TEST_F(PairedTest, PearsonOfFieldsNear1e300IsNotLeftNull) {
+    // x 1..5 and y 2 1 4 3 5 as above, one of them times 1e-300: the squares
+    // of its deviations (about 1e-600) vanished in the sums and Pearson's r
+    // was left Null. r = 0.8 whatever the scale (Sxy 8, Sxx = Syy = 10); the
+    // small field's mean is 3·1e-300.
+    const double x[] = {1, 2, 3, 4, 5}, y[] = {2, 1, 4, 3, 5};
+    for (const double sx : {1.0, 1e-300}) {
+        const double sy = sx == 1.0 ? 1e-300 : 1.0;
+        std::vector<Row> rows;
+        for (std::size_t i = 0; i < 5; ++i) rows.push_back({x[i] * sx, y[i] * sy});
+        auto out = run(rows);
+        ASSERT_EQ(out.size(), 1u) << sx;
+        EXPECT_NEAR(out[0].Num("Pearson's_R"), 0.8, 1e-15) << sx;
+        EXPECT_TRUE(AgreesTo(3 * sx, out[0].Num("Mean"), 15)) << sx;
+        EXPECT_TRUE(AgreesTo(3 * sy, out[0].Num("MeanY"), 15)) << sx;
+    }
+}
+
 TEST_F(PairedTest, SpearmanAndKendallWithTies) {
     // x 1 1 2 3, y 1 2 2 3: mid-ranks x 1.5 1.5 3 4, y 1 2.5 2.5 4, D = 1.5.
     auto out = run({{1.0, 1.0}, {1.0, 2.0}, {2.0, 2.0}, {3.0, 3.0}}, false, true);

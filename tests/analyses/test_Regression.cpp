@@ -688,6 +688,94 @@ TEST_F(RegressionTest, MultipleRegressionDropsARecordWithAMissingX) {
     }
 }
 
+// Data near the ends of the double range: the products of their deviations
+// (near 1e-600, or 1e600) lie beyond a double, and such a fit was left with
+// its lead values ("does not vary") or refused (its sums overflowed). Every
+// value is a small integer times 10^e, so the fit is the integers' exact fit
+// with each coefficient and standard error times 10^(eY − eX) (the
+// intercept's times 10^eY), the sums of squares times 10^(2·eY) (0 below the
+// smallest double), the fitted values times 10^eY, and every ratio (t, its
+// probability, β, R², F) the integers' own.
+TEST_F(RegressionTest, DataNear1e300AreFittedNotLeftWithoutStatistics) {
+    const std::vector<long long> x1 = {1, 2, 3, 4, 5, 6, 7, 8}, x2 = {3, 1, 4, 1, 5, 9, 2, 6};
+    const std::vector<long long> y = {4, 3, 9, 8, 13, 21, 10, 19};
+    struct Case {
+        const char* what;
+        std::string kind;
+        int e1, e2, ey; // the powers of ten of X1, X2 and Y
+    } cases[] = {
+        {"k·1e-300 on k", "S", 0, 0, -300},
+        {"k on k·1e-300", "S", -300, 0, 0},
+        {"k·1e-300 on k·1e-300", "S", -300, 0, -300},
+        {"k on k·1e300 (the squares overflow)", "S", 300, 0, 0},
+        {"k·1e-300 on k·1e-300 and k", "M", -300, 0, -300},
+    };
+    auto pow10 = [](int e) { return std::stod("1e" + std::to_string(e)); };
+    auto scaled = [](long long k, int e) { return std::stod(std::to_string(k) + "e" + std::to_string(e)); };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const bool multiple = c.kind == "M";
+        const std::string table = "Data" + std::to_string(++n);
+        std::vector<Row> data;
+        std::vector<std::vector<Q>> X;
+        for (std::size_t i = 0; i < y.size(); ++i) {
+            data.push_back({scaled(x1[i], c.e1), scaled(x2[i], c.e2), scaled(y[i], c.ey)});
+            X.push_back(multiple ? std::vector<Q>{Q(x1[i]), Q(x2[i])} : std::vector<Q>{Q(x1[i])});
+        }
+        MakeData({"X1", "X2", "Y"}, data, table);
+        RegressionSpec r;
+        r.kind = c.kind;
+        r.table = table;
+        r.out2 = "Resid" + std::to_string(n);
+        r.fields = {{"X1", "X"}, {"Y", "Y"}};
+        if (multiple) r.fields.insert(r.fields.begin() + 1, {"X2", "X"});
+        const auto rows = RunAndRead(r);
+        ASSERT_EQ(rows.size(), 1u);
+        const OutRow& row = rows[0];
+        const ExactFit F = exactFit(X, qs(y), std::vector<Q>(y.size(), Q(1)), true);
+        const double df = F.df(), sse = F.sse.D(), sst = F.sst.D();
+        const int e[] = {0, c.e1, c.e2};
+        for (int j = 0; j <= F.p; ++j) {
+            const std::size_t J = static_cast<std::size_t>(j);
+            const double unit = pow10(c.ey - e[j]);
+            const double b = F.b[J].D(), se = std::sqrt(F.v[J].D() * sse / df);
+            const std::string x = j == 1 ? "X1" : "X2";
+            EXPECT_TRUE(AgreesTo(b * unit, row.Num(CoefColumn(c.kind, "Coef", j, x)), 12)) << j;
+            EXPECT_TRUE(AgreesTo(se * unit, row.Num(CoefColumn(c.kind, "SE", j, x)), 12)) << j;
+            EXPECT_TRUE(AgreesTo(b / se, row.Num(CoefColumn(c.kind, "t-Value", j, x)), 12)) << j;
+            EXPECT_TRUE(AgreesTo(tTwoTailed(b / se, static_cast<int>(df)), row.Num(CoefColumn(c.kind, "Prob", j, x)), 8)) << j;
+            if (j > 0) {
+                EXPECT_TRUE(AgreesTo(b * std::sqrt(F.ssx[J - 1].D() / sst), row.Num(CoefColumn(c.kind, "Beta", j, x)), 12)) << j;
+            }
+        }
+        const double r2 = 1 - sse / sst, Fv = ((sst - sse) / F.p) / (sse / df);
+        EXPECT_TRUE(AgreesTo(r2, row.Num("R-Square"), 12));
+        EXPECT_TRUE(AgreesTo(std::sqrt(r2), row.Num("Multiple_R"), 12));
+        EXPECT_TRUE(AgreesTo(Fv, row.Num("F-Value"), 12));
+        EXPECT_TRUE(AgreesTo(std::sqrt(sse / df) * pow10(c.ey), row.Num("StdError_of_Estimate"), 12));
+        const struct {
+            const char* column;
+            double value; // of the integers
+        } sums[] = {{"Regression_SS", sst - sse}, {"Residual_SS", sse}, {"Total_SS", sst}, {"Residual_MS", sse / df}};
+        for (const auto& s : sums) {
+            if (c.ey < 0) {
+                EXPECT_EQ(row.Num(s.column), 0.0) << s.column; // about 1e-600
+            } else {
+                EXPECT_TRUE(AgreesTo(s.value * pow10(2 * c.ey), row.Num(s.column), 12)) << s.column;
+            }
+        }
+        const auto res = ReadTable(r.out2);
+        ASSERT_EQ(res.size(), y.size());
+        for (std::size_t k = 0; k < y.size(); ++k) {
+            Q fitted = F.b[0];
+            for (std::size_t j = 1; j <= X[k].size(); ++j) fitted = fitted + F.b[j] * X[k][j - 1];
+            EXPECT_TRUE(AgreesTo(fitted.D() * pow10(c.ey), res[k].Num("Estimated_Y"), 12)) << k;
+            EXPECT_NEAR((Q(y[k]) - fitted).D(), res[k].Num("Residual") / pow10(c.ey), 1e-12) << k;
+        }
+    }
+}
+
 // Which regressor a collinearity names, and the cut-off that decides that
 // regressors are collinear. The regressors are built so that the exact
 // dependency is known: the status text names the first regressor (in the

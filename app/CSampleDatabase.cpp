@@ -1,6 +1,7 @@
 #include "app/CSampleDatabase.h"
 
 #include "db/Dao.h"
+#include "engine/AnalysisCatalogue.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
 #include "scenario/AppDatabase.h"
@@ -184,7 +185,8 @@ void StoreScenario(Database& db, const SampleScenario& s) {
         SetScenarioOption(scen, column, value);
     for (const auto& [name, role] : s.fields)
         scen.AddField(name, role);
-    const ScenarioSaveResult saved = SaveScenario(db, 0, scen, NumberedFields(scen), "admin");
+    const ScenarioSaveResult saved =
+        SaveScenario(db, 0, scen, GetScenarioSort(scen.CalcType()), NumberedFields(scen), "admin");
     if (!saved.Saved)
         throw DaoError(err::InvalidOperation, saved.Message);
 }

@@ -11,6 +11,8 @@
 #include "app/modOpenDatabase.h"
 #include "db/Dao.h"
 #include "designer/CMelvarsPropWiz.h"
+#include "designer/ReplacedTables.h"
+#include "engine/AnalysisCatalogue.h"
 #include "scenario/ScenarioSave.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
@@ -47,6 +49,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <vector>
 
 using platform::ui::PixelsFromTwips;
 using platform::ui::SetScreenMousePointer;
@@ -54,37 +57,23 @@ using platform::ui::TwipsFromPixels;
 
 namespace {
 
+const char* const kGroupLetters[] = {"", "P", "G", "N"};
+
 struct TypeOption {
-    const char* caption;
-    const char* filter;
+    QString caption;
+    QString filter;
 };
 
-// The option buttons of the three tabs: caption and the type filter.
-const TypeOption kParametric[] = {{"All", "*"},           {"Describe", "Describe"}, {"Frequency", "Frequency"},
-                                  {"Percentiles", "Percentiles"}, {"Compare", "Compare"}, {"Matrix", "Matrix"},
-                                  {"Regression", "Regression"}, {"Crosstab", "Crosstab"}};
-const TypeOption kGroup[] = {{"All", "*"},
-                             {"Two Sample t-Test", "Two Sample t-Test"},
-                             {"ANOVA", "ANOVA"},
-                             {"Two-Way ANOVA", "Two way ANOVA"}};
-const TypeOption kNonParametric[] = {{"All", "*"},           {"Chi-Square", "Chi-Square"}, {"Sign Test", "Sign Test"},
-                                     {"K-S Fit", "K-S Fit"}, {"2 Sample", "2 Sample"},     {"N Sample", "N Sample"},
-                                     {"Paired Fields", "Paired Fields"}, {"N Fields", "N Fields"}};
-
-std::pair<const TypeOption*, int> OptionsOfTab(int tab) {
-    switch (tab) {
-    case 1:
-        return {kParametric, 8};
-    case 2:
-        return {kGroup, 4};
-    case 3:
-        return {kNonParametric, 8};
-    default:
-        return {nullptr, 0};
-    }
+// The option buttons of a tab: "All" ("*"), then one per type of the tab's
+// group with its caption and its name as the type filter.
+std::vector<TypeOption> OptionsOfTab(int tab) {
+    if (tab < 1 || tab > 3)
+        return {};
+    std::vector<TypeOption> options{{QStringLiteral("All"), QStringLiteral("*")}};
+    for (const AnalysisType* t : AnalysisTypesOfGroup(kGroupLetters[tab][0]))
+        options.push_back({QString::fromUtf8(t->listCaption), QString::fromUtf8(t->name)});
+    return options;
 }
-
-const char* const kGroupLetters[] = {"", "P", "G", "N"};
 
 const char* const kColumnHeaders[] = {"ID #",           "Type",           "Scenario Description", "Table",
                                       "Output Table 1", "Output Table 2", "Created By",           "Created Date",
@@ -150,12 +139,14 @@ frmStatMain::frmStatMain(QWidget* parent) : QWidget(parent) {
         auto* column = new QVBoxLayout(frame);
         column->setContentsMargins(6, 2, 4, 2);
         column->setSpacing(0);
-        const auto [options, count] = OptionsOfTab(tab);
-        for (int i = 1; i <= count; ++i) {
-            auto* option = new QRadioButton(QString::fromLatin1(options[i - 1].caption), frame);
+        const std::vector<TypeOption> options = OptionsOfTab(tab);
+        auto& buttons = m_options[static_cast<std::size_t>(tab)];
+        buttons.assign(options.size() + 1, nullptr);
+        for (int i = 1; i <= static_cast<int>(options.size()); ++i) {
+            auto* option = new QRadioButton(options[static_cast<std::size_t>(i - 1)].caption, frame);
             option->setObjectName(QStringLiteral("%1_%2").arg(QString::fromLatin1(optionNames[tab])).arg(i));
             column->addWidget(option);
-            m_options[static_cast<std::size_t>(tab)][static_cast<std::size_t>(i)] = option;
+            buttons[static_cast<std::size_t>(i)] = option;
             connect(option, &QRadioButton::clicked, this, [this, tab, i] { optAnalysisType_Click(tab, i); });
         }
         column->addStretch(1);
@@ -231,8 +222,11 @@ void frmStatMain::CreateNewScenario() {
         wiz.SetParentWindow(this);
         std::string type = m_ScenType.toStdString();
         if (type == "*") {
+            // All types shown: the first type of the group.
             const std::string group = m_ScenTypeMain.toStdString();
-            type = group == "P" ? "Describe" : group == "G" ? "Two Sample t-Test" : group == "N" ? "Chi-Square" : "";
+            const std::vector<const AnalysisType*> types =
+                group.size() == 1 ? AnalysisTypesOfGroup(group[0]) : std::vector<const AnalysisType*>();
+            type = types.empty() ? std::string() : std::string(types.front()->name);
         }
         wiz.SetScenario_ID(0);
         wiz.SetCalcType(type);
@@ -313,9 +307,10 @@ QPushButton* frmStatMain::cmdAction(int index) const {
 }
 
 QRadioButton* frmStatMain::optAnalysisType(int tab, int index) const {
-    if (tab < 1 || tab > 3 || index < 1 || index > 8)
+    if (tab < 1 || tab > 3 || index < 1)
         return nullptr;
-    return m_options[static_cast<std::size_t>(tab)][static_cast<std::size_t>(index)];
+    const auto& buttons = m_options[static_cast<std::size_t>(tab)];
+    return static_cast<std::size_t>(index) < buttons.size() ? buttons[static_cast<std::size_t>(index)] : nullptr;
 }
 
 QGroupBox* frmStatMain::SubTypeFrame(int tab) const {
@@ -327,10 +322,10 @@ QMdiSubWindow* frmStatMain::SubWindow() const {
 }
 
 QString frmStatMain::TypeFilter(int tab, int index) {
-    const auto [options, count] = OptionsOfTab(tab);
-    if (!options || index < 1 || index > count)
+    const std::vector<TypeOption> options = OptionsOfTab(tab);
+    if (index < 1 || index > static_cast<int>(options.size()))
         return {};
-    return QString::fromLatin1(options[index - 1].filter);
+    return options[static_cast<std::size_t>(index - 1)].filter;
 }
 
 int frmStatMain::ListLeft() const {
@@ -408,6 +403,9 @@ void frmStatMain::Form_Load() {
         m_frames[2]->hide();
         m_frames[3]->hide();
         m_lvwScenarios->raise();
+        // The keys of the list (Enter runs, Delete deletes, the Menu key opens
+        // its popup) work from the first moment, without a click on a row.
+        m_lvwScenarios->setFocus();
         m_timer1->start();
     } catch (...) {
         proc.HandleError();
@@ -929,20 +927,27 @@ bool frmStatMain::RunScenarioTest(long ScenarioID) {
             return false;
         }
 
-        QString existing;
-        if (TableDefExists(gdbCurrent, out1.toStdString()))
-            existing = out1;
-        if (!out2.isEmpty() && TableDefExists(gdbCurrent, out2.toStdString()))
-            existing += QLatin1Char('\n') + out2;
-        if (!existing.isEmpty()) {
-            const int answer = ShowAppMessage(QStringLiteral("The following output table(s) already exist in the "
-                                                             "current database. Do you want to overwrite them?\n\n") +
-                                                  existing,
-                                              vbYesNo | vbExclamation | vbDefaultButton2);
-            QApplication::processEvents();
-            if (answer != vbYes)
+        // The designer's checks of the output names, through its routine: a
+        // table that a stored scenario reads is refused, a table of data is
+        // named as data before the question about outputs.
+        for (const QString& name : {out1, out2}) {
+            const std::string refusal = replacedtables::InputRefusal(name.toStdString());
+            if (!refusal.empty()) {
+                ShowAppMessage(failedReason + QString::fromStdString(refusal), vbOKOnly | vbExclamation);
                 return false;
+            }
         }
+        replacedtables::Asking asking;
+        asking.lineBreak = QStringLiteral("\n");
+        asking.secondOnItsOwnLine = true;
+        asking.ask = [](const QString& question) {
+            const int answer = ShowAppMessage(question, vbYesNo | vbExclamation | vbDefaultButton2);
+            QApplication::processEvents();
+            return answer;
+        };
+        if (!replacedtables::AgreeToReplace(replacedtables::ExistingTables(out1.toStdString(), out2.toStdString()),
+                                            asking))
+            return false;
 
         SetOperation("Close output forms if open ");
         CloseGridsShowing(out1, out2);

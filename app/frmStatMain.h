@@ -20,6 +20,7 @@
 #include <memory>
 #include <optional>
 #include <utility>
+#include <vector>
 
 class CListView;
 class CScenarioRun;
@@ -129,8 +130,8 @@ public:
     static Layout ComputeLayout(int scaleWidth, int scaleHeight, int buttonWidth, int listLeft = 2340);
     // The widest a list column is made to fit its texts, pixels.
     static constexpr int MaximumColumnWidth = 600;
-    // The type filter of an option button (index 1 "*"); empty outside the
-    // group's range.
+    // The type filter of an option button (index 1 "*", then the names of the
+    // group's types in the catalogue's order); empty outside the group's range.
     static QString TypeFilter(int tab, int index);
 
 signals:
@@ -177,7 +178,7 @@ private:
     QTabBar* m_tabMain = nullptr;
     QFrame* m_tabBody = nullptr;
     std::array<QGroupBox*, 4> m_frames{};                 // 1..3
-    std::array<std::array<QRadioButton*, 9>, 4> m_options{}; // [tab][index]
+    std::array<std::vector<QRadioButton*>, 4> m_options{}; // [tab][index], index 1 "All"
     QTreeWidget* m_lvwScenarios = nullptr;
     std::array<QPushButton*, 6> m_cmdAction{};
     QTimer* m_timer1 = nullptr;

@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+class VarnelloCore;
+
 namespace bench {
 
 using Clock = std::chrono::steady_clock;
@@ -86,10 +88,63 @@ struct Scenario {
 std::int32_t StoreScenario(dao::Database& db, const Scenario& scenario);
 
 // Seconds the engine takes to run the scenario; ends the program when it fails.
-double RunScenario(const dao::DatabasePtr& db, std::int32_t id);
+// `setup`, when given, is called on the engine before the run (to change an
+// entry, say).
+double RunScenario(const dao::DatabasePtr& db, std::int32_t id,
+                   const std::function<void(VarnelloCore&)>& setup = {});
 
 // Seconds to read every value of every column of the query through the
 // data-access layer: numbers are added to the checksum, texts count by length.
 double ReadQuery(const dao::DatabasePtr& db, const std::string& sql, double& checksum);
+
+// Seconds to read the query and write one row for each record it returns into
+// the table "Stage" of `stage` through the batch appender (what a staging
+// analysis writes): the record's ordinal, the number of its group (counted up
+// where the query's first column changes) and every number of the record.
+// The table is made before and dropped after the timed part.
+double ReadAndStage(const dao::DatabasePtr& db, const std::string& sql, const dao::DatabasePtr& stage,
+                    double& checksum);
+
+// Seconds to write `records` rows through AddNew/Update in one transaction
+// into a new table `table` of db: a text column "Grp" (20 characters) and
+// Double columns of these names. The table is dropped first if it is there.
+double WriteRows(const dao::DatabasePtr& db, const std::string& table, const std::vector<std::string>& numbers,
+                 long records);
+
+// Seconds for SQLite's own read of `sql` through its C API on a connection
+// of its own (the file opened read-only): every value fetched, numbers added
+// to the checksum, texts counted by length. Text sorts must name a collation
+// SQLite knows (COLLATE BINARY): the data-access layer's is its own code.
+double ReadSqlite(const std::string& path, const std::string& sql, double& checksum);
+
+// ---- the shared data table --------------------------------------------------
+// Writes the table "Data" of `records` rows that the analyses are measured on:
+//   Grp      text, "Group 0" .. "Group 9" in turn (10 groups);
+//   GrpMany  text, one of 10,000 group names at random;
+//   C2, C5   text, a compare field of 2 ("A", "B") and of 5 ("S0".."S4") values;
+//   Row, Col whole numbers: Row = (i / 1000) mod 1000, Col = i mod 1000, so
+//            the first 1,000,000 records hold 1,000,000 distinct (Row, Col)
+//            cells; Cell = 1000·Row + Col;
+//   K        a whole number, one of 30,000 at random (categories);
+//   X        whole counts 0..39 (many ties), Y = X + a whole number in -3..3;
+//   U        a real number in [0, 1000) (no ties), V = U + a real in [-50, 50).
+void WriteStandardData(dao::Database& db, long records);
+
+// ---- one measurement in a child process of its own --------------------------
+// Runs this program again (/proc/self/exe) with `args`; the child reports
+// through ReportToParent on its standard output. Its peak memory is the
+// child's own high-water mark (VmHWM after the program was started again),
+// so nothing the parent holds counts; a child that fails before it reports
+// gets its ru_maxrss, which can include the parent's resident size at the fork.
+struct ChildResult {
+    bool Ok = false;
+    double Seconds = 0;
+    double Checksum = 0;
+    double PeakMiB = 0;
+    std::string Error; // how it failed
+};
+ChildResult RunChild(const std::vector<std::string>& args);
+// What a child prints for the parent: "seconds checksum VmHWM-in-KiB".
+void ReportToParent(double seconds, double checksum);
 
 } // namespace bench

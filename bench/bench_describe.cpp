@@ -24,8 +24,9 @@
 // 10 groups, best of 5 runs each; the large and linear runs take the best of
 // fewer runs). Runs of different kinds alternate, so that a slow phase of a
 // loaded machine does not fall on one kind only.
+#include "bench/BenchSupport.h"
 #include "db/Dao.h"
-#include "analyses/descriptive/SortStage.h"
+#include "engine/SortStage.h"
 #include "engine/VarnelloCore.h"
 #include "scenario/AppDatabase.h"
 #include "scenario/ScenarioTables.h"
@@ -167,26 +168,9 @@ double readLayer(const DatabasePtr& db, double& checksum) {
 }
 
 // SQLite's own sorted read by group, on a connection as SQLite opens it.
+// SQLite's own text order: the data-access layer's collation is its own code.
 double readCApi(const std::string& path, double& checksum) {
-    auto t0 = Clock::now();
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt* st = nullptr;
-    // SQLite's own text order: the data-access layer's collation is its own code.
-    if (sqlite3_prepare_v2(db, "SELECT Grp, X1, X2 FROM Data ORDER BY Grp COLLATE BINARY", -1, &st, nullptr) != SQLITE_OK) {
-        std::fprintf(stderr, "baseline read: %s\n", sqlite3_errmsg(db));
-        std::exit(1);
-    }
-    std::size_t len = 0;
-    while (sqlite3_step(st) == SQLITE_ROW) {
-        const unsigned char* g = sqlite3_column_text(st, 0);
-        len += g ? std::strlen(reinterpret_cast<const char*>(g)) : 0;
-        checksum += sqlite3_column_double(st, 1) + sqlite3_column_double(st, 2);
-    }
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    checksum += static_cast<double>(len);
-    return seconds(t0, Clock::now());
+    return bench::ReadSqlite(path, "SELECT Grp, X1, X2 FROM Data ORDER BY Grp COLLATE BINARY", checksum);
 }
 
 // Bytes the allocator has handed out and not taken back (its heaps and its

@@ -23,10 +23,25 @@
 // Usage: bench_group [records [repetitions [name]]]   (default 1000000
 // records, 3 runs each: the best times and the range of the ratios over all
 // runs; with a name, only the jobs whose name contains it)
+//
+//        bench_group cells [largest [repetitions]]
+//   The crosstab against the number of its cells: every record a cell of its
+//   own (10 column values), at 100000 cells, 1000000 and, with a largest of
+//   4000000 or more, 4000000; once in groups of 1000 cells, once as one
+//   group. Each run and each baseline (reading the grouped query the
+//   crosstab stands on) is a child process of its own, whose peak memory
+//   (VmHWM) is its own. Printed per size: the best time, the range of the
+//   ratios to the baseline over all runs, the cost per cell against the
+//   smallest size, and the largest peak memory of the runs and of the
+//   baseline. Goals: cost per cell flat (within 1.3x), peak memory flat and
+//   under 64 MiB.
 #include "bench/BenchSupport.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -64,6 +79,128 @@ void makeManyGroups(Database& db, long records) {
 
 constexpr long kMaxManyGroups = 50000;
 
+// ---- the crosstab against its cells ----------------------------------------------------
+
+// Every record its own cell: group G, row value R (a text), column C (10
+// values), X a value. `groups`: cells per group (0: one group).
+void makeCells(Database& db, long cells, long perGroup) {
+    char text[32];
+    Random random;
+    WriteDataTable(db, {{"G", dbLong}, {"R", dbText, 20}, {"C", dbLong}, {"X", dbDouble}}, cells,
+                   [&](long i, const std::vector<FieldPtr>& f) {
+                       f[0]->SetValue(static_cast<std::int32_t>(perGroup ? i / perGroup : 0));
+                       std::snprintf(text, sizeof text, "Row %ld", (perGroup ? i % perGroup : i) / 10);
+                       f[1]->SetValue(text);
+                       f[2]->SetValue(static_cast<std::int32_t>(i % 10));
+                       f[3]->SetValue(static_cast<double>(random.Next() % 100000) / 100.0);
+                   });
+}
+
+const char* kCellsSql =
+    "SELECT [G], [R], [C], Sum([X]) AS S1, Count([X]) AS N1 FROM [Data] GROUP BY [G], [R], [C] ORDER BY [G], [R], [C];";
+
+// The child's own peak resident memory in KiB.
+long peakKiB() {
+    FILE* f = std::fopen("/proc/self/status", "r");
+    if (!f) return -1;
+    char line[256];
+    long kib = -1;
+    while (std::fgets(line, sizeof line, f))
+        if (std::sscanf(line, "VmHWM: %ld kB", &kib) == 1) break;
+    std::fclose(f);
+    return kib;
+}
+
+// In the child: runs scenario `id` (or, with id 0, reads the grouped query)
+// and prints "seconds peak-KiB".
+int cellsChild(const std::string& path, std::int32_t id) {
+    auto db = DBEngine().OpenDatabase(path);
+    double checksum = 0;
+    const double t = id ? RunScenario(db, id) : ReadQuery(db, kCellsSql, checksum);
+    db->Close();
+    std::printf("%.6f %ld %g\n", t, peakKiB(), checksum);
+    return 0;
+}
+
+struct ChildResult {
+    double seconds = 0;
+    long kib = 0;
+};
+
+ChildResult runChild(const std::string& self, const std::string& path, std::int32_t id) {
+    const std::string cmd = "'" + self + "' --cells-child '" + path + "' " + std::to_string(id);
+    FILE* p = popen(cmd.c_str(), "r");
+    ChildResult r;
+    double checksum = 0;
+    if (!p || std::fscanf(p, "%lf %ld %lf", &r.seconds, &r.kib, &checksum) != 3) {
+        std::fprintf(stderr, "child failed: %s\n", cmd.c_str());
+        std::exit(1);
+    }
+    pclose(p);
+    return r;
+}
+
+int cellsMain(const std::string& self, long largest, int repetitions) {
+    std::vector<long> sizes = {100000, 1000000};
+    if (largest >= 4000000) sizes.push_back(4000000);
+    sizes.erase(std::remove_if(sizes.begin(), sizes.end(), [&](long n) { return n > std::max(largest, 100000L); }),
+                sizes.end());
+    ScratchDir dir("group-cells");
+    struct Row {
+        std::string layout;
+        long cells = 0;
+        double tRun = 1e300, tBase = 1e300, ratioMin = 1e300, ratioMax = 0;
+        long kibRun = 0, kibBase = 0;
+    };
+    std::vector<Row> rows;
+    for (long perGroup : {1000L, 0L}) {
+        for (long n : sizes) {
+            const std::string path = dir.File("cells-" + std::to_string(n) + "-" + std::to_string(perGroup) + ".db");
+            std::int32_t id = 0;
+            {
+                auto db = CreateScenarioDatabase(path);
+                makeCells(*db, n, perGroup);
+                id = StoreScenario(*db, {"P", "Crosstab", "OutX", "OutX_2", {{"XType", "S"}, {"XRowPCnt", true}},
+                                         {{"G", "G"}, {"R", "G"}, {"C", "C"}, {"X", "X"}}});
+                db->Close();
+            }
+            Row r{perGroup ? "groups of 1000" : "one group", n};
+            for (int i = 0; i < repetitions; ++i) {
+                // Baseline and run swap places each time.
+                ChildResult run, base;
+                if (i % 2 == 0) {
+                    base = runChild(self, path, 0);
+                    run = runChild(self, path, id);
+                } else {
+                    run = runChild(self, path, id);
+                    base = runChild(self, path, 0);
+                }
+                r.tRun = std::min(r.tRun, run.seconds);
+                r.tBase = std::min(r.tBase, base.seconds);
+                r.ratioMin = std::min(r.ratioMin, run.seconds / base.seconds);
+                r.ratioMax = std::max(r.ratioMax, run.seconds / base.seconds);
+                r.kibRun = std::max(r.kibRun, run.kib);
+                r.kibBase = std::max(r.kibBase, base.kib);
+            }
+            rows.push_back(r);
+        }
+    }
+    std::printf("crosstab \"S\" with \"%% Row\" rows, every record its own cell (best of %d; ratios over all runs)\n",
+                repetitions);
+    for (const Row& r : rows) {
+        // Cost per cell against the same layout's smallest size.
+        const Row* first = nullptr;
+        for (const Row& o : rows)
+            if (o.layout == r.layout && (!first || o.cells < first->cells)) first = &o;
+        const double perCell = (r.tRun / static_cast<double>(r.cells)) / (first->tRun / static_cast<double>(first->cells));
+        std::printf("%-15s %8ld cells %8.3f s  read %7.3f s  ratio %.2f .. %.2f  per cell x%.2f  peak %6.1f MiB "
+                    "(read %6.1f MiB)  (goals: per cell <= 1.3, peak <= 64 MiB)\n",
+                    r.layout.c_str(), r.cells, r.tRun, r.tBase, r.ratioMin, r.ratioMax, perCell, r.kibRun / 1024.0,
+                    r.kibBase / 1024.0);
+    }
+    return 0;
+}
+
 struct Job {
     std::string name;
     std::int32_t id = 0;
@@ -77,6 +214,9 @@ struct Job {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 3 && std::strcmp(argv[1], "--cells-child") == 0) return cellsChild(argv[2], std::atoi(argv[3]));
+    if (argc > 1 && std::strcmp(argv[1], "cells") == 0)
+        return cellsMain(std::filesystem::read_symlink("/proc/self/exe").string(), argc > 2 ? std::atol(argv[2]) : 1000000, argc > 3 ? std::max(1, std::atoi(argv[3])) : 3);
     const Args args = ParseArgs(argc, argv);
     const std::string only = argc > 3 ? argv[3] : "";
     ScratchDir dir("group");

@@ -87,12 +87,12 @@ private:
 
 // The analysis replaced by the progress calls of a walk over `records` records.
 void onlyTheCalls(Varnello& engine, long records) {
-    engine.Core().Entries().Describe = [records](DescribeArgs&, VarnelloCore& e) {
+    CoreOf(engine).ReplaceAnalysis("Describe", [records](AnalysisSettings&, RunContext& e) {
         for (long r = 1; r <= records; ++r)
             e.Quorb_Msg(r, false, "");
         e.Quorb_Msg(records, true, "");
         return std::string();
-    };
+    });
 }
 
 void failed(std::int32_t id, const std::string& why) {

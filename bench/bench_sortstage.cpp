@@ -3,8 +3,8 @@
 //
 // Usage: bench_sortstage [values [fields]]   (default 4000000 values in each
 // of 2 fields, spilling past 2^20 values)
-#include "analyses/descriptive/SortStage.h"
-#include "engine/VarnelloCore.h"
+#include "engine/SortStage.h"
+#include "engine/RunContext.h"
 #include "scenario/AppDatabase.h"
 
 #include <chrono>
@@ -23,7 +23,7 @@ struct Times {
     double add = 0, scan = 0;
 };
 
-Times stage(VarnelloCore& eng, const std::vector<double>& values, int fields, double& checksum) {
+Times stage(RunContext& eng, const std::vector<double>& values, int fields, double& checksum) {
     SortStage st(eng, static_cast<std::int16_t>(fields));
     st.BeginGroup();
     auto t0 = Clock::now();
@@ -51,9 +51,10 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(dir);
     std::string path = (dir / "s.vdb").string();
     auto db = dao::DBEngine().CreateDatabase(path);
-    VarnelloCore eng;
-    eng.SetScenarioDatabase(db);
-    eng.SetOutputDatabase(db);
+    RunContext eng;
+    RunContext::Frame frame;
+    frame.source = frame.output = db;
+    eng.Begin(std::move(frame));
     if (!eng.Quorb_UTIL_MakeTempDB()) return 1;
     std::mt19937_64 rng(7);
     std::normal_distribution<double> nd(1000, 50);

@@ -1,13 +1,13 @@
 # Installs the engine as a library that clients build against:
 #
-#   <prefix>/include/varnello/{db,platform,errors,util,scenario,engine,analyses}/*.h
+#   <prefix>/include/varnello/engine/Varnello.h and the headers it includes
 #   <prefix>/lib/libvarnello_*.a
 #   <prefix>/lib/cmake/Varnello/VarnelloConfig.cmake (+ version and targets)
 #
 # A client's CMakeLists needs only
 #   find_package(Varnello REQUIRED)
 #   target_link_libraries(client PRIVATE Varnello::engine)
-# and includes <engine/Varnello.h>.
+# and includes <engine/Varnello.h>; the targets carry C++20 and SQLite.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -37,13 +37,36 @@ install(TARGETS ${_varnello_targets}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 
-# The public headers keep their folders, as the sources include them.
-foreach(_dir db platform errors util scenario engine analyses
-        analyses/descriptive analyses/group analyses/regression analyses/nonparametric)
-  file(GLOB _headers CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${_dir}/*.h)
-  if(_headers)
-    install(FILES ${_headers} DESTINATION ${VARNELLO_INSTALL_INCLUDEDIR}/${_dir})
-  endif()
+# The client's header and the project headers it includes, followed through
+# every level: nothing of the engine's inside (VarnelloCore.h, the run
+# context, the analyses), of the application or of SQLite. They keep their
+# folders, as the sources include them.
+function(varnello_included_headers out)
+  set(_todo ${ARGN})
+  set(_found)
+  while(_todo)
+    list(POP_FRONT _todo _header)
+    if(_header IN_LIST _found)
+      continue()
+    endif()
+    if(NOT EXISTS ${PROJECT_SOURCE_DIR}/${_header})
+      message(FATAL_ERROR "${_header}, included by a client header, is no header of this project")
+    endif()
+    list(APPEND _found ${_header})
+    set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${_header})
+    file(STRINGS ${PROJECT_SOURCE_DIR}/${_header} _lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+    foreach(_line IN LISTS _lines)
+      string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]+)\".*$" "\\1" _included "${_line}")
+      list(APPEND _todo ${_included})
+    endforeach()
+  endwhile()
+  set(${out} ${_found} PARENT_SCOPE)
+endfunction()
+
+varnello_included_headers(_client_headers engine/Varnello.h)
+foreach(_header IN LISTS _client_headers)
+  get_filename_component(_dir ${_header} DIRECTORY)
+  install(FILES ${PROJECT_SOURCE_DIR}/${_header} DESTINATION ${VARNELLO_INSTALL_INCLUDEDIR}/${_dir})
 endforeach()
 
 install(EXPORT VarnelloTargets

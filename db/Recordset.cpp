@@ -61,7 +61,7 @@ void Recordset::Close() noexcept {
     m_closed = true;
     m_stmt.reset();
     m_fetch.reset();
-    m_insert.reset();
+    m_inserts.clear();
 }
 
 void Recordset::checkOpen() const {
@@ -629,7 +629,12 @@ void Recordset::Update() {
         std::vector<int> cols;
         for (std::size_t c = 0; c < m_columns.size(); ++c)
             if (m_dirty[c] && !m_baseColumn[c].empty()) cols.push_back(static_cast<int>(c));
-        if (!m_insert || cols != m_insertColumns) {
+        // A writer that fills different columns on different rows (a
+        // statistic left Null on some) keeps an insert for each set of
+        // columns it has used lately instead of preparing one a row.
+        auto found = std::find_if(m_inserts.begin(), m_inserts.end(),
+                                  [&](const PreparedInsert& p) { return p.columns == cols; });
+        if (found == m_inserts.end()) {
             std::string names, params;
             for (std::size_t i = 0; i < cols.size(); ++i) {
                 if (i) { names += ", "; params += ", "; }
@@ -638,10 +643,11 @@ void Recordset::Update() {
             }
             std::string sql = cols.empty() ? "INSERT INTO " + QuoteIdent(m_table) + " DEFAULT VALUES"
                                            : "INSERT INTO " + QuoteIdent(m_table) + " (" + names + ") VALUES (" + params + ")";
-            m_insert = m_conn->Prepare(SystemSql(sql));
-            m_insertColumns = cols;
+            if (m_inserts.size() >= kInsertsKept) m_inserts.erase(m_inserts.begin());
+            m_inserts.push_back({cols, m_conn->Prepare(SystemSql(sql))});
+            found = m_inserts.end() - 1;
         }
-        sqlite3_stmt* st = m_insert.get();
+        sqlite3_stmt* st = found->statement.get();
         sqlite3_reset(st);
         for (std::size_t i = 0; i < cols.size(); ++i)
             BindVariant(st, static_cast<int>(i + 1), m_buffer[static_cast<std::size_t>(cols[i])]);
@@ -656,9 +662,20 @@ void Recordset::Update() {
         for (std::size_t c = 0; c < m_columns.size(); ++c)
             if ((m_columns[c].attributes & dbAutoIncrField) && m_baseColumn[c].size())
                 m_buffer[c] = Variant(static_cast<long long>(rowid));
-        m_keys.push_back(rowid);
-        m_deleted.push_back(0);
-        if (m_mode == Mode::Cached) m_rows.push_back(std::move(m_buffer));
+        if (m_appendOnly) {
+            // A writer: it keeps the row it added last (for LastModified) and
+            // no other, so that memory does not grow with the rows it writes.
+            m_keys.assign(1, rowid);
+            m_deleted.assign(1, 0);
+            if (m_mode == Mode::Cached) {
+                m_rows.clear();
+                m_rows.push_back(std::move(m_buffer));
+            }
+        } else {
+            m_keys.push_back(rowid);
+            m_deleted.push_back(0);
+            if (m_mode == Mode::Cached) m_rows.push_back(std::move(m_buffer));
+        }
         m_lastModified = static_cast<long>(m_keys.size()) - 1;
         if (m_empty) {
             // The recordset was empty: the new row does not become current.
@@ -699,7 +716,7 @@ void Recordset::Delete() {
     StmtHandle st = m_conn->Prepare(SystemSql("DELETE FROM " + QuoteIdent(m_table) + " WHERE rowid = ?1"));
     sqlite3_bind_int64(st.get(), 1, m_keys[static_cast<std::size_t>(m_pos)]);
     if (sqlite3_step(st.get()) != SQLITE_DONE) m_conn->Fail(sqlite3_extended_errcode(m_conn->handle()), "DELETE FROM " + m_table);
-    m_deleted[static_cast<std::size_t>(m_pos)] = 1;
+    m_deleted.Set(static_cast<std::size_t>(m_pos));
     ++m_deletedCount;
     m_currentLoaded = -1;
 }

@@ -8,9 +8,12 @@
 //   move, bookmark or search loads them into memory;
 // - recordsets on a table keep the row keys only and read the current row by
 //   key, so that rows can be added, edited and deleted while walking;
-// - updatable recordsets on an SQL text keep keys and values in memory.
+// - updatable recordsets on an SQL text keep keys and values in memory;
+// - append-only recordsets read no rows and keep only the row they added
+//   last (for LastModified): memory does not grow with the rows they write.
 #include "db/Connection.h"
 #include "db/Field.h"
+#include "db/RowKeys.h"
 #include "db/TranslatedSql.h"
 #include "db/Variant.h"
 
@@ -150,8 +153,8 @@ private:
 
     // Cached / keyset mode
     std::vector<std::vector<Variant>> m_rows;
-    std::vector<std::int64_t> m_keys;
-    std::vector<char> m_deleted;
+    RowKeys m_keys;                          // by position; rows added cost nothing
+    RowMarks m_deleted;
     long m_deletedCount = 0;
     StmtHandle m_fetch;                      // keyset: the row by key
     mutable std::vector<Variant> m_current;  // keyset: values of the current row
@@ -167,8 +170,12 @@ private:
     std::vector<Variant> m_buffer;
     std::vector<char> m_dirty;
     long m_lastModified = -1;
-    StmtHandle m_insert;
-    std::vector<int> m_insertColumns;
+    struct PreparedInsert {
+        std::vector<int> columns; // the columns it writes
+        StmtHandle statement;
+    };
+    static constexpr std::size_t kInsertsKept = 8;
+    std::vector<PreparedInsert> m_inserts; // the latest last
     bool m_noMatch = false;
 
     dao::Fields m_fields;

@@ -3,6 +3,8 @@
 #include "db/Database.h"
 #include "db/DaoError.h"
 
+#include <algorithm>
+
 namespace dao {
 
 namespace {
@@ -24,14 +26,15 @@ std::string insertSql(const std::string& table, const std::vector<std::string>& 
 } // namespace
 
 TableAppender::TableAppender(const std::shared_ptr<Database>& db, const std::string& table,
-                             const std::vector<std::string>& columns)
-    : m_conn(db->conn()), m_table(table), m_columns(columns), m_width(columns.size()) {
+                             const std::vector<std::string>& columns, std::size_t rowsPerStatement)
+    : m_conn(db->conn()), m_table(table), m_columns(columns), m_width(columns.size()),
+      m_batchRows(std::max<std::size_t>(1, std::min(rowsPerStatement, BatchRows))) {
     const std::string sql = "SELECT max(rowid) FROM " + QuoteIdent(table);
     StmtHandle st = m_conn->Prepare(SystemSql(sql));
     int rc = sqlite3_step(st.get());
     if (rc != SQLITE_ROW) m_conn->Fail(sqlite3_extended_errcode(m_conn->handle()), sql);
     m_nextRowId = sqlite3_column_int64(st.get(), 0) + 1;
-    m_kept.reserve(BatchRows * m_width);
+    m_kept.reserve(m_batchRows * m_width);
 }
 
 TableAppender::~TableAppender() {
@@ -40,13 +43,38 @@ TableAppender::~TableAppender() {
 }
 
 void TableAppender::Append(std::initializer_list<Number> row) {
-    if (row.size() != m_width)
+    if (row.size() != m_width || !m_blobs.empty())
         throw DaoError(err::InvalidArgument, "Invalid argument: a row of " + std::to_string(row.size()) +
                                                  " values for " + std::to_string(m_width) + " columns.");
-    m_kept.insert(m_kept.end(), row.begin(), row.end());
+    for (const Number& n : row) keep(n);
+    kept();
+}
+
+void TableAppender::Append(std::initializer_list<Number> numbers, const void* data, std::size_t size) {
+    if (numbers.size() + 1 != m_width || m_blobs.size() != m_keptRows)
+        throw DaoError(err::InvalidArgument, "Invalid argument: a row of " + std::to_string(numbers.size()) +
+                                                 " values and a blob for " + std::to_string(m_width) + " columns.");
+    for (const Number& n : numbers) keep(n);
+    m_kept.push_back(Number(0.0)); // the blob's place
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    m_blobs.emplace_back(m_bytes.size(), size);
+    m_bytes.insert(m_bytes.end(), bytes, bytes + size);
+    kept();
+}
+
+void TableAppender::keep(const Number& n) {
+    m_kept.push_back(n);
+    if (n.value) {
+        // The value is kept here: the caller's goes at the end of the call.
+        m_keptValues.push_back(*n.value);
+        m_kept.back().i = static_cast<std::int64_t>(m_keptValues.size() - 1);
+    }
+}
+
+void TableAppender::kept() {
     ++m_keptRows;
     ++m_nextRowId;
-    if (m_keptRows == BatchRows) {
+    if (m_keptRows == m_batchRows) {
         try {
             begin();
             writeKept();
@@ -74,8 +102,8 @@ void TableAppender::writeKept() {
     const std::size_t rows = m_keptRows;
     StmtHandle single;
     sqlite3_stmt* st;
-    if (rows == BatchRows) {
-        if (!m_batch) m_batch = m_conn->Prepare(SystemSql(insertSql(m_table, m_columns, BatchRows)));
+    if (rows == m_batchRows) {
+        if (!m_batch) m_batch = m_conn->Prepare(SystemSql(insertSql(m_table, m_columns, m_batchRows)));
         st = m_batch.get();
     } else {
         single = m_conn->Prepare(SystemSql(insertSql(m_table, m_columns, rows)));
@@ -85,8 +113,16 @@ void TableAppender::writeKept() {
     for (std::size_t r = 0; r < rows; ++r) {
         for (std::size_t c = 0; c < m_width; ++c) {
             const Number& n = m_kept[r * m_width + c];
-            if (n.integer) sqlite3_bind_int64(st, p++, n.i);
-            else sqlite3_bind_double(st, p++, n.d);
+            if (c + 1 == m_width && !m_blobs.empty()) {
+                const auto& [offset, size] = m_blobs[r];
+                sqlite3_bind_blob64(st, p++, m_bytes.data() + offset, size, SQLITE_STATIC);
+            } else if (n.value) {
+                BindVariant(st, p++, m_keptValues[static_cast<std::size_t>(n.i)]);
+            } else if (n.integer) {
+                sqlite3_bind_int64(st, p++, n.i);
+            } else {
+                sqlite3_bind_double(st, p++, n.d);
+            }
         }
     }
     int rc = sqlite3_step(st);
@@ -98,6 +134,9 @@ void TableAppender::writeKept() {
         throw DaoError(3146, "Query failed: rows were added to " + m_table + " while they were being appended.", 0,
                        "INSERT INTO " + m_table);
     m_kept.clear();
+    m_bytes.clear();
+    m_blobs.clear();
+    m_keptValues.clear();
     m_keptRows = 0;
 }
 

@@ -15,6 +15,12 @@ TableRowReader::TableRowReader(const std::shared_ptr<Database>& db, const std::s
     sqlite3_bind_int64(m_st.get(), 2, last);
 }
 
+void TableRowReader::Rewind(std::int64_t first, std::int64_t last) {
+    sqlite3_reset(m_st.get());
+    sqlite3_bind_int64(m_st.get(), 1, first);
+    sqlite3_bind_int64(m_st.get(), 2, last);
+}
+
 bool TableRowReader::Next() {
     int rc = sqlite3_step(m_st.get());
     if (rc == SQLITE_ROW) return true;

@@ -1,7 +1,7 @@
 #pragma once
 // TableRowReader: reads numbers back from a stretch of a table's rows in the
 // order of their rowids (the order a TableAppender wrote them), straight from
-// the statement: no recordset, no Variant.
+// the statement: no recordset (a Variant only where a value is asked for).
 #include "db/Connection.h"
 
 #include <cstdint>
@@ -23,9 +23,20 @@ public:
 
     // Moves to the next row (the first at the first call); False past the last.
     bool Next();
+    // Reads the rows whose rowid lies in first .. last from the next call of
+    // Next on, with the statement already made.
+    void Rewind(std::int64_t first, std::int64_t last);
     // A column of the current row as a double (0 for Null).
     double Double(int column) const { return sqlite3_column_double(m_st.get(), column); }
     bool IsNull(int column) const { return sqlite3_column_type(m_st.get(), column) == SQLITE_NULL; }
+    // A blob column of the current row: its bytes (valid until the next
+    // call of Next) and their number.
+    const unsigned char* Blob(int column) const {
+        return static_cast<const unsigned char*>(sqlite3_column_blob(m_st.get(), column));
+    }
+    int Bytes(int column) const { return sqlite3_column_bytes(m_st.get(), column); }
+    // A column of the current row as a recordset reads a field of that type.
+    Variant Value(int column, int daoType) const { return ReadColumn(m_st.get(), column, daoType); }
 
 private:
     std::shared_ptr<Connection> m_conn;

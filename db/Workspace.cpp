@@ -135,7 +135,16 @@ std::shared_ptr<Connection> openConnection(const std::string& path, bool create,
     }
     // Takes effect only while the file holds nothing.
     if (pageSize > 0) conn->Exec(SystemSql("PRAGMA page_size = " + std::to_string(pageSize)));
-    if (workFile) conn->Exec(SystemSql("PRAGMA synchronous = OFF"));
+    // A work file is this run's scratch, deleted after it (with its journal):
+    // its journal file is kept from one transaction to the next instead of
+    // made and removed for each (a run of many small groups commits once a
+    // group), and its lock is held for the run. The journal stays on disk,
+    // so a large table dropped or emptied costs no memory.
+    if (workFile) {
+        conn->Exec(SystemSql("PRAGMA synchronous = OFF"));
+        conn->Exec(SystemSql("PRAGMA journal_mode = PERSIST"));
+        conn->Exec(SystemSql("PRAGMA locking_mode = EXCLUSIVE"));
+    }
     // Another program's lock is waited for as long as a user would wait.
     sqlite3_busy_handler(
         raw, [](void* c, int attempt) { return static_cast<Connection*>(c)->WaitForLock(attempt) ? 1 : 0; }, conn.get());

@@ -1,7 +1,9 @@
 #include "designer/CMelvarsPropWiz.h"
 
 #include "db/Dao.h"
+#include "engine/AnalysisCatalogue.h"
 #include "designer/OptionsPages.h"
+#include "designer/ReplacedTables.h"
 #include "designer/WizServices.h"
 #include "designer/frmQuorb_Create.h"
 #include "designer/frmQuorb_Fields.h"
@@ -94,24 +96,19 @@ void CMelvarsPropWiz::SetScenarioFields(std::shared_ptr<CScenarioFields> fields)
 }
 
 long CMelvarsPropWiz::GetOptionsPageOf(const std::string& calcType) {
-    static const std::pair<const char*, long> pages[] = {
-        {"Describe", 4},  {"Frequency", 5},      {"Percentiles", 6},       {"Compare", 7},
-        {"Matrix", 8},    {"Regression", 9},     {"Crosstab", 10},         {"Two Sample t-Test", 11},
-        {"ANOVA", 11},    {"Two way ANOVA", 11}, {"Chi-Square", 12},       {"Sign Test", 13},
-        {"K-S Fit", 14},  {"2 Sample", 15},      {"N Sample", 16},         {"Paired Fields", 17},
-        {"N Fields", 18},
-    };
-    for (const auto& [name, page] : pages)
-        if (calcType == name) return page;
-    return 99;
+    const AnalysisType* t = AnalysisTypeNamed(calcType);
+    return t ? t->optionsPage : 99;
 }
 
 std::string CMelvarsPropWiz::GroupOfType(const std::string& calcType) {
-    const long page = GetOptionsPageOf(calcType);
-    if (page >= 4 && page <= 10) return "P";
-    if (page == 11) return "G";
-    if (page >= 12 && page <= 18) return "N";
-    return {};
+    const AnalysisType* t = AnalysisTypeNamed(calcType);
+    return t ? std::string(1, t->group) : std::string();
+}
+
+bool CMelvarsPropWiz::IsOptionsPage(long page) {
+    for (const AnalysisType& t : AnalysisTypes())
+        if (t.optionsPage == page) return true;
+    return false;
 }
 
 std::string CMelvarsPropWiz::OutputTablePrefix() const {
@@ -160,7 +157,7 @@ bool CMelvarsPropWiz::ShowStatWizard(long startPage) {
         QRect place;
         while (page != -1) {
             long next = page;
-            if ((page >= 1 && page <= 18) || page == 50) {
+            if ((page >= 1 && page <= 3) || IsOptionsPage(page) || page == 50) {
                 if (page == 50 && !PageForm(3)) EnsurePage(3)->SetWiz(this);
                 CWizPage* form = EnsurePage(page);
                 long nav = 0;
@@ -357,8 +354,8 @@ bool CMelvarsPropWiz::CheckFinalNames(QWidget& page, const std::string& first, c
         } else if (IsScenarioTableName(name)) {
             msg = "The output table '" + name + "' is one of the scenario tables. Please choose another name.";
             focus = box;
-        } else if (IsInputOfStoredScenario(name)) {
-            msg = "The output table '" + name + "' is the input table of a stored scenario. Please choose another name.";
+        } else if (std::string refusal = replacedtables::InputRefusal(name); !refusal.empty()) {
+            msg = std::move(refusal);
             focus = box;
         }
     }
@@ -376,7 +373,8 @@ bool CMelvarsPropWiz::PostScenario() {
         for (const CScenarioField& f : *m_ScenarioFields)
             fields.push_back({f.FieldName(), f.Choice(), f.OrdinalPosition()});
         const std::string user = dao::DBEngine().Workspaces(0)->UserName();
-        const ScenarioSaveResult saved = SaveScenario(*gdbCurrent, m_Scenario_ID, Scenario(), fields, user);
+        const ScenarioSaveResult saved =
+            SaveScenario(*gdbCurrent, m_Scenario_ID, Scenario(), GetScenarioSort(CalcType()), fields, user);
         if (!saved.Saved) {
             m_lastSaveError = saved.Message;
             wizsvc::WizMessage(m_parent, QStringLiteral("The scenario could not be saved.\r\n\r\n") +

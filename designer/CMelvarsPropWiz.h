@@ -16,8 +16,9 @@
 // pages set it after storing a user's edit. SetScenario_Type keeps only
 // exactly "P", "G" or "N".
 //
-// Page numbers: 1 type, 2 input table, 3 field roles, 4 to 18 the options
-// page of a type, 30 straight to the options page (the field page is made
+// Page numbers: 1 type, 2 input table, 3 field roles, 4 to 29 the options
+// page of a type (4 to 18 today; the catalogue of analysis types gives each
+// type its page), 30 straight to the options page (the field page is made
 // but not shown), 50 Finish, 99 a type without options page, -1 end.
 // Navigation codes: 1 back, 2 next (Finish: leave), 3 save and run, 4 cancel.
 // Cancel on any page but the Finish page (which asks itself) ends the
@@ -46,7 +47,7 @@ public:
     CMelvarsPropWiz(const CMelvarsPropWiz&) = delete;
     CMelvarsPropWiz& operator=(const CMelvarsPropWiz&) = delete;
 
-    // Runs the designer from the start page (1, 2, 3, 4 to 18, 30 or 50).
+    // Runs the designer from the start page (1, 2, 3, an options page, 30 or 50).
     // True only when the Finish page was left with "Save and &Run".
     bool ShowStatWizard(long startPage);
 
@@ -102,11 +103,14 @@ public:
     // The reason of the last failed save; empty after a success.
     const std::string& LastSaveError() const noexcept { return m_lastSaveError; }
 
-    // The options page of a type (4 to 18), 99 for none of the seventeen.
+    // The options page of a type (its number in the catalogue of analysis
+    // types), 99 for a name that is none of the types (letter case counts).
     static long GetOptionsPageOf(const std::string& calcType);
     long GetOptionsPage() const { return GetOptionsPageOf(CalcType()); }
     // The group letter of a type: "P", "G", "N", or "" for none of them.
     static std::string GroupOfType(const std::string& calcType);
+    // Whether the page number is the options page of a type.
+    static bool IsOptionsPage(long page);
 
     // The settings that hold "OutputTablePrefix" (none: the default prefix).
     void SetSettings(std::shared_ptr<CProgramSettings> settings) { m_settings = std::move(settings); }
@@ -129,6 +133,6 @@ private:
     std::string m_lastSaveError;
     std::shared_ptr<CProgramSettings> m_settings;
     QWidget* m_parent = nullptr;
-    // Page forms of the running ShowStatWizard, by page number (1 to 18, 50).
+    // Page forms of the running ShowStatWizard, by page number (1 to 29, 50).
     std::array<std::unique_ptr<CWizPage>, 51> m_pages;
 };

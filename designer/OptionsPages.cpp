@@ -26,26 +26,34 @@ OptionsPageFactory& factory() {
     return f;
 }
 
+template <class Page>
+CWizPage* Make(QWidget* parent) {
+    return new Page(parent);
+}
+
+// The page class of each options page number.
+const std::pair<long, CWizPage* (*)(QWidget*)> kPages[] = {
+    {4, Make<frmQuorb_Options_Describe>},
+    {5, Make<frmQuorb_Options_Frequency>},
+    {6, Make<frmQuorb_Options_Percentile>},
+    {7, Make<frmQuorb_Options_Compare>},
+    {8, Make<frmQuorb_Options_Matrix>},
+    {9, Make<frmQuorb_Options_Regress>},
+    {10, Make<frmQuorb_Options_Crosstab>},
+    {11, Make<frmQuorb_Options_Group>},
+    {12, Make<frmQuorb_Options_NP_ChiSquare>},
+    {13, Make<frmQuorb_Options_NP_SignTest>},
+    {14, Make<frmQuorb_Options_NP_KSFit>},
+    {15, Make<frmQuorb_Options_NP_TwoSample>},
+    {16, Make<frmQuorb_Options_NP_NSample>},
+    {17, Make<frmQuorb_Options_NP_PairedFields>},
+    {18, Make<frmQuorb_Options_NP_NFields>},
+};
+
 CWizPage* ProgramOptionsPage(long page, QWidget* parent) {
-    switch (page) {
-    case 4: return new frmQuorb_Options_Describe(parent);
-    case 5: return new frmQuorb_Options_Frequency(parent);
-    case 6: return new frmQuorb_Options_Percentile(parent);
-    case 7: return new frmQuorb_Options_Compare(parent);
-    case 8: return new frmQuorb_Options_Matrix(parent);
-    case 9: return new frmQuorb_Options_Regress(parent);
-    case 10: return new frmQuorb_Options_Crosstab(parent);
-    case 11: return new frmQuorb_Options_Group(parent);
-    case 12: return new frmQuorb_Options_NP_ChiSquare(parent);
-    case 13: return new frmQuorb_Options_NP_SignTest(parent);
-    case 14: return new frmQuorb_Options_NP_KSFit(parent);
-    case 15: return new frmQuorb_Options_NP_TwoSample(parent);
-    case 16: return new frmQuorb_Options_NP_NSample(parent);
-    case 17: return new frmQuorb_Options_NP_PairedFields(parent);
-    case 18: return new frmQuorb_Options_NP_NFields(parent);
-    default:
-        return nullptr;
-    }
+    for (const auto& [number, make] : kPages)
+        if (number == page) return make(parent);
+    return nullptr;
 }
 
 } // namespace

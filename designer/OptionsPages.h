@@ -1,16 +1,16 @@
 #pragma once
-// The options pages of the designer, one class per analysis type's page:
-//
-//   4 Describe      5 Frequency   6 Percentiles   7 Compare    8 Matrix
-//   9 Regression   10 Crosstab   11 Two Sample t-Test, ANOVA, Two way ANOVA
-//  12 Chi-Square   13 Sign Test  14 K-S Fit      15 2 Sample  16 N Sample
-//  17 Paired Fields               18 N Fields
+// The options pages of the designer, one class per page number. The
+// catalogue of analysis types (engine/AnalysisCatalogue.h) gives each type
+// the number of its options page; the page class of each number is
+// registered once, in the table of OptionsPages.cpp. Several types may share
+// one page (the three group analyses share page 11).
 //
 // An options page derives from CWizPage (designer/CWizPage.h): its SetWiz
 // keeps the first wizard given and fills the controls from it once, under
 // Loading; each control stores into the wizard's property and sets Changed;
 // Back leaves with 1, Next runs its checks and leaves with 2, Cancel (and
-// Escape) with 4. To plug a page in, add its case to CreateOptionsPage.
+// Escape) with 4. To plug a page in, give its type the page's number in the
+// catalogue and add one line for its class to the table.
 //
 // A page number without a page class gives null: the page loop then passes
 // the options step with the options the wizard holds (stored or default).

@@ -2,6 +2,7 @@
 
 #include "designer/CMelvarsPropWiz.h"
 #include "designer/WizServices.h"
+#include "engine/AnalysisCatalogue.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
 
@@ -13,33 +14,14 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <iterator>
+#include <utility>
+#include <vector>
+
 namespace {
 
-struct TypeButton {
-    int index;
-    const char* caption;
-    const char* type;
-};
-
-const TypeButton kTypes[] = {
-    {1, "&Describe", "Describe"},
-    {2, "&Frequency", "Frequency"},
-    {3, "&Percentiles", "Percentiles"},
-    {4, "Compar&e", "Compare"},
-    {5, "&Matrix", "Matrix"},
-    {6, "&Regression", "Regression"},
-    {7, "&Crosstab", "Crosstab"},
-    {20, "&Two Sample t-Test", "Two Sample t-Test"},
-    {21, "&ANOVA", "ANOVA"},
-    {22, "Two &way ANOVA", "Two way ANOVA"},
-    {30, "Chi S&quare", "Chi-Square"},
-    {31, "Si&gn Test", "Sign Test"},
-    {32, "&K-S Fit", "K-S Fit"},
-    {33, "&2 Sample", "2 Sample"},
-    {34, "N &Sample", "N Sample"},
-    {35, "Paired &Fields", "Paired Fields"},
-    {36, "N &Fields", "N Fields"},
-};
+// The headings of the three groups of types, in the order the groups stand.
+const std::pair<char, const char*> kHeadings[] = {{'P', "Parametric"}, {'G', "Group"}, {'N', "Non-Parametric"}};
 
 } // namespace
 
@@ -51,31 +33,34 @@ frmQuorb_Create::frmQuorb_Create(QWidget* parent) : CWizPage(parent) {
     fraType->setObjectName(QStringLiteral("fraType"));
     auto* grid = new QGridLayout(fraType);
     auto* group = new QButtonGroup(this);
-    const char* headings[] = {"Parametric", "Group", "Non-Parametric"};
+    // One block of buttons per group, in the catalogue's order, its heading
+    // beside the first button; a little room between the blocks.
     int row = 0;
-    for (const TypeButton& t : kTypes) {
-        const int block = t.index < 20 ? 0 : (t.index < 30 ? 1 : 2);
-        if (t.index == 1 || t.index == 20 || t.index == 30) {
-            auto* heading = new QLabel(QString::fromLatin1(headings[block]), fraType);
-            heading->setObjectName(QStringLiteral("lblTypes_%1").arg(block));
-            QFont bold = heading->font();
-            bold.setBold(true);
-            heading->setFont(bold);
-            m_lblTypes[static_cast<std::size_t>(block)] = heading;
-            grid->addWidget(heading, row, 0, Qt::AlignTop);
+    for (std::size_t block = 0; block < std::size(kHeadings); ++block) {
+        const auto [letter, caption] = kHeadings[block];
+        const std::vector<const AnalysisType*> types = AnalysisTypesOfGroup(letter);
+        if (types.empty()) continue;
+        if (row > 0) grid->setRowMinimumHeight(row++, 6);
+        auto* heading = new QLabel(QString::fromLatin1(caption), fraType);
+        heading->setObjectName(QStringLiteral("lblTypes_%1").arg(block));
+        QFont bold = heading->font();
+        bold.setBold(true);
+        heading->setFont(bold);
+        m_lblTypes[block] = heading;
+        grid->addWidget(heading, row, 0, Qt::AlignTop);
+        for (const AnalysisType* t : types) {
+            auto* button = new QRadioButton(QString::fromUtf8(t->typeCaption), fraType);
+            button->setObjectName(QStringLiteral("optType_%1").arg(t->typeIndex));
+            group->addButton(button, t->typeIndex);
+            m_optType[t->typeIndex] = button;
+            grid->addWidget(button, row, 1);
+            // Checking a button by code under Loading stores nothing; a user's
+            // click or arrow key stores the type.
+            connect(button, &QRadioButton::toggled, this, [this, i = t->typeIndex](bool on) {
+                if (on) optType_Click(i);
+            });
+            ++row;
         }
-        auto* button = new QRadioButton(QString::fromLatin1(t.caption), fraType);
-        button->setObjectName(QStringLiteral("optType_%1").arg(t.index));
-        group->addButton(button, t.index);
-        m_optType[static_cast<std::size_t>(t.index)] = button;
-        grid->addWidget(button, row, 1);
-        // Checking a button by code under Loading stores nothing; a user's
-        // click or arrow key stores the type.
-        connect(button, &QRadioButton::toggled, this, [this, i = t.index](bool on) {
-            if (on) optType_Click(i);
-        });
-        ++row;
-        if (t.index == 7 || t.index == 22) grid->setRowMinimumHeight(row++, 6);
     }
     grid->setColumnStretch(1, 1);
 
@@ -92,14 +77,15 @@ frmQuorb_Create::frmQuorb_Create(QWidget* parent) : CWizPage(parent) {
 }
 
 const char* frmQuorb_Create::TypeOfIndex(int index) {
-    for (const TypeButton& t : kTypes)
-        if (t.index == index) return t.type;
+    // The catalogue's names are literals: their text ends with a null.
+    for (const AnalysisType& t : AnalysisTypes())
+        if (t.typeIndex == index) return t.name.data();
     return "";
 }
 
 QRadioButton* frmQuorb_Create::optType(int index) const {
-    return index >= 0 && index < static_cast<int>(m_optType.size()) ? m_optType[static_cast<std::size_t>(index)]
-                                                                     : nullptr;
+    const auto it = m_optType.find(index);
+    return it == m_optType.end() ? nullptr : it->second;
 }
 
 QPushButton* frmQuorb_Create::cmdNav(int index) const {
@@ -117,10 +103,8 @@ void frmQuorb_Create::SetWiz(CMelvarsPropWiz* wiz) {
         if (!m_Wiz) m_Wiz = wiz;
         if (!m_Wiz) return;
         SetLoading(true);
-        const std::string type = m_Wiz->CalcType();
-        int match = 0;
-        for (const TypeButton& t : kTypes)
-            if (type == t.type) match = t.index;
+        const AnalysisType* t = AnalysisTypeNamed(m_Wiz->CalcType());
+        const int match = t ? t->typeIndex : 0;
         if (match != 0) {
             optType(match)->setChecked(true);
         } else {

@@ -8,6 +8,7 @@
 #include "designer/WizServices.h"
 #include "designer/frmIgnore.h"
 #include "designer/frmQuorb_SelectTable.h"
+#include "engine/AnalysisCatalogue.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
 #include "errors/RunTimeError.h"
@@ -276,16 +277,14 @@ frmQuorb_Fields::~frmQuorb_Fields() = default;
 QWidget* frmQuorb_Fields::TransferControl(const QString& name) const { return findChild<QWidget*>(name); }
 
 int frmQuorb_Fields::GetFieldFrame(const std::string& calcType) {
-    static const std::pair<const char*, int> frames[] = {
-        {"Describe", 1},      {"Frequency", 1},     {"Percentiles", 1},       {"Matrix", 1},
-        {"Sign Test", 1},     {"K-S Fit", 1},       {"N Fields", 1},          {"2 Sample", 2},
-        {"ANOVA", 2},         {"N Sample", 2},      {"Two Sample t-Test", 2}, {"Paired Fields", 3},
-        {"Compare", 3},       {"Regression", 3},    {"Two way ANOVA", 4},     {"Crosstab", 5},
-        {"Chi-Square", 6},
-    };
-    for (const auto& [name, frame] : frames)
-        if (dao::NamesEqual(calcType, name)) return frame;
-    return 0;
+    const AnalysisType* t = FindAnalysisType(calcType);
+    return t ? t->fieldFrame : 0;
+}
+
+frmQuorb_Fields::Minimum frmQuorb_Fields::FieldMinimum(const std::string& calcType) {
+    const AnalysisType* t = FindAnalysisType(calcType);
+    if (!t) return {};
+    return {t->minimum.group, t->minimum.compare, t->minimum.x, t->minimum.y};
 }
 
 std::string frmQuorb_Fields::GetFieldTypeText(int fieldType) {
@@ -589,14 +588,8 @@ void frmQuorb_Fields::lvwAvailableFields_DblClick() {
 
 bool frmQuorb_Fields::CheckFields(const std::string& calcType) {
     ProcGuard proc(gErr, "frmQuorb_Fields:CheckFields");
-    struct Minimum {
-        int group, comparison, x, y;
-    };
-    static const Minimum minimums[] = {{0, 0, 0, 0}, {0, 0, 1, 0}, {0, 1, 1, 0}, {0, 0, 1, 1},
-                                       {0, 2, 1, 0}, {1, 1, 0, 0}, {0, 0, 1, 0}};
     const int frame = GetFieldFrame(calcType);
-    Minimum m = minimums[frame];
-    if (frame == 1 && dao::NamesEqual(calcType, "N Fields")) m.x = 2;
+    const Minimum m = FieldMinimum(calcType);
     std::string msg;
     bool suffix = true;
     if (m.group > 0) {

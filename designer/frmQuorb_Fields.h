@@ -33,8 +33,14 @@ public:
     void SetWiz(CMelvarsPropWiz* wiz) override;
 
     // The field frame (1 to 6) of an analysis type, letter case aside; 0 for
-    // any other type.
+    // any other type. Both come from the catalogue of analysis types.
     static int GetFieldFrame(const std::string& calcType);
+    // The fewest fields of each role that Next needs for the type, letter
+    // case aside (none for any other type).
+    struct Minimum {
+        int group = 0, comparison = 0, x = 0, y = 0;
+    };
+    static Minimum FieldMinimum(const std::string& calcType);
     // The type text of a field type code ("#, Long" ...; "" for types the
     // page does not describe). A text beginning with "#" marks a number.
     static std::string GetFieldTypeText(int fieldType);

@@ -3,7 +3,9 @@
 #include "db/Dao.h"
 #include "designer/CMelvarsPropWiz.h"
 #include "designer/NumericLineEdit.h"
+#include "designer/ReplacedTables.h"
 #include "designer/WizServices.h"
+#include "engine/AnalysisCatalogue.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
 #include "scenario/AppDatabase.h"
@@ -81,40 +83,15 @@ frmQuorb_Finish::frmQuorb_Finish(QWidget* parent) : CWizPage(parent) {
     connect(m_txtName2, &QLineEdit::editingFinished, this, [this] { LostFocusRule(m_txtName2, 2); });
 }
 
-frmQuorb_Finish::OutputWords frmQuorb_Finish::WordsOf(const std::string& t) {
-    static const std::pair<const char*, OutputWords> words[] = {
-        {"Describe", {"Describe", "Describe", ""}},
-        {"Frequency", {"Frequency", "Frequency", ""}},
-        {"Percentiles", {"Percentiles", "Percentiles", ""}},
-        {"Compare", {"Compare", "Compare", ""}},
-        {"Matrix", {"Matrix", "Matrix", ""}},
-        {"Regression", {"Regression", "Regression", "Residual"}},
-        {"Crosstab", {"Crosstab", "Crosstab", "Crosstab Chi-Square"}},
-        {"Two Sample t-Test", {"Two Sample t-Test", "Two Sample t-Test", "Two Sample t-Test Details"}},
-        {"ANOVA", {"ANOVA", "ANOVA", "ANOVA Details"}},
-        {"Two way ANOVA", {"Two Way ANOVA", "Two Way ANOVA", "Two Way ANOVA Details"}},
-        {"Chi-Square", {"Chi-Square", "Chi-Square", "Chi-Square Details"}},
-        {"Sign Test", {"SignTest", "SignTest", ""}},
-        {"K-S Fit", {"K-S Fit", "K-S Fit", ""}},
-        {"2 Sample", {"2 Sample", "2 Sample", ""}},
-        {"N Sample", {"N Sample Kruskal", "N Sample Kruskal", "N Sample Kruskal Details"}},
-        {"Paired Fields", {"PairedFields", "PairedFields", ""}},
-        {"N Fields", {"N Fields Friedman", "N Fields Friedman", "N Fields Friedman Details"}},
-    };
-    for (const auto& [name, w] : words)
-        if (t == name) return w;
-    return {};
+frmQuorb_Finish::OutputWords frmQuorb_Finish::WordsOf(const std::string& calcType) {
+    const AnalysisType* t = AnalysisTypeNamed(calcType);
+    if (!t) return {};
+    return {std::string(t->outputWords), std::string(t->outputLabel), std::string(t->output2Words)};
 }
 
 bool frmQuorb_Finish::HasSecondTable(const CMelvarsPropWiz& w) {
-    const std::string t = w.CalcType();
-    if (t == "Regression") return w.Residual();
-    if (t == "Crosstab") return w.XChi() && std::string("CS").find(w.XType()) != std::string::npos;
-    if (t == "Two Sample t-Test" || t == "ANOVA" || t == "Two way ANOVA") return w.GroupDetail();
-    if (t == "Chi-Square") return w.ChiDetail();
-    if (t == "N Sample") return w.NPKruskalDetail();
-    if (t == "N Fields") return w.NPFriedmanDetail();
-    return false;
+    const AnalysisType* t = AnalysisTypeNamed(w.CalcType());
+    return t && t->hasSecondTable && t->hasSecondTable(w.Scenario());
 }
 
 void frmQuorb_Finish::SetWiz(CMelvarsPropWiz* wiz) {
@@ -166,52 +143,27 @@ void frmQuorb_Finish::StoreBoxes() {
     m_Wiz->SetOutputTable2(m_txtName2->text().toStdString());
 }
 
+replacedtables::Asking frmQuorb_Finish::PageQuestions() {
+    replacedtables::Asking asking;
+    asking.ask = [this](const QString& question) {
+        const int answer = wizsvc::WizMessage(this, question, 4);
+        QApplication::processEvents();
+        return answer;
+    };
+    return asking;
+}
+
 bool frmQuorb_Finish::CheckExistingTableNames() {
     ProcGuard proc(gErr, "frmQuorb_Finish:CheckExistingTableNames");
     try {
-        const std::string first = m_txtName1->text().toStdString();
-        const std::string second = m_txtName2->text().toStdString();
-        // The names that exist, split by what they are: the output of a
-        // stored scenario, or a table of data.
-        std::vector<std::string> outputs, data;
-        for (const std::string& name : {first, second}) {
-            if (name.empty() || !TableDefExists(gdbCurrent, name)) continue;
-            (CMelvarsPropWiz::IsOutputOfStoredScenario(name) ? outputs : data).push_back(name);
-        }
-        if (outputs.empty() && data.empty()) return true;
-        auto listOf = [](const std::vector<std::string>& names) {
-            QString list;
-            for (const std::string& n : names) {
-                if (!list.isEmpty()) list += QStringLiteral("\r\n");
-                list += QString::fromStdString(n);
-            }
-            return list;
-        };
-        if (!data.empty()) {
-            const int answer = wizsvc::WizMessage(
-                this,
-                QStringLiteral("The following table(s) of the current database hold data: no scenario writes them. "
-                               "Running this scenario would replace them, and their data would be lost for good. Do "
-                               "you want to overwrite them?\r\n\r\n") +
-                    listOf(data),
-                4);
-            QApplication::processEvents();
-            if (answer != 6) return false;
-        }
-        if (!outputs.empty()) {
-            const int answer = wizsvc::WizMessage(
-                this,
-                QStringLiteral("The following output table(s) already exist in the current database. Do you want to "
-                               "overwrite them?\r\n\r\n") +
-                    listOf(outputs),
-                4);
-            QApplication::processEvents();
-            if (answer != 6) return false;
-        }
+        const replacedtables::ExistingTables existing(m_txtName1->text().toStdString(),
+                                                      m_txtName2->text().toStdString());
+        if (!existing.Any()) return true;
+        if (!replacedtables::AgreeToReplace(existing, PageQuestions())) return false;
         // Dropped through the table definitions by name: no SQL is built from
         // the names.
-        for (const auto* names : {&data, &outputs}) {
-            for (const std::string& name : *names) {
+        for (const std::vector<std::string>& names : {existing.Data(), existing.Outputs()}) {
+            for (const std::string& name : names) {
                 try {
                     gdbCurrent->TableDefs().Delete(name);
                 } catch (...) {
@@ -259,6 +211,10 @@ void frmQuorb_Finish::cmdNav_Click(int index) {
             {
                 std::string first, second;
                 if (!m_Wiz->CheckFinal(*this, first, second)) break;
+                // A stored name is taken for the scenario's output from then
+                // on: a table of data is named as data before it is stored.
+                if (!replacedtables::AgreeToNameData(replacedtables::ExistingTables(first, second), PageQuestions()))
+                    break;
             }
             // A failed save keeps the page open with the user's entries.
             if (!m_Wiz->PostScenario()) break;

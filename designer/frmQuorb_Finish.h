@@ -7,9 +7,12 @@
 //
 // A name is refused when a run would refuse it (the data layer's own rule),
 // when it is the input table of any stored scenario, or a scenario table.
-// An existing table that no stored scenario writes holds data: replacing it
-// needs its own warning. Every question's default answer is No.
+// An existing table that no stored scenario writes holds data: replacing it,
+// or storing its name with "&Save" (a later run replaces it), needs its own
+// warning (designer/ReplacedTables.h, which the scenario list's Run asks
+// through as well). Every question's default answer is No.
 #include "designer/CWizPage.h"
+#include "designer/ReplacedTables.h"
 
 #include <array>
 #include <string>
@@ -32,6 +35,8 @@ public:
         std::string label;  // in the first label's caption
         std::string second; // builds the second default name and label
     };
+    // The words of a type (letter case counts; none for any other name), from
+    // the catalogue of analysis types.
     static OutputWords WordsOf(const std::string& calcType);
     // True when the wizard's type and options make a second output table.
     static bool HasSecondTable(const CMelvarsPropWiz& wiz);
@@ -60,6 +65,8 @@ protected:
 
 private:
     bool CheckExistingTableNames();
+    // The page's questions: the message form over the page, No the default.
+    replacedtables::Asking PageQuestions();
     void StoreBoxes();
     void LostFocusRule(QLineEdit* box, int which);
 

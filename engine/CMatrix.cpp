@@ -48,7 +48,7 @@ double Chk(double v) {
 }
 } // namespace
 
-bool CMatrix::Quorb_GaussJordan_b(std::int16_t n, std::int16_t m, Array2D& A, Array2D& B, VarnelloCore* engine) {
+bool CMatrix::Quorb_GaussJordan_b(std::int16_t n, std::int16_t m, Array2D& A, Array2D& B, RunContext* engine) {
     ProcGuard proc(gEngineErr, "CMatrix:Quorb_GaussJordan_b");
     bool result = false;
     try {

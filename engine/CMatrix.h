@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <vector>
 
-class VarnelloCore;
+class RunContext;
 
 class CMatrix {
 public:
@@ -52,11 +52,11 @@ public:
     // gives false with both arrays part-way reduced; a run-time error is
     // reported to the engine's error handler and gives false too. The engine
     // is only held, never read; it may be null.
-    bool Quorb_GaussJordan_b(std::int16_t n, std::int16_t m, Array2D& A, Array2D& B, VarnelloCore* engine);
+    bool Quorb_GaussJordan_b(std::int16_t n, std::int16_t m, Array2D& A, Array2D& B, RunContext* engine);
 
 private:
     // Exchanges rows row1 and row2 of A and of B over columns 1 .. columns.
     void SwitchRows(int row1, int row2, int columns, Array2D& A, Array2D& B);
 
-    VarnelloCore* m_engine = nullptr;
+    RunContext* m_engine = nullptr;
 };

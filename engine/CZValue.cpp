@@ -3,6 +3,7 @@
 #include "db/Decimal.h"
 #include "errors/RunTimeError.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 
@@ -144,17 +145,33 @@ double CZValue::Quorb_FindValue(const std::string& code, double p, double df1, d
         double hi = 0.0;
         auto prob = [&](double v) { return Quorb_CalcProb(c, v, df1, df2); };
 
+        // While the root lies beyond hi (the tail there still above p, or
+        // the central area of "Z", which grows with x, still below it), hi
+        // becomes lo and goes on by a step that doubles each time. Steps of
+        // one (as the interval was once widened) cost one probability per
+        // unit between the start and the root: thousands for chi-square
+        // with many degrees of freedom, millions for F with few in the far
+        // tail, where the search ran for seconds and gave up. An interval
+        // left short of the root (t with few degrees of freedom, far out)
+        // sent the interpolation beyond it, to values below zero and on.
+        auto beyond = [&](double v) { return c == "Z" ? prob(v) < p : prob(v) > p; };
+        auto raiseHi = [&]() {
+            double step = 1.0;
+            for (long n = 0; beyond(hi); ++n) {
+                if (n >= MaxIntervalSteps || !std::isfinite(hi + step))
+                    return false;
+                lo = hi;
+                hi = hi + step;
+                step = step * 2.0;
+            }
+            return true;
+        };
         if (c == "T") {
             hi = 3.0;
         } else if (c == "Z") {
             hi = 4.0;
         } else if (c == "C") {
             hi = df1;
-            for (long step = 0; prob(hi) > p; ++step) {
-                if (step >= MaxIntervalSteps)
-                    return 0.0;
-                hi = hi + 1.0;
-            }
         } else if (c == "F") {
             for (long step = 0; prob(lo) < p; ++step) {
                 if (step >= MaxIntervalSteps)
@@ -162,12 +179,9 @@ double CZValue::Quorb_FindValue(const std::string& code, double p, double df1, d
                 lo = lo + (df1 + df2) / 10.0;
             }
             hi = Div(df1, df2);
-            for (long step = 0; prob(hi) > p; ++step) {
-                if (step >= MaxIntervalSteps)
-                    return 0.0;
-                hi = hi + 1.0;
-            }
         }
+        if (!raiseHi())
+            return 0.0;
 
         double Flo = DecSub(prob(lo), p);
         double Fhi = DecSub(prob(hi), p);
@@ -176,16 +190,40 @@ double CZValue::Quorb_FindValue(const std::string& code, double p, double df1, d
         for (long pass = 0; pass < MaxSearchPasses; ++pass) {
             const Decimal num = Decimal(Mul(lo, Fhi)) - Decimal(Mul(hi, Flo));
             const Decimal den = Decimal(Fhi) - Decimal(Flo);
-            const double r = (num / den).ToDouble();
-            const double Fr = DecSub(prob(r), p);
-            if (std::fabs(Fr) <= tol)
+            double r = (num / den).ToDouble();
+            double Fr = DecSub(prob(r), p);
+            // The probability is close enough within tol, or within a
+            // millionth of p where that is less: for a p near tol (or
+            // below it) any point far enough out in the tail would pass.
+            const double ptol = std::min(tol, p * 1e-6);
+            if (std::fabs(Fr) <= ptol)
                 return r;
+            // Once the root lies between lo and hi, a point the interpolation
+            // puts on an end (within the last digits the decimal sums keep)
+            // whose probability is far from p halves the interval instead:
+            // far out in a tail with a wide interval, where the one end's
+            // tail is many times nearer p than the other's, the point rounds
+            // onto that end and the tests below took it for convergence.
+            if (Flo * Fhi < 0.0) {
+                const double near = 1e-13 * std::max(std::fabs(lo), std::fabs(hi));
+                auto onEnd = [&](double end, double Fend) {
+                    return std::fabs(r - end) <= near && std::fabs(Fend) > 1e-3 * p;
+                };
+                if ((onEnd(lo, Flo) || onEnd(hi, Fhi)) && std::fabs(hi - lo) > 4.0 * near) {
+                    const double a = std::min(lo, hi);
+                    const double b = std::max(lo, hi);
+                    r = a + (b - a) / 2.0;
+                    Fr = DecSub(prob(r), p);
+                    if (std::fabs(Fr) <= ptol)
+                        return r;
+                }
+            }
             // An unchanged value only means convergence where the point has
             // reached hi: far out in a flat tail (F with large degrees of
             // freedom, where both probabilities are below 1e-17) the values
             // agree too, and stopping there would return a point nowhere
             // near the root.
-            if (std::fabs(DecSub(Fr, Fhi)) <= tol && std::fabs(DecSub(r, hi)) <= tol)
+            if (std::fabs(DecSub(Fr, Fhi)) <= ptol && std::fabs(DecSub(r, hi)) <= tol)
                 return r;
             if (rold != 0.0 && std::fabs(DecSub(rold, r)) <= tol)
                 return r;

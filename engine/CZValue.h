@@ -16,7 +16,8 @@
 // ln Gamma is Lanczos' approximation; the incomplete gamma and beta functions
 // are the series and continued-fraction evaluations, with the constants,
 // tolerances (3e-7 for gamma, 1e-10 for beta) and iteration limits below; the
-// inverse is the Illinois variant of regula falsi. The sums and differences
+// inverse is the Illinois variant of regula falsi, on an interval widened by
+// steps that double until it holds the root. The sums and differences
 // that lose digits go through the scaled decimal type (dao::Decimal).
 //
 // Failures: a run-time error (overflow, division by zero, logarithm of a
@@ -43,8 +44,9 @@ public:
     // Quorb_Binomial or Quorb_Poisson.
     void Quorb_FactorialInit();
     // The x for which Quorb_CalcProb(code, x, df1, df2) equals p; strict
-    // selects the tighter tolerance (2e-15 instead of 1e-12). "Z" inverts the
-    // central area: Quorb_FindValue("Z", 0.95, 0, 0, true) is about 1.959964.
+    // selects the tighter tolerance on the probability (2e-15 instead of
+    // 1e-12; a millionth of p where that is less). "Z" inverts the central
+    // area: Quorb_FindValue("Z", 0.95, 0, 0, true) is about 1.959964.
     // p outside (0, 1), an unknown code, degrees of freedom of 0 or below,
     // and a search that does not settle give 0.
     double Quorb_FindValue(const std::string& code, double p, double df1, double df2, bool strict);
@@ -53,8 +55,8 @@ public:
     double Quorb_Poisson(double lambda, double lnLambda, std::int32_t k);
 
     // Limits of the search in Quorb_FindValue: steps of the starting
-    // interval, and interpolation passes.
-    static constexpr long MaxIntervalSteps = 1000000;
+    // interval (each twice the one before), and interpolation passes.
+    static constexpr long MaxIntervalSteps = 1100;
     static constexpr long MaxSearchPasses = 100000;
 
 private:

@@ -1,18 +1,42 @@
 #include "engine/CrossProducts.h"
 
-#include <cmath>
+#include <algorithm>
+#include <limits>
 #include <utility>
+
+namespace {
+
+using DD = DoubleDouble;
+
+// The units a variable may take: 2^-e and 2^(e + 1) are doubles for these.
+constexpr int kLeastExp = -1022, kMostExp = 1023;
+// A unit not yet set: only a deviation of 0 stays below it.
+constexpr double kUnset = std::numeric_limits<double>::denorm_min();
+
+// Whether a centred sum stands above the rounding of the sums about the
+// origin it was made from (`about`, of n vectors): every DoubleDouble step
+// errs by a few units of 2^-106 of what it adds, so that a variable constant
+// over the vectors but away from its origin leaves a few such units, not 0.
+bool aboveRounding(const DD& centred, double about, std::int64_t n) {
+    return centred.hi > 16.0 * static_cast<double>(n + 1) * DD::Epsilon * about;
+}
+
+} // namespace
 
 void CrossProducts::Reset(int m) {
     m_m = m < 0 ? 0 : m;
     const std::size_t M = static_cast<std::size_t>(m_m);
     m_origin.assign(M, 0.0);
-    m_s.assign(M, DoubleDouble());
-    m_ss.assign(M * (M + 1) / 2, DoubleDouble());
+    m_exp.assign(M, 0);
+    m_factor.assign(M, 1.0);
+    m_limit.assign(M, kUnset);
+    m_s.assign(M, DD());
+    m_ss.assign(M * (M + 1) / 2, DD());
     m_z.assign(M, 0.0);
-    m_wz.assign(M, DoubleDouble());
+    m_wz.assign(M, DD());
+    m_partial = false;
     m_count = 0;
-    m_n = DoubleDouble();
+    m_n = DD();
 }
 
 void CrossProducts::Clear() { Reset(m_m); }
@@ -23,25 +47,50 @@ std::size_t CrossProducts::tri(int i, int j) const {
     return I * M - I * (I - 1) / 2 + (J - I);
 }
 
-const DoubleDouble& CrossProducts::ProductAboutOrigin(int i, int j) const { return m_ss[tri(i, j)]; }
-
-void CrossProducts::Add(const double* v, double w) {
-    const std::size_t M = static_cast<std::size_t>(m_m);
-    if (m_count++ == 0) {
-        for (std::size_t i = 0; i < M; ++i) m_origin[i] = v[i];
-        m_n = DoubleDouble(w);
-        return; // the origin itself adds nothing to the sums about it
+void CrossProducts::grow(std::size_t i, double z) {
+    if (std::isnan(z)) return; // it makes every sum it enters NaN, whatever the unit
+    int e = std::isinf(z) ? kMostExp : std::ilogb(z);
+    e = std::clamp(e, kLeastExp, kMostExp);
+    // Until the unit is first set every sum of the variable is 0; after, the
+    // unit only grows (up < 0), and the sums follow it exactly.
+    const int up = m_exp[i] - e;
+    if (up != 0) {
+        const int ii = static_cast<int>(i);
+        m_s[i] = Ldexp(m_s[i], up);
+        for (int j = 0; j < m_m; ++j) {
+            DD& s = m_ss[tri(ii, j)];
+            s = Ldexp(s, j == ii ? 2 * up : up);
+        }
+        if (m_partial) {
+            const std::size_t M = static_cast<std::size_t>(m_m);
+            for (std::size_t j = 0; j < M; ++j) {
+                m_pS[i * M + j] = Ldexp(m_pS[i * M + j], up);
+                m_pSS[i * M + j] = Ldexp(m_pSS[i * M + j], 2 * up);
+            }
+        }
     }
-    m_n += DoubleDouble(w);
-    for (std::size_t i = 0; i < M; ++i) m_z[i] = v[i] - m_origin[i];
+    m_exp[i] = e;
+    m_factor[i] = std::ldexp(1.0, -e);
+    m_limit[i] = e >= kMostExp ? std::numeric_limits<double>::infinity() : std::ldexp(1.0, e + 1);
+}
+
+void CrossProducts::addWeight(double w) {
+    // A whole count is kept exactly in the high part alone: adding 1 to it
+    // gives what the general addition gives, at a fraction of its work.
+    if (w == 1.0 && m_n.lo == 0 && m_n.hi < 9007199254740992.0) m_n.hi += 1;
+    else m_n += DD(w);
+}
+
+void CrossProducts::addScaled(double w) {
+    const std::size_t M = static_cast<std::size_t>(m_m);
     if (w == 1.0) {
-        for (std::size_t i = 0; i < M; ++i) m_wz[i] = DoubleDouble(m_z[i]);
+        for (std::size_t i = 0; i < M; ++i) m_wz[i] = DD(m_z[i]);
     } else {
-        for (std::size_t i = 0; i < M; ++i) m_wz[i] = DoubleDouble::TwoProd(w, m_z[i]);
+        for (std::size_t i = 0; i < M; ++i) m_wz[i] = DD::TwoProd(w, m_z[i]);
     }
     std::size_t k = 0;
     for (std::size_t i = 0; i < M; ++i) {
-        const DoubleDouble wz = m_wz[i];
+        const DD wz = m_wz[i];
         m_s[i] += wz;
         if (wz.hi == 0) {
             k += M - i;
@@ -51,32 +100,163 @@ void CrossProducts::Add(const double* v, double w) {
     }
 }
 
-DoubleDouble CrossProducts::MeanAboutOrigin(int i) const {
+void CrossProducts::Add(const double* v, double w) {
+    const std::size_t M = static_cast<std::size_t>(m_m);
+    if (m_count++ == 0) {
+        for (std::size_t i = 0; i < M; ++i) m_origin[i] = v[i];
+        m_n = DD(w);
+        return;
+    }
+    addWeight(w);
+    for (std::size_t i = 0; i < M; ++i) m_z[i] = scaled(i, v[i] - m_origin[i]);
+    addScaled(w);
+}
+
+void CrossProducts::AddDeviations(const double* z, double w) {
+    const std::size_t M = static_cast<std::size_t>(m_m);
+    ++m_count;
+    addWeight(w);
+    for (std::size_t i = 0; i < M; ++i) m_z[i] = scaled(i, z[i]);
+    addScaled(w);
+}
+
+void CrossProducts::AddDeviations(const double* z, const unsigned char* present, double w) {
+    const std::size_t M = static_cast<std::size_t>(m_m);
+    std::size_t have = 0;
+    for (std::size_t i = 0; i < M; ++i) have += present[i] != 0;
+    if (have == M) {
+        AddDeviations(z, w);
+        return;
+    }
+    if (have == 0) return;
+    if (!m_partial) {
+        m_lackW.assign(M, DD());
+        m_lackN.assign(M, 0);
+        m_pW.assign(M * M, DD());
+        m_pN.assign(M * M, 0);
+        m_pS.assign(M * M, DD());
+        m_pSS.assign(M * M, DD());
+        m_partial = true;
+    }
+    ++m_count;
+    addWeight(w);
+    // A missing variable enters as 0, which adds nothing to any sum.
+    for (std::size_t i = 0; i < M; ++i) m_z[i] = present[i] ? scaled(i, z[i]) : 0.0;
+    addScaled(w);
+    const DD W(w);
+    for (std::size_t j = 0; j < M; ++j) {
+        if (present[j]) continue;
+        m_lackW[j] += W;
+        ++m_lackN[j];
+        for (std::size_t i = 0; i < M; ++i) {
+            if (!present[i]) continue;
+            const std::size_t at = i * M + j;
+            m_pW[at] += W;
+            ++m_pN[at];
+            m_pS[at] += m_wz[i];
+            m_pSS[at] += m_wz[i] * m_z[i];
+        }
+    }
+}
+
+double CrossProducts::ScaledOrigin(int i) const { return std::ldexp(Origin(i), -Scale(i)); }
+
+DoubleDouble CrossProducts::ScaledMeanAboutOrigin(int i) const {
     if (!(m_n.hi > 0)) return {};
     return m_s[static_cast<std::size_t>(i)] / m_n;
 }
 
-DoubleDouble CrossProducts::Mean(int i) const { return MeanAboutOrigin(i) + DoubleDouble(Origin(i)); }
-
-DoubleDouble CrossProducts::Centred(int i, int j) const {
+DoubleDouble CrossProducts::ScaledCentred(int i, int j) const {
     if (!(m_n.hi > 0)) return {};
-    return ProductAboutOrigin(i, j) - m_s[static_cast<std::size_t>(i)] * m_s[static_cast<std::size_t>(j)] / m_n;
+    return ScaledProduct(i, j) - m_s[static_cast<std::size_t>(i)] * m_s[static_cast<std::size_t>(j)] / m_n;
 }
 
-DoubleDouble CrossProducts::Raw(int i, int j) const {
-    const double ai = Origin(i), aj = Origin(j);
+DoubleDouble CrossProducts::ScaledRaw(int i, int j) const {
+    const double ai = ScaledOrigin(i), aj = ScaledOrigin(j);
     // Σ(z_i + a_i)(z_j + a_j) = Σz_i z_j + a_j Σz_i + a_i Σz_j + a_i a_j n
-    return ProductAboutOrigin(i, j) + m_s[static_cast<std::size_t>(i)] * aj + m_s[static_cast<std::size_t>(j)] * ai +
-           m_n * DoubleDouble::TwoProd(ai, aj);
+    return ScaledProduct(i, j) + m_s[static_cast<std::size_t>(i)] * aj + m_s[static_cast<std::size_t>(j)] * ai +
+           m_n * DD::TwoProd(ai, aj);
 }
 
-DoubleDouble CrossProducts::RawSum(int i) const { return m_s[static_cast<std::size_t>(i)] + m_n * Origin(i); }
+DoubleDouble CrossProducts::Mean(int i) const { return Ldexp(ScaledMeanAboutOrigin(i), Scale(i)) + DD(Origin(i)); }
+
+DoubleDouble CrossProducts::Centred(int i, int j) const { return Ldexp(ScaledCentred(i, j), Scale(i) + Scale(j)); }
 
 bool CrossProducts::AllFinite() const {
-    if (!m_n.IsFinite()) return false;
-    for (const auto& s : m_s)
-        if (!s.IsFinite()) return false;
-    for (const auto& s : m_ss)
-        if (!s.IsFinite()) return false;
-    return true;
+    auto finite = [](const std::vector<DD>& v) {
+        return std::all_of(v.begin(), v.end(), [](const DD& s) { return s.IsFinite(); });
+    };
+    return m_n.IsFinite() && finite(m_s) && finite(m_ss) && (!m_partial || (finite(m_pS) && finite(m_pSS)));
+}
+
+CrossProducts::Pair CrossProducts::PairOf(int i, int j) const {
+    const std::size_t I = static_cast<std::size_t>(i), J = static_cast<std::size_t>(j), M = static_cast<std::size_t>(m_m);
+    Pair p;
+    DD W = m_n;
+    std::int64_t n = m_count;
+    DD sx = m_s[I], sy = m_s[J], sxx = ScaledProduct(i, i), syy = ScaledProduct(j, j);
+    const DD sxy = ScaledProduct(i, j);
+    if (m_partial) {
+        // Less the vectors that lack x, and those that have x but lack y.
+        const std::size_t ij = I * M + J, ji = J * M + I;
+        W = W - m_lackW[I] - m_pW[ij];
+        n -= m_lackN[I] + m_pN[ij];
+        sx -= m_pS[ij];
+        sy -= m_pS[ji];
+        sxx -= m_pSS[ij];
+        syy -= m_pSS[ji];
+    }
+    p.m_count = n;
+    p.m_w = W;
+    p.m_ex = m_exp[I];
+    p.m_ey = m_exp[J];
+    p.m_ed = std::max(p.m_ex, p.m_ey);
+    if (!(W.hi > 0)) return p;
+    p.m_mx = sx / W;
+    p.m_my = sy / W;
+    p.m_cxx = sxx - sx * sx / W;
+    if (!aboveRounding(p.m_cxx, sxx.hi, n)) p.m_cxx = DD();
+    p.m_cyy = syy - sy * sy / W;
+    if (!aboveRounding(p.m_cyy, syy.hi, n)) p.m_cyy = DD();
+    // |Cxy| <= √(Cxx·Cyy): nothing when either is constant.
+    if (p.m_cxx.hi > 0 && p.m_cyy.hi > 0) p.m_cxy = sxy - sx * sy / W;
+    // Cdd = Cxx + Cyy − 2·Cxy, in the larger unit.
+    const int tx = 2 * (p.m_ex - p.m_ed), ty = 2 * (p.m_ey - p.m_ed), txy = p.m_ex + p.m_ey - 2 * p.m_ed;
+    p.m_cdd = Ldexp(p.m_cxx, tx) + Ldexp(p.m_cyy, ty) - Ldexp(p.m_cxy, txy) * 2.0;
+    const double about = std::ldexp(sxx.hi, tx) + std::ldexp(syy.hi, ty) + 2 * std::fabs(std::ldexp(sxy.hi, txy));
+    if (!aboveRounding(p.m_cdd, about, n)) p.m_cdd = DD();
+    return p;
+}
+
+double CrossProducts::Pair::MeanX(double originX) const noexcept {
+    return (DD(originX) + Ldexp(m_mx, m_ex)).ToDouble();
+}
+
+double CrossProducts::Pair::MeanY(double originY) const noexcept {
+    return (DD(originY) + Ldexp(m_my, m_ey)).ToDouble();
+}
+
+double CrossProducts::Pair::MeanDifference(double originDifference) const noexcept {
+    return (DD(originDifference) + Ldexp(m_mx, m_ex) - Ldexp(m_my, m_ey)).ToDouble();
+}
+
+double CrossProducts::Pair::Cxy() const noexcept { return std::ldexp(m_cxy.ToDouble(), m_ex + m_ey); }
+
+std::optional<double> CrossProducts::Pair::Correlation() const noexcept {
+    if (!(m_cxx.hi > 0 && m_cyy.hi > 0)) return std::nullopt;
+    if (m_cxy.hi == 0) return 0.0;
+    double r = (m_cxy / Sqrt(m_cxx * m_cyy)).ToDouble();
+    if (r > 1) r = 1;
+    if (r < -1) r = -1;
+    return r;
+}
+
+double CrossProducts::Pair::DiffRoot(double divisor) const noexcept {
+    const double v = m_cdd.ToDouble() / divisor;
+    return v > 0 ? std::ldexp(std::sqrt(v), m_ed) : 0.0;
+}
+
+double CrossProducts::Pair::DiffRoot(double divisor1, double divisor2) const noexcept {
+    const double v = m_cdd.ToDouble() / divisor1 / divisor2;
+    return v > 0 ? std::ldexp(std::sqrt(v), m_ed) : 0.0;
 }

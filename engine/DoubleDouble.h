@@ -94,6 +94,8 @@ public:
     friend bool operator>=(const DoubleDouble& a, const DoubleDouble& b) noexcept { return !(a < b); }
 
     friend DoubleDouble Abs(const DoubleDouble& a) noexcept { return a.hi < 0 ? -a : a; }
+    // a·2^e, exact while both parts stay within a double's normal range.
+    friend DoubleDouble Ldexp(const DoubleDouble& a, int e) noexcept { return {std::ldexp(a.hi, e), std::ldexp(a.lo, e)}; }
     // The square root, 0 for a number that is not above 0.
     friend DoubleDouble Sqrt(const DoubleDouble& a) noexcept {
         if (!(a.hi > 0)) return {};

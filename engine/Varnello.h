@@ -41,16 +41,22 @@
 // the engine an open database) raises dao::DaoError in the same cases. A
 // client that wants false rather than an exception catches these, or gives
 // the path as an argument of RunScenario instead.
-#include "db/Dao.h"
-#include "errors/CErr_ZUR.h"
+//
+// This header and the few it includes are all that an installed engine
+// shows its clients: the database handle and how to open one
+// (dao::DBEngine().OpenDatabase), the Variant a property may be given, and
+// the two errors named above.
+#include "db/DBEngine.h"
+#include "db/DaoError.h"
+#include "db/Database.h"
+#include "db/Variant.h"
+#include "errors/RunTimeError.h"
 
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <variant>
-#include <vector>
 
 // What the engine's error dialog is filled with.
 struct EngineErrorDialogInfo {
@@ -147,11 +153,9 @@ public:
     // --- events --------------------------------------------------------------------
     void SetEvents(IVarnelloEvents* listener);
 
-    // The engine behind this object (engine/VarnelloCore.h): its analysis
-    // entries, per-run state and data services, for tools and tests that
-    // reach inside.
-    VarnelloCore& Core() { return *m_core; }
-
 private:
+    // The application, its tools and tests reach the engine behind this
+    // object through CoreOf (engine/VarnelloCore.h, not installed).
+    friend struct VarnelloCoreAccess;
     std::unique_ptr<VarnelloCore> m_core;
 };

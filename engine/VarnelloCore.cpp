@@ -1,6 +1,7 @@
 #include "engine/VarnelloCore.h"
 
 #include "db/LockWait.h"
+#include "engine/AnalysisCatalogue.h"
 #include "engine/ProbabilityFront.h"
 #include "engine/WorkFolder.h"
 #include "engine/modStatsGeneral.h"
@@ -37,13 +38,13 @@ EngineErrorDialogFn SetEngineErrorDialog(EngineErrorDialogFn fn) {
 
 // --- construction ---------------------------------------------------------------------
 
-VarnelloCore::VarnelloCore() : m_entries(AnalysisEntries::Builtin()) {
+VarnelloCore::VarnelloCore() {
     m_errHandler = std::make_shared<CErr_ZUR>();
     gEngineErr = m_errHandler;
     m_errHandler->SetDisplayError(false);
     m_beforeSub = m_errHandler->OnBeforeHandlerCalled([this](bool& Cancel) {
         // A stop the user asked for is no error to report.
-        if (!m_showErrors || m_stopRequested.load()) Cancel = true;
+        if (!m_showErrors || m_run.StopRequested()) Cancel = true;
     });
     m_afterSub = m_errHandler->OnAfterHandlerCalled([this] {
         // The engine's error dialog, only shown with ShowErrors (the report is
@@ -142,11 +143,6 @@ void VarnelloCore::SaveDatabases(bool save) {
     }
 }
 
-// The listener may change the text: each event fills it anew.
-void VarnelloCore::raiseStatStatus(std::string& msg) {
-    if (m_events) m_events->StatStatus(msg);
-}
-
 void VarnelloCore::ShowError(const std::string& msg) {
     Beep();
     MsgBox(msg, vbCritical | vbOKOnly, "Pelloran");
@@ -213,13 +209,7 @@ bool VarnelloCore::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
     // While a statement of the run waits for another program's lock, the
     // progress text says so.
     LockWaitScope waiting([this](const std::string& path, std::chrono::milliseconds waited,
-                                 std::chrono::milliseconds limit) {
-        if (!m_showStatus || !m_events) return;
-        auto seconds = [](std::chrono::milliseconds t) { return std::to_string((t.count() + 500) / 1000); };
-        m_statusText = "Waiting for another program to release " + path + " (" + seconds(waited) + " of " +
-                       seconds(limit) + " seconds)...";
-        raiseStatStatus(m_statusText);
-    });
+                                 std::chrono::milliseconds limit) { m_run.ReportLockWait(path, waited, limit); });
     try {
         // Every run starts from a clean slate: an error of an earlier run must
         // not fail this one.
@@ -227,8 +217,7 @@ bool VarnelloCore::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
         m_errHandler->SetScenarioNumber(ScenarioID);
         // The step an unexpected error report names; each analysis step sets its own.
         m_errHandler->SetCurrentOperation("Loading scenario");
-        m_runOutputs.clear();
-        m_tempDbError.clear();
+        m_run.Begin({});
         SaveDatabases(true);
         begun = true;
         if (m_events) m_events->RunScenarioBegin();
@@ -254,7 +243,14 @@ bool VarnelloCore::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
         } else {
             if (!m_sourceDb) m_sourceDb = m_scenarioDb;
             if (!m_outputDb) m_outputDb = m_sourceDb;
-            m_showStatus = args.ShowProgress || m_showProgress;
+            RunContext::Frame frame;
+            frame.source = m_sourceDb;
+            frame.output = m_outputDb;
+            frame.scenarioTables = {m_scenarioTbl, m_optionsTbl, m_fieldTbl};
+            frame.events = m_events;
+            frame.handler = m_errHandler;
+            frame.showStatus = args.ShowProgress || m_showProgress;
+            m_run.Begin(std::move(frame));
 
             if (LoadScenario(ScenarioID, msg)) {
                 if (m_errHandler->ErrNumber() == 0) msg = RunOneScenario();
@@ -263,10 +259,10 @@ bool VarnelloCore::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
             if (msg.empty() && m_errHandler->ErrNumber() != 0) msg = unexpectedErrorText();
             // The work database that could not be made is the cause, whatever
             // the analysis made of it.
-            if (!msg.empty() && !m_tempDbError.empty()) msg = m_tempDbError;
+            if (!msg.empty() && !m_run.TempDbError().empty()) msg = m_run.TempDbError();
             // A stop asked for before the output is kept discards it, whatever
             // the analysis made of the interruption.
-            if (m_stopRequested.load()) msg = Varnello::StoppedMessage;
+            if (m_run.StopRequested()) msg = Varnello::StoppedMessage;
             finishOutput(msg);
             if (!msg.empty()) {
                 Beep();
@@ -278,7 +274,7 @@ bool VarnelloCore::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
         // cannot be opened, an invalid object type): report it, and still
         // clean up and complete the run below.
         proc.HandleError();
-        msg = m_stopRequested.load() ? std::string(Varnello::StoppedMessage) : unexpectedErrorText();
+        msg = m_run.StopRequested() ? std::string(Varnello::StoppedMessage) : unexpectedErrorText();
         if (m_showErrors) {
             try {
                 ShowError(std::string("Scenario Failed") + kCrLf + kCrLf + msg);
@@ -289,7 +285,7 @@ bool VarnelloCore::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
     cleanUp();
     if (begun) SaveDatabases(false);
     // The request was for this run; the next one starts afresh.
-    m_stopRequested.store(false);
+    m_run.ClearStopRequest();
     m_errorInfo = msg;
     success = msg.empty();
     if (m_events) {
@@ -305,13 +301,7 @@ bool VarnelloCore::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
 
 void VarnelloCore::finishOutput(std::string& msg) {
     // Recordsets first: the output cannot be committed while they read it.
-    for (auto* rs : {&m_dataRs, &m_outputRs, &m_outputRs2}) {
-        try {
-            if (*rs) (*rs)->Close();
-        } catch (...) {
-        }
-        rs->reset();
-    }
+    m_run.CloseRecordsets();
     // Transactions the analysis began on the workspace and did not end.
     if (m_runTxLevel >= 0) {
         try {
@@ -341,25 +331,7 @@ void VarnelloCore::finishOutput(std::string& msg) {
 void VarnelloCore::cleanUp() noexcept {
     m_runTxLevel = -1;
     m_outputTx.Rollback();
-    try {
-        if (!m_tempDbPath.empty()) {
-            if (m_tempDb) m_tempDb->Close();
-            m_tempDb.reset();
-            DBEngine().Idle(dbRefreshCache);
-            std::error_code ec;
-            std::filesystem::remove(m_tempDbPath, ec);
-            std::filesystem::remove(m_tempDbPath + "-journal", ec);
-            m_tempDbPath.clear();
-        }
-    } catch (...) {
-    }
-    for (auto* rs : {&m_dataRs, &m_outputRs, &m_outputRs2}) {
-        try {
-            if (*rs) (*rs)->Close();
-        } catch (...) {
-        }
-        rs->reset();
-    }
+    m_run.End();
 }
 
 std::string VarnelloCore::RunOneScenario() {
@@ -367,45 +339,47 @@ std::string VarnelloCore::RunOneScenario() {
     std::string msg;
     try {
         CMelvarsScenario& s = *m_scenario;
-        std::string type = s.Scenario_Type();
         std::string table = s.Table();
         std::int16_t kind = Quorb_UTIL_TableOrQuery(m_sourceDb, table);
 
         std::string mt = s.MissingType();
         if (NamesEqual(mt, "0")) {
-            m_missingRule.clear();
+            m_run.SetMissingRule("");
         } else if (NamesEqual(mt, "1")) {
-            m_missingRule = "Equal";
-            m_missingEqual = s.MissingEqual().ToDouble();
+            m_run.SetMissingRule("Equal");
+            m_run.SetMissingEqualValue(s.MissingEqual().ToDouble());
         } else if (NamesEqual(mt, "2")) {
             Variant low = s.MissingLow(), high = s.MissingHigh();
             bool lowNull = low.IsNull() || low.IsEmpty();
             bool highNull = high.IsNull() || high.IsEmpty();
             if (lowNull && highNull) {
-                m_missingRule.clear();
+                m_run.SetMissingRule("");
             } else if (lowNull) {
-                m_missingRule = "High";
-                m_missingHigh = high.ToDouble();
+                m_run.SetMissingRule("High");
+                m_run.SetMissingHighValue(high.ToDouble());
             } else if (highNull) {
-                m_missingRule = "Low";
-                m_missingLow = low.ToDouble();
+                m_run.SetMissingRule("Low");
+                m_run.SetMissingLowValue(low.ToDouble());
             } else {
-                m_missingRule = "Both";
-                m_missingLow = low.ToDouble();
-                m_missingHigh = high.ToDouble();
+                m_run.SetMissingRule("Both");
+                m_run.SetMissingLowValue(low.ToDouble());
+                m_run.SetMissingHighValue(high.ToDouble());
             }
         }
 
-        FieldList fields;
-        std::int16_t nG = 0, nC = 0, nX = 0;
-        bool bY = false, bW = false;
+        // A type this engine does not know has its fields checked as most
+        // types do, and then fails: it is no silent success.
+        static const AnalysisType unknown{};
+        const AnalysisType* known = AnalysisTypeOfScenario(s.Scenario_Type(), s.CalcType());
+        const AnalysisType& type = known ? *known : unknown;
+        AnalysisSettings base;
         if (kind == -99) msg = "Data Table [" + table + "] not found.";
-        else msg = SetGlobals(s, s.CalcType(), fields, nG, nC, nX, bY, bW);
-        if (msg.empty()) msg = CheckFieldRoles(table, s.CalcType(), fields, nG, nC, nX, bY, bW);
+        else msg = SetGlobals(s, type, base);
+        if (msg.empty()) msg = CheckFieldRoles(table, type, base);
         // Names that would destroy something are refused before anything is
         // touched, whichever analysis runs.
         for (const std::string& out : {s.OutputTable1(), s.OutputTable2()})
-            if (msg.empty() && !out.empty()) msg = outputNameRefusal(out, table);
+            if (msg.empty() && !out.empty()) msg = m_run.OutputNameRefusal(out, table);
         if (msg.empty()) {
             try {
                 m_outputTx.Begin(m_outputDb);
@@ -421,38 +395,10 @@ std::string VarnelloCore::RunOneScenario() {
         }
 
         if (msg.empty()) {
-            m_binaryCompare = false;
-            std::string calc = s.CalcType();
-            m_errHandler->SetCurrentOperation("Running " + calc + " analysis");
-            auto is = [&](const char* t) { return NamesEqual(calc, t); };
-            if (NamesEqual(type, "G")) msg = RunGroup_s_ZUR(s, fields, nG, nC, nX, bW);
-            else if (is("Describe")) msg = RunDescribe_s_ZUR(s, fields, nG, nX, bW);
-            else if (is("Frequency")) msg = RunFrequency_s_ZUR(s, fields, nG, nX, bW);
-            else if (is("Percentiles")) msg = RunPercentile_s_ZUR(s, fields, nG, nX, bW);
-            else if (is("Compare")) msg = RunCompare_s_ZUR(s, fields, nG, nX, bY, bW);
-            else if (is("Matrix")) msg = RunMatrix_s_ZUR(s, fields, nG, nX, bW);
-            else if (is("Regression")) msg = RunRegression_s_ZUR(s, fields, nG, nX, bW);
-            else if (is("Crosstab")) msg = RunCrosstab_s_ZUR(s, fields, nG, nX, bW);
-            else if (is("Chi-Square")) msg = RunChiSquare_s_ZUR(s, fields, nG, nC, bW);
-            else if (is("Sign Test")) msg = RunSignFit_s_ZUR("Sign", s, fields, nG, nX, bW);
-            else if (is("K-S Fit")) msg = RunSignFit_s_ZUR("Fit", s, fields, nG, nX, bW);
-            else if (is("Paired Fields")) msg = RunNPPaired_s_ZUR(s, fields, nG, nX, bY, bW);
-            else if (is("N Fields")) {
-                FriedmanArgs a;
-                a.OutputTable1 = s.OutputTable1();
-                a.OutputTable2 = s.OutputTable2();
-                a.Table = s.Table();
-                a.fields = fields;
-                a.nG = nG;
-                a.nX = nX;
-                a.bW = bW;
-                msg = m_entries.Friedman(a, *this);
-            } else if (is("2 Sample")) msg = RunNPTwoSample_s_ZUR(s, fields, nG, nC, nX, bW);
-            else if (is("N Sample"))
-                msg = RunNPNSample_s_ZUR(s.Table(), s.OutputTable1(), s.OutputTable2(), fields, nG, nC, nX, bW);
-            else
-                // An analysis type this engine does not know is a failure, not a silent success.
-                msg = "Unknown analysis type: " + calc;
+            m_run.SetBinaryCompare(false);
+            m_errHandler->SetCurrentOperation("Running " + s.CalcType() + " analysis");
+            if (!known) msg = "Unknown analysis type: " + s.CalcType();
+            else msg = runAnalysis(type, s, base);
         }
     } catch (...) {
         proc.HandleError();
@@ -460,45 +406,81 @@ std::string VarnelloCore::RunOneScenario() {
     return msg;
 }
 
-std::string VarnelloCore::SetGlobals(CMelvarsScenario& scenario, const std::string& CalcType, FieldList& fields,
-                                 std::int16_t& nG, std::int16_t& nC, std::int16_t& nX, bool& bY, bool& bW) {
+// The runner of every type: the analysis's settings made from the scenario,
+// then the analysis. An unexpected error is reported to the engine's handler
+// and the runner returns the message it held.
+std::string VarnelloCore::runAnalysis(const AnalysisType& type, const CMelvarsScenario& s, const AnalysisSettings& base) {
+    // A type without a runner of its own is run from the scenario run itself.
+    ProcGuard proc(type.runner.empty() ? nullptr : gEngineErr, std::string(type.runner));
+    std::string msg;
+    try {
+        AnalysisType::Settings settings;
+        msg = type.settings(s, base, m_run, settings);
+        if (msg.empty() && settings) msg = Analysis(std::string(type.name))(*settings, m_run);
+    } catch (...) {
+        proc.HandleError();
+    }
+    return msg;
+}
+
+void VarnelloCore::ReplaceAnalysis(const std::string& type, AnalysisFn analysis) {
+    if (const AnalysisType* t = FindAnalysisType(type)) m_analyses[std::string(t->name)] = std::move(analysis);
+}
+
+VarnelloCore::AnalysisFn VarnelloCore::Analysis(const std::string& type) const {
+    const AnalysisType* t = FindAnalysisType(type);
+    if (!t) return {};
+    auto it = m_analyses.find(std::string(t->name));
+    if (it != m_analyses.end() && it->second) return it->second;
+    return t->run;
+}
+
+std::string VarnelloCore::SetGlobals(CMelvarsScenario& scenario, const AnalysisType& type, AnalysisSettings& a) {
     ProcGuard proc(gEngineErr, "SetGlobals");
     std::string msg;
     try {
+        a.OutputTable1 = scenario.OutputTable1();
+        a.OutputTable2 = scenario.OutputTable2();
+        a.Table = scenario.Table();
         long n = scenario.FieldCount();
         if (n < 1) return "No fields assigned";
+        FieldList& fields = a.fields;
         fields.assign(static_cast<std::size_t>(n + 1), std::string());
-        nG = nC = nX = 0;
-        bY = bW = false;
+        a.nG = a.nC = a.nX = 0;
+        a.bY = a.bW = false;
         std::size_t pos = 0;
         for (const char* role : {"G", "C", "X", "Y", "W"}) {
             for (const auto& f : scenario) {
                 if (!NamesEqual(f.Choice(), role)) continue;
                 switch (role[0]) {
-                case 'G': ++nG; break;
-                case 'C': ++nC; break;
-                case 'X': ++nX; break;
-                case 'W': bW = true; break;
-                case 'Y': bY = true; break;
+                case 'G': ++a.nG; break;
+                case 'C': ++a.nC; break;
+                case 'X': ++a.nX; break;
+                case 'W': a.bW = true; break;
+                case 'Y': a.bY = true; break;
                 }
                 ++pos;
                 fields[pos] = f.Field_Name();
             }
-            if (role[0] == 'X' && NamesEqual(CalcType, "Crosstab") && nX == 0) {
+            if (role[0] == 'X' && type.fields == AnalysisType::Fields::RowsAnyX && a.nX == 0) {
                 fields.resize(fields.size() + 1);
                 ++pos;
                 fields[pos] = "*";
-                nX = 1;
+                a.nX = 1;
             }
         }
-        if (NamesEqual(CalcType, "Chi-Square")) {
-            if (nC == 0) msg = "At least one Compare field required";
-        } else if (NamesEqual(CalcType, "Compare") || NamesEqual(CalcType, "Regression")) {
-            if (!bY) msg = "Y Field must be assigned";
-            else if (nX == 0) msg = "At least one X field must be assigned";
-        } else if (NamesEqual(CalcType, "Crosstab")) {
-        } else if (nX == 0) {
-            msg = "At least one X field must be assigned";
+        switch (type.fields) {
+        case AnalysisType::Fields::Compare:
+            if (a.nC == 0) msg = "At least one Compare field required";
+            break;
+        case AnalysisType::Fields::YAndX:
+            if (!a.bY) msg = "Y Field must be assigned";
+            else if (a.nX == 0) msg = "At least one X field must be assigned";
+            break;
+        case AnalysisType::Fields::RowsAnyX: break;
+        case AnalysisType::Fields::X:
+            if (a.nX == 0) msg = "At least one X field must be assigned";
+            break;
         }
     } catch (...) {
         proc.HandleError();

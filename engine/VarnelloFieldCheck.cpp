@@ -5,6 +5,8 @@
 // the field and its role, and no output table is touched.
 #include "engine/VarnelloCore.h"
 
+#include "engine/AnalysisCatalogue.h"
+
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
 #include "scenario/CMelvarsScenario.h"
@@ -44,14 +46,16 @@ bool sourceFields(const DatabasePtr& db, const std::string& name, std::vector<Fi
 
 } // namespace
 
-std::string VarnelloCore::CheckFieldRoles(const std::string& table, const std::string& calcType, const FieldList& fields,
-                                      std::int16_t nG, std::int16_t nC, std::int16_t nX, bool bY, bool bW) {
+std::string VarnelloCore::CheckFieldRoles(const std::string& table, const AnalysisType& type, const AnalysisSettings& a) {
     ProcGuard proc(gEngineErr, "CheckFieldRoles");
     try {
         std::vector<FieldPtr> have;
         if (!sourceFields(m_sourceDb, table, have)) return {};
-        const bool crosstab = NamesEqual(calcType, "Crosstab");
-        const int last = nG + nC + nX + (bY ? 1 : 0) + (bW ? 1 : 0);
+        const FieldList& fields = a.fields;
+        const int nG = a.nG, nC = a.nC, nX = a.nX;
+        const bool bY = a.bY;
+        const bool crosstab = type.fields == AnalysisType::Fields::RowsAnyX;
+        const int last = nG + nC + nX + (bY ? 1 : 0) + (a.bW ? 1 : 0);
         for (int i = 1; i <= last && i < static_cast<int>(fields.size()); ++i) {
             const std::string& name = fields[static_cast<std::size_t>(i)];
             const char* role = i <= nG ? "group" : i <= nG + nC ? "compare" : i <= nG + nC + nX ? "X"

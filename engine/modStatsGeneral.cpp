@@ -212,11 +212,50 @@ std::string MakeUniqueTempFileName(const std::string& prefix) {
     throw RunTimeError(75, "Path/File access error: no temporary file name is free in " + folder);
 }
 
+double TieRanks::Run(double W) {
+    const double p = m_p + 1; // the run's first position
+    double rankSum;
+    if (W == 1) {
+        rankSum = p;
+    } else {
+        rankSum = (2 * p + W - 1) * W / 2; // in double: no overflow for any count of records
+        tiedGroups += 1;
+        tiedObservations += W;
+        cubeTerm += std::pow(W, 3) - W;
+        if (m_kendall) {
+            double T = std::pow(W, 2) - W;
+            kendall1 += T;
+            kendall2 += (W - 2) * T;
+            kendall3 += (2 * W + 5) * T;
+        }
+    }
+    m_p = p + W - 1;
+    return rankSum / W;
+}
+
+namespace {
+
+void unrankable(double W, double v) {
+    if (W < 1)
+        throw RunTimeError(5, "Records with a weight below 1 cannot be ranked: the tied values at " +
+                                  dao::FormatDouble(v) + " have a total weight below 1.");
+}
+
+} // namespace
+
 void RankWithTies(Recordset& rs, bool withKendall, const std::string& valueColumn, const std::string& rankColumn,
                   double& tiedObservations, double& cubeTerm, double& tiedGroups, double& kendall1, double& kendall2,
                   double& kendall3) {
     tiedObservations = cubeTerm = tiedGroups = kendall1 = kendall2 = kendall3 = 0;
-    double p = 0;
+    TieRanks ranks(withKendall);
+    auto give = [&] {
+        tiedObservations = ranks.tiedObservations;
+        cubeTerm = ranks.cubeTerm;
+        tiedGroups = ranks.tiedGroups;
+        kendall1 = ranks.kendall1;
+        kendall2 = ranks.kendall2;
+        kendall3 = ranks.kendall3;
+    };
     if (rs.EOF_() && rs.BOF()) return;
     rs.MoveFirst();
     auto weightOf = [&]() { return std::floor(rs.Fields("Weight")->Value().ToDouble()); };
@@ -226,7 +265,6 @@ void RankWithTies(Recordset& rs, bool withKendall, const std::string& valueColum
         double v = valueField->Value().ToDouble();
         long t = 0;
         double W = weightOf();
-        p += 1;
         while (true) {
             rs.MoveNext();
             ++t;
@@ -234,27 +272,10 @@ void RankWithTies(Recordset& rs, bool withKendall, const std::string& valueColum
             if (valueField->Value().ToDouble() != v) break;
             W += weightOf();
         }
-        if (W < 1)
-            throw RunTimeError(5, "Records with a weight below 1 cannot be ranked: the tied values at " +
-                                      dao::FormatDouble(v) + " have a total weight below 1.");
-        double rankSum;
-        if (W == 1) {
-            rankSum = p;
-        } else {
-            rankSum = (2 * p + W - 1) * W / 2; // in double: no overflow for any count of records
-            tiedGroups += 1;
-            tiedObservations += W;
-            cubeTerm += std::pow(W, 3) - W;
-            if (withKendall) {
-                double T = std::pow(W, 2) - W;
-                kendall1 += T;
-                kendall2 += (W - 2) * T;
-                kendall3 += (2 * W + 5) * T;
-            }
-        }
-        p = p + W - 1;
+        unrankable(W, v);
+        const double average = ranks.Run(W);
+        give();
         rs.Move(-t);
-        double average = rankSum / W;
         for (long i = 0; i < t; ++i) {
             rs.Edit();
             rankField->SetValue(average);
@@ -270,34 +291,21 @@ void RankWithTies(const std::vector<double>& values, const std::vector<double>& 
     tiedObservations = cubeTerm = tiedGroups = kendall1 = kendall2 = kendall3 = 0;
     const std::size_t n = values.size();
     ranks.assign(n, 0.0);
-    double p = 0;
+    TieRanks runs(withKendall);
     std::size_t a = 0;
     while (a < n) {
         const double v = values[a];
         double W = 0;
         std::size_t b = a;
         while (b < n && values[b] == v) W += std::floor(weights[b++]);
-        p += 1;
-        if (W < 1)
-            throw RunTimeError(5, "Records with a weight below 1 cannot be ranked: the tied values at " +
-                                      dao::FormatDouble(v) + " have a total weight below 1.");
-        double rankSum;
-        if (W == 1) {
-            rankSum = p;
-        } else {
-            rankSum = (2 * p + W - 1) * W / 2;
-            tiedGroups += 1;
-            tiedObservations += W;
-            cubeTerm += std::pow(W, 3) - W;
-            if (withKendall) {
-                double T = std::pow(W, 2) - W;
-                kendall1 += T;
-                kendall2 += (W - 2) * T;
-                kendall3 += (2 * W + 5) * T;
-            }
-        }
-        p = p + W - 1;
-        const double average = rankSum / W;
+        unrankable(W, v);
+        const double average = runs.Run(W);
+        tiedObservations = runs.tiedObservations;
+        cubeTerm = runs.cubeTerm;
+        tiedGroups = runs.tiedGroups;
+        kendall1 = runs.kendall1;
+        kendall2 = runs.kendall2;
+        kendall3 = runs.kendall3;
         for (; a < b; ++a) ranks[a] = average;
     }
 }

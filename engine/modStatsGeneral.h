@@ -3,7 +3,7 @@
 // every output table begins with, the regression summary columns, file and
 // table tests, the temporary file name, ranking with ties and the variance.
 #include "db/Dao.h"
-#include "engine/AnalysisArgs.h"
+#include "engine/AnalysisSettings.h"
 
 #include <cstdint>
 #include <functional>
@@ -56,6 +56,29 @@ std::string MakeTempFileName(const std::string& prefix);
 // file is reserved (created empty and removed again) under a name with the
 // process number and a counter.
 std::string MakeUniqueTempFileName(const std::string& prefix);
+
+// The ranking of values read in ascending order, one run of equal values at
+// a time: a run that occupies W whole rank positions after those of the runs
+// before it gets the average of its positions, p + (W - 1)/2 for its first
+// position p, taken as the sum of the positions divided by W. A run of more
+// than one position is a tie and adds to the sums rank statistics correct
+// for: the tied observations (W), the cube term (W^3 - W), the tied groups
+// and, when asked for, Kendall's three terms (W^2 - W, (W - 2)(W^2 - W),
+// (2W + 5)(W^2 - W)). Every ranking of the engine goes through it.
+class TieRanks {
+public:
+    explicit TieRanks(bool withKendall = false) : m_kendall(withKendall) {}
+    // The next run, W >= 1 positions: the average of its ranks.
+    double Run(double W);
+    // Rank positions given so far.
+    double Positions() const noexcept { return m_p; }
+
+    double tiedObservations = 0, cubeTerm = 0, tiedGroups = 0, kendall1 = 0, kendall2 = 0, kendall3 = 0;
+
+private:
+    bool m_kendall;
+    double m_p = 0; // the last position given
+};
 
 // Ranks the records of a recordset sorted by `valueColumn` (ties share the
 // average rank) and returns the tie sums. Weights count by their integer

@@ -97,11 +97,12 @@ ScenarioSaveResult WriteScenarioRows(Database& db, std::int32_t scenarioId, cons
 }
 
 ScenarioSaveResult SaveScenario(Database& db, std::int32_t scenarioId, const CMelvarsScenario& s,
-                                const std::vector<ScenarioFieldRow>& fields, const std::string& userName) {
+                                std::int16_t sortOrder, const std::vector<ScenarioFieldRow>& fields,
+                                const std::string& userName) {
     const bool isNew = scenarioId == 0;
     ScenarioRows rows;
     rows.Header = {
-        {"SortOrder", GetScenarioSort(s.CalcType())},
+        {"SortOrder", sortOrder},
         {"Scenario_Description", nullIfEmpty(s.Scenario_Description())},
         {"Scenario_Analysis_Type", s.Scenario_Type()},
         {"Scenario_Analysis_SubType", s.CalcType()},
@@ -122,19 +123,6 @@ ScenarioSaveResult SaveScenario(Database& db, std::int32_t scenarioId, const CMe
     rows.Options = ScenarioOptionValues(s);
     rows.Fields = fields;
     return WriteScenarioRows(db, scenarioId, rows);
-}
-
-std::int16_t GetScenarioSort(const std::string& calcType) {
-    static const std::pair<const char*, std::int16_t> ranks[] = {
-        {"Describe", 100},   {"Frequency", 200},         {"Percentiles", 300}, {"Compare", 400},
-        {"Matrix", 500},     {"Regression", 600},        {"Crosstab", 700},    {"Two Sample t-Test", 100},
-        {"ANOVA", 200},      {"Two way ANOVA", 300},     {"Chi-Square", 100},  {"Sign Test", 200},
-        {"K-S Fit", 300},    {"2 Sample", 400},          {"N Sample", 500},    {"Paired Fields", 600},
-        {"N Fields", 700},
-    };
-    for (const auto& [name, rank] : ranks)
-        if (calcType == name) return rank;
-    return 0;
 }
 
 std::vector<ScenarioFieldRow> NumberedFields(const CMelvarsScenario& s) {

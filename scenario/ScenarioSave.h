@@ -14,7 +14,7 @@
 //       s.SetCalcType("Describe");
 //       s.SetTable("Sales");
 //       s.SetOutputTable1("Sales_Describe");
-//       ScenarioSaveResult r = SaveScenario(*db, 0, s,
+//       ScenarioSaveResult r = SaveScenario(*db, 0, s, GetScenarioSort("Describe"),
 //           {{"Region", "G", 1}, {"Units", "X", 1}}, "admin");
 //       if (!r.Saved) report(r.Message); else id = r.ScenarioID;
 //
@@ -69,14 +69,14 @@ ScenarioSaveResult WriteScenarioRows(dao::Database& db, std::int32_t scenarioId,
 
 // Stores the scenario: the header columns from its properties (empty
 // description and missing-value entries as Null, the version "V5   ", the
-// sort rank of its type, the creation or modification date and user), the
-// 72 option columns, and the field rows.
+// creation or modification date and user), the 72 option columns, and the
+// field rows. `sortOrder` is the rank of the scenario's type within its group
+// (SortOrder, by which the scenario list orders): the types are known above
+// this library, so the caller gives it (GetScenarioSort of the catalogue of
+// analysis types, engine/AnalysisCatalogue.h).
 ScenarioSaveResult SaveScenario(dao::Database& db, std::int32_t scenarioId, const CMelvarsScenario& scenario,
-                                const std::vector<ScenarioFieldRow>& fields, const std::string& userName);
-
-// The rank of an analysis type within its group (100, 200 ...); 0 for a name
-// that is none of the seventeen types (the comparison counts letter case).
-std::int16_t GetScenarioSort(const std::string& calcType);
+                                std::int16_t sortOrder, const std::vector<ScenarioFieldRow>& fields,
+                                const std::string& userName);
 
 // The fields of the scenario's own collection, numbered 1, 2 ... within each
 // role in collection order.

@@ -1,12 +1,9 @@
 #include "analyses/descriptive/CCompare.h"
 
 #include "engine/CZValue.h"
-#include "engine/GroupWalk.h"
-#include "engine/VarnelloCore.h"
 #include "engine/modStatsGeneral.h"
-#include "errors/ErrorGlobals.h"
-#include "errors/ProcGuard.h"
 #include "errors/RunTimeError.h"
+#include "scenario/CMelvarsScenario.h"
 
 #include <cctype>
 #include <cmath>
@@ -22,71 +19,39 @@ bool switchOn(const std::string& s, std::size_t i) {
 
 } // namespace
 
-void CCompare::Fail(ProcGuard& proc) {
-    proc.HandleError();
-    if (m_error.empty()) m_error = VarnelloCore::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in Compare");
+CCompare::CCompare(const Settings& settings) : AnalysisRoad(settings, "Quorb_Compare", "Compare"), m_s(settings) {}
+
+std::string CCompare::FromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext&,
+                                   AnalysisType::Settings& out) {
+    if (!base.bY) return "Y Field not assigned";
+    Settings& a = NewSettings<Settings>(base, out);
+    a.Switches = std::string(BoolToYN(s.CountXY())) + BoolToYN(s.MeanXY()) + BoolToYN(s.CorrXY()) + BoolToYN(s.TTest()) + "N";
+    return {};
 }
 
-std::string CCompare::Quorb_Compare(std::string OutTableName, std::string strUserTable, FieldList& strFields,
-                                    std::int16_t intGroupFields, std::int16_t intNumFields, bool fWeightField,
-                                    std::string strOptions, VarnelloCore& engine) {
-    m_Engine = &engine;
-    ProcGuard proc(gEngineErr, "Quorb_Compare");
-    std::string msg;
-    bool queryOpened = false, outputMade = false;
-    try {
-        m_outTable = OutTableName;
-        m_table = strUserTable;
-        m_fields = strFields;
-        m_nG = intGroupFields;
-        m_nX = intNumFields;
-        m_bWeight = fWeightField;
-        m_options = strOptions;
-
-        engine.Quorb_Msg(0, true, "Retrieving and sorting data");
-        msg = engine.Quorb_InitDataTable(m_table, m_fields, m_nG, m_types, m_sizes);
-        queryOpened = msg.empty();
-        if (msg.empty()) {
-            engine.Quorb_Msg(0, true, "Creating output table");
-            msg = CreateOutput();
-            outputMade = msg.empty() && !Failed();
-        }
-        if (msg.empty() && !Failed()) {
-            engine.Quorb_Msg(0, true, "Analyzing records");
-            ReadInKeptTransaction([this] { ReadRecords(); });
-        }
-    } catch (...) {
-        Fail(proc);
+std::string CCompare::Steps() {
+    std::string msg = OpenAndCreate(m_s.nG, true, [this] { return CreateOutput(); });
+    if (Going(msg)) {
+        m_pairs.assign(static_cast<std::size_t>(m_s.nX) + 1, PairSums{});
+        AnalyzeGroups(m_s.nG);
     }
-    try {
-        if (outputMade)
-            if (auto rs = engine.OutputRecordset()) rs->Close();
-        if (queryOpened)
-            if (auto rs = engine.DataRecordset()) rs->Close();
-    } catch (...) {
-        Fail(proc);
-    }
-    if (msg.empty() && Failed()) msg = m_error;
-    m_Engine = nullptr;
     return msg;
 }
 
 std::string CCompare::CreateOutput() {
-    ProcGuard proc(gEngineErr, "CreateOutput");
-    std::string msg;
-    try {
-        m_count = switchOn(m_options, 0);
-        m_mean = switchOn(m_options, 1);
-        m_corr = switchOn(m_options, 2);
-        m_tTest = switchOn(m_options, 3);
-        m_chi = switchOn(m_options, 4);
-        const std::string& y = m_fields[static_cast<std::size_t>(m_nG + m_nX + 1)];
+    return Guard("CreateOutput", [&]() -> std::string {
+        const std::string& options = m_s.Switches;
+        m_count = switchOn(options, 0);
+        m_mean = switchOn(options, 1);
+        m_corr = switchOn(options, 2);
+        m_tTest = switchOn(options, 3);
+        m_chi = switchOn(options, 4);
+        const std::string& y = m_s.fields[m_s.YPosition()];
         m_countColumn = ("Count_of_" + y).substr(0, 64);
 
-        VarnelloCore& eng = *m_Engine;
-        TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_outTable);
+        TableDefPtr td = NewTable(m_s.OutputTable1);
         try {
-            std::int16_t ord = CreateLeadFields(td, m_nG, m_fields, m_types, m_sizes, true, 0, 0, m_bWeight,
+            std::int16_t ord = CreateLeadFields(td, m_s.nG, m_s.fields, m_types, m_sizes, true, 0, 0, m_s.bW,
                                                 m_countColumn, "Missing");
             auto add = [&](std::initializer_list<const char*> names) {
                 for (const char* name : names) AddTableField(td, name, dbDouble, ord, 0);
@@ -100,78 +65,41 @@ std::string CCompare::CreateOutput() {
             // A group field named like one of the table's own columns.
             return e.Description();
         }
-        msg = eng.ReplaceOutputTable(td, true, [&] { return eng.Quorb_InitDataTable(m_table, m_fields, m_nG, m_types, m_sizes); }, m_table);
-    } catch (...) {
-        Fail(proc);
-    }
-    return msg;
-}
-
-void CCompare::ReadRecords() {
-    ProcGuard proc(gEngineErr, "ReadRecords");
-    try {
-        VarnelloCore& eng = *m_Engine;
-        RecordsetPtr rs = eng.InputRecordset();
-        const std::size_t nG = static_cast<std::size_t>(m_nG);
-        const std::size_t nX = static_cast<std::size_t>(m_nX);
-        m_prev.assign(nG + 1, Variant::Null());
-        m_cur.assign(nG + 1, Variant::Null());
-        m_groupCols.assign(nG + 1, nullptr);
-        m_dataCols.assign(nX + 1, nullptr);
-        for (std::size_t i = 1; i <= nG; ++i) m_groupCols[i] = rs->Fields(m_fields[i]);
-        for (std::size_t j = 1; j <= nX; ++j) m_dataCols[j] = rs->Fields(m_fields[nG + j]);
-        m_yCol = rs->Fields(m_fields[nG + nX + 1]);
-        m_weightCol = m_bWeight ? rs->Fields(m_fields[nG + nX + 2]) : nullptr;
-        m_pairs.assign(nX + 1, PairSums{});
-
-        GroupWalk::Steps steps;
-        steps.begin = [&] { InitData(); };
-        steps.record = [&] {
-            CalcData();
-            ++m_groupCount;
-        };
-        steps.end = [&] { WriteData(); };
-        steps.failed = [&] { return Failed(); };
-        GroupWalk::Walk(eng, *rs, m_nG, m_groupCols, m_prev, m_cur, steps);
-    } catch (...) {
-        Fail(proc);
-    }
+        return PlaceOutput(td, true);
+    });
 }
 
 void CCompare::InitData() {
-    ProcGuard proc(gEngineErr, "InitData");
-    try {
-        for (std::size_t i = 1; i < m_pairs.size(); ++i) m_pairs[i] = PairSums{};
+    Guard("InitData", [&] {
+        for (std::size_t i = 1; i < m_pairs.size(); ++i) {
+            PairSums& p = m_pairs[i];
+            p.xy.Clear();
+            p.below = p.equal = p.above = 0;
+            p.chiSum = p.chiCells = 0;
+        }
         m_kySet = false;
-        m_groupCount = 0;
-    } catch (...) {
-        Fail(proc);
-    }
+    });
 }
 
 void CCompare::CalcData() {
-    ProcGuard proc(gEngineErr, "CalcData");
-    try {
-        VarnelloCore& eng = *m_Engine;
-        const double w = m_weightCol ? eng.WeightOf(m_weightCol->Value()) : 1.0;
+    Guard("CalcData", [&] {
+        const double w = Weight();
         if (!(w > 0)) return;
-        Variant yv = m_yCol->Value();
-        if (yv.IsNull()) return;
-        const double y = yv.ToDouble();
-        if (!eng.Quorb_DataOk_b(y, false)) return;
+        double y = 0;
+        if (!Number(m_s.YPosition(), y)) return;
         if (!m_kySet) {
             m_ky.Set(y);
             m_kySet = true;
         }
         const double dy = m_ky.Deviation(y);
-        for (std::size_t i = 1; i <= static_cast<std::size_t>(m_nX); ++i) {
-            Variant xv = m_dataCols[i]->Value();
-            if (xv.IsNull()) continue;
-            const double x = xv.ToDouble();
-            if (!eng.Quorb_DataOk_b(x, false)) continue;
+        const std::size_t first = m_s.XPosition();
+        for (std::size_t i = 1; i <= static_cast<std::size_t>(m_s.nX); ++i) {
+            double x = 0;
+            if (!Number(first + i - 1, x)) continue;
             PairSums& p = m_pairs[i];
-            if (p.cm.Count() == 0) p.kx.Set(x);
-            p.cm.Add(p.kx.Deviation(x), dy, w);
+            if (p.xy.Count() == 0) p.kx.Set(x);
+            const double dev[2] = {p.kx.Deviation(x), dy};
+            p.xy.AddDeviations(dev, w);
             if (x < y) p.below += w;
             else if (x == y) p.equal += w;
             else p.above += w;
@@ -185,34 +113,30 @@ void CCompare::CalcData() {
                 }
             }
         }
-    } catch (...) {
-        Fail(proc);
-    }
+    });
 }
 
 void CCompare::WriteData() {
-    ProcGuard proc(gEngineErr, "WriteData");
-    try {
-        VarnelloCore& eng = *m_Engine;
-        RecordsetPtr out = eng.OutputRecordset();
+    Guard("WriteData", [&] {
+        RecordsetPtr out = Cx().OutputRecordset();
         CZValue z;
-        for (std::int16_t i = 1; i <= m_nX; ++i) {
+        for (std::int16_t i = 1; i <= m_s.nX; ++i) {
             const PairSums& p = m_pairs[static_cast<std::size_t>(i)];
-            const CoMoments& cm = p.cm;
+            const CrossProducts::Pair cm = p.xy.PairOf(0, 1);
             const double n = cm.SumW();
             out->AddNew();
-            WriteLeadFields(*out, m_nG, m_fields, m_prev, static_cast<std::int16_t>(m_nG + i), m_countColumn, "Missing",
-                            m_bWeight, n, m_groupCount, cm.Count(), 0, Variant::Null(), Variant::Null());
+            WriteLeadFields(*out, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_s.nG + i), m_countColumn,
+                            "Missing", m_s.bW, n, GroupRecords(), cm.Count(), 0, Variant::Null(), Variant::Null());
             if (n > 0) {
-                const double meanDiff = cm.MeanDifference(p.kx, m_ky);
+                const double meanDiff = cm.MeanDifference(Moments::DecimalDifference(p.kx.Value(), m_ky.Value()));
                 if (m_count) {
                     out->Fields("Count<Y")->SetValue(p.below);
                     out->Fields("Count=Y")->SetValue(p.equal);
                     out->Fields("Count>Y")->SetValue(p.above);
                 }
                 if (m_mean) {
-                    out->Fields("MeanX")->SetValue(p.kx.Value() + cm.MeanDx());
-                    out->Fields("MeanY")->SetValue(m_ky.Value() + cm.MeanDy());
+                    out->Fields("MeanX")->SetValue(cm.MeanX(p.kx.Value()));
+                    out->Fields("MeanY")->SetValue(cm.MeanY(m_ky.Value()));
                     out->Fields("MeanDiff")->SetValue(meanDiff);
                 }
                 if (n > 1) {
@@ -252,7 +176,5 @@ void CCompare::WriteData() {
             }
             out->Update();
         }
-    } catch (...) {
-        Fail(proc);
-    }
+    });
 }

@@ -14,60 +14,50 @@
 // probability; the tail letter "1" halves the probability.
 //
 // Sums of squares and cross-products are taken about provisional means
-// (CoMoments). Every statistic beyond the two counts needs two records for
+// (CrossProducts, over the records in which both fields of a pair are
+// present). Every statistic beyond the two counts needs two records for
 // the pair; those that divide by (W − 1)·W also need a weight above 1.
 #include "db/Dao.h"
-#include "engine/AnalysisArgs.h"
-#include "engine/CoMoments.h"
+#include "engine/AnalysisCatalogue.h"
+#include "engine/AnalysisRoad.h"
+#include "engine/CrossProducts.h"
 #include "engine/Moments.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-class ProcGuard;
-class VarnelloCore;
+struct MatrixSettings : AnalysisSettings {
+    std::string ProbTail;           // one character
+    std::string Switches;           // nine "Y"/"N"
+};
 
-class CCorrMatrix {
+class CCorrMatrix : public AnalysisRoad {
 public:
-    CCorrMatrix() = default;
-    CCorrMatrix(const CCorrMatrix&) = delete;
-    CCorrMatrix& operator=(const CCorrMatrix&) = delete;
+    using Settings = MatrixSettings;
+    explicit CCorrMatrix(const Settings& settings);
 
-    std::string Quorb_Matrix(std::string OutTableName, std::string strUserTable, FieldList& strFields,
-                             std::int16_t intGroupFields, std::int16_t intNumFields, bool intWeightField_b,
-                             std::string strTTestTail, std::string strOptions, VarnelloCore& engine);
+    static std::string FromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext& cx,
+                                    AnalysisType::Settings& out);
 
     // The label of statistic k (1 .. 9) in the "CalcType" column.
     static std::string Label(int k, const std::string& tail);
 
 private:
+    std::string Steps() override;
     std::string CreateOutput();
-    void ReadRecords();
-    void InitData();
-    void CalcData();
-    void WriteData();
+    void InitData() override;
+    void CalcData() override;
+    void WriteData() override;
 
-    void Fail(ProcGuard& proc);
-    bool Failed() const { return !m_error.empty(); }
-    // The pair of fields a >= b (1-based) in the lower triangle.
-    CoMoments& pair(std::size_t a, std::size_t b) { return m_pairs[a * (a - 1) / 2 + b - 1]; }
-
-    VarnelloCore* m_Engine = nullptr;
-    std::string m_error;
-    std::string m_outTable, m_table, m_options, m_tail;
-    FieldList m_fields;
-    std::int16_t m_nG = 0, m_nX = 0;
-    bool m_bWeight = false;
-
-    std::vector<long> m_types, m_sizes;
-    std::vector<dao::Variant> m_prev, m_cur;
-    std::vector<dao::FieldPtr> m_groupCols, m_dataCols;
-    dao::FieldPtr m_weightCol;
+    const Settings& m_s;
+    const std::string& m_options;
+    const std::string& m_tail;
     std::vector<std::string> m_columns; // 1 .. nX: the output column of each X field
-    std::vector<CoMoments> m_pairs;     // the lower triangle with its diagonal
+    CrossProducts m_sums;               // the X fields' deviations, 0 .. nX − 1
+    std::vector<CrossProducts::Pair> m_pairView; // the group's pairs (WriteData)
     std::vector<Moments::Origin> m_origin;
-    std::vector<char> m_originSet, m_present;
+    std::vector<char> m_originSet;
+    std::vector<unsigned char> m_present; // 0 .. nX − 1, as m_dev
     std::vector<double> m_dev;
-    std::int32_t m_groupCount = 0;
 };

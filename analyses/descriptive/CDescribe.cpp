@@ -1,15 +1,13 @@
 #include "analyses/descriptive/CDescribe.h"
 
-#include "analyses/descriptive/SortStage.h"
+#include "engine/SortStage.h"
 
 #include "db/Decimal.h"
+#include "analyses/descriptive/CFrequency.h"
 #include "engine/CZValue.h"
-#include "engine/GroupWalk.h"
-#include "engine/VarnelloCore.h"
 #include "engine/modStatsGeneral.h"
-#include "errors/ErrorGlobals.h"
-#include "errors/ProcGuard.h"
 #include "errors/RunTimeError.h"
+#include "scenario/CMelvarsScenario.h"
 
 #include <algorithm>
 #include <cmath>
@@ -146,9 +144,6 @@ private:
 
 } // namespace
 
-CDescribe::CDescribe() = default;
-CDescribe::~CDescribe() = default;
-
 // ---- shared helpers --------------------------------------------------------------
 
 std::int32_t CDescribe::NextPcntRec(double n, std::int16_t k, bool& bFraction, std::int16_t d) {
@@ -213,158 +208,145 @@ std::string CDescribe::NumberText(double value) {
     return FormatDouble(value == 0.0 ? 0.0 : value); // no "-0"
 }
 
-// ---- error path and transactions ---------------------------------------------------
+// ---- the settings and the entry --------------------------------------------------------
 
-void CDescribe::Fail(ProcGuard& proc) {
-    proc.HandleError();
-    if (m_error.empty()) m_error = VarnelloCore::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in Describe");
+std::string CDescribe::FromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext& cx,
+                                    AnalysisType::Settings& out) {
+    Settings& a = NewSettings<Settings>(base, out);
+    const std::int16_t nX = a.nX;
+    auto doubleOr0 = [](const Variant& v) { return (v.IsNull() || v.IsEmpty()) ? 0.0 : v.ToDouble(); };
+    a.Range = s.Range();
+    a.VarMethod = s.VarStd() ? s.VarNRadio() : std::string();
+    a.Sum = s.Sum();
+    a.Mean = s.Mean();
+    a.Skew = s.Skew();
+    a.Mode = s.Mode();
+    a.PercentileLetter = s.Percentile() ? s.PercentileRadio().substr(0, 1) : "-";
+    a.IntervalLetter = s.CI() ? s.CITypeRadio().substr(0, 1) : "-";
+    a.CI95 = s.CI95();
+    Variant ciUser = s.CIUser();
+    a.CIUser = (ciUser.IsNull() || ciUser.IsEmpty()) ? 0 : ciUser.ToInteger();
+    a.CIStdDev.assign(static_cast<std::size_t>(nX) + 1, 0.0);
+    a.TTestValues.assign(static_cast<std::size_t>(nX) + 1, 0.0);
+    for (int i = 1; i <= nX; ++i) {
+        a.CIStdDev[static_cast<std::size_t>(i)] = doubleOr0(s.CIStdDev());
+        a.TTestValues[static_cast<std::size_t>(i)] = s.TTestValue();
+    }
+    a.TTestMean = s.TTestMean();
+    std::string first = s.FreqN() && s.FreqP() ? "B" : s.FreqN() ? "N" : s.FreqP() ? "P" : "-";
+    if (first == "-") {
+        a.FreqCode = "-";
+        a.Intervals = 0;
+        a.Start = a.Width = 0;
+    } else {
+        bool user = !NamesEqual(s.FreqGroupRadio(), "Default");
+        bool lower = NamesEqual(s.FreqIncRadio(), "Lower");
+        a.FreqCode = first + "C" + (NamesEqual(s.FreqDispRadio(), "Count") ? "N" : "Y") + (lower ? "Y" : "N") +
+                      (user ? "Y" : "N");
+        a.Intervals = s.InterV();
+        if (user) {
+            a.Start = doubleOr0(s.FreqInit());
+            a.Width = doubleOr0(s.FreqWidth());
+        } else {
+            std::string msg = CFrequency::DescFreqInit_ZUR(cx, false, a.Intervals, lower, a.Table, a.fields, a.nG,
+                                                           a.nX, a.Start, a.Width);
+            if (!msg.empty()) return msg;
+        }
+    }
+    return {};
 }
 
-void CDescribe::BeginTrans() {
-    DBEngine().Workspaces(0)->BeginTrans();
-    ++m_txOpen;
+CDescribe::CDescribe(const Settings& settings)
+    : AnalysisRoad(settings, "Quorb_Describe", "Describe"), m_s(settings) {
+    m_range = settings.Range;
+    m_var = settings.VarMethod;
+    m_sum = settings.Sum;
+    m_means = settings.Mean;
+    m_skew = settings.Skew;
+    m_mode = settings.Mode;
+    m_pcntiles = settings.PercentileLetter;
+    m_conInt = settings.IntervalLetter;
+    m_95 = settings.CI95;
+    m_ciUser = settings.CIUser;
+    m_popDev = settings.CIStdDev;
+    m_popMean = settings.TTestValues;
+    m_tTest = settings.TTestMean;
+    m_strFreqDisplay = settings.FreqCode.substr(0, 1);
+    m_nI = settings.Intervals;
+    m_freqStart = settings.Start;
+    m_freqWidth = settings.Width;
+    m_freqStartParts = DecimalParts::Of(m_freqStart);
+    m_freqWidthParts = DecimalParts::Of(m_freqWidth);
+    m_popDev.resize(static_cast<std::size_t>(settings.nX) + 1, 0.0);
+    m_popMean.resize(static_cast<std::size_t>(settings.nX) + 1, 0.0);
+    m_bPercentiles = percentileDivisor(m_pcntiles) != 0;
+    m_bSortTable = m_mode || m_bPercentiles;
+    m_bFreq = m_strFreqDisplay == "N" || m_strFreqDisplay == "P" || m_strFreqDisplay == "B";
 }
 
-void CDescribe::CommitTrans() {
-    if (m_txOpen <= 0) return;
-    --m_txOpen;
-    DBEngine().Workspaces(0)->CommitTrans();
-}
+CDescribe::~CDescribe() = default;
 
-// ---- the entry ------------------------------------------------------------------------
-
-std::string CDescribe::Quorb_Describe(std::string OutTableName, std::string strUserTable, FieldList& strFields,
-                                      std::int16_t intGroupFields, std::int16_t intNumFields, bool fWeightField,
-                                      bool intRange_b, std::string Var_a, bool intSum_b, bool intCalcMeans_b,
-                                      bool intCalcSkew_b, bool intCalcMode_b, std::string strPcntiles,
-                                      std::string strConInt, bool int95_b, std::int16_t intCIUser,
-                                      std::vector<double>& dblPopDev, bool tTest_b, std::vector<double>& dblPopMean,
-                                      std::string strFreqOptions, std::int16_t intFreqIntervals, double dblFreqFirst,
-                                      double dblFreqWidth, VarnelloCore& engine) {
-    m_Engine = &engine;
-    ProcGuard proc(gEngineErr, "Quorb_Describe");
+std::string CDescribe::CheckOptions() {
     std::string msg;
-    bool outputMade = false;
-    try {
-        m_outTable = OutTableName;
-        m_table = strUserTable;
-        m_fields = strFields;
-        m_nG = intGroupFields;
-        m_nX = intNumFields;
-        m_bWeight = fWeightField;
-        m_range = intRange_b;
-        m_var = Var_a;
-        m_sum = intSum_b;
-        m_means = intCalcMeans_b;
-        m_skew = intCalcSkew_b;
-        m_mode = intCalcMode_b;
-        m_pcntiles = strPcntiles;
-        m_conInt = strConInt;
-        m_95 = int95_b;
-        m_ciUser = intCIUser;
-        m_popDev = dblPopDev;
-        m_popMean = dblPopMean;
-        m_tTest = tTest_b;
-        m_strFreqDisplay = strFreqOptions.substr(0, 1);
-        m_nI = intFreqIntervals;
-        m_freqStart = dblFreqFirst;
-        m_freqWidth = dblFreqWidth;
-        m_freqStartParts = DecimalParts::Of(m_freqStart);
-        m_freqWidthParts = DecimalParts::Of(m_freqWidth);
-        m_popDev.resize(static_cast<std::size_t>(m_nX) + 1, 0.0);
-        m_popMean.resize(static_cast<std::size_t>(m_nX) + 1, 0.0);
-
-        m_bPercentiles = percentileDivisor(m_pcntiles) != 0;
-        m_bSortTable = m_mode || m_bPercentiles;
-        m_bFreq = m_strFreqDisplay == "N" || m_strFreqDisplay == "P" || m_strFreqDisplay == "B";
-
-        // Frequency cells need at least one interval of a positive width: the
-        // column names take the width's logarithm and every value is divided
-        // by it. Refused before any table is touched.
-        if (m_bFreq) {
-            if (m_nI < 1) msg = "The number of frequency intervals must be at least 1.";
-            else if (!(m_freqWidth > 0) || !std::isfinite(m_freqWidth))
-                msg = "The frequency interval width must be greater than 0.";
-            else if (!std::isfinite(m_freqStart)) msg = "The frequency start value must be a number.";
-            if (msg.empty()) {
-                m_bFreqCount = charAt(strFreqOptions, 1) == 'C';
-                m_bFreqCumulative = charAt(strFreqOptions, 2) == 'Y';
-                m_bFreqLowerIncluded = charAt(strFreqOptions, 3) == 'Y';
-                m_bFreqOuterCells = charAt(strFreqOptions, 4) == 'Y';
-            }
-        }
-
-        // A level of 100 (a box's 99.5 and above stored as a whole number)
-        // or more has no finite band: the t or z quantile would come back as
-        // 0 and the band as the mean itself.
-        {
-            const std::string ci = ToUpperAscii(m_conInt);
-            if (msg.empty() && (ci == "N" || ci == "T") && (m_ciUser < 0 || m_ciUser >= 100))
-                msg = "The other confidence interval must be from 1 to 99 percent, not " + std::to_string(m_ciUser) +
-                      " percent.";
-        }
-
+    const std::string& freq = m_s.FreqCode;
+    // Frequency cells need at least one interval of a positive width: the
+    // column names take the width's logarithm and every value is divided
+    // by it. Refused before any table is touched.
+    if (m_bFreq) {
+        if (m_nI < 1) msg = "The number of frequency intervals must be at least 1.";
+        else if (!(m_freqWidth > 0) || !std::isfinite(m_freqWidth))
+            msg = "The frequency interval width must be greater than 0.";
+        else if (!std::isfinite(m_freqStart)) msg = "The frequency start value must be a number.";
         if (msg.empty()) {
-            engine.Quorb_Msg(0, true, "Retrieving and sorting data");
-            msg = engine.Quorb_InitDataTable(m_table, m_fields, m_nG, m_types, m_sizes, false);
-        }
-        if (msg.empty()) {
-            engine.Quorb_Msg(0, true, "Creating output table");
-            msg = CreateOutput();
-            if (msg.empty() && !Failed()) outputMade = true;
-        }
-        if (msg.empty() && !Failed() && ToUpperAscii(m_conInt) == "N") {
-            CZValue z;
-            if (m_95) m_dblZ95 = z.Quorb_FindValue("Z", 0.95, 0, 0, false);
-            if (m_ciUser > 0) m_dblZUser = z.Quorb_FindValue("Z", m_ciUser / 100.0, 0, 0, false);
-        }
-        if (msg.empty() && !Failed() && m_bSortTable) {
-            if (!engine.Quorb_UTIL_MakeTempDB()) msg = "Temp database could not be created";
-        }
-        if (msg.empty() && !Failed()) {
-            engine.Quorb_Msg(0, true, "Analyzing records");
-            // One transaction covers every output row (and the staged values
-            // of a group that outgrows memory).
-            if (m_bSortTable) m_stage = std::make_unique<SortStage>(engine, m_nX);
-            BeginTrans();
-            ReadRecords();
-            CommitTrans();
-        }
-    } catch (...) {
-        Fail(proc);
-    }
-    // What was written stays: open transactions are committed, never rolled back.
-    while (m_txOpen > 0) {
-        try {
-            CommitTrans();
-        } catch (...) {
-            m_txOpen = 0;
+            m_bFreqCount = charAt(freq, 1) == 'C';
+            m_bFreqCumulative = charAt(freq, 2) == 'Y';
+            m_bFreqLowerIncluded = charAt(freq, 3) == 'Y';
+            m_bFreqOuterCells = charAt(freq, 4) == 'Y';
         }
     }
-    try {
-        if (m_stage) m_stage->Close();
-        m_stage.reset();
-        if (outputMade) {
-            if (auto rs = engine.DataRecordset()) rs->Close();
-            if (auto rs = engine.OutputRecordset()) rs->Close();
-        }
-    } catch (...) {
-        Fail(proc);
-    }
-    if (msg.empty() && Failed()) msg = m_error;
-    m_Engine = nullptr;
+    // A level of 100 (a box's 99.5 and above stored as a whole number)
+    // or more has no finite band: the t or z quantile would come back as
+    // 0 and the band as the mean itself.
+    const std::string ci = ToUpperAscii(m_conInt);
+    if (msg.empty() && (ci == "N" || ci == "T") && (m_ciUser < 0 || m_ciUser >= 100))
+        msg = "The other confidence interval must be from 1 to 99 percent, not " + std::to_string(m_ciUser) +
+              " percent.";
     return msg;
+}
+
+std::string CDescribe::Steps() {
+    std::string msg = CheckOptions();
+    if (msg.empty()) msg = OpenAndCreate(m_s.nG, false, [this] { return CreateOutput(); });
+    if (Going(msg) && ToUpperAscii(m_conInt) == "N") {
+        CZValue z;
+        if (m_95) m_dblZ95 = z.Quorb_FindValue("Z", 0.95, 0, 0, false);
+        if (m_ciUser > 0) m_dblZUser = z.Quorb_FindValue("Z", m_ciUser / 100.0, 0, 0, false);
+    }
+    if (Going(msg) && m_bSortTable) msg = MakeWorkDatabase();
+    if (Going(msg)) {
+        // One kept pass covers every output row (and the staged values of a
+        // group that outgrows memory).
+        if (m_bSortTable) m_stage = std::make_unique<SortStage>(Cx(), m_s.nX);
+        m_sums.assign(static_cast<std::size_t>(m_s.nX) + 1, DescribeSums{});
+        m_cells.assign(static_cast<std::size_t>(m_s.nX) + 1,
+                       std::vector<double>(m_bFreq ? static_cast<std::size_t>(m_nI) + 3 : 0, 0.0));
+        m_pcntDivisor = m_bPercentiles ? percentileDivisor(m_pcntiles) : 0;
+        AnalyzeGroups(m_s.nG);
+    }
+    return msg;
+}
+
+void CDescribe::CloseOwn() {
+    if (m_stage) m_stage->Close();
+    m_stage.reset();
 }
 
 // ---- the output table ------------------------------------------------------------------
 
 std::string CDescribe::CreateOutput() {
-    ProcGuard proc(gEngineErr, "CreateOutput");
-    std::string msg;
-    try {
-        VarnelloCore& eng = *m_Engine;
-        TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_outTable);
-        std::int16_t ord = CreateLeadFields(td, m_nG, m_fields, m_types, m_sizes, true, 0, 0, m_bWeight, "Count", "Missing");
+    return Guard("CreateOutput", [&] {
+        TableDefPtr td = NewTable(m_s.OutputTable1);
+        std::int16_t ord = CreateLeadFields(td, m_s.nG, m_s.fields, m_types, m_sizes, true, 0, 0, m_s.bW, "Count", "Missing");
         auto add = [&](const std::string& name) { AddTableField(td, name, dbDouble, ord, 0); };
 
         add("Mean");
@@ -472,52 +454,14 @@ std::string CDescribe::CreateOutput() {
         }
         // An earlier run's table is replaced (dropped, or emptied when it has
         // exactly these columns).
-        msg = eng.ReplaceOutputTable(td, true, [&] { return eng.Quorb_InitDataTable(m_table, m_fields, m_nG, m_types, m_sizes, false); }, m_table);
-    } catch (...) {
-        Fail(proc);
-    }
-    return msg;
+        return PlaceOutput(td, true);
+    });
 }
 
 // ---- the record loop -------------------------------------------------------------------
 
-void CDescribe::ReadRecords() {
-    ProcGuard proc(gEngineErr, "ReadRecords");
-    try {
-        VarnelloCore& eng = *m_Engine;
-        RecordsetPtr rs = eng.InputRecordset();
-        const std::size_t nG = static_cast<std::size_t>(m_nG);
-        const std::size_t nX = static_cast<std::size_t>(m_nX);
-        m_prev.assign(nG + 1, Variant::Null());
-        m_cur.assign(nG + 1, Variant::Null());
-        m_sums.assign(nX + 1, DescribeSums{});
-        m_cells.assign(nX + 1, std::vector<double>(m_bFreq ? static_cast<std::size_t>(m_nI) + 3 : 0, 0.0));
-        m_groupCols.assign(nG + 1, nullptr);
-        m_dataCols.assign(nX + 1, nullptr);
-        for (std::size_t i = 1; i <= nG; ++i) m_groupCols[i] = rs->Fields(m_fields[i]);
-        for (std::size_t j = 1; j <= nX; ++j) m_dataCols[j] = rs->Fields(m_fields[nG + j]);
-        m_pcntDivisor = m_bPercentiles ? percentileDivisor(m_pcntiles) : 0;
-
-        GroupWalk::Steps steps;
-        steps.begin = [&] {
-            InitData();
-            m_groupCount = 0;
-        };
-        steps.record = [&] {
-            CalcData();
-            ++m_groupCount;
-        };
-        steps.end = [&] { WriteData(); };
-        steps.failed = [&] { return Failed(); };
-        GroupWalk::Walk(eng, *rs, m_nG, m_groupCols, m_prev, m_cur, steps);
-    } catch (...) {
-        Fail(proc);
-    }
-}
-
 void CDescribe::InitData() {
-    ProcGuard proc(gEngineErr, "InitData");
-    try {
+    Guard("InitData", [&] {
         for (std::size_t j = 1; j < m_sums.size(); ++j) {
             m_sums[j] = DescribeSums{};
             std::fill(m_cells[j].begin(), m_cells[j].end(), 0.0);
@@ -525,26 +469,17 @@ void CDescribe::InitData() {
         // The sort stage forgets the finished group (emptying or dropping the
         // sort table when the group used it).
         if (m_stage) m_stage->BeginGroup();
-    } catch (...) {
-        Fail(proc);
-    }
+    });
 }
 
 void CDescribe::CalcData() {
-    ProcGuard proc(gEngineErr, "CalcData");
-    try {
-        VarnelloCore& eng = *m_Engine;
-        double w = m_bWeight ? eng.Quorb_WeightCalc(m_bWeight, m_fields, static_cast<std::int16_t>(m_nG + m_nX + 1)) : 1.0;
+    Guard("CalcData", [&] {
+        const double w = Weight();
         if (!(w > 0)) return;
-        for (std::size_t j = 1; j <= static_cast<std::size_t>(m_nX); ++j) {
+        const std::size_t first = m_s.XPosition();
+        for (std::size_t j = 1; j <= static_cast<std::size_t>(m_s.nX); ++j) {
             double x = 0;
-            try {
-                if (!m_dataCols[j]->ValueAsDouble(x)) continue;
-            } catch (const std::exception&) {
-                // A text in a number field: say which value, field and record.
-                x = eng.DataValue(m_dataCols[j]->Value(), m_fields[static_cast<std::size_t>(m_nG) + j]);
-            }
-            if (!eng.Quorb_DataOk_b(x, false)) continue;
+            if (!Number(first + j - 1, x)) continue;
             DescribeSums& s = m_sums[j];
             s.mom.Add(x, w);
             if (m_means) {
@@ -573,18 +508,14 @@ void CDescribe::CalcData() {
             }
             if (m_stage) m_stage->Add(static_cast<std::int16_t>(j), x, w);
         }
-    } catch (...) {
-        Fail(proc);
-    }
+    });
 }
 
 // ---- one group's rows ------------------------------------------------------------------
 
 void CDescribe::WriteData() {
-    ProcGuard proc(gEngineErr, "WriteData");
-    try {
-        VarnelloCore& eng = *m_Engine;
-        RecordsetPtr out = eng.OutputRecordset();
+    Guard("WriteData", [&] {
+        RecordsetPtr out = Cx().OutputRecordset();
         const std::int16_t d = m_pcntDivisor;
         std::vector<double> r;
         if (m_bPercentiles) r.assign(static_cast<std::size_t>(d) + 1, 0.0);
@@ -600,7 +531,7 @@ void CDescribe::WriteData() {
             cache.emplace(df, t);
             return t;
         };
-        for (std::int16_t j = 1; j <= m_nX; ++j) {
+        for (std::int16_t j = 1; j <= m_s.nX; ++j) {
             const std::size_t J = static_cast<std::size_t>(j);
             const DescribeSums& sums = m_sums[J];
             const Moments& mo = sums.mom;
@@ -613,8 +544,8 @@ void CDescribe::WriteData() {
             const double s = W > 0 ? mo.StdDev("N-1") : 0.0;
 
             out->AddNew();
-            WriteLeadFields(*out, m_nG, m_fields, m_prev, static_cast<std::int16_t>(m_nG + j), "Count", "Missing",
-                            m_bWeight, W, m_groupCount, n, 0, Variant::Null(), Variant::Null());
+            WriteLeadFields(*out, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_s.nG + j), "Count",
+                            "Missing", m_s.bW, W, GroupRecords(), n, 0, Variant::Null(), Variant::Null());
             auto put = [&](const std::string& name, double value) { out->Fields(name)->SetValue(value); };
 
             if (W > 0) {
@@ -664,7 +595,7 @@ void CDescribe::WriteData() {
                 const bool wantPcnt = m_bPercentiles && W > 1;
                 ModeResult mode;
                 if (m_stage && (m_mode || wantPcnt)) {
-                    SortedWalk walk(m_bWeight, d, W, wantPcnt ? &r : nullptr, m_mode ? &mode : nullptr);
+                    SortedWalk walk(m_s.bW, d, W, wantPcnt ? &r : nullptr, m_mode ? &mode : nullptr);
                     m_stage->Scan(j, [&](double x, double w) { walk.Row(x, w); });
                     walk.Finish();
                 }
@@ -758,18 +689,15 @@ void CDescribe::WriteData() {
             }
             out->Update();
         }
-    } catch (...) {
-        Fail(proc);
-    }
+    });
 }
 
 // ---- percentiles from the sort table --------------------------------------------------
 
 void CDescribe::Quorb_CalcPcntiles(std::int16_t intFieldNum, bool fWeightField, std::int16_t intPcntGroups,
-                                   double dblTotalRecs, std::vector<double>& dblPcntiles, VarnelloCore& engine) {
+                                   double dblTotalRecs, std::vector<double>& dblPcntiles, RunContext& engine) {
     ProcGuard proc(gEngineErr, "Quorb_CalcPcntiles");
-    try {
-        m_Engine = &engine;
+    {
         // The sort table is read through its own database: no path has to be
         // quoted into the statement.
         std::string cols = fWeightField ? "[Data], [Weight]" : "[Data]";
@@ -785,21 +713,12 @@ void CDescribe::Quorb_CalcPcntiles(std::int16_t intFieldNum, bool fWeightField, 
         }
         walk.Finish();
         rs->Close();
-    } catch (...) {
-        Fail(proc);
     }
 }
 
 void CDescribe::Quorb_CalcPcntiles(SortStage& stage, std::int16_t intFieldNum, bool fWeightField,
-                                   std::int16_t intPcntGroups, double dblTotalRecs, std::vector<double>& dblPcntiles,
-                                   VarnelloCore& engine) {
-    ProcGuard proc(gEngineErr, "Quorb_CalcPcntiles");
-    try {
-        m_Engine = &engine;
-        SortedWalk walk(fWeightField, intPcntGroups, dblTotalRecs, &dblPcntiles, nullptr);
-        stage.Scan(intFieldNum, [&](double x, double w) { walk.Row(x, w); });
-        walk.Finish();
-    } catch (...) {
-        Fail(proc);
-    }
+                                   std::int16_t intPcntGroups, double dblTotalRecs, std::vector<double>& dblPcntiles) {
+    SortedWalk walk(fWeightField, intPcntGroups, dblTotalRecs, &dblPcntiles, nullptr);
+    stage.Scan(intFieldNum, [&](double x, double w) { walk.Row(x, w); });
+    walk.Finish();
 }

@@ -14,8 +14,8 @@
 // Failure travels as the returned message, empty on success. An unexpected
 // run-time error is reported to the engine's error handler and fails the run
 // with its description; the rows written before it stay committed.
-#include "db/Dao.h"
-#include "engine/AnalysisArgs.h"
+#include "engine/AnalysisCatalogue.h"
+#include "engine/AnalysisRoad.h"
 #include "engine/Moments.h"
 
 #include <cstdint>
@@ -24,25 +24,32 @@
 #include <string>
 #include <vector>
 
-class ProcGuard;
 class SortStage;
-class VarnelloCore;
 
-class CDescribe {
+struct DescribeSettings : AnalysisSettings {
+    bool Range = false;
+    std::string VarMethod;          // "N", "N-1" or empty when no variance is wanted
+    bool Sum = false, Mean = false, Skew = false, Mode = false;
+    std::string PercentileLetter;   // "-" for none
+    std::string IntervalLetter;     // "-" for none
+    bool CI95 = false;
+    std::int16_t CIUser = 0;
+    std::vector<double> CIStdDev;   // 0 .. nX
+    bool TTestMean = false;
+    std::vector<double> TTestValues; // 0 .. nX
+    std::string FreqCode;           // "-" or five characters
+    std::int16_t Intervals = 0;
+    double Start = 0, Width = 0;
+};
+
+class CDescribe : public AnalysisRoad {
 public:
-    CDescribe();
-    ~CDescribe();
-    CDescribe(const CDescribe&) = delete;
-    CDescribe& operator=(const CDescribe&) = delete;
+    using Settings = DescribeSettings;
+    explicit CDescribe(const Settings& settings);
+    ~CDescribe() override;
 
-    std::string Quorb_Describe(std::string OutTableName, std::string strUserTable, FieldList& strFields,
-                               std::int16_t intGroupFields, std::int16_t intNumFields, bool fWeightField,
-                               bool intRange_b, std::string Var_a, bool intSum_b, bool intCalcMeans_b,
-                               bool intCalcSkew_b, bool intCalcMode_b, std::string strPcntiles,
-                               std::string strConInt, bool int95_b, std::int16_t intCIUser,
-                               std::vector<double>& dblPopDev, bool tTest_b, std::vector<double>& dblPopMean,
-                               std::string strFreqOptions, std::int16_t intFreqIntervals, double dblFreqFirst,
-                               double dblFreqWidth, VarnelloCore& engine);
+    static std::string FromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext& cx,
+                                    AnalysisType::Settings& out);
 
     // Fills dblPcntiles(0 .. intPcntGroups) from the rows of "statTemp1" whose
     // Field is intFieldNum: entry 0 the smallest value, the last entry the
@@ -51,11 +58,11 @@ public:
     // total weight (weighted rule: the first value whose cumulative weight
     // reaches the point). The rows must be written and no recordset may hold
     // the table open for adding. No row leaves the array unchanged.
-    void Quorb_CalcPcntiles(std::int16_t intFieldNum, bool fWeightField, std::int16_t intPcntGroups,
-                            double dblTotalRecs, std::vector<double>& dblPcntiles, VarnelloCore& engine);
+    static void Quorb_CalcPcntiles(std::int16_t intFieldNum, bool fWeightField, std::int16_t intPcntGroups,
+                                   double dblTotalRecs, std::vector<double>& dblPcntiles, RunContext& cx);
     // The same from the values a SortStage holds for the field.
-    void Quorb_CalcPcntiles(SortStage& stage, std::int16_t intFieldNum, bool fWeightField, std::int16_t intPcntGroups,
-                            double dblTotalRecs, std::vector<double>& dblPcntiles, VarnelloCore& engine);
+    static void Quorb_CalcPcntiles(SortStage& stage, std::int16_t intFieldNum, bool fWeightField,
+                                   std::int16_t intPcntGroups, double dblTotalRecs, std::vector<double>& dblPcntiles);
 
     // The mode of a field: the value with the largest weight sum, that sum,
     // and whether no other value has the same sum.
@@ -82,10 +89,6 @@ public:
     // digits without trailing zeros (10, 2.5, -0.75).
     static std::string NumberText(double value);
 
-    // The description of the unexpected error that ended the last call, or
-    // the empty text (lets a caller of Quorb_CalcPcntiles see its failure).
-    const std::string& LastError() const { return m_error; }
-
 
 private:
     // A value's decimal form (Moments::DecimalForm), worked out once.
@@ -105,25 +108,16 @@ private:
         std::int32_t NotPositive = 0; // values of 0 or below
     };
 
+    std::string Steps() override;
+    std::string CheckOptions();
     std::string CreateOutput();
-    void ReadRecords();
-    void InitData();
-    void CalcData();
-    void WriteData();
+    void InitData() override;
+    void CalcData() override;
+    void WriteData() override;
+    void CloseOwn() override;
 
-    void Fail(ProcGuard& proc);
-    bool Failed() const { return !m_error.empty(); }
-    void BeginTrans();
-    void CommitTrans();
-
-    VarnelloCore* m_Engine = nullptr;
-    std::string m_error; // the description of an unexpected error, which fails the run
-
-    // Entry arguments kept for the private procedures.
-    std::string m_outTable, m_table;
-    FieldList m_fields;
-    std::int16_t m_nG = 0, m_nX = 0;
-    bool m_bWeight = false;
+    const Settings& m_s;
+    // The options as the procedures use them.
     bool m_range = false, m_sum = false, m_means = false, m_skew = false, m_mode = false;
     std::string m_var, m_pcntiles, m_conInt;
     bool m_95 = false, m_tTest = false;
@@ -144,11 +138,6 @@ private:
     std::vector<std::string> m_strFreqNames;
     std::unique_ptr<SortStage> m_stage;
 
-    std::vector<long> m_types, m_sizes;
-    std::vector<dao::FieldPtr> m_groupCols, m_dataCols;
-    std::vector<dao::Variant> m_prev, m_cur;
     std::vector<DescribeSums> m_sums;          // 0 .. nX
     std::vector<std::vector<double>> m_cells;  // (0 .. nX, 0 .. nI + 2)
-    std::int32_t m_groupCount = 0;
-    int m_txOpen = 0;
 };

@@ -1,12 +1,11 @@
 #include "analyses/descriptive/CFrequency.h"
 
 #include "analyses/descriptive/CDescribe.h"
-#include "engine/GroupWalk.h"
-#include "engine/VarnelloCore.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
 #include "errors/RunTimeError.h"
+#include "scenario/CMelvarsScenario.h"
 
 #include <cctype>
 #include <cmath>
@@ -22,11 +21,6 @@ bool switchAt(const std::string& s, std::size_t i, char on) {
 
 } // namespace
 
-void CFrequency::Fail(ProcGuard& proc) {
-    proc.HandleError();
-    if (m_error.empty()) m_error = VarnelloCore::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in Frequency");
-}
-
 std::int32_t CFrequency::CellOf(double x, double start, double width, std::int16_t interV, bool lowerIncluded) {
     bool isWhole = false;
     double whole = CDescribe::IntervalPosition(x, start, width, isWhole);
@@ -39,76 +33,60 @@ std::int32_t CFrequency::CellOf(double x, double start, double width, std::int16
     return cell > interV + 1 ? interV + 1 : cell;
 }
 
-std::string CFrequency::Quorb_Frequency(std::string OutputTable1, std::string Table, FieldList& Fields,
-                                        std::int16_t nG, std::int16_t nX, bool bWeight, std::string Options,
-                                        std::int16_t InterV, double Start, double Width, VarnelloCore& Engine) {
-    m_Engine = &Engine;
-    ProcGuard proc(gEngineErr, "Quorb_Frequency");
-    std::string msg;
-    bool queryOpened = false, outputMade = false;
-    try {
-        m_outTable = OutputTable1;
-        m_table = Table;
-        m_fields = Fields;
-        m_nG = nG;
-        m_nX = nX;
-        m_bWeight = bWeight;
-        m_options = Options;
-        m_interV = InterV;
-        m_start = Start;
-        m_width = Width;
+CFrequency::CFrequency(const Settings& settings)
+    : AnalysisRoad(settings, "Quorb_Frequency", "Frequency"), m_s(settings), m_interV(settings.Intervals),
+      m_start(settings.Start), m_width(settings.Width) {}
 
-        // Every value is divided by the width and the rows run over the
-        // intervals: refused before any table is touched.
-        if (m_interV < 1) msg = "The number of frequency intervals must be at least 1.";
-        else if (!(m_width > 0) || !std::isfinite(m_width))
-            msg = "The frequency interval width must be greater than 0.";
-        else if (!std::isfinite(m_start)) msg = "The frequency start value must be a number.";
+std::string CFrequency::FromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext& cx,
+                                     AnalysisType::Settings& out) {
+    Settings& a = NewSettings<Settings>(base, out);
+    auto doubleOr0 = [](const Variant& v) { return (v.IsNull() || v.IsEmpty()) ? 0.0 : v.ToDouble(); };
+    bool user = !NamesEqual(s.FreqGroupRadio(), "Default");
+    bool lower = NamesEqual(s.FreqIncRadio(), "Lower");
+    a.FreqCode = std::string(s.FreqSum() ? "S" : "-") + (lower ? "Y" : "N") + (user ? "Y" : "N");
+    a.Intervals = s.InterV();
+    if (user) {
+        a.Start = doubleOr0(s.FreqInit());
+        a.Width = doubleOr0(s.FreqWidth());
+    } else {
+        std::string msg = DescFreqInit_ZUR(cx, true, a.Intervals, lower, a.Table, a.fields, a.nG, a.nX, a.Start,
+                                           a.Width);
+        if (!msg.empty()) return msg;
+    }
+    return {};
+}
 
-        if (msg.empty()) {
-            Engine.Quorb_Msg(0, true, "Retrieving and sorting data");
-            msg = Engine.Quorb_InitDataTable(m_table, m_fields, m_nG, m_types, m_sizes);
-            queryOpened = msg.empty();
-        }
-        if (msg.empty()) {
-            Engine.Quorb_Msg(0, true, "Creating output table");
-            msg = CreateOutput();
-            outputMade = msg.empty() && !Failed();
-        }
-        if (msg.empty() && !Failed()) {
-            Engine.Quorb_Msg(0, true, "Analyzing records");
-            ReadInKeptTransaction([this] { ReadRecords(); });
-        }
-    } catch (...) {
-        Fail(proc);
+std::string CFrequency::Steps() {
+    // Every value is divided by the width and the rows run over the
+    // intervals: refused before any table is touched.
+    if (m_interV < 1) return "The number of frequency intervals must be at least 1.";
+    if (!(m_width > 0) || !std::isfinite(m_width)) return "The frequency interval width must be greater than 0.";
+    if (!std::isfinite(m_start)) return "The frequency start value must be a number.";
+    std::string msg = OpenAndCreate(m_s.nG, true, [this] { return CreateOutput(); });
+    if (Going(msg)) {
+        const std::size_t nX = static_cast<std::size_t>(m_s.nX);
+        const std::size_t cells = static_cast<std::size_t>(m_interV) + 2;
+        m_total.assign(nX + 1, 0.0);
+        m_valueSum.assign(nX + 1, 0.0);
+        m_cells.assign(nX + 1, std::vector<double>(cells, 0.0));
+        m_sums.assign(nX + 1, std::vector<double>(m_sum ? cells : 0, 0.0));
+        AnalyzeGroups(m_s.nG);
     }
-    try {
-        if (outputMade)
-            if (auto rs = Engine.OutputRecordset()) rs->Close();
-        if (queryOpened)
-            if (auto rs = Engine.DataRecordset()) rs->Close();
-    } catch (...) {
-        Fail(proc);
-    }
-    if (msg.empty() && Failed()) msg = m_error;
-    m_Engine = nullptr;
     return msg;
 }
 
 std::string CFrequency::CreateOutput() {
-    ProcGuard proc(gEngineErr, "CreateOutput");
-    std::string msg;
-    try {
-        m_sum = switchAt(m_options, 0, 'S');
-        m_lower = switchAt(m_options, 1, 'Y');
-        m_user = switchAt(m_options, 2, 'Y');
+    return Guard("CreateOutput", [&]() -> std::string {
+        const std::string& options = m_s.FreqCode;
+        m_sum = switchAt(options, 0, 'S');
+        m_lower = switchAt(options, 1, 'Y');
+        m_user = switchAt(options, 2, 'Y');
         m_lowName = std::string("Low") + (m_lower ? "<=" : "<") + "Range";
         m_highName = std::string("Range") + (m_lower ? "<" : "<=") + "High";
 
-        VarnelloCore& eng = *m_Engine;
-        TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_outTable);
+        TableDefPtr td = NewTable(m_s.OutputTable1);
         try {
-            std::int16_t ord = CreateLeadFields(td, m_nG, m_fields, m_types, m_sizes, true, 0, 0, false, "", "");
+            std::int16_t ord = CreateLeadFields(td, m_s.nG, m_s.fields, m_types, m_sizes, true, 0, 0, false, "", "");
             AddTableField(td, "Interval", dbInteger, ord, 0);
             AddTableField(td, m_lowName, dbDouble, ord, 0);
             AddTableField(td, m_highName, dbDouble, ord, 0);
@@ -120,84 +98,41 @@ std::string CFrequency::CreateOutput() {
             // A group field named like one of the table's own columns.
             return e.Description();
         }
-        msg = eng.ReplaceOutputTable(td, true, [&] { return eng.Quorb_InitDataTable(m_table, m_fields, m_nG, m_types, m_sizes); }, m_table);
-    } catch (...) {
-        Fail(proc);
-    }
-    return msg;
-}
-
-void CFrequency::ReadRecords() {
-    ProcGuard proc(gEngineErr, "ReadRecords");
-    try {
-        VarnelloCore& eng = *m_Engine;
-        RecordsetPtr rs = eng.InputRecordset();
-        const std::size_t nG = static_cast<std::size_t>(m_nG);
-        const std::size_t nX = static_cast<std::size_t>(m_nX);
-        m_prev.assign(nG + 1, Variant::Null());
-        m_cur.assign(nG + 1, Variant::Null());
-        m_groupCols.assign(nG + 1, nullptr);
-        m_dataCols.assign(nX + 1, nullptr);
-        for (std::size_t i = 1; i <= nG; ++i) m_groupCols[i] = rs->Fields(m_fields[i]);
-        for (std::size_t j = 1; j <= nX; ++j) m_dataCols[j] = rs->Fields(m_fields[nG + j]);
-        m_weightCol = m_bWeight ? rs->Fields(m_fields[nG + nX + 1]) : nullptr;
-        const std::size_t cells = static_cast<std::size_t>(m_interV) + 2;
-        m_total.assign(nX + 1, 0.0);
-        m_valueSum.assign(nX + 1, 0.0);
-        m_cells.assign(nX + 1, std::vector<double>(cells, 0.0));
-        m_sums.assign(nX + 1, std::vector<double>(m_sum ? cells : 0, 0.0));
-
-        GroupWalk::Walk(eng, *rs, m_nG, m_groupCols, m_prev, m_cur,
-                        {[&] { InitData(); },
-                         [&] { CalcData(); },
-                         [&] { WriteData(); },
-                         [&] { return Failed(); }});
-    } catch (...) {
-        Fail(proc);
-    }
+        return PlaceOutput(td, true);
+    });
 }
 
 void CFrequency::InitData() {
-    ProcGuard proc(gEngineErr, "InitData");
-    try {
+    Guard("InitData", [&] {
         for (std::size_t j = 1; j < m_cells.size(); ++j) {
             m_total[j] = 0;
             m_valueSum[j] = 0;
             std::fill(m_cells[j].begin(), m_cells[j].end(), 0.0);
             std::fill(m_sums[j].begin(), m_sums[j].end(), 0.0);
         }
-    } catch (...) {
-        Fail(proc);
-    }
+    });
 }
 
 void CFrequency::CalcData() {
-    ProcGuard proc(gEngineErr, "CalcData");
-    try {
-        VarnelloCore& eng = *m_Engine;
-        const double w = m_weightCol ? eng.WeightOf(m_weightCol->Value()) : 1.0;
+    Guard("CalcData", [&] {
+        const double w = Weight();
         if (!(w > 0)) return;
-        for (std::size_t j = 1; j <= static_cast<std::size_t>(m_nX); ++j) {
-            Variant v = m_dataCols[j]->Value();
-            if (v.IsNull()) continue;
-            const double x = v.ToDouble();
-            if (!eng.Quorb_DataOk_b(x, false)) continue;
+        const std::size_t first = m_s.XPosition();
+        for (std::size_t j = 1; j <= static_cast<std::size_t>(m_s.nX); ++j) {
+            double x = 0;
+            if (!Number(first + j - 1, x)) continue;
             m_total[j] += w;
             m_valueSum[j] += w * x;
             const std::size_t cell = static_cast<std::size_t>(CellOf(x, m_start, m_width, m_interV, m_lower));
             m_cells[j][cell] += w;
             if (m_sum) m_sums[j][cell] += w * x;
         }
-    } catch (...) {
-        Fail(proc);
-    }
+    });
 }
 
 void CFrequency::WriteData() {
-    ProcGuard proc(gEngineErr, "WriteData");
-    try {
-        VarnelloCore& eng = *m_Engine;
-        RecordsetPtr out = eng.OutputRecordset();
+    Guard("WriteData", [&] {
+        RecordsetPtr out = Cx().OutputRecordset();
         const int first = m_user ? 0 : 1;
         const int last = m_user ? m_interV + 1 : m_interV;
         FieldPtr fInterval = out->Fields("Interval"), fLow = out->Fields(m_lowName), fHigh = out->Fields(m_highName);
@@ -210,7 +145,7 @@ void CFrequency::WriteData() {
             fSumPct = out->Fields("Sum%");
             fCumSumPct = out->Fields("CumulativeSum%");
         }
-        for (std::int16_t j = 1; j <= m_nX; ++j) {
+        for (std::int16_t j = 1; j <= m_s.nX; ++j) {
             const std::size_t J = static_cast<std::size_t>(j);
             const double W = m_total[J];
             if (!(W > 0)) continue; // a field without valid weight in the group gets no rows
@@ -220,8 +155,8 @@ void CFrequency::WriteData() {
                 const std::size_t C = static_cast<std::size_t>(c);
                 R += m_cells[J][C];
                 out->AddNew();
-                WriteLeadFields(*out, m_nG, m_fields, m_prev, static_cast<std::int16_t>(m_nG + j), "", "", false, 0, 0,
-                                0, 0, Variant::Null(), Variant::Null());
+                WriteLeadFields(*out, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_s.nG + j), "", "",
+                                false, 0, 0, 0, 0, Variant::Null(), Variant::Null());
                 if (c == 0) {
                     fHigh->SetValue(m_start);
                 } else if (c == m_interV + 1) {
@@ -247,7 +182,76 @@ void CFrequency::WriteData() {
                 out->Update();
             }
         }
+    });
+}
+
+// ---- default intervals ------------------------------------------------------------------
+
+std::string CFrequency::DescFreqInit_ZUR(RunContext& cx, bool bRoundWidth, std::int16_t intervals,
+                                         bool lowerIncluded, const std::string& table, const FieldList& fields,
+                                         std::int16_t nG, std::int16_t nX, double& start, double& width) {
+    const std::size_t first = static_cast<std::size_t>(nG) + 1;
+    ProcGuard proc(gEngineErr, "DescFreqInit_ZUR");
+    std::string msg;
+    std::string current; // the field being read, for the message of a failure
+    try {
+        cx.Quorb_Msg(0, true, "Calculating default frequency values");
+        bool found = false;
+        double mn = 0, mx = 0;
+        // One scan finds the bounds of every field: each field's missing-value
+        // rule picks the values its own minimum and maximum see.
+        if (nX < 1) return "No data found";
+        std::string sql = "SELECT ";
+        for (int i = 1; i <= nX; ++i) {
+            std::string F = BracketName(fields[first + static_cast<std::size_t>(i) - 1]);
+            std::string where = cx.Quorb_DataWhere(F);
+            std::string value = where.empty() ? F : "IIf(" + where + ", " + F + ", Null)";
+            std::string n = std::to_string(i);
+            if (i > 1) sql += ", ";
+            sql += "MIN(" + value + ") as Minimum" + n + ", MAX(" + value + ") as Maximum" + n;
+        }
+        sql += " FROM " + BracketName(table) + ";";
+        RecordsetPtr rs = cx.SourceDatabase()->OpenRecordset(sql);
+        for (int i = 1; i <= nX && !rs->EOF_(); ++i) {
+            Variant lo = rs->Fields("Minimum" + std::to_string(i))->Value();
+            Variant hi = rs->Fields("Maximum" + std::to_string(i))->Value();
+            current = fields[first + static_cast<std::size_t>(i) - 1];
+            if (!lo.IsNull()) (void)cx.DataValue(lo, current);
+            if (!hi.IsNull()) (void)cx.DataValue(hi, current);
+            if (lo.IsNull()) continue;
+            if (!found) {
+                mn = lo.ToDouble();
+                mx = hi.ToDouble();
+                found = true;
+            } else {
+                if (lo.ToDouble() < mn) mn = lo.ToDouble();
+                if (!hi.IsNull() && hi.ToDouble() > mx) mx = hi.ToDouble();
+            }
+        }
+        rs->Close();
+        if (!found) return "No data found";
+        if (intervals < 1) return "The number of frequency intervals must be at least 1.";
+        double pad = 0;
+        if (mn != mx) {
+            double L = std::log10(mx - mn);
+            pad = L > 0 ? std::pow(10.0, L - 1) : std::pow(10.0, L - 2);
+        }
+        width = (mx + pad - mn) / intervals;
+        if (width < 1) {
+            if (bRoundWidth && width > 0) {
+                width = RoundUpToTwoDigits(width);
+            } else {
+                // Without rounding, and for constant data (a width of 0) with it, the width is 1.
+                width = 1;
+            }
+        }
+        start = lowerIncluded ? mn : mn - pad;
     } catch (...) {
-        Fail(proc);
+        // The cause itself (a damaged file, a name that cannot be written, a
+        // value that is no number), not a width of 0 found later.
+        proc.HandleError();
+        msg = RunContext::UnexpectedErrorMessage(proc.Handler(), "The default frequency values of " + current + " in " + table +
+                                                         " could not be worked out.");
     }
+    return msg;
 }

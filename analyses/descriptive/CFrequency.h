@@ -15,25 +15,35 @@
 // the second place includes the lower border; "Y" in the third place marks
 // user intervals (Start and Width from the scenario). A width that is not
 // above 0 or fewer than one interval is refused before anything is written.
-#include "db/Dao.h"
-#include "engine/AnalysisArgs.h"
+#include "engine/AnalysisCatalogue.h"
+#include "engine/AnalysisRoad.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-class ProcGuard;
-class VarnelloCore;
+struct FrequencySettings : AnalysisSettings {
+    std::string FreqCode;           // three characters
+    std::int16_t Intervals = 0;
+    double Start = 0, Width = 0;
+};
 
-class CFrequency {
+class CFrequency : public AnalysisRoad {
 public:
-    CFrequency() = default;
-    CFrequency(const CFrequency&) = delete;
-    CFrequency& operator=(const CFrequency&) = delete;
+    using Settings = FrequencySettings;
+    explicit CFrequency(const Settings& settings);
 
-    std::string Quorb_Frequency(std::string OutputTable1, std::string Table, FieldList& Fields, std::int16_t nG,
-                                std::int16_t nX, bool bWeight, std::string Options, std::int16_t InterV, double Start,
-                                double Width, VarnelloCore& Engine);
+    static std::string FromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext& cx,
+                                    AnalysisType::Settings& out);
+
+    // The default intervals of the fields nG + 1 .. nG + nX of `fields` in
+    // `table` (Describe's and Frequency's when the scenario leaves them to
+    // the data): one scan finds every field's smallest and largest valid
+    // value; the start and width come from the range over all fields. "No
+    // data found" when no field holds a valid value.
+    static std::string DescFreqInit_ZUR(RunContext& cx, bool bRoundWidth, std::int16_t intervals, bool lowerIncluded,
+                                        const std::string& table, const FieldList& fields, std::int16_t nG,
+                                        std::int16_t nX, double& start, double& width);
 
     // The cell (0 .. interV + 1) of the value x: the whole part of
     // (x − start)/width taken on the values' decimal forms, so that a value
@@ -41,29 +51,18 @@ public:
     static std::int32_t CellOf(double x, double start, double width, std::int16_t interV, bool lowerIncluded);
 
 private:
+    std::string Steps() override;
     std::string CreateOutput();
-    void ReadRecords();
-    void InitData();
-    void CalcData();
-    void WriteData();
+    void InitData() override;
+    void CalcData() override;
+    void WriteData() override;
 
-    void Fail(ProcGuard& proc);
-    bool Failed() const { return !m_error.empty(); }
-
-    VarnelloCore* m_Engine = nullptr;
-    std::string m_error;
-    std::string m_outTable, m_table, m_options;
-    FieldList m_fields;
-    std::int16_t m_nG = 0, m_nX = 0, m_interV = 0;
-    bool m_bWeight = false;
+    const Settings& m_s;
+    std::int16_t m_interV = 0;
     double m_start = 0, m_width = 0;
     bool m_sum = false, m_lower = false, m_user = false;
     std::string m_lowName, m_highName;
 
-    std::vector<long> m_types, m_sizes;
-    std::vector<dao::Variant> m_prev, m_cur;
-    std::vector<dao::FieldPtr> m_groupCols, m_dataCols;
-    dao::FieldPtr m_weightCol;
     std::vector<double> m_total;              // W_j
     std::vector<double> m_valueSum;           // S_j
     std::vector<std::vector<double>> m_cells; // C(c, j), indexed [j][c]

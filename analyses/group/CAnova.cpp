@@ -3,11 +3,9 @@
 #include "db/JetFunctions.h"
 #include "engine/CMatrix.h"
 #include "engine/CZValue.h"
-#include "engine/VarnelloCore.h"
+#include "engine/RunContext.h"
 #include "engine/modStatsGeneral.h"
-#include "errors/ErrorGlobals.h"
-#include "errors/ProcGuard.h"
-#include "errors/RunTimeError.h"
+#include "scenario/CMelvarsScenario.h"
 
 #include <algorithm>
 #include <cmath>
@@ -42,11 +40,6 @@ int findRoot(std::vector<int>& parent, int i) {
 
 } // namespace
 
-void CAnova::Fail(ProcGuard& proc) {
-    proc.HandleError();
-    if (m_error.empty()) m_error = VarnelloCore::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in ANOVA");
-}
-
 double CAnova::MeanDev(const Moments& m, double k0) {
     if (!(m.SumW() > 0)) return 0.0;
     return Moments::DecimalDifference(m.ProvisionalMean(), k0) + m.SumDeviations() / m.SumW();
@@ -54,66 +47,52 @@ double CAnova::MeanDev(const Moments& m, double k0) {
 
 // ---- the entry ------------------------------------------------------------------------
 
-std::string CAnova::Quorb_ANOVA(std::string AnovaType, bool KeepBlanks, std::string OutputTable1,
-                                std::string OutputTable2, std::string Table, FieldList& fields, std::int16_t nG,
-                                std::int16_t nC, std::int16_t nX, bool bWeight, VarnelloCore& engine) {
-    m_Engine = &engine;
-    ProcGuard proc(gEngineErr, "Quorb_ANOVA");
-    std::string msg;
-    bool outputMade = false;
-    try {
-        m_type = ToUpperAscii(AnovaType) == "T" ? "T" : "A";
-        m_keepBlanks = KeepBlanks;
-        m_out1 = OutputTable1;
-        m_out2 = OutputTable2;
-        m_table = Table;
-        m_fields = fields;
-        m_nG = nG;
-        m_nC = nC;
-        m_nX = nX;
-        m_bWeight = bWeight;
+CAnova::CAnova(const Settings& settings)
+    : AnalysisRoad(settings, "Quorb_ANOVA", "ANOVA"), m_s(settings), m_fields(settings.fields), m_nG(settings.nG),
+      m_nC(settings.nC), m_nX(settings.nX) {}
 
-        // Refused before any table is touched: the t-test compares the groups
-        // of one compare field and names the data fields after it.
-        if (m_nC < 1) msg = "At least one Compare field must be assigned";
-        else if (m_type == "T" && m_nC != 1) msg = "The Two Sample t-Test takes exactly one Compare field";
-        else if (m_nX < 1) msg = "At least one X field must be assigned";
-        else if (!m_out2.empty() && NamesEqual(m_out1, m_out2))
-            msg = "The group detail table needs a name other than the output table's";
+std::string CAnova::FromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext&,
+                                 AnalysisType::Settings& out) {
+    Settings& a = NewSettings<Settings>(base, out);
+    a.Kind.assign(1, dao::ToUpperAscii(s.CalcType()) == "TWO SAMPLE T-TEST" ? 'T' : 'A');
+    a.KeepBlankCompare = !s.GroupIgnoreBlanks();
+    return {};
+}
 
-        if (msg.empty()) {
-            engine.Quorb_Msg(0, true, "Analyzing comparison fields");
-            msg = AnovaGroups();
-        }
-        if (msg.empty() && !Failed()) {
-            engine.Quorb_Msg(0, true, "Retrieving and sorting data");
-            msg = OpenSource();
-        }
-        if (msg.empty() && !Failed()) {
-            engine.Quorb_Msg(0, true, "Creating output table");
-            msg = m_type == "T" ? CreateTTest() : CreateAnova();
-            if (msg.empty() && !Failed()) outputMade = true;
-            if (msg.empty() && !Failed() && !m_out2.empty()) msg = CreateDetail();
-        }
-        if (msg.empty() && !Failed()) {
-            engine.Quorb_Msg(0, true, "Analyzing records");
-            ReadInKeptTransaction([this] { ReadRecords(); });
-        }
-    } catch (...) {
-        Fail(proc);
+std::string CAnova::Steps() {
+    m_type = ToUpperAscii(m_s.Kind) == "T" ? "T" : "A";
+    // Refused before any table is touched: the t-test compares the groups
+    // of one compare field and names the data fields after it.
+    if (m_nC < 1) return "At least one Compare field must be assigned";
+    if (m_type == "T" && m_nC != 1) return "The Two Sample t-Test takes exactly one Compare field";
+    if (m_nX < 1) return "At least one X field must be assigned";
+    if (!m_s.OutputTable2.empty() && NamesEqual(m_s.OutputTable1, m_s.OutputTable2))
+        return "The group detail table needs a name other than the output table's";
+
+    Progress("Analyzing comparison fields");
+    std::string msg = AnovaGroups();
+    if (Going(msg)) {
+        Progress("Retrieving and sorting data");
+        msg = m_s.KeepBlankCompare ? OpenSource(static_cast<std::int16_t>(m_nG + m_nC))
+                                   : OpenSourceBy([this] { return OpenNonBlankSource(); });
     }
-    try {
-        if (m_detailRs) m_detailRs->Close();
-        m_detailRs.reset();
-        if (outputMade)
-            if (auto rs = engine.OutputRecordset()) rs->Close();
-        if (auto rs = engine.DataRecordset()) rs->Close();
-    } catch (...) {
-        Fail(proc);
+    if (Going(msg)) {
+        Progress("Creating output table");
+        msg = m_type == "T" ? CreateTTest() : CreateAnova();
+        if (Going(msg) && !m_s.OutputTable2.empty()) msg = CreateDetail();
     }
-    if (msg.empty() && Failed()) msg = m_error;
-    m_Engine = nullptr;
+    if (Going(msg)) {
+        m_lastGroup.assign(sz(m_nC) + 1, 0);
+        m_recordGroup.assign(sz(m_nC) + 1, 0);
+        m_recordSlot.assign(sz(m_nC) + 1, 0);
+        AnalyzeGroups(m_nG);
+    }
     return msg;
+}
+
+void CAnova::CloseOwn() {
+    if (m_detailRs) m_detailRs->Close();
+    m_detailRs.reset();
 }
 
 // ---- groups and source -----------------------------------------------------------------
@@ -152,7 +131,7 @@ std::string CAnova::ValueKey(const Variant& v) const {
     // together; texts as they are (byte for byte under a binary collating
     // order) or with letters in one case; other values by their number.
     if (v.IsNull()) return "N";
-    if (v.IsString()) return m_Engine->BinaryCompare() ? "B" + v.RawString() : "T" + ToLowerAscii(v.RawString());
+    if (v.IsString()) return Cx().BinaryCompare() ? "B" + v.RawString() : "T" + ToLowerAscii(v.RawString());
     double d = v.ToDouble();
     if (d == 0) d = 0; // -0 and 0 are one value
     std::string key(1 + sizeof d, 'D');
@@ -177,59 +156,44 @@ std::vector<int> CAnova::GroupOrder(int i) const {
     return order;
 }
 
-std::string CAnova::OpenSource() {
-    ProcGuard proc(gEngineErr, "OpenSource");
-    std::string msg;
-    try {
-        VarnelloCore& eng = *m_Engine;
-        if (m_keepBlanks) return eng.Quorb_InitDataTable(m_table, m_fields, static_cast<std::int16_t>(m_nG + m_nC),
-                                                         m_types, m_sizes);
+std::string CAnova::OpenNonBlankSource() {
+    return Guard("OpenSource", [&]() -> std::string {
+        RunContext& eng = Cx();
         const int n = static_cast<int>(m_fields.size()) - 1;
         std::string sql = "SELECT ";
         for (int i = 1; i <= n; ++i) sql += (i > 1 ? ", " : "") + BracketName(m_fields[sz(i)]);
-        sql += " FROM " + BracketName(m_table) + " WHERE (";
+        sql += " FROM " + BracketName(m_s.Table) + " WHERE (";
         for (int i = 1; i <= m_nC; ++i)
             sql += (i > 1 ? " AND " : "") + std::string("(") + BracketName(m_fields[sz(m_nG + i)]) + " Is Not Null)";
         sql += ") ORDER BY ";
         for (int i = 1; i <= m_nG + 1; ++i) sql += (i > 1 ? "," : "") + BracketName(m_fields[sz(i)]);
-        msg = eng.OpenDataRecordset(sql);
+        std::string msg = eng.OpenDataRecordset(sql);
         if (!msg.empty()) return msg;
         if (eng.DataRecordset()->RecordCount() < 1)
-            return "No records with non-blank Compare Fields found in " + m_table + ".";
+            return "No records with non-blank Compare Fields found in " + m_s.Table + ".";
         eng.Quorb_InitFieldTypes(*eng.DataRecordset(), static_cast<std::int16_t>(n), m_fields, m_types, m_sizes);
-    } catch (...) {
-        Fail(proc);
-    }
-    return msg;
+        return {};
+    });
 }
 
 // ---- output tables ----------------------------------------------------------------------
 
 std::string CAnova::CreateTTest() {
-    ProcGuard proc(gEngineErr, "CreateTTest");
-    std::string msg;
-    try {
-        VarnelloCore& eng = *m_Engine;
-        TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_out1);
+    return Guard("CreateTTest", [&] {
+        TableDefPtr td = NewTable(m_s.OutputTable1);
         std::int16_t ord = CreateLeadFields(td, m_nG, m_fields, m_types, m_sizes, true, 0,
                                             static_cast<std::int16_t>(m_nG + 1), false, "", "");
         for (const char* name : {"Count-1", "Count-2", "Mean-1", "Mean-2", "Mean_Diff", "StdDeviation-1",
                                  "StdDeviation-2", "StdError-1", "StdError-2", "DF_Pooled", "t-Value_Pooled",
                                  "Prob_(2-tail)_Pooled", "DF_Separate", "t-Value_Separate", "Prob_(2-tail)_Separate"})
             AddTableField(td, name, dbDouble, ord, 0);
-        msg = eng.ReplaceOutputTable(td, true, [&] { return OpenSource(); }, m_table);
-    } catch (...) {
-        Fail(proc);
-    }
-    return msg;
+        return PlaceOutput(td, true);
+    });
 }
 
 std::string CAnova::CreateAnova() {
-    ProcGuard proc(gEngineErr, "CreateAnova");
-    std::string msg;
-    try {
-        VarnelloCore& eng = *m_Engine;
-        TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_out1);
+    return Guard("CreateAnova", [&] {
+        TableDefPtr td = NewTable(m_s.OutputTable1);
         std::int16_t ord = CreateLeadFields(td, m_nG, m_fields, m_types, m_sizes, true, 0, 0, false, "", "");
         AddTableField(td, "Index", dbInteger, ord, 0);
         // Wide enough for the label of a pair of the longest field names.
@@ -237,25 +201,19 @@ std::string CAnova::CreateAnova() {
         AddTableField(td, "Sum_of_Squares", dbDouble, ord, 0);
         AddTableField(td, "DF", dbLong, ord, 0);
         for (const char* name : {"Mean_Square", "F-Value", "Prob"}) AddTableField(td, name, dbDouble, ord, 0);
-        msg = eng.ReplaceOutputTable(td, true, [&] { return OpenSource(); }, m_table);
-    } catch (...) {
-        Fail(proc);
-    }
-    return msg;
+        return PlaceOutput(td, true);
+    });
 }
 
 std::string CAnova::CreateDetail() {
-    ProcGuard proc(gEngineErr, "CreateDetail");
-    std::string msg;
-    try {
-        VarnelloCore& eng = *m_Engine;
-        TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_out2);
+    return Guard("CreateDetail", [&] {
+        TableDefPtr td = NewTable(m_s.OutputTable2);
         std::int16_t ord;
         if (m_nC == 1) {
             ord = CreateLeadFields(td, static_cast<std::int16_t>(m_nG + 1), m_fields, m_types, m_sizes, true, 0, 0,
-                                   m_bWeight, "Count", "");
+                                   m_s.bW, "Count", "");
         } else {
-            ord = CreateLeadFields(td, m_nG, m_fields, m_types, m_sizes, true, 0, 0, m_bWeight, "", "");
+            ord = CreateLeadFields(td, m_nG, m_fields, m_types, m_sizes, true, 0, 0, m_s.bW, "", "");
             CommonFieldType(m_nG, m_nC, m_types, m_sizes, m_commonType, m_commonSize);
             AddTableField(td, "Compare_Field", dbText, ord, 64);
             AddTableField(td, "Compare_Value", static_cast<int>(m_commonType), ord, m_commonSize);
@@ -264,59 +222,13 @@ std::string CAnova::CreateDetail() {
         for (const char* name : {"Mean", "Minimum", "Maximum", "Range", "Sum", "Variance", "CoeffOfVariance",
                                  "StdDeviation", "StdError"})
             AddTableField(td, name, dbDouble, ord, 0);
-        msg = eng.ReplaceOutputTable(td, false, [&] { return OpenSource(); }, m_table);
-        if (msg.empty()) m_detailRs = eng.OutputDatabase()->OpenRecordset(m_out2, dbOpenDynaset);
-    } catch (...) {
-        Fail(proc);
-    }
-    return msg;
+        std::string msg = PlaceOutput(td, false);
+        if (msg.empty()) m_detailRs = Cx().OutputDatabase()->OpenRecordset(m_s.OutputTable2, dbOpenDynaset);
+        return msg;
+    });
 }
 
 // ---- the record loop ----------------------------------------------------------------------
-
-void CAnova::ReadRecords() {
-    ProcGuard proc(gEngineErr, "ReadRecords");
-    try {
-        VarnelloCore& eng = *m_Engine;
-        RecordsetPtr rs = eng.InputRecordset();
-        m_prev.assign(sz(m_nG) + 1, Variant::Null());
-        m_cur.assign(sz(m_nG) + 1, Variant::Null());
-        m_groupCols.assign(sz(m_nG) + 1, nullptr);
-        m_compareCols.assign(sz(m_nC) + 1, nullptr);
-        m_dataCols.assign(sz(m_nX) + 1, nullptr);
-        for (int i = 1; i <= m_nG; ++i) m_groupCols[sz(i)] = rs->Fields(m_fields[sz(i)]);
-        for (int i = 1; i <= m_nC; ++i) m_compareCols[sz(i)] = rs->Fields(m_fields[sz(m_nG + i)]);
-        for (int x = 1; x <= m_nX; ++x) m_dataCols[sz(x)] = rs->Fields(m_fields[sz(m_nG + m_nC + x)]);
-        m_lastGroup.assign(sz(m_nC) + 1, 0);
-        m_recordGroup.assign(sz(m_nC) + 1, 0);
-        m_recordSlot.assign(sz(m_nC) + 1, 0);
-
-        std::int32_t runCount = 0;
-        InitData();
-        while (!Failed()) {
-            if (rs->EOF_()) {
-                eng.Quorb_Msg(runCount, true, "");
-                WriteData();
-                break;
-            }
-            for (int i = 1; i <= m_nG; ++i) m_cur[sz(i)] = m_groupCols[sz(i)]->Value();
-            if (eng.Quorb_SameRecords_b(m_nG, runCount != 0, m_prev, m_cur)) {
-                eng.Quorb_Msg(runCount, true, "");
-                WriteData();
-                if (Failed()) break;
-                for (int i = 1; i <= m_nG; ++i) m_prev[sz(i)] = m_cur[sz(i)];
-                InitData();
-            }
-            CalcData();
-            if (runCount == std::numeric_limits<std::int32_t>::max()) throw RunTimeError(rterr::Overflow);
-            ++runCount;
-            eng.Quorb_Msg(runCount, false, "");
-            rs->MoveNext();
-        }
-    } catch (...) {
-        Fail(proc);
-    }
-}
 
 void CAnova::InitData() {
     // Only the groups the last group of records met are forgotten: the work
@@ -334,16 +246,14 @@ void CAnova::InitData() {
 }
 
 void CAnova::CalcData() {
-    ProcGuard proc(gEngineErr, "CalcData");
-    try {
-        VarnelloCore& eng = *m_Engine;
-        const double w =
-            m_bWeight ? eng.Quorb_WeightCalc(true, m_fields, static_cast<std::int16_t>(m_nG + m_nC + m_nX + 1)) : 1.0;
+    Guard("CalcData", [&] {
+        RunContext& eng = Cx();
+        const double w = Weight();
         if (!(w > 0)) return;
         // The record's group in each compare field: the previous record's
         // group first, then a search of the field's values (0 when none matches).
         for (int i = 1; i <= m_nC; ++i) {
-            const Variant v = m_compareCols[sz(i)]->Value();
+            const Variant v = Column(sz(m_nG + i))->Value();
             const auto& g = m_groups[sz(i)];
             int& last = m_lastGroup[sz(i)];
             int j = 0;
@@ -382,10 +292,8 @@ void CAnova::CalcData() {
             m_recordSlot[sz(i)] = slot;
         }
         for (int x = 1; x <= m_nX; ++x) {
-            const Variant v = m_dataCols[sz(x)]->Value();
-            if (v.IsNull()) continue;
-            const double d = v.ToDouble();
-            if (!eng.Quorb_DataOk_b(d, false)) continue;
+            double d = 0;
+            if (!Number(m_s.XPosition() + sz(x) - 1, d)) continue;
             for (int i = 1; i <= m_nC; ++i) m_cells[sz(x)][sz(i)][sz(m_recordSlot[sz(i)])].Add(d, w);
             for (std::size_t p = 0; p < m_pairs.size(); ++p) {
                 const int ja = m_recordGroup[sz(m_pairs[p].a)], jb = m_recordGroup[sz(m_pairs[p].b)];
@@ -393,30 +301,24 @@ void CAnova::CalcData() {
                 m_pairCells[sz(x)][p][key].Add(d, w);
             }
         }
-    } catch (...) {
-        Fail(proc);
-    }
+    });
 }
 
 void CAnova::WriteData() {
-    ProcGuard proc(gEngineErr, "WriteData");
-    try {
+    Guard("WriteData", [&] {
         for (int x = 1; x <= m_nX && !Failed(); ++x) {
             if (m_type == "T") WriteTTest(x);
             else WriteAnova(x);
         }
-    } catch (...) {
-        Fail(proc);
-    }
+    });
 }
 
 // ---- the t-test --------------------------------------------------------------------------
 
 void CAnova::WriteTTest(int x) {
-    ProcGuard proc(gEngineErr, "WriteTTest");
-    try {
-        if (!m_out2.empty()) WriteDetail(x);
-        RecordsetPtr out = m_Engine->OutputRecordset();
+    Guard("WriteTTest", [&] {
+        if (!m_s.OutputTable2.empty()) WriteDetail(x);
+        RecordsetPtr out = Cx().OutputRecordset();
         const auto& values = m_groups[1];
         const std::vector<int> order = GroupOrder(1);
         const int G = static_cast<int>(order.size());
@@ -436,7 +338,7 @@ void CAnova::WriteTTest(int x) {
                 // The difference of the means about group A's provisional mean.
                 const double diff = MeanDev(A, A.ProvisionalMean()) - MeanDev(B, A.ProvisionalMean());
                 out->AddNew();
-                WriteLeadFields(*out, m_nG, m_fields, m_prev, static_cast<std::int16_t>(m_nG + m_nC + x), "", "", false,
+                WriteLeadFields(*out, m_nG, m_fields, GroupValues(), static_cast<std::int16_t>(m_nG + m_nC + x), "", "", false,
                                 0, 0, 0, static_cast<std::int16_t>(m_nG + 1), values[sz(ja)], values[sz(jb)]);
                 out->Fields("Count-1")->SetValue(nA);
                 out->Fields("Count-2")->SetValue(nB);
@@ -467,15 +369,13 @@ void CAnova::WriteTTest(int x) {
                 out->Update();
             }
         }
-    } catch (...) {
-        Fail(proc);
-    }
+    });
 }
 
 // ---- the analysis of variance -----------------------------------------------------------
 
 std::optional<double> CAnova::CalcTwoWayAdjust(int levelsA, int levelsB, const std::vector<PairCell>& cells,
-                                               VarnelloCore* engine) {
+                                               RunContext* engine) {
     // Level totals and weights of both factors.
     std::vector<long double> tA(sz(levelsA), 0), wA(sz(levelsA), 0), tB(sz(levelsB), 0), wB(sz(levelsB), 0);
     for (const auto& c : cells) {
@@ -582,9 +482,9 @@ std::optional<double> CAnova::CalcTwoWayAdjust(int levelsA, int levelsB, const s
 
 void CAnova::WriteAnovaRow(int x, int& index, const std::string& label, std::optional<double> ss, double df,
                            double mse, double dfE, bool withF) {
-    RecordsetPtr out = m_Engine->OutputRecordset();
+    RecordsetPtr out = Cx().OutputRecordset();
     out->AddNew();
-    WriteLeadFields(*out, m_nG, m_fields, m_prev, static_cast<std::int16_t>(m_nG + m_nC + x), "", "", false, 0, 0, 0, 0,
+    WriteLeadFields(*out, m_nG, m_fields, GroupValues(), static_cast<std::int16_t>(m_nG + m_nC + x), "", "", false, 0, 0, 0, 0,
                     Variant::Null(), Variant::Null());
     out->Fields("Index")->SetValue(static_cast<std::int16_t>(++index));
     out->Fields("Source_of_Variation")->SetValue(label);
@@ -604,8 +504,7 @@ void CAnova::WriteAnovaRow(int x, int& index, const std::string& label, std::opt
 }
 
 void CAnova::WriteAnova(int x) {
-    ProcGuard proc(gEngineErr, "WriteAnova");
-    try {
+    Guard("WriteAnova", [&] {
         // The groups of each compare field met in this group of records, in
         // the order in which the run first met them (group 0, no group
         // matched, stays empty in front).
@@ -661,7 +560,7 @@ void CAnova::WriteAnova(int x) {
             sumDF += df[sz(i)];
         }
         if (K == 0 || K > N) return;
-        if (!m_out2.empty()) WriteDetail(x);
+        if (!m_s.OutputTable2.empty()) WriteDetail(x);
 
         // One compare field: the residual is the sum of squares within the
         // groups (group 0, values matching no group, counts as one more).
@@ -704,7 +603,7 @@ void CAnova::WriteAnova(int x) {
                     if (m.Count() > 1) onePerCell = false;
                 }
                 const int cellsUsed = static_cast<int>(pc.size());
-                std::optional<double> R = cellsUsed > 0 ? CalcTwoWayAdjust(ka, kb, pc, m_Engine) : 0.0;
+                std::optional<double> R = cellsUsed > 0 ? CalcTwoWayAdjust(ka, kb, pc, &Cx()) : 0.0;
                 if (cellsUsed == 0 || onePerCell) {
                     // No cell, or every cell fitted exactly by its one record:
                     // no interaction can be told from the residual.
@@ -764,20 +663,17 @@ void CAnova::WriteAnova(int x) {
         }
         WriteAnovaRow(x, index, "Residual", SSE, dfE, mse, dfE, false);
         WriteAnovaRow(x, index, "Total", SST, N - 1, mse, dfE, false);
-    } catch (...) {
-        Fail(proc);
-    }
+    });
 }
 
 // ---- the group detail table ------------------------------------------------------------
 
 void CAnova::WriteDetail(int x) {
-    ProcGuard proc(gEngineErr, "WriteDetail");
-    try {
+    Guard("WriteDetail", [&] {
         RecordsetPtr rs = m_detailRs;
         if (!rs) return;
         const std::int16_t dataField = static_cast<std::int16_t>(m_nG + m_nC + x);
-        std::vector<Variant> lead = m_prev;
+        std::vector<Variant> lead = GroupValues();
         lead.resize(sz(m_nG) + 2, Variant::Null());
         for (int i = 1; i <= m_nC; ++i) {
             for (int j : GroupOrder(i)) {
@@ -789,9 +685,9 @@ void CAnova::WriteDetail(int x) {
                 if (m_nC == 1) {
                     lead[sz(m_nG) + 1] = value;
                     WriteLeadFields(*rs, static_cast<std::int16_t>(m_nG + 1), m_fields, lead, dataField, "Count", "",
-                                    m_bWeight, n, 0, m.Count(), 0, Variant::Null(), Variant::Null());
+                                    m_s.bW, n, 0, m.Count(), 0, Variant::Null(), Variant::Null());
                 } else {
-                    WriteLeadFields(*rs, m_nG, m_fields, m_prev, dataField, "", "", m_bWeight, 0, 0, m.Count(), 0,
+                    WriteLeadFields(*rs, m_nG, m_fields, GroupValues(), dataField, "", "", m_s.bW, 0, 0, m.Count(), 0,
                                     Variant::Null(), Variant::Null());
                     rs->Fields("Compare_Field")->SetValue(m_fields[sz(m_nG + i)]);
                     const bool asText = m_types[sz(m_nG + i)] != m_commonType;
@@ -812,7 +708,5 @@ void CAnova::WriteDetail(int x) {
                 rs->Update();
             }
         }
-    } catch (...) {
-        Fail(proc);
-    }
+    });
 }

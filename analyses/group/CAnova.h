@@ -17,11 +17,11 @@
 // grand means, never as Q − S²/N: data whose means lie far from zero against
 // their spread keep their digits.
 //
-// Failure travels as the returned message, empty on success. An unexpected
-// run-time error is reported to the engine's error handler and fails the run
-// with its description; the rows written before it stay.
+// The analysis runs on the shared road (AnalysisRoad): its source, output
+// tables, record pass and error path are the road's.
 #include "db/Dao.h"
-#include "engine/AnalysisArgs.h"
+#include "engine/AnalysisCatalogue.h"
+#include "engine/AnalysisRoad.h"
 #include "engine/Moments.h"
 
 #include <cstdint>
@@ -30,14 +30,18 @@
 #include <unordered_map>
 #include <vector>
 
-class ProcGuard;
-class VarnelloCore;
+struct AnovaSettings : AnalysisSettings {
+    std::string Kind;               // "T" two-sample t-test, "A" analysis of variance
+    bool KeepBlankCompare = false;  // a Null compare value is a group of its own
+};
 
-class CAnova {
+class CAnova : public AnalysisRoad {
 public:
-    std::string Quorb_ANOVA(std::string AnovaType, bool KeepBlanks, std::string OutputTable1, std::string OutputTable2,
-                            std::string Table, FieldList& fields, std::int16_t nG, std::int16_t nC, std::int16_t nX,
-                            bool bWeight, VarnelloCore& engine);
+    using Settings = AnovaSettings;
+    explicit CAnova(const Settings& settings);
+
+    static std::string FromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext& cx,
+                                    AnalysisType::Settings& out);
 
     // The reduction in the sum of squares due to fitting the main effects of
     // two factors together (the method of fitting constants), from the cells'
@@ -52,44 +56,42 @@ public:
         double total = 0, weight = 0;
     };
     static std::optional<double> CalcTwoWayAdjust(int levelsA, int levelsB, const std::vector<PairCell>& cells,
-                                                  VarnelloCore* engine);
+                                                  RunContext* engine);
 
 private:
     struct Pair {
         int a = 0, b = 0; // compare fields, 1-based
     };
 
+    std::string Steps() override;
+    void InitData() override;
+    void CalcData() override;
+    void WriteData() override;
+    void CloseOwn() override;
+
     std::string AnovaGroups();
     std::vector<int> GroupOrder(int i) const;
-    std::string OpenSource();
+    // The records whose compare fields all hold a value, sorted by the group
+    // fields and the first compare field.
+    std::string OpenNonBlankSource();
     std::string CreateTTest();
     std::string CreateAnova();
     std::string CreateDetail();
-    void ReadRecords();
-    void InitData();
-    void CalcData();
-    void WriteData();
     void WriteTTest(int x);
     void WriteAnova(int x);
     void WriteDetail(int x);
     void WriteAnovaRow(int x, int& index, const std::string& label, std::optional<double> ss, double df, double mse,
                        double dfE, bool withF);
 
-    void Fail(ProcGuard& proc);
-    bool Failed() const { return !m_error.empty(); }
-
     // The mean of a cell as its deviation from k0, taken without rounding
     // k0 away (the provisional means differ exactly, the rest is small).
     static double MeanDev(const Moments& m, double k0);
 
-    VarnelloCore* m_Engine = nullptr;
-    std::string m_error;
-
-    std::string m_type, m_out1, m_out2, m_table;
-    bool m_keepBlanks = false, m_bWeight = false;
-    FieldList m_fields;
-    std::int16_t m_nG = 0, m_nC = 0, m_nX = 0;
-    std::vector<long> m_types, m_sizes;
+    const Settings& m_s;
+    std::string m_type;
+    // The scenario's fields and counts (from the settings).
+    const FieldList& m_fields;
+    const std::int16_t m_nG, m_nC, m_nX;
     long m_commonType = 0, m_commonSize = 0;
 
     // The groups of each compare field (1 .. nC), values 1 .. count, in the
@@ -98,8 +100,6 @@ private:
     std::vector<Pair> m_pairs;
 
     dao::RecordsetPtr m_detailRs;
-    std::vector<dao::FieldPtr> m_groupCols, m_compareCols, m_dataCols;
-    std::vector<dao::Variant> m_prev, m_cur;
     std::vector<int> m_lastGroup;   // per compare field, the group the previous record matched
     std::vector<int> m_recordGroup; // per compare field, the group of the current record
     std::vector<int> m_recordSlot;  // per compare field, the slot of that group in the current group of records

@@ -1,13 +1,13 @@
 #include "analyses/group/CXTab.h"
 
 #include "db/JetFunctions.h"
+#include "db/TableAppender.h"
+#include "db/TableRowReader.h"
 #include "engine/CZValue.h"
 #include "engine/Moments.h"
-#include "engine/VarnelloCore.h"
+#include "engine/RunContext.h"
 #include "engine/modStatsGeneral.h"
-#include "errors/ErrorGlobals.h"
-#include "errors/ProcGuard.h"
-#include "errors/RunTimeError.h"
+#include "scenario/CMelvarsScenario.h"
 
 #include <algorithm>
 #include <cctype>
@@ -21,6 +21,20 @@ using namespace dao;
 namespace {
 
 constexpr const char* kAllRecords = "Calc All Records";
+constexpr const char* kParameterQuery = "The selected query expects parameters and cannot be used by Pelloran.";
+
+// The staging table of a group's cells in the work database: the data field,
+// the row value, the column, the row's number in the group, and the cell.
+constexpr const char* kStage = "statTemp1";
+const std::vector<std::string>& stageColumns() {
+    static const std::vector<std::string> columns = {"FieldID_ZUR", "GroupID_ZUR", "ColumnID_ZUR", "RowNo_ZUR",
+                                                     "Records",     "N",           "SumX",         "M2",
+                                                     "K",           "Dev",         "High",         "Low",
+                                                     "FirstLast"};
+    return columns;
+}
+
+std::size_t g_stageLimit = CXTab::DefaultStageLimit;
 constexpr const char* kNullKey = "\x01<NULL>"; // the Null column's key: no text equals it
 
 std::size_t sz(int i) { return static_cast<std::size_t>(i); }
@@ -62,11 +76,6 @@ const char* labelOf(char letter) {
 bool isVarianceLetter(char l) { return l == 'V' || l == 'F' || l == 'D' || l == 'E'; }
 
 } // namespace
-
-void CXTab::Fail(ProcGuard& proc) {
-    proc.HandleError();
-    if (m_error.empty()) m_error = VarnelloCore::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in Crosstab");
-}
 
 // ---- cell values ------------------------------------------------------------------------
 
@@ -161,7 +170,7 @@ void CXTab::Normalize(Cell& c) {
 
 std::string CXTab::DataOk_Str(const std::string& f, bool bEqualOnly, const std::string& sIn,
                               const std::string& sOut) const {
-    const VarnelloCore& eng = *m_Engine;
+    const RunContext& eng = Cx();
     const std::string& rule = eng.MissingRule();
     std::string c;
     if (NamesEqual(rule, "Equal")) c = f + "<>" + numText(eng.MissingEqualValue());
@@ -206,137 +215,169 @@ std::vector<std::string> CXTab::ColumnNames(const std::vector<std::string>& text
 
 // ---- the entry ---------------------------------------------------------------------------
 
-std::string CXTab::Quorb_Xtab(std::string OutputTable1, std::string OutputTable2, std::string Table, FieldList& Fields,
-                              std::int16_t nG, std::int16_t nX, bool bWeight, std::string XType, std::string Switches,
-                              VarnelloCore& Engine) {
-    m_Engine = &Engine;
-    ProcGuard proc(gEngineErr, "Quorb_Xtab");
-    std::string msg;
-    bool outputMade = false;
-    try {
-        m_out1 = OutputTable1;
-        m_out2 = OutputTable2;
-        m_table = Table;
-        m_fields = Fields;
-        m_nG = nG;
-        m_nX = nX;
-        m_bWeight = bWeight;
-        m_iCol = static_cast<std::int16_t>(nG + 1);
-        std::string letter = ToUpperAscii(trimmed(XType)).substr(0, 1);
-        m_letter = letter.empty() ? 'C' : letter[0];
-        m_switches = Switches;
-        m_switches.resize(6, 'N');
-        for (char& ch : m_switches) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-        m_chi = m_switches[5] == 'Y' && (m_letter == 'C' || m_letter == 'S') && !trimmed(m_out2).empty();
-        // Expected values belong to counts and sums only.
-        if (m_letter != 'C' && m_letter != 'S') m_switches = m_switches.substr(0, 3) + "NNN";
-        m_grouped = std::string("CS1LA").find(m_letter) != std::string::npos;
-        const char* label = labelOf(m_letter);
+std::size_t CXTab::SetStageLimit(std::size_t cells) {
+    const std::size_t previous = g_stageLimit;
+    g_stageLimit = cells ? cells : DefaultStageLimit;
+    return previous;
+}
 
-        const std::size_t expected = sz(m_iCol + m_nX) + (m_bWeight ? 1 : 0);
-        bool allRecords = false;
-        for (int j = 1; j <= m_nX && sz(m_iCol + j) < m_fields.size(); ++j)
-            if (m_fields[sz(m_iCol + j)] == "*") allRecords = true;
-        if (m_nG < 1) msg = "At least one row field must be assigned";
-        else if (m_fields.size() != expected + 1) msg = "Exactly one column field must be assigned";
-        else if (!label) msg = "Unknown crosstab cell function: " + XType;
-        else if (allRecords && m_letter != 'C') msg = "At least one X field must be assigned";
-        else if (m_chi && NamesEqual(m_out1, m_out2)) msg = "The chi-square table needs a name other than the output table's";
-        if (msg.empty()) m_label = label;
+CXTab::CXTab(const Settings& settings) : AnalysisRoad(settings, "Quorb_Xtab", "Crosstab"), m_s(settings) {}
 
-        if (msg.empty()) {
-            Engine.Quorb_Msg(0, true, "Retrieving and sorting data");
-            msg = OpenSource();
-        }
-        // The records are read first: the column values are found on the way
-        // (no pass of their own over the table), and the groups' cells are kept.
-        if (msg.empty() && !Failed()) {
-            Engine.Quorb_Msg(0, true, "Analyzing records");
-            ReadRecords();
-            if (m_nCols == 0 && !Failed()) msg = "Column field must have at least one value";
-        }
-        if (msg.empty() && !Failed()) {
-            SortColumns();
-            if (auto rs = Engine.DataRecordset()) rs->Close();
-            Engine.SetDataRecordset(nullptr);
-            Engine.Quorb_Msg(0, true, "Creating output table");
-            msg = CreateOutput_b();
-            if (msg.empty() && !Failed()) outputMade = true;
-        }
-        if (msg.empty() && !Failed() && m_chi) msg = CreateChi_b();
-        if (msg.empty() && !Failed()) {
-            TransactionGuard tx(*DBEngine().Workspaces(0));
-            for (auto& g : m_groupBuffer) {
-                if (Failed()) break;
-                m_prev = std::move(g.lead);
-                m_rowValues = std::move(g.rowValues);
-                m_staged = std::move(g.staged);
-                WriteData();
-            }
-            tx.Commit();
-        }
-    } catch (...) {
-        Fail(proc);
+CXTab::~CXTab() = default;
+
+std::string CXTab::FromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext&,
+                                AnalysisType::Settings& out) {
+    if (base.nG < 1) return "At least one row field must be assigned";
+    Settings& a = NewSettings<Settings>(base, out);
+    a.CellFunction = s.XType();
+    a.Switches = std::string(BoolToYN(s.XRowPCnt())) + BoolToYN(s.XColPcnt()) + BoolToYN(s.XTotPcnt()) + BoolToYN(s.XExpectPcnt()) +
+                  BoolToYN(s.XExpect()) + BoolToYN(s.XChi());
+    return {};
+}
+
+std::string CXTab::Steps() {
+    m_fields = m_s.fields;
+    m_nG = m_s.nG;
+    m_nX = m_s.nX;
+    m_iCol = static_cast<std::int16_t>(m_nG + 1);
+    m_stageLimit = g_stageLimit;
+    std::string letter = ToUpperAscii(trimmed(m_s.CellFunction)).substr(0, 1);
+    m_letter = letter.empty() ? 'C' : letter[0];
+    m_switches = m_s.Switches;
+    m_switches.resize(6, 'N');
+    for (char& ch : m_switches) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    m_chi = m_switches[5] == 'Y' && (m_letter == 'C' || m_letter == 'S') && !trimmed(m_s.OutputTable2).empty();
+    // Expected values belong to counts and sums only.
+    if (m_letter != 'C' && m_letter != 'S') m_switches = m_switches.substr(0, 3) + "NNN";
+    m_grouped = std::string("CS1LA").find(m_letter) != std::string::npos;
+    const char* label = labelOf(m_letter);
+
+    const std::size_t expected = sz(m_iCol + m_nX) + (m_s.bW ? 1 : 0);
+    bool allRecords = false;
+    for (int j = 1; j <= m_nX && sz(m_iCol + j) < m_fields.size(); ++j)
+        if (m_fields[sz(m_iCol + j)] == "*") allRecords = true;
+    if (m_nG < 1) return "At least one row field must be assigned";
+    if (m_fields.size() != expected + 1) return "Exactly one column field must be assigned";
+    if (!label) return "Unknown crosstab cell function: " + m_s.CellFunction;
+    if (allRecords && m_letter != 'C') return "At least one X field must be assigned";
+    if (m_chi && NamesEqual(m_s.OutputTable1, m_s.OutputTable2))
+        return "The chi-square table needs a name other than the output table's";
+    m_label = label;
+
+    Progress("Retrieving and sorting data");
+    std::string msg = CreateColumns();
+    if (Going(msg)) msg = OpenSourceBy([this] { return OpenXtabSource(); });
+    if (Going(msg)) {
+        Progress("Creating output table");
+        msg = CreateOutput_b();
     }
-    try {
-        if (m_chiRs) m_chiRs->Close();
-        m_chiRs.reset();
-        if (outputMade)
-            if (auto rs = Engine.OutputRecordset()) rs->Close();
-        if (auto rs = Engine.DataRecordset()) rs->Close();
-    } catch (...) {
-        Fail(proc);
+    if (Going(msg)) msg = MakeWorkDatabase();
+    if (Going(msg)) msg = CreateTemp_b();
+    if (Going(msg) && m_chi) msg = CreateChi_b();
+    if (Going(msg)) {
+        Progress("Analyzing records");
+        // The columns the pass reads: the leading fields and the data fields,
+        // then the grouped query's counts or the plain query's weight.
+        m_read.assign(m_fields.begin(), m_fields.begin() + static_cast<std::ptrdiff_t>(m_iCol + m_nX) + 1);
+        m_countPos = 0;
+        std::size_t weight = 0;
+        if (m_grouped && m_letter != 'C') {
+            m_countPos = m_read.size();
+            for (int j = 1; j <= m_nX; ++j) m_read.push_back("ZUR_Count_" + std::to_string(j));
+        } else if (!m_grouped && m_s.bW) {
+            weight = m_read.size();
+            m_read.push_back(m_fields[sz(m_iCol + m_nX + 1)]);
+        }
+        ReadFields(m_read, weight);
+        // A group break writes the group; its count goes out only at the end.
+        RecordProgress("Analyzing record: ");
+        Kept([this] { ReadGroups(static_cast<std::int16_t>(m_nG - 1)); });
     }
-    if (msg.empty() && Failed()) msg = m_error;
-    m_Engine = nullptr;
     return msg;
+}
+
+void CXTab::CloseOwn() {
+    if (m_chiRs) m_chiRs->Close();
+    m_chiRs.reset();
+    m_appender.reset();
+    if (m_tempMade) Cx().Quorb_DeleteTable(true, kStage);
+    m_tempMade = false;
 }
 
 // ---- columns and source -------------------------------------------------------------------
 
-// The column values in the order the database sorts them: Null first, then
-// numbers by value, then texts without regard to case.
-void CXTab::SortColumns() {
-    std::vector<int> order(sz(m_nCols));
-    for (int k = 0; k < m_nCols; ++k) order[sz(k)] = k + 1;
-    auto rank = [](const Variant& v) { return v.IsNull() ? 0 : v.IsString() ? 2 : 1; };
-    std::stable_sort(order.begin(), order.end(), [&](int x, int y) {
-        const Variant &a = m_colValues[sz(x)], &b = m_colValues[sz(y)];
-        if (rank(a) != rank(b)) return rank(a) < rank(b);
-        if (a.IsNull()) return false;
-        if (a.IsString()) return CompareGeneral(a.RawString(), b.RawString()) < 0;
-        return a.ToDouble() < b.ToDouble();
-    });
-    std::vector<int> position(sz(m_nCols) + 1);
-    std::vector<std::string> cols(1);
-    for (int k = 0; k < m_nCols; ++k) {
-        position[sz(order[sz(k)])] = k + 1;
-        cols.push_back(m_cols[sz(order[sz(k)])]);
-    }
-    m_cols = cols;
-    m_bNull = m_nCols > 0 && m_colValues[sz(order[0])].IsNull();
-    for (auto& g : m_groupBuffer) {
-        for (auto& st : g.staged) st.column = position[sz(st.column)];
-        std::stable_sort(g.staged.begin(), g.staged.end(), [](const Staged& a, const Staged& b) {
-            return std::tie(a.row, a.field, a.column) < std::tie(b.row, b.field, b.column);
+// The column values: one column per value of the column field (texts that
+// differ only in letter case or blanks share one), in the order the database
+// sorts them: Null first, then numbers by value, then texts without regard
+// to case.
+std::string CXTab::CreateColumns() {
+    return Guard("CreateColumns", [&]() -> std::string {
+        const std::string sql =
+            "SELECT DISTINCT " + BracketName(m_fields[sz(m_iCol)]) + " FROM " + BracketName(m_s.Table) + ";";
+        RecordsetPtr rs;
+        try {
+            rs = Cx().SourceDatabase()->OpenRecordset(sql, dbOpenDynaset, dbReadOnly);
+        } catch (const DaoError& e) {
+            if (e.Number() == err::ParametersExpected) return kParameterQuery;
+            return e.Description();
+        }
+        std::vector<std::string> texts;
+        std::vector<Variant> values;
+        std::unordered_map<std::string, int> index;
+        for (FieldPtr f = rs->Fields(0); !rs->EOF_(); rs->MoveNext()) {
+            const Variant v = f->Value();
+            const std::string key = v.IsNull() ? std::string(kNullKey) : ToUpperAscii(trimmed(v.ToString()));
+            if (!index.emplace(key, static_cast<int>(values.size())).second) continue;
+            texts.push_back(v.IsNull() ? std::string() : trimmed(v.ToString()));
+            values.push_back(v);
+        }
+        rs->Close();
+        if (values.empty()) return "Column field must have at least one value";
+
+        std::vector<int> order(values.size());
+        for (std::size_t k = 0; k < order.size(); ++k) order[k] = static_cast<int>(k);
+        auto rank = [](const Variant& v) { return v.IsNull() ? 0 : v.IsString() ? 2 : 1; };
+        std::stable_sort(order.begin(), order.end(), [&](int x, int y) {
+            const Variant &a = values[sz(x)], &b = values[sz(y)];
+            if (rank(a) != rank(b)) return rank(a) < rank(b);
+            if (a.IsNull()) return false;
+            if (a.IsString()) return CompareGeneral(a.RawString(), b.RawString()) < 0;
+            return a.ToDouble() < b.ToDouble();
         });
-    }
+        m_nCols = static_cast<int>(values.size());
+        m_cols.assign(1, std::string());
+        m_colValues.assign(1, Variant::Null());
+        std::vector<int> position(values.size());
+        for (int k = 0; k < m_nCols; ++k) {
+            position[sz(order[sz(k)])] = k + 1;
+            m_cols.push_back(texts[sz(order[sz(k)])]);
+            m_colValues.push_back(values[sz(order[sz(k)])]);
+        }
+        m_colIndex.clear();
+        for (auto& [key, k] : index) m_colIndex.emplace(key, position[sz(k)]);
+        m_bNull = m_colValues[1].IsNull();
+        m_colCache = 0;
+        m_rowCells.assign(sz(m_nCols) * sz(m_nX), Cell());
+        return {};
+    });
 }
 
-std::string CXTab::OpenSource() {
+std::string CXTab::OpenXtabSource() {
     if (m_grouped) return InitXtabDataTable();
-    return m_Engine->Quorb_InitDataTable(m_table, m_fields, m_iCol, m_types, m_sizes);
+    m_fields = m_s.fields;
+    return Cx().Quorb_InitDataTable(m_s.Table, m_fields, m_iCol, m_types, m_sizes);
 }
 
 std::string CXTab::InitXtabDataTable() {
-    ProcGuard proc(gEngineErr, "InitXtabDataTable");
-    std::string msg;
-    try {
-        VarnelloCore& eng = *m_Engine;
-        const std::string T = BracketName(m_table);
-        const bool weighted = m_bWeight && std::string("CSA").find(m_letter) != std::string::npos;
+    return Guard("InitXtabDataTable", [&]() -> std::string {
+        RunContext& eng = Cx();
+        // Built from the scenario's names: opened again after an output
+        // table was dropped, it reads the same.
+        m_fields = m_s.fields;
+        const std::string T = BracketName(m_s.Table);
+        const bool weighted = m_s.bW && std::string("CSA").find(m_letter) != std::string::npos;
         std::string w;
-        if (m_bWeight) {
+        if (m_s.bW) {
             // The weight rule: above 0 and not the "Equal" missing value, else 0.
             const std::string W = T + "." + BracketName(m_fields[sz(m_iCol + m_nX + 1)]);
             std::string cond = W + " > 0";
@@ -348,9 +389,8 @@ std::string CXTab::InitXtabDataTable() {
         std::vector<std::string> numbers;
         for (int j = 1; j <= m_nX && m_letter != 'C'; ++j)
             if (m_fields[sz(m_iCol + j)] != "*") numbers.push_back(m_fields[sz(m_iCol + j)]);
-        if (m_bWeight) numbers.push_back(m_fields[sz(m_iCol + m_nX + 1)]);
-        msg = eng.CheckNumbers(m_table, numbers);
-        if (!msg.empty()) return msg;
+        if (m_s.bW) numbers.push_back(m_fields[sz(m_iCol + m_nX + 1)]);
+        if (std::string bad = eng.CheckNumbers(m_s.Table, numbers); !bad.empty()) return bad;
         const std::string A = m_letter == 'C' ? "Count" : m_letter == '1' ? "First" : m_letter == 'L' ? "Last" : "Sum";
         std::string lead;
         for (int i = 1; i <= m_iCol; ++i) lead += (i > 1 ? ", " : "") + BracketName(m_fields[sz(i)]);
@@ -374,31 +414,26 @@ std::string CXTab::InitXtabDataTable() {
         for (int j = 1; j <= m_nX && m_letter != 'C'; ++j) {
             const std::string X = T + "." + BracketName(m_fields[sz(m_iCol + j)]);
             const std::string js = std::to_string(j);
-            if (m_bWeight) sql += ", SUM(" + NullOrData_Str(X, false, "1", "0") + " * " + w + ") as [ZUR_Count_" + js + "]";
+            if (m_s.bW) sql += ", SUM(" + NullOrData_Str(X, false, "1", "0") + " * " + w + ") as [ZUR_Count_" + js + "]";
             else sql += ", Count(" + NullOrData_Str(X, false, X, "Null") + ") as [ZUR_Count_" + js + "]";
         }
         // The record loop needs the rows in the order of the leading fields.
         sql += " FROM " + T + " GROUP BY " + lead + " ORDER BY " + lead + ";";
-        msg = eng.OpenDataRecordset(sql);
+        std::string msg = eng.OpenDataRecordset(sql);
         if (!msg.empty()) return msg;
         for (int j = 1; j <= m_nX; ++j)
             if (m_fields[sz(m_iCol + j)] == "*") m_fields[sz(m_iCol + j)] = kAllRecords;
         eng.Quorb_InitFieldTypes(*eng.DataRecordset(), static_cast<std::int16_t>(m_iCol + m_nX), m_fields, m_types,
                                  m_sizes);
-    } catch (...) {
-        Fail(proc);
-    }
-    return msg;
+        return std::string();
+    });
 }
 
 // ---- output tables --------------------------------------------------------------------------
 
 std::string CXTab::CreateOutput_b() {
-    ProcGuard proc(gEngineErr, "CreateOutput_b");
-    std::string msg;
-    try {
-        VarnelloCore& eng = *m_Engine;
-        TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_out1);
+    return Guard("CreateOutput_b", [&] {
+        TableDefPtr td = NewTable(m_s.OutputTable1);
         std::int16_t ord = 0;
         std::vector<std::string> taken;
         auto lead = [&](int i) {
@@ -414,19 +449,13 @@ std::string CXTab::CreateOutput_b() {
         m_colNames = ColumnNames(std::vector<std::string>(m_cols.begin() + 1, m_cols.end()), m_bNull, taken);
         m_colNames.insert(m_colNames.begin(), std::string());
         for (int k = 1; k <= m_nCols; ++k) AddTableField(td, m_colNames[sz(k)], dbDouble, ord, 0);
-        msg = eng.ReplaceOutputTable(td, true, [&] { return OpenSource(); }, m_table);
-    } catch (...) {
-        Fail(proc);
-    }
-    return msg;
+        return PlaceOutput(td, true);
+    });
 }
 
 std::string CXTab::CreateChi_b() {
-    ProcGuard proc(gEngineErr, "CreateChi_b");
-    std::string msg;
-    try {
-        VarnelloCore& eng = *m_Engine;
-        TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_out2);
+    return Guard("CreateChi_b", [&] {
+        TableDefPtr td = NewTable(m_s.OutputTable2);
         std::int16_t ord = 0;
         for (int i = 1; i < m_nG; ++i)
             AddTableField(td, m_fields[sz(i)], static_cast<int>(m_types[sz(i)]), ord, m_sizes[sz(i)]);
@@ -435,12 +464,91 @@ std::string CXTab::CreateChi_b() {
         for (const char* n : {"Columns", "Rows", "DF"}) AddTableField(td, n, dbInteger, ord, 0);
         for (const char* n : {"Chi-Square", "Prob", "Phi-Coefficient", "Coeff_of_Contingency", "Cramer's_V"})
             AddTableField(td, n, dbDouble, ord, 0);
-        msg = eng.ReplaceOutputTable(td, false, [&] { return OpenSource(); }, m_table);
-        if (msg.empty()) m_chiRs = eng.OutputDatabase()->OpenRecordset(m_out2, dbOpenDynaset);
-    } catch (...) {
-        Fail(proc);
+        std::string msg = PlaceOutput(td, false);
+        if (msg.empty()) m_chiRs = Cx().OutputDatabase()->OpenRecordset(m_s.OutputTable2, dbOpenDynaset);
+        return msg;
+    });
+}
+
+// ---- the staging table ----------------------------------------------------------------------
+
+std::string CXTab::CreateTemp_b() {
+    return Guard("CreateTemp_b", [&] {
+        const DatabasePtr& temp = Cx().TempDatabase();
+        Cx().Quorb_DeleteTable(true, kStage);
+        TableDefPtr td = temp->CreateTableDef(kStage);
+        std::int16_t ord = 0;
+        const auto& names = stageColumns();
+        AddTableField(td, names[0], dbInteger, ord, 0);
+        // The row value as stored: a text of any length (or none) in a long
+        // text column, other values under their own type.
+        const int rowType = static_cast<int>(m_types[sz(m_nG)]);
+        const bool text = rowType == dbText || rowType == dbMemo;
+        AddTableField(td, names[1], text ? dbMemo : rowType, ord, 0);
+        if (text) td->Fields().Item(names[1])->SetAllowZeroLength(true);
+        AddTableField(td, names[2], dbInteger, ord, 0);
+        AddTableField(td, names[3], dbLong, ord, 0);
+        for (std::size_t c = 4; c < names.size(); ++c) AddTableField(td, names[c], dbDouble, ord, 0);
+        temp->TableDefs().Append(td);
+        m_tempMade = true;
+        return std::string();
+    });
+}
+
+// Writes the staged cells held in memory to the staging table; from the first
+// time on the group's cells are all read back from there.
+void CXTab::SpillStaged() {
+    if (!m_appender) {
+        m_appender = std::make_unique<TableAppender>(Cx().TempDatabase(), kStage, stageColumns());
+        m_firstRowId = m_appender->NextRowId();
     }
-    return msg;
+    m_spilled = true;
+    for (const Staged& st : m_staged) {
+        const Cell& c = st.cell;
+        m_appender->Append({st.field, m_rowValues[sz(st.row)], st.column, m_tableRow + st.row, c.Records, c.N, c.SumX,
+                            c.M2, c.K, c.Dev, c.High, c.Low, c.FirstLast});
+    }
+    m_tableRow += static_cast<int>(m_rowValues.size());
+    m_staged.clear();
+    m_rowValues.clear();
+}
+
+void CXTab::Stage(Staged&& st) { m_staged.push_back(std::move(st)); }
+
+void CXTab::ScanStaged(int i, const std::function<void(const Variant&, int, int, const Cell&)>& fn) {
+    if (!m_spilled) {
+        for (const Staged& st : m_staged)
+            if (st.field == i) fn(m_rowValues[sz(st.row)], st.row, st.column, st.cell);
+        return;
+    }
+    const int rowType = static_cast<int>(m_types[sz(m_nG)]);
+    TableRowReader r(Cx().TempDatabase(), kStage, stageColumns(), m_firstRowId, m_appender->NextRowId() - 1);
+    Cell c;
+    while (r.Next()) {
+        if (static_cast<int>(r.Double(0)) != i) continue;
+        c.Records = static_cast<std::int32_t>(r.Double(4));
+        c.N = r.Double(5);
+        c.SumX = r.Double(6);
+        c.M2 = r.Double(7);
+        c.K = r.Double(8);
+        c.Dev = r.Double(9);
+        c.High = r.Double(10);
+        c.Low = r.Double(11);
+        c.FirstLast = r.Double(12);
+        fn(r.Value(1, rowType), static_cast<int>(r.Double(3)), static_cast<int>(r.Double(2)), c);
+    }
+}
+
+// Forgets the group's staged cells; a group that went to the table leaves
+// it made anew (its rows dropped with it).
+void CXTab::EndGroupStage() {
+    m_staged.clear();
+    m_rowValues.clear();
+    m_tableRow = 0;
+    if (!m_spilled) return;
+    m_appender.reset();
+    m_spilled = false;
+    CreateTemp_b();
 }
 
 // ---- the record loop ------------------------------------------------------------------------
@@ -454,87 +562,43 @@ int CXTab::ColumnOf(const Variant& v) {
     // Values that differ only in letter case or blanks share a column.
     const std::string key = v.IsNull() ? std::string(kNullKey) : ToUpperAscii(trimmed(v.ToString()));
     auto it = m_colIndex.find(key);
-    if (it != m_colIndex.end()) return m_colCache = it->second;
-    m_cols.push_back(v.IsNull() ? std::string() : trimmed(v.ToString()));
-    m_colValues.push_back(v);
-    m_nCols = static_cast<int>(m_cols.size()) - 1;
-    m_rowCells.resize(sz(m_nCols) * sz(m_nX));
-    return m_colCache = m_colIndex[key] = m_nCols;
+    return m_colCache = it != m_colIndex.end() ? it->second : 0;
 }
 
-void CXTab::ReadRecords() {
-    ProcGuard proc(gEngineErr, "ReadRecords");
-    try {
-        VarnelloCore& eng = *m_Engine;
-        RecordsetPtr rs = eng.InputRecordset();
-        m_leadCols.assign(sz(m_iCol) + 1, nullptr);
-        m_dataCols.assign(sz(m_nX) + 1, nullptr);
-        m_countCols.assign(sz(m_nX) + 1, nullptr);
-        for (int i = 1; i <= m_iCol; ++i) m_leadCols[sz(i)] = rs->Fields(m_fields[sz(i)]);
-        for (int j = 1; j <= m_nX; ++j) {
-            m_dataCols[sz(j)] = rs->Fields(m_fields[sz(m_iCol + j)]);
-            const std::string js = std::to_string(j);
-            if (m_grouped && m_letter != 'C') m_countCols[sz(j)] = rs->Fields("ZUR_Count_" + js);
-        }
-        m_prev.assign(sz(m_iCol) + 1, Variant::Null());
-        m_cur.assign(sz(m_iCol) + 1, Variant::Null());
-        m_cols.assign(1, std::string());
-        m_colValues.assign(1, Variant::Null());
-        m_colIndex.clear();
-        m_nCols = 0;
-        m_rowCells.clear();
+void CXTab::InitData() {
+    Guard("InitData", [&] {
+        EndGroupStage();
+        for (int idx : m_totalsTouched) m_totals[sz(idx)] = Cell();
+        m_totalsTouched.clear();
+        if (m_totals.size() != sz(m_nCols) * sz(m_nX)) m_totals.assign(sz(m_nCols) * sz(m_nX), Cell());
+        m_groupCells.assign(sz(m_nX) + 1, Cell());
         m_touched.clear();
-        m_groupBuffer.clear();
-        m_rowValues.clear();
-        m_staged.clear();
+        m_inRow = false;
         m_colCache = 0;
-
-        std::int32_t runCount = 0;
-        while (!rs->EOF_() && !Failed()) {
-            for (int i = 1; i <= m_iCol; ++i) m_cur[sz(i)] = m_leadCols[sz(i)]->Value();
-            bool newRow = runCount == 0;
-            if (runCount > 0) {
-                if (eng.Quorb_SameRecords_b(static_cast<std::int16_t>(m_nG - 1), true, m_prev, m_cur)) {
-                    // A new group: the finished one is kept.
-                    SaveGroup();
-                    newRow = true;
-                } else if (!eng.Quorb_SameValue(m_prev[sz(m_nG)], m_cur[sz(m_nG)], false)) {
-                    FlushRow();
-                    newRow = true;
-                }
-            }
-            if (newRow) m_rowValues.push_back(m_cur[sz(m_nG)]);
-            for (int i = 1; i <= m_iCol; ++i) m_prev[sz(i)] = m_cur[sz(i)];
-            CalcData();
-            if (runCount == std::numeric_limits<std::int32_t>::max()) throw RunTimeError(rterr::Overflow);
-            ++runCount;
-            eng.Quorb_Msg(runCount, false, "");
-            rs->MoveNext();
-        }
-        eng.Quorb_Msg(runCount, true, "");
-        if (runCount > 0 && !Failed()) SaveGroup();
-    } catch (...) {
-        Fail(proc);
-    }
+    });
 }
 
 void CXTab::CalcData() {
-    ProcGuard proc(gEngineErr, "CalcData");
-    try {
-        VarnelloCore& eng = *m_Engine;
-        const int k = ColumnOf(m_cur[sz(m_iCol)]);
+    Guard("CalcData", [&] {
+        // A new row value: the cells of the last one are complete.
+        const Variant rowValue = Column(sz(m_nG))->Value();
+        if (!m_inRow || !Cx().Quorb_SameValue(m_rowValue, rowValue, false)) {
+            FlushRow();
+            m_rowValue = rowValue;
+            m_inRow = true;
+        }
+        const int k = ColumnOf(Column(sz(m_iCol))->Value());
         if (k == 0) return;
         double w = 1;
         if (!m_grouped) {
-            w = eng.Quorb_WeightCalc(m_bWeight, m_fields, static_cast<std::int16_t>(m_iCol + m_nX + 1));
+            w = Weight();
             if (!(w > 0)) return;
         }
         for (int j = 1; j <= m_nX; ++j) {
-            const Variant v = m_dataCols[sz(j)]->Value();
-            if (v.IsNull()) continue;
-            const double x = v.ToDouble();
+            double x = 0;
+            if (!Value(sz(m_iCol + j), x)) continue;
             if (m_letter == 'C' && x == 0) continue;
-            if (!m_grouped && !eng.Quorb_DataOk_b(x, false)) continue;
+            if (!m_grouped && !Cx().Quorb_DataOk_b(x, false)) continue;
             const int idx = (k - 1) * m_nX + (j - 1);
             Cell& c = m_rowCells[sz(idx)];
             if (c.Records == 0) {
@@ -562,47 +626,56 @@ void CXTab::CalcData() {
                     }
                 }
             } else {
-                const Variant n = m_countCols[sz(j)]->Value();
+                const Variant n = Column(m_countPos + sz(j) - 1)->Value();
                 c.N += n.IsNull() ? 0.0 : n.ToDouble();
             }
             if (isVarianceLetter(m_letter)) c.Moments.Add(x, w);
             c.SumX += x;
         }
-    } catch (...) {
-        Fail(proc);
-    }
+    });
 }
 
-// Stages the cells of the row value just read, in the order field, column.
+// The row value just read is complete: its cells go into the group's column
+// totals and whole cells, in the order field, column, and are staged.
 void CXTab::FlushRow() {
+    m_inRow = false;
     if (m_touched.empty()) return;
-    std::sort(m_touched.begin(), m_touched.end());
-    const int row = static_cast<int>(m_rowValues.size()) - 1;
+    std::sort(m_touched.begin(), m_touched.end(), [&](int a, int b) {
+        return std::make_pair(a % m_nX, a / m_nX) < std::make_pair(b % m_nX, b / m_nX);
+    });
+    int row = -1;
     for (int idx : m_touched) {
         Cell& c = m_rowCells[sz(idx)];
+        const int j = idx % m_nX + 1, k = idx / m_nX + 1;
         if (isVarianceLetter(m_letter) && c.Moments.SumW() > 0) {
             c.K = c.Moments.ProvisionalMean();
             c.Dev = c.Moments.SumDeviations() / c.Moments.SumW();
             c.M2 = c.Moments.M2();
         }
-        m_staged.push_back({row, idx % m_nX + 1, idx / m_nX + 1, std::move(c)});
+        const int total = (j - 1) * m_nCols + (k - 1);
+        if (m_totals[sz(total)].Records == 0) m_totalsTouched.push_back(total);
+        Merge(m_totals[sz(total)], c);
+        if (c.N > 0) {
+            Merge(m_groupCells[sz(j)], c);
+            if (row < 0) {
+                row = static_cast<int>(m_rowValues.size());
+                m_rowValues.push_back(m_rowValue);
+            }
+            Stage({row, j, k, std::move(c)});
+        }
         c = Cell();
     }
     m_touched.clear();
-}
-
-void CXTab::SaveGroup() {
-    FlushRow();
-    m_groupBuffer.push_back({m_prev, std::move(m_rowValues), std::move(m_staged)});
-    m_rowValues.clear();
-    m_staged.clear();
+    // Tallies of distinct values do not fit the table's row of a cell.
+    const bool tallies = m_letter == 'U' || m_letter == 'O';
+    if (!tallies && (m_spilled || m_staged.size() + m_rowValues.size() > m_stageLimit)) SpillStaged();
 }
 
 // ---- one group's rows -------------------------------------------------------------------------
 
 void CXTab::WriteOneRow(const std::string& dataType, int i, bool withRowValue,
                         const std::vector<std::optional<double>>& values, std::optional<double> summary) {
-    RecordsetPtr out = m_Engine->OutputRecordset();
+    RecordsetPtr out = Cx().OutputRecordset();
     out->AddNew();
     WriteLeadFields(*out, static_cast<std::int16_t>(withRowValue ? m_nG : m_nG - 1), m_fields, m_prev,
                     static_cast<std::int16_t>(m_iCol + i), "", "", false, 0, 0, 0, 0, Variant::Null(), Variant::Null());
@@ -700,27 +773,28 @@ void CXTab::WriteChi(int i, double all, int columns, const ChiSums& s) {
 }
 
 void CXTab::WriteData() {
-    ProcGuard proc(gEngineErr, "WriteData");
-    try {
+    Guard("WriteData", [&] {
         using Values = std::vector<std::optional<double>>;
+        FlushRow();
+        if (m_spilled) {
+            SpillStaged();
+            m_appender->Flush();
+        }
+        m_prev = GroupValues();
+        m_prev.resize(sz(m_nG) + 1, Variant::Null());
         const std::size_t width = sz(m_nCols) + 1;
-        std::vector<Variant> rowLead = m_prev;
         for (int i = 1; i <= m_nX && !Failed(); ++i) {
             // The group's totals per column, the rows merged in their order.
-            std::vector<Cell> colCells(width);
-            for (const auto& st : m_staged)
-                if (st.field == i) Merge(colCells[sz(st.column)], st.cell);
             Values colValues(width);
             std::vector<double> colCounts(width, 0);
             for (int k = 1; k <= m_nCols; ++k) {
-                Normalize(colCells[sz(k)]);
-                colValues[sz(k)] = CalcValue(m_letter, colCells[sz(k)]);
-                if (colCells[sz(k)].N > 0) colCounts[sz(k)] = colCells[sz(k)].N;
+                Cell& t = m_totals[sz((i - 1) * m_nCols + (k - 1))];
+                Normalize(t);
+                colValues[sz(k)] = CalcValue(m_letter, t);
+                if (t.N > 0) colCounts[sz(k)] = t.N;
             }
             // The whole group, its cells merged in the order of rows and columns.
-            Cell group;
-            for (const auto& st : m_staged)
-                if (st.field == i && st.cell.N > 0) Merge(group, st.cell);
+            Cell& group = m_groupCells[sz(i)];
             if (group.Records == 0) continue;
             Normalize(group);
             const std::optional<double> all = CalcValue(m_letter, group);
@@ -728,24 +802,17 @@ void CXTab::WriteData() {
             chi.minExpected = (all ? *all : 0) + 1;
 
             // The rows, in the order of their values.
-            std::size_t p = 0;
-            while (p < m_staged.size()) {
-                const int row = m_staged[p].row;
-                Values rowValues(width);
-                std::vector<double> rowCounts(width, 0);
-                Cell rowCell;
-                for (; p < m_staged.size() && m_staged[p].row == row; ++p) {
-                    const Staged& st = m_staged[p];
-                    if (st.field != i || !(st.cell.N > 0)) continue;
-                    rowCounts[sz(st.column)] = st.cell.N;
-                    rowValues[sz(st.column)] = CalcValue(m_letter, st.cell);
-                    Merge(rowCell, st.cell);
-                }
-                if (!(rowCell.N > 0)) continue;
+            Values rowValues(width);
+            std::vector<double> rowCounts(width, 0);
+            Cell rowCell;
+            int row = -1;
+            Variant rowValue;
+            auto writeRow = [&] {
+                if (row < 0 || !(rowCell.N > 0)) return;
                 Normalize(rowCell);
                 const std::optional<double> rowSum = CalcValue(m_letter, rowCell);
-                if (!rowSum) continue;
-                m_prev[sz(m_nG)] = m_rowValues[sz(row)];
+                if (!rowSum) return;
+                m_prev[sz(m_nG)] = rowValue;
                 WriteOneRow("Data: " + m_label, i, true, rowValues, rowSum);
                 if (m_letter != 'C') {
                     Values counts(width);
@@ -755,8 +822,21 @@ void CXTab::WriteData() {
                 }
                 WritePercent("", i, true, rowValues, rowSum, colValues, all);
                 if (m_chi) CalcChiSq(rowValues, rowSum, colValues, all ? *all : 0, chi);
-            }
-            m_prev = rowLead;
+            };
+            ScanStaged(i, [&](const Variant& value, int r, int column, const Cell& c) {
+                if (r != row) {
+                    writeRow();
+                    row = r;
+                    rowValue = value;
+                    std::fill(rowValues.begin(), rowValues.end(), std::nullopt);
+                    std::fill(rowCounts.begin(), rowCounts.end(), 0.0);
+                    rowCell = Cell();
+                }
+                rowCounts[sz(column)] = c.N;
+                rowValues[sz(column)] = CalcValue(m_letter, c);
+                Merge(rowCell, c);
+            });
+            writeRow();
 
             WriteOneRow("GROUP Total", i, false, colValues, all);
             if (m_letter != 'C') {
@@ -773,8 +853,5 @@ void CXTab::WriteData() {
                 WriteChi(i, all ? *all : 0, columns, chi);
             }
         }
-        m_prev = rowLead;
-    } catch (...) {
-        Fail(proc);
-    }
+    });
 }

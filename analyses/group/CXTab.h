@@ -25,25 +25,54 @@
 // Records count under the system's weight rule: a weight counts when it is
 // above 0 and not the "Equal" missing value; Null, 0 and negative weights
 // count nowhere.
+//
+// The run, in this order: the column values (SELECT DISTINCT of the column
+// field), the source query, the output table, the staging table in the work
+// database, the records. While the records are read only the cells of one
+// row value are held; when the row value ends its cells are added to the
+// group's column totals and staged, and when the group ends its rows are
+// written from the staged cells. A group's staged cells stay in memory up to
+// a limit and go to the work table "statTemp1" beyond it (through the batch
+// appender), so memory does not grow with the number of cells. UniqueCount
+// and Mode keep their values' tallies and stay in memory.
 #include "db/Dao.h"
-#include "engine/AnalysisArgs.h"
+#include "engine/AnalysisCatalogue.h"
+#include "engine/AnalysisRoad.h"
 #include "engine/Moments.h"
 
+#include <cstddef>
 #include <cstdint>
-#include <map>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
-class ProcGuard;
-class VarnelloCore;
+namespace dao {
+class TableAppender;
+}
 
-class CXTab {
+struct XtabSettings : AnalysisSettings {
+    std::string CellFunction; // one character
+    std::string Switches;     // six "Y"/"N"
+};
+
+class CXTab : public AnalysisRoad {
 public:
-    std::string Quorb_Xtab(std::string OutputTable1, std::string OutputTable2, std::string Table, FieldList& Fields,
-                           std::int16_t nG, std::int16_t nX, bool bWeight, std::string XType, std::string Switches,
-                           VarnelloCore& Engine);
+    using Settings = XtabSettings;
+    explicit CXTab(const Settings& settings);
+    ~CXTab() override;
+
+    static std::string FromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext& cx,
+                                    AnalysisType::Settings& out);
+
+    // Staged cells of a group held in memory before the group moves to the
+    // work table; sets the limit of the runs from now on (0: the default)
+    // and returns the previous one, so that tests send small groups through
+    // the table.
+    static constexpr std::size_t DefaultStageLimit = std::size_t(1) << 14;
+    static std::size_t SetStageLimit(std::size_t cells);
 
     // The missing-value test of the engine's rule as SQL: "IIf(c,sIn, sOut)"
     // with the condition c on the expression f, or sIn when the rule gives
@@ -77,7 +106,7 @@ public:
 
 private:
     struct Staged {
-        int row = 0, field = 0, column = 0;
+        int row = 0, field = 0, column = 0; // row: the row value's place in m_rowValues
         Cell cell;
     };
     struct ChiSums {
@@ -87,18 +116,27 @@ private:
         double minExpected = 0, maxExpected = 0;
     };
 
+    std::string Steps() override;
+    void InitData() override;
+    void CalcData() override;
+    void WriteData() override;
+    void CloseOwn() override;
+
     std::string NullOrData_Str(const std::string& f, bool bEqualOnly, const std::string& sIn,
                                const std::string& sOut) const;
-    void SortColumns();
-    void SaveGroup();
+    std::string CreateColumns();
     std::string InitXtabDataTable();
-    std::string OpenSource();
+    std::string OpenXtabSource();
     std::string CreateOutput_b();
     std::string CreateChi_b();
-    void ReadRecords();
-    void CalcData();
+    std::string CreateTemp_b();
     void FlushRow();
-    void WriteData();
+    void Stage(Staged&& st);
+    void SpillStaged();
+    // Calls fn for the staged cells of data field i with N > 0, in the order
+    // of their row values and columns.
+    void ScanStaged(int i, const std::function<void(const dao::Variant& rowValue, int row, int column, const Cell&)>& fn);
+    void EndGroupStage();
     void Merge(Cell& into, const Cell& from) const;
     static void Normalize(Cell& c);
     void WriteOneRow(const std::string& dataType, int i, bool withRowValue, const std::vector<std::optional<double>>& values,
@@ -111,19 +149,13 @@ private:
     void WriteChi(int i, double all, int columns, const ChiSums& s);
     int ColumnOf(const dao::Variant& v);
 
-    void Fail(ProcGuard& proc);
-    bool Failed() const { return !m_error.empty(); }
-
-    VarnelloCore* m_Engine = nullptr;
-    std::string m_error;
-
-    std::string m_out1, m_out2, m_table;
-    FieldList m_fields;
+    const Settings& m_s;
+    FieldList m_fields; // the scenario's, a data field "*" named "Calc All Records" in the grouped query
+    FieldList m_read;   // the columns of the record pass (leading, data, the grouped query's counts, weight)
     std::int16_t m_nG = 0, m_nX = 0, m_iCol = 0;
-    bool m_bWeight = false, m_chi = false, m_grouped = false;
+    bool m_chi = false, m_grouped = false;
     char m_letter = 'C';
     std::string m_label, m_switches;
-    std::vector<long> m_types, m_sizes;
 
     // Column values (1 .. nCols): texts, first values met, output names, and
     // the lookup of an upper-cased text.
@@ -136,20 +168,28 @@ private:
     dao::Variant m_lastColumn; // the column value of the record m_colCache was found for
 
     dao::RecordsetPtr m_chiRs;
-    std::vector<dao::FieldPtr> m_leadCols, m_dataCols, m_countCols;
-    std::vector<dao::Variant> m_prev, m_cur;
+    std::size_t m_countPos = 0; // the first count column in m_read (0: none)
+    std::vector<dao::Variant> m_prev; // the lead values of the row being written (group values, row value)
 
     // The row value being read: its cells (column, field) dense, and the ones touched.
+    dao::Variant m_rowValue;
+    bool m_inRow = false;
     std::vector<Cell> m_rowCells;
     std::vector<int> m_touched;
-    // The group being read: its row values and staged cells.
+    // The group being read: its column totals (field, column) and its whole
+    // cell per field, merged in the order of the rows and columns.
+    std::vector<Cell> m_totals;
+    std::vector<int> m_totalsTouched;
+    std::vector<Cell> m_groupCells;
+    // Its staged cells held in memory, with their row values.
     std::vector<dao::Variant> m_rowValues;
     std::vector<Staged> m_staged;
-    // Every group read: its lead values, row values and staged cells.
-    struct GroupCells {
-        std::vector<dao::Variant> lead;
-        std::vector<dao::Variant> rowValues;
-        std::vector<Staged> staged;
-    };
-    std::vector<GroupCells> m_groupBuffer;
+    // The work table's part: the staging table exists, the group's rows there
+    // (from the first rowid on), and the appender writing them.
+    std::size_t m_stageLimit = DefaultStageLimit;
+    bool m_tempMade = false;
+    bool m_spilled = false;
+    std::int64_t m_firstRowId = 0;
+    int m_tableRow = 0; // rows of the group numbered in the table
+    std::unique_ptr<dao::TableAppender> m_appender;
 };

@@ -12,62 +12,61 @@
 // grouped counts are read in the order of the same columns, so the walk that
 // matches them is reliable. Records whose weight is Null, 0 or below (or the
 // "Equal" missing value) count nowhere, as everywhere in the engine.
-#include "db/Dao.h"
-#include "engine/AnalysisArgs.h"
+#include "engine/AnalysisCatalogue.h"
+#include "engine/AnalysisRoad.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-class ProcGuard;
-class VarnelloCore;
+struct ChiSquareSettings : AnalysisSettings {
+    bool Detail = false, KeepBlanks = false, AllCategories = false;
+};
 
-class CNonParamChiSquare {
+class CNonParamChiSquare : public AnalysisRoad {
 public:
-    // The run. The outcome comes back in `message`: empty on success, else
-    // the reason the run stopped.
-    void Quorb_ChiSquare(std::string OutputTable1, std::string OutputTable2, std::string Table, FieldList& Fields,
-                         std::int16_t nG, std::int16_t nC, bool bWeighted, bool ChiDetail, bool IncludeBlanks,
-                         bool ChiAll, VarnelloCore& Engine, std::string& message);
+    using Settings = ChiSquareSettings;
+    explicit CNonParamChiSquare(const Settings& settings);
+
+    static std::string FromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext& cx,
+                                    AnalysisType::Settings& out);
 
 private:
-    // One row of the grouped counts: its key (group values, then the category) and O.
-    struct SummaryRow {
-        std::vector<dao::Variant> key;
+    // One category of the group being read and its observed value O.
+    struct Category {
+        dao::Variant value;
         double observed = 0;
     };
 
+    std::string Steps() override;
+    void InitData() override;
+    void CalcData() override;
+    void WriteData() override;
     std::string WhereCondition();
     std::string GetWhereClause(const std::string& bracketedField, long fieldType);
     std::string AllGroups(const std::string& where);
     std::string ChiSummary(const std::string& where);
     std::string CreateOutput();
     std::string CreateDetail();
-    void ReadRecords();
-    void ProcessGroup(std::vector<SummaryRow>& rows);
-    void CalcData(const SummaryRow& row);
-    void WriteData(const std::vector<dao::Variant>& groupKey);
-    void WriteDetail(const std::vector<dao::Variant>& key, const dao::Variant& category, double observed);
+    void ProcessGroup();
+    void CalcData(const Category& row);
+    void WriteSummary();
+    void WriteDetail(const dao::Variant& category, double observed);
 
-    void Fail(ProcGuard& proc);
-    bool Failed() const { return !m_error.empty(); }
-
-    VarnelloCore* m_Engine = nullptr;
-    std::string m_error;
-    std::string m_out1, m_out2, m_table;
-    FieldList m_fields;
+    const Settings& m_s;
     FieldList m_names; // group fields, the analysed field, the weight field
-    std::int16_t m_nG = 0, m_nC = 0;
-    bool m_bWeighted = false, m_detail = false, m_includeBlanks = false, m_all = false;
+    FieldList m_keys;  // group fields and the analysed field: the columns of the grouped counts
     std::string m_field; // the compare field being analysed
     std::string m_where; // its condition
+    std::string m_progress;
+    dao::FieldPtr m_observed;
 
-    std::vector<dao::Variant> m_list; // the full category list of the field
-    std::vector<long> m_types, m_sizes;
-    dao::RecordsetPtr m_detailRs;
+    // The full category list of the field (kept with "all categories"), and its length.
+    std::vector<dao::Variant> m_list;
+    std::int64_t m_listCount = 0;
 
     // Per group.
+    std::vector<Category> m_group;
     double m_total = 0, m_expected = 0, m_chi = 0, m_cumulative = 0;
     std::int32_t m_present = 0;
-    std::int32_t m_records = 0; // summary rows read for the field, for progress
 };

@@ -7,26 +7,29 @@
 // group of the group fields goes into output table 1; when output table 2 is
 // named, one row per data field with its rank sum goes there.
 //
-// The values are staged in the temporary work database ("statTemp1":
-// Record, Field, Data, Weight, Rank), ranked there by Quorb_RankTable and
-// summed per field by a query on the same database.
+// A block is one record, so its values are ranked as the record is read and
+// each field's weighted rank sum grows record by record (compensated
+// summation): what the run holds does not grow with the number of records,
+// and nothing is staged in the temporary database.
+// Quorb_RankTable ranks the records of a recordset the same way, block by
+// block, for callers that keep their values in a table.
 #include "db/Dao.h"
-#include "engine/AnalysisArgs.h"
+#include "engine/AnalysisCatalogue.h"
+#include "engine/AnalysisRoad.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-class ProcGuard;
-class VarnelloCore;
+struct FriedmanSettings : AnalysisSettings {};
 
-class CNonParamFriedman {
+class CNonParamFriedman : public AnalysisRoad {
 public:
-    // The run. The outcome comes back in `message`: empty on success, else
-    // the reason the run stopped. At least two data fields are needed.
-    void Quorb_NonParamFriedman(std::string OutputTable1, std::string OutputTable2, std::string Table,
-                                FieldList& Fields, std::int16_t nG, std::int16_t k, bool bWeighted, VarnelloCore& Engine,
-                                std::string& message);
+    using Settings = FriedmanSettings;
+    explicit CNonParamFriedman(const Settings& settings);
+
+    static std::string FromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext& cx,
+                                    AnalysisType::Settings& out);
 
     // Writes into the rank column of every record its rank within its block
     // (records ordered by block, then value ascending); tied values share the
@@ -34,33 +37,28 @@ public:
     static void Quorb_RankTable(dao::Recordset& rs, const std::string& blockColumn, const std::string& valueColumn,
                                 const std::string& rankColumn);
 
+    // The mid-ranks of `values` (1 .. k) among themselves into ranks (1 .. k):
+    // a run of t equal values from position p gets p + (t − 1)/2. `order`
+    // is working space.
+    static void RankWithin(const std::vector<double>& values, std::vector<double>& ranks,
+                           std::vector<std::size_t>& order);
+
 private:
-    std::string OpenData();
+    std::string Steps() override;
+    void InitData() override;
+    void CalcData() override;
+    void WriteData() override;
     std::string CreateDetail();
     std::string CreateOutput();
-    void CreateRankTemp();
-    void InitData();
-    void ReadRecords();
-    void CalcData();
-    void WriteData(const std::vector<dao::Variant>& groupValues);
 
-    void Fail(ProcGuard& proc);
-    bool Failed() const { return !m_error.empty(); }
-
-    VarnelloCore* m_Engine = nullptr;
-    std::string m_error;
-    std::string m_out1, m_out2, m_table;
-    FieldList m_fields;
-    std::int16_t m_nG = 0, m_k = 0;
-    bool m_bWeighted = false, m_detail = false;
-    std::vector<long> m_types, m_sizes;
-    dao::RecordsetPtr m_detailRS, m_stageRS;
-    dao::FieldPtr m_sRecord, m_sField, m_sData, m_sWeight;
-    std::vector<dao::FieldPtr> m_dataCols;
-    dao::FieldPtr m_weightCol;
-    bool m_tableExists = false;
-    // Per group.
-    std::int64_t m_records = 0, m_complete = 0, m_staged = 0, m_lastStaged = 0;
+    const Settings& m_s;
+    bool m_detail = false;
+    // Per group: complete records and their weight sum b; each field's
+    // weighted rank sum as a compensated sum (sum and its lost low part).
+    std::int64_t m_complete = 0;
     double m_b = 0;
-    std::vector<double> m_row; // the current record's values
+    std::vector<double> m_R, m_Rlow;
+    // The current record's values and ranks, and the ranking's working space.
+    std::vector<double> m_row, m_rank;
+    std::vector<std::size_t> m_order;
 };

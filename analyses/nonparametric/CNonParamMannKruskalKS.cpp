@@ -3,279 +3,226 @@
 #include "analyses/nonparametric/CNonParamWald.h"
 #include "engine/CZValue.h"
 #include "engine/Moments.h"
-#include "engine/VarnelloCore.h"
+#include "engine/SortStage.h"
 #include "engine/modStatsGeneral.h"
-#include "errors/ErrorGlobals.h"
-#include "errors/ProcGuard.h"
+#include "scenario/CMelvarsScenario.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <limits>
 
 using namespace dao;
 
 namespace {
 
-constexpr const char* StageTable = "statTemp1";
+// The staged rows: Mann-Whitney reads a data field one sample at a time
+// (sample, value, weight); Kruskal-Wallis reads all samples of a field in
+// the order of their values (value, sample, weight).
+SortStage::Shape pairShape() {
+    SortStage::Shape s;
+    s.columns = {"GroupFld", "Data", "Weight"};
+    s.keys = 2;
+    s.parts = true;
+    s.memoryLimit = SortStage::RowsIn(SortStage::RankMemory, 3);
+    s.packed = true;
+    return s;
+}
 
-// One pair of samples while their merged values are walked in ascending order.
-struct PairState {
-    double p = 0;                    // last rank position used
-    double R1 = 0, R2 = 0;           // rank sums
-    double ties = 0, tiedGroups = 0, sumTies = 0;
-    double c1 = 0, c2 = 0;           // cumulative weights
-    double Dpos = 0, Dneg = 0;
-};
-
-// The run's values per sample within one run of equal values.
-struct RunPart {
-    double whole = 0;  // whole weights
-    double weight = 0; // weights
+// A sample's rows read in runs of equal values: their rows, weights and
+// whole weights summed in the order read.
+struct ValueRun {
+    double x = 0, whole = 0, weight = 0;
     std::int64_t rows = 0;
 };
+constexpr std::size_t HeldRuns = std::size_t(1) << 16;
+
+class CursorRuns {
+public:
+    explicit CursorRuns(SortStage::Cursor& c) : m_c(c), m_r(c.Next() ? c.Row() : nullptr) {}
+    bool Next(ValueRun& run) {
+        if (!m_r) return false;
+        run = ValueRun{};
+        run.x = m_r[1];
+        for (; m_r && m_r[1] == run.x; m_r = m_c.Next() ? m_c.Row() : nullptr) {
+            run.rows += 1;
+            run.weight += m_r[2];
+            run.whole += std::floor(m_r[2]);
+        }
+        return true;
+    }
+
+private:
+    SortStage::Cursor& m_c;
+    const double* m_r;
+};
+
+struct HeldRunsOf {
+    const std::vector<ValueRun>& runs;
+    std::size_t at = 0;
+    bool Next(ValueRun& run) {
+        if (at == runs.size()) return false;
+        run = runs[at++];
+        return true;
+    }
+};
+
+SortStage::Shape allSamplesShape() {
+    SortStage::Shape s;
+    s.columns = {"Data", "GroupFld", "Weight"};
+    s.memoryLimit = SortStage::RowsIn(SortStage::RankMemory, 3);
+    s.packed = true;
+    return s;
+}
+
+std::string oneCompareField(const AnalysisSettings& base) {
+    if (base.nC == 0) return "At least one Compare field must be assigned";
+    if (base.nC > 1) return "Only one Compare field may be assigned";
+    return {};
+}
 
 } // namespace
 
-void CNonParamMannKruskalKS::Fail(ProcGuard& proc) {
-    proc.HandleError();
-    if (m_error.empty())
-        m_error = VarnelloCore::UnexpectedErrorMessage(proc.Handler(), m_kruskal ? "Unexpected error in Kruskal-Wallis"
-                                                                              : "Unexpected error in Mann-Whitney");
+CNonParamMannKruskalKS::CNonParamMannKruskalKS(const Settings& settings)
+    : AnalysisRoad(settings, "Quorb_MannKSKruskal", settings.KruskalWallis ? "Kruskal-Wallis" : "Mann-Whitney"),
+      m_s(settings) {}
+
+CNonParamMannKruskalKS::~CNonParamMannKruskalKS() = default;
+
+std::string CNonParamMannKruskalKS::FromScenario(const CMelvarsScenario& s, const AnalysisSettings& base,
+                                                 RunContext& cx, AnalysisType::Settings& out) {
+    std::string msg = oneCompareField(base);
+    if (!msg.empty()) return msg;
+    if (NamesEqual(s.CalcType(), "N Sample")) {
+        NewSettings<Settings>(base, out).KruskalWallis = true;
+    } else if (NamesEqual(s.NPTwoType(), "Wald")) {
+        return CNonParamWald::FromScenario(s, base, cx, out);
+    } else if (NamesEqual(s.NPTwoType(), "Mann")) {
+        Settings& a = NewSettings<Settings>(base, out);
+        a.OutputTable2 = "";
+        a.MannWhitney = true;
+        a.KolmogorovSmirnov = true;
+    } else {
+        return "Unknown two-sample test type: " + s.NPTwoType();
+    }
+    return {};
 }
 
-std::string CNonParamMannKruskalKS::Quorb_MannKSKruskal(std::string OutputTable1, std::string OutputTable2,
-                                                        std::string Table, FieldList& Fields,
-                                                        std::int16_t CompareIndex, std::int16_t nData, bool Weighted,
-                                                        bool Mann, bool KS, bool Kruskal, VarnelloCore& Engine) {
-    ProcGuard proc(gEngineErr, "Quorb_MannKSKruskal");
-    std::string result;
-    m_Engine = &Engine;
-    bool outputMade = false;
-    try {
-        m_out1 = OutputTable1;
-        m_out2 = OutputTable2;
-        m_table = Table;
-        m_fields = Fields;
-        m_c = CompareIndex;
-        m_nData = nData;
-        m_weighted = Weighted;
-        m_mann = Mann;
-        m_ks = KS;
-        m_kruskal = Kruskal;
-        m_detail = Kruskal && !OutputTable2.empty();
+template <>
+std::string RunAnalysis<CNonParamMannKruskalKS>(AnalysisSettings& settings, RunContext& cx) {
+    if (dynamic_cast<CNonParamWald::Settings*>(&settings)) return RunAnalysis<CNonParamWald>(settings, cx);
+    CNonParamMannKruskalKS analysis(static_cast<const CNonParamMannKruskalKS::Settings&>(settings));
+    return analysis.Run(cx);
+}
 
-        Engine.Quorb_Msg(0, true, "Retrieving comparison values");
-        CNonParamWald wald;
+std::string CNonParamMannKruskalKS::Steps() {
+    m_c = static_cast<std::int16_t>(m_s.ComparePosition());
+    const bool twoSample = m_s.MannWhitney || m_s.KolmogorovSmirnov;
+    Progress("Retrieving comparison values");
+    {
         std::vector<long> types, sizes;
-        m_count = wald.Quorb_QueryGroups(m_table, m_fields, m_c, types, sizes, m_values, Engine);
-        if (m_count < 1) result = "Problem with input table";
-        if (result.empty()) {
-            Engine.Quorb_Msg(0, true, "Retrieving and sorting data");
-            result = OpenData();
-        }
-        if (result.empty() && !Failed()) {
-            Engine.Quorb_Msg(0, true, "Creating output table");
-            if (m_mann || m_ks) {
-                result = CreateOutput();
-            } else if (m_kruskal) {
-                if (m_detail) result = CreateKruskalDetail();
-                if (result.empty() && !Failed()) result = CreateKruskalWallis();
-            }
-            outputMade = result.empty() && !Failed();
-        }
-        if (result.empty() && !Failed()) {
-            if (!Engine.Quorb_UTIL_MakeTempDB() || !Engine.TempDatabase()) result = "Temp database could not be created";
-        }
-        if (result.empty() && !Failed()) {
-            Engine.Quorb_Msg(0, true, "Analyzing records");
-            ReadRecords();
-            if (m_unmatched > 0)
-                Engine.Quorb_Msg(0, true, std::to_string(m_unmatched) +
-                                              " records with a compare value outside the list of values were counted "
-                                              "as missing");
-        }
-    } catch (...) {
-        Fail(proc);
+        m_count = CNonParamWald::Quorb_QueryGroups(m_s.Table, m_s.fields, m_c, types, sizes, m_values, Cx());
     }
-    try {
-        if (m_tempRS) m_tempRS->Close();
-        m_tempRS.reset();
-        if (m_tableExists) Engine.Quorb_DeleteTable(true, StageTable);
-        if (m_detailRS) m_detailRS->Close();
-        m_detailRS.reset();
-        if (auto rs = Engine.DataRecordset()) rs->Close();
-        if (outputMade)
-            if (auto rs = Engine.OutputRecordset()) rs->Close();
-    } catch (...) {
-        Fail(proc);
+    if (m_count < 1) return "Problem with input table";
+    Progress("Retrieving and sorting data");
+    // The records of a group come by compare value (most of them then find
+    // their sample at once); the stage orders the values.
+    std::string msg = OpenSource(m_c, false);
+    if (Going(msg)) {
+        Progress("Creating output table");
+        if (twoSample) {
+            msg = CreateOutput();
+        } else if (m_s.KruskalWallis) {
+            if (!m_s.OutputTable2.empty()) msg = CreateKruskalDetail();
+            if (Going(msg)) msg = CreateKruskalWallis();
+        }
     }
-    if (result.empty() && Failed()) result = m_error;
-    m_Engine = nullptr;
-    return result;
-}
-
-std::string CNonParamMannKruskalKS::OpenData() {
-    std::string msg = m_Engine->Quorb_InitDataTable(m_table, m_fields, m_c, m_types, m_sizes);
+    if (Going(msg)) msg = MakeWorkDatabase();
+    if (Going(msg)) {
+        Progress("Analyzing records");
+        m_stage = std::make_unique<SortStage>(Cx(), m_s.nX, twoSample ? pairShape() : allSamplesShape());
+        m_cells.assign(static_cast<std::size_t>(m_count + 1) * static_cast<std::size_t>(m_s.nX + 1), Cell{});
+        m_active.assign(static_cast<std::size_t>(m_s.nX) + 1, {});
+        // The staged rows of a group and its result rows are kept together.
+        Kept([this] { ReadGroups(m_s.nG); });
+        if (m_unmatched > 0)
+            Progress(std::to_string(m_unmatched) +
+                     " records with a compare value outside the list of values were counted as missing");
+    }
     return msg;
 }
 
+void CNonParamMannKruskalKS::CloseOwn() {
+    if (m_stage) m_stage->Close();
+    m_stage.reset();
+}
+
 std::string CNonParamMannKruskalKS::CreateOutput() {
-    ProcGuard proc(gEngineErr, "CreateOutput");
-    std::string msg;
-    try {
-        VarnelloCore& eng = *m_Engine;
-        TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_out1);
-        std::int16_t ord = CreateLeadFields(td, static_cast<std::int16_t>(m_c - 1), m_fields, m_types, m_sizes, true, 0,
-                                            m_c, false, "Count", "");
+    return Guard("CreateOutput", [&] {
+        TableDefPtr td = NewTable(m_s.OutputTable1);
+        std::int16_t ord = CreateLeadFields(td, m_s.nG, m_s.fields, m_types, m_sizes, true, 0, m_c, false, "Count", "");
         AddTableField(td, "Cases-1", dbDouble, ord, 0);
         AddTableField(td, "Cases-2", dbDouble, ord, 0);
-        if (m_mann)
+        if (m_s.MannWhitney)
             for (const char* name : {"SumRank-1", "SumRank-2", "MeanRank-1", "MeanRank-2", "Ties", "TiedGroups",
                                      "SumTies", "MW_U", "MW_U_Prime", "MW_W", "MW_Z", "MW_Prob", "MW_Z_(ties)",
                                      "MW_Prob_(ties)"})
                 AddTableField(td, name, dbDouble, ord, 0);
-        if (m_ks)
+        if (m_s.KolmogorovSmirnov)
             for (const char* name : {"KS_MaxAbsoluteDiff", "KS_MaxPosDiff", "KS_MaxNegDiff", "KS_Z", "KS_Prob"})
                 AddTableField(td, name, dbDouble, ord, 0);
-        msg = eng.ReplaceOutputTable(td, true, [this] { return OpenData(); }, m_table);
-    } catch (...) {
-        Fail(proc);
-    }
-    return msg;
+        return PlaceOutput(td, true);
+    });
 }
 
 std::string CNonParamMannKruskalKS::CreateKruskalDetail() {
-    ProcGuard proc(gEngineErr, "CreateKruskalDetail");
-    std::string msg;
-    try {
-        VarnelloCore& eng = *m_Engine;
-        TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_out2);
-        std::int16_t ord =
-            CreateLeadFields(td, m_c, m_fields, m_types, m_sizes, true, 0, 0, m_weighted, "Count", "");
+    return Guard("CreateKruskalDetail", [&] {
+        TableDefPtr td = NewTable(m_s.OutputTable2);
+        std::int16_t ord = CreateLeadFields(td, m_c, m_s.fields, m_types, m_sizes, true, 0, 0, m_s.bW, "Count", "");
         AddTableField(td, "SumRanks", dbDouble, ord, 0);
         AddTableField(td, "MeanRank", dbDouble, ord, 0);
-        msg = eng.ReplaceOutputTable(td, false, [this] { return OpenData(); }, m_table);
-        if (msg.empty()) m_detailRS = eng.OutputDatabase()->OpenRecordset(m_out2, dbOpenDynaset);
-    } catch (...) {
-        Fail(proc);
-    }
-    return msg;
+        std::string msg = PlaceOutput(td, false);
+        if (msg.empty()) Cx().SetOutputRecordset2(Cx().OutputDatabase()->OpenRecordset(m_s.OutputTable2, dbOpenDynaset));
+        return msg;
+    });
 }
 
 std::string CNonParamMannKruskalKS::CreateKruskalWallis() {
-    ProcGuard proc(gEngineErr, "CreateKruskalWallis");
-    std::string msg;
-    try {
-        VarnelloCore& eng = *m_Engine;
-        TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_out1);
-        std::int16_t ord = CreateLeadFields(td, static_cast<std::int16_t>(m_c - 1), m_fields, m_types, m_sizes, true, 0,
-                                            0, m_weighted, "Count", "Missing");
+    return Guard("CreateKruskalWallis", [&] {
+        TableDefPtr td = NewTable(m_s.OutputTable1);
+        std::int16_t ord =
+            CreateLeadFields(td, m_s.nG, m_s.fields, m_types, m_sizes, true, 0, 0, m_s.bW, "Count", "Missing");
         for (const char* name : {"Groups", "Ties", "TiedGroups", "SumTies", "H", "Prob", "H_(ties)", "Prob_(ties)"})
             AddTableField(td, name, dbDouble, ord, 0);
-        msg = eng.ReplaceOutputTable(td, true, [this] { return OpenData(); }, m_table);
-    } catch (...) {
-        Fail(proc);
-    }
-    return msg;
+        return PlaceOutput(td, true);
+    });
 }
 
-void CNonParamMannKruskalKS::CreateTempTable() {
-    VarnelloCore& eng = *m_Engine;
-    CreateWorkTable(eng.TempDatabase(), StageTable,
-                    {{"GroupFld", dbLong}, {"Field", dbLong}, {"Data", dbDouble}, {"Weight", dbDouble}});
-    m_tableExists = true;
-}
-
-// A new group of records: zero the tables and make the staging table ready
-// (emptied after up to 500 rows, made afresh after more).
+// A new group of records: its cells emptied, the stage ready.
 void CNonParamMannKruskalKS::InitData() {
-    VarnelloCore& eng = *m_Engine;
-    const std::size_t cells = static_cast<std::size_t>(m_count + 1) * static_cast<std::size_t>(m_nData + 1);
-    m_countTable.assign(cells, 0);
-    m_weightTable.assign(cells, 0.0);
-    if (m_tempRS) {
-        m_tempRS->Close();
-        m_tempRS.reset();
-    }
-    if (!m_tableExists || m_lastStaged > 500) CreateTempTable();
-    else if (m_lastStaged > 0) eng.Quorb_EmptyTable(true, StageTable, static_cast<long>(m_lastStaged), eng.OutputDatabase());
-    m_tempRS = eng.TempDatabase()->OpenRecordset(StageTable, dbOpenTable, dbAppendOnly);
-    m_tGroup = m_tempRS->Fields("GroupFld");
-    m_tField = m_tempRS->Fields("Field");
-    m_tData = m_tempRS->Fields("Data");
-    m_tWeight = m_tempRS->Fields("Weight");
-    m_groupIndex = 0;
-    m_staged = 0;
-    m_groupRecords = 0;
-}
-
-void CNonParamMannKruskalKS::ReadRecords() {
-    ProcGuard proc(gEngineErr, "ReadRecords");
-    int txOpen = 0;
-    try {
-        VarnelloCore& eng = *m_Engine;
-        RecordsetPtr rs = eng.InputRecordset();
-        const std::size_t c = static_cast<std::size_t>(m_c);
-        std::vector<FieldPtr> keys(c + 1);
-        for (std::size_t i = 1; i <= c; ++i) keys[i] = rs->Fields(m_fields[i]);
-        m_compareCol = keys[c];
-        m_dataCols.assign(static_cast<std::size_t>(m_nData) + 1, nullptr);
-        for (std::size_t i = 1; i <= static_cast<std::size_t>(m_nData); ++i) m_dataCols[i] = rs->Fields(m_fields[c + i]);
-        m_weightCol = m_weighted ? rs->Fields(m_fields[c + static_cast<std::size_t>(m_nData) + 1]) : nullptr;
-        std::vector<Variant> stored(c + 1, Variant::Null()), key(c + 1, Variant::Null());
-        auto ws = DBEngine().Workspaces(0);
-        m_lastStaged = 0;
-        InitData();
-        ws->BeginTrans();
-        ++txOpen;
-        std::int64_t counter = 0;
-        while (!rs->EOF_() && !Failed()) {
-            for (std::size_t i = 1; i <= c; ++i) key[i] = keys[i]->Value();
-            if (eng.Quorb_SameRecords_b(static_cast<std::int16_t>(m_c - 1), counter != 0, stored, key)) {
-                // The group's staged rows and its result rows are committed together.
-                eng.Quorb_Msg(static_cast<long>(counter), true, "");
-                WriteData(stored);
-                --txOpen;
-                ws->CommitTrans();
-                stored = key;
-                m_lastStaged = m_staged;
-                InitData();
-                ws->BeginTrans();
-                ++txOpen;
-            }
-            CalcData();
-            ++counter;
-            ++m_groupRecords;
-            eng.Quorb_Msg(static_cast<long>(counter), false, "");
-            rs->MoveNext();
+    Guard("InitData", [&] {
+        for (std::int16_t f = 1; f <= m_s.nX; ++f) {
+            auto& active = m_active[static_cast<std::size_t>(f)];
+            for (std::int64_t g : active) cell(g, f) = Cell{};
+            active.clear();
         }
-        if (!Failed()) {
-            eng.Quorb_Msg(static_cast<long>(counter), true, "");
-            if (counter > 0) WriteData(stored);
-        }
-        --txOpen;
-        ws->CommitTrans();
-    } catch (...) {
-        Fail(proc);
-    }
-    while (txOpen-- > 0) {
-        try {
-            DBEngine().Workspaces(0)->CommitTrans();
-        } catch (...) {
-        }
-    }
+        m_stage->BeginGroup();
+        m_groupIndex = 0;
+    });
 }
 
 bool CNonParamMannKruskalKS::FindGroup(const Variant& value, std::int64_t& index) {
-    VarnelloCore& eng = *m_Engine;
+    RunContext& cx = Cx();
     // The sorted records bring the same value or the next one most of the time.
     if (index > 0) {
-        if (eng.Quorb_SameValue(m_values[static_cast<std::size_t>(index)], value, false)) return true;
-        if (index < m_count && eng.Quorb_SameValue(m_values[static_cast<std::size_t>(index + 1)], value, false)) {
+        if (cx.Quorb_SameValue(m_values[static_cast<std::size_t>(index)], value, false)) return true;
+        if (index < m_count && cx.Quorb_SameValue(m_values[static_cast<std::size_t>(index + 1)], value, false)) {
             ++index;
             return true;
         }
     }
     for (std::int64_t i = 1; i <= m_count; ++i) {
-        if (eng.Quorb_SameValue(m_values[static_cast<std::size_t>(i)], value, false)) {
+        if (cx.Quorb_SameValue(m_values[static_cast<std::size_t>(i)], value, false)) {
             index = i;
             return true;
         }
@@ -284,174 +231,153 @@ bool CNonParamMannKruskalKS::FindGroup(const Variant& value, std::int64_t& index
 }
 
 void CNonParamMannKruskalKS::CalcData() {
-    ProcGuard proc(gEngineErr, "CalcData");
-    try {
-        VarnelloCore& eng = *m_Engine;
-        double w = 1;
-        if (m_weighted) {
-            Variant v = m_weightCol->Value();
-            w = v.IsNull() ? 0.0 : v.ToDouble();
-            if (NamesEqual(eng.MissingRule(), "Equal") && w == eng.MissingEqualValue()) w = 0;
-        }
+    Guard("CalcData", [&] {
+        const double w = Weight();
         if (!(w > 0)) return;
-        if (!FindGroup(m_compareCol->Value(), m_groupIndex)) {
+        if (!FindGroup(Column(static_cast<std::size_t>(m_c))->Value(), m_groupIndex)) {
             // Counted as missing; the run reports how many once, at its end.
             ++m_unmatched;
             return;
         }
-        const std::size_t row = static_cast<std::size_t>(m_groupIndex) * static_cast<std::size_t>(m_nData + 1);
-        for (std::int16_t i = 1; i <= m_nData; ++i) {
-            Variant v = m_dataCols[static_cast<std::size_t>(i)]->Value();
-            if (v.IsNull()) continue;
-            const double x = v.ToDouble();
-            if (!eng.Quorb_DataOk_b(x, false)) continue;
-            m_countTable[row + static_cast<std::size_t>(i)] += 1;
-            m_weightTable[row + static_cast<std::size_t>(i)] += w;
-            m_tempRS->AddNew();
-            m_tGroup->SetValue(static_cast<std::int32_t>(m_groupIndex));
-            m_tField->SetValue(static_cast<std::int32_t>(i));
-            m_tData->SetValue(x);
-            m_tWeight->SetValue(w);
-            m_tempRS->Update();
-            ++m_staged;
+        const double g = static_cast<double>(m_groupIndex);
+        const bool twoSample = m_s.MannWhitney || m_s.KolmogorovSmirnov;
+        for (std::int16_t i = 1; i <= m_s.nX; ++i) {
+            double x = 0;
+            if (!Number(static_cast<std::size_t>(m_c + i), x)) continue;
+            Cell& c = cell(m_groupIndex, i);
+            if (c.count == 0) m_active[static_cast<std::size_t>(i)].push_back(m_groupIndex);
+            c.count += 1;
+            c.weight += w;
+            if (twoSample) m_stage->Add(i, {g, x, w});
+            else m_stage->Add(i, {x, g, w});
         }
-    } catch (...) {
-        Fail(proc);
-    }
+    });
 }
 
-// The staged values of one data field in ascending order, read through the
-// temporary database itself (no file path in the statement).
-RecordsetPtr CNonParamMannKruskalKS::OpenStaged(std::int64_t f) {
-    return m_Engine->TempDatabase()->OpenRecordset("SELECT [GroupFld], [Data], [Weight] FROM " + std::string(StageTable) +
-                                                       " WHERE ([Field] = " + std::to_string(f) + ") ORDER BY [Data];",
-                                                   dbOpenSnapshot);
+void CNonParamMannKruskalKS::WriteData() {
+    Guard("WriteData", [&] {
+        for (std::int16_t f = 1; f <= m_s.nX && !Failed(); ++f) {
+            auto& active = m_active[static_cast<std::size_t>(f)];
+            std::sort(active.begin(), active.end());
+            if (m_s.KruskalWallis) WriteKruskalWallis(f);
+            else if (m_s.MannWhitney || m_s.KolmogorovSmirnov) WriteMannKS(f);
+        }
+    });
 }
 
-void CNonParamMannKruskalKS::WriteData(std::vector<Variant>& lead) {
-    ProcGuard proc(gEngineErr, "WriteData");
-    try {
-        if (m_tempRS) {
-            m_tempRS->Close();
-            m_tempRS.reset();
-        }
-        for (std::int64_t f = 1; f <= m_nData && !Failed(); ++f) {
-            if (m_kruskal) WriteKruskalWallis(lead, f);
-            else if (m_mann || m_ks) WriteMannKS(lead, f);
-        }
-    } catch (...) {
-        Fail(proc);
-    }
-}
-
-void CNonParamMannKruskalKS::WriteMannKS(std::vector<Variant>& lead, std::int64_t f) {
-    ProcGuard proc(gEngineErr, "WriteMannKS");
-    try {
-        const std::int64_t K = m_count;
-        const std::size_t stride = static_cast<std::size_t>(m_nData + 1);
-        auto N = [&](std::int64_t g) { return m_weightTable[static_cast<std::size_t>(g) * stride + static_cast<std::size_t>(f)]; };
-        auto cnt = [&](std::int64_t g) { return m_countTable[static_cast<std::size_t>(g) * stride + static_cast<std::size_t>(f)]; };
-        std::vector<std::int64_t> active; // samples with a usable value
-        for (std::int64_t g = 1; g <= K; ++g)
-            if (N(g) > 0) active.push_back(g);
+// One row for every pair of samples with values of the field, in the order
+// of the compare values. A pair is ranked by merging its two samples' values
+// in ascending order, in runs of equal values.
+void CNonParamMannKruskalKS::WriteMannKS(std::int16_t f) {
+    Guard("WriteMannKS", [&] {
+        const auto& active = m_active[static_cast<std::size_t>(f)];
         if (active.size() < 2) return;
-
-        // Every pair of samples is ranked in the one walk over the merged values.
-        const std::size_t A = active.size();
-        std::vector<std::size_t> slot(static_cast<std::size_t>(K) + 1, A);
-        for (std::size_t i = 0; i < A; ++i) slot[static_cast<std::size_t>(active[i])] = i;
-        std::vector<PairState> pairs(A * A);
-        std::vector<RunPart> run(A);
-        std::vector<std::size_t> present;
-        auto closeRun = [&] {
-            for (std::size_t a : present) {
-                for (std::size_t b = 0; b < A; ++b) {
-                    if (b == a) continue;
-                    // Pair (i, j) with i < j; a pair whose both samples are present is closed once.
-                    const std::size_t i = a < b ? a : b, j = a < b ? b : a;
-                    if (run[b].rows > 0 && b < a) continue;
-                    PairState& s = pairs[i * A + j];
-                    const RunPart &r1 = run[i], &r2 = run[j];
-                    if (m_ks) {
-                        s.c1 += r1.weight;
-                        s.c2 += r2.weight;
-                        const double D = Moments::DecimalDifference(s.c1 / N(active[i]), s.c2 / N(active[j]));
-                        if (D > s.Dpos) s.Dpos = D;
-                        if (D < s.Dneg) s.Dneg = D;
-                    }
-                    if (m_mann) {
-                        const double t = r1.whole + r2.whole;
-                        s.p += 1;
-                        if (t > 0) {
-                            const double sum = t == 1 ? s.p : (t - 1 + 2 * s.p) * t / 2;
-                            if (t > 1) {
-                                s.tiedGroups += 1;
-                                s.ties += static_cast<double>(r1.rows + r2.rows);
-                                s.sumTies += t * t * t - t;
+        const bool mann = m_s.MannWhitney, ks = m_s.KolmogorovSmirnov;
+        SortStage::Cursor one(*m_stage), two(*m_stage);
+        // The first sample's runs of equal values are held while it meets the
+        // samples after it, when it meets more than one and its runs are not
+        // too many.
+        std::vector<ValueRun> held;
+        const std::size_t heldRuns = SortStage::HeldRows(HeldRuns);
+        CZValue zv;
+        RecordsetPtr out = Cx().OutputRecordset();
+        // The row's columns, found once: "Cases-1", "Cases-2", then the
+        // Mann-Whitney and the Kolmogorov-Smirnov columns in their order.
+        static const char* const names[] = {"Cases-1", "Cases-2", "SumRank-1", "SumRank-2", "MeanRank-1",
+                                            "MeanRank-2", "Ties", "TiedGroups", "SumTies", "MW_U", "MW_U_Prime",
+                                            "MW_W", "MW_Z", "MW_Prob", "MW_Z_(ties)", "MW_Prob_(ties)",
+                                            "KS_MaxAbsoluteDiff", "KS_MaxPosDiff", "KS_MaxNegDiff", "KS_Z", "KS_Prob"};
+        enum {
+            Cases1, Cases2, SumRank1, SumRank2, MeanRank1, MeanRank2, TiesCol, TiedGroupsCol, SumTiesCol, MwU, MwUPrime,
+            MwW, MwZ, MwProb, MwZTies, MwProbTies, KsMaxAbs, KsMaxPos, KsMaxNeg, KsZ, KsProb
+        };
+        std::vector<FieldPtr> columns(std::size(names));
+        auto column = [&](std::size_t i) -> const FieldPtr& {
+            if (!columns[i]) columns[i] = out->Fields(names[i]);
+            return columns[i];
+        };
+        for (std::size_t i = 0; i < active.size(); ++i) {
+            const std::int64_t g1 = active[i];
+            held.clear();
+            bool holding = active.size() - i > 2;
+            if (holding) {
+                one.Open(f, static_cast<double>(g1));
+                for (CursorRuns runs(one); holding;) {
+                    ValueRun r;
+                    if (!runs.Next(r)) break;
+                    if (held.size() == heldRuns) holding = false;
+                    else held.push_back(r);
+                }
+                if (!holding) held.clear();
+            }
+            for (std::size_t j = i + 1; j < active.size(); ++j) {
+                const std::int64_t g2 = active[j];
+                const double N1 = cell(g1, f).weight, N2 = cell(g2, f).weight;
+                TieRanks ranks;
+                double R1 = 0, R2 = 0, ties = 0, c1 = 0, c2 = 0, Dpos = 0, Dneg = 0;
+                // Runs of equal values of both samples, merged in ascending order.
+                auto walk = [&](auto&& first, auto&& second) {
+                    ValueRun a, b;
+                    bool moreA = first.Next(a), moreB = second.Next(b);
+                    while (moreA || moreB) {
+                        const double x = !moreB || (moreA && a.x < b.x) ? a.x : b.x;
+                        ValueRun r1, r2;
+                        if (moreA && a.x == x) {
+                            r1 = a;
+                            moreA = first.Next(a);
+                        }
+                        if (moreB && b.x == x) {
+                            r2 = b;
+                            moreB = second.Next(b);
+                        }
+                        if (ks) {
+                            c1 += r1.weight;
+                            c2 += r2.weight;
+                            const double D = Moments::DecimalDifference(c1 / N1, c2 / N2);
+                            if (D > Dpos) Dpos = D;
+                            if (D < Dneg) Dneg = D;
+                        }
+                        if (mann) {
+                            // Weights below 1 take no rank position.
+                            const double t = r1.whole + r2.whole;
+                            if (t > 0) {
+                                const double mean = ranks.Run(t);
+                                if (t > 1) ties += static_cast<double>(r1.rows + r2.rows);
+                                R1 += r1.whole * mean;
+                                R2 += r2.whole * mean;
                             }
-                            s.p += t - 1;
-                            const double mean = sum / t;
-                            s.R1 += r1.whole * mean;
-                            s.R2 += r2.whole * mean;
-                        } else {
-                            s.p -= 1; // weights below 1 take no rank position
                         }
                     }
+                };
+                two.Open(f, static_cast<double>(g2));
+                if (holding) {
+                    walk(HeldRunsOf{held}, CursorRuns(two));
+                } else {
+                    one.Open(f, static_cast<double>(g1));
+                    walk(CursorRuns(one), CursorRuns(two));
                 }
-            }
-            for (std::size_t a : present) run[a] = RunPart();
-            present.clear();
-        };
-
-        RecordsetPtr rs = OpenStaged(f);
-        FieldPtr fg = rs->Fields("GroupFld"), fd = rs->Fields("Data"), fw = rs->Fields("Weight");
-        bool first = true;
-        double x = 0;
-        while (!rs->EOF_()) {
-            const double d = fd->Value().ToDouble();
-            if (!first && d != x) closeRun();
-            first = false;
-            x = d;
-            const std::size_t a = slot[static_cast<std::size_t>(fg->Value().ToLong())];
-            const double w = fw->Value().ToDouble();
-            if (run[a].rows == 0) present.push_back(a);
-            run[a].rows += 1;
-            run[a].weight += w;
-            run[a].whole += std::floor(w);
-            rs->MoveNext();
-        }
-        if (!first) closeRun();
-        rs->Close();
-
-        CZValue zv;
-        RecordsetPtr out = m_Engine->OutputRecordset();
-        for (std::size_t i = 0; i < A; ++i) {
-            for (std::size_t j = i + 1; j < A; ++j) {
-                const std::int64_t g1 = active[i], g2 = active[j];
-                const PairState& s = pairs[i * A + j];
-                const double N1 = N(g1), N2 = N(g2);
                 out->AddNew();
-                WriteLeadFields(*out, static_cast<std::int16_t>(m_c - 1), m_fields, lead,
-                                static_cast<std::int16_t>(m_c + f), "Count", "", false, N1 + N2,
-                                static_cast<long>(m_groupRecords), static_cast<long>(cnt(g1) + cnt(g2)), m_c,
+                WriteLeadFields(*out, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_c + f), "Count", "",
+                                false, N1 + N2, static_cast<long>(GroupRecords()),
+                                static_cast<long>(cell(g1, f).count + cell(g2, f).count), m_c,
                                 m_values[static_cast<std::size_t>(g1)], m_values[static_cast<std::size_t>(g2)]);
-                out->Fields("Cases-1")->SetValue(N1);
-                out->Fields("Cases-2")->SetValue(N2);
-                if (m_mann) {
-                    const double sumTies = s.sumTies / 12;
+                column(Cases1)->SetValue(N1);
+                column(Cases2)->SetValue(N2);
+                if (mann) {
+                    const double sumTies = ranks.cubeTerm / 12;
                     const double P12 = N1 * N2;
-                    double U = Moments::DecimalDifference(N1 * (N1 + 1) / 2 + P12, s.R1);
+                    double U = Moments::DecimalDifference(N1 * (N1 + 1) / 2 + P12, R1);
                     if (P12 / 2 < U) U = Moments::DecimalDifference(P12, U);
-                    out->Fields("SumRank-1")->SetValue(s.R1);
-                    out->Fields("SumRank-2")->SetValue(s.R2);
-                    out->Fields("MeanRank-1")->SetValue(s.R1 / N1);
-                    out->Fields("MeanRank-2")->SetValue(s.R2 / N2);
-                    out->Fields("Ties")->SetValue(s.ties);
-                    out->Fields("TiedGroups")->SetValue(s.tiedGroups);
-                    out->Fields("SumTies")->SetValue(sumTies);
-                    out->Fields("MW_U")->SetValue(U);
-                    out->Fields("MW_U_Prime")->SetValue(Moments::DecimalDifference(P12, U));
-                    out->Fields("MW_W")->SetValue(N1 <= N2 ? s.R1 : s.R2);
+                    column(SumRank1)->SetValue(R1);
+                    column(SumRank2)->SetValue(R2);
+                    column(MeanRank1)->SetValue(R1 / N1);
+                    column(MeanRank2)->SetValue(R2 / N2);
+                    column(TiesCol)->SetValue(ties);
+                    column(TiedGroupsCol)->SetValue(ranks.tiedGroups);
+                    column(SumTiesCol)->SetValue(sumTies);
+                    column(MwU)->SetValue(U);
+                    column(MwUPrime)->SetValue(Moments::DecimalDifference(P12, U));
+                    column(MwW)->SetValue(N1 <= N2 ? R1 : R2);
                     const double Nt = N1 + N2;
                     const double V0 = Moments::DecimalDifference(Nt * Nt * Nt, Nt) / 12;
                     const double f0 = (Nt - 1) * Nt > 0 ? P12 / ((Nt - 1) * Nt) : 0.0;
@@ -460,47 +386,55 @@ void CNonParamMannKruskalKS::WriteMannKS(std::vector<Variant>& lead, std::int64_
                     const double sd = std::sqrt(f0 * V0);
                     if (sd > 0) {
                         const double Z = dev / sd;
-                        out->Fields("MW_Z")->SetValue(Z);
-                        out->Fields("MW_Prob")->SetValue(
+                        column(MwZ)->SetValue(Z);
+                        column(MwProb)->SetValue(
                             Moments::DecimalDifference(1.0, zv.Quorb_CalcProb("Z", std::fabs(Z), 0, 0)));
                     }
                     if (V0 > sumTies) {
                         const double st = std::sqrt(f0 * Moments::DecimalDifference(V0, sumTies));
                         if (st > 0) {
                             const double Zt = dev / st;
-                            out->Fields("MW_Z_(ties)")->SetValue(Zt);
-                            out->Fields("MW_Prob_(ties)")->SetValue(
+                            column(MwZTies)->SetValue(Zt);
+                            column(MwProbTies)->SetValue(
                                 Moments::DecimalDifference(1.0, zv.Quorb_CalcProb("Z", std::fabs(Zt), 0, 0)));
                         }
                     }
                 }
-                if (m_ks) {
-                    const double Dmax = std::fabs(s.Dneg) <= s.Dpos ? s.Dpos : std::fabs(s.Dneg);
+                if (ks) {
+                    const double Dmax = std::fabs(Dneg) <= Dpos ? Dpos : std::fabs(Dneg);
                     const double Z = Dmax * std::sqrt(N1 * N2 / (N1 + N2));
-                    out->Fields("KS_MaxAbsoluteDiff")->SetValue(Dmax);
-                    out->Fields("KS_MaxPosDiff")->SetValue(s.Dpos);
-                    out->Fields("KS_MaxNegDiff")->SetValue(s.Dneg);
-                    out->Fields("KS_Z")->SetValue(Z);
-                    out->Fields("KS_Prob")->SetValue(zv.Quorb_CalcKSProb(Z));
+                    column(KsMaxAbs)->SetValue(Dmax);
+                    column(KsMaxPos)->SetValue(Dpos);
+                    column(KsMaxNeg)->SetValue(Dneg);
+                    column(KsZ)->SetValue(Z);
+                    column(KsProb)->SetValue(zv.Quorb_CalcKSProb(Z));
                 }
                 out->Update();
             }
         }
-    } catch (...) {
-        Fail(proc);
-    }
+    });
 }
 
-void CNonParamMannKruskalKS::WriteKruskalWallis(std::vector<Variant>& lead, std::int64_t f) {
-    ProcGuard proc(gEngineErr, "WriteKruskalWallis");
-    try {
-        const std::int64_t K = m_count;
-        const std::size_t stride = static_cast<std::size_t>(m_nData + 1);
-        std::vector<std::int64_t> rowCount(static_cast<std::size_t>(K) + 1, 0);
-        std::vector<double> weightTotal(static_cast<std::size_t>(K) + 1, 0), rankSum(static_cast<std::size_t>(K) + 1, 0);
-        std::vector<RunPart> run(static_cast<std::size_t>(K) + 1);
+// The field's values of all samples in ascending order, ranked in runs of
+// equal values; each sample's rank sum, and a detail row per sample.
+void CNonParamMannKruskalKS::WriteKruskalWallis(std::int16_t f) {
+    Guard("WriteKruskalWallis", [&] {
+        const auto& active = m_active[static_cast<std::size_t>(f)];
+        // Per sample, for the samples of `active` (kept zero for the others).
+        auto& rowCount = m_rowCount;
+        auto& weightTotal = m_weightTotal;
+        auto& rankSum = m_rankSum;
+        auto& run = m_run;
+        const std::size_t K = static_cast<std::size_t>(m_count) + 1;
+        if (run.size() != K) {
+            rowCount.assign(K, 0);
+            weightTotal.assign(K, 0);
+            rankSum.assign(K, 0);
+            run.assign(K, {});
+        }
         std::vector<std::size_t> present;
-        double ties = 0, tiedGroups = 0, sumTies = 0, p = 0;
+        TieRanks ranks;
+        double ties = 0;
         auto closeRun = [&] {
             double t = 0;
             std::int64_t rows = 0;
@@ -508,16 +442,10 @@ void CNonParamMannKruskalKS::WriteKruskalWallis(std::vector<Variant>& lead, std:
                 t += run[g].whole;
                 rows += run[g].rows;
             }
-            p += 1;
+            // Weights below 1 take no rank position.
             if (t > 0) {
-                const double sum = t == 1 ? p : (t - 1 + 2 * p) * t / 2;
-                if (t > 1) {
-                    ties += static_cast<double>(rows);
-                    tiedGroups += 1;
-                    sumTies += t * t * t - t;
-                }
-                p += t - 1;
-                const double a = sum / t;
+                const double a = ranks.Run(t);
+                if (t > 1) ties += static_cast<double>(rows);
                 for (std::size_t g : present) {
                     if (run[g].whole > 0) {
                         rowCount[g] += run[g].rows;
@@ -525,59 +453,66 @@ void CNonParamMannKruskalKS::WriteKruskalWallis(std::vector<Variant>& lead, std:
                         rankSum[g] += run[g].whole * a;
                     }
                 }
-            } else {
-                p -= 1; // weights below 1 take no rank position
             }
-            for (std::size_t g : present) run[g] = RunPart();
+            for (std::size_t g : present) run[g] = RunPart{};
             present.clear();
         };
-        RecordsetPtr rs = OpenStaged(f);
-        FieldPtr fg = rs->Fields("GroupFld"), fd = rs->Fields("Data"), fw = rs->Fields("Weight");
+        SortStage::Cursor rows(*m_stage);
+        rows.Open(f);
         bool first = true;
         double x = 0;
-        while (!rs->EOF_()) {
-            const double d = fd->Value().ToDouble();
-            if (!first && d != x) closeRun();
+        while (rows.Next()) {
+            const double* r = rows.Row();
+            if (!first && r[0] != x) closeRun();
             first = false;
-            x = d;
-            const auto g = static_cast<std::size_t>(fg->Value().ToLong());
+            x = r[0];
+            const auto g = static_cast<std::size_t>(r[1]);
             if (run[g].rows == 0) present.push_back(g);
             run[g].rows += 1;
-            run[g].whole += std::floor(fw->Value().ToDouble());
-            rs->MoveNext();
+            run[g].whole += std::floor(r[2]);
         }
         if (!first) closeRun();
-        rs->Close();
 
         double S = 0, N = 0;
         std::int64_t groups = 0, cases = 0;
         const std::size_t c = static_cast<std::size_t>(m_c);
-        for (std::int64_t g = 1; g <= K; ++g) {
+        std::vector<Variant> lead = GroupValues();
+        lead.resize(std::max(lead.size(), c + 1), Variant::Null());
+        RecordsetPtr detail = Cx().OutputRecordset2();
+        const FieldPtr sumRanks = detail ? detail->Fields("SumRanks") : nullptr;
+        const FieldPtr meanRank = detail ? detail->Fields("MeanRank") : nullptr;
+        for (std::int64_t g : active) {
             const auto gi = static_cast<std::size_t>(g);
-            cases += m_countTable[gi * stride + static_cast<std::size_t>(f)];
+            cases += cell(g, f).count;
             const double R = rankSum[gi], n = weightTotal[gi];
             if (!(R > 0)) continue;
             lead[c] = m_values[gi];
-            if (m_detail) {
-                m_detailRS->AddNew();
-                WriteLeadFields(*m_detailRS, m_c, m_fields, lead, static_cast<std::int16_t>(m_c + f), "Count", "",
-                                m_weighted, n, 0, static_cast<long>(rowCount[gi]), 0, Variant::Null(), Variant::Null());
-                m_detailRS->Fields("SumRanks")->SetValue(R);
-                m_detailRS->Fields("MeanRank")->SetValue(R / n);
-                m_detailRS->Update();
+            if (detail) {
+                detail->AddNew();
+                WriteLeadFields(*detail, m_c, m_s.fields, lead, static_cast<std::int16_t>(m_c + f), "Count", "",
+                                m_s.bW, n, 0, static_cast<long>(rowCount[gi]), 0, Variant::Null(), Variant::Null());
+                sumRanks->SetValue(R);
+                meanRank->SetValue(R / n);
+                detail->Update();
             }
             N += n;
             groups += 1;
             S += R * R / n;
         }
-        RecordsetPtr out = m_Engine->OutputRecordset();
+        for (std::int64_t g : active) {
+            const auto gi = static_cast<std::size_t>(g);
+            rowCount[gi] = 0;
+            weightTotal[gi] = rankSum[gi] = 0;
+        }
+        const double sumTies = ranks.cubeTerm;
+        RecordsetPtr out = Cx().OutputRecordset();
         out->AddNew();
-        WriteLeadFields(*out, static_cast<std::int16_t>(m_c - 1), m_fields, lead, static_cast<std::int16_t>(m_c + f),
-                        "Count", "Missing", m_weighted, N, static_cast<long>(m_groupRecords), static_cast<long>(cases),
-                        0, Variant::Null(), Variant::Null());
+        WriteLeadFields(*out, m_s.nG, m_s.fields, lead, static_cast<std::int16_t>(m_c + f), "Count", "Missing", m_s.bW,
+                        N, static_cast<long>(GroupRecords()), static_cast<long>(cases), 0, Variant::Null(),
+                        Variant::Null());
         out->Fields("Groups")->SetValue(static_cast<double>(groups));
         out->Fields("Ties")->SetValue(ties);
-        out->Fields("TiedGroups")->SetValue(tiedGroups);
+        out->Fields("TiedGroups")->SetValue(ranks.tiedGroups);
         out->Fields("SumTies")->SetValue(sumTies);
         if (N > 0 && groups > 1) {
             CZValue zv;
@@ -592,7 +527,5 @@ void CNonParamMannKruskalKS::WriteKruskalWallis(std::vector<Variant>& lead, std:
             }
         }
         out->Update();
-    } catch (...) {
-        Fail(proc);
-    }
+    });
 }

@@ -10,66 +10,84 @@
 // correction for ties, and on request a detail table of rank sums.
 //
 // The compare values are the distinct values of the whole table, numbered in
-// ascending order (Null first). A group's usable values are staged in the
-// temporary work database ("statTemp1": GroupFld, Field, Data, Weight) and
-// read back sorted by value, one pass per data field that ranks every pair
-// (or every sample) at once. A value occupies as many rank positions as the
-// whole part of its weight; counts and means use the weight itself.
-#include "db/Dao.h"
-#include "engine/AnalysisArgs.h"
+// ascending order (Null first). A group's usable values are staged with their
+// sample and weight (SortStage) and read back in ascending order: a pair of
+// samples is ranked by merging the two samples' values, holding what that
+// one pair needs while its row is written; Kruskal-Wallis ranks each data
+// field's values over all samples at once. A value occupies as many rank
+// positions as the whole part of its weight; counts and means use the weight
+// itself.
+#include "engine/AnalysisCatalogue.h"
+#include "engine/AnalysisRoad.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
-class ProcGuard;
-class VarnelloCore;
+class SortStage;
 
-class CNonParamMannKruskalKS {
+struct MannKruskalSettings : AnalysisSettings {
+    bool MannWhitney = false, KolmogorovSmirnov = false; // "2 Sample", type "Mann"
+    bool KruskalWallis = false;                          // "N Sample"
+};
+
+class CNonParamMannKruskalKS : public AnalysisRoad {
 public:
-    // The run: the empty text on success, else the reason it stopped.
-    std::string Quorb_MannKSKruskal(std::string OutputTable1, std::string OutputTable2, std::string Table,
-                                    FieldList& Fields, std::int16_t CompareIndex, std::int16_t nData, bool Weighted,
-                                    bool Mann, bool KS, bool Kruskal, VarnelloCore& Engine);
+    using Settings = MannKruskalSettings;
+    explicit CNonParamMannKruskalKS(const Settings& settings);
+    ~CNonParamMannKruskalKS() override;
+
+    // "N Sample" scenarios, and "2 Sample" scenarios of type "Mann"; those of
+    // type "Wald" get the runs test's settings (CNonParamWald).
+    static std::string FromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext& cx,
+                                    AnalysisType::Settings& out);
 
 private:
-    std::string OpenData();
+    std::string Steps() override;
+    void InitData() override;
+    void CalcData() override;
+    void WriteData() override;
+    void CloseOwn() override;
     std::string CreateOutput();
     std::string CreateKruskalDetail();
     std::string CreateKruskalWallis();
-    void CreateTempTable();
-    void InitData();
-    void ReadRecords();
-    void CalcData();
-    void WriteData(std::vector<dao::Variant>& lead);
-    void WriteMannKS(std::vector<dao::Variant>& lead, std::int64_t f);
-    void WriteKruskalWallis(std::vector<dao::Variant>& lead, std::int64_t f);
     bool FindGroup(const dao::Variant& value, std::int64_t& index);
-    dao::RecordsetPtr OpenStaged(std::int64_t f);
+    void WriteMannKS(std::int16_t f);
+    void WriteKruskalWallis(std::int16_t f);
 
-    void Fail(ProcGuard& proc);
-    bool Failed() const { return !m_error.empty(); }
+    // A sample's usable values of a data field in the group.
+    struct Cell {
+        std::int64_t count = 0; // records
+        double weight = 0;      // their weight
+    };
+    Cell& cell(std::int64_t g, std::int16_t f) {
+        return m_cells[static_cast<std::size_t>(g) * static_cast<std::size_t>(m_s.nX + 1) + static_cast<std::size_t>(f)];
+    }
 
-    VarnelloCore* m_Engine = nullptr;
-    std::string m_error;
-    std::string m_out1, m_out2, m_table;
-    FieldList m_fields;
-    std::int16_t m_c = 0, m_nData = 0;
-    bool m_weighted = false, m_mann = false, m_ks = false, m_kruskal = false, m_detail = false;
-    std::vector<long> m_types, m_sizes;
+    // The rows of one sample within one run of equal values.
+    struct RunPart {
+        double whole = 0;  // whole weights
+        double weight = 0; // weights
+        std::int64_t rows = 0;
+    };
+
+    const Settings& m_s;
+    std::int16_t m_c = 0; // position of the compare field
     std::vector<dao::Variant> m_values; // distinct compare values, 1-based
     std::int64_t m_count = 0;
-
-    dao::RecordsetPtr m_tempRS, m_detailRS;
-    dao::FieldPtr m_tGroup, m_tField, m_tData, m_tWeight;
-    std::vector<dao::FieldPtr> m_dataCols;
-    dao::FieldPtr m_compareCol, m_weightCol;
-    bool m_tableExists = false;
-    std::int64_t m_staged = 0, m_lastStaged = 0;
-    std::int64_t m_groupRecords = 0;
     std::int64_t m_groupIndex = 0;
     std::int64_t m_unmatched = 0;
-    // Per group of records, by (compare value, data field): usable values and their weight.
-    std::vector<std::int64_t> m_countTable;
-    std::vector<double> m_weightTable;
+    std::vector<Cell> m_cells;                  // by (sample, data field)
+    std::vector<std::vector<std::int64_t>> m_active; // by data field: the samples with a value in the group
+    std::unique_ptr<SortStage> m_stage;
+    // Kruskal-Wallis, per sample: rows, whole weights and rank sum of a field, and of the run being read.
+    std::vector<std::int64_t> m_rowCount;
+    std::vector<double> m_weightTotal, m_rankSum;
+    std::vector<RunPart> m_run;
 };
+
+// "N Sample" and "2 Sample": the runs test for the runs test's settings, else
+// this class.
+template <>
+std::string RunAnalysis<CNonParamMannKruskalKS>(AnalysisSettings& settings, RunContext& cx);

@@ -1,10 +1,10 @@
 #include "analyses/nonparametric/CNonParamSign.h"
 
+#include "db/Decimal.h"
 #include "engine/Moments.h"
-#include "engine/VarnelloCore.h"
+#include "engine/ValueSpool.h"
 #include "engine/modStatsGeneral.h"
-#include "errors/ErrorGlobals.h"
-#include "errors/ProcGuard.h"
+#include "scenario/CMelvarsScenario.h"
 
 #include <cmath>
 
@@ -24,178 +24,126 @@ constexpr double LargePoissonMean = 100000;
 
 } // namespace
 
-void CNonParamSign::Fail(ProcGuard& proc) {
-    proc.HandleError();
-    if (m_error.empty())
-        m_error = VarnelloCore::UnexpectedErrorMessage(proc.Handler(),
-                                                   m_fit ? "Unexpected error in K-S Fit" : "Unexpected error in Sign Test");
-}
+CNonParamSign::CNonParamSign(const Settings& settings)
+    : AnalysisRoad(settings, "Quorb_SignFitTest", settings.Fit ? "K-S Fit" : "Sign Test"), m_s(settings) {}
 
-std::string CNonParamSign::Quorb_SignFitTest(std::string OutputTable1, std::string Table, FieldList& Fields,
-                                             std::int16_t nG, std::int16_t nData, bool bWeighted, bool bFit,
-                                             const std::vector<bool>& FitTypes, bool SignMean, bool SignMedian,
-                                             bool SignCustom, double SignValue, VarnelloCore& Engine) {
-    ProcGuard proc(gEngineErr, "Quorb_SignFitTest");
-    std::string result;
-    m_Engine = &Engine;
-    bool outputMade = false;
-    try {
-        m_out = OutputTable1;
-        m_table = Table;
-        m_fields = Fields;
-        m_k = nG;
-        m_nData = nData;
-        m_bWeighted = bWeighted;
-        m_fit = bFit;
-        m_fitTypes.assign(4, false);
-        for (std::size_t i = 1; i < 4 && i < FitTypes.size(); ++i) m_fitTypes[i] = bFit && FitTypes[i];
-        m_mean = !bFit && SignMean;
-        m_median = !bFit && SignMedian;
-        m_custom = !bFit && SignCustom;
-        m_customValue = bFit ? 0.0 : SignValue;
+CNonParamSign::~CNonParamSign() = default;
 
-        const std::size_t k = static_cast<std::size_t>(m_k);
-        m_work.assign(k + (m_bWeighted ? 3 : 2), std::string());
-        for (std::size_t i = 1; i <= k; ++i) m_work[i] = m_fields[i];
-        if (m_bWeighted) m_work[k + 2] = m_fields[k + static_cast<std::size_t>(m_nData) + 1];
-        m_ZValue.Quorb_FactorialInit();
-
-        for (std::int16_t j = 1; j <= m_nData && result.empty() && !Failed(); ++j) {
-            m_work[k + 1] = m_fields[k + static_cast<std::size_t>(j)];
-            Engine.Quorb_Msg(0, true, "Retrieving and sorting [" + m_work[k + 1] + "] data");
-            // A field that cannot be read ends the run; the rows of earlier fields stay.
-            result = OpenData();
-            if (!result.empty() || Failed()) break;
-            if (j == 1) {
-                Engine.Quorb_Msg(0, true, "Creating output table");
-                result = m_fit ? CreateOutputFit() : CreateOutput();
-                if (!result.empty() || Failed()) break;
-                outputMade = true;
-            }
-            ReadInKeptTransaction([&] { ReadRecords(); });
-            if (auto rs = Engine.DataRecordset()) rs->Close();
-        }
-    } catch (...) {
-        Fail(proc);
+std::string CNonParamSign::FromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext&,
+                                        AnalysisType::Settings& out) {
+    Settings& a = NewSettings<Settings>(base, out);
+    a.Fit = NamesEqual(s.CalcType(), "K-S Fit");
+    if (a.Fit) {
+        a.Distributions[1] = s.FitUniform();
+        a.Distributions[2] = s.FitNormal();
+        a.Distributions[3] = s.FitPoisson();
+    } else {
+        a.AgainstMean = s.SignMean();
+        a.AgainstMedian = s.SignMedian();
+        a.AgainstCustom = s.SignCustom();
+        const Variant& v = s.SignValue();
+        a.CustomValue = (v.IsNull() || v.IsEmpty()) ? 0.0 : v.ToDouble();
     }
-    try {
-        if (auto rs = Engine.DataRecordset()) rs->Close();
-        if (outputMade)
-            if (auto rs = Engine.OutputRecordset()) rs->Close();
-    } catch (...) {
-        Fail(proc);
-    }
-    if (result.empty() && Failed()) result = m_error;
-    m_Engine = nullptr;
-    return result;
+    return {};
 }
 
-std::string CNonParamSign::OpenData() {
-    return m_Engine->Quorb_InitDataTable(m_table, m_work, m_k, m_types, m_sizes);
-}
+std::string CNonParamSign::Steps() {
+    const bool fit = m_s.Fit;
+    m_fitTypes.assign(4, false);
+    for (std::size_t i = 1; i < 4 && i < m_s.Distributions.size(); ++i) m_fitTypes[i] = fit && m_s.Distributions[i];
+    m_mean = !fit && m_s.AgainstMean;
+    m_median = !fit && m_s.AgainstMedian;
+    m_custom = !fit && m_s.AgainstCustom;
 
-std::string CNonParamSign::CreateOutput() {
-    ProcGuard proc(gEngineErr, "CreateOutput");
+    const std::size_t k = static_cast<std::size_t>(m_s.nG);
+    m_work.assign(k + (m_s.bW ? 3 : 2), std::string());
+    for (std::size_t i = 1; i <= k; ++i) m_work[i] = m_s.fields[i];
+    if (m_s.bW) m_work[k + 2] = m_s.fields[static_cast<std::size_t>(m_s.WeightPosition())];
+    ReadFields(m_work, m_s.bW ? k + 2 : 0);
+    m_ZValue.Quorb_FactorialInit();
+    m_spool = std::make_unique<ValueSpool>(Cx());
+
     std::string msg;
-    try {
-        VarnelloCore& eng = *m_Engine;
-        TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_out);
-        std::int16_t ord =
-            CreateLeadFields(td, m_k, m_work, m_types, m_sizes, true, 0, 0, m_bWeighted, "Count", "Missing");
-        AddTableField(td, "TestType", dbText, ord, 6);
-        for (const char* name : {"TestValue", "Count<Test", "Count=Test", "Count>Test", "Prob<=Test", "Prob>=Test"})
-            AddTableField(td, name, dbDouble, ord, 0);
-        msg = eng.ReplaceOutputTable(td, true, [this] { return OpenData(); }, m_table);
-    } catch (...) {
-        Fail(proc);
+    for (std::int16_t j = 1; j <= m_s.nX && Going(msg); ++j) {
+        m_work[k + 1] = m_s.fields[static_cast<std::size_t>(m_s.nG + j)];
+        Progress("Retrieving and sorting [" + m_work[k + 1] + "] data");
+        // A field that cannot be read ends the run; the rows of earlier fields stay.
+        msg = OpenSource(m_work, m_s.nG);
+        if (!Going(msg)) break;
+        if (j == 1) {
+            Progress("Creating output table");
+            msg = fit ? CreateOutputFit() : CreateOutput();
+            if (!Going(msg)) break;
+        }
+        RecordProgress("Field [" + m_work[k + 1] + "], analyzing record: ");
+        Kept([this] { ReadGroups(m_s.nG); });
+        if (auto rs = Cx().DataRecordset()) rs->Close();
     }
     return msg;
 }
 
+void CNonParamSign::CloseOwn() {
+    if (m_spool) m_spool->Close();
+    m_spool.reset();
+}
+
+std::string CNonParamSign::CreateOutput() {
+    return Guard("CreateOutput", [&] {
+        TableDefPtr td = NewTable(m_s.OutputTable1);
+        std::int16_t ord =
+            CreateLeadFields(td, m_s.nG, m_work, m_types, m_sizes, true, 0, 0, m_s.bW, "Count", "Missing");
+        AddTableField(td, "TestType", dbText, ord, 6);
+        for (const char* name : {"TestValue", "Count<Test", "Count=Test", "Count>Test", "Prob<=Test", "Prob>=Test"})
+            AddTableField(td, name, dbDouble, ord, 0);
+        return PlaceOutput(td, true);
+    });
+}
+
 std::string CNonParamSign::CreateOutputFit() {
-    ProcGuard proc(gEngineErr, "CreateOutputFit");
-    std::string msg;
-    try {
-        VarnelloCore& eng = *m_Engine;
-        TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_out);
-        std::int16_t ord = CreateLeadFields(td, m_k, m_work, m_types, m_sizes, true, 0, 0, m_bWeighted, "Count", "");
+    return Guard("CreateOutputFit", [&] {
+        TableDefPtr td = NewTable(m_s.OutputTable1);
+        std::int16_t ord = CreateLeadFields(td, m_s.nG, m_work, m_types, m_sizes, true, 0, 0, m_s.bW, "Count", "");
         for (const char* name : {"Mean", "StdDeviation", "Minimum", "Maximum", "Range"})
             AddTableField(td, name, dbDouble, ord, 0);
         AddTableField(td, "TestType", dbText, ord, 7);
         for (const char* name : {"Max_Absolute", "Max_Positive", "Max_Negative", "K-S_Z", "Prob"})
             AddTableField(td, name, dbDouble, ord, 0);
-        msg = eng.ReplaceOutputTable(td, true, [this] { return OpenData(); }, m_table);
-    } catch (...) {
-        Fail(proc);
-    }
-    return msg;
+        return PlaceOutput(td, true);
+    });
 }
 
-void CNonParamSign::ReadRecords() {
-    ProcGuard proc(gEngineErr, "ReadRecords");
-    try {
-        VarnelloCore& eng = *m_Engine;
-        RecordsetPtr rs = eng.InputRecordset();
-        const std::size_t k = static_cast<std::size_t>(m_k);
-        const std::string progress = "Field [" + m_work[k + 1] + "], analyzing record: ";
-        std::vector<FieldPtr> keys(k + 1);
-        for (std::size_t i = 1; i <= k; ++i) keys[i] = rs->Fields(m_work[i]);
-        m_fData = rs->Fields(m_work[k + 1]);
-        m_fWeight = m_bWeighted ? rs->Fields(m_work[k + 2]) : nullptr;
-        std::vector<Variant> stored(k + 1, Variant::Null()), key(k + 1, Variant::Null());
-        auto reset = [&] {
-            m_groupRecords = 0;
-            m_values.clear();
-            m_W = m_sum = m_sumSq = 0;
-            m_poisson = true;
-        };
-        auto write = [&] {
-            if (m_fit) WriteDataFit(stored);
-            else WriteData(stored);
-        };
-        reset();
-        std::int64_t counter = 0;
-        while (!rs->EOF_() && !Failed()) {
-            for (std::size_t i = 1; i <= k; ++i) key[i] = keys[i]->Value();
-            if (eng.Quorb_SameRecords_b(m_k, counter != 0, stored, key)) {
-                write();
-                stored = key;
-                reset();
-            }
-            CalcData();
-            ++m_groupRecords;
-            ++counter;
-            eng.Quorb_Msg(static_cast<long>(counter), false, progress + std::to_string(counter));
-            rs->MoveNext();
-        }
-        if (Failed()) return;
-        eng.Quorb_Msg(static_cast<long>(counter), true, progress + std::to_string(counter));
-        if (counter > 0) write();
-    } catch (...) {
-        Fail(proc);
-    }
+void CNonParamSign::InitData() {
+    Guard("InitData", [&] {
+        m_used = 0;
+        m_W = m_sum = m_first = m_dev = m_last = 0;
+        m_poisson = true;
+        m_spool->BeginGroup();
+    });
 }
 
 // One record: a usable value has a weight above 0 (not the "Equal" missing
 // value), is not Null and passes the missing-value rule.
 void CNonParamSign::CalcData() {
-    VarnelloCore& eng = *m_Engine;
-    double w = 1;
-    if (m_bWeighted) {
-        Variant v = m_fWeight->Value();
-        w = v.IsNull() ? 0.0 : v.ToDouble();
-        if (NamesEqual(eng.MissingRule(), "Equal") && w == eng.MissingEqualValue()) w = 0;
-    }
-    if (!(w > 0)) return;
-    Variant v = m_fData->Value();
-    if (v.IsNull()) return;
-    const double x = v.ToDouble();
-    if (!eng.Quorb_DataOk_b(x, false)) return;
-    m_values.emplace_back(x, w);
-    m_W += w;
-    m_sum += x * w;
-    m_sumSq += x * x * w;
-    if (m_poisson && !(x >= 0 && std::floor(x) == x)) m_poisson = false;
+    Guard("CalcData", [&] {
+        const double w = Weight();
+        if (!(w > 0)) return;
+        double x = 0;
+        if (!Number(static_cast<std::size_t>(m_s.nG) + 1, x)) return;
+        if (m_used == 0) m_first = x;
+        ++m_used;
+        m_last = x;
+        m_W += w;
+        m_sum += x * w;
+        // Deviations from the first value keep the digits of a large common offset.
+        m_dev += w * (x - m_first);
+        if (m_poisson && !(x >= 0 && std::floor(x) == x)) m_poisson = false;
+        m_spool->Add(x, w);
+    });
+}
+
+void CNonParamSign::WriteData() {
+    if (m_s.Fit) Guard("WriteDataFit", [&] { WriteFit(); });
+    else Guard("WriteData", [&] { WriteSign(); });
 }
 
 double CNonParamSign::SignTest(std::int64_t n, std::int64_t k) {
@@ -216,144 +164,168 @@ double CNonParamSign::SignTest(std::int64_t n, std::int64_t k) {
     return normalCdf(m_ZValue, z);
 }
 
-void CNonParamSign::WriteData(const std::vector<Variant>& groupValues) {
-    ProcGuard proc(gEngineErr, "WriteData");
-    try {
-        if (m_W <= 1) return;
-        const double mean = m_sum / m_W;
-        double median = 0;
-        if (m_median) {
-            const std::size_t m = m_values.size();
-            if (m_bWeighted) {
-                // The first value at which the running weight reaches half the total.
-                double run = 0;
-                for (const auto& [x, w] : m_values) {
-                    run += w;
-                    median = x;
-                    if (run >= m_W / 2) break;
-                }
-            } else if (m % 2 == 0) {
-                median = (m_values[m / 2 - 1].first + m_values[m / 2].first) / 2;
-            } else {
-                median = m_values[(m + 1) / 2 - 1].first;
+void CNonParamSign::WriteSign() {
+    if (m_W <= 1) return;
+    const double mean = m_sum / m_W;
+    // Weighted counts are summed exactly and brought to whole numbers once:
+    // [test][below, equal, above], the tests Mean, Median, Custom.
+    double counts[3][3] = {};
+    auto count = [&counts](int t, double value, double x, double w) {
+        if (x < value) counts[t][0] += w;
+        else if (x == value) counts[t][1] += w;
+        else counts[t][2] += w;
+    };
+    // The median: unweighted, the middle value or the mean of the two middle
+    // ones; weighted, the first value at which the running weight reaches
+    // half the total.
+    double median = 0;
+    const std::int64_t m = m_used;
+    const std::int64_t lower = m % 2 == 0 ? m / 2 : (m + 1) / 2;
+    std::int64_t position = 0;
+    double run = 0;
+    bool found = false;
+    m_spool->Replay([&](double x, double w) {
+        if (m_mean) count(0, mean, x, w);
+        if (m_custom) count(2, m_s.CustomValue, x, w);
+        if (!m_median || found) return;
+        if (m_s.bW) {
+            run += w;
+            median = x;
+            found = run >= m_W / 2;
+        } else {
+            ++position;
+            if (position == lower) {
+                median = x;
+                found = m % 2 != 0;
+            } else if (position == lower + 1) {
+                median = (median + x) / 2;
+                found = true;
             }
         }
-        const struct {
-            bool on;
-            const char* name;
-            double value;
-        } tests[] = {{m_mean, "Mean", mean}, {m_median, "Median", median}, {m_custom, "Custom", m_customValue}};
-        RecordsetPtr out = m_Engine->OutputRecordset();
-        for (const auto& t : tests) {
-            if (!t.on) continue;
-            // Weighted counts are summed exactly and brought to whole numbers once.
-            double below = 0, equal = 0, above = 0;
-            for (const auto& [x, w] : m_values) {
-                if (x < t.value) below += w;
-                else if (x == t.value) equal += w;
-                else above += w;
-            }
-            const auto nb = static_cast<std::int64_t>(std::nearbyint(below));
-            const auto ne = static_cast<std::int64_t>(std::nearbyint(equal));
-            const auto na = static_cast<std::int64_t>(std::nearbyint(above));
-            out->AddNew();
-            WriteLeadFields(*out, m_k, m_work, groupValues, static_cast<std::int16_t>(m_k + 1), "Count", "Missing",
-                            m_bWeighted, m_W, static_cast<long>(m_groupRecords), static_cast<long>(m_values.size()), 0,
-                            Variant::Null(), Variant::Null());
-            out->Fields("TestType")->SetValue(std::string(t.name));
-            out->Fields("TestValue")->SetValue(t.value);
-            out->Fields("Count<Test")->SetValue(static_cast<double>(nb));
-            out->Fields("Count=Test")->SetValue(static_cast<double>(ne));
-            out->Fields("Count>Test")->SetValue(static_cast<double>(na));
-            out->Fields("Prob<=Test")->SetValue(SignTest(nb + na, nb));
-            out->Fields("Prob>=Test")->SetValue(SignTest(nb + na, na));
-            out->Update();
-        }
-    } catch (...) {
-        Fail(proc);
+    });
+    if (m_median) m_spool->Replay([&](double x, double w) { count(1, median, x, w); });
+
+    const struct {
+        bool on;
+        const char* name;
+        double value;
+    } tests[] = {{m_mean, "Mean", mean}, {m_median, "Median", median}, {m_custom, "Custom", m_s.CustomValue}};
+    RecordsetPtr out = Cx().OutputRecordset();
+    for (int t = 0; t < 3; ++t) {
+        if (!tests[t].on) continue;
+        const auto nb = static_cast<std::int64_t>(std::nearbyint(counts[t][0]));
+        const auto ne = static_cast<std::int64_t>(std::nearbyint(counts[t][1]));
+        const auto na = static_cast<std::int64_t>(std::nearbyint(counts[t][2]));
+        out->AddNew();
+        WriteLeadFields(*out, m_s.nG, m_work, GroupValues(), static_cast<std::int16_t>(m_s.nG + 1), "Count", "Missing",
+                        m_s.bW, m_W, static_cast<long>(GroupRecords()), static_cast<long>(m_used), 0, Variant::Null(),
+                        Variant::Null());
+        out->Fields("TestType")->SetValue(std::string(tests[t].name));
+        out->Fields("TestValue")->SetValue(tests[t].value);
+        out->Fields("Count<Test")->SetValue(static_cast<double>(nb));
+        out->Fields("Count=Test")->SetValue(static_cast<double>(ne));
+        out->Fields("Count>Test")->SetValue(static_cast<double>(na));
+        out->Fields("Prob<=Test")->SetValue(SignTest(nb + na, nb));
+        out->Fields("Prob>=Test")->SetValue(SignTest(nb + na, na));
+        out->Update();
     }
 }
 
-void CNonParamSign::WriteDataFit(const std::vector<Variant>& groupValues) {
-    ProcGuard proc(gEngineErr, "WriteDataFit");
-    try {
-        if (m_W <= 1) return;
-        // Deviations from the first value keep the digits of a large common offset.
-        const double K = m_values.front().first;
-        double dev = 0;
-        for (const auto& [x, w] : m_values) dev += w * (x - K);
-        const double meanDev = dev / m_W, mean = K + meanDev;
-        double m2 = 0, rest = 0;
-        for (const auto& [x, w] : m_values) {
-            const double d = (x - K) - meanDev;
-            m2 += w * d * d;
-            rest += w * d;
-        }
-        m2 -= rest * rest / m_W;
-        const double sd = m2 > 0 ? std::sqrt(m2 / (m_W - 1)) : 0.0;
-        const double mn = m_values.front().first, mx = m_values.back().first;
-        const double range = Moments::DecimalDifference(mx, mn);
-        bool normalOk = false, poissonOk = m_poisson;
-        double pos[4] = {0, 0, 0, 0}, neg[4] = {0, 0, 0, 0};
-        CalcCompareFit(mean, meanDev, sd, normalOk, poissonOk, pos, neg);
+double CNonParamSign::CalcQProb(double z) {
+    if (z >= 0 && z <= 1) {
+        if (z == 0) return 0.0; // v = exp(−∞)
+        const double v = std::exp(-1.233701 / (z * z));
+        return v + std::pow(v, 9) + std::pow(v, 25);
+    }
+    if (z > 1 && z <= 3.1) {
+        const double q = std::exp(-2 * z * z);
+        const Decimal sum = Decimal(q) - Decimal(std::pow(q, 4)) + Decimal(std::pow(q, 9)) - Decimal(std::pow(q, 16));
+        return sum.ToDouble();
+    }
+    return 0.0;
+}
 
-        if (m_fitTypes[3] && !poissonOk) ExplainNoPoissonFit(groupValues, mean);
-        RecordsetPtr out = m_Engine->OutputRecordset();
-        const char* names[] = {"", "Uniform", "Normal", "Poisson"};
-        for (int i = 1; i <= 3; ++i) {
-            if (!m_fitTypes[static_cast<std::size_t>(i)]) continue;
-            const bool usable = i == 1 || (i == 2 && normalOk) || (i == 3 && poissonOk);
-            out->AddNew();
-            WriteLeadFields(*out, m_k, m_work, groupValues, static_cast<std::int16_t>(m_k + 1), "Count", "",
-                            m_bWeighted, m_W, static_cast<long>(m_groupRecords), static_cast<long>(m_values.size()), 0,
-                            Variant::Null(), Variant::Null());
-            out->Fields("TestType")->SetValue(std::string(names[i]));
-            out->Fields("Mean")->SetValue(mean);
-            out->Fields("StdDeviation")->SetValue(sd);
-            out->Fields("Minimum")->SetValue(mn);
-            out->Fields("Maximum")->SetValue(mx);
-            out->Fields("Range")->SetValue(range);
-            if (usable) {
-                const double a = std::fabs(neg[i]) < pos[i] ? pos[i] : std::fabs(neg[i]);
-                const double z = std::sqrt(m_W) * a;
-                out->Fields("Max_Absolute")->SetValue(a);
-                out->Fields("Max_Positive")->SetValue(pos[i]);
-                out->Fields("Max_Negative")->SetValue(neg[i]);
-                out->Fields("K-S_Z")->SetValue(z);
-                out->Fields("Prob")->SetValue(m_ZValue.Quorb_CalcKSProb(z));
-            }
-            out->Update();
+double CNonParamSign::FitProb(double z) {
+    if (z >= 0 && z <= 0.27) return 1.0;
+    if (z > 0.27 && z <= 1) return Moments::DecimalDifference(1.0, 2.506628 / z * CalcQProb(z));
+    if (z > 1 && z <= 3.1) return 2 * CalcQProb(z);
+    return 0.0;
+}
+
+void CNonParamSign::WriteFit() {
+    if (m_W <= 1) return;
+    // Deviations from the first value K keep the digits of a large common offset.
+    const double K = m_first;
+    const double meanDev = m_dev / m_W, mean = K + meanDev;
+    double m2 = 0, rest = 0;
+    m_spool->Replay([&](double x, double w) {
+        const double d = (x - K) - meanDev;
+        m2 += w * d * d;
+        rest += w * d;
+    });
+    m2 -= rest * rest / m_W;
+    const double sd = m2 > 0 ? std::sqrt(m2 / (m_W - 1)) : 0.0;
+    const double mn = m_first, mx = m_last;
+    const double range = Moments::DecimalDifference(mx, mn);
+    bool normalOk = false, poissonOk = m_poisson;
+    double pos[4] = {0, 0, 0, 0}, neg[4] = {0, 0, 0, 0};
+    CalcCompareFit(mean, meanDev, sd, normalOk, poissonOk, pos, neg);
+
+    if (m_fitTypes[3] && !poissonOk) ExplainNoPoissonFit(mean);
+    RecordsetPtr out = Cx().OutputRecordset();
+    const char* names[] = {"", "Uniform", "Normal", "Poisson"};
+    for (int i = 1; i <= 3; ++i) {
+        if (!m_fitTypes[static_cast<std::size_t>(i)]) continue;
+        const bool usable = i == 1 || (i == 2 && normalOk) || (i == 3 && poissonOk);
+        out->AddNew();
+        WriteLeadFields(*out, m_s.nG, m_work, GroupValues(), static_cast<std::int16_t>(m_s.nG + 1), "Count", "",
+                        m_s.bW, m_W, static_cast<long>(GroupRecords()), static_cast<long>(m_used), 0, Variant::Null(),
+                        Variant::Null());
+        out->Fields("TestType")->SetValue(std::string(names[i]));
+        out->Fields("Mean")->SetValue(mean);
+        out->Fields("StdDeviation")->SetValue(sd);
+        out->Fields("Minimum")->SetValue(mn);
+        out->Fields("Maximum")->SetValue(mx);
+        out->Fields("Range")->SetValue(range);
+        if (usable) {
+            const double a = std::fabs(neg[i]) < pos[i] ? pos[i] : std::fabs(neg[i]);
+            const double z = std::sqrt(m_W) * a;
+            out->Fields("Max_Absolute")->SetValue(a);
+            out->Fields("Max_Positive")->SetValue(pos[i]);
+            out->Fields("Max_Negative")->SetValue(neg[i]);
+            out->Fields("K-S_Z")->SetValue(z);
+            out->Fields("Prob")->SetValue(FitProb(z));
         }
-    } catch (...) {
-        Fail(proc);
+        out->Update();
     }
 }
 
 // The Poisson row of a group is left without its test statistics when the
 // distribution cannot describe the values; the run's progress text says why,
 // naming the field and the group.
-void CNonParamSign::ExplainNoPoissonFit(const std::vector<Variant>& groupValues, double mean) {
-    std::string text = "No Poisson fit for [" + m_work[m_k + 1] + "]";
-    if (m_k > 0) {
+void CNonParamSign::ExplainNoPoissonFit(double mean) {
+    const std::size_t k = static_cast<std::size_t>(m_s.nG);
+    std::string text = "No Poisson fit for [" + m_work[k + 1] + "]";
+    if (k > 0) {
         text += " in group ";
-        for (std::size_t i = 1; i <= static_cast<std::size_t>(m_k); ++i) {
+        for (std::size_t i = 1; i <= k; ++i) {
             if (i > 1) text += ", ";
-            text += groupValues[i].IsNull() ? std::string("(Null)") : groupValues[i].ToString();
+            text += GroupValues()[i].IsNull() ? std::string("(Null)") : GroupValues()[i].ToString();
         }
     }
     if (!m_poisson) text += ": its values are not all whole numbers of 0 or more";
     else if (!(mean > 0)) text += ": the mean of its values is 0";
     else text += ": its values do not vary, so the normal curve that stands in for a mean this large has no spread";
     // A record number with the text forced: the text is raised as it stands.
-    m_Engine->Quorb_Msg(static_cast<long>(m_groupRecords > 0 ? m_groupRecords : 1), true, text);
+    Cx().Quorb_Msg(static_cast<long>(GroupRecords() > 0 ? GroupRecords() : 1), true, text);
 }
 
 // One walk over the group's ascending values: at every distinct value p the
 // share S of values up to p and the share S' below p are compared with the
 // expected distribution function F(p).
-void CNonParamSign::CalcCompareFit(double mean, double meanDev, double sd, bool& normalOk, bool& poissonOk, double pos[4],
-                                   double neg[4]) {
-    const double mn = m_values.front().first, mx = m_values.back().first;
+void CNonParamSign::CalcCompareFit(double mean, double meanDev, double sd, bool& normalOk, bool& poissonOk,
+                                   double pos[4], double neg[4]) {
+    const double mn = m_first, mx = m_last;
     const double range = Moments::DecimalDifference(mx, mn);
     normalOk = sd > 0;
     bool large = false;
@@ -365,8 +337,8 @@ void CNonParamSign::CalcCompareFit(double mean, double meanDev, double sd, bool&
     }
     const bool use[4] = {false, m_fitTypes[1] && range > 0, m_fitTypes[2] && normalOk, m_fitTypes[3] && poissonOk};
     const double lnMean = poissonOk && !large ? std::log(mean) : 0.0;
-    double F3 = 0;          // cumulative Poisson up to the next term index − 1
-    std::int64_t next = 0;  // next Poisson term to add
+    double F3 = 0;         // cumulative Poisson up to the next term index − 1
+    std::int64_t next = 0; // next Poisson term to add
 
     auto compare = [&](int i, double d) {
         if (d > 0 && d > pos[i]) pos[i] = d;
@@ -405,7 +377,7 @@ void CNonParamSign::CalcCompareFit(double mean, double meanDev, double sd, bool&
     };
 
     double C = 0, Sprev = 0, p = mn;
-    for (const auto& [x, w] : m_values) {
+    m_spool->Replay([&](double x, double w) {
         if (x != p) {
             const double S = C / m_W;
             step(p, S, Sprev);
@@ -413,6 +385,6 @@ void CNonParamSign::CalcCompareFit(double mean, double meanDev, double sd, bool&
             Sprev = S;
         }
         C += w;
-    }
+    });
     step(p, C / m_W, Sprev);
 }

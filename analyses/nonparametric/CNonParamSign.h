@@ -14,63 +14,73 @@
 // mean) distribution function at every distinct value, and turns the largest
 // difference into Z = √W·D and its asymptotic tail probability.
 //
-// Both read the values of a field sorted by group and value; a group's usable
-// values are kept for its second look (the mean, median and fit comparisons).
-#include "db/Dao.h"
-#include "engine/AnalysisArgs.h"
+// Both read the values of a field sorted by group and value. A group's usable
+// values are spooled as they are read (ValueSpool: in memory up to a limit,
+// then in the work table) and walked again for the comparisons, so memory
+// does not grow with the number of records.
+#include "engine/AnalysisCatalogue.h"
+#include "engine/AnalysisRoad.h"
 #include "engine/CZValue.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
-class ProcGuard;
-class VarnelloCore;
+class ValueSpool;
 
-class CNonParamSign {
+struct SignFitSettings : AnalysisSettings {
+    bool Fit = false;                                              // "K-S Fit"
+    std::vector<bool> Distributions = std::vector<bool>(4, false); // 1 uniform, 2 normal, 3 Poisson
+    bool AgainstMean = false, AgainstMedian = false, AgainstCustom = false;
+    double CustomValue = 0;
+};
+
+class CNonParamSign : public AnalysisRoad {
 public:
-    // The run: the empty text on success, else the reason it stopped.
-    // FitTypes(1 .. 3): uniform, normal, Poisson.
-    std::string Quorb_SignFitTest(std::string OutputTable1, std::string Table, FieldList& Fields, std::int16_t nG,
-                                  std::int16_t nData, bool bWeighted, bool bFit, const std::vector<bool>& FitTypes,
-                                  bool SignMean, bool SignMedian, bool SignCustom, double SignValue, VarnelloCore& Engine);
+    using Settings = SignFitSettings;
+    explicit CNonParamSign(const Settings& settings);
+    ~CNonParamSign() override;
+
+    // "Sign Test" and "K-S Fit" (by the scenario's type).
+    static std::string FromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext& cx,
+                                    AnalysisType::Settings& out);
 
     // P(X <= k) for X binomial with n trials and p = 1/2; exact (integer
     // arithmetic) for n <= 25, the corrected normal approximation above.
     double SignTest(std::int64_t n, std::int64_t k);
 
+    // The fit's tail probability of K-S Z: 1 up to 0.27, 1 − (2.506628 / z)·Q(z)
+    // up to 1, 2·Q(z) up to 3.1, 0 above; Q is CalcQProb.
+    static double FitProb(double z);
+    // The series: v + v^9 + v^25 with v = exp(−1.233701 / z²) for 0 <= z <= 1,
+    // q − q^4 + q^9 − q^16 with q = exp(−2z²) for 1 < z <= 3.1, else 0.
+    static double CalcQProb(double z);
+
 private:
+    std::string Steps() override;
+    void InitData() override;
+    void CalcData() override;
+    void WriteData() override;
+    void CloseOwn() override;
     std::string CreateOutput();
     std::string CreateOutputFit();
-    std::string OpenData();
-    void ReadRecords();
-    void CalcData();
-    void WriteData(const std::vector<dao::Variant>& groupValues);
-    void WriteDataFit(const std::vector<dao::Variant>& groupValues);
-    void ExplainNoPoissonFit(const std::vector<dao::Variant>& groupValues, double mean);
-    void CalcCompareFit(double mean, double meanDev, double sd, bool& normalOk, bool& poissonOk, double pos[4], double neg[4]);
+    void WriteSign();
+    void WriteFit();
+    void ExplainNoPoissonFit(double mean);
+    void CalcCompareFit(double mean, double meanDev, double sd, bool& normalOk, bool& poissonOk, double pos[4],
+                        double neg[4]);
 
-    void Fail(ProcGuard& proc);
-    bool Failed() const { return !m_error.empty(); }
-
-    VarnelloCore* m_Engine = nullptr;
+    const Settings& m_s;
     CZValue m_ZValue;
-    std::string m_error;
-    std::string m_out, m_table;
-    FieldList m_fields;
     FieldList m_work; // group fields, the data field, the weight field
-    std::int16_t m_k = 0, m_nData = 0;
-    bool m_bWeighted = false, m_fit = false;
     std::vector<bool> m_fitTypes;
     bool m_mean = false, m_median = false, m_custom = false;
-    double m_customValue = 0;
-    std::vector<long> m_types, m_sizes;
+    std::unique_ptr<ValueSpool> m_spool;
 
-    dao::FieldPtr m_fData, m_fWeight;
-    // Per group.
-    std::int64_t m_groupRecords = 0;
-    std::vector<std::pair<double, double>> m_values; // usable (value, weight), ascending
-    double m_W = 0, m_sum = 0, m_sumSq = 0;
+    // Per group: usable values, their weight sum, Σw·x, Σw·(x − K)
+    // from the first usable value K, the smallest and largest usable value.
+    std::int64_t m_used = 0;
+    double m_W = 0, m_sum = 0, m_first = 0, m_dev = 0, m_last = 0;
     bool m_poisson = true;
 };

@@ -2,25 +2,27 @@
 
 #include "engine/CZValue.h"
 #include "engine/Moments.h"
-#include "engine/VarnelloCore.h"
 #include "engine/modStatsGeneral.h"
-#include "errors/ErrorGlobals.h"
-#include "errors/ProcGuard.h"
+#include "scenario/CMelvarsScenario.h"
 
 #include <cmath>
 
 using namespace dao;
 
-void CNonParamWald::Fail(ProcGuard& proc) {
-    proc.HandleError();
-    if (m_error.empty()) m_error = VarnelloCore::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in the runs test");
+CNonParamWald::CNonParamWald(const Settings& settings)
+    : AnalysisRoad(settings, "Quorb_NonParametricRuns", "the runs test"), m_s(settings) {}
+
+std::string CNonParamWald::FromScenario(const CMelvarsScenario&, const AnalysisSettings& base, RunContext&,
+                                        AnalysisType::Settings& out) {
+    Settings& a = NewSettings<Settings>(base, out);
+    a.Statistics = true;
+    return {};
 }
 
 std::int64_t CNonParamWald::Quorb_QueryGroups(const std::string& Table, const FieldList& Fields,
                                               std::int16_t CompareIndex, std::vector<long>& types,
                                               std::vector<long>& sizes, std::vector<Variant>& values,
-                                              VarnelloCore& Engine) {
-    m_Engine = &Engine;
+                                              RunContext& Engine) {
     ProcGuard proc(gEngineErr, "Quorb_QueryGroups");
     std::int64_t count = 0;
     try {
@@ -54,97 +56,73 @@ std::int64_t CNonParamWald::Quorb_QueryGroups(const std::string& Table, const Fi
     return count;
 }
 
-void CNonParamWald::Quorb_NonParametricRuns(std::string OutputTable1, std::string Table, FieldList& Fields,
-                                            std::int16_t CompareIndex, std::int16_t nX, bool bWeighted,
-                                            bool bStatistics, VarnelloCore& Engine, std::string& message) {
-    message.clear();
-    m_Engine = &Engine;
-    ProcGuard proc(gEngineErr, "Quorb_NonParametricRuns");
-    bool outputMade = false;
-    try {
-        m_out = OutputTable1;
-        m_table = Table;
-        m_fields = Fields;
-        m_c = CompareIndex;
-        m_nX = nX;
-        m_bWeighted = bWeighted;
-        m_stats = bStatistics;
+std::string CNonParamWald::Steps() {
+    m_c = static_cast<std::int16_t>(m_s.ComparePosition());
+    const std::size_t c = static_cast<std::size_t>(m_c);
+    m_work.assign(c + (m_s.bW ? 3 : 2), std::string());
+    for (std::size_t i = 1; i <= c; ++i) m_work[i] = m_s.fields[i];
+    if (m_s.bW) m_work[c + 2] = m_s.fields[static_cast<std::size_t>(m_c + m_s.nX + 1)];
+    ReadFields(m_work, m_s.bW ? c + 2 : 0);
 
-        Engine.Quorb_Msg(0, true, "Retrieving comparison values");
-        std::int64_t count = Quorb_QueryGroups(m_table, m_fields, m_c, m_types, m_sizes, m_values, Engine);
-        if (count == 0) {
-            message = "Problem with input query";
-        } else if (count == 1) {
-            message = "Compare Field has 1 value.\r\nTwo values are required.";
-        } else if (count != 2) {
-            message = "Compare Field has " + std::to_string(count) + " values.\r\nOnly two values are permitted.";
-        }
-        if (message.empty() && !Failed()) {
-            Engine.Quorb_Msg(0, true, "Creating output table");
-            message = CreateOutput();
-            outputMade = message.empty() && !Failed();
-        }
-        for (std::int16_t k = 1; k <= m_nX && message.empty() && !Failed(); ++k) {
-            const std::string field = m_fields[static_cast<std::size_t>(m_c + k)];
-            Engine.Quorb_Msg(0, true, "Retrieving and sorting [" + field + "] data");
-            // A field whose data cannot be read ends the run with its message.
-            message = GetDataSet(field);
-            if (message.empty() && !Failed()) {
-                ReadInKeptTransaction([&] { ReadRecords(k); });
-            }
-            if (auto rs = Engine.DataRecordset()) rs->Close();
-        }
-    } catch (...) {
-        Fail(proc);
-    }
-    try {
-        if (auto rs = Engine.DataRecordset()) rs->Close();
-        if (outputMade)
-            if (auto rs = Engine.OutputRecordset()) rs->Close();
-    } catch (...) {
-        Fail(proc);
-    }
-    if (message.empty() && Failed()) message = m_error;
-    m_Engine = nullptr;
-}
-
-std::string CNonParamWald::GetDataSet(const std::string& dataField) {
-    ProcGuard proc(gEngineErr, "GetDataSet");
     std::string msg;
-    try {
-        std::string sql = "SELECT ";
-        for (std::int16_t i = 1; i <= m_c; ++i) sql += BracketName(m_fields[static_cast<std::size_t>(i)]) + ", ";
-        sql += BracketName(dataField);
-        if (m_bWeighted) sql += ", " + BracketName(m_fields[static_cast<std::size_t>(m_c + m_nX + 1)]);
-        sql += " FROM " + BracketName(m_table) + " ORDER BY ";
-        for (std::int16_t i = 1; i < m_c; ++i) sql += BracketName(m_fields[static_cast<std::size_t>(i)]) + ", ";
-        sql += BracketName(dataField) + ", " + BracketName(m_fields[static_cast<std::size_t>(m_c)]);
-        msg = m_Engine->OpenDataRecordset(sql);
-    } catch (...) {
-        Fail(proc);
+    Progress("Retrieving comparison values");
+    const std::int64_t count = Quorb_QueryGroups(m_s.Table, m_s.fields, m_c, m_types, m_sizes, m_values, Cx());
+    if (count == 0) {
+        msg = "Problem with input query";
+    } else if (count == 1) {
+        msg = "Compare Field has 1 value.\r\nTwo values are required.";
+    } else if (count != 2) {
+        msg = "Compare Field has " + std::to_string(count) + " values.\r\nOnly two values are permitted.";
+    }
+    if (Going(msg)) {
+        Progress("Creating output table");
+        msg = CreateOutput();
+    }
+    for (std::int16_t k = 1; k <= m_s.nX && Going(msg); ++k) {
+        m_work[c + 1] = m_s.fields[static_cast<std::size_t>(m_c + k)];
+        Progress("Retrieving and sorting [" + m_work[c + 1] + "] data");
+        // A field whose data cannot be read ends the run with its message.
+        msg = OpenSourceBy([this] { return GetDataSet(); });
+        if (Going(msg)) {
+            RecordProgress("Field [" + m_work[c + 1] + "], analyzing record: ");
+            Kept([this] { ReadGroups(m_s.nG); });
+        }
+        if (auto rs = Cx().DataRecordset()) rs->Close();
     }
     return msg;
+}
+
+// The group fields and the compare field, the data field and the weight,
+// ordered by the group fields, the data field and the compare field. No
+// condition: Null values, missing values and weights are judged per row.
+std::string CNonParamWald::GetDataSet() {
+    return Guard("GetDataSet", [&] {
+        const std::size_t c = static_cast<std::size_t>(m_c);
+        std::string sql = "SELECT ";
+        for (std::size_t i = 1; i < m_work.size(); ++i) {
+            if (i > 1) sql += ", ";
+            sql += BracketName(m_work[i]);
+        }
+        sql += " FROM " + BracketName(m_s.Table) + " ORDER BY ";
+        for (std::size_t i = 1; i < c; ++i) sql += BracketName(m_work[i]) + ", ";
+        sql += BracketName(m_work[c + 1]) + ", " + BracketName(m_work[c]);
+        return Cx().OpenDataRecordset(sql);
+    });
 }
 
 std::string CNonParamWald::CreateOutput() {
-    ProcGuard proc(gEngineErr, "CreateOutput");
-    std::string msg;
-    try {
-        VarnelloCore& eng = *m_Engine;
-        TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_out);
-        std::int16_t ord = CreateLeadFields(td, static_cast<std::int16_t>(m_c - 1), m_fields, m_types, m_sizes, true, 0,
-                                            m_c, false, "Count", "Missing");
+    return Guard("CreateOutput", [&] {
+        TableDefPtr td = NewTable(m_s.OutputTable1);
+        std::int16_t ord = CreateLeadFields(td, static_cast<std::int16_t>(m_c - 1), m_s.fields, m_types, m_sizes, true,
+                                            0, m_c, false, "Count", "Missing");
         AddTableField(td, "Cases-1", dbDouble, ord, 0);
         AddTableField(td, "Cases-2", dbDouble, ord, 0);
-        if (m_stats)
+        if (m_s.Statistics)
             for (const char* name : {"Wald_Mean", "Wald_StdDev", "Ties", "TiedGroups", "Wald_Min_Runs", "Wald_Min_Z",
                                      "Wald_Min_Prob", "Wald_Max_Runs", "Wald_Max_Z", "Wald_Max_Prob"})
                 AddTableField(td, name, dbDouble, ord, 0);
-        msg = eng.ReplaceOutputTable(td, true, nullptr, m_table);
-    } catch (...) {
-        Fail(proc);
-    }
-    return msg;
+        return PlaceOutput(td, true);
+    });
 }
 
 void CNonParamWald::InitData() {
@@ -157,66 +135,12 @@ void CNonParamWald::InitData() {
     m_minRuns = m_maxRuns = m_tiedBlocks = m_tiedCases = 0;
 }
 
-void CNonParamWald::ReadRecords(std::int16_t k) {
-    ProcGuard proc(gEngineErr, "ReadRecords");
-    try {
-        VarnelloCore& eng = *m_Engine;
-        m_k = k;
-        RecordsetPtr rs = eng.InputRecordset();
-        const std::string field = m_fields[static_cast<std::size_t>(m_c + k)];
-        const std::string progress = "Field [" + field + "], analyzing record: ";
-        const std::size_t c = static_cast<std::size_t>(m_c);
-        std::vector<FieldPtr> keys(c + 1);
-        for (std::size_t i = 1; i <= c; ++i) keys[i] = rs->Fields(m_fields[i]);
-        m_fData = rs->Fields(field);
-        m_fCompare = keys[c];
-        m_fWeight = m_bWeighted ? rs->Fields(m_fields[static_cast<std::size_t>(m_c + m_nX + 1)]) : nullptr;
-        InitData();
-        m_rows = 0;
-        std::int64_t counter = 0;
-        std::vector<Variant> stored(c + 1, Variant::Null()), key(c + 1, Variant::Null());
-        while (!rs->EOF_() && !Failed()) {
-            for (std::size_t i = 1; i <= c; ++i) key[i] = keys[i]->Value();
-            if (eng.Quorb_SameRecords_b(static_cast<std::int16_t>(m_c - 1), counter != 0, stored, key)) {
-                CalcRun(true);
-                WriteData(stored);
-                stored = key;
-                InitData();
-                m_rows = 0;
-            }
-            CalcData();
-            ++m_rows;
-            ++counter;
-            eng.Quorb_Msg(static_cast<long>(counter), false, progress + std::to_string(counter));
-            rs->MoveNext();
-        }
-        if (Failed()) return;
-        eng.Quorb_Msg(static_cast<long>(counter), true, progress + std::to_string(counter));
-        if (counter > 0) {
-            CalcRun(true);
-            WriteData(stored);
-        }
-    } catch (...) {
-        Fail(proc);
-    }
-}
-
 void CNonParamWald::CalcData() {
-    ProcGuard proc(gEngineErr, "CalcData");
-    try {
-        VarnelloCore& eng = *m_Engine;
-        double w = 1;
-        if (m_bWeighted) {
-            // The weight rule of the engine: not Null, above 0, not the "Equal" missing value.
-            Variant v = m_fWeight->Value();
-            w = v.IsNull() ? 0.0 : v.ToDouble();
-            if (NamesEqual(eng.MissingRule(), "Equal") && w == eng.MissingEqualValue()) w = 0;
-        }
+    Guard("CalcData", [&] {
+        const double w = Weight();
         if (!(w > 0)) return;
-        Variant v = m_fData->Value();
-        if (v.IsNull()) return;
-        const double x = v.ToDouble();
-        if (!eng.Quorb_DataOk_b(x, false)) return;
+        double x = 0;
+        if (!Number(static_cast<std::size_t>(m_c) + 1, x)) return;
         if (m_valid > 0 && x != m_prev) {
             m_prev = x;
             CalcRun(false);
@@ -227,13 +151,11 @@ void CNonParamWald::CalcData() {
         }
         ++m_valid;
         // Sample 1 is the first distinct value: Null matches Null, text ignores case.
-        const int s = eng.Quorb_SameValue(m_values[1], m_fCompare->Value(), true) ? 1 : 2;
+        const int s = Cx().Quorb_SameValue(m_values[1], Column(static_cast<std::size_t>(m_c))->Value(), true) ? 1 : 2;
         m_present[s] = true;
         m_cases[s] += w;
         m_block[s] += w;
-    } catch (...) {
-        Fail(proc);
-    }
+    });
 }
 
 void CNonParamWald::CalcRun(bool write) {
@@ -280,16 +202,17 @@ void CNonParamWald::CalcWald(double N1, double N2, double mean, double sd, doubl
     prob = Moments::DecimalDifference(0.5, zv.Quorb_CalcProb("Z", std::fabs(Z), 0, 0) / 2);
 }
 
-void CNonParamWald::WriteData(const std::vector<Variant>& groupValues) {
-    ProcGuard proc(gEngineErr, "WriteData");
-    try {
-        RecordsetPtr out = m_Engine->OutputRecordset();
+void CNonParamWald::WriteData() {
+    Guard("WriteData", [&] {
+        // The group's last tie block closes before its row is written.
+        CalcRun(true);
+        RecordsetPtr out = Cx().OutputRecordset();
         const double N1 = std::nearbyint(m_cases[1]), N2 = std::nearbyint(m_cases[2]), N = N1 + N2;
         out->AddNew();
-        WriteLeadFields(*out, static_cast<std::int16_t>(m_c - 1), m_fields, groupValues,
-                        static_cast<std::int16_t>(m_c + m_k), "Count", "Missing", false, N, static_cast<long>(m_rows),
-                        static_cast<long>(m_valid), m_c, m_values[1], m_values[2]);
-        if (m_stats && N > 1) {
+        WriteLeadFields(*out, static_cast<std::int16_t>(m_c - 1), m_work, GroupValues(), static_cast<std::int16_t>(m_c + 1),
+                        "Count", "Missing", false, N, static_cast<long>(GroupRecords()), static_cast<long>(m_valid), m_c,
+                        m_values[1], m_values[2]);
+        if (m_s.Statistics && N > 1) {
             const double P = 2 * N1 * N2;
             const double mean = P / N + 1;
             const double var = P * (P - N1 - N2) / (N * N * (N - 1));
@@ -317,7 +240,5 @@ void CNonParamWald::WriteData(const std::vector<Variant>& groupValues) {
             }
         }
         out->Update();
-    } catch (...) {
-        Fail(proc);
-    }
+    });
 }

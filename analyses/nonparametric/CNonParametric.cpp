@@ -2,10 +2,9 @@
 
 #include "engine/CZValue.h"
 #include "engine/Moments.h"
-#include "engine/VarnelloCore.h"
+#include "engine/SortStage.h"
 #include "engine/modStatsGeneral.h"
-#include "errors/ErrorGlobals.h"
-#include "errors/ProcGuard.h"
+#include "scenario/CMelvarsScenario.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,56 +13,135 @@ using namespace dao;
 
 namespace {
 
-constexpr const char* StageTable = "statTemp1";
-
 // Two-sided normal tail 1 − P(−|z| < Z < |z|).
 double twoSided(CZValue& zv, double z) { return Moments::DecimalDifference(1.0, zv.Quorb_CalcProb("Z", std::fabs(z), 0, 0)); }
 
-} // namespace
+constexpr std::size_t KendallChunk = std::size_t(1) << 14;
 
-void CNonParametric::Fail(ProcGuard& proc) {
-    proc.HandleError();
-    if (m_error.empty()) m_error = VarnelloCore::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in Paired Fields");
+SortStage::Shape stageShape(const char* table, std::vector<std::string> columns, int keys) {
+    SortStage::Shape s;
+    s.table = table;
+    s.keys = keys;
+    s.memoryLimit = SortStage::RowsIn(SortStage::RankMemory, columns.size());
+    s.packed = true;
+    s.columns = std::move(columns);
+    return s;
 }
 
-double CNonParametric::KendallScore(std::vector<Ranked> rows) {
-    std::sort(rows.begin(), rows.end(), [](const Ranked& a, const Ranked& b) { return a.x < b.x || (a.x == b.x && a.y < b.y); });
-    std::vector<double> ys;
-    ys.reserve(rows.size());
-    for (const auto& r : rows) ys.push_back(r.y);
-    std::sort(ys.begin(), ys.end());
-    ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
-    // Weights of the rows already passed, by the rank of their y (a Fenwick tree).
-    std::vector<double> tree(ys.size() + 1, 0.0);
-    auto add = [&](std::size_t i, double w) {
-        for (; i < tree.size(); i += i & (~i + 1)) tree[i] += w;
-    };
-    auto below = [&](std::size_t i) { // weight of the y ranks 1 .. i
-        double s = 0;
-        for (; i > 0; i -= i & (~i + 1)) s += tree[i];
-        return s;
-    };
-    auto index = [&](double y) {
-        return static_cast<std::size_t>(std::lower_bound(ys.begin(), ys.end(), y) - ys.begin()) + 1;
-    };
-    double S = 0, passed = 0;
-    std::size_t a = 0;
-    while (a < rows.size()) {
-        std::size_t b = a;
-        while (b < rows.size() && rows[b].x == rows[a].x) ++b;
-        // Rows of equal x pair with every earlier row of smaller x; among themselves they are tied.
-        for (std::size_t r = a; r < b; ++r) {
-            const std::size_t iy = index(rows[r].y);
-            const double lower = below(iy - 1), higher = passed - below(iy);
-            S += rows[r].w * (lower - higher);
-        }
-        for (std::size_t r = a; r < b; ++r) {
-            add(index(rows[r].y), rows[r].w);
-            passed += rows[r].w;
-        }
-        a = b;
+// A Fenwick tree of weights over positions 1 .. n (tree[0] unused).
+void fenwickAdd(std::vector<double>& tree, std::size_t i, double w) {
+    for (; i < tree.size(); i += i & (~i + 1)) tree[i] += w;
+}
+double fenwickSum(const std::vector<double>& tree, std::size_t i) { // positions 1 .. i
+    double s = 0;
+    for (; i > 0; i -= i & (~i + 1)) s += tree[i];
+    return s;
+}
+
+} // namespace
+
+// ---- Kendall's score ------------------------------------------------------------------
+
+CNonParametric::KendallCount::KendallCount(std::size_t chunk) : m_chunk(chunk ? chunk : SortStage::HeldRows(KendallChunk)) {}
+
+void CNonParametric::KendallCount::Add(double y, double k) {
+    m_y.push_back(y);
+    m_k.push_back(k);
+    if (m_y.size() == m_chunk) countChunk();
+}
+
+// The swaps within the chunk, counted while its pairs are merge-sorted by y:
+// a pair that moves ahead of pairs of a larger y (pairs of an equal y keep
+// their order) meets the weight of those it passes.
+void CNonParametric::KendallCount::countChunk() {
+    const std::size_t n = m_y.size();
+    if (n == 0) return;
+    std::vector<std::pair<double, double>> a(n), b(n); // y, weight
+    double total = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        a[i] = {m_y[i], m_k[i]};
+        total += m_k[i];
     }
-    return S;
+    for (std::size_t width = 1; width < n; width *= 2) {
+        for (std::size_t lo = 0; lo < n; lo += 2 * width) {
+            const std::size_t mid = std::min(lo + width, n), hi = std::min(lo + 2 * width, n);
+            double left = 0; // weight of the left run not yet taken
+            for (std::size_t i = lo; i < mid; ++i) left += a[i].second;
+            std::size_t i = lo, j = mid, out = lo;
+            while (i < mid && j < hi) {
+                if (a[j].first < a[i].first) {
+                    m_swaps += a[j].second * left;
+                    b[out++] = a[j++];
+                } else {
+                    left -= a[i].second;
+                    b[out++] = a[i++];
+                }
+            }
+            while (i < mid) b[out++] = a[i++];
+            while (j < hi) b[out++] = a[j++];
+        }
+        a.swap(b);
+    }
+    m_chunkWeight.push_back(total);
+    m_y.clear();
+    m_k.clear();
+}
+
+void CNonParametric::KendallCount::Finish() {
+    countChunk();
+    m_remaining.assign(m_chunkWeight.size() + 1, 0.0);
+    for (std::size_t j = 0; j < m_chunkWeight.size(); ++j) fenwickAdd(m_remaining, j + 1, m_chunkWeight[j]);
+    m_y.shrink_to_fit();
+    m_k.shrink_to_fit();
+}
+
+// The swaps across chunks: a pair meets the weight still to come of the
+// chunks before its own, all of which has a larger y.
+void CNonParametric::KendallCount::Again(double place, double k) {
+    const auto j = static_cast<std::size_t>((place - 1) / static_cast<double>(m_chunk));
+    m_swaps += k * fenwickSum(m_remaining, j);
+    fenwickAdd(m_remaining, j + 1, -k);
+}
+
+double CNonParametric::KendallCount::Score(double n, double xTies, double yTies, double bothTies) const {
+    const double pairs = n * (n - 1) / 2;
+    return pairs - xTies / 2 - yTies / 2 + bothTies - 2 * m_swaps;
+}
+
+double CNonParametric::KendallScore(std::vector<Ranked> rows, std::size_t chunk) {
+    std::sort(rows.begin(), rows.end(), [](const Ranked& a, const Ranked& b) { return a.x < b.x || (a.x == b.x && a.y < b.y); });
+    KendallCount count(chunk);
+    TieRanks xr(true), yr(true);
+    double n = 0, both = 0;
+    for (std::size_t a = 0; a < rows.size();) {
+        std::size_t b = a;
+        double W = 0;
+        while (b < rows.size() && rows[b].x == rows[a].x) W += rows[b++].w;
+        xr.Run(W);
+        for (std::size_t c = a; c < b;) {
+            double Wj = 0;
+            std::size_t d = c;
+            while (d < b && rows[d].y == rows[c].y) Wj += rows[d++].w;
+            both += Wj * (Wj - 1) / 2;
+            c = d;
+        }
+        for (; a < b; ++a) count.Add(rows[a].y, rows[a].w);
+    }
+    count.Finish();
+    std::vector<std::size_t> byY(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        byY[i] = i;
+        n += rows[i].w;
+    }
+    std::stable_sort(byY.begin(), byY.end(), [&](std::size_t a, std::size_t b) { return rows[a].y < rows[b].y; });
+    for (std::size_t a = 0; a < byY.size();) {
+        std::size_t b = a;
+        double W = 0;
+        while (b < byY.size() && rows[byY[b]].y == rows[byY[a]].y) W += rows[byY[b++]].w;
+        yr.Run(W);
+        for (; a < b; ++a) count.Again(static_cast<double>(byY[a] + 1), rows[byY[a]].w);
+    }
+    return count.Score(n, xr.kendall1, yr.kendall1, both);
 }
 
 bool CNonParametric::SignTest(double below, double above, double& Z, double& prob) {
@@ -76,218 +154,139 @@ bool CNonParametric::SignTest(double below, double above, double& Z, double& pro
     return true;
 }
 
-void CNonParametric::Quorb_NonParametric(std::string OutputTable, std::string Table, FieldList& Fields,
-                                         std::int16_t G, std::int16_t K, std::int16_t YIndex, bool bWeighted,
-                                         bool bMedian, const std::vector<double>& medians, bool bSign, bool bWilcoxon,
-                                         bool bSpearman, bool bTau, bool bChi, VarnelloCore& Engine, std::string& message) {
-    message.clear();
-    m_Engine = &Engine;
-    ProcGuard proc(gEngineErr, "Quorb_NonParametric");
-    bool outputMade = false;
-    try {
-        m_out = OutputTable;
-        m_table = Table;
-        m_fields = Fields;
-        m_G = G;
-        m_K = K;
-        m_Y = YIndex;
-        m_weighted = bWeighted;
-        m_median = bMedian;
-        m_medians = medians;
-        m_medians.resize(static_cast<std::size_t>(K) + 1, 0.0);
-        m_sign = bSign;
-        m_wilcoxon = bWilcoxon;
-        m_spearman = bSpearman;
-        m_tau = bTau;
-        m_chi = bChi;
-        if (m_Y < 1) message = "Y Field not assigned";
-        if (message.empty()) {
-            Engine.Quorb_Msg(0, true, "Retrieving and sorting data");
-            message = OpenData();
-        }
-        if (message.empty() && !Failed()) {
-            Engine.Quorb_Msg(0, true, "Creating output table");
-            message = CreateOutput();
-            outputMade = message.empty() && !Failed();
-        }
-        if (message.empty() && !Failed()) {
-            m_stage = m_wilcoxon || m_spearman || m_tau;
-            if (m_stage && (!Engine.Quorb_UTIL_MakeTempDB() || !Engine.TempDatabase()))
-                message = "Temp database could not be created";
-        }
-        if (message.empty() && !Failed()) {
-            Engine.Quorb_Msg(0, true, "Analyzing records");
-            ReadInKeptTransaction([&] { ReadRecords(); });
-        }
-    } catch (...) {
-        Fail(proc);
-    }
-    try {
-        if (m_stageRS) m_stageRS->Close();
-        m_stageRS.reset();
-        if (m_tableExists) Engine.Quorb_DeleteTable(true, StageTable);
-        if (outputMade)
-            if (auto rs = Engine.OutputRecordset()) rs->Close();
-        if (auto rs = Engine.DataRecordset()) rs->Close();
-    } catch (...) {
-        Fail(proc);
-    }
-    if (message.empty() && Failed()) message = m_error;
-    m_Engine = nullptr;
+// ---- the analysis ------------------------------------------------------------------------
+
+CNonParametric::CNonParametric(const Settings& settings)
+    : AnalysisRoad(settings, "Quorb_NonParametric", "Paired Fields"), m_s(settings) {}
+
+CNonParametric::~CNonParametric() = default;
+
+std::string CNonParametric::FromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext&,
+                                         AnalysisType::Settings& out) {
+    if (!base.bY) return "Y Field not assigned";
+    Settings& a = NewSettings<Settings>(base, out);
+    a.Medians.assign(static_cast<std::size_t>(a.nX) + 1, 0.0);
+    a.Sign = s.NPPair_Sign();
+    a.Wilcoxon = s.NPPair_Wilcoxon();
+    a.Spearman = s.NPPair_Spearman();
+    return {};
 }
 
-std::string CNonParametric::OpenData() {
-    return m_Engine->Quorb_InitDataTable(m_table, m_fields, m_G, m_types, m_sizes);
-}
-
-std::string CNonParametric::CreateOutput() {
-    ProcGuard proc(gEngineErr, "CreateOutput");
-    std::string msg;
-    try {
-        VarnelloCore& eng = *m_Engine;
-        TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_out);
-        m_countColumn = ("Count_of_" + m_fields[static_cast<std::size_t>(m_Y)]).substr(0, 64);
-        std::int16_t ord =
-            CreateLeadFields(td, m_G, m_fields, m_types, m_sizes, true, 0, 0, m_weighted, m_countColumn, "Missing");
-        std::vector<const char*> cols = {"Mean", "MeanY", "MeanDiff", "Count<Y", "Count=Y", "Count>Y", "Pearson's_R"};
-        if (m_median)
-            cols.insert(cols.end(), {"SignTestMedian", "SignTestCount_<_Median", "SignTestCount_=_Median",
-                                     "SignTestCount_>_Median", "SignProb_<=_Median", "SignProb_>=_Median"});
-        if (m_sign) cols.insert(cols.end(), {"SignZ", "SignProb"});
-        if (m_wilcoxon)
-            cols.insert(cols.end(), {"Wilcoxon_Neg_SumRank", "Wilcoxon_Pos_SumRank", "Wilcoxon_Neg_MeanRank",
-                                     "Wilcoxon_Pos_MeanRank", "Wilcoxon_Z", "Wilcoxon_Prob"});
-        if (m_spearman || m_tau) cols.insert(cols.end(), {"TiedGroups_X", "TiedGroups_Y"});
-        if (m_spearman)
-            cols.insert(cols.end(), {"Spearman", "Spearman_t", "Spearman_Prob", "Spearman_(ties)", "Spearman_t_(ties)",
-                                     "Spearman_Prob_(ties)"});
-        if (m_tau)
-            cols.insert(cols.end(),
-                        {"Tau_Score", "Tau", "Tau_Z", "Tau_Prob", "Tau_(ties)", "Tau_Z_(ties)", "Tau_Prob_(ties)"});
-        if (m_chi)
-            cols.insert(cols.end(), {"Chi-DF", "Chi-Square", "Chi-Prob", "Phi-Coefficient", "Coef_of_Contingency"});
-        for (const char* c : cols) AddTableField(td, c, dbDouble, ord, 0);
-        msg = eng.ReplaceOutputTable(td, true, [this] { return OpenData(); }, m_table);
-    } catch (...) {
-        Fail(proc);
+std::string CNonParametric::Steps() {
+    if (!m_s.bY) return "Y Field not assigned";
+    Progress("Retrieving and sorting data");
+    // The staged pairs are ordered by the stages: the data only by the groups.
+    std::string msg = OpenSource(m_s.nG, false);
+    if (Going(msg)) {
+        Progress("Creating output table");
+        msg = CreateOutput();
+    }
+    m_rank = m_s.Spearman || m_s.Tau;
+    const bool staged = m_s.Wilcoxon || m_rank;
+    if (Going(msg) && staged) msg = MakeWorkDatabase();
+    if (Going(msg)) {
+        Progress("Analyzing records");
+        if (m_rank) {
+            // Kendall's tau wants the pairs in the order of (x, y), and the
+            // order of y with ties in the order of (x, y); Spearman's rho
+            // orders by x and by y alone.
+            const int keys = m_s.Tau ? 2 : 1;
+            m_pairs = std::make_unique<SortStage>(Cx(), m_s.nX, stageShape("statTemp1", {"X", "Y", "Weight"}, keys));
+            m_byY = std::make_unique<SortStage>(
+                Cx(), 1,
+                m_s.Tau ? stageShape("statTemp3", {"Y", "Position", "X-Rank", "Weight"}, 2)
+                        : stageShape("statTemp3", {"Y", "X-Rank", "Weight"}, 1));
+        }
+        if (m_s.Wilcoxon)
+            m_signed = std::make_unique<SortStage>(Cx(), m_s.nX, stageShape("statTemp2", {"Absolute", "Sign", "Weight"}, 1));
+        Kept([this] { ReadGroups(m_s.nG); });
     }
     return msg;
 }
 
-void CNonParametric::CreateTemp() {
-    VarnelloCore& eng = *m_Engine;
-    if (m_stageRS) {
-        m_stageRS->Close();
-        m_stageRS.reset();
+void CNonParametric::CloseOwn() {
+    m_statColumns.clear();
+    m_statsOf.reset();
+    for (auto* stage : {&m_pairs, &m_signed, &m_byY}) {
+        if (*stage) (*stage)->Close();
+        stage->reset();
     }
-    CreateWorkTable(eng.TempDatabase(), StageTable,
-                    {{"Field", dbLong}, {"X", dbDouble}, {"Y", dbDouble}, {"Absolute", dbDouble}, {"Weight", dbDouble}});
-    m_tableExists = true;
-    m_stageRS = eng.TempDatabase()->OpenRecordset(StageTable, dbOpenTable, dbAppendOnly);
-    m_sField = m_stageRS->Fields("Field");
-    m_sX = m_stageRS->Fields("X");
-    m_sY = m_stageRS->Fields("Y");
-    m_sAbs = m_stageRS->Fields("Absolute");
-    m_sWeight = m_stageRS->Fields("Weight");
+}
+
+std::string CNonParametric::CreateOutput() {
+    return Guard("CreateOutput", [&] {
+        TableDefPtr td = NewTable(m_s.OutputTable1);
+        m_countColumn = ("Count_of_" + m_s.fields[m_s.YPosition()]).substr(0, 64);
+        std::int16_t ord =
+            CreateLeadFields(td, m_s.nG, m_s.fields, m_types, m_sizes, true, 0, 0, m_s.bW, m_countColumn, "Missing");
+        std::vector<const char*> cols = {"Mean", "MeanY", "MeanDiff", "Count<Y", "Count=Y", "Count>Y", "Pearson's_R"};
+        if (m_s.Median)
+            cols.insert(cols.end(), {"SignTestMedian", "SignTestCount_<_Median", "SignTestCount_=_Median",
+                                     "SignTestCount_>_Median", "SignProb_<=_Median", "SignProb_>=_Median"});
+        if (m_s.Sign) cols.insert(cols.end(), {"SignZ", "SignProb"});
+        if (m_s.Wilcoxon)
+            cols.insert(cols.end(), {"Wilcoxon_Neg_SumRank", "Wilcoxon_Pos_SumRank", "Wilcoxon_Neg_MeanRank",
+                                     "Wilcoxon_Pos_MeanRank", "Wilcoxon_Z", "Wilcoxon_Prob"});
+        if (m_s.Spearman || m_s.Tau) cols.insert(cols.end(), {"TiedGroups_X", "TiedGroups_Y"});
+        if (m_s.Spearman)
+            cols.insert(cols.end(), {"Spearman", "Spearman_t", "Spearman_Prob", "Spearman_(ties)", "Spearman_t_(ties)",
+                                     "Spearman_Prob_(ties)"});
+        if (m_s.Tau)
+            cols.insert(cols.end(),
+                        {"Tau_Score", "Tau", "Tau_Z", "Tau_Prob", "Tau_(ties)", "Tau_Z_(ties)", "Tau_Prob_(ties)"});
+        if (m_s.ChiSquare)
+            cols.insert(cols.end(), {"Chi-DF", "Chi-Square", "Chi-Prob", "Phi-Coefficient", "Coef_of_Contingency"});
+        for (const char* c : cols) AddTableField(td, c, dbDouble, ord, 0);
+        m_statNames = cols;
+        m_statsOf.reset();
+        return PlaceOutput(td, true);
+    });
 }
 
 void CNonParametric::InitData() {
-    m_sums.assign(static_cast<std::size_t>(m_K) + 1, FieldSums());
-    m_groupRecords = 0;
-    if (m_stage) CreateTemp();
-}
-
-void CNonParametric::ReadRecords() {
-    ProcGuard proc(gEngineErr, "ReadRecords");
-    try {
-        VarnelloCore& eng = *m_Engine;
-        RecordsetPtr rs = eng.InputRecordset();
-        const std::size_t G = static_cast<std::size_t>(m_G), K = static_cast<std::size_t>(m_K);
-        std::vector<FieldPtr> keys(G + 1);
-        for (std::size_t i = 1; i <= G; ++i) keys[i] = rs->Fields(m_fields[i]);
-        m_xCols.assign(K + 1, nullptr);
-        for (std::size_t i = 1; i <= K; ++i) m_xCols[i] = rs->Fields(m_fields[G + i]);
-        m_yCol = rs->Fields(m_fields[static_cast<std::size_t>(m_Y)]);
-        m_wCol = m_weighted ? rs->Fields(m_fields[static_cast<std::size_t>(m_Y) + 1]) : nullptr;
-        std::vector<Variant> stored(G + 1, Variant::Null()), key(G + 1, Variant::Null());
-        InitData();
-        std::int64_t counter = 0;
-        while (!rs->EOF_() && !Failed()) {
-            for (std::size_t i = 1; i <= G; ++i) key[i] = keys[i]->Value();
-            if (eng.Quorb_SameRecords_b(m_G, counter != 0, stored, key)) {
-                eng.Quorb_Msg(static_cast<long>(counter), true, "");
-                WriteData(stored);
-                stored = key;
-                InitData();
-            }
-            CalcData();
-            ++counter;
-            ++m_groupRecords;
-            eng.Quorb_Msg(static_cast<long>(counter), false, "");
-            rs->MoveNext();
-        }
-        if (Failed()) return;
-        eng.Quorb_Msg(static_cast<long>(counter), true, "");
-        if (counter > 0) WriteData(stored);
-    } catch (...) {
-        Fail(proc);
-    }
+    Guard("InitData", [&] {
+        m_sums.assign(static_cast<std::size_t>(m_s.nX) + 1, FieldSums());
+        if (m_pairs) m_pairs->BeginGroup();
+        if (m_signed) m_signed->BeginGroup();
+    });
 }
 
 void CNonParametric::CalcData() {
-    ProcGuard proc(gEngineErr, "CalcData");
-    try {
-        VarnelloCore& eng = *m_Engine;
-        double w = 1;
-        if (m_weighted) {
-            Variant v = m_wCol->Value();
-            w = v.IsNull() ? 0.0 : v.ToDouble();
-            if (NamesEqual(eng.MissingRule(), "Equal") && w == eng.MissingEqualValue()) w = 0;
-        }
+    Guard("CalcData", [&] {
+        const double w = Weight();
         if (!(w > 0)) return;
-        Variant yv = m_yCol->Value();
-        if (yv.IsNull()) return;
-        const double y = yv.ToDouble();
-        if (!eng.Quorb_DataOk_b(y, false)) return;
-        for (std::int16_t i = 1; i <= m_K; ++i) {
-            Variant xv = m_xCols[static_cast<std::size_t>(i)]->Value();
-            if (xv.IsNull()) continue;
-            const double x = xv.ToDouble();
-            if (!eng.Quorb_DataOk_b(x, false)) continue;
+        double y = 0;
+        if (!Number(m_s.YPosition(), y)) return;
+        // A pair takes as many rank positions as the whole part of its weight:
+        // below 1 it takes none.
+        const bool ranked = w >= 1;
+        const std::size_t first = m_s.XPosition();
+        for (std::int16_t i = 1; i <= m_s.nX; ++i) {
+            double x = 0;
+            if (!Number(first + static_cast<std::size_t>(i) - 1, x)) continue;
             FieldSums& s = m_sums[static_cast<std::size_t>(i)];
-            if (s.N == 0) {
-                s.kx = x;
-                s.ky = y;
-            }
-            // Sums of the values shifted by the field's first pair: a large
-            // common offset does not cost digits.
-            const double dx = x - s.kx, dy = y - s.ky;
+            // Sums about the field's first pair: a large common offset does
+            // not cost digits.
+            const double v[2] = {x, y};
+            s.xy.Add(v, w);
             s.N += 1;
             s.n += w;
-            s.sx += w * dx;
-            s.sxx += w * dx * dx;
-            s.sy += w * dy;
-            s.syy += w * dy * dy;
-            s.sxy += w * dx * dy;
             if (x < y) s.below += w;
             else if (x == y) s.equal += w;
             else s.above += w;
-            if (m_median) {
-                const double m = m_medians[static_cast<std::size_t>(i)];
+            if (m_s.Median) {
+                const double m = m_s.Medians[static_cast<std::size_t>(i)];
                 if (x < m) s.mBelow += w;
                 else if (x == m) s.mEqual += w;
                 else s.mAbove += w;
             }
-            if (m_stage) {
-                m_stageRS->AddNew();
-                m_sField->SetValue(static_cast<std::int32_t>(i));
-                m_sX->SetValue(x);
-                m_sY->SetValue(y);
-                m_sAbs->SetValue(std::fabs(Moments::DecimalDifference(x, y)));
-                m_sWeight->SetValue(w);
-                m_stageRS->Update();
+            if (ranked && m_pairs) m_pairs->Add(i, {x, y, w});
+            if (ranked && m_signed) {
+                // Pairs with x = y take no part in the signed ranks.
+                const double d = Moments::DecimalDifference(x, y);
+                if (d != 0) m_signed->Add(i, {std::fabs(d), d > 0 ? 1.0 : -1.0, w});
             }
-            if (m_chi) {
+            if (m_s.ChiSquare) {
                 if (y == 0) {
                     if (x == 0) s.chiCount += w;
                     else s.chiValid = false;
@@ -298,58 +297,29 @@ void CNonParametric::CalcData() {
                 }
             }
         }
-    } catch (...) {
-        Fail(proc);
-    }
+    });
 }
 
-// Signed ranks of the absolute differences (pairs with x = y left out); a
-// pair takes as many rank positions as the whole part of its weight.
-CNonParametric::Wilcoxon CNonParametric::CalcWilcoxon(std::int64_t i) {
-    ProcGuard proc(gEngineErr, "CalcWilcoxon");
-    Wilcoxon r;
-    try {
-        RecordsetPtr rs = m_Engine->TempDatabase()->OpenRecordset(
-            "SELECT [X], [Y], [Absolute], [Weight] FROM " + std::string(StageTable) + " WHERE (([Field] = " +
-                std::to_string(i) + ") AND ([Absolute] > 0) AND ([Weight] >= 1)) ORDER BY [Absolute];",
-            dbOpenSnapshot);
-        FieldPtr fx = rs->Fields("X"), fy = rs->Fields("Y"), fa = rs->Fields("Absolute"), fw = rs->Fields("Weight");
-        struct Item {
-            double k;
-            bool positive;
-        };
-        std::vector<Item> run;
-        double p = 0; // last rank position used
-        double current = 0;
-        auto close = [&] {
-            double t = 0;
-            for (const auto& it : run) t += it.k;
-            if (t > 0) {
-                const double sum = (2 * (p + 1) + t - 1) * t / 2;
-                const double mean = sum / t;
-                for (const auto& it : run) {
-                    if (it.positive) {
-                        r.posCount += it.k;
-                        r.posSum += it.k * mean;
-                    } else {
-                        r.negCount += it.k;
-                        r.negSum += it.k * mean;
-                    }
-                }
-                p += t;
-            }
-            run.clear();
-        };
-        while (!rs->EOF_()) {
-            const double a = fa->Value().ToDouble();
-            if (!run.empty() && a != current) close();
-            current = a;
-            run.push_back({std::floor(fw->Value().ToDouble()),
-                           Moments::DecimalDifference(fx->Value().ToDouble(), fy->Value().ToDouble()) > 0});
-            rs->MoveNext();
+// Signed ranks of the absolute differences, read in ascending order in runs
+// of equal differences; a pair takes as many rank positions as the whole
+// part of its weight.
+CNonParametric::Wilcoxon CNonParametric::CalcWilcoxon(std::int16_t i) {
+    return Guard("CalcWilcoxon", [&] {
+        Wilcoxon r;
+        SortStage::Cursor rows(*m_signed);
+        rows.Open(i);
+        TieRanks ranks;
+        const double* p = rows.Next() ? rows.Row() : nullptr;
+        while (p) {
+            const double a = p[0];
+            double pos = 0, neg = 0;
+            for (; p && p[0] == a; p = rows.Next() ? rows.Row() : nullptr) (p[1] > 0 ? pos : neg) += std::floor(p[2]);
+            const double mean = ranks.Run(pos + neg);
+            r.posCount += pos;
+            r.posSum += pos * mean;
+            r.negCount += neg;
+            r.negSum += neg * mean;
         }
-        close();
-        rs->Close();
         const double n = r.negCount + r.posCount;
         if (n > 0) {
             const double T = r.posSum <= r.negSum ? r.posSum : r.negSum;
@@ -359,58 +329,87 @@ CNonParametric::Wilcoxon CNonParametric::CalcWilcoxon(std::int64_t i) {
             r.prob = twoSided(zv, r.Z);
             r.tested = true;
         }
-    } catch (...) {
-        Fail(proc);
-    }
-    return r;
+        return r;
+    });
 }
 
-CNonParametric::Rank CNonParametric::CalcSpearmanTauKS(std::int64_t i) {
-    ProcGuard proc(gEngineErr, "CalcSpearmanTauKS");
-    Rank r;
-    try {
-        // The field's pairs in the order of x, read once; the mid-ranks of x
-        // and of y are the engine's ranking of the values held in memory.
-        RecordsetPtr rs = m_Engine->TempDatabase()->OpenRecordset(
-            "SELECT [X], [Y], [Weight] FROM " + std::string(StageTable) + " WHERE (([Field] = " + std::to_string(i) +
-                ") AND ([Weight] >= 1)) ORDER BY [X];",
-            dbOpenSnapshot);
-        std::vector<double> xs, ys, ws;
+// Spearman's rho and Kendall's tau of field i: the pairs in the order of
+// (x, y) give the mid-ranks of x, and go on with them to the order of y,
+// which gives the mid-ranks of y. Each order is read in runs of tied values
+// by two readers, one a run ahead: it finds the run's weight, the other then
+// hands on the run's pairs with their rank.
+CNonParametric::Rank CNonParametric::CalcSpearmanTauKS(std::int16_t i) {
+    return Guard("CalcSpearmanTauKS", [&] {
+        Rank r;
+        KendallCount kendall;
+        TieRanks xr(true), yr(true);
+        double bothTies = 0; // Σ W(W − 1)/2 over the runs tied in x and y (Kendall's order (x, y))
         {
-            FieldPtr fx = rs->Fields("X"), fy = rs->Fields("Y"), fw = rs->Fields("Weight");
-            while (!rs->EOF_()) {
-                xs.push_back(fx->Value().ToDouble());
-                ys.push_back(fy->Value().ToDouble());
-                ws.push_back(fw->Value().ToDouble());
-                rs->MoveNext();
+            SortStage::Cursor ahead(*m_pairs), rows(*m_pairs);
+            ahead.Open(i);
+            rows.Open(i);
+            m_byY->BeginGroup();
+            double place = 0;
+            const double* p = ahead.Next() ? ahead.Row() : nullptr;
+            while (p) {
+                const double x = p[0];
+                double W = 0, y = p[1], Wy = 0;
+                std::int64_t count = 0;
+                for (; p && p[0] == x; p = ahead.Next() ? ahead.Row() : nullptr, ++count) {
+                    const double k = std::floor(p[2]);
+                    if (p[1] != y) {
+                        bothTies += Wy * (Wy - 1) / 2;
+                        y = p[1];
+                        Wy = 0;
+                    }
+                    Wy += k;
+                    W += k;
+                }
+                bothTies += Wy * (Wy - 1) / 2;
+                const double rank = xr.Run(W);
+                for (; count > 0; --count) {
+                    rows.Next();
+                    const double* q = rows.Row();
+                    const double k = std::floor(q[2]);
+                    place += 1;
+                    if (m_s.Tau) {
+                        m_byY->Add(1, {q[1], place, rank, k});
+                        kendall.Add(q[1], k);
+                    } else {
+                        m_byY->Add(1, {q[1], rank, k});
+                    }
+                }
             }
         }
-        rs->Close();
-        const std::size_t m = xs.size();
-        double tx[6], ty[6];
-        std::vector<double> xRank, yRankSorted;
-        RankWithTies(xs, ws, true, xRank, tx[0], tx[1], tx[2], tx[3], tx[4], tx[5]);
-        std::vector<std::size_t> byY(m);
-        for (std::size_t j = 0; j < m; ++j) byY[j] = j;
-        std::stable_sort(byY.begin(), byY.end(), [&](std::size_t a, std::size_t b) { return ys[a] < ys[b]; });
-        std::vector<double> ySorted(m), wSorted(m), yRank(m);
-        for (std::size_t j = 0; j < m; ++j) {
-            ySorted[j] = ys[byY[j]];
-            wSorted[j] = ws[byY[j]];
+        if (m_s.Tau) kendall.Finish();
+        double n = 0, D = 0;
+        {
+            SortStage::Cursor ahead(*m_byY), rows(*m_byY);
+            ahead.Open(1);
+            rows.Open(1);
+            const double* p = ahead.Next() ? ahead.Row() : nullptr;
+            while (p) {
+                const double y = p[0];
+                double W = 0;
+                std::int64_t count = 0;
+                const std::size_t weight = m_s.Tau ? 3 : 2, xRank = weight - 1;
+                for (; p && p[0] == y; p = ahead.Next() ? ahead.Row() : nullptr, ++count) W += p[weight];
+                const double rank = yr.Run(W);
+                for (; count > 0; --count) {
+                    rows.Next();
+                    const double* q = rows.Row();
+                    const double k = q[weight];
+                    const double d = Moments::DecimalDifference(q[xRank], rank);
+                    n += k;
+                    D += k * d * d;
+                    if (m_s.Tau) kendall.Again(q[1], k);
+                }
+            }
         }
-        RankWithTies(ySorted, wSorted, true, yRankSorted, ty[0], ty[1], ty[2], ty[3], ty[4], ty[5]);
-        for (std::size_t j = 0; j < m; ++j) yRank[byY[j]] = yRankSorted[j];
+        const double tx[6] = {xr.tiedObservations, xr.cubeTerm, xr.tiedGroups, xr.kendall1, xr.kendall2, xr.kendall3};
+        const double ty[6] = {yr.tiedObservations, yr.cubeTerm, yr.tiedGroups, yr.kendall1, yr.kendall2, yr.kendall3};
         r.tiesX = tx[2];
         r.tiesY = ty[2];
-        std::vector<Ranked> rows;
-        double n = 0, D = 0;
-        for (std::size_t j = 0; j < m; ++j) {
-            const double k = std::floor(ws[j]);
-            const double d = Moments::DecimalDifference(xRank[j], yRank[j]);
-            n += k;
-            D += k * d * d;
-            if (m_tau) rows.push_back({xRank[j], yRank[j], k});
-        }
         r.n = n;
         // A field whose values are all one (a single tie run over every rank
         // position) has no rank variance: rho, t and their probabilities are
@@ -418,7 +417,7 @@ CNonParametric::Rank CNonParametric::CalcSpearmanTauKS(std::int64_t i) {
         const double n3 = Moments::DecimalDifference(n * n * n, n);
         const double Sx = Moments::DecimalDifference(n3, tx[1]) / 12, Sy = Moments::DecimalDifference(n3, ty[1]) / 12;
         r.rhoDefined = Sx > 0 && Sy > 0;
-        if (m_spearman && n > 1 && r.rhoDefined) {
+        if (m_s.Spearman && n > 1 && r.rhoDefined) {
             r.rho = Moments::DecimalDifference(1.0, 6 * D / ((n * n - 1) * n));
             if (std::fabs(r.rho) >= 1) r.tInfinite = true;
             else if (n > 2) r.t = r.rho * std::sqrt((n - 2) / (1 - r.rho * r.rho));
@@ -432,8 +431,8 @@ CNonParametric::Rank CNonParametric::CalcSpearmanTauKS(std::int64_t i) {
                 if (!r.tTiesInfinite && n > 2) r.tTies = r.rhoTies * std::sqrt((n - 2) / (1 - r.rhoTies * r.rhoTies));
             }
         }
-        if (m_tau && n > 1) {
-            r.S = KendallScore(std::move(rows));
+        if (m_s.Tau && n > 1) {
+            r.S = kendall.Score(n, tx[3], ty[3], bothTies);
             const double q = n * n - n;
             const double A = tx[4], B = ty[4], C = tx[3], E = ty[3], F = tx[5], H = ty[5];
             r.tau = 2 * r.S / q;
@@ -458,135 +457,134 @@ CNonParametric::Rank CNonParametric::CalcSpearmanTauKS(std::int64_t i) {
             }
         }
         r.done = true;
-    } catch (...) {
-        Fail(proc);
-    }
-    return r;
+        return r;
+    });
 }
 
-void CNonParametric::WriteData(const std::vector<Variant>& groupValues) {
-    ProcGuard proc(gEngineErr, "WriteData");
-    try {
-        VarnelloCore& eng = *m_Engine;
-        if (m_stageRS) {
-            m_stageRS->Close();
-            m_stageRS.reset();
-        }
+void CNonParametric::WriteData() {
+    Guard("WriteData", [&] {
         CZValue zv;
-        RecordsetPtr out = eng.OutputRecordset();
-        for (std::int16_t i = 1; i <= m_K && !Failed(); ++i) {
+        RecordsetPtr out = Cx().OutputRecordset();
+        for (std::int16_t i = 1; i <= m_s.nX && !Failed(); ++i) {
             const FieldSums& s = m_sums[static_cast<std::size_t>(i)];
             const double n = s.n;
-            const double SSx = Moments::DecimalDifference(n * s.sxx, s.sx * s.sx);
-            const double SSy = Moments::DecimalDifference(n * s.syy, s.sy * s.sy);
-            const double SPxy = Moments::DecimalDifference(n * s.sxy, s.sx * s.sy);
-            const std::string& name = m_fields[static_cast<std::size_t>(m_G + i)];
+            const CrossProducts::Pair xy = s.xy.PairOf(0, 1);
+            const std::string& name = m_s.fields[m_s.XPosition() + static_cast<std::size_t>(i) - 1];
             Wilcoxon wx;
             Rank rk;
-            if (m_stage) {
-                DBEngine().Workspaces(0)->CommitTrans();
-                DBEngine().Workspaces(0)->BeginTrans();
-                if (m_wilcoxon) {
-                    eng.Quorb_Msg(0, true, "Calculating Wilcoxon for [" + name + "]");
-                    wx = CalcWilcoxon(i);
-                }
-                if (n > 1 && (m_spearman || m_tau)) {
-                    eng.Quorb_Msg(0, true, "Calculating Spearman for [" + name + "]");
-                    rk = CalcSpearmanTauKS(i);
-                }
-                DBEngine().Workspaces(0)->CommitTrans();
-                DBEngine().Workspaces(0)->BeginTrans();
+            if (m_s.Wilcoxon) {
+                Progress("Calculating Wilcoxon for [" + name + "]");
+                wx = CalcWilcoxon(i);
+            }
+            if (n > 1 && m_rank) {
+                Progress("Calculating Spearman for [" + name + "]");
+                rk = CalcSpearmanTauKS(i);
             }
             out->AddNew();
-            WriteLeadFields(*out, m_G, m_fields, groupValues, static_cast<std::int16_t>(m_G + i), m_countColumn,
-                            "Missing", m_weighted, n, static_cast<long>(m_groupRecords), static_cast<long>(s.N), 0,
+            WriteLeadFields(*out, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_s.nG + i), m_countColumn,
+                            "Missing", m_s.bW, n, static_cast<long>(GroupRecords()), static_cast<long>(s.N), 0,
                             Variant::Null(), Variant::Null());
+            BeginStatistics(out);
             // Counts summed exactly and brought to whole numbers once.
             const double below = std::nearbyint(s.below), equal = std::nearbyint(s.equal),
                          above = std::nearbyint(s.above);
             if (n > 0) {
-                out->Fields("Mean")->SetValue(s.kx + s.sx / n);
-                out->Fields("MeanY")->SetValue(s.ky + s.sy / n);
-                out->Fields("MeanDiff")->SetValue(Moments::DecimalDifference(s.kx, s.ky) + (s.sx - s.sy) / n);
-                out->Fields("Count<Y")->SetValue(below);
-                out->Fields("Count=Y")->SetValue(equal);
-                out->Fields("Count>Y")->SetValue(above);
-                if (SSy * SSx > 0) out->Fields("Pearson's_R")->SetValue(SPxy / std::sqrt(SSy * SSx));
+                const double kx = s.xy.Origin(0), ky = s.xy.Origin(1);
+                Column("Mean")->SetValue(xy.MeanX(kx));
+                Column("MeanY")->SetValue(xy.MeanY(ky));
+                Column("MeanDiff")->SetValue(xy.MeanDifference(Moments::DecimalDifference(kx, ky)));
+                Column("Count<Y")->SetValue(below);
+                Column("Count=Y")->SetValue(equal);
+                Column("Count>Y")->SetValue(above);
+                if (auto r = xy.Correlation()) Column("Pearson's_R")->SetValue(*r);
             }
-            if (m_median) {
-                out->Fields("SignTestMedian")->SetValue(m_medians[static_cast<std::size_t>(i)]);
-                out->Fields("SignTestCount_<_Median")->SetValue(std::nearbyint(s.mBelow));
-                out->Fields("SignTestCount_=_Median")->SetValue(std::nearbyint(s.mEqual));
-                out->Fields("SignTestCount_>_Median")->SetValue(std::nearbyint(s.mAbove));
+            if (m_s.Median) {
+                Column("SignTestMedian")->SetValue(m_s.Medians[static_cast<std::size_t>(i)]);
+                Column("SignTestCount_<_Median")->SetValue(std::nearbyint(s.mBelow));
+                Column("SignTestCount_=_Median")->SetValue(std::nearbyint(s.mEqual));
+                Column("SignTestCount_>_Median")->SetValue(std::nearbyint(s.mAbove));
             }
-            if (m_sign) {
+            if (m_s.Sign) {
                 // Without a pair that differs there is no sign test: the columns stay empty.
                 double Z = 0, prob = 0;
                 if (SignTest(below, above, Z, prob)) {
-                    out->Fields("SignZ")->SetValue(Z);
-                    out->Fields("SignProb")->SetValue(prob);
+                    Column("SignZ")->SetValue(Z);
+                    Column("SignProb")->SetValue(prob);
                 }
             }
-            if (m_wilcoxon) {
-                out->Fields("Wilcoxon_Neg_SumRank")->SetValue(wx.negSum);
-                out->Fields("Wilcoxon_Pos_SumRank")->SetValue(wx.posSum);
-                if (wx.negCount > 0) out->Fields("Wilcoxon_Neg_MeanRank")->SetValue(wx.negSum / wx.negCount);
-                if (wx.posCount > 0) out->Fields("Wilcoxon_Pos_MeanRank")->SetValue(wx.posSum / wx.posCount);
+            if (m_s.Wilcoxon) {
+                Column("Wilcoxon_Neg_SumRank")->SetValue(wx.negSum);
+                Column("Wilcoxon_Pos_SumRank")->SetValue(wx.posSum);
+                if (wx.negCount > 0) Column("Wilcoxon_Neg_MeanRank")->SetValue(wx.negSum / wx.negCount);
+                if (wx.posCount > 0) Column("Wilcoxon_Pos_MeanRank")->SetValue(wx.posSum / wx.posCount);
                 if (wx.tested) {
-                    out->Fields("Wilcoxon_Z")->SetValue(wx.Z);
-                    out->Fields("Wilcoxon_Prob")->SetValue(wx.prob);
+                    Column("Wilcoxon_Z")->SetValue(wx.Z);
+                    Column("Wilcoxon_Prob")->SetValue(wx.prob);
                 }
             }
             // Whole weights that leave fewer than two rank positions give no rank statistics.
-            if (n > 1 && (m_spearman || m_tau) && rk.done && rk.n > 1) {
-                out->Fields("TiedGroups_X")->SetValue(rk.tiesX);
-                out->Fields("TiedGroups_Y")->SetValue(rk.tiesY);
+            if (n > 1 && m_rank && rk.done && rk.n > 1) {
+                Column("TiedGroups_X")->SetValue(rk.tiesX);
+                Column("TiedGroups_Y")->SetValue(rk.tiesY);
                 const double df = n - 2;
-                if (m_spearman && rk.rhoDefined) {
-                    out->Fields("Spearman")->SetValue(rk.rho);
-                    out->Fields("Spearman_(ties)")->SetValue(rk.rhoTies);
+                if (m_s.Spearman && rk.rhoDefined) {
+                    Column("Spearman")->SetValue(rk.rho);
+                    Column("Spearman_(ties)")->SetValue(rk.rhoTies);
                     // A perfect rank agreement has probability 0; without degrees of freedom there is none.
                     if (df > 0) {
                         if (rk.tInfinite) {
-                            out->Fields("Spearman_Prob")->SetValue(0.0);
+                            Column("Spearman_Prob")->SetValue(0.0);
                         } else {
-                            out->Fields("Spearman_t")->SetValue(rk.t);
-                            out->Fields("Spearman_Prob")->SetValue(zv.Quorb_CalcProb("T", rk.t, df, 0));
+                            Column("Spearman_t")->SetValue(rk.t);
+                            Column("Spearman_Prob")->SetValue(zv.Quorb_CalcProb("T", rk.t, df, 0));
                         }
                         if (rk.tTiesInfinite) {
-                            out->Fields("Spearman_Prob_(ties)")->SetValue(0.0);
+                            Column("Spearman_Prob_(ties)")->SetValue(0.0);
                         } else {
-                            out->Fields("Spearman_t_(ties)")->SetValue(rk.tTies);
-                            out->Fields("Spearman_Prob_(ties)")->SetValue(zv.Quorb_CalcProb("T", rk.tTies, df, 0));
+                            Column("Spearman_t_(ties)")->SetValue(rk.tTies);
+                            Column("Spearman_Prob_(ties)")->SetValue(zv.Quorb_CalcProb("T", rk.tTies, df, 0));
                         }
                     }
                 }
-                if (m_tau) {
-                    out->Fields("Tau_Score")->SetValue(rk.S);
-                    if (rk.tauOk) out->Fields("Tau")->SetValue(rk.tau);
+                if (m_s.Tau) {
+                    Column("Tau_Score")->SetValue(rk.S);
+                    if (rk.tauOk) Column("Tau")->SetValue(rk.tau);
                     if (rk.ZOk) {
-                        out->Fields("Tau_Z")->SetValue(rk.Z);
-                        out->Fields("Tau_Prob")->SetValue(twoSided(zv, rk.Z));
+                        Column("Tau_Z")->SetValue(rk.Z);
+                        Column("Tau_Prob")->SetValue(twoSided(zv, rk.Z));
                     }
-                    if (rk.tauTiesOk) out->Fields("Tau_(ties)")->SetValue(rk.tauTies);
+                    if (rk.tauTiesOk) Column("Tau_(ties)")->SetValue(rk.tauTies);
                     if (rk.ZTiesOk) {
-                        out->Fields("Tau_Z_(ties)")->SetValue(rk.ZTies);
-                        out->Fields("Tau_Prob_(ties)")->SetValue(twoSided(zv, rk.ZTies));
+                        Column("Tau_Z_(ties)")->SetValue(rk.ZTies);
+                        Column("Tau_Prob_(ties)")->SetValue(twoSided(zv, rk.ZTies));
                     }
                 }
             }
-            if (m_chi && n > 0 && s.chiValid) {
-                out->Fields("Chi-DF")->SetValue(s.chiCount - 1);
-                out->Fields("Chi-Square")->SetValue(s.chiSum);
+            if (m_s.ChiSquare && n > 0 && s.chiValid) {
+                Column("Chi-DF")->SetValue(s.chiCount - 1);
+                Column("Chi-Square")->SetValue(s.chiSum);
                 if (s.chiSum > 0) {
-                    out->Fields("Chi-Prob")->SetValue(zv.Quorb_CalcProb("C", s.chiSum, s.chiCount - 1, 0));
-                    out->Fields("Phi-Coefficient")->SetValue(std::sqrt(s.chiSum / s.chiCount));
-                    out->Fields("Coef_of_Contingency")->SetValue(std::sqrt(s.chiSum / (s.chiCount + s.chiSum)));
+                    Column("Chi-Prob")->SetValue(zv.Quorb_CalcProb("C", s.chiSum, s.chiCount - 1, 0));
+                    Column("Phi-Coefficient")->SetValue(std::sqrt(s.chiSum / s.chiCount));
+                    Column("Coef_of_Contingency")->SetValue(std::sqrt(s.chiSum / (s.chiCount + s.chiSum)));
                 }
             }
             out->Update();
         }
-    } catch (...) {
-        Fail(proc);
+    });
+}
+
+void CNonParametric::BeginStatistics(const RecordsetPtr& out) {
+    if (m_statsOf != out) {
+        m_statColumns.clear();
+        for (const char* name : m_statNames) m_statColumns.push_back(out->Fields(name));
+        m_statsOf = out;
     }
+    for (const FieldPtr& f : m_statColumns) f->SetValue(Variant::Null());
+}
+
+const FieldPtr& CNonParametric::Column(std::string_view name) const {
+    for (std::size_t c = 0; c < m_statNames.size(); ++c)
+        if (name == m_statNames[c]) return m_statColumns[c];
+    throw DaoError(err::ItemNotFound, "Item not found in this collection.");
 }

@@ -1,22 +1,14 @@
 #include "analyses/regression/CRegressMulti.h"
 
-#include "engine/VarnelloCore.h"
 #include "engine/modStatsGeneral.h"
-#include "errors/ErrorGlobals.h"
-#include "errors/ProcGuard.h"
 
 using namespace dao;
 
-std::string CRegressMulti::Quorb_RegressMulti(std::string OutputTable1, std::string OutputTable2, std::string Table,
-                                              FieldList& Fields, std::int16_t nGroup, std::int16_t nX, bool bWeight,
-                                              bool bAnova, bool bYInt, std::int16_t CI, VarnelloCore& Engine) {
-    Settings s{OutputTable1, OutputTable2, Table, Fields, nGroup, nX, bWeight, bAnova, bYInt, CI};
-    return RunEntry("Quorb_RegressMulti", s, Engine);
-}
+CRegressMulti::CRegressMulti(const Settings& settings) : RegressionRun(settings, "Quorb_RegressMulti") {}
 
 std::vector<RegressionRun::CoefficientColumns> CRegressMulti::CoefficientColumnNames() const {
     std::vector<CoefficientColumns> cols;
-    if (m_s.bYInt) cols.push_back(CoefficientColumns::Intercept(true));
+    if (m_s.YIntercept) cols.push_back(CoefficientColumns::Intercept(true));
     for (int i = 1; i <= m_s.nX; ++i) {
         const std::string tail = std::to_string(i) + ": " + XName(i);
         const std::string x = "X" + std::to_string(i);
@@ -35,66 +27,52 @@ void CRegressMulti::AddResidualXColumns(const TableDefPtr& td, std::int16_t& ord
 }
 
 void CRegressMulti::InitData() {
-    ProcGuard proc(gEngineErr, "InitData");
-    try {
+    Guard("InitData", [&] {
         if (m_sums.Variables() != m_s.nX + 1) m_sums.Reset(m_s.nX + 1);
         else m_sums.Clear();
         m_v.assign(static_cast<std::size_t>(m_s.nX) + 1, 0.0);
-    } catch (...) {
-        Fail(proc);
-    }
+    });
 }
 
-void CRegressMulti::CalcData() {
-    ProcGuard proc(gEngineErr, "CalcData");
-    try {
-        if (!(m_w > 0) || !m_yOk) return;
-        const std::size_t p = static_cast<std::size_t>(m_s.nX);
-        for (std::size_t i = 1; i <= p; ++i) {
-            if (!m_xOk[i]) return; // listwise: one unusable X and the record adds nothing
-            m_v[i - 1] = m_x[i];
+void CRegressMulti::AddRecord() {
+    if (!(m_w > 0) || !m_yOk) return;
+    const std::size_t p = static_cast<std::size_t>(m_s.nX);
+    for (std::size_t i = 1; i <= p; ++i) {
+        if (!m_xOk[i]) return; // listwise: one unusable X and the record adds nothing
+        m_v[i - 1] = m_x[i];
+    }
+    m_v[p] = m_y;
+    m_sums.Add(m_v.data(), m_w);
+}
+
+void CRegressMulti::WriteStatisticsRows() {
+    const int p = m_s.nX;
+    const double n = m_sums.SumW().ToDouble();
+    WriteStatisticsLead(*m_out, 0, n, static_cast<long>(m_sums.Count()));
+    const double df = n - p - (m_s.YIntercept ? 1 : 0);
+    bool ok = df > 0 && m_sums.ScaledCentred(p, p).hi > 0;
+    for (int i = 0; ok && i < p; ++i) ok = m_sums.ScaledCentred(i, i).hi > 0;
+    m_fit = FitResult();
+    if (ok) {
+        std::vector<std::string> names;
+        for (int i = 1; i <= p; ++i) names.push_back(XName(i));
+        FitResult fit = Fit(ModelOf(m_sums, m_s.YIntercept), names, "The multiple regression of " + YName());
+        if (fit.solved) {
+            WriteStatistics(*m_out, fit, CoefficientColumnNames(), false);
+            fit.origin.assign(static_cast<std::size_t>(p), 0.0);
+            if (m_s.YIntercept)
+                for (int i = 0; i < p; ++i) fit.origin[static_cast<std::size_t>(i)] = m_sums.Origin(i);
+            if (m_residual) m_fit = std::move(fit);
         }
-        m_v[p] = m_y;
-        m_sums.Add(m_v.data(), m_w);
-    } catch (...) {
-        Fail(proc);
     }
+    m_out->Update();
 }
 
-void CRegressMulti::WriteData() {
-    ProcGuard proc(gEngineErr, "WriteData");
-    try {
-        const int p = m_s.nX;
-        const double n = m_sums.SumW().ToDouble();
-        WriteStatisticsLead(*m_out, 0, n, static_cast<long>(m_sums.Count()));
-        const double df = n - p - (m_s.bYInt ? 1 : 0);
-        bool ok = df > 0 && m_sums.Centred(p, p).hi > 0;
-        for (int i = 0; ok && i < p; ++i) ok = m_sums.Centred(i, i).hi > 0;
-        FitResult fit;
-        if (ok) {
-            std::vector<std::string> names;
-            for (int i = 1; i <= p; ++i) names.push_back(XName(i));
-            fit = Fit(ModelOf(m_sums, m_s.bYInt), names, "The multiple regression of " + YName());
-            if (fit.solved) {
-                WriteStatistics(*m_out, fit, CoefficientColumnNames(), false);
-                fit.origin.assign(static_cast<std::size_t>(p), 0.0);
-                if (m_s.bYInt)
-                    for (int i = 0; i < p; ++i) fit.origin[static_cast<std::size_t>(i)] = m_sums.Origin(i);
-            }
-        }
-        m_out->Update();
-        if (m_residual) m_fits.push_back(std::move(fit));
-    } catch (...) {
-        Fail(proc);
-    }
-}
-
-void CRegressMulti::WriteResidualRows(std::size_t group) {
-    if (group >= m_fits.size() || !m_fits[group].solved) return;
+void CRegressMulti::WriteResidualRows() {
+    if (!m_fit.solved) return;
     const std::size_t p = static_cast<std::size_t>(m_s.nX);
     for (std::size_t i = 1; i <= p; ++i)
         if (!m_xOk[i]) return;
-    const FitResult& fit = m_fits[group];
     m_f.resize(p);
     if (m_xColumns.empty()) {
         m_xColumns.assign(p + 1, nullptr);
@@ -103,7 +81,7 @@ void CRegressMulti::WriteResidualRows(std::size_t group) {
     BeginResidualRow(0);
     for (std::size_t i = 1; i <= p; ++i) {
         m_xColumns[i]->SetValue(m_x[i]);
-        m_f[i - 1] = DoubleDouble(m_x[i] - fit.origin[i - 1]);
+        m_f[i - 1] = DoubleDouble(m_x[i] - m_fit.origin[i - 1]);
     }
-    EndResidualRow(Fitted(fit, m_f));
+    EndResidualRow(Fitted(m_fit, m_f));
 }

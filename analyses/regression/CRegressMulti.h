@@ -15,30 +15,28 @@
 //
 // Collinear X fields (one a linear combination of others, exactly or so
 // nearly that the coefficients cannot be had to 9 significant digits) leave
-// the group's row with its lead values and end the run with a message that
-// names them.
+// the group's row with its lead values, without residual rows; the run's
+// status text names them and the group.
 #include "analyses/regression/RegressionRun.h"
 #include "engine/CrossProducts.h"
 
 class CRegressMulti : public RegressionRun {
 public:
-    std::string Quorb_RegressMulti(std::string OutputTable1, std::string OutputTable2, std::string Table,
-                                   FieldList& Fields, std::int16_t nGroup, std::int16_t nX, bool bWeight, bool bAnova,
-                                   bool bYInt, std::int16_t CI, VarnelloCore& Engine);
+    explicit CRegressMulti(const Settings& settings);
 
 private:
     bool WithDataField() const override { return false; }
     std::vector<CoefficientColumns> CoefficientColumnNames() const override;
     void AddResidualXColumns(const dao::TableDefPtr& td, std::int16_t& ord) override;
     void InitData() override;
-    void CalcData() override;
-    void WriteData() override;
-    void WriteResidualRows(std::size_t group) override;
+    void AddRecord() override;
+    void WriteStatisticsRows() override;
+    void WriteResidualRows() override;
 
     CrossProducts m_sums;           // x1 .. xp, y
     std::vector<double> m_v;
     std::vector<std::string> m_residualX;
-    std::vector<FitResult> m_fits;  // per group (residual table only)
+    FitResult m_fit;                // the group's (residual table only)
     std::vector<DoubleDouble> m_f;
     std::vector<dao::FieldPtr> m_xColumns; // the residual table's X columns
 };

@@ -1,9 +1,6 @@
 #include "analyses/regression/CRegressPoly.h"
 
-#include "engine/VarnelloCore.h"
 #include "engine/modStatsGeneral.h"
-#include "errors/ErrorGlobals.h"
-#include "errors/ProcGuard.h"
 
 #include <cmath>
 
@@ -30,14 +27,8 @@ std::vector<DD> powers(double a, int k) {
 }
 } // namespace
 
-std::string CRegressPoly::Quorb_RegressPoly(std::string OutputTable1, std::string OutputTable2, std::string Table,
-                                            FieldList& Fields, std::int16_t nGroup, std::int16_t nX, bool bWeight,
-                                            bool bAnova, bool bYInt, std::int16_t CI, std::int16_t Order,
-                                            VarnelloCore& Engine) {
-    m_k = Order;
-    Settings s{OutputTable1, OutputTable2, Table, Fields, nGroup, nX, bWeight, bAnova, bYInt, CI};
-    return RunEntry("Quorb_RegressPoly", s, Engine);
-}
+CRegressPoly::CRegressPoly(const Settings& settings)
+    : RegressionRun(settings, "Quorb_RegressPoly"), m_k(settings.PolyOrder) {}
 
 std::string CRegressPoly::CheckOptions() {
     if (m_k < 1)
@@ -47,7 +38,7 @@ std::string CRegressPoly::CheckOptions() {
 
 std::vector<RegressionRun::CoefficientColumns> CRegressPoly::CoefficientColumnNames() const {
     std::vector<CoefficientColumns> cols;
-    if (m_s.bYInt) cols.push_back(CoefficientColumns::Intercept(true));
+    if (m_s.YIntercept) cols.push_back(CoefficientColumns::Intercept(true));
     for (int j = 1; j <= m_k; ++j) {
         const std::string x = "X^" + std::to_string(j);
         cols.push_back({"Coef_of_" + x, "SE_of_" + x, "Beta_of_" + x, "t-Value_of_" + x, "Prob_of_" + x, x + "_",
@@ -61,28 +52,20 @@ void CRegressPoly::AddResidualXColumns(const TableDefPtr& td, std::int16_t& ord)
 }
 
 void CRegressPoly::InitData() {
-    ProcGuard proc(gEngineErr, "InitData");
-    try {
+    Guard("InitData", [&] {
         if (m_sums.size() != static_cast<std::size_t>(m_s.nX) + 1) {
             m_sums.assign(static_cast<std::size_t>(m_s.nX) + 1, PowerSums());
-            for (auto& s : m_sums) s.Reset(m_k, m_s.bYInt);
+            for (auto& s : m_sums) s.Reset(m_k, m_s.YIntercept);
         } else {
             for (auto& s : m_sums) s.Clear();
         }
-    } catch (...) {
-        Fail(proc);
-    }
+    });
 }
 
-void CRegressPoly::CalcData() {
-    ProcGuard proc(gEngineErr, "CalcData");
-    try {
-        if (!(m_w > 0) || !m_yOk) return;
-        for (std::size_t i = 1; i <= static_cast<std::size_t>(m_s.nX); ++i)
-            if (m_xOk[i]) m_sums[i].Add(m_x[i], m_y, m_w);
-    } catch (...) {
-        Fail(proc);
-    }
+void CRegressPoly::AddRecord() {
+    if (!(m_w > 0) || !m_yOk) return;
+    for (std::size_t i = 1; i <= static_cast<std::size_t>(m_s.nX); ++i)
+        if (m_xOk[i]) m_sums[i].Add(m_x[i], m_y, m_w);
 }
 
 RegressionRun::FitModel CRegressPoly::ModelOf(const PowerSums& ps) const {
@@ -91,7 +74,7 @@ RegressionRun::FitModel CRegressPoly::ModelOf(const PowerSums& ps) const {
     FitModel M;
     const int k = m_k;
     const std::size_t K = static_cast<std::size_t>(k), Q = K + 1;
-    const bool yint = m_s.bYInt;
+    const bool yint = m_s.YIntercept;
     M.p = k;
     M.intercept = yint;
     M.n = ps.SumW();
@@ -148,43 +131,37 @@ RegressionRun::FitModel CRegressPoly::ModelOf(const PowerSums& ps) const {
     return M;
 }
 
-void CRegressPoly::WriteData() {
-    ProcGuard proc(gEngineErr, "WriteData");
-    try {
-        const std::vector<CoefficientColumns> cols = CoefficientColumnNames();
-        std::vector<FitResult> fits(static_cast<std::size_t>(m_s.nX) + 1);
-        for (std::int16_t i = 1; i <= m_s.nX; ++i) {
-            const PowerSums& ps = m_sums[static_cast<std::size_t>(i)];
-            const double n = ps.SumW().ToDouble();
-            WriteStatisticsLead(*m_out, static_cast<std::int16_t>(m_s.nG + i), n, static_cast<long>(ps.Count()));
-            const double df = n - m_k - (m_s.bYInt ? 1 : 0);
-            if (df > 0 && ps.XVaries() && ps.YVaries()) {
-                std::vector<std::string> names;
-                for (int j = 1; j <= m_k; ++j) names.push_back(XName(i) + "^" + std::to_string(j));
-                FitResult fit = Fit(ModelOf(ps), names,
-                                    "The polynomial of order " + std::to_string(m_k) + " in " + XName(i) + " for " + YName());
-                if (fit.solved) {
-                    WriteStatistics(*m_out, fit, cols, false);
-                    fit.origin = {ps.OriginX()};
-                    fits[static_cast<std::size_t>(i)] = std::move(fit);
-                }
+void CRegressPoly::WriteStatisticsRows() {
+    const std::vector<CoefficientColumns> cols = CoefficientColumnNames();
+    m_fits.assign(static_cast<std::size_t>(m_s.nX) + 1, FitResult());
+    for (std::int16_t i = 1; i <= m_s.nX; ++i) {
+        const PowerSums& ps = m_sums[static_cast<std::size_t>(i)];
+        const double n = ps.SumW().ToDouble();
+        WriteStatisticsLead(*m_out, XIndex(i), n, static_cast<long>(ps.Count()));
+        const double df = n - m_k - (m_s.YIntercept ? 1 : 0);
+        if (df > 0 && ps.XVaries() && ps.YVaries()) {
+            std::vector<std::string> names;
+            for (int j = 1; j <= m_k; ++j) names.push_back(XName(i) + "^" + std::to_string(j));
+            const std::string what =
+                "The polynomial of order " + std::to_string(m_k) + " in " + XName(i) + " for " + YName();
+            FitResult fit = Fit(ModelOf(ps), names, what);
+            if (fit.solved) {
+                WriteStatistics(*m_out, fit, cols, false);
+                fit.origin = {ps.OriginX()};
+                if (m_residual) m_fits[static_cast<std::size_t>(i)] = std::move(fit);
             }
-            m_out->Update();
         }
-        if (m_residual) m_fits.push_back(std::move(fits));
-    } catch (...) {
-        Fail(proc);
+        m_out->Update();
     }
 }
 
-void CRegressPoly::WriteResidualRows(std::size_t group) {
-    if (group >= m_fits.size()) return;
+void CRegressPoly::WriteResidualRows() {
     const std::size_t K = static_cast<std::size_t>(m_k);
     m_f.resize(K);
     for (std::size_t i = 1; i <= static_cast<std::size_t>(m_s.nX); ++i) {
-        const FitResult& fit = m_fits[group][i];
+        const FitResult& fit = m_fits[i];
         if (!m_xOk[i] || !fit.solved) continue;
-        BeginResidualRow(static_cast<std::int16_t>(m_s.nG + static_cast<int>(i)));
+        BeginResidualRow(XIndex(static_cast<int>(i)));
         if (!m_xValue) m_xValue = m_res->Fields("X_Value");
         m_xValue->SetValue(m_x[i]);
         const double z = m_x[i] - fit.origin[0];

@@ -13,7 +13,7 @@
 // coefficients of x^j follow by the binomial expansion, their standard
 // errors by the same map. Powers that are (nearly) collinear - an order too
 // high for the distinct values or the spread of x - leave the row with its
-// lead values and end the run with a message naming them.
+// lead values, without residual rows; the run's status text names them.
 //
 // Columns after the lead ones: ["Y-Intercept"], "Coef_of_X^1" …; then the
 // standard errors, betas, t-values and probabilities in the same way
@@ -24,9 +24,7 @@
 
 class CRegressPoly : public RegressionRun {
 public:
-    std::string Quorb_RegressPoly(std::string OutputTable1, std::string OutputTable2, std::string Table,
-                                  FieldList& Fields, std::int16_t nGroup, std::int16_t nX, bool bWeight, bool bAnova,
-                                  bool bYInt, std::int16_t CI, std::int16_t Order, VarnelloCore& Engine);
+    explicit CRegressPoly(const Settings& settings);
 
 private:
     std::string CheckOptions() override;
@@ -34,15 +32,15 @@ private:
     std::vector<CoefficientColumns> CoefficientColumnNames() const override;
     void AddResidualXColumns(const dao::TableDefPtr& td, std::int16_t& ord) override;
     void InitData() override;
-    void CalcData() override;
-    void WriteData() override;
-    void WriteResidualRows(std::size_t group) override;
+    void AddRecord() override;
+    void WriteStatisticsRows() override;
+    void WriteResidualRows() override;
 
     FitModel ModelOf(const PowerSums& ps) const;
 
-    int m_k = 0;
-    std::vector<PowerSums> m_sums;              // 1 .. nX
-    std::vector<std::vector<FitResult>> m_fits; // per group, 1 .. nX (residual table only)
+    const int m_k;
+    std::vector<PowerSums> m_sums;  // 1 .. nX
+    std::vector<FitResult> m_fits;  // the group's, 1 .. nX (residual table only)
     dao::FieldPtr m_xValue;                     // the residual table's "X_Value"
     std::vector<DoubleDouble> m_f;
 };

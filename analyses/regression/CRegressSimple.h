@@ -18,20 +18,18 @@
 
 class CRegressSimple : public RegressionRun {
 public:
-    std::string Quorb_RegressSimple(std::string OutputTable1, std::string OutputTable2, std::string Table,
-                                    FieldList& Fields, std::int16_t nGroup, std::int16_t nX, bool bWeight, bool bAnova,
-                                    bool bYInt, std::int16_t CI, VarnelloCore& Engine);
+    explicit CRegressSimple(const Settings& settings);
 
 private:
     bool WithDataField() const override { return true; }
     std::vector<CoefficientColumns> CoefficientColumnNames() const override;
     void AddResidualXColumns(const dao::TableDefPtr& td, std::int16_t& ord) override;
     void InitData() override;
-    void CalcData() override;
-    void WriteData() override;
-    void WriteResidualRows(std::size_t group) override;
+    void AddRecord() override;
+    void WriteStatisticsRows() override;
+    void WriteResidualRows() override;
 
-    std::vector<CrossProducts> m_sums;          // 1 .. nX: (x, y)
-    std::vector<std::vector<FitResult>> m_fits; // per group, 1 .. nX (residual table only)
-    dao::FieldPtr m_xValue;                     // the residual table's "X_Value"
+    std::vector<CrossProducts> m_sums; // 1 .. nX: (x, y)
+    std::vector<FitResult> m_fits;     // the group's, 1 .. nX (residual table only)
+    dao::FieldPtr m_xValue;            // the residual table's "X_Value"
 };

@@ -1,13 +1,14 @@
 #include "analyses/regression/RegressionRun.h"
 
+#include "analyses/regression/CRegressMulti.h"
+#include "analyses/regression/CRegressPoly.h"
+#include "analyses/regression/CRegressSimple.h"
 #include "engine/CZValue.h"
 #include "engine/CrossProducts.h"
 #include "engine/LeastSquares.h"
-#include "engine/VarnelloCore.h"
+#include "engine/RunContext.h"
 #include "engine/modStatsGeneral.h"
-#include "errors/ErrorGlobals.h"
-#include "errors/ProcGuard.h"
-#include "errors/RunTimeError.h"
+#include "scenario/CMelvarsScenario.h"
 
 #include <algorithm>
 #include <cmath>
@@ -45,102 +46,79 @@ RegressionRun::CoefficientColumns RegressionRun::CoefficientColumns::Intercept(b
             withPartialF ? "Y-Int_PartialF" : ""};
 }
 
-std::size_t& RegressionRun::KeepLimit() {
-    static std::size_t limit = std::size_t(1) << 23;
-    return limit;
-}
+RegressionRun::RegressionRun(const Settings& settings, const char* entryName)
+    : AnalysisRoad(settings, entryName, "Regression"), m_s(settings) {}
 
-RegressionRun::RegressionRun() = default;
 RegressionRun::~RegressionRun() = default;
 
-void RegressionRun::Fail(ProcGuard& proc) {
-    proc.HandleError();
-    if (m_error.empty()) m_error = VarnelloCore::UnexpectedErrorMessage(proc.Handler(), "Unexpected error in Regression");
+std::string RegressionRun::FromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext&,
+                                        AnalysisType::Settings& out) {
+    std::string type = ToUpperAscii(s.RegressType());
+    if (type != "S" && type != "M" && type != "P") return "Unknown regression type: " + s.RegressType();
+    Settings& a = NewSettings<Settings>(base, out);
+    a.Kind = type[0];
+    a.Anova = s.RAnova();
+    a.YIntercept = s.RYInt();
+    a.ConfidenceLevel = 0;
+    if (a.Kind == 'P') a.PolyOrder = s.RPoly();
+    return {};
+}
+
+template <>
+std::string RunAnalysis<RegressionRun>(AnalysisSettings& settings, RunContext& cx) {
+    switch (static_cast<RegressionSettings&>(settings).Kind) {
+    case 'S': return RunAnalysis<CRegressSimple>(settings, cx);
+    case 'M': return RunAnalysis<CRegressMulti>(settings, cx);
+    case 'P': return RunAnalysis<CRegressPoly>(settings, cx);
+    default: return "Unknown regression type: " + std::string(1, static_cast<RegressionSettings&>(settings).Kind);
+    }
 }
 
 std::string RegressionRun::GroupText() const {
     std::string s;
     for (std::size_t i = 1; i <= static_cast<std::size_t>(m_s.nG); ++i) {
         if (i > 1) s += ", ";
-        const Variant& v = m_prev[i];
+        const Variant& v = GroupValues()[i];
         s += m_s.fields[i] + " = " + (v.IsNull() ? std::string("Null") : v.ToString());
     }
     return s;
 }
 
-std::string RegressionRun::Reopen() { return m_Engine->Quorb_InitDataTable(m_s.table, m_s.fields, m_s.nG, m_types, m_sizes); }
-
-std::string RegressionRun::RunEntry(const char* name, const Settings& settings, VarnelloCore& Engine) {
-    m_Engine = &Engine;
-    ProcGuard proc(gEngineErr, name);
-    std::string msg;
-    bool queryOpened = false, outputMade = false;
-    try {
-        m_s = settings;
-        m_residual = !m_s.out2.empty();
-        m_missingRule = !Engine.MissingRule().empty();
-        msg = CheckOptions();
-        if (msg.empty() && m_residual && NamesEqual(m_s.out1, m_s.out2))
-            msg = "The residual table needs a name of its own: " + m_s.out2 + " is also the statistics table.";
-        if (msg.empty()) {
-            Engine.Quorb_Msg(0, true, "Retrieving and sorting data");
-            msg = Reopen();
-            queryOpened = msg.empty();
-        }
-        if (msg.empty() && !Failed()) {
-            Engine.Quorb_Msg(0, true, "Creating output table");
-            msg = CreateOutput();
-            outputMade = msg.empty() && !Failed();
-        }
-        if (msg.empty() && !Failed() && m_residual) msg = CreateResidual();
-        if (msg.empty() && !Failed()) {
-            Engine.Quorb_Msg(0, true, "Analyzing records");
-            ReadInKeptTransaction([&] { ReadRecords(); });
-        }
-        if (msg.empty() && !Failed() && m_residual) {
-            Engine.Quorb_Msg(0, true, "Performing residual analysis");
-            if (m_deferFrom != kNone) {
-                if (auto rs = Engine.DataRecordset()) rs->Close();
-                msg = Reopen();
-                if (msg.empty()) {
-                    ReadInKeptTransaction([&] { CalcResiduals(); });
-                }
-            }
-            if (msg.empty() && !Failed()) {
-                const std::string text = "Residual analysis record: " + std::to_string(m_residualCount);
-                // The multiple regression passes its count, the others 0 (which adds "...").
-                Engine.Quorb_Msg(WithDataField() ? 0 : m_residualCount, true, text);
-            }
-        }
-    } catch (...) {
-        Fail(proc);
+std::string RegressionRun::Steps() {
+    m_residual = !m_s.OutputTable2.empty();
+    std::string msg = CheckOptions();
+    if (msg.empty() && m_residual && NamesEqual(m_s.OutputTable1, m_s.OutputTable2))
+        msg = "The residual table needs a name of its own: " + m_s.OutputTable2 + " is also the statistics table.";
+    if (!msg.empty()) return msg;
+    msg = OpenAndCreate(m_s.nG, true, [this] { return CreateOutput(); });
+    if (Going(msg) && m_residual) msg = CreateResidual();
+    if (Going(msg) && m_residual) msg = OpenSecondReading();
+    if (Going(msg)) {
+        const std::size_t nX = static_cast<std::size_t>(m_s.nX);
+        m_x.assign(nX + 1, 0.0);
+        m_xOk.assign(nX + 1, 0);
+        AnalyzeGroups(m_s.nG);
     }
-    try {
-        if (m_res) m_res->Close();
-        m_res.reset();
-        Engine.SetOutputRecordset2(nullptr);
-        if (outputMade)
-            if (auto rs = Engine.OutputRecordset()) rs->Close();
-        if (queryOpened)
-            if (auto rs = Engine.DataRecordset()) rs->Close();
-    } catch (...) {
-        Fail(proc);
+    if (Going(msg) && m_residual) {
+        Progress("Performing residual analysis");
+        const std::string text = "Residual analysis record: " + std::to_string(m_residualCount);
+        // The multiple regression passes its count, the others 0 (which adds "...").
+        Cx().Quorb_Msg(WithDataField() ? 0 : m_residualCount, true, text);
     }
-    if (msg.empty() && Failed()) msg = m_error;
-    if (msg.empty()) msg = m_refusal;
-    m_Engine = nullptr;
     return msg;
 }
 
+void RegressionRun::CloseOwn() {
+    m_res.reset();
+    m_out.reset();
+}
+
 std::string RegressionRun::CreateOutput() {
-    ProcGuard proc(gEngineErr, "CreateOutput");
-    std::string msg;
-    try {
-        VarnelloCore& eng = *m_Engine;
+    return Guard("CreateOutput", [&] {
         m_countColumn = Left64("Count_of_" + YName());
-        TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_s.out1);
-        std::int16_t ord = CreateLeadFields(td, m_s.nG, m_s.fields, m_types, m_sizes, WithDataField(), 0, 0,
-                                            m_s.bWeight, m_countColumn, "Missing");
+        TableDefPtr td = NewTable(m_s.OutputTable1);
+        std::int16_t ord = CreateLeadFields(td, m_s.nG, m_s.fields, m_types, m_sizes, WithDataField(), 0, 0, m_s.bW,
+                                            m_countColumn, "Missing");
         // Column groups in order: coefficients, standard errors, betas,
         // t-values, probabilities, confidence intervals, partial F.
         const std::vector<CoefficientColumns> cols = CoefficientColumnNames();
@@ -148,186 +126,69 @@ std::string RegressionRun::CreateOutput() {
                             &CoefficientColumns::t, &CoefficientColumns::prob})
             for (const auto& c : cols)
                 if (!(c.*member).empty()) AddTableField(td, c.*member, dbDouble, ord, 0);
-        if (m_s.CI > 0) {
-            const std::string ci = std::to_string(m_s.CI);
+        if (m_s.ConfidenceLevel > 0) {
+            const std::string ci = std::to_string(m_s.ConfidenceLevel);
             for (const auto& c : cols)
                 for (const char* suffix : {"%_CI_Interval", "%_CI_Low", "%_CI_High"})
                     AddTableField(td, c.ciPrefix + ci + suffix, dbDouble, ord, 0);
             for (const auto& c : cols)
                 if (!c.partialF.empty()) AddTableField(td, c.partialF, dbDouble, ord, 0);
         }
-        CreateRegressionSummaryFields(td, m_s.bAnova, ord);
-        msg = eng.ReplaceOutputTable(td, true, [&] { return Reopen(); }, m_s.table);
-        if (msg.empty()) m_out = eng.OutputRecordset();
-    } catch (...) {
-        Fail(proc);
-    }
-    return msg;
+        CreateRegressionSummaryFields(td, m_s.Anova, ord);
+        std::string msg = PlaceOutput(td, true);
+        if (msg.empty()) m_out = Cx().OutputRecordset();
+        return msg;
+    });
 }
 
 std::string RegressionRun::CreateResidual() {
-    ProcGuard proc(gEngineErr, "CreateResidual");
-    std::string msg;
-    try {
-        VarnelloCore& eng = *m_Engine;
+    return Guard("CreateResidual", [&] {
         m_yResidualColumn = Left64("Y:" + YName());
-        TableDefPtr td = eng.OutputDatabase()->CreateTableDef(m_s.out2);
+        TableDefPtr td = NewTable(m_s.OutputTable2);
         std::int16_t ord =
-            CreateLeadFields(td, m_s.nG, m_s.fields, m_types, m_sizes, WithDataField(), 0, 0, m_s.bWeight, "", "");
+            CreateLeadFields(td, m_s.nG, m_s.fields, m_types, m_sizes, WithDataField(), 0, 0, m_s.bW, "", "");
         AddResidualXColumns(td, ord);
         AddTableField(td, m_yResidualColumn, dbDouble, ord, 0);
         AddTableField(td, "Estimated_Y", dbDouble, ord, 0);
         AddTableField(td, "Residual", dbDouble, ord, 0);
-        msg = eng.ReplaceOutputTable(td, false, [&] { return Reopen(); }, m_s.table);
+        std::string msg = PlaceOutput(td, false);
         if (msg.empty()) {
-            m_res = eng.OutputDatabase()->OpenRecordset(m_s.out2, dbOpenDynaset, dbAppendOnly);
-            eng.SetOutputRecordset2(m_res);
+            m_res = Cx().OutputDatabase()->OpenRecordset(m_s.OutputTable2, dbOpenDynaset, dbAppendOnly);
+            Cx().SetOutputRecordset2(m_res);
         }
-    } catch (...) {
-        Fail(proc);
-    }
-    return msg;
+        return msg;
+    });
 }
 
 void RegressionRun::ReadValues() {
-    VarnelloCore& eng = *m_Engine;
-    m_w = m_s.bWeight ? eng.Quorb_WeightCalc(true, m_s.fields, static_cast<std::int16_t>(m_s.nG + m_s.nX + 2)) : 1.0;
-    Variant v = m_yCol->Value();
-    m_yOk = !v.IsNull();
-    if (m_yOk) {
-        m_y = v.ToDouble();
-        m_yOk = !m_missingRule || eng.Quorb_DataOk_b(m_y, false);
-    }
-    for (std::size_t i = 1; i <= static_cast<std::size_t>(m_s.nX); ++i) {
-        v = m_xCols[i]->Value();
-        bool ok = !v.IsNull();
-        if (ok) {
-            m_x[i] = v.ToDouble();
-            ok = !m_missingRule || eng.Quorb_DataOk_b(m_x[i], false);
-        }
-        m_xOk[i] = ok;
-    }
+    m_w = Weight();
+    m_yOk = Number(m_s.YPosition(), m_y);
+    const std::size_t first = m_s.XPosition();
+    for (std::size_t i = 1; i <= static_cast<std::size_t>(m_s.nX); ++i) m_xOk[i] = Number(first + i - 1, m_x[i]);
 }
 
-void RegressionRun::ReadRecords() {
-    ProcGuard proc(gEngineErr, "ReadRecords");
-    try {
-        VarnelloCore& eng = *m_Engine;
-        RecordsetPtr rs = eng.InputRecordset();
-        const std::size_t nG = static_cast<std::size_t>(m_s.nG), nX = static_cast<std::size_t>(m_s.nX);
-        m_prev.assign(nG + 1, Variant::Null());
-        m_cur.assign(nG + 1, Variant::Null());
-        m_groupCols.assign(nG + 1, nullptr);
-        m_xCols.assign(nX + 1, nullptr);
-        m_x.assign(nX + 1, 0.0);
-        m_xOk.assign(nX + 1, 0);
-        for (std::size_t i = 1; i <= nG; ++i) m_groupCols[i] = rs->Fields(m_s.fields[i]);
-        for (std::size_t i = 1; i <= nX; ++i) m_xCols[i] = rs->Fields(m_s.fields[nG + i]);
-        m_yCol = rs->Fields(m_s.fields[nG + nX + 1]);
+void RegressionRun::CalcData() {
+    Guard("CalcData", [&] {
+        ReadValues();
+        AddRecord();
+    });
+}
 
-        long runCount = 0;
-        m_groupRecords = 0;
-        std::size_t group = 0;
-        InitData();
-        while (!Failed()) {
-            if (rs->EOF_()) {
-                eng.Quorb_Msg(runCount, true, "");
-                WriteData();
-                FlushResiduals(group);
-                break;
-            }
-            for (std::size_t i = 1; i <= nG; ++i) m_cur[i] = m_groupCols[i]->Value();
-            if (eng.Quorb_SameRecords_b(m_s.nG, runCount != 0, m_prev, m_cur)) {
-                eng.Quorb_Msg(runCount, true, "");
-                WriteData();
-                FlushResiduals(group);
-                if (Failed()) break;
-                for (std::size_t i = 1; i <= nG; ++i) m_prev[i] = m_cur[i];
-                InitData();
-                m_groupRecords = 0;
-                ++group;
-            }
+void RegressionRun::WriteData() {
+    Guard("WriteData", [&] { WriteStatisticsRows(); });
+    if (!m_residual || Failed()) return;
+    // The group's records again, each usable one with its residual rows.
+    Guard("CalcResiduals", [&] {
+        ReadGroupAgain([&] {
             ReadValues();
-            CalcData();
-            if (m_residual && m_deferFrom == kNone && m_w > 0 && m_yOk) KeepForResiduals(group);
-            if (runCount == std::numeric_limits<std::int32_t>::max()) throw RunTimeError(rterr::Overflow);
-            ++runCount;
-            ++m_groupRecords;
-            eng.Quorb_Msg(runCount, false, "");
-            rs->MoveNext();
-        }
-    } catch (...) {
-        Fail(proc);
-    }
+            if (m_w > 0 && m_yOk) WriteResidualRows();
+        });
+    });
 }
 
-void RegressionRun::KeepForResiduals(std::size_t group) {
-    const std::size_t nX = static_cast<std::size_t>(m_s.nX);
-    if (m_kept.size() + nX + 2 > KeepLimit()) {
-        // The group is too large to hold: it and every later group get their
-        // residual rows from a second reading of the records.
-        m_deferFrom = group;
-        m_kept.clear();
-        m_keptOk.clear();
-        return;
-    }
-    m_kept.push_back(m_w);
-    m_kept.push_back(m_y);
-    for (std::size_t i = 1; i <= nX; ++i) {
-        m_kept.push_back(m_x[i]);
-        m_keptOk.push_back(m_xOk[i]);
-    }
-}
-
-void RegressionRun::FlushResiduals(std::size_t group) {
-    if (!m_residual || Failed() || m_deferFrom != kNone) return;
-    ProcGuard proc(gEngineErr, "CalcResiduals");
-    try {
-        const std::size_t nX = static_cast<std::size_t>(m_s.nX);
-        for (std::size_t r = 0, k = 0; r < m_kept.size(); r += nX + 2) {
-            m_w = m_kept[r];
-            m_y = m_kept[r + 1];
-            m_yOk = true;
-            for (std::size_t i = 1; i <= nX; ++i, ++k) {
-                m_x[i] = m_kept[r + 1 + i];
-                m_xOk[i] = m_keptOk[k];
-            }
-            WriteResidualRows(group);
-        }
-    } catch (...) {
-        Fail(proc);
-    }
-    m_kept.clear();
-    m_keptOk.clear();
-}
-
-void RegressionRun::CalcResiduals() {
-    ProcGuard proc(gEngineErr, "CalcResiduals");
-    try {
-        VarnelloCore& eng = *m_Engine;
-        RecordsetPtr rs = eng.InputRecordset();
-        const std::size_t nG = static_cast<std::size_t>(m_s.nG), nX = static_cast<std::size_t>(m_s.nX);
-        for (std::size_t i = 1; i <= nG; ++i) m_groupCols[i] = rs->Fields(m_s.fields[i]);
-        for (std::size_t i = 1; i <= nX; ++i) m_xCols[i] = rs->Fields(m_s.fields[nG + i]);
-        m_yCol = rs->Fields(m_s.fields[nG + nX + 1]);
-        std::size_t group = 0;
-        bool first = true;
-        while (!Failed() && !rs->EOF_()) {
-            for (std::size_t i = 1; i <= nG; ++i) m_cur[i] = m_groupCols[i]->Value();
-            if (eng.Quorb_SameRecords_b(m_s.nG, !first, m_prev, m_cur)) {
-                ++group;
-                for (std::size_t i = 1; i <= nG; ++i) m_prev[i] = m_cur[i];
-            }
-            first = false;
-            if (group >= m_deferFrom) {
-                ReadValues();
-                if (m_w > 0 && m_yOk) WriteResidualRows(group);
-            }
-            rs->MoveNext();
-        }
-    } catch (...) {
-        Fail(proc);
-    }
+void RegressionRun::Explain(const std::string& text) {
+    // A record number with the text forced: the text is raised as it stands.
+    Cx().Quorb_Msg(RunRecords() > 0 ? RunRecords() : 1, true, text);
 }
 
 void RegressionRun::BeginResidualRow(std::int16_t dataField) {
@@ -335,14 +196,14 @@ void RegressionRun::BeginResidualRow(std::int16_t dataField) {
         m_resGroup.assign(static_cast<std::size_t>(m_s.nG) + 1, nullptr);
         for (std::size_t i = 1; i <= static_cast<std::size_t>(m_s.nG); ++i) m_resGroup[i] = m_res->Fields(m_s.fields[i]);
         if (WithDataField()) m_resDataField = m_res->Fields("DataField");
-        if (m_s.bWeight) m_resObservations = m_res->Fields("Observations");
+        if (m_s.bW) m_resObservations = m_res->Fields("Observations");
         m_resY = m_res->Fields(m_yResidualColumn);
         m_resFitted = m_res->Fields("Estimated_Y");
         m_resResidual = m_res->Fields("Residual");
     }
     m_res->AddNew();
     for (std::size_t i = 1; i <= static_cast<std::size_t>(m_s.nG); ++i)
-        if (!m_prev[i].IsNull()) m_resGroup[i]->SetValue(m_prev[i]);
+        if (!GroupValues()[i].IsNull()) m_resGroup[i]->SetValue(GroupValues()[i]);
     if (m_resDataField && dataField > 0) m_resDataField->SetValue(m_s.fields[static_cast<std::size_t>(dataField)]);
     // The record's weight (not its whole-number part).
     if (m_resObservations) m_resObservations->SetValue(m_w);
@@ -354,22 +215,25 @@ void RegressionRun::EndResidualRow(const DoubleDouble& fitted) {
     m_resResidual->SetValue((DD(m_y) - fitted).ToDouble());
     m_res->Update();
     ++m_residualCount;
-    // Shown every fifth row; the text is made only then.
-    if (m_residualCount % 5 == 0)
-        m_Engine->Quorb_Msg(m_residualCount, false, "Residual analysis record: " + std::to_string(m_residualCount));
+    // Shown every fifth row; the text is made only then, and only when shown.
+    if (m_residualCount % 5 == 0 && Cx().ShowStatus())
+        Cx().Quorb_Msg(m_residualCount, false, "Residual analysis record: " + std::to_string(m_residualCount));
 }
 
 DoubleDouble RegressionRun::Fitted(const FitResult& fit, const std::vector<DoubleDouble>& f) {
+    // In the fit's units, and brought back to Y's at the end.
     DD s = fit.intercept ? fit.yMean : DD();
-    for (std::size_t j = 0; j < fit.c.size(); ++j)
-        s += fit.c[j] * (fit.intercept ? f[j] - fit.mean[j] : f[j]);
-    return s;
+    for (std::size_t j = 0; j < fit.c.size(); ++j) {
+        const DD fj = Ldexp(f[j], -fit.scale[j]);
+        s += fit.c[j] * (fit.intercept ? fj - fit.mean[j] : fj);
+    }
+    return Ldexp(s, fit.yScale);
 }
 
 void RegressionRun::WriteStatisticsLead(Recordset& out, std::int16_t dataField, double n, long observations) {
     out.AddNew();
-    WriteLeadFields(out, m_s.nG, m_s.fields, m_prev, dataField, m_countColumn, "Missing", m_s.bWeight, n,
-                    m_groupRecords, observations, 0, Variant::Null(), Variant::Null());
+    WriteLeadFields(out, m_s.nG, m_s.fields, GroupValues(), dataField, m_countColumn, "Missing", m_s.bW, n,
+                    GroupRecords(), observations, 0, Variant::Null(), Variant::Null());
 }
 
 RegressionRun::FitModel RegressionRun::ModelOf(const CrossProducts& cp, bool intercept) {
@@ -380,13 +244,16 @@ RegressionRun::FitModel RegressionRun::ModelOf(const CrossProducts& cp, bool int
     M.intercept = intercept;
     M.n = cp.SumW();
     M.records = cp.Count();
+    M.scale.resize(P);
+    for (int i = 0; i < p; ++i) M.scale[static_cast<std::size_t>(i)] = cp.Scale(i);
+    M.yScale = cp.Scale(p);
     M.G.resize(P * P);
     M.g.resize(P);
     M.rho.assign(Q, 1.0);
     M.ssx.assign(Q, 0.0);
     M.T.assign(Q * Q, DD());
     for (std::size_t j = 1; j < Q; ++j) M.T[j * Q + j] = DD(1.0);
-    auto sumOf = [&](int i, int j) { return intercept ? cp.Centred(i, j) : cp.Raw(i, j); };
+    auto sumOf = [&](int i, int j) { return intercept ? cp.ScaledCentred(i, j) : cp.ScaledRaw(i, j); };
     for (int i = 0; i < p; ++i) {
         const std::size_t I = static_cast<std::size_t>(i);
         for (int j = 0; j < p; ++j) M.G[I * P + static_cast<std::size_t>(j)] = sumOf(i, j);
@@ -398,19 +265,20 @@ RegressionRun::FitModel RegressionRun::ModelOf(const CrossProducts& cp, bool int
     // How many times larger the summed magnitudes are than the sums used.
     const double n = M.n.ToDouble();
     for (int i = 0; i <= p; ++i) {
-        const double about = cp.ProductAboutOrigin(i, i).ToDouble();
+        const double about = cp.ScaledProduct(i, i).ToDouble();
         const double used = sumOf(i, i).ToDouble();
-        const double mag = intercept ? about : std::pow(std::sqrt(about) + std::fabs(cp.Origin(i)) * std::sqrt(n), 2);
+        const double mag =
+            intercept ? about : std::pow(std::sqrt(about) + std::fabs(cp.ScaledOrigin(i)) * std::sqrt(n), 2);
         if (used > 0 && mag > used) M.rho[static_cast<std::size_t>(i)] = mag / used;
     }
     if (intercept) {
         M.mean.resize(P);
         for (int i = 0; i < p; ++i) {
-            M.mean[static_cast<std::size_t>(i)] = cp.MeanAboutOrigin(i);
-            M.T[static_cast<std::size_t>(i) + 1] = DD(-cp.Origin(i)); // b0 = θ0 − Σ a_i θ_i
+            M.mean[static_cast<std::size_t>(i)] = cp.ScaledMeanAboutOrigin(i);
+            M.T[static_cast<std::size_t>(i) + 1] = DD(-cp.ScaledOrigin(i)); // b0 = θ0 − Σ a_i θ_i
         }
         M.T[0] = DD(1.0);
-        M.yMean = cp.Mean(p);
+        M.yMean = cp.ScaledMeanAboutOrigin(p) + DD(cp.ScaledOrigin(p));
     }
     return M;
 }
@@ -429,19 +297,16 @@ RegressionRun::FitResult RegressionRun::Fit(const FitModel& M, const std::vector
     for (const auto& v : M.G) finite = finite && v.IsFinite();
     for (const auto& v : M.g) finite = finite && v.IsFinite();
     if (!finite) {
-        if (m_refusal.empty())
-            m_refusal = what + " cannot be computed" + where + ": its sums of squares overflow the numbers of the machine.";
+        Explain(what + " cannot be computed" + where + ": its sums of squares overflow the numbers of the machine.");
         return R;
     }
 
     LeastSquares ls;
     if (ls.Solve(p, M.G, M.g, M.gyy, M.rho, M.records) == LeastSquares::Status::Singular) {
-        if (m_refusal.empty()) {
-            m_refusal = what + " cannot be computed" + where + ": " + names[static_cast<std::size_t>(ls.Dependent())] +
-                        (ls.DependsOn().empty() ? std::string(" does not vary")
-                                                : " is a linear combination of " + joinNames(names, ls.DependsOn())) +
-                        " (collinear regressors).";
-        }
+        Explain(what + " cannot be computed" + where + ": " + names[static_cast<std::size_t>(ls.Dependent())] +
+                (ls.DependsOn().empty() ? std::string(" does not vary")
+                                        : " is a linear combination of " + joinNames(names, ls.DependsOn())) +
+                " (collinear regressors).");
         return R;
     }
 
@@ -478,9 +343,8 @@ RegressionRun::FitResult RegressionRun::Fit(const FitModel& M, const std::vector
         sse = 0;
         R.perfect = true;
     } else if (sse < 0 || std::fabs(sse) <= noise) {
-        if (m_refusal.empty())
-            m_refusal = what + " cannot be computed" + where + ": the residual sum of squares is lost to rounding (" +
-                        names[static_cast<std::size_t>(ls.Dependent())] + " is nearly collinear with the other regressors).";
+        Explain(what + " cannot be computed" + where + ": the residual sum of squares is lost to rounding (" +
+                names[static_cast<std::size_t>(ls.Dependent())] + " is nearly collinear with the other regressors).");
         return R;
     }
 
@@ -518,16 +382,14 @@ RegressionRun::FitResult RegressionRun::Fit(const FitModel& M, const std::vector
         R.se[r] = vf > 0 ? std::sqrt(vf * s2) : 0.0; // guarded for every coefficient
         const double seScale = R.perfect ? 1e-8 * std::sqrt(std::max(vf, 0.0) * gyy / std::max(R.df, 1.0)) : R.se[r];
         if (err > kDigits * std::max(std::fabs(R.b[r]), seScale)) {
-            if (m_refusal.empty()) {
-                char kappa[32];
-                std::snprintf(kappa, sizeof kappa, "%.3g", ls.Condition());
-                const std::string& dep = names[static_cast<std::size_t>(ls.Dependent())];
-                m_refusal = what + " cannot be computed to 9 significant digits" + where + ": " +
-                            (ls.DependsOn().empty() ? dep + " varies too little for its size"
-                                                    : dep + " is nearly a linear combination of " +
-                                                          joinNames(names, ls.DependsOn())) +
-                            " (collinear regressors; condition number " + kappa + ").";
-            }
+            char kappa[32];
+            std::snprintf(kappa, sizeof kappa, "%.3g", ls.Condition());
+            const std::string& dep = names[static_cast<std::size_t>(ls.Dependent())];
+            Explain(what + " cannot be computed to 9 significant digits" + where + ": " +
+                    (ls.DependsOn().empty()
+                         ? dep + " varies too little for its size"
+                         : dep + " is nearly a linear combination of " + joinNames(names, ls.DependsOn())) +
+                    " (collinear regressors; condition number " + kappa + ").");
             return R;
         }
     }
@@ -535,8 +397,19 @@ RegressionRun::FitResult RegressionRun::Fit(const FitModel& M, const std::vector
         const double ratio = M.ssy > 0 ? M.ssx[j] / M.ssy : 0.0;
         if (ratio > 0) R.beta[j] = R.b[j] * std::sqrt(ratio);
     }
+    // Back to the data's own units: coefficient j is in Y's unit per
+    // regressor j's, the intercept in Y's.
+    auto unit = [&](std::size_t j) { return j < M.scale.size() ? M.scale[j] : 0; };
+    for (std::size_t r = first; r < Q; ++r) {
+        const int e = M.yScale - (r > 0 ? unit(r - 1) : 0);
+        R.b[r] = std::ldexp(R.b[r], e);
+        R.se[r] = std::ldexp(R.se[r], e);
+    }
     R.sse = sse;
     R.sst = gyy;
+    R.yScale = M.yScale;
+    R.scale.resize(P);
+    for (std::size_t j = 0; j < P; ++j) R.scale[j] = unit(j);
     R.c = c;
     R.mean = M.mean;
     R.yMean = M.yMean;
@@ -549,20 +422,24 @@ void RegressionRun::WriteStatistics(Recordset& out, const FitResult& fit, const 
     if (!m_z) m_z = std::make_unique<CZValue>();
     const double df = fit.df, n = fit.n, sse = fit.sse, sst = fit.sst;
     const int p = static_cast<int>(fit.b.size()) - 1;
+    // The sums of squares are in the unit 2^(2·ys): what is made of their
+    // ratios needs nothing, the rest is brought back (0 where below a
+    // double's range; the root before it is brought back).
+    const int ys = fit.yScale;
     const double r2 = (DD(1.0) - DD(sse) / DD(sst)).ToDouble();
     out.Fields("R-Square")->SetValue(r2);
     if (simpleMultipleR ? r2 >= 0 : r2 > 0) out.Fields("Multiple_R")->SetValue(std::sqrt(r2));
     if (n > p + 1) out.Fields("Adj_R-Square")->SetValue(r2 - (1 - r2) * p / (n - p - 1));
-    out.Fields("StdError_of_Estimate")->SetValue(std::sqrt(sse / df));
-    if (m_s.bAnova) {
+    out.Fields("StdError_of_Estimate")->SetValue(std::ldexp(std::sqrt(sse / df), ys));
+    if (m_s.Anova) {
         out.Fields("Regression_DF")->SetValue(static_cast<double>(p));
         out.Fields("Residual_DF")->SetValue(df);
         out.Fields("Total_DF")->SetValue(df + p);
-        out.Fields("Regression_SS")->SetValue(sst - sse);
-        out.Fields("Residual_SS")->SetValue(sse);
-        out.Fields("Total_SS")->SetValue(sst);
-        out.Fields("Regression_MS")->SetValue((sst - sse) / p);
-        out.Fields("Residual_MS")->SetValue(sse / df);
+        out.Fields("Regression_SS")->SetValue(std::ldexp(sst - sse, 2 * ys));
+        out.Fields("Residual_SS")->SetValue(std::ldexp(sse, 2 * ys));
+        out.Fields("Total_SS")->SetValue(std::ldexp(sst, 2 * ys));
+        out.Fields("Regression_MS")->SetValue(std::ldexp((sst - sse) / p, 2 * ys));
+        out.Fields("Residual_MS")->SetValue(std::ldexp(sse / df, 2 * ys));
         if (sse > 0) {
             const double F = ((sst - sse) / p) / (sse / df);
             out.Fields("F-Value")->SetValue(F);
@@ -570,7 +447,7 @@ void RegressionRun::WriteStatistics(Recordset& out, const FitResult& fit, const 
         }
     }
     double tc = 0;
-    if (m_s.CI > 0) tc = m_z->Quorb_FindValue("T", 1.0 - m_s.CI / 100.0, df, 0, false);
+    if (m_s.ConfidenceLevel > 0) tc = m_z->Quorb_FindValue("T", 1.0 - m_s.ConfidenceLevel / 100.0, df, 0, false);
     const std::size_t first = fit.intercept ? 0 : 1;
     for (std::size_t r = first; r < fit.b.size(); ++r) {
         const CoefficientColumns& col = columns[r - first];
@@ -582,8 +459,8 @@ void RegressionRun::WriteStatistics(Recordset& out, const FitResult& fit, const 
         const double t = se > 0 ? b / se : kNaN;
         setOrNull(out, col.t, t);
         if (std::isfinite(t)) setOrNull(out, col.prob, m_z->Quorb_CalcProb("T", t, df, 0));
-        if (m_s.CI > 0) {
-            const std::string ci = std::to_string(m_s.CI);
+        if (m_s.ConfidenceLevel > 0) {
+            const std::string ci = std::to_string(m_s.ConfidenceLevel);
             const double h = tc * se;
             setOrNull(out, col.ciPrefix + ci + "%_CI_Interval", h);
             setOrNull(out, col.ciPrefix + ci + "%_CI_Low", b - h);

@@ -2,12 +2,11 @@
 // RegressionRun: the road the three regressions share. It opens the sorted
 // source records, replaces the statistics table (output table 1) and, when a
 // second name is given, the residual table, reads the records group by group
-// inside one transaction, writes the statistics rows the class fits and,
-// with a residual table, each usable record's row with its fitted value and
-// residual, in the order of the records. The records of a group are kept in
-// memory until its fit is known (up to KeepLimit()); from the first group
-// too large for that on, the rows come from a second reading of the records
-// in a transaction of its own.
+// inside one transaction and writes the statistics rows the class fits. With
+// a residual table, each group's records are read a second time, in step
+// with the first reading, as soon as the group's fits are known: every
+// usable record's row is written then, with its fitted value and residual,
+// in the order of the records. Nothing grows with the number of records.
 //
 // The fits: each class hands a FitModel (the cross-products of its
 // regressors, kept in double-double precision about the first record, and
@@ -15,8 +14,9 @@
 // with LeastSquares, works out every reported number, and refuses a fit whose
 // regressors are (nearly) collinear, naming them, rather than report
 // coefficients it cannot vouch for to 9 significant digits. A refused fit
-// keeps its lead values only, the run goes on with the other groups, and the
-// run ends with the message of the first refusal.
+// keeps its lead values only and has no residual rows; its reason (which
+// group, which regressor) goes out as the run's status text, and the run
+// goes on with the other fits and groups.
 //
 // The statistics columns of every row:
 //   t = coefficient / SE, with its two-tailed probability; when SE is 0 (a
@@ -26,38 +26,50 @@
 //   F and its probability only when SSE > 0. n is the sum of the weights and
 //   df = n − p − 1 (n − p through the origin), where SST is Σw·y².
 #include "db/Dao.h"
-#include "engine/AnalysisArgs.h"
+#include "engine/AnalysisCatalogue.h"
+#include "engine/AnalysisRoad.h"
 #include "engine/DoubleDouble.h"
 
-#include <cmath>
 #include <cstdint>
-#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
 
 class CZValue;
 class CrossProducts;
-class ProcGuard;
-class VarnelloCore;
 
-class RegressionRun {
+struct RegressionSettings : AnalysisSettings {
+    char Kind = 'S';                    // 'S' simple, 'M' multiple, 'P' polynomial
+    bool Anova = false, YIntercept = false;
+    std::int16_t ConfidenceLevel = 0;   // percent; 0 or less: no interval columns
+    std::int16_t PolyOrder = 0;         // 'P' only
+};
+
+class RegressionRun : public AnalysisRoad {
 public:
-    RegressionRun();
-    virtual ~RegressionRun();
-    RegressionRun(const RegressionRun&) = delete;
-    RegressionRun& operator=(const RegressionRun&) = delete;
+    using Settings = RegressionSettings;
+    ~RegressionRun() override;
 
-    // How many numbers a run keeps in memory for the residual rows of one
-    // group (8M doubles, 64 MB); a larger group has its records read again.
-    static std::size_t& KeepLimit();
+    // The scenario's regression options ("Unknown regression type: " for a
+    // type other than "S", "M" or "P").
+    static std::string FromScenario(const CMelvarsScenario& s, const AnalysisSettings& base, RunContext& cx,
+                                    AnalysisType::Settings& out);
 
 protected:
+    RegressionRun(const Settings& settings, const char* entryName);
+
     // One fit as the class sees it: p regressors f_1 .. f_p (for example the
     // X values less their first value), their cross-products G (about the
     // means with an intercept, about zero without), g with Y and gyy of Y.
+    // Regressor j and its reported coefficient may be held in the unit
+    // 2^scale[j], and Y in 2^yScale (as the sums were kept, so that data
+    // whose products lie beyond a double's range are fitted): every sum and
+    // mean below is in those units, and the fit is brought back to the data's
+    // own units at the end (powers of two scale exactly).
     struct FitModel {
         int p = 0;
+        std::vector<int> scale;    // p entries (none: all in the data's own units)
+        int yScale = 0;
         bool intercept = true;
         DoubleDouble n;            // Σw
         std::int64_t records = 0;
@@ -83,6 +95,10 @@ protected:
         bool perfect = false;      // SSE is 0 to the precision of the data
         std::vector<double> b, se; // 0 .. p (entry 0 the intercept)
         std::vector<double> beta;  // 1 .. p; NaN when not written
+        // b and se are in the data's own units; SSE and SST in the unit
+        // 2^(2·yScale), and the fitted values' pieces below in the model's.
+        int yScale = 0;
+        std::vector<int> scale;    // the unit of each regressor, 2^scale[j]
         // For the fitted values: ŷ = yMean + Σ c_j (f_j − mean_j), or Σ c_j f_j.
         bool intercept = true;
         DoubleDouble yMean;
@@ -97,17 +113,6 @@ protected:
         std::string coef, se, beta, t, prob, ciPrefix, partialF;
     };
 
-    struct Settings {
-        std::string out1, out2, table;
-        FieldList fields;
-        std::int16_t nG = 0, nX = 0;
-        bool bWeight = false, bAnova = false, bYInt = false;
-        std::int16_t CI = 0;
-    };
-
-    // The entry's steps; `name` is pushed on the engine's error handler.
-    std::string RunEntry(const char* name, const Settings& settings, VarnelloCore& engine);
-
     // --- what each class supplies -------------------------------------------------------
     virtual std::string CheckOptions() { return {}; }
     // Statistics and residual tables have a "DataField" column.
@@ -116,20 +121,23 @@ protected:
     virtual std::vector<CoefficientColumns> CoefficientColumnNames() const = 0;
     // Adds the residual table's X value column(s).
     virtual void AddResidualXColumns(const dao::TableDefPtr& td, std::int16_t& ord) = 0;
-    virtual void InitData() = 0;
-    // One record: the values are in m_w, m_y, m_yOk, m_x, m_xOk.
-    virtual void CalcData() = 0;
-    // The statistics rows of the finished group (m_prev, m_groupRecords).
-    virtual void WriteData() = 0;
-    // The residual rows of the current record (second pass) for group `group`.
-    virtual void WriteResidualRows(std::size_t group) = 0;
+    // The group's sums start from nothing in InitData, the road's hook.
+    // One record into the sums: its values are in m_w, m_y, m_yOk, m_x, m_xOk.
+    virtual void AddRecord() = 0;
+    // The statistics rows of the finished group (GroupValues(), GroupRecords()).
+    virtual void WriteStatisticsRows() = 0;
+    // The residual rows of the current record of the second reading (its
+    // values in m_w, m_y, m_x, m_xOk; its weight above 0 and its Y usable),
+    // from the fits of its group.
+    virtual void WriteResidualRows() = 0;
 
     // --- shared pieces ------------------------------------------------------------------
     // The model of a fit of the last variable of `cp` on the others, each
     // regressor measured from its first value (with an intercept) or from 0.
     static FitModel ModelOf(const CrossProducts& cp, bool intercept);
     // Solves the model and works out every reported number; a refused fit
-    // records `refusal` (completed with the collinearity) as the run's message.
+    // says why in the run's status text (`what` names the fit, the regressors'
+    // names the collinearity).
     FitResult Fit(const FitModel& model, const std::vector<std::string>& regressorNames, const std::string& what);
     // Writes the coefficient and summary columns of a solved fit into the
     // current row of the statistics table.
@@ -144,22 +152,18 @@ protected:
     // ŷ of a solved fit for the regressor values f (p entries).
     static DoubleDouble Fitted(const FitResult& fit, const std::vector<DoubleDouble>& f);
 
-    void Fail(ProcGuard& proc);
-    bool Failed() const { return !m_error.empty(); }
-    const std::string& YName() const { return m_s.fields[static_cast<std::size_t>(m_s.nG + m_s.nX + 1)]; }
-    const std::string& XName(int i) const { return m_s.fields[static_cast<std::size_t>(m_s.nG + i)]; }
+    const std::string& YName() const { return m_s.fields[m_s.YPosition()]; }
+    const std::string& XName(int i) const { return m_s.fields[m_s.XPosition() + static_cast<std::size_t>(i) - 1]; }
+    // The field index of X field i.
+    std::int16_t XIndex(int i) const {
+        return static_cast<std::int16_t>(m_s.XPosition() + static_cast<std::size_t>(i) - 1);
+    }
     std::string GroupText() const;
     static std::string Left64(const std::string& s) { return s.substr(0, 64); }
 
-    VarnelloCore* m_Engine = nullptr;
-    Settings m_s;
-    std::string m_error;    // an unexpected error's message
-    std::string m_refusal;  // the first refused fit's message
+    const Settings& m_s;
     bool m_residual = false;
     std::string m_countColumn, m_yResidualColumn;
-    std::vector<long> m_types, m_sizes;
-    std::vector<dao::Variant> m_prev, m_cur;
-    long m_groupRecords = 0;
 
     // The current record's values.
     double m_w = 0, m_y = 0;
@@ -168,31 +172,26 @@ protected:
     std::vector<char> m_xOk;
 
     dao::RecordsetPtr m_out, m_res;
+    std::unique_ptr<CZValue> m_z;
+
+private:
+    std::string Steps() override;
+    void CalcData() final;
+    void WriteData() final;
+    void CloseOwn() override;
+    std::string CreateOutput();
+    std::string CreateResidual();
+    void ReadValues();
+    // A refused fit's reason, as the run's status text.
+    void Explain(const std::string& text);
+
+    long m_residualCount = 0;
     // The residual table's columns, looked up once: group fields (1 .. nG),
     // "DataField", "Observations", the Y column, "Estimated_Y", "Residual".
     std::vector<dao::FieldPtr> m_resGroup;
     dao::FieldPtr m_resDataField, m_resObservations, m_resY, m_resFitted, m_resResidual;
-    std::unique_ptr<CZValue> m_z;
-
-private:
-    std::string CreateOutput();
-    std::string CreateResidual();
-    void ReadRecords();
-    void CalcResiduals();
-    void KeepForResiduals(std::size_t group);
-    void FlushResiduals(std::size_t group);
-    void ReadValues();
-    std::string Reopen();
-
-    std::vector<dao::FieldPtr> m_groupCols, m_xCols;
-    dao::FieldPtr m_yCol;
-    bool m_missingRule = false;
-    long m_residualCount = 0;
-    // The usable records of the current group, kept for its residual rows
-    // (w, y, x1 .. xnX each, and whether each x is usable), up to a bound;
-    // groups from m_deferFrom on get theirs from a second reading.
-    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-    std::vector<double> m_kept;
-    std::vector<char> m_keptOk;
-    std::size_t m_deferFrom = kNone;
 };
+
+// The regression's run: the class its settings' kind names.
+template <>
+std::string RunAnalysis<RegressionRun>(AnalysisSettings& settings, RunContext& cx);

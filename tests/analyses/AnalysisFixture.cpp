@@ -99,7 +99,10 @@ std::int32_t AnalysisTest::Store(const vtest::ScenarioSpec& spec) { return vtest
 bool AnalysisTest::Run(std::int32_t id, std::string* error, IVarnelloEvents* events) {
     VarnelloCore eng;
     eng.SetScenarioDatabase(db);
-    if (events) eng.SetEvents(events);
+    if (events) {
+        eng.SetEvents(events);
+        eng.SetShowProgress(true);
+    }
     bool ok = eng.RunScenario(id);
     if (error) *error = eng.ErrorInfo();
     return ok;

@@ -45,7 +45,8 @@ protected:
     // program writing the file directly could (the file keeps it as text).
     void PutTextInNumberColumn(const std::string& table, const std::string& column, const std::string& text,
                                const std::string& where);
-    // Runs the scenario through a fresh engine; the engine's message lands in `error`.
+    // Runs the scenario through a fresh engine; the engine's message lands in
+    // `error`. A listener given hears the run's status texts.
     bool Run(std::int32_t id, std::string* error = nullptr, IVarnelloEvents* events = nullptr);
     // Every row of the table in the order written, and its column names in order.
     std::vector<OutRow> ReadTable(const std::string& name);

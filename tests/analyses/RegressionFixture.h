@@ -1,7 +1,10 @@
 #pragma once
 // What the regression tests share: a "Regression" scenario stored and run on
-// a table of doubles, and the names of the coefficient columns of each kind.
+// a table of doubles, the run's status texts, a regression run straight on
+// its class, and the names of the coefficient columns of each kind.
 #include "AnalysisFixture.h"
+#include "analyses/regression/RegressionRun.h"
+#include "support/AnalysisSeam.h"
 
 #include <string>
 #include <vector>
@@ -17,6 +20,19 @@ struct RegressionSpec {
     std::string table = "Data";
 };
 
+// The status texts a run raises.
+struct StatusTexts : IVarnelloEvents {
+    std::vector<std::string> texts;
+    void StatStatus(std::string& msg) override { texts.push_back(msg); }
+    // Those that give why a fit has no statistics.
+    std::vector<std::string> Refusals() const {
+        std::vector<std::string> r;
+        for (const auto& t : texts)
+            if (t.find(" cannot be computed") != std::string::npos) r.push_back(t);
+        return r;
+    }
+};
+
 class RegressionTest : public AnalysisTest {
 protected:
     // A table of Double columns (a Text column when its name starts with "G").
@@ -26,8 +42,8 @@ protected:
         for (const auto& c : columns) cols.push_back({c, c[0] == 'G' ? dao::dbText : dao::dbDouble, c[0] == 'G' ? 20L : 0L});
         MakeTable(table, cols, rows);
     }
-    // Runs the scenario; the engine's message in `error`.
-    bool RunRegression(const RegressionSpec& r, std::string* error = nullptr) {
+    // Runs the scenario; the engine's message in `error`, its status texts in `status`.
+    bool RunRegression(const RegressionSpec& r, std::string* error = nullptr, StatusTexts* status = nullptr) {
         vtest::ScenarioSpec s;
         s.subType = "Regression";
         s.inputTable = r.table;
@@ -36,12 +52,35 @@ protected:
         s.options = {{"RegressType", dao::Variant(r.kind)}, {"RYInt", r.yint}, {"RANova", r.anova},
                      {"RPoly", dao::Variant(r.order)}};
         s.fields = r.fields;
-        return Run(Store(s), error);
+        return Run(Store(s), error, status);
     }
-    std::vector<OutRow> RunAndRead(const RegressionSpec& r) {
+    using AnalysisTest::RunAndRead;
+    std::vector<OutRow> RunAndRead(const RegressionSpec& r, StatusTexts* status = nullptr) {
         std::string err;
-        EXPECT_TRUE(RunRegression(r, &err)) << err;
+        EXPECT_TRUE(RunRegression(r, &err, status)) << err;
         return ReadTable("Stats");
+    }
+    // Runs a regression on "Data" straight on its class, as the engine does
+    // but with a confidence level (which the engine never passes): X fields
+    // `xs`, then "Y", no group, no weight. The result is the run's message.
+    std::string RunDirect(char kind, const std::string& out1, const std::vector<std::string>& xs, bool anova,
+                          bool yint, std::int16_t ci, std::int16_t order = 0) {
+        RegressionSettings s;
+        s.OutputTable1 = out1;
+        s.Table = "Data";
+        s.fields = {""};
+        s.fields.insert(s.fields.end(), xs.begin(), xs.end());
+        s.fields.push_back("Y");
+        s.nX = static_cast<std::int16_t>(xs.size());
+        s.bY = true;
+        s.Kind = kind;
+        s.Anova = anova;
+        s.YIntercept = yint;
+        s.ConfidenceLevel = ci;
+        s.PolyOrder = order;
+        RunContext cx;
+        vtest::BeginRun(cx, db);
+        return RunAnalysis<RegressionRun>(s, cx);
     }
 };
 

@@ -4,6 +4,7 @@
 #include "AnalysisFixture.h"
 #include "Exact.h"
 #include "analyses/descriptive/CCompare.h"
+#include "support/AnalysisSeam.h"
 
 #include <cmath>
 
@@ -191,18 +192,59 @@ TEST_F(CompareTest, DataNear1e300KeepTheirDeviationCorrelationAndT) {
     EXPECT_EQ(r.Num("Covariance"), 0.0);
 }
 
+TEST_F(CompareTest, FieldsOfVeryDifferentSizesKeepTheirCorrelation) {
+    // One field near 1, the other near 1e-300: the two were held in one unit,
+    // in which the small field's squares vanished and the correlation was
+    // left Null. The correlation and r² are those of the integers; the
+    // covariance and the small field's mean are the integers' times 1e-300;
+    // beside the large field the small one leaves no trace in the difference
+    // (its share, 1e-300 of it, is far below the last digit).
+    const std::vector<long long> x = {3, 5, 10, 2, 7, 1}, y = {1, 2, 4, 3, 7, 2}, none(x.size(), 0);
+    struct Case {
+        int ex, ey; // powers of ten of X and Y
+    } cases[] = {{0, -300}, {-300, 0}};
+    int k = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.ex);
+        std::vector<Row> data;
+        for (std::size_t i = 0; i < x.size(); ++i)
+            data.push_back({Variant(std::stod(std::to_string(x[i]) + "e" + std::to_string(c.ex))),
+                            Variant(std::stod(std::to_string(y[i]) + "e" + std::to_string(c.ey)))});
+        const std::string table = "Data" + std::to_string(++k), out = "Out" + std::to_string(k);
+        MakeTable(table, {{"X", dbDouble}, {"Y", dbDouble}}, data);
+        auto rows = RunAndRead(compareSpec({{"X", "X"}, {"Y", "Y"}}, out, table));
+        ASSERT_EQ(rows.size(), 1u);
+        const auto& r = rows[0];
+        const ExactPairStats e = ExactPair(x, y, 0);
+        // The difference is the large field's (less the small one: −Y when X is small).
+        const ExactPairStats d = c.ex == 0 ? ExactPair(x, none, 0) : ExactPair(none, y, 0);
+        const long double small = 1e-300L;
+        EXPECT_TRUE(AgreesTo(static_cast<double>(e.correlation), r.Num("Correlation"), 13));
+        EXPECT_TRUE(AgreesTo(static_cast<double>(e.rSquare), r.Num("R-Square"), 13));
+        EXPECT_TRUE(AgreesTo(static_cast<double>(e.covariance * small), r.Num("Covariance"), 13));
+        EXPECT_TRUE(AgreesTo(static_cast<double>(c.ex == 0 ? e.meanX : e.meanX * small), r.Num("MeanX"), 13));
+        EXPECT_TRUE(AgreesTo(static_cast<double>(c.ey == 0 ? e.meanY : e.meanY * small), r.Num("MeanY"), 13));
+        EXPECT_TRUE(AgreesTo(static_cast<double>(d.meanDiff), r.Num("MeanDiff"), 13));
+        EXPECT_TRUE(AgreesTo(static_cast<double>(std::sqrt(d.varDiff)), r.Num("StdDevDiff"), 13));
+        EXPECT_TRUE(AgreesTo(static_cast<double>(d.t), r.Num("Paired_t-Value"), 13));
+    }
+}
+
 TEST_F(CompareTest, ChiSquareOfXAgainstYAsExpected) {
     // The runner never asks for it; a caller can. (3,1) (5,2) (10,4): Σ(x − y)²/y
     // = 4 + 4.5 + 9 = 17.5; (0,0) adds a cell without a contribution (m = 4);
     // (1,0) is left out.
     MakeTable("Data", {{"X", dbDouble}, {"Y", dbDouble}}, {{3.0, 1.0}, {5.0, 2.0}, {10.0, 4.0}, {0.0, 0.0}, {1.0, 0.0}});
-    VarnelloCore eng;
-    eng.SetScenarioDatabase(db);
-    eng.SetSourceDatabase(db);
-    eng.SetOutputDatabase(db);
-    FieldList fields = {"", "X", "Y"};
-    CCompare c;
-    ASSERT_EQ(c.Quorb_Compare("Out", "Data", fields, 0, 1, false, "nnnny", eng), "");
+    RunContext cx;
+    vtest::BeginRun(cx, db);
+    CompareSettings a;
+    a.OutputTable1 = "Out";
+    a.Table = "Data";
+    a.fields = {"", "X", "Y"};
+    a.nX = 1;
+    a.bY = true;
+    a.Switches = "nnnny";
+    ASSERT_EQ(RunAnalysis<CCompare>(a, cx), "");
     auto rows = ReadTable("Out");
     ASSERT_EQ(rows.size(), 1u);
     const OutRow& r = rows[0];

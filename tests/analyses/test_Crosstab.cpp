@@ -32,8 +32,20 @@ vtest::ScenarioSpec xtabSpec(const std::string& letter, const std::string& switc
     return s;
 }
 
-class CrosstabTest : public AnalysisTest {
+// Every test runs three times: a group's staged cells held in memory (the
+// default limit), each row value's cells sent to the work table at once
+// (limit 1), and rows held first and sent later (limit 3).
+class CrosstabTest : public AnalysisTest, public ::testing::WithParamInterface<std::size_t> {
 protected:
+    void SetUp() override {
+        AnalysisTest::SetUp();
+        m_limit = CXTab::SetStageLimit(GetParam());
+    }
+    void TearDown() override {
+        CXTab::SetStageLimit(m_limit);
+        AnalysisTest::TearDown();
+    }
+    std::size_t m_limit = 0;
     void makeData(const std::vector<XRec>& recs, const std::string& table = "Data") {
         std::vector<Row> rows;
         for (const auto& r : recs) rows.push_back({r.g, r.r, r.c, r.x, r.w});
@@ -79,7 +91,9 @@ double var(std::vector<double> xs) {
 
 } // namespace
 
-TEST_F(CrosstabTest, EveryCellFunctionOnCellsRowsColumnsAndTheGroup) {
+INSTANTIATE_TEST_SUITE_P(StagedInMemoryOrInTheWorkTable, CrosstabTest, ::testing::Values(0u, 1u, 3u));
+
+TEST_P(CrosstabTest, EveryCellFunctionOnCellsRowsColumnsAndTheGroup) {
     // Per letter: the cell (r1, a), row r1's summary, column a's group total
     // and the whole group, worked out from the values above.
     const std::vector<double> r1a = {2, 4, 9}, r1 = {2, 4, 9, 5}, colA = {2, 4, 9, 1, 1},
@@ -131,7 +145,7 @@ TEST_F(CrosstabTest, EveryCellFunctionOnCellsRowsColumnsAndTheGroup) {
     }
 }
 
-TEST_F(CrosstabTest, FirstAndLastFollowTheRowAndColumnOrder) {
+TEST_P(CrosstabTest, FirstAndLastFollowTheRowAndColumnOrder) {
     // One record per cell: r1: a 2, b 5; r2: a 1, b 3.
     makeData({{Variant::Null(), "r2", "b", 3.0, 1.0}, {Variant::Null(), "r1", "a", 2.0, 1.0},
               {Variant::Null(), "r2", "a", 1.0, 1.0}, {Variant::Null(), "r1", "b", 5.0, 1.0}});
@@ -154,7 +168,7 @@ TEST_F(CrosstabTest, FirstAndLastFollowTheRowAndColumnOrder) {
     }
 }
 
-TEST_F(CrosstabTest, ZeroAndNegativeWeightsCountNowhereInTheGroupedQuery) {
+TEST_P(CrosstabTest, ZeroAndNegativeWeightsCountNowhereInTheGroupedQuery) {
     // The base data with weight 1, plus records whose weights must not count.
     auto recs = baseData();
     recs.push_back({Variant::Null(), "r1", "a", 100.0, -2.0});
@@ -176,7 +190,7 @@ TEST_F(CrosstabTest, ZeroAndNegativeWeightsCountNowhereInTheGroupedQuery) {
     }
 }
 
-TEST_F(CrosstabTest, VarianceKeepsItsDigitsFarFromZero) {
+TEST_P(CrosstabTest, VarianceKeepsItsDigitsFarFromZero) {
     // Cell values 10^12 + 2, + 4, + 9: variance 13; a cell summing to 0 has a variance too.
     makeData({{Variant::Null(), "r", "a", 1e12 + 2, 1.0}, {Variant::Null(), "r", "a", 1e12 + 4, 1.0},
               {Variant::Null(), "r", "a", 1e12 + 9, 1.0}, {Variant::Null(), "s", "a", -1.0, 1.0},
@@ -192,7 +206,7 @@ TEST_F(CrosstabTest, VarianceKeepsItsDigitsFarFromZero) {
     EXPECT_TRUE(AgreesTo(std::sqrt(13.0) / (1e12 + 5), find(cv, "Data: CoefVar", "r")->Num("a"), 9));
 }
 
-TEST_F(CrosstabTest, PercentageAndExpectedRowsAndTheChiSquareTable) {
+TEST_P(CrosstabTest, PercentageAndExpectedRowsAndTheChiSquareTable) {
     // Counts 10, 20 / 30, 40 (N = 100): expected 12, 18, 28, 42;
     // chi = 4/12 + 4/18 + 4/28 + 4/42 = 150/189.
     std::vector<XRec> recs;
@@ -239,7 +253,7 @@ TEST_F(CrosstabTest, PercentageAndExpectedRowsAndTheChiSquareTable) {
         EXPECT_TRUE(AgreesTo(v, chi[0].Num(col), col == std::string("Prob") ? 6 : 13)) << col;
 }
 
-TEST_F(CrosstabTest, ChiSquareCountsACellWithoutRecordsAsObservedZero) {
+TEST_P(CrosstabTest, ChiSquareCountsACellWithoutRecordsAsObservedZero) {
     // r1: a 5, b none; r2: a 5, b 10 (N = 20). Expected 2.5, 2.5 / 7.5, 7.5;
     // chi = 2.5 + 2.5 (the empty cell: (0 − 2.5)²/2.5) + 2·(2.5²/7.5) = 20/3.
     std::vector<XRec> recs;
@@ -258,7 +272,7 @@ TEST_F(CrosstabTest, ChiSquareCountsACellWithoutRecordsAsObservedZero) {
     EXPECT_EQ(chi[0]["DataField"].ToString(), "X");
 }
 
-TEST_F(CrosstabTest, GroupsOfTheLeadingRowFieldEachGetTheirRowsAndChiSquareRow) {
+TEST_P(CrosstabTest, GroupsOfTheLeadingRowFieldEachGetTheirRowsAndChiSquareRow) {
     std::vector<XRec> recs = {{"g1", "r1", "a", 1.0, 1.0}, {"g1", "r2", "b", 1.0, 1.0}, {"g2", "r1", "a", 1.0, 1.0},
                               {"g2", "r1", "b", 1.0, 1.0}, {"g2", "r1", "b", 1.0, 1.0}};
     makeData(recs);
@@ -277,7 +291,7 @@ TEST_F(CrosstabTest, GroupsOfTheLeadingRowFieldEachGetTheirRowsAndChiSquareRow) 
     EXPECT_TRUE(chi[1].IsNull("Chi-Square"));
 }
 
-TEST_F(CrosstabTest, ColumnNamesFromDataValuesAreUniqueWithin64Characters) {
+TEST_P(CrosstabTest, ColumnNamesFromDataValuesAreUniqueWithin64Characters) {
     const std::string long1 = std::string(64, 'x') + "1", long2 = std::string(64, 'x') + "2";
     std::vector<XRec> recs;
     for (const char* c : {"  ", "a", "A", " b ", "b", "DataType", "R"}) recs.push_back({Variant::Null(), "r", c, 1.0, 1.0});
@@ -298,7 +312,7 @@ TEST_F(CrosstabTest, ColumnNamesFromDataValuesAreUniqueWithin64Characters) {
         EXPECT_EQ(out[0].Num(col), v) << col;
 }
 
-TEST_F(CrosstabTest, ScenariosTheCrosstabCannotComputeAreRefused) {
+TEST_P(CrosstabTest, ScenariosTheCrosstabCannotComputeAreRefused) {
     makeData(baseData());
     const struct {
         const char* letter;
@@ -318,7 +332,7 @@ TEST_F(CrosstabTest, ScenariosTheCrosstabCannotComputeAreRefused) {
     EXPECT_FALSE(TableExists("Out"));
 }
 
-TEST_F(CrosstabTest, MissingValueRuleLeavesValuesOutOfTheCells) {
+TEST_P(CrosstabTest, MissingValueRuleLeavesValuesOutOfTheCells) {
     // Rule "Both" from 2 to 8: r1,a keeps 2 and 4; r2,b keeps 3, 7 and 8.
     makeData(baseData());
     const struct {
@@ -340,7 +354,7 @@ TEST_F(CrosstabTest, MissingValueRuleLeavesValuesOutOfTheCells) {
     }
 }
 
-TEST_F(CrosstabTest, ExpectedRowsAndTheChiSquareTableBelongToCountsAndSumsOnly) {
+TEST_P(CrosstabTest, ExpectedRowsAndTheChiSquareTableBelongToCountsAndSumsOnly) {
     makeData(baseData());
     auto out = run(xtabSpec("A", "YYYYYY", {{"R", "G"}, {"C", "C"}, {"X", "X"}}));
     std::vector<std::string> types;
@@ -351,4 +365,91 @@ TEST_F(CrosstabTest, ExpectedRowsAndTheChiSquareTableBelongToCountsAndSumsOnly) 
     // r1: a 15/3 = 5, b 5; row 20/4 = 5; column a 17/5: % Col of a = 5 / 3.4.
     EXPECT_DOUBLE_EQ(find(out, "% Row", "r1")->Num("a"), 1.0);
     EXPECT_DOUBLE_EQ(find(out, "% Col", "r1")->Num("a"), 5 / 3.4);
+}
+
+TEST_P(CrosstabTest, AnEmptySourceSaysTheColumnFieldHasNoValueForEveryCellLetter) {
+    // The column values are read first: without a record there is none,
+    // whichever query the letter would read.
+    makeData({});
+    for (const char* letter : {"C", "U", "S", "A", "M", "X", "R", "O", "V", "F", "D", "E", "1", "L"}) {
+        SCOPED_TRACE(letter);
+        std::string err;
+        EXPECT_FALSE(Run(Store(xtabSpec(letter, "NNNNNN", {{"R", "G"}, {"C", "C"}, {"X", "X"}, {"W", "W"}})), &err));
+        EXPECT_EQ(err, "Column field must have at least one value");
+        EXPECT_FALSE(TableExists("Out"));
+    }
+}
+
+TEST_P(CrosstabTest, TheOutputTableIsMadeBeforeTheRecordsAreReadAndGroupBreaksSendNoCount) {
+    // Group g1 holds records 1 to 7, g2 records 8 to 12: a count at the break
+    // would read "Analyzing record: 7".
+    std::vector<XRec> recs;
+    for (int i = 0; i < 12; ++i) recs.push_back({i < 7 ? "g1" : "g2", "r", "a", 1.0 * i, 1.0});
+    makeData(recs);
+    struct Log : IVarnelloEvents {
+        std::vector<std::string> texts;
+        void StatStatus(std::string& msg) override { texts.push_back(msg); }
+    } log;
+    VarnelloCore eng;
+    eng.SetScenarioDatabase(db);
+    eng.SetEvents(&log);
+    eng.SetShowProgress(true);
+    ASSERT_TRUE(eng.RunScenario(Store(xtabSpec("M", "NNNNNN", {{"G", "G"}, {"R", "G"}, {"C", "C"}, {"X", "X"}}))))
+        << eng.ErrorInfo();
+    EXPECT_EQ(log.texts, (std::vector<std::string>{"Retrieving and sorting data...", "Creating output table...",
+                                                   "Analyzing records...", "Analyzing record: 5",
+                                                   "Analyzing record: 10", "Analyzing record: 12"}));
+}
+
+TEST_P(CrosstabTest, RowValuesOfEachTypeComeBackAsTheSourceHoldsThem) {
+    // row field type, its two values (the first sorts first), why
+    const struct {
+        int type;
+        long size;
+        Variant first, second;
+        const char* why;
+    } cases[] = {
+        {dbLong, 0, Variant(7), Variant(123456789), "whole numbers"},
+        {dbDouble, 0, Variant(0.1 + 0.2), Variant(1e300), "doubles to the last bit (0.30000000000000004)"},
+        {dbDate, 0, Variant::Date(45000.25), Variant::Date(45001.5), "dates with their time"},
+        {dbText, 40, Variant("Row one"), Variant("row two, longer"), "texts"},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        const std::string table = "T" + std::to_string(n);
+        MakeTable(table, {{"R", c.type, c.size}, {"C", dbText, 5}, {"X", dbDouble}},
+                  {{c.second, "a", 2.0}, {c.first, "a", 1.0}, {c.first, "b", 4.0}});
+        auto scenario = xtabSpec("S", "NNNNNN", {{"R", "G"}, {"C", "C"}, {"X", "X"}});
+        scenario.inputTable = table;
+        scenario.outputTable1 = "Out" + std::to_string(n++);
+        auto out = run(scenario, scenario.outputTable1);
+        // Data and count rows of the first value, then of the second.
+        ASSERT_GE(out.size(), 4u);
+        EXPECT_EQ(out[0]["R"].ToString(), c.first.ToString());
+        if (c.type != dbText) {
+            EXPECT_EQ(out[0].Num("R"), c.first.ToDouble());
+        }
+        EXPECT_EQ(out[0].Num("RowSummary"), 5.0);
+        EXPECT_EQ(out[2]["R"].ToString(), c.second.ToString());
+        EXPECT_EQ(out[2].Num("RowSummary"), 2.0);
+    }
+}
+
+TEST_P(CrosstabTest, ACountOfRecordsRunsAgainWhenTheLastRunsOutputTableIsDropped) {
+    // The second run finds a new column value: the old output table cannot
+    // be emptied, it is dropped while the grouped query is open, and the
+    // query (counting "*") is opened again as it was first built.
+    makeData({{Variant::Null(), "r", "a", 1.0, 1.0}, {Variant::Null(), "r", "b", 1.0, 1.0}});
+    const auto scenario = xtabSpec("C", "NNNNNY", {{"R", "G"}, {"C", "C"}});
+    run(scenario);
+    db->Execute("INSERT INTO [Data] ([R], [C], [X], [W]) VALUES ('r', 'c', 1, 1)");
+    const std::int32_t id = Store(scenario);
+    std::string err;
+    ASSERT_TRUE(Run(id, &err)) << err;
+    auto out = ReadTable("Out");
+    ASSERT_FALSE(out.empty());
+    // a, b and c once each: 3 records in row r.
+    for (const char* col : {"a", "b", "c"}) EXPECT_EQ(out[0].Num(col), 1.0) << col;
+    EXPECT_EQ(out[0].Num("RowSummary"), 3.0);
 }

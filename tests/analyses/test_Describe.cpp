@@ -3,7 +3,7 @@
 // arithmetic (Exact.h), published critical values and closed forms.
 #include "AnalysisFixture.h"
 #include "Exact.h"
-#include "analyses/descriptive/SortStage.h"
+#include "engine/SortStage.h"
 
 #include <cmath>
 #include <numeric>

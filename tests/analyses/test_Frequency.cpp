@@ -3,6 +3,7 @@
 // rules, and the refusals of an unusable interval layout.
 #include "AnalysisFixture.h"
 #include "analyses/descriptive/CFrequency.h"
+#include "support/AnalysisSeam.h"
 
 using namespace dao;
 using namespace atest;
@@ -199,14 +200,18 @@ TEST_F(FrequencyTest, AnUnusableIntervalLayoutIsRefusedBeforeWriting) {
         {-1, 3, "The frequency interval width must be greater than 0."}, // borders would run backwards
         {1, 0, "The number of frequency intervals must be at least 1."}, // no row to write
     };
-    VarnelloCore eng;
-    eng.SetScenarioDatabase(db);
-    eng.SetSourceDatabase(db);
-    eng.SetOutputDatabase(db);
+    RunContext cx;
+    vtest::BeginRun(cx, db);
     for (const auto& c : cases) {
-        FieldList fields = {"", "X"};
-        CFrequency f;
-        EXPECT_EQ(f.Quorb_Frequency("Out", "Data", fields, 0, 1, false, "-YY", c.intervals, 0, c.width, eng), c.message);
+        FrequencySettings a;
+        a.OutputTable1 = "Out";
+        a.Table = "Data";
+        a.fields = {"", "X"};
+        a.nX = 1;
+        a.FreqCode = "-YY";
+        a.Intervals = c.intervals;
+        a.Width = c.width;
+        EXPECT_EQ(RunAnalysis<CFrequency>(a, cx), c.message);
         EXPECT_FALSE(TableExists("Out")) << c.message;
     }
 }

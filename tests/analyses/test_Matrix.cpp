@@ -5,6 +5,7 @@
 #include "AnalysisFixture.h"
 #include "Exact.h"
 #include "analyses/descriptive/CCorrMatrix.h"
+#include "support/AnalysisSeam.h"
 
 #include <cmath>
 
@@ -133,6 +134,16 @@ TEST_F(MatrixTest, IntegerWeightsCountAsRepeatedRecords) {
     checkMatrix({{1, 2, 9, 4, 6}, {2, 1, 9, 3, 8}, {5, N, 9, 1, 2}}, {1, 2, 0, 1, 1}, 0, 0, 13, "2-tail", "Wtd");
 }
 
+TEST_F(MatrixTest, EachPairKeepsItsOwnRecordsWhicheverFieldIsMissing) {
+    // Every field lacks a value somewhere, the first and the middle ones
+    // too: each pair is summed over the records where both are present, with
+    // weights, whichever of its two fields the others lack. W = 4 for A with
+    // B and for B with C, 5 for A with C (the t tails in closed form).
+    const long long N = -999999;
+    checkMatrix({{1, N, 4, 6, 3, 2}, {2, 1, N, 8, 5, 7}, {5, 3, 1, N, 2, 9}}, {1, 1, 2, 1, 1, 1}, 0, 0, 13, "2-tail",
+                "Holes");
+}
+
 TEST_F(MatrixTest, DataFarFromZeroKeepTheirDigits) {
     // Means 10^8 times the spread: 100000000 + N/10; every statistic but the
     // mean difference is shift-invariant, and that one cancels the shift.
@@ -167,6 +178,44 @@ TEST_F(MatrixTest, AWeightOfAtMostOneLeavesTheDividingCellsNull) {
     }
 }
 
+TEST_F(MatrixTest, AFieldConstantOverAPairButNotAtItsOriginDoesNotVary) {
+    // A's first value (5, the origin of its deviations) comes with B absent;
+    // over the three records of the pair A is 7.1 throughout. Sums taken
+    // about the origin leave a few units of their rounding where A's spread
+    // should be: that must read as no spread (no correlation, covariance 0),
+    // not as a correlation made of rounding. The difference 7.1 − B has B's
+    // spread: variance of 1, 2, 4 = 7/3; mean 7.1 − 7/3 = 143/30, so
+    // t = (143/30)/√(7/9) = 143/(10·√7).
+    MakeTable("Data", {{"A", dbDouble}, {"B", dbDouble}},
+              {{5.0, Variant::Null()}, {7.1, 1.0}, {7.1, 2.0}, {7.1, 4.0}});
+    auto rows = RunAndRead(matrixSpec({{"A", "X"}, {"B", "X"}}, "Out"));
+    ASSERT_EQ(rows.size(), 18u);
+    struct Case {
+        std::size_t row; // of A; the cell is column B
+        const char* label;
+        double value;    // NaN for Null
+    };
+    const double nan = std::nan("");
+    const Case cases[] = {{0, "Count", 3},
+                          {4, "MeanDiff", 143.0 / 30},
+                          {6, "StdDevDiff", std::sqrt(7.0 / 3)},
+                          {8, "Covariance", 0},
+                          {10, "Correlation", nan},
+                          {12, "R-Square", nan},
+                          {14, "t-Value", 143 / (10 * std::sqrt(7.0))}};
+    for (const auto& c : cases) {
+        const OutRow& r = rows[c.row];
+        ASSERT_EQ(r["CalcType"].ToString(), c.label);
+        if (std::isnan(c.value)) {
+            EXPECT_TRUE(r.IsNull("B")) << c.label << " " << r.Num("B");
+        } else if (c.value == 0) {
+            EXPECT_EQ(r.Num("B"), 0.0) << c.label;
+        } else {
+            EXPECT_TRUE(AgreesTo(c.value, r.Num("B"), 13)) << c.label;
+        }
+    }
+}
+
 TEST_F(MatrixTest, ColumnNamesThatCannotBeToldApartAreRefused) {
     // Stored scenarios hold names of up to 64 characters, so the second case
     // calls the entry directly, as any caller may.
@@ -184,13 +233,17 @@ TEST_F(MatrixTest, ColumnNamesThatCannotBeToldApartAreRefused) {
     std::string err;
     EXPECT_FALSE(Run(Store(matrixSpec({{"CalcType", "X"}, {"X", "X"}}, "Out")), &err));
     EXPECT_EQ(err, "The output table cannot hold two columns named \"CalcType\": rename the source field or choose other options.");
-    VarnelloCore eng;
-    eng.SetScenarioDatabase(db);
-    eng.SetSourceDatabase(db);
-    eng.SetOutputDatabase(db);
+    RunContext cx;
+    vtest::BeginRun(cx, db);
     for (auto c : cases) {
-        CCorrMatrix m;
-        EXPECT_EQ(m.Quorb_Matrix("Out", "Data", c.fields, 0, 2, false, "2", "YYYYYYYYY", eng),
+        MatrixSettings a;
+        a.OutputTable1 = "Out";
+        a.Table = "Data";
+        a.fields = c.fields;
+        a.nX = 2;
+        a.ProbTail = "2";
+        a.Switches = "YYYYYYYYY";
+        EXPECT_EQ(RunAnalysis<CCorrMatrix>(a, cx),
                   "The output table cannot hold two columns named \"" + c.column +
                       "\": rename the source field or choose other options.");
         EXPECT_FALSE(TableExists("Out"));

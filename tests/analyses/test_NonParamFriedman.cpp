@@ -103,3 +103,65 @@ TEST_F(FriedmanTest, GroupWithoutCompleteRecordAndFewerThanTwoFields) {
     EXPECT_FALSE(Run(Store(friedmanScenario(1, false)), &err));
     EXPECT_EQ(err, "The Friedman test needs at least two data fields.");
 }
+
+// The weight rule's "Equal" missing value: a record whose weight is the
+// missing value is left out like one of weight 0 (the weighted ranks by hand).
+TEST_F(FriedmanTest, WeightEqualToTheMissingValueLeavesTheRecordOut) {
+    data({{"g", 1.0, 2.0, 4.0, 2.0}, {"g", 5.0, 4.0, 1.0, 1.0}, {"g", 2.0, 1.0, 4.0, 3.0}});
+    vtest::ScenarioSpec s = friedmanScenario(3, true);
+    s.missingType = "1";
+    s.missingEqual = 3.0;
+    std::string err;
+    ASSERT_TRUE(Run(Store(s), &err)) << err;
+    // Ranks 1, 2, 3 (weight 2) and 3, 2, 1 (weight 1): R = 5, 6, 7, b = 3,
+    // S = 110, χ² = 12/(3·3·4)·110 − 3·3·4 = 2/3.
+    auto sum = ReadTable("Sum");
+    ASSERT_EQ(sum.size(), 1u);
+    EXPECT_EQ(sum[0].Num("Count"), 3.0);
+    EXPECT_EQ(sum[0].Num("Observations"), 2.0);
+    EXPECT_EQ(sum[0].Num("Missing"), 1.0);
+    EXPECT_NEAR(sum[0].Num("Chi-Squared"), 2.0 / 3.0, 1e-12);
+    EXPECT_NEAR(sum[0].Num("Friedman_Prob"), std::exp(-1.0 / 3.0), 1e-6);
+    auto det = ReadTable("Det");
+    ASSERT_EQ(det.size(), 3u);
+    const double R[] = {5, 6, 7};
+    for (std::size_t j = 0; j < 3; ++j) EXPECT_EQ(det[j].Num("SumRanks"), R[j]) << j;
+}
+
+// Mid-ranks within blocks, by hand: a run of t equal values from position p
+// gets p + (t − 1)/2; blocks are ranked each from 1. Both the ranking of a
+// recordset and the ranking of one record's values.
+TEST_F(FriedmanTest, MidRanksWithinBlocks) {
+    const struct {
+        std::vector<std::pair<int, double>> rows; // block, value (in block and value order)
+        std::vector<double> ranks;
+        const char* why;
+    } cases[] = {
+        {{}, {}, "no record: nothing to rank"},
+        {{{1, 4}}, {1}, "one record gets rank 1"},
+        {{{1, 5}, {1, 5}, {1, 7}}, {1.5, 1.5, 3}, "5, 5, 7"},
+        {{{1, 2}, {1, 2}, {1, 2}, {1, 2}}, {2.5, 2.5, 2.5, 2.5}, "a tie run to the last record"},
+        {{{1, 3}, {1, 8}, {2, 3}, {2, 8}}, {1, 2, 1, 2}, "equal values in different blocks are no ties"},
+    };
+    for (const auto& c : cases) {
+        if (TableExists("Ranks")) db->TableDefs().Delete("Ranks");
+        std::vector<Row> rows;
+        for (const auto& [block, x] : c.rows) rows.push_back({std::int32_t(block), x, Variant::Null()});
+        MakeTable("Ranks", {{"Record", dbLong}, {"Data"}, {"Rank"}}, rows);
+        auto rs = db->OpenRecordset("SELECT * FROM Ranks ORDER BY [Record], [Data];", dbOpenDynaset);
+        CNonParamFriedman::Quorb_RankTable(*rs, "Record", "Data", "Rank");
+        EXPECT_TRUE(rs->EOF_()) << c.why;
+        rs->Close();
+        auto out = ReadTable("Ranks");
+        ASSERT_EQ(out.size(), c.ranks.size()) << c.why;
+        for (std::size_t i = 0; i < out.size(); ++i) EXPECT_EQ(out[i].Num("Rank"), c.ranks[i]) << c.why << " #" << i;
+        // One record's values (one block), in any order.
+        if (c.rows.empty() || c.rows.back().first != 1) continue;
+        std::vector<double> values(1, 0.0), ranks;
+        std::vector<std::size_t> order;
+        for (auto it = c.rows.rbegin(); it != c.rows.rend(); ++it) values.push_back(it->second);
+        CNonParamFriedman::RankWithin(values, ranks, order);
+        for (std::size_t i = 1; i < values.size(); ++i)
+            EXPECT_EQ(ranks[i], c.ranks[c.ranks.size() - i]) << c.why << " within a record #" << i;
+    }
+}

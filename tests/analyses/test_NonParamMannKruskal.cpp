@@ -178,3 +178,25 @@ TEST_F(MannKruskalTest, KruskalWallisCountsWeightsAndMissingValues) {
     EXPECT_TRUE(out[0].IsNull("H"));
     EXPECT_TRUE(out[0].IsNull("H_(ties)"));
 }
+
+TEST_F(MannKruskalTest, MannWhitneyWIsTheRankSumOfTheSmallerSampleAndOfTheFirstWhenEqual) {
+    // W is the rank sum of the smaller sample; of two samples of one size,
+    // the first one's. Ranks by hand, no ties.
+    const struct {
+        std::vector<Row> rows;
+        double R1, R2, W;
+        const char* why;
+    } cases[] = {
+        {samples({{"a", {1, 5}}, {"b", {2, 3, 4}}}), 1 + 5, 2 + 3 + 4, 6, "first smaller: its own sum"},
+        {samples({{"a", {1, 2, 4}}, {"b", {3, 5, 6}}}), 1 + 2 + 4, 3 + 5 + 6, 7, "equal sizes: the first sample's sum"},
+        {samples({{"a", {3, 5, 6}}, {"b", {1, 2, 4}}}), 3 + 5 + 6, 1 + 2 + 4, 14, "equal sizes, first larger ranks"},
+        {samples({{"a", {2, 3, 4}}, {"b", {1, 5}}}), 2 + 3 + 4, 1 + 5, 6, "second smaller: the second's sum"},
+    };
+    for (const auto& c : cases) {
+        auto out = run(c.rows, scenario("2 Sample", false));
+        ASSERT_EQ(out.size(), 1u) << c.why;
+        EXPECT_EQ(out[0].Num("SumRank-1"), c.R1) << c.why;
+        EXPECT_EQ(out[0].Num("SumRank-2"), c.R2) << c.why;
+        EXPECT_EQ(out[0].Num("MW_W"), c.W) << c.why;
+    }
+}

@@ -8,6 +8,7 @@
 #include "AnalysisFixture.h"
 
 #include "analyses/nonparametric/CNonParametric.h"
+#include "support/AnalysisSeam.h"
 
 #include <cmath>
 #include <random>
@@ -50,12 +51,10 @@ protected:
         VarnelloCore eng;
         eng.SetScenarioDatabase(db);
         if (all) {
-            eng.Entries().NonParametric = [](NonParametricArgs& a, VarnelloCore& e) {
-                CNonParametric analysis;
-                std::string message;
-                analysis.Quorb_NonParametric(a.OutputTable1, a.Table, a.fields, a.nG, a.nX, a.YPosition, a.bW, false,
-                                             a.Zeros, a.Sign, a.Wilcoxon, a.Spearman, true, true, e, message);
-                return message;
+            vtest::AnalysisOf<PairedFieldsSettings>(eng, "Paired Fields") = [](PairedFieldsSettings& a, RunContext& e) {
+                a.Tau = true;
+                a.ChiSquare = true;
+                return RunAnalysis<CNonParametric>(a, e);
             };
         }
         EXPECT_TRUE(eng.RunScenario(Store(pairedScenario(weighted)))) << eng.ErrorInfo();
@@ -102,6 +101,24 @@ TEST_F(PairedTest, MeansCountsSignWilcoxonAndSpearmanWithoutTies) {
     EXPECT_NEAR(out[0].Num("Pearson's_R"), 0.8, 1e-15);
     EXPECT_NEAR(out[0].Num("Spearman"), 0.8, 1e-15);
     EXPECT_EQ(out[0].Num("Wilcoxon_Pos_SumRank"), 5.0);
+}
+
+TEST_F(PairedTest, PearsonOfFieldsNear1e300IsNotLeftNull) {
+    // x 1..5 and y 2 1 4 3 5 as above, one of them times 1e-300: the squares
+    // of its deviations (about 1e-600) vanished in the sums and Pearson's r
+    // was left Null. r = 0.8 whatever the scale (Sxy 8, Sxx = Syy = 10); the
+    // small field's mean is 3·1e-300.
+    const double x[] = {1, 2, 3, 4, 5}, y[] = {2, 1, 4, 3, 5};
+    for (const double sx : {1.0, 1e-300}) {
+        const double sy = sx == 1.0 ? 1e-300 : 1.0;
+        std::vector<Row> rows;
+        for (std::size_t i = 0; i < 5; ++i) rows.push_back({x[i] * sx, y[i] * sy});
+        auto out = run(rows);
+        ASSERT_EQ(out.size(), 1u) << sx;
+        EXPECT_NEAR(out[0].Num("Pearson's_R"), 0.8, 1e-15) << sx;
+        EXPECT_TRUE(AgreesTo(3 * sx, out[0].Num("Mean"), 15)) << sx;
+        EXPECT_TRUE(AgreesTo(3 * sy, out[0].Num("MeanY"), 15)) << sx;
+    }
 }
 
 TEST_F(PairedTest, SpearmanAndKendallWithTies) {
@@ -214,7 +231,9 @@ TEST(KendallScore, NLogNCountMatchesThePairLoopWithTiesAndWeights) {
                 if (s > 0) S += rows[a].w * rows[b].w;
                 if (s < 0) S -= rows[a].w * rows[b].w;
             }
-        EXPECT_EQ(CNonParametric::KendallScore(rows), S) << round;
+        // In memory, and counted in chunks of a few pairs at a time.
+        for (std::size_t chunk : {std::size_t(0), std::size_t(1), std::size_t(3), std::size_t(7), std::size_t(64)})
+            EXPECT_EQ(CNonParametric::KendallScore(rows, chunk), S) << round << ", chunks of " << chunk;
     }
 }
 

@@ -6,6 +6,9 @@
 // Kolmogorov series 2·Σ(−1)^(j−1)·exp(−2j²z²).
 #include "AnalysisFixture.h"
 
+#include "analyses/nonparametric/CNonParamSign.h"
+#include "engine/ValueSpool.h"
+
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -40,6 +43,16 @@ double kolmogorovQ(double z) {
     for (int j = 1; j <= 200; ++j) s += (j % 2 ? 2 : -2) * std::exp(-2.0 * j * j * z * z);
     return std::min(1.0, s);
 }
+
+// Groups held in memory up to `limit` values (0: the run's own limit); a
+// group beyond it is read back from the work table.
+struct SpoolLimit {
+    explicit SpoolLimit(std::size_t limit) : old(ValueSpool::SetMemoryLimit(limit)) {}
+    ~SpoolLimit() { ValueSpool::SetMemoryLimit(old); }
+    std::size_t old;
+};
+// Every group in memory, and every group of more than two values through the table.
+constexpr std::size_t kSpoolLimits[] = {0, 2};
 
 vtest::ScenarioSpec scenario(const std::string& type, bool weighted, std::vector<std::pair<std::string, Variant>> options) {
     vtest::ScenarioSpec s;
@@ -88,7 +101,10 @@ TEST_F(SignFitTest, SignTestAgainstMeanMedianAndCustomValue) {
         {{{1.0, 0.5}, {2.0, 0.5}, {3.0, 0.5}, {9.0, 1.0}}, true, 5, {{4.8, 2, 0, 1}, {3, 1, 0, 1}, {5, 2, 0, 1}},
          "SignCountersRoundOnce: 0.5 + 0.5 + 0.5 = 1.5 counts 2, one 0.5 counts 0 (mean 12 / 2.5; median where 1.5 >= 1.25)"},
     };
+    for (std::size_t limit : kSpoolLimits)
     for (const auto& c : cases) {
+        // SignTestOfAGroupBeyondMemoryReadsItBackInOrder: the same with the values in the work table.
+        SpoolLimit spool(limit);
         auto out = run(c.rows, scenario("Sign Test", c.weighted,
                                     {{"SignMean", true}, {"SignMedian", true}, {"SignCustom", true},
                                      {"SignValue", std::int16_t(c.custom)}}));
@@ -154,7 +170,10 @@ TEST_F(SignFitTest, KolmogorovSmirnovFitToUniformNormalAndPoisson) {
         {{0, 1, 1, 2, 2, 2, 3, 5}, "counts with ties"},
         {{2, 3, 3, 7, 11, 12, 12, 12, 20}, "skewed counts"},
     };
+    for (std::size_t limit : kSpoolLimits)
     for (const auto& c : cases) {
+        // FitOfAGroupBeyondMemoryReadsItBackInOrder: the same with the values in the work table.
+        SpoolLimit spool(limit);
         auto out = run(plain(c.xs), scenario("K-S Fit", false, {{"FitUniform", true}, {"FitNormal", true}, {"FitPoisson", true}}));
         ASSERT_EQ(out.size(), 3u) << c.why;
         const double n = double(c.xs.size());
@@ -272,4 +291,48 @@ TEST_F(SignFitTest, LargeOffsetLeavesTheFitUnchanged) {
         for (const char* col : {"StdDeviation", "Range", "Max_Positive", "Max_Negative", "K-S_Z", "Prob"})
             EXPECT_NEAR(shifted[t].Num(col), base[t].Num(col), 1e-12) << col;
     }
+}
+
+// The fit's tail probability by its ranges: 1 up to 0.27 (included), then
+// 1 − (2.506628 / z)·(v + v^9 + v^25) with v = exp(−1.233701 / z²) up to 1
+// (included), then 2·(q − q^4 + q^9 − q^16) with q = exp(−2z²) up to 3.1
+// (included), then 0. Expected values from the series in long double.
+TEST_F(SignFitTest, FitProbabilityFollowsItsSeriesAtAndAroundTheEdges) {
+    auto low = [](long double z) {
+        const long double v = std::exp(-1.233701L / (z * z));
+        return 1 - (2.506628L / z) * (v + std::pow(v, 9) + std::pow(v, 25));
+    };
+    auto high = [](long double z) {
+        const long double q = std::exp(-2 * z * z);
+        return 2 * (q - std::pow(q, 4) + std::pow(q, 9) - std::pow(q, 16));
+    };
+    const double below027 = std::nextafter(0.27, 0.0), above027 = std::nextafter(0.27, 1.0);
+    const double above1 = std::nextafter(1.0, 2.0), above31 = std::nextafter(3.1, 4.0);
+    const struct {
+        double z;
+        long double expected;
+        const char* why;
+    } cases[] = {
+        {0, 1, "no difference"},
+        {below027, 1, "just below 0.27"},
+        {0.27, 1, "0.27 itself is still 1"},
+        {above027, low(above027), "just above 0.27: the series of the lower range"},
+        {0.5, low(0.5), "about 0.963945"},
+        {1, low(1), "1 itself belongs to the lower range"},
+        {above1, high(above1), "just above 1: the series of the upper range"},
+        {1.36, high(1.36), "about 0.049486"},
+        {2, high(2), "about 0.000671"},
+        {3.1, high(3.1), "3.1 itself belongs to the upper range"},
+        {above31, 0, "above 3.1"},
+        {5, 0, "far above"},
+    };
+    for (const auto& c : cases) {
+        const double got = CNonParamSign::FitProb(c.z);
+        EXPECT_NEAR(got, static_cast<double>(c.expected), 1e-15 + 1e-12 * std::fabs(static_cast<double>(c.expected)))
+            << c.why << " (z = " << c.z << ")";
+    }
+    // Both series near 1 give about 0.27 from either side.
+    EXPECT_NEAR(CNonParamSign::FitProb(1), 0.27, 0.0005);
+    EXPECT_NEAR(CNonParamSign::FitProb(above1), 0.27, 0.0005);
+    EXPECT_GT(CNonParamSign::FitProb(3.1), 0.0);
 }

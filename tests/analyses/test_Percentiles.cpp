@@ -2,7 +2,7 @@
 // row against the textbook rules computed exactly in the test.
 #include "AnalysisFixture.h"
 #include "Exact.h"
-#include "analyses/descriptive/SortStage.h"
+#include "engine/SortStage.h"
 
 #include <algorithm>
 #include <map>

@@ -6,10 +6,9 @@
 // of freedom; the faults mended each have a test named after them.
 #include "Exact.h"
 #include "RegressionFixture.h"
-#include "analyses/regression/CRegressMulti.h"
-#include "analyses/regression/RegressionRun.h"
 
 #include <cmath>
+#include <functional>
 #include <algorithm>
 #include <numeric>
 
@@ -202,20 +201,9 @@ Variant num(long long v) { return Variant(static_cast<double>(v)); }
 
 // Simple regression per group and X field, with weights, a Null and a
 // missing-value code, and the residual table: every statistics column and
-// every residual row against the exact fit. The residual rows come from the
-// records kept in memory, and again from a second reading of the records
-// when the groups are too large to keep.
-class StraightLines : public RegressionTest, public ::testing::WithParamInterface<std::size_t> {
-protected:
-    void TearDown() override {
-        RegressionRun::KeepLimit() = std::size_t(1) << 23;
-        RegressionTest::TearDown();
-    }
-};
-INSTANTIATE_TEST_SUITE_P(KeptAndReadAgain, StraightLines, ::testing::Values(std::size_t(1) << 23, std::size_t(20)));
-
-TEST_P(StraightLines, ByGroupAndFieldAgreeWithExactArithmetic) {
-    RegressionRun::KeepLimit() = GetParam();
+// every residual row against the exact fit. The residual rows come from a
+// second reading of each group's records.
+TEST_F(RegressionTest, StraightLinesByGroupAndFieldAgreeWithExactArithmetic) {
     const Variant N = Variant::Null();
     // G, X1, X2, Y, W. In group "a": X2 = -99 is missing (the scenario's code),
     // one Y is Null, one weight is 0; group "b" has too few records for X2.
@@ -433,12 +421,7 @@ TEST_F(RegressionTest, PerfectFitLeavesTItsProbabilityAndPartialFNull) {
         EXPECT_TRUE(row.IsNull("F-Value")) << kind;
     }
     // Partial F (a confidence level, which only a direct call passes).
-    VarnelloCore eng;
-    eng.SetSourceDatabase(db);
-    eng.SetOutputDatabase(db);
-    FieldList f = {"", "X1", "X2", "Y"};
-    CRegressMulti m;
-    ASSERT_EQ(m.Quorb_RegressMulti("CI", "", "Data", f, 0, 2, false, true, true, 95, eng), "");
+    ASSERT_EQ(RunDirect('M', "CI", {"X1", "X2"}, true, true, 95), "");
     auto ci = ReadTable("CI");
     for (const char* col : {"Y-Int_PartialF", "X1_PartialF", "X2_PartialF"}) EXPECT_TRUE(ci.at(0).IsNull(col)) << col;
     EXPECT_EQ(ci.at(0).Num("X1_95%_CI_Low"), ci.at(0).Num("Coef_of_X1: X1"));
@@ -454,12 +437,7 @@ TEST_F(RegressionTest, ConfidenceIntervalsAndPartialF) {
         X.push_back({Q(x1[i]), Q(x2[i])});
     }
     MakeData({"X1", "X2", "Y"}, data);
-    VarnelloCore eng;
-    eng.SetSourceDatabase(db);
-    eng.SetOutputDatabase(db);
-    FieldList f = {"", "X1", "X2", "Y"};
-    CRegressMulti m;
-    ASSERT_EQ(m.Quorb_RegressMulti("CI", "", "Data", f, 0, 2, false, false, true, 95, eng), "");
+    ASSERT_EQ(RunDirect('M', "CI", {"X1", "X2"}, false, true, 95), "");
     const OutRow row = ReadTable("CI").at(0);
     const ExactFit F = exactFit(X, qs(y), std::vector<Q>(y.size(), Q(1)), true);
     constexpr double t975_4 = 2.776445105197793; // t(0.975; 4), published tables
@@ -535,8 +513,9 @@ TEST_F(RegressionTest, MoreThanThirtyXFieldsAreFittedWithTheirResiduals) {
 // The order of a polynomial is sized by the model (the coefficients were
 // kept in a record of 30): 31 powers get their columns, and on 40 whole
 // numbers from 0 their fit is refused as collinear rather than reported from
-// digits that are not there; an order of 0 or below is refused before any
-// table is touched.
+// digits that are not there (the row keeps its lead values and the status
+// text says why); an order of 0 or below is refused before any table is
+// touched.
 TEST_F(RegressionTest, PolynomialOrderAboveThirtyIsSizedByTheModelAndZeroIsRefused) {
     std::vector<Row> data;
     for (int i = 0; i < 40; ++i) data.push_back({num(i), num(i * i % 17)});
@@ -546,11 +525,18 @@ TEST_F(RegressionTest, PolynomialOrderAboveThirtyIsSizedByTheModelAndZeroIsRefus
     r.order = 31;
     r.fields = {{"X1", "X"}, {"Y", "Y"}};
     std::string err;
-    EXPECT_FALSE(RunRegression(r, &err));
-    EXPECT_EQ(err.rfind("The polynomial of order 31 in X1 for Y cannot be computed", 0), 0u) << err;
-    EXPECT_NE(err.find("(collinear regressors"), std::string::npos) << err;
-    // The refusal fails the run, and a failed run writes no table.
-    EXPECT_FALSE(TableExists("Stats"));
+    StatusTexts status;
+    EXPECT_TRUE(RunRegression(r, &err, &status)) << err;
+    ASSERT_EQ(status.Refusals().size(), 1u);
+    const std::string said = status.Refusals()[0];
+    EXPECT_EQ(said.rfind("The polynomial of order 31 in X1 for Y cannot be computed", 0), 0u) << said;
+    EXPECT_NE(said.find("(collinear regressors"), std::string::npos) << said;
+    auto rows = ReadTable("Stats");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].Num("Count_of_Y"), 40);
+    EXPECT_TRUE(rows[0].Has("Coef_of_X^31"));
+    EXPECT_TRUE(rows[0].IsNull("Coef_of_X^1"));
+    EXPECT_TRUE(rows[0].IsNull("R-Square"));
     for (std::int16_t order : {std::int16_t(0), std::int16_t(-2)}) {
         r.order = order;
         ASSERT_FALSE(RunRegression(r, &err));
@@ -559,37 +545,384 @@ TEST_F(RegressionTest, PolynomialOrderAboveThirtyIsSizedByTheModelAndZeroIsRefus
     }
 }
 
-// Collinear regressors are refused with a message that names them; the
-// run fails, and a failed run leaves no statistics table behind.
-TEST_F(RegressionTest, CollinearRegressorsAreRefusedByName) {
+// One bad group lost every table: a group whose regressors are collinear
+// failed the run, and the failed run discarded the other groups' rows and
+// the residual table. Now the collinear group's row keeps its lead values
+// with Null statistics and has no residual rows, every other group is
+// written whole (against the exact fit), the run succeeds, and the status
+// text names the group and the collinear regressor.
+TEST_F(RegressionTest, CollinearGroupBesideWholeGroups) {
+    // Group a: X3 = X1 + X2. Group b: independent X, Y on them exactly (3 + X3 − X1 + X2/2).
+    // Group c: X1 = X2 = X3 = x with x only 0 and 1 (so x² = x). Group d:
+    // independent X and a Y off every line.
     std::vector<Row> data;
-    const double xs[] = {1, 2, 3, 4, 5, 6};
-    for (double x : xs) data.push_back({"a", x, x * x, x + x * x, 3 * x + 1});      // X3 = X1 + X2
-    for (double x : xs) {
-        const double x2 = static_cast<double>(static_cast<int>(x * x) % 7); // 1 4 2 2 4 1: independent
-        data.push_back({"b", x, x2, x * x, x * x - x + x2 / 2});
-    }
-    for (double x : {0.0, 1.0, 0.0, 1.0, 1.0}) data.push_back({"c", x, x, x, x + 2}); // x² = x
+    std::vector<std::vector<long long>> recs; // G index, X1, X2, X3, Y (Y halved in b)
+    for (long long x = 1; x <= 6; ++x) recs.push_back({0, x, x * x, x + x * x, 6 * x + 2});
+    for (long long x = 1; x <= 6; ++x) recs.push_back({1, x, x * x % 7, x * x, 2 * (x * x - x + 3) + x * x % 7});
+    for (long long x : {0, 1, 0, 1, 1}) recs.push_back({2, x, x, x, 2 * (x + 2)});
+    const long long yd[] = {2, 7, 5, 11, 9, 14, 13};
+    for (long long x = 1; x <= 7; ++x) recs.push_back({3, x, x * 3 % 5, x * x % 6, 2 * yd[x - 1]});
+    const char* names[] = {"a", "b", "c", "d"};
+    for (const auto& r : recs)
+        data.push_back({names[r[0]], num(r[1]), num(r[2]), num(r[3]), Variant(static_cast<double>(r[4]) / 2)});
     MakeData({"G", "X1", "X2", "X3", "Y"}, data);
     struct Case {
         const char* what;
         RegressionSpec spec;
-        std::string message;
+        std::vector<int> refused;       // groups without statistics
+        std::vector<std::string> said;  // the status texts that say why
     } cases[] = {
         {"multiple",
-         {"M", true, true, 2, {{"G", "G"}, {"X1", "X"}, {"X2", "X"}, {"X3", "X"}, {"Y", "Y"}}, "", "Data"},
-         "The multiple regression of Y cannot be computed in the group G = a: X2 is a linear combination of X1 and X3 "
-         "(collinear regressors)."},
+         {"M", true, true, 2, {{"G", "G"}, {"X1", "X"}, {"X2", "X"}, {"X3", "X"}, {"Y", "Y"}}, "Resid", "Data"},
+         {0, 2},
+         {"The multiple regression of Y cannot be computed in the group G = a: X2 is a linear combination of X1 and "
+          "X3 (collinear regressors).",
+          "The multiple regression of Y cannot be computed in the group G = c: X2 is a linear combination of X1 "
+          "(collinear regressors)."}},
         {"polynomial of order 2 on values 0 and 1",
-         {"P", true, true, 2, {{"G", "G"}, {"X1", "X"}, {"Y", "Y"}}, "", "Data"},
-         "The polynomial of order 2 in X1 for Y cannot be computed in the group G = c: X1^2 is a linear combination "
-         "of X1^1 (collinear regressors)."},
+         {"P", true, true, 2, {{"G", "G"}, {"X1", "X"}, {"Y", "Y"}}, "Resid", "Data"},
+         {2},
+         {"The polynomial of order 2 in X1 for Y cannot be computed in the group G = c: X1^2 is a linear combination "
+          "of X1^1 (collinear regressors)."}},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         std::string err;
-        EXPECT_FALSE(RunRegression(c.spec, &err)) << c.what;
-        EXPECT_EQ(err, c.message) << c.what;
-        EXPECT_FALSE(TableExists("Stats")) << c.what;
+        StatusTexts status;
+        ASSERT_TRUE(RunRegression(c.spec, &err, &status)) << err;
+        EXPECT_EQ(status.Refusals(), c.said);
+        const auto rows = ReadTable("Stats");
+        ASSERT_EQ(rows.size(), 4u);
+        const auto res = ReadTable("Resid");
+        std::size_t at = 0; // the next residual row
+        for (int g = 0; g < 4; ++g) {
+            SCOPED_TRACE(names[g]);
+            const OutRow& row = rows[static_cast<std::size_t>(g)];
+            // The group's records, as the fit takes them.
+            std::vector<std::vector<Q>> X;
+            std::vector<Q> y;
+            for (const auto& r : recs) {
+                if (r[0] != g) continue;
+                if (c.spec.kind == "M") X.push_back({Q(r[1]), Q(r[2]), Q(r[3])});
+                else X.push_back({Q(r[1]), Q(r[1] * r[1])});
+                y.push_back(Q(r[4], 2));
+            }
+            EXPECT_EQ(row["G"].ToString(), names[g]);
+            EXPECT_EQ(row.Num("Count_of_Y"), static_cast<double>(y.size()));
+            EXPECT_EQ(row.Num("Missing"), 0.0);
+            const bool refused = std::find(c.refused.begin(), c.refused.end(), g) != c.refused.end();
+            EXPECT_EQ(row.IsNull("R-Square"), refused);
+            EXPECT_EQ(row.IsNull(CoefColumn(c.spec.kind, "Coef", 1, "X1")), refused);
+            EXPECT_EQ(row.IsNull("Y-Intercept"), refused);
+            if (refused) continue;
+            const ExactFit F = exactFit(X, y, std::vector<Q>(y.size(), Q(1)), true);
+            if (F.sse.n != 0) {
+                checkRow(row, F, c.spec.kind, {"X1", "X2", "X3"}, names[g]);
+            } else {
+                EXPECT_EQ(row.Num("R-Square"), 1.0); // the data lie on the fit
+                for (int j = 0; j <= F.p; ++j) {
+                    const std::string x = "X" + std::to_string(j);
+                    EXPECT_NEAR(F.b[static_cast<std::size_t>(j)].D(), row.Num(CoefColumn(c.spec.kind, "Coef", j, x)),
+                                1e-12) << j;
+                }
+            }
+            // The group's residual rows: every record, in order, with its fitted value.
+            for (std::size_t k = 0; k < y.size(); ++k, ++at) {
+                ASSERT_LT(at, res.size());
+                EXPECT_EQ(res[at]["G"].ToString(), names[g]);
+                Q fitted = F.b[0];
+                for (std::size_t j = 1; j <= static_cast<std::size_t>(F.p); ++j) fitted = fitted + F.b[j] * X[k][j - 1];
+                EXPECT_EQ(res[at].Num("Y:Y"), y[k].D());
+                EXPECT_NEAR(fitted.D(), res[at].Num("Estimated_Y"), 1e-12) << k;
+                EXPECT_NEAR((y[k] - fitted).D(), res[at].Num("Residual"), 1e-12) << k;
+            }
+        }
+        EXPECT_EQ(at, res.size());
+    }
+}
+
+// A multiple regression takes a record only when its Y and every X are
+// usable (listwise): a Null X, or an X equal to the missing-value code, drops
+// the whole record from the sums, counts it in "Missing" and gives it no
+// residual row. (Turning that off, so that such a record entered the sums
+// with some other X, passed every test.)
+TEST_F(RegressionTest, MultipleRegressionDropsARecordWithAMissingX) {
+    const Variant N = Variant::Null();
+    // X1, X2, X3, Y; records 3 and 6 are incomplete and far off the plane
+    // the others lie near.
+    const long long all[10][4] = {{1, 4, 2, 9},  {2, 1, 5, 10}, {3, 5, 1, 12}, {4, 2, 0, 90}, {5, 6, 3, 20},
+                                  {6, 3, 6, 19}, {7, 7, -99, -80}, {8, 2, 4, 25}, {9, 5, 2, 27}, {10, 8, 7, 33}};
+    std::vector<Row> data;
+    std::vector<std::vector<Q>> X;
+    std::vector<Q> y;
+    for (std::size_t r = 0; r < 10; ++r) {
+        const long long* v = all[r];
+        data.push_back({num(v[0]), r == 3 ? N : num(v[1]), num(v[2]), num(v[3])});
+        if (r == 3 || r == 6) continue;
+        X.push_back({Q(v[0]), Q(v[1]), Q(v[2])});
+        y.push_back(Q(v[3]));
+    }
+    MakeData({"X1", "X2", "X3", "Y"}, data);
+    vtest::ScenarioSpec s;
+    s.subType = "Regression";
+    s.inputTable = "Data";
+    s.outputTable1 = "Stats";
+    s.outputTable2 = "Resid";
+    s.missingType = "1";
+    s.missingEqual = -99.0;
+    s.options = {{"RegressType", Variant("M")}, {"RYInt", true}, {"RANova", true}};
+    s.fields = {{"X1", "X"}, {"X2", "X"}, {"X3", "X"}, {"Y", "Y"}};
+    const auto rows = RunAndRead(s);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].Num("Count_of_Y"), 8);
+    EXPECT_EQ(rows[0].Num("Missing"), 2);
+    const ExactFit F = exactFit(X, y, std::vector<Q>(y.size(), Q(1)), true);
+    checkRow(rows[0], F, "M", {"X1", "X2", "X3"}, "the eight complete records");
+    const auto res = ReadTable("Resid");
+    ASSERT_EQ(res.size(), y.size());
+    for (std::size_t k = 0; k < y.size(); ++k) {
+        Q fitted = F.b[0];
+        for (std::size_t j = 1; j <= 3; ++j) fitted = fitted + F.b[j] * X[k][j - 1];
+        EXPECT_EQ(res[k].Num("X1:X1"), X[k][0].D()) << k;
+        EXPECT_NEAR(fitted.D(), res[k].Num("Estimated_Y"), 1e-12) << k;
+    }
+}
+
+// Data near the ends of the double range: the products of their deviations
+// (near 1e-600, or 1e600) lie beyond a double, and such a fit was left with
+// its lead values ("does not vary") or refused (its sums overflowed). Every
+// value is a small integer times 10^e, so the fit is the integers' exact fit
+// with each coefficient and standard error times 10^(eY − eX) (the
+// intercept's times 10^eY), the sums of squares times 10^(2·eY) (0 below the
+// smallest double), the fitted values times 10^eY, and every ratio (t, its
+// probability, β, R², F) the integers' own.
+TEST_F(RegressionTest, DataNear1e300AreFittedNotLeftWithoutStatistics) {
+    const std::vector<long long> x1 = {1, 2, 3, 4, 5, 6, 7, 8}, x2 = {3, 1, 4, 1, 5, 9, 2, 6};
+    const std::vector<long long> y = {4, 3, 9, 8, 13, 21, 10, 19};
+    struct Case {
+        const char* what;
+        std::string kind;
+        int e1, e2, ey; // the powers of ten of X1, X2 and Y
+    } cases[] = {
+        {"k·1e-300 on k", "S", 0, 0, -300},
+        {"k on k·1e-300", "S", -300, 0, 0},
+        {"k·1e-300 on k·1e-300", "S", -300, 0, -300},
+        {"k on k·1e300 (the squares overflow)", "S", 300, 0, 0},
+        {"k·1e-300 on k·1e-300 and k", "M", -300, 0, -300},
+    };
+    auto pow10 = [](int e) { return std::stod("1e" + std::to_string(e)); };
+    auto scaled = [](long long k, int e) { return std::stod(std::to_string(k) + "e" + std::to_string(e)); };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const bool multiple = c.kind == "M";
+        const std::string table = "Data" + std::to_string(++n);
+        std::vector<Row> data;
+        std::vector<std::vector<Q>> X;
+        for (std::size_t i = 0; i < y.size(); ++i) {
+            data.push_back({scaled(x1[i], c.e1), scaled(x2[i], c.e2), scaled(y[i], c.ey)});
+            X.push_back(multiple ? std::vector<Q>{Q(x1[i]), Q(x2[i])} : std::vector<Q>{Q(x1[i])});
+        }
+        MakeData({"X1", "X2", "Y"}, data, table);
+        RegressionSpec r;
+        r.kind = c.kind;
+        r.table = table;
+        r.out2 = "Resid" + std::to_string(n);
+        r.fields = {{"X1", "X"}, {"Y", "Y"}};
+        if (multiple) r.fields.insert(r.fields.begin() + 1, {"X2", "X"});
+        const auto rows = RunAndRead(r);
+        ASSERT_EQ(rows.size(), 1u);
+        const OutRow& row = rows[0];
+        const ExactFit F = exactFit(X, qs(y), std::vector<Q>(y.size(), Q(1)), true);
+        const double df = F.df(), sse = F.sse.D(), sst = F.sst.D();
+        const int e[] = {0, c.e1, c.e2};
+        for (int j = 0; j <= F.p; ++j) {
+            const std::size_t J = static_cast<std::size_t>(j);
+            const double unit = pow10(c.ey - e[j]);
+            const double b = F.b[J].D(), se = std::sqrt(F.v[J].D() * sse / df);
+            const std::string x = j == 1 ? "X1" : "X2";
+            EXPECT_TRUE(AgreesTo(b * unit, row.Num(CoefColumn(c.kind, "Coef", j, x)), 12)) << j;
+            EXPECT_TRUE(AgreesTo(se * unit, row.Num(CoefColumn(c.kind, "SE", j, x)), 12)) << j;
+            EXPECT_TRUE(AgreesTo(b / se, row.Num(CoefColumn(c.kind, "t-Value", j, x)), 12)) << j;
+            EXPECT_TRUE(AgreesTo(tTwoTailed(b / se, static_cast<int>(df)), row.Num(CoefColumn(c.kind, "Prob", j, x)), 8)) << j;
+            if (j > 0) {
+                EXPECT_TRUE(AgreesTo(b * std::sqrt(F.ssx[J - 1].D() / sst), row.Num(CoefColumn(c.kind, "Beta", j, x)), 12)) << j;
+            }
+        }
+        const double r2 = 1 - sse / sst, Fv = ((sst - sse) / F.p) / (sse / df);
+        EXPECT_TRUE(AgreesTo(r2, row.Num("R-Square"), 12));
+        EXPECT_TRUE(AgreesTo(std::sqrt(r2), row.Num("Multiple_R"), 12));
+        EXPECT_TRUE(AgreesTo(Fv, row.Num("F-Value"), 12));
+        EXPECT_TRUE(AgreesTo(std::sqrt(sse / df) * pow10(c.ey), row.Num("StdError_of_Estimate"), 12));
+        const struct {
+            const char* column;
+            double value; // of the integers
+        } sums[] = {{"Regression_SS", sst - sse}, {"Residual_SS", sse}, {"Total_SS", sst}, {"Residual_MS", sse / df}};
+        for (const auto& s : sums) {
+            if (c.ey < 0) {
+                EXPECT_EQ(row.Num(s.column), 0.0) << s.column; // about 1e-600
+            } else {
+                EXPECT_TRUE(AgreesTo(s.value * pow10(2 * c.ey), row.Num(s.column), 12)) << s.column;
+            }
+        }
+        const auto res = ReadTable(r.out2);
+        ASSERT_EQ(res.size(), y.size());
+        for (std::size_t k = 0; k < y.size(); ++k) {
+            Q fitted = F.b[0];
+            for (std::size_t j = 1; j <= X[k].size(); ++j) fitted = fitted + F.b[j] * X[k][j - 1];
+            EXPECT_TRUE(AgreesTo(fitted.D() * pow10(c.ey), res[k].Num("Estimated_Y"), 12)) << k;
+            EXPECT_NEAR((Q(y[k]) - fitted).D(), res[k].Num("Residual") / pow10(c.ey), 1e-12) << k;
+        }
+    }
+}
+
+// Which regressor a collinearity names, and the cut-off that decides that
+// regressors are collinear. The regressors are built so that the exact
+// dependency is known: the status text names the first regressor (in the
+// scenario's order) that is a combination of those before it, and every
+// regressor of the combination and no other; values that are a combination
+// only to the last digit they are stored with are one; a true part of 2^-43
+// is no combination, but one too near for 9 digits; a part of 2^-12 is
+// fitted (against the exact fit).
+TEST_F(RegressionTest, CollinearityNamesTheRegressorAndItsCombination) {
+    // 16 records. s: ±1 in blocks of 2 (stored as 0 and 2), t: ±1 in turn,
+    // u: 0 1 2 3 repeated; s, t orthogonal, u independent of both.
+    std::vector<long long> s, t, u;
+    for (int k = 0; k < 16; ++k) {
+        s.push_back(k / 2 % 2 == 0 ? 0 : 2);
+        t.push_back(k % 2 == 0 ? 0 : 2);
+        u.push_back(k % 4 + (k / 8));
+    }
+    const double e = std::ldexp(1.0, -12), tiny = std::ldexp(1.0, -20);
+    struct Case {
+        const char* why;
+        std::function<std::vector<double>(int)> x; // the X values of record k
+        std::string named;                       // the regressor named as dependent (empty: any of `involved`)
+        std::vector<std::string> involved;       // every regressor the text names (empty: solved)
+        bool nearly = false;                     // refused as nearly one (`involved` unused)
+    } cases[] = {
+        {"X2 = 2·X1 and X3 = 3·X1: two remain, the first in order is named",
+         [&](int k) { return std::vector<double>{double(s[k]), 2.0 * s[k], 3.0 * s[k], double(t[k])}; }, "X2",
+         {"X1", "X2"}},
+        {"X3 = X1 + 2^-20·X2: the small part is named too, X4 is not",
+         [&](int k) {
+             return std::vector<double>{double(s[k]), double(u[k]), s[k] + tiny * u[k], double(t[k] + u[k])};
+         },
+         "", {"X1", "X2", "X3"}},
+        {"X3 = X1/10 + 3·X2/10 as stored (a combination to the last digit): collinear",
+         [&](int k) {
+             return std::vector<double>{double(s[k]), double(u[k]), s[k] / 10.0 + 3.0 * u[k] / 10.0, double(t[k])};
+         },
+         "", {"X1", "X2", "X3"}},
+        {"X3 = X1 + X2 + 2^-43·t: a true part, too small for 9 digits",
+         [&](int k) {
+             const double x3 = s[k] + u[k] + std::ldexp(t[k], -43);
+             return std::vector<double>{double(s[k]), double(u[k]), x3, double(t[k] * u[k])};
+         },
+         "", {"X3"}, true},
+        {"X3 = X1 + X2 + 2^-12·t: a true part, fitted",
+         [&](int k) {
+             return std::vector<double>{double(s[k]), double(u[k]), s[k] + u[k] + e * t[k], double(t[k] * u[k])};
+         },
+         "", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        if (TableExists("Data")) db->TableDefs().Delete("Data");
+        std::vector<Row> data;
+        std::vector<std::vector<Q>> X;
+        std::vector<Q> y;
+        for (int k = 0; k < 16; ++k) {
+            const std::vector<double> x = c.x(k);
+            const long long yk = 3 * s[k] - t[k] + u[k] * u[k] + k % 3;
+            data.push_back({x[0], x[1], x[2], x[3], num(yk)});
+            std::vector<Q> row;
+            for (double v : x) {
+                int exp2 = 0;
+                const double m = std::frexp(v, &exp2); // v = m·2^exp2 exactly, m with 53 bits
+                const long long mant = static_cast<long long>(std::ldexp(m, 53));
+                row.push_back(exp2 >= 53 ? Q(mant) * Q(Int128(1) << (exp2 - 53)) : Q(mant, Int128(1) << (53 - exp2)));
+            }
+            X.push_back(row);
+            y.push_back(Q(yk));
+        }
+        MakeData({"X1", "X2", "X3", "X4", "Y"}, data);
+        RegressionSpec r;
+        r.kind = "M";
+        r.fields = {{"X1", "X"}, {"X2", "X"}, {"X3", "X"}, {"X4", "X"}, {"Y", "Y"}};
+        StatusTexts status;
+        const auto rows = RunAndRead(r, &status);
+        ASSERT_EQ(rows.size(), 1u);
+        if (c.involved.empty()) {
+            EXPECT_TRUE(status.Refusals().empty());
+            checkRow(rows[0], exactFit(X, y, std::vector<Q>(16, Q(1)), true), "M", {"X1", "X2", "X3", "X4"}, c.why);
+            continue;
+        }
+        EXPECT_TRUE(rows[0].IsNull("R-Square"));
+        ASSERT_EQ(status.Refusals().size(), 1u);
+        // "...: A is a linear combination of B, C and D (collinear regressors)."
+        const std::string said = status.Refusals()[0];
+        if (c.nearly) {
+            // Not taken for a combination: the fit is refused as one too near
+            // for the digits (its coefficients or its residual sum).
+            EXPECT_EQ(said.rfind("The multiple regression of Y cannot be computed", 0), 0u) << said;
+            EXPECT_NE(said.find(" nearly "), std::string::npos) << said;
+            EXPECT_EQ(said.find(" is a linear combination of "), std::string::npos) << said;
+            EXPECT_EQ(said.find("X4"), std::string::npos) << said;
+            continue;
+        }
+        const std::string combination = " is a linear combination of ";
+        const std::string head = "The multiple regression of Y cannot be computed: ";
+        ASSERT_EQ(said.rfind(head, 0), 0u) << said;
+        const std::size_t is = said.find(combination), end = said.find(" (collinear regressors).");
+        ASSERT_NE(is, std::string::npos) << said;
+        ASSERT_NE(end, std::string::npos) << said;
+        const std::string dependent = said.substr(head.size(), is - head.size());
+        if (!c.named.empty()) {
+            EXPECT_EQ(dependent, c.named) << said;
+        }
+        std::vector<std::string> names = {dependent};
+        std::string list = said.substr(is + combination.size(), end - is - combination.size());
+        for (std::size_t at = 0; at != std::string::npos;) {
+            const std::size_t comma = std::min(list.find(", ", at), list.find(" and ", at));
+            names.push_back(list.substr(at, comma == std::string::npos ? std::string::npos : comma - at));
+            at = comma == std::string::npos ? comma : list.find(' ', comma + 1) + 1;
+        }
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, c.involved) << said;
+    }
+}
+
+// The run's status texts with a residual table: the steps, the record count
+// every fifth record and at each group's end, each group's residual rows
+// counted every fifth row as soon as its fit is known, and the last count,
+// which the multiple regression passes as it stands and the others as a
+// step (with "...").
+TEST_F(RegressionTest, ProgressTextsWithTheResidualTable) {
+    std::vector<Row> data;
+    for (int k = 0; k < 13; ++k) data.push_back({k < 7 ? "a" : "b", num(k % 5), num(k * k % 11)});
+    MakeData({"G", "X1", "Y"}, data);
+    const std::vector<std::string> steps = {"Retrieving and sorting data...", "Creating output table...",
+                                            "Analyzing records...",           "Analyzing record: 5",
+                                            "Analyzing record: 7",            "Residual analysis record: 5",
+                                            "Analyzing record: 10",           "Analyzing record: 13",
+                                            "Residual analysis record: 10",   "Performing residual analysis..."};
+    const struct {
+        const char* kind;
+        const char* last;
+    } cases[] = {{"S", "Residual analysis record: 13..."}, {"M", "Residual analysis record: 13"},
+                 {"P", "Residual analysis record: 13..."}};
+    for (const auto& c : cases) {
+        RegressionSpec r;
+        r.kind = c.kind;
+        r.order = 1;
+        r.out2 = "Resid";
+        r.fields = {{"G", "G"}, {"X1", "X"}, {"Y", "Y"}};
+        StatusTexts status;
+        RunAndRead(r, &status);
+        std::vector<std::string> expected = steps;
+        expected.push_back(c.last);
+        EXPECT_EQ(status.texts, expected) << c.kind;
     }
 }
 

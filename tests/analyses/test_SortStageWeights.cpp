@@ -1,16 +1,16 @@
 // The sort stage keeps no weights while every weight is 1: a later weight
 // that is not 1 must find the earlier values of every field at weight 1.
 #include "AnalysisFixture.h"
-#include "analyses/descriptive/SortStage.h"
+#include "engine/SortStage.h"
+#include "support/AnalysisSeam.h"
 
 #include <vector>
 
 using namespace atest;
 
 TEST_F(AnalysisTest, SortStageWeightsOfOneKeptWhenALaterWeightDiffers) {
-    VarnelloCore eng;
-    eng.SetScenarioDatabase(db);
-    eng.SetOutputDatabase(db);
+    RunContext eng;
+    vtest::BeginRun(eng, db);
     ASSERT_TRUE(eng.Quorb_UTIL_MakeTempDB());
     using Pairs = std::vector<std::pair<double, double>>;
     struct Case {

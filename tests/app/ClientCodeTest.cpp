@@ -1,6 +1,7 @@
 // The code generator: the text of each option combination, the escaping of
-// every name, path and description, the clipboard, and each generated
-// variant compiled against the installed engine library and run on a real
+// every name, path and description, the clipboard, the headers the engine
+// installs, and each generated variant compiled against the installed engine
+// library (by a client that names no language standard) and run on a real
 // database.
 #include "AppTestSupport.h"
 
@@ -21,6 +22,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
+#include <string>
 
 using namespace apptest;
 
@@ -249,15 +252,59 @@ void WriteFile(const std::filesystem::path& path, const std::string& text) {
     out << text;
 }
 
+// Installs the build under `prefix`, as a client's administrator would.
+bool InstallEngine(const vtest::TempDir& tmp, const std::filesystem::path& prefix, QString& out) {
+    return RunProcess(QStringLiteral(VARNELLO_TEST_CMAKE),
+                      {QStringLiteral("--install"), QStringLiteral(VARNELLO_TEST_BINARY_DIR), QStringLiteral("--prefix"),
+                       QString::fromStdString(prefix.string())},
+                      QString::fromStdString(tmp.path().string()), out, 120000);
+}
+
+TEST(ClientCodeBuild, InstalledHeadersAreTheClientHeaderAndWhatItIncludesWithoutTheEngineInsideOrSqlite) {
+    vtest::TempDir tmp;
+    const std::filesystem::path prefix = tmp.path() / "prefix";
+    QString out;
+    ASSERT_TRUE(InstallEngine(tmp, prefix, out)) << out.toStdString();
+    const std::filesystem::path include = prefix / "include" / "varnello";
+    std::set<std::string> installed;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(include))
+        if (entry.is_regular_file())
+            installed.insert(entry.path().lexically_relative(include).generic_string());
+    // Varnello.h names the database handle and its opening (DBEngine.h, which
+    // brings the workspace, database, definitions, fields and collections),
+    // the Variant and the two errors a client catches. Not there: the
+    // engine's inside (VarnelloCore.h, RunContext.h, the analyses), the
+    // application's globals (AppDatabase.h), the recordset and the
+    // connection, which include <sqlite3.h>.
+    const std::set<std::string> expected = {
+        "db/Collection.h", "db/DBEngine.h", "db/DaoError.h", "db/Database.h", "db/Field.h",
+        "db/FieldInfo.h",  "db/Index.h",    "db/Property.h", "db/QueryDef.h", "db/TableDef.h",
+        "db/Variant.h",    "db/Workspace.h", "engine/Varnello.h", "errors/RunTimeError.h"};
+    EXPECT_EQ(installed, expected);
+    // Every header each one includes is a standard one or installed beside it.
+    for (const std::string& header : installed) {
+        std::ifstream in(include / header);
+        for (std::string line; std::getline(in, line);) {
+            SCOPED_TRACE(header + ": " + line);
+            if (line.rfind("#include", 0) != 0)
+                continue;
+            const std::size_t open = line.find_first_of("\"<");
+            ASSERT_NE(open, std::string::npos);
+            const std::size_t close = line.find_first_of("\">", open + 1);
+            const std::string name = line.substr(open + 1, close - open - 1);
+            EXPECT_NE(name, "sqlite3.h");
+            if (line[open] == '"') {
+                EXPECT_TRUE(installed.count(name)) << name << " is included but not installed";
+            }
+        }
+    }
+}
+
 TEST(ClientCodeBuild, EveryVariantWithHostileNamesCompilesRunsTheScenarioAndReturnsFalseOnAMissingFile) {
     vtest::TempDir tmp;
     const std::filesystem::path prefix = tmp.path() / "prefix";
     QString out;
-    ASSERT_TRUE(RunProcess(QStringLiteral(VARNELLO_TEST_CMAKE),
-                           {QStringLiteral("--install"), QStringLiteral(VARNELLO_TEST_BINARY_DIR), QStringLiteral("--prefix"),
-                            QString::fromStdString(prefix.string())},
-                           QString::fromStdString(tmp.path().string()), out, 120000))
-        << out.toStdString();
+    ASSERT_TRUE(InstallEngine(tmp, prefix, out)) << out.toStdString();
     // The program's help and read-me stand beside it.
     EXPECT_TRUE(std::filesystem::exists(prefix / "bin" / "help" / "index.html"));
     EXPECT_TRUE(std::filesystem::exists(prefix / "bin" / "readme.txt"));
@@ -295,11 +342,13 @@ TEST(ClientCodeBuild, EveryVariantWithHostileNamesCompilesRunsTheScenarioAndRetu
         declarations += "namespace " + ns + " { bool SampleRunScenarioRoutine(); }\n";
         table += "    " + ns + "::SampleRunScenarioRoutine,\n";
     }
-    WriteFile(src / "main.cpp", declarations + "#include <cstdlib>\nint main(int argc, char** argv) {\n"
+    // The client's own code sees nothing of SQLite through the engine's header.
+    WriteFile(src / "main.cpp", "#include <engine/Varnello.h>\n#ifdef SQLITE_VERSION\n#error sqlite3.h reached the client\n#endif\n" +
+                                    declarations + "#include <cstdlib>\nint main(int argc, char** argv) {\n"
                                                "  bool (*variants[])() = {\n" + table + "  };\n"
                                                "  return argc > 1 && variants[std::atoi(argv[1])]() ? 0 : 1;\n}\n");
+    // The client names no language standard: the engine's target brings C++20.
     WriteFile(src / "CMakeLists.txt", "cmake_minimum_required(VERSION 3.25)\nproject(client CXX)\n"
-                                      "set(CMAKE_CXX_STANDARD 20)\nset(CMAKE_CXX_STANDARD_REQUIRED ON)\n"
                                       "find_package(Varnello REQUIRED)\n"
                                       "add_executable(client main.cpp" + sources + ")\n"
                                       "target_compile_options(client PRIVATE -Wall -Wextra -Werror)\n"

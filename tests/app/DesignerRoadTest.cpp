@@ -138,6 +138,26 @@ const TypeRoad kRoads[] = {
     {"N", 36, "N Fields", {{"cmdTX", "Score"}, {"cmdTX", "Score2"}}, "X:Score:1 X:Score2:2"},
 };
 
+// The type page: the user picks the road's type; the table page: the table
+// "Data".
+void ChooseTypeAndData(DesignerScript& d, const TypeRoad& road) {
+    d.steps.push_back([&road](QDialog& w) {
+        auto& page = dynamic_cast<frmQuorb_Create&>(w);
+        page.optType(road.button)->click();
+        page.cmdNav(2)->click();
+    });
+    d.steps.push_back([](QDialog& w) {
+        auto& page = dynamic_cast<frmQuorb_SelectTable&>(w);
+        for (int i = 0; i < page.lvwTableQuery()->topLevelItemCount(); ++i)
+            if (page.lvwTableQuery()->topLevelItem(i)->text(0) == QLatin1String("Data")) {
+                page.lvwTableQuery()->setCurrentItem(page.lvwTableQuery()->topLevelItem(i));
+                page.lvwTableQuery()->topLevelItem(i)->setSelected(true);
+                page.lvwTableQuery_Click();
+            }
+        page.cmdNav(2)->click();
+    });
+}
+
 class DesignerRoad : public AppFixture {
 protected:
     frmStatMain* Open() {
@@ -213,22 +233,7 @@ TEST_F(DesignerRoad, EveryTypeIsCreatedSavedRunAndReopenedFromTheList) {
         SCOPED_TRACE(road.type);
         DesignerScript d;
         const std::string out1 = std::string("Out ") + road.type;
-        // The type page: the type is chosen by the user.
-        d.steps.push_back([&](QDialog& w) {
-            auto& page = dynamic_cast<frmQuorb_Create&>(w);
-            page.optType(road.button)->click();
-            page.cmdNav(2)->click();
-        });
-        d.steps.push_back([&](QDialog& w) {
-            auto& page = dynamic_cast<frmQuorb_SelectTable&>(w);
-            for (int i = 0; i < page.lvwTableQuery()->topLevelItemCount(); ++i)
-                if (page.lvwTableQuery()->topLevelItem(i)->text(0) == QLatin1String("Data")) {
-                    page.lvwTableQuery()->setCurrentItem(page.lvwTableQuery()->topLevelItem(i));
-                    page.lvwTableQuery()->topLevelItem(i)->setSelected(true);
-                    page.lvwTableQuery_Click();
-                }
-            page.cmdNav(2)->click();
-        });
+        ChooseTypeAndData(d, road);
         d.steps.push_back([&](QDialog& w) {
             auto& page = dynamic_cast<frmQuorb_Fields&>(w);
             for (const auto& [control, field] : road.assign) Transfer(page, control, field);
@@ -384,21 +389,7 @@ TEST_F(DesignerRoad, ANewScenarioIsShownOnItsGroupsTabAndSelected) {
         const TypeRoad& road = kRoads[r.road];
         SCOPED_TRACE(r.why);
         DesignerScript d;
-        d.steps.push_back([&](QDialog& w) {
-            auto& page = dynamic_cast<frmQuorb_Create&>(w);
-            page.optType(road.button)->click();
-            page.cmdNav(2)->click();
-        });
-        d.steps.push_back([&](QDialog& w) {
-            auto& page = dynamic_cast<frmQuorb_SelectTable&>(w);
-            for (int i = 0; i < page.lvwTableQuery()->topLevelItemCount(); ++i)
-                if (page.lvwTableQuery()->topLevelItem(i)->text(0) == QLatin1String("Data")) {
-                    page.lvwTableQuery()->setCurrentItem(page.lvwTableQuery()->topLevelItem(i));
-                    page.lvwTableQuery()->topLevelItem(i)->setSelected(true);
-                    page.lvwTableQuery_Click();
-                }
-            page.cmdNav(2)->click();
-        });
+        ChooseTypeAndData(d, road);
         d.steps.push_back([&](QDialog& w) {
             auto& page = dynamic_cast<frmQuorb_Fields&>(w);
             for (const auto& [control, field] : road.assign) Transfer(page, control, field);

@@ -8,11 +8,14 @@
 #include "app/frmStatMain.h"
 #include "app/frmStatus.h"
 #include "app/modApplication.h"
+#include "errors/ui/frmMsgBox.h"
 #include "scenario/AppDatabase.h"
+#include "util/modZURSTAT.h"
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QTest>
 #include <QTreeWidget>
 
 #include <cmath>
@@ -184,6 +187,77 @@ TEST_F(RunScenario, SecondRunAsksBeforeOverwritingAndReopensTheGrid) {
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(second->Model()->rowCount(), 2);
     EXPECT_EQ(Grids(frame).size(), 1);
+}
+
+// A scenario stored with a plain Save (or by another program) named a table
+// that another scenario reads, and one Yes at the run replaced it: the run
+// makes the Finish page's checks through its routine. A name that a stored
+// scenario reads is refused before anything is asked; a table that a stored
+// scenario writes is asked about, and Enter answers No.
+TEST_F(RunScenario, OutputNamesThatAStoredScenarioReadsAreRefusedAndEnterKeepsAnExistingOutput) {
+    const QString failed = QStringLiteral("The test of this scenario failed for the following reason:\n\n");
+    vtest::ScenarioSpec reader = DescribeScores("readerOut");
+    reader.inputTable = "outDescribe";
+    vtest::ScenarioSpec laterReader = DescribeScores("laterOut");
+    laterReader.inputTable = "outLater";
+    path = File("guarded.db");
+    // 1 writes outDescribe, 2 outOther and outLater, 3 its own input.
+    CreateScoresDatabase(path, true,
+                         {DescribeScores("outDescribe"), DescribeScores("outOther", "outLater"), DescribeScores("Scores")});
+    CreateTableIn(path, "outDescribe"); // with one row that no run may lose
+    {
+        auto ws = std::make_shared<dao::Workspace>("tests", "admin");
+        dao::DatabasePtr db = ws->OpenDatabase(path);
+        db->Execute("INSERT INTO outDescribe (Value) VALUES (42)");
+        db->Close();
+    }
+    script.OpenDatabase(path);
+    frame = Start();
+    ASSERT_TRUE(frame && frame->StatMain());
+    struct Row {
+        const char* why;
+        std::vector<vtest::ScenarioSpec> stored; // stored before the run
+        long scenario;
+        QString message; // the one message
+        bool question;   // a Yes/No question, answered with Enter
+    } rows[] = {
+        {"only this scenario writes the existing table: asked, and Enter answers No", {}, 1,
+         "The following output table(s) already exist in the current database. Do you want to overwrite them?\n\n"
+         "outDescribe",
+         true},
+        {"another stored scenario reads the first output, which holds a row", {reader}, 1,
+         failed + "The output table 'outDescribe' is the input table of a stored scenario. Please choose another name.",
+         false},
+        {"another stored scenario reads the second output, which does not exist yet", {laterReader}, 2,
+         failed + "The output table 'outLater' is the input table of a stored scenario. Please choose another name.",
+         false},
+        {"the scenario's own input named as its output", {}, 3,
+         failed + "The output table 'Scores' is the input table of a stored scenario. Please choose another name.",
+         false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.why);
+        for (const vtest::ScenarioSpec& spec : r.stored)
+            vtest::StoreScenario(*gdbCurrent, spec);
+        ModalScript answers;
+        QStringList asked;
+        QString focused;
+        answers.Then(QStringLiteral("message"), [](QWidget* w) { return qobject_cast<frmMsgBox*>(w) != nullptr; },
+                     [&](QWidget* w) {
+                         asked << qobject_cast<frmMsgBox*>(w)->Message();
+                         focused = w->focusWidget() ? w->focusWidget()->objectName() : QString();
+                         QTest::keyClick(w->focusWidget() ? w->focusWidget() : w, Qt::Key_Return);
+                     });
+        EXPECT_FALSE(frame->StatMain()->RunCurrentScenario(r.scenario));
+        EXPECT_TRUE(answers.Done());
+        EXPECT_EQ(asked, QStringList({r.message}));
+        if (r.question) {
+            EXPECT_EQ(focused, QStringLiteral("cmdResponse7")) << "No is the default answer";
+        }
+        EXPECT_EQ(FirstColumn(path, "SELECT Value FROM outDescribe"), std::vector<std::string>({"42"}));
+        for (const char* made : {"outOther", "outLater"})
+            EXPECT_FALSE(TableDefExists(gdbCurrent, made)) << made;
+    }
 }
 
 TEST_F(RunScenario, GridOfTheSecondOutputTableOpensOnlyWhenTheRunWroteIt) {

@@ -195,6 +195,16 @@ TEST_F(ScenarioList, ColumnsFitTheirTextsAndTheLastStretchesToTheEdge) {
     EXPECT_EQ(header->sectionViewportPosition(9) + header->sectionSize(9), lvw->viewport()->width());
 }
 
+// The list opened without the keyboard: Enter, Delete and the Menu key did
+// nothing until the user clicked a row.
+TEST_F(ScenarioList, TheListHasTheKeyboardWhenItOpens) {
+    frmStatMain* list = OpenList(2);
+    ASSERT_NE(list, nullptr);
+    frame->activateWindow();
+    Pump(100);
+    EXPECT_EQ(QApplication::focusWidget(), list->lvwScenarios());
+}
+
 TEST_F(ScenarioList, TheKeyboardReachesThePopupRunAndDeleteAndTheFileMenuHasItsKeys) {
     frmStatMain* list = OpenList(2);
     ASSERT_NE(list, nullptr);

@@ -5,6 +5,8 @@
 #include "app/CScenarioRun.h"
 #include "engine/Varnello.h"
 #include "engine/VarnelloCore.h"
+#include "analyses/descriptive/CDescribe.h"
+#include "support/AnalysisSeam.h"
 
 #include <QElapsedTimer>
 
@@ -16,8 +18,8 @@ namespace apptest {
 
 inline void GiveRunsASlowDescribe(int ms) {
     CScenarioRun::SetEngineSetup([ms](Varnello& engine) {
-        auto describe = engine.Core().Entries().Describe;
-        engine.Core().Entries().Describe = [ms, describe](DescribeArgs& args, VarnelloCore& e) {
+        auto describe = CoreOf(engine).Analysis("Describe");
+        vtest::AnalysisOf<DescribeSettings>(CoreOf(engine), "Describe") = [ms, describe](DescribeSettings& args, RunContext& e) {
             QElapsedTimer clock;
             clock.start();
             long record = 0;

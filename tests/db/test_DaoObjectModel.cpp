@@ -248,6 +248,34 @@ TEST_F(DaoTest, AutoNumberIsReadThroughLastModifiedAndNeverReused) {
     EXPECT_EQ(rs->Fields("ID")->Value().ToLong(), 12);
 }
 
+// An append-only recordset is a writer: every row it adds is in the table,
+// LastModified finds the row written last, and it holds no other (it kept
+// the key of every row written, memory growing with the rows).
+TEST_F(DaoTest, AppendOnlyRecordsetKeepsOnlyTheRowItWroteLast) {
+    auto db = newDb();
+    makeIntTable(*db, "N");
+    db->Execute("INSERT INTO N (V) VALUES (-1)");
+    for (int type : {int(dbOpenDynaset), int(dbOpenTable)}) {
+        SCOPED_TRACE(type);
+        auto rs = db->OpenRecordset("N", type, dbAppendOnly);
+        TransactionGuard tx(*DBEngine().Workspaces(0));
+        for (int i = 1; i <= 1000; ++i) {
+            rs->AddNew();
+            rs->Fields("V")->SetValue(i);
+            rs->Update();
+        }
+        tx.Commit();
+        EXPECT_EQ(rs->RecordCount(), 1);
+        rs->SetBookmark(rs->LastModified());
+        EXPECT_EQ(rs->Fields("V")->Value().ToLong(), 1000);
+        rs->Close();
+        auto check = db->OpenRecordset("SELECT Count(*) AS C, Sum(V) AS S FROM N WHERE V > 0", dbOpenSnapshot);
+        EXPECT_EQ(check->Fields("C")->Value().ToLong(), 1000);
+        EXPECT_EQ(check->Fields("S")->Value().ToLong(), 500500);
+        db->Execute("DELETE * FROM N WHERE V > 0");
+    }
+}
+
 TEST_F(DaoTest, NavigationRecordCountAndMoveBackFromEOF) {
     auto db = newDb();
     makeIntTable(*db, "N");

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <functional>
 
 using namespace dao;
@@ -152,4 +154,101 @@ TEST_F(AppenderTest, APendingWriterWritesBeforeAnyOtherStatementAndIsNotAskedFro
     const int asked = w.asked;
     EXPECT_EQ(count(*db), 4) << "a removed writer is not asked";
     EXPECT_EQ(w.asked, asked);
+}
+
+TEST_F(AppenderTest, RowsWithABlobLandWholeAndAReaderMovesToAnotherStretch) {
+    auto td = db->CreateTableDef("B");
+    td->Fields().Append(td->CreateField("F", dbInteger));
+    td->Fields().Append(td->CreateField("R", dbLongBinary));
+    db->TableDefs().Append(td);
+    // Row i (1 .. 100) holds F = i and a blob of i doubles i + k/8 (k < i),
+    // the source buffer overwritten after each append.
+    for (std::size_t perStatement : {std::size_t(1), std::size_t(64)}) {
+        db->Execute("DELETE FROM B");
+        TableAppender a(db, "B", {"F", "R"}, perStatement);
+        std::vector<double> buffer;
+        for (int i = 1; i <= 100; ++i) {
+            buffer.clear();
+            for (int k = 0; k < i; ++k) buffer.push_back(i + k / 8.0);
+            a.Append({i}, buffer.data(), buffer.size() * sizeof(double));
+            std::fill(buffer.begin(), buffer.end(), -1.0);
+        }
+        a.Flush();
+        // Each blob read back whole: its length and its last value.
+        auto blobs = [&](TableRowReader& r) {
+            std::vector<std::pair<double, double>> out;
+            while (r.Next()) {
+                const int n = r.Bytes(1) / static_cast<int>(sizeof(double));
+                double last = 0;
+                std::memcpy(&last, r.Blob(1) + (n - 1) * sizeof(double), sizeof(double));
+                out.push_back({r.Double(0) * 1000 + n, last});
+            }
+            return out;
+        };
+        TableRowReader r(db, "B", {"F", "R"}, 1, 2);
+        EXPECT_EQ(blobs(r), (std::vector<std::pair<double, double>>{{1001, 1}, {2002, 2.125}})) << perStatement;
+        r.Rewind(99, 120);
+        EXPECT_EQ(blobs(r), (std::vector<std::pair<double, double>>{{99099, 99 + 98 / 8.0}, {100100, 100 + 99 / 8.0}}))
+            << perStatement << ": the same reader on another stretch";
+        // Numbers and a blob for more columns than the table's are refused.
+        EXPECT_THROW(a.Append({1, 2}, buffer.data(), 8), DaoError);
+    }
+}
+
+TEST_F(AppenderTest, AStoredValueBesideABlobIsKeptPastTheCall) {
+    auto td = db->CreateTableDef("VB");
+    td->Fields().Append(td->CreateField("T", dbMemo));
+    td->Fields().Append(td->CreateField("R", dbLongBinary));
+    db->TableDefs().Append(td);
+    TableAppender a(db, "VB", {"T", "R"});
+    const double one = 1.5;
+    for (int i = 0; i < 3; ++i) {
+        const Variant text("text " + std::to_string(i)); // gone when the call returns
+        a.Append({text}, &one, sizeof one);
+    }
+    a.Flush();
+    TableRowReader r(db, "VB", {"T", "R"}, 1, 3);
+    std::vector<std::string> got;
+    while (r.Next()) {
+        EXPECT_EQ(r.Bytes(1), static_cast<int>(sizeof(double)));
+        got.push_back(r.Value(0, dbText).ToString());
+    }
+    EXPECT_EQ(got, (std::vector<std::string>{"text 0", "text 1", "text 2"}));
+}
+
+TEST_F(AppenderTest, StoredValuesBesideNumbersComeBackAsARecordsetReadsThem) {
+    auto td = db->CreateTableDef("V");
+    td->Fields().Append(td->CreateField("F", dbInteger));
+    auto t = td->CreateField("T", dbMemo);
+    t->SetAllowZeroLength(true);
+    td->Fields().Append(t);
+    db->TableDefs().Append(td);
+    // value, why
+    const struct {
+        Variant v;
+        const char* why;
+    } cases[] = {
+        {Variant("row a"), "a text"},
+        {Variant::Null(), "Null stays Null"},
+        {Variant(std::string(300, 'x')), "a long text kept whole"},
+        {Variant(""), "an empty text is no Null"},
+        {Variant("Ünïcode"), "bytes kept as they are"},
+    };
+    // 70 rows: the values cross the end of the first batch of 64.
+    TableAppender a(db, "V", {"F", "T"});
+    for (int i = 0; i < 70; ++i) a.Append({i, cases[static_cast<std::size_t>(i) % 5].v});
+    a.Flush();
+    TableRowReader r(db, "V", {"F", "T"}, 1, 70);
+    int i = 0;
+    for (; r.Next(); ++i) {
+        const auto& c = cases[static_cast<std::size_t>(i) % 5];
+        SCOPED_TRACE(c.why);
+        EXPECT_EQ(r.Double(0), i);
+        const Variant got = r.Value(1, dbText);
+        EXPECT_EQ(got.IsNull(), c.v.IsNull());
+        if (!c.v.IsNull()) {
+            EXPECT_EQ(got.ToString(), c.v.ToString());
+        }
+    }
+    EXPECT_EQ(i, 70);
 }

@@ -6,6 +6,7 @@
 #include "designer/OptionsPages.h"
 #include "designer/frmQuorb_Fields.h"
 #include "designer/frmQuorb_Finish.h"
+#include "engine/AnalysisCatalogue.h"
 #include "scenario/ScenarioSave.h"
 
 namespace {

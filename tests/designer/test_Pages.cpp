@@ -531,6 +531,59 @@ TEST_F(FinishPage, DataTablesAreNamedAsDataBeforeTheyAreReplaced) {
     }
 }
 
+// A plain Save stored a table of data as the output name without a word; the
+// scenario then wrote it, and every later question about it called it an
+// output. Save names data as data before it stores the name (it drops
+// nothing: the run replaces the table).
+TEST_F(FinishPage, SaveNamesATableOfDataAsDataBeforeStoringItsName) {
+    const QString dataQuestion = QStringLiteral(
+        "The following table(s) of the current database hold data: no scenario writes them. Running this scenario "
+        "would replace them, and their data would be lost for good. Do you want to overwrite them?\r\n\r\n");
+    for (const char* name : {"Sales", "PrevOut"}) {
+        auto td = m_db->CreateTableDef(name);
+        td->Fields().Append(td->CreateField("A", dao::dbLong));
+        m_db->TableDefs().Append(td);
+    }
+    vtest::ScenarioSpec writer;
+    writer.inputTable = "Data";
+    writer.outputTable1 = "PrevOut";
+    const std::int32_t writerId = Store(writer);
+    struct Case {
+        const char* why;
+        const char* name;
+        std::vector<int> answers;
+        QStringList questions;
+        bool saved;
+    };
+    const Case cases[] = {
+        {"a table of data, No: nothing stored", "Sales", {7}, {dataQuestion + "Sales"}, false},
+        {"a table of data, Yes: stored", "SALES", {6}, {dataQuestion + "SALES"}, true},
+        {"a stored scenario's output: no question", "PrevOut", {}, {}, true},
+        {"no such table: no question", "Fresh", {}, {}, true},
+    };
+    for (const Case& c : cases) {
+        m_db->Execute("DELETE FROM usysQuorbScenarios WHERE Scenario_ID <> " + std::to_string(writerId));
+        Script script;
+        for (int a : c.answers) script.Answer(a);
+        CMelvarsPropWiz wiz;
+        wiz.SetSettings(m_settings);
+        wiz.SetScenario_Type("P");
+        wiz.SetCalcType("Describe");
+        wiz.SetTable("Data");
+        frmQuorb_Finish page;
+        page.SetWiz(&wiz);
+        page.txtScenario_Output_Table1_Name()->setText(QString::fromLatin1(c.name));
+        wiz.SetChanged(true);
+        page.cmdNav(3)->click(); // Save
+        EXPECT_EQ(script.MessageTexts(), c.questions) << c.why;
+        for (const dtest::Message& m : script.messages) EXPECT_EQ(m.style, 4) << c.why;
+        EXPECT_EQ(page.NavResult(), c.saved ? 2 : 0) << c.why;
+        EXPECT_EQ(Rows("SELECT Scenario_ID FROM usysQuorbScenarios").size(), c.saved ? 2 : 1) << c.why;
+        EXPECT_TRUE(TableExists("Sales")) << c.why;
+        EXPECT_TRUE(TableExists("PrevOut")) << c.why;
+    }
+}
+
 TEST_F(FinishPage, SaveWithoutChangesSavesNothingAndCancelAsksAfterChanges) {
     Script script;
     frmQuorb_Finish page;

@@ -76,6 +76,69 @@ void expectRel(double actual, double expected, double rel, const std::string& wh
     EXPECT_NEAR(actual, expected, std::fabs(expected) * rel) << what;
 }
 
+// Regularised incomplete beta I_x(a, b) by the hypergeometric series
+// x^a (1-x)^b / (a B(a, b)) * sum_n prod_{k<n} (a+b+k)/(a+1+k) x^n, whose
+// terms are all positive (no continued fraction, ln Gamma from the library),
+// in long double; for the tails below x is small and it converges fast.
+long double betaSeries(long double a, long double b, long double x) {
+    const long double lnFront = a * std::log(x) + b * std::log1p(-x) - std::log(a) -
+                                (std::lgamma(a) + std::lgamma(b) - std::lgamma(a + b));
+    long double term = 1.0L;
+    long double sum = 1.0L;
+    for (int n = 0; n < 100000 && term > sum * 1e-21L; ++n) {
+        term *= (a + b + n) / (a + 1 + n) * x;
+        sum += term;
+    }
+    return std::exp(lnFront) * sum;
+}
+
+// Upper tails far out, each by a route of its own.
+long double tTailFar(long double t, double df) { return betaSeries(df / 2.0L, 0.5L, df / (df + t * t)); }
+long double fTailFar(long double f, double d1, double d2) {
+    return betaSeries(d2 / 2.0L, d1 / 2.0L, d2 / (d2 + d1 * f));
+}
+// Chi-square, whole degrees of freedom: for even df the Poisson sum
+// e^(-h) sum_{k < df/2} h^k / k!, for odd df
+// erfc(sqrt(h)) + e^(-h) sum_{j=1}^{(df-1)/2} h^(j-1/2) / Gamma(j + 1/2), h = x/2.
+long double chiTailWhole(long double x, int df) {
+    const long double h = x / 2.0L;
+    const long double lnH = std::log(h);
+    long double sum = 0.0L;
+    if (df % 2 == 0) {
+        long double lnTerm = -h; // k = 0
+        for (int k = 0; k < df / 2; ++k) {
+            if (k > 0)
+                lnTerm += lnH - std::log(static_cast<long double>(k));
+            sum += std::exp(lnTerm);
+        }
+        return sum;
+    }
+    sum = std::erfc(std::sqrt(h));
+    long double lnTerm = -h + 0.5L * lnH - std::lgamma(1.5L); // j = 1
+    for (int j = 1; j <= (df - 1) / 2; ++j) {
+        if (j > 1)
+            lnTerm += lnH - std::log(j - 0.5L);
+        sum += std::exp(lnTerm);
+    }
+    return sum;
+}
+
+// The x > 0 where a falling tail equals p, to 1e-14: doubling, then halving
+// on a geometric scale.
+template <typename Tail>
+double quantileOf(Tail tail, long double p) {
+    long double lo = 0.0L, hi = 1.0L;
+    while (tail(hi) > p) {
+        lo = hi;
+        hi *= 2.0L;
+    }
+    for (int i = 0; i < 300 && hi - lo > hi * 1e-14L; ++i) {
+        const long double mid = lo > 0.0L ? std::sqrt(lo * hi) : hi / 2.0L;
+        (tail(mid) > p ? lo : hi) = mid;
+    }
+    return static_cast<double>((lo + hi) / 2.0L);
+}
+
 } // namespace
 
 // ---- normal ---------------------------------------------------------------
@@ -458,4 +521,101 @@ TEST(CZValue, NormalTailLostItsDigitsToSeriesCancellation) {
         const double tail = 1.0 - zv.Quorb_CalcProb("Z", c.z, 0, 0);
         EXPECT_NEAR(tail, 2 * c.q, 2 * c.q * 1e-6) << c.z;
     }
+}
+
+// ---- inverses far out in the tails ------------------------------------------------------
+
+// The interval for chi-square and F was widened one unit at a time from its
+// start: thousands of probabilities for chi-square with many degrees of
+// freedom, and for F with few the search gave up with 0 after a million
+// steps (seconds). Found now in tens of steps; each value against the
+// quantile of an independent tail (closed forms, a positive series), far out
+// where the old search failed or took long.
+TEST(CZValue, FindValueWidenedItsIntervalOneUnitAtATimeAndGaveUp) {
+    struct Case {
+        const char* code;
+        double p, df1, df2;
+        double expected;
+    };
+    auto chi = [](double p, int df) { return quantileOf([=](long double x) { return chiTailWhole(x, df); }, p); };
+    auto t = [](double p, double df) { return quantileOf([=](long double x) { return tTailFar(x, df); }, p); };
+    auto f = [](double p, double d1, double d2) {
+        return quantileOf([=](long double x) { return fTailFar(x, d1, d2); }, p);
+    };
+    const Case cases[] = {
+        {"C", 1e-8, 120, 0, chi(1e-8, 120)},
+        {"C", 1e-8, 1, 0, chi(1e-8, 1)},
+        {"C", 1e-12, 1000, 0, chi(1e-12, 1000)},
+        {"C", 0.05, 100000, 0, chi(0.05, 100000)},
+        {"C", 1e-6, 9999, 0, chi(1e-6, 9999)},
+        {"T", 1e-8, 1, 0, 1.0 / std::tan(kPi / 2 * 1e-8)}, // Cauchy
+        {"T", 1e-8, 120, 0, t(1e-8, 120)},
+        {"T", 1e-12, 3, 0, t(1e-12, 3)},
+        {"F", 1e-8, 1, 1, 1.0 / std::pow(std::tan(kPi / 2 * 1e-8), 2)}, // the square of the Cauchy
+        {"F", 1e-8, 2, 2, 1.0 / 1e-8 - 1},                               // (1 + f)^-1
+        {"F", 1e-4, 2, 1, 0.5 * (1.0 / (1e-4 * 1e-4) - 1)},            // (1 + 2f)^-1/2
+        {"F", 1e-8, 1000, 2, f(1e-8, 1000, 2)},
+        {"F", 1e-12, 10, 5, f(1e-12, 10, 5)},
+        {"F", 1e-8, 120, 120, f(1e-8, 120, 120)},
+    };
+    // The gamma routines stop at a relative step of 3e-7 and the beta ones
+    // at 1e-10; far out the search takes p to within a millionth: the
+    // quantiles come out within 1e-6.
+    CZValue z;
+    for (const auto& c : cases)
+        expectRel(z.Quorb_FindValue(c.code, c.p, c.df1, c.df2, true), c.expected, 1e-6,
+                  std::string(c.code) + " p " + std::to_string(c.p) + " df " + std::to_string(c.df1) + "," +
+                      std::to_string(c.df2));
+}
+
+// With p at or below the search's tolerance on the probability (2e-15, or
+// 1e-12 when not strict) any point whose tail was near 0 passed: chi-square
+// with 2 degrees of freedom at 1e-15 came out 70 instead of 69.08, and a
+// wider interval would have passed 120. Far out the probability must now
+// come within a millionth of p.
+TEST(CZValue, FindValueTookAnyPointWhereTheTailWasWithinToleranceOfATinyP) {
+    struct Case {
+        const char* code;
+        double p, df1, df2;
+        bool strict;
+        double expected;
+    };
+    const Case cases[] = {
+        {"C", 1e-15, 2, 0, true, -2 * std::log(1e-15)}, // e^(-x/2)
+        {"C", 1e-13, 2, 0, false, -2 * std::log(1e-13)},
+        {"C", 1e-15, 7, 0, true, quantileOf([](long double x) { return chiTailWhole(x, 7); }, 1e-15)},
+        {"T", 1e-15, 2, 0, true, std::sqrt(2 / (1e-15 * (2 - 1e-15))) * (1 - 1e-15)}, // 1 - t/sqrt(2 + t^2)
+        {"F", 1e-15, 2, 40, true, 20 * std::expm1(std::log(1e-15) / -20)},           // (1 + 2f/40)^-20
+        {"F", 1e-13, 2, 40, false, 20 * std::expm1(std::log(1e-13) / -20)},
+    };
+    CZValue z;
+    for (const auto& c : cases)
+        expectRel(z.Quorb_FindValue(c.code, c.p, c.df1, c.df2, c.strict), c.expected, 1e-6,
+                  std::string(c.code) + " p " + std::to_string(c.p) + " df " + std::to_string(c.df1));
+}
+
+// Started short of the root (t with half a degree of freedom: the root lies
+// far above 3), the interpolation went beyond it to the other side of zero
+// and returned a negative critical value (-4113.96 at 0.01).
+TEST(CZValue, FindValueInterpolatedBeyondItsIntervalToANegativeValue) {
+    const double ps[] = {0.05, 0.01, 1e-4, 1e-8};
+    CZValue z;
+    for (double p : ps)
+        expectRel(z.Quorb_FindValue("T", p, 0.5, 0, true),
+                  quantileOf([](long double x) { return tTailFar(x, 0.5); }, p), 1e-6, "t(0.5) p " + std::to_string(p));
+}
+
+// Far out with a wide interval (F(1000, 120) at 1e-15: the interval runs to
+// 8.33, whose tail is 4e-33), the interpolated point rounded onto the end
+// and the search stopped there as if it had converged.
+TEST(CZValue, FindValueStoppedOnTheEndOfAWideInterval) {
+    struct Case {
+        double p, d1, d2;
+    };
+    const Case cases[] = {{1e-15, 1000, 120}, {1e-15, 1000, 1000}, {1e-15, 100000, 120}, {1e-15, 120, 10000}};
+    CZValue z;
+    for (const auto& c : cases)
+        expectRel(z.Quorb_FindValue("F", c.p, c.d1, c.d2, true),
+                  quantileOf([&](long double x) { return fTailFar(x, c.d1, c.d2); }, c.p), 1e-6,
+                  "F(" + std::to_string(c.d1) + ", " + std::to_string(c.d2) + ")");
 }

@@ -2,8 +2,10 @@
 // each field's own missing-value rule decides which of its values count,
 // whatever the other fields of the same record hold.
 #include "db/Dao.h"
+#include "analyses/descriptive/CFrequency.h"
 #include "engine/VarnelloCore.h"
 #include "support/TempDir.h"
+#include "support/AnalysisSeam.h"
 
 #include <gtest/gtest.h>
 
@@ -23,9 +25,9 @@ TEST(DefaultIntervals, EachFieldsRulePicksItsOwnValuesInTheOneScan) {
     db->Execute("INSERT INTO R (A, B) VALUES (0.4, Null)");
     db->Execute("INSERT INTO R (A, B) VALUES (Null, 0.15)");
     VarnelloCore eng;
-    eng.SetSourceDatabase(db);
-    eng.SetMissingRule("Low");
-    eng.SetMissingLowValue(0.2);
+    vtest::BeginRun(eng.Run(), db);
+    eng.Run().SetMissingRule("Low");
+    eng.Run().SetMissingLowValue(0.2);
     FieldList f{"", "A", "B"};
     // Bounds 0.4 and 3: range 2.6, L = log10 2.6 > 0, pad 10^(L - 1) = 0.26;
     // width (3 + 0.26 - 0.4) / 10 = 0.286, below 1 without rounding: 1.
@@ -40,7 +42,7 @@ TEST(DefaultIntervals, EachFieldsRulePicksItsOwnValuesInTheOneScan) {
     };
     for (const Case& c : cases) {
         double start = -1, width = -1;
-        EXPECT_EQ(eng.DescFreqInit_ZUR(false, 10, c.lowerIncluded, "R", f, 0, 2, start, width), "") << c.why;
+        EXPECT_EQ(CFrequency::DescFreqInit_ZUR(eng.Run(), false, 10, c.lowerIncluded, "R", f, 0, 2, start, width), "") << c.why;
         EXPECT_NEAR(start, c.start, 1e-12) << c.why;
         EXPECT_DOUBLE_EQ(width, 1) << c.why;
     }

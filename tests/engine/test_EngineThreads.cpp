@@ -22,37 +22,8 @@ struct Prepared {
 // by `offset`, and two scenarios; closed again before the threads start.
 Prepared prepare(const vtest::TempDir& tmp, const std::string& name, double offset) {
     Prepared p{tmp.file(name), {}};
-    auto db = DBEngine().CreateDatabase(p.path, dbLangGeneral);
-    EXPECT_TRUE(vtest::CreateScenarioTablesIn(db));
-    auto td = db->CreateTableDef("Data");
-    td->Fields().Append(td->CreateField("G", dbText, 5));
-    td->Fields().Append(td->CreateField("X", dbDouble));
-    db->TableDefs().Append(td);
-    auto rs = db->OpenRecordset("Data", dbOpenDynaset);
-    for (int i = 1; i <= 9; ++i) {
-        rs->AddNew();
-        rs->Fields("G")->SetValue(i <= 4 ? "a" : "b");
-        rs->Fields("X")->SetValue(offset + i);
-        rs->Update();
-    }
-    rs->Close();
-    vtest::ScenarioSpec d;
-    d.subType = "Describe";
-    d.inputTable = "Data";
-    d.outputTable1 = "OutD";
-    d.options = {{"Mean", true}, {"Percentile", true}, {"PercentileRadio", "Median"}};
-    d.fields = {{"G", "G"}, {"X", "X"}};
-    p.ids.push_back(vtest::StoreScenario(*db, d));
-    vtest::ScenarioSpec c;
-    c.analysisType = "N";
-    c.subType = "Chi-Square";
-    c.inputTable = "Data";
-    c.outputTable1 = "OutC";
-    c.outputTable2 = "OutC2";
-    c.options = {{"ChiAll", false}, {"ChiDetail", true}, {"ChiIgnoreBlanks", false}};
-    c.fields = {{"G", "C"}};
-    p.ids.push_back(vtest::StoreScenario(*db, c));
-    db->Close();
+    const auto [describe, chi] = vtest::MakeDescribeAndChiSquareFile(p.path, offset);
+    p.ids = {describe, chi};
     return p;
 }
 

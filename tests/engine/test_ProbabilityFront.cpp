@@ -116,6 +116,32 @@ TEST(ProbabilityFront, InverseUndoesProbability) {
     }
 }
 
+// The probability calculator's inverse far out in the tails: chi-square at
+// 1e-8 with 120 degrees of freedom took seconds, F with few degrees of
+// freedom gave up with 0. Probability undoes ProbInverse to a millionth of
+// p (the gamma routines are good to 3e-7), "Z" as far as its area is below
+// 1 (its series stops at 6.3).
+TEST(ProbabilityFront, InverseUndoesProbabilityFarInTheTails) {
+    struct Case {
+        const char* type;
+        double df1, df2;
+    };
+    const Case cases[] = {{"Z", 0, 0},   {"T", 1, 0},    {"T", 4, 0},      {"T", 120, 0},     {"C", 1, 0},
+                          {"C", 120, 0}, {"C", 5000, 0}, {"F", 1, 1},      {"F", 3, 2},       {"F", 120, 120},
+                          {"F", 2, 1000}, {"F", 1000, 5}};
+    const double ps[] = {0.5, 0.05, 1e-4, 1e-8, 1e-12};
+    for (const auto& c : cases) {
+        for (double p : ps) {
+            if (c.type[0] == 'Z' && p < 1e-8)
+                continue;
+            const double x = ProbInverse(c.type, p, c.df1, c.df2, nullptr);
+            EXPECT_GT(x, 0.0) << c.type << " df " << c.df1 << "," << c.df2 << " p " << p;
+            EXPECT_NEAR(Probability(c.type, x, c.df1, c.df2, nullptr), p, p * 1e-6)
+                << c.type << " df " << c.df1 << "," << c.df2 << " p " << p << " x " << x;
+        }
+    }
+}
+
 TEST(ProbabilityFront, InverseRejectsOtherLetters) {
     RecordingSink sink;
     EXPECT_EQ(ProbInverse("Q", 0.05, 1, 1, &sink), 0.0);

@@ -2,10 +2,12 @@
 // ends at the next record it counts, fails with the stopped message, reports
 // no error, keeps the previous output, and the next run is not stopped.
 #include "db/Dao.h"
+#include "analyses/descriptive/CDescribe.h"
 #include "engine/Varnello.h"
 #include "engine/VarnelloCore.h"
 #include "support/ScenarioFixture.h"
 #include "support/TempDir.h"
+#include "support/AnalysisSeam.h"
 
 #include <gtest/gtest.h>
 
@@ -73,8 +75,8 @@ TEST(RequestStop, AStoppedRunFailsWithItsMessageReportsNoErrorAndKeepsThePreviou
     // Before the analysis the entry counts records until it is stopped (5 s
     // at most), as a long run does; then it is the real Describe.
     std::atomic<bool> counting{false};
-    auto describe = engine.Core().Entries().Describe;
-    engine.Core().Entries().Describe = [&](DescribeArgs& args, VarnelloCore& e) {
+    auto describe = CoreOf(engine).Analysis("Describe");
+    vtest::AnalysisOf<DescribeSettings>(CoreOf(engine), "Describe") = [&](DescribeSettings& args, RunContext& e) {
         counting = true;
         const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         for (long record = 1; std::chrono::steady_clock::now() < until; ++record)
@@ -115,7 +117,7 @@ TEST(RequestStop, AStoppedRunFailsWithItsMessageReportsNoErrorAndKeepsThePreviou
     }
 
     // The request was for the stopped run: the next one runs to its end.
-    engine.Core().Entries().Describe = describe;
+    CoreOf(engine).ReplaceAnalysis("Describe", describe);
     EXPECT_TRUE(engine.RunScenario(id)) << engine.ErrorInfo();
     EXPECT_EQ(Means(*db), std::make_pair(102.5, 107.0));
     SetEngineErrorDialog(oldDialog);

@@ -2,9 +2,12 @@
 // defaults to the source database, and the run arguments name the output
 // tables and the three scenario tables for that run.
 #include "db/Dao.h"
+#include "analyses/descriptive/CDescribe.h"
+#include "analyses/nonparametric/CNonParamChiSquare.h"
 #include "engine/VarnelloCore.h"
 #include "support/ScenarioFixture.h"
 #include "support/TempDir.h"
+#include "support/AnalysisSeam.h"
 
 #include <gtest/gtest.h>
 
@@ -84,7 +87,7 @@ TEST_F(RunPathTest, TheOutputTableArgumentsReplaceTheStoredNames) {
         VarnelloCore eng;
         eng.SetScenarioDatabase(scen);
         std::string seen1, seen2;
-        eng.Entries().ChiSquare = [&](ChiSquareArgs& a, VarnelloCore&) {
+        vtest::AnalysisOf<ChiSquareSettings>(eng, "Chi-Square") = [&](ChiSquareSettings& a, RunContext&) {
             seen1 = a.OutputTable1;
             seen2 = a.OutputTable2;
             return std::string();
@@ -114,14 +117,14 @@ TEST_F(RunPathTest, TheScenarioTableArgumentsNameTheTablesRead) {
             // Without the argument the run looks for the usual name and fails.
             VarnelloCore eng;
             eng.SetScenarioDatabase(scen);
-            eng.Entries().Describe = [](DescribeArgs&, VarnelloCore&) { return std::string(); };
+            vtest::AnalysisOf<DescribeSettings>(eng, "Describe") = [](DescribeSettings&, RunContext&) { return std::string(); };
             EXPECT_FALSE(eng.RunScenario(id)) << c.table;
         }
         {
             VarnelloCore eng;
             eng.SetScenarioDatabase(scen);
             bool ran = false;
-            eng.Entries().Describe = [&](DescribeArgs& a, VarnelloCore&) {
+            vtest::AnalysisOf<DescribeSettings>(eng, "Describe") = [&](DescribeSettings& a, RunContext&) {
                 ran = a.fields.size() == 2 && a.fields[1] == "Sales";
                 return std::string();
             };
@@ -139,7 +142,7 @@ TEST_F(RunPathTest, AnUnexpectedErrorNamesTheStepItHappenedIn) {
     std::int32_t id = store("Describe", {{"Sales", "X"}});
     VarnelloCore eng;
     eng.SetScenarioDatabase(scen);
-    eng.Entries().Describe = [](DescribeArgs&, VarnelloCore& e) -> std::string {
+    vtest::AnalysisOf<DescribeSettings>(eng, "Describe") = [](DescribeSettings&, RunContext& e) -> std::string {
         e.Quorb_Msg(0, true, "Creating output table");
         if (auto h = e.ErrHandler()) {
             try {

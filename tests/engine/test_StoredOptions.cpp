@@ -4,6 +4,7 @@
 // option fails both with a message naming the value, the column and the
 // scenario, instead of being wrapped, cut or read as 0.
 #include "db/Dao.h"
+#include "engine/AnalysisCatalogue.h"
 #include "engine/VarnelloCore.h"
 #include "scenario/ScenarioOptions.h"
 #include "scenario/ScenarioSave.h"
@@ -61,7 +62,8 @@ protected:
     }
 
     std::int32_t save(const CMelvarsScenario& s) {
-        const ScenarioSaveResult r = SaveScenario(*db, 0, s, NumberedFields(s), "test");
+        const ScenarioSaveResult r =
+            SaveScenario(*db, 0, s, GetScenarioSort(s.CalcType()), NumberedFields(s), "test");
         EXPECT_TRUE(r.Saved) << r.Message;
         return r.ScenarioID;
     }

@@ -15,6 +15,7 @@
 #include <sstream>
 #include <sys/wait.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 using namespace dao;
@@ -31,31 +32,7 @@ struct Prepared {
 Prepared prepare(const vtest::TempDir& tmp) {
     Prepared p;
     p.path = tmp.file("shared.db");
-    auto db = DBEngine().CreateDatabase(p.path, dbLangGeneral);
-    EXPECT_TRUE(vtest::CreateScenarioTablesIn(db));
-    auto td = db->CreateTableDef("Data");
-    td->Fields().Append(td->CreateField("G", dbText, 5));
-    td->Fields().Append(td->CreateField("X", dbDouble));
-    db->TableDefs().Append(td);
-    for (int i = 1; i <= 9; ++i)
-        db->Execute("INSERT INTO Data (G, X) VALUES ('" + std::string(i <= 4 ? "a" : "b") + "', " + std::to_string(i) + ")");
-    vtest::ScenarioSpec d;
-    d.subType = "Describe";
-    d.inputTable = "Data";
-    d.outputTable1 = "OutD";
-    d.options = {{"Mean", true}, {"Percentile", true}, {"PercentileRadio", "Median"}};
-    d.fields = {{"G", "G"}, {"X", "X"}};
-    p.describe = vtest::StoreScenario(*db, d);
-    vtest::ScenarioSpec c;
-    c.analysisType = "N";
-    c.subType = "Chi-Square";
-    c.inputTable = "Data";
-    c.outputTable1 = "OutC";
-    c.outputTable2 = "OutC2";
-    c.options = {{"ChiAll", false}, {"ChiDetail", true}, {"ChiIgnoreBlanks", false}};
-    c.fields = {{"G", "C"}};
-    p.chi = vtest::StoreScenario(*db, c);
-    db->Close();
+    std::tie(p.describe, p.chi) = vtest::MakeDescribeAndChiSquareFile(p.path);
     DBEngine().Reset();
     return p;
 }

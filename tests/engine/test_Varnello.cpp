@@ -2,6 +2,19 @@
 // loading, checks, the missing-value rule, the field list, dispatch, the
 // runners' argument lists, events, clean-up and database ownership.
 #include "db/Dao.h"
+#include "analyses/descriptive/CFrequency.h"
+#include "analyses/descriptive/CCorrMatrix.h"
+#include "analyses/descriptive/CCompare.h"
+#include "analyses/descriptive/CPercentiles.h"
+#include "analyses/descriptive/CDescribe.h"
+#include "analyses/group/CAnova.h"
+#include "analyses/group/CXTab.h"
+#include "analyses/nonparametric/CNonParamChiSquare.h"
+#include "analyses/nonparametric/CNonParamMannKruskalKS.h"
+#include "analyses/nonparametric/CNonParamSign.h"
+#include "analyses/nonparametric/CNonParamWald.h"
+#include "analyses/nonparametric/CNonParametric.h"
+#include "analyses/regression/RegressionRun.h"
 #include "engine/VarnelloCore.h"
 #include "engine/modStatsGeneral.h"
 #include "errors/ErrorGlobals.h"
@@ -9,6 +22,7 @@
 #include "errors/RunTimeError.h"
 #include "support/ScenarioFixture.h"
 #include "support/TempDir.h"
+#include "support/AnalysisSeam.h"
 
 #include <gtest/gtest.h>
 
@@ -171,7 +185,7 @@ TEST_F(EngineTest, DataServicesReportEmptyTablesAndParameterQueries) {
     std::int32_t id = store(s);
     VarnelloCore eng;
     eng.SetScenarioDatabase(db);
-    eng.Entries().Percentile = [](PercentileArgs& a, VarnelloCore& e) {
+    vtest::AnalysisOf<PercentileSettings>(eng, "Percentiles") = [](PercentileSettings& a, RunContext& e) {
         std::vector<long> types, sizes;
         return e.Quorb_InitDataTable(a.Table, a.fields, a.nG, types, sizes);
     };
@@ -182,7 +196,7 @@ TEST_F(EngineTest, DataServicesReportEmptyTablesAndParameterQueries) {
 
     VarnelloCore eng2;
     eng2.SetScenarioDatabase(db);
-    eng2.Entries().Percentile = eng.Entries().Percentile;
+    eng2.ReplaceAnalysis("Percentiles", eng.Analysis("Percentiles"));
     args.SourceTableName = "qAsk"; // a query passes the table check, then asks for a parameter
     EXPECT_FALSE(eng2.RunScenario(id, args));
     EXPECT_EQ(eng2.ErrorInfo(), "The selected query expects parameters and cannot be used by Pelloran.");
@@ -190,7 +204,7 @@ TEST_F(EngineTest, DataServicesReportEmptyTablesAndParameterQueries) {
     VarnelloCore eng3;
     eng3.SetScenarioDatabase(db);
     std::vector<long> seenTypes;
-    eng3.Entries().Percentile = [&](PercentileArgs& a, VarnelloCore& e) {
+    vtest::AnalysisOf<PercentileSettings>(eng3, "Percentiles") = [&](PercentileSettings& a, RunContext& e) {
         std::vector<long> sizes;
         return e.Quorb_InitDataTable(a.Table, a.fields, a.nG, seenTypes, sizes);
     };
@@ -210,7 +224,7 @@ TEST_F(EngineTest, EventsArriveInOrderWithTheirArguments) {
     ScribblingLog log;
     eng.SetEvents(&log);
     eng.SetScenarioDatabase(db);
-    eng.Entries().Describe = [](DescribeArgs&, VarnelloCore& e) {
+    vtest::AnalysisOf<DescribeSettings>(eng, "Describe") = [](DescribeSettings&, RunContext& e) {
         e.Quorb_Msg(0, false, "Retrieving and sorting data");
         for (long r = 1; r <= 11; ++r) e.Quorb_Msg(r, false, "");
         e.Quorb_Msg(7, true, "Writing");
@@ -267,7 +281,7 @@ TEST_F(EngineTest, TheErrorNumberIsClearedWhenARunStarts) {
     VarnelloCore eng;
     eng.SetScenarioDatabase(db);
     bool fail = true;
-    eng.Entries().Describe = [&](DescribeArgs&, VarnelloCore&) -> std::string {
+    vtest::AnalysisOf<DescribeSettings>(eng, "Describe") = [&](DescribeSettings&, RunContext&) -> std::string {
         if (fail) throw RunTimeError(11, "Division by zero");
         return {};
     };
@@ -291,7 +305,7 @@ TEST_F(EngineTest, AnUnexpectedErrorInTheOlderOfTwoEnginesFailsItsRun) {
     older.SetScenarioDatabase(db);
     VarnelloCore newer;
     newer.SetScenarioDatabase(db);
-    auto analysis = [](DescribeArgs&, VarnelloCore&) -> std::string {
+    auto analysis = [](DescribeSettings&, RunContext&) -> std::string {
         ProcGuard proc(gEngineErr, "CDescribe:Quorb_Describe");
         try {
             throw RunTimeError(6, "Overflow");
@@ -300,12 +314,12 @@ TEST_F(EngineTest, AnUnexpectedErrorInTheOlderOfTwoEnginesFailsItsRun) {
         }
         return {};
     };
-    older.Entries().Describe = analysis;
+    vtest::AnalysisOf<DescribeSettings>(older, "Describe") = analysis;
     EXPECT_FALSE(older.RunScenario(id));
     EXPECT_EQ(older.ErrorInfo().rfind("Unexpected error number: 6\r\nError: Overflow", 0), 0u) << older.ErrorInfo();
     EXPECT_EQ(newer.ErrHandler()->ErrNumber(), 0);
     // And the newer engine's own runs stay clean.
-    newer.Entries().Describe = [](DescribeArgs&, VarnelloCore&) { return std::string(); };
+    vtest::AnalysisOf<DescribeSettings>(newer, "Describe") = [](DescribeSettings&, RunContext&) { return std::string(); };
     EXPECT_TRUE(newer.RunScenario(id)) << newer.ErrorInfo();
 }
 
@@ -339,9 +353,9 @@ TEST_F(EngineTest, AGroupScenarioGoesToTheGroupRunnerWhateverItsType) {
     std::int32_t id = store(s);
     VarnelloCore eng;
     eng.SetScenarioDatabase(db);
-    AnovaArgs seen;
-    eng.Entries().ANOVA = [&](AnovaArgs& a, VarnelloCore&) { seen = a; return std::string(); };
-    eng.Entries().Describe = [](DescribeArgs&, VarnelloCore&) { return std::string("wrong runner"); };
+    AnovaSettings seen;
+    vtest::AnalysisOf<AnovaSettings>(eng, "ANOVA") = [&](AnovaSettings& a, RunContext&) { seen = a; return std::string(); };
+    vtest::AnalysisOf<DescribeSettings>(eng, "Describe") = [](DescribeSettings&, RunContext&) { return std::string("wrong runner"); };
     EXPECT_TRUE(eng.RunScenario(id)) << eng.ErrorInfo();
     EXPECT_EQ(seen.Kind, "A");
     EXPECT_EQ(seen.nC, 1);
@@ -357,8 +371,8 @@ TEST_F(EngineTest, TheFieldListFollowsTheRoleOrderAndCounts) {
     std::int32_t id = store(s);
     VarnelloCore eng;
     eng.SetScenarioDatabase(db);
-    XtabArgs seen;
-    eng.Entries().Xtab = [&](XtabArgs& a, VarnelloCore&) { seen = a; return std::string(); };
+    XtabSettings seen;
+    vtest::AnalysisOf<XtabSettings>(eng, "Crosstab") = [&](XtabSettings& a, RunContext&) { seen = a; return std::string(); };
     EXPECT_TRUE(eng.RunScenario(id)) << eng.ErrorInfo();
     EXPECT_EQ(seen.fields, (FieldList{"", "Region", "Cost", "*", "W"}));
     EXPECT_EQ(seen.nG, 2);
@@ -387,18 +401,18 @@ TEST_F(EngineTest, TheMissingValueRuleIsResolvedFromTheScenario) {
         std::int32_t id = store(s);
         VarnelloCore eng;
         eng.SetScenarioDatabase(db);
-        eng.Entries().Percentile = [](PercentileArgs&, VarnelloCore&) { return std::string(); };
+        vtest::AnalysisOf<PercentileSettings>(eng, "Percentiles") = [](PercentileSettings&, RunContext&) { return std::string(); };
         ASSERT_TRUE(eng.RunScenario(id)) << eng.ErrorInfo();
-        EXPECT_EQ(eng.MissingRule(), c.rule) << c.type;
+        EXPECT_EQ(eng.Run().MissingRule(), c.rule) << c.type;
         std::string rule = c.rule;
         if (rule == "Equal") {
-            EXPECT_EQ(eng.MissingEqualValue(), c.eqV);
+            EXPECT_EQ(eng.Run().MissingEqualValue(), c.eqV);
         }
         if (rule == "Low" || rule == "Both") {
-            EXPECT_EQ(eng.MissingLowValue(), c.lowV);
+            EXPECT_EQ(eng.Run().MissingLowValue(), c.lowV);
         }
         if (rule == "High" || rule == "Both") {
-            EXPECT_EQ(eng.MissingHighValue(), c.highV);
+            EXPECT_EQ(eng.Run().MissingHighValue(), c.highV);
         }
     }
 }
@@ -414,23 +428,23 @@ TEST_F(EngineTest, MissingValueConditionsAndTestsKeepTheBoundsPresent) {
         {"Both", 0, 1, 5, "([X] Between 1.0 And 5.0)", true, true, false},
     };
     for (const auto& c : cases) {
-        eng.SetMissingRule(c.rule);
-        eng.SetMissingEqualValue(c.eq);
-        eng.SetMissingLowValue(c.low);
-        eng.SetMissingHighValue(c.high);
-        EXPECT_EQ(eng.Quorb_DataWhere("[X]"), c.where) << c.rule;
-        EXPECT_EQ(eng.Quorb_DataOk_b(1, false), c.at1) << c.rule;
-        EXPECT_EQ(eng.Quorb_DataOk_b(5, false), c.at5) << c.rule;
-        EXPECT_EQ(eng.Quorb_DataOk_b(9, false), c.at9) << c.rule;
+        eng.Run().SetMissingRule(c.rule);
+        eng.Run().SetMissingEqualValue(c.eq);
+        eng.Run().SetMissingLowValue(c.low);
+        eng.Run().SetMissingHighValue(c.high);
+        EXPECT_EQ(eng.Run().Quorb_DataWhere("[X]"), c.where) << c.rule;
+        EXPECT_EQ(eng.Run().Quorb_DataOk_b(1, false), c.at1) << c.rule;
+        EXPECT_EQ(eng.Run().Quorb_DataOk_b(5, false), c.at5) << c.rule;
+        EXPECT_EQ(eng.Run().Quorb_DataOk_b(9, false), c.at9) << c.rule;
     }
 }
 
 TEST_F(EngineTest, MissingValueBoundsGoIntoSqlExactlyInEveryLocale) {
     VarnelloCore eng;
-    eng.SetMissingRule("Both");
-    eng.SetMissingLowValue(0.1);
-    eng.SetMissingHighValue(1e-7 / 3);
-    std::string where = eng.Quorb_DataWhere("[Sales]");
+    eng.Run().SetMissingRule("Both");
+    eng.Run().SetMissingLowValue(0.1);
+    eng.Run().SetMissingHighValue(1e-7 / 3);
+    std::string where = eng.Run().Quorb_DataWhere("[Sales]");
     // The text reads back as the very same doubles, with '.' as the decimal point.
     auto pos = where.find("Between ") + 8;
     auto andPos = where.find(" And ");
@@ -444,30 +458,30 @@ TEST_F(EngineTest, MissingValueBoundsGoIntoSqlExactlyInEveryLocale) {
 
 TEST_F(EngineTest, WeightsCountOnlyWhenPresentAndPositive) {
     VarnelloCore eng;
-    eng.SetSourceDatabase(db);
-    ASSERT_EQ(eng.OpenDataRecordset("SELECT W FROM Data ORDER BY Sales"), "");
+    vtest::BeginRun(eng.Run(), db);
+    ASSERT_EQ(eng.Run().OpenDataRecordset("SELECT W FROM Data ORDER BY Sales"), "");
     FieldList f{"", "W"};
     std::vector<double> got;
-    eng.SetMissingRule("Equal");
-    eng.SetMissingEqualValue(3);
-    for (auto rs = eng.DataRecordset(); !rs->EOF_(); rs->MoveNext()) got.push_back(eng.Quorb_WeightCalc(true, f, 1));
+    eng.Run().SetMissingRule("Equal");
+    eng.Run().SetMissingEqualValue(3);
+    for (auto rs = eng.Run().DataRecordset(); !rs->EOF_(); rs->MoveNext()) got.push_back(eng.Run().Quorb_WeightCalc(true, f, 1));
     // Sales order 3, 6, 9, 10, 14 → weights 1, 3 (the missing value), 0, 1, 2.
     EXPECT_EQ(got, (std::vector<double>{1, 0, 0, 1, 2}));
-    EXPECT_EQ(eng.Quorb_WeightCalc(false, f, 1), 1.0);
+    EXPECT_EQ(eng.Run().Quorb_WeightCalc(false, f, 1), 1.0);
 }
 
 TEST_F(EngineTest, GroupBreaksFollowTheCollatingOrder) {
     VarnelloCore eng;
     std::vector<Variant> prev{Variant(), Variant("North"), Variant::Null()};
     std::vector<Variant> cur{Variant(), Variant("north"), Variant::Null()};
-    eng.SetBinaryCompare(false);
-    EXPECT_FALSE(eng.Quorb_SameRecords_b(2, true, prev, cur)); // General order: one group
-    eng.SetBinaryCompare(true);
-    EXPECT_TRUE(eng.Quorb_SameRecords_b(2, true, prev, cur));
+    eng.Run().SetBinaryCompare(false);
+    EXPECT_FALSE(eng.Run().Quorb_SameRecords_b(2, true, prev, cur)); // General order: one group
+    eng.Run().SetBinaryCompare(true);
+    EXPECT_TRUE(eng.Run().Quorb_SameRecords_b(2, true, prev, cur));
     cur[1] = Variant("North");
     cur[2] = Variant(1);
-    EXPECT_TRUE(eng.Quorb_SameRecords_b(2, true, prev, cur)); // Null against a value
-    eng.Quorb_SameRecords_b(2, false, prev, cur);
+    EXPECT_TRUE(eng.Run().Quorb_SameRecords_b(2, true, prev, cur)); // Null against a value
+    eng.Run().Quorb_SameRecords_b(2, false, prev, cur);
     EXPECT_EQ(prev[2].ToLong(), 1);
 }
 
@@ -484,8 +498,8 @@ TEST_F(EngineTest, DescribeArgumentsAreMarshalledFromTheOptions) {
     std::int32_t id = store(s);
     VarnelloCore eng;
     eng.SetScenarioDatabase(db);
-    DescribeArgs seen;
-    eng.Entries().Describe = [&](DescribeArgs& a, VarnelloCore&) { seen = a; return std::string(); };
+    DescribeSettings seen;
+    vtest::AnalysisOf<DescribeSettings>(eng, "Describe") = [&](DescribeSettings& a, RunContext&) { seen = a; return std::string(); };
     ASSERT_TRUE(eng.RunScenario(id)) << eng.ErrorInfo();
     EXPECT_EQ(seen.OutputTable1, "Out1");
     EXPECT_EQ(seen.Table, "Data");
@@ -517,8 +531,8 @@ TEST_F(EngineTest, DescribeWithoutFrequencyPassesDashAndZeros) {
     std::int32_t id = store(s);
     VarnelloCore eng;
     eng.SetScenarioDatabase(db);
-    DescribeArgs seen;
-    eng.Entries().Describe = [&](DescribeArgs& a, VarnelloCore&) { seen = a; return std::string(); };
+    DescribeSettings seen;
+    vtest::AnalysisOf<DescribeSettings>(eng, "Describe") = [&](DescribeSettings& a, RunContext&) { seen = a; return std::string(); };
     ASSERT_TRUE(eng.RunScenario(id));
     EXPECT_EQ(seen.FreqCode, "-");
     EXPECT_EQ(seen.Intervals, 0);
@@ -538,13 +552,13 @@ TEST_F(EngineTest, DefaultFrequencyIntervals) {
     db->Execute("INSERT INTO Range (A, B) VALUES (1, 500)");
     db->Execute("INSERT INTO Range (A, B) VALUES (300, 1001)");
     VarnelloCore eng;
-    eng.SetSourceDatabase(db);
+    vtest::BeginRun(eng.Run(), db);
     FieldList f{"", "A", "B"};
     double start = -1, width = -1;
-    EXPECT_EQ(eng.DescFreqInit_ZUR(true, 10, true, "Range", f, 0, 2, start, width), "");
+    EXPECT_EQ(CFrequency::DescFreqInit_ZUR(eng.Run(), true, 10, true, "Range", f, 0, 2, start, width), "");
     EXPECT_DOUBLE_EQ(width, 110);
     EXPECT_DOUBLE_EQ(start, 1);
-    EXPECT_EQ(eng.DescFreqInit_ZUR(true, 10, false, "Range", f, 0, 2, start, width), "");
+    EXPECT_EQ(CFrequency::DescFreqInit_ZUR(eng.Run(), true, 10, false, "Range", f, 0, 2, start, width), "");
     EXPECT_DOUBLE_EQ(start, -99);
 
     // A small range: 0.1 .. 0.4 gives L = log10(0.3) < 0, pad 10^(L-2) = 0.003,
@@ -553,18 +567,18 @@ TEST_F(EngineTest, DefaultFrequencyIntervals) {
     db->Execute("INSERT INTO Range (A) VALUES (0.1)");
     db->Execute("INSERT INTO Range (A) VALUES (0.4)");
     FieldList one{"", "A"};
-    EXPECT_EQ(eng.DescFreqInit_ZUR(true, 10, true, "Range", one, 0, 1, start, width), "");
+    EXPECT_EQ(CFrequency::DescFreqInit_ZUR(eng.Run(), true, 10, true, "Range", one, 0, 1, start, width), "");
     EXPECT_DOUBLE_EQ(width, 0.031);
-    EXPECT_EQ(eng.DescFreqInit_ZUR(false, 10, true, "Range", one, 0, 1, start, width), "");
+    EXPECT_EQ(CFrequency::DescFreqInit_ZUR(eng.Run(), false, 10, true, "Range", one, 0, 1, start, width), "");
     EXPECT_DOUBLE_EQ(width, 1);
     // Under rule "Low" the query skips the values below the bound.
-    eng.SetMissingRule("Low");
-    eng.SetMissingLowValue(0.2);
-    EXPECT_EQ(eng.DescFreqInit_ZUR(false, 10, true, "Range", one, 0, 1, start, width), "");
+    eng.Run().SetMissingRule("Low");
+    eng.Run().SetMissingLowValue(0.2);
+    EXPECT_EQ(CFrequency::DescFreqInit_ZUR(eng.Run(), false, 10, true, "Range", one, 0, 1, start, width), "");
     EXPECT_DOUBLE_EQ(start, 0.4);
-    eng.SetMissingRule("");
+    eng.Run().SetMissingRule("");
     db->Execute("DELETE * FROM Range");
-    EXPECT_EQ(eng.DescFreqInit_ZUR(false, 10, true, "Range", one, 0, 1, start, width), "No data found");
+    EXPECT_EQ(CFrequency::DescFreqInit_ZUR(eng.Run(), false, 10, true, "Range", one, 0, 1, start, width), "No data found");
 }
 
 TEST_F(EngineTest, RoundedDefaultWidthOnConstantDataIsOne) {
@@ -574,9 +588,9 @@ TEST_F(EngineTest, RoundedDefaultWidthOnConstantDataIsOne) {
     db->Execute("INSERT INTO Const (A) VALUES (7)");
     db->Execute("INSERT INTO Const (A) VALUES (7)");
     VarnelloCore eng;
-    eng.SetSourceDatabase(db);
+    vtest::BeginRun(eng.Run(), db);
     double start = 0, width = 0;
-    EXPECT_EQ(eng.DescFreqInit_ZUR(true, 5, false, "Const", FieldList{"", "A"}, 0, 1, start, width), "");
+    EXPECT_EQ(CFrequency::DescFreqInit_ZUR(eng.Run(), true, 5, false, "Const", FieldList{"", "A"}, 0, 1, start, width), "");
     EXPECT_EQ(width, 1);
     EXPECT_EQ(start, 7);
 }
@@ -620,15 +634,14 @@ TEST_F(EngineTest, SwitchStringsOfTheOtherRunners) {
         VarnelloCore eng;
         eng.SetScenarioDatabase(db);
         std::string got;
-        auto& e = eng.Entries();
-        e.Compare = [&](CompareArgs& a, VarnelloCore&) { got = a.Switches; return std::string(); };
-        e.Matrix = [&](MatrixArgs& a, VarnelloCore&) { got = a.ProbTail + ":" + a.Switches; return std::string(); };
-        e.Xtab = [&](XtabArgs& a, VarnelloCore&) { got = a.CellFunction + ":" + a.Switches; return std::string(); };
-        e.ChiSquare = [&](ChiSquareArgs& a, VarnelloCore&) {
+        vtest::AnalysisOf<CompareSettings>(eng, "Compare") = [&](CompareSettings& a, RunContext&) { got = a.Switches; return std::string(); };
+        vtest::AnalysisOf<MatrixSettings>(eng, "Matrix") = [&](MatrixSettings& a, RunContext&) { got = a.ProbTail + ":" + a.Switches; return std::string(); };
+        vtest::AnalysisOf<XtabSettings>(eng, "Crosstab") = [&](XtabSettings& a, RunContext&) { got = a.CellFunction + ":" + a.Switches; return std::string(); };
+        vtest::AnalysisOf<ChiSquareSettings>(eng, "Chi-Square") = [&](ChiSquareSettings& a, RunContext&) {
             got = std::string(a.Detail ? "detail" : "none") + " keep=" + (a.KeepBlanks ? "Y" : "N") + " all=" + (a.AllCategories ? "Y" : "N");
             return std::string();
         };
-        e.SignFit = [&](SignFitArgs& a, VarnelloCore&) {
+        vtest::AnalysisOf<SignFitSettings>(eng, {"Sign Test", "K-S Fit"}) = [&](SignFitSettings& a, RunContext&) {
             if (a.Fit)
                 got = "fit " + std::to_string(int(a.Distributions[1])) + "," + std::to_string(int(a.Distributions[2])) + "," +
                       std::to_string(int(a.Distributions[3])) + " mean=" + (a.AgainstMean ? "Y" : "N");
@@ -636,17 +649,17 @@ TEST_F(EngineTest, SwitchStringsOfTheOtherRunners) {
                 got = std::string("sign ") + (a.AgainstCustom ? "custom " : "") + FormatDouble(a.CustomValue);
             return std::string();
         };
-        e.NonParametric = [&](NonParametricArgs& a, VarnelloCore&) {
-            got = "Y at " + std::to_string(a.YPosition) + (a.Wilcoxon ? ", W" : "") + (a.Sign ? ", S" : "");
+        vtest::AnalysisOf<PairedFieldsSettings>(eng, "Paired Fields") = [&](PairedFieldsSettings& a, RunContext&) {
+            got = "Y at " + std::to_string(a.YPosition()) + (a.Wilcoxon ? ", W" : "") + (a.Sign ? ", S" : "");
             return std::string();
         };
-        e.MannKSKruskal = [&](MannKSKruskalArgs& a, VarnelloCore&) {
-            got = "groups " + std::to_string(a.nGroupFields) + (a.MannWhitney ? " MW" : "") + (a.KolmogorovSmirnov ? " KS" : "") +
+        vtest::AnalysisOf<MannKruskalSettings>(eng, {"2 Sample", "N Sample"}) = [&](MannKruskalSettings& a, RunContext&) {
+            got = "groups " + std::to_string(a.ComparePosition()) + (a.MannWhitney ? " MW" : "") + (a.KolmogorovSmirnov ? " KS" : "") +
                   (a.KruskalWallis ? " KW" : "");
             return std::string();
         };
-        e.Runs = [&](RunsArgs& a, VarnelloCore&) { got = "runs " + std::to_string(a.nGroupFields); return std::string(); };
-        e.Regression = [&](RegressionArgs& a, VarnelloCore&) {
+        vtest::AnalysisOf<RunsSettings>(eng, "2 Sample") = [&](RunsSettings& a, RunContext&) { got = "runs " + std::to_string(a.ComparePosition()); return std::string(); };
+        vtest::AnalysisOf<RegressionSettings>(eng, "Regression") = [&](RegressionSettings& a, RunContext&) {
             got = std::string(1, a.Kind) + " order " + std::to_string(a.PolyOrder) + (a.Anova ? " anova" : "");
             return std::string();
         };
@@ -671,12 +684,12 @@ TEST_F(EngineTest, DatabasePropertiesFollowTheOwnershipRule) {
         s.subType = "Percentiles";
         s.fields = {{"Sales", "X"}};
         std::int32_t id = store(s);
-        eng.Entries().Percentile = [](PercentileArgs&, VarnelloCore&) { return std::string(); };
+        vtest::AnalysisOf<PercentileSettings>(eng, "Percentiles") = [](PercentileSettings&, RunContext&) { return std::string(); };
         Varnello::RunScenarioArgs args;
         args.ScenarioDatabase = Varnello::DatabaseArg(path); // this run only, opened by the engine
         DatabasePtr during;
-        eng.Entries().Percentile = [&](PercentileArgs&, VarnelloCore& e) {
-            during = e.ScenarioDatabase();
+        vtest::AnalysisOf<PercentileSettings>(eng, "Percentiles") = [&](PercentileSettings&, RunContext&) {
+            during = eng.ScenarioDatabase();
             return std::string();
         };
         EXPECT_TRUE(eng.RunScenario(id, args)) << eng.ErrorInfo();
@@ -714,7 +727,7 @@ TEST_F(EngineTest, EachRunHasItsOwnTemporaryDatabaseAndLeavesNothingBehind) {
     s.fields = {{"Sales", "X"}};
     std::int32_t id = store(s);
     std::vector<std::string> paths;
-    auto entry = [&](PercentileArgs&, VarnelloCore& e) {
+    auto entry = [&](PercentileSettings&, RunContext& e) {
         EXPECT_TRUE(e.Quorb_UTIL_MakeTempDB());
         paths.push_back(e.TempDbPath());
         EXPECT_TRUE(std::filesystem::exists(e.TempDbPath()));
@@ -726,8 +739,8 @@ TEST_F(EngineTest, EachRunHasItsOwnTemporaryDatabaseAndLeavesNothingBehind) {
     VarnelloCore a, b;
     a.SetScenarioDatabase(db);
     b.SetScenarioDatabase(db);
-    a.Entries().Percentile = entry;
-    b.Entries().Percentile = entry;
+    vtest::AnalysisOf<PercentileSettings>(a, "Percentiles") = entry;
+    vtest::AnalysisOf<PercentileSettings>(b, "Percentiles") = entry;
     EXPECT_TRUE(a.RunScenario(id));
     EXPECT_TRUE(b.RunScenario(id));
     ASSERT_EQ(paths.size(), 2u);
@@ -799,7 +812,7 @@ TEST_F(EngineTest, ARecordPassWithoutAnOpenInputRecordsetFailsTheRunInsteadOfCra
     std::int32_t id = store(s);
     VarnelloCore eng;
     eng.SetScenarioDatabase(db);
-    eng.Entries().Percentile = [](PercentileArgs&, VarnelloCore& e) {
+    vtest::AnalysisOf<PercentileSettings>(eng, "Percentiles") = [](PercentileSettings&, RunContext& e) {
         ProcGuard proc(gEngineErr, "Quorb_Percentile");
         try {
             e.InputRecordset()->MoveNext();
@@ -862,12 +875,12 @@ TEST_F(EngineTest, EmptyTableNeverClosesTheCallersDatabase) {
     td->Fields().Append(td->CreateField("V", dbLong));
     db->TableDefs().Append(td);
     for (int i = 0; i < 5; ++i) db->Execute("INSERT INTO Small (V) VALUES (" + std::to_string(i) + ")");
-    eng.Quorb_EmptyTable(false, "Small", 5, db); // row by row below 100 rows
+    eng.Run().Quorb_EmptyTable(false, "Small", 5, db); // row by row below 100 rows
     EXPECT_EQ(eng.ErrHandler()->ErrNumber(), 0) << eng.ErrHandler()->ErrDescription();
     EXPECT_TRUE(db->IsOpen());
     EXPECT_EQ(db->TableDefs()("Small")->RecordCount(), 0);
     for (int i = 0; i < 120; ++i) db->Execute("INSERT INTO Small (V) VALUES (" + std::to_string(i) + ")");
-    eng.Quorb_EmptyTable(false, "Small", 120, db); // one statement at 100 rows and more
+    eng.Run().Quorb_EmptyTable(false, "Small", 120, db); // one statement at 100 rows and more
     EXPECT_EQ(db->TableDefs()("Small")->RecordCount(), 0);
 }
 
@@ -880,7 +893,7 @@ TEST_F(EngineTest, NamesFromScenarioRowsCannotChangeTheStatement) {
     std::int32_t id = store(s);
     VarnelloCore eng;
     eng.SetScenarioDatabase(db);
-    eng.Entries().Percentile = [](PercentileArgs& a, VarnelloCore& e) {
+    vtest::AnalysisOf<PercentileSettings>(eng, "Percentiles") = [](PercentileSettings& a, RunContext& e) {
         std::vector<long> t, z;
         return e.Quorb_InitDataTable(a.Table, a.fields, a.nG, t, z);
     };
@@ -891,8 +904,8 @@ TEST_F(EngineTest, NamesFromScenarioRowsCannotChangeTheStatement) {
     td->Fields().Append(td->CreateField("Sales 'in' \"EUR\"", dbDouble));
     db->TableDefs().Append(td);
     db->Execute("INSERT INTO Odd VALUES (1.5)");
-    VarnelloCore e2;
-    e2.SetSourceDatabase(db);
+    RunContext e2;
+    vtest::BeginRun(e2, db);
     std::vector<long> types, sizes;
     EXPECT_EQ(e2.Quorb_InitDataTable("Odd", FieldList{"", "Sales 'in' \"EUR\""}, 0, types, sizes), "");
     EXPECT_EQ(e2.DataRecordset()->Fields(0)->Value().ToDouble(), 1.5);

@@ -41,6 +41,9 @@ protected:
     dao::DatabasePtr m_db;
 };
 
+// The rank the caller gives a Chi-Square scenario (the first of its group).
+constexpr std::int16_t kRank = 100;
+
 CMelvarsScenario ChiSquare() {
     CMelvarsScenario s = NewScenarioDefaults();
     s.SetScenario_Type("N");
@@ -55,7 +58,7 @@ CMelvarsScenario ChiSquare() {
 
 TEST_F(ScenarioSave, NewScenarioWritesItsThreeRowsUnderTheNewNumber) {
     const std::vector<ScenarioFieldRow> fields = {{"Region", "G", 1}, {"Brand", "C", 1}, {"Unused", "", 0}};
-    const ScenarioSaveResult r = SaveScenario(*m_db, 0, ChiSquare(), fields, "maria");
+    const ScenarioSaveResult r = SaveScenario(*m_db, 0, ChiSquare(), kRank, fields, "maria");
     ASSERT_TRUE(r.Saved) << r.Message;
     EXPECT_EQ(r.ScenarioID, 1); // the first AutoNumber of a new table
     const std::string where = " WHERE Scenario_ID = 1";
@@ -87,11 +90,11 @@ TEST_F(ScenarioSave, NewScenarioWritesItsThreeRowsUnderTheNewNumber) {
 }
 
 TEST_F(ScenarioSave, SavingAgainEditsTheSameRowsAndReplacesTheFields) {
-    const ScenarioSaveResult first = SaveScenario(*m_db, 0, ChiSquare(), {{"Region", "G", 1}}, "maria");
+    const ScenarioSaveResult first = SaveScenario(*m_db, 0, ChiSquare(), kRank, {{"Region", "G", 1}}, "maria");
     ASSERT_TRUE(first.Saved);
     CMelvarsScenario s = ChiSquare();
     s.SetScenario_Description("second");
-    const ScenarioSaveResult again = SaveScenario(*m_db, first.ScenarioID, s, {{"Brand", "C", 1}}, "olaf");
+    const ScenarioSaveResult again = SaveScenario(*m_db, first.ScenarioID, s, kRank, {{"Brand", "C", 1}}, "olaf");
     ASSERT_TRUE(again.Saved) << again.Message;
     EXPECT_EQ(again.ScenarioID, first.ScenarioID);
     EXPECT_EQ(Count("usysQuorbScenarios"), 1);
@@ -102,12 +105,30 @@ TEST_F(ScenarioSave, SavingAgainEditsTheSameRowsAndReplacesTheFields) {
     EXPECT_EQ(Value("SELECT * FROM usysQuorbFields", "FieldDef_Name"), "Brand"); // Region lost its row
 }
 
+// An edit that stamped its time into Scenario_DateCreated would lose the day
+// the scenario was made and leave Scenario_LastModified empty.
+TEST_F(ScenarioSave, AnEditStampsLastModifiedAndKeepsTheCreationDate) {
+    const ScenarioSaveResult first = SaveScenario(*m_db, 0, ChiSquare(), kRank, {{"Region", "G", 1}}, "maria");
+    ASSERT_TRUE(first.Saved) << first.Message;
+    const std::string where = " WHERE Scenario_ID = " + std::to_string(first.ScenarioID);
+    EXPECT_EQ(Value("SELECT * FROM usysQuorbScenarios" + where, "Scenario_LastModified"), "Null"); // never edited
+    // A creation day long before any save of this test.
+    m_db->Execute("UPDATE usysQuorbScenarios SET Scenario_DateCreated = #2001-02-03#" + where);
+    const std::string created = Value("SELECT * FROM usysQuorbScenarios" + where, "Scenario_DateCreated");
+    ASSERT_TRUE(SaveScenario(*m_db, first.ScenarioID, ChiSquare(), kRank, {{"Region", "G", 1}}, "olaf").Saved);
+    EXPECT_EQ(Value("SELECT * FROM usysQuorbScenarios" + where, "Scenario_DateCreated"), created);
+    EXPECT_EQ(Value("SELECT Count(*) AS n FROM usysQuorbScenarios" + where +
+                        " AND Scenario_LastModified > Scenario_DateCreated",
+                    "n"),
+              "1"); // stamped, and later than the creation day
+}
+
 TEST_F(ScenarioSave, ExistingScenarioWithoutOptionsRowGetsOne) {
     vtest::ScenarioSpec spec;
     spec.writeOptionsRow = false;
     const std::int32_t id = vtest::StoreScenario(*m_db, spec);
     ASSERT_EQ(Count("usysQuorbOptions"), 0);
-    ASSERT_TRUE(SaveScenario(*m_db, id, ChiSquare(), {}, "u").Saved);
+    ASSERT_TRUE(SaveScenario(*m_db, id, ChiSquare(), kRank, {}, "u").Saved);
     EXPECT_EQ(Value("SELECT * FROM usysQuorbOptions WHERE Scenario_ID = " + std::to_string(id), "ChiDetail"), "True");
 }
 
@@ -125,7 +146,7 @@ TEST_F(ScenarioSave, SaveFailureRollsBackEveryRowAndGivesNoNumber) {
         {42, {{"Region", "G", 1}}, "a scenario number without a header row"},
     };
     for (const Case& c : cases) {
-        const ScenarioSaveResult r = SaveScenario(*m_db, c.id, ChiSquare(), c.fields, "u");
+        const ScenarioSaveResult r = SaveScenario(*m_db, c.id, ChiSquare(), kRank, c.fields, "u");
         EXPECT_FALSE(r.Saved) << c.reason;
         EXPECT_EQ(r.ScenarioID, 0) << c.reason;
         EXPECT_FALSE(r.Message.empty()) << c.reason;
@@ -134,7 +155,7 @@ TEST_F(ScenarioSave, SaveFailureRollsBackEveryRowAndGivesNoNumber) {
         EXPECT_EQ(Count("usysQuorbFields"), 0) << c.reason;
     }
     // The database is usable afterwards: the next save succeeds.
-    EXPECT_TRUE(SaveScenario(*m_db, 0, ChiSquare(), {{"Region", "G", 1}}, "u").Saved);
+    EXPECT_TRUE(SaveScenario(*m_db, 0, ChiSquare(), kRank, {{"Region", "G", 1}}, "u").Saved);
 }
 
 TEST(ScenarioOptions, EveryOptionColumnReachesItsPropertyAndBack) {

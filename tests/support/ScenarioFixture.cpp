@@ -45,4 +45,40 @@ std::int32_t StoreScenario(dao::Database& db, const ScenarioSpec& spec) {
     return saved.ScenarioID;
 }
 
+std::pair<std::int32_t, std::int32_t> MakeDescribeAndChiSquareFile(const std::string& path, double offset) {
+    using namespace dao;
+    auto db = DBEngine().CreateDatabase(path, dbLangGeneral);
+    if (!CreateScenarioTablesIn(db)) throw DaoError(0, "The scenario tables could not be made in " + path);
+    auto td = db->CreateTableDef("Data");
+    td->Fields().Append(td->CreateField("G", dbText, 5));
+    td->Fields().Append(td->CreateField("X", dbDouble));
+    db->TableDefs().Append(td);
+    auto rs = db->OpenRecordset("Data", dbOpenDynaset);
+    for (int i = 1; i <= 9; ++i) {
+        rs->AddNew();
+        rs->Fields("G")->SetValue(i <= 4 ? "a" : "b");
+        rs->Fields("X")->SetValue(offset + i);
+        rs->Update();
+    }
+    rs->Close();
+    ScenarioSpec d;
+    d.subType = "Describe";
+    d.inputTable = "Data";
+    d.outputTable1 = "OutD";
+    d.options = {{"Mean", true}, {"Percentile", true}, {"PercentileRadio", "Median"}};
+    d.fields = {{"G", "G"}, {"X", "X"}};
+    const std::int32_t describe = StoreScenario(*db, d);
+    ScenarioSpec c;
+    c.analysisType = "N";
+    c.subType = "Chi-Square";
+    c.inputTable = "Data";
+    c.outputTable1 = "OutC";
+    c.outputTable2 = "OutC2";
+    c.options = {{"ChiAll", false}, {"ChiDetail", true}, {"ChiIgnoreBlanks", false}};
+    c.fields = {{"G", "C"}};
+    const std::int32_t chi = StoreScenario(*db, c);
+    db->Close();
+    return {describe, chi};
+}
+
 } // namespace vtest

@@ -62,4 +62,12 @@ bool CreateScenarioTablesIn(const dao::DatabasePtr& db);
 // with the routine's message.
 std::int32_t StoreScenario(dao::Database& db, const ScenarioSpec& spec);
 
+// A closed file at `path` for runs from several engines at once: the
+// scenario tables, Data (G "a" with X = offset + 1 .. offset + 4, "b" with
+// offset + 5 .. offset + 9) and two scenarios on it: Describe of X by G with
+// the mean and the median into OutD (the median stages through a work
+// database), and a Chi-Square of G with its detail table into OutC and
+// OutC2. Returns their numbers, Describe's first.
+std::pair<std::int32_t, std::int32_t> MakeDescribeAndChiSquareFile(const std::string& path, double offset = 0);
+
 } // namespace vtest

@@ -1,7 +1,6 @@
-// The data services every analysis calls back into: its sorted input, field
-// types, the missing-value filter and test, weights, group breaks, progress,
-// the temporary work database and its output tables.
-#include "engine/VarnelloCore.h"
+#include "engine/RunContext.h"
+
+#include "engine/Varnello.h"
 
 #include "engine/OutputTableRules.h"
 #include "engine/WorkFolder.h"
@@ -17,7 +16,7 @@
 
 using namespace dao;
 
-std::string VarnelloCore::Quorb_InitDataTable(const std::string& table, const FieldList& fields, std::int16_t nSort,
+std::string RunContext::Quorb_InitDataTable(const std::string& table, const FieldList& fields, std::int16_t nSort,
                                           std::vector<long>& types, std::vector<long>& sizes, bool sortFirstData) {
     ProcGuard proc(gEngineErr, "Quorb_InitDataTable");
     std::string msg;
@@ -47,11 +46,13 @@ std::string VarnelloCore::Quorb_InitDataTable(const std::string& table, const Fi
     return msg;
 }
 
-std::string VarnelloCore::OpenDataRecordset(const std::string& sql) {
+std::string RunContext::OpenDataRecordset(const std::string& sql) {
     std::string text = sql;
     if (text.empty() || text.back() != ';') text += ";";
+    m_dataSql.clear();
     try {
-        m_dataRs = m_sourceDb->OpenRecordset(text, dbOpenDynaset, dbReadOnly | dbSeeChanges);
+        m_dataRs = m_frame.source->OpenRecordset(text, dbOpenDynaset, dbReadOnly | dbSeeChanges);
+        m_dataSql = text;
         // A number field that holds no number (another program stored a
         // text or a blob there) fails the run at that record.
         std::weak_ptr<Recordset> read = m_dataRs;
@@ -70,7 +71,22 @@ std::string VarnelloCore::OpenDataRecordset(const std::string& sql) {
     return {};
 }
 
-void VarnelloCore::Quorb_InitFieldTypes(Recordset& rs, std::int16_t n, const FieldList& fields, std::vector<long>& types,
+std::string RunContext::OpenDataRecordsetAgain(RecordsetPtr& rs) {
+    rs.reset();
+    if (m_dataSql.empty() || !m_frame.source)
+        throw RunTimeError(91, "Object variable or With block variable not set: the input data was not opened.");
+    try {
+        if (m_dataAgainRs) m_dataAgainRs->Close();
+        m_dataAgainRs = m_frame.source->OpenRecordset(m_dataSql, dbOpenDynaset, dbReadOnly | dbSeeChanges);
+    } catch (const DaoError& e) {
+        m_dataAgainRs.reset();
+        return e.Description();
+    }
+    rs = m_dataAgainRs;
+    return {};
+}
+
+void RunContext::Quorb_InitFieldTypes(Recordset& rs, std::int16_t n, const FieldList& fields, std::vector<long>& types,
                                     std::vector<long>& sizes) {
     ProcGuard proc(gEngineErr, "Quorb_InitFieldTypes");
     try {
@@ -87,7 +103,7 @@ void VarnelloCore::Quorb_InitFieldTypes(Recordset& rs, std::int16_t n, const Fie
     }
 }
 
-std::string VarnelloCore::Quorb_DataWhere(const std::string& f) const {
+std::string RunContext::Quorb_DataWhere(const std::string& f) const {
     // Bounds are written in the invariant round-trip form, so that the SQL
     // reads back exactly the double the rule holds, whatever the locale.
     auto num = [](double v) { return FormatDoubleRoundTrip(v); };
@@ -99,7 +115,7 @@ std::string VarnelloCore::Quorb_DataWhere(const std::string& f) const {
     return {};
 }
 
-bool VarnelloCore::Quorb_DataOk_b(double x, bool bEqualOnly) const {
+bool RunContext::Quorb_DataOk_b(double x, bool bEqualOnly) const {
     if (bEqualOnly) return !(NamesEqual(m_missingRule, "Equal") && x == m_missingEqual);
     if (NamesEqual(m_missingRule, "Equal")) return x != m_missingEqual;
     if (NamesEqual(m_missingRule, "Low")) return x >= m_missingLow;
@@ -108,7 +124,7 @@ bool VarnelloCore::Quorb_DataOk_b(double x, bool bEqualOnly) const {
     return true;
 }
 
-double VarnelloCore::Quorb_WeightCalc(bool bWeight, const FieldList& fields, std::int16_t weightIndex) {
+double RunContext::Quorb_WeightCalc(bool bWeight, const FieldList& fields, std::int16_t weightIndex) {
     ProcGuard proc(gEngineErr, "Quorb_WeightCalc");
     double w = 0;
     try {
@@ -120,14 +136,14 @@ double VarnelloCore::Quorb_WeightCalc(bool bWeight, const FieldList& fields, std
     return w;
 }
 
-double VarnelloCore::WeightOf(const Variant& v) const {
+double RunContext::WeightOf(const Variant& v) const {
     if (v.IsNull()) return 0.0;
     double d = v.ToDouble();
     if (NamesEqual(m_missingRule, "Equal") && d == m_missingEqual) return 0.0;
     return d > 0 ? d : 0.0;
 }
 
-bool VarnelloCore::Quorb_SameRecords_b(std::int16_t n, bool bCompare, std::vector<Variant>& previous,
+bool RunContext::Quorb_SameRecords_b(std::int16_t n, bool bCompare, std::vector<Variant>& previous,
                                    const std::vector<Variant>& current) const {
     if (!bCompare) {
         for (int i = 1; i <= n; ++i) previous[static_cast<std::size_t>(i)] = current[static_cast<std::size_t>(i)];
@@ -150,7 +166,7 @@ bool VarnelloCore::Quorb_SameRecords_b(std::int16_t n, bool bCompare, std::vecto
     return false;
 }
 
-bool VarnelloCore::Quorb_SameValue(const Variant& a, const Variant& b, bool bTextCompare) const {
+bool RunContext::Quorb_SameValue(const Variant& a, const Variant& b, bool bTextCompare) const {
     if (a.IsNull() && b.IsNull()) return true;
     if (a.IsNull() || b.IsNull()) return false;
     if (!a.IsString()) return a.Equals(b, false);
@@ -159,14 +175,14 @@ bool VarnelloCore::Quorb_SameValue(const Variant& a, const Variant& b, bool bTex
     return a.Equals(b, true);
 }
 
-void VarnelloCore::Quorb_Msg(long r, bool bForce, const std::string& m) {
+void RunContext::Quorb_Msg(long r, bool bForce, const std::string& m) {
     // A stop asked for from another thread ends the analysis here, at the
     // record it counts: run-time error 18, which the run turns into its
     // stopped message without an error report.
     if (m_stopRequested.load(std::memory_order_relaxed)) throw RunTimeError(18);
     // A step's text names the step an unexpected error report shows.
-    if (r == 0 && m_errHandler) m_errHandler->SetCurrentOperation(m);
-    if (!m_showStatus || !m_events) return;
+    if (r == 0 && m_frame.handler) m_frame.handler->SetCurrentOperation(m);
+    if (!m_frame.showStatus || !m_frame.events) return;
     // The text is built in the run's own buffer: the count every fifth record
     // allocates nothing.
     std::string& text = m_statusText;
@@ -185,7 +201,7 @@ void VarnelloCore::Quorb_Msg(long r, bool bForce, const std::string& m) {
     raiseStatStatus(text);
 }
 
-bool VarnelloCore::Quorb_UTIL_MakeTempDB() {
+bool RunContext::Quorb_UTIL_MakeTempDB() {
     ProcGuard proc(gEngineErr, "Quorb_UTIL_MakeTempDB");
     try {
         if (m_tempDb && m_tempDb->IsOpen()) {
@@ -211,6 +227,10 @@ bool VarnelloCore::Quorb_UTIL_MakeTempDB() {
         own.workFile = true;
         own.pageSize = 65536;
         m_tempDb = DBEngine().Workspaces(0)->OpenDatabase(m_tempDbPath, false, false, own);
+        // Its tables are written in sequence and read back run by run: a small
+        // page cache serves them (a page a reader stands on stays whatever
+        // the size), and the run's memory does not grow with its tables.
+        m_tempDb->conn()->Exec(SystemSql("PRAGMA cache_size = -512"));
         return true;
     } catch (const RunTimeError& e) {
         m_tempDbError = e.Description();
@@ -223,11 +243,11 @@ bool VarnelloCore::Quorb_UTIL_MakeTempDB() {
     return false;
 }
 
-std::string VarnelloCore::Quorb_CreateTable(const TableDefPtr& td, bool bOpen) {
+std::string RunContext::Quorb_CreateTable(const TableDefPtr& td, bool bOpen) {
     std::string msg;
     try {
-        if (!m_outputDb) return "No output database is open for the table " + (td ? td->Name() : std::string()) + ".";
-        m_outputDb->TableDefs().Append(td);
+        if (!m_frame.output) return "No output database is open for the table " + (td ? td->Name() : std::string()) + ".";
+        m_frame.output->TableDefs().Append(td);
     } catch (const DaoError& e) {
         return e.Description();
     } catch (const std::exception& e) {
@@ -237,7 +257,7 @@ std::string VarnelloCore::Quorb_CreateTable(const TableDefPtr& td, bool bOpen) {
     // may go on without its output recordset.
     if (bOpen) {
         try {
-            m_outputRs = m_outputDb->OpenRecordset(td->Name(), dbOpenDynaset);
+            m_outputRs = m_frame.output->OpenRecordset(td->Name(), dbOpenDynaset);
         } catch (const DaoError& e) {
             m_outputRs.reset();
             msg = e.Description();
@@ -250,15 +270,15 @@ std::string VarnelloCore::Quorb_CreateTable(const TableDefPtr& td, bool bOpen) {
     return msg;
 }
 
-void VarnelloCore::Quorb_DeleteTable(bool bTemp, const std::string& table) {
+void RunContext::Quorb_DeleteTable(bool bTemp, const std::string& table) {
     try {
-        DatabasePtr db = bTemp ? m_tempDb : m_outputDb;
+        DatabasePtr db = bTemp ? m_tempDb : m_frame.output;
         if (db) db->TableDefs().Delete(table);
     } catch (...) {
     }
 }
 
-void VarnelloCore::Quorb_EmptyTable(bool bTemp, const std::string& table, long rows, const DatabasePtr& db) {
+void RunContext::Quorb_EmptyTable(bool bTemp, const std::string& table, long rows, const DatabasePtr& db) {
     ProcGuard proc(gEngineErr, "Quorb_EmptyTable");
     try {
         if (rows <= 0) return;
@@ -270,7 +290,7 @@ void VarnelloCore::Quorb_EmptyTable(bool bTemp, const std::string& table, long r
     }
 }
 
-void VarnelloCore::EmptyTable2(bool bTemp, const std::string& table, const DatabasePtr& db) {
+void RunContext::EmptyTable2(bool bTemp, const std::string& table, const DatabasePtr& db) {
     ProcGuard proc(gEngineErr, "EmptyTable2");
     try {
         DatabasePtr target = bTemp ? m_tempDb : db;
@@ -288,7 +308,7 @@ void VarnelloCore::EmptyTable2(bool bTemp, const std::string& table, const Datab
     }
 }
 
-bool VarnelloCore::Util_FieldExists(const std::string& table, const std::string& field, const DatabasePtr& db) {
+bool RunContext::Util_FieldExists(const std::string& table, const std::string& field, const DatabasePtr& db) {
     ProcGuard proc(gEngineErr, "Util_FieldExists");
     TableDefPtr td;
     try {
@@ -336,21 +356,21 @@ bool sameLayout(TableDef& existing, TableDef& wanted) {
 
 } // namespace
 
-std::string VarnelloCore::outputNameRefusal(const std::string& name, const std::string& sourceTable) const {
+std::string RunContext::OutputNameRefusal(const std::string& name, const std::string& sourceTable) const {
     OutputTableRules::Context cx;
-    cx.output = m_outputDb;
-    cx.source = m_sourceDb;
+    cx.output = m_frame.output;
+    cx.source = m_frame.source;
     cx.sourceTable = sourceTable;
-    cx.scenarioTables = {m_scenarioTbl, m_optionsTbl, m_fieldTbl};
+    cx.scenarioTables = m_frame.scenarioTables;
     return OutputTableRules::Refusal(name, cx);
 }
 
-std::string VarnelloCore::ReplaceOutputTable(const TableDefPtr& td, bool open, const std::function<std::string()>& reopen,
+std::string RunContext::ReplaceOutputTable(const TableDefPtr& td, bool open, const std::function<std::string()>& reopen,
                                          const std::string& sourceTable) {
     DatabasePtr out = OutputDatabase();
     if (!td) return "The output table has no definition.";
     if (!out) return "No output database is open for the table " + td->Name() + ".";
-    std::string refusal = outputNameRefusal(td->Name(), sourceTable);
+    std::string refusal = OutputNameRefusal(td->Name(), sourceTable);
     if (!refusal.empty()) return refusal;
     // A table the database cannot hold is refused before anything is touched.
     try {
@@ -407,7 +427,7 @@ std::string VarnelloCore::ReplaceOutputTable(const TableDefPtr& td, bool open, c
     return msg;
 }
 
-double VarnelloCore::DataValue(const Variant& value, const std::string& field) {
+double RunContext::DataValue(const Variant& value, const std::string& field) {
     try {
         return value.ToDouble();
     } catch (const std::exception&) {
@@ -415,7 +435,7 @@ double VarnelloCore::DataValue(const Variant& value, const std::string& field) {
     notANumber(value, field, m_dataRs.get());
 }
 
-void VarnelloCore::notANumber(const Variant& value, const std::string& field, Recordset* read) {
+void RunContext::notANumber(const Variant& value, const std::string& field, Recordset* read) {
     std::string where;
     try {
         if (read && read->AbsolutePosition() >= 0)
@@ -427,11 +447,11 @@ void VarnelloCore::notANumber(const Variant& value, const std::string& field, Re
     throw RunTimeError(13, "Type mismatch: the value " + shown + " in field " + field + where + " is not a number.");
 }
 
-std::string VarnelloCore::CheckNumbers(const std::string& table, const std::vector<std::string>& fields) {
+std::string RunContext::CheckNumbers(const std::string& table, const std::vector<std::string>& fields) {
     for (const std::string& field : fields) {
         std::optional<Database::NonNumber> bad;
         try {
-            bad = m_sourceDb->FirstNonNumber(table, field);
+            bad = m_frame.source->FirstNonNumber(table, field);
         } catch (const DaoError& e) {
             return e.Description();
         }
@@ -443,12 +463,67 @@ std::string VarnelloCore::CheckNumbers(const std::string& table, const std::vect
     return {};
 }
 
-dao::RecordsetPtr VarnelloCore::InputRecordset() const {
+dao::RecordsetPtr RunContext::InputRecordset() const {
     if (!m_dataRs) throw RunTimeError(91, "Object variable or With block variable not set: the input data was not opened.");
     return m_dataRs;
 }
 
-std::string VarnelloCore::UnexpectedErrorMessage(const CErr_ZUR* handler, const std::string& fallback) {
+std::string RunContext::UnexpectedErrorMessage(const CErr_ZUR* handler, const std::string& fallback) {
     if (handler && !handler->ErrDescription().empty()) return handler->ErrDescription();
     return fallback;
+}
+
+// --- the run's frame -----------------------------------------------------------------------
+
+RunContext::~RunContext() { End(); }
+
+void RunContext::Begin(Frame frame) {
+    End();
+    m_frame = std::move(frame);
+    m_runOutputs.clear();
+    m_dataSql.clear();
+    m_tempDbError.clear();
+    m_binaryCompare = false;
+    m_missingRule.clear();
+    m_missingEqual = m_missingLow = m_missingHigh = 0;
+}
+
+void RunContext::CloseRecordsets() noexcept {
+    for (auto* rs : {&m_dataAgainRs, &m_dataRs, &m_outputRs, &m_outputRs2}) {
+        try {
+            if (*rs) (*rs)->Close();
+        } catch (...) {
+        }
+        rs->reset();
+    }
+}
+
+void RunContext::End() noexcept {
+    try {
+        if (!m_tempDbPath.empty()) {
+            if (m_tempDb) m_tempDb->Close();
+            m_tempDb.reset();
+            DBEngine().Idle(dbRefreshCache);
+            std::error_code ec;
+            std::filesystem::remove(m_tempDbPath, ec);
+            std::filesystem::remove(m_tempDbPath + "-journal", ec);
+            m_tempDbPath.clear();
+        }
+    } catch (...) {
+    }
+    CloseRecordsets();
+}
+
+void RunContext::ReportLockWait(const std::string& path, std::chrono::milliseconds waited,
+                                std::chrono::milliseconds limit) {
+    if (!m_frame.showStatus || !m_frame.events) return;
+    auto seconds = [](std::chrono::milliseconds t) { return std::to_string((t.count() + 500) / 1000); };
+    m_statusText = "Waiting for another program to release " + path + " (" + seconds(waited) + " of " +
+                   seconds(limit) + " seconds)...";
+    raiseStatStatus(m_statusText);
+}
+
+// The listener may change the text: each event fills it anew.
+void RunContext::raiseStatStatus(std::string& msg) {
+    if (m_frame.events) m_frame.events->StatStatus(msg);
 }

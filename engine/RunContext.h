@@ -1,0 +1,179 @@
+#pragma once
+// What a running analysis sees of the engine: the run's databases and
+// recordsets, its missing-value rule, and the data services every analysis
+// calls back into (its sorted input, field types, the missing-value filter
+// and test, weights, group breaks, progress, the temporary work database
+// and its output tables). The engine makes one for each run; nothing of it
+// outlives the run but what the engine keeps for its next one.
+#include "db/Dao.h"
+#include "engine/AnalysisSettings.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CErr_ZUR;
+class IVarnelloEvents;
+
+class RunContext {
+public:
+    RunContext() = default;
+    ~RunContext();
+    RunContext(const RunContext&) = delete;
+    RunContext& operator=(const RunContext&) = delete;
+
+    // --- the run's frame (set by the engine) ----------------------------------------
+    struct Frame {
+        dao::DatabasePtr source, output;
+        std::vector<std::string> scenarioTables; // never replaced by an output table
+        IVarnelloEvents* events = nullptr;
+        std::shared_ptr<CErr_ZUR> handler;
+        bool showStatus = false;
+    };
+    // Starts a run: every state of the previous one is forgotten.
+    void Begin(Frame frame);
+    // Ends it: recordsets closed, the work database deleted. Never throws.
+    void End() noexcept;
+    // Closes the data and output recordsets (before the output is committed).
+    void CloseRecordsets() noexcept;
+
+    // --- stopping and waiting ---------------------------------------------------------
+    // From any thread: the run under way stops at the next record counted
+    // for progress (Quorb_Msg), with run-time error 18.
+    void RequestStop() noexcept { m_stopRequested.store(true, std::memory_order_relaxed); }
+    bool StopRequested() const noexcept { return m_stopRequested.load(std::memory_order_relaxed); }
+    void ClearStopRequest() noexcept { m_stopRequested.store(false); }
+    // The progress text while a statement waits for another program's lock.
+    void ReportLockWait(const std::string& path, std::chrono::milliseconds waited, std::chrono::milliseconds limit);
+
+    // --- databases and recordsets ------------------------------------------------------
+    const dao::DatabasePtr& SourceDatabase() const { return m_frame.source; }
+    const dao::DatabasePtr& OutputDatabase() const { return m_frame.output; }
+    const dao::DatabasePtr& TempDatabase() const { return m_tempDb; }
+    const std::string& TempDbPath() const { return m_tempDbPath; }
+    // Why the work database could not be made (empty when it could).
+    const std::string& TempDbError() const { return m_tempDbError; }
+    dao::RecordsetPtr DataRecordset() const { return m_dataRs; }
+    // The run's input for a record pass. Reading it before a data service
+    // has opened it is a fault of the caller: it raises run-time error 91
+    // instead of handing out a null recordset.
+    dao::RecordsetPtr InputRecordset() const;
+    void SetDataRecordset(dao::RecordsetPtr rs) { m_dataRs = std::move(rs); }
+    // A second reading of the run's input: another recordset on the
+    // statement the data recordset was last opened with, giving the same
+    // records in the same order beside it (into `rs`). The result is the
+    // database's error text, empty on success. The end of the run closes it.
+    std::string OpenDataRecordsetAgain(dao::RecordsetPtr& rs);
+    dao::RecordsetPtr OutputRecordset() const { return m_outputRs; }
+    void SetOutputRecordset(dao::RecordsetPtr rs) { m_outputRs = std::move(rs); }
+    dao::RecordsetPtr OutputRecordset2() const { return m_outputRs2; }
+    void SetOutputRecordset2(dao::RecordsetPtr rs) { m_outputRs2 = std::move(rs); }
+
+    // --- the missing-value rule and text comparison ------------------------------------
+    const std::string& MissingRule() const { return m_missingRule; }
+    void SetMissingRule(const std::string& v) { m_missingRule = v; }
+    double MissingEqualValue() const { return m_missingEqual; }
+    void SetMissingEqualValue(double v) { m_missingEqual = v; }
+    double MissingLowValue() const { return m_missingLow; }
+    void SetMissingLowValue(double v) { m_missingLow = v; }
+    double MissingHighValue() const { return m_missingHigh; }
+    void SetMissingHighValue(double v) { m_missingHigh = v; }
+    bool BinaryCompare() const { return m_binaryCompare; }
+    void SetBinaryCompare(bool v) { m_binaryCompare = v; }
+    bool ShowStatus() const { return m_frame.showStatus; }
+    // The engine's error handler for this run.
+    const std::shared_ptr<CErr_ZUR>& ErrHandler() const { return m_frame.handler; }
+    void SetShowStatus(bool v) { m_frame.showStatus = v; }
+
+    // --- data services -------------------------------------------------------------------
+    // Opens the data recordset on fields 1 .. n, ordered by the first nSort
+    // fields and, when sortFirstData, by the field after them too (all n when
+    // nSort is n); records of equal keys keep the order of the source. An
+    // analysis that orders each group's values itself passes false: SQLite
+    // then sorts by the group fields only, and not at all without one.
+    std::string Quorb_InitDataTable(const std::string& table, const FieldList& fields, std::int16_t nSort,
+                                    std::vector<long>& types, std::vector<long>& sizes, bool sortFirstData = true);
+    std::string OpenDataRecordset(const std::string& sql);
+    void Quorb_InitFieldTypes(dao::Recordset& rs, std::int16_t n, const FieldList& fields, std::vector<long>& types,
+                              std::vector<long>& sizes);
+    std::string Quorb_DataWhere(const std::string& fieldExpression) const;
+    bool Quorb_DataOk_b(double value, bool bEqualOnly) const;
+    double Quorb_WeightCalc(bool bWeight, const FieldList& fields, std::int16_t weightIndex);
+    // The weight rule on a value already read: 0 for Null, for the "Equal"
+    // missing value and for a value not above 0; the value otherwise.
+    double WeightOf(const dao::Variant& value) const;
+    bool Quorb_SameRecords_b(std::int16_t n, bool bCompare, std::vector<dao::Variant>& previous,
+                             const std::vector<dao::Variant>& current) const;
+    bool Quorb_SameValue(const dao::Variant& value1, const dao::Variant& value2, bool bTextCompare) const;
+    void Quorb_Msg(long record, bool bForce, const std::string& message);
+    bool Quorb_UTIL_MakeTempDB();
+    std::string Quorb_CreateTable(const dao::TableDefPtr& td, bool bOpen);
+    void Quorb_DeleteTable(bool bTemp, const std::string& table);
+    void Quorb_EmptyTable(bool bTemp, const std::string& table, long rows, const dao::DatabasePtr& db);
+    void EmptyTable2(bool bTemp, const std::string& table, const dao::DatabasePtr& db);
+    bool Util_FieldExists(const std::string& table, const std::string& field, const dao::DatabasePtr& db);
+
+    // Puts the new output table `td` in place of any table of its name in the
+    // output database and, with `open`, opens it as the output recordset; the
+    // result is the database's error text, empty on success. Every analysis
+    // replaces its output tables through this one service.
+    //
+    // The table of an earlier run is replaced: when its columns are exactly the
+    // new definition's (names, types and text sizes, in order) and it has no
+    // index, it is emptied in place; otherwise it is dropped and `td` appended.
+    // The database cannot drop a table while a query on the same file is being
+    // read, so before a drop the data recordset is closed and `reopen` is
+    // called afterwards to open it again (its message fails the step).
+    //
+    // The table the analysis reads (`sourceTable` in the source database) is
+    // never replaced: that would destroy the data; the answer is a message.
+    // Neither are the scenario tables, the database's own catalogue (MSys*),
+    // a table that a saved query given as source reads, nor the same table
+    // reached through another path to the file; a run that names one table
+    // for both of its outputs is refused at the second.
+    //
+    // Inside a run every change to the output database is part of one
+    // transaction that the engine commits when the analysis has succeeded:
+    // the previous output stays whole after a failure, a full disk or a
+    // killed process.
+    std::string ReplaceOutputTable(const dao::TableDefPtr& td, bool open, const std::function<std::string()>& reopen,
+                                   const std::string& sourceTable);
+    // The message that refuses `name` as an output table of a run reading
+    // `sourceTable`, or empty.
+    std::string OutputNameRefusal(const std::string& name, const std::string& sourceTable) const;
+    // A value of the current input record as a number; a value that is none
+    // raises run-time error 13 naming the value, the field and the record.
+    double DataValue(const dao::Variant& value, const std::string& field);
+    // For an analysis that sums in SQL, where a text would count as 0: the
+    // message naming the first value of these fields of the source that is
+    // no number (its field and its record), or empty when all are numbers.
+    std::string CheckNumbers(const std::string& table, const std::vector<std::string>& fields);
+    // The text with which an unexpected run-time error fails a run: the error's
+    // description as the handler captured it, or `fallback` when it has none.
+    static std::string UnexpectedErrorMessage(const CErr_ZUR* handler, const std::string& fallback);
+
+private:
+    void raiseStatStatus(std::string& msg);
+    // Fails with run-time error 13 naming the value, the field and, when
+    // `read` is on a record, its number in the order the analysis reads.
+    [[noreturn]] void notANumber(const dao::Variant& value, const std::string& field, dao::Recordset* read);
+
+    Frame m_frame;
+    dao::DatabasePtr m_tempDb;
+    std::string m_tempDbPath;
+    std::string m_tempDbError;
+    dao::RecordsetPtr m_dataRs, m_outputRs, m_outputRs2;
+    std::string m_dataSql;          // the statement of the data recordset
+    dao::RecordsetPtr m_dataAgainRs; // its second reading
+    std::vector<std::string> m_runOutputs; // output tables replaced by this run
+
+    bool m_binaryCompare = false;
+    std::string m_statusText; // the progress text handed to the listener, refilled each time
+    std::string m_missingRule;
+    double m_missingEqual = 0, m_missingLow = 0, m_missingHigh = 0;
+    std::atomic<bool> m_stopRequested{false}; // set by RequestStop, cleared when a run ends
+};

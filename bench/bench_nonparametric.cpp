@@ -211,16 +211,7 @@ double readBaseline(const DatabasePtr& db, const std::string& sql, const Databas
 
 // ---- the child: one measurement, its time, checksum and peak memory printed ----------
 
-void report(double seconds, double checksum) {
-    long hwmKiB = 0;
-    if (std::FILE* f = std::fopen("/proc/self/status", "r")) {
-        char line[256];
-        while (std::fgets(line, sizeof line, f))
-            if (std::sscanf(line, "VmHWM: %ld kB", &hwmKiB) == 1) break;
-        std::fclose(f);
-    }
-    std::printf("%.9f %.17g %ld\n", seconds, checksum, hwmKiB);
-}
+void report(double seconds, double checksum) { bench::ReportToParent(seconds, checksum); }
 
 // --child run|read|write DB JOB [ID|STAGEFILE]
 int child(char** argv) {
@@ -266,43 +257,8 @@ struct Measured {
 };
 
 Measured runChild(const std::vector<std::string>& args) {
-    Measured m;
-    int out[2];
-    if (::pipe(out) != 0) return m;
-    std::fflush(nullptr);
-    const pid_t pid = ::fork();
-    if (pid < 0) return m;
-    if (pid == 0) {
-        ::dup2(out[1], STDOUT_FILENO);
-        ::close(out[0]);
-        ::close(out[1]);
-        std::vector<char*> argv;
-        static char self[] = "/proc/self/exe";
-        argv.push_back(self);
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execv(self, argv.data());
-        ::_exit(127);
-    }
-    ::close(out[1]);
-    std::string text;
-    char buf[256];
-    for (;;) {
-        const ssize_t got = ::read(out[0], buf, sizeof buf);
-        if (got > 0) text.append(buf, static_cast<std::size_t>(got));
-        else if (got == 0 || errno != EINTR) break;
-    }
-    ::close(out[0]);
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    double checksum = 0, hwmKiB = 0;
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 0 &&
-        std::sscanf(text.c_str(), "%lf %lf %lf", &m.seconds, &checksum, &hwmKiB) == 3) {
-        m.ok = true;
-        m.peakMiB = hwmKiB / 1024.0;
-    }
-    return m;
+    const bench::ChildResult r = bench::RunChild(args);
+    return {r.Ok, r.Seconds, r.PeakMiB};
 }
 
 std::vector<long> parseSizes(const char* text) {

@@ -5,12 +5,18 @@
 #include "engine/RunContext.h"
 #include "engine/modStatsGeneral.h"
 
+#include <algorithm>
+#include <cstring>
 #include <stdexcept>
 
 using namespace dao;
 
 namespace {
 std::size_t gMemoryLimit = ValueSpool::DefaultMemoryLimit;
+// Values packed into one row of the table: (value, weight) pairs of doubles,
+// 4 KiB a row, so that a spilt group costs one insert and one read a few
+// hundred values rather than one a value.
+constexpr std::size_t kPairsPerRow = 256;
 }
 
 std::size_t ValueSpool::SetMemoryLimit(std::size_t limit) {
@@ -28,15 +34,15 @@ void ValueSpool::BeginGroup() {
     m_w.clear();
     m_count = 0;
     m_appender.reset();
-    if (m_written > 0) {
-        if (m_written > 500) {
+    if (m_rows > 0) {
+        if (m_rows > 500) {
             m_cx.Quorb_DeleteTable(true, TableName);
             m_tableExists = false;
         } else {
-            m_cx.Quorb_EmptyTable(true, TableName, static_cast<long>(m_written), m_cx.OutputDatabase());
+            m_cx.Quorb_EmptyTable(true, TableName, static_cast<long>(m_rows), m_cx.OutputDatabase());
         }
     }
-    m_written = 0;
+    m_rows = 0;
 }
 
 void ValueSpool::Add(double x, double w) {
@@ -53,24 +59,36 @@ void ValueSpool::spill() {
         throw std::runtime_error("Temp database could not be created");
     if (!m_cx.TempDatabase()) throw std::runtime_error("Temp database could not be created");
     if (!m_tableExists) {
-        CreateWorkTable(m_cx.TempDatabase(), TableName, {{"Data", dbDouble}, {"Weight", dbDouble}});
+        CreateWorkTable(m_cx.TempDatabase(), TableName, {{"Rows", dbLongBinary}});
         m_tableExists = true;
     }
     if (!m_appender) {
-        m_appender = std::make_unique<TableAppender>(m_cx.TempDatabase(), TableName,
-                                                     std::vector<std::string>{"Data", "Weight"});
+        m_appender = std::make_unique<TableAppender>(m_cx.TempDatabase(), TableName, std::vector<std::string>{"Rows"}, 16);
         m_first = m_appender->NextRowId();
     }
-    for (std::size_t i = 0; i < m_x.size(); ++i) m_appender->Append({m_x[i], m_w[i]});
+    double pairs[2 * kPairsPerRow];
+    for (std::size_t at = 0; at < m_x.size(); at += kPairsPerRow) {
+        const std::size_t n = std::min(kPairsPerRow, m_x.size() - at);
+        for (std::size_t i = 0; i < n; ++i) {
+            pairs[2 * i] = m_x[at + i];
+            pairs[2 * i + 1] = m_w[at + i];
+        }
+        m_appender->Append({}, pairs, n * 2 * sizeof(double));
+        ++m_rows;
+    }
     m_appender->Flush();
-    m_written += static_cast<std::int64_t>(m_x.size());
     m_x.clear();
     m_w.clear();
 }
 
 void ValueSpool::readTable(void (*each)(void*, double, double), void* fn) {
-    TableRowReader rows(m_cx.TempDatabase(), TableName, {"Data", "Weight"}, m_first, m_first + m_written - 1);
-    while (rows.Next()) each(fn, rows.Double(0), rows.Double(1));
+    TableRowReader rows(m_cx.TempDatabase(), TableName, {"Rows"}, m_first, m_first + m_rows - 1);
+    double pairs[2 * kPairsPerRow];
+    while (rows.Next()) {
+        const std::size_t bytes = std::min(static_cast<std::size_t>(rows.Bytes(0)), sizeof pairs);
+        if (bytes) std::memcpy(pairs, rows.Blob(0), bytes);
+        for (std::size_t i = 0; i < bytes / (2 * sizeof(double)); ++i) each(fn, pairs[2 * i], pairs[2 * i + 1]);
+    }
 }
 
 void ValueSpool::Close() noexcept {
@@ -78,7 +96,7 @@ void ValueSpool::Close() noexcept {
         m_appender.reset();
         if (m_tableExists) m_cx.Quorb_DeleteTable(true, TableName);
         m_tableExists = false;
-        m_written = 0;
+        m_rows = 0;
     } catch (...) {
     }
 }

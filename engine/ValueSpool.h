@@ -7,8 +7,9 @@
 //
 // Up to a limit the values stay in memory (16 bytes a value); past it they go
 // in order to the work table "statTemp1" of the run's temporary database
-// (Data Double, Weight Double) through the batch appender and are read back
-// from there, so memory does not grow with the size of a group. The table is
+// (Rows: up to 256 (value, weight) pairs of doubles packed in a blob a row)
+// through the batch appender and are read back from there, so memory does
+// not grow with the size of a group. The table is
 // made when a group first needs it; after a group that wrote more than 500
 // rows it is dropped, after 1 to 500 rows emptied; Close drops it. The run's
 // temporary database itself is made when a group first outgrows memory.
@@ -29,8 +30,8 @@ class TableAppender;
 class ValueSpool {
 public:
     static constexpr const char* TableName = "statTemp1";
-    // Values of one group held in memory (2 MiB) before they go to the table.
-    static constexpr std::size_t DefaultMemoryLimit = std::size_t(1) << 17;
+    // Values of one group held in memory (512 KiB) before they go to the table.
+    static constexpr std::size_t DefaultMemoryLimit = std::size_t(1) << 15;
 
     explicit ValueSpool(RunContext& cx);
     ~ValueSpool();
@@ -61,13 +62,13 @@ private:
     std::vector<double> m_x, m_w; // the values held in memory (after those in the table)
     std::int64_t m_count = 0;
     std::unique_ptr<dao::TableAppender> m_appender;
-    std::int64_t m_first = 0, m_written = 0; // rowids of the group's rows: first, count
+    std::int64_t m_first = 0, m_rows = 0; // rowids of the group's rows in the table: first, count
     bool m_tableExists = false;
 };
 
 template <class Fn>
 void ValueSpool::Replay(Fn&& fn) {
-    if (m_written > 0)
+    if (m_rows > 0)
         readTable([](void* f, double x, double w) { (*static_cast<Fn*>(f))(x, w); }, &fn);
     for (std::size_t i = 0; i < m_x.size(); ++i) fn(m_x[i], m_w[i]);
 }

@@ -84,6 +84,15 @@ protected:
         positions.SetSection("Form Position");
         positions.WriteEntry("MDIMain", text);
     }
+    // A scores file with one Describe scenario (into outDescribe) that the
+    // frame opens at start, the frame saved in the middle of the screen.
+    std::string OpenScores(ModalScript& script) {
+        const std::string path = File("scores.db");
+        CreateScoresDatabase(path, true, {DescribeScores("outDescribe")});
+        SaveFramePosition("1500 1500 13500 10500 0");
+        script.OpenDatabase(path);
+        return path;
+    }
 };
 
 TEST_F(UnderWindowManager, FiveExitRestartCyclesLeaveTheFrameWhereItWas) {
@@ -139,11 +148,8 @@ TEST_F(UnderWindowManager, AFrameSavedOffTheScreenComesBackOnIt) {
 }
 
 TEST_F(UnderWindowManager, PicturesOfALongRunAResultGridAndCascadedWindows) {
-    const std::string path = File("scores.db");
-    CreateScoresDatabase(path, true, {DescribeScores("outDescribe")});
-    SaveFramePosition("1500 1500 13500 10500 0");
     ModalScript script;
-    script.OpenDatabase(path);
+    const std::string path = OpenScores(script);
     MDIMain* frame = Start();
     ASSERT_NE(frame, nullptr);
     ASSERT_TRUE(WaitFramed(frame));
@@ -201,11 +207,8 @@ bool IsMessage(QWidget* w) {
 }
 
 TEST_F(UnderWindowManager, ALongRunStoppedThroughItsProgressWindowsCloseBoxKeepsThePreviousOutput) {
-    const std::string path = File("scores.db");
-    CreateScoresDatabase(path, true, {DescribeScores("outDescribe")});
-    SaveFramePosition("1500 1500 13500 10500 0");
     ModalScript script;
-    script.OpenDatabase(path);
+    const std::string path = OpenScores(script);
     MDIMain* frame = Start();
     ASSERT_NE(frame, nullptr);
     ASSERT_TRUE(WaitFramed(frame));
@@ -257,11 +260,8 @@ TEST_F(UnderWindowManager, ALongRunStoppedThroughItsProgressWindowsCloseBoxKeeps
 }
 
 TEST_F(UnderWindowManager, FrameAndListMaximizedAtExitComeBackMaximizedAndRestoreToTheirOwnSizes) {
-    const std::string path = File("scores.db");
-    CreateScoresDatabase(path, true, {DescribeScores("outDescribe")});
-    SaveFramePosition("1500 1500 13500 10500 0");
     ModalScript script;
-    script.OpenDatabase(path);
+    const std::string path = OpenScores(script);
     MDIMain* frame = Start();
     ASSERT_NE(frame, nullptr);
     ASSERT_TRUE(WaitFramed(frame));

@@ -89,6 +89,13 @@ protected:
         if (s.outputTable1.empty()) s.outputTable1 = "Out1";
         return vtest::StoreScenario(*db, s);
     }
+    // A scenario of that type on the one X field Sales of Data.
+    std::int32_t storeSales(const char* type) {
+        vtest::ScenarioSpec s;
+        s.subType = type;
+        s.fields = {{"Sales", "X"}};
+        return store(s);
+    }
 
     vtest::TempDir tmp;
     DatabasePtr db;
@@ -179,10 +186,7 @@ TEST_F(EngineTest, EveryFailureTextOfTheRunIsReached) {
 }
 
 TEST_F(EngineTest, DataServicesReportEmptyTablesAndParameterQueries) {
-    vtest::ScenarioSpec s;
-    s.subType = "Percentiles";
-    s.fields = {{"Sales", "X"}};
-    std::int32_t id = store(s);
+    std::int32_t id = storeSales("Percentiles");
     VarnelloCore eng;
     eng.SetScenarioDatabase(db);
     vtest::AnalysisOf<PercentileSettings>(eng, "Percentiles") = [](PercentileSettings& a, RunContext& e) {
@@ -216,10 +220,7 @@ TEST_F(EngineTest, DataServicesReportEmptyTablesAndParameterQueries) {
 }
 
 TEST_F(EngineTest, EventsArriveInOrderWithTheirArguments) {
-    vtest::ScenarioSpec s;
-    s.subType = "Describe";
-    s.fields = {{"Sales", "X"}};
-    std::int32_t id = store(s);
+    std::int32_t id = storeSales("Describe");
     VarnelloCore eng;
     ScribblingLog log;
     eng.SetEvents(&log);
@@ -256,10 +257,7 @@ TEST_F(EngineTest, AnEngineWithoutScenarioDatabaseCompletesWithItsMessage) {
 }
 
 TEST_F(EngineTest, AnUnexpectedErrorInsideRunScenarioStillCleansUpAndCompletes) {
-    vtest::ScenarioSpec s;
-    s.subType = "Describe";
-    s.fields = {{"Sales", "X"}};
-    std::int32_t id = store(s);
+    std::int32_t id = storeSales("Describe");
     VarnelloCore eng;
     EventLog log;
     eng.SetEvents(&log);
@@ -274,10 +272,7 @@ TEST_F(EngineTest, AnUnexpectedErrorInsideRunScenarioStillCleansUpAndCompletes) 
 }
 
 TEST_F(EngineTest, TheErrorNumberIsClearedWhenARunStarts) {
-    vtest::ScenarioSpec s;
-    s.subType = "Describe";
-    s.fields = {{"Sales", "X"}};
-    std::int32_t id = store(s);
+    std::int32_t id = storeSales("Describe");
     VarnelloCore eng;
     eng.SetScenarioDatabase(db);
     bool fail = true;
@@ -297,10 +292,7 @@ TEST_F(EngineTest, TheErrorNumberIsClearedWhenARunStarts) {
 // handles it on the engine handler and leaves through its normal exit, as
 // every analysis does. The failure must reach the engine that ran it.
 TEST_F(EngineTest, AnUnexpectedErrorInTheOlderOfTwoEnginesFailsItsRun) {
-    vtest::ScenarioSpec s;
-    s.subType = "Describe";
-    s.fields = {{"Sales", "X"}};
-    std::int32_t id = store(s);
+    std::int32_t id = storeSales("Describe");
     VarnelloCore older;
     older.SetScenarioDatabase(db);
     VarnelloCore newer;
@@ -680,10 +672,7 @@ TEST_F(EngineTest, DatabasePropertiesFollowTheOwnershipRule) {
     {
         VarnelloCore eng;
         eng.SetScenarioDatabase(db);
-        vtest::ScenarioSpec s;
-        s.subType = "Percentiles";
-        s.fields = {{"Sales", "X"}};
-        std::int32_t id = store(s);
+        std::int32_t id = storeSales("Percentiles");
         vtest::AnalysisOf<PercentileSettings>(eng, "Percentiles") = [](PercentileSettings&, RunContext&) { return std::string(); };
         Varnello::RunScenarioArgs args;
         args.ScenarioDatabase = Varnello::DatabaseArg(path); // this run only, opened by the engine
@@ -722,10 +711,7 @@ TEST_F(EngineTest, ADatabasePropertyRefusesOtherValuesWithTheirTypeNumber) {
 }
 
 TEST_F(EngineTest, EachRunHasItsOwnTemporaryDatabaseAndLeavesNothingBehind) {
-    vtest::ScenarioSpec s;
-    s.subType = "Percentiles";
-    s.fields = {{"Sales", "X"}};
-    std::int32_t id = store(s);
+    std::int32_t id = storeSales("Percentiles");
     std::vector<std::string> paths;
     auto entry = [&](PercentileSettings&, RunContext& e) {
         EXPECT_TRUE(e.Quorb_UTIL_MakeTempDB());
@@ -806,10 +792,7 @@ TEST_F(EngineTest, LeadColumnsGetTheirOrderTypesAndValues) {
 TEST_F(EngineTest, ARecordPassWithoutAnOpenInputRecordsetFailsTheRunInsteadOfCrashing) {
     // An analysis that goes on to read its input though no data service
     // opened it gets run-time error 91, and the run fails with it.
-    vtest::ScenarioSpec s;
-    s.subType = "Percentiles";
-    s.fields = {{"Sales", "X"}};
-    std::int32_t id = store(s);
+    std::int32_t id = storeSales("Percentiles");
     VarnelloCore eng;
     eng.SetScenarioDatabase(db);
     vtest::AnalysisOf<PercentileSettings>(eng, "Percentiles") = [](PercentileSettings&, RunContext& e) {

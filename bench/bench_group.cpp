@@ -99,18 +99,6 @@ void makeCells(Database& db, long cells, long perGroup) {
 const char* kCellsSql =
     "SELECT [G], [R], [C], Sum([X]) AS S1, Count([X]) AS N1 FROM [Data] GROUP BY [G], [R], [C] ORDER BY [G], [R], [C];";
 
-// The child's own peak resident memory in KiB.
-long peakKiB() {
-    FILE* f = std::fopen("/proc/self/status", "r");
-    if (!f) return -1;
-    char line[256];
-    long kib = -1;
-    while (std::fgets(line, sizeof line, f))
-        if (std::sscanf(line, "VmHWM: %ld kB", &kib) == 1) break;
-    std::fclose(f);
-    return kib;
-}
-
 // In the child: runs scenario `id` (or, with id 0, reads the grouped query)
 // and prints "seconds peak-KiB".
 int cellsChild(const std::string& path, std::int32_t id) {
@@ -118,7 +106,7 @@ int cellsChild(const std::string& path, std::int32_t id) {
     double checksum = 0;
     const double t = id ? RunScenario(db, id) : ReadQuery(db, kCellsSql, checksum);
     db->Close();
-    std::printf("%.6f %ld %g\n", t, peakKiB(), checksum);
+    bench::ReportToParent(t, checksum);
     return 0;
 }
 
@@ -127,20 +115,17 @@ struct ChildResult {
     long kib = 0;
 };
 
-ChildResult runChild(const std::string& self, const std::string& path, std::int32_t id) {
-    const std::string cmd = "'" + self + "' --cells-child '" + path + "' " + std::to_string(id);
-    FILE* p = popen(cmd.c_str(), "r");
-    ChildResult r;
-    double checksum = 0;
-    if (!p || std::fscanf(p, "%lf %ld %lf", &r.seconds, &r.kib, &checksum) != 3) {
-        std::fprintf(stderr, "child failed: %s\n", cmd.c_str());
+// Scenario `id` (or, with 0, the grouped query) in a child process of its own.
+ChildResult runChild(const std::string& path, std::int32_t id) {
+    const bench::ChildResult c = bench::RunChild({"--cells-child", path, std::to_string(id)});
+    if (!c.Ok) {
+        std::fprintf(stderr, "child failed: %s\n", c.Error.c_str());
         std::exit(1);
     }
-    pclose(p);
-    return r;
+    return {c.Seconds, static_cast<long>(c.PeakMiB * 1024)};
 }
 
-int cellsMain(const std::string& self, long largest, int repetitions) {
+int cellsMain(long largest, int repetitions) {
     std::vector<long> sizes = {100000, 1000000};
     if (largest >= 4000000) sizes.push_back(4000000);
     sizes.erase(std::remove_if(sizes.begin(), sizes.end(), [&](long n) { return n > std::max(largest, 100000L); }),
@@ -169,11 +154,11 @@ int cellsMain(const std::string& self, long largest, int repetitions) {
                 // Baseline and run swap places each time.
                 ChildResult run, base;
                 if (i % 2 == 0) {
-                    base = runChild(self, path, 0);
-                    run = runChild(self, path, id);
+                    base = runChild(path, 0);
+                    run = runChild(path, id);
                 } else {
-                    run = runChild(self, path, id);
-                    base = runChild(self, path, 0);
+                    run = runChild(path, id);
+                    base = runChild(path, 0);
                 }
                 r.tRun = std::min(r.tRun, run.seconds);
                 r.tBase = std::min(r.tBase, base.seconds);
@@ -216,7 +201,7 @@ struct Job {
 int main(int argc, char** argv) {
     if (argc > 3 && std::strcmp(argv[1], "--cells-child") == 0) return cellsChild(argv[2], std::atoi(argv[3]));
     if (argc > 1 && std::strcmp(argv[1], "cells") == 0)
-        return cellsMain(std::filesystem::read_symlink("/proc/self/exe").string(), argc > 2 ? std::atol(argv[2]) : 1000000, argc > 3 ? std::max(1, std::atoi(argv[3])) : 3);
+        return cellsMain(argc > 2 ? std::atol(argv[2]) : 1000000, argc > 3 ? std::max(1, std::atoi(argv[3])) : 3);
     const Args args = ParseArgs(argc, argv);
     const std::string only = argc > 3 ? argv[3] : "";
     ScratchDir dir("group");

@@ -38,20 +38,6 @@ using namespace bench;
 
 namespace {
 
-// The peak resident memory of this process in KiB.
-long peakKiB() {
-    FILE* f = std::fopen("/proc/self/status", "r");
-    if (!f)
-        return -1;
-    char line[256];
-    long kib = -1;
-    while (std::fgets(line, sizeof line, f))
-        if (std::sscanf(line, "VmHWM: %ld kB", &kib) == 1)
-            break;
-    std::fclose(f);
-    return kib;
-}
-
 // An output table as a run makes it: lead columns and statistics.
 void makeOutputTable(Database& db) {
     auto td = db.CreateTableDef("Out");
@@ -140,7 +126,7 @@ int child(const std::string& kind, const std::string& path, long rows) {
         t = kind == "read" ? ReadQuery(db, kSortedSql, checksum) : RunScenario(db, 1);
         db->Close();
     }
-    std::printf("%.6f %ld\n", t, peakKiB());
+    bench::ReportToParent(t, checksum);
     return 0;
 }
 
@@ -149,16 +135,14 @@ struct Result {
     long kib = 0;
 };
 
-Result runChild(const std::string& self, const std::string& kind, const std::string& path, long rows) {
-    const std::string cmd = "'" + self + "' --child " + kind + " '" + path + "' " + std::to_string(rows);
-    FILE* p = popen(cmd.c_str(), "r");
-    Result r;
-    if (!p || std::fscanf(p, "%lf %ld", &r.seconds, &r.kib) != 2) {
-        std::fprintf(stderr, "child failed: %s\n", cmd.c_str());
+// One measurement in a child process of its own (see bench::RunChild).
+Result runChild(const std::string& kind, const std::string& path, long rows) {
+    const bench::ChildResult c = bench::RunChild({"--child", kind, path, std::to_string(rows)});
+    if (!c.Ok) {
+        std::fprintf(stderr, "child %s failed: %s\n", kind.c_str(), c.Error.c_str());
         std::exit(1);
     }
-    pclose(p);
-    return r;
+    return {c.Seconds, static_cast<long>(c.PeakMiB * 1024)};
 }
 
 struct Row {
@@ -173,7 +157,6 @@ struct Row {
 int main(int argc, char** argv) {
     if (argc > 4 && std::strcmp(argv[1], "--child") == 0)
         return child(argv[2], argv[3], std::atol(argv[4]));
-    const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
     const long largest = argc > 1 ? std::atol(argv[1]) : 4000000;
     const int repetitions = argc > 2 ? std::max(1, std::atoi(argv[2])) : 2;
     std::vector<long> sizes;
@@ -196,8 +179,8 @@ int main(int argc, char** argv) {
         for (const char* kind : {"dynaset", "append"}) {
             Row r{kind, "C API", n};
             for (int i = 0; i < repetitions; ++i) {
-                const Result base = runChild(self, "capi", fresh("capi"), n);
-                const Result run = runChild(self, kind, fresh(kind), n);
+                const Result base = runChild("capi", fresh("capi"), n);
+                const Result run = runChild(kind, fresh(kind), n);
                 r.t = std::min(r.t, run.seconds);
                 r.tBase = std::min(r.tBase, base.seconds);
                 r.ratioMin = std::min(r.ratioMin, run.seconds / base.seconds);
@@ -226,8 +209,8 @@ int main(int argc, char** argv) {
         }
         Row r{"analysis", "read", n};
         for (int i = 0; i < repetitions; ++i) {
-            const Result base = runChild(self, "read", path, n);
-            const Result run = runChild(self, "analysis", path, n);
+            const Result base = runChild("read", path, n);
+            const Result run = runChild("analysis", path, n);
             r.t = std::min(r.t, run.seconds);
             r.tBase = std::min(r.tBase, base.seconds);
             r.ratioMin = std::min(r.ratioMin, run.seconds / base.seconds);

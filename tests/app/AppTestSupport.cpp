@@ -321,4 +321,11 @@ std::vector<std::string> FirstColumn(const std::string& path, const std::string&
     return values;
 }
 
+std::string AppFixture::OpenScores(ModalScript& script) const {
+    const std::string path = File("scores.db");
+    CreateScoresDatabase(path, true, {DescribeScores("outDescribe")});
+    script.OpenDatabase(path);
+    return path;
+}
+
 } // namespace apptest

@@ -106,6 +106,9 @@ protected:
     std::string RegistryFileText() const;
 
     std::string File(const std::string& name) const { return m_tmp.file(name); }
+    // "scores.db" with the scenario tables and one Describe scenario (into
+    // outDescribe), which the script opens when the application starts.
+    std::string OpenScores(ModalScript& script) const;
     const std::string& AppDir() const { return m_appDir; }
     const std::string& DataDir() const { return m_dataDir; }
 

@@ -59,10 +59,8 @@ protected:
 };
 
 TEST_F(BackgroundRun, ProgressTextUpdatesWhileARunOfTwoSecondsGoesOn) {
-    const std::string path = File("scores.db");
-    CreateScoresDatabase(path, true, {DescribeScores("outDescribe")});
     ModalScript script;
-    script.OpenDatabase(path);
+    const std::string path = OpenScores(script);
     MDIMain* frame = Start();
     ASSERT_NE(frame, nullptr);
     frmStatMain* list = frame->StatMain();
@@ -151,10 +149,8 @@ std::vector<std::string> Sums(const std::string& path) {
 }
 
 TEST_F(BackgroundRun, ALongRunIsStoppedFromItsProgressWindowAndTheOutputOfTheRunBeforeStays) {
-    const std::string path = File("scores.db");
-    CreateScoresDatabase(path, true, {DescribeScores("outDescribe")});
     ModalScript script;
-    script.OpenDatabase(path);
+    const std::string path = OpenScores(script);
     MDIMain* frame = Start();
     ASSERT_NE(frame, nullptr);
     frmStatMain* list = frame->StatMain();
@@ -223,10 +219,8 @@ TEST_F(BackgroundRun, ALongRunIsStoppedFromItsProgressWindowAndTheOutputOfTheRun
 }
 
 TEST_F(BackgroundRun, ClosingTheFrameDuringALongRunAsksStopsTheRunAndThenCloses) {
-    const std::string path = File("scores.db");
-    CreateScoresDatabase(path, true, {DescribeScores("outDescribe")});
     ModalScript script;
-    script.OpenDatabase(path);
+    const std::string path = OpenScores(script);
     QPointer<MDIMain> frame = Start();
     ASSERT_FALSE(frame.isNull());
     frmStatMain* list = frame->StatMain();

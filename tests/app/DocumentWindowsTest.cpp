@@ -20,9 +20,7 @@ namespace {
 class DocumentWindows : public AppFixture {
 protected:
     MDIMain* OpenScores() {
-        const std::string path = File("scores.db");
-        CreateScoresDatabase(path, true, {DescribeScores("outDescribe")});
-        script.OpenDatabase(path);
+        OpenScores(script);
         return Start();
     }
     static QMdiSubWindow* Sub(QWidget* form) { return qobject_cast<QMdiSubWindow*>(form->parentWidget()); }

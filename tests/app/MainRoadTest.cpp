@@ -170,10 +170,8 @@ TEST_F(MainRoad, MissingPathIsReportedAndTheDialogStaysOpen) {
 }
 
 TEST_F(MainRoad, OpeningADatabaseShowsItsPathAndEntersItInTheRecentList) {
-    const std::string path = File("scores.db");
-    CreateScoresDatabase(path, true, {DescribeScores("outDescribe")});
     ModalScript script;
-    script.OpenDatabase(path);
+    const std::string path = OpenScores(script);
     MDIMain* frame = Start();
     ASSERT_NE(frame, nullptr);
     EXPECT_TRUE(script.Done());

@@ -45,9 +45,7 @@ void CreateBigDatabase(const std::string& path) {
 class ResultGrid : public AppFixture {
 protected:
     MDIMain* OpenScores() {
-        const std::string path = File("scores.db");
-        CreateScoresDatabase(path, true, {DescribeScores("outDescribe")});
-        script.OpenDatabase(path);
+        OpenScores(script);
         return Start();
     }
     int GridCount(MDIMain* frame) {

@@ -84,14 +84,11 @@ protected:
         positions.SetSection("Form Position");
         positions.WriteEntry("MDIMain", text);
     }
-    // A scores file with one Describe scenario (into outDescribe) that the
-    // frame opens at start, the frame saved in the middle of the screen.
-    std::string OpenScores(ModalScript& script) {
-        const std::string path = File("scores.db");
-        CreateScoresDatabase(path, true, {DescribeScores("outDescribe")});
+    // The scores file opened at start, the frame saved in the middle of the
+    // screen.
+    std::string OpenScoresInTheMiddle(ModalScript& script) {
         SaveFramePosition("1500 1500 13500 10500 0");
-        script.OpenDatabase(path);
-        return path;
+        return OpenScores(script);
     }
 };
 
@@ -149,7 +146,7 @@ TEST_F(UnderWindowManager, AFrameSavedOffTheScreenComesBackOnIt) {
 
 TEST_F(UnderWindowManager, PicturesOfALongRunAResultGridAndCascadedWindows) {
     ModalScript script;
-    const std::string path = OpenScores(script);
+    const std::string path = OpenScoresInTheMiddle(script);
     MDIMain* frame = Start();
     ASSERT_NE(frame, nullptr);
     ASSERT_TRUE(WaitFramed(frame));
@@ -208,7 +205,7 @@ bool IsMessage(QWidget* w) {
 
 TEST_F(UnderWindowManager, ALongRunStoppedThroughItsProgressWindowsCloseBoxKeepsThePreviousOutput) {
     ModalScript script;
-    const std::string path = OpenScores(script);
+    const std::string path = OpenScoresInTheMiddle(script);
     MDIMain* frame = Start();
     ASSERT_NE(frame, nullptr);
     ASSERT_TRUE(WaitFramed(frame));
@@ -261,7 +258,7 @@ TEST_F(UnderWindowManager, ALongRunStoppedThroughItsProgressWindowsCloseBoxKeeps
 
 TEST_F(UnderWindowManager, FrameAndListMaximizedAtExitComeBackMaximizedAndRestoreToTheirOwnSizes) {
     ModalScript script;
-    const std::string path = OpenScores(script);
+    const std::string path = OpenScoresInTheMiddle(script);
     MDIMain* frame = Start();
     ASSERT_NE(frame, nullptr);
     ASSERT_TRUE(WaitFramed(frame));

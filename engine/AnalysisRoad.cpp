@@ -70,6 +70,12 @@ std::string AnalysisRoad::PlaceOutput(const TableDefPtr& td, bool open) {
     return m_cx->ReplaceOutputTable(td, open, m_reopen, m_base.Table);
 }
 
+std::string AnalysisRoad::PlaceSecondOutput(const TableDefPtr& td) {
+    std::string msg = PlaceOutput(td, false);
+    if (msg.empty()) m_cx->SetOutputRecordset2(m_cx->OutputDatabase()->OpenRecordset(td->Name(), dbOpenDynaset));
+    return msg;
+}
+
 std::string AnalysisRoad::MakeWorkDatabase() {
     if (!m_cx->Quorb_UTIL_MakeTempDB() || !m_cx->TempDatabase()) return "Temp database could not be created";
     return {};

@@ -87,6 +87,9 @@ protected:
     // (opened as the output recordset with `open`).
     dao::TableDefPtr NewTable(const std::string& name) const;
     std::string PlaceOutput(const dao::TableDefPtr& td, bool open);
+    // A second output table put in place of the last run's and opened as the
+    // run's second output recordset.
+    std::string PlaceSecondOutput(const dao::TableDefPtr& td);
     // The run's work database; "Temp database could not be created" when it cannot be made.
     std::string MakeWorkDatabase();
     // Runs a pass over records inside a transaction of the workspace whose

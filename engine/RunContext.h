@@ -87,7 +87,6 @@ public:
     bool ShowStatus() const { return m_frame.showStatus; }
     // The engine's error handler for this run.
     const std::shared_ptr<CErr_ZUR>& ErrHandler() const { return m_frame.handler; }
-    void SetShowStatus(bool v) { m_frame.showStatus = v; }
 
     // --- data services -------------------------------------------------------------------
     // Opens the data recordset on fields 1 .. n, ordered by the first nSort

@@ -220,9 +220,7 @@ std::string CNonParamChiSquare::CreateDetail() {
         for (const char* name : {"Observed", "Expected", "Difference", "Chi-Square", "Observed_Pcnt", "Expected_Pcnt",
                                  "Pcnt_Diff", "Cumulative", "Cumulative_Pcnt"})
             AddTableField(td, name, dbDouble, ord, 0);
-        std::string msg = PlaceOutput(td, false);
-        if (msg.empty()) cx.SetOutputRecordset2(cx.OutputDatabase()->OpenRecordset(m_s.OutputTable2, dbOpenDynaset));
-        return msg;
+        return PlaceSecondOutput(td);
     });
 }
 

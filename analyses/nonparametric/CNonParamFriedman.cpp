@@ -114,9 +114,7 @@ std::string CNonParamFriedman::CreateDetail() {
             AddTableField(td, m_s.fields[i], static_cast<int>(m_types[i]), ord, m_sizes[i]);
         AddTableField(td, "DataField", dbText, ord, 64);
         for (const char* name : {"Count", "SumRanks", "MeanRank"}) AddTableField(td, name, dbDouble, ord, 0);
-        std::string msg = PlaceOutput(td, false);
-        if (msg.empty()) Cx().SetOutputRecordset2(Cx().OutputDatabase()->OpenRecordset(m_s.OutputTable2, dbOpenDynaset));
-        return msg;
+        return PlaceSecondOutput(td);
     });
 }
 

@@ -181,9 +181,7 @@ std::string CNonParamMannKruskalKS::CreateKruskalDetail() {
         std::int16_t ord = CreateLeadFields(td, m_c, m_s.fields, m_types, m_sizes, true, 0, 0, m_s.bW, "Count", "");
         AddTableField(td, "SumRanks", dbDouble, ord, 0);
         AddTableField(td, "MeanRank", dbDouble, ord, 0);
-        std::string msg = PlaceOutput(td, false);
-        if (msg.empty()) Cx().SetOutputRecordset2(Cx().OutputDatabase()->OpenRecordset(m_s.OutputTable2, dbOpenDynaset));
-        return msg;
+        return PlaceSecondOutput(td);
     });
 }
 

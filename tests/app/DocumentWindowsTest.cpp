@@ -20,7 +20,7 @@ namespace {
 class DocumentWindows : public AppFixture {
 protected:
     MDIMain* OpenScores() {
-        OpenScores(script);
+        AppFixture::OpenScores(script);
         return Start();
     }
     static QMdiSubWindow* Sub(QWidget* form) { return qobject_cast<QMdiSubWindow*>(form->parentWidget()); }

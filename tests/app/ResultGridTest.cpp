@@ -45,7 +45,7 @@ void CreateBigDatabase(const std::string& path) {
 class ResultGrid : public AppFixture {
 protected:
     MDIMain* OpenScores() {
-        OpenScores(script);
+        AppFixture::OpenScores(script);
         return Start();
     }
     int GridCount(MDIMain* frame) {

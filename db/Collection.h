@@ -35,7 +35,7 @@ struct NameHash {
     std::size_t operator()(std::string_view s) const noexcept {
         std::uint64_t h = 1469598103934665603ull;
         for (unsigned char c : s) {
-            h ^= static_cast<unsigned char>(std::tolower(c));
+            h ^= FoldAscii(c);
             h *= 1099511628211ull;
         }
         return static_cast<std::size_t>(h);

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace dao {
 
@@ -180,11 +181,84 @@ std::string u128ToString(u128 v) {
         return "0";
     char buf[48];
     char* p = buf + sizeof buf;
+    // Nineteen digits at a time: one 128-bit division a chunk, the digits of
+    // a chunk by 64-bit arithmetic.
+    constexpr std::uint64_t chunk = 10000000000000000000ULL;
     while (v != 0) {
-        *--p = static_cast<char>('0' + static_cast<int>(v % 10));
-        v /= 10;
+        std::uint64_t part;
+        const bool more = v >= chunk;
+        if (more) {
+            part = static_cast<std::uint64_t>(v % chunk);
+            v /= chunk;
+        } else {
+            part = static_cast<std::uint64_t>(v);
+            v = 0;
+        }
+        int written = 0;
+        while (part != 0 || (more && written < 19)) {
+            *--p = static_cast<char>('0' + static_cast<int>(part % 10));
+            part /= 10;
+            ++written;
+        }
     }
     return std::string(p, buf + sizeof buf);
+}
+
+// The powers of ten a double holds exactly.
+constexpr double kExactPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                  1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr int kMaxExactPow10 = 22;
+
+// The fifteen significant digits of mag and the power of ten of the first,
+// rounded half-even on the exact binary value, as formatting with fourteen
+// places after the point gives them, without the formatting: for
+// 1e-8 <= mag < 1e15, mag * 10^k (10^k exact, k = 14 - exp10) is taken
+// exactly as hi + lo (an error-free product) and rounded to a whole number.
+// Returns false where that does not apply.
+bool fifteenDigits(double mag, std::uint64_t& digits, int& exp10) {
+    if (!(mag >= 1e-8 && mag < 1e15))
+        return false;
+    int e = static_cast<int>(std::floor(std::log10(mag)));
+    for (int tries = 0; tries < 3; ++tries) {
+        const int k = 14 - e;
+        if (k < 0 || k > kMaxExactPow10)
+            return false;
+        const double p = kExactPow10[k];
+        const double hi = mag * p;               // below 2^51 where used: whole part and fraction exact
+        const double lo = std::fma(mag, p, -hi); // mag * p == hi + lo exactly, |lo| <= ulp(hi) / 2
+        // The power is right when 10^14 <= mag * 10^k < 10^15, exactly.
+        if (hi < 1e14 || (hi == 1e14 && lo < 0.0)) {
+            --e;
+            continue;
+        }
+        if (hi > 1e15 || (hi == 1e15 && lo >= 0.0)) {
+            ++e;
+            continue;
+        }
+        const double whole = std::floor(hi);
+        // hi - whole and its difference from a half are multiples of ulp(hi),
+        // exact, and where not zero larger than |lo|: only a tie in hi leaves
+        // the decision to lo, and only an exact tie to the even neighbour.
+        const double fromHalf = (hi - whole) - 0.5;
+        bool up;
+        if (fromHalf != 0.0)
+            up = fromHalf > 0.0;
+        else if (lo != 0.0)
+            up = lo > 0.0;
+        else
+            up = std::fmod(whole, 2.0) != 0.0;
+        const std::uint64_t d = static_cast<std::uint64_t>(whole) + (up ? 1U : 0U);
+        // Rounded up to the next power of ten: 1.00000000000000 of it.
+        if (d == 1000000000000000ULL) {
+            digits = 100000000000000ULL;
+            exp10 = e + 1;
+        } else {
+            digits = d;
+            exp10 = e;
+        }
+        return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -204,15 +278,18 @@ Decimal::Decimal(double value) {
     const double mag = std::fabs(value);
 
     // 15 significant digits: d.dddddddddddddde+XX
-    char buf[64];
-    auto res = std::to_chars(buf, buf + sizeof buf, mag, std::chars_format::scientific, 14);
     std::uint64_t digits = 0;
-    const char* p = buf;
-    for (; p < res.ptr && *p != 'e'; ++p)
-        if (*p >= '0' && *p <= '9')
-            digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
     int exp10 = 0;
-    std::from_chars(p + 1 + (p[1] == '+' ? 1 : 0), res.ptr, exp10);
+    char buf[64];
+    std::to_chars_result res{buf, {}};
+    if (!fifteenDigits(mag, digits, exp10)) {
+        res = std::to_chars(buf, buf + sizeof buf, mag, std::chars_format::scientific, 14);
+        const char* p = buf;
+        for (; p < res.ptr && *p != 'e'; ++p)
+            if (*p >= '0' && *p <= '9')
+                digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
+        std::from_chars(p + 1 + (p[1] == '+' ? 1 : 0), res.ptr, exp10);
+    }
 
     U256 m(static_cast<u128>(digits));
     int scale = 14 - exp10;
@@ -234,6 +311,15 @@ Decimal::Decimal(double value) {
     }
     // Strip trailing zeros so that 0.1 is held as 1 / 10^1.
     u128 mant = m.low128();
+    if (mant <= std::numeric_limits<std::uint64_t>::max()) {
+        // in 64 bits, where a division by ten is a multiplication
+        auto small = static_cast<std::uint64_t>(mant);
+        while (scale > 0 && small != 0 && small % 10 == 0) {
+            small /= 10;
+            --scale;
+        }
+        mant = small;
+    }
     while (scale > 0 && mant != 0 && mant % 10 == 0) {
         mant /= 10;
         --scale;
@@ -334,6 +420,33 @@ Decimal Decimal::Parse(std::string_view text) {
 double Decimal::ToDouble() const {
     if (m_mant == 0)
         return 0.0;
+    // A mantissa and a power of ten both exact as doubles: one correctly
+    // rounded division is the nearest double.
+    if (m_mant <= (static_cast<u128>(1) << 53) && m_scale <= kMaxExactPow10) {
+        const double v = static_cast<double>(m_mant) / kExactPow10[m_scale];
+        return m_neg ? -v : v;
+    }
+    // A mantissa of up to 64 bits in the 64-bit significand of a long
+    // double, over a power of ten (exact there to 10^27): rounded once to 64
+    // bits, then to 53. That second rounding errs only when the first landed
+    // exactly halfway between two doubles, which is checked.
+    if constexpr (std::numeric_limits<long double>::digits == 64) {
+        static constexpr long double pow10L[] = {
+            1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,  1e8L,  1e9L,  1e10L, 1e11L, 1e12L, 1e13L,
+            1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L, 1e20L, 1e21L, 1e22L, 1e23L, 1e24L, 1e25L, 1e26L, 1e27L};
+        if (m_mant <= std::numeric_limits<std::uint64_t>::max() && m_scale <= 27) {
+            const long double q = static_cast<long double>(static_cast<std::uint64_t>(m_mant)) / pow10L[m_scale];
+            const double v = static_cast<double>(q);
+            const long double back = v;
+            bool sure = back == q;
+            if (!sure) {
+                const long double other = std::nextafter(v, q > back ? HUGE_VAL : -HUGE_VAL);
+                sure = q != (back + other) / 2;
+            }
+            if (sure)
+                return m_neg ? -v : v;
+        }
+    }
     std::string s = u128ToString(m_mant);
     s += "e-";
     s += std::to_string(m_scale);

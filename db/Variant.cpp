@@ -423,20 +423,20 @@ std::string ValueText(const Variant& v) {
 bool NamesEqual(std::string_view a, std::string_view b) noexcept {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
+        if (FoldAscii(static_cast<unsigned char>(a[i])) != FoldAscii(static_cast<unsigned char>(b[i]))) return false;
     return true;
 }
 
 std::string ToLowerAscii(std::string_view s) {
     std::string r(s);
-    for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : r) c = static_cast<char>(FoldAscii(static_cast<unsigned char>(c)));
     return r;
 }
 
 std::string ToUpperAscii(std::string_view s) {
     std::string r(s);
-    for (char& c : r) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : r)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - ('a' - 'A'));
     return r;
 }
 

@@ -121,6 +121,13 @@ double Now();
 // X'0A1B..', Null as Null, numbers and dates as ToString writes them.
 std::string ValueText(const Variant& v);
 
+// A byte with an ASCII capital letter made small; every other byte as it is,
+// whatever the program's locale (names are UTF-8, and SQLite's NOCASE folds
+// ASCII letters only).
+constexpr unsigned char FoldAscii(unsigned char c) noexcept {
+    return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
+}
+
 // Case-insensitive equality of names (tables, fields, keys).
 bool NamesEqual(std::string_view a, std::string_view b) noexcept;
 std::string ToLowerAscii(std::string_view s);

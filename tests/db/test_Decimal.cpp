@@ -8,8 +8,12 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
+#include <random>
 #include <string>
+#include <vector>
 
 using dao::DaoError;
 using dao::Decimal;
@@ -99,6 +103,57 @@ TEST(Decimal, ConversionBackIsTheNearestDouble) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(D(c.text).ToDouble(), c.expected) << c.text;
+}
+
+// Conversions both ways against the C library's correctly rounded
+// formatting and parsing, over many values of every size the engine meets:
+// fifteen digits of a double as "%.14e" writes them, and the nearest double
+// to a decimal as strtod reads it. Ties are made on purpose: whole numbers
+// of fifteen digits plus a half, and mantissas halfway between two doubles.
+TEST(Decimal, ConversionsAgreeWithTheLibrarysFormattingAndParsing) {
+    std::mt19937_64 gen(20261209);
+    std::uniform_real_distribution<double> unit(1.0, 10.0);
+    std::uniform_int_distribution<int> power(-12, 18);
+    auto fromText = [](double v) {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.14e", v);
+        return Decimal::Parse(buf).ToString();
+    };
+    std::vector<double> values;
+    for (int i = 0; i < 100000; ++i)
+        values.push_back(unit(gen) * std::pow(10.0, power(gen)) * (i % 2 ? -1.0 : 1.0));
+    for (double whole = 100000000000000.0; whole < 100000000000100.0; whole += 1.0)
+        values.push_back(whole + 0.5); // a tie at the fifteenth digit
+    for (int k = -8; k <= 16; ++k) {
+        const double p = std::pow(10.0, k); // around a change of the first digit's power
+        values.push_back(p);
+        values.push_back(std::nextafter(p, 0.0));
+        values.push_back(std::nextafter(p, 1e300));
+        values.push_back(p * 0.999999999999999);
+        values.push_back(p * 0.9999999999999995);
+    }
+    for (double v : values)
+        ASSERT_EQ(Decimal(v).ToString(), fromText(v)) << v;
+
+    auto nearest = [](const Decimal& d) { return std::strtod(d.ToString().c_str(), nullptr); };
+    std::uniform_int_distribution<std::uint64_t> mantissa;
+    std::uniform_int_distribution<int> bits(1, 64), scale(0, 28);
+    for (int i = 0; i < 100000; ++i) {
+        const int b = bits(gen);
+        const std::uint64_t m = b == 64 ? mantissa(gen) : mantissa(gen) >> (64 - b);
+        const Decimal d = Decimal::FromParts(m, scale(gen), i % 2 == 1);
+        ASSERT_EQ(d.ToDouble(), nearest(d)) << d.ToString();
+    }
+    // Halfway between two doubles, and one unit either side of it.
+    for (std::uint64_t top = (std::uint64_t(1) << 52); top < (std::uint64_t(1) << 52) + 64; ++top)
+        for (int shift : {1, 5, 11})
+            for (int off : {-1, 0, 1}) {
+                const std::uint64_t m = ((top << 1 | 1) << (shift - 1)) + static_cast<std::uint64_t>(off);
+                for (int s : {0, 3, 19}) {
+                    const Decimal d = Decimal::FromParts(m, s, false);
+                    ASSERT_EQ(d.ToDouble(), nearest(d)) << d.ToString();
+                }
+            }
 }
 
 TEST(Decimal, ConvenienceOperationsRoundTripThroughDecimal) {

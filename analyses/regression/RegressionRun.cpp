@@ -121,7 +121,8 @@ std::string RegressionRun::CreateOutput() {
                                             m_countColumn, "Missing");
         // Column groups in order: coefficients, standard errors, betas,
         // t-values, probabilities, confidence intervals, partial F.
-        const std::vector<CoefficientColumns> cols = CoefficientColumnNames();
+        m_coefficientColumns = CoefficientColumnNames();
+        const std::vector<CoefficientColumns>& cols = m_coefficientColumns;
         for (auto member : {&CoefficientColumns::coef, &CoefficientColumns::se, &CoefficientColumns::beta,
                             &CoefficientColumns::t, &CoefficientColumns::prob})
             for (const auto& c : cols)

@@ -139,21 +139,23 @@ void WriteLeadFields(Recordset& rs, std::int16_t n, const FieldList& fields, con
               countColumn, missingColumn, withObservations, count, records, observations, pairField, pair1, pair2);
 }
 
+const FieldPtr& LeadColumns::Column(const RecordsetPtr& rs, const std::string& name) {
+    if (m_of != rs) {
+        m_found.clear();
+        m_of = rs;
+    }
+    for (const auto& [known, f] : m_found)
+        if (known == name) return f;
+    m_found.emplace_back(name, rs->Fields(name));
+    return m_found.back().second;
+}
+
 void LeadColumns::Write(const RecordsetPtr& rs, std::int16_t n, const FieldList& fields,
                         const std::vector<Variant>& groupValues, std::int16_t describedField,
                         const std::string& countColumn, const std::string& missingColumn, bool withObservations,
                         double count, long records, long observations, std::int16_t pairField, const Variant& pair1,
                         const Variant& pair2) {
-    if (m_of != rs) {
-        m_found.clear();
-        m_of = rs;
-    }
-    auto column = [&](const std::string& name) -> const FieldPtr& {
-        for (const auto& [known, f] : m_found)
-            if (known == name) return f;
-        m_found.emplace_back(name, rs->Fields(name));
-        return m_found.back().second;
-    };
+    auto column = [&](const std::string& name) -> const FieldPtr& { return Column(rs, name); };
     writeLead(*rs, column, n, fields, groupValues, describedField, countColumn, missingColumn, withObservations, count,
               records, observations, pairField, pair1, pair2);
 }

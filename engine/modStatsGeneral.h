@@ -32,7 +32,7 @@ void WriteLeadFields(dao::Recordset& rs, std::int16_t n, const FieldList& fields
 
 // The same for an analysis that writes many rows to one output recordset:
 // each column is found by its name once, then kept (found anew when the
-// recordset changes).
+// recordset changes). Column finds the other columns the same way.
 class LeadColumns {
 public:
     void Write(const dao::RecordsetPtr& rs, std::int16_t n, const FieldList& fields,
@@ -40,6 +40,8 @@ public:
                const std::string& countColumn, const std::string& missingColumn, bool withObservations, double count,
                long records, long observations, std::int16_t pairField, const dao::Variant& pair1,
                const dao::Variant& pair2);
+    // Any column of the recordset, found by its name once.
+    const dao::FieldPtr& Column(const dao::RecordsetPtr& rs, const std::string& name);
     // Lets go of the recordset.
     void Clear() {
         m_found.clear();

@@ -29,8 +29,10 @@
 #include "engine/AnalysisCatalogue.h"
 #include "engine/AnalysisRoad.h"
 #include "engine/DoubleDouble.h"
+#include "engine/modStatsGeneral.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -170,6 +172,8 @@ protected:
     bool m_residual = false;
     std::string m_countColumn, m_yResidualColumn;
     std::vector<CoefficientColumns> m_coefficientColumns; // of the output table
+    LeadColumns m_statColumns;             // the statistics table's columns, found once
+    std::map<double, double> m_tCritical;  // critical values of t by degrees of freedom
 
     // The current record's values.
     double m_w = 0, m_y = 0;

@@ -566,7 +566,7 @@ Variant Recordset::coerceForColumn(int column, const Variant& v) const {
     }
 }
 
-std::vector<Variant> Recordset::defaultsForNew() {
+void Recordset::defaultsForNew(std::vector<Variant>& values) {
     // The defaults are worked out once; only those that follow the clock
     // are taken anew for every row.
     if (m_defaults.size() != m_columns.size()) {
@@ -581,10 +581,10 @@ std::vector<Variant> Recordset::defaultsForNew() {
             m_defaults[c] = d.IsNull() ? d : coerceForColumn(static_cast<int>(c), d);
         }
     }
-    std::vector<Variant> values = m_defaults;
+    // Into the buffer the last row left (its room is used again).
+    values.assign(m_defaults.begin(), m_defaults.end());
     for (std::size_t c : m_clockDefaults)
         values[c] = coerceForColumn(static_cast<int>(c), EvaluateDefault(m_columns[c]));
-    return values;
 }
 
 // --- editing -------------------------------------------------------------------------
@@ -592,7 +592,7 @@ std::vector<Variant> Recordset::defaultsForNew() {
 void Recordset::AddNew() {
     checkOpen();
     if (!m_updatable) throw notUpdatable();
-    m_buffer = defaultsForNew();
+    defaultsForNew(m_buffer);
     m_dirty.assign(m_columns.size(), 0);
     for (std::size_t c = 0; c < m_columns.size(); ++c)
         if (!m_buffer[c].IsNull() || m_columns[c].type == dbBoolean) m_dirty[c] = 1;
@@ -626,7 +626,8 @@ void Recordset::Update() {
             if (f.required && !(f.attributes & dbAutoIncrField) && m_buffer[c].IsNull() && !m_baseColumn[c].empty())
                 throw DaoError(err::NullNotAllowed, "The field '" + m_table + "." + f.name + "' cannot contain a Null value.");
         }
-        std::vector<int> cols;
+        std::vector<int>& cols = m_insertColumns;
+        cols.clear();
         for (std::size_t c = 0; c < m_columns.size(); ++c)
             if (m_dirty[c] && !m_baseColumn[c].empty()) cols.push_back(static_cast<int>(c));
         // A writer that fills different columns on different rows (a

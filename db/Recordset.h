@@ -128,7 +128,7 @@ private:
     void loadCurrent() const;
     void requireCurrent() const;
     Variant coerceForColumn(int column, const Variant& v) const;
-    std::vector<Variant> defaultsForNew();
+    void defaultsForNew(std::vector<Variant>& values);
     void findImpl(const std::string& criteria, long start, int direction);
 
     std::shared_ptr<Connection> m_conn;
@@ -176,6 +176,7 @@ private:
     };
     static constexpr std::size_t kInsertsKept = 8;
     std::vector<PreparedInsert> m_inserts; // the latest last
+    std::vector<int> m_insertColumns;      // the columns a new row writes (room kept between rows)
     bool m_noMatch = false;
 
     dao::Fields m_fields;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstring>
 
 using dao::DecAdd;
 using dao::DecSub;
@@ -57,6 +58,65 @@ void AbsorbRunTimeError() noexcept {}
 
 constexpr double kPi = 3.14159265358979; // as the reflection formula uses it
 
+// Tails and ln Gamma once worked out are remembered, a table for each
+// thread: an analysis asks for the same ones again and again (groups of
+// one size share their degrees of freedom, small groups their statistics),
+// and each is a function of its arguments alone. An argument is told by its
+// bits; a slot keeps the last key that fell on it, so the tables stay small.
+std::uint64_t bitsOf(double v) {
+    std::uint64_t b = 0;
+    std::memcpy(&b, &v, sizeof b);
+    return b;
+}
+
+std::uint64_t mixBits(std::uint64_t h) {
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdULL;
+    h ^= h >> 33;
+    h *= 0xc4ceb9fe1a85ec53ULL;
+    h ^= h >> 33;
+    return h;
+}
+
+struct ProbKey {
+    char code = 0;
+    std::uint64_t x = 0, df1 = 0, df2 = 0;
+    bool operator==(const ProbKey&) const = default;
+};
+
+struct ProbSlot {
+    ProbKey key;
+    double value = 0;
+    bool used = false;
+};
+
+constexpr std::size_t kProbSlots = 4096; // a power of two
+
+std::vector<ProbSlot>& probSlots() {
+    thread_local std::vector<ProbSlot> slots(kProbSlots);
+    return slots;
+}
+
+std::size_t slotOf(const ProbKey& k) {
+    std::uint64_t h = mixBits(k.x ^ static_cast<std::uint64_t>(static_cast<unsigned char>(k.code)));
+    h = mixBits(h ^ k.df1);
+    h = mixBits(h ^ k.df2);
+    return static_cast<std::size_t>(h & (kProbSlots - 1));
+}
+
+struct GammaSlot {
+    std::uint64_t x = 0;
+    double value = 0;
+    bool used = false;
+};
+
+constexpr std::size_t kGammaSlots = 256; // a power of two
+
+std::vector<GammaSlot>& gammaSlots() {
+    thread_local std::vector<GammaSlot> slots(kGammaSlots);
+    return slots;
+}
+
 } // namespace
 
 // ---- public -------------------------------------------------------------
@@ -96,21 +156,34 @@ double CZValue::Quorb_CalcKSProb(double z) {
 }
 
 double CZValue::Quorb_CalcProb(const std::string& code, double x, double df1, double df2) {
+    // The whole code names the distribution, in either case.
+    const char c = code.size() == 1 ? static_cast<char>(std::toupper(static_cast<unsigned char>(code[0]))) : '\0';
+    if (c != 'Z' && c != 'T' && c != 'C' && c != 'F')
+        return 0.0;
+    const ProbKey key{c, bitsOf(x), bitsOf(df1), bitsOf(df2)};
+    ProbSlot& slot = probSlots()[slotOf(key)];
+    if (slot.used && slot.key == key)
+        return slot.value;
+    const double p = CalcProb(c, x, df1, df2);
+    slot = ProbSlot{key, p, true};
+    return p;
+}
+
+double CZValue::CalcProb(char c, double x, double df1, double df2) {
     try {
-        const std::string c = Upper(code);
-        if (c == "Z")
+        if (c == 'Z')
             return NormalArea(x);
-        if (c == "T") {
+        if (c == 'T') {
             if (df1 <= 0.0)
                 return 0.0;
             return BetaI(df1 / 2.0, 0.5, Div(df1, Chk(df1 + Mul(x, x))));
         }
-        if (c == "C") {
+        if (c == 'C') {
             if (df1 <= 0.0)
                 return 0.0;
             return GammaQ(df1 / 2.0, x / 2.0);
         }
-        if (c == "F") {
+        if (c == 'F') {
             if (df1 <= 0.0 || df2 <= 0.0)
                 return 0.0;
             return BetaI(df2 / 2.0, df1 / 2.0, Div(df2, Chk(df2 + Mul(df1, std::fabs(x)))));
@@ -316,6 +389,16 @@ double CZValue::BetaI(double a, double b, double x) {
 }
 
 double CZValue::GammaLn(double xx) {
+    const std::uint64_t key = bitsOf(xx);
+    GammaSlot& slot = gammaSlots()[static_cast<std::size_t>(mixBits(key) & (kGammaSlots - 1))];
+    if (slot.used && slot.x == key)
+        return slot.value;
+    const double g = GammaLnOf(xx); // an error leaves the slot as it was
+    slot = GammaSlot{key, g, true};
+    return g;
+}
+
+double CZValue::GammaLnOf(double xx) {
     if (xx >= 1.0) {
         const double x = DecSub(xx, 1.0);
         double tmp = x + 5.5;

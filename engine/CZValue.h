@@ -20,6 +20,11 @@
 // steps that double until it holds the root. The sums and differences
 // that lose digits go through the scaled decimal type (dao::Decimal).
 //
+// Tail probabilities and ln Gamma once worked out are remembered (a small
+// table for each thread, by the exact bits of the arguments), since the
+// analyses ask for the same ones again and again: the answer is the one the
+// arithmetic gives, only not worked out twice.
+//
 // Failures: a run-time error (overflow, division by zero, logarithm of a
 // number that is not positive) makes Quorb_CalcProb, Quorb_FindValue and
 // Quorb_CalcKSProb return 0; no message is shown. Quorb_Binomial and
@@ -60,9 +65,12 @@ public:
     static constexpr long MaxSearchPasses = 100000;
 
 private:
+    // Quorb_CalcProb's work for a known code (upper case), not remembered.
+    double CalcProb(char code, double x, double df1, double df2);
     double BetaCF(double a, double b, double x);
     double BetaI(double a, double b, double x);
-    double GammaLn(double xx);
+    double GammaLn(double xx); // remembered
+    double GammaLnOf(double xx);
     double GammaQ(double a, double x);
     double GammaCF(double a, double x);
     double GammaSer(double a, double x);

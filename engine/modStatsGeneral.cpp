@@ -97,8 +97,7 @@ std::string typeRange(const Field& f) {
 // Copies a value read from the source field `field` into its column of the
 // output row. A value the column cannot take fails the run naming the
 // value, the field and the output table.
-void copyValue(Recordset& rs, const std::string& column, const std::string& field, const Variant& v) {
-    FieldPtr f = rs.Fields(column);
+void copyValue(Recordset& rs, const FieldPtr& f, const std::string& field, const Variant& v) {
     try {
         f->SetValue(v);
     } catch (const DaoError& e) {
@@ -108,26 +107,57 @@ void copyValue(Recordset& rs, const std::string& column, const std::string& fiel
     }
 }
 
+// The lead values of a row, each column found by `column(name)`.
+template <class Column>
+void writeLead(Recordset& rs, Column&& column, std::int16_t n, const FieldList& fields,
+               const std::vector<Variant>& groupValues, std::int16_t describedField, const std::string& countColumn,
+               const std::string& missingColumn, bool withObservations, double count, long records, long observations,
+               std::int16_t pairField, const Variant& pair1, const Variant& pair2) {
+    for (int i = 1; i <= n; ++i) {
+        const Variant& v = groupValues[static_cast<std::size_t>(i)];
+        const std::string& field = fields[static_cast<std::size_t>(i)];
+        if (!v.IsNull()) copyValue(rs, column(field), field, v);
+    }
+    if (describedField >= 1) column("DataField")->SetValue(fields[static_cast<std::size_t>(describedField)]);
+    if (pairField >= 1) {
+        const std::string& f = fields[static_cast<std::size_t>(pairField)];
+        copyValue(rs, column(PairColumnName(f, 1)), f, pair1);
+        copyValue(rs, column(PairColumnName(f, 2)), f, pair2);
+    }
+    if (!countColumn.empty()) column(countColumn)->SetValue(count);
+    if (withObservations) column("Observations")->SetValue(static_cast<double>(observations));
+    if (!missingColumn.empty()) column(missingColumn)->SetValue(static_cast<int>(records - observations));
+}
+
 } // namespace
 
 void WriteLeadFields(Recordset& rs, std::int16_t n, const FieldList& fields, const std::vector<Variant>& groupValues,
                      std::int16_t describedField, const std::string& countColumn, const std::string& missingColumn,
                      bool withObservations, double count, long records, long observations, std::int16_t pairField,
                      const Variant& pair1, const Variant& pair2) {
-    for (int i = 1; i <= n; ++i) {
-        const Variant& v = groupValues[static_cast<std::size_t>(i)];
-        const std::string& field = fields[static_cast<std::size_t>(i)];
-        if (!v.IsNull()) copyValue(rs, field, field, v);
+    writeLead(rs, [&rs](const std::string& name) { return rs.Fields(name); }, n, fields, groupValues, describedField,
+              countColumn, missingColumn, withObservations, count, records, observations, pairField, pair1, pair2);
+}
+
+const FieldPtr& LeadColumns::Column(const RecordsetPtr& rs, const std::string& name) {
+    if (m_of != rs) {
+        m_found.clear();
+        m_of = rs;
     }
-    if (describedField >= 1) rs.Fields("DataField")->SetValue(fields[static_cast<std::size_t>(describedField)]);
-    if (pairField >= 1) {
-        const std::string& f = fields[static_cast<std::size_t>(pairField)];
-        copyValue(rs, PairColumnName(f, 1), f, pair1);
-        copyValue(rs, PairColumnName(f, 2), f, pair2);
-    }
-    if (!countColumn.empty()) rs.Fields(countColumn)->SetValue(count);
-    if (withObservations) rs.Fields("Observations")->SetValue(static_cast<double>(observations));
-    if (!missingColumn.empty()) rs.Fields(missingColumn)->SetValue(static_cast<int>(records - observations));
+    for (const auto& [known, f] : m_found)
+        if (known == name) return f;
+    m_found.emplace_back(name, rs->Fields(name));
+    return m_found.back().second;
+}
+
+void LeadColumns::Write(const RecordsetPtr& rs, std::int16_t n, const FieldList& fields,
+                        const std::vector<Variant>& groupValues, std::int16_t describedField,
+                        const std::string& countColumn, const std::string& missingColumn, bool withObservations,
+                        double count, long records, long observations, std::int16_t pairField, const Variant& pair1,
+                        const Variant& pair2) {
+    auto column = [&](const std::string& name) -> const FieldPtr& { return Column(rs, name); };
+    writeLead(*rs, column, n, fields, groupValues, describedField, countColumn, missingColumn, withObservations, count,
+              records, observations, pairField, pair1, pair2);
 }
 
 std::int16_t CreateRegressionSummaryFields(const TableDefPtr& td, bool withAnova, std::int16_t& counter) {

@@ -30,6 +30,29 @@ void WriteLeadFields(dao::Recordset& rs, std::int16_t n, const FieldList& fields
                      bool withObservations, double count, long records, long observations, std::int16_t pairField,
                      const dao::Variant& pair1, const dao::Variant& pair2);
 
+// The same for an analysis that writes many rows to one output recordset:
+// each column is found by its name once, then kept (found anew when the
+// recordset changes). Column finds the other columns the same way.
+class LeadColumns {
+public:
+    void Write(const dao::RecordsetPtr& rs, std::int16_t n, const FieldList& fields,
+               const std::vector<dao::Variant>& groupValues, std::int16_t describedField,
+               const std::string& countColumn, const std::string& missingColumn, bool withObservations, double count,
+               long records, long observations, std::int16_t pairField, const dao::Variant& pair1,
+               const dao::Variant& pair2);
+    // Any column of the recordset, found by its name once.
+    const dao::FieldPtr& Column(const dao::RecordsetPtr& rs, const std::string& name);
+    // Lets go of the recordset.
+    void Clear() {
+        m_found.clear();
+        m_of.reset();
+    }
+
+private:
+    dao::RecordsetPtr m_of;
+    std::vector<std::pair<std::string, dao::FieldPtr>> m_found;
+};
+
 std::int16_t CreateRegressionSummaryFields(const dao::TableDefPtr& td, bool withAnova, std::int16_t& counter);
 
 void CommonFieldType(std::int16_t offset, std::int16_t count, const std::vector<long>& types,

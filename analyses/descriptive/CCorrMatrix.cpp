@@ -129,7 +129,7 @@ void CCorrMatrix::WriteData() {
             const std::string label = Label(k, m_tail);
             for (std::size_t i = 1; i <= nX; ++i) {
                 out->AddNew();
-                WriteLeadFields(*out, m_s.nG, m_s.fields, GroupValues(),
+                m_lead.Write(out, m_s.nG, m_s.fields, GroupValues(),
                                 static_cast<std::int16_t>(m_s.nG + static_cast<std::int16_t>(i)), "", "", false, 0, 0, 0,
                                 0, Variant::Null(), Variant::Null());
                 calcType->SetValue(label);

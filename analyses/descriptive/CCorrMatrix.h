@@ -20,6 +20,7 @@
 #include "db/Dao.h"
 #include "engine/AnalysisCatalogue.h"
 #include "engine/AnalysisRoad.h"
+#include "engine/modStatsGeneral.h"
 #include "engine/CrossProducts.h"
 #include "engine/Moments.h"
 
@@ -60,4 +61,5 @@ private:
     std::vector<char> m_originSet;
     std::vector<unsigned char> m_present; // 0 .. nX − 1, as m_dev
     std::vector<double> m_dev;
+    LeadColumns m_lead; // the output row's lead columns, found once
 };

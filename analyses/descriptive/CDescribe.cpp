@@ -339,6 +339,7 @@ std::string CDescribe::Steps() {
 void CDescribe::CloseOwn() {
     if (m_stage) m_stage->Close();
     m_stage.reset();
+    m_lead.Clear();
 }
 
 // ---- the output table ------------------------------------------------------------------
@@ -544,7 +545,7 @@ void CDescribe::WriteData() {
             const double s = W > 0 ? mo.StdDev("N-1") : 0.0;
 
             out->AddNew();
-            WriteLeadFields(*out, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_s.nG + j), "Count",
+            m_lead.Write(out, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_s.nG + j), "Count",
                             "Missing", m_s.bW, W, GroupRecords(), n, 0, Variant::Null(), Variant::Null());
             auto put = [&](const std::string& name, double value) { out->Fields(name)->SetValue(value); };
 

@@ -16,6 +16,7 @@
 // with its description; the rows written before it stay committed.
 #include "engine/AnalysisCatalogue.h"
 #include "engine/AnalysisRoad.h"
+#include "engine/modStatsGeneral.h"
 #include "engine/Moments.h"
 
 #include <cstdint>
@@ -137,6 +138,7 @@ private:
          m_bFreqOuterCells = false;
     std::vector<std::string> m_strFreqNames;
     std::unique_ptr<SortStage> m_stage;
+    LeadColumns m_lead; // the output row's lead columns, found once
 
     std::vector<DescribeSums> m_sums;          // 0 .. nX
     std::vector<std::vector<double>> m_cells;  // (0 .. nX, 0 .. nI + 2)

@@ -17,6 +17,7 @@
 // above 0 or fewer than one interval is refused before anything is written.
 #include "engine/AnalysisCatalogue.h"
 #include "engine/AnalysisRoad.h"
+#include "engine/modStatsGeneral.h"
 
 #include <cstdint>
 #include <string>
@@ -67,4 +68,5 @@ private:
     std::vector<double> m_valueSum;           // S_j
     std::vector<std::vector<double>> m_cells; // C(c, j), indexed [j][c]
     std::vector<std::vector<double>> m_sums;  // T(c, j)
+    LeadColumns m_lead; // the output row's lead columns, found once
 };

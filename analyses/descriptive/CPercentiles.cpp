@@ -53,6 +53,7 @@ std::string CPercentiles::Steps() {
 void CPercentiles::CloseOwn() {
     if (m_stage) m_stage->Close();
     m_stage.reset();
+    m_lead.Clear();
 }
 
 std::string CPercentiles::CreateOutput() {
@@ -107,8 +108,8 @@ void CPercentiles::WriteData() {
             if (!done) return;
             for (std::int16_t k = 0; k <= d; ++k) {
                 out->AddNew();
-                WriteLeadFields(*out, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_s.nG + j), "", "",
-                                false, 0, 0, 0, 0, Variant::Null(), Variant::Null());
+                m_lead.Write(out, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_s.nG + j), "", "", false,
+                             0, 0, 0, 0, Variant::Null(), Variant::Null());
                 fPct->SetValue(step * k);
                 fValue->SetValue(r[static_cast<std::size_t>(k)]);
                 out->Update();

@@ -11,6 +11,7 @@
 // (0 for the minimum, 100 for the maximum) and "Value".
 #include "engine/AnalysisCatalogue.h"
 #include "engine/AnalysisRoad.h"
+#include "engine/modStatsGeneral.h"
 
 #include <cstdint>
 #include <memory>
@@ -45,4 +46,5 @@ private:
     std::vector<std::int32_t> m_count; // valid values per field (1 .. nX)
     std::vector<double> m_weight;      // their weight sum
     std::unique_ptr<SortStage> m_stage;
+    LeadColumns m_lead; // the output row's lead columns, found once
 };

@@ -155,6 +155,8 @@ std::string CNonParamMannKruskalKS::Steps() {
 void CNonParamMannKruskalKS::CloseOwn() {
     if (m_stage) m_stage->Close();
     m_stage.reset();
+    m_lead.Clear();
+    m_leadDetail.Clear();
 }
 
 std::string CNonParamMannKruskalKS::CreateOutput() {
@@ -355,7 +357,7 @@ void CNonParamMannKruskalKS::WriteMannKS(std::int16_t f) {
                     walk(CursorRuns(one), CursorRuns(two));
                 }
                 out->AddNew();
-                WriteLeadFields(*out, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_c + f), "Count", "",
+                m_lead.Write(out, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_c + f), "Count", "",
                                 false, N1 + N2, static_cast<long>(GroupRecords()),
                                 static_cast<long>(cell(g1, f).count + cell(g2, f).count), m_c,
                                 m_values[static_cast<std::size_t>(g1)], m_values[static_cast<std::size_t>(g2)]);
@@ -487,7 +489,7 @@ void CNonParamMannKruskalKS::WriteKruskalWallis(std::int16_t f) {
             lead[c] = m_values[gi];
             if (detail) {
                 detail->AddNew();
-                WriteLeadFields(*detail, m_c, m_s.fields, lead, static_cast<std::int16_t>(m_c + f), "Count", "",
+                m_leadDetail.Write(detail, m_c, m_s.fields, lead, static_cast<std::int16_t>(m_c + f), "Count", "",
                                 m_s.bW, n, 0, static_cast<long>(rowCount[gi]), 0, Variant::Null(), Variant::Null());
                 sumRanks->SetValue(R);
                 meanRank->SetValue(R / n);
@@ -505,7 +507,7 @@ void CNonParamMannKruskalKS::WriteKruskalWallis(std::int16_t f) {
         const double sumTies = ranks.cubeTerm;
         RecordsetPtr out = Cx().OutputRecordset();
         out->AddNew();
-        WriteLeadFields(*out, m_s.nG, m_s.fields, lead, static_cast<std::int16_t>(m_c + f), "Count", "Missing", m_s.bW,
+        m_lead.Write(out, m_s.nG, m_s.fields, lead, static_cast<std::int16_t>(m_c + f), "Count", "Missing", m_s.bW,
                         N, static_cast<long>(GroupRecords()), static_cast<long>(cases), 0, Variant::Null(),
                         Variant::Null());
         out->Fields("Groups")->SetValue(static_cast<double>(groups));

@@ -19,6 +19,7 @@
 // itself.
 #include "engine/AnalysisCatalogue.h"
 #include "engine/AnalysisRoad.h"
+#include "engine/modStatsGeneral.h"
 
 #include <cstdint>
 #include <memory>
@@ -85,6 +86,7 @@ private:
     std::vector<std::int64_t> m_rowCount;
     std::vector<double> m_weightTotal, m_rankSum;
     std::vector<RunPart> m_run;
+    LeadColumns m_lead, m_leadDetail; // the lead columns of the output rows and the detail rows, found once
 };
 
 // "N Sample" and "2 Sample": the runs test for the runs test's settings, else

@@ -207,6 +207,7 @@ std::string CNonParametric::Steps() {
 void CNonParametric::CloseOwn() {
     m_statColumns.clear();
     m_statsOf.reset();
+    m_lead.Clear();
     for (auto* stage : {&m_pairs, &m_signed, &m_byY}) {
         if (*stage) (*stage)->Close();
         stage->reset();
@@ -481,7 +482,7 @@ void CNonParametric::WriteData() {
                 rk = CalcSpearmanTauKS(i);
             }
             out->AddNew();
-            WriteLeadFields(*out, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_s.nG + i), m_countColumn,
+            m_lead.Write(out, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_s.nG + i), m_countColumn,
                             "Missing", m_s.bW, n, static_cast<long>(GroupRecords()), static_cast<long>(s.N), 0,
                             Variant::Null(), Variant::Null());
             BeginStatistics(out);

@@ -18,6 +18,7 @@
 // and means use the weight itself.
 #include "engine/AnalysisCatalogue.h"
 #include "engine/AnalysisRoad.h"
+#include "engine/modStatsGeneral.h"
 #include "engine/CrossProducts.h"
 
 #include <cstdint>
@@ -134,6 +135,7 @@ private:
     std::vector<const char*> m_statNames;      // the statistic columns, in order
     std::vector<dao::FieldPtr> m_statColumns;  // .. and their fields
     dao::RecordsetPtr m_statsOf;               // the recordset they were found in
+    LeadColumns m_lead;                        // the lead columns, found once
     bool m_rank = false; // Spearman or Kendall
     std::vector<FieldSums> m_sums;
     std::unique_ptr<SortStage> m_pairs;    // (x, y, weight) by x, then y

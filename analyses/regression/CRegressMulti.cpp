@@ -58,7 +58,7 @@ void CRegressMulti::WriteStatisticsRows() {
         for (int i = 1; i <= p; ++i) names.push_back(XName(i));
         FitResult fit = Fit(ModelOf(m_sums, m_s.YIntercept), names, "The multiple regression of " + YName());
         if (fit.solved) {
-            WriteStatistics(*m_out, fit, CoefficientColumnNames(), false);
+            WriteStatistics(*m_out, fit, OutputCoefficientColumns(), false);
             fit.origin.assign(static_cast<std::size_t>(p), 0.0);
             if (m_s.YIntercept)
                 for (int i = 0; i < p; ++i) fit.origin[static_cast<std::size_t>(i)] = m_sums.Origin(i);

@@ -132,7 +132,7 @@ RegressionRun::FitModel CRegressPoly::ModelOf(const PowerSums& ps) const {
 }
 
 void CRegressPoly::WriteStatisticsRows() {
-    const std::vector<CoefficientColumns> cols = CoefficientColumnNames();
+    const std::vector<CoefficientColumns>& cols = OutputCoefficientColumns();
     m_fits.assign(static_cast<std::size_t>(m_s.nX) + 1, FitResult());
     for (std::int16_t i = 1; i <= m_s.nX; ++i) {
         const PowerSums& ps = m_sums[static_cast<std::size_t>(i)];

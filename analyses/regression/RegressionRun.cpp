@@ -25,11 +25,6 @@ constexpr double kEps = 2.220446049250313e-16;
 // answer, relative to the larger of its size and its standard error.
 constexpr double kDigits = 1e-9;
 
-void setOrNull(Recordset& rs, const std::string& column, double v) {
-    if (column.empty()) return;
-    if (std::isfinite(v)) rs.Fields(column)->SetValue(v);
-}
-
 std::string joinNames(const std::vector<std::string>& names, const std::vector<int>& which) {
     std::string s;
     for (std::size_t i = 0; i < which.size(); ++i) {
@@ -111,6 +106,7 @@ std::string RegressionRun::Steps() {
 void RegressionRun::CloseOwn() {
     m_res.reset();
     m_out.reset();
+    m_statColumns.Clear();
 }
 
 std::string RegressionRun::CreateOutput() {
@@ -121,7 +117,8 @@ std::string RegressionRun::CreateOutput() {
                                             m_countColumn, "Missing");
         // Column groups in order: coefficients, standard errors, betas,
         // t-values, probabilities, confidence intervals, partial F.
-        const std::vector<CoefficientColumns> cols = CoefficientColumnNames();
+        m_coefficientColumns = CoefficientColumnNames();
+        const std::vector<CoefficientColumns>& cols = m_coefficientColumns;
         for (auto member : {&CoefficientColumns::coef, &CoefficientColumns::se, &CoefficientColumns::beta,
                             &CoefficientColumns::t, &CoefficientColumns::prob})
             for (const auto& c : cols)
@@ -420,6 +417,14 @@ RegressionRun::FitResult RegressionRun::Fit(const FitModel& M, const std::vector
 void RegressionRun::WriteStatistics(Recordset& out, const FitResult& fit, const std::vector<CoefficientColumns>& columns,
                                     bool simpleMultipleR) {
     if (!m_z) m_z = std::make_unique<CZValue>();
+    // The columns of the statistics table are found by name once a run.
+    const bool kept = m_out && &out == m_out.get();
+    auto field = [&](const std::string& name) -> FieldPtr {
+        return kept ? m_statColumns.Column(m_out, name) : out.Fields(name);
+    };
+    auto set = [&](const std::string& column, double v) {
+        if (!column.empty() && std::isfinite(v)) field(column)->SetValue(v);
+    };
     const double df = fit.df, n = fit.n, sse = fit.sse, sst = fit.sst;
     const int p = static_cast<int>(fit.b.size()) - 1;
     // The sums of squares are in the unit 2^(2·ys): what is made of their
@@ -427,45 +432,51 @@ void RegressionRun::WriteStatistics(Recordset& out, const FitResult& fit, const 
     // double's range; the root before it is brought back).
     const int ys = fit.yScale;
     const double r2 = (DD(1.0) - DD(sse) / DD(sst)).ToDouble();
-    out.Fields("R-Square")->SetValue(r2);
-    if (simpleMultipleR ? r2 >= 0 : r2 > 0) out.Fields("Multiple_R")->SetValue(std::sqrt(r2));
-    if (n > p + 1) out.Fields("Adj_R-Square")->SetValue(r2 - (1 - r2) * p / (n - p - 1));
-    out.Fields("StdError_of_Estimate")->SetValue(std::ldexp(std::sqrt(sse / df), ys));
+    field("R-Square")->SetValue(r2);
+    if (simpleMultipleR ? r2 >= 0 : r2 > 0) field("Multiple_R")->SetValue(std::sqrt(r2));
+    if (n > p + 1) field("Adj_R-Square")->SetValue(r2 - (1 - r2) * p / (n - p - 1));
+    field("StdError_of_Estimate")->SetValue(std::ldexp(std::sqrt(sse / df), ys));
     if (m_s.Anova) {
-        out.Fields("Regression_DF")->SetValue(static_cast<double>(p));
-        out.Fields("Residual_DF")->SetValue(df);
-        out.Fields("Total_DF")->SetValue(df + p);
-        out.Fields("Regression_SS")->SetValue(std::ldexp(sst - sse, 2 * ys));
-        out.Fields("Residual_SS")->SetValue(std::ldexp(sse, 2 * ys));
-        out.Fields("Total_SS")->SetValue(std::ldexp(sst, 2 * ys));
-        out.Fields("Regression_MS")->SetValue(std::ldexp((sst - sse) / p, 2 * ys));
-        out.Fields("Residual_MS")->SetValue(std::ldexp(sse / df, 2 * ys));
+        field("Regression_DF")->SetValue(static_cast<double>(p));
+        field("Residual_DF")->SetValue(df);
+        field("Total_DF")->SetValue(df + p);
+        field("Regression_SS")->SetValue(std::ldexp(sst - sse, 2 * ys));
+        field("Residual_SS")->SetValue(std::ldexp(sse, 2 * ys));
+        field("Total_SS")->SetValue(std::ldexp(sst, 2 * ys));
+        field("Regression_MS")->SetValue(std::ldexp((sst - sse) / p, 2 * ys));
+        field("Residual_MS")->SetValue(std::ldexp(sse / df, 2 * ys));
         if (sse > 0) {
             const double F = ((sst - sse) / p) / (sse / df);
-            out.Fields("F-Value")->SetValue(F);
-            out.Fields("Prob")->SetValue(m_z->Quorb_CalcProb("F", F, p, df));
+            field("F-Value")->SetValue(F);
+            field("Prob")->SetValue(m_z->Quorb_CalcProb("F", F, p, df));
         }
     }
     double tc = 0;
-    if (m_s.ConfidenceLevel > 0) tc = m_z->Quorb_FindValue("T", 1.0 - m_s.ConfidenceLevel / 100.0, df, 0, false);
+    if (m_s.ConfidenceLevel > 0) {
+        // Groups of one size share their critical value: searched for once.
+        auto it = m_tCritical.find(df);
+        if (it == m_tCritical.end())
+            it = m_tCritical.emplace(df, m_z->Quorb_FindValue("T", 1.0 - m_s.ConfidenceLevel / 100.0, df, 0, false)).first;
+        tc = it->second;
+    }
     const std::size_t first = fit.intercept ? 0 : 1;
     for (std::size_t r = first; r < fit.b.size(); ++r) {
         const CoefficientColumns& col = columns[r - first];
         const double b = fit.b[r], se = fit.se[r];
-        setOrNull(out, col.coef, b);
-        setOrNull(out, col.se, se);
-        setOrNull(out, col.beta, fit.beta[r]);
+        set(col.coef, b);
+        set(col.se, se);
+        set(col.beta, fit.beta[r]);
         // With SE = 0 there is no t: it, its probability and partial F stay Null.
         const double t = se > 0 ? b / se : kNaN;
-        setOrNull(out, col.t, t);
-        if (std::isfinite(t)) setOrNull(out, col.prob, m_z->Quorb_CalcProb("T", t, df, 0));
+        set(col.t, t);
+        if (std::isfinite(t)) set(col.prob, m_z->Quorb_CalcProb("T", t, df, 0));
         if (m_s.ConfidenceLevel > 0) {
             const std::string ci = std::to_string(m_s.ConfidenceLevel);
             const double h = tc * se;
-            setOrNull(out, col.ciPrefix + ci + "%_CI_Interval", h);
-            setOrNull(out, col.ciPrefix + ci + "%_CI_Low", b - h);
-            setOrNull(out, col.ciPrefix + ci + "%_CI_High", b + h);
-            if (std::isfinite(t)) setOrNull(out, col.partialF, t * t);
+            set(col.ciPrefix + ci + "%_CI_Interval", h);
+            set(col.ciPrefix + ci + "%_CI_Low", b - h);
+            set(col.ciPrefix + ci + "%_CI_High", b + h);
+            if (std::isfinite(t)) set(col.partialF, t * t);
         }
     }
 }

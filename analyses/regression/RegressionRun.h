@@ -29,8 +29,10 @@
 #include "engine/AnalysisCatalogue.h"
 #include "engine/AnalysisRoad.h"
 #include "engine/DoubleDouble.h"
+#include "engine/modStatsGeneral.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -119,6 +121,11 @@ protected:
     virtual bool WithDataField() const = 0;
     // The coefficient columns (entry 0 the intercept's when bYInt), in order.
     virtual std::vector<CoefficientColumns> CoefficientColumnNames() const = 0;
+    // Those names, worked out once a run (with the output table).
+    const std::vector<CoefficientColumns>& OutputCoefficientColumns() {
+        if (m_coefficientColumns.empty()) m_coefficientColumns = CoefficientColumnNames();
+        return m_coefficientColumns;
+    }
     // Adds the residual table's X value column(s).
     virtual void AddResidualXColumns(const dao::TableDefPtr& td, std::int16_t& ord) = 0;
     // The group's sums start from nothing in InitData, the road's hook.
@@ -164,6 +171,9 @@ protected:
     const Settings& m_s;
     bool m_residual = false;
     std::string m_countColumn, m_yResidualColumn;
+    std::vector<CoefficientColumns> m_coefficientColumns; // of the output table
+    LeadColumns m_statColumns;             // the statistics table's columns, found once
+    std::map<double, double> m_tCritical;  // critical values of t by degrees of freedom
 
     // The current record's values.
     double m_w = 0, m_y = 0;

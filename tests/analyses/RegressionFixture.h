@@ -64,11 +64,15 @@ protected:
     // but with a confidence level (which the engine never passes): X fields
     // `xs`, then "Y", no group, no weight. The result is the run's message.
     std::string RunDirect(char kind, const std::string& out1, const std::vector<std::string>& xs, bool anova,
-                          bool yint, std::int16_t ci, std::int16_t order = 0) {
+                          bool yint, std::int16_t ci, std::int16_t order = 0, const std::string& group = "") {
         RegressionSettings s;
         s.OutputTable1 = out1;
         s.Table = "Data";
         s.fields = {""};
+        if (!group.empty()) {
+            s.fields.push_back(group);
+            s.nG = 1;
+        }
         s.fields.insert(s.fields.end(), xs.begin(), xs.end());
         s.fields.push_back("Y");
         s.nX = static_cast<std::int16_t>(xs.size());

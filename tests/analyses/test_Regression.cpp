@@ -453,6 +453,38 @@ TEST_F(RegressionTest, ConfidenceIntervalsAndPartialF) {
     }
 }
 
+// The critical value of t is searched for once for each degrees of freedom:
+// a group must get its own, not the one of the group before. Two groups of
+// 4 and 6 records, each a straight line with noise, read in turns of size.
+TEST_F(RegressionTest, CriticalValueOfAGroupTakenFromAGroupOfOtherSize) {
+    struct Group {
+        const char* name;
+        std::vector<long long> x, y;
+        double t975; // t(0.975; n - 2), published tables
+    };
+    const Group groups[] = {
+        {"Ga", {1, 2, 3, 4}, {2, 5, 5, 9}, 4.302652729749464},               // df 2
+        {"Gb", {1, 2, 3, 4, 5, 6}, {1, 4, 4, 8, 9, 13}, 2.776445105197793},  // df 4
+        {"Gc", {1, 2, 3, 4}, {3, 3, 6, 7}, 4.302652729749464},               // df 2 again
+    };
+    std::vector<Row> data;
+    for (const Group& g : groups)
+        for (std::size_t i = 0; i < g.x.size(); ++i) data.push_back({Variant(std::string(g.name)), num(g.x[i]), num(g.y[i])});
+    MakeData({"G", "X1", "Y"}, data);
+    ASSERT_EQ(RunDirect('M', "CIG", {"X1"}, false, true, 95, 0, "G"), "");
+    const auto rows = ReadTable("CIG");
+    ASSERT_EQ(rows.size(), std::size(groups));
+    for (std::size_t k = 0; k < std::size(groups); ++k) {
+        const Group& g = groups[k];
+        std::vector<std::vector<Q>> X;
+        for (long long v : g.x) X.push_back({Q(v)});
+        const ExactFit F = exactFit(X, qs(g.y), std::vector<Q>(g.y.size(), Q(1)), true);
+        const double df = static_cast<double>(g.x.size()) - 2;
+        const double se = std::sqrt(F.v[1].D() * F.sse.D() / df);
+        EXPECT_TRUE(AgreesTo(g.t975 * se, rows.at(k).Num("X1_95%_CI_Interval"), 8)) << g.name;
+    }
+}
+
 // Residual "Observations" holds the record's weight, not its whole-number part.
 TEST_F(RegressionTest, ResidualObservationsHoldTheWeightNotItsWholePart) {
     MakeData({"X1", "X2", "Y", "W"}, {{num(1), num(2), num(3), 2.7}, {num(2), num(1), num(5), 0.5},

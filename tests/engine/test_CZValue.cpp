@@ -403,6 +403,49 @@ TEST(CZValue, FindValueFWithBadDegreesOfFreedomOrProbabilityNeverEnded) {
             << c.code << " p " << c.p << " df " << c.df1 << "," << c.df2;
 }
 
+// ---- tails asked for again ---------------------------------------------------------
+
+// Tails once worked out are remembered; a tail remembered for other
+// arguments must never answer. The rows share x and the degrees of freedom
+// across the codes (and the F rows swap theirs), and a sweep of other tails
+// between the rounds pushes them out of the table: each round must give the
+// closed forms, and every round the first round's bits.
+TEST(CZValue, RememberedTailAnsweredForAnotherCodeOrDegreesOfFreedom) {
+    struct Case {
+        const char* code;
+        double x, df1, df2, expected;
+    };
+    const Case cases[] = {
+        {"Z", 2.0, 0, 0, normalArea(2.0)},
+        {"T", 2.0, 1, 0, tTail1(2.0)},            // same x as the normal row
+        {"T", 2.0, 2, 0, tTail2(2.0)},            // same x, other df
+        {"T", -2.0, 2, 0, tTail2(2.0)},           // the sign of x
+        {"C", 2.0, 2, 0, chiTailEven(2.0, 2)},    // same x and df as a t row
+        {"C", 2.0, 4, 0, chiTailEven(2.0, 4)},
+        {"c", 3.0, 1, 0, chiTail1(3.0)},          // lower-case code
+        {"F", 2.0, 2, 10, fTailEvenNumerator(2.0, 2, 10)},
+        {"F", 2.0, 4, 10, fTailEvenNumerator(2.0, 4, 10)},  // other df1
+        {"F", 2.0, 2, 12, fTailEvenNumerator(2.0, 2, 12)},  // other df2
+        // df swapped: I(y; 1, 5) with y = 2 / (2 + 10 * 2) is 1 - (1 - y)^5
+        {"F", 2.0, 10, 2, 1.0 - std::pow(10.0 / 11.0, 5)},
+    };
+    std::vector<double> first;
+    for (int round = 0; round < 3; ++round) {
+        CZValue z; // a new calculator each round: the table belongs to the thread
+        for (std::size_t i = 0; i < std::size(cases); ++i) {
+            const Case& c = round == 1 ? cases[std::size(cases) - 1 - i] : cases[i];
+            const double p = z.Quorb_CalcProb(c.code, c.x, c.df1, c.df2);
+            const std::string what = std::string(c.code) + " " + std::to_string(c.x) + " df " +
+                                     std::to_string(c.df1) + "," + std::to_string(c.df2) + " round " +
+                                     std::to_string(round);
+            expectRel(p, c.expected, 1e-6, what);
+            if (round == 0) first.push_back(p);
+            else EXPECT_EQ(p, first[round == 1 ? std::size(cases) - 1 - i : i]) << what;
+        }
+        for (int k = 1; k <= 20000; ++k) z.Quorb_CalcProb("T", k / 1000.0, 1 + k % 7, 0);
+    }
+}
+
 // ---- Kolmogorov-Smirnov ---------------------------------------------------------
 
 TEST(CZValue, KolmogorovSmirnovTail) {

@@ -789,6 +789,42 @@ TEST_F(EngineTest, LeadColumnsGetTheirOrderTypesAndValues) {
     EXPECT_EQ(r->Fields("Missing")->Value().ToLong(), 3);
 }
 
+// The lead columns found once for one output recordset must not be used for
+// the next: rows written by turns into two tables each land in their own.
+TEST_F(EngineTest, LeadColumnsFoundForOneRecordsetWroteIntoAnother) {
+    FieldList f{"", "Region", "Sales"};
+    std::vector<long> types{0, dbText, dbDouble};
+    std::vector<long> sizes{0, 20, 8};
+    for (const char* name : {"LeadA", "LeadB"}) {
+        auto td = db->CreateTableDef(name);
+        std::int16_t next = CreateLeadFields(td, 1, f, types, sizes, true, 0, 0, false, "Count", "");
+        if (std::string(name) == "LeadB") AddTableField(td, "Extra", dbDouble, next, 0);
+        db->TableDefs().Append(td);
+    }
+    auto a = db->OpenRecordset("LeadA", dbOpenDynaset), b = db->OpenRecordset("LeadB", dbOpenDynaset);
+    const struct {
+        const char* table;
+        const char* region;
+        double count;
+    } rows[] = {{"LeadA", "north", 1}, {"LeadB", "south", 2}, {"LeadA", "east", 3}, {"LeadB", "west", 4}};
+    LeadColumns lead;
+    for (const auto& r : rows) {
+        const dao::RecordsetPtr& rs = std::string(r.table) == "LeadA" ? a : b;
+        rs->AddNew();
+        lead.Write(rs, 1, f, {Variant(), Variant(r.region)}, 2, "Count", "", false, r.count, 0, 0, 0, Variant::Null(),
+                   Variant::Null());
+        rs->Update();
+    }
+    for (const auto& r : rows) {
+        auto back = db->OpenRecordset(std::string("SELECT * FROM ") + r.table + " WHERE Count = " +
+                                          std::to_string(static_cast<int>(r.count)),
+                                      dbOpenSnapshot);
+        ASSERT_FALSE(back->EOF_()) << r.table << " " << r.region;
+        EXPECT_EQ(back->Fields("Region")->Value().ToString(), r.region);
+        EXPECT_EQ(back->Fields("DataField")->Value().ToString(), "Sales");
+    }
+}
+
 TEST_F(EngineTest, ARecordPassWithoutAnOpenInputRecordsetFailsTheRunInsteadOfCrashing) {
     // An analysis that goes on to read its input though no data service
     // opened it gets run-time error 91, and the run fails with it.

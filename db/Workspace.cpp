@@ -117,6 +117,12 @@ bool repairCollations(Connection& c) {
 
 // Helper threads SQLite may use for one sort.
 constexpr int kSorterThreads = 3;
+// The page cache of a database the user opens, in KiB. SQLite's sorter sizes
+// what it fills in memory before it writes a sorted run from the same
+// number (with a floor of 250 pages), on each of its threads: a large sorted
+// or grouped read of a table then takes a few MiB whatever its number of
+// records. A work file keeps SQLite's own cache for its writes.
+constexpr int kCacheKiB = 1024;
 
 std::shared_ptr<Connection> openConnection(const std::string& path, bool create, bool exclusive, bool readOnly,
                                            bool workFile = false, int pageSize = 0) {
@@ -166,6 +172,7 @@ std::shared_ptr<Connection> openConnection(const std::string& path, bool create,
     rc = sqlite3_step(st.get());
     if (rc != SQLITE_ROW) conn->Fail(sqlite3_extended_errcode(raw), {});
     st.reset();
+    if (!workFile) conn->Exec(SystemSql("PRAGMA cache_size = " + std::to_string(-kCacheKiB)));
     if (!readOnly) repairCollations(*conn);
     return conn;
 }

@@ -66,6 +66,13 @@ std::size_t SortStage::RowsIn(std::size_t bytes, std::size_t columns) {
     return std::max<std::size_t>(1, bytes / (sizeof(double) * std::max<std::size_t>(1, columns)));
 }
 
+SortStage::Shape SortStage::Values() {
+    Shape s;
+    s.packed = true;
+    s.memoryLimit = RowsIn(ValueMemory, s.columns.size());
+    return s;
+}
+
 SortStage::SortStage(RunContext& engine, std::int16_t streams) : SortStage(engine, streams, Shape()) {}
 
 SortStage::SortStage(RunContext& engine, std::int16_t streams, Shape shape)

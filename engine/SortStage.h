@@ -51,6 +51,10 @@ public:
     // What a stage of the rank tests holds in memory (RowsIn): their memory
     // stays flat whatever the size of a group.
     static constexpr std::size_t RankMemory = std::size_t(1) << 20;
+    // What the stage of the percentiles and the mode holds in memory (RowsIn
+    // of a value and its weight): a large group is staged as packed sorted
+    // runs, so that memory stays flat whatever the size of a group.
+    static constexpr std::size_t ValueMemory = std::size_t(1) << 20;
 
     // What a stage holds: its table, the names of its numbers in the table
     // (the last one a weight when `weight`), how many of them order the rows
@@ -70,6 +74,9 @@ public:
     };
     // The rows of `columns` numbers that fit in `bytes` (at least 1).
     static std::size_t RowsIn(std::size_t bytes, std::size_t columns);
+    // A value and its weight as the percentiles and the mode stage them:
+    // ValueMemory held, packed runs beyond it.
+    static Shape Values();
 
     // streams: the number of streams (rows are staged for 1 .. streams).
     // Without a shape: a value and its weight (Data, Weight in "statTemp1").

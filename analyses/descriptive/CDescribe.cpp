@@ -326,7 +326,7 @@ std::string CDescribe::Steps() {
     if (Going(msg)) {
         // One kept pass covers every output row (and the staged values of a
         // group that outgrows memory).
-        if (m_bSortTable) m_stage = std::make_unique<SortStage>(Cx(), m_s.nX);
+        if (m_bSortTable) m_stage = std::make_unique<SortStage>(Cx(), m_s.nX, SortStage::Values());
         m_sums.assign(static_cast<std::size_t>(m_s.nX) + 1, DescribeSums{});
         m_cells.assign(static_cast<std::size_t>(m_s.nX) + 1,
                        std::vector<double>(m_bFreq ? static_cast<std::size_t>(m_nI) + 3 : 0, 0.0));

@@ -44,7 +44,7 @@ std::string CPercentiles::Steps() {
     if (Going(msg)) {
         // One kept pass covers the output rows and the staged values of a
         // group that outgrows memory.
-        m_stage = std::make_unique<SortStage>(Cx(), m_s.nX);
+        m_stage = std::make_unique<SortStage>(Cx(), m_s.nX, SortStage::Values());
         AnalyzeGroups(m_s.nG, true);
     }
     return msg;

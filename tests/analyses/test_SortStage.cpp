@@ -241,3 +241,47 @@ TEST_F(AnalysisTest, SortStageGivesRowsOfEveryShapeInOrderHeldSpiltOrPacked) {
         st.Close();
     }
 }
+
+TEST_F(AnalysisTest, SortStageOfValuesMovesAGroupLargerThanItsMemoryToPackedRunsInTheSameOrder) {
+    RunContext eng;
+    vtest::BeginRun(eng, db);
+    ASSERT_TRUE(eng.Quorb_UTIL_MakeTempDB());
+    // Values over two fields with many ties ((i * 7919) mod 50021, less
+    // 25000), weights 1 or 1 .. 4, under the stage's own memory. Expected:
+    // each field's (value, weight) pairs as added, ordered by value; ties in
+    // any order, so both sides are compared with ties broken by weight.
+    struct Case {
+        int values;
+        bool weighted, inTable;
+        const char* why;
+    };
+    const Case cases[] = {
+        {20000, false, false, "10,000 values a field: held"},
+        {200000, false, true, "100,000 a field (1,000,000 records in 10 groups): several packed runs"},
+        {800000, false, true, "400,000 a field (4,000,000 records in 10 groups): many packed runs"},
+        {200000, true, true, "weighted: the weights go with their values"},
+    };
+    for (const Case& c : cases) {
+        SortStage st(eng, 2, SortStage::Values());
+        st.BeginGroup();
+        std::vector<std::pair<double, double>> expected[3];
+        for (int i = 0; i < c.values; ++i) {
+            const auto f = static_cast<std::int16_t>(1 + i % 2);
+            const double x = static_cast<double>((static_cast<long long>(i) * 7919) % 50021 - 25000) / 8;
+            const double w = c.weighted ? 1 + i % 4 : 1;
+            st.Add(f, x, w);
+            expected[f].emplace_back(x, w);
+        }
+        EXPECT_EQ(st.InTable(), c.inTable) << c.why;
+        for (std::int16_t f = 1; f <= 2; ++f) {
+            auto got = scan(st, f);
+            EXPECT_TRUE(std::is_sorted(got.begin(), got.end(),
+                                       [](const auto& a, const auto& b) { return a.first < b.first; }))
+                << c.why << ", field " << f;
+            std::sort(got.begin(), got.end());
+            std::sort(expected[f].begin(), expected[f].end());
+            EXPECT_EQ(got, expected[f]) << c.why << ", field " << f;
+        }
+        st.Close();
+    }
+}

@@ -90,12 +90,15 @@ struct ProbSlot {
     bool used = false;
 };
 
-constexpr std::size_t kProbSlots = 4096; // a power of two
-
-std::vector<ProbSlot>& probSlots() {
-    thread_local std::vector<ProbSlot> slots(kProbSlots);
+// This thread's table of `count` slots (a power of two).
+template <class Slot, std::size_t count>
+std::vector<Slot>& slotsOfThisThread() {
+    static_assert((count & (count - 1)) == 0);
+    thread_local std::vector<Slot> slots(count);
     return slots;
 }
+
+constexpr std::size_t kProbSlots = 4096;
 
 std::size_t slotOf(const ProbKey& k) {
     std::uint64_t h = mixBits(k.x ^ static_cast<std::uint64_t>(static_cast<unsigned char>(k.code)));
@@ -110,12 +113,7 @@ struct GammaSlot {
     bool used = false;
 };
 
-constexpr std::size_t kGammaSlots = 256; // a power of two
-
-std::vector<GammaSlot>& gammaSlots() {
-    thread_local std::vector<GammaSlot> slots(kGammaSlots);
-    return slots;
-}
+constexpr std::size_t kGammaSlots = 256;
 
 } // namespace
 
@@ -161,7 +159,7 @@ double CZValue::Quorb_CalcProb(const std::string& code, double x, double df1, do
     if (c != 'Z' && c != 'T' && c != 'C' && c != 'F')
         return 0.0;
     const ProbKey key{c, bitsOf(x), bitsOf(df1), bitsOf(df2)};
-    ProbSlot& slot = probSlots()[slotOf(key)];
+    ProbSlot& slot = slotsOfThisThread<ProbSlot, kProbSlots>()[slotOf(key)];
     if (slot.used && slot.key == key)
         return slot.value;
     const double p = CalcProb(c, x, df1, df2);
@@ -390,7 +388,7 @@ double CZValue::BetaI(double a, double b, double x) {
 
 double CZValue::GammaLn(double xx) {
     const std::uint64_t key = bitsOf(xx);
-    GammaSlot& slot = gammaSlots()[static_cast<std::size_t>(mixBits(key) & (kGammaSlots - 1))];
+    GammaSlot& slot = slotsOfThisThread<GammaSlot, kGammaSlots>()[static_cast<std::size_t>(mixBits(key) & (kGammaSlots - 1))];
     if (slot.used && slot.x == key)
         return slot.value;
     const double g = GammaLnOf(xx); // an error leaves the slot as it was

@@ -21,6 +21,21 @@ std::vector<std::pair<double, double>> scan(SortStage& st, std::int16_t field) {
     return out;
 }
 
+// Each field of a stage comes back ordered by value and holding exactly the
+// (value, weight) pairs added to it; `added` is indexed by field.
+void expectEachFieldSortedAsAdded(SortStage& st, std::vector<std::pair<double, double>> (&added)[3],
+                                  const char* why) {
+    for (std::int16_t f = 1; f <= 2; ++f) {
+        auto got = scan(st, f);
+        EXPECT_TRUE(std::is_sorted(got.begin(), got.end(),
+                                   [](const auto& a, const auto& b) { return a.first < b.first; }))
+            << why << ", field " << f;
+        std::sort(got.begin(), got.end());
+        std::sort(added[f].begin(), added[f].end());
+        EXPECT_EQ(got, added[f]) << why << ", field " << f;
+    }
+}
+
 bool tempTableExists(RunContext& eng) {
     eng.TempDatabase()->TableDefs().Refresh();
     return eng.TempDatabase()->TableDefs().Find("statTemp1") != nullptr;
@@ -148,15 +163,7 @@ TEST_F(AnalysisTest, SortStageGivesEveryValueInOrderHeldOrSpiltInManyRuns) {
             expected[f].emplace_back(x, w);
         }
         EXPECT_EQ(st.InTable(), c.inTable) << c.why;
-        for (std::int16_t f = 1; f <= 2; ++f) {
-            auto got = scan(st, f);
-            EXPECT_TRUE(std::is_sorted(got.begin(), got.end(),
-                                       [](const auto& a, const auto& b) { return a.first < b.first; }))
-                << c.why << ", field " << f;
-            std::sort(got.begin(), got.end());
-            std::sort(expected[f].begin(), expected[f].end());
-            EXPECT_EQ(got, expected[f]) << c.why << ", field " << f;
-        }
+        expectEachFieldSortedAsAdded(st, expected, c.why);
         if (c.inTable) {
             EXPECT_EQ(tableRows(eng), 3000) << c.why;
         }
@@ -273,15 +280,7 @@ TEST_F(AnalysisTest, SortStageOfValuesMovesAGroupLargerThanItsMemoryToPackedRuns
             expected[f].emplace_back(x, w);
         }
         EXPECT_EQ(st.InTable(), c.inTable) << c.why;
-        for (std::int16_t f = 1; f <= 2; ++f) {
-            auto got = scan(st, f);
-            EXPECT_TRUE(std::is_sorted(got.begin(), got.end(),
-                                       [](const auto& a, const auto& b) { return a.first < b.first; }))
-                << c.why << ", field " << f;
-            std::sort(got.begin(), got.end());
-            std::sort(expected[f].begin(), expected[f].end());
-            EXPECT_EQ(got, expected[f]) << c.why << ", field " << f;
-        }
+        expectEachFieldSortedAsAdded(st, expected, c.why);
         st.Close();
     }
 }

@@ -204,6 +204,26 @@ std::string u128ToString(u128 v) {
     return std::string(p, buf + sizeof buf);
 }
 
+constexpr std::uint64_t kPow10U64[] = {1ULL,
+                                        10ULL,
+                                        100ULL,
+                                        1000ULL,
+                                        10000ULL,
+                                        100000ULL,
+                                        1000000ULL,
+                                        10000000ULL,
+                                        100000000ULL,
+                                        1000000000ULL,
+                                        10000000000ULL,
+                                        100000000000ULL,
+                                        1000000000000ULL,
+                                        10000000000000ULL,
+                                        100000000000000ULL,
+                                        1000000000000000ULL,
+                                        10000000000000000ULL,
+                                        100000000000000000ULL,
+                                        1000000000000000000ULL,
+                                        10000000000000000000ULL};
 // The powers of ten a double holds exactly.
 constexpr double kExactPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
@@ -218,7 +238,18 @@ constexpr int kMaxExactPow10 = 22;
 bool fifteenDigits(double mag, std::uint64_t& digits, int& exp10) {
     if (!(mag >= 1e-8 && mag < 1e15))
         return false;
-    int e = static_cast<int>(std::floor(std::log10(mag)));
+    // A whole number has its own digits.
+    if (mag >= 1.0 && mag == std::trunc(mag)) {
+        auto n = static_cast<std::uint64_t>(mag);
+        int e = 0;
+        for (std::uint64_t t = n; t >= 10; t /= 10)
+            ++e;
+        digits = n * kPow10U64[14 - e];
+        exp10 = e;
+        return true;
+    }
+    // mag lies in [2^b, 2^(b+1)): its power of ten is this or the next.
+    int e = static_cast<int>(std::floor(std::ilogb(mag) * 0.30102999566398120));
     for (int tries = 0; tries < 3; ++tries) {
         const int k = 14 - e;
         if (k < 0 || k > kMaxExactPow10)
@@ -259,6 +290,29 @@ bool fifteenDigits(double mag, std::uint64_t& digits, int& exp10) {
         return true;
     }
     return false;
+}
+
+// Bit length of 10^k.
+constexpr int kPow10Bits[] = {1, 4, 7, 10, 14, 17, 20, 24, 27, 30, 34, 37, 40, 44, 47, 50, 54, 57, 60, 64};
+
+int bitLength128(u128 v) {
+    const auto hi = static_cast<std::uint64_t>(v >> 64);
+    if (hi != 0)
+        return 128 - __builtin_clzll(hi);
+    const auto lo = static_cast<std::uint64_t>(v);
+    return lo != 0 ? 64 - __builtin_clzll(lo) : 0;
+}
+
+// How many decimal digits of a long division can be taken in one step: at
+// most `room` and 19, with remainder * 10^k below 2^128 and (quotient + 1)
+// * 10^k at most 2^96.
+int digitsAtOnce(u128 remainder, u128 quotient, int room) {
+    const int rb = bitLength128(remainder);
+    const int qb = bitLength128(quotient);
+    int k = room < 19 ? room : 19;
+    while (k > 1 && (rb + kPow10Bits[k] > 128 || qb + kPow10Bits[k] > 96))
+        --k;
+    return k;
 }
 
 } // namespace
@@ -539,6 +593,24 @@ Decimal& Decimal::operator/=(const Decimal& other) {
         if (qq >= limit96)
             throwOverflow();
         while (rr != 0 && scale < MaxScale) {
+            // Several digits at once where the remainder times 10^k and the
+            // quotient followed by k digits both still fit: the same digits
+            // as one at a time, and every shorter quotient fits too.
+            const int k = digitsAtOnce(rr, qq, MaxScale - scale);
+            if (k > 1) {
+                const u128 p = kPow10U64[k];
+                const u128 t = rr * p;
+                qq = qq * p + t / dd;
+                rr = t % dd;
+                scale += k;
+                // Digit by digit the division ends at the first remainder of
+                // zero, whose digit is never 0: drop the zeros after it.
+                for (int extra = k - 1; rr == 0 && extra > 0 && qq % 10 == 0; --extra) {
+                    qq /= 10;
+                    --scale;
+                }
+                continue;
+            }
             const u128 r10 = rr * 10;
             const u128 q10 = qq * 10 + r10 / dd;
             if (q10 >= limit96)

@@ -156,6 +156,52 @@ TEST(Decimal, ConversionsAgreeWithTheLibrarysFormattingAndParsing) {
             }
 }
 
+// Division against its definition, worked out digit by digit: the exact
+// quotient to as many places (at most 28) as keep the mantissa below 2^96,
+// then rounded half-even. Mantissas of every length, so that the quotient's
+// digits come one at a time near 2^96 and many at once far below it.
+TEST(Decimal, DivisionGivesTheDigitsOfLongDivisionRoundedHalfEven) {
+    using u128 = Decimal::Mantissa_t;
+    const u128 limit96 = static_cast<u128>(1) << 96;
+    auto pow10 = [](int k) {
+        u128 p = 1;
+        while (k-- > 0) p *= 10;
+        return p;
+    };
+    std::mt19937_64 gen(96);
+    std::uniform_int_distribution<std::uint64_t> mantissa;
+    std::uniform_int_distribution<int> bits(1, 64), scale(0, 28);
+    int checked = 0;
+    for (int i = 0; i < 200000; ++i) {
+        const int ab = bits(gen), bb = bits(gen), as = scale(gen), bs = scale(gen);
+        const std::uint64_t am = ab == 64 ? mantissa(gen) : mantissa(gen) >> (64 - ab);
+        const std::uint64_t bm = (bb == 64 ? mantissa(gen) : mantissa(gen) >> (64 - bb)) | 1U;
+        // n / d = (am / 10^as) / (bm / 10^bs), where both fit in 128 bits.
+        if (64 + 3.33 * bs >= 127 || 64 + 3.33 * as >= 123) continue;
+        const u128 n = static_cast<u128>(am) * pow10(bs), d = static_cast<u128>(bm) * pow10(as);
+        u128 q = n / d, r = n % d;
+        if (q >= limit96) continue;
+        int places = 0;
+        while (r != 0 && places < 28) {
+            const u128 next = q * 10 + r * 10 / d;
+            if (next >= limit96) break;
+            q = next;
+            r = r * 10 % d;
+            ++places;
+        }
+        if (r != 0 && (2 * r > d || (2 * r == d && (q & 1U) != 0))) ++q;
+        if (q >= limit96) continue; // rounded up to 2^96: another digit dropped
+        const Decimal got = Decimal::FromParts(am, as, false) / Decimal::FromParts(bm, bs, i % 2 == 1);
+        const Decimal want = Decimal::FromParts(q, places, i % 2 == 1);
+        ASSERT_TRUE(got.Mantissa() == want.Mantissa() && got.Scale() == want.Scale() &&
+                    got.IsNegative() == want.IsNegative())
+            << am << "e-" << as << " / " << bm << "e-" << bs << ": " << got.ToString() << " for "
+            << want.ToString() << " (scales " << got.Scale() << ", " << want.Scale() << ")";
+        ++checked;
+    }
+    EXPECT_GT(checked, 50000);
+}
+
 TEST(Decimal, ConvenienceOperationsRoundTripThroughDecimal) {
     EXPECT_EQ(dao::DecAdd(0.1, 0.2), 0.3);
     EXPECT_EQ(dao::DecSub(0.3, 0.1), 0.2);

@@ -24,12 +24,7 @@ double chiTail(double x, int df) {
 
 vtest::ScenarioSpec chiSpec(const std::vector<vtest::ScenarioFieldRow>& fields, bool all, bool detail,
                             bool ignoreBlanks, const std::string& out1 = "Sum", const std::string& out2 = "Det") {
-    vtest::ScenarioSpec s;
-    s.analysisType = "N";
-    s.subType = "Chi-Square";
-    s.inputTable = "Data";
-    s.outputTable1 = out1;
-    s.outputTable2 = out2;
+    vtest::ScenarioSpec s = vtest::ScenarioOn("N", "Chi-Square", "Data", out1, out2);
     s.options = {{"ChiAll", all}, {"ChiDetail", detail}, {"ChiIgnoreBlanks", ignoreBlanks}};
     s.fields = fields;
     return s;

@@ -32,11 +32,7 @@ TEST_F(NonParamFailureTest, UnexpectedErrorFailsTheRun) {
         {"N Fields", {{"A", "X"}, {"B", "X"}}, {}},
     };
     for (const auto& c : cases) {
-        vtest::ScenarioSpec s;
-        s.analysisType = "N";
-        s.subType = c.type;
-        s.inputTable = "Data";
-        s.outputTable1 = "Out";
+        vtest::ScenarioSpec s = vtest::ScenarioOn("N", c.type, "Data", "Out");
         s.fields = c.fields;
         s.options = c.options;
         std::string err;
@@ -65,11 +61,7 @@ TEST_F(NonParamFailureTest, TempPathWithQuoteIsNotSplicedIntoSql) {
         {"N Fields", {{"A", "X"}, {"B", "X"}}, {}},
     };
     for (const auto& c : cases) {
-        vtest::ScenarioSpec s;
-        s.analysisType = "N";
-        s.subType = c.type;
-        s.inputTable = "Data";
-        s.outputTable1 = "Out";
+        vtest::ScenarioSpec s = vtest::ScenarioOn("N", c.type, "Data", "Out");
         s.fields = c.fields;
         s.options = c.options;
         std::string err;

@@ -14,12 +14,7 @@ using namespace atest;
 namespace {
 
 vtest::ScenarioSpec friedmanScenario(int k, bool weighted, const std::string& out2 = "Det") {
-    vtest::ScenarioSpec s;
-    s.analysisType = "N";
-    s.subType = "N Fields";
-    s.inputTable = "Data";
-    s.outputTable1 = "Sum";
-    s.outputTable2 = out2;
+    vtest::ScenarioSpec s = vtest::ScenarioOn("N", "N Fields", "Data", "Sum", out2);
     s.fields = {{"G", "G"}};
     const char* names[] = {"A", "B", "C"};
     for (int i = 0; i < k; ++i) s.fields.push_back({names[i], "X"});

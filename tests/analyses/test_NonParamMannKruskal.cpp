@@ -15,12 +15,7 @@ using namespace atest;
 namespace {
 
 vtest::ScenarioSpec scenario(const std::string& type, bool weighted, const std::string& out2 = "") {
-    vtest::ScenarioSpec s;
-    s.analysisType = "N";
-    s.subType = type;
-    s.inputTable = "Data";
-    s.outputTable1 = "Out";
-    s.outputTable2 = out2;
+    vtest::ScenarioSpec s = vtest::ScenarioOn("N", type, "Data", "Out", out2);
     s.options = {{"NPTwoType", "Mann"}};
     s.fields = {{"S", "C"}, {"X", "X"}};
     if (weighted) s.fields.push_back({"W", "W"});

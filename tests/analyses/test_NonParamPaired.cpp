@@ -30,11 +30,7 @@ double tTail(double t, int df) {
 double normalTwoSided(double z) { return std::erfc(std::fabs(z) / std::sqrt(2.0)); }
 
 vtest::ScenarioSpec pairedScenario(bool weighted) {
-    vtest::ScenarioSpec s;
-    s.analysisType = "N";
-    s.subType = "Paired Fields";
-    s.inputTable = "Data";
-    s.outputTable1 = "Out";
+    vtest::ScenarioSpec s = vtest::ScenarioOn("N", "Paired Fields", "Data", "Out");
     s.options = {{"NPPair_Sign", true}, {"NPPair_Wilcoxon", true}, {"NPPair_Spearman", true}};
     s.fields = {{"X", "X"}, {"Y", "Y"}};
     if (weighted) s.fields.push_back({"W", "W"});

@@ -12,11 +12,7 @@ using namespace atest;
 namespace {
 
 vtest::ScenarioSpec runsScenario(bool weighted, bool grouped = false) {
-    vtest::ScenarioSpec s;
-    s.analysisType = "N";
-    s.subType = "2 Sample";
-    s.inputTable = "Data";
-    s.outputTable1 = "Runs";
+    vtest::ScenarioSpec s = vtest::ScenarioOn("N", "2 Sample", "Data", "Runs");
     s.options = {{"NPTwoType", "Wald"}};
     if (grouped) s.fields.push_back({"G", "G"});
     s.fields.push_back({"S", "C"});

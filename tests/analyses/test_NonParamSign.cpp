@@ -55,11 +55,7 @@ struct SpoolLimit {
 constexpr std::size_t kSpoolLimits[] = {0, 2};
 
 vtest::ScenarioSpec scenario(const std::string& type, bool weighted, std::vector<std::pair<std::string, Variant>> options) {
-    vtest::ScenarioSpec s;
-    s.analysisType = "N";
-    s.subType = type;
-    s.inputTable = "Data";
-    s.outputTable1 = "Out";
+    vtest::ScenarioSpec s = vtest::ScenarioOn("N", type, "Data", "Out");
     s.options = std::move(options);
     s.fields = {{"X", "X"}};
     if (weighted) s.fields.push_back({"W", "W"});

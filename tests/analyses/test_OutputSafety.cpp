@@ -110,12 +110,7 @@ TEST_F(OutputSafetyTest, TheSourceReachedThroughALinkToTheSameFileIsRefused) {
 
 TEST_F(OutputSafetyTest, TwoOutputSlotsWithOneNameAreRefusedAndThePreviousTableStays) {
     MakeTable("Res", {{"Old", dbDouble}}, {{7.0}});
-    vtest::ScenarioSpec s;
-    s.analysisType = "N";
-    s.subType = "Chi-Square";
-    s.inputTable = "Data";
-    s.outputTable1 = "Res";
-    s.outputTable2 = "RES";
+    vtest::ScenarioSpec s = vtest::ScenarioOn("N", "Chi-Square", "Data", "Res", "RES");
     s.options = {{"ChiAll", false}, {"ChiDetail", true}, {"ChiIgnoreBlanks", false}};
     s.fields = {{"G", "C"}};
     std::string err;

@@ -83,12 +83,7 @@ protected:
 
     std::vector<OutRow> run(const std::string& type, std::vector<vtest::ScenarioFieldRow> fields,
                             std::vector<std::pair<std::string, Variant>> options, const std::string& out2 = "") {
-        vtest::ScenarioSpec s;
-        s.analysisType = "N";
-        s.subType = type;
-        s.inputTable = "Data";
-        s.outputTable1 = "Out";
-        s.outputTable2 = out2;
+        vtest::ScenarioSpec s = vtest::ScenarioOn("N", type, "Data", "Out", out2);
         s.options = std::move(options);
         s.fields = std::move(fields);
         VarnelloCore eng;

@@ -53,6 +53,19 @@ struct ScenarioSpec {
     std::vector<ScenarioFieldRow> fields;
 };
 
+// A scenario of `type`/`subType` on the table `input` into `output1` (and
+// `output2`), its options and fields left for the caller.
+inline ScenarioSpec ScenarioOn(std::string type, std::string subType, std::string input, std::string output1,
+                               std::string output2 = "") {
+    ScenarioSpec s;
+    s.analysisType = std::move(type);
+    s.subType = std::move(subType);
+    s.inputTable = std::move(input);
+    s.outputTable1 = std::move(output1);
+    s.outputTable2 = std::move(output2);
+    return s;
+}
+
 // Creates the three scenario tables in db with the application's builders.
 // Tables that exist already are left alone. True when all three exist.
 bool CreateScenarioTablesIn(const dao::DatabasePtr& db);

@@ -6,6 +6,7 @@
 #include "engine/AnalysisSettings.h"
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <string>
 #include <utility>
@@ -50,7 +51,8 @@ public:
 
 private:
     dao::RecordsetPtr m_of;
-    std::vector<std::pair<std::string, dao::FieldPtr>> m_found;
+    // A deque, so that a column handed out stays in place as others are added.
+    std::deque<std::pair<std::string, dao::FieldPtr>> m_found;
 };
 
 std::int16_t CreateRegressionSummaryFields(const dao::TableDefPtr& td, bool withAnova, std::int16_t& counter);

@@ -21,18 +21,35 @@ std::vector<std::pair<double, double>> scan(SortStage& st, std::int16_t field) {
     return out;
 }
 
+using ByField = std::array<std::vector<std::pair<double, double>>, 3>; // indexed by field 1 .. 2
+
+// Adds `n` values to fields 1 and 2 of the stage's group (value i goes to
+// fieldOf(i) as valueOf(i), weighing 1, or 1 + i mod 4 where weighted) and
+// gives them back by field, as added.
+template <class FieldOf, class ValueOf>
+ByField addValues(SortStage& st, int n, bool weighted, FieldOf fieldOf, ValueOf valueOf) {
+    ByField added;
+    for (int i = 0; i < n; ++i) {
+        const auto f = static_cast<std::int16_t>(fieldOf(i));
+        const double x = valueOf(i);
+        const double w = weighted ? 1 + i % 4 : 1;
+        st.Add(f, x, w);
+        added[static_cast<std::size_t>(f)].emplace_back(x, w);
+    }
+    return added;
+}
+
 // Each field of a stage comes back ordered by value and holding exactly the
-// (value, weight) pairs added to it; `added` is indexed by field.
-void expectEachFieldSortedAsAdded(SortStage& st, std::vector<std::pair<double, double>> (&added)[3],
-                                  const char* why) {
+// (value, weight) pairs added to it.
+void expectEachFieldSortedAsAdded(SortStage& st, ByField& added, const char* why) {
     for (std::int16_t f = 1; f <= 2; ++f) {
         auto got = scan(st, f);
         EXPECT_TRUE(std::is_sorted(got.begin(), got.end(),
                                    [](const auto& a, const auto& b) { return a.first < b.first; }))
             << why << ", field " << f;
         std::sort(got.begin(), got.end());
-        std::sort(added[f].begin(), added[f].end());
-        EXPECT_EQ(got, added[f]) << why << ", field " << f;
+        std::sort(added[static_cast<std::size_t>(f)].begin(), added[static_cast<std::size_t>(f)].end());
+        EXPECT_EQ(got, added[static_cast<std::size_t>(f)]) << why << ", field " << f;
     }
 }
 
@@ -154,14 +171,9 @@ TEST_F(AnalysisTest, SortStageGivesEveryValueInOrderHeldOrSpiltInManyRuns) {
         std::size_t old = SortStage::SetMemoryLimit(c.limit);
         SortStage st(eng, 2);
         st.BeginGroup();
-        std::vector<std::pair<double, double>> expected[3];
-        for (int i = 0; i < 3000; ++i) {
-            const auto f = static_cast<std::int16_t>(1 + (i * 7) % 2);
-            const double x = (i * 37) % 101 - 50;
-            const double w = c.weighted ? 1 + i % 4 : 1;
-            st.Add(f, x, w);
-            expected[f].emplace_back(x, w);
-        }
+        ByField expected = addValues(
+            st, 3000, c.weighted, [](int i) { return 1 + (i * 7) % 2; },
+            [](int i) { return static_cast<double>((i * 37) % 101 - 50); });
         EXPECT_EQ(st.InTable(), c.inTable) << c.why;
         expectEachFieldSortedAsAdded(st, expected, c.why);
         if (c.inTable) {
@@ -271,14 +283,9 @@ TEST_F(AnalysisTest, SortStageOfValuesMovesAGroupLargerThanItsMemoryToPackedRuns
     for (const Case& c : cases) {
         SortStage st(eng, 2, SortStage::Values());
         st.BeginGroup();
-        std::vector<std::pair<double, double>> expected[3];
-        for (int i = 0; i < c.values; ++i) {
-            const auto f = static_cast<std::int16_t>(1 + i % 2);
-            const double x = static_cast<double>((static_cast<long long>(i) * 7919) % 50021 - 25000) / 8;
-            const double w = c.weighted ? 1 + i % 4 : 1;
-            st.Add(f, x, w);
-            expected[f].emplace_back(x, w);
-        }
+        ByField expected = addValues(st, c.values, c.weighted, [](int i) { return 1 + i % 2; }, [](int i) {
+            return static_cast<double>((static_cast<long long>(i) * 7919) % 50021 - 25000) / 8;
+        });
         EXPECT_EQ(st.InTable(), c.inTable) << c.why;
         expectEachFieldSortedAsAdded(st, expected, c.why);
         st.Close();

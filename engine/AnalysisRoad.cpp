@@ -35,6 +35,7 @@ std::string AnalysisRoad::Run(RunContext& cx) {
         Fail(proc);
     }
     m_again.reset();
+    m_againAllowed = false;
     m_againCols.clear();
     m_againWeightCol.reset();
     if (msg.empty() && Failed()) msg = m_error;
@@ -113,16 +114,29 @@ void AnalysisRoad::bindColumns(Recordset& rs, std::vector<FieldPtr>& cols, Field
     weightCol = weight > 0 && weight < cols.size() ? cols[weight] : nullptr;
 }
 
-std::string AnalysisRoad::OpenSecondReading() {
-    std::string msg = m_cx->OpenDataRecordsetAgain(m_again);
-    if (msg.empty()) bindColumns(*m_again, m_againCols, m_againWeightCol);
-    return msg;
+void AnalysisRoad::OpenSecondReading() {
+    m_againAllowed = true;
+    m_again.reset();
+    m_againAt = 0;
 }
 
 void AnalysisRoad::ReadGroupAgain(const std::function<void()>& record) {
-    if (!m_again)
+    if (!m_againAllowed)
         throw RunTimeError(rterr::ObjectNotSet,
                            "Object variable or With block variable not set: the second reading was not opened.");
+    if (!m_again) {
+        const std::string msg = m_cx->OpenDataRecordsetAgain(m_again);
+        if (!msg.empty()) throw RunTimeError(rterr::InternalError, "The data could not be read again: " + msg);
+        bindColumns(*m_again, m_againCols, m_againWeightCol);
+        m_againAt = 0;
+    }
+    // The records of the groups before this one that were not read again.
+    const long first = m_runRecords - m_groupRecords;
+    for (; m_againAt < first; ++m_againAt) {
+        if (m_again->EOF_())
+            throw RunTimeError(rterr::InternalError, "The second reading of the data ended before the first.");
+        m_again->MoveNext();
+    }
     // The second reading's columns stand in for the first's while its
     // records are read, whatever happens.
     struct Swap {
@@ -139,6 +153,7 @@ void AnalysisRoad::ReadGroupAgain(const std::function<void()>& record) {
             throw RunTimeError(rterr::InternalError, "The second reading of the data ended before the first.");
         record();
         m_again->MoveNext();
+        ++m_againAt;
     }
 }
 

@@ -122,12 +122,15 @@ protected:
     void RecordProgress(std::string prefix, bool perRecord = true);
 
     // A second reading of the input: the records of the record pass, in the
-    // same order, read again beside it (open it once the output tables are
+    // same order, read again beside it (allow it once the output tables are
     // in place). In WriteData, ReadGroupAgain moves it over the records of
     // the group just read and calls `record` for each; meanwhile Value(),
-    // Number() and Weight() read its current record. Nothing of a group is
+    // Number() and Weight() read its current record. The query is opened
+    // when a group is first read again, and passes over the records of the
+    // groups that were not (an analysis that kept a small group itself
+    // needs no second look at the source for it). Nothing of a group is
     // kept in memory for it.
-    std::string OpenSecondReading();
+    void OpenSecondReading();
     void ReadGroupAgain(const std::function<void()>& record);
 
     // --- the current record (during the pass) ----------------------------------------------
@@ -165,7 +168,9 @@ private:
     std::vector<dao::FieldPtr> m_cols;
     dao::FieldPtr m_weightCol;
     // The second reading and its columns.
+    bool m_againAllowed = false;
     dao::RecordsetPtr m_again;
+    long m_againAt = 0; // records the second reading has passed
     std::vector<dao::FieldPtr> m_againCols;
     dao::FieldPtr m_againWeightCol;
     std::vector<dao::Variant> m_prev, m_cur;

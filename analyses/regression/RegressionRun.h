@@ -195,6 +195,15 @@ private:
     // A refused fit's reason, as the run's status text.
     void Explain(const std::string& text);
 
+    // A usable record of the group (weight above 0, Y usable) kept for its
+    // residual rows: w, y, then each X and 1 or 0 for whether it is usable.
+    // Kept while the group's records fit in KeptMemory bytes; a larger group
+    // is read again from the source.
+    void KeepRecord();
+    static constexpr std::size_t KeptMemory = std::size_t{1} << 20;
+    std::vector<double> m_kept;
+    bool m_keptWhole = true;
+
     long m_residualCount = 0;
     // The residual table's columns, looked up once: group fields (1 .. nG),
     // "DataField", "Observations", the Y column, "Estimated_Y", "Residual".

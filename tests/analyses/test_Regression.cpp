@@ -275,6 +275,69 @@ TEST_F(RegressionTest, StraightLinesByGroupAndFieldAgreeWithExactArithmetic) {
     EXPECT_EQ(at, 6u + 5 + 4 + 3);
 }
 
+// Groups too large to be kept in memory for their residual rows are read
+// again from the source, between small groups that are not: every residual
+// row must still carry its own group's record and the fit of that group.
+// "b" and "d" hold more records than the 1 MiB kept for a group allows
+// (four doubles a record in a simple regression with one X field).
+TEST_F(RegressionTest, ResidualsOfLargeGroupsBetweenSmallOnesComeFromTheirOwnRecords) {
+    const struct Group {
+        const char* name;
+        long long records;
+    } groups[] = {{"a", 3}, {"b", 33000}, {"c", 4}, {"d", 33000}, {"e", 3}};
+    // In group g (0-based): x = 1000·g + k, y = (g + 2)·x + g + (1 for odd k, else -1).
+    auto yOf = [](long long g, long long x) { return (g + 2) * x + g + ((x - 1000 * g) % 2 ? 1 : -1); };
+    std::vector<Row> data;
+    for (long long g = 0; g < 5; ++g)
+        for (long long k = 1; k <= groups[g].records; ++k)
+            data.push_back({Variant(groups[g].name), num(1000 * g + k), num(yOf(g, 1000 * g + k))});
+    // Stored interleaved, so that the groups come together only in the sorted reading.
+    std::vector<Row> mixed;
+    for (std::size_t step = 0; step < 7; ++step)
+        for (std::size_t i = step; i < data.size(); i += 7) mixed.push_back(data[i]);
+    MakeData({"G", "X", "Y"}, mixed);
+    RegressionSpec r;
+    r.fields = {{"G", "G"}, {"X", "X"}, {"Y", "Y"}};
+    r.out2 = "Resid";
+    auto stats = RunAndRead(r);
+    ASSERT_EQ(stats.size(), 5u);
+
+    // Each group's line by the closed form of least squares, in whole numbers.
+    std::vector<Q> b0(5), b1(5);
+    for (long long g = 0; g < 5; ++g) {
+        Int128 n = groups[g].records, sx = 0, sy = 0, sxx = 0, sxy = 0;
+        for (long long k = 1; k <= groups[g].records; ++k) {
+            const Int128 x = 1000 * g + k, y = yOf(g, 1000 * g + k);
+            sx += x, sy += y, sxx += x * x, sxy += x * y;
+        }
+        b1[g] = Q(n * sxy - sx * sy, n * sxx - sx * sx);
+        b0[g] = (Q(sy) - b1[g] * Q(sx)) / Q(n);
+        EXPECT_EQ(stats[g]["G"].ToString(), groups[g].name);
+        EXPECT_TRUE(AgreesTo(b1[g].D(), stats[g].Num("Coef_of_X"), 12)) << g;
+        EXPECT_TRUE(AgreesTo(b0[g].D(), stats[g].Num("Y-Intercept"), 12)) << g;
+    }
+
+    auto res = ReadTable("Resid");
+    ASSERT_EQ(res.size(), data.size());
+    std::size_t at = 0;
+    for (long long g = 0; g < 5; ++g) {
+        std::vector<long long> xs;
+        for (long long k = 0; k < groups[g].records; ++k, ++at) {
+            const OutRow& row = res[at];
+            ASSERT_EQ(row["G"].ToString(), groups[g].name) << at;
+            const long long x = static_cast<long long>(row.Num("X_Value"));
+            xs.push_back(x);
+            EXPECT_EQ(row.Num("Y:Y"), yOf(g, x)) << at;
+            const Q fitted = b0[g] + b1[g] * Q(x);
+            EXPECT_TRUE(AgreesTo(fitted.D(), row.Num("Estimated_Y"), 12)) << at;
+            EXPECT_NEAR((Q(yOf(g, x)) - fitted).D(), row.Num("Residual"), 1e-9) << at;
+        }
+        // Every record of the group once.
+        std::sort(xs.begin(), xs.end());
+        for (long long k = 0; k < groups[g].records; ++k) ASSERT_EQ(xs[static_cast<std::size_t>(k)], 1000 * g + k + 1);
+    }
+}
+
 // Multiple and polynomial regression with weights, with and without the
 // intercept: coefficients, standard errors, betas, t and its probability,
 // R², ANOVA and F against the exact fit.

@@ -29,15 +29,11 @@ std::string AnalysisRoad::Run(RunContext& cx) {
         Fail(proc);
     }
     try {
-        for (const RecordsetPtr& rs : {m_again, cx.OutputRecordset2(), cx.OutputRecordset(), cx.DataRecordset()})
+        for (const RecordsetPtr& rs : {cx.OutputRecordset2(), cx.OutputRecordset(), cx.DataRecordset()})
             if (rs) rs->Close();
     } catch (...) {
         Fail(proc);
     }
-    m_again.reset();
-    m_againAllowed = false;
-    m_againCols.clear();
-    m_againWeightCol.reset();
     if (msg.empty() && Failed()) msg = m_error;
     m_cx = nullptr;
     return msg;
@@ -103,58 +99,14 @@ void AnalysisRoad::ReadFields(const FieldList& fields, std::size_t weightPositio
     m_weightPosition = weightPosition;
 }
 
-void AnalysisRoad::BindColumns() { bindColumns(*m_cx->InputRecordset(), m_cols, m_weightCol); }
-
-void AnalysisRoad::bindColumns(Recordset& rs, std::vector<FieldPtr>& cols, FieldPtr& weightCol) const {
+void AnalysisRoad::BindColumns() {
+    Recordset& rs = *m_cx->InputRecordset();
     const FieldList& fields = m_readFields ? *m_readFields : m_base.fields;
     const std::size_t weight = m_readFields ? m_weightPosition : m_base.bW ? m_base.WeightPosition() : 0;
-    cols.assign(fields.size(), nullptr);
+    m_cols.assign(fields.size(), nullptr);
     for (std::size_t i = 1; i < fields.size(); ++i)
-        if (!fields[i].empty()) cols[i] = rs.Fields(fields[i]);
-    weightCol = weight > 0 && weight < cols.size() ? cols[weight] : nullptr;
-}
-
-void AnalysisRoad::OpenSecondReading() {
-    m_againAllowed = true;
-    m_again.reset();
-    m_againAt = 0;
-}
-
-void AnalysisRoad::ReadGroupAgain(const std::function<void()>& record) {
-    if (!m_againAllowed)
-        throw RunTimeError(rterr::ObjectNotSet,
-                           "Object variable or With block variable not set: the second reading was not opened.");
-    if (!m_again) {
-        const std::string msg = m_cx->OpenDataRecordsetAgain(m_again);
-        if (!msg.empty()) throw RunTimeError(rterr::InternalError, "The data could not be read again: " + msg);
-        bindColumns(*m_again, m_againCols, m_againWeightCol);
-        m_againAt = 0;
-    }
-    // The records of the groups before this one that were not read again.
-    const long first = m_runRecords - m_groupRecords;
-    for (; m_againAt < first; ++m_againAt) {
-        if (m_again->EOF_())
-            throw RunTimeError(rterr::InternalError, "The second reading of the data ended before the first.");
-        m_again->MoveNext();
-    }
-    // The second reading's columns stand in for the first's while its
-    // records are read, whatever happens.
-    struct Swap {
-        AnalysisRoad& r;
-        explicit Swap(AnalysisRoad& road) : r(road) { flip(); }
-        ~Swap() { flip(); }
-        void flip() noexcept {
-            std::swap(r.m_cols, r.m_againCols);
-            std::swap(r.m_weightCol, r.m_againWeightCol);
-        }
-    } swap(*this);
-    for (std::int32_t i = 0; i < m_groupRecords && !Failed(); ++i) {
-        if (m_again->EOF_())
-            throw RunTimeError(rterr::InternalError, "The second reading of the data ended before the first.");
-        record();
-        m_again->MoveNext();
-        ++m_againAt;
-    }
+        if (!fields[i].empty()) m_cols[i] = rs.Fields(fields[i]);
+    m_weightCol = weight > 0 && weight < m_cols.size() ? m_cols[weight] : nullptr;
 }
 
 double AnalysisRoad::Weight() const { return m_weightCol ? m_cx->WeightOf(m_weightCol->Value()) : 1.0; }

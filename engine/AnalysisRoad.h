@@ -11,9 +11,7 @@
 //   - the record pass: inside a transaction whose rows are kept, the records
 //     are read in order and every change of the group fields ends one group
 //     and begins the next (InitData, CalcData for each record, WriteData);
-//   - the record's weight and the reading of its values, by one rule;
-//   - a second reading of the records in step with the record pass, for an
-//     analysis that writes a row per record only once its group is complete.
+//   - the record's weight and the reading of its values, by one rule.
 //
 // An unexpected run-time error inside a step is handed to the engine's
 // handler, and its description fails the run; the rows written before it
@@ -121,18 +119,6 @@ protected:
     // count, forced at every group break.
     void RecordProgress(std::string prefix, bool perRecord = true);
 
-    // A second reading of the input: the records of the record pass, in the
-    // same order, read again beside it (allow it once the output tables are
-    // in place). In WriteData, ReadGroupAgain moves it over the records of
-    // the group just read and calls `record` for each; meanwhile Value(),
-    // Number() and Weight() read its current record. The query is opened
-    // when a group is first read again, and passes over the records of the
-    // groups that were not (an analysis that kept a small group itself
-    // needs no second look at the source for it). Nothing of a group is
-    // kept in memory for it.
-    void OpenSecondReading();
-    void ReadGroupAgain(const std::function<void()>& record);
-
     // --- the current record (during the pass) ----------------------------------------------
     // The column of the current record at a position of the bound fields.
     const dao::FieldPtr& Column(std::size_t position) const { return m_cols[position]; }
@@ -154,8 +140,6 @@ protected:
     std::vector<long> m_types, m_sizes;
 
 private:
-    void bindColumns(dao::Recordset& rs, std::vector<dao::FieldPtr>& cols, dao::FieldPtr& weightCol) const;
-
     const AnalysisSettings& m_base;
     const char* m_entryName;
     std::string m_what;
@@ -167,12 +151,6 @@ private:
     std::size_t m_weightPosition = 0;
     std::vector<dao::FieldPtr> m_cols;
     dao::FieldPtr m_weightCol;
-    // The second reading and its columns.
-    bool m_againAllowed = false;
-    dao::RecordsetPtr m_again;
-    long m_againAt = 0; // records the second reading has passed
-    std::vector<dao::FieldPtr> m_againCols;
-    dao::FieldPtr m_againWeightCol;
     std::vector<dao::Variant> m_prev, m_cur;
     std::int32_t m_groupRecords = 0;
     long m_runRecords = 0;

@@ -49,10 +49,8 @@ std::string RunContext::Quorb_InitDataTable(const std::string& table, const Fiel
 std::string RunContext::OpenDataRecordset(const std::string& sql) {
     std::string text = sql;
     if (text.empty() || text.back() != ';') text += ";";
-    m_dataSql.clear();
     try {
         m_dataRs = m_frame.source->OpenRecordset(text, dbOpenDynaset, dbReadOnly | dbSeeChanges);
-        m_dataSql = text;
         // A number field that holds no number (another program stored a
         // text or a blob there) fails the run at that record.
         std::weak_ptr<Recordset> read = m_dataRs;
@@ -68,21 +66,6 @@ std::string RunContext::OpenDataRecordset(const std::string& sql) {
         m_dataRs.reset();
         return e.what();
     }
-    return {};
-}
-
-std::string RunContext::OpenDataRecordsetAgain(RecordsetPtr& rs) {
-    rs.reset();
-    if (m_dataSql.empty() || !m_frame.source)
-        throw RunTimeError(91, "Object variable or With block variable not set: the input data was not opened.");
-    try {
-        if (m_dataAgainRs) m_dataAgainRs->Close();
-        m_dataAgainRs = m_frame.source->OpenRecordset(m_dataSql, dbOpenDynaset, dbReadOnly | dbSeeChanges);
-    } catch (const DaoError& e) {
-        m_dataAgainRs.reset();
-        return e.Description();
-    }
-    rs = m_dataAgainRs;
     return {};
 }
 
@@ -481,7 +464,6 @@ void RunContext::Begin(Frame frame) {
     End();
     m_frame = std::move(frame);
     m_runOutputs.clear();
-    m_dataSql.clear();
     m_tempDbError.clear();
     m_binaryCompare = false;
     m_missingRule.clear();
@@ -489,7 +471,7 @@ void RunContext::Begin(Frame frame) {
 }
 
 void RunContext::CloseRecordsets() noexcept {
-    for (auto* rs : {&m_dataAgainRs, &m_dataRs, &m_outputRs, &m_outputRs2}) {
+    for (auto* rs : {&m_dataRs, &m_outputRs, &m_outputRs2}) {
         try {
             if (*rs) (*rs)->Close();
         } catch (...) {

@@ -63,11 +63,6 @@ public:
     // instead of handing out a null recordset.
     dao::RecordsetPtr InputRecordset() const;
     void SetDataRecordset(dao::RecordsetPtr rs) { m_dataRs = std::move(rs); }
-    // A second reading of the run's input: another recordset on the
-    // statement the data recordset was last opened with, giving the same
-    // records in the same order beside it (into `rs`). The result is the
-    // database's error text, empty on success. The end of the run closes it.
-    std::string OpenDataRecordsetAgain(dao::RecordsetPtr& rs);
     dao::RecordsetPtr OutputRecordset() const { return m_outputRs; }
     void SetOutputRecordset(dao::RecordsetPtr rs) { m_outputRs = std::move(rs); }
     dao::RecordsetPtr OutputRecordset2() const { return m_outputRs2; }
@@ -166,8 +161,6 @@ private:
     std::string m_tempDbPath;
     std::string m_tempDbError;
     dao::RecordsetPtr m_dataRs, m_outputRs, m_outputRs2;
-    std::string m_dataSql;          // the statement of the data recordset
-    dao::RecordsetPtr m_dataAgainRs; // its second reading
     std::vector<std::string> m_runOutputs; // output tables replaced by this run
 
     bool m_binaryCompare = false;

@@ -12,26 +12,27 @@
 using namespace dao;
 
 namespace {
-std::size_t gMemoryLimit = ValueSpool::DefaultMemoryLimit;
-// Values packed into one row of the table: (value, weight) pairs of doubles,
-// 4 KiB a row, so that a spilt group costs one insert and one read a few
-// hundred values rather than one a value.
-constexpr std::size_t kPairsPerRow = 256;
+std::size_t gMemoryLimit = 0; // records; 0: what MemoryBytes holds
+// Doubles packed into one row of the table: whole records, 4 KiB a row, so
+// that a spilt group costs one insert and one read a few hundred values
+// rather than one a value.
+constexpr std::size_t kRowDoubles = 512;
 }
 
-std::size_t ValueSpool::SetMemoryLimit(std::size_t limit) {
+std::size_t ValueSpool::SetMemoryLimit(std::size_t records) {
     const std::size_t old = gMemoryLimit;
-    gMemoryLimit = limit == 0 ? DefaultMemoryLimit : limit;
+    gMemoryLimit = records;
     return old;
 }
 
-ValueSpool::ValueSpool(RunContext& cx) : m_cx(cx), m_limit(gMemoryLimit) {}
+ValueSpool::ValueSpool(RunContext& cx, std::size_t width)
+    : m_cx(cx), m_width(std::max<std::size_t>(width, 1)),
+      m_limit(gMemoryLimit ? gMemoryLimit : std::max<std::size_t>(MemoryBytes / (sizeof(double) * m_width), 1)) {}
 
 ValueSpool::~ValueSpool() = default;
 
 void ValueSpool::BeginGroup() {
-    m_x.clear();
-    m_w.clear();
+    m_values.clear();
     m_count = 0;
     m_appender.reset();
     if (m_rows > 0) {
@@ -45,10 +46,9 @@ void ValueSpool::BeginGroup() {
     m_rows = 0;
 }
 
-void ValueSpool::Add(double x, double w) {
-    if (m_x.size() >= m_limit) spill();
-    m_x.push_back(x);
-    m_w.push_back(w);
+void ValueSpool::Add(const double* record) {
+    if (m_values.size() >= m_limit * m_width) spill();
+    m_values.insert(m_values.end(), record, record + m_width);
     ++m_count;
 }
 
@@ -66,28 +66,26 @@ void ValueSpool::spill() {
         m_appender = std::make_unique<TableAppender>(m_cx.TempDatabase(), TableName, std::vector<std::string>{"Rows"}, 16);
         m_first = m_appender->NextRowId();
     }
-    double pairs[2 * kPairsPerRow];
-    for (std::size_t at = 0; at < m_x.size(); at += kPairsPerRow) {
-        const std::size_t n = std::min(kPairsPerRow, m_x.size() - at);
-        for (std::size_t i = 0; i < n; ++i) {
-            pairs[2 * i] = m_x[at + i];
-            pairs[2 * i + 1] = m_w[at + i];
-        }
-        m_appender->Append({}, pairs, n * 2 * sizeof(double));
+    // Whole records a row (one at least, however wide).
+    const std::size_t perRow = std::max<std::size_t>(kRowDoubles / m_width, 1) * m_width;
+    for (std::size_t at = 0; at < m_values.size(); at += perRow) {
+        const std::size_t n = std::min(perRow, m_values.size() - at);
+        m_appender->Append({}, m_values.data() + at, n * sizeof(double));
         ++m_rows;
     }
     m_appender->Flush();
-    m_x.clear();
-    m_w.clear();
+    m_values.clear();
 }
 
-void ValueSpool::readTable(void (*each)(void*, double, double), void* fn) {
+void ValueSpool::readTable(void (*each)(void*, const double*), void* fn) {
     TableRowReader rows(m_cx.TempDatabase(), TableName, {"Rows"}, m_first, m_first + m_rows - 1);
-    double pairs[2 * kPairsPerRow];
+    std::vector<double> row;
+    const std::size_t recordBytes = m_width * sizeof(double);
     while (rows.Next()) {
-        const std::size_t bytes = std::min(static_cast<std::size_t>(rows.Bytes(0)), sizeof pairs);
-        if (bytes) std::memcpy(pairs, rows.Blob(0), bytes);
-        for (std::size_t i = 0; i < bytes / (2 * sizeof(double)); ++i) each(fn, pairs[2 * i], pairs[2 * i + 1]);
+        const std::size_t records = static_cast<std::size_t>(rows.Bytes(0)) / recordBytes;
+        row.resize(records * m_width);
+        if (records) std::memcpy(row.data(), rows.Blob(0), records * recordBytes);
+        for (std::size_t i = 0; i < records; ++i) each(fn, row.data() + i * m_width);
     }
 }
 

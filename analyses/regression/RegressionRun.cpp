@@ -7,6 +7,7 @@
 #include "engine/CrossProducts.h"
 #include "engine/LeastSquares.h"
 #include "engine/RunContext.h"
+#include "engine/ValueSpool.h"
 #include "engine/modStatsGeneral.h"
 #include "scenario/CMelvarsScenario.h"
 
@@ -87,7 +88,11 @@ std::string RegressionRun::Steps() {
     if (!msg.empty()) return msg;
     msg = OpenAndCreate(m_s.nG, true, [this] { return CreateOutput(); });
     if (Going(msg) && m_residual) msg = CreateResidual();
-    if (Going(msg) && m_residual) OpenSecondReading();
+    if (Going(msg) && m_residual) {
+        const std::size_t nX = static_cast<std::size_t>(m_s.nX);
+        m_kept = std::make_unique<ValueSpool>(Cx(), 2 + 2 * nX);
+        m_keptRecord.assign(2 + 2 * nX, 0.0);
+    }
     if (Going(msg)) {
         const std::size_t nX = static_cast<std::size_t>(m_s.nX);
         m_x.assign(nX + 1, 0.0);
@@ -104,6 +109,8 @@ std::string RegressionRun::Steps() {
 }
 
 void RegressionRun::CloseOwn() {
+    if (m_kept) m_kept->Close();
+    m_kept.reset();
     m_res.reset();
     m_out.reset();
     m_statColumns.Clear();
@@ -173,50 +180,35 @@ void RegressionRun::CalcData() {
 }
 
 void RegressionRun::KeepRecord() {
-    if (!m_keptWhole || !(m_w > 0) || !m_yOk) return;
-    const std::size_t nX = static_cast<std::size_t>(m_s.nX);
-    if ((m_kept.size() + 2 + 2 * nX) * sizeof(double) > KeptMemory) {
-        m_keptWhole = false;
-        m_kept.clear();
-        return;
+    if (!(m_w > 0) || !m_yOk) return;
+    double* r = m_keptRecord.data();
+    r[0] = m_w;
+    r[1] = m_y;
+    for (std::size_t i = 1; i <= static_cast<std::size_t>(m_s.nX); ++i) {
+        r[2 * i] = m_x[i];
+        r[2 * i + 1] = m_xOk[i] ? 1.0 : 0.0;
     }
-    m_kept.push_back(m_w);
-    m_kept.push_back(m_y);
-    for (std::size_t i = 1; i <= nX; ++i) {
-        m_kept.push_back(m_x[i]);
-        m_kept.push_back(m_xOk[i] ? 1.0 : 0.0);
-    }
+    m_kept->Add(r);
 }
 
 void RegressionRun::WriteData() {
     Guard("WriteData", [&] { WriteStatisticsRows(); });
-    if (m_residual && !Failed()) {
-        // Each usable record of the group with its residual rows: from what
-        // was kept of it, or from the group's records read again.
-        Guard("CalcResiduals", [&] {
-            if (m_keptWhole) {
-                const std::size_t nX = static_cast<std::size_t>(m_s.nX), stride = 2 + 2 * nX;
-                for (std::size_t at = 0; at < m_kept.size() && !Failed(); at += stride) {
-                    const double* r = m_kept.data() + at;
-                    m_w = r[0];
-                    m_y = r[1];
-                    m_yOk = true;
-                    for (std::size_t i = 1; i <= nX; ++i) {
-                        m_x[i] = r[2 * i];
-                        m_xOk[i] = r[2 * i + 1] != 0;
-                    }
-                    WriteResidualRows();
-                }
-            } else {
-                ReadGroupAgain([&] {
-                    ReadValues();
-                    if (m_w > 0 && m_yOk) WriteResidualRows();
-                });
+    if (!m_residual || Failed()) return;
+    // Each usable record of the group again, with its residual rows.
+    Guard("CalcResiduals", [&] {
+        m_kept->ReplayRecords([&](const double* r) {
+            if (Failed()) return;
+            m_w = r[0];
+            m_y = r[1];
+            m_yOk = true;
+            for (std::size_t i = 1; i <= static_cast<std::size_t>(m_s.nX); ++i) {
+                m_x[i] = r[2 * i];
+                m_xOk[i] = r[2 * i + 1] != 0;
             }
+            WriteResidualRows();
         });
-    }
-    m_kept.clear();
-    m_keptWhole = true;
+        m_kept->BeginGroup();
+    });
 }
 
 void RegressionRun::Explain(const std::string& text) {

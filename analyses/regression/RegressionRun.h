@@ -3,10 +3,11 @@
 // source records, replaces the statistics table (output table 1) and, when a
 // second name is given, the residual table, reads the records group by group
 // inside one transaction and writes the statistics rows the class fits. With
-// a residual table, each group's records are read a second time, in step
-// with the first reading, as soon as the group's fits are known: every
-// usable record's row is written then, with its fitted value and residual,
-// in the order of the records. Nothing grows with the number of records.
+// a residual table, each group's usable records are kept as they are read
+// (in memory, a large group in the work database) and walked again as soon
+// as the group's fits are known: every usable record's row is written then,
+// with its fitted value and residual, in the order of the records. Nothing
+// grows with the number of records.
 //
 // The fits: each class hands a FitModel (the cross-products of its
 // regressors, kept in double-double precision about the first record, and
@@ -39,6 +40,7 @@
 
 class CZValue;
 class CrossProducts;
+class ValueSpool;
 
 struct RegressionSettings : AnalysisSettings {
     char Kind = 'S';                    // 'S' simple, 'M' multiple, 'P' polynomial
@@ -133,8 +135,8 @@ protected:
     virtual void AddRecord() = 0;
     // The statistics rows of the finished group (GroupValues(), GroupRecords()).
     virtual void WriteStatisticsRows() = 0;
-    // The residual rows of the current record of the second reading (its
-    // values in m_w, m_y, m_x, m_xOk; its weight above 0 and its Y usable),
+    // The residual rows of a usable record kept from the group (its values
+    // in m_w, m_y, m_x, m_xOk; its weight above 0 and its Y usable),
     // from the fits of its group.
     virtual void WriteResidualRows() = 0;
 
@@ -195,14 +197,12 @@ private:
     // A refused fit's reason, as the run's status text.
     void Explain(const std::string& text);
 
-    // A usable record of the group (weight above 0, Y usable) kept for its
-    // residual rows: w, y, then each X and 1 or 0 for whether it is usable.
-    // Kept while the group's records fit in KeptMemory bytes; a larger group
-    // is read again from the source.
+    // The usable records of the group (weight above 0, Y usable) kept for
+    // their residual rows: w, y, then each X and 1 or 0 for whether it is
+    // usable (in memory, or in the work database for a large group).
     void KeepRecord();
-    static constexpr std::size_t KeptMemory = std::size_t{1} << 20;
-    std::vector<double> m_kept;
-    bool m_keptWhole = true;
+    std::unique_ptr<ValueSpool> m_kept;
+    std::vector<double> m_keptRecord;
 
     long m_residualCount = 0;
     // The residual table's columns, looked up once: group fields (1 .. nG),

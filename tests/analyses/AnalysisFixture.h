@@ -4,6 +4,7 @@
 // stored the designer's way and run through the engine, and the output
 // tables read back row by row.
 #include "db/Dao.h"
+#include "engine/ValueSpool.h"
 #include "engine/VarnelloCore.h"
 #include "support/ScenarioFixture.h"
 #include "support/TempDir.h"
@@ -23,6 +24,16 @@ struct Column {
 };
 
 using Row = std::vector<dao::Variant>;
+
+// A group's staged records held in memory up to `limit` records (0: the
+// run's own limit); a group beyond it is read back from the work table.
+struct SpoolLimit {
+    explicit SpoolLimit(std::size_t limit) : old(ValueSpool::SetMemoryLimit(limit)) {}
+    ~SpoolLimit() { ValueSpool::SetMemoryLimit(old); }
+    SpoolLimit(const SpoolLimit&) = delete;
+    SpoolLimit& operator=(const SpoolLimit&) = delete;
+    std::size_t old;
+};
 
 // One output row: column name (any case) to value.
 class OutRow {

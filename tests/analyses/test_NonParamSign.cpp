@@ -44,13 +44,6 @@ double kolmogorovQ(double z) {
     return std::min(1.0, s);
 }
 
-// Groups held in memory up to `limit` values (0: the run's own limit); a
-// group beyond it is read back from the work table.
-struct SpoolLimit {
-    explicit SpoolLimit(std::size_t limit) : old(ValueSpool::SetMemoryLimit(limit)) {}
-    ~SpoolLimit() { ValueSpool::SetMemoryLimit(old); }
-    std::size_t old;
-};
 // Every group in memory, and every group of more than two values through the table.
 constexpr std::size_t kSpoolLimits[] = {0, 2};
 

@@ -201,8 +201,8 @@ Variant num(long long v) { return Variant(static_cast<double>(v)); }
 
 // Simple regression per group and X field, with weights, a Null and a
 // missing-value code, and the residual table: every statistics column and
-// every residual row against the exact fit. The residual rows come from a
-// second reading of each group's records.
+// every residual row against the exact fit. The residual rows come from the
+// group's records kept until its fits are known.
 TEST_F(RegressionTest, StraightLinesByGroupAndFieldAgreeWithExactArithmetic) {
     const Variant N = Variant::Null();
     // G, X1, X2, Y, W. In group "a": X2 = -99 is missing (the scenario's code),
@@ -275,16 +275,16 @@ TEST_F(RegressionTest, StraightLinesByGroupAndFieldAgreeWithExactArithmetic) {
     EXPECT_EQ(at, 6u + 5 + 4 + 3);
 }
 
-// Groups too large to be kept in memory for their residual rows are read
-// again from the source, between small groups that are not: every residual
-// row must still carry its own group's record and the fit of that group.
-// "b" and "d" hold more records than the 1 MiB kept for a group allows
-// (four doubles a record in a simple regression with one X field).
-TEST_F(RegressionTest, ResidualsOfLargeGroupsBetweenSmallOnesComeFromTheirOwnRecords) {
+// A group's records wait for its fit in memory, and a large group's in the
+// work database, between small groups held in memory: every residual row
+// must still carry its own group's record and the fit of that group. Run
+// with every group in memory, and with groups of more than five usable
+// records through the work table ("b" and "d").
+TEST_F(RegressionTest, ResidualsOfGroupsKeptInTheWorkDatabaseComeFromTheirOwnRecords) {
     const struct Group {
         const char* name;
         long long records;
-    } groups[] = {{"a", 3}, {"b", 33000}, {"c", 4}, {"d", 33000}, {"e", 3}};
+    } groups[] = {{"a", 3}, {"b", 400}, {"c", 4}, {"d", 1234}, {"e", 3}};
     // In group g (0-based): x = 1000·g + k, y = (g + 2)·x + g + (1 for odd k, else -1).
     auto yOf = [](long long g, long long x) { return (g + 2) * x + g + ((x - 1000 * g) % 2 ? 1 : -1); };
     std::vector<Row> data;
@@ -296,11 +296,6 @@ TEST_F(RegressionTest, ResidualsOfLargeGroupsBetweenSmallOnesComeFromTheirOwnRec
     for (std::size_t step = 0; step < 7; ++step)
         for (std::size_t i = step; i < data.size(); i += 7) mixed.push_back(data[i]);
     MakeData({"G", "X", "Y"}, mixed);
-    RegressionSpec r;
-    r.fields = {{"G", "G"}, {"X", "X"}, {"Y", "Y"}};
-    r.out2 = "Resid";
-    auto stats = RunAndRead(r);
-    ASSERT_EQ(stats.size(), 5u);
 
     // Each group's line by the closed form of least squares, in whole numbers.
     std::vector<Q> b0(5), b1(5);
@@ -312,29 +307,41 @@ TEST_F(RegressionTest, ResidualsOfLargeGroupsBetweenSmallOnesComeFromTheirOwnRec
         }
         b1[g] = Q(n * sxy - sx * sy, n * sxx - sx * sx);
         b0[g] = (Q(sy) - b1[g] * Q(sx)) / Q(n);
-        EXPECT_EQ(stats[g]["G"].ToString(), groups[g].name);
-        EXPECT_TRUE(AgreesTo(b1[g].D(), stats[g].Num("Coef_of_X"), 12)) << g;
-        EXPECT_TRUE(AgreesTo(b0[g].D(), stats[g].Num("Y-Intercept"), 12)) << g;
     }
 
-    auto res = ReadTable("Resid");
-    ASSERT_EQ(res.size(), data.size());
-    std::size_t at = 0;
-    for (long long g = 0; g < 5; ++g) {
-        std::vector<long long> xs;
-        for (long long k = 0; k < groups[g].records; ++k, ++at) {
-            const OutRow& row = res[at];
-            ASSERT_EQ(row["G"].ToString(), groups[g].name) << at;
-            const long long x = static_cast<long long>(row.Num("X_Value"));
-            xs.push_back(x);
-            EXPECT_EQ(row.Num("Y:Y"), yOf(g, x)) << at;
-            const Q fitted = b0[g] + b1[g] * Q(x);
-            EXPECT_TRUE(AgreesTo(fitted.D(), row.Num("Estimated_Y"), 12)) << at;
-            EXPECT_NEAR((Q(yOf(g, x)) - fitted).D(), row.Num("Residual"), 1e-9) << at;
+    for (std::size_t limit : {std::size_t{0}, std::size_t{5}}) {
+        SCOPED_TRACE("records held in memory: " + std::to_string(limit));
+        SpoolLimit spool(limit);
+        RegressionSpec r;
+        r.fields = {{"G", "G"}, {"X", "X"}, {"Y", "Y"}};
+        r.out2 = "Resid";
+        auto stats = RunAndRead(r);
+        ASSERT_EQ(stats.size(), 5u);
+        for (long long g = 0; g < 5; ++g) {
+            EXPECT_EQ(stats[g]["G"].ToString(), groups[g].name);
+            EXPECT_TRUE(AgreesTo(b1[g].D(), stats[g].Num("Coef_of_X"), 12)) << g;
+            EXPECT_TRUE(AgreesTo(b0[g].D(), stats[g].Num("Y-Intercept"), 12)) << g;
         }
-        // Every record of the group once.
-        std::sort(xs.begin(), xs.end());
-        for (long long k = 0; k < groups[g].records; ++k) ASSERT_EQ(xs[static_cast<std::size_t>(k)], 1000 * g + k + 1);
+        auto res = ReadTable("Resid");
+        ASSERT_EQ(res.size(), data.size());
+        std::size_t at = 0;
+        for (long long g = 0; g < 5; ++g) {
+            std::vector<long long> xs;
+            for (long long k = 0; k < groups[g].records; ++k, ++at) {
+                const OutRow& row = res[at];
+                ASSERT_EQ(row["G"].ToString(), groups[g].name) << at;
+                const long long x = static_cast<long long>(row.Num("X_Value"));
+                xs.push_back(x);
+                EXPECT_EQ(row.Num("Y:Y"), yOf(g, x)) << at;
+                const Q fitted = b0[g] + b1[g] * Q(x);
+                EXPECT_TRUE(AgreesTo(fitted.D(), row.Num("Estimated_Y"), 12)) << at;
+                EXPECT_NEAR((Q(yOf(g, x)) - fitted).D(), row.Num("Residual"), 1e-9) << at;
+            }
+            // Every record of the group once.
+            std::sort(xs.begin(), xs.end());
+            for (long long k = 0; k < groups[g].records; ++k)
+                ASSERT_EQ(xs[static_cast<std::size_t>(k)], 1000 * g + k + 1);
+        }
     }
 }
 

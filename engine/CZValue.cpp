@@ -98,7 +98,7 @@ std::vector<Slot>& slotsOfThisThread() {
     return slots;
 }
 
-constexpr std::size_t kProbSlots = 4096;
+constexpr std::size_t kProbSlots = 16384;
 
 std::size_t slotOf(const ProbKey& k) {
     std::uint64_t h = mixBits(k.x ^ static_cast<std::uint64_t>(static_cast<unsigned char>(k.code)));
@@ -343,17 +343,18 @@ double CZValue::BetaCF(double a, double b, double x) {
     double bm = 1.0;
     double az = 1.0;
     double bz = DecSub(1.0, Div(Mul(qab, x), qap));
+    const Decimal bDec(b), xDec(x);
     std::int16_t m = 0;
     for (;;) {
         m = static_cast<std::int16_t>(m + 1);
         const double em = m;
         const double tem = em + em;
         // d = m (b - m) x / ((a + tem)(qam + tem)), numerator and quotient in decimal
-        const Decimal bMinusM = Decimal(b) - Decimal(em);
+        const Decimal bMinusM = bDec - Decimal(em);
         const double den = Mul(a + tem, qam + tem);
         if (den == 0.0)
             throw RunTimeError(rterr::DivisionByZero);
-        double d = (Decimal(em) * bMinusM * Decimal(x) / Decimal(den)).ToDouble();
+        double d = (Decimal(em) * bMinusM * xDec / Decimal(den)).ToDouble();
         const double ap = Chk(az + d * am);
         const double bp = Chk(bz + d * bm);
         d = Div(Mul(Mul(-(a + em), qab + em), x), Mul(a + tem, qap + tem));

@@ -238,7 +238,7 @@ std::string CNonParametric::CreateOutput() {
         if (m_s.ChiSquare)
             cols.insert(cols.end(), {"Chi-DF", "Chi-Square", "Chi-Prob", "Phi-Coefficient", "Coef_of_Contingency"});
         for (const char* c : cols) AddTableField(td, c, dbDouble, ord, 0);
-        m_statNames = cols;
+        m_statNames.assign(cols.begin(), cols.end());
         m_statsOf.reset();
         return PlaceOutput(td, true);
     });
@@ -578,14 +578,22 @@ void CNonParametric::WriteData() {
 void CNonParametric::BeginStatistics(const RecordsetPtr& out) {
     if (m_statsOf != out) {
         m_statColumns.clear();
-        for (const char* name : m_statNames) m_statColumns.push_back(out->Fields(name));
+        for (std::string_view name : m_statNames) m_statColumns.push_back(out->Fields(name));
         m_statsOf = out;
     }
     for (const FieldPtr& f : m_statColumns) f->SetValue(Variant::Null());
 }
 
 const FieldPtr& CNonParametric::Column(std::string_view name) const {
-    for (std::size_t c = 0; c < m_statNames.size(); ++c)
-        if (name == m_statNames[c]) return m_statColumns[c];
+    // The statistics are written in the order of their columns, so the
+    // search starts after the column found last.
+    const std::size_t n = m_statNames.size();
+    for (std::size_t k = 0; k < n; ++k) {
+        const std::size_t c = (m_nextStat + k) % n;
+        if (name == m_statNames[c]) {
+            m_nextStat = c + 1;
+            return m_statColumns[c];
+        }
+    }
     throw DaoError(err::ItemNotFound, "Item not found in this collection.");
 }

@@ -132,7 +132,8 @@ private:
 
     const Settings& m_s;
     std::string m_countColumn;
-    std::vector<const char*> m_statNames;      // the statistic columns, in order
+    std::vector<std::string_view> m_statNames; // the statistic columns, in order
+    mutable std::size_t m_nextStat = 0;        // where Column's search starts
     std::vector<dao::FieldPtr> m_statColumns;  // .. and their fields
     dao::RecordsetPtr m_statsOf;               // the recordset they were found in
     LeadColumns m_lead;                        // the lead columns, found once

@@ -90,11 +90,6 @@ std::string CAnova::Steps() {
     return msg;
 }
 
-void CAnova::CloseOwn() {
-    if (m_detailRs) m_detailRs->Close();
-    m_detailRs.reset();
-}
-
 // ---- groups and source -----------------------------------------------------------------
 
 // The groups of each compare field are found while the records are read:
@@ -222,9 +217,7 @@ std::string CAnova::CreateDetail() {
         for (const char* name : {"Mean", "Minimum", "Maximum", "Range", "Sum", "Variance", "CoeffOfVariance",
                                  "StdDeviation", "StdError"})
             AddTableField(td, name, dbDouble, ord, 0);
-        std::string msg = PlaceOutput(td, false);
-        if (msg.empty()) m_detailRs = Cx().OutputDatabase()->OpenRecordset(m_s.OutputTable2, dbOpenDynaset);
-        return msg;
+        return PlaceSecondOutput(td);
     });
 }
 
@@ -670,7 +663,7 @@ void CAnova::WriteAnova(int x) {
 
 void CAnova::WriteDetail(int x) {
     Guard("WriteDetail", [&] {
-        RecordsetPtr rs = m_detailRs;
+        RecordsetPtr rs = Cx().OutputRecordset2();
         if (!rs) return;
         const std::int16_t dataField = static_cast<std::int16_t>(m_nG + m_nC + x);
         std::vector<Variant> lead = GroupValues();

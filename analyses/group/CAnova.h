@@ -67,7 +67,6 @@ private:
     void InitData() override;
     void CalcData() override;
     void WriteData() override;
-    void CloseOwn() override;
 
     std::string AnovaGroups();
     std::vector<int> GroupOrder(int i) const;
@@ -99,7 +98,6 @@ private:
     std::vector<std::vector<dao::Variant>> m_groups;
     std::vector<Pair> m_pairs;
 
-    dao::RecordsetPtr m_detailRs;
     std::vector<int> m_lastGroup;   // per compare field, the group the previous record matched
     std::vector<int> m_recordGroup; // per compare field, the group of the current record
     std::vector<int> m_recordSlot;  // per compare field, the slot of that group in the current group of records

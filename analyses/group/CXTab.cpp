@@ -297,8 +297,6 @@ std::string CXTab::Steps() {
 }
 
 void CXTab::CloseOwn() {
-    if (m_chiRs) m_chiRs->Close();
-    m_chiRs.reset();
     m_appender.reset();
     if (m_tempMade) Cx().Quorb_DeleteTable(true, kStage);
     m_tempMade = false;
@@ -464,9 +462,7 @@ std::string CXTab::CreateChi_b() {
         for (const char* n : {"Columns", "Rows", "DF"}) AddTableField(td, n, dbInteger, ord, 0);
         for (const char* n : {"Chi-Square", "Prob", "Phi-Coefficient", "Coeff_of_Contingency", "Cramer's_V"})
             AddTableField(td, n, dbDouble, ord, 0);
-        std::string msg = PlaceOutput(td, false);
-        if (msg.empty()) m_chiRs = Cx().OutputDatabase()->OpenRecordset(m_s.OutputTable2, dbOpenDynaset);
-        return msg;
+        return PlaceSecondOutput(td);
     });
 }
 
@@ -749,7 +745,7 @@ void CXTab::CalcChiSq(const std::vector<std::optional<double>>& rowValues, std::
 }
 
 void CXTab::WriteChi(int i, double all, int columns, const ChiSums& s) {
-    RecordsetPtr rs = m_chiRs;
+    RecordsetPtr rs = Cx().OutputRecordset2();
     const int df = (s.rows - 1) * (columns - 1);
     rs->AddNew();
     WriteLeadFields(*rs, static_cast<std::int16_t>(m_nG - 1), m_fields, m_prev, static_cast<std::int16_t>(m_iCol + i),

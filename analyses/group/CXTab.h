@@ -167,7 +167,6 @@ private:
     int m_colCache = 0;
     dao::Variant m_lastColumn; // the column value of the record m_colCache was found for
 
-    dao::RecordsetPtr m_chiRs;
     std::size_t m_countPos = 0; // the first count column in m_read (0: none)
     std::vector<dao::Variant> m_prev; // the lead values of the row being written (group values, row value)
 

@@ -77,6 +77,9 @@ int QtMessageBox(const QString& prompt, int buttons, const QString& title) {
     const std::vector<Choice> choices = ButtonsOfSet(buttons & vbButtonSetMask);
     QMessageBox box(IconOf(buttons), title.isEmpty() ? QString::fromStdString(platform::App::Title()) : title,
                     prompt, QMessageBox::NoButton, OwnerWindow());
+    // A message box is neither minimized nor maximized nor resized: its
+    // frame offers the close button only.
+    box.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     for (const Choice& c : choices)
         box.addButton(c.button);
     std::size_t def = static_cast<std::size_t>((buttons & vbDefaultButtonMask) >> 8);

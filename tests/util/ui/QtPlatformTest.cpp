@@ -33,6 +33,7 @@ struct Seen {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QStringList buttons;
     QString defaultButton;
+    Qt::WindowFlags flags;
 };
 
 // Looks at the message box and presses the button with the given text.
@@ -43,6 +44,7 @@ void AnswerWith(Seen& seen, const QString& press) {
         seen.title = box->windowTitle();
         seen.text = box->text();
         seen.icon = box->icon();
+        seen.flags = box->windowFlags();
         for (QAbstractButton* b : box->buttons())
             seen.buttons << b->text().remove(QLatin1Char('&'));
         seen.buttons.sort();
@@ -125,6 +127,21 @@ TEST(QtMsgBoxDetails, WithoutAnIconFlagTheBoxHasTheIconOfItsKind) {
         MsgBox("Text", r.buttons, "Varnello");
         EXPECT_EQ(seen.icon, r.icon);
     }
+}
+
+// Under a window manager the frame showed minimize and maximize buttons
+// on a box that can be neither: only its title and close button are asked for.
+TEST(QtMsgBoxDetails, TheFrameHasNoMinimizeOrMaximizeButton) {
+    QtMessageBoxInstalled installed;
+    Seen seen;
+    AnswerWith(seen, QStringLiteral("OK"));
+    MsgBox("Done", vbOKOnly, "Varnello");
+    EXPECT_TRUE(seen.flags.testFlag(Qt::CustomizeWindowHint));
+    EXPECT_TRUE(seen.flags.testFlag(Qt::WindowTitleHint));
+    EXPECT_TRUE(seen.flags.testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_FALSE(seen.flags.testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_FALSE(seen.flags.testFlag(Qt::WindowMaximizeButtonHint));
+    EXPECT_EQ(seen.flags & Qt::WindowType_Mask, Qt::Dialog);
 }
 
 TEST(QtMsgBoxDetails, EscapeAnswersCancel) {

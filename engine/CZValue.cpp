@@ -6,7 +6,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
+#include <type_traits>
 
 using dao::DecAdd;
 using dao::DecSub;
@@ -90,12 +94,20 @@ struct ProbSlot {
     bool used = false;
 };
 
-// This thread's table of `count` slots (a power of two).
+// This thread's table of `count` slots (a power of two). It starts as
+// zeroed memory, an unused slot being all zeros, so that its pages are only
+// taken as slots are used: a run with few probabilities does not pay for the
+// whole table.
 template <class Slot, std::size_t count>
-std::vector<Slot>& slotsOfThisThread() {
+Slot* slotsOfThisThread() {
     static_assert((count & (count - 1)) == 0);
-    thread_local std::vector<Slot> slots(count);
-    return slots;
+    static_assert(std::is_trivially_copyable_v<Slot> && std::is_aggregate_v<Slot>);
+    struct Free {
+        void operator()(Slot* p) const noexcept { std::free(p); }
+    };
+    thread_local std::unique_ptr<Slot[], Free> slots(static_cast<Slot*>(std::calloc(count, sizeof(Slot))));
+    if (!slots) throw std::bad_alloc();
+    return slots.get();
 }
 
 constexpr std::size_t kProbSlots = 16384;

@@ -24,6 +24,10 @@
 //                with the two-sample K-S test, Kruskal-Wallis: <= 3 x
 //                read+write;
 //   the residual table: <= 2 x read+rows.
+// With three rising sizes or more, the time each job adds per record from
+// one size to the next is also printed against that from the first size to
+// the second (and its baseline's): a cost paid once a run or once a group
+// cancels out there, so it shows whether time grows linearly in the records.
 //
 // Usage: bench_types [-s SIZES] [-r REPETITIONS] [-t TEXT] [-m MiB]
 //   -s  comma-separated record counts (default 100000,1000000,4000000)
@@ -504,6 +508,36 @@ int main(int argc, char** argv) {
             jobMissed.push_back(buf);
         }
         for (const auto& m : jobMissed) missed.push_back(j.name + ": " + m);
+    }
+
+    // Time added per record from one size to the next, against that from the
+    // first size to the second: what a run costs once, and what each group
+    // costs whatever its records, cancel out, so time linear in the records
+    // keeps it near 1 whatever the number of groups.
+    bool rising = opt.sizes.size() >= 3;
+    for (std::size_t s = 1; s < opt.sizes.size(); ++s) rising = rising && opt.sizes[s] > opt.sizes[s - 1];
+    if (rising) {
+        auto added = [&](const Measure& a, const Measure& b, std::size_t s) {
+            return (b.best - a.best) / static_cast<double>(opt.sizes[s] - opt.sizes[s - 1]);
+        };
+        std::printf("\ntime added per record from one size to the next, against that from %s to %s records "
+                    "(its baseline's beside it)\n",
+                    grouped(opt.sizes[0]).c_str(), grouped(opt.sizes[1]).c_str());
+        for (std::size_t i : chosen) {
+            const Job& j = all[i];
+            const std::string baseKey =
+                key(j.against == Against::Stage ? "stage" : j.against == Against::Rows ? "rows" : "read", j);
+            bool ok = true;
+            for (std::size_t s = 0; s < opt.sizes.size(); ++s) ok = ok && run[s][i].ok() && base[s][baseKey].ok();
+            if (!ok) continue;
+            const double first = added(run[0][i], run[1][i], 1), firstBase = added(base[0][baseKey], base[1][baseKey], 1);
+            std::printf("  %-52s", j.name.c_str());
+            for (std::size_t s = 2; s < opt.sizes.size(); ++s)
+                std::printf("  to %s: %.2f (%.2f)", grouped(opt.sizes[s]).c_str(),
+                            added(run[s - 1][i], run[s][i], s) / first,
+                            added(base[s - 1][baseKey], base[s][baseKey], s) / firstBase);
+            std::printf("\n");
+        }
     }
 
     std::printf("\nbaselines (seconds, peak MiB):\n");

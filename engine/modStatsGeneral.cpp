@@ -143,10 +143,20 @@ const FieldPtr& LeadColumns::Column(const RecordsetPtr& rs, const std::string& n
     if (m_of != rs) {
         m_found.clear();
         m_of = rs;
+        m_next = 0;
     }
-    for (const auto& [known, f] : m_found)
-        if (known == name) return f;
+    // A row's columns are asked for in the same order row after row: the
+    // search starts after the column found last.
+    const std::size_t n = m_found.size();
+    for (std::size_t k = 0; k < n; ++k) {
+        const std::size_t i = (m_next + k) % n;
+        if (m_found[i].first == name) {
+            m_next = i + 1;
+            return m_found[i].second;
+        }
+    }
     m_found.emplace_back(name, rs->Fields(name));
+    m_next = m_found.size();
     return m_found.back().second;
 }
 

@@ -47,12 +47,14 @@ public:
     void Clear() {
         m_found.clear();
         m_of.reset();
+        m_next = 0;
     }
 
 private:
     dao::RecordsetPtr m_of;
     // A deque, so that a column handed out stays in place as others are added.
     std::deque<std::pair<std::string, dao::FieldPtr>> m_found;
+    std::size_t m_next = 0; // where the next search starts
 };
 
 std::int16_t CreateRegressionSummaryFields(const dao::TableDefPtr& td, bool withAnova, std::int16_t& counter);

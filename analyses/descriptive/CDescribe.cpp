@@ -547,7 +547,7 @@ void CDescribe::WriteData() {
             out->AddNew();
             m_lead.Write(out, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_s.nG + j), "Count",
                             "Missing", m_s.bW, W, GroupRecords(), n, 0, Variant::Null(), Variant::Null());
-            auto put = [&](const std::string& name, double value) { out->Fields(name)->SetValue(value); };
+            auto put = [&](const std::string& name, double value) { m_lead.Column(out, name)->SetValue(value); };
 
             if (W > 0) {
                 put("Mean", m);

@@ -139,7 +139,7 @@ void WriteLeadFields(Recordset& rs, std::int16_t n, const FieldList& fields, con
               countColumn, missingColumn, withObservations, count, records, observations, pairField, pair1, pair2);
 }
 
-const FieldPtr& LeadColumns::Column(const RecordsetPtr& rs, const std::string& name) {
+const FieldPtr& LeadColumns::Column(const RecordsetPtr& rs, std::string_view name) {
     if (m_of != rs) {
         m_found.clear();
         m_of = rs;
@@ -155,7 +155,7 @@ const FieldPtr& LeadColumns::Column(const RecordsetPtr& rs, const std::string& n
             return m_found[i].second;
         }
     }
-    m_found.emplace_back(name, rs->Fields(name));
+    m_found.emplace_back(std::string(name), rs->Fields(name));
     m_next = m_found.size();
     return m_found.back().second;
 }

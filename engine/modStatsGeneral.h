@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -42,7 +43,7 @@ public:
                long records, long observations, std::int16_t pairField, const dao::Variant& pair1,
                const dao::Variant& pair2);
     // Any column of the recordset, found by its name once.
-    const dao::FieldPtr& Column(const dao::RecordsetPtr& rs, const std::string& name);
+    const dao::FieldPtr& Column(const dao::RecordsetPtr& rs, std::string_view name);
     // Lets go of the recordset.
     void Clear() {
         m_found.clear();

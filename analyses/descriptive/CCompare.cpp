@@ -125,19 +125,19 @@ void CCompare::WriteData() {
             const CrossProducts::Pair cm = p.xy.PairOf(0, 1);
             const double n = cm.SumW();
             out->AddNew();
-            WriteLeadFields(*out, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_s.nG + i), m_countColumn,
+            m_outColumns.Write(out, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_s.nG + i), m_countColumn,
                             "Missing", m_s.bW, n, GroupRecords(), cm.Count(), 0, Variant::Null(), Variant::Null());
             if (n > 0) {
                 const double meanDiff = cm.MeanDifference(Moments::DecimalDifference(p.kx.Value(), m_ky.Value()));
                 if (m_count) {
-                    out->Fields("Count<Y")->SetValue(p.below);
-                    out->Fields("Count=Y")->SetValue(p.equal);
-                    out->Fields("Count>Y")->SetValue(p.above);
+                    m_outColumns.Column(out, "Count<Y")->SetValue(p.below);
+                    m_outColumns.Column(out, "Count=Y")->SetValue(p.equal);
+                    m_outColumns.Column(out, "Count>Y")->SetValue(p.above);
                 }
                 if (m_mean) {
-                    out->Fields("MeanX")->SetValue(cm.MeanX(p.kx.Value()));
-                    out->Fields("MeanY")->SetValue(cm.MeanY(m_ky.Value()));
-                    out->Fields("MeanDiff")->SetValue(meanDiff);
+                    m_outColumns.Column(out, "MeanX")->SetValue(cm.MeanX(p.kx.Value()));
+                    m_outColumns.Column(out, "MeanY")->SetValue(cm.MeanY(m_ky.Value()));
+                    m_outColumns.Column(out, "MeanDiff")->SetValue(meanDiff);
                 }
                 if (n > 1) {
                     // Variance of the difference: Cdd/(n − 1), which is
@@ -145,31 +145,31 @@ void CCompare::WriteData() {
                     // (worked out on the scaled sums, so that data near
                     // 1e-300 keep their deviation and t).
                     const bool varies = cm.DiffVaries();
-                    if (m_mean && varies) out->Fields("StdDevDiff")->SetValue(cm.DiffRoot(n - 1));
+                    if (m_mean && varies) m_outColumns.Column(out, "StdDevDiff")->SetValue(cm.DiffRoot(n - 1));
                     if (m_corr) {
-                        out->Fields("Covariance")->SetValue(cm.Cxy() / (n - 1));
+                        m_outColumns.Column(out, "Covariance")->SetValue(cm.Cxy() / (n - 1));
                         if (auto r = cm.Correlation()) {
-                            out->Fields("Correlation")->SetValue(*r);
-                            out->Fields("R-Square")->SetValue(*r * *r);
+                            m_outColumns.Column(out, "Correlation")->SetValue(*r);
+                            m_outColumns.Column(out, "R-Square")->SetValue(*r * *r);
                         }
                     }
                     if (m_tTest) {
-                        out->Fields("T-DF")->SetValue(n - 1);
+                        m_outColumns.Column(out, "T-DF")->SetValue(n - 1);
                         if (varies) {
                             const double t = meanDiff / cm.DiffRoot(n - 1, n);
                             const double prob = z.Quorb_CalcProb("T", t, n - 1, 0);
-                            out->Fields("Paired_t-Value")->SetValue(t);
-                            out->Fields("Prob_(1-Tail)")->SetValue(prob / 2);
-                            out->Fields("Prob_(2-Tail)")->SetValue(prob);
+                            m_outColumns.Column(out, "Paired_t-Value")->SetValue(t);
+                            m_outColumns.Column(out, "Prob_(1-Tail)")->SetValue(prob / 2);
+                            m_outColumns.Column(out, "Prob_(2-Tail)")->SetValue(prob);
                         }
                     }
                     if (m_chi) {
-                        out->Fields("Chi-DF")->SetValue(p.chiCells - 1);
-                        out->Fields("Chi-Square")->SetValue(p.chiSum);
+                        m_outColumns.Column(out, "Chi-DF")->SetValue(p.chiCells - 1);
+                        m_outColumns.Column(out, "Chi-Square")->SetValue(p.chiSum);
                         if (p.chiSum > 0) {
-                            out->Fields("Chi-Prob")->SetValue(z.Quorb_CalcProb("C", p.chiSum, p.chiCells - 1, 0));
-                            out->Fields("Phi-Coeff")->SetValue(std::sqrt(p.chiSum / p.chiCells));
-                            out->Fields("Coef_of_Contingency")->SetValue(std::sqrt(p.chiSum / (p.chiCells + p.chiSum)));
+                            m_outColumns.Column(out, "Chi-Prob")->SetValue(z.Quorb_CalcProb("C", p.chiSum, p.chiCells - 1, 0));
+                            m_outColumns.Column(out, "Phi-Coeff")->SetValue(std::sqrt(p.chiSum / p.chiCells));
+                            m_outColumns.Column(out, "Coef_of_Contingency")->SetValue(std::sqrt(p.chiSum / (p.chiCells + p.chiSum)));
                         }
                     }
                 }

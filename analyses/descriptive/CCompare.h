@@ -18,6 +18,7 @@
 #include "engine/AnalysisRoad.h"
 #include "engine/CrossProducts.h"
 #include "engine/Moments.h"
+#include "engine/modStatsGeneral.h"
 
 #include <cstdint>
 #include <string>
@@ -56,4 +57,5 @@ private:
     std::vector<PairSums> m_pairs; // 1 .. nX
     Moments::Origin m_ky;
     bool m_kySet = false;
+    LeadColumns m_outColumns; // the output row's columns, found once
 };

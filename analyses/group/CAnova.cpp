@@ -331,33 +331,33 @@ void CAnova::WriteTTest(int x) {
                 // The difference of the means about group A's provisional mean.
                 const double diff = MeanDev(A, A.ProvisionalMean()) - MeanDev(B, A.ProvisionalMean());
                 out->AddNew();
-                WriteLeadFields(*out, m_nG, m_fields, GroupValues(), static_cast<std::int16_t>(m_nG + m_nC + x), "", "", false,
+                m_outColumns.Write(out, m_nG, m_fields, GroupValues(), static_cast<std::int16_t>(m_nG + m_nC + x), "", "", false,
                                 0, 0, 0, static_cast<std::int16_t>(m_nG + 1), values[sz(ja)], values[sz(jb)]);
-                out->Fields("Count-1")->SetValue(nA);
-                out->Fields("Count-2")->SetValue(nB);
-                out->Fields("Mean-1")->SetValue(A.Mean());
-                out->Fields("Mean-2")->SetValue(B.Mean());
-                out->Fields("Mean_Diff")->SetValue(diff);
-                out->Fields("StdDeviation-1")->SetValue(sA);
-                out->Fields("StdDeviation-2")->SetValue(sB);
-                out->Fields("StdError-1")->SetValue(sA / std::sqrt(nA));
-                out->Fields("StdError-2")->SetValue(sB / std::sqrt(nB));
+                m_outColumns.Column(out, "Count-1")->SetValue(nA);
+                m_outColumns.Column(out, "Count-2")->SetValue(nB);
+                m_outColumns.Column(out, "Mean-1")->SetValue(A.Mean());
+                m_outColumns.Column(out, "Mean-2")->SetValue(B.Mean());
+                m_outColumns.Column(out, "Mean_Diff")->SetValue(diff);
+                m_outColumns.Column(out, "StdDeviation-1")->SetValue(sA);
+                m_outColumns.Column(out, "StdDeviation-2")->SetValue(sB);
+                m_outColumns.Column(out, "StdError-1")->SetValue(sA / std::sqrt(nA));
+                m_outColumns.Column(out, "StdError-2")->SetValue(sB / std::sqrt(nB));
                 // Pooled: (nA − 1)·varA is group A's sum of squares about its mean.
                 const double sp2 = (A.M2() + B.M2()) / ((nA - 1) + (nB - 1));
                 if (sp2 > 0) {
                     const double t = diff / std::sqrt(sp2 / nA + sp2 / nB);
                     const double df = nA + nB - 2;
-                    out->Fields("DF_Pooled")->SetValue(df);
-                    out->Fields("t-Value_Pooled")->SetValue(t);
-                    out->Fields("Prob_(2-tail)_Pooled")->SetValue(z.Quorb_CalcProb("T", t, df, 0));
+                    m_outColumns.Column(out, "DF_Pooled")->SetValue(df);
+                    m_outColumns.Column(out, "t-Value_Pooled")->SetValue(t);
+                    m_outColumns.Column(out, "Prob_(2-tail)_Pooled")->SetValue(z.Quorb_CalcProb("T", t, df, 0));
                 }
                 const double qa = varA / nA, qb = varB / nB, q = qa + qb;
                 if (q > 0) {
                     const double t = diff / std::sqrt(q);
                     const double df = q * q / (qb * qb / (nB - 1) + qa * qa / (nA - 1));
-                    out->Fields("DF_Separate")->SetValue(df);
-                    out->Fields("t-Value_Separate")->SetValue(t);
-                    out->Fields("Prob_(2-tail)_Separate")->SetValue(z.Quorb_CalcProb("T", t, df, 0));
+                    m_outColumns.Column(out, "DF_Separate")->SetValue(df);
+                    m_outColumns.Column(out, "t-Value_Separate")->SetValue(t);
+                    m_outColumns.Column(out, "Prob_(2-tail)_Separate")->SetValue(z.Quorb_CalcProb("T", t, df, 0));
                 }
                 out->Update();
             }
@@ -477,20 +477,20 @@ void CAnova::WriteAnovaRow(int x, int& index, const std::string& label, std::opt
                            double mse, double dfE, bool withF) {
     RecordsetPtr out = Cx().OutputRecordset();
     out->AddNew();
-    WriteLeadFields(*out, m_nG, m_fields, GroupValues(), static_cast<std::int16_t>(m_nG + m_nC + x), "", "", false, 0, 0, 0, 0,
+    m_outColumns.Write(out, m_nG, m_fields, GroupValues(), static_cast<std::int16_t>(m_nG + m_nC + x), "", "", false, 0, 0, 0, 0,
                     Variant::Null(), Variant::Null());
-    out->Fields("Index")->SetValue(static_cast<std::int16_t>(++index));
-    out->Fields("Source_of_Variation")->SetValue(label);
-    out->Fields("DF")->SetValue(df);
+    m_outColumns.Column(out, "Index")->SetValue(static_cast<std::int16_t>(++index));
+    m_outColumns.Column(out, "Source_of_Variation")->SetValue(label);
+    m_outColumns.Column(out, "DF")->SetValue(df);
     if (ss) {
-        out->Fields("Sum_of_Squares")->SetValue(*ss);
-        if (df > 0) out->Fields("Mean_Square")->SetValue(*ss / df);
+        m_outColumns.Column(out, "Sum_of_Squares")->SetValue(*ss);
+        if (df > 0) m_outColumns.Column(out, "Mean_Square")->SetValue(*ss / df);
         // F only where the row has degrees of freedom and a sum of squares.
         if (withF && mse != 0 && *ss > 0 && df > 0) {
             const double F = (*ss / df) / mse;
             CZValue z;
-            out->Fields("F-Value")->SetValue(F);
-            out->Fields("Prob")->SetValue(z.Quorb_CalcProb("F", F, df, dfE));
+            m_outColumns.Column(out, "F-Value")->SetValue(F);
+            m_outColumns.Column(out, "Prob")->SetValue(z.Quorb_CalcProb("F", F, df, dfE));
         }
     }
     out->Update();
@@ -677,27 +677,27 @@ void CAnova::WriteDetail(int x) {
                 rs->AddNew();
                 if (m_nC == 1) {
                     lead[sz(m_nG) + 1] = value;
-                    WriteLeadFields(*rs, static_cast<std::int16_t>(m_nG + 1), m_fields, lead, dataField, "Count", "",
+                    m_detailColumns.Write(rs, static_cast<std::int16_t>(m_nG + 1), m_fields, lead, dataField, "Count", "",
                                     m_s.bW, n, 0, m.Count(), 0, Variant::Null(), Variant::Null());
                 } else {
-                    WriteLeadFields(*rs, m_nG, m_fields, GroupValues(), dataField, "", "", m_s.bW, 0, 0, m.Count(), 0,
+                    m_detailColumns.Write(rs, m_nG, m_fields, GroupValues(), dataField, "", "", m_s.bW, 0, 0, m.Count(), 0,
                                     Variant::Null(), Variant::Null());
-                    rs->Fields("Compare_Field")->SetValue(m_fields[sz(m_nG + i)]);
+                    m_detailColumns.Column(rs, "Compare_Field")->SetValue(m_fields[sz(m_nG + i)]);
                     const bool asText = m_types[sz(m_nG + i)] != m_commonType;
-                    if (!value.IsNull()) rs->Fields("Compare_Value")->SetValue(asText ? Variant(value.ToString()) : value);
-                    rs->Fields("Count")->SetValue(n);
+                    if (!value.IsNull()) m_detailColumns.Column(rs, "Compare_Value")->SetValue(asText ? Variant(value.ToString()) : value);
+                    m_detailColumns.Column(rs, "Count")->SetValue(n);
                 }
                 const double s = m.StdDev("N-1");
                 const double mean = m.Mean();
-                rs->Fields("Mean")->SetValue(mean);
-                rs->Fields("Minimum")->SetValue(m.Min());
-                rs->Fields("Maximum")->SetValue(m.Max());
-                rs->Fields("Range")->SetValue(Moments::DecimalDifference(m.Max(), m.Min()));
-                rs->Fields("Sum")->SetValue(m.Sum());
-                rs->Fields("Variance")->SetValue(m.Variance("N-1"));
-                if (mean != 0) rs->Fields("CoeffOfVariance")->SetValue(s / mean);
-                rs->Fields("StdDeviation")->SetValue(s);
-                rs->Fields("StdError")->SetValue(s / std::sqrt(n));
+                m_detailColumns.Column(rs, "Mean")->SetValue(mean);
+                m_detailColumns.Column(rs, "Minimum")->SetValue(m.Min());
+                m_detailColumns.Column(rs, "Maximum")->SetValue(m.Max());
+                m_detailColumns.Column(rs, "Range")->SetValue(Moments::DecimalDifference(m.Max(), m.Min()));
+                m_detailColumns.Column(rs, "Sum")->SetValue(m.Sum());
+                m_detailColumns.Column(rs, "Variance")->SetValue(m.Variance("N-1"));
+                if (mean != 0) m_detailColumns.Column(rs, "CoeffOfVariance")->SetValue(s / mean);
+                m_detailColumns.Column(rs, "StdDeviation")->SetValue(s);
+                m_detailColumns.Column(rs, "StdError")->SetValue(s / std::sqrt(n));
                 rs->Update();
             }
         }

@@ -23,6 +23,7 @@
 #include "engine/AnalysisCatalogue.h"
 #include "engine/AnalysisRoad.h"
 #include "engine/Moments.h"
+#include "engine/modStatsGeneral.h"
 
 #include <cstdint>
 #include <optional>
@@ -98,6 +99,8 @@ private:
     std::vector<std::vector<dao::Variant>> m_groups;
     std::vector<Pair> m_pairs;
 
+    // The columns of the output rows and of the detail rows, found once.
+    LeadColumns m_outColumns, m_detailColumns;
     std::vector<int> m_lastGroup;   // per compare field, the group the previous record matched
     std::vector<int> m_recordGroup; // per compare field, the group of the current record
     std::vector<int> m_recordSlot;  // per compare field, the slot of that group in the current group of records

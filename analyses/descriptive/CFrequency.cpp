@@ -135,15 +135,15 @@ void CFrequency::WriteData() {
         RecordsetPtr out = Cx().OutputRecordset();
         const int first = m_user ? 0 : 1;
         const int last = m_user ? m_interV + 1 : m_interV;
-        FieldPtr fInterval = out->Fields("Interval"), fLow = out->Fields(m_lowName), fHigh = out->Fields(m_highName);
-        FieldPtr fCount = out->Fields("Count"), fCum = out->Fields("Cumulative"), fPct = out->Fields("Count%"),
-                 fCumPct = out->Fields("Cumulative%");
+        FieldPtr fInterval = m_lead.Column(out, "Interval"), fLow = out->Fields(m_lowName), fHigh = out->Fields(m_highName);
+        FieldPtr fCount = m_lead.Column(out, "Count"), fCum = m_lead.Column(out, "Cumulative"), fPct = m_lead.Column(out, "Count%"),
+                 fCumPct = m_lead.Column(out, "Cumulative%");
         FieldPtr fSum, fCumSum, fSumPct, fCumSumPct;
         if (m_sum) {
-            fSum = out->Fields("Sum");
-            fCumSum = out->Fields("CumulativeSum");
-            fSumPct = out->Fields("Sum%");
-            fCumSumPct = out->Fields("CumulativeSum%");
+            fSum = m_lead.Column(out, "Sum");
+            fCumSum = m_lead.Column(out, "CumulativeSum");
+            fSumPct = m_lead.Column(out, "Sum%");
+            fCumSumPct = m_lead.Column(out, "CumulativeSum%");
         }
         for (std::int16_t j = 1; j <= m_s.nX; ++j) {
             const std::size_t J = static_cast<std::size_t>(j);

@@ -673,13 +673,13 @@ void CXTab::WriteOneRow(const std::string& dataType, int i, bool withRowValue,
                         const std::vector<std::optional<double>>& values, std::optional<double> summary) {
     RecordsetPtr out = Cx().OutputRecordset();
     out->AddNew();
-    WriteLeadFields(*out, static_cast<std::int16_t>(withRowValue ? m_nG : m_nG - 1), m_fields, m_prev,
+    m_outColumns.Write(out, static_cast<std::int16_t>(withRowValue ? m_nG : m_nG - 1), m_fields, m_prev,
                     static_cast<std::int16_t>(m_iCol + i), "", "", false, 0, 0, 0, 0, Variant::Null(), Variant::Null());
-    if (NamesEqual(m_fields[sz(m_iCol + i)], kAllRecords)) out->Fields("DataField")->SetValue("-");
-    out->Fields("DataType")->SetValue(dataType);
+    if (NamesEqual(m_fields[sz(m_iCol + i)], kAllRecords)) m_outColumns.Column(out, "DataField")->SetValue("-");
+    m_outColumns.Column(out, "DataType")->SetValue(dataType);
     for (int k = 1; k <= m_nCols; ++k)
         if (values[sz(k)]) out->Fields(m_colNames[sz(k)])->SetValue(*values[sz(k)]);
-    if (summary) out->Fields("RowSummary")->SetValue(*summary);
+    if (summary) m_outColumns.Column(out, "RowSummary")->SetValue(*summary);
     out->Update();
 }
 
@@ -748,22 +748,22 @@ void CXTab::WriteChi(int i, double all, int columns, const ChiSums& s) {
     RecordsetPtr rs = Cx().OutputRecordset2();
     const int df = (s.rows - 1) * (columns - 1);
     rs->AddNew();
-    WriteLeadFields(*rs, static_cast<std::int16_t>(m_nG - 1), m_fields, m_prev, static_cast<std::int16_t>(m_iCol + i),
+    m_detailColumns.Write(rs, static_cast<std::int16_t>(m_nG - 1), m_fields, m_prev, static_cast<std::int16_t>(m_iCol + i),
                     "Count", "", false, all, 0, 0, 0, Variant::Null(), Variant::Null());
-    if (NamesEqual(m_fields[sz(m_iCol + i)], kAllRecords)) rs->Fields("DataField")->SetValue("-");
-    rs->Fields("Columns")->SetValue(static_cast<std::int16_t>(columns));
-    rs->Fields("Rows")->SetValue(static_cast<std::int16_t>(s.rows));
-    rs->Fields("DF")->SetValue(static_cast<std::int16_t>(df));
+    if (NamesEqual(m_fields[sz(m_iCol + i)], kAllRecords)) m_detailColumns.Column(rs, "DataField")->SetValue("-");
+    m_detailColumns.Column(rs, "Columns")->SetValue(static_cast<std::int16_t>(columns));
+    m_detailColumns.Column(rs, "Rows")->SetValue(static_cast<std::int16_t>(s.rows));
+    m_detailColumns.Column(rs, "DF")->SetValue(static_cast<std::int16_t>(df));
     if (s.rows >= 2 && columns >= 2 && s.valid) {
         CZValue z;
         const double m = std::min(s.rows, columns);
-        rs->Fields("MinExpected")->SetValue(s.minExpected);
-        rs->Fields("MaxExpected")->SetValue(s.maxExpected);
-        rs->Fields("Chi-Square")->SetValue(s.chi);
-        rs->Fields("Prob")->SetValue(z.Quorb_CalcProb("C", s.chi, df, 0));
-        rs->Fields("Phi-Coefficient")->SetValue(std::sqrt(s.chi / all));
-        rs->Fields("Coeff_of_Contingency")->SetValue(std::sqrt(s.chi / (s.chi + all)));
-        rs->Fields("Cramer's_V")->SetValue(std::sqrt(s.chi / (all * (m - 1))));
+        m_detailColumns.Column(rs, "MinExpected")->SetValue(s.minExpected);
+        m_detailColumns.Column(rs, "MaxExpected")->SetValue(s.maxExpected);
+        m_detailColumns.Column(rs, "Chi-Square")->SetValue(s.chi);
+        m_detailColumns.Column(rs, "Prob")->SetValue(z.Quorb_CalcProb("C", s.chi, df, 0));
+        m_detailColumns.Column(rs, "Phi-Coefficient")->SetValue(std::sqrt(s.chi / all));
+        m_detailColumns.Column(rs, "Coeff_of_Contingency")->SetValue(std::sqrt(s.chi / (s.chi + all)));
+        m_detailColumns.Column(rs, "Cramer's_V")->SetValue(std::sqrt(s.chi / (all * (m - 1))));
     }
     rs->Update();
 }

@@ -39,6 +39,7 @@
 #include "engine/AnalysisCatalogue.h"
 #include "engine/AnalysisRoad.h"
 #include "engine/Moments.h"
+#include "engine/modStatsGeneral.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -191,4 +192,6 @@ private:
     std::int64_t m_firstRowId = 0;
     int m_tableRow = 0; // rows of the group numbered in the table
     std::unique_ptr<dao::TableAppender> m_appender;
+    // The columns of the output rows and of the second table's rows, found once.
+    LeadColumns m_outColumns, m_detailColumns;
 };

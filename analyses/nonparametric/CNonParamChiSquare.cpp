@@ -301,23 +301,23 @@ void CNonParamChiSquare::WriteSummary() {
     Guard("WriteData", [&] {
         RecordsetPtr out = Cx().OutputRecordset();
         out->AddNew();
-        WriteLeadFields(*out, m_s.nG, m_names, GroupValues(), static_cast<std::int16_t>(m_s.nG + 1), "Count", "", false,
+        m_outColumns.Write(out, m_s.nG, m_names, GroupValues(), static_cast<std::int16_t>(m_s.nG + 1), "Count", "", false,
                         m_total, 0, 0, 0, Variant::Null(), Variant::Null());
         std::int32_t df;
         const auto full = static_cast<std::int32_t>(m_listCount);
         if (m_s.AllCategories) {
-            out->Fields("MissingGroups")->SetValue(full - m_present);
+            m_outColumns.Column(out, "MissingGroups")->SetValue(full - m_present);
             df = full - 1;
         } else {
             df = m_present - 1;
         }
-        out->Fields("Groups")->SetValue(df + 1);
-        out->Fields("Expected")->SetValue(m_expected);
-        out->Fields("Chi-Square")->SetValue(m_chi);
-        out->Fields("DF")->SetValue(static_cast<double>(df));
+        m_outColumns.Column(out, "Groups")->SetValue(df + 1);
+        m_outColumns.Column(out, "Expected")->SetValue(m_expected);
+        m_outColumns.Column(out, "Chi-Square")->SetValue(m_chi);
+        m_outColumns.Column(out, "DF")->SetValue(static_cast<double>(df));
         if (df > 0) {
             CZValue z;
-            out->Fields("Prob")->SetValue(z.Quorb_CalcProb("C", m_chi, df, 0));
+            m_outColumns.Column(out, "Prob")->SetValue(z.Quorb_CalcProb("C", m_chi, df, 0));
         }
         out->Update();
     });
@@ -327,25 +327,25 @@ void CNonParamChiSquare::WriteDetail(const Variant& category, double observed) {
     Guard("WriteDetail", [&] {
         RecordsetPtr rs = Cx().OutputRecordset2();
         rs->AddNew();
-        WriteLeadFields(*rs, m_s.nG, m_names, GroupValues(), 0, "", "", false, 0, 0, 0, 0, Variant::Null(),
+        m_detailColumns.Write(rs, m_s.nG, m_names, GroupValues(), 0, "", "", false, 0, 0, 0, 0, Variant::Null(),
                         Variant::Null());
         if (m_s.nC == 1) {
             rs->Fields(m_field)->SetValue(category);
         } else {
-            rs->Fields("Compare_Field")->SetValue(m_field);
-            rs->Fields("Compare_Value")->SetValue(category);
+            m_detailColumns.Column(rs, "Compare_Field")->SetValue(m_field);
+            m_detailColumns.Column(rs, "Compare_Value")->SetValue(category);
         }
         m_cumulative += observed;
         const double O = observed, E = m_expected, T = m_total;
-        rs->Fields("Observed")->SetValue(O);
-        rs->Fields("Expected")->SetValue(E);
-        rs->Fields("Difference")->SetValue(O - E);
-        rs->Fields("Chi-Square")->SetValue((O - E) * (O - E) / E);
-        rs->Fields("Observed_Pcnt")->SetValue(O / T);
-        rs->Fields("Expected_Pcnt")->SetValue(E / T);
-        rs->Fields("Pcnt_Diff")->SetValue((O - E) / T);
-        rs->Fields("Cumulative")->SetValue(m_cumulative);
-        rs->Fields("Cumulative_Pcnt")->SetValue(m_cumulative / T);
+        m_detailColumns.Column(rs, "Observed")->SetValue(O);
+        m_detailColumns.Column(rs, "Expected")->SetValue(E);
+        m_detailColumns.Column(rs, "Difference")->SetValue(O - E);
+        m_detailColumns.Column(rs, "Chi-Square")->SetValue((O - E) * (O - E) / E);
+        m_detailColumns.Column(rs, "Observed_Pcnt")->SetValue(O / T);
+        m_detailColumns.Column(rs, "Expected_Pcnt")->SetValue(E / T);
+        m_detailColumns.Column(rs, "Pcnt_Diff")->SetValue((O - E) / T);
+        m_detailColumns.Column(rs, "Cumulative")->SetValue(m_cumulative);
+        m_detailColumns.Column(rs, "Cumulative_Pcnt")->SetValue(m_cumulative / T);
         rs->Update();
     });
 }

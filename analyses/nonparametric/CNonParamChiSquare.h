@@ -14,6 +14,7 @@
 // "Equal" missing value) count nowhere, as everywhere in the engine.
 #include "engine/AnalysisCatalogue.h"
 #include "engine/AnalysisRoad.h"
+#include "engine/modStatsGeneral.h"
 
 #include <cstdint>
 #include <string>
@@ -69,4 +70,6 @@ private:
     std::vector<Category> m_group;
     double m_total = 0, m_expected = 0, m_chi = 0, m_cumulative = 0;
     std::int32_t m_present = 0;
+    // The columns of the output rows and of the second table's rows, found once.
+    LeadColumns m_outColumns, m_detailColumns;
 };

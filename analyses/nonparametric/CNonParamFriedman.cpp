@@ -160,28 +160,28 @@ void CNonParamFriedman::WriteData() {
             S += r * r;
             if (m_detail) {
                 det->AddNew();
-                WriteLeadFields(*det, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_s.nG + j), "", "",
+                m_detailColumns.Write(det, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_s.nG + j), "", "",
                                 false, 0, 0, 0, 0, Variant::Null(), Variant::Null());
-                det->Fields("Count")->SetValue(m_b);
-                det->Fields("SumRanks")->SetValue(r);
-                det->Fields("MeanRank")->SetValue(r / m_b);
+                m_detailColumns.Column(det, "Count")->SetValue(m_b);
+                m_detailColumns.Column(det, "SumRanks")->SetValue(r);
+                m_detailColumns.Column(det, "MeanRank")->SetValue(r / m_b);
                 det->Update();
             }
         }
         RecordsetPtr out = Cx().OutputRecordset();
         out->AddNew();
-        WriteLeadFields(*out, m_s.nG, m_s.fields, GroupValues(), 0, "Count", "Missing", m_s.bW, m_b,
+        m_outColumns.Write(out, m_s.nG, m_s.fields, GroupValues(), 0, "Count", "Missing", m_s.bW, m_b,
                         static_cast<long>(GroupRecords()), static_cast<long>(m_complete), 0, Variant::Null(),
                         Variant::Null());
         const double kk = static_cast<double>(m_s.nX);
-        out->Fields("DF")->SetValue(kk - 1);
-        out->Fields("Fields")->SetValue(kk);
+        m_outColumns.Column(out, "DF")->SetValue(kk - 1);
+        m_outColumns.Column(out, "Fields")->SetValue(kk);
         if (m_b > 0) {
             const double A = 12 / (m_b * kk * (kk + 1)) * S, B = 3 * m_b * (kk + 1);
             const double chi = Moments::DecimalDifference(A, B);
             CZValue zv;
-            out->Fields("Chi-Squared")->SetValue(chi);
-            out->Fields("Friedman_Prob")->SetValue(zv.Quorb_CalcProb("C", chi, kk - 1, 0));
+            m_outColumns.Column(out, "Chi-Squared")->SetValue(chi);
+            m_outColumns.Column(out, "Friedman_Prob")->SetValue(zv.Quorb_CalcProb("C", chi, kk - 1, 0));
         }
         out->Update();
     });

@@ -16,6 +16,7 @@
 #include "db/Dao.h"
 #include "engine/AnalysisCatalogue.h"
 #include "engine/AnalysisRoad.h"
+#include "engine/modStatsGeneral.h"
 
 #include <cstdint>
 #include <string>
@@ -61,4 +62,6 @@ private:
     // The current record's values and ranks, and the ranking's working space.
     std::vector<double> m_row, m_rank;
     std::vector<std::size_t> m_order;
+    // The columns of the output rows and of the second table's rows, found once.
+    LeadColumns m_outColumns, m_detailColumns;
 };

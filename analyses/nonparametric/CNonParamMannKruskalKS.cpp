@@ -479,8 +479,8 @@ void CNonParamMannKruskalKS::WriteKruskalWallis(std::int16_t f) {
         std::vector<Variant> lead = GroupValues();
         lead.resize(std::max(lead.size(), c + 1), Variant::Null());
         RecordsetPtr detail = Cx().OutputRecordset2();
-        const FieldPtr sumRanks = detail ? detail->Fields("SumRanks") : nullptr;
-        const FieldPtr meanRank = detail ? detail->Fields("MeanRank") : nullptr;
+        const FieldPtr sumRanks = detail ? m_leadDetail.Column(detail, "SumRanks") : nullptr;
+        const FieldPtr meanRank = detail ? m_leadDetail.Column(detail, "MeanRank") : nullptr;
         for (std::int64_t g : active) {
             const auto gi = static_cast<std::size_t>(g);
             cases += cell(g, f).count;
@@ -510,20 +510,20 @@ void CNonParamMannKruskalKS::WriteKruskalWallis(std::int16_t f) {
         m_lead.Write(out, m_s.nG, m_s.fields, lead, static_cast<std::int16_t>(m_c + f), "Count", "Missing", m_s.bW,
                         N, static_cast<long>(GroupRecords()), static_cast<long>(cases), 0, Variant::Null(),
                         Variant::Null());
-        out->Fields("Groups")->SetValue(static_cast<double>(groups));
-        out->Fields("Ties")->SetValue(ties);
-        out->Fields("TiedGroups")->SetValue(ranks.tiedGroups);
-        out->Fields("SumTies")->SetValue(sumTies);
+        m_lead.Column(out, "Groups")->SetValue(static_cast<double>(groups));
+        m_lead.Column(out, "Ties")->SetValue(ties);
+        m_lead.Column(out, "TiedGroups")->SetValue(ranks.tiedGroups);
+        m_lead.Column(out, "SumTies")->SetValue(sumTies);
         if (N > 0 && groups > 1) {
             CZValue zv;
             const double H = Moments::DecimalDifference(12 * S / (N * (N + 1)), 3 * (N + 1));
-            out->Fields("H")->SetValue(H);
-            out->Fields("Prob")->SetValue(zv.Quorb_CalcProb("C", H, static_cast<double>(groups - 1), 0));
+            m_lead.Column(out, "H")->SetValue(H);
+            m_lead.Column(out, "Prob")->SetValue(zv.Quorb_CalcProb("C", H, static_cast<double>(groups - 1), 0));
             const double N3 = Moments::DecimalDifference(N * N * N, N);
             if (N > 1 && sumTies != N3) {
                 const double Ht = H / Moments::DecimalDifference(1.0, sumTies / N3);
-                out->Fields("H_(ties)")->SetValue(Ht);
-                out->Fields("Prob_(ties)")->SetValue(zv.Quorb_CalcProb("C", Ht, static_cast<double>(groups - 1), 0));
+                m_lead.Column(out, "H_(ties)")->SetValue(Ht);
+                m_lead.Column(out, "Prob_(ties)")->SetValue(zv.Quorb_CalcProb("C", Ht, static_cast<double>(groups - 1), 0));
             }
         }
         out->Update();

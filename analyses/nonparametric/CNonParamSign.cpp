@@ -217,16 +217,16 @@ void CNonParamSign::WriteSign() {
         const auto ne = static_cast<std::int64_t>(std::nearbyint(counts[t][1]));
         const auto na = static_cast<std::int64_t>(std::nearbyint(counts[t][2]));
         out->AddNew();
-        WriteLeadFields(*out, m_s.nG, m_work, GroupValues(), static_cast<std::int16_t>(m_s.nG + 1), "Count", "Missing",
+        m_outColumns.Write(out, m_s.nG, m_work, GroupValues(), static_cast<std::int16_t>(m_s.nG + 1), "Count", "Missing",
                         m_s.bW, m_W, static_cast<long>(GroupRecords()), static_cast<long>(m_used), 0, Variant::Null(),
                         Variant::Null());
-        out->Fields("TestType")->SetValue(std::string(tests[t].name));
-        out->Fields("TestValue")->SetValue(tests[t].value);
-        out->Fields("Count<Test")->SetValue(static_cast<double>(nb));
-        out->Fields("Count=Test")->SetValue(static_cast<double>(ne));
-        out->Fields("Count>Test")->SetValue(static_cast<double>(na));
-        out->Fields("Prob<=Test")->SetValue(SignTest(nb + na, nb));
-        out->Fields("Prob>=Test")->SetValue(SignTest(nb + na, na));
+        m_outColumns.Column(out, "TestType")->SetValue(std::string(tests[t].name));
+        m_outColumns.Column(out, "TestValue")->SetValue(tests[t].value);
+        m_outColumns.Column(out, "Count<Test")->SetValue(static_cast<double>(nb));
+        m_outColumns.Column(out, "Count=Test")->SetValue(static_cast<double>(ne));
+        m_outColumns.Column(out, "Count>Test")->SetValue(static_cast<double>(na));
+        m_outColumns.Column(out, "Prob<=Test")->SetValue(SignTest(nb + na, nb));
+        m_outColumns.Column(out, "Prob>=Test")->SetValue(SignTest(nb + na, na));
         out->Update();
     }
 }
@@ -278,23 +278,23 @@ void CNonParamSign::WriteFit() {
         if (!m_fitTypes[static_cast<std::size_t>(i)]) continue;
         const bool usable = i == 1 || (i == 2 && normalOk) || (i == 3 && poissonOk);
         out->AddNew();
-        WriteLeadFields(*out, m_s.nG, m_work, GroupValues(), static_cast<std::int16_t>(m_s.nG + 1), "Count", "",
+        m_outColumns.Write(out, m_s.nG, m_work, GroupValues(), static_cast<std::int16_t>(m_s.nG + 1), "Count", "",
                         m_s.bW, m_W, static_cast<long>(GroupRecords()), static_cast<long>(m_used), 0, Variant::Null(),
                         Variant::Null());
-        out->Fields("TestType")->SetValue(std::string(names[i]));
-        out->Fields("Mean")->SetValue(mean);
-        out->Fields("StdDeviation")->SetValue(sd);
-        out->Fields("Minimum")->SetValue(mn);
-        out->Fields("Maximum")->SetValue(mx);
-        out->Fields("Range")->SetValue(range);
+        m_outColumns.Column(out, "TestType")->SetValue(std::string(names[i]));
+        m_outColumns.Column(out, "Mean")->SetValue(mean);
+        m_outColumns.Column(out, "StdDeviation")->SetValue(sd);
+        m_outColumns.Column(out, "Minimum")->SetValue(mn);
+        m_outColumns.Column(out, "Maximum")->SetValue(mx);
+        m_outColumns.Column(out, "Range")->SetValue(range);
         if (usable) {
             const double a = std::fabs(neg[i]) < pos[i] ? pos[i] : std::fabs(neg[i]);
             const double z = std::sqrt(m_W) * a;
-            out->Fields("Max_Absolute")->SetValue(a);
-            out->Fields("Max_Positive")->SetValue(pos[i]);
-            out->Fields("Max_Negative")->SetValue(neg[i]);
-            out->Fields("K-S_Z")->SetValue(z);
-            out->Fields("Prob")->SetValue(FitProb(z));
+            m_outColumns.Column(out, "Max_Absolute")->SetValue(a);
+            m_outColumns.Column(out, "Max_Positive")->SetValue(pos[i]);
+            m_outColumns.Column(out, "Max_Negative")->SetValue(neg[i]);
+            m_outColumns.Column(out, "K-S_Z")->SetValue(z);
+            m_outColumns.Column(out, "Prob")->SetValue(FitProb(z));
         }
         out->Update();
     }

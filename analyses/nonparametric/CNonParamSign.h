@@ -21,6 +21,7 @@
 #include "engine/AnalysisCatalogue.h"
 #include "engine/AnalysisRoad.h"
 #include "engine/CZValue.h"
+#include "engine/modStatsGeneral.h"
 
 #include <cstdint>
 #include <memory>
@@ -83,4 +84,5 @@ private:
     std::int64_t m_used = 0;
     double m_W = 0, m_sum = 0, m_first = 0, m_dev = 0, m_last = 0;
     bool m_poisson = true;
+    LeadColumns m_outColumns; // the output row's columns, found once
 };

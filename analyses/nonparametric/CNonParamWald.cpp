@@ -209,7 +209,7 @@ void CNonParamWald::WriteData() {
         RecordsetPtr out = Cx().OutputRecordset();
         const double N1 = std::nearbyint(m_cases[1]), N2 = std::nearbyint(m_cases[2]), N = N1 + N2;
         out->AddNew();
-        WriteLeadFields(*out, static_cast<std::int16_t>(m_c - 1), m_work, GroupValues(), static_cast<std::int16_t>(m_c + 1),
+        m_outColumns.Write(out, static_cast<std::int16_t>(m_c - 1), m_work, GroupValues(), static_cast<std::int16_t>(m_c + 1),
                         "Count", "Missing", false, N, static_cast<long>(GroupRecords()), static_cast<long>(m_valid), m_c,
                         m_values[1], m_values[2]);
         if (m_s.Statistics && N > 1) {
@@ -217,12 +217,12 @@ void CNonParamWald::WriteData() {
             const double mean = P / N + 1;
             const double var = P * (P - N1 - N2) / (N * N * (N - 1));
             const double sd = var > 0 ? std::sqrt(var) : 0.0;
-            out->Fields("Cases-1")->SetValue(N1);
-            out->Fields("Cases-2")->SetValue(N2);
-            out->Fields("Wald_Mean")->SetValue(mean);
-            out->Fields("Wald_StdDev")->SetValue(sd);
-            out->Fields("Ties")->SetValue(static_cast<double>(m_tiedCases));
-            out->Fields("TiedGroups")->SetValue(static_cast<double>(m_tiedBlocks));
+            m_outColumns.Column(out, "Cases-1")->SetValue(N1);
+            m_outColumns.Column(out, "Cases-2")->SetValue(N2);
+            m_outColumns.Column(out, "Wald_Mean")->SetValue(mean);
+            m_outColumns.Column(out, "Wald_StdDev")->SetValue(sd);
+            m_outColumns.Column(out, "Ties")->SetValue(static_cast<double>(m_tiedCases));
+            m_outColumns.Column(out, "TiedGroups")->SetValue(static_cast<double>(m_tiedBlocks));
             const struct {
                 const char *runs, *z, *p;
                 std::int64_t r;

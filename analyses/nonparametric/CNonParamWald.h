@@ -14,6 +14,7 @@
 // Null first); the Mann-Whitney and Kruskal-Wallis analysis uses it too.
 #include "engine/AnalysisCatalogue.h"
 #include "engine/AnalysisRoad.h"
+#include "engine/modStatsGeneral.h"
 
 #include <cstdint>
 #include <string>
@@ -66,4 +67,5 @@ private:
     bool m_present[3] = {false, false, false};
     double m_block[3] = {0, 0, 0};
     std::int64_t m_minRuns = 0, m_maxRuns = 0, m_tiedBlocks = 0, m_tiedCases = 0;
+    LeadColumns m_outColumns; // the output row's columns, found once
 };

@@ -500,6 +500,29 @@ double Decimal::ToDouble() const {
             if (sure)
                 return m_neg ? -v : v;
         }
+        // A wider mantissa (a product or quotient of up to 28 digits) lies
+        // between the two 64-bit significands around it. Each over the power
+        // of ten, moved outwards by one unit for the division's rounding,
+        // bounds the quotient: when both bounds round to one double, so does
+        // every number between them.
+        if (m_mant > std::numeric_limits<std::uint64_t>::max() && m_scale <= 27) {
+            int shift = 0;
+            for (u128 t = m_mant >> 64; t != 0; t >>= 1)
+                ++shift;
+            const auto top = static_cast<std::uint64_t>(m_mant >> shift);
+            const bool whole = (static_cast<u128>(top) << shift) == m_mant;
+            const long double below = std::ldexp(static_cast<long double>(top), shift);
+            const long double above =
+                whole ? below
+                      : top == std::numeric_limits<std::uint64_t>::max()
+                            ? std::ldexp(1.0L, 64 + shift)
+                            : std::ldexp(static_cast<long double>(top + 1), shift);
+            const long double p = pow10L[m_scale];
+            const double low = static_cast<double>(std::nextafter(below / p, 0.0L));
+            const double high = static_cast<double>(std::nextafter(above / p, HUGE_VALL));
+            if (low == high)
+                return m_neg ? -low : low;
+        }
     }
     std::string s = u128ToString(m_mant);
     s += "e-";

@@ -156,6 +156,41 @@ TEST(Decimal, ConversionsAgreeWithTheLibrarysFormattingAndParsing) {
             }
 }
 
+// The same for mantissas wider than 64 bits, as products and quotients of
+// the decimal type leave them (up to 96 bits, 28 places): against strtod, and
+// whole numbers halfway between two doubles (and one either side), at
+// scales that keep them whole numbers of tenths, hundredths and so on.
+TEST(Decimal, ConversionBackOfWideMantissasAgreesWithTheLibrary) {
+    using U = Decimal::Mantissa_t;
+    auto nearest = [](const Decimal& d) { return std::strtod(d.ToString().c_str(), nullptr); };
+    std::mt19937_64 gen(961209);
+    std::uniform_int_distribution<std::uint64_t> word;
+    std::uniform_int_distribution<int> bits(65, 96), scale(0, 28);
+    for (int i = 0; i < 200000; ++i) {
+        const int b = bits(gen);
+        const U m = (static_cast<U>(word(gen) >> (128 - b)) << 64 | word(gen)) | (static_cast<U>(1) << (b - 1));
+        const Decimal d = Decimal::FromParts(m, scale(gen), i % 2 == 1);
+        ASSERT_EQ(d.ToDouble(), nearest(d)) << d.ToString();
+    }
+    for (int e = 64; e < 95; e += 3)
+        for (std::uint64_t k = 0; k < 40; ++k) {
+            // 2^e + (2k + 1)·2^(e - 53): halfway between two doubles of 53 bits.
+            const U tie = (static_cast<U>(1) << e) + ((static_cast<U>(2 * k + 1)) << (e - 53));
+            for (int off : {-1, 0, 1})
+                for (int s : {0, 1, 2, 5}) {
+                    U m = tie + static_cast<U>(static_cast<std::int64_t>(off));
+                    bool fits = true;
+                    for (int j = 0; j < s && fits; ++j) {
+                        fits = m <= ((static_cast<U>(1) << 96) - 1) / 10;
+                        m *= 10;
+                    }
+                    if (!fits) continue;
+                    const Decimal d = Decimal::FromParts(m, s, false);
+                    ASSERT_EQ(d.ToDouble(), nearest(d)) << d.ToString();
+                }
+        }
+}
+
 // Division against its definition, worked out digit by digit: the exact
 // quotient to as many places (at most 28) as keep the mantissa below 2^96,
 // then rounded half-even. Mantissas of every length, so that the quotient's

@@ -331,6 +331,13 @@ Decimal::Decimal(double value) {
     const bool neg = std::signbit(value);
     const double mag = std::fabs(value);
 
+    // A whole number of up to 15 digits is its own mantissa, at scale 0.
+    if (mag >= 1.0 && mag < 1e15 && mag == std::trunc(mag)) {
+        m_mant = static_cast<std::uint64_t>(mag);
+        m_neg = neg;
+        return;
+    }
+
     // 15 significant digits: d.dddddddddddddde+XX
     std::uint64_t digits = 0;
     int exp10 = 0;
@@ -500,29 +507,37 @@ double Decimal::ToDouble() const {
             if (sure)
                 return m_neg ? -v : v;
         }
-        // A wider mantissa (a product or quotient of up to 28 digits) lies
-        // between the two 64-bit significands around it. Each over the power
-        // of ten, moved outwards by one unit for the division's rounding,
-        // bounds the quotient: when both bounds round to one double, so does
-        // every number between them.
-        if (m_mant > std::numeric_limits<std::uint64_t>::max() && m_scale <= 27) {
+        // Any other mantissa (a product or quotient of up to 28 digits, or
+        // 28 places) lies between the 64-bit significands around it. Each
+        // over the power of ten (10^28 as 10^27 and then 10), moved outwards
+        // by one unit after each division for its rounding, bounds the
+        // quotient: when both bounds round to one double, so does every
+        // number between them.
+        long double below = 0, above = 0;
+        if (m_mant <= std::numeric_limits<std::uint64_t>::max()) {
+            below = above = static_cast<long double>(static_cast<std::uint64_t>(m_mant));
+        } else {
             int shift = 0;
             for (u128 t = m_mant >> 64; t != 0; t >>= 1)
                 ++shift;
             const auto top = static_cast<std::uint64_t>(m_mant >> shift);
             const bool whole = (static_cast<u128>(top) << shift) == m_mant;
-            const long double below = std::ldexp(static_cast<long double>(top), shift);
-            const long double above =
-                whole ? below
-                      : top == std::numeric_limits<std::uint64_t>::max()
-                            ? std::ldexp(1.0L, 64 + shift)
-                            : std::ldexp(static_cast<long double>(top + 1), shift);
-            const long double p = pow10L[m_scale];
-            const double low = static_cast<double>(std::nextafter(below / p, 0.0L));
-            const double high = static_cast<double>(std::nextafter(above / p, HUGE_VALL));
-            if (low == high)
-                return m_neg ? -low : low;
+            below = std::ldexp(static_cast<long double>(top), shift);
+            above = whole ? below
+                    : top == std::numeric_limits<std::uint64_t>::max()
+                        ? std::ldexp(1.0L, 64 + shift)
+                        : std::ldexp(static_cast<long double>(top + 1), shift);
         }
+        const long double p = pow10L[m_scale <= 27 ? m_scale : 27];
+        below = std::nextafter(below / p, 0.0L);
+        above = std::nextafter(above / p, HUGE_VALL);
+        if (m_scale > 27) {
+            below = std::nextafter(below / 10.0L, 0.0L);
+            above = std::nextafter(above / 10.0L, HUGE_VALL);
+        }
+        const double low = static_cast<double>(below), high = static_cast<double>(above);
+        if (low == high)
+            return m_neg ? -low : low;
     }
     std::string s = u128ToString(m_mant);
     s += "e-";

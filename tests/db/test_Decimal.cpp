@@ -124,6 +124,13 @@ TEST(Decimal, ConversionsAgreeWithTheLibrarysFormattingAndParsing) {
         values.push_back(unit(gen) * std::pow(10.0, power(gen)) * (i % 2 ? -1.0 : 1.0));
     for (double whole = 100000000000000.0; whole < 100000000000100.0; whole += 1.0)
         values.push_back(whole + 0.5); // a tie at the fifteenth digit
+    // Whole numbers of one to fifteen digits, and the first beyond them.
+    for (double whole = 1.0; whole < 1e16; whole = whole * 7.0 + 3.0) {
+        values.push_back(whole);
+        values.push_back(-whole);
+    }
+    for (double whole : {1.0, 9.0, 10.0, 100.0, 999999999999999.0, 1e15, 1e15 + 2.0})
+        values.push_back(whole);
     for (int k = -8; k <= 16; ++k) {
         const double p = std::pow(10.0, k); // around a change of the first digit's power
         values.push_back(p);

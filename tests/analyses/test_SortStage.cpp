@@ -63,12 +63,21 @@ long tableRows(RunContext& eng) {
     return rs->Fields("N")->Value().ToLong();
 }
 
+// A run on the test's database with its temporary database made, where the
+// stages keep their tables.
+class SortStageTest : public AnalysisTest {
+protected:
+    void SetUp() override {
+        AnalysisTest::SetUp();
+        vtest::BeginRun(eng, db);
+        ASSERT_TRUE(eng.Quorb_UTIL_MakeTempDB());
+    }
+    RunContext eng;
+};
+
 } // namespace
 
-TEST_F(AnalysisTest, SortStageKeepsSmallGroupsInMemoryAndMovesLargeOnesToTheTable) {
-    RunContext eng;
-    vtest::BeginRun(eng, db);
-    ASSERT_TRUE(eng.Quorb_UTIL_MakeTempDB());
+TEST_F(SortStageTest, SortStageKeepsSmallGroupsInMemoryAndMovesLargeOnesToTheTable) {
     std::size_t old = SortStage::SetMemoryLimit(4);
     // As in the analyses, the staging runs inside a transaction.
     auto ws = DBEngine().Workspaces(0);
@@ -116,10 +125,7 @@ TEST_F(AnalysisTest, SortStageKeepsSmallGroupsInMemoryAndMovesLargeOnesToTheTabl
     SortStage::SetMemoryLimit(old);
 }
 
-TEST_F(AnalysisTest, PercentilesFromTheSortTableByBothRules) {
-    RunContext eng;
-    vtest::BeginRun(eng, db);
-    ASSERT_TRUE(eng.Quorb_UTIL_MakeTempDB());
+TEST_F(SortStageTest, PercentilesFromTheSortTableByBothRules) {
     SortStage::CreateSortTemp(eng, "statTemp1");
     auto rs = eng.TempDatabase()->OpenRecordset("statTemp1", dbOpenTable, dbAppendOnly);
     // Field 1: 4, 1, 3, 2 (weight 1); field 2: 3 (weight 2), 1 (1), 2 (1).
@@ -145,49 +151,50 @@ TEST_F(AnalysisTest, PercentilesFromTheSortTableByBothRules) {
     EXPECT_NO_THROW(CDescribe::Quorb_CalcPcntiles(3, false, 2, 0.0, none, eng)); // a failure would throw
 }
 
-TEST_F(AnalysisTest, SortStageGivesEveryValueInOrderHeldOrSpiltInManyRuns) {
-    RunContext eng;
-    vtest::BeginRun(eng, db);
-    ASSERT_TRUE(eng.Quorb_UTIL_MakeTempDB());
-    // 3000 values over two fields with many ties (i * 37 mod 101, less 50),
-    // weights 1 or, in the weighted rows, 1 + i mod 4. Expected: each field's
-    // (value, weight) pairs as added, ordered by value; among equal values the
-    // stage may give the weights in any order, so both sides are compared
-    // with ties broken by weight.
+// Values over two fields, ((i * 7919) mod d, less d / 2) / 8 with d
+// distinct values (many ties where d is small), weights 1 or, in the
+// weighted rows, 1 + i mod 4; the stage of rows with a limit set on it, or
+// the stage of values under its own memory (packed runs beyond it).
+// Expected: each field's (value, weight) pairs as added, ordered by value;
+// among equal values the stage may give the weights in any order, so both
+// sides are compared with ties broken by weight.
+TEST_F(SortStageTest, SortStageGivesEveryValueInOrderHeldSpiltOrPacked) {
     struct Case {
-        std::size_t limit;
-        bool weighted;
-        bool inTable;
+        bool values;       // the stage of values, under its own memory
+        std::size_t limit; // rows held by the stage of rows (0: its default)
+        int n, distinct;
+        bool weighted, inTable;
         const char* why;
     };
     const Case cases[] = {
-        {0, false, false, "the default limit: in memory, several blocks per field"},
-        {0, true, false, "the same with weights"},
-        {1, false, true, "a run after every value"},
-        {7, true, true, "short runs with weights"},
-        {1000, false, true, "three runs and a remainder"},
+        {false, 0, 3000, 101, false, false, "the default limit: in memory, several blocks per field"},
+        {false, 0, 3000, 101, true, false, "the same with weights"},
+        {false, 1, 3000, 101, false, true, "a run after every value"},
+        {false, 7, 3000, 101, true, true, "short runs with weights"},
+        {false, 1000, 3000, 101, false, true, "three runs and a remainder"},
+        {true, 0, 20000, 50021, false, false, "10,000 values a field: held"},
+        {true, 0, 200000, 50021, false, true, "100,000 a field (1,000,000 records in 10 groups): several packed runs"},
+        {true, 0, 800000, 50021, false, true, "400,000 a field (4,000,000 records in 10 groups): many packed runs"},
+        {true, 0, 200000, 50021, true, true, "weighted: the weights go with their values"},
     };
     for (const Case& c : cases) {
-        std::size_t old = SortStage::SetMemoryLimit(c.limit);
-        SortStage st(eng, 2);
+        const std::size_t old = SortStage::SetMemoryLimit(c.limit);
+        SortStage st = c.values ? SortStage(eng, 2, SortStage::Values()) : SortStage(eng, 2);
         st.BeginGroup();
-        ByField expected = addValues(
-            st, 3000, c.weighted, [](int i) { return 1 + (i * 7) % 2; },
-            [](int i) { return static_cast<double>((i * 37) % 101 - 50); });
+        ByField expected = addValues(st, c.n, c.weighted, [](int i) { return 1 + i % 2; }, [&c](int i) {
+            return static_cast<double>((static_cast<long long>(i) * 7919) % c.distinct - c.distinct / 2) / 8;
+        });
         EXPECT_EQ(st.InTable(), c.inTable) << c.why;
         expectEachFieldSortedAsAdded(st, expected, c.why);
-        if (c.inTable) {
-            EXPECT_EQ(tableRows(eng), 3000) << c.why;
+        if (c.inTable && !c.values) {
+            EXPECT_EQ(tableRows(eng), c.n) << c.why;
         }
         st.Close();
         SortStage::SetMemoryLimit(old);
     }
 }
 
-TEST_F(AnalysisTest, SortStageGivesRowsOfEveryShapeInOrderHeldSpiltOrPacked) {
-    RunContext eng;
-    vtest::BeginRun(eng, db);
-    ASSERT_TRUE(eng.Quorb_UTIL_MakeTempDB());
+TEST_F(SortStageTest, SortStageGivesRowsOfEveryShapeInOrderHeldSpiltOrPacked) {
     // 4000 rows of three numbers over two streams: a part (0 .. 4), a value
     // with ties and a weight (1, or 1 .. 3 in the weighted cases). Expected:
     // each stream's rows (or a part's) as added, in the order of the keys;
@@ -261,33 +268,3 @@ TEST_F(AnalysisTest, SortStageGivesRowsOfEveryShapeInOrderHeldSpiltOrPacked) {
     }
 }
 
-TEST_F(AnalysisTest, SortStageOfValuesMovesAGroupLargerThanItsMemoryToPackedRunsInTheSameOrder) {
-    RunContext eng;
-    vtest::BeginRun(eng, db);
-    ASSERT_TRUE(eng.Quorb_UTIL_MakeTempDB());
-    // Values over two fields with many ties ((i * 7919) mod 50021, less
-    // 25000), weights 1 or 1 .. 4, under the stage's own memory. Expected:
-    // each field's (value, weight) pairs as added, ordered by value; ties in
-    // any order, so both sides are compared with ties broken by weight.
-    struct Case {
-        int values;
-        bool weighted, inTable;
-        const char* why;
-    };
-    const Case cases[] = {
-        {20000, false, false, "10,000 values a field: held"},
-        {200000, false, true, "100,000 a field (1,000,000 records in 10 groups): several packed runs"},
-        {800000, false, true, "400,000 a field (4,000,000 records in 10 groups): many packed runs"},
-        {200000, true, true, "weighted: the weights go with their values"},
-    };
-    for (const Case& c : cases) {
-        SortStage st(eng, 2, SortStage::Values());
-        st.BeginGroup();
-        ByField expected = addValues(st, c.values, c.weighted, [](int i) { return 1 + i % 2; }, [](int i) {
-            return static_cast<double>((static_cast<long long>(i) * 7919) % 50021 - 25000) / 8;
-        });
-        EXPECT_EQ(st.InTable(), c.inTable) << c.why;
-        expectEachFieldSortedAsAdded(st, expected, c.why);
-        st.Close();
-    }
-}

@@ -205,7 +205,6 @@ std::string CNonParametric::Steps() {
 }
 
 void CNonParametric::CloseOwn() {
-    m_statColumns.clear();
     m_statsOf.reset();
     m_lead.Clear();
     for (auto* stage : {&m_pairs, &m_signed, &m_byY}) {
@@ -576,24 +575,8 @@ void CNonParametric::WriteData() {
 }
 
 void CNonParametric::BeginStatistics(const RecordsetPtr& out) {
-    if (m_statsOf != out) {
-        m_statColumns.clear();
-        for (std::string_view name : m_statNames) m_statColumns.push_back(out->Fields(name));
-        m_statsOf = out;
-    }
-    for (const FieldPtr& f : m_statColumns) f->SetValue(Variant::Null());
+    m_statsOf = out;
+    for (std::string_view name : m_statNames) m_lead.Column(out, name)->SetValue(Variant::Null());
 }
 
-const FieldPtr& CNonParametric::Column(std::string_view name) const {
-    // The statistics are written in the order of their columns, so the
-    // search starts after the column found last.
-    const std::size_t n = m_statNames.size();
-    for (std::size_t k = 0; k < n; ++k) {
-        const std::size_t c = (m_nextStat + k) % n;
-        if (name == m_statNames[c]) {
-            m_nextStat = c + 1;
-            return m_statColumns[c];
-        }
-    }
-    throw DaoError(err::ItemNotFound, "Item not found in this collection.");
-}
+const FieldPtr& CNonParametric::Column(std::string_view name) { return m_lead.Column(m_statsOf, name); }

@@ -125,18 +125,16 @@ private:
     Rank CalcSpearmanTauKS(std::int16_t i);
     // Starts a row's statistics: every statistic column Null, so that each
     // row sets the same columns; the columns are found once per output
-    // recordset.
+    // recordset, with the lead columns.
     void BeginStatistics(const dao::RecordsetPtr& out);
-    // A statistic column of the output table, by its name.
-    const dao::FieldPtr& Column(std::string_view name) const;
+    // A statistic column of the row begun, by its name.
+    const dao::FieldPtr& Column(std::string_view name);
 
     const Settings& m_s;
     std::string m_countColumn;
     std::vector<std::string_view> m_statNames; // the statistic columns, in order
-    mutable std::size_t m_nextStat = 0;        // where Column's search starts
-    std::vector<dao::FieldPtr> m_statColumns;  // .. and their fields
-    dao::RecordsetPtr m_statsOf;               // the recordset they were found in
-    LeadColumns m_lead;                        // the lead columns, found once
+    dao::RecordsetPtr m_statsOf;               // the recordset of the row begun
+    LeadColumns m_lead;                        // the lead and statistic columns, found once
     bool m_rank = false; // Spearman or Kendall
     std::vector<FieldSums> m_sums;
     std::unique_ptr<SortStage> m_pairs;    // (x, y, weight) by x, then y

@@ -88,10 +88,10 @@ struct ProbKey {
     bool operator==(const ProbKey&) const = default;
 };
 
+// A slot never used holds code 0, which no key asked for has.
 struct ProbSlot {
     ProbKey key;
     double value = 0;
-    bool used = false;
 };
 
 // This thread's table of `count` slots (a power of two). It starts as
@@ -172,10 +172,10 @@ double CZValue::Quorb_CalcProb(const std::string& code, double x, double df1, do
         return 0.0;
     const ProbKey key{c, bitsOf(x), bitsOf(df1), bitsOf(df2)};
     ProbSlot& slot = slotsOfThisThread<ProbSlot, kProbSlots>()[slotOf(key)];
-    if (slot.used && slot.key == key)
+    if (slot.key == key)
         return slot.value;
     const double p = CalcProb(c, x, df1, df2);
-    slot = ProbSlot{key, p, true};
+    slot = ProbSlot{key, p};
     return p;
 }
 

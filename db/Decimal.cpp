@@ -373,8 +373,15 @@ Decimal::Decimal(double value) {
     // Strip trailing zeros so that 0.1 is held as 1 / 10^1.
     u128 mant = m.low128();
     if (mant <= std::numeric_limits<std::uint64_t>::max()) {
-        // in 64 bits, where a division by ten is a multiplication
+        // in 64 bits, where a division by ten is a multiplication; eight,
+        // four and two zeros at a time first (at most fifteen digits here)
         auto small = static_cast<std::uint64_t>(mant);
+        for (const int k : {8, 4, 2}) {
+            if (scale >= k && small % kPow10U64[k] == 0 && small != 0) {
+                small /= kPow10U64[k];
+                scale -= k;
+            }
+        }
         while (scale > 0 && small != 0 && small % 10 == 0) {
             small /= 10;
             --scale;
@@ -510,7 +517,7 @@ double Decimal::ToDouble() const {
         // Any other mantissa (a product or quotient of up to 28 digits, or
         // 28 places) lies between the 64-bit significands around it. Each
         // over the power of ten (10^28 as 10^27 and then 10), moved outwards
-        // by one unit after each division for its rounding, bounds the
+        // after each division by more than its rounding, bounds the
         // quotient: when both bounds round to one double, so does every
         // number between them.
         long double below = 0, above = 0;
@@ -522,18 +529,23 @@ double Decimal::ToDouble() const {
                 ++shift;
             const auto top = static_cast<std::uint64_t>(m_mant >> shift);
             const bool whole = (static_cast<u128>(top) << shift) == m_mant;
-            below = std::ldexp(static_cast<long double>(top), shift);
+            const auto twoToShift = static_cast<long double>(std::uint64_t{1} << shift); // shift <= 32
+            below = static_cast<long double>(top) * twoToShift;
             above = whole ? below
                     : top == std::numeric_limits<std::uint64_t>::max()
-                        ? std::ldexp(1.0L, 64 + shift)
-                        : std::ldexp(static_cast<long double>(top + 1), shift);
+                        ? 0x1p64L * twoToShift
+                        : static_cast<long double>(top + 1) * twoToShift;
         }
+        // A quotient rounded to nearest is within 2^-64 of itself (relative);
+        // scaled by 1 -+ 2^-62 and rounded again it is still beyond the exact
+        // one, on the side it was moved to.
+        constexpr long double down = 1.0L - 0x1p-62L, up = 1.0L + 0x1p-62L;
         const long double p = pow10L[m_scale <= 27 ? m_scale : 27];
-        below = std::nextafter(below / p, 0.0L);
-        above = std::nextafter(above / p, HUGE_VALL);
+        below = below / p * down;
+        above = above / p * up;
         if (m_scale > 27) {
-            below = std::nextafter(below / 10.0L, 0.0L);
-            above = std::nextafter(above / 10.0L, HUGE_VALL);
+            below = below / 10.0L * down;
+            above = above / 10.0L * up;
         }
         const double low = static_cast<double>(below), high = static_cast<double>(above);
         if (low == high)
@@ -578,6 +590,35 @@ Decimal Decimal::operator-() const noexcept {
 
 Decimal& Decimal::operator+=(const Decimal& other) {
     const int scale = m_scale > other.m_scale ? m_scale : other.m_scale;
+    // The usual case: the mantissa brought to the larger scale still fits
+    // 127 bits, and the result 96, so native arithmetic gives it exactly and
+    // there is nothing to round.
+    {
+        const bool mineMoves = m_scale < scale;
+        const int k = scale - (mineMoves ? m_scale : other.m_scale);
+        const u128 moving = mineMoves ? m_mant : other.m_mant;
+        if (k <= 19 && bitLength128(moving) + kPow10Bits[k] <= 127) {
+            const u128 aligned = moving * kPow10U64[k];
+            const u128 a = mineMoves ? aligned : m_mant;
+            const u128 b = mineMoves ? other.m_mant : aligned;
+            bool neg = m_neg;
+            u128 r;
+            if (m_neg == other.m_neg) {
+                r = a + b;
+            } else if (a >= b) {
+                r = a - b;
+            } else {
+                r = b - a;
+                neg = other.m_neg;
+            }
+            if (r < (static_cast<u128>(1) << 96)) {
+                m_mant = r;
+                m_scale = static_cast<std::uint8_t>(scale);
+                m_neg = neg && r != 0;
+                return *this;
+            }
+        }
+    }
     U256 a = mulPow10(U256(m_mant), scale - m_scale);
     U256 b = mulPow10(U256(other.m_mant), scale - other.m_scale);
     bool neg = m_neg;
@@ -601,9 +642,16 @@ Decimal& Decimal::operator+=(const Decimal& other) {
 Decimal& Decimal::operator-=(const Decimal& other) { return *this += -other; }
 
 Decimal& Decimal::operator*=(const Decimal& other) {
-    U256 p = multiply(m_mant, other.m_mant);
     int s = m_scale + other.m_scale;
     const bool neg = m_neg != other.m_neg;
+    // A product of at most 96 bits and 28 places is exact as it stands.
+    if (s <= MaxScale && bitLength128(m_mant) + bitLength128(other.m_mant) <= 96) {
+        m_mant *= other.m_mant;
+        m_scale = static_cast<std::uint8_t>(s);
+        m_neg = neg && m_mant != 0;
+        return *this;
+    }
+    U256 p = multiply(m_mant, other.m_mant);
     reduce(p, s);
     m_mant = p.low128();
     m_scale = static_cast<std::uint8_t>(s);
@@ -728,5 +776,24 @@ double DecAdd(double a, double b) { return (Decimal(a) + Decimal(b)).ToDouble();
 double DecSub(double a, double b) { return (Decimal(a) - Decimal(b)).ToDouble(); }
 double DecMul(double a, double b) { return (Decimal(a) * Decimal(b)).ToDouble(); }
 double DecDiv(double a, double b) { return (Decimal(a) / Decimal(b)).ToDouble(); }
+
+// |DecSub(a, b)| < bound, as the decimal difference decides it, without the
+// decimal where it cannot decide otherwise. Each value rounded to fifteen
+// digits moves by at most 5e-15 of itself, 28 places cut off less than 1e-28
+// and the conversions back round by less than 1e-15 of the difference; so a
+// double difference farther from the bound than all that falls on the same
+// side. Values the decimal type cannot hold keep its error.
+bool DecDiffBelow(double a, double b, double bound) {
+    const double ma = std::fabs(a), mb = std::fabs(b);
+    if (ma < 1e27 && mb < 1e27) {
+        const double diff = std::fabs(a - b);
+        const double margin = 1e-14 * (ma + mb) + 1e-15 * (diff + std::fabs(bound)) + 1e-27;
+        if (diff < bound - margin)
+            return true;
+        if (diff > bound + margin)
+            return false;
+    }
+    return std::fabs(DecSub(a, b)) < bound;
+}
 
 } // namespace dao

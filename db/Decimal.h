@@ -85,5 +85,8 @@ double DecAdd(double a, double b);
 double DecSub(double a, double b);
 double DecMul(double a, double b);
 double DecDiv(double a, double b);
+// |DecSub(a, b)| < bound, the test of convergence of the decimal steps,
+// taken in double where the decimal difference cannot decide otherwise.
+bool DecDiffBelow(double a, double b, double bound);
 
 } // namespace dao

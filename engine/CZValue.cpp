@@ -13,6 +13,7 @@
 #include <type_traits>
 
 using dao::DecAdd;
+using dao::DecDiffBelow;
 using dao::DecSub;
 using dao::Decimal;
 
@@ -377,7 +378,7 @@ double CZValue::BetaCF(double a, double b, double x) {
         bm = Div(bp, bpp);
         az = Div(app, bpp);
         bz = 1.0;
-        if (m == 1000 || std::fabs(DecSub(az, aold)) < std::fabs(az) * 1e-10)
+        if (m == 1000 || DecDiffBelow(az, aold, std::fabs(az) * 1e-10))
             break;
     }
     return az;

@@ -303,6 +303,10 @@ TEST(Decimal, ArithmeticIsExactOrRoundedHalfEven) {
         {"1000000000000000000000000000", '+', "0.05", "1000000000000000000000000000"},
         {"1000000000000000000000000000", '+', "0.15", "1000000000000000000000000000.2"},
         {"79228162514264337593543950335", '+', "0.4", "79228162514264337593543950335"},
+        // aligned to 126 bits, past 96 once added: rounded at scale 0
+        {"79228162514264337593543950335", '-', "0.000000001", "79228162514264337593543950335"},
+        {"79228162514264337593543950334", '+', "0.999999999", "79228162514264337593543950335"},
+        {"34028236692093846346337460744", '+', "0.0000000001", "34028236692093846346337460744"}, // 2^128 aligned
         // products
         {"1.5", '*', "1.5", "2.25"},
         {"-0.1", '*', "0.1", "-0.01"},
@@ -311,6 +315,13 @@ TEST(Decimal, ArithmeticIsExactOrRoundedHalfEven) {
         {"0.0000000000000000000000000001", '*', "0.51", "0.0000000000000000000000000001"},
         {"0.00000000000001", '*', "0.00000000000001", "0.0000000000000000000000000001"},
         {"3.9614081257132168796771975168", '*', "2", "7.922816251426433759354395034"}, // 2^96 / 10^28
+        // (2^48 - 1)^2 = 2^96 - 2^49 + 1 fits; (2^48 - 1)(2^48 + 1) = 2^96 - 1 needs 97 bits of operands
+        {"2814749767.10655", '*', "28147497671.0655", "79228162514263774643.590529025"},
+        {"281474976710655", '*', "281474976710657", "79228162514264337593543950335"},
+        {"2814749767106.57", '*', "2814749767106.57", "7922816251426490054349737.165"}, // (2^48 + 1)^2
+        {"5629499534213.11", '*', "2814749767106.55", "15845632502852783076215776.87"}, // 49 + 48 bits, product 97
+        {"0.000000000000001", '*', "0.00000000000001", "0"}, // 29 places
+        {"0.000000000000006", '*', "0.00000000000001", "0.0000000000000000000000000001"},
         // quotients
         {"1", '/', "3", "0.3333333333333333333333333333"},
         {"2", '/', "3", "0.6666666666666666666666666667"},
@@ -375,3 +386,42 @@ TEST(Decimal, Comparison) {
     EXPECT_EQ(D("-3").Abs(), D("3"));
     EXPECT_NE(D("0.3"), Decimal(0.1 + 0.2 + 1e-15));
 }
+
+// The convergence test of the decimal steps takes its difference in double
+// where that cannot decide otherwise than the decimal one. Near the bound the
+// two differ: a difference just below it in double can be the bound itself
+// in fifteen digits, and one just above it can be below in decimal.
+TEST(Decimal, ConvergenceTestDecidesAsTheDecimalDifference) {
+    struct Case {
+        double a, b, bound;
+        bool below;
+    };
+    const Case cases[] = {
+        {0.1000000000099999, 0.1, 1e-11, false},                 // double: below
+        {2.5000000002499965, 2.5, 2.5e-10, false},               // double: below
+        {0.12290127490640511, 0.12290127489411473, 1.2290127489411474e-11, true}, // double: above
+        {0.853820178181698, 0.8538201780963156, 8.538201780963156e-11, true},    // double: above
+        {0.5, 0.25, 0.3, true},
+        {0.5, 0.25, 0.2, false},
+        {-3.0, 3.0, 6.0, false},
+        {1e-30, 2e-30, 1e-40, true}, // both 0 in 28 places; in double 1e-30 apart
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(std::fabs(dao::DecSub(c.a, c.b)) < c.bound, c.below) << c.a << " " << c.b; // the cases hold
+        EXPECT_EQ(dao::DecDiffBelow(c.a, c.b, c.bound), c.below) << c.a << " " << c.b;
+    }
+    // Values the decimal type cannot hold fail as the decimal difference does.
+    EXPECT_EQ(errorNumberOf([] { (void)dao::DecDiffBelow(1e29, 1.0, 1.0); }), dao::err::Overflow);
+    EXPECT_EQ(errorNumberOf([] { (void)dao::DecDiffBelow(std::nan(""), 1.0, 1.0); }), dao::err::Overflow);
+    // Differences around a tenth of a billionth, as the continued fractions
+    // stop, at every magnitude, against the decimal difference itself.
+    std::mt19937_64 rng(7);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (int i = 0; i < 200000; ++i) {
+        const double a = (unit(rng) + 0.01) * std::pow(10.0, static_cast<int>(unit(rng) * 40) - 20);
+        const double bound = a * 1e-10;
+        const double b = a + bound * (1.0 + (unit(rng) - 0.5) * (i % 2 == 0 ? 1e-4 : 1e-2));
+        ASSERT_EQ(dao::DecDiffBelow(a, b, bound), std::fabs(dao::DecSub(a, b)) < bound) << a << " " << b;
+    }
+}
+

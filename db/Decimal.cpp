@@ -229,6 +229,9 @@ constexpr double kExactPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 constexpr int kMaxExactPow10 = 22;
 
+// The whole part of 0 <= v < 2^64, without a call to the library.
+double wholePart(double v) { return static_cast<double>(static_cast<std::uint64_t>(v)); }
+
 // The fifteen significant digits of mag and the power of ten of the first,
 // rounded half-even on the exact binary value, as formatting with fourteen
 // places after the point gives them, without the formatting: for
@@ -239,7 +242,7 @@ bool fifteenDigits(double mag, std::uint64_t& digits, int& exp10) {
     if (!(mag >= 1e-8 && mag < 1e15))
         return false;
     // A whole number has its own digits.
-    if (mag >= 1.0 && mag == std::trunc(mag)) {
+    if (mag >= 1.0 && mag == wholePart(mag)) {
         auto n = static_cast<std::uint64_t>(mag);
         int e = 0;
         for (std::uint64_t t = n; t >= 10; t /= 10)
@@ -249,7 +252,11 @@ bool fifteenDigits(double mag, std::uint64_t& digits, int& exp10) {
         return true;
     }
     // mag lies in [2^b, 2^(b+1)): its power of ten is this or the next.
-    int e = static_cast<int>(std::floor(std::ilogb(mag) * 0.30102999566398120));
+    // (the first guess only; the tests below correct it by one either way)
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &mag, sizeof bits);
+    const int binary = static_cast<int>((bits >> 52) & 0x7ff) - 1023; // mag is normal here
+    int e = (binary * 1233) >> 12;                                   // floor(binary * log10(2))
     for (int tries = 0; tries < 3; ++tries) {
         const int k = 14 - e;
         if (k < 0 || k > kMaxExactPow10)
@@ -266,7 +273,7 @@ bool fifteenDigits(double mag, std::uint64_t& digits, int& exp10) {
             ++e;
             continue;
         }
-        const double whole = std::floor(hi);
+        const double whole = wholePart(hi);
         // hi - whole and its difference from a half are multiples of ulp(hi),
         // exact, and where not zero larger than |lo|: only a tie in hi leaves
         // the decision to lo, and only an exact tie to the even neighbour.
@@ -277,7 +284,7 @@ bool fifteenDigits(double mag, std::uint64_t& digits, int& exp10) {
         else if (lo != 0.0)
             up = lo > 0.0;
         else
-            up = std::fmod(whole, 2.0) != 0.0;
+            up = (static_cast<std::uint64_t>(whole) & 1U) != 0;
         const std::uint64_t d = static_cast<std::uint64_t>(whole) + (up ? 1U : 0U);
         // Rounded up to the next power of ten: 1.00000000000000 of it.
         if (d == 1000000000000000ULL) {
@@ -332,7 +339,7 @@ Decimal::Decimal(double value) {
     const double mag = std::fabs(value);
 
     // A whole number of up to 15 digits is its own mantissa, at scale 0.
-    if (mag >= 1.0 && mag < 1e15 && mag == std::trunc(mag)) {
+    if (mag >= 1.0 && mag < 1e15 && mag == wholePart(mag)) {
         m_mant = static_cast<std::uint64_t>(mag);
         m_neg = neg;
         return;
@@ -376,21 +383,25 @@ Decimal::Decimal(double value) {
         // in 64 bits, where a division by ten is a multiplication; eight,
         // four and two zeros at a time first (at most fifteen digits here)
         auto small = static_cast<std::uint64_t>(mant);
-        for (const int k : {8, 4, 2}) {
-            if (scale >= k && small % kPow10U64[k] == 0 && small != 0) {
-                small /= kPow10U64[k];
+        const auto strip = [&](int k, std::uint64_t tenToK) { // constant divisors: multiplications
+            if (scale >= k && small != 0 && small % tenToK == 0) {
+                small /= tenToK;
                 scale -= k;
             }
-        }
+        };
+        strip(8, 100000000);
+        strip(4, 10000);
+        strip(2, 100);
         while (scale > 0 && small != 0 && small % 10 == 0) {
             small /= 10;
             --scale;
         }
         mant = small;
-    }
-    while (scale > 0 && mant != 0 && mant % 10 == 0) {
-        mant /= 10;
-        --scale;
+    } else {
+        while (scale > 0 && mant % 10 == 0) {
+            mant /= 10;
+            --scale;
+        }
     }
     m_mant = mant;
     m_scale = static_cast<std::uint8_t>(scale);
@@ -524,9 +535,7 @@ double Decimal::ToDouble() const {
         if (m_mant <= std::numeric_limits<std::uint64_t>::max()) {
             below = above = static_cast<long double>(static_cast<std::uint64_t>(m_mant));
         } else {
-            int shift = 0;
-            for (u128 t = m_mant >> 64; t != 0; t >>= 1)
-                ++shift;
+            const int shift = bitLength128(m_mant >> 64); // the bits above the 64 kept
             const auto top = static_cast<std::uint64_t>(m_mant >> shift);
             const bool whole = (static_cast<u128>(top) << shift) == m_mant;
             const auto twoToShift = static_cast<long double>(std::uint64_t{1} << shift); // shift <= 32
@@ -664,16 +673,28 @@ Decimal& Decimal::operator/=(const Decimal& other) {
         throw DaoError(DivisionByZero, "Division by zero");
     const bool neg = m_neg != other.m_neg;
     // value = (a / 10^sa) / (b / 10^sb) = (a * 10^sb) / (b * 10^sa)
-    const U256 n = mulPow10(U256(m_mant), other.m_scale);
-    const U256 d = mulPow10(U256(other.m_mant), m_scale);
+    // Everything fits in native 128-bit arithmetic in the usual case; the
+    // bit lengths tell most of those without the wide products.
+    U256 n, d;
+    u128 nn = 0, dd = 0;
+    bool native = m_scale <= 19 && other.m_scale <= 19 &&
+                  bitLength128(m_mant) + kPow10Bits[other.m_scale] <= 128 &&
+                  bitLength128(other.m_mant) + kPow10Bits[m_scale] <= 124;
+    if (native) {
+        nn = m_mant * kPow10U64[other.m_scale];
+        dd = other.m_mant * kPow10U64[m_scale];
+    } else {
+        n = mulPow10(U256(m_mant), other.m_scale);
+        d = mulPow10(U256(other.m_mant), m_scale);
+        native = n.fits128() && d.fits128() && d.low128() < (static_cast<u128>(1) << 124);
+        nn = n.low128();
+        dd = d.low128();
+    }
     const u128 limit96 = static_cast<u128>(1) << 96;
     int scale = 0;
     U256 q;
     bool roundUp = false;
-    if (n.fits128() && d.fits128() && d.low128() < (static_cast<u128>(1) << 124)) {
-        // Everything fits in native 128-bit arithmetic (the usual case).
-        const u128 nn = n.low128();
-        const u128 dd = d.low128();
+    if (native) {
         u128 qq = nn / dd;
         u128 rr = nn % dd;
         if (qq >= limit96)

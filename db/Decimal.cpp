@@ -257,6 +257,8 @@ bool fifteenDigits(double mag, std::uint64_t& digits, int& exp10) {
     std::memcpy(&bits, &mag, sizeof bits);
     const int binary = static_cast<int>((bits >> 52) & 0x7ff) - 1023; // mag is normal here
     int e = (binary * 1233) >> 12;                                   // floor(binary * log10(2))
+    if (e < -8)
+        e = -8; // the guess one below for mag < 2^-26, whose power is -8 all the same
     for (int tries = 0; tries < 3; ++tries) {
         const int k = 14 - e;
         if (k < 0 || k > kMaxExactPow10)
@@ -323,6 +325,10 @@ int digitsAtOnce(u128 remainder, u128 quotient, int room) {
 }
 
 } // namespace
+
+bool FifteenDigits(double magnitude, std::uint64_t& digits, int& exp10) {
+    return fifteenDigits(magnitude, digits, exp10);
+}
 
 void Decimal::SetInteger(bool negative, std::uint64_t magnitude) noexcept {
     m_mant = magnitude;

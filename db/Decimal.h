@@ -79,6 +79,12 @@ private:
     bool m_neg = false;
 };
 
+// The fifteen significant digits of 1e-8 <= magnitude < 1e15, as the
+// conversion from double takes them: magnitude rounded half-even (on its
+// exact binary value) to digits * 10^(exp10 - 14), 10^14 <= digits < 10^15.
+// False outside that range.
+bool FifteenDigits(double magnitude, std::uint64_t& digits, int& exp10);
+
 // "Convert both, operate in decimal, convert back": the pattern of every
 // decimal step in the engine.
 double DecAdd(double a, double b);

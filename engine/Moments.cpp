@@ -17,40 +17,23 @@ __extension__ typedef __int128 Int128;
 enum class Form {
     Quick,  // its 15-digit decimal form mant · 10^-scale was found and gives the value back
     Binary, // its 15-digit decimal form does not give it back: the binary value itself counts
-    Slow,   // undecided by the quick route: ask the decimal type
+    Slow,   // out of the quick route's range: ask the decimal type
 };
 
 // The decimal form of x rounded to 15 significant digits, as the scaled
 // decimal type takes a double: x = mant · 10^-scale with 0 <= scale <= 22.
-// One multiplication by an exact power of ten gives the digits; when the
-// product lies so close to a rounding boundary that its own rounding could
-// tip the result (or x is out of the quick range) the answer is Slow.
 Form quickDecimal(double x, std::int64_t& mant, int& scale) {
-    double a = std::fabs(x);
-    if (!(a >= 1e-8 && a < 1e15)) return Form::Slow;
-    // The binary exponent e (exact) puts log10(a) within [e·log10 2, (e + 1)·log10 2):
-    // the estimate of the decimal exponent is never above it and at most one below,
-    // which the check of y below mends. Cheaper than a logarithm for every value.
-    int q = 14 - static_cast<int>(std::floor(std::ilogb(a) * 0.30102999566398120));
-    // From 1e-8 up the scale is at most 22: an estimate of 23 is one too many.
-    if (q > kMaxQuickScale) q = kMaxQuickScale;
-    if (q < 0) return Form::Slow;
-    double y = a * kPow10[q];
-    if (y >= 1e15) {
-        if (--q < 0) return Form::Slow;
-        y = a * kPow10[q];
-    } else if (y < 1e14) {
-        if (++q > kMaxQuickScale) return Form::Slow;
-        y = a * kPow10[q];
-    }
-    // y carries at most 2^-4 of rounding error (y < 2^50); a fraction within
-    // 2 × 2^-4 of one half leaves the digit undecided.
-    double r = std::nearbyint(y);
-    if (std::fabs(y - r) > 0.375) return Form::Slow;
-    // r < 2^53 and 10^q are exact, so the quotient is the correctly rounded
-    // double of the decimal form.
-    if (r / kPow10[q] != a) return Form::Binary;
-    mant = static_cast<std::int64_t>(r);
+    const double a = std::fabs(x);
+    std::uint64_t digits = 0;
+    int exp10 = 0;
+    if (!dao::FifteenDigits(a, digits, exp10)) return Form::Slow;
+    const int q = 14 - exp10;
+    if (q > kMaxQuickScale) return Form::Slow;
+    if (q < 0) return Form::Binary; // rounded up to 10^15 from below it
+    // digits < 2^53 and 10^q are exact, so the quotient is the correctly
+    // rounded double of the decimal form.
+    if (static_cast<double>(digits) / kPow10[q] != a) return Form::Binary;
+    mant = static_cast<std::int64_t>(digits);
     if (x < 0) mant = -mant;
     scale = q;
     return Form::Quick;

@@ -3,6 +3,7 @@
 #include "db/TableAppender.h"
 #include "db/TableRowReader.h"
 #include "engine/RunContext.h"
+#include "engine/SortStage.h"
 #include "engine/modStatsGeneral.h"
 
 #include <algorithm>
@@ -27,7 +28,7 @@ std::size_t ValueSpool::SetMemoryLimit(std::size_t records) {
 
 ValueSpool::ValueSpool(RunContext& cx, std::size_t width)
     : m_cx(cx), m_width(std::max<std::size_t>(width, 1)),
-      m_limit(gMemoryLimit ? gMemoryLimit : std::max<std::size_t>(MemoryBytes / (sizeof(double) * m_width), 1)) {}
+      m_limit(gMemoryLimit ? gMemoryLimit : SortStage::RowsIn(MemoryBytes, m_width)) {}
 
 ValueSpool::~ValueSpool() = default;
 

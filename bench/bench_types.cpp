@@ -405,6 +405,10 @@ int main(int argc, char** argv) {
         return std::string(kind) + "|" + layerSql(j) + "|" +
                (std::string(kind) == "rows" ? bracketList(j.rows, ",") : std::string());
     };
+    // The key of the baseline a job is measured against.
+    auto baselineKey = [&](const Job& j) {
+        return key(j.against == Against::Stage ? "stage" : j.against == Against::Rows ? "rows" : "read", j);
+    };
     std::map<std::string, std::size_t> baselineJob; // key -> job index
     for (std::size_t i : chosen) {
         const Job& j = all[i];
@@ -455,8 +459,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> missed;
     for (std::size_t i : chosen) {
         const Job& j = all[i];
-        const std::string baseKey =
-            key(j.against == Against::Stage ? "stage" : j.against == Against::Rows ? "rows" : "read", j);
+        const std::string baseKey = baselineKey(j);
         double peakMin = 1e300, peakMax = 0;
         std::vector<std::string> jobMissed;
         for (std::size_t s = 0; s < opt.sizes.size(); ++s) {
@@ -525,8 +528,7 @@ int main(int argc, char** argv) {
                     grouped(opt.sizes[0]).c_str(), grouped(opt.sizes[1]).c_str());
         for (std::size_t i : chosen) {
             const Job& j = all[i];
-            const std::string baseKey =
-                key(j.against == Against::Stage ? "stage" : j.against == Against::Rows ? "rows" : "read", j);
+            const std::string baseKey = baselineKey(j);
             bool ok = true;
             for (std::size_t s = 0; s < opt.sizes.size(); ++s) ok = ok && run[s][i].ok() && base[s][baseKey].ok();
             if (!ok) continue;

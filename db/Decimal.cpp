@@ -232,13 +232,15 @@ constexpr int kMaxExactPow10 = 22;
 // The whole part of 0 <= v < 2^64, without a call to the library.
 double wholePart(double v) { return static_cast<double>(static_cast<std::uint64_t>(v)); }
 
+} // namespace
+
 // The fifteen significant digits of mag and the power of ten of the first,
 // rounded half-even on the exact binary value, as formatting with fourteen
 // places after the point gives them, without the formatting: for
 // 1e-8 <= mag < 1e15, mag * 10^k (10^k exact, k = 14 - exp10) is taken
 // exactly as hi + lo (an error-free product) and rounded to a whole number.
 // Returns false where that does not apply.
-bool fifteenDigits(double mag, std::uint64_t& digits, int& exp10) {
+bool FifteenDigits(double mag, std::uint64_t& digits, int& exp10) {
     if (!(mag >= 1e-8 && mag < 1e15))
         return false;
     // A whole number has its own digits.
@@ -301,6 +303,8 @@ bool fifteenDigits(double mag, std::uint64_t& digits, int& exp10) {
     return false;
 }
 
+namespace {
+
 // Bit length of 10^k.
 constexpr int kPow10Bits[] = {1, 4, 7, 10, 14, 17, 20, 24, 27, 30, 34, 37, 40, 44, 47, 50, 54, 57, 60, 64};
 
@@ -325,10 +329,6 @@ int digitsAtOnce(u128 remainder, u128 quotient, int room) {
 }
 
 } // namespace
-
-bool FifteenDigits(double magnitude, std::uint64_t& digits, int& exp10) {
-    return fifteenDigits(magnitude, digits, exp10);
-}
 
 void Decimal::SetInteger(bool negative, std::uint64_t magnitude) noexcept {
     m_mant = magnitude;
@@ -356,7 +356,7 @@ Decimal::Decimal(double value) {
     int exp10 = 0;
     char buf[64];
     std::to_chars_result res{buf, {}};
-    if (!fifteenDigits(mag, digits, exp10)) {
+    if (!FifteenDigits(mag, digits, exp10)) {
         res = std::to_chars(buf, buf + sizeof buf, mag, std::chars_format::scientific, 14);
         const char* p = buf;
         for (; p < res.ptr && *p != 'e'; ++p)

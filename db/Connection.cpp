@@ -38,6 +38,14 @@ char affinityOf(const std::string& declared) {
 
 } // namespace
 
+int OpenSqlite(const std::string& path, int flags, sqlite3** db) {
+    // Refused (and harmless) once SQLite has started, as when a program
+    // opened a file through SQLite itself first.
+    static const int configured = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    (void)configured;
+    return sqlite3_open_v2(path.c_str(), db, flags, nullptr);
+}
+
 std::string QuoteIdent(std::string_view name) {
     std::string r = "\"";
     for (char c : name) {

@@ -31,6 +31,13 @@ struct StmtFinalizer {
 using SqliteHandle = std::unique_ptr<sqlite3, SqliteCloser>;
 using StmtHandle = std::unique_ptr<sqlite3_stmt, StmtFinalizer>;
 
+// Opens a file through SQLite as sqlite3_open_v2 does. The first call sets
+// SQLite up for the process: it keeps no count of the memory it takes.
+// Nothing here reads that count, and keeping it takes a process-wide lock on
+// every allocation, paid for by every row written and by a sort's helper
+// threads, which allocate side by side.
+int OpenSqlite(const std::string& path, int flags, sqlite3** db);
+
 // SQL written by the layer itself against its own catalogue; the only other
 // text that reaches SQLite is what the Jet translator produced.
 class SystemSql {

@@ -16,7 +16,7 @@ constexpr unsigned kIterations = 20000;
 SqliteHandle openFile(const std::string& path, bool create) {
     sqlite3* raw = nullptr;
     int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
-    int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
+    int rc = OpenSqlite(path, flags, &raw);
     SqliteHandle h(raw);
     if (rc != SQLITE_OK)
         throw DaoError(err::CannotOpenWorkgroup,

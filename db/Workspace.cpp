@@ -130,7 +130,7 @@ std::shared_ptr<Connection> openConnection(const std::string& path, bool create,
     int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
     if (create) flags |= SQLITE_OPEN_CREATE;
     if (workFile) flags |= SQLITE_OPEN_NOMUTEX;
-    int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
+    int rc = OpenSqlite(path, flags, &raw);
     SqliteHandle h(raw);
     auto conn = std::make_shared<Connection>(std::move(h), path, readOnly);
     if (rc != SQLITE_OK) {

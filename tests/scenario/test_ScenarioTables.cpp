@@ -141,32 +141,29 @@ const ExpectedColumn kFields[] = {
     {"FieldDef_Choice", Text, 1, false, "", "Field assignment type (X, Y, etc.)"},
 };
 
-long daoError(const std::function<void()>& f) {
+// The number and text of the DaoError f throws; 0 and "" when it throws none.
+struct Failure {
+    long number = 0;
+    std::string text;
+};
+Failure daoFailure(const std::function<void()>& f) {
     try {
         f();
     } catch (const dao::DaoError& e) {
-        return e.Number();
-    }
-    return 0;
-}
-
-std::string daoErrorText(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const dao::DaoError& e) {
-        return e.Description();
+        return {e.Number(), e.Description()};
     }
     return {};
 }
+long daoError(const std::function<void()>& f) { return daoFailure(f).number; }
+
+const std::vector<std::string> kAllThree = {"usysQuorbFields", "usysQuorbOptions", "usysQuorbScenarios"};
 
 class ScenarioTablesTest : public ::testing::Test {
 protected:
     void SetUp() override {
         dao::DBEngine().Reset();
         savedErr = gErr;
-        gErr = std::make_shared<CErr_ZUR>();
-        gErr->SetDisplayError(false);
-        gErr->SetDestinationPath(tmp.file("error.log"));
+        freshErr();
         gdbCurrent = newDb("user.db");
         savedAsker = SetInitializeDatabaseAsker([this](const InitializeDatabaseQuestion& q) {
             questions.push_back(q);
@@ -180,6 +177,13 @@ protected:
         gdbCurrent.reset();
         gErr = savedErr;
         dao::DBEngine().Reset();
+    }
+
+    // A new silent error handler that reports into the temporary folder.
+    void freshErr() {
+        gErr = std::make_shared<CErr_ZUR>();
+        gErr->SetDisplayError(false);
+        gErr->SetDestinationPath(tmp.file("error.log"));
     }
 
     dao::DatabasePtr newDb(const std::string& name) {
@@ -200,6 +204,41 @@ protected:
         std::string path = gdbCurrent->Name();
         gdbCurrent->Close();
         gdbCurrent = dao::DBEngine().OpenDatabase(path);
+    }
+
+    // A table of the current database with Scenario_ID and, when asked, a marker column.
+    void makeStubTable(const char* name, bool marker) {
+        auto td = gdbCurrent->CreateTableDef(name);
+        td->Fields().Append(td->CreateField("Scenario_ID", dao::dbLong));
+        if (marker) td->Fields().Append(td->CreateField("Marker", dao::dbText, 10));
+        gdbCurrent->TableDefs().Append(td);
+    }
+
+    // One value of each row the query returns, as read().
+    std::vector<std::string> rowsOf(const std::string& sql,
+                                    const std::function<std::string(dao::Recordset&)>& read) {
+        std::vector<std::string> out;
+        auto rs = gdbCurrent->OpenRecordset(sql);
+        for (; !rs->EOF_(); rs->MoveNext()) out.push_back(read(*rs));
+        return out;
+    }
+
+    // Adds a row to table through rs with value in column; the key columns
+    // the column does not cover get a fresh Scenario_ID (from ++id) and FieldDef_Name.
+    void writeRow(dao::Recordset& rs, const std::string& table, const std::string& column, const dao::Variant& value,
+                  int& id) {
+        rs.AddNew();
+        if (table != kScenarioTableName) rs.Fields("Scenario_ID")->SetValue(++id);
+        if (table == kFieldsTableName && column != "FieldDef_Name")
+            rs.Fields("FieldDef_Name")->SetValue("F" + std::to_string(id));
+        rs.Fields(column)->SetValue(value);
+        rs.Update();
+    }
+
+    void checkAllColumns() {
+        checkColumns(kScenarioTableName, kScenarios);
+        checkColumns(kOptionsTableName, kOptions);
+        checkColumns(kFieldsTableName, kFields);
     }
 
     void checkColumns(const char* table, std::span<const ExpectedColumn> expected) {
@@ -254,7 +293,7 @@ TEST_F(ScenarioTablesTest, ANewDatabaseIsAskedOnceAndYesCreatesTheThreeTables) {
     EXPECT_EQ(q.Style, 4);
     EXPECT_TRUE(q.DisplayHelpButton);
     EXPECT_EQ(q.HelpID, 220);
-    EXPECT_EQ(scenarioTables(), (std::vector<std::string>{"usysQuorbFields", "usysQuorbOptions", "usysQuorbScenarios"}));
+    EXPECT_EQ(scenarioTables(), kAllThree);
     EXPECT_EQ(pointers, (std::vector<int>{11, 0}));
     EXPECT_EQ(gErr->ErrNumber(), 0);
     EXPECT_EQ(gErr->StackPointer(), 0);
@@ -309,11 +348,7 @@ TEST_F(ScenarioTablesTest, ADatabaseWithAllThreeTablesIsNotAsked) {
 
 TEST_F(ScenarioTablesTest, TableNamesMatchWithoutRegardToCase) {
     // Tables made under the engine's spelling count as present.
-    for (const char* name : {"USysQuorbScenarios", "USYSQUORBOPTIONS", "usysquorbfields"}) {
-        auto td = gdbCurrent->CreateTableDef(name);
-        td->Fields().Append(td->CreateField("Scenario_ID", dao::dbLong));
-        gdbCurrent->TableDefs().Append(td);
-    }
+    for (const char* name : {"USysQuorbScenarios", "USYSQUORBOPTIONS", "usysquorbfields"}) makeStubTable(name, false);
     EXPECT_TRUE(CheckQuorbTables());
     EXPECT_TRUE(questions.empty());
 }
@@ -337,17 +372,11 @@ TEST_F(ScenarioTablesTest, PartialTablesFailedAtTheFirstExistingTable_OnlyTheMis
         gdbCurrent = newDb("partial" + std::to_string(++n) + ".db");
         questions.clear();
         // The existing tables carry a marker column so that we can see they were left alone.
-        for (const char* name : c.present) {
-            auto td = gdbCurrent->CreateTableDef(name);
-            td->Fields().Append(td->CreateField("Scenario_ID", dao::dbLong));
-            td->Fields().Append(td->CreateField("Marker", dao::dbText, 10));
-            gdbCurrent->TableDefs().Append(td);
-        }
+        for (const char* name : c.present) makeStubTable(name, true);
         EXPECT_TRUE(CheckQuorbTables()) << n;
         EXPECT_EQ(questions.size(), 1u) << n;
         EXPECT_EQ(gErr->ErrNumber(), 0) << "an error reached the handler, case " << n;
-        EXPECT_EQ(scenarioTables(),
-                  (std::vector<std::string>{"usysQuorbFields", "usysQuorbOptions", "usysQuorbScenarios"}));
+        EXPECT_EQ(scenarioTables(), kAllThree);
         for (const char* name : c.present) {
             auto td = gdbCurrent->TableDefs()(name);
             EXPECT_EQ(td->Fields().Count(), 2) << name;
@@ -378,18 +407,14 @@ TEST_F(ScenarioTablesTest, ABuildOfAnExistingTableFailsToTheHandlerAndAltersNoth
                           {"options", &BuildScenarioOptionsTable, "BuildScenarioOptionsTable"},
                           {"fields", &BuildScenarioFieldsTable, "BuildScenarioFieldsTable"}};
     for (const auto& c : cases) {
-        gErr = std::make_shared<CErr_ZUR>();
-        gErr->SetDisplayError(false);
-        gErr->SetDestinationPath(tmp.file("error.log"));
+        freshErr();
         EXPECT_FALSE(c.build()) << c.what;
         EXPECT_EQ(gErr->ErrNumber(), dao::err::TableExists) << c.what;
         EXPECT_EQ(gErr->ErrProcedure(), c.procedure);
         EXPECT_EQ(gErr->StackPointer(), 0) << "the procedure left its name on the stack";
     }
     reopen();
-    checkColumns(kScenarioTableName, kScenarios);
-    checkColumns(kOptionsTableName, kOptions);
-    checkColumns(kFieldsTableName, kFields);
+    checkAllColumns();
 }
 
 TEST_F(ScenarioTablesTest, AnyFailureOfTheLookupCountsAsAMissingTable) {
@@ -420,9 +445,7 @@ TEST_F(ScenarioTablesTest, WithoutACurrentDatabaseNothingIsCreatedAndTheResultIs
 TEST_F(ScenarioTablesTest, ColumnsReadBackExactlyAsDefined) {
     ASSERT_TRUE(CreateScenarioTables());
     reopen();
-    checkColumns(kScenarioTableName, kScenarios);
-    checkColumns(kOptionsTableName, kOptions);
-    checkColumns(kFieldsTableName, kFields);
+    checkAllColumns();
 }
 
 TEST_F(ScenarioTablesTest, FreqWidthCarriesTheOnlyValidationRule) {
@@ -521,16 +544,11 @@ TEST_F(ScenarioTablesTest, FreqWidthRefusesZeroAndBelowWithItsText) {
     int id = 100;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.width.IsNull() ? std::string("Null") : c.width.ToString());
-        std::function<void()> write = [&] {
-            rs->AddNew();
-            rs->Fields("Scenario_ID")->SetValue(++id);
-            rs->Fields("FreqWidth")->SetValue(c.width);
-            rs->Update();
-        };
+        std::function<void()> write = [&] { writeRow(*rs, kOptionsTableName, "FreqWidth", c.width, id); };
         if (c.accepted) {
             EXPECT_EQ(daoError(write), 0);
         } else {
-            std::string text = daoErrorText(write);
+            std::string text = daoFailure(write).text;
             rs->CancelUpdate();
             EXPECT_EQ(text, "Interval Width must be greater than zero");
         }
@@ -546,23 +564,16 @@ TEST_F(ScenarioTablesTest, KeysRefuseSecondRows) {
     EXPECT_EQ(daoError([&] { db.Execute("INSERT INTO usysQuorbOptions (Scenario_ID) VALUES (1)"); }),
               dao::err::DuplicateKey);
     // fields: a field has at most one role per scenario; names compare without regard to case
-    db.Execute("INSERT INTO usysQuorbFields (Scenario_ID, FieldDef_Name, FieldDef_Ordinal_Position, FieldDef_Choice) "
-               "VALUES (1, 'Sales', 1, 'X')");
-    EXPECT_EQ(daoError([&] {
-                  db.Execute("INSERT INTO usysQuorbFields (Scenario_ID, FieldDef_Name, FieldDef_Ordinal_Position, "
-                             "FieldDef_Choice) VALUES (1, 'Sales', 2, 'Y')");
-              }),
-              dao::err::DuplicateKey);
-    EXPECT_EQ(daoError([&] {
-                  db.Execute("INSERT INTO usysQuorbFields (Scenario_ID, FieldDef_Name, FieldDef_Ordinal_Position, "
-                             "FieldDef_Choice) VALUES (1, 'SALES', 2, 'Y')");
-              }),
-              dao::err::DuplicateKey);
-    EXPECT_EQ(daoError([&] {
-                  db.Execute("INSERT INTO usysQuorbFields (Scenario_ID, FieldDef_Name, FieldDef_Ordinal_Position, "
-                             "FieldDef_Choice) VALUES (2, 'Sales', 1, 'X')");
-              }),
-              0);
+    auto insertField = [&](const std::string& values) {
+        return daoError([&] {
+            db.Execute("INSERT INTO usysQuorbFields (Scenario_ID, FieldDef_Name, FieldDef_Ordinal_Position, "
+                       "FieldDef_Choice) VALUES (" + values + ")");
+        });
+    };
+    EXPECT_EQ(insertField("1, 'Sales', 1, 'X'"), 0);
+    EXPECT_EQ(insertField("1, 'Sales', 2, 'Y'"), dao::err::DuplicateKey);
+    EXPECT_EQ(insertField("1, 'SALES', 2, 'Y'"), dao::err::DuplicateKey);
+    EXPECT_EQ(insertField("2, 'Sales', 1, 'X'"), 0);
     EXPECT_EQ(db.TableDefs()(kFieldsTableName)->RecordCount(), 2);
 }
 
@@ -575,10 +586,9 @@ TEST_F(ScenarioTablesTest, ScenarioNumbersAreGivenByTheDatabase) {
     EXPECT_EQ(first, 1);
     EXPECT_EQ(second, 2);
     // The options row carries the scenario's number, set explicitly.
-    auto rs = gdbCurrent->OpenRecordset("SELECT Scenario_ID FROM usysQuorbOptions ORDER BY Scenario_ID");
-    std::vector<long> ids;
-    for (; !rs->EOF_(); rs->MoveNext()) ids.push_back(rs->Fields("Scenario_ID")->Value().ToLong());
-    EXPECT_EQ(ids, (std::vector<long>{1, 2}));
+    EXPECT_EQ(rowsOf("SELECT Scenario_ID FROM usysQuorbOptions ORDER BY Scenario_ID",
+                     [](dao::Recordset& rs) { return std::to_string(rs.Fields("Scenario_ID")->Value().ToLong()); }),
+              (std::vector<std::string>{"1", "2"}));
 }
 
 TEST_F(ScenarioTablesTest, EmptyTextsAreRefusedWhereZeroLengthIsNotAllowed) {
@@ -596,14 +606,7 @@ TEST_F(ScenarioTablesTest, EmptyTextsAreRefusedWhereZeroLengthIsNotAllowed) {
         for (const auto& c : t.columns) {
             if (c.type != Text) continue;
             SCOPED_TRACE(std::string(t.name) + "." + c.name);
-            auto write = [&](const dao::Variant& v) {
-                rs->AddNew();
-                if (std::string(t.name) != kScenarioTableName) rs->Fields("Scenario_ID")->SetValue(++id);
-                if (std::string(t.name) == kFieldsTableName && std::string(c.name) != "FieldDef_Name")
-                    rs->Fields("FieldDef_Name")->SetValue("F" + std::to_string(id));
-                rs->Fields(c.name)->SetValue(v);
-                rs->Update();
-            };
+            auto write = [&](const dao::Variant& v) { writeRow(*rs, t.name, c.name, v, id); };
             long empty = daoError([&] { write(dao::Variant("")); });
             rs->CancelUpdate();
             EXPECT_EQ(empty, c.allowZeroLength ? 0 : dao::err::ZeroLengthNotAllowed);
@@ -650,14 +653,7 @@ TEST_F(ScenarioTablesTest, TextsLongerThanTheirColumnAreRefused) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.column) + " " + std::to_string(c.length));
         auto rs = gdbCurrent->OpenRecordset(c.table, dao::dbOpenDynaset);
-        long e = daoError([&] {
-            rs->AddNew();
-            if (std::string(c.table) != kScenarioTableName) rs->Fields("Scenario_ID")->SetValue(++id);
-            if (std::string(c.table) == kFieldsTableName && std::string(c.column) != "FieldDef_Name")
-                rs->Fields("FieldDef_Name")->SetValue("F" + std::to_string(id));
-            rs->Fields(c.column)->SetValue(std::string(c.length, 'n'));
-            rs->Update();
-        });
+        long e = daoError([&] { writeRow(*rs, c.table, c.column, dao::Variant(std::string(c.length, 'n')), id); });
         rs->CancelUpdate();
         EXPECT_EQ(e, c.accepted ? 0 : dao::err::FieldTooSmall);
     }
@@ -668,32 +664,25 @@ TEST_F(ScenarioTablesTest, TextsLongerThanTheirColumnAreRefused) {
 TEST_F(ScenarioTablesTest, SqlTextsCharacterForCharacter) {
     const std::string join = "SELECT  * FROM [usysQuorbScenarios] INNER JOIN [usysQuorbOptions] ON "
                              "[usysQuorbScenarios].Scenario_ID = [usysQuorbOptions].Scenario_ID ";
+    const auto fieldList = [](const std::string& n) {
+        return "SELECT * FROM [usysQuorbFields] WHERE Scenario_ID=" + n +
+               " order by FieldDef_Choice, FieldDef_Ordinal_Position";
+    };
     struct Case {
         std::int32_t n;
-        std::string scenOption;
-        std::string fieldList;
+        const char* text; // the number as the SQL spells it
     };
-    const Case cases[] = {
-        {0, join, "SELECT * FROM [usysQuorbFields] WHERE Scenario_ID=0 order by FieldDef_Choice, FieldDef_Ordinal_Position"},
-        {12, join + "WHERE [usysQuorbScenarios].Scenario_ID=12",
-         "SELECT * FROM [usysQuorbFields] WHERE Scenario_ID=12 order by FieldDef_Choice, FieldDef_Ordinal_Position"},
-        {-3, join + "WHERE [usysQuorbScenarios].Scenario_ID=-3",
-         "SELECT * FROM [usysQuorbFields] WHERE Scenario_ID=-3 order by FieldDef_Choice, FieldDef_Ordinal_Position"},
-        {2147483647, join + "WHERE [usysQuorbScenarios].Scenario_ID=2147483647",
-         "SELECT * FROM [usysQuorbFields] WHERE Scenario_ID=2147483647 order by FieldDef_Choice, "
-         "FieldDef_Ordinal_Position"},
-        {-2147483647 - 1, join + "WHERE [usysQuorbScenarios].Scenario_ID=-2147483648",
-         "SELECT * FROM [usysQuorbFields] WHERE Scenario_ID=-2147483648 order by FieldDef_Choice, "
-         "FieldDef_Ordinal_Position"},
-    };
+    // 0 selects every scenario: no WHERE of its own.
+    EXPECT_EQ(GetScenOptionSQL(0), join);
+    EXPECT_EQ(GetFieldListSQL(0), fieldList("0"));
+    const Case cases[] = {{12, "12"}, {-3, "-3"}, {2147483647, "2147483647"}, {-2147483647 - 1, "-2147483648"}};
     for (const auto& c : cases) {
-        EXPECT_EQ(GetScenOptionSQL(c.n), c.scenOption);
-        EXPECT_EQ(GetFieldListSQL(c.n), c.fieldList);
+        EXPECT_EQ(GetScenOptionSQL(c.n), join + "WHERE [usysQuorbScenarios].Scenario_ID=" + c.text);
+        EXPECT_EQ(GetFieldListSQL(c.n), fieldList(c.text));
     }
     // The SQL builders do not touch the database.
     gdbCurrent.reset();
-    EXPECT_EQ(GetFieldListSQL(5),
-              "SELECT * FROM [usysQuorbFields] WHERE Scenario_ID=5 order by FieldDef_Choice, FieldDef_Ordinal_Position");
+    EXPECT_EQ(GetFieldListSQL(5), fieldList("5"));
 }
 
 TEST_F(ScenarioTablesTest, ScenarioSqlReturnsTheJoinedRows) {
@@ -711,9 +700,8 @@ TEST_F(ScenarioTablesTest, ScenarioSqlReturnsTheJoinedRows) {
     std::int32_t ic = vtest::StoreScenario(*gdbCurrent, c);
 
     auto descriptions = [&](std::int32_t n) {
-        std::vector<std::string> out;
-        auto rs = gdbCurrent->OpenRecordset(GetScenOptionSQL(n));
-        for (; !rs->EOF_(); rs->MoveNext()) out.push_back(rs->Fields("Scenario_Description")->Value().ToString());
+        auto out = rowsOf(GetScenOptionSQL(n),
+                          [](dao::Recordset& rs) { return rs.Fields("Scenario_Description")->Value().ToString(); });
         std::sort(out.begin(), out.end());
         return out;
     };
@@ -738,13 +726,11 @@ TEST_F(ScenarioTablesTest, FieldListSqlComesGroupedByRoleThenStoredOrder) {
     vtest::StoreScenario(*gdbCurrent, other);
 
     auto rows = [&](std::int32_t n) {
-        std::vector<std::string> out;
-        auto rs = gdbCurrent->OpenRecordset(GetFieldListSQL(n));
-        for (; !rs->EOF_(); rs->MoveNext())
-            out.push_back(rs->Fields("FieldDef_Choice")->Value().ToString() +
-                          rs->Fields("FieldDef_Ordinal_Position")->Value().ToString() + ":" +
-                          rs->Fields("FieldDef_Name")->Value().ToString());
-        return out;
+        return rowsOf(GetFieldListSQL(n), [](dao::Recordset& rs) {
+            return rs.Fields("FieldDef_Choice")->Value().ToString() +
+                   rs.Fields("FieldDef_Ordinal_Position")->Value().ToString() + ":" +
+                   rs.Fields("FieldDef_Name")->Value().ToString();
+        });
     };
     EXPECT_EQ(rows(id), (std::vector<std::string>{"C1:e", "G1:d", "W1:w", "X1:c", "X2:a", "Y1:b"}));
     EXPECT_TRUE(rows(0).empty());

@@ -26,41 +26,24 @@ struct Prop {
     std::string initial;
 };
 
-#define STR(P)                                                                         \
-    Prop{#P,                                                                           \
-         [](const CMelvarsScenario& s) {                                               \
-             static_assert(std::is_same_v<decltype(s.P()), std::string>);              \
-             return "S:" + s.P();                                                      \
-         },                                                                            \
-         [](CMelvarsScenario& s) { s.Set##P("x" #P); }, "S:x" #P, "S:"}
-#define VAR(P)                                                                         \
-    Prop{#P,                                                                           \
-         [](const CMelvarsScenario& s) {                                               \
-             static_assert(std::is_same_v<decltype(s.P()), dao::Variant>);             \
-             return repr(s.P());                                                       \
-         },                                                                            \
-         [](CMelvarsScenario& s) { s.Set##P(dao::Variant(3.25)); }, "V:3.25", "V:Empty"}
-#define BOOL(P)                                                                        \
-    Prop{#P,                                                                           \
-         [](const CMelvarsScenario& s) {                                               \
-             static_assert(std::is_same_v<decltype(s.P()), bool>);                     \
-             return std::string(s.P() ? "B:True" : "B:False");                         \
-         },                                                                            \
-         [](CMelvarsScenario& s) { s.Set##P(true); }, "B:True", "B:False"}
-#define INT(P)                                                                         \
-    Prop{#P,                                                                           \
-         [](const CMelvarsScenario& s) {                                               \
-             static_assert(std::is_same_v<decltype(s.P()), std::int16_t>);             \
-             return "I:" + std::to_string(s.P());                                      \
-         },                                                                            \
-         [](CMelvarsScenario& s) { s.Set##P(std::int16_t(-32768)); }, "I:-32768", "I:0"}
-#define DBL(P)                                                                         \
-    Prop{#P,                                                                           \
-         [](const CMelvarsScenario& s) {                                               \
-             static_assert(std::is_same_v<decltype(s.P()), double>);                   \
-             return "D:" + dao::FormatDouble(s.P());                                   \
-         },                                                                            \
-         [](CMelvarsScenario& s) { s.Set##P(-0.125); }, "D:-0.125", "D:0"}
+std::string showText(const std::string& v) { return "S:" + v; }
+std::string showBool(bool v) { return v ? "B:True" : "B:False"; }
+std::string showInt(std::int16_t v) { return "I:" + std::to_string(v); }
+std::string showDouble(double v) { return "D:" + dao::FormatDouble(v); }
+
+// Property P of type T, read through show(); set to `value` it reads `after`.
+#define PROP(P, T, show, value, after, initial)                            \
+    Prop{#P,                                                               \
+         [](const CMelvarsScenario& s) {                                   \
+             static_assert(std::is_same_v<decltype(s.P()), T>);            \
+             return show(s.P());                                           \
+         },                                                                \
+         [](CMelvarsScenario& s) { s.Set##P(value); }, after, initial}
+#define STR(P) PROP(P, std::string, showText, "x" #P, "S:x" #P, "S:")
+#define VAR(P) PROP(P, dao::Variant, repr, dao::Variant(3.25), "V:3.25", "V:Empty")
+#define BOOL(P) PROP(P, bool, showBool, true, "B:True", "B:False")
+#define INT(P) PROP(P, std::int16_t, showInt, std::int16_t(-32768), "I:-32768", "I:0")
+#define DBL(P) PROP(P, double, showDouble, -0.125, "D:-0.125", "D:0")
 
 // The properties with the types the stored scenario gives them.
 std::vector<Prop> allProps() {
@@ -81,8 +64,7 @@ std::vector<Prop> allProps() {
         BOOL(NPFriedmanDetail), BOOL(NPKruskalDetail), STR(NPTwoType), BOOL(GroupIgnoreBlanks),
         BOOL(GroupDetail)};
     // Scenario_Type keeps only "P", "G" or "N".
-    p.insert(p.begin() + 1, Prop{"Scenario_Type", [](const CMelvarsScenario& s) { return "S:" + s.Scenario_Type(); },
-                                 [](CMelvarsScenario& s) { s.SetScenario_Type("N"); }, "S:N", "S:"});
+    p.insert(p.begin() + 1, PROP(Scenario_Type, std::string, showText, "N", "S:N", "S:"));
     return p;
 }
 

@@ -5,6 +5,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <sstream>
 
 #include "db/Dao.h"
@@ -34,6 +36,16 @@ ErrorReportEnvironment smallEnvironment() {
     return env;
 }
 
+// The number and description of the RunTimeError f throws; 0 and "" when it throws none.
+std::pair<long, std::string> runTimeError(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const RunTimeError& e) {
+        return {e.Number(), e.Description()};
+    }
+    return {0, ""};
+}
+
 class CErrTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -48,11 +60,9 @@ protected:
 };
 
 TEST_F(CErrTest, NewHandlerHasItsDefaults) {
-    const char* oldTmp = std::getenv("TMPDIR");
-    const std::string saved = oldTmp ? oldTmp : "";
-    ::setenv("TMPDIR", dir.path().c_str(), 1);
-    CErr_ZUR h;
-    oldTmp ? ::setenv("TMPDIR", saved.c_str(), 1) : ::unsetenv("TMPDIR");
+    // Made while $TMPDIR is our folder; read after it is restored.
+    auto made = [&] { vtest::TmpdirScope tmpdir(dir.path().string()); return std::make_unique<CErr_ZUR>(); }();
+    CErr_ZUR& h = *made;
     EXPECT_EQ(h.MaxItems(), 20);
     EXPECT_TRUE(h.ExpandedInfo());
     EXPECT_TRUE(h.DisplayError());
@@ -139,13 +149,7 @@ TEST_F(CErrTest, MaxItemsRecreatesTheStackAndKeepsThePointer) {
 
 TEST_F(CErrTest, MaxItemsAbove32765OverflowsAndChangesNothing) {
     handler.Push("a");
-    try {
-        handler.SetMaxItems(32766);
-        FAIL() << "no error";
-    } catch (const RunTimeError& e) {
-        EXPECT_EQ(e.Number(), 6);
-        EXPECT_EQ(e.Description(), "Overflow");
-    }
+    EXPECT_EQ(runTimeError([&] { handler.SetMaxItems(32766); }), std::make_pair(6L, std::string("Overflow")));
     EXPECT_EQ(handler.MaxItems(), 20);
     EXPECT_EQ(handler.StackUpperBound(), 22);
     EXPECT_EQ(handler.Stack()[1], "a");
@@ -279,18 +283,17 @@ TEST_F(CErrTest, ASubscriptionMayOutliveItsHandler) {
 
 TEST_F(CErrTest, HandleErrorTakesTheExceptionBeingHandled) {
     handler.SetDisplayError(false);
-    try {
-        throw dao::DaoError(3265, "Item not found in this collection.");
-    } catch (...) {
-        handler.HandleError();
-    }
+    const auto handleThrown = [&](const std::function<void()>& raise) {
+        try {
+            raise();
+        } catch (...) {
+            handler.HandleError();
+        }
+    };
+    handleThrown([] { throw dao::DaoError(3265, "Item not found in this collection."); });
     EXPECT_EQ(handler.ErrNumber(), 3265);
     EXPECT_EQ(handler.ErrDescription(), "Item not found in this collection.");
-    try {
-        throw RunTimeError(11, "Division by zero", "CDescribe", 310);
-    } catch (...) {
-        handler.HandleError();
-    }
+    handleThrown([] { throw RunTimeError(11, "Division by zero", "CDescribe", 310); });
     EXPECT_EQ(handler.ErrNumber(), 11);
     EXPECT_EQ(handler.ErrLine(), 310);
     handler.HandleError(); // no exception: no error
@@ -334,13 +337,8 @@ TEST_F(CErrTest, DestinationOfAnyOtherTypeIsRefused) {
         {[](CErr_ZUR& h) { h.SetDestination(std::shared_ptr<dao::Recordset>()); }, "Invalid object type: 9"},
     };
     for (const auto& c : cases) {
-        try {
-            c.set(handler);
-            ADD_FAILURE() << "accepted: " << c.description;
-        } catch (const RunTimeError& e) {
-            EXPECT_EQ(e.Number(), -2147220504);
-            EXPECT_EQ(e.Description(), c.description);
-        }
+        EXPECT_EQ(runTimeError([&] { c.set(handler); }), std::make_pair(-2147220504L, std::string(c.description)))
+            << "accepted or refused otherwise: " << c.description;
         EXPECT_EQ(handler.DestinationPath(), dir.file("error.log")); // kept
         EXPECT_FALSE(handler.DestinationIsRecordset());
     }
@@ -407,9 +405,8 @@ TEST_F(CErrTest, RecordsetDestinationGetsNoReportAndClearLogEmptiesIt) {
     {
         auto db = dao::DBEngine().CreateDatabase(path, dao::dbLangGeneral);
         makeLogTable(*db);
-        db->Execute("INSERT INTO ErrLog VALUES (1, 'one')");
-        db->Execute("INSERT INTO ErrLog VALUES (2, 'two')");
-        db->Execute("INSERT INTO ErrLog VALUES (3, 'three')");
+        for (const char* row : {"1, 'one'", "2, 'two'", "3, 'three'"})
+            db->Execute(std::string("INSERT INTO ErrLog VALUES (") + row + ")");
         handler.SetDisplayError(false);
         handler.HandleError(1, "first"); // into the file
         const std::string first = handler.ErrorText();

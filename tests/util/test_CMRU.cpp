@@ -206,6 +206,8 @@ std::string sw(const std::string& tag, const std::string& key) {
     a.Parse();
     return a.Item(key);
 }
+// Its WG, UID and PWD switches.
+std::vector<std::string> logon(const std::string& tag) { return {sw(tag, "WG"), sw(tag, "UID"), sw(tag, "PWD")}; }
 
 // The recent-database tag kept "/PWD <password>" in clear text and cut a
 // password holding "/": the password is now stored protected, and every
@@ -223,18 +225,14 @@ TEST_F(CMRUTest, RecentDatabaseTagKeepsThePasswordInClearTextAndCutsAPasswordWit
     mru.GetMRUList();
     const std::string tag = entries[1]->tag;
     EXPECT_EQ(tag, CMRU::MakeTag("/srv/wg/system.mdw", "ann/smith", password));
-    EXPECT_EQ(sw(tag, "WG"), "/srv/wg/system.mdw");
-    EXPECT_EQ(sw(tag, "UID"), "ann/smith");
-    EXPECT_EQ(sw(tag, "PWD"), password);
+    EXPECT_EQ(logon(tag), (std::vector<std::string>{"/srv/wg/system.mdw", "ann/smith", password}));
 }
 
 TEST_F(CMRUTest, ATagBuiltByPlainConcatenationIsMadeSafeToo) {
     mru.SetMRUList("/db.mdb", "/WG /home/u/sys.mdw/UID admin/PWD p/w 1");
     EXPECT_EQ(readFile(reg.path).find("p/w"), std::string::npos);
     mru.GetMRUList();
-    EXPECT_EQ(sw(entries[1]->tag, "WG"), "/home/u/sys.mdw");
-    EXPECT_EQ(sw(entries[1]->tag, "UID"), "admin");
-    EXPECT_EQ(sw(entries[1]->tag, "PWD"), "p/w 1");
+    EXPECT_EQ(logon(entries[1]->tag), (std::vector<std::string>{"/home/u/sys.mdw", "admin", "p/w 1"}));
 }
 
 TEST_F(CMRUTest, ATagWithoutSavedPasswordKeepsItsLayout) {

@@ -1,6 +1,8 @@
 // Window positions: stored text, restoring onto the screen in twips, centring.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "errors/RunTimeError.h"
 #include "platform/App.h"
 #include "support/HookRecorder.h"
@@ -11,6 +13,20 @@ using namespace platform;
 using vtest::PlainForm;
 
 namespace {
+
+// Where a window stands: left, top, width and height in twips.
+using Place = std::array<double, 4>;
+Place placeOf(const PlainForm& f) { return {f.left, f.top, f.width, f.height}; }
+
+// The RunTimeError RestoreForm raises for f; number 0 when it raises none.
+RunTimeError restoreError(CWinPos& pos, PlainForm& f) {
+    try {
+        pos.RestoreForm(f);
+    } catch (const RunTimeError& e) {
+        return e;
+    }
+    return RunTimeError(0, "no error");
+}
 
 // A screen of 1024 x 768 pixels: 15360 x 11520 twips.
 class CWinPosTest : public ::testing::Test {
@@ -77,10 +93,7 @@ TEST_F(CWinPosTest, AMaximizedOrMinimizedWindowKeepsItsNormalPositionBesideTheVa
         // The window of the next start, at its first small size.
         PlainForm f("frmStatMain", 0, 0, 1800, 3900);
         EXPECT_TRUE(pos.RestoreForm(f));
-        EXPECT_EQ(f.left, 1200);
-        EXPECT_EQ(f.top, 900);
-        EXPECT_EQ(f.width, 9150);
-        EXPECT_EQ(f.height, 5400);
+        EXPECT_EQ(placeOf(f), (Place{1200, 900, 9150, 5400}));
         EXPECT_EQ(f.state, r.restoredState);
     }
 }
@@ -89,10 +102,7 @@ TEST_F(CWinPosTest, AMaximizedValueOfAnotherVersionWithoutTheNormalPositionLeave
     storeText("frmOld", "-1 -1 -1 -1 2");
     PlainForm f("frmOld", 100, 200, 3000, 2000);
     EXPECT_TRUE(pos.RestoreForm(f));
-    EXPECT_EQ(f.left, 100);
-    EXPECT_EQ(f.top, 200);
-    EXPECT_EQ(f.width, 3000);
-    EXPECT_EQ(f.height, 2000);
+    EXPECT_EQ(placeOf(f), (Place{100, 200, 3000, 2000}));
     EXPECT_EQ(f.state, vbMaximized);
 }
 
@@ -127,14 +137,12 @@ TEST_F(CWinPosTest, RestoredValuesAreKeptOnTheScreen) {
         {"1200.5 abc 6000x 4000 0", 1200.5, 0, 6000, 4000, 0}, // leading numeric part, else 0
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored);
         storeText("frmCase", c.stored);
         PlainForm f("frmCase", 111, 222, 333, 444, vbMaximized);
-        EXPECT_TRUE(pos.RestoreForm(f)) << c.stored;
-        EXPECT_EQ(f.left, c.left) << c.stored;
-        EXPECT_EQ(f.top, c.top) << c.stored;
-        EXPECT_EQ(f.width, c.width) << c.stored;
-        EXPECT_EQ(f.height, c.height) << c.stored;
-        EXPECT_EQ(f.state, c.state) << c.stored;
+        EXPECT_TRUE(pos.RestoreForm(f));
+        EXPECT_EQ(placeOf(f), (Place{c.left, c.top, c.width, c.height}));
+        EXPECT_EQ(f.state, c.state);
     }
 }
 
@@ -164,10 +172,7 @@ TEST_F(CWinPosTest, SaveThenRestoreRoundTrip) {
     pos.SaveForm(PlainForm("frmRound", 300, 450, 9000, 6000));
     PlainForm f("frmRound", 0, 0, 0, 0);
     EXPECT_TRUE(pos.RestoreForm(f));
-    EXPECT_EQ(f.left, 300);
-    EXPECT_EQ(f.top, 450);
-    EXPECT_EQ(f.width, 9000);
-    EXPECT_EQ(f.height, 6000);
+    EXPECT_EQ(placeOf(f), (Place{300, 450, 9000, 6000}));
 }
 
 // A window that refuses to move.
@@ -181,16 +186,12 @@ TEST_F(CWinPosTest, AnErrorIsRaisedToTheCallerNamingEachRoutine) {
     App::SetTitle("Varnello");
     storeText("frmStuck", "100 100 100 100 0");
     StuckForm f("frmStuck");
-    try {
-        pos.RestoreForm(f);
-        FAIL() << "no error";
-    } catch (const RunTimeError& e) {
-        EXPECT_EQ(e.Number(), -2147220504);
-        EXPECT_EQ(e.Source(), "CWinPos");
-        EXPECT_EQ(e.Description(),
-                  "Varnello: Error in Function RestoreForm\r\nClass: CWinPos\r\nNumber: -2147220504\r\n"
-                  "Varnello: Error in Sub SetValue\r\nClass: CWinPos\r\nNumber: 70\r\nPermission denied");
-    }
+    const RunTimeError e = restoreError(pos, f);
+    EXPECT_EQ(e.Number(), -2147220504);
+    EXPECT_EQ(e.Source(), "CWinPos");
+    EXPECT_EQ(e.Description(),
+              "Varnello: Error in Function RestoreForm\r\nClass: CWinPos\r\nNumber: -2147220504\r\n"
+              "Varnello: Error in Sub SetValue\r\nClass: CWinPos\r\nNumber: 70\r\nPermission denied");
     App::SetTitle({});
 }
 
@@ -198,12 +199,8 @@ TEST_F(CWinPosTest, AStoredNumberBeyondSinglePrecisionIsAnOverflow) {
     App::SetTitle("Varnello");
     storeText("frmHuge", "1e39 0 0 0 0");
     PlainForm f("frmHuge");
-    try {
-        pos.RestoreForm(f);
-        FAIL() << "no error";
-    } catch (const RunTimeError& e) {
-        EXPECT_EQ(e.Description(), "Varnello: Error in Function RestoreForm\r\nClass: CWinPos\r\nNumber: 6\r\nOverflow");
-    }
+    EXPECT_EQ(restoreError(pos, f).Description(),
+              "Varnello: Error in Function RestoreForm\r\nClass: CWinPos\r\nNumber: 6\r\nOverflow");
     App::SetTitle({});
 }
 
@@ -213,13 +210,9 @@ TEST(CWinPosWithoutScreen, RestoringNeedsAScreen) {
     CWinPos pos;
     pos.ProductSettings().WriteEntry("f", "1 2 3 4 0");
     PlainForm f("f");
-    try {
-        pos.RestoreForm(f);
-        ADD_FAILURE() << "no error";
-    } catch (const RunTimeError& e) {
-        EXPECT_EQ(e.Number(), CWinPos::ErrorNumber);
-        EXPECT_NE(e.Description().find("Number: 91\r\n"), std::string::npos);
-    }
+    const RunTimeError e = restoreError(pos, f);
+    EXPECT_EQ(e.Number(), CWinPos::ErrorNumber);
+    EXPECT_NE(e.Description().find("Number: 91\r\n"), std::string::npos);
     EXPECT_THROW(pos.centerform(f), RunTimeError);
     SetScreenInfoProvider(std::move(old));
 }

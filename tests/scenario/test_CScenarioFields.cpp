@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -25,20 +26,18 @@ std::vector<std::string> names(const CScenarioFields& c) {
     return out;
 }
 
+// A field's four members: name, choice, type and ordinal position.
+using Members = std::tuple<std::string, std::string, std::int32_t, std::int32_t>;
+Members members(const CScenarioField& f) { return {f.FieldName(), f.Choice(), f.FieldType(), f.OrdinalPosition()}; }
+
 TEST(CScenarioField, StartsEmptyAndStoresAsGiven) {
     CScenarioField f;
-    EXPECT_EQ(f.FieldName(), "");
-    EXPECT_EQ(f.Choice(), "");
-    EXPECT_EQ(f.FieldType(), 0);
-    EXPECT_EQ(f.OrdinalPosition(), 0);
+    EXPECT_EQ(members(f), (Members{"", "", 0, 0}));
     f.SetFieldName("Sales");
     f.SetChoice("q");
     f.SetFieldType(-4);
     f.SetOrdinalPosition(2147483647);
-    EXPECT_EQ(f.FieldName(), "Sales");
-    EXPECT_EQ(f.Choice(), "q");
-    EXPECT_EQ(f.FieldType(), -4);
-    EXPECT_EQ(f.OrdinalPosition(), 2147483647);
+    EXPECT_EQ(members(f), (Members{"Sales", "q", -4, 2147483647}));
 }
 
 TEST(CScenarioFields, ANewCollectionAndAClearedOneCountZero) {
@@ -60,10 +59,7 @@ TEST(CScenarioFields, ANewCollectionAndAClearedOneCountZero) {
 TEST(CScenarioFields, AddSetsAllFourMembersAndReturnsTheEntry) {
     CScenarioFields c;
     auto f = c.Add("Region", "G", "10", 3, "k1");
-    EXPECT_EQ(f->FieldName(), "Region");
-    EXPECT_EQ(f->Choice(), "G");
-    EXPECT_EQ(f->FieldType(), 10);
-    EXPECT_EQ(f->OrdinalPosition(), 3);
+    EXPECT_EQ(members(*f), (Members{"Region", "G", 10, 3}));
     EXPECT_EQ(c.Item(1).get(), f.get());
     EXPECT_EQ(c.Item("K1").get(), f.get());
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdio>
 #include <fstream>
 #include <regex>
@@ -95,12 +96,9 @@ TEST(COSInfo, LargeFontsAndWorkAreaFromTheScreen) {
     {
         vtest::ScreenOverride screen(s);
         EXPECT_TRUE(os.LargeFonts());
-        short l = -1, t = -1, w = -1, h = -1;
-        os.GetWorkArea(l, t, w, h);
-        EXPECT_EQ(l, 0);
-        EXPECT_EQ(t, 30);
-        EXPECT_EQ(w, 1920);
-        EXPECT_EQ(h, 1050);
+        std::array<short, 4> area{-1, -1, -1, -1}; // left, top, width, height
+        os.GetWorkArea(area[0], area[1], area[2], area[3]);
+        EXPECT_EQ(area, (std::array<short, 4>{0, 30, 1920, 1050}));
     }
     s.logPixelsX = 96;
     vtest::ScreenOverride screen(s);

@@ -150,9 +150,8 @@ TEST_F(ScenarioSave, SaveFailureRollsBackEveryRowAndGivesNoNumber) {
         EXPECT_FALSE(r.Saved) << c.reason;
         EXPECT_EQ(r.ScenarioID, 0) << c.reason;
         EXPECT_FALSE(r.Message.empty()) << c.reason;
-        EXPECT_EQ(Count("usysQuorbScenarios"), 0) << c.reason;
-        EXPECT_EQ(Count("usysQuorbOptions"), 0) << c.reason;
-        EXPECT_EQ(Count("usysQuorbFields"), 0) << c.reason;
+        for (const char* table : {"usysQuorbScenarios", "usysQuorbOptions", "usysQuorbFields"})
+            EXPECT_EQ(Count(table), 0) << c.reason << ": " << table;
     }
     // The database is usable afterwards: the next save succeeds.
     EXPECT_TRUE(SaveScenario(*m_db, 0, ChiSquare(), kRank, {{"Region", "G", 1}}, "u").Saved);

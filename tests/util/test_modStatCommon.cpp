@@ -2,6 +2,7 @@
 // file versions, centring.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <fstream>
 
 #include "platform/App.h"
@@ -35,12 +36,10 @@ TEST(modStatCommon, ParsePathOfKnownPaths) {
         {"C:\\A.B.C", "C:", "\\", "A", ".B"},
     };
     for (const auto& c : cases) {
-        std::string drive = "?", folder = "?", file = "?", extension = "?";
-        EXPECT_TRUE(ParsePath(c.path, drive, folder, file, extension));
-        EXPECT_EQ(drive, c.drive) << c.path;
-        EXPECT_EQ(folder, c.folder) << c.path;
-        EXPECT_EQ(file, c.file) << c.path;
-        EXPECT_EQ(extension, c.extension) << c.path;
+        SCOPED_TRACE(c.path);
+        std::array<std::string, 4> parts{"?", "?", "?", "?"}; // drive, folder, file, extension
+        EXPECT_TRUE(ParsePath(c.path, parts[0], parts[1], parts[2], parts[3]));
+        EXPECT_EQ(parts, (std::array<std::string, 4>{c.drive, c.folder, c.file, c.extension}));
     }
 }
 

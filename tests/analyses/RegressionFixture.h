@@ -20,6 +20,17 @@ struct RegressionSpec {
     std::string table = "Data";
 };
 
+// A regression of `kind` on `fields`, with a polynomial's order and a residual table.
+inline RegressionSpec RegressionOf(const std::string& kind, std::vector<vtest::ScenarioFieldRow> fields,
+                                   std::int16_t order = 2, const std::string& out2 = "") {
+    RegressionSpec r;
+    r.kind = kind;
+    r.order = order;
+    r.fields = std::move(fields);
+    r.out2 = out2;
+    return r;
+}
+
 // The status texts a run raises.
 struct StatusTexts : IVarnelloEvents {
     std::vector<std::string> texts;
@@ -34,6 +45,20 @@ struct StatusTexts : IVarnelloEvents {
 };
 
 class RegressionTest : public AnalysisTest {
+public:
+    // The stored scenario of `r`, for a test to add what RegressionSpec lacks.
+    static vtest::ScenarioSpec Scenario(const RegressionSpec& r) {
+        vtest::ScenarioSpec s;
+        s.subType = "Regression";
+        s.inputTable = r.table;
+        s.outputTable1 = "Stats";
+        s.outputTable2 = r.out2;
+        s.options = {{"RegressType", dao::Variant(r.kind)}, {"RYInt", r.yint}, {"RANova", r.anova},
+                     {"RPoly", dao::Variant(r.order)}};
+        s.fields = r.fields;
+        return s;
+    }
+
 protected:
     // A table of Double columns (a Text column when its name starts with "G").
     void MakeData(const std::vector<std::string>& columns, const std::vector<Row>& rows,
@@ -44,15 +69,7 @@ protected:
     }
     // Runs the scenario; the engine's message in `error`, its status texts in `status`.
     bool RunRegression(const RegressionSpec& r, std::string* error = nullptr, StatusTexts* status = nullptr) {
-        vtest::ScenarioSpec s;
-        s.subType = "Regression";
-        s.inputTable = r.table;
-        s.outputTable1 = "Stats";
-        s.outputTable2 = r.out2;
-        s.options = {{"RegressType", dao::Variant(r.kind)}, {"RYInt", r.yint}, {"RANova", r.anova},
-                     {"RPoly", dao::Variant(r.order)}};
-        s.fields = r.fields;
-        return Run(Store(s), error, status);
+        return Run(Store(Scenario(r)), error, status);
     }
     using AnalysisTest::RunAndRead;
     std::vector<OutRow> RunAndRead(const RegressionSpec& r, StatusTexts* status = nullptr) {

@@ -191,6 +191,13 @@ protected:
             EXPECT_TRUE(std::isnan(p) || AgreesTo(p, r.Num("Prob"), 6)) << "Prob " << r.Num("Prob") << " want " << p;
         }
     }
+    // The whole table against the expected table of the records.
+    static void checkExpected(const std::vector<OutRow>& out, const std::vector<Rec>& rs, bool twoWay, int digits = 11) {
+        double dfE = 0;
+        const auto want = expected(rs, twoWay, dfE);
+        ASSERT_EQ(out.size(), want.size());
+        checkAnova(out, 0, want, dfE, digits);
+    }
     int m_runs = 0;
 };
 
@@ -232,11 +239,7 @@ TEST_F(AnovaTest, OneWayTables) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        auto out = runOn(c.recs, "ANOVA", {{"A", "C"}, {"Y", "X"}, {"W", "W"}});
-        double dfE = 0;
-        auto want = expected(c.recs, false, dfE);
-        ASSERT_EQ(out.size(), want.size());
-        checkAnova(out, 0, want, dfE, 9);
+        checkExpected(runOn(c.recs, "ANOVA", {{"A", "C"}, {"Y", "X"}, {"W", "W"}}), c.recs, false, 9);
     }
     EXPECT_EQ(ColumnNames("Out0"), (std::vector<std::string>{"DataField", "Index", "Source_of_Variation",
                                                               "Sum_of_Squares", "DF", "Mean_Square", "F-Value", "Prob"}));
@@ -308,11 +311,7 @@ TEST_F(AnovaTest, TwoWayTables) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        auto out = runOn(c.recs, "Two way ANOVA", {{"A", "C"}, {"B", "C"}, {"Y", "X"}, {"W", "W"}});
-        double dfE = 0;
-        auto want = expected(c.recs, true, dfE);
-        ASSERT_EQ(out.size(), want.size());
-        checkAnova(out, 0, want, dfE, 9);
+        checkExpected(runOn(c.recs, "Two way ANOVA", {{"A", "C"}, {"B", "C"}, {"Y", "X"}, {"W", "W"}}), c.recs, true, 9);
     }
 }
 
@@ -326,10 +325,7 @@ TEST_F(AnovaTest, ALevelWithoutWeightInAnOutputGroupIsDroppedFromTheFit) {
     std::vector<OutRow> ys;
     for (const auto& r : out)
         if (r["G"].ToString() == "y") ys.push_back(r);
-    double dfE = 0;
-    auto want = expected(y, true, dfE);
-    ASSERT_EQ(ys.size(), want.size());
-    checkAnova(ys, 0, want, dfE);
+    checkExpected(ys, y, true);
 }
 
 TEST_F(AnovaTest, DisconnectedCellsStillGiveTheJointAndAdjustedMainEffects) {
@@ -380,8 +376,7 @@ TEST_F(AnovaTest, SourceOfVariationHoldsLongLabelsAndThreeFactorsAddAnInteractio
     std::vector<Row> rows;
     for (int i = 0; i < 16; ++i) rows.push_back({Variant(i % 2), Variant(i / 2 % 2), Variant(i / 4 % 2), Variant(double(i * 7 % 11))});
     MakeTable("Data", {{a, dbLong}, {"B", dbLong}, {"C", dbLong}, {"Y", dbDouble}}, rows);
-    vtest::ScenarioSpec s;
-    s.analysisType = "G", s.subType = "Two way ANOVA", s.inputTable = "Data", s.outputTable1 = "Out";
+    vtest::ScenarioSpec s = vtest::ScenarioOn("G", "Two way ANOVA", "Data", "Out");
     s.fields = {{a, "C"}, {"B", "C"}, {"C", "C"}, {"Y", "X"}};
     std::string err;
     ASSERT_TRUE(Run(Store(s), &err)) << err;
@@ -515,9 +510,8 @@ TEST_F(AnovaTest, TTestLeavesOutGroupsOfWeightOneAndNullsTestsOfConstantGroups) 
 }
 
 TEST_F(AnovaTest, TTestWithMoreThanOneCompareFieldIsRefused) {
-    vtest::ScenarioSpec s;
     MakeTable("Data", {{"A", dbText, 5}, {"B", dbLong}, {"Y", dbDouble}}, {{Variant("a"), Variant(1), Variant(2.0)}});
-    s.analysisType = "G", s.subType = "Two Sample t-Test", s.inputTable = "Data", s.outputTable1 = "Out";
+    vtest::ScenarioSpec s = vtest::ScenarioOn("G", "Two Sample t-Test", "Data", "Out");
     s.fields = {{"A", "C"}, {"B", "C"}, {"Y", "X"}};
     std::string err;
     EXPECT_FALSE(Run(Store(s), &err));

@@ -4,6 +4,7 @@
 #include "AnalysisFixture.h"
 
 #include <cmath>
+#include <tuple>
 
 using namespace dao;
 using namespace atest;
@@ -91,20 +92,20 @@ std::vector<Row> pairs(const std::vector<std::pair<Variant, Variant>>& v) {
     return rows;
 }
 
+// Records of group g and category c, n of each.
+std::vector<Row> repeated(const std::vector<std::tuple<const char*, const char*, int>>& counts) {
+    std::vector<Row> rows;
+    for (const auto& [g, c, n] : counts)
+        for (int i = 0; i < n; ++i) rows.push_back({Variant(g), Variant(c)});
+    return rows;
+}
+
 } // namespace
 
 TEST_F(ChiSquareTest, SummaryAndDetailOfGroupedCounts) {
-    std::vector<std::pair<Variant, Variant>> data;
-    auto add = [&](const char* g, const char* c, int n) {
-        for (int i = 0; i < n; ++i) data.push_back({Variant(g), Variant(c)});
-    };
-    add("a", "red", 5);
-    add("b", "green", 2);
-    add("a", "green", 3);
-    add("c", "blue", 4);
-    add("a", "blue", 1);
-    add("b", "red", 2);
-    MakeTable("Data", {{"G", dbText, 5}, {"C", dbText, 10}}, pairs(data));
+    MakeTable("Data", {{"G", dbText, 5}, {"C", dbText, 10}},
+              repeated({{"a", "red", 5}, {"b", "green", 2}, {"a", "green", 3}, {"c", "blue", 4}, {"a", "blue", 1},
+                        {"b", "red", 2}}));
     ASSERT_TRUE(run(chiSpec({{"G", "G"}, {"C", "C"}}, false, true, false)));
 
     EXPECT_EQ(ColumnNames("Sum"),
@@ -132,13 +133,9 @@ TEST_F(ChiSquareTest, SummaryAndDetailOfGroupedCounts) {
 
 TEST_F(ChiSquareTest, AbsentCategoriesAddTheirExpectedValueToTheStatistic) {
     // Five categories over the table; group y has only A (4), C (1) and E (1).
-    std::vector<std::pair<Variant, Variant>> data;
-    for (const char* c : {"A", "B", "C", "D", "E"})
-        for (int i = 0; i < 2; ++i) data.push_back({Variant("x"), Variant(c)});
-    for (int i = 0; i < 4; ++i) data.push_back({Variant("y"), Variant("A")});
-    data.push_back({Variant("y"), Variant("C")});
-    data.push_back({Variant("y"), Variant("E")});
-    MakeTable("Data", {{"G", dbText, 5}, {"C", dbText, 5}}, pairs(data));
+    MakeTable("Data", {{"G", dbText, 5}, {"C", dbText, 5}},
+              repeated({{"x", "A", 2}, {"x", "B", 2}, {"x", "C", 2}, {"x", "D", 2}, {"x", "E", 2}, {"y", "A", 4},
+                        {"y", "C", 1}, {"y", "E", 1}}));
 
     // E = 6/5; present: (1.2 − 4)² + 2·0.2² over 1.2 = 6.6; absent B and D add 1.2 each.
     for (bool detail : {true, false}) {

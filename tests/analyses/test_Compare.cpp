@@ -123,18 +123,14 @@ TEST_F(CompareTest, EdgeCasesLeaveTheUndefinedColumnsNull) {
         EXPECT_EQ(r.IsNull("R-Square"), c.corrNull) << c.name;
         EXPECT_EQ(r.IsNull("Paired_t-Value"), c.tNull) << c.name;
         EXPECT_EQ(r.IsNull("Prob_(2-tail)"), c.tNull) << c.name;
-        if (std::isnan(c.covariance)) {
-            EXPECT_TRUE(r.IsNull("Covariance")) << c.name;
-        } else {
-            EXPECT_EQ(r.Num("Covariance"), c.covariance) << c.name;
-        }
-        if (std::isnan(c.tdf)) {
-            EXPECT_TRUE(r.IsNull("T-DF")) << c.name;
-        } else {
-            EXPECT_EQ(r.Num("T-DF"), c.tdf) << c.name;
-        }
-        if (!c.corrNull) {
-            EXPECT_EQ(r.Num("Correlation"), c.correlation) << c.name;
+        // Exactly the value, or Null where it is NaN.
+        for (auto [col, v] : std::vector<std::pair<const char*, double>>{
+                 {"Covariance", c.covariance}, {"T-DF", c.tdf}, {"Correlation", c.correlation}}) {
+            if (std::isnan(v)) {
+                EXPECT_TRUE(r.IsNull(col)) << c.name << " " << col;
+            } else {
+                EXPECT_EQ(r.Num(col), v) << c.name << " " << col;
+            }
         }
     }
 }

@@ -7,6 +7,7 @@
 #include "analyses/group/CXTab.h"
 
 #include <cmath>
+#include <tuple>
 
 using namespace dao;
 using namespace atest;
@@ -56,6 +57,12 @@ protected:
         EXPECT_TRUE(Run(Store(scenario), &err)) << err;
         return ReadTable(table);
     }
+    // Runs the scenario into an output table of its own (Out0, Out1, ...).
+    std::vector<OutRow> runIntoNewTable(vtest::ScenarioSpec scenario) {
+        scenario.outputTable1 = "Out" + std::to_string(m_outputs++);
+        return run(scenario, scenario.outputTable1);
+    }
+    int m_outputs = 0;
     static const OutRow* find(const std::vector<OutRow>& rows, const std::string& type, const std::string& r) {
         for (const auto& row : rows)
             if (row["DataType"].ToString() == type && (r.empty() ? row.IsNull("R") : row["R"].ToString() == r))
@@ -64,6 +71,17 @@ protected:
         return nullptr;
     }
 };
+
+// The fields of most scenarios: rows R, columns C, data X.
+const std::vector<vtest::ScenarioFieldRow> kRCX = {{"R", "G"}, {"C", "C"}, {"X", "X"}};
+
+// `n` records in each cell (r, c), every one of value x and weight 1.
+std::vector<XRec> cellCounts(const std::vector<std::tuple<const char*, const char*, int>>& cells, const Variant& x) {
+    std::vector<XRec> v;
+    for (const auto& [r, c, n] : cells)
+        for (int i = 0; i < n; ++i) v.push_back({Variant::Null(), r, c, x, 1.0});
+    return v;
+}
 
 // Cells (row r1 and r2, columns a and b) of the one data field X:
 //   r1,a: 2 4 9    r1,b: 5    r2,a: 1 1    r2,b: 3 7 8 10
@@ -119,12 +137,9 @@ TEST_P(CrosstabTest, EveryCellFunctionOnCellsRowsColumnsAndTheGroup) {
          std::sqrt(var(all)) / 5},
     };
     makeData(baseData());
-    int n = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.letter);
-        auto scenario = xtabSpec(c.letter, "NNNNNN", {{"R", "G"}, {"C", "C"}, {"X", "X"}});
-        scenario.outputTable1 = "Out" + std::to_string(n++);
-        auto out = run(scenario, scenario.outputTable1);
+        auto out = runIntoNewTable(xtabSpec(c.letter, "NNNNNN", kRCX));
         const OutRow* data = find(out, std::string("Data: ") + c.label, "r1");
         const OutRow* total = find(out, "GROUP Total", "");
         ASSERT_TRUE(data && total);
@@ -156,7 +171,7 @@ TEST_P(CrosstabTest, FirstAndLastFollowTheRowAndColumnOrder) {
     } cases[] = {{"1", "First", 2, 1, 2, 5, 2}, {"L", "Last", 5, 3, 1, 3, 3}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.letter);
-        auto out = run(xtabSpec(c.letter, "NNNNNN", {{"R", "G"}, {"C", "C"}, {"X", "X"}}));
+        auto out = run(xtabSpec(c.letter, "NNNNNN", kRCX));
         const std::string data = std::string("Data: ") + c.label;
         EXPECT_EQ(find(out, data, "r1")->Num("a"), 2.0);
         EXPECT_EQ(find(out, data, "r2")->Num("b"), 3.0);
@@ -179,12 +194,9 @@ TEST_P(CrosstabTest, ZeroAndNegativeWeightsCountNowhereInTheGroupedQuery) {
         const char* letter;
         double cell;
     } cases[] = {{"C", 3}, {"S", 15}, {"A", 5}, {"V", 13}, {"M", 2}, {"X", 9}};
-    int n = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.letter);
-        auto scenario = xtabSpec(c.letter, "NNNNNN", {{"R", "G"}, {"C", "C"}, {"X", "X"}, {"W", "W"}});
-        scenario.outputTable1 = "Out" + std::to_string(n++);
-        auto out = run(scenario, scenario.outputTable1);
+        auto out = runIntoNewTable(xtabSpec(c.letter, "NNNNNN", {{"R", "G"}, {"C", "C"}, {"X", "X"}, {"W", "W"}}));
         ASSERT_FALSE(out.empty());
         EXPECT_TRUE(AgreesTo(c.cell, out[0].Num("a"), 13)) << out[0]["DataType"].ToString();
     }
@@ -195,11 +207,11 @@ TEST_P(CrosstabTest, VarianceKeepsItsDigitsFarFromZero) {
     makeData({{Variant::Null(), "r", "a", 1e12 + 2, 1.0}, {Variant::Null(), "r", "a", 1e12 + 4, 1.0},
               {Variant::Null(), "r", "a", 1e12 + 9, 1.0}, {Variant::Null(), "s", "a", -1.0, 1.0},
               {Variant::Null(), "s", "a", 1.0, 1.0}});
-    auto out = run(xtabSpec("V", "NNNNNN", {{"R", "G"}, {"C", "C"}, {"X", "X"}}));
+    auto out = run(xtabSpec("V", "NNNNNN", kRCX));
     EXPECT_TRUE(AgreesTo(13, find(out, "Data: Var", "r")->Num("a"), 9));
     EXPECT_TRUE(AgreesTo(2, find(out, "Data: Var", "s")->Num("a"), 13));
     // Mean 0: no coefficient of variation, so row s has no data row.
-    auto cv = run(xtabSpec("F", "NNNNNN", {{"R", "G"}, {"C", "C"}, {"X", "X"}}), "Out");
+    auto cv = run(xtabSpec("F", "NNNNNN", kRCX), "Out");
     int rowsOfS = 0;
     for (const auto& r : cv) rowsOfS += !r.IsNull("R") && r["R"].ToString() == "s";
     EXPECT_EQ(rowsOfS, 0);
@@ -209,15 +221,7 @@ TEST_P(CrosstabTest, VarianceKeepsItsDigitsFarFromZero) {
 TEST_P(CrosstabTest, PercentageAndExpectedRowsAndTheChiSquareTable) {
     // Counts 10, 20 / 30, 40 (N = 100): expected 12, 18, 28, 42;
     // chi = 4/12 + 4/18 + 4/28 + 4/42 = 150/189.
-    std::vector<XRec> recs;
-    auto add = [&](const char* r, const char* c, int n) {
-        for (int i = 0; i < n; ++i) recs.push_back({Variant::Null(), r, c, Variant::Null(), 1.0});
-    };
-    add("r1", "a", 10);
-    add("r1", "b", 20);
-    add("r2", "a", 30);
-    add("r2", "b", 40);
-    makeData(recs);
+    makeData(cellCounts({{"r1", "a", 10}, {"r1", "b", 20}, {"r2", "a", 30}, {"r2", "b", 40}}, Variant::Null()));
     auto out = run(xtabSpec("C", "YYYYYY", {{"R", "G"}, {"C", "C"}}));
     EXPECT_EQ(ColumnNames("Out"), (std::vector<std::string>{"DataField", "R", "DataType", "RowSummary", "a", "b"}));
     ASSERT_EQ(out.size(), 18u);
@@ -256,15 +260,8 @@ TEST_P(CrosstabTest, PercentageAndExpectedRowsAndTheChiSquareTable) {
 TEST_P(CrosstabTest, ChiSquareCountsACellWithoutRecordsAsObservedZero) {
     // r1: a 5, b none; r2: a 5, b 10 (N = 20). Expected 2.5, 2.5 / 7.5, 7.5;
     // chi = 2.5 + 2.5 (the empty cell: (0 − 2.5)²/2.5) + 2·(2.5²/7.5) = 20/3.
-    std::vector<XRec> recs;
-    auto add = [&](const char* r, const char* c, int n) {
-        for (int i = 0; i < n; ++i) recs.push_back({Variant::Null(), r, c, 1.0, 1.0});
-    };
-    add("r1", "a", 5);
-    add("r2", "a", 5);
-    add("r2", "b", 10);
-    makeData(recs);
-    run(xtabSpec("S", "NNNNNY", {{"R", "G"}, {"C", "C"}, {"X", "X"}}));
+    makeData(cellCounts({{"r1", "a", 5}, {"r2", "a", 5}, {"r2", "b", 10}}, 1.0));
+    run(xtabSpec("S", "NNNNNY", kRCX));
     auto chi = ReadTable("Chi");
     ASSERT_EQ(chi.size(), 1u);
     EXPECT_TRUE(AgreesTo(20.0 / 3, chi[0].Num("Chi-Square"), 13));
@@ -299,7 +296,7 @@ TEST_P(CrosstabTest, ColumnNamesFromDataValuesAreUniqueWithin64Characters) {
     recs.push_back({Variant::Null(), "r", long2, 1.0, 1.0});
     recs.push_back({Variant::Null(), "r", Variant::Null(), 1.0, 1.0});
     makeData(recs);
-    auto out = run(xtabSpec("C", "NNNNNN", {{"R", "G"}, {"C", "C"}, {"X", "X"}}));
+    auto out = run(xtabSpec("C", "NNNNNN", kRCX));
     const std::string x62 = std::string(62, 'x');
     EXPECT_EQ(ColumnNames("Out"),
               (std::vector<std::string>{"DataField", "R", "DataType", "RowSummary", "<NULL>", "<BLANK>", "b", "a",
@@ -319,7 +316,7 @@ TEST_P(CrosstabTest, ScenariosTheCrosstabCannotComputeAreRefused) {
         std::vector<vtest::ScenarioFieldRow> fields;
         const char* message;
     } cases[] = {
-        {"Z", {{"R", "G"}, {"C", "C"}, {"X", "X"}}, "Unknown crosstab cell function: Z"},
+        {"Z", kRCX, "Unknown crosstab cell function: Z"},
         {"C", {{"R", "G"}, {"X", "X"}}, "Exactly one column field must be assigned"},
         {"C", {{"R", "G"}, {"C", "C"}, {"G", "C"}, {"X", "X"}}, "Exactly one column field must be assigned"},
         {"S", {{"R", "G"}, {"C", "C"}}, "At least one X field must be assigned"},
@@ -340,15 +337,13 @@ TEST_P(CrosstabTest, MissingValueRuleLeavesValuesOutOfTheCells) {
         const char* label;
         double r1a, r2b;
     } cases[] = {{"S", "Sum", 6, 18}, {"X", "Max", 4, 8}, {"C", "Count", 2, 3}};
-    int n = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.letter);
-        auto scenario = xtabSpec(c.letter, "NNNNNN", {{"R", "G"}, {"C", "C"}, {"X", "X"}});
+        auto scenario = xtabSpec(c.letter, "NNNNNN", kRCX);
         scenario.missingType = "2";
         scenario.missingLow = 2.0;
         scenario.missingHigh = 8.0;
-        scenario.outputTable1 = "Out" + std::to_string(n++);
-        auto out = run(scenario, scenario.outputTable1);
+        auto out = runIntoNewTable(scenario);
         EXPECT_EQ(find(out, std::string("Data: ") + c.label, "r1")->Num("a"), c.r1a);
         EXPECT_EQ(find(out, std::string("Data: ") + c.label, "r2")->Num("b"), c.r2b);
     }
@@ -356,7 +351,7 @@ TEST_P(CrosstabTest, MissingValueRuleLeavesValuesOutOfTheCells) {
 
 TEST_P(CrosstabTest, ExpectedRowsAndTheChiSquareTableBelongToCountsAndSumsOnly) {
     makeData(baseData());
-    auto out = run(xtabSpec("A", "YYYYYY", {{"R", "G"}, {"C", "C"}, {"X", "X"}}));
+    auto out = run(xtabSpec("A", "YYYYYY", kRCX));
     std::vector<std::string> types;
     for (const auto& r : out)
         if (!r.IsNull("R") && r["R"].ToString() == "r1") types.push_back(r["DataType"].ToString());
@@ -390,12 +385,8 @@ TEST_P(CrosstabTest, TheOutputTableIsMadeBeforeTheRecordsAreReadAndGroupBreaksSe
         std::vector<std::string> texts;
         void StatStatus(std::string& msg) override { texts.push_back(msg); }
     } log;
-    VarnelloCore eng;
-    eng.SetScenarioDatabase(db);
-    eng.SetEvents(&log);
-    eng.SetShowProgress(true);
-    ASSERT_TRUE(eng.RunScenario(Store(xtabSpec("M", "NNNNNN", {{"G", "G"}, {"R", "G"}, {"C", "C"}, {"X", "X"}}))))
-        << eng.ErrorInfo();
+    std::string err;
+    ASSERT_TRUE(Run(Store(xtabSpec("M", "NNNNNN", {{"G", "G"}, {"R", "G"}, {"C", "C"}, {"X", "X"}})), &err, &log)) << err;
     EXPECT_EQ(log.texts, (std::vector<std::string>{"Retrieving and sorting data...", "Creating output table...",
                                                    "Analyzing records...", "Analyzing record: 5",
                                                    "Analyzing record: 10", "Analyzing record: 12"}));
@@ -417,13 +408,12 @@ TEST_P(CrosstabTest, RowValuesOfEachTypeComeBackAsTheSourceHoldsThem) {
     int n = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        const std::string table = "T" + std::to_string(n);
+        const std::string table = "T" + std::to_string(n++);
         MakeTable(table, {{"R", c.type, c.size}, {"C", dbText, 5}, {"X", dbDouble}},
                   {{c.second, "a", 2.0}, {c.first, "a", 1.0}, {c.first, "b", 4.0}});
-        auto scenario = xtabSpec("S", "NNNNNN", {{"R", "G"}, {"C", "C"}, {"X", "X"}});
+        auto scenario = xtabSpec("S", "NNNNNN", kRCX);
         scenario.inputTable = table;
-        scenario.outputTable1 = "Out" + std::to_string(n++);
-        auto out = run(scenario, scenario.outputTable1);
+        auto out = runIntoNewTable(scenario);
         // Data and count rows of the first value, then of the second.
         ASSERT_GE(out.size(), 4u);
         EXPECT_EQ(out[0]["R"].ToString(), c.first.ToString());

@@ -44,13 +44,38 @@ Pairwise complete(const std::vector<std::vector<long long>>& cols, std::size_t i
     return p;
 }
 
+const double kNull = std::nan("");
+
+// A cell of column B: its row, the row's label and the value (kNull: Null).
+struct CellOfB {
+    std::size_t row;
+    const char* label;
+    double value;
+};
+// Each cell to `digits` significant digits (0 exactly).
+void checkCellsOfB(const std::vector<OutRow>& rows, const std::vector<CellOfB>& cells, int digits) {
+    for (const auto& c : cells) {
+        const OutRow& r = rows[c.row];
+        ASSERT_EQ(r["CalcType"].ToString(), c.label);
+        if (std::isnan(c.value)) {
+            EXPECT_TRUE(r.IsNull("B")) << c.label << " " << r.Num("B");
+        } else if (c.value == 0) {
+            EXPECT_EQ(r.Num("B"), 0.0) << c.label;
+        } else {
+            EXPECT_TRUE(AgreesTo(c.value, r.Num("B"), digits)) << c.label;
+        }
+    }
+}
+
+const long long N = -999999; // absent
+
 class MatrixTest : public AnalysisTest {
 protected:
     // Runs a three-field matrix over integer data scaled by 10^scale (absent:
     // Null) and checks every cell of the 27 rows against the exact pair statistics.
     void checkMatrix(const std::vector<std::vector<long long>>& cols, const std::vector<long long>& w, int scale,
                      double offset, int digits, const std::string& tail, const std::string& out) {
-        const long long absent = -999999;
+        const long long absent = N;
         const char* names[] = {"A", "B", "C"};
         std::vector<Row> data;
         for (std::size_t r = 0; r < cols[0].size(); ++r) {
@@ -118,19 +143,16 @@ protected:
 TEST_F(MatrixTest, PairwiseCompleteCellsUnweighted) {
     // C is absent in the second record: the pairs with C have 3 records
     // (2 df), A with B has 4 (3 df).
-    const long long N = -999999;
     checkMatrix({{1, 2, 4, 6}, {2, 1, 3, 8}, {5, N, 1, 2}}, {}, 0, 0, 13, "2-tail", "Two");
 }
 
 TEST_F(MatrixTest, OneTailedProbabilityIsHalved) {
-    const long long N = -999999;
     checkMatrix({{1, 2, 4, 6}, {2, 1, 3, 8}, {5, N, 1, 2}}, {}, 0, 0, 13, "1-tail", "One");
 }
 
 TEST_F(MatrixTest, IntegerWeightsCountAsRepeatedRecords) {
     // Weights 1, 2, 0 (the record adds nothing and counts as missing), 1, 1:
     // W = 5 for A with B (4 df), 4 for the pairs with C (3 df).
-    const long long N = -999999;
     checkMatrix({{1, 2, 9, 4, 6}, {2, 1, 9, 3, 8}, {5, N, 9, 1, 2}}, {1, 2, 0, 1, 1}, 0, 0, 13, "2-tail", "Wtd");
 }
 
@@ -139,7 +161,6 @@ TEST_F(MatrixTest, EachPairKeepsItsOwnRecordsWhicheverFieldIsMissing) {
     // too: each pair is summed over the records where both are present, with
     // weights, whichever of its two fields the others lack. W = 4 for A with
     // B and for B with C, 5 for A with C (the t tails in closed form).
-    const long long N = -999999;
     checkMatrix({{1, N, 4, 6, 3, 2}, {2, 1, N, 8, 5, 7}, {5, 3, 1, N, 2, 9}}, {1, 1, 2, 1, 1, 1}, 0, 0, 13, "2-tail",
                 "Holes");
 }
@@ -147,7 +168,6 @@ TEST_F(MatrixTest, EachPairKeepsItsOwnRecordsWhicheverFieldIsMissing) {
 TEST_F(MatrixTest, DataFarFromZeroKeepTheirDigits) {
     // Means 10^8 times the spread: 100000000 + N/10; every statistic but the
     // mean difference is shift-invariant, and that one cancels the shift.
-    const long long N = -999999;
     checkMatrix({{3, 5, 10, 2, 7}, {1, 2, 4, 3, 7}, {4, N, 6, 1, 9}}, {}, 1, 100000000.0, 9, "2-tail", "Far");
 }
 
@@ -158,24 +178,11 @@ TEST_F(MatrixTest, AWeightOfAtMostOneLeavesTheDividingCellsNull) {
     MakeTable("Data", {{"A", dbDouble}, {"B", dbDouble}, {"Wt", dbDouble}}, {{1.0, 2.0, 0.25}, {3.0, 1.0, 0.5}});
     auto rows = RunAndRead(matrixSpec({{"A", "X"}, {"B", "X"}, {"Wt", "W"}}, "Out"));
     ASSERT_EQ(rows.size(), 18u);
-    struct Case {
-        std::size_t row;
-        const char* label;
-        double value; // cell (A, B); NaN for Null
-    };
-    const double nan = std::nan("");
-    const Case cases[] = {{0, "Count", 0.75},     {2, "Missing", 0},     {4, "MeanDiff", 1},
-                          {6, "StdDevDiff", nan}, {8, "Covariance", nan}, {10, "Correlation", -1},
-                          {12, "R-Square", 1},    {14, "t-Value", nan},   {16, "Prob (2-tail)", nan}};
-    for (const auto& c : cases) {
-        const OutRow& r = rows[c.row];
-        EXPECT_EQ(r["CalcType"].ToString(), c.label);
-        if (std::isnan(c.value)) {
-            EXPECT_TRUE(r.IsNull("B")) << c.label;
-        } else {
-            EXPECT_TRUE(AgreesTo(c.value, r.Num("B"), 14)) << c.label;
-        }
-    }
+    checkCellsOfB(rows,
+                  {{0, "Count", 0.75}, {2, "Missing", 0}, {4, "MeanDiff", 1}, {6, "StdDevDiff", kNull},
+                   {8, "Covariance", kNull}, {10, "Correlation", -1}, {12, "R-Square", 1}, {14, "t-Value", kNull},
+                   {16, "Prob (2-tail)", kNull}},
+                  14);
 }
 
 TEST_F(MatrixTest, AFieldConstantOverAPairButNotAtItsOriginDoesNotVary) {
@@ -190,30 +197,11 @@ TEST_F(MatrixTest, AFieldConstantOverAPairButNotAtItsOriginDoesNotVary) {
               {{5.0, Variant::Null()}, {7.1, 1.0}, {7.1, 2.0}, {7.1, 4.0}});
     auto rows = RunAndRead(matrixSpec({{"A", "X"}, {"B", "X"}}, "Out"));
     ASSERT_EQ(rows.size(), 18u);
-    struct Case {
-        std::size_t row; // of A; the cell is column B
-        const char* label;
-        double value;    // NaN for Null
-    };
-    const double nan = std::nan("");
-    const Case cases[] = {{0, "Count", 3},
-                          {4, "MeanDiff", 143.0 / 30},
-                          {6, "StdDevDiff", std::sqrt(7.0 / 3)},
-                          {8, "Covariance", 0},
-                          {10, "Correlation", nan},
-                          {12, "R-Square", nan},
-                          {14, "t-Value", 143 / (10 * std::sqrt(7.0))}};
-    for (const auto& c : cases) {
-        const OutRow& r = rows[c.row];
-        ASSERT_EQ(r["CalcType"].ToString(), c.label);
-        if (std::isnan(c.value)) {
-            EXPECT_TRUE(r.IsNull("B")) << c.label << " " << r.Num("B");
-        } else if (c.value == 0) {
-            EXPECT_EQ(r.Num("B"), 0.0) << c.label;
-        } else {
-            EXPECT_TRUE(AgreesTo(c.value, r.Num("B"), 13)) << c.label;
-        }
-    }
+    checkCellsOfB(rows,
+                  {{0, "Count", 3}, {4, "MeanDiff", 143.0 / 30}, {6, "StdDevDiff", std::sqrt(7.0 / 3)},
+                   {8, "Covariance", 0}, {10, "Correlation", kNull}, {12, "R-Square", kNull},
+                   {14, "t-Value", 143 / (10 * std::sqrt(7.0))}},
+                  13);
 }
 
 TEST_F(MatrixTest, ColumnNamesThatCannotBeToldApartAreRefused) {

@@ -46,6 +46,12 @@ struct ExactFit {
     int p = 0;
     bool yint = true;
     double df() const { return n.D() - p - (yint ? 1 : 0); }
+    double se(std::size_t j) const { return std::sqrt(v[j].D() * sse.D() / df()); }
+    Q fitted(const std::vector<Q>& x) const { // at the regressors x
+        Q f = b[0];
+        for (std::size_t j = 1; j <= x.size(); ++j) f = f + b[j] * x[j - 1];
+        return f;
+    }
 };
 
 std::vector<Q> solve(std::vector<std::vector<Q>> A, std::vector<Q> r) {
@@ -117,6 +123,10 @@ ExactFit exactFit(const std::vector<std::vector<Q>>& X, const std::vector<Q>& y,
     }
     return F;
 }
+// Unweighted, with an intercept.
+ExactFit exactFit(const std::vector<std::vector<Q>>& X, const std::vector<Q>& y) {
+    return exactFit(X, y, std::vector<Q>(y.size(), Q(1)), true);
+}
 
 // Two-tailed P(|T| >= t) for whole degrees of freedom (Abramowitz and Stegun 26.7.3 and 26.7.4).
 double tTwoTailed(double t, int df) {
@@ -148,39 +158,51 @@ double fUpper(double f, int d1, int d2) {
     return std::pow(d2 / (d2 + 2.0 * f), d2 / 2.0); // d1 = 2
 }
 
-// Checks one statistics row against the exact fit; `cols` names the columns
-// of coefficient j (0 the intercept).
+double pow10(int e) { return std::stod("1e" + std::to_string(e)); }
+
+// Checks one statistics row against the exact fit; `xNames` names the X
+// fields of a multiple regression. Data scaled by powers of ten (X j by
+// 10^eX[j − 1], Y by 10^eY) have the fit of the integers with each
+// coefficient and standard error times 10^(eY − eX) (the intercept's times
+// 10^eY), the sums of squares times 10^(2·eY) (0 below the smallest double),
+// and every ratio (t, its probability, β, R², F) the integers' own.
 void checkRow(const OutRow& r, const ExactFit& F, const std::string& kind, const std::vector<std::string>& xNames,
-              const std::string& what) {
+              const std::string& what, const std::vector<int>& eX = {}, int eY = 0) {
     SCOPED_TRACE(what);
     const double df = F.df(), sse = F.sse.D(), sst = F.sst.D();
     const int p = F.p;
     for (int j = F.yint ? 0 : 1; j <= p; ++j) {
-        const std::string x = kind == "M" && j > 0 ? xNames[static_cast<std::size_t>(j - 1)] : "";
-        const double b = F.b[static_cast<std::size_t>(j)].D();
-        const double se = std::sqrt(F.v[static_cast<std::size_t>(j)].D() * sse / df);
-        EXPECT_TRUE(AgreesTo(b, r.Num(CoefColumn(kind, "Coef", j, x)), 12)) << j;
-        EXPECT_TRUE(AgreesTo(se, r.Num(CoefColumn(kind, "SE", j, x)), 12)) << j;
+        const std::size_t J = static_cast<std::size_t>(j);
+        const std::string x = kind == "M" && j > 0 ? xNames[J - 1] : "";
+        const double unit = pow10(eY - (j > 0 && !eX.empty() ? eX[J - 1] : 0));
+        const double b = F.b[J].D(), se = F.se(J);
+        EXPECT_TRUE(AgreesTo(b * unit, r.Num(CoefColumn(kind, "Coef", j, x)), 12)) << j;
+        EXPECT_TRUE(AgreesTo(se * unit, r.Num(CoefColumn(kind, "SE", j, x)), 12)) << j;
         EXPECT_TRUE(AgreesTo(b / se, r.Num(CoefColumn(kind, "t-Value", j, x)), 12)) << j;
         EXPECT_TRUE(AgreesTo(tTwoTailed(b / se, static_cast<int>(df)), r.Num(CoefColumn(kind, "Prob", j, x)), 8)) << j;
         if (j > 0) {
-            EXPECT_TRUE(AgreesTo(b * std::sqrt(F.ssx[static_cast<std::size_t>(j - 1)].D() / sst),
-                                 r.Num(CoefColumn(kind, "Beta", j, x)), 12))
-                << j;
+            EXPECT_TRUE(AgreesTo(b * std::sqrt(F.ssx[J - 1].D() / sst), r.Num(CoefColumn(kind, "Beta", j, x)), 12)) << j;
         }
     }
     const double r2 = 1 - sse / sst, n = F.n.D();
     EXPECT_TRUE(AgreesTo(r2, r.Num("R-Square"), 12));
     EXPECT_TRUE(AgreesTo(std::sqrt(r2), r.Num("Multiple_R"), 12));
     EXPECT_TRUE(AgreesTo(r2 - (1 - r2) * p / (n - p - 1), r.Num("Adj_R-Square"), 12));
-    EXPECT_TRUE(AgreesTo(std::sqrt(sse / df), r.Num("StdError_of_Estimate"), 12));
+    EXPECT_TRUE(AgreesTo(std::sqrt(sse / df) * pow10(eY), r.Num("StdError_of_Estimate"), 12));
     EXPECT_EQ(r.Num("Regression_DF"), p);
     EXPECT_EQ(r.Num("Residual_DF"), df);
     EXPECT_EQ(r.Num("Total_DF"), df + p);
-    EXPECT_TRUE(AgreesTo(sst - sse, r.Num("Regression_SS"), 12));
-    EXPECT_TRUE(AgreesTo(sse, r.Num("Residual_SS"), 12));
-    EXPECT_TRUE(AgreesTo(sst, r.Num("Total_SS"), 12));
-    EXPECT_TRUE(AgreesTo(sse / df, r.Num("Residual_MS"), 12));
+    const struct {
+        const char* column;
+        double value; // of the integers
+    } sums[] = {{"Regression_SS", sst - sse}, {"Residual_SS", sse}, {"Total_SS", sst}, {"Residual_MS", sse / df}};
+    for (const auto& s : sums) {
+        if (eY < 0) {
+            EXPECT_EQ(r.Num(s.column), 0.0) << s.column; // about 1e-600
+        } else {
+            EXPECT_TRUE(AgreesTo(s.value * pow10(2 * eY), r.Num(s.column), 12)) << s.column;
+        }
+    }
     const double F_ = ((sst - sse) / p) / (sse / df);
     EXPECT_TRUE(AgreesTo(F_, r.Num("F-Value"), 12));
     if (p <= 2) {
@@ -196,6 +218,23 @@ std::vector<std::vector<Q>> column(const std::vector<long long>& v) {
 std::vector<Q> qs(const std::vector<long long>& v) { return {v.begin(), v.end()}; }
 
 Variant num(long long v) { return Variant(static_cast<double>(v)); }
+
+// The fields X1 (X1 and X2 in a multiple regression), Y and then `more`.
+std::vector<vtest::ScenarioFieldRow> xy(const std::string& kind, std::vector<vtest::ScenarioFieldRow> more = {}) {
+    std::vector<vtest::ScenarioFieldRow> f = {{"X1", "X"}};
+    if (kind == "M") f.push_back({"X2", "X"});
+    f.push_back({"Y", "Y"});
+    f.insert(f.end(), more.begin(), more.end());
+    return f;
+}
+
+// The scenario of `r` with the missing-value code -99 (rule "Equal").
+vtest::ScenarioSpec withMissingCode(const RegressionSpec& r) {
+    vtest::ScenarioSpec s = RegressionTest::Scenario(r);
+    s.missingType = "1";
+    s.missingEqual = -99.0;
+    return s;
+}
 
 } // namespace
 
@@ -214,18 +253,8 @@ TEST_F(RegressionTest, StraightLinesByGroupAndFieldAgreeWithExactArithmetic) {
               {"a", num(7), num(6), num(11), num(0)},  {"a", num(8), num(7), num(10), num(2)},
               {"b", num(1), num(4), num(2), num(1)},   {"b", num(3), N, num(7), num(1)},
               {"b", num(4), num(2), num(6), num(2)},   {"b", num(6), num(5), num(13), num(1)}});
-    vtest::ScenarioSpec s;
-    s.subType = "Regression";
-    s.inputTable = "Data";
-    s.outputTable1 = "Stats";
-    s.outputTable2 = "Resid";
-    s.missingType = "1";
-    s.missingEqual = -99.0;
-    s.options = {{"RegressType", Variant("S")}, {"RYInt", true}, {"RANova", true}};
-    s.fields = {{"G", "G"}, {"X1", "X"}, {"X2", "X"}, {"Y", "Y"}, {"W", "W"}};
-    std::string err;
-    ASSERT_TRUE(Run(Store(s), &err)) << err;
-    auto rows = ReadTable("Stats");
+    const std::vector<vtest::ScenarioFieldRow> fields = {{"G", "G"}, {"X1", "X"}, {"X2", "X"}, {"Y", "Y"}, {"W", "W"}};
+    auto rows = RunAndRead(withMissingCode(RegressionOf("S", fields, 2, "Resid")));
     ASSERT_EQ(rows.size(), 4u);
 
     // Records that enter each fit (x, y, w), worked out by hand from the rules.
@@ -246,7 +275,7 @@ TEST_F(RegressionTest, StraightLinesByGroupAndFieldAgreeWithExactArithmetic) {
         const OutRow& r = rows[k];
         EXPECT_EQ(r["G"].ToString(), f.group);
         EXPECT_EQ(r["DataField"].ToString(), f.field);
-        ExactFit F = exactFit(column(f.x), qs(f.y), qs(f.w), true);
+        const ExactFit F = exactFit(column(f.x), qs(f.y), qs(f.w), true);
         exact.push_back(F);
         EXPECT_EQ(r.Num("Count_of_Y"), F.n.D()) << k;
         EXPECT_EQ(r.Num("Observations"), f.records) << k;
@@ -267,7 +296,7 @@ TEST_F(RegressionTest, StraightLinesByGroupAndFieldAgreeWithExactArithmetic) {
         EXPECT_EQ(row.Num("X_Value"), f.x[i]);
         EXPECT_EQ(row.Num("Y:Y"), f.y[i]);
         EXPECT_EQ(row.Num("Observations"), f.w[i]);
-        const Q fitted = exact[k].b[0] + exact[k].b[1] * Q(f.x[i]);
+        const Q fitted = exact[k].fitted({Q(f.x[i])});
         EXPECT_TRUE(AgreesTo(fitted.D(), row.Num("Estimated_Y"), 14)) << at;
         EXPECT_NEAR((Q(f.y[i]) - fitted).D(), row.Num("Residual"), 1e-14) << at;
         ++at;
@@ -371,11 +400,8 @@ TEST_F(RegressionTest, MultipleAndPolynomialFitsAgreeWithExactArithmetic) {
         {"quadratic through the origin", "P", false, powers},
     };
     for (const Case& c : cases) {
-        RegressionSpec r;
-        r.kind = c.kind;
+        RegressionSpec r = RegressionOf(c.kind, xy(c.kind, {{"W", "W"}}));
         r.yint = c.yint;
-        r.fields = {{"X1", "X"}, {"Y", "Y"}, {"W", "W"}};
-        if (c.kind == "M") r.fields.insert(r.fields.begin() + 1, {"X2", "X"});
         auto rows = RunAndRead(r);
         ASSERT_EQ(rows.size(), 1u) << c.what;
         ExactFit F = exactFit(c.X, qs(y), qs(w), c.yint);
@@ -445,12 +471,7 @@ TEST_F(RegressionTest, GuardsLeaveLeadValuesOnly) {
                                 {"noy", num(1), N},       {"noy", num(2), N},       {"ok", num(1), num(1)},
                                 {"ok", num(2), num(3)},    {"ok", num(4), num(4)}});
     for (const std::string kind : {"S", "M", "P"}) {
-        RegressionSpec r;
-        r.kind = kind;
-        r.order = 1;
-        r.out2 = "Resid";
-        r.fields = {{"G", "G"}, {"X1", "X"}, {"Y", "Y"}};
-        auto rows = RunAndRead(r);
+        auto rows = RunAndRead(RegressionOf(kind, {{"G", "G"}, {"X1", "X"}, {"Y", "Y"}}, 1, "Resid"));
         ASSERT_EQ(rows.size(), 5u) << kind;
         const double counts[] = {2, 3, 3, 0, 3}, missing[] = {0, 0, 0, 2, 0};
         for (std::size_t k = 0; k < 5; ++k) {
@@ -471,12 +492,7 @@ TEST_F(RegressionTest, PerfectFitLeavesTItsProbabilityAndPartialFNull) {
     MakeData({"X1", "X2", "Y"}, {{num(1), num(4), num(3)}, {num(2), num(1), num(5)}, {num(3), num(7), num(7)},
                                  {num(4), num(2), num(9)}, {num(6), num(3), num(13)}}); // Y = 1 + 2·X1
     for (const std::string kind : {"S", "M", "P"}) {
-        RegressionSpec r;
-        r.kind = kind;
-        r.order = 2;
-        r.fields = {{"X1", "X"}, {"Y", "Y"}};
-        if (kind == "M") r.fields.insert(r.fields.begin() + 1, {"X2", "X"});
-        auto rows = RunAndRead(r);
+        auto rows = RunAndRead(RegressionOf(kind, xy(kind)));
         const OutRow& row = rows.at(0);
         const int p = kind == "S" ? 1 : 2;
         const double b[] = {1, 2, 0};
@@ -509,12 +525,11 @@ TEST_F(RegressionTest, ConfidenceIntervalsAndPartialF) {
     MakeData({"X1", "X2", "Y"}, data);
     ASSERT_EQ(RunDirect('M', "CI", {"X1", "X2"}, false, true, 95), "");
     const OutRow row = ReadTable("CI").at(0);
-    const ExactFit F = exactFit(X, qs(y), std::vector<Q>(y.size(), Q(1)), true);
+    const ExactFit F = exactFit(X, qs(y));
     constexpr double t975_4 = 2.776445105197793; // t(0.975; 4), published tables
     const char* prefix[] = {"Y-Int_", "X1_", "X2_"};
     for (int j = 0; j <= 2; ++j) {
-        const double b = F.b[static_cast<std::size_t>(j)].D();
-        const double se = std::sqrt(F.v[static_cast<std::size_t>(j)].D() * F.sse.D() / 4);
+        const double b = F.b[static_cast<std::size_t>(j)].D(), se = F.se(static_cast<std::size_t>(j)); // df 4
         const std::string p = prefix[j];
         EXPECT_TRUE(AgreesTo(t975_4 * se, row.Num(p + "95%_CI_Interval"), 8)) << j;
         EXPECT_TRUE(AgreesTo(b - t975_4 * se, row.Num(p + "95%_CI_Low"), 8)) << j;
@@ -546,11 +561,7 @@ TEST_F(RegressionTest, CriticalValueOfAGroupTakenFromAGroupOfOtherSize) {
     ASSERT_EQ(rows.size(), std::size(groups));
     for (std::size_t k = 0; k < std::size(groups); ++k) {
         const Group& g = groups[k];
-        std::vector<std::vector<Q>> X;
-        for (long long v : g.x) X.push_back({Q(v)});
-        const ExactFit F = exactFit(X, qs(g.y), std::vector<Q>(g.y.size(), Q(1)), true);
-        const double df = static_cast<double>(g.x.size()) - 2;
-        const double se = std::sqrt(F.v[1].D() * F.sse.D() / df);
+        const double se = exactFit(column(g.x), qs(g.y)).se(1);
         EXPECT_TRUE(AgreesTo(g.t975 * se, rows.at(k).Num("X1_95%_CI_Interval"), 8)) << g.name;
     }
 }
@@ -561,12 +572,7 @@ TEST_F(RegressionTest, ResidualObservationsHoldTheWeightNotItsWholePart) {
                                       {num(3), num(5), num(4), 1.0}, {num(4), num(3), num(8), 3.25},
                                       {num(5), num(4), num(9), 1.5}});
     for (const std::string kind : {"S", "M", "P"}) {
-        RegressionSpec r;
-        r.kind = kind;
-        r.order = 1;
-        r.out2 = "Resid";
-        r.fields = {{"X1", "X"}, {"X2", "X"}, {"Y", "Y"}, {"W", "W"}};
-        RunAndRead(r);
+        RunAndRead(RegressionOf(kind, {{"X1", "X"}, {"X2", "X"}, {"Y", "Y"}, {"W", "W"}}, 1, "Resid"));
         auto res = ReadTable("Resid");
         ASSERT_GE(res.size(), 5u) << kind;
         const double w[] = {2.7, 0.5, 1.0, 3.25, 1.5};
@@ -579,9 +585,7 @@ TEST_F(RegressionTest, ResidualObservationsHoldTheWeightNotItsWholePart) {
 TEST_F(RegressionTest, MoreThanThirtyXFieldsAreFittedWithTheirResiduals) {
     const int p = 32, n = 45;
     std::vector<std::string> cols;
-    RegressionSpec r;
-    r.kind = "M";
-    r.out2 = "Resid";
+    RegressionSpec r = RegressionOf("M", {}, 2, "Resid");
     for (int i = 1; i <= p; ++i) {
         cols.push_back("X" + std::to_string(i));
         r.fields.push_back({cols.back(), "X"});
@@ -622,10 +626,7 @@ TEST_F(RegressionTest, PolynomialOrderAboveThirtyIsSizedByTheModelAndZeroIsRefus
     std::vector<Row> data;
     for (int i = 0; i < 40; ++i) data.push_back({num(i), num(i * i % 17)});
     MakeData({"X1", "Y"}, data);
-    RegressionSpec r;
-    r.kind = "P";
-    r.order = 31;
-    r.fields = {{"X1", "X"}, {"Y", "Y"}};
+    RegressionSpec r = RegressionOf("P", xy("P"), 31);
     std::string err;
     StatusTexts status;
     EXPECT_TRUE(RunRegression(r, &err, &status)) << err;
@@ -717,7 +718,7 @@ TEST_F(RegressionTest, CollinearGroupBesideWholeGroups) {
             EXPECT_EQ(row.IsNull(CoefColumn(c.spec.kind, "Coef", 1, "X1")), refused);
             EXPECT_EQ(row.IsNull("Y-Intercept"), refused);
             if (refused) continue;
-            const ExactFit F = exactFit(X, y, std::vector<Q>(y.size(), Q(1)), true);
+            const ExactFit F = exactFit(X, y);
             if (F.sse.n != 0) {
                 checkRow(row, F, c.spec.kind, {"X1", "X2", "X3"}, names[g]);
             } else {
@@ -732,8 +733,7 @@ TEST_F(RegressionTest, CollinearGroupBesideWholeGroups) {
             for (std::size_t k = 0; k < y.size(); ++k, ++at) {
                 ASSERT_LT(at, res.size());
                 EXPECT_EQ(res[at]["G"].ToString(), names[g]);
-                Q fitted = F.b[0];
-                for (std::size_t j = 1; j <= static_cast<std::size_t>(F.p); ++j) fitted = fitted + F.b[j] * X[k][j - 1];
+                const Q fitted = F.fitted(X[k]);
                 EXPECT_EQ(res[at].Num("Y:Y"), y[k].D());
                 EXPECT_NEAR(fitted.D(), res[at].Num("Estimated_Y"), 1e-12) << k;
                 EXPECT_NEAR((y[k] - fitted).D(), res[at].Num("Residual"), 1e-12) << k;
@@ -765,28 +765,18 @@ TEST_F(RegressionTest, MultipleRegressionDropsARecordWithAMissingX) {
         y.push_back(Q(v[3]));
     }
     MakeData({"X1", "X2", "X3", "Y"}, data);
-    vtest::ScenarioSpec s;
-    s.subType = "Regression";
-    s.inputTable = "Data";
-    s.outputTable1 = "Stats";
-    s.outputTable2 = "Resid";
-    s.missingType = "1";
-    s.missingEqual = -99.0;
-    s.options = {{"RegressType", Variant("M")}, {"RYInt", true}, {"RANova", true}};
-    s.fields = {{"X1", "X"}, {"X2", "X"}, {"X3", "X"}, {"Y", "Y"}};
-    const auto rows = RunAndRead(s);
+    const std::vector<vtest::ScenarioFieldRow> fields = {{"X1", "X"}, {"X2", "X"}, {"X3", "X"}, {"Y", "Y"}};
+    const auto rows = RunAndRead(withMissingCode(RegressionOf("M", fields, 2, "Resid")));
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].Num("Count_of_Y"), 8);
     EXPECT_EQ(rows[0].Num("Missing"), 2);
-    const ExactFit F = exactFit(X, y, std::vector<Q>(y.size(), Q(1)), true);
+    const ExactFit F = exactFit(X, y);
     checkRow(rows[0], F, "M", {"X1", "X2", "X3"}, "the eight complete records");
     const auto res = ReadTable("Resid");
     ASSERT_EQ(res.size(), y.size());
     for (std::size_t k = 0; k < y.size(); ++k) {
-        Q fitted = F.b[0];
-        for (std::size_t j = 1; j <= 3; ++j) fitted = fitted + F.b[j] * X[k][j - 1];
         EXPECT_EQ(res[k].Num("X1:X1"), X[k][0].D()) << k;
-        EXPECT_NEAR(fitted.D(), res[k].Num("Estimated_Y"), 1e-12) << k;
+        EXPECT_NEAR(F.fitted(X[k]).D(), res[k].Num("Estimated_Y"), 1e-12) << k;
     }
 }
 
@@ -794,10 +784,7 @@ TEST_F(RegressionTest, MultipleRegressionDropsARecordWithAMissingX) {
 // (near 1e-600, or 1e600) lie beyond a double, and such a fit was left with
 // its lead values ("does not vary") or refused (its sums overflowed). Every
 // value is a small integer times 10^e, so the fit is the integers' exact fit
-// with each coefficient and standard error times 10^(eY − eX) (the
-// intercept's times 10^eY), the sums of squares times 10^(2·eY) (0 below the
-// smallest double), the fitted values times 10^eY, and every ratio (t, its
-// probability, β, R², F) the integers' own.
+// scaled as checkRow says, and the fitted values are times 10^eY.
 TEST_F(RegressionTest, DataNear1e300AreFittedNotLeftWithoutStatistics) {
     const std::vector<long long> x1 = {1, 2, 3, 4, 5, 6, 7, 8}, x2 = {3, 1, 4, 1, 5, 9, 2, 6};
     const std::vector<long long> y = {4, 3, 9, 8, 13, 21, 10, 19};
@@ -812,7 +799,6 @@ TEST_F(RegressionTest, DataNear1e300AreFittedNotLeftWithoutStatistics) {
         {"k on k·1e300 (the squares overflow)", "S", 300, 0, 0},
         {"k·1e-300 on k·1e-300 and k", "M", -300, 0, -300},
     };
-    auto pow10 = [](int e) { return std::stod("1e" + std::to_string(e)); };
     auto scaled = [](long long k, int e) { return std::stod(std::to_string(k) + "e" + std::to_string(e)); };
     int n = 0;
     for (const Case& c : cases) {
@@ -826,52 +812,16 @@ TEST_F(RegressionTest, DataNear1e300AreFittedNotLeftWithoutStatistics) {
             X.push_back(multiple ? std::vector<Q>{Q(x1[i]), Q(x2[i])} : std::vector<Q>{Q(x1[i])});
         }
         MakeData({"X1", "X2", "Y"}, data, table);
-        RegressionSpec r;
-        r.kind = c.kind;
+        RegressionSpec r = RegressionOf(c.kind, xy(c.kind), 2, "Resid" + std::to_string(n));
         r.table = table;
-        r.out2 = "Resid" + std::to_string(n);
-        r.fields = {{"X1", "X"}, {"Y", "Y"}};
-        if (multiple) r.fields.insert(r.fields.begin() + 1, {"X2", "X"});
         const auto rows = RunAndRead(r);
         ASSERT_EQ(rows.size(), 1u);
-        const OutRow& row = rows[0];
-        const ExactFit F = exactFit(X, qs(y), std::vector<Q>(y.size(), Q(1)), true);
-        const double df = F.df(), sse = F.sse.D(), sst = F.sst.D();
-        const int e[] = {0, c.e1, c.e2};
-        for (int j = 0; j <= F.p; ++j) {
-            const std::size_t J = static_cast<std::size_t>(j);
-            const double unit = pow10(c.ey - e[j]);
-            const double b = F.b[J].D(), se = std::sqrt(F.v[J].D() * sse / df);
-            const std::string x = j == 1 ? "X1" : "X2";
-            EXPECT_TRUE(AgreesTo(b * unit, row.Num(CoefColumn(c.kind, "Coef", j, x)), 12)) << j;
-            EXPECT_TRUE(AgreesTo(se * unit, row.Num(CoefColumn(c.kind, "SE", j, x)), 12)) << j;
-            EXPECT_TRUE(AgreesTo(b / se, row.Num(CoefColumn(c.kind, "t-Value", j, x)), 12)) << j;
-            EXPECT_TRUE(AgreesTo(tTwoTailed(b / se, static_cast<int>(df)), row.Num(CoefColumn(c.kind, "Prob", j, x)), 8)) << j;
-            if (j > 0) {
-                EXPECT_TRUE(AgreesTo(b * std::sqrt(F.ssx[J - 1].D() / sst), row.Num(CoefColumn(c.kind, "Beta", j, x)), 12)) << j;
-            }
-        }
-        const double r2 = 1 - sse / sst, Fv = ((sst - sse) / F.p) / (sse / df);
-        EXPECT_TRUE(AgreesTo(r2, row.Num("R-Square"), 12));
-        EXPECT_TRUE(AgreesTo(std::sqrt(r2), row.Num("Multiple_R"), 12));
-        EXPECT_TRUE(AgreesTo(Fv, row.Num("F-Value"), 12));
-        EXPECT_TRUE(AgreesTo(std::sqrt(sse / df) * pow10(c.ey), row.Num("StdError_of_Estimate"), 12));
-        const struct {
-            const char* column;
-            double value; // of the integers
-        } sums[] = {{"Regression_SS", sst - sse}, {"Residual_SS", sse}, {"Total_SS", sst}, {"Residual_MS", sse / df}};
-        for (const auto& s : sums) {
-            if (c.ey < 0) {
-                EXPECT_EQ(row.Num(s.column), 0.0) << s.column; // about 1e-600
-            } else {
-                EXPECT_TRUE(AgreesTo(s.value * pow10(2 * c.ey), row.Num(s.column), 12)) << s.column;
-            }
-        }
+        const ExactFit F = exactFit(X, qs(y));
+        checkRow(rows[0], F, c.kind, {"X1", "X2"}, c.what, {c.e1, c.e2}, c.ey);
         const auto res = ReadTable(r.out2);
         ASSERT_EQ(res.size(), y.size());
         for (std::size_t k = 0; k < y.size(); ++k) {
-            Q fitted = F.b[0];
-            for (std::size_t j = 1; j <= X[k].size(); ++j) fitted = fitted + F.b[j] * X[k][j - 1];
+            const Q fitted = F.fitted(X[k]);
             EXPECT_TRUE(AgreesTo(fitted.D() * pow10(c.ey), res[k].Num("Estimated_Y"), 12)) << k;
             EXPECT_NEAR((Q(y[k]) - fitted).D(), res[k].Num("Residual") / pow10(c.ey), 1e-12) << k;
         }
@@ -949,15 +899,13 @@ TEST_F(RegressionTest, CollinearityNamesTheRegressorAndItsCombination) {
             y.push_back(Q(yk));
         }
         MakeData({"X1", "X2", "X3", "X4", "Y"}, data);
-        RegressionSpec r;
-        r.kind = "M";
-        r.fields = {{"X1", "X"}, {"X2", "X"}, {"X3", "X"}, {"X4", "X"}, {"Y", "Y"}};
         StatusTexts status;
-        const auto rows = RunAndRead(r, &status);
+        const auto rows =
+            RunAndRead(RegressionOf("M", {{"X1", "X"}, {"X2", "X"}, {"X3", "X"}, {"X4", "X"}, {"Y", "Y"}}), &status);
         ASSERT_EQ(rows.size(), 1u);
         if (c.involved.empty()) {
             EXPECT_TRUE(status.Refusals().empty());
-            checkRow(rows[0], exactFit(X, y, std::vector<Q>(16, Q(1)), true), "M", {"X1", "X2", "X3", "X4"}, c.why);
+            checkRow(rows[0], exactFit(X, y), "M", {"X1", "X2", "X3", "X4"}, c.why);
             continue;
         }
         EXPECT_TRUE(rows[0].IsNull("R-Square"));
@@ -1015,13 +963,8 @@ TEST_F(RegressionTest, ProgressTextsWithTheResidualTable) {
     } cases[] = {{"S", "Residual analysis record: 13..."}, {"M", "Residual analysis record: 13"},
                  {"P", "Residual analysis record: 13..."}};
     for (const auto& c : cases) {
-        RegressionSpec r;
-        r.kind = c.kind;
-        r.order = 1;
-        r.out2 = "Resid";
-        r.fields = {{"G", "G"}, {"X1", "X"}, {"Y", "Y"}};
         StatusTexts status;
-        RunAndRead(r, &status);
+        RunAndRead(RegressionOf(c.kind, {{"G", "G"}, {"X1", "X"}, {"Y", "Y"}}, 1, "Resid"), &status);
         std::vector<std::string> expected = steps;
         expected.push_back(c.last);
         EXPECT_EQ(status.texts, expected) << c.kind;
@@ -1031,11 +974,8 @@ TEST_F(RegressionTest, ProgressTextsWithTheResidualTable) {
 // The residual table may not be the statistics table.
 TEST_F(RegressionTest, ResidualTableNamedLikeTheStatisticsTableIsRefused) {
     MakeData({"X1", "Y"}, {{num(1), num(2)}, {num(2), num(3)}, {num(3), num(5)}});
-    RegressionSpec r;
-    r.out2 = "stats";
-    r.fields = {{"X1", "X"}, {"Y", "Y"}};
     std::string err;
-    EXPECT_FALSE(RunRegression(r, &err));
+    EXPECT_FALSE(RunRegression(RegressionOf("S", xy("S"), 2, "stats"), &err));
     EXPECT_EQ(err, "The residual table needs a name of its own: stats is also the statistics table.");
     EXPECT_FALSE(TableExists("Stats"));
 }

@@ -154,9 +154,15 @@ std::vector<Row> dataOf(const std::string& name) {
         for (const auto& r : kLongley) rows.push_back({r[1], r[2], r[3], r[4], r[5], r[6], r[0]});
         return rows;
     }
-    const long long c = name == "Wampler3" ? 1 : name == "Wampler4" ? 100 : 10000;
+    const long long c = name == "Wampler1" ? 0 : name == "Wampler3" ? 1 : name == "Wampler4" ? 100 : 10000;
     for (long long x = 0; x <= 20; ++x) {
         long long y = 0;
+        if (name == "Wampler2") { // y·10^5 exactly: NIST prints decimals of at most 5 places
+            long long pw = 100000;
+            for (int j = 0; j <= 5; ++j, pw /= 10) y += pw * static_cast<long long>(std::pow(x, j));
+            rows.push_back({static_cast<double>(x), static_cast<double>(y) / 100000.0});
+            continue;
+        }
         for (int j = 5; j >= 0; --j) y = y * x + 1; // Wampler1: Σ x^j
         rows.push_back({static_cast<double>(x), static_cast<double>(y + c * kWamplerE[x])});
     }
@@ -168,11 +174,9 @@ std::vector<Row> dataOf(const std::string& name) {
 TEST_F(RegressionTest, CertifiedValuesOfTheReferenceDataSets) {
     for (const Certified& c : kCertified) {
         SCOPED_TRACE(c.name);
-        RegressionSpec r;
+        RegressionSpec r = RegressionOf(c.kind, {}, c.order);
         r.table = "T" + std::to_string(&c - kCertified);
-        r.kind = c.kind;
         r.yint = c.yint;
-        r.order = c.order;
         std::vector<std::string> cols;
         const int p = c.kind == "M" ? c.order : 1;
         for (int i = 1; i <= p; ++i) {
@@ -206,33 +210,13 @@ TEST_F(RegressionTest, CertifiedValuesOfTheReferenceDataSets) {
 TEST_F(RegressionTest, PerfectFitOfWampler1And2LeavesTAndFNull) {
     struct Case {
         const char* name;
-        double ratio; // y = Σ (ratio·x)^j
-        std::vector<double> b;
-    } cases[] = {{"Wampler1", 1, {1, 1, 1, 1, 1, 1}}, {"Wampler2", 0.1, {1, 0.1, 0.01, 0.001, 0.0001, 0.00001}}};
+        std::vector<double> b; // y = Σ b_j·x^j
+    } cases[] = {{"Wampler1", {1, 1, 1, 1, 1, 1}}, {"Wampler2", {1, 0.1, 0.01, 0.001, 0.0001, 0.00001}}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::vector<Row> rows;
-        for (int x = 0; x <= 20; ++x) {
-            // The data as NIST prints them: integers, or decimals of at most 5 places.
-            double y = 0;
-            if (c.ratio == 1) {
-                long long s = 0;
-                for (int j = 5; j >= 0; --j) s = s * x + 1;
-                y = static_cast<double>(s);
-            } else {
-                long long s = 0; // y·10^5 exactly
-                long long pw = 100000;
-                for (int j = 0; j <= 5; ++j, pw /= 10) s += pw * static_cast<long long>(std::pow(x, j));
-                y = static_cast<double>(s) / 100000.0;
-            }
-            rows.push_back({static_cast<double>(x), y});
-        }
-        RegressionSpec r;
+        RegressionSpec r = RegressionOf("P", {{"X1", "X"}, {"Y", "Y"}}, 5);
         r.table = c.name;
-        MakeData({"X1", "Y"}, rows, r.table);
-        r.kind = "P";
-        r.order = 5;
-        r.fields = {{"X1", "X"}, {"Y", "Y"}};
+        MakeData({"X1", "Y"}, dataOf(c.name), r.table);
         auto out = RunAndRead(r);
         ASSERT_EQ(out.size(), 1u);
         for (int j = 0; j <= 5; ++j) {

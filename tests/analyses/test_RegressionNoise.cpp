@@ -46,11 +46,8 @@ TEST_F(RegressionTest, IllConditionedFitIsNotReportedAsPerfect) {
         const double w0 = c.weighted ? w[0] : 1, w7 = c.weighted ? w[7] : 1;
         const double sseFloor = w0 * w7 / (w0 + w7) * (y[0] - y[7]) * (y[0] - y[7]);
         const double sst = c.yint ? swyy - swy * swy / sw : swyy;
-        RegressionSpec r;
-        r.kind = c.kind;
-        r.order = c.order;
+        RegressionSpec r = RegressionOf(c.kind, {{"X", "X"}, {"Y", "Y"}}, c.order);
         r.yint = c.yint;
-        r.fields = {{"X", "X"}, {"Y", "Y"}};
         if (c.weighted) r.fields.push_back({"W", "W"});
         std::string err;
         StatusTexts status;

@@ -326,8 +326,7 @@ TEST(OptionsPageTexts, IntervalBoundsStandOnTheLineOfTheirBox) {
         Script script;
         CMelvarsPropWiz wiz;
         wiz.SetInterV(10);
-        std::unique_ptr<CWizPage> page(CreateOptionsPage(number, nullptr));
-        page->SetWiz(&wiz);
+        std::unique_ptr<CWizPage> page = NewPage(number, wiz);
         page->show();
         Pump();
         auto* bounds = page->findChild<QLabel*>(QStringLiteral("lbl2to50"));

@@ -6,8 +6,10 @@
 #include "designer/WizServices.h"
 #include "designer/frmQuorb_Fields.h"
 #include "scenario/AppDatabase.h"
+#include "scenario/ScenarioSave.h"
 
 #include <QListWidget>
+#include <QTreeWidget>
 
 #include <stdexcept>
 
@@ -104,6 +106,12 @@ bool DesignerTest::TableExists(const std::string& name) const {
     return m_db->TableDefs().Find(name) != nullptr;
 }
 
+void DesignerTest::AddTable(const char* name) {
+    auto td = m_db->CreateTableDef(name);
+    td->Fields().Append(td->CreateField("A", dao::dbLong));
+    m_db->TableDefs().Append(td);
+}
+
 void Transfer(frmQuorb_Fields& page, const char* control, long index, const QString& field) {
     if (!field.isEmpty()) {
         EXPECT_TRUE(page.SelectAvailable(field)) << field.toStdString();
@@ -121,6 +129,20 @@ QStringList Names(const QListWidget* list) {
     QStringList names;
     for (int i = 0; i < list->count(); ++i) names << list->item(i)->text().section(QStringLiteral(" - ("), 0, 0);
     return names;
+}
+
+QStringList TreeRows(const QTreeWidget* tree) {
+    QStringList rows;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        rows << tree->topLevelItem(i)->text(0) + QLatin1Char('/') + tree->topLevelItem(i)->text(1);
+    return rows;
+}
+
+QStringList Said(const char* message) { return message ? QStringList{QString::fromLatin1(message)} : QStringList{}; }
+
+void SetNewScenarioDefaults(CMelvarsPropWiz& wiz) {
+    const CMelvarsScenario defaults = NewScenarioDefaults();
+    for (const auto& [column, value] : ScenarioOptionValues(defaults)) SetScenarioOption(wiz.Scenario(), column, value);
 }
 
 } // namespace dtest

@@ -4,6 +4,7 @@
 // answered by a script (no nested event loops), and its messages recorded
 // and answered.
 #include "designer/CMelvarsPropWiz.h"
+#include "designer/frmQuorb_Fields.h"
 #include "support/QtTestSupport.h"
 #include "support/ScenarioFixture.h"
 #include "support/TempDir.h"
@@ -18,8 +19,8 @@
 #include <functional>
 #include <string>
 
-class frmQuorb_Fields;
 class QListWidget;
+class QTreeWidget;
 
 namespace dtest {
 
@@ -58,6 +59,21 @@ public:
     QStringList MessageTexts() const;
 };
 
+// A wizard of the analysis `type` over the source `table`.
+struct Wizard : CMelvarsPropWiz {
+    explicit Wizard(const char* type, const char* table = "Data") {
+        SetCalcType(type);
+        SetTable(table);
+    }
+};
+
+// A wizard of the analysis `type` over `table` and the field page filled from it.
+struct FieldPageOn {
+    explicit FieldPageOn(const char* type, const char* table = "Data") : wiz(type, table) { page.SetWiz(&wiz); }
+    Wizard wiz;
+    frmQuorb_Fields page;
+};
+
 // The test database: table "Data" with
 //   Class Text(10), Region Text(10), Score Double, Score2 Double, Units Long,
 //   Weight Double, Flag Boolean, Day Date, Notes Memo, Tiny Byte
@@ -72,6 +88,10 @@ protected:
     // The rows of a table as "col=value|col=value" lines, in key order.
     QStringList Rows(const std::string& sql) const;
     bool TableExists(const std::string& name) const;
+    // Adds the table `name` with one Long column "A" and no rows.
+    void AddTable(const char* name);
+    // The scenarios stored in the file.
+    qsizetype ScenarioCount() const { return Rows("SELECT Scenario_ID FROM usysQuorbScenarios").size(); }
 
     vtest::TempDir m_tmp;
     dao::DatabasePtr m_db;
@@ -83,5 +103,14 @@ void Transfer(frmQuorb_Fields& page, const char* control, long index, const QStr
 
 // The field page's list entries' field names.
 QStringList Names(const QListWidget* list);
+
+// A list view's rows as "first column/second column".
+QStringList TreeRows(const QTreeWidget* tree);
+
+// The messages expected: none for null, else the one text.
+QStringList Said(const char* message);
+
+// Gives the wizard the option values of a new scenario.
+void SetNewScenarioDefaults(CMelvarsPropWiz& wiz);
 
 } // namespace dtest

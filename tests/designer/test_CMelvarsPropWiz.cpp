@@ -74,9 +74,7 @@ TEST_P(WizardLoop, VisitsThePagesOfTheTransitionTable) {
             else page.LeaveWith(v.code);
         });
     }
-    CMelvarsPropWiz wiz;
-    wiz.SetCalcType(c.calcType);
-    wiz.SetTable("Data");
+    dtest::Wizard wiz(c.calcType);
     wiz.SetOutputTable1("out1");
     EXPECT_EQ(wiz.ShowStatWizard(c.startPage), c.result) << c.reason;
     EXPECT_EQ(script.shown, expected) << c.reason;
@@ -125,9 +123,7 @@ TEST_F(DesignerLoop, WithoutOptionsPageTheOptionsStepPassesInTheDirectionOfTrave
     script.Then([](QDialog& d) { dynamic_cast<CWizPage&>(d).LeaveWith(2); })   // fields: next
         .Then([](QDialog& d) { dynamic_cast<CWizPage&>(d).LeaveWith(1); })     // Finish: back
         .Then([](QDialog& d) { dynamic_cast<CWizPage&>(d).LeaveWith(1); });    // fields: back ends
-    CMelvarsPropWiz wiz;
-    wiz.SetCalcType("Regression");
-    wiz.SetTable("Data");
+    dtest::Wizard wiz("Regression");
     EXPECT_FALSE(wiz.ShowStatWizard(3));
     EXPECT_EQ(script.shown, QStringList({"frmQuorb_Fields", "frmQuorb_Finish", "frmQuorb_Fields"}));
     SetOptionsPageFactory(old);

@@ -13,17 +13,12 @@
 namespace {
 
 using dtest::DesignerTest;
+using dtest::FieldPageOn;
 using dtest::Names;
 using dtest::Script;
 using dtest::Transfer;
 
-QStringList Available(const frmQuorb_Fields& page) {
-    QStringList names;
-    for (int i = 0; i < page.lvwAvailableFields()->topLevelItemCount(); ++i)
-        names << page.lvwAvailableFields()->topLevelItem(i)->text(0) + QLatin1Char('/') +
-                     page.lvwAvailableFields()->topLevelItem(i)->text(1);
-    return names;
-}
+QStringList Available(const frmQuorb_Fields& page) { return dtest::TreeRows(page.lvwAvailableFields()); }
 
 struct Step {
     const char* control;
@@ -62,11 +57,8 @@ TEST_F(FieldsPage, EachTypeNeedsItsMinimumAssignments) {
     };
     for (const MinimumCase& c : cases) {
         Script script;
-        CMelvarsPropWiz wiz;
-        wiz.SetCalcType(c.type);
-        wiz.SetTable("Data");
-        frmQuorb_Fields page;
-        page.SetWiz(&wiz);
+        FieldPageOn f(c.type);
+        frmQuorb_Fields& page = f.page;
         EXPECT_FALSE(page.CheckFields(c.type)) << c.type;
         for (std::size_t i = 0; i < c.steps.size(); ++i) {
             if (i + 1 == c.steps.size() && c.beforeLastMessage) {
@@ -83,11 +75,8 @@ TEST_F(FieldsPage, EachTypeNeedsItsMinimumAssignments) {
 
 TEST_F(FieldsPage, CrosstabWeightWithoutValueFieldIsRefusedWithoutSuffix) {
     Script script;
-    CMelvarsPropWiz wiz;
-    wiz.SetCalcType("Crosstab");
-    wiz.SetTable("Data");
-    frmQuorb_Fields page;
-    page.SetWiz(&wiz);
+    FieldPageOn f("Crosstab");
+    frmQuorb_Fields& page = f.page;
     Transfer(page, "cmdTGroup", 1, "Class");
     Transfer(page, "cmdTXTabCol", 1, "Region");
     Transfer(page, "cmdTWeight", 1, "Weight");
@@ -99,11 +88,8 @@ TEST_F(FieldsPage, CrosstabWeightWithoutValueFieldIsRefusedWithoutSuffix) {
 
 TEST_F(FieldsPage, TransfersKeepListsAndCollectionInStep) {
     Script script;
-    CMelvarsPropWiz wiz;
-    wiz.SetCalcType("Describe");
-    wiz.SetTable("Data");
-    frmQuorb_Fields page;
-    page.SetWiz(&wiz);
+    FieldPageOn on("Describe");
+    auto& [wiz, page] = on;
     // A table offers only Boolean, Integer, Long, Currency, Double, Date and Text fields.
     EXPECT_EQ(Available(page), QStringList({"Class/Text", "Region/Text", "Score/#, Double", "Score2/#, Double",
                                             "Units/#, Long", "Weight/#, Double", "Flag/Yes/No", "Day/Date/Time"}));
@@ -150,14 +136,10 @@ TEST_F(FieldsPage, DoubleClickPutsNumbersIntoTheTypesListAndTextIntoGroups) {
     };
     for (const Case& c : cases) {
         Script script;
-        CMelvarsPropWiz wiz;
-        wiz.SetCalcType(c.type);
-        wiz.SetTable("Data");
-        frmQuorb_Fields page;
-        page.SetWiz(&wiz);
-        ASSERT_TRUE(page.SelectAvailable(c.field));
-        page.lvwAvailableFields_DblClick();
-        EXPECT_EQ(wiz.ScenarioFields().Item(c.field)->Choice(), c.expectedRole) << c.type;
+        FieldPageOn f(c.type);
+        ASSERT_TRUE(f.page.SelectAvailable(c.field));
+        f.page.lvwAvailableFields_DblClick();
+        EXPECT_EQ(f.wiz.ScenarioFields().Item(c.field)->Choice(), c.expectedRole) << c.type;
     }
 }
 
@@ -165,11 +147,8 @@ TEST_F(FieldsPage, DoubleClickPutsNumbersIntoTheTypesListAndTextIntoGroups) {
 // click indexed a list that does not exist.
 TEST_F(FieldsPage, DoubleClickWithNoRoleFrameShownDoesNothing) {
     Script script;
-    CMelvarsPropWiz wiz;
-    wiz.SetCalcType("Bogus");
-    wiz.SetTable("Data");
-    frmQuorb_Fields page;
-    page.SetWiz(&wiz);
+    FieldPageOn f("Bogus");
+    auto& [wiz, page] = f;
     EXPECT_EQ(page.FieldFrame(), 0);
     ASSERT_TRUE(page.SelectAvailable("Score"));
     page.lvwAvailableFields_DblClick();
@@ -188,10 +167,8 @@ TEST_F(FieldsPage, FieldNamesWithQuotesAreMatchedWithoutBuildingSql) {
     vtest::ScenarioSpec spec;
     spec.inputTable = "Odd";
     spec.fields = {{"It's", "X"}, {"Say \"hi\"", "X"}, {"Gone", "X"}}; // Gone left the table
-    CMelvarsPropWiz wiz;
+    dtest::Wizard wiz("Describe", "Odd");
     wiz.SetScenario_ID(Store(spec));
-    wiz.SetCalcType("Describe");
-    wiz.SetTable("Odd");
     Script script;
     frmQuorb_Fields page;
     page.SetWiz(&wiz);
@@ -203,11 +180,8 @@ TEST_F(FieldsPage, FieldNamesWithQuotesAreMatchedWithoutBuildingSql) {
 
 TEST_F(FieldsPage, QueryOffersEveryFieldAndChangeOfSourceDropsAssignments) {
     Script script;
-    CMelvarsPropWiz wiz;
-    wiz.SetCalcType("Describe");
-    wiz.SetTable("DataQuery");
-    frmQuorb_Fields page;
-    page.SetWiz(&wiz);
+    FieldPageOn f("Describe", "DataQuery");
+    auto& [wiz, page] = f;
     EXPECT_EQ(Available(page), QStringList({"Class/Text", "Score/#, Double", "Notes/"})); // memo: no type text
     Transfer(page, "cmdTX", 1, "Score");
     script.Then([](QDialog& d) {
@@ -227,9 +201,7 @@ TEST_F(FieldsPage, QueryOffersEveryFieldAndChangeOfSourceDropsAssignments) {
 
 TEST_F(FieldsPage, BackAsksOnlyAfterChangesAndDescriptionIgnoresCase) {
     Script script;
-    CMelvarsPropWiz wiz;
-    wiz.SetCalcType("Describe");
-    wiz.SetTable("Data");
+    dtest::Wizard wiz("Describe");
     wiz.SetScenario_Description("Sales");
     frmQuorb_Fields page;
     page.SetWiz(&wiz);

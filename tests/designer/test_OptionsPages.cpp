@@ -21,15 +21,18 @@
 
 namespace {
 
+using dtest::Said;
 using dtest::Script;
 using S_ = CMelvarsScenario;
+
+const auto none = [](S_&) {}; // the options of a new scenario as they are
+const auto poly = [](S_& s) { s.SetRegressType("P"); }; // the order box live
 
 // A page of the program's page maker over a wizard holding the options of a
 // new scenario, changed by `prepare` before the page is filled.
 struct PageUnderTest {
     explicit PageUnderTest(long pageNumber, const std::function<void(CMelvarsScenario&)>& prepare = {}) {
-        const CMelvarsScenario defaults = NewScenarioDefaults();
-        for (const auto& [column, value] : ScenarioOptionValues(defaults)) SetScenarioOption(wiz.Scenario(), column, value);
+        dtest::SetNewScenarioDefaults(wiz);
         if (prepare) prepare(wiz.Scenario());
         page.reset(dynamic_cast<COptionsPage*>(CreateOptionsPage(pageNumber, nullptr)));
         if (page) page->SetWiz(&wiz);
@@ -177,74 +180,60 @@ TEST(OptionsPages, AGrayedCheckBoxStoresFalse) {
     EXPECT_TRUE(t.wiz.Changed());
 }
 
-// Every option button: the literal it stores, and that the stored literal
-// selects it again.
-struct OptionRow {
+// Every option button of a property: the literal it stores, and that the
+// stored literal selects it again.
+struct OptionGroup {
     long page;
-    const char* button;
     std::string (S_::*get)() const;
     void (S_::*set)(std::string);
-    const char* literal;
+    std::vector<std::pair<const char*, const char*>> buttons; // button, literal
 };
 
 TEST(OptionsPages, EveryOptionButtonStoresAndShowsItsLiteral) {
     Script script; // no message is expected
-    const OptionRow rows[] = {
-        {4, "optMethodN", &S_::VarNRadio, &S_::SetVarNRadio, "N"},
-        {4, "optMethodN1", &S_::VarNRadio, &S_::SetVarNRadio, "N-1"},
-        {4, "optConfidenceTTest", &S_::CITypeRadio, &S_::SetCITypeRadio, "t-Test"},
-        {4, "optConfidenceNormal", &S_::CITypeRadio, &S_::SetCITypeRadio, "Normal"},
-        {4, "optPcntRadioMedian", &S_::PercentileRadio, &S_::SetPercentileRadio, "Median"},
-        {4, "optPcntRadioQuartiles", &S_::PercentileRadio, &S_::SetPercentileRadio, "Quartiles"},
-        {4, "optPcntRadioQuintiles", &S_::PercentileRadio, &S_::SetPercentileRadio, "5"}, // not the word
-        {4, "optPcntRadioDeciles", &S_::PercentileRadio, &S_::SetPercentileRadio, "Deciles"},
-        {4, "optFreqIncRadioLower", &S_::FreqIncRadio, &S_::SetFreqIncRadio, "Lower"},
-        {4, "optFreqIncRadioUppper", &S_::FreqIncRadio, &S_::SetFreqIncRadio, "Upper"},
-        {4, "optFreqDispRadioCount", &S_::FreqDispRadio, &S_::SetFreqDispRadio, "Count"},
-        {4, "optFreqDispRadioCum", &S_::FreqDispRadio, &S_::SetFreqDispRadio, "Cumulative"},
-        {4, "optFreqGroupRadioDefault", &S_::FreqGroupRadio, &S_::SetFreqGroupRadio, "Default"},
-        {4, "optFreqGroupRadioSpec", &S_::FreqGroupRadio, &S_::SetFreqGroupRadio, "Specified"}, // no colon here
-        {5, "optFreqIncRadioLower", &S_::FreqIncRadio, &S_::SetFreqIncRadio, "Lower"},
-        {5, "optFreqIncRadioUppper", &S_::FreqIncRadio, &S_::SetFreqIncRadio, "Upper"},
-        {5, "optFreqGroupRadioDefault", &S_::FreqGroupRadio, &S_::SetFreqGroupRadio, "Default"},
-        {5, "optFreqGroupRadioSpec", &S_::FreqGroupRadio, &S_::SetFreqGroupRadio, "Specified:"}, // with the colon
-        {6, "optPcntRadioMedian", &S_::PercentileRadio, &S_::SetPercentileRadio, "Median"},
-        {6, "optPcntRadioQuartiles", &S_::PercentileRadio, &S_::SetPercentileRadio, "Quartiles"},
-        {6, "optPcntRadioQuintiles", &S_::PercentileRadio, &S_::SetPercentileRadio, "5"},
-        {6, "optPcntRadioDeciles", &S_::PercentileRadio, &S_::SetPercentileRadio, "Deciles"},
-        {6, "optPcntRadioPercentiles", &S_::PercentileRadio, &S_::SetPercentileRadio, "Percentiles"},
-        {8, "optMProbTail1", &S_::MProbTail, &S_::SetMProbTail, "1-tail"},
-        {8, "optMProbTail2", &S_::MProbTail, &S_::SetMProbTail, "2-tail"},
-        {9, "optRegressTypeSimple", &S_::RegressType, &S_::SetRegressType, "S"},
-        {9, "optRegressTypeMultiple", &S_::RegressType, &S_::SetRegressType, "M"},
-        {9, "optRegressTypePoly", &S_::RegressType, &S_::SetRegressType, "P"},
-        {10, "optXTypeCount", &S_::XType, &S_::SetXType, "C"},
-        {10, "optXTypeSum", &S_::XType, &S_::SetXType, "S"},
-        {10, "optXTypeAvg", &S_::XType, &S_::SetXType, "A"},
-        {10, "optXTypeMin", &S_::XType, &S_::SetXType, "M"},
-        {10, "optXTypeMax", &S_::XType, &S_::SetXType, "X"},
-        {10, "optXTypeRange", &S_::XType, &S_::SetXType, "R"},
-        {10, "optXTypeVar", &S_::XType, &S_::SetXType, "V"},
-        {10, "optXTypeCVar", &S_::XType, &S_::SetXType, "F"},
-        {10, "optXTypeStdDev", &S_::XType, &S_::SetXType, "D"},
-        {10, "optXTypeStdErr", &S_::XType, &S_::SetXType, "E"},
-        {15, "optNPTwoTypeWald", &S_::NPTwoType, &S_::SetNPTwoType, "Wald"},
-        {15, "optNPTwoTypeMann", &S_::NPTwoType, &S_::SetNPTwoType, "Mann"},
+    const OptionGroup groups[] = {
+        {4, &S_::VarNRadio, &S_::SetVarNRadio, {{"optMethodN", "N"}, {"optMethodN1", "N-1"}}},
+        {4, &S_::CITypeRadio, &S_::SetCITypeRadio, {{"optConfidenceTTest", "t-Test"}, {"optConfidenceNormal", "Normal"}}},
+        {4, &S_::PercentileRadio, &S_::SetPercentileRadio,
+         {{"optPcntRadioMedian", "Median"}, {"optPcntRadioQuartiles", "Quartiles"},
+          {"optPcntRadioQuintiles", "5"}, // not the word
+          {"optPcntRadioDeciles", "Deciles"}}},
+        {4, &S_::FreqIncRadio, &S_::SetFreqIncRadio, {{"optFreqIncRadioLower", "Lower"}, {"optFreqIncRadioUppper", "Upper"}}},
+        {4, &S_::FreqDispRadio, &S_::SetFreqDispRadio, {{"optFreqDispRadioCount", "Count"}, {"optFreqDispRadioCum", "Cumulative"}}},
+        {4, &S_::FreqGroupRadio, &S_::SetFreqGroupRadio,
+         {{"optFreqGroupRadioDefault", "Default"}, {"optFreqGroupRadioSpec", "Specified"}}}, // no colon here
+        {5, &S_::FreqIncRadio, &S_::SetFreqIncRadio, {{"optFreqIncRadioLower", "Lower"}, {"optFreqIncRadioUppper", "Upper"}}},
+        {5, &S_::FreqGroupRadio, &S_::SetFreqGroupRadio,
+         {{"optFreqGroupRadioDefault", "Default"}, {"optFreqGroupRadioSpec", "Specified:"}}}, // with the colon
+        {6, &S_::PercentileRadio, &S_::SetPercentileRadio,
+         {{"optPcntRadioMedian", "Median"}, {"optPcntRadioQuartiles", "Quartiles"}, {"optPcntRadioQuintiles", "5"},
+          {"optPcntRadioDeciles", "Deciles"}, {"optPcntRadioPercentiles", "Percentiles"}}},
+        {8, &S_::MProbTail, &S_::SetMProbTail, {{"optMProbTail1", "1-tail"}, {"optMProbTail2", "2-tail"}}},
+        {9, &S_::RegressType, &S_::SetRegressType,
+         {{"optRegressTypeSimple", "S"}, {"optRegressTypeMultiple", "M"}, {"optRegressTypePoly", "P"}}},
+        {10, &S_::XType, &S_::SetXType,
+         {{"optXTypeCount", "C"}, {"optXTypeSum", "S"}, {"optXTypeAvg", "A"}, {"optXTypeMin", "M"}, {"optXTypeMax", "X"},
+          {"optXTypeRange", "R"}, {"optXTypeVar", "V"}, {"optXTypeCVar", "F"}, {"optXTypeStdDev", "D"},
+          {"optXTypeStdErr", "E"}}},
+        {15, &S_::NPTwoType, &S_::SetNPTwoType, {{"optNPTwoTypeWald", "Wald"}, {"optNPTwoTypeMann", "Mann"}}},
     };
-    for (const OptionRow& r : rows) {
-        {
-            PageUnderTest t(r.page, [&](S_& s) { (s.*r.set)("none of them"); });
-            auto* b = t.C<QRadioButton>(r.button);
-            if (!b) continue;
-            // Some buttons need their rule's control live first.
-            b->setEnabled(true);
-            b->click();
-            EXPECT_EQ((t.wiz.Scenario().*r.get)(), r.literal) << r.button;
-            EXPECT_TRUE(t.wiz.Changed()) << r.button;
+    for (const OptionGroup& g : groups) {
+        for (const auto& pair : g.buttons) {
+            const char *button = pair.first, *literal = pair.second;
+            {
+                PageUnderTest t(g.page, [&](S_& s) { (s.*g.set)("none of them"); });
+                auto* b = t.C<QRadioButton>(button);
+                if (!b) continue;
+                // Some buttons need their rule's control live first.
+                b->setEnabled(true);
+                b->click();
+                EXPECT_EQ((t.wiz.Scenario().*g.get)(), literal) << button;
+                EXPECT_TRUE(t.wiz.Changed()) << button;
+            }
+            PageUnderTest t(g.page, [&](S_& s) { (s.*g.set)(literal); });
+            EXPECT_TRUE(t.C<QRadioButton>(button)->isChecked()) << button << " from " << literal;
+            EXPECT_FALSE(t.wiz.Changed()) << button;
         }
-        PageUnderTest t(r.page, [&](S_& s) { (s.*r.set)(r.literal); });
-        EXPECT_TRUE(t.C<QRadioButton>(r.button)->isChecked()) << r.button << " from " << r.literal;
-        EXPECT_FALSE(t.wiz.Changed()) << r.button;
     }
 }
 
@@ -313,7 +302,6 @@ struct EnableRow {
 
 TEST(OptionsPages, EnablingRulesFollowTheirControllingOption) {
     Script script; // no message is expected
-    auto none = [](S_&) {};
     const EnableRow rows[] = {
         {4, [](S_& s) { s.SetVarStd(false); }, nullptr, {"optMethodN", "optMethodN1"}, false, "no variance, no divisor"},
         {4, [](S_& s) { s.SetVarStd(false); }, "chkVarStd", {"optMethodN", "optMethodN1"}, true, "ticking variance"},
@@ -334,7 +322,7 @@ TEST(OptionsPages, EnablingRulesFollowTheirControllingOption) {
         {8, none, "chkMProb", {"optMProbTail1", "optMProbTail2"}, true, "probability asks for its tails"},
         {9, none, nullptr, {"lblRPoly", "txtRPoly", "lbl2to9"}, false, "simple regression"},
         {9, none, "optRegressTypePoly", {"lblRPoly", "txtRPoly", "lbl2to9"}, true, "polynomial"},
-        {9, [](S_& s) { s.SetRegressType("P"); }, "optRegressTypeMultiple", {"txtRPoly"}, false, "multiple"},
+        {9, poly, "optRegressTypeMultiple", {"txtRPoly"}, false, "multiple"},
         {10, none, "optXTypeAvg", {"fraChiOptions", "chkxExpectPcnt", "chkxExpect", "chkXChi"}, false, "average"},
         {10, [](S_& s) { s.SetXType("A"); }, "optXTypeSum", {"fraChiOptions", "chkxExpect", "chkXChi"}, true, "sum"},
         {10, [](S_& s) { s.SetXType("D"); }, nullptr, {"chkXChi"}, false, "std. deviation stored"},
@@ -440,7 +428,6 @@ QString PropertyText(const CMelvarsPropWiz& w, const char* box) {
 }
 
 TEST(OptionsPages, NumberBoxesKeepTheirBoundsAndMessages) {
-    auto none = [](S_&) {};
     auto freqN = [](S_& s) { s.SetFreqN(true); };
     const char* gt0 = "Please enter a number greater than zero.";
     const char* pct = "Please enter a value between 1 and 99.999";
@@ -506,8 +493,7 @@ TEST(OptionsPages, NumberBoxesKeepTheirBoundsAndMessages) {
         EXPECT_EQ(result, r.result) << r.box << " " << r.typed << ": " << r.reason;
         EXPECT_EQ(PropertyText(t.wiz, r.box), QString::fromLatin1(r.stored)) << r.box << " " << r.typed << ": " << r.reason;
         EXPECT_EQ(t.wiz.Changed(), r.result == BR::Stored) << r.reason;
-        EXPECT_EQ(script.MessageTexts(), r.message ? QStringList{QString::fromLatin1(r.message)} : QStringList{})
-            << r.reason;
+        EXPECT_EQ(script.MessageTexts(), Said(r.message)) << r.reason;
         EXPECT_EQ(t.C<QLineEdit>(r.box)->text(), QString::fromLatin1(r.boxAfter)) << r.reason;
         if (r.result == BR::Refused) {
             EXPECT_EQ(t.page->focusWidget(), t.C(r.box)) << r.reason << ": the focus goes back";
@@ -516,7 +502,7 @@ TEST(OptionsPages, NumberBoxesKeepTheirBoundsAndMessages) {
 }
 
 TEST(OptionsPages, BoxesTakeOnlyDigitsPointAndMinusAndSelectAllOnFocus) {
-    PageUnderTest t(9, [](S_& s) { s.SetRegressType("P"); });
+    PageUnderTest t(9, poly);
     t.Show();
     auto* box = t.C<QLineEdit>("txtRPoly");
     box->clear();
@@ -558,7 +544,6 @@ struct CheckCase {
 };
 
 TEST(OptionsPages, NextRunsThePageChecksAndStaysWithTheirMessage) {
-    auto none = [](S_&) {};
     auto nothing = [](PageUnderTest&) {};
     auto ci = [](S_& s) { s.SetCI(true); s.SetCI95(false); };
     const CheckCase cases[] = {
@@ -610,8 +595,7 @@ TEST(OptionsPages, NextRunsThePageChecksAndStaysWithTheirMessage) {
         t.Show();
         c.act(t);
         t.page->cmdNav(2)->click();
-        EXPECT_EQ(script.MessageTexts(), c.message ? QStringList{QString::fromLatin1(c.message)} : QStringList{})
-            << c.reason;
+        EXPECT_EQ(script.MessageTexts(), Said(c.message)) << c.reason;
         EXPECT_EQ(t.page->NavResult(), c.message ? 0 : 2) << c.reason;
         EXPECT_EQ(t.page->isVisible(), c.message != nullptr) << c.reason;
         if (c.focus) {
@@ -678,22 +662,19 @@ TEST(OptionsPages, NextTakesTheBoxBeingEditedFirst) {
     // By keyboard the focus never leaves the box: Next stores its entry, or
     // stays with the box's message.
     Script script;
-    PageUnderTest t(9, [](S_& s) { s.SetRegressType("P"); });
-    t.Show();
-    auto* box = t.C<QLineEdit>("txtRPoly");
-    box->setFocus();
-    box->setText(QStringLiteral("5"));
-    t.page->cmdNav_Click(2);
-    EXPECT_EQ(t.wiz.RPoly(), 5);
-    EXPECT_EQ(t.page->NavResult(), 2);
-
-    PageUnderTest u(9, [](S_& s) { s.SetRegressType("P"); });
-    u.Show();
-    box = u.C<QLineEdit>("txtRPoly");
-    box->setFocus();
-    box->setText(QStringLiteral("11"));
-    u.page->cmdNav_Click(2);
-    EXPECT_EQ(u.page->NavResult(), 0);
+    auto next = [](const char* typed) {
+        auto t = std::make_unique<PageUnderTest>(9, poly);
+        t->Show();
+        auto* box = t->C<QLineEdit>("txtRPoly");
+        box->setFocus();
+        box->setText(QString::fromLatin1(typed));
+        t->page->cmdNav_Click(2);
+        return t;
+    };
+    const auto t = next("5");
+    EXPECT_EQ(t->wiz.RPoly(), 5);
+    EXPECT_EQ(t->page->NavResult(), 2);
+    EXPECT_EQ(next("11")->page->NavResult(), 0);
     EXPECT_EQ(script.MessageTexts(), QStringList{"Please enter a number between 2 and 9."});
 }
 

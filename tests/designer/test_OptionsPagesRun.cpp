@@ -278,8 +278,7 @@ TEST_F(OptionsRoad, EveryTypeCreatedWithOptionsOfItsOwnRunsAndWritesThem) {
             })
             .Then([](QDialog& d) { dynamic_cast<frmQuorb_Finish&>(d).cmdNav_Click(3); });
         CMelvarsPropWiz wiz;
-        const CMelvarsScenario defaults = NewScenarioDefaults();
-        for (const auto& [column, value] : ScenarioOptionValues(defaults)) SetScenarioOption(wiz.Scenario(), column, value);
+        dtest::SetNewScenarioDefaults(wiz);
         wiz.SetMissingType("0");
         EXPECT_FALSE(wiz.ShowStatWizard(1));
         ASSERT_TRUE(script.steps.empty());

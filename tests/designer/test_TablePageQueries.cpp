@@ -15,20 +15,17 @@ namespace {
 using dtest::DesignerTest;
 using dtest::Script;
 
-QStringList ListedRows(const frmQuorb_SelectTable& page) {
-    QStringList r;
-    for (int i = 0; i < page.lvwTableQuery()->topLevelItemCount(); ++i)
-        r << page.lvwTableQuery()->topLevelItem(i)->text(0) + QLatin1Char('/') + page.lvwTableQuery()->topLevelItem(i)->text(1);
-    return r;
-}
-
-using TablePageQueries = DesignerTest;
-
-TEST_F(TablePageQueries, ListsSelectQueriesAndTheFilesViewsButNoUnionCrosstabOrUnreadableQuery) {
-    {
+// The test file with the view "vHigh", made by another program.
+class TablePageQueries : public DesignerTest {
+protected:
+    void SetUp() override {
+        DesignerTest::SetUp();
         vtest::OtherProgram other(m_tmp.file("designer.db"));
         other.Exec("CREATE VIEW vHigh AS SELECT Class, Score FROM Data WHERE Score > 1");
     }
+};
+
+TEST_F(TablePageQueries, ListsSelectQueriesAndTheFilesViewsButNoUnionCrosstabOrUnreadableQuery) {
     m_db->CreateQueryDef("qUnion", "SELECT Class FROM Data UNION SELECT Region FROM Data");
     m_db->CreateQueryDef("qCross", "TRANSFORM Sum(Score) SELECT Class FROM Data GROUP BY Class PIVOT Region");
     m_db->CreateQueryDef("qUnknown", "SELECT NoSuchFunction(Score) FROM Data");
@@ -46,26 +43,14 @@ TEST_F(TablePageQueries, ListsSelectQueriesAndTheFilesViewsButNoUnionCrosstabOrU
     };
     for (const auto& c : cases) {
         page.tabSource()->setCurrentIndex(c.tab);
-        EXPECT_EQ(ListedRows(page), c.rows) << c.why;
+        EXPECT_EQ(dtest::TreeRows(page.lvwTableQuery()), c.rows) << c.why;
     }
 }
 
 TEST_F(TablePageQueries, TheFieldPageOffersTheFieldsOfAView) {
-    {
-        vtest::OtherProgram other(m_tmp.file("designer.db"));
-        other.Exec("CREATE VIEW vHigh AS SELECT Class, Score FROM Data WHERE Score > 1");
-    }
     Script script;
-    CMelvarsPropWiz wiz;
-    wiz.SetCalcType("Describe");
-    wiz.SetTable("vHigh");
-    frmQuorb_Fields page;
-    page.SetWiz(&wiz);
-    QStringList names;
-    for (int i = 0; i < page.lvwAvailableFields()->topLevelItemCount(); ++i)
-        names << page.lvwAvailableFields()->topLevelItem(i)->text(0) + QLatin1Char('/') +
-                     page.lvwAvailableFields()->topLevelItem(i)->text(1);
-    EXPECT_EQ(names, QStringList({"Class/Text", "Score/#, Double"}));
+    dtest::FieldPageOn f("Describe", "vHigh");
+    EXPECT_EQ(dtest::TreeRows(f.page.lvwAvailableFields()), QStringList({"Class/Text", "Score/#, Double"}));
     EXPECT_TRUE(script.MessageTexts().isEmpty()) << script.MessageTexts().join(QLatin1Char('\n')).toStdString();
 }
 

@@ -135,16 +135,14 @@ TEST_F(EscapeAndCloseBox, DoWhatCancelDoesOnEveryPage) {
                 page.LeaveWith(again == QLatin1String("frmQuorb_Finish") ? 2 : 1);
             });
         }
-        CMelvarsPropWiz wiz;
-        wiz.SetCalcType(r.type);
-        wiz.SetTable("Data");
+        dtest::Wizard wiz(r.type);
         EXPECT_FALSE(wiz.ShowStatWizard(r.start)) << r.reason;
         EXPECT_EQ(script.shown, QStringList{QString::fromLatin1(r.window)} + r.shownAfter) << r.reason;
         EXPECT_EQ(static_cast<int>(script.messages.size()), r.questions) << r.reason;
         // Only a No to the Finish page's own question keeps the page open.
         EXPECT_EQ(openAfter, r.start == 50 && !r.shownAfter.isEmpty()) << r.reason;
         EXPECT_TRUE(script.steps.empty()) << r.reason;
-        EXPECT_TRUE(Rows("SELECT Scenario_ID FROM usysQuorbScenarios").isEmpty()) << r.reason;
+        EXPECT_EQ(ScenarioCount(), 0) << r.reason;
     }
 }
 
@@ -162,9 +160,7 @@ TEST_F(PageLayout, EveryPageHasOneSizeAndOneButtonRow) {
     std::map<long, Place> places;
     for (long number : kEveryPage) {
         Script script;
-        CMelvarsPropWiz wiz;
-        wiz.SetCalcType("Describe");
-        wiz.SetTable("Data");
+        dtest::Wizard wiz("Describe");
         std::unique_ptr<CWizPage> page = NewPage(number, wiz);
         ASSERT_NE(page, nullptr) << number;
         page->show();
@@ -211,9 +207,7 @@ TEST_F(PageLayout, EveryPageStandsWhereThePreviousOneStood) {
             dynamic_cast<CWizPage&>(d).LeaveWith(2); // table, fields, options: next; Finish: leave
         });
     }
-    CMelvarsPropWiz wiz;
-    wiz.SetCalcType("Describe");
-    wiz.SetTable("Data");
+    dtest::Wizard wiz("Describe");
     EXPECT_FALSE(wiz.ShowStatWizard(1));
     EXPECT_EQ(script.shown, QStringList({"frmQuorb_Create", "frmQuorb_SelectTable", "frmQuorb_Fields",
                                          "frmQuorb_Options_Describe", "frmQuorb_Finish"}));
@@ -235,11 +229,8 @@ TEST_F(DesignerTest, EnterPressesNoButtonOfTheFieldPage) {
                 opened = true;
                 d.hide();
             });
-            CMelvarsPropWiz wiz;
-            wiz.SetCalcType("Describe");
-            wiz.SetTable("Data");
-            frmQuorb_Fields page;
-            page.SetWiz(&wiz);
+            dtest::FieldPageOn f("Describe");
+            auto& [wiz, page] = f;
             dtest::Transfer(page, "cmdTX", 1, QStringLiteral("Score"));
             wiz.SetChanged(false);
             page.show();
@@ -283,9 +274,7 @@ TEST_F(DesignerTest, AccessKeysOfAPageAreDistinct) {
         for (const char* type : {"Describe", "Two way ANOVA", "Crosstab"}) {
             if (number != 3 && type != std::string("Describe")) continue;
             Script script;
-            CMelvarsPropWiz wiz;
-            wiz.SetCalcType(type);
-            wiz.SetTable("Data");
+            dtest::Wizard wiz(type);
             std::unique_ptr<CWizPage> page = NewPage(number, wiz);
             for (const auto& [letter, texts] : AccessKeys(*page))
                 EXPECT_EQ(texts.size(), 1) << number << " " << type << ": Alt+" << QString(letter).toStdString()
@@ -337,8 +326,7 @@ TEST(OptionsPageTexts, IntervalBoundsStandOnTheLineOfTheirBox) {
         Script script;
         CMelvarsPropWiz wiz;
         wiz.SetInterV(10);
-        std::unique_ptr<CWizPage> page(CreateOptionsPage(number, nullptr));
-        page->SetWiz(&wiz);
+        std::unique_ptr<CWizPage> page = NewPage(number, wiz);
         page->show();
         Pump();
         auto* bounds = page->findChild<QLabel*>(QStringLiteral("lbl2to50"));
@@ -369,11 +357,8 @@ TEST_F(DesignerTest, LongFieldNamesShowWholeAndTheListsScrollSideways) {
     td->Fields().Append(td->CreateField(station.toStdString(), dao::dbText, 40));
     m_db->TableDefs().Append(td);
 
-    CMelvarsPropWiz wiz;
-    wiz.SetCalcType("Describe");
-    wiz.SetTable("Readings");
-    frmQuorb_Fields page;
-    page.SetWiz(&wiz);
+    dtest::FieldPageOn f("Describe", "Readings");
+    frmQuorb_Fields& page = f.page;
     dtest::Transfer(page, "cmdTX", 1, north);
     dtest::Transfer(page, "cmdTX", 1, south);
     dtest::Transfer(page, "cmdTGroup", 1, station);
@@ -490,9 +475,7 @@ TEST_F(DesignerTest, EveryPageOpensAHelpPageOfItsOwn) {
     std::set<long long> topics;
     for (long number : kEveryPage) {
         Script script;
-        CMelvarsPropWiz wiz;
-        wiz.SetCalcType("Describe");
-        wiz.SetTable("Data");
+        dtest::Wizard wiz("Describe");
         std::unique_ptr<CWizPage> page = NewPage(number, wiz);
         asked.clear();
         page->findChild<QPushButton*>(QStringLiteral("cmdNav_0"))->click();
@@ -541,13 +524,8 @@ private:
 // On the Finish page one Enter replaced a table with Yes as the default
 // answer: every question of the designer answers No to Enter.
 TEST_F(DesignerTest, EnterAnswersNoToEveryQuestionOfTheDesigner) {
-    auto table = [this](const char* name) {
-        auto td = m_db->CreateTableDef(name);
-        td->Fields().Append(td->CreateField("A", dao::dbLong));
-        m_db->TableDefs().Append(td);
-    };
-    table("Sales");
-    table("PrevOut");
+    AddTable("Sales");
+    AddTable("PrevOut");
     vtest::ScenarioSpec other;
     other.inputTable = "Data";
     other.outputTable1 = "PrevOut";
@@ -558,21 +536,19 @@ TEST_F(DesignerTest, EnterAnswersNoToEveryQuestionOfTheDesigner) {
         std::function<void(CMelvarsPropWiz&, frmQuorb_Finish&, frmQuorb_Fields&)> ask;
         std::function<bool(frmQuorb_Finish&, frmQuorb_Fields&)> kept;
     };
+    // Save and Run with the output table `name`: the table stays, and the page.
+    auto replacing = [this](const char* why, const char* name) {
+        return Row{why,
+                   [name](CMelvarsPropWiz& w, frmQuorb_Finish& f, frmQuorb_Fields&) {
+                       w.SetChanged(true);
+                       f.txtScenario_Output_Table1_Name()->setText(QString::fromLatin1(name));
+                       f.cmdNav(4)->click();
+                   },
+                   [this, name](frmQuorb_Finish& f, frmQuorb_Fields&) { return TableExists(name) && f.NavResult() == 0; }};
+    };
     const Row rows[] = {
-        {"replacing a table of data",
-         [](CMelvarsPropWiz& w, frmQuorb_Finish& f, frmQuorb_Fields&) {
-             w.SetChanged(true);
-             f.txtScenario_Output_Table1_Name()->setText(QStringLiteral("Sales"));
-             f.cmdNav(4)->click();
-         },
-         [this](frmQuorb_Finish& f, frmQuorb_Fields&) { return TableExists("Sales") && f.NavResult() == 0; }},
-        {"replacing another scenario's output",
-         [](CMelvarsPropWiz& w, frmQuorb_Finish& f, frmQuorb_Fields&) {
-             w.SetChanged(true);
-             f.txtScenario_Output_Table1_Name()->setText(QStringLiteral("PrevOut"));
-             f.cmdNav(4)->click();
-         },
-         [this](frmQuorb_Finish& f, frmQuorb_Fields&) { return TableExists("PrevOut") && f.NavResult() == 0; }},
+        replacing("replacing a table of data", "Sales"),
+        replacing("replacing another scenario's output", "PrevOut"),
         {"leaving the Finish page after changes",
          [](CMelvarsPropWiz& w, frmQuorb_Finish& f, frmQuorb_Fields&) {
              w.SetChanged(true);
@@ -588,10 +564,8 @@ TEST_F(DesignerTest, EnterAnswersNoToEveryQuestionOfTheDesigner) {
     };
     for (const Row& r : rows) {
         Script script(false); // the real message form
-        CMelvarsPropWiz wiz;
+        dtest::Wizard wiz("Describe");
         wiz.SetScenario_Type("P");
-        wiz.SetCalcType("Describe");
-        wiz.SetTable("Data");
         frmQuorb_Finish finish;
         finish.SetWiz(&wiz);
         frmQuorb_Fields fields;
@@ -615,9 +589,7 @@ TEST_F(DesignerTest, EnterAnswersNoToEveryQuestionOfTheDesigner) {
         dynamic_cast<CWizPage&>(d).Wiz()->SetChanged(false);
         dynamic_cast<CWizPage&>(d).LeaveWith(4);
     });
-    CMelvarsPropWiz wiz;
-    wiz.SetCalcType("Describe");
-    wiz.SetTable("Data");
+    dtest::Wizard wiz("Describe");
     EXPECT_FALSE(wiz.ShowStatWizard(30));
     EXPECT_TRUE(answer->answeredByEnter);
     EXPECT_EQ(answer->response, frmMsgBox::vbNo);

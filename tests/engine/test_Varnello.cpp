@@ -70,11 +70,7 @@ struct EngineOn : VarnelloCore {
     explicit EngineOn(const DatabasePtr& db) { SetScenarioDatabase(db); }
 };
 
-struct Column {
-    const char* name;
-    int type;
-    long size = 0;
-};
+struct Column { const char* name; int type; long size = 0; };
 
 // A table of these columns in db.
 void AddTable(const DatabasePtr& db, const std::string& name, std::initializer_list<Column> columns) {
@@ -141,11 +137,7 @@ TEST_F(EngineTest, EveryFailureTextOfTheRunIsReached) {
     vtest::ScenarioSpec noOptions = Spec("P", "Describe", {{"Sales", "X"}}), nowhere = noOptions;
     noOptions.writeOptionsRow = false; // the join drops a scenario without options
     nowhere.inputTable = "Nowhere";
-    const struct {
-        const char* name;
-        vtest::ScenarioSpec spec;
-        const char* expected;
-    } cases[] = {
+    const struct { const char* name; vtest::ScenarioSpec spec; const char* expected; } cases[] = {
         {"no options row", noOptions, "Scenario not found"},
         {"no fields", Spec("P", "Describe", {}), "No fields found for this scenario"},
         {"missing table", nowhere, "Data Table [Nowhere] not found."},
@@ -768,11 +760,7 @@ TEST_F(EngineTest, ARecordPassWithoutAnOpenInputRecordsetFailsTheRunInsteadOfCra
 
 TEST(RoundUpToTwoDigits, RaisesAWidthToTwoSignificantDigitsAtAnyMagnitude) {
     // The expected widths are the decimal texts themselves, read as doubles.
-    const struct {
-        double width;
-        const char* expected;
-        const char* why;
-    } cases[] = {
+    const struct { double width; const char* expected; const char* why; } cases[] = {
         {0.0345, "0.035", "a third digit raises the second"},
         {0.123, "0.13", "three digits"},
         {0.5, "0.5", "one digit stays"},

@@ -78,51 +78,50 @@ private:
     CErr_ZUR::Subscription m_sub;
 };
 
+// The solver on these rows (the right-hand side in the last column m): n
+// equations (every row unless given), B the identity m columns wide (or
+// bCols). `ok` is the solver's result.
+struct Solve {
+    Array2D a, b;
+    bool ok;
+    Solve(std::initializer_list<std::initializer_list<double>> data, int n = 0, int bCols = 0)
+        : a(rows(data)), b(identity(a.UBound1(), bCols ? bCols : a.UBound2())),
+          ok(CMatrix().Quorb_GaussJordan_b(static_cast<std::int16_t>(n ? n : a.UBound1()),
+                                           static_cast<std::int16_t>(a.UBound2()), a, b, nullptr)) {}
+};
+
 } // namespace
 
 TEST(CMatrix, TwoByTwoSolutionAndInverse) {
-    Array2D a = rows({{2, 1, 5}, {1, 3, 10}});
-    Array2D b = identity(2, 3);
-    CMatrix solver;
-    ASSERT_TRUE(solver.Quorb_GaussJordan_b(2, 3, a, b, nullptr));
-    expectSolution(a, 3, {1, 3}, "2x2");
-    expectBlock(b, {{0.6, -0.2}, {-0.2, 0.4}}, "inverse");
-    expectBlock(a, {{1, 0}, {0, 1}}, "reduced block");
+    Solve s({{2, 1, 5}, {1, 3, 10}});
+    ASSERT_TRUE(s.ok);
+    expectSolution(s.a, 3, {1, 3}, "2x2");
+    expectBlock(s.b, {{0.6, -0.2}, {-0.2, 0.4}}, "inverse");
+    expectBlock(s.a, {{1, 0}, {0, 1}}, "reduced block");
 }
 
 TEST(CMatrix, ZeroPivotExchangesRows) {
-    Array2D a = rows({{0, 1, 2}, {1, 0, 3}});
-    Array2D b = identity(2, 3);
-    CMatrix solver;
-    ASSERT_TRUE(solver.Quorb_GaussJordan_b(2, 3, a, b, nullptr));
-    expectSolution(a, 3, {3, 2}, "exchanged");
-    expectBlock(b, {{0, 1}, {1, 0}}, "inverse");
+    Solve s({{0, 1, 2}, {1, 0, 3}});
+    ASSERT_TRUE(s.ok);
+    expectSolution(s.a, 3, {3, 2}, "exchanged");
+    expectBlock(s.b, {{0, 1}, {1, 0}}, "inverse");
 }
 
 TEST(CMatrix, DependentRowsAreSingular) {
-    Array2D a = rows({{1, 2, 3}, {2, 4, 6}});
-    Array2D b = identity(2, 3);
-    CMatrix solver;
-    EXPECT_FALSE(solver.Quorb_GaussJordan_b(2, 3, a, b, nullptr));
+    Solve s({{1, 2, 3}, {2, 4, 6}});
+    EXPECT_FALSE(s.ok);
     // the second row was eliminated to zeros before the pivot test failed
-    EXPECT_EQ(a(2, 1), 0.0);
-    EXPECT_EQ(a(2, 2), 0.0);
-    EXPECT_EQ(a(2, 3), 0.0);
-
-    Array2D s = rows({{1, 2, 3, 1}, {4, 5, 6, 2}, {7, 8, 9, 3}});
-    Array2D sb = identity(3, 4);
-    EXPECT_FALSE(solver.Quorb_GaussJordan_b(3, 4, s, sb, nullptr));
+    EXPECT_EQ(s.a(2, 1), 0.0);
+    EXPECT_EQ(s.a(2, 2), 0.0);
+    EXPECT_EQ(s.a(2, 3), 0.0);
+    EXPECT_FALSE(Solve({{1, 2, 3, 1}, {4, 5, 6, 2}, {7, 8, 9, 3}}).ok);
 }
 
 TEST(CMatrix, ThreeByThreeWithExchange) {
-    Array2D a = rows({{0, 1, 1, 5}, {1, 1, 0, 2}, {2, 0, 1, 3}});
-    Array2D b = identity(3, 4);
-    CMatrix solver;
-    ASSERT_TRUE(solver.Quorb_GaussJordan_b(3, 4, a, b, nullptr));
-    expectSolution(a, 4, {0, 2, 3}, "3x3");
-    expectBlock(b,
-                {{-1.0 / 3, 1.0 / 3, 1.0 / 3}, {1.0 / 3, 2.0 / 3, -1.0 / 3}, {2.0 / 3, -2.0 / 3, 1.0 / 3}},
-                "inverse");
+    Solve s({{0, 1, 1, 5}, {1, 1, 0, 2}, {2, 0, 1, 3}});
+    ASSERT_TRUE(s.ok);
+    expectSolution(s.a, 4, {0, 2, 3}, "3x3");
+    expectBlock(s.b, {{-1.0 / 3, 1.0 / 3, 1.0 / 3}, {1.0 / 3, 2.0 / 3, -1.0 / 3}, {2.0 / 3, -2.0 / 3, 1.0 / 3}}, "inverse");
 }
 
 TEST(CMatrix, FourByFourKnownInverse) {
@@ -130,121 +129,100 @@ TEST(CMatrix, FourByFourKnownInverse) {
     // M^-1 = 1/14 [[-4,-4,6,2],[10,3,-1,-5],[-6,-6,2,10],[2,9,-3,-1]], and
     // the right-hand side (-1, 2, 1.5, 4.5) is M (1, -2, 3, 0.5).
     const double m[4][4] = {{0, 2, 1, 0}, {1, 0, 0, 2}, {3, 1, 0, 1}, {0, 1, 2, 1}};
-    Array2D a = rows({{0, 2, 1, 0, -1}, {1, 0, 0, 2, 2}, {3, 1, 0, 1, 1.5}, {0, 1, 2, 1, 4.5}});
-    Array2D b = identity(4, 5);
-    CMatrix solver;
-    ASSERT_TRUE(solver.Quorb_GaussJordan_b(4, 5, a, b, nullptr));
-    expectSolution(a, 5, {1, -2, 3, 0.5}, "4x4");
+    Solve s({{0, 2, 1, 0, -1}, {1, 0, 0, 2, 2}, {3, 1, 0, 1, 1.5}, {0, 1, 2, 1, 4.5}});
+    ASSERT_TRUE(s.ok);
+    expectSolution(s.a, 5, {1, -2, 3, 0.5}, "4x4");
     const std::vector<std::vector<double>> inv = {{-4.0 / 14, -4.0 / 14, 6.0 / 14, 2.0 / 14},
                                                   {10.0 / 14, 3.0 / 14, -1.0 / 14, -5.0 / 14},
                                                   {-6.0 / 14, -6.0 / 14, 2.0 / 14, 10.0 / 14},
                                                   {2.0 / 14, 9.0 / 14, -3.0 / 14, -1.0 / 14}};
-    expectBlock(b, inv, "inverse");
+    expectBlock(s.b, inv, "inverse");
     // and M times the result is the identity
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j) {
-            double s = 0;
+            double sum = 0;
             for (int k = 0; k < 4; ++k)
-                s += m[i][k] * b(k + 1, j + 1);
-            EXPECT_NEAR(s, i == j ? 1.0 : 0.0, kTol) << i << "," << j;
+                sum += m[i][k] * s.b(k + 1, j + 1);
+            EXPECT_NEAR(sum, i == j ? 1.0 : 0.0, kTol) << i << "," << j;
         }
 }
 
 TEST(CMatrix, PivotToleranceEdges) {
-    CMatrix solver;
     {   // a diagonal entry of exactly 1e-14 is a pivot
-        Array2D a = rows({{1e-14, 0, 1e-14}, {0, 1, 2}});
-        Array2D b = identity(2, 3);
-        ASSERT_TRUE(solver.Quorb_GaussJordan_b(2, 3, a, b, nullptr));
-        expectSolution(a, 3, {1, 2}, "pivot 1e-14");
+        Solve s({{1e-14, 0, 1e-14}, {0, 1, 2}});
+        ASSERT_TRUE(s.ok);
+        expectSolution(s.a, 3, {1, 2}, "pivot 1e-14");
     }
-    {   // just below it, with nothing usable underneath: singular
-        Array2D a = rows({{9.9e-15, 0, 1}, {0, 1, 2}});
-        Array2D b = identity(2, 3);
-        EXPECT_FALSE(solver.Quorb_GaussJordan_b(2, 3, a, b, nullptr));
-    }
+    // just below it, with nothing usable underneath: singular
+    EXPECT_FALSE(Solve({{9.9e-15, 0, 1}, {0, 1, 2}}).ok);
     {   // a candidate row of exactly 1e-14 is not taken for an exchange
-        Array2D a = rows({{0, 1, 1}, {1e-14, 0, 1e-14}});
-        Array2D b = identity(2, 3);
-        EXPECT_FALSE(solver.Quorb_GaussJordan_b(2, 3, a, b, nullptr));
-        EXPECT_EQ(a(1, 2), 1.0); // no exchange happened
+        Solve s({{0, 1, 1}, {1e-14, 0, 1e-14}});
+        EXPECT_FALSE(s.ok);
+        EXPECT_EQ(s.a(1, 2), 1.0); // no exchange happened
     }
     {   // one a little above is
-        Array2D a = rows({{0, 1, 1}, {2e-14, 0, 2e-14}});
-        Array2D b = identity(2, 3);
-        ASSERT_TRUE(solver.Quorb_GaussJordan_b(2, 3, a, b, nullptr));
-        expectSolution(a, 3, {1, 1}, "exchange at 2e-14");
+        Solve s({{0, 1, 1}, {2e-14, 0, 2e-14}});
+        ASSERT_TRUE(s.ok);
+        expectSolution(s.a, 3, {1, 1}, "exchange at 2e-14");
     }
     {   // two candidate rows below a zero pivot
-        Array2D a = rows({{0, 1, 1, 3}, {1, 0, 1, 2}, {5, 1, 0, 7}});
-        Array2D b = identity(3, 4);
-        ASSERT_TRUE(solver.Quorb_GaussJordan_b(3, 4, a, b, nullptr));
-        expectSolution(a, 4, {1, 2, 1}, "two candidates");
+        Solve s({{0, 1, 1, 3}, {1, 0, 1, 2}, {5, 1, 0, 7}});
+        ASSERT_TRUE(s.ok);
+        expectSolution(s.a, 4, {1, 2, 1}, "two candidates");
     }
 }
 
 TEST(CMatrix, EliminationClearsEntriesBelowTolerance) {
     // Row 2 minus row 1 leaves 1e-17 in the right-hand side: cleared to
     // exactly 0, so y is 0 and x is exactly 0.001.
-    Array2D a = rows({{1, 1, 0.001}, {1, 2, 0.00100000000000001}});
-    Array2D b = identity(2, 3);
-    CMatrix solver;
-    ASSERT_TRUE(solver.Quorb_GaussJordan_b(2, 3, a, b, nullptr));
-    EXPECT_EQ(a(2, 3), 0.0);
-    EXPECT_EQ(a(1, 3), 0.001);
+    Solve s({{1, 1, 0.001}, {1, 2, 0.00100000000000001}});
+    ASSERT_TRUE(s.ok);
+    EXPECT_EQ(s.a(2, 3), 0.0);
+    EXPECT_EQ(s.a(1, 3), 0.001);
 }
 
 TEST(CMatrix, SquareCallLeavesTheLastColumnCleared) {
     // m = n: column n is also the right-hand side; A = [[4,7],[2,6]],
     // inverse 1/10 [[6,-7],[-2,4]].
-    Array2D a = rows({{4, 7}, {2, 6}});
-    Array2D b = identity(2, 2);
-    CMatrix solver;
-    ASSERT_TRUE(solver.Quorb_GaussJordan_b(2, 2, a, b, nullptr));
-    expectBlock(b, {{0.6, -0.7}, {-0.2, 0.4}}, "inverse");
-    EXPECT_EQ(a(1, 2), 0.0);
-    EXPECT_NEAR(a(2, 2), 1.0, kTol);
-    EXPECT_NEAR(a(1, 1), 1.0, kTol);
+    Solve s({{4, 7}, {2, 6}});
+    ASSERT_TRUE(s.ok);
+    expectBlock(s.b, {{0.6, -0.7}, {-0.2, 0.4}}, "inverse");
+    EXPECT_EQ(s.a(1, 2), 0.0);
+    EXPECT_NEAR(s.a(2, 2), 1.0, kTol);
+    EXPECT_NEAR(s.a(1, 1), 1.0, kTol);
 }
 
 TEST(CMatrix, RegressionWithoutInterceptSolvesTheFirstRowAlone) {
     // n = 1, m = 3: column 2 (the left-out intercept) only takes part in the
     // forward elimination; row 2 is not touched.
-    Array2D a = rows({{2, 5, 8}, {7, 9, 11}});
-    Array2D b = identity(2, 3);
-    CMatrix solver;
-    ASSERT_TRUE(solver.Quorb_GaussJordan_b(1, 3, a, b, nullptr));
-    EXPECT_NEAR(a(1, 3), 4.0, kTol);
-    EXPECT_NEAR(a(1, 2), 2.5, kTol);
-    EXPECT_NEAR(b(1, 1), 0.5, kTol);
-    EXPECT_EQ(a(2, 1), 7.0);
-    EXPECT_EQ(a(2, 3), 11.0);
-    EXPECT_EQ(b(2, 2), 1.0);
+    Solve s({{2, 5, 8}, {7, 9, 11}}, 1);
+    ASSERT_TRUE(s.ok);
+    EXPECT_NEAR(s.a(1, 3), 4.0, kTol);
+    EXPECT_NEAR(s.a(1, 2), 2.5, kTol);
+    EXPECT_NEAR(s.b(1, 1), 0.5, kTol);
+    EXPECT_EQ(s.a(2, 1), 7.0);
+    EXPECT_EQ(s.a(2, 3), 11.0);
+    EXPECT_EQ(s.b(2, 2), 1.0);
 }
 
 TEST(CMatrix, DecimalDifferencesGiveExactDecimalResults) {
     // 0.1 x + 0.2 y = 0.3 and 0.3 x + 0.4 y = 0.7 have the solution (1, 1);
     // the decimal differences land on it exactly.
-    Array2D a = rows({{0.1, 0.2, 0.3}, {0.3, 0.4, 0.7}});
-    Array2D b = identity(2, 3);
-    CMatrix solver;
-    ASSERT_TRUE(solver.Quorb_GaussJordan_b(2, 3, a, b, nullptr));
-    EXPECT_NEAR(a(1, 3), 1.0, kTol);
-    EXPECT_NEAR(a(2, 3), 1.0, kTol);
+    Solve s({{0.1, 0.2, 0.3}, {0.3, 0.4, 0.7}});
+    ASSERT_TRUE(s.ok);
+    EXPECT_NEAR(s.a(1, 3), 1.0, kTol);
+    EXPECT_NEAR(s.a(2, 3), 1.0, kTol);
     // inverse of [[0.1,0.2],[0.3,0.4]] is [[-20,10],[15,-5]]
-    EXPECT_NEAR(b(1, 1), -20.0, 20 * kTol);
-    EXPECT_NEAR(b(1, 2), 10.0, 10 * kTol);
-    EXPECT_NEAR(b(2, 1), 15.0, 15 * kTol);
-    EXPECT_NEAR(b(2, 2), -5.0, 5 * kTol);
+    EXPECT_NEAR(s.b(1, 1), -20.0, 20 * kTol);
+    EXPECT_NEAR(s.b(1, 2), 10.0, 10 * kTol);
+    EXPECT_NEAR(s.b(2, 1), 15.0, 15 * kTol);
+    EXPECT_NEAR(s.b(2, 2), -5.0, 5 * kTol);
 }
 
 TEST(CMatrix, NarrowInverseArrayIsReportedToTheEngineHandler) {
     EngineHandler h;
     // B has only n columns but the exchange runs over m = 3 of them.
-    Array2D a = rows({{0, 1, 2}, {1, 0, 3}});
-    Array2D b = identity(2, 2);
-    CMatrix solver;
-    EXPECT_FALSE(solver.Quorb_GaussJordan_b(2, 3, a, b, nullptr));
+    EXPECT_FALSE(Solve({{0, 1, 2}, {1, 0, 3}}, 2, 2).ok);
     EXPECT_EQ(h.handler().ErrNumber(), 9);
     EXPECT_EQ(h.handler().ErrProcedure(), "CMatrix:Quorb_GaussJordan_b");
     EXPECT_EQ(h.handler().StackPointer(), 0); // popped on the way out
@@ -252,10 +230,7 @@ TEST(CMatrix, NarrowInverseArrayIsReportedToTheEngineHandler) {
 
 TEST(CMatrix, OverflowIsReportedToTheEngineHandler) {
     EngineHandler h;
-    Array2D a = rows({{1e-10, 1e300, 1}, {1, 1, 1}});
-    Array2D b = identity(2, 3);
-    CMatrix solver;
-    EXPECT_FALSE(solver.Quorb_GaussJordan_b(2, 3, a, b, nullptr));
+    EXPECT_FALSE(Solve({{1e-10, 1e300, 1}, {1, 1, 1}}).ok);
     EXPECT_EQ(h.handler().ErrNumber(), 6);
 }
 

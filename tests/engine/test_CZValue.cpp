@@ -76,6 +76,11 @@ void expectRel(double actual, double expected, double rel, const std::string& wh
     EXPECT_NEAR(actual, expected, std::fabs(expected) * rel) << what;
 }
 
+// "F 2.000000 df 4.000000,10.000000": a case's arguments for its failure message.
+std::string args(const std::string& code, double x, double df1, double df2) {
+    return code + " " + std::to_string(x) + " df " + std::to_string(df1) + "," + std::to_string(df2);
+}
+
 // Regularised incomplete beta I_x(a, b) by the hypergeometric series
 // x^a (1-x)^b / (a B(a, b)) * sum_n prod_{k<n} (a+b+k)/(a+1+k) x^n, whose
 // terms are all positive (no continued fraction, ln Gamma from the library),
@@ -189,9 +194,7 @@ TEST(CZValue, NegativeZTookLogOfNegativeNumberAndGaveZeroArea) {
 // ---- Student's t ---------------------------------------------------------------
 
 TEST(CZValue, TTwoTailedProbabilities) {
-    struct Case {
-        double t, df, expected;
-    };
+    struct Case { double t, df, expected; };
     const Case cases[] = {
         {1.0, 1, tTail1(1.0)},
         {12.7062047361747, 1, 0.05},
@@ -208,7 +211,7 @@ TEST(CZValue, TTwoTailedProbabilities) {
     };
     CZValue z;
     for (const auto& c : cases) {
-        const std::string what = "t " + std::to_string(c.t) + " df " + std::to_string(c.df);
+        const std::string what = args("t", c.t, c.df, 0);
         expectRel(z.Quorb_CalcProb("T", c.t, c.df, 0), c.expected, 1e-8, what);
         expectRel(z.Quorb_CalcProb("T", -c.t, c.df, 0), c.expected, 1e-8, what + " negative");
     }
@@ -221,9 +224,7 @@ TEST(CZValue, TTwoTailedProbabilities) {
 // ---- chi-square ------------------------------------------------------------
 
 TEST(CZValue, ChiSquareUpperTail) {
-    struct Case {
-        double x, df, expected, rel;
-    };
+    struct Case { double x, df, expected, rel; };
     // The gamma series and continued fraction stop at a relative step of
     // 3e-7. Near the centre of a large-df distribution the series terms shrink
     // by a ratio close to 1, so the neglected tail is several such steps: the
@@ -248,8 +249,7 @@ TEST(CZValue, ChiSquareUpperTail) {
     };
     CZValue z;
     for (const auto& c : cases)
-        expectRel(z.Quorb_CalcProb("C", c.x, c.df, 0), c.expected, c.rel,
-                  "x " + std::to_string(c.x) + " df " + std::to_string(c.df));
+        expectRel(z.Quorb_CalcProb("C", c.x, c.df, 0), c.expected, c.rel, args("C", c.x, c.df, 0));
 }
 
 TEST(CZValue, ChiSquareEdges) {
@@ -263,9 +263,7 @@ TEST(CZValue, ChiSquareEdges) {
 // ---- F -----------------------------------------------------------------------
 
 TEST(CZValue, FUpperTail) {
-    struct Case {
-        double f, d1, d2, expected;
-    };
+    struct Case { double f, d1, d2, expected; };
     const Case cases[] = {
         {4.1028, 2, 10, fTailEvenNumerator(4.1028, 2, 10)},
         {4.1028210151304, 2, 10, 0.05},
@@ -281,8 +279,7 @@ TEST(CZValue, FUpperTail) {
     };
     CZValue z;
     for (const auto& c : cases) {
-        const std::string what =
-            "f " + std::to_string(c.f) + " df " + std::to_string(c.d1) + "," + std::to_string(c.d2);
+        const std::string what = args("F", c.f, c.d1, c.d2);
         expectRel(z.Quorb_CalcProb("F", c.f, c.d1, c.d2), c.expected, 1e-8, what);
         // the F tail is taken at |x|
         expectRel(z.Quorb_CalcProb("F", -c.f, c.d1, c.d2), c.expected, 1e-8, what + " negative");
@@ -304,10 +301,7 @@ TEST(CZValue, UnknownCodesGiveZero) {
 // ---- critical values ---------------------------------------------------------------
 
 TEST(CZValue, CriticalValues) {
-    struct Case {
-        const char* code;
-        double p, df1, df2, expected, rel;
-    };
+    struct Case { const char* code; double p, df1, df2, expected, rel; };
     const double q95 = 0.95, q99 = 0.99;
     // Closed forms: t(1) is Cauchy, t(2) has P = 1 - t / sqrt(2 + t^2),
     // chi-square(2) is exponential, F(2, n) has P = (1 + 2f/n)^(-n/2),
@@ -356,8 +350,7 @@ TEST(CZValue, CriticalValues) {
     };
     CZValue z;
     for (const auto& c : cases) {
-        const std::string what = std::string(c.code) + " p " + std::to_string(c.p) + " df " +
-                                 std::to_string(c.df1) + "," + std::to_string(c.df2);
+        const std::string what = args(c.code, c.p, c.df1, c.df2);
         expectRel(z.Quorb_FindValue(c.code, c.p, c.df1, c.df2, true), c.expected, c.rel, what);
         // the looser tolerance of 1e-12 on the probability moves nothing
         // visible at these tolerances
@@ -384,10 +377,7 @@ TEST(CZValue, FindValueFWithLargeDegreesOfFreedomStoppedInTheFlatTail) {
 }
 
 TEST(CZValue, FindValueFWithBadDegreesOfFreedomOrProbabilityNeverEnded) {
-    struct Case {
-        const char* code;
-        double p, df1, df2;
-    };
+    struct Case { const char* code; double p, df1, df2; };
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const Case cases[] = {
         {"F", 0.05, 0, 10},  {"F", 0.05, 5, 0},   {"F", 0.05, -1, 10}, {"F", 0.05, 0, 0},
@@ -398,9 +388,7 @@ TEST(CZValue, FindValueFWithBadDegreesOfFreedomOrProbabilityNeverEnded) {
         {"Z", 0.0, 0, 0},
     };
     CZValue z;
-    for (const auto& c : cases)
-        EXPECT_EQ(z.Quorb_FindValue(c.code, c.p, c.df1, c.df2, true), 0.0)
-            << c.code << " p " << c.p << " df " << c.df1 << "," << c.df2;
+    for (const auto& c : cases) EXPECT_EQ(z.Quorb_FindValue(c.code, c.p, c.df1, c.df2, true), 0.0) << args(c.code, c.p, c.df1, c.df2);
 }
 
 // ---- tails asked for again ---------------------------------------------------------
@@ -411,10 +399,7 @@ TEST(CZValue, FindValueFWithBadDegreesOfFreedomOrProbabilityNeverEnded) {
 // between the rounds pushes them out of the table: each round must give the
 // closed forms, and every round the first round's bits.
 TEST(CZValue, RememberedTailAnsweredForAnotherCodeOrDegreesOfFreedom) {
-    struct Case {
-        const char* code;
-        double x, df1, df2, expected;
-    };
+    struct Case { const char* code; double x, df1, df2, expected; };
     const Case cases[] = {
         {"Z", 2.0, 0, 0, normalArea(2.0)},
         {"T", 2.0, 1, 0, tTail1(2.0)},            // same x as the normal row
@@ -435,9 +420,7 @@ TEST(CZValue, RememberedTailAnsweredForAnotherCodeOrDegreesOfFreedom) {
         for (std::size_t i = 0; i < std::size(cases); ++i) {
             const Case& c = round == 1 ? cases[std::size(cases) - 1 - i] : cases[i];
             const double p = z.Quorb_CalcProb(c.code, c.x, c.df1, c.df2);
-            const std::string what = std::string(c.code) + " " + std::to_string(c.x) + " df " +
-                                     std::to_string(c.df1) + "," + std::to_string(c.df2) + " round " +
-                                     std::to_string(round);
+            const std::string what = args(c.code, c.x, c.df1, c.df2) + " round " + std::to_string(round);
             expectRel(p, c.expected, 1e-6, what);
             if (round == 0) first.push_back(p);
             else EXPECT_EQ(p, first[round == 1 ? std::size(cases) - 1 - i : i]) << what;
@@ -461,9 +444,7 @@ TEST(CZValue, KolmogorovSmirnovTail) {
         const double tol = (1.0 - expected) * (4.6e-7 / (x * x) + 1.2e-7) + 1e-15;
         EXPECT_NEAR(z.Quorb_CalcKSProb(x), expected, tol) << x;
     }
-    struct Case {
-        double z, tol;
-    };
+    struct Case { double z, tol; };
     const Case large[] = {{1.0, 1e-14}, {1.36, 1e-14}, {2.0, 1e-15}, {3.0999, 1e-20}};
     for (const auto& c : large)
         EXPECT_NEAR(z.Quorb_CalcKSProb(c.z), ksTail(c.z), c.tol) << c.z;
@@ -481,10 +462,7 @@ TEST(CZValue, KolmogorovSmirnovTail) {
 // ---- factorials, binomial, Poisson -------------------------------------------------
 
 TEST(CZValue, BinomialCoefficients) {
-    struct Case {
-        int n, k;
-        double expected, rel;
-    };
+    struct Case { int n, k; double expected, rel; };
     // Up to 32! the table is exact to rounding; from 33 on ln Gamma (good to
     // about 2e-10) stands in.
     const Case cases[] = {
@@ -525,11 +503,7 @@ TEST(CZValue, BinomialWithoutFactorialTableRaisesSubscriptError) {
 }
 
 TEST(CZValue, PoissonTerms) {
-    struct Case {
-        double lambda;
-        int k;
-        double rel;
-    };
+    struct Case { double lambda; int k; double rel; };
     const Case cases[] = {{2, 0, 1e-13},  {2, 1, 1e-13},    {2, 2, 1e-13},  {2, 6, 1e-13},
                           {0.5, 3, 1e-13}, {10, 10, 1e-12}, {3.7, 32, 1e-12}, {3.7, 40, 1e-8},
                           {50, 45, 1e-8}};
@@ -550,9 +524,7 @@ TEST(CZValue, PoissonTerms) {
 // times too large, or 0). Expected: the standard normal upper tail as
 // tabulated, Q(z) = P(Z > z), the two-sided tail being 2·Q(z).
 TEST(CZValue, NormalTailLostItsDigitsToSeriesCancellation) {
-    const struct {
-        double z, q;
-    } cases[] = {
+    const struct { double z, q; } cases[] = {
         {4.0, 3.167124183311992e-05},
         {5.0, 2.866515718791939e-07},
         {5.5, 1.898956246588772e-08},
@@ -575,11 +547,7 @@ TEST(CZValue, NormalTailLostItsDigitsToSeriesCancellation) {
 // quantile of an independent tail (closed forms, a positive series), far out
 // where the old search failed or took long.
 TEST(CZValue, FindValueWidenedItsIntervalOneUnitAtATimeAndGaveUp) {
-    struct Case {
-        const char* code;
-        double p, df1, df2;
-        double expected;
-    };
+    struct Case { const char* code; double p, df1, df2; double expected; };
     auto chi = [](double p, int df) { return quantileOf([=](long double x) { return chiTailWhole(x, df); }, p); };
     auto t = [](double p, double df) { return quantileOf([=](long double x) { return tTailFar(x, df); }, p); };
     auto f = [](double p, double d1, double d2) {
@@ -606,9 +574,7 @@ TEST(CZValue, FindValueWidenedItsIntervalOneUnitAtATimeAndGaveUp) {
     // quantiles come out within 1e-6.
     CZValue z;
     for (const auto& c : cases)
-        expectRel(z.Quorb_FindValue(c.code, c.p, c.df1, c.df2, true), c.expected, 1e-6,
-                  std::string(c.code) + " p " + std::to_string(c.p) + " df " + std::to_string(c.df1) + "," +
-                      std::to_string(c.df2));
+        expectRel(z.Quorb_FindValue(c.code, c.p, c.df1, c.df2, true), c.expected, 1e-6, args(c.code, c.p, c.df1, c.df2));
 }
 
 // With p at or below the search's tolerance on the probability (2e-15, or
@@ -617,12 +583,7 @@ TEST(CZValue, FindValueWidenedItsIntervalOneUnitAtATimeAndGaveUp) {
 // wider interval would have passed 120. Far out the probability must now
 // come within a millionth of p.
 TEST(CZValue, FindValueTookAnyPointWhereTheTailWasWithinToleranceOfATinyP) {
-    struct Case {
-        const char* code;
-        double p, df1, df2;
-        bool strict;
-        double expected;
-    };
+    struct Case { const char* code; double p, df1, df2; bool strict; double expected; };
     const Case cases[] = {
         {"C", 1e-15, 2, 0, true, -2 * std::log(1e-15)}, // e^(-x/2)
         {"C", 1e-13, 2, 0, false, -2 * std::log(1e-13)},
@@ -633,8 +594,7 @@ TEST(CZValue, FindValueTookAnyPointWhereTheTailWasWithinToleranceOfATinyP) {
     };
     CZValue z;
     for (const auto& c : cases)
-        expectRel(z.Quorb_FindValue(c.code, c.p, c.df1, c.df2, c.strict), c.expected, 1e-6,
-                  std::string(c.code) + " p " + std::to_string(c.p) + " df " + std::to_string(c.df1));
+        expectRel(z.Quorb_FindValue(c.code, c.p, c.df1, c.df2, c.strict), c.expected, 1e-6, args(c.code, c.p, c.df1, c.df2));
 }
 
 // Started short of the root (t with half a degree of freedom: the root lies
@@ -652,13 +612,10 @@ TEST(CZValue, FindValueInterpolatedBeyondItsIntervalToANegativeValue) {
 // 8.33, whose tail is 4e-33), the interpolated point rounded onto the end
 // and the search stopped there as if it had converged.
 TEST(CZValue, FindValueStoppedOnTheEndOfAWideInterval) {
-    struct Case {
-        double p, d1, d2;
-    };
+    struct Case { double p, d1, d2; };
     const Case cases[] = {{1e-15, 1000, 120}, {1e-15, 1000, 1000}, {1e-15, 100000, 120}, {1e-15, 120, 10000}};
     CZValue z;
     for (const auto& c : cases)
         expectRel(z.Quorb_FindValue("F", c.p, c.d1, c.d2, true),
-                  quantileOf([&](long double x) { return fTailFar(x, c.d1, c.d2); }, c.p), 1e-6,
-                  "F(" + std::to_string(c.d1) + ", " + std::to_string(c.d2) + ")");
+                  quantileOf([&](long double x) { return fTailFar(x, c.d1, c.d2); }, c.p), 1e-6, args("F", c.p, c.d1, c.d2));
 }

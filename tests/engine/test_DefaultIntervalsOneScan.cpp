@@ -31,11 +31,7 @@ TEST(DefaultIntervals, EachFieldsRulePicksItsOwnValuesInTheOneScan) {
     FieldList f{"", "A", "B"};
     // Bounds 0.4 and 3: range 2.6, L = log10 2.6 > 0, pad 10^(L - 1) = 0.26;
     // width (3 + 0.26 - 0.4) / 10 = 0.286, below 1 without rounding: 1.
-    struct Case {
-        bool lowerIncluded;
-        double start;
-        const char* why;
-    };
+    struct Case { bool lowerIncluded; double start; const char* why; };
     const Case cases[] = {
         {true, 0.4, "the smallest counted value of either field"},
         {false, 0.4 - 0.26, "less the pad"},

@@ -15,10 +15,7 @@ using ProbabilityFront::ProbInverse;
 
 namespace {
 
-struct Shown {
-    std::string text;
-    std::string title;
-};
+struct Shown { std::string text, title; };
 
 class RecordingSink : public IMessageSink {
 public:
@@ -30,13 +27,12 @@ public:
 
 double twoTailedNormal(double x) { return std::erfc(std::fabs(x) / std::sqrt(2.0)); }
 
+const std::string kInverseError = "Inverse Probability Calculation Syntax Error\r\n\r\n";
+
 } // namespace
 
 TEST(ProbabilityFront, ProbabilityByLetter) {
-    struct Case {
-        const char* type;
-        double value, df1, df2, expected, rel;
-    };
+    struct Case { const char* type; double value, df1, df2, expected, rel; };
     const double f = 4.102821;
     const Case cases[] = {
         {"Z", 1.96, 0, 0, twoTailedNormal(1.96), 1e-11},
@@ -85,10 +81,7 @@ TEST(ProbabilityFront, EmptyTypePassesTheLetterTestAndGivesZero) {
 }
 
 TEST(ProbabilityFront, InverseByLetter) {
-    struct Case {
-        const char* type;
-        double p, df1, df2, expected, rel;
-    };
+    struct Case { const char* type; double p, df1, df2, expected, rel; };
     const Case cases[] = {
         {"Z", 0.05, 0, 0, 1.95996398454005, 1e-10},
         {"z", 0.01, 0, 0, 2.5758293035489, 1e-10},
@@ -105,10 +98,7 @@ TEST(ProbabilityFront, InverseByLetter) {
 }
 
 TEST(ProbabilityFront, InverseUndoesProbability) {
-    struct Case {
-        const char* type;
-        double p, df1, df2;
-    };
+    struct Case { const char* type; double p, df1, df2; };
     const Case cases[] = {{"Z", 0.2, 0, 0}, {"T", 0.1, 7, 0}, {"C", 0.3, 12, 0}, {"F", 0.025, 4, 9}};
     for (const auto& c : cases) {
         const double x = ProbInverse(c.type, c.p, c.df1, c.df2, nullptr);
@@ -122,10 +112,7 @@ TEST(ProbabilityFront, InverseUndoesProbability) {
 // p (the gamma routines are good to 3e-7), "Z" as far as its area is below
 // 1 (its series stops at 6.3).
 TEST(ProbabilityFront, InverseUndoesProbabilityFarInTheTails) {
-    struct Case {
-        const char* type;
-        double df1, df2;
-    };
+    struct Case { const char* type; double df1, df2; };
     const Case cases[] = {{"Z", 0, 0},   {"T", 1, 0},    {"T", 4, 0},      {"T", 120, 0},     {"C", 1, 0},
                           {"C", 120, 0}, {"C", 5000, 0}, {"F", 1, 1},      {"F", 3, 2},       {"F", 120, 120},
                           {"F", 2, 1000}, {"F", 1000, 5}};
@@ -135,9 +122,9 @@ TEST(ProbabilityFront, InverseUndoesProbabilityFarInTheTails) {
             if (c.type[0] == 'Z' && p < 1e-8)
                 continue;
             const double x = ProbInverse(c.type, p, c.df1, c.df2, nullptr);
-            EXPECT_GT(x, 0.0) << c.type << " df " << c.df1 << "," << c.df2 << " p " << p;
-            EXPECT_NEAR(Probability(c.type, x, c.df1, c.df2, nullptr), p, p * 1e-6)
-                << c.type << " df " << c.df1 << "," << c.df2 << " p " << p << " x " << x;
+            SCOPED_TRACE(::testing::Message() << c.type << " df " << c.df1 << "," << c.df2 << " p " << p);
+            EXPECT_GT(x, 0.0);
+            EXPECT_NEAR(Probability(c.type, x, c.df1, c.df2, nullptr), p, p * 1e-6) << " x " << x;
         }
     }
 }
@@ -147,9 +134,8 @@ TEST(ProbabilityFront, InverseRejectsOtherLetters) {
     EXPECT_EQ(ProbInverse("Q", 0.05, 1, 1, &sink), 0.0);
     EXPECT_EQ(ProbInverse("q-type", 7.0, 1, 1, &sink), 0.0); // the letter is checked first
     ASSERT_EQ(sink.shown.size(), 2U);
-    EXPECT_EQ(sink.shown[0].text, "Inverse Probability Calculation Syntax Error\r\n\r\nProbability type: Q not expected.");
-    EXPECT_EQ(sink.shown[1].text,
-              "Inverse Probability Calculation Syntax Error\r\n\r\nProbability type: q-type not expected.");
+    EXPECT_EQ(sink.shown[0].text, kInverseError + "Probability type: Q not expected.");
+    EXPECT_EQ(sink.shown[1].text, kInverseError + "Probability type: q-type not expected.");
     EXPECT_EQ(sink.shown[0].title, "Pelloran");
     EXPECT_EQ(sink.beeps, 0);
 }
@@ -160,9 +146,7 @@ TEST(ProbabilityFront, InverseRejectsProbabilitiesOutsideZeroOne) {
         RecordingSink sink;
         EXPECT_EQ(ProbInverse("T", p, 10, 0, &sink), 0.0) << p;
         ASSERT_EQ(sink.shown.size(), 1U) << p;
-        EXPECT_EQ(sink.shown[0].text,
-                  "Inverse Probability Calculation Syntax Error\r\n\r\n"
-                  "Probability value must greater than 0 and less than 1.");
+        EXPECT_EQ(sink.shown[0].text, kInverseError + "Probability value must greater than 0 and less than 1.");
         EXPECT_EQ(sink.shown[0].title, "Pelloran");
     }
 }

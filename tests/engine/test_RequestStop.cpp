@@ -51,10 +51,7 @@ TEST(RequestStop, AStoppedRunFailsWithItsMessageReportsNoErrorAndKeepsThePreviou
     td->Fields().Append(td->CreateField("X", dbDouble));
     db->TableDefs().Append(td);
     FillData(*db, 0);
-    vtest::ScenarioSpec d;
-    d.subType = "Describe";
-    d.inputTable = "Data";
-    d.outputTable1 = "OutD";
+    vtest::ScenarioSpec d = vtest::ScenarioOn("P", "Describe", "Data", "OutD");
     d.options = {{"Mean", true}};
     d.fields = {{"G", "G"}, {"X", "X"}};
     const std::int32_t id = vtest::StoreScenario(*db, d);

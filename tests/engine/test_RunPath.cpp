@@ -15,6 +15,11 @@ using namespace dao;
 
 namespace {
 
+// An engine on that scenario database.
+struct EngineOn : VarnelloCore {
+    explicit EngineOn(const DatabasePtr& db) { SetScenarioDatabase(db); }
+};
+
 class RunPathTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -61,8 +66,7 @@ protected:
 
 TEST_F(RunPathTest, TheOutputDatabaseDefaultsToTheSourceNotTheScenarioDatabase) {
     std::int32_t id = store("Describe", {{"Sales", "X"}});
-    VarnelloCore eng;
-    eng.SetScenarioDatabase(scen);
+    EngineOn eng(scen);
     Varnello::RunScenarioArgs args;
     args.SourceDatabase = Varnello::DatabaseArg(data);
     ASSERT_TRUE(eng.RunScenario(id, args)) << eng.ErrorInfo();
@@ -72,11 +76,7 @@ TEST_F(RunPathTest, TheOutputDatabaseDefaultsToTheSourceNotTheScenarioDatabase) 
 
 TEST_F(RunPathTest, TheOutputTableArgumentsReplaceTheStoredNames) {
     std::int32_t id = store("Chi-Square", {{"Region", "C"}});
-    struct Case {
-        const char* out1;
-        const char* out2;
-        std::string expect1, expect2;
-    };
+    struct Case { const char* out1; const char* out2; std::string expect1, expect2; };
     const Case cases[] = {
         {"", "", "Stored1", "Stored2"},         // none given: the scenario's names
         {"Given1", "", "Given1", "Stored2"},    // OutputTableName alone
@@ -84,8 +84,7 @@ TEST_F(RunPathTest, TheOutputTableArgumentsReplaceTheStoredNames) {
         {"Given1", "Given2", "Given1", "Given2"},
     };
     for (const auto& c : cases) {
-        VarnelloCore eng;
-        eng.SetScenarioDatabase(scen);
+        EngineOn eng(scen);
         std::string seen1, seen2;
         vtest::AnalysisOf<ChiSquareSettings>(eng, "Chi-Square") = [&](ChiSquareSettings& a, RunContext&) {
             seen1 = a.OutputTable1;
@@ -115,14 +114,12 @@ TEST_F(RunPathTest, TheScenarioTableArgumentsNameTheTablesRead) {
         scen->TableDefs()(c.table)->SetName("Renamed");
         {
             // Without the argument the run looks for the usual name and fails.
-            VarnelloCore eng;
-            eng.SetScenarioDatabase(scen);
+            EngineOn eng(scen);
             vtest::AnalysisOf<DescribeSettings>(eng, "Describe") = [](DescribeSettings&, RunContext&) { return std::string(); };
             EXPECT_FALSE(eng.RunScenario(id)) << c.table;
         }
         {
-            VarnelloCore eng;
-            eng.SetScenarioDatabase(scen);
+            EngineOn eng(scen);
             bool ran = false;
             vtest::AnalysisOf<DescribeSettings>(eng, "Describe") = [&](DescribeSettings& a, RunContext&) {
                 ran = a.fields.size() == 2 && a.fields[1] == "Sales";
@@ -140,8 +137,7 @@ TEST_F(RunPathTest, TheScenarioTableArgumentsNameTheTablesRead) {
 
 TEST_F(RunPathTest, AnUnexpectedErrorNamesTheStepItHappenedIn) {
     std::int32_t id = store("Describe", {{"Sales", "X"}});
-    VarnelloCore eng;
-    eng.SetScenarioDatabase(scen);
+    EngineOn eng(scen);
     vtest::AnalysisOf<DescribeSettings>(eng, "Describe") = [](DescribeSettings&, RunContext& e) -> std::string {
         e.Quorb_Msg(0, true, "Creating output table");
         if (auto h = e.ErrHandler()) {

@@ -84,6 +84,12 @@ protected:
         sqlite3_free(err);
         sqlite3_close(raw);
     }
+    // The same with the test's own connection closed meanwhile.
+    void rewrite(const std::string& sql) {
+        db->Close();
+        writeRaw(sql);
+        db = DBEngine().OpenDatabase(path);
+    }
 
     vtest::TempDir tmp;
     std::string path;
@@ -180,9 +186,7 @@ TEST_F(StoredOptions, OptionValuesThatDoNotFitAreNamedInsteadOfWrappedOrReadAsZe
     writeRaw("CREATE TABLE Kept AS SELECT * FROM usysQuorbOptions");
     for (const Row& r : rows) {
         SCOPED_TRACE(std::string(r.column) + " = " + r.stored + ": " + r.why);
-        db->Close();
-        writeRaw(std::string("UPDATE usysQuorbOptions SET ") + r.column + " = " + r.stored);
-        db = DBEngine().OpenDatabase(path);
+        rewrite(std::string("UPDATE usysQuorbOptions SET ") + r.column + " = " + r.stored);
         const ScenarioOption* o = FindScenarioOption(r.column);
         ASSERT_NE(o, nullptr);
 
@@ -190,19 +194,13 @@ TEST_F(StoredOptions, OptionValuesThatDoNotFitAreNamedInsteadOfWrappedOrReadAsZe
         eng.SetScenarioDatabase(db);
         EXPECT_EQ(eng.RunScenario(id), r.message.empty()) << eng.ErrorInfo();
         EXPECT_EQ(eng.ErrorInfo(), r.message);
-        if (r.message.empty()) {
-            EXPECT_EQ(text(o->Get(*eng.Scenario())), r.read);
-        }
+        if (r.message.empty()) { EXPECT_EQ(text(o->Get(*eng.Scenario())), r.read); }
 
         CMelvarsScenario read;
         EXPECT_EQ(designerRead(id, read), r.message);
-        if (r.message.empty()) {
-            EXPECT_EQ(text(o->Get(read)), r.read);
-        }
+        if (r.message.empty()) { EXPECT_EQ(text(o->Get(read)), r.read); }
 
-        db->Close();
-        writeRaw(std::string("UPDATE usysQuorbOptions SET ") + r.column + " = (SELECT " + r.column + " FROM Kept)");
-        db = DBEngine().OpenDatabase(path);
+        rewrite(std::string("UPDATE usysQuorbOptions SET ") + r.column + " = (SELECT " + r.column + " FROM Kept)");
     }
 }
 

@@ -52,6 +52,33 @@ struct ScribblingLog : EventLog {
     }
 };
 
+using Options = std::vector<std::pair<std::string, Variant>>;
+
+// A scenario of that group and type on these fields, with these options.
+vtest::ScenarioSpec Spec(const std::string& group, const std::string& type, std::vector<vtest::ScenarioFieldRow> fields,
+                         Options options = {}) {
+    vtest::ScenarioSpec s;
+    s.analysisType = group;
+    s.subType = type;
+    s.fields = std::move(fields);
+    s.options = std::move(options);
+    return s;
+}
+
+// An engine on that scenario database.
+struct EngineOn : VarnelloCore {
+    explicit EngineOn(const DatabasePtr& db) { SetScenarioDatabase(db); }
+};
+
+struct Column { const char* name; int type; long size = 0; };
+
+// A table of these columns in db.
+void AddTable(const DatabasePtr& db, const std::string& name, std::initializer_list<Column> columns) {
+    auto td = db->CreateTableDef(name);
+    for (const auto& c : columns) td->Fields().Append(td->CreateField(c.name, c.type, c.size));
+    db->TableDefs().Append(td);
+}
+
 class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -59,12 +86,7 @@ protected:
         db = DBEngine().CreateDatabase(tmp.file("scen.db"), dbLangGeneral);
         ASSERT_TRUE(vtest::CreateScenarioTablesIn(db));
         // Data: Region (Text), Sales and Cost (Double), W (weight).
-        auto td = db->CreateTableDef("Data");
-        td->Fields().Append(td->CreateField("Region", dbText, 20));
-        td->Fields().Append(td->CreateField("Sales", dbDouble));
-        td->Fields().Append(td->CreateField("Cost", dbDouble));
-        td->Fields().Append(td->CreateField("W", dbDouble));
-        db->TableDefs().Append(td);
+        AddTable(db, "Data", {{"Region", dbText, 20}, {"Sales", dbDouble}, {"Cost", dbDouble}, {"W", dbDouble}});
         auto rs = db->OpenRecordset("Data");
         const struct { const char* r; double s, c, w; } rows[] = {
             {"north", 10, 4, 1}, {"north", 14, 6, 2}, {"south", 3, 1, 1}, {"south", 9, 2, 0}, {"south", 6, 7, 3}};
@@ -76,9 +98,7 @@ protected:
             rs->Fields("W")->SetValue(r.w);
             rs->Update();
         }
-        auto empty = db->CreateTableDef("Empty");
-        empty->Fields().Append(empty->CreateField("Sales", dbDouble));
-        db->TableDefs().Append(empty);
+        AddTable(db, "Empty", {{"Sales", dbDouble}});
         db->CreateQueryDef("qData", "SELECT * FROM Data WHERE Sales > 0");
         db->CreateQueryDef("qAsk", "SELECT * FROM Data WHERE Sales > [Minimum sales]");
     }
@@ -90,11 +110,23 @@ protected:
         return vtest::StoreScenario(*db, s);
     }
     // A scenario of that type on the one X field Sales of Data.
-    std::int32_t storeSales(const char* type) {
-        vtest::ScenarioSpec s;
-        s.subType = type;
-        s.fields = {{"Sales", "X"}};
-        return store(s);
+    std::int32_t storeSales(const char* type) { return store(Spec("P", type, {{"Sales", "X"}})); }
+
+    // The settings the analysis `name` is handed when s runs (the run must succeed).
+    template <class S>
+    S settingsOf(const vtest::ScenarioSpec& s, const char* name) {
+        std::int32_t id = store(s);
+        EngineOn eng(db);
+        S seen;
+        vtest::AnalysisOf<S>(eng, name) = [&](S& a, RunContext&) { seen = a; return std::string(); };
+        EXPECT_TRUE(eng.RunScenario(id)) << eng.ErrorInfo();
+        return seen;
+    }
+    // A fresh engine's run of the stored scenario id fails with `expected`.
+    void expectFailure(std::int32_t id, const std::string& expected) {
+        EngineOn eng(db);
+        EXPECT_FALSE(eng.RunScenario(id));
+        EXPECT_EQ(eng.ErrorInfo(), expected);
     }
 
     vtest::TempDir tmp;
@@ -102,93 +134,37 @@ protected:
 };
 
 TEST_F(EngineTest, EveryFailureTextOfTheRunIsReached) {
-    struct Case {
-        const char* name;
-        vtest::ScenarioSpec spec;
-        std::string expected;
+    vtest::ScenarioSpec noOptions = Spec("P", "Describe", {{"Sales", "X"}}), nowhere = noOptions;
+    noOptions.writeOptionsRow = false; // the join drops a scenario without options
+    nowhere.inputTable = "Nowhere";
+    const struct { const char* name; vtest::ScenarioSpec spec; const char* expected; } cases[] = {
+        {"no options row", noOptions, "Scenario not found"},
+        {"no fields", Spec("P", "Describe", {}), "No fields found for this scenario"},
+        {"missing table", nowhere, "Data Table [Nowhere] not found."},
+        {"chi-square without compare", Spec("N", "Chi-Square", {{"Sales", "X"}}), "At least one Compare field required"},
+        // No Y and no X: the Y message comes first.
+        {"compare without Y", Spec("P", "Compare", {{"Region", "G"}}), "Y Field must be assigned"},
+        {"regression without X", Spec("P", "Regression", {{"Sales", "Y"}}), "At least one X field must be assigned"},
+        {"describe without X", Spec("P", "Describe", {{"Region", "G"}}), "At least one X field must be assigned"},
+        {"crosstab without row field", Spec("P", "Crosstab", {{"Sales", "X"}}), "At least one row field must be assigned"},
+        {"two compare fields", Spec("N", "2 Sample", {{"Region", "C"}, {"Cost", "C"}, {"Sales", "X"}}),
+         "Only one Compare field may be assigned"},
+        {"no compare field", Spec("N", "N Sample", {{"Sales", "X"}}), "At least one Compare field must be assigned"},
     };
-    std::vector<Case> cases;
-    {
-        vtest::ScenarioSpec s;
-        s.writeOptionsRow = false; // the join drops a scenario without options
-        s.fields = {{"Sales", "X"}};
-        cases.push_back({"no options row", s, "Scenario not found"});
-    }
-    {
-        vtest::ScenarioSpec s; // no field rows
-        cases.push_back({"no fields", s, "No fields found for this scenario"});
-    }
-    {
-        vtest::ScenarioSpec s;
-        s.inputTable = "Nowhere";
-        s.fields = {{"Sales", "X"}};
-        cases.push_back({"missing table", s, "Data Table [Nowhere] not found."});
-    }
-    {
-        vtest::ScenarioSpec s;
-        s.analysisType = "N";
-        s.subType = "Chi-Square";
-        s.fields = {{"Sales", "X"}};
-        cases.push_back({"chi-square without compare", s, "At least one Compare field required"});
-    }
-    {
-        vtest::ScenarioSpec s;
-        s.subType = "Compare"; // no Y and no X: the Y message comes first
-        s.fields = {{"Region", "G"}};
-        cases.push_back({"compare without Y", s, "Y Field must be assigned"});
-    }
-    {
-        vtest::ScenarioSpec s;
-        s.subType = "Regression";
-        s.fields = {{"Sales", "Y"}};
-        cases.push_back({"regression without X", s, "At least one X field must be assigned"});
-    }
-    {
-        vtest::ScenarioSpec s;
-        s.subType = "Describe";
-        s.fields = {{"Region", "G"}};
-        cases.push_back({"describe without X", s, "At least one X field must be assigned"});
-    }
-    {
-        vtest::ScenarioSpec s;
-        s.subType = "Crosstab";
-        s.fields = {{"Sales", "X"}};
-        cases.push_back({"crosstab without row field", s, "At least one row field must be assigned"});
-    }
-    {
-        vtest::ScenarioSpec s;
-        s.analysisType = "N";
-        s.subType = "2 Sample";
-        s.fields = {{"Region", "C"}, {"Cost", "C"}, {"Sales", "X"}};
-        cases.push_back({"two compare fields", s, "Only one Compare field may be assigned"});
-    }
-    {
-        vtest::ScenarioSpec s;
-        s.analysisType = "N";
-        s.subType = "N Sample";
-        s.fields = {{"Sales", "X"}};
-        cases.push_back({"no compare field", s, "At least one Compare field must be assigned"});
-    }
-    for (auto& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        std::int32_t id = store(c.spec);
-        VarnelloCore eng;
-        eng.SetScenarioDatabase(db);
-        EXPECT_FALSE(eng.RunScenario(id));
-        EXPECT_EQ(eng.ErrorInfo(), c.expected);
+        expectFailure(store(c.spec), c.expected);
     }
-    VarnelloCore eng;
-    eng.SetScenarioDatabase(db);
-    EXPECT_FALSE(eng.RunScenario(4711));
-    EXPECT_EQ(eng.ErrorInfo(), "Scenario not found");
-    EXPECT_FALSE(eng.RunScenario(-3));
-    EXPECT_EQ(eng.ErrorInfo(), "Scenario not found");
+    EngineOn eng(db);
+    for (std::int32_t id : {4711, -3}) {
+        EXPECT_FALSE(eng.RunScenario(id));
+        EXPECT_EQ(eng.ErrorInfo(), "Scenario not found");
+    }
 }
 
 TEST_F(EngineTest, DataServicesReportEmptyTablesAndParameterQueries) {
     std::int32_t id = storeSales("Percentiles");
-    VarnelloCore eng;
-    eng.SetScenarioDatabase(db);
+    EngineOn eng(db);
     vtest::AnalysisOf<PercentileSettings>(eng, "Percentiles") = [](PercentileSettings& a, RunContext& e) {
         std::vector<long> types, sizes;
         return e.Quorb_InitDataTable(a.Table, a.fields, a.nG, types, sizes);
@@ -198,15 +174,13 @@ TEST_F(EngineTest, DataServicesReportEmptyTablesAndParameterQueries) {
     EXPECT_FALSE(eng.RunScenario(id, args));
     EXPECT_EQ(eng.ErrorInfo(), "No records found in Empty");
 
-    VarnelloCore eng2;
-    eng2.SetScenarioDatabase(db);
+    EngineOn eng2(db);
     eng2.ReplaceAnalysis("Percentiles", eng.Analysis("Percentiles"));
     args.SourceTableName = "qAsk"; // a query passes the table check, then asks for a parameter
     EXPECT_FALSE(eng2.RunScenario(id, args));
     EXPECT_EQ(eng2.ErrorInfo(), "The selected query expects parameters and cannot be used by Pelloran.");
 
-    VarnelloCore eng3;
-    eng3.SetScenarioDatabase(db);
+    EngineOn eng3(db);
     std::vector<long> seenTypes;
     vtest::AnalysisOf<PercentileSettings>(eng3, "Percentiles") = [&](PercentileSettings& a, RunContext& e) {
         std::vector<long> sizes;
@@ -221,10 +195,9 @@ TEST_F(EngineTest, DataServicesReportEmptyTablesAndParameterQueries) {
 
 TEST_F(EngineTest, EventsArriveInOrderWithTheirArguments) {
     std::int32_t id = storeSales("Describe");
-    VarnelloCore eng;
+    EngineOn eng(db);
     ScribblingLog log;
     eng.SetEvents(&log);
-    eng.SetScenarioDatabase(db);
     vtest::AnalysisOf<DescribeSettings>(eng, "Describe") = [](DescribeSettings&, RunContext& e) {
         e.Quorb_Msg(0, false, "Retrieving and sorting data");
         for (long r = 1; r <= 11; ++r) e.Quorb_Msg(r, false, "");
@@ -258,10 +231,9 @@ TEST_F(EngineTest, AnEngineWithoutScenarioDatabaseCompletesWithItsMessage) {
 
 TEST_F(EngineTest, AnUnexpectedErrorInsideRunScenarioStillCleansUpAndCompletes) {
     std::int32_t id = storeSales("Describe");
-    VarnelloCore eng;
+    EngineOn eng(db);
     EventLog log;
     eng.SetEvents(&log);
-    eng.SetScenarioDatabase(db);
     Varnello::RunScenarioArgs args;
     args.SourceDatabase = Varnello::DatabaseArg(tmp.file("missing.db")); // cannot be opened
     EXPECT_FALSE(eng.RunScenario(id, args));
@@ -273,8 +245,7 @@ TEST_F(EngineTest, AnUnexpectedErrorInsideRunScenarioStillCleansUpAndCompletes) 
 
 TEST_F(EngineTest, TheErrorNumberIsClearedWhenARunStarts) {
     std::int32_t id = storeSales("Describe");
-    VarnelloCore eng;
-    eng.SetScenarioDatabase(db);
+    EngineOn eng(db);
     bool fail = true;
     vtest::AnalysisOf<DescribeSettings>(eng, "Describe") = [&](DescribeSettings&, RunContext&) -> std::string {
         if (fail) throw RunTimeError(11, "Division by zero");
@@ -293,10 +264,8 @@ TEST_F(EngineTest, TheErrorNumberIsClearedWhenARunStarts) {
 // every analysis does. The failure must reach the engine that ran it.
 TEST_F(EngineTest, AnUnexpectedErrorInTheOlderOfTwoEnginesFailsItsRun) {
     std::int32_t id = storeSales("Describe");
-    VarnelloCore older;
-    older.SetScenarioDatabase(db);
-    VarnelloCore newer;
-    newer.SetScenarioDatabase(db);
+    EngineOn older(db);
+    EngineOn newer(db);
     auto analysis = [](DescribeSettings&, RunContext&) -> std::string {
         ProcGuard proc(gEngineErr, "CDescribe:Quorb_Describe");
         try {
@@ -324,27 +293,16 @@ TEST_F(EngineTest, AnUnknownAnalysisTypeIsAFailureNamingTheType) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.subType);
-        vtest::ScenarioSpec s;
-        s.subType = c.subType;
-        s.analysisType = std::string(c.subType) == "2 Sample" ? "N" : "P";
-        s.fields = {{"Region", "C"}, {"Sales", "X"}, {"Cost", "Y"}};
+        vtest::ScenarioSpec s = Spec(std::string(c.subType) == "2 Sample" ? "N" : "P", c.subType,
+                                     {{"Region", "C"}, {"Sales", "X"}, {"Cost", "Y"}});
         if (c.option) s.options = {{c.option, Variant(c.value)}};
-        std::int32_t id = store(s);
-        VarnelloCore eng;
-        eng.SetScenarioDatabase(db);
-        EXPECT_FALSE(eng.RunScenario(id));
-        EXPECT_EQ(eng.ErrorInfo(), c.expected);
+        expectFailure(store(s), c.expected);
     }
 }
 
 TEST_F(EngineTest, AGroupScenarioGoesToTheGroupRunnerWhateverItsType) {
-    vtest::ScenarioSpec s;
-    s.analysisType = "G";
-    s.subType = "Describe";
-    s.fields = {{"Region", "C"}, {"Sales", "X"}};
-    std::int32_t id = store(s);
-    VarnelloCore eng;
-    eng.SetScenarioDatabase(db);
+    std::int32_t id = store(Spec("G", "Describe", {{"Region", "C"}, {"Sales", "X"}}));
+    EngineOn eng(db);
     AnovaSettings seen;
     vtest::AnalysisOf<AnovaSettings>(eng, "ANOVA") = [&](AnovaSettings& a, RunContext&) { seen = a; return std::string(); };
     vtest::AnalysisOf<DescribeSettings>(eng, "Describe") = [](DescribeSettings&, RunContext&) { return std::string("wrong runner"); };
@@ -356,16 +314,8 @@ TEST_F(EngineTest, AGroupScenarioGoesToTheGroupRunnerWhateverItsType) {
 }
 
 TEST_F(EngineTest, TheFieldListFollowsTheRoleOrderAndCounts) {
-    vtest::ScenarioSpec s;
-    s.subType = "Crosstab";
     // Rows come in ordinal order; the list regroups them by role.
-    s.fields = {{"W", "W", 1}, {"Cost", "G", 2}, {"Region", "G", 1}};
-    std::int32_t id = store(s);
-    VarnelloCore eng;
-    eng.SetScenarioDatabase(db);
-    XtabSettings seen;
-    vtest::AnalysisOf<XtabSettings>(eng, "Crosstab") = [&](XtabSettings& a, RunContext&) { seen = a; return std::string(); };
-    EXPECT_TRUE(eng.RunScenario(id)) << eng.ErrorInfo();
+    XtabSettings seen = settingsOf<XtabSettings>(Spec("P", "Crosstab", {{"W", "W", 1}, {"Cost", "G", 2}, {"Region", "G", 1}}), "Crosstab");
     EXPECT_EQ(seen.fields, (FieldList{"", "Region", "Cost", "*", "W"}));
     EXPECT_EQ(seen.nG, 2);
     EXPECT_EQ(seen.nX, 1);
@@ -383,29 +333,20 @@ TEST_F(EngineTest, TheMissingValueRuleIsResolvedFromTheScenario) {
         {"2", Variant(), Variant(1.0), Variant(9.0), "Both", 1, 9, 0},
     };
     for (const auto& c : cases) {
-        vtest::ScenarioSpec s;
-        s.subType = "Percentiles";
+        vtest::ScenarioSpec s = Spec("P", "Percentiles", {{"Sales", "X"}});
         s.missingType = c.type;
         s.missingEqual = c.eq;
         s.missingLow = c.low;
         s.missingHigh = c.high;
-        s.fields = {{"Sales", "X"}};
         std::int32_t id = store(s);
-        VarnelloCore eng;
-        eng.SetScenarioDatabase(db);
+        EngineOn eng(db);
         vtest::AnalysisOf<PercentileSettings>(eng, "Percentiles") = [](PercentileSettings&, RunContext&) { return std::string(); };
         ASSERT_TRUE(eng.RunScenario(id)) << eng.ErrorInfo();
         EXPECT_EQ(eng.Run().MissingRule(), c.rule) << c.type;
         std::string rule = c.rule;
-        if (rule == "Equal") {
-            EXPECT_EQ(eng.Run().MissingEqualValue(), c.eqV);
-        }
-        if (rule == "Low" || rule == "Both") {
-            EXPECT_EQ(eng.Run().MissingLowValue(), c.lowV);
-        }
-        if (rule == "High" || rule == "Both") {
-            EXPECT_EQ(eng.Run().MissingHighValue(), c.highV);
-        }
+        if (rule == "Equal") { EXPECT_EQ(eng.Run().MissingEqualValue(), c.eqV); }
+        if (rule == "Low" || rule == "Both") { EXPECT_EQ(eng.Run().MissingLowValue(), c.lowV); }
+        if (rule == "High" || rule == "Both") { EXPECT_EQ(eng.Run().MissingHighValue(), c.highV); }
     }
 }
 
@@ -478,21 +419,14 @@ TEST_F(EngineTest, GroupBreaksFollowTheCollatingOrder) {
 }
 
 TEST_F(EngineTest, DescribeArgumentsAreMarshalledFromTheOptions) {
-    vtest::ScenarioSpec s;
-    s.subType = "Describe";
-    s.fields = {{"Region", "G"}, {"Sales", "X"}, {"Cost", "X"}, {"W", "W"}};
-    s.options = {{"VarStd", Variant(true)}, {"VarNRadio", Variant("N")}, {"Percentile", Variant(true)},
-                 {"PercentileRadio", Variant("Quartiles")}, {"CI", Variant(true)}, {"CITypeRadio", Variant("Normal")},
-                 {"CIStdDev", Variant(1.5)}, {"TTestMean", Variant(true)}, {"TTestValue", Variant::Null()},
-                 {"FreqN", Variant(true)}, {"FreqP", Variant(true)}, {"FreqDispRadio", Variant("Cumulative")},
-                 {"FreqIncRadio", Variant("Upper")}, {"FreqGroupRadio", Variant("Specified")},
-                 {"InterV", Variant(std::int16_t(4))}, {"FreqInit", Variant(2.0)}, {"FreqWidth", Variant(3.0)}};
-    std::int32_t id = store(s);
-    VarnelloCore eng;
-    eng.SetScenarioDatabase(db);
-    DescribeSettings seen;
-    vtest::AnalysisOf<DescribeSettings>(eng, "Describe") = [&](DescribeSettings& a, RunContext&) { seen = a; return std::string(); };
-    ASSERT_TRUE(eng.RunScenario(id)) << eng.ErrorInfo();
+    Options options = {{"VarStd", Variant(true)}, {"VarNRadio", Variant("N")}, {"Percentile", Variant(true)},
+                       {"PercentileRadio", Variant("Quartiles")}, {"CI", Variant(true)}, {"CITypeRadio", Variant("Normal")},
+                       {"CIStdDev", Variant(1.5)}, {"TTestMean", Variant(true)}, {"TTestValue", Variant::Null()},
+                       {"FreqN", Variant(true)}, {"FreqP", Variant(true)}, {"FreqDispRadio", Variant("Cumulative")},
+                       {"FreqIncRadio", Variant("Upper")}, {"FreqGroupRadio", Variant("Specified")},
+                       {"InterV", Variant(std::int16_t(4))}, {"FreqInit", Variant(2.0)}, {"FreqWidth", Variant(3.0)}};
+    DescribeSettings seen = settingsOf<DescribeSettings>(
+        Spec("P", "Describe", {{"Region", "G"}, {"Sales", "X"}, {"Cost", "X"}, {"W", "W"}}, options), "Describe");
     EXPECT_EQ(seen.OutputTable1, "Out1");
     EXPECT_EQ(seen.Table, "Data");
     EXPECT_EQ(seen.fields, (FieldList{"", "Region", "Sales", "Cost", "W"}));
@@ -516,16 +450,8 @@ TEST_F(EngineTest, DescribeArgumentsAreMarshalledFromTheOptions) {
 }
 
 TEST_F(EngineTest, DescribeWithoutFrequencyPassesDashAndZeros) {
-    vtest::ScenarioSpec s;
-    s.subType = "Describe";
-    s.fields = {{"Sales", "X"}};
-    s.options = {{"VarStd", Variant(false)}, {"Percentile", Variant(false)}};
-    std::int32_t id = store(s);
-    VarnelloCore eng;
-    eng.SetScenarioDatabase(db);
-    DescribeSettings seen;
-    vtest::AnalysisOf<DescribeSettings>(eng, "Describe") = [&](DescribeSettings& a, RunContext&) { seen = a; return std::string(); };
-    ASSERT_TRUE(eng.RunScenario(id));
+    DescribeSettings seen = settingsOf<DescribeSettings>(
+        Spec("P", "Describe", {{"Sales", "X"}}, {{"VarStd", Variant(false)}, {"Percentile", Variant(false)}}), "Describe");
     EXPECT_EQ(seen.FreqCode, "-");
     EXPECT_EQ(seen.Intervals, 0);
     EXPECT_EQ(seen.Start, 0);
@@ -537,20 +463,21 @@ TEST_F(EngineTest, DescribeWithoutFrequencyPassesDashAndZeros) {
 
 TEST_F(EngineTest, DefaultFrequencyIntervals) {
     // Values of the X fields: min 1, max 1001 (a range of 1000): pad 100, width (1001 + 100 - 1) / 10 = 110.
-    auto td = db->CreateTableDef("Range");
-    td->Fields().Append(td->CreateField("A", dbDouble));
-    td->Fields().Append(td->CreateField("B", dbDouble));
-    db->TableDefs().Append(td);
+    AddTable(db, "Range", {{"A", dbDouble}, {"B", dbDouble}});
     db->Execute("INSERT INTO Range (A, B) VALUES (1, 500)");
     db->Execute("INSERT INTO Range (A, B) VALUES (300, 1001)");
     VarnelloCore eng;
     vtest::BeginRun(eng.Run(), db);
-    FieldList f{"", "A", "B"};
     double start = -1, width = -1;
-    EXPECT_EQ(CFrequency::DescFreqInit_ZUR(eng.Run(), true, 10, true, "Range", f, 0, 2, start, width), "");
+    // Ten intervals over the nX fields of Range after no group field.
+    auto init = [&](bool roundWidth, bool lowerIncluded, const FieldList& f, std::int16_t nX) {
+        return CFrequency::DescFreqInit_ZUR(eng.Run(), roundWidth, 10, lowerIncluded, "Range", f, 0, nX, start, width);
+    };
+    FieldList f{"", "A", "B"};
+    EXPECT_EQ(init(true, true, f, 2), "");
     EXPECT_DOUBLE_EQ(width, 110);
     EXPECT_DOUBLE_EQ(start, 1);
-    EXPECT_EQ(CFrequency::DescFreqInit_ZUR(eng.Run(), true, 10, false, "Range", f, 0, 2, start, width), "");
+    EXPECT_EQ(init(true, false, f, 2), "");
     EXPECT_DOUBLE_EQ(start, -99);
 
     // A small range: 0.1 .. 0.4 gives L = log10(0.3) < 0, pad 10^(L-2) = 0.003,
@@ -559,24 +486,22 @@ TEST_F(EngineTest, DefaultFrequencyIntervals) {
     db->Execute("INSERT INTO Range (A) VALUES (0.1)");
     db->Execute("INSERT INTO Range (A) VALUES (0.4)");
     FieldList one{"", "A"};
-    EXPECT_EQ(CFrequency::DescFreqInit_ZUR(eng.Run(), true, 10, true, "Range", one, 0, 1, start, width), "");
+    EXPECT_EQ(init(true, true, one, 1), "");
     EXPECT_DOUBLE_EQ(width, 0.031);
-    EXPECT_EQ(CFrequency::DescFreqInit_ZUR(eng.Run(), false, 10, true, "Range", one, 0, 1, start, width), "");
+    EXPECT_EQ(init(false, true, one, 1), "");
     EXPECT_DOUBLE_EQ(width, 1);
     // Under rule "Low" the query skips the values below the bound.
     eng.Run().SetMissingRule("Low");
     eng.Run().SetMissingLowValue(0.2);
-    EXPECT_EQ(CFrequency::DescFreqInit_ZUR(eng.Run(), false, 10, true, "Range", one, 0, 1, start, width), "");
+    EXPECT_EQ(init(false, true, one, 1), "");
     EXPECT_DOUBLE_EQ(start, 0.4);
     eng.Run().SetMissingRule("");
     db->Execute("DELETE * FROM Range");
-    EXPECT_EQ(CFrequency::DescFreqInit_ZUR(eng.Run(), false, 10, true, "Range", one, 0, 1, start, width), "No data found");
+    EXPECT_EQ(init(false, true, one, 1), "No data found");
 }
 
 TEST_F(EngineTest, RoundedDefaultWidthOnConstantDataIsOne) {
-    auto td = db->CreateTableDef("Const");
-    td->Fields().Append(td->CreateField("A", dbDouble));
-    db->TableDefs().Append(td);
+    AddTable(db, "Const", {{"A", dbDouble}});
     db->Execute("INSERT INTO Const (A) VALUES (7)");
     db->Execute("INSERT INTO Const (A) VALUES (7)");
     VarnelloCore eng;
@@ -617,14 +542,8 @@ TEST_F(EngineTest, SwitchStringsOfTheOtherRunners) {
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.type);
-        vtest::ScenarioSpec s;
-        s.subType = c.type;
-        s.analysisType = c.group;
-        s.options = c.options;
-        s.fields = c.fields;
-        std::int32_t id = store(s);
-        VarnelloCore eng;
-        eng.SetScenarioDatabase(db);
+        std::int32_t id = store(Spec(c.group, c.type, c.fields, c.options));
+        EngineOn eng(db);
         std::string got;
         vtest::AnalysisOf<CompareSettings>(eng, "Compare") = [&](CompareSettings& a, RunContext&) { got = a.Switches; return std::string(); };
         vtest::AnalysisOf<MatrixSettings>(eng, "Matrix") = [&](MatrixSettings& a, RunContext&) { got = a.ProbTail + ":" + a.Switches; return std::string(); };
@@ -670,10 +589,8 @@ TEST_F(EngineTest, DatabasePropertiesFollowTheOwnershipRule) {
     }
     // The client's database is never closed by the engine.
     {
-        VarnelloCore eng;
-        eng.SetScenarioDatabase(db);
+        EngineOn eng(db);
         std::int32_t id = storeSales("Percentiles");
-        vtest::AnalysisOf<PercentileSettings>(eng, "Percentiles") = [](PercentileSettings&, RunContext&) { return std::string(); };
         Varnello::RunScenarioArgs args;
         args.ScenarioDatabase = Varnello::DatabaseArg(path); // this run only, opened by the engine
         DatabasePtr during;
@@ -722,9 +639,7 @@ TEST_F(EngineTest, EachRunHasItsOwnTemporaryDatabaseAndLeavesNothingBehind) {
         e.TempDatabase()->TableDefs().Append(td);
         return std::string();
     };
-    VarnelloCore a, b;
-    a.SetScenarioDatabase(db);
-    b.SetScenarioDatabase(db);
+    EngineOn a(db), b(db);
     vtest::AnalysisOf<PercentileSettings>(a, "Percentiles") = entry;
     vtest::AnalysisOf<PercentileSettings>(b, "Percentiles") = entry;
     EXPECT_TRUE(a.RunScenario(id));
@@ -829,8 +744,7 @@ TEST_F(EngineTest, ARecordPassWithoutAnOpenInputRecordsetFailsTheRunInsteadOfCra
     // An analysis that goes on to read its input though no data service
     // opened it gets run-time error 91, and the run fails with it.
     std::int32_t id = storeSales("Percentiles");
-    VarnelloCore eng;
-    eng.SetScenarioDatabase(db);
+    EngineOn eng(db);
     vtest::AnalysisOf<PercentileSettings>(eng, "Percentiles") = [](PercentileSettings&, RunContext& e) {
         ProcGuard proc(gEngineErr, "Quorb_Percentile");
         try {
@@ -846,11 +760,7 @@ TEST_F(EngineTest, ARecordPassWithoutAnOpenInputRecordsetFailsTheRunInsteadOfCra
 
 TEST(RoundUpToTwoDigits, RaisesAWidthToTwoSignificantDigitsAtAnyMagnitude) {
     // The expected widths are the decimal texts themselves, read as doubles.
-    const struct {
-        double width;
-        const char* expected;
-        const char* why;
-    } cases[] = {
+    const struct { double width; const char* expected; const char* why; } cases[] = {
         {0.0345, "0.035", "a third digit raises the second"},
         {0.123, "0.13", "three digits"},
         {0.5, "0.5", "one digit stays"},
@@ -890,9 +800,7 @@ TEST_F(EngineTest, CommonFieldTypeOfARunOfFields) {
 TEST_F(EngineTest, EmptyTableNeverClosesTheCallersDatabase) {
     VarnelloCore eng;
     eng.SetOutputDatabase(db);
-    auto td = db->CreateTableDef("Small");
-    td->Fields().Append(td->CreateField("V", dbLong));
-    db->TableDefs().Append(td);
+    AddTable(db, "Small", {{"V", dbLong}});
     for (int i = 0; i < 5; ++i) db->Execute("INSERT INTO Small (V) VALUES (" + std::to_string(i) + ")");
     eng.Run().Quorb_EmptyTable(false, "Small", 5, db); // row by row below 100 rows
     EXPECT_EQ(eng.ErrHandler()->ErrNumber(), 0) << eng.ErrHandler()->ErrDescription();
@@ -905,13 +813,10 @@ TEST_F(EngineTest, EmptyTableNeverClosesTheCallersDatabase) {
 
 TEST_F(EngineTest, NamesFromScenarioRowsCannotChangeTheStatement) {
     // A table name that tries to close the bracket and add SQL of its own.
-    vtest::ScenarioSpec s;
-    s.subType = "Percentiles";
-    s.fields = {{"Sales", "X"}};
+    vtest::ScenarioSpec s = Spec("P", "Percentiles", {{"Sales", "X"}});
     s.inputTable = "Data] WHERE 1=1; DROP TABLE [Data";
     std::int32_t id = store(s);
-    VarnelloCore eng;
-    eng.SetScenarioDatabase(db);
+    EngineOn eng(db);
     vtest::AnalysisOf<PercentileSettings>(eng, "Percentiles") = [](PercentileSettings& a, RunContext& e) {
         std::vector<long> t, z;
         return e.Quorb_InitDataTable(a.Table, a.fields, a.nG, t, z);
@@ -919,9 +824,7 @@ TEST_F(EngineTest, NamesFromScenarioRowsCannotChangeTheStatement) {
     EXPECT_FALSE(eng.RunScenario(id));
     EXPECT_TRUE(db->TableDefs().Find("Data")); // untouched
     // A field name with blanks and quotes is an ordinary name.
-    auto td = db->CreateTableDef("Odd");
-    td->Fields().Append(td->CreateField("Sales 'in' \"EUR\"", dbDouble));
-    db->TableDefs().Append(td);
+    AddTable(db, "Odd", {{"Sales 'in' \"EUR\"", dbDouble}});
     db->Execute("INSERT INTO Odd VALUES (1.5)");
     RunContext e2;
     vtest::BeginRun(e2, db);
@@ -930,15 +833,25 @@ TEST_F(EngineTest, NamesFromScenarioRowsCannotChangeTheStatement) {
     EXPECT_EQ(e2.DataRecordset()->Fields(0)->Value().ToDouble(), 1.5);
 }
 
-TEST(RankingAndVariance, RanksWithTiesAgainstHandRankedData) {
+// A work table statTemp1 (Data, Weight, Rank) in a fresh database.
+class RankingAndVariance : public ::testing::Test {
+protected:
+    void SetUp() override {
+        DBEngine().Reset();
+        db = DBEngine().CreateDatabase(tmp.file("r.db"), dbLangGeneral);
+        AddTable(db, "statTemp1", {{"Data", dbDouble}, {"Weight", dbDouble}, {"Rank", dbDouble}});
+    }
+    void TearDown() override { DBEngine().Reset(); }
+    void insert(double value, double weight) {
+        db->Execute("INSERT INTO statTemp1 (Data, Weight) VALUES (" + FormatDoubleRoundTrip(value) + ", " +
+                    FormatDoubleRoundTrip(weight) + ")");
+    }
+
     vtest::TempDir tmp;
-    DBEngine().Reset();
-    auto db = DBEngine().CreateDatabase(tmp.file("r.db"), dbLangGeneral);
-    auto td = db->CreateTableDef("statTemp1");
-    td->Fields().Append(td->CreateField("Data", dbDouble));
-    td->Fields().Append(td->CreateField("Weight", dbDouble));
-    td->Fields().Append(td->CreateField("Rank", dbDouble));
-    db->TableDefs().Append(td);
+    DatabasePtr db;
+};
+
+TEST_F(RankingAndVariance, RanksWithTiesAgainstHandRankedData) {
     struct Case {
         std::vector<std::pair<double, double>> rows; // value, weight (sorted by value)
         std::vector<double> ranks;
@@ -953,8 +866,7 @@ TEST(RankingAndVariance, RanksWithTiesAgainstHandRankedData) {
     };
     for (const auto& c : cases) {
         db->Execute("DELETE * FROM statTemp1");
-        for (const auto& [v, w] : c.rows)
-            db->Execute("INSERT INTO statTemp1 (Data, Weight) VALUES (" + FormatDoubleRoundTrip(v) + ", " + FormatDoubleRoundTrip(w) + ")");
+        for (const auto& [v, w] : c.rows) insert(v, w);
         auto rs = db->OpenRecordset("SELECT * FROM statTemp1 ORDER BY Data");
         double obs, cube, groups, k1, k2, k3;
         RankWithTies(*rs, true, "Data", "Rank", obs, cube, groups, k1, k2, k3);
@@ -969,22 +881,13 @@ TEST(RankingAndVariance, RanksWithTiesAgainstHandRankedData) {
         EXPECT_EQ(k2, c.k2);
         EXPECT_EQ(k3, c.k3);
     }
-    DBEngine().Reset();
 }
 
-TEST(RankingAndVariance, RankSumsDoNotOverflowAndWeightsBelowOneAreReported) {
-    vtest::TempDir tmp;
-    DBEngine().Reset();
-    auto db = DBEngine().CreateDatabase(tmp.file("r.db"), dbLangGeneral);
-    auto td = db->CreateTableDef("statTemp1");
-    td->Fields().Append(td->CreateField("Data", dbDouble));
-    td->Fields().Append(td->CreateField("Weight", dbDouble));
-    td->Fields().Append(td->CreateField("Rank", dbDouble));
-    db->TableDefs().Append(td);
+TEST_F(RankingAndVariance, RankSumsDoNotOverflowAndWeightsBelowOneAreReported) {
     // One tied run of weight 100000 after a record of weight 40000: (2p + W - 1)·W
     // = (2·40001 + 99999)·100000 ≈ 1.8e10, past 2^31.
-    db->Execute("INSERT INTO statTemp1 (Data, Weight) VALUES (1, 40000)");
-    db->Execute("INSERT INTO statTemp1 (Data, Weight) VALUES (2, 100000)");
+    insert(1, 40000);
+    insert(2, 100000);
     auto rs = db->OpenRecordset("SELECT * FROM statTemp1 ORDER BY Data");
     double a, b, c, d, e, f;
     RankWithTies(*rs, false, "Data", "Rank", a, b, c, d, e, f);
@@ -994,13 +897,12 @@ TEST(RankingAndVariance, RankSumsDoNotOverflowAndWeightsBelowOneAreReported) {
     EXPECT_DOUBLE_EQ(check->Fields(0)->Value().ToDouble(), 90000.5); // positions 40001 .. 140000
 
     db->Execute("DELETE * FROM statTemp1");
-    db->Execute("INSERT INTO statTemp1 (Data, Weight) VALUES (1, 0.5)");
+    insert(1, 0.5);
     auto rs2 = db->OpenRecordset("SELECT * FROM statTemp1 ORDER BY Data");
     EXPECT_THROW(RankWithTies(*rs2, false, "Data", "Rank", a, b, c, d, e, f), RunTimeError);
-    DBEngine().Reset();
 }
 
-TEST(RankingAndVariance, CalcVarianceCases) {
+TEST_F(RankingAndVariance, CalcVarianceCases) {
     struct Case { const char* method; double n, ss, s, var, sd; };
     const Case cases[] = {
         {"N", 0, 0, 0, 0, 0},         {"N-1", 1, 9, 3, 0, 0},          {"N", 1, 9, 3, 0, 0},

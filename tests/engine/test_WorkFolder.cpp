@@ -55,10 +55,8 @@ protected:
         db->TableDefs().Append(td);
         db->Execute("INSERT INTO Data (X) VALUES (1)");
         db->Execute("INSERT INTO Data (X) VALUES (4)");
-        vtest::ScenarioSpec s;
-        s.subType = "Percentiles"; // sorts through a work database
-        s.inputTable = "Data";
-        s.outputTable1 = "Out";
+        // Percentiles sorts through a work database.
+        vtest::ScenarioSpec s = vtest::ScenarioOn("P", "Percentiles", "Data", "Out");
         s.options = {{"PercentileRadio", "Median"}};
         s.fields = {{"X", "X"}};
         id = vtest::StoreScenario(*db, s);

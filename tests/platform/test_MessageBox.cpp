@@ -7,10 +7,7 @@
 
 namespace {
 
-struct DefaultCase {
-    int buttons;
-    int expected;
-};
+struct DefaultCase { int buttons; int expected; };
 
 TEST(MessageBox, DefaultButtonResultOfEveryButtonSet) {
     const DefaultCase cases[] = {

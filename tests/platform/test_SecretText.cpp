@@ -12,10 +12,7 @@ using namespace platform;
 
 namespace {
 
-struct DigestCase {
-    std::string message;
-    std::string hex;
-};
+struct DigestCase { std::string message; std::string hex; };
 
 // Published test vectors (FIPS 180-2 examples and well-known digests).
 TEST(SecretDigest, Sha256OfKnownMessages) {
@@ -50,9 +47,7 @@ TEST_F(SecretTextTest, ProtectedTextRoundTripsAndShowsNothingOfTheSecret) {
         const std::string p = ProtectSecret(s);
         EXPECT_TRUE(IsProtectedSecret(p)) << p;
         EXPECT_EQ(p.rfind("~p1:", 0), 0u);
-        if (s.size() > 2) {
-            EXPECT_EQ(p.find(s), std::string::npos);
-        }
+        if (s.size() > 2) { EXPECT_EQ(p.find(s), std::string::npos); }
         EXPECT_EQ(p.find('/'), std::string::npos);
         EXPECT_EQ(p.find(' '), std::string::npos);
         auto back = UnprotectSecret(p);

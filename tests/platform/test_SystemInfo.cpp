@@ -50,10 +50,7 @@ TEST(SystemInfo, MemoryFiguresFromAMeminfoFileInBytes) {
     EXPECT_EQ(GetMemInfo(dir.file("missing")).totalPhysical, 0);
 }
 
-struct VersionCase {
-    const char* file;
-    const char* expected;
-};
+struct VersionCase { const char* file; const char* expected; };
 
 TEST(SystemInfo, FileVersionFromTheLibraryName) {
     vtest::TempDir dir;

@@ -1,6 +1,7 @@
 // The SQL translator: exact SQLite text for every construct the system
 // writes, the errors for malformed text, and the translated statements run on
 // real database files.
+#include "DaoTestTables.h"
 #include "db/DaoError.h"
 #include "db/JetFunctions.h"
 #include "db/JetSqlTranslator.h"
@@ -276,6 +277,13 @@ TEST(JetSqlTranslator, ReportsTheStatementKind) {
     for (const auto& c : cases) EXPECT_EQ(JetSqlTranslator::Translate(c.jet).kind(), c.kind) << c.jet;
 }
 
+// The external files of a translation as "alias path", in order.
+std::vector<std::string> attached(const TranslatedSql& t) {
+    std::vector<std::string> out;
+    for (const auto& a : t.attachments()) out.push_back(a.alias + " " + a.path);
+    return out;
+}
+
 TEST(JetSqlTranslator, MakeTableGivesTheSelectAndTheTarget) {
     auto t = JetSqlTranslator::Translate("SELECT DISTINCTROW a, b INTO [New Table] FROM t WHERE a > 1;");
     EXPECT_EQ(t.kind(), TranslatedSql::Kind::MakeTable);
@@ -286,10 +294,7 @@ TEST(JetSqlTranslator, MakeTableGivesTheSelectAndTheTarget) {
     auto e = JetSqlTranslator::Translate("SELECT a INTO n IN '/tmp/out.db' FROM t IN '/tmp/in.db'");
     EXPECT_EQ(e.makeTableTarget(), "n");
     EXPECT_EQ(e.makeTableDatabase(), "ext1");
-    ASSERT_EQ(e.attachments().size(), 2u);
-    EXPECT_EQ(e.attachments()[0].path, "/tmp/out.db");
-    EXPECT_EQ(e.attachments()[1].alias, "ext2");
-    EXPECT_EQ(e.attachments()[1].path, "/tmp/in.db");
+    EXPECT_EQ(attached(e), (std::vector<std::string>{"ext1 /tmp/out.db", "ext2 /tmp/in.db"}));
     EXPECT_EQ(e.text(), "SELECT \"a\" FROM \"ext2\".\"t\"");
 }
 
@@ -297,14 +302,10 @@ TEST(JetSqlTranslator, OneAliasPerExternalPath) {
     auto t = JetSqlTranslator::Translate(
         "SELECT * FROM a IN '/x/one.db' WHERE k IN (SELECT k FROM b IN '/x/two.db') AND j IN (SELECT j FROM c IN "
         "'/x/one.db')");
-    ASSERT_EQ(t.attachments().size(), 2u);
-    EXPECT_EQ(t.attachments()[0].alias, "ext1");
-    EXPECT_EQ(t.attachments()[0].path, "/x/one.db");
-    EXPECT_EQ(t.attachments()[1].alias, "ext2");
-    EXPECT_EQ(t.attachments()[1].path, "/x/two.db");
+    EXPECT_EQ(attached(t), (std::vector<std::string>{"ext1 /x/one.db", "ext2 /x/two.db"}));
     EXPECT_EQ(t.text(), "SELECT * FROM \"ext1\".\"a\" WHERE \"k\" IN (SELECT \"k\" FROM \"ext2\".\"b\") AND \"j\" IN "
                         "(SELECT \"j\" FROM \"ext1\".\"c\")");
-    EXPECT_TRUE(JetSqlTranslator::Translate("SELECT * FROM t").attachments().empty());
+    EXPECT_TRUE(attached(JetSqlTranslator::Translate("SELECT * FROM t")).empty());
 }
 
 TEST(JetSqlTranslator, BaseTableOnlyForSimpleSelects) {
@@ -555,7 +556,6 @@ public:
         if (r.size() != 1 || r[0].size() != 1) throw std::runtime_error("not one value: " + jet);
         return r[0][0];
     }
-    double number(const std::string& jet) { return std::stod(value(jet)); }
     void exec(const std::string& jet) { rows(jet); }
 
 private:
@@ -580,8 +580,7 @@ protected:
 };
 
 TEST_F(TranslatedOnFile, ExpressionValues) {
-    db.raw("CREATE TABLE one (x INTEGER)");
-    db.raw("INSERT INTO one VALUES (1)");
+    db.raw("CREATE TABLE one (x INTEGER); INSERT INTO one VALUES (1)");
     struct V {
         const char* expr;
         const char* expected;
@@ -638,12 +637,9 @@ TEST_F(TranslatedOnFile, ExpressionValues) {
 }
 
 TEST_F(TranslatedOnFile, RunTimeErrorsOfExpressions) {
-    db.raw("CREATE TABLE one (x INTEGER)");
-    db.raw("INSERT INTO one VALUES (0)");
-    EXPECT_THROW(db.value("SELECT 1 / x AS v FROM one"), std::runtime_error);
-    EXPECT_THROW(db.value("SELECT 1 \\ x AS v FROM one"), std::runtime_error);
-    EXPECT_THROW(db.value("SELECT 1 Mod x AS v FROM one"), std::runtime_error);
-    EXPECT_THROW(db.value("SELECT (-8) ^ 0.5 AS v FROM one"), std::runtime_error);
+    db.raw("CREATE TABLE one (x INTEGER); INSERT INTO one VALUES (0)");
+    for (const char* expr : {"1 / x", "1 \\ x", "1 Mod x", "(-8) ^ 0.5"})
+        EXPECT_THROW(db.value(std::string("SELECT ") + expr + " AS v FROM one"), std::runtime_error) << expr;
 }
 
 TEST_F(TranslatedOnFile, LikePatterns) {
@@ -793,8 +789,7 @@ TEST_F(TranslatedOnFile, GeneralOrderWithoutDeclaredCollation) {
 }
 
 TEST_F(TranslatedOnFile, GeneralOrderWithDeclaredCollation) {
-    db.raw("CREATE TABLE s (name VARCHAR(50) COLLATE GENERAL, n INTEGER)");
-    db.raw("CREATE INDEX s_name ON s (name)");
+    db.raw("CREATE TABLE s (name VARCHAR(50) COLLATE GENERAL, n INTEGER); CREATE INDEX s_name ON s (name)");
     db.raw("INSERT INTO s VALUES ('b', 1), ('A', 2), ('a', 3), ('B', 4)");
     EXPECT_EQ(db.column("SELECT n FROM s WHERE name = 'a' ORDER BY n"), (Col{"2", "3"}));
     EXPECT_EQ(folded(db.rows("SELECT name, Count(*) AS c FROM s GROUP BY name")), (Rows{{"a", "2"}, {"b", "2"}}));
@@ -855,26 +850,19 @@ TEST(JetSqlTranslator, QuoteInExternalPathUndoubledIsRefused) {
                  DaoError);
     auto ok = JetSqlTranslator::Translate("SELECT * FROM statTemp1 IN " + JetSqlTranslator::QuoteString("/tmp/o'brien/w.db") +
                                           " where ([Field] = 1);");
-    ASSERT_EQ(ok.attachments().size(), 1u);
-    EXPECT_EQ(ok.attachments()[0].path, "/tmp/o'brien/w.db");
+    EXPECT_EQ(attached(ok), (std::vector<std::string>{"ext1 /tmp/o'brien/w.db"}));
 }
 
 TEST(JetSqlTranslator, SqliteCatalogueIsNoInputTable) {
     for (const char* jet : {"SELECT * FROM sqlite_master", "SELECT * FROM [SQLITE_SCHEMA]",
                             "SELECT * FROM t WHERE a IN (SELECT name FROM sqlite_temp_master)",
                             "DELETE * FROM sqlite_sequence"}) {
-        try {
-            JetSqlTranslator::Translate(jet);
-            FAIL() << jet;
-        } catch (const DaoError& e) {
-            EXPECT_EQ(e.Number(), dao::err::InputTableNotFound) << jet;
-        }
+        EXPECT_EQ(daotest::ErrorNumberOf([&] { JetSqlTranslator::Translate(jet); }), dao::err::InputTableNotFound) << jet;
     }
 }
 
 TEST_F(TranslatedOnFile, DeleteForms) {
-    db.raw("CREATE TABLE t (id INTEGER, a INTEGER)");
-    db.raw("CREATE TABLE u (id INTEGER, x INTEGER)");
+    db.raw("CREATE TABLE t (id INTEGER, a INTEGER); CREATE TABLE u (id INTEGER, x INTEGER)");
     auto fill = [&] {
         db.raw("DELETE FROM t; INSERT INTO t VALUES (1, 10), (2, 20), (3, 30), (4, 40)");
         db.raw("DELETE FROM u; INSERT INTO u VALUES (2, 1), (3, 0), (4, 1)");
@@ -915,8 +903,7 @@ TEST_F(TranslatedOnFile, InsertUpdateAndDuplicateRows) {
 }
 
 TEST_F(TranslatedOnFile, MakeTableSelectAndKeysetRun) {
-    db.raw("CREATE TABLE t (a INTEGER, b TEXT)");
-    db.raw("INSERT INTO t VALUES (3, 'x'), (1, 'y'), (2, 'z')");
+    db.raw("CREATE TABLE t (a INTEGER, b TEXT); INSERT INTO t VALUES (3, 'x'), (1, 'y'), (2, 'z')");
     auto mk = JetSqlTranslator::Translate("SELECT a, b INTO n FROM t WHERE a > 1");
     EXPECT_EQ(db.rows(mk), (Rows{{"3", "x"}, {"2", "z"}}));
 
@@ -929,8 +916,7 @@ TEST_F(TranslatedOnFile, MakeTableSelectAndKeysetRun) {
 }
 
 TEST_F(TranslatedOnFile, UnnamedColumnsAreNamedLikeTheEngine) {
-    db.raw("CREATE TABLE t (a INTEGER)");
-    db.raw("INSERT INTO t VALUES (1), (2)");
+    db.raw("CREATE TABLE t (a INTEGER); INSERT INTO t VALUES (1), (2)");
     std::vector<std::string> names;
     auto r = db.rows("SELECT a * 2, a, [t].[a], a + 1 FROM t ORDER BY a", &names);
     EXPECT_EQ(names, (Col{"Expr1000", "a", "a", "Expr1001"}));
@@ -948,8 +934,7 @@ TEST_F(TranslatedOnFile, DatesCompareAsDayNumbers) {
 }
 
 TEST_F(TranslatedOnFile, MisspeltColumnIsAnErrorNotAText) {
-    db.raw("CREATE TABLE t (a INTEGER)");
-    db.raw("INSERT INTO t VALUES (1)");
+    db.raw("CREATE TABLE t (a INTEGER); INSERT INTO t VALUES (1)");
     EXPECT_THROW(db.rows("SELECT [no such column] FROM t"), std::runtime_error);
     EXPECT_THROW(db.rows("SELECT a FROM t WHERE [Enter a value] = 1"), std::runtime_error);
 }

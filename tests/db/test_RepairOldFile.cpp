@@ -2,9 +2,9 @@
 // which only this program knows) is repaired in one transaction: stopped at
 // any step, by a failure or by a kill, it is left whole as it was, and the
 // next open repairs it.
+#include "DaoTestTables.h"
 #include "db/Dao.h"
 #include "db/RepairHook.h"
-#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -119,16 +119,16 @@ std::string stateOf(const std::string& path) {
     return state;
 }
 
-class RepairOldFileTest : public ::testing::Test {
+class RepairOldFileTest : public daotest::FreshEngine {
 protected:
     void SetUp() override {
-        DBEngine().Reset();
+        FreshEngine::SetUp();
         makeOldFile(tmp.file("template.db"));
         ASSERT_EQ(stateOf(tmp.file("template.db")), "old");
     }
     void TearDown() override {
         SetRepairStepHook(nullptr);
-        DBEngine().Reset();
+        FreshEngine::TearDown();
     }
     // A fresh copy of the old file.
     std::string oldFile() {
@@ -153,7 +153,6 @@ protected:
         EXPECT_EQ(stateOf(path), "repaired");
         return steps;
     }
-    vtest::TempDir tmp;
 };
 
 // The hook's number for the moment after the commit.

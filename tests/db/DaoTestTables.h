@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -43,14 +44,20 @@ inline void MakeTable(dao::Database& db, const std::string& name, std::initializ
     db.TableDefs().Append(NewTableDef(db, name, fields));
 }
 
-// The number of the DaoError the action raises; 0 if it raises none.
-inline long ErrorNumberOf(const std::function<void()>& action) {
+// The DaoError the action raises, if any.
+inline std::optional<dao::DaoError> ErrorOf(const std::function<void()>& action) {
     try {
         action();
     } catch (const dao::DaoError& e) {
-        return e.Number();
+        return e;
     }
-    return 0;
+    return std::nullopt;
+}
+
+// The number of the DaoError the action raises; 0 if it raises none.
+inline long ErrorNumberOf(const std::function<void()>& action) {
+    const auto e = ErrorOf(action);
+    return e ? e->Number() : 0;
 }
 
 // The first column of a query, read through a snapshot.

@@ -7,19 +7,10 @@
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 using namespace dao;
 
 namespace {
-
-// Another program: its own SQLite connection, one statement.
-void OtherProgramRuns(const std::string& path, const char* sql) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-    sqlite3_close(db);
-}
 
 TEST(CatalogueChanges, ATableAnotherProgramAddsOrDropsIsSeenWithoutReopening) {
     vtest::TempDir tmp;
@@ -38,7 +29,7 @@ TEST(CatalogueChanges, ATableAnotherProgramAddsOrDropsIsSeenWithoutReopening) {
         {"DROP TABLE Gone;", "Gone", false, "a dropped table"},
     };
     for (const Row& r : rows) {
-        OtherProgramRuns(path, r.sql);
+        vtest::OtherProgram(path).Exec(r.sql); // its own connection, closed again
         EXPECT_EQ(db->TableDefs().Find(r.table) != nullptr, r.present) << r.why;
     }
     // The new table reads like any other.

@@ -1,9 +1,9 @@
 // The data-access layer against real database files in a temporary folder.
 #include "DaoTestTables.h"
 #include "db/Dao.h"
+#include "support/OtherProgram.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <filesystem>
 #include <fstream>
@@ -440,19 +440,10 @@ TEST_F(DaoTest, AFileLockedByAnotherConnectionIsReported) {
 
 TEST_F(DaoTest, AFileMadeByTheSqliteToolOpensWithMappedTypes) {
     std::string path = tmp.file("foreign.sqlite");
-    {
-        sqlite3* raw = nullptr;
-        ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
-        ASSERT_EQ(sqlite3_exec(raw,
-                               "CREATE TABLE sales (id INTEGER PRIMARY KEY, region TEXT, city VARCHAR(30), amount REAL,"
-                               " qty INT, note CLOB, sold DATE);"
-                               "INSERT INTO sales (region, city, amount, qty, note, sold) VALUES"
-                               " ('north', 'Oslo', 10.5, 2, 'x', '2021-03-04'), ('North', 'Bergen', 4.5, 1, NULL, NULL),"
-                               " ('south', 'Rome', 7.25, 3, NULL, NULL);",
-                               nullptr, nullptr, nullptr),
-                  SQLITE_OK);
-        sqlite3_close(raw);
-    }
+    vtest::OtherProgram(path).Exec(
+        "CREATE TABLE sales (id INTEGER PRIMARY KEY, region TEXT, city VARCHAR(30), amount REAL, qty INT, note CLOB,"
+        " sold DATE); INSERT INTO sales (region, city, amount, qty, note, sold) VALUES ('north', 'Oslo', 10.5, 2, 'x',"
+        " '2021-03-04'), ('North', 'Bergen', 4.5, 1, NULL, NULL), ('south', 'Rome', 7.25, 3, NULL, NULL);");
     auto db = DBEngine().OpenDatabase(path);
     auto td = db->TableDefs()("SALES");
     EXPECT_EQ(td->Fields()("id")->Type(), dbLong);

@@ -1,5 +1,6 @@
 // The engine functions, aggregates and the GENERAL collation as registered
 // on a SQLite connection, run on a real database file.
+#include "DaoTestTables.h"
 #include "db/DaoError.h"
 #include "db/JetFunctions.h"
 #include "support/TempDir.h"
@@ -343,12 +344,7 @@ TEST(RegisterJetFunctions, DoubleQuotesNameColumnsOnly) {
 }
 
 TEST(RegisterJetFunctions, RefusesAMissingConnection) {
-    try {
-        dao::RegisterJetFunctions(nullptr);
-        FAIL();
-    } catch (const dao::DaoError& e) {
-        EXPECT_EQ(e.Number(), dao::err::ObjectClosed);
-    }
+    EXPECT_EQ(daotest::ErrorNumberOf([] { dao::RegisterJetFunctions(nullptr); }), dao::err::ObjectClosed);
 }
 
 TEST(JetNumberText, AsTheEngineWritesNumbers) {

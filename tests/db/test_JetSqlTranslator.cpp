@@ -443,26 +443,20 @@ class TranslationErrors : public ::testing::TestWithParam<ErrorCase> {};
 
 TEST_P(TranslationErrors, NumberAndDescription) {
     const ErrorCase& c = GetParam();
-    try {
-        JetSqlTranslator::Translate(c.jet);
-        FAIL() << "no error for: " << c.jet;
-    } catch (const DaoError& e) {
-        EXPECT_EQ(e.Number(), c.number) << c.jet << " → " << e.Description();
-        EXPECT_NE(e.Description().find(c.mentions), std::string::npos) << c.jet << " → " << e.Description();
-        EXPECT_NE(e.Description().find("position"), std::string::npos) << e.Description();
-        EXPECT_EQ(e.Sql(), c.jet);
-    }
+    const auto e = daotest::ErrorOf([&] { JetSqlTranslator::Translate(c.jet); });
+    ASSERT_TRUE(e) << "no error for: " << c.jet;
+    EXPECT_EQ(e->Number(), c.number) << c.jet << " → " << e->Description();
+    EXPECT_NE(e->Description().find(c.mentions), std::string::npos) << c.jet << " → " << e->Description();
+    EXPECT_NE(e->Description().find("position"), std::string::npos) << e->Description();
+    EXPECT_EQ(e->Sql(), c.jet);
 }
 
 INSTANTIATE_TEST_SUITE_P(Malformed, TranslationErrors, ::testing::ValuesIn(kErrors));
 
 TEST(JetSqlTranslator, ErrorNamesThePosition) {
-    try {
-        JetSqlTranslator::Translate("SELECT a FROM t WHERE b = 1 c");
-        FAIL();
-    } catch (const DaoError& e) {
-        EXPECT_EQ(e.Description(), "Characters found after end of SQL statement at position 29 near 'c'.");
-    }
+    const auto e = daotest::ErrorOf([] { JetSqlTranslator::Translate("SELECT a FROM t WHERE b = 1 c"); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->Description(), "Characters found after end of SQL statement at position 29 near 'c'.");
 }
 
 TEST(JetSqlTranslator, CriteriaErrors) {

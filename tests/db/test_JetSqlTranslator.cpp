@@ -2,16 +2,15 @@
 // writes, the errors for malformed text, and the translated statements run on
 // real database files.
 #include "DaoTestTables.h"
+#include "JetSqliteFile.h"
 #include "db/DaoError.h"
 #include "db/JetFunctions.h"
 #include "db/JetSqlTranslator.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <cmath>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -480,59 +479,22 @@ TEST(JetSqlTranslator, InjectedTextStaysOneLiteral) {
 // Translated statements on real database files
 // ---------------------------------------------------------------------------
 
-struct DbCloser {
-    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-};
-
-class Db {
+// The translated statements run on the file, with the external files they
+// name attached for the statement.
+class Db : public jettest::SqliteFile {
 public:
-    explicit Db(const std::string& path) {
-        sqlite3* db = nullptr;
-        if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) throw std::runtime_error("cannot open " + path);
-        m_db.reset(db);
-        dao::RegisterJetFunctions(db);
-    }
-    sqlite3* get() const { return m_db.get(); }
+    using SqliteFile::SqliteFile;
 
-    // Setup text written directly in SQLite's dialect.
-    void raw(const std::string& sql) {
-        char* msg = nullptr;
-        if (sqlite3_exec(get(), sql.c_str(), nullptr, nullptr, &msg) != SQLITE_OK) {
-            std::string m = msg ? msg : "";
-            sqlite3_free(msg);
-            throw std::runtime_error(m + " in " + sql);
-        }
-    }
-
-    // Runs a translated statement; rows as texts ("NULL" for Null, numbers
-    // with up to 15 significant digits).
     std::vector<std::vector<std::string>> rows(const TranslatedSql& t, std::vector<std::string>* names = nullptr) {
         for (const auto& a : t.attachments())
             raw("ATTACH DATABASE " + JetSqlTranslator::QuoteString(a.path) + " AS " + JetSqlTranslator::QuoteIdentifier(a.alias));
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(get(), t.text().c_str(), -1, &st, nullptr) != SQLITE_OK)
-            throw std::runtime_error(std::string(sqlite3_errmsg(get())) + " in " + t.text());
-        std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(st, sqlite3_finalize);
         std::vector<std::vector<std::string>> out;
-        if (names) {
-            names->clear();
-            for (int c = 0; c < sqlite3_column_count(st); ++c) names->push_back(sqlite3_column_name(st, c));
+        std::string err;
+        try {
+            out = query(t.text(), names);
+        } catch (const std::runtime_error& e) {
+            err = e.what();
         }
-        int rc;
-        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-            std::vector<std::string> row;
-            for (int c = 0; c < sqlite3_column_count(st); ++c) {
-                switch (sqlite3_column_type(st, c)) {
-                case SQLITE_NULL: row.push_back("NULL"); break;
-                case SQLITE_INTEGER: row.push_back(std::to_string(sqlite3_column_int64(st, c))); break;
-                case SQLITE_FLOAT: row.push_back(dao::JetNumberText(sqlite3_column_double(st, c))); break;
-                default: row.push_back(reinterpret_cast<const char*>(sqlite3_column_text(st, c)));
-                }
-            }
-            out.push_back(std::move(row));
-        }
-        std::string err = rc == SQLITE_DONE ? "" : sqlite3_errmsg(get());
-        guard.reset();
         for (const auto& a : t.attachments()) raw("DETACH DATABASE " + JetSqlTranslator::QuoteIdentifier(a.alias));
         if (!err.empty()) throw std::runtime_error(err);
         return out;
@@ -551,9 +513,6 @@ public:
         return r[0][0];
     }
     void exec(const std::string& jet) { rows(jet); }
-
-private:
-    std::unique_ptr<sqlite3, DbCloser> m_db;
 };
 
 using Rows = std::vector<std::vector<std::string>>;
@@ -937,18 +896,11 @@ TEST_F(TranslatedOnFile, CriteriaSelectRows) {
     db.raw("CREATE TABLE p (name TEXT, age INTEGER)");
     db.raw("INSERT INTO p VALUES ('Smith', 40), ('smythe', 25), ('Jones', 50), (NULL, 60)");
     auto run = [&](const char* criteria) {
-        auto t = JetSqlTranslator::TranslateExpression(criteria);
-        Col out;
-        sqlite3_stmt* st = nullptr;
-        std::string sql = "SELECT age FROM p WHERE " + t.text() + " ORDER BY age";
-        EXPECT_EQ(sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &st, nullptr), SQLITE_OK) << sql;
-        while (sqlite3_step(st) == SQLITE_ROW) out.push_back(std::to_string(sqlite3_column_int(st, 0)));
-        sqlite3_finalize(st);
-        return out;
+        return db.query("SELECT age FROM p WHERE " + JetSqlTranslator::TranslateExpression(criteria).text() + " ORDER BY age");
     };
-    EXPECT_EQ(run("name = 'SMITH'"), (Col{"40"}));
-    EXPECT_EQ(run("name Like 'sm*' And age > 30"), (Col{"40"}));
-    EXPECT_EQ(run("IsNull(name) Or age < 30"), (Col{"25", "60"}));
+    EXPECT_EQ(run("name = 'SMITH'"), (Rows{{"40"}}));
+    EXPECT_EQ(run("name Like 'sm*' And age > 30"), (Rows{{"40"}}));
+    EXPECT_EQ(run("IsNull(name) Or age < 30"), (Rows{{"25"}, {"60"}}));
 }
 
 } // namespace

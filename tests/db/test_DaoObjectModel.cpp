@@ -446,14 +446,11 @@ TEST_F(DaoTest, AFileMadeByTheSqliteToolOpensWithMappedTypes) {
         " '2021-03-04'), ('North', 'Bergen', 4.5, 1, NULL, NULL), ('south', 'Rome', 7.25, 3, NULL, NULL);");
     auto db = DBEngine().OpenDatabase(path);
     auto td = db->TableDefs()("SALES");
-    EXPECT_EQ(td->Fields()("id")->Type(), dbLong);
+    const std::pair<const char*, int> types[] = {{"id", dbLong},     {"region", dbText}, {"amount", dbDouble},
+                                                 {"qty", dbLong},    {"note", dbMemo},   {"sold", dbDate}};
+    for (const auto& [field, type] : types) EXPECT_EQ(td->Fields()(field)->Type(), type) << field;
     EXPECT_TRUE(td->Fields()("id")->Attributes() & dbAutoIncrField);
-    EXPECT_EQ(td->Fields()("region")->Type(), dbText);
     EXPECT_EQ(td->Fields()("city")->Size(), 30);
-    EXPECT_EQ(td->Fields()("amount")->Type(), dbDouble);
-    EXPECT_EQ(td->Fields()("qty")->Type(), dbLong);
-    EXPECT_EQ(td->Fields()("note")->Type(), dbMemo);
-    EXPECT_EQ(td->Fields()("sold")->Type(), dbDate);
     // Grouping and sorting follow the General order there too: north and North are one group.
     auto rs = db->OpenRecordset("SELECT region, Sum(amount) AS total FROM sales GROUP BY region ORDER BY region", dbOpenSnapshot);
     ASSERT_FALSE(rs->EOF_());

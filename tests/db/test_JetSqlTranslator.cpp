@@ -771,11 +771,8 @@ TEST_F(TranslatedOnFile, DistinctAndGroupedQueriesAgreeOnOrder) {
 
 TEST_F(TranslatedOnFile, ExternalDatabaseThroughIn) {
     const std::string other = dir.file("temp work.db");
-    {
-        Db tmp(other);
-        tmp.raw("CREATE TABLE statTemp1 (Field INTEGER, Data REAL, Weight REAL)");
-        tmp.raw("INSERT INTO statTemp1 VALUES (1, 5, 1), (1, 2, 2), (2, 7, 1), (1, 3, 3), (1, NULL, 0.5)");
-    }
+    Db(other).raw("CREATE TABLE statTemp1 (Field INTEGER, Data REAL, Weight REAL); "
+                  "INSERT INTO statTemp1 VALUES (1, 5, 1), (1, 2, 2), (2, 7, 1), (1, 3, 3), (1, NULL, 0.5)");
     db.raw("CREATE TABLE statTemp1 (Field INTEGER, Data REAL, Weight REAL)"); // the same name in the main file
     std::string in = "IN '" + other + "' ";
     EXPECT_EQ(db.rows("SELECT [Data], [Weight] FROM statTemp1 " + in + "where (([Field] = 1 AND [Data] Is Not Null)) "
@@ -786,10 +783,7 @@ TEST_F(TranslatedOnFile, ExternalDatabaseThroughIn) {
               (Rows{{"1", "3", "3"}, {"1", "2", "2"}, {"1", "5", "1"}, {"1", "NULL", "0.5"}, {"2", "7", "1"}}));
     // A path with a quote in it, written doubled.
     const std::string quoted = dir.file("o'brien.db");
-    {
-        Db tmp(quoted);
-        tmp.raw("CREATE TABLE x (a INTEGER); INSERT INTO x VALUES (42)");
-    }
+    Db(quoted).raw("CREATE TABLE x (a INTEGER); INSERT INTO x VALUES (42)");
     std::string jetPath;
     for (char c : quoted) jetPath += c == '\'' ? std::string("''") : std::string(1, c);
     EXPECT_EQ(db.value("SELECT a FROM x IN '" + jetPath + "'"), "42");

@@ -637,8 +637,7 @@ TEST_F(TranslatedOnFile, LikePatterns) {
         {"aa", "*a*a*a*", false},
     };
     for (const auto& c : cases) {
-        db.raw("DELETE FROM words");
-        db.raw("INSERT INTO words VALUES (" + JetSqlTranslator::QuoteString(c.value) + ")");
+        db.raw("DELETE FROM words; INSERT INTO words VALUES (" + JetSqlTranslator::QuoteString(c.value) + ")");
         std::string quoted = JetSqlTranslator::QuoteString(c.pattern);
         EXPECT_EQ(db.rows("SELECT w FROM words WHERE w Like " + quoted).size(), c.match ? 1u : 0u)
             << c.value << " Like " << c.pattern;
@@ -646,8 +645,7 @@ TEST_F(TranslatedOnFile, LikePatterns) {
             << c.value << " Not Like " << c.pattern;
     }
     // Null on either side matches nothing, and Not Like does not match either.
-    db.raw("DELETE FROM words");
-    db.raw("INSERT INTO words VALUES (NULL)");
+    db.raw("DELETE FROM words; INSERT INTO words VALUES (NULL)");
     EXPECT_TRUE(db.rows("SELECT w FROM words WHERE w Like '*'").empty());
     EXPECT_TRUE(db.rows("SELECT w FROM words WHERE w Not Like 'x'").empty());
     // A class left open is a bad pattern.

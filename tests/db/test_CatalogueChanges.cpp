@@ -1,33 +1,23 @@
 // Tables added or dropped by another program while a database is open are
 // seen at the next look at the table definitions, without reopening; the
 // layer's own catalogue follows what the other program did.
+#include "DaoTestTables.h"
 #include "db/Dao.h"
 #include "support/OtherProgram.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 using namespace dao;
 
 namespace {
-
-// Another program: its own SQLite connection, one statement.
-void OtherProgramRuns(const std::string& path, const char* sql) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-    sqlite3_close(db);
-}
 
 TEST(CatalogueChanges, ATableAnotherProgramAddsOrDropsIsSeenWithoutReopening) {
     vtest::TempDir tmp;
     const std::string path = tmp.file("shared.db");
     DBEngine().Reset();
     DatabasePtr db = DBEngine().CreateDatabase(path, dbLangGeneral);
-    auto td = db->CreateTableDef("Gone");
-    td->Fields().Append(td->CreateField("V", dbLong));
-    db->TableDefs().Append(td);
+    daotest::MakeTable(*db, "Gone", {{"V", dbLong}});
     ASSERT_NE(db->TableDefs().Find("Gone"), nullptr); // the catalogue has been read
     struct Row {
         const char* sql;
@@ -39,7 +29,7 @@ TEST(CatalogueChanges, ATableAnotherProgramAddsOrDropsIsSeenWithoutReopening) {
         {"DROP TABLE Gone;", "Gone", false, "a dropped table"},
     };
     for (const Row& r : rows) {
-        OtherProgramRuns(path, r.sql);
+        vtest::OtherProgram(path).Exec(r.sql); // its own connection, closed again
         EXPECT_EQ(db->TableDefs().Find(r.table) != nullptr, r.present) << r.why;
     }
     // The new table reads like any other.
@@ -54,16 +44,19 @@ TEST(CatalogueChanges, ATableAnotherProgramAddsOrDropsIsSeenWithoutReopening) {
 // The table "Result" as a run makes it: a Double column with a description
 // and an index on it.
 void makeResult(Database& db) {
-    auto td = db.CreateTableDef("Result");
-    auto mean = td->CreateField("Mean", dbDouble);
-    td->Fields().Append(mean);
-    td->Fields().Append(td->CreateField("Label", dbText, 20));
-    auto ix = td->CreateIndex("ByMean");
-    ix->Fields().Append(ix->CreateField("Mean"));
-    td->Indexes().Append(ix);
+    auto td = daotest::NewTableDef(db, "Result", {{"Mean", dbDouble}, {"Label", dbText, 20}});
+    daotest::AddIndex(*td, "ByMean", {"Mean"});
     db.TableDefs().Append(td);
     db.TableDefs()("Result")->Fields()("Mean")->Properties().Append(
         db.TableDefs()("Result")->Fields()("Mean")->CreateProperty("Description", dbText, Variant("the mean")));
+}
+
+// A new database at `path` on a fresh engine, holding the table "Result".
+DatabasePtr newResultDb(const std::string& path) {
+    DBEngine().Reset();
+    DatabasePtr db = DBEngine().CreateDatabase(path, dbLangGeneral);
+    makeResult(*db);
+    return db;
 }
 
 TEST(CatalogueChanges, ATableAnotherProgramDroppedOrRenamedIsMadeAgainWithoutDuplicateValues) {
@@ -80,9 +73,7 @@ TEST(CatalogueChanges, ATableAnotherProgramDroppedOrRenamedIsMadeAgainWithoutDup
     for (const Row& r : rows) {
         vtest::TempDir tmp;
         const std::string path = tmp.file("shared.db");
-        DBEngine().Reset();
-        DatabasePtr db = DBEngine().CreateDatabase(path, dbLangGeneral);
-        makeResult(*db);
+        DatabasePtr db = newResultDb(path);
         vtest::OtherProgram other(path);
         other.Exec(r.sql);
         if (r.reopen) {
@@ -109,9 +100,7 @@ TEST(CatalogueChanges, ATableAnotherProgramDroppedOrRenamedIsMadeAgainWithoutDup
 TEST(CatalogueChanges, ATableAnotherProgramMadeAnewUnderAnOldNameIsReadAsItIsNow) {
     vtest::TempDir tmp;
     const std::string path = tmp.file("shared.db");
-    DBEngine().Reset();
-    DatabasePtr db = DBEngine().CreateDatabase(path, dbLangGeneral);
-    makeResult(*db);
+    DatabasePtr db = newResultDb(path);
     {
         vtest::OtherProgram other(path);
         other.Exec("DROP TABLE Result; CREATE TABLE Result (Mean TEXT, Label REAL); "

@@ -1,9 +1,9 @@
 // The data-access layer against real database files in a temporary folder.
+#include "DaoTestTables.h"
 #include "db/Dao.h"
-#include "support/TempDir.h"
+#include "support/OtherProgram.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <filesystem>
 #include <fstream>
@@ -12,53 +12,28 @@ using namespace dao;
 
 namespace {
 
-class DaoTest : public ::testing::Test {
+class DaoTest : public daotest::FreshEngine {
 protected:
-    void SetUp() override { DBEngine().Reset(); }
-    void TearDown() override { DBEngine().Reset(); }
-
     DatabasePtr newDb(const std::string& name = "test.db") { return DBEngine().CreateDatabase(tmp.file(name), dbLangGeneral); }
 
-    // A table with one column of each common type.
-    static void makeTypesTable(Database& db) {
-        auto td = db.CreateTableDef("Types");
-        auto id = td->CreateField("ID", dbLong);
-        id->SetAttributes(dbAutoIncrField);
-        td->Fields().Append(id);
-        td->Fields().Append(td->CreateField("B", dbBoolean));
-        td->Fields().Append(td->CreateField("I", dbInteger));
-        td->Fields().Append(td->CreateField("L", dbLong));
-        td->Fields().Append(td->CreateField("D", dbDouble));
-        td->Fields().Append(td->CreateField("S", dbSingle));
-        td->Fields().Append(td->CreateField("C", dbCurrency));
-        td->Fields().Append(td->CreateField("Dt", dbDate));
-        auto t = td->CreateField("T", dbText, 5);
-        t->SetAllowZeroLength(false);
-        td->Fields().Append(t);
-        td->Fields().Append(td->CreateField("M", dbMemo));
-        auto pk = td->CreateIndex("PrimaryKey");
-        pk->Fields().Append(pk->CreateField("ID"));
-        pk->SetPrimary(true);
-        td->Indexes().Append(pk);
-        db.TableDefs().Append(td);
+    // A new database with a table of one column of each common type.
+    DatabasePtr typesDb() {
+        auto db = newDb();
+        auto td = daotest::NewTableDef(*db, "Types",
+                                       {{"ID", dbLong}, {"B", dbBoolean}, {"I", dbInteger}, {"L", dbLong}, {"D", dbDouble},
+                                        {"S", dbSingle}, {"C", dbCurrency}, {"Dt", dbDate}, {"T", dbText, 5}, {"M", dbMemo}});
+        td->Fields()("ID")->SetAttributes(dbAutoIncrField);
+        td->Fields()("T")->SetAllowZeroLength(false);
+        daotest::AddIndex(*td, "PrimaryKey", {"ID"}, true);
+        db->TableDefs().Append(td);
+        return db;
     }
 
     static void makeIntTable(Database& db, const std::string& name, int type = dbLong) {
-        auto td = db.CreateTableDef(name);
-        td->Fields().Append(td->CreateField("V", type));
-        db.TableDefs().Append(td);
+        daotest::MakeTable(db, name, {{"V", type}});
     }
 
-    static long expectError(const std::function<void()>& f) {
-        try {
-            f();
-        } catch (const DaoError& e) {
-            return e.Number();
-        }
-        return 0;
-    }
-
-    vtest::TempDir tmp;
+    static long expectError(const std::function<void()>& f) { return daotest::ErrorNumberOf(f); }
 };
 
 TEST_F(DaoTest, TableDefinitionReadsBackWithTypesSizesOrderAndProperties) {
@@ -78,14 +53,8 @@ TEST_F(DaoTest, TableDefinitionReadsBackWithTypesSizesOrderAndProperties) {
     td->Fields()("Name")->SetDefaultValue("N-1");
     td->Fields()("Value")->SetValidationRule("Is Null Or >0");
     td->Fields()("Value")->SetValidationText("Interval Width must be greater than zero");
-    auto idx = td->CreateIndex("PrimaryKey");
-    idx->Fields().Append(idx->CreateField("Scenario_ID"));
-    idx->SetPrimary(true);
-    td->Indexes().Append(idx);
-    auto ix2 = td->CreateIndex("IX_Name");
-    ix2->Fields().Append(ix2->CreateField("Name"));
-    ix2->Fields().Append(ix2->CreateField("Small"));
-    td->Indexes().Append(ix2);
+    daotest::AddIndex(*td, "PrimaryKey", {"Scenario_ID"}, true);
+    daotest::AddIndex(*td, "IX_Name", {"Name", "Small"});
     db->TableDefs().Append(td);
 
     auto back = db->TableDefs()("USYSTHING"); // names match without regard to case
@@ -127,8 +96,7 @@ TEST_F(DaoTest, TableDefinitionReadsBackWithTypesSizesOrderAndProperties) {
 }
 
 TEST_F(DaoTest, CatalogueTablesAreNamedMSysAndSQLitesOwnAreNeverListed) {
-    auto db = newDb();
-    makeTypesTable(*db);
+    auto db = typesDb();
     std::vector<std::string> names;
     for (const auto& td : db->TableDefs()) names.push_back(td->Name());
     for (const auto& n : names) EXPECT_TRUE(n == "Types" || n.rfind("MSys", 0) == 0) << n;
@@ -137,19 +105,15 @@ TEST_F(DaoTest, CatalogueTablesAreNamedMSysAndSQLitesOwnAreNeverListed) {
 }
 
 TEST_F(DaoTest, ValuesRoundTripWithTheirTypes) {
-    auto db = newDb();
-    makeTypesTable(*db);
+    auto db = typesDb();
     auto rs = db->OpenRecordset("Types", dbOpenDynaset);
     rs->AddNew();
-    rs->Fields("B")->SetValue(true);
-    rs->Fields("I")->SetValue(-123);
-    rs->Fields("L")->SetValue(2000000000);
-    rs->Fields("D")->SetValue(1000000.1);
-    rs->Fields("S")->SetValue(1.5);
-    rs->Fields("C")->SetValue(12.34565);
-    rs->Fields("Dt")->SetValue(Variant::Date(DateSerial(2024, 2, 29) + TimeSerial(13, 5, 0)));
-    rs->Fields("T")->SetValue("abcde");
-    rs->Fields("M")->SetValue(std::string(1000, 'x'));
+    const std::pair<const char*, Variant> written[] = {
+        {"B", Variant(true)}, {"I", Variant(-123)}, {"L", Variant(2000000000)}, {"D", Variant(1000000.1)},
+        {"S", Variant(1.5)}, {"C", Variant(12.34565)},
+        {"Dt", Variant::Date(DateSerial(2024, 2, 29) + TimeSerial(13, 5, 0))}, {"T", Variant("abcde")},
+        {"M", Variant(std::string(1000, 'x'))}};
+    for (const auto& [field, value] : written) rs->Fields(field)->SetValue(value);
     rs->Update();
     rs->Close();
 
@@ -174,8 +138,7 @@ TEST_F(DaoTest, ValuesRoundTripWithTheirTypes) {
 }
 
 TEST_F(DaoTest, WritesAreCoercedAndRefusedLikeTheDesktopEngine) {
-    auto db = newDb();
-    makeTypesTable(*db);
+    auto db = typesDb();
     auto rs = db->OpenRecordset("Types");
     struct Case { const char* field; Variant value; Variant stored; };
     const Case cases[] = {
@@ -221,8 +184,7 @@ TEST_F(DaoTest, WritesAreCoercedAndRefusedLikeTheDesktopEngine) {
 }
 
 TEST_F(DaoTest, AutoNumberIsReadThroughLastModifiedAndNeverReused) {
-    auto db = newDb();
-    makeTypesTable(*db);
+    auto db = typesDb();
     auto rs = db->OpenRecordset("Types", dbOpenDynaset);
     for (int i = 0; i < 3; ++i) {
         rs->AddNew();
@@ -322,8 +284,7 @@ TEST_F(DaoTest, NavigationRecordCountAndMoveBackFromEOF) {
 }
 
 TEST_F(DaoTest, FindFirstAndNoMatch) {
-    auto db = newDb();
-    makeTypesTable(*db);
+    auto db = typesDb();
     auto rs = db->OpenRecordset("Types", dbOpenDynaset);
     const char* names[] = {"Alpha", "beta", "Gamma", "Beta"};
     for (int i = 0; i < 4; ++i) {
@@ -347,8 +308,7 @@ TEST_F(DaoTest, FindFirstAndNoMatch) {
 }
 
 TEST_F(DaoTest, EditAddAndDeleteWhileWalkingTheSameTable) {
-    auto db = newDb();
-    makeTypesTable(*db);
+    auto db = typesDb();
     {
         auto rs = db->OpenRecordset("Types");
         for (int i = 1; i <= 6; ++i) {
@@ -378,10 +338,7 @@ TEST_F(DaoTest, EditAddAndDeleteWhileWalkingTheSameTable) {
         if (visited > 20) break;
     }
     EXPECT_EQ(visited, 9); // rows added during the walk appear at its end
-    auto check = db->OpenRecordset("SELECT L FROM Types ORDER BY L", dbOpenSnapshot);
-    std::vector<long> values;
-    for (; !check->EOF_(); check->MoveNext()) values.push_back(check->Fields(0)->Value().ToLong());
-    EXPECT_EQ(values, (std::vector<long>{-5, -3, -1, 100, 300, 500}));
+    EXPECT_EQ(daotest::ColumnOf(*db, "SELECT L FROM Types ORDER BY L"), (std::vector<long>{-5, -3, -1, 100, 300, 500}));
 }
 
 TEST_F(DaoTest, TransactionsCoverEveryDatabaseAndRollBackWhole) {
@@ -459,8 +416,7 @@ TEST_F(DaoTest, BadInputGivesNumberedErrorsAndLeavesTheFileAsItWas) {
         f << "this is not a database, just some text that is long enough to look like a header........";
     }
     EXPECT_EQ(expectError([&] { ws->OpenDatabase(tmp.file("text.db")); }), err::NotADatabase);
-    auto db = newDb();
-    makeTypesTable(*db);
+    auto db = typesDb();
     EXPECT_EQ(expectError([&] { db->OpenRecordset("NoSuchTable"); }), err::InputTableNotFound);
     EXPECT_EQ(expectError([&] { db->OpenRecordset("SELECT * FROM NoSuchTable"); }), err::InputTableNotFound);
     EXPECT_EQ(expectError([&] { db->OpenRecordset("SELECT Nope FROM Types"); }), err::ParametersExpected);
@@ -484,29 +440,17 @@ TEST_F(DaoTest, AFileLockedByAnotherConnectionIsReported) {
 
 TEST_F(DaoTest, AFileMadeByTheSqliteToolOpensWithMappedTypes) {
     std::string path = tmp.file("foreign.sqlite");
-    {
-        sqlite3* raw = nullptr;
-        ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
-        ASSERT_EQ(sqlite3_exec(raw,
-                               "CREATE TABLE sales (id INTEGER PRIMARY KEY, region TEXT, city VARCHAR(30), amount REAL,"
-                               " qty INT, note CLOB, sold DATE);"
-                               "INSERT INTO sales (region, city, amount, qty, note, sold) VALUES"
-                               " ('north', 'Oslo', 10.5, 2, 'x', '2021-03-04'), ('North', 'Bergen', 4.5, 1, NULL, NULL),"
-                               " ('south', 'Rome', 7.25, 3, NULL, NULL);",
-                               nullptr, nullptr, nullptr),
-                  SQLITE_OK);
-        sqlite3_close(raw);
-    }
+    vtest::OtherProgram(path).Exec(
+        "CREATE TABLE sales (id INTEGER PRIMARY KEY, region TEXT, city VARCHAR(30), amount REAL, qty INT, note CLOB,"
+        " sold DATE); INSERT INTO sales (region, city, amount, qty, note, sold) VALUES ('north', 'Oslo', 10.5, 2, 'x',"
+        " '2021-03-04'), ('North', 'Bergen', 4.5, 1, NULL, NULL), ('south', 'Rome', 7.25, 3, NULL, NULL);");
     auto db = DBEngine().OpenDatabase(path);
     auto td = db->TableDefs()("SALES");
-    EXPECT_EQ(td->Fields()("id")->Type(), dbLong);
+    const std::pair<const char*, int> types[] = {{"id", dbLong},     {"region", dbText}, {"amount", dbDouble},
+                                                 {"qty", dbLong},    {"note", dbMemo},   {"sold", dbDate}};
+    for (const auto& [field, type] : types) EXPECT_EQ(td->Fields()(field)->Type(), type) << field;
     EXPECT_TRUE(td->Fields()("id")->Attributes() & dbAutoIncrField);
-    EXPECT_EQ(td->Fields()("region")->Type(), dbText);
     EXPECT_EQ(td->Fields()("city")->Size(), 30);
-    EXPECT_EQ(td->Fields()("amount")->Type(), dbDouble);
-    EXPECT_EQ(td->Fields()("qty")->Type(), dbLong);
-    EXPECT_EQ(td->Fields()("note")->Type(), dbMemo);
-    EXPECT_EQ(td->Fields()("sold")->Type(), dbDate);
     // Grouping and sorting follow the General order there too: north and North are one group.
     auto rs = db->OpenRecordset("SELECT region, Sum(amount) AS total FROM sales GROUP BY region ORDER BY region", dbOpenSnapshot);
     ASSERT_FALSE(rs->EOF_());
@@ -522,8 +466,7 @@ TEST_F(DaoTest, AFileMadeByTheSqliteToolOpensWithMappedTypes) {
 }
 
 TEST_F(DaoTest, SavedQueriesAreSourcesLikeTablesAndParameterQueriesFail) {
-    auto db = newDb();
-    makeTypesTable(*db);
+    auto db = typesDb();
     db->Execute("INSERT INTO Types (L, D, T) VALUES (1, 2.5, 'a')");
     db->Execute("INSERT INTO Types (L, D, T) VALUES (2, 3.5, 'b')");
     db->CreateQueryDef("qBig", "SELECT [T], [D] * 2 AS Twice, L FROM Types WHERE L > 1;");
@@ -570,8 +513,7 @@ TEST_F(DaoTest, TwoExternalDatabasesStayApartOnOneConnection) {
 }
 
 TEST_F(DaoTest, ARecordsetOfAClosedDatabaseFailsCleanly) {
-    auto db = newDb();
-    makeTypesTable(*db);
+    auto db = typesDb();
     db->Execute("INSERT INTO Types (L) VALUES (1)");
     auto rs = db->OpenRecordset("SELECT * FROM Types", dbOpenSnapshot);
     auto field = rs->Fields("L");
@@ -583,14 +525,8 @@ TEST_F(DaoTest, ARecordsetOfAClosedDatabaseFailsCleanly) {
 
 TEST_F(DaoTest, DuplicateKeysAreRefused) {
     auto db = newDb();
-    auto td = db->CreateTableDef("F");
-    td->Fields().Append(td->CreateField("Scenario_ID", dbLong));
-    td->Fields().Append(td->CreateField("FieldDef_Name", dbText, 64));
-    auto pk = td->CreateIndex("PrimaryKey");
-    pk->Fields().Append(pk->CreateField("Scenario_ID"));
-    pk->Fields().Append(pk->CreateField("FieldDef_Name"));
-    pk->SetPrimary(true);
-    td->Indexes().Append(pk);
+    auto td = daotest::NewTableDef(*db, "F", {{"Scenario_ID", dbLong}, {"FieldDef_Name", dbText, 64}});
+    daotest::AddIndex(*td, "PrimaryKey", {"Scenario_ID", "FieldDef_Name"}, true);
     db->TableDefs().Append(td);
     db->Execute("INSERT INTO F VALUES (1, 'x')");
     db->Execute("INSERT INTO F VALUES (2, 'x')");

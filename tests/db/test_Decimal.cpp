@@ -1,6 +1,7 @@
 // The scaled decimal type. Expected values are written out by hand from exact
 // decimal arithmetic; doubles on the expected side are compiler literals,
 // which are the correctly rounded nearest doubles.
+#include "DaoTestTables.h"
 #include "db/DaoError.h"
 #include "db/Decimal.h"
 
@@ -22,14 +23,7 @@ namespace {
 
 Decimal D(const char* text) { return Decimal::Parse(text); }
 
-long errorNumberOf(const auto& action) {
-    try {
-        action();
-    } catch (const DaoError& e) {
-        return e.Number();
-    }
-    return 0;
-}
+using daotest::ErrorNumberOf;
 
 } // namespace
 
@@ -82,7 +76,7 @@ TEST(Decimal, FromDoubleOverflow) {
                             std::numeric_limits<double>::infinity(),
                             std::numeric_limits<double>::quiet_NaN()};
     for (double v : cases)
-        EXPECT_EQ(errorNumberOf([&] { (void)Decimal(v); }), dao::err::Overflow) << v;
+        EXPECT_EQ(ErrorNumberOf([&] { (void)Decimal(v); }), dao::err::Overflow) << v;
 }
 
 TEST(Decimal, ConversionBackIsTheNearestDouble) {
@@ -265,8 +259,8 @@ TEST(Decimal, ParseAndToString) {
 
     const char* bad[] = {"", "abc", "1.2.3", "1e", "--1", "1 2"};
     for (const char* b : bad)
-        EXPECT_EQ(errorNumberOf([&] { (void)D(b); }), dao::err::TypeMismatch) << b;
-    EXPECT_EQ(errorNumberOf([] { (void)D("79228162514264337593543950336"); }), dao::err::Overflow);
+        EXPECT_EQ(ErrorNumberOf([&] { (void)D(b); }), dao::err::TypeMismatch) << b;
+    EXPECT_EQ(ErrorNumberOf([] { (void)D("79228162514264337593543950336"); }), dao::err::Overflow);
 }
 
 TEST(Decimal, IntegerConstruction) {
@@ -352,14 +346,14 @@ TEST(Decimal, ArithmeticIsExactOrRoundedHalfEven) {
 TEST(Decimal, OverflowAndDivisionByZero) {
     const Decimal max = Decimal::MaxValue();
     EXPECT_EQ(max.ToString(), "79228162514264337593543950335");
-    EXPECT_EQ(errorNumberOf([&] { (void)(max + D("1")); }), dao::err::Overflow);
-    EXPECT_EQ(errorNumberOf([&] { (void)(max + D("0.5")); }), dao::err::Overflow); // ties up to 2^96
-    EXPECT_EQ(errorNumberOf([&] { (void)(-max - D("1")); }), dao::err::Overflow);
-    EXPECT_EQ(errorNumberOf([&] { (void)(max * D("1.1")); }), dao::err::Overflow);
-    EXPECT_EQ(errorNumberOf([&] { (void)(max / D("0.5")); }), dao::err::Overflow);
-    EXPECT_EQ(errorNumberOf([&] { (void)(D("1") / Decimal()); }), 11);
-    EXPECT_EQ(errorNumberOf([] { (void)dao::DecDiv(1.0, 0.0); }), 11);
-    EXPECT_EQ(errorNumberOf([] { (void)dao::DecAdd(5e28, 5e28); }), dao::err::Overflow);
+    EXPECT_EQ(ErrorNumberOf([&] { (void)(max + D("1")); }), dao::err::Overflow);
+    EXPECT_EQ(ErrorNumberOf([&] { (void)(max + D("0.5")); }), dao::err::Overflow); // ties up to 2^96
+    EXPECT_EQ(ErrorNumberOf([&] { (void)(-max - D("1")); }), dao::err::Overflow);
+    EXPECT_EQ(ErrorNumberOf([&] { (void)(max * D("1.1")); }), dao::err::Overflow);
+    EXPECT_EQ(ErrorNumberOf([&] { (void)(max / D("0.5")); }), dao::err::Overflow);
+    EXPECT_EQ(ErrorNumberOf([&] { (void)(D("1") / Decimal()); }), 11);
+    EXPECT_EQ(ErrorNumberOf([] { (void)dao::DecDiv(1.0, 0.0); }), 11);
+    EXPECT_EQ(ErrorNumberOf([] { (void)dao::DecAdd(5e28, 5e28); }), dao::err::Overflow);
 }
 
 TEST(Decimal, NegativeZero) {
@@ -411,8 +405,8 @@ TEST(Decimal, ConvergenceTestDecidesAsTheDecimalDifference) {
         EXPECT_EQ(dao::DecDiffBelow(c.a, c.b, c.bound), c.below) << c.a << " " << c.b;
     }
     // Values the decimal type cannot hold fail as the decimal difference does.
-    EXPECT_EQ(errorNumberOf([] { (void)dao::DecDiffBelow(1e29, 1.0, 1.0); }), dao::err::Overflow);
-    EXPECT_EQ(errorNumberOf([] { (void)dao::DecDiffBelow(std::nan(""), 1.0, 1.0); }), dao::err::Overflow);
+    EXPECT_EQ(ErrorNumberOf([] { (void)dao::DecDiffBelow(1e29, 1.0, 1.0); }), dao::err::Overflow);
+    EXPECT_EQ(ErrorNumberOf([] { (void)dao::DecDiffBelow(std::nan(""), 1.0, 1.0); }), dao::err::Overflow);
     // Differences around a tenth of a billionth, as the continued fractions
     // stop, at every magnitude, against the decimal difference itself.
     std::mt19937_64 rng(7);

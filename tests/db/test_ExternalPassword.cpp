@@ -1,7 +1,7 @@
 // A password-protected database reached through IN '<path>' from another
 // database needs its password, as opening it directly does.
+#include "DaoTestTables.h"
 #include "db/Dao.h"
-#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -15,9 +15,7 @@ TEST(ExternalPassword, ADatabaseReachedThroughInNeedsItsPassword) {
     const std::string prot = tmp.file("prot.db"), open = tmp.file("open.db");
     for (const auto& path : {prot, open}) {
         auto db = DBEngine().CreateDatabase(path, dbLangGeneral);
-        auto td = db->CreateTableDef("T");
-        td->Fields().Append(td->CreateField("X", dbDouble));
-        db->TableDefs().Append(td);
+        daotest::MakeTable(*db, "T", {{"X", dbDouble}});
         db->Execute("INSERT INTO T (X) VALUES (42)");
         if (path == prot) db->NewPassword("", "secret");
         db->Close();

@@ -1,5 +1,7 @@
 // The engine functions, aggregates and the GENERAL collation as registered
 // on a SQLite connection, run on a real database file.
+#include "DaoTestTables.h"
+#include "JetSqliteFile.h"
 #include "db/DaoError.h"
 #include "db/JetFunctions.h"
 #include "support/TempDir.h"
@@ -13,27 +15,6 @@
 #include <vector>
 
 namespace {
-
-struct DbCloser {
-    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-};
-using DbHandle = std::unique_ptr<sqlite3, DbCloser>;
-
-DbHandle open(const std::string& path, bool registerFunctions = true) {
-    sqlite3* db = nullptr;
-    EXPECT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-    DbHandle h(db);
-    if (registerFunctions) dao::RegisterJetFunctions(db);
-    return h;
-}
-
-void exec(sqlite3* db, const std::string& sql) {
-    char* msg = nullptr;
-    int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &msg);
-    std::string m = msg ? msg : "";
-    sqlite3_free(msg);
-    ASSERT_EQ(rc, SQLITE_OK) << m << " in " << sql;
-}
 
 // The one value of a query as "i:<int>", "r:<number>", "t:<text>" or "NULL";
 // a failure as "error <number>" (the engine's number of the message).
@@ -68,7 +49,7 @@ const std::string kBadCall = errorText(5, "Invalid procedure call or argument");
 class JetFunctionsOnFile : public ::testing::Test {
 protected:
     vtest::TempDir dir;
-    DbHandle db = open(dir.file("f.db"));
+    jettest::SqliteFile db{dir.file("f.db")};
 };
 
 struct Call {
@@ -228,8 +209,8 @@ TEST_F(JetFunctionsOnFile, ScalarFunctions) {
 }
 
 TEST_F(JetFunctionsOnFile, Aggregates) {
-    exec(db.get(), "CREATE TABLE t (g INTEGER, x)");
-    exec(db.get(), "INSERT INTO t VALUES (1, 3), (1, NULL), (1, '5'), (1, 10), (2, 'abc'), (3, NULL)");
+    db.raw("CREATE TABLE t (g INTEGER, x)");
+    db.raw("INSERT INTO t VALUES (1, 3), (1, NULL), (1, '5'), (1, 10), (2, 'abc'), (3, NULL)");
     const Call cases[] = {
         {"SELECT jet_first(x) FROM t WHERE g = 1", "i:3"},
         {"SELECT jet_last(x) FROM t WHERE g = 1", "i:10"},
@@ -248,10 +229,10 @@ TEST_F(JetFunctionsOnFile, Aggregates) {
 // Welford's update keeps the digits that the sum of squares would lose:
 // 1e9 + 4, 7, 13, 16 have the sample variance 30 like 4, 7, 13, 16.
 TEST_F(JetFunctionsOnFile, VarianceFarFromZero) {
-    exec(db.get(), "CREATE TABLE t (x REAL)");
+    db.raw("CREATE TABLE t (x REAL)");
     for (double off : {1e6, 1e9, 1e12}) {
-        exec(db.get(), "DELETE FROM t");
-        for (int v : {4, 7, 13, 16}) exec(db.get(), "INSERT INTO t VALUES (" + std::to_string(off + v) + ")");
+        db.raw("DELETE FROM t");
+        for (int v : {4, 7, 13, 16}) db.raw("INSERT INTO t VALUES (" + std::to_string(off + v) + ")");
         sqlite3_stmt* st = nullptr;
         ASSERT_EQ(sqlite3_prepare_v2(db.get(), "SELECT jet_var(x), jet_varp(x) FROM t", -1, &st, nullptr), SQLITE_OK);
         ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
@@ -309,14 +290,10 @@ TEST(CompareGeneral, KeysAreTheFoldedText) {
 
 // The collation sorts inside SQLite exactly as CompareGeneral says.
 TEST_F(JetFunctionsOnFile, CollationInsideSqlite) {
-    exec(db.get(), "CREATE TABLE w (s TEXT COLLATE GENERAL)");
-    exec(db.get(), "INSERT INTO w VALUES ('b'), ('\xC3\xA9'), ('A'), ('z'), ('a'), ('B'), ('[')");
-    sqlite3_stmt* st = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db.get(), "SELECT s FROM w ORDER BY s, rowid", -1, &st, nullptr), SQLITE_OK);
-    std::vector<std::string> got;
-    while (sqlite3_step(st) == SQLITE_ROW) got.push_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
-    sqlite3_finalize(st);
-    EXPECT_EQ(got, (std::vector<std::string>{"[", "A", "a", "b", "B", "z", "\xC3\xA9"}));
+    db.raw("CREATE TABLE w (s TEXT COLLATE GENERAL)");
+    db.raw("INSERT INTO w VALUES ('b'), ('\xC3\xA9'), ('A'), ('z'), ('a'), ('B'), ('[')");
+    EXPECT_EQ(db.query("SELECT s FROM w ORDER BY s, rowid"),
+              (jettest::Rows{{"["}, {"A"}, {"a"}, {"b"}, {"B"}, {"z"}, {"\xC3\xA9"}}));
     EXPECT_EQ(evaluate(db.get(), "SELECT count(*) FROM w WHERE s = 'b'"), "i:2");
     EXPECT_EQ(evaluate(db.get(), "SELECT count(DISTINCT s) FROM w"), "i:5");
 }
@@ -325,30 +302,25 @@ TEST_F(JetFunctionsOnFile, CollationInsideSqlite) {
 TEST(RegisterJetFunctions, NeededForDeclaredCollation) {
     vtest::TempDir dir;
     {
-        auto db = open(dir.file("c.db"));
-        exec(db.get(), "CREATE TABLE w (s TEXT COLLATE GENERAL); INSERT INTO w VALUES ('x'), ('X')");
+        jettest::SqliteFile db(dir.file("c.db"));
+        db.raw("CREATE TABLE w (s TEXT COLLATE GENERAL); INSERT INTO w VALUES ('x'), ('X')");
     }
-    auto bare = open(dir.file("c.db"), false);
+    jettest::SqliteFile bare(dir.file("c.db"), false);
     EXPECT_NE(evaluate(bare.get(), "SELECT count(*) FROM w WHERE s = 'x'").find("prepare failed"), std::string::npos);
-    auto db = open(dir.file("c.db"));
+    jettest::SqliteFile db(dir.file("c.db"));
     EXPECT_EQ(evaluate(db.get(), "SELECT count(*) FROM w WHERE s = 'x'"), "i:2");
 }
 
 TEST(RegisterJetFunctions, DoubleQuotesNameColumnsOnly) {
     vtest::TempDir dir;
-    auto db = open(dir.file("q.db"));
-    exec(db.get(), "CREATE TABLE t (a INTEGER); INSERT INTO t VALUES (1)");
+    jettest::SqliteFile db(dir.file("q.db"));
+    db.raw("CREATE TABLE t (a INTEGER); INSERT INTO t VALUES (1)");
     EXPECT_EQ(evaluate(db.get(), "SELECT \"a\" FROM t"), "i:1");
     EXPECT_NE(evaluate(db.get(), "SELECT \"b\" FROM t").find("prepare failed"), std::string::npos);
 }
 
 TEST(RegisterJetFunctions, RefusesAMissingConnection) {
-    try {
-        dao::RegisterJetFunctions(nullptr);
-        FAIL();
-    } catch (const dao::DaoError& e) {
-        EXPECT_EQ(e.Number(), dao::err::ObjectClosed);
-    }
+    EXPECT_EQ(daotest::ErrorNumberOf([] { dao::RegisterJetFunctions(nullptr); }), dao::err::ObjectClosed);
 }
 
 TEST(JetNumberText, AsTheEngineWritesNumbers) {

@@ -1,16 +1,16 @@
 // The SQL translator: exact SQLite text for every construct the system
 // writes, the errors for malformed text, and the translated statements run on
 // real database files.
+#include "DaoTestTables.h"
+#include "JetSqliteFile.h"
 #include "db/DaoError.h"
 #include "db/JetFunctions.h"
 #include "db/JetSqlTranslator.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <cmath>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -276,6 +276,13 @@ TEST(JetSqlTranslator, ReportsTheStatementKind) {
     for (const auto& c : cases) EXPECT_EQ(JetSqlTranslator::Translate(c.jet).kind(), c.kind) << c.jet;
 }
 
+// The external files of a translation as "alias path", in order.
+std::vector<std::string> attached(const TranslatedSql& t) {
+    std::vector<std::string> out;
+    for (const auto& a : t.attachments()) out.push_back(a.alias + " " + a.path);
+    return out;
+}
+
 TEST(JetSqlTranslator, MakeTableGivesTheSelectAndTheTarget) {
     auto t = JetSqlTranslator::Translate("SELECT DISTINCTROW a, b INTO [New Table] FROM t WHERE a > 1;");
     EXPECT_EQ(t.kind(), TranslatedSql::Kind::MakeTable);
@@ -286,10 +293,7 @@ TEST(JetSqlTranslator, MakeTableGivesTheSelectAndTheTarget) {
     auto e = JetSqlTranslator::Translate("SELECT a INTO n IN '/tmp/out.db' FROM t IN '/tmp/in.db'");
     EXPECT_EQ(e.makeTableTarget(), "n");
     EXPECT_EQ(e.makeTableDatabase(), "ext1");
-    ASSERT_EQ(e.attachments().size(), 2u);
-    EXPECT_EQ(e.attachments()[0].path, "/tmp/out.db");
-    EXPECT_EQ(e.attachments()[1].alias, "ext2");
-    EXPECT_EQ(e.attachments()[1].path, "/tmp/in.db");
+    EXPECT_EQ(attached(e), (std::vector<std::string>{"ext1 /tmp/out.db", "ext2 /tmp/in.db"}));
     EXPECT_EQ(e.text(), "SELECT \"a\" FROM \"ext2\".\"t\"");
 }
 
@@ -297,14 +301,10 @@ TEST(JetSqlTranslator, OneAliasPerExternalPath) {
     auto t = JetSqlTranslator::Translate(
         "SELECT * FROM a IN '/x/one.db' WHERE k IN (SELECT k FROM b IN '/x/two.db') AND j IN (SELECT j FROM c IN "
         "'/x/one.db')");
-    ASSERT_EQ(t.attachments().size(), 2u);
-    EXPECT_EQ(t.attachments()[0].alias, "ext1");
-    EXPECT_EQ(t.attachments()[0].path, "/x/one.db");
-    EXPECT_EQ(t.attachments()[1].alias, "ext2");
-    EXPECT_EQ(t.attachments()[1].path, "/x/two.db");
+    EXPECT_EQ(attached(t), (std::vector<std::string>{"ext1 /x/one.db", "ext2 /x/two.db"}));
     EXPECT_EQ(t.text(), "SELECT * FROM \"ext1\".\"a\" WHERE \"k\" IN (SELECT \"k\" FROM \"ext2\".\"b\") AND \"j\" IN "
                         "(SELECT \"j\" FROM \"ext1\".\"c\")");
-    EXPECT_TRUE(JetSqlTranslator::Translate("SELECT * FROM t").attachments().empty());
+    EXPECT_TRUE(attached(JetSqlTranslator::Translate("SELECT * FROM t")).empty());
 }
 
 TEST(JetSqlTranslator, BaseTableOnlyForSimpleSelects) {
@@ -442,26 +442,20 @@ class TranslationErrors : public ::testing::TestWithParam<ErrorCase> {};
 
 TEST_P(TranslationErrors, NumberAndDescription) {
     const ErrorCase& c = GetParam();
-    try {
-        JetSqlTranslator::Translate(c.jet);
-        FAIL() << "no error for: " << c.jet;
-    } catch (const DaoError& e) {
-        EXPECT_EQ(e.Number(), c.number) << c.jet << " → " << e.Description();
-        EXPECT_NE(e.Description().find(c.mentions), std::string::npos) << c.jet << " → " << e.Description();
-        EXPECT_NE(e.Description().find("position"), std::string::npos) << e.Description();
-        EXPECT_EQ(e.Sql(), c.jet);
-    }
+    const auto e = daotest::ErrorOf([&] { JetSqlTranslator::Translate(c.jet); });
+    ASSERT_TRUE(e) << "no error for: " << c.jet;
+    EXPECT_EQ(e->Number(), c.number) << c.jet << " → " << e->Description();
+    EXPECT_NE(e->Description().find(c.mentions), std::string::npos) << c.jet << " → " << e->Description();
+    EXPECT_NE(e->Description().find("position"), std::string::npos) << e->Description();
+    EXPECT_EQ(e->Sql(), c.jet);
 }
 
 INSTANTIATE_TEST_SUITE_P(Malformed, TranslationErrors, ::testing::ValuesIn(kErrors));
 
 TEST(JetSqlTranslator, ErrorNamesThePosition) {
-    try {
-        JetSqlTranslator::Translate("SELECT a FROM t WHERE b = 1 c");
-        FAIL();
-    } catch (const DaoError& e) {
-        EXPECT_EQ(e.Description(), "Characters found after end of SQL statement at position 29 near 'c'.");
-    }
+    const auto e = daotest::ErrorOf([] { JetSqlTranslator::Translate("SELECT a FROM t WHERE b = 1 c"); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->Description(), "Characters found after end of SQL statement at position 29 near 'c'.");
 }
 
 TEST(JetSqlTranslator, CriteriaErrors) {
@@ -485,59 +479,22 @@ TEST(JetSqlTranslator, InjectedTextStaysOneLiteral) {
 // Translated statements on real database files
 // ---------------------------------------------------------------------------
 
-struct DbCloser {
-    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-};
-
-class Db {
+// The translated statements run on the file, with the external files they
+// name attached for the statement.
+class Db : public jettest::SqliteFile {
 public:
-    explicit Db(const std::string& path) {
-        sqlite3* db = nullptr;
-        if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) throw std::runtime_error("cannot open " + path);
-        m_db.reset(db);
-        dao::RegisterJetFunctions(db);
-    }
-    sqlite3* get() const { return m_db.get(); }
+    using SqliteFile::SqliteFile;
 
-    // Setup text written directly in SQLite's dialect.
-    void raw(const std::string& sql) {
-        char* msg = nullptr;
-        if (sqlite3_exec(get(), sql.c_str(), nullptr, nullptr, &msg) != SQLITE_OK) {
-            std::string m = msg ? msg : "";
-            sqlite3_free(msg);
-            throw std::runtime_error(m + " in " + sql);
-        }
-    }
-
-    // Runs a translated statement; rows as texts ("NULL" for Null, numbers
-    // with up to 15 significant digits).
     std::vector<std::vector<std::string>> rows(const TranslatedSql& t, std::vector<std::string>* names = nullptr) {
         for (const auto& a : t.attachments())
             raw("ATTACH DATABASE " + JetSqlTranslator::QuoteString(a.path) + " AS " + JetSqlTranslator::QuoteIdentifier(a.alias));
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(get(), t.text().c_str(), -1, &st, nullptr) != SQLITE_OK)
-            throw std::runtime_error(std::string(sqlite3_errmsg(get())) + " in " + t.text());
-        std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(st, sqlite3_finalize);
         std::vector<std::vector<std::string>> out;
-        if (names) {
-            names->clear();
-            for (int c = 0; c < sqlite3_column_count(st); ++c) names->push_back(sqlite3_column_name(st, c));
+        std::string err;
+        try {
+            out = query(t.text(), names);
+        } catch (const std::runtime_error& e) {
+            err = e.what();
         }
-        int rc;
-        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-            std::vector<std::string> row;
-            for (int c = 0; c < sqlite3_column_count(st); ++c) {
-                switch (sqlite3_column_type(st, c)) {
-                case SQLITE_NULL: row.push_back("NULL"); break;
-                case SQLITE_INTEGER: row.push_back(std::to_string(sqlite3_column_int64(st, c))); break;
-                case SQLITE_FLOAT: row.push_back(dao::JetNumberText(sqlite3_column_double(st, c))); break;
-                default: row.push_back(reinterpret_cast<const char*>(sqlite3_column_text(st, c)));
-                }
-            }
-            out.push_back(std::move(row));
-        }
-        std::string err = rc == SQLITE_DONE ? "" : sqlite3_errmsg(get());
-        guard.reset();
         for (const auto& a : t.attachments()) raw("DETACH DATABASE " + JetSqlTranslator::QuoteIdentifier(a.alias));
         if (!err.empty()) throw std::runtime_error(err);
         return out;
@@ -555,11 +512,7 @@ public:
         if (r.size() != 1 || r[0].size() != 1) throw std::runtime_error("not one value: " + jet);
         return r[0][0];
     }
-    double number(const std::string& jet) { return std::stod(value(jet)); }
     void exec(const std::string& jet) { rows(jet); }
-
-private:
-    std::unique_ptr<sqlite3, DbCloser> m_db;
 };
 
 using Rows = std::vector<std::vector<std::string>>;
@@ -580,8 +533,7 @@ protected:
 };
 
 TEST_F(TranslatedOnFile, ExpressionValues) {
-    db.raw("CREATE TABLE one (x INTEGER)");
-    db.raw("INSERT INTO one VALUES (1)");
+    db.raw("CREATE TABLE one (x INTEGER); INSERT INTO one VALUES (1)");
     struct V {
         const char* expr;
         const char* expected;
@@ -638,12 +590,9 @@ TEST_F(TranslatedOnFile, ExpressionValues) {
 }
 
 TEST_F(TranslatedOnFile, RunTimeErrorsOfExpressions) {
-    db.raw("CREATE TABLE one (x INTEGER)");
-    db.raw("INSERT INTO one VALUES (0)");
-    EXPECT_THROW(db.value("SELECT 1 / x AS v FROM one"), std::runtime_error);
-    EXPECT_THROW(db.value("SELECT 1 \\ x AS v FROM one"), std::runtime_error);
-    EXPECT_THROW(db.value("SELECT 1 Mod x AS v FROM one"), std::runtime_error);
-    EXPECT_THROW(db.value("SELECT (-8) ^ 0.5 AS v FROM one"), std::runtime_error);
+    db.raw("CREATE TABLE one (x INTEGER); INSERT INTO one VALUES (0)");
+    for (const char* expr : {"1 / x", "1 \\ x", "1 Mod x", "(-8) ^ 0.5"})
+        EXPECT_THROW(db.value(std::string("SELECT ") + expr + " AS v FROM one"), std::runtime_error) << expr;
 }
 
 TEST_F(TranslatedOnFile, LikePatterns) {
@@ -688,8 +637,7 @@ TEST_F(TranslatedOnFile, LikePatterns) {
         {"aa", "*a*a*a*", false},
     };
     for (const auto& c : cases) {
-        db.raw("DELETE FROM words");
-        db.raw("INSERT INTO words VALUES (" + JetSqlTranslator::QuoteString(c.value) + ")");
+        db.raw("DELETE FROM words; INSERT INTO words VALUES (" + JetSqlTranslator::QuoteString(c.value) + ")");
         std::string quoted = JetSqlTranslator::QuoteString(c.pattern);
         EXPECT_EQ(db.rows("SELECT w FROM words WHERE w Like " + quoted).size(), c.match ? 1u : 0u)
             << c.value << " Like " << c.pattern;
@@ -697,8 +645,7 @@ TEST_F(TranslatedOnFile, LikePatterns) {
             << c.value << " Not Like " << c.pattern;
     }
     // Null on either side matches nothing, and Not Like does not match either.
-    db.raw("DELETE FROM words");
-    db.raw("INSERT INTO words VALUES (NULL)");
+    db.raw("DELETE FROM words; INSERT INTO words VALUES (NULL)");
     EXPECT_TRUE(db.rows("SELECT w FROM words WHERE w Like '*'").empty());
     EXPECT_TRUE(db.rows("SELECT w FROM words WHERE w Not Like 'x'").empty());
     // A class left open is a bad pattern.
@@ -793,8 +740,7 @@ TEST_F(TranslatedOnFile, GeneralOrderWithoutDeclaredCollation) {
 }
 
 TEST_F(TranslatedOnFile, GeneralOrderWithDeclaredCollation) {
-    db.raw("CREATE TABLE s (name VARCHAR(50) COLLATE GENERAL, n INTEGER)");
-    db.raw("CREATE INDEX s_name ON s (name)");
+    db.raw("CREATE TABLE s (name VARCHAR(50) COLLATE GENERAL, n INTEGER); CREATE INDEX s_name ON s (name)");
     db.raw("INSERT INTO s VALUES ('b', 1), ('A', 2), ('a', 3), ('B', 4)");
     EXPECT_EQ(db.column("SELECT n FROM s WHERE name = 'a' ORDER BY n"), (Col{"2", "3"}));
     EXPECT_EQ(folded(db.rows("SELECT name, Count(*) AS c FROM s GROUP BY name")), (Rows{{"a", "2"}, {"b", "2"}}));
@@ -823,11 +769,8 @@ TEST_F(TranslatedOnFile, DistinctAndGroupedQueriesAgreeOnOrder) {
 
 TEST_F(TranslatedOnFile, ExternalDatabaseThroughIn) {
     const std::string other = dir.file("temp work.db");
-    {
-        Db tmp(other);
-        tmp.raw("CREATE TABLE statTemp1 (Field INTEGER, Data REAL, Weight REAL)");
-        tmp.raw("INSERT INTO statTemp1 VALUES (1, 5, 1), (1, 2, 2), (2, 7, 1), (1, 3, 3), (1, NULL, 0.5)");
-    }
+    Db(other).raw("CREATE TABLE statTemp1 (Field INTEGER, Data REAL, Weight REAL); "
+                  "INSERT INTO statTemp1 VALUES (1, 5, 1), (1, 2, 2), (2, 7, 1), (1, 3, 3), (1, NULL, 0.5)");
     db.raw("CREATE TABLE statTemp1 (Field INTEGER, Data REAL, Weight REAL)"); // the same name in the main file
     std::string in = "IN '" + other + "' ";
     EXPECT_EQ(db.rows("SELECT [Data], [Weight] FROM statTemp1 " + in + "where (([Field] = 1 AND [Data] Is Not Null)) "
@@ -838,10 +781,7 @@ TEST_F(TranslatedOnFile, ExternalDatabaseThroughIn) {
               (Rows{{"1", "3", "3"}, {"1", "2", "2"}, {"1", "5", "1"}, {"1", "NULL", "0.5"}, {"2", "7", "1"}}));
     // A path with a quote in it, written doubled.
     const std::string quoted = dir.file("o'brien.db");
-    {
-        Db tmp(quoted);
-        tmp.raw("CREATE TABLE x (a INTEGER); INSERT INTO x VALUES (42)");
-    }
+    Db(quoted).raw("CREATE TABLE x (a INTEGER); INSERT INTO x VALUES (42)");
     std::string jetPath;
     for (char c : quoted) jetPath += c == '\'' ? std::string("''") : std::string(1, c);
     EXPECT_EQ(db.value("SELECT a FROM x IN '" + jetPath + "'"), "42");
@@ -855,26 +795,19 @@ TEST(JetSqlTranslator, QuoteInExternalPathUndoubledIsRefused) {
                  DaoError);
     auto ok = JetSqlTranslator::Translate("SELECT * FROM statTemp1 IN " + JetSqlTranslator::QuoteString("/tmp/o'brien/w.db") +
                                           " where ([Field] = 1);");
-    ASSERT_EQ(ok.attachments().size(), 1u);
-    EXPECT_EQ(ok.attachments()[0].path, "/tmp/o'brien/w.db");
+    EXPECT_EQ(attached(ok), (std::vector<std::string>{"ext1 /tmp/o'brien/w.db"}));
 }
 
 TEST(JetSqlTranslator, SqliteCatalogueIsNoInputTable) {
     for (const char* jet : {"SELECT * FROM sqlite_master", "SELECT * FROM [SQLITE_SCHEMA]",
                             "SELECT * FROM t WHERE a IN (SELECT name FROM sqlite_temp_master)",
                             "DELETE * FROM sqlite_sequence"}) {
-        try {
-            JetSqlTranslator::Translate(jet);
-            FAIL() << jet;
-        } catch (const DaoError& e) {
-            EXPECT_EQ(e.Number(), dao::err::InputTableNotFound) << jet;
-        }
+        EXPECT_EQ(daotest::ErrorNumberOf([&] { JetSqlTranslator::Translate(jet); }), dao::err::InputTableNotFound) << jet;
     }
 }
 
 TEST_F(TranslatedOnFile, DeleteForms) {
-    db.raw("CREATE TABLE t (id INTEGER, a INTEGER)");
-    db.raw("CREATE TABLE u (id INTEGER, x INTEGER)");
+    db.raw("CREATE TABLE t (id INTEGER, a INTEGER); CREATE TABLE u (id INTEGER, x INTEGER)");
     auto fill = [&] {
         db.raw("DELETE FROM t; INSERT INTO t VALUES (1, 10), (2, 20), (3, 30), (4, 40)");
         db.raw("DELETE FROM u; INSERT INTO u VALUES (2, 1), (3, 0), (4, 1)");
@@ -915,8 +848,7 @@ TEST_F(TranslatedOnFile, InsertUpdateAndDuplicateRows) {
 }
 
 TEST_F(TranslatedOnFile, MakeTableSelectAndKeysetRun) {
-    db.raw("CREATE TABLE t (a INTEGER, b TEXT)");
-    db.raw("INSERT INTO t VALUES (3, 'x'), (1, 'y'), (2, 'z')");
+    db.raw("CREATE TABLE t (a INTEGER, b TEXT); INSERT INTO t VALUES (3, 'x'), (1, 'y'), (2, 'z')");
     auto mk = JetSqlTranslator::Translate("SELECT a, b INTO n FROM t WHERE a > 1");
     EXPECT_EQ(db.rows(mk), (Rows{{"3", "x"}, {"2", "z"}}));
 
@@ -929,8 +861,7 @@ TEST_F(TranslatedOnFile, MakeTableSelectAndKeysetRun) {
 }
 
 TEST_F(TranslatedOnFile, UnnamedColumnsAreNamedLikeTheEngine) {
-    db.raw("CREATE TABLE t (a INTEGER)");
-    db.raw("INSERT INTO t VALUES (1), (2)");
+    db.raw("CREATE TABLE t (a INTEGER); INSERT INTO t VALUES (1), (2)");
     std::vector<std::string> names;
     auto r = db.rows("SELECT a * 2, a, [t].[a], a + 1 FROM t ORDER BY a", &names);
     EXPECT_EQ(names, (Col{"Expr1000", "a", "a", "Expr1001"}));
@@ -948,8 +879,7 @@ TEST_F(TranslatedOnFile, DatesCompareAsDayNumbers) {
 }
 
 TEST_F(TranslatedOnFile, MisspeltColumnIsAnErrorNotAText) {
-    db.raw("CREATE TABLE t (a INTEGER)");
-    db.raw("INSERT INTO t VALUES (1)");
+    db.raw("CREATE TABLE t (a INTEGER); INSERT INTO t VALUES (1)");
     EXPECT_THROW(db.rows("SELECT [no such column] FROM t"), std::runtime_error);
     EXPECT_THROW(db.rows("SELECT a FROM t WHERE [Enter a value] = 1"), std::runtime_error);
 }
@@ -958,18 +888,11 @@ TEST_F(TranslatedOnFile, CriteriaSelectRows) {
     db.raw("CREATE TABLE p (name TEXT, age INTEGER)");
     db.raw("INSERT INTO p VALUES ('Smith', 40), ('smythe', 25), ('Jones', 50), (NULL, 60)");
     auto run = [&](const char* criteria) {
-        auto t = JetSqlTranslator::TranslateExpression(criteria);
-        Col out;
-        sqlite3_stmt* st = nullptr;
-        std::string sql = "SELECT age FROM p WHERE " + t.text() + " ORDER BY age";
-        EXPECT_EQ(sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &st, nullptr), SQLITE_OK) << sql;
-        while (sqlite3_step(st) == SQLITE_ROW) out.push_back(std::to_string(sqlite3_column_int(st, 0)));
-        sqlite3_finalize(st);
-        return out;
+        return db.query("SELECT age FROM p WHERE " + JetSqlTranslator::TranslateExpression(criteria).text() + " ORDER BY age");
     };
-    EXPECT_EQ(run("name = 'SMITH'"), (Col{"40"}));
-    EXPECT_EQ(run("name Like 'sm*' And age > 30"), (Col{"40"}));
-    EXPECT_EQ(run("IsNull(name) Or age < 30"), (Col{"25", "60"}));
+    EXPECT_EQ(run("name = 'SMITH'"), (Rows{{"40"}}));
+    EXPECT_EQ(run("name Like 'sm*' And age > 30"), (Rows{{"40"}}));
+    EXPECT_EQ(run("IsNull(name) Or age < 30"), (Rows{{"25"}, {"60"}}));
 }
 
 } // namespace

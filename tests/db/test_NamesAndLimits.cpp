@@ -1,8 +1,8 @@
 // Names are names and deep text is refused: table names that read like SQL,
 // bracketed names, and expressions nested deeper than the parser follows.
+#include "DaoTestTables.h"
 #include "db/Dao.h"
 #include "db/JetSqlTranslator.h"
-#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -12,26 +12,22 @@ using namespace dao;
 
 namespace {
 
-class NamesTest : public ::testing::Test {
+class NamesTest : public daotest::FreshEngine {
 protected:
     void SetUp() override {
-        DBEngine().Reset();
+        FreshEngine::SetUp();
         db = DBEngine().CreateDatabase(tmp.file("n.db"), dbLangGeneral);
     }
-    void TearDown() override { DBEngine().Reset(); }
 
     // A table with one text column "Mark" holding `mark`.
     void table(const std::string& name, const std::string& mark) {
-        auto td = db->CreateTableDef(name);
-        td->Fields().Append(td->CreateField("Mark", dbText, 40));
-        db->TableDefs().Append(td);
+        daotest::MakeTable(*db, name, {{"Mark", dbText, 40}});
         auto rs = db->OpenRecordset(name, dbOpenDynaset);
         rs->AddNew();
         rs->Fields("Mark")->SetValue(mark);
         rs->Update();
     }
 
-    vtest::TempDir tmp;
     DatabasePtr db;
 };
 
@@ -83,22 +79,14 @@ TEST_F(NamesTest, ABracketedNameIsRefusedAndNeverReachesTheTableInside) {
                {"Out`Sorted", "a grave accent"}, {" Leading", "a leading blank"},
                {"N23456789012345678901234567890123456789012345678901234567890123456", "65 characters"}};
     for (const auto& b : bad) {
-        auto td = db->CreateTableDef(b.name);
-        td->Fields().Append(td->CreateField("Mark", dbText, 20));
-        try {
-            db->TableDefs().Append(td);
-            ADD_FAILURE() << b.why << ": appended";
-        } catch (const DaoError& e) {
-            EXPECT_EQ(e.Number(), 3125) << b.why;
-            EXPECT_NE(e.Description().find(b.name), std::string::npos) << b.why;
-        }
+        auto td = daotest::NewTableDef(*db, b.name, {{"Mark", dbText, 20}});
+        const auto e = daotest::ErrorOf([&] { db->TableDefs().Append(td); });
+        EXPECT_TRUE(e) << b.why << ": appended";
+        EXPECT_EQ(e ? e->Number() : 0, 3125) << b.why;
+        EXPECT_NE((e ? e->Description() : "").find(b.name), std::string::npos) << b.why;
     }
-    try {
-        db->OpenRecordset("[OutSorted]");
-        ADD_FAILURE() << "the bracketed name opened a table";
-    } catch (const DaoError& e) {
-        EXPECT_EQ(e.Number(), err::InputTableNotFound);
-    }
+    EXPECT_EQ(daotest::ErrorNumberOf([&] { db->OpenRecordset("[OutSorted]"); }), err::InputTableNotFound)
+        << "the bracketed name opened a table";
     auto rs = db->OpenRecordset("OutSorted");
     EXPECT_EQ(rs->RecordCount(), 1);
 }
@@ -125,13 +113,11 @@ TEST(TranslatorNesting, DeepTextIsRefusedWithAnErrorInsteadOfExhaustingTheStack)
         {"SELECT * FROM " + repeat("(", 3000) + "t" + repeat(")", 3000), false, "3,000 parentheses in FROM"},
     };
     for (const auto& c : cases) {
-        try {
-            JetSqlTranslator::Translate(c.sql);
-            EXPECT_TRUE(c.accepted) << c.why;
-        } catch (const DaoError& e) {
-            EXPECT_FALSE(c.accepted) << c.why << ": " << e.Description();
-            EXPECT_EQ(e.Number(), err::SyntaxError) << c.why;
-            EXPECT_NE(e.Description().find("nested more than 200 levels"), std::string::npos) << c.why;
+        const auto e = daotest::ErrorOf([&] { JetSqlTranslator::Translate(c.sql); });
+        EXPECT_EQ(!e, c.accepted) << c.why << ": " << (e ? e->Description() : "no error");
+        if (e) {
+            EXPECT_EQ(e->Number(), err::SyntaxError) << c.why;
+            EXPECT_NE(e->Description().find("nested more than 200 levels"), std::string::npos) << c.why;
         }
     }
 }
@@ -139,8 +125,7 @@ TEST(TranslatorNesting, DeepTextIsRefusedWithAnErrorInsteadOfExhaustingTheStack)
 } // namespace
 
 TEST_F(NamesTest, FieldsAreFoundByNameWhateverTheirCaseAfterEveryChangeOfTheCollection) {
-    auto td = db->CreateTableDef("Wide");
-    for (const char* n : {"Alpha", "beta", "Gamma"}) td->Fields().Append(td->CreateField(n, dbDouble));
+    auto td = daotest::NewTableDef(*db, "Wide", {{"Alpha", dbDouble}, {"beta", dbDouble}, {"Gamma", dbDouble}});
     Fields& f = td->Fields();
     // Each step changes the definition; then each name is looked up.
     const struct {
@@ -173,13 +158,7 @@ TEST_F(NamesTest, ATableOfMoreColumnsThanTheFileHoldsIsRefusedBeforeAnythingIsWr
         const std::string name = "T" + std::to_string(c.columns);
         auto td = db->CreateTableDef(name);
         for (int i = 0; i < c.columns; ++i) td->Fields().Append(td->CreateField("C" + std::to_string(i), dbDouble));
-        long error = 0;
-        try {
-            db->TableDefs().Append(td);
-        } catch (const DaoError& e) {
-            error = e.Number();
-        }
-        EXPECT_EQ(error, c.error) << c.why;
+        EXPECT_EQ(daotest::ErrorNumberOf([&] { db->TableDefs().Append(td); }), c.error) << c.why;
         db->TableDefs().Refresh();
         EXPECT_EQ(db->TableDefs().Find(name) != nullptr, c.error == 0) << c.why;
     }

@@ -2,9 +2,10 @@
 // which only this program knows) is repaired in one transaction: stopped at
 // any step, by a failure or by a kill, it is left whole as it was, and the
 // next open repairs it.
+#include "DaoTestTables.h"
 #include "db/Dao.h"
 #include "db/RepairHook.h"
-#include "support/TempDir.h"
+#include "support/OtherProgram.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -58,46 +59,27 @@ std::vector<std::string> names() {
 }
 
 void makeOldFile(const std::string& path) {
-    sqlite3* raw = nullptr;
-    ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
-    sqlite3_create_collation(raw, "GENERAL", SQLITE_UTF8, nullptr, compareFolded);
-    ASSERT_EQ(sqlite3_exec(raw,
-                           "CREATE TABLE T (K INTEGER PRIMARY KEY, Name VARCHAR(20) COLLATE GENERAL, Note TEXT COLLATE GENERAL);"
-                           "CREATE UNIQUE INDEX \"T.ByName\" ON T (Name);"
-                           "CREATE INDEX \"T.ByNote\" ON T (Note);",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_exec(raw, "BEGIN", nullptr, nullptr, nullptr);
-    for (const std::string& n : names()) {
-        sqlite3_stmt* st = nullptr;
-        sqlite3_prepare_v2(raw, "INSERT INTO T (Name, Note) VALUES (?1, ?1)", -1, &st, nullptr);
-        sqlite3_bind_text(st, 1, n.c_str(), -1, SQLITE_TRANSIENT);
-        EXPECT_EQ(sqlite3_step(st), SQLITE_DONE);
-        sqlite3_finalize(st);
-    }
-    sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr);
-    sqlite3_close(raw);
+    vtest::OtherProgram old(path);
+    sqlite3_create_collation(old.handle(), "GENERAL", SQLITE_UTF8, nullptr, compareFolded);
+    old.Exec("CREATE TABLE T (K INTEGER PRIMARY KEY, Name VARCHAR(20) COLLATE GENERAL, Note TEXT COLLATE GENERAL);"
+             "CREATE UNIQUE INDEX \"T.ByName\" ON T (Name);"
+             "CREATE INDEX \"T.ByNote\" ON T (Note);");
+    old.Exec("BEGIN");
+    for (const std::string& n : names()) old.Exec("INSERT INTO T (Name, Note) VALUES (?1, ?1)", vtest::Stored::Text(n));
+    old.Exec("COMMIT");
 }
 
 // How the file stands: "repaired", "old" (still declaring GENERAL), or what is
 // wrong with it. A repaired file is checked by a connection that knows only
 // SQLite's own collations; an old one by a connection that knows the old order.
 std::string stateOf(const std::string& path) {
-    sqlite3* raw = nullptr;
-    if (sqlite3_open(path.c_str(), &raw) != SQLITE_OK) return "cannot open";
-    auto text = [raw](const char* sql) {
-        sqlite3_stmt* st = nullptr;
-        std::string out = "error";
-        if (sqlite3_prepare_v2(raw, sql, -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
-            out = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
-        sqlite3_finalize(st);
-        return out;
-    };
+    vtest::OtherProgram reader(path);
+    sqlite3* raw = reader.handle();
     // Reading rolls back what a killed process left half done.
-    const bool old = text("SELECT count(*) FROM sqlite_master WHERE sql LIKE '%COLLATE GENERAL%'") != "0";
+    const bool old = reader.Text("SELECT count(*) FROM sqlite_master WHERE sql LIKE '%COLLATE GENERAL%'") != "0";
     if (old) sqlite3_create_collation(raw, "GENERAL", SQLITE_UTF8, nullptr, compareFolded);
     std::string state = old ? "old" : "repaired";
-    const std::string check = text("PRAGMA integrity_check");
+    const std::string check = reader.Text("PRAGMA integrity_check");
     if (check != "ok") state = "integrity_check: " + check;
     // Every row is found through each index.
     for (const char* index : {"T.ByName", "T.ByNote"}) {
@@ -115,20 +97,19 @@ std::string stateOf(const std::string& path) {
         }
         sqlite3_finalize(st);
     }
-    sqlite3_close(raw);
     return state;
 }
 
-class RepairOldFileTest : public ::testing::Test {
+class RepairOldFileTest : public daotest::FreshEngine {
 protected:
     void SetUp() override {
-        DBEngine().Reset();
+        FreshEngine::SetUp();
         makeOldFile(tmp.file("template.db"));
         ASSERT_EQ(stateOf(tmp.file("template.db")), "old");
     }
     void TearDown() override {
         SetRepairStepHook(nullptr);
-        DBEngine().Reset();
+        FreshEngine::TearDown();
     }
     // A fresh copy of the old file.
     std::string oldFile() {
@@ -153,7 +134,6 @@ protected:
         EXPECT_EQ(stateOf(path), "repaired");
         return steps;
     }
-    vtest::TempDir tmp;
 };
 
 // The hook's number for the moment after the commit.

@@ -2,9 +2,9 @@
 // by LastModified, bookmarks, walking, editing and deleting them), whatever
 // keys SQLite gave them, and the key list that holds no memory for rows
 // added one after another.
+#include "DaoTestTables.h"
 #include "db/Dao.h"
 #include "db/RowKeys.h"
-#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -70,25 +70,19 @@ TEST(RowKeys, AddedKeysReadBackByPositionAndConsecutiveKeysHoldOneRun) {
 
 // ---- recordsets ------------------------------------------------------------------------
 
-class RowsAdded : public ::testing::Test {
+class RowsAdded : public daotest::FreshEngine {
 protected:
     void SetUp() override {
-        DBEngine().Reset();
+        FreshEngine::SetUp();
         db = DBEngine().CreateDatabase(tmp.file("added.db"), dbLangGeneral);
-        auto td = db->CreateTableDef("T");
-        auto id = td->CreateField("ID", dbLong);
-        id->SetAttributes(dbAutoIncrField);
-        td->Fields().Append(id);
-        td->Fields().Append(td->CreateField("V", dbLong));
-        auto pk = td->CreateIndex("PrimaryKey");
-        pk->Fields().Append(pk->CreateField("ID"));
-        pk->SetPrimary(true);
-        td->Indexes().Append(pk);
+        auto td = daotest::NewTableDef(*db, "T", {{"ID", dbLong}, {"V", dbLong}});
+        td->Fields()("ID")->SetAttributes(dbAutoIncrField);
+        daotest::AddIndex(*td, "PrimaryKey", {"ID"}, true);
         db->TableDefs().Append(td);
     }
     void TearDown() override {
         db->Close();
-        DBEngine().Reset();
+        FreshEngine::TearDown();
     }
 
     // The V values as the recordset walks them from the first row.
@@ -110,7 +104,6 @@ protected:
         rs.Update();
     }
 
-    vtest::TempDir tmp;
     DatabasePtr db;
 };
 
@@ -180,11 +173,7 @@ TEST_F(RowsAdded, RowsAddedReadBackByBookmarkWalkEditAndDelete) {
             rs->Close();
 
             // The file holds what the recordset says (and the other program's row).
-            std::vector<long> stored;
-            auto check = db->OpenRecordset("SELECT V FROM T WHERE V <> 999 ORDER BY ID", dbOpenSnapshot);
-            for (; !check->EOF_(); check->MoveNext())
-                stored.push_back(check->Fields("V")->Value().ToLong());
-            EXPECT_EQ(stored, after);
+            EXPECT_EQ(daotest::ColumnOf(*db, "SELECT V FROM T WHERE V <> 999 ORDER BY ID"), after);
         }
     }
 }
@@ -198,10 +187,7 @@ namespace {
 // row holds exactly the values set on it and Null elsewhere, whichever
 // prepared insert wrote it.
 TEST_F(RowsAdded, RowsFillingDifferentColumnsInTurnKeepEachValueInItsColumn) {
-    auto td = db->CreateTableDef("W");
-    for (const char* name : {"A", "B", "C", "D"})
-        td->Fields().Append(td->CreateField(name, dbLong));
-    db->TableDefs().Append(td);
+    daotest::MakeTable(*db, "W", {{"A", dbLong}, {"B", dbLong}, {"C", dbLong}, {"D", dbLong}});
     // Set k fills column c when bit c of (k + 1) is set: ten different sets.
     auto fills = [](int k, int c) { return ((k % 10 + 1) >> c) & 1; };
     auto rs = db->OpenRecordset("W", dbOpenDynaset, dbAppendOnly);

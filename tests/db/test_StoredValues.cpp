@@ -1,6 +1,7 @@
 // The layer reads what another program stored, whatever the column declares:
 // whole numbers beyond the declared range, reals in full precision, texts
 // that are no number and blobs, each as it is.
+#include "DaoTestTables.h"
 #include "db/Dao.h"
 #include "support/OtherProgram.h"
 #include "support/TempDir.h"
@@ -83,12 +84,8 @@ TEST(StoredValues, NumberColumnsReadWhatAnotherProgramStoredExactlyAndANumberRea
             // A number read gives the number, and fails for a text or a blob
             // (never the digits they spell).
             double x = 0;
-            bool failed = false;
-            try {
-                (void)rs->Fields(c.column)->ValueAsDouble(x);
-            } catch (const DaoError& e) {
-                failed = e.Number() == err::TypeMismatch;
-            }
+            const bool failed =
+                daotest::ErrorNumberOf([&] { (void)rs->Fields(c.column)->ValueAsDouble(x); }) == err::TypeMismatch;
             if (std::string(c.column) != "Str") { // a text field, whose texts may be numbers
                 EXPECT_EQ(failed, c.varType == vbString || c.varType == vbByteArray) << c.why;
             }

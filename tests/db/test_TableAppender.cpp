@@ -1,11 +1,11 @@
 // The batch appender and the rowid-range reader on real files: where rows
 // land, in which transaction, and that any other statement sees the rows a
 // pending writer keeps back.
+#include "DaoTestTables.h"
 #include "db/Connection.h"
 #include "db/Dao.h"
 #include "db/TableAppender.h"
 #include "db/TableRowReader.h"
-#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -17,17 +17,13 @@ using namespace dao;
 
 namespace {
 
-class AppenderTest : public ::testing::Test {
+class AppenderTest : public daotest::FreshEngine {
 protected:
     void SetUp() override {
-        DBEngine().Reset();
+        FreshEngine::SetUp();
         db = DBEngine().Workspaces(0)->CreateDatabase(tmp.file("a.db"), dbLangGeneral);
-        auto td = db->CreateTableDef("W");
-        td->Fields().Append(td->CreateField("F", dbInteger));
-        td->Fields().Append(td->CreateField("X", dbDouble));
-        db->TableDefs().Append(td);
+        daotest::MakeTable(*db, "W", {{"F", dbInteger}, {"X", dbDouble}});
     }
-    void TearDown() override { DBEngine().Reset(); }
 
     long count(Database& d, const std::string& where = "") {
         auto rs = d.OpenRecordset("SELECT Count(*) AS N FROM W" + where, dbOpenSnapshot);
@@ -41,7 +37,6 @@ protected:
         return out;
     }
 
-    vtest::TempDir tmp;
     DatabasePtr db;
 };
 
@@ -108,12 +103,7 @@ TEST_F(AppenderTest, InsideAWorkspaceTransactionRowsFollowItsRollback) {
 
 TEST_F(AppenderTest, ARowOfTheWrongWidthOrAMissingTableIsRefused) {
     TableAppender a(db, "W", {"F", "X"});
-    try {
-        a.Append({1, 2.0, 3.0});
-        FAIL() << "three values for two columns";
-    } catch (const DaoError& e) {
-        EXPECT_EQ(e.Number(), 3001);
-    }
+    EXPECT_EQ(daotest::ErrorNumberOf([&] { a.Append({1, 2.0, 3.0}); }), 3001) << "three values for two columns";
     EXPECT_THROW(TableAppender(db, "Missing", {"F"}), DaoError);
 }
 
@@ -157,10 +147,7 @@ TEST_F(AppenderTest, APendingWriterWritesBeforeAnyOtherStatementAndIsNotAskedFro
 }
 
 TEST_F(AppenderTest, RowsWithABlobLandWholeAndAReaderMovesToAnotherStretch) {
-    auto td = db->CreateTableDef("B");
-    td->Fields().Append(td->CreateField("F", dbInteger));
-    td->Fields().Append(td->CreateField("R", dbLongBinary));
-    db->TableDefs().Append(td);
+    daotest::MakeTable(*db, "B", {{"F", dbInteger}, {"R", dbLongBinary}});
     // Row i (1 .. 100) holds F = i and a blob of i doubles i + k/8 (k < i),
     // the source buffer overwritten after each append.
     for (std::size_t perStatement : {std::size_t(1), std::size_t(64)}) {
@@ -196,10 +183,7 @@ TEST_F(AppenderTest, RowsWithABlobLandWholeAndAReaderMovesToAnotherStretch) {
 }
 
 TEST_F(AppenderTest, AStoredValueBesideABlobIsKeptPastTheCall) {
-    auto td = db->CreateTableDef("VB");
-    td->Fields().Append(td->CreateField("T", dbMemo));
-    td->Fields().Append(td->CreateField("R", dbLongBinary));
-    db->TableDefs().Append(td);
+    daotest::MakeTable(*db, "VB", {{"T", dbMemo}, {"R", dbLongBinary}});
     TableAppender a(db, "VB", {"T", "R"});
     const double one = 1.5;
     for (int i = 0; i < 3; ++i) {
@@ -217,11 +201,8 @@ TEST_F(AppenderTest, AStoredValueBesideABlobIsKeptPastTheCall) {
 }
 
 TEST_F(AppenderTest, StoredValuesBesideNumbersComeBackAsARecordsetReadsThem) {
-    auto td = db->CreateTableDef("V");
-    td->Fields().Append(td->CreateField("F", dbInteger));
-    auto t = td->CreateField("T", dbMemo);
-    t->SetAllowZeroLength(true);
-    td->Fields().Append(t);
+    auto td = daotest::NewTableDef(*db, "V", {{"F", dbInteger}, {"T", dbMemo}});
+    td->Fields()("T")->SetAllowZeroLength(true);
     db->TableDefs().Append(td);
     // value, why
     const struct {

@@ -1,7 +1,7 @@
 // Reading a number as a double without a Variant gives what Value().ToDouble()
 // gives, on the forward read that takes the short way and on the others.
+#include "DaoTestTables.h"
 #include "db/Dao.h"
-#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -15,11 +15,7 @@ TEST(ValueAsDouble, NumbersNullsAndOtherColumnTypesReadAsValueToDoubleReadsThem)
     DBEngine().Reset();
     vtest::TempDir tmp;
     auto db = DBEngine().CreateDatabase(tmp.file("v.db"), dbLangGeneral);
-    auto td = db->CreateTableDef("T");
-    td->Fields().Append(td->CreateField("K", dbLong));
-    td->Fields().Append(td->CreateField("D", dbDouble));
-    td->Fields().Append(td->CreateField("L", dbLong));
-    db->TableDefs().Append(td);
+    daotest::MakeTable(*db, "T", {{"K", dbLong}, {"D", dbDouble}, {"L", dbLong}});
     struct Row {
         const char* d;   // the double column's literal
         const char* l;   // the long column's literal

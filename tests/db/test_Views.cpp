@@ -2,9 +2,9 @@
 // queries of the layer: listed, read-only, with their fields; union and
 // crosstab queries have their own types, and a query the layer cannot read
 // says so.
+#include "DaoTestTables.h"
 #include "db/Dao.h"
 #include "support/OtherProgram.h"
-#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -14,19 +14,15 @@ using namespace dao;
 
 namespace {
 
-class ViewsTest : public ::testing::Test {
+class ViewsTest : public daotest::FreshEngine {
 protected:
     void SetUp() override {
-        DBEngine().Reset();
+        FreshEngine::SetUp();
         path = tmp.file("views.db");
         db = DBEngine().CreateDatabase(path, dbLangGeneral);
-        auto td = db->CreateTableDef("Data");
-        td->Fields().Append(td->CreateField("G", dbText, 5));
-        td->Fields().Append(td->CreateField("X", dbDouble));
-        db->TableDefs().Append(td);
-        db->Execute("INSERT INTO Data (G, X) VALUES ('a', 1)");
-        db->Execute("INSERT INTO Data (G, X) VALUES ('a', 2)");
-        db->Execute("INSERT INTO Data (G, X) VALUES ('b', 4)");
+        daotest::MakeTable(*db, "Data", {{"G", dbText, 5}, {"X", dbDouble}});
+        for (const char* row : {"('a', 1)", "('a', 2)", "('b', 4)"})
+            db->Execute(std::string("INSERT INTO Data (G, X) VALUES ") + row);
         db->CreateQueryDef("qSelect", "SELECT G, X FROM Data WHERE X > 1");
         db->CreateQueryDef("qUnion", "SELECT G FROM Data UNION SELECT G FROM Data");
         db->CreateQueryDef("qCross", "TRANSFORM Sum(X) SELECT G FROM Data GROUP BY G PIVOT X");
@@ -35,9 +31,8 @@ protected:
     }
     void TearDown() override {
         if (db) db->Close();
-        DBEngine().Reset();
+        FreshEngine::TearDown();
     }
-    vtest::TempDir tmp;
     std::string path;
     DatabasePtr db;
 };
@@ -99,15 +94,7 @@ TEST_F(ViewsTest, AViewIsNeitherChangedRenamedNorDeletedThroughTheLayer) {
         {[&] { v->SetName("vMine"); }, "its name"},
         {[&] { db->QueryDefs().Delete("vTheirs"); }, "deleting it"},
     };
-    for (const auto& c : cases) {
-        long number = 0;
-        try {
-            c.act();
-        } catch (const DaoError& e) {
-            number = e.Number();
-        }
-        EXPECT_EQ(number, err::ReadOnly) << c.why;
-    }
+    for (const auto& c : cases) EXPECT_EQ(daotest::ErrorNumberOf(c.act), err::ReadOnly) << c.why;
     vtest::OtherProgram other(path);
     EXPECT_EQ(other.Text("SELECT sql FROM sqlite_master WHERE name = 'vTheirs'"), "CREATE VIEW vTheirs AS SELECT G FROM Data");
     EXPECT_EQ(db->QueryDefs()("vTheirs")->SQL(), "SELECT * FROM [vTheirs]");

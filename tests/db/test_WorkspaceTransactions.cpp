@@ -1,7 +1,7 @@
 // Workspace transactions on real files: what joins them and what a rollback
 // undoes.
+#include "DaoTestTables.h"
 #include "db/Dao.h"
-#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -11,31 +11,22 @@ using namespace dao;
 
 namespace {
 
-class TransactionTest : public ::testing::Test {
+class TransactionTest : public daotest::FreshEngine {
 protected:
     void SetUp() override {
-        DBEngine().Reset();
+        FreshEngine::SetUp();
         ws = DBEngine().Workspaces(0);
         db = ws->CreateDatabase(tmp.file("t.db"), dbLangGeneral);
         makeTable(*db);
     }
-    void TearDown() override { DBEngine().Reset(); }
 
     // Table T with the values 1, 2, 3.
     static void makeTable(Database& d) {
-        auto td = d.CreateTableDef("T");
-        td->Fields().Append(td->CreateField("X", dbDouble));
-        d.TableDefs().Append(td);
+        daotest::MakeTable(d, "T", {{"X", dbDouble}});
         for (int v : {1, 2, 3}) d.Execute("INSERT INTO T (X) VALUES (" + std::to_string(v) + ")");
     }
-    static std::vector<double> values(Database& d) {
-        std::vector<double> out;
-        for (auto rs = d.OpenRecordset("SELECT X FROM T ORDER BY X", dbOpenSnapshot); !rs->EOF_(); rs->MoveNext())
-            out.push_back(rs->Fields("X")->Value().ToDouble());
-        return out;
-    }
+    static std::vector<double> values(Database& d) { return daotest::ColumnOf<double>(d, "SELECT X FROM T ORDER BY X"); }
 
-    vtest::TempDir tmp;
     WorkspacePtr ws;
     DatabasePtr db;
 };
@@ -57,17 +48,13 @@ TEST_F(TransactionTest, ADatabaseOpenedInsideAnOpenTransactionJoinsIt) {
 
 TEST_F(TransactionTest, ARolledBackTableCreationLeavesNoTableInTheCatalogue) {
     ws->BeginTrans();
-    auto td = db->CreateTableDef("New");
-    td->Fields().Append(td->CreateField("Y", dbText, 10));
-    db->TableDefs().Append(td);
+    daotest::MakeTable(*db, "New", {{"Y", dbText, 10}});
     ASSERT_TRUE(db->TableDefs().Find("New"));
     ws->Rollback();
     // No Refresh: the collection itself must know the table is gone.
     EXPECT_FALSE(db->TableDefs().Find("New"));
     EXPECT_THROW(db->OpenRecordset("New"), DaoError);
-    auto again = db->CreateTableDef("New");
-    again->Fields().Append(again->CreateField("Y", dbText, 10));
-    EXPECT_NO_THROW(db->TableDefs().Append(again));
+    EXPECT_NO_THROW(daotest::MakeTable(*db, "New", {{"Y", dbText, 10}}));
 }
 
 TEST_F(TransactionTest, WritesThroughARecordsetAreRolledBack) {

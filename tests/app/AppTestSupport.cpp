@@ -1,6 +1,7 @@
 #include "AppTestSupport.h"
 
 #include "app/MDIMain.h"
+#include "app/frmDataGrid.h"
 #include "app/frmOpenDatabase.h"
 #include "app/modApplication.h"
 #include "db/Dao.h"
@@ -19,6 +20,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 
 #include <filesystem>
 #include <fstream>
@@ -189,6 +192,30 @@ void Pump(int milliseconds) {
     } while (t.elapsed() < milliseconds);
 }
 
+QList<frmDataGrid*> ShownGrids(MDIMain* frame) {
+    QList<frmDataGrid*> grids;
+    for (QMdiSubWindow* sub : frame->MdiArea()->subWindowList())
+        if (auto* g = qobject_cast<frmDataGrid*>(sub->widget()); g && sub->isVisible())
+            grids << g;
+    return grids;
+}
+
+frmDataGrid* ShownGridOf(MDIMain* frame, const QString& table) {
+    for (frmDataGrid* g : ShownGrids(frame))
+        if (g->TableName() == table)
+            return g;
+    return nullptr;
+}
+
+void OnPopup(int milliseconds, std::function<void(QWidget*)> seen) {
+    QTimer::singleShot(milliseconds, [seen = std::move(seen)] {
+        QWidget* popup = QApplication::activePopupWidget();
+        seen(popup);
+        if (popup)
+            popup->close();
+    });
+}
+
 // ---- AppFixture -----------------------------------------------------------------
 
 void AppFixture::SetUp() {
@@ -303,6 +330,20 @@ void CreateTableIn(const std::string& path, const std::string& table) {
     td->Fields().Append(td->CreateField("Value", dao::dbDouble));
     db->TableDefs().Append(td);
     db->Close();
+    ws->Close();
+}
+
+void ExecuteIn(const std::string& path, const std::string& sql) {
+    auto ws = std::make_shared<dao::Workspace>("tests", "admin");
+    dao::DatabasePtr db = ws->OpenDatabase(path);
+    db->Execute(sql);
+    db->Close();
+    ws->Close();
+}
+
+void SetDatabasePassword(const std::string& path, const std::string& password) {
+    auto ws = std::make_shared<dao::Workspace>("t", "admin");
+    ws->OpenDatabase(path)->NewPassword("", password);
     ws->Close();
 }
 

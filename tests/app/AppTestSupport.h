@@ -23,6 +23,7 @@
 #include <vector>
 
 class MDIMain;
+class frmDataGrid;
 class frmOpenDatabase;
 struct MainOptions;
 
@@ -71,6 +72,9 @@ public:
     QStringList Messages() const;
     // Modal windows no step expected (they were closed after a while).
     const QStringList& Unexpected() const { return m_unexpected; }
+    // Messages() and Unexpected() one a line, for a failure's output.
+    std::string MessagesText() const { return Messages().join(QLatin1Char('\n')).toStdString(); }
+    std::string UnexpectedText() const { return m_unexpected.join(QLatin1Char('\n')).toStdString(); }
 
 private:
     struct Step {
@@ -89,6 +93,15 @@ private:
 
 // Runs the event loop for a while (and the deferred deletions).
 void Pump(int milliseconds = 0);
+
+// The data grids shown in the frame's document area, and the one showing
+// a table (nullptr when none does).
+QList<frmDataGrid*> ShownGrids(MDIMain* frame);
+frmDataGrid* ShownGridOf(MDIMain* frame, const QString& table);
+
+// After `milliseconds`, hands the popup menu then shown (nullptr: none) to
+// `seen` and closes it.
+void OnPopup(int milliseconds, std::function<void(QWidget*)> seen);
 
 // A fixture with its own registry file, application folder, data folder and
 // single-instance key; it closes the application at the end.
@@ -129,6 +142,12 @@ vtest::ScenarioSpec DescribeScores(const std::string& out1, const std::string& o
 
 // Creates an empty table with one Double column in the database file.
 void CreateTableIn(const std::string& path, const std::string& table);
+
+// Runs a statement on the database file through a connection of its own.
+void ExecuteIn(const std::string& path, const std::string& sql);
+
+// Gives the database file a password (it had none).
+void SetDatabasePassword(const std::string& path, const std::string& password);
 
 // The first column of each row a statement returns, as text, read through a
 // connection of its own to the file.

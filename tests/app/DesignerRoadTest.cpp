@@ -32,6 +32,7 @@
 
 #include <deque>
 #include <functional>
+#include <set>
 
 using namespace apptest;
 
@@ -158,6 +159,24 @@ void ChooseTypeAndData(DesignerScript& d, const TypeRoad& road) {
     });
 }
 
+// The type's options page, left with the options of a new scenario; then
+// Finish: the output table names (the second where the type has one) and
+// the button `nav` pressed.
+void OptionsThenFinish(DesignerScript& d, const QString& out1, const QString& out2, int nav) {
+    d.steps.push_back([](QDialog& w) {
+        auto* next = w.findChild<QAbstractButton*>(QStringLiteral("cmdNav_2"));
+        ASSERT_NE(next, nullptr) << w.objectName().toStdString();
+        next->click();
+    });
+    d.steps.push_back([=](QDialog& w) {
+        auto& page = dynamic_cast<frmQuorb_Finish&>(w);
+        page.txtScenario_Output_Table1_Name()->setText(out1);
+        if (!page.txtScenario_Output_Table2_Name()->isHidden())
+            page.txtScenario_Output_Table2_Name()->setText(out2);
+        page.cmdNav(nav)->click();
+    });
+}
+
 class DesignerRoad : public AppFixture {
 protected:
     frmStatMain* Open() {
@@ -248,19 +267,7 @@ TEST_F(DesignerRoad, EveryTypeIsCreatedSavedRunAndReopenedFromTheList) {
             page.cmdIgnore()->click();
             page.cmdNav(2)->click();
         });
-        d.steps.push_back([&](QDialog& w) {
-            // The type's options page, with the options of a new scenario.
-            auto* next = w.findChild<QAbstractButton*>(QStringLiteral("cmdNav_2"));
-            ASSERT_NE(next, nullptr) << w.objectName().toStdString();
-            next->click();
-        });
-        d.steps.push_back([&](QDialog& w) {
-            auto& page = dynamic_cast<frmQuorb_Finish&>(w);
-            page.txtScenario_Output_Table1_Name()->setText(QString::fromStdString(out1));
-            if (!page.txtScenario_Output_Table2_Name()->isHidden())
-                page.txtScenario_Output_Table2_Name()->setText(QString::fromStdString(out1 + " 2"));
-            page.cmdNav(4)->click(); // Save and Run
-        });
+        OptionsThenFinish(d, QString::fromStdString(out1), QString::fromStdString(out1 + " 2"), 4); // Save and Run
         list->SetScenTypeMain(QString::fromLatin1(road.group));
         list->SetScenType(QStringLiteral("*"));
         const int shownBefore = static_cast<int>(app.texts.size());
@@ -276,14 +283,13 @@ TEST_F(DesignerRoad, EveryTypeIsCreatedSavedRunAndReopenedFromTheList) {
         EXPECT_EQ(id, ++expectedId);
 
         // The three tables.
-        EXPECT_EQ(Stored("usysQuorbScenarios", id, "Scenario_Analysis_Type"), road.group);
-        EXPECT_EQ(Stored("usysQuorbScenarios", id, "Scenario_Analysis_SubType"), road.type);
-        EXPECT_EQ(Stored("usysQuorbScenarios", id, "Scenario_Input_Table_Name"), "Data");
-        EXPECT_EQ(Stored("usysQuorbScenarios", id, "Scenario_Output_Table1_Name"), out1);
-        EXPECT_EQ(Stored("usysQuorbScenarios", id, "Scenario_Description"), std::string(road.type) + " made by test");
-        EXPECT_EQ(Stored("usysQuorbScenarios", id, "MissingType"), "1");
-        EXPECT_EQ(Stored("usysQuorbScenarios", id, "MissingEqual"), "99");
-        EXPECT_EQ(Stored("usysQuorbScenarios", id, "Scenario_Version"), "V5   ");
+        const std::pair<const char*, std::string> scenarioRow[] = {
+            {"Scenario_Analysis_Type", road.group},        {"Scenario_Analysis_SubType", road.type},
+            {"Scenario_Input_Table_Name", "Data"},         {"Scenario_Output_Table1_Name", out1},
+            {"Scenario_Description", std::string(road.type) + " made by test"},
+            {"MissingType", "1"}, {"MissingEqual", "99"}, {"Scenario_Version", "V5   "}};
+        for (const auto& [column, value] : scenarioRow)
+            EXPECT_EQ(Stored("usysQuorbScenarios", id, column), value) << column;
         EXPECT_EQ(Stored("usysQuorbOptions", id, "VarNRadio"), "N-1"); // the defaults of a new scenario
         EXPECT_EQ(FieldRows(id), road.fieldRows);
         // The run followed at once: it wrote the output table or said why not.
@@ -311,12 +317,11 @@ TEST_F(DesignerRoad, EveryTypeIsCreatedSavedRunAndReopenedFromTheList) {
         EXPECT_TRUE(e.steps.empty());
         EXPECT_EQ(e.messages, QStringList());
         QStringList expectedRestored;
-        for (const auto& [control, field] : road.assign) {
-            const std::string c = control;
-            if (c == "cmdTGroup" || c == "cmdTWeight" || c == "cmdTX" || c == "cmdTCX" || c == "cmdTXY" ||
-                c == "cmdTAnovaDep" || c == "cmdTXTab" || c == "cmdTChi")
+        const std::set<std::string> listed = {"cmdTGroup", "cmdTWeight", "cmdTX",   "cmdTCX",
+                                              "cmdTXY",    "cmdTAnovaDep", "cmdTXTab", "cmdTChi"};
+        for (const auto& [control, field] : road.assign)
+            if (listed.count(control))
                 expectedRestored << QString::fromLatin1(field);
-        }
         std::sort(restored.begin(), restored.end());
         std::sort(expectedRestored.begin(), expectedRestored.end());
         EXPECT_EQ(restored, expectedRestored);
@@ -395,14 +400,8 @@ TEST_F(DesignerRoad, ANewScenarioIsShownOnItsGroupsTabAndSelected) {
             for (const auto& [control, field] : road.assign) Transfer(page, control, field);
             page.cmdNav(2)->click();
         });
-        d.steps.push_back([&](QDialog& w) { w.findChild<QAbstractButton*>(QStringLiteral("cmdNav_2"))->click(); });
-        d.steps.push_back([&](QDialog& w) {
-            auto& page = dynamic_cast<frmQuorb_Finish&>(w);
-            page.txtScenario_Output_Table1_Name()->setText(QStringLiteral("Out ") + QString::fromLatin1(road.type));
-            if (!page.txtScenario_Output_Table2_Name()->isHidden())
-                page.txtScenario_Output_Table2_Name()->setText(QStringLiteral("Out2 ") + QString::fromLatin1(road.type));
-            page.cmdNav(3)->click(); // Save
-        });
+        OptionsThenFinish(d, QStringLiteral("Out ") + QString::fromLatin1(road.type),
+                          QStringLiteral("Out2 ") + QString::fromLatin1(road.type), 3); // Save
         // Where the user stands: the previous row's tab, a type other than
         // the new one chosen on the parametric tab.
         if (r.tab == 0) {

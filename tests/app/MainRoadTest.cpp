@@ -35,21 +35,6 @@ using namespace apptest;
 
 namespace {
 
-QList<frmDataGrid*> Grids(MDIMain* frame) {
-    QList<frmDataGrid*> grids;
-    for (QMdiSubWindow* sub : frame->MdiArea()->subWindowList())
-        if (auto* g = qobject_cast<frmDataGrid*>(sub->widget()); g && sub->isVisible())
-            grids << g;
-    return grids;
-}
-
-frmDataGrid* GridFor(MDIMain* frame, const QString& table) {
-    for (frmDataGrid* g : Grids(frame))
-        if (g->TableName() == table)
-            return g;
-    return nullptr;
-}
-
 QStringList RowTexts(QTreeWidget* list, int column) {
     QStringList texts;
     for (int i = 0; i < list->topLevelItemCount(); ++i)
@@ -64,23 +49,34 @@ std::vector<vtest::ScenarioSpec> MixedScenarios();
 
 class MainRoad : public AppFixture {
 protected:
-    // The mixed scenario database (with these empty tables besides), which
-    // the script opens at start-up.
-    void OpenMixedAtStart(ModalScript& script, std::initializer_list<const char*> tables = {}) {
+    // The application started and its first dialog cancelled.
+    MDIMain* StartCancelled() {
+        script.CancelOpenDatabase();
+        return frame = Start();
+    }
+    // The application started on the mixed scenario database (with these
+    // empty tables besides): its scenario list.
+    frmStatMain* StartMixed(std::initializer_list<const char*> tables = {}) {
         const std::string path = File("mixed.db");
         CreateScoresDatabase(path, true, MixedScenarios());
         for (const char* t : tables) CreateTableIn(path, t);
         script.OpenDatabase(path);
+        frame = Start();
+        return frame ? frame->StatMain() : nullptr;
     }
+    // Every step of the script taken, and no window it did not expect.
+    void ExpectScriptFollowed() {
+        EXPECT_TRUE(script.Done());
+        EXPECT_TRUE(script.Unexpected().isEmpty()) << script.UnexpectedText();
+    }
+
+    ModalScript script;
+    MDIMain* frame = nullptr;
 };
 
 TEST_F(MainRoad, FirstStartShowsTheOpenDialogAndCancelLeavesTheFrameWithoutList) {
-    ModalScript script;
-    script.CancelOpenDatabase();
-    MDIMain* frame = Start();
-    ASSERT_NE(frame, nullptr);
-    EXPECT_TRUE(script.Done());
-    EXPECT_TRUE(script.Unexpected().isEmpty()) << script.Unexpected().join(QLatin1Char('\n')).toStdString();
+    ASSERT_NE(StartCancelled(), nullptr);
+    ExpectScriptFollowed();
     ASSERT_EQ(script.Seen().size(), 1u);
     EXPECT_EQ(script.Seen()[0].title, QStringLiteral("Open Scenario Database"));
 
@@ -107,10 +103,7 @@ TEST_F(MainRoad, FirstStartShowsTheOpenDialogAndCancelLeavesTheFrameWithoutList)
 }
 
 TEST_F(MainRoad, MenusCarryTheirIndexesAndCaptions) {
-    ModalScript script;
-    script.CancelOpenDatabase();
-    MDIMain* frame = Start();
-    ASSERT_NE(frame, nullptr);
+    ASSERT_NE(StartCancelled(), nullptr);
     struct Item {
         QAction* action;
         const char* caption;
@@ -139,28 +132,22 @@ TEST_F(MainRoad, MenusCarryTheirIndexesAndCaptions) {
         EXPECT_TRUE(frame->mnuRightClickItems(index)->isSeparator()) << index;
     EXPECT_FALSE(frame->mnuHelpItems(999)->isVisible());
     EXPECT_EQ(frame->mnuRightClick()->defaultAction(), frame->mnuRightClickItems(0));
-    // Every window of the frame is there.
-    EXPECT_TRUE(frame->mnuHelpItems(100)->isEnabled());
-    EXPECT_TRUE(frame->mnuToolsItems(0)->isEnabled());
-    EXPECT_TRUE(frame->mnuToolsItems(10)->isEnabled());
-    EXPECT_TRUE(frame->mnuRightClickItems(20)->isEnabled()); // the designer
-    EXPECT_TRUE(frame->mnuRightClickItems(60)->isEnabled());
-    EXPECT_TRUE(frame->mnuRightClickItems(70)->isEnabled());
-    EXPECT_TRUE(frame->mnuRightClickItems(130)->isEnabled());
+    // Every window of the frame is there (right-click 20: the designer).
+    for (QAction* a : {frame->mnuHelpItems(100), frame->mnuToolsItems(0), frame->mnuToolsItems(10),
+                       frame->mnuRightClickItems(20), frame->mnuRightClickItems(60), frame->mnuRightClickItems(70),
+                       frame->mnuRightClickItems(130)})
+        EXPECT_TRUE(a->isEnabled()) << a->text().toStdString();
     EXPECT_TRUE(frame->ToolbarButton(QStringLiteral("btnCalc"))->isEnabled());
-    EXPECT_EQ(frame->ToolbarButton(QStringLiteral("btnOpen"))->toolTip(), QStringLiteral("Open Database"));
-    EXPECT_EQ(frame->ToolbarButton(QStringLiteral("btnClose"))->toolTip(), QStringLiteral("Close Database"));
-    EXPECT_EQ(frame->ToolbarButton(QStringLiteral("btnHelp"))->toolTip(), QStringLiteral("Help"));
+    for (const auto& [button, tip] : {std::pair{"btnOpen", "Open Database"}, std::pair{"btnClose", "Close Database"},
+                                      std::pair{"btnHelp", "Help"}})
+        EXPECT_EQ(frame->ToolbarButton(QString::fromLatin1(button))->toolTip(), QString::fromLatin1(tip)) << button;
 }
 
 TEST_F(MainRoad, MissingPathIsReportedAndTheDialogStaysOpen) {
     const std::string missing = File("nowhere/missing.db");
-    ModalScript script;
     script.OpenDatabase(missing).Message(1).CancelOpenDatabase();
-    MDIMain* frame = Start();
-    ASSERT_NE(frame, nullptr);
-    EXPECT_TRUE(script.Done());
-    EXPECT_TRUE(script.Unexpected().isEmpty()) << script.Unexpected().join(QLatin1Char('\n')).toStdString();
+    ASSERT_NE(frame = Start(), nullptr);
+    ExpectScriptFollowed();
     ASSERT_EQ(script.Messages().size(), 1);
     EXPECT_EQ(script.Messages()[0], QStringLiteral("Cannot locate a database named '") + QString::fromStdString(missing) +
                                         QStringLiteral("'\n\n") + kLocate);
@@ -170,12 +157,9 @@ TEST_F(MainRoad, MissingPathIsReportedAndTheDialogStaysOpen) {
 }
 
 TEST_F(MainRoad, OpeningADatabaseShowsItsPathAndEntersItInTheRecentList) {
-    ModalScript script;
     const std::string path = OpenScores(script);
-    MDIMain* frame = Start();
-    ASSERT_NE(frame, nullptr);
-    EXPECT_TRUE(script.Done());
-    EXPECT_TRUE(script.Unexpected().isEmpty()) << script.Unexpected().join(QLatin1Char('\n')).toStdString();
+    ASSERT_NE(frame = Start(), nullptr);
+    ExpectScriptFollowed();
 
     ASSERT_NE(gdbCurrent, nullptr);
     EXPECT_EQ(frame->StatusText(), QString::fromStdString(path));
@@ -198,20 +182,16 @@ TEST_F(MainRoad, OpeningADatabaseShowsItsPathAndEntersItInTheRecentList) {
 TEST_F(MainRoad, DatabaseWithoutScenarioTablesAsksToInitializeIt) {
     const std::string path = File("plain.db");
     CreateScoresDatabase(path, false);
-    ModalScript script;
     script.OpenDatabase(path).Message(6);
-    MDIMain* frame = Start();
-    ASSERT_NE(frame, nullptr);
-    EXPECT_TRUE(script.Done());
-    EXPECT_TRUE(script.Unexpected().isEmpty()) << script.Unexpected().join(QLatin1Char('\n')).toStdString();
+    ASSERT_NE(frame = Start(), nullptr);
+    ExpectScriptFollowed();
     ASSERT_EQ(script.Seen().size(), 2u);
     EXPECT_EQ(script.Seen()[1].title, QStringLiteral("Initialize Database"));
     EXPECT_EQ(script.Seen()[1].text, QString::fromStdString(InitializeDatabaseMessage()).replace(
                                          QLatin1String("\r\n"), QLatin1String("\n")));
     ASSERT_NE(gdbCurrent, nullptr);
-    EXPECT_NE(gdbCurrent->TableDefs().Find(kScenarioTableName), nullptr);
-    EXPECT_NE(gdbCurrent->TableDefs().Find(kOptionsTableName), nullptr);
-    EXPECT_NE(gdbCurrent->TableDefs().Find(kFieldsTableName), nullptr);
+    for (const char* table : {kScenarioTableName, kOptionsTableName, kFieldsTableName})
+        EXPECT_NE(gdbCurrent->TableDefs().Find(table), nullptr) << table;
     ASSERT_NE(frame->StatMain(), nullptr);
     EXPECT_EQ(frame->StatMain()->lvwScenarios()->topLevelItemCount(), 0);
 }
@@ -219,10 +199,8 @@ TEST_F(MainRoad, DatabaseWithoutScenarioTablesAsksToInitializeIt) {
 TEST_F(MainRoad, DecliningToInitializeShowsTheDialogAgain) {
     const std::string path = File("plain.db");
     CreateScoresDatabase(path, false);
-    ModalScript script;
     script.OpenDatabase(path).Message(7).CancelOpenDatabase();
-    MDIMain* frame = Start();
-    ASSERT_NE(frame, nullptr);
+    ASSERT_NE(frame = Start(), nullptr);
     EXPECT_TRUE(script.Done());
     EXPECT_EQ(frame->StatMain(), nullptr);
     ASSERT_NE(gdbCurrent, nullptr); // left open, as the declined check leaves it
@@ -255,11 +233,7 @@ std::vector<vtest::ScenarioSpec> MixedScenarios() {
 }
 
 TEST_F(MainRoad, ScenarioListShowsRowsInOrderAndFiltersByGroupAndType) {
-    ModalScript script;
-    OpenMixedAtStart(script);
-    MDIMain* frame = Start();
-    ASSERT_NE(frame, nullptr);
-    frmStatMain* list = frame->StatMain();
+    frmStatMain* list = StartMixed();
     ASSERT_NE(list, nullptr);
     QTreeWidget* lvw = list->lvwScenarios();
 
@@ -307,11 +281,7 @@ TEST_F(MainRoad, ScenarioListShowsRowsInOrderAndFiltersByGroupAndType) {
 }
 
 TEST_F(MainRoad, ColumnClickSortsByTextUntilTheNextReload) {
-    ModalScript script;
-    OpenMixedAtStart(script);
-    MDIMain* frame = Start();
-    ASSERT_NE(frame, nullptr);
-    frmStatMain* list = frame->StatMain();
+    frmStatMain* list = StartMixed();
     ASSERT_NE(list, nullptr);
     QTreeWidget* lvw = list->lvwScenarios();
     emit lvw->header()->sectionClicked(2); // description
@@ -327,11 +297,7 @@ TEST_F(MainRoad, ColumnClickSortsByTextUntilTheNextReload) {
 }
 
 TEST_F(MainRoad, ScenarioNotFoundIsReportedWithItsNumber) {
-    ModalScript script;
-    OpenMixedAtStart(script);
-    MDIMain* frame = Start();
-    ASSERT_NE(frame, nullptr);
-    frmStatMain* list = frame->StatMain();
+    frmStatMain* list = StartMixed();
     ASSERT_NE(list, nullptr);
 
     script.Message(1);
@@ -353,11 +319,8 @@ TEST_F(MainRoad, ScenarioNotFoundIsReportedWithItsNumber) {
 }
 
 TEST_F(MainRoad, RunWithoutSelectionAsksForOne) {
-    ModalScript script;
-    OpenMixedAtStart(script);
-    MDIMain* frame = Start();
+    frmStatMain* list = StartMixed();
     ASSERT_NE(frame, nullptr);
-    frmStatMain* list = frame->StatMain();
     list->optAnalysisType(1, 3)->click(); // Frequency: one row
     list->lvwScenarios()->clearSelection();
     script.Message(1);
@@ -367,11 +330,7 @@ TEST_F(MainRoad, RunWithoutSelectionAsksForOne) {
 }
 
 TEST_F(MainRoad, ExistingOutputTablesAreNamedInTheOverwriteQuestion) {
-    ModalScript script;
-    OpenMixedAtStart(script, {"outN1", "outN1b", "outG2b"});
-    MDIMain* frame = Start();
-    ASSERT_NE(frame, nullptr);
-    frmStatMain* list = frame->StatMain();
+    frmStatMain* list = StartMixed({"outN1", "outN1b", "outG2b"});
     ASSERT_NE(list, nullptr);
     const QString question = QStringLiteral(
         "The following output table(s) already exist in the current database. Do you want to overwrite them?\n\n");
@@ -383,7 +342,7 @@ TEST_F(MainRoad, ExistingOutputTablesAreNamedInTheOverwriteQuestion) {
     EXPECT_FALSE(list->RunCurrentScenario(5));
     EXPECT_TRUE(script.Done());
     EXPECT_EQ(script.Messages().back(), question + QStringLiteral("outN1\noutN1b"));
-    EXPECT_EQ(GridFor(frame, QStringLiteral("outN1")), open);
+    EXPECT_EQ(ShownGridOf(frame, QStringLiteral("outN1")), open);
 
     // Only table 2: the list starts with an empty line.
     script.Message(7);
@@ -399,11 +358,8 @@ TEST_F(MainRoad, ExistingOutputTablesAreNamedInTheOverwriteQuestion) {
 }
 
 TEST_F(MainRoad, AnsweringYesClosesTheGridsOfTheOutputTablesOnly) {
-    ModalScript script;
-    OpenMixedAtStart(script, {"outN1"});
-    MDIMain* frame = Start();
+    frmStatMain* list = StartMixed({"outN1"});
     ASSERT_NE(frame, nullptr);
-    frmStatMain* list = frame->StatMain();
     QPointer<frmDataGrid> output = frmDataGrid::Open(QStringLiteral("outN1"), QStringLiteral("Scenario Output Table"));
     QPointer<frmDataGrid> input = frmDataGrid::Open(QStringLiteral("Scores"), QStringLiteral("Input Data Table"));
     ASSERT_FALSE(output.isNull());
@@ -417,18 +373,14 @@ TEST_F(MainRoad, AnsweringYesClosesTheGridsOfTheOutputTablesOnly) {
     EXPECT_EQ(script.Seen()[1].text.left(31), QStringLiteral("The following output table(s) a"));
     EXPECT_TRUE(output.isNull());
     EXPECT_FALSE(input.isNull());
-    EXPECT_EQ(GridFor(frame, QStringLiteral("Scores")), input.data());
+    EXPECT_EQ(ShownGridOf(frame, QStringLiteral("Scores")), input.data());
 }
 
 TEST_F(MainRoad, FileExitSavesTheWindowPositions) {
-    ModalScript script;
-    OpenMixedAtStart(script);
-    MDIMain* frame = Start();
-    ASSERT_NE(frame, nullptr);
-    frmStatMain* list = frame->StatMain();
+    frmStatMain* list = StartMixed();
     ASSERT_NE(list, nullptr);
     ASSERT_NE(frmDataGrid::Open(QStringLiteral("Scores"), QStringLiteral("Input Data Table")), nullptr)
-        << script.Unexpected().join(QLatin1Char('\n')).toStdString();
+        << script.UnexpectedText();
     frame->setGeometry(40, 30, 700, 520);
     auto* sub = qobject_cast<QMdiSubWindow*>(list->parentWidget());
     ASSERT_NE(sub, nullptr);
@@ -452,24 +404,15 @@ TEST_F(MainRoad, FileExitSavesTheWindowPositions) {
 }
 
 TEST_F(MainRoad, TheNextStartRestoresTheSavedPositions) {
-    const std::string path = File("mixed.db");
-    CreateScoresDatabase(path, true, MixedScenarios());
-    {
-        ModalScript script;
-        script.OpenDatabase(path);
-        MDIMain* frame = Start();
-        ASSERT_NE(frame, nullptr);
-        frame->setGeometry(50, 40, 690, 500);
-        auto* sub = qobject_cast<QMdiSubWindow*>(frame->StatMain()->parentWidget());
-        sub->setGeometry(5, 6, 580, 300);
-        Pump();
-        ExitApplication(frame);
-        Pump(20);
-    }
-    ModalScript script;
+    frmStatMain* list = StartMixed();
+    ASSERT_NE(list, nullptr);
+    frame->setGeometry(50, 40, 690, 500);
+    qobject_cast<QMdiSubWindow*>(list->parentWidget())->setGeometry(5, 6, 580, 300);
+    Pump();
+    ExitApplication(frame);
+    Pump(20);
     script.OpenDatabase([](frmOpenDatabase&) {}); // the recent database is preset
-    MDIMain* frame = Start();
-    ASSERT_NE(frame, nullptr);
+    ASSERT_NE(frame = Start(), nullptr);
     EXPECT_TRUE(script.Done());
     // The frame's own window border may shift it by the platform's frame
     // margin; the document window inside is placed exactly.
@@ -484,10 +427,7 @@ TEST_F(MainRoad, TheNextStartRestoresTheSavedPositions) {
 }
 
 TEST_F(MainRoad, ASecondStartEndsAtOnceWithoutTouchingSettingsOrTheErrorHandler) {
-    ModalScript script;
-    script.CancelOpenDatabase();
-    MDIMain* frame = Start();
-    ASSERT_NE(frame, nullptr);
+    ASSERT_NE(StartCancelled(), nullptr);
     const auto handler = gErr;
     const auto settings = gSettings;
     const std::string registryBefore = RegistryFileText();
@@ -502,10 +442,7 @@ TEST_F(MainRoad, ASecondStartEndsAtOnceWithoutTouchingSettingsOrTheErrorHandler)
 }
 
 TEST_F(MainRoad, HelpMenuHitErrorShowsTheErrorDialogAndContinueDeletesTheReport) {
-    ModalScript script;
-    script.CancelOpenDatabase();
-    MDIMain* frame = Start();
-    ASSERT_NE(frame, nullptr);
+    ASSERT_NE(StartCancelled(), nullptr);
     script.ErrorDialog(false);
     frame->mnuHelpItems_Click(999);
     EXPECT_TRUE(script.Done());
@@ -516,9 +453,7 @@ TEST_F(MainRoad, HelpMenuHitErrorShowsTheErrorDialogAndContinueDeletesTheReport)
 }
 
 TEST_F(MainRoad, ChoosingExitInTheErrorDialogClosesTheApplication) {
-    ModalScript script;
-    OpenMixedAtStart(script);
-    MDIMain* frame = Start();
+    StartMixed();
     ASSERT_NE(frame, nullptr);
     QPointer<MDIMain> watch(frame);
     script.ErrorDialog(true);

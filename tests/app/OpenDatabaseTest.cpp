@@ -85,10 +85,37 @@ protected:
     // The application started, its first dialog cancelled.
     MDIMain* StartCancelled() {
         script.CancelOpenDatabase();
-        return Start();
+        return frame = Start();
+    }
+    // The application started, the dialog opening `path`.
+    MDIMain* StartOn(const std::string& path) {
+        script.OpenDatabase(path);
+        return frame = Start();
+    }
+    // A scenario database `name` in the test folder, locked with `password`
+    // when one is given: its path.
+    std::string ScoresDatabase(const char* name, const std::string& password = {}) {
+        const std::string path = File(name);
+        CreateScoresDatabase(path, true);
+        if (!password.empty())
+            SetDatabasePassword(path, password);
+        return path;
+    }
+    // "secure.mdw" with the user bob, password "letmein": its path.
+    std::string BobsWorkgroup() {
+        const std::string wg = File("secure.mdw");
+        dao::Workgroup::Create(wg);
+        dao::Workgroup::SetUser(wg, "bob", "letmein");
+        return wg;
     }
     ModalScript script;
+    MDIMain* frame = nullptr;
 };
+
+bool Assign(const std::string& db, const std::string& workgroup = {}, const char* user = "", const char* password = "") {
+    return AssignCurrentDatabase(QString::fromStdString(db), QString::fromStdString(workgroup),
+                                 QString::fromLatin1(user), QString::fromLatin1(password));
+}
 
 TEST_F(OpenDatabase, FileOpenDialogChecksAGivenNameWithoutShowingADialog) {
     ASSERT_NE(StartCancelled(), nullptr);
@@ -125,7 +152,7 @@ TEST_F(OpenDatabase, MissingDatabaseFileGivesTheDatabaseMessage) {
     ASSERT_NE(StartCancelled(), nullptr);
     const std::string missing = File("gone.db");
     script.Message(1);
-    EXPECT_FALSE(AssignCurrentDatabase(QString::fromStdString(missing), QString(), QString(), QString()));
+    EXPECT_FALSE(Assign(missing));
     EXPECT_TRUE(script.Done());
     EXPECT_EQ(script.Messages().back(), QStringLiteral("Unable to open the selected database: \n\n3024: Couldn't find file '") +
                                             QString::fromStdString(missing) + QStringLiteral("'."));
@@ -135,22 +162,16 @@ TEST_F(OpenDatabase, MissingDatabaseFileGivesTheDatabaseMessage) {
 
 TEST_F(OpenDatabase, WrongWorkgroupPasswordGivesTheWorkspaceMessage) {
     ASSERT_NE(StartCancelled(), nullptr);
-    const std::string db = File("scores.db");
-    CreateScoresDatabase(db, true);
-    const std::string wg = File("secure.mdw");
-    dao::Workgroup::Create(wg);
-    dao::Workgroup::SetUser(wg, "bob", "letmein");
-
+    const std::string db = ScoresDatabase("scores.db");
+    const std::string wg = BobsWorkgroup();
     script.Message(1);
-    EXPECT_FALSE(AssignCurrentDatabase(QString::fromStdString(db), QString::fromStdString(wg), QStringLiteral("bob"),
-                                       QStringLiteral("wrong")));
+    EXPECT_FALSE(Assign(db, wg, "bob", "wrong"));
     EXPECT_EQ(script.Messages().back(), QStringLiteral("Unable to open the specified workspace using the supplied log "
                                                        "on information: \n\n3029: Not a valid account name or password."));
     EXPECT_EQ(gwsCurrent, nullptr);
     EXPECT_EQ(gdbCurrent, nullptr);
 
-    EXPECT_TRUE(AssignCurrentDatabase(QString::fromStdString(db), QString::fromStdString(wg), QStringLiteral("bob"),
-                                      QStringLiteral("letmein")));
+    EXPECT_TRUE(Assign(db, wg, "bob", "letmein"));
     ASSERT_NE(gwsCurrent, nullptr);
     EXPECT_EQ(gwsCurrent->Name(), "Stats");
     EXPECT_EQ(gwsCurrent->UserName(), "bob");
@@ -159,33 +180,21 @@ TEST_F(OpenDatabase, WrongWorkgroupPasswordGivesTheWorkspaceMessage) {
 
 TEST_F(OpenDatabase, WrongDatabasePasswordGivesTheDatabaseMessage) {
     ASSERT_NE(StartCancelled(), nullptr);
-    const std::string db = File("locked.db");
-    CreateScoresDatabase(db, true);
-    {
-        auto ws = std::make_shared<dao::Workspace>("t", "admin");
-        ws->OpenDatabase(db)->NewPassword("", "secret");
-        ws->Close();
-    }
+    const std::string db = ScoresDatabase("locked.db", "secret");
     script.Message(1);
-    EXPECT_FALSE(AssignCurrentDatabase(QString::fromStdString(db), QString(), QString(), QStringLiteral("wrong")));
+    EXPECT_FALSE(Assign(db, {}, "", "wrong"));
     EXPECT_EQ(script.Messages().back(), QStringLiteral("Unable to open the selected database: \n\n3031: Not a valid password."));
     EXPECT_NE(gwsCurrent, nullptr);
     EXPECT_EQ(gdbCurrent, nullptr);
-    EXPECT_TRUE(AssignCurrentDatabase(QString::fromStdString(db), QString(), QString(), QStringLiteral("secret")));
+    EXPECT_TRUE(Assign(db, {}, "", "secret"));
 }
 
 TEST_F(OpenDatabase, PasswordWithSemicolonIsHandedOverAsItsOwnArgument) {
     // Built into a connect text ";pwd=" + password, this password would
     // be cut at its ";" and the database would refuse it.
     ASSERT_NE(StartCancelled(), nullptr);
-    const std::string db = File("semicolon.db");
-    CreateScoresDatabase(db, true);
-    {
-        auto ws = std::make_shared<dao::Workspace>("t", "admin");
-        ws->OpenDatabase(db)->NewPassword("", "a;pwd=b");
-        ws->Close();
-    }
-    EXPECT_TRUE(AssignCurrentDatabase(QString::fromStdString(db), QString(), QString(), QStringLiteral("a;pwd=b")));
+    const std::string db = ScoresDatabase("semicolon.db", "a;pwd=b");
+    EXPECT_TRUE(Assign(db, {}, "", "a;pwd=b"));
     EXPECT_TRUE(script.Done());
     ASSERT_NE(gdbCurrent, nullptr);
     EXPECT_TRUE(gdbCurrent->IsOpen());
@@ -193,12 +202,11 @@ TEST_F(OpenDatabase, PasswordWithSemicolonIsHandedOverAsItsOwnArgument) {
 
 TEST_F(OpenDatabase, OpeningTheSameDatabaseTwiceStartsAFreshWorkspace) {
     ASSERT_NE(StartCancelled(), nullptr);
-    const std::string db = File("scores.db");
-    CreateScoresDatabase(db, true);
-    ASSERT_TRUE(AssignCurrentDatabase(QString::fromStdString(db), QString(), QString(), QString()));
+    const std::string db = ScoresDatabase("scores.db");
+    ASSERT_TRUE(Assign(db));
     const dao::DatabasePtr first = gdbCurrent;
     const dao::WorkspacePtr firstWs = gwsCurrent;
-    ASSERT_TRUE(AssignCurrentDatabase(QString::fromStdString(db), QString(), QString(), QString()));
+    ASSERT_TRUE(Assign(db));
     EXPECT_NE(gdbCurrent, first);
     EXPECT_NE(gwsCurrent, firstWs);
     EXPECT_FALSE(first->IsOpen());
@@ -206,20 +214,13 @@ TEST_F(OpenDatabase, OpeningTheSameDatabaseTwiceStartsAFreshWorkspace) {
 }
 
 TEST_F(OpenDatabase, PasswordIsNeverStoredInClearText) {
-    const std::string db = File("locked.db");
-    CreateScoresDatabase(db, true);
-    {
-        auto ws = std::make_shared<dao::Workspace>("t", "admin");
-        ws->OpenDatabase(db)->NewPassword("", "Open Sesame;42");
-        ws->Close();
-    }
+    const std::string db = ScoresDatabase("locked.db", "Open Sesame;42");
     script.OpenDatabase([&](frmOpenDatabase& d) {
         d.cboDatabase()->setEditText(QString::fromStdString(db));
         d.txtPassword()->setText(QStringLiteral("Open Sesame;42"));
         d.chkSavePassword()->setChecked(true);
     });
-    MDIMain* frame = Start();
-    ASSERT_NE(frame, nullptr);
+    ASSERT_NE(frame = Start(), nullptr);
     ASSERT_NE(frame->StatMain(), nullptr);
     EXPECT_EQ(RegistryValue("Settings", "SavePassword"), "True");
     const std::string stored = RegistryValue("Settings", "MRUTAG1");
@@ -233,13 +234,7 @@ TEST_F(OpenDatabase, PasswordIsNeverStoredInClearText) {
 }
 
 TEST_F(OpenDatabase, SavePasswordDefaultsToNotSaving) {
-    const std::string db = File("locked.db");
-    CreateScoresDatabase(db, true);
-    {
-        auto ws = std::make_shared<dao::Workspace>("t", "admin");
-        ws->OpenDatabase(db)->NewPassword("", "hidden");
-        ws->Close();
-    }
+    const std::string db = ScoresDatabase("locked.db", "hidden");
     bool checkedAtLoad = true;
     script.OpenDatabase([&](frmOpenDatabase& d) {
         checkedAtLoad = d.chkSavePassword()->isChecked();
@@ -247,8 +242,7 @@ TEST_F(OpenDatabase, SavePasswordDefaultsToNotSaving) {
         d.txtPassword()->setText(QStringLiteral("hidden"));
     });
     ASSERT_EQ(RegistryValue("Settings", "SavePassword"), "~missing");
-    MDIMain* frame = Start();
-    ASSERT_NE(frame, nullptr);
+    ASSERT_NE(frame = Start(), nullptr);
     EXPECT_FALSE(checkedAtLoad);
     EXPECT_EQ(RegistryValue("Settings", "SavePassword"), "False");
     EXPECT_EQ(RegistryValue("Settings", "MRUTAG1"), "/WG /UID /PWD ");
@@ -256,8 +250,7 @@ TEST_F(OpenDatabase, SavePasswordDefaultsToNotSaving) {
 }
 
 TEST_F(OpenDatabase, UncheckedSecuredDatabaseIgnoresWorkgroupAndUser) {
-    const std::string db = File("scores.db");
-    CreateScoresDatabase(db, true);
+    const std::string db = ScoresDatabase("scores.db");
     QString workgroupRead;
     script.OpenDatabase([&](frmOpenDatabase& d) {
         d.cboDatabase()->setEditText(QString::fromStdString(db));
@@ -267,8 +260,7 @@ TEST_F(OpenDatabase, UncheckedSecuredDatabaseIgnoresWorkgroupAndUser) {
         d.chkSecurity()->setChecked(false);
         workgroupRead = d.Workgroup();
     });
-    MDIMain* frame = Start();
-    ASSERT_NE(frame, nullptr);
+    ASSERT_NE(frame = Start(), nullptr);
     EXPECT_TRUE(script.Done());
     EXPECT_EQ(script.Seen().size(), 1u) << script.Messages().join(QLatin1Char('\n')).toStdString();
     // Unchecking only disables the fields: the text is still there ...
@@ -282,11 +274,8 @@ TEST_F(OpenDatabase, UncheckedSecuredDatabaseIgnoresWorkgroupAndUser) {
 }
 
 TEST_F(OpenDatabase, SecuredDatabaseEntersWorkgroupAndUserInTheRecentList) {
-    const std::string db = File("scores.db");
-    CreateScoresDatabase(db, true);
-    const std::string wg = File("secure.mdw");
-    dao::Workgroup::Create(wg);
-    dao::Workgroup::SetUser(wg, "bob", "letmein");
+    const std::string db = ScoresDatabase("scores.db");
+    const std::string wg = BobsWorkgroup();
     script.OpenDatabase([&](frmOpenDatabase& d) {
         d.cboDatabase()->setEditText(QString::fromStdString(db));
         d.chkSecurity()->setChecked(true);
@@ -294,8 +283,7 @@ TEST_F(OpenDatabase, SecuredDatabaseEntersWorkgroupAndUserInTheRecentList) {
         d.txtUserID()->setText(QStringLiteral("bob"));
         d.txtPassword()->setText(QStringLiteral("letmein"));
     });
-    MDIMain* frame = Start();
-    ASSERT_NE(frame, nullptr);
+    ASSERT_NE(frame = Start(), nullptr);
     ASSERT_NE(gwsCurrent, nullptr);
     EXPECT_EQ(gwsCurrent->Name(), "Stats");
     // The path's "/" travel escaped in the switch string.
@@ -316,9 +304,7 @@ TEST_F(OpenDatabase, RecentDatabaseOpenedDirectlyClosesTheWindowsOfTheDatabaseBe
     const std::string b = File("b.db");
     CreateScoresDatabase(a, true, {DescribeScores("outA")});
     CreateScoresDatabase(b, true, {DescribeScores("outB"), DescribeScores("outB2")});
-    script.OpenDatabase(a);
-    MDIMain* frame = Start();
-    ASSERT_NE(frame, nullptr);
+    ASSERT_NE(StartOn(a), nullptr);
     script.OpenDatabase(b);
     frame->mnufileItems_Click(100);
     ASSERT_EQ(gdbCurrent->Name(), b);
@@ -345,11 +331,8 @@ TEST_F(OpenDatabase, RecentDatabaseOpenedDirectlyClosesTheWindowsOfTheDatabaseBe
 }
 
 TEST_F(OpenDatabase, RecentEntryOfADeletedDatabaseShowsTheDialogWithItsName) {
-    const std::string a = File("a.db");
-    CreateScoresDatabase(a, true);
-    script.OpenDatabase(a);
-    MDIMain* frame = Start();
-    ASSERT_NE(frame, nullptr);
+    const std::string a = ScoresDatabase("a.db");
+    ASSERT_NE(StartOn(a), nullptr);
     CloseCurrentDatabase();
     std::filesystem::remove(a);
     QString preset;
@@ -365,9 +348,7 @@ TEST_F(OpenDatabase, RecentEntryOfADeletedDatabaseShowsTheDialogWithItsName) {
 TEST_F(OpenDatabase, CloseDatabaseClosesTheFileAndItsWindows) {
     const std::string a = File("a.db");
     CreateScoresDatabase(a, true, {DescribeScores("outA")});
-    script.OpenDatabase(a);
-    MDIMain* frame = Start();
-    ASSERT_NE(frame, nullptr);
+    ASSERT_NE(StartOn(a), nullptr);
     const dao::DatabasePtr held = gdbCurrent;
     QPointer<frmDataGrid> grid = frmDataGrid::Open(QStringLiteral("Scores"), QStringLiteral("Input Data Table"));
     ASSERT_FALSE(grid.isNull());

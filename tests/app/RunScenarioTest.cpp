@@ -25,21 +25,6 @@ using namespace apptest;
 
 namespace {
 
-QList<frmDataGrid*> Grids(MDIMain* frame) {
-    QList<frmDataGrid*> grids;
-    for (QMdiSubWindow* sub : frame->MdiArea()->subWindowList())
-        if (auto* g = qobject_cast<frmDataGrid*>(sub->widget()); g && sub->isVisible())
-            grids << g;
-    return grids;
-}
-
-frmDataGrid* GridFor(MDIMain* frame, const QString& table) {
-    for (frmDataGrid* g : Grids(frame))
-        if (g->TableName() == table)
-            return g;
-    return nullptr;
-}
-
 // A cell as the database holds it, by row and column name.
 QVariant Cell(frmDataGrid* grid, int row, const char* column) {
     CRecordsetTableModel* m = grid->Model();
@@ -65,15 +50,15 @@ protected:
         CreateScoresDatabase(path, true, {DescribeScores("outDescribe", out2)});
         script.OpenDatabase(path);
         frame = Start();
-        if (!frame || !frame->StatMain())
-            return nullptr;
-        return frame->StatMain();
+        return frame ? frame->StatMain() : nullptr;
     }
 
     std::string path;
     ModalScript script;
     MDIMain* frame = nullptr;
 };
+
+const QString kFailed = QStringLiteral("The test of this scenario failed for the following reason:\n\n");
 
 TEST_F(RunScenario, DescribeRunShowsTheOutputGridWithTheStatisticsOfEachClass) {
     frmStatMain* list = OpenScores();
@@ -90,49 +75,42 @@ TEST_F(RunScenario, DescribeRunShowsTheOutputGridWithTheStatisticsOfEachClass) {
     });
     list->cmdAction_Click(4);
     Pump();
-    EXPECT_TRUE(script.Seen().size() == 1) << script.Messages().join(QLatin1Char('\n')).toStdString();
-    EXPECT_TRUE(script.Unexpected().isEmpty()) << script.Unexpected().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(script.Seen().size() == 1) << script.MessagesText();
+    EXPECT_TRUE(script.Unexpected().isEmpty()) << script.UnexpectedText();
     EXPECT_TRUE(allShown);
     ASSERT_GE(texts.size(), 3);
     EXPECT_TRUE(texts.contains(QStringLiteral("Retrieving and sorting data..."))) << texts.join(QLatin1Char('|')).toStdString();
     EXPECT_TRUE(texts.contains(QStringLiteral("Analyzing records...")));
     EXPECT_EQ(list->StatusWindow(), nullptr); // gone after the run
 
-    frmDataGrid* grid = GridFor(frame, QStringLiteral("outDescribe"));
+    frmDataGrid* grid = ShownGridOf(frame, QStringLiteral("outDescribe"));
     ASSERT_NE(grid, nullptr);
     EXPECT_EQ(grid->windowTitle(), QStringLiteral("Scenario Output Table: outDescribe"));
     ASSERT_EQ(grid->Model()->rowCount(), 2);
 
-    // Class A: 2, 4, 4, 5, 7 and one missing value.
+    // Row 0, class A: 2, 4, 4, 5, 7 and one missing value; row 1, class B: 10, 20, 30.
     EXPECT_EQ(Cell(grid, 0, "Class").toString(), QStringLiteral("A"));
     EXPECT_EQ(Cell(grid, 0, "DataField").toString(), QStringLiteral("Score"));
-    EXPECT_DOUBLE_EQ(Number(grid, 0, "Count"), 5.0);
     EXPECT_EQ(Cell(grid, 0, "Missing").toLongLong(), 1);
-    EXPECT_DOUBLE_EQ(Number(grid, 0, "Mean"), 22.0 / 5.0);
-    EXPECT_DOUBLE_EQ(Number(grid, 0, "Minimum"), 2.0);
-    EXPECT_DOUBLE_EQ(Number(grid, 0, "Maximum"), 7.0);
-    EXPECT_DOUBLE_EQ(Number(grid, 0, "Range"), 5.0);
-    // Sum of squares 110; n·Q − S² = 550 − 484 = 66.
-    EXPECT_DOUBLE_EQ(Number(grid, 0, "Variance"), 66.0 / 20.0);
-    EXPECT_DOUBLE_EQ(Number(grid, 0, "StdDeviation"), std::sqrt(3.3));
-    EXPECT_DOUBLE_EQ(Number(grid, 0, "StdError"), std::sqrt(3.3) / std::sqrt(5.0));
-    EXPECT_DOUBLE_EQ(Number(grid, 0, "CoeffOfVariance"), std::sqrt(3.3) / 4.4);
-    EXPECT_DOUBLE_EQ(Number(grid, 0, "Sum"), 22.0);
-    EXPECT_DOUBLE_EQ(Number(grid, 0, "SumSquared"), 110.0);
-    EXPECT_DOUBLE_EQ(Number(grid, 0, "AdjSumSquared"), 66.0 / 5.0);
-
-    // Class B: 10, 20, 30.
     EXPECT_EQ(Cell(grid, 1, "Class").toString(), QStringLiteral("B"));
-    EXPECT_DOUBLE_EQ(Number(grid, 1, "Count"), 3.0);
     EXPECT_EQ(Cell(grid, 1, "Missing").toLongLong(), 0);
-    EXPECT_DOUBLE_EQ(Number(grid, 1, "Mean"), 20.0);
-    EXPECT_DOUBLE_EQ(Number(grid, 1, "Range"), 20.0);
-    EXPECT_DOUBLE_EQ(Number(grid, 1, "Variance"), 100.0);
-    EXPECT_DOUBLE_EQ(Number(grid, 1, "StdDeviation"), 10.0);
-    EXPECT_DOUBLE_EQ(Number(grid, 1, "StdError"), 10.0 / std::sqrt(3.0));
-    EXPECT_DOUBLE_EQ(Number(grid, 1, "CoeffOfVariance"), 0.5);
-    EXPECT_DOUBLE_EQ(Number(grid, 1, "SumSquared"), 1400.0);
-    EXPECT_DOUBLE_EQ(Number(grid, 1, "AdjSumSquared"), 200.0);
+    const struct {
+        int row;
+        const char* column;
+        double expected;
+    } statistics[] = {
+        // A: sum 22, sum of squares 110; n·Q − S² = 550 − 484 = 66.
+        {0, "Count", 5.0}, {0, "Mean", 22.0 / 5.0}, {0, "Minimum", 2.0}, {0, "Maximum", 7.0}, {0, "Range", 5.0},
+        {0, "Variance", 66.0 / 20.0}, {0, "StdDeviation", std::sqrt(3.3)},
+        {0, "StdError", std::sqrt(3.3) / std::sqrt(5.0)}, {0, "CoeffOfVariance", std::sqrt(3.3) / 4.4},
+        {0, "Sum", 22.0}, {0, "SumSquared", 110.0}, {0, "AdjSumSquared", 66.0 / 5.0},
+        // B: sum 60, sum of squares 1400, adjusted 1400 − 60²/3 = 200.
+        {1, "Count", 3.0}, {1, "Mean", 20.0}, {1, "Range", 20.0}, {1, "Variance", 100.0}, {1, "StdDeviation", 10.0},
+        {1, "StdError", 10.0 / std::sqrt(3.0)}, {1, "CoeffOfVariance", 0.5}, {1, "SumSquared", 1400.0},
+        {1, "AdjSumSquared", 200.0},
+    };
+    for (const auto& s : statistics)
+        EXPECT_DOUBLE_EQ(Number(grid, s.row, s.column), s.expected) << "row " << s.row << ", " << s.column;
 
     // The grid is read-only.
     EXPECT_FALSE(grid->Model()->flags(grid->Model()->index(0, 0)) & Qt::ItemIsEditable);
@@ -142,7 +120,7 @@ TEST_F(RunScenario, InputDataGridShowsTheSourceRows) {
     frmStatMain* list = OpenScores();
     ASSERT_NE(list, nullptr);
     list->ContextMenuHandler(90);
-    frmDataGrid* grid = GridFor(frame, QStringLiteral("Scores"));
+    frmDataGrid* grid = ShownGridOf(frame, QStringLiteral("Scores"));
     ASSERT_NE(grid, nullptr);
     EXPECT_EQ(grid->windowTitle(), QStringLiteral("Input Data Table: Scores"));
     ASSERT_EQ(grid->Model()->rowCount(), 9);
@@ -160,14 +138,14 @@ TEST_F(RunScenario, InputDataGridShowsTheSourceRows) {
     EXPECT_EQ(script.Messages().back(),
               QStringLiteral("The table [outDescribe] does not exist in the database. \n\nIf this is an output table "
                              "created by running a scenario, you must run the scenario first to create the table"));
-    EXPECT_EQ(GridFor(frame, QStringLiteral("outDescribe")), nullptr);
+    EXPECT_EQ(ShownGridOf(frame, QStringLiteral("outDescribe")), nullptr);
 }
 
 TEST_F(RunScenario, SecondRunAsksBeforeOverwritingAndReopensTheGrid) {
     frmStatMain* list = OpenScores();
     ASSERT_NE(list, nullptr);
-    ASSERT_TRUE(list->RunCurrentScenario(0)) << script.Messages().join(QLatin1Char('\n')).toStdString();
-    QPointer<frmDataGrid> first = GridFor(frame, QStringLiteral("outDescribe"));
+    ASSERT_TRUE(list->RunCurrentScenario(0)) << script.MessagesText();
+    QPointer<frmDataGrid> first = ShownGridOf(frame, QStringLiteral("outDescribe"));
     ASSERT_FALSE(first.isNull());
 
     // No: nothing happens.
@@ -183,10 +161,10 @@ TEST_F(RunScenario, SecondRunAsksBeforeOverwritingAndReopensTheGrid) {
     EXPECT_TRUE(list->RunCurrentScenario(0));
     Pump();
     EXPECT_TRUE(first.isNull());
-    frmDataGrid* second = GridFor(frame, QStringLiteral("outDescribe"));
+    frmDataGrid* second = ShownGridOf(frame, QStringLiteral("outDescribe"));
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(second->Model()->rowCount(), 2);
-    EXPECT_EQ(Grids(frame).size(), 1);
+    EXPECT_EQ(ShownGrids(frame).size(), 1);
 }
 
 // A scenario stored with a plain Save (or by another program) named a table
@@ -195,7 +173,6 @@ TEST_F(RunScenario, SecondRunAsksBeforeOverwritingAndReopensTheGrid) {
 // scenario reads is refused before anything is asked; a table that a stored
 // scenario writes is asked about, and Enter answers No.
 TEST_F(RunScenario, OutputNamesThatAStoredScenarioReadsAreRefusedAndEnterKeepsAnExistingOutput) {
-    const QString failed = QStringLiteral("The test of this scenario failed for the following reason:\n\n");
     vtest::ScenarioSpec reader = DescribeScores("readerOut");
     reader.inputTable = "outDescribe";
     vtest::ScenarioSpec laterReader = DescribeScores("laterOut");
@@ -205,12 +182,7 @@ TEST_F(RunScenario, OutputNamesThatAStoredScenarioReadsAreRefusedAndEnterKeepsAn
     CreateScoresDatabase(path, true,
                          {DescribeScores("outDescribe"), DescribeScores("outOther", "outLater"), DescribeScores("Scores")});
     CreateTableIn(path, "outDescribe"); // with one row that no run may lose
-    {
-        auto ws = std::make_shared<dao::Workspace>("tests", "admin");
-        dao::DatabasePtr db = ws->OpenDatabase(path);
-        db->Execute("INSERT INTO outDescribe (Value) VALUES (42)");
-        db->Close();
-    }
+    ExecuteIn(path, "INSERT INTO outDescribe (Value) VALUES (42)");
     script.OpenDatabase(path);
     frame = Start();
     ASSERT_TRUE(frame && frame->StatMain());
@@ -226,13 +198,13 @@ TEST_F(RunScenario, OutputNamesThatAStoredScenarioReadsAreRefusedAndEnterKeepsAn
          "outDescribe",
          true},
         {"another stored scenario reads the first output, which holds a row", {reader}, 1,
-         failed + "The output table 'outDescribe' is the input table of a stored scenario. Please choose another name.",
+         kFailed + "The output table 'outDescribe' is the input table of a stored scenario. Please choose another name.",
          false},
         {"another stored scenario reads the second output, which does not exist yet", {laterReader}, 2,
-         failed + "The output table 'outLater' is the input table of a stored scenario. Please choose another name.",
+         kFailed + "The output table 'outLater' is the input table of a stored scenario. Please choose another name.",
          false},
         {"the scenario's own input named as its output", {}, 3,
-         failed + "The output table 'Scores' is the input table of a stored scenario. Please choose another name.",
+         kFailed + "The output table 'Scores' is the input table of a stored scenario. Please choose another name.",
          false},
     };
     for (const Row& r : rows) {
@@ -264,23 +236,22 @@ TEST_F(RunScenario, GridOfTheSecondOutputTableOpensOnlyWhenTheRunWroteIt) {
     // The scenario names a second table; the analysis writes only one.
     frmStatMain* list = OpenScores("outNotWritten");
     ASSERT_NE(list, nullptr);
-    EXPECT_TRUE(list->RunCurrentScenario(1)) << script.Messages().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(list->RunCurrentScenario(1)) << script.MessagesText();
     Pump();
-    EXPECT_EQ(script.Seen().size(), 1u) << script.Messages().join(QLatin1Char('\n')).toStdString();
-    EXPECT_NE(GridFor(frame, QStringLiteral("outDescribe")), nullptr);
-    EXPECT_EQ(GridFor(frame, QStringLiteral("outNotWritten")), nullptr);
-    EXPECT_EQ(Grids(frame).size(), 1);
+    EXPECT_EQ(script.Seen().size(), 1u) << script.MessagesText();
+    EXPECT_NE(ShownGridOf(frame, QStringLiteral("outDescribe")), nullptr);
+    EXPECT_EQ(ShownGridOf(frame, QStringLiteral("outNotWritten")), nullptr);
+    EXPECT_EQ(ShownGrids(frame).size(), 1);
 }
 
 TEST_F(RunScenario, AFailedRunShowsOneMessageUnderTheProgramsNameAndAMissingTableBeforeAnyQuestion) {
     frmStatMain* list = OpenScores();
     ASSERT_NE(list, nullptr);
-    ASSERT_TRUE(list->RunCurrentScenario(1)) << script.Messages().join(QLatin1Char('\n')).toStdString();
+    ASSERT_TRUE(list->RunCurrentScenario(1)) << script.MessagesText();
     Pump();
-    for (frmDataGrid* g : Grids(frame))
+    for (frmDataGrid* g : ShownGrids(frame))
         qobject_cast<QMdiSubWindow*>(g->parentWidget())->close();
     Pump();
-    const QString failed = QStringLiteral("The test of this scenario failed for the following reason:\n\n");
     struct Row {
         std::function<void()> change; // breaks the scenario
         bool overwriteAsked;    // outDescribe exists: asked about before the run
@@ -305,15 +276,15 @@ TEST_F(RunScenario, AFailedRunShowsOneMessageUnderTheProgramsNameAndAMissingTabl
         script.Message(1);
         list->cmdAction_Click(4);
         Pump();
-        EXPECT_TRUE(script.Done()) << script.Messages().join(QLatin1Char('\n')).toStdString();
-        EXPECT_TRUE(script.Unexpected().isEmpty()) << script.Unexpected().join(QLatin1Char('\n')).toStdString();
+        EXPECT_TRUE(script.Done()) << script.MessagesText();
+        EXPECT_TRUE(script.Unexpected().isEmpty()) << script.UnexpectedText();
         ASSERT_EQ(script.Seen().size() - before, r.overwriteAsked ? 2u : 1u);
         const SeenModal& shown = script.Seen().back();
         EXPECT_EQ(shown.kind, QStringLiteral("message"));
         EXPECT_EQ(shown.title, QStringLiteral("Varnello"));
-        EXPECT_TRUE(shown.text.startsWith(failed)) << shown.text.toStdString();
+        EXPECT_TRUE(shown.text.startsWith(kFailed)) << shown.text.toStdString();
         EXPECT_TRUE(shown.text.contains(QString::fromLatin1(r.reasonPart))) << shown.text.toStdString();
-        EXPECT_TRUE(Grids(frame).isEmpty());
+        EXPECT_TRUE(ShownGrids(frame).isEmpty());
         EXPECT_EQ(list->StatusWindow(), nullptr);
     }
 }

@@ -72,28 +72,37 @@ INSTANTIATE_TEST_SUITE_P(
 
 class ScenarioList : public AppFixture {
 protected:
+    // list.db with these Describe scenarios, opened at start: the list.
+    frmStatMain* OpenList(const std::vector<vtest::ScenarioSpec>& specs) {
+        CreateScoresDatabase(File("list.db"), true, specs);
+        return StartOnList();
+    }
+    // As many Describe scenarios, "Scenario <n>" into "out<n>" (the even
+    // ones also into "second").
     frmStatMain* OpenList(int describeScenarios) {
-        const std::string path = File("list.db");
         std::vector<vtest::ScenarioSpec> specs;
         for (int i = 1; i <= describeScenarios; ++i) {
             vtest::ScenarioSpec s = DescribeScores("out" + std::to_string(i), i % 2 == 0 ? "second" : "");
             s.description = "Scenario " + std::to_string(i);
             specs.push_back(s);
         }
-        CreateScoresDatabase(path, true, specs);
-        script.OpenDatabase(path);
-        frame = Start();
-        return frame ? frame->StatMain() : nullptr;
+        return OpenList(specs);
     }
-    QMdiSubWindow* Sub(frmStatMain* list) { return qobject_cast<QMdiSubWindow*>(list->parentWidget()); }
+    // The application started on list.db: the list.
+    frmStatMain* StartOnList() {
+        script.OpenDatabase(File("list.db"));
+        frame = Start();
+        return list = frame ? frame->StatMain() : nullptr;
+    }
+    QMdiSubWindow* Sub() const { return qobject_cast<QMdiSubWindow*>(list->parentWidget()); }
 
     ModalScript script;
     MDIMain* frame = nullptr;
+    frmStatMain* list = nullptr;
 };
 
 TEST_F(ScenarioList, ButtonsStandRightAlignedInTheirOrder) {
-    frmStatMain* list = OpenList(1);
-    ASSERT_NE(list, nullptr);
+    ASSERT_NE(OpenList(1), nullptr);
     const char* captions[] = {"&New", "&Edit", "Dup&licate", "&Delete", "&Run", "&Help"};
     for (int i = 0; i < 6; ++i)
         EXPECT_EQ(list->cmdAction(i)->text(), QString::fromLatin1(captions[i]));
@@ -104,17 +113,13 @@ TEST_F(ScenarioList, ButtonsStandRightAlignedInTheirOrder) {
     EXPECT_EQ(list->cmdAction(4)->geometry().right(), list->width() - 1 - 4); // 60 twips from the edge
     EXPECT_EQ(list->cmdAction(0)->size(), QSize(69, 21));
     // New opens the designer; Duplicate and Delete open their dialogs.
-    EXPECT_TRUE(list->cmdAction(0)->isEnabled());
-    EXPECT_TRUE(list->cmdAction(2)->isEnabled());
-    EXPECT_TRUE(list->cmdAction(3)->isEnabled());
-    EXPECT_TRUE(list->cmdAction(4)->isEnabled());
-    EXPECT_TRUE(list->cmdAction(5)->isEnabled());
+    for (int i : {0, 2, 3, 4, 5})
+        EXPECT_TRUE(list->cmdAction(i)->isEnabled()) << i;
 }
 
 TEST_F(ScenarioList, FirstOpeningIs610By360PixelsAndKeepsItsMinimumHeight) {
-    frmStatMain* list = OpenList(1);
-    ASSERT_NE(list, nullptr);
-    QMdiSubWindow* sub = Sub(list);
+    ASSERT_NE(OpenList(1), nullptr);
+    QMdiSubWindow* sub = Sub();
     EXPECT_EQ(sub->frameGeometry().size(), QSize(610, 360));
     // Below 4000 twips of outer height it snaps back to 4000 (267 pixels).
     sub->resize(600, 150);
@@ -128,12 +133,11 @@ TEST_F(ScenarioList, FirstOpeningIs610By360PixelsAndKeepsItsMinimumHeight) {
 }
 
 TEST_F(ScenarioList, MaximizedAtExitItComesBackMaximizedAndRestoresToItsOwnSize) {
-    frmStatMain* list = OpenList(1);
-    ASSERT_NE(list, nullptr);
+    ASSERT_NE(OpenList(1), nullptr);
     // Within the screen (the frame is kept on it at the next start).
     frame->resize(760, 560);
     Pump();
-    QMdiSubWindow* sub = Sub(list);
+    QMdiSubWindow* sub = Sub();
     sub->setGeometry(30, 20, 600, 380);
     Pump();
     const QRect normal = sub->geometry();
@@ -146,12 +150,10 @@ TEST_F(ScenarioList, MaximizedAtExitItComesBackMaximizedAndRestoresToItsOwnSize)
         Pump();
         // The value other versions read stays as it was.
         EXPECT_EQ(RegistryValue("Form Position", "frmStatMain"), "-1 -1 -1 -1 2");
-        script.OpenDatabase(File("list.db"));
-        frame = Start();
+        StartOnList();
         ASSERT_NE(frame, nullptr);
-        list = frame->StatMain();
         ASSERT_NE(list, nullptr);
-        sub = Sub(list);
+        sub = Sub();
         Pump();
         EXPECT_TRUE(sub->isMaximized());
     }
@@ -164,14 +166,10 @@ TEST_F(ScenarioList, MaximizedAtExitItComesBackMaximizedAndRestoresToItsOwnSize)
 }
 
 TEST_F(ScenarioList, ColumnsFitTheirTextsAndTheLastStretchesToTheEdge) {
-    const std::string path = File("long.db");
     vtest::ScenarioSpec s = DescribeScores("outputTableWithAVeryLongNameIndeed");
     s.description = "A description far longer than the design width of its column, which cut it";
-    CreateScoresDatabase(path, true, {s});
-    script.OpenDatabase(path);
-    frame = Start();
+    OpenList({s});
     ASSERT_NE(frame, nullptr);
-    frmStatMain* list = frame->StatMain();
     ASSERT_NE(list, nullptr);
     QTreeWidget* lvw = list->lvwScenarios();
     QTreeWidgetItem* row = lvw->topLevelItem(0);
@@ -189,7 +187,7 @@ TEST_F(ScenarioList, ColumnsFitTheirTextsAndTheLastStretchesToTheEdge) {
     EXPECT_EQ(row->toolTip(2), QString::fromStdString(s.description));
     // Maximized in a wide frame, the last column reaches the list's right edge.
     frame->resize(1700, 800);
-    Sub(list)->showMaximized();
+    Sub()->showMaximized();
     Pump();
     QHeaderView* header = lvw->header();
     EXPECT_EQ(header->sectionViewportPosition(9) + header->sectionSize(9), lvw->viewport()->width());
@@ -198,16 +196,14 @@ TEST_F(ScenarioList, ColumnsFitTheirTextsAndTheLastStretchesToTheEdge) {
 // The list opened without the keyboard: Enter, Delete and the Menu key did
 // nothing until the user clicked a row.
 TEST_F(ScenarioList, TheListHasTheKeyboardWhenItOpens) {
-    frmStatMain* list = OpenList(2);
-    ASSERT_NE(list, nullptr);
+    ASSERT_NE(OpenList(2), nullptr);
     frame->activateWindow();
     Pump(100);
     EXPECT_EQ(QApplication::focusWidget(), list->lvwScenarios());
 }
 
 TEST_F(ScenarioList, TheKeyboardReachesThePopupRunAndDeleteAndTheFileMenuHasItsKeys) {
-    frmStatMain* list = OpenList(2);
-    ASSERT_NE(list, nullptr);
+    ASSERT_NE(OpenList(2), nullptr);
     QTreeWidget* lvw = list->lvwScenarios();
     lvw->setCurrentItem(lvw->topLevelItem(1));
     lvw->setFocus();
@@ -219,11 +215,7 @@ TEST_F(ScenarioList, TheKeyboardReachesThePopupRunAndDeleteAndTheFileMenuHasItsK
     for (const Key& k : popupKeys) {
         SCOPED_TRACE(k.why);
         QWidget* shown = nullptr;
-        QTimer::singleShot(100, [&] {
-            shown = QApplication::activePopupWidget();
-            if (shown)
-                shown->close();
-        });
+        OnPopup(100, [&](QWidget* popup) { shown = popup; });
         QTest::keyClick(lvw, k.key, k.modifiers);
         Pump(200);
         EXPECT_EQ(shown, frame->mnuRightClick());
@@ -232,15 +224,9 @@ TEST_F(ScenarioList, TheKeyboardReachesThePopupRunAndDeleteAndTheFileMenuHasItsK
     QTest::keyClick(lvw, Qt::Key_Return);
     QElapsedTimer wait;
     wait.start();
-    auto gridOf = [&](const QString& table) {
-        for (QMdiSubWindow* sub : frame->MdiArea()->subWindowList())
-            if (auto* g = qobject_cast<frmDataGrid*>(sub->widget()); g && g->TableName() == table)
-                return true;
-        return false;
-    };
-    while (!gridOf(QStringLiteral("out2")) && wait.elapsed() < 10000)
+    while (!ShownGridOf(frame, QStringLiteral("out2")) && wait.elapsed() < 10000)
         Pump(20);
-    EXPECT_TRUE(gridOf(QStringLiteral("out2")));
+    EXPECT_NE(ShownGridOf(frame, QStringLiteral("out2")), nullptr);
     // Delete asks first; No is the default, so Enter keeps the scenario.
     lvw->setCurrentItem(lvw->topLevelItem(1));
     lvw->setFocus();
@@ -269,18 +255,15 @@ TEST_F(ScenarioList, TheKeyboardReachesThePopupRunAndDeleteAndTheFileMenuHasItsK
 }
 
 TEST_F(ScenarioList, FramesStandInTheTabStripAndTheListAboveIt) {
-    frmStatMain* list = OpenList(1);
-    ASSERT_NE(list, nullptr);
-    EXPECT_TRUE(list->SubTypeFrame(1)->isVisible());
-    EXPECT_FALSE(list->SubTypeFrame(2)->isVisible());
-    EXPECT_FALSE(list->SubTypeFrame(3)->isVisible());
+    ASSERT_NE(OpenList(1), nullptr);
+    for (int tab : {1, 2, 3})
+        EXPECT_EQ(list->SubTypeFrame(tab)->isVisible(), tab == 1) << tab;
     // 1995 x 2520 twips, wider where a caption needs it (all three alike).
     EXPECT_EQ(list->SubTypeFrame(1)->height(), 168);
     EXPECT_GE(list->SubTypeFrame(1)->width(), 133);
     EXPECT_EQ(list->SubTypeFrame(2)->width(), list->SubTypeFrame(1)->width());
-    EXPECT_TRUE(list->optAnalysisType(1, 1)->isChecked());
-    EXPECT_TRUE(list->optAnalysisType(2, 1)->isChecked());
-    EXPECT_TRUE(list->optAnalysisType(3, 1)->isChecked());
+    for (int tab : {1, 2, 3})
+        EXPECT_TRUE(list->optAnalysisType(tab, 1)->isChecked()) << tab;
     // The list lies on top of the tab strip.
     const QObjectList& children = list->children();
     EXPECT_GT(children.indexOf(list->lvwScenarios()), children.indexOf(list->tabMain()));
@@ -291,8 +274,7 @@ TEST_F(ScenarioList, FramesStandInTheTabStripAndTheListAboveIt) {
 }
 
 TEST_F(ScenarioList, NoTypeCaptionIsClippedTwoSampleTTestIncluded) {
-    frmStatMain* list = OpenList(1);
-    ASSERT_NE(list, nullptr);
+    ASSERT_NE(OpenList(1), nullptr);
     const int counts[] = {0, 8, 4, 8};
     for (int tab = 1; tab <= 3; ++tab) {
         list->tabMain()->setCurrentIndex(tab - 1);
@@ -310,18 +292,13 @@ TEST_F(ScenarioList, NoTypeCaptionIsClippedTwoSampleTTestIncluded) {
 }
 
 TEST_F(ScenarioList, PopupMenuEnablesOutputTable2OnlyForScenariosThatNameOne) {
-    frmStatMain* list = OpenList(2);
-    ASSERT_NE(list, nullptr);
+    ASSERT_NE(OpenList(2), nullptr);
     QTreeWidget* lvw = list->lvwScenarios();
     bool enabledFor[2] = {true, false};
     QAction* item110 = frame->mnuRightClickItems(110);
     for (int row = 0; row < 2; ++row) {
         lvw->setCurrentItem(lvw->topLevelItem(row));
-        QTimer::singleShot(50, [&, row] {
-            enabledFor[row] = item110->isEnabled();
-            if (QWidget* popup = QApplication::activePopupWidget())
-                popup->close();
-        });
+        OnPopup(50, [&, row](QWidget*) { enabledFor[row] = item110->isEnabled(); });
         list->lvwScenarios_MouseUp(Qt::RightButton, QPoint(100, 100));
     }
     EXPECT_FALSE(enabledFor[0]); // scenario 1: no second table
@@ -330,39 +307,29 @@ TEST_F(ScenarioList, PopupMenuEnablesOutputTable2OnlyForScenariosThatNameOne) {
     // With nothing selected no menu comes up.
     lvw->clearSelection();
     bool shown = false;
-    QTimer::singleShot(50, [&] {
-        if (QWidget* popup = QApplication::activePopupWidget()) {
-            shown = true;
-            popup->close();
-        }
-    });
+    OnPopup(50, [&](QWidget* popup) { shown = popup != nullptr; });
     list->lvwScenarios_MouseUp(Qt::RightButton, QPoint(100, 100));
     Pump(80);
     EXPECT_FALSE(shown);
 }
 
 TEST_F(ScenarioList, PopupItemsActOnTheSelectedScenarioAndReload) {
-    frmStatMain* list = OpenList(3);
-    ASSERT_NE(list, nullptr);
+    ASSERT_NE(OpenList(3), nullptr);
     QTreeWidget* lvw = list->lvwScenarios();
     lvw->setCurrentItem(lvw->topLevelItem(2));
     frame->mnuRightClickItems_Click(90); // through the frame, as the menu does
     Pump();
-    int grids = 0;
-    for (QMdiSubWindow* sub : frame->MdiArea()->subWindowList())
-        if (auto* g = qobject_cast<frmDataGrid*>(sub->widget()); g && sub->isVisible()) {
-            ++grids;
-            EXPECT_EQ(g->windowTitle(), QStringLiteral("Input Data Table: Scores"));
-        }
-    EXPECT_EQ(grids, 1);
+    const QList<frmDataGrid*> grids = ShownGrids(frame);
+    for (frmDataGrid* g : grids)
+        EXPECT_EQ(g->windowTitle(), QStringLiteral("Input Data Table: Scores"));
+    EXPECT_EQ(grids.size(), 1);
     // Reloaded, and the third row selected again.
     ASSERT_TRUE(list->GetScenarioInfo().has_value());
     EXPECT_EQ(list->GetScenarioInfo()->ScenarioID(), "3");
 }
 
 TEST_F(ScenarioList, HelpOpensTheHelpFileAtTheListTopic) {
-    frmStatMain* list = OpenList(1);
-    ASSERT_NE(list, nullptr);
+    ASSERT_NE(OpenList(1), nullptr);
     QStringList calls;
     auto previous = platform::ui::SetHelpHandler([&](const QString& file, unsigned command, const QVariant& data) {
         calls << QStringLiteral("%1|%2|%3").arg(file).arg(command).arg(data.toInt());
@@ -376,8 +343,7 @@ TEST_F(ScenarioList, HelpOpensTheHelpFileAtTheListTopic) {
 }
 
 TEST_F(ScenarioList, SelectionIsRestoredByPositionAfterACommand) {
-    frmStatMain* list = OpenList(3);
-    ASSERT_NE(list, nullptr);
+    ASSERT_NE(OpenList(3), nullptr);
     auto previous = platform::ui::SetHelpHandler([](const QString&, unsigned, const QVariant&) { return true; });
     QTreeWidget* lvw = list->lvwScenarios();
     // The last row deleted behind the list: the new last row is selected.
@@ -403,18 +369,16 @@ TEST_F(ScenarioList, SelectionIsRestoredByPositionAfterACommand) {
 TEST_F(ScenarioList, ScenTypeWithAQuoteDoesNotBreakTheListQuery) {
     // The filter goes into the statement as a text literal; a quote in it
     // must not end the literal.
-    frmStatMain* list = OpenList(1);
-    ASSERT_NE(list, nullptr);
+    ASSERT_NE(OpenList(1), nullptr);
     list->SetScenType(QStringLiteral("x' Or 'a'='a"));
     list->LoadScenarios();
     EXPECT_EQ(list->lvwScenarios()->topLevelItemCount(), 0);
-    EXPECT_TRUE(script.Unexpected().isEmpty()) << script.Unexpected().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(script.Unexpected().isEmpty()) << script.UnexpectedText();
     EXPECT_EQ(script.Seen().size(), 1u);
 }
 
 TEST_F(ScenarioList, CaptionTimerWritesTheNumberOfLoadedForms) {
-    frmStatMain* list = OpenList(1);
-    ASSERT_NE(list, nullptr);
+    ASSERT_NE(OpenList(1), nullptr);
     ASSERT_NE(frmDataGrid::Open(QStringLiteral("Scores"), QStringLiteral("Input Data Table")), nullptr);
     EXPECT_EQ(list->Timer1()->interval(), 1000);
     EXPECT_TRUE(list->Timer1()->isActive());
@@ -424,8 +388,7 @@ TEST_F(ScenarioList, CaptionTimerWritesTheNumberOfLoadedForms) {
 }
 
 TEST_F(ScenarioList, WindowMenuTilesAndCascadesTheDocumentWindows) {
-    frmStatMain* list = OpenList(1);
-    ASSERT_NE(list, nullptr);
+    ASSERT_NE(OpenList(1), nullptr);
     ASSERT_NE(frmDataGrid::Open(QStringLiteral("Scores"), QStringLiteral("Input Data Table")), nullptr);
     // Room enough that half the height stays above the list's minimum.
     frame->resize(760, 720);
@@ -446,8 +409,7 @@ TEST_F(ScenarioList, WindowMenuTilesAndCascadesTheDocumentWindows) {
 }
 
 TEST_F(ScenarioList, CloseDatabaseFormsClosesEveryGrid) {
-    frmStatMain* list = OpenList(1);
-    ASSERT_NE(list, nullptr);
+    ASSERT_NE(OpenList(1), nullptr);
     for (int i = 0; i < 3; ++i)
         ASSERT_NE(frmDataGrid::Open(QStringLiteral("Scores"), QStringLiteral("Input Data Table")), nullptr);
     Pump();

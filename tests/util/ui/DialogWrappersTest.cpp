@@ -68,6 +68,14 @@ void Touch(const std::string& path, const std::string& text = "x\n") {
     std::ofstream(path) << text;
 }
 
+// Waits (ten seconds at most) for the program `shell` launched to end.
+void WaitForTheProgram(CShellExecute& shell) {
+    QElapsedTimer clock;
+    clock.start();
+    while (shell.StillExecuting() && clock.elapsed() < 10000)
+        QThread::msleep(20);
+}
+
 } // namespace
 
 // ---- CFileDialog ------------------------------------------------------------
@@ -223,10 +231,11 @@ TEST(HelpEngine, AFolderOfPagesOpensTheTopicPageOrTheIndex) {
     Touch(dir.file("220.html"));
     const QString folder = Q(dir.path().string());
     using namespace platform::ui;
+    const QUrl index = QUrl::fromLocalFile(Q(dir.file("index.html")));
     EXPECT_EQ(HelpUrl(folder, HELP_CONTEXT, 220), QUrl::fromLocalFile(Q(dir.file("220.html"))));
-    EXPECT_EQ(HelpUrl(folder, HELP_CONTEXT, 221), QUrl::fromLocalFile(Q(dir.file("index.html"))));
-    EXPECT_EQ(HelpUrl(folder, HELP_CONTENTS, 0), QUrl::fromLocalFile(Q(dir.file("index.html"))));
-    EXPECT_EQ(HelpUrl(folder, HELP_PARTIALKEY, QStringLiteral("t-test")), QUrl::fromLocalFile(Q(dir.file("index.html"))));
+    EXPECT_EQ(HelpUrl(folder, HELP_CONTEXT, 221), index);
+    EXPECT_EQ(HelpUrl(folder, HELP_CONTENTS, 0), index);
+    EXPECT_EQ(HelpUrl(folder, HELP_PARTIALKEY, QStringLiteral("t-test")), index);
     EXPECT_TRUE(HelpUrl(folder, HELP_QUIT, QString()).isEmpty());
     EXPECT_TRUE(HelpUrl(QString(), HELP_CONTENTS, 0).isEmpty());
 }
@@ -315,10 +324,7 @@ TEST(CShellExecute, LaunchProgramRunsUntilTheProgramEnds) {
     CShellExecute shell;
     ASSERT_EQ(shell.LaunchProgram(0, QStringLiteral("sleep"), QStringLiteral("0.5"), QString(), 1), -1);
     EXPECT_TRUE(shell.StillExecuting());
-    QElapsedTimer clock;
-    clock.start();
-    while (shell.StillExecuting() && clock.elapsed() < 10000)
-        QThread::msleep(20);
+    WaitForTheProgram(shell);
     EXPECT_FALSE(shell.StillExecuting());
 }
 
@@ -329,10 +335,7 @@ TEST(CShellExecute, LaunchProgramPassesParametersAndFolder) {
     ASSERT_EQ(shell.LaunchProgram(0, QStringLiteral("sh"), QStringLiteral("-c \"echo done > out.txt\""),
                                   Q(dir.path().string()), 1),
               -1);
-    QElapsedTimer clock;
-    clock.start();
-    while (shell.StillExecuting() && clock.elapsed() < 10000)
-        QThread::msleep(20);
+    WaitForTheProgram(shell);
     QFile out(Q(dir.file("out.txt")));
     ASSERT_TRUE(out.open(QIODevice::ReadOnly));
     EXPECT_EQ(out.readAll(), QByteArray("done\n"));

@@ -43,23 +43,6 @@ struct HelpCall {
     QVariant data;
 };
 
-class HelpRecorder {
-public:
-    HelpRecorder() {
-        m_old = platform::ui::SetHelpHandler([this](const QString& f, unsigned c, const QVariant& d) {
-            calls.push_back({f, c, d});
-            return true;
-        });
-    }
-    ~HelpRecorder() { platform::ui::SetHelpHandler(m_old); }
-    HelpRecorder(const HelpRecorder&) = delete;
-    HelpRecorder& operator=(const HelpRecorder&) = delete;
-    std::vector<HelpCall> calls;
-
-private:
-    platform::ui::HelpHandler m_old;
-};
-
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
 }
@@ -193,7 +176,12 @@ INSTANTIATE_TEST_SUITE_P(
 // ---- CWinHelp ---------------------------------------------------------------
 
 TEST(CWinHelp, EachMethodSendsItsCommand) {
-    HelpRecorder help;
+    std::vector<HelpCall> calls;
+    const platform::ui::HelpHandler old =
+        platform::ui::SetHelpHandler([&](const QString& f, unsigned c, const QVariant& d) {
+            calls.push_back({f, c, d});
+            return true;
+        });
     CWinHelp h;
     h.SetHelpFile(QStringLiteral("/opt/varnello/help"));
     EXPECT_EQ(h.HelpFile(), QStringLiteral("/opt/varnello/help"));
@@ -205,23 +193,19 @@ TEST(CWinHelp, EachMethodSendsItsCommand) {
     h.RunMacro(QStringLiteral("Search()"));
     h.SearchDialog();
     h.SearchFor(QStringLiteral("Crosstab"));
+    platform::ui::SetHelpHandler(old);
 
     const QString file = QStringLiteral("/opt/varnello/help");
-    struct Expected {
-        QString file;
-        unsigned command;
-        QVariant data;
-    };
-    const std::vector<Expected> expected{
+    const std::vector<HelpCall> expected{
         {file, 0x002, QString()},  {QString(), 0x004, 0},        {file, 0x003, 0},
         {file, 0x00B, 0},          {file, 0x001, 220},           {file, 0x102, QStringLiteral("Search()")},
         {file, 0x105, QString()}, {file, 0x105, QStringLiteral("Crosstab")},
     };
-    ASSERT_EQ(help.calls.size(), expected.size());
+    ASSERT_EQ(calls.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(help.calls[i].file, expected[i].file) << i;
-        EXPECT_EQ(help.calls[i].command, expected[i].command) << i;
-        EXPECT_EQ(help.calls[i].data.toString(), expected[i].data.toString()) << i;
+        EXPECT_EQ(calls[i].file, expected[i].file) << i;
+        EXPECT_EQ(calls[i].command, expected[i].command) << i;
+        EXPECT_EQ(calls[i].data.toString(), expected[i].data.toString()) << i;
     }
 }
 

@@ -50,21 +50,28 @@ TEST(ProgressTexts, OnlyATextWithAnotherCountReplacesTheOneWaiting) {
         EXPECT_EQ(CScenarioRun::SameTextOtherCount(r.waiting, r.next), r.replaces) << r.why;
 }
 
+// The application started over scores.db, its scenario list shown.
 class BackgroundRun : public AppFixture {
 protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        path = OpenScores(script);
+        frame = Start();
+        ASSERT_FALSE(frame.isNull());
+        list = frame->StatMain();
+        ASSERT_NE(list, nullptr);
+    }
     void TearDown() override {
         CScenarioRun::SetEngineSetup({});
         AppFixture::TearDown();
     }
+    ModalScript script;
+    std::string path;
+    QPointer<MDIMain> frame;
+    frmStatMain* list = nullptr;
 };
 
 TEST_F(BackgroundRun, ProgressTextUpdatesWhileARunOfTwoSecondsGoesOn) {
-    ModalScript script;
-    const std::string path = OpenScores(script);
-    MDIMain* frame = Start();
-    ASSERT_NE(frame, nullptr);
-    frmStatMain* list = frame->StatMain();
-    ASSERT_NE(list, nullptr);
     GiveRunsASlowDescribe(2200);
 
     // What the window thread sees while the run goes on, every 100 ms.
@@ -149,12 +156,6 @@ std::vector<std::string> Sums(const std::string& path) {
 }
 
 TEST_F(BackgroundRun, ALongRunIsStoppedFromItsProgressWindowAndTheOutputOfTheRunBeforeStays) {
-    ModalScript script;
-    const std::string path = OpenScores(script);
-    MDIMain* frame = Start();
-    ASSERT_NE(frame, nullptr);
-    frmStatMain* list = frame->StatMain();
-    ASSERT_NE(list, nullptr);
     ASSERT_TRUE(list->RunCurrentScenario(0)) << script.Messages().join(QLatin1Char('\n')).toStdString();
     ASSERT_EQ(Sums(path), (std::vector<std::string>{"22", "60"}));
     // One more B: a run that went to its end would write B's sum as 100.
@@ -219,12 +220,6 @@ TEST_F(BackgroundRun, ALongRunIsStoppedFromItsProgressWindowAndTheOutputOfTheRun
 }
 
 TEST_F(BackgroundRun, ClosingTheFrameDuringALongRunAsksStopsTheRunAndThenCloses) {
-    ModalScript script;
-    const std::string path = OpenScores(script);
-    QPointer<MDIMain> frame = Start();
-    ASSERT_FALSE(frame.isNull());
-    frmStatMain* list = frame->StatMain();
-    ASSERT_NE(list, nullptr);
     ASSERT_TRUE(list->RunCurrentScenario(0));
     gdbCurrent->Execute("INSERT INTO Scores (Class, Score) VALUES ('B', 40)", dao::dbFailOnError);
     GiveRunsASlowDescribe(20000);

@@ -20,6 +20,20 @@ using namespace apptest;
 
 namespace {
 
+// Chooses the type and the mode, types the values, presses Calculate; the
+// result label's text.
+QString Calculate(frmQuorb_Calculator* form, int type, bool inverse, const char* value, const char* df1 = "",
+                  const char* df2 = "") {
+    if (form->Inverse() != inverse)
+        form->cmdInverse_Click();
+    form->txtDF1()->setText(QString::fromLatin1(df1));
+    form->txtDF2()->setText(QString::fromLatin1(df2));
+    form->txtTestValue()->setText(QString::fromLatin1(value));
+    form->optProbType(type)->setChecked(true);
+    form->optProbType_Click(type);
+    return form->lblProbability()->text();
+}
+
 class Calculator : public AppFixture {
 protected:
     void SetUp() override {
@@ -31,18 +45,10 @@ protected:
         delete form;
         AppFixture::TearDown();
     }
-    // Chooses the type, types the values, presses Calculate; the result
-    // label's text.
+    // Calculate() from an empty test value.
     QString Calc(int type, bool inverse, const char* value, const char* df1 = "", const char* df2 = "") {
         form->txtTestValue()->clear();
-        if (form->Inverse() != inverse)
-            form->cmdInverse_Click();
-        form->txtDF1()->setText(QString::fromLatin1(df1));
-        form->txtDF2()->setText(QString::fromLatin1(df2));
-        form->txtTestValue()->setText(QString::fromLatin1(value));
-        form->optProbType(type)->setChecked(true);
-        form->optProbType_Click(type);
-        return form->lblProbability()->text();
+        return Calculate(form, type, inverse, value, df1, df2);
     }
     frmQuorb_Calculator* form = nullptr;
 };
@@ -191,10 +197,6 @@ TEST(CalculatorFormat, ResultsShowUpToTwentyDecimalsAndAlwaysThePoint) {
         EXPECT_EQ(frmQuorb_Calculator::FormatResult(c.value), QString::fromLatin1(c.text)) << c.value;
 }
 
-} // namespace
-
-namespace {
-
 TEST_F(AppFixture, CalculatorFromTheToolbarAndTheToolsMenuIsOneWindowThatKeepsItsValues) {
     ModalScript script;
     script.CancelOpenDatabase();
@@ -220,10 +222,6 @@ TEST_F(AppFixture, CalculatorFromTheToolbarAndTheToolsMenuIsOneWindowThatKeepsIt
     second->close();
     Pump();
 }
-
-} // namespace
-
-namespace {
 
 TEST_F(AppFixture, CalculatorKeepsItsWidthWhateverTheTypeModeAndResultAndEscClosesIt) {
     ModalScript script;
@@ -251,15 +249,9 @@ TEST_F(AppFixture, CalculatorKeepsItsWidthWhateverTheTypeModeAndResultAndEscClos
     };
     for (const Step& s : steps) {
         SCOPED_TRACE(s.reason);
-        if (calc->Inverse() != s.inverse)
-            calc->cmdInverse_Click();
-        calc->txtDF1()->setText(QString::fromLatin1(s.df1));
-        calc->txtDF2()->setText(QString::fromLatin1(s.df2));
-        calc->txtTestValue()->setText(QString::fromLatin1(s.value));
-        calc->optProbType(s.type)->setChecked(true);
-        calc->optProbType_Click(s.type);
+        const QString result = Calculate(calc, s.type, s.inverse, s.value, s.df1, s.df2);
         Pump();
-        EXPECT_FALSE(calc->lblProbability()->text().isEmpty());
+        EXPECT_FALSE(calc->lblProbability()->text().isEmpty()) << result.toStdString();
         EXPECT_EQ(calc->width(), width);
     }
     EXPECT_TRUE(script.Unexpected().isEmpty()) << script.Unexpected().join(QLatin1Char('\n')).toStdString();

@@ -21,22 +21,32 @@ using namespace apptest;
 
 namespace {
 
+// The application started with its own open-database dialog cancelled.
 class OpenDatabaseDialog : public AppFixture {
 protected:
-    MDIMain* StartCancelled() {
+    void SetUp() override {
+        AppFixture::SetUp();
         script.CancelOpenDatabase();
-        return Start();
+        frame = Start();
+        ASSERT_NE(frame, nullptr);
     }
     // Enters recent databases, most recent last.
-    void AddRecent(MDIMain* frame, const std::string& path, const std::string& tag) {
-        frame->MRU().SetMRUList(path, tag);
+    void AddRecent(const std::string& path, const std::string& tag) { frame->MRU().SetMRUList(path, tag); }
+    // The next step of the script: `act` on this dialog.
+    void AtDialog(frmOpenDatabase& dialog, ModalScript::Act act) {
+        script.Then(QStringLiteral("open"), [&dialog](QWidget* w) { return w == &dialog; }, std::move(act));
+    }
+    // A file of that name in the test's folder, with something in it.
+    std::string Touched(const std::string& name) const {
+        const std::string path = File(name);
+        std::ofstream(path) << "x";
+        return path;
     }
     ModalScript script;
+    MDIMain* frame = nullptr;
 };
 
 TEST_F(OpenDatabaseDialog, WithoutRecentDatabasesNothingIsSelectedAndSecurityIsOff) {
-    MDIMain* frame = StartCancelled();
-    ASSERT_NE(frame, nullptr);
     frmOpenDatabase dialog(frame);
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Open Scenario Database"));
     EXPECT_EQ(dialog.cboDatabase()->count(), 0);
@@ -54,10 +64,8 @@ TEST_F(OpenDatabaseDialog, WithoutRecentDatabasesNothingIsSelectedAndSecurityIsO
 }
 
 TEST_F(OpenDatabaseDialog, RecentEntriesFillTheListAndTheirSwitchesTheFields) {
-    MDIMain* frame = StartCancelled();
-    ASSERT_NE(frame, nullptr);
-    AddRecent(frame, "/data/plain.db", CMRU::MakeTag("", "", "pw1"));
-    AddRecent(frame, "/data/secure.db", CMRU::MakeTag("/data/system.mdw", "bob", "pw2"));
+    AddRecent("/data/plain.db", CMRU::MakeTag("", "", "pw1"));
+    AddRecent("/data/secure.db", CMRU::MakeTag("/data/system.mdw", "bob", "pw2"));
     frmOpenDatabase dialog(frame);
     ASSERT_EQ(dialog.cboDatabase()->count(), 2);
     EXPECT_EQ(dialog.cboDatabase()->itemText(0), QStringLiteral("/data/secure.db"));
@@ -83,10 +91,8 @@ TEST_F(OpenDatabaseDialog, RecentEntriesFillTheListAndTheirSwitchesTheFields) {
 }
 
 TEST_F(OpenDatabaseDialog, PresetDatabaseSelectsAMatchInAnyLetterCaseAndIgnoresOthers) {
-    MDIMain* frame = StartCancelled();
-    ASSERT_NE(frame, nullptr);
-    AddRecent(frame, "/data/First.db", CMRU::MakeTag("", "", ""));
-    AddRecent(frame, "/data/Second.db", CMRU::MakeTag("", "", ""));
+    AddRecent("/data/First.db", CMRU::MakeTag("", "", ""));
+    AddRecent("/data/Second.db", CMRU::MakeTag("", "", ""));
     {
         frmOpenDatabase dialog(frame);
         dialog.SetDatabase(QStringLiteral("/DATA/FIRST.DB"));
@@ -102,16 +108,10 @@ TEST_F(OpenDatabaseDialog, PresetDatabaseSelectsAMatchInAnyLetterCaseAndIgnoresO
 }
 
 TEST_F(OpenDatabaseDialog, OkWithAnEmptyNameReportsItBetweenTheQuotes) {
-    MDIMain* frame = StartCancelled();
-    ASSERT_NE(frame, nullptr);
     frmOpenDatabase dialog(frame);
-    script.Then(
-              QStringLiteral("open"), [&](QWidget* w) { return w == &dialog; },
-              [](QWidget* w) { static_cast<frmOpenDatabase*>(w)->cmdOK()->click(); })
-        .Message(1)
-        .Then(
-            QStringLiteral("open"), [&](QWidget* w) { return w == &dialog; },
-            [](QWidget* w) { static_cast<frmOpenDatabase*>(w)->cmdCancel()->click(); });
+    AtDialog(dialog, [](QWidget* w) { static_cast<frmOpenDatabase*>(w)->cmdOK()->click(); });
+    script.Message(1);
+    AtDialog(dialog, [](QWidget* w) { static_cast<frmOpenDatabase*>(w)->cmdCancel()->click(); });
     dialog.GetInfo();
     EXPECT_TRUE(script.Done());
     EXPECT_EQ(script.Messages().back(),
@@ -121,28 +121,20 @@ TEST_F(OpenDatabaseDialog, OkWithAnEmptyNameReportsItBetweenTheQuotes) {
 }
 
 TEST_F(OpenDatabaseDialog, MissingWorkgroupFileIsReportedWhenSecurityIsOn) {
-    MDIMain* frame = StartCancelled();
-    ASSERT_NE(frame, nullptr);
-    const std::string db = File("here.db");
-    std::ofstream(db) << "x";
+    const std::string db = Touched("here.db");
     const QString workgroup = QString::fromStdString(File("none.mdw"));
     frmOpenDatabase dialog(frame);
-    script
-        .Then(
-            QStringLiteral("open"), [&](QWidget* w) { return w == &dialog; },
-            [&](QWidget*) {
-                dialog.cboDatabase()->setEditText(QString::fromStdString(db));
-                dialog.chkSecurity()->setChecked(true);
-                dialog.txtWorkgroup()->setText(workgroup);
-                dialog.cmdOK()->click();
-            })
-        .Message(1)
-        .Then(
-            QStringLiteral("open"), [&](QWidget* w) { return w == &dialog; },
-            [&](QWidget*) {
-                dialog.chkSecurity()->setChecked(false);
-                dialog.cmdOK()->click();
-            });
+    AtDialog(dialog, [&](QWidget*) {
+        dialog.cboDatabase()->setEditText(QString::fromStdString(db));
+        dialog.chkSecurity()->setChecked(true);
+        dialog.txtWorkgroup()->setText(workgroup);
+        dialog.cmdOK()->click();
+    });
+    script.Message(1);
+    AtDialog(dialog, [&](QWidget*) {
+        dialog.chkSecurity()->setChecked(false);
+        dialog.cmdOK()->click();
+    });
     dialog.GetInfo();
     EXPECT_TRUE(script.Done());
     EXPECT_EQ(script.Messages().back(), QStringLiteral("Cannot locate a workgroup database named '") + workgroup +
@@ -155,16 +147,12 @@ TEST_F(OpenDatabaseDialog, MissingWorkgroupFileIsReportedWhenSecurityIsOn) {
 }
 
 TEST_F(OpenDatabaseDialog, CancelEmptiesTheTextsAndStillWritesTheSavePasswordSetting) {
-    MDIMain* frame = StartCancelled();
-    ASSERT_NE(frame, nullptr);
-    AddRecent(frame, "/data/secure.db", CMRU::MakeTag("/data/system.mdw", "bob", "pw2"));
+    AddRecent("/data/secure.db", CMRU::MakeTag("/data/system.mdw", "bob", "pw2"));
     frmOpenDatabase dialog(frame);
-    script.Then(
-        QStringLiteral("open"), [&](QWidget* w) { return w == &dialog; },
-        [&](QWidget*) {
-            dialog.chkSavePassword()->setChecked(true);
-            dialog.cmdCancel()->click();
-        });
+    AtDialog(dialog, [&](QWidget*) {
+        dialog.chkSavePassword()->setChecked(true);
+        dialog.cmdCancel()->click();
+    });
     dialog.GetInfo();
     EXPECT_TRUE(dialog.UserCanceled());
     EXPECT_EQ(dialog.Database(), QString());
@@ -175,12 +163,9 @@ TEST_F(OpenDatabaseDialog, CancelEmptiesTheTextsAndStillWritesTheSavePasswordSet
 }
 
 TEST_F(OpenDatabaseDialog, ClosingTheWindowCountsAsCancel) {
-    MDIMain* frame = StartCancelled();
-    ASSERT_NE(frame, nullptr);
-    AddRecent(frame, "/data/plain.db", CMRU::MakeTag("", "", "pw"));
+    AddRecent("/data/plain.db", CMRU::MakeTag("", "", "pw"));
     frmOpenDatabase dialog(frame);
-    script.Then(
-        QStringLiteral("open"), [&](QWidget* w) { return w == &dialog; }, [&](QWidget*) { dialog.close(); });
+    AtDialog(dialog, [&](QWidget*) { dialog.close(); });
     dialog.GetInfo();
     EXPECT_TRUE(dialog.UserCanceled());
     EXPECT_EQ(dialog.Database(), QString());
@@ -189,17 +174,13 @@ TEST_F(OpenDatabaseDialog, ClosingTheWindowCountsAsCancel) {
 }
 
 TEST_F(OpenDatabaseDialog, BrowsingToAListedFileInOtherLetterCaseSelectsTheEntry) {
-    MDIMain* frame = StartCancelled();
-    ASSERT_NE(frame, nullptr);
-    const std::string listed = File("Listed.db");
-    std::ofstream(listed) << "x";
-    const std::string other = File("other.db");
-    std::ofstream(other) << "x";
+    const std::string listed = Touched("Listed.db");
+    const std::string other = Touched("other.db");
     // The entry is listed in upper case; the file chosen is the real one.
     QString upper = QString::fromStdString(listed);
     upper.replace(QStringLiteral("Listed.db"), QStringLiteral("LISTED.DB"));
-    AddRecent(frame, other, CMRU::MakeTag("", "", ""));
-    AddRecent(frame, upper.toStdString(), CMRU::MakeTag("/w.mdw", "u", ""));
+    AddRecent(other, CMRU::MakeTag("", "", ""));
+    AddRecent(upper.toStdString(), CMRU::MakeTag("/w.mdw", "u", ""));
     frmOpenDatabase dialog(frame);
     ASSERT_EQ(dialog.cboDatabase()->count(), 2);
     dialog.cboDatabase()->setCurrentIndex(1);
@@ -212,8 +193,7 @@ TEST_F(OpenDatabaseDialog, BrowsingToAListedFileInOtherLetterCaseSelectsTheEntry
     EXPECT_TRUE(dialog.chkSecurity()->isChecked());
 
     // A file not listed is added and selected, security off.
-    const std::string fresh = File("fresh.sqlite");
-    std::ofstream(fresh) << "x";
+    const std::string fresh = Touched("fresh.sqlite");
     script.FileDialog(QString::fromStdString(fresh));
     dialog.cmdBrowseDatabase_Click();
     EXPECT_EQ(dialog.cboDatabase()->count(), 3);
@@ -223,10 +203,7 @@ TEST_F(OpenDatabaseDialog, BrowsingToAListedFileInOtherLetterCaseSelectsTheEntry
 }
 
 TEST_F(OpenDatabaseDialog, BrowsingForTheWorkgroupFillsItsField) {
-    MDIMain* frame = StartCancelled();
-    ASSERT_NE(frame, nullptr);
-    const std::string wg = File("system.mdw");
-    std::ofstream(wg) << "x";
+    const std::string wg = Touched("system.mdw");
     frmOpenDatabase dialog(frame);
     dialog.chkSecurity()->setChecked(true);
     script.FileDialog(QString::fromStdString(wg));

@@ -51,16 +51,13 @@ std::string Description(long id) {
 
 // Makes the database refuse one kind of statement on a table, as a full or
 // locked file would, so that a step in the middle fails.
-void RunSql(const std::string& path, const std::string& sql) {
+void Refuse(const std::string& path, const std::string& event, const std::string& table) {
+    const std::string sql =
+        "CREATE TRIGGER refuse BEFORE " + event + " ON " + table + " BEGIN SELECT RAISE(ABORT, 'refused'); END;";
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
     EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sql;
     sqlite3_close(db);
-}
-
-void Refuse(const std::string& path, const std::string& event, const std::string& table) {
-    RunSql(path, "CREATE TRIGGER refuse BEFORE " + event + " ON " + table +
-                     " BEGIN SELECT RAISE(ABORT, 'refused'); END;");
 }
 
 bool IsDuplicate(QWidget* w) {

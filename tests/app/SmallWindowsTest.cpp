@@ -55,6 +55,13 @@ protected:
         script.CancelOpenDatabase();
         return Start();
     }
+    // Started over help.db, which holds one Describe scenario.
+    MDIMain* StartWithAScenario() {
+        const std::string path = File("help.db");
+        CreateScoresDatabase(path, true, {DescribeScores("out1")});
+        script.OpenDatabase(path);
+        return Start();
+    }
     ModalScript script;
 };
 
@@ -177,11 +184,7 @@ TEST_F(SmallWindows, EveryTopicTheWindowsNameHasItsPage) {
 }
 
 TEST_F(SmallWindows, F1OpensTheTopicOfTheListAndOfADialog) {
-    const std::string path = File("help.db");
-    CreateScoresDatabase(path, true, {DescribeScores("out1")});
-    ModalScript start;
-    start.OpenDatabase(path);
-    MDIMain* frame = Start();
+    MDIMain* frame = StartWithAScenario();
     ASSERT_NE(frame, nullptr);
     ASSERT_NE(frame->StatMain(), nullptr);
     Urls urls;
@@ -244,11 +247,7 @@ TEST_F(SmallWindows, AMissingHelpPageIsSaidSoAndNothingIsOpened) {
 }
 
 TEST_F(SmallWindows, WithoutABrowserF1AndHelpSaySoNamingThePagesFile) {
-    const std::string path = File("help.db");
-    CreateScoresDatabase(path, true, {DescribeScores("out1")});
-    ModalScript start;
-    start.OpenDatabase(path);
-    MDIMain* frame = Start();
+    MDIMain* frame = StartWithAScenario();
     ASSERT_NE(frame, nullptr);
     ASSERT_NE(frame->StatMain(), nullptr);
     // Nothing on this computer shows a web page.

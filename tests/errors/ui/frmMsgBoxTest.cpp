@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,27 @@ QStringList Captions(const std::vector<ShownButton>& row) {
 
 int Px(double twips) {
     return static_cast<int>(std::lround(twips / 15.0));
+}
+
+// Shows `box` modally; once it is up, runs `whileShown`, then presses response
+// button `button` (none for 0).
+void ShowThenPress(frmMsgBox& box, int button, const std::function<void()>& whileShown = {}) {
+    vtest::AnswerNextModal([&](QWidget*) {
+        if (whileShown)
+            whileShown();
+        if (button != 0)
+            box.ResponseButton(button)->click();
+    });
+    box.ShowMessage();
+}
+
+// The captions of the row shown for `style`, answered with OK.
+QStringList RowOfStyle(frmMsgBox& box, int style, bool help) {
+    box.SetStyle(style);
+    box.SetDisplayHelpButton(help);
+    QStringList row;
+    ShowThenPress(box, 1, [&] { row = Captions(VisibleRow(box)); });
+    return row;
 }
 
 } // namespace
@@ -175,11 +197,7 @@ TEST(frmMsgBox, YesNoWithHelpPutsTheFirstButtonAt1418Twips) {
     box.SetStyle(4);
     box.SetDisplayHelpButton(true);
     std::vector<ShownButton> row;
-    vtest::AnswerNextModal([&](QWidget*) {
-        row = VisibleRow(box);
-        box.ResponseButton(7)->click();
-    });
-    box.ShowMessage();
+    ShowThenPress(box, 7, [&] { row = VisibleRow(box); });
     ASSERT_EQ(row.size(), 3u);
     // 1418, 2558 and 3698 twips: 94.5, 170.5 and 246.5 pixels, rounded.
     EXPECT_EQ(row[0].x, 95);
@@ -201,8 +219,7 @@ class Responses : public ::testing::TestWithParam<PressCase> {};
 TEST_P(Responses, TheButtonPressedIsTheResponse) {
     frmMsgBox box;
     box.SetStyle(GetParam().style);
-    vtest::AnswerNextModal([&](QWidget*) { box.ResponseButton(GetParam().index)->click(); });
-    box.ShowMessage();
+    ShowThenPress(box, GetParam().index);
     EXPECT_EQ(box.Response(), GetParam().index);
 }
 
@@ -224,29 +241,14 @@ TEST(frmMsgBox, ResponseIsZeroBeforeAnyButtonIsPressed) {
 TEST(frmMsgBox, StyleOutsideZeroToFiveFallsBackToOkInsteadOfLeavingNoWayOut) {
     for (int style : {36, 6, -1, 4 + 32}) {
         frmMsgBox box;
-        box.SetStyle(style);
-        QStringList row;
-        vtest::AnswerNextModal([&](QWidget*) {
-            row = Captions(VisibleRow(box));
-            box.ResponseButton(1)->click();
-        });
-        box.ShowMessage();
-        EXPECT_EQ(row, QStringList{QStringLiteral("&OK")}) << style;
+        EXPECT_EQ(RowOfStyle(box, style, false), QStringList{QStringLiteral("&OK")}) << style;
         EXPECT_EQ(box.Response(), 1) << style;
     }
 }
 
 TEST(frmMsgBox, StyleOutsideZeroToFiveWithHelpStillGetsOk) {
     frmMsgBox box;
-    box.SetStyle(36);
-    box.SetDisplayHelpButton(true);
-    QStringList row;
-    vtest::AnswerNextModal([&](QWidget*) {
-        row = Captions(VisibleRow(box));
-        box.ResponseButton(1)->click();
-    });
-    box.ShowMessage();
-    EXPECT_EQ(row, (QStringList{QStringLiteral("&OK"), QStringLiteral("&Help")}));
+    EXPECT_EQ(RowOfStyle(box, 36, true), (QStringList{QStringLiteral("&OK"), QStringLiteral("&Help")}));
 }
 
 TEST(frmMsgBox, HelpOpensTheTopicAndLeavesTheFormOpen) {
@@ -267,13 +269,11 @@ TEST(frmMsgBox, HelpOpensTheTopicAndLeavesTheFormOpen) {
     box.SetHelpID(220);
     bool stillOpen = false;
     int responseAfterHelp = -1;
-    vtest::AnswerNextModal([&](QWidget*) {
+    ShowThenPress(box, 6, [&] {
         box.ResponseButton(8)->click();
         stillOpen = box.isVisible();
         responseAfterHelp = box.Response();
-        box.ResponseButton(6)->click();
     });
-    box.ShowMessage();
     platform::ui::SetHelpHandler(old);
 
     ASSERT_EQ(calls.size(), 1u);
@@ -306,12 +306,10 @@ TEST(frmMsgBox, EscapeDoesNothingAndEnterPressesOk) {
 TEST(frmMsgBox, ClosingTheWindowLeavesTheResponseAsItWas) {
     frmMsgBox box;
     box.SetStyle(4);
-    vtest::AnswerNextModal([&](QWidget*) { box.ResponseButton(6)->click(); });
-    box.ShowMessage();
+    ShowThenPress(box, 6);
     ASSERT_EQ(box.Response(), 6);
 
-    vtest::AnswerNextModal([&](QWidget*) { box.close(); });
-    box.ShowMessage();
+    ShowThenPress(box, 0, [&] { box.close(); });
     EXPECT_FALSE(box.isVisible());
     EXPECT_EQ(box.Response(), 6);
 }
@@ -322,8 +320,7 @@ TEST(frmMsgBox, BeepsOnlyWhenAsked) {
     for (bool doBeep : {false, true}) {
         frmMsgBox box;
         box.SetDoBeep(doBeep);
-        vtest::AnswerNextModal([&](QWidget*) { box.ResponseButton(1)->click(); });
-        box.ShowMessage();
+        ShowThenPress(box, 1);
     }
     SetBeepHandler(old);
     EXPECT_EQ(beeps, 1);
@@ -335,12 +332,10 @@ TEST(frmMsgBox, ShowingTheMessageClearsTheCallersHourglass) {
     frmMsgBox box;
     int pointer = -1;
     bool overridden = true;
-    vtest::AnswerNextModal([&](QWidget*) {
+    ShowThenPress(box, 1, [&] {
         pointer = platform::ui::ScreenMousePointer();
         overridden = QGuiApplication::overrideCursor() != nullptr;
-        box.ResponseButton(1)->click();
     });
-    box.ShowMessage();
     EXPECT_EQ(pointer, platform::ui::vbDefault);
     EXPECT_FALSE(overridden);
 }
@@ -348,8 +343,7 @@ TEST(frmMsgBox, ShowingTheMessageClearsTheCallersHourglass) {
 TEST(frmMsgBox, OneLineIsCentredInTheBand) {
     frmMsgBox box;
     box.SetMessage(QStringLiteral("Scenario saved."));
-    vtest::AnswerNextModal([&](QWidget*) { box.ResponseButton(1)->click(); });
-    box.ShowMessage();
+    ShowThenPress(box, 1);
 
     QFont font(QStringLiteral("Arial"));
     font.setPointSizeF(9.75);
@@ -371,14 +365,12 @@ TEST(frmMsgBox, LinesAreCountedAsLaidOut) {
     for (const Case& c : {Case{QString(), 1}, Case{QStringLiteral("one"), 1},
                           Case{QStringLiteral("one\ntwo\nthree"), 3}, Case{QStringLiteral("a\n\nb"), 3}}) {
         box.SetMessage(c.text);
-        vtest::AnswerNextModal([&](QWidget*) { box.ResponseButton(1)->click(); });
-        box.ShowMessage();
+        ShowThenPress(box, 1);
         EXPECT_EQ(box.GetTextBoxLineCount(), c.lines) << c.text.toStdString();
     }
     // A paragraph far wider than the area wraps onto several lines.
     box.SetMessage(QString(QStringLiteral("word ")).repeated(60));
-    vtest::AnswerNextModal([&](QWidget*) { box.ResponseButton(1)->click(); });
-    box.ShowMessage();
+    ShowThenPress(box, 1);
     EXPECT_GT(box.GetTextBoxLineCount(), 3);
 }
 
@@ -388,8 +380,7 @@ TEST(frmMsgBox, AVeryLongMessageIsCutAtTheBandHeight) {
     for (int i = 0; i < 60; ++i)
         lines << QStringLiteral("Line %1").arg(i);
     box.SetMessage(lines.join(QLatin1Char('\n')));
-    vtest::AnswerNextModal([&](QWidget*) { box.ResponseButton(1)->click(); });
-    box.ShowMessage();
+    ShowThenPress(box, 1);
     EXPECT_EQ(box.GetTextBoxLineCount(), 60);
     EXPECT_EQ(box.MessageArea()->y(), 17);       // 255 twips
     EXPECT_EQ(box.MessageArea()->height(), 199); // 2985 twips

@@ -52,6 +52,34 @@ QStringList Names(const QTreeWidget& lvw) {
     return out;
 }
 
+// A filled list with a CListView attached; `shown`: on screen, its headers
+// clickable as the scenario list sets it up.
+struct FilledList {
+    QTreeWidget lvw;
+    CListView lv;
+    explicit FilledList(bool shown = false) {
+        Fill(lvw);
+        if (shown) {
+            lvw.header()->setSectionsClickable(true);
+            lvw.show();
+        }
+        lv.SetListView(&lvw);
+    }
+    QTreeWidgetItem* Row(int i) const { return lvw.topLevelItem(i); }
+    // Every header click goes to the CListView, as the forms connect it.
+    void ForwardHeaderClicks() {
+        QObject::connect(lvw.header(), &QHeaderView::sectionClicked, [this](int section) { lv.OnColumnClick(section + 1); });
+    }
+};
+
+// Clicks the list at `at` and counts the Left keys that sends.
+int LeftKeysSentByClickAt(CListView& lv, QPoint at) {
+    LeftKeyCounter keys;
+    lv.OnClickAt(at);
+    QCoreApplication::processEvents();
+    return keys.presses;
+}
+
 } // namespace
 
 TEST(CListView, SetRedrawWithoutAControlDoesNothing) {
@@ -104,94 +132,59 @@ TEST(CListView, ClickOnAnEmptyListDoesNothing) {
     lvw.show();
     CListView lv;
     lv.SetListView(&lvw);
-    LeftKeyCounter keys;
-    lv.OnClickAt(QPoint(250, 5));
-    QCoreApplication::processEvents();
+    EXPECT_EQ(LeftKeysSentByClickAt(lv, QPoint(250, 5)), 0);
     EXPECT_EQ(lvw.currentItem(), nullptr);
-    EXPECT_EQ(keys.presses, 0);
+}
+
+// A point inside the third column of row `row` of a filled list.
+QPoint InThirdColumn(const FilledList& l, int row) {
+    return {l.lvw.header()->sectionViewportPosition(2) + 5, l.lvw.visualItemRect(l.Row(row)).center().y()};
 }
 
 TEST(CListView, ClickInTheThirdColumnSelectsTheRowAndSendsLeft) {
-    QTreeWidget lvw;
-    Fill(lvw);
-    lvw.header()->setSectionsClickable(true); // as the scenario list sets it up
-    lvw.show();
-    CListView lv;
-    lv.SetListView(&lvw);
-    lv.SetFullRowSelect();
-    lvw.setCurrentItem(lvw.topLevelItem(0));
-
-    const QRect row = lvw.visualItemRect(lvw.topLevelItem(2));
-    const int x = lvw.header()->sectionViewportPosition(2) + 5; // inside the third column
-    LeftKeyCounter keys;
-    lv.OnClickAt(QPoint(x, row.center().y()));
-    QCoreApplication::processEvents();
-    EXPECT_EQ(lvw.currentItem(), lvw.topLevelItem(2));
-    EXPECT_EQ(keys.presses, 1);
+    FilledList l(true);
+    l.lv.SetFullRowSelect();
+    l.lvw.setCurrentItem(l.Row(0));
+    EXPECT_EQ(LeftKeysSentByClickAt(l.lv, InThirdColumn(l, 2)), 1);
+    EXPECT_EQ(l.lvw.currentItem(), l.Row(2));
 }
 
 TEST(CListView, ClickOnTheSelectedRowSendsNoKey) {
-    QTreeWidget lvw;
-    Fill(lvw);
-    lvw.header()->setSectionsClickable(true); // as the scenario list sets it up
-    lvw.show();
-    CListView lv;
-    lv.SetListView(&lvw);
-    lvw.setCurrentItem(lvw.topLevelItem(1));
-    LeftKeyCounter keys;
-    lv.OnClickAt(lvw.visualItemRect(lvw.topLevelItem(1)).center());
-    QCoreApplication::processEvents();
-    EXPECT_EQ(lvw.currentItem(), lvw.topLevelItem(1));
-    EXPECT_EQ(keys.presses, 0);
+    FilledList l(true);
+    l.lvw.setCurrentItem(l.Row(1));
+    EXPECT_EQ(LeftKeysSentByClickAt(l.lv, l.lvw.visualItemRect(l.Row(1)).center()), 0);
+    EXPECT_EQ(l.lvw.currentItem(), l.Row(1));
 }
 
 TEST(CListView, ClickBelowTheLastRowDoesNothing) {
-    QTreeWidget lvw;
-    Fill(lvw);
-    lvw.header()->setSectionsClickable(true); // as the scenario list sets it up
-    lvw.show();
-    CListView lv;
-    lv.SetListView(&lvw);
-    lvw.setCurrentItem(lvw.topLevelItem(0));
-    LeftKeyCounter keys;
-    const QRect last = lvw.visualItemRect(lvw.topLevelItem(2));
-    lv.OnClickAt(QPoint(10, last.bottom() + 40));
-    QCoreApplication::processEvents();
-    EXPECT_EQ(lvw.currentItem(), lvw.topLevelItem(0));
-    EXPECT_EQ(keys.presses, 0);
+    FilledList l(true);
+    l.lvw.setCurrentItem(l.Row(0));
+    EXPECT_EQ(LeftKeysSentByClickAt(l.lv, QPoint(10, l.lvw.visualItemRect(l.Row(2)).bottom() + 40)), 0);
+    EXPECT_EQ(l.lvw.currentItem(), l.Row(0));
 }
 
 TEST(CListView, OnClickReadsTheMousePointer) {
-    QTreeWidget lvw;
-    Fill(lvw);
-    lvw.header()->setSectionsClickable(true); // as the scenario list sets it up
-    lvw.show();
-    CListView lv;
-    lv.SetListView(&lvw);
-    lvw.setCurrentItem(lvw.topLevelItem(0));
-    const QRect row = lvw.visualItemRect(lvw.topLevelItem(1));
-    const QPoint inThirdColumn(lvw.header()->sectionViewportPosition(2) + 5, row.center().y());
-    QCursor::setPos(lvw.viewport()->mapToGlobal(inThirdColumn));
-    if (lvw.viewport()->mapFromGlobal(QCursor::pos()) != inThirdColumn)
+    FilledList l(true);
+    l.lvw.setCurrentItem(l.Row(0));
+    const QPoint inThirdColumn = InThirdColumn(l, 1);
+    QCursor::setPos(l.lvw.viewport()->mapToGlobal(inThirdColumn));
+    if (l.lvw.viewport()->mapFromGlobal(QCursor::pos()) != inThirdColumn)
         GTEST_SKIP() << "this platform cannot place the mouse pointer";
-    lv.OnClick();
-    EXPECT_EQ(lvw.currentItem(), lvw.topLevelItem(1));
+    l.lv.OnClick();
+    EXPECT_EQ(l.lvw.currentItem(), l.Row(1));
 }
 
 TEST(CListView, ColumnClickSortsByThatColumnWithoutToggling) {
-    QTreeWidget lvw;
-    Fill(lvw);
-    CListView lv;
-    lv.SetListView(&lvw);
-    lv.OnColumnClick(3); // "Group": a, b, c
-    EXPECT_EQ(lvw.sortColumn(), 2);
-    EXPECT_EQ(Names(lvw), (QStringList{"Charlie", "Bravo", "Alpha"}));
-    lv.OnColumnClick(3);
-    EXPECT_EQ(Names(lvw), (QStringList{"Charlie", "Bravo", "Alpha"}));
-    lv.OnColumnClick(1); // "Name"
-    EXPECT_EQ(lvw.sortColumn(), 0);
-    EXPECT_EQ(Names(lvw), (QStringList{"Alpha", "Bravo", "Charlie"}));
-    EXPECT_TRUE(lvw.isSortingEnabled());
+    FilledList l;
+    l.lv.OnColumnClick(3); // "Group": a, b, c
+    EXPECT_EQ(l.lvw.sortColumn(), 2);
+    EXPECT_EQ(Names(l.lvw), (QStringList{"Charlie", "Bravo", "Alpha"}));
+    l.lv.OnColumnClick(3);
+    EXPECT_EQ(Names(l.lvw), (QStringList{"Charlie", "Bravo", "Alpha"}));
+    l.lv.OnColumnClick(1); // "Name"
+    EXPECT_EQ(l.lvw.sortColumn(), 0);
+    EXPECT_EQ(Names(l.lvw), (QStringList{"Alpha", "Bravo", "Charlie"}));
+    EXPECT_TRUE(l.lvw.isSortingEnabled());
 }
 
 TEST(CListView, ColumnClickKeepsADescendingOrder) {
@@ -209,31 +202,25 @@ TEST(CListView, ColumnClickKeepsADescendingOrder) {
 }
 
 TEST(CListView, HeaderClicksOfTheViewItselfDoNotToggleTheOrder) {
-    QTreeWidget lvw;
-    Fill(lvw);
-    CListView lv;
-    lv.SetListView(&lvw);
-    QObject::connect(lvw.header(), &QHeaderView::sectionClicked, [&](int section) { lv.OnColumnClick(section + 1); });
-    lv.OnColumnClick(1);
+    FilledList l;
+    l.ForwardHeaderClicks();
+    l.lv.OnColumnClick(1);
     // What a click on the same header does inside the view: flip, then tell.
-    lvw.header()->setSortIndicator(0, Qt::DescendingOrder);
-    emit lvw.header()->sectionClicked(0);
-    EXPECT_EQ(Names(lvw), (QStringList{"Alpha", "Bravo", "Charlie"}));
+    l.lvw.header()->setSortIndicator(0, Qt::DescendingOrder);
+    emit l.lvw.header()->sectionClicked(0);
+    EXPECT_EQ(Names(l.lvw), (QStringList{"Alpha", "Bravo", "Charlie"}));
 }
 
 TEST(CListView, ResetSortKeySwitchesSortingOffAfterTheClick) {
-    QTreeWidget lvw;
-    Fill(lvw);
-    CListView lv;
-    lv.SetListView(&lvw);
-    lv.SetResetSortKeyOnColumnClick(true);
-    lv.OnColumnClick(1);
-    EXPECT_FALSE(lvw.isSortingEnabled());
-    EXPECT_EQ(Names(lvw), (QStringList{"Alpha", "Bravo", "Charlie"}));
+    FilledList l;
+    l.lv.SetResetSortKeyOnColumnClick(true);
+    l.lv.OnColumnClick(1);
+    EXPECT_FALSE(l.lvw.isSortingEnabled());
+    EXPECT_EQ(Names(l.lvw), (QStringList{"Alpha", "Bravo", "Charlie"}));
     // Rows added later are appended unsorted.
-    auto* late = new QTreeWidgetItem(&lvw);
+    auto* late = new QTreeWidgetItem(&l.lvw);
     late->setText(0, QStringLiteral("Aardvark"));
-    EXPECT_EQ(Names(lvw), (QStringList{"Alpha", "Bravo", "Charlie", "Aardvark"}));
+    EXPECT_EQ(Names(l.lvw), (QStringList{"Alpha", "Bravo", "Charlie", "Aardvark"}));
 }
 
 // A press and release of the left button in the middle of a header section.
@@ -248,14 +235,9 @@ void ClickHeader(QTreeWidget& lvw, int section) {
 }
 
 TEST(CListView, EveryHeaderClickSortsAfterSortingWasSwitchedOff) {
-    QTreeWidget lvw;
-    Fill(lvw);
-    lvw.header()->setSectionsClickable(true); // as the scenario list sets it up
-    lvw.show();
-    CListView lv;
-    lv.SetListView(&lvw);
-    lv.SetResetSortKeyOnColumnClick(true);
-    QObject::connect(lvw.header(), &QHeaderView::sectionClicked, [&](int section) { lv.OnColumnClick(section + 1); });
+    FilledList l(true);
+    l.lv.SetResetSortKeyOnColumnClick(true);
+    l.ForwardHeaderClicks();
     struct Row {
         int section;
         QStringList names;
@@ -267,19 +249,16 @@ TEST(CListView, EveryHeaderClickSortsAfterSortingWasSwitchedOff) {
         {2, {"Charlie", "Bravo", "Alpha"}, "Group again"},
     };
     for (const Row& r : rows) {
-        ClickHeader(lvw, r.section);
-        EXPECT_EQ(Names(lvw), r.names) << r.why;
-        EXPECT_FALSE(lvw.isSortingEnabled()) << r.why;
+        ClickHeader(l.lvw, r.section);
+        EXPECT_EQ(Names(l.lvw), r.names) << r.why;
+        EXPECT_FALSE(l.lvw.isSortingEnabled()) << r.why;
     }
 }
 
 TEST(CListView, ColumnClickRestoresTheDefaultPointer) {
     platform::ui::SetScreenMousePointer(platform::ui::vbHourglass);
-    QTreeWidget lvw;
-    Fill(lvw);
-    CListView lv;
-    lv.SetListView(&lvw);
-    lv.OnColumnClick(1);
+    FilledList l;
+    l.lv.OnColumnClick(1);
     EXPECT_EQ(platform::ui::ScreenMousePointer(), platform::ui::vbDefault);
 }
 

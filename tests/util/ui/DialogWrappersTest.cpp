@@ -43,29 +43,20 @@ struct HelpCall {
     QVariant data;
 };
 
-class HelpRecorder {
-public:
-    HelpRecorder() {
-        m_old = platform::ui::SetHelpHandler([this](const QString& f, unsigned c, const QVariant& d) {
-            calls.push_back({f, c, d});
-            return true;
-        });
-    }
-    ~HelpRecorder() { platform::ui::SetHelpHandler(m_old); }
-    HelpRecorder(const HelpRecorder&) = delete;
-    HelpRecorder& operator=(const HelpRecorder&) = delete;
-    std::vector<HelpCall> calls;
-
-private:
-    platform::ui::HelpHandler m_old;
-};
-
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
 }
 
 void Touch(const std::string& path, const std::string& text = "x\n") {
     std::ofstream(path) << text;
+}
+
+// Waits (ten seconds at most) for the program `shell` launched to end.
+void WaitForTheProgram(CShellExecute& shell) {
+    QElapsedTimer clock;
+    clock.start();
+    while (shell.StillExecuting() && clock.elapsed() < 10000)
+        QThread::msleep(20);
 }
 
 } // namespace
@@ -185,7 +176,12 @@ INSTANTIATE_TEST_SUITE_P(
 // ---- CWinHelp ---------------------------------------------------------------
 
 TEST(CWinHelp, EachMethodSendsItsCommand) {
-    HelpRecorder help;
+    std::vector<HelpCall> calls;
+    const platform::ui::HelpHandler old =
+        platform::ui::SetHelpHandler([&](const QString& f, unsigned c, const QVariant& d) {
+            calls.push_back({f, c, d});
+            return true;
+        });
     CWinHelp h;
     h.SetHelpFile(QStringLiteral("/opt/varnello/help"));
     EXPECT_EQ(h.HelpFile(), QStringLiteral("/opt/varnello/help"));
@@ -197,23 +193,19 @@ TEST(CWinHelp, EachMethodSendsItsCommand) {
     h.RunMacro(QStringLiteral("Search()"));
     h.SearchDialog();
     h.SearchFor(QStringLiteral("Crosstab"));
+    platform::ui::SetHelpHandler(old);
 
     const QString file = QStringLiteral("/opt/varnello/help");
-    struct Expected {
-        QString file;
-        unsigned command;
-        QVariant data;
-    };
-    const std::vector<Expected> expected{
+    const std::vector<HelpCall> expected{
         {file, 0x002, QString()},  {QString(), 0x004, 0},        {file, 0x003, 0},
         {file, 0x00B, 0},          {file, 0x001, 220},           {file, 0x102, QStringLiteral("Search()")},
         {file, 0x105, QString()}, {file, 0x105, QStringLiteral("Crosstab")},
     };
-    ASSERT_EQ(help.calls.size(), expected.size());
+    ASSERT_EQ(calls.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(help.calls[i].file, expected[i].file) << i;
-        EXPECT_EQ(help.calls[i].command, expected[i].command) << i;
-        EXPECT_EQ(help.calls[i].data.toString(), expected[i].data.toString()) << i;
+        EXPECT_EQ(calls[i].file, expected[i].file) << i;
+        EXPECT_EQ(calls[i].command, expected[i].command) << i;
+        EXPECT_EQ(calls[i].data.toString(), expected[i].data.toString()) << i;
     }
 }
 
@@ -223,10 +215,11 @@ TEST(HelpEngine, AFolderOfPagesOpensTheTopicPageOrTheIndex) {
     Touch(dir.file("220.html"));
     const QString folder = Q(dir.path().string());
     using namespace platform::ui;
+    const QUrl index = QUrl::fromLocalFile(Q(dir.file("index.html")));
     EXPECT_EQ(HelpUrl(folder, HELP_CONTEXT, 220), QUrl::fromLocalFile(Q(dir.file("220.html"))));
-    EXPECT_EQ(HelpUrl(folder, HELP_CONTEXT, 221), QUrl::fromLocalFile(Q(dir.file("index.html"))));
-    EXPECT_EQ(HelpUrl(folder, HELP_CONTENTS, 0), QUrl::fromLocalFile(Q(dir.file("index.html"))));
-    EXPECT_EQ(HelpUrl(folder, HELP_PARTIALKEY, QStringLiteral("t-test")), QUrl::fromLocalFile(Q(dir.file("index.html"))));
+    EXPECT_EQ(HelpUrl(folder, HELP_CONTEXT, 221), index);
+    EXPECT_EQ(HelpUrl(folder, HELP_CONTENTS, 0), index);
+    EXPECT_EQ(HelpUrl(folder, HELP_PARTIALKEY, QStringLiteral("t-test")), index);
     EXPECT_TRUE(HelpUrl(folder, HELP_QUIT, QString()).isEmpty());
     EXPECT_TRUE(HelpUrl(QString(), HELP_CONTENTS, 0).isEmpty());
 }
@@ -315,10 +308,7 @@ TEST(CShellExecute, LaunchProgramRunsUntilTheProgramEnds) {
     CShellExecute shell;
     ASSERT_EQ(shell.LaunchProgram(0, QStringLiteral("sleep"), QStringLiteral("0.5"), QString(), 1), -1);
     EXPECT_TRUE(shell.StillExecuting());
-    QElapsedTimer clock;
-    clock.start();
-    while (shell.StillExecuting() && clock.elapsed() < 10000)
-        QThread::msleep(20);
+    WaitForTheProgram(shell);
     EXPECT_FALSE(shell.StillExecuting());
 }
 
@@ -329,10 +319,7 @@ TEST(CShellExecute, LaunchProgramPassesParametersAndFolder) {
     ASSERT_EQ(shell.LaunchProgram(0, QStringLiteral("sh"), QStringLiteral("-c \"echo done > out.txt\""),
                                   Q(dir.path().string()), 1),
               -1);
-    QElapsedTimer clock;
-    clock.start();
-    while (shell.StillExecuting() && clock.elapsed() < 10000)
-        QThread::msleep(20);
+    WaitForTheProgram(shell);
     QFile out(Q(dir.file("out.txt")));
     ASSERT_TRUE(out.open(QIODevice::ReadOnly));
     EXPECT_EQ(out.readAll(), QByteArray("done\n"));

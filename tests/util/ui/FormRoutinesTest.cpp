@@ -258,21 +258,11 @@ TEST(SetToolBarFlat, SetsAndClearsTheFlatLookOfEveryButton) {
     bar.addAction(QStringLiteral("Open"));
     bar.addAction(QStringLiteral("Run"));
     bar.setIconSize(QSize(20, 20));
-    const auto buttons = [&] {
-        std::vector<QToolButton*> out;
+    for (bool flat : {false, true, true}) { // the second true: already flat, stays flat
+        SetToolBarFlat(&bar, flat);
         for (QAction* a : bar.actions())
-            out.push_back(qobject_cast<QToolButton*>(bar.widgetForAction(a)));
-        return out;
-    };
-    SetToolBarFlat(&bar, false);
-    for (QToolButton* b : buttons())
-        EXPECT_FALSE(b->autoRaise());
-    SetToolBarFlat(&bar, true);
-    for (QToolButton* b : buttons())
-        EXPECT_TRUE(b->autoRaise());
-    SetToolBarFlat(&bar, true); // already flat: stays flat
-    for (QToolButton* b : buttons())
-        EXPECT_TRUE(b->autoRaise());
+            EXPECT_EQ(qobject_cast<QToolButton*>(bar.widgetForAction(a))->autoRaise(), flat) << a->text().toStdString();
+    }
     EXPECT_EQ(bar.iconSize(), QSize(20, 20));
     EXPECT_EQ(bar.actions().size(), 2);
 }

@@ -20,6 +20,18 @@ int Px(double twips) {
     return static_cast<int>(std::lround(twips / 15.0));
 }
 
+// A named window, placed at `at` (pixels) unless that is null, and its
+// geometry in twips.
+struct Form {
+    QWidget w;
+    QWidgetFormGeometry g{&w};
+    explicit Form(const char* name, const QRect& at = {}) {
+        w.setObjectName(QString::fromLatin1(name));
+        if (!at.isNull())
+            w.setGeometry(at);
+    }
+};
+
 // A registry file in a temporary folder and the Qt screen, for one test.
 class WindowPositionsFixture : public ::testing::Test {
 protected:
@@ -43,10 +55,8 @@ protected:
 } // namespace
 
 TEST(QWidgetFormGeometry, ReadsAndWritesTwips) {
-    QWidget w;
-    w.setObjectName(QStringLiteral("frmStatMain"));
-    w.setGeometry(100, 50, 300, 200);
-    QWidgetFormGeometry g(&w);
+    Form f("frmStatMain", QRect(100, 50, 300, 200));
+    QWidgetFormGeometry& g = f.g;
     EXPECT_EQ(g.Name(), "frmStatMain");
     EXPECT_EQ(g.Left(), 1500);
     EXPECT_EQ(g.Top(), 750);
@@ -57,7 +67,7 @@ TEST(QWidgetFormGeometry, ReadsAndWritesTwips) {
     g.SetTop(1500);
     g.SetWidth(6000);
     g.SetHeight(4507); // 300.47 pixels
-    EXPECT_EQ(w.geometry(), QRect(200, 100, 400, 300));
+    EXPECT_EQ(f.w.geometry(), QRect(200, 100, 400, 300));
 }
 
 TEST(QWidgetFormGeometry, WindowStates) {
@@ -79,16 +89,13 @@ TEST(QWidgetFormGeometry, AWindowWithoutANameUsesItsClassName) {
 }
 
 TEST_F(WindowPositionsFixture, SavedPositionComesBack) {
-    QWidget w;
-    w.setObjectName(QStringLiteral("frmStatMain"));
-    w.setGeometry(100, 50, 300, 200);
-    QWidgetFormGeometry g(&w);
-    m_winPos.SaveForm(g);
+    Form f("frmStatMain", QRect(100, 50, 300, 200));
+    m_winPos.SaveForm(f.g);
     EXPECT_EQ(m_winPos.ProductSettings().ReadEntry("frmStatMain"), "1500 750 4500 3000 0");
 
-    w.setGeometry(0, 0, 50, 50);
-    EXPECT_TRUE(m_winPos.RestoreForm(g));
-    EXPECT_EQ(w.geometry(), QRect(100, 50, 300, 200));
+    f.w.setGeometry(0, 0, 50, 50);
+    EXPECT_TRUE(m_winPos.RestoreForm(f.g));
+    EXPECT_EQ(f.w.geometry(), QRect(100, 50, 300, 200));
 }
 
 TEST_F(WindowPositionsFixture, AWindowOffTheRightEdgeIsNarrowedToTheScreen) {
@@ -97,44 +104,33 @@ TEST_F(WindowPositionsFixture, AWindowOffTheRightEdgeIsNarrowedToTheScreen) {
     const double left = screenWidth - 1000;
     m_winPos.ProductSettings().WriteEntry("frmStatMain", std::to_string(static_cast<long>(left)) + " 300 6000 3000 0");
 
-    QWidget w;
-    w.setObjectName(QStringLiteral("frmStatMain"));
-    QWidgetFormGeometry g(&w);
-    ASSERT_TRUE(m_winPos.RestoreForm(g));
+    Form f("frmStatMain");
+    ASSERT_TRUE(m_winPos.RestoreForm(f.g));
     // Width = screen width - Left, taken from the Left just restored (in whole pixels).
-    EXPECT_EQ(w.x(), Px(left));
-    EXPECT_EQ(w.y(), 20);
-    EXPECT_EQ(w.width(), Px(screenWidth - w.x() * 15.0));
-    EXPECT_EQ(w.height(), 200);
+    EXPECT_EQ(f.w.x(), Px(left));
+    EXPECT_EQ(f.w.y(), 20);
+    EXPECT_EQ(f.w.width(), Px(screenWidth - f.w.x() * 15.0));
+    EXPECT_EQ(f.w.height(), 200);
 }
 
 TEST_F(WindowPositionsFixture, AMaximizedWindowComesBackMaximizedWhereItWas) {
-    QWidget w;
-    w.setObjectName(QStringLiteral("MDIMain"));
-    w.setGeometry(40, 30, 320, 240);
-    QWidgetFormGeometry g(&w);
-    g.SetWindowState(vbMaximized);
-    m_winPos.SaveForm(g);
+    Form saved("MDIMain", QRect(40, 30, 320, 240));
+    saved.g.SetWindowState(vbMaximized);
+    m_winPos.SaveForm(saved.g);
     EXPECT_EQ(m_winPos.ProductSettings().ReadEntry("MDIMain"), "-1 -1 -1 -1 2");
 
-    QWidget other;
-    other.setObjectName(QStringLiteral("MDIMain"));
-    other.setGeometry(10, 20, 200, 100);
-    QWidgetFormGeometry og(&other);
-    ASSERT_TRUE(m_winPos.RestoreForm(og));
-    EXPECT_EQ(og.WindowState(), vbMaximized);
+    Form other("MDIMain", QRect(10, 20, 200, 100));
+    ASSERT_TRUE(m_winPos.RestoreForm(other.g));
+    EXPECT_EQ(other.g.WindowState(), vbMaximized);
     // Behind the maximized window, where the saved one stood: restoring it
     // goes back there.
-    EXPECT_EQ(QWidgetFormGeometry::NormalGeometryOf(&other), QRect(40, 30, 320, 240));
-    other.setWindowState(Qt::WindowNoState);
-    EXPECT_EQ(other.geometry(), QRect(40, 30, 320, 240));
+    EXPECT_EQ(QWidgetFormGeometry::NormalGeometryOf(&other.w), QRect(40, 30, 320, 240));
+    other.w.setWindowState(Qt::WindowNoState);
+    EXPECT_EQ(other.w.geometry(), QRect(40, 30, 320, 240));
 }
 
 TEST_F(WindowPositionsFixture, ANeverSavedWindowIsLeftAlone) {
-    QWidget w;
-    w.setObjectName(QStringLiteral("frmNeverSaved"));
-    w.setGeometry(10, 20, 200, 100);
-    QWidgetFormGeometry g(&w);
-    EXPECT_FALSE(m_winPos.RestoreForm(g));
-    EXPECT_EQ(w.geometry(), QRect(10, 20, 200, 100));
+    Form f("frmNeverSaved", QRect(10, 20, 200, 100));
+    EXPECT_FALSE(m_winPos.RestoreForm(f.g));
+    EXPECT_EQ(f.w.geometry(), QRect(10, 20, 200, 100));
 }

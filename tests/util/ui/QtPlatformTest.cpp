@@ -34,6 +34,7 @@ struct Seen {
     QStringList buttons;
     QString defaultButton;
     Qt::WindowFlags flags;
+    int answer = 0; // what MsgBox returned
 };
 
 // Looks at the message box and presses the button with the given text.
@@ -56,7 +57,19 @@ void AnswerWith(Seen& seen, const QString& press) {
     });
 }
 
+// Asks MsgBox(prompt, buttons, title) and presses `press`: what the box showed.
+Seen Ask(const std::string& prompt, int buttons, const char* press, const std::string& title = "Varnello") {
+    Seen seen;
+    AnswerWith(seen, QString::fromLatin1(press));
+    seen.answer = MsgBox(prompt, buttons, title);
+    return seen;
+}
+
 } // namespace
+
+class QtMsgBoxDetails : public ::testing::Test {
+    QtMessageBoxInstalled installed;
+};
 
 struct MsgBoxCase {
     int buttons;
@@ -71,9 +84,8 @@ class QtMsgBox : public ::testing::TestWithParam<MsgBoxCase> {};
 
 TEST_P(QtMsgBox, ShowsTheSetAndReturnsThePressedButton) {
     QtMessageBoxInstalled installed;
-    Seen seen;
-    AnswerWith(seen, QString::fromLatin1(GetParam().press));
-    EXPECT_EQ(MsgBox("Replace the table?", GetParam().buttons, "Varnello"), GetParam().result);
+    const Seen seen = Ask("Replace the table?", GetParam().buttons, GetParam().press);
+    EXPECT_EQ(seen.answer, GetParam().result);
     EXPECT_EQ(seen.title, QStringLiteral("Varnello"));
     EXPECT_EQ(seen.text, QStringLiteral("Replace the table?"));
     QStringList shown = GetParam().shown;
@@ -91,23 +103,18 @@ INSTANTIATE_TEST_SUITE_P(
                       MsgBoxCase{vbRetryCancel, "Retry", vbRetry, {"Retry", "Cancel"}},
                       MsgBoxCase{6, "OK", vbOK, {"OK"}}));
 
-TEST(QtMsgBoxDetails, IconAndDefaultButtonFollowTheFlags) {
-    QtMessageBoxInstalled installed;
-    Seen seen;
-    AnswerWith(seen, QStringLiteral("No"));
-    EXPECT_EQ(MsgBox("Delete?", vbYesNo | vbExclamation | vbDefaultButton2, "Varnello"), vbNo);
+TEST_F(QtMsgBoxDetails, IconAndDefaultButtonFollowTheFlags) {
+    const Seen seen = Ask("Delete?", vbYesNo | vbExclamation | vbDefaultButton2, "No");
+    EXPECT_EQ(seen.answer, vbNo);
     EXPECT_EQ(seen.icon, QMessageBox::Warning);
     EXPECT_EQ(seen.defaultButton, QStringLiteral("No"));
 
-    Seen stop;
-    AnswerWith(stop, QStringLiteral("OK"));
-    MsgBox("Failed", vbOKOnly | vbCritical, "Varnello");
+    const Seen stop = Ask("Failed", vbOKOnly | vbCritical, "OK");
     EXPECT_EQ(stop.icon, QMessageBox::Critical);
     EXPECT_EQ(stop.defaultButton, QStringLiteral("OK"));
 }
 
-TEST(QtMsgBoxDetails, WithoutAnIconFlagTheBoxHasTheIconOfItsKind) {
-    QtMessageBoxInstalled installed;
+TEST_F(QtMsgBoxDetails, WithoutAnIconFlagTheBoxHasTheIconOfItsKind) {
     struct Row {
         int buttons;
         const char* press;
@@ -122,20 +129,14 @@ TEST(QtMsgBoxDetails, WithoutAnIconFlagTheBoxHasTheIconOfItsKind) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.why);
-        Seen seen;
-        AnswerWith(seen, QString::fromLatin1(r.press));
-        MsgBox("Text", r.buttons, "Varnello");
-        EXPECT_EQ(seen.icon, r.icon);
+        EXPECT_EQ(Ask("Text", r.buttons, r.press).icon, r.icon);
     }
 }
 
 // Under a window manager the frame showed minimize and maximize buttons
 // on a box that can be neither: only its title and close button are asked for.
-TEST(QtMsgBoxDetails, TheFrameHasNoMinimizeOrMaximizeButton) {
-    QtMessageBoxInstalled installed;
-    Seen seen;
-    AnswerWith(seen, QStringLiteral("OK"));
-    MsgBox("Done", vbOKOnly, "Varnello");
+TEST_F(QtMsgBoxDetails, TheFrameHasNoMinimizeOrMaximizeButton) {
+    const Seen seen = Ask("Done", vbOKOnly, "OK");
     EXPECT_TRUE(seen.flags.testFlag(Qt::CustomizeWindowHint));
     EXPECT_TRUE(seen.flags.testFlag(Qt::WindowTitleHint));
     EXPECT_TRUE(seen.flags.testFlag(Qt::WindowCloseButtonHint));
@@ -144,8 +145,7 @@ TEST(QtMsgBoxDetails, TheFrameHasNoMinimizeOrMaximizeButton) {
     EXPECT_EQ(seen.flags & Qt::WindowType_Mask, Qt::Dialog);
 }
 
-TEST(QtMsgBoxDetails, EscapeAnswersCancel) {
-    QtMessageBoxInstalled installed;
+TEST_F(QtMsgBoxDetails, EscapeAnswersCancel) {
     vtest::AnswerNextModal([](QWidget* modal) {
         QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
         QApplication::sendEvent(modal, &esc);
@@ -153,13 +153,9 @@ TEST(QtMsgBoxDetails, EscapeAnswersCancel) {
     EXPECT_EQ(MsgBox("Save first?", vbYesNoCancel, "Varnello"), vbCancel);
 }
 
-TEST(QtMsgBoxDetails, AnEmptyTitleIsTheApplicationsTitle) {
-    QtMessageBoxInstalled installed;
+TEST_F(QtMsgBoxDetails, AnEmptyTitleIsTheApplicationsTitle) {
     platform::App::SetTitle("Varnello Scenario Designer");
-    Seen seen;
-    AnswerWith(seen, QStringLiteral("OK"));
-    MsgBox("Done", vbOKOnly);
-    EXPECT_EQ(seen.title, QStringLiteral("Varnello Scenario Designer"));
+    EXPECT_EQ(Ask("Done", vbOKOnly, "OK", {}).title, QStringLiteral("Varnello Scenario Designer"));
 }
 
 TEST(QtScreenInfo, ReportsThePrimaryScreen) {

@@ -5,6 +5,7 @@
 #include "AnalysisFixture.h"
 
 #include <cmath>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,11 @@ protected:
         EXPECT_TRUE(Run(Store(spec), &err)) << err;
         return ReadTable(output);
     }
+    // "Out1", "Out2", ...: a table name of its own for each case of a test.
+    std::string Numbered(const std::string& prefix) { return prefix + std::to_string(++m_numbered[prefix]); }
+
+private:
+    std::map<std::string, int> m_numbered;
 };
 
 } // namespace cells

@@ -75,7 +75,7 @@ std::vector<Row> valuesAsRows(const std::vector<long long>& N, int scale) {
     return rows;
 }
 
-class DescribeTest : public AnalysisTest {
+class DescribeTest : public cells::CellsTest {
 protected:
     // Describe of `fields` with the options given, into `out`.
     std::vector<OutRow> describe(const Options& o, const std::vector<vtest::ScenarioFieldRow>& fields,
@@ -261,9 +261,8 @@ TEST_F(DescribeTest, EachMissingValueRuleLeavesOutItsValues) {
         {"both", "2", Variant(), 2.0, 4.0, 3, 3, 3},
         {"both bounds Null", "2", Variant(), Variant(), Variant(), 11, 7, (15.0 - 99 + 30) / 11},
     };
-    int k = 0;
     for (const auto& c : cases) {
-        vtest::ScenarioSpec s = describeSpec(allOff(), {{"X", "X"}, {"Wt", "W"}}, "Data", "Out" + std::to_string(++k));
+        vtest::ScenarioSpec s = describeSpec(allOff(), {{"X", "X"}, {"Wt", "W"}}, "Data", Numbered("Out"));
         s.missingType = c.type;
         s.missingEqual = c.equal;
         s.missingLow = c.low;
@@ -283,11 +282,10 @@ TEST_F(DescribeTest, ASingleRecord) {
     };
     Options base = only({{"VarStd", true}, {"Skew", true}, {"Percentile", true}, {"CI", true},
                          {"CI95", true}, {"TTestMean", true}, {"TTestValue", 1.0}});
-    int k = 0;
     for (const Case& c : {Case{"N-1", false}, Case{"N", true}}) {
         for (const char* ci : {"t-Test", "Normal"}) {
             auto rows = describe(with(base, {{"VarNRadio", c.method}, {"CITypeRadio", ci}, {"CIStdDev", 2.0}}),
-                                 {{"X", "X"}}, "Out" + std::to_string(++k));
+                                 {{"X", "X"}}, Numbered("Out"));
             ASSERT_EQ(rows.size(), 1u);
             const OutRow& r = rows[0];
             const std::string what = std::string(c.method) + " " + ci;
@@ -350,11 +348,10 @@ TEST_F(DescribeTest, PercentilesInterpolatedWithoutWeightsAndByCumulativeWeightW
     };
     const Case cases[] = {{"Deciles", 10, false}, {"5", 5, false}, {"Median", 2, false},
                           {"Deciles", 10, true},  {"5", 5, true},  {"Median", 2, true}};
-    int k = 0;
     for (const auto& c : cases) {
         std::vector<vtest::ScenarioFieldRow> fields = {{"X", "X"}};
         if (c.weighted) fields.push_back({"Wt", "W"});
-        auto out = describe(only({{"Percentile", true}, {"PercentileRadio", c.radio}}), fields, "Out" + std::to_string(++k));
+        auto out = describe(only({{"Percentile", true}, {"PercentileRadio", c.radio}}), fields, Numbered("Out"));
         ASSERT_EQ(out.size(), 1u);
         for (int i = 1; i < c.d; ++i) {
             std::string col = c.d == 2 ? "Median" : std::to_string(100 / c.d * i) + "_Percentile";
@@ -393,9 +390,8 @@ TEST_F(DescribeTest, SpecifiedFrequencyIntervalsWithEitherBorder) {
         {"Upper", "Count", {"N<=0", "0<N<=10", "10<N<=20", "20<N<=30", "30<N"}, {2, 2, 0, 2, 1}},
         {"Lower", "Cumulative", {"N<0", "0<=N<10", "10<=N<20", "20<=N<30", "30<=N"}, {1, 3, 4, 5, 7}},
     };
-    int k = 0;
     for (const auto& c : cases) {
-        const std::string out = "Out" + std::to_string(++k);
+        const std::string out = Numbered("Out");
         auto rows = describe(specifiedIntervals(3, 0.0, 10.0, {{"FreqP", true}, {"FreqIncRadio", c.border},
                                                                {"FreqDispRadio", c.display}}),
                              {{"X", "X"}}, out);
@@ -457,12 +453,11 @@ TEST_F(DescribeTest, StandardDeviationOfDataWithALargeMeanKeepsItsDigits) {
         cases.push_back({"HundredMillion", b, 3});
         cases.push_back({"Skewed", c, 5});
     }
-    int k = 0;
     for (const auto& c : cases) {
-        std::string table = "Data" + std::to_string(++k);
+        std::string table = Numbered("Data");
         MakeTable(table, {{"X", dbDouble}}, valuesAsRows(c.N, c.scale));
         auto rows = describe(only({{"VarStd", true}, {"VarNRadio", "N-1"}, {"Skew", true}}), {{"X", "X"}},
-                             "Out" + std::to_string(k), table);
+                             Numbered("Out"), table);
         ASSERT_EQ(rows.size(), 1u);
         ExactStats e = Exact(c.N, c.scale);
         ASSERT_TRUE(e.exact);
@@ -506,11 +501,10 @@ TEST_F(DescribeTest, ValuesNearTheEndsOfTheDoubleRangeKeepTheirDeviationAndShape
         {{3, 3, 3, 4}, 290, true, "one value apart"},
         {{10, 20, 40}, 150, false, "a variance still within range"},
     };
-    int k = 0;
     for (const auto& c : cases) {
         std::vector<Row> rows;
         for (long long n : c.N) rows.push_back({std::stod(std::to_string(n) + "e-" + std::to_string(c.scale))});
-        const std::string table = "Tiny" + std::to_string(++k);
+        const std::string table = Numbered("Tiny");
         MakeTable(table, {{"X", dbDouble}}, rows);
         auto out = describe(only({{"VarStd", true}, {"VarNRadio", "N-1"}, {"Skew", true}, {"Mean", true}}),
                             {{"X", "X"}}, "Out", table);
@@ -687,10 +681,9 @@ TEST_F(DescribeTest, ValuesOnIntervalBordersLandOnThem) {
         {"Lower", {"N<0", "0<=N<0.15", "0.15<=N<0.3", "0.3<=N<0.45", "0.45<=N"}, {0, 0, 1, 2, 1}},
         {"Upper", {"N<=0", "0<N<=0.15", "0.15<N<=0.3", "0.3<N<=0.45", "0.45<N"}, {0, 1, 1, 2, 0}},
     };
-    int k = 0;
     for (const auto& c : cases) {
         auto rows = describe(specifiedIntervals(3, 0.0, 0.15, {{"FreqIncRadio", c.border}, {"FreqDispRadio", "Count"}}),
-                             {{"X", "X"}}, "Out" + std::to_string(++k));
+                             {{"X", "X"}}, Numbered("Out"));
         ASSERT_EQ(rows.size(), 1u);
         for (std::size_t i = 0; i < c.names.size(); ++i) EXPECT_EQ(rows[0].Num(c.names[i]), c.counts[i]) << c.names[i];
     }

@@ -53,9 +53,8 @@ TEST_F(FrequencyTest, CountsFollowTheBorderRule) {
         // -5 0 | 5 10 | - | 25 30 | 35
         {"Upper", {2, 2, 0, 2, 1}, "Low<Range", "Range<=High"},
     };
-    int k = 0;
     for (const auto& c : cases) {
-        std::string out = "Out" + std::to_string(++k);
+        std::string out = Numbered("Out");
         auto rows = RunAndRead(frequencySpec(userIntervals(0, 10, 3, c.border), {{"X", "X"}}, out));
         EXPECT_EQ(ColumnNames(out), (std::vector<std::string>{"DataField", "Interval", c.low, c.high, "Count",
                                                               "Cumulative", "Count%", "Cumulative%"}));
@@ -91,9 +90,8 @@ TEST_F(FrequencyTest, AValueOnADecimalBorderLandsOnIt) {
         std::vector<double> counts; // cells 0 .. 4
     };
     const Case cases[] = {{"Lower", {0, 0, 0, 1, 1}}, {"Upper", {0, 0, 1, 1, 0}}};
-    int k = 0;
     for (const auto& c : cases) {
-        auto rows = RunAndRead(frequencySpec(userIntervals(0, 0.15, 3, c.border), {{"X", "X"}}, "Out" + std::to_string(++k)));
+        auto rows = RunAndRead(frequencySpec(userIntervals(0, 0.15, 3, c.border), {{"X", "X"}}, Numbered("Out")));
         ASSERT_EQ(rows.size(), 5u);
         for (std::size_t i = 0; i < 5; ++i) EXPECT_EQ(rows[i].Num("Count"), c.counts[i]) << c.border << " cell " << i;
     }
@@ -112,9 +110,8 @@ TEST_F(FrequencyTest, DefaultIntervalsSpanTheDataAndSkipTheOuterCells) {
         std::vector<double> x, z; // counts of intervals 1 .. 5
     };
     const Case cases[] = {{"Lower", 2, {1, 1, 0, 0, 1}, {1, 0, 0, 0, 0}}, {"Upper", 1, {1, 1, 0, 0, 1}, {1, 0, 0, 0, 0}}};
-    int k = 0;
     for (const auto& c : cases) {
-        std::string out = "Out" + std::to_string(++k);
+        std::string out = Numbered("Out");
         auto rows = RunAndRead(frequencySpec(defaultIntervals(5, c.border), {{"X", "X"}, {"Z", "X"}}, out));
         ASSERT_EQ(rows.size(), 10u) << c.border;
         std::string low = ColumnNames(out)[2];

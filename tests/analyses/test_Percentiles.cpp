@@ -2,6 +2,7 @@
 // row against the textbook rules computed exactly in the test.
 #include "AnalysisFixture.h"
 #include "Exact.h"
+#include "OutputCells.h"
 #include "engine/SortStage.h"
 
 #include <algorithm>
@@ -29,7 +30,7 @@ std::vector<Row> rowsOf(const std::vector<double>& values, const std::vector<lon
     return rows;
 }
 
-using PercentilesTest = AnalysisTest;
+using PercentilesTest = cells::CellsTest;
 
 } // namespace
 
@@ -58,9 +59,8 @@ TEST_F(PercentilesTest, EveryTypeLetterGivesItsPoints) {
     };
     // "quartiles" in lower case: the letter is taken without regard to case.
     const Case cases[] = {{"Median", 2}, {"Quartiles", 4}, {"quartiles", 4}, {"5", 5}, {"Deciles", 10}, {"Percentiles", 100}};
-    int k = 0;
     for (const auto& c : cases) {
-        auto rows = RunAndRead(percentileSpec(c.radio, {{"X", "X"}}, "Out" + std::to_string(++k)));
+        auto rows = RunAndRead(percentileSpec(c.radio, {{"X", "X"}}, Numbered("Out")));
         ASSERT_EQ(rows.size(), static_cast<std::size_t>(c.d + 1)) << c.radio;
         for (int i = 0; i <= c.d; ++i) {
             const auto& r = rows[static_cast<std::size_t>(i)];
@@ -84,11 +84,10 @@ TEST_F(PercentilesTest, TextbookEdgeCases) {
         {"equal neighbours", {7, 7, 7, 9}, "Median", {7, 7, 9}},
         {"one value", {6.5}, "Quartiles", {6.5, 6.5, 6.5, 6.5, 6.5}},
     };
-    int k = 0;
     for (const auto& c : cases) {
-        std::string table = "Data" + std::to_string(++k);
+        std::string table = Numbered("Data");
         MakeTable(table, {{"X", dbDouble}}, rowsOf(c.values));
-        auto rows = RunAndRead(percentileSpec(c.radio, {{"X", "X"}}, "Out" + std::to_string(k), table));
+        auto rows = RunAndRead(percentileSpec(c.radio, {{"X", "X"}}, Numbered("Out"), table));
         ASSERT_EQ(rows.size(), c.expected.size()) << c.name;
         for (std::size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i].Num("Value"), c.expected[i]) << c.name << " " << i;
     }
@@ -215,15 +214,14 @@ TEST_F(PercentilesTest, AWeightedPointOnAnExactCumulativeWeightIsNotSkipped) {
         twos14.push_back(2);
     }
     const Case cases[] = {{"W = 14", fourteen, ones14}, {"W = 28", fourteen, twos14}};
-    int k = 0;
     for (const auto& c : cases) {
-        std::string table = "Data" + std::to_string(++k);
+        std::string table = Numbered("Data");
         MakeTable(table, {{"X", dbDouble}, {"Wt", dbDouble}}, rowsOf(std::vector<double>(c.N.begin(), c.N.end()), c.w));
-        vtest::ScenarioSpec p = percentileSpec("Percentiles", {{"X", "X"}, {"Wt", "W"}}, "P" + std::to_string(k), table);
+        vtest::ScenarioSpec p = percentileSpec("Percentiles", {{"X", "X"}, {"Wt", "W"}}, Numbered("P"), table);
         auto points = RunAndRead(p);
         vtest::ScenarioSpec d = p;
         d.subType = "Describe";
-        d.outputTable1 = "D" + std::to_string(k);
+        d.outputTable1 = Numbered("D");
         d.options = {{"Percentile", true}, {"PercentileRadio", "Percentiles"}};
         auto described = RunAndRead(d);
         ASSERT_EQ(points.size(), 101u) << c.name;

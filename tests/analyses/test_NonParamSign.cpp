@@ -123,11 +123,9 @@ TEST_F(SignFitTest, SignProbabilityExactUpTo25ThenNormal) {
         {0, 0, 1.0, "every value on the test value: n = 0"},
     };
     for (const auto& c : cases) {
-        std::vector<double> xs;
-        for (int i = 0; i < c.below; ++i) xs.push_back(1);
-        for (int i = 0; i < c.above; ++i) xs.push_back(100);
-        xs.push_back(50);
-        xs.push_back(50);
+        std::vector<double> xs(static_cast<std::size_t>(c.below), 1.0); // below, above, and two on the test value
+        xs.insert(xs.end(), static_cast<std::size_t>(c.above), 100.0);
+        xs.insert(xs.end(), 2, 50.0);
         auto out = run(plain(xs), scenario("Sign Test", false, {{"SignMean", false}, {"SignCustom", true},
                                                             {"SignValue", std::int16_t(50)}}));
         ASSERT_EQ(out.size(), 1u) << c.why;

@@ -3,6 +3,7 @@
 // arithmetic (Exact.h), published critical values and closed forms.
 #include "AnalysisFixture.h"
 #include "Exact.h"
+#include "OutputCells.h"
 #include "engine/SortStage.h"
 
 #include <cmath>
@@ -10,17 +11,16 @@
 
 using namespace dao;
 using namespace atest;
+using cells::ExpectAgrees;
+using cells::ExpectCells;
 
 namespace {
 
 using Options = std::vector<std::pair<std::string, Variant>>;
 
 vtest::ScenarioSpec describeSpec(const Options& options, const std::vector<vtest::ScenarioFieldRow>& fields,
-                                 const std::string& table = "Data") {
-    vtest::ScenarioSpec s;
-    s.subType = "Describe";
-    s.inputTable = table;
-    s.outputTable1 = "Out";
+                                 const std::string& table = "Data", const std::string& out = "Out") {
+    vtest::ScenarioSpec s = vtest::ScenarioOn("P", "Describe", table, out);
     s.options = options;
     s.fields = fields;
     return s;
@@ -45,6 +45,14 @@ Options with(Options base, const Options& more) {
     }
     return base;
 }
+Options only(const Options& on) { return with(allOff(), on); }
+
+// Frequency counts in `intervals` intervals of `width` from `init`.
+Options specifiedIntervals(std::int16_t intervals, double init, const Variant& width, const Options& more = {}) {
+    return with(only({{"FreqN", true}, {"InterV", intervals}, {"FreqGroupRadio", "Specified"}, {"FreqInit", init},
+                      {"FreqWidth", width}}),
+                more);
+}
 
 // Two-tailed probability of Student's t with 7 degrees of freedom, in closed
 // form (odd degrees of freedom: Abramowitz and Stegun 26.7.3).
@@ -67,21 +75,24 @@ std::vector<Row> valuesAsRows(const std::vector<long long>& N, int scale) {
     return rows;
 }
 
-class DescribeTest : public AnalysisTest {
+class DescribeTest : public cells::CellsTest {
 protected:
-    std::vector<OutRow> runAndRead(const vtest::ScenarioSpec& spec) {
-        std::string err;
-        bool ok = Run(Store(spec), &err);
-        EXPECT_TRUE(ok) << err;
-        return ReadTable(spec.outputTable1);
+    // Describe of `fields` with the options given, into `out`.
+    std::vector<OutRow> describe(const Options& o, const std::vector<vtest::ScenarioFieldRow>& fields,
+                                 const std::string& out = "Out", const std::string& table = "Data") {
+        return RunAndRead(describeSpec(o, fields, table, out));
     }
 };
 
-class ProgressLog : public IVarnelloEvents {
-public:
-    std::vector<std::string> texts;
-    void StatStatus(std::string& msg) override { texts.push_back(msg); }
-};
+// A group column holds the value given (text in any letter case), or Null.
+void expectGroupValue(const OutRow& r, const char* column, const Variant& v, std::size_t i) {
+    EXPECT_EQ(r.IsNull(column), v.IsNull()) << i << " " << column;
+    if (v.IsString()) {
+        EXPECT_TRUE(NamesEqual(r[column].ToString(), v.ToString())) << i;
+    } else if (!v.IsNull()) {
+        EXPECT_EQ(r.Num(column), v.ToDouble()) << i;
+    }
+}
 
 } // namespace
 
@@ -89,22 +100,11 @@ TEST_F(DescribeTest, EveryStatisticOfOneGroupAgreesWithExactValues) {
     const std::vector<long long> N = {25, 31, 47, 47, 60, 84, 99, 123}; // 2.5 .. 12.3
     const std::vector<long long> shuffled = {60, 25, 123, 47, 31, 99, 47, 84};
     MakeTable("Data", {{"X", dbDouble}}, valuesAsRows(shuffled, 1));
-    Options o = with(allOff(), {{"Range", true},
-                                {"VarStd", true},
-                                {"VarNRadio", "N-1"},
-                                {"Sum", true},
-                                {"Mean", true},
-                                {"Skew", true},
-                                {"Mode", true},
-                                {"Percentile", true},
-                                {"PercentileRadio", "Quartiles"},
-                                {"CI", true},
-                                {"CITypeRadio", "t-Test"},
-                                {"CI95", true},
-                                {"CIUser", std::int16_t(90)},
-                                {"TTestMean", true},
-                                {"TTestValue", 5.0}});
-    auto rows = runAndRead(describeSpec(o, {{"X", "X"}}));
+    Options o = only({{"Range", true}, {"VarStd", true}, {"VarNRadio", "N-1"}, {"Sum", true}, {"Mean", true},
+                      {"Skew", true}, {"Mode", true}, {"Percentile", true}, {"PercentileRadio", "Quartiles"},
+                      {"CI", true}, {"CITypeRadio", "t-Test"}, {"CI95", true}, {"CIUser", std::int16_t(90)},
+                      {"TTestMean", true}, {"TTestValue", 5.0}});
+    auto rows = describe(o, {{"X", "X"}});
     ASSERT_EQ(rows.size(), 1u);
     const OutRow& r = rows[0];
 
@@ -130,51 +130,24 @@ TEST_F(DescribeTest, EveryStatisticOfOneGroupAgreesWithExactValues) {
     const long double seSkew = std::sqrt(6 * n * (n - 1) / ((n - 2) * (n + 1) * (n + 3)));
     const long double q1 = ExactPercentile(N, 1, 1, 4), q3 = ExactPercentile(N, 1, 3, 4);
 
-    struct Expect {
-        const char* column;
-        long double value;
-        int digits;
-    };
-    const Expect expected[] = {
-        {"Count", 8, 15},
-        {"Missing", 0, 15},
-        {"Mean", e.mean, 14},
-        {"Minimum", 2.5, 15},
-        {"Maximum", 12.3, 15},
-        {"Range", 9.8, 14},
-        {"Variance", e.varN1, 13},
-        {"CoeffOfVariance", sd / e.mean, 13},
-        {"StdDeviation", sd, 13},
-        {"StdError", sd / std::sqrt(n), 13},
-        {"Sum", e.sum, 14},
-        {"SumSquared", e.sumSquares, 14},
-        {"AdjSumSquared", e.m2, 13},
-        {"GeometricMean", std::exp(lnSum / n), 13},
-        {"HarmonicMean", n / invSum, 13},
-        {"RMS", std::sqrt(e.sumSquares / n), 13},
-        {"Skewness", e.skewness, 12},
-        {"SE_Skewness", seSkew, 14},
-        {"Kurtosis", e.kurtosis, 12},
-        {"SE_Kurtosis", std::sqrt(4 * (n * n - 1) * seSkew * seSkew / ((n - 3) * (n + 5))), 14},
-        {"Mode", 4.7, 15},
-        {"ModeCount", 2, 15},
-        {"95%_t_Band", kT975_7 * sd / std::sqrt(n), 8},
-        {"95%_Lower", e.mean - kT975_7 * sd / std::sqrt(n), 8},
-        {"95%_Upper", e.mean + kT975_7 * sd / std::sqrt(n), 8},
-        {"90%_t_Band", kT95_7 * sd / std::sqrt(n), 8},
-        {"90%_Lower", e.mean - kT95_7 * sd / std::sqrt(n), 8},
-        {"90%_Upper", e.mean + kT95_7 * sd / std::sqrt(n), 8},
-        {"Population_Mean", 5, 15},
-        {"t-Value", t, 12},
-        {"Prob_(1-Tail)", p / 2, 8},
-        {"Prob_(2-Tail)", p, 8},
-        {"25_Percentile", q1, 14},
-        {"50_Percentile", ExactPercentile(N, 1, 2, 4), 14},
-        {"75_Percentile", q3, 14},
-        {"Quartile_Range", q3 - q1, 13},
-    };
     EXPECT_EQ(r["DataField"].ToString(), "X");
-    for (const auto& x : expected) EXPECT_TRUE(AgreesTo(static_cast<double>(x.value), r.Num(x.column), x.digits)) << x.column;
+    ExpectAgrees(r, {
+        {"Count", 8, 15}, {"Missing", 0, 15}, {"Mean", e.mean, 14}, {"Minimum", 2.5, 15}, {"Maximum", 12.3, 15},
+        {"Range", 9.8, 14}, {"Variance", e.varN1, 13}, {"CoeffOfVariance", sd / e.mean, 13},
+        {"StdDeviation", sd, 13}, {"StdError", sd / std::sqrt(n), 13}, {"Sum", e.sum, 14},
+        {"SumSquared", e.sumSquares, 14}, {"AdjSumSquared", e.m2, 13}, {"GeometricMean", std::exp(lnSum / n), 13},
+        {"HarmonicMean", n / invSum, 13}, {"RMS", std::sqrt(e.sumSquares / n), 13}, {"Skewness", e.skewness, 12},
+        {"SE_Skewness", seSkew, 14}, {"Kurtosis", e.kurtosis, 12},
+        {"SE_Kurtosis", std::sqrt(4 * (n * n - 1) * seSkew * seSkew / ((n - 3) * (n + 5))), 14}, {"Mode", 4.7, 15},
+        {"ModeCount", 2, 15}, {"95%_t_Band", kT975_7 * sd / std::sqrt(n), 8},
+        {"95%_Lower", e.mean - kT975_7 * sd / std::sqrt(n), 8},
+        {"95%_Upper", e.mean + kT975_7 * sd / std::sqrt(n), 8}, {"90%_t_Band", kT95_7 * sd / std::sqrt(n), 8},
+        {"90%_Lower", e.mean - kT95_7 * sd / std::sqrt(n), 8},
+        {"90%_Upper", e.mean + kT95_7 * sd / std::sqrt(n), 8}, {"Population_Mean", 5, 15}, {"t-Value", t, 12},
+        {"Prob_(1-Tail)", p / 2, 8}, {"Prob_(2-Tail)", p, 8}, {"25_Percentile", q1, 14},
+        {"50_Percentile", ExactPercentile(N, 1, 2, 4), 14}, {"75_Percentile", q3, 14},
+        {"Quartile_Range", q3 - q1, 13},
+    });
 }
 
 TEST_F(DescribeTest, IntegerWeightsGiveTheStatisticsOfTheRepeatedRows) {
@@ -194,10 +167,10 @@ TEST_F(DescribeTest, IntegerWeightsGiveTheStatisticsOfTheRepeatedRows) {
     weighted.push_back({Variant(77.0), Variant::Null()});
     MakeTable("Weighted", {{"X", dbDouble}, {"Wt", dbDouble}}, weighted);
     MakeTable("Repeated", {{"X", dbDouble}}, repeated);
-    Options o = with(allOff(), {{"Range", true}, {"VarStd", true}, {"VarNRadio", "N-1"}, {"Sum", true},
-                                {"Skew", true}, {"Mode", true}});
-    auto wr = runAndRead(describeSpec(o, {{"X", "X"}, {"Wt", "W"}}, "Weighted"));
-    auto rr = runAndRead(describeSpec(o, {{"X", "X"}}, "Repeated"));
+    Options o = only({{"Range", true}, {"VarStd", true}, {"VarNRadio", "N-1"}, {"Sum", true}, {"Skew", true},
+                      {"Mode", true}});
+    auto wr = describe(o, {{"X", "X"}, {"Wt", "W"}}, "Out", "Weighted");
+    auto rr = describe(o, {{"X", "X"}}, "Out", "Repeated");
     ASSERT_EQ(wr.size(), 1u);
     ASSERT_EQ(rr.size(), 1u);
 
@@ -209,17 +182,10 @@ TEST_F(DescribeTest, IntegerWeightsGiveTheStatisticsOfTheRepeatedRows) {
     EXPECT_FALSE(rr[0].Has("Observations"));
     EXPECT_EQ(rr[0].Num("Count"), 12.0);
     for (const OutRow* r : {&wr[0], &rr[0]}) {
-        EXPECT_TRUE(AgreesTo(static_cast<double>(e.mean), r->Num("Mean"), 14));
-        EXPECT_TRUE(AgreesTo(static_cast<double>(e.varN1), r->Num("Variance"), 13));
-        EXPECT_TRUE(AgreesTo(static_cast<double>(std::sqrt(e.varN1) / std::sqrt(W)), r->Num("StdError"), 13));
-        EXPECT_TRUE(AgreesTo(static_cast<double>(e.sum), r->Num("Sum"), 14));
-        EXPECT_TRUE(AgreesTo(static_cast<double>(e.sumSquares), r->Num("SumSquared"), 14));
-        EXPECT_TRUE(AgreesTo(static_cast<double>(e.skewness), r->Num("Skewness"), 12));
-        EXPECT_TRUE(AgreesTo(static_cast<double>(e.kurtosis), r->Num("Kurtosis"), 12));
-        EXPECT_EQ(r->Num("Mode"), 3.0); // weight 4
-        EXPECT_EQ(r->Num("ModeCount"), 4.0);
-        EXPECT_EQ(r->Num("Minimum"), 1.2);
-        EXPECT_EQ(r->Num("Maximum"), 4.4);
+        ExpectAgrees(*r, {{"Mean", e.mean, 14}, {"Variance", e.varN1, 13}, {"StdError", std::sqrt(e.varN1) / std::sqrt(W), 13},
+                          {"Sum", e.sum, 14}, {"SumSquared", e.sumSquares, 14}, {"Skewness", e.skewness, 12},
+                          {"Kurtosis", e.kurtosis, 12}});
+        ExpectCells(*r, {{"Mode", 3.0}, {"ModeCount", 4.0}, {"Minimum", 1.2}, {"Maximum", 4.4}}); // mode: weight 4
     }
 }
 
@@ -235,32 +201,23 @@ TEST_F(DescribeTest, GroupsByOneAndByTwoFieldsWithNullGroupValues) {
                {"south", 2020, 20.0},
                {"north", Variant::Null(), 5.0},
                {Variant::Null(), 2020, 9.0}});
-    Options o = with(allOff(), {{"Range", true}, {"Sum", true}});
+    Options o = only({{"Range", true}, {"Sum", true}});
 
     struct Expect {
         Variant region;
         double count, mean, min, max, sum;
     };
-    auto one = runAndRead(describeSpec(o, {{"Region", "G"}, {"X", "X"}}));
+    auto one = describe(o, {{"Region", "G"}, {"X", "X"}});
     const Expect byRegion[] = {{Variant::Null(), 2, 8, 7, 9, 16}, {"north", 4, 3.25, 1, 5, 13}, {"south", 2, 15, 10, 20, 30}};
     ASSERT_EQ(one.size(), 3u);
     for (std::size_t i = 0; i < 3; ++i) {
-        const auto& r = one[i];
         const auto& x = byRegion[i];
-        EXPECT_EQ(r.IsNull("Region"), x.region.IsNull()) << i;
-        if (!x.region.IsNull()) {
-            EXPECT_TRUE(NamesEqual(r["Region"].ToString(), x.region.ToString())) << i;
-        }
-        EXPECT_EQ(r.Num("Count"), x.count) << i;
-        EXPECT_EQ(r.Num("Mean"), x.mean) << i;
-        EXPECT_EQ(r.Num("Minimum"), x.min) << i;
-        EXPECT_EQ(r.Num("Maximum"), x.max) << i;
-        EXPECT_EQ(r.Num("Sum"), x.sum) << i;
+        expectGroupValue(one[i], "Region", x.region, i);
+        ExpectCells(one[i], {{"Count", x.count}, {"Mean", x.mean}, {"Minimum", x.min}, {"Maximum", x.max}, {"Sum", x.sum}},
+                    std::to_string(i));
     }
 
-    vtest::ScenarioSpec two = describeSpec(o, {{"Region", "G"}, {"Year", "G"}, {"X", "X"}});
-    two.outputTable1 = "Out2";
-    auto rows = runAndRead(two);
+    auto rows = describe(o, {{"Region", "G"}, {"Year", "G"}, {"X", "X"}}, "Out2");
     struct Expect2 {
         Variant region, year;
         double count, mean;
@@ -272,18 +229,10 @@ TEST_F(DescribeTest, GroupsByOneAndByTwoFieldsWithNullGroupValues) {
                               {"south", 2020, 2, 15}};
     ASSERT_EQ(rows.size(), 5u);
     for (std::size_t i = 0; i < 5; ++i) {
-        const auto& r = rows[i];
         const auto& x = byBoth[i];
-        EXPECT_EQ(r.IsNull("Region"), x.region.IsNull()) << i;
-        if (!x.region.IsNull()) {
-            EXPECT_TRUE(NamesEqual(r["Region"].ToString(), x.region.ToString())) << i;
-        }
-        EXPECT_EQ(r.IsNull("Year"), x.year.IsNull()) << i;
-        if (!x.year.IsNull()) {
-            EXPECT_EQ(r.Num("Year"), x.year.ToDouble()) << i;
-        }
-        EXPECT_EQ(r.Num("Count"), x.count) << i;
-        EXPECT_EQ(r.Num("Mean"), x.mean) << i;
+        expectGroupValue(rows[i], "Region", x.region, i);
+        expectGroupValue(rows[i], "Year", x.year, i);
+        ExpectCells(rows[i], {{"Count", x.count}, {"Mean", x.mean}}, std::to_string(i));
     }
     // The group columns take the source fields' types.
     auto td = db->TableDefs()("Out2");
@@ -312,19 +261,15 @@ TEST_F(DescribeTest, EachMissingValueRuleLeavesOutItsValues) {
         {"both", "2", Variant(), 2.0, 4.0, 3, 3, 3},
         {"both bounds Null", "2", Variant(), Variant(), Variant(), 11, 7, (15.0 - 99 + 30) / 11},
     };
-    int k = 0;
     for (const auto& c : cases) {
-        vtest::ScenarioSpec s = describeSpec(allOff(), {{"X", "X"}, {"Wt", "W"}});
-        s.outputTable1 = "Out" + std::to_string(++k);
+        vtest::ScenarioSpec s = describeSpec(allOff(), {{"X", "X"}, {"Wt", "W"}}, "Data", Numbered("Out"));
         s.missingType = c.type;
         s.missingEqual = c.equal;
         s.missingLow = c.low;
         s.missingHigh = c.high;
-        auto rows = runAndRead(s);
+        auto rows = RunAndRead(s);
         ASSERT_EQ(rows.size(), 1u) << c.name;
-        EXPECT_EQ(rows[0].Num("Count"), c.count) << c.name;
-        EXPECT_EQ(rows[0].Num("Observations"), c.observations) << c.name;
-        EXPECT_EQ(rows[0].Num("Missing"), 8 - c.observations) << c.name;
+        ExpectCells(rows[0], {{"Count", c.count}, {"Observations", c.observations}, {"Missing", 8 - c.observations}}, c.name);
         EXPECT_NEAR(rows[0].Num("Mean"), c.mean, 1e-13) << c.name;
     }
 }
@@ -335,35 +280,25 @@ TEST_F(DescribeTest, ASingleRecord) {
         const char* method;
         bool variance;
     };
-    Options base = with(allOff(), {{"VarStd", true}, {"Skew", true}, {"Percentile", true}, {"CI", true},
-                                   {"CI95", true}, {"TTestMean", true}, {"TTestValue", 1.0}});
-    int k = 0;
+    Options base = only({{"VarStd", true}, {"Skew", true}, {"Percentile", true}, {"CI", true},
+                         {"CI95", true}, {"TTestMean", true}, {"TTestValue", 1.0}});
     for (const Case& c : {Case{"N-1", false}, Case{"N", true}}) {
         for (const char* ci : {"t-Test", "Normal"}) {
-            vtest::ScenarioSpec s = describeSpec(
-                with(base, {{"VarNRadio", c.method}, {"CITypeRadio", ci}, {"CIStdDev", 2.0}}), {{"X", "X"}});
-            s.outputTable1 = "Out" + std::to_string(++k);
-            auto rows = runAndRead(s);
+            auto rows = describe(with(base, {{"VarNRadio", c.method}, {"CITypeRadio", ci}, {"CIStdDev", 2.0}}),
+                                 {{"X", "X"}}, Numbered("Out"));
             ASSERT_EQ(rows.size(), 1u);
             const OutRow& r = rows[0];
             const std::string what = std::string(c.method) + " " + ci;
-            EXPECT_EQ(r.Num("Mean"), 4.0) << what;
-            if (c.variance) {
-                for (const char* col : {"Variance", "StdDeviation", "StdError", "CoeffOfVariance"})
-                    EXPECT_EQ(r.Num(col), 0.0) << what << " " << col;
-            } else {
-                for (const char* col : {"Variance", "StdDeviation", "StdError", "CoeffOfVariance"})
-                    EXPECT_TRUE(r.IsNull(col)) << what << " " << col;
-            }
-            for (const char* col : {"Skewness", "SE_Skewness", "Kurtosis", "Median", "t-Value", "Prob_(2-Tail)"})
-                EXPECT_TRUE(r.IsNull(col)) << what << " " << col;
+            const double spread = c.variance ? 0.0 : NAN; // N: 0; N-1: Null
+            ExpectCells(r, {{"Mean", 4.0}, {"Variance", spread}, {"StdDeviation", spread}, {"StdError", spread},
+                            {"CoeffOfVariance", spread}, {"Skewness", NAN}, {"SE_Skewness", NAN}, {"Kurtosis", NAN},
+                            {"Median", NAN}, {"t-Value", NAN}, {"Prob_(2-Tail)", NAN}}, what);
             if (std::string(ci) == "t-Test") {
                 EXPECT_TRUE(r.IsNull("95%_t_Band")) << what;
             } else {
                 EXPECT_EQ(r.Num("Population_StdDev"), 2.0) << what;
-                EXPECT_TRUE(AgreesTo(2 * kZ975, r.Num("95%_N_Band"), 8)) << what;
-                EXPECT_TRUE(AgreesTo(4 - 2 * kZ975, r.Num("95%_Lower"), 8)) << what;
-                EXPECT_TRUE(AgreesTo(4 + 2 * kZ975, r.Num("95%_Upper"), 8)) << what;
+                ExpectAgrees(r, {{"95%_N_Band", 2 * kZ975, 8}, {"95%_Lower", 4 - 2 * kZ975, 8},
+                                 {"95%_Upper", 4 + 2 * kZ975, 8}}, what);
             }
         }
     }
@@ -371,43 +306,29 @@ TEST_F(DescribeTest, ASingleRecord) {
 
 TEST_F(DescribeTest, ConstantData) {
     MakeTable("Data", {{"X", dbDouble}}, {{7.25}, {7.25}, {7.25}, {7.25}, {7.25}});
-    Options o = with(allOff(), {{"VarStd", true}, {"VarNRadio", "N-1"}, {"Skew", true}, {"Mode", true},
-                                {"Percentile", true}, {"PercentileRadio", "Quartiles"}, {"CI", true},
-                                {"CITypeRadio", "t-Test"}, {"CI95", true}, {"TTestMean", true}, {"TTestValue", 7.0}});
-    auto rows = runAndRead(describeSpec(o, {{"X", "X"}}));
+    Options o = only({{"VarStd", true}, {"VarNRadio", "N-1"}, {"Skew", true}, {"Mode", true},
+                      {"Percentile", true}, {"PercentileRadio", "Quartiles"}, {"CI", true},
+                      {"CITypeRadio", "t-Test"}, {"CI95", true}, {"TTestMean", true}, {"TTestValue", 7.0}});
+    auto rows = describe(o, {{"X", "X"}});
     ASSERT_EQ(rows.size(), 1u);
-    const OutRow& r = rows[0];
-    EXPECT_EQ(r.Num("Mean"), 7.25);
-    EXPECT_EQ(r.Num("Variance"), 0.0);
-    EXPECT_EQ(r.Num("StdDeviation"), 0.0);
-    EXPECT_EQ(r.Num("CoeffOfVariance"), 0.0);
-    for (const char* col : {"Skewness", "SE_Skewness", "Kurtosis", "SE_Kurtosis", "t-Value", "Population_Mean"})
-        EXPECT_TRUE(r.IsNull(col)) << col;
-    EXPECT_EQ(r.Num("95%_t_Band"), 0.0);
-    EXPECT_EQ(r.Num("95%_Lower"), 7.25);
-    EXPECT_EQ(r.Num("95%_Upper"), 7.25);
-    EXPECT_EQ(r.Num("Mode"), 7.25);
-    EXPECT_EQ(r.Num("ModeCount"), 5.0);
-    for (const char* col : {"25_Percentile", "50_Percentile", "75_Percentile"}) EXPECT_EQ(r.Num(col), 7.25) << col;
-    EXPECT_EQ(r.Num("Quartile_Range"), 0.0);
+    ExpectCells(rows[0], {{"Mean", 7.25}, {"Variance", 0}, {"StdDeviation", 0}, {"CoeffOfVariance", 0},
+                          {"Skewness", NAN}, {"SE_Skewness", NAN}, {"Kurtosis", NAN}, {"SE_Kurtosis", NAN},
+                          {"t-Value", NAN}, {"Population_Mean", NAN}, {"95%_t_Band", 0}, {"95%_Lower", 7.25},
+                          {"95%_Upper", 7.25}, {"Mode", 7.25}, {"ModeCount", 5}, {"25_Percentile", 7.25},
+                          {"50_Percentile", 7.25}, {"75_Percentile", 7.25}, {"Quartile_Range", 0}});
 }
 
 TEST_F(DescribeTest, NullValuesAndAFieldWithoutValuesInAGroup) {
     MakeTable("Data", {{"G", dbText, 5}, {"X", dbDouble}, {"Y", dbDouble}},
               {{"a", 1.0, Variant::Null()}, {"a", Variant::Null(), Variant::Null()}, {"a", 3.0, Variant::Null()},
                {"b", 2.0, 8.0}});
-    auto rows = runAndRead(describeSpec(with(allOff(), {{"Range", true}}), {{"G", "G"}, {"X", "X"}, {"Y", "X"}}));
+    auto rows = describe(only({{"Range", true}}), {{"G", "G"}, {"X", "X"}, {"Y", "X"}});
     ASSERT_EQ(rows.size(), 4u);
     // Group a: X has two values, Y none; the row of Y carries only the lead columns.
     EXPECT_EQ(rows[0]["DataField"].ToString(), "X");
-    EXPECT_EQ(rows[0].Num("Count"), 2.0);
-    EXPECT_EQ(rows[0].Num("Missing"), 1.0);
-    EXPECT_EQ(rows[0].Num("Mean"), 2.0);
+    ExpectCells(rows[0], {{"Count", 2}, {"Missing", 1}, {"Mean", 2}}, "a X");
     EXPECT_EQ(rows[1]["DataField"].ToString(), "Y");
-    EXPECT_EQ(rows[1].Num("Count"), 0.0);
-    EXPECT_EQ(rows[1].Num("Missing"), 3.0);
-    EXPECT_TRUE(rows[1].IsNull("Mean"));
-    EXPECT_TRUE(rows[1].IsNull("Minimum"));
+    ExpectCells(rows[1], {{"Count", 0}, {"Missing", 3}, {"Mean", NAN}, {"Minimum", NAN}}, "a Y");
     EXPECT_EQ(rows[3]["G"].ToString(), "b");
     EXPECT_EQ(rows[3].Num("Mean"), 8.0);
 }
@@ -427,13 +348,10 @@ TEST_F(DescribeTest, PercentilesInterpolatedWithoutWeightsAndByCumulativeWeightW
     };
     const Case cases[] = {{"Deciles", 10, false}, {"5", 5, false}, {"Median", 2, false},
                           {"Deciles", 10, true},  {"5", 5, true},  {"Median", 2, true}};
-    int k = 0;
     for (const auto& c : cases) {
         std::vector<vtest::ScenarioFieldRow> fields = {{"X", "X"}};
         if (c.weighted) fields.push_back({"Wt", "W"});
-        vtest::ScenarioSpec s = describeSpec(with(allOff(), {{"Percentile", true}, {"PercentileRadio", c.radio}}), fields);
-        s.outputTable1 = "Out" + std::to_string(++k);
-        auto out = runAndRead(s);
+        auto out = describe(only({{"Percentile", true}, {"PercentileRadio", c.radio}}), fields, Numbered("Out"));
         ASSERT_EQ(out.size(), 1u);
         for (int i = 1; i < c.d; ++i) {
             std::string col = c.d == 2 ? "Median" : std::to_string(100 / c.d * i) + "_Percentile";
@@ -449,21 +367,14 @@ TEST_F(DescribeTest, ModeWithTiesHasItsCountButNoValue) {
                {"uniq", 5.0, 1.0}, {"uniq", 6.0, 1.0}, {"uniq", 6.0, 1.0},
                // weighted: 8 has weight 3 on one record, 9 weight 1 + 1
                {"wt", 8.0, 3.0}, {"wt", 9.0, 1.0}, {"wt", 9.0, 1.0}});
-    auto plain = runAndRead(describeSpec(with(allOff(), {{"Mode", true}}), {{"G", "G"}, {"X", "X"}}));
+    auto plain = describe(only({{"Mode", true}}), {{"G", "G"}, {"X", "X"}});
     ASSERT_EQ(plain.size(), 3u);
-    EXPECT_TRUE(plain[0].IsNull("Mode"));
-    EXPECT_EQ(plain[0].Num("ModeCount"), 2.0);
-    EXPECT_EQ(plain[1].Num("Mode"), 6.0);
-    EXPECT_EQ(plain[1].Num("ModeCount"), 2.0);
-    EXPECT_EQ(plain[2].Num("Mode"), 9.0);
-    EXPECT_EQ(plain[2].Num("ModeCount"), 2.0);
-
-    vtest::ScenarioSpec s = describeSpec(with(allOff(), {{"Mode", true}}), {{"G", "G"}, {"X", "X"}, {"Wt", "W"}});
-    s.outputTable1 = "OutW";
-    auto weighted = runAndRead(s);
+    ExpectCells(plain[0], {{"Mode", NAN}, {"ModeCount", 2}}, "tie");
+    ExpectCells(plain[1], {{"Mode", 6}, {"ModeCount", 2}}, "uniq");
+    ExpectCells(plain[2], {{"Mode", 9}, {"ModeCount", 2}}, "wt unweighted");
+    auto weighted = describe(only({{"Mode", true}}), {{"G", "G"}, {"X", "X"}, {"Wt", "W"}}, "OutW");
     ASSERT_EQ(weighted.size(), 3u);
-    EXPECT_EQ(weighted[2].Num("Mode"), 8.0);
-    EXPECT_EQ(weighted[2].Num("ModeCount"), 3.0);
+    ExpectCells(weighted[2], {{"Mode", 8}, {"ModeCount", 3}}, "wt weighted");
 }
 
 TEST_F(DescribeTest, SpecifiedFrequencyIntervalsWithEitherBorder) {
@@ -479,14 +390,11 @@ TEST_F(DescribeTest, SpecifiedFrequencyIntervalsWithEitherBorder) {
         {"Upper", "Count", {"N<=0", "0<N<=10", "10<N<=20", "20<N<=30", "30<N"}, {2, 2, 0, 2, 1}},
         {"Lower", "Cumulative", {"N<0", "0<=N<10", "10<=N<20", "20<=N<30", "30<=N"}, {1, 3, 4, 5, 7}},
     };
-    int k = 0;
     for (const auto& c : cases) {
-        Options o = with(allOff(), {{"FreqN", true}, {"FreqP", true}, {"InterV", std::int16_t(3)},
-                                    {"FreqGroupRadio", "Specified"}, {"FreqInit", 0.0}, {"FreqWidth", 10.0},
-                                    {"FreqIncRadio", c.border}, {"FreqDispRadio", c.display}});
-        vtest::ScenarioSpec s = describeSpec(o, {{"X", "X"}});
-        s.outputTable1 = "Out" + std::to_string(++k);
-        auto rows = runAndRead(s);
+        const std::string out = Numbered("Out");
+        auto rows = describe(specifiedIntervals(3, 0.0, 10.0, {{"FreqP", true}, {"FreqIncRadio", c.border},
+                                                               {"FreqDispRadio", c.display}}),
+                             {{"X", "X"}}, out);
         ASSERT_EQ(rows.size(), 1u);
         std::vector<std::string> expectColumns = {"DataField", "Count", "Missing", "Mean"};
         for (const auto& n : c.names) expectColumns.push_back(n);
@@ -495,7 +403,7 @@ TEST_F(DescribeTest, SpecifiedFrequencyIntervalsWithEitherBorder) {
             pct.replace(pct.find('N'), 1, "%");
             expectColumns.push_back(pct);
         }
-        EXPECT_EQ(ColumnNames(s.outputTable1), expectColumns) << c.border << " " << c.display;
+        EXPECT_EQ(ColumnNames(out), expectColumns) << c.border << " " << c.display;
         for (std::size_t i = 0; i < c.names.size(); ++i) {
             EXPECT_EQ(rows[0].Num(c.names[i]), c.counts[i]) << c.names[i];
             EXPECT_EQ(rows[0].Num(expectColumns[4 + c.names.size() + i]), c.counts[i] / 7) << c.names[i];
@@ -507,24 +415,19 @@ TEST_F(DescribeTest, DefaultFrequencyIntervalsFromTheData) {
     // min 0, max 20: range 20, pad 2, four intervals of (20 + 2) / 4 = 5.5
     // from 0 (lower border included); labels cut to whole numbers.
     MakeTable("Data", {{"X", dbDouble}}, {{0.0}, {5.0}, {10.0}, {20.0}, {Variant::Null()}});
-    Options o = with(allOff(), {{"FreqN", true}, {"InterV", std::int16_t(4)}, {"FreqGroupRadio", "Default"},
+    Options o = only({{"FreqN", true}, {"InterV", std::int16_t(4)}, {"FreqGroupRadio", "Default"},
                                 {"FreqIncRadio", "Lower"}, {"FreqDispRadio", "Count"}});
-    auto rows = runAndRead(describeSpec(o, {{"X", "X"}}));
+    auto rows = describe(o, {{"X", "X"}});
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(ColumnNames("Out"), (std::vector<std::string>{"DataField", "Count", "Missing", "Mean", "0<=N<5",
                                                              "5<=N<11", "11<=N<16", "16<=N<22"}));
-    EXPECT_EQ(rows[0].Num("0<=N<5"), 2.0);
-    EXPECT_EQ(rows[0].Num("5<=N<11"), 1.0);
-    EXPECT_EQ(rows[0].Num("11<=N<16"), 0.0);
-    EXPECT_EQ(rows[0].Num("16<=N<22"), 1.0);
+    ExpectCells(rows[0], {{"0<=N<5", 2}, {"5<=N<11", 1}, {"11<=N<16", 0}, {"16<=N<22", 1}});
 }
 
 TEST_F(DescribeTest, FrequencyLabelsOfNarrowIntervals) {
     MakeTable("Data", {{"X", dbDouble}}, {{0.3}, {0.8}, {1.0}});
-    Options o = with(allOff(), {{"FreqN", true}, {"InterV", std::int16_t(2)}, {"FreqGroupRadio", "Specified"},
-                                {"FreqInit", 0.25}, {"FreqWidth", 0.5}, {"FreqIncRadio", "Lower"},
-                                {"FreqDispRadio", "Count"}});
-    auto rows = runAndRead(describeSpec(o, {{"X", "X"}}));
+    auto rows = describe(specifiedIntervals(2, 0.25, 0.5, {{"FreqIncRadio", "Lower"}, {"FreqDispRadio", "Count"}}),
+                         {{"X", "X"}});
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(ColumnNames("Out"), (std::vector<std::string>{"DataField", "Count", "Missing", "Mean", "N<0.25",
                                                              "0.25<=N<0.75", "0.75<=N<1.25", "1.25<=N"}));
@@ -550,20 +453,16 @@ TEST_F(DescribeTest, StandardDeviationOfDataWithALargeMeanKeepsItsDigits) {
         cases.push_back({"HundredMillion", b, 3});
         cases.push_back({"Skewed", c, 5});
     }
-    int k = 0;
     for (const auto& c : cases) {
-        std::string table = "Data" + std::to_string(++k);
+        std::string table = Numbered("Data");
         MakeTable(table, {{"X", dbDouble}}, valuesAsRows(c.N, c.scale));
-        vtest::ScenarioSpec s = describeSpec(with(allOff(), {{"VarStd", true}, {"VarNRadio", "N-1"}, {"Skew", true}}),
-                                             {{"X", "X"}}, table);
-        s.outputTable1 = "Out" + std::to_string(k);
-        auto rows = runAndRead(s);
+        auto rows = describe(only({{"VarStd", true}, {"VarNRadio", "N-1"}, {"Skew", true}}), {{"X", "X"}},
+                             Numbered("Out"), table);
         ASSERT_EQ(rows.size(), 1u);
         ExactStats e = Exact(c.N, c.scale);
         ASSERT_TRUE(e.exact);
-        EXPECT_TRUE(AgreesTo(static_cast<double>(e.mean), rows[0].Num("Mean"), 9)) << c.name;
-        EXPECT_TRUE(AgreesTo(static_cast<double>(std::sqrt(e.varN1)), rows[0].Num("StdDeviation"), 9)) << c.name;
-        EXPECT_TRUE(AgreesTo(static_cast<double>(e.varN1), rows[0].Num("Variance"), 9)) << c.name;
+        ExpectAgrees(rows[0], {{"Mean", e.mean, 9}, {"StdDeviation", std::sqrt(e.varN1), 9}, {"Variance", e.varN1, 9}},
+                     c.name);
         if (e.skewness != 0) {
             EXPECT_TRUE(AgreesTo(static_cast<double>(e.skewness), rows[0].Num("Skewness"), 6)) << c.name;
         } else {
@@ -576,14 +475,13 @@ TEST_F(DescribeTest, StandardDeviationOfDataWithALargeMeanKeepsItsDigits) {
 TEST_F(DescribeTest, GeometricAndHarmonicMeansAreNullWhenAValueIsNotPositive) {
     MakeTable("Data", {{"G", dbText, 5}, {"X", dbDouble}},
               {{"mixed", -2.0}, {"mixed", 0.0}, {"mixed", 4.0}, {"mixed", 8.0}, {"pos", 1.0}, {"pos", 2.0}, {"pos", 4.0}});
-    auto rows = runAndRead(describeSpec(with(allOff(), {{"Mean", true}}), {{"G", "G"}, {"X", "X"}}));
+    auto rows = describe(only({{"Mean", true}}), {{"G", "G"}, {"X", "X"}});
     ASSERT_EQ(rows.size(), 2u);
-    EXPECT_TRUE(rows[0].IsNull("GeometricMean"));
-    EXPECT_TRUE(rows[0].IsNull("HarmonicMean"));
-    EXPECT_DOUBLE_EQ(rows[0].Num("RMS"), std::sqrt(21.0)); // (4 + 0 + 16 + 64) / 4
-    EXPECT_DOUBLE_EQ(rows[1].Num("GeometricMean"), 2.0);
-    EXPECT_DOUBLE_EQ(rows[1].Num("HarmonicMean"), 12.0 / 7);
-    EXPECT_DOUBLE_EQ(rows[1].Num("RMS"), std::sqrt(7.0));
+    // RMS of mixed: √((4 + 0 + 16 + 64) / 4).
+    ExpectCells(rows[0], {{"GeometricMean", NAN}, {"HarmonicMean", NAN}, {"RMS", std::sqrt(21.0)}}, "mixed",
+                cells::Match::Ulps);
+    ExpectCells(rows[1], {{"GeometricMean", 2}, {"HarmonicMean", 12.0 / 7}, {"RMS", std::sqrt(7.0)}}, "pos",
+                cells::Match::Ulps);
 }
 
 TEST_F(DescribeTest, ValuesNearTheEndsOfTheDoubleRangeKeepTheirDeviationAndShape) {
@@ -603,22 +501,18 @@ TEST_F(DescribeTest, ValuesNearTheEndsOfTheDoubleRangeKeepTheirDeviationAndShape
         {{3, 3, 3, 4}, 290, true, "one value apart"},
         {{10, 20, 40}, 150, false, "a variance still within range"},
     };
-    int k = 0;
     for (const auto& c : cases) {
         std::vector<Row> rows;
         for (long long n : c.N) rows.push_back({std::stod(std::to_string(n) + "e-" + std::to_string(c.scale))});
-        const std::string table = "Tiny" + std::to_string(++k);
+        const std::string table = Numbered("Tiny");
         MakeTable(table, {{"X", dbDouble}}, rows);
-        auto spec = describeSpec(with(allOff(), {{"VarStd", true}, {"VarNRadio", "N-1"}, {"Skew", true}, {"Mean", true}}),
-                                 {{"X", "X"}});
-        spec.inputTable = table;
-        auto out = runAndRead(spec);
+        auto out = describe(only({{"VarStd", true}, {"VarNRadio", "N-1"}, {"Skew", true}, {"Mean", true}}),
+                            {{"X", "X"}}, "Out", table);
         ASSERT_EQ(out.size(), 1u) << c.why;
         const ExactStats e = Exact(c.N, c.scale);
         const double sd = static_cast<double>(std::sqrt(e.varN1));
-        EXPECT_TRUE(AgreesTo(sd, out[0].Num("StdDeviation"), 13)) << c.why;
-        EXPECT_TRUE(AgreesTo(sd / std::sqrt(static_cast<double>(e.W)), out[0].Num("StdError"), 13)) << c.why;
-        EXPECT_TRUE(AgreesTo(static_cast<double>(e.mean), out[0].Num("Mean"), 14)) << c.why;
+        ExpectAgrees(out[0], {{"StdDeviation", sd, 13}, {"StdError", sd / std::sqrt(static_cast<double>(e.W)), 13},
+                              {"Mean", e.mean, 14}}, c.why);
         if (c.varianceUnderflows) {
             EXPECT_EQ(out[0].Num("Variance"), 0.0) << c.why;
         } else {
@@ -651,10 +545,8 @@ TEST_F(DescribeTest, FrequencyIntervalWidthOfZeroOrFewerThanOneIntervalIsRefused
         {"negative count", -2, 1.0, "The number of frequency intervals must be at least 1."},
     };
     for (const auto& c : cases) {
-        Options o = with(allOff(), {{"FreqN", true}, {"InterV", c.intervals}, {"FreqGroupRadio", "Specified"},
-                                    {"FreqInit", 0.0}, {"FreqWidth", c.width}});
         std::string err;
-        EXPECT_FALSE(Run(Store(describeSpec(o, {{"X", "X"}})), &err)) << c.name;
+        EXPECT_FALSE(Run(Store(describeSpec(specifiedIntervals(c.intervals, 0.0, c.width), {{"X", "X"}})), &err)) << c.name;
         EXPECT_EQ(err, c.message) << c.name;
         EXPECT_EQ(ColumnNames("Out"), std::vector<std::string>{"Marker"}) << c.name;
     }
@@ -666,7 +558,7 @@ TEST_F(DescribeTest, RunTimeErrorInsideTheAnalysisFailsTheRunAndKeepsThePrevious
     // fails the second run.
     MakeTable("Data", {{"G", dbText, 5}, {"X", dbDouble}}, {{"a", 1.0}, {"a", 3.0}, {"b", 4.0}, {"b", 5.0}});
     auto spec = describeSpec(allOff(), {{"G", "G"}, {"X", "X"}});
-    auto before = runAndRead(spec);
+    auto before = RunAndRead(spec);
     ASSERT_EQ(before.size(), 2u);
     PutTextInNumberColumn("Data", "X", "abc", "X = 5");
     std::string err;
@@ -685,12 +577,9 @@ TEST_F(DescribeTest, ProgressTextsEveryFifthRecordAndAtTheEnd) {
     std::vector<Row> data;
     for (int i = 0; i < 12; ++i) data.push_back({Variant(static_cast<double>(i))});
     MakeTable("Data", {{"X", dbDouble}}, data);
-    ProgressLog log;
-    VarnelloCore eng;
-    eng.SetScenarioDatabase(db);
-    eng.SetEvents(&log);
-    eng.SetShowProgress(true);
-    ASSERT_TRUE(eng.RunScenario(Store(describeSpec(allOff(), {{"X", "X"}})))) << eng.ErrorInfo();
+    cells::StatusLog log;
+    std::string err;
+    ASSERT_TRUE(Run(Store(describeSpec(allOff(), {{"X", "X"}})), &err, &log)) << err;
     EXPECT_EQ(log.texts, (std::vector<std::string>{"Retrieving and sorting data...", "Creating output table...",
                                                    "Analyzing records...", "Analyzing record: 5",
                                                    "Analyzing record: 10", "Analyzing record: 12"}));
@@ -706,12 +595,12 @@ TEST_F(DescribeTest, NoRecordsEndsTheRunBeforeTheOutputTable) {
 
 TEST_F(DescribeTest, RerunReplacesTheOutputTableAlsoWhenItsColumnsChange) {
     MakeTable("Data", {{"X", dbDouble}}, {{1.0}, {3.0}});
-    auto first = runAndRead(describeSpec(with(allOff(), {{"Sum", true}}), {{"X", "X"}}));
+    auto first = describe(only({{"Sum", true}}), {{"X", "X"}});
     ASSERT_EQ(first.size(), 1u);
-    auto same = runAndRead(describeSpec(with(allOff(), {{"Sum", true}}), {{"X", "X"}}));
+    auto same = describe(only({{"Sum", true}}), {{"X", "X"}});
     ASSERT_EQ(same.size(), 1u);
     EXPECT_EQ(same[0].Num("Sum"), 4.0);
-    auto other = runAndRead(describeSpec(with(allOff(), {{"Range", true}}), {{"X", "X"}}));
+    auto other = describe(only({{"Range", true}}), {{"X", "X"}});
     ASSERT_EQ(other.size(), 1u);
     EXPECT_FALSE(other[0].Has("Sum"));
     EXPECT_EQ(other[0].Num("Range"), 2.0);
@@ -735,8 +624,8 @@ TEST_F(DescribeTest, GroupsLargerThanMemoryGoThroughTheSortTable) {
     add("c", 3, 5);
     MakeTable("Data", {{"G", dbText, 5}, {"X", dbDouble}}, data);
     std::size_t old = SortStage::SetMemoryLimit(2);
-    auto rows = runAndRead(describeSpec(with(allOff(), {{"Percentile", true}, {"PercentileRadio", "Quartiles"}, {"Mode", true}}),
-                                        {{"G", "G"}, {"X", "X"}}));
+    auto rows = describe(only({{"Percentile", true}, {"PercentileRadio", "Quartiles"}, {"Mode", true}}),
+                         {{"G", "G"}, {"X", "X"}});
     SortStage::SetMemoryLimit(old);
     ASSERT_EQ(rows.size(), 3u);
     const char* groups[] = {"a", "b", "c"};
@@ -771,10 +660,8 @@ TEST_F(DescribeTest, GroupsLargerThanMemoryGoThroughTheSortTable) {
 
 TEST_F(DescribeTest, TheSourceTableIsNeverReplacedByTheOutput) {
     MakeTable("Data", {{"X", dbDouble}}, {{1.0}, {2.0}});
-    vtest::ScenarioSpec s = describeSpec(allOff(), {{"X", "X"}});
-    s.outputTable1 = "data"; // the source, in other letter case
-    std::string err;
-    EXPECT_FALSE(Run(Store(s), &err));
+    std::string err; // the output: the source, in other letter case
+    EXPECT_FALSE(Run(Store(describeSpec(allOff(), {{"X", "X"}}, "Data", "data")), &err));
     EXPECT_EQ(err, "The output table data is the table the analysis reads; choose another output table name.");
     auto rows = ReadTable("Data");
     ASSERT_EQ(rows.size(), 2u);
@@ -794,14 +681,9 @@ TEST_F(DescribeTest, ValuesOnIntervalBordersLandOnThem) {
         {"Lower", {"N<0", "0<=N<0.15", "0.15<=N<0.3", "0.3<=N<0.45", "0.45<=N"}, {0, 0, 1, 2, 1}},
         {"Upper", {"N<=0", "0<N<=0.15", "0.15<N<=0.3", "0.3<N<=0.45", "0.45<N"}, {0, 1, 1, 2, 0}},
     };
-    int k = 0;
     for (const auto& c : cases) {
-        Options o = with(allOff(), {{"FreqN", true}, {"InterV", std::int16_t(3)}, {"FreqGroupRadio", "Specified"},
-                                    {"FreqInit", 0.0}, {"FreqWidth", 0.15}, {"FreqIncRadio", c.border},
-                                    {"FreqDispRadio", "Count"}});
-        vtest::ScenarioSpec s = describeSpec(o, {{"X", "X"}});
-        s.outputTable1 = "Out" + std::to_string(++k);
-        auto rows = runAndRead(s);
+        auto rows = describe(specifiedIntervals(3, 0.0, 0.15, {{"FreqIncRadio", c.border}, {"FreqDispRadio", "Count"}}),
+                             {{"X", "X"}}, Numbered("Out"));
         ASSERT_EQ(rows.size(), 1u);
         for (std::size_t i = 0; i < c.names.size(); ++i) EXPECT_EQ(rows[0].Num(c.names[i]), c.counts[i]) << c.names[i];
     }
@@ -818,11 +700,7 @@ TEST_F(DescribeTest, AnOtherConfidenceLevelOf100IsRefusedInsteadOfABandOfWidthZe
         bool refused;
     } cases[] = {{"t-Test", 100, true}, {"Normal", 100, true}, {"t-Test", 99, false}};
     for (const auto& c : cases) {
-        Options o = with(allOff(), {{"CI", true},
-                                    {"CITypeRadio", c.method},
-                                    {"CIStdDev", 1.0},
-                                    {"CI95", false},
-                                    {"CIUser", c.level}});
+        Options o = only({{"CI", true}, {"CITypeRadio", c.method}, {"CIStdDev", 1.0}, {"CI95", false}, {"CIUser", c.level}});
         std::string error;
         EXPECT_EQ(Run(Store(describeSpec(o, {{"X", "X"}})), &error), !c.refused) << c.method << " " << c.level;
         if (c.refused) {

@@ -7,7 +7,20 @@ using namespace dao;
 using namespace atest;
 
 namespace {
-class FieldRolesTest : public AnalysisTest {};
+class FieldRolesTest : public AnalysisTest {
+protected:
+    // The scenario on Data is refused with `message`, and writes no table `out`.
+    void expectRefused(const char* type, const std::vector<vtest::ScenarioFieldRow>& fields, const std::string& out,
+                       const std::string& message, const std::vector<std::pair<std::string, Variant>>& options = {}) {
+        vtest::ScenarioSpec s = vtest::ScenarioOn("P", type, "Data", out);
+        s.fields = fields;
+        s.options = options;
+        std::string err;
+        EXPECT_FALSE(Run(Store(s), &err)) << type << ": " << message;
+        EXPECT_EQ(err, message) << type;
+        EXPECT_FALSE(TableExists(out)) << type << ": " << message;
+    }
+};
 } // namespace
 
 TEST_F(FieldRolesTest, AMissingFieldOrATextFieldInANumericRoleIsNamedBeforeWriting) {
@@ -28,22 +41,9 @@ TEST_F(FieldRolesTest, AMissingFieldOrATextFieldInANumericRoleIsNamedBeforeWriti
         {"Percentiles", {{"Name", "X"}}, "The X field Name does not hold numbers and cannot be used in that role."},
     };
     int k = 0;
-    for (const auto& c : cases) {
-        vtest::ScenarioSpec s;
-        s.subType = c.type;
-        s.inputTable = "Data";
-        s.outputTable1 = "Out" + std::to_string(++k);
-        s.fields = c.fields;
-        std::string err;
-        EXPECT_FALSE(Run(Store(s), &err)) << c.message;
-        EXPECT_EQ(err, c.message);
-        EXPECT_FALSE(TableExists(s.outputTable1)) << c.message;
-    }
+    for (const auto& c : cases) expectRefused(c.type, c.fields, "Out" + std::to_string(++k), c.message);
     // A text group field is fine.
-    vtest::ScenarioSpec ok;
-    ok.subType = "Describe";
-    ok.inputTable = "Data";
-    ok.outputTable1 = "Fine";
+    vtest::ScenarioSpec ok = vtest::ScenarioOn("P", "Describe", "Data", "Fine");
     ok.fields = {{"Name", "G"}, {"X", "X"}};
     EXPECT_EQ(RunAndRead(ok).size(), 2u);
 }
@@ -61,17 +61,9 @@ TEST_F(FieldRolesTest, AGroupFieldNamedLikeAColumnOfTheAnalysisIsRefused) {
         {"Compare", {{"Count_of_Y", "G"}, {"X", "X"}, {"Y", "Y"}}, "Count_of_Y"}, // the count column of Y
     };
     int k = 0;
-    for (const auto& c : cases) {
-        vtest::ScenarioSpec s;
-        s.subType = c.type;
-        s.inputTable = "Data";
-        s.outputTable1 = "Out" + std::to_string(++k);
-        s.options = {{"FreqGroupRadio", "Specified"}, {"FreqInit", 0.0}, {"FreqWidth", 1.0}};
-        s.fields = c.fields;
-        std::string err;
-        EXPECT_FALSE(Run(Store(s), &err)) << c.type;
-        EXPECT_EQ(err, std::string("The output table cannot hold two columns named \"") + c.column +
-                           "\": rename the source field or choose other options.");
-        EXPECT_FALSE(TableExists(s.outputTable1)) << c.type;
-    }
+    for (const auto& c : cases)
+        expectRefused(c.type, c.fields, "Out" + std::to_string(++k),
+                      std::string("The output table cannot hold two columns named \"") + c.column +
+                          "\": rename the source field or choose other options.",
+                      {{"FreqGroupRadio", "Specified"}, {"FreqInit", 0.0}, {"FreqWidth", 1.0}});
 }

@@ -14,10 +14,7 @@ class FileChangedByOthersTest : public AnalysisTest {};
 
 TEST_F(FileChangedByOthersTest, RunsGoOnAfterAnotherProgramDropsOrRenamesTheirOutputTable) {
     MakeTable("Data", {{"X", dbDouble}}, {{1.0}, {2.0}, {6.0}});
-    vtest::ScenarioSpec s;
-    s.subType = "Describe";
-    s.inputTable = "Data";
-    s.outputTable1 = "Result";
+    vtest::ScenarioSpec s = vtest::ScenarioOn("P", "Describe", "Data", "Result");
     s.fields = {{"X", "X"}};
     s.options = {{"Mean", true}};
     const std::int32_t id = Store(s);
@@ -56,10 +53,7 @@ TEST_F(FileChangedByOthersTest, AViewAnotherProgramMadeIsTheSourceOfAScenarioTha
         vtest::OtherProgram other(tmp.file("data.db"));
         other.Exec("CREATE VIEW vTen AS SELECT G, X * 10 AS Ten FROM Data WHERE X > 1");
     }
-    vtest::ScenarioSpec s;
-    s.subType = "Describe";
-    s.inputTable = "vTen";
-    s.outputTable1 = "Out";
+    vtest::ScenarioSpec s = vtest::ScenarioOn("P", "Describe", "vTen", "Out");
     s.fields = {{"G", "G"}, {"Ten", "X"}};
     s.options = {{"Mean", true}};
     const auto out = RunAndRead(s);

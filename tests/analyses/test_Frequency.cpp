@@ -2,11 +2,13 @@
 // cumulative fractions against counts worked out by hand from the border
 // rules, and the refusals of an unusable interval layout.
 #include "AnalysisFixture.h"
+#include "OutputCells.h"
 #include "analyses/descriptive/CFrequency.h"
 #include "support/AnalysisSeam.h"
 
 using namespace dao;
 using namespace atest;
+using cells::ExpectCells;
 
 namespace {
 
@@ -14,13 +16,15 @@ using Options = std::vector<std::pair<std::string, Variant>>;
 
 vtest::ScenarioSpec frequencySpec(const Options& options, const std::vector<vtest::ScenarioFieldRow>& fields,
                                   const std::string& out) {
-    vtest::ScenarioSpec s;
-    s.subType = "Frequency";
-    s.inputTable = "Data";
-    s.outputTable1 = out;
+    vtest::ScenarioSpec s = vtest::ScenarioOn("P", "Frequency", "Data", out);
     s.options = options;
     s.fields = fields;
     return s;
+}
+
+// Intervals of the data's own span, `n` of them, with the border rule given.
+Options defaultIntervals(std::int16_t n, const char* border) {
+    return {{"InterV", n}, {"FreqGroupRadio", "Default"}, {"FreqIncRadio", border}};
 }
 
 Options userIntervals(double start, double width, std::int16_t n, const char* border, bool sum = false) {
@@ -28,7 +32,7 @@ Options userIntervals(double start, double width, std::int16_t n, const char* bo
             {"FreqWidth", width},   {"FreqIncRadio", border},        {"FreqSum", sum}};
 }
 
-class FrequencyTest : public AnalysisTest {};
+using FrequencyTest = cells::CellsTest;
 
 } // namespace
 
@@ -49,9 +53,8 @@ TEST_F(FrequencyTest, CountsFollowTheBorderRule) {
         // -5 0 | 5 10 | - | 25 30 | 35
         {"Upper", {2, 2, 0, 2, 1}, "Low<Range", "Range<=High"},
     };
-    int k = 0;
     for (const auto& c : cases) {
-        std::string out = "Out" + std::to_string(++k);
+        std::string out = Numbered("Out");
         auto rows = RunAndRead(frequencySpec(userIntervals(0, 10, 3, c.border), {{"X", "X"}}, out));
         EXPECT_EQ(ColumnNames(out), (std::vector<std::string>{"DataField", "Interval", c.low, c.high, "Count",
                                                               "Cumulative", "Count%", "Cumulative%"}));
@@ -61,14 +64,12 @@ TEST_F(FrequencyTest, CountsFollowTheBorderRule) {
             const auto& r = rows[i];
             cum += c.counts[i];
             EXPECT_EQ(r["DataField"].ToString(), "X");
-            EXPECT_EQ(r.Num("Interval"), static_cast<double>(i + 1)) << c.border;
-            EXPECT_EQ(r.Num("Count"), c.counts[i]) << c.border << " cell " << i;
-            EXPECT_EQ(r.Num("Cumulative"), cum) << c.border << " cell " << i;
-            EXPECT_EQ(r.Num("Count%"), c.counts[i] / 7) << c.border << " cell " << i;
-            EXPECT_EQ(r.Num("Cumulative%"), cum / 7) << c.border << " cell " << i;
+            const std::string cell = std::string(c.border) + " cell " + std::to_string(i);
+            ExpectCells(r, {{"Interval", static_cast<double>(i + 1)}, {"Count", c.counts[i]}, {"Cumulative", cum},
+                            {"Count%", c.counts[i] / 7}, {"Cumulative%", cum / 7}}, cell);
             // The outer rows carry only their inner border.
-            EXPECT_EQ(r.IsNull(c.low), i == 0) << c.border << " cell " << i;
-            EXPECT_EQ(r.IsNull(c.high), i == 4) << c.border << " cell " << i;
+            EXPECT_EQ(r.IsNull(c.low), i == 0) << cell;
+            EXPECT_EQ(r.IsNull(c.high), i == 4) << cell;
             if (i > 0) {
                 EXPECT_EQ(r.Num(c.low), 10.0 * (static_cast<double>(i) - 1)) << c.border;
             }
@@ -89,9 +90,8 @@ TEST_F(FrequencyTest, AValueOnADecimalBorderLandsOnIt) {
         std::vector<double> counts; // cells 0 .. 4
     };
     const Case cases[] = {{"Lower", {0, 0, 0, 1, 1}}, {"Upper", {0, 0, 1, 1, 0}}};
-    int k = 0;
     for (const auto& c : cases) {
-        auto rows = RunAndRead(frequencySpec(userIntervals(0, 0.15, 3, c.border), {{"X", "X"}}, "Out" + std::to_string(++k)));
+        auto rows = RunAndRead(frequencySpec(userIntervals(0, 0.15, 3, c.border), {{"X", "X"}}, Numbered("Out")));
         ASSERT_EQ(rows.size(), 5u);
         for (std::size_t i = 0; i < 5; ++i) EXPECT_EQ(rows[i].Num("Count"), c.counts[i]) << c.border << " cell " << i;
     }
@@ -110,11 +110,9 @@ TEST_F(FrequencyTest, DefaultIntervalsSpanTheDataAndSkipTheOuterCells) {
         std::vector<double> x, z; // counts of intervals 1 .. 5
     };
     const Case cases[] = {{"Lower", 2, {1, 1, 0, 0, 1}, {1, 0, 0, 0, 0}}, {"Upper", 1, {1, 1, 0, 0, 1}, {1, 0, 0, 0, 0}}};
-    int k = 0;
     for (const auto& c : cases) {
-        Options o = {{"InterV", std::int16_t(5)}, {"FreqGroupRadio", "Default"}, {"FreqIncRadio", c.border}};
-        std::string out = "Out" + std::to_string(++k);
-        auto rows = RunAndRead(frequencySpec(o, {{"X", "X"}, {"Z", "X"}}, out));
+        std::string out = Numbered("Out");
+        auto rows = RunAndRead(frequencySpec(defaultIntervals(5, c.border), {{"X", "X"}, {"Z", "X"}}, out));
         ASSERT_EQ(rows.size(), 10u) << c.border;
         std::string low = ColumnNames(out)[2];
         for (std::size_t i = 0; i < 10; ++i) {
@@ -137,11 +135,9 @@ TEST_F(FrequencyTest, DefaultIntervalsOfATinyRangeAreWorkedOutNotOverflow) {
         const std::string e = "e-" + std::to_string(scale);
         std::vector<Row> rows;
         for (int k = 1; k <= 5; ++k) rows.push_back({std::stod(std::to_string(k) + e)});
-        if (TableExists("Data")) db->TableDefs().Delete("Data");
-        MakeTable("Data", {{"X", dbDouble}}, rows);
+        Replace("Data", {{"X", dbDouble}}, rows);
         const std::string out = "Tiny" + std::to_string(scale);
-        Options o = {{"InterV", std::int16_t(5)}, {"FreqGroupRadio", "Default"}, {"FreqIncRadio", "Lower"}};
-        auto got = RunAndRead(frequencySpec(o, {{"X", "X"}}, out));
+        auto got = RunAndRead(frequencySpec(defaultIntervals(5, "Lower"), {{"X", "X"}}, out));
         ASSERT_EQ(got.size(), 5u) << scale;
         const std::string low = ColumnNames(out)[2];
         for (std::size_t i = 0; i < 5; ++i) {
@@ -168,21 +164,15 @@ TEST_F(FrequencyTest, WeightsCountAndSumsFollowTheValues) {
     for (std::size_t i = 0; i < 4; ++i) {
         const auto& r = rows[i];
         EXPECT_EQ(r["G"].ToString(), "a");
-        EXPECT_EQ(r.Num("Count"), a[i].count) << i;
-        EXPECT_EQ(r.Num("Cumulative"), a[i].cumulative) << i;
-        EXPECT_EQ(r.Num("Count%"), a[i].count / 3.5) << i;
-        EXPECT_EQ(r.Num("Sum"), a[i].sum) << i;
-        EXPECT_EQ(r.Num("CumulativeSum"), a[i].cumulativeSum) << i;
-        EXPECT_EQ(r.Num("Sum%"), a[i].sum / 15.5) << i;
-        EXPECT_EQ(r.Num("CumulativeSum%"), a[i].cumulativeSum / 15.5) << i;
+        ExpectCells(r, {{"Count", a[i].count}, {"Cumulative", a[i].cumulative}, {"Count%", a[i].count / 3.5},
+                        {"Sum", a[i].sum}, {"CumulativeSum", a[i].cumulativeSum}, {"Sum%", a[i].sum / 15.5},
+                        {"CumulativeSum%", a[i].cumulativeSum / 15.5}}, "a " + std::to_string(i));
     }
     const double bCounts[] = {1, 1, 0, 0}; // -2 below, 2 in [0,4)
     for (std::size_t i = 0; i < 4; ++i) {
         const auto& r = rows[4 + i];
         EXPECT_EQ(r["G"].ToString(), "b");
-        EXPECT_EQ(r.Num("Count"), bCounts[i]) << i;
-        EXPECT_TRUE(r.IsNull("Sum%")) << i;
-        EXPECT_TRUE(r.IsNull("CumulativeSum%")) << i;
+        ExpectCells(r, {{"Count", bCounts[i]}, {"Sum%", NAN}, {"CumulativeSum%", NAN}}, "b " + std::to_string(i));
     }
 }
 

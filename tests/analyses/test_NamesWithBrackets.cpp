@@ -64,12 +64,8 @@ protected:
 
     // Runs the case on one table; the output tables are named after it.
     void runOn(const Case& c, bool oddNames, const std::string& out1, const std::string& out2) {
-        vtest::ScenarioSpec s;
-        s.analysisType = c.analysisType;
-        s.subType = c.subType;
-        s.inputTable = oddNames ? "Odd" : "Plain";
-        s.outputTable1 = out1;
-        s.outputTable2 = c.second ? out2 : std::string();
+        vtest::ScenarioSpec s =
+            vtest::ScenarioOn(c.analysisType, c.subType, oddNames ? "Odd" : "Plain", out1, c.second ? out2 : std::string());
         s.options = c.options;
         for (const auto& f : c.fields) s.fields.push_back({oddNames ? odd(f.name) : f.name, f.choice});
         std::string err;

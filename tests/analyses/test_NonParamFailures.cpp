@@ -13,16 +13,26 @@ namespace {
 
 class NonParamFailureTest : public AnalysisTest {};
 
+// A non-parametric analysis of Data into Out.
+struct Case {
+    const char* type;
+    std::vector<vtest::ScenarioFieldRow> fields;
+    std::vector<std::pair<std::string, Variant>> options;
+
+    vtest::ScenarioSpec Spec() const {
+        vtest::ScenarioSpec s = vtest::ScenarioOn("N", type, "Data", "Out");
+        s.fields = fields;
+        s.options = options;
+        return s;
+    }
+};
+
 } // namespace
 
 TEST_F(NonParamFailureTest, UnexpectedErrorFailsTheRun) {
     MakeTable("Data", {{"S", dbText, 5}, {"A", dbText, 10}, {"B", dbText, 10}},
               {{"a", "1", "2"}, {"b", "abc", "3"}, {"a", "2", "1"}, {"b", "3", "4"}});
-    const struct {
-        const char* type;
-        std::vector<vtest::ScenarioFieldRow> fields;
-        std::vector<std::pair<std::string, Variant>> options;
-    } cases[] = {
+    const Case cases[] = {
         {"2 Sample", {{"S", "C"}, {"A", "X"}}, {{"NPTwoType", "Wald"}}},
         {"2 Sample", {{"S", "C"}, {"A", "X"}}, {{"NPTwoType", "Mann"}}},
         {"N Sample", {{"S", "C"}, {"A", "X"}}, {}},
@@ -32,11 +42,8 @@ TEST_F(NonParamFailureTest, UnexpectedErrorFailsTheRun) {
         {"N Fields", {{"A", "X"}, {"B", "X"}}, {}},
     };
     for (const auto& c : cases) {
-        vtest::ScenarioSpec s = vtest::ScenarioOn("N", c.type, "Data", "Out");
-        s.fields = c.fields;
-        s.options = c.options;
         std::string err;
-        EXPECT_FALSE(Run(Store(s), &err)) << c.type;
+        EXPECT_FALSE(Run(Store(c.Spec()), &err)) << c.type;
         EXPECT_FALSE(err.empty()) << c.type;
     }
 }
@@ -50,22 +57,15 @@ TEST_F(NonParamFailureTest, TempPathWithQuoteIsNotSplicedIntoSql) {
     const std::string saved = old ? old : "";
     ::setenv("TMPDIR", folder.c_str(), 1);
     MakeTable("Data", {{"S", dbText, 5}, {"A"}, {"B"}}, {{"a", 1.0, 2.0}, {"b", 3.0, 1.0}, {"a", 2.0, 2.5}, {"b", 4.0, 5.0}});
-    const struct {
-        const char* type;
-        std::vector<vtest::ScenarioFieldRow> fields;
-        std::vector<std::pair<std::string, Variant>> options;
-    } cases[] = {
+    const Case cases[] = {
         {"2 Sample", {{"S", "C"}, {"A", "X"}}, {{"NPTwoType", "Mann"}}},
         {"N Sample", {{"S", "C"}, {"A", "X"}}, {}},
         {"Paired Fields", {{"A", "X"}, {"B", "Y"}}, {}},
         {"N Fields", {{"A", "X"}, {"B", "X"}}, {}},
     };
     for (const auto& c : cases) {
-        vtest::ScenarioSpec s = vtest::ScenarioOn("N", c.type, "Data", "Out");
-        s.fields = c.fields;
-        s.options = c.options;
         std::string err;
-        EXPECT_TRUE(Run(Store(s), &err)) << c.type << ": " << err;
+        EXPECT_TRUE(Run(Store(c.Spec()), &err)) << c.type << ": " << err;
         EXPECT_EQ(ReadTable("Out").size(), 1u) << c.type;
     }
     if (old) ::setenv("TMPDIR", saved.c_str(), 1);

@@ -3,6 +3,7 @@
 // the chi-square tail in closed form (exp(−x/2) for 2 degrees of freedom,
 // erfc(√(x/2)) for 1, e^(−x/2)(1 + x/2) for 4).
 #include "AnalysisFixture.h"
+#include "OutputCells.h"
 
 #include "analyses/nonparametric/CNonParamFriedman.h"
 
@@ -10,6 +11,7 @@
 
 using namespace dao;
 using namespace atest;
+using namespace cells;
 
 namespace {
 
@@ -30,11 +32,12 @@ double chiTail(double x, int df) {
     }
 }
 
-class FriedmanTest : public AnalysisTest {
+class FriedmanTest : public CellsTest {
 protected:
-    void data(const std::vector<Row>& rows) {
-        if (TableExists("Data")) db->TableDefs().Delete("Data");
-        MakeTable("Data", {{"G", dbText, 5}, {"A"}, {"B"}, {"C"}, {"W"}}, rows);
+    // The summary rows of a run on `rows` (G, A, B, C, W).
+    std::vector<OutRow> run(const std::vector<Row>& rows, const vtest::ScenarioSpec& s) {
+        Replace("Data", {{"G", dbText, 5}, {"A"}, {"B"}, {"C"}, {"W"}}, rows);
+        return RunRead(s, "Sum");
     }
 };
 
@@ -58,19 +61,13 @@ TEST_F(FriedmanTest, RankSumsAndStatisticWithAndWithoutTies) {
          "two fields, weights 2 and 1: a Null value or weight 0 leaves the record out"},
     };
     for (const auto& c : cases) {
-        data(c.rows);
-        std::string err;
-        ASSERT_TRUE(Run(Store(friedmanScenario(c.k, c.weighted)), &err)) << err;
-        auto sum = ReadTable("Sum");
+        auto sum = run(c.rows, friedmanScenario(c.k, c.weighted));
         ASSERT_EQ(sum.size(), 1u) << c.why;
         double S = 0;
         for (int j = 0; j < c.k; ++j) S += c.R[j] * c.R[j];
         const double chi = 12 / (c.b * c.k * (c.k + 1)) * S - 3 * c.b * (c.k + 1);
-        EXPECT_EQ(sum[0].Num("Count"), c.b) << c.why;
-        EXPECT_EQ(sum[0].Num("Missing"), c.missing) << c.why;
+        ExpectCells(sum[0], {{"Count", c.b}, {"Missing", c.missing}, {"DF", c.k - 1.0}, {"Fields", double(c.k)}}, c.why);
         EXPECT_EQ(sum[0].Has("Observations"), c.weighted) << c.why;
-        EXPECT_EQ(sum[0].Num("DF"), c.k - 1.0) << c.why;
-        EXPECT_EQ(sum[0].Num("Fields"), double(c.k)) << c.why;
         EXPECT_NEAR(sum[0].Num("Chi-Squared"), chi, 1e-12) << c.why;
         EXPECT_NEAR(sum[0].Num("Friedman_Prob"), chiTail(chi, c.k - 1), 1e-6) << c.why;
         // FriedmanWithTwoFieldsWritesEveryDetailRow: one detail row per field, also for k = 2.
@@ -84,17 +81,14 @@ TEST_F(FriedmanTest, RankSumsAndStatisticWithAndWithoutTies) {
 }
 
 TEST_F(FriedmanTest, GroupWithoutCompleteRecordAndFewerThanTwoFields) {
-    data({{"a", 1.0, 2.0, 3.0, 1.0}, {"a", 3.0, 2.0, 1.0, 1.0}, {"b", Variant::Null(), 2.0, 3.0, 1.0}});
-    std::string err;
-    ASSERT_TRUE(Run(Store(friedmanScenario(3, false, "")), &err)) << err;
-    auto sum = ReadTable("Sum");
+    auto sum = run({{"a", 1.0, 2.0, 3.0, 1.0}, {"a", 3.0, 2.0, 1.0, 1.0}, {"b", Variant::Null(), 2.0, 3.0, 1.0}},
+                   friedmanScenario(3, false, ""));
     ASSERT_EQ(sum.size(), 2u);
     EXPECT_EQ(sum[0].Num("Chi-Squared"), 0.0); // R = 4, 4, 4
-    EXPECT_EQ(sum[1].Num("Count"), 0.0);
-    EXPECT_EQ(sum[1].Num("Missing"), 1.0);
-    EXPECT_TRUE(sum[1].IsNull("Chi-Squared"));
+    ExpectCells(sum[1], {{"Count", 0}, {"Missing", 1}, {"Chi-Squared", NAN}}, "b");
     EXPECT_FALSE(TableExists("Det"));
     // FriedmanRefusesOneField: no ranking within a record of one value.
+    std::string err;
     EXPECT_FALSE(Run(Store(friedmanScenario(1, false)), &err));
     EXPECT_EQ(err, "The Friedman test needs at least two data fields.");
 }
@@ -102,19 +96,14 @@ TEST_F(FriedmanTest, GroupWithoutCompleteRecordAndFewerThanTwoFields) {
 // The weight rule's "Equal" missing value: a record whose weight is the
 // missing value is left out like one of weight 0 (the weighted ranks by hand).
 TEST_F(FriedmanTest, WeightEqualToTheMissingValueLeavesTheRecordOut) {
-    data({{"g", 1.0, 2.0, 4.0, 2.0}, {"g", 5.0, 4.0, 1.0, 1.0}, {"g", 2.0, 1.0, 4.0, 3.0}});
     vtest::ScenarioSpec s = friedmanScenario(3, true);
     s.missingType = "1";
     s.missingEqual = 3.0;
-    std::string err;
-    ASSERT_TRUE(Run(Store(s), &err)) << err;
+    auto sum = run({{"g", 1.0, 2.0, 4.0, 2.0}, {"g", 5.0, 4.0, 1.0, 1.0}, {"g", 2.0, 1.0, 4.0, 3.0}}, s);
     // Ranks 1, 2, 3 (weight 2) and 3, 2, 1 (weight 1): R = 5, 6, 7, b = 3,
     // S = 110, χ² = 12/(3·3·4)·110 − 3·3·4 = 2/3.
-    auto sum = ReadTable("Sum");
     ASSERT_EQ(sum.size(), 1u);
-    EXPECT_EQ(sum[0].Num("Count"), 3.0);
-    EXPECT_EQ(sum[0].Num("Observations"), 2.0);
-    EXPECT_EQ(sum[0].Num("Missing"), 1.0);
+    ExpectCells(sum[0], {{"Count", 3}, {"Observations", 2}, {"Missing", 1}});
     EXPECT_NEAR(sum[0].Num("Chi-Squared"), 2.0 / 3.0, 1e-12);
     EXPECT_NEAR(sum[0].Num("Friedman_Prob"), std::exp(-1.0 / 3.0), 1e-6);
     auto det = ReadTable("Det");
@@ -139,10 +128,9 @@ TEST_F(FriedmanTest, MidRanksWithinBlocks) {
         {{{1, 3}, {1, 8}, {2, 3}, {2, 8}}, {1, 2, 1, 2}, "equal values in different blocks are no ties"},
     };
     for (const auto& c : cases) {
-        if (TableExists("Ranks")) db->TableDefs().Delete("Ranks");
         std::vector<Row> rows;
         for (const auto& [block, x] : c.rows) rows.push_back({std::int32_t(block), x, Variant::Null()});
-        MakeTable("Ranks", {{"Record", dbLong}, {"Data"}, {"Rank"}}, rows);
+        Replace("Ranks", {{"Record", dbLong}, {"Data"}, {"Rank"}}, rows);
         auto rs = db->OpenRecordset("SELECT * FROM Ranks ORDER BY [Record], [Data];", dbOpenDynaset);
         CNonParamFriedman::Quorb_RankTable(*rs, "Record", "Data", "Rank");
         EXPECT_TRUE(rs->EOF_()) << c.why;

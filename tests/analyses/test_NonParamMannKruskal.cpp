@@ -6,11 +6,13 @@
 // two-sided normal probabilities as erfc(|Z|/√2), chi-square tails in
 // closed form for 1 and 2 degrees of freedom.
 #include "AnalysisFixture.h"
+#include "OutputCells.h"
 
 #include <cmath>
 
 using namespace dao;
 using namespace atest;
+using namespace cells;
 
 namespace {
 
@@ -31,14 +33,11 @@ std::vector<Row> samples(const std::vector<std::pair<const char*, std::vector<do
 
 double twoSided(double z) { return std::erfc(std::fabs(z) / std::sqrt(2.0)); }
 
-class MannKruskalTest : public AnalysisTest {
+class MannKruskalTest : public CellsTest {
 protected:
     std::vector<OutRow> run(const std::vector<Row>& rows, const vtest::ScenarioSpec& s) {
-        if (TableExists("Data")) db->TableDefs().Delete("Data");
-        MakeTable("Data", {{"S", dbText, 5}, {"X"}, {"W"}}, rows);
-        std::string err;
-        EXPECT_TRUE(Run(Store(s), &err)) << err;
-        return ReadTable("Out");
+        Replace("Data", {{"S", dbText, 5}, {"X"}, {"W"}}, rows);
+        return RunRead(s, "Out");
     }
 };
 
@@ -66,19 +65,11 @@ TEST_F(MannKruskalTest, MannWhitneyAndKolmogorovSmirnovForEveryPair) {
         const auto& r = out[0];
         EXPECT_EQ(r["S-1"].ToString(), c.v1) << c.why;
         EXPECT_EQ(r["S-2"].ToString(), c.v2) << c.why;
-        EXPECT_DOUBLE_EQ(r.Num("Count"), c.n1 + c.n2) << c.why;
-        EXPECT_DOUBLE_EQ(r.Num("Cases-1"), c.n1) << c.why;
-        EXPECT_DOUBLE_EQ(r.Num("Cases-2"), c.n2) << c.why;
-        EXPECT_DOUBLE_EQ(r.Num("SumRank-1"), c.R1) << c.why;
-        EXPECT_DOUBLE_EQ(r.Num("SumRank-2"), c.R2) << c.why;
-        EXPECT_DOUBLE_EQ(r.Num("MeanRank-1"), c.R1 / c.n1) << c.why;
-        EXPECT_EQ(r.Num("Ties"), c.ties) << c.why;
-        EXPECT_EQ(r.Num("TiedGroups"), c.tiedGroups) << c.why;
-        EXPECT_DOUBLE_EQ(r.Num("SumTies"), c.sumTies) << c.why;
+        ExpectCells(r, {{"Count", c.n1 + c.n2}, {"Cases-1", c.n1}, {"Cases-2", c.n2}, {"SumRank-1", c.R1},
+                        {"SumRank-2", c.R2}, {"MeanRank-1", c.R1 / c.n1}, {"SumTies", c.sumTies}}, c.why, Match::Ulps);
+        ExpectCells(r, {{"Ties", c.ties}, {"TiedGroups", c.tiedGroups}}, c.why);
         if (!std::isnan(c.U)) {
-            EXPECT_DOUBLE_EQ(r.Num("MW_U"), c.U) << c.why;
-            EXPECT_DOUBLE_EQ(r.Num("MW_U_Prime"), c.n1 * c.n2 - c.U) << c.why;
-            EXPECT_DOUBLE_EQ(r.Num("MW_W"), c.W) << c.why;
+            ExpectCells(r, {{"MW_U", c.U}, {"MW_U_Prime", c.n1 * c.n2 - c.U}, {"MW_W", c.W}}, c.why, Match::Ulps);
             EXPECT_NEAR(r.Num("MW_Z"), c.Z, 1e-12) << c.why;
             EXPECT_NEAR(r.Num("MW_Prob"), twoSided(c.Z), 1e-6) << c.why;
         }
@@ -91,10 +82,8 @@ TEST_F(MannKruskalTest, MannWhitneyAndKolmogorovSmirnovForEveryPair) {
             EXPECT_NEAR(r.Num("MW_Prob_(ties)"), twoSided(c.Zt), 1e-6) << c.why;
         }
         const double D = std::max(c.Dpos, -c.Dneg), z = D * std::sqrt(c.n1 * c.n2 / (c.n1 + c.n2));
-        EXPECT_NEAR(r.Num("KS_MaxPosDiff"), c.Dpos, 1e-12) << c.why;
-        EXPECT_NEAR(r.Num("KS_MaxNegDiff"), c.Dneg, 1e-12) << c.why;
-        EXPECT_NEAR(r.Num("KS_MaxAbsoluteDiff"), D, 1e-12) << c.why;
-        EXPECT_NEAR(r.Num("KS_Z"), z, 1e-12) << c.why;
+        ExpectCellsNear(r, {{"KS_MaxPosDiff", c.Dpos}, {"KS_MaxNegDiff", c.Dneg}, {"KS_MaxAbsoluteDiff", D}, {"KS_Z", z}},
+                        1e-12, c.why);
     }
 }
 
@@ -106,10 +95,7 @@ TEST_F(MannKruskalTest, PairsComeInTheOrderOfTheCompareValues) {
     for (std::size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(out[i]["S-1"].ToString(), expected[i][0]);
         EXPECT_EQ(out[i]["S-2"].ToString(), expected[i][1]);
-        EXPECT_EQ(out[i].Num("SumRank-1"), 3.0);
-        EXPECT_EQ(out[i].Num("SumRank-2"), 7.0);
-        EXPECT_EQ(out[i].Num("MW_U"), 0.0);
-        EXPECT_EQ(out[i].Num("KS_MaxPosDiff"), 1.0);
+        ExpectCells(out[i], {{"SumRank-1", 3}, {"SumRank-2", 7}, {"MW_U", 0}, {"KS_MaxPosDiff", 1}}, std::to_string(i));
     }
 }
 
@@ -133,20 +119,14 @@ TEST_F(MannKruskalTest, KruskalWallisWithTieCorrectionAndDetail) {
         const double Ht = H / (1 - c.sumTies / (c.N * c.N * c.N - c.N));
         const double df = c.groups - 1;
         auto tail = [&](double x) { return df == 1 ? std::erfc(std::sqrt(x / 2)) : std::exp(-x / 2); };
-        EXPECT_EQ(r.Num("Count"), c.N) << c.why;
-        EXPECT_EQ(r.Num("Groups"), c.groups) << c.why;
-        EXPECT_EQ(r.Num("Ties"), c.ties) << c.why;
-        EXPECT_EQ(r.Num("TiedGroups"), c.tiedGroups) << c.why;
-        EXPECT_EQ(r.Num("SumTies"), c.sumTies) << c.why;
-        EXPECT_NEAR(r.Num("H"), H, 1e-12) << c.why;
-        EXPECT_NEAR(r.Num("Prob"), tail(H), 1e-6) << c.why;
-        EXPECT_NEAR(r.Num("H_(ties)"), Ht, 1e-12) << c.why;
-        EXPECT_NEAR(r.Num("Prob_(ties)"), tail(Ht), 1e-6) << c.why;
+        ExpectCells(r, {{"Count", c.N}, {"Groups", c.groups}, {"Ties", c.ties}, {"TiedGroups", c.tiedGroups},
+                        {"SumTies", c.sumTies}}, c.why);
+        ExpectCellsNear(r, {{"H", H}, {"H_(ties)", Ht}}, 1e-12, c.why);
+        ExpectCellsNear(r, {{"Prob", tail(H)}, {"Prob_(ties)", tail(Ht)}}, 1e-6, c.why);
         auto det = ReadTable("Det");
         ASSERT_EQ(det.size(), c.detail.size()) << c.why;
         for (std::size_t i = 0; i < det.size(); ++i) {
-            EXPECT_EQ(det[i].Num("Count"), c.detail[i].first) << c.why;
-            EXPECT_EQ(det[i].Num("SumRanks"), c.detail[i].second) << c.why;
+            ExpectCells(det[i], {{"Count", c.detail[i].first}, {"SumRanks", c.detail[i].second}}, c.why);
             EXPECT_DOUBLE_EQ(det[i].Num("MeanRank"), c.detail[i].second / c.detail[i].first) << c.why;
         }
     }
@@ -158,20 +138,14 @@ TEST_F(MannKruskalTest, KruskalWallisCountsWeightsAndMissingValues) {
                     {"B", 5.0, Variant::Null()}},
                    scenario("N Sample", true, "Det"));
     ASSERT_EQ(out.size(), 1u);
-    EXPECT_EQ(out[0].Num("Count"), 4.0);
-    EXPECT_EQ(out[0].Num("Observations"), 2.0);
-    EXPECT_EQ(out[0].Num("Missing"), 3.0);
+    ExpectCells(out[0], {{"Count", 4}, {"Observations", 2}, {"Missing", 3}});
     auto det = ReadTable("Det");
     ASSERT_EQ(det.size(), 2u);
-    EXPECT_EQ(det[0].Num("Count"), 3.0);
-    EXPECT_EQ(det[0].Num("Observations"), 1.0);
-    EXPECT_EQ(det[0].Num("SumRanks"), 6.0); // positions 1, 2, 3
+    ExpectCells(det[0], {{"Count", 3}, {"Observations", 1}, {"SumRanks", 6}}, "detail"); // ranks: positions 1, 2, 3
     // A field with data in one sample only: Groups 1, no statistic.
     out = run(samples({{"A", {1, 2}}, {"B", {}}}), scenario("N Sample", false));
     ASSERT_EQ(out.size(), 1u);
-    EXPECT_EQ(out[0].Num("Groups"), 1.0);
-    EXPECT_TRUE(out[0].IsNull("H"));
-    EXPECT_TRUE(out[0].IsNull("H_(ties)"));
+    ExpectCells(out[0], {{"Groups", 1}, {"H", NAN}, {"H_(ties)", NAN}}, "one sample");
 }
 
 TEST_F(MannKruskalTest, MannWhitneyWIsTheRankSumOfTheSmallerSampleAndOfTheFirstWhenEqual) {
@@ -190,8 +164,6 @@ TEST_F(MannKruskalTest, MannWhitneyWIsTheRankSumOfTheSmallerSampleAndOfTheFirstW
     for (const auto& c : cases) {
         auto out = run(c.rows, scenario("2 Sample", false));
         ASSERT_EQ(out.size(), 1u) << c.why;
-        EXPECT_EQ(out[0].Num("SumRank-1"), c.R1) << c.why;
-        EXPECT_EQ(out[0].Num("SumRank-2"), c.R2) << c.why;
-        EXPECT_EQ(out[0].Num("MW_W"), c.W) << c.why;
+        ExpectCells(out[0], {{"SumRank-1", c.R1}, {"SumRank-2", c.R2}, {"MW_W", c.W}}, c.why);
     }
 }

@@ -6,6 +6,7 @@
 // textbook (Kendall 1970); Student's t tails in closed form for 2 and 3
 // degrees of freedom, normal tails as erfc(|z|/√2).
 #include "AnalysisFixture.h"
+#include "OutputCells.h"
 
 #include "analyses/nonparametric/CNonParametric.h"
 #include "support/AnalysisSeam.h"
@@ -15,6 +16,7 @@
 
 using namespace dao;
 using namespace atest;
+using namespace cells;
 
 namespace {
 
@@ -37,13 +39,12 @@ vtest::ScenarioSpec pairedScenario(bool weighted) {
     return s;
 }
 
-class PairedTest : public AnalysisTest {
+class PairedTest : public CellsTest {
 protected:
     // Runs the scenario; `all` also turns on Kendall's tau and the chi-square,
     // which only a caller of the analysis itself can ask for.
     std::vector<OutRow> run(const std::vector<Row>& rows, bool weighted = false, bool all = false) {
-        if (TableExists("Data")) db->TableDefs().Delete("Data");
-        MakeTable("Data", {{"X"}, {"Y"}, {"W"}}, rows);
+        Replace("Data", {{"X"}, {"Y"}, {"W"}}, rows);
         VarnelloCore eng;
         eng.SetScenarioDatabase(db);
         if (all) {
@@ -65,38 +66,22 @@ TEST_F(PairedTest, MeansCountsSignWilcoxonAndSpearmanWithoutTies) {
     auto out = run({{1.0, 2.0}, {2.0, 1.0}, {3.0, 4.0}, {4.0, 3.0}, {5.0, 5.0}});
     ASSERT_EQ(out.size(), 1u);
     const auto& r = out[0];
-    EXPECT_EQ(r.Num("Count_of_Y"), 5.0);
-    EXPECT_EQ(r.Num("Mean"), 3.0);
-    EXPECT_EQ(r.Num("MeanY"), 3.0);
-    EXPECT_EQ(r.Num("MeanDiff"), 0.0);
-    EXPECT_EQ(r.Num("Count<Y"), 2.0);
-    EXPECT_EQ(r.Num("Count=Y"), 1.0);
-    EXPECT_EQ(r.Num("Count>Y"), 2.0);
-    EXPECT_NEAR(r.Num("Pearson's_R"), 0.8, 1e-15); // Sxy 8, Sxx = Syy = 10
-    EXPECT_DOUBLE_EQ(r.Num("SignZ"), -0.5);        // ((2 − 2) − 0.5) / (0.5·2)
-    EXPECT_NEAR(r.Num("SignProb"), normalTwoSided(0.5), 1e-6);
     // Four |d| = 1 share ranks 1..4 (2.5 each): T = 5 = n(n+1)/4.
-    EXPECT_EQ(r.Num("Wilcoxon_Neg_SumRank"), 5.0);
-    EXPECT_EQ(r.Num("Wilcoxon_Pos_SumRank"), 5.0);
-    EXPECT_EQ(r.Num("Wilcoxon_Neg_MeanRank"), 2.5);
-    EXPECT_EQ(r.Num("Wilcoxon_Z"), 0.0);
-    EXPECT_NEAR(r.Num("Wilcoxon_Prob"), 1.0, 1e-12);
-    // D = 4: rho = 1 − 24/120; t = rho·√(3 / (1 − rho²)).
+    ExpectCells(r, {{"Count_of_Y", 5}, {"Mean", 3}, {"MeanY", 3}, {"MeanDiff", 0}, {"Count<Y", 2}, {"Count=Y", 1},
+                    {"Count>Y", 2}, {"Wilcoxon_Neg_SumRank", 5}, {"Wilcoxon_Pos_SumRank", 5},
+                    {"Wilcoxon_Neg_MeanRank", 2.5}, {"Wilcoxon_Z", 0}, {"TiedGroups_X", 0}});
+    EXPECT_DOUBLE_EQ(r.Num("SignZ"), -0.5); // ((2 − 2) − 0.5) / (0.5·2)
+    // Pearson: Sxy 8, Sxx = Syy = 10. Spearman: D = 4, rho = 1 − 24/120; t = rho·√(3 / (1 − rho²)).
     const double t = 0.8 * std::sqrt(3 / 0.36);
-    EXPECT_NEAR(r.Num("Spearman"), 0.8, 1e-15);
-    EXPECT_NEAR(r.Num("Spearman_t"), t, 1e-12);
-    EXPECT_NEAR(r.Num("Spearman_Prob"), tTail(t, 3), 1e-6);
-    EXPECT_NEAR(r.Num("Spearman_(ties)"), 0.8, 1e-15);
-    EXPECT_EQ(r.Num("TiedGroups_X"), 0.0);
+    ExpectCellsNear(r, {{"Pearson's_R", 0.8}, {"Spearman", 0.8}, {"Spearman_(ties)", 0.8}}, 1e-15);
+    ExpectCellsNear(r, {{"Wilcoxon_Prob", 1.0}, {"Spearman_t", t}}, 1e-12);
+    ExpectCellsNear(r, {{"SignProb", normalTwoSided(0.5)}, {"Spearman_Prob", tTail(t, 3)}}, 1e-6);
     // The same pairs shifted by 10^9: the means move, r and the tests stay.
     const double o = 1e9;
     out = run({{o + 1, o + 2}, {o + 2, o + 1}, {o + 3, o + 4}, {o + 4, o + 3}, {o + 5, o + 5}});
     ASSERT_EQ(out.size(), 1u);
-    EXPECT_EQ(out[0].Num("Mean"), o + 3);
-    EXPECT_EQ(out[0].Num("MeanDiff"), 0.0);
-    EXPECT_NEAR(out[0].Num("Pearson's_R"), 0.8, 1e-15);
-    EXPECT_NEAR(out[0].Num("Spearman"), 0.8, 1e-15);
-    EXPECT_EQ(out[0].Num("Wilcoxon_Pos_SumRank"), 5.0);
+    ExpectCells(out[0], {{"Mean", o + 3}, {"MeanDiff", 0}, {"Wilcoxon_Pos_SumRank", 5}}, "shifted");
+    ExpectCellsNear(out[0], {{"Pearson's_R", 0.8}, {"Spearman", 0.8}}, 1e-15, "shifted");
 }
 
 TEST_F(PairedTest, PearsonOfFieldsNear1e300IsNotLeftNull) {
@@ -122,35 +107,25 @@ TEST_F(PairedTest, SpearmanAndKendallWithTies) {
     auto out = run({{1.0, 1.0}, {1.0, 2.0}, {2.0, 2.0}, {3.0, 3.0}}, false, true);
     ASSERT_EQ(out.size(), 1u);
     const auto& r = out[0];
-    EXPECT_NEAR(r.Num("Spearman"), 1 - 6 * 1.5 / 60, 1e-15);
     // Pearson's r of the mid-ranks: 3.75 / √(4.5·4.5).
     const double rhoT = 3.75 / 4.5, tT = rhoT * std::sqrt(2 / (1 - rhoT * rhoT));
-    EXPECT_NEAR(r.Num("Spearman_(ties)"), rhoT, 1e-12);
-    EXPECT_NEAR(r.Num("Spearman_t_(ties)"), tT, 1e-12);
-    EXPECT_NEAR(r.Num("Spearman_Prob_(ties)"), tTail(tT, 2), 1e-6);
-    EXPECT_EQ(r.Num("TiedGroups_X"), 1.0);
-    EXPECT_EQ(r.Num("TiedGroups_Y"), 1.0);
     // Four concordant pairs, two tied, none discordant: S = 4, tau-a = 8/12,
     // tau-b = 4 / √((6 − 1)(6 − 1)); Var S = (4·3·13 − 18 − 18)/18 + 2·2/(2·12).
-    EXPECT_EQ(r.Num("Tau_Score"), 4.0);
-    EXPECT_NEAR(r.Num("Tau"), 8.0 / 12, 1e-15);
-    EXPECT_NEAR(r.Num("Tau_Z"), 4 / std::sqrt(13.0 * 12 / 18), 1e-12);
-    EXPECT_NEAR(r.Num("Tau_Prob"), normalTwoSided(4 / std::sqrt(13.0 * 12 / 18)), 1e-6);
-    EXPECT_NEAR(r.Num("Tau_(ties)"), 0.8, 1e-15);
-    const double zT = 4 / std::sqrt(120.0 / 18 + 4.0 / 24);
-    EXPECT_NEAR(r.Num("Tau_Z_(ties)"), zT, 1e-12);
-    EXPECT_NEAR(r.Num("Tau_Prob_(ties)"), normalTwoSided(zT), 1e-6);
+    const double z = 4 / std::sqrt(13.0 * 12 / 18), zT = 4 / std::sqrt(120.0 / 18 + 4.0 / 24);
     // Chi-square of x against y: (1 − 1)²/1 + (1 − 2)²/2 + 0 + 0 = 0.5 on 3 df.
-    EXPECT_EQ(r.Num("Chi-DF"), 3.0);
+    ExpectCells(r, {{"TiedGroups_X", 1}, {"TiedGroups_Y", 1}, {"Tau_Score", 4}, {"Chi-DF", 3}});
     EXPECT_DOUBLE_EQ(r.Num("Chi-Square"), 0.5);
-    EXPECT_NEAR(r.Num("Phi-Coefficient"), std::sqrt(0.5 / 4), 1e-15);
-    EXPECT_NEAR(r.Num("Coef_of_Contingency"), std::sqrt(0.5 / 4.5), 1e-15);
+    ExpectCellsNear(r, {{"Spearman", 1 - 6 * 1.5 / 60}, {"Tau", 8.0 / 12}, {"Tau_(ties)", 0.8},
+                        {"Phi-Coefficient", std::sqrt(0.5 / 4)}, {"Coef_of_Contingency", std::sqrt(0.5 / 4.5)}}, 1e-15);
+    ExpectCellsNear(r, {{"Spearman_(ties)", rhoT}, {"Spearman_t_(ties)", tT}, {"Tau_Z", z}, {"Tau_Z_(ties)", zT}}, 1e-12);
+    ExpectCellsNear(r, {{"Spearman_Prob_(ties)", tTail(tT, 2)}, {"Tau_Prob", normalTwoSided(z)},
+                        {"Tau_Prob_(ties)", normalTwoSided(zT)}}, 1e-6);
 }
 
 TEST_F(PairedTest, DegenerateFieldsLeaveUndefinedStatisticsNull) {
     const struct {
         std::vector<Row> rows;
-        std::vector<std::pair<const char*, double>> values; // NaN: Null
+        std::vector<Cell> values; // NaN: Null
         const char* why;
     } cases[] = {
         {{{1.0, 1.0}, {2.0, 2.0}, {3.0, 3.0}, {4.0, 4.0}},
@@ -182,10 +157,7 @@ TEST_F(PairedTest, DegenerateFieldsLeaveUndefinedStatisticsNull) {
     for (const auto& c : cases) {
         auto out = run(c.rows, false, true);
         ASSERT_EQ(out.size(), 1u) << c.why;
-        for (const auto& [col, v] : c.values) {
-            if (std::isnan(v)) EXPECT_TRUE(out[0].IsNull(col)) << c.why << ": " << col;
-            else EXPECT_NEAR(out[0].Num(col), v, 1e-12) << c.why << ": " << col;
-        }
+        ExpectCellsNear(out[0], c.values, 1e-12, c.why);
     }
 }
 
@@ -196,22 +168,14 @@ TEST_F(PairedTest, WeightsAndMissingValues) {
                     {4.0, 1.0, 0.0}},
                    true);
     ASSERT_EQ(out.size(), 1u);
-    const auto& r = out[0];
-    EXPECT_DOUBLE_EQ(r.Num("Count_of_Y"), 3.7);
-    EXPECT_EQ(r.Num("Observations"), 2.0);
-    EXPECT_EQ(r.Num("Missing"), 3.0);
-    EXPECT_EQ(r.Num("Count<Y"), 3.0);
-    EXPECT_EQ(r.Num("Count>Y"), 1.0);
-    EXPECT_DOUBLE_EQ(r.Num("Mean"), (2.7 + 5) / 3.7);
-    EXPECT_EQ(r.Num("Wilcoxon_Neg_SumRank"), 3.0);
-    EXPECT_EQ(r.Num("Wilcoxon_Pos_SumRank"), 3.0);
-    EXPECT_EQ(r.Num("Wilcoxon_Neg_MeanRank"), 1.5);
+    ExpectCells(out[0], {{"Count_of_Y", 3.7}, {"Mean", (2.7 + 5) / 3.7}}, "", Match::Ulps);
+    ExpectCells(out[0], {{"Observations", 2}, {"Missing", 3}, {"Count<Y", 3}, {"Count>Y", 1}, {"Wilcoxon_Neg_SumRank", 3},
+                         {"Wilcoxon_Pos_SumRank", 3}, {"Wilcoxon_Neg_MeanRank", 1.5}});
     // WholeWeightsSummingToZeroLeaveRanksNull: weights 0.5 and 0.6 take no rank position.
     out = run({{1.0, 2.0, 0.5}, {3.0, 1.0, 0.6}}, true);
     ASSERT_EQ(out.size(), 1u);
-    EXPECT_DOUBLE_EQ(out[0].Num("Count_of_Y"), 1.1);
-    for (const char* col : {"Spearman", "Spearman_t", "Spearman_Prob", "TiedGroups_X", "Wilcoxon_Z"})
-        EXPECT_TRUE(out[0].IsNull(col)) << col;
+    ExpectCells(out[0], {{"Count_of_Y", 1.1}, {"Spearman", NAN}, {"Spearman_t", NAN}, {"Spearman_Prob", NAN},
+                         {"TiedGroups_X", NAN}, {"Wilcoxon_Z", NAN}}, "fractional weights", Match::Ulps);
 }
 
 TEST(KendallScore, NLogNCountMatchesThePairLoopWithTiesAndWeights) {
@@ -237,8 +201,7 @@ TEST_F(PairedTest, WilcoxonZAndWeightsBeyondSixteenBits) {
     // d = 1, 2, 3, −4: ranks 1..4, T = 4 (negative side), Z = (4 − 5) / √(4·5·9/24).
     auto out = run({{2.0, 1.0}, {4.0, 2.0}, {6.0, 3.0}, {0.0, 4.0}});
     ASSERT_EQ(out.size(), 1u);
-    EXPECT_EQ(out[0].Num("Wilcoxon_Pos_SumRank"), 6.0);
-    EXPECT_EQ(out[0].Num("Wilcoxon_Neg_SumRank"), 4.0);
+    ExpectCells(out[0], {{"Wilcoxon_Pos_SumRank", 6}, {"Wilcoxon_Neg_SumRank", 4}});
     EXPECT_NEAR(out[0].Num("Wilcoxon_Z"), -1 / std::sqrt(7.5), 1e-12);
     EXPECT_NEAR(out[0].Num("Wilcoxon_Prob"), normalTwoSided(1 / std::sqrt(7.5)), 1e-6);
     // KendallPairProductsBeyondSixteenBits: whole weights 300, 300 and 40000; pair products
@@ -249,6 +212,5 @@ TEST_F(PairedTest, WilcoxonZAndWeightsBeyondSixteenBits) {
     EXPECT_EQ(out[0].Num("Tau_Score"), 24090000.0);
     const double n = 40600, q = n * n - n;
     EXPECT_NEAR(out[0].Num("Tau"), 2 * 24090000.0 / q, 1e-15);
-    EXPECT_EQ(out[0].Num("Count<Y"), 40000.0);
-    EXPECT_EQ(out[0].Num("Count=Y"), 600.0);
+    ExpectCells(out[0], {{"Count<Y", 40000}, {"Count=Y", 600}});
 }

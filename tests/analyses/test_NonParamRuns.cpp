@@ -3,11 +3,13 @@
 // 2·N1·N2/N + 1 and 2·N1·N2(2·N1·N2 − N) / (N²(N − 1)); probabilities as the
 // upper normal tail 0.5·erfc(|Z|/√2).
 #include "AnalysisFixture.h"
+#include "OutputCells.h"
 
 #include <cmath>
 
 using namespace dao;
 using namespace atest;
+using namespace cells;
 
 namespace {
 
@@ -35,34 +37,24 @@ double zOf(double r, double n1, double n2) {
     return d / sd;
 }
 
-class RunsTest : public AnalysisTest {
+// The compare field S, the values X and the weights W.
+const std::vector<Column> kSXW = {{"S", dbText, 5}, {"X"}, {"W"}};
+
+class RunsTest : public CellsTest {
 protected:
-    void data(const std::vector<Column>& cols, const std::vector<Row>& rows) {
-        if (TableExists("Data")) db->TableDefs().Delete("Data");
-        MakeTable("Data", cols, rows);
-    }
-    std::vector<OutRow> run(const vtest::ScenarioSpec& spec) {
-        std::string err;
-        EXPECT_TRUE(Run(Store(spec), &err)) << err;
-        return ReadTable("Runs");
-    }
+    void data(const std::vector<Column>& cols, const std::vector<Row>& rows) { Replace("Data", cols, rows); }
+    std::vector<OutRow> run(const vtest::ScenarioSpec& spec) { return RunRead(spec, "Runs"); }
     static void check(const OutRow& r, const Expect& x, const std::string& what) {
         const double N = x.n1 + x.n2, P = 2 * x.n1 * x.n2;
-        EXPECT_EQ(r.Num("Count"), N) << what;
-        EXPECT_EQ(r.Num("Cases-1"), x.n1) << what;
-        EXPECT_EQ(r.Num("Cases-2"), x.n2) << what;
-        EXPECT_EQ(r.Num("Missing"), x.missing) << what;
+        ExpectCells(r, {{"Count", N}, {"Cases-1", x.n1}, {"Cases-2", x.n2}, {"Missing", x.missing},
+                        {"Wald_Min_Runs", x.minRuns}, {"Wald_Max_Runs", x.maxRuns}, {"Ties", x.ties},
+                        {"TiedGroups", x.tiedGroups}}, what);
         EXPECT_DOUBLE_EQ(r.Num("Wald_Mean"), P / N + 1) << what;
         EXPECT_NEAR(r.Num("Wald_StdDev"), std::sqrt(P * (P - N) / (N * N * (N - 1))), 1e-12) << what;
-        EXPECT_EQ(r.Num("Wald_Min_Runs"), x.minRuns) << what;
-        EXPECT_EQ(r.Num("Wald_Max_Runs"), x.maxRuns) << what;
-        EXPECT_EQ(r.Num("Ties"), x.ties) << what;
-        EXPECT_EQ(r.Num("TiedGroups"), x.tiedGroups) << what;
         const double zMin = zOf(x.minRuns, x.n1, x.n2), zMax = zOf(x.maxRuns, x.n1, x.n2);
-        EXPECT_NEAR(r.Num("Wald_Min_Z"), zMin, 1e-9) << what;
-        EXPECT_NEAR(r.Num("Wald_Max_Z"), zMax, 1e-9) << what;
-        EXPECT_NEAR(r.Num("Wald_Min_Prob"), 0.5 * std::erfc(std::fabs(zMin) / std::sqrt(2.0)), 1e-6) << what;
-        EXPECT_NEAR(r.Num("Wald_Max_Prob"), 0.5 * std::erfc(std::fabs(zMax) / std::sqrt(2.0)), 1e-6) << what;
+        ExpectCellsNear(r, {{"Wald_Min_Z", zMin}, {"Wald_Max_Z", zMax}}, 1e-9, what);
+        ExpectCellsNear(r, {{"Wald_Min_Prob", 0.5 * std::erfc(std::fabs(zMin) / std::sqrt(2.0))},
+                            {"Wald_Max_Prob", 0.5 * std::erfc(std::fabs(zMax) / std::sqrt(2.0))}}, 1e-6, what);
     }
 };
 
@@ -87,7 +79,7 @@ TEST_F(RunsTest, MinimumAndMaximumRunsOfHandCountedArrangements) {
          {3, 2, 2, 2, 0, 0, 3}, "weights 2.6 and 0.5+1 round to 3 and 2; Null, 0 and Null weight are missing"},
     };
     for (const auto& c : cases) {
-        data({{"S", dbText, 5}, {"X"}, {"W"}}, c.rows);
+        data(kSXW, c.rows);
         check(run(runsScenario(true)).at(0), c.x, c.why);
     }
 }
@@ -98,7 +90,7 @@ TEST_F(RunsTest, ContinuityCorrectionShrinksTheDistanceToTheMean) {
         std::vector<Row> rows;
         for (int i = 0; i < 25; ++i) rows.push_back({"A", double(i), 1.0});
         for (int i = 0; i < nB; ++i) rows.push_back({"B", 100.0 + i, 1.0});
-        data({{"S", dbText, 5}, {"X"}, {"W"}}, rows);
+        data(kSXW, rows);
         auto out = run(runsScenario(false));
         ASSERT_EQ(out.size(), 1u);
         const double N = 25.0 + nB, P = 2 * 25.0 * nB, mean = P / N + 1;
@@ -112,32 +104,25 @@ TEST_F(RunsTest, ContinuityCorrectionShrinksTheDistanceToTheMean) {
 TEST_F(RunsTest, RunsWithOneSampleOnlyLeaveZAndProbabilityNull) {
     data({{"G", dbText, 5}, {"S", dbText, 5}, {"X"}},
               {{"g1", "A", 1.0}, {"g1", "A", 2.0}, {"g1", "A", 3.0}, {"g2", "B", 1.0}, {"g2", "A", 2.0}, {"g3", "B", 9.0}});
-    vtest::ScenarioSpec s = runsScenario(false, true);
-    auto out = run(s);
+    auto out = run(runsScenario(false, true));
     ASSERT_EQ(out.size(), 3u);
     // g1: sd = 0 (N2 = 0): no Z, no probability.
-    EXPECT_EQ(out[0].Num("Wald_StdDev"), 0.0);
-    EXPECT_EQ(out[0].Num("Wald_Min_Runs"), 1.0);
-    for (const char* col : {"Wald_Min_Z", "Wald_Min_Prob", "Wald_Max_Z", "Wald_Max_Prob"})
-        EXPECT_TRUE(out[0].IsNull(col)) << col;
+    ExpectCells(out[0], {{"Wald_StdDev", 0}, {"Wald_Min_Runs", 1}, {"Wald_Min_Z", NAN}, {"Wald_Min_Prob", NAN},
+                         {"Wald_Max_Z", NAN}, {"Wald_Max_Prob", NAN}}, "g1");
     // g2: B at 1, A at 2: two runs, N1 = N2 = 1; the pair columns name the two values.
     EXPECT_EQ(out[1].Num("Wald_Min_Runs"), 2.0);
     EXPECT_EQ(out[1]["S-1"].ToString(), "A");
     EXPECT_EQ(out[1]["S-2"].ToString(), "B");
     // g3: one case: lead columns only.
-    EXPECT_EQ(out[2].Num("Count"), 1.0);
-    EXPECT_TRUE(out[2].IsNull("Wald_Mean"));
+    ExpectCells(out[2], {{"Count", 1}, {"Wald_Mean", NAN}}, "g3");
 }
 
 TEST_F(RunsTest, NullFirstCompareValueIsSampleOne) {
     // Distinct values: Null, "B". Null rows are sample 1: N1 = 2, N2 = 1, runs Null|B|Null = 3.
-    data({{"S", dbText, 5}, {"X"}, {"W"}},
-              {{Variant::Null(), 1.0, 1.0}, {"B", 2.0, 1.0}, {Variant::Null(), 3.0, 1.0}});
+    data(kSXW, {{Variant::Null(), 1.0, 1.0}, {"B", 2.0, 1.0}, {Variant::Null(), 3.0, 1.0}});
     auto out = run(runsScenario(false));
     ASSERT_EQ(out.size(), 1u);
-    EXPECT_EQ(out[0].Num("Cases-1"), 2.0);
-    EXPECT_EQ(out[0].Num("Cases-2"), 1.0);
-    EXPECT_EQ(out[0].Num("Wald_Max_Runs"), 3.0);
+    ExpectCells(out[0], {{"Cases-1", 2}, {"Cases-2", 1}, {"Wald_Max_Runs", 3}});
 }
 
 TEST_F(RunsTest, CompareFieldMustHoldExactlyTwoValues) {
@@ -150,7 +135,7 @@ TEST_F(RunsTest, CompareFieldMustHoldExactlyTwoValues) {
          "Compare Field has 3 values.\r\nOnly two values are permitted."},
     };
     for (const auto& c : cases) {
-        data({{"S", dbText, 5}, {"X"}, {"W"}}, c.rows);
+        data(kSXW, c.rows);
         std::string err;
         EXPECT_FALSE(Run(Store(runsScenario(false)), &err));
         EXPECT_EQ(err, c.message);

@@ -5,6 +5,7 @@
 // values, with F from erfc, exp and lgamma; the tail probability from the
 // Kolmogorov series 2·Σ(−1)^(j−1)·exp(−2j²z²).
 #include "AnalysisFixture.h"
+#include "OutputCells.h"
 
 #include "analyses/nonparametric/CNonParamSign.h"
 #include "engine/ValueSpool.h"
@@ -16,6 +17,7 @@
 
 using namespace dao;
 using namespace atest;
+using namespace cells;
 
 namespace {
 
@@ -55,14 +57,11 @@ vtest::ScenarioSpec scenario(const std::string& type, bool weighted, std::vector
     return s;
 }
 
-class SignFitTest : public AnalysisTest {
+class SignFitTest : public CellsTest {
 protected:
     std::vector<OutRow> run(const std::vector<Row>& rows, const vtest::ScenarioSpec& s) {
-        if (TableExists("Data")) db->TableDefs().Delete("Data");
-        MakeTable("Data", {{"X"}, {"W"}}, rows);
-        std::string err;
-        EXPECT_TRUE(Run(Store(s), &err)) << err;
-        return ReadTable("Out");
+        Replace("Data", {{"X"}, {"W"}}, rows);
+        return RunRead(s, "Out");
     }
     static std::vector<Row> plain(const std::vector<double>& xs) {
         std::vector<Row> r;
@@ -104,13 +103,10 @@ TEST_F(SignFitTest, SignTestAgainstMeanMedianAndCustomValue) {
             const auto& e = c.expect[t];
             const std::string what = std::string(c.why) + " / " + names[t];
             EXPECT_EQ(r["TestType"].ToString(), names[t]) << what;
-            EXPECT_DOUBLE_EQ(r.Num("TestValue"), e[0]) << what;
-            EXPECT_EQ(r.Num("Count<Test"), e[1]) << what;
-            EXPECT_EQ(r.Num("Count=Test"), e[2]) << what;
-            EXPECT_EQ(r.Num("Count>Test"), e[3]) << what;
+            ExpectCells(r, {{"Count<Test", e[1]}, {"Count=Test", e[2]}, {"Count>Test", e[3]}}, what);
             const int n = int(e[1] + e[3]);
-            EXPECT_DOUBLE_EQ(r.Num("Prob<=Test"), signProb(n, int(e[1]))) << what;
-            EXPECT_DOUBLE_EQ(r.Num("Prob>=Test"), signProb(n, int(e[3]))) << what;
+            ExpectCells(r, {{"TestValue", e[0]}, {"Prob<=Test", signProb(n, int(e[1]))}, {"Prob>=Test", signProb(n, int(e[3]))}},
+                        what, Match::Ulps);
         }
     }
 }
@@ -127,11 +123,9 @@ TEST_F(SignFitTest, SignProbabilityExactUpTo25ThenNormal) {
         {0, 0, 1.0, "every value on the test value: n = 0"},
     };
     for (const auto& c : cases) {
-        std::vector<double> xs;
-        for (int i = 0; i < c.below; ++i) xs.push_back(1);
-        for (int i = 0; i < c.above; ++i) xs.push_back(100);
-        xs.push_back(50);
-        xs.push_back(50);
+        std::vector<double> xs(static_cast<std::size_t>(c.below), 1.0); // below, above, and two on the test value
+        xs.insert(xs.end(), static_cast<std::size_t>(c.above), 100.0);
+        xs.insert(xs.end(), 2, 50.0);
         auto out = run(plain(xs), scenario("Sign Test", false, {{"SignMean", false}, {"SignCustom", true},
                                                             {"SignValue", std::int16_t(50)}}));
         ASSERT_EQ(out.size(), 1u) << c.why;
@@ -143,9 +137,7 @@ TEST_F(SignFitTest, GroupsWithWeightOneOrLessGetNoRowAndMissingCountsUnusedRecor
     auto out = run({{5.0, 1.0}, {Variant::Null(), 1.0}, {7.0, 0.0}, {8.0, Variant::Null()}, {9.0, 1.0}},
                    scenario("Sign Test", true, {{"SignMean", true}}));
     ASSERT_EQ(out.size(), 1u);
-    EXPECT_EQ(out[0].Num("Count"), 2.0);
-    EXPECT_EQ(out[0].Num("Observations"), 2.0);
-    EXPECT_EQ(out[0].Num("Missing"), 3.0);
+    ExpectCells(out[0], {{"Count", 2}, {"Observations", 2}, {"Missing", 3}});
     out = run({{5.0, 1.0}, {6.0, 0.0}}, scenario("Sign Test", true, {{"SignMean", true}, {"SignCustom", true}}));
     EXPECT_TRUE(out.empty());
 }
@@ -193,14 +185,11 @@ TEST_F(SignFitTest, KolmogorovSmirnovFitToUniformNormalAndPoisson) {
             }
             const auto& r = out[static_cast<std::size_t>(t)];
             const std::string what = std::string(c.why) + " / " + r["TestType"].ToString();
-            EXPECT_NEAR(r.Num("Mean"), mean, 1e-12) << what;
-            EXPECT_NEAR(r.Num("StdDeviation"), sd, 1e-12) << what;
+            ExpectCellsNear(r, {{"Mean", mean}, {"StdDeviation", sd}}, 1e-12, what);
             EXPECT_EQ(r.Num("Range"), mx - mn) << what;
-            EXPECT_NEAR(r.Num("Max_Positive"), pos, 1e-9) << what;
-            EXPECT_NEAR(r.Num("Max_Negative"), neg, 1e-9) << what;
             const double d = std::max(pos, -neg);
-            EXPECT_NEAR(r.Num("Max_Absolute"), d, 1e-9) << what;
-            EXPECT_NEAR(r.Num("K-S_Z"), std::sqrt(n) * d, 1e-9) << what;
+            ExpectCellsNear(r, {{"Max_Positive", pos}, {"Max_Negative", neg}, {"Max_Absolute", d}, {"K-S_Z", std::sqrt(n) * d}},
+                            1e-9, what);
             EXPECT_NEAR(r.Num("Prob"), kolmogorovQ(std::sqrt(n) * d), 2e-5) << what;
         }
     }
@@ -210,8 +199,7 @@ TEST_F(SignFitTest, FitOfConstantOrUnsuitableValuesLeavesTheTestEmpty) {
     // Constant values: uniform differences 0 and probability 1; no normal curve; mean 0 has no Poisson.
     auto out = run(plain({0, 0, 0}), scenario("K-S Fit", false, {{"FitUniform", true}, {"FitNormal", true}, {"FitPoisson", true}}));
     ASSERT_EQ(out.size(), 3u);
-    EXPECT_EQ(out[0].Num("Max_Absolute"), 0.0);
-    EXPECT_EQ(out[0].Num("Prob"), 1.0);
+    ExpectCells(out[0], {{"Max_Absolute", 0}, {"Prob", 1}});
     EXPECT_TRUE(out[1].IsNull("K-S_Z"));
     EXPECT_TRUE(out[2].IsNull("K-S_Z"));
     // A fractional value rules out the Poisson fit; weights 1, 1 on 1 and 3: sd √2.
@@ -224,11 +212,6 @@ TEST_F(SignFitTest, FitOfConstantOrUnsuitableValuesLeavesTheTestEmpty) {
     EXPECT_TRUE(out[0].IsNull("K-S_Z"));
     EXPECT_DOUBLE_EQ(out[0].Num("Mean"), 6.5 / 3);
 }
-
-struct StatusTexts : IVarnelloEvents {
-    std::vector<std::string> texts;
-    void StatStatus(std::string& msg) override { texts.push_back(msg); }
-};
 
 TEST_F(SignFitTest, PoissonFitLeftBlankSaysWhyInTheStatusText) {
     const struct {
@@ -246,16 +229,12 @@ TEST_F(SignFitTest, PoissonFitLeftBlankSaysWhyInTheStatusText) {
         {{{"a", 1.0}, {"a", 4.0}}, {}, "whole numbers: nothing to explain"},
     };
     for (const auto& c : cases) {
-        if (TableExists("Data")) db->TableDefs().Delete("Data");
-        MakeTable("Data", {{"G", dbText, 5}, {"X"}}, c.rows);
+        Replace("Data", {{"G", dbText, 5}, {"X"}}, c.rows);
         auto spec = scenario("K-S Fit", false, {{"FitUniform", false}, {"FitPoisson", true}});
         spec.fields = {{"G", "G"}, {"X", "X"}};
-        StatusTexts events;
-        VarnelloCore eng;
-        eng.SetScenarioDatabase(db);
-        eng.SetEvents(&events);
-        eng.SetShowProgress(true);
-        ASSERT_TRUE(eng.RunScenario(Store(spec))) << c.why << ": " << eng.ErrorInfo();
+        StatusLog events;
+        std::string err;
+        ASSERT_TRUE(Run(Store(spec), &err, &events)) << c.why << ": " << err;
         std::vector<std::string> got;
         for (const auto& t : events.texts)
             if (t.rfind("No Poisson fit", 0) == 0) got.push_back(t);

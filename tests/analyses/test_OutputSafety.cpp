@@ -53,6 +53,25 @@ protected:
         return m;
     }
 
+    // A run on a fresh engine with the arguments `set` fills in.
+    bool runWith(std::int32_t id, const std::function<void(Varnello::RunScenarioArgs&)>& set, std::string* error) {
+        VarnelloCore eng;
+        eng.SetScenarioDatabase(db);
+        Varnello::RunScenarioArgs args;
+        set(args);
+        const bool ok = eng.RunScenario(id, args);
+        *error = eng.ErrorInfo();
+        return ok;
+    }
+
+    // Groups g100 .. g139 of g .. g + 4: rows of an output are written long before the end.
+    void makeMany() {
+        std::vector<Row> data;
+        for (int g = 0; g < 40; ++g)
+            for (int k = 0; k < 5; ++k) data.push_back({Variant("g" + std::to_string(100 + g)), Variant(double(g + k))});
+        MakeTable("Many", {{"G", dbText, 5}, {"X", dbDouble}}, data);
+    }
+
     const std::vector<double> kMeans = {2.0, 4.5, 10.0}; // (1+3)/2, (5+4)/2, 10/1
 };
 
@@ -99,12 +118,9 @@ TEST_F(OutputSafetyTest, OutputNamesThatWouldDestroySomethingAreRefusedBeforeAny
 TEST_F(OutputSafetyTest, TheSourceReachedThroughALinkToTheSameFileIsRefused) {
     const std::string link = tmp.file("link.db");
     std::filesystem::create_symlink(tmp.file("data.db"), link);
-    VarnelloCore eng;
-    eng.SetScenarioDatabase(db);
-    Varnello::RunScenarioArgs args;
-    args.OutputDatabase = link; // another path, another connection, the same file
-    EXPECT_FALSE(eng.RunScenario(Store(describeMean("Data")), args));
-    EXPECT_EQ(eng.ErrorInfo(), "The output table Data is the table the analysis reads; choose another output table name.");
+    std::string err; // the output: another path, another connection, the same file
+    EXPECT_FALSE(runWith(Store(describeMean("Data")), [&](auto& a) { a.OutputDatabase = link; }, &err));
+    EXPECT_EQ(err, "The output table Data is the table the analysis reads; choose another output table name.");
     EXPECT_EQ(count("Data"), 5);
 }
 
@@ -211,16 +227,14 @@ TEST_F(OutputSafetyTest, FailuresNameTheirRealCause) {
 
 TEST_F(OutputSafetyTest, RunArgumentsAndTheDefaultOutputDatabaseDecideWhereResultsGo) {
     // Copies of the scenario tables under other names, each differing in what it decides.
-    db->Execute("SELECT * INTO ScenCopy FROM usysQuorbScenarios");
-    db->Execute("SELECT * INTO OptCopy FROM usysQuorbOptions");
-    db->Execute("SELECT * INTO FieldCopy FROM usysQuorbFields");
+    const std::pair<std::string, std::string> copies[] = {
+        {"ScenCopy", "usysQuorbScenarios"}, {"OptCopy", "usysQuorbOptions"}, {"FieldCopy", "usysQuorbFields"}};
+    for (const auto& [copy, table] : copies) db->Execute("SELECT * INTO " + copy + " FROM " + table);
     std::int32_t id = Store(describeMean("Out"));
-    db->Execute("DELETE FROM ScenCopy");
-    db->Execute("DELETE FROM OptCopy");
-    db->Execute("DELETE FROM FieldCopy");
-    db->Execute("INSERT INTO ScenCopy SELECT * FROM usysQuorbScenarios WHERE Scenario_ID = " + std::to_string(id));
-    db->Execute("INSERT INTO OptCopy SELECT * FROM usysQuorbOptions WHERE Scenario_ID = " + std::to_string(id));
-    db->Execute("INSERT INTO FieldCopy SELECT * FROM usysQuorbFields WHERE Scenario_ID = " + std::to_string(id));
+    for (const auto& [copy, table] : copies) {
+        db->Execute("DELETE FROM " + copy);
+        db->Execute("INSERT INTO " + copy + " SELECT * FROM " + table + " WHERE Scenario_ID = " + std::to_string(id));
+    }
     db->Execute("UPDATE ScenCopy SET Scenario_Output_Table1_Name = 'FromScenCopy'");
     db->Execute("UPDATE OptCopy SET Mean = False, Sum = True");
     db->Execute("UPDATE FieldCopy SET FieldDef_Choice = 'X' WHERE FieldDef_Name = 'G'"); // G is text: no number
@@ -241,12 +255,9 @@ TEST_F(OutputSafetyTest, RunArgumentsAndTheDefaultOutputDatabaseDecideWhereResul
         {[&](auto& a) { a.SourceDatabase = other; a.OutputTableName = "InSource"; }, "InSource", "Mean", true,
          "no output database: the source database, not the scenario database"},
     };
+    std::string err;
     for (const auto& c : cases) {
-        VarnelloCore eng;
-        eng.SetScenarioDatabase(db);
-        Varnello::RunScenarioArgs args;
-        c.set(args);
-        ASSERT_TRUE(eng.RunScenario(id, args)) << c.why << ": " << eng.ErrorInfo();
+        ASSERT_TRUE(runWith(id, c.set, &err)) << c.why << ": " << err;
         DatabasePtr where = c.inSource ? DBEngine().OpenDatabase(other) : db;
         where->TableDefs().Refresh();
         auto td = where->TableDefs().Find(c.table);
@@ -256,12 +267,8 @@ TEST_F(OutputSafetyTest, RunArgumentsAndTheDefaultOutputDatabaseDecideWhereResul
         EXPECT_EQ(static_cast<bool>(db->TableDefs().Find(c.table)), !c.inSource) << c.why;
     }
     // FieldTbl: the copy makes G an analysed field, which a text field cannot be.
-    VarnelloCore eng;
-    eng.SetScenarioDatabase(db);
-    Varnello::RunScenarioArgs args;
-    args.FieldTbl = "FieldCopy";
-    EXPECT_FALSE(eng.RunScenario(id, args));
-    EXPECT_NE(eng.ErrorInfo().find("field G"), std::string::npos) << eng.ErrorInfo();
+    EXPECT_FALSE(runWith(id, [](auto& a) { a.FieldTbl = "FieldCopy"; }, &err));
+    EXPECT_NE(err.find("field G"), std::string::npos) << err;
 }
 
 // Ends the process at once on the given progress text: no destructor, no
@@ -276,11 +283,7 @@ struct KillAt : IVarnelloEvents {
 TEST_F(OutputSafetyTest, AProcessKilledInTheMiddleOfARunLeavesThePreviousOutputWholeAndNoWorkFile) {
     vtest::TmpdirScope tmpdir(tmp.path().string());
     const std::string workFolder = tmp.file("varnello-" + std::to_string(::geteuid()));
-    // Enough groups that rows of the new output are written before the kill.
-    std::vector<Row> data;
-    for (int g = 0; g < 40; ++g)
-        for (int k = 0; k < 5; ++k) data.push_back({Variant("g" + std::to_string(100 + g)), Variant(double(g + k))});
-    MakeTable("Many", {{"G", dbText, 5}, {"X", dbDouble}}, data);
+    makeMany();
     auto spec = describeMean("Out", "", "Many");
     for (auto& [option, value] : spec.options)
         if (option == "Percentile") value = true; // the median sorts through a work database
@@ -339,10 +342,7 @@ struct NestedRunAt : IVarnelloEvents {
 };
 
 TEST_F(OutputSafetyTest, ARunStartedFromInsideAProgressEventIsRefusedAndTheRunningOneFinishesWhole) {
-    std::vector<Row> data;
-    for (int g = 0; g < 40; ++g)
-        for (int k = 0; k < 5; ++k) data.push_back({Variant("g" + std::to_string(100 + g)), Variant(double(g + k))});
-    MakeTable("Many", {{"G", dbText, 5}, {"X", dbDouble}}, data);
+    makeMany();
     auto spec = describeMean("Out", "", "Many");
     std::string err;
     ASSERT_TRUE(Run(Store(spec), &err)) << err;

@@ -2,6 +2,7 @@
 // row against the textbook rules computed exactly in the test.
 #include "AnalysisFixture.h"
 #include "Exact.h"
+#include "OutputCells.h"
 #include "engine/SortStage.h"
 
 #include <algorithm>
@@ -13,31 +14,29 @@ using namespace atest;
 namespace {
 
 vtest::ScenarioSpec percentileSpec(const std::string& radio, const std::vector<vtest::ScenarioFieldRow>& fields,
-                                   const std::string& out = "Out") {
-    vtest::ScenarioSpec s;
-    s.subType = "Percentiles";
-    s.inputTable = "Data";
-    s.outputTable1 = out;
+                                   const std::string& out = "Out", const std::string& table = "Data") {
+    vtest::ScenarioSpec s = vtest::ScenarioOn("P", "Percentiles", table, out);
     s.options = {{"PercentileRadio", radio}};
     s.fields = fields;
     return s;
 }
 
-class PercentilesTest : public AnalysisTest {
-protected:
-    std::vector<OutRow> runAndRead(const vtest::ScenarioSpec& spec) {
-        std::string err;
-        bool ok = Run(Store(spec), &err);
-        EXPECT_TRUE(ok) << err;
-        return ReadTable(spec.outputTable1);
-    }
-};
+// One row per value, in a column of its own (and the weight beside it where given).
+std::vector<Row> rowsOf(const std::vector<double>& values, const std::vector<long long>& weights = {}) {
+    std::vector<Row> rows;
+    for (std::size_t i = 0; i < values.size(); ++i)
+        rows.push_back(weights.empty() ? Row{Variant(values[i])}
+                                       : Row{Variant(values[i]), Variant(static_cast<double>(weights[i]))});
+    return rows;
+}
+
+using PercentilesTest = cells::CellsTest;
 
 } // namespace
 
 TEST_F(PercentilesTest, QuartilesOfFourValuesAreInterpolated) {
     MakeTable("Data", {{"X", dbDouble}}, {{4.0}, {2.0}, {1.0}, {3.0}});
-    auto rows = runAndRead(percentileSpec("Quartiles", {{"X", "X"}}));
+    auto rows = RunAndRead(percentileSpec("Quartiles", {{"X", "X"}}));
     EXPECT_EQ(ColumnNames("Out"), (std::vector<std::string>{"DataField", "Percentile", "Value"}));
     const double pct[] = {0, 25, 50, 75, 100};
     const double value[] = {1, 1.75, 2.5, 3.25, 4};
@@ -51,18 +50,17 @@ TEST_F(PercentilesTest, QuartilesOfFourValuesAreInterpolated) {
 
 TEST_F(PercentilesTest, EveryTypeLetterGivesItsPoints) {
     const std::vector<long long> N = {314, 159, 265, 358, 979, 323, 846, 264, 338, 327, 950, 288, 419};
-    std::vector<Row> data;
-    for (long long n : N) data.push_back({Variant(n / 100.0)});
-    MakeTable("Data", {{"X", dbDouble}}, data);
+    std::vector<double> values;
+    for (long long n : N) values.push_back(n / 100.0);
+    MakeTable("Data", {{"X", dbDouble}}, rowsOf(values));
     struct Case {
         const char* radio;
         int d;
     };
     // "quartiles" in lower case: the letter is taken without regard to case.
     const Case cases[] = {{"Median", 2}, {"Quartiles", 4}, {"quartiles", 4}, {"5", 5}, {"Deciles", 10}, {"Percentiles", 100}};
-    int k = 0;
     for (const auto& c : cases) {
-        auto rows = runAndRead(percentileSpec(c.radio, {{"X", "X"}}, "Out" + std::to_string(++k)));
+        auto rows = RunAndRead(percentileSpec(c.radio, {{"X", "X"}}, Numbered("Out")));
         ASSERT_EQ(rows.size(), static_cast<std::size_t>(c.d + 1)) << c.radio;
         for (int i = 0; i <= c.d; ++i) {
             const auto& r = rows[static_cast<std::size_t>(i)];
@@ -86,15 +84,10 @@ TEST_F(PercentilesTest, TextbookEdgeCases) {
         {"equal neighbours", {7, 7, 7, 9}, "Median", {7, 7, 9}},
         {"one value", {6.5}, "Quartiles", {6.5, 6.5, 6.5, 6.5, 6.5}},
     };
-    int k = 0;
     for (const auto& c : cases) {
-        std::string table = "Data" + std::to_string(++k);
-        std::vector<Row> data;
-        for (double v : c.values) data.push_back({Variant(v)});
-        MakeTable(table, {{"X", dbDouble}}, data);
-        vtest::ScenarioSpec s = percentileSpec(c.radio, {{"X", "X"}}, "Out" + std::to_string(k));
-        s.inputTable = table;
-        auto rows = runAndRead(s);
+        std::string table = Numbered("Data");
+        MakeTable(table, {{"X", dbDouble}}, rowsOf(c.values));
+        auto rows = RunAndRead(percentileSpec(c.radio, {{"X", "X"}}, Numbered("Out"), table));
         ASSERT_EQ(rows.size(), c.expected.size()) << c.name;
         for (std::size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i].Num("Value"), c.expected[i]) << c.name << " " << i;
     }
@@ -107,11 +100,11 @@ TEST_F(PercentilesTest, WeightedPointsFollowTheCumulativeWeight) {
     MakeTable("Data", {{"G", dbText, 5}, {"X", dbDouble}, {"Wt", dbDouble}},
               {{"a", 3.0, 2.0}, {"a", 1.0, 1.0}, {"a", 2.0, 1.0},
                {"b", 10.0, 7.0}, {"b", 20.0, 1.0}, {"b", 30.0, 2.0}, {"b", 99.0, 0.0}});
-    auto median = runAndRead(percentileSpec("Median", {{"G", "G"}, {"X", "X"}, {"Wt", "W"}}));
+    auto median = RunAndRead(percentileSpec("Median", {{"G", "G"}, {"X", "X"}, {"Wt", "W"}}));
     ASSERT_EQ(median.size(), 6u);
     const double expectA[] = {1, 2, 3};
     for (std::size_t k = 0; k < 3; ++k) EXPECT_EQ(median[k].Num("Value"), expectA[k]) << k;
-    auto deciles = runAndRead(percentileSpec("Deciles", {{"G", "G"}, {"X", "X"}, {"Wt", "W"}}, "OutD"));
+    auto deciles = RunAndRead(percentileSpec("Deciles", {{"G", "G"}, {"X", "X"}, {"Wt", "W"}}, "OutD"));
     ASSERT_EQ(deciles.size(), 22u);
     // Group b: W = 10, cumulative 7 at 10, 8 at 20, 10 at 30; the record of
     // weight 0 counts nowhere.
@@ -133,7 +126,7 @@ TEST_F(PercentilesTest, AFieldWithoutValidValuesInAGroupGetsNoRows) {
     vtest::ScenarioSpec s = percentileSpec("Median", {{"G", "G"}, {"X", "X"}, {"Y", "X"}});
     s.missingType = "1";
     s.missingEqual = -99.0;
-    auto rows = runAndRead(s);
+    auto rows = RunAndRead(s);
     ASSERT_EQ(rows.size(), 9u); // a: X only; b: X and Y
     EXPECT_EQ(rows[0]["G"].ToString(), "a");
     EXPECT_EQ(rows[2]["DataField"].ToString(), "X");
@@ -170,7 +163,7 @@ TEST_F(PercentilesTest, LargeGroupsGoThroughTheSortTable) {
     add("d", 5, 3);
     MakeTable("Data", {{"G", dbText, 5}, {"X", dbDouble}}, data);
     std::size_t old = SortStage::SetMemoryLimit(2);
-    auto rows = runAndRead(percentileSpec("Deciles", {{"G", "G"}, {"X", "X"}}));
+    auto rows = RunAndRead(percentileSpec("Deciles", {{"G", "G"}, {"X", "X"}}));
     SortStage::SetMemoryLimit(old);
     ASSERT_EQ(rows.size(), 44u);
     const char* groups[] = {"a", "b", "c", "d"};
@@ -221,20 +214,16 @@ TEST_F(PercentilesTest, AWeightedPointOnAnExactCumulativeWeightIsNotSkipped) {
         twos14.push_back(2);
     }
     const Case cases[] = {{"W = 14", fourteen, ones14}, {"W = 28", fourteen, twos14}};
-    int k = 0;
     for (const auto& c : cases) {
-        std::string table = "Data" + std::to_string(++k);
-        std::vector<Row> data;
-        for (std::size_t i = 0; i < c.N.size(); ++i) data.push_back({Variant(static_cast<double>(c.N[i])), Variant(static_cast<double>(c.w[i]))});
-        MakeTable(table, {{"X", dbDouble}, {"Wt", dbDouble}}, data);
-        vtest::ScenarioSpec p = percentileSpec("Percentiles", {{"X", "X"}, {"Wt", "W"}}, "P" + std::to_string(k));
-        p.inputTable = table;
-        auto points = runAndRead(p);
+        std::string table = Numbered("Data");
+        MakeTable(table, {{"X", dbDouble}, {"Wt", dbDouble}}, rowsOf(std::vector<double>(c.N.begin(), c.N.end()), c.w));
+        vtest::ScenarioSpec p = percentileSpec("Percentiles", {{"X", "X"}, {"Wt", "W"}}, Numbered("P"), table);
+        auto points = RunAndRead(p);
         vtest::ScenarioSpec d = p;
         d.subType = "Describe";
-        d.outputTable1 = "D" + std::to_string(k);
+        d.outputTable1 = Numbered("D");
         d.options = {{"Percentile", true}, {"PercentileRadio", "Percentiles"}};
-        auto described = runAndRead(d);
+        auto described = RunAndRead(d);
         ASSERT_EQ(points.size(), 101u) << c.name;
         ASSERT_EQ(described.size(), 1u) << c.name;
         for (int i = 1; i < 100; ++i) {

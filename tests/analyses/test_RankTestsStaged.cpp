@@ -7,6 +7,7 @@
 // rows of w_a·w_b·sign(Δx)·sign(Δy); the two-sample K-S differences from the
 // two empirical distribution functions at every value.
 #include "AnalysisFixture.h"
+#include "OutputCells.h"
 
 #include "analyses/nonparametric/CNonParametric.h"
 #include "engine/SortStage.h"
@@ -17,6 +18,8 @@
 
 using namespace dao;
 using namespace atest;
+using cells::ExpectCells;
+using cells::ExpectCellsNear;
 
 namespace {
 
@@ -50,6 +53,17 @@ double midRank(const std::vector<std::pair<double, double>>& rows, double v) {
     return below + (same + 1) / 2;
 }
 
+// The weighted rank sum of `sample` among `all`, and its weight.
+std::pair<double, double> rankSum(const std::vector<std::pair<double, double>>& sample,
+                                  const std::vector<std::pair<double, double>>& all) {
+    double R = 0, N = 0;
+    for (const auto& [x, w] : sample) {
+        R += w * midRank(all, x);
+        N += w;
+    }
+    return {R, N};
+}
+
 struct Ties {
     double rows = 0, groups = 0, cube = 0; // rows in tied runs, tied runs, Σ(t³ − t)
 };
@@ -81,11 +95,13 @@ protected:
     }
     std::vector<Obs> obs = observations();
 
-    std::vector<OutRow> run(const std::string& type, std::vector<vtest::ScenarioFieldRow> fields,
+    // A run with the sort stage's memory limit at `limit` rows.
+    std::vector<OutRow> run(std::size_t limit, const std::string& type, std::vector<vtest::ScenarioFieldRow> fields,
                             std::vector<std::pair<std::string, Variant>> options, const std::string& out2 = "") {
         vtest::ScenarioSpec s = vtest::ScenarioOn("N", type, "Data", "Out", out2);
         s.options = std::move(options);
         s.fields = std::move(fields);
+        const std::size_t old = SortStage::SetMemoryLimit(limit);
         VarnelloCore eng;
         eng.SetScenarioDatabase(db);
         // Kendall's tau, which scenarios do not ask for.
@@ -94,6 +110,7 @@ protected:
             return RunAnalysis<CNonParametric>(a, e);
         };
         EXPECT_TRUE(eng.RunScenario(Store(s))) << eng.ErrorInfo();
+        SortStage::SetMemoryLimit(old);
         return ReadTable("Out");
     }
 };
@@ -111,9 +128,7 @@ const struct {
 
 TEST_F(RankTestsStaged, MannWhitneyAndKolmogorovSmirnovOfEveryPair) {
     for (const auto& l : kLimits) {
-        const std::size_t old = SortStage::SetMemoryLimit(l.limit);
-        auto out = run("2 Sample", {{"G", "G"}, {"S", "C"}, {"X", "X"}, {"W", "W"}}, {{"NPTwoType", "Mann"}});
-        SortStage::SetMemoryLimit(old);
+        auto out = run(l.limit, "2 Sample", {{"G", "G"}, {"S", "C"}, {"X", "X"}, {"W", "W"}}, {{"NPTwoType", "Mann"}});
         ASSERT_EQ(out.size(), 6u) << l.why; // two groups, three pairs
         for (const OutRow& r : out) {
             const std::string g = r["G"].ToString(), s1 = r["S-1"].ToString(), s2 = r["S-2"].ToString();
@@ -123,15 +138,8 @@ TEST_F(RankTestsStaged, MannWhitneyAndKolmogorovSmirnovOfEveryPair) {
                 both.push_back({o.x, o.w});
                 (o.sample == s1 ? one : two).push_back({o.x, o.w});
             }
-            double R1 = 0, R2 = 0, N1 = 0, N2 = 0;
-            for (const auto& [x, w] : one) {
-                R1 += w * midRank(both, x);
-                N1 += w;
-            }
-            for (const auto& [x, w] : two) {
-                R2 += w * midRank(both, x);
-                N2 += w;
-            }
+            const auto [R1, N1] = rankSum(one, both);
+            const auto [R2, N2] = rankSum(two, both);
             double Dpos = 0, Dneg = 0;
             for (const auto& [v, unused] : both) {
                 double F1 = 0, F2 = 0;
@@ -142,24 +150,17 @@ TEST_F(RankTestsStaged, MannWhitneyAndKolmogorovSmirnovOfEveryPair) {
             }
             const Ties t = tiesOf(both);
             const std::string where = std::string(l.why) + ", group " + g + ", " + s1 + "-" + s2;
-            EXPECT_EQ(r.Num("SumRank-1"), R1) << where;
-            EXPECT_EQ(r.Num("SumRank-2"), R2) << where;
-            EXPECT_EQ(r.Num("Cases-1"), N1) << where;
-            EXPECT_EQ(r.Num("Ties"), t.rows) << where;
-            EXPECT_EQ(r.Num("TiedGroups"), t.groups) << where;
-            EXPECT_EQ(r.Num("SumTies"), t.cube / 12) << where;
-            EXPECT_EQ(r.Num("MW_U"), std::min(N1 * (N1 + 1) / 2 + N1 * N2 - R1, R1 - N1 * (N1 + 1) / 2)) << where;
-            EXPECT_NEAR(r.Num("KS_MaxPosDiff"), Dpos, 1e-15) << where;
-            EXPECT_NEAR(r.Num("KS_MaxNegDiff"), Dneg, 1e-15) << where;
+            ExpectCells(r, {{"SumRank-1", R1}, {"SumRank-2", R2}, {"Cases-1", N1}, {"Ties", t.rows}, {"TiedGroups", t.groups},
+                            {"SumTies", t.cube / 12},
+                            {"MW_U", std::min(N1 * (N1 + 1) / 2 + N1 * N2 - R1, R1 - N1 * (N1 + 1) / 2)}}, where);
+            ExpectCellsNear(r, {{"KS_MaxPosDiff", Dpos}, {"KS_MaxNegDiff", Dneg}}, 1e-15, where);
         }
     }
 }
 
 TEST_F(RankTestsStaged, KruskalWallisOverAllSamples) {
     for (const auto& l : kLimits) {
-        const std::size_t old = SortStage::SetMemoryLimit(l.limit);
-        auto out = run("N Sample", {{"G", "G"}, {"S", "C"}, {"X", "X"}, {"W", "W"}}, {}, "Det");
-        SortStage::SetMemoryLimit(old);
+        auto out = run(l.limit, "N Sample", {{"G", "G"}, {"S", "C"}, {"X", "X"}, {"W", "W"}}, {}, "Det");
         auto det = ReadTable("Det");
         ASSERT_EQ(out.size(), 2u) << l.why;
         ASSERT_EQ(det.size(), 6u) << l.why;
@@ -171,21 +172,17 @@ TEST_F(RankTestsStaged, KruskalWallisOverAllSamples) {
             double S = 0, N = 0;
             for (const OutRow& d : det) {
                 if (d["G"].ToString() != g) continue;
-                double R = 0, n = 0;
-                for (const Obs& o : obs) {
-                    if (o.group != g || o.sample != d["S"].ToString()) continue;
-                    R += o.w * midRank(all, o.x);
-                    n += o.w;
-                }
-                EXPECT_EQ(d.Num("SumRanks"), R) << l.why << ", " << g << " " << d["S"].ToString();
-                EXPECT_EQ(d.Num("Count"), n) << l.why;
+                std::vector<std::pair<double, double>> sample;
+                for (const Obs& o : obs)
+                    if (o.group == g && o.sample == d["S"].ToString()) sample.push_back({o.x, o.w});
+                const auto [R, n] = rankSum(sample, all);
+                ExpectCells(d, {{"SumRanks", R}, {"Count", n}}, std::string(l.why) + ", " + g + " " + d["S"].ToString());
                 S += R * R / n;
                 N += n;
             }
             const Ties t = tiesOf(all);
             const double H = 12 * S / (N * (N + 1)) - 3 * (N + 1);
-            EXPECT_EQ(r.Num("SumTies"), t.cube) << l.why << ", " << g;
-            EXPECT_EQ(r.Num("Ties"), t.rows) << l.why << ", " << g;
+            ExpectCells(r, {{"SumTies", t.cube}, {"Ties", t.rows}}, std::string(l.why) + ", " + g);
             EXPECT_NEAR(r.Num("H"), H, 1e-12 * H) << l.why << ", " << g;
             EXPECT_NEAR(r.Num("H_(ties)"), H / (1 - t.cube / (N * N * N - N)), 1e-12 * H) << l.why << ", " << g;
         }
@@ -194,10 +191,8 @@ TEST_F(RankTestsStaged, KruskalWallisOverAllSamples) {
 
 TEST_F(RankTestsStaged, PairedFieldsWilcoxonSpearmanAndKendall) {
     for (const auto& l : kLimits) {
-        const std::size_t old = SortStage::SetMemoryLimit(l.limit);
-        auto out = run("Paired Fields", {{"G", "G"}, {"X", "X"}, {"Y", "Y"}, {"W", "W"}},
+        auto out = run(l.limit, "Paired Fields", {{"G", "G"}, {"X", "X"}, {"Y", "Y"}, {"W", "W"}},
                        {{"NPPair_Sign", true}, {"NPPair_Wilcoxon", true}, {"NPPair_Spearman", true}});
-        SortStage::SetMemoryLimit(old);
         ASSERT_EQ(out.size(), 2u) << l.why;
         for (const OutRow& r : out) {
             const std::string g = r["G"].ToString();
@@ -223,13 +218,10 @@ TEST_F(RankTestsStaged, PairedFieldsWilcoxonSpearmanAndKendall) {
             const Ties tx = tiesOf(xs), ty = tiesOf(ys);
             const double Sx = (n * n * n - n - tx.cube) / 12, Sy = (n * n * n - n - ty.cube) / 12;
             const std::string where = std::string(l.why) + ", group " + g;
-            EXPECT_EQ(r.Num("Wilcoxon_Neg_SumRank"), neg) << where;
-            EXPECT_EQ(r.Num("Wilcoxon_Pos_SumRank"), pos) << where;
-            EXPECT_NEAR(r.Num("Spearman"), 1 - 6 * D / ((n * n - 1) * n), 1e-14) << where;
-            EXPECT_NEAR(r.Num("Spearman_(ties)"), (Sx + Sy - D) / (2 * std::sqrt(Sx * Sy)), 1e-14) << where;
-            EXPECT_EQ(r.Num("TiedGroups_X"), tx.groups) << where;
-            EXPECT_EQ(r.Num("TiedGroups_Y"), ty.groups) << where;
-            EXPECT_EQ(r.Num("Tau_Score"), S) << where;
+            ExpectCells(r, {{"Wilcoxon_Neg_SumRank", neg}, {"Wilcoxon_Pos_SumRank", pos}, {"TiedGroups_X", tx.groups},
+                            {"TiedGroups_Y", ty.groups}, {"Tau_Score", S}}, where);
+            ExpectCellsNear(r, {{"Spearman", 1 - 6 * D / ((n * n - 1) * n)},
+                                {"Spearman_(ties)", (Sx + Sy - D) / (2 * std::sqrt(Sx * Sy))}}, 1e-14, where);
             EXPECT_NEAR(r.Num("Tau"), 2 * S / (n * n - n), 1e-15) << where;
         }
     }

@@ -50,11 +50,7 @@ protected:
     }
     vtest::ScenarioSpec spec(const char* type, const std::string& table, const std::string& out,
                              const std::string& out2 = {}) {
-        vtest::ScenarioSpec s;
-        s.subType = type;
-        s.inputTable = table;
-        s.outputTable1 = out;
-        s.outputTable2 = out2;
+        vtest::ScenarioSpec s = vtest::ScenarioOn("P", type, table, out, out2);
         if (std::string(type) == "Describe") {
             s.options = {{"Mean", true}, {"VarStd", true}, {"VarNRadio", "N-1"}, {"Skew", true}};
             s.fields = {{"G", "G"}, {"X1", "X"}, {"X2", "X"}};
@@ -87,9 +83,8 @@ TEST_F(SameOutputTest, TiesInTheSortedReadComeInSourceOrderEveryRun) {
         SCOPED_TRACE(c.why);
         const std::string t = std::string(c.type) + std::to_string(++k) + "_";
         std::string err;
-        ASSERT_TRUE(Run(Store(spec(c.type, c.source, t + "1", t + "R1")), &err)) << err;
-        ASSERT_TRUE(Run(Store(spec(c.type, c.source, t + "2", t + "R2")), &err)) << err;
-        ASSERT_TRUE(Run(Store(spec(c.type, "One", t + "3", t + "R3")), &err)) << err;
+        for (const auto& [source, n] : {std::pair<std::string, std::string>{c.source, "1"}, {c.source, "2"}, {"One", "3"}})
+            ASSERT_TRUE(Run(Store(spec(c.type, source, t + n, t + "R" + n)), &err)) << err;
         const auto all = bytes(t + "1"), again = bytes(t + "2"), one = bytes(t + "3");
         ASSERT_EQ(all.size(), again.size());
         for (std::size_t i = 0; i < all.size(); ++i) EXPECT_EQ(all[i], again[i]) << "two runs differ in row " << i;

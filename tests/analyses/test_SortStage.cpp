@@ -94,11 +94,8 @@ TEST_F(SortStageTest, SortStageKeepsSmallGroupsInMemoryAndMovesLargeOnesToTheTab
             {{{1, 5}, {1, 2}, {2, 7}, {1, 8}, {2, 1}, {1, 4}}, true, true},   // moves to the table
             {{{2, 6}, {1, 2}}, false, true},                                  // emptied table stays
         };
-        // 600 values: the table is dropped after this group.
-        Group big;
+        Group big{{}, true, true}; // 600 values: the table is dropped after this group
         for (int i = 0; i < 600; ++i) big.values.push_back({1, static_cast<double>((i * 7) % 600)});
-        big.inTable = true;
-        big.tableAfter = true;
         groups.push_back(big);
         groups.push_back({{{1, 1}}, false, false});
         for (const auto& g : groups) {
@@ -249,13 +246,7 @@ TEST_F(SortStageTest, SortStageGivesRowsOfEveryShapeInOrderHeldSpiltOrPacked) {
                     if (part < 0 || r[0] == part) expected.push_back(r);
                 // Two cursors on one stream see the same rows in the same order.
                 SortStage::Cursor one(st), two(st);
-                if (part < 0) {
-                    one.Open(s);
-                    two.Open(s);
-                } else {
-                    one.Open(s, part);
-                    two.Open(s, part);
-                }
+                for (SortStage::Cursor* cur : {&one, &two}) part < 0 ? cur->Open(s) : cur->Open(s, part);
                 std::vector<Rowv> got = read(one);
                 EXPECT_EQ(read(two), got) << c.why;
                 EXPECT_TRUE(std::is_sorted(got.begin(), got.end(), before)) << c.why << ", stream " << s;

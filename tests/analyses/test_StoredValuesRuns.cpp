@@ -2,6 +2,7 @@
 // exactly as stored, and a value that is no number (a text or a blob in a
 // number column) fails the run naming the value, its field and its record.
 #include "AnalysisFixture.h"
+#include "OutputCells.h"
 #include "support/OtherProgram.h"
 
 #include <cstdint>
@@ -58,12 +59,9 @@ const std::vector<Analysis>& everyAnalysis() {
     return all;
 }
 
-vtest::ScenarioSpec scenarioOf(const Analysis& a) {
-    vtest::ScenarioSpec s;
-    s.analysisType = a.group;
-    s.subType = a.type;
-    s.inputTable = "Theirs";
-    s.outputTable1 = "Out";
+// The analysis on `table` into "Out".
+vtest::ScenarioSpec scenarioOf(const Analysis& a, const std::string& table = "Theirs") {
+    vtest::ScenarioSpec s = vtest::ScenarioOn(a.group, a.type, table, "Out");
     s.fields = a.fields;
     s.options = a.options;
     return s;
@@ -109,15 +107,11 @@ TEST_F(StoredValuesRunTest, NumbersBeyondTheDeclaredRangeOrPrecisionAreReadAsSto
         other.Exec("CREATE TABLE Wide (K INTEGER PRIMARY KEY, Small SMALLINT, Tiny TINYINT, Whole INTEGER, F10 FLOAT(10))");
         other.Exec("INSERT INTO Wide VALUES (1, 40000, 300, 1700000000123, 0.1), (2, -32768, 0, -5, 1e300)");
     }
-    vtest::ScenarioSpec s;
-    s.subType = "Describe";
-    s.inputTable = "Wide";
-    s.outputTable1 = "Out";
-    s.fields = {{"Small", "X"}, {"Tiny", "X"}, {"Whole", "X"}, {"F10", "X"}};
-    s.options = {{"Range", true}, {"VarStd", false}, {"Sum", false}, {"Mean", false}, {"Skew", false},
-                 {"Mode", false}, {"CI", false},     {"Percentile", false}, {"FreqN", false}, {"FreqP", false},
-                 {"TTestMean", false}};
-    const auto out = RunAndRead(s);
+    const auto out = RunAndRead(scenarioOf(
+        {"P", "Describe", {{"Small", "X"}, {"Tiny", "X"}, {"Whole", "X"}, {"F10", "X"}},
+         {{"Range", true}, {"VarStd", false}, {"Sum", false}, {"Mean", false}, {"Skew", false}, {"Mode", false},
+          {"CI", false}, {"Percentile", false}, {"FreqN", false}, {"FreqP", false}, {"TTestMean", false}}},
+        "Wide"));
     // The values as the other program wrote them.
     const struct {
         const char* field;
@@ -132,10 +126,8 @@ TEST_F(StoredValuesRunTest, NumbersBeyondTheDeclaredRangeOrPrecisionAreReadAsSto
     ASSERT_EQ(out.size(), std::size(cases));
     for (std::size_t i = 0; i < out.size(); ++i) {
         EXPECT_EQ(out[i]["DataField"].ToString(), cases[i].field) << cases[i].why;
-        EXPECT_EQ(out[i].Num("Minimum"), cases[i].minimum) << cases[i].why;
-        EXPECT_EQ(out[i].Num("Maximum"), cases[i].maximum) << cases[i].why;
-        EXPECT_EQ(out[i].Num("Count"), 2.0) << cases[i].why;
-        EXPECT_EQ(out[i].Num("Missing"), 0.0) << cases[i].why;
+        cells::ExpectCells(out[i], {{"Minimum", cases[i].minimum}, {"Maximum", cases[i].maximum}, {"Count", 2},
+                                    {"Missing", 0}}, cases[i].why);
     }
 }
 
@@ -149,13 +141,7 @@ TEST_F(StoredValuesRunTest, GroupValuesBeyond32BitsAndEmptyTextsAreCopiedExactly
                    " (4, -4102444800000, 'a', 3, 9007199254740992, 7)");
     }
     auto describe = [](const char* group) {
-        vtest::ScenarioSpec s;
-        s.subType = "Describe";
-        s.inputTable = "Stamps";
-        s.outputTable1 = "Out";
-        s.fields = {{group, "G"}, {"X", "X"}};
-        s.options = {{"Sum", true}};
-        return s;
+        return scenarioOf({"P", "Describe", {{group, "G"}, {"X", "X"}}, {{"Sum", true}}}, "Stamps");
     };
     // Each group's value as written, and the sum of its X.
     const struct {
@@ -180,13 +166,7 @@ TEST_F(StoredValuesRunTest, GroupValuesBeyond32BitsAndEmptyTextsAreCopiedExactly
         }
     }
     // A t-test's pair of compare values: the empty one is a value of its own.
-    vtest::ScenarioSpec t;
-    t.analysisType = "G";
-    t.subType = "Two Sample t-Test";
-    t.inputTable = "Stamps";
-    t.outputTable1 = "Out";
-    t.fields = {{"Label", "C"}, {"X", "X"}};
-    const auto pairs = RunAndRead(t);
+    const auto pairs = RunAndRead(scenarioOf({"G", "Two Sample t-Test", {{"Label", "C"}, {"X", "X"}}, {}}, "Stamps"));
     ASSERT_EQ(pairs.size(), 1u);
     EXPECT_EQ(pairs[0]["Label-1"].ToString() + "|" + pairs[0]["Label-2"].ToString(), "|a");
     // A value its output column cannot take fails the run, naming it, its field and the table.

@@ -23,16 +23,10 @@ TEST_F(WideOutputTest, ATableOfMoreColumnsThanTheDatabaseHoldsFailsBeforeAnythin
     MakeTable("Few", {{"X", dbDouble}, {"Y", dbDouble}}, few);
     MakeTable("Many", {{"G", dbDouble}, {"Y", dbDouble}, {"R", dbText, 10}}, many);
     MakeTable("Out", {{"Old", dbDouble}}, {{7.0}});
-    vtest::ScenarioSpec poly;
-    poly.subType = "Regression";
-    poly.inputTable = "Few";
-    poly.outputTable1 = "Out";
+    vtest::ScenarioSpec poly = vtest::ScenarioOn("P", "Regression", "Few", "Out");
     poly.options = {{"RegressType", Variant("P")}, {"RPoly", std::int16_t(32767)}, {"RYInt", true}};
     poly.fields = {{"X", "X"}, {"Y", "Y"}};
-    vtest::ScenarioSpec xtab;
-    xtab.subType = "Crosstab";
-    xtab.inputTable = "Many";
-    xtab.outputTable1 = "Out";
+    vtest::ScenarioSpec xtab = vtest::ScenarioOn("P", "Crosstab", "Many", "Out");
     xtab.options = {{"XType", "S"}};
     xtab.fields = {{"G", "G"}, {"R", "C"}, {"Y", "X"}};
     const struct {

@@ -224,10 +224,6 @@ constexpr std::uint64_t kPow10U64[] = {1ULL,
                                         100000000000000000ULL,
                                         1000000000000000000ULL,
                                         10000000000000000000ULL};
-// The powers of ten a double holds exactly.
-constexpr double kExactPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                  1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-constexpr int kMaxExactPow10 = 22;
 
 // The whole part of 0 <= v < 2^64, without a call to the library.
 double wholePart(double v) { return static_cast<double>(static_cast<std::uint64_t>(v)); }

@@ -79,6 +79,11 @@ private:
     bool m_neg = false;
 };
 
+// The powers of ten a double holds exactly, 10^0 to 10^22.
+inline constexpr double kExactPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                         1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+inline constexpr int kMaxExactPow10 = 22;
+
 // The fifteen significant digits of 1e-8 <= magnitude < 1e15, as the
 // conversion from double takes them: magnitude rounded half-even (on its
 // exact binary value) to digits * 10^(exp10 - 14), 10^14 <= digits < 10^15.

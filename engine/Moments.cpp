@@ -7,9 +7,8 @@
 
 namespace {
 
-constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-constexpr int kMaxQuickScale = 22; // 10^22 is the largest power of ten a double holds exactly
+using dao::kExactPow10;
+using dao::kMaxExactPow10;
 
 __extension__ typedef __int128 Int128;
 
@@ -28,11 +27,11 @@ Form quickDecimal(double x, std::int64_t& mant, int& scale) {
     int exp10 = 0;
     if (!dao::FifteenDigits(a, digits, exp10)) return Form::Slow;
     const int q = 14 - exp10;
-    if (q > kMaxQuickScale) return Form::Slow;
+    if (q > kMaxExactPow10) return Form::Slow;
     if (q < 0) return Form::Binary; // rounded up to 10^15 from below it
     // digits < 2^53 and 10^q are exact, so the quotient is the correctly
     // rounded double of the decimal form.
-    if (static_cast<double>(digits) / kPow10[q] != a) return Form::Binary;
+    if (static_cast<double>(digits) / kExactPow10[q] != a) return Form::Binary;
     mant = static_cast<std::int64_t>(digits);
     if (x < 0) mant = -mant;
     scale = q;
@@ -93,7 +92,7 @@ double deviation(double x, double k, Form kForm, std::int64_t kMant, int kScale)
         };
         Int128 xs = shift(static_cast<Int128>(xMant), scale - xScale);
         Int128 ks = shift(static_cast<Int128>(kMant), scale - kScale);
-        return static_cast<double>(xs - ks) / kPow10[scale];
+        return static_cast<double>(xs - ks) / kExactPow10[scale];
     }
     dao::Decimal dx, dk;
     if (exactDecimal(x, dx) && exactDecimal(k, dk)) return (dx - dk).ToDouble();

@@ -3,11 +3,11 @@
 // rows of a query read back as texts.
 #pragma once
 
+#include "db/Connection.h"
 #include "db/JetFunctions.h"
 
 #include <sqlite3.h>
 
-#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -42,7 +42,7 @@ public:
         sqlite3_stmt* st = nullptr;
         if (sqlite3_prepare_v2(get(), sql.c_str(), -1, &st, nullptr) != SQLITE_OK)
             throw std::runtime_error(std::string(sqlite3_errmsg(get())) + " in " + sql);
-        std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(st, sqlite3_finalize);
+        dao::StmtHandle guard(st);
         if (names) {
             names->clear();
             for (int c = 0; c < sqlite3_column_count(st); ++c) names->push_back(sqlite3_column_name(st, c));
@@ -66,10 +66,7 @@ public:
     }
 
 private:
-    struct Closer {
-        void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-    };
-    std::unique_ptr<sqlite3, Closer> m_db;
+    dao::SqliteHandle m_db;
 };
 
 } // namespace jettest

@@ -2,6 +2,7 @@
 // on a SQLite connection, run on a real database file.
 #include "DaoTestTables.h"
 #include "JetSqliteFile.h"
+#include "db/Connection.h"
 #include "db/DaoError.h"
 #include "db/JetFunctions.h"
 #include "support/TempDir.h"
@@ -10,7 +11,6 @@
 #include <sqlite3.h>
 
 #include <cmath>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,7 +22,7 @@ std::string evaluate(sqlite3* db, const std::string& sql) {
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK)
         return std::string("prepare failed: ") + sqlite3_errmsg(db);
-    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(st, sqlite3_finalize);
+    dao::StmtHandle guard(st);
     int rc = sqlite3_step(st);
     if (rc != SQLITE_ROW) {
         std::string msg = sqlite3_errmsg(db);

@@ -16,6 +16,7 @@
 #include "errors/ProcGuard.h"
 #include "platform/App.h"
 #include "support/HookRecorder.h"
+#include "support/RunTimeErrorOf.h"
 
 namespace fs = std::filesystem;
 
@@ -34,16 +35,6 @@ ErrorReportEnvironment smallEnvironment() {
     env.ProductVersion = "0.1.0";
     env.Date = "date";
     return env;
-}
-
-// The number and description of the RunTimeError f throws; 0 and "" when it throws none.
-std::pair<long, std::string> runTimeError(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const RunTimeError& e) {
-        return {e.Number(), e.Description()};
-    }
-    return {0, ""};
 }
 
 class CErrTest : public ::testing::Test {
@@ -149,7 +140,7 @@ TEST_F(CErrTest, MaxItemsRecreatesTheStackAndKeepsThePointer) {
 
 TEST_F(CErrTest, MaxItemsAbove32765OverflowsAndChangesNothing) {
     handler.Push("a");
-    EXPECT_EQ(runTimeError([&] { handler.SetMaxItems(32766); }), std::make_pair(6L, std::string("Overflow")));
+    EXPECT_EQ(vtest::RunTimeErrorOf([&] { handler.SetMaxItems(32766); }), std::make_pair(6L, std::string("Overflow")));
     EXPECT_EQ(handler.MaxItems(), 20);
     EXPECT_EQ(handler.StackUpperBound(), 22);
     EXPECT_EQ(handler.Stack()[1], "a");
@@ -337,7 +328,7 @@ TEST_F(CErrTest, DestinationOfAnyOtherTypeIsRefused) {
         {[](CErr_ZUR& h) { h.SetDestination(std::shared_ptr<dao::Recordset>()); }, "Invalid object type: 9"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(runTimeError([&] { c.set(handler); }), std::make_pair(-2147220504L, std::string(c.description)))
+        EXPECT_EQ(vtest::RunTimeErrorOf([&] { c.set(handler); }), std::make_pair(-2147220504L, std::string(c.description)))
             << "accepted or refused otherwise: " << c.description;
         EXPECT_EQ(handler.DestinationPath(), dir.file("error.log")); // kept
         EXPECT_FALSE(handler.DestinationIsRecordset());

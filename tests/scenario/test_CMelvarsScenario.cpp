@@ -1,5 +1,6 @@
 // The engine's scenario record: its 83 properties and its field collection.
 #include "scenario/CMelvarsScenario.h"
+#include "support/RunTimeErrorOf.h"
 
 #include <gtest/gtest.h>
 
@@ -133,14 +134,6 @@ std::vector<std::string> names(const CMelvarsScenario& s) {
     return out;
 }
 
-long errorNumber(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const RunTimeError& e) {
-        return e.Number();
-    }
-    return 0;
-}
 
 TEST(CMelvarsScenarioFields, ANewRecordHasNoFields) {
     CMelvarsScenario s;
@@ -213,7 +206,7 @@ TEST(CMelvarsScenarioFields, ItemByPositionAndByKey) {
             EXPECT_EQ(s.Item(c.index)->Field_Name(), c.expected) << c.index.ToString();
         } else {
             // True is -1: no such position
-            EXPECT_EQ(errorNumber([&] { s.Item(c.index); }), 9);
+            EXPECT_EQ(vtest::RunTimeErrorNumberOf([&] { s.Item(c.index); }), 9);
         }
     }
 }
@@ -241,7 +234,7 @@ TEST(CMelvarsScenarioFields, BadPositionsAndKeysFailAndChangeNothing) {
         {"Remove(Variant 7)", [&] { s.Remove(dao::Variant(7)); }, 9},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(errorNumber(c.call), c.error) << c.what;
+        EXPECT_EQ(vtest::RunTimeErrorNumberOf(c.call), c.error) << c.what;
         EXPECT_EQ(names(s), (std::vector<std::string>{"A/G", "B/X"})) << c.what;
     }
 }

@@ -1,6 +1,7 @@
 // The designer's field collection and the scenario list entry.
 #include "scenario/CScenarioFields.h"
 #include "scenario/CScenarioInfo.h"
+#include "support/RunTimeErrorOf.h"
 
 #include <gtest/gtest.h>
 
@@ -11,14 +12,6 @@
 
 namespace {
 
-long errorNumber(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const RunTimeError& e) {
-        return e.Number();
-    }
-    return 0;
-}
 
 std::vector<std::string> names(const CScenarioFields& c) {
     std::vector<std::string> out;
@@ -83,7 +76,7 @@ TEST(CScenarioFields, FieldTypeTextConvertsAsALongOrFails) {
             ++count;
             EXPECT_EQ(f->FieldType(), k.expected) << '"' << k.text << '"';
         } else {
-            EXPECT_EQ(errorNumber([&] { c.Add("F", "", k.text, 0, key); }), k.error) << '"' << k.text << '"';
+            EXPECT_EQ(vtest::RunTimeErrorNumberOf([&] { c.Add("F", "", k.text, 0, key); }), k.error) << '"' << k.text << '"';
             EXPECT_FALSE(c.Count() > count) << "added despite the error: " << k.text;
         }
         EXPECT_EQ(c.Count(), count);
@@ -93,7 +86,7 @@ TEST(CScenarioFields, FieldTypeTextConvertsAsALongOrFails) {
 TEST(CScenarioFields, AKeyThatDiffersOnlyInCaseIsRefused) {
     CScenarioFields c;
     c.Add("A", "X", "7", 1, "Field1");
-    EXPECT_EQ(errorNumber([&] { c.Add("B", "Y", "7", 1, "FIELD1"); }), 457);
+    EXPECT_EQ(vtest::RunTimeErrorNumberOf([&] { c.Add("B", "Y", "7", 1, "FIELD1"); }), 457);
     EXPECT_EQ(c.Count(), 1);
     EXPECT_EQ(names(c), (std::vector<std::string>{"A"}));
 }
@@ -135,7 +128,7 @@ TEST(CScenarioFields, BadPositionsAndKeysFailAndChangeNothing) {
         {"Item(Variant 9)", [&] { c.Item(dao::Variant(9)); }, 9},
     };
     for (const auto& k : cases) {
-        EXPECT_EQ(errorNumber(k.call), k.error) << k.what;
+        EXPECT_EQ(vtest::RunTimeErrorNumberOf(k.call), k.error) << k.what;
         EXPECT_EQ(names(c), (std::vector<std::string>{"one", "two"})) << k.what;
     }
 }

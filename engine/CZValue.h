@@ -67,8 +67,10 @@ public:
 private:
     // Quorb_CalcProb's work for a known code (upper case), not remembered.
     double CalcProb(char code, double x, double df1, double df2);
-    double BetaCF(double a, double b, double x);
-    double BetaI(double a, double b, double x);
+    double BetaCF(double a, double b, double x, int maxSteps);
+    // I_x(a, b); y is 1 - x as the caller has it, without the digits that
+    // 1 - x loses when x is near 1.
+    double BetaI(double a, double b, double x, double y);
     double GammaLn(double xx); // remembered
     double GammaLnOf(double xx);
     double GammaQ(double a, double x);

@@ -18,6 +18,7 @@
 #include <limits>
 #include <numbers>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -287,6 +288,40 @@ TEST(CZValue, FUpperTail) {
     EXPECT_EQ(z.Quorb_CalcProb("F", 0.0, 3, 7), 1.0);
     EXPECT_EQ(z.Quorb_CalcProb("F", 2.0, 5, 0), 0.0);
     EXPECT_EQ(z.Quorb_CalcProb("F", 2.0, 0, 5), 0.0);
+}
+
+// With billions of degrees of freedom: t from the first term of Fisher's
+// expansion in 1/df, P(|T| >= t) = 2 Q(t) + 2 phi(t) (t^3 + t) / (4 df),
+// whose next term is below 1e-12 of the tail here; F(2, n) exactly as
+// (1 + 2 f / n)^(-n / 2), F(1, n) at t^2 as the t tail, F(d, d) at 1 as 1/2.
+// The tails came from ln Gamma of numbers as large as the degrees of
+// freedom, whose differences keep too few digits: at 10^10 the t tail was
+// right to three digits, at 10^13 to none. Where the tail is small the
+// continued fraction's own limit (1e-10 a step) shows beyond 10^8.
+TEST(CZValue, TailsWithBillionsOfDegreesOfFreedomLostTheirDigitsToLnGammaDifferences) {
+    const auto fisherT = [](double t, double df) {
+        const double phi = std::exp(-t * t / 2) / std::sqrt(2 * kPi);
+        return std::erfc(t / std::sqrt(2.0)) + 2 * phi * (t * t * t + t) / (4 * df);
+    };
+    const auto fTail2 = [](double f, double n) { return std::exp(-n / 2 * std::log1p(2 * f / n)); };
+    struct Case { double x, df1, df2, expected, rel; };
+    std::vector<Case> cases;
+    for (double df : {1e7, 1e8, 1e10, 1e13}) {
+        for (double t : {0.5, 1.0, 1.5}) cases.push_back({t, df, 0, fisherT(t, df), 1e-9});
+        for (double f : {0.5, 1.0}) cases.push_back({f, 2, df, fTail2(f, df), 1e-9});
+        cases.push_back({1.0, 1, df, fisherT(1.0, df), 1e-9});
+    }
+    for (double df : {1e7, 1e8}) {
+        for (double t : {2.0, 3.0}) cases.push_back({t, df, 0, fisherT(t, df), 1e-8});
+        cases.push_back({3.0, 2, df, fTail2(3.0, df), 1e-8});
+    }
+    cases.push_back({2.0, 1e10, 0, fisherT(2.0, 1e10), 1e-6});
+    for (double d : {2e6, 1e8, 2e9}) cases.push_back({1.0, d, d, 0.5, 1e-9});
+    CZValue z;
+    for (const auto& c : cases) {
+        const char* code = c.df2 == 0 ? "T" : "F";
+        expectRel(z.Quorb_CalcProb(code, c.x, c.df1, c.df2), c.expected, c.rel, args(code, c.x, c.df1, c.df2));
+    }
 }
 
 TEST(CZValue, UnknownCodesGiveZero) {

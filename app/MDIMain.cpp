@@ -382,7 +382,10 @@ void MDIMain::mnuWindow_Click() {
     m_windowListSeparator->setVisible(!windows.isEmpty());
     int n = 0;
     for (QMdiSubWindow* sub : windows) {
-        QAction* action = m_mnuWindow->addAction(QStringLiteral("&%1 %2").arg(++n).arg(sub->windowTitle()));
+        // An "&" of the title (a table's name) shows as it stands.
+        QString title = sub->windowTitle();
+        title.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QAction* action = m_mnuWindow->addAction(QStringLiteral("&%1 %2").arg(++n).arg(title));
         action->setCheckable(true);
         action->setChecked(sub == m_mdiArea->activeSubWindow());
         connect(action, &QAction::triggered, this, [this, window = QPointer<QMdiSubWindow>(sub)] {
@@ -420,9 +423,7 @@ void MDIMain::mnuFileMRU_Click(int index) {
         if (index < 1 || index > 4)
             return;
         QAction* item = m_mruItems[index];
-        const QString caption = item->text();
-        const qsizetype dot = caption.indexOf(QStringLiteral(". "));
-        const QString path = dot >= 0 ? caption.mid(dot + 2) : caption;
+        const QString path = QString::fromStdString(CMRU::PathOfCaption(item->text().toStdString()));
         const QString tag = item->data().toString();
         CCommandArgs args;
         args.SetDelim("/");

@@ -7,6 +7,7 @@
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
 #include "util/CCommandArgs.h"
+#include "util/CMRU.h"
 #include "util/ui/modZURSTAT.h"
 
 #include <QAction>
@@ -197,7 +198,7 @@ void frmOpenDatabase::PopulateMRUCombo() {
             QAction* item = frame->mnuFileMRU(i);
             if (!item || !item->isVisible())
                 continue;
-            const QString path = item->text().mid(4).trimmed();
+            const QString path = QString::fromStdString(CMRU::PathOfCaption(item->text().toStdString())).trimmed();
             const TagSwitches tag = ParseTag(item->data().toString());
             AddItemDataComboBox(m_cboDatabase, path, tag.workgroup == QLatin1String("WG") ? 0 : -1);
         }
@@ -228,7 +229,7 @@ void frmOpenDatabase::cboDatabase_Click() {
     const QString text = m_cboDatabase->currentText();
     for (int i = 1; i <= 4; ++i) {
         QAction* item = frame->mnuFileMRU(i);
-        if (!item || item->text().mid(4) != text)
+        if (!item || QString::fromStdString(CMRU::PathOfCaption(item->text().toStdString())) != text)
             continue;
         const TagSwitches tag = ParseTag(item->data().toString());
         if (m_chkSecurity->isChecked()) {

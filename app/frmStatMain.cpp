@@ -286,6 +286,10 @@ void frmStatMain::EditCurrentScenario(int startPage) {
         wiz.SetScenario_Version(text("Scenario_Version"));
         // A stored option that does not fit is named, and nothing is opened.
         const std::string misfit = ReadScenarioOptions(*rs, wiz.Scenario(), id, OptionReader::Designer);
+        // Everything is read: a read left open on the file would keep the
+        // designer's Finish page and the run from dropping the output tables.
+        rs->Close();
+        rs.reset();
         if (!misfit.empty()) {
             m_oScenario.reset();
             ShowAppMessage(QString::fromStdString(misfit));

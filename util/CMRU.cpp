@@ -198,13 +198,26 @@ void CMRU::GetMRUList() {
         entry(0).SetVisible(true);
         for (size_t k = 1; k <= entries.size(); ++k) {
             IMRUMenuItem& item = entry(k);
-            item.SetCaption("&" + std::to_string(k) + ". " + entries[k - 1].item);
+            std::string path;
+            for (char c : entries[k - 1].item) path += c == '&' ? std::string("&&") : std::string(1, c);
+            item.SetCaption("&" + std::to_string(k) + ". " + path);
             item.SetVisible(true);
             item.SetTag(entries[k - 1].tag);
         }
     } catch (...) {
         ShowRoutineError("GetMRUList");
     }
+}
+
+std::string CMRU::PathOfCaption(const std::string& caption) {
+    const size_t dot = caption.find(". ");
+    const std::string shown = dot == std::string::npos ? caption : caption.substr(dot + 2);
+    std::string path;
+    for (size_t i = 0; i < shown.size(); ++i) {
+        path += shown[i];
+        if (shown[i] == '&' && i + 1 < shown.size() && shown[i + 1] == '&') ++i;
+    }
+    return path;
 }
 
 void CMRU::SetMRUList(const std::string& item, const std::string& tag) {

@@ -61,8 +61,13 @@ public:
 
     // Reads the list from the store and shows it: entry 0 (the separator) and
     // one entry per stored item, captioned "&1. " path, "&2. " path ...,
-    // tagged with its tag; the other entries hidden.
+    // tagged with its tag; the other entries hidden. An "&" of the path is
+    // doubled in the caption, so that it shows as it stands instead of
+    // marking an access key.
     void GetMRUList();
+    // The path an entry's caption shows: the text after its first ". ", each
+    // doubled "&" single again.
+    static std::string PathOfCaption(const std::string& caption);
     // Puts the pair at the top of the list (an entry with the same item, in
     // any letter case, is dropped), keeps at most MaxMRUItems entries, writes
     // the list and shows it. An empty item clears the list.

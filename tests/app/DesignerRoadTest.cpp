@@ -421,4 +421,50 @@ TEST_F(DesignerRoad, ANewScenarioIsShownOnItsGroupsTabAndSelected) {
     }
 }
 
+TEST_F(DesignerRoad, SaveAndRunAfterAnEditThatReshapesTheOutputReplacesItAfterOneQuestion) {
+    frmStatMain* list = Open();
+    ASSERT_NE(list, nullptr);
+    AutoAnswer app;
+    const TypeRoad& road = kRoads[0]; // Describe: group Class, X Score and Score2, weight Weight
+    const QString out = QStringLiteral("Out Describe");
+    DesignerScript d;
+    ChooseTypeAndData(d, road);
+    d.steps.push_back([&](QDialog& w) {
+        auto& page = dynamic_cast<frmQuorb_Fields&>(w);
+        for (const auto& [control, field] : road.assign) Transfer(page, control, field);
+        page.cmdNav(2)->click();
+    });
+    OptionsThenFinish(d, out, QString(), 4); // Save and Run
+    list->SetScenTypeMain(QStringLiteral("P"));
+    list->SetScenType(QStringLiteral("*"));
+    list->cmdAction_Click(0);
+    ASSERT_TRUE(d.steps.empty()) << d.shown.join(QLatin1Char(' ')).toStdString();
+    const std::int32_t id = list->Designer()->Scenario_ID();
+    ASSERT_TRUE(TableDefExists(gdbCurrent, out.toStdString()));
+    ASSERT_EQ(app.texts, QStringList());
+
+    // The means asked for as well: the output table gains columns, so the
+    // run must replace the table, not only empty it.
+    list->LoadScenarios();
+    SelectScenario(list, id);
+    DesignerScript e;
+    e.steps.push_back([](QDialog& w) {
+        auto* mean = w.findChild<QAbstractButton*>(QStringLiteral("chkMean"));
+        ASSERT_NE(mean, nullptr) << w.objectName().toStdString();
+        mean->click();
+        w.findChild<QAbstractButton*>(QStringLiteral("cmdNav_2"))->click();
+    });
+    e.steps.push_back([](QDialog& w) { dynamic_cast<frmQuorb_Finish&>(w).cmdNav(4)->click(); });
+    list->EditCurrentScenario(30);
+    EXPECT_TRUE(e.steps.empty());
+    // The Finish page asked about the existing table (Yes); the run then had
+    // nothing to ask and nothing to fail on.
+    ASSERT_EQ(e.messages.size(), 1);
+    EXPECT_TRUE(e.messages[0].contains(out)) << e.messages[0].toStdString();
+    EXPECT_EQ(app.texts, QStringList());
+    // Two classes by two X fields, each row with its geometric mean.
+    EXPECT_EQ(FirstColumn(path, "SELECT Count(*) FROM [Out Describe] WHERE GeometricMean IS NOT NULL"),
+              std::vector<std::string>{"4"});
+}
+
 } // namespace

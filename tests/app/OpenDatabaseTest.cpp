@@ -330,6 +330,32 @@ TEST_F(OpenDatabase, RecentDatabaseOpenedDirectlyClosesTheWindowsOfTheDatabaseBe
     EXPECT_EQ(frame->StatusText(), QString::fromStdString(a));
 }
 
+TEST_F(OpenDatabase, ARecentDatabaseWhosePathHoldsAnAmpersandIsShownAndReopenedWhole) {
+    const std::string a = File("R&D.db");
+    const std::string b = File("b.db");
+    CreateScoresDatabase(a, true);
+    CreateScoresDatabase(b, true);
+    ASSERT_NE(StartOn(a), nullptr);
+    script.OpenDatabase(b);
+    frame->mnufileItems_Click(100);
+    ASSERT_EQ(gdbCurrent->Name(), b);
+    // The menu shows the "&" (doubled in the caption) instead of an access key.
+    QString shown = QString::fromStdString(a);
+    shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    EXPECT_EQ(frame->mnuFileMRU(2)->text(), QStringLiteral("&2. ") + shown);
+
+    // Chosen from the menu, the entry opens its own file, without a dialog.
+    frame->mnuFileMRU_Click(2);
+    Pump();
+    EXPECT_TRUE(script.Done());
+    EXPECT_EQ(script.Seen().size(), 2u);
+    ASSERT_NE(gdbCurrent, nullptr);
+    EXPECT_EQ(gdbCurrent->Name(), a);
+    // The open dialog lists and selects it as it stands.
+    frmOpenDatabase dialog(frame);
+    EXPECT_EQ(dialog.Database(), QString::fromStdString(a));
+}
+
 TEST_F(OpenDatabase, RecentEntryOfADeletedDatabaseShowsTheDialogWithItsName) {
     const std::string a = ScoresDatabase("a.db");
     ASSERT_NE(StartOn(a), nullptr);

@@ -408,6 +408,21 @@ TEST_F(ScenarioList, WindowMenuTilesAndCascadesTheDocumentWindows) {
     EXPECT_LT(windows[0]->x(), windows[1]->x());
 }
 
+TEST_F(ScenarioList, TheWindowMenuShowsAnAmpersandOfATableNameAsItStands) {
+    CreateScoresDatabase(File("list.db"), true);
+    CreateTableIn(File("list.db"), "Q&A");
+    ASSERT_NE(StartOnList(), nullptr);
+    ASSERT_NE(frmDataGrid::Open(QStringLiteral("Q&A"), QStringLiteral("Input Data Table")), nullptr);
+    emit frame->mnuWindow()->aboutToShow();
+    QStringList entries;
+    const QList<QAction*> actions = frame->mnuWindow()->actions();
+    for (QAction* a : actions)
+        if (a->isCheckable())
+            entries << a->text();
+    // "&&" is the menu's literal "&".
+    EXPECT_EQ(entries, QStringList({"&1 Analysis Scenarios", "&2 Input Data Table: Q&&A"}));
+}
+
 TEST_F(ScenarioList, CloseDatabaseFormsClosesEveryGrid) {
     ASSERT_NE(OpenList(1), nullptr);
     for (int i = 0; i < 3; ++i)

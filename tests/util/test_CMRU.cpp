@@ -108,6 +108,21 @@ TEST_F(CMRUTest, CaptionsAreNumberedWithoutGaps) {
     EXPECT_FALSE(entries[4]->visible);
 }
 
+TEST_F(CMRUTest, AnAmpersandOfAPathIsDoubledInTheCaptionAndTheCaptionGivesThePathBack) {
+    store({{"/data/R&D.mdb", ""}, {"/plain.mdb", ""}});
+    mru.GetMRUList();
+    // "&&" is the menu's literal "&": a single one would mark "D" as an
+    // access key and show the path without it.
+    EXPECT_EQ(entries[1]->caption, "&1. /data/R&&D.mdb");
+    EXPECT_EQ(entries[2]->caption, "&2. /plain.mdb");
+    const std::pair<const char*, const char*> cases[] = {
+        {"&1. /data/R&&D.mdb", "/data/R&D.mdb"},    // one doubled "&"
+        {"&2. /plain.mdb", "/plain.mdb"},           // nothing to undo
+        {"&3. /a&&&&b/c. d.mdb", "/a&&b/c. d.mdb"}, // two in a row; only the first ". " ends the number
+    };
+    for (const auto& [caption, path] : cases) EXPECT_EQ(CMRU::PathOfCaption(caption), path) << caption;
+}
+
 TEST_F(CMRUTest, AnEntryAlreadyInTheListMovesToTheTopWithItsNewTagAndCase) {
     store({{"/a.mdb", "/WG /UID a/PWD "}, {"/b.mdb", "/WG /UID b/PWD "}, {"/Data/C.mdb", "/WG /UID old/PWD "},
            {"/d.mdb", "/WG /UID d/PWD "}});

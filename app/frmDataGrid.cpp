@@ -181,6 +181,7 @@ QString frmDataGrid::SelectionText() const {
         columns.insert(i.column());
     }
     const QItemSelectionModel* selection = m_grdDataGrid->selectionModel();
+    m_model->FetchRows(*rows.begin(), *rows.rbegin());
     auto clean = [](QString t) {
         t.replace(QLatin1Char('\t'), QLatin1Char(' '));
         t.replace(QLatin1Char('\n'), QLatin1Char(' '));

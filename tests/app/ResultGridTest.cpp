@@ -143,6 +143,25 @@ TEST_F(ResultGrid, LargeTableIsCountedAtOnceReadInPagesAndStaysSafeWhenItsDataba
     EXPECT_TRUE(script.Unexpected().isEmpty());
 }
 
+TEST_F(ResultGrid, ACopyOfEveryRowOfAGridOfManyPagesHoldsEveryRowOnceAndInOrder) {
+    // The pages not read yet are read in one pass, stepping over the ones
+    // already held (the first, and the last for the column widths).
+    const std::string path = File("big.db");
+    CreateBigDatabase(path);
+    script.OpenDatabase(path);
+    ASSERT_NE(Start(), nullptr);
+    frmDataGrid* grid = frmDataGrid::Open(QStringLiteral("Big"), QStringLiteral("Input Data Table"));
+    ASSERT_NE(grid, nullptr);
+    ASSERT_FALSE(grid->Model()->AtEnd());
+    grid->grdDataGrid()->selectAll();
+    QString expected = QStringLiteral("N\n");
+    for (int i = 1; i <= 1000; ++i)
+        expected += QString::number(i) + QLatin1Char('\n');
+    EXPECT_EQ(grid->SelectionText(), expected);
+    EXPECT_TRUE(grid->Model()->AtEnd());
+    EXPECT_TRUE(script.Unexpected().isEmpty());
+}
+
 TEST_F(ResultGrid, ScenarioRunsWhileAGridIsStillReadingItsInputTable) {
     const std::string path = File("big.db");
     CreateBigDatabase(path);

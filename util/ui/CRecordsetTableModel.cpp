@@ -5,6 +5,7 @@
 #include "db/Recordset.h"
 #include "db/Variant.h"
 
+#include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <cmath>
@@ -150,33 +151,50 @@ bool CRecordsetTableModel::CanRead() const {
     return m_db && m_db->IsOpen() && !ReadsAreHeld();
 }
 
-bool CRecordsetTableModel::ReadPage(int page) const {
-    if (m_pages.count(page))
+bool CRecordsetTableModel::ReadPage(int page) const { return ReadPages(page, page); }
+
+bool CRecordsetTableModel::ReadPages(int first, int last) const {
+    while (first <= last && m_pages.count(first))
+        ++first;
+    while (last >= first && m_pages.count(last))
+        --last;
+    if (first > last)
         return true;
     if (!CanRead())
         return false;
-    std::vector<Row> rows;
+    // The pages run one after the other in the table: they are read in one
+    // pass, not each from the table's first row (a copy of every row of a
+    // large table read it again for each page).
+    std::map<int, std::vector<Row>> read;
     try {
-        // Opened for this page only and closed at once: no read stays open.
+        // Opened for these pages only and closed at once: no read stays open.
         dao::RecordsetPtr rs = m_db->OpenRecordset("SELECT * FROM " + Bracketed(m_table), dao::dbOpenSnapshot);
-        const long skip = static_cast<long>(page) * BlockRows;
+        const long skip = static_cast<long>(first) * BlockRows;
         for (long i = 0; i < skip && !rs->EOF_(); ++i)
             rs->MoveNext();
         const int columns = static_cast<int>(m_headers.size());
-        while (static_cast<int>(rows.size()) < BlockRows && !rs->EOF_()) {
-            Row row;
-            row.reserve(static_cast<std::size_t>(columns));
-            for (int c = 0; c < columns && c < rs->FieldCount(); ++c)
-                row.push_back(ToQVariant(rs->GetValue(c)));
-            row.resize(static_cast<std::size_t>(columns));
-            rows.push_back(std::move(row));
-            rs->MoveNext();
+        for (int page = first; page <= last; ++page) {
+            if (m_pages.count(page)) {
+                for (int i = 0; i < BlockRows && !rs->EOF_(); ++i)
+                    rs->MoveNext();
+                continue;
+            }
+            std::vector<Row>& rows = read[page];
+            while (static_cast<int>(rows.size()) < BlockRows && !rs->EOF_()) {
+                Row row;
+                row.reserve(static_cast<std::size_t>(columns));
+                for (int c = 0; c < columns && c < rs->FieldCount(); ++c)
+                    row.push_back(ToQVariant(rs->GetValue(c)));
+                row.resize(static_cast<std::size_t>(columns));
+                rows.push_back(std::move(row));
+                rs->MoveNext();
+            }
         }
         rs->Close();
     } catch (...) {
         return false;
     }
-    m_pages[page] = std::move(rows);
+    m_pages.merge(read);
     return true;
 }
 
@@ -196,9 +214,14 @@ bool CRecordsetTableModel::FetchRow(int row) const {
 }
 
 void CRecordsetTableModel::FetchAll() {
-    for (int page = 0; page * BlockRows < m_rowCount; ++page)
-        if (!ReadPage(page))
-            return;
+    if (m_rowCount > 0)
+        FetchRows(0, m_rowCount - 1);
+}
+
+bool CRecordsetTableModel::FetchRows(int firstRow, int lastRow) const {
+    firstRow = std::max(firstRow, 0);
+    lastRow = std::min(lastRow, m_rowCount - 1);
+    return firstRow > lastRow || ReadPages(firstRow / BlockRows, lastRow / BlockRows);
 }
 
 bool CRecordsetTableModel::AtEnd() const {

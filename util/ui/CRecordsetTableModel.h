@@ -63,6 +63,9 @@ public:
     void FetchAll();
     // Reads the page holding the row, when it can be read; true when it is held.
     bool FetchRow(int row) const;
+    // Reads the pages holding the rows from firstRow to lastRow that are not
+    // read yet, in one pass; true when they are held.
+    bool FetchRows(int firstRow, int lastRow) const;
     // True once every row has been read.
     bool AtEnd() const;
     // The column's position by its name (letter case aside), -1 when none.
@@ -80,6 +83,7 @@ public:
 private:
     using Row = std::vector<QVariant>;
     bool ReadPage(int page) const;
+    bool ReadPages(int first, int last) const;
     const Row* RowAt(int row) const;
     bool CanRead() const;
 

@@ -159,6 +159,16 @@ void ChooseTypeAndData(DesignerScript& d, const TypeRoad& road) {
     });
 }
 
+// Then the fields page: the road's fields assigned, and Next.
+void ChooseTypeDataAndFields(DesignerScript& d, const TypeRoad& road) {
+    ChooseTypeAndData(d, road);
+    d.steps.push_back([&road](QDialog& w) {
+        auto& page = dynamic_cast<frmQuorb_Fields&>(w);
+        for (const auto& [control, field] : road.assign) Transfer(page, control, field);
+        page.cmdNav(2)->click();
+    });
+}
+
 // The type's options page, left with the options of a new scenario; then
 // Finish: the output table names (the second where the type has one) and
 // the button `nav` pressed.
@@ -394,12 +404,7 @@ TEST_F(DesignerRoad, ANewScenarioIsShownOnItsGroupsTabAndSelected) {
         const TypeRoad& road = kRoads[r.road];
         SCOPED_TRACE(r.why);
         DesignerScript d;
-        ChooseTypeAndData(d, road);
-        d.steps.push_back([&](QDialog& w) {
-            auto& page = dynamic_cast<frmQuorb_Fields&>(w);
-            for (const auto& [control, field] : road.assign) Transfer(page, control, field);
-            page.cmdNav(2)->click();
-        });
+        ChooseTypeDataAndFields(d, road);
         OptionsThenFinish(d, QStringLiteral("Out ") + QString::fromLatin1(road.type),
                           QStringLiteral("Out2 ") + QString::fromLatin1(road.type), 3); // Save
         // Where the user stands: the previous row's tab, a type other than
@@ -428,12 +433,7 @@ TEST_F(DesignerRoad, SaveAndRunAfterAnEditThatReshapesTheOutputReplacesItAfterOn
     const TypeRoad& road = kRoads[0]; // Describe: group Class, X Score and Score2, weight Weight
     const QString out = QStringLiteral("Out Describe");
     DesignerScript d;
-    ChooseTypeAndData(d, road);
-    d.steps.push_back([&](QDialog& w) {
-        auto& page = dynamic_cast<frmQuorb_Fields&>(w);
-        for (const auto& [control, field] : road.assign) Transfer(page, control, field);
-        page.cmdNav(2)->click();
-    });
+    ChooseTypeDataAndFields(d, road);
     OptionsThenFinish(d, out, QString(), 4); // Save and Run
     list->SetScenTypeMain(QStringLiteral("P"));
     list->SetScenType(QStringLiteral("*"));

@@ -234,6 +234,18 @@ std::optional<Database::NonNumber> Database::FirstNonNumber(const std::string& s
     return std::nullopt;
 }
 
+bool Database::DeclaresNoType(const std::string& source, const std::string& field) {
+    auto c = conn();
+    StmtHandle st;
+    try {
+        st = c->Prepare(SystemSql("SELECT " + QuoteIdent(field) + " FROM " + QuoteIdent(source)));
+    } catch (const DaoError&) {
+        return false;
+    }
+    const char* declared = sqlite3_column_decltype(st.get(), 0);
+    return declared == nullptr || *declared == '\0';
+}
+
 void Database::NewPassword(const std::string& oldPassword, const std::string& newPassword) {
     auto c = conn();
     c->EnsureCatalog();

@@ -66,6 +66,13 @@ public:
     };
     std::optional<NonNumber> FirstNonNumber(const std::string& source, const std::string& field);
 
+    // True when `field` of the table or view `source` has no declared type
+    // (a table another program made without types, a view's computed
+    // column). Such a column holds what was written, numbers written as
+    // texts too, and SQLite sorts those as texts ("100" before "9"). False
+    // when the column has a type or cannot be found.
+    bool DeclaresNoType(const std::string& source, const std::string& field);
+
     // Sets or clears (empty text) the database password; needs the old one.
     void NewPassword(const std::string& oldPassword, const std::string& newPassword);
 

@@ -31,7 +31,10 @@ std::string RunContext::Quorb_InitDataTable(const std::string& table, const Fiel
         int k = nSort == n ? n : sortFirstData ? nSort + 1 : nSort;
         for (int i = 1; i <= k; ++i) {
             sql += i > 1 ? "," : " ORDER BY ";
-            sql += BracketName(fields[static_cast<std::size_t>(i)]);
+            // Group values are sorted as they are stored (a group may be a text);
+            // the values of a number field as numbers.
+            const std::string& f = fields[static_cast<std::size_t>(i)];
+            sql += i > nSort ? SortTerm(table, f) : BracketName(f);
         }
         msg = OpenDataRecordset(sql);
         if (!msg.empty()) return msg;
@@ -44,6 +47,11 @@ std::string RunContext::Quorb_InitDataTable(const std::string& table, const Fiel
         msg = UnexpectedErrorMessage(proc.Handler(), "The data of " + table + " could not be read.");
     }
     return msg;
+}
+
+std::string RunContext::SortTerm(const std::string& table, const std::string& field) const {
+    const std::string term = BracketName(field);
+    return m_frame.source && m_frame.source->DeclaresNoType(table, field) ? term + "+0" : term;
 }
 
 std::string RunContext::OpenDataRecordset(const std::string& sql) {

@@ -92,6 +92,10 @@ public:
     std::string Quorb_InitDataTable(const std::string& table, const FieldList& fields, std::int16_t nSort,
                                     std::vector<long>& types, std::vector<long>& sizes, bool sortFirstData = true);
     std::string OpenDataRecordset(const std::string& sql);
+    // A number field of the source's table as an ORDER BY term: a column
+    // without a declared type is sorted by its value as a number, as it is
+    // read (the texts "9" and "100" of another program's table in that order).
+    std::string SortTerm(const std::string& table, const std::string& field) const;
     void Quorb_InitFieldTypes(dao::Recordset& rs, std::int16_t n, const FieldList& fields, std::vector<long>& types,
                               std::vector<long>& sizes);
     std::string Quorb_DataWhere(const std::string& fieldExpression) const;

@@ -105,7 +105,7 @@ std::string CNonParamWald::GetDataSet() {
         }
         sql += " FROM " + BracketName(m_s.Table) + " ORDER BY ";
         for (std::size_t i = 1; i < c; ++i) sql += BracketName(m_work[i]) + ", ";
-        sql += BracketName(m_work[c + 1]) + ", " + BracketName(m_work[c]);
+        sql += Cx().SortTerm(m_s.Table, m_work[c + 1]) + ", " + BracketName(m_work[c]);
         return Cx().OpenDataRecordset(sql);
     });
 }

@@ -110,3 +110,55 @@ TEST(StoredValues, NumberColumnsReadWhatAnotherProgramStoredExactlyAndANumberRea
 }
 
 } // namespace
+
+namespace {
+
+TEST(StoredValues, ADateTextAnotherProgramWroteIsReadWithItsTimeOrStaysTextWhenItIsNoDate) {
+    DBEngine().Reset();
+    vtest::TempDir tmp;
+    const std::string path = tmp.file("dates.db");
+    // Days since 1899-12-30 worked out by Python's datetime (2024-01-15 is
+    // day 45306, 2024-02-29 day 45351), the time as a fraction of 86400 s;
+    // 0 expects the text itself.
+    const struct {
+        const char* text;
+        double day;
+        const char* why;
+    } cases[] = {
+        {"2024-01-15T12:00:00", 45306.5, "the ISO form with a T: not midnight"},
+        {"2024-01-15 12:00:00", 45306.5, "the ISO form with a blank"},
+        {"2024-01-15 12:00:00.500000", 45306 + 43200.5 / 86400, "Python's microseconds: not dropped"},
+        {"2024-01-15T12:00:00.000Z", 45306.5, "a JavaScript time stamp: the time as written"},
+        {"1/15/2024 3:30:00 PM", 45306 + 15.5 / 24, "PM: 15:30, not 03:30"},
+        {"2024-02-29", 45351, "a leap day"},
+        {"2024-02-31", 0, "a day February does not have: not 2024-03-02"},
+        {"2023-02-29", 0, "no leap day in 2023"},
+        {"2024-01-15xyz", 0, "a date followed by other text"},
+        {"2024-01-15 12:00:00 noon", 0, "a time followed by other text"},
+    };
+    {
+        vtest::OtherProgram other(path);
+        other.Exec("CREATE TABLE Days (K INTEGER PRIMARY KEY, Day DATETIME)");
+        for (std::size_t i = 0; i < std::size(cases); ++i)
+            other.Exec("INSERT INTO Days VALUES (" + std::to_string(i) + ", ?1)", Stored::Text(cases[i].text));
+    }
+    DatabasePtr db = DBEngine().OpenDatabase(path);
+    RecordsetPtr rs = db->OpenRecordset("SELECT Day FROM Days ORDER BY K", dbOpenDynaset, dbReadOnly);
+    for (const auto& c : cases) {
+        ASSERT_FALSE(rs->EOF_());
+        const Variant v = rs->Fields(0)->Value();
+        if (c.day == 0) {
+            EXPECT_EQ(v.Type(), vbString) << c.why;
+            EXPECT_EQ(v.RawString(), c.text) << c.why;
+        } else {
+            EXPECT_EQ(v.Type(), vbDate) << c.why;
+            EXPECT_DOUBLE_EQ(v.RawDouble(), c.day) << c.why;
+        }
+        rs->MoveNext();
+    }
+    rs->Close();
+    db->Close();
+    DBEngine().Reset();
+}
+
+} // namespace

@@ -177,3 +177,28 @@ TEST_F(StoredValuesRunTest, GroupValuesBeyond32BitsAndEmptyTextsAreCopiedExactly
               std::string::npos)
         << err;
 }
+
+TEST_F(StoredValuesRunTest, AWeightThatIsNoNumberFailsEveryAnalysisAlsoWhenTheTableIsNamedInAnotherCaseOrTheTextSpellsNaN) {
+    // The analyses that sum their weights in SQL, where such a text counts
+    // as 0, check the source first: the check finds the table under any case
+    // of its name, and "NaN" or "inf" is no number to it either.
+    const struct {
+        const char* table;
+        const char* weight;
+        const char* why;
+    } cases[] = {
+        {"THEIRS", "heavy", "the table named in capitals"},
+        {"Theirs", "NaN", "a missing mark a CSV import left"},
+        {"theirs", "inf", "infinity spelled out, the table in small letters"},
+    };
+    for (const auto& c : cases) {
+        makeTheirs(Stored::Int(6), Stored::Text(c.weight));
+        for (const Analysis& a : everyAnalysis()) {
+            std::string err;
+            EXPECT_FALSE(Run(Store(scenarioOf(a, c.table)), &err)) << a.type << ": " << c.why;
+            EXPECT_NE(err.find("Type mismatch: the value '" + std::string(c.weight) + "' in field W (record 6 "),
+                      std::string::npos)
+                << a.type << ": " << c.why << "\n" << err;
+        }
+    }
+}

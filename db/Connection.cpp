@@ -643,6 +643,17 @@ const Connection::CachedTable& Connection::cachedTable(const std::string& table,
     return m_fieldCache.emplace(key, std::move(cached)).first->second;
 }
 
+bool Connection::HasRowid(const std::string& table) {
+    // Asked for "rowid", SQLite describes the row key of a table that has
+    // one, and a column of that name where the table has such a column.
+    if (sqlite3_table_column_metadata(handle(), "main", table.c_str(), "rowid", nullptr, nullptr, nullptr, nullptr,
+                                      nullptr) != SQLITE_OK)
+        return false;
+    for (const FieldInfo& f : TableFields(table))
+        if (NamesEqual(f.name, "rowid")) return false;
+    return true;
+}
+
 std::optional<FieldInfo> Connection::ColumnInfo(const std::string& schema, const std::string& table,
                                                 const std::string& column) {
     const CachedTable& t = cachedTable(table, schema);

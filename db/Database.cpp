@@ -88,6 +88,9 @@ RecordsetPtr Database::OpenRecordset(const std::string& source, int type, int op
         src.type = type ? type : dbOpenTable;
         if (src.type == dbOpenTable || src.type == dbOpenDynaset) {
             src.table = td->Name();
+            // Rows without a row key (another program's WITHOUT ROWID table)
+            // are read, but cannot be told apart to be edited.
+            if (!c->HasRowid(td->Name())) src.options |= dbReadOnly;
             return Recordset::Open(c, std::move(src));
         }
         sql = "SELECT * FROM " + JetSqlTranslator::BracketName(td->Name());
@@ -116,8 +119,9 @@ RecordsetPtr Database::OpenRecordset(const std::string& source, int type, int op
     opts.ties = JetSqlTranslator::Options::Ties::Rowid;
     TranslatedSql t = JetSqlTranslator::Translate(sql, opts);
     // A keyset and the ties need a stored table's row key; a view (a saved
-    // query) has none: its ties follow its rows' own order.
-    if (!t.baseTable().empty() && !m_tableDefs.Find(t.baseTable())) {
+    // query) or a table made WITHOUT ROWID has none: its ties follow its
+    // rows' own order.
+    if (!t.baseTable().empty() && (!m_tableDefs.Find(t.baseTable()) || !c->HasRowid(t.baseTable()))) {
         opts.keyset = false;
         opts.ties = JetSqlTranslator::Options::Ties::RowNumber;
         t = JetSqlTranslator::Translate(sql, opts);

@@ -162,3 +162,55 @@ TEST(StoredValues, ADateTextAnotherProgramWroteIsReadWithItsTimeOrStaysTextWhenI
 }
 
 } // namespace
+
+namespace {
+
+TEST(StoredValues, ATableWithoutARowKeyIsReadInEveryWayAndRefusesEditsInsteadOfAskingForAParameter) {
+    DBEngine().Reset();
+    vtest::TempDir tmp;
+    const std::string path = tmp.file("keys.db");
+    {
+        // A WITHOUT ROWID table keeps its rows in key order, and a column
+        // named rowid hides the row key from SQL: "rowid" names no row key
+        // of either.
+        vtest::OtherProgram other(path);
+        other.Exec("CREATE TABLE Keyed (K TEXT PRIMARY KEY, X DOUBLE) WITHOUT ROWID");
+        other.Exec("CREATE TABLE Shadow (rowid INTEGER, K TEXT, X DOUBLE)");
+        other.Exec("INSERT INTO Keyed VALUES ('c', 2), ('a', 3), ('b', 2)");
+        other.Exec("INSERT INTO Shadow VALUES (7, 'a', 3), (7, 'b', 2), (7, 'c', 2)");
+    }
+    DatabasePtr db = DBEngine().OpenDatabase(path);
+    const struct {
+        std::string source;
+        int type, options;
+        const char* keys; // K in the order read
+        const char* why;
+    } cases[] = {
+        {"Keyed", 0, 0, "abc", "a table-type recordset: in key order"},
+        {"Keyed", dbOpenDynaset, 0, "abc", "a dynaset on the table"},
+        {"Keyed", dbOpenSnapshot, 0, "abc", "a snapshot"},
+        {"SELECT K FROM Keyed ORDER BY X", dbOpenDynaset, 0, "bca", "ties in the table's order, as a run sorts"},
+        {"SELECT K FROM Keyed ORDER BY X", dbOpenDynaset, dbReadOnly, "bca", "read-only, as a run reads"},
+        {"Shadow", 0, 0, "abc", "a column named rowid"},
+        {"SELECT K FROM Shadow ORDER BY X", dbOpenDynaset, 0, "bca", "ties not ordered by that column"},
+    };
+    for (const auto& c : cases) {
+        RecordsetPtr rs;
+        const auto error = daotest::ErrorOf([&] { rs = db->OpenRecordset(c.source, c.type, c.options); });
+        if (error) {
+            ADD_FAILURE() << c.why << ": " << error->Description();
+            continue;
+        }
+        std::string keys;
+        for (; !rs->EOF_(); rs->MoveNext()) keys += rs->Fields("K")->Value().ToString();
+        EXPECT_EQ(keys, c.keys) << c.why;
+        // Rows that cannot be told apart are not edited (or deleted) by guess.
+        EXPECT_FALSE(rs->Updatable()) << c.why;
+        EXPECT_EQ(daotest::ErrorNumberOf([&] { rs->AddNew(); }), err::NotUpdatable) << c.why;
+        rs->Close();
+    }
+    db->Close();
+    DBEngine().Reset();
+}
+
+} // namespace

@@ -348,6 +348,9 @@ double TimeSerial(int hour, int minute, int second) {
 }
 
 std::string FormatDate(double oleDate) {
+    // A number no calendar day has (beyond the years 100 to 9999; another
+    // program's time stamp in seconds, say) is shown as the number it is.
+    if (!(oleDate >= -657434.0 && oleDate < 2958466.0)) return FormatDouble(oleDate);
     double days = std::floor(oleDate);
     double frac = oleDate - days;
     int y; unsigned m, d;

@@ -214,3 +214,41 @@ TEST(StoredValues, ATableWithoutARowKeyIsReadInEveryWayAndRefusesEditsInsteadOfA
 }
 
 } // namespace
+
+namespace {
+
+TEST(StoredValues, ANumberNoCalendarDayHasInADateColumnIsShownAsThatNumberNotAsAYearOfMillions) {
+    DBEngine().Reset();
+    vtest::TempDir tmp;
+    const std::string path = tmp.file("stamps.db");
+    const struct {
+        Stored stored;
+        const char* shown;
+        const char* why;
+    } cases[] = {
+        {Stored::Int(1700000000123LL), "1700000000123", "a time stamp in milliseconds"},
+        {Stored::Real(1e308), "1E+308", "the largest magnitudes"},
+        {Stored::Real(-657435), "-657435", "the day before the year 100 begins"},
+        {Stored::Real(-657434), "0100-01-01", "the first day of the year 100"},
+        {Stored::Real(2958465.5), "9999-12-31 12:00:00", "noon of the last day of 9999"},
+        {Stored::Real(2958466), "2958466", "the day after it"},
+    };
+    {
+        vtest::OtherProgram other(path);
+        other.Exec("CREATE TABLE Stamps (K INTEGER PRIMARY KEY, Day DATETIME)");
+        for (std::size_t i = 0; i < std::size(cases); ++i)
+            other.Exec("INSERT INTO Stamps VALUES (" + std::to_string(i) + ", ?1)", cases[i].stored);
+    }
+    DatabasePtr db = DBEngine().OpenDatabase(path);
+    RecordsetPtr rs = db->OpenRecordset("SELECT Day FROM Stamps ORDER BY K", dbOpenSnapshot);
+    for (const auto& c : cases) {
+        ASSERT_FALSE(rs->EOF_());
+        EXPECT_EQ(rs->Fields(0)->Value().ToString(), c.shown) << c.why;
+        rs->MoveNext();
+    }
+    rs->Close();
+    db->Close();
+    DBEngine().Reset();
+}
+
+} // namespace

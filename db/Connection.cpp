@@ -643,6 +643,20 @@ const Connection::CachedTable& Connection::cachedTable(const std::string& table,
     return m_fieldCache.emplace(key, std::move(cached)).first->second;
 }
 
+bool Connection::HasRowid(const std::string& table) {
+    // Asked for "rowid", SQLite describes the row key of a table that has
+    // one, and a column of that name where the table has such a column.
+    const int rc = sqlite3_table_column_metadata(handle(), "main", table.c_str(), "rowid", nullptr, nullptr, nullptr,
+                                                 nullptr, nullptr);
+    if (rc == SQLITE_ERROR) return false;
+    // The schema could not be read (another program's lock held too long):
+    // that fails, rather than passing for a table without a row key.
+    if (rc != SQLITE_OK) Fail(sqlite3_extended_errcode(m_db.get()), table);
+    for (const FieldInfo& f : TableFields(table))
+        if (NamesEqual(f.name, "rowid")) return false;
+    return true;
+}
+
 std::optional<FieldInfo> Connection::ColumnInfo(const std::string& schema, const std::string& table,
                                                 const std::string& column) {
     const CachedTable& t = cachedTable(table, schema);

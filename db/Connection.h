@@ -91,6 +91,9 @@ public:
     // Field definitions of a table (or view) in schema `schema`, in ordinal order.
     const std::vector<FieldInfo>& TableFields(const std::string& table, const std::string& schema = "main");
     std::optional<FieldInfo> ColumnInfo(const std::string& schema, const std::string& table, const std::string& column);
+    // Whether SQL's "rowid" names the row key of `table`: not for a table
+    // made WITHOUT ROWID, nor for one with a column of that name.
+    bool HasRowid(const std::string& table);
     void InvalidateCatalog() noexcept;
     std::uint64_t SchemaGeneration() const noexcept { return m_generation; }
     // Notices a schema change made through another connection (another

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 
 namespace dao {
 
@@ -87,6 +88,9 @@ RecordsetPtr Database::OpenRecordset(const std::string& source, int type, int op
         src.type = type ? type : dbOpenTable;
         if (src.type == dbOpenTable || src.type == dbOpenDynaset) {
             src.table = td->Name();
+            // Rows without a row key (another program's WITHOUT ROWID table)
+            // are read, but cannot be told apart to be edited.
+            if (!c->HasRowid(td->Name())) src.options |= dbReadOnly;
             return Recordset::Open(c, std::move(src));
         }
         sql = "SELECT * FROM " + JetSqlTranslator::BracketName(td->Name());
@@ -115,8 +119,9 @@ RecordsetPtr Database::OpenRecordset(const std::string& source, int type, int op
     opts.ties = JetSqlTranslator::Options::Ties::Rowid;
     TranslatedSql t = JetSqlTranslator::Translate(sql, opts);
     // A keyset and the ties need a stored table's row key; a view (a saved
-    // query) has none: its ties follow its rows' own order.
-    if (!t.baseTable().empty() && !m_tableDefs.Find(t.baseTable())) {
+    // query) or a table made WITHOUT ROWID has none: its ties follow its
+    // rows' own order.
+    if (!t.baseTable().empty() && (!m_tableDefs.Find(t.baseTable()) || !c->HasRowid(t.baseTable()))) {
         opts.keyset = false;
         opts.ties = JetSqlTranslator::Options::Ties::RowNumber;
         t = JetSqlTranslator::Translate(sql, opts);
@@ -214,7 +219,9 @@ std::vector<Database::TableRef> Database::TablesRead(const std::string& source) 
 std::optional<Database::NonNumber> Database::FirstNonNumber(const std::string& source, const std::string& field) {
     auto c = conn();
     {
-        StmtHandle st = c->Prepare(SystemSql("SELECT 1 FROM sqlite_master WHERE type IN ('table', 'view') AND name = ?1"));
+        // Names are found whatever their case, as the statements that read the source find them.
+        StmtHandle st = c->Prepare(
+            SystemSql("SELECT 1 FROM sqlite_master WHERE type IN ('table', 'view') AND name = ?1 COLLATE NOCASE"));
         sqlite3_bind_text(st.get(), 1, source.c_str(), static_cast<int>(source.size()), SQLITE_TRANSIENT);
         if (sqlite3_step(st.get()) != SQLITE_ROW) return std::nullopt;
     }
@@ -227,8 +234,9 @@ std::optional<Database::NonNumber> Database::FirstNonNumber(const std::string& s
         std::string bytes(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(st.get(), 0)));
         if (sqlite3_column_type(st.get(), 0) == SQLITE_BLOB) return NonNumber{Variant::Bytes(std::move(bytes)), record};
         double d = 0;
-        // A text that spells a whole number is one (a column without affinity keeps it as text).
-        if (!ParseDouble(bytes, d)) return NonNumber{Variant(std::move(bytes)), record};
+        // A text that spells a whole number is one (a column without affinity keeps it as text);
+        // "NaN" or "inf" is none: SQL reads it as 0.
+        if (!ParseDouble(bytes, d) || !std::isfinite(d)) return NonNumber{Variant(std::move(bytes)), record};
     }
     if (rc != SQLITE_DONE) c->Fail(sqlite3_extended_errcode(c->handle()), "FirstNonNumber");
     return std::nullopt;

@@ -348,6 +348,9 @@ double TimeSerial(int hour, int minute, int second) {
 }
 
 std::string FormatDate(double oleDate) {
+    // A number no calendar day has (beyond the years 100 to 9999; another
+    // program's time stamp in seconds, say) is shown as the number it is.
+    if (!(oleDate >= -657434.0 && oleDate < 2958466.0)) return FormatDouble(oleDate);
     double days = std::floor(oleDate);
     double frac = oleDate - days;
     int y; unsigned m, d;
@@ -362,26 +365,103 @@ std::string FormatDate(double oleDate) {
     return buf;
 }
 
+namespace {
+
+// Reads 1 to `most` digits at `i`; false when there is none.
+bool readDigits(std::string_view s, std::size_t& i, std::size_t most, int& value) {
+    std::size_t n = 0;
+    value = 0;
+    while (i < s.size() && n < most && s[i] >= '0' && s[i] <= '9') {
+        value = value * 10 + (s[i++] - '0');
+        ++n;
+    }
+    return n > 0 && !(i < s.size() && s[i] >= '0' && s[i] <= '9');
+}
+
+int daysInMonth(int year, int month) {
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : days[month - 1];
+}
+
+} // namespace
+
 bool ParseDate(std::string_view text, double& oleDate) {
-    std::string t(trim(text));
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-    char sep1 = 0, sep2 = 0;
-    int n = std::sscanf(t.c_str(), "%d%c%d%c%d %d:%d:%d", &y, &sep1, &mo, &sep2, &d, &h, &mi, &s);
-    if (n < 5) {
-        n = std::sscanf(t.c_str(), "%d-%d-%dT%d:%d:%d", &y, &mo, &d, &h, &mi, &s);
-        if (n < 3) return false;
-        sep1 = sep2 = '-';
+    // yyyy-mm-dd or m/d/yyyy (as the desktop database's date literals are
+    // written; a two-digit year is 1930-2029), then optionally a time
+    // h:nn[:ss[.fff]] after blanks or a "T" (the ISO form other programs
+    // write), with AM or PM, and a zone ("Z", "+02:00"): the time is read as
+    // written, the layer keeps no zones. Any other text, or a day the month
+    // does not have, is no date.
+    const std::string_view t = trim(text);
+    std::size_t i = 0;
+    int a = 0, b = 0, c = 0;
+    if (!readDigits(t, i, 4, a) || i >= t.size() || (t[i] != '-' && t[i] != '/')) return false;
+    const char sep = t[i++];
+    const std::size_t firstDigits = i - 1;
+    if (!readDigits(t, i, 2, b) || i >= t.size() || t[i++] != sep) return false;
+    const std::size_t yearStart = i;
+    if (!readDigits(t, i, 4, c)) return false;
+    int year, month, day;
+    if (sep == '-') {
+        if (firstDigits != 4) return false;
+        year = a, month = b, day = c;
+    } else {
+        month = a, day = b, year = c;
+        if (i - yearStart <= 2) year += year < 30 ? 2000 : 1900;
     }
-    if (sep1 == '/' && sep2 == '/') {
-        // month/day/year as the desktop database's date literals are written
-        int month = y, day = mo, year = d;
-        y = year; mo = month; d = day;
-    } else if (!(sep1 == '-' && sep2 == '-')) {
-        return false;
+    if (year < 100 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month)) return false;
+    double seconds = 0;
+    if (i < t.size()) {
+        if (t[i] == 'T' && sep == '-') {
+            ++i;
+        } else if (t[i] == ' ' || t[i] == '\t') {
+            while (i < t.size() && (t[i] == ' ' || t[i] == '\t')) ++i;
+        } else {
+            return false;
+        }
+        int h = 0, mi = 0, s = 0;
+        if (!readDigits(t, i, 2, h) || i >= t.size() || t[i++] != ':' || !readDigits(t, i, 2, mi)) return false;
+        double fraction = 0;
+        if (i < t.size() && t[i] == ':') {
+            ++i;
+            if (!readDigits(t, i, 2, s)) return false;
+            if (i < t.size() && t[i] == '.') {
+                const std::size_t dot = i++;
+                while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i;
+                if (i == dot + 1) return false;
+                fraction = std::strtod(("0" + std::string(t.substr(dot, i - dot))).c_str(), nullptr);
+            }
+        }
+        std::size_t j = i;
+        while (j < t.size() && (t[j] == ' ' || t[j] == '\t')) ++j;
+        const std::string_view half = t.substr(std::min(j, t.size()), 2);
+        const bool am = NamesEqual(half, "AM"), pm = NamesEqual(half, "PM");
+        if (am || pm) {
+            if (h < 1 || h > 12) return false;
+            h = h % 12 + (pm ? 12 : 0);
+            i = j + 2;
+        }
+        if (i < t.size()) {
+            if (t[i] == 'Z' || t[i] == 'z') {
+                ++i;
+            } else if (t[i] == '+' || t[i] == '-') {
+                int zh = 0, zm = 0;
+                ++i;
+                if (!readDigits(t, i, 2, zh)) return false;
+                if (i < t.size() && t[i] == ':') {
+                    ++i;
+                    if (!readDigits(t, i, 2, zm)) return false;
+                } else if (i < t.size() && !readDigits(t, i, 2, zm)) {
+                    return false;
+                }
+                if (zh > 23 || zm > 59) return false;
+            }
+        }
+        if (i != t.size() || h > 23 || mi > 59 || s > 59) return false;
+        seconds = h * 3600.0 + mi * 60.0 + s + fraction;
     }
-    if (mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 || s > 59)
-        return false;
-    oleDate = DateSerial(y, mo, d) + TimeSerial(h, mi, s);
+    oleDate = DateSerial(year, month, day) + seconds / 86400.0;
     return true;
 }
 

@@ -113,7 +113,9 @@ bool ParseDouble(std::string_view text, double& out);
 // Dates as days since 1899-12-30 with the time as the fraction.
 double DateSerial(int year, int month, int day);
 double TimeSerial(int hour, int minute, int second);
-std::string FormatDate(double oleDate); // "yyyy-mm-dd hh:nn:ss" (time omitted at midnight)
+// "yyyy-mm-dd hh:nn:ss" (time omitted at midnight); a number outside the
+// years 100 to 9999 as FormatDouble writes it.
+std::string FormatDate(double oleDate);
 bool ParseDate(std::string_view text, double& oleDate);
 double Now();
 

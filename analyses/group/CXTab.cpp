@@ -189,6 +189,20 @@ std::string CXTab::NullOrData_Str(const std::string& f, bool bEqualOnly, const s
 
 // ---- column names ---------------------------------------------------------------------------
 
+namespace {
+
+// The first `n` characters of a UTF-8 text (never part of one).
+std::string leftChars(const std::string& s, std::size_t n) {
+    std::size_t i = 0;
+    for (std::size_t chars = 0; i < s.size(); ++i) {
+        if ((static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) continue;
+        if (chars++ == n) break;
+    }
+    return s.substr(0, i);
+}
+
+} // namespace
+
 std::vector<std::string> CXTab::ColumnNames(const std::vector<std::string>& texts, bool bNull,
                                             std::vector<std::string> taken) {
     std::set<std::string> used;
@@ -201,11 +215,11 @@ std::vector<std::string> CXTab::ColumnNames(const std::vector<std::string>& text
             if (ch == '[') ch = '(';
             if (ch == ']') ch = ')';
         }
-        base = base.substr(0, 64);
+        base = leftChars(base, 64);
         std::string name = base;
         for (int n = 2; used.count(ToUpperAscii(name)); ++n) {
             const std::string suffix = "~" + std::to_string(n);
-            name = base.substr(0, 64 - suffix.size()) + suffix;
+            name = leftChars(base, 64 - suffix.size()) + suffix;
         }
         used.insert(ToUpperAscii(name));
         names.push_back(name);

@@ -309,6 +309,21 @@ TEST_P(CrosstabTest, ColumnNamesFromDataValuesAreUniqueWithin64Characters) {
         EXPECT_EQ(out[0].Num(col), v) << col;
 }
 
+TEST_P(CrosstabTest, ColumnNamesFromNonAsciiValuesAreCutAtWholeCharactersNotInsideOne) {
+    // "Ω" takes two bytes: 64 characters of "a" and Ω are 127 bytes, and no
+    // name ends in half a character.
+    std::string omegas;
+    for (int i = 0; i < 70; ++i) omegas += "\u03A9";
+    const std::string long1 = "a" + omegas + "1", long2 = "a" + omegas + "2";
+    std::vector<XRec> recs;
+    for (const std::string& c : {long1, long2}) recs.push_back({Variant::Null(), "r", c, 1.0, 1.0});
+    makeData(recs);
+    run(xtabSpec("C", "NNNNNN", kRCX));
+    auto first = [&](std::size_t chars) { return "a" + omegas.substr(0, 2 * (chars - 1)); };
+    EXPECT_EQ(ColumnNames("Out"), (std::vector<std::string>{"DataField", "R", "DataType", "RowSummary", first(64),
+                                                             first(62) + "~2"}));
+}
+
 TEST_P(CrosstabTest, ScenariosTheCrosstabCannotComputeAreRefused) {
     makeData(baseData());
     const struct {

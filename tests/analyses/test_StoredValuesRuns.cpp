@@ -206,21 +206,46 @@ TEST_F(StoredValuesRunTest, NumbersAnotherProgramStoredAsTextsInColumnsOfNoTypeA
         ASSERT_TRUE(Run(Store(scenarioOf(a, "Typed")), &err)) << err;
         const auto typed = ReadTable("Out");
         for (const char* source : {"Texts", "TextsView"}) {
-        SCOPED_TRACE(source);
-        ASSERT_TRUE(Run(Store(scenarioOf(a, source)), &err)) << err;
-        const auto texts = ReadTable("Out");
-        ASSERT_EQ(texts.size(), typed.size());
-        // Sums taken in another order may differ in the last digit.
-        for (std::size_t r = 0; r < typed.size(); ++r)
-            for (const auto& [name, value] : typed[r].values) {
-                const Variant& got = texts[r][name];
-                if (value.IsNumber() && got.IsNumber())
-                    EXPECT_NEAR(got.ToDouble(), value.ToDouble(), 1e-12 * std::fabs(value.ToDouble()))
-                        << "row " << r << " " << name;
-                else
-                    EXPECT_TRUE(got.Equals(value, false)) << "row " << r << " " << name << ": " << got.ToString()
-                                                          << " against " << value.ToString();
-            }
+            SCOPED_TRACE(source);
+            ASSERT_TRUE(Run(Store(scenarioOf(a, source)), &err)) << err;
+            const auto texts = ReadTable("Out");
+            ASSERT_EQ(texts.size(), typed.size());
+            // Sums taken in another order may differ in the last digit.
+            for (std::size_t r = 0; r < typed.size(); ++r)
+                for (const auto& [name, value] : typed[r].values) {
+                    const Variant& got = texts[r][name];
+                    if (value.IsNumber() && got.IsNumber())
+                        EXPECT_NEAR(got.ToDouble(), value.ToDouble(), 1e-12 * std::fabs(value.ToDouble()))
+                            << "row " << r << " " << name;
+                    else
+                        EXPECT_TRUE(got.Equals(value, false)) << "row " << r << " " << name << ": " << got.ToString()
+                                                              << " against " << value.ToString();
+                }
+        }
+    }
+}
+
+TEST_F(StoredValuesRunTest, AWeightThatIsNoNumberFailsEveryAnalysisAlsoWhenTheTableIsNamedInAnotherCaseOrTheTextSpellsNaN) {
+    // The analyses that sum their weights in SQL, where such a text counts
+    // as 0, check the source first: the check finds the table under any case
+    // of its name, and "NaN" or "inf" is no number to it either.
+    const struct {
+        const char* table;
+        const char* weight;
+        const char* why;
+    } cases[] = {
+        {"THEIRS", "heavy", "the table named in capitals"},
+        {"Theirs", "NaN", "a missing mark a CSV import left"},
+        {"theirs", "inf", "infinity spelled out, the table in small letters"},
+    };
+    for (const auto& c : cases) {
+        makeTheirs(Stored::Int(6), Stored::Text(c.weight));
+        for (const Analysis& a : everyAnalysis()) {
+            std::string err;
+            EXPECT_FALSE(Run(Store(scenarioOf(a, c.table)), &err)) << a.type << ": " << c.why;
+            EXPECT_NE(err.find("Type mismatch: the value '" + std::string(c.weight) + "' in field W (record 6 "),
+                      std::string::npos)
+                << a.type << ": " << c.why << "\n" << err;
         }
     }
 }

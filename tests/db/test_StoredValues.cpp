@@ -110,3 +110,145 @@ TEST(StoredValues, NumberColumnsReadWhatAnotherProgramStoredExactlyAndANumberRea
 }
 
 } // namespace
+
+namespace {
+
+TEST(StoredValues, ADateTextAnotherProgramWroteIsReadWithItsTimeOrStaysTextWhenItIsNoDate) {
+    DBEngine().Reset();
+    vtest::TempDir tmp;
+    const std::string path = tmp.file("dates.db");
+    // Days since 1899-12-30 worked out by Python's datetime (2024-01-15 is
+    // day 45306, 2024-02-29 day 45351), the time as a fraction of 86400 s;
+    // 0 expects the text itself.
+    const struct {
+        const char* text;
+        double day;
+        const char* why;
+    } cases[] = {
+        {"2024-01-15T12:00:00", 45306.5, "the ISO form with a T: not midnight"},
+        {"2024-01-15 12:00:00", 45306.5, "the ISO form with a blank"},
+        {"2024-01-15 12:00:00.500000", 45306 + 43200.5 / 86400, "Python's microseconds: not dropped"},
+        {"2024-01-15T12:00:00.000Z", 45306.5, "a JavaScript time stamp: the time as written"},
+        {"1/15/2024 3:30:00 PM", 45306 + 15.5 / 24, "PM: 15:30, not 03:30"},
+        {"2024-02-29", 45351, "a leap day"},
+        {"2024-02-31", 0, "a day February does not have: not 2024-03-02"},
+        {"2023-02-29", 0, "no leap day in 2023"},
+        {"2024-01-15xyz", 0, "a date followed by other text"},
+        {"2024-01-15 12:00:00 noon", 0, "a time followed by other text"},
+    };
+    {
+        vtest::OtherProgram other(path);
+        other.Exec("CREATE TABLE Days (K INTEGER PRIMARY KEY, Day DATETIME)");
+        for (std::size_t i = 0; i < std::size(cases); ++i)
+            other.Exec("INSERT INTO Days VALUES (" + std::to_string(i) + ", ?1)", Stored::Text(cases[i].text));
+    }
+    DatabasePtr db = DBEngine().OpenDatabase(path);
+    RecordsetPtr rs = db->OpenRecordset("SELECT Day FROM Days ORDER BY K", dbOpenDynaset, dbReadOnly);
+    for (const auto& c : cases) {
+        ASSERT_FALSE(rs->EOF_());
+        const Variant v = rs->Fields(0)->Value();
+        if (c.day == 0) {
+            EXPECT_EQ(v.Type(), vbString) << c.why;
+            EXPECT_EQ(v.RawString(), c.text) << c.why;
+        } else {
+            EXPECT_EQ(v.Type(), vbDate) << c.why;
+            EXPECT_DOUBLE_EQ(v.RawDouble(), c.day) << c.why;
+        }
+        rs->MoveNext();
+    }
+    rs->Close();
+    db->Close();
+    DBEngine().Reset();
+}
+
+} // namespace
+
+namespace {
+
+TEST(StoredValues, ATableWithoutARowKeyIsReadInEveryWayAndRefusesEditsInsteadOfAskingForAParameter) {
+    DBEngine().Reset();
+    vtest::TempDir tmp;
+    const std::string path = tmp.file("keys.db");
+    {
+        // A WITHOUT ROWID table keeps its rows in key order, and a column
+        // named rowid hides the row key from SQL: "rowid" names no row key
+        // of either.
+        vtest::OtherProgram other(path);
+        other.Exec("CREATE TABLE Keyed (K TEXT PRIMARY KEY, X DOUBLE) WITHOUT ROWID");
+        other.Exec("CREATE TABLE Shadow (rowid INTEGER, K TEXT, X DOUBLE)");
+        other.Exec("INSERT INTO Keyed VALUES ('c', 2), ('a', 3), ('b', 2)");
+        other.Exec("INSERT INTO Shadow VALUES (7, 'a', 3), (7, 'b', 2), (7, 'c', 2)");
+    }
+    DatabasePtr db = DBEngine().OpenDatabase(path);
+    const struct {
+        std::string source;
+        int type, options;
+        const char* keys; // K in the order read
+        const char* why;
+    } cases[] = {
+        {"Keyed", 0, 0, "abc", "a table-type recordset: in key order"},
+        {"Keyed", dbOpenDynaset, 0, "abc", "a dynaset on the table"},
+        {"Keyed", dbOpenSnapshot, 0, "abc", "a snapshot"},
+        {"SELECT K FROM Keyed ORDER BY X", dbOpenDynaset, 0, "bca", "ties in the table's order, as a run sorts"},
+        {"SELECT K FROM Keyed ORDER BY X", dbOpenDynaset, dbReadOnly, "bca", "read-only, as a run reads"},
+        {"Shadow", 0, 0, "abc", "a column named rowid"},
+        {"SELECT K FROM Shadow ORDER BY X", dbOpenDynaset, 0, "bca", "ties not ordered by that column"},
+    };
+    for (const auto& c : cases) {
+        RecordsetPtr rs;
+        const auto error = daotest::ErrorOf([&] { rs = db->OpenRecordset(c.source, c.type, c.options); });
+        if (error) {
+            ADD_FAILURE() << c.why << ": " << error->Description();
+            continue;
+        }
+        std::string keys;
+        for (; !rs->EOF_(); rs->MoveNext()) keys += rs->Fields("K")->Value().ToString();
+        EXPECT_EQ(keys, c.keys) << c.why;
+        // Rows that cannot be told apart are not edited (or deleted) by guess.
+        EXPECT_FALSE(rs->Updatable()) << c.why;
+        EXPECT_EQ(daotest::ErrorNumberOf([&] { rs->AddNew(); }), err::NotUpdatable) << c.why;
+        rs->Close();
+    }
+    db->Close();
+    DBEngine().Reset();
+}
+
+} // namespace
+
+namespace {
+
+TEST(StoredValues, ANumberNoCalendarDayHasInADateColumnIsShownAsThatNumberNotAsAYearOfMillions) {
+    DBEngine().Reset();
+    vtest::TempDir tmp;
+    const std::string path = tmp.file("stamps.db");
+    const struct {
+        Stored stored;
+        const char* shown;
+        const char* why;
+    } cases[] = {
+        {Stored::Int(1700000000123LL), "1700000000123", "a time stamp in milliseconds"},
+        {Stored::Real(1e308), "1E+308", "the largest magnitudes"},
+        {Stored::Real(-657435), "-657435", "the day before the year 100 begins"},
+        {Stored::Real(-657434), "0100-01-01", "the first day of the year 100"},
+        {Stored::Real(2958465.5), "9999-12-31 12:00:00", "noon of the last day of 9999"},
+        {Stored::Real(2958466), "2958466", "the day after it"},
+    };
+    {
+        vtest::OtherProgram other(path);
+        other.Exec("CREATE TABLE Stamps (K INTEGER PRIMARY KEY, Day DATETIME)");
+        for (std::size_t i = 0; i < std::size(cases); ++i)
+            other.Exec("INSERT INTO Stamps VALUES (" + std::to_string(i) + ", ?1)", cases[i].stored);
+    }
+    DatabasePtr db = DBEngine().OpenDatabase(path);
+    RecordsetPtr rs = db->OpenRecordset("SELECT Day FROM Stamps ORDER BY K", dbOpenSnapshot);
+    for (const auto& c : cases) {
+        ASSERT_FALSE(rs->EOF_());
+        EXPECT_EQ(rs->Fields(0)->Value().ToString(), c.shown) << c.why;
+        rs->MoveNext();
+    }
+    rs->Close();
+    db->Close();
+    DBEngine().Reset();
+}
+
+} // namespace

@@ -22,6 +22,27 @@ const char* kTheirsTable =
     "CREATE TABLE Theirs (K INTEGER PRIMARY KEY, Small SMALLINT, Tiny TINYINT, Whole INTEGER, Single10 FLOAT(10),"
     " Dbl DOUBLE, Money CURRENCY, Dec DECIMAL(20, 4), Flag BOOLEAN, Day DATETIME, Str STRING)";
 
+// Each test writes its file as another program would, then reads it
+// through the layer.
+class StoredValues : public ::testing::Test {
+protected:
+    void SetUp() override { DBEngine().Reset(); }
+    void TearDown() override {
+        if (db) db->Close();
+        DBEngine().Reset();
+    }
+    // A table `table` (K, Day DATETIME) with one row a value, K from 0.
+    void WriteDays(const std::string& path, const std::string& table, const std::vector<Stored>& days) {
+        vtest::OtherProgram other(path);
+        other.Exec("CREATE TABLE " + table + " (K INTEGER PRIMARY KEY, Day DATETIME)");
+        for (std::size_t i = 0; i < days.size(); ++i)
+            other.Exec("INSERT INTO " + table + " VALUES (" + std::to_string(i) + ", ?1)", days[i]);
+    }
+
+    vtest::TempDir tmp;
+    DatabasePtr db;
+};
+
 struct Case {
     const char* column;
     Stored stored;
@@ -32,9 +53,7 @@ struct Case {
     const char* why;
 };
 
-TEST(StoredValues, NumberColumnsReadWhatAnotherProgramStoredExactlyAndANumberReadOfTextOrBytesFails) {
-    DBEngine().Reset();
-    vtest::TempDir tmp;
+TEST_F(StoredValues, NumberColumnsReadWhatAnotherProgramStoredExactlyAndANumberReadOfTextOrBytesFails) {
     const std::string path = tmp.file("foreign.db");
     const std::vector<Case> cases = {
         {"Small", Stored::Int(40000), vbLong, 40000, 0, "", "beyond SMALLINT: not wrapped to -25536"},
@@ -73,7 +92,7 @@ TEST(StoredValues, NumberColumnsReadWhatAnotherProgramStoredExactlyAndANumberRea
                            ", ?1)",
                        cases[i].stored);
     }
-    DatabasePtr db = DBEngine().OpenDatabase(path);
+    db = DBEngine().OpenDatabase(path);
     // The forward read (as a run reads its data) and a table recordset.
     for (const char* source : {"SELECT * FROM Theirs ORDER BY K", "Theirs"}) {
         SCOPED_TRACE(source);
@@ -105,17 +124,10 @@ TEST(StoredValues, NumberColumnsReadWhatAnotherProgramStoredExactlyAndANumberRea
         }
         rs->Close();
     }
-    db->Close();
-    DBEngine().Reset();
 }
 
-} // namespace
 
-namespace {
-
-TEST(StoredValues, ADateTextAnotherProgramWroteIsReadWithItsTimeOrStaysTextWhenItIsNoDate) {
-    DBEngine().Reset();
-    vtest::TempDir tmp;
+TEST_F(StoredValues, ADateTextAnotherProgramWroteIsReadWithItsTimeOrStaysTextWhenItIsNoDate) {
     const std::string path = tmp.file("dates.db");
     // Days since 1899-12-30 worked out by Python's datetime (2024-01-15 is
     // day 45306, 2024-02-29 day 45351), the time as a fraction of 86400 s;
@@ -136,13 +148,10 @@ TEST(StoredValues, ADateTextAnotherProgramWroteIsReadWithItsTimeOrStaysTextWhenI
         {"2024-01-15xyz", 0, "a date followed by other text"},
         {"2024-01-15 12:00:00 noon", 0, "a time followed by other text"},
     };
-    {
-        vtest::OtherProgram other(path);
-        other.Exec("CREATE TABLE Days (K INTEGER PRIMARY KEY, Day DATETIME)");
-        for (std::size_t i = 0; i < std::size(cases); ++i)
-            other.Exec("INSERT INTO Days VALUES (" + std::to_string(i) + ", ?1)", Stored::Text(cases[i].text));
-    }
-    DatabasePtr db = DBEngine().OpenDatabase(path);
+    std::vector<Stored> days;
+    for (const auto& c : cases) days.push_back(Stored::Text(c.text));
+    WriteDays(path, "Days", days);
+    db = DBEngine().OpenDatabase(path);
     RecordsetPtr rs = db->OpenRecordset("SELECT Day FROM Days ORDER BY K", dbOpenDynaset, dbReadOnly);
     for (const auto& c : cases) {
         ASSERT_FALSE(rs->EOF_());
@@ -157,17 +166,10 @@ TEST(StoredValues, ADateTextAnotherProgramWroteIsReadWithItsTimeOrStaysTextWhenI
         rs->MoveNext();
     }
     rs->Close();
-    db->Close();
-    DBEngine().Reset();
 }
 
-} // namespace
 
-namespace {
-
-TEST(StoredValues, ATableWithoutARowKeyIsReadInEveryWayAndRefusesEditsInsteadOfAskingForAParameter) {
-    DBEngine().Reset();
-    vtest::TempDir tmp;
+TEST_F(StoredValues, ATableWithoutARowKeyIsReadInEveryWayAndRefusesEditsInsteadOfAskingForAParameter) {
     const std::string path = tmp.file("keys.db");
     {
         // A WITHOUT ROWID table keeps its rows in key order, and a column
@@ -179,7 +181,7 @@ TEST(StoredValues, ATableWithoutARowKeyIsReadInEveryWayAndRefusesEditsInsteadOfA
         other.Exec("INSERT INTO Keyed VALUES ('c', 2), ('a', 3), ('b', 2)");
         other.Exec("INSERT INTO Shadow VALUES (7, 'a', 3), (7, 'b', 2), (7, 'c', 2)");
     }
-    DatabasePtr db = DBEngine().OpenDatabase(path);
+    db = DBEngine().OpenDatabase(path);
     const struct {
         std::string source;
         int type, options;
@@ -209,17 +211,10 @@ TEST(StoredValues, ATableWithoutARowKeyIsReadInEveryWayAndRefusesEditsInsteadOfA
         EXPECT_EQ(daotest::ErrorNumberOf([&] { rs->AddNew(); }), err::NotUpdatable) << c.why;
         rs->Close();
     }
-    db->Close();
-    DBEngine().Reset();
 }
 
-} // namespace
 
-namespace {
-
-TEST(StoredValues, ANumberNoCalendarDayHasInADateColumnIsShownAsThatNumberNotAsAYearOfMillions) {
-    DBEngine().Reset();
-    vtest::TempDir tmp;
+TEST_F(StoredValues, ANumberNoCalendarDayHasInADateColumnIsShownAsThatNumberNotAsAYearOfMillions) {
     const std::string path = tmp.file("stamps.db");
     const struct {
         Stored stored;
@@ -233,13 +228,10 @@ TEST(StoredValues, ANumberNoCalendarDayHasInADateColumnIsShownAsThatNumberNotAsA
         {Stored::Real(2958465.5), "9999-12-31 12:00:00", "noon of the last day of 9999"},
         {Stored::Real(2958466), "2958466", "the day after it"},
     };
-    {
-        vtest::OtherProgram other(path);
-        other.Exec("CREATE TABLE Stamps (K INTEGER PRIMARY KEY, Day DATETIME)");
-        for (std::size_t i = 0; i < std::size(cases); ++i)
-            other.Exec("INSERT INTO Stamps VALUES (" + std::to_string(i) + ", ?1)", cases[i].stored);
-    }
-    DatabasePtr db = DBEngine().OpenDatabase(path);
+    std::vector<Stored> days;
+    for (const auto& c : cases) days.push_back(c.stored);
+    WriteDays(path, "Stamps", days);
+    db = DBEngine().OpenDatabase(path);
     RecordsetPtr rs = db->OpenRecordset("SELECT Day FROM Stamps ORDER BY K", dbOpenSnapshot);
     for (const auto& c : cases) {
         ASSERT_FALSE(rs->EOF_());
@@ -247,8 +239,6 @@ TEST(StoredValues, ANumberNoCalendarDayHasInADateColumnIsShownAsThatNumberNotAsA
         rs->MoveNext();
     }
     rs->Close();
-    db->Close();
-    DBEngine().Reset();
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "db/JetSqlTranslator.h"
 
 #include "db/DaoError.h"
+#include "db/Variant.h"
 
 #include <algorithm>
 #include <cctype>
@@ -220,22 +221,6 @@ bool isReserved(std::string_view w) {
 // the time of day as fraction.
 // ---------------------------------------------------------------------------
 
-std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const auto yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
-bool leapYear(std::int64_t y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-
-unsigned daysInMonth(std::int64_t y, unsigned m) {
-    static const unsigned dm[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return (m == 2 && leapYear(y)) ? 29 : dm[m - 1];
-}
-
 // #m/d/yyyy#, #yyyy-mm-dd#, #yyyy/m/d#, each with an optional time
 // h:nn[:ss] [AM|PM], or a time alone. Two-digit years 00-29 are 20xx.
 std::optional<double> parseDateLiteral(std::string_view text) {
@@ -289,8 +274,10 @@ std::optional<double> parseDateLiteral(std::string_view text) {
             y = std::stoll(parts[2]);
             if (parts[2].size() <= 2) y += y < 30 ? 2000 : 1900;
         }
-        if (y < 100 || y > 9999 || m < 1 || m > 12 || d < 1 || d > daysInMonth(y, m)) return std::nullopt;
-        days = static_cast<double>(daysFromCivil(y, m, d) - daysFromCivil(1899, 12, 30));
+        if (y < 100 || y > 9999 || m < 1 || m > 12 || d < 1 ||
+            d > static_cast<unsigned>(DaysInMonth(static_cast<int>(y), static_cast<int>(m))))
+            return std::nullopt;
+        days = DateSerial(static_cast<int>(y), static_cast<int>(m), static_cast<int>(d));
         ++w;
     }
     double fraction = 0;

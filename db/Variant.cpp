@@ -378,13 +378,13 @@ bool readDigits(std::string_view s, std::size_t& i, std::size_t most, int& value
     return n > 0 && !(i < s.size() && s[i] >= '0' && s[i] <= '9');
 }
 
-int daysInMonth(int year, int month) {
+} // namespace
+
+int DaysInMonth(int year, int month) {
     static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
     return month == 2 && leap ? 29 : days[month - 1];
 }
-
-} // namespace
 
 bool ParseDate(std::string_view text, double& oleDate) {
     // yyyy-mm-dd or m/d/yyyy (as the desktop database's date literals are
@@ -410,7 +410,7 @@ bool ParseDate(std::string_view text, double& oleDate) {
         month = a, day = b, year = c;
         if (i - yearStart <= 2) year += year < 30 ? 2000 : 1900;
     }
-    if (year < 100 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month)) return false;
+    if (year < 100 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) return false;
     double seconds = 0;
     if (i < t.size()) {
         if (t[i] == 'T' && sep == '-') {

@@ -112,6 +112,8 @@ bool ParseDouble(std::string_view text, double& out);
 
 // Dates as days since 1899-12-30 with the time as the fraction.
 double DateSerial(int year, int month, int day);
+// Days the month has in the year (1 to 12; the Gregorian leap years).
+int DaysInMonth(int year, int month);
 double TimeSerial(int hour, int minute, int second);
 // "yyyy-mm-dd hh:nn:ss" (time omitted at midnight); a number outside the
 // years 100 to 9999 as FormatDouble writes it.

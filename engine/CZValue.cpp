@@ -438,12 +438,12 @@ double CZValue::BetaI(double a, double b, double x, double y) {
         const double e = Chk(a >= b ? lnBetaFactorLargeA(a, b, x, y, lnGammaSmall)
                                     : lnBetaFactorLargeA(b, a, y, x, lnGammaSmall));
         bt = e > -2000.0 ? Exp(e) : 0.0;
-    } else if (!large && !(x == 0.0 || x == 1.0)) {
+    } else if (!large && x != 0.0 && y != 0.0) {
         const double ga = GammaLn(a);
         const double gb = GammaLn(b);
         const double gab = GammaLn(a + b);
         const Decimal e = Decimal(gab) - Decimal(ga) - Decimal(gb) + Decimal(Mul(a, Ln(x))) +
-                          Decimal(Mul(b, Ln(1.0 - x)));
+                          Decimal(Mul(b, Ln(y)));
         const double ed = e.ToDouble();
         bt = ed > -2000.0 ? Exp(ed) : 0.0;
     }
@@ -452,7 +452,7 @@ double CZValue::BetaI(double a, double b, double x, double y) {
     const int steps = large ? 1000 + static_cast<int>(4.0 * std::sqrt(std::min(std::max(a, b), 1e12))) : 1000;
     if (x < Div(a + 1.0, a + b + 2.0))
         return Div(Mul(BetaCF(a, b, x, steps), bt), a);
-    return DecSub(1.0, Div(Mul(BetaCF(b, a, large ? y : 1.0 - x, steps), bt), b));
+    return DecSub(1.0, Div(Mul(BetaCF(b, a, y, steps), bt), b));
 }
 
 double CZValue::GammaLn(double xx) {

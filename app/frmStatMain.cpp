@@ -620,6 +620,12 @@ void frmStatMain::SendHelpKey() {
 }
 
 void frmStatMain::cmdAction_Click(int index) {
+    // A command on its way before a run began (Enter or Delete pressed twice
+    // while the window thread was busy) comes too late: the run holds the
+    // database until it ends, and a second run inside it would write its
+    // output tables at the same time.
+    if (CScenarioRun::Running())
+        return;
     ProcGuard proc(gErr, "frmStatMain:cmdAction_Click:index " + std::to_string(index));
     QPointer<frmStatMain> self(this);
     try {
@@ -694,6 +700,9 @@ void frmStatMain::ShowScenario(long ScenarioID, const QString& group) {
 }
 
 void frmStatMain::ContextMenuHandler(int index) {
+    // As a command: nothing while a run is under way.
+    if (CScenarioRun::Running())
+        return;
     ProcGuard proc(gErr, "frmStatMain:ContextMenuHandler");
     QPointer<frmStatMain> self(this);
     try {
@@ -800,6 +809,10 @@ void frmStatMain::PopupFromKeyboard() {
 }
 
 void frmStatMain::lvwScenarios_MouseUp(Qt::MouseButton button, const QPoint& globalPos) {
+    // A popup asked for just before a run began would stand unanswerable
+    // until the run ends.
+    if (CScenarioRun::Running())
+        return;
     ProcGuard proc(gErr, "frmStatMain:lvwScenarios_MouseUp");
     try {
         const std::optional<CScenarioInfo> info = GetScenarioInfo();

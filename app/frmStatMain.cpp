@@ -108,6 +108,23 @@ void SetOperation(const char* operation) {
         gErr->SetCurrentOperation(operation);
 }
 
+// Behind a maximized window of the document area (a result grid in front of
+// it at exit) the list is maximized as well: it shows so as soon as it is the
+// active window again, and it is saved so.
+bool BehindAMaximizedWindow(const QMdiSubWindow* sub) {
+    if (!sub->mdiArea() || sub->isMaximized() || sub->isMinimized())
+        return false;
+    const QList<QMdiSubWindow*> windows = sub->mdiArea()->subWindowList();
+    return std::any_of(windows.begin(), windows.end(),
+                       [sub](const QMdiSubWindow* w) { return w != sub && w->isVisible() && w->isMaximized(); });
+}
+
+class MaximizedGeometry : public QWidgetFormGeometry {
+public:
+    using QWidgetFormGeometry::QWidgetFormGeometry;
+    int WindowState() const override { return 2; }
+};
+
 // max(a, b) of two twips values.
 int MaxTwips(int a, int b) {
     return std::max(a, b);
@@ -479,8 +496,13 @@ void frmStatMain::Form_Unload() {
         m_timer1->stop();
         if (m_winPos) {
             if (QMdiSubWindow* sub = SubWindow()) {
-                QWidgetFormGeometry geometry(sub);
-                m_winPos->SaveForm(geometry);
+                if (BehindAMaximizedWindow(sub)) {
+                    MaximizedGeometry geometry(sub);
+                    m_winPos->SaveForm(geometry);
+                } else {
+                    QWidgetFormGeometry geometry(sub);
+                    m_winPos->SaveForm(geometry);
+                }
             }
         }
     } catch (...) {

@@ -108,6 +108,23 @@ void SetOperation(const char* operation) {
         gErr->SetCurrentOperation(operation);
 }
 
+// Behind a maximized window of the document area (a result grid in front of
+// it at exit) the list is maximized as well: it shows so as soon as it is the
+// active window again, and it is saved so.
+bool BehindAMaximizedWindow(const QMdiSubWindow* sub) {
+    if (!sub->mdiArea() || sub->isMaximized() || sub->isMinimized())
+        return false;
+    const QList<QMdiSubWindow*> windows = sub->mdiArea()->subWindowList();
+    return std::any_of(windows.begin(), windows.end(),
+                       [sub](const QMdiSubWindow* w) { return w != sub && w->isVisible() && w->isMaximized(); });
+}
+
+class MaximizedGeometry : public QWidgetFormGeometry {
+public:
+    using QWidgetFormGeometry::QWidgetFormGeometry;
+    int WindowState() const override { return 2; }
+};
+
 // max(a, b) of two twips values.
 int MaxTwips(int a, int b) {
     return std::max(a, b);
@@ -479,8 +496,13 @@ void frmStatMain::Form_Unload() {
         m_timer1->stop();
         if (m_winPos) {
             if (QMdiSubWindow* sub = SubWindow()) {
-                QWidgetFormGeometry geometry(sub);
-                m_winPos->SaveForm(geometry);
+                if (BehindAMaximizedWindow(sub)) {
+                    MaximizedGeometry geometry(sub);
+                    m_winPos->SaveForm(geometry);
+                } else {
+                    QWidgetFormGeometry geometry(sub);
+                    m_winPos->SaveForm(geometry);
+                }
             }
         }
     } catch (...) {
@@ -620,6 +642,12 @@ void frmStatMain::SendHelpKey() {
 }
 
 void frmStatMain::cmdAction_Click(int index) {
+    // A command on its way before a run began (Enter or Delete pressed twice
+    // while the window thread was busy) comes too late: the run holds the
+    // database until it ends, and a second run inside it would write its
+    // output tables at the same time.
+    if (CScenarioRun::Running())
+        return;
     ProcGuard proc(gErr, "frmStatMain:cmdAction_Click:index " + std::to_string(index));
     QPointer<frmStatMain> self(this);
     try {
@@ -694,6 +722,9 @@ void frmStatMain::ShowScenario(long ScenarioID, const QString& group) {
 }
 
 void frmStatMain::ContextMenuHandler(int index) {
+    // As a command: nothing while a run is under way.
+    if (CScenarioRun::Running())
+        return;
     ProcGuard proc(gErr, "frmStatMain:ContextMenuHandler");
     QPointer<frmStatMain> self(this);
     try {
@@ -800,6 +831,10 @@ void frmStatMain::PopupFromKeyboard() {
 }
 
 void frmStatMain::lvwScenarios_MouseUp(Qt::MouseButton button, const QPoint& globalPos) {
+    // A popup asked for just before a run began would stand unanswerable
+    // until the run ends.
+    if (CScenarioRun::Running())
+        return;
     ProcGuard proc(gErr, "frmStatMain:lvwScenarios_MouseUp");
     try {
         const std::optional<CScenarioInfo> info = GetScenarioInfo();

@@ -219,6 +219,39 @@ TEST_F(BackgroundRun, ALongRunIsStoppedFromItsProgressWindowAndTheOutputOfTheRun
     }
 }
 
+TEST_F(BackgroundRun, EnterPressedTwiceBeforeTheListSawTheFirstRunsTheScenarioOnceNotASecondTimeInsideTheFirst) {
+    GiveRunsASlowDescribe(800);
+    auto* lvw = list->findChild<QTreeWidget*>(QStringLiteral("lvwScenarios"));
+    ASSERT_NE(lvw, nullptr);
+    lvw->setCurrentItem(lvw->topLevelItem(0));
+    // Every key reaches the list before the first one's run begins, as when
+    // the window thread was busy for a moment: the later ones are too late
+    // for a second run, the Delete question or the popup menu.
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Return, Qt::Key_Delete, Qt::Key_Menu})
+        QTest::keyClick(lvw, key);
+    QWidget* popup = nullptr;
+    // Hidden, not closed: the run holds back a request to close it.
+    OnPopup(400, [&](QWidget* shown) {
+        popup = shown;
+        if (shown)
+            shown->hide();
+    });
+    QElapsedTimer wait;
+    wait.start();
+    do
+        Pump(50);
+    while ((CScenarioRun::Running() || list->StatusWindow()) && wait.elapsed() < 10000);
+    Pump(200);
+    EXPECT_TRUE(script.Messages().isEmpty()) << script.MessagesText();
+    EXPECT_TRUE(script.Unexpected().isEmpty()) << script.UnexpectedText();
+    // Each class once, with its own sum (two runs at once wrote each twice).
+    EXPECT_EQ(Sums(path), (std::vector<std::string>{"22", "60"}));
+    EXPECT_EQ(ShownGrids(frame).size(), 1);
+    EXPECT_EQ(popup, nullptr);
+    EXPECT_EQ(list->StatusWindow(), nullptr);
+    EXPECT_FALSE(CScenarioRun::Running());
+}
+
 TEST_F(BackgroundRun, ClosingTheFrameDuringALongRunAsksStopsTheRunAndThenCloses) {
     ASSERT_TRUE(list->RunCurrentScenario(0));
     gdbCurrent->Execute("INSERT INTO Scores (Class, Score) VALUES ('B', 40)", dao::dbFailOnError);

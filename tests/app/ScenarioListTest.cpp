@@ -165,6 +165,35 @@ TEST_F(ScenarioList, MaximizedAtExitItComesBackMaximizedAndRestoresToItsOwnSize)
         EXPECT_TRUE(list->rect().contains(list->cmdAction(i)->geometry())) << i;
 }
 
+TEST_F(ScenarioList, MaximizedBehindAMaximizedGridAtExitItComesBackMaximized) {
+    ASSERT_NE(OpenList(1), nullptr);
+    frame->resize(760, 560);
+    Pump();
+    QMdiSubWindow* sub = Sub();
+    sub->setGeometry(30, 20, 600, 380);
+    Pump();
+    const QRect normal = sub->geometry();
+    sub->showMaximized();
+    Pump();
+    // A grid opened now is maximized in front of the list, which becomes
+    // maximized again as soon as it is the active window.
+    frmDataGrid* grid = frmDataGrid::Open(QStringLiteral("Scores"), QStringLiteral("Input Data Table"));
+    ASSERT_NE(grid, nullptr);
+    Pump();
+    ASSERT_TRUE(qobject_cast<QMdiSubWindow*>(grid->parentWidget())->isMaximized());
+    ExitApplication(frame);
+    Pump();
+    EXPECT_EQ(RegistryValue("Form Position", "frmStatMain"), "-1 -1 -1 -1 2");
+    StartOnList();
+    ASSERT_NE(list, nullptr);
+    sub = Sub();
+    Pump();
+    EXPECT_TRUE(sub->isMaximized());
+    sub->showNormal();
+    Pump();
+    EXPECT_EQ(sub->geometry(), normal) << "restored to " << sub->width() << " x " << sub->height();
+}
+
 TEST_F(ScenarioList, ColumnsFitTheirTextsAndTheLastStretchesToTheEdge) {
     vtest::ScenarioSpec s = DescribeScores("outputTableWithAVeryLongNameIndeed");
     s.description = "A description far longer than the design width of its column, which cut it";

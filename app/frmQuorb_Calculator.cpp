@@ -275,7 +275,8 @@ bool frmQuorb_Calculator::CalcProbInverse() {
             calculate = false;
         }
         // Degrees of freedom: an empty box means no result yet; a text that
-        // is no number is said so plainly.
+        // is no number, or a number of none (0 or less, for which every
+        // distribution gives 0), is said so plainly.
         auto readDF = [&](QLineEdit* box, double& df) {
             if (!calculate)
                 return;
@@ -284,6 +285,10 @@ bool frmQuorb_Calculator::CalcProbInverse() {
                 calculate = false;
             } else if (!Numeric(df_text)) {
                 Message(QStringLiteral("The degrees of freedom must be numeric."));
+                box->setFocus();
+                calculate = false;
+            } else if (!(NumberOf(df_text) > 0)) {
+                Message(QStringLiteral("The degrees of freedom must be greater than zero."));
                 box->setFocus();
                 calculate = false;
             } else {

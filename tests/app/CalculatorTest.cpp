@@ -150,6 +150,39 @@ TEST_F(Calculator, WrongInputsGetTheirMessagesAndNoResult) {
     EXPECT_NEAR(Calc(1, false, "-2.228139", "10").toDouble(), 0.05, 2e-6);
 }
 
+// Every distribution gives 0 for degrees of freedom of 0 or less: the
+// calculator showed "0." as the probability, or as the critical value.
+TEST_F(Calculator, DegreesOfFreedomOfZeroOrLessGetAMessageInsteadOfAResultOfZero) {
+    struct Case {
+        int type;
+        bool inverse;
+        const char* value;
+        const char* df1;
+        const char* df2;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {1, false, "2", "0", "", "t with no degrees of freedom"},
+        {2, false, "3", "-4", "", "chi-square with negative degrees of freedom"},
+        {1, true, "0.05", "0", "", "the inverse of t"},
+        {3, false, "2", "3", "0", "F with a second of 0"},
+        {3, true, "0.05", "-1", "10", "the inverse of F with a first of -1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason);
+        ModalScript script;
+        script.Message();
+        const QString result = Calc(c.type, c.inverse, c.value, c.df1, c.df2);
+        EXPECT_TRUE(script.Done());
+        EXPECT_EQ(script.Messages(), QStringList(QStringLiteral("The degrees of freedom must be greater than zero.")));
+        EXPECT_TRUE(result.isEmpty()) << result.toStdString();
+    }
+    // A fraction of one is no refusal: chi-square with half a degree of
+    // freedom above 3 is Q(1/4, 3/2) = 0.03341644 (regularised upper
+    // incomplete gamma, evaluated to 40 digits).
+    EXPECT_NEAR(Calc(2, false, "3", "0.5").toDouble(), 0.0334164442, 1e-7);
+}
+
 TEST_F(Calculator, InverseClearsAValueOfOneOrMoreAndKeepsAProbability) {
     struct Case {
         const char* value;

@@ -104,6 +104,8 @@ frmQuorb_Fields::frmQuorb_Fields(QWidget* parent) : CWizPage(parent), m_lvw(std:
     m_lblTable->setObjectName(QStringLiteral("lblTable"));
     m_lblCalcType = new QLabel(this);
     m_lblCalcType->setObjectName(QStringLiteral("lblCalcType"));
+    // Stored names are shown as they stand, never read as HTML.
+    for (QLabel* label : {m_lblTable, m_lblCalcType}) label->setTextFormat(Qt::PlainText);
     m_txtDescription = new SelectAllLineEdit(this);
     m_txtDescription->setObjectName(QStringLiteral("txtScenario_Description"));
     m_txtDescription->setMaxLength(255);

@@ -3,6 +3,7 @@
 #include "DesignerTestSupport.h"
 
 #include "designer/frmQuorb_Fields.h"
+#include "support/ShownText.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -197,6 +198,15 @@ TEST_F(FieldsPage, QueryOffersEveryFieldAndChangeOfSourceDropsAssignments) {
     EXPECT_TRUE(Names(page.lisIndependentFields(1)).isEmpty());
     EXPECT_EQ(wiz.ScenarioFields().Count(), 8);
     EXPECT_TRUE(wiz.Changed());
+}
+
+// The source's name in the page's heading was taken for HTML when it looked
+// like it: "<b>" vanished and the rest turned bold.
+TEST_F(FieldsPage, ASourceNameThatLooksLikeHtmlIsShownAsItStands) {
+    Script script; // answers the message that no such table exists
+    FieldPageOn f("Describe", "Sales <b>2024</b>");
+    ASSERT_TRUE(Qt::mightBeRichText(f.page.lblTable()->text()));
+    EXPECT_EQ(vtest::ShownText(f.page.lblTable()), QStringLiteral("Sales <b>2024</b>"));
 }
 
 TEST_F(FieldsPage, BackAsksOnlyAfterChangesAndDescriptionIgnoresCase) {

@@ -197,6 +197,41 @@ TEST(MissingValueDialog, ChecksAndStoresTheEntriesOfTheChosenRule) {
     }
 }
 
+// The boxes show fifteen digits: OK read a value of more back from the box
+// as another number (0.30000000000000004 became 0.3), though nothing was
+// typed.
+TEST(MissingValueDialog, ABoxLeftAsShownKeepsAValueOfSeventeenDigits) {
+    struct Case {
+        const char* type;
+        dao::Variant equal, low, high;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"1", 0.1 + 0.2, {}, {}, "0.30000000000000004, shown as 0.3"},
+        {"2", {}, 1.0 / 3, 2.0 / 3, "a third and two thirds"},
+    };
+    for (const Case& c : cases) {
+        Script script;
+        CMelvarsPropWiz wiz;
+        wiz.SetMissingType(c.type);
+        wiz.SetMissingEqual(c.equal);
+        wiz.SetMissingLow(c.low);
+        wiz.SetMissingHigh(c.high);
+        frmIgnore dialog;
+        dialog.SetWiz(&wiz);
+        dialog.cmdOK()->click();
+        EXPECT_TRUE(script.MessageTexts().isEmpty()) << c.reason;
+        const std::pair<dao::Variant, const dao::Variant&> held[] = {
+            {wiz.MissingEqual(), c.equal}, {wiz.MissingLow(), c.low}, {wiz.MissingHigh(), c.high}};
+        for (const auto& [now, before] : held) {
+            if (before.IsEmpty())
+                EXPECT_TRUE(now.IsNull() || now.IsEmpty()) << c.reason;
+            else
+                EXPECT_EQ(now.ToDouble(), before.ToDouble()) << c.reason; // the same double, bit for bit
+        }
+    }
+}
+
 TEST(MissingValueDialog, CancelStoresNothingAndAnUnknownCodeSelectsNoButton) {
     CMelvarsPropWiz wiz;
     wiz.SetMissingType("");

@@ -183,6 +183,33 @@ TEST_F(Calculator, DegreesOfFreedomOfZeroOrLessGetAMessageInsteadOfAResultOfZero
     EXPECT_NEAR(Calc(2, false, "3", "0.5").toDouble(), 0.0334164442, 1e-7);
 }
 
+// Every probability strictly between 0 and 1 has a value above 0; far out in
+// a tail the engine's search gives up and returns 0, which the calculator
+// showed as the value ("0.").
+TEST_F(Calculator, AnInverseTheEngineCannotFindIsSaidInsteadOfShownAsZero) {
+    struct Case {
+        int type;
+        const char* p;
+        const char* df1;
+        const char* df2;
+        const char* reason; // with the value the tables give
+    };
+    const Case cases[] = {
+        {0, "1e-30", "", "", "z: 11.52, beyond the reach of the central area"},
+        {2, "1e-300", "1", "", "chi-square(1): 1379.24"},
+        {3, "1e-100", "5", "5", "F(5, 5): 1.8e40"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason);
+        ModalScript script;
+        script.Message();
+        const QString result = Calc(c.type, true, c.p, c.df1, c.df2);
+        EXPECT_TRUE(script.Done());
+        EXPECT_EQ(script.Messages(), QStringList(QStringLiteral("No value could be found for this probability.")));
+        EXPECT_TRUE(result.isEmpty()) << result.toStdString();
+    }
+}
+
 TEST_F(Calculator, InverseClearsAValueOfOneOrMoreAndKeepsAProbability) {
     struct Case {
         const char* value;

@@ -39,9 +39,10 @@ namespace {
 
 constexpr const char* kSeparator = " - (";
 
-// The field name of a list entry: the text before the first " - (".
+// The field name of a list entry: the text before the last " - (" (the type
+// text after it never holds one; a field's name may: "Net - (after tax)").
 std::string NameOfEntry(const QString& entry) {
-    const int at = entry.indexOf(QLatin1String(kSeparator), 0, Qt::CaseInsensitive);
+    const int at = entry.lastIndexOf(QLatin1String(kSeparator), -1, Qt::CaseInsensitive);
     return (at < 0 ? entry : entry.left(at)).toStdString();
 }
 

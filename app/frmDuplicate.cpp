@@ -42,6 +42,7 @@ frmDuplicate::frmDuplicate(QWidget* parent) : QDialog(parent) {
     lblScenario->setObjectName(QStringLiteral("lblScenario"));
     m_lblCurrentScenario = new QLabel(this);
     m_lblCurrentScenario->setObjectName(QStringLiteral("lblCurrentScenario"));
+    m_lblCurrentScenario->setTextFormat(Qt::PlainText); // the description as it stands, never read as HTML
     m_lblCurrentScenario->setFrameShape(QFrame::StyledPanel);
     m_lblCurrentScenario->setMinimumWidth(320);
     auto* lblDuplicateScenario = new QLabel(QStringLiteral("New Scenario Description"), this);

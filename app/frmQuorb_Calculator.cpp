@@ -275,7 +275,8 @@ bool frmQuorb_Calculator::CalcProbInverse() {
             calculate = false;
         }
         // Degrees of freedom: an empty box means no result yet; a text that
-        // is no number is said so plainly.
+        // is no number, or a number of none (0 or less, for which every
+        // distribution gives 0), is said so plainly.
         auto readDF = [&](QLineEdit* box, double& df) {
             if (!calculate)
                 return;
@@ -284,6 +285,10 @@ bool frmQuorb_Calculator::CalcProbInverse() {
                 calculate = false;
             } else if (!Numeric(df_text)) {
                 Message(QStringLiteral("The degrees of freedom must be numeric."));
+                box->setFocus();
+                calculate = false;
+            } else if (!(NumberOf(df_text) > 0)) {
+                Message(QStringLiteral("The degrees of freedom must be greater than zero."));
                 box->setFocus();
                 calculate = false;
             } else {
@@ -299,14 +304,27 @@ bool frmQuorb_Calculator::CalcProbInverse() {
             return false;
         }
         double result = 0;
+        bool raised = false;
         try {
             Varnello engine;
             const std::string name = m_ProbType.toStdString();
             result = m_Inverse ? engine.ProbInverse(name, value, df1, df2) : engine.Probability(name, value, df1, df2);
         } catch (const RunTimeError& e) {
+            raised = true;
             Message(QStringLiteral("Error running probability calculator: ") + QString::fromStdString(e.Description()));
         } catch (const std::exception& e) {
+            raised = true;
             Message(QStringLiteral("Error running probability calculator: ") + QString::fromUtf8(e.what()));
+        }
+        // Every probability strictly between 0 and 1 has a value above 0:
+        // an inverse of 0 is the search giving up (far out in a tail), not
+        // the value.
+        if (m_Inverse && !raised && result == 0) {
+            Message(QStringLiteral("No value could be found for this probability."));
+            m_txtTestValue->setFocus();
+            m_lblProbability->clear();
+            m_lblProbability->setToolTip(QString());
+            return true;
         }
         m_lblProbability->setText(FormatResult(result));
         m_lblProbability->setToolTip(m_lblProbability->text());

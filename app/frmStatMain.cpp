@@ -297,9 +297,11 @@ void frmStatMain::EditCurrentScenario(int startPage) {
         wiz.SetOutputTable1(text("Scenario_Output_Table1_Name"));
         wiz.SetOutputTable2(text("Scenario_Output_Table2_Name"));
         wiz.SetMissingType(text("MissingType"));
-        wiz.SetMissingEqual(text("MissingEqual"));
-        wiz.SetMissingHigh(text("MissingHigh"));
-        wiz.SetMissingLow(text("MissingLow"));
+        // The missing values as stored: a text of fifteen digits would bring
+        // a value of more digits back changed at the next save.
+        wiz.SetMissingEqual(col("MissingEqual"));
+        wiz.SetMissingHigh(col("MissingHigh"));
+        wiz.SetMissingLow(col("MissingLow"));
         wiz.SetScenario_Version(text("Scenario_Version"));
         // A stored option that does not fit is named, and nothing is opened.
         const std::string misfit = ReadScenarioOptions(*rs, wiz.Scenario(), id, OptionReader::Designer);

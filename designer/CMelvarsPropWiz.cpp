@@ -13,6 +13,7 @@
 #include "errors/ProcGuard.h"
 #include "errors/RunTimeError.h"
 #include "scenario/AppDatabase.h"
+#include "scenario/ScenarioOptions.h"
 #include "scenario/ScenarioTables.h"
 #include "util/CProgramSettings.h"
 #include "util/modZURSTAT.h"
@@ -284,6 +285,12 @@ std::string CMelvarsPropWiz::CheckSignTest(QWidget& page) {
             FocusControl(page, "chkSignMean");
         } else if (SignCustom() && IsBlank(SignValue())) {
             msg = "Custom value required";
+            FocusControl(page, "txtSignValue");
+        } else if (const ScenarioOption* o = FindScenarioOption("SignValue");
+                   SignCustom() && o && !OptionMisfit(*o, SignValue()).empty()) {
+            // The options table keeps the value as a whole number: 2.5 would
+            // be stored, and run, as 2.
+            msg = "Custom value must be a whole number from -32768 to 32767";
             FocusControl(page, "txtSignValue");
         }
     } catch (...) {

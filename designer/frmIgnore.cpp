@@ -195,15 +195,18 @@ void frmIgnore::cmdOK_Click() {
         if (m_Wiz) {
             m_Wiz->SetChanged(true);
             m_Wiz->SetMissingType(m_code.toStdString());
-            // Checked numbers are stored as numbers.
-            auto value = [](QLineEdit* box) {
+            // Checked numbers are stored as numbers. A box left as it was
+            // shown keeps the value held: the box shows fifteen digits, and a
+            // value of more would come back as another.
+            auto value = [](QLineEdit* box, const dao::Variant& held) {
+                if (!box->text().isEmpty() && box->text() == BoxTextOf(held)) return held;
                 double v = 0;
                 if (box->text().isEmpty() || !IsNumberText(box->text(), v)) return dao::Variant::Null();
                 return dao::Variant(v);
             };
-            m_Wiz->SetMissingEqual(value(m_txtEqual));
-            m_Wiz->SetMissingLow(value(m_txtLow));
-            m_Wiz->SetMissingHigh(value(m_txtHigh));
+            m_Wiz->SetMissingEqual(value(m_txtEqual, m_Wiz->MissingEqual()));
+            m_Wiz->SetMissingLow(value(m_txtLow, m_Wiz->MissingLow()));
+            m_Wiz->SetMissingHigh(value(m_txtHigh, m_Wiz->MissingHigh()));
         }
         hide();
         setResult(QDialog::Accepted);

@@ -39,9 +39,10 @@ namespace {
 
 constexpr const char* kSeparator = " - (";
 
-// The field name of a list entry: the text before the first " - (".
+// The field name of a list entry: the text before the last " - (" (the type
+// text after it never holds one; a field's name may: "Net - (after tax)").
 std::string NameOfEntry(const QString& entry) {
-    const int at = entry.indexOf(QLatin1String(kSeparator), 0, Qt::CaseInsensitive);
+    const int at = entry.lastIndexOf(QLatin1String(kSeparator), -1, Qt::CaseInsensitive);
     return (at < 0 ? entry : entry.left(at)).toStdString();
 }
 
@@ -104,6 +105,8 @@ frmQuorb_Fields::frmQuorb_Fields(QWidget* parent) : CWizPage(parent), m_lvw(std:
     m_lblTable->setObjectName(QStringLiteral("lblTable"));
     m_lblCalcType = new QLabel(this);
     m_lblCalcType->setObjectName(QStringLiteral("lblCalcType"));
+    // Stored names are shown as they stand, never read as HTML.
+    for (QLabel* label : {m_lblTable, m_lblCalcType}) label->setTextFormat(Qt::PlainText);
     m_txtDescription = new SelectAllLineEdit(this);
     m_txtDescription->setObjectName(QStringLiteral("txtScenario_Description"));
     m_txtDescription->setMaxLength(255);

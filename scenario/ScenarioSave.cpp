@@ -26,6 +26,26 @@ void writeColumns(Recordset& rs, const ScenarioColumnValues& values) {
 
 std::string idCriterion(std::int32_t id) { return "[Scenario_ID] = " + std::to_string(id); }
 
+// The user name cut to the characters its column keeps (Scenario_CreatedBy
+// keeps 15; a workgroup's user names may be longer): a longer name must not
+// stop every save of its user. The cut falls between two characters.
+std::string userNameFor(Database& db, const char* column, const std::string& user) {
+    long size = 0;
+    try {
+        if (TableDefPtr td = db.TableDefs().Find(kScenarioTableName))
+            if (FieldPtr f = td->Fields().Find(column)) size = f->Type() == dbText ? f->Size() : 0;
+    } catch (const DaoError&) {
+        // A table that cannot be read fails the save with its own message.
+    }
+    if (size <= 0 || static_cast<long>(CharLength(user)) <= size) return user;
+    std::size_t end = 0;
+    for (long kept = 0; end < user.size(); ++end) {
+        if ((static_cast<unsigned char>(user[end]) & 0xC0) == 0x80) continue; // inside a character
+        if (kept++ == size) break;
+    }
+    return user.substr(0, end);
+}
+
 } // namespace
 
 ScenarioSaveResult WriteScenarioRows(Database& db, std::int32_t scenarioId, const ScenarioRows& rows) {
@@ -100,6 +120,7 @@ ScenarioSaveResult SaveScenario(Database& db, std::int32_t scenarioId, const CMe
                                 std::int16_t sortOrder, const std::vector<ScenarioFieldRow>& fields,
                                 const std::string& userName) {
     const bool isNew = scenarioId == 0;
+    const char* const userColumn = isNew ? "Scenario_CreatedBy" : "Scenario_ModifiedBy";
     ScenarioRows rows;
     rows.Header = {
         {"SortOrder", sortOrder},
@@ -111,7 +132,7 @@ ScenarioSaveResult SaveScenario(Database& db, std::int32_t scenarioId, const CMe
         {"Scenario_Output_Table2_Name", s.OutputTable2()},
         {"Scenario_Version", "V5   "},
         {isNew ? "Scenario_DateCreated" : "Scenario_LastModified", Variant::Date(Now())},
-        {isNew ? "Scenario_CreatedBy" : "Scenario_ModifiedBy", userName},
+        {userColumn, userNameFor(db, userColumn, userName)},
         {"MissingType", nullIfEmpty(s.MissingType())},
         {"MissingEqual", nullIfBlank(s.MissingEqual())},
         {"MissingLow", nullIfBlank(s.MissingLow())},

@@ -467,4 +467,57 @@ TEST_F(DesignerRoad, SaveAndRunAfterAnEditThatReshapesTheOutputReplacesItAfterOn
               std::vector<std::string>{"4"});
 }
 
+// An edit read the stored missing values as text of fifteen digits, and the
+// save wrote that text back: a value of more digits, which the data holds,
+// changed (and stopped counting as missing) when only the description did.
+TEST_F(DesignerRoad, StoredMissingValuesOfSeventeenDigitsSurviveAnEditThatDoesNotTouchThem) {
+    frmStatMain* list = Open();
+    ASSERT_NE(list, nullptr);
+    AutoAnswer app;
+    struct Row {
+        const char* type;
+        dao::Variant equal, low, high;
+        const char* why;
+    } rows[] = {
+        {"1", 0.1 + 0.2, {}, {}, "0.30000000000000004, read as 0.3"},
+        {"2", {}, 1.0 / 3, 2.0 / 3, "a third and two thirds, seventeen digits each"},
+        {"2", {}, {}, -123456789.01234567, "a bound of nine digits before the point"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.why);
+        vtest::ScenarioSpec spec = DescribeScores("Out");
+        spec.missingType = r.type;
+        spec.missingEqual = r.equal;
+        spec.missingLow = r.low;
+        spec.missingHigh = r.high;
+        const std::int32_t id = vtest::StoreScenario(*gdbCurrent, spec);
+        list->SetScenTypeMain(QStringLiteral("P"));
+        list->SetScenType(QStringLiteral("*"));
+        list->LoadScenarios();
+        SelectScenario(list, id);
+        DesignerScript e;
+        e.steps.push_back([](QDialog& w) {
+            auto& page = dynamic_cast<frmQuorb_Finish&>(w);
+            page.txtDescription()->setText(QStringLiteral("renamed"));
+            emit page.txtDescription()->editingFinished(); // leaving the box stores it
+            page.cmdNav(3)->click();                        // Save
+        });
+        list->EditCurrentScenario(50);
+        ASSERT_TRUE(e.steps.empty());
+        ASSERT_EQ(Stored("usysQuorbScenarios", id, "Scenario_Description"), "renamed");
+        auto rs = gdbCurrent->OpenRecordset("SELECT * FROM usysQuorbScenarios WHERE Scenario_ID = " + std::to_string(id),
+                                            dao::dbOpenSnapshot);
+        const std::pair<const char*, const dao::Variant&> columns[] = {
+            {"MissingEqual", r.equal}, {"MissingLow", r.low}, {"MissingHigh", r.high}};
+        for (const auto& [column, expected] : columns) {
+            const dao::Variant stored = rs->Fields(column)->Value();
+            if (expected.IsEmpty())
+                EXPECT_TRUE(stored.IsNull()) << column;
+            else
+                EXPECT_EQ(stored.ToDouble(), expected.ToDouble()) << column; // the same double, bit for bit
+        }
+    }
+    EXPECT_EQ(app.texts, QStringList());
+}
+
 } // namespace

@@ -7,6 +7,7 @@
 #include "app/frmDuplicate.h"
 #include "app/frmStatMain.h"
 #include "scenario/AppDatabase.h"
+#include "support/ShownText.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -202,6 +203,28 @@ TEST_F(ScenarioCopyDelete, DeleteThatFailsHalfwayKeepsTheWholeScenario) {
     EXPECT_EQ(Description(1), "Scores by class");
     EXPECT_EQ(Count("usysQuorbFields", 1), 2);
     EXPECT_EQ(Count("usysQuorbOptions", 1), 1);
+}
+
+// The dialog's label took a description that looks like HTML for HTML: the
+// tags vanished and "<br>" broke the line, so it showed another description.
+TEST_F(ScenarioCopyDelete, ADescriptionThatLooksLikeHtmlIsShownAsItStands) {
+    frmStatMain* list = Open();
+    ASSERT_NE(list, nullptr);
+    const QString description = QStringLiteral("Q1 <b>North</b><br>& South");
+    ASSERT_TRUE(Qt::mightBeRichText(description)); // what the label would take for HTML
+    gdbCurrent->Execute("UPDATE usysQuorbScenarios SET Scenario_Description = '" + description.toStdString() +
+                        "' WHERE Scenario_ID = 1");
+    list->LoadScenarios();
+    Select(list, 0);
+    QString shown;
+    script.Then(QStringLiteral("duplicate"), IsDuplicate, [&](QWidget* w) {
+        auto* d = qobject_cast<frmDuplicate*>(w);
+        shown = vtest::ShownText(d->lblCurrentScenario());
+        d->cmdAction(1)->click();
+    });
+    list->cmdAction_Click(2);
+    EXPECT_TRUE(script.Done());
+    EXPECT_EQ(shown, description);
 }
 
 } // namespace

@@ -127,7 +127,8 @@ void Transfer(frmQuorb_Fields& page, const char* control, long index, const QStr
 
 QStringList Names(const QListWidget* list) {
     QStringList names;
-    for (int i = 0; i < list->count(); ++i) names << list->item(i)->text().section(QStringLiteral(" - ("), 0, 0);
+    // The type stands after the last separator: a name may hold one too.
+    for (int i = 0; i < list->count(); ++i) names << list->item(i)->text().section(QStringLiteral(" - ("), 0, -2);
     return names;
 }
 

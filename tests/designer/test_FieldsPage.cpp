@@ -3,6 +3,7 @@
 #include "DesignerTestSupport.h"
 
 #include "designer/frmQuorb_Fields.h"
+#include "support/ShownText.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -197,6 +198,58 @@ TEST_F(FieldsPage, QueryOffersEveryFieldAndChangeOfSourceDropsAssignments) {
     EXPECT_TRUE(Names(page.lisIndependentFields(1)).isEmpty());
     EXPECT_EQ(wiz.ScenarioFields().Count(), 8);
     EXPECT_TRUE(wiz.Changed());
+}
+
+// The source's name in the page's heading was taken for HTML when it looked
+// like it: "<b>" vanished and the rest turned bold.
+TEST_F(FieldsPage, ASourceNameThatLooksLikeHtmlIsShownAsItStands) {
+    Script script; // answers the message that no such table exists
+    FieldPageOn f("Describe", "Sales <b>2024</b>");
+    ASSERT_TRUE(Qt::mightBeRichText(f.page.lblTable()->text()));
+    EXPECT_EQ(vtest::ShownText(f.page.lblTable()), QStringLiteral("Sales <b>2024</b>"));
+}
+
+// A list entry is the name, " - (", the type and ")". The name was read up
+// to the first " - (": a field named "Net - (after tax)" was taken for
+// "Net", so taking it out of a list cleared another field's role (its own
+// stayed assigned, and was saved), and "remove all" never ended.
+TEST_F(FieldsPage, AFieldNameHoldingTheEntrySeparatorIsTakenBackItselfAndRemoveAllEnds) {
+    // Without a field of the shorter name the entry was never taken out, and
+    // "remove all" tried again and again.
+    auto rates = m_db->CreateTableDef("Rates");
+    rates->Fields().Append(rates->CreateField("Rate - (p.a.)", dao::dbDouble));
+    m_db->TableDefs().Append(rates);
+    Script script;
+    FieldPageOn alone("Describe", "Rates");
+    Transfer(alone.page, "cmdTX", 1, "Rate - (p.a.)");
+    Transfer(alone.page, "cmdTX", 4); // remove all
+    EXPECT_TRUE(Names(alone.page.lisIndependentFields(1)).isEmpty());
+    EXPECT_EQ(Available(alone.page), QStringList({"Rate - (p.a.)/#, Double"}));
+
+    // With one, the other field was taken instead.
+    auto td = m_db->CreateTableDef("Costs");
+    for (const char* name : {"Net", "Net - (after tax)", "Gross"})
+        td->Fields().Append(td->CreateField(name, dao::dbDouble));
+    m_db->TableDefs().Append(td);
+    FieldPageOn on("Describe", "Costs");
+    auto& [wiz, page] = on;
+    QListWidget* xs = page.lisIndependentFields(1);
+    for (const char* f : {"Net - (after tax)", "Gross"}) Transfer(page, "cmdTX", 1, f);
+    xs->setCurrentRow(1);
+    Transfer(page, "cmdTX", 3); // Gross up
+    auto roles = [&wiz] {
+        QStringList r;
+        for (const CScenarioField& f : wiz.ScenarioFields())
+            r << QString::fromStdString(f.FieldName() + ":" + f.Choice() + std::to_string(f.OrdinalPosition()));
+        return r;
+    };
+    EXPECT_EQ(roles(), QStringList({"Net:0", "Net - (after tax):X2", "Gross:X1"}));
+    xs->setCurrentRow(1);
+    Transfer(page, "cmdTX", 0); // take "Net - (after tax)" back
+    ASSERT_EQ(Names(xs), QStringList({"Gross"}));
+    ASSERT_EQ(roles(), QStringList({"Net:0", "Net - (after tax):2", "Gross:X1"})); // its own role cleared
+    ASSERT_EQ(Available(page), QStringList({"Net/#, Double", "Net - (after tax)/#, Double"}));
+    EXPECT_TRUE(script.MessageTexts().isEmpty());
 }
 
 TEST_F(FieldsPage, BackAsksOnlyAfterChangesAndDescriptionIgnoresCase) {

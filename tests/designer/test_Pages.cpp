@@ -197,6 +197,41 @@ TEST(MissingValueDialog, ChecksAndStoresTheEntriesOfTheChosenRule) {
     }
 }
 
+// The boxes show fifteen digits: OK read a value of more back from the box
+// as another number (0.30000000000000004 became 0.3), though nothing was
+// typed.
+TEST(MissingValueDialog, ABoxLeftAsShownKeepsAValueOfSeventeenDigits) {
+    struct Case {
+        const char* type;
+        dao::Variant equal, low, high;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"1", 0.1 + 0.2, {}, {}, "0.30000000000000004, shown as 0.3"},
+        {"2", {}, 1.0 / 3, 2.0 / 3, "a third and two thirds"},
+    };
+    for (const Case& c : cases) {
+        Script script;
+        CMelvarsPropWiz wiz;
+        wiz.SetMissingType(c.type);
+        wiz.SetMissingEqual(c.equal);
+        wiz.SetMissingLow(c.low);
+        wiz.SetMissingHigh(c.high);
+        frmIgnore dialog;
+        dialog.SetWiz(&wiz);
+        dialog.cmdOK()->click();
+        EXPECT_TRUE(script.MessageTexts().isEmpty()) << c.reason;
+        const std::pair<dao::Variant, const dao::Variant&> held[] = {
+            {wiz.MissingEqual(), c.equal}, {wiz.MissingLow(), c.low}, {wiz.MissingHigh(), c.high}};
+        for (const auto& [now, before] : held) {
+            if (before.IsEmpty())
+                EXPECT_TRUE(now.IsNull() || now.IsEmpty()) << c.reason;
+            else
+                EXPECT_EQ(now.ToDouble(), before.ToDouble()) << c.reason; // the same double, bit for bit
+        }
+    }
+}
+
 TEST(MissingValueDialog, CancelStoresNothingAndAnUnknownCodeSelectsNoButton) {
     CMelvarsPropWiz wiz;
     wiz.SetMissingType("");
@@ -621,6 +656,15 @@ TEST(OptionChecks, FirstFaultGivesItsMessageAndFocus) {
          nullptr},
         {"custom value blank", [](CMelvarsPropWiz& w) { w.SetSignCustom(true); w.SetSignValue(""); }, sign,
          "Custom value required", "txtSignValue"},
+        // The options table's column is a 16-bit Integer.
+        {"custom value 2.5, which the save made 2", [](CMelvarsPropWiz& w) { w.SetSignCustom(true); w.SetSignValue(2.5); },
+         sign, "Custom value must be a whole number from -32768 to 32767", "txtSignValue"},
+        {"custom value 40000, which the save refused", [](CMelvarsPropWiz& w) { w.SetSignCustom(true); w.SetSignValue(40000.0); },
+         sign, "Custom value must be a whole number from -32768 to 32767", "txtSignValue"},
+        {"custom value -32768 fits", [](CMelvarsPropWiz& w) { w.SetSignCustom(true); w.SetSignValue(-32768.0); }, sign,
+         "", nullptr},
+        {"a fraction not asked for is not checked",
+         [](CMelvarsPropWiz& w) { w.SetSignMean(true); w.SetSignValue(2.5); }, sign, "", nullptr},
         {"no fit chosen", [](CMelvarsPropWiz&) {},
          [](CMelvarsPropWiz& w, QWidget& p) { return w.CheckKSFit(p); }, "No test type selected", "chkFitUniform"},
         {"no paired test chosen", [](CMelvarsPropWiz& w) { w.SetNPPair_Tau(true); },

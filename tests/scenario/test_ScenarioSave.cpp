@@ -157,6 +157,21 @@ TEST_F(ScenarioSave, SaveFailureRollsBackEveryRowAndGivesNoNumber) {
     EXPECT_TRUE(SaveScenario(*m_db, 0, ChiSquare(), kRank, {{"Region", "G", 1}}, "u").Saved);
 }
 
+// Scenario_CreatedBy keeps 15 characters: a workgroup user with a longer name
+// could save no new scenario at all ("field too small").
+TEST_F(ScenarioSave, AUserNameLongerThanItsColumnIsCutToFitInsteadOfRefusingTheSave) {
+    const std::string user = "Maximilian.Berövall"; // 19 characters, the 15th of two bytes
+    const ScenarioSaveResult first = SaveScenario(*m_db, 0, ChiSquare(), kRank, {{"Region", "G", 1}}, user);
+    ASSERT_TRUE(first.Saved) << first.Message;
+    const std::string row = "SELECT * FROM usysQuorbScenarios WHERE Scenario_ID = " + std::to_string(first.ScenarioID);
+    EXPECT_EQ(Value(row, "Scenario_CreatedBy"), "Maximilian.Berö"); // its first 15 characters, the last one whole
+    const std::string editor(60, 'e');
+    const ScenarioSaveResult again = SaveScenario(*m_db, first.ScenarioID, ChiSquare(), kRank, {}, editor);
+    ASSERT_TRUE(again.Saved) << again.Message;
+    EXPECT_EQ(Value(row, "Scenario_ModifiedBy"), std::string(50, 'e')); // that column keeps 50
+    EXPECT_EQ(Value(row, "Scenario_CreatedBy"), "Maximilian.Berö");
+}
+
 TEST(ScenarioOptions, EveryOptionColumnReachesItsPropertyAndBack) {
     CMelvarsScenario s;
     // Column names are matched without regard to case, as the database does.

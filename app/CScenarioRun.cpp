@@ -250,6 +250,13 @@ void CScenarioRun::RequestStop() {
         m_engine->RequestStop();
 }
 
+void CScenarioRun::HoldOutput(bool hold) {
+    std::lock_guard lock(m_engineMutex);
+    m_holdOutput = hold;
+    if (m_engine)
+        m_engine->HoldOutput(hold);
+}
+
 bool CScenarioRun::eventFilter(QObject* watched, QEvent* event) {
     if (!IsUserInput(event->type()) || !watched->isWidgetType())
         return false;
@@ -306,6 +313,8 @@ CScenarioRun::Outcome CScenarioRun::Exec() {
                 m_engine = &engine;
                 if (m_stopRequested)
                     engine.RequestStop();
+                if (m_holdOutput)
+                    engine.HoldOutput(true);
             }
             try {
                 outcome.ran = engine.RunScenario(m_scenarioId, m_args);

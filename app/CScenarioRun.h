@@ -59,6 +59,9 @@ public:
     // Varnello::StoppedMessage and its output tables stay as they were.
     void RequestStop();
     bool StopRequested() const { return m_stopRequested.load(); }
+    // While the user is asked whether to stop, the run keeps no output: it
+    // waits for the answer before it does (from the window thread).
+    void HoldOutput(bool hold);
 
     // With ShowErrors the engine announces a failed run in a message of its
     // own ("Scenario Failed", the reason) before RunScenario returns. A
@@ -110,6 +113,7 @@ private:
     std::mutex m_engineMutex;
     Varnello* m_engine = nullptr; // the worker's engine while it runs; guarded by m_engineMutex
     std::atomic<bool> m_stopRequested{false};
+    bool m_holdOutput = false; // guarded by m_engineMutex
     QPointer<QWidget> m_progressWindow;
     bool m_showEngineFailure = true;
 };

@@ -922,6 +922,13 @@ void frmStatMain::AskToStopRun(CScenarioRun& run, QWidget* window) {
         return;
     }
     m_askingToStop = true;
+    // A run that reaches its end while the question is open keeps its output
+    // only after a No: Yes leaves the earlier results as the question says.
+    run.HoldOutput(true);
+    struct Release {
+        CScenarioRun& run;
+        ~Release() { run.HoldOutput(false); }
+    } release{run};
     const int answer = frmMsgBox::Show(closingFrame ? static_cast<QWidget*>(frame) : m_status.data(),
                                        QString::fromStdString(platform::App::Title()),
                                        QString::fromLatin1(StopQuestion), vbYesNo | vbQuestion | vbDefaultButton2,

@@ -157,6 +157,19 @@ bool RunContext::Quorb_SameRecords_b(std::int16_t n, bool bCompare, std::vector<
     return false;
 }
 
+void RunContext::HoldOutput(bool hold) noexcept {
+    {
+        std::lock_guard lock(m_holdMutex);
+        m_outputHeld = hold;
+    }
+    m_holdReleased.notify_all();
+}
+
+void RunContext::WaitWhileOutputHeld() {
+    std::unique_lock lock(m_holdMutex);
+    m_holdReleased.wait(lock, [this] { return !m_outputHeld; });
+}
+
 bool RunContext::Quorb_SameValue(const Variant& a, const Variant& b, bool bTextCompare) const {
     if (a.IsNull() && b.IsNull()) return true;
     if (a.IsNull() || b.IsNull()) return false;

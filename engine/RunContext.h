@@ -10,9 +10,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -47,6 +49,10 @@ public:
     void RequestStop() noexcept { m_stopRequested.store(true, std::memory_order_relaxed); }
     bool StopRequested() const noexcept { return m_stopRequested.load(std::memory_order_relaxed); }
     void ClearStopRequest() noexcept { m_stopRequested.store(false); }
+    // From any thread: while held, WaitWhileOutputHeld waits (the run's
+    // output is kept only after the hold is released).
+    void HoldOutput(bool hold) noexcept;
+    void WaitWhileOutputHeld();
     // The progress text while a statement waits for another program's lock.
     void ReportLockWait(const std::string& path, std::chrono::milliseconds waited, std::chrono::milliseconds limit);
 
@@ -172,4 +178,7 @@ private:
     std::string m_missingRule;
     double m_missingEqual = 0, m_missingLow = 0, m_missingHigh = 0;
     std::atomic<bool> m_stopRequested{false}; // set by RequestStop, cleared when a run ends
+    std::mutex m_holdMutex;
+    std::condition_variable m_holdReleased;
+    bool m_outputHeld = false; // guarded by m_holdMutex
 };

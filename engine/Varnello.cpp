@@ -38,5 +38,6 @@ double Varnello::Probability(const std::string& ProbType, double Value, double D
 bool Varnello::RunScenario(long ScenarioID) { return m_core->RunScenario(ScenarioID); }
 bool Varnello::RunScenario(long ScenarioID, const RunScenarioArgs& args) { return m_core->RunScenario(ScenarioID, args); }
 void Varnello::RequestStop() noexcept { m_core->RequestStop(); }
+void Varnello::HoldOutput(bool hold) noexcept { m_core->HoldOutput(hold); }
 
 void Varnello::SetEvents(IVarnelloEvents* listener) { m_core->SetEvents(listener); }

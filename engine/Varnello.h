@@ -148,6 +148,10 @@ public:
     // StoppedMessage, its output tables left as they were before the run. A
     // request made between runs stops nothing.
     void RequestStop() noexcept;
+    // From any thread, while the caller asks its user whether to stop: the
+    // run goes on, but waits before it keeps its output until the hold is
+    // released, so that a stop asked for in the answer still discards it.
+    void HoldOutput(bool hold) noexcept;
     static constexpr const char* StoppedMessage = "The analysis was stopped by the user.";
 
     // --- events --------------------------------------------------------------------

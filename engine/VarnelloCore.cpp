@@ -261,7 +261,9 @@ bool VarnelloCore::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
             // the analysis made of it.
             if (!msg.empty() && !m_run.TempDbError().empty()) msg = m_run.TempDbError();
             // A stop asked for before the output is kept discards it, whatever
-            // the analysis made of the interruption.
+            // the analysis made of the interruption; while the caller still
+            // asks whether to stop, the output waits for the answer.
+            if (msg.empty()) m_run.WaitWhileOutputHeld();
             if (m_run.StopRequested()) msg = Varnello::StoppedMessage;
             finishOutput(msg);
             if (!msg.empty()) {

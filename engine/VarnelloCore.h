@@ -66,6 +66,7 @@ public:
     // From any thread: the run under way stops at the next record counted
     // for progress (Quorb_Msg) and fails with Varnello::StoppedMessage.
     void RequestStop() noexcept { m_run.RequestStop(); }
+    void HoldOutput(bool hold) noexcept { m_run.HoldOutput(hold); }
 
     // ===== Internal members: the run, its analyses and their context ==========
 

@@ -166,6 +166,7 @@ TEST_F(BackgroundRun, ALongRunIsStoppedFromItsProgressWindowAndTheOutputOfTheRun
         Ask ask;
         int answer; // to "Stop the analysis?"
         int runMs;  // how long the run counts records
+        int answerAfterMs; // how long the question stays open
         bool ran;
         std::vector<std::string> sums;
         const char* reason;
@@ -174,10 +175,14 @@ TEST_F(BackgroundRun, ALongRunIsStoppedFromItsProgressWindowAndTheOutputOfTheRun
              QCloseEvent close;
              QApplication::sendEvent(s, &close);
          },
-         frmMsgBox::vbYes, 20000, false, {"22", "60"}, "the close box, Yes: stopped, the previous output stays"},
-        {[](frmStatus* s) { QTest::keyClick(s, Qt::Key_Escape); }, frmMsgBox::vbYes, 20000, false, {"22", "60"},
+         frmMsgBox::vbYes, 20000, 0, false, {"22", "60"}, "the close box, Yes: stopped, the previous output stays"},
+        {[](frmStatus* s) { QTest::keyClick(s, Qt::Key_Escape); }, frmMsgBox::vbYes, 20000, 0, false, {"22", "60"},
          "Esc, Yes"},
-        {[](frmStatus* s) { QTest::keyClick(s, Qt::Key_Escape); }, frmMsgBox::vbNo, 1500, true, {"22", "100"},
+        {[](frmStatus* s) { QTest::keyClick(s, Qt::Key_Escape); }, frmMsgBox::vbYes, 1000, 2000, false, {"22", "60"},
+         "Esc, the run reaches its end while the question is open, then Yes: still stopped"},
+        {[](frmStatus* s) { QTest::keyClick(s, Qt::Key_Escape); }, frmMsgBox::vbNo, 1000, 2000, true, {"22", "100"},
+         "Esc, the run reaches its end while the question is open, then No: its output is kept"},
+        {[](frmStatus* s) { QTest::keyClick(s, Qt::Key_Escape); }, frmMsgBox::vbNo, 1500, 0, true, {"22", "100"},
          "Esc, No: the run goes on to its end"},
     };
     for (const Row& r : rows) {
@@ -192,7 +197,11 @@ TEST_F(BackgroundRun, ALongRunIsStoppedFromItsProgressWindowAndTheOutputOfTheRun
                       question = box->Message();
                       title = box->windowTitle();
                       focused = box->focusWidget() ? box->focusWidget()->objectName() : QString();
-                      box->ResponseButton(r.answer)->click();
+                      QPointer<QPushButton> button = box->ResponseButton(r.answer);
+                      QTimer::singleShot(r.answerAfterMs, [button] {
+                          if (button)
+                              button->click();
+                      });
                   });
         QTimer::singleShot(400, [&] {
             if (frmStatus* status = list->StatusWindow())

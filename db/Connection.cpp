@@ -567,6 +567,37 @@ const Connection::CachedTable& Connection::cachedTable(const std::string& table,
         }
         if (rc != SQLITE_DONE) Fail(sqlite3_extended_errcode(m_db.get()), "PRAGMA table_xinfo");
     }
+    // A column of a table that declares no type (another program's "CREATE
+    // TABLE T (Region, X)") holds what was put in it: it is a number field
+    // unless its first value is a text that is no number, as a column of a
+    // query without a declared type is typed by the value it holds. Texts
+    // such as region names are then read as texts, not refused as numbers.
+    bool isTable = false;
+    if (std::find(declared.begin(), declared.end(), std::string()) != declared.end()) {
+        StmtHandle st = Prepare(SystemSql("SELECT 1 FROM " + QuoteIdent(schema) +
+                                          ".sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE"));
+        sqlite3_bind_text(st.get(), 1, table.c_str(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
+        isTable = sqlite3_step(st.get()) == SQLITE_ROW;
+    }
+    for (std::size_t i = 0; isTable && i < fields.size(); ++i) {
+        if (!declared[i].empty()) continue;
+        const std::string column = QuoteIdent(fields[i].name);
+        StmtHandle st = Prepare(SystemSql("SELECT " + column + " FROM " + QuoteIdent(schema) + "." + QuoteIdent(table) +
+                                          " WHERE " + column + " IS NOT NULL LIMIT 1"));
+        const int rc = sqlite3_step(st.get());
+        if (rc == SQLITE_ROW && sqlite3_column_type(st.get(), 0) == SQLITE_TEXT) {
+            double d = 0;
+            const std::string text(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0)),
+                                   static_cast<std::size_t>(sqlite3_column_bytes(st.get(), 0)));
+            if (!ParseDouble(text, d) || !std::isfinite(d)) {
+                fields[i].type = dbText;
+                fields[i].size = 255;
+                fields[i].attributes = dbVariableField;
+            }
+        } else if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+            Fail(sqlite3_extended_errcode(m_db.get()), table);
+        }
+    }
     // Each name's first column, for the catalogue's rows below and for lookups.
     std::unordered_map<std::string, std::size_t, detail::NameHash, detail::NameEqual> byName;
     byName.reserve(fields.size());

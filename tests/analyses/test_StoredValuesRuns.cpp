@@ -249,3 +249,53 @@ TEST_F(StoredValuesRunTest, AWeightThatIsNoNumberFailsEveryAnalysisAlsoWhenTheTa
         }
     }
 }
+
+TEST_F(StoredValuesRunTest, TextsInAColumnOfNoTypeGroupTheRunInsteadOfFailingAsNoNumber) {
+    // "CREATE TABLE Sales (K, Region, Kind, X)", as a Python program writes
+    // it: the region names are texts, and a group, row or compare field
+    // takes them as they are.
+    {
+        vtest::OtherProgram other(tmp.file("data.db"));
+        other.Exec("CREATE TABLE Sales (K, Region, Kind, X)");
+        other.Exec("INSERT INTO Sales VALUES (1, 'north', 'u', 1), (2, 'north', 'v', 2), (3, 'south', 'u', 4),"
+                   " (4, 'north', 'u', 5), (5, 'south', 'v', 6)");
+    }
+    // Each output row: its region (and kind of row) and cells worked out by
+    // hand: north holds X 1, 2, 5 (u: 1 + 5, v: 2), south 4, 6 (u: 4, v: 6).
+    const struct {
+        Analysis analysis;
+        const char* regionColumn;
+        std::vector<std::pair<std::string, std::vector<cells::Cell>>> rows; // region and its cells
+        const char* why;
+    } cases[] = {
+        {{"P", "Describe", {{"Region", "G"}, {"X", "X"}}, {{"Sum", true}}},
+         "Region",
+         {{"north", {{"Sum", 8}, {"Count", 3}}}, {"south", {{"Sum", 10}, {"Count", 2}}}},
+         "a group field"},
+        {{"P", "Crosstab", {{"Region", "G"}, {"Kind", "C"}, {"X", "X"}}, {{"XType", "S"}}},
+         "Region",
+         {{"north", {{"u", 6}, {"v", 2}, {"RowSummary", 8}}},
+          {"north", {{"u", 2}, {"v", 1}, {"RowSummary", 3}}},
+          {"south", {{"u", 4}, {"v", 6}, {"RowSummary", 10}}},
+          {"south", {{"u", 1}, {"v", 1}, {"RowSummary", 2}}}},
+         "a row field and a column field (sums, then counts)"},
+        {{"G", "Two Sample t-Test", {{"Region", "C"}, {"X", "X"}}, {}},
+         "Region-1",
+         {{"north", {{"Count-1", 3}, {"Count-2", 2}, {"Mean-2", 5}, {"Mean_Diff", 8.0 / 3 - 5}}}},
+         "a compare field: north's mean 8/3, south's 5"},
+    };
+    for (const auto& c : cases) {
+        std::string err;
+        ASSERT_TRUE(Run(Store(scenarioOf(c.analysis, "Sales")), &err)) << c.why << ": " << err;
+        const auto out = ReadTable("Out");
+        ASSERT_GE(out.size(), c.rows.size()) << c.why;
+        for (std::size_t r = 0; r < c.rows.size(); ++r) {
+            EXPECT_EQ(out[r][c.regionColumn].ToString(), c.rows[r].first) << c.why;
+            cells::ExpectCells(out[r], c.rows[r].second, c.why, cells::Match::Ulps);
+        }
+    }
+    // As a number it is refused by name before anything is read.
+    std::string err;
+    EXPECT_FALSE(Run(Store(scenarioOf({"P", "Describe", {{"Region", "X"}}, {{"Sum", true}}}, "Sales")), &err));
+    EXPECT_EQ(err, "The X field Region does not hold numbers and cannot be used in that role.");
+}

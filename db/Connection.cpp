@@ -13,6 +13,8 @@
 #include <filesystem>
 #include <thread>
 
+#include <unistd.h>
+
 namespace dao {
 
 namespace {
@@ -291,8 +293,17 @@ void Connection::Fail(int rc, const std::string& sql) const {
         throw DaoError(err::NotADatabase, "Unrecognized database format '" + m_path + "'.", rc, sql);
     case SQLITE_CORRUPT:
         throw DaoError(3049, "Cannot open database '" + m_path + "'. It may not be a database, or the file may be corrupt.", rc, sql);
-    case SQLITE_CANTOPEN:
+    case SQLITE_CANTOPEN: {
+        // The database is there, but a change needs a journal file beside
+        // it, and its folder may not be written: the file is read-only to
+        // us, not missing.
+        std::error_code ec;
+        const std::filesystem::path file(m_path);
+        if (!m_path.empty() && std::filesystem::is_regular_file(file, ec) &&
+            ::access(file.parent_path().empty() ? "." : file.parent_path().c_str(), W_OK) != 0)
+            throw DaoError(err::ReadOnly, "Cannot update. Database or object is read-only.", rc, sql);
         throw DaoError(err::FileNotFound, "Couldn't find file '" + m_path + "'.", rc, sql);
+    }
     case SQLITE_READONLY:
         throw DaoError(err::ReadOnly, "Cannot update. Database or object is read-only.", rc, sql);
     case SQLITE_FULL:

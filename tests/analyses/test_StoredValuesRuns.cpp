@@ -299,3 +299,46 @@ TEST_F(StoredValuesRunTest, TextsInAColumnOfNoTypeGroupTheRunInsteadOfFailingAsN
     EXPECT_FALSE(Run(Store(scenarioOf({"P", "Describe", {{"Region", "X"}}, {{"Sum", true}}}, "Sales")), &err));
     EXPECT_EQ(err, "The X field Region does not hold numbers and cannot be used in that role.");
 }
+
+TEST_F(StoredValuesRunTest, TheMissingValueAndWeightRulesOfSumsInSqlCompareNumbersStoredAsTextsAsNumbers) {
+    // The crosstab and the chi-square sum in SQL, where a text is greater
+    // than any number: "3" passed the rule "Low" 5, "9" the rule "Equal" 9,
+    // and a weight "-1" counted as above 0. Texts in a column of no type:
+    // a: X 3, 9, 20 with W 1, 2, -1; b: X 100, 9 with W 1, 1.
+    {
+        vtest::OtherProgram other(tmp.file("data.db"));
+        other.Exec("CREATE TABLE Texts (K INTEGER PRIMARY KEY, G VARCHAR(5), C VARCHAR(5), X, W)");
+        other.Exec("INSERT INTO Texts VALUES (1, 'a', 'u', '3', '1'), (2, 'a', 'u', '9', '2'), (3, 'a', 'u', '20', '-1'),"
+                   " (4, 'b', 'u', '100', '1'), (5, 'b', 'u', '9', '1')");
+    }
+    const Analysis crosstab{"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"X", "X"}}, {{"XType", "S"}}};
+    const Analysis weighted{"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"X", "X"}, {"W", "W"}}, {{"XType", "S"}}};
+    const Analysis chi{"N", "Chi-Square", {{"G", "C"}, {"W", "W"}}, {{"ChiAll", false}, {"ChiDetail", false}}};
+    const struct {
+        Analysis analysis;
+        const char* rule; // "", "Low" (5) or "Equal" (9)
+        std::vector<std::vector<cells::Cell>> rows;
+        const char* why;
+    } cases[] = {
+        {crosstab, "Low", {{{"u", 29}}, {{"u", 2}}, {{"u", 109}}, {{"u", 2}}}, "3 is below 5: a sums 9 + 20"},
+        {crosstab, "Equal", {{{"u", 23}}, {{"u", 2}}, {{"u", 100}}, {{"u", 1}}}, "the 9s are missing"},
+        {weighted, "", {{{"u", 21}}, {{"u", 3}}, {{"u", 109}}, {{"u", 2}}}, "the weight -1 counts 0: 3·1 + 9·2"},
+        // a 1 + 2, b 1 + 1: expected 2.5 each, (0.25 + 0.25)/2.5.
+        {chi, "", {{{"Count", 5}, {"Groups", 2}, {"Expected", 2.5}, {"Chi-Square", 0.2}}}, "the weight -1 counts 0"},
+    };
+    for (const auto& c : cases) {
+        vtest::ScenarioSpec s = scenarioOf(c.analysis, "Texts");
+        if (std::string(c.rule) == "Low") {
+            s.missingType = "2";
+            s.missingLow = 5.0;
+        } else if (std::string(c.rule) == "Equal") {
+            s.missingType = "1";
+            s.missingEqual = 9.0;
+        }
+        std::string err;
+        ASSERT_TRUE(Run(Store(s), &err)) << c.why << ": " << err;
+        const auto out = ReadTable("Out");
+        ASSERT_GE(out.size(), c.rows.size()) << c.why;
+        for (std::size_t r = 0; r < c.rows.size(); ++r) cells::ExpectCells(out[r], c.rows[r], c.why, cells::Match::Ulps);
+    }
+}

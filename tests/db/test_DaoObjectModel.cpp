@@ -439,7 +439,7 @@ TEST_F(DaoTest, AFileLockedByAnotherConnectionIsReported) {
     EXPECT_EQ(expectError([&] { ws2->OpenDatabase(tmp.file("lock.db")); }), err::FileLocked);
 }
 
-TEST_F(DaoTest, AChangeToADatabaseInAFolderNobodyMayWriteToIsReadOnlyNotAFileThatCannotBeFound) {
+TEST_F(DaoTest, ADatabaseInAFolderNobodyMayWriteToIsReadOnlyOrCannotBeOpenedInsteadOfAFileThatCannotBeFound) {
     // A change needs a journal file beside the database, which that folder
     // refuses; the database itself is there.
     std::filesystem::create_directory(tmp.file("shelf"));
@@ -449,9 +449,16 @@ TEST_F(DaoTest, AChangeToADatabaseInAFolderNobodyMayWriteToIsReadOnlyNotAFileTha
         makeIntTable(*db, "Kept");
         db->Execute("INSERT INTO Kept (V) VALUES (7)");
         db->Close();
+        // Another program's file in WAL mode, read through a shared-memory
+        // file beside it that the folder then refuses.
+        vtest::OtherProgram other(tmp.file("shelf/wal.db"));
+        other.Exec("PRAGMA journal_mode = WAL");
+        other.Exec("CREATE TABLE Kept (V INTEGER)");
     }
     vtest::ReadOnlyPath folder(tmp.file("shelf"));
     if (!folder.Effective()) GTEST_SKIP() << "this system cannot make a folder read-only";
+    EXPECT_EQ(expectError([&] { DBEngine().Workspaces(0)->OpenDatabase(tmp.file("shelf/wal.db")); }), 3051)
+        << "a file that cannot be opened, not one that cannot be found";
     auto db = DBEngine().Workspaces(0)->OpenDatabase(path);
     const struct {
         std::function<void()> act;

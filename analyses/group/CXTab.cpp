@@ -406,6 +406,10 @@ std::string CXTab::InitXtabDataTable() {
         if (m_s.bW) numbers.push_back(m_fields[sz(m_iCol + m_nX + 1)]);
         if (std::string bad = eng.CheckNumbers(m_s.Table, numbers); !bad.empty()) return bad;
         const std::string A = m_letter == 'C' ? "Count" : m_letter == '1' ? "First" : m_letter == 'L' ? "Last" : "Sum";
+        // Sums are taken in double precision, as every statistic is: whole
+        // numbers near the 64-bit limits (another program's BIGINT) then add
+        // up instead of failing the run with "integer overflow".
+        const char* const kAsReal = " * 1.0";
         std::string lead;
         for (int i = 1; i <= m_iCol; ++i) lead += (i > 1 ? ", " : "") + BracketName(m_fields[sz(i)]);
         std::string sql = "SELECT " + lead + ", ";
@@ -420,11 +424,12 @@ std::string CXTab::InitXtabDataTable() {
             if (weighted) {
                 std::string v = all ? std::string("1")
                                     : NullOrData_Str(Xn, false, m_letter == 'C' ? std::string("1") : X, "0");
-                sql += "Sum(" + v + " * " + w + ") AS " + alias;
+                sql += "Sum(" + v + " * " + w + kAsReal + ") AS " + alias;
             } else if (all) {
                 sql += A + "(*) as " + alias;
             } else {
-                sql += A + "(" + NullOrData_Str(Xn, false, m_letter == 'C' ? std::string("1") : X, "Null") + ") AS " + alias;
+                sql += A + "(" + NullOrData_Str(Xn, false, m_letter == 'C' ? std::string("1") : X, "Null") +
+                       (A == "Sum" ? kAsReal : "") + ") AS " + alias;
             }
         }
         for (int j = 1; j <= m_nX && m_letter != 'C'; ++j) {
@@ -432,7 +437,7 @@ std::string CXTab::InitXtabDataTable() {
             const std::string X = T + "." + BracketName(name);
             const std::string Xn = eng.NumberTerm(m_s.Table, name, X);
             const std::string js = std::to_string(j);
-            if (m_s.bW) sql += ", SUM(" + NullOrData_Str(Xn, false, "1", "0") + " * " + w + ") as [ZUR_Count_" + js + "]";
+            if (m_s.bW) sql += ", SUM(" + NullOrData_Str(Xn, false, "1", "0") + " * " + w + kAsReal + ") as [ZUR_Count_" + js + "]";
             else sql += ", Count(" + NullOrData_Str(Xn, false, X, "Null") + ") as [ZUR_Count_" + js + "]";
         }
         // The record loop needs the rows in the order of the leading fields.

@@ -159,7 +159,9 @@ std::string CNonParamChiSquare::ChiSummary(const std::string& where) {
             if (std::string bad = Cx().CheckNumbers(m_s.Table, {m_names[n + 1]}); !bad.empty()) return bad;
         }
         std::string sql = "SELECT DISTINCTROW " + keys + ", Sum(IIF(IsNull(" + field + "), 1, 1)) as Count1";
-        if (m_s.bW) sql += ", Sum(" + BracketName(m_names[n + 1]) + ") as Weight1";
+        // In double precision, as every statistic: weights near the 64-bit
+        // limits add up instead of failing with "integer overflow".
+        if (m_s.bW) sql += ", Sum(" + BracketName(m_names[n + 1]) + " * 1.0) as Weight1";
         sql += " FROM " + BracketName(m_s.Table) + " ";
         if (!where.empty()) sql += "WHERE " + where + " ";
         // The groups and, within a group, the categories come in the order of

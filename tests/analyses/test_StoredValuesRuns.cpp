@@ -342,3 +342,42 @@ TEST_F(StoredValuesRunTest, TheMissingValueAndWeightRulesOfSumsInSqlCompareNumbe
         for (std::size_t r = 0; r < c.rows.size(); ++r) cells::ExpectCells(out[r], c.rows[r], c.why, cells::Match::Ulps);
     }
 }
+
+TEST_F(StoredValuesRunTest, SumsInSqlOfWholeNumbersNearThe64BitLimitsAddUpInsteadOfFailingWithIntegerOverflow) {
+    // BIGINT values of another program: a holds X 2^62 twice (weights 2^62
+    // twice), b holds X 1 (weight 1). 2^62 + 2^62 = 2^63, one past the
+    // largest 64-bit integer; a double holds it exactly, as Describe sums it.
+    {
+        vtest::OtherProgram other(tmp.file("data.db"));
+        other.Exec("CREATE TABLE Big (K INTEGER PRIMARY KEY, G VARCHAR(5), C VARCHAR(5), X BIGINT, W BIGINT)");
+        other.Exec("INSERT INTO Big VALUES (1, 'a', 'u', 4611686018427387904, 4611686018427387904),"
+                   " (2, 'a', 'u', 4611686018427387904, 4611686018427387904), (3, 'b', 'u', 1, 1)");
+    }
+    const double two63 = 9223372036854775808.0;
+    const struct {
+        Analysis analysis;
+        std::vector<std::vector<cells::Cell>> rows;
+        const char* why;
+    } cases[] = {
+        {{"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"X", "X"}}, {{"XType", "S"}}},
+         {{{"u", two63}}, {{"u", 2}}, {{"u", 1}}, {{"u", 1}}},
+         "a's sum 2^63"},
+        {{"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"X", "X"}}, {{"XType", "A"}}},
+         {{{"u", two63 / 2}}, {{"u", 2}}, {{"u", 1}}, {{"u", 1}}},
+         "a's average 2^62, from the sum 2^63"},
+        {{"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"X", "X"}, {"W", "W"}}, {{"XType", "C"}}},
+         {{{"u", two63}}, {{"u", 1}}},
+         "a's count is the sum of its weights, 2^63"},
+        // Counts a 2^63, b 1: their sum 2^63 + 1 is 2^63 in a double.
+        {{"N", "Chi-Square", {{"G", "C"}, {"W", "W"}}, {{"ChiAll", false}, {"ChiDetail", false}}},
+         {{{"Count", two63}, {"Groups", 2}}},
+         "the weights of a sum to 2^63"},
+    };
+    for (const auto& c : cases) {
+        std::string err;
+        ASSERT_TRUE(Run(Store(scenarioOf(c.analysis, "Big")), &err)) << c.why << ": " << err;
+        const auto out = ReadTable("Out");
+        ASSERT_GE(out.size(), c.rows.size()) << c.why;
+        for (std::size_t r = 0; r < c.rows.size(); ++r) cells::ExpectCells(out[r], c.rows[r], c.why);
+    }
+}

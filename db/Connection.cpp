@@ -13,6 +13,8 @@
 #include <filesystem>
 #include <thread>
 
+#include <unistd.h>
+
 namespace dao {
 
 namespace {
@@ -291,8 +293,17 @@ void Connection::Fail(int rc, const std::string& sql) const {
         throw DaoError(err::NotADatabase, "Unrecognized database format '" + m_path + "'.", rc, sql);
     case SQLITE_CORRUPT:
         throw DaoError(3049, "Cannot open database '" + m_path + "'. It may not be a database, or the file may be corrupt.", rc, sql);
-    case SQLITE_CANTOPEN:
+    case SQLITE_CANTOPEN: {
+        // The database is there, but a change needs a journal file beside
+        // it, and its folder may not be written: the file is read-only to
+        // us, not missing.
+        std::error_code ec;
+        const std::filesystem::path file(m_path);
+        if (!m_path.empty() && std::filesystem::is_regular_file(file, ec) &&
+            ::access(file.parent_path().empty() ? "." : file.parent_path().c_str(), W_OK) != 0)
+            throw DaoError(err::ReadOnly, "Cannot update. Database or object is read-only.", rc, sql);
         throw DaoError(err::FileNotFound, "Couldn't find file '" + m_path + "'.", rc, sql);
+    }
     case SQLITE_READONLY:
         throw DaoError(err::ReadOnly, "Cannot update. Database or object is read-only.", rc, sql);
     case SQLITE_FULL:
@@ -566,6 +577,37 @@ const Connection::CachedTable& Connection::cachedTable(const std::string& table,
             declared.push_back(d);
         }
         if (rc != SQLITE_DONE) Fail(sqlite3_extended_errcode(m_db.get()), "PRAGMA table_xinfo");
+    }
+    // A column of a table that declares no type (another program's "CREATE
+    // TABLE T (Region, X)") holds what was put in it: it is a number field
+    // unless its first value is a text that is no number, as a column of a
+    // query without a declared type is typed by the value it holds. Texts
+    // such as region names are then read as texts, not refused as numbers.
+    bool isTable = false;
+    if (std::find(declared.begin(), declared.end(), std::string()) != declared.end()) {
+        StmtHandle st = Prepare(SystemSql("SELECT 1 FROM " + QuoteIdent(schema) +
+                                          ".sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE"));
+        sqlite3_bind_text(st.get(), 1, table.c_str(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
+        isTable = sqlite3_step(st.get()) == SQLITE_ROW;
+    }
+    for (std::size_t i = 0; isTable && i < fields.size(); ++i) {
+        if (!declared[i].empty()) continue;
+        const std::string column = QuoteIdent(fields[i].name);
+        StmtHandle st = Prepare(SystemSql("SELECT " + column + " FROM " + QuoteIdent(schema) + "." + QuoteIdent(table) +
+                                          " WHERE " + column + " IS NOT NULL LIMIT 1"));
+        const int rc = sqlite3_step(st.get());
+        if (rc == SQLITE_ROW && sqlite3_column_type(st.get(), 0) == SQLITE_TEXT) {
+            double d = 0;
+            const std::string text(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0)),
+                                   static_cast<std::size_t>(sqlite3_column_bytes(st.get(), 0)));
+            if (!ParseDouble(text, d) || !std::isfinite(d)) {
+                fields[i].type = dbText;
+                fields[i].size = 255;
+                fields[i].attributes = dbVariableField;
+            }
+        } else if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+            Fail(sqlite3_extended_errcode(m_db.get()), table);
+        }
     }
     // Each name's first column, for the catalogue's rows below and for lookups.
     std::unordered_map<std::string, std::size_t, detail::NameHash, detail::NameEqual> byName;

@@ -230,9 +230,13 @@ std::optional<Database::NonNumber> Database::FirstNonNumber(const std::string& s
     int rc;
     while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
         const long record = static_cast<long>(sqlite3_column_int64(st.get(), 1));
-        const auto* p = static_cast<const char*>(sqlite3_column_blob(st.get(), 0));
+        // A text is read as UTF-8 whatever the file's encoding (a UTF-16
+        // file's own bytes would spell "1" as "1\0"); a blob as its bytes.
+        const bool blob = sqlite3_column_type(st.get(), 0) == SQLITE_BLOB;
+        const auto* p = blob ? static_cast<const char*>(sqlite3_column_blob(st.get(), 0))
+                             : reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
         std::string bytes(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(st.get(), 0)));
-        if (sqlite3_column_type(st.get(), 0) == SQLITE_BLOB) return NonNumber{Variant::Bytes(std::move(bytes)), record};
+        if (blob) return NonNumber{Variant::Bytes(std::move(bytes)), record};
         double d = 0;
         // A text that spells a whole number is one (a column without affinity keeps it as text);
         // "NaN" or "inf" is none: SQL reads it as 0.

@@ -168,10 +168,19 @@ std::shared_ptr<Connection> openConnection(const std::string& path, bool create,
     }
     // Touch the schema: a file that is no database, or one locked by another
     // process, fails here rather than at the first query.
-    StmtHandle st = conn->Prepare(SystemSql("SELECT count(*) FROM sqlite_master"));
-    rc = sqlite3_step(st.get());
-    if (rc != SQLITE_ROW) conn->Fail(sqlite3_extended_errcode(raw), {});
-    st.reset();
+    try {
+        StmtHandle st = conn->Prepare(SystemSql("SELECT count(*) FROM sqlite_master"));
+        rc = sqlite3_step(st.get());
+        if (rc != SQLITE_ROW) conn->Fail(sqlite3_extended_errcode(raw), {});
+    } catch (const DaoError& e) {
+        // A file in WAL mode is read through a shared-memory file beside it:
+        // in a folder that may not be written it cannot be opened at all.
+        if ((e.SqliteCode() & 0xff) == SQLITE_CANTOPEN)
+            throw DaoError(3051, "The database engine cannot open the file '" + path +
+                                     "'. It is already opened exclusively by another user, or you need permission to view its data.",
+                           e.SqliteCode());
+        throw;
+    }
     if (!workFile) conn->Exec(SystemSql("PRAGMA cache_size = " + std::to_string(-kCacheKiB)));
     if (!readOnly) repairCollations(*conn);
     return conn;

@@ -54,6 +54,20 @@ std::string RunContext::SortTerm(const std::string& table, const std::string& fi
     return m_frame.source && m_frame.source->DeclaresNoType(table, field) ? term + "+0" : term;
 }
 
+std::string RunContext::NumberTerm(const std::string& table, const std::string& field, const std::string& term) const {
+    if (!m_frame.source || !m_frame.source->DeclaresNoType(table, field)) return term;
+    try {
+        RecordsetPtr rs = m_frame.source->OpenRecordset(
+            "SELECT " + BracketName(field) + " FROM " + BracketName(table) + " WHERE 1 = 0;", dbOpenSnapshot);
+        switch (rs->Fields(0)->Type()) {
+        case dbText: case dbMemo: case dbBinary: case dbLongBinary: case dbGUID: return term;
+        default: return term + "+0";
+        }
+    } catch (const DaoError&) {
+        return term;
+    }
+}
+
 std::string RunContext::OpenDataRecordset(const std::string& sql) {
     std::string text = sql;
     if (text.empty() || text.back() != ';') text += ";";

@@ -203,7 +203,10 @@ std::string CFrequency::DescFreqInit_ZUR(RunContext& cx, bool bRoundWidth, std::
         if (nX < 1) return "No data found";
         std::string sql = "SELECT ";
         for (int i = 1; i <= nX; ++i) {
-            std::string F = BracketName(fields[first + static_cast<std::size_t>(i) - 1]);
+            // A column without a declared type holds its numbers as another
+            // program stored them, texts too: its bounds are those of the
+            // numbers, as the values are read ("100" above "9", not below).
+            std::string F = cx.SortTerm(table, fields[first + static_cast<std::size_t>(i) - 1]);
             std::string where = cx.Quorb_DataWhere(F);
             std::string value = where.empty() ? F : "IIf(" + where + ", " + F + ", Null)";
             std::string n = std::to_string(i);

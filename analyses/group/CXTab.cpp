@@ -391,9 +391,11 @@ std::string CXTab::InitXtabDataTable() {
         std::string w;
         if (m_s.bW) {
             // The weight rule: above 0 and not the "Equal" missing value, else 0.
-            const std::string W = T + "." + BracketName(m_fields[sz(m_iCol + m_nX + 1)]);
-            std::string cond = W + " > 0";
-            if (NamesEqual(eng.MissingRule(), "Equal")) cond += " And " + W + "<>" + numText(eng.MissingEqualValue());
+            const std::string& weightName = m_fields[sz(m_iCol + m_nX + 1)];
+            const std::string W = T + "." + BracketName(weightName);
+            const std::string Wn = eng.NumberTerm(m_s.Table, weightName, W);
+            std::string cond = Wn + " > 0";
+            if (NamesEqual(eng.MissingRule(), "Equal")) cond += " And " + Wn + "<>" + numText(eng.MissingEqualValue());
             w = "IIf(IsNull(" + W + "), 0, IIf(" + cond + ", " + W + ", 0))";
         }
         // The sums are made in SQL, where a text counts as 0: a value that is
@@ -404,6 +406,10 @@ std::string CXTab::InitXtabDataTable() {
         if (m_s.bW) numbers.push_back(m_fields[sz(m_iCol + m_nX + 1)]);
         if (std::string bad = eng.CheckNumbers(m_s.Table, numbers); !bad.empty()) return bad;
         const std::string A = m_letter == 'C' ? "Count" : m_letter == '1' ? "First" : m_letter == 'L' ? "Last" : "Sum";
+        // Sums are taken in double precision, as every statistic is: whole
+        // numbers near the 64-bit limits (another program's BIGINT) then add
+        // up instead of failing the run with "integer overflow".
+        const char* const kAsReal = " * 1.0";
         std::string lead;
         for (int i = 1; i <= m_iCol; ++i) lead += (i > 1 ? ", " : "") + BracketName(m_fields[sz(i)]);
         std::string sql = "SELECT " + lead + ", ";
@@ -411,23 +417,28 @@ std::string CXTab::InitXtabDataTable() {
             const std::string& name = m_fields[sz(m_iCol + j)];
             const bool all = name == "*";
             const std::string X = all ? std::string() : T + "." + BracketName(name);
+            // The missing-value rule compares the number (Xn), the value summed is X.
+            const std::string Xn = all ? std::string() : eng.NumberTerm(m_s.Table, name, X);
             const std::string alias = BracketName(all ? kAllRecords : name);
             if (j > 1) sql += ", ";
             if (weighted) {
                 std::string v = all ? std::string("1")
-                                    : NullOrData_Str(X, false, m_letter == 'C' ? std::string("1") : X, "0");
-                sql += "Sum(" + v + " * " + w + ") AS " + alias;
+                                    : NullOrData_Str(Xn, false, m_letter == 'C' ? std::string("1") : X, "0");
+                sql += "Sum(" + v + " * " + w + kAsReal + ") AS " + alias;
             } else if (all) {
                 sql += A + "(*) as " + alias;
             } else {
-                sql += A + "(" + NullOrData_Str(X, false, m_letter == 'C' ? std::string("1") : X, "Null") + ") AS " + alias;
+                sql += A + "(" + NullOrData_Str(Xn, false, m_letter == 'C' ? std::string("1") : X, "Null") +
+                       (A == "Sum" ? kAsReal : "") + ") AS " + alias;
             }
         }
         for (int j = 1; j <= m_nX && m_letter != 'C'; ++j) {
-            const std::string X = T + "." + BracketName(m_fields[sz(m_iCol + j)]);
+            const std::string& name = m_fields[sz(m_iCol + j)];
+            const std::string X = T + "." + BracketName(name);
+            const std::string Xn = eng.NumberTerm(m_s.Table, name, X);
             const std::string js = std::to_string(j);
-            if (m_s.bW) sql += ", SUM(" + NullOrData_Str(X, false, "1", "0") + " * " + w + ") as [ZUR_Count_" + js + "]";
-            else sql += ", Count(" + NullOrData_Str(X, false, X, "Null") + ") as [ZUR_Count_" + js + "]";
+            if (m_s.bW) sql += ", SUM(" + NullOrData_Str(Xn, false, "1", "0") + " * " + w + kAsReal + ") as [ZUR_Count_" + js + "]";
+            else sql += ", Count(" + NullOrData_Str(Xn, false, X, "Null") + ") as [ZUR_Count_" + js + "]";
         }
         // The record loop needs the rows in the order of the leading fields.
         sql += " FROM " + T + " GROUP BY " + lead + " ORDER BY " + lead + ";";

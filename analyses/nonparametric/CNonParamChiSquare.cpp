@@ -101,12 +101,14 @@ std::string CNonParamChiSquare::WhereCondition() {
             cx.SourceDatabase()->OpenRecordset("SELECT * FROM " + BracketName(m_s.Table) + ";", dbOpenSnapshot);
         long type = rs->Fields(m_field)->Type();
         rs->Close();
-        where = GetWhereClause(field, type);
+        // The rule compares numbers, also those another program stored as texts.
+        where = GetWhereClause(cx.NumberTerm(m_s.Table, m_field, field), type);
     }
     if (m_s.bW) {
         // The weight rule: a record counts only with a weight above 0 that is
         // not the "Equal" missing value (Null is not above 0).
-        const std::string weight = BracketName(m_names[static_cast<std::size_t>(m_s.nG) + 2]);
+        const std::string& weightName = m_names[static_cast<std::size_t>(m_s.nG) + 2];
+        const std::string weight = cx.NumberTerm(m_s.Table, weightName, BracketName(weightName));
         if (!where.empty()) where += "and ";
         where += "(" + weight + " > 0)";
         if (NamesEqual(cx.MissingRule(), "Equal")) where += " and " + cx.Quorb_DataWhere(weight);
@@ -157,7 +159,9 @@ std::string CNonParamChiSquare::ChiSummary(const std::string& where) {
             if (std::string bad = Cx().CheckNumbers(m_s.Table, {m_names[n + 1]}); !bad.empty()) return bad;
         }
         std::string sql = "SELECT DISTINCTROW " + keys + ", Sum(IIF(IsNull(" + field + "), 1, 1)) as Count1";
-        if (m_s.bW) sql += ", Sum(" + BracketName(m_names[n + 1]) + ") as Weight1";
+        // In double precision, as every statistic: weights near the 64-bit
+        // limits add up instead of failing with "integer overflow".
+        if (m_s.bW) sql += ", Sum(" + BracketName(m_names[n + 1]) + " * 1.0) as Weight1";
         sql += " FROM " + BracketName(m_s.Table) + " ";
         if (!where.empty()) sql += "WHERE " + where + " ";
         // The groups and, within a group, the categories come in the order of

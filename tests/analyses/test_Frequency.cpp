@@ -5,6 +5,7 @@
 #include "OutputCells.h"
 #include "analyses/descriptive/CFrequency.h"
 #include "support/AnalysisSeam.h"
+#include "support/OtherProgram.h"
 
 using namespace dao;
 using namespace atest;
@@ -203,5 +204,45 @@ TEST_F(FrequencyTest, AnUnusableIntervalLayoutIsRefusedBeforeWriting) {
         a.Width = c.width;
         EXPECT_EQ(RunAnalysis<CFrequency>(a, cx), c.message);
         EXPECT_FALSE(TableExists("Out")) << c.message;
+    }
+}
+
+TEST_F(FrequencyTest, DefaultIntervalsOfNumbersStoredAsTextsInAColumnOfNoTypeSpanTheNumbersNotTheTexts) {
+    // Another program's table without types holds 9, 100, 20, 3, 45, 7, 9,
+    // 1000 as texts; as texts "100" is the smallest and "9" the largest, and
+    // the run failed with a width below 0. As numbers: min 3, max 1000,
+    // r = 997, pad r/10 = 99.7, width (997 + 99.7)/4 = 274.175 from 3. Under
+    // the rule "Low" with bound 5 the 3 is missing: min 7, r = 993, pad 99.3,
+    // width (993 + 99.3)/4 = 273.075 from 7 (and "3" is a text greater than
+    // any number to SQL, so the bound must be applied to the number).
+    {
+        vtest::OtherProgram other(tmp.file("data.db"));
+        other.Exec("CREATE TABLE Data (K INTEGER PRIMARY KEY, X)");
+        other.Exec("INSERT INTO Data (X) VALUES ('9'), ('100'), ('20'), ('3'), ('45'), ('7'), ('9'), ('1000')");
+    }
+    const struct {
+        Variant low; // the rule "Low" with this bound; Empty: no rule
+        double start, width;
+        std::vector<double> counts; // intervals 1 .. 4
+    } cases[] = {
+        {Variant(), 3, 274.175, {7, 0, 0, 1}},
+        {Variant(5.0), 7, 273.075, {6, 0, 0, 1}},
+    };
+    for (const auto& c : cases) {
+        const std::string out = Numbered("Out");
+        vtest::ScenarioSpec s = frequencySpec(defaultIntervals(4, "Lower"), {{"X", "X"}}, out);
+        if (!c.low.IsEmpty()) {
+            s.missingType = "2";
+            s.missingLow = c.low;
+        }
+        std::string err;
+        ASSERT_TRUE(Run(Store(s), &err)) << err;
+        const auto rows = ReadTable(out);
+        ASSERT_EQ(rows.size(), 4u);
+        const std::string low = ColumnNames(out)[2];
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            EXPECT_TRUE(AgreesTo(c.start + c.width * static_cast<double>(i), rows[i].Num(low), 14)) << c.start << " " << i;
+            EXPECT_EQ(rows[i].Num("Count"), c.counts[i]) << c.start << " " << i;
+        }
     }
 }

@@ -249,3 +249,135 @@ TEST_F(StoredValuesRunTest, AWeightThatIsNoNumberFailsEveryAnalysisAlsoWhenTheTa
         }
     }
 }
+
+TEST_F(StoredValuesRunTest, TextsInAColumnOfNoTypeGroupTheRunInsteadOfFailingAsNoNumber) {
+    // "CREATE TABLE Sales (K, Region, Kind, X)", as a Python program writes
+    // it: the region names are texts, and a group, row or compare field
+    // takes them as they are.
+    {
+        vtest::OtherProgram other(tmp.file("data.db"));
+        other.Exec("CREATE TABLE Sales (K, Region, Kind, X)");
+        other.Exec("INSERT INTO Sales VALUES (1, 'north', 'u', 1), (2, 'north', 'v', 2), (3, 'south', 'u', 4),"
+                   " (4, 'north', 'u', 5), (5, 'south', 'v', 6)");
+    }
+    // Each output row: its region (and kind of row) and cells worked out by
+    // hand: north holds X 1, 2, 5 (u: 1 + 5, v: 2), south 4, 6 (u: 4, v: 6).
+    const struct {
+        Analysis analysis;
+        const char* regionColumn;
+        std::vector<std::pair<std::string, std::vector<cells::Cell>>> rows; // region and its cells
+        const char* why;
+    } cases[] = {
+        {{"P", "Describe", {{"Region", "G"}, {"X", "X"}}, {{"Sum", true}}},
+         "Region",
+         {{"north", {{"Sum", 8}, {"Count", 3}}}, {"south", {{"Sum", 10}, {"Count", 2}}}},
+         "a group field"},
+        {{"P", "Crosstab", {{"Region", "G"}, {"Kind", "C"}, {"X", "X"}}, {{"XType", "S"}}},
+         "Region",
+         {{"north", {{"u", 6}, {"v", 2}, {"RowSummary", 8}}},
+          {"north", {{"u", 2}, {"v", 1}, {"RowSummary", 3}}},
+          {"south", {{"u", 4}, {"v", 6}, {"RowSummary", 10}}},
+          {"south", {{"u", 1}, {"v", 1}, {"RowSummary", 2}}}},
+         "a row field and a column field (sums, then counts)"},
+        {{"G", "Two Sample t-Test", {{"Region", "C"}, {"X", "X"}}, {}},
+         "Region-1",
+         {{"north", {{"Count-1", 3}, {"Count-2", 2}, {"Mean-2", 5}, {"Mean_Diff", 8.0 / 3 - 5}}}},
+         "a compare field: north's mean 8/3, south's 5"},
+    };
+    for (const auto& c : cases) {
+        std::string err;
+        ASSERT_TRUE(Run(Store(scenarioOf(c.analysis, "Sales")), &err)) << c.why << ": " << err;
+        const auto out = ReadTable("Out");
+        ASSERT_GE(out.size(), c.rows.size()) << c.why;
+        for (std::size_t r = 0; r < c.rows.size(); ++r) {
+            EXPECT_EQ(out[r][c.regionColumn].ToString(), c.rows[r].first) << c.why;
+            cells::ExpectCells(out[r], c.rows[r].second, c.why, cells::Match::Ulps);
+        }
+    }
+    // As a number it is refused by name before anything is read.
+    std::string err;
+    EXPECT_FALSE(Run(Store(scenarioOf({"P", "Describe", {{"Region", "X"}}, {{"Sum", true}}}, "Sales")), &err));
+    EXPECT_EQ(err, "The X field Region does not hold numbers and cannot be used in that role.");
+}
+
+TEST_F(StoredValuesRunTest, TheMissingValueAndWeightRulesOfSumsInSqlCompareNumbersStoredAsTextsAsNumbers) {
+    // The crosstab and the chi-square sum in SQL, where a text is greater
+    // than any number: "3" passed the rule "Low" 5, "9" the rule "Equal" 9,
+    // and a weight "-1" counted as above 0. Texts in a column of no type:
+    // a: X 3, 9, 20 with W 1, 2, -1; b: X 100, 9 with W 1, 1.
+    {
+        vtest::OtherProgram other(tmp.file("data.db"));
+        other.Exec("CREATE TABLE Texts (K INTEGER PRIMARY KEY, G VARCHAR(5), C VARCHAR(5), X, W)");
+        other.Exec("INSERT INTO Texts VALUES (1, 'a', 'u', '3', '1'), (2, 'a', 'u', '9', '2'), (3, 'a', 'u', '20', '-1'),"
+                   " (4, 'b', 'u', '100', '1'), (5, 'b', 'u', '9', '1')");
+    }
+    const Analysis crosstab{"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"X", "X"}}, {{"XType", "S"}}};
+    const Analysis weighted{"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"X", "X"}, {"W", "W"}}, {{"XType", "S"}}};
+    const Analysis chi{"N", "Chi-Square", {{"G", "C"}, {"W", "W"}}, {{"ChiAll", false}, {"ChiDetail", false}}};
+    const struct {
+        Analysis analysis;
+        const char* rule; // "", "Low" (5) or "Equal" (9)
+        std::vector<std::vector<cells::Cell>> rows;
+        const char* why;
+    } cases[] = {
+        {crosstab, "Low", {{{"u", 29}}, {{"u", 2}}, {{"u", 109}}, {{"u", 2}}}, "3 is below 5: a sums 9 + 20"},
+        {crosstab, "Equal", {{{"u", 23}}, {{"u", 2}}, {{"u", 100}}, {{"u", 1}}}, "the 9s are missing"},
+        {weighted, "", {{{"u", 21}}, {{"u", 3}}, {{"u", 109}}, {{"u", 2}}}, "the weight -1 counts 0: 3·1 + 9·2"},
+        // a 1 + 2, b 1 + 1: expected 2.5 each, (0.25 + 0.25)/2.5.
+        {chi, "", {{{"Count", 5}, {"Groups", 2}, {"Expected", 2.5}, {"Chi-Square", 0.2}}}, "the weight -1 counts 0"},
+    };
+    for (const auto& c : cases) {
+        vtest::ScenarioSpec s = scenarioOf(c.analysis, "Texts");
+        if (std::string(c.rule) == "Low") {
+            s.missingType = "2";
+            s.missingLow = 5.0;
+        } else if (std::string(c.rule) == "Equal") {
+            s.missingType = "1";
+            s.missingEqual = 9.0;
+        }
+        std::string err;
+        ASSERT_TRUE(Run(Store(s), &err)) << c.why << ": " << err;
+        const auto out = ReadTable("Out");
+        ASSERT_GE(out.size(), c.rows.size()) << c.why;
+        for (std::size_t r = 0; r < c.rows.size(); ++r) cells::ExpectCells(out[r], c.rows[r], c.why, cells::Match::Ulps);
+    }
+}
+
+TEST_F(StoredValuesRunTest, SumsInSqlOfWholeNumbersNearThe64BitLimitsAddUpInsteadOfFailingWithIntegerOverflow) {
+    // BIGINT values of another program: a holds X 2^62 twice (weights 2^62
+    // twice), b holds X 1 (weight 1). 2^62 + 2^62 = 2^63, one past the
+    // largest 64-bit integer; a double holds it exactly, as Describe sums it.
+    {
+        vtest::OtherProgram other(tmp.file("data.db"));
+        other.Exec("CREATE TABLE Big (K INTEGER PRIMARY KEY, G VARCHAR(5), C VARCHAR(5), X BIGINT, W BIGINT)");
+        other.Exec("INSERT INTO Big VALUES (1, 'a', 'u', 4611686018427387904, 4611686018427387904),"
+                   " (2, 'a', 'u', 4611686018427387904, 4611686018427387904), (3, 'b', 'u', 1, 1)");
+    }
+    const double two63 = 9223372036854775808.0;
+    const struct {
+        Analysis analysis;
+        std::vector<std::vector<cells::Cell>> rows;
+        const char* why;
+    } cases[] = {
+        {{"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"X", "X"}}, {{"XType", "S"}}},
+         {{{"u", two63}}, {{"u", 2}}, {{"u", 1}}, {{"u", 1}}},
+         "a's sum 2^63"},
+        {{"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"X", "X"}}, {{"XType", "A"}}},
+         {{{"u", two63 / 2}}, {{"u", 2}}, {{"u", 1}}, {{"u", 1}}},
+         "a's average 2^62, from the sum 2^63"},
+        {{"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"X", "X"}, {"W", "W"}}, {{"XType", "C"}}},
+         {{{"u", two63}}, {{"u", 1}}},
+         "a's count is the sum of its weights, 2^63"},
+        // Counts a 2^63, b 1: their sum 2^63 + 1 is 2^63 in a double.
+        {{"N", "Chi-Square", {{"G", "C"}, {"W", "W"}}, {{"ChiAll", false}, {"ChiDetail", false}}},
+         {{{"Count", two63}, {"Groups", 2}}},
+         "the weights of a sum to 2^63"},
+    };
+    for (const auto& c : cases) {
+        std::string err;
+        ASSERT_TRUE(Run(Store(scenarioOf(c.analysis, "Big")), &err)) << c.why << ": " << err;
+        const auto out = ReadTable("Out");
+        ASSERT_GE(out.size(), c.rows.size()) << c.why;
+        for (std::size_t r = 0; r < c.rows.size(); ++r) cells::ExpectCells(out[r], c.rows[r], c.why);
+    }
+}

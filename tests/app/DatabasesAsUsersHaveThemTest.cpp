@@ -2,7 +2,7 @@
 // write, a database file the user may only read, an open that fails after
 // another database was open.
 #include "AppTestSupport.h"
-#include "ReadOnlyPath.h"
+#include "support/ReadOnlyPath.h"
 
 #include "app/AppGlobals.h"
 #include "app/MDIMain.h"
@@ -15,6 +15,7 @@
 #include <iterator>
 
 using namespace apptest;
+using vtest::ReadOnlyPath;
 
 namespace {
 

@@ -2,6 +2,7 @@
 #include "DaoTestTables.h"
 #include "db/Dao.h"
 #include "support/OtherProgram.h"
+#include "support/ReadOnlyPath.h"
 
 #include <gtest/gtest.h>
 
@@ -436,6 +437,49 @@ TEST_F(DaoTest, AFileLockedByAnotherConnectionIsReported) {
     auto first = DBEngine().Workspaces(0)->OpenDatabase(tmp.file("lock.db"), true);
     auto ws2 = DBEngine().CreateWorkspace("second", "admin", "");
     EXPECT_EQ(expectError([&] { ws2->OpenDatabase(tmp.file("lock.db")); }), err::FileLocked);
+}
+
+TEST_F(DaoTest, ADatabaseInAFolderNobodyMayWriteToIsReadOnlyOrCannotBeOpenedInsteadOfAFileThatCannotBeFound) {
+    // A change needs a journal file beside the database, which that folder
+    // refuses; the database itself is there.
+    std::filesystem::create_directory(tmp.file("shelf"));
+    const std::string path = tmp.file("shelf/kept.db");
+    {
+        auto db = DBEngine().CreateDatabase(path, dbLangGeneral);
+        makeIntTable(*db, "Kept");
+        db->Execute("INSERT INTO Kept (V) VALUES (7)");
+        db->Close();
+        // Another program's file in WAL mode, read through a shared-memory
+        // file beside it that the folder then refuses.
+        vtest::OtherProgram other(tmp.file("shelf/wal.db"));
+        other.Exec("PRAGMA journal_mode = WAL");
+        other.Exec("CREATE TABLE Kept (V INTEGER)");
+    }
+    vtest::ReadOnlyPath folder(tmp.file("shelf"));
+    if (!folder.Effective()) GTEST_SKIP() << "this system cannot make a folder read-only";
+    EXPECT_EQ(expectError([&] { DBEngine().Workspaces(0)->OpenDatabase(tmp.file("shelf/wal.db")); }), 3051)
+        << "a file that cannot be opened, not one that cannot be found";
+    auto db = DBEngine().Workspaces(0)->OpenDatabase(path);
+    const struct {
+        std::function<void()> act;
+        const char* why;
+    } cases[] = {
+        {[&] { db->Execute("INSERT INTO Kept (V) VALUES (8)"); }, "an SQL statement"},
+        {[&] { makeIntTable(*db, "More"); }, "a new table"},
+        {[&] {
+             auto rs = db->OpenRecordset("Kept", dbOpenDynaset);
+             rs->AddNew();
+             rs->Fields("V")->SetValue(Variant(9L));
+             rs->Update();
+         },
+         "a recordset's new row"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(expectError(c.act), err::ReadOnly) << c.why;
+    // Read as before.
+    auto rs = db->OpenRecordset("SELECT Count(*) AS n, Max(V) AS m FROM Kept", dbOpenSnapshot);
+    EXPECT_EQ(rs->Fields("n")->Value().ToString() + " " + rs->Fields("m")->Value().ToString(), "1 7");
+    rs->Close();
+    db->Close();
 }
 
 TEST_F(DaoTest, AFileMadeByTheSqliteToolOpensWithMappedTypes) {

@@ -242,3 +242,36 @@ TEST_F(StoredValues, ANumberNoCalendarDayHasInADateColumnIsShownAsThatNumberNotA
 }
 
 } // namespace
+
+TEST_F(StoredValues, NumbersStoredAsTextsInAUtf16FileAreNumbersToTheCheckBeforeASumInSqlNotTextsWithZeroBytes) {
+    // The check that runs before sums made in SQL (crosstab, chi-square
+    // weights) reads each stored text as the layer reads it, in either of
+    // the encodings another program may give its file.
+    const struct {
+        const char* encoding;
+        std::vector<const char*> texts; // column X, records 1, 2, ...
+        const char* firstNonNumber;     // nullptr: every text is a number
+        long record;
+        const char* why;
+    } cases[] = {
+        {"UTF-16le", {"1", "2.5", "-10"}, nullptr, 0, "UTF-16: \"1\" is a number, not \"1\\0\""},
+        {"UTF-16be", {"1", "Größe", "3"}, "Größe", 2, "UTF-16: the text that is no number, spelled as written"},
+        {"UTF-8", {"1", "Größe", "3"}, "Größe", 2, "UTF-8 as before"},
+    };
+    for (const auto& c : cases) {
+        const std::string path = tmp.file(std::string("enc-") + c.encoding + ".db");
+        {
+            vtest::OtherProgram other(path);
+            other.Exec(std::string("PRAGMA encoding = '") + c.encoding + "'");
+            other.Exec("CREATE TABLE Texts (K INTEGER PRIMARY KEY, X)");
+            for (const char* t : c.texts) other.Exec("INSERT INTO Texts (X) VALUES (?1)", Stored::Text(t));
+        }
+        db = DBEngine().OpenDatabase(path);
+        const auto found = db->FirstNonNumber("Texts", "X");
+        const std::string got = found ? found->value.ToString() + " in record " + std::to_string(found->record) : "none";
+        EXPECT_EQ(got, c.firstNonNumber ? c.firstNonNumber + std::string(" in record ") + std::to_string(c.record) : "none")
+            << c.why;
+        db->Close();
+        db.reset();
+    }
+}

@@ -4,7 +4,7 @@
 // for the missing write permission). Afterwards it is writable again.
 #include <string>
 
-namespace apptest {
+namespace vtest {
 
 class ReadOnlyPath {
 public:
@@ -21,4 +21,4 @@ private:
     bool m_immutable = false;
 };
 
-} // namespace apptest
+} // namespace vtest

@@ -1,4 +1,4 @@
-#include "ReadOnlyPath.h"
+#include "support/ReadOnlyPath.h"
 
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -8,7 +8,7 @@
 
 #include <filesystem>
 
-namespace apptest {
+namespace vtest {
 
 namespace {
 
@@ -48,4 +48,4 @@ bool ReadOnlyPath::Effective() const {
     return ::access(m_path.c_str(), W_OK) != 0;
 }
 
-} // namespace apptest
+} // namespace vtest

@@ -50,8 +50,8 @@ std::string RunContext::Quorb_InitDataTable(const std::string& table, const Fiel
 }
 
 std::string RunContext::SortTerm(const std::string& table, const std::string& field) const {
-    const std::string term = BracketName(field);
-    return m_frame.source && m_frame.source->DeclaresNoType(table, field) ? term + "+0" : term;
+    // A column of texts (region names) is sorted as its texts.
+    return NumberTerm(table, field, BracketName(field));
 }
 
 std::string RunContext::NumberTerm(const std::string& table, const std::string& field, const std::string& term) const {

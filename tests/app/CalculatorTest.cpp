@@ -117,30 +117,48 @@ TEST_F(Calculator, LabelsFollowTheTypeAndTheMode) {
     }
 }
 
+// Each wrong input gets its message and no result. Two of them showed "0."
+// as if it were the result:
+// - degrees of freedom of 0 or less, for which every distribution gives 0;
+// - a probability so far out in a tail that the engine's search gives up
+//   and returns 0, where every probability strictly between 0 and 1 has a
+//   value above 0.
 TEST_F(Calculator, WrongInputsGetTheirMessagesAndNoResult) {
     struct Case {
         int type;
         bool inverse;
         const char* value;
         const char* df1;
+        const char* df2;
         const char* message; // "" for none
         const char* reason;
     };
+    const char* const noDF = "The degrees of freedom must be greater than zero.";
+    const char* const notFound = "No value could be found for this probability.";
     const Case cases[] = {
-        {0, false, "0", "", "Test value must be greater than zero.", "z of 0"},
-        {0, false, "-1.96", "", "Test value must be greater than zero.", "negative z"},
-        {2, false, "3", "", "", "chi-square without degrees of freedom: silently nothing"},
-        {0, false, "abc", "", "The test value must be numeric.", "letters"},
-        {0, true, "0", "", "Probability value must be greater than zero and less than one.", "p of 0"},
-        {1, false, "2", "-", "The degrees of freedom must be numeric.", "a lone minus sign as degrees of freedom"},
-        {1, false, "2", "3-", "The degrees of freedom must be numeric.", "a minus sign after digits"},
+        {0, false, "0", "", "", "Test value must be greater than zero.", "z of 0"},
+        {0, false, "-1.96", "", "", "Test value must be greater than zero.", "negative z"},
+        {2, false, "3", "", "", "", "chi-square without degrees of freedom: silently nothing"},
+        {0, false, "abc", "", "", "The test value must be numeric.", "letters"},
+        {0, true, "0", "", "", "Probability value must be greater than zero and less than one.", "p of 0"},
+        {1, false, "2", "-", "", "The degrees of freedom must be numeric.", "a lone minus sign as degrees of freedom"},
+        {1, false, "2", "3-", "", "The degrees of freedom must be numeric.", "a minus sign after digits"},
+        {1, false, "2", "0", "", noDF, "t with no degrees of freedom"},
+        {2, false, "3", "-4", "", noDF, "chi-square with negative degrees of freedom"},
+        {1, true, "0.05", "0", "", noDF, "the inverse of t"},
+        {3, false, "2", "3", "0", noDF, "F with a second of 0"},
+        {3, true, "0.05", "-1", "10", noDF, "the inverse of F with a first of -1"},
+        // with the value the tables give
+        {0, true, "1e-30", "", "", notFound, "z: 11.52, beyond the reach of the central area"},
+        {2, true, "1e-300", "1", "", notFound, "chi-square(1): 1379.24"},
+        {3, true, "1e-100", "5", "5", notFound, "F(5, 5): 1.8e40"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.reason);
         ModalScript script;
         if (*c.message)
             script.Message();
-        const QString result = Calc(c.type, c.inverse, c.value, c.df1);
+        const QString result = Calc(c.type, c.inverse, c.value, c.df1, c.df2);
         EXPECT_TRUE(script.Done());
         EXPECT_EQ(script.Messages(), *c.message ? QStringList(QString::fromLatin1(c.message)) : QStringList());
         EXPECT_TRUE(result.isEmpty()) << result.toStdString();
@@ -148,66 +166,10 @@ TEST_F(Calculator, WrongInputsGetTheirMessagesAndNoResult) {
     }
     // t takes a negative value: t(10) at -2.228139 is the same 5 %.
     EXPECT_NEAR(Calc(1, false, "-2.228139", "10").toDouble(), 0.05, 2e-6);
-}
-
-// Every distribution gives 0 for degrees of freedom of 0 or less: the
-// calculator showed "0." as the probability, or as the critical value.
-TEST_F(Calculator, DegreesOfFreedomOfZeroOrLessGetAMessageInsteadOfAResultOfZero) {
-    struct Case {
-        int type;
-        bool inverse;
-        const char* value;
-        const char* df1;
-        const char* df2;
-        const char* reason;
-    };
-    const Case cases[] = {
-        {1, false, "2", "0", "", "t with no degrees of freedom"},
-        {2, false, "3", "-4", "", "chi-square with negative degrees of freedom"},
-        {1, true, "0.05", "0", "", "the inverse of t"},
-        {3, false, "2", "3", "0", "F with a second of 0"},
-        {3, true, "0.05", "-1", "10", "the inverse of F with a first of -1"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.reason);
-        ModalScript script;
-        script.Message();
-        const QString result = Calc(c.type, c.inverse, c.value, c.df1, c.df2);
-        EXPECT_TRUE(script.Done());
-        EXPECT_EQ(script.Messages(), QStringList(QStringLiteral("The degrees of freedom must be greater than zero.")));
-        EXPECT_TRUE(result.isEmpty()) << result.toStdString();
-    }
-    // A fraction of one is no refusal: chi-square with half a degree of
-    // freedom above 3 is Q(1/4, 3/2) = 0.03341644 (regularised upper
-    // incomplete gamma, evaluated to 40 digits).
+    // A fraction of one degree of freedom is no refusal: chi-square with half
+    // a degree of freedom above 3 is Q(1/4, 3/2) = 0.03341644 (regularised
+    // upper incomplete gamma, evaluated to 40 digits).
     EXPECT_NEAR(Calc(2, false, "3", "0.5").toDouble(), 0.0334164442, 1e-7);
-}
-
-// Every probability strictly between 0 and 1 has a value above 0; far out in
-// a tail the engine's search gives up and returns 0, which the calculator
-// showed as the value ("0.").
-TEST_F(Calculator, AnInverseTheEngineCannotFindIsSaidInsteadOfShownAsZero) {
-    struct Case {
-        int type;
-        const char* p;
-        const char* df1;
-        const char* df2;
-        const char* reason; // with the value the tables give
-    };
-    const Case cases[] = {
-        {0, "1e-30", "", "", "z: 11.52, beyond the reach of the central area"},
-        {2, "1e-300", "1", "", "chi-square(1): 1379.24"},
-        {3, "1e-100", "5", "5", "F(5, 5): 1.8e40"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.reason);
-        ModalScript script;
-        script.Message();
-        const QString result = Calc(c.type, true, c.p, c.df1, c.df2);
-        EXPECT_TRUE(script.Done());
-        EXPECT_EQ(script.Messages(), QStringList(QStringLiteral("No value could be found for this probability.")));
-        EXPECT_TRUE(result.isEmpty()) << result.toStdString();
-    }
 }
 
 TEST_F(Calculator, InverseClearsAValueOfOneOrMoreAndKeepsAProbability) {

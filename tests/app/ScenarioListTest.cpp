@@ -95,6 +95,31 @@ protected:
         return list = frame ? frame->StatMain() : nullptr;
     }
     QMdiSubWindow* Sub() const { return qobject_cast<QMdiSubWindow*>(list->parentWidget()); }
+    // One scenario's list in a frame within the screen (the frame is kept on
+    // it at the next start), maximized from 600 x 380: that normal geometry.
+    QRect OpenListMaximized() {
+        if (!OpenList(1))
+            return {};
+        frame->resize(760, 560);
+        Pump();
+        Sub()->setGeometry(30, 20, 600, 380);
+        Pump();
+        const QRect normal = Sub()->geometry();
+        Sub()->showMaximized();
+        Pump();
+        return normal;
+    }
+    // After an exit: the value other versions read stays as it was, and the
+    // next start shows the list maximized.
+    void ExitAndStartAgainMaximized() {
+        ExitApplication(frame);
+        Pump();
+        EXPECT_EQ(RegistryValue("Form Position", "frmStatMain"), "-1 -1 -1 -1 2");
+        StartOnList();
+        ASSERT_NE(list, nullptr);
+        Pump();
+        EXPECT_TRUE(Sub()->isMaximized());
+    }
 
     ModalScript script;
     MDIMain* frame = nullptr;
@@ -133,65 +158,34 @@ TEST_F(ScenarioList, FirstOpeningIs610By360PixelsAndKeepsItsMinimumHeight) {
 }
 
 TEST_F(ScenarioList, MaximizedAtExitItComesBackMaximizedAndRestoresToItsOwnSize) {
-    ASSERT_NE(OpenList(1), nullptr);
-    // Within the screen (the frame is kept on it at the next start).
-    frame->resize(760, 560);
-    Pump();
-    QMdiSubWindow* sub = Sub();
-    sub->setGeometry(30, 20, 600, 380);
-    Pump();
-    const QRect normal = sub->geometry();
-    sub->showMaximized();
-    Pump();
+    const QRect normal = OpenListMaximized();
+    ASSERT_NE(list, nullptr);
     // Two starts that end maximized, then the restore.
     for (int start = 1; start <= 2; ++start) {
         SCOPED_TRACE(start);
-        ExitApplication(frame);
-        Pump();
-        // The value other versions read stays as it was.
-        EXPECT_EQ(RegistryValue("Form Position", "frmStatMain"), "-1 -1 -1 -1 2");
-        StartOnList();
-        ASSERT_NE(frame, nullptr);
-        ASSERT_NE(list, nullptr);
-        sub = Sub();
-        Pump();
-        EXPECT_TRUE(sub->isMaximized());
+        ExitAndStartAgainMaximized();
     }
-    sub->showNormal();
+    Sub()->showNormal();
     Pump();
-    EXPECT_EQ(sub->geometry(), normal) << "restored to " << sub->width() << " x " << sub->height();
+    EXPECT_EQ(Sub()->geometry(), normal) << "restored to " << Sub()->width() << " x " << Sub()->height();
     // Every button of the row inside the window.
     for (int i = 0; i < 6; ++i)
         EXPECT_TRUE(list->rect().contains(list->cmdAction(i)->geometry())) << i;
 }
 
 TEST_F(ScenarioList, MaximizedBehindAMaximizedGridAtExitItComesBackMaximized) {
-    ASSERT_NE(OpenList(1), nullptr);
-    frame->resize(760, 560);
-    Pump();
-    QMdiSubWindow* sub = Sub();
-    sub->setGeometry(30, 20, 600, 380);
-    Pump();
-    const QRect normal = sub->geometry();
-    sub->showMaximized();
-    Pump();
+    const QRect normal = OpenListMaximized();
+    ASSERT_NE(list, nullptr);
     // A grid opened now is maximized in front of the list, which becomes
     // maximized again as soon as it is the active window.
     frmDataGrid* grid = frmDataGrid::Open(QStringLiteral("Scores"), QStringLiteral("Input Data Table"));
     ASSERT_NE(grid, nullptr);
     Pump();
     ASSERT_TRUE(qobject_cast<QMdiSubWindow*>(grid->parentWidget())->isMaximized());
-    ExitApplication(frame);
+    ExitAndStartAgainMaximized();
+    Sub()->showNormal();
     Pump();
-    EXPECT_EQ(RegistryValue("Form Position", "frmStatMain"), "-1 -1 -1 -1 2");
-    StartOnList();
-    ASSERT_NE(list, nullptr);
-    sub = Sub();
-    Pump();
-    EXPECT_TRUE(sub->isMaximized());
-    sub->showNormal();
-    Pump();
-    EXPECT_EQ(sub->geometry(), normal) << "restored to " << sub->width() << " x " << sub->height();
+    EXPECT_EQ(Sub()->geometry(), normal) << "restored to " << Sub()->width() << " x " << Sub()->height();
 }
 
 TEST_F(ScenarioList, ColumnsFitTheirTextsAndTheLastStretchesToTheEdge) {

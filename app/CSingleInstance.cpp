@@ -1,5 +1,6 @@
 #include "app/CSingleInstance.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -7,6 +8,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
+#include <QSysInfo>
 #include <QThread>
 #include <QWidget>
 
@@ -88,6 +90,14 @@ bool CSingleInstance::Acquire() {
             return false;
         if (m_lock->tryLock(0))
             break;
+        // A lock that names this very process was left by an earlier one
+        // that ended without removing it and had the same number (numbers
+        // are given again): no running instance holds it, none answered.
+        qint64 pid = 0;
+        QString host, app;
+        if (m_lock->getLockInfo(&pid, &host, &app) && pid == QCoreApplication::applicationPid() &&
+            host == QSysInfo::machineHostName() && m_lock->removeStaleLockFile())
+            continue;
         // Another instance holds the lock and is still starting up.
         if (deadline.hasExpired())
             return false;

@@ -5,9 +5,11 @@
 #include "app/CSingleInstance.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QThread>
@@ -53,6 +55,38 @@ TEST(SingleInstance, TheKeyIsTheUsersAndFreedWhenTheFirstEnds) {
     CSingleInstance other(UniqueKey("other"));
     EXPECT_TRUE(other.Acquire());
     EXPECT_TRUE(CSingleInstance::DefaultKey().startsWith(QStringLiteral("varnello-")));
+}
+
+// A program that ended without removing its lock leaves it behind. Process
+// numbers are given again, soon where they go up to 32768; a later start
+// that had the earlier one's number took the lock for a running instance of
+// its own, waited three seconds and did not start at all.
+TEST(SingleInstance, ALockLeftByAnEarlierProcessOfTheSameNumberKeepsNoStartOut) {
+    const QString key = UniqueKey("leftover");
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    const QString folder = !runtime.isEmpty() && QFileInfo(runtime).isDir() ? runtime : QDir::tempPath();
+    const QString path = folder + QLatin1Char('/') + key + QStringLiteral(".lock");
+    QByteArray leftover;
+    {
+        QLockFile earlier(path);
+        ASSERT_TRUE(earlier.tryLock(0));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        leftover = file.readAll();
+    }
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(leftover);
+    }
+    QElapsedTimer t;
+    t.start();
+    CSingleInstance next(key);
+    EXPECT_TRUE(next.Acquire());
+    EXPECT_LT(t.elapsed(), 2000);
+    // The lock is this instance's own now, and a later one still defers to it.
+    CSingleInstance later(key);
+    EXPECT_FALSE(later.Acquire());
 }
 
 // The program itself, started twice with its own registry, data folder and key.

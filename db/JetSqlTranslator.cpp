@@ -725,8 +725,17 @@ Ex call(const char* fn, const Ex& l0, const Ex& r0) {
 Ex Parser::parseAdd() {
     Ex l = parseMod();
     while (true) {
-        if (acceptOp("+")) l = binary(l, "+", parseMod(), kAdd);
-        else if (acceptOp("-")) l = binary(l, "-", parseMod(), kAdd);
+        if (acceptOp("+")) {
+            // Where a text may stand on either side, + joins two texts (a
+            // Null on either side gives Null) and adds anything else.
+            Ex r = parseMod();
+            if (l.text || r.text) {
+                l = call("jet_add", l, r);
+                l.text = true;
+            } else {
+                l = binary(l, "+", r, kAdd);
+            }
+        } else if (acceptOp("-")) l = binary(l, "-", parseMod(), kAdd);
         else return l;
     }
 }

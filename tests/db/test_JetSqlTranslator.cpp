@@ -907,6 +907,26 @@ TEST_F(TranslatedOnFile, PlusJoinsTextsInsteadOfAddingThemAsZero) {
     EXPECT_THROW(db.rows("SELECT n + 'abc' AS v FROM p"), std::runtime_error);
 }
 
+// A column's text passed through Nz or IIf is still text without regard to
+// case: "Banana" sorts after "apple", and "APPLE" finds "apple".
+TEST_F(TranslatedOnFile, TextThroughNzOrIIfComparesSortsAndGroupsWithoutRegardToCase) {
+    db.raw("CREATE TABLE f (id INTEGER, name TEXT)");
+    db.raw("INSERT INTO f VALUES (1, 'Banana'), (2, 'apple'), (3, NULL), (4, 'Apple')");
+    struct Q {
+        const char* jet;
+        Rows expected;
+    };
+    const Q cases[] = {
+        {"SELECT id FROM f ORDER BY Nz(name, ''), id", {{"3"}, {"2"}, {"4"}, {"1"}}},  // '' < apple = Apple < Banana
+        {"SELECT id FROM f ORDER BY IIf(IsNull(name), 'zz', name), id", {{"2"}, {"4"}, {"1"}, {"3"}}},
+        {"SELECT id FROM f WHERE Nz(name, '') = 'APPLE' ORDER BY id", {{"2"}, {"4"}}},
+        {"SELECT id FROM f WHERE IIf(id > 1, name, '') In ('BANANA', 'apple') ORDER BY id", {{"2"}, {"4"}}},
+        {"SELECT id FROM f WHERE Nz(name, 'x') Between 'A' And 'AZ' ORDER BY id", {{"2"}, {"4"}}},
+        {"SELECT Count(*) FROM f GROUP BY Nz(name, '')", {{"1"}, {"2"}, {"1"}}},       // '', apple/Apple, Banana
+    };
+    for (const auto& c : cases) EXPECT_EQ(db.rows(c.jet), c.expected) << c.jet;
+}
+
 TEST_F(TranslatedOnFile, CriteriaSelectRows) {
     db.raw("CREATE TABLE p (name TEXT, age INTEGER)");
     db.raw("INSERT INTO p VALUES ('Smith', 40), ('smythe', 25), ('Jones', 50), (NULL, 60)");

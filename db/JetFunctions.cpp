@@ -256,6 +256,25 @@ void fnConcat(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     else sqlite3_result_null(ctx);
 }
 
+// a + b where a text may stand: two texts are joined; otherwise the numbers
+// are added, a text that is no number being a type mismatch. Null on either
+// side gives Null.
+void fnAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0]) || isNull(argv[1])) return sqlite3_result_null(ctx);
+    const int ta = sqlite3_value_type(argv[0]), tb = sqlite3_value_type(argv[1]);
+    if (ta == SQLITE_TEXT && tb == SQLITE_TEXT) {
+        std::string out(rawText(argv[0]));
+        out += rawText(argv[1]);
+        return resultText(ctx, out);
+    }
+    if (ta == SQLITE_INTEGER && tb == SQLITE_INTEGER) {
+        sqlite3_int64 sum = 0;
+        if (!__builtin_add_overflow(sqlite3_value_int64(argv[0]), sqlite3_value_int64(argv[1]), &sum))
+            return sqlite3_result_int64(ctx, sum);
+    }
+    resultNumber(ctx, numberOf(argv[0]) + numberOf(argv[1]));
+}
+
 void fnPow(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (isNull(argv[0]) || isNull(argv[1])) return sqlite3_result_null(ctx);
     double a = numberOf(argv[0]), b = numberOf(argv[1]);
@@ -745,6 +764,7 @@ struct ScalarDef {
 
 const ScalarDef kScalars[] = {
     {"jet_concat", -1, guarded<fnConcat>},
+    {"jet_add", 2, guarded<fnAdd>},
     {"jet_pow", 2, guarded<fnPow>},
     {"jet_div", 2, guarded<fnDiv>},
     {"jet_idiv", 2, guarded<fnIntDiv>},

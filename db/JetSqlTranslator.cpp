@@ -327,6 +327,7 @@ struct Ex {
     bool column = false;        // a plain column reference
     bool textLiteral = false;   // a string literal
     bool text = false;          // yields text (concatenation, text functions)
+    bool columnValue = false;   // may yield a column's value (IIf, Nz), so also its text
     bool aggregate = false;     // contains an aggregate of this query level
     bool constant = false;      // a literal
     bool parenthesized = false; // written in parentheses
@@ -347,7 +348,7 @@ Ex asValue(Ex e) {
 // A term of ORDER BY / GROUP BY that may carry text gets the case-blind
 // collation (it does nothing to numbers).
 std::string collated(const Ex& e) {
-    if ((e.column || e.text) && !e.constant) return wrap(e, kCollate) + " COLLATE GENERAL";
+    if ((e.column || e.text || e.columnValue) && !e.constant) return wrap(e, kCollate) + " COLLATE GENERAL";
     return e.sql;
 }
 
@@ -358,8 +359,8 @@ std::string withCollation(const Ex& e) { return wrap(e, kCollate) + " COLLATE GE
 // still serves), else on the left. Returns which operand gets it: 0 none,
 // 1 left, 2 right.
 int collationSide(const Ex& l, const Ex& r, bool literalOnRight) {
-    const bool lText = l.column || l.text;
-    if (!(literalOnRight && lText) && !(l.textLiteral && (r.column || r.text))) return 0;
+    const bool lText = l.column || l.text || l.columnValue;
+    if (!(literalOnRight && lText) && !(l.textLiteral && (r.column || r.text || r.columnValue))) return 0;
     if (l.column) return 1;
     if (r.column) return 2;
     return lText ? 1 : 2;
@@ -622,7 +623,7 @@ Ex Parser::parseCompare() {
             if (!acceptKw("And")) error(kErrExpression, "Between operator without And in query expression");
             Ex hi = asValue(parseConcat());
             std::string ls = wrap(lv, kBit);
-            if ((lv.column || lv.text) && (lo.textLiteral || hi.textLiteral)) ls = withCollation(lv);
+            if ((lv.column || lv.text || lv.columnValue) && (lo.textLiteral || hi.textLiteral)) ls = withCollation(lv);
             Ex e;
             e.sql = ls + (negated ? " NOT BETWEEN " : " BETWEEN ") + wrap(lo, kBit) + " AND " + wrap(hi, kBit);
             e.prec = kEq;
@@ -645,7 +646,7 @@ Ex Parser::parseCompare() {
                     list += items[i].sql;
                     anyText = anyText || items[i].textLiteral;
                 }
-                if ((lv.column || lv.text) && anyText) ls = withCollation(lv);
+                if ((lv.column || lv.text || lv.columnValue) && anyText) ls = withCollation(lv);
             }
             Ex e;
             e.sql = ls + (negated ? " NOT IN (" : " IN (") + list + ")";
@@ -725,8 +726,17 @@ Ex call(const char* fn, const Ex& l0, const Ex& r0) {
 Ex Parser::parseAdd() {
     Ex l = parseMod();
     while (true) {
-        if (acceptOp("+")) l = binary(l, "+", parseMod(), kAdd);
-        else if (acceptOp("-")) l = binary(l, "-", parseMod(), kAdd);
+        if (acceptOp("+")) {
+            // Where a text may stand on either side, + joins two texts (a
+            // Null on either side gives Null) and adds anything else.
+            Ex r = parseMod();
+            if (l.text || r.text) {
+                l = call("jet_add", l, r);
+                l.text = true;
+            } else {
+                l = binary(l, "+", r, kAdd);
+            }
+        } else if (acceptOp("-")) l = binary(l, "-", parseMod(), kAdd);
         else return l;
     }
 }
@@ -981,6 +991,9 @@ Ex Parser::callFunction(const Token& nameTok) {
         Ex a = asValue(args[1]), b = asValue(args[2]);
         e.sql = "CASE WHEN " + args[0].sql + " THEN " + a.sql + " ELSE " + b.sql + " END";
         e.text = a.text && b.text;
+        // A column's text passed through keeps the case-blind order and
+        // comparison it has as a column: "IIf(IsNull([Name]), 'zz', [Name])".
+        e.columnValue = a.column || b.column || a.columnValue || b.columnValue;
         return e;
     }
     case Fn::IsNull:
@@ -990,6 +1003,8 @@ Ex Parser::callFunction(const Token& nameTok) {
         return e;
     case Fn::Nz:
         e.sql = "coalesce(" + asValue(args[0]).sql + ", " + (n == 2 ? asValue(args[1]).sql : std::string("''")) + ")";
+        // "Nz([Name], '')" sorts, groups and compares as the column's text does.
+        e.columnValue = args[0].column || args[0].columnValue || (n == 2 && (args[1].column || args[1].columnValue));
         return e;
     case Fn::CountFn:
         e.sql = star ? "count(*)" : "count(" + asValue(args[0]).sql + ")";

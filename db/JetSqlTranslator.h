@@ -9,7 +9,8 @@
 //    double-quoted identifiers; '...' and "..." strings become '...' literals;
 //    #m/d/yyyy# dates become day numbers (days since 1899-12-30, REAL);
 //    True/False become -1/0.
-//  - & (Null-tolerant concatenation), ^ (power), / (always real division),
+//  - & (Null-tolerant concatenation), + with a text on either side (joins
+//    two texts, Null if either is Null), ^ (power), / (always real division),
 //    \ and Mod (on rounded operands), Like (* ? # [..] [!..], case-blind),
 //    IIf, IsNull, Nz and the other engine functions become SQLite
 //    expressions or calls of the functions RegisterJetFunctions registers.

@@ -65,6 +65,14 @@ TEST_F(JetFunctionsOnFile, ScalarFunctions) {
         {"jet_concat(NULL, '')", "t:"},
         {"jet_concat(1e20)", "t:1E+20"},
         {"jet_concat(0.1 + 0.2)", "t:0.3"},
+        // + where a text may stand: two texts join, anything else adds.
+        {"jet_add('a', 'b')", "t:ab"},
+        {"jet_add('1', '2')", "t:12"},
+        {"jet_add('a', NULL)", "NULL"},
+        {"jet_add('3', 4)", "r:7"},
+        {"jet_add(2, 3)", "i:5"},
+        {"jet_add(9223372036854775807, 1)", "r:9.22337203685478E+18"},   // past the whole numbers: real
+        {"jet_add('x', 1)", kMismatch},
         // Power.
         {"jet_pow(2, 10)", "r:1024"},
         {"jet_pow(-2, 3)", "r:-8"},

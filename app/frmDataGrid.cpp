@@ -181,7 +181,10 @@ QString frmDataGrid::SelectionText() const {
         columns.insert(i.column());
     }
     const QItemSelectionModel* selection = m_grdDataGrid->selectionModel();
-    m_model->FetchRows(*rows.begin(), *rows.rbegin());
+    // Rows that cannot be read (another program dropped the table or holds
+    // it locked) would go out as empty cells among the real ones.
+    if (!m_model->FetchRows(*rows.begin(), *rows.rbegin()))
+        return {};
     auto clean = [](QString t) {
         t.replace(QLatin1Char('\t'), QLatin1Char(' '));
         t.replace(QLatin1Char('\n'), QLatin1Char(' '));
@@ -209,6 +212,9 @@ void frmDataGrid::CopySelection() {
     const QString text = SelectionText();
     if (!text.isEmpty())
         QGuiApplication::clipboard()->setText(text);
+    else if (m_model && m_grdDataGrid->selectionModel()->hasSelection())
+        ShowAppMessage(QStringLiteral("The rows could not be read from the table [") + m_tableName +
+                       QStringLiteral("]: nothing was copied."));
 }
 
 bool frmDataGrid::eventFilter(QObject* watched, QEvent* event) {

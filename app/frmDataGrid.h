@@ -30,9 +30,11 @@ public:
     static constexpr int MaximumColumnWidth = 240;
 
     // The selection as spreadsheets take it: a header row with the column
-    // names, then one line per row, cells separated by tabs.
+    // names, then one line per row, cells separated by tabs. Empty when
+    // nothing is selected or the selected rows cannot be read.
     QString SelectionText() const;
-    // Ctrl+C: the selection to the clipboard.
+    // Ctrl+C: the selection to the clipboard; when its rows cannot be read
+    // the clipboard stays as it was and a message says so.
     void CopySelection();
     // After a run: the grids show again the rows they could not read meanwhile.
     static void AfterRun();

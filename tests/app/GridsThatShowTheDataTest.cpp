@@ -7,6 +7,7 @@
 #include "app/MDIMain.h"
 #include "app/frmDataGrid.h"
 #include "db/Dao.h"
+#include "support/OtherProgram.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -160,6 +161,40 @@ TEST_F(Grids, AnotherProgramWritesWhileAGridIsOpen) {
     writer.start(sqlite, {QString::fromStdString(path), QStringLiteral("INSERT INTO Numbers (Id, Value) VALUES (2001, 1);")});
     ASSERT_TRUE(writer.waitForFinished(10000));
     EXPECT_EQ(writer.exitCode(), 0) << writer.readAllStandardError().toStdString();
+}
+
+TEST_F(Grids, ACopyOfRowsThatCanNoLongerBeReadIsRefusedNotMadeOfEmptyCells) {
+    frmDataGrid* grid = OpenNumbers(2000);
+    ASSERT_NE(grid, nullptr);
+    QTableView* view = grid->grdDataGrid();
+    QAbstractItemModel* m = view->model();
+    // The grid has read the first page and the last; another program drops
+    // the table, so the rows between can no longer be read.
+    vtest::OtherProgram(path).Exec("DROP TABLE Numbers");
+    const QString refused = QStringLiteral("The rows could not be read from the table [Numbers]: nothing was copied.");
+    struct Row {
+        int from, to;
+        const char* clipboard;
+        bool message;
+        const char* why;
+    } rows[] = {
+        // 1 / 7 and 2 / 7 to the last digit a double keeps (Python's repr).
+        {0, 1, "Id\tValue\n1\t0.14285714285714285\n2\t0.2857142857142857\n", false, "rows read before are kept"},
+        {0, 1999, "before", true, "not 2000 lines with rows 257 to 1792 empty"},
+    };
+    for (const Row& r : rows) {
+        if (r.message)
+            script.Message(1);
+        QApplication::clipboard()->setText(QStringLiteral("before"));
+        view->clearSelection();
+        view->selectionModel()->select(QItemSelection(m->index(r.from, 0), m->index(r.to, 1)), QItemSelectionModel::Select);
+        Key(view, Qt::Key_C, Qt::ControlModifier);
+        Pump();
+        EXPECT_EQ(QApplication::clipboard()->text(), QString::fromLatin1(r.clipboard)) << r.why;
+        EXPECT_TRUE(script.Done()) << r.why;
+        EXPECT_EQ(script.Messages().contains(refused), r.message) << r.why << script.MessagesText();
+    }
+    EXPECT_TRUE(script.Unexpected().isEmpty()) << script.UnexpectedText();
 }
 
 } // namespace

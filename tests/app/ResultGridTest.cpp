@@ -72,6 +72,31 @@ TEST_F(ResultGrid, MissingTableIsReportedInBracketsAndNoWindowRemains) {
     EXPECT_EQ(frame->MdiArea()->subWindowList().size(), 1); // the list only
 }
 
+TEST_F(ResultGrid, AQueryThatFailsOnARowOfItsFirstPageIsReportedNotShownAsEmptyRows) {
+    // 1000 \ (N - 3): rows 1 and 2 give -500 and -1000, row 3 divides by zero,
+    // which the row count never meets; the data layer reports a query that
+    // fails on a row as 3146 with the reason.
+    const std::string path = File("big.db");
+    CreateBigDatabase(path);
+    {
+        auto ws = std::make_shared<dao::Workspace>("t", "admin");
+        auto db = ws->OpenDatabase(path);
+        db->CreateQueryDef("qShares", "SELECT N, 1000 \\ (N - 3) AS Share FROM Big");
+        db->Close();
+        ws->Close();
+    }
+    script.OpenDatabase(path);
+    MDIMain* frame = Start();
+    ASSERT_NE(frame, nullptr);
+    script.Message(1);
+    EXPECT_EQ(frmDataGrid::Open(QStringLiteral("qShares"), QStringLiteral("Input Data Table")), nullptr);
+    Pump();
+    EXPECT_TRUE(script.Done());
+    EXPECT_EQ(script.Messages(), QStringList{QStringLiteral("An unexpected error was encountered when attempting to open "
+                                                            "the table [qShares]: \n\n3146: Query failed: Division by zero.")});
+    EXPECT_EQ(GridCount(frame), 0);
+}
+
 TEST_F(ResultGrid, CaptionIsTheCaptionTextAColonAndTheTable) {
     MDIMain* frame = OpenScores();
     ASSERT_NE(frame, nullptr);

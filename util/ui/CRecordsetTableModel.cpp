@@ -142,7 +142,9 @@ CRecordsetTableModel::CRecordsetTableModel(dao::DatabasePtr database, const std:
         m_types.push_back(f->Type());
     }
     rs->Close();
-    ReadPage(0);
+    // A query can fail on a row the count never evaluates (a division by
+    // zero, an overflow): that reaches the caller, not a page of empty rows.
+    ReadPages(0, 0, true);
 }
 
 CRecordsetTableModel::~CRecordsetTableModel() = default;
@@ -153,7 +155,7 @@ bool CRecordsetTableModel::CanRead() const {
 
 bool CRecordsetTableModel::ReadPage(int page) const { return ReadPages(page, page); }
 
-bool CRecordsetTableModel::ReadPages(int first, int last) const {
+bool CRecordsetTableModel::ReadPages(int first, int last, bool errorsToCaller) const {
     while (first <= last && m_pages.count(first))
         ++first;
     while (last >= first && m_pages.count(last))
@@ -192,6 +194,8 @@ bool CRecordsetTableModel::ReadPages(int first, int last) const {
         }
         rs->Close();
     } catch (...) {
+        if (errorsToCaller)
+            throw;
         return false;
     }
     m_pages.merge(read);

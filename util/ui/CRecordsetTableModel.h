@@ -49,7 +49,8 @@ public:
 
     // Opens the table or query: its column names become the headers, its rows
     // are counted and the first page is read. Errors of the data layer (no
-    // such table, ...) reach the caller.
+    // such table, a row of the first page that cannot be read, ...) reach the
+    // caller.
     CRecordsetTableModel(dao::DatabasePtr database, const std::string& tableName, QObject* parent = nullptr);
     ~CRecordsetTableModel() override;
 
@@ -83,7 +84,8 @@ public:
 private:
     using Row = std::vector<QVariant>;
     bool ReadPage(int page) const;
-    bool ReadPages(int first, int last) const;
+    // Errors of the data layer are a false result, or reach the caller.
+    bool ReadPages(int first, int last, bool errorsToCaller = false) const;
     const Row* RowAt(int row) const;
     bool CanRead() const;
 

@@ -527,4 +527,13 @@ std::size_t CharLength(std::string_view utf8) noexcept {
     return n;
 }
 
+std::string LeftChars(std::string_view utf8, std::size_t n) {
+    std::size_t i = 0;
+    for (std::size_t chars = 0; i < utf8.size(); ++i) {
+        if ((static_cast<unsigned char>(utf8[i]) & 0xC0) == 0x80) continue;
+        if (chars++ == n) break;
+    }
+    return std::string(utf8.substr(0, i));
+}
+
 } // namespace dao

@@ -138,5 +138,7 @@ std::string ToLowerAscii(std::string_view s);
 std::string ToUpperAscii(std::string_view s);
 // Number of characters of a UTF-8 text.
 std::size_t CharLength(std::string_view utf8) noexcept;
+// The first `n` characters of a UTF-8 text (never part of one).
+std::string LeftChars(std::string_view utf8, std::size_t n);
 
 } // namespace dao

@@ -37,13 +37,7 @@ std::string userNameFor(Database& db, const char* column, const std::string& use
     } catch (const DaoError&) {
         // A table that cannot be read fails the save with its own message.
     }
-    if (size <= 0 || static_cast<long>(CharLength(user)) <= size) return user;
-    std::size_t end = 0;
-    for (long kept = 0; end < user.size(); ++end) {
-        if ((static_cast<unsigned char>(user[end]) & 0xC0) == 0x80) continue; // inside a character
-        if (kept++ == size) break;
-    }
-    return user.substr(0, end);
+    return size > 0 ? LeftChars(user, static_cast<std::size_t>(size)) : user;
 }
 
 } // namespace

@@ -189,20 +189,6 @@ std::string CXTab::NullOrData_Str(const std::string& f, bool bEqualOnly, const s
 
 // ---- column names ---------------------------------------------------------------------------
 
-namespace {
-
-// The first `n` characters of a UTF-8 text (never part of one).
-std::string leftChars(const std::string& s, std::size_t n) {
-    std::size_t i = 0;
-    for (std::size_t chars = 0; i < s.size(); ++i) {
-        if ((static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) continue;
-        if (chars++ == n) break;
-    }
-    return s.substr(0, i);
-}
-
-} // namespace
-
 std::vector<std::string> CXTab::ColumnNames(const std::vector<std::string>& texts, bool bNull,
                                             std::vector<std::string> taken) {
     std::set<std::string> used;
@@ -215,11 +201,11 @@ std::vector<std::string> CXTab::ColumnNames(const std::vector<std::string>& text
             if (ch == '[') ch = '(';
             if (ch == ']') ch = ')';
         }
-        base = leftChars(base, 64);
+        base = LeftChars(base, 64);
         std::string name = base;
         for (int n = 2; used.count(ToUpperAscii(name)); ++n) {
             const std::string suffix = "~" + std::to_string(n);
-            name = leftChars(base, 64 - suffix.size()) + suffix;
+            name = LeftChars(base, 64 - suffix.size()) + suffix;
         }
         used.insert(ToUpperAscii(name));
         names.push_back(name);
@@ -413,12 +399,19 @@ std::string CXTab::InitXtabDataTable() {
         std::string lead;
         for (int i = 1; i <= m_iCol; ++i) lead += (i > 1 ? ", " : "") + BracketName(m_fields[sz(i)]);
         std::string sql = "SELECT " + lead + ", ";
+        // Each field's term (X) and its number in the missing-value rule (Xn),
+        // for the sums and again for the counts.
+        std::vector<std::string> terms(sz(m_nX + 1)), numberTerms(sz(m_nX + 1));
+        for (int j = 1; j <= m_nX; ++j) {
+            const std::string& name = m_fields[sz(m_iCol + j)];
+            terms[sz(j)] = T + "." + BracketName(name);
+            if (name != "*") numberTerms[sz(j)] = eng.NumberTerm(m_s.Table, name, terms[sz(j)]);
+        }
         for (int j = 1; j <= m_nX; ++j) {
             const std::string& name = m_fields[sz(m_iCol + j)];
             const bool all = name == "*";
-            const std::string X = all ? std::string() : T + "." + BracketName(name);
-            // The missing-value rule compares the number (Xn), the value summed is X.
-            const std::string Xn = all ? std::string() : eng.NumberTerm(m_s.Table, name, X);
+            const std::string X = all ? std::string() : terms[sz(j)];
+            const std::string& Xn = numberTerms[sz(j)];
             const std::string alias = BracketName(all ? kAllRecords : name);
             if (j > 1) sql += ", ";
             if (weighted) {
@@ -433,9 +426,8 @@ std::string CXTab::InitXtabDataTable() {
             }
         }
         for (int j = 1; j <= m_nX && m_letter != 'C'; ++j) {
-            const std::string& name = m_fields[sz(m_iCol + j)];
-            const std::string X = T + "." + BracketName(name);
-            const std::string Xn = eng.NumberTerm(m_s.Table, name, X);
+            const std::string& X = terms[sz(j)];
+            const std::string& Xn = numberTerms[sz(j)];
             const std::string js = std::to_string(j);
             if (m_s.bW) sql += ", SUM(" + NullOrData_Str(Xn, false, "1", "0") + " * " + w + kAsReal + ") as [ZUR_Count_" + js + "]";
             else sql += ", Count(" + NullOrData_Str(Xn, false, X, "Null") + ") as [ZUR_Count_" + js + "]";

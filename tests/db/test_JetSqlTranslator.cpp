@@ -884,32 +884,16 @@ TEST_F(TranslatedOnFile, MisspeltColumnIsAnErrorNotAText) {
     EXPECT_THROW(db.rows("SELECT a FROM t WHERE [Enter a value] = 1"), std::runtime_error);
 }
 
-// + joins two texts, as a query's "[Last] & (', ' + [First])" relies on to
-// drop the comma with a missing first name; a text and a number still add.
-TEST_F(TranslatedOnFile, PlusJoinsTextsInsteadOfAddingThemAsZero) {
+// Texts in queries as Jet treats them, where two faults were:
+// - + joins two texts, as a query's "[Last] & (', ' + [First])" relies on to
+//   drop the comma with a missing first name; a text and a number still add.
+//   It added them as numbers: "Lee0" for "Lee, Ann".
+// - A column's text passed through Nz or IIf is still text without regard to
+//   case: "Banana" sorts after "apple", and "APPLE" finds "apple". It was
+//   compared and sorted by its bytes.
+TEST_F(TranslatedOnFile, PlusJoinsTextsAndTextThroughNzOrIIfKeepsItsCaseBlindOrder) {
     db.raw("CREATE TABLE p (id INTEGER, last TEXT, first TEXT, n INTEGER)");
     db.raw("INSERT INTO p VALUES (1, 'Lee', 'Ann', 2), (2, 'Smith', NULL, 3)");
-    struct P {
-        const char* expr;
-        Col expected; // the rows in id order
-    };
-    const P cases[] = {
-        {"last & (', ' + first)", {"Lee, Ann", "Smith"}},   // Null on one side: Null, dropped by &
-        {"first + ' ' + last", {"Ann Lee", "NULL"}},
-        {"'#' + last", {"#Lee", "#Smith"}},
-        {"'12' + 'ab'", {"12ab", "12ab"}},                   // texts of digits are texts too
-        {"'3' + n", {"5", "6"}},                             // a text and a number add
-        {"n + '0.5'", {"2.5", "3.5"}},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(db.column(std::string("SELECT ") + c.expr + " AS v FROM p ORDER BY id"), c.expected) << c.expr;
-    // A text that is no number added to a number is a type mismatch.
-    EXPECT_THROW(db.rows("SELECT n + 'abc' AS v FROM p"), std::runtime_error);
-}
-
-// A column's text passed through Nz or IIf is still text without regard to
-// case: "Banana" sorts after "apple", and "APPLE" finds "apple".
-TEST_F(TranslatedOnFile, TextThroughNzOrIIfComparesSortsAndGroupsWithoutRegardToCase) {
     db.raw("CREATE TABLE f (id INTEGER, name TEXT)");
     db.raw("INSERT INTO f VALUES (1, 'Banana'), (2, 'apple'), (3, NULL), (4, 'Apple')");
     struct Q {
@@ -917,14 +901,22 @@ TEST_F(TranslatedOnFile, TextThroughNzOrIIfComparesSortsAndGroupsWithoutRegardTo
         Rows expected;
     };
     const Q cases[] = {
-        {"SELECT id FROM f ORDER BY Nz(name, ''), id", {{"3"}, {"2"}, {"4"}, {"1"}}},  // '' < apple = Apple < Banana
+        {"SELECT last & (', ' + first) FROM p ORDER BY id", {{"Lee, Ann"}, {"Smith"}}}, // Null + text: Null
+        {"SELECT first + ' ' + last FROM p ORDER BY id", {{"Ann Lee"}, {"NULL"}}},
+        {"SELECT '#' + last FROM p ORDER BY id", {{"#Lee"}, {"#Smith"}}},
+        {"SELECT '12' + 'ab' FROM p ORDER BY id", {{"12ab"}, {"12ab"}}}, // texts of digits are texts too
+        {"SELECT '3' + n FROM p ORDER BY id", {{"5"}, {"6"}}},           // a text and a number add
+        {"SELECT n + '0.5' FROM p ORDER BY id", {{"2.5"}, {"3.5"}}},
+        {"SELECT id FROM f ORDER BY Nz(name, ''), id", {{"3"}, {"2"}, {"4"}, {"1"}}}, // '' < apple = Apple < Banana
         {"SELECT id FROM f ORDER BY IIf(IsNull(name), 'zz', name), id", {{"2"}, {"4"}, {"1"}, {"3"}}},
         {"SELECT id FROM f WHERE Nz(name, '') = 'APPLE' ORDER BY id", {{"2"}, {"4"}}},
         {"SELECT id FROM f WHERE IIf(id > 1, name, '') In ('BANANA', 'apple') ORDER BY id", {{"2"}, {"4"}}},
         {"SELECT id FROM f WHERE Nz(name, 'x') Between 'A' And 'AZ' ORDER BY id", {{"2"}, {"4"}}},
-        {"SELECT Count(*) FROM f GROUP BY Nz(name, '')", {{"1"}, {"2"}, {"1"}}},       // '', apple/Apple, Banana
+        {"SELECT Count(*) FROM f GROUP BY Nz(name, '')", {{"1"}, {"2"}, {"1"}}}, // '', apple/Apple, Banana
     };
     for (const auto& c : cases) EXPECT_EQ(db.rows(c.jet), c.expected) << c.jet;
+    // A text that is no number added to a number is a type mismatch.
+    EXPECT_THROW(db.rows("SELECT n + 'abc' AS v FROM p"), std::runtime_error);
 }
 
 TEST_F(TranslatedOnFile, CriteriaSelectRows) {

@@ -55,16 +55,24 @@ std::string RunContext::SortTerm(const std::string& table, const std::string& fi
 }
 
 std::string RunContext::NumberTerm(const std::string& table, const std::string& field, const std::string& term) const {
-    if (!m_frame.source || !m_frame.source->DeclaresNoType(table, field)) return term;
+    if (!m_frame.source) return term;
+    const bool untyped = m_frame.source->DeclaresNoType(table, field);
+    long type = 0;
     try {
         RecordsetPtr rs = m_frame.source->OpenRecordset(
             "SELECT " + BracketName(field) + " FROM " + BracketName(table) + " WHERE 1 = 0;", dbOpenSnapshot);
-        switch (rs->Fields(0)->Type()) {
-        case dbText: case dbMemo: case dbBinary: case dbLongBinary: case dbGUID: return term;
-        default: return term + "+0";
-        }
+        type = rs->Fields(0)->Type();
     } catch (const DaoError&) {
         return term;
+    }
+    // A Yes/No field is read as True (-1) for any value but 0 and as False
+    // (0) for 0 and Null; another program stores True as 1, and SQL would
+    // sum or compare that 1.
+    if (type == dbBoolean) return "IIf(" + term + " <> 0, -1, 0)";
+    if (!untyped) return term;
+    switch (type) {
+    case dbText: case dbMemo: case dbBinary: case dbLongBinary: case dbGUID: return term;
+    default: return term + "+0";
     }
 }
 

@@ -100,11 +100,13 @@ public:
     std::string OpenDataRecordset(const std::string& sql);
     // A number field of the source's table as an ORDER BY term: a column
     // without a declared type is sorted by its value as a number, as it is
-    // read (the texts "9" and "100" of another program's table in that order).
+    // read (the texts "9" and "100" of another program's table in that order),
+    // a Yes/No field by the -1 or 0 it is read as.
     std::string SortTerm(const std::string& table, const std::string& field) const;
     // `term` (the field as the SQL names it) as a number in a comparison of
     // SQL: a column without a declared type that is read as numbers may hold
-    // them as texts, which SQL would compare as texts ("3" above 5).
+    // them as texts, which SQL would compare as texts ("3" above 5); a Yes/No
+    // field is the -1 or 0 it is read as, whatever another program stored.
     std::string NumberTerm(const std::string& table, const std::string& field, const std::string& term) const;
     void Quorb_InitFieldTypes(dao::Recordset& rs, std::int16_t n, const FieldList& fields, std::vector<long>& types,
                               std::vector<long>& sizes);

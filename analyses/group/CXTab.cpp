@@ -399,38 +399,35 @@ std::string CXTab::InitXtabDataTable() {
         std::string lead;
         for (int i = 1; i <= m_iCol; ++i) lead += (i > 1 ? ", " : "") + BracketName(m_fields[sz(i)]);
         std::string sql = "SELECT " + lead + ", ";
-        // Each field's term (X) and its number in the missing-value rule (Xn),
-        // for the sums and again for the counts.
-        std::vector<std::string> terms(sz(m_nX + 1)), numberTerms(sz(m_nX + 1));
+        // Each field as the number it is read as (Xn), in the missing-value
+        // rule and in the sums, for the sums and again for the counts.
+        std::vector<std::string> numberTerms(sz(m_nX + 1));
         for (int j = 1; j <= m_nX; ++j) {
             const std::string& name = m_fields[sz(m_iCol + j)];
-            terms[sz(j)] = T + "." + BracketName(name);
-            if (name != "*") numberTerms[sz(j)] = eng.NumberTerm(m_s.Table, name, terms[sz(j)]);
+            if (name != "*") numberTerms[sz(j)] = eng.NumberTerm(m_s.Table, name, T + "." + BracketName(name));
         }
         for (int j = 1; j <= m_nX; ++j) {
             const std::string& name = m_fields[sz(m_iCol + j)];
             const bool all = name == "*";
-            const std::string X = all ? std::string() : terms[sz(j)];
             const std::string& Xn = numberTerms[sz(j)];
             const std::string alias = BracketName(all ? kAllRecords : name);
             if (j > 1) sql += ", ";
             if (weighted) {
                 std::string v = all ? std::string("1")
-                                    : NullOrData_Str(Xn, false, m_letter == 'C' ? std::string("1") : X, "0");
+                                    : NullOrData_Str(Xn, false, m_letter == 'C' ? std::string("1") : Xn, "0");
                 sql += "Sum(" + v + " * " + w + kAsReal + ") AS " + alias;
             } else if (all) {
                 sql += A + "(*) as " + alias;
             } else {
-                sql += A + "(" + NullOrData_Str(Xn, false, m_letter == 'C' ? std::string("1") : X, "Null") +
+                sql += A + "(" + NullOrData_Str(Xn, false, m_letter == 'C' ? std::string("1") : Xn, "Null") +
                        (A == "Sum" ? kAsReal : "") + ") AS " + alias;
             }
         }
         for (int j = 1; j <= m_nX && m_letter != 'C'; ++j) {
-            const std::string& X = terms[sz(j)];
             const std::string& Xn = numberTerms[sz(j)];
             const std::string js = std::to_string(j);
             if (m_s.bW) sql += ", SUM(" + NullOrData_Str(Xn, false, "1", "0") + " * " + w + kAsReal + ") as [ZUR_Count_" + js + "]";
-            else sql += ", Count(" + NullOrData_Str(Xn, false, X, "Null") + ") as [ZUR_Count_" + js + "]";
+            else sql += ", Count(" + NullOrData_Str(Xn, false, Xn, "Null") + ") as [ZUR_Count_" + js + "]";
         }
         // The record loop needs the rows in the order of the leading fields.
         sql += " FROM " + T + " GROUP BY " + lead + " ORDER BY " + lead + ";";

@@ -379,3 +379,32 @@ TEST_F(StoredValuesRunTest, SumsInSqlOfWholeNumbersNearThe64BitLimitsAddUpInstea
     };
     for (const auto& c : cases) RunAndExpectRows(scenarioOf(c.analysis, "Big"), c.rows, c.why, cells::Match::Exact);
 }
+
+TEST_F(StoredValuesRunTest, AYesNoFieldAnotherProgramStoredAsOneSumsInSqlAsTheMinusOneItIsReadAs) {
+    // Another program's BOOLEAN: True stored as 1 (and 2), Null where it
+    // had no value. Read, any value but 0 is True (-1), 0 and Null are
+    // False (0): a holds -1, 0, 0 and b -1, -1. The crosstab sums in SQL,
+    // where the stored 1 summed to +1 and the Null was not counted.
+    {
+        vtest::OtherProgram other(tmp.file("data.db"));
+        other.Exec("CREATE TABLE Flags (K INTEGER PRIMARY KEY, G VARCHAR(5), C VARCHAR(5), F BOOLEAN)");
+        other.Exec("INSERT INTO Flags VALUES (1, 'a', 'u', 1), (2, 'a', 'u', 0), (3, 'a', 'u', NULL),"
+                   " (4, 'b', 'u', 2), (5, 'b', 'u', 1)");
+    }
+    const struct {
+        Analysis analysis;
+        std::vector<std::vector<cells::Cell>> rows;
+        const char* why;
+    } cases[] = {
+        {{"P", "Describe", {{"G", "G"}, {"F", "X"}}, {{"Sum", true}}},
+         {{{"Sum", -1}, {"Count", 3}}, {{"Sum", -2}, {"Count", 2}}},
+         "read record by record"},
+        {{"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"F", "X"}}, {{"XType", "S"}}},
+         {{{"u", -1}}, {{"u", 3}}, {{"u", -2}}, {{"u", 2}}},
+         "summed in SQL (sums, then counts)"},
+        {{"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"F", "X"}}, {{"XType", "A"}}},
+         {{{"u", -1.0 / 3}}, {{"u", 3}}, {{"u", -1}}, {{"u", 2}}},
+         "averaged in SQL"},
+    };
+    for (const auto& c : cases) RunAndExpectRows(scenarioOf(c.analysis, "Flags"), c.rows, c.why);
+}

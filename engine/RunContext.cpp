@@ -31,10 +31,11 @@ std::string RunContext::Quorb_InitDataTable(const std::string& table, const Fiel
         int k = nSort == n ? n : sortFirstData ? nSort + 1 : nSort;
         for (int i = 1; i <= k; ++i) {
             sql += i > 1 ? "," : " ORDER BY ";
-            // Group values are sorted as they are stored (a group may be a text);
-            // the values of a number field as numbers.
+            // Group values are sorted as they are stored (a group may be a text),
+            // a Yes/No group as it is read; the values of a number field as
+            // numbers.
             const std::string& f = fields[static_cast<std::size_t>(i)];
-            sql += i > nSort ? SortTerm(table, f) : BracketName(f);
+            sql += i > nSort ? SortTerm(table, f) : GroupTerm(table, f, BracketName(f));
         }
         msg = OpenDataRecordset(sql);
         if (!msg.empty()) return msg;
@@ -54,26 +55,39 @@ std::string RunContext::SortTerm(const std::string& table, const std::string& fi
     return NumberTerm(table, field, BracketName(field));
 }
 
-std::string RunContext::NumberTerm(const std::string& table, const std::string& field, const std::string& term) const {
-    if (!m_frame.source) return term;
-    const bool untyped = m_frame.source->DeclaresNoType(table, field);
-    long type = 0;
+namespace {
+
+// A Yes/No field is read as True (-1) for any value but 0 and as False (0)
+// for 0 and Null; another program stores True as 1, and SQL would sum,
+// compare, group and sort what is stored.
+std::string yesNoTerm(const std::string& term) { return "IIf(" + term + " <> 0, -1, 0)"; }
+
+} // namespace
+
+long RunContext::SourceFieldType(const std::string& table, const std::string& field) const {
     try {
         RecordsetPtr rs = m_frame.source->OpenRecordset(
             "SELECT " + BracketName(field) + " FROM " + BracketName(table) + " WHERE 1 = 0;", dbOpenSnapshot);
-        type = rs->Fields(0)->Type();
+        return rs->Fields(0)->Type();
     } catch (const DaoError&) {
-        return term;
+        return 0;
     }
-    // A Yes/No field is read as True (-1) for any value but 0 and as False
-    // (0) for 0 and Null; another program stores True as 1, and SQL would
-    // sum or compare that 1.
-    if (type == dbBoolean) return "IIf(" + term + " <> 0, -1, 0)";
-    if (!untyped) return term;
+}
+
+std::string RunContext::NumberTerm(const std::string& table, const std::string& field, const std::string& term) const {
+    if (!m_frame.source) return term;
+    const long type = SourceFieldType(table, field);
+    if (type == dbBoolean) return yesNoTerm(term);
+    if (type == 0 || !m_frame.source->DeclaresNoType(table, field)) return term;
     switch (type) {
     case dbText: case dbMemo: case dbBinary: case dbLongBinary: case dbGUID: return term;
     default: return term + "+0";
     }
+}
+
+std::string RunContext::GroupTerm(const std::string& table, const std::string& field, const std::string& term) const {
+    if (!m_frame.source) return term;
+    return SourceFieldType(table, field) == dbBoolean ? yesNoTerm(term) : term;
 }
 
 std::string RunContext::OpenDataRecordset(const std::string& sql) {

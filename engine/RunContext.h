@@ -108,6 +108,10 @@ public:
     // them as texts, which SQL would compare as texts ("3" above 5); a Yes/No
     // field is the -1 or 0 it is read as, whatever another program stored.
     std::string NumberTerm(const std::string& table, const std::string& field, const std::string& term) const;
+    // `term` as a group or category of SQL's GROUP BY and ORDER BY: a Yes/No
+    // field by the -1 or 0 it is read as (its Nulls and 0s one group, its 1s,
+    // 2s and -1s another), any other field as stored.
+    std::string GroupTerm(const std::string& table, const std::string& field, const std::string& term) const;
     void Quorb_InitFieldTypes(dao::Recordset& rs, std::int16_t n, const FieldList& fields, std::vector<long>& types,
                               std::vector<long>& sizes);
     std::string Quorb_DataWhere(const std::string& fieldExpression) const;
@@ -168,6 +172,8 @@ public:
 
 private:
     void raiseStatStatus(std::string& msg);
+    // The layer's type of the source's field; 0 when it cannot be found.
+    long SourceFieldType(const std::string& table, const std::string& field) const;
     // Fails with run-time error 13 naming the value, the field and, when
     // `read` is on a record, its number in the order the analysis reads.
     [[noreturn]] void notANumber(const dao::Variant& value, const std::string& field, dao::Recordset* read);

@@ -396,8 +396,12 @@ std::string CXTab::InitXtabDataTable() {
         // numbers near the 64-bit limits (another program's BIGINT) then add
         // up instead of failing the run with "integer overflow".
         const char* const kAsReal = " * 1.0";
-        std::string lead;
-        for (int i = 1; i <= m_iCol; ++i) lead += (i > 1 ? ", " : "") + BracketName(m_fields[sz(i)]);
+        std::string lead, groupLead;
+        for (int i = 1; i <= m_iCol; ++i) {
+            const std::string& name = m_fields[sz(i)];
+            lead += (i > 1 ? ", " : "") + BracketName(name);
+            groupLead += (i > 1 ? ", " : "") + eng.GroupTerm(m_s.Table, name, BracketName(name));
+        }
         std::string sql = "SELECT " + lead + ", ";
         // Each field as the number it is read as (Xn), in the missing-value
         // rule and in the sums, for the sums and again for the counts.
@@ -430,7 +434,7 @@ std::string CXTab::InitXtabDataTable() {
             else sql += ", Count(" + NullOrData_Str(Xn, false, Xn, "Null") + ") as [ZUR_Count_" + js + "]";
         }
         // The record loop needs the rows in the order of the leading fields.
-        sql += " FROM " + T + " GROUP BY " + lead + " ORDER BY " + lead + ";";
+        sql += " FROM " + T + " GROUP BY " + groupLead + " ORDER BY " + groupLead + ";";
         std::string msg = eng.OpenDataRecordset(sql);
         if (!msg.empty()) return msg;
         for (int j = 1; j <= m_nX; ++j)

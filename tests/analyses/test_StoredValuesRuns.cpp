@@ -380,16 +380,17 @@ TEST_F(StoredValuesRunTest, SumsInSqlOfWholeNumbersNearThe64BitLimitsAddUpInstea
     for (const auto& c : cases) RunAndExpectRows(scenarioOf(c.analysis, "Big"), c.rows, c.why, cells::Match::Exact);
 }
 
-TEST_F(StoredValuesRunTest, AYesNoFieldAnotherProgramStoredAsOneSumsInSqlAsTheMinusOneItIsReadAs) {
+TEST_F(StoredValuesRunTest, AYesNoFieldAnotherProgramStoredAsOneIsSummedGroupedAndCountedInSqlAsItIsRead) {
     // Another program's BOOLEAN: True stored as 1 (and 2), Null where it
     // had no value. Read, any value but 0 is True (-1), 0 and Null are
-    // False (0): a holds -1, 0, 0 and b -1, -1. The crosstab sums in SQL,
-    // where the stored 1 summed to +1 and the Null was not counted.
+    // False (0): a holds -1, 0, 0 and b -1, -1. In SQL the stored 1 summed
+    // to +1, the Null went uncounted, and Null, 0, 1 and 2 were four
+    // categories of the chi-square.
     {
         vtest::OtherProgram other(tmp.file("data.db"));
-        other.Exec("CREATE TABLE Flags (K INTEGER PRIMARY KEY, G VARCHAR(5), C VARCHAR(5), F BOOLEAN)");
-        other.Exec("INSERT INTO Flags VALUES (1, 'a', 'u', 1), (2, 'a', 'u', 0), (3, 'a', 'u', NULL),"
-                   " (4, 'b', 'u', 2), (5, 'b', 'u', 1)");
+        other.Exec("CREATE TABLE Flags (K INTEGER PRIMARY KEY, G VARCHAR(5), C VARCHAR(5), F BOOLEAN, X DOUBLE)");
+        other.Exec("INSERT INTO Flags VALUES (1, 'a', 'u', 1, 1), (2, 'a', 'u', 0, 2), (3, 'a', 'u', NULL, 3),"
+                   " (4, 'b', 'u', 2, 4), (5, 'b', 'u', 1, 5)");
     }
     const struct {
         Analysis analysis;
@@ -405,6 +406,21 @@ TEST_F(StoredValuesRunTest, AYesNoFieldAnotherProgramStoredAsOneSumsInSqlAsTheMi
         {{"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"F", "X"}}, {{"XType", "A"}}},
          {{{"u", -1.0 / 3}}, {{"u", 3}}, {{"u", -1}}, {{"u", 2}}},
          "averaged in SQL"},
+        // True (-1) sorts before False (0): X 1, 4, 5 and then 2, 3.
+        {{"P", "Describe", {{"F", "G"}, {"X", "X"}}, {{"Sum", true}}},
+         {{{"F", -1}, {"Sum", 10}, {"Count", 3}}, {{"F", 0}, {"Sum", 5}, {"Count", 2}}},
+         "a group field"},
+        {{"P", "Crosstab", {{"F", "G"}, {"C", "C"}, {"X", "X"}}, {{"XType", "S"}}},
+         {{{"F", -1}, {"u", 10}}, {{"F", -1}, {"u", 3}}, {{"F", 0}, {"u", 5}}, {{"F", 0}, {"u", 2}}},
+         "a row field of the crosstab"},
+        // True 3, False 2: expected 2.5 each, (0.25 + 0.25) / 2.5.
+        {{"N", "Chi-Square", {{"F", "C"}}, {{"ChiAll", true}, {"ChiDetail", false}}},
+         {{{"Count", 5}, {"Groups", 2}, {"MissingGroups", 0}, {"Expected", 2.5}, {"Chi-Square", 0.2}, {"DF", 1}}},
+         "categories of the chi-square"},
+        {{"N", "Chi-Square", {{"F", "G"}, {"C", "C"}}, {{"ChiAll", true}, {"ChiDetail", false}}},
+         {{{"F", -1}, {"Count", 3}, {"Groups", 1}, {"MissingGroups", 0}},
+          {{"F", 0}, {"Count", 2}, {"Groups", 1}, {"MissingGroups", 0}}},
+         "a group field of the chi-square"},
     };
     for (const auto& c : cases) RunAndExpectRows(scenarioOf(c.analysis, "Flags"), c.rows, c.why);
 }

@@ -375,8 +375,9 @@ void TableDefs::Refresh() {
 
 std::string TableDefs::NameFault(const std::string& n) {
     // The names the desktop engine refuses: brackets, ".", "!" and "`" would
-    // end or split the name in every query that writes it.
-    bool bad = n.empty() || n.front() == ' ' || n.size() > 64;
+    // end or split the name in every query that writes it. A name holds at
+    // most 64 characters, however many bytes they take.
+    bool bad = n.empty() || n.front() == ' ' || CharLength(n) > 64;
     for (unsigned char ch : n) bad = bad || ch < 0x20 || ch == '[' || ch == ']' || ch == '.' || ch == '!' || ch == '`';
     if (!bad) return {};
     return "'" + n + "' is not a valid name. Make sure that it does not include invalid characters "

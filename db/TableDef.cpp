@@ -42,6 +42,18 @@ bool indexNameTaken(Connection& c, const std::string& name) {
     return sqlite3_step(st.get()) == SQLITE_ROW;
 }
 
+// True when a saved query (a row of MSysQueries) or another program's view
+// holds the name.
+bool queryNamed(Connection& c, const std::string& name) {
+    StmtHandle view = c.Prepare(SystemSql("SELECT 1 FROM sqlite_master WHERE type = 'view' AND name = ?1 COLLATE NOCASE"));
+    sqlite3_bind_text(view.get(), 1, name.c_str(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+    if (sqlite3_step(view.get()) == SQLITE_ROW) return true;
+    if (!c.HasCatalog()) return false;
+    StmtHandle saved = c.Prepare(SystemSql("SELECT 1 FROM MSysQueries WHERE Name = ?1"));
+    sqlite3_bind_text(saved.get(), 1, name.c_str(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+    return sqlite3_step(saved.get()) == SQLITE_ROW;
+}
+
 // A default value as a literal of the column's type; empty when none applies
 // (none, or one that changes with the clock: the layer fills those in itself).
 std::string defaultLiteral(const FieldInfo& f) {
@@ -375,8 +387,9 @@ void TableDefs::Refresh() {
 
 std::string TableDefs::NameFault(const std::string& n) {
     // The names the desktop engine refuses: brackets, ".", "!" and "`" would
-    // end or split the name in every query that writes it.
-    bool bad = n.empty() || n.front() == ' ' || n.size() > 64;
+    // end or split the name in every query that writes it. A name holds at
+    // most 64 characters, however many bytes they take.
+    bool bad = n.empty() || n.front() == ' ' || CharLength(n) > 64;
     for (unsigned char ch : n) bad = bad || ch < 0x20 || ch == '[' || ch == ']' || ch == '.' || ch == '!' || ch == '`';
     if (!bad) return {};
     return "'" + n + "' is not a valid name. Make sure that it does not include invalid characters "
@@ -395,6 +408,9 @@ void TableDefs::Append(const TableDefPtr& td) {
         throw DaoError(3190, "Too many fields defined.");
     ensure();
     if (Collection<TableDef>::Find(td->Name())) throw DaoError(err::TableExists, "Table '" + td->Name() + "' already exists.");
+    // A table under a query's name would hide the query from every lookup
+    // by that name (a query that writes, or reads another file, has no view).
+    if (queryNamed(*c, td->Name())) throw DaoError(err::ObjectExists, "Object '" + td->Name() + "' already exists.");
     c->EnsureCatalog();
 
     // Fields whose positions were never set take their places in the order they were appended.

@@ -51,7 +51,7 @@ double RoundUpToTwoDigits(double width) {
 }
 
 std::string PairColumnName(const std::string& field, int which) {
-    return field.substr(0, 62) + (which == 1 ? "-1" : "-2");
+    return LeftChars(field, 62) + (which == 1 ? "-1" : "-2");
 }
 
 std::int16_t CreateLeadFields(const TableDefPtr& td, std::int16_t n, const FieldList& fields,

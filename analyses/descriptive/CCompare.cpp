@@ -47,7 +47,7 @@ std::string CCompare::CreateOutput() {
         m_tTest = switchOn(options, 3);
         m_chi = switchOn(options, 4);
         const std::string& y = m_s.fields[m_s.YPosition()];
-        m_countColumn = ("Count_of_" + y).substr(0, 64);
+        m_countColumn = LeftChars("Count_of_" + y, 64);
 
         TableDefPtr td = NewTable(m_s.OutputTable1);
         try {

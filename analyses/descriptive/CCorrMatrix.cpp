@@ -71,7 +71,7 @@ std::string CCorrMatrix::CreateOutput() {
             // names agree in their first 64 (or a field named like a group
             // field, "DataField" or "CalcType") cannot both have a column.
             for (std::int16_t i = 1; i <= m_s.nX; ++i) {
-                std::string name = m_s.fields[static_cast<std::size_t>(m_s.nG + i)].substr(0, 64);
+                std::string name = LeftChars(m_s.fields[static_cast<std::size_t>(m_s.nG + i)], 64);
                 m_columns[static_cast<std::size_t>(i)] = name;
                 AddTableField(td, name, dbDouble, ord, 0);
             }

@@ -216,7 +216,7 @@ void CNonParametric::CloseOwn() {
 std::string CNonParametric::CreateOutput() {
     return Guard("CreateOutput", [&] {
         TableDefPtr td = NewTable(m_s.OutputTable1);
-        m_countColumn = ("Count_of_" + m_s.fields[m_s.YPosition()]).substr(0, 64);
+        m_countColumn = LeftChars("Count_of_" + m_s.fields[m_s.YPosition()], 64);
         std::int16_t ord =
             CreateLeadFields(td, m_s.nG, m_s.fields, m_types, m_sizes, true, 0, 0, m_s.bW, m_countColumn, "Missing");
         std::vector<const char*> cols = {"Mean", "MeanY", "MeanDiff", "Count<Y", "Count=Y", "Count>Y", "Pearson's_R"};

@@ -168,7 +168,8 @@ protected:
         return static_cast<std::int16_t>(m_s.XPosition() + static_cast<std::size_t>(i) - 1);
     }
     std::string GroupText() const;
-    static std::string Left64(const std::string& s) { return s.substr(0, 64); }
+    // The first 64 characters (never part of one).
+    static std::string Left64(const std::string& s) { return dao::LeftChars(s, 64); }
 
     const Settings& m_s;
     bool m_residual = false;

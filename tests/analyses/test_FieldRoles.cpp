@@ -1,7 +1,10 @@
 // The scenario's fields against its source, before any output table is
 // written: a field the source lacks and a text field in a role that takes
-// numbers are refused with the field and its role named.
+// numbers are refused with the field and its role named; columns named
+// after fields keep whole characters.
 #include "AnalysisFixture.h"
+
+#include <algorithm>
 
 using namespace dao;
 using namespace atest;
@@ -66,4 +69,51 @@ TEST_F(FieldRolesTest, AGroupFieldNamedLikeAColumnOfTheAnalysisIsRefused) {
                       std::string("The output table cannot hold two columns named \"") + c.column +
                           "\": rename the source field or choose other options.",
                       {{"FreqGroupRadio", "Specified"}, {"FreqInit", 0.0}, {"FreqWidth", 1.0}});
+}
+
+TEST_F(FieldRolesTest, ColumnsNamedAfterANonAsciiFieldKeepWholeCharactersInsteadOfBeingCutInsideOne) {
+    // Names of 60, 40 and 64 characters, each character after the first
+    // taking two bytes: a cut at a byte count ends inside a character (a
+    // name other programs cannot read) or short of the name.
+    auto times = [](const std::string& s, int n) {
+        std::string r;
+        for (int i = 0; i < n; ++i) r += s;
+        return r;
+    };
+    const std::string X = "x" + times("é", 59), Y = "y" + times("ü", 39), C = "c" + times("ö", 63);
+    MakeTable("Data", {{C, dbText, 4}, {X, dbDouble}, {Y, dbDouble}},
+              {{"a", 1.0, 2.0}, {"a", 2.0, 1.0}, {"a", 4.0, 5.0}, {"b", 3.0, 3.0}, {"b", 5.0, 7.0}, {"b", 6.0, 4.0}});
+    struct Case {
+        const char* group;
+        const char* type;
+        std::vector<vtest::ScenarioFieldRow> fields;
+        std::vector<std::pair<std::string, Variant>> options;
+        bool second; // the columns are in the second output table
+        std::vector<std::string> columns;
+    };
+    const std::vector<Case> cases = {
+        {"P", "Matrix", {{X, "X"}, {Y, "X"}}, {{"MCor", true}}, false, {X, Y}}, // whole names of 60 and 40
+        {"P", "Compare", {{X, "X"}, {Y, "Y"}}, {{"CountXY", true}}, false, {"Count_of_" + Y}}, // 9 + 40
+        {"N", "Paired Fields", {{X, "X"}, {Y, "Y"}}, {{"NPPair_Sign", true}}, false, {"Count_of_" + Y}},
+        {"P", "Regression", {{X, "X"}, {Y, "Y"}}, {{"RegressType", "S"}}, false, {"Count_of_" + Y}},
+        {"P", "Regression", {{X, "X"}, {Y, "Y"}}, {{"RegressType", "S"}}, true, {"Y:" + Y}}, // 2 + 40
+        // "Coef_of_X1: " is 12 characters: 52 of X's 60 remain.
+        {"P", "Regression", {{X, "X"}, {Y, "Y"}}, {{"RegressType", "M"}}, false, {"Coef_of_X1: x" + times("é", 51)}},
+        {"P", "Regression", {{X, "X"}, {Y, "Y"}}, {{"RegressType", "M"}}, true, {"X1:" + X}}, // 3 + 60
+        // The pair columns take the first 62 of C's 64 characters.
+        {"G", "Two Sample t-Test", {{C, "C"}, {X, "X"}}, {}, false, {"c" + times("ö", 61) + "-1", "c" + times("ö", 61) + "-2"}},
+        {"N", "2 Sample", {{C, "C"}, {X, "X"}}, {{"NPTwoType", "Mann"}}, false, {"c" + times("ö", 61) + "-1", "c" + times("ö", 61) + "-2"}},
+    };
+    int k = 0;
+    for (const auto& c : cases) {
+        const std::string out = "Out" + std::to_string(++k);
+        vtest::ScenarioSpec s = vtest::ScenarioOn(c.group, c.type, "Data", out, out + "r");
+        s.fields = c.fields;
+        s.options = c.options;
+        std::string err;
+        ASSERT_TRUE(Run(Store(s), &err)) << c.type << ": " << err;
+        const std::vector<std::string> names = ColumnNames(c.second ? out + "r" : out);
+        for (const std::string& column : c.columns)
+            EXPECT_NE(std::find(names.begin(), names.end(), column), names.end()) << c.type << ": no column " << column;
+    }
 }

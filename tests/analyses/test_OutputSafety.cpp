@@ -81,6 +81,10 @@ TEST_F(OutputSafetyTest, OutputNamesThatWouldDestroySomethingAreRefusedBeforeAny
     const std::string cat = "The output table %s would replace a table the database keeps for itself; choose another "
                             "output table name.";
     const std::string src = "The output table %s is the table the analysis reads; choose another output table name.";
+    // A table under a saved query's name would hide the query from every
+    // lookup by name; a query that changes data has no view to stop it.
+    const std::string query = "Object '%s' already exists.";
+    db->CreateQueryDef("qRaise", "UPDATE Data SET X = X * 2");
     struct Case {
         std::string out1, out2, source, pattern, name, why;
     };
@@ -94,6 +98,8 @@ TEST_F(OutputSafetyTest, OutputNamesThatWouldDestroySomethingAreRefusedBeforeAny
         {"sqlite_sequence", "", "Data", cat, "sqlite_sequence", "SQLite's own table"},
         {"DATA", "", "Data", src, "DATA", "the source table, another case"},
         {"data", "", "qData", src, "data", "the table a saved query reads"},
+        {"QRAISE", "", "Data", query, "QRAISE", "a saved query that changes data, another case"},
+        {"qdata", "", "Data", query, "qdata", "a saved query that reads, another case"},
         {"", "", "Data", "The output table has no name; give it a name in the scenario.", "", "an empty name"},
         {"  ", "", "Data", "The output table has no name; give it a name in the scenario.", "", "blanks only"},
     };
@@ -113,6 +119,9 @@ TEST_F(OutputSafetyTest, OutputNamesThatWouldDestroySomethingAreRefusedBeforeAny
         EXPECT_TRUE(db->QueryDefs().Find("qData")) << c.why;
         EXPECT_FALSE(TableExists("Out")) << c.why;
     }
+    // The queries are still what their names open.
+    EXPECT_FALSE(TableExists("qRaise"));
+    EXPECT_EQ(db->OpenRecordset("qData")->FieldCount(), 2);
 }
 
 TEST_F(OutputSafetyTest, TheSourceReachedThroughALinkToTheSameFileIsRefused) {

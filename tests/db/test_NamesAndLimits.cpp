@@ -77,7 +77,8 @@ TEST_F(NamesTest, ABracketedNameIsRefusedAndNeverReachesTheTableInside) {
         const char* why;
     } bad[] = {{"[OutSorted]", "brackets"}, {"Out.Sorted", "a dot"}, {"Out!Sorted", "an exclamation mark"},
                {"Out`Sorted", "a grave accent"}, {" Leading", "a leading blank"},
-               {"N23456789012345678901234567890123456789012345678901234567890123456", "65 characters"}};
+               {"N23456789012345678901234567890123456789012345678901234567890123456", "65 characters"},
+               {"Äéééééééééééééééééééééééééééééééééééééééééééééééééééééééééééééééé", "65 characters of two bytes"}};
     for (const auto& b : bad) {
         auto td = daotest::NewTableDef(*db, b.name, {{"Mark", dbText, 20}});
         const auto e = daotest::ErrorOf([&] { db->TableDefs().Append(td); });
@@ -89,6 +90,23 @@ TEST_F(NamesTest, ABracketedNameIsRefusedAndNeverReachesTheTableInside) {
         << "the bracketed name opened a table";
     auto rs = db->OpenRecordset("OutSorted");
     EXPECT_EQ(rs->RecordCount(), 1);
+}
+
+TEST_F(NamesTest, ANameOfUpTo64CharactersIsValidHoweverManyBytesTheyTake) {
+    const struct {
+        const char* name;
+        const char* why;
+    } good[] = {
+        {"Äééééééééééééééééééééééééééééééééééééééééééééééééééééééééééééééé", "64 characters, 128 bytes"},
+        {"売上集計の結果売上集計の結果売上集計の結果表", "22 characters, 66 bytes"},
+        {"O'Brien \"Q1\" - Übersicht", "quotes, a dash and blanks"},
+    };
+    for (const auto& g : good) {
+        table(g.name, g.why);
+        auto rs = db->OpenRecordset(g.name);
+        ASSERT_FALSE(rs->EOF_()) << g.why;
+        EXPECT_EQ(rs->Fields("Mark")->Value().ToString(), g.why);
+    }
 }
 
 std::string repeat(const std::string& s, int n) {

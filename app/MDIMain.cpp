@@ -271,9 +271,15 @@ void MDIMain::Form_Load() {
             CSampleDatabase::EnsureOnFirstRun(*m_MRU);
         m_MRU->GetMRUList();
 
-        // Placed before it is shown, so that it appears where it stood.
+        // Placed before it is shown, so that it appears where it stood. A
+        // stored position the window cannot take counts as none stored.
         QWidgetFormGeometry geometry(this);
-        const bool restored = m_WinPos->RestoreForm(geometry);
+        bool restored = false;
+        try {
+            restored = m_WinPos->RestoreForm(geometry);
+        } catch (...) {
+            restored = false;
+        }
         if (!restored) {
             geometry.SetHeight(DefaultHeightPixels * 15.0);
             geometry.SetWidth(DefaultWidthPixels * 15.0);

@@ -128,6 +128,7 @@ TEST_F(UnderWindowManager, AFrameSavedOffTheScreenComesBackOnIt) {
         {"60000 45000 9525 6825 0", "past the right and bottom edges"},
         {"0 0 9525 6825 0", "at the corner: the title bar stays on the screen"},
         {"1500 1500 30000 30000 0", "larger than the screen"},
+        {"18000 14000 9525 6825 0", "near the bottom right corner: narrowed below the least size the frame takes"},
     };
     for (const Row& r : rows) {
         SaveFramePosition(r.saved);

@@ -1,12 +1,10 @@
 // The recent-database list, with the registry store in a temporary folder.
 #include <gtest/gtest.h>
-#include <sys/inotify.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "support/FilesMade.h"
 #include "support/HookRecorder.h"
 #include "platform/RegistryStore.h"
 #include "util/CCommandArgs.h"
@@ -38,28 +36,6 @@ std::string readFile(const std::string& path) {
 }
 
 const char* const kKey = "SOFTWARE\\ZUR\\Varnello Demo\\5.0\\Settings";
-
-// How many times the store's file was replaced while `change` ran: each
-// replacement is a state of the settings that a program killed then leaves.
-// The temporary file's creation is watched too: the system merges a run of
-// like events into one.
-template <class F>
-int replacementsOf(const std::string& storePath, F change) {
-    const std::filesystem::path file(storePath);
-    const int fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (fd < 0 || ::inotify_add_watch(fd, file.parent_path().c_str(), IN_CREATE | IN_MOVED_TO) < 0) return -1;
-    change();
-    int count = 0;
-    alignas(inotify_event) char events[4096];
-    for (ssize_t n; (n = ::read(fd, events, sizeof events)) > 0;)
-        for (const char* p = events; p < events + n;) {
-            const auto* e = reinterpret_cast<const inotify_event*>(p);
-            if (e->len > 0 && file.filename() == e->name) ++count;
-            p += sizeof(inotify_event) + e->len;
-        }
-    ::close(fd);
-    return count;
-}
 
 class CMRUTest : public ::testing::Test {
 protected:
@@ -177,7 +153,9 @@ TEST_F(CMRUTest, AKillHalfwayThroughWritingTheListLeavesAnItemBesideAnotherEntry
         SCOPED_TRACE(r.change);
         store({{"/1.mdb", "/WG /UID one/PWD "}, {"/2.mdb", "/WG /UID two/PWD "}, {"/3.mdb", "/WG /UID three/PWD "},
                {"/4.mdb", "/WG /UID four/PWD "}});
-        EXPECT_EQ(replacementsOf(reg.path, [&] { mru.SetMRUList(r.item, "/WG /UID new/PWD "); }), 1);
+        const auto made = vtest::FilesMadeDuring(reg.dir.path().string(),
+                                                 [&] { mru.SetMRUList(r.item, "/WG /UID new/PWD "); });
+        EXPECT_EQ(vtest::Renames(made, "registry.ini"), 1);
         EXPECT_EQ(stored("MRU1"), r.item);
     }
 }

@@ -12,6 +12,7 @@
 #include "app/modOpenDatabase.h"
 #include "db/Dao.h"
 #include "scenario/AppDatabase.h"
+#include "support/FilesMade.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -198,6 +199,35 @@ TEST_F(OpenDatabase, PasswordWithSemicolonIsHandedOverAsItsOwnArgument) {
     EXPECT_TRUE(script.Done());
     ASSERT_NE(gdbCurrent, nullptr);
     EXPECT_TRUE(gdbCurrent->IsOpen());
+}
+
+// The default workgroup file was made under its own name and given its user
+// "Admin" after: a first open killed in between left a file without "Admin",
+// and no database without a workgroup opened again (an unanticipated error
+// at every open).
+TEST_F(OpenDatabase, AFirstOpenKilledWhileItMadeTheDefaultWorkgroupFileKeepsEveryDatabaseClosed) {
+    const std::string db = ScoresDatabase("scores.db");
+    const std::string workgroup = AppDir() + "/ZURSTAT.MDW";
+    const struct {
+        const char* open;
+        bool leftOver; // what such an open leaves now: the file it was making
+    } rows[] = {
+        {"the first open", false},
+        {"after a first open killed while it made the file", true},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.open);
+        CloseCurrentDatabase();
+        dao::DBEngine().Reset();
+        std::filesystem::remove(workgroup);
+        if (r.leftOver)
+            std::ofstream(workgroup + ".part") << "half made";
+        const auto made = vtest::FilesMadeDuring(AppDir(), [&] { EXPECT_TRUE(Assign(db)); });
+        EXPECT_EQ(vtest::Creations(made, "ZURSTAT.MDW"), 0);
+        EXPECT_EQ(vtest::Renames(made, "ZURSTAT.MDW"), 1);
+        EXPECT_FALSE(std::filesystem::exists(workgroup + ".part"));
+        EXPECT_TRUE(dao::Workgroup::Verify(workgroup, "Admin", ""));
+    }
 }
 
 TEST_F(OpenDatabase, OpeningTheSameDatabaseTwiceStartsAFreshWorkspace) {

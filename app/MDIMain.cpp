@@ -295,7 +295,14 @@ void MDIMain::Form_Load() {
             geometry.SetWidth(DefaultWidthPixels * 15.0);
             platform::ui::CenterForm(this);
         }
+        // Kept on the screen also where a frame that comes back maximized
+        // goes back to.
+        const Qt::WindowStates state = windowState();
+        if (state & Qt::WindowMaximized)
+            setWindowState(state & ~Qt::WindowMaximized);
         QWidgetFormGeometry::KeepOnVisibleScreen(this);
+        if (state & Qt::WindowMaximized)
+            setWindowState(state);
         show();
         SetToolBarFlat(m_tlbMain, true);
 

@@ -256,12 +256,22 @@ bool CSampleDatabase::EnsureOnFirstRun(CMRU& recentList) {
     if (std::filesystem::exists(path, ec))
         return false;
     ProcGuard proc(gErr, "CSampleDatabase:EnsureOnFirstRun");
+    // Made under a name of its own and given its name once it is whole: a
+    // program killed meanwhile leaves no half-made file that later starts
+    // would take for the sample.
+    const std::string part = path + ".part";
+    auto removePart = [&part, &ec] {
+        for (const char* suffix : {"", "-journal", "-wal", "-shm"})
+            std::filesystem::remove(part + suffix, ec);
+    };
     try {
-        Create(path);
+        removePart(); // left by a start that was killed
+        Create(part);
+        std::filesystem::rename(part, path);
         recentList.SetMRUList(path, CMRU::MakeTag("", "", ""));
         return true;
     } catch (...) {
-        std::filesystem::remove(path, ec);
+        removePart();
         proc.HandleError();
         return false;
     }

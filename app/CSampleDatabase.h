@@ -29,7 +29,8 @@ public:
 
     // When the sample database does not exist yet: creates it and puts it at
     // the top of the recent list (no workgroup, user or password). True when
-    // it was created. A failure goes to the application's error handler and
-    // leaves no half-made file behind.
+    // it was created. It bears its name only once it is whole; a failure
+    // goes to the application's error handler and leaves no half-made file
+    // behind.
     static bool EnsureOnFirstRun(CMRU& recentList);
 };

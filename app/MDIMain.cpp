@@ -44,6 +44,7 @@
 #include <QToolBar>
 
 #include <algorithm>
+#include <filesystem>
 
 namespace {
 
@@ -52,6 +53,15 @@ namespace {
 QString TagValue(CCommandArgs& args, const char* key) {
     const std::string value = args.Item(std::string(key));
     return QString::fromStdString(value.empty() || value == key ? std::string() : value);
+}
+
+// A file's path from the root, without "." and ".." steps; empty stays empty.
+std::string FullPath(const std::string& path) {
+    if (path.empty())
+        return path;
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(path, ec);
+    return ec ? path : full.lexically_normal().string();
 }
 
 QAction* AddItem(QMenu* menu, std::map<int, QAction*>& items, int index, const QString& caption) {
@@ -271,15 +281,28 @@ void MDIMain::Form_Load() {
             CSampleDatabase::EnsureOnFirstRun(*m_MRU);
         m_MRU->GetMRUList();
 
-        // Placed before it is shown, so that it appears where it stood.
+        // Placed before it is shown, so that it appears where it stood. A
+        // stored position the window cannot take counts as none stored.
         QWidgetFormGeometry geometry(this);
-        const bool restored = m_WinPos->RestoreForm(geometry);
+        bool restored = false;
+        try {
+            restored = m_WinPos->RestoreForm(geometry);
+        } catch (...) {
+            restored = false;
+        }
         if (!restored) {
             geometry.SetHeight(DefaultHeightPixels * 15.0);
             geometry.SetWidth(DefaultWidthPixels * 15.0);
             platform::ui::CenterForm(this);
         }
+        // Kept on the screen also where a frame that comes back maximized
+        // goes back to.
+        const Qt::WindowStates state = windowState();
+        if (state & Qt::WindowMaximized)
+            setWindowState(state & ~Qt::WindowMaximized);
         QWidgetFormGeometry::KeepOnVisibleScreen(this);
+        if (state & Qt::WindowMaximized)
+            setWindowState(state);
         show();
         SetToolBarFlat(m_tlbMain, true);
 
@@ -321,10 +344,13 @@ bool MDIMain::SelectDatabaseDialog(const QString& databaseName, const QString& /
             // The password is kept only when the user asked for it, and then
             // never in clear text (the recent list protects it).
             const bool savePassword = gSettings && gSettings->ReadEntry("SavePassword", "False") == "True";
-            const std::string tag = CMRU::MakeTag(workgroup.toStdString(), user.toStdString(),
+            // Full paths, the database's as the status bar shows it: a path
+            // typed relative to the folder the program started in would name
+            // another file at the next start.
+            const std::string tag = CMRU::MakeTag(FullPath(workgroup.toStdString()), user.toStdString(),
                                                   savePassword ? password.toStdString() : std::string());
             if (m_MRU)
-                m_MRU->SetMRUList(name.toStdString(), tag);
+                m_MRU->SetMRUList(gdbCurrent ? gdbCurrent->Name() : name.toStdString(), tag);
             result = true;
             break;
         }

@@ -388,8 +388,14 @@ void frmStatMain::Form_Load() {
             QWidgetFormGeometry geometry(sub);
             // A size saved below what the window can be used at (after a
             // cascade of an earlier version, or maximized by a version that
-            // kept no normal size) is not worth restoring.
-            const bool restored = m_winPos->RestoreForm(geometry);
+            // kept no normal size) is not worth restoring; a stored position
+            // the window cannot take counts as none stored.
+            bool restored = false;
+            try {
+                restored = m_winPos->RestoreForm(geometry);
+            } catch (...) {
+                restored = false;
+            }
             // The normal size is checked and placed also for a window that
             // comes back maximized: it is what the user gets on restoring.
             const bool maximized = sub->isMaximized();

@@ -73,6 +73,26 @@ bool ScenarioTablesPresent() {
     return true;
 }
 
+// Makes a new workgroup file under a name of its own and gives it its name
+// once it holds its user "Admin": a program killed meanwhile leaves none,
+// rather than one without "Admin", in which no database would open again.
+void CreateWorkgroupFile(const std::string& path) {
+    const std::string part = path + ".part";
+    std::error_code ec;
+    auto removePart = [&part, &ec] {
+        for (const char* suffix : {"", "-journal"})
+            std::filesystem::remove(part + suffix, ec);
+    };
+    removePart(); // left by a program killed while it made one
+    try {
+        dao::Workgroup::Create(part);
+        std::filesystem::rename(part, path);
+    } catch (...) {
+        removePart();
+        throw;
+    }
+}
+
 } // namespace
 
 std::string DefaultWorkgroupFile() {
@@ -84,14 +104,14 @@ std::string DefaultWorkgroupFile() {
         return beside;
     const std::filesystem::path appFolder = std::filesystem::path(beside).parent_path();
     if (CanWrite(appFolder.string())) {
-        dao::Workgroup::Create(beside);
+        CreateWorkgroupFile(beside);
         return beside;
     }
     const std::filesystem::path dataFolder(CSampleDatabase::DataFolder());
     std::filesystem::create_directories(dataFolder, ec);
     const std::string own = (dataFolder / "ZURSTAT.MDW").string();
     if (!std::filesystem::exists(own, ec))
-        dao::Workgroup::Create(own);
+        CreateWorkgroupFile(own);
     return own;
 }
 

@@ -440,14 +440,20 @@ std::optional<RegValue> RegistryKey::QueryValue(const std::string& name) const {
 }
 
 bool RegistryKey::SetValue(const std::string& name, const RegValue& value) const {
+    return SetValues({{name, value}});
+}
+
+bool RegistryKey::SetValues(const std::vector<std::pair<std::string, RegValue>>& values) const {
     if (!m_open || (m_access & KEY_SET_VALUE) == 0) return false;
     const std::string full = fullName(m_root, m_path);
     return modify([&](Store& store) {
         Key& key = store.create(full);
-        if (Value* old = key.find(name))
-            old->value = value; // the name keeps its first spelling
-        else
-            key.values.push_back(Value{name, value});
+        for (const auto& [name, value] : values) {
+            if (Value* old = key.find(name))
+                old->value = value; // the name keeps its first spelling
+            else
+                key.values.push_back(Value{name, value});
+        }
         return true;
     });
 }

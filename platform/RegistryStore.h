@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -90,6 +91,10 @@ public:
     bool SetValue(const std::string& name, const RegValue& value) const;
     bool SetString(const std::string& name, const std::string& text) const;
     bool SetDWord(const std::string& name, std::int32_t value) const;
+    // Needs KEY_SET_VALUE. Writes every pair in one replacement of the file,
+    // so that a reader, or a program killed halfway, sees all of them
+    // written or none. False when the write failed.
+    bool SetValues(const std::vector<std::pair<std::string, RegValue>>& values) const;
     bool DeleteValue(const std::string& name) const;
     // Need KEY_QUERY_VALUE / KEY_ENUMERATE_SUB_KEYS.
     std::vector<std::string> ValueNames() const;

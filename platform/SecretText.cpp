@@ -70,6 +70,10 @@ bool readKey(const std::string& path, std::string& key) {
 }
 
 // The user's key; created (owner-only) when create is set and there is none.
+// A new key is written whole to a file of its own and then linked into
+// place, so that a program killed meanwhile leaves no key file rather than a
+// short one. A short one (of a program killed while it wrote the key) never
+// served to protect a text, and is replaced.
 bool userKey(bool create, std::string& key) {
     const std::string path = SecretKeyPath();
     if (readKey(path, key)) return true;
@@ -78,17 +82,32 @@ bool userKey(bool create, std::string& key) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
     std::string fresh;
     if (!randomBytes(fresh, kKeySize)) return false;
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) return errno == EEXIST && readKey(path, key); // made by someone else meanwhile
+    const std::string temp = path + ".tmp." + std::to_string(::getpid());
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
     bool ok = ::write(fd, fresh.data(), fresh.size()) == static_cast<ssize_t>(fresh.size());
     ok = (::fsync(fd) == 0) && ok;
-    ::close(fd);
-    if (!ok) {
-        ::unlink(path.c_str());
-        return false;
+    ok = (::close(fd) == 0) && ok;
+    if (ok) {
+        if (::link(temp.c_str(), path.c_str()) == 0) {
+            ::unlink(temp.c_str());
+            key = fresh;
+            return true;
+        }
+        if (readKey(path, key)) { // made by someone else meanwhile
+            ::unlink(temp.c_str());
+            return true;
+        }
+        // Still none (a file system without links), or a short one.
+        struct stat st {};
+        const bool replace = ::stat(path.c_str(), &st) != 0
+                                 ? errno == ENOENT
+                                 : S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+                                       st.st_size < static_cast<off_t>(kKeySize);
+        if (replace && ::rename(temp.c_str(), path.c_str()) == 0) return readKey(path, key);
     }
-    key = fresh;
-    return true;
+    ::unlink(temp.c_str());
+    return false;
 }
 
 std::string keystream(const std::string& key, const std::string& nonce, size_t n) {

@@ -222,19 +222,26 @@ std::string CMRU::PathOfCaption(const std::string& caption) {
 
 void CMRU::SetMRUList(const std::string& item, const std::string& tag) {
     try {
-        auto write = [this](const std::string& name, const std::string& value) {
+        // The whole list in one write: a program killed halfway leaves the
+        // list before or after, never an item beside another entry's tag.
+        std::vector<std::pair<std::string, RegValue>> values;
+        auto put = [&values](const std::string& name, const std::string& value) {
+            values.emplace_back(name, RegValue::String(value));
+        };
+        auto writeAll = [this, &values] {
             try {
                 RegistryKey key = RegistryKey::Create(m_hive, KeyPath(), KEY_WRITE);
-                key.SetString(name, value);
+                key.SetValues(values);
             } catch (...) {
                 ShowRoutineError("RegistrySetKeyValue");
             }
         };
         if (item.empty()) {
             for (int n = 1; n <= m_maxItems; ++n) {
-                write(m_prefix + std::to_string(n), "");
-                write(m_tagPrefix + std::to_string(n), "");
+                put(m_prefix + std::to_string(n), "");
+                put(m_tagPrefix + std::to_string(n), "");
             }
+            writeAll();
             GetMRUList();
             return;
         }
@@ -247,9 +254,10 @@ void CMRU::SetMRUList(const std::string& item, const std::string& tag) {
             tags.push_back(ReadValue(m_tagPrefix + std::to_string(n)));
         }
         for (size_t k = 1; k <= items.size() && k <= static_cast<size_t>(m_maxItems); ++k) {
-            write(m_prefix + std::to_string(k), items[k - 1]);
-            write(m_tagPrefix + std::to_string(k), ProtectTag(tags[k - 1]));
+            put(m_prefix + std::to_string(k), items[k - 1]);
+            put(m_tagPrefix + std::to_string(k), ProtectTag(tags[k - 1]));
         }
+        writeAll();
         GetMRUList();
     } catch (...) {
         ShowRoutineError("SetMRUList");

@@ -13,6 +13,8 @@
 #include "errors/ErrorGlobals.h"
 #include "scenario/AppDatabase.h"
 #include "scenario/ScenarioTables.h"
+#include "util/CProgramSettings.h"
+#include "util/modStatCommon.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -424,6 +426,40 @@ TEST_F(MainRoad, TheNextStartRestoresTheSavedPositions) {
     ASSERT_NE(frame->StatMain(), nullptr);
     auto* sub = qobject_cast<QMdiSubWindow*>(frame->StatMain()->parentWidget());
     EXPECT_EQ(sub->frameGeometry(), QRect(5, 6, 580, 300));
+}
+
+// A stored position the window cannot take (a number beyond single
+// precision, a state beyond 16 bits) counts as none stored: the frame comes
+// up at its first size and the list with its scenarios, without the error
+// dialog. The frame used to stay hidden and the program ended at every start.
+TEST_F(MainRoad, AStoredPositionTheWindowCannotTakeKeepsNoStartOut) {
+    const std::string path = File("mixed.db");
+    CreateScoresDatabase(path, true, MixedScenarios());
+    CProgramSettings positions;
+    positions.SetRegBase("ZUR");
+    positions.SetMainBranch("SOFTWARE");
+    positions.SetProgram(GetRegistryProgramKey());
+    positions.SetSection("Form Position");
+    const char* const stored[] = {
+        "1e39 0 9000 6000 0",     // the left beyond single precision
+        "60 60 9000 -4e38 0",     // the height, after left, top and width were set
+        "60 60 9000 6000 40000",  // the state beyond 16 bits, after all four were set
+    };
+    for (const char* text : stored) {
+        SCOPED_TRACE(text);
+        positions.WriteEntry("MDIMain", text);
+        positions.WriteEntry("frmStatMain", text);
+        script.OpenDatabase(path);
+        ASSERT_NE(frame = Start(), nullptr);
+        ExpectScriptFollowed();
+        EXPECT_FALSE(std::filesystem::exists(AppDir() + "/error.log"));
+        EXPECT_TRUE(frame->isVisible());
+        EXPECT_EQ(frame->geometry().size(), QSize(635, 455));
+        ASSERT_NE(frame->StatMain(), nullptr);
+        EXPECT_EQ(RowTexts(frame->StatMain()->lvwScenarios(), 0), (QStringList{"2", "6", "4", "1"}));
+        ExitApplication(frame);
+        Pump(20);
+    }
 }
 
 TEST_F(MainRoad, ASecondStartEndsAtOnceWithoutTouchingSettingsOrTheErrorHandler) {

@@ -12,6 +12,7 @@
 #include "app/modOpenDatabase.h"
 #include "db/Dao.h"
 #include "scenario/AppDatabase.h"
+#include "support/FilesMade.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -200,6 +201,35 @@ TEST_F(OpenDatabase, PasswordWithSemicolonIsHandedOverAsItsOwnArgument) {
     EXPECT_TRUE(gdbCurrent->IsOpen());
 }
 
+// The default workgroup file was made under its own name and given its user
+// "Admin" after: a first open killed in between left a file without "Admin",
+// and no database without a workgroup opened again (an unanticipated error
+// at every open).
+TEST_F(OpenDatabase, AFirstOpenKilledWhileItMadeTheDefaultWorkgroupFileKeepsEveryDatabaseClosed) {
+    const std::string db = ScoresDatabase("scores.db");
+    const std::string workgroup = AppDir() + "/ZURSTAT.MDW";
+    const struct {
+        const char* open;
+        bool leftOver; // what such an open leaves now: the file it was making
+    } rows[] = {
+        {"the first open", false},
+        {"after a first open killed while it made the file", true},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.open);
+        CloseCurrentDatabase();
+        dao::DBEngine().Reset();
+        std::filesystem::remove(workgroup);
+        if (r.leftOver)
+            std::ofstream(workgroup + ".part") << "half made";
+        const auto made = vtest::FilesMadeDuring(AppDir(), [&] { EXPECT_TRUE(Assign(db)); });
+        EXPECT_EQ(vtest::Creations(made, "ZURSTAT.MDW"), 0);
+        EXPECT_EQ(vtest::Renames(made, "ZURSTAT.MDW"), 1);
+        EXPECT_FALSE(std::filesystem::exists(workgroup + ".part"));
+        EXPECT_TRUE(dao::Workgroup::Verify(workgroup, "Admin", ""));
+    }
+}
+
 TEST_F(OpenDatabase, OpeningTheSameDatabaseTwiceStartsAFreshWorkspace) {
     ASSERT_NE(StartCancelled(), nullptr);
     const std::string db = ScoresDatabase("scores.db");
@@ -297,6 +327,48 @@ TEST_F(OpenDatabase, SecuredDatabaseEntersWorkgroupAndUserInTheRecentList) {
     EXPECT_EQ(dialog.UserID(), QStringLiteral("bob"));
     EXPECT_EQ(dialog.Password(), QString());
     EXPECT_TRUE(dialog.txtWorkgroup()->isEnabled());
+}
+
+// A database or workgroup file named by a path relative to the folder the
+// program started in, or with "." or ".." in it, enters the recent list by
+// its full path: the entry names the same files wherever the program starts
+// next, and one database is one entry, however it was typed.
+TEST_F(OpenDatabase, ARelativePathIsKeptInTheRecentListAsTypedAndLaterOpensAnotherFile) {
+    const std::string db = ScoresDatabase("scores.db");
+    QString wg = QString::fromStdString(BobsWorkgroup());
+    wg.replace(QLatin1String("/"), QLatin1String("%2F"));
+    std::filesystem::create_directories(File("sub"));
+    struct StartedIn {
+        std::filesystem::path folder = std::filesystem::current_path();
+        ~StartedIn() { std::filesystem::current_path(folder); }
+    } startedIn;
+    std::filesystem::current_path(m_tmp.path());
+    ASSERT_NE(StartCancelled(), nullptr);
+    const struct {
+        const char* database;
+        const char* workgroup; // with the user bob; none: no security
+        std::string tag;
+    } rows[] = {
+        {"scores.db", nullptr, "/WG /UID /PWD "},                       // relative to the starting folder
+        {"./scores.db", nullptr, "/WG /UID /PWD "},                     // the same file, with "."
+        {"sub/../scores.db", "sub/../secure.mdw", ("/WG " + wg + "/UID bob/PWD ").toStdString()}, // ".."
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.database);
+        script.OpenDatabase([&](frmOpenDatabase& d) {
+            d.cboDatabase()->setEditText(QString::fromLatin1(r.database));
+            d.chkSecurity()->setChecked(r.workgroup != nullptr);
+            d.txtWorkgroup()->setText(QString::fromLatin1(r.workgroup ? r.workgroup : ""));
+            d.txtUserID()->setText(QStringLiteral("bob"));
+            d.txtPassword()->setText(QStringLiteral("letmein"));
+        });
+        frame->mnufileItems_Click(100);
+        EXPECT_EQ(frame->StatusText(), QString::fromStdString(db));
+        EXPECT_EQ(RegistryValue("Settings", "MRU1"), db);
+        EXPECT_EQ(RegistryValue("Settings", "MRUTAG1"), r.tag);
+        EXPECT_EQ(RegistryValue("Settings", "MRU2"), "~missing");
+    }
+    EXPECT_TRUE(script.Done());
 }
 
 TEST_F(OpenDatabase, RecentDatabaseOpenedDirectlyClosesTheWindowsOfTheDatabaseBefore) {

@@ -11,6 +11,7 @@
 #include "app/modApplication.h"
 #include "db/Dao.h"
 #include "scenario/ScenarioTables.h"
+#include "support/FilesMade.h"
 
 #include <QAction>
 #include <QMdiArea>
@@ -19,6 +20,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <set>
 
@@ -163,6 +165,45 @@ TEST_F(SampleDatabase, FirstStartCreatesItAndOffersItInTheFirstDialog) {
             << name;
     }
     EXPECT_EQ(unitRows, 4);
+}
+
+// The sample was made under its own name: a start killed while it made it
+// (a crash, the machine switched off) left a half-made file, which every
+// later start took for the sample, never making it again nor offering it.
+TEST_F(SampleDatabase, AStartKilledWhileItMadeTheSampleLeavesAHalfMadeOneForGood) {
+    const std::string sample = DataDir() + "/Varnello Sample.db";
+    std::filesystem::create_directories(DataDir());
+    const struct {
+        const char* start;
+        bool leftOver; // what such a start leaves now: the file it was making
+    } rows[] = {
+        {"the first start", false},
+        {"after a start killed while it made the sample", true},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.start);
+        std::filesystem::remove(sample);
+        if (r.leftOver) {
+            std::ofstream(sample + ".part") << "half made";
+            std::ofstream(sample + ".part-journal") << "half written";
+        }
+        ModalScript script;
+        script.CancelOpenDatabase();
+        const auto made = vtest::FilesMadeDuring(DataDir(), [&] { ASSERT_NE(Start(true), nullptr); });
+        EXPECT_EQ(vtest::Creations(made, "Varnello Sample.db"), 0);
+        EXPECT_EQ(vtest::Renames(made, "Varnello Sample.db"), 1);
+        EXPECT_FALSE(std::filesystem::exists(sample + ".part"));
+        EXPECT_EQ(RegistryValue("Settings", "MRU1"), sample);
+        {
+            auto ws = std::make_shared<dao::Workspace>("t", "admin");
+            dao::DatabasePtr db = ws->OpenDatabase(sample, false, true);
+            EXPECT_EQ(CountRows(*db, std::string("SELECT * FROM ") + kScenarioTableName), 4);
+            db->Close();
+            ws->Close();
+        }
+        ExitApplication(TheMDIMain());
+        Pump(20);
+    }
 }
 
 TEST_F(SampleDatabase, LaterStartsLeaveAnExistingSampleAlone) {

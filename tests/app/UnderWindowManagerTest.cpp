@@ -15,6 +15,7 @@
 #include "app/modApplication.h"
 #include "engine/Varnello.h"
 #include "util/CProgramSettings.h"
+#include "util/CWinPos.h"
 #include "util/modStatCommon.h"
 #include "util/ui/QWidgetFormGeometry.h"
 #include "errors/ui/frmMsgBox.h"
@@ -76,13 +77,16 @@ protected:
         if (HaveWindowManager())
             AppFixture::TearDown();
     }
-    void SaveFramePosition(const std::string& text) {
+    // The frame's stored position, and where it goes back to from maximized
+    // (nothing stored when empty).
+    void SaveFramePosition(const std::string& text, const std::string& normal = {}) {
         CProgramSettings positions;
         positions.SetRegBase("ZUR");
         positions.SetMainBranch("SOFTWARE");
         positions.SetProgram(GetRegistryProgramKey());
         positions.SetSection("Form Position");
         positions.WriteEntry("MDIMain", text);
+        positions.WriteEntry(std::string("MDIMain") + CWinPos::NormalSuffix, normal);
     }
     // The scores file opened at start, the frame saved in the middle of the
     // screen.
@@ -121,24 +125,36 @@ TEST_F(UnderWindowManager, FiveExitRestartCyclesLeaveTheFrameWhereItWas) {
 TEST_F(UnderWindowManager, AFrameSavedOffTheScreenComesBackOnIt) {
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     struct Row {
-        const char* saved; // Left Top Width Height State, twips
+        const char* saved;  // Left Top Width Height State, twips
+        const char* normal; // where a frame saved maximized goes back to
         const char* why;
     } rows[] = {
-        {"-3000 -1500 9525 6825 0", "above and left of the screen"},
-        {"60000 45000 9525 6825 0", "past the right and bottom edges"},
-        {"0 0 9525 6825 0", "at the corner: the title bar stays on the screen"},
-        {"1500 1500 30000 30000 0", "larger than the screen"},
+        {"-3000 -1500 9525 6825 0", "", "above and left of the screen"},
+        {"60000 45000 9525 6825 0", "", "past the right and bottom edges"},
+        {"0 0 9525 6825 0", "", "at the corner: the title bar stays on the screen"},
+        {"1500 1500 30000 30000 0", "", "larger than the screen"},
+        {"18000 14000 9525 6825 0", "", "near the bottom right corner: narrowed below the least size the frame takes"},
+        {"-1 -1 -1 -1 2", "18000 14000 9525 6825", "maximized, going back near the bottom right corner"},
     };
     for (const Row& r : rows) {
-        SaveFramePosition(r.saved);
+        SaveFramePosition(r.saved, r.normal);
         ModalScript script;
         script.CancelOpenDatabase();
         MDIMain* frame = Start();
         ASSERT_NE(frame, nullptr);
         ASSERT_TRUE(WaitFramed(frame)) << r.why;
-        const QRect f = frame->frameGeometry();
-        EXPECT_TRUE(screen.contains(f)) << r.why << ": " << f.x() << "," << f.y() << " " << f.width() << "x"
-                                        << f.height() << " on " << screen.width() << "x" << screen.height();
+        for (const bool restored : {false, true}) {
+            if (restored && !frame->isMaximized())
+                break;
+            if (restored) {
+                frame->showNormal();
+                Pump(800);
+            }
+            const QRect f = frame->frameGeometry();
+            EXPECT_TRUE(screen.contains(f)) << r.why << (restored ? ", restored" : "") << ": " << f.x() << ","
+                                            << f.y() << " " << f.width() << "x" << f.height() << " on "
+                                            << screen.width() << "x" << screen.height();
+        }
         ExitApplication(frame);
         Pump(100);
     }

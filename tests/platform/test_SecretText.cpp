@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -82,6 +83,24 @@ TEST_F(SecretTextTest, KeyFileIsTheOwnersOnly) {
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     EXPECT_EQ(st.st_size, 32);
     EXPECT_EQ(SecretKeyPath(), reg.path + ".key");
+}
+
+// The key file was created empty and the key written into it after: a
+// program killed in between left a short file, no key could be read from it
+// nor made beside it, and every password saved from then on was dropped.
+TEST_F(SecretTextTest, AKeyFileLeftShortByAKilledProgramDropsEveryPasswordSavedAfter) {
+    for (const size_t size : {0, 1, 31}) {
+        SCOPED_TRACE(size);
+        std::filesystem::remove(SecretKeyPath());
+        std::ofstream(SecretKeyPath(), std::ios::binary) << std::string(size, 'k');
+        const std::string p = ProtectSecret("password");
+        EXPECT_TRUE(IsProtectedSecret(p)) << p;
+        EXPECT_EQ(UnprotectSecret(p), std::optional<std::string>("password"));
+        struct stat st {};
+        ASSERT_EQ(::stat(SecretKeyPath().c_str(), &st), 0);
+        EXPECT_EQ(st.st_size, 32);
+        EXPECT_EQ(st.st_mode & 0777, 0600u);
+    }
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/FilesMade.h"
 #include "support/HookRecorder.h"
 #include "platform/RegistryStore.h"
 #include "util/CCommandArgs.h"
@@ -134,6 +135,29 @@ TEST_F(CMRUTest, AnEntryAlreadyInTheListMovesToTheTopWithItsNewTagAndCase) {
     EXPECT_EQ(stored("MRUTAG4"), "/WG /UID d/PWD ");
     EXPECT_EQ(entries[1]->caption, "&1. /data/c.MDB");
     EXPECT_EQ(entries[4]->caption, "&4. /d.mdb");
+}
+
+// The list was written value by value, eight replacements of the store for
+// four entries: a program killed halfway left an item beside another entry's
+// tag (its workgroup, user and password), or one database in two entries.
+TEST_F(CMRUTest, AKillHalfwayThroughWritingTheListLeavesAnItemBesideAnotherEntrysTag) {
+    const struct {
+        const char* change;
+        std::string item;
+    } rows[] = {
+        {"a new entry on a full list", "/new.mdb"},
+        {"the third entry moved to the top", "/3.mdb"},
+        {"the list cleared", ""},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.change);
+        store({{"/1.mdb", "/WG /UID one/PWD "}, {"/2.mdb", "/WG /UID two/PWD "}, {"/3.mdb", "/WG /UID three/PWD "},
+               {"/4.mdb", "/WG /UID four/PWD "}});
+        const auto made = vtest::FilesMadeDuring(reg.dir.path().string(),
+                                                 [&] { mru.SetMRUList(r.item, "/WG /UID new/PWD "); });
+        EXPECT_EQ(vtest::Renames(made, "registry.ini"), 1);
+        EXPECT_EQ(stored("MRU1"), r.item);
+    }
 }
 
 TEST_F(CMRUTest, ANewEntryOnAFullListDropsTheOldest) {

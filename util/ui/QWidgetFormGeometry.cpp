@@ -111,6 +111,9 @@ void QWidgetFormGeometry::KeepOnVisibleScreen(QWidget* window) {
                                                                     Qt::WindowMinimized)))
         return;
     QRect client = window->geometry();
+    // A window not shown yet grows to its layout's least size when it is:
+    // placed at the size it is below that, it would stand past the edge.
+    client.setSize(client.size().expandedTo(window->minimumSize()).expandedTo(window->minimumSizeHint()));
     QScreen* screen = QGuiApplication::screenAt(client.center());
     if (!screen)
         screen = QGuiApplication::primaryScreen();

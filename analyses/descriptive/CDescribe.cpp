@@ -156,8 +156,11 @@ std::int32_t CDescribe::NextPcntRec(double n, std::int16_t k, bool& bFraction, s
 double CDescribe::Interpolate(double lo, double hi, double fraction) {
     if (hi == lo) return lo;
     if (inDecimalRange(lo) && inDecimalRange(hi) && inDecimalRange(fraction)) {
-        Decimal L(lo);
-        return (L + (Decimal(hi) - L) * Decimal(fraction)).ToDouble();
+        // On the decimal forms only when they are the values: beyond fifteen
+        // significant digits (1000000000000000.5) the forms drop the digits
+        // that tell the two values apart, and the point would fall outside them.
+        Decimal L(lo), H(hi);
+        if (L.ToDouble() == lo && H.ToDouble() == hi) return (L + (H - L) * Decimal(fraction)).ToDouble();
     }
     return lo + Moments::DecimalDifference(hi, lo) * fraction;
 }

@@ -166,7 +166,8 @@ double CNonParamSign::SignTest(std::int64_t n, std::int64_t k) {
 
 void CNonParamSign::WriteSign() {
     if (m_W <= 1) return;
-    const double mean = m_sum / m_W;
+    // About the first value: a sum of values near 1e15 drops their spread.
+    const double mean = m_first + m_dev / m_W;
     // Weighted counts are summed exactly and brought to whole numbers once:
     // [test][below, equal, above], the tests Mean, Median, Custom.
     double counts[3][3] = {};

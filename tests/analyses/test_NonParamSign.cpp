@@ -111,6 +111,30 @@ TEST_F(SignFitTest, SignTestAgainstMeanMedianAndCustomValue) {
     }
 }
 
+TEST_F(SignFitTest, TheMeanOfValuesNear1e15KeepsTheirSpreadAndSplitsThemInHalves) {
+    // 1e15 + 0, 1, ..., 9 repeated: the mean is 1e15 + 4.5 (a double holds
+    // it), half the values lie below it and half above.
+    const struct {
+        int repeats;
+        const char* why;
+    } cases[] = {
+        {2, "20 values: exact binomial probabilities"},
+        {100, "1000 values: normal probabilities"},
+    };
+    for (const auto& c : cases) {
+        std::vector<double> xs;
+        for (int r = 0; r < c.repeats; ++r)
+            for (int d = 0; d < 10; ++d) xs.push_back(1e15 + d);
+        auto out = run(plain(xs), scenario("Sign Test", false, {{"SignMean", true}, {"SignMedian", false}}));
+        ASSERT_EQ(out.size(), 1u) << c.why;
+        const double half = 5.0 * c.repeats;
+        ExpectCells(out[0], {{"TestValue", 1e15 + 4.5}, {"Count<Test", half}, {"Count=Test", 0}, {"Count>Test", half}},
+                    c.why);
+        ExpectCells(out[0], {{"Prob<=Test", signProb(10 * c.repeats, 5 * c.repeats)}, {"Prob>=Test", signProb(10 * c.repeats, 5 * c.repeats)}}, c.why,
+                    Match::Ulps);
+    }
+}
+
 TEST_F(SignFitTest, SignProbabilityExactUpTo25ThenNormal) {
     const struct {
         int below, above;

@@ -612,6 +612,9 @@ void CXTab::CalcData() {
             if (!Value(sz(m_iCol + j), x)) continue;
             if (m_letter == 'C' && x == 0) continue;
             if (!m_grouped && !Cx().Quorb_DataOk_b(x, false)) continue;
+            // A spread with an infinity in it overflows, as a sum does: it is
+            // not taken over the other values while the cell counts this one.
+            if (isVarianceLetter(m_letter) && !std::isfinite(x)) NotFinite(sz(m_iCol + j), x);
             const int idx = (k - 1) * m_nX + (j - 1);
             Cell& c = m_rowCells[sz(idx)];
             if (c.Records == 0) {

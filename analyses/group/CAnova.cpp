@@ -321,13 +321,13 @@ void CAnova::WriteTTest(int x) {
             const Moments& A = Cell(x, 1, ja);
             const double nA = A.SumW();
             if (!(nA > 1)) continue;
-            const double varA = A.Variance("N-1"), sA = A.StdDev("N-1");
+            const double sA = A.StdDev("N-1");
             for (int pb = pa + 1; pb < G; ++pb) {
                 const int jb = order[sz(pb)];
                 const Moments& B = Cell(x, 1, jb);
                 const double nB = B.SumW();
                 if (!(nB > 1)) continue;
-                const double varB = B.Variance("N-1"), sB = B.StdDev("N-1");
+                const double sB = B.StdDev("N-1");
                 // The difference of the means about group A's provisional mean.
                 const double diff = MeanDev(A, A.ProvisionalMean()) - MeanDev(B, A.ProvisionalMean());
                 out->AddNew();
@@ -342,10 +342,15 @@ void CAnova::WriteTTest(int x) {
                 m_outColumns.Column(out, "StdDeviation-2")->SetValue(sB);
                 m_outColumns.Column(out, "StdError-1")->SetValue(sA / std::sqrt(nA));
                 m_outColumns.Column(out, "StdError-2")->SetValue(sB / std::sqrt(nB));
+                // The variances in the unit of the larger one: near 1e-300 (or
+                // 1e300) a variance itself is beyond a double, t is not.
+                const double s = std::max(sA, sB);
+                const double varA = s > 0 ? (sA / s) * (sA / s) : 0.0, varB = s > 0 ? (sB / s) * (sB / s) : 0.0;
+                const double d = s > 0 ? diff / s : 0.0;
                 // Pooled: (nA − 1)·varA is group A's sum of squares about its mean.
-                const double sp2 = (A.M2() + B.M2()) / ((nA - 1) + (nB - 1));
+                const double sp2 = ((nA - 1) * varA + (nB - 1) * varB) / ((nA - 1) + (nB - 1));
                 if (sp2 > 0) {
-                    const double t = diff / std::sqrt(sp2 / nA + sp2 / nB);
+                    const double t = d / std::sqrt(sp2 / nA + sp2 / nB);
                     const double df = nA + nB - 2;
                     m_outColumns.Column(out, "DF_Pooled")->SetValue(df);
                     m_outColumns.Column(out, "t-Value_Pooled")->SetValue(t);
@@ -353,7 +358,7 @@ void CAnova::WriteTTest(int x) {
                 }
                 const double qa = varA / nA, qb = varB / nB, q = qa + qb;
                 if (q > 0) {
-                    const double t = diff / std::sqrt(q);
+                    const double t = d / std::sqrt(q);
                     const double df = q * q / (qb * qb / (nB - 1) + qa * qa / (nA - 1));
                     m_outColumns.Column(out, "DF_Separate")->SetValue(df);
                     m_outColumns.Column(out, "t-Value_Separate")->SetValue(t);

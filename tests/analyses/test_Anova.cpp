@@ -454,6 +454,33 @@ TEST_F(AnovaTest, TTestPooledAndSeparateForEveryPairOfGroups) {
                                         "t-Value_Separate", "Prob_(2-tail)_Separate"}));
 }
 
+TEST_F(AnovaTest, TTestOfValuesNear1eMinus300Or1e300IsNotLeftWithoutT) {
+    // Multiplying every value by 10^k multiplies the means, standard
+    // deviations and errors by it and leaves t, its degrees of freedom and
+    // probabilities as they are. Expected: the sums of the unscaled values.
+    // Near 1e-300 a variance is below a double's range (near 1e300 above it).
+    const std::vector<Rec> recs = {{"", "A", 0, 1}, {"", "A", 0, 2}, {"", "A", 0, 4}, {"", "A", 0, 5}, {"", "B", 0, 3},
+                                   {"", "B", 0, 7}, {"", "B", 0, 9}, {"", "B", 0, 8}, {"", "B", 0, 12}};
+    auto g = split(recs, 1);
+    const Sums A = sums(g[{"A", 0}]), B = sums(g[{"B", 0}]);
+    const double nA = double(A.n), nB = double(B.n), vA = double(A.ss / (A.n - 1)), vB = double(B.ss / (B.n - 1));
+    const double diff = double(A.mean - B.mean), sp2 = double((A.ss + B.ss) / (A.n + B.n - 2));
+    const double tP = diff / std::sqrt(sp2 / nA + sp2 / nB), q = vA / nA + vB / nB, tS = diff / std::sqrt(q);
+    const double dfS = q * q / ((vA / nA) * (vA / nA) / (nA - 1) + (vB / nB) * (vB / nB) / (nB - 1));
+    for (double scale : {1e-300, 1e300}) {
+        SCOPED_TRACE(scale);
+        auto out = runOn(onBase(recs, 0, scale), "Two Sample t-Test", {{"A", "C"}, {"Y", "X"}});
+        ASSERT_EQ(out.size(), 1u);
+        for (auto [col, v] : std::vector<std::pair<const char*, double>>{
+                 {"Mean_Diff", diff * scale}, {"StdDeviation-1", std::sqrt(vA) * scale},
+                 {"StdDeviation-2", std::sqrt(vB) * scale}, {"StdError-2", std::sqrt(vB / nB) * scale},
+                 {"DF_Pooled", nA + nB - 2}, {"t-Value_Pooled", tP}, {"DF_Separate", dfS}, {"t-Value_Separate", tS}})
+            EXPECT_TRUE(AgreesTo(v, out[0].Num(col), 10)) << col;
+        EXPECT_TRUE(AgreesTo(tTwoTail(tP, nA + nB - 2), out[0].Num("Prob_(2-tail)_Pooled"), 6));
+        EXPECT_TRUE(AgreesTo(tTwoTail(tS, dfS), out[0].Num("Prob_(2-tail)_Separate"), 6));
+    }
+}
+
 TEST_F(AnovaTest, EachOutputGroupTakesOnlyTheCompareGroupsItsOwnRecordsMeet) {
     // The compare groups differ from one output group to the next; each
     // output group's table is that of its own records alone. "b" and "B" are

@@ -488,8 +488,8 @@ void CAnova::WriteAnovaRow(int x, int& index, const std::string& label, std::opt
     m_outColumns.Column(out, "Source_of_Variation")->SetValue(label);
     m_outColumns.Column(out, "DF")->SetValue(df);
     if (ss) {
-        m_outColumns.Column(out, "Sum_of_Squares")->SetValue(*ss);
-        if (df > 0) m_outColumns.Column(out, "Mean_Square")->SetValue(*ss / df);
+        m_outColumns.Column(out, "Sum_of_Squares")->SetValue(std::ldexp(*ss, 2 * m_ssExp));
+        if (df > 0) m_outColumns.Column(out, "Mean_Square")->SetValue(std::ldexp(*ss / df, 2 * m_ssExp));
         // F only where the row has degrees of freedom and a sum of squares.
         if (withF && mse != 0 && *ss > 0 && df > 0) {
             const double F = (*ss / df) / mse;
@@ -516,13 +516,25 @@ void CAnova::WriteAnova(int x) {
                 k0 = Cell(x, 1, j).ProvisionalMean();
                 break;
             }
+        // Values whose squares are beyond a double's range (near 1e-300)
+        // are measured in a power of two near their spread, so that the F
+        // ratios come out; a power of two changes no digit of the ratios.
+        double span = 0;
+        for (int i = 1; i <= m_nC; ++i)
+            for (int j : present[sz(i)]) {
+                const Moments& m = Cell(x, i, j);
+                if (m.SumW() > 0) span = std::max({span, std::fabs(m.Max() - k0), std::fabs(m.Min() - k0)});
+            }
+        m_ssExp = 0;
+        if (span > 0 && std::isfinite(span) && std::abs(std::ilogb(span)) > 250) m_ssExp = std::ilogb(span);
+        auto dev = [&](const Moments& m) { return std::ldexp(MeanDev(m, k0), -m_ssExp); };
         auto levels = [&](int i) {
             std::vector<Level> out;
             out.reserve(present[sz(i)].size() + 1);
             out.push_back({0, 0, 0});
             for (int j : present[sz(i)]) {
                 const Moments& m = Cell(x, i, j);
-                out.push_back({m.SumW(), MeanDev(m, k0), m.M2()});
+                out.push_back({m.SumW(), dev(m), m.M2InUnit(m_ssExp)});
             }
             return out;
         };
@@ -593,8 +605,8 @@ void CAnova::WriteAnova(int x) {
                 for (const auto& [key, m] : m_pairCells[sz(x)][p]) {
                     if (!(m.SumW() > 0)) continue;
                     const int ga = static_cast<int>(key >> 32), gb = static_cast<int>(key & 0xffffffff);
-                    const double d = MeanDev(m, k0) - grand;
-                    inside += m.M2();
+                    const double d = dev(m) - grand;
+                    inside += m.M2InUnit(m_ssExp);
                     if (ga == 0 || gb == 0) continue;
                     pc.push_back({level(a, ga), level(b, gb), m.SumW() * d, m.SumW()});
                     cSS += m.SumW() * d * d;

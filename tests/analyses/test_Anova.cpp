@@ -315,6 +315,38 @@ TEST_F(AnovaTest, TwoWayTables) {
     }
 }
 
+TEST_F(AnovaTest, FOfValuesNear1eMinus300IsNotLeftNullAsIfTheyDidNotVary) {
+    // Multiplying every value by 10^-300 multiplies each sum of squares by
+    // 10^-600, below a double's range (written as 0), and leaves every F,
+    // its degrees of freedom and probability as they are: those of the
+    // unscaled values, which the tables above check.
+    const struct {
+        const char* why;
+        const char* type;
+        std::vector<Rec> recs;
+        std::vector<vtest::ScenarioFieldRow> fields;
+    } cases[] = {
+        {"one way", "ANOVA", kThreeGroups, {{"A", "C"}, {"Y", "X"}}},
+        {"two way, unbalanced", "Two way ANOVA", grid({{{4, 6, 5}, {8}, {5, 9}}, {{7, 7}, {12, 16, 14, 11}, {3, 1}}}),
+         {{"A", "C"}, {"B", "C"}, {"Y", "X"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        auto plain = runOn(c.recs, c.type, c.fields);
+        auto tiny = runOn(onBase(c.recs, 0, 1e-300), c.type, c.fields);
+        ASSERT_EQ(tiny.size(), plain.size());
+        for (std::size_t i = 0; i < plain.size(); ++i) {
+            const std::string row = plain[i]["Source_of_Variation"].ToString();
+            EXPECT_EQ(tiny[i].Num("DF"), plain[i].Num("DF")) << row;
+            EXPECT_EQ(tiny[i].Num("Sum_of_Squares"), 0.0) << row;
+            EXPECT_EQ(tiny[i].IsNull("F-Value"), plain[i].IsNull("F-Value")) << row;
+            if (plain[i].IsNull("F-Value")) continue;
+            EXPECT_TRUE(AgreesTo(plain[i].Num("F-Value"), tiny[i].Num("F-Value"), 12)) << row;
+            EXPECT_TRUE(AgreesTo(plain[i].Num("Prob"), tiny[i].Num("Prob"), 12)) << row;
+        }
+    }
+}
+
 TEST_F(AnovaTest, ALevelWithoutWeightInAnOutputGroupIsDroppedFromTheFit) {
     // B has levels 1, 2, 3 over the table; output group "y" has no level 3.
     std::vector<Rec> y = {{"y", "P", 1, 4},  {"y", "P", 1, 6},  {"y", "P", 2, 8},  {"y", "Q", 1, 7},

@@ -139,8 +139,8 @@ void CXTab::Merge(Cell& into, const Cell& from) const {
             // Both sums in the larger unit.
             const int e = std::max(into.M2Exp, from.M2Exp);
             const double du = std::ldexp(delta, -e);
-            into.M2 = std::ldexp(into.M2, 2 * (into.M2Exp - e)) + std::ldexp(from.M2, 2 * (from.M2Exp - e)) +
-                      du * du * into.N * from.N / w;
+            into.M2 = std::ldexp(into.M2, 2 * (into.M2Exp - e)) +
+                      (std::ldexp(from.M2, 2 * (from.M2Exp - e)) + du * du * into.N * from.N / w);
             into.M2Exp = e;
             into.Dev += delta * from.N / w;
         } else {

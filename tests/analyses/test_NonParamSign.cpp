@@ -285,6 +285,23 @@ TEST_F(SignFitTest, LargeOffsetLeavesTheFitUnchanged) {
     }
 }
 
+TEST_F(SignFitTest, TheNormalFitOfValuesNear1eMinus300HasTheirSpread) {
+    // Multiplying every value by 10^-300 multiplies the mean, standard
+    // deviation and extremes by it and leaves the differences, Z and
+    // probabilities of the fits; the squares of the deviations are below a
+    // double's range, which left a standard deviation of 0 and no normal fit.
+    const vtest::ScenarioSpec s = scenario("K-S Fit", false, {{"FitUniform", true}, {"FitNormal", true}, {"FitPoisson", false}});
+    auto base = run(plain({1, 2, 2, 3, 7, 8}), s);
+    auto tiny = run(plain({1e-300, 2e-300, 2e-300, 3e-300, 7e-300, 8e-300}), s);
+    ASSERT_EQ(base.size(), 2u);
+    ASSERT_EQ(tiny.size(), 2u);
+    for (std::size_t t = 0; t < 2; ++t) {
+        EXPECT_TRUE(AgreesTo(base[t].Num("StdDeviation") * 1e-300, tiny[t].Num("StdDeviation"), 14));
+        for (const char* col : {"Max_Positive", "Max_Negative", "K-S_Z", "Prob"})
+            EXPECT_NEAR(tiny[t].Num(col), base[t].Num(col), 1e-12) << t << " " << col;
+    }
+}
+
 // The fit's tail probability by its ranges: 1 up to 0.27 (included), then
 // 1 − (2.506628 / z)·(v + v^9 + v^25) with v = exp(−1.233701 / z²) up to 1
 // (included), then 2·(q − q^4 + q^9 − q^16) with q = exp(−2z²) up to 3.1

@@ -127,6 +127,11 @@ bool AnalysisRoad::Number(std::size_t position, double& x) const {
     return Value(position, x) && m_cx->Quorb_DataOk_b(x, false);
 }
 
+void AnalysisRoad::NotFinite(std::size_t position, double x) const {
+    const FieldList& fields = m_readFields ? *m_readFields : m_base.fields;
+    m_cx->NotFinite(x, fields[position]);
+}
+
 void AnalysisRoad::RecordProgress(std::string prefix, bool perRecord) {
     m_progressPrefix = std::move(prefix);
     m_progressPerRecord = perRecord;

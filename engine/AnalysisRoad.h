@@ -130,6 +130,8 @@ protected:
     bool Value(std::size_t position, double& x) const;
     // The same, and false for a value the missing-value rule drops.
     bool Number(std::size_t position, double& x) const;
+    // Fails the run naming the infinite value x read at `position`, its field and its record.
+    [[noreturn]] void NotFinite(std::size_t position, double x) const;
     // The group values of the group being read (complete in WriteData).
     const std::vector<dao::Variant>& GroupValues() const { return m_prev; }
     // Records read in the group, and in the pass.

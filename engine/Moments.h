@@ -60,6 +60,9 @@ public:
     double M2() const noexcept;
     double M3() const noexcept;
     double M4() const noexcept;
+    // M2 in the unit 2^(2·e): Σw(x − m)² / 4^e, for sums of squares whose
+    // own value is beyond a double's range (values near 1e-300).
+    double M2InUnit(int e) const noexcept;
     // Whether the values differ (M2 > 0, even where M2 itself underflows).
     bool Varies() const noexcept;
 

@@ -475,16 +475,25 @@ double RunContext::DataValue(const Variant& value, const std::string& field) {
     notANumber(value, field, m_dataRs.get());
 }
 
-void RunContext::notANumber(const Variant& value, const std::string& field, Recordset* read) {
-    std::string where;
+std::string RunContext::recordText(Recordset* read) {
     try {
         if (read && read->AbsolutePosition() >= 0)
-            where = " (record " + std::to_string(read->AbsolutePosition() + 1) + " in the order the analysis reads the data)";
+            return " (record " + std::to_string(read->AbsolutePosition() + 1) + " in the order the analysis reads the data)";
     } catch (...) {
     }
+    return {};
+}
+
+void RunContext::notANumber(const Variant& value, const std::string& field, Recordset* read) {
+    const std::string where = recordText(read);
     // A text is shown in quotes, the bytes of a blob as X'..'.
     const std::string shown = value.IsBytes() ? ValueText(value) : "'" + ValueText(value) + "'";
     throw RunTimeError(13, "Type mismatch: the value " + shown + " in field " + field + where + " is not a number.");
+}
+
+void RunContext::NotFinite(double value, const std::string& field) {
+    throw RunTimeError(6, "Overflow: the value " + ValueText(Variant(value)) + " in field " + field +
+                              recordText(m_dataRs.get()) + " is not a finite number.");
 }
 
 std::string RunContext::CheckNumbers(const std::string& table, const std::vector<std::string>& fields) {

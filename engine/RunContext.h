@@ -162,6 +162,9 @@ public:
     // A value of the current input record as a number; a value that is none
     // raises run-time error 13 naming the value, the field and the record.
     double DataValue(const dao::Variant& value, const std::string& field);
+    // Raises run-time error 6 naming an infinite value of the current input
+    // record, its field and the record, for a statistic it would overflow.
+    [[noreturn]] void NotFinite(double value, const std::string& field);
     // For an analysis that sums in SQL, where a text would count as 0: the
     // message naming the first value of these fields of the source that is
     // no number (its field and its record), or empty when all are numbers.
@@ -177,6 +180,8 @@ private:
     // Fails with run-time error 13 naming the value, the field and, when
     // `read` is on a record, its number in the order the analysis reads.
     [[noreturn]] void notANumber(const dao::Variant& value, const std::string& field, dao::Recordset* read);
+    // " (record n in the order the analysis reads the data)" when `read` is on a record.
+    static std::string recordText(dao::Recordset* read);
 
     Frame m_frame;
     dao::DatabasePtr m_tempDb;

@@ -156,8 +156,11 @@ std::int32_t CDescribe::NextPcntRec(double n, std::int16_t k, bool& bFraction, s
 double CDescribe::Interpolate(double lo, double hi, double fraction) {
     if (hi == lo) return lo;
     if (inDecimalRange(lo) && inDecimalRange(hi) && inDecimalRange(fraction)) {
-        Decimal L(lo);
-        return (L + (Decimal(hi) - L) * Decimal(fraction)).ToDouble();
+        // On the decimal forms only when they are the values: beyond fifteen
+        // significant digits (1000000000000000.5) the forms drop the digits
+        // that tell the two values apart, and the point would fall outside them.
+        Decimal L(lo), H(hi);
+        if (L.ToDouble() == lo && H.ToDouble() == hi) return (L + (H - L) * Decimal(fraction)).ToDouble();
     }
     return lo + Moments::DecimalDifference(hi, lo) * fraction;
 }
@@ -640,14 +643,19 @@ void CDescribe::WriteData() {
                 } else if (W > 1 && ci == "T") {
                     // √(v/W); from the scaled deviation where v is below the double range.
                     double e = v >= std::numeric_limits<double>::min() ? std::sqrt(v / W) : s / std::sqrt(W);
-                    if (m_95) {
-                        double b = tCritical(m_t95, 0.05, W - 1) * e;
+                    // A critical value the search cannot find (0: degrees of
+                    // freedom far below 1, where t is beyond the doubles) gives
+                    // no band, not one of width 0.
+                    const double t95 = m_95 ? tCritical(m_t95, 0.05, W - 1) : 0.0;
+                    if (m_95 && t95 > 0) {
+                        double b = t95 * e;
                         put("95%_" + m_conInt + "_Band", b);
                         put("95%_Lower", Moments::DecimalDifference(m, b));
                         put("95%_Upper", b + m);
                     }
-                    if (m_ciUser > 0) {
-                        double b = tCritical(m_tUser, 1 - m_ciUser / 100.0, W - 1) * e;
+                    const double tUser = m_ciUser > 0 ? tCritical(m_tUser, 1 - m_ciUser / 100.0, W - 1) : 0.0;
+                    if (m_ciUser > 0 && tUser > 0) {
+                        double b = tUser * e;
                         put(lvl + "%_" + m_conInt + "_Band", b);
                         put(lvl + "%_Lower", Moments::DecimalDifference(m, b));
                         put(lvl + "%_Upper", b + m);

@@ -321,13 +321,13 @@ void CAnova::WriteTTest(int x) {
             const Moments& A = Cell(x, 1, ja);
             const double nA = A.SumW();
             if (!(nA > 1)) continue;
-            const double varA = A.Variance("N-1"), sA = A.StdDev("N-1");
+            const double sA = A.StdDev("N-1");
             for (int pb = pa + 1; pb < G; ++pb) {
                 const int jb = order[sz(pb)];
                 const Moments& B = Cell(x, 1, jb);
                 const double nB = B.SumW();
                 if (!(nB > 1)) continue;
-                const double varB = B.Variance("N-1"), sB = B.StdDev("N-1");
+                const double sB = B.StdDev("N-1");
                 // The difference of the means about group A's provisional mean.
                 const double diff = MeanDev(A, A.ProvisionalMean()) - MeanDev(B, A.ProvisionalMean());
                 out->AddNew();
@@ -342,10 +342,15 @@ void CAnova::WriteTTest(int x) {
                 m_outColumns.Column(out, "StdDeviation-2")->SetValue(sB);
                 m_outColumns.Column(out, "StdError-1")->SetValue(sA / std::sqrt(nA));
                 m_outColumns.Column(out, "StdError-2")->SetValue(sB / std::sqrt(nB));
+                // The variances in the unit of the larger one: near 1e-300 (or
+                // 1e300) a variance itself is beyond a double, t is not.
+                const double s = std::max(sA, sB);
+                const double varA = s > 0 ? (sA / s) * (sA / s) : 0.0, varB = s > 0 ? (sB / s) * (sB / s) : 0.0;
+                const double d = s > 0 ? diff / s : 0.0;
                 // Pooled: (nA − 1)·varA is group A's sum of squares about its mean.
-                const double sp2 = (A.M2() + B.M2()) / ((nA - 1) + (nB - 1));
+                const double sp2 = ((nA - 1) * varA + (nB - 1) * varB) / ((nA - 1) + (nB - 1));
                 if (sp2 > 0) {
-                    const double t = diff / std::sqrt(sp2 / nA + sp2 / nB);
+                    const double t = d / std::sqrt(sp2 / nA + sp2 / nB);
                     const double df = nA + nB - 2;
                     m_outColumns.Column(out, "DF_Pooled")->SetValue(df);
                     m_outColumns.Column(out, "t-Value_Pooled")->SetValue(t);
@@ -353,7 +358,7 @@ void CAnova::WriteTTest(int x) {
                 }
                 const double qa = varA / nA, qb = varB / nB, q = qa + qb;
                 if (q > 0) {
-                    const double t = diff / std::sqrt(q);
+                    const double t = d / std::sqrt(q);
                     const double df = q * q / (qb * qb / (nB - 1) + qa * qa / (nA - 1));
                     m_outColumns.Column(out, "DF_Separate")->SetValue(df);
                     m_outColumns.Column(out, "t-Value_Separate")->SetValue(t);
@@ -483,8 +488,8 @@ void CAnova::WriteAnovaRow(int x, int& index, const std::string& label, std::opt
     m_outColumns.Column(out, "Source_of_Variation")->SetValue(label);
     m_outColumns.Column(out, "DF")->SetValue(df);
     if (ss) {
-        m_outColumns.Column(out, "Sum_of_Squares")->SetValue(*ss);
-        if (df > 0) m_outColumns.Column(out, "Mean_Square")->SetValue(*ss / df);
+        m_outColumns.Column(out, "Sum_of_Squares")->SetValue(std::ldexp(*ss, 2 * m_ssExp));
+        if (df > 0) m_outColumns.Column(out, "Mean_Square")->SetValue(std::ldexp(*ss / df, 2 * m_ssExp));
         // F only where the row has degrees of freedom and a sum of squares.
         if (withF && mse != 0 && *ss > 0 && df > 0) {
             const double F = (*ss / df) / mse;
@@ -511,13 +516,25 @@ void CAnova::WriteAnova(int x) {
                 k0 = Cell(x, 1, j).ProvisionalMean();
                 break;
             }
+        // Values whose squares are beyond a double's range (near 1e-300)
+        // are measured in a power of two near their spread, so that the F
+        // ratios come out; a power of two changes no digit of the ratios.
+        double span = 0;
+        for (int i = 1; i <= m_nC; ++i)
+            for (int j : present[sz(i)]) {
+                const Moments& m = Cell(x, i, j);
+                if (m.SumW() > 0) span = std::max({span, std::fabs(m.Max() - k0), std::fabs(m.Min() - k0)});
+            }
+        m_ssExp = 0;
+        if (span > 0 && std::isfinite(span) && std::abs(std::ilogb(span)) > 250) m_ssExp = std::ilogb(span);
+        auto dev = [&](const Moments& m) { return std::ldexp(MeanDev(m, k0), -m_ssExp); };
         auto levels = [&](int i) {
             std::vector<Level> out;
             out.reserve(present[sz(i)].size() + 1);
             out.push_back({0, 0, 0});
             for (int j : present[sz(i)]) {
                 const Moments& m = Cell(x, i, j);
-                out.push_back({m.SumW(), MeanDev(m, k0), m.M2()});
+                out.push_back({m.SumW(), dev(m), m.M2InUnit(m_ssExp)});
             }
             return out;
         };
@@ -588,8 +605,8 @@ void CAnova::WriteAnova(int x) {
                 for (const auto& [key, m] : m_pairCells[sz(x)][p]) {
                     if (!(m.SumW() > 0)) continue;
                     const int ga = static_cast<int>(key >> 32), gb = static_cast<int>(key & 0xffffffff);
-                    const double d = MeanDev(m, k0) - grand;
-                    inside += m.M2();
+                    const double d = dev(m) - grand;
+                    inside += m.M2InUnit(m_ssExp);
                     if (ga == 0 || gb == 0) continue;
                     pc.push_back({level(a, ga), level(b, gb), m.SumW() * d, m.SumW()});
                     cSS += m.SumW() * d * d;

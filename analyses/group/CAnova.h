@@ -101,6 +101,10 @@ private:
 
     // The columns of the output rows and of the detail rows, found once.
     LeadColumns m_outColumns, m_detailColumns;
+    // The sums of squares of the data field being written are held in the
+    // unit 2^(2·m_ssExp): 0 for ordinary data, the exponent of the values'
+    // spread where their squares are beyond a double's range.
+    int m_ssExp = 0;
     std::vector<int> m_lastGroup;   // per compare field, the group the previous record matched
     std::vector<int> m_recordGroup; // per compare field, the group of the current record
     std::vector<int> m_recordSlot;  // per compare field, the slot of that group in the current group of records

@@ -30,7 +30,7 @@ const std::vector<std::string>& stageColumns() {
     static const std::vector<std::string> columns = {"FieldID_ZUR", "GroupID_ZUR", "ColumnID_ZUR", "RowNo_ZUR",
                                                      "Records",     "N",           "SumX",         "M2",
                                                      "K",           "Dev",         "High",         "Low",
-                                                     "FirstLast"};
+                                                     "FirstLast",   "M2Exp"};
     return columns;
 }
 
@@ -105,16 +105,17 @@ std::optional<double> CXTab::CalcValue(char letter, const Cell& c) {
     default: break;
     }
     if (!isVarianceLetter(letter) || !(c.N > 1)) return std::nullopt;
-    // The sum of squares about the cell's mean (its moments, merged exactly).
+    // The sum of squares about the cell's mean (its moments, merged exactly),
+    // in the cell's unit.
     const double var = c.M2 > 0 ? c.M2 / (c.N - 1) : 0.0;
     switch (letter) {
-    case 'V': return var;
-    case 'D': return std::sqrt(var);
-    case 'E': return std::sqrt(var / c.N);
+    case 'V': return std::ldexp(var, 2 * c.M2Exp);
+    case 'D': return std::ldexp(std::sqrt(var), c.M2Exp);
+    case 'E': return std::ldexp(std::sqrt(var / c.N), c.M2Exp);
     default:
         // The coefficient of variation has no value for a mean of 0.
         if (c.SumX == 0) return std::nullopt;
-        return std::sqrt(var) * c.N / c.SumX;
+        return std::ldexp(std::sqrt(var), c.M2Exp) * c.N / c.SumX;
     }
 }
 
@@ -135,12 +136,18 @@ void CXTab::Merge(Cell& into, const Cell& from) const {
         if (into.N > 0 && w > 0) {
             const double d2 = Moments::DecimalDifference(from.K, into.K) + from.Dev;
             const double delta = d2 - into.Dev;
-            into.M2 += from.M2 + delta * delta * into.N * from.N / w;
+            // Both sums in the larger unit.
+            const int e = std::max(into.M2Exp, from.M2Exp);
+            const double du = std::ldexp(delta, -e);
+            into.M2 = std::ldexp(into.M2, 2 * (into.M2Exp - e)) +
+                      (std::ldexp(from.M2, 2 * (from.M2Exp - e)) + du * du * into.N * from.N / w);
+            into.M2Exp = e;
             into.Dev += delta * from.N / w;
         } else {
             into.K = from.K;
             into.Dev = from.Dev;
             into.M2 = from.M2;
+            into.M2Exp = from.M2Exp;
         }
     }
     into.Records += from.Records;
@@ -520,7 +527,7 @@ void CXTab::SpillStaged() {
     for (const Staged& st : m_staged) {
         const Cell& c = st.cell;
         m_appender->Append({st.field, m_rowValues[sz(st.row)], st.column, m_tableRow + st.row, c.Records, c.N, c.SumX,
-                            c.M2, c.K, c.Dev, c.High, c.Low, c.FirstLast});
+                            c.M2, c.K, c.Dev, c.High, c.Low, c.FirstLast, c.M2Exp});
     }
     m_tableRow += static_cast<int>(m_rowValues.size());
     m_staged.clear();
@@ -549,6 +556,7 @@ void CXTab::ScanStaged(int i, const std::function<void(const Variant&, int, int,
         c.High = r.Double(10);
         c.Low = r.Double(11);
         c.FirstLast = r.Double(12);
+        c.M2Exp = static_cast<int>(r.Double(13));
         fn(r.Value(1, rowType), static_cast<int>(r.Double(3)), static_cast<int>(r.Double(2)), c);
     }
 }
@@ -613,6 +621,9 @@ void CXTab::CalcData() {
             if (!Value(sz(m_iCol + j), x)) continue;
             if (m_letter == 'C' && x == 0) continue;
             if (!m_grouped && !Cx().Quorb_DataOk_b(x, false)) continue;
+            // A spread with an infinity in it overflows, as a sum does: it is
+            // not taken over the other values while the cell counts this one.
+            if (isVarianceLetter(m_letter) && !std::isfinite(x)) NotFinite(sz(m_iCol + j), x);
             const int idx = (k - 1) * m_nX + (j - 1);
             Cell& c = m_rowCells[sz(idx)];
             if (c.Records == 0) {
@@ -664,7 +675,11 @@ void CXTab::FlushRow() {
         if (isVarianceLetter(m_letter) && c.Moments.SumW() > 0) {
             c.K = c.Moments.ProvisionalMean();
             c.Dev = c.Moments.SumDeviations() / c.Moments.SumW();
-            c.M2 = c.Moments.M2();
+            // Ordinary values keep the unit 1; values whose squares are
+            // beyond a double's range take a power of two near their spread.
+            const double span = std::max(std::fabs(c.High - c.K), std::fabs(c.Low - c.K));
+            c.M2Exp = span > 0 && std::isfinite(span) && std::abs(std::ilogb(span)) > 250 ? std::ilogb(span) : 0;
+            c.M2 = c.Moments.M2InUnit(c.M2Exp);
         }
         const int total = (j - 1) * m_nCols + (k - 1);
         if (m_totals[sz(total)].Records == 0) m_totalsTouched.push_back(total);

@@ -96,6 +96,10 @@ public:
         // then its mean as K + Dev and its sum of squares about it.
         ::Moments Moments;
         double K = 0, Dev = 0, M2 = 0;
+        // M2 is held in the unit 2^(2·M2Exp): 0 for ordinary values, the
+        // exponent of the cell's spread where its squares are beyond a
+        // double's range (values near 1e-300 or 1e300).
+        int M2Exp = 0;
         double High = 0, Low = 0;
         double FirstLast = 0;
         std::vector<std::pair<double, double>> Tally; // value, weight, by value (UniqueCount and Mode)

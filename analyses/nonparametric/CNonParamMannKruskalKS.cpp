@@ -315,6 +315,9 @@ void CNonParamMannKruskalKS::WriteMannKS(std::int16_t f) {
                 const double N1 = cell(g1, f).weight, N2 = cell(g2, f).weight;
                 TieRanks ranks;
                 double R1 = 0, R2 = 0, ties = 0, c1 = 0, c2 = 0, Dpos = 0, Dneg = 0;
+                // A value whose weights take no rank position (below 1) has no
+                // mean rank: the rank sums and U are then undefined.
+                bool unranked = false;
                 // Runs of equal values of both samples, merged in ascending order.
                 auto walk = [&](auto&& first, auto&& second) {
                     ValueRun a, b;
@@ -345,6 +348,8 @@ void CNonParamMannKruskalKS::WriteMannKS(std::int16_t f) {
                                 if (t > 1) ties += static_cast<double>(r1.rows + r2.rows);
                                 R1 += r1.whole * mean;
                                 R2 += r2.whole * mean;
+                            } else {
+                                unranked = true;
                             }
                         }
                     }
@@ -363,7 +368,7 @@ void CNonParamMannKruskalKS::WriteMannKS(std::int16_t f) {
                                 m_values[static_cast<std::size_t>(g1)], m_values[static_cast<std::size_t>(g2)]);
                 column(Cases1)->SetValue(N1);
                 column(Cases2)->SetValue(N2);
-                if (mann) {
+                if (mann && !unranked) {
                     const double sumTies = ranks.cubeTerm / 12;
                     const double P12 = N1 * N2;
                     double U = Moments::DecimalDifference(N1 * (N1 + 1) / 2 + P12, R1);

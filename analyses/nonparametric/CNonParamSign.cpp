@@ -166,7 +166,8 @@ double CNonParamSign::SignTest(std::int64_t n, std::int64_t k) {
 
 void CNonParamSign::WriteSign() {
     if (m_W <= 1) return;
-    const double mean = m_sum / m_W;
+    // About the first value: a sum of values near 1e15 drops their spread.
+    const double mean = m_first + m_dev / m_W;
     // Weighted counts are summed exactly and brought to whole numbers once:
     // [test][below, equal, above], the tests Mean, Median, Custom.
     double counts[3][3] = {};
@@ -257,14 +258,18 @@ void CNonParamSign::WriteFit() {
     // Deviations from the first value K keep the digits of a large common offset.
     const double K = m_first;
     const double meanDev = m_dev / m_W, mean = K + meanDev;
+    // Values whose squares are beyond a double's range (near 1e-300) are
+    // measured in a power of two near their spread; ordinary ones in 1.
+    const double span = m_last - m_first;
+    const int e = span > 0 && std::isfinite(span) && std::abs(std::ilogb(span)) > 250 ? std::ilogb(span) : 0;
     double m2 = 0, rest = 0;
     m_spool->Replay([&](double x, double w) {
-        const double d = (x - K) - meanDev;
+        const double d = std::ldexp((x - K) - meanDev, -e);
         m2 += w * d * d;
         rest += w * d;
     });
     m2 -= rest * rest / m_W;
-    const double sd = m2 > 0 ? std::sqrt(m2 / (m_W - 1)) : 0.0;
+    const double sd = m2 > 0 ? std::ldexp(std::sqrt(m2 / (m_W - 1)), e) : 0.0;
     const double mn = m_first, mx = m_last;
     const double range = Moments::DecimalDifference(mx, mn);
     bool normalOk = false, poissonOk = m_poisson;

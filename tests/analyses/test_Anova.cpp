@@ -315,6 +315,38 @@ TEST_F(AnovaTest, TwoWayTables) {
     }
 }
 
+TEST_F(AnovaTest, FOfValuesNear1eMinus300IsNotLeftNullAsIfTheyDidNotVary) {
+    // Multiplying every value by 10^-300 multiplies each sum of squares by
+    // 10^-600, below a double's range (written as 0), and leaves every F,
+    // its degrees of freedom and probability as they are: those of the
+    // unscaled values, which the tables above check.
+    const struct {
+        const char* why;
+        const char* type;
+        std::vector<Rec> recs;
+        std::vector<vtest::ScenarioFieldRow> fields;
+    } cases[] = {
+        {"one way", "ANOVA", kThreeGroups, {{"A", "C"}, {"Y", "X"}}},
+        {"two way, unbalanced", "Two way ANOVA", grid({{{4, 6, 5}, {8}, {5, 9}}, {{7, 7}, {12, 16, 14, 11}, {3, 1}}}),
+         {{"A", "C"}, {"B", "C"}, {"Y", "X"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        auto plain = runOn(c.recs, c.type, c.fields);
+        auto tiny = runOn(onBase(c.recs, 0, 1e-300), c.type, c.fields);
+        ASSERT_EQ(tiny.size(), plain.size());
+        for (std::size_t i = 0; i < plain.size(); ++i) {
+            const std::string row = plain[i]["Source_of_Variation"].ToString();
+            EXPECT_EQ(tiny[i].Num("DF"), plain[i].Num("DF")) << row;
+            EXPECT_EQ(tiny[i].Num("Sum_of_Squares"), 0.0) << row;
+            EXPECT_EQ(tiny[i].IsNull("F-Value"), plain[i].IsNull("F-Value")) << row;
+            if (plain[i].IsNull("F-Value")) continue;
+            EXPECT_TRUE(AgreesTo(plain[i].Num("F-Value"), tiny[i].Num("F-Value"), 12)) << row;
+            EXPECT_TRUE(AgreesTo(plain[i].Num("Prob"), tiny[i].Num("Prob"), 12)) << row;
+        }
+    }
+}
+
 TEST_F(AnovaTest, ALevelWithoutWeightInAnOutputGroupIsDroppedFromTheFit) {
     // B has levels 1, 2, 3 over the table; output group "y" has no level 3.
     std::vector<Rec> y = {{"y", "P", 1, 4},  {"y", "P", 1, 6},  {"y", "P", 2, 8},  {"y", "Q", 1, 7},
@@ -452,6 +484,33 @@ TEST_F(AnovaTest, TTestPooledAndSeparateForEveryPairOfGroups) {
                                         "Mean_Diff", "StdDeviation-1", "StdDeviation-2", "StdError-1", "StdError-2",
                                         "DF_Pooled", "t-Value_Pooled", "Prob_(2-tail)_Pooled", "DF_Separate",
                                         "t-Value_Separate", "Prob_(2-tail)_Separate"}));
+}
+
+TEST_F(AnovaTest, TTestOfValuesNear1eMinus300Or1e300IsNotLeftWithoutT) {
+    // Multiplying every value by 10^k multiplies the means, standard
+    // deviations and errors by it and leaves t, its degrees of freedom and
+    // probabilities as they are. Expected: the sums of the unscaled values.
+    // Near 1e-300 a variance is below a double's range (near 1e300 above it).
+    const std::vector<Rec> recs = {{"", "A", 0, 1}, {"", "A", 0, 2}, {"", "A", 0, 4}, {"", "A", 0, 5}, {"", "B", 0, 3},
+                                   {"", "B", 0, 7}, {"", "B", 0, 9}, {"", "B", 0, 8}, {"", "B", 0, 12}};
+    auto g = split(recs, 1);
+    const Sums A = sums(g[{"A", 0}]), B = sums(g[{"B", 0}]);
+    const double nA = double(A.n), nB = double(B.n), vA = double(A.ss / (A.n - 1)), vB = double(B.ss / (B.n - 1));
+    const double diff = double(A.mean - B.mean), sp2 = double((A.ss + B.ss) / (A.n + B.n - 2));
+    const double tP = diff / std::sqrt(sp2 / nA + sp2 / nB), q = vA / nA + vB / nB, tS = diff / std::sqrt(q);
+    const double dfS = q * q / ((vA / nA) * (vA / nA) / (nA - 1) + (vB / nB) * (vB / nB) / (nB - 1));
+    for (double scale : {1e-300, 1e300}) {
+        SCOPED_TRACE(scale);
+        auto out = runOn(onBase(recs, 0, scale), "Two Sample t-Test", {{"A", "C"}, {"Y", "X"}});
+        ASSERT_EQ(out.size(), 1u);
+        for (auto [col, v] : std::vector<std::pair<const char*, double>>{
+                 {"Mean_Diff", diff * scale}, {"StdDeviation-1", std::sqrt(vA) * scale},
+                 {"StdDeviation-2", std::sqrt(vB) * scale}, {"StdError-2", std::sqrt(vB / nB) * scale},
+                 {"DF_Pooled", nA + nB - 2}, {"t-Value_Pooled", tP}, {"DF_Separate", dfS}, {"t-Value_Separate", tS}})
+            EXPECT_TRUE(AgreesTo(v, out[0].Num(col), 10)) << col;
+        EXPECT_TRUE(AgreesTo(tTwoTail(tP, nA + nB - 2), out[0].Num("Prob_(2-tail)_Pooled"), 6));
+        EXPECT_TRUE(AgreesTo(tTwoTail(tS, dfS), out[0].Num("Prob_(2-tail)_Separate"), 6));
+    }
 }
 
 TEST_F(AnovaTest, EachOutputGroupTakesOnlyTheCompareGroupsItsOwnRecordsMeet) {

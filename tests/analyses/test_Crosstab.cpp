@@ -218,6 +218,32 @@ TEST_P(CrosstabTest, VarianceKeepsItsDigitsFarFromZero) {
     EXPECT_TRUE(AgreesTo(std::sqrt(13.0) / (1e12 + 5), find(cv, "Data: CoefVar", "r")->Num("a"), 9));
 }
 
+TEST_P(CrosstabTest, TheSpreadOfValuesNear1eMinus300Or1e300IsNotWrittenAsZeroOrFailed) {
+    // Cell (r, a): 2, 4, 9 times 10^k; cell (s, a): 1, 3. By hand: standard
+    // deviations √13, √2 and, over column a, √9.7 (mean 3.8, Σ(x − 3.8)² = 38.8,
+    // over 4) each times 10^k; the standard error of (r, a) √(13/3)·10^k. The
+    // variance 13·10^(2k) itself is beyond a double at both ends.
+    for (double scale : {1e-300, 1e300}) {
+        SCOPED_TRACE(scale);
+        const std::string table = scale < 1 ? "Tiny" : "Huge";
+        makeData({{Variant::Null(), "r", "a", 2 * scale, 1.0}, {Variant::Null(), "r", "a", 4 * scale, 1.0},
+                  {Variant::Null(), "r", "a", 9 * scale, 1.0}, {Variant::Null(), "s", "a", 1 * scale, 1.0},
+                  {Variant::Null(), "s", "a", 3 * scale, 1.0}},
+                 table);
+        auto on = [&](const char* letter) {
+            vtest::ScenarioSpec spec = xtabSpec(letter, "NNNNNN", kRCX);
+            spec.inputTable = table;
+            return runIntoNewTable(spec);
+        };
+        auto sd = on("D");
+        EXPECT_TRUE(AgreesTo(std::sqrt(13.0) * scale, find(sd, "Data: StDev", "r")->Num("a"), 13));
+        EXPECT_TRUE(AgreesTo(std::sqrt(2.0) * scale, find(sd, "Data: StDev", "s")->Num("a"), 13));
+        EXPECT_TRUE(AgreesTo(std::sqrt(38.8 / 4) * scale, find(sd, "GROUP Total", "")->Num("a"), 13));
+        auto se = on("E");
+        EXPECT_TRUE(AgreesTo(std::sqrt(13.0 / 3) * scale, find(se, "Data: StError", "r")->Num("a"), 13));
+    }
+}
+
 TEST_P(CrosstabTest, PercentageAndExpectedRowsAndTheChiSquareTable) {
     // Counts 10, 20 / 30, 40 (N = 100): expected 12, 18, 28, 42;
     // chi = 4/12 + 4/18 + 4/28 + 4/42 = 150/189.

@@ -304,6 +304,32 @@ TEST_F(DescribeTest, ASingleRecord) {
     }
 }
 
+TEST_F(DescribeTest, ATBandWhoseCriticalValueIsBeyondTheDoublesIsLeftNullNotWrittenOfWidthZero) {
+    // Weights just above 1 in all: W − 1 degrees of freedom far below 1, for
+    // which t(0.975) exceeds every double (P(|T| > t) falls like t^−df). The
+    // values 1 and 3 still have a standard error, so a band of width 0 around
+    // the mean was no band at all.
+    const struct {
+        double w1, w2;
+        const char* why;
+    } cases[] = {
+        {0.5, 0.5000001, "W − 1 = 1e-7"},
+        {0.5, 0.501, "W − 1 = 0.001"},
+    };
+    for (const auto& c : cases) {
+        const std::string table = Numbered("Data");
+        MakeTable(table, {{"X", dbDouble}, {"Wt", dbDouble}}, {{1.0, c.w1}, {3.0, c.w2}});
+        auto rows = describe(only({{"VarStd", true}, {"CI", true}, {"CITypeRadio", "t-Test"}, {"CI95", true},
+                                   {"CIUser", std::int16_t(99)}}),
+                             {{"X", "X"}, {"Wt", "W"}}, Numbered("Out"), table);
+        ASSERT_EQ(rows.size(), 1u) << c.why;
+        EXPECT_GT(rows[0].Num("StdError"), 0) << c.why;
+        ExpectCells(rows[0], {{"95%_t_Band", NAN}, {"95%_Lower", NAN}, {"95%_Upper", NAN}, {"99%_t_Band", NAN},
+                              {"99%_Lower", NAN}, {"99%_Upper", NAN}},
+                    c.why);
+    }
+}
+
 TEST_F(DescribeTest, ConstantData) {
     MakeTable("Data", {{"X", dbDouble}}, {{7.25}, {7.25}, {7.25}, {7.25}, {7.25}});
     Options o = only({{"VarStd", true}, {"VarNRadio", "N-1"}, {"Skew", true}, {"Mode", true},

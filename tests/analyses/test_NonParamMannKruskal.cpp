@@ -87,6 +87,32 @@ TEST_F(MannKruskalTest, MannWhitneyAndKolmogorovSmirnovForEveryPair) {
     }
 }
 
+TEST_F(MannKruskalTest, AValueWhoseWeightTakesNoRankLeavesMannWhitneyNullInsteadOfANegativeU) {
+    // A weight below 1 takes no rank position (its whole part is 0) but
+    // counts in the cases, so the rank sums no longer belong to the cases:
+    // U came out below 0 (−0.375 and −0.875 here) with a probability as if
+    // valid. Kolmogorov-Smirnov takes the weights as they are and stays.
+    const struct {
+        std::vector<Row> rows;
+        double n1, n2, Dpos;
+        const char* why;
+    } cases[] = {
+        {{{"a", 1.0, 0.5}, {"b", 3.0, 0.5}}, 0.5, 0.5, 1, "both values of weight 0.5"},
+        {{{"a", 1.0, 1.0}, {"a", 2.0, 0.5}, {"b", 3.0, 1.0}, {"b", 4.0, 1.0}}, 1.5, 2, 1,
+         "one value of weight 0.5 among whole weights"},
+    };
+    for (const auto& c : cases) {
+        auto out = run(c.rows, scenario("2 Sample", true));
+        ASSERT_EQ(out.size(), 1u) << c.why;
+        ExpectCells(out[0], {{"Cases-1", c.n1}, {"Cases-2", c.n2}, {"KS_MaxPosDiff", c.Dpos},
+                             {"KS_Z", c.Dpos * std::sqrt(c.n1 * c.n2 / (c.n1 + c.n2))}},
+                    c.why, Match::Ulps);
+        for (const char* col : {"SumRank-1", "SumRank-2", "MeanRank-1", "MeanRank-2", "MW_U", "MW_U_Prime", "MW_W",
+                                "MW_Z", "MW_Prob", "MW_Z_(ties)", "MW_Prob_(ties)"})
+            EXPECT_TRUE(out[0].IsNull(col)) << c.why << ": " << col;
+    }
+}
+
 TEST_F(MannKruskalTest, PairsComeInTheOrderOfTheCompareValues) {
     // Three samples of two values each, every pair without overlap: ranks 1..4 give R1 = 3, R2 = 7, U = 0.
     auto out = run(samples({{"c", {5, 6}}, {"a", {1, 2}}, {"b", {3, 4}}, {"d", {}}}), scenario("2 Sample", false));

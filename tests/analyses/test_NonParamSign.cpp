@@ -111,6 +111,30 @@ TEST_F(SignFitTest, SignTestAgainstMeanMedianAndCustomValue) {
     }
 }
 
+TEST_F(SignFitTest, TheMeanOfValuesNear1e15KeepsTheirSpreadAndSplitsThemInHalves) {
+    // 1e15 + 0, 1, ..., 9 repeated: the mean is 1e15 + 4.5 (a double holds
+    // it), half the values lie below it and half above.
+    const struct {
+        int repeats;
+        const char* why;
+    } cases[] = {
+        {2, "20 values: exact binomial probabilities"},
+        {100, "1000 values: normal probabilities"},
+    };
+    for (const auto& c : cases) {
+        std::vector<double> xs;
+        for (int r = 0; r < c.repeats; ++r)
+            for (int d = 0; d < 10; ++d) xs.push_back(1e15 + d);
+        auto out = run(plain(xs), scenario("Sign Test", false, {{"SignMean", true}, {"SignMedian", false}}));
+        ASSERT_EQ(out.size(), 1u) << c.why;
+        const double half = 5.0 * c.repeats;
+        ExpectCells(out[0], {{"TestValue", 1e15 + 4.5}, {"Count<Test", half}, {"Count=Test", 0}, {"Count>Test", half}},
+                    c.why);
+        ExpectCells(out[0], {{"Prob<=Test", signProb(10 * c.repeats, 5 * c.repeats)}, {"Prob>=Test", signProb(10 * c.repeats, 5 * c.repeats)}}, c.why,
+                    Match::Ulps);
+    }
+}
+
 TEST_F(SignFitTest, SignProbabilityExactUpTo25ThenNormal) {
     const struct {
         int below, above;
@@ -258,6 +282,23 @@ TEST_F(SignFitTest, LargeOffsetLeavesTheFitUnchanged) {
         EXPECT_DOUBLE_EQ(shifted[t].Num("Mean"), base[t].Num("Mean") + 1e9);
         for (const char* col : {"StdDeviation", "Range", "Max_Positive", "Max_Negative", "K-S_Z", "Prob"})
             EXPECT_NEAR(shifted[t].Num(col), base[t].Num(col), 1e-12) << col;
+    }
+}
+
+TEST_F(SignFitTest, TheNormalFitOfValuesNear1eMinus300HasTheirSpread) {
+    // Multiplying every value by 10^-300 multiplies the mean, standard
+    // deviation and extremes by it and leaves the differences, Z and
+    // probabilities of the fits; the squares of the deviations are below a
+    // double's range, which left a standard deviation of 0 and no normal fit.
+    const vtest::ScenarioSpec s = scenario("K-S Fit", false, {{"FitUniform", true}, {"FitNormal", true}, {"FitPoisson", false}});
+    auto base = run(plain({1, 2, 2, 3, 7, 8}), s);
+    auto tiny = run(plain({1e-300, 2e-300, 2e-300, 3e-300, 7e-300, 8e-300}), s);
+    ASSERT_EQ(base.size(), 2u);
+    ASSERT_EQ(tiny.size(), 2u);
+    for (std::size_t t = 0; t < 2; ++t) {
+        EXPECT_TRUE(AgreesTo(base[t].Num("StdDeviation") * 1e-300, tiny[t].Num("StdDeviation"), 14));
+        for (const char* col : {"Max_Positive", "Max_Negative", "K-S_Z", "Prob"})
+            EXPECT_NEAR(tiny[t].Num(col), base[t].Num(col), 1e-12) << t << " " << col;
     }
 }
 

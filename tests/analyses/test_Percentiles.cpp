@@ -93,6 +93,35 @@ TEST_F(PercentilesTest, TextbookEdgeCases) {
     }
 }
 
+TEST_F(PercentilesTest, APointBetweenValuesOfMoreThanFifteenDigitsLiesBetweenThem) {
+    // Interpolated by hand: a point at position p lies at lo + (hi − lo)·(p − ⌊p⌋).
+    // Every expected value is a multiple of the spacing of doubles there
+    // (0.125 near 1e15, 1 near 2^52), so it is held exactly.
+    struct Case {
+        const char* name;
+        std::vector<double> values;
+        const char* radio;
+        std::vector<double> expected; // points 0 .. d
+    };
+    const double two52 = 4503599627370496.0;
+    const std::vector<Case> cases = {
+        {"1e15 in steps of 0.5: positions 1.75, 2.5, 3.25",
+         {1e15 + 1.5, 1e15, 1e15 + 1, 1e15 + 0.5},
+         "Quartiles",
+         {1e15, 1e15 + 0.375, 1e15 + 0.75, 1e15 + 1.125, 1e15 + 1.5}},
+        {"2^52 + 0, 4, 8, 12: 3, 6 and 9 above 2^52", {two52 + 12, two52 + 4, two52, two52 + 8}, "Quartiles",
+         {two52, two52 + 3, two52 + 6, two52 + 9, two52 + 12}},
+        {"median of 1e15 + 2 and 1e15 + 3", {1e15 + 3, 1e15 + 2}, "Median", {1e15 + 2, 1e15 + 2.5, 1e15 + 3}},
+    };
+    for (const auto& c : cases) {
+        std::string table = Numbered("Data");
+        MakeTable(table, {{"X", dbDouble}}, rowsOf(c.values));
+        auto rows = RunAndRead(percentileSpec(c.radio, {{"X", "X"}}, Numbered("Out"), table));
+        ASSERT_EQ(rows.size(), c.expected.size()) << c.name;
+        for (std::size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i].Num("Value"), c.expected[i]) << c.name << " " << i;
+    }
+}
+
 TEST_F(PercentilesTest, WeightedPointsFollowTheCumulativeWeight) {
     // Values 1, 2, 3 with weights 1, 1, 2 (W = 4): the median is the first
     // value whose cumulative weight reaches 2. A first value whose weight

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 using namespace dao;
 using namespace atest;
@@ -110,6 +111,42 @@ TEST_F(StoredValuesRunTest, AValueThatIsNoNumberFailsEveryAnalysisNamingItsValue
             const char* place = sums ? "of Theirs) is not a number." : "in the order the analysis reads the data) is not a number.";
             EXPECT_NE(err.find(c.naming + place), std::string::npos) << a.type << ": " << c.why << "\n" << err;
         }
+    }
+}
+
+TEST_F(StoredValuesRunTest, AnInfinityInACrosstabOfSpreadsFailsTheRunNamingItInsteadOfTheSpreadOfTheOtherValues) {
+    // Cell (r, v) holds 5, 6 and the infinity of record 6: a spread over it
+    // overflows, as its sum does. Taken over 5 and 6 with the cell's count
+    // of 3 it came out as a variance of 0.5 / 2 = 0.25. The crosstab reads
+    // a cell's values in order: +inf comes 6th, -inf 4th.
+    const double inf = std::numeric_limits<double>::infinity();
+    const struct {
+        double x6;
+        const char* letter;
+        const char* shown;
+        int record;
+    } cases[] = {
+        {inf, "V", "Infinity", 6}, {-inf, "V", "-Infinity", 4}, {inf, "D", "Infinity", 6},
+        {-inf, "E", "-Infinity", 4}, {inf, "F", "Infinity", 6},
+    };
+    for (const auto& c : cases) {
+        {
+            vtest::OtherProgram other(tmp.file("data.db"));
+            other.Exec("DROP TABLE IF EXISTS Spread");
+            other.Exec("CREATE TABLE Spread (K INTEGER PRIMARY KEY, R VARCHAR(5), C VARCHAR(5), X DOUBLE)");
+            other.Exec("INSERT INTO Spread VALUES (1, 'r', 'u', 1), (2, 'r', 'u', 2), (3, 'r', 'u', 4), (4, 'r', 'v', 5),"
+                       " (5, 'r', 'v', 6)");
+            other.Exec("INSERT INTO Spread VALUES (6, 'r', 'v', ?1)", Stored::Real(c.x6));
+        }
+        std::string err;
+        EXPECT_FALSE(Run(Store(scenarioOf({"P", "Crosstab", {{"R", "G"}, {"C", "C"}, {"X", "X"}}, {{"XType", c.letter}}},
+                                          "Spread")),
+                         &err))
+            << c.letter << " " << c.shown;
+        EXPECT_NE(err.find(std::string("Overflow: the value ") + c.shown + " in field X (record " + std::to_string(c.record) +
+                           " in the order the analysis reads the data) is not a finite number."),
+                  std::string::npos)
+            << c.letter << "\n" << err;
     }
 }
 

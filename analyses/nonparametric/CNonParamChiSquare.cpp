@@ -10,8 +10,10 @@ using namespace dao;
 namespace {
 
 // Database types that take the missing-value rule: byte, integer, long,
-// currency, single and double.
-bool isNumericType(long type) { return type >= dbByte && type <= dbDouble; }
+// currency, single and double, and the 64-bit whole numbers and decimals of
+// another program's columns, as every analysis that reads record by record
+// takes them.
+bool isNumericType(long type) { return (type >= dbByte && type <= dbDouble) || type == dbBigInt || type == dbDecimal; }
 
 const char* const ParametersText = "The selected query expects parameters and cannot be used by Pelloran.";
 

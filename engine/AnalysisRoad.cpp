@@ -3,6 +3,7 @@
 #include "engine/modStatsGeneral.h"
 #include "errors/RunTimeError.h"
 
+#include <cmath>
 #include <limits>
 
 using namespace dao;
@@ -125,6 +126,13 @@ bool AnalysisRoad::Value(std::size_t position, double& x) const {
 
 bool AnalysisRoad::Number(std::size_t position, double& x) const {
     return Value(position, x) && m_cx->Quorb_DataOk_b(x, false);
+}
+
+std::int64_t AnalysisRoad::WholeCount(double count, bool down) {
+    const double whole = down ? std::floor(count) : std::nearbyint(count);
+    constexpr double limit = 9007199254740992.0; // 2^53
+    if (!(std::fabs(whole) <= limit)) throw RunTimeError(rterr::Overflow);
+    return static_cast<std::int64_t>(whole);
 }
 
 void AnalysisRoad::RecordProgress(std::string prefix, bool perRecord) {

@@ -130,6 +130,11 @@ protected:
     bool Value(std::size_t position, double& x) const;
     // The same, and false for a value the missing-value rule drops.
     bool Number(std::size_t position, double& x) const;
+    // A count of weights as a whole number: rounded half to even, or cut
+    // down with `down`. A count beyond the whole numbers a double holds
+    // exactly (2^53; weights of 1e19, say) raises run-time error 6,
+    // Overflow, instead of turning into another number.
+    static std::int64_t WholeCount(double count, bool down = false);
     // The group values of the group being read (complete in WriteData).
     const std::vector<dao::Variant>& GroupValues() const { return m_prev; }
     // Records read in the group, and in the pass.

@@ -68,6 +68,20 @@ std::string RunContext::NumberTerm(const std::string& table, const std::string& 
     }
 }
 
+bool RunContext::HoldsNumbers(const std::string& table, const std::string& field) const {
+    if (!m_frame.source) return true;
+    try {
+        RecordsetPtr rs = m_frame.source->OpenRecordset(
+            "SELECT " + BracketName(field) + " FROM " + BracketName(table) + " WHERE 1 = 0;", dbOpenSnapshot);
+        switch (rs->Fields(0)->Type()) {
+        case dbText: case dbMemo: case dbBinary: case dbLongBinary: case dbGUID: return false;
+        default: return true;
+        }
+    } catch (const DaoError&) {
+        return true;
+    }
+}
+
 std::string RunContext::OpenDataRecordset(const std::string& sql) {
     std::string text = sql;
     if (text.empty() || text.back() != ';') text += ";";

@@ -106,6 +106,10 @@ public:
     // SQL: a column without a declared type that is read as numbers may hold
     // them as texts, which SQL would compare as texts ("3" above 5).
     std::string NumberTerm(const std::string& table, const std::string& field, const std::string& term) const;
+    // Whether a field of the source's table is read as numbers: false for a
+    // field of texts (or bytes), whose values SQL would compare with a bound
+    // as texts. A field that cannot be looked at counts as numbers.
+    bool HoldsNumbers(const std::string& table, const std::string& field) const;
     void Quorb_InitFieldTypes(dao::Recordset& rs, std::int16_t n, const FieldList& fields, std::vector<long>& types,
                               std::vector<long>& sizes);
     std::string Quorb_DataWhere(const std::string& fieldExpression) const;

@@ -68,6 +68,11 @@ std::string RunContext::NumberTerm(const std::string& table, const std::string& 
     }
 }
 
+std::string RunContext::RuleTerm(const std::string& table, const std::string& field, const std::string& term) const {
+    if (!HoldsNumbers(table, field)) return term;
+    return "(" + NumberTerm(table, field, term) + ") * 1.0";
+}
+
 bool RunContext::HoldsNumbers(const std::string& table, const std::string& field) const {
     if (!m_frame.source) return true;
     try {

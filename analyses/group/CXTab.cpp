@@ -379,7 +379,7 @@ std::string CXTab::InitXtabDataTable() {
             // The weight rule: above 0 and not the "Equal" missing value, else 0.
             const std::string& weightName = m_fields[sz(m_iCol + m_nX + 1)];
             const std::string W = T + "." + BracketName(weightName);
-            const std::string Wn = eng.NumberTerm(m_s.Table, weightName, W);
+            const std::string Wn = eng.RuleTerm(m_s.Table, weightName, W);
             std::string cond = Wn + " > 0";
             if (NamesEqual(eng.MissingRule(), "Equal")) cond += " And " + Wn + "<>" + numText(eng.MissingEqualValue());
             w = "IIf(IsNull(" + W + "), 0, IIf(" + cond + ", " + W + ", 0))";
@@ -407,7 +407,7 @@ std::string CXTab::InitXtabDataTable() {
             const std::string& name = m_fields[sz(m_iCol + j)];
             terms[sz(j)] = T + "." + BracketName(name);
             if (name == "*") continue;
-            numberTerms[sz(j)] = eng.NumberTerm(m_s.Table, name, terms[sz(j)]);
+            numberTerms[sz(j)] = eng.RuleTerm(m_s.Table, name, terms[sz(j)]);
             if (!eng.HoldsNumbers(m_s.Table, name)) {
                 // A field of texts: a count of it loses only its Nulls, as the
                 // chi-square's categories do, since a text is no number to

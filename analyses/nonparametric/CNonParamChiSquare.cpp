@@ -104,13 +104,13 @@ std::string CNonParamChiSquare::WhereCondition() {
         long type = rs->Fields(m_field)->Type();
         rs->Close();
         // The rule compares numbers, also those another program stored as texts.
-        where = GetWhereClause(cx.NumberTerm(m_s.Table, m_field, field), type);
+        where = GetWhereClause(cx.RuleTerm(m_s.Table, m_field, field), type);
     }
     if (m_s.bW) {
         // The weight rule: a record counts only with a weight above 0 that is
         // not the "Equal" missing value (Null is not above 0).
         const std::string& weightName = m_names[static_cast<std::size_t>(m_s.nG) + 2];
-        const std::string weight = cx.NumberTerm(m_s.Table, weightName, BracketName(weightName));
+        const std::string weight = cx.RuleTerm(m_s.Table, weightName, BracketName(weightName));
         if (!where.empty()) where += "and ";
         where += "(" + weight + " > 0)";
         if (NamesEqual(cx.MissingRule(), "Equal")) where += " and " + cx.Quorb_DataWhere(weight);

@@ -3,6 +3,7 @@
 #include "engine/modStatsGeneral.h"
 #include "errors/RunTimeError.h"
 
+#include <cmath>
 #include <limits>
 
 using namespace dao;
@@ -130,6 +131,13 @@ bool AnalysisRoad::Number(std::size_t position, double& x) const {
 void AnalysisRoad::NotFinite(std::size_t position, double x) const {
     const FieldList& fields = m_readFields ? *m_readFields : m_base.fields;
     m_cx->NotFinite(x, fields[position]);
+}
+
+std::int64_t AnalysisRoad::WholeCount(double count, bool down) {
+    const double whole = down ? std::floor(count) : std::nearbyint(count);
+    constexpr double limit = 9007199254740992.0; // 2^53
+    if (!(std::fabs(whole) <= limit)) throw RunTimeError(rterr::Overflow);
+    return static_cast<std::int64_t>(whole);
 }
 
 void AnalysisRoad::RecordProgress(std::string prefix, bool perRecord) {

@@ -132,6 +132,11 @@ protected:
     bool Number(std::size_t position, double& x) const;
     // Fails the run naming the infinite value x read at `position`, its field and its record.
     [[noreturn]] void NotFinite(std::size_t position, double x) const;
+    // A count of weights as a whole number: rounded half to even, or cut
+    // down with `down`. A count beyond the whole numbers a double holds
+    // exactly (2^53; weights of 1e19, say) raises run-time error 6,
+    // Overflow, instead of turning into another number.
+    static std::int64_t WholeCount(double count, bool down = false);
     // The group values of the group being read (complete in WriteData).
     const std::vector<dao::Variant>& GroupValues() const { return m_prev; }
     // Records read in the group, and in the pass.

@@ -90,6 +90,19 @@ std::string RunContext::GroupTerm(const std::string& table, const std::string& f
     return SourceFieldType(table, field) == dbBoolean ? yesNoTerm(term) : term;
 }
 
+std::string RunContext::RuleTerm(const std::string& table, const std::string& field, const std::string& term) const {
+    if (!HoldsNumbers(table, field)) return term;
+    return "(" + NumberTerm(table, field, term) + ") * 1.0";
+}
+
+bool RunContext::HoldsNumbers(const std::string& table, const std::string& field) const {
+    if (!m_frame.source) return true;
+    switch (SourceFieldType(table, field)) {
+    case dbText: case dbMemo: case dbBinary: case dbLongBinary: case dbGUID: return false;
+    default: return true;
+    }
+}
+
 std::string RunContext::OpenDataRecordset(const std::string& sql) {
     std::string text = sql;
     if (text.empty() || text.back() != ';') text += ";";

@@ -112,6 +112,16 @@ public:
     // field by the -1 or 0 it is read as (its Nulls and 0s one group, its 1s,
     // 2s and -1s another), any other field as stored.
     std::string GroupTerm(const std::string& table, const std::string& field, const std::string& term) const;
+    // Whether a field of the source's table is read as numbers: false for a
+    // field of texts (or bytes), whose values SQL would compare with a bound
+    // as texts. A field that cannot be looked at counts as numbers.
+    bool HoldsNumbers(const std::string& table, const std::string& field) const;
+    // `term` as SQL holds it against a missing-value bound or the weight
+    // rule: the number as a double, as every value is read record by record,
+    // so that a whole number of 17 digits is the missing value written with
+    // the same digits (SQL compares a whole number with a double exactly).
+    // A field of texts keeps its term.
+    std::string RuleTerm(const std::string& table, const std::string& field, const std::string& term) const;
     void Quorb_InitFieldTypes(dao::Recordset& rs, std::int16_t n, const FieldList& fields, std::vector<long>& types,
                               std::vector<long>& sizes);
     std::string Quorb_DataWhere(const std::string& fieldExpression) const;

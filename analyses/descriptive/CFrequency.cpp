@@ -206,8 +206,9 @@ std::string CFrequency::DescFreqInit_ZUR(RunContext& cx, bool bRoundWidth, std::
             // A column without a declared type holds its numbers as another
             // program stored them, texts too: its bounds are those of the
             // numbers, as the values are read ("100" above "9", not below).
-            std::string F = cx.SortTerm(table, fields[first + static_cast<std::size_t>(i) - 1]);
-            std::string where = cx.Quorb_DataWhere(F);
+            const std::string& name = fields[first + static_cast<std::size_t>(i) - 1];
+            std::string F = cx.SortTerm(table, name);
+            std::string where = cx.Quorb_DataWhere(cx.RuleTerm(table, name, BracketName(name)));
             std::string value = where.empty() ? F : "IIf(" + where + ", " + F + ", Null)";
             std::string n = std::to_string(i);
             if (i > 1) sql += ", ";

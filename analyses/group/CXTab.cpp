@@ -386,7 +386,7 @@ std::string CXTab::InitXtabDataTable() {
             // The weight rule: above 0 and not the "Equal" missing value, else 0.
             const std::string& weightName = m_fields[sz(m_iCol + m_nX + 1)];
             const std::string W = T + "." + BracketName(weightName);
-            const std::string Wn = eng.NumberTerm(m_s.Table, weightName, W);
+            const std::string Wn = eng.RuleTerm(m_s.Table, weightName, W);
             std::string cond = Wn + " > 0";
             if (NamesEqual(eng.MissingRule(), "Equal")) cond += " And " + Wn + "<>" + numText(eng.MissingEqualValue());
             w = "IIf(IsNull(" + W + "), 0, IIf(" + cond + ", " + W + ", 0))";
@@ -410,35 +410,54 @@ std::string CXTab::InitXtabDataTable() {
             groupLead += (i > 1 ? ", " : "") + eng.GroupTerm(m_s.Table, name, BracketName(name));
         }
         std::string sql = "SELECT " + lead + ", ";
-        // Each field as the number it is read as (Xn), in the missing-value
-        // rule and in the sums, for the sums and again for the counts.
-        std::vector<std::string> numberTerms(sz(m_nX + 1));
+        // Each field's value as it is read (X: a Yes/No field's -1 or 0) and
+        // its number in the missing-value rule (Xn), for the sums and again
+        // for the counts.
+        std::vector<std::string> terms(sz(m_nX + 1)), numberTerms(sz(m_nX + 1));
+        std::vector<char> ruled(sz(m_nX + 1), 1);
         for (int j = 1; j <= m_nX; ++j) {
             const std::string& name = m_fields[sz(m_iCol + j)];
-            if (name != "*") numberTerms[sz(j)] = eng.NumberTerm(m_s.Table, name, T + "." + BracketName(name));
+            if (name == "*") continue;
+            const std::string stored = T + "." + BracketName(name);
+            terms[sz(j)] = eng.NumberTerm(m_s.Table, name, stored);
+            numberTerms[sz(j)] = eng.RuleTerm(m_s.Table, name, stored);
+            if (!eng.HoldsNumbers(m_s.Table, name)) {
+                // A field of texts: a count of it loses only its Nulls, as the
+                // chi-square's categories do, since a text is no number to
+                // hold against the bounds; the other functions read its
+                // texts as the numbers they were checked to be, and compare
+                // those, not the texts ("3" is below 8).
+                if (m_letter == 'C') ruled[sz(j)] = 0;
+                else numberTerms[sz(j)] = "CDbl(" + stored + ")";
+            }
         }
+        // The value of field j for the record, or `sOut` when the rule leaves it out; Null for Null.
+        auto valueOf = [&](int j, const std::string& sIn, const std::string& sOut) {
+            const std::string& Xn = numberTerms[sz(j)];
+            if (!ruled[sz(j)]) return "IIf(IsNull(" + Xn + "), Null, " + sIn + ")";
+            return NullOrData_Str(Xn, false, sIn, sOut);
+        };
         for (int j = 1; j <= m_nX; ++j) {
             const std::string& name = m_fields[sz(m_iCol + j)];
             const bool all = name == "*";
-            const std::string& Xn = numberTerms[sz(j)];
+            const std::string X = all ? std::string() : terms[sz(j)];
             const std::string alias = BracketName(all ? kAllRecords : name);
             if (j > 1) sql += ", ";
             if (weighted) {
-                std::string v = all ? std::string("1")
-                                    : NullOrData_Str(Xn, false, m_letter == 'C' ? std::string("1") : Xn, "0");
+                std::string v = all ? std::string("1") : valueOf(j, m_letter == 'C' ? std::string("1") : X, "0");
                 sql += "Sum(" + v + " * " + w + kAsReal + ") AS " + alias;
             } else if (all) {
                 sql += A + "(*) as " + alias;
             } else {
-                sql += A + "(" + NullOrData_Str(Xn, false, m_letter == 'C' ? std::string("1") : Xn, "Null") +
+                sql += A + "(" + valueOf(j, m_letter == 'C' ? std::string("1") : X, "Null") +
                        (A == "Sum" ? kAsReal : "") + ") AS " + alias;
             }
         }
         for (int j = 1; j <= m_nX && m_letter != 'C'; ++j) {
-            const std::string& Xn = numberTerms[sz(j)];
+            const std::string& X = terms[sz(j)];
             const std::string js = std::to_string(j);
-            if (m_s.bW) sql += ", SUM(" + NullOrData_Str(Xn, false, "1", "0") + " * " + w + kAsReal + ") as [ZUR_Count_" + js + "]";
-            else sql += ", Count(" + NullOrData_Str(Xn, false, Xn, "Null") + ") as [ZUR_Count_" + js + "]";
+            if (m_s.bW) sql += ", SUM(" + valueOf(j, "1", "0") + " * " + w + kAsReal + ") as [ZUR_Count_" + js + "]";
+            else sql += ", Count(" + valueOf(j, X, "Null") + ") as [ZUR_Count_" + js + "]";
         }
         // The record loop needs the rows in the order of the leading fields.
         sql += " FROM " + T + " GROUP BY " + groupLead + " ORDER BY " + groupLead + ";";

@@ -10,8 +10,10 @@ using namespace dao;
 namespace {
 
 // Database types that take the missing-value rule: byte, integer, long,
-// currency, single and double.
-bool isNumericType(long type) { return type >= dbByte && type <= dbDouble; }
+// currency, single and double, and the 64-bit whole numbers and decimals of
+// another program's columns, as every analysis that reads record by record
+// takes them.
+bool isNumericType(long type) { return (type >= dbByte && type <= dbDouble) || type == dbBigInt || type == dbDecimal; }
 
 const char* const ParametersText = "The selected query expects parameters and cannot be used by Pelloran.";
 
@@ -102,13 +104,13 @@ std::string CNonParamChiSquare::WhereCondition() {
         long type = rs->Fields(m_field)->Type();
         rs->Close();
         // The rule compares numbers, also those another program stored as texts.
-        where = GetWhereClause(cx.NumberTerm(m_s.Table, m_field, field), type);
+        where = GetWhereClause(cx.RuleTerm(m_s.Table, m_field, field), type);
     }
     if (m_s.bW) {
         // The weight rule: a record counts only with a weight above 0 that is
         // not the "Equal" missing value (Null is not above 0).
         const std::string& weightName = m_names[static_cast<std::size_t>(m_s.nG) + 2];
-        const std::string weight = cx.NumberTerm(m_s.Table, weightName, BracketName(weightName));
+        const std::string weight = cx.RuleTerm(m_s.Table, weightName, BracketName(weightName));
         if (!where.empty()) where += "and ";
         where += "(" + weight + " > 0)";
         if (NamesEqual(cx.MissingRule(), "Equal")) where += " and " + cx.Quorb_DataWhere(weight);

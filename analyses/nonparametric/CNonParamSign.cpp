@@ -214,9 +214,7 @@ void CNonParamSign::WriteSign() {
     RecordsetPtr out = Cx().OutputRecordset();
     for (int t = 0; t < 3; ++t) {
         if (!tests[t].on) continue;
-        const auto nb = static_cast<std::int64_t>(std::nearbyint(counts[t][0]));
-        const auto ne = static_cast<std::int64_t>(std::nearbyint(counts[t][1]));
-        const auto na = static_cast<std::int64_t>(std::nearbyint(counts[t][2]));
+        const std::int64_t nb = WholeCount(counts[t][0]), ne = WholeCount(counts[t][1]), na = WholeCount(counts[t][2]);
         out->AddNew();
         m_outColumns.Write(out, m_s.nG, m_work, GroupValues(), static_cast<std::int16_t>(m_s.nG + 1), "Count", "Missing",
                         m_s.bW, m_W, static_cast<long>(GroupRecords()), static_cast<long>(m_used), 0, Variant::Null(),

@@ -161,8 +161,7 @@ void CNonParamWald::CalcData() {
 void CNonParamWald::CalcRun(bool write) {
     if (m_minRuns + m_maxRuns == 0) m_minMark = m_maxMark = 0;
     if (m_present[1] && m_present[2]) {
-        const auto a = static_cast<std::int64_t>(std::nearbyint(m_block[1]));
-        const auto b = static_cast<std::int64_t>(std::nearbyint(m_block[2]));
+        const std::int64_t a = WholeCount(m_block[1]), b = WholeCount(m_block[2]);
         if (a == b) {
             m_maxRuns += a + b;
         } else if (a < b) {
@@ -179,7 +178,7 @@ void CNonParamWald::CalcRun(bool write) {
             m_minMark = m_minMark == 1 ? 2 : 1;
         }
         m_tiedBlocks += 1;
-        m_tiedCases += static_cast<std::int64_t>(std::floor(m_block[1])) + static_cast<std::int64_t>(std::floor(m_block[2]));
+        m_tiedCases += WholeCount(m_block[1], true) + WholeCount(m_block[2], true);
     } else if (m_present[1] || m_present[2]) {
         const int s = m_present[1] ? 1 : 2;
         if (m_minMark != s) m_minRuns += 1;

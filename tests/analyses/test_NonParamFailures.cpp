@@ -71,3 +71,20 @@ TEST_F(NonParamFailureTest, TempPathWithQuoteIsNotSplicedIntoSql) {
     if (old) ::setenv("TMPDIR", saved.c_str(), 1);
     else ::unsetenv("TMPDIR");
 }
+
+TEST_F(NonParamFailureTest, AWeightBeyondTheWholeNumbersOfItsCountsFailsWithOverflowInsteadOfANegativeCount) {
+    // Two tied values 1 of weight 1e19 (one in each sample): their counts of
+    // weights are past 2^53, where a double keeps no whole number. The sign
+    // test wrote -9223372036854775808 as its "Count=Test", the runs test a
+    // tie of 0 cases and 2 runs.
+    MakeTable("Data", {{"S", dbText, 5}, {"A"}, {"Wt"}}, {{"a", 1.0, 1e19}, {"b", 1.0, 1e19}, {"a", 3.0, 1.0}, {"b", 4.0, 1.0}});
+    const Case cases[] = {
+        {"Sign Test", {{"A", "X"}, {"Wt", "W"}}, {{"SignMean", true}}},
+        {"2 Sample", {{"S", "C"}, {"A", "X"}, {"Wt", "W"}}, {{"NPTwoType", "Wald"}}},
+    };
+    for (const auto& c : cases) {
+        std::string err;
+        EXPECT_FALSE(Run(Store(c.Spec()), &err)) << c.type;
+        EXPECT_EQ(err, "Overflow") << c.type;
+    }
+}

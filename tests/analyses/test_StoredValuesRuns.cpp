@@ -461,3 +461,33 @@ TEST_F(StoredValuesRunTest, AYesNoFieldAnotherProgramStoredAsOneIsSummedGroupedA
     };
     for (const auto& c : cases) RunAndExpectRows(scenarioOf(c.analysis, "Flags"), c.rows, c.why);
 }
+
+TEST_F(StoredValuesRunTest, AMissingValueOf17DigitsLeavesOutTheWholeNumberItStandsForInSumsInSqlToo) {
+    // Another program's sentinel 99999999999999999 in a BIGINT column, and the
+    // same 17 digits as the "Equal" missing value: a double holds both as
+    // 1e17, so Describe leaves the value out. SQL compared the whole number
+    // with the double exactly: the crosstab and the chi-square counted it,
+    // and the default frequency intervals reached up to it.
+    {
+        vtest::OtherProgram other(tmp.file("data.db"));
+        other.Exec("CREATE TABLE Sentinel (K INTEGER PRIMARY KEY, G VARCHAR(5), C VARCHAR(5), X BIGINT)");
+        other.Exec("INSERT INTO Sentinel VALUES (1, 'a', 'u', 1), (2, 'a', 'u', 2), (3, 'a', 'u', 99999999999999999)");
+    }
+    const struct {
+        Analysis analysis;
+        std::vector<std::vector<cells::Cell>> rows;
+    } cases[] = {
+        {{"P", "Describe", {{"X", "X"}}, {{"Mean", true}}}, {{{"Count", 2}, {"Mean", 1.5}}}},
+        {{"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"X", "X"}}, {{"XType", "C"}}}, {{{"u", 2}}}},
+        {{"N", "Chi-Square", {{"X", "C"}}, {{"ChiAll", false}, {"ChiDetail", false}}}, {{{"Count", 2}, {"Groups", 2}}}},
+        // Default intervals over 1 and 2 alone (width 0.51 from 1), not up to 1e17.
+        {{"P", "Frequency", {{"X", "X"}}, {{"InterV", std::int16_t(2)}, {"FreqGroupRadio", "Default"}}},
+         {{{"Count", 1}, {"Low<=Range", 1}}, {{"Count", 1}}}},
+    };
+    for (const auto& c : cases) {
+        vtest::ScenarioSpec s = scenarioOf(c.analysis, "Sentinel");
+        s.missingType = "1";
+        s.missingEqual = 99999999999999999.0;
+        RunAndExpectRows(s, c.rows, c.analysis.type, cells::Match::Exact);
+    }
+}

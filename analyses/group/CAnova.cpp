@@ -124,9 +124,10 @@ const Moments& CAnova::Cell(int x, int i, int j) const {
 std::string CAnova::ValueKey(const Variant& v) const {
     // The key under which Quorb_SameValue finds two values equal: Nulls
     // together; texts as they are (byte for byte under a binary collating
-    // order) or with letters in one case; other values by their number.
+    // order) or with letters in one case, as the queries' text order folds
+    // them; other values by their number.
     if (v.IsNull()) return "N";
-    if (v.IsString()) return Cx().BinaryCompare() ? "B" + v.RawString() : "T" + ToLowerAscii(v.RawString());
+    if (v.IsString()) return Cx().BinaryCompare() ? "B" + v.RawString() : "T" + GeneralKey(v.RawString());
     double d = v.ToDouble();
     if (d == 0) d = 0; // -0 and 0 are one value
     std::string key(1 + sizeof d, 'D');

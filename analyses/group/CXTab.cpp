@@ -324,7 +324,7 @@ std::string CXTab::CreateColumns() {
         std::unordered_map<std::string, int> index;
         for (FieldPtr f = rs->Fields(0); !rs->EOF_(); rs->MoveNext()) {
             const Variant v = f->Value();
-            const std::string key = v.IsNull() ? std::string(kNullKey) : ToUpperAscii(trimmed(v.ToString()));
+            const std::string key = v.IsNull() ? std::string(kNullKey) : GeneralKey(trimmed(v.ToString()));
             if (!index.emplace(key, static_cast<int>(values.size())).second) continue;
             texts.push_back(v.IsNull() ? std::string() : trimmed(v.ToString()));
             values.push_back(v);
@@ -573,7 +573,7 @@ int CXTab::ColumnOf(const Variant& v) {
         return m_colCache;
     m_lastColumn = v;
     // Values that differ only in letter case or blanks share a column.
-    const std::string key = v.IsNull() ? std::string(kNullKey) : ToUpperAscii(trimmed(v.ToString()));
+    const std::string key = v.IsNull() ? std::string(kNullKey) : GeneralKey(trimmed(v.ToString()));
     auto it = m_colIndex.find(key);
     return m_colCache = it != m_colIndex.end() ? it->second : 0;
 }

@@ -245,6 +245,23 @@ TEST_F(AnovaTest, OneWayTables) {
                                                               "Sum_of_Squares", "DF", "Mean_Square", "F-Value", "Prob"}));
 }
 
+TEST_F(AnovaTest, CompareValuesDifferingOnlyInTheCaseOfALetterBeyondAsciiAreOneGroup) {
+    // Levels P and Q of A spelt with a capital and a small letter by turns;
+    // A is the second factor, so its records come in no order: the table of
+    // P and Q, its rows of the two factors in the other order.
+    const std::vector<Rec> rs = grid({{{4, 6, 5}, {8}, {5, 9}}, {{7, 7}, {12, 16, 14, 11}, {3, 1}}});
+    std::vector<Rec> spelt = rs;
+    for (std::size_t i = 0; i < spelt.size(); ++i)
+        spelt[i].a = spelt[i].a == "P" ? (i % 2 ? "\u00E9" : "\u00C9") : (i % 2 ? "\u03C9" : "\u03A9");
+    double dfE = 0;
+    auto want = expected(rs, true, dfE);
+    std::swap(want[1], want[2]);
+    want[3].label = "[B] & [A]";
+    auto out = runOn(spelt, "Two way ANOVA", {{"B", "C"}, {"A", "C"}, {"Y", "X"}});
+    ASSERT_EQ(out.size(), want.size());
+    checkAnova(out, 0, want, dfE);
+}
+
 TEST_F(AnovaTest, GroupDetailOfOneCompareField) {
     runOn(kThreeGroups, "ANOVA", {{"A", "C"}, {"Y", "X"}}, "Det");
     EXPECT_EQ(ColumnNames("Det"), (std::vector<std::string>{"A", "DataField", "Count", "Mean", "Minimum", "Maximum",

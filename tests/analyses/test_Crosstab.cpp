@@ -309,6 +309,35 @@ TEST_P(CrosstabTest, ColumnNamesFromDataValuesAreUniqueWithin64Characters) {
         EXPECT_EQ(out[0].Num(col), v) << col;
 }
 
+TEST_P(CrosstabTest, ValuesDifferingOnlyInTheCaseOfALetterBeyondAsciiShareTheirRowAndColumn) {
+    // Rows "\u00C9mile" / "\u00E9mile" and columns "\u00C4pfel" / "\u00E4pfel" are one row and one
+    // column each, read by the grouped query (C, S) and record by record (R):
+    // the column of the two spellings holds 2, 1, 3; column b holds 5.
+    makeData({{Variant::Null(), "\u00C9mile", "\u00C4pfel", 2.0, 1.0},
+              {Variant::Null(), "\u00E9mile", "\u00E4pfel", 1.0, 1.0},
+              {Variant::Null(), "\u00C9mile", "\u00C4pfel", 3.0, 1.0},
+              {Variant::Null(), "\u00E9mile", "b", 5.0, 1.0}});
+    const struct {
+        const char* letter;
+        double apfel, b, row;
+    } cases[] = {{"C", 3, 1, 4}, {"S", 6, 5, 11}, {"R", 2, 0, 4}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.letter);
+        auto out = runIntoNewTable(xtabSpec(c.letter, "NNNNNN", kRCX));
+        // Texts sort by letter without regard to case: "b" before the umlaut.
+        const auto names = ColumnNames("Out" + std::to_string(m_outputs - 1));
+        ASSERT_EQ(names.size(), 6u);
+        EXPECT_EQ(names[4], "b");
+        std::vector<const OutRow*> data;
+        for (const auto& r : out)
+            if (r["DataType"].ToString().rfind("Data: ", 0) == 0) data.push_back(&r);
+        ASSERT_EQ(data.size(), 1u);
+        EXPECT_EQ(data[0]->Num(names[5]), c.apfel);
+        EXPECT_EQ(data[0]->Num("b"), c.b);
+        EXPECT_EQ(data[0]->Num("RowSummary"), c.row);
+    }
+}
+
 TEST_P(CrosstabTest, ColumnNamesFromNonAsciiValuesAreCutAtWholeCharactersNotInsideOne) {
     // "Ω" takes two bytes: 64 characters of "a" and Ω are 127 bytes, and no
     // name ends in half a character.

@@ -476,7 +476,11 @@ std::string CXTab::CreateChi_b() {
             AddTableField(td, m_fields[sz(i)], static_cast<int>(m_types[sz(i)]), ord, m_sizes[sz(i)]);
         AddTableField(td, "DataField", dbText, ord, 64);
         for (const char* n : {"Count", "MinExpected", "MaxExpected"}) AddTableField(td, n, dbDouble, ord, 0);
-        for (const char* n : {"Columns", "Rows", "DF"}) AddTableField(td, n, dbInteger, ord, 0);
+        // The columns are as many as a table can hold (a few thousand); the
+        // row values and the degrees of freedom may pass 32767 (183 by 183
+        // cells have 33124 degrees of freedom).
+        AddTableField(td, "Columns", dbInteger, ord, 0);
+        for (const char* n : {"Rows", "DF"}) AddTableField(td, n, dbLong, ord, 0);
         for (const char* n : {"Chi-Square", "Prob", "Phi-Coefficient", "Coeff_of_Contingency", "Cramer's_V"})
             AddTableField(td, n, dbDouble, ord, 0);
         return PlaceSecondOutput(td);
@@ -768,9 +772,9 @@ void CXTab::WriteChi(int i, double all, int columns, const ChiSums& s) {
     m_detailColumns.Write(rs, static_cast<std::int16_t>(m_nG - 1), m_fields, m_prev, static_cast<std::int16_t>(m_iCol + i),
                     "Count", "", false, all, 0, 0, 0, Variant::Null(), Variant::Null());
     if (NamesEqual(m_fields[sz(m_iCol + i)], kAllRecords)) m_detailColumns.Column(rs, "DataField")->SetValue("-");
-    m_detailColumns.Column(rs, "Columns")->SetValue(static_cast<std::int16_t>(columns));
-    m_detailColumns.Column(rs, "Rows")->SetValue(static_cast<std::int16_t>(s.rows));
-    m_detailColumns.Column(rs, "DF")->SetValue(static_cast<std::int16_t>(df));
+    m_detailColumns.Column(rs, "Columns")->SetValue(columns);
+    m_detailColumns.Column(rs, "Rows")->SetValue(s.rows);
+    m_detailColumns.Column(rs, "DF")->SetValue(df);
     if (s.rows >= 2 && columns >= 2 && s.valid) {
         CZValue z;
         const double m = std::min(s.rows, columns);

@@ -269,6 +269,22 @@ TEST_P(CrosstabTest, ChiSquareCountsACellWithoutRecordsAsObservedZero) {
     EXPECT_EQ(chi[0]["DataField"].ToString(), "X");
 }
 
+TEST_P(CrosstabTest, DegreesOfFreedomBeyond32767AreWrittenAsTheyAreNotWrappedBelowZero) {
+    // 183 row values by 183 columns, one record in each cell: every expected
+    // value is 183 · 183 / 183² = 1, so chi-square is 0 on 182² = 33124 DF.
+    std::vector<XRec> recs;
+    for (int r = 0; r < 183; ++r)
+        for (int c = 0; c < 183; ++c)
+            recs.push_back({Variant::Null(), "r" + std::to_string(r), "c" + std::to_string(c), 1.0, 1.0});
+    makeData(recs);
+    run(xtabSpec("C", "NNNNNY", kRCX));
+    auto chi = ReadTable("Chi");
+    ASSERT_EQ(chi.size(), 1u);
+    for (auto [col, v] : std::vector<std::pair<const char*, double>>{
+             {"Count", 33489}, {"Rows", 183}, {"Columns", 183}, {"DF", 33124}, {"Chi-Square", 0}})
+        EXPECT_EQ(chi[0].Num(col), v) << col;
+}
+
 TEST_P(CrosstabTest, GroupsOfTheLeadingRowFieldEachGetTheirRowsAndChiSquareRow) {
     std::vector<XRec> recs = {{"g1", "r1", "a", 1.0, 1.0}, {"g1", "r2", "b", 1.0, 1.0}, {"g2", "r1", "a", 1.0, 1.0},
                               {"g2", "r1", "b", 1.0, 1.0}, {"g2", "r1", "b", 1.0, 1.0}};

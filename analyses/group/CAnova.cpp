@@ -22,6 +22,19 @@ constexpr const char* kParameterQuery = "The selected query expects parameters a
 
 std::size_t sz(int i) { return static_cast<std::size_t>(i); }
 
+bool isWhole(const Variant& v) {
+    switch (v.Type()) {
+    case vbInteger: case vbLong: case vbBoolean: case vbByte: case vbLongLong: return true;
+    default: return false;
+    }
+}
+
+// A number's value to order groups by: whole numbers exactly, also beyond
+// the 53 bits of a double (two 64-bit keys a unit apart).
+long double exactNumber(const Variant& v) {
+    return isWhole(v) ? static_cast<long double>(v.RawInt()) : static_cast<long double>(v.ToDouble());
+}
+
 // The finished sums of one level (a group, or a cell of two factors).
 struct Level {
     double w = 0;   // weight
@@ -128,6 +141,13 @@ std::string CAnova::ValueKey(const Variant& v) const {
     // them; other values by their number.
     if (v.IsNull()) return "N";
     if (v.IsString()) return Cx().BinaryCompare() ? "B" + v.RawString() : "T" + GeneralKey(v.RawString());
+    if (isWhole(v) && static_cast<long double>(v.ToDouble()) != exactNumber(v)) {
+        // A whole number no double holds equals no other number: its own key.
+        const long long n = v.RawInt();
+        std::string key(1 + sizeof n, 'I');
+        std::memcpy(key.data() + 1, &n, sizeof n);
+        return key;
+    }
     double d = v.ToDouble();
     if (d == 0) d = 0; // -0 and 0 are one value
     std::string key(1 + sizeof d, 'D');
@@ -147,7 +167,7 @@ std::vector<int> CAnova::GroupOrder(int i) const {
         if (rank(a) != rank(b)) return rank(a) < rank(b);
         if (a.IsNull()) return false;
         if (a.IsString()) return CompareGeneral(a.RawString(), b.RawString()) < 0;
-        return a.ToDouble() < b.ToDouble();
+        return exactNumber(a) < exactNumber(b);
     });
     return order;
 }

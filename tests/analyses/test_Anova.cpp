@@ -526,6 +526,27 @@ TEST_F(AnovaTest, TTestLeavesOutGroupsOfWeightOneAndNullsTestsOfConstantGroups) 
         EXPECT_TRUE(out[0].IsNull(col)) << col;
 }
 
+TEST_F(AnovaTest, WholeNumbersBeyond2To53ThatDifferByOneAreTwoGroups) {
+    // Another program's 64-bit keys 2^53 and 2^53 + 1 (one double): groups
+    // 1, 2 and 5, 6; means 1.5 and 5.5, grand 3.5: SSB = 4·2² = 16, SSE = 4·¼ = 1.
+    const long long k = 9007199254740992LL;
+    MakeTable("Data", {{"K", dbBigInt}, {"Y", dbDouble}},
+              {{Variant(k), Variant(1.0)}, {Variant(k + 1), Variant(5.0)}, {Variant(k), Variant(2.0)},
+               {Variant(k + 1), Variant(6.0)}});
+    vtest::ScenarioSpec s = vtest::ScenarioOn("G", "ANOVA", "Data", "Out", "Det");
+    s.options = {{"GroupDetail", true}};
+    s.fields = {{"K", "C"}, {"Y", "X"}};
+    std::string err;
+    ASSERT_TRUE(Run(Store(s), &err)) << err;
+    checkAnova(ReadTable("Out"), 0,
+               {{"Main Effects", 16, 1, 32}, {"Main: [K]", 16, 1, 32}, {"Residual", 1, 2, kNone}, {"Total", 17, 3, kNone}},
+               2);
+    auto det = ReadTable("Det");
+    ASSERT_EQ(det.size(), 2u);
+    EXPECT_EQ(det[0]["K"].ToString(), "9007199254740992");
+    EXPECT_EQ(det[1]["K"].ToString(), "9007199254740993");
+}
+
 TEST_F(AnovaTest, TTestWithMoreThanOneCompareFieldIsRefused) {
     MakeTable("Data", {{"A", dbText, 5}, {"B", dbLong}, {"Y", dbDouble}}, {{Variant("a"), Variant(1), Variant(2.0)}});
     vtest::ScenarioSpec s = vtest::ScenarioOn("G", "Two Sample t-Test", "Data", "Out");

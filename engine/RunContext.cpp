@@ -34,7 +34,7 @@ std::string RunContext::Quorb_InitDataTable(const std::string& table, const Fiel
             // Group values are sorted as they are stored (a group may be a text);
             // the values of a number field as numbers.
             const std::string& f = fields[static_cast<std::size_t>(i)];
-            sql += i > nSort ? SortTerm(table, f) : BracketName(f);
+            sql += i > nSort ? SortTerm(table, f) : GroupTerm(table, f);
         }
         msg = OpenDataRecordset(sql);
         if (!msg.empty()) return msg;
@@ -66,6 +66,21 @@ std::string RunContext::NumberTerm(const std::string& table, const std::string& 
     } catch (const DaoError&) {
         return term;
     }
+}
+
+std::string RunContext::GroupTerm(const std::string& table, const std::string& field) const {
+    // Another program stores True as 1, this one as -1, and a Yes/No column
+    // another program added may hold Nulls: sorted as stored, the records of
+    // True (or of False) would come in two runs, each a group of its own.
+    const std::string term = BracketName(field);
+    if (!m_frame.source) return term;
+    try {
+        RecordsetPtr rs = m_frame.source->OpenRecordset(
+            "SELECT " + term + " FROM " + BracketName(table) + " WHERE 1 = 0;", dbOpenSnapshot);
+        if (rs->Fields(0)->Type() == dbBoolean) return "IIf(" + term + " <> 0, -1, 0)";
+    } catch (const DaoError&) {
+    }
+    return term;
 }
 
 std::string RunContext::OpenDataRecordset(const std::string& sql) {

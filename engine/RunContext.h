@@ -106,6 +106,11 @@ public:
     // SQL: a column without a declared type that is read as numbers may hold
     // them as texts, which SQL would compare as texts ("3" above 5).
     std::string NumberTerm(const std::string& table, const std::string& field, const std::string& term) const;
+    // A group field of the source's table as an ORDER BY term: a Yes/No
+    // column is sorted by its value as it is read (True for any number but
+    // 0, False for 0 and Null), so that the records of one value come
+    // together; any other field as it is stored.
+    std::string GroupTerm(const std::string& table, const std::string& field) const;
     void Quorb_InitFieldTypes(dao::Recordset& rs, std::int16_t n, const FieldList& fields, std::vector<long>& types,
                               std::vector<long>& sizes);
     std::string Quorb_DataWhere(const std::string& fieldExpression) const;

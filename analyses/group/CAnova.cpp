@@ -182,7 +182,7 @@ std::string CAnova::OpenNonBlankSource() {
         for (int i = 1; i <= m_nC; ++i)
             sql += (i > 1 ? " AND " : "") + std::string("(") + BracketName(m_fields[sz(m_nG + i)]) + " Is Not Null)";
         sql += ") ORDER BY ";
-        for (int i = 1; i <= m_nG + 1; ++i) sql += (i > 1 ? "," : "") + BracketName(m_fields[sz(i)]);
+        for (int i = 1; i <= m_nG + 1; ++i) sql += (i > 1 ? "," : "") + eng.GroupTerm(m_s.Table, m_fields[sz(i)]);
         std::string msg = eng.OpenDataRecordset(sql);
         if (!msg.empty()) return msg;
         if (eng.DataRecordset()->RecordCount() < 1)

@@ -104,7 +104,7 @@ std::string CNonParamWald::GetDataSet() {
             sql += BracketName(m_work[i]);
         }
         sql += " FROM " + BracketName(m_s.Table) + " ORDER BY ";
-        for (std::size_t i = 1; i < c; ++i) sql += BracketName(m_work[i]) + ", ";
+        for (std::size_t i = 1; i < c; ++i) sql += Cx().GroupTerm(m_s.Table, m_work[i]) + ", ";
         sql += Cx().SortTerm(m_s.Table, m_work[c + 1]) + ", " + BracketName(m_work[c]);
         return Cx().OpenDataRecordset(sql);
     });

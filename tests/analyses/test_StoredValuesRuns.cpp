@@ -190,6 +190,39 @@ TEST_F(StoredValuesRunTest, GroupValuesBeyond32BitsAndEmptyTextsAreCopiedExactly
         << err;
 }
 
+TEST_F(StoredValuesRunTest, AYesNoGroupStoredAs1OrNullBesideMinus1And0IsOneGroupPerValue) {
+    // Another program's True is 1 and a Yes/No column it added holds Nulls;
+    // this program's True is -1. Read, 1 and -1 are True, 0 and Null False:
+    // True holds X 3 and 7, False X 1, 5 and 9, True first (-1 before 0).
+    {
+        vtest::OtherProgram other(tmp.file("data.db"));
+        other.Exec("CREATE TABLE Flags (K INTEGER PRIMARY KEY, F BOOLEAN, C VARCHAR(5), X DOUBLE)");
+        other.Exec("INSERT INTO Flags VALUES (1, NULL, 'a', 1), (2, 1, 'b', 3), (3, 0, 'a', 5), (4, -1, 'a', 7),"
+                   " (5, NULL, 'b', 9)");
+    }
+    const auto out = RunAndRead(scenarioOf({"P", "Describe", {{"F", "G"}, {"X", "X"}}, {{"Sum", true}}}, "Flags"));
+    ASSERT_EQ(out.size(), 2u);
+    cells::ExpectCells(out[0], {{"Count", 2}, {"Sum", 10}}, "True");
+    cells::ExpectCells(out[1], {{"Count", 3}, {"Sum", 15}}, "False");
+    // Every analysis writes the rows of True, then those of False.
+    const Analysis byFlag[] = {
+        {"P", "Describe", {{"F", "G"}, {"X", "X"}}, {{"Sum", true}}},
+        {"G", "ANOVA", {{"F", "G"}, {"C", "C"}, {"X", "X"}}, {{"GroupIgnoreBlanks", true}}},
+        {"N", "2 Sample", {{"F", "G"}, {"C", "C"}, {"X", "X"}}, {{"NPTwoType", "Wald"}}},
+        {"N", "2 Sample", {{"F", "G"}, {"C", "C"}, {"X", "X"}}, {{"NPTwoType", "Mann"}}},
+        {"P", "Crosstab", {{"F", "G"}, {"C", "G"}, {"K", "C"}, {"X", "X"}}, {{"XType", "M"}}},
+    };
+    for (const Analysis& a : byFlag) {
+        std::string groups;
+        for (const auto& r : RunAndRead(scenarioOf(a, "Flags"))) {
+            const std::string g = r.IsNull("F") ? "Null" : r["F"].ToString();
+            if (groups.size() < g.size() || groups.compare(groups.size() - g.size(), g.size(), g) != 0)
+                groups += (groups.empty() ? "" : " ") + g;
+        }
+        EXPECT_EQ(groups, "True False") << a.type;
+    }
+}
+
 TEST_F(StoredValuesRunTest, NumbersAnotherProgramStoredAsTextsInColumnsOfNoTypeAreSortedAsNumbersByEveryAnalysis) {
     // A table written from a CSV file without declared types holds its
     // numbers as texts: "100" sorts before "9" as a text. Every analysis must

@@ -31,8 +31,8 @@ std::string RunContext::Quorb_InitDataTable(const std::string& table, const Fiel
         int k = nSort == n ? n : sortFirstData ? nSort + 1 : nSort;
         for (int i = 1; i <= k; ++i) {
             sql += i > 1 ? "," : " ORDER BY ";
-            // Group values are sorted as they are stored (a group may be a text);
-            // the values of a number field as numbers.
+            // Group values are sorted as they are stored (a group may be a text),
+            // a Yes/No field as it is read; the values of a number field as numbers.
             const std::string& f = fields[static_cast<std::size_t>(i)];
             sql += i > nSort ? SortTerm(table, f) : GroupTerm(table, f);
         }

@@ -211,6 +211,7 @@ TEST_F(StoredValuesRunTest, AYesNoGroupStoredAs1OrNullBesideMinus1And0IsOneGroup
         {"N", "2 Sample", {{"F", "G"}, {"C", "C"}, {"X", "X"}}, {{"NPTwoType", "Wald"}}},
         {"N", "2 Sample", {{"F", "G"}, {"C", "C"}, {"X", "X"}}, {{"NPTwoType", "Mann"}}},
         {"P", "Crosstab", {{"F", "G"}, {"C", "G"}, {"K", "C"}, {"X", "X"}}, {{"XType", "M"}}},
+        {"N", "Chi-Square", {{"F", "G"}, {"C", "C"}}, {{"ChiDetail", false}}},
     };
     for (const Analysis& a : byFlag) {
         std::string groups;
@@ -221,6 +222,12 @@ TEST_F(StoredValuesRunTest, AYesNoGroupStoredAs1OrNullBesideMinus1And0IsOneGroup
         }
         EXPECT_EQ(groups, "True False") << a.type;
     }
+    // As categories: True 2 records, False 3; E = 2.5, chi-square 2 · 0.25 / 2.5 = 0.2 on 1 DF.
+    auto chi = scenarioOf({"N", "Chi-Square", {{"F", "C"}}, {{"ChiAll", true}, {"ChiDetail", false}}}, "Flags");
+    const auto categories = RunAndRead(chi);
+    ASSERT_EQ(categories.size(), 1u);
+    cells::ExpectCells(categories[0], {{"Count", 5}, {"Groups", 2}, {"MissingGroups", 0}, {"DF", 1}, {"Chi-Square", 0.2}},
+                       "Chi-Square", cells::Match::Ulps);
 }
 
 TEST_F(StoredValuesRunTest, NumbersAnotherProgramStoredAsTextsInColumnsOfNoTypeAreSortedAsNumbersByEveryAnalysis) {

@@ -396,8 +396,11 @@ std::string CXTab::InitXtabDataTable() {
         // numbers near the 64-bit limits (another program's BIGINT) then add
         // up instead of failing the run with "integer overflow".
         const char* const kAsReal = " * 1.0";
-        std::string lead;
-        for (int i = 1; i <= m_iCol; ++i) lead += (i > 1 ? ", " : "") + BracketName(m_fields[sz(i)]);
+        std::string lead, leadTerms;
+        for (int i = 1; i <= m_iCol; ++i) {
+            lead += (i > 1 ? ", " : "") + BracketName(m_fields[sz(i)]);
+            leadTerms += (i > 1 ? ", " : "") + eng.GroupTerm(m_s.Table, m_fields[sz(i)]);
+        }
         std::string sql = "SELECT " + lead + ", ";
         // Each field's term (X) and its number in the missing-value rule (Xn),
         // for the sums and again for the counts.
@@ -433,7 +436,7 @@ std::string CXTab::InitXtabDataTable() {
             else sql += ", Count(" + NullOrData_Str(Xn, false, X, "Null") + ") as [ZUR_Count_" + js + "]";
         }
         // The record loop needs the rows in the order of the leading fields.
-        sql += " FROM " + T + " GROUP BY " + lead + " ORDER BY " + lead + ";";
+        sql += " FROM " + T + " GROUP BY " + leadTerms + " ORDER BY " + leadTerms + ";";
         std::string msg = eng.OpenDataRecordset(sql);
         if (!msg.empty()) return msg;
         for (int j = 1; j <= m_nX; ++j)

@@ -212,6 +212,7 @@ TEST_F(StoredValuesRunTest, AYesNoGroupStoredAs1OrNullBesideMinus1And0IsOneGroup
         {"N", "2 Sample", {{"F", "G"}, {"C", "C"}, {"X", "X"}}, {{"NPTwoType", "Mann"}}},
         {"P", "Crosstab", {{"F", "G"}, {"C", "G"}, {"K", "C"}, {"X", "X"}}, {{"XType", "M"}}},
         {"N", "Chi-Square", {{"F", "G"}, {"C", "C"}}, {{"ChiDetail", false}}},
+        {"P", "Crosstab", {{"F", "G"}, {"C", "G"}, {"K", "C"}, {"X", "X"}}, {{"XType", "S"}}},
     };
     for (const Analysis& a : byFlag) {
         std::string groups;
@@ -228,6 +229,11 @@ TEST_F(StoredValuesRunTest, AYesNoGroupStoredAs1OrNullBesideMinus1And0IsOneGroup
     ASSERT_EQ(categories.size(), 1u);
     cells::ExpectCells(categories[0], {{"Count", 5}, {"Groups", 2}, {"MissingGroups", 0}, {"DF", 1}, {"Chi-Square", 0.2}},
                        "Chi-Square", cells::Match::Ulps);
+    // As the two samples of the runs test: True first (X 3, 7), then False (X 1, 5, 9).
+    const auto samples = RunAndRead(scenarioOf({"N", "2 Sample", {{"F", "C"}, {"X", "X"}}, {{"NPTwoType", "Wald"}}}, "Flags"));
+    ASSERT_EQ(samples.size(), 1u);
+    EXPECT_EQ(samples[0]["F-1"].ToString() + " " + samples[0]["F-2"].ToString(), "True False");
+    cells::ExpectCells(samples[0], {{"Cases-1", 2}, {"Cases-2", 3}}, "2 Sample");
 }
 
 TEST_F(StoredValuesRunTest, NumbersAnotherProgramStoredAsTextsInColumnsOfNoTypeAreSortedAsNumbersByEveryAnalysis) {

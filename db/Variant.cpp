@@ -1,6 +1,7 @@
 #include "db/Variant.h"
 
 #include "db/DaoError.h"
+#include "db/JetFunctions.h"
 
 #include <algorithm>
 #include <cctype>
@@ -210,7 +211,7 @@ bool Variant::Equals(const Variant& other, bool textCompare) const {
     if (IsNull() || other.IsNull()) return IsNull() && other.IsNull();
     if (IsBytes() || other.IsBytes()) return IsBytes() && other.IsBytes() && m_str == other.m_str;
     if (IsString() && other.IsString()) {
-        if (textCompare) return NamesEqual(m_str, other.m_str);
+        if (textCompare) return CompareGeneral(m_str, other.m_str) == 0;
         return m_str == other.m_str;
     }
     if (IsString() || other.IsString()) {

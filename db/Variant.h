@@ -76,7 +76,9 @@ public:
     std::string ToString() const;
 
     // Loose comparison used for group breaks and FindFirst-style tests:
-    // numbers compare as numbers, strings case-insensitively when asked.
+    // numbers compare as numbers; strings, when asked, without regard to
+    // case as the queries' text order has it (CompareGeneral: "É" is "é"),
+    // so that the records a query sorts together are one group.
     bool Equals(const Variant& other, bool textCompare) const;
 
     friend bool operator==(const Variant& a, const Variant& b) { return a.Equals(b, false); }

@@ -32,10 +32,9 @@ std::string RunContext::Quorb_InitDataTable(const std::string& table, const Fiel
         for (int i = 1; i <= k; ++i) {
             sql += i > 1 ? "," : " ORDER BY ";
             // Group values are sorted as they are stored (a group may be a text),
-            // a Yes/No group as it is read; the values of a number field as
-            // numbers.
+            // a Yes/No field as it is read; the values of a number field as numbers.
             const std::string& f = fields[static_cast<std::size_t>(i)];
-            sql += i > nSort ? SortTerm(table, f) : GroupTerm(table, f, BracketName(f));
+            sql += i > nSort ? SortTerm(table, f) : GroupTerm(table, f);
         }
         msg = OpenDataRecordset(sql);
         if (!msg.empty()) return msg;
@@ -85,11 +84,6 @@ std::string RunContext::NumberTerm(const std::string& table, const std::string& 
     }
 }
 
-std::string RunContext::GroupTerm(const std::string& table, const std::string& field, const std::string& term) const {
-    if (!m_frame.source) return term;
-    return SourceFieldType(table, field) == dbBoolean ? yesNoTerm(term) : term;
-}
-
 std::string RunContext::RuleTerm(const std::string& table, const std::string& field, const std::string& term) const {
     if (!HoldsNumbers(table, field)) return term;
     return "(" + NumberTerm(table, field, term) + ") * 1.0";
@@ -101,6 +95,15 @@ bool RunContext::HoldsNumbers(const std::string& table, const std::string& field
     case dbText: case dbMemo: case dbBinary: case dbLongBinary: case dbGUID: return false;
     default: return true;
     }
+}
+
+std::string RunContext::GroupTerm(const std::string& table, const std::string& field) const {
+    // Another program stores True as 1, this one as -1, and a Yes/No column
+    // another program added may hold Nulls: sorted as stored, the records of
+    // True (or of False) would come in two runs, each a group of its own.
+    const std::string term = BracketName(field);
+    if (!m_frame.source) return term;
+    return SourceFieldType(table, field) == dbBoolean ? yesNoTerm(term) : term;
 }
 
 std::string RunContext::OpenDataRecordset(const std::string& sql) {

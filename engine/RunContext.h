@@ -108,10 +108,11 @@ public:
     // them as texts, which SQL would compare as texts ("3" above 5); a Yes/No
     // field is the -1 or 0 it is read as, whatever another program stored.
     std::string NumberTerm(const std::string& table, const std::string& field, const std::string& term) const;
-    // `term` as a group or category of SQL's GROUP BY and ORDER BY: a Yes/No
-    // field by the -1 or 0 it is read as (its Nulls and 0s one group, its 1s,
-    // 2s and -1s another), any other field as stored.
-    std::string GroupTerm(const std::string& table, const std::string& field, const std::string& term) const;
+    // A group field of the source's table as a GROUP BY or ORDER BY term: a
+    // Yes/No column by its value as it is read (True for any number but 0,
+    // False for 0 and Null), so that the records of one value come
+    // together; any other field as it is stored.
+    std::string GroupTerm(const std::string& table, const std::string& field) const;
     // Whether a field of the source's table is read as numbers: false for a
     // field of texts (or bytes), whose values SQL would compare with a bound
     // as texts. A field that cannot be looked at counts as numbers.

@@ -22,6 +22,19 @@ constexpr const char* kParameterQuery = "The selected query expects parameters a
 
 std::size_t sz(int i) { return static_cast<std::size_t>(i); }
 
+bool isWhole(const Variant& v) {
+    switch (v.Type()) {
+    case vbInteger: case vbLong: case vbBoolean: case vbByte: case vbLongLong: return true;
+    default: return false;
+    }
+}
+
+// A number's value to order groups by: whole numbers exactly, also beyond
+// the 53 bits of a double (two 64-bit keys a unit apart).
+long double exactNumber(const Variant& v) {
+    return isWhole(v) ? static_cast<long double>(v.RawInt()) : static_cast<long double>(v.ToDouble());
+}
+
 // The finished sums of one level (a group, or a cell of two factors).
 struct Level {
     double w = 0;   // weight
@@ -124,9 +137,17 @@ const Moments& CAnova::Cell(int x, int i, int j) const {
 std::string CAnova::ValueKey(const Variant& v) const {
     // The key under which Quorb_SameValue finds two values equal: Nulls
     // together; texts as they are (byte for byte under a binary collating
-    // order) or with letters in one case; other values by their number.
+    // order) or with letters in one case, as the queries' text order folds
+    // them; other values by their number.
     if (v.IsNull()) return "N";
-    if (v.IsString()) return Cx().BinaryCompare() ? "B" + v.RawString() : "T" + ToLowerAscii(v.RawString());
+    if (v.IsString()) return Cx().BinaryCompare() ? "B" + v.RawString() : "T" + GeneralKey(v.RawString());
+    if (isWhole(v) && static_cast<long double>(v.ToDouble()) != exactNumber(v)) {
+        // A whole number no double holds equals no other number: its own key.
+        const long long n = v.RawInt();
+        std::string key(1 + sizeof n, 'I');
+        std::memcpy(key.data() + 1, &n, sizeof n);
+        return key;
+    }
     double d = v.ToDouble();
     if (d == 0) d = 0; // -0 and 0 are one value
     std::string key(1 + sizeof d, 'D');
@@ -146,7 +167,7 @@ std::vector<int> CAnova::GroupOrder(int i) const {
         if (rank(a) != rank(b)) return rank(a) < rank(b);
         if (a.IsNull()) return false;
         if (a.IsString()) return CompareGeneral(a.RawString(), b.RawString()) < 0;
-        return a.ToDouble() < b.ToDouble();
+        return exactNumber(a) < exactNumber(b);
     });
     return order;
 }
@@ -161,7 +182,7 @@ std::string CAnova::OpenNonBlankSource() {
         for (int i = 1; i <= m_nC; ++i)
             sql += (i > 1 ? " AND " : "") + std::string("(") + BracketName(m_fields[sz(m_nG + i)]) + " Is Not Null)";
         sql += ") ORDER BY ";
-        for (int i = 1; i <= m_nG + 1; ++i) sql += (i > 1 ? "," : "") + BracketName(m_fields[sz(i)]);
+        for (int i = 1; i <= m_nG + 1; ++i) sql += (i > 1 ? "," : "") + eng.GroupTerm(m_s.Table, m_fields[sz(i)]);
         std::string msg = eng.OpenDataRecordset(sql);
         if (!msg.empty()) return msg;
         if (eng.DataRecordset()->RecordCount() < 1)

@@ -331,7 +331,7 @@ std::string CXTab::CreateColumns() {
         std::unordered_map<std::string, int> index;
         for (FieldPtr f = rs->Fields(0); !rs->EOF_(); rs->MoveNext()) {
             const Variant v = f->Value();
-            const std::string key = v.IsNull() ? std::string(kNullKey) : ToUpperAscii(trimmed(v.ToString()));
+            const std::string key = v.IsNull() ? std::string(kNullKey) : GeneralKey(trimmed(v.ToString()));
             if (!index.emplace(key, static_cast<int>(values.size())).second) continue;
             texts.push_back(v.IsNull() ? std::string() : trimmed(v.ToString()));
             values.push_back(v);
@@ -403,11 +403,10 @@ std::string CXTab::InitXtabDataTable() {
         // numbers near the 64-bit limits (another program's BIGINT) then add
         // up instead of failing the run with "integer overflow".
         const char* const kAsReal = " * 1.0";
-        std::string lead, groupLead;
+        std::string lead, leadTerms;
         for (int i = 1; i <= m_iCol; ++i) {
-            const std::string& name = m_fields[sz(i)];
-            lead += (i > 1 ? ", " : "") + BracketName(name);
-            groupLead += (i > 1 ? ", " : "") + eng.GroupTerm(m_s.Table, name, BracketName(name));
+            lead += (i > 1 ? ", " : "") + BracketName(m_fields[sz(i)]);
+            leadTerms += (i > 1 ? ", " : "") + eng.GroupTerm(m_s.Table, m_fields[sz(i)]);
         }
         std::string sql = "SELECT " + lead + ", ";
         // Each field's value as it is read (X: a Yes/No field's -1 or 0) and
@@ -460,7 +459,7 @@ std::string CXTab::InitXtabDataTable() {
             else sql += ", Count(" + valueOf(j, X, "Null") + ") as [ZUR_Count_" + js + "]";
         }
         // The record loop needs the rows in the order of the leading fields.
-        sql += " FROM " + T + " GROUP BY " + groupLead + " ORDER BY " + groupLead + ";";
+        sql += " FROM " + T + " GROUP BY " + leadTerms + " ORDER BY " + leadTerms + ";";
         std::string msg = eng.OpenDataRecordset(sql);
         if (!msg.empty()) return msg;
         for (int j = 1; j <= m_nX; ++j)
@@ -503,7 +502,11 @@ std::string CXTab::CreateChi_b() {
             AddTableField(td, m_fields[sz(i)], static_cast<int>(m_types[sz(i)]), ord, m_sizes[sz(i)]);
         AddTableField(td, "DataField", dbText, ord, 64);
         for (const char* n : {"Count", "MinExpected", "MaxExpected"}) AddTableField(td, n, dbDouble, ord, 0);
-        for (const char* n : {"Columns", "Rows", "DF"}) AddTableField(td, n, dbInteger, ord, 0);
+        // The columns are as many as a table can hold (a few thousand); the
+        // row values and the degrees of freedom may pass 32767 (183 by 183
+        // cells have 33124 degrees of freedom).
+        AddTableField(td, "Columns", dbInteger, ord, 0);
+        for (const char* n : {"Rows", "DF"}) AddTableField(td, n, dbLong, ord, 0);
         for (const char* n : {"Chi-Square", "Prob", "Phi-Coefficient", "Coeff_of_Contingency", "Cramer's_V"})
             AddTableField(td, n, dbDouble, ord, 0);
         return PlaceSecondOutput(td);
@@ -601,7 +604,7 @@ int CXTab::ColumnOf(const Variant& v) {
         return m_colCache;
     m_lastColumn = v;
     // Values that differ only in letter case or blanks share a column.
-    const std::string key = v.IsNull() ? std::string(kNullKey) : ToUpperAscii(trimmed(v.ToString()));
+    const std::string key = v.IsNull() ? std::string(kNullKey) : GeneralKey(trimmed(v.ToString()));
     auto it = m_colIndex.find(key);
     return m_colCache = it != m_colIndex.end() ? it->second : 0;
 }
@@ -803,9 +806,9 @@ void CXTab::WriteChi(int i, double all, int columns, const ChiSums& s) {
     m_detailColumns.Write(rs, static_cast<std::int16_t>(m_nG - 1), m_fields, m_prev, static_cast<std::int16_t>(m_iCol + i),
                     "Count", "", false, all, 0, 0, 0, Variant::Null(), Variant::Null());
     if (NamesEqual(m_fields[sz(m_iCol + i)], kAllRecords)) m_detailColumns.Column(rs, "DataField")->SetValue("-");
-    m_detailColumns.Column(rs, "Columns")->SetValue(static_cast<std::int16_t>(columns));
-    m_detailColumns.Column(rs, "Rows")->SetValue(static_cast<std::int16_t>(s.rows));
-    m_detailColumns.Column(rs, "DF")->SetValue(static_cast<std::int16_t>(df));
+    m_detailColumns.Column(rs, "Columns")->SetValue(columns);
+    m_detailColumns.Column(rs, "Rows")->SetValue(s.rows);
+    m_detailColumns.Column(rs, "DF")->SetValue(df);
     if (s.rows >= 2 && columns >= 2 && s.valid) {
         CZValue z;
         const double m = std::min(s.rows, columns);

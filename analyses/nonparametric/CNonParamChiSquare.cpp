@@ -123,12 +123,12 @@ std::string CNonParamChiSquare::AllGroups(const std::string& where) {
         m_list.clear();
         m_listCount = 0;
         const std::string field = BracketName(m_field);
-        // One category for each value as it is read (a Yes/No field's Null
-        // and 0 are one), in the order of the grouped counts.
-        const std::string category = Cx().GroupTerm(m_s.Table, m_field, field);
-        std::string sql = "SELECT " + field + " FROM " + BracketName(m_s.Table);
+        // A Yes/No field's categories are its values as read: True and False.
+        const std::string term = Cx().GroupTerm(m_s.Table, m_field);
+        std::string sql = (term == field ? "SELECT DISTINCT " : "SELECT ") + field + " FROM " + BracketName(m_s.Table);
         if (!where.empty()) sql += " WHERE " + where;
-        sql += " GROUP BY " + category + " ORDER BY " + category + ";";
+        if (term != field) sql += " GROUP BY " + term;
+        sql += " ORDER BY " + term + ";";
         RecordsetPtr rs;
         try {
             rs = Cx().SourceDatabase()->OpenRecordset(sql, dbOpenSnapshot);
@@ -153,11 +153,14 @@ std::string CNonParamChiSquare::ChiSummary(const std::string& where) {
     return Guard("ChiSummary", [&] {
         const std::size_t n = static_cast<std::size_t>(m_s.nG) + 1;
         const std::string field = BracketName(m_field);
-        std::string keys, groupKeys;
+        std::string keys, terms;
         for (std::size_t i = 1; i <= n; ++i) {
-            if (i > 1) keys += ", ", groupKeys += ", ";
+            if (i > 1) {
+                keys += ", ";
+                terms += ", ";
+            }
             keys += BracketName(m_names[i]);
-            groupKeys += Cx().GroupTerm(m_s.Table, m_names[i], BracketName(m_names[i]));
+            terms += Cx().GroupTerm(m_s.Table, m_names[i]);
         }
         // The weights are summed in SQL, where a text counts as 0: a weight
         // that is no number fails the run first.
@@ -172,7 +175,7 @@ std::string CNonParamChiSquare::ChiSummary(const std::string& where) {
         if (!where.empty()) sql += "WHERE " + where + " ";
         // The groups and, within a group, the categories come in the order of
         // the category list, which the walk of the detail rows relies on.
-        sql += "GROUP BY " + groupKeys + " ORDER BY " + groupKeys + ";";
+        sql += "GROUP BY " + terms + " ORDER BY " + terms + ";";
         std::string msg = Cx().OpenDataRecordset(sql);
         if (msg.empty())
             Cx().Quorb_InitFieldTypes(*Cx().DataRecordset(), static_cast<std::int16_t>(n), m_names, m_types, m_sizes);

@@ -31,8 +31,13 @@ std::int64_t CNonParamWald::Quorb_QueryGroups(const std::string& Table, const Fi
         RecordsetPtr rs;
         try {
             // Ascending, Null first: the order in which every caller numbers the values.
-            rs = Engine.SourceDatabase()->OpenRecordset(
-                "SELECT DISTINCT " + field + " FROM " + BracketName(Table) + " ORDER BY " + field + ";", dbOpenSnapshot);
+            // A Yes/No field's values are the True and False it is read as.
+            const std::string term = Engine.GroupTerm(Table, Fields[static_cast<std::size_t>(CompareIndex)]);
+            rs = Engine.SourceDatabase()->OpenRecordset((term == field ? "SELECT DISTINCT " : "SELECT ") + field +
+                                                            " FROM " + BracketName(Table) +
+                                                            (term == field ? "" : " GROUP BY " + term) + " ORDER BY " +
+                                                            term + ";",
+                                                        dbOpenSnapshot);
         } catch (const DaoError&) {
             return 0;
         }
@@ -104,7 +109,7 @@ std::string CNonParamWald::GetDataSet() {
             sql += BracketName(m_work[i]);
         }
         sql += " FROM " + BracketName(m_s.Table) + " ORDER BY ";
-        for (std::size_t i = 1; i < c; ++i) sql += BracketName(m_work[i]) + ", ";
+        for (std::size_t i = 1; i < c; ++i) sql += Cx().GroupTerm(m_s.Table, m_work[i]) + ", ";
         sql += Cx().SortTerm(m_s.Table, m_work[c + 1]) + ", " + BracketName(m_work[c]);
         return Cx().OpenDataRecordset(sql);
     });

@@ -245,6 +245,23 @@ TEST_F(AnovaTest, OneWayTables) {
                                                               "Sum_of_Squares", "DF", "Mean_Square", "F-Value", "Prob"}));
 }
 
+TEST_F(AnovaTest, CompareValuesDifferingOnlyInTheCaseOfALetterBeyondAsciiAreOneGroup) {
+    // Levels P and Q of A spelt with a capital and a small letter by turns;
+    // A is the second factor, so its records come in no order: the table of
+    // P and Q, its rows of the two factors in the other order.
+    const std::vector<Rec> rs = grid({{{4, 6, 5}, {8}, {5, 9}}, {{7, 7}, {12, 16, 14, 11}, {3, 1}}});
+    std::vector<Rec> spelt = rs;
+    for (std::size_t i = 0; i < spelt.size(); ++i)
+        spelt[i].a = spelt[i].a == "P" ? (i % 2 ? "\u00E9" : "\u00C9") : (i % 2 ? "\u03C9" : "\u03A9");
+    double dfE = 0;
+    auto want = expected(rs, true, dfE);
+    std::swap(want[1], want[2]);
+    want[3].label = "[B] & [A]";
+    auto out = runOn(spelt, "Two way ANOVA", {{"B", "C"}, {"A", "C"}, {"Y", "X"}});
+    ASSERT_EQ(out.size(), want.size());
+    checkAnova(out, 0, want, dfE);
+}
+
 TEST_F(AnovaTest, GroupDetailOfOneCompareField) {
     runOn(kThreeGroups, "ANOVA", {{"A", "C"}, {"Y", "X"}}, "Det");
     EXPECT_EQ(ColumnNames("Det"), (std::vector<std::string>{"A", "DataField", "Count", "Mean", "Minimum", "Maximum",
@@ -566,6 +583,27 @@ TEST_F(AnovaTest, TTestLeavesOutGroupsOfWeightOneAndNullsTestsOfConstantGroups) 
     for (const char* col : {"DF_Pooled", "t-Value_Pooled", "Prob_(2-tail)_Pooled", "DF_Separate", "t-Value_Separate",
                             "Prob_(2-tail)_Separate"})
         EXPECT_TRUE(out[0].IsNull(col)) << col;
+}
+
+TEST_F(AnovaTest, WholeNumbersBeyond2To53ThatDifferByOneAreTwoGroups) {
+    // Another program's 64-bit keys 2^53 and 2^53 + 1 (one double): groups
+    // 1, 2 and 5, 6; means 1.5 and 5.5, grand 3.5: SSB = 4·2² = 16, SSE = 4·¼ = 1.
+    const long long k = 9007199254740992LL;
+    MakeTable("Data", {{"K", dbBigInt}, {"Y", dbDouble}},
+              {{Variant(k), Variant(1.0)}, {Variant(k + 1), Variant(5.0)}, {Variant(k), Variant(2.0)},
+               {Variant(k + 1), Variant(6.0)}});
+    vtest::ScenarioSpec s = vtest::ScenarioOn("G", "ANOVA", "Data", "Out", "Det");
+    s.options = {{"GroupDetail", true}};
+    s.fields = {{"K", "C"}, {"Y", "X"}};
+    std::string err;
+    ASSERT_TRUE(Run(Store(s), &err)) << err;
+    checkAnova(ReadTable("Out"), 0,
+               {{"Main Effects", 16, 1, 32}, {"Main: [K]", 16, 1, 32}, {"Residual", 1, 2, kNone}, {"Total", 17, 3, kNone}},
+               2);
+    auto det = ReadTable("Det");
+    ASSERT_EQ(det.size(), 2u);
+    EXPECT_EQ(det[0]["K"].ToString(), "9007199254740992");
+    EXPECT_EQ(det[1]["K"].ToString(), "9007199254740993");
 }
 
 TEST_F(AnovaTest, TTestWithMoreThanOneCompareFieldIsRefused) {

@@ -295,6 +295,22 @@ TEST_P(CrosstabTest, ChiSquareCountsACellWithoutRecordsAsObservedZero) {
     EXPECT_EQ(chi[0]["DataField"].ToString(), "X");
 }
 
+TEST_P(CrosstabTest, DegreesOfFreedomBeyond32767AreWrittenAsTheyAreNotWrappedBelowZero) {
+    // 183 row values by 183 columns, one record in each cell: every expected
+    // value is 183 · 183 / 183² = 1, so chi-square is 0 on 182² = 33124 DF.
+    std::vector<XRec> recs;
+    for (int r = 0; r < 183; ++r)
+        for (int c = 0; c < 183; ++c)
+            recs.push_back({Variant::Null(), "r" + std::to_string(r), "c" + std::to_string(c), 1.0, 1.0});
+    makeData(recs);
+    run(xtabSpec("C", "NNNNNY", kRCX));
+    auto chi = ReadTable("Chi");
+    ASSERT_EQ(chi.size(), 1u);
+    for (auto [col, v] : std::vector<std::pair<const char*, double>>{
+             {"Count", 33489}, {"Rows", 183}, {"Columns", 183}, {"DF", 33124}, {"Chi-Square", 0}})
+        EXPECT_EQ(chi[0].Num(col), v) << col;
+}
+
 TEST_P(CrosstabTest, GroupsOfTheLeadingRowFieldEachGetTheirRowsAndChiSquareRow) {
     std::vector<XRec> recs = {{"g1", "r1", "a", 1.0, 1.0}, {"g1", "r2", "b", 1.0, 1.0}, {"g2", "r1", "a", 1.0, 1.0},
                               {"g2", "r1", "b", 1.0, 1.0}, {"g2", "r1", "b", 1.0, 1.0}};
@@ -333,6 +349,35 @@ TEST_P(CrosstabTest, ColumnNamesFromDataValuesAreUniqueWithin64Characters) {
              {"<NULL>", 1}, {"<BLANK>", 1}, {"a", 2}, {"b", 2}, {"DataType~2", 1}, {std::string(64, 'x'), 1},
              {x62 + "~2", 1}})
         EXPECT_EQ(out[0].Num(col), v) << col;
+}
+
+TEST_P(CrosstabTest, ValuesDifferingOnlyInTheCaseOfALetterBeyondAsciiShareTheirRowAndColumn) {
+    // Rows "\u00C9mile" / "\u00E9mile" and columns "\u00C4pfel" / "\u00E4pfel" are one row and one
+    // column each, read by the grouped query (C, S) and record by record (R):
+    // the column of the two spellings holds 2, 1, 3; column b holds 5.
+    makeData({{Variant::Null(), "\u00C9mile", "\u00C4pfel", 2.0, 1.0},
+              {Variant::Null(), "\u00E9mile", "\u00E4pfel", 1.0, 1.0},
+              {Variant::Null(), "\u00C9mile", "\u00C4pfel", 3.0, 1.0},
+              {Variant::Null(), "\u00E9mile", "b", 5.0, 1.0}});
+    const struct {
+        const char* letter;
+        double apfel, b, row;
+    } cases[] = {{"C", 3, 1, 4}, {"S", 6, 5, 11}, {"R", 2, 0, 4}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.letter);
+        auto out = runIntoNewTable(xtabSpec(c.letter, "NNNNNN", kRCX));
+        // Texts sort by letter without regard to case: "b" before the umlaut.
+        const auto names = ColumnNames("Out" + std::to_string(m_outputs - 1));
+        ASSERT_EQ(names.size(), 6u);
+        EXPECT_EQ(names[4], "b");
+        std::vector<const OutRow*> data;
+        for (const auto& r : out)
+            if (r["DataType"].ToString().rfind("Data: ", 0) == 0) data.push_back(&r);
+        ASSERT_EQ(data.size(), 1u);
+        EXPECT_EQ(data[0]->Num(names[5]), c.apfel);
+        EXPECT_EQ(data[0]->Num("b"), c.b);
+        EXPECT_EQ(data[0]->Num("RowSummary"), c.row);
+    }
 }
 
 TEST_P(CrosstabTest, ColumnNamesFromNonAsciiValuesAreCutAtWholeCharactersNotInsideOne) {

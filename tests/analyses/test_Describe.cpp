@@ -241,6 +241,34 @@ TEST_F(DescribeTest, GroupsByOneAndByTwoFieldsWithNullGroupValues) {
     EXPECT_EQ(td->Fields()("Year")->Type(), dbLong);
 }
 
+TEST_F(DescribeTest, TextsDifferingOnlyInTheCaseOfALetterBeyondAsciiFormOneGroup) {
+    // The source sorts the two spellings together, in the order of their
+    // records: the group is read interleaved, one spelling after the other,
+    // and is one group under the first record's spelling. "a" sorts first.
+    const struct {
+        const char* first;
+        const char* second;
+        const char* why;
+    } cases[] = {
+        {"\u00C9mile", "\u00E9mile", "Latin-1: E acute"},
+        {"\u00C4pfel", "\u00E4pfel", "Latin-1: A umlaut"},
+        {"\u0141\u00F3d\u017A", "\u0142\u00F3d\u017A", "Latin Extended-A: L stroke"},
+        {"\u03A9mega", "\u03C9mega", "Greek: omega"},
+        {"\u0414\u043E\u043C", "\u0434\u043E\u043C", "Cyrillic: de"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        const std::string table = Numbered("Data");
+        Replace(table, {{"G", dbText, 20}, {"X", dbDouble}},
+                {{c.first, 1.0}, {c.second, 2.0}, {"a", 4.0}, {c.first, 3.0}, {c.second, 5.0}});
+        auto rows = describe(only({{"Sum", true}}), {{"G", "G"}, {"X", "X"}}, Numbered("Out"), table);
+        ASSERT_EQ(rows.size(), 2u);
+        EXPECT_EQ(rows[0]["G"].ToString(), "a");
+        EXPECT_EQ(rows[1]["G"].ToString(), c.first);
+        ExpectCells(rows[1], {{"Count", 4}, {"Sum", 11}}); // 1 + 2 + 3 + 5
+    }
+}
+
 TEST_F(DescribeTest, EachMissingValueRuleLeavesOutItsValues) {
     // Values 1..5, -99 and a Null of weight 1, and 6 of weight 5: under the
     // rule "Equal" with the value 5 that weight is missing as well.

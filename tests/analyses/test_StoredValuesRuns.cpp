@@ -227,6 +227,52 @@ TEST_F(StoredValuesRunTest, GroupValuesBeyond32BitsAndEmptyTextsAreCopiedExactly
         << err;
 }
 
+TEST_F(StoredValuesRunTest, AYesNoGroupStoredAs1OrNullBesideMinus1And0IsOneGroupPerValue) {
+    // Another program's True is 1 and a Yes/No column it added holds Nulls;
+    // this program's True is -1. Read, 1 and -1 are True, 0 and Null False:
+    // True holds X 3 and 7, False X 1, 5 and 9, True first (-1 before 0).
+    {
+        vtest::OtherProgram other(tmp.file("data.db"));
+        other.Exec("CREATE TABLE Flags (K INTEGER PRIMARY KEY, F BOOLEAN, C VARCHAR(5), X DOUBLE)");
+        other.Exec("INSERT INTO Flags VALUES (1, NULL, 'a', 1), (2, 1, 'b', 3), (3, 0, 'a', 5), (4, -1, 'a', 7),"
+                   " (5, NULL, 'b', 9)");
+    }
+    const auto out = RunAndRead(scenarioOf({"P", "Describe", {{"F", "G"}, {"X", "X"}}, {{"Sum", true}}}, "Flags"));
+    ASSERT_EQ(out.size(), 2u);
+    cells::ExpectCells(out[0], {{"Count", 2}, {"Sum", 10}}, "True");
+    cells::ExpectCells(out[1], {{"Count", 3}, {"Sum", 15}}, "False");
+    // Every analysis writes the rows of True, then those of False.
+    const Analysis byFlag[] = {
+        {"P", "Describe", {{"F", "G"}, {"X", "X"}}, {{"Sum", true}}},
+        {"G", "ANOVA", {{"F", "G"}, {"C", "C"}, {"X", "X"}}, {{"GroupIgnoreBlanks", true}}},
+        {"N", "2 Sample", {{"F", "G"}, {"C", "C"}, {"X", "X"}}, {{"NPTwoType", "Wald"}}},
+        {"N", "2 Sample", {{"F", "G"}, {"C", "C"}, {"X", "X"}}, {{"NPTwoType", "Mann"}}},
+        {"P", "Crosstab", {{"F", "G"}, {"C", "G"}, {"K", "C"}, {"X", "X"}}, {{"XType", "M"}}},
+        {"N", "Chi-Square", {{"F", "G"}, {"C", "C"}}, {{"ChiDetail", false}}},
+        {"P", "Crosstab", {{"F", "G"}, {"C", "G"}, {"K", "C"}, {"X", "X"}}, {{"XType", "S"}}},
+    };
+    for (const Analysis& a : byFlag) {
+        std::string groups;
+        for (const auto& r : RunAndRead(scenarioOf(a, "Flags"))) {
+            const std::string g = r.IsNull("F") ? "Null" : r["F"].ToString();
+            if (groups.size() < g.size() || groups.compare(groups.size() - g.size(), g.size(), g) != 0)
+                groups += (groups.empty() ? "" : " ") + g;
+        }
+        EXPECT_EQ(groups, "True False") << a.type;
+    }
+    // As categories: True 2 records, False 3; E = 2.5, chi-square 2 · 0.25 / 2.5 = 0.2 on 1 DF.
+    auto chi = scenarioOf({"N", "Chi-Square", {{"F", "C"}}, {{"ChiAll", true}, {"ChiDetail", false}}}, "Flags");
+    const auto categories = RunAndRead(chi);
+    ASSERT_EQ(categories.size(), 1u);
+    cells::ExpectCells(categories[0], {{"Count", 5}, {"Groups", 2}, {"MissingGroups", 0}, {"DF", 1}, {"Chi-Square", 0.2}},
+                       "Chi-Square", cells::Match::Ulps);
+    // As the two samples of the runs test: True first (X 3, 7), then False (X 1, 5, 9).
+    const auto samples = RunAndRead(scenarioOf({"N", "2 Sample", {{"F", "C"}, {"X", "X"}}, {{"NPTwoType", "Wald"}}}, "Flags"));
+    ASSERT_EQ(samples.size(), 1u);
+    EXPECT_EQ(samples[0]["F-1"].ToString() + " " + samples[0]["F-2"].ToString(), "True False");
+    cells::ExpectCells(samples[0], {{"Cases-1", 2}, {"Cases-2", 3}}, "2 Sample");
+}
+
 TEST_F(StoredValuesRunTest, NumbersAnotherProgramStoredAsTextsInColumnsOfNoTypeAreSortedAsNumbersByEveryAnalysis) {
     // A table written from a CSV file without declared types holds its
     // numbers as texts: "100" sorts before "9" as a text. Every analysis must
@@ -417,12 +463,12 @@ TEST_F(StoredValuesRunTest, SumsInSqlOfWholeNumbersNearThe64BitLimitsAddUpInstea
     for (const auto& c : cases) RunAndExpectRows(scenarioOf(c.analysis, "Big"), c.rows, c.why, cells::Match::Exact);
 }
 
-TEST_F(StoredValuesRunTest, AYesNoFieldAnotherProgramStoredAsOneIsSummedGroupedAndCountedInSqlAsItIsRead) {
+TEST_F(StoredValuesRunTest, AYesNoFieldAnotherProgramStoredAsOneIsSummedAndCountedInSqlAsItIsRead) {
     // Another program's BOOLEAN: True stored as 1 (and 2), Null where it
     // had no value. Read, any value but 0 is True (-1), 0 and Null are
     // False (0): a holds -1, 0, 0 and b -1, -1. In SQL the stored 1 summed
-    // to +1, the Null went uncounted, and Null, 0, 1 and 2 were four
-    // categories of the chi-square.
+    // to +1 and the Null went uncounted; a chi-square group counted its Null
+    // and its 0 as two categories against a list of one.
     {
         vtest::OtherProgram other(tmp.file("data.db"));
         other.Exec("CREATE TABLE Flags (K INTEGER PRIMARY KEY, G VARCHAR(5), C VARCHAR(5), F BOOLEAN, X DOUBLE)");
@@ -443,17 +489,10 @@ TEST_F(StoredValuesRunTest, AYesNoFieldAnotherProgramStoredAsOneIsSummedGroupedA
         {{"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"F", "X"}}, {{"XType", "A"}}},
          {{{"u", -1.0 / 3}}, {{"u", 3}}, {{"u", -1}}, {{"u", 2}}},
          "averaged in SQL"},
-        // True (-1) sorts before False (0): X 1, 4, 5 and then 2, 3.
-        {{"P", "Describe", {{"F", "G"}, {"X", "X"}}, {{"Sum", true}}},
-         {{{"F", -1}, {"Sum", 10}, {"Count", 3}}, {{"F", 0}, {"Sum", 5}, {"Count", 2}}},
-         "a group field"},
+        // True (-1) before False (0): X 1, 4, 5 and then 2, 3.
         {{"P", "Crosstab", {{"F", "G"}, {"C", "C"}, {"X", "X"}}, {{"XType", "S"}}},
          {{{"F", -1}, {"u", 10}}, {{"F", -1}, {"u", 3}}, {{"F", 0}, {"u", 5}}, {{"F", 0}, {"u", 2}}},
          "a row field of the crosstab"},
-        // True 3, False 2: expected 2.5 each, (0.25 + 0.25) / 2.5.
-        {{"N", "Chi-Square", {{"F", "C"}}, {{"ChiAll", true}, {"ChiDetail", false}}},
-         {{{"Count", 5}, {"Groups", 2}, {"MissingGroups", 0}, {"Expected", 2.5}, {"Chi-Square", 0.2}, {"DF", 1}}},
-         "categories of the chi-square"},
         {{"N", "Chi-Square", {{"F", "G"}, {"C", "C"}}, {{"ChiAll", true}, {"ChiDetail", false}}},
          {{{"F", -1}, {"Count", 3}, {"Groups", 1}, {"MissingGroups", 0}},
           {{"F", 0}, {"Count", 2}, {"Groups", 1}, {"MissingGroups", 0}}},

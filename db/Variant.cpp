@@ -354,10 +354,20 @@ std::string FormatDate(double oleDate) {
     if (!(oleDate >= -657434.0 && oleDate < 2958466.0)) return FormatDouble(oleDate);
     double days = std::floor(oleDate);
     double frac = oleDate - days;
+    long secs = std::lround(frac * 86400.0);
+    if (secs >= 86400) {
+        // Within half a second of midnight the time rounds to the next day,
+        // as every time rounds to its nearest second; the last day of 9999
+        // has no next day.
+        if (days + 1 < 2958466.0) {
+            days += 1;
+            secs = 0;
+        } else {
+            secs = 86399;
+        }
+    }
     int y; unsigned m, d;
     civilFromDays(static_cast<int>(days) + kOleEpochDays, y, m, d);
-    long secs = std::lround(frac * 86400.0);
-    if (secs >= 86400) secs = 86399;
     char buf[64];
     if (secs == 0)
         std::snprintf(buf, sizeof buf, "%04d-%02u-%02u", y, m, d);

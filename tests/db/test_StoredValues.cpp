@@ -227,6 +227,11 @@ TEST_F(StoredValues, ANumberNoCalendarDayHasInADateColumnIsShownAsThatNumberNotA
         {Stored::Real(-657434), "0100-01-01", "the first day of the year 100"},
         {Stored::Real(2958465.5), "9999-12-31 12:00:00", "noon of the last day of 9999"},
         {Stored::Real(2958466), "2958466", "the day after it"},
+        // A time rounds to its nearest second, also into the next day.
+        {Stored::Real(45306 + 86399.6 / 86400), "2024-01-16", "0.4 s before midnight: the next day, not 23:59:59"},
+        {Stored::Real(45306 + 86399.4 / 86400), "2024-01-15 23:59:59", "0.6 s before midnight: the day's last second"},
+        {Stored::Real(45306 + 43199.6 / 86400), "2024-01-15 12:00:00", "0.4 s before noon: noon"},
+        {Stored::Real(2958465 + 86399.6 / 86400), "9999-12-31 23:59:59", "the last moment of 9999, which has no next day"},
     };
     std::vector<Stored> days;
     for (const auto& c : cases) days.push_back(c.stored);

@@ -215,6 +215,9 @@ double Moments::RootMeanSquare() const noexcept {
 
 double Moments::M2() const noexcept { return std::ldexp(m_m2, 2 * m_scaleExp); }
 double Moments::M2InUnit(int e) const noexcept { return std::ldexp(m_m2, 2 * (m_scaleExp - e)); }
+int Moments::SpreadUnit(double span) noexcept {
+    return span > 0 && std::isfinite(span) && std::abs(std::ilogb(span)) > 250 ? std::ilogb(span) : 0;
+}
 double Moments::M3() const noexcept { return std::ldexp(m_m3, 3 * m_scaleExp); }
 double Moments::M4() const noexcept { return std::ldexp(m_m4, 4 * m_scaleExp); }
 

@@ -63,6 +63,10 @@ public:
     // M2 in the unit 2^(2·e): Σw(x − m)² / 4^e, for sums of squares whose
     // own value is beyond a double's range (values near 1e-300).
     double M2InUnit(int e) const noexcept;
+    // The e of that unit for values spread over `span`: 0 for ordinary
+    // spreads, the exponent of the spread where its squares are beyond a
+    // double's range (near 1e-300 or 1e300).
+    static int SpreadUnit(double span) noexcept;
     // Whether the values differ (M2 > 0, even where M2 itself underflows).
     bool Varies() const noexcept;
 

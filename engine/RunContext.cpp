@@ -61,6 +61,14 @@ namespace {
 // compare, group and sort what is stored.
 std::string yesNoTerm(const std::string& term) { return "IIf(" + term + " <> 0, -1, 0)"; }
 
+// Field types whose values are texts or bytes, never numbers.
+bool isTextType(long type) {
+    switch (type) {
+    case dbText: case dbMemo: case dbBinary: case dbLongBinary: case dbGUID: return true;
+    default: return false;
+    }
+}
+
 } // namespace
 
 long RunContext::SourceFieldType(const std::string& table, const std::string& field) const {
@@ -75,26 +83,26 @@ long RunContext::SourceFieldType(const std::string& table, const std::string& fi
 
 std::string RunContext::NumberTerm(const std::string& table, const std::string& field, const std::string& term) const {
     if (!m_frame.source) return term;
-    const long type = SourceFieldType(table, field);
-    if (type == dbBoolean) return yesNoTerm(term);
-    if (type == 0 || !m_frame.source->DeclaresNoType(table, field)) return term;
-    switch (type) {
-    case dbText: case dbMemo: case dbBinary: case dbLongBinary: case dbGUID: return term;
-    default: return term + "+0";
-    }
+    return numberTerm(SourceFieldType(table, field), table, field, term);
 }
 
+std::string RunContext::numberTerm(long type, const std::string& table, const std::string& field,
+                                   const std::string& term) const {
+    if (type == dbBoolean) return yesNoTerm(term);
+    if (type == 0 || isTextType(type) || !m_frame.source->DeclaresNoType(table, field)) return term;
+    return term + "+0";
+}
+
+std::string RunContext::AsDouble(const std::string& numberTerm) { return "(" + numberTerm + ") * 1.0"; }
+
 std::string RunContext::RuleTerm(const std::string& table, const std::string& field, const std::string& term) const {
-    if (!HoldsNumbers(table, field)) return term;
-    return "(" + NumberTerm(table, field, term) + ") * 1.0";
+    if (!m_frame.source) return AsDouble(term);
+    const long type = SourceFieldType(table, field);
+    return isTextType(type) ? term : AsDouble(numberTerm(type, table, field, term));
 }
 
 bool RunContext::HoldsNumbers(const std::string& table, const std::string& field) const {
-    if (!m_frame.source) return true;
-    switch (SourceFieldType(table, field)) {
-    case dbText: case dbMemo: case dbBinary: case dbLongBinary: case dbGUID: return false;
-    default: return true;
-    }
+    return !m_frame.source || !isTextType(SourceFieldType(table, field));
 }
 
 std::string RunContext::GroupTerm(const std::string& table, const std::string& field) const {

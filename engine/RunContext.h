@@ -123,6 +123,8 @@ public:
     // the same digits (SQL compares a whole number with a double exactly).
     // A field of texts keeps its term.
     std::string RuleTerm(const std::string& table, const std::string& field, const std::string& term) const;
+    // A number term as RuleTerm holds it: as a double.
+    static std::string AsDouble(const std::string& numberTerm);
     void Quorb_InitFieldTypes(dao::Recordset& rs, std::int16_t n, const FieldList& fields, std::vector<long>& types,
                               std::vector<long>& sizes);
     std::string Quorb_DataWhere(const std::string& fieldExpression) const;
@@ -188,6 +190,8 @@ private:
     void raiseStatStatus(std::string& msg);
     // The layer's type of the source's field; 0 when it cannot be found.
     long SourceFieldType(const std::string& table, const std::string& field) const;
+    // NumberTerm for a field of that type.
+    std::string numberTerm(long type, const std::string& table, const std::string& field, const std::string& term) const;
     // Fails with run-time error 13 naming the value, the field and, when
     // `read` is on a record, its number in the order the analysis reads.
     [[noreturn]] void notANumber(const dao::Variant& value, const std::string& field, dao::Recordset* read);

@@ -546,8 +546,7 @@ void CAnova::WriteAnova(int x) {
                 const Moments& m = Cell(x, i, j);
                 if (m.SumW() > 0) span = std::max({span, std::fabs(m.Max() - k0), std::fabs(m.Min() - k0)});
             }
-        m_ssExp = 0;
-        if (span > 0 && std::isfinite(span) && std::abs(std::ilogb(span)) > 250) m_ssExp = std::ilogb(span);
+        m_ssExp = Moments::SpreadUnit(span);
         auto dev = [&](const Moments& m) { return std::ldexp(MeanDev(m, k0), -m_ssExp); };
         auto levels = [&](int i) {
             std::vector<Level> out;

@@ -419,15 +419,16 @@ std::string CXTab::InitXtabDataTable() {
             if (name == "*") continue;
             const std::string stored = T + "." + BracketName(name);
             terms[sz(j)] = eng.NumberTerm(m_s.Table, name, stored);
-            numberTerms[sz(j)] = eng.RuleTerm(m_s.Table, name, stored);
-            if (!eng.HoldsNumbers(m_s.Table, name)) {
+            if (eng.HoldsNumbers(m_s.Table, name)) {
+                numberTerms[sz(j)] = RunContext::AsDouble(terms[sz(j)]);
+            } else {
                 // A field of texts: a count of it loses only its Nulls, as the
                 // chi-square's categories do, since a text is no number to
                 // hold against the bounds; the other functions read its
                 // texts as the numbers they were checked to be, and compare
                 // those, not the texts ("3" is below 8).
-                if (m_letter == 'C') ruled[sz(j)] = 0;
-                else numberTerms[sz(j)] = "CDbl(" + stored + ")";
+                ruled[sz(j)] = m_letter != 'C';
+                numberTerms[sz(j)] = m_letter == 'C' ? stored : "CDbl(" + stored + ")";
             }
         }
         // The value of field j for the record, or `sOut` when the rule leaves it out; Null for Null.
@@ -700,7 +701,7 @@ void CXTab::FlushRow() {
             // Ordinary values keep the unit 1; values whose squares are
             // beyond a double's range take a power of two near their spread.
             const double span = std::max(std::fabs(c.High - c.K), std::fabs(c.Low - c.K));
-            c.M2Exp = span > 0 && std::isfinite(span) && std::abs(std::ilogb(span)) > 250 ? std::ilogb(span) : 0;
+            c.M2Exp = Moments::SpreadUnit(span);
             c.M2 = c.Moments.M2InUnit(c.M2Exp);
         }
         const int total = (j - 1) * m_nCols + (k - 1);

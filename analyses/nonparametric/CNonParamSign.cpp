@@ -115,7 +115,7 @@ std::string CNonParamSign::CreateOutputFit() {
 void CNonParamSign::InitData() {
     Guard("InitData", [&] {
         m_used = 0;
-        m_W = m_sum = m_first = m_dev = m_last = 0;
+        m_W = m_first = m_dev = m_last = 0;
         m_poisson = true;
         m_spool->BeginGroup();
     });
@@ -133,7 +133,6 @@ void CNonParamSign::CalcData() {
         ++m_used;
         m_last = x;
         m_W += w;
-        m_sum += x * w;
         // Deviations from the first value keep the digits of a large common offset.
         m_dev += w * (x - m_first);
         if (m_poisson && !(x >= 0 && std::floor(x) == x)) m_poisson = false;
@@ -259,7 +258,7 @@ void CNonParamSign::WriteFit() {
     // Values whose squares are beyond a double's range (near 1e-300) are
     // measured in a power of two near their spread; ordinary ones in 1.
     const double span = m_last - m_first;
-    const int e = span > 0 && std::isfinite(span) && std::abs(std::ilogb(span)) > 250 ? std::ilogb(span) : 0;
+    const int e = Moments::SpreadUnit(span);
     double m2 = 0, rest = 0;
     m_spool->Replay([&](double x, double w) {
         const double d = std::ldexp((x - K) - meanDev, -e);

@@ -82,7 +82,7 @@ private:
     // Per group: usable values, their weight sum, Σw·x, Σw·(x − K)
     // from the first usable value K, the smallest and largest usable value.
     std::int64_t m_used = 0;
-    double m_W = 0, m_sum = 0, m_first = 0, m_dev = 0, m_last = 0;
+    double m_W = 0, m_first = 0, m_dev = 0, m_last = 0;
     bool m_poisson = true;
     LeadColumns m_outColumns; // the output row's columns, found once
 };

@@ -27,6 +27,11 @@ protected:
         other.Exec("INSERT INTO Theirs VALUES (6, 'b', ?1, 5, 1)", x6);
         other.Exec("UPDATE Theirs SET W = ?1 WHERE K = 6", w6);
     }
+    // Writes data.db as another program would, one statement after another.
+    void WriteTheirs(std::initializer_list<const char*> statements) {
+        vtest::OtherProgram other(tmp.file("data.db"));
+        for (const char* sql : statements) other.Exec(sql);
+    }
     // Runs `spec` into "Out" and checks its first rows against `rows`; the
     // rows read, for more checks.
     std::vector<OutRow> RunAndExpectRows(const vtest::ScenarioSpec& spec, const std::vector<std::vector<cells::Cell>>& rows,
@@ -79,6 +84,13 @@ vtest::ScenarioSpec scenarioOf(const Analysis& a, const std::string& table = "Th
     s.options = a.options;
     return s;
 }
+
+// A run and the first rows it must write.
+struct RunRows {
+    Analysis analysis;
+    std::vector<std::vector<cells::Cell>> rows;
+    const char* why;
+};
 
 } // namespace
 
@@ -151,11 +163,8 @@ TEST_F(StoredValuesRunTest, AnInfinityInACrosstabOfSpreadsFailsTheRunNamingItIns
 }
 
 TEST_F(StoredValuesRunTest, NumbersBeyondTheDeclaredRangeOrPrecisionAreReadAsStored) {
-    {
-        vtest::OtherProgram other(tmp.file("data.db"));
-        other.Exec("CREATE TABLE Wide (K INTEGER PRIMARY KEY, Small SMALLINT, Tiny TINYINT, Whole INTEGER, F10 FLOAT(10))");
-        other.Exec("INSERT INTO Wide VALUES (1, 40000, 300, 1700000000123, 0.1), (2, -32768, 0, -5, 1e300)");
-    }
+    WriteTheirs({"CREATE TABLE Wide (K INTEGER PRIMARY KEY, Small SMALLINT, Tiny TINYINT, Whole INTEGER, F10 FLOAT(10))",
+                 "INSERT INTO Wide VALUES (1, 40000, 300, 1700000000123, 0.1), (2, -32768, 0, -5, 1e300)"});
     const auto out = RunAndRead(scenarioOf(
         {"P", "Describe", {{"Small", "X"}, {"Tiny", "X"}, {"Whole", "X"}, {"F10", "X"}},
          {{"Range", true}, {"VarStd", false}, {"Sum", false}, {"Mean", false}, {"Skew", false}, {"Mode", false},
@@ -181,14 +190,11 @@ TEST_F(StoredValuesRunTest, NumbersBeyondTheDeclaredRangeOrPrecisionAreReadAsSto
 }
 
 TEST_F(StoredValuesRunTest, GroupValuesBeyond32BitsAndEmptyTextsAreCopiedExactlyIntoTheOutput) {
-    {
-        vtest::OtherProgram other(tmp.file("data.db"));
-        other.Exec("CREATE TABLE Stamps (K INTEGER PRIMARY KEY, Stamp INTEGER, Label VARCHAR(10), Small SMALLINT,"
-                   " Big BIGINT, X DOUBLE)");
-        other.Exec("INSERT INTO Stamps VALUES (1, 1700000000123, '', 40000, 9007199254740993, 1),"
-                   " (2, 1700000000123, 'a', 1, 9007199254740992, 3), (3, 4102444800000, '', 2, 9007199254740993, 5),"
-                   " (4, -4102444800000, 'a', 3, 9007199254740992, 7)");
-    }
+    WriteTheirs({"CREATE TABLE Stamps (K INTEGER PRIMARY KEY, Stamp INTEGER, Label VARCHAR(10), Small SMALLINT,"
+                     " Big BIGINT, X DOUBLE)",
+                 "INSERT INTO Stamps VALUES (1, 1700000000123, '', 40000, 9007199254740993, 1),"
+                     " (2, 1700000000123, 'a', 1, 9007199254740992, 3), (3, 4102444800000, '', 2, 9007199254740993, 5),"
+                     " (4, -4102444800000, 'a', 3, 9007199254740992, 7)"});
     auto describe = [](const char* group) {
         return scenarioOf({"P", "Describe", {{group, "G"}, {"X", "X"}}, {{"Sum", true}}}, "Stamps");
     };
@@ -231,12 +237,9 @@ TEST_F(StoredValuesRunTest, AYesNoGroupStoredAs1OrNullBesideMinus1And0IsOneGroup
     // Another program's True is 1 and a Yes/No column it added holds Nulls;
     // this program's True is -1. Read, 1 and -1 are True, 0 and Null False:
     // True holds X 3 and 7, False X 1, 5 and 9, True first (-1 before 0).
-    {
-        vtest::OtherProgram other(tmp.file("data.db"));
-        other.Exec("CREATE TABLE Flags (K INTEGER PRIMARY KEY, F BOOLEAN, C VARCHAR(5), X DOUBLE)");
-        other.Exec("INSERT INTO Flags VALUES (1, NULL, 'a', 1), (2, 1, 'b', 3), (3, 0, 'a', 5), (4, -1, 'a', 7),"
-                   " (5, NULL, 'b', 9)");
-    }
+    WriteTheirs({"CREATE TABLE Flags (K INTEGER PRIMARY KEY, F BOOLEAN, C VARCHAR(5), X DOUBLE)",
+                 "INSERT INTO Flags VALUES (1, NULL, 'a', 1), (2, 1, 'b', 3), (3, 0, 'a', 5), (4, -1, 'a', 7),"
+                     " (5, NULL, 'b', 9)"});
     const auto out = RunAndRead(scenarioOf({"P", "Describe", {{"F", "G"}, {"X", "X"}}, {{"Sum", true}}}, "Flags"));
     ASSERT_EQ(out.size(), 2u);
     cells::ExpectCells(out[0], {{"Count", 2}, {"Sum", 10}}, "True");
@@ -348,12 +351,9 @@ TEST_F(StoredValuesRunTest, TextsInAColumnOfNoTypeGroupTheRunInsteadOfFailingAsN
     // "CREATE TABLE Sales (K, Region, Kind, X)", as a Python program writes
     // it: the region names are texts, and a group, row or compare field
     // takes them as they are.
-    {
-        vtest::OtherProgram other(tmp.file("data.db"));
-        other.Exec("CREATE TABLE Sales (K, Region, Kind, X)");
-        other.Exec("INSERT INTO Sales VALUES (1, 'north', 'u', 1), (2, 'north', 'v', 2), (3, 'south', 'u', 4),"
-                   " (4, 'north', 'u', 5), (5, 'south', 'v', 6)");
-    }
+    WriteTheirs({"CREATE TABLE Sales (K, Region, Kind, X)",
+                 "INSERT INTO Sales VALUES (1, 'north', 'u', 1), (2, 'north', 'v', 2), (3, 'south', 'u', 4),"
+                     " (4, 'north', 'u', 5), (5, 'south', 'v', 6)"});
     // Each output row: its region (and kind of row) and cells worked out by
     // hand: north holds X 1, 2, 5 (u: 1 + 5, v: 2), south 4, 6 (u: 4, v: 6).
     const struct {
@@ -396,12 +396,9 @@ TEST_F(StoredValuesRunTest, TheMissingValueAndWeightRulesOfSumsInSqlCompareNumbe
     // than any number: "3" passed the rule "Low" 5, "9" the rule "Equal" 9,
     // and a weight "-1" counted as above 0. Texts in a column of no type:
     // a: X 3, 9, 20 with W 1, 2, -1; b: X 100, 9 with W 1, 1.
-    {
-        vtest::OtherProgram other(tmp.file("data.db"));
-        other.Exec("CREATE TABLE Texts (K INTEGER PRIMARY KEY, G VARCHAR(5), C VARCHAR(5), X, W)");
-        other.Exec("INSERT INTO Texts VALUES (1, 'a', 'u', '3', '1'), (2, 'a', 'u', '9', '2'), (3, 'a', 'u', '20', '-1'),"
-                   " (4, 'b', 'u', '100', '1'), (5, 'b', 'u', '9', '1')");
-    }
+    WriteTheirs({"CREATE TABLE Texts (K INTEGER PRIMARY KEY, G VARCHAR(5), C VARCHAR(5), X, W)",
+                 "INSERT INTO Texts VALUES (1, 'a', 'u', '3', '1'), (2, 'a', 'u', '9', '2'), (3, 'a', 'u', '20', '-1'),"
+                     " (4, 'b', 'u', '100', '1'), (5, 'b', 'u', '9', '1')"});
     const Analysis crosstab{"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"X", "X"}}, {{"XType", "S"}}};
     const Analysis weighted{"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"X", "X"}, {"W", "W"}}, {{"XType", "S"}}};
     const Analysis chi{"N", "Chi-Square", {{"G", "C"}, {"W", "W"}}, {{"ChiAll", false}, {"ChiDetail", false}}};
@@ -434,18 +431,11 @@ TEST_F(StoredValuesRunTest, SumsInSqlOfWholeNumbersNearThe64BitLimitsAddUpInstea
     // BIGINT values of another program: a holds X 2^62 twice (weights 2^62
     // twice), b holds X 1 (weight 1). 2^62 + 2^62 = 2^63, one past the
     // largest 64-bit integer; a double holds it exactly, as Describe sums it.
-    {
-        vtest::OtherProgram other(tmp.file("data.db"));
-        other.Exec("CREATE TABLE Big (K INTEGER PRIMARY KEY, G VARCHAR(5), C VARCHAR(5), X BIGINT, W BIGINT)");
-        other.Exec("INSERT INTO Big VALUES (1, 'a', 'u', 4611686018427387904, 4611686018427387904),"
-                   " (2, 'a', 'u', 4611686018427387904, 4611686018427387904), (3, 'b', 'u', 1, 1)");
-    }
+    WriteTheirs({"CREATE TABLE Big (K INTEGER PRIMARY KEY, G VARCHAR(5), C VARCHAR(5), X BIGINT, W BIGINT)",
+                 "INSERT INTO Big VALUES (1, 'a', 'u', 4611686018427387904, 4611686018427387904),"
+                     " (2, 'a', 'u', 4611686018427387904, 4611686018427387904), (3, 'b', 'u', 1, 1)"});
     const double two63 = 9223372036854775808.0;
-    const struct {
-        Analysis analysis;
-        std::vector<std::vector<cells::Cell>> rows;
-        const char* why;
-    } cases[] = {
+    const RunRows cases[] = {
         {{"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"X", "X"}}, {{"XType", "S"}}},
          {{{"u", two63}}, {{"u", 2}}, {{"u", 1}}, {{"u", 1}}},
          "a's sum 2^63"},
@@ -469,17 +459,10 @@ TEST_F(StoredValuesRunTest, AYesNoFieldAnotherProgramStoredAsOneIsSummedAndCount
     // False (0): a holds -1, 0, 0 and b -1, -1. In SQL the stored 1 summed
     // to +1 and the Null went uncounted; a chi-square group counted its Null
     // and its 0 as two categories against a list of one.
-    {
-        vtest::OtherProgram other(tmp.file("data.db"));
-        other.Exec("CREATE TABLE Flags (K INTEGER PRIMARY KEY, G VARCHAR(5), C VARCHAR(5), F BOOLEAN, X DOUBLE)");
-        other.Exec("INSERT INTO Flags VALUES (1, 'a', 'u', 1, 1), (2, 'a', 'u', 0, 2), (3, 'a', 'u', NULL, 3),"
-                   " (4, 'b', 'u', 2, 4), (5, 'b', 'u', 1, 5)");
-    }
-    const struct {
-        Analysis analysis;
-        std::vector<std::vector<cells::Cell>> rows;
-        const char* why;
-    } cases[] = {
+    WriteTheirs({"CREATE TABLE Flags (K INTEGER PRIMARY KEY, G VARCHAR(5), C VARCHAR(5), F BOOLEAN, X DOUBLE)",
+                 "INSERT INTO Flags VALUES (1, 'a', 'u', 1, 1), (2, 'a', 'u', 0, 2), (3, 'a', 'u', NULL, 3),"
+                     " (4, 'b', 'u', 2, 4), (5, 'b', 'u', 1, 5)"});
+    const RunRows cases[] = {
         {{"P", "Describe", {{"G", "G"}, {"F", "X"}}, {{"Sum", true}}},
          {{{"Sum", -1}, {"Count", 3}}, {{"Sum", -2}, {"Count", 2}}},
          "read record by record"},
@@ -507,11 +490,8 @@ TEST_F(StoredValuesRunTest, AMissingValueOf17DigitsLeavesOutTheWholeNumberItStan
     // 1e17, so Describe leaves the value out. SQL compared the whole number
     // with the double exactly: the crosstab and the chi-square counted it,
     // and the default frequency intervals reached up to it.
-    {
-        vtest::OtherProgram other(tmp.file("data.db"));
-        other.Exec("CREATE TABLE Sentinel (K INTEGER PRIMARY KEY, G VARCHAR(5), C VARCHAR(5), X BIGINT)");
-        other.Exec("INSERT INTO Sentinel VALUES (1, 'a', 'u', 1), (2, 'a', 'u', 2), (3, 'a', 'u', 99999999999999999)");
-    }
+    WriteTheirs({"CREATE TABLE Sentinel (K INTEGER PRIMARY KEY, G VARCHAR(5), C VARCHAR(5), X BIGINT)",
+                 "INSERT INTO Sentinel VALUES (1, 'a', 'u', 1), (2, 'a', 'u', 2), (3, 'a', 'u', 99999999999999999)"});
     const struct {
         Analysis analysis;
         std::vector<std::vector<cells::Cell>> rows;

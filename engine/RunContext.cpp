@@ -72,6 +72,7 @@ bool isTextType(long type) {
 } // namespace
 
 long RunContext::SourceFieldType(const std::string& table, const std::string& field) const {
+    if (!m_frame.source) return 0;
     try {
         RecordsetPtr rs = m_frame.source->OpenRecordset(
             "SELECT " + BracketName(field) + " FROM " + BracketName(table) + " WHERE 1 = 0;", dbOpenSnapshot);

@@ -117,6 +117,8 @@ public:
     // field of texts (or bytes), whose values SQL would compare with a bound
     // as texts. A field that cannot be looked at counts as numbers.
     bool HoldsNumbers(const std::string& table, const std::string& field) const;
+    // The layer's type of the source's field; 0 when it cannot be found.
+    long SourceFieldType(const std::string& table, const std::string& field) const;
     // `term` as SQL holds it against a missing-value bound or the weight
     // rule: the number as a double, as every value is read record by record,
     // so that a whole number of 17 digits is the missing value written with
@@ -188,8 +190,6 @@ public:
 
 private:
     void raiseStatStatus(std::string& msg);
-    // The layer's type of the source's field; 0 when it cannot be found.
-    long SourceFieldType(const std::string& table, const std::string& field) const;
     // NumberTerm for a field of that type.
     std::string numberTerm(long type, const std::string& table, const std::string& field, const std::string& term) const;
     // Fails with run-time error 13 naming the value, the field and, when

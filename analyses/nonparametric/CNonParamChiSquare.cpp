@@ -99,12 +99,8 @@ std::string CNonParamChiSquare::WhereCondition() {
     const std::string field = BracketName(m_field);
     if (!cx.MissingRule().empty() || !m_s.KeepBlanks) {
         // The field's type decides whether the missing-value rule applies.
-        RecordsetPtr rs =
-            cx.SourceDatabase()->OpenRecordset("SELECT * FROM " + BracketName(m_s.Table) + ";", dbOpenSnapshot);
-        long type = rs->Fields(m_field)->Type();
-        rs->Close();
         // The rule compares numbers, also those another program stored as texts.
-        where = GetWhereClause(cx.RuleTerm(m_s.Table, m_field, field), type);
+        where = GetWhereClause(cx.RuleTerm(m_s.Table, m_field, field), cx.SourceFieldType(m_s.Table, m_field));
     }
     if (m_s.bW) {
         // The weight rule: a record counts only with a weight above 0 that is

@@ -120,12 +120,12 @@ std::vector<OutRow> AnalysisTest::ReadTable(const std::string& name) {
     return rows;
 }
 
-std::vector<OutRow> AnalysisTest::RunAndRead(const vtest::ScenarioSpec& spec) {
+std::vector<OutRow> AnalysisTest::RunAndRead(const vtest::ScenarioSpec& spec, const std::string& output) {
     std::string err;
     bool ok = Run(Store(spec), &err);
     EXPECT_TRUE(ok) << err;
     if (!ok) return {};
-    return ReadTable(spec.outputTable1);
+    return ReadTable(output.empty() ? spec.outputTable1 : output);
 }
 
 std::vector<std::string> AnalysisTest::ColumnNames(const std::string& name) {

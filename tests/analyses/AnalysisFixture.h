@@ -61,8 +61,9 @@ protected:
     bool Run(std::int32_t id, std::string* error = nullptr, IVarnelloEvents* events = nullptr);
     // Every row of the table in the order written, and its column names in order.
     std::vector<OutRow> ReadTable(const std::string& name);
-    // Stores and runs the scenario, expects success, and reads its first output table.
-    std::vector<OutRow> RunAndRead(const vtest::ScenarioSpec& spec);
+    // Stores and runs the scenario, expects success, and reads the output
+    // table named (its first output table when no name is given).
+    std::vector<OutRow> RunAndRead(const vtest::ScenarioSpec& spec, const std::string& output = "");
     std::vector<std::string> ColumnNames(const std::string& name);
     bool TableExists(const std::string& name);
 

@@ -58,19 +58,13 @@ struct StatusLog : IVarnelloEvents {
     void StatStatus(std::string& msg) override { texts.push_back(msg); }
 };
 
-// The analysis fixture with a data table made afresh for each case and a run
-// that must succeed, read back from the output table named.
+// The analysis fixture with a data table made afresh for each case.
 class CellsTest : public atest::AnalysisTest {
 protected:
     void Replace(const std::string& table, const std::vector<atest::Column>& columns,
                  const std::vector<atest::Row>& rows) {
         if (TableExists(table)) db->TableDefs().Delete(table);
         MakeTable(table, columns, rows);
-    }
-    std::vector<atest::OutRow> RunRead(const vtest::ScenarioSpec& spec, const std::string& output) {
-        std::string err;
-        EXPECT_TRUE(Run(Store(spec), &err)) << err;
-        return ReadTable(output);
     }
     // "Out1", "Out2", ...: a table name of its own for each case of a test.
     std::string Numbered(const std::string& prefix) { return prefix + std::to_string(++m_numbered[prefix]); }

@@ -37,7 +37,7 @@ protected:
     // The summary rows of a run on `rows` (G, A, B, C, W).
     std::vector<OutRow> run(const std::vector<Row>& rows, const vtest::ScenarioSpec& s) {
         Replace("Data", {{"G", dbText, 5}, {"A"}, {"B"}, {"C"}, {"W"}}, rows);
-        return RunRead(s, "Sum");
+        return RunAndRead(s, "Sum");
     }
 };
 

@@ -37,7 +37,7 @@ class MannKruskalTest : public CellsTest {
 protected:
     std::vector<OutRow> run(const std::vector<Row>& rows, const vtest::ScenarioSpec& s) {
         Replace("Data", {{"S", dbText, 5}, {"X"}, {"W"}}, rows);
-        return RunRead(s, "Out");
+        return RunAndRead(s, "Out");
     }
 };
 

@@ -43,7 +43,7 @@ const std::vector<Column> kSXW = {{"S", dbText, 5}, {"X"}, {"W"}};
 class RunsTest : public CellsTest {
 protected:
     void data(const std::vector<Column>& cols, const std::vector<Row>& rows) { Replace("Data", cols, rows); }
-    std::vector<OutRow> run(const vtest::ScenarioSpec& spec) { return RunRead(spec, "Runs"); }
+    std::vector<OutRow> run(const vtest::ScenarioSpec& spec) { return RunAndRead(spec, "Runs"); }
     static void check(const OutRow& r, const Expect& x, const std::string& what) {
         const double N = x.n1 + x.n2, P = 2 * x.n1 * x.n2;
         ExpectCells(r, {{"Count", N}, {"Cases-1", x.n1}, {"Cases-2", x.n2}, {"Missing", x.missing},

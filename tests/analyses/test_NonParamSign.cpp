@@ -61,7 +61,7 @@ class SignFitTest : public CellsTest {
 protected:
     std::vector<OutRow> run(const std::vector<Row>& rows, const vtest::ScenarioSpec& s) {
         Replace("Data", {{"X"}, {"W"}}, rows);
-        return RunRead(s, "Out");
+        return RunAndRead(s, "Out");
     }
     static std::vector<Row> plain(const std::vector<double>& xs) {
         std::vector<Row> r;

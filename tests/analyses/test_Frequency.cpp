@@ -246,3 +246,35 @@ TEST_F(FrequencyTest, DefaultIntervalsOfNumbersStoredAsTextsInAColumnOfNoTypeSpa
         }
     }
 }
+
+TEST_F(FrequencyTest, SpecifiedIntervalsBeyondWhatTheIntervalColumnNumbersAreRefusedNotNumberedBelowZero) {
+    // Specified intervals get a row below and one above them, numbered from 1
+    // in the Integer column "Interval": n intervals make n + 2 rows, so 32765
+    // is the most whose last row is 32767. The value 2 lies in [2, 3), the
+    // third interval, row 4. 32766 intervals numbered their last rows -32768
+    // and -32767.
+    MakeTable("Data", {{"X", dbDouble}}, {{2.0}});
+    const struct {
+        std::int16_t intervals;
+        std::string message; // empty: the run succeeds
+    } cases[] = {
+        {32765, ""},
+        {32766, "With specified intervals the number of frequency intervals must be at most 32765, not 32766."},
+        {32767, "With specified intervals the number of frequency intervals must be at most 32765, not 32767."},
+    };
+    for (const auto& c : cases) {
+        const std::string out = Numbered("Out");
+        std::string err;
+        EXPECT_EQ(Run(Store(frequencySpec(userIntervals(0, 1, c.intervals, "Lower"), {{"X", "X"}}, out)), &err),
+                  c.message.empty());
+        EXPECT_EQ(err, c.message);
+        if (!c.message.empty()) {
+            EXPECT_FALSE(TableExists(out)) << "refused before the table is made";
+            continue;
+        }
+        const auto rows = ReadTable(out);
+        ASSERT_EQ(rows.size(), 32767u);
+        ExpectCells(rows[3], {{"Interval", 4}, {"Count", 1}});
+        ExpectCells(rows.back(), {{"Interval", 32767}, {"Low<=Range", 32765}, {"Count", 0}, {"Cumulative", 1}});
+    }
+}

@@ -256,6 +256,11 @@ std::string CFrequency::DescFreqInit_ZUR(RunContext& cx, bool bRoundWidth, std::
             }
         }
         start = lowerIncluded ? mn : mn - pad;
+        // Values that are all equal have no pad below them: with the upper
+        // border included the first interval starts one width below them, so
+        // that they fall in it instead of below the first interval, which
+        // default intervals do not write.
+        if (!lowerIncluded && mn == mx) start = mn - width;
     } catch (...) {
         // The cause itself (a damaged file, a name that cannot be written, a
         // value that is no number), not a width of 0 found later.

@@ -314,6 +314,13 @@ std::string CDescribe::CheckOptions() {
     if (msg.empty() && (ci == "N" || ci == "T") && (m_ciUser < 0 || m_ciUser >= 100))
         msg = "The other confidence interval must be from 1 to 99 percent, not " + std::to_string(m_ciUser) +
               " percent.";
+    // A normal band is the given deviation times z: one below 0 would put
+    // the lower limit above the upper.
+    if (msg.empty() && ci == "N")
+        for (std::size_t j = 1; j < m_popDev.size() && msg.empty(); ++j)
+            if (m_popDev[j] < 0)
+                msg = "The standard deviation of the normal confidence interval must not be below 0, not " +
+                      NumberText(m_popDev[j]) + ".";
     return msg;
 }
 

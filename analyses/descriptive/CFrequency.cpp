@@ -60,6 +60,12 @@ std::string CFrequency::Steps() {
     // Every value is divided by the width and the rows run over the
     // intervals: refused before any table is touched.
     if (m_interV < 1) return "The number of frequency intervals must be at least 1.";
+    // Specified intervals get a row below and one above them, and the rows
+    // are numbered in an Integer column: 32765 intervals and those two rows
+    // are as many as it can number.
+    if (switchAt(m_s.FreqCode, 2, 'Y') && m_interV > 32765)
+        return "With specified intervals the number of frequency intervals must be at most 32765, not " +
+               std::to_string(m_interV) + ".";
     if (!(m_width > 0) || !std::isfinite(m_width)) return "The frequency interval width must be greater than 0.";
     if (!std::isfinite(m_start)) return "The frequency start value must be a number.";
     std::string msg = OpenAndCreate(m_s.nG, true, [this] { return CreateOutput(); });
@@ -250,6 +256,11 @@ std::string CFrequency::DescFreqInit_ZUR(RunContext& cx, bool bRoundWidth, std::
             }
         }
         start = lowerIncluded ? mn : mn - pad;
+        // Values that are all equal have no pad below them: with the upper
+        // border included the first interval starts one width below them, so
+        // that they fall in it instead of below the first interval, which
+        // default intervals do not write.
+        if (!lowerIncluded && mn == mx) start = mn - width;
     } catch (...) {
         // The cause itself (a damaged file, a name that cannot be written, a
         // value that is no number), not a width of 0 found later.

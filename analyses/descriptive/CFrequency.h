@@ -14,7 +14,9 @@
 // Options: three characters, any case: "S" keeps the value sums; "Y" in
 // the second place includes the lower border; "Y" in the third place marks
 // user intervals (Start and Width from the scenario). A width that is not
-// above 0 or fewer than one interval is refused before anything is written.
+// above 0, fewer than one interval, or user intervals more than the Integer
+// "Interval" column can number with their two outer rows (32765) are refused
+// before anything is written.
 #include "engine/AnalysisCatalogue.h"
 #include "engine/AnalysisRoad.h"
 #include "engine/modStatsGeneral.h"

@@ -763,3 +763,36 @@ TEST_F(DescribeTest, AnOtherConfidenceLevelOf100IsRefusedInsteadOfABandOfWidthZe
         }
     }
 }
+
+TEST_F(DescribeTest, ANegativeStandardDeviationOfANormalBandIsRefusedNotWrittenWithItsLowerLimitAboveTheUpper) {
+    // Another program's options row may hold a deviation below 0, which the
+    // band σ·z/√W turned into a negative width: 95%_Lower above 95%_Upper.
+    // Mean of 25, 31, 47: 103/3; band σ·z(0.975)/√3.
+    MakeTable("Data", {{"X", dbDouble}}, valuesAsRows({25, 31, 47}, 0));
+    const struct {
+        double sigma;
+        std::string message; // empty: the run succeeds
+    } cases[] = {
+        {-2, "The standard deviation of the normal confidence interval must not be below 0, not -2."},
+        {-0.5, "The standard deviation of the normal confidence interval must not be below 0, not -0.5."},
+        {0, ""},
+        {2, ""},
+    };
+    for (const auto& c : cases) {
+        const std::string out = Numbered("Out");
+        Options o = only({{"CI", true}, {"CITypeRadio", "Normal"}, {"CIStdDev", c.sigma}, {"CI95", true}});
+        std::string error;
+        EXPECT_EQ(Run(Store(describeSpec(o, {{"X", "X"}}, "Data", out)), &error), c.message.empty()) << c.sigma;
+        EXPECT_EQ(error, c.message);
+        if (!c.message.empty()) {
+            EXPECT_FALSE(TableExists(out)) << "refused before any table is written";
+            continue;
+        }
+        const auto rows = ReadTable(out);
+        ASSERT_EQ(rows.size(), 1u);
+        const double b = c.sigma * kZ975 / std::sqrt(3.0);
+        ExpectCells(rows[0], {{"Population_StdDev", c.sigma}});
+        ExpectAgrees(rows[0], {{"95%_N_Band", b, 12}, {"95%_Lower", 103.0L / 3 - b, 12}, {"95%_Upper", 103.0L / 3 + b, 12}},
+                     std::to_string(c.sigma));
+    }
+}

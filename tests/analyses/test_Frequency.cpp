@@ -128,6 +128,30 @@ TEST_F(FrequencyTest, DefaultIntervalsSpanTheDataAndSkipTheOuterCells) {
     }
 }
 
+TEST_F(FrequencyTest, DefaultIntervalsOfEqualValuesWithTheUpperBorderIncludedCountThemInsteadOfBelowTheFirstInterval) {
+    // All values 5: no range and no pad, width 1. With the lower border the
+    // intervals start at 5, [5, 6) holding the three values; with the upper
+    // border they start at 4, (4, 5] holding them. They started at 5 too, so
+    // 5 lay below (5, 6], in the cell that default intervals do not write:
+    // every row counted 0.
+    MakeTable("Data", {{"X", dbDouble}}, {{5.0}, {5.0}, {5.0}});
+    const struct {
+        const char* border;
+        double start;
+    } cases[] = {{"Lower", 5}, {"Upper", 4}};
+    for (const auto& c : cases) {
+        const std::string out = Numbered("Out");
+        const auto rows = RunAndRead(frequencySpec(defaultIntervals(3, c.border), {{"X", "X"}}, out));
+        ASSERT_EQ(rows.size(), 3u) << c.border;
+        const std::string low = ColumnNames(out)[2], high = ColumnNames(out)[3];
+        for (std::size_t i = 0; i < 3; ++i) {
+            const double lo = c.start + static_cast<double>(i);
+            ExpectCells(rows[i], {{low, lo}, {high, lo + 1}, {"Count", i == 0 ? 3.0 : 0.0}, {"Cumulative%", 1}},
+                        std::string(c.border) + " " + std::to_string(i));
+        }
+    }
+}
+
 TEST_F(FrequencyTest, DefaultIntervalsOfATinyRangeAreWorkedOutNotOverflow) {
     // Values 1 .. 5 · 10^-s: range r = 4·10^-s, pad = 10^(log10 r − 2) =
     // r/100, width (r + r/100)/5 = 0.808·10^-s raised to two digits: 0.81·10^-s;
@@ -244,5 +268,37 @@ TEST_F(FrequencyTest, DefaultIntervalsOfNumbersStoredAsTextsInAColumnOfNoTypeSpa
             EXPECT_TRUE(AgreesTo(c.start + c.width * static_cast<double>(i), rows[i].Num(low), 14)) << c.start << " " << i;
             EXPECT_EQ(rows[i].Num("Count"), c.counts[i]) << c.start << " " << i;
         }
+    }
+}
+
+TEST_F(FrequencyTest, SpecifiedIntervalsBeyondWhatTheIntervalColumnNumbersAreRefusedNotNumberedBelowZero) {
+    // Specified intervals get a row below and one above them, numbered from 1
+    // in the Integer column "Interval": n intervals make n + 2 rows, so 32765
+    // is the most whose last row is 32767. The value 2 lies in [2, 3), the
+    // third interval, row 4. 32766 intervals numbered their last rows -32768
+    // and -32767.
+    MakeTable("Data", {{"X", dbDouble}}, {{2.0}});
+    const struct {
+        std::int16_t intervals;
+        std::string message; // empty: the run succeeds
+    } cases[] = {
+        {32765, ""},
+        {32766, "With specified intervals the number of frequency intervals must be at most 32765, not 32766."},
+        {32767, "With specified intervals the number of frequency intervals must be at most 32765, not 32767."},
+    };
+    for (const auto& c : cases) {
+        const std::string out = Numbered("Out");
+        std::string err;
+        EXPECT_EQ(Run(Store(frequencySpec(userIntervals(0, 1, c.intervals, "Lower"), {{"X", "X"}}, out)), &err),
+                  c.message.empty());
+        EXPECT_EQ(err, c.message);
+        if (!c.message.empty()) {
+            EXPECT_FALSE(TableExists(out)) << "refused before the table is made";
+            continue;
+        }
+        const auto rows = ReadTable(out);
+        ASSERT_EQ(rows.size(), 32767u);
+        ExpectCells(rows[3], {{"Interval", 4}, {"Count", 1}});
+        ExpectCells(rows.back(), {{"Interval", 32767}, {"Low<=Range", 32765}, {"Count", 0}, {"Cumulative", 1}});
     }
 }

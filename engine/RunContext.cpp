@@ -109,9 +109,18 @@ std::string RunContext::GroupTerm(const std::string& table, const std::string& f
     // Another program stores True as 1, this one as -1, and a Yes/No column
     // another program added may hold Nulls: sorted as stored, the records of
     // True (or of False) would come in two runs, each a group of its own.
+    // A date column may hold one date as the day number this program writes
+    // and as the texts other programs write ("2003-01-02", "1/2/2003",
+    // "2003-01-02T10:30:00"): sorted as stored, numbers before texts and
+    // texts letter by letter, one date would come in several runs, each a
+    // group of its own, and the groups out of their order in time.
     const std::string term = BracketName(field);
     if (!m_frame.source) return term;
-    return SourceFieldType(table, field) == dbBoolean ? yesNoTerm(term) : term;
+    switch (SourceFieldType(table, field)) {
+    case dbBoolean: return yesNoTerm(term);
+    case dbDate: return "CVDate(" + term + ")";
+    default: return term;
+    }
 }
 
 std::string RunContext::OpenDataRecordset(const std::string& sql) {

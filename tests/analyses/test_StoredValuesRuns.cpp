@@ -314,6 +314,29 @@ TEST_F(StoredValuesRunTest, ADateStoredAsItsDayNumberAndAsTextsOfEveryFormIsOneG
                        cells::Match::Ulps);
 }
 
+TEST_F(StoredValuesRunTest, ADateStoredAsATextIsItsDayNumberToTheCrosstabsMissingValueRuleAndSums) {
+    // Dates as day numbers (37623 is 2003-01-02) and as another program's
+    // texts; the rule "below 37623 is missing" leaves out the two records of
+    // 2002-12-31. Read so, column a holds 37624 and 37623, column b 37624.
+    // In SQL "2003-01-02" was 2003, below the bound (a Count of 1 and none),
+    // and the sums refused it as no number.
+    WriteTheirs({"CREATE TABLE Stamped (K INTEGER PRIMARY KEY, R VARCHAR(5), C VARCHAR(5), D TIMESTAMP)",
+                 "INSERT INTO Stamped VALUES (1, 'r', 'a', 37624.0), (2, 'r', 'a', '2003-01-02'), (3, 'r', 'b', '2003-01-03'),"
+                     " (4, 'r', 'a', '2002-12-31 10:30:00'), (5, 'r', 'b', 37621.5)"});
+    const struct {
+        const char* letter;
+        double a, b;
+    } cases[] = {
+        {"C", 2, 1}, {"S", 75247, 37624}, {"A", 37623.5, 37624}, {"1", 37624, 37624}, {"M", 37623, 37624},
+    };
+    for (const auto& c : cases) {
+        auto spec = scenarioOf({"P", "Crosstab", {{"R", "G"}, {"C", "C"}, {"D", "X"}}, {{"XType", c.letter}}}, "Stamped");
+        spec.missingType = "2";
+        spec.missingLow = 37623.0;
+        RunAndExpectRows(spec, {{{"a", c.a}, {"b", c.b}}}, c.letter);
+    }
+}
+
 TEST_F(StoredValuesRunTest, NumbersAnotherProgramStoredAsTextsInColumnsOfNoTypeAreSortedAsNumbersByEveryAnalysis) {
     // A table written from a CSV file without declared types holds its
     // numbers as texts: "100" sorts before "9" as a text. Every analysis must

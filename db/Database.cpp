@@ -216,7 +216,8 @@ std::vector<Database::TableRef> Database::TablesRead(const std::string& source) 
     return out;
 }
 
-std::optional<Database::NonNumber> Database::FirstNonNumber(const std::string& source, const std::string& field) {
+std::optional<Database::NonNumber> Database::FirstNonNumber(const std::string& source, const std::string& field,
+                                                            bool dates) {
     auto c = conn();
     {
         // Names are found whatever their case, as the statements that read the source find them.
@@ -238,6 +239,8 @@ std::optional<Database::NonNumber> Database::FirstNonNumber(const std::string& s
         std::string bytes(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(st.get(), 0)));
         if (blob) return NonNumber{Variant::Bytes(std::move(bytes)), record};
         double d = 0;
+        // A date field's text that spells a date is read as its day number.
+        if (dates && ParseDate(bytes, d)) continue;
         // A text that spells a whole number is one (a column without affinity keeps it as text);
         // "NaN" or "inf" is none: SQL reads it as 0.
         if (!ParseDouble(bytes, d) || !std::isfinite(d)) return NonNumber{Variant(std::move(bytes)), record};

@@ -59,12 +59,13 @@ public:
     // number (a text or a blob another program stored in a number column),
     // with the record's place (from 1) in the order the source holds its
     // records. None when every value is a number or Null, or when `source`
-    // is no table or view of this file.
+    // is no table or view of this file. With `dates` (a date field) a text
+    // that spells a date is the day number it is read as, not a non-number.
     struct NonNumber {
         Variant value;
         long record = 0;
     };
-    std::optional<NonNumber> FirstNonNumber(const std::string& source, const std::string& field);
+    std::optional<NonNumber> FirstNonNumber(const std::string& source, const std::string& field, bool dates = false);
 
     // True when `field` of the table or view `source` has no declared type
     // (a table another program made without types, a view's computed

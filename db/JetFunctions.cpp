@@ -1,6 +1,7 @@
 #include "db/JetFunctions.h"
 
 #include "db/DaoError.h"
+#include "db/Variant.h"
 
 #include <algorithm>
 #include <cctype>
@@ -594,6 +595,25 @@ void fnCDbl(sqlite3_context* ctx, int, sqlite3_value** argv) {
     resultNumber(ctx, requiredNumber(argv[0]));
 }
 
+// CVDate: a date as its day number, whether the file holds the number or a
+// date text (ISO or m/d/yyyy, with its time) as another program writes it,
+// so that one date sorts, groups and compares as one value; Null stays Null.
+// Any other text (or bytes) stays as it is, as a date column's reader keeps it.
+void fnCVDate(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    switch (sqlite3_value_type(argv[0])) {
+    case SQLITE_NULL: return sqlite3_result_null(ctx);
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT: return sqlite3_result_double(ctx, sqlite3_value_double(argv[0]));
+    case SQLITE_TEXT: {
+        double d = 0;
+        if (ParseDate(rawText(argv[0]), d)) return sqlite3_result_double(ctx, d);
+        break;
+    }
+    default: break;
+    }
+    sqlite3_result_value(ctx, argv[0]);
+}
+
 void fnCSng(sqlite3_context* ctx, int, sqlite3_value** argv) {
     double d = requiredNumber(argv[0]);
     if (std::fabs(d) > FLT_MAX) throw FunctionError{kOverflow};
@@ -790,6 +810,7 @@ const ScalarDef kScalars[] = {
     {"jet_sgn", 1, guarded<fnSgn>},
     {"jet_cstr", 1, guarded<fnCStr>},
     {"jet_cdbl", 1, guarded<fnCDbl>},
+    {"jet_cvdate", 1, guarded<fnCVDate>},
     {"jet_csng", 1, guarded<fnCSng>},
     {"jet_clng", 1, guarded<fnCLng>},
     {"jet_cint", 1, guarded<fnCInt>},

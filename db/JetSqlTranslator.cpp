@@ -949,6 +949,7 @@ const FunctionDef kFunctions[] = {
     {"sgn", Fn::Scalar, 1, 1, "jet_sgn"},
     {"cstr", Fn::TextScalar, 1, 1, "jet_cstr"},
     {"cdbl", Fn::Scalar, 1, 1, "jet_cdbl"},
+    {"cvdate", Fn::Scalar, 1, 1, "jet_cvdate"},
     {"csng", Fn::Scalar, 1, 1, "jet_csng"},
     {"clng", Fn::Scalar, 1, 1, "jet_clng"},
     {"cint", Fn::Scalar, 1, 1, "jet_cint"},

@@ -61,6 +61,11 @@ namespace {
 // compare, group and sort what is stored.
 std::string yesNoTerm(const std::string& term) { return "IIf(" + term + " <> 0, -1, 0)"; }
 
+// A date column may hold a date as the day number this program writes and as
+// the texts other programs write ("2003-01-02", "1/2/2003 10:30 AM"): the
+// term is the day number either way.
+std::string dateTerm(const std::string& term) { return "CVDate(" + term + ")"; }
+
 // Field types whose values are texts or bytes, never numbers.
 bool isTextType(long type) {
     switch (type) {
@@ -90,6 +95,9 @@ std::string RunContext::NumberTerm(const std::string& table, const std::string& 
 std::string RunContext::numberTerm(long type, const std::string& table, const std::string& field,
                                    const std::string& term) const {
     if (type == dbBoolean) return yesNoTerm(term);
+    // A date another program stored as a text is the day number it is read as
+    // (SQL would take "2003-01-02" for 2003 against a bound).
+    if (type == dbDate) return dateTerm(term);
     if (type == 0 || isTextType(type) || !m_frame.source->DeclaresNoType(table, field)) return term;
     return term + "+0";
 }
@@ -110,9 +118,18 @@ std::string RunContext::GroupTerm(const std::string& table, const std::string& f
     // Another program stores True as 1, this one as -1, and a Yes/No column
     // another program added may hold Nulls: sorted as stored, the records of
     // True (or of False) would come in two runs, each a group of its own.
+    // A date column may hold one date as the day number this program writes
+    // and as the texts other programs write ("2003-01-02", "1/2/2003",
+    // "2003-01-02T10:30:00"): sorted as stored, numbers before texts and
+    // texts letter by letter, one date would come in several runs, each a
+    // group of its own, and the groups out of their order in time.
     const std::string term = BracketName(field);
     if (!m_frame.source) return term;
-    return SourceFieldType(table, field) == dbBoolean ? yesNoTerm(term) : term;
+    switch (SourceFieldType(table, field)) {
+    case dbBoolean: return yesNoTerm(term);
+    case dbDate: return dateTerm(term);
+    default: return term;
+    }
 }
 
 std::string RunContext::OpenDataRecordset(const std::string& sql) {
@@ -525,7 +542,7 @@ std::string RunContext::CheckNumbers(const std::string& table, const std::vector
     for (const std::string& field : fields) {
         std::optional<Database::NonNumber> bad;
         try {
-            bad = m_frame.source->FirstNonNumber(table, field);
+            bad = m_frame.source->FirstNonNumber(table, field, SourceFieldType(table, field) == dbDate);
         } catch (const DaoError& e) {
             return e.Description();
         }

@@ -111,7 +111,8 @@ public:
     // A group field of the source's table as a GROUP BY or ORDER BY term: a
     // Yes/No column by its value as it is read (True for any number but 0,
     // False for 0 and Null), so that the records of one value come
-    // together; any other field as it is stored.
+    // together; a date column by the day number of its date, whether stored
+    // as a number or as a date text; any other field as it is stored.
     std::string GroupTerm(const std::string& table, const std::string& field) const;
     // Whether a field of the source's table is read as numbers: false for a
     // field of texts (or bytes), whose values SQL would compare with a bound

@@ -276,6 +276,67 @@ TEST_F(StoredValuesRunTest, AYesNoGroupStoredAs1OrNullBesideMinus1And0IsOneGroup
     cells::ExpectCells(samples[0], {{"Cases-1", 2}, {"Cases-2", 3}}, "2 Sample");
 }
 
+TEST_F(StoredValuesRunTest, ADateStoredAsItsDayNumberAndAsTextsOfEveryFormIsOneGroupInTheOrderOfTime) {
+    // This program stores a date as its day number (37623 is 2003-01-02),
+    // another program as a text. Sorted as stored (numbers first, texts
+    // letter by letter) Jan 3 came before Jan 2 and 10:30 in three runs.
+    // Read: Jan 2 holds X 2, 7; 10:30 X 4, 5, 8, 9; 11:00 X 6; Jan 3 X 1, 3.
+    WriteTheirs({"CREATE TABLE Days (K INTEGER PRIMARY KEY, D DATE, X DOUBLE)",
+                 "INSERT INTO Days VALUES (1, 37624.0, 1), (2, '2003-01-02', 2), (3, '2003-01-03', 3),"
+                     " (4, '2003-01-02 10:30:00', 4), (5, '2003-01-02T10:30:00', 5), (6, '2003-01-02 11:00:00', 6),"
+                     " (7, '1/2/2003', 7), (8, '2003-01-02 10:30:00.000', 8), (9, 37623.4375, 9)"});
+    const char* const inTime = "2003-01-02 | 2003-01-02 10:30:00 | 2003-01-02 11:00:00 | 2003-01-03";
+    const Analysis byDay[] = {
+        {"P", "Describe", {{"D", "G"}, {"X", "X"}}, {{"Sum", true}}},
+        {"P", "Crosstab", {{"D", "G"}, {"K", "C"}, {"X", "X"}}, {{"XType", "S"}}},
+        {"P", "Percentiles", {{"D", "G"}, {"X", "X"}}, {{"PercentileRadio", "Median"}}},
+    };
+    for (const Analysis& a : byDay) {
+        std::string groups;
+        for (const auto& r : RunAndRead(scenarioOf(a, "Days"))) {
+            if (r.IsNull("D")) continue; // the crosstab's total rows
+            EXPECT_EQ(r["D"].Type(), vbDate) << a.type;
+            const std::string g = r["D"].ToString();
+            if (groups.size() < g.size() || groups.compare(groups.size() - g.size(), g.size(), g) != 0)
+                groups += (groups.empty() ? "" : " | ") + g;
+        }
+        EXPECT_EQ(groups, inTime) << a.type;
+    }
+    const auto sums = RunAndRead(scenarioOf(byDay[0], "Days"));
+    ASSERT_EQ(sums.size(), 4u);
+    const double count[] = {2, 4, 1, 2}, sum[] = {9, 26, 6, 4};
+    for (std::size_t i = 0; i < 4; ++i) cells::ExpectCells(sums[i], {{"Count", count[i]}, {"Sum", sum[i]}}, "Describe");
+    // As categories: 2, 4, 1 and 2 records, E = 9/4: chi-square
+    // (1/16 + 49/16 + 25/16 + 1/16) / (9/4) = 19/9 on 3 DF, not 0 on 8.
+    const auto chi = RunAndRead(scenarioOf({"N", "Chi-Square", {{"D", "C"}}, {{"ChiDetail", false}}, false}, "Days"));
+    ASSERT_EQ(chi.size(), 1u);
+    cells::ExpectCells(chi[0], {{"Count", 9}, {"Groups", 4}, {"DF", 3}, {"Chi-Square", 19.0 / 9}}, "Chi-Square",
+                       cells::Match::Ulps);
+}
+
+TEST_F(StoredValuesRunTest, ADateStoredAsATextIsItsDayNumberToTheCrosstabsMissingValueRuleAndSums) {
+    // Dates as day numbers (37623 is 2003-01-02) and as another program's
+    // texts; the rule "below 37623 is missing" leaves out the two records of
+    // 2002-12-31. Read so, column a holds 37624 and 37623, column b 37624.
+    // In SQL "2003-01-02" was 2003, below the bound (a Count of 1 and none),
+    // and the sums refused it as no number.
+    WriteTheirs({"CREATE TABLE Stamped (K INTEGER PRIMARY KEY, R VARCHAR(5), C VARCHAR(5), D TIMESTAMP)",
+                 "INSERT INTO Stamped VALUES (1, 'r', 'a', 37624.0), (2, 'r', 'a', '2003-01-02'), (3, 'r', 'b', '2003-01-03'),"
+                     " (4, 'r', 'a', '2002-12-31 10:30:00'), (5, 'r', 'b', 37621.5)"});
+    const struct {
+        const char* letter;
+        double a, b;
+    } cases[] = {
+        {"C", 2, 1}, {"S", 75247, 37624}, {"A", 37623.5, 37624}, {"1", 37624, 37624}, {"M", 37623, 37624},
+    };
+    for (const auto& c : cases) {
+        auto spec = scenarioOf({"P", "Crosstab", {{"R", "G"}, {"C", "C"}, {"D", "X"}}, {{"XType", c.letter}}}, "Stamped");
+        spec.missingType = "2";
+        spec.missingLow = 37623.0;
+        RunAndExpectRows(spec, {{{"a", c.a}, {"b", c.b}}}, c.letter);
+    }
+}
+
 TEST_F(StoredValuesRunTest, NumbersAnotherProgramStoredAsTextsInColumnsOfNoTypeAreSortedAsNumbersByEveryAnalysis) {
     // A table written from a CSV file without declared types holds its
     // numbers as texts: "100" sorts before "9" as a text. Every analysis must

@@ -190,6 +190,11 @@ TEST_F(JetFunctionsOnFile, ScalarFunctions) {
         {"jet_cbool('True')", "i:-1"},
         {"jet_cbool(' false ')", "i:0"},
         {"jet_cbool(NULL)", kNull},
+        {"jet_cvdate(37623)", "r:37623"},                       // a day number is its date
+        {"jet_cvdate('2003-01-02T10:30:00')", "r:37623.4375"},  // another program's text: 2003-01-02 is 37623
+        {"jet_cvdate('1/2/2003 10:30 PM')", "r:37623.9375"},
+        {"jet_cvdate('2003-02-30')", "t:2003-02-30"},           // no date: left as it is
+        {"jet_cvdate(NULL)", "NULL"},
         {"jet_round(2.5)", "r:2"},
         {"jet_round(3.5)", "r:4"},
         {"jet_round(1.2345, 2)", "r:1.23"},

@@ -325,6 +325,11 @@ bool MDIMain::SelectDatabaseDialog(const QString& databaseName, const QString& /
             {
                 frmOpenDatabase dialog(this);
                 dialog.SetDatabase(name);
+                // A name the recent list does not hold (typed, and refused by
+                // the open) comes back as typed, not as the first recent
+                // database with its log-on details, which OK would open.
+                if (!name.isEmpty() && dialog.Database().compare(name, Qt::CaseInsensitive) != 0)
+                    dialog.ShowUnlistedDatabase(name);
                 dialog.GetInfo();
                 name = dialog.Database();
                 // The log-on details count only for a secured database.

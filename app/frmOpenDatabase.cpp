@@ -266,6 +266,18 @@ void frmOpenDatabase::SetDatabase(const QString& name) {
     }
 }
 
+void frmOpenDatabase::ShowUnlistedDatabase(const QString& name) {
+    {
+        const QSignalBlocker block(m_cboDatabase);
+        m_cboDatabase->setCurrentIndex(-1);
+        m_cboDatabase->setEditText(name);
+    }
+    m_chkSecurity->setChecked(false);
+    m_txtWorkgroup->clear();
+    m_txtUserID->clear();
+    m_txtPassword->clear();
+}
+
 QString frmOpenDatabase::Workgroup() const {
     return m_txtWorkgroup->text();
 }

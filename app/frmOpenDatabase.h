@@ -30,6 +30,9 @@ public:
     // Selects the first recent entry equal to the name (letter case aside);
     // without a match the combo box stays as it was.
     void SetDatabase(const QString& name);
+    // Shows a name no recent entry holds as it stands, without the log-on
+    // details of the entry selected before.
+    void ShowUnlistedDatabase(const QString& name);
     QString Workgroup() const;
     QString UserID() const;
     void SetUserID(const QString& user);

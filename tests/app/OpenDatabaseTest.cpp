@@ -13,6 +13,7 @@
 #include "db/Dao.h"
 #include "scenario/AppDatabase.h"
 #include "support/FilesMade.h"
+#include "util/CMRU.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -441,6 +442,42 @@ TEST_F(OpenDatabase, RecentEntryOfADeletedDatabaseShowsTheDialogWithItsName) {
     EXPECT_TRUE(script.Messages().back().startsWith(QStringLiteral("Cannot locate a database named '") +
                                                     QString::fromStdString(a) + QStringLiteral("'")));
     EXPECT_EQ(frame->StatMain(), nullptr);
+}
+
+TEST_F(OpenDatabase, AfterAFailedOpenTheDialogComesBackWithTheDatabaseTypedNotTheFirstRecentOne) {
+    // The dialog came back on the first recent database, with its log-on
+    // details: OK then opened that one instead of the one typed.
+    const std::string a = File("a.db");
+    CreateScoresDatabase(a, true);
+    const std::string wg = BobsWorkgroup();
+    ASSERT_NE(StartOn(a), nullptr);
+    frame->MRU().SetMRUList(a, CMRU::MakeTag(wg, "bob", "letmein"));
+    const std::string locked = ScoresDatabase("locked.db", "secret");
+    QString again, workgroup, user, password;
+    bool secured = true;
+    script.OpenDatabase([&](frmOpenDatabase& d) {
+              d.chkSecurity()->setChecked(false);
+              d.cboDatabase()->setEditText(QString::fromStdString(locked));
+              d.SetPassword(QStringLiteral("wrong"));
+          })
+        .Message(1)
+        .OpenDatabase([&](frmOpenDatabase& d) {
+            again = d.Database();
+            secured = d.chkSecurity()->isChecked();
+            workgroup = d.Workgroup();
+            user = d.UserID();
+            password = d.Password();
+            d.SetPassword(QStringLiteral("secret"));
+        });
+    frame->mnufileItems_Click(100);
+    EXPECT_TRUE(script.Done());
+    EXPECT_EQ(again, QString::fromStdString(locked)) << script.MessagesText();
+    EXPECT_FALSE(secured);
+    EXPECT_EQ(workgroup, QString());
+    EXPECT_EQ(user, QString());
+    EXPECT_EQ(password, QString());
+    ASSERT_NE(gdbCurrent, nullptr);
+    EXPECT_EQ(gdbCurrent->Name(), locked);
 }
 
 TEST_F(OpenDatabase, CloseDatabaseClosesTheFileAndItsWindows) {

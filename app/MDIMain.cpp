@@ -320,6 +320,10 @@ bool MDIMain::SelectDatabaseDialog(const QString& databaseName, const QString& /
         CloseDatabaseForms();
         QString name = databaseName;
         for (;;) {
+            // Exit chosen in the error dialog of a failed open: the program
+            // ends, and the dialog is not shown again.
+            if (m_unloaded)
+                break;
             QString workgroup, user, password;
             bool cancelled = false;
             {

@@ -266,15 +266,16 @@ void frmOpenDatabase::SetDatabase(const QString& name) {
     }
 }
 
-void frmOpenDatabase::ShowUnlistedDatabase(const QString& name) {
+void frmOpenDatabase::ShowUnlistedDatabase(const QString& name, bool secured, const QString& workgroup,
+                                           const QString& user) {
     {
         const QSignalBlocker block(m_cboDatabase);
         m_cboDatabase->setCurrentIndex(-1);
         m_cboDatabase->setEditText(name);
     }
-    m_chkSecurity->setChecked(false);
-    m_txtWorkgroup->clear();
-    m_txtUserID->clear();
+    m_chkSecurity->setChecked(secured);
+    m_txtWorkgroup->setText(workgroup);
+    m_txtUserID->setText(user);
     m_txtPassword->clear();
 }
 

@@ -452,32 +452,47 @@ TEST_F(OpenDatabase, AfterAFailedOpenTheDialogComesBackWithTheDatabaseTypedNotTh
     const std::string wg = BobsWorkgroup();
     ASSERT_NE(StartOn(a), nullptr);
     frame->MRU().SetMRUList(a, CMRU::MakeTag(wg, "bob", "letmein"));
-    const std::string locked = ScoresDatabase("locked.db", "secret");
-    QString again, workgroup, user, password;
-    bool secured = true;
-    script.OpenDatabase([&](frmOpenDatabase& d) {
-              d.chkSecurity()->setChecked(false);
-              d.cboDatabase()->setEditText(QString::fromStdString(locked));
-              d.SetPassword(QStringLiteral("wrong"));
-          })
-        .Message(1)
-        .OpenDatabase([&](frmOpenDatabase& d) {
-            again = d.Database();
-            secured = d.chkSecurity()->isChecked();
-            workgroup = d.Workgroup();
-            user = d.UserID();
-            password = d.Password();
-            d.SetPassword(QStringLiteral("secret"));
-        });
-    frame->mnufileItems_Click(100);
-    EXPECT_TRUE(script.Done());
-    EXPECT_EQ(again, QString::fromStdString(locked)) << script.MessagesText();
-    EXPECT_FALSE(secured);
-    EXPECT_EQ(workgroup, QString());
-    EXPECT_EQ(user, QString());
-    EXPECT_EQ(password, QString());
-    ASSERT_NE(gdbCurrent, nullptr);
-    EXPECT_EQ(gdbCurrent->Name(), locked);
+    struct Row {
+        std::string path;
+        bool secured;
+        std::string workgroup, user, rightPassword;
+        const char* reason;
+    } rows[] = {
+        {ScoresDatabase("locked.db", "secret"), false, "", "", "secret", "a wrong database password"},
+        {ScoresDatabase("secured.db"), true, wg, "bob", "letmein", "a wrong log-on: workgroup and user kept"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.reason);
+        const QString path = QString::fromStdString(r.path);
+        QString again, workgroup, user, password;
+        bool secured = !r.secured;
+        script
+            .OpenDatabase([&](frmOpenDatabase& d) {
+                d.chkSecurity()->setChecked(r.secured);
+                d.cboDatabase()->setEditText(path);
+                d.txtWorkgroup()->setText(QString::fromStdString(r.workgroup));
+                d.SetUserID(QString::fromStdString(r.user));
+                d.SetPassword(QStringLiteral("wrong"));
+            })
+            .Message(1)
+            .OpenDatabase([&](frmOpenDatabase& d) {
+                again = d.Database();
+                secured = d.chkSecurity()->isChecked();
+                workgroup = d.Workgroup();
+                user = d.UserID();
+                password = d.Password();
+                d.SetPassword(QString::fromStdString(r.rightPassword));
+            });
+        frame->mnufileItems_Click(100);
+        EXPECT_TRUE(script.Done());
+        EXPECT_EQ(again, path) << script.MessagesText();
+        EXPECT_EQ(secured, r.secured);
+        EXPECT_EQ(workgroup, QString::fromStdString(r.workgroup));
+        EXPECT_EQ(user, QString::fromStdString(r.user));
+        EXPECT_EQ(password, QString());
+        ASSERT_NE(gdbCurrent, nullptr);
+        EXPECT_EQ(gdbCurrent->Name(), r.path);
+    }
 }
 
 TEST_F(OpenDatabase, CloseDatabaseClosesTheFileAndItsWindows) {

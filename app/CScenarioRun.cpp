@@ -283,7 +283,13 @@ bool CScenarioRun::eventFilter(QObject* watched, QEvent* event) {
                     emit closeRequested(asked);
             },
             Qt::QueuedConnection);
-    event->ignore();
+    // A key held back is no shortcut either: taken as the widget's own, it
+    // never reaches the frame's menu keys (Ctrl+O would open the database
+    // dialog, which closes the database the run reads).
+    if (event->type() == QEvent::ShortcutOverride)
+        event->accept();
+    else
+        event->ignore();
     return true;
 }
 

@@ -319,12 +319,25 @@ bool MDIMain::SelectDatabaseDialog(const QString& databaseName, const QString& /
     try {
         CloseDatabaseForms();
         QString name = databaseName;
+        // The log-on details of the last attempt, for the dialog shown again.
+        bool lastSecured = false;
+        QString lastWorkgroup, lastUser;
         for (;;) {
+            // Exit chosen in the error dialog of a failed open: the program
+            // ends, and the dialog is not shown again.
+            if (m_unloaded)
+                break;
             QString workgroup, user, password;
             bool cancelled = false;
             {
                 frmOpenDatabase dialog(this);
                 dialog.SetDatabase(name);
+                // A name the recent list does not hold (typed, and refused by
+                // the open) comes back as typed, with the log-on details typed
+                // for it, not as the first recent database with its own, which
+                // OK would open.
+                if (!name.isEmpty() && dialog.Database().compare(name, Qt::CaseInsensitive) != 0)
+                    dialog.ShowUnlistedDatabase(name, lastSecured, lastWorkgroup, lastUser);
                 dialog.GetInfo();
                 name = dialog.Database();
                 // The log-on details count only for a secured database.
@@ -334,6 +347,9 @@ bool MDIMain::SelectDatabaseDialog(const QString& databaseName, const QString& /
                 }
                 password = dialog.Password();
                 cancelled = dialog.UserCanceled();
+                lastSecured = dialog.SecuredDatabase();
+                lastWorkgroup = dialog.Workgroup();
+                lastUser = dialog.UserID();
             }
             if (cancelled)
                 break;

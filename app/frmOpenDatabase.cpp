@@ -266,6 +266,19 @@ void frmOpenDatabase::SetDatabase(const QString& name) {
     }
 }
 
+void frmOpenDatabase::ShowUnlistedDatabase(const QString& name, bool secured, const QString& workgroup,
+                                           const QString& user) {
+    {
+        const QSignalBlocker block(m_cboDatabase);
+        m_cboDatabase->setCurrentIndex(-1);
+        m_cboDatabase->setEditText(name);
+    }
+    m_chkSecurity->setChecked(secured);
+    m_txtWorkgroup->setText(workgroup);
+    m_txtUserID->setText(user);
+    m_txtPassword->clear();
+}
+
 QString frmOpenDatabase::Workgroup() const {
     return m_txtWorkgroup->text();
 }

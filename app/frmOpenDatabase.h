@@ -30,6 +30,10 @@ public:
     // Selects the first recent entry equal to the name (letter case aside);
     // without a match the combo box stays as it was.
     void SetDatabase(const QString& name);
+    // Shows a name no recent entry holds as it stands, with the log-on
+    // details given (the password empty) instead of those of the entry
+    // selected before.
+    void ShowUnlistedDatabase(const QString& name, bool secured, const QString& workgroup, const QString& user);
     QString Workgroup() const;
     QString UserID() const;
     void SetUserID(const QString& user);

@@ -142,6 +142,8 @@ void CMelvarsPropWiz::UnloadPages() {
     for (std::size_t i = 1; i < m_pages.size(); ++i) m_pages[i].reset();
 }
 
+bool CMelvarsPropWiz::ParentClosed() const { return m_hasParent && (!m_parent || !m_parent->isVisible()); }
+
 long CMelvarsPropWiz::ConfirmCancel(long page) {
     if (!m_Changed) return -1;
     const int response = wizsvc::WizMessage(
@@ -164,6 +166,9 @@ bool CMelvarsPropWiz::ShowStatWizard(long startPage) {
                 long nav = 0;
                 if (form) {
                     form->SetWiz(this);
+                    // Exit chosen in the error dialog of a failure while the
+                    // page filled: the program ends, the page is not shown.
+                    if (ParentClosed()) break;
                     // Every page stands where the previous one stood (the
                     // first where the dialog places itself), so the wizard
                     // does not jump from step to step.
@@ -174,6 +179,7 @@ bool CMelvarsPropWiz::ShowStatWizard(long startPage) {
                     wizsvc::ShowModal(*form);
                     place = form->geometry();
                     nav = form->NavResult();
+                    if (ParentClosed()) break;
                 } else {
                     // No page for these options yet: the stored (or default)
                     // options pass, in the direction the user is travelling.

@@ -32,6 +32,8 @@
 #include "scenario/CScenarioFields.h"
 #include "scenario/ScenarioSave.h"
 
+#include <QPointer>
+
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -116,8 +118,13 @@ public:
     void SetSettings(std::shared_ptr<CProgramSettings> settings) { m_settings = std::move(settings); }
     std::string OutputTablePrefix() const;
 
-    // The window the pages are shown over.
-    void SetParentWindow(QWidget* parent) { m_parent = parent; }
+    // The window the pages are shown over. Closed while the designer runs
+    // (the program ends: Exit in an error dialog), it ends the designer: no
+    // page is shown again over a window that is gone.
+    void SetParentWindow(QWidget* parent) {
+        m_parent = parent;
+        m_hasParent = parent != nullptr;
+    }
 
     // The page form of a page number while ShowStatWizard runs (else null).
     CWizPage* PageForm(long page) const;
@@ -132,7 +139,9 @@ private:
     bool m_Changed = false;
     std::string m_lastSaveError;
     std::shared_ptr<CProgramSettings> m_settings;
-    QWidget* m_parent = nullptr;
+    bool ParentClosed() const;
+    QPointer<QWidget> m_parent;
+    bool m_hasParent = false;
     // Page forms of the running ShowStatWizard, by page number (1 to 29, 50).
     std::array<std::unique_ptr<CWizPage>, 51> m_pages;
 };

@@ -314,7 +314,18 @@ std::string frmQuorb_Fields::GetFieldTypeText(int fieldType) {
 void frmQuorb_Fields::SetWiz(CMelvarsPropWiz* wiz) {
     ProcGuard proc(gErr, "frmQuorb_Fields:Property Set Wiz");
     try {
-        if (m_Wiz || !wiz) return;
+        if (!wiz) return;
+        if (m_Wiz) {
+            // Shown again (Back from the options page): the description as
+            // the Finish page may have changed it, not as this page first
+            // showed it, which leaving the box would write back.
+            if (wiz == m_Wiz) {
+                SetLoading(true);
+                m_txtDescription->setText(QString::fromStdString(wiz->Scenario_Description()));
+                SetLoading(false);
+            }
+            return;
+        }
         SetLoading(true);
         m_Wiz = wiz;
         m_txtDescription->setText(QString::fromStdString(wiz->Scenario_Description()));

@@ -285,4 +285,24 @@ TEST_F(BackgroundRun, ClosingTheFrameDuringALongRunAsksStopsTheRunAndThenCloses)
     EXPECT_EQ(Sums(path), (std::vector<std::string>{"22", "60"}));
 }
 
+TEST_F(BackgroundRun, TheFramesKeysDuringARunOpenNoDialogThatWouldCloseTheDatabaseUnderIt) {
+    // Ctrl+O opened the open-database dialog while the engine read the
+    // database, and opening another one there closed it under the run
+    // ("Object invalid or no longer set.").
+    GiveRunsASlowDescribe(1500);
+    const std::size_t before = script.Seen().size();
+    QTimer::singleShot(400, [&] {
+        frame->activateWindow();
+        QApplication::setActiveWindow(frame);
+        QTest::keyClick(frame, Qt::Key_O, Qt::ControlModifier);
+    });
+    EXPECT_TRUE(list->RunCurrentScenario(0)) << script.MessagesText();
+    Pump(200);
+    EXPECT_TRUE(script.Unexpected().isEmpty()) << script.UnexpectedText();
+    EXPECT_EQ(script.Seen().size(), before) << script.MessagesText();
+    ASSERT_NE(gdbCurrent, nullptr);
+    EXPECT_EQ(gdbCurrent->Name(), path);
+    EXPECT_EQ(Sums(path), (std::vector<std::string>{"22", "60"}));
+}
+
 } // namespace

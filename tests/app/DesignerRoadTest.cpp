@@ -520,4 +520,34 @@ TEST_F(DesignerRoad, StoredMissingValuesOfSeventeenDigitsSurviveAnEditThatDoesNo
     EXPECT_EQ(app.texts, QStringList());
 }
 
+TEST_F(AppFixture, ExitChosenInTheErrorDialogWhileTheDesignerOpensEndsItWithoutShowingAPage) {
+    // Another program dropped the field table: the field page's filling
+    // fails with the error dialog. Exit there closed the program's windows,
+    // and the designer went on to show its page over them all the same.
+    struct Row {
+        int startPage;
+        const char* command;
+    } rows[] = {{3, "Edit Fields"}, {30, "Edit Options"}, {50, "Edit Output"}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.command);
+        ModalScript script;
+        const std::string path = File(std::string("scores") + std::to_string(r.startPage) + ".db");
+        CreateScoresDatabase(path, true, {DescribeScores("outDescribe")});
+        script.OpenDatabase(path);
+        QPointer<MDIMain> frame = Start();
+        ASSERT_FALSE(frame.isNull());
+        gdbCurrent->TableDefs().Delete(kFieldsTableName);
+        DesignerScript designer;
+        script.ErrorDialog(true);
+        frame->StatMain()->EditCurrentScenario(r.startPage);
+        Pump(50);
+        EXPECT_TRUE(script.Done());
+        EXPECT_TRUE(script.Unexpected().isEmpty()) << script.UnexpectedText();
+        EXPECT_TRUE(designer.shown.isEmpty()) << designer.shown.join(QLatin1Char(',')).toStdString();
+        EXPECT_TRUE(designer.messages.isEmpty()) << designer.messages.join(QLatin1Char('\n')).toStdString();
+        EXPECT_TRUE(frame.isNull());
+    }
+}
+
 } // namespace
+

@@ -14,6 +14,7 @@
 #include "scenario/AppDatabase.h"
 #include "scenario/ScenarioTables.h"
 #include "util/CProgramSettings.h"
+#include "util/CMRU.h"
 #include "util/modStatCommon.h"
 
 #include <QAction>
@@ -32,6 +33,8 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 
 using namespace apptest;
 
@@ -500,4 +503,47 @@ TEST_F(MainRoad, ChoosingExitInTheErrorDialogClosesTheApplication) {
     EXPECT_NE(RegistryValue("Form Position", "frmStatMain"), "~missing");
 }
 
+TEST_F(MainRoad, ExitChosenInTheErrorDialogOfAFailedOpenEndsTheProgramInsteadOfShowingTheDialogAgain) {
+    // A damaged default workgroup file makes every open fail with an
+    // unexpected error; Exit in its error dialog showed the open-database
+    // dialog again, on every road to an open.
+    const std::string path = File("scores.db");
+    CreateScoresDatabase(path, true);
+    struct Row {
+        const char* road;
+        std::function<void()> open;
+    } rows[] = {
+        {"the dialog at start-up",
+         [&] {
+             script.OpenDatabase(path).ErrorDialog(true);
+             frame = Start();
+         }},
+        {"File, Open",
+         [&] {
+             ASSERT_NE(StartCancelled(), nullptr);
+             script.OpenDatabase(path).ErrorDialog(true);
+             frame->mnufileItems_Click(100);
+         }},
+        {"a recent database, opened without the dialog",
+         [&] {
+             ASSERT_NE(StartCancelled(), nullptr);
+             frame->MRU().SetMRUList(path, CMRU::MakeTag("", "", ""));
+             script.ErrorDialog(true);
+             frame->mnuFileMRU_Click(1);
+         }},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.road);
+        { std::ofstream(AppDir() + "/ZURSTAT.MDW") << "not a workgroup file"; }
+        r.open();
+        QPointer<MDIMain> watch(frame);
+        Pump(50);
+        EXPECT_TRUE(script.Done());
+        EXPECT_TRUE(script.Unexpected().isEmpty()) << script.UnexpectedText();
+        EXPECT_TRUE(watch.isNull());
+        EXPECT_EQ(gdbCurrent, nullptr);
+    }
+}
+
 } // namespace
+

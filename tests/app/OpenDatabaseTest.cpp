@@ -13,6 +13,7 @@
 #include "db/Dao.h"
 #include "scenario/AppDatabase.h"
 #include "support/FilesMade.h"
+#include "util/CMRU.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -441,6 +442,57 @@ TEST_F(OpenDatabase, RecentEntryOfADeletedDatabaseShowsTheDialogWithItsName) {
     EXPECT_TRUE(script.Messages().back().startsWith(QStringLiteral("Cannot locate a database named '") +
                                                     QString::fromStdString(a) + QStringLiteral("'")));
     EXPECT_EQ(frame->StatMain(), nullptr);
+}
+
+TEST_F(OpenDatabase, AfterAFailedOpenTheDialogComesBackWithTheDatabaseTypedNotTheFirstRecentOne) {
+    // The dialog came back on the first recent database, with its log-on
+    // details: OK then opened that one instead of the one typed.
+    const std::string a = File("a.db");
+    CreateScoresDatabase(a, true);
+    const std::string wg = BobsWorkgroup();
+    ASSERT_NE(StartOn(a), nullptr);
+    frame->MRU().SetMRUList(a, CMRU::MakeTag(wg, "bob", "letmein"));
+    struct Row {
+        std::string path;
+        bool secured;
+        std::string workgroup, user, rightPassword;
+        const char* reason;
+    } rows[] = {
+        {ScoresDatabase("locked.db", "secret"), false, "", "", "secret", "a wrong database password"},
+        {ScoresDatabase("secured.db"), true, wg, "bob", "letmein", "a wrong log-on: workgroup and user kept"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.reason);
+        const QString path = QString::fromStdString(r.path);
+        QString again, workgroup, user, password;
+        bool secured = !r.secured;
+        script
+            .OpenDatabase([&](frmOpenDatabase& d) {
+                d.chkSecurity()->setChecked(r.secured);
+                d.cboDatabase()->setEditText(path);
+                d.txtWorkgroup()->setText(QString::fromStdString(r.workgroup));
+                d.SetUserID(QString::fromStdString(r.user));
+                d.SetPassword(QStringLiteral("wrong"));
+            })
+            .Message(1)
+            .OpenDatabase([&](frmOpenDatabase& d) {
+                again = d.Database();
+                secured = d.chkSecurity()->isChecked();
+                workgroup = d.Workgroup();
+                user = d.UserID();
+                password = d.Password();
+                d.SetPassword(QString::fromStdString(r.rightPassword));
+            });
+        frame->mnufileItems_Click(100);
+        EXPECT_TRUE(script.Done());
+        EXPECT_EQ(again, path) << script.MessagesText();
+        EXPECT_EQ(secured, r.secured);
+        EXPECT_EQ(workgroup, QString::fromStdString(r.workgroup));
+        EXPECT_EQ(user, QString::fromStdString(r.user));
+        EXPECT_EQ(password, QString());
+        ASSERT_NE(gdbCurrent, nullptr);
+        EXPECT_EQ(gdbCurrent->Name(), r.path);
+    }
 }
 
 TEST_F(OpenDatabase, CloseDatabaseClosesTheFileAndItsWindows) {

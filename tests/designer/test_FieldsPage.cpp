@@ -271,4 +271,22 @@ TEST_F(FieldsPage, BackAsksOnlyAfterChangesAndDescriptionIgnoresCase) {
               QStringList({"You have made changes to this scenario. Are you sure you want to exit?"}));
 }
 
+TEST_F(FieldsPage, ShownAgainAfterTheFinishPageItShowsTheDescriptionGivenThereAndNextKeepsIt) {
+    // Filled only at its first showing, the page came back with the old
+    // description, and leaving its box (Next) wrote it over the one typed on
+    // the Finish page.
+    Script script;
+    dtest::Wizard wiz("Describe");
+    wiz.SetScenario_Description("Sales");
+    frmQuorb_Fields page;
+    page.SetWiz(&wiz);
+    wiz.SetScenario_Description("Sales by region"); // typed on the Finish page, then Back
+    wiz.SetChanged(true);
+    page.SetWiz(&wiz); // the wizard hands itself over before every showing
+    EXPECT_EQ(page.txtScenario_Description()->text(), QStringLiteral("Sales by region"));
+    page.txtScenario_Description_LostFocus();
+    EXPECT_EQ(wiz.Scenario_Description(), "Sales by region");
+    EXPECT_TRUE(script.MessageTexts().isEmpty());
+}
+
 } // namespace

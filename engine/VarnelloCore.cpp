@@ -317,6 +317,9 @@ void VarnelloCore::finishOutput(std::string& msg) {
         }
         m_runTxLevel = -1;
     }
+    // The source is read: another program may change it again (and the
+    // output's commit may need a file the source shares).
+    m_sourceTx.End();
     if (!m_outputTx.Active()) return;
     if (!msg.empty()) {
         m_outputTx.Rollback();
@@ -334,6 +337,7 @@ void VarnelloCore::cleanUp() noexcept {
     m_runTxLevel = -1;
     m_outputTx.Rollback();
     m_run.End();
+    m_sourceTx.End();
 }
 
 std::string VarnelloCore::RunOneScenario() {
@@ -392,6 +396,14 @@ std::string VarnelloCore::RunOneScenario() {
                     if (!out.empty()) tables += (tables.empty() ? "" : " and ") + out;
                 msg = "The output " + std::string(tables.find(" and ") == std::string::npos ? "table " : "tables ") +
                       tables + " could not be written: " + e.Description();
+            }
+            // Every query of the analysis reads the source as it stands now.
+            if (msg.empty()) {
+                try {
+                    m_sourceTx.Begin(m_sourceDb, m_outputDb);
+                } catch (const DaoError& e) {
+                    msg = "The data of " + table + " could not be read: " + e.Description();
+                }
             }
             m_runTxLevel = DBEngine().Workspaces(0)->TransactionLevel();
         }

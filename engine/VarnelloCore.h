@@ -116,6 +116,7 @@ private:
     dao::DatabasePtr m_saved[3];
     RunContext m_run;                        // the run's state and the services of its analysis
     OutputTransaction m_outputTx;            // the run's changes to the output database
+    SourceReadTransaction m_sourceTx;        // the run's view of a source in another file
     int m_runTxLevel = -1;                   // the workspace's transaction level when the analysis began
     std::atomic<bool> m_running{false};      // a run is under way on this engine
 

@@ -116,4 +116,25 @@ TEST_F(TransactionTest, ACommitThatAReaderKeepsFromTheFileIsRolledBackAndRelease
     }
 }
 
+TEST_F(TransactionTest, ATransactionAFullDiskEndedIsOverForTheWorkspaceToo) {
+    // The file may grow by a few pages only: the inserts fill it, and the
+    // database ends the whole transaction.
+    db->conn()->Exec(SystemSql("PRAGMA max_page_count = 8"));
+    ws->BeginTrans();
+    EXPECT_EQ(daotest::ErrorNumberOf([&] {
+                  for (int i = 0; i < 20; ++i) db->Execute("INSERT INTO T (X) SELECT X FROM T");
+              }),
+              3026); // "Not enough space on disk."
+    EXPECT_NO_THROW(ws->Rollback());
+    EXPECT_EQ(ws->TransactionLevel(), 0);
+    EXPECT_EQ(values(*db), (std::vector<double>{1, 2, 3}));
+    // A database opened afterwards is in no transaction: what it writes is
+    // kept when it closes.
+    auto later = ws->CreateDatabase(tmp.file("later.db"), dbLangGeneral);
+    makeTable(*later);
+    later->Close();
+    later = ws->OpenDatabase(tmp.file("later.db"));
+    EXPECT_EQ(values(*later), (std::vector<double>{1, 2, 3}));
+}
+
 } // namespace

@@ -318,6 +318,9 @@ bool VarnelloCore::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
             m_events->RunScenarioComplete(s, m);
         } catch (...) {
         }
+        // A run the listener started from the event was refused and said so
+        // in ErrorInfo: this run has ended now, and ErrorInfo is its message.
+        m_errorInfo = msg;
     }
     return success;
 }

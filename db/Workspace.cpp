@@ -291,8 +291,28 @@ void Workspace::Rollback() {
     for (const auto& db : Databases()) {
         auto c = db->conn();
         if (c->TransactionDepth() >= m_txDepth) {
+            // A full disk or a failed write may have made the database end
+            // the whole transaction itself: nothing is left to roll back,
+            // and the workspace's level must go down with it (else every
+            // database opened later began inside a transaction never ended).
+            if (sqlite3_get_autocommit(c->handle())) {
+                c->SetTransactionDepth(m_txDepth - 1);
+                c->InvalidateCatalog();
+                continue;
+            }
             c->Exec(SystemSql("ROLLBACK TO vtx" + std::to_string(m_txDepth)));
-            c->Exec(SystemSql("RELEASE vtx" + std::to_string(m_txDepth)));
+            try {
+                c->Exec(SystemSql("RELEASE vtx" + std::to_string(m_txDepth)));
+            } catch (const DaoError&) {
+                // Releasing the savepoint that began the file's transaction
+                // commits it, which needs the file: after a commit that
+                // another program's reading kept from it, the release fails
+                // the same way and would leave the transaction open, holding
+                // the file against every other program and every later
+                // change of this one uncommitted. Nothing is left to keep.
+                if (sqlite3_get_autocommit(c->handle())) throw;
+                c->Exec(SystemSql("ROLLBACK"));
+            }
             c->SetTransactionDepth(m_txDepth - 1);
             c->InvalidateCatalog();
         }

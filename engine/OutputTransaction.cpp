@@ -89,3 +89,27 @@ void OutputTransaction::Rollback() noexcept {
     }
     c->InvalidateCatalog();
 }
+
+void SourceReadTransaction::Begin(const DatabasePtr& source, const DatabasePtr& output) {
+    End();
+    if (!source || !source->IsOpen()) return;
+    auto c = source->conn();
+    if (output && output->IsOpen() && output->conn() == c) return;
+    if (!sqlite3_get_autocommit(c->handle())) return;
+    c->Exec(SystemSql("BEGIN"));
+    m_conn = std::move(c);
+}
+
+void SourceReadTransaction::End() noexcept {
+    if (!m_conn) return;
+    auto c = std::move(m_conn);
+    m_conn.reset();
+    try {
+        if (c->IsOpen() && !sqlite3_get_autocommit(c->handle())) c->Exec(SystemSql("COMMIT"));
+    } catch (...) {
+        try {
+            c->Exec(SystemSql("ROLLBACK"));
+        } catch (...) {
+        }
+    }
+}

@@ -39,3 +39,25 @@ private:
     std::shared_ptr<dao::Connection> m_conn;
     bool m_began = false; // the transaction around the savepoint is this object's
 };
+
+// The read transaction that holds a run's view of its source when the source
+// is a file (or a connection) of its own: every query of the run (the bounds
+// of the default intervals, the numbers checked, the sums taken in SQL, the
+// record pass) reads the source as it stood at the first of them, while
+// another program that changes it waits for the run. A source on the
+// output's connection is held by the output transaction already, and one
+// inside a transaction the caller began is left to that transaction.
+class SourceReadTransaction {
+public:
+    SourceReadTransaction() = default;
+    ~SourceReadTransaction() { End(); }
+    SourceReadTransaction(const SourceReadTransaction&) = delete;
+    SourceReadTransaction& operator=(const SourceReadTransaction&) = delete;
+
+    void Begin(const dao::DatabasePtr& source, const dao::DatabasePtr& output);
+    // Ends it (it changed nothing). Never throws.
+    void End() noexcept;
+
+private:
+    std::shared_ptr<dao::Connection> m_conn;
+};

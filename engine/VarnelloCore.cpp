@@ -17,6 +17,8 @@
 #include <filesystem>
 #include <mutex>
 
+#include <sys/stat.h>
+
 using namespace dao;
 
 namespace {
@@ -78,9 +80,9 @@ VarnelloCore::~VarnelloCore() {
 }
 
 void VarnelloCore::closeOwnedDatabases() noexcept {
-    for (auto& db : m_opened) {
+    for (auto& opened : m_opened) {
         try {
-            if (db) db->Close();
+            if (opened.db) opened.db->Close();
         } catch (...) {
         }
     }
@@ -92,20 +94,39 @@ void VarnelloCore::closeOwnedDatabases() noexcept {
 
 // --- database properties -----------------------------------------------------------------
 
+namespace {
+// The device and inode of the file at a path; false when there is none.
+bool fileIdentity(const std::string& path, std::uint64_t& device, std::uint64_t& inode) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    device = static_cast<std::uint64_t>(st.st_dev);
+    inode = static_cast<std::uint64_t>(st.st_ino);
+    return true;
+}
+} // namespace
+
 // A file this engine has open already is used again: a second connection to
-// it would find the file in use once the first one writes.
+// it would find the file in use once the first one writes. Only while it is
+// the file at that path: a file another program put in its place (a fresh
+// copy moved over it) is opened anew, instead of reading the old one's data
+// and failing to write into it as "read-only".
 DatabasePtr VarnelloCore::openPath(const std::string& path) {
     std::error_code ec;
     const auto wanted = std::filesystem::weakly_canonical(path, ec);
-    for (const DatabasePtr& open : m_opened) {
-        if (!open || !open->IsOpen())
+    std::uint64_t device = 0, inode = 0;
+    const bool exists = fileIdentity(path, device, inode);
+    for (const OpenedFile& open : m_opened) {
+        if (!open.db || !open.db->IsOpen())
             continue;
         std::error_code ec2;
-        if (!ec && std::filesystem::weakly_canonical(open->Name(), ec2) == wanted && !ec2)
-            return open;
+        if (!ec && std::filesystem::weakly_canonical(open.db->Name(), ec2) == wanted && !ec2 && exists &&
+            open.device == device && open.inode == inode)
+            return open.db;
     }
     DatabasePtr db = DBEngine().Workspaces(0)->OpenDatabase(path);
-    m_opened.push_back(db);
+    OpenedFile opened{db};
+    fileIdentity(db->Name(), opened.device, opened.inode);
+    m_opened.push_back(std::move(opened));
     return db;
 }
 
@@ -297,6 +318,9 @@ bool VarnelloCore::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
             m_events->RunScenarioComplete(s, m);
         } catch (...) {
         }
+        // A run the listener started from the event was refused and said so
+        // in ErrorInfo: this run has ended now, and ErrorInfo is its message.
+        m_errorInfo = msg;
     }
     return success;
 }
@@ -317,6 +341,9 @@ void VarnelloCore::finishOutput(std::string& msg) {
         }
         m_runTxLevel = -1;
     }
+    // The source is read: another program may change it again (and the
+    // output's commit may need a file the source shares).
+    m_sourceTx.End();
     if (!m_outputTx.Active()) return;
     if (!msg.empty()) {
         m_outputTx.Rollback();
@@ -334,6 +361,7 @@ void VarnelloCore::cleanUp() noexcept {
     m_runTxLevel = -1;
     m_outputTx.Rollback();
     m_run.End();
+    m_sourceTx.End();
 }
 
 std::string VarnelloCore::RunOneScenario() {
@@ -392,6 +420,14 @@ std::string VarnelloCore::RunOneScenario() {
                     if (!out.empty()) tables += (tables.empty() ? "" : " and ") + out;
                 msg = "The output " + std::string(tables.find(" and ") == std::string::npos ? "table " : "tables ") +
                       tables + " could not be written: " + e.Description();
+            }
+            // Every query of the analysis reads the source as it stands now.
+            if (msg.empty()) {
+                try {
+                    m_sourceTx.Begin(m_sourceDb, m_outputDb);
+                } catch (const DaoError& e) {
+                    msg = "The data of " + table + " could not be read: " + e.Description();
+                }
             }
             m_runTxLevel = DBEngine().Workspaces(0)->TransactionLevel();
         }

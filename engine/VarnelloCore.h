@@ -112,10 +112,17 @@ private:
     // Databases: references shared with the client; the engine closes only
     // what it opened itself.
     dao::DatabasePtr m_scenarioDb, m_sourceDb, m_outputDb;
-    std::vector<dao::DatabasePtr> m_opened; // every database this engine opened from a path
+    // Every database this engine opened from a path, with the file it opened
+    // there (a file put in its place later is another database).
+    struct OpenedFile {
+        dao::DatabasePtr db;
+        std::uint64_t device = 0, inode = 0;
+    };
+    std::vector<OpenedFile> m_opened;
     dao::DatabasePtr m_saved[3];
     RunContext m_run;                        // the run's state and the services of its analysis
     OutputTransaction m_outputTx;            // the run's changes to the output database
+    SourceReadTransaction m_sourceTx;        // the run's view of a source in another file
     int m_runTxLevel = -1;                   // the workspace's transaction level when the analysis began
     std::atomic<bool> m_running{false};      // a run is under way on this engine
 

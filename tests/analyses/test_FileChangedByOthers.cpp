@@ -3,6 +3,8 @@
 #include "AnalysisFixture.h"
 #include "support/OtherProgram.h"
 
+#include <sqlite3.h>
+
 using namespace dao;
 using namespace atest;
 
@@ -62,4 +64,60 @@ TEST_F(FileChangedByOthersTest, AViewAnotherProgramMadeIsTheSourceOfAScenarioTha
     EXPECT_EQ(out[0]["G"].ToString() + " " + out[0]["Mean"].ToString(), "a 20");
     EXPECT_EQ(out[1]["G"].ToString() + " " + out[1]["Mean"].ToString(), "b 75");
     EXPECT_EQ(out[1].Num("Count"), 2.0);
+}
+
+TEST_F(FileChangedByOthersTest, ASourceInAnotherFileChangedDuringARunIsReadAsItStoodAtItsStart) {
+    // The source in a file of its own: X = 1, 2, 3, 4.
+    const std::string source = tmp.file("source.db");
+    {
+        vtest::OtherProgram make(source);
+        make.Exec("CREATE TABLE Data (X DOUBLE); INSERT INTO Data VALUES (1), (2), (3), (4)");
+    }
+    vtest::ScenarioSpec s = vtest::ScenarioOn("P", "Frequency", "Data", "Out");
+    s.fields = {{"X", "X"}};
+    s.options = {{"FreqN", true}, {"FreqGroupRadio", "Default"}, {"InterV", std::int16_t(4)}, {"FreqIncRadio", "Lower"}};
+    const std::int32_t id = Store(s);
+    // Another program changes the table after the run has found the bounds
+    // of its intervals and before it reads the records.
+    struct ChangeAt : IVarnelloEvents {
+        sqlite3* other = nullptr;
+        const char* sql = nullptr;
+        void StatStatus(std::string& msg) override {
+            if (msg == "Retrieving and sorting data...") sqlite3_exec(other, sql, nullptr, nullptr, nullptr);
+        }
+    };
+    const struct {
+        const char* sql;
+        const char* why;
+    } cases[] = {
+        {"INSERT INTO Data VALUES (100)", "a record added beyond the last interval"},
+        {"DELETE FROM Data WHERE X = 4", "a record deleted"},
+    };
+    for (const auto& c : cases) {
+        vtest::OtherProgram other(source);
+        sqlite3_busy_timeout(other.handle(), 0); // it does not wait for the run
+        ChangeAt change;
+        change.other = other.handle();
+        change.sql = c.sql;
+        VarnelloCore eng;
+        eng.SetScenarioDatabase(db);
+        eng.SetEvents(&change);
+        Varnello::RunScenarioArgs args;
+        args.SourceDatabase = source;
+        args.OutputDatabase = db;
+        args.ShowProgress = true;
+        ASSERT_TRUE(eng.RunScenario(id, args)) << c.why << ": " << eng.ErrorInfo();
+        // The table as it stood: 1 .. 4 spread 3, padded by 10^(log10 3 - 1)
+        // = 0.3 into four intervals of 0.825, rounded up to 0.83, from 1:
+        // each value in an interval of its own, a quarter of the four.
+        const auto out = ReadTable("Out");
+        ASSERT_EQ(out.size(), 4u) << c.why;
+        for (std::size_t i = 0; i < out.size(); ++i) {
+            EXPECT_EQ(out[i].Num("Count"), 1.0) << c.why << ", interval " << i + 1;
+            EXPECT_EQ(out[i].Num("Count%"), 0.25) << c.why << ", interval " << i + 1;
+            EXPECT_EQ(out[i].Num("Cumulative%"), 0.25 * double(i + 1)) << c.why << ", interval " << i + 1;
+        }
+        DBEngine().Reset();
+        db = DBEngine().OpenDatabase(tmp.file("data.db"));
+    }
 }

@@ -334,7 +334,8 @@ TEST_F(OutputSafetyTest, AProcessKilledInTheMiddleOfARunLeavesThePreviousOutputW
 }
 
 
-// Starts a run on the engine from inside its own progress event, once.
+// Starts a run on the engine from inside its own progress event, once (or
+// from its completion event, for the text "RunScenarioComplete").
 struct NestedRunAt : IVarnelloEvents {
     VarnelloCore* eng = nullptr;
     std::string text;
@@ -342,7 +343,9 @@ struct NestedRunAt : IVarnelloEvents {
     int calls = 0;
     bool nestedResult = true;
     std::string nestedInfo;
-    void StatStatus(std::string& msg) override {
+    void StatStatus(std::string& msg) override { startAt(msg); }
+    void RunScenarioComplete(bool&, std::string&) override { startAt("RunScenarioComplete"); }
+    void startAt(const std::string& msg) {
         if (msg != text || calls) return;
         ++calls;
         nestedResult = eng->RunScenario(id);
@@ -365,6 +368,7 @@ TEST_F(OutputSafetyTest, ARunStartedFromInsideAProgressEventIsRefusedAndTheRunni
     } cases[] = {
         {"Analyzing record: 100", "in the middle of the record pass, rows pending"},
         {"Retrieving and sorting data...", "before the input is open"},
+        {"RunScenarioComplete", "from the completion event: the run's own message stays its ErrorInfo"},
     };
     for (const auto& c : cases) {
         NestedRunAt nested;

@@ -2,6 +2,8 @@
 // undoes.
 #include "DaoTestTables.h"
 #include "db/Dao.h"
+#include "support/LockWait.h"
+#include "support/OtherProgram.h"
 
 #include <gtest/gtest.h>
 
@@ -77,6 +79,62 @@ TEST_F(TransactionTest, WritesThroughARecordsetAreRolledBack) {
             EXPECT_EQ(values(*db), (std::vector<double>{1, 2, 3})) << c.what << " type " << type;
         }
     }
+}
+
+TEST_F(TransactionTest, ACommitThatAReaderKeepsFromTheFileIsRolledBackAndReleasesTheFile) {
+    // Another program reads the file for longer than a commit waits for it.
+    vtest::LockWaitLimitScope shortWait(std::chrono::milliseconds(200));
+    const struct {
+        const char* how;
+        std::function<void()> end; // ends the transaction whose commit failed
+    } cases[] = {
+        {"Rollback after the failed CommitTrans", [this] { ws->Rollback(); }},
+        {"a guard that was to commit", [this] {
+             TransactionGuard tx(*ws);
+             db->Execute("INSERT INTO T (X) VALUES (5)");
+             EXPECT_EQ(daotest::ErrorNumberOf([&] { tx.Commit(); }), 3045);
+         }},
+    };
+    for (const auto& c : cases) {
+        vtest::OtherProgram other(tmp.file("t.db"));
+        other.Exec("BEGIN");
+        ASSERT_EQ(other.Text("SELECT count(*) FROM T"), "3");
+        if (c.how[0] == 'R') {
+            ws->BeginTrans();
+            db->Execute("INSERT INTO T (X) VALUES (4)");
+            EXPECT_EQ(daotest::ErrorNumberOf([&] { ws->CommitTrans(); }), 3045) << c.how;
+        }
+        EXPECT_NO_THROW(c.end()) << c.how;
+        EXPECT_EQ(ws->TransactionLevel(), 0) << c.how;
+        other.Exec("COMMIT");
+        // The file is free again: another program may write it, and what
+        // this program writes from now on is committed, not held in a
+        // transaction that the close would roll back.
+        other.Exec("BEGIN IMMEDIATE; INSERT INTO T (X) VALUES (7); COMMIT");
+        db->Execute("DELETE FROM T WHERE X = 7");
+        EXPECT_EQ(other.Text("SELECT group_concat(X, ' ') FROM (SELECT X FROM T ORDER BY X)"), "1.0 2.0 3.0") << c.how;
+    }
+}
+
+TEST_F(TransactionTest, ATransactionAFullDiskEndedIsOverForTheWorkspaceToo) {
+    // The file may grow by a few pages only: the inserts fill it, and the
+    // database ends the whole transaction.
+    db->conn()->Exec(SystemSql("PRAGMA max_page_count = 8"));
+    ws->BeginTrans();
+    EXPECT_EQ(daotest::ErrorNumberOf([&] {
+                  for (int i = 0; i < 20; ++i) db->Execute("INSERT INTO T (X) SELECT X FROM T");
+              }),
+              3026); // "Not enough space on disk."
+    EXPECT_NO_THROW(ws->Rollback());
+    EXPECT_EQ(ws->TransactionLevel(), 0);
+    EXPECT_EQ(values(*db), (std::vector<double>{1, 2, 3}));
+    // A database opened afterwards is in no transaction: what it writes is
+    // kept when it closes.
+    auto later = ws->CreateDatabase(tmp.file("later.db"), dbLangGeneral);
+    makeTable(*later);
+    later->Close();
+    later = ws->OpenDatabase(tmp.file("later.db"));
+    EXPECT_EQ(values(*later), (std::vector<double>{1, 2, 3}));
 }
 
 } // namespace

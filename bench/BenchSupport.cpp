@@ -40,6 +40,12 @@ ScratchDir::ScratchDir(const std::string& name)
 
 ScratchDir::~ScratchDir() {
     DBEngine().Reset();
+    // VARNELLO_BENCH_KEEP set: the files stay, to compare the output tables
+    // of two builds.
+    if (std::getenv("VARNELLO_BENCH_KEEP")) {
+        std::fprintf(stderr, "files kept in %s\n", m_dir.c_str());
+        return;
+    }
     std::error_code ec;
     std::filesystem::remove_all(m_dir, ec);
 }

@@ -223,8 +223,10 @@ void CErr_ZUR::WriteErrorFile() {
     m_errorText = BuildErrorReport(input, env);
 
     // Never through a symbolic link: in a shared folder someone else's link
-    // would make the report overwrite one of the user's files.
-    const int fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0666);
+    // would make the report overwrite one of the user's files. Emptied rather
+    // than appended to: where the old file could not be deleted (a folder that
+    // takes no new file) the new report still takes its place.
+    const int fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) {
         const int cause = errno;
         throw RunTimeError(cause == ENOENT || cause == ENOTDIR ? rterr::PathNotFound : rterr::PathFileAccessError);

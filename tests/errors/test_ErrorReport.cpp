@@ -183,6 +183,38 @@ TEST_F(ErrorReportTest, DestinationInAMissingFolderLeavesNoFileButTheText) {
     EXPECT_NE(handler.ErrorText().find("Error String      : Path not found\r\n"), std::string::npos);
 }
 
+// A program folder that takes no new file, with a report file in it that may
+// be written: the earlier report cannot be deleted, and the new one takes its
+// place all the same instead of being added after it.
+TEST_F(ErrorReportTest, AFolderThatTakesNoNewFileStillGetsOnlyTheLastReport) {
+    const std::string folder = dir.file("program");
+    fs::create_directory(folder);
+    const std::string log = folder + "/error.log";
+    handler.SetDestination(log);
+    handler.Push("First");
+    handler.HandleError(6, "Overflow");
+    ASSERT_TRUE(fs::exists(log));
+    ::chmod(dir.path().c_str(), 0755);
+    ::chmod(folder.c_str(), 0555);
+    ::chmod(log.c_str(), 0666);
+    const int result = vtest::RunUnprivileged([&] {
+        CErr_ZUR second;
+        second.SetDisplayError(false);
+        second.SetDestination(log);
+        second.Push("Second");
+        second.HandleError(11, "Division by zero");
+        return 0;
+    });
+    ::chmod(folder.c_str(), 0755);
+    ::chmod(dir.path().c_str(), 0700);
+    EXPECT_EQ(result, 0);
+
+    std::vector<std::string> lines = headLines("Division by zero", 11, "Second");
+    for (const char* l : {"01  Second", "", "", ""}) lines.push_back(l);
+    lines.insert(lines.end(), kSystemLines.begin(), kSystemLines.end());
+    EXPECT_EQ(readFile(log), joinCrLf(lines) + "\r\n");
+}
+
 struct NumberCase {
     double value;
     const char* separator;

@@ -5,8 +5,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <filesystem>
-#include <system_error>
 
 #include "errors/ErrorReport.h"
 #include "platform/App.h"
@@ -23,6 +21,12 @@ namespace {
 
 long ReportFileError(int cause) {
     return cause == ENOENT || cause == ENOTDIR ? rterr::PathNotFound : rterr::PathFileAccessError;
+}
+
+// Deletes the report file at path, or a symbolic link standing there; a
+// folder of that name is left alone. Failures are ignored.
+void DeleteReportFile(const std::string& path) {
+    if (!path.empty()) ::unlink(path.c_str());
 }
 
 bool WriteAll(int fd, const std::string& text) {
@@ -259,8 +263,7 @@ bool CErr_ZUR::ClearLog() {
                 }
             }
         } else {
-            std::error_code ec;
-            std::filesystem::remove(m_path, ec); // a missing file is no error
+            DeleteReportFile(m_path); // a missing file is no error
         }
         return true;
     } catch (...) {
@@ -282,8 +285,7 @@ void CErr_ZUR::WriteErrorFile() {
     } catch (...) {
         // No report to put in its place: the file of an earlier error does
         // not stay behind as if it told of this one.
-        std::error_code ec;
-        std::filesystem::remove(m_path, ec); // a missing file is normal
+        DeleteReportFile(m_path); // a missing file is normal
         throw;
     }
     ReplaceReportFile(m_path, m_errorText + "\r\n");

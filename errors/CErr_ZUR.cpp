@@ -3,9 +3,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
-#include <filesystem>
-#include <system_error>
 
 #include "errors/ErrorReport.h"
 #include "platform/App.h"
@@ -17,6 +16,72 @@ struct CErr_ZUR::Subscription::Listeners {
     std::vector<std::pair<std::uint64_t, BeforeHandlerCalledFn>> before;
     std::vector<std::pair<std::uint64_t, AfterHandlerCalledFn>> after;
 };
+
+namespace {
+
+long ReportFileError(int cause) {
+    return cause == ENOENT || cause == ENOTDIR ? rterr::PathNotFound : rterr::PathFileAccessError;
+}
+
+// Deletes the report file at path, or a symbolic link standing there; a
+// folder of that name is left alone. Failures are ignored.
+void DeleteReportFile(const std::string& path) {
+    if (!path.empty()) ::unlink(path.c_str());
+}
+
+bool WriteAll(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Puts `text` in the file at `path` as a whole. It is written to a file of
+// its own beside it and then renamed over it, so that the old report stays
+// as it was until the new one is complete (a full disk or a program killed
+// half-way through loses nothing), and two programs reporting at the same
+// moment leave one report or the other, never both run together. A folder
+// that takes no new file (while the report file in it may be written), or a
+// name too long to take the suffix of the new file, gets its report
+// rewritten in place.
+//
+// Never through a symbolic link: in a shared folder someone else's link
+// would make the report overwrite one of the user's files. The rename
+// replaces a link at the path instead of following it.
+void ReplaceReportFile(const std::string& path, const std::string& text) {
+    static std::atomic<unsigned> counter{0};
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = path + ".~" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) {
+        const int cause = errno;
+        if (cause != EACCES && cause != EPERM && cause != ENAMETOOLONG) throw RunTimeError(ReportFileError(cause));
+        const int inPlace = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (inPlace < 0) throw RunTimeError(ReportFileError(errno));
+        bool ok = WriteAll(inPlace, text);
+        if (::close(inPlace) != 0) ok = false;
+        if (!ok) throw RunTimeError(57); // Device I/O error
+        return;
+    }
+    bool ok = WriteAll(fd, text);
+    if (::close(fd) != 0) ok = false;
+    if (ok && ::rename(temp.c_str(), path.c_str()) == 0) return;
+    const int cause = errno;
+    ::unlink(temp.c_str());
+    throw RunTimeError(ok ? ReportFileError(cause) : 57); // 57: Device I/O error
+}
+
+} // namespace
 
 // ---- subscriptions -----------------------------------------------------------
 
@@ -198,8 +263,7 @@ bool CErr_ZUR::ClearLog() {
                 }
             }
         } else {
-            std::error_code ec;
-            std::filesystem::remove(m_path, ec); // a missing file is no error
+            DeleteReportFile(m_path); // a missing file is no error
         }
         return true;
     } catch (...) {
@@ -208,39 +272,21 @@ bool CErr_ZUR::ClearLog() {
 }
 
 void CErr_ZUR::WriteErrorFile() {
-    ErrorReportEnvironment env = CurrentErrorReportEnvironment();
-
-    std::error_code ec;
-    std::filesystem::remove(m_path, ec); // a missing file is normal
-
-    ErrorReportInput input;
-    input.ErrDescription = m_errDescription;
-    input.ErrNumber = m_errNumber;
-    input.ErrProcedure = TopOfStack();
-    input.Stack = m_stack;
-    input.ScenarioNumber = m_scenarioNumber;
-    input.CurrentOperation = m_currentOperation;
-    m_errorText = BuildErrorReport(input, env);
-
-    // Never through a symbolic link: in a shared folder someone else's link
-    // would make the report overwrite one of the user's files.
-    const int fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        const int cause = errno;
-        throw RunTimeError(cause == ENOENT || cause == ENOTDIR ? rterr::PathNotFound : rterr::PathFileAccessError);
+    try {
+        const ErrorReportEnvironment env = CurrentErrorReportEnvironment();
+        ErrorReportInput input;
+        input.ErrDescription = m_errDescription;
+        input.ErrNumber = m_errNumber;
+        input.ErrProcedure = TopOfStack();
+        input.Stack = m_stack;
+        input.ScenarioNumber = m_scenarioNumber;
+        input.CurrentOperation = m_currentOperation;
+        m_errorText = BuildErrorReport(input, env);
+    } catch (...) {
+        // No report to put in its place: the file of an earlier error does
+        // not stay behind as if it told of this one.
+        DeleteReportFile(m_path); // a missing file is normal
+        throw;
     }
-    const std::string text = m_errorText + "\r\n";
-    size_t done = 0;
-    bool ok = true;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ok = false;
-            break;
-        }
-        done += static_cast<size_t>(n);
-    }
-    if (::close(fd) != 0) ok = false;
-    if (!ok) throw RunTimeError(57); // Device I/O error
+    ReplaceReportFile(m_path, m_errorText + "\r\n");
 }

@@ -126,8 +126,9 @@ public:
     void SetDestinationRecordset(std::shared_ptr<IErrLogRecordset> recordset);
 
     // Reports are written without following a symbolic link at the path.
-    // Empties the destination: deletes the file (a missing one is no error)
-    // or deletes every record of the recordset. True on success.
+    // Empties the destination: deletes the file (a missing one is no error; a
+    // folder at the path is left alone) or deletes every record of the
+    // recordset. True on success.
     bool ClearLog();
 
     // Handles the exception being handled (call it inside a catch block); with

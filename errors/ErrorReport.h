@@ -2,8 +2,8 @@
 // The error report file: a plain-text report of the error, the procedure
 // stack, the system and the versions of the libraries the program runs on.
 // CErr_ZUR writes it at each handled error when its destination is a path:
-// the old file is deleted and the new report written, so the file holds only
-// the last error.
+// the new report, once written whole, takes the old file's place, so the file
+// holds only the last error.
 //
 // The report is built from two parts: what the handler captured
 // (ErrorReportInput) and what the system tells (ErrorReportEnvironment, read

@@ -15,8 +15,11 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyle>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -177,10 +180,33 @@ void frmErrorHandler::Form_Load() {
 void frmErrorHandler::showEvent(QShowEvent* event) {
     if (!m_centred) {
         m_centred = true;
-        adjustSize();
+        FitToTexts();
         platform::ui::CenterForm(this);
     }
     QDialog::showEvent(event);
+}
+
+// The size at which every wrapped sentence has all the lines it needs.
+// (adjustSize caps the height of a window at two thirds of the screen: on a
+// screen under 900 pixels high the last lines of the support sentences, the
+// fax number and the report's location among them, were cut off.) Where that
+// height does not fit the screen, the window grows wider instead.
+void frmErrorHandler::FitToTexts() {
+    if (layout())
+        layout()->activate();
+    int width = std::max(minimumWidth(), sizeHint().width());
+    int height = heightForWidth(width);
+    if (const QScreen* shownOn = screen()) {
+        const QRect area = shownOn->availableGeometry();
+        const int titleBar = std::max(0, frameGeometry().height() - geometry().height());
+        while (height + titleBar > area.height() && width + 40 <= area.width()) {
+            width += 40;
+            height = heightForWidth(width);
+        }
+    }
+    if (height <= 0)
+        height = sizeHint().height();
+    resize(width, height);
 }
 
 void frmErrorHandler::hideEvent(QHideEvent* event) {

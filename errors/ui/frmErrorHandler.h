@@ -77,6 +77,7 @@ protected:
 
 private:
     void Form_Load();
+    void FitToTexts();
     void cmdAction_Click(int index);
     void cmdErrorFile_Click();
     void cmdReadme_Click();

@@ -77,6 +77,9 @@ int QtMessageBox(const QString& prompt, int buttons, const QString& title) {
     const std::vector<Choice> choices = ButtonsOfSet(buttons & vbButtonSetMask);
     QMessageBox box(IconOf(buttons), title.isEmpty() ? QString::fromStdString(platform::App::Title()) : title,
                     prompt, QMessageBox::NoButton, OwnerWindow());
+    // Messages carry names and texts from the user's data: shown as they
+    // stand, never read as HTML.
+    box.setTextFormat(Qt::PlainText);
     // A message box is neither minimized nor maximized nor resized: its
     // frame offers the close button only.
     box.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);

@@ -370,6 +370,33 @@ TEST_F(CErrTest, ClearLogDeletesTheFileAndAcceptsAMissingOne) {
     EXPECT_EQ(handler.ErrNumber(), 1);
 }
 
+// A folder that stands where the report file should be is none of the
+// handler's: deleting the report leaves it alone.
+TEST_F(CErrTest, AFolderAtTheReportsPathIsNeverDeleted) {
+    struct Row {
+        const char* why;
+        std::function<void(CErr_ZUR&)> act;
+    } rows[] = {
+        {"ClearLog after the user continued", [](CErr_ZUR& h) { EXPECT_TRUE(h.ClearLog()); }},
+        {"a report that could not be made",
+         [](CErr_ZUR& h) {
+             SetErrorReportEnvironmentProvider([]() -> ErrorReportEnvironment { throw RunTimeError(7); });
+             h.HandleError(11, "Division by zero");
+             SetErrorReportEnvironmentProvider(smallEnvironment);
+         }},
+        {"a report written", [](CErr_ZUR& h) { h.HandleError(11, "Division by zero"); }},
+    };
+    handler.SetDisplayError(false);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.why);
+        const std::string folder = dir.file("error.log");
+        fs::create_directory(folder);
+        row.act(handler);
+        EXPECT_TRUE(fs::is_directory(folder));
+        fs::remove_all(folder);
+    }
+}
+
 // The table ErrLog (Id Long, Msg Text 50), made through the object model.
 void makeLogTable(dao::Database& db) {
     auto td = db.CreateTableDef("ErrLog");

@@ -1,6 +1,9 @@
 // The error report file: its exact lines for a known stack, error and
 // environment, and its rewriting at each error.
 #include <errno.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -181,6 +184,119 @@ TEST_F(ErrorReportTest, DestinationInAMissingFolderLeavesNoFileButTheText) {
     handler.HandleError(76, "Path not found");
     EXPECT_FALSE(fs::exists(dir.file("nowhere")));
     EXPECT_NE(handler.ErrorText().find("Error String      : Path not found\r\n"), std::string::npos);
+}
+
+// A program folder that takes no new file, with a report file in it that may
+// be written: the earlier report cannot be deleted, and the new one takes its
+// place all the same instead of being added after it.
+TEST_F(ErrorReportTest, AFolderThatTakesNoNewFileStillGetsOnlyTheLastReport) {
+    const std::string folder = dir.file("program");
+    fs::create_directory(folder);
+    const std::string log = folder + "/error.log";
+    handler.SetDestination(log);
+    handler.Push("First");
+    handler.HandleError(6, "Overflow");
+    ASSERT_TRUE(fs::exists(log));
+    ::chmod(dir.path().c_str(), 0755);
+    ::chmod(folder.c_str(), 0555);
+    ::chmod(log.c_str(), 0666);
+    const int result = vtest::RunUnprivileged([&] {
+        CErr_ZUR second;
+        second.SetDisplayError(false);
+        second.SetDestination(log);
+        second.Push("Second");
+        second.HandleError(11, "Division by zero");
+        return 0;
+    });
+    ::chmod(folder.c_str(), 0755);
+    ::chmod(dir.path().c_str(), 0700);
+    EXPECT_EQ(result, 0);
+
+    std::vector<std::string> lines = headLines("Division by zero", 11, "Second");
+    for (const char* l : {"01  Second", "", "", ""}) lines.push_back(l);
+    lines.insert(lines.end(), kSystemLines.begin(), kSystemLines.end());
+    EXPECT_EQ(readFile(log), joinCrLf(lines) + "\r\n");
+}
+
+// One whole report of the known environment and nothing else, as the file
+// holds it (the write ends it with one more line end).
+bool IsOneWholeReport(const std::string& file) {
+    const std::string head = "Varnello ERROR INFORMATION\r\n";
+    const std::string tail = "missing.dll Ver   : \r\n\r\n";
+    return file.rfind(head, 0) == 0 && file.find(head, 1) == std::string::npos && file.size() > tail.size() &&
+           file.compare(file.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+std::vector<std::string> FilesIn(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    return names;
+}
+
+// A report that cannot be written out whole (a full disk, here a file-size
+// limit; a program stopped half-way is the same) leaves the earlier report as
+// it was, instead of having deleted it for the first part of the new one.
+TEST_F(ErrorReportTest, AWriteThatFailsHalfWayKeepsTheEarlierReport) {
+    handler.Push("First");
+    handler.HandleError(6, "Overflow");
+    const std::string earlier = readFile(dir.file("error.log"));
+    ASSERT_TRUE(IsOneWholeReport(earlier));
+    const int result = vtest::RunInChildProcess([&] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{512, 512}; // a report of this environment is over 1,000 bytes
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 1;
+        handler.HandleError(11, "Division by zero");
+        // The dialog still gets the new report's text.
+        return handler.ErrorText().find("Error String      : Division by zero\r\n") == std::string::npos ? 2 : 0;
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(readFile(dir.file("error.log")), earlier);
+    EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"error.log"}); // no part-written file left beside it
+}
+
+// A report file whose name is as long as names may be: the report is still
+// written, though the name has no room for a suffix.
+TEST_F(ErrorReportTest, AReportFileWithTheLongestNameIsStillWritten) {
+    const std::string log = dir.file(std::string(251, 'e') + ".log"); // 255 characters
+    handler.SetDestination(log);
+    handler.HandleError(11, "Division by zero");
+    EXPECT_EQ(readFile(log), handler.ErrorText() + "\r\n");
+}
+
+// Programs that fail at the same moment (two windows, two engines on the
+// default report file) each replace the report: whoever reads the file,
+// during and after, finds one whole report, never none or two run together.
+TEST_F(ErrorReportTest, ProgramsReportingAtOnceLeaveOneWholeReport) {
+    const std::string log = dir.file("error.log");
+    handler.HandleError(6, "Overflow");
+    constexpr int kPrograms = 4;
+    constexpr int kReports = 60;
+    std::vector<pid_t> children;
+    for (int k = 0; k < kPrograms; ++k) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            CErr_ZUR program;
+            program.SetDisplayError(false);
+            program.SetDestination(log);
+            program.Push("Program " + std::to_string(k));
+            for (int i = 1; i <= kReports; ++i) program.HandleError(i, "Error " + std::to_string(i));
+            ::_exit(0);
+        }
+        children.push_back(pid);
+    }
+    int reads = 0;
+    int spoilt = 0;
+    for (size_t running = children.size(); running > 0;) {
+        if (!IsOneWholeReport(readFile(log))) ++spoilt;
+        ++reads;
+        running = 0;
+        for (pid_t pid : children)
+            if (::waitpid(pid, nullptr, WNOHANG) == 0) ++running;
+    }
+    EXPECT_EQ(spoilt, 0) << "of " << reads << " reads";
+    EXPECT_TRUE(IsOneWholeReport(readFile(log)));
+    EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"error.log"});
 }
 
 struct NumberCase {

@@ -1,7 +1,7 @@
 #pragma once
 // Test helpers for the non-window code: a message-box and beep recorder, a
-// registry store redirected into a temporary folder, a fixed screen, and a
-// way to run a check as an unprivileged user.
+// registry store redirected into a temporary folder, a fixed screen, and
+// ways to run a check in a child process, also as an unprivileged user.
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -106,6 +106,17 @@ inline int RunUnprivileged(const std::function<int()>& check) {
         }
         ::_exit(check());
     }
+    int status = 0;
+    if (::waitpid(pid, &status, 0) < 0) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+}
+
+// Runs check in a child process of this program and returns its result: the
+// child's exit status, -2 when it did not end by itself.
+inline int RunInChildProcess(const std::function<int()>& check) {
+    pid_t pid = ::fork();
+    if (pid < 0) return -1;
+    if (pid == 0) ::_exit(check());
     int status = 0;
     if (::waitpid(pid, &status, 0) < 0) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -2;

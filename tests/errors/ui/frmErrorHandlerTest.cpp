@@ -104,6 +104,39 @@ TEST(frmErrorHandler, SettersUpdateTheWindow) {
     EXPECT_FALSE(dlg.UserChoice());
 }
 
+// Every sentence of the window is shown whole: a label given less height
+// than its wrapped lines need cuts off its last line (the fax number, the
+// location of the report file). The test screen is 800 pixels high, where the
+// window was held to two thirds of it.
+TEST(frmErrorHandler, EveryLabelIsShownWhole) {
+    struct Row {
+        const char* errorFile;
+        const char* why;
+    } rows[] = {
+        {"/opt/varnello/error.log", "a short report path"},
+        {"/home/someone/.local/share/varnello/installations/current/bin/error.log", "a path that wraps"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.why);
+        frmErrorHandler dlg;
+        dlg.SetAppName(QStringLiteral("Varnello"));
+        dlg.SetErrorString(QStringLiteral("Division by zero"));
+        dlg.SetErrorFile(QString::fromLatin1(r.errorFile));
+        QStringList cut;
+        vtest::AnswerNextModal([&](QWidget*) {
+            for (const QLabel* label : dlg.findChildren<QLabel*>()) {
+                if (!label->wordWrap() || label->text().isEmpty())
+                    continue;
+                if (label->height() < label->heightForWidth(label->width()))
+                    cut << label->objectName();
+            }
+            dlg.ActionButton(0)->click();
+        });
+        dlg.exec();
+        EXPECT_TRUE(cut.isEmpty()) << cut.join(QStringLiteral(", ")).toStdString();
+    }
+}
+
 TEST(frmErrorHandler, LoadingSetsTheArrowPointerUntilTheWindowCloses) {
     platform::ui::SetScreenMousePointer(platform::ui::vbHourglass);
     frmErrorHandler dlg;

@@ -1,6 +1,7 @@
 #include "platform/ui/QtPlatform.h"
 
 #include "support/QtTestSupport.h"
+#include "support/ShownText.h"
 #include "platform/App.h"
 #include "platform/MessageBox.h"
 #include "platform/Screen.h"
@@ -9,6 +10,7 @@
 
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -30,6 +32,7 @@ public:
 struct Seen {
     QString title;
     QString text;
+    QString shown; // the message as the reader sees it
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QStringList buttons;
     QString defaultButton;
@@ -44,6 +47,8 @@ void AnswerWith(Seen& seen, const QString& press) {
         ASSERT_NE(box, nullptr);
         seen.title = box->windowTitle();
         seen.text = box->text();
+        if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
+            seen.shown = vtest::ShownText(label);
         seen.icon = box->icon();
         seen.flags = box->windowFlags();
         for (QAbstractButton* b : box->buttons())
@@ -156,6 +161,25 @@ TEST_F(QtMsgBoxDetails, EscapeAnswersCancel) {
 TEST_F(QtMsgBoxDetails, AnEmptyTitleIsTheApplicationsTitle) {
     platform::App::SetTitle("Varnello Scenario Designer");
     EXPECT_EQ(Ask("Done", vbOKOnly, "OK", {}).title, QStringLiteral("Varnello Scenario Designer"));
+}
+
+// Messages carry names and texts from the user's data (a table, a field, a
+// database's own error text): they are shown as they stand, never read as
+// HTML that drops the tags or turns an entity into another character.
+TEST_F(QtMsgBoxDetails, TheMessageIsShownAsItStandsNeverAsHtml) {
+    struct Row {
+        const char* prompt;
+        const char* why;
+    } rows[] = {
+        {"<b>Scores</b> cannot be found.", "a table named with tags"},
+        {"Error: 3078. The input table '<i>Sales</i>' cannot be found.", "a tag after other words on the first line"},
+        {"Values &lt; 0 are missing.", "an entity typed as text"},
+        {"R&D totals", "an ampersand is no access key"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.why);
+        EXPECT_EQ(Ask(r.prompt, vbOKOnly, "OK").shown, QString::fromUtf8(r.prompt));
+    }
 }
 
 TEST(QtScreenInfo, ReportsThePrimaryScreen) {

@@ -151,11 +151,18 @@ std::string frmGenerateCode::CppString(const std::string& text) {
     // then holds exactly the bytes of the name, survives any editor or
     // clipboard on the way, and compiles with any source character set.
     std::string out = "\"";
+    char previous = 0;
     for (const char ch : text) {
         const auto c = static_cast<unsigned char>(ch);
         switch (c) {
         case '\\': out += "\\\\"; break;
         case '"': out += "\\\""; break;
+        case '?':
+            // A second question mark is escaped: "??/", "??=" and the like
+            // would be trigraphs, which a compiler either converts (the
+            // literal then names another table) or warns about.
+            out += previous == '?' ? "\\?" : "?";
+            break;
         case '\n': out += "\\n"; break;
         case '\r': out += "\\r"; break;
         case '\t': out += "\\t"; break;
@@ -169,6 +176,7 @@ std::string frmGenerateCode::CppString(const std::string& text) {
                 out += ch;
             }
         }
+        previous = ch;
     }
     out += '"';
     return out;

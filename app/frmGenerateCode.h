@@ -60,7 +60,8 @@ public:
     QPlainTextEdit* txtCode() const { return m_txtCode; }
 
     // A C++ string literal holding the text's bytes (UTF-8), quotes
-    // included: printable ASCII as it is, every other byte escaped.
+    // included: printable ASCII as it is (a question mark after another one
+    // escaped, so that no trigraph forms), every other byte escaped.
     static std::string CppString(const std::string& text);
     // The text as it may stand in a one-line comment: control characters,
     // line and paragraph separators, direction overrides and invisible marks

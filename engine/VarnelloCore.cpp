@@ -42,7 +42,9 @@ EngineErrorDialogFn SetEngineErrorDialog(EngineErrorDialogFn fn) {
 
 VarnelloCore::VarnelloCore() {
     m_errHandler = std::make_shared<CErr_ZUR>();
-    gEngineErr = m_errHandler;
+    // The newest engine's handler, but not in the middle of another engine's
+    // operation on this thread (made from one of its events).
+    EngineErrScope::SetLastCreated(m_errHandler);
     m_errHandler->SetDisplayError(false);
     m_beforeSub = m_errHandler->OnBeforeHandlerCalled([this](bool& Cancel) {
         // A stop the user asked for is no error to report.

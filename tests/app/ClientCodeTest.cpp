@@ -161,6 +161,8 @@ TEST(ClientCodeText, TextsBecomeLiteralsAndCommentsThatAlwaysCompile) {
         {"x\xe2\x80\xae" "y\xc2\x85", "\"x\\342\\200\\256y\\302\\205\"", "x y ",
          "a direction override and the next-line control: blanks in the comment"},
         {"\xff" "z", "\"\\377z\"", " z", "a byte that is no UTF-8"},
+        {"Out?\?/1 ?\?\?=", "\"Out?\\?/1 ?\\?\\?=\"", "Out?\?/1 ?\?\?=",
+         "question marks in a row: no trigraph, which a compiler converts or warns about"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.reason);
@@ -311,12 +313,13 @@ TEST(ClientCodeBuild, EveryVariantWithHostileNamesCompilesRunsTheScenarioAndRetu
 
     // A database in a folder whose name needs escaping and holds a line
     // separator and a no-break space, with one Describe scenario whose
-    // output table's name holds a no-break space and whose description
+    // output table's name holds a no-break space and a trigraph's question
+    // marks (the client compiles with every warning) and whose description
     // holds quotes, backslashes and line and paragraph separators.
     const std::filesystem::path folder = tmp.path() / "odd \"dir\" \\ x\xe2\x80\xa8y\xc2\xa0z";
     std::filesystem::create_directories(folder);
     const std::string dbPath = (folder / "scores.db").string();
-    const std::string output = "out\xc2\xa0" "Describe";
+    const std::string output = "out\xc2\xa0?\?/" "Describe";
     vtest::ScenarioSpec spec = DescribeScores(output);
     spec.description = "Scores \"by\" class \\ all";
     CreateScoresDatabase(dbPath, true, {spec});

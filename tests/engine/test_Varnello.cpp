@@ -284,6 +284,44 @@ TEST_F(EngineTest, AnUnexpectedErrorInTheOlderOfTwoEnginesFailsItsRun) {
     EXPECT_TRUE(newer.RunScenario(id)) << newer.ErrorInfo();
 }
 
+// A client's listener that makes an engine of its own while a run is under
+// way (to compute a probability for its progress text, say): the running
+// engine's analyses must go on reporting to the running engine, or their
+// unexpected errors pass unseen and the broken run counts as a success.
+TEST_F(EngineTest, AnEngineCreatedInAnEventOfARunLeavesTheRunsErrorsToTheRun) {
+    std::int32_t id = storeSales("Describe");
+    struct MakesAnEngine : IVarnelloEvents {
+        int where = 0; // 0: at the run's begin, 1: at a progress text
+        double p = 0;
+        void make() { p = Varnello().Probability("Z", 1.96, 0, 0); }
+        void RunScenarioBegin() override { if (where == 0) make(); }
+        void StatStatus(std::string&) override { if (where == 1) make(); }
+    };
+    for (int where : {0, 1}) {
+        SCOPED_TRACE(where == 0 ? "engine made at the run's begin" : "engine made at a progress text");
+        EngineOn eng(db);
+        MakesAnEngine listener;
+        listener.where = where;
+        eng.SetEvents(&listener);
+        eng.SetShowProgress(true);
+        vtest::AnalysisOf<DescribeSettings>(eng, "Describe") = [](DescribeSettings&, RunContext& e) -> std::string {
+            e.Quorb_Msg(0, false, "Retrieving and sorting data");
+            // An analysis step that meets an unexpected error, handles it on
+            // the engine handler and leaves through its normal exit.
+            ProcGuard proc(gEngineErr, "CDescribe:Quorb_Describe");
+            try {
+                throw RunTimeError(6, "Overflow");
+            } catch (...) {
+                proc.HandleError();
+            }
+            return {};
+        };
+        EXPECT_FALSE(eng.RunScenario(id));
+        EXPECT_EQ(eng.ErrorInfo().rfind("Unexpected error number: 6\r\nError: Overflow", 0), 0u) << eng.ErrorInfo();
+        EXPECT_GT(listener.p, 0.0); // the listener's engine did its work
+    }
+}
+
 TEST_F(EngineTest, AnUnknownAnalysisTypeIsAFailureNamingTheType) {
     struct Case { const char* subType; const char* option; const char* value; std::string expected; };
     const Case cases[] = {

@@ -146,7 +146,9 @@ public:
     // RunScenario runs on another (a progress window's stop button, say): the
     // run stops at the next record it counts and fails with ErrorInfo
     // StoppedMessage, its output tables left as they were before the run. A
-    // request made between runs stops nothing.
+    // request made while no run is under way stops the next one (the run a
+    // client thread is about to start); every run ends with the request
+    // spent, so the run after it goes on.
     void RequestStop() noexcept;
     // From any thread, while the caller asks its user whether to stop: the
     // run goes on, but waits before it keeps its output until the hold is

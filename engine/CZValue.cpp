@@ -64,6 +64,9 @@ void AbsorbRunTimeError() noexcept {}
 
 constexpr double kPi = 3.14159265358979; // as the reflection formula uses it
 
+// Beyond this x the normal central area is taken as 1.
+constexpr double kNormalCutOff = 6.3;
+
 // From this shape of the incomplete beta on (the t with 2,000,000 degrees of
 // freedom and more, an F whose either side has as many), ln Gamma of the
 // shape is too large a number to keep the digits its differences need: the t
@@ -273,6 +276,12 @@ double CZValue::Quorb_FindValue(const std::string& code, double p, double df1, d
         double lo = 0.0;
         double hi = 0.0;
         auto prob = [&](double v) { return Quorb_CalcProb(c, v, df1, df2); };
+        // The central area is taken as 1 beyond its cut-off (6.3): an area
+        // above the one there belongs to no value, and the search would
+        // settle on the jump (6.3, or 7 where p rounds to 1 in fifteen
+        // digits) as if it were the root.
+        if (c == "Z" && p > prob(kNormalCutOff))
+            return 0.0;
 
         // While the root lies beyond hi (the tail there still above p, or
         // the central area of "Z", which grows with x, still below it), hi
@@ -567,7 +576,7 @@ double CZValue::NormalArea(double x) {
         throw RunTimeError(rterr::InvalidProcedureCall);
     if (x == 0.0)
         return 0.0;
-    if (x > 6.3)
+    if (x > kNormalCutOff)
         return 1.0;
     // The series x − x³/(2·3) + x⁵/(2²·2!·5) − … summed term by term cancels
     // terms up to e^(x²/2) times larger than its result, so that beyond

@@ -150,6 +150,10 @@ TEST_F(Calculator, WrongInputsGetTheirMessagesAndNoResult) {
         {3, true, "0.05", "-1", "10", noDF, "the inverse of F with a first of -1"},
         // with the value the tables give
         {0, true, "1e-30", "", "", notFound, "z: 11.52, beyond the reach of the central area"},
+        // The area is taken as 1 beyond 6.3 (a two-tailed 2.98e-10): below
+        // that the search settled on the jump.
+        {0, true, "1e-12", "", "", notFound, "z: 7.13 (showed 6.3)"},
+        {0, true, "1e-16", "", "", notFound, "z: 8.30, 1 - p is 1 in fifteen digits (showed 7)"},
         {2, true, "1e-300", "1", "", notFound, "chi-square(1): 1379.24"},
         {3, true, "1e-100", "5", "5", notFound, "F(5, 5): 1.8e40"},
     };

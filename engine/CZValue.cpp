@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <new>
 #include <numbers>
@@ -50,6 +51,8 @@ double Mul(double a, double b) { return Chk(a * b); }
 
 double Pow(double x, double y) { return Chk(std::pow(x, y)); }
 
+int Sign(double v) { return (v > 0.0) - (v < 0.0); }
+
 std::string Upper(const std::string& s) {
     std::string u = s;
     for (char& c : u)
@@ -66,6 +69,10 @@ constexpr double kPi = 3.14159265358979; // as the reflection formula uses it
 
 // Beyond this x the normal central area is taken as 1.
 constexpr double kNormalCutOff = 6.3;
+
+// The inverse's search takes its steps in the decimal type from this p on,
+// in double below it.
+constexpr double kDecimalSearchFloor = 1e-10;
 
 // From this shape of the incomplete beta on (the t with 2,000,000 degrees of
 // freedom and more, an F whose either side has as many), ln Gamma of the
@@ -268,6 +275,11 @@ double CZValue::Quorb_FindValue(const std::string& code, double p, double df1, d
         // below would never end.
         if (!(p > 0.0 && p < 1.0))
             return 0.0;
+        // Below the smallest normal double a probability keeps too few bits
+        // to find its value by: 5e-324 (one bit) took chi-square's 1472 for
+        // 1481.
+        if (p < std::numeric_limits<double>::min())
+            return 0.0;
         if (c == "F" && !(df1 > 0.0 && df2 > 0.0))
             return 0.0;
 
@@ -321,15 +333,28 @@ double CZValue::Quorb_FindValue(const std::string& code, double p, double df1, d
         if (!raiseHi())
             return 0.0;
 
-        double Flo = DecSub(prob(lo), p);
-        double Fhi = DecSub(prob(hi), p);
+        // The decimal type keeps 28 places: for a p far out in a tail the
+        // differences from p, and their products with the ends of the
+        // interval, kept a digit or none (chi-square with 30 degrees of
+        // freedom at 1e-30 came out 285 instead of 219.6, t with 10 at
+        // 1e-28 1840 instead of 1734, and 1e-30 was not found at all).
+        // There the steps are taken in double.
+        const bool decimalSteps = p >= kDecimalSearchFloor;
+        auto sub = [&](double a, double b) { return decimalSteps ? DecSub(a, b) : Chk(a - b); };
+        double Flo = sub(prob(lo), p);
+        double Fhi = sub(prob(hi), p);
         double side = 0.0;
         double rold = 0.0;
         for (long pass = 0; pass < MaxSearchPasses; ++pass) {
-            const Decimal num = Decimal(Mul(lo, Fhi)) - Decimal(Mul(hi, Flo));
-            const Decimal den = Decimal(Fhi) - Decimal(Flo);
-            double r = (num / den).ToDouble();
-            double Fr = DecSub(prob(r), p);
+            double r = 0.0;
+            if (decimalSteps) {
+                const Decimal num = Decimal(Mul(lo, Fhi)) - Decimal(Mul(hi, Flo));
+                const Decimal den = Decimal(Fhi) - Decimal(Flo);
+                r = (num / den).ToDouble();
+            } else {
+                r = Div(Chk(Mul(lo, Fhi) - Mul(hi, Flo)), Chk(Fhi - Flo));
+            }
+            double Fr = sub(prob(r), p);
             // The probability is close enough within tol, or within a
             // millionth of p where that is less: for a p near tol (or
             // below it) any point far enough out in the tail would pass.
@@ -342,7 +367,7 @@ double CZValue::Quorb_FindValue(const std::string& code, double p, double df1, d
             // far out in a tail with a wide interval, where the one end's
             // tail is many times nearer p than the other's, the point rounds
             // onto that end and the tests below took it for convergence.
-            if (Flo * Fhi < 0.0) {
+            if (Sign(Flo) * Sign(Fhi) < 0) {
                 const double near = 1e-13 * std::max(std::fabs(lo), std::fabs(hi));
                 auto onEnd = [&](double end, double Fend) {
                     return std::fabs(r - end) <= near && std::fabs(Fend) > 1e-3 * p;
@@ -351,7 +376,7 @@ double CZValue::Quorb_FindValue(const std::string& code, double p, double df1, d
                     const double a = std::min(lo, hi);
                     const double b = std::max(lo, hi);
                     r = a + (b - a) / 2.0;
-                    Fr = DecSub(prob(r), p);
+                    Fr = sub(prob(r), p);
                     if (std::fabs(Fr) <= ptol)
                         return r;
                 }
@@ -361,21 +386,24 @@ double CZValue::Quorb_FindValue(const std::string& code, double p, double df1, d
             // freedom, where both probabilities are below 1e-17) the values
             // agree too, and stopping there would return a point nowhere
             // near the root.
-            if (std::fabs(DecSub(Fr, Fhi)) <= ptol && std::fabs(DecSub(r, hi)) <= tol)
+            if (std::fabs(sub(Fr, Fhi)) <= ptol && std::fabs(sub(r, hi)) <= tol)
                 return r;
-            if (rold != 0.0 && std::fabs(DecSub(rold, r)) <= tol)
+            if (rold != 0.0 && std::fabs(sub(rold, r)) <= tol)
                 return r;
-            const double sign = Fr * Flo;
-            const bool finish = sign == 0.0;
-            if (sign < 0.0) {
+            // By the signs, not by products: far out in a tail two values of
+            // 1e-300 multiply to 0, which ended the search on a point with
+            // the probability 0.
+            const int sign = Sign(Fr) * Sign(Flo);
+            const bool finish = sign == 0;
+            if (sign < 0) {
                 hi = r;
                 Fhi = Fr;
-                if (side * Fr > 0.0)
+                if (Sign(side) * Sign(Fr) > 0)
                     Flo = Flo / 2.0;
-            } else if (sign > 0.0) {
+            } else if (sign > 0) {
                 lo = r;
                 Flo = Fr;
-                if (side * Fr > 0.0)
+                if (Sign(side) * Sign(Fr) > 0)
                     Fhi = Fhi / 2.0;
             }
             side = Fr;

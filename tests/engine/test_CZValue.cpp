@@ -677,3 +677,39 @@ TEST(CZValue, FindValueStoppedOnTheEndOfAWideInterval) {
         expectRel(z.Quorb_FindValue("F", c.p, c.d1, c.d2, true),
                   quantileOf([&](long double x) { return fTailFar(x, c.d1, c.d2); }, c.p), 1e-6, args("F", c.p, c.d1, c.d2));
 }
+
+// Far out in a tail the search took its differences from p in the decimal
+// type, which keeps 28 places: below about 1e-24 the values kept a digit or
+// none (chi-square(30) at 1e-30 came out 285 instead of 219.6, t(10) at 1e-28
+// 1840 instead of 1734, chi-square(1) at 1e-30 not at all), and where two
+// such differences multiplied to 0 the search stopped on a point whose tail
+// was 0 (chi-square(1) at 1e-300: 2048). Each value against a closed form or
+// the quantile of an independent tail; a probability below the smallest
+// normal double keeps too few bits to find a value by and gives 0.
+TEST(CZValue, FindValueFarOutInATailLostItsDigitsInTheDecimalSteps) {
+    struct Case { const char* code; double p, df1, df2; double expected; };
+    auto chi = [](double p, int df) { return quantileOf([=](long double x) { return chiTailWhole(x, df); }, p); };
+    auto t = [](double p, double df) { return quantileOf([=](long double x) { return tTailFar(x, df); }, p); };
+    const Case cases[] = {
+        {"C", 1e-30, 2, 0, -2 * std::log(1e-30)}, // e^(-x/2)
+        {"C", 1e-30, 30, 0, chi(1e-30, 30)},
+        {"C", 1e-30, 1, 0, chi(1e-30, 1)},
+        {"C", 1e-300, 1, 0, chi(1e-300, 1)},
+        {"C", 1e-300, 100, 0, chi(1e-300, 100)},
+        {"T", 1e-28, 10, 0, t(1e-28, 10)},
+        {"T", 1e-100, 1, 0, 1.0 / std::tan(kPi / 2 * 1e-100)}, // Cauchy
+        {"F", 1e-100, 2, 2, 1.0 / 1e-100 - 1},                  // (1 + f)^-1
+        {"F", 1e-300, 2, 10, 5 * (std::pow(1e-300, -0.2) - 1)}, // (1 + 2f/10)^-5
+        {"C", 4.9406564584124654e-324, 1, 0, 0},                // one bit
+        {"T", 1e-310, 3, 0, 0},
+    };
+    CZValue z;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.code << " p " << c.p << " df " << c.df1 << "," << c.df2);
+        const double x = z.Quorb_FindValue(c.code, c.p, c.df1, c.df2, true);
+        if (c.expected == 0)
+            EXPECT_EQ(x, 0.0);
+        else
+            EXPECT_NEAR(x, c.expected, c.expected * 1e-6);
+    }
+}

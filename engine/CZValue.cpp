@@ -240,6 +240,8 @@ double CZValue::CalcProb(char c, double x, double df1, double df2) {
         if (c == 'T') {
             if (df1 <= 0.0)
                 return 0.0;
+            if (std::isfinite(x) && !std::isfinite(x * x))
+                return FarTTail(std::fabs(x), df1);
             const double sum = Chk(df1 + Mul(x, x));
             return BetaI(df1 / 2.0, 0.5, Div(df1, sum), Div(Mul(x, x), sum));
         }
@@ -429,6 +431,22 @@ double CZValue::Quorb_Poisson(double lambda, double lnLambda, std::int32_t k) {
 }
 
 // ---- private ------------------------------------------------------------
+
+double CZValue::FarTTail(double x, double df) {
+    // x^2 is beyond a double, and so was the tail's argument df / (df + x^2):
+    // the tail came out 0 (t of 1e160 with 0.01 degrees of freedom has 0.024),
+    // and the inverse for a small p settled where the tail turned 0 (t with
+    // one degree of freedom at 1e-300 gave 1.3e154, not 6.4e299). Here
+    // u = df / x^2 is below 1e-298, so that I_u(a, 1/2) is
+    // u^a (1 - u)^(1/2) / (a B(a, 1/2)) times a continued fraction of 1 + O(u),
+    // both 1 in a double; taken in logarithms, u being too small for one.
+    // With more degrees of freedom the tail is far below the smallest double.
+    if (df > 1e10)
+        return 0.0;
+    const double a = df / 2.0;
+    const double e = GammaLn(a + 0.5) - GammaLn(a) - GammaLn(0.5) + a * (Ln(df) - 2.0 * Ln(x)) - Ln(a);
+    return e > -2000.0 ? Exp(e) : 0.0;
+}
 
 double CZValue::BetaCF(double a, double b, double x, int maxSteps) {
     const double qab = DecAdd(a, b);

@@ -209,6 +209,12 @@ TEST(CZValue, TTwoTailedProbabilities) {
         {2.0, 100, 0.0482121787311337},
         {3.0, 1000, 0.00276670904423819},
         {1.96233908082641, 1000, 0.05},
+        // t^2 beyond a double (the tail was 0): for one degree of freedom
+        // 2/pi atan(1/t), that is 2/(pi t); for 0.01 and 0.5 the regularised
+        // incomplete beta evaluated to 40 digits
+        {1e300, 1, 2 / (kPi * 1e300)},
+        {1e160, 0.01, 0.024378525263998519},
+        {1e200, 0.5, 6.4140195082844581e-101},
     };
     CZValue z;
     for (const auto& c : cases) {
@@ -387,6 +393,7 @@ TEST(CZValue, CriticalValues) {
         {"T", 0.05, 100, 0, 1.98397151852355, 1e-8},
         {"T", 0.05, 1000, 0, 1.96233908082641, 1e-8},
         {"T", 0.01, 1000, 0, 2.58075469806595, 1e-8},
+        {"T", 1e-300, 1, 0, 2 / (kPi * 1e-300), 1e-8}, // cot(pi p / 2), beyond the square of a double
         {"C", 0.05, 1, 0, 3.84145882069413, 1e-6},
         {"C", 0.01, 1, 0, 6.63489660102122, 1e-6},
         {"C", 0.05, 2, 0, -2 * std::log(0.05), 1e-6},

@@ -253,6 +253,19 @@ TEST(CZValue, ChiSquareUpperTail) {
         {1000.0, 1000, chiTailEven(1000.0, 1000), 5e-6},
         {1100.0, 1000, chiTailEven(1100.0, 1000), 1e-6},
         {1074.67944880344, 1000, 0.05, 1e-6},
+        // From 20,000 degrees of freedom on, at the mean and two standard
+        // deviations either side, against the regularised upper incomplete
+        // gamma evaluated to 40 digits: the series and the continued fraction
+        // stopped at 1,000 steps, some sqrt(df) too few (at 10^6 the mean's
+        // tail was 0.578, at 10^8 0.944, at 10^10 0.994).
+        {30000.0, 30000, 0.49891421623813359, 1e-9},
+        {997171.5728752539, 1e6, 0.97732627674167104, 1e-9},
+        {1e6, 1e6, 0.4998119368033945, 1e-9},
+        {1002828.4271247461, 1e6, 0.022826432656559023, 1e-9},
+        {1e8, 1e8, 0.49998119368054632, 1e-9},
+        {9999717157.287525, 1e10, 0.97725063160486859, 1e-9},
+        {1e10, 1e10, 0.49999811936805484, 1e-9},
+        {10000282842.712475, 1e10, 0.02275089549027306, 1e-9},
     };
     CZValue z;
     for (const auto& c : cases)

@@ -335,6 +335,13 @@ TEST(CZValue, TailsWithBillionsOfDegreesOfFreedomLostTheirDigitsToLnGammaDiffere
         cases.push_back({3.0, 2, df, fTail2(3.0, df), 1e-8});
     }
     cases.push_back({2.0, 1e10, 0, fisherT(2.0, 1e10), 1e-6});
+    // Beyond 10^10 the fraction of the t tail ran out of steps, and from
+    // some 5 * 10^14 on its decimal terms out of range: t of 2 was 0.04544
+    // at 10^13, 0 at 10^15. Fisher's expansion is exact to a double there.
+    for (double df : {1e13, 1e15, 1e300}) {
+        for (double t : {0.5, 2.0, 3.0, 8.0}) cases.push_back({t, df, 0, fisherT(t, df), 1e-12});
+        cases.push_back({4.0, 1, df, fisherT(2.0, df), 1e-12});
+    }
     for (double d : {2e6, 1e8, 2e9}) cases.push_back({1.0, d, d, 0.5, 1e-9});
     CZValue z;
     for (const auto& c : cases) {
@@ -407,6 +414,7 @@ TEST(CZValue, CriticalValues) {
         {"T", 0.05, 1000, 0, 1.96233908082641, 1e-8},
         {"T", 0.01, 1000, 0, 2.58075469806595, 1e-8},
         {"T", 1e-300, 1, 0, 2 / (kPi * 1e-300), 1e-8}, // cot(pi p / 2), beyond the square of a double
+        {"T", 0.05, 1e15, 0, 1.95996398454005, 1e-10},  // the normal's, to 1e-15 (was 1.75)
         {"C", 0.05, 1, 0, 3.84145882069413, 1e-6},
         {"C", 0.01, 1, 0, 6.63489660102122, 1e-6},
         {"C", 0.05, 2, 0, -2 * std::log(0.05), 1e-6},

@@ -74,6 +74,8 @@ constexpr double kNormalCutOff = 6.3;
 // The inverse's search takes its steps in the decimal type from this p on,
 // in double below it.
 constexpr double kDecimalSearchFloor = 1e-10;
+// A root below this x is searched in double too, with a relative tolerance.
+constexpr double kSmallRoot = 1e-6;
 
 // From this shape of the incomplete beta on (the t with 2,000,000 degrees of
 // freedom and more, an F whose either side has as many), ln Gamma of the
@@ -418,8 +420,15 @@ double CZValue::Quorb_FindValue(const std::string& code, double p, double df1, d
         // freedom at 1e-30 came out 285 instead of 219.6, t with 10 at
         // 1e-28 1840 instead of 1734, and 1e-30 was not found at all).
         // There the steps are taken in double.
-        const bool decimalSteps = p >= kDecimalSearchFloor;
+        // So are they for a root below kSmallRoot, whose points the decimal
+        // type cannot tell apart, and there the tolerance on x is relative
+        // to the point: as an absolute one any point near 0 passed
+        // (chi-square with 0.01 degrees of freedom at 0.5 gave 1.9e-19 for
+        // 7e-61, with 0.1 at 0.9 6.4e-18 for 1.2e-20).
+        const bool smallRoot = c == "Z" ? prob(kSmallRoot) > p : prob(kSmallRoot) < p;
+        const bool decimalSteps = p >= kDecimalSearchFloor && !smallRoot;
         auto sub = [&](double a, double b) { return decimalSteps ? DecSub(a, b) : Chk(a - b); };
+        auto xtol = [&](double v) { return smallRoot ? tol * std::fabs(v) / kSmallRoot : tol; };
         double Flo = sub(prob(lo), p);
         double Fhi = sub(prob(hi), p);
         double side = 0.0;
@@ -465,9 +474,9 @@ double CZValue::Quorb_FindValue(const std::string& code, double p, double df1, d
             // freedom, where both probabilities are below 1e-17) the values
             // agree too, and stopping there would return a point nowhere
             // near the root.
-            if (std::fabs(sub(Fr, Fhi)) <= ptol && std::fabs(sub(r, hi)) <= tol)
+            if (std::fabs(sub(Fr, Fhi)) <= ptol && std::fabs(sub(r, hi)) <= xtol(r))
                 return r;
-            if (rold != 0.0 && std::fabs(sub(rold, r)) <= tol)
+            if (rold != 0.0 && std::fabs(sub(rold, r)) <= xtol(r))
                 return r;
             // By the signs, not by products: far out in a tail two values of
             // 1e-300 multiply to 0, which ended the search on a point with

@@ -741,3 +741,22 @@ TEST(CZValue, FindValueFarOutInATailLostItsDigitsInTheDecimalSteps) {
             EXPECT_NEAR(x, c.expected, c.expected * 1e-6);
     }
 }
+
+// A root far below 1 was searched with an absolute tolerance on x (2e-15)
+// and in decimal steps, which cannot tell such points apart: any point near 0
+// passed (chi-square with 0.01 degrees of freedom at 0.5: 1.9e-19 for
+// 7.0e-61, with 0.1 at 0.9: 6.4e-18 for 1.2e-20). Against the regularised
+// lower incomplete gamma evaluated to 40 digits.
+TEST(CZValue, FindValueTookAnyPointNearZeroForARootFarBelowOne) {
+    struct Case { const char* code; double p, df1, df2; double expected; };
+    const Case cases[] = {
+        {"C", 0.5, 0.01, 0, 7.0166677652356113e-61},
+        {"C", 0.9, 0.1, 0, 1.1689264114572977e-20},
+        {"C", 0.5, 0.05, 0, 1.0422489235246959e-12},
+    };
+    CZValue z;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.code << " p " << c.p << " df " << c.df1 << "," << c.df2);
+        EXPECT_NEAR(z.Quorb_FindValue(c.code, c.p, c.df1, c.df2, true), c.expected, c.expected * 1e-6);
+    }
+}

@@ -14,7 +14,11 @@
 #include <QPointer>
 #include <QTest>
 
+#include <clocale>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
 
 using namespace apptest;
 
@@ -252,6 +256,43 @@ TEST_F(AppFixture, CalculatorFromTheToolbarAndTheToolsMenuIsOneWindowThatKeepsIt
     frmQuorb_Calculator* second = ShowCalculator();
     EXPECT_TRUE(second->txtTestValue()->text().isEmpty());
     second->close();
+    Pump();
+}
+
+// The application object takes the user's locale for the C library's
+// numbers: where that writes a decimal comma, "2.228139" was read as 2 and
+// t(10) showed 0.0734 instead of its tabled 0.05. The test makes a German
+// locale as the system's locale tool does, and sets it as the application
+// object would from the user's settings.
+TEST_F(AppFixture, CalculatorReadNumbersInTheUsersDecimalCommaLocale) {
+    vtest::TempDir locales;
+    const std::string made = locales.file("de_DE.UTF-8");
+    const std::string make = "localedef -i de_DE -f UTF-8 '" + made + "' >/dev/null 2>&1";
+    (void)std::system(make.c_str());
+    if (!std::filesystem::exists(made + "/LC_NUMERIC"))
+        GTEST_SKIP() << "no German locale can be made here";
+    struct Restore {
+        std::string locPath;
+        bool hadLocPath;
+        ~Restore() {
+            std::setlocale(LC_NUMERIC, "C");
+            if (hadLocPath)
+                setenv("LOCPATH", locPath.c_str(), 1);
+            else
+                unsetenv("LOCPATH");
+        }
+    } restore{std::getenv("LOCPATH") ? std::getenv("LOCPATH") : "", std::getenv("LOCPATH") != nullptr};
+    setenv("LOCPATH", locales.path().c_str(), 1);
+    ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr);
+
+    ModalScript script;
+    script.CancelOpenDatabase();
+    ASSERT_NE(Start(), nullptr);
+    QPointer<frmQuorb_Calculator> calc = ShowCalculator();
+    ASSERT_FALSE(calc.isNull());
+    EXPECT_NEAR(Calculate(calc, 1, false, "2.228139", "10").toDouble(), 0.05, 2e-6);
+    EXPECT_TRUE(script.Unexpected().isEmpty()) << script.Unexpected().join(QLatin1Char('\n')).toStdString();
+    calc->close();
     Pump();
 }
 

@@ -22,6 +22,8 @@
 #include <QMdiSubWindow>
 #include <QPointer>
 
+#include <clocale>
+
 namespace {
 
 QPointer<MDIMain>& FrameRef() {
@@ -75,6 +77,12 @@ std::string AppFolderFile(const std::string& name) {
 }
 
 MDIMain* Main(const MainOptions& options) {
+    // Numbers are read and written in one form, "1.96", whatever the user's
+    // language: the application object takes the user's locale for the C
+    // library's numbers too, and where that writes a decimal comma "1.96"
+    // was read as 1 (the probability calculator's t of 2.228139 became 2)
+    // and 1.96 written as "1.,96".
+    std::setlocale(LC_NUMERIC, "C");
     platform::App::SetTitle("Varnello");
     gstrDesignerTitle = "Varnello Scenario Designer Demo";
 

@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <limits>
 #include <memory>
 #include <new>
 #include <numbers>
@@ -50,6 +52,8 @@ double Mul(double a, double b) { return Chk(a * b); }
 
 double Pow(double x, double y) { return Chk(std::pow(x, y)); }
 
+int Sign(double v) { return (v > 0.0) - (v < 0.0); }
+
 std::string Upper(const std::string& s) {
     std::string u = s;
     for (char& c : u)
@@ -64,12 +68,97 @@ void AbsorbRunTimeError() noexcept {}
 
 constexpr double kPi = 3.14159265358979; // as the reflection formula uses it
 
+// Beyond this x the normal central area is taken as 1.
+constexpr double kNormalCutOff = 6.3;
+
+// The inverse's search takes its steps in the decimal type from this p on,
+// in double below it.
+constexpr double kDecimalSearchFloor = 1e-10;
+// A root below this x is searched in double too, with a relative tolerance.
+constexpr double kSmallRoot = 1e-6;
+
 // From this shape of the incomplete beta on (the t with 2,000,000 degrees of
 // freedom and more, an F whose either side has as many), ln Gamma of the
 // shape is too large a number to keep the digits its differences need: the t
 // tail at 10,000,000,000 degrees of freedom kept three digits, and at 10^13
 // none.
 constexpr double kLargeShape = 1e6;
+
+// From this shape of the incomplete gamma on (chi-square with 20,000 degrees
+// of freedom and more) the upper tail is taken from Temme's uniform
+// expansion. The series and the continued fraction need some sqrt(a) steps
+// near the centre and stop at 1,000: at 10^6 degrees of freedom the tail at
+// the mean came out 0.578 instead of 0.4998, at 10^8 0.94.
+constexpr double kLargeGammaShape = 1e4;
+
+// ln(1 + d) - d without the cancellation near d = 0.
+double log1pMinusX(double d) {
+    if (std::fabs(d) >= 0.5)
+        return std::log1p(d) - d;
+    double sum = 0.0;
+    double power = d * d;
+    for (int k = 2; k < 200; ++k) {
+        const double term = (k % 2 == 0 ? -power : power) / k;
+        sum += term;
+        if (std::fabs(term) <= 1e-17 * std::fabs(sum))
+            break;
+        power *= d;
+    }
+    return sum;
+}
+
+// Q(a, x) = erfc(eta sqrt(a / 2)) / 2 + e^(-a eta^2 / 2) / sqrt(2 pi a) (C0(eta) + C1(eta) / a),
+// lambda = x / a, eta^2 / 2 = lambda - 1 - ln lambda, eta of the sign of
+// lambda - 1 (Temme, 1979). The next term is below 1e-11 of the tail for
+// a of 10^4 and falls as a^-2. Near eta = 0, where C0 and C1 are
+// differences of large terms, their Taylor series.
+double gammaQLargeShape(double a, double x) {
+    const double d = (x - a) / a; // lambda - 1
+    const double phi = -log1pMinusX(d);
+    const double eta = std::copysign(std::sqrt(2.0 * phi), d);
+    double c0 = 0.0;
+    double c1 = 0.0;
+    if (std::fabs(eta) < 0.1) {
+        static constexpr double k0[] = {-1.0 / 3,          1.0 / 12,          -2.0 / 135,
+                                        1.0 / 864,         1.0 / 2835,        -139.0 / 777600,
+                                        1.0 / 25515,       -571.0 / 261273600, -281.0 / 151559100,
+                                        163879.0 / 197522841600};
+        static constexpr double k1[] = {-1.0 / 540,   -1.0 / 288,      1.0 / 378,
+                                        -77.0 / 77760, 1.0 / 4860,     -1.0 / 2488320,
+                                        -2743.0 / 151559100, 41969.0 / 5486745600};
+        for (int k = static_cast<int>(std::size(k0)) - 1; k >= 0; --k)
+            c0 = c0 * eta + k0[k];
+        for (int k = static_cast<int>(std::size(k1)) - 1; k >= 0; --k)
+            c1 = c1 * eta + k1[k];
+    } else {
+        c0 = 1.0 / d - 1.0 / eta;
+        c1 = 1.0 / (eta * eta * eta) - 1.0 / (d * d * d) - 1.0 / (d * d) - 1.0 / (12.0 * d);
+    }
+    const double rest = std::exp(-a * phi) / std::sqrt(2.0 * std::numbers::pi * a) * (c0 + c1 / a);
+    return Chk(0.5 * std::erfc(eta * std::sqrt(a / 2.0)) + rest);
+}
+
+// From this shape on, with the other shape 1/2 (the t with 10^10 degrees of
+// freedom and more, F with one such side and 1 on the other), the continued
+// fraction takes more steps than it is given and its decimal terms outgrow
+// the decimal type: the two-tailed t of 2 came out 0.04544 instead of 0.04550
+// at 10^13 degrees of freedom, 0 from some 5 * 10^14 on (the 5 % value
+// 1.75 instead of 1.96).
+constexpr double kHugeShape = 5e9;
+
+// I_x(a, 1/2) for a of kHugeShape and more. With v = -ln x,
+// 1 - I_x(a, b) = P(b, (a + (b - 1) / 2) v) (1 + O(b v^2) + O(a^-2)), the
+// regularised lower incomplete gamma, and P(1/2, w) = erf(sqrt(w)); v is
+// below 1e-7 wherever the tail is not below the smallest double. I_x(1/2, b)
+// is 1 - I_y(b, 1/2) the same way.
+double betaIHalfAndHugeShape(double a, double b, double x, double y) {
+    // -ln x and -ln y from whichever of x, y is exact
+    const double vx = y < 0.5 ? -std::log1p(-y) : -std::log(x);
+    const double vy = x < 0.5 ? -std::log1p(-x) : -std::log(y);
+    if (b == 0.5)
+        return Chk(std::erfc(std::sqrt((a - 0.25) * vx)));
+    return Chk(std::erf(std::sqrt((b - 0.25) * vy)));
+}
 
 // ln Gamma(z) - ((z - 1/2) ln z - z + ln(2 pi) / 2): Stirling's series, for
 // z of 10 and more (good to 1e-12 there, better as z grows).
@@ -230,6 +319,8 @@ double CZValue::CalcProb(char c, double x, double df1, double df2) {
         if (c == 'T') {
             if (df1 <= 0.0)
                 return 0.0;
+            if (std::isfinite(x) && !std::isfinite(x * x))
+                return FarTTail(std::fabs(x), df1);
             const double sum = Chk(df1 + Mul(x, x));
             return BetaI(df1 / 2.0, 0.5, Div(df1, sum), Div(Mul(x, x), sum));
         }
@@ -265,6 +356,11 @@ double CZValue::Quorb_FindValue(const std::string& code, double p, double df1, d
         // below would never end.
         if (!(p > 0.0 && p < 1.0))
             return 0.0;
+        // Below the smallest normal double a probability keeps too few bits
+        // to find its value by: 5e-324 (one bit) took chi-square's 1472 for
+        // 1481.
+        if (p < std::numeric_limits<double>::min())
+            return 0.0;
         if (c == "F" && !(df1 > 0.0 && df2 > 0.0))
             return 0.0;
 
@@ -273,6 +369,12 @@ double CZValue::Quorb_FindValue(const std::string& code, double p, double df1, d
         double lo = 0.0;
         double hi = 0.0;
         auto prob = [&](double v) { return Quorb_CalcProb(c, v, df1, df2); };
+        // The central area is taken as 1 beyond its cut-off (6.3): an area
+        // above the one there belongs to no value, and the search would
+        // settle on the jump (6.3, or 7 where p rounds to 1 in fifteen
+        // digits) as if it were the root.
+        if (c == "Z" && p > prob(kNormalCutOff))
+            return 0.0;
 
         // While the root lies beyond hi (the tail there still above p, or
         // the central area of "Z", which grows with x, still below it), hi
@@ -312,15 +414,35 @@ double CZValue::Quorb_FindValue(const std::string& code, double p, double df1, d
         if (!raiseHi())
             return 0.0;
 
-        double Flo = DecSub(prob(lo), p);
-        double Fhi = DecSub(prob(hi), p);
+        // The decimal type keeps 28 places: for a p far out in a tail the
+        // differences from p, and their products with the ends of the
+        // interval, kept a digit or none (chi-square with 30 degrees of
+        // freedom at 1e-30 came out 285 instead of 219.6, t with 10 at
+        // 1e-28 1840 instead of 1734, and 1e-30 was not found at all).
+        // There the steps are taken in double.
+        // So are they for a root below kSmallRoot, whose points the decimal
+        // type cannot tell apart, and there the tolerance on x is relative
+        // to the point: as an absolute one any point near 0 passed
+        // (chi-square with 0.01 degrees of freedom at 0.5 gave 1.9e-19 for
+        // 7e-61, with 0.1 at 0.9 6.4e-18 for 1.2e-20).
+        const bool smallRoot = c == "Z" ? prob(kSmallRoot) > p : prob(kSmallRoot) < p;
+        const bool decimalSteps = p >= kDecimalSearchFloor && !smallRoot;
+        auto sub = [&](double a, double b) { return decimalSteps ? DecSub(a, b) : Chk(a - b); };
+        auto xtol = [&](double v) { return smallRoot ? tol * std::fabs(v) / kSmallRoot : tol; };
+        double Flo = sub(prob(lo), p);
+        double Fhi = sub(prob(hi), p);
         double side = 0.0;
         double rold = 0.0;
         for (long pass = 0; pass < MaxSearchPasses; ++pass) {
-            const Decimal num = Decimal(Mul(lo, Fhi)) - Decimal(Mul(hi, Flo));
-            const Decimal den = Decimal(Fhi) - Decimal(Flo);
-            double r = (num / den).ToDouble();
-            double Fr = DecSub(prob(r), p);
+            double r = 0.0;
+            if (decimalSteps) {
+                const Decimal num = Decimal(Mul(lo, Fhi)) - Decimal(Mul(hi, Flo));
+                const Decimal den = Decimal(Fhi) - Decimal(Flo);
+                r = (num / den).ToDouble();
+            } else {
+                r = Div(Chk(Mul(lo, Fhi) - Mul(hi, Flo)), Chk(Fhi - Flo));
+            }
+            double Fr = sub(prob(r), p);
             // The probability is close enough within tol, or within a
             // millionth of p where that is less: for a p near tol (or
             // below it) any point far enough out in the tail would pass.
@@ -333,7 +455,7 @@ double CZValue::Quorb_FindValue(const std::string& code, double p, double df1, d
             // far out in a tail with a wide interval, where the one end's
             // tail is many times nearer p than the other's, the point rounds
             // onto that end and the tests below took it for convergence.
-            if (Flo * Fhi < 0.0) {
+            if (Sign(Flo) * Sign(Fhi) < 0) {
                 const double near = 1e-13 * std::max(std::fabs(lo), std::fabs(hi));
                 auto onEnd = [&](double end, double Fend) {
                     return std::fabs(r - end) <= near && std::fabs(Fend) > 1e-3 * p;
@@ -342,7 +464,7 @@ double CZValue::Quorb_FindValue(const std::string& code, double p, double df1, d
                     const double a = std::min(lo, hi);
                     const double b = std::max(lo, hi);
                     r = a + (b - a) / 2.0;
-                    Fr = DecSub(prob(r), p);
+                    Fr = sub(prob(r), p);
                     if (std::fabs(Fr) <= ptol)
                         return r;
                 }
@@ -352,21 +474,24 @@ double CZValue::Quorb_FindValue(const std::string& code, double p, double df1, d
             // freedom, where both probabilities are below 1e-17) the values
             // agree too, and stopping there would return a point nowhere
             // near the root.
-            if (std::fabs(DecSub(Fr, Fhi)) <= ptol && std::fabs(DecSub(r, hi)) <= tol)
+            if (std::fabs(sub(Fr, Fhi)) <= ptol && std::fabs(sub(r, hi)) <= xtol(r))
                 return r;
-            if (rold != 0.0 && std::fabs(DecSub(rold, r)) <= tol)
+            if (rold != 0.0 && std::fabs(sub(rold, r)) <= xtol(r))
                 return r;
-            const double sign = Fr * Flo;
-            const bool finish = sign == 0.0;
-            if (sign < 0.0) {
+            // By the signs, not by products: far out in a tail two values of
+            // 1e-300 multiply to 0, which ended the search on a point with
+            // the probability 0.
+            const int sign = Sign(Fr) * Sign(Flo);
+            const bool finish = sign == 0;
+            if (sign < 0) {
                 hi = r;
                 Fhi = Fr;
-                if (side * Fr > 0.0)
+                if (Sign(side) * Sign(Fr) > 0)
                     Flo = Flo / 2.0;
-            } else if (sign > 0.0) {
+            } else if (sign > 0) {
                 lo = r;
                 Flo = Fr;
-                if (side * Fr > 0.0)
+                if (Sign(side) * Sign(Fr) > 0)
                     Fhi = Fhi / 2.0;
             }
             side = Fr;
@@ -392,6 +517,22 @@ double CZValue::Quorb_Poisson(double lambda, double lnLambda, std::int32_t k) {
 }
 
 // ---- private ------------------------------------------------------------
+
+double CZValue::FarTTail(double x, double df) {
+    // x^2 is beyond a double, and so was the tail's argument df / (df + x^2):
+    // the tail came out 0 (t of 1e160 with 0.01 degrees of freedom has 0.024),
+    // and the inverse for a small p settled where the tail turned 0 (t with
+    // one degree of freedom at 1e-300 gave 1.3e154, not 6.4e299). Here
+    // u = df / x^2 is below 1e-298, so that I_u(a, 1/2) is
+    // u^a (1 - u)^(1/2) / (a B(a, 1/2)) times a continued fraction of 1 + O(u),
+    // both 1 in a double; taken in logarithms, u being too small for one.
+    // With more degrees of freedom the tail is far below the smallest double.
+    if (df > 1e10)
+        return 0.0;
+    const double a = df / 2.0;
+    const double e = GammaLn(a + 0.5) - GammaLn(a) - GammaLn(0.5) + a * (Ln(df) - 2.0 * Ln(x)) - Ln(a);
+    return e > -2000.0 ? Exp(e) : 0.0;
+}
 
 double CZValue::BetaCF(double a, double b, double x, int maxSteps) {
     const double qab = DecAdd(a, b);
@@ -430,6 +571,8 @@ double CZValue::BetaCF(double a, double b, double x, int maxSteps) {
 }
 
 double CZValue::BetaI(double a, double b, double x, double y) {
+    if ((a == 0.5 || b == 0.5) && std::max(a, b) >= kHugeShape)
+        return betaIHalfAndHugeShape(a, b, x, y);
     const bool large = std::max(a, b) >= kLargeShape;
     double bt = 0.0;
     if (large && x != 0.0 && y != 0.0) {
@@ -488,6 +631,8 @@ double CZValue::GammaLnOf(double xx) {
 }
 
 double CZValue::GammaQ(double a, double x) {
+    if (a >= kLargeGammaShape && x > 0.0)
+        return gammaQLargeShape(a, x);
     if (x < a + 1.0)
         return DecSub(1.0, GammaSer(a, x));
     return GammaCF(a, x);
@@ -567,7 +712,7 @@ double CZValue::NormalArea(double x) {
         throw RunTimeError(rterr::InvalidProcedureCall);
     if (x == 0.0)
         return 0.0;
-    if (x > 6.3)
+    if (x > kNormalCutOff)
         return 1.0;
     // The series x − x³/(2·3) + x⁵/(2²·2!·5) − … summed term by term cancels
     // terms up to e^(x²/2) times larger than its result, so that beyond

@@ -67,6 +67,8 @@ public:
 private:
     // Quorb_CalcProb's work for a known code (upper case), not remembered.
     double CalcProb(char code, double x, double df1, double df2);
+    // The two-tailed t probability where x^2 is beyond a double.
+    double FarTTail(double x, double df);
     double BetaCF(double a, double b, double x, int maxSteps);
     // I_x(a, b); y is 1 - x as the caller has it, without the digits that
     // 1 - x loses when x is near 1.

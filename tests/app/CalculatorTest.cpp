@@ -14,7 +14,11 @@
 #include <QPointer>
 #include <QTest>
 
+#include <clocale>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
 
 using namespace apptest;
 
@@ -150,8 +154,11 @@ TEST_F(Calculator, WrongInputsGetTheirMessagesAndNoResult) {
         {3, true, "0.05", "-1", "10", noDF, "the inverse of F with a first of -1"},
         // with the value the tables give
         {0, true, "1e-30", "", "", notFound, "z: 11.52, beyond the reach of the central area"},
-        {2, true, "1e-300", "1", "", notFound, "chi-square(1): 1379.24"},
-        {3, true, "1e-100", "5", "5", notFound, "F(5, 5): 1.8e40"},
+        // The area is taken as 1 beyond 6.3 (a two-tailed 2.98e-10): below
+        // that the search settled on the jump.
+        {0, true, "1e-12", "", "", notFound, "z: 7.13 (showed 6.3)"},
+        {0, true, "1e-16", "", "", notFound, "z: 8.30, 1 - p is 1 in fifteen digits (showed 7)"},
+        {2, true, "4.9e-324", "1", "", notFound, "chi-square(1) at a probability of one bit"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.reason);
@@ -164,6 +171,13 @@ TEST_F(Calculator, WrongInputsGetTheirMessagesAndNoResult) {
         EXPECT_TRUE(result.isEmpty()) << result.toStdString();
         EXPECT_TRUE(script.Unexpected().isEmpty());
     }
+    // Far out in a tail the values are found (the search's differences
+    // from p were once lost to the 28 places of the decimal type):
+    // chi-square(1) at 1e-300 is 1373.8726 (erfc(sqrt(x / 2)) = p), F(5, 5)
+    // at 1e-100 is 1.967884e40 (the regularised incomplete beta), both
+    // evaluated to 40 digits.
+    EXPECT_NEAR(Calc(2, true, "1e-300", "1").toDouble(), 1373.87263122239, 1e-6 * 1373.87);
+    EXPECT_NEAR(Calc(3, true, "1e-100", "5", "5").toDouble(), 1.96788417555054e40, 1e-6 * 1.97e40);
     // t takes a negative value: t(10) at -2.228139 is the same 5 %.
     EXPECT_NEAR(Calc(1, false, "-2.228139", "10").toDouble(), 0.05, 2e-6);
     // A fraction of one degree of freedom is no refusal: chi-square with half
@@ -242,6 +256,43 @@ TEST_F(AppFixture, CalculatorFromTheToolbarAndTheToolsMenuIsOneWindowThatKeepsIt
     frmQuorb_Calculator* second = ShowCalculator();
     EXPECT_TRUE(second->txtTestValue()->text().isEmpty());
     second->close();
+    Pump();
+}
+
+// The application object takes the user's locale for the C library's
+// numbers: where that writes a decimal comma, "2.228139" was read as 2 and
+// t(10) showed 0.0734 instead of its tabled 0.05. The test makes a German
+// locale as the system's locale tool does, and sets it as the application
+// object would from the user's settings.
+TEST_F(AppFixture, CalculatorReadNumbersInTheUsersDecimalCommaLocale) {
+    vtest::TempDir locales;
+    const std::string made = locales.file("de_DE.UTF-8");
+    const std::string make = "localedef -i de_DE -f UTF-8 '" + made + "' >/dev/null 2>&1";
+    (void)std::system(make.c_str());
+    if (!std::filesystem::exists(made + "/LC_NUMERIC"))
+        GTEST_SKIP() << "no German locale can be made here";
+    struct Restore {
+        std::string locPath;
+        bool hadLocPath;
+        ~Restore() {
+            std::setlocale(LC_NUMERIC, "C");
+            if (hadLocPath)
+                setenv("LOCPATH", locPath.c_str(), 1);
+            else
+                unsetenv("LOCPATH");
+        }
+    } restore{std::getenv("LOCPATH") ? std::getenv("LOCPATH") : "", std::getenv("LOCPATH") != nullptr};
+    setenv("LOCPATH", locales.path().c_str(), 1);
+    ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr);
+
+    ModalScript script;
+    script.CancelOpenDatabase();
+    ASSERT_NE(Start(), nullptr);
+    QPointer<frmQuorb_Calculator> calc = ShowCalculator();
+    ASSERT_FALSE(calc.isNull());
+    EXPECT_NEAR(Calculate(calc, 1, false, "2.228139", "10").toDouble(), 0.05, 2e-6);
+    EXPECT_TRUE(script.Unexpected().isEmpty()) << script.Unexpected().join(QLatin1Char('\n')).toStdString();
+    calc->close();
     Pump();
 }
 

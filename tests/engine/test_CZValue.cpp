@@ -209,6 +209,12 @@ TEST(CZValue, TTwoTailedProbabilities) {
         {2.0, 100, 0.0482121787311337},
         {3.0, 1000, 0.00276670904423819},
         {1.96233908082641, 1000, 0.05},
+        // t^2 beyond a double (the tail was 0): for one degree of freedom
+        // 2/pi atan(1/t), that is 2/(pi t); for 0.01 and 0.5 the regularised
+        // incomplete beta evaluated to 40 digits
+        {1e300, 1, 2 / (kPi * 1e300)},
+        {1e160, 0.01, 0.024378525263998519},
+        {1e200, 0.5, 6.4140195082844581e-101},
     };
     CZValue z;
     for (const auto& c : cases) {
@@ -247,6 +253,19 @@ TEST(CZValue, ChiSquareUpperTail) {
         {1000.0, 1000, chiTailEven(1000.0, 1000), 5e-6},
         {1100.0, 1000, chiTailEven(1100.0, 1000), 1e-6},
         {1074.67944880344, 1000, 0.05, 1e-6},
+        // From 20,000 degrees of freedom on, at the mean and two standard
+        // deviations either side, against the regularised upper incomplete
+        // gamma evaluated to 40 digits: the series and the continued fraction
+        // stopped at 1,000 steps, some sqrt(df) too few (at 10^6 the mean's
+        // tail was 0.578, at 10^8 0.944, at 10^10 0.994).
+        {30000.0, 30000, 0.49891421623813359, 1e-9},
+        {997171.5728752539, 1e6, 0.97732627674167104, 1e-9},
+        {1e6, 1e6, 0.4998119368033945, 1e-9},
+        {1002828.4271247461, 1e6, 0.022826432656559023, 1e-9},
+        {1e8, 1e8, 0.49998119368054632, 1e-9},
+        {9999717157.287525, 1e10, 0.97725063160486859, 1e-9},
+        {1e10, 1e10, 0.49999811936805484, 1e-9},
+        {10000282842.712475, 1e10, 0.02275089549027306, 1e-9},
     };
     CZValue z;
     for (const auto& c : cases)
@@ -316,6 +335,13 @@ TEST(CZValue, TailsWithBillionsOfDegreesOfFreedomLostTheirDigitsToLnGammaDiffere
         cases.push_back({3.0, 2, df, fTail2(3.0, df), 1e-8});
     }
     cases.push_back({2.0, 1e10, 0, fisherT(2.0, 1e10), 1e-6});
+    // Beyond 10^10 the fraction of the t tail ran out of steps, and from
+    // some 5 * 10^14 on its decimal terms out of range: t of 2 was 0.04544
+    // at 10^13, 0 at 10^15. Fisher's expansion is exact to a double there.
+    for (double df : {1e13, 1e15, 1e300}) {
+        for (double t : {0.5, 2.0, 3.0, 8.0}) cases.push_back({t, df, 0, fisherT(t, df), 1e-12});
+        cases.push_back({4.0, 1, df, fisherT(2.0, df), 1e-12});
+    }
     for (double d : {2e6, 1e8, 2e9}) cases.push_back({1.0, d, d, 0.5, 1e-9});
     CZValue z;
     for (const auto& c : cases) {
@@ -387,6 +413,8 @@ TEST(CZValue, CriticalValues) {
         {"T", 0.05, 100, 0, 1.98397151852355, 1e-8},
         {"T", 0.05, 1000, 0, 1.96233908082641, 1e-8},
         {"T", 0.01, 1000, 0, 2.58075469806595, 1e-8},
+        {"T", 1e-300, 1, 0, 2 / (kPi * 1e-300), 1e-8}, // cot(pi p / 2), beyond the square of a double
+        {"T", 0.05, 1e15, 0, 1.95996398454005, 1e-10},  // the normal's, to 1e-15 (was 1.75)
         {"C", 0.05, 1, 0, 3.84145882069413, 1e-6},
         {"C", 0.01, 1, 0, 6.63489660102122, 1e-6},
         {"C", 0.05, 2, 0, -2 * std::log(0.05), 1e-6},
@@ -676,4 +704,59 @@ TEST(CZValue, FindValueStoppedOnTheEndOfAWideInterval) {
     for (const auto& c : cases)
         expectRel(z.Quorb_FindValue("F", c.p, c.d1, c.d2, true),
                   quantileOf([&](long double x) { return fTailFar(x, c.d1, c.d2); }, c.p), 1e-6, args("F", c.p, c.d1, c.d2));
+}
+
+// Far out in a tail the search took its differences from p in the decimal
+// type, which keeps 28 places: below about 1e-24 the values kept a digit or
+// none (chi-square(30) at 1e-30 came out 285 instead of 219.6, t(10) at 1e-28
+// 1840 instead of 1734, chi-square(1) at 1e-30 not at all), and where two
+// such differences multiplied to 0 the search stopped on a point whose tail
+// was 0 (chi-square(1) at 1e-300: 2048). Each value against a closed form or
+// the quantile of an independent tail; a probability below the smallest
+// normal double keeps too few bits to find a value by and gives 0.
+TEST(CZValue, FindValueFarOutInATailLostItsDigitsInTheDecimalSteps) {
+    struct Case { const char* code; double p, df1, df2; double expected; };
+    auto chi = [](double p, int df) { return quantileOf([=](long double x) { return chiTailWhole(x, df); }, p); };
+    auto t = [](double p, double df) { return quantileOf([=](long double x) { return tTailFar(x, df); }, p); };
+    const Case cases[] = {
+        {"C", 1e-30, 2, 0, -2 * std::log(1e-30)}, // e^(-x/2)
+        {"C", 1e-30, 30, 0, chi(1e-30, 30)},
+        {"C", 1e-30, 1, 0, chi(1e-30, 1)},
+        {"C", 1e-300, 1, 0, chi(1e-300, 1)},
+        {"C", 1e-300, 100, 0, chi(1e-300, 100)},
+        {"T", 1e-28, 10, 0, t(1e-28, 10)},
+        {"T", 1e-100, 1, 0, 1.0 / std::tan(kPi / 2 * 1e-100)}, // Cauchy
+        {"F", 1e-100, 2, 2, 1.0 / 1e-100 - 1},                  // (1 + f)^-1
+        {"F", 1e-300, 2, 10, 5 * (std::pow(1e-300, -0.2) - 1)}, // (1 + 2f/10)^-5
+        {"C", 4.9406564584124654e-324, 1, 0, 0},                // one bit
+        {"T", 1e-310, 3, 0, 0},
+    };
+    CZValue z;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.code << " p " << c.p << " df " << c.df1 << "," << c.df2);
+        const double x = z.Quorb_FindValue(c.code, c.p, c.df1, c.df2, true);
+        if (c.expected == 0)
+            EXPECT_EQ(x, 0.0);
+        else
+            EXPECT_NEAR(x, c.expected, c.expected * 1e-6);
+    }
+}
+
+// A root far below 1 was searched with an absolute tolerance on x (2e-15)
+// and in decimal steps, which cannot tell such points apart: any point near 0
+// passed (chi-square with 0.01 degrees of freedom at 0.5: 1.9e-19 for
+// 7.0e-61, with 0.1 at 0.9: 6.4e-18 for 1.2e-20). Against the regularised
+// lower incomplete gamma evaluated to 40 digits.
+TEST(CZValue, FindValueTookAnyPointNearZeroForARootFarBelowOne) {
+    struct Case { const char* code; double p, df1, df2; double expected; };
+    const Case cases[] = {
+        {"C", 0.5, 0.01, 0, 7.0166677652356113e-61},
+        {"C", 0.9, 0.1, 0, 1.1689264114572977e-20},
+        {"C", 0.5, 0.05, 0, 1.0422489235246959e-12},
+    };
+    CZValue z;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.code << " p " << c.p << " df " << c.df1 << "," << c.df2);
+        EXPECT_NEAR(z.Quorb_FindValue(c.code, c.p, c.df1, c.df2, true), c.expected, c.expected * 1e-6);
+    }
 }

@@ -313,6 +313,11 @@ double CZValue::Quorb_CalcProb(const std::string& code, double x, double df1, do
 }
 
 double CZValue::CalcProb(char c, double x, double df1, double df2) {
+    // A tail taken as 1 minus a small part, or from a continued fraction at
+    // the edge of its range, can come out a little beyond 0 or 1 (the t of
+    // 0.5 with 1e-10 degrees of freedom gave 1.00002): a probability is
+    // neither.
+    auto probability = [](double p) { return p > 1.0 ? 1.0 : p < 0.0 ? 0.0 : p; };
     try {
         if (c == 'Z')
             return NormalArea(x);
@@ -322,18 +327,18 @@ double CZValue::CalcProb(char c, double x, double df1, double df2) {
             if (std::isfinite(x) && !std::isfinite(x * x))
                 return FarTTail(std::fabs(x), df1);
             const double sum = Chk(df1 + Mul(x, x));
-            return BetaI(df1 / 2.0, 0.5, Div(df1, sum), Div(Mul(x, x), sum));
+            return probability(BetaI(df1 / 2.0, 0.5, Div(df1, sum), Div(Mul(x, x), sum)));
         }
         if (c == 'C') {
             if (df1 <= 0.0)
                 return 0.0;
-            return GammaQ(df1 / 2.0, x / 2.0);
+            return probability(GammaQ(df1 / 2.0, x / 2.0));
         }
         if (c == 'F') {
             if (df1 <= 0.0 || df2 <= 0.0)
                 return 0.0;
             const double sum = Chk(df2 + Mul(df1, std::fabs(x)));
-            return BetaI(df2 / 2.0, df1 / 2.0, Div(df2, sum), Div(Mul(df1, std::fabs(x)), sum));
+            return probability(BetaI(df2 / 2.0, df1 / 2.0, Div(df2, sum), Div(Mul(df1, std::fabs(x)), sum)));
         }
         return 0.0;
     } catch (...) {

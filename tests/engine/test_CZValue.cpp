@@ -215,6 +215,9 @@ TEST(CZValue, TTwoTailedProbabilities) {
         {1e300, 1, 2 / (kPi * 1e300)},
         {1e160, 0.01, 0.024378525263998519},
         {1e200, 0.5, 6.4140195082844581e-101},
+        // A tail was above 1 (1.00002) with 1e-10 degrees of freedom; the
+        // incomplete beta to 40 digits
+        {0.5, 1e-10, 0.99999999884870745},
     };
     CZValue z;
     for (const auto& c : cases) {

@@ -259,23 +259,27 @@ TEST_F(EngineTest, TheErrorNumberIsClearedWhenARunStarts) {
     EXPECT_EQ(eng.ErrorInfo(), "");
 }
 
-// Two engines alive: an analysis of the older one meets an unexpected error,
-// handles it on the engine handler and leaves through its normal exit, as
-// every analysis does. The failure must reach the engine that ran it.
+// An analysis step that meets an unexpected error, handles it on the engine
+// handler and leaves through its normal exit, as every analysis does.
+std::string meetsAnUnexpectedError() {
+    ProcGuard proc(gEngineErr, "CDescribe:Quorb_Describe");
+    try {
+        throw RunTimeError(6, "Overflow");
+    } catch (...) {
+        proc.HandleError();
+    }
+    return {};
+}
+
+// Two engines alive: an analysis of the older one meets an unexpected error.
+// The failure must reach the engine that ran it.
 TEST_F(EngineTest, AnUnexpectedErrorInTheOlderOfTwoEnginesFailsItsRun) {
     std::int32_t id = storeSales("Describe");
     EngineOn older(db);
     EngineOn newer(db);
-    auto analysis = [](DescribeSettings&, RunContext&) -> std::string {
-        ProcGuard proc(gEngineErr, "CDescribe:Quorb_Describe");
-        try {
-            throw RunTimeError(6, "Overflow");
-        } catch (...) {
-            proc.HandleError();
-        }
-        return {};
+    vtest::AnalysisOf<DescribeSettings>(older, "Describe") = [](DescribeSettings&, RunContext&) {
+        return meetsAnUnexpectedError();
     };
-    vtest::AnalysisOf<DescribeSettings>(older, "Describe") = analysis;
     EXPECT_FALSE(older.RunScenario(id));
     EXPECT_EQ(older.ErrorInfo().rfind("Unexpected error number: 6\r\nError: Overflow", 0), 0u) << older.ErrorInfo();
     EXPECT_EQ(newer.ErrHandler()->ErrNumber(), 0);
@@ -306,15 +310,7 @@ TEST_F(EngineTest, AnEngineCreatedInAnEventOfARunLeavesTheRunsErrorsToTheRun) {
         eng.SetShowProgress(true);
         vtest::AnalysisOf<DescribeSettings>(eng, "Describe") = [](DescribeSettings&, RunContext& e) -> std::string {
             e.Quorb_Msg(0, false, "Retrieving and sorting data");
-            // An analysis step that meets an unexpected error, handles it on
-            // the engine handler and leaves through its normal exit.
-            ProcGuard proc(gEngineErr, "CDescribe:Quorb_Describe");
-            try {
-                throw RunTimeError(6, "Overflow");
-            } catch (...) {
-                proc.HandleError();
-            }
-            return {};
+            return meetsAnUnexpectedError();
         };
         EXPECT_FALSE(eng.RunScenario(id));
         EXPECT_EQ(eng.ErrorInfo().rfind("Unexpected error number: 6\r\nError: Overflow", 0), 0u) << eng.ErrorInfo();

@@ -7,7 +7,9 @@
 #include <cctype>
 #include <cfloat>
 #include <cmath>
+#include <cerrno>
 #include <cstdint>
+#include <limits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -161,8 +163,13 @@ std::optional<double> parseNumericText(std::string_view text) {
     if (t.empty()) return std::nullopt;
     if (t.size() > 2 && t[0] == '&' && (t[1] == 'H' || t[1] == 'h')) {
         char* end = nullptr;
+        errno = 0;
         unsigned long long u = std::strtoull(t.c_str() + 2, &end, 16);
         if (*end != '\0' || end == t.c_str() + 2) return std::nullopt;
+        // Digits beyond a signed 64-bit number spell none here, as a value
+        // read from the file says (strtoull gave the largest it holds).
+        if (errno == ERANGE || u > static_cast<unsigned long long>(std::numeric_limits<std::int64_t>::max()))
+            return std::nullopt;
         return static_cast<double>(u);
     }
     for (char c : t) {

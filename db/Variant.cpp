@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <ctime>
 #include <limits>
@@ -35,7 +36,7 @@ std::size_t scanNumber(std::string_view s, bool allowTrailingJunk, double& value
     if (i + 1 < s.size() && s[i] == '&' && (s[i + 1] == 'H' || s[i + 1] == 'h' || s[i + 1] == 'O' || s[i + 1] == 'o')) {
         int base = (s[i + 1] == 'H' || s[i + 1] == 'h') ? 16 : 8;
         std::size_t j = i + 2;
-        long long v = 0;
+        std::int64_t v = 0;
         std::size_t start = j;
         while (j < s.size()) {
             int d;
@@ -45,6 +46,9 @@ std::size_t scanNumber(std::string_view s, bool allowTrailingJunk, double& value
             else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
             else break;
             if (d >= base) break;
+            // Beyond a signed 64-bit number the digits spell no number here
+            // (the sum would overflow into another).
+            if (v > (std::numeric_limits<std::int64_t>::max() - d) / base) return 0;
             v = v * base + d;
             ++j;
         }

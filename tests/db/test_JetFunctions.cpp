@@ -175,6 +175,8 @@ TEST_F(JetFunctionsOnFile, ScalarFunctions) {
         {"jet_cdbl(' 2.5 ')", "r:2.5"},
         {"jet_cdbl('abc')", kMismatch},
         {"jet_cdbl('')", kMismatch},
+        {"jet_cdbl('&H7FFFFFFFFFFFFFFF')", "r:9.22337203685478E+18"}, // the largest signed 64-bit number
+        {"jet_cdbl('&H10000000000000000')", kMismatch}, // seventeen digits: read as the largest unsigned one
         {"jet_cdbl(NULL)", kNull},
         {"jet_clng(2.5)", "i:2"},
         {"jet_clng(3.5)", "i:4"},

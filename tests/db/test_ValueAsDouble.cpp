@@ -60,3 +60,29 @@ TEST(ValueAsDouble, NumbersNullsAndOtherColumnTypesReadAsValueToDoubleReadsThem)
     db->Close();
     DBEngine().Reset();
 }
+
+TEST(ValueAsDouble, AHexadecimalTextBeyondSixtyFourBitsIsNoNumberInsteadOfAWrappedSum) {
+    // Another program's text "&H..." in a number column is read as the whole
+    // number it spells; the sum of more digits than a signed 64-bit number
+    // holds overflowed (and came out as some other number).
+    const struct {
+        const char* text;
+        bool numeric;
+        double value; // 16^k worked out by hand
+        const char* why;
+    } cases[] = {
+        {"&H1F", true, 31.0, "a small one"},
+        {"&H7FFFFFFFFFFFFFFF", true, 9223372036854775807.0, "the largest signed 64-bit number"},
+        {"&H8000000000000000", false, 0, "one more: beyond it"},
+        {"&H10000000000000000", false, 0, "seventeen digits: 16^16 wrapped to 0"},
+        {"&H1000000000000001F", false, 0, "seventeen digits: wrapped to 31"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        EXPECT_EQ(IsNumeric(c.text), c.numeric);
+        if (c.numeric)
+            EXPECT_EQ(Variant(std::string(c.text)).ToDouble(), c.value);
+        else
+            EXPECT_THROW(Variant(std::string(c.text)).ToDouble(), DaoError);
+    }
+}

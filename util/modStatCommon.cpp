@@ -13,6 +13,15 @@ namespace {
 const char* const kProductName = "Varnello";
 
 bool isSeparator(char c) { return c == '\\' || c == '/'; }
+
+// The number of characters in text from byte position from on: a character
+// of two to four bytes (UTF-8) counts once.
+size_t charactersFrom(const std::string& text, size_t from) {
+    size_t n = 0;
+    for (size_t i = from; i < text.size(); ++i)
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) ++n;
+    return n;
+}
 } // namespace
 
 std::string GetRegistryProgramKey() { return std::string(kProductName) + " Demo\\" + "5.0"; }
@@ -33,7 +42,7 @@ bool ParsePath(const std::string& path, std::string& drive, std::string& folder,
         for (size_t i = copy.size(); i >= 1 && !stopped; --i) {
             if (i > copy.size()) continue;
             const char c = copy[i - 1];
-            const size_t after = copy.size() - i; // characters after position i
+            const size_t after = charactersFrom(copy, i); // characters after position i
             if (c == '.') {
                 if (after >= 1 && after <= 3) extension = copy.substr(i - 1);
                 copy.erase(i - 1);

@@ -432,7 +432,7 @@ TEST_F(MainRoad, TheNextStartRestoresTheSavedPositions) {
 }
 
 // A stored position the window cannot take (a number beyond single
-// precision, a state beyond 16 bits) counts as none stored: the frame comes
+// precision, a state beyond 16 bits, a negative size) counts as none stored: the frame comes
 // up at its first size and the list with its scenarios, without the error
 // dialog. The frame used to stay hidden and the program ended at every start.
 TEST_F(MainRoad, AStoredPositionTheWindowCannotTakeKeepsNoStartOut) {
@@ -447,6 +447,8 @@ TEST_F(MainRoad, AStoredPositionTheWindowCannotTakeKeepsNoStartOut) {
         "1e39 0 9000 6000 0",     // the left beyond single precision
         "60 60 9000 -4e38 0",     // the height, after left, top and width were set
         "60 60 9000 6000 40000",  // the state beyond 16 bits, after all four were set
+        "60 60 -9000 6000 0",     // a negative width, which no window takes
+        "60 60 9000 -6000 2",     // a negative height, of a window that comes back maximized
     };
     for (const char* text : stored) {
         SCOPED_TRACE(text);

@@ -34,6 +34,10 @@ TEST(modStatCommon, ParsePathOfKnownPaths) {
         // The walk meets ".C" first and cuts it, then ".B", which sets the
         // extension anew and is cut too: the file is "A", the extension ".B".
         {"C:\\A.B.C", "C:", "\\", "A", ".B"},
+        // Characters are counted, not the bytes that hold them.
+        {"/home/ann/Ökonomie.db", "?", "/home/ann/", "Ökonomie", ".db"}, // 8 letters in 9 bytes
+        {"C:\\DATA\\NOTES.日本語", "C:", "\\DATA\\", "NOTES", ".日本語"},   // 3 letters in 9 bytes
+        {"/data/𝔡𝔞𝔱𝔢𝔫.csv", "?", "/data/", "𝔡𝔞𝔱𝔢𝔫", ".csv"},            // 5 letters in 20 bytes
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);

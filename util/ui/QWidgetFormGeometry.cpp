@@ -96,12 +96,26 @@ void QWidgetFormGeometry::SetTop(double twips) {
     w->setGeometry(g);
 }
 
+namespace {
+
+// A window has no negative width or height: such a size is refused, as a
+// form's property refuses it, rather than taken for none (a window restored
+// from it came up at its least size, a title bar and a menu).
+void CheckSize(double twips) {
+    if (twips < 0)
+        throw RunTimeError(380, "Invalid property value");
+}
+
+} // namespace
+
 void QWidgetFormGeometry::SetWidth(double twips) {
+    CheckSize(twips);
     QWidget* w = Window();
     w->resize(std::max(0, PixelsFromTwips(twips)), w->height());
 }
 
 void QWidgetFormGeometry::SetHeight(double twips) {
+    CheckSize(twips);
     QWidget* w = Window();
     w->resize(w->width(), std::max(0, PixelsFromTwips(twips)));
 }

@@ -4,7 +4,8 @@
 // (15 twips per pixel) and its state (0 normal, 1 minimized, 2 maximized).
 // Position and size are those of the window's own area, without the window
 // manager's frame, both when read and when written, so that a window saved
-// and restored stands where it stood.
+// and restored stands where it stood. A negative width or height is refused
+// with error 380 (Invalid property value).
 //
 //     QWidgetFormGeometry geometry(this);
 //     m_winPos.RestoreForm(geometry);

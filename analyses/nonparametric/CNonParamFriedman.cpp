@@ -178,7 +178,10 @@ void CNonParamFriedman::WriteData() {
         m_outColumns.Column(out, "Fields")->SetValue(kk);
         if (m_b > 0) {
             const double A = 12 / (m_b * kk * (kk + 1)) * S, B = 3 * m_b * (kk + 1);
-            const double chi = Moments::DecimalDifference(A, B);
+            // A sum of squares is never below 0: where every field has the same
+            // rank sum A equals B, and their rounding (fractional weights) could
+            // leave the difference a few units of the last place below 0.
+            const double chi = std::max(0.0, Moments::DecimalDifference(A, B));
             CZValue zv;
             m_outColumns.Column(out, "Chi-Squared")->SetValue(chi);
             m_outColumns.Column(out, "Friedman_Prob")->SetValue(zv.Quorb_CalcProb("C", chi, kk - 1, 0));

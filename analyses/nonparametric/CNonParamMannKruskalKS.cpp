@@ -315,6 +315,8 @@ void CNonParamMannKruskalKS::WriteMannKS(std::int16_t f) {
                 const double N1 = cell(g1, f).weight, N2 = cell(g2, f).weight;
                 TieRanks ranks;
                 double R1 = 0, R2 = 0, ties = 0, c1 = 0, c2 = 0, Dpos = 0, Dneg = 0;
+                // The rank positions each sample takes: the whole parts of its weights.
+                double n1 = 0, n2 = 0;
                 // A value whose weights take no rank position (below 1) has no
                 // mean rank: the rank sums and U are then undefined.
                 bool unranked = false;
@@ -348,6 +350,8 @@ void CNonParamMannKruskalKS::WriteMannKS(std::int16_t f) {
                                 if (t > 1) ties += static_cast<double>(r1.rows + r2.rows);
                                 R1 += r1.whole * mean;
                                 R2 += r2.whole * mean;
+                                n1 += r1.whole;
+                                n2 += r2.whole;
                             } else {
                                 unranked = true;
                             }
@@ -368,10 +372,15 @@ void CNonParamMannKruskalKS::WriteMannKS(std::int16_t f) {
                                 m_values[static_cast<std::size_t>(g1)], m_values[static_cast<std::size_t>(g2)]);
                 column(Cases1)->SetValue(N1);
                 column(Cases2)->SetValue(N2);
+                // A sample none of whose weights takes a rank position has no rank statistics.
+                if (n1 == 0 || n2 == 0) unranked = true;
                 if (mann && !unranked) {
                     const double sumTies = ranks.cubeTerm / 12;
-                    const double P12 = N1 * N2;
-                    double U = Moments::DecimalDifference(N1 * (N1 + 1) / 2 + P12, R1);
+                    // U counts pairs of the rank positions: with fractional
+                    // weights (2.7 takes 2 positions) the cases' weight sums
+                    // would give U below 0 or beyond N1·N2.
+                    const double P12 = n1 * n2;
+                    double U = Moments::DecimalDifference(n1 * (n1 + 1) / 2 + P12, R1);
                     if (P12 / 2 < U) U = Moments::DecimalDifference(P12, U);
                     column(SumRank1)->SetValue(R1);
                     column(SumRank2)->SetValue(R2);
@@ -382,8 +391,8 @@ void CNonParamMannKruskalKS::WriteMannKS(std::int16_t f) {
                     column(SumTiesCol)->SetValue(sumTies);
                     column(MwU)->SetValue(U);
                     column(MwUPrime)->SetValue(Moments::DecimalDifference(P12, U));
-                    column(MwW)->SetValue(N1 <= N2 ? R1 : R2);
-                    const double Nt = N1 + N2;
+                    column(MwW)->SetValue(n1 <= n2 ? R1 : R2);
+                    const double Nt = n1 + n2;
                     const double V0 = Moments::DecimalDifference(Nt * Nt * Nt, Nt) / 12;
                     const double f0 = (Nt - 1) * Nt > 0 ? P12 / ((Nt - 1) * Nt) : 0.0;
                     const double dev = Moments::DecimalDifference(U, P12 / 2);

@@ -419,14 +419,17 @@ CNonParametric::Rank CNonParametric::CalcSpearmanTauKS(std::int16_t i) {
         r.rhoDefined = Sx > 0 && Sy > 0;
         if (m_s.Spearman && n > 1 && r.rhoDefined) {
             r.rho = Moments::DecimalDifference(1.0, 6 * D / ((n * n - 1) * n));
-            if (std::fabs(r.rho) >= 1) r.tInfinite = true;
+            // Two rank positions always agree perfectly (rho = ±1): t is 0,
+            // no evidence either way; from three on, a perfect agreement has
+            // an infinite t.
+            if (n > 2 && std::fabs(r.rho) >= 1) r.tInfinite = true;
             else if (n > 2) r.t = r.rho * std::sqrt((n - 2) / (1 - r.rho * r.rho));
             r.rhoTies = r.rho;
             r.tTies = r.t;
             r.tTiesInfinite = r.tInfinite;
             if (tx[0] + ty[0] > 0) {
                 r.rhoTies = Moments::DecimalDifference(Sx + Sy, D) / (2 * std::sqrt(Sx * Sy));
-                r.tTiesInfinite = std::fabs(r.rhoTies) >= 1;
+                r.tTiesInfinite = n > 2 && std::fabs(r.rhoTies) >= 1;
                 r.tTies = 0;
                 if (!r.tTiesInfinite && n > 2) r.tTies = r.rhoTies * std::sqrt((n - 2) / (1 - r.rhoTies * r.rhoTies));
             }

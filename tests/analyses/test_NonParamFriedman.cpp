@@ -80,6 +80,25 @@ TEST_F(FriedmanTest, RankSumsAndStatisticWithAndWithoutTies) {
     }
 }
 
+TEST_F(FriedmanTest, EqualRankSumsGiveAChiSquaredOfZeroNotANegativeOne) {
+    // Every field with the same rank sum makes 12/(b·k(k + 1))·ΣR² equal to
+    // 3b(k + 1) exactly (ΣR = b·k(k + 1)/2); with fractional weights their
+    // rounding left "Chi-Squared" at −4.4e-16 and the like. χ² = 0, tail 1.
+    const struct {
+        std::vector<Row> rows; // G, A, B, C, W
+        const char* why;
+    } cases[] = {
+        {{{"g", 1.0, 1.0, 1.0, 0.1}, {"g", 2.0, 2.0, 2.0, 0.1}}, "every record tied, weights 0.1, 0.1"},
+        {{{"g", 1.0, 1.0, 1.0, 0.1}, {"g", 5.0, 5.0, 5.0, 0.3}}, "every record tied, weights 0.1, 0.3"},
+        {{{"g", 1.0, 1.0, 1.0, 0.7}, {"g", 5.0, 5.0, 5.0, 0.1}}, "every record tied, weights 0.7, 0.1"},
+    };
+    for (const auto& c : cases) {
+        auto sum = run(c.rows, friedmanScenario(3, true));
+        ASSERT_EQ(sum.size(), 1u) << c.why;
+        ExpectCells(sum[0], {{"Chi-Squared", 0}, {"Friedman_Prob", 1}}, c.why);
+    }
+}
+
 TEST_F(FriedmanTest, GroupWithoutCompleteRecordAndFewerThanTwoFields) {
     auto sum = run({{"a", 1.0, 2.0, 3.0, 1.0}, {"a", 3.0, 2.0, 1.0, 1.0}, {"b", Variant::Null(), 2.0, 3.0, 1.0}},
                    friedmanScenario(3, false, ""));

@@ -100,6 +100,8 @@ TEST_F(MannKruskalTest, AValueWhoseWeightTakesNoRankLeavesMannWhitneyNullInstead
         {{{"a", 1.0, 0.5}, {"b", 3.0, 0.5}}, 0.5, 0.5, 1, "both values of weight 0.5"},
         {{{"a", 1.0, 1.0}, {"a", 2.0, 0.5}, {"b", 3.0, 1.0}, {"b", 4.0, 1.0}}, 1.5, 2, 1,
          "one value of weight 0.5 among whole weights"},
+        {{{"a", 3.0, 0.5}, {"b", 3.0, 1.0}, {"b", 4.0, 1.0}}, 0.5, 2, 0.5,
+         "the sample's only value, of weight 0.5, tied with a whole one: no rank position of its own"},
     };
     for (const auto& c : cases) {
         auto out = run(c.rows, scenario("2 Sample", true));
@@ -110,6 +112,33 @@ TEST_F(MannKruskalTest, AValueWhoseWeightTakesNoRankLeavesMannWhitneyNullInstead
         for (const char* col : {"SumRank-1", "SumRank-2", "MeanRank-1", "MeanRank-2", "MW_U", "MW_U_Prime", "MW_W",
                                 "MW_Z", "MW_Prob", "MW_Z_(ties)", "MW_Prob_(ties)"})
             EXPECT_TRUE(out[0].IsNull(col)) << c.why << ": " << col;
+    }
+}
+
+TEST_F(MannKruskalTest, FractionalWeightsAboveOneGiveUFromTheirRankPositionsNotFromTheCases) {
+    // A weight of 2.7 takes 2 rank positions but counts 2.7 in the cases; U
+    // taken with the cases (N1·(N1 + 1)/2 + N1·N2 − R1) came out −1.995 and
+    // 0.625 here. By hand, U is the number of pairs of positions (a, b) with
+    // b below a, ties counting one half; n1, n2 are the positions of each
+    // sample, V0 = (N³ − N)/12 and Z = (U − n1·n2/2) / √(n1·n2/(N(N − 1))·V0).
+    const struct {
+        std::vector<Row> rows; // S, X, W
+        double cases1, cases2, R1, R2, U, Uprime, W, Z, Zt;
+        const char* why;
+    } cases[] = {
+        {{{"a", 1.0, 2.7}, {"b", 2.0, 1.0}}, 2.7, 1, 3, 3, 0, 2, 3, -1 / std::sqrt(2.0 / 3), -1 / std::sqrt(0.5),
+         "a 1 1 below b 2: no pair with b below; n1 = 2, n2 = 1, V0 = 2, SumTies 0.5"},
+        {{{"a", 1.0, 1.5}, {"a", 3.0, 1.0}, {"b", 2.0, 2.5}}, 2.5, 2.5, 5, 5, 2, 2, 5, 0, 0,
+         "a 1, 3 around b 2 2: two pairs with b below; U = n1·n2/2"},
+    };
+    for (const auto& c : cases) {
+        auto out = run(c.rows, scenario("2 Sample", true));
+        ASSERT_EQ(out.size(), 1u) << c.why;
+        ExpectCells(out[0], {{"Cases-1", c.cases1}, {"Cases-2", c.cases2}, {"SumRank-1", c.R1}, {"SumRank-2", c.R2},
+                             {"MW_U", c.U}, {"MW_U_Prime", c.Uprime}, {"MW_W", c.W}},
+                    c.why);
+        ExpectCellsNear(out[0], {{"MW_Z", c.Z}, {"MW_Z_(ties)", c.Zt}}, 1e-12, c.why);
+        ExpectCellsNear(out[0], {{"MW_Prob", twoSided(c.Z)}, {"MW_Prob_(ties)", twoSided(c.Zt)}}, 1e-6, c.why);
     }
 }
 

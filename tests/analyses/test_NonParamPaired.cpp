@@ -176,6 +176,16 @@ TEST_F(PairedTest, WeightsAndMissingValues) {
     ASSERT_EQ(out.size(), 1u);
     ExpectCells(out[0], {{"Count_of_Y", 1.1}, {"Spearman", NAN}, {"Spearman_t", NAN}, {"Spearman_Prob", NAN},
                          {"TiedGroups_X", NAN}, {"Wilcoxon_Z", NAN}}, "fractional weights", Match::Ulps);
+    // TwoRankPositionsGiveSpearmanTZeroNotProbabilityZero: weights 1.5 and 1.5
+    // take one rank position each, so rho is −1 as for any two pairs, but the
+    // weight sum 3 leaves n − 2 = 1 degree of freedom. t = 0 with two
+    // positions; the two-sided t tail at 0 is 1, where a probability of 0 was
+    // written as for a perfect agreement of three or more.
+    out = run({{1.0, 2.0, 1.5}, {3.0, 1.0, 1.5}}, true);
+    ASSERT_EQ(out.size(), 1u);
+    ExpectCells(out[0], {{"Count_of_Y", 3}, {"Spearman", -1}, {"Spearman_t", 0}, {"Spearman_Prob", 1},
+                         {"Spearman_(ties)", -1}, {"Spearman_t_(ties)", 0}, {"Spearman_Prob_(ties)", 1}},
+                "two rank positions");
 }
 
 TEST(KendallScore, NLogNCountMatchesThePairLoopWithTiesAndWeights) {

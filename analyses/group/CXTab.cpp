@@ -802,7 +802,9 @@ void CXTab::CalcChiSq(const std::vector<std::optional<double>>& rowValues, std::
 
 void CXTab::WriteChi(int i, double all, int columns, const ChiSums& s) {
     RecordsetPtr rs = Cx().OutputRecordset2();
-    const int df = (s.rows - 1) * (columns - 1);
+    // A table without a row or a column of positive total (sums of 0 or
+    // below) has no degrees of freedom, not (0 − 1)·(0 − 1) = 1.
+    const int df = s.rows > 0 && columns > 0 ? (s.rows - 1) * (columns - 1) : 0;
     rs->AddNew();
     m_detailColumns.Write(rs, static_cast<std::int16_t>(m_nG - 1), m_fields, m_prev, static_cast<std::int16_t>(m_iCol + i),
                     "Count", "", false, all, 0, 0, 0, Variant::Null(), Variant::Null());

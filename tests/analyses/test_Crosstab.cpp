@@ -330,6 +330,38 @@ TEST_P(CrosstabTest, GroupsOfTheLeadingRowFieldEachGetTheirRowsAndChiSquareRow) 
     EXPECT_TRUE(chi[1].IsNull("Chi-Square"));
 }
 
+TEST_P(CrosstabTest, ChiSquareOfSumsOfZeroOrBelowHasNoNegativeOrPhantomDegreesOfFreedom) {
+    // Sums per cell (row, column, value); by hand: the rows of positive sum,
+    // the columns of positive total, DF (r − 1)(c − 1) only where both are
+    // counted, and no statistic without two of each.
+    const struct {
+        const char* why;
+        std::vector<std::tuple<const char*, const char*, double>> cells;
+        double count, rows, columns, df;
+    } cases[] = {
+        {"every sum 0: no row, no column (DF was 1)", {{"r1", "a", 0}, {"r2", "b", 0}}, 0, 0, 0, 0},
+        {"a total of -1: no row, two positive columns (DF was -1)", {{"r1", "a", 2}, {"r1", "b", 3}, {"r2", "c", -6}}, -1, 0, 2, 0},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        std::vector<XRec> recs;
+        for (const auto& [r, col, x] : c.cells) recs.push_back({Variant::Null(), r, col, x, 1.0});
+        vtest::ScenarioSpec scenario = xtabSpec("S", "NNNNNY", kRCX);
+        scenario.inputTable = "Data" + std::to_string(++n);
+        makeData(recs, scenario.inputTable);
+        run(scenario);
+        auto chi = ReadTable("Chi");
+        ASSERT_EQ(chi.size(), 1u);
+        for (auto [col, v] : std::vector<std::pair<const char*, double>>{
+                 {"Count", c.count}, {"Rows", c.rows}, {"Columns", c.columns}, {"DF", c.df}})
+            EXPECT_EQ(chi[0].Num(col), v) << col;
+        for (const char* col : {"MinExpected", "MaxExpected", "Chi-Square", "Prob", "Phi-Coefficient",
+                                "Coeff_of_Contingency", "Cramer's_V"})
+            EXPECT_TRUE(chi[0].IsNull(col)) << col;
+    }
+}
+
 TEST_P(CrosstabTest, ColumnNamesFromDataValuesAreUniqueWithin64Characters) {
     const std::string long1 = std::string(64, 'x') + "1", long2 = std::string(64, 'x') + "2";
     std::vector<XRec> recs;

@@ -789,7 +789,11 @@ void CXTab::CalcChiSq(const std::vector<std::optional<double>>& rowValues, std::
         const double E = *colValues[sz(k)] * *rowSum / all;
         // A cell without records is observed 0 times: it adds (0 − E)²/E = E.
         const double O = rowValues[sz(k)] ? *rowValues[sz(k)] : 0.0;
-        if (E != 0) {
+        if (E < 0) {
+            // A column of sums below 0: no expected frequency, and a negative
+            // term would make chi-square (and phi, its root) no number.
+            s.valid = false;
+        } else if (E != 0) {
             const double d = Moments::DecimalDifference(O, E);
             s.chi += d * d / E;
         } else if (O != 0) {

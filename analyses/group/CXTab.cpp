@@ -678,7 +678,9 @@ void CXTab::CalcData() {
                 c.N += n.IsNull() ? 0.0 : n.ToDouble();
             }
             if (isVarianceLetter(m_letter)) c.Moments.Add(x, w);
-            c.SumX += x;
+            // The grouped query's values carry their weights already (w is 1
+            // there); a record read by itself counts w times.
+            c.SumX += x * w;
         }
     });
 }

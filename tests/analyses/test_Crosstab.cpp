@@ -202,6 +202,31 @@ TEST_P(CrosstabTest, ZeroAndNegativeWeightsCountNowhereInTheGroupedQuery) {
     }
 }
 
+TEST_P(CrosstabTest, WeightsCountInEveryCellFunctionAsRepeatedRecords) {
+    // Cell (r1, a): 2 of weight 1 and 4 of weight 3, as the records 2, 4, 4, 4;
+    // row r1 adds 5 of weight 2 in column b (2, 4, 4, 4, 5, 5). By hand: cell
+    // mean 14/4 = 3.5, Σw(x − mean)² = 2.25 + 0.75 = 3, variance 3/3 = 1; row
+    // mean 24/6 = 4, Σw(x − mean)² = 4 + 0 + 2 = 6, variance 6/5.
+    makeData({{Variant::Null(), "r1", "a", 2.0, 1.0}, {Variant::Null(), "r1", "a", 4.0, 3.0},
+              {Variant::Null(), "r1", "b", 5.0, 2.0}});
+    const struct {
+        const char* letter;
+        double cell, row;
+    } cases[] = {
+        {"C", 4, 6}, {"S", 14, 24}, {"A", 3.5, 4}, {"M", 2, 2}, {"X", 4, 5}, {"R", 2, 3},
+        {"V", 1, 1.2}, {"D", 1, std::sqrt(1.2)}, {"E", 0.5, std::sqrt(1.2 / 6)},
+        {"F", 1 / 3.5, std::sqrt(1.2) / 4}, // the mean of the weighted values, not 6/4 (CV 2/3)
+        {"O", 4, 4},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.letter);
+        auto out = runIntoNewTable(xtabSpec(c.letter, "NNNNNN", {{"R", "G"}, {"C", "C"}, {"X", "X"}, {"W", "W"}}));
+        ASSERT_FALSE(out.empty());
+        EXPECT_TRUE(AgreesTo(c.cell, out[0].Num("a"), 13)) << out[0].Num("a");
+        EXPECT_TRUE(AgreesTo(c.row, out[0].Num("RowSummary"), 13)) << out[0].Num("RowSummary");
+    }
+}
+
 TEST_P(CrosstabTest, VarianceKeepsItsDigitsFarFromZero) {
     // Cell values 10^12 + 2, + 4, + 9: variance 13; a cell summing to 0 has a variance too.
     makeData({{Variant::Null(), "r", "a", 1e12 + 2, 1.0}, {Variant::Null(), "r", "a", 1e12 + 4, 1.0},

@@ -678,7 +678,9 @@ void CXTab::CalcData() {
                 c.N += n.IsNull() ? 0.0 : n.ToDouble();
             }
             if (isVarianceLetter(m_letter)) c.Moments.Add(x, w);
-            c.SumX += x;
+            // The grouped query's values carry their weights already (w is 1
+            // there); a record read by itself counts w times.
+            c.SumX += x * w;
         }
     });
 }
@@ -789,7 +791,11 @@ void CXTab::CalcChiSq(const std::vector<std::optional<double>>& rowValues, std::
         const double E = *colValues[sz(k)] * *rowSum / all;
         // A cell without records is observed 0 times: it adds (0 − E)²/E = E.
         const double O = rowValues[sz(k)] ? *rowValues[sz(k)] : 0.0;
-        if (E != 0) {
+        if (E < 0) {
+            // A column of sums below 0: no expected frequency, and a negative
+            // term would make chi-square (and phi, its root) no number.
+            s.valid = false;
+        } else if (E != 0) {
             const double d = Moments::DecimalDifference(O, E);
             s.chi += d * d / E;
         } else if (O != 0) {
@@ -802,7 +808,9 @@ void CXTab::CalcChiSq(const std::vector<std::optional<double>>& rowValues, std::
 
 void CXTab::WriteChi(int i, double all, int columns, const ChiSums& s) {
     RecordsetPtr rs = Cx().OutputRecordset2();
-    const int df = (s.rows - 1) * (columns - 1);
+    // A table without a row or a column of positive total (sums of 0 or
+    // below) has no degrees of freedom, not (0 − 1)·(0 − 1) = 1.
+    const int df = s.rows > 0 && columns > 0 ? (s.rows - 1) * (columns - 1) : 0;
     rs->AddNew();
     m_detailColumns.Write(rs, static_cast<std::int16_t>(m_nG - 1), m_fields, m_prev, static_cast<std::int16_t>(m_iCol + i),
                     "Count", "", false, all, 0, 0, 0, Variant::Null(), Variant::Null());

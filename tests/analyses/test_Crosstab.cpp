@@ -202,6 +202,31 @@ TEST_P(CrosstabTest, ZeroAndNegativeWeightsCountNowhereInTheGroupedQuery) {
     }
 }
 
+TEST_P(CrosstabTest, WeightsCountInEveryCellFunctionAsRepeatedRecords) {
+    // Cell (r1, a): 2 of weight 1 and 4 of weight 3, as the records 2, 4, 4, 4;
+    // row r1 adds 5 of weight 2 in column b (2, 4, 4, 4, 5, 5). By hand: cell
+    // mean 14/4 = 3.5, Σw(x − mean)² = 2.25 + 0.75 = 3, variance 3/3 = 1; row
+    // mean 24/6 = 4, Σw(x − mean)² = 4 + 0 + 2 = 6, variance 6/5.
+    makeData({{Variant::Null(), "r1", "a", 2.0, 1.0}, {Variant::Null(), "r1", "a", 4.0, 3.0},
+              {Variant::Null(), "r1", "b", 5.0, 2.0}});
+    const struct {
+        const char* letter;
+        double cell, row;
+    } cases[] = {
+        {"C", 4, 6}, {"S", 14, 24}, {"A", 3.5, 4}, {"M", 2, 2}, {"X", 4, 5}, {"R", 2, 3},
+        {"V", 1, 1.2}, {"D", 1, std::sqrt(1.2)}, {"E", 0.5, std::sqrt(1.2 / 6)},
+        {"F", 1 / 3.5, std::sqrt(1.2) / 4}, // the mean of the weighted values, not 6/4 (CV 2/3)
+        {"O", 4, 4},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.letter);
+        auto out = runIntoNewTable(xtabSpec(c.letter, "NNNNNN", {{"R", "G"}, {"C", "C"}, {"X", "X"}, {"W", "W"}}));
+        ASSERT_FALSE(out.empty());
+        EXPECT_TRUE(AgreesTo(c.cell, out[0].Num("a"), 13)) << out[0].Num("a");
+        EXPECT_TRUE(AgreesTo(c.row, out[0].Num("RowSummary"), 13)) << out[0].Num("RowSummary");
+    }
+}
+
 TEST_P(CrosstabTest, VarianceKeepsItsDigitsFarFromZero) {
     // Cell values 10^12 + 2, + 4, + 9: variance 13; a cell summing to 0 has a variance too.
     makeData({{Variant::Null(), "r", "a", 1e12 + 2, 1.0}, {Variant::Null(), "r", "a", 1e12 + 4, 1.0},
@@ -328,6 +353,43 @@ TEST_P(CrosstabTest, GroupsOfTheLeadingRowFieldEachGetTheirRowsAndChiSquareRow) 
     EXPECT_EQ(chi[1]["G"].ToString(), "g2");
     EXPECT_EQ(chi[1].Num("Rows"), 1.0); // one row value: no statistic
     EXPECT_TRUE(chi[1].IsNull("Chi-Square"));
+}
+
+TEST_P(CrosstabTest, ChiSquareOfSumsOfZeroOrBelowHasNoPhantomDegreesOfFreedomOrNegativeStatistic) {
+    // Sums per cell (row, column, value); by hand: the rows of positive sum,
+    // the columns of positive total, DF (r − 1)(c − 1) only where both are
+    // counted, and no statistic without two of each or with an expected
+    // value below 0.
+    const struct {
+        const char* why;
+        std::vector<std::tuple<const char*, const char*, double>> cells;
+        double count, rows, columns, df;
+    } cases[] = {
+        {"every sum 0: no row, no column (DF was 1)", {{"r1", "a", 0}, {"r2", "b", 0}}, 0, 0, 0, 0},
+        {"a total of -1: no row, two positive columns (DF was -1)", {{"r1", "a", 2}, {"r1", "b", 3}, {"r2", "c", -6}}, -1, 0, 2, 0},
+        // Column c's total -1 gives expected values -0.55 and -0.45: the terms
+        // summed to chi-square -0.20 and its root failed the run ("Numeric
+        // field overflow.").
+        {"a column of negative total", {{"r1", "a", 10}, {"r1", "b", 1}, {"r2", "a", 10}, {"r2", "c", -1}}, 20, 2, 2, 1},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        std::vector<XRec> recs;
+        for (const auto& [r, col, x] : c.cells) recs.push_back({Variant::Null(), r, col, x, 1.0});
+        vtest::ScenarioSpec scenario = xtabSpec("S", "NNNNNY", kRCX);
+        scenario.inputTable = "Data" + std::to_string(++n);
+        makeData(recs, scenario.inputTable);
+        run(scenario);
+        auto chi = ReadTable("Chi");
+        ASSERT_EQ(chi.size(), 1u);
+        for (auto [col, v] : std::vector<std::pair<const char*, double>>{
+                 {"Count", c.count}, {"Rows", c.rows}, {"Columns", c.columns}, {"DF", c.df}})
+            EXPECT_EQ(chi[0].Num(col), v) << col;
+        for (const char* col : {"MinExpected", "MaxExpected", "Chi-Square", "Prob", "Phi-Coefficient",
+                                "Coeff_of_Contingency", "Cramer's_V"})
+            EXPECT_TRUE(chi[0].IsNull(col)) << col;
+    }
 }
 
 TEST_P(CrosstabTest, ColumnNamesFromDataValuesAreUniqueWithin64Characters) {

@@ -48,6 +48,15 @@ bool IsScenarioTableName(const std::string& name) {
     return false;
 }
 
+// True when the current database has a query (or view) of that name.
+bool IsQueryName(const std::string& name) {
+    try {
+        return gdbCurrent && gdbCurrent->QueryDefs().Find(name) != nullptr;
+    } catch (const dao::DaoError&) {
+        return false;
+    }
+}
+
 // True when one of the columns of the scenario table names the table in a
 // stored scenario (names compared as the database compares them). The names
 // are matched in memory: no SQL is built from them.
@@ -366,6 +375,10 @@ bool CMelvarsPropWiz::CheckFinalNames(QWidget& page, const std::string& first, c
             focus = box;
         } else if (IsScenarioTableName(name)) {
             msg = "The output table '" + name + "' is one of the scenario tables. Please choose another name.";
+            focus = box;
+        } else if (IsQueryName(name)) {
+            // No table can be made under a query's name: every run would fail.
+            msg = "The output table '" + name + "' is a query of the database. Please choose another name.";
             focus = box;
         } else if (std::string refusal = replacedtables::InputRefusal(name); !refusal.empty()) {
             msg = std::move(refusal);

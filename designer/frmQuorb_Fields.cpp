@@ -357,14 +357,11 @@ void frmQuorb_Fields::GetScenarioFields(bool readStored) {
         dao::RecordsetPtr stored =
             gdbCurrent->OpenRecordset(GetFieldListSQL(readStored ? m_Wiz->Scenario_ID() : 0), dao::dbOpenSnapshot);
         const std::string table = m_Wiz->Table();
-        const std::int32_t kind = TableOrQueryKind(gdbCurrent, table);
-        if (kind != 0 && kind != 1) {
-            // The source was dropped or renamed since the scenario was stored
-            // (or a name was typed that is not there): the user is told so
-            // before anything else. The stored assignments are kept as they
-            // stand, so that a save (of a new description or output name)
-            // does not wipe them; another source chosen with Change drops them.
-            ShowMessage(QString::fromStdString(MissingSourceMessage(table)));
+        // A source whose fields cannot be read (it is gone, or it is a query
+        // that cannot be opened) leaves the stored assignments as they stand,
+        // so that a save (of a new description or output name) does not wipe
+        // them; another source chosen with Change drops them.
+        auto keepStored = [&] {
             for (; !stored->EOF_(); stored->MoveNext()) {
                 const dao::Variant name = stored->Fields("FieldDef_Name")->Value();
                 const dao::Variant choice = stored->Fields("FieldDef_Choice")->Value();
@@ -376,6 +373,14 @@ void frmQuorb_Fields::GetScenarioFields(bool readStored) {
                 } catch (const RunTimeError&) {
                 }
             }
+        };
+        const std::int32_t kind = TableOrQueryKind(gdbCurrent, table);
+        if (kind != 0 && kind != 1) {
+            // The source was dropped or renamed since the scenario was stored
+            // (or a name was typed that is not there): the user is told so
+            // before anything else.
+            ShowMessage(QString::fromStdString(MissingSourceMessage(table)));
+            keepStored();
             return;
         }
         dao::Fields* source = nullptr;
@@ -387,6 +392,7 @@ void frmQuorb_Fields::GetScenarioFields(bool readStored) {
             ShowMessage(QString::fromStdString((kind == 0 ? "Unable to open the specified table: '"
                                                           : "Unable to open the specified querydef: '") +
                                                table + "'\r\n\r\n" + std::to_string(e.Number) + ": " + e.Description));
+            keepStored();
             return;
         }
         // Stored rows first, in stored order; rows whose field left the source

@@ -348,6 +348,8 @@ TEST_F(FinishPage, NameChecksRefuseNamesThatWouldOverwriteOrCannotBeStored) {
          "The output table 'USYSQUORBFIELDS' is one of the scenario tables. Please choose another name."},
         {"Out", "usysQuorbScenarios", true,
          "The output table 'usysQuorbScenarios' is one of the scenario tables. Please choose another name."},
+        // No table can be made under a query's name: every run failed.
+        {"Out", "dataquery", true, "The output table 'dataquery' is a query of the database. Please choose another name."},
         // What a run refuses, with the run's own text.
         {"Old]Out", "", false,
          "'Old]Out' is not a valid name. Make sure that it does not include invalid characters or punctuation and "

@@ -399,28 +399,39 @@ TEST_F(DesignerTest, LongFieldNamesShowWholeAndTheListsScrollSideways) {
 
 // Editing a scenario whose source table was dropped showed empty lists
 // without a word; a save from the Finish page then wiped its assignments.
+// A query whose table was dropped (it is there, but cannot be opened) said
+// so, and the save wiped them all the same.
 TEST_F(DesignerTest, AMissingSourceIsSaidBeforeAnyPageAndKeepsTheStoredFields) {
-    vtest::ScenarioSpec spec;
-    spec.inputTable = "Gone";
-    spec.outputTable1 = "out";
-    spec.fields = {{"Score", "X"}, {"Units", "X"}, {"Class", "G"}};
-    const std::int32_t id = Store(spec);
-    const QStringList storedFields =
-        Rows("SELECT FieldDef_Name, FieldDef_Choice, FieldDef_Ordinal_Position FROM usysQuorbFields ORDER BY "
-             "FieldDef_Name");
-    const QString said = QStringLiteral("The table or query [Gone] that this scenario reads does not exist in the "
-                                        "database.");
+    AddTable("Temp");
+    m_db->CreateQueryDef("qOnTemp", "SELECT A AS Score, A AS Units, A AS Class FROM Temp");
+    m_db->TableDefs().Delete("Temp");
     struct Row {
         const char* reason;
+        const char* source;
         long start;
         const char* window;
+        const char* said; // how the first message begins
     };
+    const char* gone = "The table or query [Gone] that this scenario reads does not exist in the database.";
+    const char* broken = "Unable to open the specified querydef: 'qOnTemp'";
     const Row rows[] = {
-        {"editing the fields", 3, "frmQuorb_Fields"},
-        {"editing the options", 30, "frmQuorb_Options_Describe"},
-        {"editing the names, then saving", 50, "frmQuorb_Finish"},
+        {"editing the fields", "Gone", 3, "frmQuorb_Fields", gone},
+        {"editing the options", "Gone", 30, "frmQuorb_Options_Describe", gone},
+        {"editing the names, then saving", "Gone", 50, "frmQuorb_Finish", gone},
+        {"a query that cannot be opened: editing the fields", "qOnTemp", 3, "frmQuorb_Fields", broken},
+        {"a query that cannot be opened: editing the names, then saving", "qOnTemp", 50, "frmQuorb_Finish", broken},
     };
     for (const Row& r : rows) {
+        vtest::ScenarioSpec spec;
+        spec.inputTable = r.source;
+        spec.outputTable1 = "out";
+        spec.fields = {{"Score", "X"}, {"Units", "X"}, {"Class", "G"}};
+        const std::int32_t id = Store(spec);
+        const std::string storedSql = "SELECT FieldDef_Name, FieldDef_Choice, FieldDef_Ordinal_Position FROM "
+                                      "usysQuorbFields WHERE Scenario_ID = " +
+                                      std::to_string(id) + " ORDER BY FieldDef_Name";
+        const QStringList storedFields = Rows(storedSql);
+        ASSERT_EQ(storedFields.size(), 3) << r.reason;
         Script script;
         int messagesWhenShown = -1;
         QStringList xList;
@@ -439,23 +450,25 @@ TEST_F(DesignerTest, AMissingSourceIsSaidBeforeAnyPageAndKeepsTheStoredFields) {
         wiz.SetScenario_ID(id);
         wiz.SetScenario_Type("P");
         wiz.SetCalcType("Describe");
-        wiz.SetTable("Gone");
+        wiz.SetTable(r.source);
         wiz.SetOutputTable1("out");
         EXPECT_FALSE(wiz.ShowStatWizard(r.start)) << r.reason;
         EXPECT_EQ(script.shown, QStringList({QString::fromLatin1(r.window)})) << r.reason;
         EXPECT_EQ(messagesWhenShown, 1) << r.reason << ": said before the page showed";
         ASSERT_FALSE(script.messages.empty()) << r.reason;
-        EXPECT_TRUE(script.messages[0].text.startsWith(said)) << script.messages[0].text.toStdString();
+        EXPECT_TRUE(script.messages[0].text.startsWith(QString::fromLatin1(r.said)))
+            << script.messages[0].text.toStdString();
         if (r.start == 3) {
             EXPECT_EQ(xList, QStringList({"Score", "Units"})) << r.reason;
         }
-        EXPECT_EQ(Rows("SELECT FieldDef_Name, FieldDef_Choice, FieldDef_Ordinal_Position FROM usysQuorbFields ORDER "
-                       "BY FieldDef_Name"),
-                  storedFields)
-            << r.reason;
+        EXPECT_EQ(Rows(storedSql), storedFields) << r.reason;
+        if (r.start == 50) {
+            EXPECT_EQ(Rows("SELECT Scenario_Description FROM usysQuorbScenarios WHERE Scenario_ID = " +
+                           std::to_string(id)),
+                      QStringList({"Scenario_Description=renamed"}))
+                << r.reason;
+        }
     }
-    EXPECT_EQ(Rows("SELECT Scenario_Description FROM usysQuorbScenarios"),
-              QStringList({"Scenario_Description=renamed"}));
 }
 
 // ---- help ------------------------------------------------------------------------------

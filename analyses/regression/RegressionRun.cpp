@@ -404,6 +404,13 @@ RegressionRun::FitResult RegressionRun::Fit(const FitModel& M, const std::vector
         err += 16 * DD::Epsilon * size;
         R.b[r] = b.ToDouble();
         const double vf = v.ToDouble();
+        if (!std::isfinite(R.b[r]) || !std::isfinite(vf)) {
+            // A variance factor beyond a double (NaN from its products) is no
+            // standard error of 0.
+            Explain(what + " cannot be computed" + where +
+                    ": its coefficients or their standard errors lie beyond the numbers of the machine.");
+            return R;
+        }
         R.se[r] = vf > 0 ? std::sqrt(vf * s2) : 0.0; // guarded for every coefficient
         const double seScale = R.perfect ? 1e-8 * std::sqrt(std::max(vf, 0.0) * gyy / std::max(R.df, 1.0)) : R.se[r];
         if (err > kDigits * std::max(std::fabs(R.b[r]), seScale)) {
@@ -429,6 +436,11 @@ RegressionRun::FitResult RegressionRun::Fit(const FitModel& M, const std::vector
         const int e = M.yScale - (r > 0 ? unit(r - 1) : 0);
         R.b[r] = std::ldexp(R.b[r], e);
         R.se[r] = std::ldexp(R.se[r], e);
+        if (!std::isfinite(R.b[r]) || !std::isfinite(R.se[r])) {
+            Explain(what + " cannot be computed" + where +
+                    ": its coefficients or their standard errors lie beyond the numbers of the machine.");
+            return FitResult();
+        }
     }
     R.sse = sse;
     R.sst = gyy;

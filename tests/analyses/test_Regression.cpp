@@ -828,6 +828,44 @@ TEST_F(RegressionTest, DataNear1e300AreFittedNotLeftWithoutStatistics) {
     }
 }
 
+// A quadratic on X = k·10^e: the coefficients (about 10^(−e) and 10^(−2e))
+// are doubles, but from e = −76 the variance factors of the inverse were not
+// (NaN from their products), and every standard error was written as 0 beside
+// a residual sum of squares of 97. Such a fit is either right (the integers'
+// exact fit scaled as checkRow says) or refused with its lead values only.
+TEST_F(RegressionTest, PolynomialStandardErrorsBeyondADoubleAreNotWrittenAsZero) {
+    const std::vector<long long> y = {4, 3, 9, 8, 13, 21, 10, 19};
+    struct Case {
+        int e;
+        bool fitted; // with the sums of double-double precision held in doubles
+    } cases[] = {{-70, true}, {-76, false}, {-80, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.e);
+        const std::string table = "Data" + std::to_string(-c.e);
+        std::vector<Row> data;
+        std::vector<std::vector<Q>> X;
+        for (std::size_t i = 0; i < y.size(); ++i) {
+            const long long k = static_cast<long long>(i) + 1;
+            data.push_back({std::stod(std::to_string(k) + "e" + std::to_string(c.e)), num(0), num(y[i])});
+            X.push_back({Q(k), Q(k * k)});
+        }
+        MakeData({"X1", "X2", "Y"}, data, table);
+        RegressionSpec r = RegressionOf("P", xy("P"), 2);
+        r.table = table;
+        StatusTexts status;
+        const auto rows = RunAndRead(r, &status);
+        ASSERT_EQ(rows.size(), 1u);
+        if (c.fitted) {
+            checkRow(rows[0], exactFit(X, qs(y)), "P", {}, "fitted", {c.e, 2 * c.e});
+            continue;
+        }
+        for (int j = 0; j <= 2; ++j) EXPECT_TRUE(rows[0].IsNull(CoefColumn("P", "SE", j))) << j;
+        EXPECT_TRUE(rows[0].IsNull("Residual_SS"));
+        ASSERT_EQ(status.Refusals().size(), 1u);
+        EXPECT_NE(status.Refusals()[0].find("beyond the numbers of the machine"), std::string::npos);
+    }
+}
+
 // Which regressor a collinearity names, and the cut-off that decides that
 // regressors are collinear. The regressors are built so that the exact
 // dependency is known: the status text names the first regressor (in the

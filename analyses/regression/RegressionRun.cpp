@@ -12,6 +12,7 @@
 #include "scenario/CMelvarsScenario.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 
@@ -434,9 +435,13 @@ RegressionRun::FitResult RegressionRun::Fit(const FitModel& M, const std::vector
     auto unit = [&](std::size_t j) { return j < M.scale.size() ? M.scale[j] : 0; };
     for (std::size_t r = first; r < Q; ++r) {
         const int e = M.yScale - (r > 0 ? unit(r - 1) : 0);
-        R.b[r] = std::ldexp(R.b[r], e);
-        R.se[r] = std::ldexp(R.se[r], e);
-        if (!std::isfinite(R.b[r]) || !std::isfinite(R.se[r])) {
+        const double b = R.b[r], se = R.se[r];
+        R.b[r] = std::ldexp(b, e);
+        R.se[r] = std::ldexp(se, e);
+        // Beyond a double at either end: infinite, or lost below its least
+        // normal number (a standard error of 0 would read as a perfect fit).
+        auto lost = [](double scaled, double v) { return scaled != 0 && !(std::fabs(v) >= DBL_MIN); };
+        if (!std::isfinite(R.b[r]) || !std::isfinite(R.se[r]) || lost(b, R.b[r]) || lost(se, R.se[r])) {
             Explain(what + " cannot be computed" + where +
                     ": its coefficients or their standard errors lie beyond the numbers of the machine.");
             return FitResult();

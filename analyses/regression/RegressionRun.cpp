@@ -246,11 +246,11 @@ void RegressionRun::EndResidualRow(const DoubleDouble& fitted) {
         Cx().Quorb_Msg(m_residualCount, false, "Residual analysis record: " + std::to_string(m_residualCount));
 }
 
-DoubleDouble RegressionRun::Fitted(const FitResult& fit, const std::vector<DoubleDouble>& f) {
+DoubleDouble RegressionRun::Fitted(const FitResult& fit, const std::vector<DoubleDouble>& f, bool inUnits) {
     // In the fit's units, and brought back to Y's at the end.
     DD s = fit.intercept ? fit.yMean : DD();
     for (std::size_t j = 0; j < fit.c.size(); ++j) {
-        const DD fj = Ldexp(f[j], -fit.scale[j]);
+        const DD fj = inUnits ? f[j] : Ldexp(f[j], -fit.scale[j]);
         s += fit.c[j] * (fit.intercept ? fj - fit.mean[j] : fj);
     }
     return Ldexp(s, fit.yScale);

@@ -781,7 +781,8 @@ TEST_F(RegressionTest, MultipleRegressionDropsARecordWithAMissingX) {
 }
 
 // Data near the ends of the double range: the products of their deviations
-// (near 1e-600, or 1e600) lie beyond a double, and such a fit was left with
+// (near 1e-600, or 1e600), or a polynomial's powers of them, lie beyond or
+// below the full precision of a double, and such a fit was left with
 // its lead values ("does not vary") or refused (its sums overflowed). Every
 // value is a small integer times 10^e, so the fit is the integers' exact fit
 // scaled as checkRow says, and the fitted values are times 10^eY.
@@ -798,6 +799,9 @@ TEST_F(RegressionTest, DataNear1e300AreFittedNotLeftWithoutStatistics) {
         {"k·1e-300 on k·1e-300", "S", -300, 0, -300},
         {"k on k·1e300 (the squares overflow)", "S", 300, 0, 0},
         {"k·1e-300 on k·1e-300 and k", "M", -300, 0, -300},
+        {"k·1e-200 on k, quadratic (the squares were lost)", "P", 0, 0, -200},
+        {"k·1e-300 on k, quadratic", "P", 0, 0, -300},
+        {"k on k·1e-80, quadratic (the fourth powers were lost)", "P", -80, 0, 0},
     };
     auto scaled = [](long long k, int e) { return std::stod(std::to_string(k) + "e" + std::to_string(e)); };
     int n = 0;
@@ -809,7 +813,9 @@ TEST_F(RegressionTest, DataNear1e300AreFittedNotLeftWithoutStatistics) {
         std::vector<std::vector<Q>> X;
         for (std::size_t i = 0; i < y.size(); ++i) {
             data.push_back({scaled(x1[i], c.e1), scaled(x2[i], c.e2), scaled(y[i], c.ey)});
-            X.push_back(multiple ? std::vector<Q>{Q(x1[i]), Q(x2[i])} : std::vector<Q>{Q(x1[i])});
+            X.push_back(multiple          ? std::vector<Q>{Q(x1[i]), Q(x2[i])}
+                        : c.kind == "P" ? std::vector<Q>{Q(x1[i]), Q(x1[i] * x1[i])}
+                                        : std::vector<Q>{Q(x1[i])});
         }
         MakeData({"X1", "X2", "Y"}, data, table);
         RegressionSpec r = RegressionOf(c.kind, xy(c.kind), 2, "Resid" + std::to_string(n));
@@ -817,7 +823,7 @@ TEST_F(RegressionTest, DataNear1e300AreFittedNotLeftWithoutStatistics) {
         const auto rows = RunAndRead(r);
         ASSERT_EQ(rows.size(), 1u);
         const ExactFit F = exactFit(X, qs(y));
-        checkRow(rows[0], F, c.kind, {"X1", "X2"}, c.what, {c.e1, c.e2}, c.ey);
+        checkRow(rows[0], F, c.kind, {"X1", "X2"}, c.what, {c.e1, c.kind == "P" ? 2 * c.e1 : c.e2}, c.ey);
         const auto res = ReadTable(r.out2);
         ASSERT_EQ(res.size(), y.size());
         for (std::size_t k = 0; k < y.size(); ++k) {
@@ -840,7 +846,7 @@ TEST_F(RegressionTest, CoefficientsBeyondADoubleAreRefusedNotWrittenInPart) {
         std::string kind;
         int ex, ey; // X = k·10^ex, Y = y·10^ey
     } cases[] = {
-        {"quadratic on k·1e-76: variance factors beyond a double, standard errors written as 0", "P", -76, 0},
+        {"quadratic on k·1e-160: the coefficient of X^2 near 1e319", "P", -160, 0},
         {"k·1e-300 on k·1e300: the slope near 1e-600, written as 0", "S", 300, -300},
     };
     int n = 0;

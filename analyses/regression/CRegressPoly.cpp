@@ -80,37 +80,42 @@ RegressionRun::FitModel CRegressPoly::ModelOf(const PowerSums& ps) const {
     M.n = ps.SumW();
     M.records = ps.Count();
     const DD n = M.n;
-    const double b = ps.OriginY();
+    // The sums are in the units 2^XScale() of z and 2^YScale() of y': z^j
+    // is regressor j, in the unit 2^(j·XScale()), and so are the origins.
+    M.yScale = ps.YScale();
+    M.scale.resize(K);
+    for (std::size_t j = 1; j <= K; ++j) M.scale[j - 1] = static_cast<int>(j) * ps.XScale();
+    const double b = std::ldexp(ps.OriginY(), -ps.YScale());
     M.G.resize(K * K);
     M.g.resize(K);
     M.rho.assign(Q, 1.0);
     M.ssx.assign(Q, 0.0);
     for (std::size_t i = 1; i <= K; ++i) {
         for (std::size_t j = 1; j <= K; ++j) {
-            DD s = ps.Z(static_cast<int>(i + j));
-            if (yint) s -= ps.Z(static_cast<int>(i)) * ps.Z(static_cast<int>(j)) / n;
+            DD s = ps.ScaledZ(static_cast<int>(i + j));
+            if (yint) s -= ps.ScaledZ(static_cast<int>(i)) * ps.ScaledZ(static_cast<int>(j)) / n;
             M.G[(i - 1) * K + j - 1] = s;
         }
         // Without an intercept y' = y (b = 0); with one the y origin drops out.
-        DD s = ps.ZY(static_cast<int>(i));
-        if (yint) s -= ps.Z(static_cast<int>(i)) * ps.ZY(0) / n;
+        DD s = ps.ScaledZY(static_cast<int>(i));
+        if (yint) s -= ps.ScaledZ(static_cast<int>(i)) * ps.ScaledZY(0) / n;
         M.g[i - 1] = s;
         const double used = M.G[(i - 1) * K + i - 1].ToDouble();
-        const double about = ps.Z(static_cast<int>(2 * i)).ToDouble();
+        const double about = ps.ScaledZ(static_cast<int>(2 * i)).ToDouble();
         if (used > 0 && about > used) M.rho[i - 1] = about / used;
     }
-    M.gyy = yint ? ps.YY() - ps.ZY(0) * ps.ZY(0) / n : ps.YY();
+    M.gyy = yint ? ps.ScaledYY() - ps.ScaledZY(0) * ps.ScaledZY(0) / n : ps.ScaledYY();
     M.ssy = M.gyy.ToDouble();
-    if (M.gyy.hi > 0 && ps.YY().ToDouble() > M.ssy) M.rho[K] = ps.YY().ToDouble() / M.ssy;
+    if (M.gyy.hi > 0 && ps.ScaledYY().ToDouble() > M.ssy) M.rho[K] = ps.ScaledYY().ToDouble() / M.ssy;
 
     M.T.assign(Q * Q, DD());
     if (yint) {
-        const double a = ps.OriginX();
+        const double a = std::ldexp(ps.OriginX(), -ps.XScale());
         const auto C = binomials(k);
         const auto pa = powers(a, k), pma = powers(-a, k);
         M.mean.resize(K);
-        for (std::size_t j = 1; j <= K; ++j) M.mean[j - 1] = ps.Z(static_cast<int>(j)) / n;
-        M.yMean = DD(b) + ps.ZY(0) / n;
+        for (std::size_t j = 1; j <= K; ++j) M.mean[j - 1] = ps.ScaledZ(static_cast<int>(j)) / n;
+        M.yMean = DD(b) + ps.ScaledZY(0) / n;
         // b_m = Σ_{j>=m} C(j, m)·(−a)^(j−m)·θ_j.
         for (std::size_t m = 0; m <= K; ++m)
             for (std::size_t j = m; j <= K; ++j) M.T[m * Q + j] = C[j][m] * pma[j - m];
@@ -164,9 +169,11 @@ void CRegressPoly::WriteResidualRows() {
         BeginResidualRow(XIndex(static_cast<int>(i)));
         if (!m_xValue) m_xValue = m_res->Fields("X_Value");
         m_xValue->SetValue(m_x[i]);
-        const double z = m_x[i] - fit.origin[0];
+        // The powers in the regressors' units (those of z^j in the data's
+        // own may lie beyond a double).
+        const double z = std::ldexp(m_x[i] - fit.origin[0], -fit.scale[0]);
         DD p(1.0);
         for (std::size_t j = 0; j < K; ++j) m_f[j] = p = p * z;
-        EndResidualRow(Fitted(fit, m_f));
+        EndResidualRow(Fitted(fit, m_f, true));
     }
 }

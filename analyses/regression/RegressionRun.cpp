@@ -12,6 +12,7 @@
 #include "scenario/CMelvarsScenario.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 
@@ -245,11 +246,11 @@ void RegressionRun::EndResidualRow(const DoubleDouble& fitted) {
         Cx().Quorb_Msg(m_residualCount, false, "Residual analysis record: " + std::to_string(m_residualCount));
 }
 
-DoubleDouble RegressionRun::Fitted(const FitResult& fit, const std::vector<DoubleDouble>& f) {
+DoubleDouble RegressionRun::Fitted(const FitResult& fit, const std::vector<DoubleDouble>& f, bool inUnits) {
     // In the fit's units, and brought back to Y's at the end.
     DD s = fit.intercept ? fit.yMean : DD();
     for (std::size_t j = 0; j < fit.c.size(); ++j) {
-        const DD fj = Ldexp(f[j], -fit.scale[j]);
+        const DD fj = inUnits ? f[j] : Ldexp(f[j], -fit.scale[j]);
         s += fit.c[j] * (fit.intercept ? fj - fit.mean[j] : fj);
     }
     return Ldexp(s, fit.yScale);
@@ -404,6 +405,13 @@ RegressionRun::FitResult RegressionRun::Fit(const FitModel& M, const std::vector
         err += 16 * DD::Epsilon * size;
         R.b[r] = b.ToDouble();
         const double vf = v.ToDouble();
+        if (!std::isfinite(R.b[r]) || !std::isfinite(vf)) {
+            // A variance factor beyond a double (NaN from its products) is no
+            // standard error of 0.
+            Explain(what + " cannot be computed" + where +
+                    ": its coefficients or their standard errors lie beyond the numbers of the machine.");
+            return R;
+        }
         R.se[r] = vf > 0 ? std::sqrt(vf * s2) : 0.0; // guarded for every coefficient
         const double seScale = R.perfect ? 1e-8 * std::sqrt(std::max(vf, 0.0) * gyy / std::max(R.df, 1.0)) : R.se[r];
         if (err > kDigits * std::max(std::fabs(R.b[r]), seScale)) {
@@ -427,8 +435,17 @@ RegressionRun::FitResult RegressionRun::Fit(const FitModel& M, const std::vector
     auto unit = [&](std::size_t j) { return j < M.scale.size() ? M.scale[j] : 0; };
     for (std::size_t r = first; r < Q; ++r) {
         const int e = M.yScale - (r > 0 ? unit(r - 1) : 0);
-        R.b[r] = std::ldexp(R.b[r], e);
-        R.se[r] = std::ldexp(R.se[r], e);
+        const double b = R.b[r], se = R.se[r];
+        R.b[r] = std::ldexp(b, e);
+        R.se[r] = std::ldexp(se, e);
+        // Beyond a double at either end: infinite, or lost below its least
+        // normal number (a standard error of 0 would read as a perfect fit).
+        auto lost = [](double scaled, double v) { return scaled != 0 && !(std::fabs(v) >= DBL_MIN); };
+        if (!std::isfinite(R.b[r]) || !std::isfinite(R.se[r]) || lost(b, R.b[r]) || lost(se, R.se[r])) {
+            Explain(what + " cannot be computed" + where +
+                    ": its coefficients or their standard errors lie beyond the numbers of the machine.");
+            return FitResult();
+        }
     }
     R.sse = sse;
     R.sst = gyy;

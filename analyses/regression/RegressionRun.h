@@ -158,8 +158,9 @@ protected:
     // Y column, the fitted value and the residual (the X columns are the caller's).
     void BeginResidualRow(std::int16_t dataField);
     void EndResidualRow(const DoubleDouble& fitted);
-    // ŷ of a solved fit for the regressor values f (p entries).
-    static DoubleDouble Fitted(const FitResult& fit, const std::vector<DoubleDouble>& f);
+    // ŷ of a solved fit for the regressor values f (p entries), in the data's
+    // own units or, `inUnits`, already in the regressors' units (2^scale[j]).
+    static DoubleDouble Fitted(const FitResult& fit, const std::vector<DoubleDouble>& f, bool inUnits = false);
 
     const std::string& YName() const { return m_s.fields[m_s.YPosition()]; }
     const std::string& XName(int i) const { return m_s.fields[m_s.XPosition() + static_cast<std::size_t>(i) - 1]; }

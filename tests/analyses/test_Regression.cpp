@@ -781,7 +781,8 @@ TEST_F(RegressionTest, MultipleRegressionDropsARecordWithAMissingX) {
 }
 
 // Data near the ends of the double range: the products of their deviations
-// (near 1e-600, or 1e600) lie beyond a double, and such a fit was left with
+// (near 1e-600, or 1e600), or a polynomial's powers of them, lie beyond or
+// below the full precision of a double, and such a fit was left with
 // its lead values ("does not vary") or refused (its sums overflowed). Every
 // value is a small integer times 10^e, so the fit is the integers' exact fit
 // scaled as checkRow says, and the fitted values are times 10^eY.
@@ -798,6 +799,9 @@ TEST_F(RegressionTest, DataNear1e300AreFittedNotLeftWithoutStatistics) {
         {"k·1e-300 on k·1e-300", "S", -300, 0, -300},
         {"k on k·1e300 (the squares overflow)", "S", 300, 0, 0},
         {"k·1e-300 on k·1e-300 and k", "M", -300, 0, -300},
+        {"k·1e-200 on k, quadratic (the squares were lost)", "P", 0, 0, -200},
+        {"k·1e-300 on k, quadratic", "P", 0, 0, -300},
+        {"k on k·1e-80, quadratic (the fourth powers were lost)", "P", -80, 0, 0},
     };
     auto scaled = [](long long k, int e) { return std::stod(std::to_string(k) + "e" + std::to_string(e)); };
     int n = 0;
@@ -809,7 +813,9 @@ TEST_F(RegressionTest, DataNear1e300AreFittedNotLeftWithoutStatistics) {
         std::vector<std::vector<Q>> X;
         for (std::size_t i = 0; i < y.size(); ++i) {
             data.push_back({scaled(x1[i], c.e1), scaled(x2[i], c.e2), scaled(y[i], c.ey)});
-            X.push_back(multiple ? std::vector<Q>{Q(x1[i]), Q(x2[i])} : std::vector<Q>{Q(x1[i])});
+            X.push_back(multiple          ? std::vector<Q>{Q(x1[i]), Q(x2[i])}
+                        : c.kind == "P" ? std::vector<Q>{Q(x1[i]), Q(x1[i] * x1[i])}
+                                        : std::vector<Q>{Q(x1[i])});
         }
         MakeData({"X1", "X2", "Y"}, data, table);
         RegressionSpec r = RegressionOf(c.kind, xy(c.kind), 2, "Resid" + std::to_string(n));
@@ -817,7 +823,7 @@ TEST_F(RegressionTest, DataNear1e300AreFittedNotLeftWithoutStatistics) {
         const auto rows = RunAndRead(r);
         ASSERT_EQ(rows.size(), 1u);
         const ExactFit F = exactFit(X, qs(y));
-        checkRow(rows[0], F, c.kind, {"X1", "X2"}, c.what, {c.e1, c.e2}, c.ey);
+        checkRow(rows[0], F, c.kind, {"X1", "X2"}, c.what, {c.e1, c.kind == "P" ? 2 * c.e1 : c.e2}, c.ey);
         const auto res = ReadTable(r.out2);
         ASSERT_EQ(res.size(), y.size());
         for (std::size_t k = 0; k < y.size(); ++k) {
@@ -825,6 +831,46 @@ TEST_F(RegressionTest, DataNear1e300AreFittedNotLeftWithoutStatistics) {
             EXPECT_TRUE(AgreesTo(fitted.D() * pow10(c.ey), res[k].Num("Estimated_Y"), 12)) << k;
             EXPECT_NEAR((Q(y[k]) - fitted).D(), res[k].Num("Residual") / pow10(c.ey), 1e-12) << k;
         }
+    }
+}
+
+// Fits whose coefficients or standard errors lie beyond a double, at either
+// end: the row kept its other columns beside a Null coefficient, or wrote a
+// coefficient and a standard error of 0 (read as a perfect fit) beside a
+// residual sum of squares. Such a fit is refused with its lead values only,
+// and the status text says why.
+TEST_F(RegressionTest, CoefficientsBeyondADoubleAreRefusedNotWrittenInPart) {
+    const std::vector<long long> y = {4, 3, 9, 8, 13, 21, 10, 19};
+    struct Case {
+        const char* what;
+        std::string kind;
+        int ex, ey; // X = k·10^ex, Y = y·10^ey
+    } cases[] = {
+        {"quadratic on k·1e-160: the coefficient of X^2 near 1e319", "P", -160, 0},
+        {"k·1e-300 on k·1e300: the slope near 1e-600, written as 0", "S", 300, -300},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string table = "Data" + std::to_string(++n);
+        std::vector<Row> data;
+        for (std::size_t i = 0; i < y.size(); ++i)
+            data.push_back({std::stod(std::to_string(i + 1) + "e" + std::to_string(c.ex)), num(0),
+                            std::stod(std::to_string(y[i]) + "e" + std::to_string(c.ey))});
+        MakeData({"X1", "X2", "Y"}, data, table);
+        RegressionSpec r = RegressionOf(c.kind, xy(c.kind), 2);
+        r.table = table;
+        StatusTexts status;
+        const auto rows = RunAndRead(r, &status);
+        ASSERT_EQ(rows.size(), 1u);
+        for (int j = 0; j <= (c.kind == "P" ? 2 : 1); ++j) {
+            EXPECT_TRUE(rows[0].IsNull(CoefColumn(c.kind, "Coef", j))) << j;
+            EXPECT_TRUE(rows[0].IsNull(CoefColumn(c.kind, "SE", j))) << j;
+        }
+        for (const char* column : {"R-Square", "Residual_SS", "StdError_of_Estimate"})
+            EXPECT_TRUE(rows[0].IsNull(column)) << column;
+        ASSERT_EQ(status.Refusals().size(), 1u);
+        EXPECT_NE(status.Refusals()[0].find("beyond the numbers of the machine"), std::string::npos);
     }
 }
 

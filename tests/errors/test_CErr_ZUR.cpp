@@ -7,7 +7,6 @@
 #include <fstream>
 #include <functional>
 #include <memory>
-#include <sstream>
 
 #include "db/Dao.h"
 #include "errors/CErr_ZUR.h"
@@ -17,17 +16,11 @@
 #include "platform/App.h"
 #include "support/HookRecorder.h"
 #include "support/RunTimeErrorOf.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 // A fixed, small environment so that reports do not depend on the machine.
 ErrorReportEnvironment smallEnvironment() {
@@ -125,7 +118,7 @@ TEST_F(CErrTest, PointerAboveTheUpperBoundFailsNothing) {
     EXPECT_EQ(handler.StackPointer(), 10);
     EXPECT_NO_THROW(handler.HandleError(11, "Division by zero"));
     EXPECT_EQ(handler.ErrProcedure(), "");
-    EXPECT_NE(readFile(dir.file("error.log")).find("01  deep0\r\n"), std::string::npos);
+    EXPECT_NE(vtest::ReadFileBytes(dir.file("error.log")).find("01  deep0\r\n"), std::string::npos);
 }
 
 TEST_F(CErrTest, MaxItemsRecreatesTheStackAndKeepsThePointer) {
@@ -354,7 +347,7 @@ TEST_F(CErrTest, ReportIsNeverWrittenThroughASymbolicLink) {
         return h.ErrorText().empty() ? 1 : 0;
     });
     EXPECT_EQ(result, 0);
-    EXPECT_EQ(readFile(victim), "precious\n");
+    EXPECT_EQ(vtest::ReadFileBytes(victim), "precious\n");
     ::chmod(dir.path().c_str(), 0700);
 }
 

@@ -10,24 +10,16 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "errors/CErr_ZUR.h"
 #include "errors/ErrorReport.h"
 #include "platform/App.h"
 #include "support/HookRecorder.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 std::string joinCrLf(const std::vector<std::string>& lines) {
     std::string s;
@@ -138,7 +130,7 @@ TEST_F(ErrorReportTest, ExactReportForAKnownStackAndError) {
     const std::string expected = joinCrLf(lines);
 
     EXPECT_EQ(handler.ErrorText(), expected);
-    EXPECT_EQ(readFile(dir.file("error.log")), expected + "\r\n"); // the write adds one more line end
+    EXPECT_EQ(vtest::ReadFileBytes(dir.file("error.log")), expected + "\r\n"); // the write adds one more line end
 }
 
 TEST_F(ErrorReportTest, ScenarioNumberAndCurrentOperationLines) {
@@ -172,7 +164,7 @@ TEST_F(ErrorReportTest, TwoErrorsInARowLeaveOnlyTheSecondReport) {
     handler.Pop();
     handler.Push("Second");
     handler.HandleError(11, "Division by zero");
-    const std::string file = readFile(dir.file("error.log"));
+    const std::string file = vtest::ReadFileBytes(dir.file("error.log"));
     EXPECT_EQ(file, handler.ErrorText() + "\r\n");
     EXPECT_EQ(file.find("Overflow"), std::string::npos);
     EXPECT_EQ(file.find("Varnello ERROR INFORMATION"), file.rfind("Varnello ERROR INFORMATION"));
@@ -215,7 +207,7 @@ TEST_F(ErrorReportTest, AFolderThatTakesNoNewFileStillGetsOnlyTheLastReport) {
     std::vector<std::string> lines = headLines("Division by zero", 11, "Second");
     for (const char* l : {"01  Second", "", "", ""}) lines.push_back(l);
     lines.insert(lines.end(), kSystemLines.begin(), kSystemLines.end());
-    EXPECT_EQ(readFile(log), joinCrLf(lines) + "\r\n");
+    EXPECT_EQ(vtest::ReadFileBytes(log), joinCrLf(lines) + "\r\n");
 }
 
 // One whole report of the known environment and nothing else, as the file
@@ -239,7 +231,7 @@ std::vector<std::string> FilesIn(const fs::path& folder) {
 TEST_F(ErrorReportTest, AWriteThatFailsHalfWayKeepsTheEarlierReport) {
     handler.Push("First");
     handler.HandleError(6, "Overflow");
-    const std::string earlier = readFile(dir.file("error.log"));
+    const std::string earlier = vtest::ReadFileBytes(dir.file("error.log"));
     ASSERT_TRUE(IsOneWholeReport(earlier));
     const int result = vtest::RunInChildProcess([&] {
         ::signal(SIGXFSZ, SIG_IGN);
@@ -250,7 +242,7 @@ TEST_F(ErrorReportTest, AWriteThatFailsHalfWayKeepsTheEarlierReport) {
         return handler.ErrorText().find("Error String      : Division by zero\r\n") == std::string::npos ? 2 : 0;
     });
     EXPECT_EQ(result, 0);
-    EXPECT_EQ(readFile(dir.file("error.log")), earlier);
+    EXPECT_EQ(vtest::ReadFileBytes(dir.file("error.log")), earlier);
     EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"error.log"}); // no part-written file left beside it
 }
 
@@ -260,7 +252,7 @@ TEST_F(ErrorReportTest, AReportFileWithTheLongestNameIsStillWritten) {
     const std::string log = dir.file(std::string(251, 'e') + ".log"); // 255 characters
     handler.SetDestination(log);
     handler.HandleError(11, "Division by zero");
-    EXPECT_EQ(readFile(log), handler.ErrorText() + "\r\n");
+    EXPECT_EQ(vtest::ReadFileBytes(log), handler.ErrorText() + "\r\n");
 }
 
 // Programs that fail at the same moment (two windows, two engines on the
@@ -288,14 +280,14 @@ TEST_F(ErrorReportTest, ProgramsReportingAtOnceLeaveOneWholeReport) {
     int reads = 0;
     int spoilt = 0;
     for (size_t running = children.size(); running > 0;) {
-        if (!IsOneWholeReport(readFile(log))) ++spoilt;
+        if (!IsOneWholeReport(vtest::ReadFileBytes(log))) ++spoilt;
         ++reads;
         running = 0;
         for (pid_t pid : children)
             if (::waitpid(pid, nullptr, WNOHANG) == 0) ++running;
     }
     EXPECT_EQ(spoilt, 0) << "of " << reads << " reads";
-    EXPECT_TRUE(IsOneWholeReport(readFile(log)));
+    EXPECT_TRUE(IsOneWholeReport(vtest::ReadFileBytes(log)));
     EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"error.log"});
 }
 
@@ -395,7 +387,7 @@ TEST(ErrorReportOfThisSystem, AReportWrittenWithTheRealEnvironment) {
     h.SetDestination(dir.file("error.log"));
     h.Push("Sub Main");
     h.HandleError(7, "Out of memory");
-    const std::string file = readFile(dir.file("error.log"));
+    const std::string file = vtest::ReadFileBytes(dir.file("error.log"));
     EXPECT_EQ(file.rfind("Varnello ERROR INFORMATION\r\n", 0), 0u);
     EXPECT_NE(file.find(std::string("App EXE           : ") + program_invocation_short_name + "\r\n"),
               std::string::npos);

@@ -8,19 +8,13 @@
 #include <sstream>
 
 #include "support/HookRecorder.h"
+#include "support/TempDir.h"
 #include "platform/RegistryStore.h"
 
 using namespace platform;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 class RegistryStoreTest : public ::testing::Test {
 protected:
@@ -146,7 +140,7 @@ TEST_F(RegistryStoreTest, WriteReplacesTheFileAtomically) {
     EXPECT_NE(old.str().find("\"a\"=sz:one%00"), std::string::npos) << old.str();
     EXPECT_EQ(old.str().find("\"b\""), std::string::npos);
     // The new store has both, and no temporary file is left behind.
-    EXPECT_NE(readFile(reg.path).find("\"b\"=sz:two%00"), std::string::npos);
+    EXPECT_NE(vtest::ReadFileBytes(reg.path).find("\"b\"=sz:two%00"), std::string::npos);
     for (const auto& entry : fs::directory_iterator(reg.dir.path()))
         EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
     // Settings are the user's own: the file is readable by its owner only.

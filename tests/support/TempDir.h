@@ -21,6 +21,9 @@ private:
     std::filesystem::path m_path;
 };
 
+// The whole of a file's bytes; empty when it cannot be read.
+std::string ReadFileBytes(const std::string& path);
+
 // Points $TMPDIR (where the engine keeps its work folder) at `dir` for the
 // lifetime of the object.
 class TmpdirScope {

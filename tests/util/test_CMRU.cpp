@@ -1,11 +1,10 @@
 // The recent-database list, with the registry store in a temporary folder.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 
 #include "support/FilesMade.h"
 #include "support/HookRecorder.h"
+#include "support/TempDir.h"
 #include "platform/RegistryStore.h"
 #include "util/CCommandArgs.h"
 #include "util/CMRU.h"
@@ -27,13 +26,6 @@ public:
     std::string caption;
     std::string tag;
 };
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 const char* const kKey = "SOFTWARE\\ZUR\\Varnello Demo\\5.0\\Settings";
 
@@ -255,7 +247,7 @@ TEST_F(CMRUTest, RecentDatabaseTagKeepsThePasswordInClearTextAndCutsAPasswordWit
     const std::string password = "Zq9#secret/x y";
     mru.SetMRUList("/srv/db/sales.mdb", CMRU::MakeTag("/srv/wg/system.mdw", "ann/smith", password));
 
-    const std::string file = readFile(reg.path);
+    const std::string file = vtest::ReadFileBytes(reg.path);
     EXPECT_EQ(file.find("secret"), std::string::npos) << file;
     EXPECT_EQ(file.find("Zq9"), std::string::npos);
     const std::string storedTag = stored("MRUTAG1");
@@ -269,7 +261,7 @@ TEST_F(CMRUTest, RecentDatabaseTagKeepsThePasswordInClearTextAndCutsAPasswordWit
 
 TEST_F(CMRUTest, ATagBuiltByPlainConcatenationIsMadeSafeToo) {
     mru.SetMRUList("/db.mdb", "/WG /home/u/sys.mdw/UID admin/PWD p/w 1");
-    EXPECT_EQ(readFile(reg.path).find("p/w"), std::string::npos);
+    EXPECT_EQ(vtest::ReadFileBytes(reg.path).find("p/w"), std::string::npos);
     mru.GetMRUList();
     EXPECT_EQ(logon(entries[1]->tag), (std::vector<std::string>{"/home/u/sys.mdw", "admin", "p/w 1"}));
 }
@@ -287,7 +279,7 @@ TEST_F(CMRUTest, AnOldClearTextPasswordIsProtectedAtTheNextWrite) {
     mru.GetMRUList();
     EXPECT_EQ(sw(entries[1]->tag, "PWD"), "hunter2");
     mru.SetMRUList("/new.mdb", "/WG /UID admin/PWD ");
-    EXPECT_EQ(readFile(reg.path).find("hunter2"), std::string::npos);
+    EXPECT_EQ(vtest::ReadFileBytes(reg.path).find("hunter2"), std::string::npos);
     mru.GetMRUList();
     EXPECT_EQ(entries[2]->caption, "&2. /old.mdb");
     EXPECT_EQ(sw(entries[2]->tag, "WG"), "c:\\w.mdw");
@@ -306,7 +298,7 @@ TEST_F(CMRUTest, APasswordProtectedWithAnotherKeyComesBackEmpty) {
 TEST_F(CMRUTest, ASavedPasswordThatLooksProtectedIsStillStoredProtected) {
     const std::string lookalike = "~p1:" + std::string(96, '0'); // the form of a protected value, not one
     mru.SetMRUList("/db.mdb", CMRU::MakeTag("", "admin", lookalike));
-    EXPECT_EQ(readFile(reg.path).find(lookalike), std::string::npos);
+    EXPECT_EQ(vtest::ReadFileBytes(reg.path).find(lookalike), std::string::npos);
     mru.GetMRUList();
     EXPECT_EQ(sw(entries[1]->tag, "PWD"), lookalike);
 }

@@ -44,6 +44,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabBar>
+#include <QTextDocument>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -96,6 +97,13 @@ QString CellText(const dao::Variant& v) {
     if (v.Type() == dao::vbDate)
         return QString::fromStdString(dao::FormatDate(v.RawDouble()));
     return QString::fromStdString(v.ToString());
+}
+
+// A tool tip showing the text as it stands. The tip takes a text that looks
+// like HTML ("Q1 <b>North</b><br>& South") for HTML and drops its tags; such
+// a text goes in escaped, its blanks and line breaks kept.
+QString PlainToolTip(const QString& text) {
+    return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text, Qt::WhiteSpacePre) : text;
 }
 
 QString TextOf(const dao::Variant& v) {
@@ -553,9 +561,10 @@ void frmStatMain::LoadScenarios() {
                 for (int c = 0; c < 9; ++c) {
                     const QString text = CellText((*rs)[columns[c]]);
                     item->setText(c + 1, text);
-                    // A text wider than its column can still be read.
+                    // A text wider than its column can still be read, as
+                    // it stands: one that looks like HTML is not taken for it.
                     if (!text.isEmpty())
-                        item->setToolTip(c + 1, text);
+                        item->setToolTip(c + 1, PlainToolTip(text));
                 }
                 rs->MoveNext();
             }

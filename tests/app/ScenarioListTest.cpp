@@ -10,11 +10,13 @@
 #include "platform/App.h"
 #include "platform/ui/Help.h"
 #include "scenario/AppDatabase.h"
+#include "support/ShownText.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QRadioButton>
 #include <QTabBar>
 #include <QMdiArea>
@@ -22,6 +24,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
+#include <QToolTip>
 #include <QElapsedTimer>
 #include <QTest>
 #include <QTreeWidget>
@@ -214,6 +217,30 @@ TEST_F(ScenarioList, ColumnsFitTheirTextsAndTheLastStretchesToTheEdge) {
     Pump();
     QHeaderView* header = lvw->header();
     EXPECT_EQ(header->sectionViewportPosition(9) + header->sectionSize(9), lvw->viewport()->width());
+}
+
+// The tool tip that shows a text too wide for its column took a description
+// that looks like HTML for HTML: the tags vanished and "<br>" broke the line.
+TEST_F(ScenarioList, TheToolTipOfADescriptionThatLooksLikeHtmlShowsItAsItStands) {
+    vtest::ScenarioSpec s = DescribeScores("out1");
+    s.description = "Q1 <b>North</b><br>&  South";
+    ASSERT_TRUE(Qt::mightBeRichText(QString::fromStdString(s.description))); // what the tip would take for HTML
+    OpenList({s});
+    ASSERT_NE(list, nullptr);
+    QTreeWidget* lvw = list->lvwScenarios();
+    ASSERT_EQ(lvw->topLevelItemCount(), 1);
+    QToolTip::showText(lvw->viewport()->mapToGlobal(QPoint(10, 10)), lvw->topLevelItem(0)->toolTip(2), lvw);
+    Pump();
+    const auto* tip = qobject_cast<QLabel*>(
+        [] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->objectName() == QLatin1String("qtooltip_label") && w->isVisible())
+                    return w;
+            return static_cast<QWidget*>(nullptr);
+        }());
+    ASSERT_NE(tip, nullptr);
+    EXPECT_EQ(vtest::ShownText(tip), QString::fromStdString(s.description));
+    QToolTip::hideText();
 }
 
 // The list opened without the keyboard: Enter, Delete and the Menu key did

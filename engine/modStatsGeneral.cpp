@@ -206,6 +206,23 @@ void CommonFieldType(std::int16_t offset, std::int16_t count, const std::vector<
     if (size < 20) size = 25;
 }
 
+void WidenToHoldEveryValue(std::int16_t offset, std::int16_t count, const std::vector<long>& types, long& type,
+                           long& size) {
+    if (type != dbText) return;
+    bool memo = false, other = false;
+    for (int i = 1; i <= count; ++i) {
+        const long t = types[static_cast<std::size_t>(offset + i)];
+        if (t == dbMemo) memo = true;
+        else if (t != dbText) other = true;
+    }
+    if (memo) {
+        type = dbMemo;
+        size = 0;
+    } else if (other && size < 25) {
+        size = 25;
+    }
+}
+
 bool FileExists(const std::string& path) {
     try {
         if (path.empty()) return false;

@@ -63,6 +63,13 @@ std::int16_t CreateRegressionSummaryFields(const dao::TableDefPtr& td, bool with
 void CommonFieldType(std::int16_t offset, std::int16_t count, const std::vector<long>& types,
                      const std::vector<long>& sizes, long& type, long& size);
 
+// A common Text type widened so that one column holds a value of each of the
+// fields: a memo beside a memo field, at least 25 characters beside a number
+// or date field (its text, up to "-1.23456789012346E-300"). Any other type
+// is left as it is.
+void WidenToHoldEveryValue(std::int16_t offset, std::int16_t count, const std::vector<long>& types, long& type,
+                           long& size);
+
 // A table or field name in brackets for the SQL the engine writes, with
 // every "]" of the name doubled, so that no name can end the brackets early.
 std::string BracketName(const std::string& name);

@@ -231,6 +231,7 @@ std::string CAnova::CreateDetail() {
         } else {
             ord = CreateLeadFields(td, m_nG, m_fields, m_types, m_sizes, true, 0, 0, m_s.bW, "", "");
             CommonFieldType(m_nG, m_nC, m_types, m_sizes, m_commonType, m_commonSize);
+            WidenToHoldEveryValue(m_nG, m_nC, m_types, m_commonType, m_commonSize);
             AddTableField(td, "Compare_Field", dbText, ord, 64);
             AddTableField(td, "Compare_Value", static_cast<int>(m_commonType), ord, m_commonSize);
             AddTableField(td, "Count", dbDouble, ord, 0);

@@ -17,28 +17,6 @@ bool isNumericType(long type) { return (type >= dbByte && type <= dbDouble) || t
 
 const char* const ParametersText = "The selected query expects parameters and cannot be used by Pelloran.";
 
-// The detail's "Compare_Value" column when the compare fields differ in type:
-// it must hold a category of each of them. The common text type holds the
-// texts of the text fields; a memo field's texts need a memo column, and a
-// number or date field's texts (up to "-1.23456789012346E-300") at least the
-// 25 characters the common type gives numbers.
-void widenForEveryCategory(std::int16_t offset, std::int16_t count, const std::vector<long>& types, long& type,
-                           long& size) {
-    if (type != dbText) return;
-    bool memo = false, other = false;
-    for (int i = 1; i <= count; ++i) {
-        const long t = types[static_cast<std::size_t>(offset + i)];
-        if (t == dbMemo) memo = true;
-        else if (t != dbText) other = true;
-    }
-    if (memo) {
-        type = dbMemo;
-        size = 0;
-    } else if (other && size < 25) {
-        size = 25;
-    }
-}
-
 } // namespace
 
 CNonParamChiSquare::CNonParamChiSquare(const Settings& settings)
@@ -245,7 +223,7 @@ std::string CNonParamChiSquare::CreateDetail() {
             ord = CreateLeadFields(td, m_s.nG, m_s.fields, types, sizes, false, 0, 0, false, "", "");
             long type = 0, size = 0;
             CommonFieldType(m_s.nG, m_s.nC, types, sizes, type, size);
-            widenForEveryCategory(m_s.nG, m_s.nC, types, type, size);
+            WidenToHoldEveryValue(m_s.nG, m_s.nC, types, type, size);
             AddTableField(td, "Compare_Field", dbText, ord, 64);
             AddTableField(td, "Compare_Value", static_cast<int>(type), ord, size);
         }

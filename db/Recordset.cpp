@@ -359,11 +359,18 @@ long Recordset::AbsolutePosition() {
 }
 
 void Recordset::SetAbsolutePosition(long position) {
+    checkOpen();
     materialize();
     long live = -1;
     for (long i = 0; i < rowCount(); ++i) {
         if (isDeleted(i)) continue;
-        if (++live == position) { seek(i, 1); return; }
+        if (++live == position) {
+            // Moving drops a change not yet written, which Update would
+            // otherwise write onto the record moved to.
+            if (m_editMode) CancelUpdate();
+            seek(i, 1);
+            return;
+        }
     }
     throw DaoError(err::InvalidArgument, "Invalid argument.");
 }
@@ -747,6 +754,10 @@ void Recordset::Requery() {
 void Recordset::findImpl(const std::string& criteria, long start, int direction) {
     checkOpen();
     materialize();
+    // A search moves off the record: a change not yet written is dropped,
+    // as by any move (the rows are searched, not the pending values, and a
+    // later Update cannot write them onto the record found).
+    if (m_editMode) CancelUpdate();
     TranslatedSql expr = JetSqlTranslator::TranslateExpression(criteria);
     // Evaluate the criteria against one row at a time, its values bound as a
     // one-row table whose columns carry the recordset's field names.

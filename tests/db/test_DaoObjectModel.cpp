@@ -308,6 +308,33 @@ TEST_F(DaoTest, FindFirstAndNoMatch) {
     EXPECT_EQ(rs->Fields("T")->Value().ToString(), "Gamma"); // position unchanged
 }
 
+TEST_F(DaoTest, ASearchOrPositionDuringAnEditDropsThePendingChangeInsteadOfWritingItOntoTheRecordFound) {
+    auto db = newDb();
+    makeIntTable(*db, "N");
+    for (int i = 1; i <= 3; ++i) db->Execute("INSERT INTO N (V) VALUES (" + std::to_string(i) + ")");
+    // The record at `start` is edited to V = 99 and not updated; then the move.
+    struct Case { long start; std::function<void(Recordset&)> move; long current; bool noMatch; const char* why; };
+    const Case cases[] = {
+        {0, [](Recordset& r) { r.FindFirst("V = 1"); }, 1, false, "the record's own value is searched, not the pending 99"},
+        {0, [](Recordset& r) { r.FindNext("V = 99"); }, 1, true, "only the pending value is 99"},
+        {2, [](Recordset& r) { r.FindPrevious("V = 1"); }, 1, false, "backwards to the first"},
+        {0, [](Recordset& r) { r.FindLast("V = 2"); }, 2, false, "from the end"},
+        {0, [](Recordset& r) { r.SetAbsolutePosition(2); }, 3, false, "to the third record"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        auto rs = db->OpenRecordset("N", dbOpenDynaset);
+        rs->SetAbsolutePosition(c.start);
+        rs->Edit();
+        rs->Fields("V")->SetValue(99);
+        c.move(*rs);
+        EXPECT_EQ(rs->NoMatch(), c.noMatch);
+        EXPECT_EQ(rs->Fields("V")->Value().ToLong(), c.current);
+        EXPECT_EQ(expectError([&] { rs->Update(); }), err::UpdateWithoutAddNew); // the change was dropped
+        EXPECT_EQ(daotest::ColumnOf(*db, "SELECT V FROM N ORDER BY V"), (std::vector<long>{1, 2, 3}));
+    }
+}
+
 TEST_F(DaoTest, EditAddAndDeleteWhileWalkingTheSameTable) {
     auto db = typesDb();
     {

@@ -511,12 +511,12 @@ Variant Recordset::coerceForColumn(int column, const Variant& v) const {
         return Variant(v.ToBool());
     case dbByte: {
         double r = RoundHalfEven(number());
-        if (r < 0 || r > 255) throw overflow();
+        if (!(r >= 0 && r <= 255)) throw overflow(); // NaN too
         return Variant(static_cast<std::uint8_t>(r));
     }
     case dbInteger: {
         double r = RoundHalfEven(number());
-        if (r < -32768 || r > 32767) throw overflow();
+        if (!(r >= -32768 && r <= 32767)) throw overflow();
         return Variant(static_cast<std::int16_t>(r));
     }
     case dbLong: {
@@ -525,17 +525,20 @@ Variant Recordset::coerceForColumn(int column, const Variant& v) const {
         // the Long range.
         if (v.Type() == vbLongLong) return v;
         double r = RoundHalfEven(number());
-        if (r < -2147483648.0 || r > 2147483647.0) throw overflow();
+        if (!(r >= -2147483648.0 && r <= 2147483647.0)) throw overflow();
         return Variant(static_cast<int>(r));
     }
     case dbBigInt: {
         if (v.Type() == vbLong || v.Type() == vbLongLong || v.Type() == vbInteger) return Variant(v.RawInt());
         double r = RoundHalfEven(number());
-        if (std::fabs(r) > 9.2e18) throw overflow();
+        if (!(std::fabs(r) <= 9.2e18)) throw overflow();
         return Variant(static_cast<long long>(r));
     }
-    case dbCurrency:
-        return Variant::Currency(number());
+    case dbCurrency: {
+        double d = number();
+        if (!std::isfinite(d)) throw overflow();
+        return Variant::Currency(d);
+    }
     case dbSingle: {
         // SQLite keeps eight bytes for it: a value is kept as it is given.
         double d = number();
@@ -555,7 +558,9 @@ Variant Recordset::coerceForColumn(int column, const Variant& v) const {
             if (ParseDate(v.RawString(), d)) return Variant::Date(d);
             throw conversion();
         }
-        return Variant::Date(v.ToDouble());
+        double d = v.ToDouble();
+        if (!std::isfinite(d)) throw overflow();
+        return Variant::Date(d);
     }
     case dbText:
     case dbMemo:

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
 using namespace dao;
 
@@ -161,12 +162,18 @@ TEST_F(DaoTest, WritesAreCoercedAndRefusedLikeTheDesktopEngine) {
         EXPECT_TRUE(got.Equals(c.stored, false)) << c.field << " got " << got.ToString();
     }
     // Refusals leave the row unwritten.
+    constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+    constexpr double kInf = std::numeric_limits<double>::infinity();
     struct Bad { const char* field; Variant value; long error; };
     const Bad bad[] = {
         {"I", Variant(40000), 3349},                 // numeric field overflow
         {"T", Variant("abcdef"), err::FieldTooSmall},  // longer than the field's size
         {"T", Variant(""), err::ZeroLengthNotAllowed}, // AllowZeroLength False
         {"L", Variant("abc"), 3421},                 // not a number
+        {"I", Variant(kNaN), 3349},                  // NaN was stored as 0
+        {"L", Variant(kNaN), 3349},                  // NaN was stored as -2147483648
+        {"C", Variant(kNaN), 3349},                  // NaN was stored as Null
+        {"Dt", Variant(-kInf), 3349},                // no date
     };
     long before = db->TableDefs()("Types")->RecordCount();
     for (const auto& b : bad) {

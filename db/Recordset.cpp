@@ -310,10 +310,10 @@ void Recordset::Move(long rows) {
     checkOpen();
     if (rows == 0) { requireCurrent(); return; }
     if (m_mode == Mode::Stream && rows > 0) {
-        for (long i = 0; i < rows; ++i) {
-            if (m_streamDone) throw noCurrentRecord();
-            MoveNext();
-        }
+        // As in memory: only a move that starts at the end of file fails; one
+        // that runs past the last record stops at the end of file.
+        if (m_streamDone) throw noCurrentRecord();
+        for (long i = 0; i < rows && !m_streamDone; ++i) MoveNext();
         return;
     }
     materialize();

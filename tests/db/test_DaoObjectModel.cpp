@@ -263,6 +263,13 @@ TEST_F(DaoTest, NavigationRecordCountAndMoveBackFromEOF) {
         EXPECT_EQ(empty->RecordCount(), 0);
         EXPECT_EQ(expectError([&] { empty->MoveNext(); }), err::NoCurrentRecord);
 
+        // Moving past the last record stops at the end of file (a read-only
+        // set still streaming failed on it); only a move from there fails.
+        auto far = byName ? db->OpenRecordset("N", type) : db->OpenRecordset("SELECT V FROM N ORDER BY V", type);
+        EXPECT_EQ(expectError([&] { far->Move(10); }), 0);
+        EXPECT_TRUE(far->EOF_());
+        EXPECT_EQ(expectError([&] { far->Move(1); }), err::NoCurrentRecord);
+
         auto rs = byName ? db->OpenRecordset("N", type) : db->OpenRecordset("SELECT V FROM N ORDER BY V", type);
         EXPECT_GE(rs->RecordCount(), 1);
         std::vector<long> seen;

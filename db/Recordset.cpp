@@ -379,13 +379,14 @@ Recordset::Bookmark Recordset::GetBookmark() {
     checkOpen();
     materialize();
     requireCurrent();
-    return Bookmark{m_pos, this};
+    return Bookmark{m_pos, this, m_generation};
 }
 
 void Recordset::SetBookmark(const Bookmark& bm) {
     checkOpen();
     materialize();
-    if (bm.owner != this || bm.position < 0 || bm.position >= rowCount() || isDeleted(bm.position))
+    if (bm.owner != this || bm.generation != m_generation || bm.position < 0 || bm.position >= rowCount() ||
+        isDeleted(bm.position))
         throw DaoError(3159, "Not a valid bookmark.");
     if (m_editMode) CancelUpdate();
     m_pos = bm.position;
@@ -394,7 +395,7 @@ void Recordset::SetBookmark(const Bookmark& bm) {
 
 Recordset::Bookmark Recordset::LastModified() const {
     if (m_lastModified < 0) throw DaoError(3159, "Not a valid bookmark.");
-    return Bookmark{m_lastModified, this};
+    return Bookmark{m_lastModified, this, m_generation};
 }
 
 void Recordset::requireCurrent() const {
@@ -737,6 +738,9 @@ void Recordset::Delete() {
 void Recordset::Requery() {
     checkOpen();
     CancelUpdate();
+    // The records are read anew, in places that need not be the old ones:
+    // the bookmarks set before no longer hold.
+    ++m_generation;
     m_rows.clear();
     m_keys.clear();
     m_deleted.clear();

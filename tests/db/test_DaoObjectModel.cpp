@@ -298,6 +298,34 @@ TEST_F(DaoTest, NavigationRecordCountAndMoveBackFromEOF) {
     }
 }
 
+TEST_F(DaoTest, ABookmarkSetBeforeRequeryIsRefusedInsteadOfLandingOnAnotherRecord) {
+    auto db = newDb();
+    makeIntTable(*db, "N");
+    struct Case { const char* source; int type; };
+    const Case cases[] = {
+        {"N", dbOpenDynaset},                           // keys of a table
+        {"SELECT V FROM N ORDER BY V", dbOpenDynaset},  // rows of an SQL text
+        {"SELECT V FROM N ORDER BY V", dbOpenSnapshot}, // read-only
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.source + std::string(" ") + std::to_string(c.type));
+        db->Execute("DELETE FROM N");
+        for (int i = 1; i <= 3; ++i) db->Execute("INSERT INTO N (V) VALUES (" + std::to_string(i) + ")");
+        auto rs = db->OpenRecordset(c.source, c.type);
+        rs->MoveNext();
+        auto onTwo = rs->GetBookmark();
+        db->Execute("DELETE FROM N WHERE V = 1");
+        rs->Requery(); // V = 2 is now the first record, where V = 3 was the second
+        EXPECT_EQ(expectError([&] { rs->SetBookmark(onTwo); }), 3159);
+        EXPECT_EQ(rs->Fields("V")->Value().ToLong(), 2); // still the first record
+        rs->MoveNext();
+        auto onThree = rs->GetBookmark();
+        rs->MoveFirst();
+        rs->SetBookmark(onThree);
+        EXPECT_EQ(rs->Fields("V")->Value().ToLong(), 3);
+    }
+}
+
 TEST_F(DaoTest, FindFirstAndNoMatch) {
     auto db = typesDb();
     auto rs = db->OpenRecordset("Types", dbOpenDynaset);

@@ -712,6 +712,9 @@ void Recordset::Update() {
                 BindVariant(st.get(), static_cast<int>(i + 1), m_buffer[static_cast<std::size_t>(cols[i])]);
             sqlite3_bind_int64(st.get(), static_cast<int>(cols.size() + 1), m_keys[static_cast<std::size_t>(m_pos)]);
             if (sqlite3_step(st.get()) != SQLITE_DONE) m_conn->Fail(sqlite3_extended_errcode(db), "UPDATE " + m_table);
+            // Another recordset or statement deleted the record since Edit:
+            // nothing was written, which must not pass for a saved change.
+            if (sqlite3_changes(db) == 0) throw DaoError(3167, "Record is deleted.");
         }
         if (m_mode == Mode::Cached) m_rows[static_cast<std::size_t>(m_pos)] = m_buffer;
         m_currentLoaded = -1;

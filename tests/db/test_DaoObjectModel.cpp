@@ -326,6 +326,26 @@ TEST_F(DaoTest, ABookmarkSetBeforeRequeryIsRefusedInsteadOfLandingOnAnotherRecor
     }
 }
 
+TEST_F(DaoTest, UpdatingARecordAnotherRecordsetDeletedFailsInsteadOfPassingForSaved) {
+    auto db = newDb();
+    makeIntTable(*db, "N");
+    for (const char* source : {"N", "SELECT V FROM N ORDER BY V"}) {
+        SCOPED_TRACE(source);
+        db->Execute("DELETE FROM N");
+        for (int i = 1; i <= 2; ++i) db->Execute("INSERT INTO N (V) VALUES (" + std::to_string(i) + ")");
+        auto editor = db->OpenRecordset(source, dbOpenDynaset);
+        auto other = db->OpenRecordset("N", dbOpenDynaset);
+        editor->Edit();
+        editor->Fields("V")->SetValue(10);
+        other->Delete(); // the record being edited
+        EXPECT_EQ(expectError([&] { editor->Update(); }), 3167);
+        editor->CancelUpdate();
+        editor->MoveNext();
+        EXPECT_EQ(editor->Fields("V")->Value().ToLong(), 2);
+        EXPECT_EQ(daotest::ColumnOf(*db, "SELECT V FROM N"), (std::vector<long>{2}));
+    }
+}
+
 TEST_F(DaoTest, FindFirstAndNoMatch) {
     auto db = typesDb();
     auto rs = db->OpenRecordset("Types", dbOpenDynaset);

@@ -536,8 +536,9 @@ Variant Recordset::coerceForColumn(int column, const Variant& v) const {
         return Variant(static_cast<long long>(r));
     }
     case dbCurrency: {
-        double d = number();
-        if (!std::isfinite(d)) throw overflow();
+        // Currency holds +-922,337,203,685,477.5807 (a 64-bit count of ten-thousandths).
+        double d = RoundHalfEvenTo(number(), 4);
+        if (!(std::fabs(d) <= 922337203685477.5807)) throw overflow();
         return Variant::Currency(d);
     }
     case dbSingle: {

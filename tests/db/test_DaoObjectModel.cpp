@@ -152,6 +152,7 @@ TEST_F(DaoTest, WritesAreCoercedAndRefusedLikeTheDesktopEngine) {
         {"B", Variant(7), Variant(true)},         // any non-zero is True (-1)
         {"B", Variant::Null(), Variant(false)},   // a Boolean is never Null
         {"T", Variant(12.5), Variant("12.5")},
+        {"C", Variant(-922337203685477.0), Variant(-922337203685477.0)}, // within Currency's +-922,337,203,685,477.5807
     };
     for (const auto& c : cases) {
         rs->AddNew();
@@ -173,6 +174,7 @@ TEST_F(DaoTest, WritesAreCoercedAndRefusedLikeTheDesktopEngine) {
         {"I", Variant(kNaN), 3349},                  // NaN was stored as 0
         {"L", Variant(kNaN), 3349},                  // NaN was stored as -2147483648
         {"C", Variant(kNaN), 3349},                  // NaN was stored as Null
+        {"C", Variant(1e15), 3349},                  // beyond Currency: was stored as it was
         {"Dt", Variant(-kInf), 3349},                // no date
     };
     long before = db->TableDefs()("Types")->RecordCount();

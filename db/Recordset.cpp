@@ -509,7 +509,13 @@ Variant Recordset::coerceForColumn(int column, const Variant& v) const {
     };
     switch (f.type) {
     case dbBoolean:
-        return Variant(v.ToBool());
+        // A number, or a text of one or of True/False, Yes/No, On/Off.
+        if (v.IsBytes()) throw conversion();
+        try {
+            return Variant(v.ToBool());
+        } catch (const DaoError&) {
+            throw conversion();
+        }
     case dbByte: {
         double r = RoundHalfEven(number());
         if (!(r >= 0 && r <= 255)) throw overflow(); // NaN too

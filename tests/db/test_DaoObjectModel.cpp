@@ -171,6 +171,7 @@ TEST_F(DaoTest, WritesAreCoercedAndRefusedLikeTheDesktopEngine) {
         {"T", Variant("abcdef"), err::FieldTooSmall},  // longer than the field's size
         {"T", Variant(""), err::ZeroLengthNotAllowed}, // AllowZeroLength False
         {"L", Variant("abc"), 3421},                 // not a number
+        {"B", Variant("abc"), 3421},                 // no Boolean: was "Type mismatch" (13)
         {"I", Variant(kNaN), 3349},                  // NaN was stored as 0
         {"L", Variant(kNaN), 3349},                  // NaN was stored as -2147483648
         {"C", Variant(kNaN), 3349},                  // NaN was stored as Null

@@ -432,7 +432,11 @@ void Recordset::loadCurrent() const {
 Variant Recordset::GetValue(int column) const {
     if (column < 0 || column >= static_cast<int>(m_columns.size()))
         throw DaoError(err::ItemNotFound, "Item not found in this collection.");
-    if (m_editMode) return m_buffer[static_cast<std::size_t>(column)];
+    if (m_editMode) {
+        // A closed recordset (or one of a closed database) hands out no pending value.
+        checkOpen();
+        return m_buffer[static_cast<std::size_t>(column)];
+    }
     requireCurrent();
     Variant v;
     switch (m_mode) {

@@ -653,9 +653,19 @@ TEST_F(DaoTest, ARecordsetOfAClosedDatabaseFailsCleanly) {
     db->Execute("INSERT INTO Types (L) VALUES (1)");
     auto rs = db->OpenRecordset("SELECT * FROM Types", dbOpenSnapshot);
     auto field = rs->Fields("L");
+    // Pending values: of a row being added in a recordset closed, of an edit in one whose database is closed.
+    auto closed = db->OpenRecordset("Types", dbOpenDynaset);
+    closed->AddNew();
+    closed->Fields("L")->SetValue(5);
+    closed->Close();
+    auto editing = db->OpenRecordset("Types", dbOpenDynaset);
+    editing->Edit();
+    editing->Fields("L")->SetValue(5);
     db->Close();
     EXPECT_EQ(expectError([&] { rs->MoveNext(); }), err::ObjectClosed);
     EXPECT_EQ(expectError([&] { field->Value(); }), err::ObjectClosed);
+    EXPECT_EQ(expectError([&] { closed->Fields("L")->Value(); }), err::ObjectClosed);
+    EXPECT_EQ(expectError([&] { editing->Fields("L")->Value(); }), err::ObjectClosed);
     EXPECT_EQ(expectError([&] { db->TableDefs(); }), err::ObjectClosed);
 }
 

@@ -803,7 +803,15 @@ void Recordset::findImpl(const std::string& criteria, long start, int direction)
         m_pos = pos;
         m_currentLoaded = -1;
         sqlite3_reset(st.get());
-        for (std::size_t i = 0; i < bound.size(); ++i) BindVariant(st.get(), static_cast<int>(i + 1), GetValue(bound[i]));
+        try {
+            for (std::size_t i = 0; i < bound.size(); ++i) BindVariant(st.get(), static_cast<int>(i + 1), GetValue(bound[i]));
+        } catch (const DaoError& e) {
+            // A record another recordset or statement deleted is passed over.
+            if (e.Number() == 3167) continue;
+            m_pos = saved;
+            m_currentLoaded = -1;
+            throw;
+        }
         int rc = sqlite3_step(st.get());
         if (rc == SQLITE_ROW) {
             m_noMatch = false;

@@ -371,6 +371,11 @@ TEST_F(DaoTest, FindFirstAndNoMatch) {
     rs->FindFirst("L = 99");
     EXPECT_TRUE(rs->NoMatch());
     EXPECT_EQ(rs->Fields("T")->Value().ToString(), "Gamma"); // position unchanged
+    // A record deleted since the recordset was opened is passed over, not a failed search.
+    db->Execute("DELETE FROM Types WHERE T = 'Alpha'");
+    rs->FindFirst("L >= 0");
+    ASSERT_FALSE(rs->NoMatch());
+    EXPECT_EQ(rs->Fields("T")->Value().ToString(), "beta");
 }
 
 TEST_F(DaoTest, ASearchOrPositionDuringAnEditDropsThePendingChangeInsteadOfWritingItOntoTheRecordFound) {

@@ -310,10 +310,10 @@ void Recordset::Move(long rows) {
     checkOpen();
     if (rows == 0) { requireCurrent(); return; }
     if (m_mode == Mode::Stream && rows > 0) {
-        for (long i = 0; i < rows; ++i) {
-            if (m_streamDone) throw noCurrentRecord();
-            MoveNext();
-        }
+        // As in memory: only a move that starts at the end of file fails; one
+        // that runs past the last record stops at the end of file.
+        if (m_streamDone) throw noCurrentRecord();
+        for (long i = 0; i < rows && !m_streamDone; ++i) MoveNext();
         return;
     }
     materialize();
@@ -359,11 +359,18 @@ long Recordset::AbsolutePosition() {
 }
 
 void Recordset::SetAbsolutePosition(long position) {
+    checkOpen();
     materialize();
     long live = -1;
     for (long i = 0; i < rowCount(); ++i) {
         if (isDeleted(i)) continue;
-        if (++live == position) { seek(i, 1); return; }
+        if (++live == position) {
+            // Moving drops a change not yet written, which Update would
+            // otherwise write onto the record moved to.
+            if (m_editMode) CancelUpdate();
+            seek(i, 1);
+            return;
+        }
     }
     throw DaoError(err::InvalidArgument, "Invalid argument.");
 }
@@ -372,13 +379,14 @@ Recordset::Bookmark Recordset::GetBookmark() {
     checkOpen();
     materialize();
     requireCurrent();
-    return Bookmark{m_pos, this};
+    return Bookmark{m_pos, this, m_generation};
 }
 
 void Recordset::SetBookmark(const Bookmark& bm) {
     checkOpen();
     materialize();
-    if (bm.owner != this || bm.position < 0 || bm.position >= rowCount() || isDeleted(bm.position))
+    if (bm.owner != this || bm.generation != m_generation || bm.position < 0 || bm.position >= rowCount() ||
+        isDeleted(bm.position))
         throw DaoError(3159, "Not a valid bookmark.");
     if (m_editMode) CancelUpdate();
     m_pos = bm.position;
@@ -387,7 +395,7 @@ void Recordset::SetBookmark(const Bookmark& bm) {
 
 Recordset::Bookmark Recordset::LastModified() const {
     if (m_lastModified < 0) throw DaoError(3159, "Not a valid bookmark.");
-    return Bookmark{m_lastModified, this};
+    return Bookmark{m_lastModified, this, m_generation};
 }
 
 void Recordset::requireCurrent() const {
@@ -424,7 +432,11 @@ void Recordset::loadCurrent() const {
 Variant Recordset::GetValue(int column) const {
     if (column < 0 || column >= static_cast<int>(m_columns.size()))
         throw DaoError(err::ItemNotFound, "Item not found in this collection.");
-    if (m_editMode) return m_buffer[static_cast<std::size_t>(column)];
+    if (m_editMode) {
+        // A closed recordset (or one of a closed database) hands out no pending value.
+        checkOpen();
+        return m_buffer[static_cast<std::size_t>(column)];
+    }
     requireCurrent();
     Variant v;
     switch (m_mode) {
@@ -501,15 +513,21 @@ Variant Recordset::coerceForColumn(int column, const Variant& v) const {
     };
     switch (f.type) {
     case dbBoolean:
-        return Variant(v.ToBool());
+        // A number, or a text of one or of True/False, Yes/No, On/Off.
+        if (v.IsBytes()) throw conversion();
+        try {
+            return Variant(v.ToBool());
+        } catch (const DaoError&) {
+            throw conversion();
+        }
     case dbByte: {
         double r = RoundHalfEven(number());
-        if (r < 0 || r > 255) throw overflow();
+        if (!(r >= 0 && r <= 255)) throw overflow(); // NaN too
         return Variant(static_cast<std::uint8_t>(r));
     }
     case dbInteger: {
         double r = RoundHalfEven(number());
-        if (r < -32768 || r > 32767) throw overflow();
+        if (!(r >= -32768 && r <= 32767)) throw overflow();
         return Variant(static_cast<std::int16_t>(r));
     }
     case dbLong: {
@@ -518,17 +536,21 @@ Variant Recordset::coerceForColumn(int column, const Variant& v) const {
         // the Long range.
         if (v.Type() == vbLongLong) return v;
         double r = RoundHalfEven(number());
-        if (r < -2147483648.0 || r > 2147483647.0) throw overflow();
+        if (!(r >= -2147483648.0 && r <= 2147483647.0)) throw overflow();
         return Variant(static_cast<int>(r));
     }
     case dbBigInt: {
         if (v.Type() == vbLong || v.Type() == vbLongLong || v.Type() == vbInteger) return Variant(v.RawInt());
         double r = RoundHalfEven(number());
-        if (std::fabs(r) > 9.2e18) throw overflow();
+        if (!(std::fabs(r) <= 9.2e18)) throw overflow();
         return Variant(static_cast<long long>(r));
     }
-    case dbCurrency:
-        return Variant::Currency(number());
+    case dbCurrency: {
+        // Currency holds +-922,337,203,685,477.5807 (a 64-bit count of ten-thousandths).
+        double d = RoundHalfEvenTo(number(), 4);
+        if (!(std::fabs(d) <= 922337203685477.5807)) throw overflow();
+        return Variant::Currency(d);
+    }
     case dbSingle: {
         // SQLite keeps eight bytes for it: a value is kept as it is given.
         double d = number();
@@ -548,7 +570,9 @@ Variant Recordset::coerceForColumn(int column, const Variant& v) const {
             if (ParseDate(v.RawString(), d)) return Variant::Date(d);
             throw conversion();
         }
-        return Variant::Date(v.ToDouble());
+        double d = v.ToDouble();
+        if (!std::isfinite(d)) throw overflow();
+        return Variant::Date(d);
     }
     case dbText:
     case dbMemo:
@@ -699,6 +723,9 @@ void Recordset::Update() {
                 BindVariant(st.get(), static_cast<int>(i + 1), m_buffer[static_cast<std::size_t>(cols[i])]);
             sqlite3_bind_int64(st.get(), static_cast<int>(cols.size() + 1), m_keys[static_cast<std::size_t>(m_pos)]);
             if (sqlite3_step(st.get()) != SQLITE_DONE) m_conn->Fail(sqlite3_extended_errcode(db), "UPDATE " + m_table);
+            // Another recordset or statement deleted the record since Edit:
+            // nothing was written, which must not pass for a saved change.
+            if (sqlite3_changes(db) == 0) throw DaoError(3167, "Record is deleted.");
         }
         if (m_mode == Mode::Cached) m_rows[static_cast<std::size_t>(m_pos)] = m_buffer;
         m_currentLoaded = -1;
@@ -725,6 +752,9 @@ void Recordset::Delete() {
 void Recordset::Requery() {
     checkOpen();
     CancelUpdate();
+    // The records are read anew, in places that need not be the old ones:
+    // the bookmarks set before no longer hold.
+    ++m_generation;
     m_rows.clear();
     m_keys.clear();
     m_deleted.clear();
@@ -747,6 +777,10 @@ void Recordset::Requery() {
 void Recordset::findImpl(const std::string& criteria, long start, int direction) {
     checkOpen();
     materialize();
+    // A search moves off the record: a change not yet written is dropped,
+    // as by any move (the rows are searched, not the pending values, and a
+    // later Update cannot write them onto the record found).
+    if (m_editMode) CancelUpdate();
     TranslatedSql expr = JetSqlTranslator::TranslateExpression(criteria);
     // Evaluate the criteria against one row at a time, its values bound as a
     // one-row table whose columns carry the recordset's field names.
@@ -769,7 +803,15 @@ void Recordset::findImpl(const std::string& criteria, long start, int direction)
         m_pos = pos;
         m_currentLoaded = -1;
         sqlite3_reset(st.get());
-        for (std::size_t i = 0; i < bound.size(); ++i) BindVariant(st.get(), static_cast<int>(i + 1), GetValue(bound[i]));
+        try {
+            for (std::size_t i = 0; i < bound.size(); ++i) BindVariant(st.get(), static_cast<int>(i + 1), GetValue(bound[i]));
+        } catch (const DaoError& e) {
+            // A record another recordset or statement deleted is passed over.
+            if (e.Number() == 3167) continue;
+            m_pos = saved;
+            m_currentLoaded = -1;
+            throw;
+        }
         int rc = sqlite3_step(st.get());
         if (rc == SQLITE_ROW) {
             m_noMatch = false;

@@ -33,7 +33,10 @@ public:
     struct Bookmark {
         std::int64_t position = -1;
         const void* owner = nullptr;
-        bool operator==(const Bookmark& o) const noexcept { return position == o.position && owner == o.owner; }
+        std::uint64_t generation = 0; // the owner's reading of its records (Requery begins a new one)
+        bool operator==(const Bookmark& o) const noexcept {
+            return position == o.position && owner == o.owner && generation == o.generation;
+        }
         bool IsValid() const noexcept { return owner != nullptr && position >= 0; }
     };
 
@@ -178,6 +181,7 @@ private:
     std::vector<PreparedInsert> m_inserts; // the latest last
     std::vector<int> m_insertColumns;      // the columns a new row writes (room kept between rows)
     bool m_noMatch = false;
+    std::uint64_t m_generation = 0;        // counts the Requery calls: a bookmark holds for one reading
 
     dao::Fields m_fields;
     NumberGuard m_numberGuard;

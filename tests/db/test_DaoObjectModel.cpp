@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
 using namespace dao;
 
@@ -151,6 +152,7 @@ TEST_F(DaoTest, WritesAreCoercedAndRefusedLikeTheDesktopEngine) {
         {"B", Variant(7), Variant(true)},         // any non-zero is True (-1)
         {"B", Variant::Null(), Variant(false)},   // a Boolean is never Null
         {"T", Variant(12.5), Variant("12.5")},
+        {"C", Variant(-922337203685477.0), Variant(-922337203685477.0)}, // within Currency's +-922,337,203,685,477.5807
     };
     for (const auto& c : cases) {
         rs->AddNew();
@@ -161,12 +163,20 @@ TEST_F(DaoTest, WritesAreCoercedAndRefusedLikeTheDesktopEngine) {
         EXPECT_TRUE(got.Equals(c.stored, false)) << c.field << " got " << got.ToString();
     }
     // Refusals leave the row unwritten.
+    constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+    constexpr double kInf = std::numeric_limits<double>::infinity();
     struct Bad { const char* field; Variant value; long error; };
     const Bad bad[] = {
         {"I", Variant(40000), 3349},                 // numeric field overflow
         {"T", Variant("abcdef"), err::FieldTooSmall},  // longer than the field's size
         {"T", Variant(""), err::ZeroLengthNotAllowed}, // AllowZeroLength False
         {"L", Variant("abc"), 3421},                 // not a number
+        {"B", Variant("abc"), 3421},                 // no Boolean: was "Type mismatch" (13)
+        {"I", Variant(kNaN), 3349},                  // NaN was stored as 0
+        {"L", Variant(kNaN), 3349},                  // NaN was stored as -2147483648
+        {"C", Variant(kNaN), 3349},                  // NaN was stored as Null
+        {"C", Variant(1e15), 3349},                  // beyond Currency: was stored as it was
+        {"Dt", Variant(-kInf), 3349},                // no date
     };
     long before = db->TableDefs()("Types")->RecordCount();
     for (const auto& b : bad) {
@@ -256,6 +266,13 @@ TEST_F(DaoTest, NavigationRecordCountAndMoveBackFromEOF) {
         EXPECT_EQ(empty->RecordCount(), 0);
         EXPECT_EQ(expectError([&] { empty->MoveNext(); }), err::NoCurrentRecord);
 
+        // Moving past the last record stops at the end of file (a read-only
+        // set still streaming failed on it); only a move from there fails.
+        auto far = byName ? db->OpenRecordset("N", type) : db->OpenRecordset("SELECT V FROM N ORDER BY V", type);
+        EXPECT_EQ(expectError([&] { far->Move(10); }), 0);
+        EXPECT_TRUE(far->EOF_());
+        EXPECT_EQ(expectError([&] { far->Move(1); }), err::NoCurrentRecord);
+
         auto rs = byName ? db->OpenRecordset("N", type) : db->OpenRecordset("SELECT V FROM N ORDER BY V", type);
         EXPECT_GE(rs->RecordCount(), 1);
         std::vector<long> seen;
@@ -284,6 +301,54 @@ TEST_F(DaoTest, NavigationRecordCountAndMoveBackFromEOF) {
     }
 }
 
+TEST_F(DaoTest, ABookmarkSetBeforeRequeryIsRefusedInsteadOfLandingOnAnotherRecord) {
+    auto db = newDb();
+    makeIntTable(*db, "N");
+    struct Case { const char* source; int type; };
+    const Case cases[] = {
+        {"N", dbOpenDynaset},                           // keys of a table
+        {"SELECT V FROM N ORDER BY V", dbOpenDynaset},  // rows of an SQL text
+        {"SELECT V FROM N ORDER BY V", dbOpenSnapshot}, // read-only
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.source + std::string(" ") + std::to_string(c.type));
+        db->Execute("DELETE FROM N");
+        for (int i = 1; i <= 3; ++i) db->Execute("INSERT INTO N (V) VALUES (" + std::to_string(i) + ")");
+        auto rs = db->OpenRecordset(c.source, c.type);
+        rs->MoveNext();
+        auto onTwo = rs->GetBookmark();
+        db->Execute("DELETE FROM N WHERE V = 1");
+        rs->Requery(); // V = 2 is now the first record, where V = 3 was the second
+        EXPECT_EQ(expectError([&] { rs->SetBookmark(onTwo); }), 3159);
+        EXPECT_EQ(rs->Fields("V")->Value().ToLong(), 2); // still the first record
+        rs->MoveNext();
+        auto onThree = rs->GetBookmark();
+        rs->MoveFirst();
+        rs->SetBookmark(onThree);
+        EXPECT_EQ(rs->Fields("V")->Value().ToLong(), 3);
+    }
+}
+
+TEST_F(DaoTest, UpdatingARecordAnotherRecordsetDeletedFailsInsteadOfPassingForSaved) {
+    auto db = newDb();
+    makeIntTable(*db, "N");
+    for (const char* source : {"N", "SELECT V FROM N ORDER BY V"}) {
+        SCOPED_TRACE(source);
+        db->Execute("DELETE FROM N");
+        for (int i = 1; i <= 2; ++i) db->Execute("INSERT INTO N (V) VALUES (" + std::to_string(i) + ")");
+        auto editor = db->OpenRecordset(source, dbOpenDynaset);
+        auto other = db->OpenRecordset("N", dbOpenDynaset);
+        editor->Edit();
+        editor->Fields("V")->SetValue(10);
+        other->Delete(); // the record being edited
+        EXPECT_EQ(expectError([&] { editor->Update(); }), 3167);
+        editor->CancelUpdate();
+        editor->MoveNext();
+        EXPECT_EQ(editor->Fields("V")->Value().ToLong(), 2);
+        EXPECT_EQ(daotest::ColumnOf(*db, "SELECT V FROM N"), (std::vector<long>{2}));
+    }
+}
+
 TEST_F(DaoTest, FindFirstAndNoMatch) {
     auto db = typesDb();
     auto rs = db->OpenRecordset("Types", dbOpenDynaset);
@@ -306,6 +371,38 @@ TEST_F(DaoTest, FindFirstAndNoMatch) {
     rs->FindFirst("L = 99");
     EXPECT_TRUE(rs->NoMatch());
     EXPECT_EQ(rs->Fields("T")->Value().ToString(), "Gamma"); // position unchanged
+    // A record deleted since the recordset was opened is passed over, not a failed search.
+    db->Execute("DELETE FROM Types WHERE T = 'Alpha'");
+    rs->FindFirst("L >= 0");
+    ASSERT_FALSE(rs->NoMatch());
+    EXPECT_EQ(rs->Fields("T")->Value().ToString(), "beta");
+}
+
+TEST_F(DaoTest, ASearchOrPositionDuringAnEditDropsThePendingChangeInsteadOfWritingItOntoTheRecordFound) {
+    auto db = newDb();
+    makeIntTable(*db, "N");
+    for (int i = 1; i <= 3; ++i) db->Execute("INSERT INTO N (V) VALUES (" + std::to_string(i) + ")");
+    // The record at `start` is edited to V = 99 and not updated; then the move.
+    struct Case { long start; std::function<void(Recordset&)> move; long current; bool noMatch; const char* why; };
+    const Case cases[] = {
+        {0, [](Recordset& r) { r.FindFirst("V = 1"); }, 1, false, "the record's own value is searched, not the pending 99"},
+        {0, [](Recordset& r) { r.FindNext("V = 99"); }, 1, true, "only the pending value is 99"},
+        {2, [](Recordset& r) { r.FindPrevious("V = 1"); }, 1, false, "backwards to the first"},
+        {0, [](Recordset& r) { r.FindLast("V = 2"); }, 2, false, "from the end"},
+        {0, [](Recordset& r) { r.SetAbsolutePosition(2); }, 3, false, "to the third record"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        auto rs = db->OpenRecordset("N", dbOpenDynaset);
+        rs->SetAbsolutePosition(c.start);
+        rs->Edit();
+        rs->Fields("V")->SetValue(99);
+        c.move(*rs);
+        EXPECT_EQ(rs->NoMatch(), c.noMatch);
+        EXPECT_EQ(rs->Fields("V")->Value().ToLong(), c.current);
+        EXPECT_EQ(expectError([&] { rs->Update(); }), err::UpdateWithoutAddNew); // the change was dropped
+        EXPECT_EQ(daotest::ColumnOf(*db, "SELECT V FROM N ORDER BY V"), (std::vector<long>{1, 2, 3}));
+    }
 }
 
 TEST_F(DaoTest, EditAddAndDeleteWhileWalkingTheSameTable) {
@@ -561,9 +658,19 @@ TEST_F(DaoTest, ARecordsetOfAClosedDatabaseFailsCleanly) {
     db->Execute("INSERT INTO Types (L) VALUES (1)");
     auto rs = db->OpenRecordset("SELECT * FROM Types", dbOpenSnapshot);
     auto field = rs->Fields("L");
+    // Pending values: of a row being added in a recordset closed, of an edit in one whose database is closed.
+    auto closed = db->OpenRecordset("Types", dbOpenDynaset);
+    closed->AddNew();
+    closed->Fields("L")->SetValue(5);
+    closed->Close();
+    auto editing = db->OpenRecordset("Types", dbOpenDynaset);
+    editing->Edit();
+    editing->Fields("L")->SetValue(5);
     db->Close();
     EXPECT_EQ(expectError([&] { rs->MoveNext(); }), err::ObjectClosed);
     EXPECT_EQ(expectError([&] { field->Value(); }), err::ObjectClosed);
+    EXPECT_EQ(expectError([&] { closed->Fields("L")->Value(); }), err::ObjectClosed);
+    EXPECT_EQ(expectError([&] { editing->Fields("L")->Value(); }), err::ObjectClosed);
     EXPECT_EQ(expectError([&] { db->TableDefs(); }), err::ObjectClosed);
 }
 

@@ -1,5 +1,7 @@
 #include "engine/CrossProducts.h"
 
+#include "engine/ScaleUnit.h"
+
 #include <algorithm>
 #include <limits>
 #include <utility>
@@ -7,11 +9,6 @@
 namespace {
 
 using DD = DoubleDouble;
-
-// The units a variable may take: 2^-e and 2^(e + 1) are doubles for these.
-constexpr int kLeastExp = -1022, kMostExp = 1023;
-// A unit not yet set: only a deviation of 0 stays below it.
-constexpr double kUnset = std::numeric_limits<double>::denorm_min();
 
 // Whether a centred sum stands above the rounding of the sums about the
 // origin it was made from (`about`, of n vectors): every DoubleDouble step
@@ -29,7 +26,7 @@ void CrossProducts::Reset(int m) {
     m_origin.assign(M, 0.0);
     m_exp.assign(M, 0);
     m_factor.assign(M, 1.0);
-    m_limit.assign(M, kUnset);
+    m_limit.assign(M, ScaleUnit::Unset);
     m_s.assign(M, DD());
     m_ss.assign(M * (M + 1) / 2, DD());
     m_z.assign(M, 0.0);
@@ -49,8 +46,7 @@ std::size_t CrossProducts::tri(int i, int j) const {
 
 void CrossProducts::grow(std::size_t i, double z) {
     if (std::isnan(z)) return; // it makes every sum it enters NaN, whatever the unit
-    int e = std::isinf(z) ? kMostExp : std::ilogb(z);
-    e = std::clamp(e, kLeastExp, kMostExp);
+    const int e = ScaleUnit::ExponentOf(z);
     // Until the unit is first set every sum of the variable is 0; after, the
     // unit only grows (up < 0), and the sums follow it exactly.
     const int up = m_exp[i] - e;
@@ -71,7 +67,7 @@ void CrossProducts::grow(std::size_t i, double z) {
     }
     m_exp[i] = e;
     m_factor[i] = std::ldexp(1.0, -e);
-    m_limit[i] = e >= kMostExp ? std::numeric_limits<double>::infinity() : std::ldexp(1.0, e + 1);
+    m_limit[i] = ScaleUnit::LimitOf(e);
 }
 
 void CrossProducts::addWeight(double w) {

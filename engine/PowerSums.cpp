@@ -1,19 +1,10 @@
 #include "engine/PowerSums.h"
 
+#include "engine/ScaleUnit.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
-
-namespace {
-// The units a deviation may take: 2^-e and 2^(e + 1) are doubles for these.
-constexpr int kLeastExp = -1022, kMostExp = 1023;
-// A unit not yet set: only a deviation of 0 stays below it.
-constexpr double kUnset = std::numeric_limits<double>::denorm_min();
-
-// The unit of a deviation z: its binary exponent, and what it outgrows.
-int unitOf(double z) { return std::clamp(std::isinf(z) ? kMostExp : std::ilogb(z), kLeastExp, kMostExp); }
-double limitOf(int e) { return e >= kMostExp ? std::numeric_limits<double>::infinity() : std::ldexp(1.0, e + 1); }
-} // namespace
 
 void PowerSums::Reset(int order, bool aboutFirst) {
     m_k = order < 0 ? 0 : order;
@@ -29,30 +20,30 @@ void PowerSums::Clear() {
     m_a = m_b = 0;
     m_xs = m_ys = 0;
     m_xFactor = m_yFactor = 1;
-    m_xLimit = m_yLimit = kUnset;
+    m_xLimit = m_yLimit = ScaleUnit::Unset;
 }
 
 void PowerSums::growX(double z) {
     if (std::isnan(z)) return; // it makes every sum it enters NaN, whatever the unit
-    const int e = unitOf(z), up = m_xs - e;
+    const int e = ScaleUnit::ExponentOf(z), up = m_xs - e;
     // Until the unit is first set every sum of z is 0; after, it only grows.
     for (std::size_t m = 1; m < m_z.size(); ++m) m_z[m] = Ldexp(m_z[m], static_cast<int>(m) * up);
     for (std::size_t m = 1; m < m_zy.size(); ++m) m_zy[m] = Ldexp(m_zy[m], static_cast<int>(m) * up);
     m_xs = e;
     m_xFactor = std::ldexp(1.0, -e);
-    m_xLimit = limitOf(e);
+    m_xLimit = ScaleUnit::LimitOf(e);
 }
 
 void PowerSums::growY(double yd) {
     if (std::isnan(yd)) return;
     // Y's unit stays at most 1: a fit whose sums of squares of Y lie beyond
     // a double could not write them, and is refused as overflowing.
-    const int e = std::min(unitOf(yd), 0), up = m_ys - e;
+    const int e = std::min(ScaleUnit::ExponentOf(yd), 0), up = m_ys - e;
     for (auto& s : m_zy) s = Ldexp(s, up);
     m_yy = Ldexp(m_yy, 2 * up);
     m_ys = e;
     m_yFactor = std::ldexp(1.0, -e);
-    m_yLimit = e >= 0 ? std::numeric_limits<double>::infinity() : limitOf(e);
+    m_yLimit = e >= 0 ? std::numeric_limits<double>::infinity() : ScaleUnit::LimitOf(e);
 }
 
 void PowerSums::Add(double x, double y, double w) {

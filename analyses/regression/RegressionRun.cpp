@@ -389,6 +389,13 @@ RegressionRun::FitResult RegressionRun::Fit(const FitModel& M, const std::vector
     R.beta.assign(Q, kNaN);
     const double s2 = R.df > 0 ? sse / R.df : 0.0;
     const std::size_t first = M.intercept ? 0 : 1;
+    // A coefficient or standard error that no double holds is no number to
+    // write (a standard error of 0 would read as a perfect fit).
+    auto beyondDouble = [&] {
+        Explain(what + " cannot be computed" + where +
+                ": its coefficients or their standard errors lie beyond the numbers of the machine.");
+        return FitResult();
+    };
     for (std::size_t r = first; r < Q; ++r) {
         DD b, v;
         double err = 0, size = 0;
@@ -408,9 +415,7 @@ RegressionRun::FitResult RegressionRun::Fit(const FitModel& M, const std::vector
         if (!std::isfinite(R.b[r]) || !std::isfinite(vf)) {
             // A variance factor beyond a double (NaN from its products) is no
             // standard error of 0.
-            Explain(what + " cannot be computed" + where +
-                    ": its coefficients or their standard errors lie beyond the numbers of the machine.");
-            return R;
+            return beyondDouble();
         }
         R.se[r] = vf > 0 ? std::sqrt(vf * s2) : 0.0; // guarded for every coefficient
         const double seScale = R.perfect ? 1e-8 * std::sqrt(std::max(vf, 0.0) * gyy / std::max(R.df, 1.0)) : R.se[r];
@@ -442,9 +447,7 @@ RegressionRun::FitResult RegressionRun::Fit(const FitModel& M, const std::vector
         // normal number (a standard error of 0 would read as a perfect fit).
         auto lost = [](double scaled, double v) { return scaled != 0 && !(std::fabs(v) >= DBL_MIN); };
         if (!std::isfinite(R.b[r]) || !std::isfinite(R.se[r]) || lost(b, R.b[r]) || lost(se, R.se[r])) {
-            Explain(what + " cannot be computed" + where +
-                    ": its coefficients or their standard errors lie beyond the numbers of the machine.");
-            return FitResult();
+            return beyondDouble();
         }
     }
     R.sse = sse;

@@ -464,51 +464,6 @@ TEST_F(AnovaTest, DetailTableOfSeveralCompareFieldsListsEveryFieldsGroups) {
     }
 }
 
-TEST_F(AnovaTest, DetailOfCompareFieldsOfDifferentTypesHoldsEveryValue) {
-    // "Compare_Value" takes the compare fields' common type, a text column
-    // when they differ: a value longer than the column the run chose failed
-    // the run with "The field 'Compare_Value' is too small ...". Expected
-    // texts by hand: the value itself, a double in 15 significant digits.
-    const std::string longText(40, 'm');
-    const Variant tiny(-1.2345678901234567e-300);
-    const struct {
-        Column b; // the second compare field, beside the text field A
-        Variant low, high; // its two values, in their order
-        std::vector<std::string> values; // the detail's values: A's, then B's
-        const char* why;
-    } cases[] = {
-        {{"B", dbMemo}, Variant(longText), Variant("short"), {"a", "b", longText, "short"},
-         "a memo field's text of 40 characters beside a text field of 20"},
-        {{"B", dbDouble}, tiny, Variant(2.0), {"a", "b", "-1.23456789012346E-300", "2"},
-         "a number of 22 characters beside a text field of 20"},
-    };
-    int n = 0;
-    for (const auto& c : cases) {
-        const std::string table = "Mixed" + std::to_string(++n), det = "MixedDet" + std::to_string(n);
-        MakeTable(table, {{"A", dbText, 20}, c.b, {"Y", dbDouble}},
-                  {{Variant("a"), c.low, Variant(1.0)},
-                   {Variant("a"), c.high, Variant(2.0)},
-                   {Variant("b"), c.low, Variant(3.0)},
-                   {Variant("b"), c.high, Variant(5.0)}});
-        vtest::ScenarioSpec s;
-        s.analysisType = "G";
-        s.subType = "Two way ANOVA";
-        s.inputTable = table;
-        s.outputTable1 = "MixedOut" + std::to_string(n);
-        s.outputTable2 = det;
-        s.options = {{"GroupIgnoreBlanks", true}, {"GroupDetail", true}};
-        s.fields = {{"A", "C"}, {"B", "C"}, {"Y", "X"}};
-        std::string err;
-        ASSERT_TRUE(Run(Store(s), &err)) << c.why << ": " << err;
-        auto rows = ReadTable(det);
-        ASSERT_EQ(rows.size(), c.values.size()) << c.why;
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            EXPECT_EQ(rows[i]["Compare_Value"].ToString(), c.values[i]) << c.why << ", row " << i;
-            EXPECT_EQ(rows[i].Num("Count"), 2.0) << c.why << ", row " << i;
-        }
-    }
-}
-
 TEST_F(AnovaTest, TTestPooledAndSeparateForEveryPairOfGroups) {
     const std::vector<Rec> base = {{"", "A", 0, 1}, {"", "A", 0, 2}, {"", "A", 0, 4}, {"", "B", 0, 3},  {"", "B", 0, 7},
                                    {"", "C", 0, 2}, {"", "C", 0, 9}, {"", "C", 0, 8}, {"", "C", 0, 12}, {"", "A", 0, 5}};

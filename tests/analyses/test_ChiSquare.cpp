@@ -319,35 +319,49 @@ TEST_F(ChiSquareTest, ADetailTableWithoutAnOutputTable2NameIsRefusedWithAClearMe
 }
 
 
-TEST_F(ChiSquareTest, SeveralCompareFieldsDetailHoldsTheTextOfEveryCategory) {
-    // The detail's "Compare_Value" of fields of different types is a text
-    // column: a category longer than the column the run chose failed the run
-    // with "The field 'Compare_Value' is too small ...". Expected texts by
-    // hand: the category itself, a double in 15 significant digits.
+TEST_F(ChiSquareTest, DetailsOfCompareFieldsOfDifferentTypesHoldEveryValue) {
+    // The chi-square's and the ANOVA's detail tables give "Compare_Value" the
+    // compare fields' common type, a text column where they differ: a value
+    // longer than the column the run chose failed the run with "The field
+    // 'Compare_Value' is too small ...". Expected texts by hand: the value
+    // itself, a double in 15 significant digits; every value counts twice.
     const std::string longText(40, 'm');
     const struct {
-        std::vector<Column> columns; // the two compare fields A and B
-        std::vector<Row> rows;
-        std::vector<std::string> values; // the detail's categories in order: A's, then B's
+        Column b;          // the second compare field, beside the text field A
+        Variant low, high; // its two values, in their order
+        std::vector<std::string> values; // the detail's values: A's, then B's
         const char* why;
     } cases[] = {
-        {{{"A", dbText, 10}, {"B", dbMemo}}, {{"a", longText}, {"b", "short"}}, {"a", "b", longText, "short"},
-         "a memo field's text of 40 characters beside a text field of 10"},
-        {{{"A", dbText, 20}, {"B", dbDouble}}, {{"a", -1.2345678901234567e-300}, {"b", 2.0}},
-         {"a", "b", "-1.23456789012346E-300", "2"}, "a number of 22 characters beside a text field of 20"},
+        {{"B", dbMemo}, Variant(longText), Variant("short"), {"a", "b", longText, "short"},
+         "a memo field's text of 40 characters beside a text field of 20"},
+        {{"B", dbDouble}, Variant(-1.2345678901234567e-300), Variant(2.0), {"a", "b", "-1.23456789012346E-300", "2"},
+         "a number of 22 characters beside a text field of 20"},
     };
     int n = 0;
     for (const auto& c : cases) {
-        const std::string table = "Data" + std::to_string(++n), det = "Det" + std::to_string(n);
-        MakeTable(table, c.columns, c.rows);
-        vtest::ScenarioSpec s = chiSpec({{"A", "C"}, {"B", "C"}}, false, true, false, "Sum" + std::to_string(n), det);
-        s.inputTable = table;
-        ASSERT_TRUE(run(s)) << c.why;
-        auto rows = ReadTable(det);
-        ASSERT_EQ(rows.size(), c.values.size()) << c.why;
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            EXPECT_EQ(rows[i]["Compare_Value"].ToString(), c.values[i]) << c.why << ", row " << i;
-            EXPECT_EQ(rows[i].Num("Observed"), 1.0) << c.why << ", row " << i;
+        const std::string table = "Data" + std::to_string(++n);
+        MakeTable(table, {{"A", dbText, 20}, c.b, {"Y", dbDouble}},
+                  {{Variant("a"), c.low, Variant(1.0)},
+                   {Variant("a"), c.high, Variant(2.0)},
+                   {Variant("b"), c.low, Variant(3.0)},
+                   {Variant("b"), c.high, Variant(5.0)}});
+        vtest::ScenarioSpec chi = chiSpec({{"A", "C"}, {"B", "C"}}, false, true, false, "ChiOut" + std::to_string(n),
+                                          "ChiDet" + std::to_string(n));
+        vtest::ScenarioSpec anova = vtest::ScenarioOn("G", "Two way ANOVA", table, "AnovaOut" + std::to_string(n),
+                                                      "AnovaDet" + std::to_string(n));
+        anova.options = {{"GroupIgnoreBlanks", true}, {"GroupDetail", true}};
+        anova.fields = {{"A", "C"}, {"B", "C"}, {"Y", "X"}};
+        chi.inputTable = table;
+        for (const auto& [spec, countColumn] : {std::pair{chi, "Observed"}, std::pair{anova, "Count"}}) {
+            SCOPED_TRACE(std::string(c.why) + ", " + spec.subType);
+            std::string err;
+            ASSERT_TRUE(Run(Store(spec), &err)) << err;
+            auto rows = ReadTable(spec.outputTable2);
+            ASSERT_EQ(rows.size(), c.values.size());
+            for (std::size_t i = 0; i < rows.size(); ++i) {
+                EXPECT_EQ(rows[i]["Compare_Value"].ToString(), c.values[i]) << "row " << i;
+                EXPECT_EQ(rows[i].Num(countColumn), 2.0) << "row " << i;
+            }
         }
     }
 }

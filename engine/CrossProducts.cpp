@@ -192,6 +192,14 @@ CrossProducts::Pair CrossProducts::PairOf(int i, int j) const {
     std::int64_t n = m_count;
     DD sx = m_s[I], sy = m_s[J], sxx = ScaledProduct(i, i), syy = ScaledProduct(j, j);
     const DD sxy = ScaledProduct(i, j);
+    // The sums the pair's own are taken from, and how many vectors they
+    // hold: a pair's sums are what is left of them once the vectors without
+    // one of the two are taken out, and they keep the rounding of the whole
+    // sums. A variable constant over the pair but far from that elsewhere
+    // kept a few units of the large sums' rounding: a "spread" that gave a
+    // correlation of 0 or 1e-17 where there is none.
+    const double sxxAll = sxx.hi, syyAll = syy.hi;
+    const std::int64_t nAll = m_count;
     if (m_partial) {
         // Less the vectors that lack x, and those that have x but lack y.
         const std::size_t ij = I * M + J, ji = J * M + I;
@@ -211,16 +219,16 @@ CrossProducts::Pair CrossProducts::PairOf(int i, int j) const {
     p.m_mx = sx / W;
     p.m_my = sy / W;
     p.m_cxx = sxx - sx * sx / W;
-    if (!aboveRounding(p.m_cxx, sxx.hi, n)) p.m_cxx = DD();
+    if (!aboveRounding(p.m_cxx, sxxAll, nAll)) p.m_cxx = DD();
     p.m_cyy = syy - sy * sy / W;
-    if (!aboveRounding(p.m_cyy, syy.hi, n)) p.m_cyy = DD();
+    if (!aboveRounding(p.m_cyy, syyAll, nAll)) p.m_cyy = DD();
     // |Cxy| <= √(Cxx·Cyy): nothing when either is constant.
     if (p.m_cxx.hi > 0 && p.m_cyy.hi > 0) p.m_cxy = sxy - sx * sy / W;
     // Cdd = Cxx + Cyy − 2·Cxy, in the larger unit.
     const int tx = 2 * (p.m_ex - p.m_ed), ty = 2 * (p.m_ey - p.m_ed), txy = p.m_ex + p.m_ey - 2 * p.m_ed;
     p.m_cdd = Ldexp(p.m_cxx, tx) + Ldexp(p.m_cyy, ty) - Ldexp(p.m_cxy, txy) * 2.0;
-    const double about = std::ldexp(sxx.hi, tx) + std::ldexp(syy.hi, ty) + 2 * std::fabs(std::ldexp(sxy.hi, txy));
-    if (!aboveRounding(p.m_cdd, about, n)) p.m_cdd = DD();
+    const double about = std::ldexp(sxxAll, tx) + std::ldexp(syyAll, ty) + 2 * std::fabs(std::ldexp(sxy.hi, txy));
+    if (!aboveRounding(p.m_cdd, about, nAll)) p.m_cdd = DD();
     return p;
 }
 

@@ -125,7 +125,10 @@ void CCompare::WriteData() {
             const CrossProducts::Pair cm = p.xy.PairOf(0, 1);
             const double n = cm.SumW();
             out->AddNew();
-            m_outColumns.Write(out, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_s.nG + i), m_countColumn,
+            // "DataField" names the X field whose values the row holds: it
+            // follows the group fields and any compare fields the scenario has.
+            const auto xField = static_cast<std::int16_t>(m_s.XPosition() + static_cast<std::size_t>(i) - 1);
+            m_outColumns.Write(out, m_s.nG, m_s.fields, GroupValues(), xField, m_countColumn,
                             "Missing", m_s.bW, n, GroupRecords(), cm.Count(), 0, Variant::Null(), Variant::Null());
             if (n > 0) {
                 const double meanDiff = cm.MeanDifference(Moments::DecimalDifference(p.kx.Value(), m_ky.Value()));

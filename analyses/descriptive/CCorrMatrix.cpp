@@ -71,7 +71,9 @@ std::string CCorrMatrix::CreateOutput() {
             // names agree in their first 64 (or a field named like a group
             // field, "DataField" or "CalcType") cannot both have a column.
             for (std::int16_t i = 1; i <= m_s.nX; ++i) {
-                std::string name = LeftChars(m_s.fields[static_cast<std::size_t>(m_s.nG + i)], 64);
+                // Named after the X field read into it (after the group
+                // fields and any compare fields the scenario has).
+                std::string name = LeftChars(m_s.fields[m_s.XPosition() + static_cast<std::size_t>(i) - 1], 64);
                 m_columns[static_cast<std::size_t>(i)] = name;
                 AddTableField(td, name, dbDouble, ord, 0);
             }
@@ -130,7 +132,7 @@ void CCorrMatrix::WriteData() {
             for (std::size_t i = 1; i <= nX; ++i) {
                 out->AddNew();
                 m_lead.Write(out, m_s.nG, m_s.fields, GroupValues(),
-                                static_cast<std::int16_t>(m_s.nG + static_cast<std::int16_t>(i)), "", "", false, 0, 0, 0,
+                                static_cast<std::int16_t>(m_s.XPosition() + i - 1), "", "", false, 0, 0, 0,
                                 0, Variant::Null(), Variant::Null());
                 calcType->SetValue(label);
                 for (std::size_t j = 1; j <= nX; ++j) {

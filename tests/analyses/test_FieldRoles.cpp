@@ -117,3 +117,39 @@ TEST_F(FieldRolesTest, ColumnsNamedAfterANonAsciiFieldKeepWholeCharactersInstead
             EXPECT_NE(std::find(names.begin(), names.end(), column), names.end()) << c.type << ": no column " << column;
     }
 }
+
+TEST_F(FieldRolesTest, ACompareFieldOnACompareOrMatrixScenarioDoesNotShiftTheNamesOfTheXFields) {
+    // A compare field left on the scenario (another program's rows, or a
+    // type changed) comes before the X fields in the field list. The values
+    // were read from the X fields, but "DataField" and the matrix's columns
+    // took the names one place early: the compare field's name for A's
+    // values, A's for B's. Expected by hand: mean of A (1, 2, 6) is 3, of B
+    // (3, 5; one Null) 4; the matrix's counts are 3 for A, 2 for B and the pair.
+    MakeTable("Data", {{"K", dbText, 4}, {"A", dbDouble}, {"B", dbDouble}, {"Y", dbDouble}},
+              {{"a", 1.0, 3.0, 2.0}, {"b", 2.0, Variant::Null(), 2.0}, {"b", 6.0, 5.0, 2.0}});
+    vtest::ScenarioSpec cmp = vtest::ScenarioOn("P", "Compare", "Data", "OutC");
+    cmp.fields = {{"K", "C"}, {"A", "X"}, {"B", "X"}, {"Y", "Y"}};
+    cmp.options = {{"MeanXY", true}};
+    const auto compared = RunAndRead(cmp);
+    ASSERT_EQ(compared.size(), 2u);
+    EXPECT_EQ(compared[0]["DataField"].ToString(), "A");
+    EXPECT_EQ(compared[0].Num("MeanX"), 3.0);
+    EXPECT_EQ(compared[1]["DataField"].ToString(), "B");
+    EXPECT_EQ(compared[1].Num("MeanX"), 4.0);
+
+    vtest::ScenarioSpec mat = vtest::ScenarioOn("P", "Matrix", "Data", "OutM");
+    mat.fields = {{"K", "C"}, {"A", "X"}, {"B", "X"}};
+    mat.options = {{"MCnt", true}};
+    const auto matrix = RunAndRead(mat);
+    EXPECT_EQ(ColumnNames("OutM"), (std::vector<std::string>{"DataField", "CalcType", "A", "B"}));
+    ASSERT_EQ(matrix.size(), 2u);
+    const struct {
+        const char* row;
+        double a, b;
+    } counts[] = {{"A", 3, 2}, {"B", 2, 2}};
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(matrix[i]["DataField"].ToString(), counts[i].row);
+        EXPECT_EQ(matrix[i].Num("A"), counts[i].a) << counts[i].row;
+        EXPECT_EQ(matrix[i].Num("B"), counts[i].b) << counts[i].row;
+    }
+}

@@ -186,22 +186,42 @@ TEST_F(MatrixTest, AWeightOfAtMostOneLeavesTheDividingCellsNull) {
 }
 
 TEST_F(MatrixTest, AFieldConstantOverAPairButNotAtItsOriginDoesNotVary) {
-    // A's first value (5, the origin of its deviations) comes with B absent;
-    // over the three records of the pair A is 7.1 throughout. Sums taken
-    // about the origin leave a few units of their rounding where A's spread
-    // should be: that must read as no spread (no correlation, covariance 0),
-    // not as a correlation made of rounding. The difference 7.1 − B has B's
-    // spread: variance of 1, 2, 4 = 7/3; mean 7.1 − 7/3 = 143/30, so
-    // t = (143/30)/√(7/9) = 143/(10·√7).
-    MakeTable("Data", {{"A", dbDouble}, {"B", dbDouble}},
-              {{5.0, Variant::Null()}, {7.1, 1.0}, {7.1, 2.0}, {7.1, 4.0}});
-    auto rows = RunAndRead(matrixSpec({{"A", "X"}, {"B", "X"}}, "Out"));
-    ASSERT_EQ(rows.size(), 18u);
-    checkCellsOfB(rows,
-                  {{0, "Count", 3}, {4, "MeanDiff", 143.0 / 30}, {6, "StdDevDiff", std::sqrt(7.0 / 3)},
-                   {8, "Covariance", 0}, {10, "Correlation", kNull}, {12, "R-Square", kNull},
-                   {14, "t-Value", 143 / (10 * std::sqrt(7.0))}},
-                  13);
+    // A is constant over the records where B is present; its other values
+    // (B absent) lie apart: its first value (the origin of its deviations),
+    // and in the second case larger values too, whose squares A's sums hold.
+    // The pair's sums keep a few units of the rounding of A's whole sums:
+    // that must read as no spread (no correlation, covariance 0), not as a
+    // correlation of rounding (it was 0). The difference A − B has B's
+    // spread. By hand:
+    //  - A 7.1, B = 1, 2, 4: variance 7/3, mean difference 7.1 − 7/3 = 143/30,
+    //    t = (143/30)/√(7/9) = 143/(10·√7);
+    //  - A 1.4, B = 4, 1, 2, 3, 2: mean 2.4, variance 5.2/4 = 1.3, mean
+    //    difference 1.4 − 2.4 = −1, t = −1/√(1.3/5).
+    struct Case {
+        const char* why;
+        std::vector<Row> data; // A, B
+        std::vector<CellOfB> cells;
+    };
+    const Variant none = Variant::Null();
+    const std::vector<Case> cases = {
+        {"origin apart", {{5.0, none}, {7.1, 1.0}, {7.1, 2.0}, {7.1, 4.0}},
+         {{0, "Count", 3}, {2, "Missing", 1}, {4, "MeanDiff", 143.0 / 30}, {6, "StdDevDiff", std::sqrt(7.0 / 3)},
+          {8, "Covariance", 0}, {10, "Correlation", kNull}, {12, "R-Square", kNull},
+          {14, "t-Value", 143 / (10 * std::sqrt(7.0))}}},
+        {"larger values apart", {{1.2, none}, {1.4, 4.0}, {1.4, 1.0}, {1.4, 2.0}, {1.4, 3.0}, {1.4, 2.0}, {18.2, none}, {29.3, none}},
+         {{0, "Count", 5}, {2, "Missing", 3}, {4, "MeanDiff", -1}, {6, "StdDevDiff", std::sqrt(1.3)},
+          {8, "Covariance", 0}, {10, "Correlation", kNull}, {12, "R-Square", kNull},
+          {14, "t-Value", -1 / std::sqrt(0.26)}}},
+    };
+    int k = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        const std::string table = "Data" + std::to_string(++k), out = "Out" + std::to_string(k);
+        MakeTable(table, {{"A", dbDouble}, {"B", dbDouble}}, c.data);
+        auto rows = RunAndRead(matrixSpec({{"A", "X"}, {"B", "X"}}, out, "2-tail", table));
+        ASSERT_EQ(rows.size(), 18u);
+        checkCellsOfB(rows, c.cells, 13);
+    }
 }
 
 TEST_F(MatrixTest, ColumnNamesThatCannotBeToldApartAreRefused) {

@@ -555,7 +555,7 @@ void CDescribe::WriteData() {
             const double s = W > 0 ? mo.StdDev("N-1") : 0.0;
 
             out->AddNew();
-            m_lead.Write(out, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_s.nG + j), "Count",
+            m_lead.Write(out, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_s.XPosition() + static_cast<std::size_t>(j) - 1), "Count",
                             "Missing", m_s.bW, W, GroupRecords(), n, 0, Variant::Null(), Variant::Null());
             auto put = [&](const std::string& name, double value) { m_lead.Column(out, name)->SetValue(value); };
 

@@ -161,7 +161,7 @@ void CFrequency::WriteData() {
                 const std::size_t C = static_cast<std::size_t>(c);
                 R += m_cells[J][C];
                 out->AddNew();
-                m_lead.Write(out, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_s.nG + j), "", "",
+                m_lead.Write(out, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_s.XPosition() + static_cast<std::size_t>(j) - 1), "", "",
                                 false, 0, 0, 0, 0, Variant::Null(), Variant::Null());
                 if (c == 0) {
                     fHigh->SetValue(m_start);

@@ -108,7 +108,7 @@ void CPercentiles::WriteData() {
             if (!done) return;
             for (std::int16_t k = 0; k <= d; ++k) {
                 out->AddNew();
-                m_lead.Write(out, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_s.nG + j), "", "", false,
+                m_lead.Write(out, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_s.XPosition() + static_cast<std::size_t>(j) - 1), "", "", false,
                              0, 0, 0, 0, Variant::Null(), Variant::Null());
                 fPct->SetValue(step * k);
                 fValue->SetValue(r[static_cast<std::size_t>(k)]);

@@ -160,7 +160,7 @@ void CNonParamFriedman::WriteData() {
             S += r * r;
             if (m_detail) {
                 det->AddNew();
-                m_detailColumns.Write(det, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_s.nG + j), "", "",
+                m_detailColumns.Write(det, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_s.XPosition() + j - 1), "", "",
                                 false, 0, 0, 0, 0, Variant::Null(), Variant::Null());
                 m_detailColumns.Column(det, "Count")->SetValue(m_b);
                 m_detailColumns.Column(det, "SumRanks")->SetValue(r);

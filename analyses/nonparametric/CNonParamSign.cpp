@@ -65,7 +65,7 @@ std::string CNonParamSign::Steps() {
 
     std::string msg;
     for (std::int16_t j = 1; j <= m_s.nX && Going(msg); ++j) {
-        m_work[k + 1] = m_s.fields[static_cast<std::size_t>(m_s.nG + j)];
+        m_work[k + 1] = m_s.fields[m_s.XPosition() + static_cast<std::size_t>(j) - 1];
         Progress("Retrieving and sorting [" + m_work[k + 1] + "] data");
         // A field that cannot be read ends the run; the rows of earlier fields stay.
         msg = OpenSource(m_work, m_s.nG);

@@ -484,7 +484,7 @@ void CNonParametric::WriteData() {
                 rk = CalcSpearmanTauKS(i);
             }
             out->AddNew();
-            m_lead.Write(out, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_s.nG + i), m_countColumn,
+            m_lead.Write(out, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_s.XPosition() + static_cast<std::size_t>(i) - 1), m_countColumn,
                             "Missing", m_s.bW, n, static_cast<long>(GroupRecords()), static_cast<long>(s.N), 0,
                             Variant::Null(), Variant::Null());
             BeginStatistics(out);

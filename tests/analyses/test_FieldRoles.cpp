@@ -5,6 +5,7 @@
 #include "AnalysisFixture.h"
 
 #include <algorithm>
+#include <map>
 
 using namespace dao;
 using namespace atest;
@@ -151,5 +152,53 @@ TEST_F(FieldRolesTest, ACompareFieldOnACompareOrMatrixScenarioDoesNotShiftTheNam
         EXPECT_EQ(matrix[i]["DataField"].ToString(), counts[i].row);
         EXPECT_EQ(matrix[i].Num("A"), counts[i].a) << counts[i].row;
         EXPECT_EQ(matrix[i].Num("B"), counts[i].b) << counts[i].row;
+    }
+}
+
+TEST_F(FieldRolesTest, ACompareFieldOnAScenarioOfAnotherTypeNeitherShiftsNorReplacesItsXFields) {
+    // The same left-over compare field on the types that take none: "DataField"
+    // took the names one place early, and the sign test read the compare
+    // field's values in place of the first X field's (and the first X
+    // field's in place of the second's). By hand: the means of A (1, 2, 6)
+    // and B (3, 5, 4) are 3 and 4; K (-10, -20, -30) is never read.
+    MakeTable("Data", {{"K", dbDouble}, {"A", dbDouble}, {"B", dbDouble}, {"Y", dbDouble}},
+              {{-10.0, 1.0, 3.0, 2.0}, {-20.0, 2.0, 5.0, 7.0}, {-30.0, 6.0, 4.0, 1.0}});
+    struct Case {
+        const char* group;
+        const char* type;
+        std::vector<std::pair<std::string, Variant>> options;
+        bool second;       // the rows that name the fields are in the second output table
+        bool withY;        // a Y field after the X fields
+        const char* mean;  // a column holding each field's mean, or none
+    };
+    const std::vector<Case> cases = {
+        {"P", "Describe", {{"Mean", true}}, false, false, "Mean"},
+        {"P", "Frequency", {{"InterV", std::int16_t(2)}, {"FreqGroupRadio", "Specified"}, {"FreqInit", 0.0}, {"FreqWidth", 5.0}},
+         false, false, nullptr},
+        {"P", "Percentiles", {{"PercentileRadio", "Quartiles"}}, false, false, nullptr},
+        {"N", "Sign Test", {{"SignMean", true}}, false, false, "TestValue"},
+        {"N", "Paired Fields", {{"NPPair_Sign", true}}, false, true, nullptr},
+        {"N", "N Fields", {{"NPFriedmanDetail", true}}, true, false, nullptr},
+    };
+    const std::map<std::string, double> means = {{"A", 3.0}, {"B", 4.0}};
+    int k = 0;
+    for (const auto& c : cases) {
+        const std::string out = "Out" + std::to_string(++k);
+        vtest::ScenarioSpec s = vtest::ScenarioOn(c.group, c.type, "Data", out, out + "d");
+        s.fields = {{"K", "C"}, {"A", "X"}, {"B", "X"}};
+        if (c.withY) s.fields.push_back({"Y", "Y"});
+        s.options = c.options;
+        const auto rows = RunAndRead(s, c.second ? out + "d" : out);
+        ASSERT_FALSE(rows.empty()) << c.type;
+        // Each field's rows together, A's before B's.
+        std::vector<std::string> named;
+        for (const auto& r : rows) {
+            const std::string field = r["DataField"].ToString();
+            if (named.empty() || named.back() != field) named.push_back(field);
+            if (c.mean && means.count(field)) {
+                EXPECT_EQ(r.Num(c.mean), means.at(field)) << c.type << " " << field;
+            }
+        }
+        EXPECT_EQ(named, (std::vector<std::string>{"A", "B"})) << c.type;
     }
 }

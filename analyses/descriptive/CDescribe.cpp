@@ -564,7 +564,9 @@ void CDescribe::WriteData() {
                 if (m_range) {
                     put("Minimum", mo.Min());
                     put("Maximum", mo.Max());
-                    put("Range", mo.Max() - mo.Min());
+                    // On the values as typed: 1000000000.9 − 1000000000.2 is 0.7,
+                    // not the doubles' 0.69999993.
+                    put("Range", Moments::DecimalDifference(mo.Max(), mo.Min()));
                 }
                 if (!m_var.empty() && (W > 1 || ToUpperAscii(m_var) == "N")) {
                     double var = sampleVar ? v : mo.Variance("N");
@@ -622,7 +624,7 @@ void CDescribe::WriteData() {
                         put("25_Percentile", r[1]);
                         put("50_Percentile", r[2]);
                         put("75_Percentile", r[3]);
-                        put("Quartile_Range", r[3] - r[1]);
+                        put("Quartile_Range", Moments::DecimalDifference(r[3], r[1]));
                     } else if (p == "5") {
                         for (int i = 1; i <= 4; ++i) put(percentileColumn(20 * i), r[static_cast<std::size_t>(i)]);
                     } else if (p == "D") {

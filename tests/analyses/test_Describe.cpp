@@ -6,6 +6,7 @@
 #include "OutputCells.h"
 #include "engine/SortStage.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numeric>
 
@@ -489,9 +490,12 @@ TEST_F(DescribeTest, FrequencyLabelsOfNarrowIntervals) {
     EXPECT_EQ(rows[0].Num("0.75<=N<1.25"), 2.0);
 }
 
-TEST_F(DescribeTest, StandardDeviationOfDataWithALargeMeanKeepsItsDigits) {
+TEST_F(DescribeTest, SpreadOfDataWithALargeMeanKeepsItsDigits) {
     // 1001 values 1000000.1, 1000000.2, ..., and data whose mean is 10^8
     // times their spread: raw power sums (W·Q − S²) lose every digit here.
+    // The range and the quartile range are differences of values typed as
+    // decimals: the doubles' own difference of 1000000000.9 and 1000000000.2
+    // is 0.69999993.
     struct Case {
         const char* name;
         std::vector<long long> N;
@@ -506,17 +510,26 @@ TEST_F(DescribeTest, StandardDeviationOfDataWithALargeMeanKeepsItsDigits) {
         cases.push_back({"MillionPointOne", a, 1});
         cases.push_back({"HundredMillion", b, 3});
         cases.push_back({"Skewed", c, 5});
+        cases.push_back({"BillionPointTwo", {10000000002LL, 10000000004LL, 10000000009LL, 10000000003LL}, 1});
     }
     for (const auto& c : cases) {
         std::string table = Numbered("Data");
         MakeTable(table, {{"X", dbDouble}}, valuesAsRows(c.N, c.scale));
-        auto rows = describe(only({{"VarStd", true}, {"VarNRadio", "N-1"}, {"Skew", true}}), {{"X", "X"}},
-                             Numbered("Out"), table);
+        auto rows = describe(only({{"Range", true}, {"VarStd", true}, {"VarNRadio", "N-1"}, {"Skew", true},
+                                   {"Percentile", true}, {"PercentileRadio", "Quartiles"}}),
+                             {{"X", "X"}}, Numbered("Out"), table);
         ASSERT_EQ(rows.size(), 1u);
         ExactStats e = Exact(c.N, c.scale);
         ASSERT_TRUE(e.exact);
         ExpectAgrees(rows[0], {{"Mean", e.mean, 9}, {"StdDeviation", std::sqrt(e.varN1), 9}, {"Variance", e.varN1, 9}},
                      c.name);
+        // Both ranges from the integers less their smallest: small exact numbers.
+        const long long lowest = *std::min_element(c.N.begin(), c.N.end());
+        std::vector<long long> shifted;
+        for (long long n : c.N) shifted.push_back(n - lowest);
+        const long double range = *std::max_element(shifted.begin(), shifted.end()) / Pow10(c.scale);
+        const long double quartiles = ExactPercentile(shifted, c.scale, 3, 4) - ExactPercentile(shifted, c.scale, 1, 4);
+        ExpectAgrees(rows[0], {{"Range", range, 15}, {"Quartile_Range", quartiles, 15}}, c.name);
         if (e.skewness != 0) {
             EXPECT_TRUE(AgreesTo(static_cast<double>(e.skewness), rows[0].Num("Skewness"), 6)) << c.name;
         } else {

@@ -119,13 +119,25 @@ private:
         return Decimal(m_n) * Decimal(static_cast<int>(i)) <= Decimal(m_cum) * Decimal(static_cast<int>(m_d));
     }
 
+    // A value's weight sum against the largest so far, on the same terms as
+    // reached(): weights 0.1 and 0.2 on one value and 0.3 on another are a
+    // tie, though the doubles' 0.1 + 0.2 lies just above 0.3.
+    static int compareWeights(double a, double b) {
+        if (a < b * (1 - 1e-12)) return -1;
+        if (a > b * (1 + 1e-12)) return 1;
+        if (!inDecimalRange(a) || !inDecimalRange(b)) return a < b ? -1 : a > b ? 1 : 0;
+        const auto order = Decimal(a) <=> Decimal(b);
+        return order < 0 ? -1 : order > 0 ? 1 : 0;
+    }
+
     void closeRun() {
         if (!m_mode) return;
-        if (m_runWeight > m_mode->weight) {
+        const int order = compareWeights(m_runWeight, m_mode->weight);
+        if (order > 0) {
             m_mode->weight = m_runWeight;
             m_mode->value = m_runValue;
             m_mode->unique = true;
-        } else if (m_runWeight == m_mode->weight) {
+        } else if (order == 0) {
             m_mode->unique = false;
         }
     }

@@ -14,6 +14,7 @@ using namespace dao;
 using namespace atest;
 using cells::ExpectAgrees;
 using cells::ExpectCells;
+using cells::ExpectCellsNear;
 
 namespace {
 
@@ -421,15 +422,19 @@ TEST_F(DescribeTest, ModeWithTiesHasItsCountButNoValue) {
               {{"tie", 1.0, 1.0}, {"tie", 2.0, 1.0}, {"tie", 2.0, 1.0}, {"tie", 3.0, 1.0}, {"tie", 3.0, 1.0},
                {"uniq", 5.0, 1.0}, {"uniq", 6.0, 1.0}, {"uniq", 6.0, 1.0},
                // weighted: 8 has weight 3 on one record, 9 weight 1 + 1
-               {"wt", 8.0, 3.0}, {"wt", 9.0, 1.0}, {"wt", 9.0, 1.0}});
+               {"wt", 8.0, 3.0}, {"wt", 9.0, 1.0}, {"wt", 9.0, 1.0},
+               // weighted: 1 has weight 0.1 + 0.2 = 0.3, as much as 2 (in
+               // doubles 0.1 + 0.2 lies just above 0.3)
+               {"wtie", 1.0, 0.1}, {"wtie", 1.0, 0.2}, {"wtie", 2.0, 0.3}});
     auto plain = describe(only({{"Mode", true}}), {{"G", "G"}, {"X", "X"}});
-    ASSERT_EQ(plain.size(), 3u);
+    ASSERT_EQ(plain.size(), 4u);
     ExpectCells(plain[0], {{"Mode", NAN}, {"ModeCount", 2}}, "tie");
     ExpectCells(plain[1], {{"Mode", 6}, {"ModeCount", 2}}, "uniq");
     ExpectCells(plain[2], {{"Mode", 9}, {"ModeCount", 2}}, "wt unweighted");
     auto weighted = describe(only({{"Mode", true}}), {{"G", "G"}, {"X", "X"}, {"Wt", "W"}}, "OutW");
-    ASSERT_EQ(weighted.size(), 3u);
+    ASSERT_EQ(weighted.size(), 4u);
     ExpectCells(weighted[2], {{"Mode", 8}, {"ModeCount", 3}}, "wt weighted");
+    ExpectCellsNear(weighted[3], {{"Mode", NAN}, {"ModeCount", 0.3}}, 1e-15, "fractional weights tied");
 }
 
 TEST_F(DescribeTest, SpecifiedFrequencyIntervalsWithEitherBorder) {

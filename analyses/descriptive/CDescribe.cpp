@@ -508,7 +508,19 @@ void CDescribe::CalcData() {
             if (m_means) {
                 if (x > 0) {
                     s.SumLnX += std::log(x) * w;
-                    s.SumInvX += w / x;
+                    // w/x = (w/m)·2^-e for x = m·2^e, summed in the unit 2^u, u the
+                    // largest -e so far: the reciprocals of values near the
+                    // smallest doubles are beyond a double's range, their
+                    // harmonic mean is not. Powers of two scale exactly.
+                    const int e = std::ilogb(x);
+                    if (!s.InvUnitSet) {
+                        s.InvUnit = -e;
+                        s.InvUnitSet = true;
+                    } else if (-e > s.InvUnit) {
+                        s.SumInvX = std::ldexp(s.SumInvX, s.InvUnit + e);
+                        s.InvUnit = -e;
+                    }
+                    s.SumInvX += std::ldexp(w / std::ldexp(x, -e), -e - s.InvUnit);
                 } else {
                     ++s.NotPositive;
                 }
@@ -598,7 +610,7 @@ void CDescribe::WriteData() {
                     // a group with any value of 0 or below has neither mean.
                     if (sums.NotPositive == 0) {
                         put("GeometricMean", std::exp(sums.SumLnX / W));
-                        if (sums.SumInvX != 0) put("HarmonicMean", W / sums.SumInvX);
+                        if (sums.SumInvX != 0) put("HarmonicMean", std::ldexp(W / sums.SumInvX, -sums.InvUnit));
                     }
                     put("RMS", mo.RootMeanSquare());
                 }

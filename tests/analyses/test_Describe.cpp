@@ -561,7 +561,8 @@ TEST_F(DescribeTest, ValuesNearTheEndsOfTheDoubleRangeKeepTheirDeviationAndShape
     // 1e-300 square to far below the smallest double; the moments are held
     // scaled, so every statistic a double can hold comes out. Expected values
     // from the integers N in exact arithmetic (Exact.h), the data being
-    // N · 10^-scale; a variance below the double range is 0.
+    // N · 10^-scale; a variance below the double range is 0. Reciprocals
+    // summing beyond the doubles still give the harmonic mean.
     struct Case {
         std::vector<long long> N;
         int scale;
@@ -572,6 +573,8 @@ TEST_F(DescribeTest, ValuesNearTheEndsOfTheDoubleRangeKeepTheirDeviationAndShape
         {{1, 2, 3, 5}, 200, true, "1, 2, 3, 5 · 1e-200: skewness and kurtosis of 1, 2, 3, 5"},
         {{3, 3, 3, 4}, 290, true, "one value apart"},
         {{10, 20, 40}, 150, false, "a variance still within range"},
+        {{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2, 3}, 307, true,
+         "eighteen 1e-307, 2e-307, 3e-307: reciprocals summing beyond the doubles, harmonic mean 120/113·1e-307"},
     };
     for (const auto& c : cases) {
         std::vector<Row> rows;
@@ -583,8 +586,12 @@ TEST_F(DescribeTest, ValuesNearTheEndsOfTheDoubleRangeKeepTheirDeviationAndShape
         ASSERT_EQ(out.size(), 1u) << c.why;
         const ExactStats e = Exact(c.N, c.scale);
         const double sd = static_cast<double>(std::sqrt(e.varN1));
+        // Harmonic mean W / Σ(1/x) = W·10^-scale / Σ(1/N), the sum in long double's range.
+        long double inverses = 0;
+        for (long long n : c.N) inverses += 1.0L / n;
+        const long double harmonic = e.W / inverses / Pow10(c.scale);
         ExpectAgrees(out[0], {{"StdDeviation", sd, 13}, {"StdError", sd / std::sqrt(static_cast<double>(e.W)), 13},
-                              {"Mean", e.mean, 14}}, c.why);
+                              {"Mean", e.mean, 14}, {"HarmonicMean", harmonic, 13}}, c.why);
         if (c.varianceUnderflows) {
             EXPECT_EQ(out[0].Num("Variance"), 0.0) << c.why;
         } else {

@@ -122,9 +122,12 @@ private:
     // A value's weight sum against the largest so far, on the same terms as
     // reached(): weights 0.1 and 0.2 on one value and 0.3 on another are a
     // tie, though the doubles' 0.1 + 0.2 lies just above 0.3.
+    // Whole sums (counts, whole weights) are compared as they are: their
+    // doubles are exact, where 15-digit forms would call 10^15 + 1 and 10^15 a tie.
     static int compareWeights(double a, double b) {
         if (a < b * (1 - 1e-12)) return -1;
         if (a > b * (1 + 1e-12)) return 1;
+        if (std::floor(a) == a && std::floor(b) == b) return a < b ? -1 : a > b ? 1 : 0;
         if (!inDecimalRange(a) || !inDecimalRange(b)) return a < b ? -1 : a > b ? 1 : 0;
         const auto order = Decimal(a) <=> Decimal(b);
         return order < 0 ? -1 : order > 0 ? 1 : 0;

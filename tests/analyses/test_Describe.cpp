@@ -425,16 +425,20 @@ TEST_F(DescribeTest, ModeWithTiesHasItsCountButNoValue) {
                {"wt", 8.0, 3.0}, {"wt", 9.0, 1.0}, {"wt", 9.0, 1.0},
                // weighted: 1 has weight 0.1 + 0.2 = 0.3, as much as 2 (in
                // doubles 0.1 + 0.2 lies just above 0.3)
-               {"wtie", 1.0, 0.1}, {"wtie", 1.0, 0.2}, {"wtie", 2.0, 0.3}});
+               {"wtie", 1.0, 0.1}, {"wtie", 1.0, 0.2}, {"wtie", 2.0, 0.3},
+               // weighted: whole weights 10^15 + 1 and 10^15 differ only in their
+               // sixteenth digit, but differ
+               {"zbig", 3.0, 1e15}, {"zbig", 4.0, 1e15 + 1}});
     auto plain = describe(only({{"Mode", true}}), {{"G", "G"}, {"X", "X"}});
-    ASSERT_EQ(plain.size(), 4u);
+    ASSERT_EQ(plain.size(), 5u);
     ExpectCells(plain[0], {{"Mode", NAN}, {"ModeCount", 2}}, "tie");
     ExpectCells(plain[1], {{"Mode", 6}, {"ModeCount", 2}}, "uniq");
     ExpectCells(plain[2], {{"Mode", 9}, {"ModeCount", 2}}, "wt unweighted");
     auto weighted = describe(only({{"Mode", true}}), {{"G", "G"}, {"X", "X"}, {"Wt", "W"}}, "OutW");
-    ASSERT_EQ(weighted.size(), 4u);
+    ASSERT_EQ(weighted.size(), 5u);
     ExpectCells(weighted[2], {{"Mode", 8}, {"ModeCount", 3}}, "wt weighted");
     ExpectCellsNear(weighted[3], {{"Mode", NAN}, {"ModeCount", 0.3}}, 1e-15, "fractional weights tied");
+    ExpectCells(weighted[4], {{"Mode", 4}, {"ModeCount", 1e15 + 1}}, "whole weights one apart");
 }
 
 TEST_F(DescribeTest, SpecifiedFrequencyIntervalsWithEitherBorder) {

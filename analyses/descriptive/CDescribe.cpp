@@ -115,9 +115,17 @@ private:
         const double lhs = m_n * i, rhs = m_cum * m_d;
         if (lhs < rhs * (1 - 1e-12)) return true;
         if (lhs > rhs * (1 + 1e-12)) return false;
+        // Whole sums (whole weights) are exact in their doubles: compared in
+        // integers, where 15-digit forms would take 10^15 + 1 for 10^15.
+        if (isWholeSum(m_n) && isWholeSum(m_cum)) {
+            __extension__ typedef __int128 Int128;
+            return static_cast<Int128>(m_n) * i <= static_cast<Int128>(m_cum) * m_d;
+        }
         if (!inDecimalRange(m_n) || !inDecimalRange(m_cum)) return lhs <= rhs;
         return Decimal(m_n) * Decimal(static_cast<int>(i)) <= Decimal(m_cum) * Decimal(static_cast<int>(m_d));
     }
+
+    static bool isWholeSum(double v) { return std::floor(v) == v && std::fabs(v) < 9e18; }
 
     // A value's weight sum against the largest so far, on the same terms as
     // reached(): weights 0.1 and 0.2 on one value and 0.3 on another are a
@@ -127,7 +135,7 @@ private:
     static int compareWeights(double a, double b) {
         if (a < b * (1 - 1e-12)) return -1;
         if (a > b * (1 + 1e-12)) return 1;
-        if (std::floor(a) == a && std::floor(b) == b) return a < b ? -1 : a > b ? 1 : 0;
+        if (isWholeSum(a) && isWholeSum(b)) return a < b ? -1 : a > b ? 1 : 0;
         if (!inDecimalRange(a) || !inDecimalRange(b)) return a < b ? -1 : a > b ? 1 : 0;
         const auto order = Decimal(a) <=> Decimal(b);
         return order < 0 ? -1 : order > 0 ? 1 : 0;

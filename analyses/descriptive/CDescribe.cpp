@@ -115,17 +115,40 @@ private:
         const double lhs = m_n * i, rhs = m_cum * m_d;
         if (lhs < rhs * (1 - 1e-12)) return true;
         if (lhs > rhs * (1 + 1e-12)) return false;
+        // Whole sums (whole weights) are exact in their doubles: compared in
+        // integers, where 15-digit forms would take 10^15 + 1 for 10^15.
+        if (isWholeSum(m_n) && isWholeSum(m_cum)) {
+            __extension__ typedef __int128 Int128;
+            return static_cast<Int128>(m_n) * i <= static_cast<Int128>(m_cum) * m_d;
+        }
         if (!inDecimalRange(m_n) || !inDecimalRange(m_cum)) return lhs <= rhs;
         return Decimal(m_n) * Decimal(static_cast<int>(i)) <= Decimal(m_cum) * Decimal(static_cast<int>(m_d));
     }
 
+    static bool isWholeSum(double v) { return std::floor(v) == v && std::fabs(v) < 9e18; }
+
+    // A value's weight sum against the largest so far, on the same terms as
+    // reached(): weights 0.1 and 0.2 on one value and 0.3 on another are a
+    // tie, though the doubles' 0.1 + 0.2 lies just above 0.3.
+    // Whole sums (counts, whole weights) are compared as they are: their
+    // doubles are exact, where 15-digit forms would call 10^15 + 1 and 10^15 a tie.
+    static int compareWeights(double a, double b) {
+        if (a < b * (1 - 1e-12)) return -1;
+        if (a > b * (1 + 1e-12)) return 1;
+        if (isWholeSum(a) && isWholeSum(b)) return a < b ? -1 : a > b ? 1 : 0;
+        if (!inDecimalRange(a) || !inDecimalRange(b)) return a < b ? -1 : a > b ? 1 : 0;
+        const auto order = Decimal(a) <=> Decimal(b);
+        return order < 0 ? -1 : order > 0 ? 1 : 0;
+    }
+
     void closeRun() {
         if (!m_mode) return;
-        if (m_runWeight > m_mode->weight) {
+        const int order = compareWeights(m_runWeight, m_mode->weight);
+        if (order > 0) {
             m_mode->weight = m_runWeight;
             m_mode->value = m_runValue;
             m_mode->unique = true;
-        } else if (m_runWeight == m_mode->weight) {
+        } else if (order == 0) {
             m_mode->unique = false;
         }
     }
@@ -496,7 +519,19 @@ void CDescribe::CalcData() {
             if (m_means) {
                 if (x > 0) {
                     s.SumLnX += std::log(x) * w;
-                    s.SumInvX += w / x;
+                    // w/x = (w/m)·2^-e for x = m·2^e, summed in the unit 2^u, u the
+                    // largest -e so far: the reciprocals of values near the
+                    // smallest doubles are beyond a double's range, their
+                    // harmonic mean is not. Powers of two scale exactly.
+                    const int e = std::ilogb(x);
+                    if (!s.InvUnitSet) {
+                        s.InvUnit = -e;
+                        s.InvUnitSet = true;
+                    } else if (-e > s.InvUnit) {
+                        s.SumInvX = std::ldexp(s.SumInvX, s.InvUnit + e);
+                        s.InvUnit = -e;
+                    }
+                    s.SumInvX += std::ldexp(w / std::ldexp(x, -e), -e - s.InvUnit);
                 } else {
                     ++s.NotPositive;
                 }
@@ -564,7 +599,9 @@ void CDescribe::WriteData() {
                 if (m_range) {
                     put("Minimum", mo.Min());
                     put("Maximum", mo.Max());
-                    put("Range", mo.Max() - mo.Min());
+                    // On the values as typed: 1000000000.9 − 1000000000.2 is 0.7,
+                    // not the doubles' 0.69999993.
+                    put("Range", Moments::DecimalDifference(mo.Max(), mo.Min()));
                 }
                 if (!m_var.empty() && (W > 1 || ToUpperAscii(m_var) == "N")) {
                     double var = sampleVar ? v : mo.Variance("N");
@@ -584,7 +621,7 @@ void CDescribe::WriteData() {
                     // a group with any value of 0 or below has neither mean.
                     if (sums.NotPositive == 0) {
                         put("GeometricMean", std::exp(sums.SumLnX / W));
-                        if (sums.SumInvX != 0) put("HarmonicMean", W / sums.SumInvX);
+                        if (sums.SumInvX != 0) put("HarmonicMean", std::ldexp(W / sums.SumInvX, -sums.InvUnit));
                     }
                     put("RMS", mo.RootMeanSquare());
                 }
@@ -622,7 +659,7 @@ void CDescribe::WriteData() {
                         put("25_Percentile", r[1]);
                         put("50_Percentile", r[2]);
                         put("75_Percentile", r[3]);
-                        put("Quartile_Range", r[3] - r[1]);
+                        put("Quartile_Range", Moments::DecimalDifference(r[3], r[1]));
                     } else if (p == "5") {
                         for (int i = 1; i <= 4; ++i) put(percentileColumn(20 * i), r[static_cast<std::size_t>(i)]);
                     } else if (p == "D") {

@@ -105,7 +105,9 @@ private:
     struct DescribeSums {
         Moments mom;
         double SumLnX = 0;    // Σ w·ln x over the values above 0
-        double SumInvX = 0;   // Σ w/x over the values above 0
+        double SumInvX = 0;   // Σ w/x over the values above 0, in the unit 2^InvUnit
+        int InvUnit = 0;
+        bool InvUnitSet = false;
         std::int32_t NotPositive = 0; // values of 0 or below
     };
 

@@ -6,6 +6,7 @@
 #include "OutputCells.h"
 #include "engine/SortStage.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numeric>
 
@@ -13,6 +14,7 @@ using namespace dao;
 using namespace atest;
 using cells::ExpectAgrees;
 using cells::ExpectCells;
+using cells::ExpectCellsNear;
 
 namespace {
 
@@ -420,15 +422,23 @@ TEST_F(DescribeTest, ModeWithTiesHasItsCountButNoValue) {
               {{"tie", 1.0, 1.0}, {"tie", 2.0, 1.0}, {"tie", 2.0, 1.0}, {"tie", 3.0, 1.0}, {"tie", 3.0, 1.0},
                {"uniq", 5.0, 1.0}, {"uniq", 6.0, 1.0}, {"uniq", 6.0, 1.0},
                // weighted: 8 has weight 3 on one record, 9 weight 1 + 1
-               {"wt", 8.0, 3.0}, {"wt", 9.0, 1.0}, {"wt", 9.0, 1.0}});
+               {"wt", 8.0, 3.0}, {"wt", 9.0, 1.0}, {"wt", 9.0, 1.0},
+               // weighted: 1 has weight 0.1 + 0.2 = 0.3, as much as 2 (in
+               // doubles 0.1 + 0.2 lies just above 0.3)
+               {"wtie", 1.0, 0.1}, {"wtie", 1.0, 0.2}, {"wtie", 2.0, 0.3},
+               // weighted: whole weights 10^15 + 1 and 10^15 differ only in their
+               // sixteenth digit, but differ
+               {"zbig", 3.0, 1e15}, {"zbig", 4.0, 1e15 + 1}});
     auto plain = describe(only({{"Mode", true}}), {{"G", "G"}, {"X", "X"}});
-    ASSERT_EQ(plain.size(), 3u);
+    ASSERT_EQ(plain.size(), 5u);
     ExpectCells(plain[0], {{"Mode", NAN}, {"ModeCount", 2}}, "tie");
     ExpectCells(plain[1], {{"Mode", 6}, {"ModeCount", 2}}, "uniq");
     ExpectCells(plain[2], {{"Mode", 9}, {"ModeCount", 2}}, "wt unweighted");
     auto weighted = describe(only({{"Mode", true}}), {{"G", "G"}, {"X", "X"}, {"Wt", "W"}}, "OutW");
-    ASSERT_EQ(weighted.size(), 3u);
+    ASSERT_EQ(weighted.size(), 5u);
     ExpectCells(weighted[2], {{"Mode", 8}, {"ModeCount", 3}}, "wt weighted");
+    ExpectCellsNear(weighted[3], {{"Mode", NAN}, {"ModeCount", 0.3}}, 1e-15, "fractional weights tied");
+    ExpectCells(weighted[4], {{"Mode", 4}, {"ModeCount", 1e15 + 1}}, "whole weights one apart");
 }
 
 TEST_F(DescribeTest, SpecifiedFrequencyIntervalsWithEitherBorder) {
@@ -489,9 +499,12 @@ TEST_F(DescribeTest, FrequencyLabelsOfNarrowIntervals) {
     EXPECT_EQ(rows[0].Num("0.75<=N<1.25"), 2.0);
 }
 
-TEST_F(DescribeTest, StandardDeviationOfDataWithALargeMeanKeepsItsDigits) {
+TEST_F(DescribeTest, SpreadOfDataWithALargeMeanKeepsItsDigits) {
     // 1001 values 1000000.1, 1000000.2, ..., and data whose mean is 10^8
     // times their spread: raw power sums (W·Q − S²) lose every digit here.
+    // The range and the quartile range are differences of values typed as
+    // decimals: the doubles' own difference of 1000000000.9 and 1000000000.2
+    // is 0.69999993.
     struct Case {
         const char* name;
         std::vector<long long> N;
@@ -506,17 +519,26 @@ TEST_F(DescribeTest, StandardDeviationOfDataWithALargeMeanKeepsItsDigits) {
         cases.push_back({"MillionPointOne", a, 1});
         cases.push_back({"HundredMillion", b, 3});
         cases.push_back({"Skewed", c, 5});
+        cases.push_back({"BillionPointTwo", {10000000002LL, 10000000004LL, 10000000009LL, 10000000003LL}, 1});
     }
     for (const auto& c : cases) {
         std::string table = Numbered("Data");
         MakeTable(table, {{"X", dbDouble}}, valuesAsRows(c.N, c.scale));
-        auto rows = describe(only({{"VarStd", true}, {"VarNRadio", "N-1"}, {"Skew", true}}), {{"X", "X"}},
-                             Numbered("Out"), table);
+        auto rows = describe(only({{"Range", true}, {"VarStd", true}, {"VarNRadio", "N-1"}, {"Skew", true},
+                                   {"Percentile", true}, {"PercentileRadio", "Quartiles"}}),
+                             {{"X", "X"}}, Numbered("Out"), table);
         ASSERT_EQ(rows.size(), 1u);
         ExactStats e = Exact(c.N, c.scale);
         ASSERT_TRUE(e.exact);
         ExpectAgrees(rows[0], {{"Mean", e.mean, 9}, {"StdDeviation", std::sqrt(e.varN1), 9}, {"Variance", e.varN1, 9}},
                      c.name);
+        // Both ranges from the integers less their smallest: small exact numbers.
+        const long long lowest = *std::min_element(c.N.begin(), c.N.end());
+        std::vector<long long> shifted;
+        for (long long n : c.N) shifted.push_back(n - lowest);
+        const long double range = *std::max_element(shifted.begin(), shifted.end()) / Pow10(c.scale);
+        const long double quartiles = ExactPercentile(shifted, c.scale, 3, 4) - ExactPercentile(shifted, c.scale, 1, 4);
+        ExpectAgrees(rows[0], {{"Range", range, 15}, {"Quartile_Range", quartiles, 15}}, c.name);
         if (e.skewness != 0) {
             EXPECT_TRUE(AgreesTo(static_cast<double>(e.skewness), rows[0].Num("Skewness"), 6)) << c.name;
         } else {
@@ -543,7 +565,8 @@ TEST_F(DescribeTest, ValuesNearTheEndsOfTheDoubleRangeKeepTheirDeviationAndShape
     // 1e-300 square to far below the smallest double; the moments are held
     // scaled, so every statistic a double can hold comes out. Expected values
     // from the integers N in exact arithmetic (Exact.h), the data being
-    // N · 10^-scale; a variance below the double range is 0.
+    // N · 10^-scale; a variance below the double range is 0. Reciprocals
+    // summing beyond the doubles still give the harmonic mean.
     struct Case {
         std::vector<long long> N;
         int scale;
@@ -554,6 +577,8 @@ TEST_F(DescribeTest, ValuesNearTheEndsOfTheDoubleRangeKeepTheirDeviationAndShape
         {{1, 2, 3, 5}, 200, true, "1, 2, 3, 5 · 1e-200: skewness and kurtosis of 1, 2, 3, 5"},
         {{3, 3, 3, 4}, 290, true, "one value apart"},
         {{10, 20, 40}, 150, false, "a variance still within range"},
+        {{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2, 3}, 307, true,
+         "eighteen 1e-307, 2e-307, 3e-307: reciprocals summing beyond the doubles, harmonic mean 120/113·1e-307"},
     };
     for (const auto& c : cases) {
         std::vector<Row> rows;
@@ -565,8 +590,12 @@ TEST_F(DescribeTest, ValuesNearTheEndsOfTheDoubleRangeKeepTheirDeviationAndShape
         ASSERT_EQ(out.size(), 1u) << c.why;
         const ExactStats e = Exact(c.N, c.scale);
         const double sd = static_cast<double>(std::sqrt(e.varN1));
+        // Harmonic mean W / Σ(1/x) = W·10^-scale / Σ(1/N), the sum in long double's range.
+        long double inverses = 0;
+        for (long long n : c.N) inverses += 1.0L / n;
+        const long double harmonic = e.W / inverses / Pow10(c.scale);
         ExpectAgrees(out[0], {{"StdDeviation", sd, 13}, {"StdError", sd / std::sqrt(static_cast<double>(e.W)), 13},
-                              {"Mean", e.mean, 14}}, c.why);
+                              {"Mean", e.mean, 14}, {"HarmonicMean", harmonic, 13}}, c.why);
         if (c.varianceUnderflows) {
             EXPECT_EQ(out[0].Num("Variance"), 0.0) << c.why;
         } else {

@@ -214,7 +214,8 @@ TEST_F(PercentilesTest, RunTimeErrorInsideTheAnalysisFailsTheRunAndKeepsThePrevi
 TEST_F(PercentilesTest, AWeightedPointOnAnExactCumulativeWeightIsNotSkipped) {
     // Weight sums of 14 and 28 put points exactly on a cumulative weight
     // (14·50/100 = 7), where the rounded target (14/100)·50 = 7.000000000000001
-    // lies just above it and would report the next value. Every percent of
+    // lies just above it and would report the next value; and whole weights
+    // that differ beyond fifteen digits still differ. Every percent of
     // Percentiles and of Describe against the cumulative rule in integers.
     struct Case {
         const char* name;
@@ -226,7 +227,11 @@ TEST_F(PercentilesTest, AWeightedPointOnAnExactCumulativeWeightIsNotSkipped) {
         ones14.push_back(1);
         twos14.push_back(2);
     }
-    const Case cases[] = {{"W = 14", fourteen, ones14}, {"W = 28", fourteen, twos14}};
+    // Whole weights 5·10^14 and 5·10^14 + 1: the median's target, half of
+    // 10^15 + 1, lies above the first value's weight only in the sixteenth digit.
+    const Case cases[] = {{"W = 14", fourteen, ones14},
+                          {"W = 28", fourteen, twos14},
+                          {"W = 10^15 + 1", {1, 2}, {500000000000000LL, 500000000000001LL}}};
     for (const auto& c : cases) {
         std::string table = Numbered("Data");
         MakeTable(table, {{"X", dbDouble}, {"Wt", dbDouble}}, rowsOf(std::vector<double>(c.N.begin(), c.N.end()), c.w));

@@ -125,7 +125,11 @@ bool AnalysisRoad::Value(std::size_t position, double& x) const {
 }
 
 bool AnalysisRoad::Number(std::size_t position, double& x) const {
-    return Value(position, x) && m_cx->Quorb_DataOk_b(x, false);
+    if (!Value(position, x) || !m_cx->Quorb_DataOk_b(x, false)) return false;
+    // No field type of ours holds an infinity, another program's REAL
+    // column can: no statistic is taken over it.
+    if (!std::isfinite(x)) NotFinite(position, x);
+    return true;
 }
 
 void AnalysisRoad::NotFinite(std::size_t position, double x) const {

@@ -128,7 +128,8 @@ protected:
     // The value at `position` as a number: false for Null; a value that is no
     // number fails the run naming the value, the field and the record.
     bool Value(std::size_t position, double& x) const;
-    // The same, and false for a value the missing-value rule drops.
+    // The same, and false for a value the missing-value rule drops; an
+    // infinity it keeps fails the run naming it.
     bool Number(std::size_t position, double& x) const;
     // Fails the run naming the infinite value x read at `position`, its field and its record.
     [[noreturn]] void NotFinite(std::size_t position, double x) const;

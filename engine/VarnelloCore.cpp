@@ -489,6 +489,7 @@ std::string VarnelloCore::SetGlobals(CMelvarsScenario& scenario, const AnalysisT
         a.nG = a.nC = a.nX = 0;
         a.bY = a.bW = false;
         std::size_t pos = 0;
+        int nY = 0;
         for (const char* role : {"G", "C", "X", "Y", "W"}) {
             for (const auto& f : scenario) {
                 if (!NamesEqual(f.Choice(), role)) continue;
@@ -497,7 +498,7 @@ std::string VarnelloCore::SetGlobals(CMelvarsScenario& scenario, const AnalysisT
                 case 'C': ++a.nC; break;
                 case 'X': ++a.nX; break;
                 case 'W': a.bW = true; break;
-                case 'Y': a.bY = true; break;
+                case 'Y': a.bY = true; ++nY; break;
                 }
                 ++pos;
                 fields[pos] = f.Field_Name();
@@ -522,6 +523,9 @@ std::string VarnelloCore::SetGlobals(CMelvarsScenario& scenario, const AnalysisT
             if (a.nX == 0) msg = "At least one X field must be assigned";
             break;
         }
+        // Every analysis reads one Y field, and finds the weight right after
+        // it: a second Y field would be read as the weights.
+        if (msg.empty() && nY > 1) msg = "Only one Y field may be assigned";
     } catch (...) {
         proc.HandleError();
     }

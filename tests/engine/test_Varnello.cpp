@@ -150,6 +150,9 @@ TEST_F(EngineTest, EveryFailureTextOfTheRunIsReached) {
         {"two compare fields", Spec("N", "2 Sample", {{"Region", "C"}, {"Cost", "C"}, {"Sales", "X"}}),
          "Only one Compare field may be assigned"},
         {"no compare field", Spec("N", "N Sample", {{"Sales", "X"}}), "At least one Compare field must be assigned"},
+        // The weight is read right after the one Y field: a second Y was taken for the weights.
+        {"two Y fields", Spec("P", "Regression", {{"Sales", "X"}, {"Cost", "Y"}, {"W", "Y"}}),
+         "Only one Y field may be assigned"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

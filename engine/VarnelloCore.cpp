@@ -490,9 +490,19 @@ std::string VarnelloCore::SetGlobals(CMelvarsScenario& scenario, const AnalysisT
         a.bY = a.bW = false;
         std::size_t pos = 0;
         int nY = 0;
+        // A type without compare fields reads its X fields right after the
+        // group fields: a compare field left from another type (the field
+        // page shows no list of them for this one) would be read and named
+        // in their place. It is not analysed.
+        const bool takesCompare = type.fields == AnalysisType::Fields::Compare || type.minimum.compare > 0;
+        std::size_t unused = 0;
         for (const char* role : {"G", "C", "X", "Y", "W"}) {
             for (const auto& f : scenario) {
                 if (!NamesEqual(f.Choice(), role)) continue;
+                if (role[0] == 'C' && !takesCompare) {
+                    ++unused;
+                    continue;
+                }
                 switch (role[0]) {
                 case 'G': ++a.nG; break;
                 case 'C': ++a.nC; break;
@@ -510,6 +520,7 @@ std::string VarnelloCore::SetGlobals(CMelvarsScenario& scenario, const AnalysisT
                 a.nX = 1;
             }
         }
+        fields.resize(fields.size() - unused);
         switch (type.fields) {
         case AnalysisType::Fields::Compare:
             if (a.nC == 0) msg = "At least one Compare field required";

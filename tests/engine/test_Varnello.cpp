@@ -357,6 +357,12 @@ TEST_F(EngineTest, TheFieldListFollowsTheRoleOrderAndCounts) {
     EXPECT_EQ(seen.nG, 2);
     EXPECT_EQ(seen.nX, 1);
     EXPECT_TRUE(seen.bW);
+    // A compare field in a type that has none (left from a crosstab, say) was
+    // read and named in the place of the first X field.
+    DescribeSettings described = settingsOf<DescribeSettings>(
+        Spec("P", "Describe", {{"Region", "C"}, {"Sales", "X"}, {"W", "W"}}, {{"Mean", Variant(true)}}), "Describe");
+    EXPECT_EQ(described.fields, (FieldList{"", "Sales", "W"}));
+    EXPECT_EQ(described.nC, 0);
 }
 
 TEST_F(EngineTest, TheMissingValueRuleIsResolvedFromTheScenario) {

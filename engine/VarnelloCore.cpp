@@ -491,17 +491,19 @@ std::string VarnelloCore::SetGlobals(CMelvarsScenario& scenario, const AnalysisT
         std::size_t pos = 0;
         int nY = 0;
         // A type without compare fields reads its X fields right after the
-        // group fields, and one without a Y field its weight right after the
-        // X fields: a compare or Y field left from another type (the field
-        // page shows no list of them for this one) would be read and named
-        // in their place. It is not analysed.
+        // group fields, one without X fields (the chi-square) or without a Y
+        // field its weight right after the fields it has: a compare, X or Y
+        // field left from another type (the field page shows no list of them
+        // for this one) would be read and named in their place. It is not
+        // analysed.
         const bool takesCompare = type.fields == AnalysisType::Fields::Compare || type.minimum.compare > 0;
+        const bool takesX = type.fields != AnalysisType::Fields::Compare;
         const bool takesY = type.fields == AnalysisType::Fields::YAndX || type.minimum.y > 0;
         std::size_t unused = 0;
         for (const char* role : {"G", "C", "X", "Y", "W"}) {
             for (const auto& f : scenario) {
                 if (!NamesEqual(f.Choice(), role)) continue;
-                if ((role[0] == 'C' && !takesCompare) || (role[0] == 'Y' && !takesY)) {
+                if ((role[0] == 'C' && !takesCompare) || (role[0] == 'X' && !takesX) || (role[0] == 'Y' && !takesY)) {
                     ++unused;
                     continue;
                 }

@@ -363,9 +363,11 @@ TEST_F(EngineTest, TheFieldListFollowsTheRoleOrderAndCounts) {
         Spec("P", "Describe", {{"Region", "C"}, {"Sales", "X"}, {"W", "W"}}, {{"Mean", Variant(true)}}), "Describe");
     EXPECT_EQ(described.fields, (FieldList{"", "Sales", "W"}));
     EXPECT_EQ(described.nC, 0);
-    // So was a Y field in a type that has none: the chi-square summed it as the weights.
+    // So was a Y field in a type that has none, or an X field in the
+    // chi-square: it summed the field as the weights.
     ChiSquareSettings counted = settingsOf<ChiSquareSettings>(
-        Spec("N", "Chi-Square", {{"Region", "C"}, {"Cost", "Y"}, {"W", "W"}}, {{"ChiDetail", Variant(false)}}), "Chi-Square");
+        Spec("N", "Chi-Square", {{"Region", "C"}, {"Sales", "X"}, {"Cost", "Y"}, {"W", "W"}}, {{"ChiDetail", Variant(false)}}),
+        "Chi-Square");
     EXPECT_EQ(counted.fields, (FieldList{"", "Region", "W"}));
     EXPECT_FALSE(counted.bY);
 }

@@ -621,6 +621,26 @@ void fnCVDate(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_value(ctx, argv[0]);
 }
 
+// IsNumeric: True (-1) for a number and for a text that this layer reads as
+// one (CDbl and the operators take it), False (0) for Null, bytes and any
+// other text; it never fails.
+void fnIsNumeric(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    bool numeric = false;
+    switch (sqlite3_value_type(argv[0])) {
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT: numeric = true; break;
+    case SQLITE_TEXT:
+        try {
+            numeric = parseNumericText(rawText(argv[0])).has_value();
+        } catch (const FunctionError&) {
+            numeric = false; // beyond a double: no number CDbl could give
+        }
+        break;
+    default: break;
+    }
+    sqlite3_result_int(ctx, numeric ? -1 : 0);
+}
+
 void fnCSng(sqlite3_context* ctx, int, sqlite3_value** argv) {
     double d = requiredNumber(argv[0]);
     if (std::fabs(d) > FLT_MAX) throw FunctionError{kOverflow};
@@ -818,6 +838,7 @@ const ScalarDef kScalars[] = {
     {"jet_cstr", 1, guarded<fnCStr>},
     {"jet_cdbl", 1, guarded<fnCDbl>},
     {"jet_cvdate", 1, guarded<fnCVDate>},
+    {"jet_isnumeric", 1, guarded<fnIsNumeric>},
     {"jet_csng", 1, guarded<fnCSng>},
     {"jet_clng", 1, guarded<fnCLng>},
     {"jet_cint", 1, guarded<fnCInt>},

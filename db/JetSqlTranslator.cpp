@@ -950,6 +950,7 @@ const FunctionDef kFunctions[] = {
     {"cstr", Fn::TextScalar, 1, 1, "jet_cstr"},
     {"cdbl", Fn::Scalar, 1, 1, "jet_cdbl"},
     {"cvdate", Fn::Scalar, 1, 1, "jet_cvdate"},
+    {"isnumeric", Fn::Scalar, 1, 1, "jet_isnumeric"},
     {"csng", Fn::Scalar, 1, 1, "jet_csng"},
     {"clng", Fn::Scalar, 1, 1, "jet_clng"},
     {"cint", Fn::Scalar, 1, 1, "jet_cint"},

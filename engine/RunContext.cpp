@@ -123,13 +123,25 @@ std::string RunContext::GroupTerm(const std::string& table, const std::string& f
     // "2003-01-02T10:30:00"): sorted as stored, numbers before texts and
     // texts letter by letter, one date would come in several runs, each a
     // group of its own, and the groups out of their order in time.
+    // A column without a declared type may hold one number as a number and as
+    // a text ("1" beside 1, "02" beside 2), which the group break takes for one
+    // value: sorted as stored, numbers before texts, its records would come in
+    // two runs, each a group of its own, and a text could join the group of
+    // the number before it. Such a column is sorted and grouped by the value
+    // of its numbers and number texts; other texts stay as they are.
     const std::string term = BracketName(field);
     if (!m_frame.source) return term;
     switch (SourceFieldType(table, field)) {
     case dbBoolean: return yesNoTerm(term);
     case dbDate: return dateTerm(term);
-    default: return term;
+    default: break;
     }
+    try {
+        if (m_frame.source->DeclaresNoType(table, field))
+            return "IIf(IsNumeric(" + term + "), " + term + "+0, " + term + ")";
+    } catch (const DaoError&) {
+    }
+    return term;
 }
 
 std::string RunContext::OpenDataRecordset(const std::string& sql) {

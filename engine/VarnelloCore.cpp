@@ -489,15 +489,30 @@ std::string VarnelloCore::SetGlobals(CMelvarsScenario& scenario, const AnalysisT
         a.nG = a.nC = a.nX = 0;
         a.bY = a.bW = false;
         std::size_t pos = 0;
+        int nY = 0;
+        // A type without compare fields reads its X fields right after the
+        // group fields, one without X fields (the chi-square) or without a Y
+        // field its weight right after the fields it has: a compare, X or Y
+        // field left from another type (the field page shows no list of them
+        // for this one) would be read and named in their place. It is not
+        // analysed.
+        const bool takesCompare = type.fields == AnalysisType::Fields::Compare || type.minimum.compare > 0;
+        const bool takesX = type.fields != AnalysisType::Fields::Compare;
+        const bool takesY = type.fields == AnalysisType::Fields::YAndX || type.minimum.y > 0;
+        std::size_t unused = 0;
         for (const char* role : {"G", "C", "X", "Y", "W"}) {
             for (const auto& f : scenario) {
                 if (!NamesEqual(f.Choice(), role)) continue;
+                if ((role[0] == 'C' && !takesCompare) || (role[0] == 'X' && !takesX) || (role[0] == 'Y' && !takesY)) {
+                    ++unused;
+                    continue;
+                }
                 switch (role[0]) {
                 case 'G': ++a.nG; break;
                 case 'C': ++a.nC; break;
                 case 'X': ++a.nX; break;
                 case 'W': a.bW = true; break;
-                case 'Y': a.bY = true; break;
+                case 'Y': a.bY = true; ++nY; break;
                 }
                 ++pos;
                 fields[pos] = f.Field_Name();
@@ -509,6 +524,7 @@ std::string VarnelloCore::SetGlobals(CMelvarsScenario& scenario, const AnalysisT
                 a.nX = 1;
             }
         }
+        fields.resize(fields.size() - unused);
         switch (type.fields) {
         case AnalysisType::Fields::Compare:
             if (a.nC == 0) msg = "At least one Compare field required";
@@ -522,6 +538,9 @@ std::string VarnelloCore::SetGlobals(CMelvarsScenario& scenario, const AnalysisT
             if (a.nX == 0) msg = "At least one X field must be assigned";
             break;
         }
+        // Every analysis reads one Y field, and finds the weight right after
+        // it: a second Y field would be read as the weights.
+        if (msg.empty() && nY > 1) msg = "Only one Y field may be assigned";
     } catch (...) {
         proc.HandleError();
     }

@@ -297,6 +297,40 @@ TEST_F(StoredValuesRunTest, AYesNoGroupStoredAs1OrNullBesideMinus1And0IsOneGroup
     cells::ExpectCells(samples[0], {{"Cases-1", 2}, {"Cases-2", 3}}, "2 Sample");
 }
 
+TEST_F(StoredValuesRunTest, ANumberStoredAsANumberAndAsATextInAColumnWithoutTypeIsOneGroup) {
+    // A column without a declared type keeps what another program stored: 1
+    // as 1, 1.0 and "1", 2 as 2 and "02". Sorted as stored (numbers before
+    // texts) the text "1" came after 2, a group of its own, and "02" joined
+    // the group of the 2 before it. Read: 1 holds X 1, 8, 16; 2 holds X 2, 4.
+    WriteTheirs({"CREATE TABLE Loose (K INTEGER PRIMARY KEY, N, X DOUBLE)",
+                 "INSERT INTO Loose VALUES (1, 1, 1), (2, 2, 2), (3, '02', 4), (4, '1', 8), (5, 1.0, 16)"});
+    const Analysis byNumber[] = {
+        {"P", "Describe", {{"N", "G"}, {"X", "X"}}, {{"Sum", true}}},
+        {"P", "Crosstab", {{"N", "G"}, {"K", "C"}, {"X", "X"}}, {{"XType", "S"}}},
+        {"P", "Percentiles", {{"N", "G"}, {"X", "X"}}, {{"PercentileRadio", "Median"}}},
+    };
+    for (const Analysis& a : byNumber) {
+        std::string groups;
+        for (const auto& r : RunAndRead(scenarioOf(a, "Loose"))) {
+            if (r.IsNull("N")) continue; // the crosstab's total rows
+            const std::string g = r["N"].ToString();
+            if (groups.size() < g.size() || groups.compare(groups.size() - g.size(), g.size(), g) != 0)
+                groups += (groups.empty() ? "" : " ") + g;
+        }
+        EXPECT_EQ(groups, "1 2") << a.type;
+    }
+    const auto sums = RunAndRead(scenarioOf(byNumber[0], "Loose"));
+    ASSERT_EQ(sums.size(), 2u);
+    const double count[] = {3, 2}, sum[] = {25, 6};
+    for (std::size_t i = 0; i < 2; ++i) cells::ExpectCells(sums[i], {{"Count", count[i]}, {"Sum", sum[i]}}, "Describe");
+    // As categories: 3 and 2 records, E = 5/2: chi-square
+    // (1/4 + 1/4) / (5/2) = 1/5 on 1 DF, not 3/5 on 3 (four categories 2, 1, 1, 1).
+    const auto chi = RunAndRead(scenarioOf({"N", "Chi-Square", {{"N", "C"}}, {{"ChiDetail", false}}, false}, "Loose"));
+    ASSERT_EQ(chi.size(), 1u);
+    cells::ExpectCells(chi[0], {{"Count", 5}, {"Groups", 2}, {"DF", 1}, {"Chi-Square", 0.2}}, "Chi-Square",
+                       cells::Match::Ulps);
+}
+
 TEST_F(StoredValuesRunTest, ADateStoredAsItsDayNumberAndAsTextsOfEveryFormIsOneGroupInTheOrderOfTime) {
     // This program stores a date as its day number (37623 is 2003-01-02),
     // another program as a text. Sorted as stored (numbers first, texts

@@ -197,6 +197,12 @@ TEST_F(JetFunctionsOnFile, ScalarFunctions) {
         {"jet_cvdate('1/2/2003 10:30 PM')", "r:37623.9375"},
         {"jet_cvdate('2003-02-30')", "t:2003-02-30"},           // no date: left as it is
         {"jet_cvdate(NULL)", "NULL"},
+        {"jet_isnumeric(' 02 ')", "i:-1"},                      // a text CDbl reads as 2
+        {"jet_isnumeric(1.5)", "i:-1"},
+        {"jet_isnumeric('12abc')", "i:0"},                      // CDbl fails on it
+        {"jet_isnumeric('1e400')", "i:0"},                      // beyond a double: CDbl overflows
+        {"jet_isnumeric(x'31')", "i:0"},                        // bytes are no number
+        {"jet_isnumeric(NULL)", "i:0"},
         {"jet_round(2.5)", "r:2"},
         {"jet_round(3.5)", "r:4"},
         {"jet_round(1.2345, 2)", "r:1.23"},

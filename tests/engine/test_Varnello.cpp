@@ -150,6 +150,9 @@ TEST_F(EngineTest, EveryFailureTextOfTheRunIsReached) {
         {"two compare fields", Spec("N", "2 Sample", {{"Region", "C"}, {"Cost", "C"}, {"Sales", "X"}}),
          "Only one Compare field may be assigned"},
         {"no compare field", Spec("N", "N Sample", {{"Sales", "X"}}), "At least one Compare field must be assigned"},
+        // The weight is read right after the one Y field: a second Y was taken for the weights.
+        {"two Y fields", Spec("P", "Regression", {{"Sales", "X"}, {"Cost", "Y"}, {"W", "Y"}}),
+         "Only one Y field may be assigned"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -354,6 +357,19 @@ TEST_F(EngineTest, TheFieldListFollowsTheRoleOrderAndCounts) {
     EXPECT_EQ(seen.nG, 2);
     EXPECT_EQ(seen.nX, 1);
     EXPECT_TRUE(seen.bW);
+    // A compare field in a type that has none (left from a crosstab, say) was
+    // read and named in the place of the first X field.
+    DescribeSettings described = settingsOf<DescribeSettings>(
+        Spec("P", "Describe", {{"Region", "C"}, {"Sales", "X"}, {"W", "W"}}, {{"Mean", Variant(true)}}), "Describe");
+    EXPECT_EQ(described.fields, (FieldList{"", "Sales", "W"}));
+    EXPECT_EQ(described.nC, 0);
+    // So was a Y field in a type that has none, or an X field in the
+    // chi-square: it summed the field as the weights.
+    ChiSquareSettings counted = settingsOf<ChiSquareSettings>(
+        Spec("N", "Chi-Square", {{"Region", "C"}, {"Sales", "X"}, {"Cost", "Y"}, {"W", "W"}}, {{"ChiDetail", Variant(false)}}),
+        "Chi-Square");
+    EXPECT_EQ(counted.fields, (FieldList{"", "Region", "W"}));
+    EXPECT_FALSE(counted.bY);
 }
 
 TEST_F(EngineTest, TheMissingValueRuleIsResolvedFromTheScenario) {

@@ -6,6 +6,8 @@
 #include "db/JetSqlTranslator.h"
 
 #include <algorithm>
+#include <functional>
+#include <optional>
 
 namespace dao {
 
@@ -120,6 +122,41 @@ std::string validationCondition(const FieldInfo& f) {
         out += "(" + (operatorFirst ? JetSqlTranslator::BracketName(f.name) + " " + p : p) + ")";
     }
     return JetSqlTranslator::TranslateExpression(out).text();
+}
+
+// A catalogue row of an index that the file still holds (another program
+// may have dropped it); an index on the row key has no SQLite index.
+constexpr const char* kIndexStillThere =
+    "(coalesce(SqliteName, '') = '' OR SqliteName IN (SELECT name FROM sqlite_master WHERE type = 'index'))";
+
+// Makes the index in the file (a unique one refuses a table whose rows
+// already repeat its key) and records it in the catalogue. An index on the
+// auto-increment row key alone is that key: it is only recorded.
+void storeIndex(Connection& c, const std::string& table, const Index& idx, const std::string& rowidField, int seq,
+                const std::function<bool(const std::string&)>& hasField) {
+    if (idx.Fields().Count() == 0) throw DaoError(3264, "No field defined--cannot append TableDef or Index.");
+    std::string names, cols;
+    for (const auto& f : idx.Fields()) {
+        if (!hasField(f->Name())) throw DaoError(err::ItemNotFound, "Item not found in this collection.");
+        if (!names.empty()) { names += '\x1f'; cols += ", "; }
+        names += f->Name();
+        cols += QuoteIdent(f->Name()) + ((f->Attributes() & 1) ? " DESC" : "");
+    }
+    bool onRowid = !rowidField.empty() && idx.Fields().Count() == 1 && NamesEqual(idx.Fields()(0)->Name(), rowidField);
+    std::string sqliteName;
+    if (!onRowid) {
+        sqliteName = table + "." + idx.Name();
+        // A table another program renamed keeps its indexes' names: the
+        // new table's index takes a name of its own.
+        for (int n = 2; indexNameTaken(c, sqliteName); ++n)
+            sqliteName = table + "." + idx.Name() + "~" + std::to_string(n);
+        c.Exec(SystemSql(std::string("CREATE ") + (idx.Unique() ? "UNIQUE " : "") + "INDEX " + QuoteIdent(sqliteName) +
+                         " ON " + QuoteIdent(table) + " (" + cols + ")"));
+    }
+    c.ExecBound(SystemSql("INSERT INTO MSysIndexes (TableName, Name, Fields, IsPrimary, IsUnique, IsRequired, IgnoreNulls,"
+                          " SqliteName, Seq) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"),
+                {Variant(table), Variant(idx.Name()), Variant(names), Variant(idx.Primary()), Variant(idx.Unique()),
+                 Variant(idx.Required()), Variant(idx.IgnoreNulls()), Variant(sqliteName), Variant(seq)});
 }
 
 } // namespace
@@ -269,7 +306,7 @@ void TableDef::loadIndexes() {
     bool fromCatalog = false;
     if (c->HasCatalog()) {
         StmtHandle st = c->Prepare(SystemSql("SELECT Name, Fields, IsPrimary, IsUnique, IsRequired, IgnoreNulls FROM "
-                                             "MSysIndexes WHERE TableName = ?1 ORDER BY Seq"));
+                                             "MSysIndexes WHERE TableName = ?1 AND " + std::string(kIndexStillThere) + " ORDER BY Seq"));
         sqlite3_bind_text(st.get(), 1, m_name.c_str(), -1, SQLITE_TRANSIENT);
         while (sqlite3_step(st.get()) == SQLITE_ROW) {
             fromCatalog = true;
@@ -294,37 +331,116 @@ void TableDef::loadIndexes() {
             m_indexes.appendLoaded(idx);
         }
     }
-    if (!fromCatalog) {
-        // A table made by another tool: its SQLite indexes, the primary key first.
-        StmtHandle st = c->Prepare(SystemSql("SELECT name, \"unique\", origin FROM pragma_index_list(" + QuoteText(m_name) + ")"));
-        std::vector<IndexPtr> found;
-        while (sqlite3_step(st.get()) == SQLITE_ROW) {
-            std::string name = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
-            std::string origin = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 2));
-            auto idx = std::make_shared<Index>(origin == "pk" ? "PrimaryKey" : name);
-            idx->SetUnique(sqlite3_column_int(st.get(), 1) != 0);
-            idx->SetPrimary(origin == "pk");
-            StmtHandle cols = c->Prepare(SystemSql("SELECT name FROM pragma_index_info(" + QuoteText(name) + ") ORDER BY seqno"));
-            while (sqlite3_step(cols.get()) == SQLITE_ROW) {
-                const unsigned char* n = sqlite3_column_text(cols.get(), 0);
-                FieldInfo fi;
-                fi.name = n ? reinterpret_cast<const char*>(n) : "";
-                idx->m_fields.appendLoaded(std::make_shared<Field>(fi));
-            }
-            found.push_back(idx);
-        }
-        for (const auto& f : c->TableFields(m_name))
-            if (f.rowidAlias) {
-                auto idx = std::make_shared<Index>("PrimaryKey");
-                idx->SetPrimary(true);
-                FieldInfo fi;
-                fi.name = f.name;
-                idx->m_fields.appendLoaded(std::make_shared<Field>(fi));
-                found.insert(found.begin(), idx);
-            }
-        for (auto& i : found) m_indexes.appendLoaded(i);
-    }
+    if (!fromCatalog)
+        for (auto& [idx, sqliteName] : fileIndexes(*c, m_name)) m_indexes.appendLoaded(idx);
+    m_indexes.onAppend = [this](const IndexPtr& idx) { appendIndex(idx); };
+    m_indexes.onDelete = [this](const std::string& name) { deleteIndex(name); };
     m_indexesLoaded = true;
+}
+
+// The indexes of a table another tool made, as SQLite keeps them, each with
+// its name there: the primary key first.
+std::vector<std::pair<IndexPtr, std::string>> TableDef::fileIndexes(Connection& c, const std::string& table) {
+    std::vector<std::pair<IndexPtr, std::string>> found;
+    StmtHandle st = c.Prepare(SystemSql("SELECT name, \"unique\", origin FROM pragma_index_list(" + QuoteText(table) + ")"));
+    while (sqlite3_step(st.get()) == SQLITE_ROW) {
+        std::string name = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
+        std::string origin = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 2));
+        auto idx = std::make_shared<Index>(origin == "pk" ? "PrimaryKey" : name);
+        idx->SetUnique(sqlite3_column_int(st.get(), 1) != 0);
+        idx->SetPrimary(origin == "pk");
+        StmtHandle cols = c.Prepare(SystemSql("SELECT name FROM pragma_index_info(" + QuoteText(name) + ") ORDER BY seqno"));
+        while (sqlite3_step(cols.get()) == SQLITE_ROW) {
+            const unsigned char* n = sqlite3_column_text(cols.get(), 0);
+            FieldInfo fi;
+            fi.name = n ? reinterpret_cast<const char*>(n) : "";
+            idx->m_fields.appendLoaded(std::make_shared<Field>(fi));
+        }
+        found.emplace_back(std::move(idx), std::move(name));
+    }
+    for (const auto& f : c.TableFields(table))
+        if (f.rowidAlias) {
+            auto idx = std::make_shared<Index>("PrimaryKey");
+            idx->SetPrimary(true);
+            FieldInfo fi;
+            fi.name = f.name;
+            idx->m_fields.appendLoaded(std::make_shared<Field>(fi));
+            found.insert(found.begin(), {std::move(idx), std::string()});
+        }
+    return found;
+}
+
+// An index appended to a stored table is made in the file at once.
+void TableDef::appendIndex(const IndexPtr& idx) {
+    auto c = conn();
+    if (c->ReadOnly()) throw DaoError(err::ReadOnly, "Cannot update. Database or object is read-only.");
+    if (idx->Primary())
+        for (const auto& other : m_indexes)
+            if (other->Primary()) throw DaoError(3283, "Primary key already exists.");
+    const std::vector<FieldInfo> columns = c->TableFields(m_name);
+    std::string rowidField;
+    for (const FieldInfo& f : columns)
+        if (f.rowidAlias) rowidField = f.name;
+    auto hasField = [&columns](const std::string& name) {
+        return std::any_of(columns.begin(), columns.end(), [&](const FieldInfo& f) { return NamesEqual(f.name, name); });
+    };
+    const bool catalogued = c->HasCatalog() && [&] {
+        StmtHandle st = c->Prepare(SystemSql("SELECT 1 FROM MSysIndexes WHERE TableName = ?1 AND " + std::string(kIndexStillThere)));
+        sqlite3_bind_text(st.get(), 1, m_name.c_str(), -1, SQLITE_TRANSIENT);
+        return sqlite3_step(st.get()) == SQLITE_ROW;
+    }();
+    c->EnsureCatalog();
+    Savepoint sp(*c);
+    int seq = 0;
+    if (catalogued) {
+        StmtHandle st = c->Prepare(SystemSql("SELECT coalesce(max(Seq), -1) + 1 FROM MSysIndexes WHERE TableName = ?1"));
+        sqlite3_bind_text(st.get(), 1, m_name.c_str(), -1, SQLITE_TRANSIENT);
+        if (sqlite3_step(st.get()) == SQLITE_ROW) seq = sqlite3_column_int(st.get(), 0);
+    } else {
+        // The catalogue lists a table's indexes once it lists one: the
+        // indexes the file holds already are recorded first, under the
+        // names SQLite knows them by.
+        for (const auto& [old, sqliteName] : fileIndexes(*c, m_name)) {
+            std::string names;
+            for (const auto& f : old->Fields()) names += (names.empty() ? "" : "\x1f") + f->Name();
+            c->ExecBound(SystemSql("INSERT INTO MSysIndexes (TableName, Name, Fields, IsPrimary, IsUnique, IsRequired,"
+                                   " IgnoreNulls, SqliteName, Seq) VALUES (?1, ?2, ?3, ?4, ?5, ?6, 0, ?7, ?8)"),
+                         {Variant(m_name), Variant(old->Name()), Variant(names), Variant(old->Primary()),
+                          Variant(old->Unique()), Variant(old->Required()), Variant(sqliteName), Variant(seq++)});
+        }
+    }
+    // A row left from an index of this name that another program dropped.
+    c->ExecBound(SystemSql("DELETE FROM MSysIndexes WHERE TableName = ?1 AND Name = ?2"), {Variant(m_name), Variant(idx->Name())});
+    storeIndex(*c, m_name, *idx, rowidField, seq, hasField);
+    sp.Release();
+    c->InvalidateCatalog();
+}
+
+// An index deleted from a stored table is dropped from the file at once.
+void TableDef::deleteIndex(const std::string& name) {
+    auto c = conn();
+    if (c->ReadOnly()) throw DaoError(err::ReadOnly, "Cannot update. Database or object is read-only.");
+    std::optional<std::string> sqliteName;
+    if (c->HasCatalog()) {
+        StmtHandle st = c->Prepare(SystemSql("SELECT coalesce(SqliteName, '') FROM MSysIndexes WHERE TableName = ?1 AND Name = ?2"));
+        sqlite3_bind_text(st.get(), 1, m_name.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st.get(), 2, name.c_str(), -1, SQLITE_TRANSIENT);
+        if (sqlite3_step(st.get()) == SQLITE_ROW) sqliteName = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
+    }
+    Savepoint sp(*c);
+    if (sqliteName) {
+        c->ExecBound(SystemSql("DELETE FROM MSysIndexes WHERE TableName = ?1 AND Name = ?2"), {Variant(m_name), Variant(name)});
+    } else {
+        // Another tool's index, listed under its own name: a key the table
+        // declares (its primary key, a UNIQUE column) cannot be dropped alone.
+        sqliteName = name;
+        StmtHandle st = c->Prepare(SystemSql("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?1 AND sql IS NOT NULL"));
+        sqlite3_bind_text(st.get(), 1, name.c_str(), -1, SQLITE_TRANSIENT);
+        if (sqlite3_step(st.get()) != SQLITE_ROW) throw DaoError(err::InvalidOperation, "Invalid operation.");
+    }
+    if (!sqliteName->empty()) c->Exec(SystemSql("DROP INDEX IF EXISTS " + QuoteIdent(*sqliteName)));
+    sp.Release();
+    c->InvalidateCatalog();
 }
 
 void TableDef::loadProperties() {
@@ -478,32 +594,9 @@ void TableDefs::Append(const TableDefPtr& td) {
     for (const auto& p : td->m_properties) storeProperty(c, td->Name(), "", *p);
 
     int seq = 0;
-    for (const auto& idx : td->m_indexes) {
-        if (idx->Fields().Count() == 0) throw DaoError(3264, "No field defined--cannot append TableDef or Index.");
-        std::string names, cols;
-        for (const auto& f : idx->Fields()) {
-            if (!td->m_fields.Find(f->Name())) throw DaoError(err::ItemNotFound, "Item not found in this collection.");
-            if (!names.empty()) { names += '\x1f'; cols += ", "; }
-            names += f->Name();
-            cols += QuoteIdent(f->Name()) + ((f->Attributes() & 1) ? " DESC" : "");
-        }
-        bool onRowid = rowidField && idx->Fields().Count() == 1 && NamesEqual(idx->Fields()(0)->Name(), rowidField->Name());
-        std::string sqliteName;
-        if (!onRowid) {
-            sqliteName = td->Name() + "." + idx->Name();
-            // A table another program renamed keeps its indexes' names: the
-            // new table's index takes a name of its own.
-            for (int n = 2; indexNameTaken(*c, sqliteName); ++n)
-                sqliteName = td->Name() + "." + idx->Name() + "~" + std::to_string(n);
-            c->Exec(SystemSql(std::string("CREATE ") + (idx->Unique() ? "UNIQUE " : "") + "INDEX " + QuoteIdent(sqliteName) +
-                              " ON " + QuoteIdent(td->Name()) + " (" + cols + ")"));
-        }
-        c->ExecBound(SystemSql("INSERT INTO MSysIndexes (TableName, Name, Fields, IsPrimary, IsUnique, IsRequired, IgnoreNulls,"
-                               " SqliteName, Seq) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"),
-                     {Variant(td->Name()), Variant(idx->Name()), Variant(names), Variant(idx->Primary()),
-                      Variant(idx->Unique()), Variant(idx->Required()), Variant(idx->IgnoreNulls()),
-                      Variant(sqliteName), Variant(seq++)});
-    }
+    const std::string rowidName = rowidField ? rowidField->Name() : std::string();
+    for (const auto& idx : td->m_indexes)
+        storeIndex(*c, td->Name(), *idx, rowidName, seq++, [&](const std::string& name) { return td->m_fields.Find(name) != nullptr; });
     sp.Release();
     c->InvalidateCatalog();
     td->attach(c);

@@ -684,4 +684,54 @@ TEST_F(DaoTest, DuplicateKeysAreRefused) {
     EXPECT_EQ(expectError([&] { db->Execute("INSERT INTO F VALUES (1, 'X')"); }), err::DuplicateKey);
 }
 
+TEST_F(DaoTest, AnIndexAppendedToOrDeletedFromAStoredTableChangesTheFileInsteadOfOnlyTheList) {
+    const std::string path = tmp.file("idx.db");
+    newDb("idx.db")->Close();
+    // Another program's table, with a unique index of its own: V repeats, S does not.
+    vtest::OtherProgram(path).Exec("CREATE TABLE T (V INT, S TEXT); CREATE UNIQUE INDEX own ON T (S);"
+                                   "INSERT INTO T VALUES (1, 'a'), (1, 'b');");
+    auto indexNames = [&] {
+        std::string names;
+        auto db = DBEngine().OpenDatabase(path);
+        for (const auto& ix : db->TableDefs()("T")->Indexes()) names += ix->Name() + ";";
+        db->Close();
+        return names;
+    };
+    auto append = [&](const char* name, const char* field, bool unique, bool primary) {
+        auto db = DBEngine().OpenDatabase(path);
+        auto td = db->TableDefs()("T");
+        auto ix = td->CreateIndex(name);
+        ix->Fields().Append(ix->CreateField(field));
+        ix->SetUnique(unique);
+        ix->SetPrimary(primary);
+        return expectError([&] { td->Indexes().Append(ix); });
+    };
+    struct Case {
+        const char* name;
+        const char* field;
+        bool unique, primary;
+        long error;
+        const char* listed; // the indexes a reopened file lists
+        const char* reason;
+    } cases[] = {
+        {"UV", "V", true, false, err::DuplicateKey, "own;", "V repeats: no unique index is made"},
+        {"PV", "V", false, true, err::DuplicateKey, "own;", "a primary key is unique too"},
+        {"IV", "V", false, false, 0, "own;IV;", "a plain index takes repeats; the other program's stays listed"},
+        {"PS", "S", false, true, 0, "own;IV;PS;", "S repeats nothing"},
+        {"P2", "V", false, true, 3283, "own;IV;PS;", "a second primary key"},
+        {"X", "Nope", false, false, err::ItemNotFound, "own;IV;PS;", "no such field"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(append(c.name, c.field, c.unique, c.primary), c.error) << c.reason;
+        EXPECT_EQ(indexNames(), c.listed) << c.reason;
+    }
+    auto db = DBEngine().OpenDatabase(path);
+    EXPECT_EQ(expectError([&] { db->Execute("INSERT INTO T VALUES (2, 'b')"); }), err::DuplicateKey);
+    db->TableDefs()("T")->Indexes().Delete("PS");
+    db->TableDefs()("T")->Indexes().Delete("own");
+    db->Execute("INSERT INTO T VALUES (2, 'b')"); // neither key holds any more
+    db->Close();
+    EXPECT_EQ(indexNames(), "IV;");
+}
+
 } // namespace

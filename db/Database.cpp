@@ -138,6 +138,9 @@ RecordsetPtr Database::OpenRecordset(const std::string& source, int type, int op
 void Database::Execute(const std::string& sql, int options) {
     auto c = conn();
     init();
+    // A statement that fails changes nothing: the count of the one before
+    // it is no longer the last one's.
+    m_recordsAffected = 0;
     JetSqlTranslator::Options opts;
     opts.aliasFor = [c](const std::string& path) { return c->AliasFor(path); };
     TranslatedSql t = JetSqlTranslator::Translate(sql, opts);

@@ -439,6 +439,33 @@ TEST_F(DaoTest, EditAddAndDeleteWhileWalkingTheSameTable) {
     EXPECT_EQ(daotest::ColumnOf(*db, "SELECT L FROM Types ORDER BY L"), (std::vector<long>{-5, -3, -1, 100, 300, 500}));
 }
 
+TEST_F(DaoTest, RecordsAffectedCountsTheLastStatementAndAFailedOneChangesNothing) {
+    auto db = newDb();
+    daotest::MakeTable(*db, "T", {{"V", dbLong}, {"S", dbText, 5}});
+    struct Case {
+        const char* sql;
+        long error;
+        long affected; // counted by hand on the rows the statements before leave
+        const char* reason;
+    } cases[] = {
+        {"INSERT INTO T (V, S) VALUES (1, 'a')", 0, 1, "one row added"},
+        {"INSERT INTO T (V, S) SELECT V + 1, S FROM T", 0, 1, "one row copied: 1, 2"},
+        {"INSERT INTO T (V, S) SELECT V + 2, S FROM T", 0, 2, "two rows copied: 1, 2, 3, 4"},
+        {"UPDATE T SET V = V * 10 WHERE V > 1", 0, 3, "2, 3 and 4"},
+        {"UPDATE T SET S = 'longer than five' WHERE V = 1", err::FieldTooSmall, 0, "refused: no row written"},
+        {"DELETE FROM T WHERE V = 99", 0, 0, "no row matches"},
+        {"SELECT V INTO T2 FROM T WHERE V >= 30", 0, 2, "30 and 40 into a new table"},
+        {"SELECT V INTO T2 FROM T", err::TableExists, 0, "refused: the table exists"},
+        {"DELETE FROM T WHERE V < 25", 0, 2, "1 and 20"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(expectError([&] { db->Execute(c.sql, dbFailOnError); }), c.error) << c.reason;
+        EXPECT_EQ(db->RecordsAffected(), c.affected) << c.reason;
+    }
+    EXPECT_EQ(daotest::ColumnOf(*db, "SELECT V FROM T ORDER BY V"), (std::vector<long>{30, 40}));
+    EXPECT_EQ(daotest::ColumnOf(*db, "SELECT V FROM T2 ORDER BY V"), (std::vector<long>{30, 40}));
+}
+
 TEST_F(DaoTest, TransactionsCoverEveryDatabaseAndRollBackWhole) {
     auto a = newDb("a.db");
     auto b = newDb("b.db");

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <functional>
 #include <optional>
+#include <unordered_set>
 
 namespace dao {
 
@@ -167,6 +168,15 @@ void TableDef::SetName(const std::string& name) {
     if (m_stored) {
         auto c = conn();
         if (NamesEqual(name, m_name)) return;
+        // The new name must be free and valid, as a new table's is.
+        if (const std::string fault = TableDefs::NameFault(name); !fault.empty()) throw DaoError(3125, fault);
+        {
+            StmtHandle st = c->Prepare(
+                SystemSql("SELECT 1 FROM sqlite_master WHERE type IN ('table', 'view') AND name = ?1 COLLATE NOCASE"));
+            sqlite3_bind_text(st.get(), 1, name.c_str(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+            if (sqlite3_step(st.get()) == SQLITE_ROW || queryNamed(*c, name))
+                throw DaoError(err::ObjectExists, "Object '" + name + "' already exists.");
+        }
         Savepoint sp(*c);
         c->Exec(SystemSql("ALTER TABLE " + QuoteIdent(m_name) + " RENAME TO " + QuoteIdent(name)));
         if (c->HasCatalog()) {
@@ -520,6 +530,13 @@ void TableDefs::Append(const TableDefPtr& td) {
     if (td->m_stored) throw DaoError(err::ObjectExists, "Object '" + td->Name() + "' already exists.");
     if (c->ReadOnly()) throw DaoError(err::ReadOnly, "Cannot update. Database or object is read-only.");
     if (td->m_fields.Count() == 0) throw DaoError(3264, "No field defined--cannot append TableDef or Index.");
+    {
+        // A field renamed after it was appended may have taken another's name.
+        std::unordered_set<std::string_view, detail::NameHash, detail::NameEqual> names;
+        for (const auto& f : td->m_fields)
+            if (!names.insert(f->Name()).second)
+                throw DaoError(3191, "Cannot define field '" + f->Name() + "' more than once.");
+    }
     if (td->m_fields.Count() > sqlite3_limit(c->handle(), SQLITE_LIMIT_COLUMN, -1))
         throw DaoError(3190, "Too many fields defined.");
     ensure();

@@ -258,6 +258,15 @@ void storeProperty(const std::shared_ptr<Connection>& c, const std::string& obje
                  {Variant(object), Variant(field), Variant(p.Name()), Variant(p.Type()), value});
     c->InvalidateCatalog();
 }
+
+void removeProperty(const std::shared_ptr<Connection>& c, const std::string& object, const std::string& field,
+                    const std::string& name) {
+    if (c->ReadOnly()) throw DaoError(err::ReadOnly, "Cannot update. Database or object is read-only.");
+    if (!c->HasCatalog()) return;
+    c->ExecBound(SystemSql("DELETE FROM MSysProperties WHERE ObjectName = ?1 AND FieldName = ?2 AND Name = ?3"),
+                 {Variant(object), Variant(field), Variant(name)});
+    c->InvalidateCatalog();
+}
 } // namespace
 
 void TableDef::loadFields() {
@@ -271,6 +280,9 @@ void TableDef::loadFields() {
         std::string fieldName = info.name;
         f->m_properties.onStore = [weak, table, fieldName](const Property& p) {
             if (auto cc = weak.lock()) storeProperty(cc, table, fieldName, p);
+        };
+        f->m_properties.onDelete = [weak, table, fieldName](const std::string& name) {
+            if (auto cc = weak.lock()) removeProperty(cc, table, fieldName, name);
         };
         if (info.hasDescription)
             f->m_properties.appendLoaded(std::make_shared<Property>("Description", dbText, Variant(info.description)));
@@ -460,6 +472,9 @@ void TableDef::loadProperties() {
     std::string table = m_name;
     m_properties.onStore = [weak, table](const Property& p) {
         if (auto cc = weak.lock()) storeProperty(cc, table, "", p);
+    };
+    m_properties.onDelete = [weak, table](const std::string& name) {
+        if (auto cc = weak.lock()) removeProperty(cc, table, "", name);
     };
     if (c->HasCatalog()) {
         StmtHandle st = c->Prepare(SystemSql("SELECT Name, Type, Value FROM MSysProperties WHERE ObjectName = ?1 AND FieldName = ''"));

@@ -97,6 +97,37 @@ TEST_F(DaoTest, TableDefinitionReadsBackWithTypesSizesOrderAndProperties) {
     EXPECT_EQ(expectError([&] { rs->Update(); }), err::FieldValidation);
 }
 
+TEST_F(DaoTest, APropertyDeletedFromAStoredTableOrFieldStaysDeletedInsteadOfComingBackOnReopen) {
+    daotest::MakeTable(*newDb("p.db"), "T", {{"S", dbText, 10}});
+    auto open = [&] { return DBEngine().OpenDatabase(tmp.file("p.db")); };
+    // Where the property lives: the table itself, or one of its fields.
+    const struct {
+        std::function<Properties&(TableDef&)> of;
+        const char* why;
+    } owners[] = {
+        {[](TableDef& t) -> Properties& { return t.Properties(); }, "the table's"},
+        {[](TableDef& t) -> Properties& { return t.Fields()("S")->Properties(); }, "a field's"},
+    };
+    for (const auto& o : owners) {
+        {
+            auto db = open();
+            auto t = db->TableDefs()("T");
+            o.of(*t).Append(t->CreateProperty("Description", dbText, Variant("kept")));
+            db->Close();
+        }
+        {
+            auto db = open();
+            auto t = db->TableDefs()("T");
+            EXPECT_EQ(o.of(*t)("Description")->Value().ToString(), "kept") << o.why;
+            o.of(*t).Delete("Description");
+            db->Close();
+        }
+        auto db = open();
+        EXPECT_EQ(expectError([&] { o.of(*db->TableDefs()("T"))("Description"); }), 3270) << o.why;
+        db->Close();
+    }
+}
+
 TEST_F(DaoTest, CatalogueTablesAreNamedMSysAndSQLitesOwnAreNeverListed) {
     auto db = typesDb();
     std::vector<std::string> names;

@@ -57,6 +57,21 @@ bool queryNamed(Connection& c, const std::string& name) {
     return sqlite3_step(saved.get()) == SQLITE_ROW;
 }
 
+// The layer's own catalogue: every table's definitions, the saved queries
+// and the password live in these tables. Dropped or renamed, they would
+// take all of that with them (without MSysDb the file no longer opens).
+bool isCatalogTable(std::string_view name) {
+    for (const char* t : {"MSysColumns", "MSysIndexes", "MSysQueries", "MSysProperties", "MSysDb"})
+        if (NamesEqual(name, t)) return true;
+    return false;
+}
+
+DaoError noPermission(const std::string& name) {
+    return DaoError(3033, "You do not have the necessary permissions to use the '" + name +
+                              "' object. Have your system administrator or the person who created this object "
+                              "establish the appropriate permissions for you.");
+}
+
 // A default value as a literal of the column's type; empty when none applies
 // (none, or one that changes with the clock: the layer fills those in itself).
 std::string defaultLiteral(const FieldInfo& f) {
@@ -168,6 +183,7 @@ void TableDef::SetName(const std::string& name) {
     if (m_stored) {
         auto c = conn();
         if (NamesEqual(name, m_name)) return;
+        if (isCatalogTable(m_name)) throw noPermission(m_name);
         // The new name must be free and valid, as a new table's is.
         if (const std::string fault = TableDefs::NameFault(name); !fault.empty()) throw DaoError(3125, fault);
         {
@@ -643,6 +659,7 @@ void TableDefs::Delete(std::string_view name) {
     TableDefPtr td = Collection<TableDef>::Find(name);
     if (!td) throw notFound();
     std::string real = td->Name();
+    if (isCatalogTable(real)) throw noPermission(real);
     Savepoint sp(*c);
     c->Exec(SystemSql("DROP TABLE " + QuoteIdent(real)));
     if (c->HasCatalog()) {

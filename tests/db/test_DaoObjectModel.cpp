@@ -137,6 +137,34 @@ TEST_F(DaoTest, CatalogueTablesAreNamedMSysAndSQLitesOwnAreNeverListed) {
     EXPECT_TRUE(db->TableDefs().Find("Types"));
 }
 
+TEST_F(DaoTest, TheCatalogueTablesCannotBeDeletedOrRenamedSoTheFileKeepsItsQueriesDefinitionsAndPassword) {
+    {
+        auto db = typesDb();
+        db->CreateQueryDef("qKeep", "SELECT L FROM Types");
+        db->TableDefs()("Types")->Fields()("T")->Properties().Append(
+            db->TableDefs()("Types")->Fields()("T")->CreateProperty("Description", dbText, Variant("kept")));
+        db->NewPassword("", "pw");
+        const struct {
+            std::function<void()> action;
+            const char* why;
+        } cases[] = {
+            {[&] { db->TableDefs().Delete("msysdb"); }, "the password and the locale"},
+            {[&] { db->TableDefs().Delete("MSysQueries"); }, "the saved queries"},
+            {[&] { db->TableDefs().Delete("MSysColumns"); }, "the fields' definitions"},
+            {[&] { db->TableDefs()("MSysProperties")->SetName("Mine"); }, "the descriptions, renamed away"},
+            {[&] { db->TableDefs()("MSysIndexes")->SetName("MSysIndexes2"); }, "the indexes, renamed away"},
+        };
+        for (const auto& c : cases) EXPECT_EQ(expectError(c.action), 3033) << c.why;
+        db->Close();
+    }
+    auto db = DBEngine().Workspaces(0)->OpenDatabase(tmp.file("test.db"), false, false, ";pwd=pw");
+    EXPECT_TRUE(db->QueryDefs().Find("qKeep"));
+    auto types = db->TableDefs()("Types");
+    EXPECT_EQ(types->Fields()("T")->Size(), 5);
+    EXPECT_EQ(types->Fields()("T")->Properties()("Description")->Value().ToString(), "kept");
+    EXPECT_EQ(types->Indexes()("PrimaryKey")->Fields()(0)->Name(), "ID");
+}
+
 TEST_F(DaoTest, ValuesRoundTripWithTheirTypes) {
     auto db = typesDb();
     auto rs = db->OpenRecordset("Types", dbOpenDynaset);

@@ -501,6 +501,8 @@ TEST_F(DaoTest, EditAddAndDeleteWhileWalkingTheSameTable) {
 TEST_F(DaoTest, RecordsAffectedCountsTheLastStatementAndAFailedOneChangesNothing) {
     auto db = newDb();
     daotest::MakeTable(*db, "T", {{"V", dbLong}, {"S", dbText, 5}});
+    db->CreateQueryDef("qAsk", "SELECT V FROM T WHERE V > [Lowest]");
+    db->CreateQueryDef("qPurge", "DELETE FROM T WHERE V < 0");
     struct Case {
         const char* sql;
         long error;
@@ -515,6 +517,8 @@ TEST_F(DaoTest, RecordsAffectedCountsTheLastStatementAndAFailedOneChangesNothing
         {"DELETE FROM T WHERE V = 99", 0, 0, "no row matches"},
         {"SELECT V INTO T2 FROM T WHERE V >= 30", 0, 2, "30 and 40 into a new table"},
         {"SELECT V INTO T2 FROM T", err::TableExists, 0, "refused: the table exists"},
+        {"SELECT V INTO qask FROM T", err::ObjectExists, 0, "refused: a saved query asking for a parameter has the name"},
+        {"SELECT V INTO qPurge FROM T", err::ObjectExists, 0, "refused: a saved action query has the name"},
         {"DELETE FROM T WHERE V < 25", 0, 2, "1 and 20"},
     };
     for (const Case& c : cases) {
@@ -523,6 +527,8 @@ TEST_F(DaoTest, RecordsAffectedCountsTheLastStatementAndAFailedOneChangesNothing
     }
     EXPECT_EQ(daotest::ColumnOf(*db, "SELECT V FROM T ORDER BY V"), (std::vector<long>{30, 40}));
     EXPECT_EQ(daotest::ColumnOf(*db, "SELECT V FROM T2 ORDER BY V"), (std::vector<long>{30, 40}));
+    EXPECT_EQ(db->QueryDefs()("qPurge")->Type(), dbQDelete);
+    EXPECT_EQ(expectError([&] { db->OpenRecordset("qAsk"); }), err::ParametersExpected);
 }
 
 TEST_F(DaoTest, TransactionsCoverEveryDatabaseAndRollBackWhole) {

@@ -145,6 +145,20 @@ std::string validationCondition(const FieldInfo& f) {
 constexpr const char* kIndexStillThere =
     "(coalesce(SqliteName, '') = '' OR SqliteName IN (SELECT name FROM sqlite_master WHERE type = 'index'))";
 
+// The checks of a column's values: a text's size and zero length, and the
+// field's validation rule.
+std::string columnChecks(const FieldInfo& f) {
+    std::string checks;
+    if (f.type == dbText)
+        checks += " CONSTRAINT " + QuoteIdent("sz:" + f.name) + " CHECK (length(" + QuoteIdent(f.name) +
+                  ") <= " + std::to_string(f.size) + ")";
+    if (isText(f.type) && !f.allowZeroLength)
+        checks += " CONSTRAINT " + QuoteIdent("zl:" + f.name) + " CHECK (" + QuoteIdent(f.name) + " <> '')";
+    std::string rule = validationCondition(f);
+    if (!rule.empty()) checks += " CONSTRAINT " + QuoteIdent("vr:" + f.name) + " CHECK (" + rule + ")";
+    return checks;
+}
+
 // Makes the index in the file (a unique one refuses a table whose rows
 // already repeat its key) and records it in the catalogue. An index on the
 // auto-increment row key alone is that key: it is only recorded.
@@ -310,9 +324,14 @@ void TableDef::loadFields() {
         if (info.ordinalPosition == 0) info.ordinalPosition = m_fields.Count();
         cc->EnsureCatalog();
         Savepoint sp(*cc);
+        if (info.type == dbText && (info.size < 1 || info.size > 255)) throw DaoError(3001, "Invalid argument.");
         std::string decl = QuoteIdent(info.name) + " " + SqliteDeclaredType(info);
         std::string def = defaultLiteral(info);
         if (!def.empty()) decl += " DEFAULT " + def;
+        // The column keeps what a new table's would: the rows there take the
+        // default, so a value is required only where there is one.
+        if ((info.required || info.type == dbBoolean) && !def.empty()) decl += " NOT NULL";
+        decl += columnChecks(info);
         cc->Exec(SystemSql("ALTER TABLE " + QuoteIdent(m_name) + " ADD COLUMN " + decl));
         cc->ExecBound(SystemSql("INSERT OR REPLACE INTO MSysColumns (TableName, Name, Type, Size, Attributes, AllowZeroLength,"
                                 " Required, DefaultValue, ValidationRule, ValidationText, OrdinalPosition, CollatingOrder)"
@@ -609,13 +628,7 @@ void TableDefs::Append(const TableDefPtr& td) {
         if (f.required || f.type == dbBoolean) ddl += " NOT NULL";
         std::string def = defaultLiteral(f);
         if (!def.empty()) ddl += " DEFAULT " + def;
-        if (f.type == dbText)
-            ddl += " CONSTRAINT " + QuoteIdent("sz:" + f.name) + " CHECK (length(" + QuoteIdent(f.name) +
-                   ") <= " + std::to_string(f.size) + ")";
-        if (isText(f.type) && !f.allowZeroLength)
-            ddl += " CONSTRAINT " + QuoteIdent("zl:" + f.name) + " CHECK (" + QuoteIdent(f.name) + " <> '')";
-        std::string rule = validationCondition(f);
-        if (!rule.empty()) ddl += " CONSTRAINT " + QuoteIdent("vr:" + f.name) + " CHECK (" + rule + ")";
+        ddl += columnChecks(f);
     }
     ddl += ")";
 

@@ -165,6 +165,34 @@ TEST_F(DaoTest, TheCatalogueTablesCannotBeDeletedOrRenamedSoTheFileKeepsItsQueri
     EXPECT_EQ(types->Indexes()("PrimaryKey")->Fields()(0)->Name(), "ID");
 }
 
+TEST_F(DaoTest, AFieldAppendedToAStoredTableKeepsItsSizeZeroLengthAndRuleAsOneMadeWithTheTable) {
+    auto db = newDb();
+    daotest::MakeTable(*db, "T", {{"V", dbLong}});
+    db->Execute("INSERT INTO T (V) VALUES (1)"); // a row there before the fields
+    auto td = db->TableDefs()("T");
+    td->Fields().Append(td->CreateField("R", dbText, 3));
+    auto z = td->CreateField("Z", dbText, 5);
+    z->SetAllowZeroLength(false);
+    td->Fields().Append(z);
+    auto p = td->CreateField("P", dbDouble);
+    p->SetValidationRule(">0");
+    td->Fields().Append(p);
+    struct Case {
+        const char* values; // (V, R, Z, P)
+        long error;
+        const char* why;
+    } cases[] = {
+        {"(2, 'abcd', 'x', 1)", err::FieldTooSmall, "four characters in a field of three"},
+        {"(3, 'x', '', 1)", err::ZeroLengthNotAllowed, "a zero-length text where none is allowed"},
+        {"(4, 'x', 'x', -1)", err::FieldValidation, "breaks the rule"},
+        {"(5, 'abc', 'abcde', 2)", 0, "every value fits"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(expectError([&] { db->Execute(std::string("INSERT INTO T (V, R, Z, P) VALUES ") + c.values); }), c.error)
+            << c.why;
+    EXPECT_EQ(daotest::ColumnOf(*db, "SELECT V FROM T ORDER BY V"), (std::vector<long>{1, 5}));
+}
+
 TEST_F(DaoTest, ValuesRoundTripWithTheirTypes) {
     auto db = typesDb();
     auto rs = db->OpenRecordset("Types", dbOpenDynaset);

@@ -149,8 +149,8 @@ void Database::Execute(const std::string& sql, int options) {
     (void)failOnError; // every statement here is atomic: it either applies whole or fails
     if (t.kind() == TranslatedSql::Kind::MakeTable) {
         // A table under a saved query's name would hide the query (one that
-        // asks for parameters, writes, or reads another file has no view
-        // to stand in the table's way).
+        // writes, or reads another file, has no view to stand in the
+        // table's way).
         if (t.makeTableDatabase().empty() && m_queryDefs.Find(t.makeTableTarget()))
             throw DaoError(err::ObjectExists, "Object '" + t.makeTableTarget() + "' already exists.", 0, sql);
         std::string target = (t.makeTableDatabase().empty() ? std::string() : QuoteIdent(t.makeTableDatabase()) + ".") +

@@ -57,16 +57,6 @@ void createView(Connection& c, const std::string& name, const std::string& sql) 
         c.Exec(SystemSql("CREATE VIEW " + QuoteIdent(name) + " AS " + t.text()));
     } catch (const DaoError&) {
         // A query that needs parameters has no view; opening it reports error 3061.
-        return;
-    }
-    // SQLite keeps a view it cannot read (one that names a parameter as an
-    // unknown column, or a table not there), and then refuses every later
-    // change of any table's columns or name in the file for it. Such a query
-    // has no view: opening it reports what it lacks.
-    try {
-        StmtHandle st = c.Prepare(SystemSql("SELECT * FROM " + QuoteIdent(name)));
-    } catch (const DaoError&) {
-        c.Exec(SystemSql("DROP VIEW " + QuoteIdent(name)));
     }
 }
 

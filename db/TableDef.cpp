@@ -39,6 +39,41 @@ private:
 
 bool isText(int t) { return t == dbText || t == dbMemo; }
 
+// SQLite reads every view of the file again when a table is renamed or loses
+// a column, and refuses the change for one it cannot read: a saved query
+// that asks for a parameter (its view names it as a column), or one that
+// reads a table not there. Such views are set aside for the change and made
+// again as they were after it; inside the change's savepoint, a failure
+// brings them back with everything else.
+class UnreadableViewsAside {
+public:
+    explicit UnreadableViewsAside(Connection& c) : m_conn(c) {
+        std::vector<std::pair<std::string, std::string>> views; // name, its CREATE VIEW text
+        {
+            StmtHandle st = c.Prepare(SystemSql("SELECT name, sql FROM sqlite_master WHERE type = 'view' AND sql IS NOT NULL"));
+            while (sqlite3_step(st.get()) == SQLITE_ROW)
+                views.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0)),
+                                   reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 1)));
+        }
+        for (auto& view : views) {
+            const std::string probe = "SELECT * FROM " + QuoteIdent(view.first);
+            sqlite3_stmt* raw = nullptr;
+            const int rc = sqlite3_prepare_v2(c.handle(), probe.c_str(), static_cast<int>(probe.size()), &raw, nullptr);
+            StmtHandle st(raw);
+            if (rc != SQLITE_OK) m_views.push_back(std::move(view));
+        }
+        for (const auto& view : m_views) c.Exec(SystemSql("DROP VIEW " + QuoteIdent(view.first)));
+    }
+    void Restore() {
+        for (const auto& view : m_views) m_conn.Exec(SystemSql(view.second));
+        m_views.clear();
+    }
+
+private:
+    Connection& m_conn;
+    std::vector<std::pair<std::string, std::string>> m_views;
+};
+
 bool indexNameTaken(Connection& c, const std::string& name) {
     StmtHandle st = c.Prepare(SystemSql("SELECT 1 FROM sqlite_master WHERE name = ?1 COLLATE NOCASE"));
     sqlite3_bind_text(st.get(), 1, name.c_str(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
@@ -208,7 +243,9 @@ void TableDef::SetName(const std::string& name) {
                 throw DaoError(err::ObjectExists, "Object '" + name + "' already exists.");
         }
         Savepoint sp(*c);
+        UnreadableViewsAside aside(*c);
         c->Exec(SystemSql("ALTER TABLE " + QuoteIdent(m_name) + " RENAME TO " + QuoteIdent(name)));
+        aside.Restore();
         if (c->HasCatalog()) {
             for (const char* t : {"MSysColumns", "MSysIndexes"})
                 c->ExecBound(SystemSql(std::string("UPDATE ") + t + " SET TableName = ?1 WHERE TableName = ?2"),
@@ -347,7 +384,9 @@ void TableDef::loadFields() {
     m_fields.onDelete = [this](const std::string& name) {
         auto cc = conn();
         Savepoint sp(*cc);
+        UnreadableViewsAside aside(*cc);
         cc->Exec(SystemSql("ALTER TABLE " + QuoteIdent(m_name) + " DROP COLUMN " + QuoteIdent(name)));
+        aside.Restore();
         if (cc->HasCatalog())
             cc->ExecBound(SystemSql("DELETE FROM MSysColumns WHERE TableName = ?1 AND Name = ?2"),
                           {Variant(m_name), Variant(name)});

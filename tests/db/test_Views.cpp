@@ -103,7 +103,7 @@ TEST_F(ViewsTest, AViewIsNeitherChangedRenamedNorDeletedThroughTheLayer) {
 TEST_F(ViewsTest, ASavedQueryThatCannotBeReadYetLeavesEveryTableFreeToBeRenamedAndItsFieldsDeleted) {
     const struct {
         const char* sql;
-        long openError; // what opening the query reports
+        long openError; // what opening the query, or reading it from other SQL, reports
         const char* why;
     } cases[] = {
         {"SELECT G FROM Data WHERE X > [Lowest X]", err::ParametersExpected, "a parameter"},
@@ -120,6 +120,7 @@ TEST_F(ViewsTest, ASavedQueryThatCannotBeReadYetLeavesEveryTableFreeToBeRenamedA
         db->TableDefs().Refresh();
         EXPECT_EQ(db->TableDefs()(name + "x")->Fields().Count(), 1) << c.why;
         EXPECT_EQ(daotest::ErrorNumberOf([&] { db->OpenRecordset("qWaiting"); }), c.openError) << c.why;
+        EXPECT_EQ(daotest::ErrorNumberOf([&] { db->OpenRecordset("SELECT * FROM [qWaiting]"); }), c.openError) << c.why;
         db->QueryDefs().Delete("qWaiting");
     }
 }

@@ -97,7 +97,7 @@ TEST_F(DaoTest, TableDefinitionReadsBackWithTypesSizesOrderAndProperties) {
     EXPECT_EQ(expectError([&] { rs->Update(); }), err::FieldValidation);
 }
 
-TEST_F(DaoTest, APropertyDeletedFromAStoredTableOrFieldStaysDeletedInsteadOfComingBackOnReopen) {
+TEST_F(DaoTest, APropertyOfAStoredTableOrFieldDeletedStaysDeletedAndOneTheFileRefusesKeepsItsValue) {
     daotest::MakeTable(*newDb("p.db"), "T", {{"S", dbText, 10}});
     auto open = [&] { return DBEngine().OpenDatabase(tmp.file("p.db")); };
     // Where the property lives: the table itself, or one of its fields.
@@ -113,6 +113,14 @@ TEST_F(DaoTest, APropertyDeletedFromAStoredTableOrFieldStaysDeletedInsteadOfComi
             auto db = open();
             auto t = db->TableDefs()("T");
             o.of(*t).Append(t->CreateProperty("Description", dbText, Variant("kept")));
+            db->Close();
+        }
+        {
+            // Opened read-only, the file refuses a new value: the property keeps the one it has.
+            auto db = DBEngine().OpenDatabase(tmp.file("p.db"), false, true);
+            auto property = o.of(*db->TableDefs()("T"))("Description");
+            EXPECT_EQ(expectError([&] { property->SetValue(Variant("changed")); }), err::ReadOnly) << o.why;
+            EXPECT_EQ(property->Value().ToString(), "kept") << o.why;
             db->Close();
         }
         {

@@ -138,6 +138,9 @@ RecordsetPtr Database::OpenRecordset(const std::string& source, int type, int op
 void Database::Execute(const std::string& sql, int options) {
     auto c = conn();
     init();
+    // A statement that fails changes nothing: the count of the one before
+    // it is no longer the last one's.
+    m_recordsAffected = 0;
     JetSqlTranslator::Options opts;
     opts.aliasFor = [c](const std::string& path) { return c->AliasFor(path); };
     TranslatedSql t = JetSqlTranslator::Translate(sql, opts);
@@ -145,6 +148,11 @@ void Database::Execute(const std::string& sql, int options) {
     bool failOnError = (options & dbFailOnError) != 0;
     (void)failOnError; // every statement here is atomic: it either applies whole or fails
     if (t.kind() == TranslatedSql::Kind::MakeTable) {
+        // A table under a saved query's name would hide the query (one that
+        // writes, or reads another file, has no view to stand in the
+        // table's way).
+        if (t.makeTableDatabase().empty() && m_queryDefs.Find(t.makeTableTarget()))
+            throw DaoError(err::ObjectExists, "Object '" + t.makeTableTarget() + "' already exists.", 0, sql);
         std::string target = (t.makeTableDatabase().empty() ? std::string() : QuoteIdent(t.makeTableDatabase()) + ".") +
                              QuoteIdent(t.makeTableTarget());
         // Prepare through the translated statement first, so that its attachments are in place.

@@ -3,8 +3,13 @@
 namespace dao {
 
 void Property::SetValue(const Variant& v) {
+    // The value changes once it is stored: a value the file refused (a
+    // database opened read-only) is not shown as if it were kept.
+    if (m_persist) {
+        Property stored(m_name, m_type, v);
+        m_persist(stored);
+    }
     m_value = v;
-    if (m_persist) m_persist(*this);
 }
 
 void Properties::Append(const PropertyPtr& p) {

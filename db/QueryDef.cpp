@@ -69,6 +69,13 @@ void QueryDef::SetName(const std::string& name) {
     if (m_stored) {
         auto db = lockDb(m_db);
         auto c = db->conn();
+        // Another table's or query's name would hide one of the two from
+        // every lookup by that name; a change of case only is no other name.
+        if (!NamesEqual(name, m_name)) {
+            if (name.empty()) throw DaoError(3001, "Invalid argument.");
+            if (db->TableDefs().Find(name) || db->QueryDefs().Find(name))
+                throw DaoError(err::ObjectExists, "Object '" + name + "' already exists.");
+        }
         c->Exec(SystemSql("SAVEPOINT dao_q"));
         try {
             c->ExecBound(SystemSql("UPDATE MSysQueries SET Name = ?1 WHERE Name = ?2"), {Variant(name), Variant(m_name)});

@@ -6,6 +6,9 @@
 #include "db/JetSqlTranslator.h"
 
 #include <algorithm>
+#include <functional>
+#include <optional>
+#include <unordered_set>
 
 namespace dao {
 
@@ -36,6 +39,41 @@ private:
 
 bool isText(int t) { return t == dbText || t == dbMemo; }
 
+// SQLite reads every view of the file again when a table is renamed or loses
+// a column, and refuses the change for one it cannot read: a saved query
+// that asks for a parameter (its view names it as a column), or one that
+// reads a table not there. Such views are set aside for the change and made
+// again as they were after it; inside the change's savepoint, a failure
+// brings them back with everything else.
+class UnreadableViewsAside {
+public:
+    explicit UnreadableViewsAside(Connection& c) : m_conn(c) {
+        std::vector<std::pair<std::string, std::string>> views; // name, its CREATE VIEW text
+        {
+            StmtHandle st = c.Prepare(SystemSql("SELECT name, sql FROM sqlite_master WHERE type = 'view' AND sql IS NOT NULL"));
+            while (sqlite3_step(st.get()) == SQLITE_ROW)
+                views.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0)),
+                                   reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 1)));
+        }
+        for (auto& view : views) {
+            const std::string probe = "SELECT * FROM " + QuoteIdent(view.first);
+            sqlite3_stmt* raw = nullptr;
+            const int rc = sqlite3_prepare_v2(c.handle(), probe.c_str(), static_cast<int>(probe.size()), &raw, nullptr);
+            StmtHandle st(raw);
+            if (rc != SQLITE_OK) m_views.push_back(std::move(view));
+        }
+        for (const auto& view : m_views) c.Exec(SystemSql("DROP VIEW " + QuoteIdent(view.first)));
+    }
+    void Restore() {
+        for (const auto& view : m_views) m_conn.Exec(SystemSql(view.second));
+        m_views.clear();
+    }
+
+private:
+    Connection& m_conn;
+    std::vector<std::pair<std::string, std::string>> m_views;
+};
+
 bool indexNameTaken(Connection& c, const std::string& name) {
     StmtHandle st = c.Prepare(SystemSql("SELECT 1 FROM sqlite_master WHERE name = ?1 COLLATE NOCASE"));
     sqlite3_bind_text(st.get(), 1, name.c_str(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
@@ -52,6 +90,21 @@ bool queryNamed(Connection& c, const std::string& name) {
     StmtHandle saved = c.Prepare(SystemSql("SELECT 1 FROM MSysQueries WHERE Name = ?1"));
     sqlite3_bind_text(saved.get(), 1, name.c_str(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
     return sqlite3_step(saved.get()) == SQLITE_ROW;
+}
+
+// The layer's own catalogue: every table's definitions, the saved queries
+// and the password live in these tables. Dropped or renamed, they would
+// take all of that with them (without MSysDb the file no longer opens).
+bool isCatalogTable(std::string_view name) {
+    for (const char* t : {"MSysColumns", "MSysIndexes", "MSysQueries", "MSysProperties", "MSysDb"})
+        if (NamesEqual(name, t)) return true;
+    return false;
+}
+
+DaoError noPermission(const std::string& name) {
+    return DaoError(3033, "You do not have the necessary permissions to use the '" + name +
+                              "' object. Have your system administrator or the person who created this object "
+                              "establish the appropriate permissions for you.");
 }
 
 // A default value as a literal of the column's type; empty when none applies
@@ -122,6 +175,55 @@ std::string validationCondition(const FieldInfo& f) {
     return JetSqlTranslator::TranslateExpression(out).text();
 }
 
+// A catalogue row of an index that the file still holds (another program
+// may have dropped it); an index on the row key has no SQLite index.
+constexpr const char* kIndexStillThere =
+    "(coalesce(SqliteName, '') = '' OR SqliteName IN (SELECT name FROM sqlite_master WHERE type = 'index'))";
+
+// The checks of a column's values: a text's size and zero length, and the
+// field's validation rule.
+std::string columnChecks(const FieldInfo& f) {
+    std::string checks;
+    if (f.type == dbText)
+        checks += " CONSTRAINT " + QuoteIdent("sz:" + f.name) + " CHECK (length(" + QuoteIdent(f.name) +
+                  ") <= " + std::to_string(f.size) + ")";
+    if (isText(f.type) && !f.allowZeroLength)
+        checks += " CONSTRAINT " + QuoteIdent("zl:" + f.name) + " CHECK (" + QuoteIdent(f.name) + " <> '')";
+    std::string rule = validationCondition(f);
+    if (!rule.empty()) checks += " CONSTRAINT " + QuoteIdent("vr:" + f.name) + " CHECK (" + rule + ")";
+    return checks;
+}
+
+// Makes the index in the file (a unique one refuses a table whose rows
+// already repeat its key) and records it in the catalogue. An index on the
+// auto-increment row key alone is that key: it is only recorded.
+void storeIndex(Connection& c, const std::string& table, const Index& idx, const std::string& rowidField, int seq,
+                const std::function<bool(const std::string&)>& hasField) {
+    if (idx.Fields().Count() == 0) throw DaoError(3264, "No field defined--cannot append TableDef or Index.");
+    std::string names, cols;
+    for (const auto& f : idx.Fields()) {
+        if (!hasField(f->Name())) throw DaoError(err::ItemNotFound, "Item not found in this collection.");
+        if (!names.empty()) { names += '\x1f'; cols += ", "; }
+        names += f->Name();
+        cols += QuoteIdent(f->Name()) + ((f->Attributes() & 1) ? " DESC" : "");
+    }
+    bool onRowid = !rowidField.empty() && idx.Fields().Count() == 1 && NamesEqual(idx.Fields()(0)->Name(), rowidField);
+    std::string sqliteName;
+    if (!onRowid) {
+        sqliteName = table + "." + idx.Name();
+        // A table another program renamed keeps its indexes' names: the
+        // new table's index takes a name of its own.
+        for (int n = 2; indexNameTaken(c, sqliteName); ++n)
+            sqliteName = table + "." + idx.Name() + "~" + std::to_string(n);
+        c.Exec(SystemSql(std::string("CREATE ") + (idx.Unique() ? "UNIQUE " : "") + "INDEX " + QuoteIdent(sqliteName) +
+                         " ON " + QuoteIdent(table) + " (" + cols + ")"));
+    }
+    c.ExecBound(SystemSql("INSERT INTO MSysIndexes (TableName, Name, Fields, IsPrimary, IsUnique, IsRequired, IgnoreNulls,"
+                          " SqliteName, Seq) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"),
+                {Variant(table), Variant(idx.Name()), Variant(names), Variant(idx.Primary()), Variant(idx.Unique()),
+                 Variant(idx.Required()), Variant(idx.IgnoreNulls()), Variant(sqliteName), Variant(seq)});
+}
+
 } // namespace
 
 TableDef::TableDef(std::string name, long attributes) : m_name(std::move(name)), m_attributes(attributes) {}
@@ -130,8 +232,20 @@ void TableDef::SetName(const std::string& name) {
     if (m_stored) {
         auto c = conn();
         if (NamesEqual(name, m_name)) return;
+        if (isCatalogTable(m_name)) throw noPermission(m_name);
+        // The new name must be free and valid, as a new table's is.
+        if (const std::string fault = TableDefs::NameFault(name); !fault.empty()) throw DaoError(3125, fault);
+        {
+            StmtHandle st = c->Prepare(
+                SystemSql("SELECT 1 FROM sqlite_master WHERE type IN ('table', 'view') AND name = ?1 COLLATE NOCASE"));
+            sqlite3_bind_text(st.get(), 1, name.c_str(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+            if (sqlite3_step(st.get()) == SQLITE_ROW || queryNamed(*c, name))
+                throw DaoError(err::ObjectExists, "Object '" + name + "' already exists.");
+        }
         Savepoint sp(*c);
+        UnreadableViewsAside aside(*c);
         c->Exec(SystemSql("ALTER TABLE " + QuoteIdent(m_name) + " RENAME TO " + QuoteIdent(name)));
+        aside.Restore();
         if (c->HasCatalog()) {
             for (const char* t : {"MSysColumns", "MSysIndexes"})
                 c->ExecBound(SystemSql(std::string("UPDATE ") + t + " SET TableName = ?1 WHERE TableName = ?2"),
@@ -211,6 +325,15 @@ void storeProperty(const std::shared_ptr<Connection>& c, const std::string& obje
                  {Variant(object), Variant(field), Variant(p.Name()), Variant(p.Type()), value});
     c->InvalidateCatalog();
 }
+
+void removeProperty(const std::shared_ptr<Connection>& c, const std::string& object, const std::string& field,
+                    const std::string& name) {
+    if (c->ReadOnly()) throw DaoError(err::ReadOnly, "Cannot update. Database or object is read-only.");
+    if (!c->HasCatalog()) return;
+    c->ExecBound(SystemSql("DELETE FROM MSysProperties WHERE ObjectName = ?1 AND FieldName = ?2 AND Name = ?3"),
+                 {Variant(object), Variant(field), Variant(name)});
+    c->InvalidateCatalog();
+}
 } // namespace
 
 void TableDef::loadFields() {
@@ -225,6 +348,9 @@ void TableDef::loadFields() {
         f->m_properties.onStore = [weak, table, fieldName](const Property& p) {
             if (auto cc = weak.lock()) storeProperty(cc, table, fieldName, p);
         };
+        f->m_properties.onDelete = [weak, table, fieldName](const std::string& name) {
+            if (auto cc = weak.lock()) removeProperty(cc, table, fieldName, name);
+        };
         if (info.hasDescription)
             f->m_properties.appendLoaded(std::make_shared<Property>("Description", dbText, Variant(info.description)));
         m_fields.appendLoaded(f);
@@ -235,9 +361,14 @@ void TableDef::loadFields() {
         if (info.ordinalPosition == 0) info.ordinalPosition = m_fields.Count();
         cc->EnsureCatalog();
         Savepoint sp(*cc);
+        if (info.type == dbText && (info.size < 1 || info.size > 255)) throw DaoError(3001, "Invalid argument.");
         std::string decl = QuoteIdent(info.name) + " " + SqliteDeclaredType(info);
         std::string def = defaultLiteral(info);
         if (!def.empty()) decl += " DEFAULT " + def;
+        // The column keeps what a new table's would: the rows there take the
+        // default, so a value is required only where there is one.
+        if ((info.required || info.type == dbBoolean) && !def.empty()) decl += " NOT NULL";
+        decl += columnChecks(info);
         cc->Exec(SystemSql("ALTER TABLE " + QuoteIdent(m_name) + " ADD COLUMN " + decl));
         cc->ExecBound(SystemSql("INSERT OR REPLACE INTO MSysColumns (TableName, Name, Type, Size, Attributes, AllowZeroLength,"
                                 " Required, DefaultValue, ValidationRule, ValidationText, OrdinalPosition, CollatingOrder)"
@@ -253,7 +384,9 @@ void TableDef::loadFields() {
     m_fields.onDelete = [this](const std::string& name) {
         auto cc = conn();
         Savepoint sp(*cc);
+        UnreadableViewsAside aside(*cc);
         cc->Exec(SystemSql("ALTER TABLE " + QuoteIdent(m_name) + " DROP COLUMN " + QuoteIdent(name)));
+        aside.Restore();
         if (cc->HasCatalog())
             cc->ExecBound(SystemSql("DELETE FROM MSysColumns WHERE TableName = ?1 AND Name = ?2"),
                           {Variant(m_name), Variant(name)});
@@ -269,7 +402,7 @@ void TableDef::loadIndexes() {
     bool fromCatalog = false;
     if (c->HasCatalog()) {
         StmtHandle st = c->Prepare(SystemSql("SELECT Name, Fields, IsPrimary, IsUnique, IsRequired, IgnoreNulls FROM "
-                                             "MSysIndexes WHERE TableName = ?1 ORDER BY Seq"));
+                                             "MSysIndexes WHERE TableName = ?1 AND " + std::string(kIndexStillThere) + " ORDER BY Seq"));
         sqlite3_bind_text(st.get(), 1, m_name.c_str(), -1, SQLITE_TRANSIENT);
         while (sqlite3_step(st.get()) == SQLITE_ROW) {
             fromCatalog = true;
@@ -294,37 +427,116 @@ void TableDef::loadIndexes() {
             m_indexes.appendLoaded(idx);
         }
     }
-    if (!fromCatalog) {
-        // A table made by another tool: its SQLite indexes, the primary key first.
-        StmtHandle st = c->Prepare(SystemSql("SELECT name, \"unique\", origin FROM pragma_index_list(" + QuoteText(m_name) + ")"));
-        std::vector<IndexPtr> found;
-        while (sqlite3_step(st.get()) == SQLITE_ROW) {
-            std::string name = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
-            std::string origin = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 2));
-            auto idx = std::make_shared<Index>(origin == "pk" ? "PrimaryKey" : name);
-            idx->SetUnique(sqlite3_column_int(st.get(), 1) != 0);
-            idx->SetPrimary(origin == "pk");
-            StmtHandle cols = c->Prepare(SystemSql("SELECT name FROM pragma_index_info(" + QuoteText(name) + ") ORDER BY seqno"));
-            while (sqlite3_step(cols.get()) == SQLITE_ROW) {
-                const unsigned char* n = sqlite3_column_text(cols.get(), 0);
-                FieldInfo fi;
-                fi.name = n ? reinterpret_cast<const char*>(n) : "";
-                idx->m_fields.appendLoaded(std::make_shared<Field>(fi));
-            }
-            found.push_back(idx);
-        }
-        for (const auto& f : c->TableFields(m_name))
-            if (f.rowidAlias) {
-                auto idx = std::make_shared<Index>("PrimaryKey");
-                idx->SetPrimary(true);
-                FieldInfo fi;
-                fi.name = f.name;
-                idx->m_fields.appendLoaded(std::make_shared<Field>(fi));
-                found.insert(found.begin(), idx);
-            }
-        for (auto& i : found) m_indexes.appendLoaded(i);
-    }
+    if (!fromCatalog)
+        for (auto& [idx, sqliteName] : fileIndexes(*c, m_name)) m_indexes.appendLoaded(idx);
+    m_indexes.onAppend = [this](const IndexPtr& idx) { appendIndex(idx); };
+    m_indexes.onDelete = [this](const std::string& name) { deleteIndex(name); };
     m_indexesLoaded = true;
+}
+
+// The indexes of a table another tool made, as SQLite keeps them, each with
+// its name there: the primary key first.
+std::vector<std::pair<IndexPtr, std::string>> TableDef::fileIndexes(Connection& c, const std::string& table) {
+    std::vector<std::pair<IndexPtr, std::string>> found;
+    StmtHandle st = c.Prepare(SystemSql("SELECT name, \"unique\", origin FROM pragma_index_list(" + QuoteText(table) + ")"));
+    while (sqlite3_step(st.get()) == SQLITE_ROW) {
+        std::string name = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
+        std::string origin = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 2));
+        auto idx = std::make_shared<Index>(origin == "pk" ? "PrimaryKey" : name);
+        idx->SetUnique(sqlite3_column_int(st.get(), 1) != 0);
+        idx->SetPrimary(origin == "pk");
+        StmtHandle cols = c.Prepare(SystemSql("SELECT name FROM pragma_index_info(" + QuoteText(name) + ") ORDER BY seqno"));
+        while (sqlite3_step(cols.get()) == SQLITE_ROW) {
+            const unsigned char* n = sqlite3_column_text(cols.get(), 0);
+            FieldInfo fi;
+            fi.name = n ? reinterpret_cast<const char*>(n) : "";
+            idx->m_fields.appendLoaded(std::make_shared<Field>(fi));
+        }
+        found.emplace_back(std::move(idx), std::move(name));
+    }
+    for (const auto& f : c.TableFields(table))
+        if (f.rowidAlias) {
+            auto idx = std::make_shared<Index>("PrimaryKey");
+            idx->SetPrimary(true);
+            FieldInfo fi;
+            fi.name = f.name;
+            idx->m_fields.appendLoaded(std::make_shared<Field>(fi));
+            found.insert(found.begin(), {std::move(idx), std::string()});
+        }
+    return found;
+}
+
+// An index appended to a stored table is made in the file at once.
+void TableDef::appendIndex(const IndexPtr& idx) {
+    auto c = conn();
+    if (c->ReadOnly()) throw DaoError(err::ReadOnly, "Cannot update. Database or object is read-only.");
+    if (idx->Primary())
+        for (const auto& other : m_indexes)
+            if (other->Primary()) throw DaoError(3283, "Primary key already exists.");
+    const std::vector<FieldInfo> columns = c->TableFields(m_name);
+    std::string rowidField;
+    for (const FieldInfo& f : columns)
+        if (f.rowidAlias) rowidField = f.name;
+    auto hasField = [&columns](const std::string& name) {
+        return std::any_of(columns.begin(), columns.end(), [&](const FieldInfo& f) { return NamesEqual(f.name, name); });
+    };
+    const bool catalogued = c->HasCatalog() && [&] {
+        StmtHandle st = c->Prepare(SystemSql("SELECT 1 FROM MSysIndexes WHERE TableName = ?1 AND " + std::string(kIndexStillThere)));
+        sqlite3_bind_text(st.get(), 1, m_name.c_str(), -1, SQLITE_TRANSIENT);
+        return sqlite3_step(st.get()) == SQLITE_ROW;
+    }();
+    c->EnsureCatalog();
+    Savepoint sp(*c);
+    int seq = 0;
+    if (catalogued) {
+        StmtHandle st = c->Prepare(SystemSql("SELECT coalesce(max(Seq), -1) + 1 FROM MSysIndexes WHERE TableName = ?1"));
+        sqlite3_bind_text(st.get(), 1, m_name.c_str(), -1, SQLITE_TRANSIENT);
+        if (sqlite3_step(st.get()) == SQLITE_ROW) seq = sqlite3_column_int(st.get(), 0);
+    } else {
+        // The catalogue lists a table's indexes once it lists one: the
+        // indexes the file holds already are recorded first, under the
+        // names SQLite knows them by.
+        for (const auto& [old, sqliteName] : fileIndexes(*c, m_name)) {
+            std::string names;
+            for (const auto& f : old->Fields()) names += (names.empty() ? "" : "\x1f") + f->Name();
+            c->ExecBound(SystemSql("INSERT INTO MSysIndexes (TableName, Name, Fields, IsPrimary, IsUnique, IsRequired,"
+                                   " IgnoreNulls, SqliteName, Seq) VALUES (?1, ?2, ?3, ?4, ?5, ?6, 0, ?7, ?8)"),
+                         {Variant(m_name), Variant(old->Name()), Variant(names), Variant(old->Primary()),
+                          Variant(old->Unique()), Variant(old->Required()), Variant(sqliteName), Variant(seq++)});
+        }
+    }
+    // A row left from an index of this name that another program dropped.
+    c->ExecBound(SystemSql("DELETE FROM MSysIndexes WHERE TableName = ?1 AND Name = ?2"), {Variant(m_name), Variant(idx->Name())});
+    storeIndex(*c, m_name, *idx, rowidField, seq, hasField);
+    sp.Release();
+    c->InvalidateCatalog();
+}
+
+// An index deleted from a stored table is dropped from the file at once.
+void TableDef::deleteIndex(const std::string& name) {
+    auto c = conn();
+    if (c->ReadOnly()) throw DaoError(err::ReadOnly, "Cannot update. Database or object is read-only.");
+    std::optional<std::string> sqliteName;
+    if (c->HasCatalog()) {
+        StmtHandle st = c->Prepare(SystemSql("SELECT coalesce(SqliteName, '') FROM MSysIndexes WHERE TableName = ?1 AND Name = ?2"));
+        sqlite3_bind_text(st.get(), 1, m_name.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st.get(), 2, name.c_str(), -1, SQLITE_TRANSIENT);
+        if (sqlite3_step(st.get()) == SQLITE_ROW) sqliteName = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
+    }
+    Savepoint sp(*c);
+    if (sqliteName) {
+        c->ExecBound(SystemSql("DELETE FROM MSysIndexes WHERE TableName = ?1 AND Name = ?2"), {Variant(m_name), Variant(name)});
+    } else {
+        // Another tool's index, listed under its own name: a key the table
+        // declares (its primary key, a UNIQUE column) cannot be dropped alone.
+        sqliteName = name;
+        StmtHandle st = c->Prepare(SystemSql("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?1 AND sql IS NOT NULL"));
+        sqlite3_bind_text(st.get(), 1, name.c_str(), -1, SQLITE_TRANSIENT);
+        if (sqlite3_step(st.get()) != SQLITE_ROW) throw DaoError(err::InvalidOperation, "Invalid operation.");
+    }
+    if (!sqliteName->empty()) c->Exec(SystemSql("DROP INDEX IF EXISTS " + QuoteIdent(*sqliteName)));
+    sp.Release();
+    c->InvalidateCatalog();
 }
 
 void TableDef::loadProperties() {
@@ -334,6 +546,9 @@ void TableDef::loadProperties() {
     std::string table = m_name;
     m_properties.onStore = [weak, table](const Property& p) {
         if (auto cc = weak.lock()) storeProperty(cc, table, "", p);
+    };
+    m_properties.onDelete = [weak, table](const std::string& name) {
+        if (auto cc = weak.lock()) removeProperty(cc, table, "", name);
     };
     if (c->HasCatalog()) {
         StmtHandle st = c->Prepare(SystemSql("SELECT Name, Type, Value FROM MSysProperties WHERE ObjectName = ?1 AND FieldName = ''"));
@@ -404,6 +619,13 @@ void TableDefs::Append(const TableDefPtr& td) {
     if (td->m_stored) throw DaoError(err::ObjectExists, "Object '" + td->Name() + "' already exists.");
     if (c->ReadOnly()) throw DaoError(err::ReadOnly, "Cannot update. Database or object is read-only.");
     if (td->m_fields.Count() == 0) throw DaoError(3264, "No field defined--cannot append TableDef or Index.");
+    {
+        // A field renamed after it was appended may have taken another's name.
+        std::unordered_set<std::string_view, detail::NameHash, detail::NameEqual> names;
+        for (const auto& f : td->m_fields)
+            if (!names.insert(f->Name()).second)
+                throw DaoError(3191, "Cannot define field '" + f->Name() + "' more than once.");
+    }
     if (td->m_fields.Count() > sqlite3_limit(c->handle(), SQLITE_LIMIT_COLUMN, -1))
         throw DaoError(3190, "Too many fields defined.");
     ensure();
@@ -445,13 +667,7 @@ void TableDefs::Append(const TableDefPtr& td) {
         if (f.required || f.type == dbBoolean) ddl += " NOT NULL";
         std::string def = defaultLiteral(f);
         if (!def.empty()) ddl += " DEFAULT " + def;
-        if (f.type == dbText)
-            ddl += " CONSTRAINT " + QuoteIdent("sz:" + f.name) + " CHECK (length(" + QuoteIdent(f.name) +
-                   ") <= " + std::to_string(f.size) + ")";
-        if (isText(f.type) && !f.allowZeroLength)
-            ddl += " CONSTRAINT " + QuoteIdent("zl:" + f.name) + " CHECK (" + QuoteIdent(f.name) + " <> '')";
-        std::string rule = validationCondition(f);
-        if (!rule.empty()) ddl += " CONSTRAINT " + QuoteIdent("vr:" + f.name) + " CHECK (" + rule + ")";
+        ddl += columnChecks(f);
     }
     ddl += ")";
 
@@ -478,32 +694,9 @@ void TableDefs::Append(const TableDefPtr& td) {
     for (const auto& p : td->m_properties) storeProperty(c, td->Name(), "", *p);
 
     int seq = 0;
-    for (const auto& idx : td->m_indexes) {
-        if (idx->Fields().Count() == 0) throw DaoError(3264, "No field defined--cannot append TableDef or Index.");
-        std::string names, cols;
-        for (const auto& f : idx->Fields()) {
-            if (!td->m_fields.Find(f->Name())) throw DaoError(err::ItemNotFound, "Item not found in this collection.");
-            if (!names.empty()) { names += '\x1f'; cols += ", "; }
-            names += f->Name();
-            cols += QuoteIdent(f->Name()) + ((f->Attributes() & 1) ? " DESC" : "");
-        }
-        bool onRowid = rowidField && idx->Fields().Count() == 1 && NamesEqual(idx->Fields()(0)->Name(), rowidField->Name());
-        std::string sqliteName;
-        if (!onRowid) {
-            sqliteName = td->Name() + "." + idx->Name();
-            // A table another program renamed keeps its indexes' names: the
-            // new table's index takes a name of its own.
-            for (int n = 2; indexNameTaken(*c, sqliteName); ++n)
-                sqliteName = td->Name() + "." + idx->Name() + "~" + std::to_string(n);
-            c->Exec(SystemSql(std::string("CREATE ") + (idx->Unique() ? "UNIQUE " : "") + "INDEX " + QuoteIdent(sqliteName) +
-                              " ON " + QuoteIdent(td->Name()) + " (" + cols + ")"));
-        }
-        c->ExecBound(SystemSql("INSERT INTO MSysIndexes (TableName, Name, Fields, IsPrimary, IsUnique, IsRequired, IgnoreNulls,"
-                               " SqliteName, Seq) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"),
-                     {Variant(td->Name()), Variant(idx->Name()), Variant(names), Variant(idx->Primary()),
-                      Variant(idx->Unique()), Variant(idx->Required()), Variant(idx->IgnoreNulls()),
-                      Variant(sqliteName), Variant(seq++)});
-    }
+    const std::string rowidName = rowidField ? rowidField->Name() : std::string();
+    for (const auto& idx : td->m_indexes)
+        storeIndex(*c, td->Name(), *idx, rowidName, seq++, [&](const std::string& name) { return td->m_fields.Find(name) != nullptr; });
     sp.Release();
     c->InvalidateCatalog();
     td->attach(c);
@@ -518,6 +711,7 @@ void TableDefs::Delete(std::string_view name) {
     TableDefPtr td = Collection<TableDef>::Find(name);
     if (!td) throw notFound();
     std::string real = td->Name();
+    if (isCatalogTable(real)) throw noPermission(real);
     Savepoint sp(*c);
     c->Exec(SystemSql("DROP TABLE " + QuoteIdent(real)));
     if (c->HasCatalog()) {

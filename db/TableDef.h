@@ -8,6 +8,8 @@
 
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace dao {
 
@@ -38,6 +40,9 @@ private:
     void attach(const std::shared_ptr<Connection>& conn);
     void loadFields();
     void loadIndexes();
+    void appendIndex(const IndexPtr& idx);
+    void deleteIndex(const std::string& name);
+    static std::vector<std::pair<IndexPtr, std::string>> fileIndexes(Connection& c, const std::string& table);
     void loadProperties();
     std::shared_ptr<Connection> conn() const;
 

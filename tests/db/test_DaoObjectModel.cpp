@@ -97,6 +97,45 @@ TEST_F(DaoTest, TableDefinitionReadsBackWithTypesSizesOrderAndProperties) {
     EXPECT_EQ(expectError([&] { rs->Update(); }), err::FieldValidation);
 }
 
+TEST_F(DaoTest, APropertyOfAStoredTableOrFieldDeletedStaysDeletedAndOneTheFileRefusesKeepsItsValue) {
+    daotest::MakeTable(*newDb("p.db"), "T", {{"S", dbText, 10}});
+    auto open = [&] { return DBEngine().OpenDatabase(tmp.file("p.db")); };
+    // Where the property lives: the table itself, or one of its fields.
+    const struct {
+        std::function<Properties&(TableDef&)> of;
+        const char* why;
+    } owners[] = {
+        {[](TableDef& t) -> Properties& { return t.Properties(); }, "the table's"},
+        {[](TableDef& t) -> Properties& { return t.Fields()("S")->Properties(); }, "a field's"},
+    };
+    for (const auto& o : owners) {
+        {
+            auto db = open();
+            auto t = db->TableDefs()("T");
+            o.of(*t).Append(t->CreateProperty("Description", dbText, Variant("kept")));
+            db->Close();
+        }
+        {
+            // Opened read-only, the file refuses a new value: the property keeps the one it has.
+            auto db = DBEngine().OpenDatabase(tmp.file("p.db"), false, true);
+            auto property = o.of(*db->TableDefs()("T"))("Description");
+            EXPECT_EQ(expectError([&] { property->SetValue(Variant("changed")); }), err::ReadOnly) << o.why;
+            EXPECT_EQ(property->Value().ToString(), "kept") << o.why;
+            db->Close();
+        }
+        {
+            auto db = open();
+            auto t = db->TableDefs()("T");
+            EXPECT_EQ(o.of(*t)("Description")->Value().ToString(), "kept") << o.why;
+            o.of(*t).Delete("Description");
+            db->Close();
+        }
+        auto db = open();
+        EXPECT_EQ(expectError([&] { o.of(*db->TableDefs()("T"))("Description"); }), 3270) << o.why;
+        db->Close();
+    }
+}
+
 TEST_F(DaoTest, CatalogueTablesAreNamedMSysAndSQLitesOwnAreNeverListed) {
     auto db = typesDb();
     std::vector<std::string> names;
@@ -104,6 +143,62 @@ TEST_F(DaoTest, CatalogueTablesAreNamedMSysAndSQLitesOwnAreNeverListed) {
     for (const auto& n : names) EXPECT_TRUE(n == "Types" || n.rfind("MSys", 0) == 0) << n;
     for (const auto& n : names) EXPECT_NE(n.rfind("sqlite_", 0), 0u) << n;
     EXPECT_TRUE(db->TableDefs().Find("Types"));
+}
+
+TEST_F(DaoTest, TheCatalogueTablesCannotBeDeletedOrRenamedSoTheFileKeepsItsQueriesDefinitionsAndPassword) {
+    {
+        auto db = typesDb();
+        db->CreateQueryDef("qKeep", "SELECT L FROM Types");
+        db->TableDefs()("Types")->Fields()("T")->Properties().Append(
+            db->TableDefs()("Types")->Fields()("T")->CreateProperty("Description", dbText, Variant("kept")));
+        db->NewPassword("", "pw");
+        const struct {
+            std::function<void()> action;
+            const char* why;
+        } cases[] = {
+            {[&] { db->TableDefs().Delete("msysdb"); }, "the password and the locale"},
+            {[&] { db->TableDefs().Delete("MSysQueries"); }, "the saved queries"},
+            {[&] { db->TableDefs().Delete("MSysColumns"); }, "the fields' definitions"},
+            {[&] { db->TableDefs()("MSysProperties")->SetName("Mine"); }, "the descriptions, renamed away"},
+            {[&] { db->TableDefs()("MSysIndexes")->SetName("MSysIndexes2"); }, "the indexes, renamed away"},
+        };
+        for (const auto& c : cases) EXPECT_EQ(expectError(c.action), 3033) << c.why;
+        db->Close();
+    }
+    auto db = DBEngine().Workspaces(0)->OpenDatabase(tmp.file("test.db"), false, false, ";pwd=pw");
+    EXPECT_TRUE(db->QueryDefs().Find("qKeep"));
+    auto types = db->TableDefs()("Types");
+    EXPECT_EQ(types->Fields()("T")->Size(), 5);
+    EXPECT_EQ(types->Fields()("T")->Properties()("Description")->Value().ToString(), "kept");
+    EXPECT_EQ(types->Indexes()("PrimaryKey")->Fields()(0)->Name(), "ID");
+}
+
+TEST_F(DaoTest, AFieldAppendedToAStoredTableKeepsItsSizeZeroLengthAndRuleAsOneMadeWithTheTable) {
+    auto db = newDb();
+    daotest::MakeTable(*db, "T", {{"V", dbLong}});
+    db->Execute("INSERT INTO T (V) VALUES (1)"); // a row there before the fields
+    auto td = db->TableDefs()("T");
+    td->Fields().Append(td->CreateField("R", dbText, 3));
+    auto z = td->CreateField("Z", dbText, 5);
+    z->SetAllowZeroLength(false);
+    td->Fields().Append(z);
+    auto p = td->CreateField("P", dbDouble);
+    p->SetValidationRule(">0");
+    td->Fields().Append(p);
+    struct Case {
+        const char* values; // (V, R, Z, P)
+        long error;
+        const char* why;
+    } cases[] = {
+        {"(2, 'abcd', 'x', 1)", err::FieldTooSmall, "four characters in a field of three"},
+        {"(3, 'x', '', 1)", err::ZeroLengthNotAllowed, "a zero-length text where none is allowed"},
+        {"(4, 'x', 'x', -1)", err::FieldValidation, "breaks the rule"},
+        {"(5, 'abc', 'abcde', 2)", 0, "every value fits"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(expectError([&] { db->Execute(std::string("INSERT INTO T (V, R, Z, P) VALUES ") + c.values); }), c.error)
+            << c.why;
+    EXPECT_EQ(daotest::ColumnOf(*db, "SELECT V FROM T ORDER BY V"), (std::vector<long>{1, 5}));
 }
 
 TEST_F(DaoTest, ValuesRoundTripWithTheirTypes) {
@@ -439,6 +534,39 @@ TEST_F(DaoTest, EditAddAndDeleteWhileWalkingTheSameTable) {
     EXPECT_EQ(daotest::ColumnOf(*db, "SELECT L FROM Types ORDER BY L"), (std::vector<long>{-5, -3, -1, 100, 300, 500}));
 }
 
+TEST_F(DaoTest, RecordsAffectedCountsTheLastStatementAndAFailedOneChangesNothing) {
+    auto db = newDb();
+    daotest::MakeTable(*db, "T", {{"V", dbLong}, {"S", dbText, 5}});
+    db->CreateQueryDef("qAsk", "SELECT V FROM T WHERE V > [Lowest]");
+    db->CreateQueryDef("qPurge", "DELETE FROM T WHERE V < 0");
+    struct Case {
+        const char* sql;
+        long error;
+        long affected; // counted by hand on the rows the statements before leave
+        const char* reason;
+    } cases[] = {
+        {"INSERT INTO T (V, S) VALUES (1, 'a')", 0, 1, "one row added"},
+        {"INSERT INTO T (V, S) SELECT V + 1, S FROM T", 0, 1, "one row copied: 1, 2"},
+        {"INSERT INTO T (V, S) SELECT V + 2, S FROM T", 0, 2, "two rows copied: 1, 2, 3, 4"},
+        {"UPDATE T SET V = V * 10 WHERE V > 1", 0, 3, "2, 3 and 4"},
+        {"UPDATE T SET S = 'longer than five' WHERE V = 1", err::FieldTooSmall, 0, "refused: no row written"},
+        {"DELETE FROM T WHERE V = 99", 0, 0, "no row matches"},
+        {"SELECT V INTO T2 FROM T WHERE V >= 30", 0, 2, "30 and 40 into a new table"},
+        {"SELECT V INTO T2 FROM T", err::TableExists, 0, "refused: the table exists"},
+        {"SELECT V INTO qask FROM T", err::ObjectExists, 0, "refused: a saved query asking for a parameter has the name"},
+        {"SELECT V INTO qPurge FROM T", err::ObjectExists, 0, "refused: a saved action query has the name"},
+        {"DELETE FROM T WHERE V < 25", 0, 2, "1 and 20"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(expectError([&] { db->Execute(c.sql, dbFailOnError); }), c.error) << c.reason;
+        EXPECT_EQ(db->RecordsAffected(), c.affected) << c.reason;
+    }
+    EXPECT_EQ(daotest::ColumnOf(*db, "SELECT V FROM T ORDER BY V"), (std::vector<long>{30, 40}));
+    EXPECT_EQ(daotest::ColumnOf(*db, "SELECT V FROM T2 ORDER BY V"), (std::vector<long>{30, 40}));
+    EXPECT_EQ(db->QueryDefs()("qPurge")->Type(), dbQDelete);
+    EXPECT_EQ(expectError([&] { db->OpenRecordset("qAsk"); }), err::ParametersExpected);
+}
+
 TEST_F(DaoTest, TransactionsCoverEveryDatabaseAndRollBackWhole) {
     auto a = newDb("a.db");
     auto b = newDb("b.db");
@@ -628,6 +756,33 @@ TEST_F(DaoTest, SavedQueriesAreSourcesLikeTablesAndParameterQueriesFail) {
     EXPECT_EQ(expectError([&] { db->OpenRecordset("qBig"); }), err::InputTableNotFound);
 }
 
+TEST_F(DaoTest, AQueryRenamedOntoAnotherTablesOrQuerysNameIsRefusedInsteadOfBeingHiddenByIt) {
+    auto db = typesDb();
+    db->Execute("INSERT INTO Types (L) VALUES (7)");
+    db->CreateQueryDef("qOne", "SELECT 1 AS n FROM Types");
+    db->CreateQueryDef("qTwo", "SELECT 2 AS n FROM Types");
+    struct Case {
+        const char* to;
+        long error;
+        const char* name; // the query's name afterwards
+        const char* reason;
+    } cases[] = {
+        {"types", err::ObjectExists, "qOne", "a table's name, in another case"},
+        {"QTWO", err::ObjectExists, "qOne", "another query's name"},
+        {"QONE", 0, "QONE", "its own name in other letters"},
+        {"qFirst", 0, "qFirst", "a free name"},
+    };
+    auto q = db->QueryDefs()("qOne");
+    for (const Case& c : cases) {
+        EXPECT_EQ(expectError([&] { q->SetName(c.to); }), c.error) << c.reason;
+        EXPECT_EQ(q->Name(), c.name) << c.reason;
+        // Each name still reads what it read: the table its record, each query its number.
+        EXPECT_EQ(daotest::ColumnOf(*db, "SELECT L FROM Types"), std::vector<long>{7}) << c.reason;
+        EXPECT_EQ(daotest::ColumnOf(*db, std::string("SELECT n FROM [") + c.name + "]"), std::vector<long>{1}) << c.reason;
+        EXPECT_EQ(daotest::ColumnOf(*db, "SELECT n FROM qTwo"), std::vector<long>{2}) << c.reason;
+    }
+}
+
 TEST_F(DaoTest, ExternalDatabaseClauseReadsAnotherFile) {
     auto other = newDb("other.db");
     makeIntTable(*other, "Src", dbDouble);
@@ -682,6 +837,56 @@ TEST_F(DaoTest, DuplicateKeysAreRefused) {
     db->Execute("INSERT INTO F VALUES (1, 'x')");
     db->Execute("INSERT INTO F VALUES (2, 'x')");
     EXPECT_EQ(expectError([&] { db->Execute("INSERT INTO F VALUES (1, 'X')"); }), err::DuplicateKey);
+}
+
+TEST_F(DaoTest, AnIndexAppendedToOrDeletedFromAStoredTableChangesTheFileInsteadOfOnlyTheList) {
+    const std::string path = tmp.file("idx.db");
+    newDb("idx.db")->Close();
+    // Another program's table, with a unique index of its own: V repeats, S does not.
+    vtest::OtherProgram(path).Exec("CREATE TABLE T (V INT, S TEXT); CREATE UNIQUE INDEX own ON T (S);"
+                                   "INSERT INTO T VALUES (1, 'a'), (1, 'b');");
+    auto indexNames = [&] {
+        std::string names;
+        auto db = DBEngine().OpenDatabase(path);
+        for (const auto& ix : db->TableDefs()("T")->Indexes()) names += ix->Name() + ";";
+        db->Close();
+        return names;
+    };
+    auto append = [&](const char* name, const char* field, bool unique, bool primary) {
+        auto db = DBEngine().OpenDatabase(path);
+        auto td = db->TableDefs()("T");
+        auto ix = td->CreateIndex(name);
+        ix->Fields().Append(ix->CreateField(field));
+        ix->SetUnique(unique);
+        ix->SetPrimary(primary);
+        return expectError([&] { td->Indexes().Append(ix); });
+    };
+    struct Case {
+        const char* name;
+        const char* field;
+        bool unique, primary;
+        long error;
+        const char* listed; // the indexes a reopened file lists
+        const char* reason;
+    } cases[] = {
+        {"UV", "V", true, false, err::DuplicateKey, "own;", "V repeats: no unique index is made"},
+        {"PV", "V", false, true, err::DuplicateKey, "own;", "a primary key is unique too"},
+        {"IV", "V", false, false, 0, "own;IV;", "a plain index takes repeats; the other program's stays listed"},
+        {"PS", "S", false, true, 0, "own;IV;PS;", "S repeats nothing"},
+        {"P2", "V", false, true, 3283, "own;IV;PS;", "a second primary key"},
+        {"X", "Nope", false, false, err::ItemNotFound, "own;IV;PS;", "no such field"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(append(c.name, c.field, c.unique, c.primary), c.error) << c.reason;
+        EXPECT_EQ(indexNames(), c.listed) << c.reason;
+    }
+    auto db = DBEngine().OpenDatabase(path);
+    EXPECT_EQ(expectError([&] { db->Execute("INSERT INTO T VALUES (2, 'b')"); }), err::DuplicateKey);
+    db->TableDefs()("T")->Indexes().Delete("PS");
+    db->TableDefs()("T")->Indexes().Delete("own");
+    db->Execute("INSERT INTO T VALUES (2, 'b')"); // neither key holds any more
+    db->Close();
+    EXPECT_EQ(indexNames(), "IV;");
 }
 
 } // namespace

@@ -162,6 +162,38 @@ TEST_F(NamesTest, FieldsAreFoundByNameWhateverTheirCaseAfterEveryChangeOfTheColl
         for (const auto& [name, position] : s.expected) EXPECT_EQ(f.IndexOf(name), position) << s.why << ": " << name;
     }
     EXPECT_THROW(f.Append(td->CreateField("OMEGA", dbLong)), DaoError) << "a name it has in another case";
+    // A field renamed onto another's name once appended: the table is refused before anything is made.
+    f("Omega")->SetName("alpha");
+    EXPECT_EQ(daotest::ErrorNumberOf([&] { db->TableDefs().Append(td); }), 3191);
+    EXPECT_EQ(db->TableDefs().Find("Wide"), nullptr);
+}
+
+TEST_F(NamesTest, AStoredTableRenamedOntoATakenOrInvalidNameIsRefusedAndKeepsItsOwn) {
+    table("T", "mark of T");
+    table("Other", "mark of Other");
+    db->CreateQueryDef("qRead", "SELECT Mark FROM Other");
+    db->CreateQueryDef("qAsk", "SELECT Mark FROM Other WHERE Mark = [Which]");
+    const struct {
+        const char* to;
+        long error;
+        const char* name; // the table's name afterwards
+        const char* why;
+    } cases[] = {
+        {"OTHER", err::ObjectExists, "T", "another table's name, in another case"},
+        {"qread", err::ObjectExists, "T", "a saved query's name"},
+        {"QASK", err::ObjectExists, "T", "a query that asks for a parameter"},
+        {"Old]", 3125, "T", "a bracket would end the name in every query"},
+        {"a.b", 3125, "T", "a dot would split it"},
+        {"t", 0, "T", "its own name in other letters: nothing to do"},
+        {"Renamed", 0, "Renamed", "a free name"},
+    };
+    auto td = db->TableDefs()("T");
+    for (const auto& c : cases) {
+        EXPECT_EQ(daotest::ErrorNumberOf([&] { td->SetName(c.to); }), c.error) << c.why;
+        EXPECT_EQ(td->Name(), c.name) << c.why;
+        EXPECT_EQ(db->OpenRecordset(c.name)->Fields("Mark")->Value().ToString(), "mark of T") << c.why;
+        EXPECT_EQ(db->OpenRecordset("qRead")->Fields("Mark")->Value().ToString(), "mark of Other") << c.why;
+    }
 }
 
 TEST_F(NamesTest, ATableOfMoreColumnsThanTheFileHoldsIsRefusedBeforeAnythingIsWritten) {

@@ -99,3 +99,28 @@ TEST_F(ViewsTest, AViewIsNeitherChangedRenamedNorDeletedThroughTheLayer) {
     EXPECT_EQ(other.Text("SELECT sql FROM sqlite_master WHERE name = 'vTheirs'"), "CREATE VIEW vTheirs AS SELECT G FROM Data");
     EXPECT_EQ(db->QueryDefs()("vTheirs")->SQL(), "SELECT * FROM [vTheirs]");
 }
+
+TEST_F(ViewsTest, ASavedQueryThatCannotBeReadYetLeavesEveryTableFreeToBeRenamedAndItsFieldsDeleted) {
+    const struct {
+        const char* sql;
+        long openError; // what opening the query, or reading it from other SQL, reports
+        const char* why;
+    } cases[] = {
+        {"SELECT G FROM Data WHERE X > [Lowest X]", err::ParametersExpected, "a parameter"},
+        {"SELECT * FROM NotYetMade", err::InputTableNotFound, "a table not there"},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        const std::string name = "Other" + std::to_string(++n);
+        daotest::MakeTable(*db, name, {{"A", dbLong}, {"B", dbLong}});
+        db->CreateQueryDef("qWaiting", c.sql);
+        auto td = db->TableDefs()(name);
+        EXPECT_EQ(daotest::ErrorNumberOf([&] { td->Fields().Delete("B"); }), 0) << c.why;
+        EXPECT_EQ(daotest::ErrorNumberOf([&] { td->SetName(name + "x"); }), 0) << c.why;
+        db->TableDefs().Refresh();
+        EXPECT_EQ(db->TableDefs()(name + "x")->Fields().Count(), 1) << c.why;
+        EXPECT_EQ(daotest::ErrorNumberOf([&] { db->OpenRecordset("qWaiting"); }), c.openError) << c.why;
+        EXPECT_EQ(daotest::ErrorNumberOf([&] { db->OpenRecordset("SELECT * FROM [qWaiting]"); }), c.openError) << c.why;
+        db->QueryDefs().Delete("qWaiting");
+    }
+}

@@ -7,7 +7,10 @@
 #include "errors/RunTimeError.h"
 #include "scenario/CMelvarsScenario.h"
 
+#include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <cstdlib>
 #include <cmath>
 #include <limits>
 
@@ -17,6 +20,22 @@ namespace {
 
 bool switchAt(const std::string& s, std::size_t i, char on) {
     return i < s.size() && std::toupper(static_cast<unsigned char>(s[i])) == on;
+}
+
+// A positive width as its decimal form of 15 significant digits, raised by
+// `units` in the last digit (3.8499999999999996 by 0 gives 3.85, by 1
+// 3.85000000000001).
+double RaiseLastDigit(double width, int units) {
+    if (!(width > 0) || !std::isfinite(width)) return width;
+    char buf[64];
+    auto res = std::to_chars(buf, buf + sizeof buf, width, std::chars_format::scientific, 14);
+    const char* e = std::find(static_cast<const char*>(buf), static_cast<const char*>(res.ptr), 'e');
+    int exp10 = 0;
+    std::from_chars(e + 1 + (e[1] == '+' ? 1 : 0), res.ptr, exp10);
+    std::int64_t digits = buf[0] - '0';
+    for (const char* c = buf + 2; c < e; ++c) digits = digits * 10 + (*c - '0');
+    const std::string text = std::to_string(digits + units) + "e" + std::to_string(exp10 - 14);
+    return std::strtod(text.c_str(), nullptr);
 }
 
 } // namespace
@@ -261,6 +280,18 @@ std::string CFrequency::DescFreqInit_ZUR(RunContext& cx, bool bRoundWidth, std::
         // that they fall in it instead of below the first interval, which
         // default intervals do not write.
         if (!lowerIncluded && mn == mx) start = mn - width;
+        // A value is placed by the quotient (x − start) / width, taken on
+        // decimal forms of 15 digits where start and width have them, else
+        // in doubles. A width such as 7.7/2, which as a double is a little
+        // below 3.85, puts the last border just below the largest value it
+        // was worked out to reach, and that value in the cell beyond the
+        // last interval, which default intervals do not write. Take the
+        // width's 15-digit form, then raise it by units of its last digit,
+        // until the largest value lies within the intervals.
+        for (int raise = 0; raise <= 64 && std::isfinite(start) && std::isfinite(width) &&
+                            CellOf(mx, start, width, intervals, lowerIncluded) > intervals;
+             raise = raise == 0 ? 1 : raise * 2)
+            width = RaiseLastDigit(width, raise);
     } catch (...) {
         // The cause itself (a damaged file, a name that cannot be written, a
         // value that is no number), not a width of 0 found later.

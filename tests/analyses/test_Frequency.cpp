@@ -128,6 +128,41 @@ TEST_F(FrequencyTest, DefaultIntervalsSpanTheDataAndSkipTheOuterCells) {
     }
 }
 
+TEST_F(FrequencyTest, DefaultIntervalsWithTheUpperBorderIncludedCountTheLargestValueInTheLastInterval) {
+    // Values 1, 5, 8: range 7, pad 7/10 = 0.7, start 1 − 0.7 = 0.3, width
+    // 7.7/n; the last border, 0.3 + n · 7.7/n = 8, is the largest value,
+    // which the upper border rule counts in the last interval. Value v lies
+    // in interval k = ceil((v − 0.3) · n / 7.7) = ceil((10v − 3) · n / 77).
+    // In doubles the quotient (8 − 0.3) / (7.7/n) comes out a little above
+    // n, and 8 went to the cell beyond the last interval, which default
+    // intervals do not write.
+    MakeTable("Data", {{"X", dbDouble}}, {{1.0}, {5.0}, {8.0}});
+    const struct {
+        std::int16_t n;
+        const char* why;
+    } cases[] = {
+        {2, "width 3.85"},
+        {3, "width 2.5666..."},
+        {4, "width 1.925"},
+        {7, "width 1.1"},
+    };
+    auto interval = [](int v, int n) { return ((10 * v - 3) * n + 76) / 77; }; // the ceiling, in integers
+    for (const auto& c : cases) {
+        const std::string out = Numbered("Out");
+        const auto rows = RunAndRead(frequencySpec(defaultIntervals(c.n, "Upper"), {{"X", "X"}}, out));
+        ASSERT_EQ(rows.size(), static_cast<std::size_t>(c.n)) << c.why;
+        const std::string low = ColumnNames(out)[2];
+        for (int k = 1; k <= c.n; ++k) {
+            const auto& r = rows[static_cast<std::size_t>(k - 1)];
+            EXPECT_TRUE(AgreesTo(0.3 + 7.7 * (k - 1) / c.n, r.Num(low), 14)) << c.why << " " << k;
+            double count = 0;
+            for (int v : {1, 5, 8}) count += interval(v, c.n) == k ? 1 : 0;
+            EXPECT_EQ(r.Num("Count"), count) << c.why << " " << k;
+        }
+        EXPECT_EQ(rows.back().Num("Cumulative%"), 1.0) << c.why;
+    }
+}
+
 TEST_F(FrequencyTest, DefaultIntervalsOfEqualValuesWithTheUpperBorderIncludedCountThemInsteadOfBelowTheFirstInterval) {
     // All values 5: no range and no pad, width 1. With the lower border the
     // intervals start at 5, [5, 6) holding the three values; with the upper

@@ -63,10 +63,19 @@ ShellLaunch Open(const QString& file, const QString& parameters, const QString& 
     return OpenUrl(QUrl::fromLocalFile(info.absoluteFilePath())) ? Accepted() : Failed(SE_ERR_NOASSOC);
 }
 
+// A "file:" address names a file or folder of this computer: its path.
+QString LocalPathOf(const QString& file) {
+    if (!file.trimmed().startsWith(QLatin1String("file:"), Qt::CaseInsensitive))
+        return file;
+    const QUrl url = UrlFromShellText(file);
+    return url.isLocalFile() ? url.toLocalFile() : file;
+}
+
 } // namespace
 
-ShellLaunch ShellExecute(const QString& verb, const QString& file, const QString& parameters,
+ShellLaunch ShellExecute(const QString& verb, const QString& fileOrAddress, const QString& parameters,
                          const QString& folder, int /*showCmd*/) {
+    const QString file = LocalPathOf(fileOrAddress);
     if (file.trimmed().isEmpty())
         return Failed(SE_ERR_FNF);
     if (!folder.isEmpty() && !QFileInfo(folder).isDir())

@@ -24,7 +24,8 @@ struct ShellLaunch {
 };
 
 // verb: empty or "open" (case does not matter), "explore" or "print".
-// file: a path (absolute, or relative to folder) or an address with a scheme.
+// file: a path (absolute, or relative to folder) or an address with a scheme;
+// a "file:" address is taken as the path it names.
 // parameters: a program's command line arguments (quoted as on a shell line).
 // folder: the working folder; empty for the current one.
 // showCmd: the window state asked for; the desktop decides here.

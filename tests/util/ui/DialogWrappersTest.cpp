@@ -263,6 +263,38 @@ TEST(CShellExecute, LaunchURLOfAMissingFileGivesFileNotFound) {
     EXPECT_FALSE(shell.StillExecuting());
 }
 
+// A "file:" address was read as a relative path below the working folder:
+// an existing page gave 3 (path not found) and nothing was opened.
+TEST(CShellExecute, AFileAddressOpensTheFileItNames) {
+    vtest::TempDir dir;
+    std::filesystem::create_directories(dir.file("Jahres Daten"));
+    const QString page = Q(dir.file("Jahres Daten")) + QStringLiteral("/\u00dcbersicht.html");
+    Touch(page.toStdString());
+    const QString missing = Q(dir.file("missing.html"));
+    struct Row {
+        QString address;
+        long result;
+        QString opened; // empty: nothing handed to the desktop
+        const char* why;
+    } rows[] = {
+        {QUrl::fromLocalFile(page).toString(QUrl::FullyEncoded), -1, page, "encoded blank and letter beyond ASCII"},
+        {QStringLiteral("FILE://") + page, -1, page, "scheme in capitals, written unencoded"},
+        {QUrl::fromLocalFile(missing).toString(), 2, QString(), "a missing file is not found"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.why);
+        UrlRecorder opener;
+        CShellExecute shell;
+        EXPECT_EQ(shell.LaunchURL(0, r.address, 1), r.result);
+        if (r.opened.isEmpty()) {
+            EXPECT_TRUE(opener.urls.empty());
+        } else {
+            ASSERT_EQ(opener.urls.size(), 1u);
+            EXPECT_EQ(opener.urls[0].toLocalFile(), r.opened);
+        }
+    }
+}
+
 TEST(CShellExecute, AnAddressNobodyTakesGivesNoAssociation) {
     UrlRecorder opener(false);
     CShellExecute shell;

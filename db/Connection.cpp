@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <string_view>
 #include <thread>
 
 #include <unistd.h>
@@ -580,9 +581,12 @@ const Connection::CachedTable& Connection::cachedTable(const std::string& table,
     }
     // A column of a table that declares no type (another program's "CREATE
     // TABLE T (Region, X)") holds what was put in it: it is a number field
-    // unless its first value is a text that is no number, as a column of a
-    // query without a declared type is typed by the value it holds. Texts
-    // such as region names are then read as texts, not refused as numbers.
+    // unless it holds a text that is no number anywhere, not only in its
+    // first value: codes such as 1, 2, "a", "B" are a Text field, read as
+    // they are, where a number field would refuse "a" as no number. One pass
+    // over the table looks at all such columns; SQL passes over numbers and
+    // blobs, only texts are read here, and the look ends once every column
+    // has shown a text that is no number.
     bool isTable = false;
     if (std::find(declared.begin(), declared.end(), std::string()) != declared.end()) {
         StmtHandle st = Prepare(SystemSql("SELECT 1 FROM " + QuoteIdent(schema) +
@@ -590,24 +594,38 @@ const Connection::CachedTable& Connection::cachedTable(const std::string& table,
         sqlite3_bind_text(st.get(), 1, table.c_str(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
         isTable = sqlite3_step(st.get()) == SQLITE_ROW;
     }
+    std::vector<std::size_t> untyped;
+    std::string columns, anyText;
     for (std::size_t i = 0; isTable && i < fields.size(); ++i) {
         if (!declared[i].empty()) continue;
         const std::string column = QuoteIdent(fields[i].name);
-        StmtHandle st = Prepare(SystemSql("SELECT " + column + " FROM " + QuoteIdent(schema) + "." + QuoteIdent(table) +
-                                          " WHERE " + column + " IS NOT NULL LIMIT 1"));
-        const int rc = sqlite3_step(st.get());
-        if (rc == SQLITE_ROW && sqlite3_column_type(st.get(), 0) == SQLITE_TEXT) {
-            double d = 0;
-            const std::string text(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0)),
-                                   static_cast<std::size_t>(sqlite3_column_bytes(st.get(), 0)));
-            if (!ParseDouble(text, d) || !std::isfinite(d)) {
-                fields[i].type = dbText;
-                fields[i].size = 255;
-                fields[i].attributes = dbVariableField;
+        columns += (untyped.empty() ? "" : ", ") + column;
+        anyText += (untyped.empty() ? "" : " OR ") + ("typeof(" + column + ") = 'text'");
+        untyped.push_back(i);
+    }
+    if (!untyped.empty()) {
+        StmtHandle st = Prepare(SystemSql("SELECT " + columns + " FROM " + QuoteIdent(schema) + "." + QuoteIdent(table) +
+                                          " WHERE " + anyText));
+        std::size_t open = untyped.size(); // columns not yet found to hold a text that is no number
+        std::vector<char> text(untyped.size(), 0);
+        int rc = SQLITE_ROW;
+        while (open > 0 && (rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+            for (std::size_t k = 0; k < untyped.size(); ++k) {
+                const int c = static_cast<int>(k);
+                if (text[k] || sqlite3_column_type(st.get(), c) != SQLITE_TEXT) continue;
+                double d = 0;
+                const std::string_view value(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), c)),
+                                             static_cast<std::size_t>(sqlite3_column_bytes(st.get(), c)));
+                if (ParseDouble(value, d) && std::isfinite(d)) continue;
+                text[k] = 1;
+                --open;
+                FieldInfo& f = fields[untyped[k]];
+                f.type = dbText;
+                f.size = 255;
+                f.attributes = dbVariableField;
             }
-        } else if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
-            Fail(sqlite3_extended_errcode(m_db.get()), table);
         }
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) Fail(sqlite3_extended_errcode(m_db.get()), table);
     }
     // Each name's first column, for the catalogue's rows below and for lookups.
     std::unordered_map<std::string, std::size_t, detail::NameHash, detail::NameEqual> byName;

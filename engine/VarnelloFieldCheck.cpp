@@ -6,6 +6,7 @@
 #include "engine/VarnelloCore.h"
 
 #include "engine/AnalysisCatalogue.h"
+#include "engine/modStatsGeneral.h"
 
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
@@ -44,6 +45,28 @@ bool sourceFields(const DatabasePtr& db, const std::string& name, std::vector<Fi
     return false;
 }
 
+// A column another program made without a declared type is a Text field
+// when it holds a text that is no number; when it holds numbers too, a role
+// that takes numbers is refused at that text, named with its field and
+// record, as a run refuses a text in a number field. Empty when the column
+// holds no number at all.
+std::string mixedColumnRefusal(const DatabasePtr& db, const std::string& table, const std::string& name) {
+    try {
+        if (!db->DeclaresNoType(table, name)) return {};
+        RecordsetPtr numbers = db->OpenRecordset(
+            "SELECT TOP 1 " + BracketName(name) + " FROM " + BracketName(table) + " WHERE IsNumeric(" + BracketName(name) + ");",
+            dbOpenForwardOnly);
+        if (numbers->EOF_()) return {};
+        auto bad = db->FirstNonNumber(table, name);
+        if (!bad) return {};
+        const std::string shown = bad->value.IsBytes() ? ValueText(bad->value) : "'" + ValueText(bad->value) + "'";
+        return "Type mismatch: the value " + shown + " in field " + name + " (record " + std::to_string(bad->record) +
+               " of " + table + ") is not a number.";
+    } catch (const DaoError&) {
+        return {};
+    }
+}
+
 } // namespace
 
 std::string VarnelloCore::CheckFieldRoles(const std::string& table, const AnalysisType& type, const AnalysisSettings& a) {
@@ -67,8 +90,10 @@ std::string VarnelloCore::CheckFieldRoles(const std::string& table, const Analys
             if (!found) return "The " + std::string(role) + " field " + name + " is not a field of " + table + ".";
             const bool numeric = std::string(role) == "Y" || std::string(role) == "weight" ||
                                  (std::string(role) == "X" && !crosstab);
-            if (numeric && !holdsNumbers(found->Type()))
+            if (numeric && !holdsNumbers(found->Type())) {
+                if (std::string mixed = mixedColumnRefusal(m_sourceDb, table, name); !mixed.empty()) return mixed;
                 return "The " + std::string(role) + " field " + name + " does not hold numbers and cannot be used in that role.";
+            }
         }
     } catch (...) {
         proc.HandleError();

@@ -626,3 +626,131 @@ TEST_F(StoredValuesRunTest, AMissingValueOf17DigitsLeavesOutTheWholeNumberItStan
         RunAndExpectRows(s, c.rows, c.analysis.type, cells::Match::Exact);
     }
 }
+
+TEST_F(StoredValuesRunTest, CodesOfNumbersAndTextsInAColumnWithoutTypeGroupEveryAnalysisInsteadOfFailingAsNoNumber) {
+    // Another program's codes, numbers and texts in one column of no type.
+    // Each code is a group: 1 (also 1.0) holds X 1, 16; 2 holds X 2, 64; a
+    // (also A) X 4, 32; B (also b) X 8, 128. Numbers come first by value,
+    // then texts, letter case ignored. Y: 1: 3, 4; 2: 1, 7; a: 2, 6; B: 5, 8.
+    // P splits each code in two: u (K 1-4) and 1 (K 5-8). Two holds the
+    // records of codes 1 and a only.
+    WriteTheirs({"CREATE TABLE Codes (K INTEGER PRIMARY KEY, N, X DOUBLE, Y DOUBLE, P)",
+                 "INSERT INTO Codes VALUES (1, 1, 1, 3, 'u'), (2, 2, 2, 1, 'u'), (3, 'a', 4, 2, 'u'), (4, 'B', 8, 5, 'u'),"
+                 " (5, 1.0, 16, 4, 1), (6, 'A', 32, 6, 1), (7, 2, 64, 7, 1), (8, 'b', 128, 8, 1)",
+                 "CREATE TABLE Two AS SELECT * FROM Codes WHERE K IN (1, 3, 5, 6)"});
+    struct Expected {
+        const char* label; // the group value the row is written for (letter case ignored); null: not checked
+        std::vector<cells::Cell> cells;
+    };
+    const struct {
+        Analysis analysis;
+        const char* table;
+        const char* labelColumn;
+        const char* onlyColumn; // only the rows whose `onlyColumn` reads `onlyValue` (null: every row)
+        const char* onlyValue;
+        std::vector<Expected> rows;
+        const char* why;
+    } cases[] = {
+        {{"P", "Describe", {{"N", "G"}, {"X", "X"}}, {{"Sum", true}}}, "Codes", "N", nullptr, nullptr,
+         {{"1", {{"Count", 2}, {"Sum", 17}}}, {"2", {{"Count", 2}, {"Sum", 66}}}, {"a", {{"Count", 2}, {"Sum", 36}}},
+          {"B", {{"Count", 2}, {"Sum", 136}}}},
+         "Describe: sums 1 + 16, 2 + 64, 4 + 32, 8 + 128"},
+        {{"P", "Frequency", {{"N", "G"}, {"X", "X"}},
+          {{"InterV", std::int16_t(4)}, {"FreqGroupRadio", "Specified"}, {"FreqInit", 0.0}, {"FreqWidth", 64.0}}},
+         "Codes", "N", "Interval", "2",
+         {{"1", {{"Count", 2}}}, {"2", {{"Count", 1}}}, {"a", {{"Count", 2}}}, {"B", {{"Count", 1}}}},
+         "Frequency: X below 64 in each group"},
+        {{"P", "Percentiles", {{"N", "G"}, {"X", "X"}}, {{"PercentileRadio", "Median"}}}, "Codes", "N", "Percentile", "50",
+         {{"1", {{"Value", 8.5}}}, {"2", {{"Value", 33}}}, {"a", {{"Value", 18}}}, {"B", {{"Value", 68}}}},
+         "Percentiles: the median of two values is their mean"},
+        {{"P", "Compare", {{"N", "G"}, {"X", "X"}, {"Y", "Y"}}, {}}, "Codes", "N", nullptr, nullptr,
+         {{"1", {{"MeanX", 8.5}, {"MeanY", 3.5}}}, {"2", {{"MeanX", 33}, {"MeanY", 4}}}, {"a", {{"MeanX", 18}, {"MeanY", 4}}},
+          {"B", {{"MeanX", 68}, {"MeanY", 6.5}}}},
+         "Compare"},
+        {{"P", "Regression", {{"N", "G"}, {"X", "X"}, {"Y", "Y"}}, {}}, "Codes", "N", nullptr, nullptr,
+         {{"1", {{"Count_of_Y", 2}}}, {"2", {{"Count_of_Y", 2}}}, {"a", {{"Count_of_Y", 2}}}, {"B", {{"Count_of_Y", 2}}}},
+         "Regression"},
+        {{"P", "Crosstab", {{"N", "G"}, {"K", "C"}, {"X", "X"}}, {{"XType", "S"}}}, "Codes", "N", "DataType", "Data: Sum",
+         {{"1", {{"RowSummary", 17}}}, {"2", {{"RowSummary", 66}}}, {"a", {{"RowSummary", 36}}}, {"B", {{"RowSummary", 136}}}},
+         "Crosstab: the codes as rows"},
+        {{"P", "Crosstab", {{"K", "G"}, {"N", "C"}, {"X", "X"}}, {{"XType", "S"}}}, "Codes", nullptr, "DataType", "GROUP Total",
+         {{nullptr, {{"1", 17}, {"2", 66}, {"a", 36}, {"B", 136}, {"RowSummary", 255}}}},
+         "Crosstab: the codes as columns"},
+        {{"G", "Two Sample t-Test", {{"N", "C"}, {"X", "X"}}, {}}, "Codes", "N-1", nullptr, nullptr,
+         {{"1", {{"Mean-1", 8.5}, {"Mean-2", 33}}}, {"1", {{"Mean-1", 8.5}, {"Mean-2", 18}}}, {"1", {{"Mean-1", 8.5}, {"Mean-2", 68}}},
+          {"2", {{"Mean-1", 33}, {"Mean-2", 18}}}, {"2", {{"Mean-1", 33}, {"Mean-2", 68}}}, {"a", {{"Mean-1", 18}, {"Mean-2", 68}}}},
+         "t-test: every pair of codes"},
+        // Between groups: 2 (8.5^2 + 33^2 + 18^2 + 68^2) - 255^2 / 8 = 4090.375.
+        {{"G", "ANOVA", {{"N", "C"}, {"X", "X"}}, {}}, "Codes", nullptr, "Source_of_Variation", "Main: [N]",
+         {{nullptr, {{"DF", 3}, {"Sum_of_Squares", 4090.375}}}},
+         "ANOVA"},
+        // P's groups: means 15/4 and 240/4 around 255/8, 4 records each: 2 * 4 * (225/8)^2.
+        {{"G", "Two way ANOVA", {{"N", "C"}, {"P", "C"}, {"X", "X"}}, {}}, "Codes", nullptr, "Source_of_Variation", "Main: [P]",
+         {{nullptr, {{"DF", 1}, {"Sum_of_Squares", 6328.125}}}},
+         "two-way ANOVA"},
+        {{"N", "Sign Test", {{"N", "G"}, {"X", "X"}}, {{"SignMean", true}}}, "Codes", "N", nullptr, nullptr,
+         {{"1", {{"TestValue", 8.5}}}, {"2", {{"TestValue", 33}}}, {"a", {{"TestValue", 18}}}, {"B", {{"TestValue", 68}}}},
+         "Sign test against each group's mean"},
+        {{"N", "K-S Fit", {{"N", "G"}, {"X", "X"}}, {{"FitUniform", true}}}, "Codes", "N", "TestType", "Uniform",
+         {{"1", {{"Minimum", 1}, {"Maximum", 16}}}, {"2", {{"Minimum", 2}, {"Maximum", 64}}},
+          {"a", {{"Minimum", 4}, {"Maximum", 32}}}, {"B", {{"Minimum", 8}, {"Maximum", 128}}}},
+         "K-S fit"},
+        // Ranks of the pair's four X: the first code's sum 1 + 3, but 1 + 4 for 2 against a (2, 4, 32, 64).
+        {{"N", "2 Sample", {{"N", "C"}, {"X", "X"}}, {{"NPTwoType", "Mann"}}}, "Codes", "N-1", nullptr, nullptr,
+         {{"1", {{"SumRank-1", 4}}}, {"1", {{"SumRank-1", 4}}}, {"1", {{"SumRank-1", 4}}}, {"2", {{"SumRank-1", 5}}},
+          {"2", {{"SumRank-1", 4}}}, {"a", {{"SumRank-1", 4}}}},
+         "Mann-Whitney: every pair of codes"},
+        // In the order of X: 1 (1), 4 (a), 16 (1), 32 (A): four runs.
+        {{"N", "2 Sample", {{"N", "C"}, {"X", "X"}}, {{"NPTwoType", "Wald"}}}, "Two", "N-1", nullptr, nullptr,
+         {{"1", {{"Cases-1", 2}, {"Cases-2", 2}, {"Wald_Min_Runs", 4}}}},
+         "runs test"},
+        // Rank sums 1 + 5, 2 + 7, 3 + 6, 4 + 8: H = 12 / 72 * (36 + 81 + 81 + 144) / 2 - 27.
+        {{"N", "N Sample", {{"N", "C"}, {"X", "X"}}, {}}, "Codes", nullptr, nullptr, nullptr,
+         {{nullptr, {{"Count", 8}, {"Groups", 4}, {"H", 1.5}}}},
+         "Kruskal-Wallis"},
+        {{"N", "Paired Fields", {{"N", "G"}, {"X", "X"}, {"Y", "Y"}}, {}}, "Codes", "N", nullptr, nullptr,
+         {{"1", {{"MeanDiff", 5}}}, {"2", {{"MeanDiff", 29}}}, {"a", {{"MeanDiff", 14}}}, {"B", {{"MeanDiff", 61.5}}}},
+         "paired fields: mean of X - Y"},
+        // Friedman on X and Y: 1 has one pair each way (0), the others X above Y twice (2).
+        {{"N", "N Fields", {{"N", "G"}, {"X", "X"}, {"Y", "X"}}, {}}, "Codes", "N", nullptr, nullptr,
+         {{"1", {{"Chi-Squared", 0}}}, {"2", {{"Chi-Squared", 2}}}, {"a", {{"Chi-Squared", 2}}}, {"B", {{"Chi-Squared", 2}}}},
+         "N fields"},
+        {{"N", "Chi-Square", {{"N", "C"}}, {{"ChiAll", false}, {"ChiDetail", false}}, false}, "Codes", nullptr, nullptr, nullptr,
+         {{nullptr, {{"Count", 8}, {"Groups", 4}, {"DF", 3}, {"Chi-Square", 0}}}},
+         "chi-square: two records of each code"},
+    };
+    auto lower = [](std::string s) {
+        for (char& ch : s) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        return s;
+    };
+    for (const auto& c : cases) {
+        std::string err;
+        ASSERT_TRUE(Run(Store(scenarioOf(c.analysis, c.table)), &err)) << c.why << ": " << err;
+        std::vector<OutRow> rows;
+        for (const OutRow& r : ReadTable("Out"))
+            if (!c.onlyColumn || (!r.IsNull(c.onlyColumn) && r[c.onlyColumn].ToString() == c.onlyValue)) rows.push_back(r);
+        ASSERT_EQ(rows.size(), c.rows.size()) << c.why;
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            if (c.rows[i].label) {
+                ASSERT_FALSE(rows[i].IsNull(c.labelColumn)) << c.why;
+                EXPECT_EQ(lower(rows[i][c.labelColumn].ToString()), lower(c.rows[i].label)) << c.why << ", row " << i;
+            }
+            cells::ExpectCells(rows[i], c.rows[i].cells, c.why, cells::Match::Ulps);
+        }
+    }
+    // As a number the column is refused at its first code that is no number,
+    // by value, field and record, before anything is read.
+    const struct {
+        Analysis analysis;
+        const char* why;
+    } numeric[] = {
+        {{"P", "Describe", {{"N", "X"}}, {{"Sum", true}}}, "an X field"},
+        {{"P", "Compare", {{"X", "X"}, {"N", "Y"}}, {}}, "a Y field"},
+        {{"G", "ANOVA", {{"P", "C"}, {"X", "X"}, {"N", "W"}}, {}}, "a weight field"},
+    };
+    for (const auto& c : numeric) {
+        std::string err;
+        EXPECT_FALSE(Run(Store(scenarioOf(c.analysis, "Codes")), &err)) << c.why;
+        EXPECT_EQ(err, "Type mismatch: the value 'a' in field N (record 3 of Codes) is not a number.") << c.why;
+    }
+}

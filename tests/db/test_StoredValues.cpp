@@ -280,3 +280,39 @@ TEST_F(StoredValues, NumbersStoredAsTextsInAUtf16FileAreNumbersToTheCheckBeforeA
         db.reset();
     }
 }
+
+TEST_F(StoredValues, AColumnWithoutADeclaredTypeIsATextFieldWhenAnyOfItsValuesIsATextThatIsNoNumber) {
+    // Another program's "CREATE TABLE Loose (K INTEGER PRIMARY KEY, N)": the
+    // field type is what the values allow. A single text that is no number,
+    // wherever it stands, makes N a Text field (a number field refuses it).
+    const struct {
+        const char* values; // N of the rows, in the order stored
+        int type;
+        const char* why;
+    } cases[] = {
+        {"(1), (2), (2.5)", dbDouble, "numbers only"},
+        {"('1'), ('02'), (2.5)", dbDouble, "numbers stored as texts, as a CSV import writes them"},
+        {"(NULL), (NULL)", dbDouble, "Nulls only"},
+        {"(1), (X'61')", dbDouble, "a blob is no text: a number field refuses it when it is read"},
+        {"('north'), ('south')", dbText, "texts only"},
+        {"(NULL), ('a'), (1)", dbText, "the first value a text"},
+        {"(1), (2), ('a'), ('B'), (1.0), ('A')", dbText, "codes of both kinds, numbers first"},
+        {"(1), ('12abc')", dbText, "a text that only begins with digits"},
+        {"(1), ('NaN')", dbText, "NaN is no number the reader takes"},
+    };
+    const std::string path = tmp.file("loose.db");
+    for (const auto& c : cases) {
+        {
+            vtest::OtherProgram other(path);
+            other.Exec("DROP TABLE IF EXISTS Loose");
+            other.Exec("CREATE TABLE Loose (K INTEGER PRIMARY KEY, N)");
+            other.Exec(std::string("INSERT INTO Loose (N) VALUES ") + c.values);
+        }
+        db = DBEngine().OpenDatabase(path);
+        EXPECT_EQ(db->TableDefs()("Loose")->Fields()("N")->Type(), c.type) << c.why;
+        // A query reading the column types it as the table does.
+        EXPECT_EQ(db->OpenRecordset("SELECT N FROM Loose", dbOpenSnapshot)->Fields("N")->Type(), c.type) << c.why;
+        db->Close();
+        db.reset();
+    }
+}

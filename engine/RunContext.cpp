@@ -129,13 +129,17 @@ std::string RunContext::GroupTerm(const std::string& table, const std::string& f
     // two runs, each a group of its own, and a text could join the group of
     // the number before it. Such a column is sorted and grouped by the value
     // of its numbers and number texts; other texts stay as they are.
+    // One that also holds texts that are no numbers is a Text field, read as
+    // texts: "02" is not "2" there, and its values are sorted as stored.
     const std::string term = BracketName(field);
     if (!m_frame.source) return term;
-    switch (SourceFieldType(table, field)) {
+    const long type = SourceFieldType(table, field);
+    switch (type) {
     case dbBoolean: return yesNoTerm(term);
     case dbDate: return dateTerm(term);
     default: break;
     }
+    if (isTextType(type)) return term;
     try {
         if (m_frame.source->DeclaresNoType(table, field))
             return "IIf(IsNumeric(" + term + "), " + term + "+0, " + term + ")";

@@ -754,3 +754,27 @@ TEST_F(StoredValuesRunTest, CodesOfNumbersAndTextsInAColumnWithoutTypeGroupEvery
         EXPECT_EQ(err, "Type mismatch: the value 'a' in field N (record 3 of Codes) is not a number.") << c.why;
     }
 }
+TEST_F(StoredValuesRunTest, ANumberSpelledTwoWaysInACodeColumnOfTextsIsOneGroupPerSpellingNotOneGroupPerRecord) {
+    // Codes of no declared type with texts that are no numbers are texts:
+    // "02" is not "2" there. Sorted as numbers (2, '02', 2, '02', 2.0 all
+    // equal) but compared as texts, the records of 2 and "02" alternated and
+    // each record was a group of its own. By hand: 2 (also 2.0) holds X 1, 8,
+    // 32; 2.5 X 256; "02" X 2, 16; a (also A) X 4, 64; B (also b) X 128, 512.
+    WriteTheirs({"CREATE TABLE Mixed (K INTEGER PRIMARY KEY, N, X DOUBLE)",
+                 "INSERT INTO Mixed VALUES (1, 2, 1), (2, '02', 2), (3, 'a', 4), (4, 2, 8), (5, '02', 16), (6, 2.0, 32),"
+                 " (7, 'A', 64), (8, 'B', 128), (9, 2.5, 256), (10, 'b', 512)"});
+    const auto rows = RunAndRead(scenarioOf({"P", "Describe", {{"N", "G"}, {"X", "X"}}, {{"Sum", true}}}, "Mixed"));
+    const struct {
+        const char* code;
+        double count, sum;
+    } groups[] = {{"2", 3, 41}, {"2.5", 1, 256}, {"02", 2, 18}, {"a", 2, 68}, {"B", 2, 640}};
+    ASSERT_EQ(rows.size(), std::size(groups));
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_TRUE(NamesEqual(rows[i]["N"].ToString(), groups[i].code)) << i << ": " << rows[i]["N"].ToString();
+        cells::ExpectCells(rows[i], {{"Count", groups[i].count}, {"Sum", groups[i].sum}}, groups[i].code);
+    }
+    // The same five as categories: 3, 1, 2, 2, 2 of 10, E = 2: (1 + 1) / 2 = 1 on 4 DF.
+    const auto chi = RunAndRead(scenarioOf({"N", "Chi-Square", {{"N", "C"}}, {{"ChiDetail", false}}, false}, "Mixed"));
+    ASSERT_EQ(chi.size(), 1u);
+    cells::ExpectCells(chi[0], {{"Count", 10}, {"Groups", 5}, {"DF", 4}, {"Chi-Square", 1.0}}, "Chi-Square", cells::Match::Ulps);
+}

@@ -297,40 +297,6 @@ TEST_F(StoredValuesRunTest, AYesNoGroupStoredAs1OrNullBesideMinus1And0IsOneGroup
     cells::ExpectCells(samples[0], {{"Cases-1", 2}, {"Cases-2", 3}}, "2 Sample");
 }
 
-TEST_F(StoredValuesRunTest, ANumberStoredAsANumberAndAsATextInAColumnWithoutTypeIsOneGroup) {
-    // A column without a declared type keeps what another program stored: 1
-    // as 1, 1.0 and "1", 2 as 2 and "02". Sorted as stored (numbers before
-    // texts) the text "1" came after 2, a group of its own, and "02" joined
-    // the group of the 2 before it. Read: 1 holds X 1, 8, 16; 2 holds X 2, 4.
-    WriteTheirs({"CREATE TABLE Loose (K INTEGER PRIMARY KEY, N, X DOUBLE)",
-                 "INSERT INTO Loose VALUES (1, 1, 1), (2, 2, 2), (3, '02', 4), (4, '1', 8), (5, 1.0, 16)"});
-    const Analysis byNumber[] = {
-        {"P", "Describe", {{"N", "G"}, {"X", "X"}}, {{"Sum", true}}},
-        {"P", "Crosstab", {{"N", "G"}, {"K", "C"}, {"X", "X"}}, {{"XType", "S"}}},
-        {"P", "Percentiles", {{"N", "G"}, {"X", "X"}}, {{"PercentileRadio", "Median"}}},
-    };
-    for (const Analysis& a : byNumber) {
-        std::string groups;
-        for (const auto& r : RunAndRead(scenarioOf(a, "Loose"))) {
-            if (r.IsNull("N")) continue; // the crosstab's total rows
-            const std::string g = r["N"].ToString();
-            if (groups.size() < g.size() || groups.compare(groups.size() - g.size(), g.size(), g) != 0)
-                groups += (groups.empty() ? "" : " ") + g;
-        }
-        EXPECT_EQ(groups, "1 2") << a.type;
-    }
-    const auto sums = RunAndRead(scenarioOf(byNumber[0], "Loose"));
-    ASSERT_EQ(sums.size(), 2u);
-    const double count[] = {3, 2}, sum[] = {25, 6};
-    for (std::size_t i = 0; i < 2; ++i) cells::ExpectCells(sums[i], {{"Count", count[i]}, {"Sum", sum[i]}}, "Describe");
-    // As categories: 3 and 2 records, E = 5/2: chi-square
-    // (1/4 + 1/4) / (5/2) = 1/5 on 1 DF, not 3/5 on 3 (four categories 2, 1, 1, 1).
-    const auto chi = RunAndRead(scenarioOf({"N", "Chi-Square", {{"N", "C"}}, {{"ChiDetail", false}}, false}, "Loose"));
-    ASSERT_EQ(chi.size(), 1u);
-    cells::ExpectCells(chi[0], {{"Count", 5}, {"Groups", 2}, {"DF", 1}, {"Chi-Square", 0.2}}, "Chi-Square",
-                       cells::Match::Ulps);
-}
-
 TEST_F(StoredValuesRunTest, ADateStoredAsItsDayNumberAndAsTextsOfEveryFormIsOneGroupInTheOrderOfTime) {
     // This program stores a date as its day number (37623 is 2003-01-02),
     // another program as a text. Sorted as stored (numbers first, texts
@@ -634,10 +600,23 @@ TEST_F(StoredValuesRunTest, CodesOfNumbersAndTextsInAColumnWithoutTypeGroupEvery
     // then texts, letter case ignored. Y: 1: 3, 4; 2: 1, 7; a: 2, 6; B: 5, 8.
     // P splits each code in two: u (K 1-4) and 1 (K 5-8). Two holds the
     // records of codes 1 and a only.
+    // Loose holds numbers only, some as texts: 1 as 1, "1" and 1.0, 2 as 2
+    // and "02". Sorted as stored (numbers before texts) the text "1" came
+    // after 2, a group of its own, and "02" joined the group of the 2 before
+    // it. Read: 1 holds X 1, 8, 16; 2 holds X 2, 4.
+    // Mixed holds texts too, so "02" is not "2" there: sorted as numbers but
+    // compared as texts, 2 and "02" alternated and each record was a group
+    // of its own. Read: 2 (also 2.0) holds X 1, 8, 32; 2.5 X 256; "02" X 2,
+    // 16; a (also A) X 4, 64; B (also b) X 128, 512.
     WriteTheirs({"CREATE TABLE Codes (K INTEGER PRIMARY KEY, N, X DOUBLE, Y DOUBLE, P)",
                  "INSERT INTO Codes VALUES (1, 1, 1, 3, 'u'), (2, 2, 2, 1, 'u'), (3, 'a', 4, 2, 'u'), (4, 'B', 8, 5, 'u'),"
                  " (5, 1.0, 16, 4, 1), (6, 'A', 32, 6, 1), (7, 2, 64, 7, 1), (8, 'b', 128, 8, 1)",
-                 "CREATE TABLE Two AS SELECT * FROM Codes WHERE K IN (1, 3, 5, 6)"});
+                 "CREATE TABLE Two AS SELECT * FROM Codes WHERE K IN (1, 3, 5, 6)",
+                 "CREATE TABLE Loose (K INTEGER PRIMARY KEY, N, X DOUBLE)",
+                 "INSERT INTO Loose VALUES (1, 1, 1), (2, 2, 2), (3, '02', 4), (4, '1', 8), (5, 1.0, 16)",
+                 "CREATE TABLE Mixed (K INTEGER PRIMARY KEY, N, X DOUBLE)",
+                 "INSERT INTO Mixed VALUES (1, 2, 1), (2, '02', 2), (3, 'a', 4), (4, 2, 8), (5, '02', 16), (6, 2.0, 32),"
+                 " (7, 'A', 64), (8, 'B', 128), (9, 2.5, 256), (10, 'b', 512)"});
     struct Expected {
         const char* label; // the group value the row is written for (letter case ignored); null: not checked
         std::vector<cells::Cell> cells;
@@ -718,6 +697,27 @@ TEST_F(StoredValuesRunTest, CodesOfNumbersAndTextsInAColumnWithoutTypeGroupEvery
         {{"N", "Chi-Square", {{"N", "C"}}, {{"ChiAll", false}, {"ChiDetail", false}}, false}, "Codes", nullptr, nullptr, nullptr,
          {{nullptr, {{"Count", 8}, {"Groups", 4}, {"DF", 3}, {"Chi-Square", 0}}}},
          "chi-square: two records of each code"},
+        {{"P", "Describe", {{"N", "G"}, {"X", "X"}}, {{"Sum", true}}}, "Loose", "N", nullptr, nullptr,
+         {{"1", {{"Count", 3}, {"Sum", 25}}}, {"2", {{"Count", 2}, {"Sum", 6}}}},
+         "numbers and number texts: one group per number"},
+        {{"P", "Crosstab", {{"N", "G"}, {"K", "C"}, {"X", "X"}}, {{"XType", "S"}}}, "Loose", "N", "DataType", "Data: Sum",
+         {{"1", {{"RowSummary", 25}}}, {"2", {{"RowSummary", 6}}}},
+         "numbers and number texts as crosstab rows"},
+        {{"P", "Percentiles", {{"N", "G"}, {"X", "X"}}, {{"PercentileRadio", "Median"}}}, "Loose", "N", "Percentile", "50",
+         {{"1", {{"Value", 8}}}, {"2", {{"Value", 3}}}},
+         "numbers and number texts: medians of 1, 8, 16 and of 2, 4"},
+        // 3 and 2 records, E = 5/2: (1/4 + 1/4) / (5/2) = 1/5 on 1 DF, not 3/5 on 3.
+        {{"N", "Chi-Square", {{"N", "C"}}, {{"ChiDetail", false}}, false}, "Loose", nullptr, nullptr, nullptr,
+         {{nullptr, {{"Count", 5}, {"Groups", 2}, {"DF", 1}, {"Chi-Square", 0.2}}}},
+         "numbers and number texts as categories"},
+        {{"P", "Describe", {{"N", "G"}, {"X", "X"}}, {{"Sum", true}}}, "Mixed", "N", nullptr, nullptr,
+         {{"2", {{"Count", 3}, {"Sum", 41}}}, {"2.5", {{"Count", 1}, {"Sum", 256}}}, {"02", {{"Count", 2}, {"Sum", 18}}},
+          {"a", {{"Count", 2}, {"Sum", 68}}}, {"B", {{"Count", 2}, {"Sum", 640}}}},
+         "a number spelled two ways among texts: one group per spelling, not per record"},
+        // 3, 1, 2, 2, 2 of 10, E = 2: (1 + 1) / 2 = 1 on 4 DF.
+        {{"N", "Chi-Square", {{"N", "C"}}, {{"ChiDetail", false}}, false}, "Mixed", nullptr, nullptr, nullptr,
+         {{nullptr, {{"Count", 10}, {"Groups", 5}, {"DF", 4}, {"Chi-Square", 1.0}}}},
+         "a number spelled two ways among texts as categories"},
     };
     auto lower = [](std::string s) {
         for (char& ch : s) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
@@ -753,28 +753,4 @@ TEST_F(StoredValuesRunTest, CodesOfNumbersAndTextsInAColumnWithoutTypeGroupEvery
         EXPECT_FALSE(Run(Store(scenarioOf(c.analysis, "Codes")), &err)) << c.why;
         EXPECT_EQ(err, "Type mismatch: the value 'a' in field N (record 3 of Codes) is not a number.") << c.why;
     }
-}
-TEST_F(StoredValuesRunTest, ANumberSpelledTwoWaysInACodeColumnOfTextsIsOneGroupPerSpellingNotOneGroupPerRecord) {
-    // Codes of no declared type with texts that are no numbers are texts:
-    // "02" is not "2" there. Sorted as numbers (2, '02', 2, '02', 2.0 all
-    // equal) but compared as texts, the records of 2 and "02" alternated and
-    // each record was a group of its own. By hand: 2 (also 2.0) holds X 1, 8,
-    // 32; 2.5 X 256; "02" X 2, 16; a (also A) X 4, 64; B (also b) X 128, 512.
-    WriteTheirs({"CREATE TABLE Mixed (K INTEGER PRIMARY KEY, N, X DOUBLE)",
-                 "INSERT INTO Mixed VALUES (1, 2, 1), (2, '02', 2), (3, 'a', 4), (4, 2, 8), (5, '02', 16), (6, 2.0, 32),"
-                 " (7, 'A', 64), (8, 'B', 128), (9, 2.5, 256), (10, 'b', 512)"});
-    const auto rows = RunAndRead(scenarioOf({"P", "Describe", {{"N", "G"}, {"X", "X"}}, {{"Sum", true}}}, "Mixed"));
-    const struct {
-        const char* code;
-        double count, sum;
-    } groups[] = {{"2", 3, 41}, {"2.5", 1, 256}, {"02", 2, 18}, {"a", 2, 68}, {"B", 2, 640}};
-    ASSERT_EQ(rows.size(), std::size(groups));
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        EXPECT_TRUE(NamesEqual(rows[i]["N"].ToString(), groups[i].code)) << i << ": " << rows[i]["N"].ToString();
-        cells::ExpectCells(rows[i], {{"Count", groups[i].count}, {"Sum", groups[i].sum}}, groups[i].code);
-    }
-    // The same five as categories: 3, 1, 2, 2, 2 of 10, E = 2: (1 + 1) / 2 = 1 on 4 DF.
-    const auto chi = RunAndRead(scenarioOf({"N", "Chi-Square", {{"N", "C"}}, {{"ChiDetail", false}}, false}, "Mixed"));
-    ASSERT_EQ(chi.size(), 1u);
-    cells::ExpectCells(chi[0], {{"Count", 10}, {"Groups", 5}, {"DF", 4}, {"Chi-Square", 1.0}}, "Chi-Square", cells::Match::Ulps);
 }

@@ -756,33 +756,6 @@ TEST_F(DaoTest, SavedQueriesAreSourcesLikeTablesAndParameterQueriesFail) {
     EXPECT_EQ(expectError([&] { db->OpenRecordset("qBig"); }), err::InputTableNotFound);
 }
 
-TEST_F(DaoTest, AQueryRenamedOntoAnotherTablesOrQuerysNameIsRefusedInsteadOfBeingHiddenByIt) {
-    auto db = typesDb();
-    db->Execute("INSERT INTO Types (L) VALUES (7)");
-    db->CreateQueryDef("qOne", "SELECT 1 AS n FROM Types");
-    db->CreateQueryDef("qTwo", "SELECT 2 AS n FROM Types");
-    struct Case {
-        const char* to;
-        long error;
-        const char* name; // the query's name afterwards
-        const char* reason;
-    } cases[] = {
-        {"types", err::ObjectExists, "qOne", "a table's name, in another case"},
-        {"QTWO", err::ObjectExists, "qOne", "another query's name"},
-        {"QONE", 0, "QONE", "its own name in other letters"},
-        {"qFirst", 0, "qFirst", "a free name"},
-    };
-    auto q = db->QueryDefs()("qOne");
-    for (const Case& c : cases) {
-        EXPECT_EQ(expectError([&] { q->SetName(c.to); }), c.error) << c.reason;
-        EXPECT_EQ(q->Name(), c.name) << c.reason;
-        // Each name still reads what it read: the table its record, each query its number.
-        EXPECT_EQ(daotest::ColumnOf(*db, "SELECT L FROM Types"), std::vector<long>{7}) << c.reason;
-        EXPECT_EQ(daotest::ColumnOf(*db, std::string("SELECT n FROM [") + c.name + "]"), std::vector<long>{1}) << c.reason;
-        EXPECT_EQ(daotest::ColumnOf(*db, "SELECT n FROM qTwo"), std::vector<long>{2}) << c.reason;
-    }
-}
-
 TEST_F(DaoTest, ExternalDatabaseClauseReadsAnotherFile) {
     auto other = newDb("other.db");
     makeIntTable(*other, "Src", dbDouble);

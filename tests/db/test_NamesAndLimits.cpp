@@ -168,31 +168,46 @@ TEST_F(NamesTest, FieldsAreFoundByNameWhateverTheirCaseAfterEveryChangeOfTheColl
     EXPECT_EQ(db->TableDefs().Find("Wide"), nullptr);
 }
 
-TEST_F(NamesTest, AStoredTableRenamedOntoATakenOrInvalidNameIsRefusedAndKeepsItsOwn) {
+TEST_F(NamesTest, AStoredTableOrQueryRenamedOntoATakenOrInvalidNameIsRefusedAndKeepsItsOwn) {
+    // A table or query renamed onto another's name (in any case) hid one of
+    // the two from every lookup by that name.
     table("T", "mark of T");
     table("Other", "mark of Other");
     db->CreateQueryDef("qRead", "SELECT Mark FROM Other");
     db->CreateQueryDef("qAsk", "SELECT Mark FROM Other WHERE Mark = [Which]");
     const struct {
+        bool query; // renames the query qRead, else the table T
         const char* to;
         long error;
-        const char* name; // the table's name afterwards
+        const char* name; // its name afterwards
         const char* why;
     } cases[] = {
-        {"OTHER", err::ObjectExists, "T", "another table's name, in another case"},
-        {"qread", err::ObjectExists, "T", "a saved query's name"},
-        {"QASK", err::ObjectExists, "T", "a query that asks for a parameter"},
-        {"Old]", 3125, "T", "a bracket would end the name in every query"},
-        {"a.b", 3125, "T", "a dot would split it"},
-        {"t", 0, "T", "its own name in other letters: nothing to do"},
-        {"Renamed", 0, "Renamed", "a free name"},
+        {false, "OTHER", err::ObjectExists, "T", "another table's name, in another case"},
+        {false, "qread", err::ObjectExists, "T", "a saved query's name"},
+        {false, "QASK", err::ObjectExists, "T", "a query that asks for a parameter"},
+        {false, "Old]", 3125, "T", "a bracket would end the name in every query"},
+        {false, "a.b", 3125, "T", "a dot would split it"},
+        {false, "t", 0, "T", "its own name in other letters: nothing to do"},
+        {false, "Renamed", 0, "Renamed", "a free name"},
+        {true, "other", err::ObjectExists, "qRead", "a query onto a table's name, in another case"},
+        {true, "QASK", err::ObjectExists, "qRead", "a query onto another query's name"},
+        {true, "QREAD", 0, "QREAD", "a query's own name in other letters"},
+        {true, "qFirst", 0, "qFirst", "a query onto a free name"},
     };
     auto td = db->TableDefs()("T");
+    auto q = db->QueryDefs()("qRead");
     for (const auto& c : cases) {
-        EXPECT_EQ(daotest::ErrorNumberOf([&] { td->SetName(c.to); }), c.error) << c.why;
-        EXPECT_EQ(td->Name(), c.name) << c.why;
-        EXPECT_EQ(db->OpenRecordset(c.name)->Fields("Mark")->Value().ToString(), "mark of T") << c.why;
-        EXPECT_EQ(db->OpenRecordset("qRead")->Fields("Mark")->Value().ToString(), "mark of Other") << c.why;
+        if (c.query) {
+            EXPECT_EQ(daotest::ErrorNumberOf([&] { q->SetName(c.to); }), c.error) << c.why;
+            EXPECT_EQ(q->Name(), c.name) << c.why;
+        } else {
+            EXPECT_EQ(daotest::ErrorNumberOf([&] { td->SetName(c.to); }), c.error) << c.why;
+            EXPECT_EQ(td->Name(), c.name) << c.why;
+        }
+        // Each name still reads what it read.
+        EXPECT_EQ(db->OpenRecordset(td->Name())->Fields("Mark")->Value().ToString(), "mark of T") << c.why;
+        EXPECT_EQ(db->OpenRecordset(q->Name())->Fields("Mark")->Value().ToString(), "mark of Other") << c.why;
+        EXPECT_EQ(db->OpenRecordset("Other")->Fields("Mark")->Value().ToString(), "mark of Other") << c.why;
     }
 }
 

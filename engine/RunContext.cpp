@@ -542,11 +542,15 @@ std::string RunContext::recordText(Recordset* read) {
     return {};
 }
 
+namespace {
+// A value that is no number as a message shows it: a text in quotes, the
+// bytes of a blob as X'..'.
+std::string shownValue(const Variant& value) { return value.IsBytes() ? ValueText(value) : "'" + ValueText(value) + "'"; }
+} // namespace
+
 void RunContext::notANumber(const Variant& value, const std::string& field, Recordset* read) {
     const std::string where = recordText(read);
-    // A text is shown in quotes, the bytes of a blob as X'..'.
-    const std::string shown = value.IsBytes() ? ValueText(value) : "'" + ValueText(value) + "'";
-    throw RunTimeError(13, "Type mismatch: the value " + shown + " in field " + field + where + " is not a number.");
+    throw RunTimeError(13, "Type mismatch: the value " + shownValue(value) + " in field " + field + where + " is not a number.");
 }
 
 void RunContext::NotFinite(double value, const std::string& field) {
@@ -562,12 +566,14 @@ std::string RunContext::CheckNumbers(const std::string& table, const std::vector
         } catch (const DaoError& e) {
             return e.Description();
         }
-        if (!bad) continue;
-        const std::string shown = bad->value.IsBytes() ? ValueText(bad->value) : "'" + ValueText(bad->value) + "'";
-        return "Type mismatch: the value " + shown + " in field " + field + " (record " + std::to_string(bad->record) +
-               " of " + table + ") is not a number.";
+        if (bad) return NotANumberText(*bad, field, table);
     }
     return {};
+}
+
+std::string RunContext::NotANumberText(const Database::NonNumber& bad, const std::string& field, const std::string& table) {
+    return "Type mismatch: the value " + shownValue(bad.value) + " in field " + field + " (record " + std::to_string(bad.record) + " of " +
+           table + ") is not a number.";
 }
 
 dao::RecordsetPtr RunContext::InputRecordset() const {

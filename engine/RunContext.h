@@ -185,6 +185,10 @@ public:
     // message naming the first value of these fields of the source that is
     // no number (its field and its record), or empty when all are numbers.
     std::string CheckNumbers(const std::string& table, const std::vector<std::string>& fields);
+    // The message naming a value of the source that is no number, with its
+    // field and its record in the table.
+    static std::string NotANumberText(const dao::Database::NonNumber& bad, const std::string& field,
+                                      const std::string& table);
     // The text with which an unexpected run-time error fails a run: the error's
     // description as the handler captured it, or `fallback` when it has none.
     static std::string UnexpectedErrorMessage(const CErr_ZUR* handler, const std::string& fallback);

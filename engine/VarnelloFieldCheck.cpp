@@ -58,10 +58,7 @@ std::string mixedColumnRefusal(const DatabasePtr& db, const std::string& table, 
             dbOpenForwardOnly);
         if (numbers->EOF_()) return {};
         auto bad = db->FirstNonNumber(table, name);
-        if (!bad) return {};
-        const std::string shown = bad->value.IsBytes() ? ValueText(bad->value) : "'" + ValueText(bad->value) + "'";
-        return "Type mismatch: the value " + shown + " in field " + name + " (record " + std::to_string(bad->record) +
-               " of " + table + ") is not a number.";
+        return bad ? RunContext::NotANumberText(*bad, name, table) : std::string();
     } catch (const DaoError&) {
         return {};
     }

@@ -92,7 +92,6 @@ std::string CFrequency::Steps() {
         const std::size_t nX = static_cast<std::size_t>(m_s.nX);
         const std::size_t cells = static_cast<std::size_t>(m_interV) + 2;
         m_total.assign(nX + 1, 0.0);
-        m_valueSum.assign(nX + 1, 0.0);
         m_cells.assign(nX + 1, std::vector<double>(cells, 0.0));
         m_sums.assign(nX + 1, std::vector<double>(m_sum ? cells : 0, 0.0));
         AnalyzeGroups(m_s.nG);
@@ -131,7 +130,6 @@ void CFrequency::InitData() {
     Guard("InitData", [&] {
         for (std::size_t j = 1; j < m_cells.size(); ++j) {
             m_total[j] = 0;
-            m_valueSum[j] = 0;
             std::fill(m_cells[j].begin(), m_cells[j].end(), 0.0);
             std::fill(m_sums[j].begin(), m_sums[j].end(), 0.0);
         }
@@ -147,7 +145,6 @@ void CFrequency::CalcData() {
             double x = 0;
             if (!Number(first + j - 1, x)) continue;
             m_total[j] += w;
-            m_valueSum[j] += w * x;
             const std::size_t cell = static_cast<std::size_t>(CellOf(x, m_start, m_width, m_interV, m_lower));
             m_cells[j][cell] += w;
             if (m_sum) m_sums[j][cell] += w * x;
@@ -172,9 +169,17 @@ void CFrequency::WriteData() {
         }
         for (std::int16_t j = 1; j <= m_s.nX; ++j) {
             const std::size_t J = static_cast<std::size_t>(j);
-            const double W = m_total[J];
-            if (!(W > 0)) continue; // a field without valid weight in the group gets no rows
-            const double S = m_valueSum[J];
+            if (!(m_total[J] > 0)) continue; // a field without valid weight in the group gets no rows
+            // The fractions are taken of the cells' own totals, added in the
+            // order the cumulative columns add them: with fractional weights
+            // the sum in the order of the records can differ in its last
+            // digit, and the last "Cumulative%" would read 0.9999999999999999.
+            // Every valid weight lies in one of the cells.
+            double W = 0, S = 0;
+            for (std::size_t c = 0; c < m_cells[J].size(); ++c) {
+                W += m_cells[J][c];
+                if (m_sum) S += m_sums[J][c];
+            }
             double R = 0, Q = 0;
             for (int c = first; c <= last; ++c) {
                 const std::size_t C = static_cast<std::size_t>(c);

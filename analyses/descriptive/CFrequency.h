@@ -67,7 +67,6 @@ private:
     std::string m_lowName, m_highName;
 
     std::vector<double> m_total;              // W_j
-    std::vector<double> m_valueSum;           // S_j
     std::vector<std::vector<double>> m_cells; // C(c, j), indexed [j][c]
     std::vector<std::vector<double>> m_sums;  // T(c, j)
     LeadColumns m_lead; // the output row's lead columns, found once

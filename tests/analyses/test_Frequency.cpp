@@ -236,6 +236,28 @@ TEST_F(FrequencyTest, WeightsCountAndSumsFollowTheValues) {
     }
 }
 
+TEST_F(FrequencyTest, FractionalWeightsEndTheCumulativeFractionsAtExactlyOne) {
+    // The records are read in the order of the first X field; the second
+    // one's values come as 1 (w 0.1), 5 (w 0.2), 1 (w 0.6). Added in that
+    // order its weights make 0.9 and its sums 1.7000000000000002, in the
+    // order of the cells 0.7 + 0.2 = 0.8999999999999999 and 0.7 + 1 = 1.7:
+    // its last "Cumulative%" and "CumulativeSum%" read 0.9999999999999999.
+    MakeTable("Data", {{"X", dbDouble}, {"Z", dbDouble}, {"Wt", dbDouble}}, {{1.0, 1.0, 0.1}, {2.0, 5.0, 0.2}, {3.0, 1.0, 0.6}});
+    for (const char* border : {"Lower", "Upper"}) {
+        auto rows = RunAndRead(
+            frequencySpec(userIntervals(0, 4, 2, border, true), {{"X", "X"}, {"Z", "X"}, {"Wt", "W"}}, Numbered("Out")));
+        ASSERT_EQ(rows.size(), 8u) << border;
+        for (std::size_t field : {0u, 4u}) {
+            EXPECT_EQ(rows[field + 3].Num("Cumulative%"), 1.0) << border << " " << field;
+            EXPECT_EQ(rows[field + 3].Num("CumulativeSum%"), 1.0) << border << " " << field;
+        }
+        // Z: the fractions of its cells add up to the last cumulative one.
+        EXPECT_DOUBLE_EQ(rows[5].Num("Count%"), 7.0 / 9) << border;
+        EXPECT_DOUBLE_EQ(rows[6].Num("Count%"), 2.0 / 9) << border;
+        EXPECT_DOUBLE_EQ(rows[5].Num("Sum%"), 0.7 / 1.7) << border;
+    }
+}
+
 TEST_F(FrequencyTest, AnUnusableIntervalLayoutIsRefusedBeforeWriting) {
     // The scenario tables' own rules keep such values out of stored
     // scenarios, so the entry is called directly, as any caller may.

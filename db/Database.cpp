@@ -269,6 +269,18 @@ bool Database::DeclaresNoType(const std::string& source, const std::string& fiel
     return declared == nullptr || *declared == '\0';
 }
 
+bool Database::ComputedWithoutType(const std::string& source, const std::string& field) {
+    auto c = conn();
+    StmtHandle st;
+    try {
+        st = c->Prepare(SystemSql("SELECT " + QuoteIdent(field) + " FROM " + QuoteIdent(source)));
+    } catch (const DaoError&) {
+        return false;
+    }
+    const char* declared = sqlite3_column_decltype(st.get(), 0);
+    return (declared == nullptr || *declared == '\0') && sqlite3_column_table_name(st.get(), 0) == nullptr;
+}
+
 void Database::NewPassword(const std::string& oldPassword, const std::string& newPassword) {
     auto c = conn();
     c->EnsureCatalog();

@@ -73,6 +73,11 @@ public:
     // texts too, and SQLite sorts those as texts ("100" before "9"). False
     // when the column has a type or cannot be found.
     bool DeclaresNoType(const std::string& source, const std::string& field);
+    // True when `field` of the view `source` is one the view computes (no
+    // column of a table stands behind it) without a declared type: such a
+    // column has the type of the value each record holds, and its first
+    // value may be a number where later ones are texts.
+    bool ComputedWithoutType(const std::string& source, const std::string& field);
 
     // Sets or clears (empty text) the database password; needs the old one.
     void NewPassword(const std::string& oldPassword, const std::string& newPassword);

@@ -39,7 +39,7 @@ std::string RunContext::Quorb_InitDataTable(const std::string& table, const Fiel
         msg = OpenDataRecordset(sql);
         if (!msg.empty()) return msg;
         if (m_dataRs->RecordCount() < 1) return "No records found in " + table;
-        Quorb_InitFieldTypes(*m_dataRs, static_cast<std::int16_t>(n), fields, types, sizes);
+        Quorb_InitFieldTypes(table, *m_dataRs, static_cast<std::int16_t>(n), fields, types, sizes);
     } catch (...) {
         // The input could not be made: the run fails with the cause, and no
         // analysis goes on to read a recordset that was never opened.
@@ -81,10 +81,35 @@ long RunContext::SourceFieldType(const std::string& table, const std::string& fi
     try {
         RecordsetPtr rs = m_frame.source->OpenRecordset(
             "SELECT " + BracketName(field) + " FROM " + BracketName(table) + " WHERE 1 = 0;", dbOpenSnapshot);
-        return rs->Fields(0)->Type();
+        const long type = rs->Fields(0)->Type();
+        switch (type) {
+        case dbBoolean: case dbDate: case dbText: case dbMemo: case dbBinary: case dbLongBinary: case dbGUID: return type;
+        default: return ComputedText(table, field) ? static_cast<long>(dbText) : type;
+        }
     } catch (const DaoError&) {
         return 0;
     }
+}
+
+std::optional<Database::NonNumber> RunContext::ComputedText(const std::string& table, const std::string& field) const {
+    // A view's computed column ("IIf([K] > 2, 'z', [K])", "coalesce(Code,
+    // 'none')") declares no type: a recordset types it by its first value,
+    // a number, and a later text would fail the run as no number in a
+    // number field. Holding texts that are no numbers, it is a Text field,
+    // as a column of another program's table without a declared type is.
+    const std::string key = ToLowerAscii(table) + "\x1f" + ToLowerAscii(field);
+    if (auto it = m_computedLooked.find(key); it != m_computedLooked.end()) return it->second;
+    std::optional<Database::NonNumber> text;
+    try {
+        if (m_frame.source && m_frame.source->ComputedWithoutType(table, field)) {
+            text = m_frame.source->FirstNonNumber(table, field);
+            if (text && text->value.IsBytes()) text.reset(); // bytes stay no number in a number field
+        }
+    } catch (const DaoError&) {
+        text.reset(); // a view that cannot be read fails where the run reads it
+    }
+    if (text) m_computedTexts.insert(ToLowerAscii(field));
+    return m_computedLooked.emplace(key, std::move(text)).first->second;
 }
 
 std::string RunContext::NumberTerm(const std::string& table, const std::string& field, const std::string& term) const {
@@ -157,6 +182,7 @@ std::string RunContext::OpenDataRecordset(const std::string& sql) {
         // text or a blob there) fails the run at that record.
         std::weak_ptr<Recordset> read = m_dataRs;
         m_dataRs->SetNumberGuard([this, read](const Variant& value, const std::string& field) {
+            if (m_computedTexts.count(ToLowerAscii(field))) return; // read as texts
             notANumber(value, field, read.lock().get());
         });
     } catch (const DaoError& e) {
@@ -171,8 +197,8 @@ std::string RunContext::OpenDataRecordset(const std::string& sql) {
     return {};
 }
 
-void RunContext::Quorb_InitFieldTypes(Recordset& rs, std::int16_t n, const FieldList& fields, std::vector<long>& types,
-                                    std::vector<long>& sizes) {
+void RunContext::Quorb_InitFieldTypes(const std::string& table, Recordset& rs, std::int16_t n, const FieldList& fields,
+                                      std::vector<long>& types, std::vector<long>& sizes) {
     ProcGuard proc(gEngineErr, "Quorb_InitFieldTypes");
     try {
         types.assign(static_cast<std::size_t>(n) + 1, 0);
@@ -181,6 +207,12 @@ void RunContext::Quorb_InitFieldTypes(Recordset& rs, std::int16_t n, const Field
             auto f = rs.Fields(fields[static_cast<std::size_t>(i)]);
             types[static_cast<std::size_t>(i)] = f->Type();
             sizes[static_cast<std::size_t>(i)] = f->Size();
+            // A computed column typed by its first value, a number, that
+            // holds texts too: its values are texts, its output column Text.
+            if (!isTextType(f->Type()) && isTextType(SourceFieldType(table, f->Name()))) {
+                types[static_cast<std::size_t>(i)] = dbText;
+                sizes[static_cast<std::size_t>(i)] = 255;
+            }
         }
         m_binaryCompare = n > 0 && rs.Fields(0)->CollatingOrder() != dbSortGeneral;
     } catch (...) {
@@ -596,6 +628,8 @@ void RunContext::Begin(Frame frame) {
     m_runOutputs.clear();
     m_tempDbError.clear();
     m_binaryCompare = false;
+    m_computedLooked.clear();
+    m_computedTexts.clear();
     m_missingRule.clear();
     m_missingEqual = m_missingLow = m_missingHigh = 0;
 }

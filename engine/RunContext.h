@@ -13,8 +13,11 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -118,8 +121,14 @@ public:
     // field of texts (or bytes), whose values SQL would compare with a bound
     // as texts. A field that cannot be looked at counts as numbers.
     bool HoldsNumbers(const std::string& table, const std::string& field) const;
-    // The layer's type of the source's field; 0 when it cannot be found.
+    // The layer's type of the source's field; 0 when it cannot be found. A
+    // column a view computes without a declared type is a Text field when it
+    // holds a text that is no number, whatever its first value.
     long SourceFieldType(const std::string& table, const std::string& field) const;
+    // The first text that is no number in a column the view `table`
+    // computes without a declared type; none for any other field, or when
+    // the column holds none. Looked at once a run.
+    std::optional<dao::Database::NonNumber> ComputedText(const std::string& table, const std::string& field) const;
     // `term` as SQL holds it against a missing-value bound or the weight
     // rule: the number as a double, as every value is read record by record,
     // so that a whole number of 17 digits is the missing value written with
@@ -128,8 +137,9 @@ public:
     std::string RuleTerm(const std::string& table, const std::string& field, const std::string& term) const;
     // A number term as RuleTerm holds it: as a double.
     static std::string AsDouble(const std::string& numberTerm);
-    void Quorb_InitFieldTypes(dao::Recordset& rs, std::int16_t n, const FieldList& fields, std::vector<long>& types,
-                              std::vector<long>& sizes);
+    // The types and sizes of fields 1..n as `rs` (read from `table`) reads them.
+    void Quorb_InitFieldTypes(const std::string& table, dao::Recordset& rs, std::int16_t n, const FieldList& fields,
+                              std::vector<long>& types, std::vector<long>& sizes);
     std::string Quorb_DataWhere(const std::string& fieldExpression) const;
     bool Quorb_DataOk_b(double value, bool bEqualOnly) const;
     double Quorb_WeightCalc(bool bWeight, const FieldList& fields, std::int16_t weightIndex);
@@ -209,6 +219,10 @@ private:
     std::string m_tempDbError;
     dao::RecordsetPtr m_dataRs, m_outputRs, m_outputRs2;
     std::vector<std::string> m_runOutputs; // output tables replaced by this run
+    // Computed columns looked at by ComputedText (table and field, in lower
+    // case), and the fields of those found to hold texts, read as texts.
+    mutable std::map<std::string, std::optional<dao::Database::NonNumber>> m_computedLooked;
+    mutable std::set<std::string> m_computedTexts;
 
     bool m_binaryCompare = false;
     std::string m_statusText; // the progress text handed to the listener, refilled each time

@@ -87,6 +87,10 @@ std::string VarnelloCore::CheckFieldRoles(const std::string& table, const Analys
             if (!found) return "The " + std::string(role) + " field " + name + " is not a field of " + table + ".";
             const bool numeric = std::string(role) == "Y" || std::string(role) == "weight" ||
                                  (std::string(role) == "X" && !crosstab);
+            // A view's computed column typed by its first value, a number,
+            // that holds texts too: refused at its first such text.
+            if (numeric && holdsNumbers(found->Type()))
+                if (auto bad = m_run.ComputedText(table, name)) return RunContext::NotANumberText(*bad, name, table);
             if (numeric && !holdsNumbers(found->Type())) {
                 if (std::string mixed = mixedColumnRefusal(m_sourceDb, table, name); !mixed.empty()) return mixed;
                 return "The " + std::string(role) + " field " + name + " does not hold numbers and cannot be used in that role.";

@@ -187,7 +187,7 @@ std::string CAnova::OpenNonBlankSource() {
         if (!msg.empty()) return msg;
         if (eng.DataRecordset()->RecordCount() < 1)
             return "No records with non-blank Compare Fields found in " + m_s.Table + ".";
-        eng.Quorb_InitFieldTypes(*eng.DataRecordset(), static_cast<std::int16_t>(n), m_fields, m_types, m_sizes);
+        eng.Quorb_InitFieldTypes(m_s.Table, *eng.DataRecordset(), static_cast<std::int16_t>(n), m_fields, m_types, m_sizes);
         return {};
     });
 }

@@ -465,7 +465,7 @@ std::string CXTab::InitXtabDataTable() {
         if (!msg.empty()) return msg;
         for (int j = 1; j <= m_nX; ++j)
             if (m_fields[sz(m_iCol + j)] == "*") m_fields[sz(m_iCol + j)] = kAllRecords;
-        eng.Quorb_InitFieldTypes(*eng.DataRecordset(), static_cast<std::int16_t>(m_iCol + m_nX), m_fields, m_types,
+        eng.Quorb_InitFieldTypes(m_s.Table, *eng.DataRecordset(), static_cast<std::int16_t>(m_iCol + m_nX), m_fields, m_types,
                                  m_sizes);
         return std::string();
     });

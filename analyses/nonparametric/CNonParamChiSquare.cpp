@@ -174,7 +174,7 @@ std::string CNonParamChiSquare::ChiSummary(const std::string& where) {
         sql += "GROUP BY " + terms + " ORDER BY " + terms + ";";
         std::string msg = Cx().OpenDataRecordset(sql);
         if (msg.empty())
-            Cx().Quorb_InitFieldTypes(*Cx().DataRecordset(), static_cast<std::int16_t>(n), m_names, m_types, m_sizes);
+            Cx().Quorb_InitFieldTypes(m_s.Table, *Cx().DataRecordset(), static_cast<std::int16_t>(n), m_names, m_types, m_sizes);
         return msg;
     });
 }

@@ -51,7 +51,7 @@ std::int64_t CNonParamWald::Quorb_QueryGroups(const std::string& Table, const Fi
         if (count > 0) {
             RecordsetPtr t = Engine.SourceDatabase()->OpenRecordset("SELECT * FROM " + BracketName(Table) + ";",
                                                                     dbOpenSnapshot);
-            Engine.Quorb_InitFieldTypes(*t, CompareIndex, Fields, types, sizes);
+            Engine.Quorb_InitFieldTypes(Table, *t, CompareIndex, Fields, types, sizes);
             t->Close();
         }
     } catch (...) {

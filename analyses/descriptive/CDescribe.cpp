@@ -737,8 +737,17 @@ void CDescribe::WriteData() {
                 auto name = [&](int index) { return m_strFreqNames[static_cast<std::size_t>(index)].substr(0, 64); };
                 if (m_strFreqDisplay == "N" || m_strFreqDisplay == "B")
                     cellsWritten([&](int i) { put(name(i), cells[static_cast<std::size_t>(i)]); });
+                // Fractions of W, every weight in one cell, below, inside or
+                // above the intervals: taken as the cells' total, added in the
+                // order the cumulative cells add them, so that the last reads
+                // 1, not 0.9999999999999999, with fractional weights.
+                double total = W;
+                if (m_bFreqCount) {
+                    total = 0;
+                    for (int i = 1; i <= nI + 2; ++i) total += m_cells[J][static_cast<std::size_t>(i)];
+                }
                 if (m_strFreqDisplay == "P" || m_strFreqDisplay == "B")
-                    cellsWritten([&](int i) { put(name(i + nI + 2), cells[static_cast<std::size_t>(i)] / W); });
+                    cellsWritten([&](int i) { put(name(i + nI + 2), cells[static_cast<std::size_t>(i)] / total); });
             }
             out->Update();
         }

@@ -475,6 +475,23 @@ TEST_F(DescribeTest, SpecifiedFrequencyIntervalsWithEitherBorder) {
     }
 }
 
+TEST_F(DescribeTest, FractionalWeightsEndTheCumulativeFrequencyPercentagesAtExactlyOne) {
+    // The records are read in the order of the first X field; Z's values
+    // come as 1 (w 0.1), 5 (w 0.2), 1 (w 0.6). Added in that order its
+    // weights make 0.9, in the order of the cells 0.7 + 0.2 =
+    // 0.8999999999999999: the last cumulative percentage read
+    // 0.9999999999999999.
+    MakeTable("Data", {{"X", dbDouble}, {"Z", dbDouble}, {"Wt", dbDouble}},
+              {{1.0, 1.0, 0.1}, {2.0, 5.0, 0.2}, {3.0, 1.0, 0.6}});
+    auto rows = describe(specifiedIntervals(2, 0.0, 4.0, {{"FreqP", true}, {"FreqIncRadio", "Lower"},
+                                                          {"FreqDispRadio", "Cumulative"}}),
+                         {{"X", "X"}, {"Z", "X"}, {"Wt", "W"}});
+    ASSERT_EQ(rows.size(), 2u);
+    for (const auto& r : rows) EXPECT_EQ(r.Num("8<=%"), 1.0) << r["DataField"].ToString();
+    EXPECT_DOUBLE_EQ(rows[1].Num("0<=%<4"), 7.0 / 9);
+    EXPECT_DOUBLE_EQ(rows[1].Num("4<=%<8"), 1.0);
+}
+
 TEST_F(DescribeTest, DefaultFrequencyIntervalsFromTheData) {
     // min 0, max 20: range 20, pad 2, four intervals of (20 + 2) / 4 = 5.5
     // from 0 (lower border included); labels cut to whole numbers.

@@ -257,28 +257,34 @@ std::optional<Database::NonNumber> Database::FirstNonNumber(const std::string& s
     return std::nullopt;
 }
 
-bool Database::DeclaresNoType(const std::string& source, const std::string& field) {
-    auto c = conn();
+namespace {
+
+// Whether `field` of the table or view `source` has no declared type, and
+// whether a table's column stands behind it; none when it cannot be found.
+struct ColumnOrigin {
+    bool untyped = false, fromTable = false;
+};
+std::optional<ColumnOrigin> columnOrigin(Connection& c, const std::string& source, const std::string& field) {
     StmtHandle st;
     try {
-        st = c->Prepare(SystemSql("SELECT " + QuoteIdent(field) + " FROM " + QuoteIdent(source)));
+        st = c.Prepare(SystemSql("SELECT " + QuoteIdent(field) + " FROM " + QuoteIdent(source)));
     } catch (const DaoError&) {
-        return false;
+        return std::nullopt;
     }
     const char* declared = sqlite3_column_decltype(st.get(), 0);
-    return declared == nullptr || *declared == '\0';
+    return ColumnOrigin{declared == nullptr || *declared == '\0', sqlite3_column_table_name(st.get(), 0) != nullptr};
+}
+
+} // namespace
+
+bool Database::DeclaresNoType(const std::string& source, const std::string& field) {
+    const auto origin = columnOrigin(*conn(), source, field);
+    return origin && origin->untyped;
 }
 
 bool Database::ComputedWithoutType(const std::string& source, const std::string& field) {
-    auto c = conn();
-    StmtHandle st;
-    try {
-        st = c->Prepare(SystemSql("SELECT " + QuoteIdent(field) + " FROM " + QuoteIdent(source)));
-    } catch (const DaoError&) {
-        return false;
-    }
-    const char* declared = sqlite3_column_decltype(st.get(), 0);
-    return (declared == nullptr || *declared == '\0') && sqlite3_column_table_name(st.get(), 0) == nullptr;
+    const auto origin = columnOrigin(*conn(), source, field);
+    return origin && origin->untyped && !origin->fromTable;
 }
 
 void Database::NewPassword(const std::string& oldPassword, const std::string& newPassword) {

@@ -281,6 +281,21 @@ bool Database::ComputedWithoutType(const std::string& source, const std::string&
     return (declared == nullptr || *declared == '\0') && sqlite3_column_table_name(st.get(), 0) == nullptr;
 }
 
+Database::StoredNumbers Database::NumbersStored(const std::string& source, const std::string& field) {
+    auto c = conn();
+    StmtHandle st = c->Prepare(SystemSql("SELECT max(typeof(v) = 'real'), max(typeof(v) = 'integer' AND (v < -2147483648 OR v > 2147483647))"
+                                         " FROM (SELECT " + QuoteIdent(field) + " AS v FROM " + QuoteIdent(source) + ")"));
+    StoredNumbers kinds;
+    const int rc = sqlite3_step(st.get());
+    if (rc == SQLITE_ROW) {
+        kinds.real = sqlite3_column_int(st.get(), 0) != 0;
+        kinds.wide = sqlite3_column_int(st.get(), 1) != 0;
+    } else if (rc != SQLITE_DONE) {
+        c->Fail(sqlite3_extended_errcode(c->handle()), "NumbersStored");
+    }
+    return kinds;
+}
+
 void Database::NewPassword(const std::string& oldPassword, const std::string& newPassword) {
     auto c = conn();
     c->EnsureCatalog();

@@ -212,6 +212,19 @@ void RunContext::Quorb_InitFieldTypes(const std::string& table, Recordset& rs, s
             if (!isTextType(f->Type()) && isTextType(SourceFieldType(table, f->Name()))) {
                 types[static_cast<std::size_t>(i)] = dbText;
                 sizes[static_cast<std::size_t>(i)] = 255;
+            } else if (f->Type() == dbLong && m_frame.source && m_frame.source->ComputedWithoutType(table, f->Name())) {
+                // A computed column is typed by its first value. Typed Long
+                // by a whole number, it may hold reals too (1, then 2.5): an
+                // output column of its values is Double, which rounds none
+                // of them.
+                try {
+                    if (m_frame.source->NumbersStored(table, f->Name()).real) {
+                        types[static_cast<std::size_t>(i)] = dbDouble;
+                        sizes[static_cast<std::size_t>(i)] = 8;
+                    }
+                } catch (const DaoError&) {
+                    // Not to be looked into: the column keeps its type.
+                }
             }
         }
         m_binaryCompare = n > 0 && rs.Fields(0)->CollatingOrder() != dbSortGeneral;

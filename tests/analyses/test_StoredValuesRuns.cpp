@@ -765,3 +765,43 @@ TEST_F(StoredValuesRunTest, CodesOfNumbersAndTextsInAColumnWithoutTypeGroupEvery
         EXPECT_EQ(err, "Type mismatch: the value 'a' in field N (record 3 of Computed) is not a number.") << c.why;
     }
 }
+
+TEST_F(StoredValuesRunTest, AViewsComputedGroupOfAWholeNumberThenRealsKeepsTheRealsInsteadOfRoundingThem) {
+    // S is computed by the view: 1 is stored as a whole number, 2.5 and 3.5
+    // as reals. The column took the type of its first value, 1, a Long, and
+    // the output wrote the groups 2.5 and 3.5 as 2 and 4.
+    // X by S: 1 holds 1 and 16; 2.5 holds 2 and 8; 3.5 holds 4 and 32.
+    WriteTheirs({"CREATE TABLE Sizes (K INTEGER PRIMARY KEY, S NUMERIC, X DOUBLE)",
+                 "INSERT INTO Sizes VALUES (1, 1, 1), (2, 2.5, 2), (3, 3.5, 4), (4, 2.5, 8), (5, 1, 16), (6, 3.5, 32)",
+                 "CREATE VIEW SizesView AS SELECT K, S * 1 AS S, X FROM Sizes"});
+    const struct {
+        Analysis analysis;
+        const char* onlyColumn; // only the rows whose `onlyColumn` reads `onlyValue` (null: every row)
+        const char* onlyValue;
+        std::vector<std::vector<std::pair<const char*, double>>> rows; // per row: column, value
+        const char* why;
+    } cases[] = {
+        {{"P", "Describe", {{"S", "G"}, {"X", "X"}}, {{"Sum", true}}}, nullptr, nullptr,
+         {{{"S", 1}, {"Sum", 17}}, {{"S", 2.5}, {"Sum", 10}}, {{"S", 3.5}, {"Sum", 36}}},
+         "Describe: one row per size"},
+        {{"P", "Percentiles", {{"S", "G"}, {"X", "X"}}, {{"PercentileRadio", "Median"}}}, "Percentile", "50",
+         {{{"S", 1}, {"Value", 8.5}}, {{"S", 2.5}, {"Value", 5}}, {{"S", 3.5}, {"Value", 18}}},
+         "Percentiles: the median of each size, the mean of its two values"},
+        {{"G", "Two Sample t-Test", {{"S", "C"}, {"X", "X"}}, {}}, nullptr, nullptr,
+         {{{"S-1", 1}, {"S-2", 2.5}}, {{"S-1", 1}, {"S-2", 3.5}}, {{"S-1", 2.5}, {"S-2", 3.5}}},
+         "t-test: every pair of sizes"},
+        {{"P", "Crosstab", {{"S", "G"}, {"K", "C"}, {"X", "X"}}, {{"XType", "S"}}}, "DataType", "Data: Sum",
+         {{{"S", 1}, {"RowSummary", 17}}, {{"S", 2.5}, {"RowSummary", 10}}, {{"S", 3.5}, {"RowSummary", 36}}},
+         "Crosstab: the sizes as rows"},
+    };
+    for (const auto& c : cases) {
+        std::string err;
+        ASSERT_TRUE(Run(Store(scenarioOf(c.analysis, "SizesView")), &err)) << c.why << ": " << err;
+        std::vector<OutRow> out;
+        for (const OutRow& r : ReadTable("Out"))
+            if (!c.onlyColumn || (!r.IsNull(c.onlyColumn) && r[c.onlyColumn].ToString() == c.onlyValue)) out.push_back(r);
+        ASSERT_EQ(out.size(), c.rows.size()) << c.why;
+        for (std::size_t i = 0; i < out.size(); ++i)
+            for (const auto& [column, value] : c.rows[i]) EXPECT_EQ(out[i].Num(column), value) << c.why << ", row " << i << ", " << column;
+    }
+}

@@ -212,14 +212,22 @@ void RunContext::Quorb_InitFieldTypes(const std::string& table, Recordset& rs, s
             if (!isTextType(f->Type()) && isTextType(SourceFieldType(table, f->Name()))) {
                 types[static_cast<std::size_t>(i)] = dbText;
                 sizes[static_cast<std::size_t>(i)] = 255;
-            } else if (f->Type() == dbLong && m_frame.source && m_frame.source->ComputedWithoutType(table, f->Name())) {
+            } else if ((f->Type() == dbLong || f->Type() == dbDouble) && m_frame.source &&
+                       m_frame.source->ComputedWithoutType(table, f->Name())) {
                 // A computed column is typed by its first value. Typed Long
                 // by a whole number, it may hold reals too (1, then 2.5): an
                 // output column of its values is Double, which rounds none
-                // of them.
+                // of them. Typed Double by a whole number beyond 32 bits, it
+                // may hold only whole numbers (2^53 and 2^53 + 1): the column
+                // is BigInt, as a table's BIGINT column is, and keeps every
+                // digit.
                 try {
-                    if (m_frame.source->NumbersStored(table, f->Name()).real) {
+                    const Database::StoredNumbers held = m_frame.source->NumbersStored(table, f->Name());
+                    if (held.real) {
                         types[static_cast<std::size_t>(i)] = dbDouble;
+                        sizes[static_cast<std::size_t>(i)] = 8;
+                    } else if (held.wide) {
+                        types[static_cast<std::size_t>(i)] = dbBigInt;
                         sizes[static_cast<std::size_t>(i)] = 8;
                     }
                 } catch (const DaoError&) {

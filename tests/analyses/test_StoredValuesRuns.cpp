@@ -805,3 +805,38 @@ TEST_F(StoredValuesRunTest, AViewsComputedGroupOfAWholeNumberThenRealsKeepsTheRe
             for (const auto& [column, value] : c.rows[i]) EXPECT_EQ(out[i].Num(column), value) << c.why << ", row " << i << ", " << column;
     }
 }
+
+TEST_F(StoredValuesRunTest, AViewsComputedGroupOfWholeNumbersBeyond53BitsKeepsEveryDigitInTheOutput) {
+    // B is computed by the view from a BIGINT column: 2^53 and 2^53 + 1. The
+    // column took the type of its first value, a whole number beyond 32 bits,
+    // as a Double, and the output wrote both groups as 2^53. Read from the
+    // table itself they are two groups of their own values.
+    // X by B: 2^53 holds 2 and 8; 2^53 + 1 holds 1 and 4.
+    WriteTheirs({"CREATE TABLE Keys (K INTEGER PRIMARY KEY, B BIGINT, X DOUBLE)",
+                 "INSERT INTO Keys VALUES (1, 9007199254740993, 1), (2, 9007199254740992, 2), (3, 9007199254740993, 4),"
+                 " (4, 9007199254740992, 8)",
+                 "CREATE VIEW KeysView AS SELECT K, B + 0 AS B, X FROM Keys"});
+    const struct {
+        Analysis analysis;
+        std::vector<std::vector<std::pair<const char*, const char*>>> rows; // per row: column, value as text
+        const char* why;
+    } cases[] = {
+        {{"P", "Describe", {{"B", "G"}, {"X", "X"}}, {{"Sum", true}}},
+         {{{"B", "9007199254740992"}, {"Sum", "10"}}, {{"B", "9007199254740993"}, {"Sum", "5"}}},
+         "Describe: one row per key"},
+        {{"G", "Two Sample t-Test", {{"B", "C"}, {"X", "X"}}, {}},
+         {{{"B-1", "9007199254740992"}, {"B-2", "9007199254740993"}}},
+         "t-test: the pair of keys"},
+    };
+    for (const std::string table : {"Keys", "KeysView"}) {
+        for (const auto& c : cases) {
+            std::string err;
+            ASSERT_TRUE(Run(Store(scenarioOf(c.analysis, table)), &err)) << table << ": " << c.why << ": " << err;
+            const std::vector<OutRow> out = ReadTable("Out");
+            ASSERT_EQ(out.size(), c.rows.size()) << table << ": " << c.why;
+            for (std::size_t i = 0; i < out.size(); ++i)
+                for (const auto& [column, text] : c.rows[i])
+                    EXPECT_EQ(out[i][column].ToString(), text) << table << ": " << c.why << ", row " << i << ", " << column;
+        }
+    }
+}

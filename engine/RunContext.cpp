@@ -187,8 +187,7 @@ std::string RunContext::OpenDataRecordset(const std::string& sql) {
         });
     } catch (const DaoError& e) {
         m_dataRs.reset();
-        if (e.Number() == err::ParametersExpected)
-            return "The selected query expects parameters and cannot be used by Pelloran.";
+        if (e.Number() == err::ParametersExpected) return ParametersExpectedText;
         return e.Description();
     } catch (const std::exception& e) {
         m_dataRs.reset();

@@ -199,6 +199,9 @@ public:
     // field and its record in the table.
     static std::string NotANumberText(const dao::Database::NonNumber& bad, const std::string& field,
                                       const std::string& table);
+    // The message with which a run on a query that asks for parameters fails.
+    static constexpr const char* ParametersExpectedText =
+        "The selected query expects parameters and cannot be used by Pelloran.";
     // The text with which an unexpected run-time error fails a run: the error's
     // description as the handler captured it, or `fallback` when it has none.
     static std::string UnexpectedErrorMessage(const CErr_ZUR* handler, const std::string& fallback);

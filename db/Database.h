@@ -107,6 +107,8 @@ private:
     long m_recordsAffected = 0;
     bool m_initialised = false;
     void init();
+    // The SQL of the select query `name` when the file holds no view of it.
+    std::string queryWithoutView(const std::shared_ptr<Connection>& c, const std::string& name);
     friend class Workspace;
 };
 using DatabasePtr = std::shared_ptr<Database>;

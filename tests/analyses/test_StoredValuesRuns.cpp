@@ -840,3 +840,70 @@ TEST_F(StoredValuesRunTest, AViewsComputedGroupOfWholeNumbersBeyond53BitsKeepsEv
         }
     }
 }
+
+TEST_F(StoredValuesRunTest, ASavedQueryOverATableOfAnotherFileRunsEveryAnalysisInsteadOfNotBeingFound) {
+    // A saved query may read a table of another database file (IN '<path>').
+    // The file holds no view of such a query, and every run on it failed
+    // with "The database engine cannot find the input table or query
+    // 'Elsewhere'", though the query is there and opens.
+    // Theirs: K 1..6, C a a a b b b, X 1..6, Y 2 1 4 3 6 5, W 1. Over X and
+    // Y: means 3.5, Sxx = Syy = 17.5, Sxy = 14.5: r = slope = 29/35,
+    // intercept 3.5 - 3.5 * 29/35 = 0.6. C a holds X 1, 2, 3, b 4, 5, 6.
+    {
+        vtest::OtherProgram other(tmp.file("other.db"));
+        other.Exec("CREATE TABLE Theirs (K INTEGER PRIMARY KEY, C VARCHAR(5), X SMALLINT, Y DOUBLE, W DOUBLE)");
+        other.Exec("INSERT INTO Theirs VALUES (1, 'a', 1, 2, 1), (2, 'a', 2, 1, 1), (3, 'a', 3, 4, 1), (4, 'b', 4, 3, 1),"
+                   " (5, 'b', 5, 6, 1), (6, 'b', 6, 5, 1)");
+    }
+    db->CreateQueryDef("Elsewhere", "SELECT * FROM Theirs IN '" + tmp.file("other.db") + "'");
+    const double r = 29.0 / 35.0;
+    const RunRows cases[] = {
+        {{"P", "Describe", {{"X", "X"}, {"W", "W"}}, {{"Mean", true}}}, {{{"Count", 6}, {"Mean", 3.5}}}, "Describe"},
+        {{"P", "Percentiles", {{"X", "X"}, {"W", "W"}}, {{"PercentileRadio", "Median"}}},
+         {{{"Percentile", 0}, {"Value", 1}}},
+         "Percentiles: the smallest value first"},
+        // Intervals of 2 from 0: below 0, then [0, 2) holds 1, [2, 4) 2 and 3.
+        {{"P", "Frequency", {{"X", "X"}, {"W", "W"}},
+          {{"InterV", std::int16_t(4)}, {"FreqGroupRadio", "Specified"}, {"FreqInit", 0.0}, {"FreqWidth", 2.0}}},
+         {{{"Count", 0}}, {{"Count", 1}}, {{"Count", 2}}},
+         "Frequency"},
+        {{"P", "Compare", {{"X", "X"}, {"Y", "Y"}, {"W", "W"}}, {}},
+         {{{"MeanX", 3.5}, {"MeanY", 3.5}, {"Correlation", r}}},
+         "Compare"},
+        {{"P", "Matrix", {{"X", "X"}, {"Y", "X"}, {"W", "W"}}, {{"MCor", true}}}, {{{"X", 1}, {"Y", r}}}, "Matrix"},
+        {{"P", "Regression", {{"X", "X"}, {"Y", "Y"}, {"W", "W"}}, {}},
+         {{{"Coef_of_X", r}, {"Y-Intercept", 0.6}}},
+         "Regression"},
+        {{"P", "Crosstab", {{"K", "G"}, {"C", "C"}, {"X", "X"}, {"W", "W"}}, {{"XType", "S"}}},
+         {{{"K", 1}, {"a", 1}, {"RowSummary", 1}}},
+         "Crosstab: K 1's sum"},
+        {{"G", "Two Sample t-Test", {{"C", "C"}, {"X", "X"}, {"W", "W"}}, {}},
+         {{{"Mean-1", 2}, {"Mean-2", 5}, {"DF_Pooled", 4}}},
+         "t-test"},
+        // Between a and b: 3 (2 - 3.5)^2 + 3 (5 - 3.5)^2.
+        {{"G", "ANOVA", {{"C", "C"}, {"X", "X"}, {"W", "W"}}, {}}, {{{"Sum_of_Squares", 13.5}, {"DF", 1}}}, "ANOVA"},
+        {{"N", "Sign Test", {{"X", "X"}, {"W", "W"}}, {{"SignMean", true}}},
+         {{{"TestValue", 3.5}, {"Count<Test", 3}, {"Count>Test", 3}}},
+         "Sign test"},
+        {{"N", "K-S Fit", {{"X", "X"}, {"W", "W"}}, {{"FitUniform", true}}}, {{{"Minimum", 1}, {"Maximum", 6}}}, "K-S fit"},
+        {{"N", "2 Sample", {{"C", "C"}, {"X", "X"}, {"W", "W"}}, {{"NPTwoType", "Mann"}}},
+         {{{"SumRank-1", 6}, {"SumRank-2", 15}, {"MW_U", 0}}},
+         "Mann-Whitney"},
+        // 12 / (6 * 7) * (6^2 / 3 + 15^2 / 3) - 3 * 7 = 27/7.
+        {{"N", "N Sample", {{"C", "C"}, {"X", "X"}, {"W", "W"}}, {}}, {{{"Groups", 2}, {"H", 27.0 / 7.0}}}, "Kruskal-Wallis"},
+        {{"N", "Paired Fields", {{"X", "X"}, {"Y", "Y"}, {"W", "W"}}, {}},
+         {{{"MeanDiff", 0}, {"Pearson's_R", r}}},
+         "paired fields"},
+        // X below Y in records 1, 3, 5, above in 2, 4, 6: rank sums 9 and 9.
+        {{"N", "N Fields", {{"X", "X"}, {"Y", "X"}, {"W", "W"}}, {}}, {{{"Chi-Squared", 0}, {"Fields", 2}}}, "N fields"},
+        {{"N", "Chi-Square", {{"C", "C"}, {"W", "W"}}, {{"ChiAll", false}, {"ChiDetail", false}}},
+         {{{"Count", 6}, {"Groups", 2}, {"Chi-Square", 0}}},
+         "chi-square"},
+    };
+    for (const auto& c : cases) RunAndExpectRows(scenarioOf(c.analysis, "Elsewhere"), c.rows, c.why);
+    // A saved query that cannot be read names what it cannot read.
+    db->CreateQueryDef("Unreadable", "SELECT K, C, X, Y, W, Foo(X) AS Z FROM Theirs IN '" + tmp.file("other.db") + "'");
+    std::string err;
+    EXPECT_FALSE(Run(Store(scenarioOf(everyAnalysis()[0], "Unreadable")), &err));
+    EXPECT_NE(err.find("Undefined function 'Foo'"), std::string::npos) << err;
+}

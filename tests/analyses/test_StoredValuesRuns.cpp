@@ -907,3 +907,20 @@ TEST_F(StoredValuesRunTest, ASavedQueryOverATableOfAnotherFileRunsEveryAnalysisI
     EXPECT_FALSE(Run(Store(scenarioOf(everyAnalysis()[0], "Unreadable")), &err));
     EXPECT_NE(err.find("Undefined function 'Foo'"), std::string::npos) << err;
 }
+
+TEST_F(StoredValuesRunTest, AViewOverATableThatIsGoneFailsNamingTheTableAsItWasNamedNotWithTheSchemaPrefix) {
+    // Another program dropped the table its view reads. The run named the
+    // missing table as SQLite does, 'main.Gone', a name no one gave it.
+    WriteTheirs({"CREATE TABLE Gone (K INTEGER PRIMARY KEY, C VARCHAR(5), X DOUBLE, Y DOUBLE, W DOUBLE)",
+                 "CREATE VIEW Orphan AS SELECT K, C, X, Y, W FROM Gone", "DROP TABLE Gone"});
+    const std::string expected =
+        "The database engine cannot find the input table or query 'Gone'. Make sure it exists and that its name is spelled correctly.";
+    for (const Analysis& a : everyAnalysis()) {
+        // The sample tests find no compare values and say so in their own words.
+        const std::string type = a.type;
+        if (type == "2 Sample" || type == "N Sample") continue;
+        std::string err;
+        EXPECT_FALSE(Run(Store(scenarioOf(a, "Orphan")), &err)) << a.type;
+        EXPECT_EQ(err, expected) << a.type;
+    }
+}

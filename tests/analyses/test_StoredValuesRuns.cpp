@@ -924,3 +924,24 @@ TEST_F(StoredValuesRunTest, AViewOverATableThatIsGoneFailsNamingTheTableAsItWasN
         EXPECT_EQ(err, expected) << a.type;
     }
 }
+
+TEST_F(StoredValuesRunTest, ASavedQueryJoiningTablesThatShareAColumnNameListsAndRunsEachOfTheirColumns) {
+    // Both tables have a column X. The query's fields were X, X and C: the
+    // designer could list only the first X, and a run on the second, X:1 as
+    // the query's view names it, failed as no field of the query.
+    // A holds X 1, 2 (C a) and 3, 4 (C b); B holds X 10, 20 and 30, 40.
+    WriteTheirs({"CREATE TABLE A (K INTEGER PRIMARY KEY, X DOUBLE)", "CREATE TABLE B (K INTEGER PRIMARY KEY, X DOUBLE, C VARCHAR(4))",
+                 "INSERT INTO A VALUES (1, 1), (2, 2), (3, 3), (4, 4)",
+                 "INSERT INTO B VALUES (1, 10, 'a'), (2, 20, 'a'), (3, 30, 'b'), (4, 40, 'b')"});
+    db->CreateQueryDef("Both", "SELECT A.X, B.X, B.C FROM A INNER JOIN B ON A.K = B.K");
+    std::vector<std::string> names;
+    Fields& fields = db->QueryDefs()("Both")->Fields();
+    for (int i = 0; i < fields.Count(); ++i) names.push_back(fields(i)->Name());
+    EXPECT_EQ(names, (std::vector<std::string>{"X", "X:1", "C"}));
+    const auto out = RunAndExpectRows(scenarioOf({"P", "Describe", {{"C", "G"}, {"X", "X"}, {"X:1", "X"}}, {{"Sum", true}}}, "Both"),
+                                      {{{"Sum", 3}}, {{"Sum", 30}}, {{"Sum", 7}}, {{"Sum", 70}}}, "each X summed by C");
+    ASSERT_EQ(out.size(), 4u);
+    const char* labels[] = {"a X", "a X:1", "b X", "b X:1"};
+    for (std::size_t i = 0; i < out.size(); ++i)
+        EXPECT_EQ(out[i]["C"].ToString() + " " + out[i]["DataField"].ToString(), labels[i]);
+}

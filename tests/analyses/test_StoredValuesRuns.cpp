@@ -945,3 +945,27 @@ TEST_F(StoredValuesRunTest, ASavedQueryJoiningTablesThatShareAColumnNameListsAnd
     for (std::size_t i = 0; i < out.size(); ++i)
         EXPECT_EQ(out[i]["C"].ToString() + " " + out[i]["DataField"].ToString(), labels[i]);
 }
+
+TEST_F(StoredValuesRunTest, ACrosstabOverAViewsComputedColumnOfWholeNumbersBeyond15DigitsCountsEveryRecordInItsColumn) {
+    // B is computed by the view: 1, 2^53 and 2^53 + 1. A computed column is
+    // typed by its first value, so the list of columns (first value 1: whole
+    // numbers) read 2^53 as the whole number 9007199254740992, and the
+    // records (first value 2^53 + 1 in row a, beyond 32 bits: a Double) as
+    // the double 9.00719925474099E+15: the records of 2^53 found no column
+    // and were left out of every cell and total.
+    // Row a holds B 2^53 + 1 (X 1); row b holds 2^53 (X 2, 8), 2^53 + 1 (X 4)
+    // and 1 (X 16, 32).
+    WriteTheirs({"CREATE TABLE Keys (K INTEGER PRIMARY KEY, B BIGINT, X DOUBLE)",
+                 "INSERT INTO Keys VALUES (1, 9007199254740993, 1), (2, 9007199254740992, 2), (3, 9007199254740993, 4),"
+                 " (4, 9007199254740992, 8), (5, 1, 16), (6, 1, 32)",
+                 "CREATE VIEW KeysView AS SELECT K, CASE WHEN K = 1 THEN 'a' ELSE 'b' END AS R, B + 0 AS B, X FROM Keys"});
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    RunAndExpectRows(scenarioOf({"P", "Crosstab", {{"R", "G"}, {"B", "C"}, {"X", "X"}}, {{"XType", "S"}}}, "KeysView"),
+                     {{{"1", none}, {"9007199254740992", none}, {"9007199254740993", 1}, {"RowSummary", 1}},
+                      {{"1", none}, {"9007199254740992", none}, {"9007199254740993", 1}, {"RowSummary", 1}},
+                      {{"1", 48}, {"9007199254740992", 10}, {"9007199254740993", 4}, {"RowSummary", 62}},
+                      {{"1", 2}, {"9007199254740992", 2}, {"9007199254740993", 1}, {"RowSummary", 5}}},
+                     "rows a and b, sums then counts", cells::Match::Exact);
+    EXPECT_EQ(ColumnNames("Out"), (std::vector<std::string>{"DataField", "R", "DataType", "RowSummary", "1", "9007199254740992",
+                                                            "9007199254740993"}));
+}

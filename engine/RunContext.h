@@ -140,6 +140,11 @@ public:
     // The types and sizes of fields 1..n as `rs` (read from `table`) reads them.
     void Quorb_InitFieldTypes(const std::string& table, dao::Recordset& rs, std::int16_t n, const FieldList& fields,
                               std::vector<long>& types, std::vector<long>& sizes);
+    // The type and size a run gives a source field read through `f`: the
+    // field's own, but Text for a computed column that holds texts, and
+    // Double or BigInt for a computed column whose first value does not
+    // type the numbers it holds.
+    void RunFieldType(const std::string& table, dao::Field& f, long& type, long& size) const;
     std::string Quorb_DataWhere(const std::string& fieldExpression) const;
     bool Quorb_DataOk_b(double value, bool bEqualOnly) const;
     double Quorb_WeightCalc(bool bWeight, const FieldList& fields, std::int16_t weightIndex);

@@ -969,3 +969,34 @@ TEST_F(StoredValuesRunTest, ACrosstabOverAViewsComputedColumnOfWholeNumbersBeyon
     EXPECT_EQ(ColumnNames("Out"), (std::vector<std::string>{"DataField", "R", "DataType", "RowSummary", "1", "9007199254740992",
                                                             "9007199254740993"}));
 }
+
+TEST_F(StoredValuesRunTest, AChiSquareDetailOverAViewsComputedCategoriesWritesEachCategoryAsItIs) {
+    // The detail table took its category column's type from the view's
+    // first record: S (1, then 2.5 and 3.5) was Long and wrote the categories
+    // 2.5 and 3.5 as 2 and 4; B (2^53 + 1 first, then 2^53 and 1) was Double
+    // and wrote 2^53 and 2^53 + 1 both as 9.00719925474099E+15.
+    // Two records of each category: observed 2, expected 6 / 3 = 2.
+    WriteTheirs({"CREATE TABLE Sizes (K INTEGER PRIMARY KEY, S NUMERIC, B BIGINT)",
+                 "INSERT INTO Sizes VALUES (1, 1, 9007199254740993), (2, 2.5, 9007199254740992), (3, 3.5, 9007199254740993),"
+                 " (4, 2.5, 9007199254740992), (5, 1, 1), (6, 3.5, 1)",
+                 "CREATE VIEW SizesView AS SELECT K, S * 1 AS S, B + 0 AS B FROM Sizes"});
+    const struct {
+        const char* field;
+        std::vector<std::string> categories;
+    } cases[] = {
+        {"S", {"1", "2.5", "3.5"}},
+        {"B", {"1", "9007199254740992", "9007199254740993"}},
+    };
+    for (const auto& c : cases) {
+        vtest::ScenarioSpec spec = vtest::ScenarioOn("N", "Chi-Square", "SizesView", "Out", "Detail");
+        spec.fields = {{c.field, "C"}};
+        spec.options = {{"ChiAll", false}, {"ChiDetail", true}};
+        const auto detail = RunAndRead(spec, "Detail");
+        ASSERT_EQ(detail.size(), c.categories.size()) << c.field;
+        for (std::size_t i = 0; i < detail.size(); ++i) {
+            EXPECT_EQ(detail[i][c.field].ToString(), c.categories[i]) << c.field << ", row " << i;
+            EXPECT_EQ(detail[i].Num("Observed"), 2) << c.field << ", row " << i;
+            EXPECT_EQ(detail[i].Num("Expected"), 2) << c.field << ", row " << i;
+        }
+    }
+}

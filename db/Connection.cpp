@@ -321,8 +321,13 @@ void Connection::Fail(int rc, const std::string& sql) const {
     }
     if (msg.rfind("no such table: ", 0) == 0) {
         std::string name = afterColon(msg);
+        // SQLite names the table a view reads with its schema ("main.Gone"),
+        // an attached file's with its alias ("ext1.Sales"): the table is
+        // named as it was named.
         auto dot = name.find('.');
-        if (dot != std::string::npos && name.compare(0, 3, "ext") == 0) name = name.substr(dot + 1);
+        if (dot != std::string::npos && (name.compare(0, 3, "ext") == 0 || name.compare(0, dot, "main") == 0 ||
+                                         name.compare(0, dot, "temp") == 0))
+            name = name.substr(dot + 1);
         throw DaoError(err::InputTableNotFound,
                        "The database engine cannot find the input table or query '" + name +
                            "'. Make sure it exists and that its name is spelled correctly.",

@@ -73,6 +73,19 @@ bool looksLikeSql(const std::string& s) {
 
 } // namespace
 
+std::string Database::queryWithoutView(const std::shared_ptr<Connection>& c, const std::string& name) {
+    // A select query is read through its view. One that reads a table of
+    // another database file has none (a view reads its own file only): SQL
+    // that names it reads its statement instead.
+    if (!c || m_tableDefs.Find(name)) return {};
+    QueryDefPtr q = m_queryDefs.Find(name);
+    if (!q || (q->Type() != dbQSelect && q->Type() != dbQSetOperation)) return {};
+    StmtHandle st = c->Prepare(SystemSql("SELECT 1 FROM sqlite_master WHERE type = 'view' AND name = ?1 COLLATE NOCASE"));
+    sqlite3_bind_text(st.get(), 1, name.c_str(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+    if (sqlite3_step(st.get()) == SQLITE_ROW) return {};
+    return q->SQL();
+}
+
 RecordsetPtr Database::OpenRecordset(const std::string& source, int type, int options, int /*lockEdit*/) {
     auto c = conn();
     init();
@@ -112,6 +125,7 @@ RecordsetPtr Database::OpenRecordset(const std::string& source, int type, int op
         auto cc = weak.lock();
         return cc ? cc->AliasFor(path) : std::string("ext1");
     };
+    opts.storedQuery = [this, weak](const std::string& name) { return queryWithoutView(weak.lock(), name); };
     bool readOnly = (options & dbReadOnly) || src.type == dbOpenSnapshot || src.type == dbOpenForwardOnly || c->ReadOnly();
     opts.keyset = !readOnly;
     // Records an ORDER BY finds equal come in the order of their place in
@@ -285,6 +299,21 @@ bool Database::DeclaresNoType(const std::string& source, const std::string& fiel
 bool Database::ComputedWithoutType(const std::string& source, const std::string& field) {
     const auto origin = columnOrigin(*conn(), source, field);
     return origin && origin->untyped && !origin->fromTable;
+}
+
+Database::StoredNumbers Database::NumbersStored(const std::string& source, const std::string& field) {
+    auto c = conn();
+    StmtHandle st = c->Prepare(SystemSql("SELECT max(typeof(v) = 'real'), max(typeof(v) = 'integer' AND (v < -2147483648 OR v > 2147483647))"
+                                         " FROM (SELECT " + QuoteIdent(field) + " AS v FROM " + QuoteIdent(source) + ")"));
+    StoredNumbers kinds;
+    const int rc = sqlite3_step(st.get());
+    if (rc == SQLITE_ROW) {
+        kinds.real = sqlite3_column_int(st.get(), 0) != 0;
+        kinds.wide = sqlite3_column_int(st.get(), 1) != 0;
+    } else if (rc != SQLITE_DONE) {
+        c->Fail(sqlite3_extended_errcode(c->handle()), "NumbersStored");
+    }
+    return kinds;
 }
 
 void Database::NewPassword(const std::string& oldPassword, const std::string& newPassword) {

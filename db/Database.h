@@ -78,6 +78,14 @@ public:
     // column has the type of the value each record holds, and its first
     // value may be a number where later ones are texts.
     bool ComputedWithoutType(const std::string& source, const std::string& field);
+    // What kinds of numbers `field` of the table or view `source` holds: a
+    // real (2.5), a whole number beyond 32 bits. A column without a declared
+    // type is typed by its first value, which need not tell.
+    struct StoredNumbers {
+        bool real = false;
+        bool wide = false;
+    };
+    StoredNumbers NumbersStored(const std::string& source, const std::string& field);
 
     // Sets or clears (empty text) the database password; needs the old one.
     void NewPassword(const std::string& oldPassword, const std::string& newPassword);
@@ -99,6 +107,8 @@ private:
     long m_recordsAffected = 0;
     bool m_initialised = false;
     void init();
+    // The SQL of the select query `name` when the file holds no view of it.
+    std::string queryWithoutView(const std::shared_ptr<Connection>& c, const std::string& name);
     friend class Workspace;
 };
 using DatabasePtr = std::shared_ptr<Database>;

@@ -376,8 +376,11 @@ struct SelectItem {
 // database's alias when the clause ends in IN '<path>'.
 struct FromClause {
     struct Piece {
+        Piece(bool isTable, std::string sqlText, std::string plainName = {})
+            : table(isTable), text(std::move(sqlText)), plain(std::move(plainName)) {}
         bool table;
         std::string text;
+        std::string plain; // a stored query read as a subquery: its name, as a table of an external database is named
     };
     std::vector<Piece> pieces;
     int tables = 0;
@@ -390,7 +393,11 @@ struct FromClause {
     std::string sql() const {
         std::string out;
         for (const auto& p : pieces) {
-            if (p.table && !externalAlias.empty()) out += JetSqlTranslator::QuoteIdentifier(externalAlias) + ".";
+            if (p.table && !externalAlias.empty()) {
+                out += JetSqlTranslator::QuoteIdentifier(externalAlias) + ".";
+                out += p.plain.empty() ? p.text : p.plain;
+                continue;
+            }
             out += p.text;
         }
         return out;
@@ -417,8 +424,8 @@ struct SelectCore {
 
 class Parser {
 public:
-    Parser(std::string_view sql, const JetSqlTranslator::Options& options)
-        : m_sql(sql), m_tokens(tokenize(sql)), m_options(options) {}
+    Parser(std::string_view sql, const JetSqlTranslator::Options& options, int queryDepth = 0)
+        : m_sql(sql), m_tokens(tokenize(sql)), m_options(options), m_queryDepth(queryDepth) {}
 
     JetTranslation statement();
     JetTranslation expressionOnly();
@@ -502,6 +509,7 @@ private:
     void fromClause(FromClause& from);
     void joinExpression(FromClause& from);
     void tablePrimary(FromClause& from);
+    std::string storedQuery(const std::string& name, std::size_t namePos);
     std::string externalDatabase(std::size_t pos);
     std::string orderTerm();
     void finish();
@@ -511,6 +519,8 @@ private:
     std::size_t m_pos = 0;
     JetSqlTranslator::Options m_options;
     std::vector<TranslatedSql::Attachment> m_attachments;
+    int m_queryDepth = 0;                        // stored queries read as subqueries around this statement
+    std::vector<std::string> m_storedParameters; // the parameters those queries declare
     int m_exprNumber = 1000;
     int m_depth = 0;
 };
@@ -1078,6 +1088,29 @@ std::string Parser::externalDatabase(std::size_t pos) {
     return a.alias;
 }
 
+// A stored query the file holds no view of, named in a FROM clause: its
+// statement in parentheses, or empty when the name is no such query.
+std::string Parser::storedQuery(const std::string& name, std::size_t namePos) {
+    if (!m_options.storedQuery) return {};
+    const std::string sql = m_options.storedQuery(name);
+    if (sql.empty()) return {};
+    // A query that reads itself, through others or not, is never done.
+    if (m_queryDepth >= 16) fail(err::InputTableNotFound, "Circular reference caused by '" + name + "'", namePos, name, m_sql);
+    JetSqlTranslator::Options nested = m_options;
+    nested.keyset = false;
+    nested.ties = JetSqlTranslator::Options::Ties::Unordered;
+    Parser inner(sql, nested, m_queryDepth + 1);
+    JetTranslation t = inner.statement();
+    if (t.kind != TranslatedSql::Kind::Select) return {};
+    for (const auto& a : t.attachments) {
+        bool known = false;
+        for (const auto& have : m_attachments) known = known || have.path == a.path;
+        if (!known) m_attachments.push_back(a);
+    }
+    for (auto& p : t.parameters) m_storedParameters.push_back(std::move(p));
+    return "(" + t.text + ")";
+}
+
 void Parser::tablePrimary(FromClause& from) {
     if (acceptOp("(")) {
         Nesting n(*this);
@@ -1104,7 +1137,9 @@ void Parser::tablePrimary(FromClause& from) {
     if (name.size() >= 7 && iequals(std::string_view(name).substr(0, 7), "sqlite_"))
         fail(err::InputTableNotFound, "Cannot find the input table or query '" + name + "'", namePos, name, m_sql);
     std::string reference = JetSqlTranslator::QuoteIdentifier(name);
-    from.pieces.push_back({true, reference});
+    const std::string stored = storedQuery(name, namePos);
+    from.pieces.push_back({true, stored.empty() ? reference : stored, stored.empty() ? std::string() : reference});
+    if (!stored.empty() && !atKw("As") && !atIdentifier()) from.pieces.push_back({false, " AS " + reference});
     if (acceptKw("As")) {
         reference = JetSqlTranslator::QuoteIdentifier(identifier(kErrFrom));
         from.pieces.push_back({false, " AS " + reference});
@@ -1493,6 +1528,7 @@ JetTranslation Parser::statement() {
     finish();
     out.text = std::move(sql);
     out.attachments = m_attachments;
+    for (auto& p : m_storedParameters) out.parameters.push_back(std::move(p));
     return out;
 }
 

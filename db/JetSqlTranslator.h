@@ -66,6 +66,12 @@ public:
         // ext2, ...); a connection that keeps databases attached across
         // statements gives each path its own lasting alias.
         std::function<std::string(const std::string& path)> aliasFor;
+        // The SQL of a stored select query that the file holds no view of
+        // (one that reads a table of another database file through
+        // IN '<path>'), empty for any other name: a FROM clause that names
+        // such a query reads it as a subquery under its own name, as it
+        // would read the view.
+        std::function<std::string(const std::string& name)> storedQuery;
     };
 
     // Name of the rowid column added for a keyset.

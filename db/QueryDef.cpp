@@ -125,7 +125,18 @@ bool QueryDef::Readable() const {
 dao::Fields& QueryDef::Fields() {
     if (m_fields.Count() == 0 && Type() == dbQSelect) {
         auto db = lockDb(m_db);
-        RecordsetPtr rs = db->OpenRecordset(m_sql, dbOpenSnapshot);
+        // A stored query is read through its view, which names each of its
+        // columns once: a join whose tables share a column name ("SELECT A.X,
+        // B.X ...") has the columns X and X:1 there, where its statement
+        // names both X and the second could be neither listed nor read.
+        std::string sql = m_sql;
+        if (m_stored && !m_name.empty()) {
+            StmtHandle st = db->conn()->Prepare(
+                SystemSql("SELECT 1 FROM sqlite_master WHERE type = 'view' AND name = ?1 COLLATE NOCASE"));
+            sqlite3_bind_text(st.get(), 1, m_name.c_str(), static_cast<int>(m_name.size()), SQLITE_TRANSIENT);
+            if (sqlite3_step(st.get()) == SQLITE_ROW) sql = "SELECT * FROM " + JetSqlTranslator::BracketName(m_name);
+        }
+        RecordsetPtr rs = db->OpenRecordset(sql, dbOpenSnapshot);
         for (const auto& f : rs->Fields()) {
             auto copy = std::make_shared<Field>(f->Info());
             copy->m_attached = true;

@@ -187,8 +187,7 @@ std::string RunContext::OpenDataRecordset(const std::string& sql) {
         });
     } catch (const DaoError& e) {
         m_dataRs.reset();
-        if (e.Number() == err::ParametersExpected)
-            return "The selected query expects parameters and cannot be used by Pelloran.";
+        if (e.Number() == err::ParametersExpected) return ParametersExpectedText;
         return e.Description();
     } catch (const std::exception& e) {
         m_dataRs.reset();
@@ -205,18 +204,43 @@ void RunContext::Quorb_InitFieldTypes(const std::string& table, Recordset& rs, s
         sizes.assign(static_cast<std::size_t>(n) + 1, 0);
         for (int i = 1; i <= n; ++i) {
             auto f = rs.Fields(fields[static_cast<std::size_t>(i)]);
-            types[static_cast<std::size_t>(i)] = f->Type();
-            sizes[static_cast<std::size_t>(i)] = f->Size();
-            // A computed column typed by its first value, a number, that
-            // holds texts too: its values are texts, its output column Text.
-            if (!isTextType(f->Type()) && isTextType(SourceFieldType(table, f->Name()))) {
-                types[static_cast<std::size_t>(i)] = dbText;
-                sizes[static_cast<std::size_t>(i)] = 255;
-            }
+            RunFieldType(table, *f, types[static_cast<std::size_t>(i)], sizes[static_cast<std::size_t>(i)]);
         }
         m_binaryCompare = n > 0 && rs.Fields(0)->CollatingOrder() != dbSortGeneral;
     } catch (...) {
         proc.HandleError();
+    }
+}
+
+void RunContext::RunFieldType(const std::string& table, Field& f, long& type, long& size) const {
+    type = f.Type();
+    size = f.Size();
+    // A computed column typed by its first value, a number, that
+    // holds texts too: its values are texts, its output column Text.
+    if (!isTextType(f.Type()) && isTextType(SourceFieldType(table, f.Name()))) {
+        type = dbText;
+        size = 255;
+    } else if ((f.Type() == dbLong || f.Type() == dbDouble) && m_frame.source &&
+               m_frame.source->ComputedWithoutType(table, f.Name())) {
+        // A computed column is typed by its first value. Typed Long
+        // by a whole number, it may hold reals too (1, then 2.5): an
+        // output column of its values is Double, which rounds none
+        // of them. Typed Double by a whole number beyond 32 bits, it
+        // may hold only whole numbers (2^53 and 2^53 + 1): the column
+        // is BigInt, as a table's BIGINT column is, and keeps every
+        // digit.
+        try {
+            const Database::StoredNumbers held = m_frame.source->NumbersStored(table, f.Name());
+            if (held.real) {
+                type = dbDouble;
+                size = 8;
+            } else if (held.wide) {
+                type = dbBigInt;
+                size = 8;
+            }
+        } catch (const DaoError&) {
+            // Not to be looked into: the column keeps its type.
+        }
     }
 }
 

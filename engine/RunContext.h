@@ -140,6 +140,11 @@ public:
     // The types and sizes of fields 1..n as `rs` (read from `table`) reads them.
     void Quorb_InitFieldTypes(const std::string& table, dao::Recordset& rs, std::int16_t n, const FieldList& fields,
                               std::vector<long>& types, std::vector<long>& sizes);
+    // The type and size a run gives a source field read through `f`: the
+    // field's own, but Text for a computed column that holds texts, and
+    // Double or BigInt for a computed column whose first value does not
+    // type the numbers it holds.
+    void RunFieldType(const std::string& table, dao::Field& f, long& type, long& size) const;
     std::string Quorb_DataWhere(const std::string& fieldExpression) const;
     bool Quorb_DataOk_b(double value, bool bEqualOnly) const;
     double Quorb_WeightCalc(bool bWeight, const FieldList& fields, std::int16_t weightIndex);
@@ -199,6 +204,9 @@ public:
     // field and its record in the table.
     static std::string NotANumberText(const dao::Database::NonNumber& bad, const std::string& field,
                                       const std::string& table);
+    // The message with which a run on a query that asks for parameters fails.
+    static constexpr const char* ParametersExpectedText =
+        "The selected query expects parameters and cannot be used by Pelloran.";
     // The text with which an unexpected run-time error fails a run: the error's
     // description as the handler captured it, or `fallback` when it has none.
     static std::string UnexpectedErrorMessage(const CErr_ZUR* handler, const std::string& fallback);

@@ -245,7 +245,15 @@ std::string CFrequency::DescFreqInit_ZUR(RunContext& cx, bool bRoundWidth, std::
             sql += "MIN(" + value + ") as Minimum" + n + ", MAX(" + value + ") as Maximum" + n;
         }
         sql += " FROM " + BracketName(table) + ";";
-        RecordsetPtr rs = cx.SourceDatabase()->OpenRecordset(sql);
+        RecordsetPtr rs;
+        try {
+            rs = cx.SourceDatabase()->OpenRecordset(sql);
+        } catch (const DaoError& e) {
+            // A query that asks for parameters fails the run as it fails
+            // every reading of its data, without an error report.
+            if (e.Number() == err::ParametersExpected) return RunContext::ParametersExpectedText;
+            throw;
+        }
         for (int i = 1; i <= nX && !rs->EOF_(); ++i) {
             Variant lo = rs->Fields("Minimum" + std::to_string(i))->Value();
             Variant hi = rs->Fields("Maximum" + std::to_string(i))->Value();

@@ -46,6 +46,19 @@ std::string trimmed(const std::string& s) {
     return s.substr(a, b - a + 1);
 }
 
+// A column value as its column shows it. A whole number of 16 digits or
+// more read as a double is written out in full, as the same number read as
+// a whole number is: a computed column is typed by its first value, and the
+// list of columns and the records may read one stored number each way.
+std::string valueText(const Variant& v) {
+    if (v.Type() == vbDouble || v.Type() == vbSingle || v.Type() == vbCurrency) {
+        const double d = v.ToDouble();
+        if (std::isfinite(d) && std::fabs(d) >= 1e15 && std::fabs(d) < 9.2e18 && d == std::trunc(d))
+            return std::to_string(static_cast<long long>(d));
+    }
+    return v.ToString();
+}
+
 // A number in SQL: whole numbers as written, others in their round-trip
 // form; the decimal point is '.' whatever the locale.
 std::string numText(double v) {
@@ -331,9 +344,9 @@ std::string CXTab::CreateColumns() {
         std::unordered_map<std::string, int> index;
         for (FieldPtr f = rs->Fields(0); !rs->EOF_(); rs->MoveNext()) {
             const Variant v = f->Value();
-            const std::string key = v.IsNull() ? std::string(kNullKey) : GeneralKey(trimmed(v.ToString()));
+            const std::string key = v.IsNull() ? std::string(kNullKey) : GeneralKey(trimmed(valueText(v)));
             if (!index.emplace(key, static_cast<int>(values.size())).second) continue;
-            texts.push_back(v.IsNull() ? std::string() : trimmed(v.ToString()));
+            texts.push_back(v.IsNull() ? std::string() : trimmed(valueText(v)));
             values.push_back(v);
         }
         rs->Close();
@@ -605,7 +618,7 @@ int CXTab::ColumnOf(const Variant& v) {
         return m_colCache;
     m_lastColumn = v;
     // Values that differ only in letter case or blanks share a column.
-    const std::string key = v.IsNull() ? std::string(kNullKey) : GeneralKey(trimmed(v.ToString()));
+    const std::string key = v.IsNull() ? std::string(kNullKey) : GeneralKey(trimmed(valueText(v)));
     auto it = m_colIndex.find(key);
     return m_colCache = it != m_colIndex.end() ? it->second : 0;
 }

@@ -204,10 +204,11 @@ std::string CNonParamChiSquare::CreateDetail() {
             RecordsetPtr rs = cx.SourceDatabase()->OpenRecordset(m_s.Table);
             types.assign(static_cast<std::size_t>(n) + 1, 0);
             sizes.assign(static_cast<std::size_t>(n) + 1, 0);
+            // Typed as the run types them: a view's computed column is typed
+            // by its first record, which need not type the categories.
             for (int i = 1; i <= n; ++i) {
                 FieldPtr f = rs->Fields(m_s.fields[static_cast<std::size_t>(i)]);
-                types[static_cast<std::size_t>(i)] = f->Type();
-                sizes[static_cast<std::size_t>(i)] = f->Size();
+                cx.RunFieldType(m_s.Table, *f, types[static_cast<std::size_t>(i)], sizes[static_cast<std::size_t>(i)]);
             }
             rs->Close();
         } catch (const DaoError& e) {

@@ -359,3 +359,29 @@ TEST_F(FrequencyTest, SpecifiedIntervalsBeyondWhatTheIntervalColumnNumbersAreRef
         ExpectCells(rows.back(), {{"Interval", 32767}, {"Low<=Range", 32765}, {"Count", 0}, {"Cumulative", 1}});
     }
 }
+
+TEST_F(FrequencyTest, AParameterQueryWithDefaultIntervalsFailsNamingTheParameterQueryNotWithTheDatabasesText) {
+    // The default intervals are worked out on the source before the entry
+    // reads it: a query that asks for a parameter failed there with the
+    // database's own "Too few parameters. Expected 1." as an unexpected error
+    // (with an error report), where every other run on it names the
+    // parameter query.
+    MakeTable("Data", {{"X", dbDouble}}, {{1.0}, {5.0}, {9.0}});
+    db->CreateQueryDef("Asking", "SELECT X FROM Data WHERE X > [Smallest X]");
+    vtest::ScenarioSpec frequency = vtest::ScenarioOn("P", "Frequency", "Asking", "Out");
+    frequency.options = defaultIntervals(4, "Lower");
+    frequency.fields = {{"X", "X"}};
+    vtest::ScenarioSpec describe = vtest::ScenarioOn("P", "Describe", "Asking", "Out");
+    describe.options = {{"FreqN", true}, {"InterV", std::int16_t(4)}, {"FreqGroupRadio", "Default"}, {"FreqIncRadio", "Lower"}};
+    describe.fields = {{"X", "X"}};
+    const struct {
+        vtest::ScenarioSpec spec;
+        const char* why;
+    } cases[] = {{frequency, "Frequency"}, {describe, "Describe with frequency counts"}};
+    for (const auto& c : cases) {
+        std::string err;
+        EXPECT_FALSE(Run(Store(c.spec), &err)) << c.why;
+        EXPECT_EQ(err, "The selected query expects parameters and cannot be used by Pelloran.") << c.why;
+        EXPECT_FALSE(TableExists("Out")) << c.why;
+    }
+}

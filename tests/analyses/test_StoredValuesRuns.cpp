@@ -765,3 +765,238 @@ TEST_F(StoredValuesRunTest, CodesOfNumbersAndTextsInAColumnWithoutTypeGroupEvery
         EXPECT_EQ(err, "Type mismatch: the value 'a' in field N (record 3 of Computed) is not a number.") << c.why;
     }
 }
+
+TEST_F(StoredValuesRunTest, AViewsComputedGroupOfAWholeNumberThenRealsKeepsTheRealsInsteadOfRoundingThem) {
+    // S is computed by the view: 1 is stored as a whole number, 2.5 and 3.5
+    // as reals. The column took the type of its first value, 1, a Long, and
+    // the output wrote the groups 2.5 and 3.5 as 2 and 4.
+    // X by S: 1 holds 1 and 16; 2.5 holds 2 and 8; 3.5 holds 4 and 32.
+    WriteTheirs({"CREATE TABLE Sizes (K INTEGER PRIMARY KEY, S NUMERIC, X DOUBLE)",
+                 "INSERT INTO Sizes VALUES (1, 1, 1), (2, 2.5, 2), (3, 3.5, 4), (4, 2.5, 8), (5, 1, 16), (6, 3.5, 32)",
+                 "CREATE VIEW SizesView AS SELECT K, S * 1 AS S, X FROM Sizes"});
+    const struct {
+        Analysis analysis;
+        const char* onlyColumn; // only the rows whose `onlyColumn` reads `onlyValue` (null: every row)
+        const char* onlyValue;
+        std::vector<std::vector<std::pair<const char*, double>>> rows; // per row: column, value
+        const char* why;
+    } cases[] = {
+        {{"P", "Describe", {{"S", "G"}, {"X", "X"}}, {{"Sum", true}}}, nullptr, nullptr,
+         {{{"S", 1}, {"Sum", 17}}, {{"S", 2.5}, {"Sum", 10}}, {{"S", 3.5}, {"Sum", 36}}},
+         "Describe: one row per size"},
+        {{"P", "Percentiles", {{"S", "G"}, {"X", "X"}}, {{"PercentileRadio", "Median"}}}, "Percentile", "50",
+         {{{"S", 1}, {"Value", 8.5}}, {{"S", 2.5}, {"Value", 5}}, {{"S", 3.5}, {"Value", 18}}},
+         "Percentiles: the median of each size, the mean of its two values"},
+        {{"G", "Two Sample t-Test", {{"S", "C"}, {"X", "X"}}, {}}, nullptr, nullptr,
+         {{{"S-1", 1}, {"S-2", 2.5}}, {{"S-1", 1}, {"S-2", 3.5}}, {{"S-1", 2.5}, {"S-2", 3.5}}},
+         "t-test: every pair of sizes"},
+        {{"P", "Crosstab", {{"S", "G"}, {"K", "C"}, {"X", "X"}}, {{"XType", "S"}}}, "DataType", "Data: Sum",
+         {{{"S", 1}, {"RowSummary", 17}}, {{"S", 2.5}, {"RowSummary", 10}}, {{"S", 3.5}, {"RowSummary", 36}}},
+         "Crosstab: the sizes as rows"},
+    };
+    for (const auto& c : cases) {
+        std::string err;
+        ASSERT_TRUE(Run(Store(scenarioOf(c.analysis, "SizesView")), &err)) << c.why << ": " << err;
+        std::vector<OutRow> out;
+        for (const OutRow& r : ReadTable("Out"))
+            if (!c.onlyColumn || (!r.IsNull(c.onlyColumn) && r[c.onlyColumn].ToString() == c.onlyValue)) out.push_back(r);
+        ASSERT_EQ(out.size(), c.rows.size()) << c.why;
+        for (std::size_t i = 0; i < out.size(); ++i)
+            for (const auto& [column, value] : c.rows[i]) EXPECT_EQ(out[i].Num(column), value) << c.why << ", row " << i << ", " << column;
+    }
+}
+
+TEST_F(StoredValuesRunTest, AViewsComputedGroupOfWholeNumbersBeyond53BitsKeepsEveryDigitInTheOutput) {
+    // B is computed by the view from a BIGINT column: 2^53 and 2^53 + 1. The
+    // column took the type of its first value, a whole number beyond 32 bits,
+    // as a Double, and the output wrote both groups as 2^53. Read from the
+    // table itself they are two groups of their own values.
+    // X by B: 2^53 holds 2 and 8; 2^53 + 1 holds 1 and 4.
+    WriteTheirs({"CREATE TABLE Keys (K INTEGER PRIMARY KEY, B BIGINT, X DOUBLE)",
+                 "INSERT INTO Keys VALUES (1, 9007199254740993, 1), (2, 9007199254740992, 2), (3, 9007199254740993, 4),"
+                 " (4, 9007199254740992, 8)",
+                 "CREATE VIEW KeysView AS SELECT K, B + 0 AS B, X FROM Keys"});
+    const struct {
+        Analysis analysis;
+        std::vector<std::vector<std::pair<const char*, const char*>>> rows; // per row: column, value as text
+        const char* why;
+    } cases[] = {
+        {{"P", "Describe", {{"B", "G"}, {"X", "X"}}, {{"Sum", true}}},
+         {{{"B", "9007199254740992"}, {"Sum", "10"}}, {{"B", "9007199254740993"}, {"Sum", "5"}}},
+         "Describe: one row per key"},
+        {{"G", "Two Sample t-Test", {{"B", "C"}, {"X", "X"}}, {}},
+         {{{"B-1", "9007199254740992"}, {"B-2", "9007199254740993"}}},
+         "t-test: the pair of keys"},
+    };
+    for (const std::string table : {"Keys", "KeysView"}) {
+        for (const auto& c : cases) {
+            std::string err;
+            ASSERT_TRUE(Run(Store(scenarioOf(c.analysis, table)), &err)) << table << ": " << c.why << ": " << err;
+            const std::vector<OutRow> out = ReadTable("Out");
+            ASSERT_EQ(out.size(), c.rows.size()) << table << ": " << c.why;
+            for (std::size_t i = 0; i < out.size(); ++i)
+                for (const auto& [column, text] : c.rows[i])
+                    EXPECT_EQ(out[i][column].ToString(), text) << table << ": " << c.why << ", row " << i << ", " << column;
+        }
+    }
+}
+
+TEST_F(StoredValuesRunTest, ASavedQueryOverATableOfAnotherFileRunsEveryAnalysisInsteadOfNotBeingFound) {
+    // A saved query may read a table of another database file (IN '<path>').
+    // The file holds no view of such a query, and every run on it failed
+    // with "The database engine cannot find the input table or query
+    // 'Elsewhere'", though the query is there and opens.
+    // Theirs: K 1..6, C a a a b b b, X 1..6, Y 2 1 4 3 6 5, W 1. Over X and
+    // Y: means 3.5, Sxx = Syy = 17.5, Sxy = 14.5: r = slope = 29/35,
+    // intercept 3.5 - 3.5 * 29/35 = 0.6. C a holds X 1, 2, 3, b 4, 5, 6.
+    {
+        vtest::OtherProgram other(tmp.file("other.db"));
+        other.Exec("CREATE TABLE Theirs (K INTEGER PRIMARY KEY, C VARCHAR(5), X SMALLINT, Y DOUBLE, W DOUBLE)");
+        other.Exec("INSERT INTO Theirs VALUES (1, 'a', 1, 2, 1), (2, 'a', 2, 1, 1), (3, 'a', 3, 4, 1), (4, 'b', 4, 3, 1),"
+                   " (5, 'b', 5, 6, 1), (6, 'b', 6, 5, 1)");
+    }
+    db->CreateQueryDef("Elsewhere", "SELECT * FROM Theirs IN '" + tmp.file("other.db") + "'");
+    const double r = 29.0 / 35.0;
+    const RunRows cases[] = {
+        {{"P", "Describe", {{"X", "X"}, {"W", "W"}}, {{"Mean", true}}}, {{{"Count", 6}, {"Mean", 3.5}}}, "Describe"},
+        {{"P", "Percentiles", {{"X", "X"}, {"W", "W"}}, {{"PercentileRadio", "Median"}}},
+         {{{"Percentile", 0}, {"Value", 1}}},
+         "Percentiles: the smallest value first"},
+        // Intervals of 2 from 0: below 0, then [0, 2) holds 1, [2, 4) 2 and 3.
+        {{"P", "Frequency", {{"X", "X"}, {"W", "W"}},
+          {{"InterV", std::int16_t(4)}, {"FreqGroupRadio", "Specified"}, {"FreqInit", 0.0}, {"FreqWidth", 2.0}}},
+         {{{"Count", 0}}, {{"Count", 1}}, {{"Count", 2}}},
+         "Frequency"},
+        {{"P", "Compare", {{"X", "X"}, {"Y", "Y"}, {"W", "W"}}, {}},
+         {{{"MeanX", 3.5}, {"MeanY", 3.5}, {"Correlation", r}}},
+         "Compare"},
+        {{"P", "Matrix", {{"X", "X"}, {"Y", "X"}, {"W", "W"}}, {{"MCor", true}}}, {{{"X", 1}, {"Y", r}}}, "Matrix"},
+        {{"P", "Regression", {{"X", "X"}, {"Y", "Y"}, {"W", "W"}}, {}},
+         {{{"Coef_of_X", r}, {"Y-Intercept", 0.6}}},
+         "Regression"},
+        {{"P", "Crosstab", {{"K", "G"}, {"C", "C"}, {"X", "X"}, {"W", "W"}}, {{"XType", "S"}}},
+         {{{"K", 1}, {"a", 1}, {"RowSummary", 1}}},
+         "Crosstab: K 1's sum"},
+        {{"G", "Two Sample t-Test", {{"C", "C"}, {"X", "X"}, {"W", "W"}}, {}},
+         {{{"Mean-1", 2}, {"Mean-2", 5}, {"DF_Pooled", 4}}},
+         "t-test"},
+        // Between a and b: 3 (2 - 3.5)^2 + 3 (5 - 3.5)^2.
+        {{"G", "ANOVA", {{"C", "C"}, {"X", "X"}, {"W", "W"}}, {}}, {{{"Sum_of_Squares", 13.5}, {"DF", 1}}}, "ANOVA"},
+        {{"N", "Sign Test", {{"X", "X"}, {"W", "W"}}, {{"SignMean", true}}},
+         {{{"TestValue", 3.5}, {"Count<Test", 3}, {"Count>Test", 3}}},
+         "Sign test"},
+        {{"N", "K-S Fit", {{"X", "X"}, {"W", "W"}}, {{"FitUniform", true}}}, {{{"Minimum", 1}, {"Maximum", 6}}}, "K-S fit"},
+        {{"N", "2 Sample", {{"C", "C"}, {"X", "X"}, {"W", "W"}}, {{"NPTwoType", "Mann"}}},
+         {{{"SumRank-1", 6}, {"SumRank-2", 15}, {"MW_U", 0}}},
+         "Mann-Whitney"},
+        // 12 / (6 * 7) * (6^2 / 3 + 15^2 / 3) - 3 * 7 = 27/7.
+        {{"N", "N Sample", {{"C", "C"}, {"X", "X"}, {"W", "W"}}, {}}, {{{"Groups", 2}, {"H", 27.0 / 7.0}}}, "Kruskal-Wallis"},
+        {{"N", "Paired Fields", {{"X", "X"}, {"Y", "Y"}, {"W", "W"}}, {}},
+         {{{"MeanDiff", 0}, {"Pearson's_R", r}}},
+         "paired fields"},
+        // X below Y in records 1, 3, 5, above in 2, 4, 6: rank sums 9 and 9.
+        {{"N", "N Fields", {{"X", "X"}, {"Y", "X"}, {"W", "W"}}, {}}, {{{"Chi-Squared", 0}, {"Fields", 2}}}, "N fields"},
+        {{"N", "Chi-Square", {{"C", "C"}, {"W", "W"}}, {{"ChiAll", false}, {"ChiDetail", false}}},
+         {{{"Count", 6}, {"Groups", 2}, {"Chi-Square", 0}}},
+         "chi-square"},
+    };
+    for (const auto& c : cases) RunAndExpectRows(scenarioOf(c.analysis, "Elsewhere"), c.rows, c.why);
+    // A saved query that cannot be read names what it cannot read.
+    db->CreateQueryDef("Unreadable", "SELECT K, C, X, Y, W, Foo(X) AS Z FROM Theirs IN '" + tmp.file("other.db") + "'");
+    std::string err;
+    EXPECT_FALSE(Run(Store(scenarioOf(everyAnalysis()[0], "Unreadable")), &err));
+    EXPECT_NE(err.find("Undefined function 'Foo'"), std::string::npos) << err;
+}
+
+TEST_F(StoredValuesRunTest, AViewOverATableThatIsGoneFailsNamingTheTableAsItWasNamedNotWithTheSchemaPrefix) {
+    // Another program dropped the table its view reads. The run named the
+    // missing table as SQLite does, 'main.Gone', a name no one gave it.
+    WriteTheirs({"CREATE TABLE Gone (K INTEGER PRIMARY KEY, C VARCHAR(5), X DOUBLE, Y DOUBLE, W DOUBLE)",
+                 "CREATE VIEW Orphan AS SELECT K, C, X, Y, W FROM Gone", "DROP TABLE Gone"});
+    const std::string expected =
+        "The database engine cannot find the input table or query 'Gone'. Make sure it exists and that its name is spelled correctly.";
+    for (const Analysis& a : everyAnalysis()) {
+        // The sample tests find no compare values and say so in their own words.
+        const std::string type = a.type;
+        if (type == "2 Sample" || type == "N Sample") continue;
+        std::string err;
+        EXPECT_FALSE(Run(Store(scenarioOf(a, "Orphan")), &err)) << a.type;
+        EXPECT_EQ(err, expected) << a.type;
+    }
+}
+
+TEST_F(StoredValuesRunTest, ASavedQueryJoiningTablesThatShareAColumnNameListsAndRunsEachOfTheirColumns) {
+    // Both tables have a column X. The query's fields were X, X and C: the
+    // designer could list only the first X, and a run on the second, X:1 as
+    // the query's view names it, failed as no field of the query.
+    // A holds X 1, 2 (C a) and 3, 4 (C b); B holds X 10, 20 and 30, 40.
+    WriteTheirs({"CREATE TABLE A (K INTEGER PRIMARY KEY, X DOUBLE)", "CREATE TABLE B (K INTEGER PRIMARY KEY, X DOUBLE, C VARCHAR(4))",
+                 "INSERT INTO A VALUES (1, 1), (2, 2), (3, 3), (4, 4)",
+                 "INSERT INTO B VALUES (1, 10, 'a'), (2, 20, 'a'), (3, 30, 'b'), (4, 40, 'b')"});
+    db->CreateQueryDef("Both", "SELECT A.X, B.X, B.C FROM A INNER JOIN B ON A.K = B.K");
+    std::vector<std::string> names;
+    Fields& fields = db->QueryDefs()("Both")->Fields();
+    for (int i = 0; i < fields.Count(); ++i) names.push_back(fields(i)->Name());
+    EXPECT_EQ(names, (std::vector<std::string>{"X", "X:1", "C"}));
+    const auto out = RunAndExpectRows(scenarioOf({"P", "Describe", {{"C", "G"}, {"X", "X"}, {"X:1", "X"}}, {{"Sum", true}}}, "Both"),
+                                      {{{"Sum", 3}}, {{"Sum", 30}}, {{"Sum", 7}}, {{"Sum", 70}}}, "each X summed by C");
+    ASSERT_EQ(out.size(), 4u);
+    const char* labels[] = {"a X", "a X:1", "b X", "b X:1"};
+    for (std::size_t i = 0; i < out.size(); ++i)
+        EXPECT_EQ(out[i]["C"].ToString() + " " + out[i]["DataField"].ToString(), labels[i]);
+}
+
+TEST_F(StoredValuesRunTest, ACrosstabOverAViewsComputedColumnOfWholeNumbersBeyond15DigitsCountsEveryRecordInItsColumn) {
+    // B is computed by the view: 1, 2^53 and 2^53 + 1. A computed column is
+    // typed by its first value, so the list of columns (first value 1: whole
+    // numbers) read 2^53 as the whole number 9007199254740992, and the
+    // records (first value 2^53 + 1 in row a, beyond 32 bits: a Double) as
+    // the double 9.00719925474099E+15: the records of 2^53 found no column
+    // and were left out of every cell and total.
+    // Row a holds B 2^53 + 1 (X 1); row b holds 2^53 (X 2, 8), 2^53 + 1 (X 4)
+    // and 1 (X 16, 32).
+    WriteTheirs({"CREATE TABLE Keys (K INTEGER PRIMARY KEY, B BIGINT, X DOUBLE)",
+                 "INSERT INTO Keys VALUES (1, 9007199254740993, 1), (2, 9007199254740992, 2), (3, 9007199254740993, 4),"
+                 " (4, 9007199254740992, 8), (5, 1, 16), (6, 1, 32)",
+                 "CREATE VIEW KeysView AS SELECT K, CASE WHEN K = 1 THEN 'a' ELSE 'b' END AS R, B + 0 AS B, X FROM Keys"});
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    RunAndExpectRows(scenarioOf({"P", "Crosstab", {{"R", "G"}, {"B", "C"}, {"X", "X"}}, {{"XType", "S"}}}, "KeysView"),
+                     {{{"1", none}, {"9007199254740992", none}, {"9007199254740993", 1}, {"RowSummary", 1}},
+                      {{"1", none}, {"9007199254740992", none}, {"9007199254740993", 1}, {"RowSummary", 1}},
+                      {{"1", 48}, {"9007199254740992", 10}, {"9007199254740993", 4}, {"RowSummary", 62}},
+                      {{"1", 2}, {"9007199254740992", 2}, {"9007199254740993", 1}, {"RowSummary", 5}}},
+                     "rows a and b, sums then counts", cells::Match::Exact);
+    EXPECT_EQ(ColumnNames("Out"), (std::vector<std::string>{"DataField", "R", "DataType", "RowSummary", "1", "9007199254740992",
+                                                            "9007199254740993"}));
+}
+
+TEST_F(StoredValuesRunTest, AChiSquareDetailOverAViewsComputedCategoriesWritesEachCategoryAsItIs) {
+    // The detail table took its category column's type from the view's
+    // first record: S (1, then 2.5 and 3.5) was Long and wrote the categories
+    // 2.5 and 3.5 as 2 and 4; B (2^53 + 1 first, then 2^53 and 1) was Double
+    // and wrote 2^53 and 2^53 + 1 both as 9.00719925474099E+15.
+    // Two records of each category: observed 2, expected 6 / 3 = 2.
+    WriteTheirs({"CREATE TABLE Sizes (K INTEGER PRIMARY KEY, S NUMERIC, B BIGINT)",
+                 "INSERT INTO Sizes VALUES (1, 1, 9007199254740993), (2, 2.5, 9007199254740992), (3, 3.5, 9007199254740993),"
+                 " (4, 2.5, 9007199254740992), (5, 1, 1), (6, 3.5, 1)",
+                 "CREATE VIEW SizesView AS SELECT K, S * 1 AS S, B + 0 AS B FROM Sizes"});
+    const struct {
+        const char* field;
+        std::vector<std::string> categories;
+    } cases[] = {
+        {"S", {"1", "2.5", "3.5"}},
+        {"B", {"1", "9007199254740992", "9007199254740993"}},
+    };
+    for (const auto& c : cases) {
+        vtest::ScenarioSpec spec = vtest::ScenarioOn("N", "Chi-Square", "SizesView", "Out", "Detail");
+        spec.fields = {{c.field, "C"}};
+        spec.options = {{"ChiAll", false}, {"ChiDetail", true}};
+        const auto detail = RunAndRead(spec, "Detail");
+        ASSERT_EQ(detail.size(), c.categories.size()) << c.field;
+        for (std::size_t i = 0; i < detail.size(); ++i) {
+            EXPECT_EQ(detail[i][c.field].ToString(), c.categories[i]) << c.field << ", row " << i;
+            EXPECT_EQ(detail[i].Num("Observed"), 2) << c.field << ", row " << i;
+            EXPECT_EQ(detail[i].Num("Expected"), 2) << c.field << ", row " << i;
+        }
+    }
+}

@@ -230,7 +230,13 @@ void RunContext::RunFieldType(const std::string& table, Field& f, long& type, lo
         // is BigInt, as a table's BIGINT column is, and keeps every
         // digit.
         try {
-            const Database::StoredNumbers held = m_frame.source->NumbersStored(table, f.Name());
+            // Looked at once a run: the field is typed again for each table
+            // of output made from it.
+            const std::string key = ToLowerAscii(table) + "\x1f" + ToLowerAscii(f.Name());
+            auto it = m_computedNumbers.find(key);
+            if (it == m_computedNumbers.end())
+                it = m_computedNumbers.emplace(key, m_frame.source->NumbersStored(table, f.Name())).first;
+            const Database::StoredNumbers held = it->second;
             if (held.real) {
                 type = dbDouble;
                 size = 8;
@@ -654,6 +660,7 @@ void RunContext::Begin(Frame frame) {
     m_binaryCompare = false;
     m_computedLooked.clear();
     m_computedTexts.clear();
+    m_computedNumbers.clear();
     m_missingRule.clear();
     m_missingEqual = m_missingLow = m_missingHigh = 0;
 }

@@ -561,8 +561,13 @@ const Connection::CachedTable& Connection::cachedTable(const std::string& table,
                                           QuoteText(table) + ", " + QuoteText(schema) + ")"));
         int rc;
         while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
-            if (sqlite3_column_int(st.get(), 5) != 0) continue; // hidden/generated columns
+            // A virtual table's hidden columns are no fields; a column the file
+            // computes (GENERATED ALWAYS AS, VIRTUAL 2 or STORED 3) is one that
+            // is read and never written.
+            const int hidden = sqlite3_column_int(st.get(), 5);
+            if (hidden != 0 && hidden != 2 && hidden != 3) continue;
             FieldInfo f;
+            f.generated = hidden != 0;
             f.ordinalPosition = sqlite3_column_int(st.get(), 0);
             f.name = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 1));
             const unsigned char* decl = sqlite3_column_text(st.get(), 2);

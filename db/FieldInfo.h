@@ -21,6 +21,7 @@ struct FieldInfo {
     std::string description;    // the "Description" property, empty when none
     bool hasDescription = false;
     bool rowidAlias = false;    // the column is SQLite's rowid (auto-increment key)
+    bool generated = false;     // the file computes it from other columns: read, never written
     std::string sourceTable;    // for recordset fields: the table the value comes from
     std::string sourceField;
 };

@@ -765,3 +765,55 @@ TEST_F(StoredValuesRunTest, CodesOfNumbersAndTextsInAColumnWithoutTypeGroupEvery
         EXPECT_EQ(err, "Type mismatch: the value 'a' in field N (record 3 of Computed) is not a number.") << c.why;
     }
 }
+
+TEST_F(StoredValuesRunTest, GeneratedColumnsAnotherProgramDeclaredAreFieldsThatGroupAndCompareAndGiveNumbers) {
+    // Another program's table with columns the file computes from others:
+    // Total (A + B, VIRTUAL), Twice (A * 2, STORED) and Region (upper(R),
+    // VIRTUAL). They were left out of the table's fields: the designer did
+    // not list them and every run by them failed as "not a field of Gen".
+    // a holds A 1, 3 and B 2, 4: Total 3, 7, Twice 2, 6; b holds A 5, 7 and
+    // B 6, 8: Total 11, 15, Twice 10, 14.
+    WriteTheirs({"CREATE TABLE Gen (K INTEGER PRIMARY KEY, R TEXT, A REAL, B REAL,"
+                 " Total REAL GENERATED ALWAYS AS (A + B) VIRTUAL, Twice REAL AS (A * 2) STORED,"
+                 " Region TEXT AS (upper(R)))",
+                 "INSERT INTO Gen (K, R, A, B) VALUES (1, 'a', 1, 2), (2, 'a', 3, 4), (3, 'b', 5, 6), (4, 'b', 7, 8)"});
+    db->TableDefs().Refresh();
+    std::vector<std::string> names;
+    for (int i = 0; i < db->TableDefs()("Gen")->Fields().Count(); ++i)
+        names.push_back(db->TableDefs()("Gen")->Fields()(i)->Name());
+    EXPECT_EQ(names, (std::vector<std::string>{"K", "R", "A", "B", "Total", "Twice", "Region"}));
+    const struct {
+        Analysis analysis;
+        const char* labelColumn;
+        std::vector<std::pair<std::string, std::vector<cells::Cell>>> rows; // label and cells
+        const char* why;
+    } cases[] = {
+        {{"P", "Describe", {{"R", "G"}, {"Total", "X"}}, {{"Sum", true}}},
+         "R",
+         {{"a", {{"Sum", 10}, {"Count", 2}}}, {"b", {{"Sum", 26}, {"Count", 2}}}},
+         "a VIRTUAL column as X"},
+        {{"P", "Describe", {{"R", "G"}, {"Twice", "X"}}, {{"Sum", true}}},
+         "R",
+         {{"a", {{"Sum", 8}, {"Count", 2}}}, {"b", {{"Sum", 24}, {"Count", 2}}}},
+         "a STORED column as X"},
+        {{"P", "Describe", {{"Region", "G"}, {"A", "X"}}, {{"Sum", true}}},
+         "Region",
+         {{"A", {{"Sum", 4}, {"Count", 2}}}, {"B", {{"Sum", 12}, {"Count", 2}}}},
+         "a VIRTUAL text column as a group"},
+        {{"P", "Crosstab", {{"Region", "G"}, {"K", "C"}, {"Twice", "X"}}, {{"XType", "S"}}},
+         "Region",
+         {{"A", {{"1", 2}, {"2", 6}, {"RowSummary", 8}}}},
+         "a crosstab's row field and sums in SQL"},
+        {{"G", "Two Sample t-Test", {{"Region", "C"}, {"Total", "X"}}, {}},
+         "Region-1",
+         {{"A", {{"Count-1", 2}, {"Count-2", 2}, {"Mean-1", 5}, {"Mean-2", 13}}}},
+         "a compare field and a number"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::vector<cells::Cell>> expected;
+        for (const auto& row : c.rows) expected.push_back(row.second);
+        const auto out = RunAndExpectRows(scenarioOf(c.analysis, "Gen"), expected, c.why);
+        for (std::size_t r = 0; r < c.rows.size() && r < out.size(); ++r)
+            EXPECT_EQ(out[r][c.labelColumn].ToString(), c.rows[r].first) << c.why;
+    }
+}

@@ -316,3 +316,45 @@ TEST_F(StoredValues, AColumnWithoutADeclaredTypeIsATextFieldWhenAnyOfItsValuesIs
         db.reset();
     }
 }
+
+TEST_F(StoredValues, AGeneratedColumnIsAFieldThatIsReadAndRefusesAValueWhileItsRowIsAddedAndEdited) {
+    // Total is A + B (VIRTUAL), Twice A * 2 (STORED): the file computes them.
+    // Writing one failed only at Update, with SQLite's own words.
+    const std::string path = tmp.file("generated.db");
+    {
+        vtest::OtherProgram other(path);
+        other.Exec("CREATE TABLE Gen (K INTEGER PRIMARY KEY, A REAL, B REAL, Total REAL AS (A + B),"
+                   " Twice REAL GENERATED ALWAYS AS (A * 2) STORED)");
+        other.Exec("INSERT INTO Gen (K, A, B) VALUES (1, 1, 2)");
+    }
+    db = DBEngine().OpenDatabase(path);
+    RecordsetPtr rs = db->OpenRecordset("Gen");
+    ASSERT_FALSE(rs->EOF_());
+    EXPECT_EQ(rs->Fields("Total")->Value().ToDouble(), 3.0);
+    EXPECT_EQ(rs->Fields("Twice")->Value().ToDouble(), 2.0);
+    for (const char* field : {"Total", "Twice"}) {
+        rs->Edit();
+        EXPECT_EQ(daotest::ErrorNumberOf([&] { rs->Fields(field)->SetValue(Variant(9.0)); }), 3164) << field;
+        rs->CancelUpdate();
+        rs->AddNew();
+        EXPECT_EQ(daotest::ErrorNumberOf([&] { rs->Fields(field)->SetValue(Variant(9.0)); }), 3164) << field;
+        rs->CancelUpdate();
+    }
+    // A new row and an edit write the other columns; the file computes the rest.
+    rs->AddNew();
+    rs->Fields("K")->SetValue(Variant(2));
+    rs->Fields("A")->SetValue(Variant(10.0));
+    rs->Fields("B")->SetValue(Variant(5.0));
+    rs->Update();
+    rs->MoveFirst();
+    rs->Edit();
+    rs->Fields("A")->SetValue(Variant(4.0));
+    rs->Update();
+    rs->Close();
+    rs = db->OpenRecordset("SELECT K, Total, Twice FROM Gen ORDER BY K", dbOpenSnapshot);
+    EXPECT_EQ(rs->Fields("Total")->Value().ToDouble(), 6.0);
+    EXPECT_EQ(rs->Fields("Twice")->Value().ToDouble(), 8.0);
+    rs->MoveNext();
+    EXPECT_EQ(rs->Fields("Total")->Value().ToDouble(), 15.0);
+    EXPECT_EQ(rs->Fields("Twice")->Value().ToDouble(), 20.0);
+}

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -181,6 +182,13 @@ void MapDeclaredType(const std::string& declared, int& type, long& size) {
         type = dbText; size = 255; return;
     }
     type = dbDouble; size = 8; // NUMERIC affinity
+}
+
+bool KeepsValuesAsPut(const std::string& declared) {
+    std::string d = upper(declared);
+    while (!d.empty() && std::isspace(static_cast<unsigned char>(d.back()))) d.pop_back();
+    while (!d.empty() && std::isspace(static_cast<unsigned char>(d.front()))) d.erase(0, 1);
+    return d.empty() || d == "ANY";
 }
 
 // --- waiting for locks -------------------------------------------------------------
@@ -584,7 +592,7 @@ const Connection::CachedTable& Connection::cachedTable(const std::string& table,
         }
         if (rc != SQLITE_DONE) Fail(sqlite3_extended_errcode(m_db.get()), "PRAGMA table_xinfo");
     }
-    // A column of a table that declares no type (another program's "CREATE
+    // A column of a table that declares no type or ANY (another program's "CREATE
     // TABLE T (Region, X)") holds what was put in it: it is a number field
     // unless it holds a text that is no number anywhere, not only in its
     // first value: codes such as 1, 2, "a", "B" are a Text field, read as
@@ -593,7 +601,7 @@ const Connection::CachedTable& Connection::cachedTable(const std::string& table,
     // blobs, only texts are read here, and the look ends once every column
     // has shown a text that is no number.
     bool isTable = false;
-    if (std::find(declared.begin(), declared.end(), std::string()) != declared.end()) {
+    if (std::any_of(declared.begin(), declared.end(), [](const std::string& d) { return KeepsValuesAsPut(d); })) {
         StmtHandle st = Prepare(SystemSql("SELECT 1 FROM " + QuoteIdent(schema) +
                                           ".sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE"));
         sqlite3_bind_text(st.get(), 1, table.c_str(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
@@ -602,7 +610,7 @@ const Connection::CachedTable& Connection::cachedTable(const std::string& table,
     std::vector<std::size_t> untyped;
     std::string columns, anyText;
     for (std::size_t i = 0; isTable && i < fields.size(); ++i) {
-        if (!declared[i].empty()) continue;
+        if (!KeepsValuesAsPut(declared[i])) continue;
         const std::string column = QuoteIdent(fields[i].name);
         columns += (untyped.empty() ? "" : ", ") + column;
         anyText += (untyped.empty() ? "" : " OR ") + ("typeof(" + column + ") = 'text'");

@@ -266,7 +266,7 @@ bool Database::DeclaresNoType(const std::string& source, const std::string& fiel
         return false;
     }
     const char* declared = sqlite3_column_decltype(st.get(), 0);
-    return declared == nullptr || *declared == '\0';
+    return declared == nullptr || KeepsValuesAsPut(declared);
 }
 
 bool Database::ComputedWithoutType(const std::string& source, const std::string& field) {

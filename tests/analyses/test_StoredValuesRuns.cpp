@@ -817,3 +817,57 @@ TEST_F(StoredValuesRunTest, GeneratedColumnsAnotherProgramDeclaredAreFieldsThatG
             EXPECT_EQ(out[r][c.labelColumn].ToString(), c.rows[r].first) << c.why;
     }
 }
+
+TEST_F(StoredValuesRunTest, CodesInAStrictTablesAnyColumnGroupEveryAnalysisInsteadOfFailingAsNoNumber) {
+    // "CREATE TABLE ... STRICT" allows a column of type ANY, which keeps what
+    // was put in it, as a column of no type does. It was read as a number
+    // field and every run grouped by its codes failed at the first text.
+    // Codes 1 (X 2, 16), a (also A: X 1, 8) and b (X 4): numbers first, then
+    // texts, letter case ignored. Numbers holds numbers only, some as texts:
+    // 1 as 1, "1" and 1.0 (X 1, 8, 16), 2 as 2 and "02" (X 2, 4), one group each.
+    WriteTheirs({"CREATE TABLE Coded (K INTEGER PRIMARY KEY, N ANY, X REAL) STRICT",
+                 "INSERT INTO Coded VALUES (1, 'a', 1), (2, 1, 2), (3, 'b', 4), (4, 'A', 8), (5, 1, 16)",
+                 "CREATE TABLE Numbers (K INTEGER PRIMARY KEY, N ANY, X REAL) STRICT",
+                 "INSERT INTO Numbers VALUES (1, 1, 1), (2, 2, 2), (3, '02', 4), (4, '1', 8), (5, 1.0, 16)"});
+    const struct {
+        Analysis analysis;
+        const char* table;
+        const char* labelColumn; // null: not checked
+        const char* onlyColumn;  // only the rows whose `onlyColumn` reads `onlyValue` (null: every row)
+        const char* onlyValue;
+        std::vector<std::pair<std::string, std::vector<cells::Cell>>> rows; // label and cells
+        const char* why;
+    } cases[] = {
+        {{"P", "Describe", {{"N", "G"}, {"X", "X"}}, {{"Sum", true}}}, "Coded",
+         "N", nullptr, nullptr,
+         {{"1", {{"Sum", 18}, {"Count", 2}}}, {"a", {{"Sum", 9}, {"Count", 2}}}, {"b", {{"Sum", 4}, {"Count", 1}}}},
+         "a group field"},
+        {{"P", "Crosstab", {{"N", "G"}, {"K", "C"}, {"X", "X"}}, {{"XType", "S"}}}, "Coded",
+         "N", "DataType", "Data: Sum",
+         {{"1", {{"RowSummary", 18}}}, {"a", {{"RowSummary", 9}}}, {"b", {{"RowSummary", 4}}}},
+         "a crosstab's row field"},
+        {{"N", "Chi-Square", {{"N", "C"}}, {{"ChiAll", false}, {"ChiDetail", false}}, false}, "Coded",
+         nullptr, nullptr, nullptr,
+         // Expected 5/3 each: ((2 - 5/3)^2 * 2 + (1 - 5/3)^2) / (5/3) = 2/5.
+         {{"", {{"Count", 5}, {"Groups", 3}, {"DF", 2}, {"Chi-Square", 0.4}}}},
+         "a chi-square's categories"},
+        {{"P", "Describe", {{"N", "G"}, {"X", "X"}}, {{"Sum", true}}}, "Numbers",
+         "N", nullptr, nullptr,
+         {{"1", {{"Sum", 25}, {"Count", 3}}}, {"2", {{"Sum", 6}, {"Count", 2}}}},
+         "numbers and number texts: one group per number"},
+    };
+    for (const auto& c : cases) {
+        std::string err;
+        ASSERT_TRUE(Run(Store(scenarioOf(c.analysis, c.table)), &err)) << c.why << ": " << err;
+        std::vector<OutRow> out;
+        for (const OutRow& row : ReadTable("Out"))
+            if (!c.onlyColumn || row[c.onlyColumn].ToString() == c.onlyValue) out.push_back(row);
+        ASSERT_EQ(out.size(), c.rows.size()) << c.why;
+        for (std::size_t r = 0; r < out.size(); ++r) {
+            cells::ExpectCells(out[r], c.rows[r].second, c.why, cells::Match::Ulps);
+            if (c.labelColumn) {
+                EXPECT_TRUE(out[r][c.labelColumn].Equals(Variant(c.rows[r].first), true)) << c.why;
+            }
+        }
+    }
+}

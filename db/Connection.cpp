@@ -145,50 +145,62 @@ std::string SqliteDeclaredType(const FieldInfo& f) {
     }
 }
 
-void MapDeclaredType(const std::string& declared, int& type, long& size) {
+namespace {
+
+// The field type of a declared type; false when the type's name names no
+// kind of value this program knows (UUID, JSON), taken as a Double field.
+bool mapDeclared(const std::string& declared, int& type, long& size) {
     std::string d = upper(declared);
     // Drop a COLLATE clause and the like: only the type name and its size count.
     auto paren = d.find('(');
     long declaredSize = 0;
     if (paren != std::string::npos) declaredSize = std::atol(d.c_str() + paren + 1);
     auto has = [&](const char* word) { return d.find(word) != std::string::npos; };
-    if (d.empty()) { type = dbDouble; size = 8; return; }
-    if (has("BOOL") || has("BIT") || has("YESNO")) { type = dbBoolean; size = 1; return; }
-    if (has("TINYINT") || has("BYTE")) { type = dbByte; size = 1; return; }
-    if (has("SMALLINT") || has("INT2") || has("SHORT")) { type = dbInteger; size = 2; return; }
-    if (has("BIGINT") || has("INT8") || has("LONGLONG")) { type = dbBigInt; size = 8; return; }
+    if (d.empty()) { type = dbDouble; size = 8; return true; }
+    if (has("BOOL") || has("BIT") || has("YESNO")) { type = dbBoolean; size = 1; return true; }
+    if (has("TINYINT") || has("BYTE")) { type = dbByte; size = 1; return true; }
+    if (has("SMALLINT") || has("INT2") || has("SHORT")) { type = dbInteger; size = 2; return true; }
+    if (has("BIGINT") || has("INT8") || has("LONGLONG")) { type = dbBigInt; size = 8; return true; }
     if (has("INT") || has("COUNTER") || has("AUTOINCREMENT") || has("LONG")) {
         if (has("LONGTEXT") || has("LONGCHAR") || has("LONGBINARY")) {
             // handled below
-        } else { type = dbLong; size = 4; return; }
+        } else { type = dbLong; size = 4; return true; }
     }
-    if (has("CURRENCY") || has("MONEY")) { type = dbCurrency; size = 8; return; }
-    if (has("GUID") || has("UNIQUEIDENTIFIER")) { type = dbGUID; size = 16; return; }
-    if (has("DATE") || has("TIME")) { type = dbDate; size = 8; return; }
+    if (has("CURRENCY") || has("MONEY")) { type = dbCurrency; size = 8; return true; }
+    if (has("GUID") || has("UNIQUEIDENTIFIER")) { type = dbGUID; size = 16; return true; }
+    if (has("DATE") || has("TIME")) { type = dbDate; size = 8; return true; }
     if (has("FLOAT") && !has("DOUBLE")) {
         // FLOAT(n) with n <= 24 is single precision; a bare FLOAT is SQLite's double.
-        if (declaredSize > 0 && declaredSize <= 24) { type = dbSingle; size = 4; return; }
-        type = dbDouble; size = 8; return;
+        if (declaredSize > 0 && declaredSize <= 24) { type = dbSingle; size = 4; return true; }
+        type = dbDouble; size = 8; return true;
     }
-    if (has("SINGLE") || has("REAL4")) { type = dbSingle; size = 4; return; }
-    if (has("REAL") || has("DOUB") || has("FLOA")) { type = dbDouble; size = 8; return; }
-    if (has("DECIMAL") || has("NUMERIC") || has("NUMBER")) { type = dbDouble; size = 8; return; }
-    if (has("BLOB") || has("LONGBINARY") || has("IMAGE") || has("OLE")) { type = dbLongBinary; size = 0; return; }
-    if (has("BINARY")) { type = dbBinary; size = declaredSize > 0 ? declaredSize : 255; return; }
-    if (has("CLOB") || has("MEMO") || has("LONGTEXT") || has("LONGCHAR")) { type = dbMemo; size = 0; return; }
+    if (has("SINGLE") || has("REAL4")) { type = dbSingle; size = 4; return true; }
+    if (has("REAL") || has("DOUB") || has("FLOA")) { type = dbDouble; size = 8; return true; }
+    if (has("DECIMAL") || has("NUMERIC") || has("NUMBER")) { type = dbDouble; size = 8; return true; }
+    if (has("BLOB") || has("LONGBINARY") || has("IMAGE") || has("OLE")) { type = dbLongBinary; size = 0; return true; }
+    if (has("BINARY")) { type = dbBinary; size = declaredSize > 0 ? declaredSize : 255; return true; }
+    if (has("CLOB") || has("MEMO") || has("LONGTEXT") || has("LONGCHAR")) { type = dbMemo; size = 0; return true; }
     if (has("CHAR") || has("TEXT") || has("STRING")) {
-        if (declaredSize > 0 && declaredSize <= 255) { type = dbText; size = declaredSize; return; }
-        if (declaredSize > 255) { type = dbMemo; size = 0; return; }
-        type = dbText; size = 255; return;
+        if (declaredSize > 0 && declaredSize <= 255) { type = dbText; size = declaredSize; return true; }
+        if (declaredSize > 255) { type = dbMemo; size = 0; return true; }
+        type = dbText; size = 255; return true;
     }
     type = dbDouble; size = 8; // NUMERIC affinity
+    return false;
 }
+
+} // namespace
+
+void MapDeclaredType(const std::string& declared, int& type, long& size) { mapDeclared(declared, type, size); }
 
 bool KeepsValuesAsPut(const std::string& declared) {
     std::string d = upper(declared);
     while (!d.empty() && std::isspace(static_cast<unsigned char>(d.back()))) d.pop_back();
     while (!d.empty() && std::isspace(static_cast<unsigned char>(d.front()))) d.erase(0, 1);
-    return d.empty() || d == "ANY";
+    if (d.empty() || d == "ANY") return true;
+    int type = 0;
+    long size = 0;
+    return !mapDeclared(d, type, size);
 }
 
 // --- waiting for locks -------------------------------------------------------------
@@ -592,8 +604,9 @@ const Connection::CachedTable& Connection::cachedTable(const std::string& table,
         }
         if (rc != SQLITE_DONE) Fail(sqlite3_extended_errcode(m_db.get()), "PRAGMA table_xinfo");
     }
-    // A column of a table that declares no type or ANY (another program's "CREATE
-    // TABLE T (Region, X)") holds what was put in it: it is a number field
+    // A column of a table that declares no type, ANY or a type of a name that
+    // names no kind of value (another program's "CREATE TABLE T (Region, X)",
+    // "Id UUID") holds what was put in it: it is a number field
     // unless it holds a text that is no number anywhere, not only in its
     // first value: codes such as 1, 2, "a", "B" are a Text field, read as
     // they are, where a number field would refuse "a" as no number. One pass

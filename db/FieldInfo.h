@@ -40,8 +40,9 @@ long DefaultFieldSize(int type);
 std::string SqliteDeclaredType(const FieldInfo& f);
 // Maps a declared SQLite type of a table made by another tool to a field type and size.
 void MapDeclaredType(const std::string& declared, int& type, long& size);
-// Whether a column so declared keeps every value as it was put, a number or
-// a text: no type declared, or ANY (a STRICT table's column of no type).
+// Whether a column so declared may hold numbers and texts alike, each kept
+// as it was put: no type declared, ANY (a STRICT table's column of no
+// type), or a type whose name names no kind of value (UUID, JSON).
 bool KeepsValuesAsPut(const std::string& declared);
 
 } // namespace dao

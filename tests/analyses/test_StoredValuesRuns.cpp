@@ -871,3 +871,42 @@ TEST_F(StoredValuesRunTest, CodesInAStrictTablesAnyColumnGroupEveryAnalysisInste
         }
     }
 }
+
+TEST_F(StoredValuesRunTest, TextsInAColumnOfATypeNameThatNamesNoKindOfValueGroupInsteadOfFailingAsNoNumber) {
+    // Other programs declare types this program has no word for: UUID,
+    // JSON. SQLite keeps a text there as a text; the column was taken for a
+    // number field, and a run grouped by its ids failed at the first one.
+    // Such a column holding texts is a Text field; one holding only numbers
+    // (Score) stays a number field.
+    // u-1 holds X 1, 4 (Score 0.5, 2), u-2 X 2 (Score 1.5).
+    WriteTheirs({"CREATE TABLE Ids (K INTEGER PRIMARY KEY, U UUID, J JSON, Score MEASURE, X REAL)",
+                 "INSERT INTO Ids VALUES (1, 'u-1', '{\"a\": 1}', 0.5, 1), (2, 'u-2', '{\"a\": 2}', 1.5, 2),"
+                 " (3, 'u-1', '{\"a\": 1}', 2, 4)"});
+    const struct {
+        Analysis analysis;
+        const char* labelColumn;
+        std::vector<std::pair<std::string, std::vector<cells::Cell>>> rows; // label and cells
+        const char* why;
+    } cases[] = {
+        {{"P", "Describe", {{"U", "G"}, {"X", "X"}}, {{"Sum", true}}},
+         "U",
+         {{"u-1", {{"Sum", 5}, {"Count", 2}}}, {"u-2", {{"Sum", 2}, {"Count", 1}}}},
+         "a UUID column as a group"},
+        {{"P", "Describe", {{"J", "G"}, {"X", "X"}}, {{"Sum", true}}},
+         "J",
+         {{"{\"a\": 1}", {{"Sum", 5}, {"Count", 2}}}, {"{\"a\": 2}", {{"Sum", 2}, {"Count", 1}}}},
+         "a JSON column as a group"},
+        {{"P", "Describe", {{"U", "G"}, {"Score", "X"}}, {{"Sum", true}}},
+         "U",
+         {{"u-1", {{"Sum", 2.5}, {"Count", 2}}}, {"u-2", {{"Sum", 1.5}, {"Count", 1}}}},
+         "a column of such a type holding numbers stays a number field"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::vector<cells::Cell>> expected;
+        for (const auto& row : c.rows) expected.push_back(row.second);
+        const auto out = RunAndExpectRows(scenarioOf(c.analysis, "Ids"), expected, c.why);
+        EXPECT_EQ(out.size(), c.rows.size()) << c.why;
+        for (std::size_t r = 0; r < c.rows.size() && r < out.size(); ++r)
+            EXPECT_EQ(out[r][c.labelColumn].ToString(), c.rows[r].first) << c.why;
+    }
+}

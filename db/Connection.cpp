@@ -612,7 +612,9 @@ const Connection::CachedTable& Connection::cachedTable(const std::string& table,
     // they are, where a number field would refuse "a" as no number. One pass
     // over the table looks at all such columns; SQL passes over numbers and
     // blobs, only texts are read here, and the look ends once every column
-    // has shown a text that is no number.
+    // has shown a text that is no number. The condition is one list, not a
+    // chain of ORs: a table may have more columns than SQLite takes terms
+    // in a chain (1000).
     bool isTable = false;
     if (std::any_of(declared.begin(), declared.end(), [](const std::string& d) { return KeepsValuesAsPut(d); })) {
         StmtHandle st = Prepare(SystemSql("SELECT 1 FROM " + QuoteIdent(schema) +
@@ -626,12 +628,12 @@ const Connection::CachedTable& Connection::cachedTable(const std::string& table,
         if (!KeepsValuesAsPut(declared[i])) continue;
         const std::string column = QuoteIdent(fields[i].name);
         columns += (untyped.empty() ? "" : ", ") + column;
-        anyText += (untyped.empty() ? "" : " OR ") + ("typeof(" + column + ") = 'text'");
+        anyText += (untyped.empty() ? "" : ", ") + ("typeof(" + column + ")");
         untyped.push_back(i);
     }
     if (!untyped.empty()) {
         StmtHandle st = Prepare(SystemSql("SELECT " + columns + " FROM " + QuoteIdent(schema) + "." + QuoteIdent(table) +
-                                          " WHERE " + anyText));
+                                          " WHERE 'text' IN (" + anyText + ")"));
         std::size_t open = untyped.size(); // columns not yet found to hold a text that is no number
         std::vector<char> text(untyped.size(), 0);
         int rc = SQLITE_ROW;

@@ -358,3 +358,27 @@ TEST_F(StoredValues, AGeneratedColumnIsAFieldThatIsReadAndRefusesAValueWhileItsR
     EXPECT_EQ(rs->Fields("Total")->Value().ToDouble(), 15.0);
     EXPECT_EQ(rs->Fields("Twice")->Value().ToDouble(), 20.0);
 }
+
+TEST_F(StoredValues, ATableOfMoreThanAThousandColumnsWithoutADeclaredTypeListsItsFieldsInsteadOfFailingAsTooLarge) {
+    // A wide matrix a Python program wrote without types: "CREATE TABLE
+    // Matrix (Gene, S0, S1, ... S1199)". Looking for texts in its columns
+    // asked SQLite for one condition per column joined by OR, deeper than
+    // the 1000 it takes: its fields could not be listed, and every run and
+    // the designer's field page failed with "Expression tree is too large".
+    // S7 holds a text that is no number: a Text field; S1199 numbers only.
+    const std::string path = tmp.file("matrix.db");
+    {
+        vtest::OtherProgram other(path);
+        std::string create = "CREATE TABLE Matrix (Gene";
+        for (int i = 0; i < 1200; ++i) create += ", S" + std::to_string(i);
+        other.Exec(create + ")");
+        other.Exec("INSERT INTO Matrix (Gene, S7, S1199) VALUES ('g1', 'n/a', 1.5), ('g2', 2, 2.5)");
+    }
+    db = DBEngine().OpenDatabase(path);
+    TableDefPtr td = db->TableDefs()("Matrix");
+    EXPECT_EQ(td->Fields().Count(), 1201);
+    EXPECT_EQ(td->Fields()("Gene")->Type(), dbText);
+    EXPECT_EQ(td->Fields()("S7")->Type(), dbText);
+    EXPECT_EQ(td->Fields()("S1199")->Type(), dbDouble);
+    EXPECT_EQ(td->Fields()("S0")->Type(), dbDouble); // Nulls only
+}

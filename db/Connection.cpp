@@ -659,7 +659,15 @@ const Connection::CachedTable& Connection::cachedTable(const std::string& table,
     std::unordered_map<std::string, std::size_t, detail::NameHash, detail::NameEqual> byName;
     byName.reserve(fields.size());
     for (std::size_t i = 0; i < fields.size(); ++i) byName.try_emplace(fields[i].name, i);
-    if (pkCols.size() != 1)
+    // A key SQLite keeps in an index of its own (a WITHOUT ROWID table's, an
+    // INTEGER PRIMARY KEY DESC) is an ordinary key, not the row number.
+    bool keyIndexed = false;
+    if (pkCols.size() == 1 && fields[static_cast<std::size_t>(pkCols[0])].rowidAlias) {
+        StmtHandle st = Prepare(SystemSql("SELECT 1 FROM pragma_index_list(" + QuoteText(table) + ", " + QuoteText(schema) +
+                                          ") WHERE origin = 'pk'"));
+        keyIndexed = sqlite3_step(st.get()) == SQLITE_ROW;
+    }
+    if (pkCols.size() != 1 || keyIndexed)
         for (auto& f : fields) f.rowidAlias = false;
     else if (fields[static_cast<std::size_t>(pkCols[0])].rowidAlias)
         fields[static_cast<std::size_t>(pkCols[0])].attributes = dbFixedField | dbAutoIncrField;

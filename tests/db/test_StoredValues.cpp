@@ -382,3 +382,34 @@ TEST_F(StoredValues, ATableOfMoreThanAThousandColumnsWithoutADeclaredTypeListsIt
     EXPECT_EQ(td->Fields()("S1199")->Type(), dbDouble);
     EXPECT_EQ(td->Fields()("S0")->Type(), dbDouble); // Nulls only
 }
+
+TEST_F(StoredValues, AnIntegerPrimaryKeyOfATableWithoutRowidIsNoAutoNumberAndItsKeyIsOneIndex) {
+    // In a WITHOUT ROWID table (and for "INTEGER PRIMARY KEY DESC") an
+    // INTEGER PRIMARY KEY is an ordinary key the writer must give, kept in
+    // an index of its own, not SQLite's row number: it was taken for an
+    // AutoNumber, and the table showed two indexes named PrimaryKey.
+    const std::string path = tmp.file("keys.db");
+    {
+        vtest::OtherProgram other(path);
+        other.Exec("CREATE TABLE Keyed (Id INTEGER PRIMARY KEY, X DOUBLE) WITHOUT ROWID");
+        other.Exec("CREATE TABLE Backward (Id INTEGER PRIMARY KEY DESC, X DOUBLE)");
+        other.Exec("CREATE TABLE Counted (Id INTEGER PRIMARY KEY, X DOUBLE)");
+    }
+    db = DBEngine().OpenDatabase(path);
+    const struct {
+        const char* table;
+        bool autoNumber;
+        const char* why;
+    } cases[] = {
+        {"Keyed", false, "WITHOUT ROWID: a key of its own"},
+        {"Backward", false, "DESC: SQLite keeps it in an index, not as the row number"},
+        {"Counted", true, "the row number: an AutoNumber"},
+    };
+    for (const auto& c : cases) {
+        TableDefPtr td = db->TableDefs()(c.table);
+        EXPECT_EQ((td->Fields()("Id")->Attributes() & dbAutoIncrField) != 0, c.autoNumber) << c.why;
+        ASSERT_EQ(td->Indexes().Count(), 1) << c.why;
+        EXPECT_TRUE(td->Indexes()(0)->Primary()) << c.why;
+        EXPECT_EQ(td->Indexes()(0)->Name(), "PrimaryKey") << c.why;
+    }
+}

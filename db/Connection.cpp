@@ -159,10 +159,13 @@ bool mapDeclared(const std::string& declared, int& type, long& size) {
     if (d.empty()) { type = dbDouble; size = 8; return true; }
     if (has("BOOL") || has("BIT") || has("YESNO")) { type = dbBoolean; size = 1; return true; }
     if (has("TINYINT") || has("BYTE")) { type = dbByte; size = 1; return true; }
-    if (has("SMALLINT") || has("INT2") || has("SHORT")) { type = dbInteger; size = 2; return true; }
+    // LONG and SHORT name texts too ("LONG VARCHAR", "SHORT TEXT"): SQLite
+    // keeps texts there, and so does the field.
+    const bool textWord = has("CHAR") || has("TEXT") || has("CLOB");
+    if (has("SMALLINT") || has("INT2") || (has("SHORT") && !textWord)) { type = dbInteger; size = 2; return true; }
     if (has("BIGINT") || has("INT8") || has("LONGLONG")) { type = dbBigInt; size = 8; return true; }
     if (has("INT") || has("COUNTER") || has("AUTOINCREMENT") || has("LONG")) {
-        if (has("LONGTEXT") || has("LONGCHAR") || has("LONGBINARY")) {
+        if (has("LONGTEXT") || has("LONGCHAR") || has("LONGBINARY") || (!has("INT") && textWord)) {
             // handled below
         } else { type = dbLong; size = 4; return true; }
     }
@@ -179,7 +182,9 @@ bool mapDeclared(const std::string& declared, int& type, long& size) {
     if (has("DECIMAL") || has("NUMERIC") || has("NUMBER")) { type = dbDouble; size = 8; return true; }
     if (has("BLOB") || has("LONGBINARY") || has("IMAGE") || has("OLE")) { type = dbLongBinary; size = 0; return true; }
     if (has("BINARY")) { type = dbBinary; size = declaredSize > 0 ? declaredSize : 255; return true; }
-    if (has("CLOB") || has("MEMO") || has("LONGTEXT") || has("LONGCHAR")) { type = dbMemo; size = 0; return true; }
+    if (has("CLOB") || has("MEMO") || has("LONGTEXT") || has("LONGCHAR") || (has("LONG") && textWord)) {
+        type = dbMemo; size = 0; return true;
+    }
     if (has("CHAR") || has("TEXT") || has("STRING")) {
         if (declaredSize > 0 && declaredSize <= 255) { type = dbText; size = declaredSize; return true; }
         if (declaredSize > 255) { type = dbMemo; size = 0; return true; }

@@ -413,3 +413,36 @@ TEST_F(StoredValues, AnIntegerPrimaryKeyOfATableWithoutRowidIsNoAutoNumberAndIts
         EXPECT_EQ(td->Indexes()(0)->Name(), "PrimaryKey") << c.why;
     }
 }
+
+TEST_F(StoredValues, TextTypesNamedLongOrShortAreTextFieldsNotNumbers) {
+    // "LONG VARCHAR", "LONG TEXT" and "SHORT TEXT" are text types, and
+    // SQLite keeps texts in them as texts; the words LONG and SHORT made
+    // them Long and Integer fields, which refused every text as no number.
+    const std::string path = tmp.file("named.db");
+    {
+        vtest::OtherProgram other(path);
+        other.Exec("CREATE TABLE Named (K INTEGER PRIMARY KEY, LV LONG VARCHAR, LNV LONG NVARCHAR, LT LONG TEXT,"
+                   " ST SHORT TEXT, L LONG, S SHORT)");
+        other.Exec("INSERT INTO Named VALUES (1, 'north', 'east', 'a long note', 'short', 7, 8)");
+    }
+    db = DBEngine().OpenDatabase(path);
+    const struct {
+        const char* column;
+        int type;
+        Variant value;
+        const char* why;
+    } cases[] = {
+        {"LV", dbMemo, Variant("north"), "LONG VARCHAR: a long text"},
+        {"LNV", dbMemo, Variant("east"), "LONG NVARCHAR: a long text"},
+        {"LT", dbMemo, Variant("a long note"), "LONG TEXT: a long text"},
+        {"ST", dbText, Variant("short"), "SHORT TEXT: a text"},
+        {"L", dbLong, Variant(7), "LONG alone stays a Long"},
+        {"S", dbInteger, Variant(8), "SHORT alone stays an Integer"},
+    };
+    RecordsetPtr rs = db->OpenRecordset("SELECT * FROM Named", dbOpenSnapshot);
+    for (const auto& c : cases) {
+        EXPECT_EQ(db->TableDefs()("Named")->Fields()(c.column)->Type(), c.type) << c.why;
+        const Variant v = rs->Fields(c.column)->Value();
+        EXPECT_TRUE(v.Equals(c.value, false) && v.IsString() == c.value.IsString()) << c.why << ": " << v.ToString();
+    }
+}

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -144,43 +145,67 @@ std::string SqliteDeclaredType(const FieldInfo& f) {
     }
 }
 
-void MapDeclaredType(const std::string& declared, int& type, long& size) {
+namespace {
+
+// The field type of a declared type; false when the type's name names no
+// kind of value this program knows (UUID, JSON), taken as a Double field.
+bool mapDeclared(const std::string& declared, int& type, long& size) {
     std::string d = upper(declared);
     // Drop a COLLATE clause and the like: only the type name and its size count.
     auto paren = d.find('(');
     long declaredSize = 0;
     if (paren != std::string::npos) declaredSize = std::atol(d.c_str() + paren + 1);
     auto has = [&](const char* word) { return d.find(word) != std::string::npos; };
-    if (d.empty()) { type = dbDouble; size = 8; return; }
-    if (has("BOOL") || has("BIT") || has("YESNO")) { type = dbBoolean; size = 1; return; }
-    if (has("TINYINT") || has("BYTE")) { type = dbByte; size = 1; return; }
-    if (has("SMALLINT") || has("INT2") || has("SHORT")) { type = dbInteger; size = 2; return; }
-    if (has("BIGINT") || has("INT8") || has("LONGLONG")) { type = dbBigInt; size = 8; return; }
+    if (d.empty()) { type = dbDouble; size = 8; return true; }
+    if (has("BOOL") || has("BIT") || has("YESNO")) { type = dbBoolean; size = 1; return true; }
+    if (has("TINYINT") || has("BYTE")) { type = dbByte; size = 1; return true; }
+    // LONG and SHORT name texts too ("LONG VARCHAR", "SHORT TEXT"): SQLite
+    // keeps texts there, and so does the field.
+    const bool textWord = has("CHAR") || has("TEXT") || has("CLOB");
+    if (has("SMALLINT") || has("INT2") || (has("SHORT") && !textWord)) { type = dbInteger; size = 2; return true; }
+    if (has("BIGINT") || has("INT8") || has("LONGLONG")) { type = dbBigInt; size = 8; return true; }
     if (has("INT") || has("COUNTER") || has("AUTOINCREMENT") || has("LONG")) {
-        if (has("LONGTEXT") || has("LONGCHAR") || has("LONGBINARY")) {
+        if (has("LONGTEXT") || has("LONGCHAR") || has("LONGBINARY") || (!has("INT") && textWord)) {
             // handled below
-        } else { type = dbLong; size = 4; return; }
+        } else { type = dbLong; size = 4; return true; }
     }
-    if (has("CURRENCY") || has("MONEY")) { type = dbCurrency; size = 8; return; }
-    if (has("GUID") || has("UNIQUEIDENTIFIER")) { type = dbGUID; size = 16; return; }
-    if (has("DATE") || has("TIME")) { type = dbDate; size = 8; return; }
+    if (has("CURRENCY") || has("MONEY")) { type = dbCurrency; size = 8; return true; }
+    if (has("GUID") || has("UNIQUEIDENTIFIER")) { type = dbGUID; size = 16; return true; }
+    if (has("DATE") || has("TIME")) { type = dbDate; size = 8; return true; }
     if (has("FLOAT") && !has("DOUBLE")) {
         // FLOAT(n) with n <= 24 is single precision; a bare FLOAT is SQLite's double.
-        if (declaredSize > 0 && declaredSize <= 24) { type = dbSingle; size = 4; return; }
-        type = dbDouble; size = 8; return;
+        if (declaredSize > 0 && declaredSize <= 24) { type = dbSingle; size = 4; return true; }
+        type = dbDouble; size = 8; return true;
     }
-    if (has("SINGLE") || has("REAL4")) { type = dbSingle; size = 4; return; }
-    if (has("REAL") || has("DOUB") || has("FLOA")) { type = dbDouble; size = 8; return; }
-    if (has("DECIMAL") || has("NUMERIC") || has("NUMBER")) { type = dbDouble; size = 8; return; }
-    if (has("BLOB") || has("LONGBINARY") || has("IMAGE") || has("OLE")) { type = dbLongBinary; size = 0; return; }
-    if (has("BINARY")) { type = dbBinary; size = declaredSize > 0 ? declaredSize : 255; return; }
-    if (has("CLOB") || has("MEMO") || has("LONGTEXT") || has("LONGCHAR")) { type = dbMemo; size = 0; return; }
+    if (has("SINGLE") || has("REAL4")) { type = dbSingle; size = 4; return true; }
+    if (has("REAL") || has("DOUB") || has("FLOA")) { type = dbDouble; size = 8; return true; }
+    if (has("DECIMAL") || has("NUMERIC") || has("NUMBER")) { type = dbDouble; size = 8; return true; }
+    if (has("BLOB") || has("LONGBINARY") || has("IMAGE") || has("OLE")) { type = dbLongBinary; size = 0; return true; }
+    if (has("BINARY")) { type = dbBinary; size = declaredSize > 0 ? declaredSize : 255; return true; }
+    if (has("CLOB") || has("MEMO") || has("LONGTEXT") || has("LONGCHAR") || (has("LONG") && textWord)) {
+        type = dbMemo; size = 0; return true;
+    }
     if (has("CHAR") || has("TEXT") || has("STRING")) {
-        if (declaredSize > 0 && declaredSize <= 255) { type = dbText; size = declaredSize; return; }
-        if (declaredSize > 255) { type = dbMemo; size = 0; return; }
-        type = dbText; size = 255; return;
+        if (declaredSize > 0 && declaredSize <= 255) { type = dbText; size = declaredSize; return true; }
+        if (declaredSize > 255) { type = dbMemo; size = 0; return true; }
+        type = dbText; size = 255; return true;
     }
     type = dbDouble; size = 8; // NUMERIC affinity
+    return false;
+}
+
+} // namespace
+
+void MapDeclaredType(const std::string& declared, int& type, long& size) { mapDeclared(declared, type, size); }
+
+bool KeepsValuesAsPut(const std::string& declared) {
+    std::string d = upper(declared);
+    while (!d.empty() && std::isspace(static_cast<unsigned char>(d.back()))) d.pop_back();
+    while (!d.empty() && std::isspace(static_cast<unsigned char>(d.front()))) d.erase(0, 1);
+    if (d.empty() || d == "ANY") return true;
+    int type = 0;
+    long size = 0;
+    return !mapDeclared(d, type, size);
 }
 
 // --- waiting for locks -------------------------------------------------------------
@@ -566,8 +591,13 @@ const Connection::CachedTable& Connection::cachedTable(const std::string& table,
                                           QuoteText(table) + ", " + QuoteText(schema) + ")"));
         int rc;
         while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
-            if (sqlite3_column_int(st.get(), 5) != 0) continue; // hidden/generated columns
+            // A virtual table's hidden columns are no fields; a column the file
+            // computes (GENERATED ALWAYS AS, VIRTUAL 2 or STORED 3) is one that
+            // is read and never written.
+            const int hidden = sqlite3_column_int(st.get(), 5);
+            if (hidden != 0 && hidden != 2 && hidden != 3) continue;
             FieldInfo f;
+            f.generated = hidden != 0;
             f.ordinalPosition = sqlite3_column_int(st.get(), 0);
             f.name = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 1));
             const unsigned char* decl = sqlite3_column_text(st.get(), 2);
@@ -584,16 +614,19 @@ const Connection::CachedTable& Connection::cachedTable(const std::string& table,
         }
         if (rc != SQLITE_DONE) Fail(sqlite3_extended_errcode(m_db.get()), "PRAGMA table_xinfo");
     }
-    // A column of a table that declares no type (another program's "CREATE
-    // TABLE T (Region, X)") holds what was put in it: it is a number field
+    // A column of a table that declares no type, ANY or a type of a name that
+    // names no kind of value (another program's "CREATE TABLE T (Region, X)",
+    // "Id UUID") holds what was put in it: it is a number field
     // unless it holds a text that is no number anywhere, not only in its
     // first value: codes such as 1, 2, "a", "B" are a Text field, read as
     // they are, where a number field would refuse "a" as no number. One pass
     // over the table looks at all such columns; SQL passes over numbers and
     // blobs, only texts are read here, and the look ends once every column
-    // has shown a text that is no number.
+    // has shown a text that is no number. The condition is one list, not a
+    // chain of ORs: a table may have more columns than SQLite takes terms
+    // in a chain (1000).
     bool isTable = false;
-    if (std::find(declared.begin(), declared.end(), std::string()) != declared.end()) {
+    if (std::any_of(declared.begin(), declared.end(), [](const std::string& d) { return KeepsValuesAsPut(d); })) {
         StmtHandle st = Prepare(SystemSql("SELECT 1 FROM " + QuoteIdent(schema) +
                                           ".sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE"));
         sqlite3_bind_text(st.get(), 1, table.c_str(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
@@ -602,15 +635,15 @@ const Connection::CachedTable& Connection::cachedTable(const std::string& table,
     std::vector<std::size_t> untyped;
     std::string columns, anyText;
     for (std::size_t i = 0; isTable && i < fields.size(); ++i) {
-        if (!declared[i].empty()) continue;
+        if (!KeepsValuesAsPut(declared[i])) continue;
         const std::string column = QuoteIdent(fields[i].name);
         columns += (untyped.empty() ? "" : ", ") + column;
-        anyText += (untyped.empty() ? "" : " OR ") + ("typeof(" + column + ") = 'text'");
+        anyText += (untyped.empty() ? "" : ", ") + ("typeof(" + column + ")");
         untyped.push_back(i);
     }
     if (!untyped.empty()) {
         StmtHandle st = Prepare(SystemSql("SELECT " + columns + " FROM " + QuoteIdent(schema) + "." + QuoteIdent(table) +
-                                          " WHERE " + anyText));
+                                          " WHERE 'text' IN (" + anyText + ")"));
         std::size_t open = untyped.size(); // columns not yet found to hold a text that is no number
         std::vector<char> text(untyped.size(), 0);
         int rc = SQLITE_ROW;
@@ -636,7 +669,15 @@ const Connection::CachedTable& Connection::cachedTable(const std::string& table,
     std::unordered_map<std::string, std::size_t, detail::NameHash, detail::NameEqual> byName;
     byName.reserve(fields.size());
     for (std::size_t i = 0; i < fields.size(); ++i) byName.try_emplace(fields[i].name, i);
-    if (pkCols.size() != 1)
+    // A key SQLite keeps in an index of its own (a WITHOUT ROWID table's, an
+    // INTEGER PRIMARY KEY DESC) is an ordinary key, not the row number.
+    bool keyIndexed = false;
+    if (pkCols.size() == 1 && fields[static_cast<std::size_t>(pkCols[0])].rowidAlias) {
+        StmtHandle st = Prepare(SystemSql("SELECT 1 FROM pragma_index_list(" + QuoteText(table) + ", " + QuoteText(schema) +
+                                          ") WHERE origin = 'pk'"));
+        keyIndexed = sqlite3_step(st.get()) == SQLITE_ROW;
+    }
+    if (pkCols.size() != 1 || keyIndexed)
         for (auto& f : fields) f.rowidAlias = false;
     else if (fields[static_cast<std::size_t>(pkCols[0])].rowidAlias)
         fields[static_cast<std::size_t>(pkCols[0])].attributes = dbFixedField | dbAutoIncrField;

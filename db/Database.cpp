@@ -286,7 +286,7 @@ std::optional<ColumnOrigin> columnOrigin(Connection& c, const std::string& sourc
         return std::nullopt;
     }
     const char* declared = sqlite3_column_decltype(st.get(), 0);
-    return ColumnOrigin{declared == nullptr || *declared == '\0', sqlite3_column_table_name(st.get(), 0) != nullptr};
+    return ColumnOrigin{declared == nullptr || KeepsValuesAsPut(declared), sqlite3_column_table_name(st.get(), 0) != nullptr};
 }
 
 } // namespace

@@ -68,7 +68,8 @@ public:
     std::optional<NonNumber> FirstNonNumber(const std::string& source, const std::string& field, bool dates = false);
 
     // True when `field` of the table or view `source` has no declared type
-    // (a table another program made without types, a view's computed
+    // (a table another program made without types, a STRICT table's ANY
+    // column, a type whose name names no kind of value, a view's computed
     // column). Such a column holds what was written, numbers written as
     // texts too, and SQLite sorts those as texts ("100" before "9"). False
     // when the column has a type or cannot be found.

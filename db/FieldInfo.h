@@ -21,6 +21,7 @@ struct FieldInfo {
     std::string description;    // the "Description" property, empty when none
     bool hasDescription = false;
     bool rowidAlias = false;    // the column is SQLite's rowid (auto-increment key)
+    bool generated = false;     // the file computes it from other columns: read, never written
     std::string sourceTable;    // for recordset fields: the table the value comes from
     std::string sourceField;
 };
@@ -39,5 +40,9 @@ long DefaultFieldSize(int type);
 std::string SqliteDeclaredType(const FieldInfo& f);
 // Maps a declared SQLite type of a table made by another tool to a field type and size.
 void MapDeclaredType(const std::string& declared, int& type, long& size);
+// Whether a column so declared may hold numbers and texts alike, each kept
+// as it was put: no type declared, ANY (a STRICT table's column of no
+// type), or a type whose name names no kind of value (UUID, JSON).
+bool KeepsValuesAsPut(const std::string& declared);
 
 } // namespace dao

@@ -118,7 +118,7 @@ void Recordset::describeColumns(sqlite3_stmt* st, bool firstRowReady) {
         f.collatingOrder = dbSortGeneral;
         m_columns.push_back(f);
         bool fromBase = m_updatable && table && !origin.empty() && NamesEqual(table, m_table) &&
-                        schema && std::string(schema) == "main";
+                        schema && std::string(schema) == "main" && !f.generated;
         m_baseColumn.push_back(fromBase ? origin : std::string());
     }
 }
@@ -144,7 +144,8 @@ void Recordset::openKeyset() {
     m_baseColumn.clear();
     std::string cols;
     for (const auto& f : m_columns) {
-        m_baseColumn.push_back(f.name);
+        // A column the file computes is read with the row, never written.
+        m_baseColumn.push_back(f.generated ? std::string() : f.name);
         if (!cols.empty()) cols += ", ";
         cols += QuoteIdent(f.name);
     }

@@ -1000,3 +1000,148 @@ TEST_F(StoredValuesRunTest, AChiSquareDetailOverAViewsComputedCategoriesWritesEa
         }
     }
 }
+
+TEST_F(StoredValuesRunTest, GeneratedColumnsAnotherProgramDeclaredAreFieldsThatGroupAndCompareAndGiveNumbers) {
+    // Another program's table with columns the file computes from others:
+    // Total (A + B, VIRTUAL), Twice (A * 2, STORED) and Region (upper(R),
+    // VIRTUAL). They were left out of the table's fields: the designer did
+    // not list them and every run by them failed as "not a field of Gen".
+    // a holds A 1, 3 and B 2, 4: Total 3, 7, Twice 2, 6; b holds A 5, 7 and
+    // B 6, 8: Total 11, 15, Twice 10, 14.
+    WriteTheirs({"CREATE TABLE Gen (K INTEGER PRIMARY KEY, R TEXT, A REAL, B REAL,"
+                 " Total REAL GENERATED ALWAYS AS (A + B) VIRTUAL, Twice REAL AS (A * 2) STORED,"
+                 " Region TEXT AS (upper(R)))",
+                 "INSERT INTO Gen (K, R, A, B) VALUES (1, 'a', 1, 2), (2, 'a', 3, 4), (3, 'b', 5, 6), (4, 'b', 7, 8)"});
+    db->TableDefs().Refresh();
+    std::vector<std::string> names;
+    for (int i = 0; i < db->TableDefs()("Gen")->Fields().Count(); ++i)
+        names.push_back(db->TableDefs()("Gen")->Fields()(i)->Name());
+    EXPECT_EQ(names, (std::vector<std::string>{"K", "R", "A", "B", "Total", "Twice", "Region"}));
+    const struct {
+        Analysis analysis;
+        const char* labelColumn;
+        std::vector<std::pair<std::string, std::vector<cells::Cell>>> rows; // label and cells
+        const char* why;
+    } cases[] = {
+        {{"P", "Describe", {{"R", "G"}, {"Total", "X"}}, {{"Sum", true}}},
+         "R",
+         {{"a", {{"Sum", 10}, {"Count", 2}}}, {"b", {{"Sum", 26}, {"Count", 2}}}},
+         "a VIRTUAL column as X"},
+        {{"P", "Describe", {{"R", "G"}, {"Twice", "X"}}, {{"Sum", true}}},
+         "R",
+         {{"a", {{"Sum", 8}, {"Count", 2}}}, {"b", {{"Sum", 24}, {"Count", 2}}}},
+         "a STORED column as X"},
+        {{"P", "Describe", {{"Region", "G"}, {"A", "X"}}, {{"Sum", true}}},
+         "Region",
+         {{"A", {{"Sum", 4}, {"Count", 2}}}, {"B", {{"Sum", 12}, {"Count", 2}}}},
+         "a VIRTUAL text column as a group"},
+        {{"P", "Crosstab", {{"Region", "G"}, {"K", "C"}, {"Twice", "X"}}, {{"XType", "S"}}},
+         "Region",
+         {{"A", {{"1", 2}, {"2", 6}, {"RowSummary", 8}}}},
+         "a crosstab's row field and sums in SQL"},
+        {{"G", "Two Sample t-Test", {{"Region", "C"}, {"Total", "X"}}, {}},
+         "Region-1",
+         {{"A", {{"Count-1", 2}, {"Count-2", 2}, {"Mean-1", 5}, {"Mean-2", 13}}}},
+         "a compare field and a number"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::vector<cells::Cell>> expected;
+        for (const auto& row : c.rows) expected.push_back(row.second);
+        const auto out = RunAndExpectRows(scenarioOf(c.analysis, "Gen"), expected, c.why);
+        for (std::size_t r = 0; r < c.rows.size() && r < out.size(); ++r)
+            EXPECT_EQ(out[r][c.labelColumn].ToString(), c.rows[r].first) << c.why;
+    }
+}
+
+TEST_F(StoredValuesRunTest, CodesInAStrictTablesAnyColumnGroupEveryAnalysisInsteadOfFailingAsNoNumber) {
+    // "CREATE TABLE ... STRICT" allows a column of type ANY, which keeps what
+    // was put in it, as a column of no type does. It was read as a number
+    // field and every run grouped by its codes failed at the first text.
+    // Codes 1 (X 2, 16), a (also A: X 1, 8) and b (X 4): numbers first, then
+    // texts, letter case ignored. Numbers holds numbers only, some as texts:
+    // 1 as 1, "1" and 1.0 (X 1, 8, 16), 2 as 2 and "02" (X 2, 4), one group each.
+    WriteTheirs({"CREATE TABLE Coded (K INTEGER PRIMARY KEY, N ANY, X REAL) STRICT",
+                 "INSERT INTO Coded VALUES (1, 'a', 1), (2, 1, 2), (3, 'b', 4), (4, 'A', 8), (5, 1, 16)",
+                 "CREATE TABLE Numbers (K INTEGER PRIMARY KEY, N ANY, X REAL) STRICT",
+                 "INSERT INTO Numbers VALUES (1, 1, 1), (2, 2, 2), (3, '02', 4), (4, '1', 8), (5, 1.0, 16)"});
+    const struct {
+        Analysis analysis;
+        const char* table;
+        const char* labelColumn; // null: not checked
+        const char* onlyColumn;  // only the rows whose `onlyColumn` reads `onlyValue` (null: every row)
+        const char* onlyValue;
+        std::vector<std::pair<std::string, std::vector<cells::Cell>>> rows; // label and cells
+        const char* why;
+    } cases[] = {
+        {{"P", "Describe", {{"N", "G"}, {"X", "X"}}, {{"Sum", true}}}, "Coded",
+         "N", nullptr, nullptr,
+         {{"1", {{"Sum", 18}, {"Count", 2}}}, {"a", {{"Sum", 9}, {"Count", 2}}}, {"b", {{"Sum", 4}, {"Count", 1}}}},
+         "a group field"},
+        {{"P", "Crosstab", {{"N", "G"}, {"K", "C"}, {"X", "X"}}, {{"XType", "S"}}}, "Coded",
+         "N", "DataType", "Data: Sum",
+         {{"1", {{"RowSummary", 18}}}, {"a", {{"RowSummary", 9}}}, {"b", {{"RowSummary", 4}}}},
+         "a crosstab's row field"},
+        {{"N", "Chi-Square", {{"N", "C"}}, {{"ChiAll", false}, {"ChiDetail", false}}, false}, "Coded",
+         nullptr, nullptr, nullptr,
+         // Expected 5/3 each: ((2 - 5/3)^2 * 2 + (1 - 5/3)^2) / (5/3) = 2/5.
+         {{"", {{"Count", 5}, {"Groups", 3}, {"DF", 2}, {"Chi-Square", 0.4}}}},
+         "a chi-square's categories"},
+        {{"P", "Describe", {{"N", "G"}, {"X", "X"}}, {{"Sum", true}}}, "Numbers",
+         "N", nullptr, nullptr,
+         {{"1", {{"Sum", 25}, {"Count", 3}}}, {"2", {{"Sum", 6}, {"Count", 2}}}},
+         "numbers and number texts: one group per number"},
+    };
+    for (const auto& c : cases) {
+        std::string err;
+        ASSERT_TRUE(Run(Store(scenarioOf(c.analysis, c.table)), &err)) << c.why << ": " << err;
+        std::vector<OutRow> out;
+        for (const OutRow& row : ReadTable("Out"))
+            if (!c.onlyColumn || row[c.onlyColumn].ToString() == c.onlyValue) out.push_back(row);
+        ASSERT_EQ(out.size(), c.rows.size()) << c.why;
+        for (std::size_t r = 0; r < out.size(); ++r) {
+            cells::ExpectCells(out[r], c.rows[r].second, c.why, cells::Match::Ulps);
+            if (c.labelColumn) {
+                EXPECT_TRUE(out[r][c.labelColumn].Equals(Variant(c.rows[r].first), true)) << c.why;
+            }
+        }
+    }
+}
+
+TEST_F(StoredValuesRunTest, TextsInAColumnOfATypeNameThatNamesNoKindOfValueGroupInsteadOfFailingAsNoNumber) {
+    // Other programs declare types this program has no word for: UUID,
+    // JSON. SQLite keeps a text there as a text; the column was taken for a
+    // number field, and a run grouped by its ids failed at the first one.
+    // Such a column holding texts is a Text field; one holding only numbers
+    // (Score) stays a number field.
+    // u-1 holds X 1, 4 (Score 0.5, 2), u-2 X 2 (Score 1.5).
+    WriteTheirs({"CREATE TABLE Ids (K INTEGER PRIMARY KEY, U UUID, J JSON, Score MEASURE, X REAL)",
+                 "INSERT INTO Ids VALUES (1, 'u-1', '{\"a\": 1}', 0.5, 1), (2, 'u-2', '{\"a\": 2}', 1.5, 2),"
+                 " (3, 'u-1', '{\"a\": 1}', 2, 4)"});
+    const struct {
+        Analysis analysis;
+        const char* labelColumn;
+        std::vector<std::pair<std::string, std::vector<cells::Cell>>> rows; // label and cells
+        const char* why;
+    } cases[] = {
+        {{"P", "Describe", {{"U", "G"}, {"X", "X"}}, {{"Sum", true}}},
+         "U",
+         {{"u-1", {{"Sum", 5}, {"Count", 2}}}, {"u-2", {{"Sum", 2}, {"Count", 1}}}},
+         "a UUID column as a group"},
+        {{"P", "Describe", {{"J", "G"}, {"X", "X"}}, {{"Sum", true}}},
+         "J",
+         {{"{\"a\": 1}", {{"Sum", 5}, {"Count", 2}}}, {"{\"a\": 2}", {{"Sum", 2}, {"Count", 1}}}},
+         "a JSON column as a group"},
+        {{"P", "Describe", {{"U", "G"}, {"Score", "X"}}, {{"Sum", true}}},
+         "U",
+         {{"u-1", {{"Sum", 2.5}, {"Count", 2}}}, {"u-2", {{"Sum", 1.5}, {"Count", 1}}}},
+         "a column of such a type holding numbers stays a number field"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::vector<cells::Cell>> expected;
+        for (const auto& row : c.rows) expected.push_back(row.second);
+        const auto out = RunAndExpectRows(scenarioOf(c.analysis, "Ids"), expected, c.why);
+        EXPECT_EQ(out.size(), c.rows.size()) << c.why;
+        for (std::size_t r = 0; r < c.rows.size() && r < out.size(); ++r)
+            EXPECT_EQ(out[r][c.labelColumn].ToString(), c.rows[r].first) << c.why;
+    }
+}

@@ -316,3 +316,133 @@ TEST_F(StoredValues, AColumnWithoutADeclaredTypeIsATextFieldWhenAnyOfItsValuesIs
         db.reset();
     }
 }
+
+TEST_F(StoredValues, AGeneratedColumnIsAFieldThatIsReadAndRefusesAValueWhileItsRowIsAddedAndEdited) {
+    // Total is A + B (VIRTUAL), Twice A * 2 (STORED): the file computes them.
+    // Writing one failed only at Update, with SQLite's own words.
+    const std::string path = tmp.file("generated.db");
+    {
+        vtest::OtherProgram other(path);
+        other.Exec("CREATE TABLE Gen (K INTEGER PRIMARY KEY, A REAL, B REAL, Total REAL AS (A + B),"
+                   " Twice REAL GENERATED ALWAYS AS (A * 2) STORED)");
+        other.Exec("INSERT INTO Gen (K, A, B) VALUES (1, 1, 2)");
+    }
+    db = DBEngine().OpenDatabase(path);
+    RecordsetPtr rs = db->OpenRecordset("Gen");
+    ASSERT_FALSE(rs->EOF_());
+    EXPECT_EQ(rs->Fields("Total")->Value().ToDouble(), 3.0);
+    EXPECT_EQ(rs->Fields("Twice")->Value().ToDouble(), 2.0);
+    for (const char* field : {"Total", "Twice"}) {
+        rs->Edit();
+        EXPECT_EQ(daotest::ErrorNumberOf([&] { rs->Fields(field)->SetValue(Variant(9.0)); }), 3164) << field;
+        rs->CancelUpdate();
+        rs->AddNew();
+        EXPECT_EQ(daotest::ErrorNumberOf([&] { rs->Fields(field)->SetValue(Variant(9.0)); }), 3164) << field;
+        rs->CancelUpdate();
+    }
+    // A new row and an edit write the other columns; the file computes the rest.
+    rs->AddNew();
+    rs->Fields("K")->SetValue(Variant(2));
+    rs->Fields("A")->SetValue(Variant(10.0));
+    rs->Fields("B")->SetValue(Variant(5.0));
+    rs->Update();
+    rs->MoveFirst();
+    rs->Edit();
+    rs->Fields("A")->SetValue(Variant(4.0));
+    rs->Update();
+    rs->Close();
+    rs = db->OpenRecordset("SELECT K, Total, Twice FROM Gen ORDER BY K", dbOpenSnapshot);
+    EXPECT_EQ(rs->Fields("Total")->Value().ToDouble(), 6.0);
+    EXPECT_EQ(rs->Fields("Twice")->Value().ToDouble(), 8.0);
+    rs->MoveNext();
+    EXPECT_EQ(rs->Fields("Total")->Value().ToDouble(), 15.0);
+    EXPECT_EQ(rs->Fields("Twice")->Value().ToDouble(), 20.0);
+}
+
+TEST_F(StoredValues, ATableOfMoreThanAThousandColumnsWithoutADeclaredTypeListsItsFieldsInsteadOfFailingAsTooLarge) {
+    // A wide matrix a Python program wrote without types: "CREATE TABLE
+    // Matrix (Gene, S0, S1, ... S1199)". Looking for texts in its columns
+    // asked SQLite for one condition per column joined by OR, deeper than
+    // the 1000 it takes: its fields could not be listed, and every run and
+    // the designer's field page failed with "Expression tree is too large".
+    // S7 holds a text that is no number: a Text field; S1199 numbers only.
+    const std::string path = tmp.file("matrix.db");
+    {
+        vtest::OtherProgram other(path);
+        std::string create = "CREATE TABLE Matrix (Gene";
+        for (int i = 0; i < 1200; ++i) create += ", S" + std::to_string(i);
+        other.Exec(create + ")");
+        other.Exec("INSERT INTO Matrix (Gene, S7, S1199) VALUES ('g1', 'n/a', 1.5), ('g2', 2, 2.5)");
+    }
+    db = DBEngine().OpenDatabase(path);
+    TableDefPtr td = db->TableDefs()("Matrix");
+    EXPECT_EQ(td->Fields().Count(), 1201);
+    EXPECT_EQ(td->Fields()("Gene")->Type(), dbText);
+    EXPECT_EQ(td->Fields()("S7")->Type(), dbText);
+    EXPECT_EQ(td->Fields()("S1199")->Type(), dbDouble);
+    EXPECT_EQ(td->Fields()("S0")->Type(), dbDouble); // Nulls only
+}
+
+TEST_F(StoredValues, AnIntegerPrimaryKeyOfATableWithoutRowidIsNoAutoNumberAndItsKeyIsOneIndex) {
+    // In a WITHOUT ROWID table (and for "INTEGER PRIMARY KEY DESC") an
+    // INTEGER PRIMARY KEY is an ordinary key the writer must give, kept in
+    // an index of its own, not SQLite's row number: it was taken for an
+    // AutoNumber, and the table showed two indexes named PrimaryKey.
+    const std::string path = tmp.file("keys.db");
+    {
+        vtest::OtherProgram other(path);
+        other.Exec("CREATE TABLE Keyed (Id INTEGER PRIMARY KEY, X DOUBLE) WITHOUT ROWID");
+        other.Exec("CREATE TABLE Backward (Id INTEGER PRIMARY KEY DESC, X DOUBLE)");
+        other.Exec("CREATE TABLE Counted (Id INTEGER PRIMARY KEY, X DOUBLE)");
+    }
+    db = DBEngine().OpenDatabase(path);
+    const struct {
+        const char* table;
+        bool autoNumber;
+        const char* why;
+    } cases[] = {
+        {"Keyed", false, "WITHOUT ROWID: a key of its own"},
+        {"Backward", false, "DESC: SQLite keeps it in an index, not as the row number"},
+        {"Counted", true, "the row number: an AutoNumber"},
+    };
+    for (const auto& c : cases) {
+        TableDefPtr td = db->TableDefs()(c.table);
+        EXPECT_EQ((td->Fields()("Id")->Attributes() & dbAutoIncrField) != 0, c.autoNumber) << c.why;
+        ASSERT_EQ(td->Indexes().Count(), 1) << c.why;
+        EXPECT_TRUE(td->Indexes()(0)->Primary()) << c.why;
+        EXPECT_EQ(td->Indexes()(0)->Name(), "PrimaryKey") << c.why;
+    }
+}
+
+TEST_F(StoredValues, TextTypesNamedLongOrShortAreTextFieldsNotNumbers) {
+    // "LONG VARCHAR", "LONG TEXT" and "SHORT TEXT" are text types, and
+    // SQLite keeps texts in them as texts; the words LONG and SHORT made
+    // them Long and Integer fields, which refused every text as no number.
+    const std::string path = tmp.file("named.db");
+    {
+        vtest::OtherProgram other(path);
+        other.Exec("CREATE TABLE Named (K INTEGER PRIMARY KEY, LV LONG VARCHAR, LNV LONG NVARCHAR, LT LONG TEXT,"
+                   " ST SHORT TEXT, L LONG, S SHORT)");
+        other.Exec("INSERT INTO Named VALUES (1, 'north', 'east', 'a long note', 'short', 7, 8)");
+    }
+    db = DBEngine().OpenDatabase(path);
+    const struct {
+        const char* column;
+        int type;
+        Variant value;
+        const char* why;
+    } cases[] = {
+        {"LV", dbMemo, Variant("north"), "LONG VARCHAR: a long text"},
+        {"LNV", dbMemo, Variant("east"), "LONG NVARCHAR: a long text"},
+        {"LT", dbMemo, Variant("a long note"), "LONG TEXT: a long text"},
+        {"ST", dbText, Variant("short"), "SHORT TEXT: a text"},
+        {"L", dbLong, Variant(7), "LONG alone stays a Long"},
+        {"S", dbInteger, Variant(8), "SHORT alone stays an Integer"},
+    };
+    RecordsetPtr rs = db->OpenRecordset("SELECT * FROM Named", dbOpenSnapshot);
+    for (const auto& c : cases) {
+        EXPECT_EQ(db->TableDefs()("Named")->Fields()(c.column)->Type(), c.type) << c.why;
+        const Variant v = rs->Fields(c.column)->Value();
+        EXPECT_TRUE(v.Equals(c.value, false) && v.IsString() == c.value.IsString()) << c.why << ": " << v.ToString();
+    }
+}

@@ -629,12 +629,14 @@ void CDescribe::WriteData() {
                     // The shape statistics divide by powers of the variance:
                     // besides distinct values they need a positive variance.
                     if (W > 2) {
-                        const double seSkew2 = 6 * W * (W - 1) / ((W - 2) * (W + 1) * (W + 3));
+                        // As quotients of quotients: products of the weight
+                        // sum overflow for sums near 1e200.
+                        const double seSkew2 = 6 * (W / (W + 1)) * ((W - 1) / (W - 2)) / (W + 3);
                         if (auto sk = mo.Skewness()) put("Skewness", *sk);
                         put("SE_Skewness", std::sqrt(seSkew2));
                         if (W > 3) {
                             if (auto ku = mo.Kurtosis()) put("Kurtosis", *ku);
-                            put("SE_Kurtosis", std::sqrt(4 * (W * W - 1) * seSkew2 / ((W - 3) * (W + 5))));
+                            put("SE_Kurtosis", std::sqrt(4 * ((W - 1) / (W - 3)) * ((W + 1) / (W + 5)) * seSkew2));
                         }
                     }
                 }

@@ -825,3 +825,57 @@ TEST_F(DescribeTest, ANegativeStandardDeviationOfANormalBandIsRefusedNotWrittenW
                      std::to_string(c.sigma));
     }
 }
+
+TEST_F(DescribeTest, HugeOrTinyWeightsKeepTheShapeAndItsStandardErrors) {
+    // Values 1, 2, 3, 5 with weights k = 1, 2, 1, 3 times c. With W = 7c the
+    // sample forms differ from the population forms by parts of 1/W only,
+    // so for c = 1e200 or 1e300 they are (hand sums on d = 7x − 23, the
+    // mean being 23/7): Σk·d² = 854, Σk·d³ = −378, Σk·d⁴ = 140882, and
+    //   variance m2 = 854/7³, skewness m3/m2^1.5, kurtosis m4/m2² − 3
+    // (m_r = Σk·d^r / (7·7^r)), SE of skewness √(6/W), of kurtosis √(24/W).
+    // 6·W·(W − 1) overflowed at W = 7e200 (a Null SE_Skewness and
+    // SE_Kurtosis), the fourth-moment update lost its terms in δ²/W² and
+    // squared W, and the shape came out Null or 0. With c = 1e-300 (W below
+    // 1) only the "N" variance m2 and its deviation are written.
+    const long long k[] = {1, 2, 1, 3};
+    const long long x[] = {1, 2, 3, 5};
+    long long s2 = 0, s3 = 0, s4 = 0;
+    for (int i = 0; i < 4; ++i) {
+        const long long d = 7 * x[i] - 23;
+        s2 += k[i] * d * d;
+        s3 += k[i] * d * d * d;
+        s4 += k[i] * d * d * d * d;
+    }
+    ASSERT_EQ(s2, 854);
+    ASSERT_EQ(s3, -378);
+    ASSERT_EQ(s4, 140882);
+    const long double m2 = s2 / 343.0L, m3 = s3 / 2401.0L, m4 = s4 / 16807.0L;
+    const struct {
+        double c;
+        const char* method;
+    } cases[] = {{1e200, "N-1"}, {1e300, "N-1"}, {1e-300, "N"}};
+    for (const auto& c : cases) {
+        const std::string table = Numbered("Heavy");
+        std::vector<Row> rows;
+        for (int i = 0; i < 4; ++i) rows.push_back({Variant(static_cast<double>(x[i])), Variant(static_cast<double>(k[i]) * c.c)});
+        MakeTable(table, {{"X", dbDouble}, {"Wt", dbDouble}}, rows);
+        auto out = describe(only({{"VarStd", true}, {"VarNRadio", c.method}, {"Skew", true}, {"Sum", true}}),
+                            {{"X", "X"}, {"Wt", "W"}}, Numbered("Out"), table);
+        ASSERT_EQ(out.size(), 1u);
+        const std::string label = FormatDouble(c.c);
+        const long double W = 7.0L * c.c;
+        ExpectAgrees(out[0], {{"Count", W, 14}, {"Mean", 23.0L / 7, 14}, {"Variance", m2, 13},
+                              {"StdDeviation", std::sqrt(m2), 13}, {"StdError", std::sqrt(m2 / W), 13},
+                              {"Sum", 23 * c.c, 14}, {"SumSquared", 93 * static_cast<long double>(c.c), 14},
+                              {"AdjSumSquared", m2 * W, 13}},
+                     label);
+        if (W > 3) {
+            ExpectAgrees(out[0], {{"Skewness", m3 / std::pow(m2, 1.5L), 12}, {"SE_Skewness", std::sqrt(6 / W), 13},
+                                  {"Kurtosis", m4 / (m2 * m2) - 3, 12}, {"SE_Kurtosis", std::sqrt(24 / W), 13}},
+                         label);
+        } else {
+            ExpectCells(out[0], {{"Skewness", NAN}, {"SE_Skewness", NAN}, {"Kurtosis", NAN}, {"SE_Kurtosis", NAN}},
+                        label);
+        }
+    }
+}

@@ -254,3 +254,40 @@ TEST_F(CompareTest, ChiSquareOfXAgainstYAsExpected) {
     EXPECT_TRUE(AgreesTo(std::sqrt(17.5 / 4), r.Num("Phi-Coeff"), 15));
     EXPECT_TRUE(AgreesTo(std::sqrt(17.5 / 21.5), r.Num("Coef_of_Contingency"), 15));
 }
+
+TEST_F(CompareTest, HugeWeightsKeepTheCovarianceCorrelationAndT) {
+    // The pairs above with weights 1, 2, 1, 2, 1, 2 times c. The weight sum
+    // W = 9c makes W − 1 = W in doubles, so the covariance is Dxy/W_k² and the
+    // variance of the difference Dd/W_k² (W_k = 9, the integer weights'
+    // sum), the correlation that of the integer weights, and t the mean
+    // difference over √(Dd/W_k² / W). The squared weight sums overflowed:
+    // with c = 1e200 the correlation, deviation and t were Null and the
+    // covariance 0.
+    const std::vector<long long> x = {3, 5, 10, 2, 7, 1}, y = {1, 2, 4, 3, 7, 2}, k = {1, 2, 1, 2, 1, 2};
+    const ExactPairStats e = ExactPair(x, y, 0, k);
+    ASSERT_EQ(e.W, 9);
+    const long double popCov = e.covariance * (e.W - 1) / e.W, popVarDiff = e.varDiff * (e.W - 1) / e.W;
+    int n = 0;
+    for (const double c : {1e200}) {
+        SCOPED_TRACE(c);
+        std::vector<Row> data;
+        for (std::size_t i = 0; i < x.size(); ++i)
+            data.push_back({Variant(static_cast<double>(x[i])), Variant(static_cast<double>(y[i])),
+                            Variant(static_cast<double>(k[i]) * c)});
+        const std::string table = "Heavy" + std::to_string(++n), out = "Out" + std::to_string(n);
+        MakeTable(table, {{"X", dbDouble}, {"Y", dbDouble}, {"Wt", dbDouble}}, data);
+        auto rows = RunAndRead(compareSpec({{"X", "X"}, {"Y", "Y"}, {"Wt", "W"}}, out, table));
+        ASSERT_EQ(rows.size(), 1u);
+        const auto& r = rows[0];
+        const long double W = 9.0L * c;
+        EXPECT_TRUE(AgreesTo(static_cast<double>(e.meanDiff), r.Num("MeanDiff"), 14));
+        EXPECT_TRUE(AgreesTo(static_cast<double>(popCov), r.Num("Covariance"), 13));
+        EXPECT_TRUE(AgreesTo(static_cast<double>(e.correlation), r.Num("Correlation"), 13));
+        EXPECT_TRUE(AgreesTo(static_cast<double>(e.rSquare), r.Num("R-Square"), 13));
+        EXPECT_TRUE(AgreesTo(static_cast<double>(std::sqrt(popVarDiff)), r.Num("StdDevDiff"), 13));
+        EXPECT_TRUE(AgreesTo(static_cast<double>(W), r.Num("T-DF"), 14));
+        EXPECT_TRUE(AgreesTo(static_cast<double>(e.meanDiff / std::sqrt(popVarDiff / W)), r.Num("Paired_t-Value"), 13));
+        // t near 1e100: no probability a double holds above 0.
+        EXPECT_EQ(r.Num("Prob_(2-tail)"), 0.0);
+    }
+}

@@ -262,13 +262,15 @@ TEST_F(CompareTest, HugeWeightsKeepTheCovarianceCorrelationAndT) {
     // sum), the correlation that of the integer weights, and t the mean
     // difference over √(Dd/W_k² / W). The squared weight sums overflowed:
     // with c = 1e200 the correlation, deviation and t were Null and the
-    // covariance 0.
+    // covariance 0. With c = 1e300 the exact products of weights and
+    // deviations overflowed in their split halves, and the run failed with
+    // "Numeric field overflow.".
     const std::vector<long long> x = {3, 5, 10, 2, 7, 1}, y = {1, 2, 4, 3, 7, 2}, k = {1, 2, 1, 2, 1, 2};
     const ExactPairStats e = ExactPair(x, y, 0, k);
     ASSERT_EQ(e.W, 9);
     const long double popCov = e.covariance * (e.W - 1) / e.W, popVarDiff = e.varDiff * (e.W - 1) / e.W;
     int n = 0;
-    for (const double c : {1e200}) {
+    for (const double c : {1e200, 1e300}) {
         SCOPED_TRACE(c);
         std::vector<Row> data;
         for (std::size_t i = 0; i < x.size(); ++i)

@@ -615,3 +615,52 @@ TEST_F(AnovaTest, TTestWithMoreThanOneCompareFieldIsRefused) {
     EXPECT_EQ(err, "The Two Sample t-Test takes exactly one Compare field");
     EXPECT_FALSE(TableExists("Out"));
 }
+
+TEST_F(AnovaTest, TTestWithHugeWeightsKeepsTheSeparateDegreesOfFreedom) {
+    // Group A: 2, 4, 9 with weights 1, 2, 1 times c; group B: 3, 5, 6, 8 with
+    // weights 2, 1, 1, 2 times c. The textbook forms, taken in long double
+    // (whose range holds c² and c⁻²): v = M2/(W − 1), pooled
+    // sp² = (M2a + M2b)/(Wa + Wb − 2), separate df (Welch)
+    // (qa + qb)²/(qa²/(Wa − 1) + qb²/(Wb − 1)) with q = v/W. With c = 1e200
+    // the squares qa² (near 1e-400) underflowed to 0, the separate degrees of
+    // freedom came out 0/0, and the run failed ("Numeric field overflow.").
+    const struct {
+        const char* group;
+        double y, k;
+    } data[] = {{"A", 2, 1}, {"A", 4, 2}, {"A", 9, 1}, {"B", 3, 2}, {"B", 5, 1}, {"B", 6, 1}, {"B", 8, 2}};
+    for (const double c : {1e200, 1e300}) {
+        SCOPED_TRACE(c);
+        std::vector<Rec> rs;
+        long double W[2] = {0, 0}, S[2] = {0, 0};
+        for (const auto& d : data) {
+            rs.push_back({"", d.group, 0, d.y, d.k * c});
+            const int g = d.group[0] - 'A';
+            W[g] += d.k * static_cast<long double>(c);
+            S[g] += d.k * static_cast<long double>(c) * d.y;
+        }
+        long double mean[2] = {S[0] / W[0], S[1] / W[1]}, M2[2] = {0, 0};
+        for (const auto& d : data) {
+            const int g = d.group[0] - 'A';
+            M2[g] += d.k * static_cast<long double>(c) * (d.y - mean[g]) * (d.y - mean[g]);
+        }
+        const long double vA = M2[0] / (W[0] - 1), vB = M2[1] / (W[1] - 1);
+        const long double sp2 = (M2[0] + M2[1]) / (W[0] + W[1] - 2);
+        const long double diff = mean[0] - mean[1];
+        const long double qa = vA / W[0], qb = vB / W[1];
+        const long double dfS = (qa + qb) * (qa + qb) / (qa * qa / (W[0] - 1) + qb * qb / (W[1] - 1));
+        auto out = runOn(rs, "Two Sample t-Test", {{"A", "C"}, {"Y", "X"}, {"W", "W"}});
+        ASSERT_EQ(out.size(), 1u);
+        const OutRow& r = out[0];
+        auto agrees = [&](const char* column, long double want, int digits) {
+            EXPECT_TRUE(AgreesTo(static_cast<double>(want), r.Num(column), digits)) << column;
+        };
+        agrees("Mean_Diff", diff, 14);
+        agrees("StdDeviation-1", std::sqrt(vA), 13);
+        agrees("StdDeviation-2", std::sqrt(vB), 13);
+        agrees("StdError-2", std::sqrt(vB / W[1]), 13);
+        agrees("DF_Pooled", W[0] + W[1] - 2, 14);
+        agrees("t-Value_Pooled", diff / std::sqrt(sp2 / W[0] + sp2 / W[1]), 13);
+        agrees("DF_Separate", dfS, 13);
+        agrees("t-Value_Separate", diff / std::sqrt(qa + qb), 13);
+    }
+}

@@ -140,7 +140,7 @@ void CXTab::Merge(Cell& into, const Cell& from) const {
             const int e = std::max(into.M2Exp, from.M2Exp);
             const double du = std::ldexp(delta, -e);
             into.M2 = std::ldexp(into.M2, 2 * (into.M2Exp - e)) +
-                      (std::ldexp(from.M2, 2 * (from.M2Exp - e)) + du * du * into.N * from.N / w);
+                      (std::ldexp(from.M2, 2 * (from.M2Exp - e)) + du * du * (into.N / w) * from.N);
             into.M2Exp = e;
             into.Dev += delta * from.N / w;
         } else {

@@ -269,6 +269,49 @@ TEST_P(CrosstabTest, TheSpreadOfValuesNear1eMinus300Or1e300IsNotWrittenAsZeroOrF
     }
 }
 
+TEST_P(CrosstabTest, TheSpreadOfHugeWeightsIsNotOverflowedWhereCellsAreMerged) {
+    // Cell (r, a): 2, 4, 9 with weights 1, 2, 1 times c; cell (s, a): 1, 3
+    // with weights 2, 1 times c. With W near 1e200 the sample variance
+    // M2/(W − 1) is the population one, M2/W, of the integer weights: by hand
+    // 26.75/4 for (r, a) and (8/3)/3 for (s, a); over column a the seven
+    // weights give it below. Merging cells multiplied their two weight sums
+    // (near 1e400) and the run failed ("Numeric field overflow.").
+    struct Value {
+        const char* r;
+        double x, k;
+    };
+    const Value values[] = {{"r", 2, 1}, {"r", 4, 2}, {"r", 9, 1}, {"s", 1, 2}, {"s", 3, 1}};
+    long double W = 0, S = 0, M2 = 0;
+    for (const auto& v : values) {
+        W += v.k;
+        S += v.k * v.x;
+    }
+    for (const auto& v : values) M2 += v.k * (v.x - S / W) * (v.x - S / W);
+    const long double varAll = M2 / W;
+    for (double c : {1e200, 1e300}) {
+        SCOPED_TRACE(c);
+        const std::string table = c < 1e250 ? "Heavy" : "Heavier";
+        std::vector<XRec> recs;
+        for (const auto& v : values) recs.push_back({Variant::Null(), v.r, "a", v.x, v.k * c});
+        makeData(recs, table);
+        std::vector<vtest::ScenarioFieldRow> fields = kRCX;
+        fields.push_back({"W", "W"});
+        auto on = [&](const char* letter) {
+            vtest::ScenarioSpec spec = xtabSpec(letter, "NNNNNN", fields);
+            spec.inputTable = table;
+            return runIntoNewTable(spec);
+        };
+        auto var = on("V");
+        EXPECT_TRUE(AgreesTo(26.75 / 4, find(var, "Data: Var", "r")->Num("a"), 13));
+        EXPECT_TRUE(AgreesTo(8.0 / 9, find(var, "Data: Var", "s")->Num("a"), 13));
+        EXPECT_TRUE(AgreesTo(static_cast<double>(varAll), find(var, "GROUP Total", "")->Num("a"), 13));
+        auto sd = on("D");
+        EXPECT_TRUE(AgreesTo(static_cast<double>(std::sqrt(varAll)), find(sd, "GROUP Total", "")->Num("a"), 13));
+        auto se = on("E");
+        EXPECT_TRUE(AgreesTo(static_cast<double>(std::sqrt(varAll / (W * c))), find(se, "GROUP Total", "")->Num("a"), 13));
+    }
+}
+
 TEST_P(CrosstabTest, PercentageAndExpectedRowsAndTheChiSquareTable) {
     // Counts 10, 20 / 30, 40 (N = 100): expected 12, 18, 28, 42;
     // chi = 4/12 + 4/18 + 4/28 + 4/42 = 150/189.

@@ -2,8 +2,12 @@
 
 #include "db/Decimal.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <string>
 
 namespace {
 
@@ -50,6 +54,63 @@ bool exactDecimal(double x, dao::Decimal& d) {
     if (!decimalRange(x)) return false;
     d = dao::Decimal(x);
     return d.ToDouble() == x;
+}
+
+// The 15-significant-digit decimal form of x at any magnitude,
+// x = mant · 10^exp10 with |mant| < 10^15, when it gives x back (7e-300,
+// 5.25e154); false for a binary value that form does not recover.
+bool wideDecimal(double x, std::int64_t& mant, int& exp10) {
+    char buf[40];
+    const auto res = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::scientific, 14);
+    double back = 0;
+    std::from_chars(buf, res.ptr, back);
+    if (back != x) return false;
+    const char* c = buf;
+    const bool negative = *c == '-';
+    if (negative) ++c;
+    std::int64_t digits = 0;
+    for (; *c != 'e'; ++c)
+        if (*c != '.') digits = digits * 10 + (*c - '0');
+    ++c;
+    if (*c == '+') ++c;
+    int e = 0;
+    std::from_chars(c, res.ptr, e);
+    mant = negative ? -digits : digits;
+    exp10 = e - 14;
+    return true;
+}
+
+// D · 10^e rounded once to a double, through its decimal text.
+double scaledInteger(Int128 D, int e) {
+    if (D == 0) return 0.0;
+    const bool negative = D < 0;
+    Int128 u = negative ? -D : D; // |D| < 10^38, far from the ends of the type
+    char digits[48];
+    int n = 0;
+    while (u > 0) {
+        digits[n++] = static_cast<char>('0' + static_cast<int>(u % 10));
+        u /= 10;
+    }
+    std::string text = negative ? "-" : "";
+    while (n > 0) text += digits[--n];
+    text += "e" + std::to_string(e);
+    return std::strtod(text.c_str(), nullptr);
+}
+
+// x − k on the wide decimal forms of both, rounded once; false when either
+// has none, or when their exponents lie too far apart to be aligned in 128
+// bits (the smaller then leaves no trace in the difference's digits anyway).
+bool wideDifference(double x, double k, double& d) {
+    std::int64_t xm = 0, km = 0;
+    int xe = 0, ke = 0;
+    if (!wideDecimal(x, xm, xe) || !wideDecimal(k, km, ke) || std::abs(xe - ke) > 22) return false;
+    const int e = std::min(xe, ke);
+    auto shift = [](Int128 v, int places) {
+        while (places-- > 0) v *= 10;
+        return v;
+    };
+    d = scaledInteger(shift(xm, xe - e) - shift(km, ke - e), e);
+    return true;
 }
 
 // x − k: on the decimal forms when both give their values back (data typed
@@ -114,6 +175,16 @@ double Moments::DecimalDifference(double x, double k) {
     int kScale = 0;
     Form kForm = quickDecimal(k, kMant, kScale);
     return deviation(x, k, kForm, kMant, kScale);
+}
+
+double Moments::TypedDifference(double x, double k) {
+    // Beyond the decimal type's range (1e-300, 1e154): on the 15-digit forms
+    // themselves, so that 7e-300 − 5e-300 is 9e-300 − 7e-300.
+    if (x != k && x != 0.0 && k != 0.0 && (!decimalRange(x) || !decimalRange(k))) {
+        double d = 0;
+        if (wideDifference(x, k, d)) return d;
+    }
+    return DecimalDifference(x, k);
 }
 
 bool Moments::DecimalForm(double x, std::int64_t& mant, int& scale) {

@@ -323,6 +323,8 @@ std::string CDescribe::CheckOptions() {
         else if (!(m_freqWidth > 0) || !std::isfinite(m_freqWidth))
             msg = "The frequency interval width must be greater than 0.";
         else if (!std::isfinite(m_freqStart)) msg = "The frequency start value must be a number.";
+        else if (!CFrequency::BordersAreNumbers(m_freqStart, m_freqWidth, m_nI))
+            msg = CFrequency::BordersBeyondDoublesMessage(m_freqStart, m_freqWidth, m_nI);
         if (msg.empty()) {
             m_bFreqCount = charAt(freq, 1) == 'C';
             m_bFreqCumulative = charAt(freq, 2) == 'Y';

@@ -44,6 +44,11 @@ bool CFrequency::BordersAreNumbers(double start, double width, std::int16_t inte
     return std::isfinite(start) && std::isfinite(width) && std::isfinite(start + intervals * width);
 }
 
+std::string CFrequency::BordersBeyondDoublesMessage(double start, double width, std::int16_t intervals) {
+    return "The frequency intervals end beyond the range of a double: " + std::to_string(intervals) + " intervals of " +
+           CDescribe::NumberText(width) + " from " + CDescribe::NumberText(start) + ".";
+}
+
 std::int32_t CFrequency::CellOf(double x, double start, double width, std::int16_t interV, bool lowerIncluded) {
     bool isWhole = false;
     double whole = CDescribe::IntervalPosition(x, start, width, isWhole);
@@ -91,6 +96,7 @@ std::string CFrequency::Steps() {
                std::to_string(m_interV) + ".";
     if (!(m_width > 0) || !std::isfinite(m_width)) return "The frequency interval width must be greater than 0.";
     if (!std::isfinite(m_start)) return "The frequency start value must be a number.";
+    if (!BordersAreNumbers(m_start, m_width, m_interV)) return BordersBeyondDoublesMessage(m_start, m_width, m_interV);
     std::string msg = OpenAndCreate(m_s.nG, true, [this] { return CreateOutput(); });
     if (Going(msg)) {
         const std::size_t nX = static_cast<std::size_t>(m_s.nX);

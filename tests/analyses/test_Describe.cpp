@@ -626,6 +626,10 @@ TEST_F(DescribeTest, FrequencyIntervalWidthOfZeroOrFewerThanOneIntervalIsRefused
         {"width Null (0)", 3, Variant::Null(), "The frequency interval width must be greater than 0."},
         {"no interval", 0, 1.0, "The number of frequency intervals must be at least 1."},
         {"negative count", -2, 1.0, "The number of frequency intervals must be at least 1."},
+        // Three widths of 1e308 from 0 end at 3e308, beyond the largest double:
+        // the column names and counts ran into an infinite border.
+        {"last border beyond the doubles", 3, 1e308,
+         "The frequency intervals end beyond the range of a double: 3 intervals of 1E+308 from 0."},
     };
     for (const auto& c : cases) {
         std::string err;

@@ -271,6 +271,9 @@ TEST_F(FrequencyTest, AnUnusableIntervalLayoutIsRefusedBeforeWriting) {
         {0, 3, "The frequency interval width must be greater than 0."},  // every value would divide by 0
         {-1, 3, "The frequency interval width must be greater than 0."}, // borders would run backwards
         {1, 0, "The number of frequency intervals must be at least 1."}, // no row to write
+        // Three widths of 1e308 from 0 end at 3e308, beyond the largest double:
+        // the rows' borders were written as infinities.
+        {1e308, 3, "The frequency intervals end beyond the range of a double: 3 intervals of 1E+308 from 0."},
     };
     RunContext cx;
     vtest::BeginRun(cx, db);

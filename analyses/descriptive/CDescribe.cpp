@@ -594,7 +594,12 @@ void CDescribe::WriteData() {
             out->AddNew();
             m_lead.Write(out, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_s.XPosition() + static_cast<std::size_t>(j) - 1), "Count",
                             "Missing", m_s.bW, W, GroupRecords(), n, 0, Variant::Null(), Variant::Null());
-            auto put = [&](const std::string& name, double value) { m_lead.Column(out, name)->SetValue(value); };
+            // A statistic beyond a double's range (the variance of values
+            // near 1e154) has no value to write: its cell is left Null, and
+            // the deviation and the rest of the row stand.
+            auto put = [&](const std::string& name, double value) {
+                if (std::isfinite(value)) m_lead.Column(out, name)->SetValue(value);
+            };
 
             if (W > 0) {
                 put("Mean", m);

@@ -883,3 +883,25 @@ TEST_F(DescribeTest, HugeOrTinyWeightsKeepTheShapeAndItsStandardErrors) {
         }
     }
 }
+
+TEST_F(DescribeTest, StatisticsBeyondADoubleAreLeftNullNotFailingTheRun) {
+    // 1, 2, 4 times 10^154: by hand the mean is 7/3, the sample variance
+    // (16/9 + 1/9 + 25/9)/2 = 7/3, Σx² = 21 and Σ(x − m)² = 14/3, each times
+    // 10^154 or its square. The variance, Σx² and Σ(x − m)² (near 2.3e308,
+    // 2.1e309 and 4.7e308) lie beyond a double; the deviation √(7/3)·10^154,
+    // its error and the RMS √7·10^154 do not. The run failed on writing the
+    // variance ("Numeric field overflow.").
+    MakeTable("Big", {{"X", dbDouble}}, {{1e154}, {2e154}, {4e154}});
+    auto rows = describe(only({{"VarStd", true}, {"VarNRadio", "N-1"}, {"Sum", true}, {"Mean", true}}), {{"X", "X"}},
+                         "Out", "Big");
+    ASSERT_EQ(rows.size(), 1u);
+    const auto& r = rows[0];
+    ExpectAgrees(r, {{"Mean", 7.0L / 3 * 1e154L, 14},
+                     {"StdDeviation", std::sqrt(7.0L / 3) * 1e154L, 13},
+                     {"StdError", std::sqrt(7.0L / 9) * 1e154L, 13},
+                     {"CoeffOfVariance", std::sqrt(7.0L / 3) / (7.0L / 3), 13},
+                     {"Sum", 7e154L, 14},
+                     {"RMS", std::sqrt(7.0L) * 1e154L, 13},
+                     {"HarmonicMean", 12.0L / 7 * 1e154L, 13}});
+    ExpectCells(r, {{"Variance", NAN}, {"SumSquared", NAN}, {"AdjSumSquared", NAN}});
+}

@@ -249,6 +249,9 @@ double CrossProducts::Pair::MeanDifference(double originDifference) const noexce
 }
 
 double CrossProducts::Pair::Cxy() const noexcept { return std::ldexp(m_cxy.ToDouble(), m_ex + m_ey); }
+double CrossProducts::Pair::Cxy(double divisor) const noexcept {
+    return std::ldexp(m_cxy.ToDouble() / divisor, m_ex + m_ey);
+}
 
 std::optional<double> CrossProducts::Pair::Correlation() const noexcept {
     if (!(m_cxx.hi > 0 && m_cyy.hi > 0)) return std::nullopt;

@@ -150,7 +150,7 @@ void CCompare::WriteData() {
                     const bool varies = cm.DiffVaries();
                     if (m_mean && varies) m_outColumns.Column(out, "StdDevDiff")->SetValue(cm.DiffRoot(n - 1));
                     if (m_corr) {
-                        m_outColumns.Column(out, "Covariance")->SetValue(cm.Cxy() / (n - 1));
+                        m_outColumns.Column(out, "Covariance")->SetValue(cm.Cxy(n - 1));
                         if (auto r = cm.Correlation()) {
                             m_outColumns.Column(out, "Correlation")->SetValue(*r);
                             m_outColumns.Column(out, "R-Square")->SetValue(*r * *r);

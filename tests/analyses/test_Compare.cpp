@@ -293,3 +293,18 @@ TEST_F(CompareTest, HugeWeightsKeepTheCovarianceCorrelationAndT) {
         EXPECT_EQ(r.Num("Prob_(2-tail)"), 0.0);
     }
 }
+
+TEST_F(CompareTest, CovarianceWhoseSumOfProductsIsBeyondADoubleIsStillWritten) {
+    // X = 1 .. 6 and Y = 2 1 4 3 7 5, both times 5·10^153: the covariance is
+    // Sxy/5 = 16/5 times 25·10^306 = 8e307, a double, though Sxy (4e308) is
+    // not; the run failed ("Numeric field overflow."). The correlation is
+    // that of the integers, 16/√(35/2 · 70/3).
+    const double x[] = {1, 2, 3, 4, 5, 6}, y[] = {2, 1, 4, 3, 7, 5};
+    std::vector<Row> data;
+    for (int i = 0; i < 6; ++i) data.push_back({Variant(x[i] * 5e153), Variant(y[i] * 5e153)});
+    MakeTable("BigData", {{"X", dbDouble}, {"Y", dbDouble}}, data);
+    auto rows = RunAndRead(compareSpec({{"X", "X"}, {"Y", "Y"}}, "Big", "BigData"));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_TRUE(AgreesTo(16.0 / 5 * 2.5e307, rows[0].Num("Covariance"), 13));
+    EXPECT_TRUE(AgreesTo(16 / std::sqrt(35.0 / 2 * 70.0 / 3), rows[0].Num("Correlation"), 13));
+}

@@ -735,9 +735,11 @@ void CXTab::WriteOneRow(const std::string& dataType, int i, bool withRowValue,
                     static_cast<std::int16_t>(m_iCol + i), "", "", false, 0, 0, 0, 0, Variant::Null(), Variant::Null());
     if (NamesEqual(m_fields[sz(m_iCol + i)], kAllRecords)) m_outColumns.Column(out, "DataField")->SetValue("-");
     m_outColumns.Column(out, "DataType")->SetValue(dataType);
+    // A value beyond a double's range (the variance of values near 1e154)
+    // has none to write: its cell is left Null, the others stand.
     for (int k = 1; k <= m_nCols; ++k)
-        if (values[sz(k)]) out->Fields(m_colNames[sz(k)])->SetValue(*values[sz(k)]);
-    if (summary) m_outColumns.Column(out, "RowSummary")->SetValue(*summary);
+        if (values[sz(k)] && std::isfinite(*values[sz(k)])) out->Fields(m_colNames[sz(k)])->SetValue(*values[sz(k)]);
+    if (summary && std::isfinite(*summary)) m_outColumns.Column(out, "RowSummary")->SetValue(*summary);
     out->Update();
 }
 

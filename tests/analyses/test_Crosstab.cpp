@@ -312,6 +312,27 @@ TEST_P(CrosstabTest, TheSpreadOfHugeWeightsIsNotOverflowedWhereCellsAreMerged) {
     }
 }
 
+TEST_P(CrosstabTest, ASpreadBeyondADoubleIsLeftNullNotFailingTheRun) {
+    // Cell (r, a): 1, 2, 3 times 10^154; cell (r, b): 4, 5, 6 times 10^154.
+    // By hand each cell's sample variance is 1·10^308, a double; the row's
+    // and the group's summary over all six, 3.5·10^308, is not. The run
+    // failed on writing it ("Numeric field overflow.").
+    std::vector<XRec> recs;
+    for (int k = 1; k <= 6; ++k) recs.push_back({Variant::Null(), "r", k <= 3 ? "a" : "b", k * 1e154, 1.0});
+    makeData(recs, "Wide");
+    vtest::ScenarioSpec spec = xtabSpec("V", "NNNNNN", kRCX);
+    spec.inputTable = "Wide";
+    auto out = runIntoNewTable(spec);
+    for (const auto& [type, r] : {std::pair<const char*, const char*>{"Data: Var", "r"}, {"GROUP Total", ""}}) {
+        SCOPED_TRACE(type);
+        const OutRow* row = find(out, type, r);
+        ASSERT_TRUE(row);
+        EXPECT_TRUE(AgreesTo(1e308, row->Num("a"), 13));
+        EXPECT_TRUE(AgreesTo(1e308, row->Num("b"), 13));
+        EXPECT_TRUE(row->IsNull("RowSummary"));
+    }
+}
+
 TEST_P(CrosstabTest, PercentageAndExpectedRowsAndTheChiSquareTable) {
     // Counts 10, 20 / 30, 40 (N = 100): expected 12, 18, 28, 42;
     // chi = 4/12 + 4/18 + 4/28 + 4/42 = 150/189.

@@ -514,8 +514,13 @@ void CAnova::WriteAnovaRow(int x, int& index, const std::string& label, std::opt
     m_outColumns.Column(out, "Source_of_Variation")->SetValue(label);
     m_outColumns.Column(out, "DF")->SetValue(df);
     if (ss) {
-        m_outColumns.Column(out, "Sum_of_Squares")->SetValue(std::ldexp(*ss, 2 * m_ssExp));
-        if (df > 0) m_outColumns.Column(out, "Mean_Square")->SetValue(std::ldexp(*ss / df, 2 * m_ssExp));
+        // Brought back beyond a double's range (values near 1e154 square to
+        // above 1e308), a sum or mean square is left Null; F is made of
+        // their ratio and stands.
+        const double sum = std::ldexp(*ss, 2 * m_ssExp);
+        if (std::isfinite(sum)) m_outColumns.Column(out, "Sum_of_Squares")->SetValue(sum);
+        const double mean = df > 0 ? std::ldexp(*ss / df, 2 * m_ssExp) : 0.0;
+        if (df > 0 && std::isfinite(mean)) m_outColumns.Column(out, "Mean_Square")->SetValue(mean);
         // F only where the row has degrees of freedom and a sum of squares.
         if (withF && mse != 0 && *ss > 0 && df > 0) {
             const double F = (*ss / df) / mse;
@@ -736,7 +741,10 @@ void CAnova::WriteDetail(int x) {
                 m_detailColumns.Column(rs, "Maximum")->SetValue(m.Max());
                 m_detailColumns.Column(rs, "Range")->SetValue(Moments::DecimalDifference(m.Max(), m.Min()));
                 m_detailColumns.Column(rs, "Sum")->SetValue(m.Sum());
-                m_detailColumns.Column(rs, "Variance")->SetValue(m.Variance("N-1"));
+                // A group variance beyond a double's range (values near
+                // 1e154) is left Null; its deviation stands.
+                const double variance = m.Variance("N-1");
+                if (std::isfinite(variance)) m_detailColumns.Column(rs, "Variance")->SetValue(variance);
                 if (mean != 0) m_detailColumns.Column(rs, "CoeffOfVariance")->SetValue(s / mean);
                 m_detailColumns.Column(rs, "StdDeviation")->SetValue(s);
                 m_detailColumns.Column(rs, "StdError")->SetValue(s / std::sqrt(n));

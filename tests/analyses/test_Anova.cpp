@@ -8,6 +8,7 @@
 #include "AnalysisFixture.h"
 
 #include <cmath>
+#include <limits>
 #include <map>
 
 using namespace dao;
@@ -662,5 +663,42 @@ TEST_F(AnovaTest, TTestWithHugeWeightsKeepsTheSeparateDegreesOfFreedom) {
         agrees("t-Value_Pooled", diff / std::sqrt(sp2 / W[0] + sp2 / W[1]), 13);
         agrees("DF_Separate", dfS, 13);
         agrees("t-Value_Separate", diff / std::sqrt(qa + qb), 13);
+    }
+}
+
+TEST_F(AnovaTest, FOfValuesNear1e154IsWrittenThoughTheirSumsOfSquaresAreBeyondADouble) {
+    // Multiplying every value by 10^154 multiplies each sum of squares and
+    // mean square by 10^308: these tables' (77.8, 40.5, 118.3 and the like)
+    // lie beyond a double and are left Null, while every F, its degrees of
+    // freedom and probability are those of the unscaled values. The run
+    // failed on writing the first sum of squares ("Numeric field overflow.").
+    const struct {
+        const char* why;
+        const char* type;
+        std::vector<Rec> recs;
+        std::vector<vtest::ScenarioFieldRow> fields;
+    } cases[] = {
+        {"one way", "ANOVA", kThreeGroups, {{"A", "C"}, {"Y", "X"}}},
+        {"two way, unbalanced", "Two way ANOVA", grid({{{4, 6, 5}, {8}, {5, 9}}, {{7, 7}, {12, 16, 14, 11}, {3, 1}}}),
+         {{"A", "C"}, {"B", "C"}, {"Y", "X"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        auto plain = runOn(c.recs, c.type, c.fields);
+        // With the group detail table, whose group variances lie beyond a double too.
+        auto huge = runOn(onBase(c.recs, 0, 1e154), c.type, c.fields, "Detail" + std::to_string(m_runs));
+        ASSERT_EQ(huge.size(), plain.size());
+        for (std::size_t i = 0; i < plain.size(); ++i) {
+            const std::string row = plain[i]["Source_of_Variation"].ToString();
+            EXPECT_EQ(huge[i].Num("DF"), plain[i].Num("DF")) << row;
+            const double ss = plain[i].Num("Sum_of_Squares");
+            if (ss * 1e154 * 1e154 > std::numeric_limits<double>::max()) {
+                EXPECT_TRUE(huge[i].IsNull("Sum_of_Squares")) << row;
+            }
+            EXPECT_EQ(huge[i].IsNull("F-Value"), plain[i].IsNull("F-Value")) << row;
+            if (plain[i].IsNull("F-Value")) continue;
+            EXPECT_TRUE(AgreesTo(plain[i].Num("F-Value"), huge[i].Num("F-Value"), 12)) << row;
+            EXPECT_TRUE(AgreesTo(plain[i].Num("Prob"), huge[i].Num("Prob"), 12)) << row;
+        }
     }
 }

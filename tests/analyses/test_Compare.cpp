@@ -308,3 +308,17 @@ TEST_F(CompareTest, CovarianceWhoseSumOfProductsIsBeyondADoubleIsStillWritten) {
     EXPECT_TRUE(AgreesTo(16.0 / 5 * 2.5e307, rows[0].Num("Covariance"), 13));
     EXPECT_TRUE(AgreesTo(16 / std::sqrt(35.0 / 2 * 70.0 / 3), rows[0].Num("Correlation"), 13));
 }
+
+TEST_F(CompareTest, ACovarianceBeyondADoubleIsLeftNullNotFailingTheRun) {
+    // The pairs above times 10^154 instead: the covariance 16/5·10^308 lies
+    // beyond a double and is left Null; the correlation and t stand. The run
+    // failed ("Numeric field overflow.").
+    const double x[] = {1, 2, 3, 4, 5, 6}, y[] = {2, 1, 4, 3, 7, 5};
+    std::vector<Row> data;
+    for (int i = 0; i < 6; ++i) data.push_back({Variant(x[i] * 1e154), Variant(y[i] * 1e154)});
+    MakeTable("HugeData", {{"X", dbDouble}, {"Y", dbDouble}}, data);
+    auto rows = RunAndRead(compareSpec({{"X", "X"}, {"Y", "Y"}}, "Huge", "HugeData"));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_TRUE(rows[0].IsNull("Covariance"));
+    EXPECT_TRUE(AgreesTo(16 / std::sqrt(35.0 / 2 * 70.0 / 3), rows[0].Num("Correlation"), 13));
+}

@@ -281,3 +281,22 @@ TEST_F(MatrixTest, CovarianceWhoseSumOfProductsIsBeyondADoubleIsStillWritten) {
     // r = 16/√(35/2 · 70/3), whatever the scale.
     EXPECT_TRUE(AgreesTo(16 / std::sqrt(35.0 / 2 * 70.0 / 3), rows[10].Num("B"), 13));
 }
+
+TEST_F(MatrixTest, ACovarianceBeyondADoubleIsLeftNullNotFailingTheRun) {
+    // The fields above times 10^154 instead: the covariances 16/5, 7/2 and
+    // 14/3 times 10^308 lie beyond a double and are left Null; the
+    // correlation 16/√(35/2 · 70/3) stands. The run failed ("Numeric field
+    // overflow.").
+    const double a[] = {1, 2, 3, 4, 5, 6}, b[] = {2, 1, 4, 3, 7, 5};
+    std::vector<Row> data;
+    for (int i = 0; i < 6; ++i) data.push_back({a[i] * 1e154, b[i] * 1e154, Variant::Null(), 1.0});
+    MakeTable("HugeData", {{"A", dbDouble}, {"B", dbDouble}, {"C", dbDouble}, {"Wt", dbDouble}}, data);
+    auto rows = RunAndRead(matrixSpec({{"A", "X"}, {"B", "X"}}, "Huge", "2-tail", "HugeData"));
+    ASSERT_EQ(rows.size(), 18u);
+    for (std::size_t i : {8u, 9u}) {
+        ASSERT_EQ(rows[i]["CalcType"].ToString(), "Covariance");
+        EXPECT_TRUE(rows[i].IsNull("A")) << i;
+        EXPECT_TRUE(rows[i].IsNull("B")) << i;
+    }
+    EXPECT_TRUE(AgreesTo(16 / std::sqrt(35.0 / 2 * 70.0 / 3), rows[10].Num("B"), 13));
+}

@@ -694,8 +694,10 @@ void CDescribe::WriteData() {
                         put(lvl + "%_Upper", b + m);
                     }
                 } else if (W > 1 && ci == "T") {
-                    // √(v/W); from the scaled deviation where v is below the double range.
-                    double e = v >= std::numeric_limits<double>::min() ? std::sqrt(v / W) : s / std::sqrt(W);
+                    // √(v/W); from the scaled deviation where v is below the
+                    // double range, or beyond it (values near 1e154).
+                    double e = v >= std::numeric_limits<double>::min() && std::isfinite(v) ? std::sqrt(v / W)
+                                                                                          : s / std::sqrt(W);
                     // A critical value the search cannot find (0: degrees of
                     // freedom far below 1, where t is beyond the doubles) gives
                     // no band, not one of width 0.
@@ -717,7 +719,9 @@ void CDescribe::WriteData() {
             }
             if (m_tTest && s > 0 && W > 1) {
                 double mu0 = m_popMean[J];
-                double t = Moments::DecimalDifference(m, mu0) * std::sqrt(W) / s;
+                // Divided by s first: the difference times √W alone can lie
+                // beyond a double (values near 1e300, weights near 1e200).
+                double t = Moments::DecimalDifference(m, mu0) / s * std::sqrt(W);
                 double p = z.Quorb_CalcProb("T", t, W - 1, 0);
                 put("Population_Mean", mu0);
                 put("t-Value", t);

@@ -905,3 +905,26 @@ TEST_F(DescribeTest, StatisticsBeyondADoubleAreLeftNullNotFailingTheRun) {
                      {"HarmonicMean", 12.0L / 7 * 1e154L, 13}});
     ExpectCells(r, {{"Variance", NAN}, {"SumSquared", NAN}, {"AdjSumSquared", NAN}});
 }
+
+TEST_F(DescribeTest, TheBandAndTOfValuesNear1e300AreWrittenWhereTheyAreDoubles) {
+    // 1, 2, 4 times 10^154: the variance 7/3·10^308 is beyond a double, the
+    // deviation s = √(7/3)·10^154 is not, nor is the 95% t band
+    // t(0.975; 2)·s/√3, with t(0.975; 2) = √(0.9025·2/0.0975) in closed form
+    // (two degrees of freedom: P(|T| > t) = 1 − t/√(t² + 2)). The band was
+    // taken from the variance and left Null.
+    MakeTable("Big", {{"X", dbDouble}}, {{1e154}, {2e154}, {4e154}});
+    auto rows = describe(only({{"VarStd", true}, {"VarNRadio", "N-1"}, {"CI", true}, {"CITypeRadio", "t-Test"}, {"CI95", true}}),
+                         {{"X", "X"}}, "Out", "Big");
+    ASSERT_EQ(rows.size(), 1u);
+    const long double t975 = std::sqrt(0.9025L * 2 / 0.0975L);
+    const long double band = t975 * std::sqrt(7.0L / 3) * 1e154L / std::sqrt(3.0L);
+    ExpectAgrees(rows[0], {{"95%_t_Band", band, 9}, {"95%_Upper", 7.0L / 3 * 1e154L + band, 9}});
+    // 1, 2, 4 times 10^300 with weights 10^200 each: W = 3·10^200, the
+    // sample variance the population one, 14/9·10^600, and t against 0
+    // (7/3)/√(14/9)·√W = 7·√(3/14)·10^100, though (x̄ − 0)·√W alone
+    // (7e400) is beyond a double; it was left Null.
+    MakeTable("Heavy", {{"X", dbDouble}, {"Wt", dbDouble}}, {{1e300, 1e200}, {2e300, 1e200}, {4e300, 1e200}});
+    rows = describe(only({{"TTestMean", true}, {"TTestValue", 0.0}}), {{"X", "X"}, {"Wt", "W"}}, "Out2", "Heavy");
+    ASSERT_EQ(rows.size(), 1u);
+    ExpectAgrees(rows[0], {{"t-Value", 7 * std::sqrt(3.0L / 14) * 1e100L, 13}});
+}

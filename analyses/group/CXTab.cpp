@@ -75,6 +75,15 @@ const char* labelOf(char letter) {
 
 bool isVarianceLetter(char l) { return l == 'V' || l == 'F' || l == 'D' || l == 'E'; }
 
+// a·b/c: the product first where a double holds it (counts then give their
+// expected values exactly), else a·(b/c), as for totals of weights near
+// 1e200, whose products lie beyond a double's range (or near 1e-300, below it).
+double productOver(double a, double b, double c) {
+    const double p = a * b;
+    if (std::isfinite(p) && (std::fabs(p) >= std::numeric_limits<double>::min() || a == 0 || b == 0)) return p / c;
+    return a * (b / c);
+}
+
 } // namespace
 
 // ---- cell values ------------------------------------------------------------------------
@@ -766,10 +775,15 @@ void CXTab::WritePercent(const std::string& prefix, int i, bool withRowValue,
                 if (rv && allOk) v[sz(k)] = *rv / *all;
                 break;
             case 3:
-                if (cv && allOk && rowSum) v[sz(k)] = *cv * *rowSum / (*all * *all);
+                if (cv && allOk && rowSum) {
+                    const double all2 = *all * *all;
+                    v[sz(k)] = std::isfinite(all2) && all2 >= std::numeric_limits<double>::min()
+                                   ? *cv * *rowSum / all2
+                                   : productOver(*cv, *rowSum, *all) / *all;
+                }
                 break;
             default:
-                if (cv && allOk && rowSum) v[sz(k)] = *cv * *rowSum / *all;
+                if (cv && allOk && rowSum) v[sz(k)] = productOver(*cv, *rowSum, *all);
                 break;
             }
         }
@@ -790,7 +804,7 @@ void CXTab::CalcChiSq(const std::vector<std::optional<double>>& rowValues, std::
     ++s.rows;
     for (int k = 1; k <= m_nCols; ++k) {
         if (!colValues[sz(k)]) continue;
-        const double E = *colValues[sz(k)] * *rowSum / all;
+        const double E = productOver(*colValues[sz(k)], *rowSum, all);
         // A cell without records is observed 0 times: it adds (0 − E)²/E = E.
         const double O = rowValues[sz(k)] ? *rowValues[sz(k)] : 0.0;
         if (E < 0) {
@@ -799,7 +813,7 @@ void CXTab::CalcChiSq(const std::vector<std::optional<double>>& rowValues, std::
             s.valid = false;
         } else if (E != 0) {
             const double d = Moments::DecimalDifference(O, E);
-            s.chi += d * d / E;
+            s.chi += productOver(d, d, E);
         } else if (O != 0) {
             s.valid = false;
         }

@@ -372,6 +372,34 @@ TEST_P(CrosstabTest, PercentageAndExpectedRowsAndTheChiSquareTable) {
         EXPECT_TRUE(AgreesTo(v, chi[0].Num(col), col == std::string("Prob") ? 6 : 13)) << col;
 }
 
+TEST_P(CrosstabTest, ChiSquareOfHugeWeightsScalesWithThem) {
+    // The counts 10, 20 / 30, 40 of the table above as one record per cell
+    // weighted 10c, 20c, 30c, 40c: every expected value and the chi-square
+    // are c times those of the counts (12, 18, 28, 42; 150/189), phi and
+    // Cramer's V (√(χ²/N)) are theirs. For c = 1e200 the products of a
+    // column and a row total (near 1e403) and the squared differences
+    // overflowed, and the run failed ("Numeric field overflow.").
+    for (const double c : {1e200, 1e300}) {
+        SCOPED_TRACE(c);
+        makeData({{Variant::Null(), "r1", "a", 1.0, 10 * c},
+                  {Variant::Null(), "r1", "b", 1.0, 20 * c},
+                  {Variant::Null(), "r2", "a", 1.0, 30 * c},
+                  {Variant::Null(), "r2", "b", 1.0, 40 * c}},
+                 c < 1e250 ? "Heavy" : "Heavier");
+        std::vector<vtest::ScenarioFieldRow> fields = {{"R", "G"}, {"C", "C"}, {"W", "W"}};
+        vtest::ScenarioSpec spec = xtabSpec("C", "NNNNNY", fields, c < 1e250 ? "Chi1" : "Chi2");
+        spec.inputTable = c < 1e250 ? "Heavy" : "Heavier";
+        runIntoNewTable(spec);
+        auto chi = ReadTable(spec.outputTable2);
+        ASSERT_EQ(chi.size(), 1u);
+        const double x2 = 150.0 / 189;
+        for (auto [col, v] : std::vector<std::pair<const char*, double>>{
+                 {"Count", 100 * c}, {"MinExpected", 12 * c}, {"MaxExpected", 42 * c}, {"Chi-Square", x2 * c},
+                 {"Phi-Coefficient", std::sqrt(x2 / 100)}, {"Cramer's_V", std::sqrt(x2 / 100)}})
+            EXPECT_TRUE(AgreesTo(v, chi[0].Num(col), 13)) << col;
+    }
+}
+
 TEST_P(CrosstabTest, ChiSquareCountsACellWithoutRecordsAsObservedZero) {
     // r1: a 5, b none; r2: a 5, b 10 (N = 20). Expected 2.5, 2.5 / 7.5, 7.5;
     // chi = 2.5 + 2.5 (the empty cell: (0 − 2.5)²/2.5) + 2·(2.5²/7.5) = 20/3.

@@ -112,7 +112,10 @@ private:
     // products n·i and cum·d are compared in the decimal type, on the
     // weights' 15-digit forms.
     bool reached(std::int16_t i) const {
-        const double lhs = m_n * i, rhs = m_cum * m_d;
+        // Weight sums near the largest doubles times i or d (at most 100)
+        // would overflow: both sides are taken 2^16 lower, which is exact.
+        const bool huge = m_n >= 0x1p1000 || m_cum >= 0x1p1000;
+        const double lhs = (huge ? std::ldexp(m_n, -16) : m_n) * i, rhs = (huge ? std::ldexp(m_cum, -16) : m_cum) * m_d;
         if (lhs < rhs * (1 - 1e-12)) return true;
         if (lhs > rhs * (1 + 1e-12)) return false;
         // Whole sums (whole weights) are exact in their doubles: compared in

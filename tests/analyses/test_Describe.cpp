@@ -928,3 +928,17 @@ TEST_F(DescribeTest, TheBandAndTOfValuesNear1e300AreWrittenWhereTheyAreDoubles) 
     ASSERT_EQ(rows.size(), 1u);
     ExpectAgrees(rows[0], {{"t-Value", 7 * std::sqrt(3.0L / 14) * 1e100L, 13}});
 }
+
+TEST_F(DescribeTest, WeightedDecilesOfWeightsNear1e307AreTheValuesTheCumulativeWeightReaches) {
+    // 1, 2, 3, 4 with weights 10^307 each: W = 4·10^307, decile i is the
+    // first value whose cumulative weight k·10^307 reaches W·i/10 = 0.4·i·10^307,
+    // the value ⌈0.4·i⌉: 1, 1, 2, 2, 2, 3, 3, 4, 4. The products W·i and
+    // cumulative weight times 10 lay beyond a double, compared as infinities
+    // they made every decile reached at once: every one was 1.
+    MakeTable("Heavy", {{"X", dbDouble}, {"Wt", dbDouble}}, {{1.0, 1e307}, {2.0, 1e307}, {3.0, 1e307}, {4.0, 1e307}});
+    auto rows = describe(only({{"Percentile", true}, {"PercentileRadio", "Deciles"}}), {{"X", "X"}, {"Wt", "W"}}, "Out", "Heavy");
+    ASSERT_EQ(rows.size(), 1u);
+    const double want[] = {1, 1, 2, 2, 2, 3, 3, 4, 4};
+    for (int i = 1; i <= 9; ++i)
+        EXPECT_EQ(rows[0].Num(std::to_string(10 * i) + "_Percentile"), want[i - 1]) << i;
+}

@@ -512,7 +512,9 @@ void CAnova::WriteAnovaRow(int x, int& index, const std::string& label, std::opt
                     Variant::Null(), Variant::Null());
     m_outColumns.Column(out, "Index")->SetValue(static_cast<std::int16_t>(++index));
     m_outColumns.Column(out, "Source_of_Variation")->SetValue(label);
-    m_outColumns.Column(out, "DF")->SetValue(df);
+    // "DF" is a Long column: weight sums beyond it (population counts of
+    // billions) leave it Null; F and its probability use the whole value.
+    if (std::fabs(df) <= 2147483647.0) m_outColumns.Column(out, "DF")->SetValue(df);
     if (ss) {
         // Brought back beyond a double's range (values near 1e154 square to
         // above 1e308), a sum or mean square is left Null; F is made of

@@ -702,3 +702,28 @@ TEST_F(AnovaTest, FOfValuesNear1e154IsWrittenThoughTheirSumsOfSquaresAreBeyondAD
         }
     }
 }
+
+TEST_F(AnovaTest, DegreesOfFreedomBeyondTheLongColumnAreLeftNullNotFailingTheRun) {
+    // The three groups (nine records) with every weight 10^9 (a population's
+    // counts): the sums of squares are 10^9 times the unweighted ones, the
+    // residual has 9·10^9 − 3 degrees of freedom and the total 9·10^9 − 1,
+    // beyond the Long column "DF" (2147483647): those two are left Null,
+    // while the sums of squares and F, ((SSB·c)/2)/((SSW·c)/(9c − 3)), are
+    // written.
+    // The run failed ("Numeric field overflow.").
+    const double c = 1e9;
+    auto plain = runOn(kThreeGroups, "ANOVA", {{"A", "C"}, {"Y", "X"}});
+    std::vector<Rec> heavy = kThreeGroups;
+    for (auto& r : heavy) r.w = c;
+    auto out = runOn(heavy, "ANOVA", {{"A", "C"}, {"Y", "X"}, {"W", "W"}});
+    ASSERT_EQ(out.size(), 4u);
+    ASSERT_EQ(plain.size(), 4u);
+    const double ssb = plain[0].Num("Sum_of_Squares"), ssw = plain[2].Num("Sum_of_Squares");
+    EXPECT_EQ(out[0].Num("DF"), 2.0);
+    EXPECT_TRUE(AgreesTo(ssb * c, out[0].Num("Sum_of_Squares"), 12));
+    EXPECT_TRUE(AgreesTo((ssb / 2) / (ssw / (9 * c - 3)), out[0].Num("F-Value"), 11));
+    for (std::size_t i : {2u, 3u}) {
+        EXPECT_TRUE(out[i].IsNull("DF")) << i;
+        EXPECT_TRUE(AgreesTo(plain[i].Num("Sum_of_Squares") * c, out[i].Num("Sum_of_Squares"), 12)) << i;
+    }
+}

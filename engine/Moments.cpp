@@ -241,8 +241,16 @@ void Moments::Add(double x, double w) {
     // neither underflow (values near 1e-300) nor overflow (near 1e300);
     // scaling by a power of two is exact, so nothing else changes.
     double d = deviation(x, m_k, static_cast<Form>(m_kForm), m_kMant, m_kScale);
+    // Values on either side of 0 near the largest doubles (−1e308 and 1e308)
+    // lie further apart than a double reaches: the deviation is taken in
+    // halves, which is exact, and enters one binary exponent up.
+    int halved = 0;
+    if (!std::isfinite(d)) {
+        d = x * 0.5 - m_k * 0.5;
+        halved = 1;
+    }
     if (d != 0) {
-        const int e = std::ilogb(d);
+        const int e = std::ilogb(d) + halved;
         if (!m_scaleSet) {
             m_scaleExp = e;
             m_scaleSet = true;
@@ -254,7 +262,7 @@ void Moments::Add(double x, double w) {
             m_m4 = std::ldexp(m_m4, 4 * up);
             m_scaleExp = e;
         }
-        d = std::ldexp(d, -m_scaleExp);
+        d = std::ldexp(d, halved - m_scaleExp);
     }
     // The weights enter as their shares a = Wa/W and b = w/W of the new
     // weight sum, both at most 1: weights near 1e200 or 1e-300 would square
@@ -274,7 +282,11 @@ void Moments::Add(double x, double w) {
 
 double Moments::Mean() const noexcept {
     if (!(m_w > 0)) return 0.0;
-    return m_k + std::ldexp(m_meanDev, m_scaleExp);
+    const double mean = m_k + std::ldexp(m_meanDev, m_scaleExp);
+    if (std::isfinite(mean)) return mean;
+    // A mean deviation beyond a double's range (values spanning −1e308 to
+    // 1e308): the mean itself is within it, taken in halves.
+    return 2 * (m_k * 0.5 + std::ldexp(m_meanDev, m_scaleExp - 1));
 }
 
 double Moments::SumDeviations() const noexcept { return std::ldexp(m_meanDev * m_w, m_scaleExp); }

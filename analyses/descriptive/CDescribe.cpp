@@ -188,7 +188,11 @@ double CDescribe::Interpolate(double lo, double hi, double fraction) {
         Decimal L(lo), H(hi);
         if (L.ToDouble() == lo && H.ToDouble() == hi) return (L + (H - L) * Decimal(fraction)).ToDouble();
     }
-    return lo + Moments::DecimalDifference(hi, lo) * fraction;
+    const double span = Moments::DecimalDifference(hi, lo);
+    if (std::isfinite(span)) return lo + span * fraction;
+    // Values on either side of 0 near the largest doubles lie further apart
+    // than a double reaches; the point between them does not: in halves.
+    return 2 * (lo * 0.5 + (hi * 0.5 - lo * 0.5) * fraction);
 }
 
 CDescribe::DecimalParts CDescribe::DecimalParts::Of(double v) {

@@ -942,3 +942,24 @@ TEST_F(DescribeTest, WeightedDecilesOfWeightsNear1e307AreTheValuesTheCumulativeW
     for (int i = 1; i <= 9; ++i)
         EXPECT_EQ(rows[0].Num(std::to_string(10 * i) + "_Percentile"), want[i - 1]) << i;
 }
+
+TEST_F(DescribeTest, ValuesSpanningBeyondADoubleKeepTheirMeanDeviationShapeAndMedian) {
+    // −1.5, −1, 1, 1.7 times 10^308: their deviations from the first value
+    // (up to 3.2·10^308) lie beyond a double, their statistics do not. By
+    // hand (unit 10^308): mean 0.2/4 = 0.05, deviations −1.55, −1.05, 0.95,
+    // 1.65, Σd² = 7.13, Σd³ = 0.468, so s = √(7.13/3), skewness
+    // 4·0.468/(3·2·s³); the median (−1 + 1)/2 = 0. The mean was left Null and
+    // the standard deviation written as 0, the median left Null.
+    MakeTable("Ends", {{"X", dbDouble}}, {{-1.5e308}, {-1e308}, {1e308}, {1.7e308}});
+    auto rows = describe(only({{"VarStd", true}, {"VarNRadio", "N-1"}, {"Skew", true}, {"Percentile", true},
+                               {"PercentileRadio", "Median"}}),
+                         {{"X", "X"}}, "Out", "Ends");
+    ASSERT_EQ(rows.size(), 1u);
+    const long double s = std::sqrt(7.13L / 3);
+    ExpectAgrees(rows[0], {{"Mean", 0.05L * 1e308L, 12},
+                           {"StdDeviation", s * 1e308L, 13},
+                           {"StdError", s / 2 * 1e308L, 13},
+                           {"Skewness", 4 * 0.468L / (6 * s * s * s), 12}});
+    EXPECT_EQ(rows[0].Num("Median"), 0.0);
+    ExpectCells(rows[0], {{"Variance", NAN}});
+}

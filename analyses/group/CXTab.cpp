@@ -114,6 +114,11 @@ std::optional<double> CXTab::CalcValue(char letter, const Cell& c) {
     default: break;
     }
     if (!isVarianceLetter(letter) || !(c.N > 1)) return std::nullopt;
+    // Cells of values lying further apart than a double reaches (−1e308 and
+    // 1e308) merge into a sum of squares that is no number: no spread is
+    // known, which is not a spread of 0. The cell stays (its row is written)
+    // and its value is left Null like any beyond a double's range.
+    if (std::isnan(c.M2)) return std::numeric_limits<double>::quiet_NaN();
     // The sum of squares about the cell's mean (its moments, merged exactly),
     // in the cell's unit.
     const double var = c.M2 > 0 ? c.M2 / (c.N - 1) : 0.0;

@@ -333,6 +333,34 @@ TEST_P(CrosstabTest, ASpreadBeyondADoubleIsLeftNullNotFailingTheRun) {
     }
 }
 
+TEST_P(CrosstabTest, TheSpreadOfValuesSpanningBeyondADoubleIsNotWrittenAsZero) {
+    // Column a: −1.5, −1, 1 times 10^308; column b: 1.7, 0.5, −0.2 times
+    // 10^308. Their differences lie beyond a double; merging the cells into
+    // the row's and the group's summary made the sum of squares NaN, which
+    // was written as a standard deviation of 0. By hand the deviation of
+    // all six is √(Σ(x − x̄)²/5)·10^308 with x̄ = 0.5/6, a double: the
+    // summary must be that, or Null, never 0.
+    const double xs[] = {-1.5, -1, 1, 1.7, 0.5, -0.2};
+    std::vector<XRec> recs;
+    long double mean = 0, ss = 0;
+    for (int i = 0; i < 6; ++i) {
+        recs.push_back({Variant::Null(), "r", i < 3 ? "a" : "b", xs[i] * 1e308, 1.0});
+        mean += xs[i] / 6.0L;
+    }
+    for (double x : xs) ss += (x - mean) * (x - mean);
+    const double sd = static_cast<double>(std::sqrt(ss / 5) * 1e308L);
+    makeData(recs, "Ends");
+    vtest::ScenarioSpec spec = xtabSpec("D", "NNNNNN", kRCX);
+    spec.inputTable = "Ends";
+    auto out = runIntoNewTable(spec);
+    for (const auto& [type, r] : {std::pair<const char*, const char*>{"Data: StDev", "r"}, {"GROUP Total", ""}}) {
+        SCOPED_TRACE(type);
+        const OutRow* row = find(out, type, r);
+        ASSERT_TRUE(row);
+        EXPECT_TRUE(row->IsNull("RowSummary") || AgreesTo(sd, row->Num("RowSummary"), 12)) << row->Num("RowSummary");
+    }
+}
+
 TEST_P(CrosstabTest, PercentageAndExpectedRowsAndTheChiSquareTable) {
     // Counts 10, 20 / 30, 40 (N = 100): expected 12, 18, 28, 42;
     // chi = 4/12 + 4/18 + 4/28 + 4/42 = 150/189.

@@ -164,7 +164,9 @@ DoubleDouble CrossProducts::ScaledMeanAboutOrigin(int i) const {
 
 DoubleDouble CrossProducts::ScaledCentred(int i, int j) const {
     if (!(m_n.hi > 0)) return {};
-    return ScaledProduct(i, j) - m_s[static_cast<std::size_t>(i)] * m_s[static_cast<std::size_t>(j)] / m_n;
+    // Σz_i·(Σz_j / W): the product of the two sums first would overflow
+    // for weight sums near 1e200.
+    return ScaledProduct(i, j) - m_s[static_cast<std::size_t>(i)] * (m_s[static_cast<std::size_t>(j)] / m_n);
 }
 
 DoubleDouble CrossProducts::ScaledRaw(int i, int j) const {
@@ -218,12 +220,14 @@ CrossProducts::Pair CrossProducts::PairOf(int i, int j) const {
     if (!(W.hi > 0)) return p;
     p.m_mx = sx / W;
     p.m_my = sy / W;
-    p.m_cxx = sxx - sx * sx / W;
+    // Each sum times the other's mean: the product of two sums first
+    // overflows for weight sums near 1e200.
+    p.m_cxx = sxx - sx * p.m_mx;
     if (!aboveRounding(p.m_cxx, sxxAll, nAll)) p.m_cxx = DD();
-    p.m_cyy = syy - sy * sy / W;
+    p.m_cyy = syy - sy * p.m_my;
     if (!aboveRounding(p.m_cyy, syyAll, nAll)) p.m_cyy = DD();
     // |Cxy| <= √(Cxx·Cyy): nothing when either is constant.
-    if (p.m_cxx.hi > 0 && p.m_cyy.hi > 0) p.m_cxy = sxy - sx * sy / W;
+    if (p.m_cxx.hi > 0 && p.m_cyy.hi > 0) p.m_cxy = sxy - sx * p.m_my;
     // Cdd = Cxx + Cyy − 2·Cxy, in the larger unit.
     const int tx = 2 * (p.m_ex - p.m_ed), ty = 2 * (p.m_ey - p.m_ed), txy = p.m_ex + p.m_ey - 2 * p.m_ed;
     p.m_cdd = Ldexp(p.m_cxx, tx) + Ldexp(p.m_cyy, ty) - Ldexp(p.m_cxy, txy) * 2.0;
@@ -245,11 +249,15 @@ double CrossProducts::Pair::MeanDifference(double originDifference) const noexce
 }
 
 double CrossProducts::Pair::Cxy() const noexcept { return std::ldexp(m_cxy.ToDouble(), m_ex + m_ey); }
+double CrossProducts::Pair::Cxy(double divisor) const noexcept {
+    return std::ldexp(m_cxy.ToDouble() / divisor, m_ex + m_ey);
+}
 
 std::optional<double> CrossProducts::Pair::Correlation() const noexcept {
     if (!(m_cxx.hi > 0 && m_cyy.hi > 0)) return std::nullopt;
     if (m_cxy.hi == 0) return 0.0;
-    double r = (m_cxy / Sqrt(m_cxx * m_cyy)).ToDouble();
+    // Over each root in turn: Cxx·Cyy overflows for weight sums near 1e200.
+    double r = (m_cxy / Sqrt(m_cxx) / Sqrt(m_cyy)).ToDouble();
     if (r > 1) r = 1;
     if (r < -1) r = -1;
     return r;

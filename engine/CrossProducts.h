@@ -143,6 +143,10 @@ public:
     double MeanDifference(double originDifference) const noexcept;
     // Σw(x − x̄)(y − ȳ) (0 where below a double's range).
     double Cxy() const noexcept;
+    // Cxy / divisor, divided before it is brought back to the data's unit:
+    // the covariance of values near 1e154, whose Cxy is beyond a double's
+    // range while the covariance is not.
+    double Cxy(double divisor) const noexcept;
     // Pearson's r = Cxy / √(Cxx·Cyy), none unless both vary (within −1 .. 1).
     std::optional<double> Correlation() const noexcept;
     // Whether x − y varies: Cdd = Σw(d − d̄)² > 0.

@@ -36,19 +36,33 @@ public:
         double e = b - (s - a);
         return {s, e};
     }
+#if !defined(__FP_FAST_FMA)
+    // Dekker's split of v into a high half of 26 bits and the rest, v = hi + lo.
+    // Beyond 2^995 the product with the splitting constant would overflow
+    // (weights near 1e300): such a v is split a power of two lower, which
+    // is exact.
+    static void Split(double v, double& hi, double& lo) noexcept {
+        constexpr double split = 134217729.0; // 2^27 + 1
+        if (std::fabs(v) > 0x1p995) {
+            const double s = v * 0x1p-28;
+            const double t = split * s;
+            hi = (t - (t - s)) * 0x1p28;
+        } else {
+            const double t = split * v;
+            hi = t - (t - v);
+        }
+        lo = v - hi;
+    }
+#endif
     // p + e = a·b exactly (barring overflow and underflow).
     static DoubleDouble TwoProd(double a, double b) noexcept {
         double p = a * b;
 #if defined(__FP_FAST_FMA)
         double e = std::fma(a, b, -p);
 #else
-        constexpr double split = 134217729.0; // 2^27 + 1
-        double t = split * a;
-        double ah = t - (t - a);
-        double al = a - ah;
-        t = split * b;
-        double bh = t - (t - b);
-        double bl = b - bh;
+        double ah = 0, al = 0, bh = 0, bl = 0;
+        Split(a, ah, al);
+        Split(b, bh, bl);
         double e = ((ah * bh - p) + ah * bl + al * bh) + al * bl;
 #endif
         return {p, e};

@@ -2,8 +2,12 @@
 
 #include "db/Decimal.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <string>
 
 namespace {
 
@@ -50,6 +54,63 @@ bool exactDecimal(double x, dao::Decimal& d) {
     if (!decimalRange(x)) return false;
     d = dao::Decimal(x);
     return d.ToDouble() == x;
+}
+
+// The 15-significant-digit decimal form of x at any magnitude,
+// x = mant · 10^exp10 with |mant| < 10^15, when it gives x back (7e-300,
+// 5.25e154); false for a binary value that form does not recover.
+bool wideDecimal(double x, std::int64_t& mant, int& exp10) {
+    char buf[40];
+    const auto res = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::scientific, 14);
+    double back = 0;
+    std::from_chars(buf, res.ptr, back);
+    if (back != x) return false;
+    const char* c = buf;
+    const bool negative = *c == '-';
+    if (negative) ++c;
+    std::int64_t digits = 0;
+    for (; *c != 'e'; ++c)
+        if (*c != '.') digits = digits * 10 + (*c - '0');
+    ++c;
+    if (*c == '+') ++c;
+    int e = 0;
+    std::from_chars(c, res.ptr, e);
+    mant = negative ? -digits : digits;
+    exp10 = e - 14;
+    return true;
+}
+
+// D · 10^e rounded once to a double, through its decimal text.
+double scaledInteger(Int128 D, int e) {
+    if (D == 0) return 0.0;
+    const bool negative = D < 0;
+    Int128 u = negative ? -D : D; // |D| < 10^38, far from the ends of the type
+    char digits[48];
+    int n = 0;
+    while (u > 0) {
+        digits[n++] = static_cast<char>('0' + static_cast<int>(u % 10));
+        u /= 10;
+    }
+    std::string text = negative ? "-" : "";
+    while (n > 0) text += digits[--n];
+    text += "e" + std::to_string(e);
+    return std::strtod(text.c_str(), nullptr);
+}
+
+// x − k on the wide decimal forms of both, rounded once; false when either
+// has none, or when their exponents lie too far apart to be aligned in 128
+// bits (the smaller then leaves no trace in the difference's digits anyway).
+bool wideDifference(double x, double k, double& d) {
+    std::int64_t xm = 0, km = 0;
+    int xe = 0, ke = 0;
+    if (!wideDecimal(x, xm, xe) || !wideDecimal(k, km, ke) || std::abs(xe - ke) > 22) return false;
+    const int e = std::min(xe, ke);
+    auto shift = [](Int128 v, int places) {
+        while (places-- > 0) v *= 10;
+        return v;
+    };
+    d = scaledInteger(shift(xm, xe - e) - shift(km, ke - e), e);
+    return true;
 }
 
 // x − k: on the decimal forms when both give their values back (data typed
@@ -116,6 +177,16 @@ double Moments::DecimalDifference(double x, double k) {
     return deviation(x, k, kForm, kMant, kScale);
 }
 
+double Moments::TypedDifference(double x, double k) {
+    // Beyond the decimal type's range (1e-300, 1e154): on the 15-digit forms
+    // themselves, so that 7e-300 − 5e-300 is 9e-300 − 7e-300.
+    if (x != k && x != 0.0 && k != 0.0 && (!decimalRange(x) || !decimalRange(k))) {
+        double d = 0;
+        if (wideDifference(x, k, d)) return d;
+    }
+    return DecimalDifference(x, k);
+}
+
 bool Moments::DecimalForm(double x, std::int64_t& mant, int& scale) {
     if (x == 0.0) {
         mant = 0;
@@ -170,8 +241,16 @@ void Moments::Add(double x, double w) {
     // neither underflow (values near 1e-300) nor overflow (near 1e300);
     // scaling by a power of two is exact, so nothing else changes.
     double d = deviation(x, m_k, static_cast<Form>(m_kForm), m_kMant, m_kScale);
+    // Values on either side of 0 near the largest doubles (−1e308 and 1e308)
+    // lie further apart than a double reaches: the deviation is taken in
+    // halves, which is exact, and enters one binary exponent up.
+    int halved = 0;
+    if (!std::isfinite(d)) {
+        d = x * 0.5 - m_k * 0.5;
+        halved = 1;
+    }
     if (d != 0) {
-        const int e = std::ilogb(d);
+        const int e = std::ilogb(d) + halved;
         if (!m_scaleSet) {
             m_scaleExp = e;
             m_scaleSet = true;
@@ -183,24 +262,31 @@ void Moments::Add(double x, double w) {
             m_m4 = std::ldexp(m_m4, 4 * up);
             m_scaleExp = e;
         }
-        d = std::ldexp(d, -m_scaleExp);
+        d = std::ldexp(d, halved - m_scaleExp);
     }
+    // The weights enter as their shares a = Wa/W and b = w/W of the new
+    // weight sum, both at most 1: weights near 1e200 or 1e-300 would square
+    // beyond a double's range (and δ/W square to 0 or to infinity).
     double wa = m_w;
     double wn = wa + w;
+    double a = wa / wn, b = w / wn;
     double delta = d - m_meanDev;
-    double deltaN = delta / wn;           // δ/W
-    double deltaN2 = deltaN * deltaN;
-    double term = delta * deltaN * wa * w; // δ²·Wa·w/W
-    m_m4 += term * deltaN2 * (wa * wa - wa * w + w * w) + 6.0 * deltaN2 * w * w * m_m2 - 4.0 * deltaN * w * m_m3;
-    m_m3 += term * deltaN * (wa - w) - 3.0 * deltaN * w * m_m2;
+    double deltaB = delta * b;             // δ·w/W
+    double term = delta * deltaB * wa;     // δ²·Wa·w/W
+    m_m4 += term * delta * delta * (a * a - a * b + b * b) + 6.0 * deltaB * deltaB * m_m2 - 4.0 * deltaB * m_m3;
+    m_m3 += term * delta * (a - b) - 3.0 * deltaB * m_m2;
     m_m2 += term;
-    m_meanDev += deltaN * w;
+    m_meanDev += deltaB;
     m_w = wn;
 }
 
 double Moments::Mean() const noexcept {
     if (!(m_w > 0)) return 0.0;
-    return m_k + std::ldexp(m_meanDev, m_scaleExp);
+    const double mean = m_k + std::ldexp(m_meanDev, m_scaleExp);
+    if (std::isfinite(mean)) return mean;
+    // A mean deviation beyond a double's range (values spanning −1e308 to
+    // 1e308): the mean itself is within it, taken in halves.
+    return 2 * (m_k * 0.5 + std::ldexp(m_meanDev, m_scaleExp - 1));
 }
 
 double Moments::SumDeviations() const noexcept { return std::ldexp(m_meanDev * m_w, m_scaleExp); }
@@ -244,7 +330,9 @@ std::optional<double> Moments::Skewness() const noexcept {
     double v = scaledVariance("N-1");
     if (!(v > 0)) return std::nullopt;
     double s = std::sqrt(v);
-    return m_w * m_m3 / ((m_w - 1) * (m_w - 2) * v * s);
+    // W/((W − 1)(W − 2)) taken as a quotient of quotients: W² overflows for
+    // weight sums near 1e200.
+    return m_w / (m_w - 1) * (m_m3 / (m_w - 2)) / (v * s);
 }
 
 std::optional<double> Moments::Kurtosis() const noexcept {
@@ -252,6 +340,8 @@ std::optional<double> Moments::Kurtosis() const noexcept {
     double v = scaledVariance("N-1");
     if (!(v > 0)) return std::nullopt;
     double W = m_w;
-    return W * (W + 1) * m_m4 / (v * v * (W - 1) * (W - 2) * (W - 3)) -
-           3 * (W - 1) * (W - 1) / ((W - 2) * (W - 3));
+    // As quotients of quotients: the products of the weight sums overflow
+    // for sums near 1e200.
+    return W / (W - 1) * ((W + 1) / (W - 2)) * (m_m4 / (W - 3)) / (v * v) -
+           3 * ((W - 1) / (W - 2)) * ((W - 1) / (W - 3));
 }

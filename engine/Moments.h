@@ -88,6 +88,12 @@ public:
     // otherwise (and beyond the decimal type's range, below 1e-14 or from
     // 7.9e28 in magnitude) the doubles' own difference.
     static double DecimalDifference(double x, double k);
+    // x − k as DecimalDifference takes it, and beyond the decimal type's
+    // range on the 15-significant-digit forms of x and k at any magnitude,
+    // rounded once, where both give their values back: differences of
+    // values typed as 7e-300 and 5e-300, or 9e154 and 7e154, are equal where
+    // their decimal digits are, as differences that are ranked need.
+    static double TypedDifference(double x, double k);
 
     // The value's 15-significant-digit decimal form x = mant · 10^-scale
     // (0 <= scale <= 22) when it gives x back exactly and the quick route can

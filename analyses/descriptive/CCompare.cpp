@@ -150,7 +150,9 @@ void CCompare::WriteData() {
                     const bool varies = cm.DiffVaries();
                     if (m_mean && varies) m_outColumns.Column(out, "StdDevDiff")->SetValue(cm.DiffRoot(n - 1));
                     if (m_corr) {
-                        m_outColumns.Column(out, "Covariance")->SetValue(cm.Cxy() / (n - 1));
+                        // Beyond a double's range (values near 1e154) it is left Null.
+                        const double covariance = cm.Cxy(n - 1);
+                        if (std::isfinite(covariance)) m_outColumns.Column(out, "Covariance")->SetValue(covariance);
                         if (auto r = cm.Correlation()) {
                             m_outColumns.Column(out, "Correlation")->SetValue(*r);
                             m_outColumns.Column(out, "R-Square")->SetValue(*r * *r);

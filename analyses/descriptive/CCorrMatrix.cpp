@@ -161,7 +161,9 @@ void CCorrMatrix::WriteData() {
                         // Cdd/(W − 1) is Dd/((W − 1)·W) for Dd = W·Σw(d − d̄)²;
                         // its roots come from the scaled sums (data near 1e-300).
                         if (k == 5) {
-                            cols[j]->SetValue(p.Cxy() / (W - 1));
+                            // Beyond a double's range (values near 1e154) it is left Null.
+                            const double covariance = p.Cxy(W - 1);
+                            if (std::isfinite(covariance)) cols[j]->SetValue(covariance);
                         } else if (p.DiffVaries()) {
                             const double t = meanDiff / p.DiffRoot(W - 1, W);
                             if (k == 4) cols[j]->SetValue(p.DiffRoot(W - 1));

@@ -112,7 +112,10 @@ private:
     // products n·i and cum·d are compared in the decimal type, on the
     // weights' 15-digit forms.
     bool reached(std::int16_t i) const {
-        const double lhs = m_n * i, rhs = m_cum * m_d;
+        // Weight sums near the largest doubles times i or d (at most 100)
+        // would overflow: both sides are taken 2^16 lower, which is exact.
+        const bool huge = m_n >= 0x1p1000 || m_cum >= 0x1p1000;
+        const double lhs = (huge ? std::ldexp(m_n, -16) : m_n) * i, rhs = (huge ? std::ldexp(m_cum, -16) : m_cum) * m_d;
         if (lhs < rhs * (1 - 1e-12)) return true;
         if (lhs > rhs * (1 + 1e-12)) return false;
         // Whole sums (whole weights) are exact in their doubles: compared in
@@ -185,7 +188,11 @@ double CDescribe::Interpolate(double lo, double hi, double fraction) {
         Decimal L(lo), H(hi);
         if (L.ToDouble() == lo && H.ToDouble() == hi) return (L + (H - L) * Decimal(fraction)).ToDouble();
     }
-    return lo + Moments::DecimalDifference(hi, lo) * fraction;
+    const double span = Moments::DecimalDifference(hi, lo);
+    if (std::isfinite(span)) return lo + span * fraction;
+    // Values on either side of 0 near the largest doubles lie further apart
+    // than a double reaches; the point between them does not: in halves.
+    return 2 * (lo * 0.5 + (hi * 0.5 - lo * 0.5) * fraction);
 }
 
 CDescribe::DecimalParts CDescribe::DecimalParts::Of(double v) {
@@ -323,6 +330,8 @@ std::string CDescribe::CheckOptions() {
         else if (!(m_freqWidth > 0) || !std::isfinite(m_freqWidth))
             msg = "The frequency interval width must be greater than 0.";
         else if (!std::isfinite(m_freqStart)) msg = "The frequency start value must be a number.";
+        else if (!CFrequency::BordersAreNumbers(m_freqStart, m_freqWidth, m_nI))
+            msg = CFrequency::BordersBeyondDoublesMessage(m_freqStart, m_freqWidth, m_nI);
         if (msg.empty()) {
             m_bFreqCount = charAt(freq, 1) == 'C';
             m_bFreqCumulative = charAt(freq, 2) == 'Y';
@@ -592,7 +601,12 @@ void CDescribe::WriteData() {
             out->AddNew();
             m_lead.Write(out, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_s.XPosition() + static_cast<std::size_t>(j) - 1), "Count",
                             "Missing", m_s.bW, W, GroupRecords(), n, 0, Variant::Null(), Variant::Null());
-            auto put = [&](const std::string& name, double value) { m_lead.Column(out, name)->SetValue(value); };
+            // A statistic beyond a double's range (the variance of values
+            // near 1e154) has no value to write: its cell is left Null, and
+            // the deviation and the rest of the row stand.
+            auto put = [&](const std::string& name, double value) {
+                if (std::isfinite(value)) m_lead.Column(out, name)->SetValue(value);
+            };
 
             if (W > 0) {
                 put("Mean", m);
@@ -629,12 +643,14 @@ void CDescribe::WriteData() {
                     // The shape statistics divide by powers of the variance:
                     // besides distinct values they need a positive variance.
                     if (W > 2) {
-                        const double seSkew2 = 6 * W * (W - 1) / ((W - 2) * (W + 1) * (W + 3));
+                        // As quotients of quotients: products of the weight
+                        // sum overflow for sums near 1e200.
+                        const double seSkew2 = 6 * (W / (W + 1)) * ((W - 1) / (W - 2)) / (W + 3);
                         if (auto sk = mo.Skewness()) put("Skewness", *sk);
                         put("SE_Skewness", std::sqrt(seSkew2));
                         if (W > 3) {
                             if (auto ku = mo.Kurtosis()) put("Kurtosis", *ku);
-                            put("SE_Kurtosis", std::sqrt(4 * (W * W - 1) * seSkew2 / ((W - 3) * (W + 5))));
+                            put("SE_Kurtosis", std::sqrt(4 * ((W - 1) / (W - 3)) * ((W + 1) / (W + 5)) * seSkew2));
                         }
                     }
                 }
@@ -685,8 +701,10 @@ void CDescribe::WriteData() {
                         put(lvl + "%_Upper", b + m);
                     }
                 } else if (W > 1 && ci == "T") {
-                    // √(v/W); from the scaled deviation where v is below the double range.
-                    double e = v >= std::numeric_limits<double>::min() ? std::sqrt(v / W) : s / std::sqrt(W);
+                    // √(v/W); from the scaled deviation where v is below the
+                    // double range, or beyond it (values near 1e154).
+                    double e = v >= std::numeric_limits<double>::min() && std::isfinite(v) ? std::sqrt(v / W)
+                                                                                          : s / std::sqrt(W);
                     // A critical value the search cannot find (0: degrees of
                     // freedom far below 1, where t is beyond the doubles) gives
                     // no band, not one of width 0.
@@ -708,7 +726,9 @@ void CDescribe::WriteData() {
             }
             if (m_tTest && s > 0 && W > 1) {
                 double mu0 = m_popMean[J];
-                double t = Moments::DecimalDifference(m, mu0) * std::sqrt(W) / s;
+                // Divided by s first: the difference times √W alone can lie
+                // beyond a double (values near 1e300, weights near 1e200).
+                double t = Moments::DecimalDifference(m, mu0) / s * std::sqrt(W);
                 double p = z.Quorb_CalcProb("T", t, W - 1, 0);
                 put("Population_Mean", mu0);
                 put("t-Value", t);

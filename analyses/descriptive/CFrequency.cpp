@@ -40,6 +40,15 @@ double RaiseLastDigit(double width, int units) {
 
 } // namespace
 
+bool CFrequency::BordersAreNumbers(double start, double width, std::int16_t intervals) {
+    return std::isfinite(start) && std::isfinite(width) && std::isfinite(start + intervals * width);
+}
+
+std::string CFrequency::BordersBeyondDoublesMessage(double start, double width, std::int16_t intervals) {
+    return "The frequency intervals end beyond the range of a double: " + std::to_string(intervals) + " intervals of " +
+           CDescribe::NumberText(width) + " from " + CDescribe::NumberText(start) + ".";
+}
+
 std::int32_t CFrequency::CellOf(double x, double start, double width, std::int16_t interV, bool lowerIncluded) {
     bool isWhole = false;
     double whole = CDescribe::IntervalPosition(x, start, width, isWhole);
@@ -87,6 +96,7 @@ std::string CFrequency::Steps() {
                std::to_string(m_interV) + ".";
     if (!(m_width > 0) || !std::isfinite(m_width)) return "The frequency interval width must be greater than 0.";
     if (!std::isfinite(m_start)) return "The frequency start value must be a number.";
+    if (!BordersAreNumbers(m_start, m_width, m_interV)) return BordersBeyondDoublesMessage(m_start, m_width, m_interV);
     std::string msg = OpenAndCreate(m_s.nG, true, [this] { return CreateOutput(); });
     if (Going(msg)) {
         const std::size_t nX = static_cast<std::size_t>(m_s.nX);
@@ -305,6 +315,13 @@ std::string CFrequency::DescFreqInit_ZUR(RunContext& cx, bool bRoundWidth, std::
                             CellOf(mx, start, width, intervals, lowerIncluded) > intervals;
              raise = raise == 0 ? 1 : raise * 2)
             width = RaiseLastDigit(width, raise);
+        // Data whose span (with its pad) is beyond the largest double, such
+        // as -1e308 and 1e308, have no width or last border a double holds:
+        // said so, rather than failing later on an infinite width.
+        if (!BordersAreNumbers(start, width, intervals))
+            return "The values from " + CDescribe::NumberText(mn) + " to " + CDescribe::NumberText(mx) +
+                   " lie too far apart to be split into default frequency intervals: their borders would lie beyond "
+                   "the range of a double.";
     } catch (...) {
         // The cause itself (a damaged file, a name that cannot be written, a
         // value that is no number), not a width of 0 found later.

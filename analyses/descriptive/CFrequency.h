@@ -48,6 +48,12 @@ public:
                                         const std::string& table, const FieldList& fields, std::int16_t nG,
                                         std::int16_t nX, double& start, double& width);
 
+    // Whether the intervals' start, width and last border are all numbers a
+    // double holds.
+    static bool BordersAreNumbers(double start, double width, std::int16_t intervals);
+    // The refusal of intervals whose last border is beyond a double's range.
+    static std::string BordersBeyondDoublesMessage(double start, double width, std::int16_t intervals);
+
     // The cell (0 .. interV + 1) of the value x: the whole part of
     // (x − start)/width taken on the values' decimal forms, so that a value
     // on a border lands on it.

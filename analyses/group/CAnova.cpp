@@ -381,7 +381,11 @@ void CAnova::WriteTTest(int x) {
                 const double qa = varA / nA, qb = varB / nB, q = qa + qb;
                 if (q > 0) {
                     const double t = d / std::sqrt(q);
-                    const double df = q * q / (qb * qb / (nB - 1) + qa * qa / (nA - 1));
+                    // Welch's q²/(qa²/(nA − 1) + qb²/(nB − 1)) on the shares
+                    // qa/q and qb/q: with weight sums near 1e200 the squares
+                    // themselves fall below a double's range.
+                    const double sa = qa / q, sb = qb / q;
+                    const double df = 1 / (sb * sb / (nB - 1) + sa * sa / (nA - 1));
                     m_outColumns.Column(out, "DF_Separate")->SetValue(df);
                     m_outColumns.Column(out, "t-Value_Separate")->SetValue(t);
                     m_outColumns.Column(out, "Prob_(2-tail)_Separate")->SetValue(z.Quorb_CalcProb("T", t, df, 0));
@@ -508,10 +512,17 @@ void CAnova::WriteAnovaRow(int x, int& index, const std::string& label, std::opt
                     Variant::Null(), Variant::Null());
     m_outColumns.Column(out, "Index")->SetValue(static_cast<std::int16_t>(++index));
     m_outColumns.Column(out, "Source_of_Variation")->SetValue(label);
-    m_outColumns.Column(out, "DF")->SetValue(df);
+    // "DF" is a Long column: weight sums beyond it (population counts of
+    // billions) leave it Null; F and its probability use the whole value.
+    if (std::fabs(df) <= 2147483647.0) m_outColumns.Column(out, "DF")->SetValue(df);
     if (ss) {
-        m_outColumns.Column(out, "Sum_of_Squares")->SetValue(std::ldexp(*ss, 2 * m_ssExp));
-        if (df > 0) m_outColumns.Column(out, "Mean_Square")->SetValue(std::ldexp(*ss / df, 2 * m_ssExp));
+        // Brought back beyond a double's range (values near 1e154 square to
+        // above 1e308), a sum or mean square is left Null; F is made of
+        // their ratio and stands.
+        const double sum = std::ldexp(*ss, 2 * m_ssExp);
+        if (std::isfinite(sum)) m_outColumns.Column(out, "Sum_of_Squares")->SetValue(sum);
+        const double mean = df > 0 ? std::ldexp(*ss / df, 2 * m_ssExp) : 0.0;
+        if (df > 0 && std::isfinite(mean)) m_outColumns.Column(out, "Mean_Square")->SetValue(mean);
         // F only where the row has degrees of freedom and a sum of squares.
         if (withF && mse != 0 && *ss > 0 && df > 0) {
             const double F = (*ss / df) / mse;
@@ -732,7 +743,10 @@ void CAnova::WriteDetail(int x) {
                 m_detailColumns.Column(rs, "Maximum")->SetValue(m.Max());
                 m_detailColumns.Column(rs, "Range")->SetValue(Moments::DecimalDifference(m.Max(), m.Min()));
                 m_detailColumns.Column(rs, "Sum")->SetValue(m.Sum());
-                m_detailColumns.Column(rs, "Variance")->SetValue(m.Variance("N-1"));
+                // A group variance beyond a double's range (values near
+                // 1e154) is left Null; its deviation stands.
+                const double variance = m.Variance("N-1");
+                if (std::isfinite(variance)) m_detailColumns.Column(rs, "Variance")->SetValue(variance);
                 if (mean != 0) m_detailColumns.Column(rs, "CoeffOfVariance")->SetValue(s / mean);
                 m_detailColumns.Column(rs, "StdDeviation")->SetValue(s);
                 m_detailColumns.Column(rs, "StdError")->SetValue(s / std::sqrt(n));

@@ -88,6 +88,15 @@ const char* labelOf(char letter) {
 
 bool isVarianceLetter(char l) { return l == 'V' || l == 'F' || l == 'D' || l == 'E'; }
 
+// a·b/c: the product first where a double holds it (counts then give their
+// expected values exactly), else a·(b/c), as for totals of weights near
+// 1e200, whose products lie beyond a double's range (or near 1e-300, below it).
+double productOver(double a, double b, double c) {
+    const double p = a * b;
+    if (std::isfinite(p) && (std::fabs(p) >= std::numeric_limits<double>::min() || a == 0 || b == 0)) return p / c;
+    return a * (b / c);
+}
+
 } // namespace
 
 // ---- cell values ------------------------------------------------------------------------
@@ -118,6 +127,11 @@ std::optional<double> CXTab::CalcValue(char letter, const Cell& c) {
     default: break;
     }
     if (!isVarianceLetter(letter) || !(c.N > 1)) return std::nullopt;
+    // Cells of values lying further apart than a double reaches (−1e308 and
+    // 1e308) merge into a sum of squares that is no number: no spread is
+    // known, which is not a spread of 0. The cell stays (its row is written)
+    // and its value is left Null like any beyond a double's range.
+    if (std::isnan(c.M2)) return std::numeric_limits<double>::quiet_NaN();
     // The sum of squares about the cell's mean (its moments, merged exactly),
     // in the cell's unit.
     const double var = c.M2 > 0 ? c.M2 / (c.N - 1) : 0.0;
@@ -153,7 +167,7 @@ void CXTab::Merge(Cell& into, const Cell& from) const {
             const int e = std::max(into.M2Exp, from.M2Exp);
             const double du = std::ldexp(delta, -e);
             into.M2 = std::ldexp(into.M2, 2 * (into.M2Exp - e)) +
-                      (std::ldexp(from.M2, 2 * (from.M2Exp - e)) + du * du * into.N * from.N / w);
+                      (std::ldexp(from.M2, 2 * (from.M2Exp - e)) + du * du * (into.N / w) * from.N);
             into.M2Exp = e;
             into.Dev += delta * from.N / w;
         } else {
@@ -748,9 +762,11 @@ void CXTab::WriteOneRow(const std::string& dataType, int i, bool withRowValue,
                     static_cast<std::int16_t>(m_iCol + i), "", "", false, 0, 0, 0, 0, Variant::Null(), Variant::Null());
     if (NamesEqual(m_fields[sz(m_iCol + i)], kAllRecords)) m_outColumns.Column(out, "DataField")->SetValue("-");
     m_outColumns.Column(out, "DataType")->SetValue(dataType);
+    // A value beyond a double's range (the variance of values near 1e154)
+    // has none to write: its cell is left Null, the others stand.
     for (int k = 1; k <= m_nCols; ++k)
-        if (values[sz(k)]) out->Fields(m_colNames[sz(k)])->SetValue(*values[sz(k)]);
-    if (summary) m_outColumns.Column(out, "RowSummary")->SetValue(*summary);
+        if (values[sz(k)] && std::isfinite(*values[sz(k)])) out->Fields(m_colNames[sz(k)])->SetValue(*values[sz(k)]);
+    if (summary && std::isfinite(*summary)) m_outColumns.Column(out, "RowSummary")->SetValue(*summary);
     out->Update();
 }
 
@@ -777,10 +793,15 @@ void CXTab::WritePercent(const std::string& prefix, int i, bool withRowValue,
                 if (rv && allOk) v[sz(k)] = *rv / *all;
                 break;
             case 3:
-                if (cv && allOk && rowSum) v[sz(k)] = *cv * *rowSum / (*all * *all);
+                if (cv && allOk && rowSum) {
+                    const double all2 = *all * *all;
+                    v[sz(k)] = std::isfinite(all2) && all2 >= std::numeric_limits<double>::min()
+                                   ? *cv * *rowSum / all2
+                                   : productOver(*cv, *rowSum, *all) / *all;
+                }
                 break;
             default:
-                if (cv && allOk && rowSum) v[sz(k)] = *cv * *rowSum / *all;
+                if (cv && allOk && rowSum) v[sz(k)] = productOver(*cv, *rowSum, *all);
                 break;
             }
         }
@@ -801,7 +822,7 @@ void CXTab::CalcChiSq(const std::vector<std::optional<double>>& rowValues, std::
     ++s.rows;
     for (int k = 1; k <= m_nCols; ++k) {
         if (!colValues[sz(k)]) continue;
-        const double E = *colValues[sz(k)] * *rowSum / all;
+        const double E = productOver(*colValues[sz(k)], *rowSum, all);
         // A cell without records is observed 0 times: it adds (0 − E)²/E = E.
         const double O = rowValues[sz(k)] ? *rowValues[sz(k)] : 0.0;
         if (E < 0) {
@@ -810,7 +831,7 @@ void CXTab::CalcChiSq(const std::vector<std::optional<double>>& rowValues, std::
             s.valid = false;
         } else if (E != 0) {
             const double d = Moments::DecimalDifference(O, E);
-            s.chi += d * d / E;
+            s.chi += productOver(d, d, E);
         } else if (O != 0) {
             s.valid = false;
         }

@@ -265,7 +265,9 @@ void CNonParamSign::WriteFit() {
         m2 += w * d * d;
         rest += w * d;
     });
-    m2 -= rest * rest / m_W;
+    // rest·(rest/W): the square of the rounding left in the deviations' sum
+    // is beyond a double's range for weights near 1e200.
+    m2 -= rest * (rest / m_W);
     const double sd = m2 > 0 ? std::ldexp(std::sqrt(m2 / (m_W - 1)), e) : 0.0;
     const double mn = m_first, mx = m_last;
     const double range = Moments::DecimalDifference(mx, mn);

@@ -282,8 +282,9 @@ void CNonParametric::CalcData() {
             }
             if (ranked && m_pairs) m_pairs->Add(i, {x, y, w});
             if (ranked && m_signed) {
-                // Pairs with x = y take no part in the signed ranks.
-                const double d = Moments::DecimalDifference(x, y);
+                // Pairs with x = y take no part in the signed ranks. Equal
+                // differences of typed values must tie at any magnitude.
+                const double d = Moments::TypedDifference(x, y);
                 if (d != 0) m_signed->Add(i, {std::fabs(d), d > 0 ? 1.0 : -1.0, w});
             }
             if (m_s.ChiSquare) {

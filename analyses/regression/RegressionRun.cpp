@@ -483,16 +483,19 @@ void RegressionRun::WriteStatistics(Recordset& out, const FitResult& fit, const 
     field("R-Square")->SetValue(r2);
     if (simpleMultipleR ? r2 >= 0 : r2 > 0) field("Multiple_R")->SetValue(std::sqrt(r2));
     if (n > p + 1) field("Adj_R-Square")->SetValue(r2 - (1 - r2) * p / (n - p - 1));
-    field("StdError_of_Estimate")->SetValue(std::ldexp(std::sqrt(sse / df), ys));
+    // Brought back beyond a double's range (data near 1e154 square to above
+    // 1e308), a sum of squares is left Null like a coefficient that is: the
+    // fit, R² and F are made of their ratios and stand.
+    set("StdError_of_Estimate", std::ldexp(std::sqrt(sse / df), ys));
     if (m_s.Anova) {
         field("Regression_DF")->SetValue(static_cast<double>(p));
         field("Residual_DF")->SetValue(df);
         field("Total_DF")->SetValue(df + p);
-        field("Regression_SS")->SetValue(std::ldexp(sst - sse, 2 * ys));
-        field("Residual_SS")->SetValue(std::ldexp(sse, 2 * ys));
-        field("Total_SS")->SetValue(std::ldexp(sst, 2 * ys));
-        field("Regression_MS")->SetValue(std::ldexp((sst - sse) / p, 2 * ys));
-        field("Residual_MS")->SetValue(std::ldexp(sse / df, 2 * ys));
+        set("Regression_SS", std::ldexp(sst - sse, 2 * ys));
+        set("Residual_SS", std::ldexp(sse, 2 * ys));
+        set("Total_SS", std::ldexp(sst, 2 * ys));
+        set("Regression_MS", std::ldexp((sst - sse) / p, 2 * ys));
+        set("Residual_MS", std::ldexp(sse / df, 2 * ys));
         if (sse > 0) {
             const double F = ((sst - sse) / p) / (sse / df);
             field("F-Value")->SetValue(F);

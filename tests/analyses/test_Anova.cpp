@@ -8,6 +8,7 @@
 #include "AnalysisFixture.h"
 
 #include <cmath>
+#include <limits>
 #include <map>
 
 using namespace dao;
@@ -614,4 +615,115 @@ TEST_F(AnovaTest, TTestWithMoreThanOneCompareFieldIsRefused) {
     EXPECT_FALSE(Run(Store(s), &err));
     EXPECT_EQ(err, "The Two Sample t-Test takes exactly one Compare field");
     EXPECT_FALSE(TableExists("Out"));
+}
+
+TEST_F(AnovaTest, TTestWithHugeWeightsKeepsTheSeparateDegreesOfFreedom) {
+    // Group A: 2, 4, 9 with weights 1, 2, 1 times c; group B: 3, 5, 6, 8 with
+    // weights 2, 1, 1, 2 times c. The textbook forms, taken in long double
+    // (whose range holds c² and c⁻²): v = M2/(W − 1), pooled
+    // sp² = (M2a + M2b)/(Wa + Wb − 2), separate df (Welch)
+    // (qa + qb)²/(qa²/(Wa − 1) + qb²/(Wb − 1)) with q = v/W. With c = 1e200
+    // the squares qa² (near 1e-400) underflowed to 0, the separate degrees of
+    // freedom came out 0/0, and the run failed ("Numeric field overflow.").
+    const struct {
+        const char* group;
+        double y, k;
+    } data[] = {{"A", 2, 1}, {"A", 4, 2}, {"A", 9, 1}, {"B", 3, 2}, {"B", 5, 1}, {"B", 6, 1}, {"B", 8, 2}};
+    for (const double c : {1e200, 1e300}) {
+        SCOPED_TRACE(c);
+        std::vector<Rec> rs;
+        long double W[2] = {0, 0}, S[2] = {0, 0};
+        for (const auto& d : data) {
+            rs.push_back({"", d.group, 0, d.y, d.k * c});
+            const int g = d.group[0] - 'A';
+            W[g] += d.k * static_cast<long double>(c);
+            S[g] += d.k * static_cast<long double>(c) * d.y;
+        }
+        long double mean[2] = {S[0] / W[0], S[1] / W[1]}, M2[2] = {0, 0};
+        for (const auto& d : data) {
+            const int g = d.group[0] - 'A';
+            M2[g] += d.k * static_cast<long double>(c) * (d.y - mean[g]) * (d.y - mean[g]);
+        }
+        const long double vA = M2[0] / (W[0] - 1), vB = M2[1] / (W[1] - 1);
+        const long double sp2 = (M2[0] + M2[1]) / (W[0] + W[1] - 2);
+        const long double diff = mean[0] - mean[1];
+        const long double qa = vA / W[0], qb = vB / W[1];
+        const long double dfS = (qa + qb) * (qa + qb) / (qa * qa / (W[0] - 1) + qb * qb / (W[1] - 1));
+        auto out = runOn(rs, "Two Sample t-Test", {{"A", "C"}, {"Y", "X"}, {"W", "W"}});
+        ASSERT_EQ(out.size(), 1u);
+        const OutRow& r = out[0];
+        auto agrees = [&](const char* column, long double want, int digits) {
+            EXPECT_TRUE(AgreesTo(static_cast<double>(want), r.Num(column), digits)) << column;
+        };
+        agrees("Mean_Diff", diff, 14);
+        agrees("StdDeviation-1", std::sqrt(vA), 13);
+        agrees("StdDeviation-2", std::sqrt(vB), 13);
+        agrees("StdError-2", std::sqrt(vB / W[1]), 13);
+        agrees("DF_Pooled", W[0] + W[1] - 2, 14);
+        agrees("t-Value_Pooled", diff / std::sqrt(sp2 / W[0] + sp2 / W[1]), 13);
+        agrees("DF_Separate", dfS, 13);
+        agrees("t-Value_Separate", diff / std::sqrt(qa + qb), 13);
+    }
+}
+
+TEST_F(AnovaTest, FOfValuesNear1e154IsWrittenThoughTheirSumsOfSquaresAreBeyondADouble) {
+    // Multiplying every value by 10^154 multiplies each sum of squares and
+    // mean square by 10^308: these tables' (77.8, 40.5, 118.3 and the like)
+    // lie beyond a double and are left Null, while every F, its degrees of
+    // freedom and probability are those of the unscaled values. The run
+    // failed on writing the first sum of squares ("Numeric field overflow.").
+    const struct {
+        const char* why;
+        const char* type;
+        std::vector<Rec> recs;
+        std::vector<vtest::ScenarioFieldRow> fields;
+    } cases[] = {
+        {"one way", "ANOVA", kThreeGroups, {{"A", "C"}, {"Y", "X"}}},
+        {"two way, unbalanced", "Two way ANOVA", grid({{{4, 6, 5}, {8}, {5, 9}}, {{7, 7}, {12, 16, 14, 11}, {3, 1}}}),
+         {{"A", "C"}, {"B", "C"}, {"Y", "X"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        auto plain = runOn(c.recs, c.type, c.fields);
+        // With the group detail table, whose group variances lie beyond a double too.
+        auto huge = runOn(onBase(c.recs, 0, 1e154), c.type, c.fields, "Detail" + std::to_string(m_runs));
+        ASSERT_EQ(huge.size(), plain.size());
+        for (std::size_t i = 0; i < plain.size(); ++i) {
+            const std::string row = plain[i]["Source_of_Variation"].ToString();
+            EXPECT_EQ(huge[i].Num("DF"), plain[i].Num("DF")) << row;
+            const double ss = plain[i].Num("Sum_of_Squares");
+            if (ss * 1e154 * 1e154 > std::numeric_limits<double>::max()) {
+                EXPECT_TRUE(huge[i].IsNull("Sum_of_Squares")) << row;
+            }
+            EXPECT_EQ(huge[i].IsNull("F-Value"), plain[i].IsNull("F-Value")) << row;
+            if (plain[i].IsNull("F-Value")) continue;
+            EXPECT_TRUE(AgreesTo(plain[i].Num("F-Value"), huge[i].Num("F-Value"), 12)) << row;
+            EXPECT_TRUE(AgreesTo(plain[i].Num("Prob"), huge[i].Num("Prob"), 12)) << row;
+        }
+    }
+}
+
+TEST_F(AnovaTest, DegreesOfFreedomBeyondTheLongColumnAreLeftNullNotFailingTheRun) {
+    // The three groups (nine records) with every weight 10^9 (a population's
+    // counts): the sums of squares are 10^9 times the unweighted ones, the
+    // residual has 9·10^9 − 3 degrees of freedom and the total 9·10^9 − 1,
+    // beyond the Long column "DF" (2147483647): those two are left Null,
+    // while the sums of squares and F, ((SSB·c)/2)/((SSW·c)/(9c − 3)), are
+    // written.
+    // The run failed ("Numeric field overflow.").
+    const double c = 1e9;
+    auto plain = runOn(kThreeGroups, "ANOVA", {{"A", "C"}, {"Y", "X"}});
+    std::vector<Rec> heavy = kThreeGroups;
+    for (auto& r : heavy) r.w = c;
+    auto out = runOn(heavy, "ANOVA", {{"A", "C"}, {"Y", "X"}, {"W", "W"}});
+    ASSERT_EQ(out.size(), 4u);
+    ASSERT_EQ(plain.size(), 4u);
+    const double ssb = plain[0].Num("Sum_of_Squares"), ssw = plain[2].Num("Sum_of_Squares");
+    EXPECT_EQ(out[0].Num("DF"), 2.0);
+    EXPECT_TRUE(AgreesTo(ssb * c, out[0].Num("Sum_of_Squares"), 12));
+    EXPECT_TRUE(AgreesTo((ssb / 2) / (ssw / (9 * c - 3)), out[0].Num("F-Value"), 11));
+    for (std::size_t i : {2u, 3u}) {
+        EXPECT_TRUE(out[i].IsNull("DF")) << i;
+        EXPECT_TRUE(AgreesTo(plain[i].Num("Sum_of_Squares") * c, out[i].Num("Sum_of_Squares"), 12)) << i;
+    }
 }

@@ -254,3 +254,71 @@ TEST_F(CompareTest, ChiSquareOfXAgainstYAsExpected) {
     EXPECT_TRUE(AgreesTo(std::sqrt(17.5 / 4), r.Num("Phi-Coeff"), 15));
     EXPECT_TRUE(AgreesTo(std::sqrt(17.5 / 21.5), r.Num("Coef_of_Contingency"), 15));
 }
+
+TEST_F(CompareTest, HugeWeightsKeepTheCovarianceCorrelationAndT) {
+    // The pairs above with weights 1, 2, 1, 2, 1, 2 times c. The weight sum
+    // W = 9c makes W − 1 = W in doubles, so the covariance is Dxy/W_k² and the
+    // variance of the difference Dd/W_k² (W_k = 9, the integer weights'
+    // sum), the correlation that of the integer weights, and t the mean
+    // difference over √(Dd/W_k² / W). The squared weight sums overflowed:
+    // with c = 1e200 the correlation, deviation and t were Null and the
+    // covariance 0. With c = 1e300 the exact products of weights and
+    // deviations overflowed in their split halves, and the run failed with
+    // "Numeric field overflow.".
+    const std::vector<long long> x = {3, 5, 10, 2, 7, 1}, y = {1, 2, 4, 3, 7, 2}, k = {1, 2, 1, 2, 1, 2};
+    const ExactPairStats e = ExactPair(x, y, 0, k);
+    ASSERT_EQ(e.W, 9);
+    const long double popCov = e.covariance * (e.W - 1) / e.W, popVarDiff = e.varDiff * (e.W - 1) / e.W;
+    int n = 0;
+    for (const double c : {1e200, 1e300}) {
+        SCOPED_TRACE(c);
+        std::vector<Row> data;
+        for (std::size_t i = 0; i < x.size(); ++i)
+            data.push_back({Variant(static_cast<double>(x[i])), Variant(static_cast<double>(y[i])),
+                            Variant(static_cast<double>(k[i]) * c)});
+        const std::string table = "Heavy" + std::to_string(++n), out = "Out" + std::to_string(n);
+        MakeTable(table, {{"X", dbDouble}, {"Y", dbDouble}, {"Wt", dbDouble}}, data);
+        auto rows = RunAndRead(compareSpec({{"X", "X"}, {"Y", "Y"}, {"Wt", "W"}}, out, table));
+        ASSERT_EQ(rows.size(), 1u);
+        const auto& r = rows[0];
+        const long double W = 9.0L * c;
+        EXPECT_TRUE(AgreesTo(static_cast<double>(e.meanDiff), r.Num("MeanDiff"), 14));
+        EXPECT_TRUE(AgreesTo(static_cast<double>(popCov), r.Num("Covariance"), 13));
+        EXPECT_TRUE(AgreesTo(static_cast<double>(e.correlation), r.Num("Correlation"), 13));
+        EXPECT_TRUE(AgreesTo(static_cast<double>(e.rSquare), r.Num("R-Square"), 13));
+        EXPECT_TRUE(AgreesTo(static_cast<double>(std::sqrt(popVarDiff)), r.Num("StdDevDiff"), 13));
+        EXPECT_TRUE(AgreesTo(static_cast<double>(W), r.Num("T-DF"), 14));
+        EXPECT_TRUE(AgreesTo(static_cast<double>(e.meanDiff / std::sqrt(popVarDiff / W)), r.Num("Paired_t-Value"), 13));
+        // t near 1e100: no probability a double holds above 0.
+        EXPECT_EQ(r.Num("Prob_(2-tail)"), 0.0);
+    }
+}
+
+TEST_F(CompareTest, CovarianceWhoseSumOfProductsIsBeyondADoubleIsStillWritten) {
+    // X = 1 .. 6 and Y = 2 1 4 3 7 5, both times 5·10^153: the covariance is
+    // Sxy/5 = 16/5 times 25·10^306 = 8e307, a double, though Sxy (4e308) is
+    // not; the run failed ("Numeric field overflow."). The correlation is
+    // that of the integers, 16/√(35/2 · 70/3).
+    const double x[] = {1, 2, 3, 4, 5, 6}, y[] = {2, 1, 4, 3, 7, 5};
+    std::vector<Row> data;
+    for (int i = 0; i < 6; ++i) data.push_back({Variant(x[i] * 5e153), Variant(y[i] * 5e153)});
+    MakeTable("BigData", {{"X", dbDouble}, {"Y", dbDouble}}, data);
+    auto rows = RunAndRead(compareSpec({{"X", "X"}, {"Y", "Y"}}, "Big", "BigData"));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_TRUE(AgreesTo(16.0 / 5 * 2.5e307, rows[0].Num("Covariance"), 13));
+    EXPECT_TRUE(AgreesTo(16 / std::sqrt(35.0 / 2 * 70.0 / 3), rows[0].Num("Correlation"), 13));
+}
+
+TEST_F(CompareTest, ACovarianceBeyondADoubleIsLeftNullNotFailingTheRun) {
+    // The pairs above times 10^154 instead: the covariance 16/5·10^308 lies
+    // beyond a double and is left Null; the correlation and t stand. The run
+    // failed ("Numeric field overflow.").
+    const double x[] = {1, 2, 3, 4, 5, 6}, y[] = {2, 1, 4, 3, 7, 5};
+    std::vector<Row> data;
+    for (int i = 0; i < 6; ++i) data.push_back({Variant(x[i] * 1e154), Variant(y[i] * 1e154)});
+    MakeTable("HugeData", {{"X", dbDouble}, {"Y", dbDouble}}, data);
+    auto rows = RunAndRead(compareSpec({{"X", "X"}, {"Y", "Y"}}, "Huge", "HugeData"));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_TRUE(rows[0].IsNull("Covariance"));
+    EXPECT_TRUE(AgreesTo(16 / std::sqrt(35.0 / 2 * 70.0 / 3), rows[0].Num("Correlation"), 13));
+}

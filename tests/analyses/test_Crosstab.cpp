@@ -269,6 +269,98 @@ TEST_P(CrosstabTest, TheSpreadOfValuesNear1eMinus300Or1e300IsNotWrittenAsZeroOrF
     }
 }
 
+TEST_P(CrosstabTest, TheSpreadOfHugeWeightsIsNotOverflowedWhereCellsAreMerged) {
+    // Cell (r, a): 2, 4, 9 with weights 1, 2, 1 times c; cell (s, a): 1, 3
+    // with weights 2, 1 times c. With W near 1e200 the sample variance
+    // M2/(W − 1) is the population one, M2/W, of the integer weights: by hand
+    // 26.75/4 for (r, a) and (8/3)/3 for (s, a); over column a the seven
+    // weights give it below. Merging cells multiplied their two weight sums
+    // (near 1e400) and the run failed ("Numeric field overflow.").
+    struct Value {
+        const char* r;
+        double x, k;
+    };
+    const Value values[] = {{"r", 2, 1}, {"r", 4, 2}, {"r", 9, 1}, {"s", 1, 2}, {"s", 3, 1}};
+    long double W = 0, S = 0, M2 = 0;
+    for (const auto& v : values) {
+        W += v.k;
+        S += v.k * v.x;
+    }
+    for (const auto& v : values) M2 += v.k * (v.x - S / W) * (v.x - S / W);
+    const long double varAll = M2 / W;
+    for (double c : {1e200, 1e300}) {
+        SCOPED_TRACE(c);
+        const std::string table = c < 1e250 ? "Heavy" : "Heavier";
+        std::vector<XRec> recs;
+        for (const auto& v : values) recs.push_back({Variant::Null(), v.r, "a", v.x, v.k * c});
+        makeData(recs, table);
+        std::vector<vtest::ScenarioFieldRow> fields = kRCX;
+        fields.push_back({"W", "W"});
+        auto on = [&](const char* letter) {
+            vtest::ScenarioSpec spec = xtabSpec(letter, "NNNNNN", fields);
+            spec.inputTable = table;
+            return runIntoNewTable(spec);
+        };
+        auto var = on("V");
+        EXPECT_TRUE(AgreesTo(26.75 / 4, find(var, "Data: Var", "r")->Num("a"), 13));
+        EXPECT_TRUE(AgreesTo(8.0 / 9, find(var, "Data: Var", "s")->Num("a"), 13));
+        EXPECT_TRUE(AgreesTo(static_cast<double>(varAll), find(var, "GROUP Total", "")->Num("a"), 13));
+        auto sd = on("D");
+        EXPECT_TRUE(AgreesTo(static_cast<double>(std::sqrt(varAll)), find(sd, "GROUP Total", "")->Num("a"), 13));
+        auto se = on("E");
+        EXPECT_TRUE(AgreesTo(static_cast<double>(std::sqrt(varAll / (W * c))), find(se, "GROUP Total", "")->Num("a"), 13));
+    }
+}
+
+TEST_P(CrosstabTest, ASpreadBeyondADoubleIsLeftNullNotFailingTheRun) {
+    // Cell (r, a): 1, 2, 3 times 10^154; cell (r, b): 4, 5, 6 times 10^154.
+    // By hand each cell's sample variance is 1·10^308, a double; the row's
+    // and the group's summary over all six, 3.5·10^308, is not. The run
+    // failed on writing it ("Numeric field overflow.").
+    std::vector<XRec> recs;
+    for (int k = 1; k <= 6; ++k) recs.push_back({Variant::Null(), "r", k <= 3 ? "a" : "b", k * 1e154, 1.0});
+    makeData(recs, "Wide");
+    vtest::ScenarioSpec spec = xtabSpec("V", "NNNNNN", kRCX);
+    spec.inputTable = "Wide";
+    auto out = runIntoNewTable(spec);
+    for (const auto& [type, r] : {std::pair<const char*, const char*>{"Data: Var", "r"}, {"GROUP Total", ""}}) {
+        SCOPED_TRACE(type);
+        const OutRow* row = find(out, type, r);
+        ASSERT_TRUE(row);
+        EXPECT_TRUE(AgreesTo(1e308, row->Num("a"), 13));
+        EXPECT_TRUE(AgreesTo(1e308, row->Num("b"), 13));
+        EXPECT_TRUE(row->IsNull("RowSummary"));
+    }
+}
+
+TEST_P(CrosstabTest, TheSpreadOfValuesSpanningBeyondADoubleIsNotWrittenAsZero) {
+    // Column a: −1.5, −1, 1 times 10^308; column b: 1.7, 0.5, −0.2 times
+    // 10^308. Their differences lie beyond a double; merging the cells into
+    // the row's and the group's summary made the sum of squares NaN, which
+    // was written as a standard deviation of 0. By hand the deviation of
+    // all six is √(Σ(x − x̄)²/5)·10^308 with x̄ = 0.5/6, a double: the
+    // summary must be that, or Null, never 0.
+    const double xs[] = {-1.5, -1, 1, 1.7, 0.5, -0.2};
+    std::vector<XRec> recs;
+    long double mean = 0, ss = 0;
+    for (int i = 0; i < 6; ++i) {
+        recs.push_back({Variant::Null(), "r", i < 3 ? "a" : "b", xs[i] * 1e308, 1.0});
+        mean += xs[i] / 6.0L;
+    }
+    for (double x : xs) ss += (x - mean) * (x - mean);
+    const double sd = static_cast<double>(std::sqrt(ss / 5) * 1e308L);
+    makeData(recs, "Ends");
+    vtest::ScenarioSpec spec = xtabSpec("D", "NNNNNN", kRCX);
+    spec.inputTable = "Ends";
+    auto out = runIntoNewTable(spec);
+    for (const auto& [type, r] : {std::pair<const char*, const char*>{"Data: StDev", "r"}, {"GROUP Total", ""}}) {
+        SCOPED_TRACE(type);
+        const OutRow* row = find(out, type, r);
+        ASSERT_TRUE(row);
+        EXPECT_TRUE(row->IsNull("RowSummary") || AgreesTo(sd, row->Num("RowSummary"), 12)) << row->Num("RowSummary");
+    }
+}
+
 TEST_P(CrosstabTest, PercentageAndExpectedRowsAndTheChiSquareTable) {
     // Counts 10, 20 / 30, 40 (N = 100): expected 12, 18, 28, 42;
     // chi = 4/12 + 4/18 + 4/28 + 4/42 = 150/189.
@@ -306,6 +398,34 @@ TEST_P(CrosstabTest, PercentageAndExpectedRowsAndTheChiSquareTable) {
              {"Chi-Square", x2}, {"Prob", std::erfc(std::sqrt(x2 / 2))}, {"Phi-Coefficient", std::sqrt(x2 / 100)},
              {"Coeff_of_Contingency", std::sqrt(x2 / (x2 + 100))}, {"Cramer's_V", std::sqrt(x2 / 100)}})
         EXPECT_TRUE(AgreesTo(v, chi[0].Num(col), col == std::string("Prob") ? 6 : 13)) << col;
+}
+
+TEST_P(CrosstabTest, ChiSquareOfHugeWeightsScalesWithThem) {
+    // The counts 10, 20 / 30, 40 of the table above as one record per cell
+    // weighted 10c, 20c, 30c, 40c: every expected value and the chi-square
+    // are c times those of the counts (12, 18, 28, 42; 150/189), phi and
+    // Cramer's V (√(χ²/N)) are theirs. For c = 1e200 the products of a
+    // column and a row total (near 1e403) and the squared differences
+    // overflowed, and the run failed ("Numeric field overflow.").
+    for (const double c : {1e200, 1e300}) {
+        SCOPED_TRACE(c);
+        makeData({{Variant::Null(), "r1", "a", 1.0, 10 * c},
+                  {Variant::Null(), "r1", "b", 1.0, 20 * c},
+                  {Variant::Null(), "r2", "a", 1.0, 30 * c},
+                  {Variant::Null(), "r2", "b", 1.0, 40 * c}},
+                 c < 1e250 ? "Heavy" : "Heavier");
+        std::vector<vtest::ScenarioFieldRow> fields = {{"R", "G"}, {"C", "C"}, {"W", "W"}};
+        vtest::ScenarioSpec spec = xtabSpec("C", "NNNNNY", fields, c < 1e250 ? "Chi1" : "Chi2");
+        spec.inputTable = c < 1e250 ? "Heavy" : "Heavier";
+        runIntoNewTable(spec);
+        auto chi = ReadTable(spec.outputTable2);
+        ASSERT_EQ(chi.size(), 1u);
+        const double x2 = 150.0 / 189;
+        for (auto [col, v] : std::vector<std::pair<const char*, double>>{
+                 {"Count", 100 * c}, {"MinExpected", 12 * c}, {"MaxExpected", 42 * c}, {"Chi-Square", x2 * c},
+                 {"Phi-Coefficient", std::sqrt(x2 / 100)}, {"Cramer's_V", std::sqrt(x2 / 100)}})
+            EXPECT_TRUE(AgreesTo(v, chi[0].Num(col), 13)) << col;
+    }
 }
 
 TEST_P(CrosstabTest, ChiSquareCountsACellWithoutRecordsAsObservedZero) {

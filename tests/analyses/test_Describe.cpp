@@ -643,6 +643,10 @@ TEST_F(DescribeTest, FrequencyIntervalWidthOfZeroOrFewerThanOneIntervalIsRefused
         {"width Null (0)", 3, Variant::Null(), "The frequency interval width must be greater than 0."},
         {"no interval", 0, 1.0, "The number of frequency intervals must be at least 1."},
         {"negative count", -2, 1.0, "The number of frequency intervals must be at least 1."},
+        // Three widths of 1e308 from 0 end at 3e308, beyond the largest double:
+        // the column names and counts ran into an infinite border.
+        {"last border beyond the doubles", 3, 1e308,
+         "The frequency intervals end beyond the range of a double: 3 intervals of 1E+308 from 0."},
     };
     for (const auto& c : cases) {
         std::string err;
@@ -841,4 +845,138 @@ TEST_F(DescribeTest, ANegativeStandardDeviationOfANormalBandIsRefusedNotWrittenW
         ExpectAgrees(rows[0], {{"95%_N_Band", b, 12}, {"95%_Lower", 103.0L / 3 - b, 12}, {"95%_Upper", 103.0L / 3 + b, 12}},
                      std::to_string(c.sigma));
     }
+}
+
+TEST_F(DescribeTest, HugeOrTinyWeightsKeepTheShapeAndItsStandardErrors) {
+    // Values 1, 2, 3, 5 with weights k = 1, 2, 1, 3 times c. With W = 7c the
+    // sample forms differ from the population forms by parts of 1/W only,
+    // so for c = 1e200 or 1e300 they are (hand sums on d = 7x − 23, the
+    // mean being 23/7): Σk·d² = 854, Σk·d³ = −378, Σk·d⁴ = 140882, and
+    //   variance m2 = 854/7³, skewness m3/m2^1.5, kurtosis m4/m2² − 3
+    // (m_r = Σk·d^r / (7·7^r)), SE of skewness √(6/W), of kurtosis √(24/W).
+    // 6·W·(W − 1) overflowed at W = 7e200 (a Null SE_Skewness and
+    // SE_Kurtosis), the fourth-moment update lost its terms in δ²/W² and
+    // squared W, and the shape came out Null or 0. With c = 1e-300 (W below
+    // 1) only the "N" variance m2 and its deviation are written.
+    const long long k[] = {1, 2, 1, 3};
+    const long long x[] = {1, 2, 3, 5};
+    long long s2 = 0, s3 = 0, s4 = 0;
+    for (int i = 0; i < 4; ++i) {
+        const long long d = 7 * x[i] - 23;
+        s2 += k[i] * d * d;
+        s3 += k[i] * d * d * d;
+        s4 += k[i] * d * d * d * d;
+    }
+    ASSERT_EQ(s2, 854);
+    ASSERT_EQ(s3, -378);
+    ASSERT_EQ(s4, 140882);
+    const long double m2 = s2 / 343.0L, m3 = s3 / 2401.0L, m4 = s4 / 16807.0L;
+    const struct {
+        double c;
+        const char* method;
+    } cases[] = {{1e200, "N-1"}, {1e300, "N-1"}, {1e-300, "N"}};
+    for (const auto& c : cases) {
+        const std::string table = Numbered("Heavy");
+        std::vector<Row> rows;
+        for (int i = 0; i < 4; ++i) rows.push_back({Variant(static_cast<double>(x[i])), Variant(static_cast<double>(k[i]) * c.c)});
+        MakeTable(table, {{"X", dbDouble}, {"Wt", dbDouble}}, rows);
+        auto out = describe(only({{"VarStd", true}, {"VarNRadio", c.method}, {"Skew", true}, {"Sum", true}}),
+                            {{"X", "X"}, {"Wt", "W"}}, Numbered("Out"), table);
+        ASSERT_EQ(out.size(), 1u);
+        const std::string label = FormatDouble(c.c);
+        const long double W = 7.0L * c.c;
+        ExpectAgrees(out[0], {{"Count", W, 14}, {"Mean", 23.0L / 7, 14}, {"Variance", m2, 13},
+                              {"StdDeviation", std::sqrt(m2), 13}, {"StdError", std::sqrt(m2 / W), 13},
+                              {"Sum", 23 * c.c, 14}, {"SumSquared", 93 * static_cast<long double>(c.c), 14},
+                              {"AdjSumSquared", m2 * W, 13}},
+                     label);
+        if (W > 3) {
+            ExpectAgrees(out[0], {{"Skewness", m3 / std::pow(m2, 1.5L), 12}, {"SE_Skewness", std::sqrt(6 / W), 13},
+                                  {"Kurtosis", m4 / (m2 * m2) - 3, 12}, {"SE_Kurtosis", std::sqrt(24 / W), 13}},
+                         label);
+        } else {
+            ExpectCells(out[0], {{"Skewness", NAN}, {"SE_Skewness", NAN}, {"Kurtosis", NAN}, {"SE_Kurtosis", NAN}},
+                        label);
+        }
+    }
+}
+
+TEST_F(DescribeTest, StatisticsBeyondADoubleAreLeftNullNotFailingTheRun) {
+    // 1, 2, 4 times 10^154: by hand the mean is 7/3, the sample variance
+    // (16/9 + 1/9 + 25/9)/2 = 7/3, Σx² = 21 and Σ(x − m)² = 14/3, each times
+    // 10^154 or its square. The variance, Σx² and Σ(x − m)² (near 2.3e308,
+    // 2.1e309 and 4.7e308) lie beyond a double; the deviation √(7/3)·10^154,
+    // its error and the RMS √7·10^154 do not. The run failed on writing the
+    // variance ("Numeric field overflow.").
+    MakeTable("Big", {{"X", dbDouble}}, {{1e154}, {2e154}, {4e154}});
+    auto rows = describe(only({{"VarStd", true}, {"VarNRadio", "N-1"}, {"Sum", true}, {"Mean", true}}), {{"X", "X"}},
+                         "Out", "Big");
+    ASSERT_EQ(rows.size(), 1u);
+    const auto& r = rows[0];
+    ExpectAgrees(r, {{"Mean", 7.0L / 3 * 1e154L, 14},
+                     {"StdDeviation", std::sqrt(7.0L / 3) * 1e154L, 13},
+                     {"StdError", std::sqrt(7.0L / 9) * 1e154L, 13},
+                     {"CoeffOfVariance", std::sqrt(7.0L / 3) / (7.0L / 3), 13},
+                     {"Sum", 7e154L, 14},
+                     {"RMS", std::sqrt(7.0L) * 1e154L, 13},
+                     {"HarmonicMean", 12.0L / 7 * 1e154L, 13}});
+    ExpectCells(r, {{"Variance", NAN}, {"SumSquared", NAN}, {"AdjSumSquared", NAN}});
+}
+
+TEST_F(DescribeTest, TheBandAndTOfValuesNear1e300AreWrittenWhereTheyAreDoubles) {
+    // 1, 2, 4 times 10^154: the variance 7/3·10^308 is beyond a double, the
+    // deviation s = √(7/3)·10^154 is not, nor is the 95% t band
+    // t(0.975; 2)·s/√3, with t(0.975; 2) = √(0.9025·2/0.0975) in closed form
+    // (two degrees of freedom: P(|T| > t) = 1 − t/√(t² + 2)). The band was
+    // taken from the variance and left Null.
+    MakeTable("Big", {{"X", dbDouble}}, {{1e154}, {2e154}, {4e154}});
+    auto rows = describe(only({{"VarStd", true}, {"VarNRadio", "N-1"}, {"CI", true}, {"CITypeRadio", "t-Test"}, {"CI95", true}}),
+                         {{"X", "X"}}, "Out", "Big");
+    ASSERT_EQ(rows.size(), 1u);
+    const long double t975 = std::sqrt(0.9025L * 2 / 0.0975L);
+    const long double band = t975 * std::sqrt(7.0L / 3) * 1e154L / std::sqrt(3.0L);
+    ExpectAgrees(rows[0], {{"95%_t_Band", band, 9}, {"95%_Upper", 7.0L / 3 * 1e154L + band, 9}});
+    // 1, 2, 4 times 10^300 with weights 10^200 each: W = 3·10^200, the
+    // sample variance the population one, 14/9·10^600, and t against 0
+    // (7/3)/√(14/9)·√W = 7·√(3/14)·10^100, though (x̄ − 0)·√W alone
+    // (7e400) is beyond a double; it was left Null.
+    MakeTable("Heavy", {{"X", dbDouble}, {"Wt", dbDouble}}, {{1e300, 1e200}, {2e300, 1e200}, {4e300, 1e200}});
+    rows = describe(only({{"TTestMean", true}, {"TTestValue", 0.0}}), {{"X", "X"}, {"Wt", "W"}}, "Out2", "Heavy");
+    ASSERT_EQ(rows.size(), 1u);
+    ExpectAgrees(rows[0], {{"t-Value", 7 * std::sqrt(3.0L / 14) * 1e100L, 13}});
+}
+
+TEST_F(DescribeTest, WeightedDecilesOfWeightsNear1e307AreTheValuesTheCumulativeWeightReaches) {
+    // 1, 2, 3, 4 with weights 10^307 each: W = 4·10^307, decile i is the
+    // first value whose cumulative weight k·10^307 reaches W·i/10 = 0.4·i·10^307,
+    // the value ⌈0.4·i⌉: 1, 1, 2, 2, 2, 3, 3, 4, 4. The products W·i and
+    // cumulative weight times 10 lay beyond a double, compared as infinities
+    // they made every decile reached at once: every one was 1.
+    MakeTable("Heavy", {{"X", dbDouble}, {"Wt", dbDouble}}, {{1.0, 1e307}, {2.0, 1e307}, {3.0, 1e307}, {4.0, 1e307}});
+    auto rows = describe(only({{"Percentile", true}, {"PercentileRadio", "Deciles"}}), {{"X", "X"}, {"Wt", "W"}}, "Out", "Heavy");
+    ASSERT_EQ(rows.size(), 1u);
+    const double want[] = {1, 1, 2, 2, 2, 3, 3, 4, 4};
+    for (int i = 1; i <= 9; ++i)
+        EXPECT_EQ(rows[0].Num(std::to_string(10 * i) + "_Percentile"), want[i - 1]) << i;
+}
+
+TEST_F(DescribeTest, ValuesSpanningBeyondADoubleKeepTheirMeanDeviationShapeAndMedian) {
+    // −1.5, −1, 1, 1.7 times 10^308: their deviations from the first value
+    // (up to 3.2·10^308) lie beyond a double, their statistics do not. By
+    // hand (unit 10^308): mean 0.2/4 = 0.05, deviations −1.55, −1.05, 0.95,
+    // 1.65, Σd² = 7.13, Σd³ = 0.468, so s = √(7.13/3), skewness
+    // 4·0.468/(3·2·s³); the median (−1 + 1)/2 = 0. The mean was left Null and
+    // the standard deviation written as 0, the median left Null.
+    MakeTable("Ends", {{"X", dbDouble}}, {{-1.5e308}, {-1e308}, {1e308}, {1.7e308}});
+    auto rows = describe(only({{"VarStd", true}, {"VarNRadio", "N-1"}, {"Skew", true}, {"Percentile", true},
+                               {"PercentileRadio", "Median"}}),
+                         {{"X", "X"}}, "Out", "Ends");
+    ASSERT_EQ(rows.size(), 1u);
+    const long double s = std::sqrt(7.13L / 3);
+    ExpectAgrees(rows[0], {{"Mean", 0.05L * 1e308L, 12},
+                           {"StdDeviation", s * 1e308L, 13},
+                           {"StdError", s / 2 * 1e308L, 13},
+                           {"Skewness", 4 * 0.468L / (6 * s * s * s), 12}});
+    EXPECT_EQ(rows[0].Num("Median"), 0.0);
+    ExpectCells(rows[0], {{"Variance", NAN}});
 }

@@ -271,6 +271,9 @@ TEST_F(FrequencyTest, AnUnusableIntervalLayoutIsRefusedBeforeWriting) {
         {0, 3, "The frequency interval width must be greater than 0."},  // every value would divide by 0
         {-1, 3, "The frequency interval width must be greater than 0."}, // borders would run backwards
         {1, 0, "The number of frequency intervals must be at least 1."}, // no row to write
+        // Three widths of 1e308 from 0 end at 3e308, beyond the largest double:
+        // the rows' borders were written as infinities.
+        {1e308, 3, "The frequency intervals end beyond the range of a double: 3 intervals of 1E+308 from 0."},
     };
     RunContext cx;
     vtest::BeginRun(cx, db);
@@ -383,5 +386,80 @@ TEST_F(FrequencyTest, AParameterQueryWithDefaultIntervalsFailsNamingTheParameter
         EXPECT_FALSE(Run(Store(c.spec), &err)) << c.why;
         EXPECT_EQ(err, "The selected query expects parameters and cannot be used by Pelloran.") << c.why;
         EXPECT_FALSE(TableExists("Out")) << c.why;
+    }
+}
+
+TEST_F(FrequencyTest, DefaultIntervalsOfDataSpanningBeyondTheDoublesNameTheSpanNotAWidthOfZero) {
+    // -1e308 and 1e308 are 2e308 apart, beyond the largest double (1.8e308):
+    // the span, its pad and the width came out infinite, and the run failed
+    // with "The frequency interval width must be greater than 0.". 0 and
+    // 1.7e308 are 1.7e308 apart, but with the pad of a tenth the last border
+    // lies at 1.87e308. Both for Frequency and for Describe's frequency
+    // cells, which share the default intervals, and for either border rule.
+    // 0 and 1e308 still fit: pad 1e307, width 1.1e308 / 10 = 1.1e307 from 0,
+    // last border 1.1e308; 1e308 is 9.09 widths from 0, in the tenth interval.
+    const struct {
+        double lo, hi;
+        const char* message; // empty: the run succeeds
+    } data[] = {
+        {-1e308, 1e308,
+         "The values from -1E+308 to 1E+308 lie too far apart to be split into default frequency intervals: "
+         "their borders would lie beyond the range of a double."},
+        {0, 1.7e308,
+         "The values from 0 to 1.7E+308 lie too far apart to be split into default frequency intervals: "
+         "their borders would lie beyond the range of a double."},
+        {0, 1e308, ""},
+    };
+    for (const auto& d : data) {
+        Replace("Data", {{"X", dbDouble}}, {{d.lo}, {d.hi}});
+        for (const char* type : {"Frequency", "Describe"}) {
+            for (const char* border : {"Lower", "Upper"}) {
+                const std::string label = std::string(type) + " " + border + " " + FormatDouble(d.hi);
+                const std::string out = Numbered("Out");
+                vtest::ScenarioSpec s = vtest::ScenarioOn("P", type, "Data", out);
+                s.fields = {{"X", "X"}};
+                if (std::string(type) == "Frequency") {
+                    s.options = defaultIntervals(10, border);
+                } else {
+                    s.options = {{"Range", false}, {"VarStd", false}, {"Sum", false}, {"Mean", false},
+                                 {"Skew", false}, {"Mode", false}, {"CI", false}, {"Percentile", false},
+                                 {"TTestMean", false}, {"FreqN", true}, {"FreqP", false}, {"FreqDispRadio", "Count"},
+                                 {"InterV", std::int16_t(10)}, {"FreqGroupRadio", "Default"}, {"FreqIncRadio", border}};
+                }
+                std::string err;
+                EXPECT_EQ(Run(Store(s), &err), std::string(d.message).empty()) << label;
+                EXPECT_EQ(err, d.message) << label;
+                if (!std::string(d.message).empty()) {
+                    EXPECT_FALSE(TableExists(out)) << label;
+                    continue;
+                }
+                const auto rows = ReadTable(out);
+                if (std::string(type) == "Frequency") {
+                    ASSERT_EQ(rows.size(), 10u) << label;
+                    const std::string low = ColumnNames(out)[2], high = ColumnNames(out)[3];
+                    // With the upper border included the start lies a pad below the smallest value.
+                    const double start = std::string(border) == "Lower" ? 0.0 : -1e307;
+                    for (std::size_t i = 0; i < 10; ++i) {
+                        EXPECT_TRUE(AgreesTo(start + 1.1e307 * static_cast<double>(i), rows[i].Num(low), 14)) << label << i;
+                        EXPECT_EQ(rows[i].Num("Count"), (i == 0 || i == 9) ? 1.0 : 0.0) << label << " " << i;
+                    }
+                    EXPECT_TRUE(AgreesTo(start + 1.1e308, rows[9].Num(high), 14)) << label;
+                } else {
+                    ASSERT_EQ(rows.size(), 1u) << label;
+                    const auto names = ColumnNames(out);
+                    // The ten count columns follow the lead columns; the
+                    // first and the last interval hold one value each.
+                    double total = 0;
+                    std::vector<double> counts;
+                    for (const auto& n : names)
+                        if (n.find("N") != std::string::npos && n.find("<") != std::string::npos) counts.push_back(rows[0].Num(n));
+                    ASSERT_EQ(counts.size(), 10u) << label;
+                    for (double c : counts) total += c;
+                    EXPECT_EQ(counts.front(), 1.0) << label;
+                    EXPECT_EQ(counts.back(), 1.0) << label;
+                    EXPECT_EQ(total, 2.0) << label;
+                }
+            }
+        }
     }
 }

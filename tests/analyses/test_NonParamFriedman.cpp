@@ -167,3 +167,26 @@ TEST_F(FriedmanTest, MidRanksWithinBlocks) {
             EXPECT_EQ(ranks[i], c.ranks[c.ranks.size() - i]) << c.why << " within a record #" << i;
     }
 }
+
+TEST_F(FriedmanTest, HugeOrTinyWeightsScaleTheStatisticInsteadOfOverflowingOrVanishing) {
+    // Ranks 1, 2, 3 with weight 2c and 3, 2, 1 with weight c: R = 5c, 6c, 7c,
+    // b = 3c. χ² = 12/(b·k(k + 1))·ΣR² − 3b(k + 1) is c times its value for
+    // c = 1, 12/36·110 − 36 = 2/3; the tail with 2 degrees of freedom is
+    // exp(−χ²/2). ΣR² overflowed for c = 1e200 (the run failed with "Numeric
+    // field overflow.") and underflowed to 0 for c = 1e-300, where χ² was
+    // written as 0.
+    for (const double c : {1e200, 1e300, 1e-300}) {
+        SCOPED_TRACE(c);
+        auto sum = run({{"g", 1.0, 2.0, 4.0, 2 * c}, {"g", 5.0, 4.0, 1.0, c}}, friedmanScenario(3, true));
+        ASSERT_EQ(sum.size(), 1u);
+        EXPECT_TRUE(AgreesTo(3 * c, sum[0].Num("Count"), 15));
+        EXPECT_TRUE(AgreesTo(2.0 / 3.0 * c, sum[0].Num("Chi-Squared"), 13));
+        EXPECT_TRUE(AgreesTo(std::exp(-c / 3.0), sum[0].Num("Friedman_Prob"), 6));
+        auto det = ReadTable("Det");
+        ASSERT_EQ(det.size(), 3u);
+        for (std::size_t j = 0; j < 3; ++j) {
+            EXPECT_TRUE(AgreesTo((5.0 + static_cast<double>(j)) * c, det[j].Num("SumRanks"), 15)) << j;
+            EXPECT_TRUE(AgreesTo((5.0 + static_cast<double>(j)) / 3.0, det[j].Num("MeanRank"), 14)) << j;
+        }
+    }
+}

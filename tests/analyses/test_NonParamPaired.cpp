@@ -224,3 +224,25 @@ TEST_F(PairedTest, WilcoxonZAndWeightsBeyondSixteenBits) {
     EXPECT_NEAR(out[0].Num("Tau"), 2 * 24090000.0 / q, 1e-15);
     ExpectCells(out[0], {{"Count<Y", 40000}, {"Count=Y", 600}});
 }
+
+TEST_F(PairedTest, WilcoxonOfTypedValuesBeyondTheDecimalRangeKeepsTheirTies) {
+    // x 1..8 and y 2 1 4 3 7 5 9 6 typed with an exponent (5e-300, 7e-300):
+    // d = −1 1 −1 1 −2 1 −2 2 in units of 10^e. Five |d| = 1 share ranks 1..5
+    // (3 each), three |d| = 2 ranks 6..8 (7 each): negative rank sum
+    // 3 + 3 + 7 + 7 = 20, positive 3 + 3 + 3 + 7 = 16, whatever the scale.
+    // Beyond the decimal type's range the differences were taken on the
+    // doubles, which differ in their last bits (7e-300 − 5e-300 is not
+    // 9e-300 − 7e-300), and ties were split into ranks of their own.
+    const int x[] = {1, 2, 3, 4, 5, 6, 7, 8}, y[] = {2, 1, 4, 3, 7, 5, 9, 6};
+    for (const int e : {-300, -20, 154, 300}) {
+        const std::string exp = "e" + std::to_string(e);
+        std::vector<Row> rows;
+        for (std::size_t i = 0; i < 8; ++i)
+            rows.push_back({std::stod(std::to_string(x[i]) + exp), std::stod(std::to_string(y[i]) + exp)});
+        auto out = run(rows);
+        ASSERT_EQ(out.size(), 1u) << e;
+        ExpectCells(out[0], {{"Wilcoxon_Neg_SumRank", 20}, {"Wilcoxon_Pos_SumRank", 16}, {"Wilcoxon_Neg_MeanRank", 5},
+                             {"Wilcoxon_Pos_MeanRank", 4}},
+                    exp);
+    }
+}

@@ -345,3 +345,21 @@ TEST_F(SignFitTest, FitProbabilityFollowsItsSeriesAtAndAroundTheEdges) {
     EXPECT_NEAR(CNonParamSign::FitProb(above1), 0.27, 0.0005);
     EXPECT_GT(CNonParamSign::FitProb(3.1), 0.0);
 }
+
+TEST_F(SignFitTest, TheFitOfHugeWeightsKeepsTheSpread) {
+    // Values 1, 2, 3, 5 with weights 1, 2, 1, 3 times c: for c near 1e200
+    // the sample deviation √(M2/(W − 1)) is the population one, by hand
+    // (d = 7x − 23) √(854/7³), the mean 23/7. The sum of the weighted
+    // deviations' rounding was squared (beyond a double), the deviation came
+    // out 0 and the normal fit was left without its statistics.
+    const vtest::ScenarioSpec s = scenario("K-S Fit", true, {{"FitUniform", false}, {"FitNormal", true}, {"FitPoisson", false}});
+    for (const double c : {1e200, 1e300}) {
+        SCOPED_TRACE(c);
+        auto out = run({{1.0, c}, {2.0, 2 * c}, {3.0, c}, {5.0, 3 * c}}, s);
+        ASSERT_EQ(out.size(), 1u);
+        EXPECT_TRUE(AgreesTo(23.0 / 7, out[0].Num("Mean"), 14));
+        EXPECT_TRUE(AgreesTo(std::sqrt(854.0 / 343), out[0].Num("StdDeviation"), 13));
+        EXPECT_FALSE(out[0].IsNull("Max_Absolute"));
+        EXPECT_FALSE(out[0].IsNull("K-S_Z"));
+    }
+}

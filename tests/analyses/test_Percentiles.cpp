@@ -96,6 +96,11 @@ TEST_F(PercentilesTest, TextbookEdgeCases) {
         {"2^52 + 0, 4, 8, 12: 3, 6 and 9 above 2^52", {two52 + 12, two52 + 4, two52, two52 + 8}, "Quartiles",
          {two52, two52 + 3, two52 + 6, two52 + 9, two52 + 12}},
         {"median of 1e15 + 2 and 1e15 + 3", {1e15 + 3, 1e15 + 2}, "Median", {1e15 + 2, 1e15 + 2.5, 1e15 + 3}},
+        // 1e308 − (−1e308) lies beyond a double; the points between do not:
+        // a quarter, a half and three quarters of the way, each 1e308 times a
+        // power of two (the run failed on an infinite point).
+        {"-1e308 and 1e308: points between values 2e308 apart", {1e308, -1e308}, "Quartiles",
+         {-1e308, -1e308 * 0.5, 0, 1e308 * 0.5, 1e308}},
     };
     for (const auto& c : cases) {
         std::string table = Numbered("Data");

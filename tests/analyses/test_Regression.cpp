@@ -1025,3 +1025,29 @@ TEST_F(RegressionTest, ResidualTableNamedLikeTheStatisticsTableIsRefused) {
     EXPECT_EQ(err, "The residual table needs a name of its own: stats is also the statistics table.");
     EXPECT_FALSE(TableExists("Stats"));
 }
+
+TEST_F(RegressionTest, SumsOfSquaresBeyondADoubleAreLeftNullNotFailingTheFit) {
+    // y = 2 1 4 3 7 5 on x = 1 .. 6, both times 10^154. Unscaled, by hand:
+    // Sxx = 35/2, Sxy = 16, SST = 70/3, slope 32/35, intercept 11/3 − 16/5 =
+    // 7/15, SSR = Sxy²/Sxx = 512/35, SSE = 914/105, R² = SSR/SST = 768/1225,
+    // F = SSR/(SSE/4) = 21504/3199. Scaled, the slope, R² and F stay, the
+    // intercept and the estimate's error take 10^154, and every sum of squares
+    // and mean square 10^308 times a number above 1.8: beyond a double. The
+    // run failed on writing them ("Numeric field overflow.").
+    const double y[] = {2, 1, 4, 3, 7, 5};
+    std::vector<Row> data;
+    for (int i = 0; i < 6; ++i)
+        data.push_back({std::stod(std::to_string(i + 1) + "e154"), std::stod(std::to_string(static_cast<int>(y[i])) + "e154")});
+    MakeData({"X", "Y"}, data);
+    auto rows = RunAndRead(RegressionOf("S", {{"X", "X"}, {"Y", "Y"}}));
+    ASSERT_EQ(rows.size(), 1u);
+    const auto& r = rows[0];
+    EXPECT_TRUE(AgreesTo(32.0 / 35, r.Num("Coef_of_X"), 13));
+    EXPECT_TRUE(AgreesTo(7.0 / 15 * 1e154, r.Num("Y-Intercept"), 12));
+    EXPECT_TRUE(AgreesTo(768.0 / 1225, r.Num("R-Square"), 13));
+    EXPECT_TRUE(AgreesTo(21504.0 / 3199, r.Num("F-Value"), 12));
+    EXPECT_TRUE(AgreesTo(std::sqrt(914.0 / 105 / 4) * 1e154, r.Num("StdError_of_Estimate"), 13));
+    for (const char* column : {"Regression_SS", "Residual_SS", "Total_SS", "Regression_MS", "Residual_MS"})
+        EXPECT_TRUE(r.IsNull(column)) << column;
+    EXPECT_EQ(r.Num("Residual_DF"), 4.0);
+}

@@ -1,5 +1,6 @@
 #include "engine/CrossProducts.h"
 
+#include "engine/Moments.h"
 #include "engine/ScaleUnit.h"
 
 #include <algorithm>
@@ -162,11 +163,22 @@ DoubleDouble CrossProducts::ScaledMeanAboutOrigin(int i) const {
     return m_s[static_cast<std::size_t>(i)] / m_n;
 }
 
+namespace {
+// A weight sum whose square stays far within a double's range, and whose
+// sums of scaled values (at most twice the weight sum) multiply without
+// overflow or underflow.
+bool ordinarySum(const DoubleDouble& w) {
+    return w.hi <= Moments::kOrdinaryWeight && w.hi >= 1 / Moments::kOrdinaryWeight;
+}
+} // namespace
+
 DoubleDouble CrossProducts::ScaledCentred(int i, int j) const {
     if (!(m_n.hi > 0)) return {};
-    // Σz_i·(Σz_j / W): the product of the two sums first would overflow
-    // for weight sums near 1e200.
-    return ScaledProduct(i, j) - m_s[static_cast<std::size_t>(i)] * (m_s[static_cast<std::size_t>(j)] / m_n);
+    const DoubleDouble& si = m_s[static_cast<std::size_t>(i)];
+    const DoubleDouble& sj = m_s[static_cast<std::size_t>(j)];
+    // Beyond ordinary weight sums Σz_i·(Σz_j / W): the product of the two
+    // sums first would overflow for weight sums near 1e200.
+    return ScaledProduct(i, j) - (ordinarySum(m_n) ? si * sj / m_n : si * (sj / m_n));
 }
 
 DoubleDouble CrossProducts::ScaledRaw(int i, int j) const {
@@ -220,14 +232,15 @@ CrossProducts::Pair CrossProducts::PairOf(int i, int j) const {
     if (!(W.hi > 0)) return p;
     p.m_mx = sx / W;
     p.m_my = sy / W;
-    // Each sum times the other's mean: the product of two sums first
-    // overflows for weight sums near 1e200.
-    p.m_cxx = sxx - sx * p.m_mx;
+    // Beyond ordinary weight sums each sum times the other's mean: the
+    // product of two sums first overflows for weight sums near 1e200.
+    const bool ordinary = ordinarySum(W);
+    p.m_cxx = sxx - (ordinary ? sx * sx / W : sx * p.m_mx);
     if (!aboveRounding(p.m_cxx, sxxAll, nAll)) p.m_cxx = DD();
-    p.m_cyy = syy - sy * p.m_my;
+    p.m_cyy = syy - (ordinary ? sy * sy / W : sy * p.m_my);
     if (!aboveRounding(p.m_cyy, syyAll, nAll)) p.m_cyy = DD();
     // |Cxy| <= √(Cxx·Cyy): nothing when either is constant.
-    if (p.m_cxx.hi > 0 && p.m_cyy.hi > 0) p.m_cxy = sxy - sx * p.m_my;
+    if (p.m_cxx.hi > 0 && p.m_cyy.hi > 0) p.m_cxy = sxy - (ordinary ? sx * sy / W : sx * p.m_my);
     // Cdd = Cxx + Cyy − 2·Cxy, in the larger unit.
     const int tx = 2 * (p.m_ex - p.m_ed), ty = 2 * (p.m_ey - p.m_ed), txy = p.m_ex + p.m_ey - 2 * p.m_ed;
     p.m_cdd = Ldexp(p.m_cxx, tx) + Ldexp(p.m_cyy, ty) - Ldexp(p.m_cxy, txy) * 2.0;
@@ -256,8 +269,9 @@ double CrossProducts::Pair::Cxy(double divisor) const noexcept {
 std::optional<double> CrossProducts::Pair::Correlation() const noexcept {
     if (!(m_cxx.hi > 0 && m_cyy.hi > 0)) return std::nullopt;
     if (m_cxy.hi == 0) return 0.0;
-    // Over each root in turn: Cxx·Cyy overflows for weight sums near 1e200.
-    double r = (m_cxy / Sqrt(m_cxx) / Sqrt(m_cyy)).ToDouble();
+    // Beyond ordinary weight sums over each root in turn: Cxx·Cyy overflows
+    // for weight sums near 1e200.
+    double r = (ordinarySum(m_w) ? m_cxy / Sqrt(m_cxx * m_cyy) : m_cxy / Sqrt(m_cxx) / Sqrt(m_cyy)).ToDouble();
     if (r > 1) r = 1;
     if (r < -1) r = -1;
     return r;

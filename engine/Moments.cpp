@@ -11,6 +11,10 @@
 
 namespace {
 
+bool ordinaryWeights(double w, double total) {
+    return w >= 1 / Moments::kOrdinaryWeight && total <= Moments::kOrdinaryWeight;
+}
+
 using dao::kExactPow10;
 using dao::kMaxExactPow10;
 
@@ -264,19 +268,29 @@ void Moments::Add(double x, double w) {
         }
         d = std::ldexp(d, halved - m_scaleExp);
     }
-    // The weights enter as their shares a = Wa/W and b = w/W of the new
-    // weight sum, both at most 1: weights near 1e200 or 1e-300 would square
-    // beyond a double's range (and δ/W square to 0 or to infinity).
     double wa = m_w;
     double wn = wa + w;
-    double a = wa / wn, b = w / wn;
     double delta = d - m_meanDev;
-    double deltaB = delta * b;             // δ·w/W
-    double term = delta * deltaB * wa;     // δ²·Wa·w/W
-    m_m4 += term * delta * delta * (a * a - a * b + b * b) + 6.0 * deltaB * deltaB * m_m2 - 4.0 * deltaB * m_m3;
-    m_m3 += term * delta * (a - b) - 3.0 * deltaB * m_m2;
-    m_m2 += term;
-    m_meanDev += deltaB;
+    if (ordinaryWeights(w, wn)) {
+        double deltaN = delta / wn;           // δ/W
+        double deltaN2 = deltaN * deltaN;
+        double term = delta * deltaN * wa * w; // δ²·Wa·w/W
+        m_m4 += term * deltaN2 * (wa * wa - wa * w + w * w) + 6.0 * deltaN2 * w * w * m_m2 - 4.0 * deltaN * w * m_m3;
+        m_m3 += term * deltaN * (wa - w) - 3.0 * deltaN * w * m_m2;
+        m_m2 += term;
+        m_meanDev += deltaN * w;
+    } else {
+        // The weights enter as their shares a = Wa/W and b = w/W of the new
+        // weight sum, both at most 1: weights near 1e200 or 1e-300 would
+        // square beyond a double's range (and δ/W square to 0 or to infinity).
+        double a = wa / wn, b = w / wn;
+        double deltaB = delta * b;             // δ·w/W
+        double term = delta * deltaB * wa;     // δ²·Wa·w/W
+        m_m4 += term * delta * delta * (a * a - a * b + b * b) + 6.0 * deltaB * deltaB * m_m2 - 4.0 * deltaB * m_m3;
+        m_m3 += term * delta * (a - b) - 3.0 * deltaB * m_m2;
+        m_m2 += term;
+        m_meanDev += deltaB;
+    }
     m_w = wn;
 }
 
@@ -330,6 +344,7 @@ std::optional<double> Moments::Skewness() const noexcept {
     double v = scaledVariance("N-1");
     if (!(v > 0)) return std::nullopt;
     double s = std::sqrt(v);
+    if (m_w <= kOrdinaryWeight) return m_w * m_m3 / ((m_w - 1) * (m_w - 2) * v * s);
     // W/((W − 1)(W − 2)) taken as a quotient of quotients: W² overflows for
     // weight sums near 1e200.
     return m_w / (m_w - 1) * (m_m3 / (m_w - 2)) / (v * s);
@@ -340,6 +355,8 @@ std::optional<double> Moments::Kurtosis() const noexcept {
     double v = scaledVariance("N-1");
     if (!(v > 0)) return std::nullopt;
     double W = m_w;
+    if (W <= kOrdinaryWeight)
+        return W * (W + 1) * m_m4 / (v * v * (W - 1) * (W - 2) * (W - 3)) - 3 * (W - 1) * (W - 1) / ((W - 2) * (W - 3));
     // As quotients of quotients: the products of the weight sums overflow
     // for sums near 1e200.
     return W / (W - 1) * ((W + 1) / (W - 2)) * (m_m4 / (W - 3)) / (v * v) -

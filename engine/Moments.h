@@ -28,6 +28,11 @@
 
 class Moments {
 public:
+    // Weights and weight sums up to this size, and weights from its
+    // reciprocal up, are ordinary: their squares and products stay far
+    // within a double's range, and the formulas take them as written.
+    // Beyond, they are taken on shares and quotients of the weights.
+    static constexpr double kOrdinaryWeight = 1e100;
     Moments() = default;
 
     // Forgets every value.

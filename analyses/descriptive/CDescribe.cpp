@@ -643,14 +643,17 @@ void CDescribe::WriteData() {
                     // The shape statistics divide by powers of the variance:
                     // besides distinct values they need a positive variance.
                     if (W > 2) {
-                        // As quotients of quotients: products of the weight
-                        // sum overflow for sums near 1e200.
-                        const double seSkew2 = 6 * (W / (W + 1)) * ((W - 1) / (W - 2)) / (W + 3);
+                        // Beyond ordinary weight sums as quotients of
+                        // quotients: their products overflow near 1e200.
+                        const bool ordinary = W <= Moments::kOrdinaryWeight;
+                        const double seSkew2 = ordinary ? 6 * W * (W - 1) / ((W - 2) * (W + 1) * (W + 3))
+                                                        : 6 * (W / (W + 1)) * ((W - 1) / (W - 2)) / (W + 3);
                         if (auto sk = mo.Skewness()) put("Skewness", *sk);
                         put("SE_Skewness", std::sqrt(seSkew2));
                         if (W > 3) {
                             if (auto ku = mo.Kurtosis()) put("Kurtosis", *ku);
-                            put("SE_Kurtosis", std::sqrt(4 * ((W - 1) / (W - 3)) * ((W + 1) / (W + 5)) * seSkew2));
+                            put("SE_Kurtosis", std::sqrt(ordinary ? 4 * (W * W - 1) * seSkew2 / ((W - 3) * (W + 5))
+                                                                  : 4 * ((W - 1) / (W - 3)) * ((W + 1) / (W + 5)) * seSkew2));
                         }
                     }
                 }
@@ -726,9 +729,11 @@ void CDescribe::WriteData() {
             }
             if (m_tTest && s > 0 && W > 1) {
                 double mu0 = m_popMean[J];
-                // Divided by s first: the difference times √W alone can lie
-                // beyond a double (values near 1e300, weights near 1e200).
-                double t = Moments::DecimalDifference(m, mu0) / s * std::sqrt(W);
+                // The difference times √W alone can lie beyond a double
+                // (values near 1e300, weights near 1e200): divided by s first.
+                const double dm = Moments::DecimalDifference(m, mu0);
+                double t = dm * std::sqrt(W) / s;
+                if (!std::isfinite(t)) t = dm / s * std::sqrt(W);
                 double p = z.Quorb_CalcProb("T", t, W - 1, 0);
                 put("Population_Mean", mu0);
                 put("t-Value", t);

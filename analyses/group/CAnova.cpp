@@ -384,8 +384,11 @@ void CAnova::WriteTTest(int x) {
                     // Welch's q²/(qa²/(nA − 1) + qb²/(nB − 1)) on the shares
                     // qa/q and qb/q: with weight sums near 1e200 the squares
                     // themselves fall below a double's range.
-                    const double sa = qa / q, sb = qb / q;
-                    const double df = 1 / (sb * sb / (nB - 1) + sa * sa / (nA - 1));
+                    double df = q * q / (qb * qb / (nB - 1) + qa * qa / (nA - 1));
+                    if (!std::isnormal(df)) {
+                        const double sa = qa / q, sb = qb / q;
+                        df = 1 / (sb * sb / (nB - 1) + sa * sa / (nA - 1));
+                    }
                     m_outColumns.Column(out, "DF_Separate")->SetValue(df);
                     m_outColumns.Column(out, "t-Value_Separate")->SetValue(t);
                     m_outColumns.Column(out, "Prob_(2-tail)_Separate")->SetValue(z.Quorb_CalcProb("T", t, df, 0));

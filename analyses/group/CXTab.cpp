@@ -166,8 +166,12 @@ void CXTab::Merge(Cell& into, const Cell& from) const {
             // Both sums in the larger unit.
             const int e = std::max(into.M2Exp, from.M2Exp);
             const double du = std::ldexp(delta, -e);
-            into.M2 = std::ldexp(into.M2, 2 * (into.M2Exp - e)) +
-                      (std::ldexp(from.M2, 2 * (from.M2Exp - e)) + du * du * (into.N / w) * from.N);
+            // Na·Nb/W; beyond ordinary weights as (Na/W)·Nb, whose product
+            // of the two weights would overflow near 1e200.
+            const double k = Moments::kOrdinaryWeight;
+            const bool ordinary = w <= k && into.N >= 1 / k && from.N >= 1 / k;
+            const double cross = ordinary ? du * du * into.N * from.N / w : du * du * (into.N / w) * from.N;
+            into.M2 = std::ldexp(into.M2, 2 * (into.M2Exp - e)) + (std::ldexp(from.M2, 2 * (from.M2Exp - e)) + cross);
             into.M2Exp = e;
             into.Dev += delta * from.N / w;
         } else {

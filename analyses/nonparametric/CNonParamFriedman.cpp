@@ -153,14 +153,16 @@ void CNonParamFriedman::CalcData() {
 void CNonParamFriedman::WriteData() {
     Guard("WriteData", [&] {
         const std::size_t k = static_cast<std::size_t>(m_s.nX);
-        // Σ(R/b)², the squares of the mean ranks: the rank sums' own squares
-        // overflow for weights near 1e200 and vanish for weights near 1e-300.
+        // ΣR², or for weights beyond the ordinary Σ(R/b)², the squares of the
+        // mean ranks: the rank sums' own squares overflow for weights near
+        // 1e200 and vanish for weights near 1e-300.
+        const bool ordinary = m_b <= Moments::kOrdinaryWeight && m_b >= 1 / Moments::kOrdinaryWeight;
         double S = 0;
         RecordsetPtr det = Cx().OutputRecordset2();
         for (std::size_t j = 1; j <= k && m_complete > 0; ++j) {
             const double r = m_R[j] + m_Rlow[j];
-            const double meanRank = r / m_b;
-            S += meanRank * meanRank;
+            const double term = ordinary ? r : r / m_b;
+            S += term * term;
             if (m_detail) {
                 det->AddNew();
                 m_detailColumns.Write(det, m_s.nG, m_s.fields, GroupValues(), static_cast<std::int16_t>(m_s.XPosition() + j - 1), "", "",
@@ -180,13 +182,14 @@ void CNonParamFriedman::WriteData() {
         m_outColumns.Column(out, "DF")->SetValue(kk - 1);
         m_outColumns.Column(out, "Fields")->SetValue(kk);
         if (m_b > 0) {
-            // 12/(b·k(k + 1))·ΣR² − 3b(k + 1) taken as b times
-            // 12/(k(k + 1))·Σ(R/b)² − 3(k + 1).
-            const double A = 12 / (kk * (kk + 1)) * S, B = 3 * (kk + 1);
+            // 12/(b·k(k + 1))·ΣR² − 3b(k + 1), beyond ordinary weights taken
+            // as b times 12/(k(k + 1))·Σ(R/b)² − 3(k + 1).
+            const double A = ordinary ? 12 / (m_b * kk * (kk + 1)) * S : 12 / (kk * (kk + 1)) * S;
+            const double B = ordinary ? 3 * m_b * (kk + 1) : 3 * (kk + 1);
             // A sum of squares is never below 0: where every field has the same
             // rank sum A equals B, and their rounding (fractional weights) could
             // leave the difference a few units of the last place below 0.
-            const double chi = m_b * std::max(0.0, Moments::DecimalDifference(A, B));
+            const double chi = (ordinary ? 1.0 : m_b) * std::max(0.0, Moments::DecimalDifference(A, B));
             CZValue zv;
             m_outColumns.Column(out, "Chi-Squared")->SetValue(chi);
             m_outColumns.Column(out, "Friedman_Prob")->SetValue(zv.Quorb_CalcProb("C", chi, kk - 1, 0));

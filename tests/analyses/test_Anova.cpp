@@ -333,11 +333,17 @@ TEST_F(AnovaTest, TwoWayTables) {
     }
 }
 
-TEST_F(AnovaTest, FOfValuesNear1eMinus300IsNotLeftNullAsIfTheyDidNotVary) {
-    // Multiplying every value by 10^-300 multiplies each sum of squares by
-    // 10^-600, below a double's range (written as 0), and leaves every F,
-    // its degrees of freedom and probability as they are: those of the
-    // unscaled values, which the tables above check.
+TEST_F(AnovaTest, FOfValuesScaledNear1eMinus300Or1e154IsThatOfTheUnscaledValues) {
+    // Every F, its degrees of freedom and probability are those of the
+    // unscaled values, which the tables above check:
+    // - multiplying every value by 10^-300 multiplies each sum of squares by
+    //   10^-600, below a double's range (written as 0); F was left Null as if
+    //   the values did not vary;
+    // - multiplying every value by 10^154 multiplies each sum of squares and
+    //   mean square by 10^308: these tables' (77.8, 40.5, 118.3 and the like)
+    //   lie beyond a double and are left Null, also in the group detail
+    //   table, whose group variances lie beyond a double too. The run failed
+    //   on writing the first sum of squares ("Numeric field overflow.").
     const struct {
         const char* why;
         const char* type;
@@ -348,19 +354,27 @@ TEST_F(AnovaTest, FOfValuesNear1eMinus300IsNotLeftNullAsIfTheyDidNotVary) {
         {"two way, unbalanced", "Two way ANOVA", grid({{{4, 6, 5}, {8}, {5, 9}}, {{7, 7}, {12, 16, 14, 11}, {3, 1}}}),
          {{"A", "C"}, {"B", "C"}, {"Y", "X"}}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        auto plain = runOn(c.recs, c.type, c.fields);
-        auto tiny = runOn(onBase(c.recs, 0, 1e-300), c.type, c.fields);
-        ASSERT_EQ(tiny.size(), plain.size());
-        for (std::size_t i = 0; i < plain.size(); ++i) {
-            const std::string row = plain[i]["Source_of_Variation"].ToString();
-            EXPECT_EQ(tiny[i].Num("DF"), plain[i].Num("DF")) << row;
-            EXPECT_EQ(tiny[i].Num("Sum_of_Squares"), 0.0) << row;
-            EXPECT_EQ(tiny[i].IsNull("F-Value"), plain[i].IsNull("F-Value")) << row;
-            if (plain[i].IsNull("F-Value")) continue;
-            EXPECT_TRUE(AgreesTo(plain[i].Num("F-Value"), tiny[i].Num("F-Value"), 12)) << row;
-            EXPECT_TRUE(AgreesTo(plain[i].Num("Prob"), tiny[i].Num("Prob"), 12)) << row;
+    for (const double scale : {1e-300, 1e154}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.why) + (scale < 1 ? ", 1e-300" : ", 1e154"));
+            auto plain = runOn(c.recs, c.type, c.fields);
+            auto scaled = runOn(onBase(c.recs, 0, scale), c.type, c.fields,
+                                scale > 1 ? "Detail" + std::to_string(m_runs) : std::string());
+            ASSERT_EQ(scaled.size(), plain.size());
+            for (std::size_t i = 0; i < plain.size(); ++i) {
+                const std::string row = plain[i]["Source_of_Variation"].ToString();
+                EXPECT_EQ(scaled[i].Num("DF"), plain[i].Num("DF")) << row;
+                const double ss = plain[i].Num("Sum_of_Squares");
+                if (scale < 1) {
+                    EXPECT_EQ(scaled[i].Num("Sum_of_Squares"), 0.0) << row;
+                } else if (ss * scale * scale > std::numeric_limits<double>::max()) {
+                    EXPECT_TRUE(scaled[i].IsNull("Sum_of_Squares")) << row;
+                }
+                EXPECT_EQ(scaled[i].IsNull("F-Value"), plain[i].IsNull("F-Value")) << row;
+                if (plain[i].IsNull("F-Value")) continue;
+                EXPECT_TRUE(AgreesTo(plain[i].Num("F-Value"), scaled[i].Num("F-Value"), 12)) << row;
+                EXPECT_TRUE(AgreesTo(plain[i].Num("Prob"), scaled[i].Num("Prob"), 12)) << row;
+            }
         }
     }
 }
@@ -663,43 +677,6 @@ TEST_F(AnovaTest, TTestWithHugeWeightsKeepsTheSeparateDegreesOfFreedom) {
         agrees("t-Value_Pooled", diff / std::sqrt(sp2 / W[0] + sp2 / W[1]), 13);
         agrees("DF_Separate", dfS, 13);
         agrees("t-Value_Separate", diff / std::sqrt(qa + qb), 13);
-    }
-}
-
-TEST_F(AnovaTest, FOfValuesNear1e154IsWrittenThoughTheirSumsOfSquaresAreBeyondADouble) {
-    // Multiplying every value by 10^154 multiplies each sum of squares and
-    // mean square by 10^308: these tables' (77.8, 40.5, 118.3 and the like)
-    // lie beyond a double and are left Null, while every F, its degrees of
-    // freedom and probability are those of the unscaled values. The run
-    // failed on writing the first sum of squares ("Numeric field overflow.").
-    const struct {
-        const char* why;
-        const char* type;
-        std::vector<Rec> recs;
-        std::vector<vtest::ScenarioFieldRow> fields;
-    } cases[] = {
-        {"one way", "ANOVA", kThreeGroups, {{"A", "C"}, {"Y", "X"}}},
-        {"two way, unbalanced", "Two way ANOVA", grid({{{4, 6, 5}, {8}, {5, 9}}, {{7, 7}, {12, 16, 14, 11}, {3, 1}}}),
-         {{"A", "C"}, {"B", "C"}, {"Y", "X"}}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        auto plain = runOn(c.recs, c.type, c.fields);
-        // With the group detail table, whose group variances lie beyond a double too.
-        auto huge = runOn(onBase(c.recs, 0, 1e154), c.type, c.fields, "Detail" + std::to_string(m_runs));
-        ASSERT_EQ(huge.size(), plain.size());
-        for (std::size_t i = 0; i < plain.size(); ++i) {
-            const std::string row = plain[i]["Source_of_Variation"].ToString();
-            EXPECT_EQ(huge[i].Num("DF"), plain[i].Num("DF")) << row;
-            const double ss = plain[i].Num("Sum_of_Squares");
-            if (ss * 1e154 * 1e154 > std::numeric_limits<double>::max()) {
-                EXPECT_TRUE(huge[i].IsNull("Sum_of_Squares")) << row;
-            }
-            EXPECT_EQ(huge[i].IsNull("F-Value"), plain[i].IsNull("F-Value")) << row;
-            if (plain[i].IsNull("F-Value")) continue;
-            EXPECT_TRUE(AgreesTo(plain[i].Num("F-Value"), huge[i].Num("F-Value"), 12)) << row;
-            EXPECT_TRUE(AgreesTo(plain[i].Num("Prob"), huge[i].Num("Prob"), 12)) << row;
-        }
     }
 }
 

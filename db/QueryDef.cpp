@@ -60,6 +60,33 @@ void createView(Connection& c, const std::string& name, const std::string& sql) 
     }
 }
 
+// A column the view computes declares no type: the recordset types it by
+// its first value. A run reads what the column holds: texts that are no
+// numbers make it a Text field, a real a Double field, a whole number
+// beyond 32 bits a BigInt field; the query's field says the same.
+void typeComputed(Database& db, const std::string& view, FieldInfo& info) {
+    if (info.type != dbLong && info.type != dbDouble) return;
+    try {
+        if (!db.ComputedWithoutType(view, info.name)) return;
+        if (const auto text = db.FirstNonNumber(view, info.name); text && !text->value.IsBytes()) {
+            info.type = dbText;
+            info.size = 255;
+            info.attributes = dbVariableField;
+            return;
+        }
+        const Database::StoredNumbers held = db.NumbersStored(view, info.name);
+        if (held.real) {
+            info.type = dbDouble;
+            info.size = 8;
+        } else if (held.wide) {
+            info.type = dbBigInt;
+            info.size = 8;
+        }
+    } catch (const DaoError&) {
+        // Not to be looked into: the field keeps the type of its first value.
+    }
+}
+
 DaoError readOnlyView() { return DaoError(err::ReadOnly, "Cannot update. Database or object is read-only."); }
 
 } // namespace
@@ -130,15 +157,19 @@ dao::Fields& QueryDef::Fields() {
         // B.X ...") has the columns X and X:1 there, where its statement
         // names both X and the second could be neither listed nor read.
         std::string sql = m_sql;
+        bool throughView = false;
         if (m_stored && !m_name.empty()) {
             StmtHandle st = db->conn()->Prepare(
                 SystemSql("SELECT 1 FROM sqlite_master WHERE type = 'view' AND name = ?1 COLLATE NOCASE"));
             sqlite3_bind_text(st.get(), 1, m_name.c_str(), static_cast<int>(m_name.size()), SQLITE_TRANSIENT);
-            if (sqlite3_step(st.get()) == SQLITE_ROW) sql = "SELECT * FROM " + JetSqlTranslator::BracketName(m_name);
+            throughView = sqlite3_step(st.get()) == SQLITE_ROW;
+            if (throughView) sql = "SELECT * FROM " + JetSqlTranslator::BracketName(m_name);
         }
         RecordsetPtr rs = db->OpenRecordset(sql, dbOpenSnapshot);
         for (const auto& f : rs->Fields()) {
-            auto copy = std::make_shared<Field>(f->Info());
+            FieldInfo info = f->Info();
+            if (throughView) typeComputed(*db, m_name, info);
+            auto copy = std::make_shared<Field>(info);
             copy->m_attached = true;
             m_fields.appendLoaded(copy);
         }

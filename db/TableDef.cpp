@@ -576,8 +576,12 @@ void TableDefs::Refresh() {
     auto c = m_conn.lock();
     if (!c || !c->IsOpen()) throw DaoError(err::ObjectClosed, "Object invalid or no longer set.");
     std::vector<TableDefPtr> items;
+    // SQLite's own tables are none of the file's; nor are the tables in which
+    // a virtual table (a full-text index, an R-tree) keeps its data: they
+    // are read through it, and one changed or deleted breaks it.
     StmtHandle st = c->Prepare(SystemSql("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' "
-                                         "ESCAPE '\\' ORDER BY name COLLATE NOCASE"));
+                                         "ESCAPE '\\' AND name NOT IN (SELECT name FROM pragma_table_list "
+                                         "WHERE schema = 'main' AND type = 'shadow') ORDER BY name COLLATE NOCASE"));
     int rc;
     while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
         std::string name = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));

@@ -3,6 +3,7 @@
 // the new run is refused, fails, meets a lock or is killed half-way.
 #include "AnalysisFixture.h"
 #include "support/LockWait.h"
+#include "support/OtherProgram.h"
 
 #include <csignal>
 #include <functional>
@@ -393,3 +394,29 @@ TEST_F(OutputSafetyTest, ARunStartedFromInsideAProgressEventIsRefusedAndTheRunni
 }
 
 } // namespace
+
+TEST_F(OutputSafetyTest, AnOutputNamedAsATableOfAFullTextIndexLeavesTheIndexWhole) {
+    // Another program's full-text table Docs keeps its index in Docs_data,
+    // Docs_idx, ... An output named Docs_data replaced that table, and every
+    // search of Docs failed from then on.
+    {
+        vtest::OtherProgram other(tmp.file("data.db"));
+        other.Exec("CREATE VIRTUAL TABLE Docs USING fts5(Body)");
+        other.Exec("INSERT INTO Docs (Body) VALUES ('north wind'), ('south wind'), ('calm')");
+    }
+    std::string err;
+    EXPECT_FALSE(Run(Store(describeMean("Docs_data")), &err));
+    EXPECT_FALSE(err.empty());
+    // The index still finds the two rows with "wind".
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(tmp.file("data.db").c_str(), &other, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    sqlite3_stmt* st = nullptr;
+    const int rc = sqlite3_prepare_v2(other, "SELECT count(*) FROM Docs WHERE Docs MATCH 'wind'", -1, &st, nullptr);
+    EXPECT_EQ(rc, SQLITE_OK) << sqlite3_errmsg(other);
+    if (rc == SQLITE_OK) {
+        EXPECT_EQ(sqlite3_step(st), SQLITE_ROW) << sqlite3_errmsg(other);
+        EXPECT_EQ(sqlite3_column_int(st, 0), 2);
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(other);
+}

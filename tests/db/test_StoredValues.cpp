@@ -446,3 +446,32 @@ TEST_F(StoredValues, TextTypesNamedLongOrShortAreTextFieldsNotNumbers) {
         EXPECT_TRUE(v.Equals(c.value, false) && v.IsString() == c.value.IsString()) << c.why << ": " << v.ToString();
     }
 }
+
+TEST_F(StoredValues, TheShadowTablesOfAFullTextOrRTreeIndexAreNoTablesOfTheFile) {
+    // Another program's full-text table Docs (FTS5) and R-tree Boxes keep
+    // their index in tables of their own (Docs_data, Docs_idx, Boxes_node,
+    // ...). Those were listed as the file's tables beside Docs and Boxes, for
+    // a user to choose as a source, and could be deleted, which breaks
+    // the index. Docs_archive is the user's own table, whatever its name.
+    const std::string path = tmp.file("indexes.db");
+    {
+        vtest::OtherProgram other(path);
+        other.Exec("CREATE TABLE Data (K INTEGER PRIMARY KEY, X REAL)");
+        other.Exec("CREATE VIRTUAL TABLE Docs USING fts5(Body)");
+        other.Exec("INSERT INTO Docs (Body) VALUES ('north wind'), ('south wind')");
+        other.Exec("CREATE VIRTUAL TABLE Boxes USING rtree(Id, MinX, MaxX)");
+        other.Exec("INSERT INTO Boxes VALUES (1, 0, 2)");
+        other.Exec("CREATE TABLE Docs_archive (K INTEGER PRIMARY KEY, Body TEXT)");
+    }
+    db = DBEngine().OpenDatabase(path);
+    std::string names;
+    for (const auto& td : db->TableDefs()) names += td->Name() + " ";
+    EXPECT_EQ(names, "Boxes Data Docs Docs_archive ");
+    EXPECT_EQ(db->TableDefs().Find("Docs_data"), nullptr);
+    EXPECT_EQ(db->TableDefs().Find("Boxes_node"), nullptr);
+    // The full-text table is read as a table.
+    std::string read;
+    for (auto rs = db->OpenRecordset("SELECT Body FROM Docs ORDER BY Body", dbOpenSnapshot); !rs->EOF_(); rs->MoveNext())
+        read += rs->Fields("Body")->Value().ToString() + ";";
+    EXPECT_EQ(read, "north wind;south wind;");
+}

@@ -124,3 +124,36 @@ TEST_F(ViewsTest, ASavedQueryThatCannotBeReadYetLeavesEveryTableFreeToBeRenamedA
         db->QueryDefs().Delete("qWaiting");
     }
 }
+
+TEST_F(ViewsTest, AViewsComputedColumnIsNotTypedByItsFirstValueAlone) {
+    // Another program's "CREATE VIEW vCalc AS SELECT K, IIf(...) AS V": V
+    // declares no type. Typed by its first value, 1 then 2.5 was a Long
+    // field, 1 then 'a' a Long field too, where a run reads the first as
+    // reals (Double) and the second as texts (Text).
+    const struct {
+        const char* values; // V of the rows, in the order of K
+        int type;
+        const char* why;
+    } cases[] = {
+        {"(1, 1), (2, 2)", dbLong, "whole numbers only"},
+        {"(1, 1), (2, 2.5)", dbDouble, "a whole number first, a real later"},
+        {"(1, 1), (2, 'a')", dbText, "a number first, a text that is no number later"},
+        {"(1, 1), (2, 3000000000)", dbBigInt, "a whole number beyond 32 bits later"},
+        {"(1, 'north'), (2, 'south')", dbText, "texts only"},
+        {"(1, 2.5), (2, 1)", dbDouble, "a real first"},
+    };
+    for (const auto& c : cases) {
+        db->Close();
+        {
+            vtest::OtherProgram other(path);
+            other.Exec("DROP VIEW IF EXISTS vCalc");
+            other.Exec("DROP TABLE IF EXISTS Src");
+            other.Exec("CREATE TABLE Src (K INTEGER PRIMARY KEY, Raw)");
+            other.Exec(std::string("INSERT INTO Src (K, Raw) VALUES ") + c.values);
+            other.Exec("CREATE VIEW vCalc AS SELECT K, coalesce(Raw, 0) AS V FROM Src ORDER BY K");
+        }
+        db = DBEngine().OpenDatabase(path);
+        QueryDefPtr v = db->QueryDefs()("vCalc");
+        EXPECT_EQ(v->Fields()("V")->Type(), c.type) << c.why;
+    }
+}

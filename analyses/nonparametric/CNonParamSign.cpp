@@ -115,7 +115,7 @@ std::string CNonParamSign::CreateOutputFit() {
 void CNonParamSign::InitData() {
     Guard("InitData", [&] {
         m_used = 0;
-        m_W = m_first = m_dev = m_last = 0;
+        m_W = m_first = m_dev = m_last = m_devQuarter = 0;
         m_poisson = true;
         m_spool->BeginGroup();
     });
@@ -135,6 +135,7 @@ void CNonParamSign::CalcData() {
         m_W += w;
         // Deviations from the first value keep the digits of a large common offset.
         m_dev += w * (x - m_first);
+        m_devQuarter += w / m_W * ((x * 0.25 - m_first * 0.25) - m_devQuarter);
         if (m_poisson && !(x >= 0 && std::floor(x) == x)) m_poisson = false;
         m_spool->Add(x, w);
     });
@@ -166,7 +167,8 @@ double CNonParamSign::SignTest(std::int64_t n, std::int64_t k) {
 void CNonParamSign::WriteSign() {
     if (m_W <= 1) return;
     // About the first value: a sum of values near 1e15 drops their spread.
-    const double mean = m_first + m_dev / m_W;
+    // In quarters where the deviations' sum is beyond a double's range.
+    const double mean = std::isfinite(m_dev) ? m_first + m_dev / m_W : (m_first * 0.25 + m_devQuarter) * 4;
     // Weighted counts are summed exactly and brought to whole numbers once:
     // [test][below, equal, above], the tests Mean, Median, Custom.
     double counts[3][3] = {};
@@ -198,7 +200,9 @@ void CNonParamSign::WriteSign() {
                 median = x;
                 found = m % 2 != 0;
             } else if (position == lower + 1) {
-                median = (median + x) / 2;
+                // Two values near 1.7e308 sum beyond a double; their halves do not.
+                const double sum = median + x;
+                median = std::isfinite(sum) ? sum / 2 : median * 0.5 + x * 0.5;
                 found = true;
             }
         }

@@ -363,3 +363,20 @@ TEST_F(SignFitTest, TheFitOfHugeWeightsKeepsTheSpread) {
         EXPECT_FALSE(out[0].IsNull("K-S_Z"));
     }
 }
+
+TEST_F(SignFitTest, TheMeanAndMedianOfValuesSpanningBeyondADoubleAreTheirs) {
+    // -1.5e308, 1e308, 1.6e308, 1.7e308: by hand the mean is 2.8e308/4 =
+    // 7e307 (one value below it, three above) and the median
+    // (1e308 + 1.6e308)/2 = 1.3e308 (two below, two above). The deviations
+    // from the first value (up to 3.2e308) and the sum of the middle two lie
+    // beyond a double: the run failed ("Numeric field overflow.").
+    auto out = run(plain({-1.5e308, 1e308, 1.6e308, 1.7e308}),
+                   scenario("Sign Test", false, {{"SignMean", true}, {"SignMedian", true}}));
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(out[0]["TestType"].ToString(), "Mean");
+    EXPECT_TRUE(AgreesTo(7e307, out[0].Num("TestValue"), 14));
+    ExpectCells(out[0], {{"Count<Test", 1}, {"Count=Test", 0}, {"Count>Test", 3}}, "mean");
+    EXPECT_EQ(out[1]["TestType"].ToString(), "Median");
+    EXPECT_TRUE(AgreesTo(1.3e308, out[1].Num("TestValue"), 15));
+    ExpectCells(out[1], {{"Count<Test", 2}, {"Count=Test", 0}, {"Count>Test", 2}}, "median");
+}

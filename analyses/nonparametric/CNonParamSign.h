@@ -69,7 +69,9 @@ private:
     void WriteSign();
     void WriteFit();
     void ExplainNoPoissonFit(double mean);
-    void CalcCompareFit(double mean, double meanDev, double sd, bool& normalOk, bool& poissonOk, double pos[4],
+    // f is the unit the deviations, meanDev and sd are taken in: 1, or 1/4
+    // for values spanning beyond a double's range.
+    void CalcCompareFit(double mean, double meanDev, double sd, double f, bool& normalOk, bool& poissonOk, double pos[4],
                         double neg[4]);
 
     const Settings& m_s;

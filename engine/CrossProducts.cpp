@@ -116,7 +116,11 @@ void CrossProducts::Add(const double* v, double w) {
         return;
     }
     addWeight(w);
-    for (std::size_t i = 0; i < M; ++i) m_z[i] = scaled(i, v[i] - m_origin[i]);
+    for (std::size_t i = 0; i < M; ++i) {
+        const double z = v[i] - m_origin[i];
+        // Beyond a double's range (-1.5e308 from 1.7e308) by its half, exact.
+        m_z[i] = std::isinf(z) && std::isfinite(v[i]) ? scaledHalf(i, v[i] * 0.5 - m_origin[i] * 0.5) : scaled(i, z);
+    }
     addScaled(w);
 }
 

@@ -567,7 +567,26 @@ void CAnova::WriteAnova(int x) {
                 if (m.SumW() > 0) span = std::max({span, std::fabs(m.Max() - k0), std::fabs(m.Min() - k0)});
             }
         m_ssExp = Moments::SpreadUnit(span);
-        auto dev = [&](const Moments& m) { return std::ldexp(MeanDev(m, k0), -m_ssExp); };
+        // Values on either side of 0 near the largest doubles (-1.5e308 and
+        // 1.7e308) lie further apart than a double reaches: their spread and
+        // the means' deviations are taken in halves (exact), in a unit up to
+        // 2^1024, so that F still comes out.
+        const bool halves = !std::isfinite(span);
+        if (halves) {
+            double half = 0;
+            for (int i = 1; i <= m_nC; ++i)
+                for (int j : present[sz(i)]) {
+                    const Moments& m = Cell(x, i, j);
+                    if (m.SumW() > 0)
+                        half = std::max({half, std::fabs(m.Max() * 0.5 - k0 * 0.5), std::fabs(m.Min() * 0.5 - k0 * 0.5)});
+                }
+            m_ssExp = std::ilogb(half) + 1;
+        }
+        auto dev = [&](const Moments& m) {
+            const double d = MeanDev(m, k0);
+            if (!halves || std::isfinite(d)) return std::ldexp(d, -m_ssExp);
+            return std::ldexp(m.ProvisionalMean() * 0.5 - k0 * 0.5 + m.SumDeviations() / m.SumW() * 0.5, 1 - m_ssExp);
+        };
         auto levels = [&](int i) {
             std::vector<Level> out;
             out.reserve(present[sz(i)].size() + 1);

@@ -47,7 +47,18 @@ std::size_t CrossProducts::tri(int i, int j) const {
 
 void CrossProducts::grow(std::size_t i, double z) {
     if (std::isnan(z)) return; // it makes every sum it enters NaN, whatever the unit
-    const int e = ScaleUnit::ExponentOf(z);
+    growTo(i, ScaleUnit::ExponentOf(z));
+}
+
+double CrossProducts::scaledHalf(std::size_t i, double h) {
+    if (std::isnan(h) || std::isinf(h)) return scaled(i, h * 2);
+    // The deviation 2h has the exponent of h plus one: 1024 at most.
+    const int e = std::ilogb(h) + 1;
+    if (m_limit[i] == ScaleUnit::Unset || e > m_exp[i]) growTo(i, e);
+    return std::ldexp(h, 1 - m_exp[i]);
+}
+
+void CrossProducts::growTo(std::size_t i, int e) {
     // Until the unit is first set every sum of the variable is 0; after, the
     // unit only grows (up < 0), and the sums follow it exactly.
     const int up = m_exp[i] - e;
@@ -105,24 +116,28 @@ void CrossProducts::Add(const double* v, double w) {
         return;
     }
     addWeight(w);
-    for (std::size_t i = 0; i < M; ++i) m_z[i] = scaled(i, v[i] - m_origin[i]);
+    for (std::size_t i = 0; i < M; ++i) {
+        const double z = v[i] - m_origin[i];
+        // Beyond a double's range (-1.5e308 from 1.7e308) by its half, exact.
+        m_z[i] = std::isinf(z) && std::isfinite(v[i]) ? scaledHalf(i, v[i] * 0.5 - m_origin[i] * 0.5) : scaled(i, z);
+    }
     addScaled(w);
 }
 
-void CrossProducts::AddDeviations(const double* z, double w) {
+void CrossProducts::AddDeviations(const double* z, double w, const double* halves) {
     const std::size_t M = static_cast<std::size_t>(m_m);
     ++m_count;
     addWeight(w);
-    for (std::size_t i = 0; i < M; ++i) m_z[i] = scaled(i, z[i]);
+    for (std::size_t i = 0; i < M; ++i) m_z[i] = scaledAt(i, z, halves);
     addScaled(w);
 }
 
-void CrossProducts::AddDeviations(const double* z, const unsigned char* present, double w) {
+void CrossProducts::AddDeviations(const double* z, const unsigned char* present, double w, const double* halves) {
     const std::size_t M = static_cast<std::size_t>(m_m);
     std::size_t have = 0;
     for (std::size_t i = 0; i < M; ++i) have += present[i] != 0;
     if (have == M) {
-        AddDeviations(z, w);
+        AddDeviations(z, w, halves);
         return;
     }
     if (have == 0) return;
@@ -138,7 +153,7 @@ void CrossProducts::AddDeviations(const double* z, const unsigned char* present,
     ++m_count;
     addWeight(w);
     // A missing variable enters as 0, which adds nothing to any sum.
-    for (std::size_t i = 0; i < M; ++i) m_z[i] = present[i] ? scaled(i, z[i]) : 0.0;
+    for (std::size_t i = 0; i < M; ++i) m_z[i] = present[i] ? scaledAt(i, z, halves) : 0.0;
     addScaled(w);
     const DD W(w);
     for (std::size_t j = 0; j < M; ++j) {

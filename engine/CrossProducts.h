@@ -59,11 +59,14 @@ public:
     // added becomes the origin, and adds nothing to the sums about it.
     void Add(const double* v, double w);
     // Adds the vector given by its deviations z (m values) from origins the
-    // caller keeps (Origin() stays 0), with the weight w (> 0).
-    void AddDeviations(const double* z, double w);
+    // caller keeps (Origin() stays 0), with the weight w (> 0). A deviation
+    // beyond a double's range (values on either side of 0 near the largest
+    // doubles, -1.5e308 from 1.7e308) comes as an infinite z[i] with its
+    // half, which a double holds, in halves[i].
+    void AddDeviations(const double* z, double w, const double* halves = nullptr);
     // The same for a vector of which only the variables with present[i] != 0
     // are known; a vector with none adds nothing.
-    void AddDeviations(const double* z, const unsigned char* present, double w);
+    void AddDeviations(const double* z, const unsigned char* present, double w, const double* halves = nullptr);
 
     int Variables() const noexcept { return m_m; }
     // Vectors added, and n = Σw over them.
@@ -102,6 +105,15 @@ private:
         return z * m_factor[i];
     }
     void grow(std::size_t i, double z);
+    void growTo(std::size_t i, int e);
+    // z[i] in the unit of variable i; an infinite z[i] is taken from its
+    // half, in a unit up to 2^1024, which the sums and what is worked out
+    // from them follow as they follow any other.
+    double scaledAt(std::size_t i, const double* z, const double* halves) {
+        if (halves && std::isinf(z[i])) return scaledHalf(i, halves[i]);
+        return scaled(i, z[i]);
+    }
+    double scaledHalf(std::size_t i, double h);
     void addWeight(double w);
     // Adds m_z (deviations in the variables' units) with the weight w.
     void addScaled(double w);

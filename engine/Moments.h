@@ -115,6 +115,8 @@ public:
         double Value() const noexcept { return m_k; }
         // x − K as DecimalDifference(x, K) takes it.
         double Deviation(double x) const;
+        // (x − K)/2, exact where x − K is beyond a double's range.
+        double HalfDeviation(double x) const noexcept { return x * 0.5 - m_k * 0.5; }
 
     private:
         double m_k = 0;

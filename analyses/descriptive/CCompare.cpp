@@ -99,7 +99,9 @@ void CCompare::CalcData() {
             PairSums& p = m_pairs[i];
             if (p.xy.Count() == 0) p.kx.Set(x);
             const double dev[2] = {p.kx.Deviation(x), dy};
-            p.xy.AddDeviations(dev, w);
+            // Halves for deviations beyond a double (-1.5e308 from 1.7e308).
+            const double half[2] = {p.kx.HalfDeviation(x), m_ky.HalfDeviation(y)};
+            p.xy.AddDeviations(dev, w, half);
             if (x < y) p.below += w;
             else if (x == y) p.equal += w;
             else p.above += w;
@@ -130,6 +132,12 @@ void CCompare::WriteData() {
             const auto xField = static_cast<std::int16_t>(m_s.XPosition() + static_cast<std::size_t>(i) - 1);
             m_outColumns.Write(out, m_s.nG, m_s.fields, GroupValues(), xField, m_countColumn,
                             "Missing", m_s.bW, n, GroupRecords(), cm.Count(), 0, Variant::Null(), Variant::Null());
+            // A statistic beyond a double's range (the mean difference of
+            // fields near 1.7e308 and -1.7e308, the chi-square of values
+            // near 1e308) is left Null, and the rest of the row is written.
+            auto put = [&](const std::string& name, double value) {
+                if (std::isfinite(value)) m_outColumns.Column(out, name)->SetValue(value);
+            };
             if (n > 0) {
                 const double meanDiff = cm.MeanDifference(Moments::DecimalDifference(p.kx.Value(), m_ky.Value()));
                 if (m_count) {
@@ -138,9 +146,9 @@ void CCompare::WriteData() {
                     m_outColumns.Column(out, "Count>Y")->SetValue(p.above);
                 }
                 if (m_mean) {
-                    m_outColumns.Column(out, "MeanX")->SetValue(cm.MeanX(p.kx.Value()));
-                    m_outColumns.Column(out, "MeanY")->SetValue(cm.MeanY(m_ky.Value()));
-                    m_outColumns.Column(out, "MeanDiff")->SetValue(meanDiff);
+                    put("MeanX", cm.MeanX(p.kx.Value()));
+                    put("MeanY", cm.MeanY(m_ky.Value()));
+                    put("MeanDiff", meanDiff);
                 }
                 if (n > 1) {
                     // Variance of the difference: Cdd/(n − 1), which is
@@ -148,7 +156,7 @@ void CCompare::WriteData() {
                     // (worked out on the scaled sums, so that data near
                     // 1e-300 keep their deviation and t).
                     const bool varies = cm.DiffVaries();
-                    if (m_mean && varies) m_outColumns.Column(out, "StdDevDiff")->SetValue(cm.DiffRoot(n - 1));
+                    if (m_mean && varies) put("StdDevDiff", cm.DiffRoot(n - 1));
                     if (m_corr) {
                         // Beyond a double's range (values near 1e154) it is left Null.
                         const double covariance = cm.Cxy(n - 1);
@@ -160,8 +168,9 @@ void CCompare::WriteData() {
                     }
                     if (m_tTest) {
                         m_outColumns.Column(out, "T-DF")->SetValue(n - 1);
-                        if (varies) {
-                            const double t = meanDiff / cm.DiffRoot(n - 1, n);
+                        const double se = varies ? cm.DiffRoot(n - 1, n) : 0.0;
+                        if (varies && std::isfinite(se) && std::isfinite(meanDiff)) {
+                            const double t = meanDiff / se;
                             const double prob = z.Quorb_CalcProb("T", t, n - 1, 0);
                             m_outColumns.Column(out, "Paired_t-Value")->SetValue(t);
                             m_outColumns.Column(out, "Prob_(1-Tail)")->SetValue(prob / 2);
@@ -170,8 +179,8 @@ void CCompare::WriteData() {
                     }
                     if (m_chi) {
                         m_outColumns.Column(out, "Chi-DF")->SetValue(p.chiCells - 1);
-                        m_outColumns.Column(out, "Chi-Square")->SetValue(p.chiSum);
-                        if (p.chiSum > 0) {
+                        put("Chi-Square", p.chiSum);
+                        if (p.chiSum > 0 && std::isfinite(p.chiSum)) {
                             m_outColumns.Column(out, "Chi-Prob")->SetValue(z.Quorb_CalcProb("C", p.chiSum, p.chiCells - 1, 0));
                             m_outColumns.Column(out, "Phi-Coeff")->SetValue(std::sqrt(p.chiSum / p.chiCells));
                             m_outColumns.Column(out, "Coef_of_Contingency")->SetValue(std::sqrt(p.chiSum / (p.chiCells + p.chiSum)));

@@ -55,6 +55,7 @@ std::string CCorrMatrix::Steps() {
         m_originSet.assign(nX + 1, 0);
         m_present.assign(nX, 0);
         m_dev.assign(nX, 0.0);
+        m_half.assign(nX, 0.0);
         AnalyzeGroups(m_s.nG);
     }
     return msg;
@@ -107,8 +108,10 @@ void CCorrMatrix::CalcData() {
             }
             m_present[a - 1] = 1;
             m_dev[a - 1] = m_origin[a].Deviation(x);
+            // For a deviation beyond a double (-1.5e308 from 1.7e308).
+            m_half[a - 1] = m_origin[a].HalfDeviation(x);
         }
-        m_sums.AddDeviations(m_dev.data(), m_present.data(), w);
+        m_sums.AddDeviations(m_dev.data(), m_present.data(), w, m_half.data());
     });
 }
 
@@ -153,8 +156,10 @@ void CCorrMatrix::WriteData() {
                     if (n <= 1) continue;
                     const double meanDiff =
                         i == j ? 0.0 : p.MeanDifference(Moments::DecimalDifference(m_origin[a].Value(), m_origin[b].Value()));
+                    // A mean difference or deviation beyond a double's range
+                    // (fields near 1.7e308 and -1.7e308) is left Null.
                     if (k == 3) {
-                        cols[j]->SetValue(sign * meanDiff);
+                        if (std::isfinite(meanDiff)) cols[j]->SetValue(sign * meanDiff);
                     } else if (k == 6 || k == 7) {
                         if (auto r = p.Correlation()) cols[j]->SetValue(k == 6 ? *r : *r * *r);
                     } else if (W > 1) {
@@ -165,9 +170,14 @@ void CCorrMatrix::WriteData() {
                             const double covariance = p.Cxy(W - 1);
                             if (std::isfinite(covariance)) cols[j]->SetValue(covariance);
                         } else if (p.DiffVaries()) {
-                            const double t = meanDiff / p.DiffRoot(W - 1, W);
-                            if (k == 4) cols[j]->SetValue(p.DiffRoot(W - 1));
-                            else if (k == 8) cols[j]->SetValue(sign * t);
+                            const double se = p.DiffRoot(W - 1, W);
+                            const double t = meanDiff / se;
+                            if (k == 4) {
+                                const double deviation = p.DiffRoot(W - 1);
+                                if (std::isfinite(deviation)) cols[j]->SetValue(deviation);
+                            } else if (!std::isfinite(se) || !std::isfinite(t)) {
+                                continue;
+                            } else if (k == 8) cols[j]->SetValue(sign * t);
                             else {
                                 const double prob = z.Quorb_CalcProb("T", t, W - 1, 0);
                                 cols[j]->SetValue(oneTail ? prob / 2 : prob);

@@ -61,5 +61,6 @@ private:
     std::vector<char> m_originSet;
     std::vector<unsigned char> m_present; // 0 .. nX − 1, as m_dev
     std::vector<double> m_dev;
+    std::vector<double> m_half; // the halves of m_dev, for those beyond a double
     LeadColumns m_lead; // the output row's lead columns, found once
 };

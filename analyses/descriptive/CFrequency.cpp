@@ -211,10 +211,13 @@ void CFrequency::WriteData() {
                 fPct->SetValue(m_cells[J][C] / W);
                 fCumPct->SetValue(R / W);
                 if (m_sum) {
+                    // A sum beyond a double's range (two values near 1.5e308
+                    // in one cell) is left Null, and with it the fractions of
+                    // a total beyond that range.
                     Q += m_sums[J][C];
-                    fSum->SetValue(m_sums[J][C]);
-                    fCumSum->SetValue(Q);
-                    if (S != 0) {
+                    if (std::isfinite(m_sums[J][C])) fSum->SetValue(m_sums[J][C]);
+                    if (std::isfinite(Q)) fCumSum->SetValue(Q);
+                    if (S != 0 && std::isfinite(S) && std::isfinite(m_sums[J][C]) && std::isfinite(Q)) {
                         fSumPct->SetValue(m_sums[J][C] / S);
                         fCumSumPct->SetValue(Q / S);
                     }

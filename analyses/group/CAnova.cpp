@@ -352,6 +352,11 @@ void CAnova::WriteTTest(int x) {
                 const double sB = B.StdDev("N-1");
                 // The difference of the means about group A's provisional mean.
                 const double diff = MeanDev(A, A.ProvisionalMean()) - MeanDev(B, A.ProvisionalMean());
+                // Means on either side of 0 near the largest doubles (-1.5e308
+                // and 1.5e308) lie further apart than a double reaches: the
+                // difference is left Null, and t is taken on its half.
+                const bool diffFinite = std::isfinite(diff);
+                const double halfDiff = diffFinite ? 0.0 : A.Mean() * 0.5 - B.Mean() * 0.5;
                 out->AddNew();
                 m_outColumns.Write(out, m_nG, m_fields, GroupValues(), static_cast<std::int16_t>(m_nG + m_nC + x), "", "", false,
                                 0, 0, 0, static_cast<std::int16_t>(m_nG + 1), values[sz(ja)], values[sz(jb)]);
@@ -359,7 +364,7 @@ void CAnova::WriteTTest(int x) {
                 m_outColumns.Column(out, "Count-2")->SetValue(nB);
                 m_outColumns.Column(out, "Mean-1")->SetValue(A.Mean());
                 m_outColumns.Column(out, "Mean-2")->SetValue(B.Mean());
-                m_outColumns.Column(out, "Mean_Diff")->SetValue(diff);
+                if (diffFinite) m_outColumns.Column(out, "Mean_Diff")->SetValue(diff);
                 m_outColumns.Column(out, "StdDeviation-1")->SetValue(sA);
                 m_outColumns.Column(out, "StdDeviation-2")->SetValue(sB);
                 m_outColumns.Column(out, "StdError-1")->SetValue(sA / std::sqrt(nA));
@@ -368,7 +373,7 @@ void CAnova::WriteTTest(int x) {
                 // 1e300) a variance itself is beyond a double, t is not.
                 const double s = std::max(sA, sB);
                 const double varA = s > 0 ? (sA / s) * (sA / s) : 0.0, varB = s > 0 ? (sB / s) * (sB / s) : 0.0;
-                const double d = s > 0 ? diff / s : 0.0;
+                const double d = !(s > 0) ? 0.0 : diffFinite ? diff / s : halfDiff / s * 2;
                 // Pooled: (nA − 1)·varA is group A's sum of squares about its mean.
                 const double sp2 = ((nA - 1) * varA + (nB - 1) * varB) / ((nA - 1) + (nB - 1));
                 if (sp2 > 0) {
@@ -562,7 +567,26 @@ void CAnova::WriteAnova(int x) {
                 if (m.SumW() > 0) span = std::max({span, std::fabs(m.Max() - k0), std::fabs(m.Min() - k0)});
             }
         m_ssExp = Moments::SpreadUnit(span);
-        auto dev = [&](const Moments& m) { return std::ldexp(MeanDev(m, k0), -m_ssExp); };
+        // Values on either side of 0 near the largest doubles (-1.5e308 and
+        // 1.7e308) lie further apart than a double reaches: their spread and
+        // the means' deviations are taken in halves (exact), in a unit up to
+        // 2^1024, so that F still comes out.
+        const bool halves = !std::isfinite(span);
+        if (halves) {
+            double half = 0;
+            for (int i = 1; i <= m_nC; ++i)
+                for (int j : present[sz(i)]) {
+                    const Moments& m = Cell(x, i, j);
+                    if (m.SumW() > 0)
+                        half = std::max({half, std::fabs(m.Max() * 0.5 - k0 * 0.5), std::fabs(m.Min() * 0.5 - k0 * 0.5)});
+                }
+            m_ssExp = std::ilogb(half) + 1;
+        }
+        auto dev = [&](const Moments& m) {
+            const double d = MeanDev(m, k0);
+            if (!halves || std::isfinite(d)) return std::ldexp(d, -m_ssExp);
+            return std::ldexp(m.ProvisionalMean() * 0.5 - k0 * 0.5 + m.SumDeviations() / m.SumW() * 0.5, 1 - m_ssExp);
+        };
         auto levels = [&](int i) {
             std::vector<Level> out;
             out.reserve(present[sz(i)].size() + 1);

@@ -115,7 +115,7 @@ std::string CNonParamSign::CreateOutputFit() {
 void CNonParamSign::InitData() {
     Guard("InitData", [&] {
         m_used = 0;
-        m_W = m_first = m_dev = m_last = 0;
+        m_W = m_first = m_dev = m_last = m_devQuarter = 0;
         m_poisson = true;
         m_spool->BeginGroup();
     });
@@ -135,6 +135,7 @@ void CNonParamSign::CalcData() {
         m_W += w;
         // Deviations from the first value keep the digits of a large common offset.
         m_dev += w * (x - m_first);
+        m_devQuarter += w / m_W * ((x * 0.25 - m_first * 0.25) - m_devQuarter);
         if (m_poisson && !(x >= 0 && std::floor(x) == x)) m_poisson = false;
         m_spool->Add(x, w);
     });
@@ -166,7 +167,8 @@ double CNonParamSign::SignTest(std::int64_t n, std::int64_t k) {
 void CNonParamSign::WriteSign() {
     if (m_W <= 1) return;
     // About the first value: a sum of values near 1e15 drops their spread.
-    const double mean = m_first + m_dev / m_W;
+    // In quarters where the deviations' sum is beyond a double's range.
+    const double mean = std::isfinite(m_dev) ? m_first + m_dev / m_W : (m_first * 0.25 + m_devQuarter) * 4;
     // Weighted counts are summed exactly and brought to whole numbers once:
     // [test][below, equal, above], the tests Mean, Median, Custom.
     double counts[3][3] = {};
@@ -198,7 +200,9 @@ void CNonParamSign::WriteSign() {
                 median = x;
                 found = m % 2 != 0;
             } else if (position == lower + 1) {
-                median = (median + x) / 2;
+                // Two values near 1.7e308 sum beyond a double; their halves do not.
+                const double sum = median + x;
+                median = std::isfinite(sum) ? sum / 2 : median * 0.5 + x * 0.5;
                 found = true;
             }
         }
@@ -253,27 +257,33 @@ double CNonParamSign::FitProb(double z) {
 void CNonParamSign::WriteFit() {
     if (m_W <= 1) return;
     // Deviations from the first value K keep the digits of a large common offset.
-    const double K = m_first;
-    const double meanDev = m_dev / m_W, mean = K + meanDev;
+    // Values spanning beyond a double's range (-1.5e308 to 1.7e308) are
+    // taken in quarters (f = 1/4, exact), their mean from the quarters'
+    // running mean; the range is then left Null.
+    const bool spanning = !std::isfinite(m_dev) || !std::isfinite(m_last - m_first);
+    const double f = spanning ? 0.25 : 1.0;
+    const double K = m_first * f;
+    const double meanDev = spanning ? m_devQuarter : m_dev / m_W;
+    const double mean = spanning ? (K + meanDev) / f : K + meanDev;
     // Values whose squares are beyond a double's range (near 1e-300) are
     // measured in a power of two near their spread; ordinary ones in 1.
-    const double span = m_last - m_first;
+    const double span = m_last * f - K;
     const int e = Moments::SpreadUnit(span);
     double m2 = 0, rest = 0;
     m_spool->Replay([&](double x, double w) {
-        const double d = std::ldexp((x - K) - meanDev, -e);
+        const double d = std::ldexp((x * f - K) - meanDev, -e);
         m2 += w * d * d;
         rest += w * d;
     });
     // rest·(rest/W): the square of the rounding left in the deviations' sum
     // is beyond a double's range for weights near 1e200.
     m2 -= rest * (rest / m_W);
-    const double sd = m2 > 0 ? std::ldexp(std::sqrt(m2 / (m_W - 1)), e) : 0.0;
+    const double sdF = m2 > 0 ? std::ldexp(std::sqrt(m2 / (m_W - 1)), e) : 0.0, sd = sdF / f;
     const double mn = m_first, mx = m_last;
     const double range = Moments::DecimalDifference(mx, mn);
     bool normalOk = false, poissonOk = m_poisson;
     double pos[4] = {0, 0, 0, 0}, neg[4] = {0, 0, 0, 0};
-    CalcCompareFit(mean, meanDev, sd, normalOk, poissonOk, pos, neg);
+    CalcCompareFit(mean, meanDev, sdF, f, normalOk, poissonOk, pos, neg);
 
     if (m_fitTypes[3] && !poissonOk) ExplainNoPoissonFit(mean);
     RecordsetPtr out = Cx().OutputRecordset();
@@ -287,10 +297,10 @@ void CNonParamSign::WriteFit() {
                         Variant::Null());
         m_outColumns.Column(out, "TestType")->SetValue(std::string(names[i]));
         m_outColumns.Column(out, "Mean")->SetValue(mean);
-        m_outColumns.Column(out, "StdDeviation")->SetValue(sd);
+        if (std::isfinite(sd)) m_outColumns.Column(out, "StdDeviation")->SetValue(sd);
         m_outColumns.Column(out, "Minimum")->SetValue(mn);
         m_outColumns.Column(out, "Maximum")->SetValue(mx);
-        m_outColumns.Column(out, "Range")->SetValue(range);
+        if (std::isfinite(range)) m_outColumns.Column(out, "Range")->SetValue(range);
         if (usable) {
             const double a = std::fabs(neg[i]) < pos[i] ? pos[i] : std::fabs(neg[i]);
             const double z = std::sqrt(m_W) * a;
@@ -327,10 +337,10 @@ void CNonParamSign::ExplainNoPoissonFit(double mean) {
 // One walk over the group's ascending values: at every distinct value p the
 // share S of values up to p and the share S' below p are compared with the
 // expected distribution function F(p).
-void CNonParamSign::CalcCompareFit(double mean, double meanDev, double sd, bool& normalOk, bool& poissonOk,
+void CNonParamSign::CalcCompareFit(double mean, double meanDev, double sd, double f, bool& normalOk, bool& poissonOk,
                                    double pos[4], double neg[4]) {
     const double mn = m_first, mx = m_last;
-    const double range = Moments::DecimalDifference(mx, mn);
+    const double range = f == 1 ? Moments::DecimalDifference(mx, mn) : mx * f - mn * f;
     normalOk = sd > 0;
     bool large = false;
     if (poissonOk) poissonOk = mean > 0;
@@ -350,12 +360,12 @@ void CNonParamSign::CalcCompareFit(double mean, double meanDev, double sd, bool&
     };
     auto step = [&](double p, double S, double Sprev) {
         if (use[1]) {
-            const double F = Moments::DecimalDifference(p, mn) / range;
+            const double F = (f == 1 ? Moments::DecimalDifference(p, mn) : p * f - mn * f) / range;
             compare(1, Moments::DecimalDifference(Sprev, F));
             compare(1, Moments::DecimalDifference(S, F));
         }
         if (use[2] || (use[3] && large)) {
-            const double F = normalCdf(m_ZValue, ((p - mn) - meanDev) / sd);
+            const double F = normalCdf(m_ZValue, ((p * f - mn * f) - meanDev) / sd);
             if (use[2]) {
                 compare(2, Moments::DecimalDifference(Sprev, F));
                 compare(2, Moments::DecimalDifference(S, F));

@@ -69,7 +69,9 @@ private:
     void WriteSign();
     void WriteFit();
     void ExplainNoPoissonFit(double mean);
-    void CalcCompareFit(double mean, double meanDev, double sd, bool& normalOk, bool& poissonOk, double pos[4],
+    // f is the unit the deviations, meanDev and sd are taken in: 1, or 1/4
+    // for values spanning beyond a double's range.
+    void CalcCompareFit(double mean, double meanDev, double sd, double f, bool& normalOk, bool& poissonOk, double pos[4],
                         double neg[4]);
 
     const Settings& m_s;
@@ -83,6 +85,10 @@ private:
     // from the first usable value K, the smallest and largest usable value.
     std::int64_t m_used = 0;
     double m_W = 0, m_first = 0, m_dev = 0, m_last = 0;
+    // The running weighted mean of (x − first)/4, each quarter exact: the
+    // mean where the deviations' sum is beyond a double's range (values
+    // spanning -1.5e308 to 1.7e308).
+    double m_devQuarter = 0;
     bool m_poisson = true;
     LeadColumns m_outColumns; // the output row's columns, found once
 };

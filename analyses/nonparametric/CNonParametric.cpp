@@ -496,7 +496,9 @@ void CNonParametric::WriteData() {
                 const double kx = s.xy.Origin(0), ky = s.xy.Origin(1);
                 Column("Mean")->SetValue(xy.MeanX(kx));
                 Column("MeanY")->SetValue(xy.MeanY(ky));
-                Column("MeanDiff")->SetValue(xy.MeanDifference(Moments::DecimalDifference(kx, ky)));
+                // Beyond a double's range (fields near 1.7e308 and -1.7e308) it is left Null.
+                const double meanDiff = xy.MeanDifference(Moments::DecimalDifference(kx, ky));
+                if (std::isfinite(meanDiff)) Column("MeanDiff")->SetValue(meanDiff);
                 Column("Count<Y")->SetValue(below);
                 Column("Count=Y")->SetValue(equal);
                 Column("Count>Y")->SetValue(above);
@@ -566,8 +568,9 @@ void CNonParametric::WriteData() {
             }
             if (m_s.ChiSquare && n > 0 && s.chiValid) {
                 Column("Chi-DF")->SetValue(s.chiCount - 1);
-                Column("Chi-Square")->SetValue(s.chiSum);
-                if (s.chiSum > 0) {
+                // A chi-square beyond a double's range (values near 1e308) is left Null.
+                if (std::isfinite(s.chiSum)) Column("Chi-Square")->SetValue(s.chiSum);
+                if (s.chiSum > 0 && std::isfinite(s.chiSum)) {
                     Column("Chi-Prob")->SetValue(zv.Quorb_CalcProb("C", s.chiSum, s.chiCount - 1, 0));
                     Column("Phi-Coefficient")->SetValue(std::sqrt(s.chiSum / s.chiCount));
                     Column("Coef_of_Contingency")->SetValue(std::sqrt(s.chiSum / (s.chiCount + s.chiSum)));

@@ -704,3 +704,53 @@ TEST_F(AnovaTest, DegreesOfFreedomBeyondTheLongColumnAreLeftNullNotFailingTheRun
         EXPECT_TRUE(AgreesTo(plain[i].Num("Sum_of_Squares") * c, out[i].Num("Sum_of_Squares"), 12)) << i;
     }
 }
+
+TEST_F(AnovaTest, TTestOfMeansFurtherApartThanADoubleReachesKeepsT) {
+    // A: -1.7e308, -1.5e308, -1.2e308; B: 1e308, 1.4e308, 1.7e308. The
+    // difference of the means, about -2.83e308, lies beyond a double and is
+    // left Null; the deviations, errors, t and degrees of freedom do not.
+    // The run failed ("Numeric field overflow."). Expected: long double
+    // sums, whose range holds every one.
+    const long double a[] = {-1.7e308L, -1.5e308L, -1.2e308L}, b[] = {1e308L, 1.4e308L, 1.7e308L};
+    std::vector<Rec> recs;
+    for (long double v : a) recs.push_back({"", "A", 0, static_cast<double>(v)});
+    for (long double v : b) recs.push_back({"", "B", 0, static_cast<double>(v)});
+    long double ma = 0, mb = 0, ssa = 0, ssb = 0;
+    for (int i = 0; i < 3; ++i) ma += a[i] / 3, mb += b[i] / 3;
+    for (int i = 0; i < 3; ++i) ssa += (a[i] - ma) * (a[i] - ma), ssb += (b[i] - mb) * (b[i] - mb);
+    const long double va = ssa / 2, vb = ssb / 2, sp2 = (ssa + ssb) / 4;
+    const long double tP = (ma - mb) / std::sqrt(sp2 / 3 + sp2 / 3), tS = (ma - mb) / std::sqrt(va / 3 + vb / 3);
+    const long double q = va / 3 + vb / 3, dfS = q * q / ((va / 3) * (va / 3) / 2 + (vb / 3) * (vb / 3) / 2);
+    auto out = runOn(recs, "Two Sample t-Test", {{"A", "C"}, {"Y", "X"}});
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_TRUE(out[0].IsNull("Mean_Diff"));
+    for (auto [col, v] : std::vector<std::pair<const char*, long double>>{
+             {"Mean-1", ma}, {"Mean-2", mb}, {"StdDeviation-1", std::sqrt(va)}, {"StdDeviation-2", std::sqrt(vb)},
+             {"DF_Pooled", 4}, {"t-Value_Pooled", tP}, {"DF_Separate", dfS}, {"t-Value_Separate", tS}})
+        EXPECT_TRUE(AgreesTo(static_cast<double>(v), out[0].Num(col), 12)) << col;
+    EXPECT_TRUE(AgreesTo(tTwoTail(static_cast<double>(tP), 4), out[0].Num("Prob_(2-tail)_Pooled"), 6));
+}
+
+TEST_F(AnovaTest, FOfGroupsFurtherApartThanADoubleReachesIsWritten) {
+    // A: -1.5e308, -1e308, -1.2e308; B: 1e308, 1.7e308, 1.4e308. The spread
+    // of the values (3.2e308) lies beyond a double, and every F was left Null
+    // though it is a ratio of ordinary size. By hand (long double, whose
+    // range holds every sum): F = (SSB/1)/(SSW/4); the sums of squares
+    // themselves stay beyond a double and Null.
+    const long double a[] = {-1.5e308L, -1e308L, -1.2e308L}, b[] = {1e308L, 1.7e308L, 1.4e308L};
+    std::vector<Rec> recs;
+    for (long double v : a) recs.push_back({"", "A", 0, static_cast<double>(v)});
+    for (long double v : b) recs.push_back({"", "B", 0, static_cast<double>(v)});
+    long double ma = 0, mb = 0, ssw = 0;
+    for (int i = 0; i < 3; ++i) ma += a[i] / 3, mb += b[i] / 3;
+    for (int i = 0; i < 3; ++i) ssw += (a[i] - ma) * (a[i] - ma) + (b[i] - mb) * (b[i] - mb);
+    const long double grand = (ma + mb) / 2, ssb = 3 * (ma - grand) * (ma - grand) + 3 * (mb - grand) * (mb - grand);
+    const double F = static_cast<double>(ssb / (ssw / 4));
+    auto out = runOn(recs, "ANOVA", {{"A", "C"}, {"Y", "X"}});
+    ASSERT_FALSE(out.empty());
+    EXPECT_EQ(out[0]["Source_of_Variation"].ToString(), "Main Effects");
+    EXPECT_EQ(out[0].Num("DF"), 1.0);
+    EXPECT_TRUE(out[0].IsNull("Sum_of_Squares"));
+    EXPECT_TRUE(AgreesTo(F, out[0].Num("F-Value"), 12));
+    EXPECT_TRUE(AgreesTo(fTail(F, 1, 4), out[0].Num("Prob"), 6));
+}

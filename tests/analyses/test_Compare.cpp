@@ -322,3 +322,39 @@ TEST_F(CompareTest, ACovarianceBeyondADoubleIsLeftNullNotFailingTheRun) {
     EXPECT_TRUE(rows[0].IsNull("Covariance"));
     EXPECT_TRUE(AgreesTo(16 / std::sqrt(35.0 / 2 * 70.0 / 3), rows[0].Num("Correlation"), 13));
 }
+
+TEST_F(CompareTest, ValuesSpanningBeyondADoubleKeepTheirMeansCovarianceAndT) {
+    // X from -1.5e308 to 1.7e308 against Y = 0.5 .. 2: the deviations of X from
+    // its first value reach 3.2e308, beyond the largest double, and the run
+    // failed ("Numeric field overflow."). By hand (long double, whose range
+    // holds every sum): the mean of X is 5e306, Σ(x − x̄)(y − ȳ) = 2.9e308,
+    // so the covariance is 2.9e308/3 and r = 2.9/√(7.13·1.25).
+    const long double x[] = {-1.5e308L, -1e308L, 1e308L, 1.7e308L}, y[] = {0.5, 1, 1.5, 2};
+    std::vector<Row> data;
+    for (int i = 0; i < 4; ++i) data.push_back({Variant(static_cast<double>(x[i])), Variant(static_cast<double>(y[i]))});
+    MakeTable("Span", {{"X", dbDouble}, {"Y", dbDouble}}, data);
+    long double mx = 0, my = 0;
+    for (int i = 0; i < 4; ++i) mx += x[i] / 4, my += y[i] / 4;
+    long double cxy = 0, cyy = 0, cdd = 0;
+    const long double md = mx - my;
+    for (int i = 0; i < 4; ++i) {
+        cxy += (x[i] - mx) * (y[i] - my);
+        cyy += (y[i] - my) * (y[i] - my);
+        cdd += (x[i] - y[i] - md) * (x[i] - y[i] - md);
+    }
+    long double cxx = 0;
+    for (int i = 0; i < 4; ++i) cxx += (x[i] - mx) * (x[i] - mx);
+    auto rows = RunAndRead(compareSpec({{"X", "X"}, {"Y", "Y"}}, "SpanOut", "Span"));
+    ASSERT_EQ(rows.size(), 1u);
+    const auto& r = rows[0];
+    EXPECT_EQ(r.Num("Count<Y"), 2.0);
+    EXPECT_EQ(r.Num("Count>Y"), 2.0);
+    EXPECT_TRUE(AgreesTo(static_cast<double>(mx), r.Num("MeanX"), 14));
+    EXPECT_TRUE(AgreesTo(1.25, r.Num("MeanY"), 15));
+    EXPECT_TRUE(AgreesTo(static_cast<double>(md), r.Num("MeanDiff"), 14));
+    EXPECT_TRUE(AgreesTo(static_cast<double>(std::sqrt(cdd / 3)), r.Num("StdDevDiff"), 13));
+    EXPECT_TRUE(AgreesTo(static_cast<double>(cxy / 3), r.Num("Covariance"), 13));
+    EXPECT_TRUE(AgreesTo(static_cast<double>(cxy / std::sqrt(cxx * cyy)), r.Num("Correlation"), 13));
+    EXPECT_TRUE(AgreesTo(static_cast<double>(md / std::sqrt(cdd / 3 / 4)), r.Num("Paired_t-Value"), 13));
+    EXPECT_EQ(r.Num("T-DF"), 3.0);
+}

@@ -463,3 +463,18 @@ TEST_F(FrequencyTest, DefaultIntervalsOfDataSpanningBeyondTheDoublesNameTheSpanN
         }
     }
 }
+
+TEST_F(FrequencyTest, ASumBeyondADoubleIsLeftNullNotFailingTheRun) {
+    // Intervals from 0 of width 1e308, one of them: cells below 0, [0, 1e308)
+    // and 1e308 and above. The last holds 1e308 and 1.5e308, whose sum
+    // 2.5e308 lies beyond a double: the run failed ("Numeric field
+    // overflow."). It is left Null; the other cells' sums (-1e308, 5e307)
+    // and the running sum up to them (-1e308, -5e307) are written.
+    MakeTable("Data", {{"X", dbDouble}}, {{-1e308}, {5e307}, {1e308}, {1.5e308}});
+    auto rows = RunAndRead(frequencySpec(userIntervals(0, 1e308, 1, "Lower", true), {{"X", "X"}}, "Out"));
+    ASSERT_EQ(rows.size(), 3u);
+    ExpectCells(rows[0], {{"Count", 1}, {"Sum", -1e308}, {"CumulativeSum", -1e308}}, "below");
+    ExpectCells(rows[1], {{"Count", 1}, {"Sum", 5e307}}, "[0, 1e308)");
+    EXPECT_TRUE(AgreesTo(-5e307, rows[1].Num("CumulativeSum"), 15));
+    ExpectCells(rows[2], {{"Count", 2}, {"Sum", NAN}, {"CumulativeSum", NAN}}, "1e308 and above");
+}

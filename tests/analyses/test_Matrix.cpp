@@ -300,3 +300,38 @@ TEST_F(MatrixTest, ACovarianceBeyondADoubleIsLeftNullNotFailingTheRun) {
     }
     EXPECT_TRUE(AgreesTo(16 / std::sqrt(35.0 / 2 * 70.0 / 3), rows[10].Num("B"), 13));
 }
+
+TEST_F(MatrixTest, ValuesSpanningBeyondADoubleKeepTheirStatistics) {
+    // A from -1.5e308 to 1.7e308, B = 0.5 .. 2: the deviations of A from its
+    // first value reach 3.2e308, beyond the largest double, and the run
+    // failed ("Numeric field overflow."). By hand (long double, whose range
+    // holds every sum): Ā − B̄ = 5e306 − 1.25, the covariance of A and B is
+    // 2.9e308/3 (a double), A's own 7.13e616/3 is not and is left Null.
+    const long double a[] = {-1.5e308L, -1e308L, 1e308L, 1.7e308L}, b[] = {0.5, 1, 1.5, 2};
+    std::vector<Row> data;
+    for (int i = 0; i < 4; ++i)
+        data.push_back({static_cast<double>(a[i]), static_cast<double>(b[i]), Variant::Null(), 1.0});
+    MakeTable("SpanData", {{"A", dbDouble}, {"B", dbDouble}, {"C", dbDouble}, {"Wt", dbDouble}}, data);
+    long double ma = 0, mb = 0;
+    for (int i = 0; i < 4; ++i) ma += a[i] / 4, mb += b[i] / 4;
+    long double caa = 0, cab = 0, cbb = 0, cdd = 0;
+    const long double md = ma - mb;
+    for (int i = 0; i < 4; ++i) {
+        caa += (a[i] - ma) * (a[i] - ma);
+        cab += (a[i] - ma) * (b[i] - mb);
+        cbb += (b[i] - mb) * (b[i] - mb);
+        cdd += (a[i] - b[i] - md) * (a[i] - b[i] - md);
+    }
+    auto rows = RunAndRead(matrixSpec({{"A", "X"}, {"B", "X"}}, "Span", "2-tail", "SpanData"));
+    ASSERT_EQ(rows.size(), 18u);
+    // Row A, column B: A minus B.
+    ASSERT_EQ(rows[4]["DataField"].ToString(), "A");
+    EXPECT_TRUE(AgreesTo(static_cast<double>(md), rows[4].Num("B"), 14));
+    EXPECT_TRUE(AgreesTo(static_cast<double>(std::sqrt(cdd / 3)), rows[6].Num("B"), 13));
+    ASSERT_EQ(rows[8]["CalcType"].ToString(), "Covariance");
+    EXPECT_TRUE(rows[8].IsNull("A"));
+    EXPECT_TRUE(AgreesTo(static_cast<double>(cab / 3), rows[8].Num("B"), 13));
+    EXPECT_TRUE(AgreesTo(static_cast<double>(cbb / 3), rows[9].Num("B"), 14));
+    EXPECT_TRUE(AgreesTo(static_cast<double>(cab / std::sqrt(caa * cbb)), rows[10].Num("B"), 13));
+    EXPECT_TRUE(AgreesTo(static_cast<double>(md / std::sqrt(cdd / 3 / 4)), rows[14].Num("B"), 13));
+}

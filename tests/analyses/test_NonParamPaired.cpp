@@ -246,3 +246,28 @@ TEST_F(PairedTest, WilcoxonOfTypedValuesBeyondTheDecimalRangeKeepsTheirTies) {
                     exp);
     }
 }
+
+TEST_F(PairedTest, FieldsSpanningBeyondADoubleKeepTheirMeansAndTests) {
+    // X = -1.5e308, -1e308, 1e308, 1.7e308 and Y = 0.5 .. 2: the deviations
+    // of X from its first value (up to 3.2e308) lie beyond a double, and the
+    // run failed ("Numeric field overflow."). By hand: the mean of X is
+    // 5e306; X < Y twice and X > Y twice; |d| = 1e308 twice (ranks 1.5), then
+    // 1.5e308 (3, negative) and 1.7e308 (4, positive): sums 4.5 and 5.5; both
+    // fields rise together, Spearman 1. Pearson: long double sums.
+    const long double x[] = {-1.5e308L, -1e308L, 1e308L, 1.7e308L}, y[] = {0.5, 1, 1.5, 2};
+    std::vector<Row> rows;
+    for (int i = 0; i < 4; ++i) rows.push_back({static_cast<double>(x[i]), static_cast<double>(y[i])});
+    long double mx = 0, my = 0, cxx = 0, cyy = 0, cxy = 0;
+    for (int i = 0; i < 4; ++i) mx += x[i] / 4, my += y[i] / 4;
+    for (int i = 0; i < 4; ++i)
+        cxx += (x[i] - mx) * (x[i] - mx), cyy += (y[i] - my) * (y[i] - my), cxy += (x[i] - mx) * (y[i] - my);
+    auto out = run(rows);
+    ASSERT_EQ(out.size(), 1u);
+    const auto& r = out[0];
+    EXPECT_TRUE(AgreesTo(static_cast<double>(mx), r.Num("Mean"), 14));
+    EXPECT_TRUE(AgreesTo(1.25, r.Num("MeanY"), 15));
+    EXPECT_TRUE(AgreesTo(static_cast<double>(mx - my), r.Num("MeanDiff"), 14));
+    EXPECT_TRUE(AgreesTo(static_cast<double>(cxy / std::sqrt(cxx * cyy)), r.Num("Pearson's_R"), 13));
+    ExpectCells(r, {{"Count<Y", 2}, {"Count=Y", 0}, {"Count>Y", 2}, {"Wilcoxon_Neg_SumRank", 4.5},
+                    {"Wilcoxon_Pos_SumRank", 5.5}, {"Spearman", 1}});
+}

@@ -363,3 +363,55 @@ TEST_F(SignFitTest, TheFitOfHugeWeightsKeepsTheSpread) {
         EXPECT_FALSE(out[0].IsNull("K-S_Z"));
     }
 }
+
+TEST_F(SignFitTest, TheMeanAndMedianOfValuesSpanningBeyondADoubleAreTheirs) {
+    // -1.5e308, 1e308, 1.6e308, 1.7e308: by hand the mean is 2.8e308/4 =
+    // 7e307 (one value below it, three above) and the median
+    // (1e308 + 1.6e308)/2 = 1.3e308 (two below, two above). The deviations
+    // from the first value (up to 3.2e308) and the sum of the middle two lie
+    // beyond a double: the run failed ("Numeric field overflow.").
+    auto out = run(plain({-1.5e308, 1e308, 1.6e308, 1.7e308}),
+                   scenario("Sign Test", false, {{"SignMean", true}, {"SignMedian", true}}));
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(out[0]["TestType"].ToString(), "Mean");
+    EXPECT_TRUE(AgreesTo(7e307, out[0].Num("TestValue"), 14));
+    ExpectCells(out[0], {{"Count<Test", 1}, {"Count=Test", 0}, {"Count>Test", 3}}, "mean");
+    EXPECT_EQ(out[1]["TestType"].ToString(), "Median");
+    EXPECT_TRUE(AgreesTo(1.3e308, out[1].Num("TestValue"), 15));
+    ExpectCells(out[1], {{"Count<Test", 2}, {"Count=Test", 0}, {"Count>Test", 2}}, "median");
+}
+
+TEST_F(SignFitTest, TheFitOfValuesSpanningBeyondADoubleIsMadeAndItsRangeLeftNull) {
+    // -1.5e308, 1e308, 1.6e308, 1.7e308: their range 3.2e308 lies beyond a
+    // double (left Null), their mean 7e307 and deviation do not; the fit
+    // compares the shares 1/4 .. 1 with F(p). By hand, uniform: F = 0,
+    // 25/32, 31/32, 1, so D+ = 1/4 (at the first value) and D- = 1/4 − 25/32
+    // = −17/32 (just below 1e308). The run failed ("Numeric field overflow.").
+    const long double xs[] = {-1.5e308L, 1e308L, 1.6e308L, 1.7e308L};
+    long double mean = 0, ss = 0;
+    for (long double x : xs) mean += x / 4;
+    for (long double x : xs) ss += (x - mean) * (x - mean);
+    const long double sd = std::sqrt(ss / 3);
+    std::vector<double> values;
+    for (long double x : xs) values.push_back(static_cast<double>(x));
+    auto out = run(plain(values), scenario("K-S Fit", false, {{"FitUniform", true}, {"FitNormal", true}, {"FitPoisson", false}}));
+    ASSERT_EQ(out.size(), 2u);
+    for (const auto& r : out) {
+        EXPECT_TRUE(AgreesTo(static_cast<double>(mean), r.Num("Mean"), 14));
+        EXPECT_TRUE(AgreesTo(static_cast<double>(sd), r.Num("StdDeviation"), 13));
+        EXPECT_TRUE(r.IsNull("Range"));
+    }
+    ExpectCellsNear(out[0], {{"Max_Positive", 0.25}, {"Max_Negative", -17.0 / 32}, {"Max_Absolute", 17.0 / 32},
+                             {"K-S_Z", 2 * 17.0 / 32}}, 1e-14, "uniform");
+    // Normal: F = Φ((p − mean)/sd), worked out in long double.
+    double pos = 0, neg = 0, before = 0;
+    for (int i = 0; i < 4; ++i) {
+        const double f = static_cast<double>(0.5L * std::erfc(-(xs[i] - mean) / sd / std::sqrt(2.0L)));
+        const double s = (i + 1) / 4.0;
+        neg = std::min({neg, before - f, s - f});
+        pos = std::max(pos, s - f);
+        before = s;
+    }
+    ExpectCellsNear(out[1], {{"Max_Positive", pos}, {"Max_Negative", neg}, {"K-S_Z", 2 * std::max(pos, -neg)}}, 1e-12,
+                    "normal");
+}

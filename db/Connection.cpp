@@ -477,6 +477,14 @@ std::string Connection::AliasFor(const std::string& path) {
 
 // --- catalogue -------------------------------------------------------------------
 
+bool Connection::HasView(const std::string& name, bool orTable) {
+    StmtHandle st = Prepare(SystemSql(std::string("SELECT 1 FROM sqlite_master WHERE ") +
+                                      (orTable ? "type IN ('table', 'view')" : "type = 'view'") +
+                                      " AND name = ?1 COLLATE NOCASE"));
+    sqlite3_bind_text(st.get(), 1, name.c_str(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+    return sqlite3_step(st.get()) == SQLITE_ROW;
+}
+
 bool Connection::HasCatalog() {
     if (m_hasCatalog) return *m_hasCatalog;
     StmtHandle st = Prepare(SystemSql("SELECT 1 FROM sqlite_master WHERE type='table' AND name='MSysColumns'"));

@@ -87,6 +87,9 @@ public:
 
     // --- catalogue -----------------------------------------------------------
     bool HasCatalog();              // the MSys tables exist
+    // Whether the file holds a view of that name (with `orTable`, a table or
+    // a view), the name found whatever its case.
+    bool HasView(const std::string& name, bool orTable = false);
     void EnsureCatalog();           // creates them (writable files only)
     // Field definitions of a table (or view) in schema `schema`, in ordinal order.
     const std::vector<FieldInfo>& TableFields(const std::string& table, const std::string& schema = "main");

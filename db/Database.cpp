@@ -80,9 +80,7 @@ std::string Database::queryWithoutView(const std::shared_ptr<Connection>& c, con
     if (!c || m_tableDefs.Find(name)) return {};
     QueryDefPtr q = m_queryDefs.Find(name);
     if (!q || (q->Type() != dbQSelect && q->Type() != dbQSetOperation)) return {};
-    StmtHandle st = c->Prepare(SystemSql("SELECT 1 FROM sqlite_master WHERE type = 'view' AND name = ?1 COLLATE NOCASE"));
-    sqlite3_bind_text(st.get(), 1, name.c_str(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
-    if (sqlite3_step(st.get()) == SQLITE_ROW) return {};
+    if (c->HasView(name)) return {};
     return q->SQL();
 }
 
@@ -241,13 +239,8 @@ std::vector<Database::TableRef> Database::TablesRead(const std::string& source) 
 std::optional<Database::NonNumber> Database::FirstNonNumber(const std::string& source, const std::string& field,
                                                             bool dates) {
     auto c = conn();
-    {
-        // Names are found whatever their case, as the statements that read the source find them.
-        StmtHandle st = c->Prepare(
-            SystemSql("SELECT 1 FROM sqlite_master WHERE type IN ('table', 'view') AND name = ?1 COLLATE NOCASE"));
-        sqlite3_bind_text(st.get(), 1, source.c_str(), static_cast<int>(source.size()), SQLITE_TRANSIENT);
-        if (sqlite3_step(st.get()) != SQLITE_ROW) return std::nullopt;
-    }
+    // Names are found whatever their case, as the statements that read the source find them.
+    if (!c->HasView(source, true)) return std::nullopt;
     StmtHandle st = c->Prepare(SystemSql("SELECT v, n FROM (SELECT " + QuoteIdent(field) + " AS v, row_number() OVER () AS n FROM " +
                                          QuoteIdent(source) + ") WHERE typeof(v) IN ('text', 'blob')"));
     int rc;

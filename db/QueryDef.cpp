@@ -159,10 +159,7 @@ dao::Fields& QueryDef::Fields() {
         std::string sql = m_sql;
         bool throughView = false;
         if (m_stored && !m_name.empty()) {
-            StmtHandle st = db->conn()->Prepare(
-                SystemSql("SELECT 1 FROM sqlite_master WHERE type = 'view' AND name = ?1 COLLATE NOCASE"));
-            sqlite3_bind_text(st.get(), 1, m_name.c_str(), static_cast<int>(m_name.size()), SQLITE_TRANSIENT);
-            throughView = sqlite3_step(st.get()) == SQLITE_ROW;
+            throughView = db->conn()->HasView(m_name);
             if (throughView) sql = "SELECT * FROM " + JetSqlTranslator::BracketName(m_name);
         }
         RecordsetPtr rs = db->OpenRecordset(sql, dbOpenSnapshot);

@@ -83,9 +83,7 @@ bool indexNameTaken(Connection& c, const std::string& name) {
 // True when a saved query (a row of MSysQueries) or another program's view
 // holds the name.
 bool queryNamed(Connection& c, const std::string& name) {
-    StmtHandle view = c.Prepare(SystemSql("SELECT 1 FROM sqlite_master WHERE type = 'view' AND name = ?1 COLLATE NOCASE"));
-    sqlite3_bind_text(view.get(), 1, name.c_str(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
-    if (sqlite3_step(view.get()) == SQLITE_ROW) return true;
+    if (c.HasView(name)) return true;
     if (!c.HasCatalog()) return false;
     StmtHandle saved = c.Prepare(SystemSql("SELECT 1 FROM MSysQueries WHERE Name = ?1"));
     sqlite3_bind_text(saved.get(), 1, name.c_str(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
@@ -235,13 +233,8 @@ void TableDef::SetName(const std::string& name) {
         if (isCatalogTable(m_name)) throw noPermission(m_name);
         // The new name must be free and valid, as a new table's is.
         if (const std::string fault = TableDefs::NameFault(name); !fault.empty()) throw DaoError(3125, fault);
-        {
-            StmtHandle st = c->Prepare(
-                SystemSql("SELECT 1 FROM sqlite_master WHERE type IN ('table', 'view') AND name = ?1 COLLATE NOCASE"));
-            sqlite3_bind_text(st.get(), 1, name.c_str(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
-            if (sqlite3_step(st.get()) == SQLITE_ROW || queryNamed(*c, name))
-                throw DaoError(err::ObjectExists, "Object '" + name + "' already exists.");
-        }
+        if (c->HasView(name, true) || queryNamed(*c, name))
+            throw DaoError(err::ObjectExists, "Object '" + name + "' already exists.");
         Savepoint sp(*c);
         UnreadableViewsAside aside(*c);
         c->Exec(SystemSql("ALTER TABLE " + QuoteIdent(m_name) + " RENAME TO " + QuoteIdent(name)));

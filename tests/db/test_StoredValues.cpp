@@ -39,6 +39,16 @@ protected:
             other.Exec("INSERT INTO " + table + " VALUES (" + std::to_string(i) + ", ?1)", days[i]);
     }
 
+    // Writes `file` as another program would, one statement after another,
+    // and opens it as `db`.
+    void OpenTheirs(const std::string& file, std::initializer_list<const char*> statements) {
+        {
+            vtest::OtherProgram other(tmp.file(file));
+            for (const char* sql : statements) other.Exec(sql);
+        }
+        db = DBEngine().OpenDatabase(tmp.file(file));
+    }
+
     vtest::TempDir tmp;
     DatabasePtr db;
 };
@@ -170,18 +180,13 @@ TEST_F(StoredValues, ADateTextAnotherProgramWroteIsReadWithItsTimeOrStaysTextWhe
 
 
 TEST_F(StoredValues, ATableWithoutARowKeyIsReadInEveryWayAndRefusesEditsInsteadOfAskingForAParameter) {
-    const std::string path = tmp.file("keys.db");
-    {
-        // A WITHOUT ROWID table keeps its rows in key order, and a column
-        // named rowid hides the row key from SQL: "rowid" names no row key
-        // of either.
-        vtest::OtherProgram other(path);
-        other.Exec("CREATE TABLE Keyed (K TEXT PRIMARY KEY, X DOUBLE) WITHOUT ROWID");
-        other.Exec("CREATE TABLE Shadow (rowid INTEGER, K TEXT, X DOUBLE)");
-        other.Exec("INSERT INTO Keyed VALUES ('c', 2), ('a', 3), ('b', 2)");
-        other.Exec("INSERT INTO Shadow VALUES (7, 'a', 3), (7, 'b', 2), (7, 'c', 2)");
-    }
-    db = DBEngine().OpenDatabase(path);
+    // A WITHOUT ROWID table keeps its rows in key order, and a column
+    // named rowid hides the row key from SQL: "rowid" names no row key
+    // of either.
+    OpenTheirs("keys.db", {"CREATE TABLE Keyed (K TEXT PRIMARY KEY, X DOUBLE) WITHOUT ROWID",
+                           "CREATE TABLE Shadow (rowid INTEGER, K TEXT, X DOUBLE)",
+                           "INSERT INTO Keyed VALUES ('c', 2), ('a', 3), ('b', 2)",
+                           "INSERT INTO Shadow VALUES (7, 'a', 3), (7, 'b', 2), (7, 'c', 2)"});
     const struct {
         std::string source;
         int type, options;
@@ -320,14 +325,9 @@ TEST_F(StoredValues, AColumnWithoutADeclaredTypeIsATextFieldWhenAnyOfItsValuesIs
 TEST_F(StoredValues, AGeneratedColumnIsAFieldThatIsReadAndRefusesAValueWhileItsRowIsAddedAndEdited) {
     // Total is A + B (VIRTUAL), Twice A * 2 (STORED): the file computes them.
     // Writing one failed only at Update, with SQLite's own words.
-    const std::string path = tmp.file("generated.db");
-    {
-        vtest::OtherProgram other(path);
-        other.Exec("CREATE TABLE Gen (K INTEGER PRIMARY KEY, A REAL, B REAL, Total REAL AS (A + B),"
-                   " Twice REAL GENERATED ALWAYS AS (A * 2) STORED)");
-        other.Exec("INSERT INTO Gen (K, A, B) VALUES (1, 1, 2)");
-    }
-    db = DBEngine().OpenDatabase(path);
+    OpenTheirs("generated.db", {"CREATE TABLE Gen (K INTEGER PRIMARY KEY, A REAL, B REAL, Total REAL AS (A + B),"
+                                 " Twice REAL GENERATED ALWAYS AS (A * 2) STORED)",
+                                "INSERT INTO Gen (K, A, B) VALUES (1, 1, 2)"});
     RecordsetPtr rs = db->OpenRecordset("Gen");
     ASSERT_FALSE(rs->EOF_());
     EXPECT_EQ(rs->Fields("Total")->Value().ToDouble(), 3.0);
@@ -388,14 +388,9 @@ TEST_F(StoredValues, AnIntegerPrimaryKeyOfATableWithoutRowidIsNoAutoNumberAndIts
     // INTEGER PRIMARY KEY is an ordinary key the writer must give, kept in
     // an index of its own, not SQLite's row number: it was taken for an
     // AutoNumber, and the table showed two indexes named PrimaryKey.
-    const std::string path = tmp.file("keys.db");
-    {
-        vtest::OtherProgram other(path);
-        other.Exec("CREATE TABLE Keyed (Id INTEGER PRIMARY KEY, X DOUBLE) WITHOUT ROWID");
-        other.Exec("CREATE TABLE Backward (Id INTEGER PRIMARY KEY DESC, X DOUBLE)");
-        other.Exec("CREATE TABLE Counted (Id INTEGER PRIMARY KEY, X DOUBLE)");
-    }
-    db = DBEngine().OpenDatabase(path);
+    OpenTheirs("keys.db", {"CREATE TABLE Keyed (Id INTEGER PRIMARY KEY, X DOUBLE) WITHOUT ROWID",
+                           "CREATE TABLE Backward (Id INTEGER PRIMARY KEY DESC, X DOUBLE)",
+                           "CREATE TABLE Counted (Id INTEGER PRIMARY KEY, X DOUBLE)"});
     const struct {
         const char* table;
         bool autoNumber;
@@ -418,14 +413,9 @@ TEST_F(StoredValues, TextTypesNamedLongOrShortAreTextFieldsNotNumbers) {
     // "LONG VARCHAR", "LONG TEXT" and "SHORT TEXT" are text types, and
     // SQLite keeps texts in them as texts; the words LONG and SHORT made
     // them Long and Integer fields, which refused every text as no number.
-    const std::string path = tmp.file("named.db");
-    {
-        vtest::OtherProgram other(path);
-        other.Exec("CREATE TABLE Named (K INTEGER PRIMARY KEY, LV LONG VARCHAR, LNV LONG NVARCHAR, LT LONG TEXT,"
-                   " ST SHORT TEXT, L LONG, S SHORT)");
-        other.Exec("INSERT INTO Named VALUES (1, 'north', 'east', 'a long note', 'short', 7, 8)");
-    }
-    db = DBEngine().OpenDatabase(path);
+    OpenTheirs("named.db", {"CREATE TABLE Named (K INTEGER PRIMARY KEY, LV LONG VARCHAR, LNV LONG NVARCHAR, LT LONG TEXT,"
+                             " ST SHORT TEXT, L LONG, S SHORT)",
+                            "INSERT INTO Named VALUES (1, 'north', 'east', 'a long note', 'short', 7, 8)"});
     const struct {
         const char* column;
         int type;
@@ -453,17 +443,12 @@ TEST_F(StoredValues, TheShadowTablesOfAFullTextOrRTreeIndexAreNoTablesOfTheFile)
     // ...). Those were listed as the file's tables beside Docs and Boxes, for
     // a user to choose as a source, and could be deleted, which breaks
     // the index. Docs_archive is the user's own table, whatever its name.
-    const std::string path = tmp.file("indexes.db");
-    {
-        vtest::OtherProgram other(path);
-        other.Exec("CREATE TABLE Data (K INTEGER PRIMARY KEY, X REAL)");
-        other.Exec("CREATE VIRTUAL TABLE Docs USING fts5(Body)");
-        other.Exec("INSERT INTO Docs (Body) VALUES ('north wind'), ('south wind')");
-        other.Exec("CREATE VIRTUAL TABLE Boxes USING rtree(Id, MinX, MaxX)");
-        other.Exec("INSERT INTO Boxes VALUES (1, 0, 2)");
-        other.Exec("CREATE TABLE Docs_archive (K INTEGER PRIMARY KEY, Body TEXT)");
-    }
-    db = DBEngine().OpenDatabase(path);
+    OpenTheirs("indexes.db", {"CREATE TABLE Data (K INTEGER PRIMARY KEY, X REAL)",
+                              "CREATE VIRTUAL TABLE Docs USING fts5(Body)",
+                              "INSERT INTO Docs (Body) VALUES ('north wind'), ('south wind')",
+                              "CREATE VIRTUAL TABLE Boxes USING rtree(Id, MinX, MaxX)",
+                              "INSERT INTO Boxes VALUES (1, 0, 2)",
+                              "CREATE TABLE Docs_archive (K INTEGER PRIMARY KEY, Body TEXT)"});
     std::string names;
     for (const auto& td : db->TableDefs()) names += td->Name() + " ";
     EXPECT_EQ(names, "Boxes Data Docs Docs_archive ");

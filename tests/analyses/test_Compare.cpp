@@ -294,33 +294,30 @@ TEST_F(CompareTest, HugeWeightsKeepTheCovarianceCorrelationAndT) {
     }
 }
 
-TEST_F(CompareTest, CovarianceWhoseSumOfProductsIsBeyondADoubleIsStillWritten) {
-    // X = 1 .. 6 and Y = 2 1 4 3 7 5, both times 5·10^153: the covariance is
-    // Sxy/5 = 16/5 times 25·10^306 = 8e307, a double, though Sxy (4e308) is
-    // not; the run failed ("Numeric field overflow."). The correlation is
-    // that of the integers, 16/√(35/2 · 70/3).
+TEST_F(CompareTest, ACovarianceNearOrBeyondTheLargestDoubleIsWrittenOrLeftNullNotFailingTheRun) {
+    // X = 1 .. 6 and Y = 2 1 4 3 7 5, both times a scale; the correlation is
+    // that of the integers, 16/√(35/2 · 70/3), and the covariance Sxy/5 =
+    // 16/5 times the scale squared. The run failed ("Numeric field
+    // overflow.") for both scales:
+    // - 5·10^153: the covariance 8e307 is a double, though Sxy (4e308) is not;
+    // - 10^154: the covariance 16/5·10^308 lies beyond a double, left Null.
     const double x[] = {1, 2, 3, 4, 5, 6}, y[] = {2, 1, 4, 3, 7, 5};
-    std::vector<Row> data;
-    for (int i = 0; i < 6; ++i) data.push_back({Variant(x[i] * 5e153), Variant(y[i] * 5e153)});
-    MakeTable("BigData", {{"X", dbDouble}, {"Y", dbDouble}}, data);
-    auto rows = RunAndRead(compareSpec({{"X", "X"}, {"Y", "Y"}}, "Big", "BigData"));
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_TRUE(AgreesTo(16.0 / 5 * 2.5e307, rows[0].Num("Covariance"), 13));
-    EXPECT_TRUE(AgreesTo(16 / std::sqrt(35.0 / 2 * 70.0 / 3), rows[0].Num("Correlation"), 13));
-}
-
-TEST_F(CompareTest, ACovarianceBeyondADoubleIsLeftNullNotFailingTheRun) {
-    // The pairs above times 10^154 instead: the covariance 16/5·10^308 lies
-    // beyond a double and is left Null; the correlation and t stand. The run
-    // failed ("Numeric field overflow.").
-    const double x[] = {1, 2, 3, 4, 5, 6}, y[] = {2, 1, 4, 3, 7, 5};
-    std::vector<Row> data;
-    for (int i = 0; i < 6; ++i) data.push_back({Variant(x[i] * 1e154), Variant(y[i] * 1e154)});
-    MakeTable("HugeData", {{"X", dbDouble}, {"Y", dbDouble}}, data);
-    auto rows = RunAndRead(compareSpec({{"X", "X"}, {"Y", "Y"}}, "Huge", "HugeData"));
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_TRUE(rows[0].IsNull("Covariance"));
-    EXPECT_TRUE(AgreesTo(16 / std::sqrt(35.0 / 2 * 70.0 / 3), rows[0].Num("Correlation"), 13));
+    const double correlation = 16 / std::sqrt(35.0 / 2 * 70.0 / 3);
+    for (const double scale : {5e153, 1e154}) {
+        SCOPED_TRACE(scale);
+        std::vector<Row> data;
+        for (int i = 0; i < 6; ++i) data.push_back({Variant(x[i] * scale), Variant(y[i] * scale)});
+        const std::string table = scale < 1e154 ? "BigData" : "HugeData";
+        MakeTable(table, {{"X", dbDouble}, {"Y", dbDouble}}, data);
+        auto rows = RunAndRead(compareSpec({{"X", "X"}, {"Y", "Y"}}, table + "Out", table));
+        ASSERT_EQ(rows.size(), 1u);
+        if (scale < 1e154) {
+            EXPECT_TRUE(AgreesTo(16.0 / 5 * 2.5e307, rows[0].Num("Covariance"), 13));
+        } else {
+            EXPECT_TRUE(rows[0].IsNull("Covariance"));
+        }
+        EXPECT_TRUE(AgreesTo(correlation, rows[0].Num("Correlation"), 13));
+    }
 }
 
 TEST_F(CompareTest, ValuesSpanningBeyondADoubleKeepTheirMeansCovarianceAndT) {

@@ -258,47 +258,43 @@ TEST_F(MatrixTest, ColumnNamesThatCannotBeToldApartAreRefused) {
     }
 }
 
-TEST_F(MatrixTest, CovarianceWhoseSumOfProductsIsBeyondADoubleIsStillWritten) {
-    // A = 1 .. 6 and B = 2 1 4 3 7 5, both times 5·10^153. By hand,
-    // unscaled: Sab = 16, Saa = 35/2, Sbb = 70/3 over 5 degrees of freedom,
-    // so the covariances are 16/5, 7/2 and 14/3 times 25·10^306: 8e307,
-    // 8.75e307 and 1.1667e308, within a double, though Sab itself (4e308)
-    // is not. The sum was brought back before its division and the run
-    // failed ("Numeric field overflow.").
+TEST_F(MatrixTest, ACovarianceNearOrBeyondTheLargestDoubleIsWrittenOrLeftNullNotFailingTheRun) {
+    // A = 1 .. 6 and B = 2 1 4 3 7 5, both times a scale. By hand, unscaled:
+    // Sab = 16, Saa = 35/2, Sbb = 70/3 over 5 degrees of freedom, so the
+    // covariances are 16/5, 7/2 and 14/3 times the scale squared, and
+    // r = 16/√(35/2 · 70/3) whatever the scale. The run failed ("Numeric
+    // field overflow.") for both scales:
+    // - 5·10^153: the covariances 8e307, 8.75e307 and 1.1667e308 are
+    //   doubles, though Sab itself (4e308) is not; the sum was brought back
+    //   before its division;
+    // - 10^154: the covariances lie beyond a double and are left Null; the
+    //   correlation stands.
     const double a[] = {1, 2, 3, 4, 5, 6}, b[] = {2, 1, 4, 3, 7, 5};
-    std::vector<Row> data;
-    for (int i = 0; i < 6; ++i) data.push_back({a[i] * 5e153, b[i] * 5e153, Variant::Null(), 1.0});
-    MakeTable("BigData", {{"A", dbDouble}, {"B", dbDouble}, {"C", dbDouble}, {"Wt", dbDouble}}, data);
-    auto rows = RunAndRead(matrixSpec({{"A", "X"}, {"B", "X"}}, "Big", "2-tail", "BigData"));
-    ASSERT_EQ(rows.size(), 18u);
-    const OutRow& covA = rows[8];
-    const OutRow& covB = rows[9];
-    ASSERT_EQ(covA["CalcType"].ToString(), "Covariance");
-    EXPECT_TRUE(AgreesTo(16.0 / 5 * 2.5e307, covA.Num("B"), 13));
-    EXPECT_TRUE(AgreesTo(16.0 / 5 * 2.5e307, covB.Num("A"), 13));
-    EXPECT_TRUE(AgreesTo(7.0 / 2 * 2.5e307, covA.Num("A"), 13));
-    EXPECT_TRUE(AgreesTo(14.0 / 3 * 2.5e307, covB.Num("B"), 13));
-    // r = 16/√(35/2 · 70/3), whatever the scale.
-    EXPECT_TRUE(AgreesTo(16 / std::sqrt(35.0 / 2 * 70.0 / 3), rows[10].Num("B"), 13));
-}
-
-TEST_F(MatrixTest, ACovarianceBeyondADoubleIsLeftNullNotFailingTheRun) {
-    // The fields above times 10^154 instead: the covariances 16/5, 7/2 and
-    // 14/3 times 10^308 lie beyond a double and are left Null; the
-    // correlation 16/√(35/2 · 70/3) stands. The run failed ("Numeric field
-    // overflow.").
-    const double a[] = {1, 2, 3, 4, 5, 6}, b[] = {2, 1, 4, 3, 7, 5};
-    std::vector<Row> data;
-    for (int i = 0; i < 6; ++i) data.push_back({a[i] * 1e154, b[i] * 1e154, Variant::Null(), 1.0});
-    MakeTable("HugeData", {{"A", dbDouble}, {"B", dbDouble}, {"C", dbDouble}, {"Wt", dbDouble}}, data);
-    auto rows = RunAndRead(matrixSpec({{"A", "X"}, {"B", "X"}}, "Huge", "2-tail", "HugeData"));
-    ASSERT_EQ(rows.size(), 18u);
-    for (std::size_t i : {8u, 9u}) {
-        ASSERT_EQ(rows[i]["CalcType"].ToString(), "Covariance");
-        EXPECT_TRUE(rows[i].IsNull("A")) << i;
-        EXPECT_TRUE(rows[i].IsNull("B")) << i;
+    for (const double scale : {5e153, 1e154}) {
+        SCOPED_TRACE(scale);
+        const std::string table = scale < 1e154 ? "BigData" : "HugeData";
+        std::vector<Row> data;
+        for (int i = 0; i < 6; ++i) data.push_back({a[i] * scale, b[i] * scale, Variant::Null(), 1.0});
+        MakeTable(table, {{"A", dbDouble}, {"B", dbDouble}, {"C", dbDouble}, {"Wt", dbDouble}}, data);
+        auto rows = RunAndRead(matrixSpec({{"A", "X"}, {"B", "X"}}, table + "Out", "2-tail", table));
+        ASSERT_EQ(rows.size(), 18u);
+        const OutRow& covA = rows[8];
+        const OutRow& covB = rows[9];
+        ASSERT_EQ(covA["CalcType"].ToString(), "Covariance");
+        ASSERT_EQ(covB["CalcType"].ToString(), "Covariance");
+        if (scale < 1e154) {
+            EXPECT_TRUE(AgreesTo(16.0 / 5 * 2.5e307, covA.Num("B"), 13));
+            EXPECT_TRUE(AgreesTo(16.0 / 5 * 2.5e307, covB.Num("A"), 13));
+            EXPECT_TRUE(AgreesTo(7.0 / 2 * 2.5e307, covA.Num("A"), 13));
+            EXPECT_TRUE(AgreesTo(14.0 / 3 * 2.5e307, covB.Num("B"), 13));
+        } else {
+            for (const OutRow* cov : {&covA, &covB}) {
+                EXPECT_TRUE(cov->IsNull("A"));
+                EXPECT_TRUE(cov->IsNull("B"));
+            }
+        }
+        EXPECT_TRUE(AgreesTo(16 / std::sqrt(35.0 / 2 * 70.0 / 3), rows[10].Num("B"), 13));
     }
-    EXPECT_TRUE(AgreesTo(16 / std::sqrt(35.0 / 2 * 70.0 / 3), rows[10].Num("B"), 13));
 }
 
 TEST_F(MatrixTest, ValuesSpanningBeyondADoubleKeepTheirStatistics) {

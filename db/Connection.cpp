@@ -159,13 +159,15 @@ bool mapDeclared(const std::string& declared, int& type, long& size) {
     if (d.empty()) { type = dbDouble; size = 8; return true; }
     if (has("BOOL") || has("BIT") || has("YESNO")) { type = dbBoolean; size = 1; return true; }
     if (has("TINYINT") || has("BYTE")) { type = dbByte; size = 1; return true; }
-    // LONG and SHORT name texts too ("LONG VARCHAR", "SHORT TEXT"): SQLite
-    // keeps texts there, and so does the field.
+    // LONG and SHORT name texts and bytes too ("LONG VARCHAR", "SHORT TEXT",
+    // "LONG VARBINARY", "LONG RAW"): SQLite keeps them there as they are
+    // put, and so does the field.
     const bool textWord = has("CHAR") || has("TEXT") || has("CLOB");
+    const bool bytesWord = has("BINARY") || has("BLOB") || has("RAW");
     if (has("SMALLINT") || has("INT2") || (has("SHORT") && !textWord)) { type = dbInteger; size = 2; return true; }
     if (has("BIGINT") || has("INT8") || has("LONGLONG")) { type = dbBigInt; size = 8; return true; }
     if (has("INT") || has("COUNTER") || has("AUTOINCREMENT") || has("LONG")) {
-        if (has("LONGTEXT") || has("LONGCHAR") || has("LONGBINARY") || (!has("INT") && textWord)) {
+        if (has("LONGTEXT") || has("LONGCHAR") || has("LONGBINARY") || (!has("INT") && (textWord || bytesWord))) {
             // handled below
         } else { type = dbLong; size = 4; return true; }
     }
@@ -180,7 +182,7 @@ bool mapDeclared(const std::string& declared, int& type, long& size) {
     if (has("SINGLE") || has("REAL4")) { type = dbSingle; size = 4; return true; }
     if (has("REAL") || has("DOUB") || has("FLOA")) { type = dbDouble; size = 8; return true; }
     if (has("DECIMAL") || has("NUMERIC") || has("NUMBER")) { type = dbDouble; size = 8; return true; }
-    if (has("BLOB") || has("LONGBINARY") || has("IMAGE") || has("OLE")) { type = dbLongBinary; size = 0; return true; }
+    if (has("BLOB") || has("LONGBINARY") || has("IMAGE") || has("OLE") || (has("LONG") && bytesWord)) { type = dbLongBinary; size = 0; return true; }
     if (has("BINARY")) { type = dbBinary; size = declaredSize > 0 ? declaredSize : 255; return true; }
     if (has("CLOB") || has("MEMO") || has("LONGTEXT") || has("LONGCHAR") || (has("LONG") && textWord)) {
         type = dbMemo; size = 0; return true;

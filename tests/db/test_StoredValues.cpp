@@ -409,13 +409,15 @@ TEST_F(StoredValues, AnIntegerPrimaryKeyOfATableWithoutRowidIsNoAutoNumberAndIts
     }
 }
 
-TEST_F(StoredValues, TextTypesNamedLongOrShortAreTextFieldsNotNumbers) {
+TEST_F(StoredValues, TextAndBinaryTypesNamedLongOrShortAreNoNumbers) {
     // "LONG VARCHAR", "LONG TEXT" and "SHORT TEXT" are text types, and
     // SQLite keeps texts in them as texts; the words LONG and SHORT made
     // them Long and Integer fields, which refused every text as no number.
+    // "LONG VARBINARY" and "LONG RAW" hold bytes: they were Long fields too,
+    // offered for number roles.
     OpenTheirs("named.db", {"CREATE TABLE Named (K INTEGER PRIMARY KEY, LV LONG VARCHAR, LNV LONG NVARCHAR, LT LONG TEXT,"
-                             " ST SHORT TEXT, L LONG, S SHORT)",
-                            "INSERT INTO Named VALUES (1, 'north', 'east', 'a long note', 'short', 7, 8)"});
+                             " ST SHORT TEXT, L LONG, S SHORT, LVB LONG VARBINARY, LR LONG RAW)",
+                            "INSERT INTO Named VALUES (1, 'north', 'east', 'a long note', 'short', 7, 8, x'0102', x'ff')"});
     const struct {
         const char* column;
         int type;
@@ -428,6 +430,8 @@ TEST_F(StoredValues, TextTypesNamedLongOrShortAreTextFieldsNotNumbers) {
         {"ST", dbText, Variant("short"), "SHORT TEXT: a text"},
         {"L", dbLong, Variant(7), "LONG alone stays a Long"},
         {"S", dbInteger, Variant(8), "SHORT alone stays an Integer"},
+        {"LVB", dbLongBinary, Variant(std::string("\x01\x02", 2)), "LONG VARBINARY: bytes"},
+        {"LR", dbLongBinary, Variant(std::string("\xff")), "LONG RAW: bytes"},
     };
     RecordsetPtr rs = db->OpenRecordset("SELECT * FROM Named", dbOpenSnapshot);
     for (const auto& c : cases) {

@@ -6,6 +6,7 @@
 #include "db/Database.h"
 #include "db/JetSqlTranslator.h"
 #include "db/Recordset.h"
+#include "db/Savepoint.h"
 
 #include <algorithm>
 #include <cctype>
@@ -103,17 +104,11 @@ void QueryDef::SetName(const std::string& name) {
             if (db->TableDefs().Find(name) || db->QueryDefs().Find(name))
                 throw DaoError(err::ObjectExists, "Object '" + name + "' already exists.");
         }
-        c->Exec(SystemSql("SAVEPOINT dao_q"));
-        try {
-            c->ExecBound(SystemSql("UPDATE MSysQueries SET Name = ?1 WHERE Name = ?2"), {Variant(name), Variant(m_name)});
-            c->Exec(SystemSql("DROP VIEW IF EXISTS " + QuoteIdent(m_name)));
-            createView(*c, name, m_sql);
-            c->Exec(SystemSql("RELEASE dao_q"));
-        } catch (...) {
-            c->Exec(SystemSql("ROLLBACK TO dao_q"));
-            c->Exec(SystemSql("RELEASE dao_q"));
-            throw;
-        }
+        Savepoint sp(*c, "dao_q");
+        c->ExecBound(SystemSql("UPDATE MSysQueries SET Name = ?1 WHERE Name = ?2"), {Variant(name), Variant(m_name)});
+        c->Exec(SystemSql("DROP VIEW IF EXISTS " + QuoteIdent(m_name)));
+        createView(*c, name, m_sql);
+        sp.Release();
         c->InvalidateCatalog();
     }
     m_name = name;
@@ -124,10 +119,14 @@ void QueryDef::SetSQL(const std::string& sql) {
     if (m_stored) {
         auto db = lockDb(m_db);
         auto c = db->conn();
+        // The statement and its view change together: a view left as it was
+        // would be read by every run while the query showed its new SQL.
+        Savepoint sp(*c, "dao_q");
         c->ExecBound(SystemSql("UPDATE MSysQueries SET SQL = ?1, Type = ?2 WHERE Name = ?3"),
                      {Variant(sql), Variant(typeOf(sql)), Variant(m_name)});
         c->Exec(SystemSql("DROP VIEW IF EXISTS " + QuoteIdent(m_name)));
         createView(*c, m_name, sql);
+        sp.Release();
         c->InvalidateCatalog();
     }
     m_sql = sql;
@@ -247,17 +246,11 @@ void QueryDefs::Append(const QueryDefPtr& qd) {
     if (Collection<QueryDef>::Find(qd->Name()) || db->TableDefs().Find(qd->Name()))
         throw DaoError(err::ObjectExists, "Object '" + qd->Name() + "' already exists.");
     c->EnsureCatalog();
-    c->Exec(SystemSql("SAVEPOINT dao_q"));
-    try {
-        c->ExecBound(SystemSql("INSERT INTO MSysQueries (Name, SQL, Type) VALUES (?1, ?2, ?3)"),
-                     {Variant(qd->Name()), Variant(qd->SQL()), Variant(typeOf(qd->SQL()))});
-        createView(*c, qd->Name(), qd->SQL());
-        c->Exec(SystemSql("RELEASE dao_q"));
-    } catch (...) {
-        c->Exec(SystemSql("ROLLBACK TO dao_q"));
-        c->Exec(SystemSql("RELEASE dao_q"));
-        throw;
-    }
+    Savepoint sp(*c, "dao_q");
+    c->ExecBound(SystemSql("INSERT INTO MSysQueries (Name, SQL, Type) VALUES (?1, ?2, ?3)"),
+                 {Variant(qd->Name()), Variant(qd->SQL()), Variant(typeOf(qd->SQL()))});
+    createView(*c, qd->Name(), qd->SQL());
+    sp.Release();
     c->InvalidateCatalog();
     qd->m_stored = true;
     qd->m_db = m_db;
@@ -271,8 +264,10 @@ void QueryDefs::Delete(std::string_view name) {
     QueryDefPtr q = Collection<QueryDef>::Find(name);
     if (!q) throw notFound();
     if (q->m_view) throw readOnlyView();
+    Savepoint sp(*c, "dao_q");
     c->ExecBound(SystemSql("DELETE FROM MSysQueries WHERE Name = ?1"), {Variant(q->Name())});
     c->Exec(SystemSql("DROP VIEW IF EXISTS " + QuoteIdent(q->Name())));
+    sp.Release();
     c->InvalidateCatalog();
     q->m_stored = false;
     Refresh();

@@ -4,6 +4,7 @@
 #include "db/DaoConstants.h"
 #include "db/DaoError.h"
 #include "db/JetSqlTranslator.h"
+#include "db/Savepoint.h"
 
 #include <algorithm>
 #include <functional>
@@ -13,29 +14,6 @@
 namespace dao {
 
 namespace {
-
-// Savepoint that rolls back its changes unless released.
-class Savepoint {
-public:
-    explicit Savepoint(Connection& c) : m_conn(c) { m_conn.Exec(SystemSql("SAVEPOINT dao_ddl")); }
-    ~Savepoint() {
-        if (m_active) {
-            try {
-                m_conn.Exec(SystemSql("ROLLBACK TO dao_ddl"));
-                m_conn.Exec(SystemSql("RELEASE dao_ddl"));
-            } catch (...) {
-            }
-        }
-    }
-    void Release() {
-        m_conn.Exec(SystemSql("RELEASE dao_ddl"));
-        m_active = false;
-    }
-
-private:
-    Connection& m_conn;
-    bool m_active = true;
-};
 
 bool isText(int t) { return t == dbText || t == dbMemo; }
 
@@ -235,7 +213,7 @@ void TableDef::SetName(const std::string& name) {
         if (const std::string fault = TableDefs::NameFault(name); !fault.empty()) throw DaoError(3125, fault);
         if (c->HasView(name, true) || queryNamed(*c, name))
             throw DaoError(err::ObjectExists, "Object '" + name + "' already exists.");
-        Savepoint sp(*c);
+        Savepoint sp(*c, "dao_ddl");
         UnreadableViewsAside aside(*c);
         c->Exec(SystemSql("ALTER TABLE " + QuoteIdent(m_name) + " RENAME TO " + QuoteIdent(name)));
         aside.Restore();
@@ -353,7 +331,7 @@ void TableDef::loadFields() {
         FieldInfo info = f->Info();
         if (info.ordinalPosition == 0) info.ordinalPosition = m_fields.Count();
         cc->EnsureCatalog();
-        Savepoint sp(*cc);
+        Savepoint sp(*cc, "dao_ddl");
         if (info.type == dbText && (info.size < 1 || info.size > 255)) throw DaoError(3001, "Invalid argument.");
         std::string decl = QuoteIdent(info.name) + " " + SqliteDeclaredType(info);
         std::string def = defaultLiteral(info);
@@ -376,7 +354,7 @@ void TableDef::loadFields() {
     };
     m_fields.onDelete = [this](const std::string& name) {
         auto cc = conn();
-        Savepoint sp(*cc);
+        Savepoint sp(*cc, "dao_ddl");
         UnreadableViewsAside aside(*cc);
         cc->Exec(SystemSql("ALTER TABLE " + QuoteIdent(m_name) + " DROP COLUMN " + QuoteIdent(name)));
         aside.Restore();
@@ -479,7 +457,7 @@ void TableDef::appendIndex(const IndexPtr& idx) {
         return sqlite3_step(st.get()) == SQLITE_ROW;
     }();
     c->EnsureCatalog();
-    Savepoint sp(*c);
+    Savepoint sp(*c, "dao_ddl");
     int seq = 0;
     if (catalogued) {
         StmtHandle st = c->Prepare(SystemSql("SELECT coalesce(max(Seq), -1) + 1 FROM MSysIndexes WHERE TableName = ?1"));
@@ -516,7 +494,7 @@ void TableDef::deleteIndex(const std::string& name) {
         sqlite3_bind_text(st.get(), 2, name.c_str(), -1, SQLITE_TRANSIENT);
         if (sqlite3_step(st.get()) == SQLITE_ROW) sqliteName = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
     }
-    Savepoint sp(*c);
+    Savepoint sp(*c, "dao_ddl");
     if (sqliteName) {
         c->ExecBound(SystemSql("DELETE FROM MSysIndexes WHERE TableName = ?1 AND Name = ?2"), {Variant(m_name), Variant(name)});
     } else {
@@ -668,7 +646,7 @@ void TableDefs::Append(const TableDefPtr& td) {
     }
     ddl += ")";
 
-    Savepoint sp(*c);
+    Savepoint sp(*c, "dao_ddl");
     // Rows of an earlier table of this name, which another program dropped
     // or renamed, would collide with the new table's.
     c->ForgetTable(td->Name());
@@ -709,7 +687,7 @@ void TableDefs::Delete(std::string_view name) {
     if (!td) throw notFound();
     std::string real = td->Name();
     if (isCatalogTable(real)) throw noPermission(real);
-    Savepoint sp(*c);
+    Savepoint sp(*c, "dao_ddl");
     c->Exec(SystemSql("DROP TABLE " + QuoteIdent(real)));
     if (c->HasCatalog()) {
         c->ExecBound(SystemSql("DELETE FROM MSysColumns WHERE TableName = ?1"), {Variant(real)});

@@ -5,6 +5,7 @@
 #include "db/DaoError.h"
 #include "db/JetSqlTranslator.h"
 #include "db/Recordset.h"
+#include "db/Savepoint.h"
 #include "db/Workgroup.h"
 #include "db/Workspace.h"
 
@@ -325,8 +326,14 @@ void Database::NewPassword(const std::string& oldPassword, const std::string& ne
         throw DaoError(err::NotValidPassword, "Not a valid password.");
     }
     st.reset();
+    // The old password's rows and the new ones change together: a salt
+    // kept without its hash would refuse every password.
+    Savepoint sp(*c, "dao_password");
     c->Exec(SystemSql("DELETE FROM MSysDb WHERE Name IN ('PasswordSalt', 'PasswordHash')"));
-    if (newPassword.empty()) return;
+    if (newPassword.empty()) {
+        sp.Release();
+        return;
+    }
     std::string newSalt = Workgroup::NewSalt();
     std::string newHash = Workgroup::Hash(newPassword, newSalt);
     for (auto [name, value] : {std::pair<const char*, std::string*>{"PasswordSalt", &newSalt}, {"PasswordHash", &newHash}}) {
@@ -335,6 +342,7 @@ void Database::NewPassword(const std::string& oldPassword, const std::string& ne
         sqlite3_bind_blob(ins.get(), 2, value->data(), static_cast<int>(value->size()), SQLITE_TRANSIENT);
         if (sqlite3_step(ins.get()) != SQLITE_DONE) c->Fail(sqlite3_extended_errcode(c->handle()), "NewPassword");
     }
+    sp.Release();
 }
 
 void Database::Close() noexcept {

@@ -634,6 +634,25 @@ TEST_F(DaoTest, DatabasePasswordThroughConnectOrItsOwnArgument) {
     EXPECT_NO_THROW(ws->OpenDatabase(tmp.file("plain.db"), false, false, ";pwd=anything"));
 }
 
+TEST_F(DaoTest, ANewPasswordThatFailsHalfWayLeavesTheOldOneNotAFileNoPasswordOpens) {
+    // The old password's rows were deleted, and the new salt stored, each
+    // at once: when storing the new hash failed, the file kept a salt
+    // without a hash, and neither password opened it any more.
+    newDb("p.db")->NewPassword("", "old");
+    {
+        vtest::OtherProgram other(tmp.file("p.db"));
+        other.Exec("CREATE TRIGGER NoHash BEFORE INSERT ON MSysDb WHEN NEW.Name = 'PasswordHash' "
+                   "BEGIN SELECT RAISE(ABORT, 'disk full'); END");
+    }
+    auto ws = DBEngine().Workspaces(0);
+    {
+        auto db = ws->OpenDatabase(tmp.file("p.db"), false, false, ";pwd=old");
+        EXPECT_NE(expectError([&] { db->NewPassword("old", "new"); }), 0);
+    }
+    EXPECT_NO_THROW(ws->OpenDatabase(tmp.file("p.db"), false, false, ";pwd=old")->Close());
+    EXPECT_EQ(expectError([&] { ws->OpenDatabase(tmp.file("p.db"), false, false, ";pwd=new"); }), err::NotValidPassword);
+}
+
 TEST_F(DaoTest, BadInputGivesNumberedErrorsAndLeavesTheFileAsItWas) {
     auto ws = DBEngine().Workspaces(0);
     EXPECT_EQ(expectError([&] { ws->OpenDatabase(tmp.file("nope.db")); }), err::FileNotFound);

@@ -291,6 +291,34 @@ TEST_F(DesignerTest, EveryPageOpensOnItsControlsAndTabsThroughItsButtonRowLastFr
     }
 }
 
+// Tab through a page in the order it shows its controls: the Crosstab page
+// went "% of Expected" before "Expected Value" above it, the Group page
+// "Create Detail table" before the box above it.
+TEST_F(DesignerTest, TabGoesThroughAPageInTheOrderItShowsItsControls) {
+    struct Row {
+        long page;
+        const char* type;
+        QStringList order; // top to bottom, each frame's list and then its arrows
+    };
+    const Row rows[] = {
+        {10, "Crosstab", {"chkXRowPcnt", "chkXColPcnt", "chkXTotPcnt", "chkxExpect", "chkxExpectPcnt", "chkXChi"}},
+        {11, "ANOVA", {"chkGroupIgnoreBlanks", "chkGroupDetail"}},
+    };
+    for (const Row& r : rows) {
+        Script script;
+        dtest::Wizard wiz(r.type);
+        std::unique_ptr<CWizPage> page = NewPage(r.page, wiz);
+        ASSERT_NE(page, nullptr) << r.page;
+        page->show();
+        Pump();
+        QStringList seen;
+        for (const QString& name : TabChain(*page))
+            if (r.order.contains(name)) seen << name;
+        EXPECT_EQ(seen, r.order) << r.page << " " << r.type;
+        page->hide();
+    }
+}
+
 // Enter in the description or a field list pressed "Change", whose OK drops
 // every assignment; Alt+C was both Change and Cancel.
 TEST_F(DesignerTest, EnterPressesNoButtonOfTheFieldPage) {

@@ -293,7 +293,9 @@ TEST_F(DesignerTest, EveryPageOpensOnItsControlsAndTabsThroughItsButtonRowLastFr
 
 // Tab through a page in the order it shows its controls: the Crosstab page
 // went "% of Expected" before "Expected Value" above it, the Group page
-// "Create Detail table" before the box above it.
+// "Create Detail table" before the box above it, and the field page's two
+// lists of a frame both before their arrows, the Regression page's X list
+// (at the right) even before the Y list.
 TEST_F(DesignerTest, TabGoesThroughAPageInTheOrderItShowsItsControls) {
     struct Row {
         long page;
@@ -303,6 +305,16 @@ TEST_F(DesignerTest, TabGoesThroughAPageInTheOrderItShowsItsControls) {
     const Row rows[] = {
         {10, "Crosstab", {"chkXRowPcnt", "chkXColPcnt", "chkXTotPcnt", "chkxExpect", "chkxExpectPcnt", "chkXChi"}},
         {11, "ANOVA", {"chkGroupIgnoreBlanks", "chkGroupDetail"}},
+        {3, "Describe", {"lisIndependentFields_1", "cmdTX", "lisWeightField", "cmdTWeight", "lisGroupFields", "cmdTGroup"}},
+        {3, "Regression",
+         {"lisDependentField_3", "cmdTXYDep", "lisIndependentFields_3", "cmdTXY", "lisWeightField", "cmdTWeight",
+          "lisGroupFields", "cmdTGroup"}},
+        {3, "2 Sample",
+         {"lisIndependentFields_2", "cmdTCX", "lisComparisonField_2", "cmdTCXComp", "lisWeightField", "cmdTWeight"}},
+        {3, "Two way ANOVA",
+         {"lisIndependentFields_4", "cmdTAnovaDep", "lisComparisonField_4", "cmdTAnovaComp", "lisWeightField"}},
+        {3, "Crosstab",
+         {"lisIndependentFields_5", "cmdTXTab", "lisComparisonField_5", "cmdTXTabCol", "lisWeightField", "cmdTWeight"}},
     };
     for (const Row& r : rows) {
         Script script;

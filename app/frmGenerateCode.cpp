@@ -73,6 +73,9 @@ frmGenerateCode::frmGenerateCode(QWidget* parent) : QDialog(parent) {
     buttons->addStretch();
     buttons->addWidget(cmdToClipboard);
     buttons->addWidget(cmdClose);
+    // Tab takes the row as it reads: Help at the left, then Copy and Close.
+    setTabOrder(m_txtCode, cmdHelp);
+    setTabOrder(cmdHelp, cmdToClipboard);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);

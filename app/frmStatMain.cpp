@@ -214,6 +214,10 @@ frmStatMain::frmStatMain(QWidget* parent) : QWidget(parent) {
         m_cmdAction[static_cast<std::size_t>(i)] = button;
         connect(button, &QPushButton::clicked, this, [this, i] { cmdAction_Click(i); });
     }
+    // Tab takes the row as it reads (Form_Resize): Help at the left, then New
+    // to Run.
+    setTabOrder(m_lvwScenarios, m_cmdAction[5]);
+    setTabOrder(m_cmdAction[5], m_cmdAction[0]);
     // New and Edit need the scenario designer, Duplicate and Delete their
     // own dialogs; they stay disabled until those are part of the program.
     m_cmdAction[0]->setEnabled(appfeatures::kScenarioDesigner);

@@ -20,6 +20,14 @@ public:
     void SetCurrentX(int twips) { m_currentX = twips; }
     void Print(const QString& text) { m_text = text; }
     const QString& Text() const { return m_text; }
+    // Where the text goes, and the text as it is drawn there: one longer
+    // than the room (a step naming a long field) is shortened in its middle,
+    // so that the step and the end of the name both show.
+    QRect TextRect() const {
+        const int x = PixelsFromTwips(m_currentX) + 2;
+        return QRect(x, 0, width() - x - 2, height());
+    }
+    QString Shown() const { return fontMetrics().elidedText(m_text, Qt::ElideMiddle, TextRect().width()); }
 
 protected:
     void paintEvent(QPaintEvent*) override {
@@ -28,8 +36,7 @@ protected:
         p.setPen(palette().mid().color());
         p.drawRect(rect().adjusted(0, 0, -1, -1));
         p.setPen(palette().text().color());
-        const int x = PixelsFromTwips(m_currentX) + 2;
-        p.drawText(QRect(x, 0, width() - x - 2, height()), Qt::AlignVCenter | Qt::AlignLeft, m_text);
+        p.drawText(TextRect(), Qt::AlignVCenter | Qt::AlignLeft, Shown());
     }
 
 private:
@@ -72,4 +79,12 @@ void frmStatus::PrintStatus(const QString& text) {
 
 QString frmStatus::StatusText() const {
     return static_cast<const StatusPicture*>(m_picStatus)->Text();
+}
+
+QString frmStatus::ShownStatusText() const {
+    return static_cast<const StatusPicture*>(m_picStatus)->Shown();
+}
+
+QRect frmStatus::StatusTextRect() const {
+    return static_cast<const StatusPicture*>(m_picStatus)->TextRect();
 }

@@ -9,6 +9,7 @@
 // RepaintIntervalMs so that printing never dominates a long run.
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QRect>
 #include <QString>
 
 class frmStatus : public QDialog {
@@ -32,6 +33,9 @@ public:
 
     // The text the area holds, the texts printed and the repaints done.
     QString StatusText() const;
+    // The text as the area draws it, and the room it is drawn in.
+    QString ShownStatusText() const;
+    QRect StatusTextRect() const;
     int MessageCount() const { return m_messages; }
     int RepaintCount() const { return m_repaints; }
     QWidget* picStatus() const { return m_picStatus; }

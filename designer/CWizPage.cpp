@@ -65,6 +65,7 @@ QHBoxLayout* CWizPage::ButtonRow(std::initializer_list<QPushButton*> own, QPushB
         }
     }
     auto* row = new QHBoxLayout;
+    m_buttonRow = row;
     // The spacing of its own (a nested row would take its page's).
     const int spacing = style()->pixelMetric(QStyle::PM_LayoutHorizontalSpacing);
     row->setSpacing(spacing >= 0 ? spacing : 6);
@@ -101,5 +102,23 @@ void CWizPage::showEvent(QShowEvent* event) {
         b->setAutoDefault(false);
         b->setDefault(false);
     }
+    OrderButtonRow();
     QDialog::showEvent(event);
+}
+
+void CWizPage::OrderButtonRow() {
+    if (!m_buttonRow) return;
+    std::vector<QWidget*> row;
+    for (int i = 0; i < m_buttonRow->count(); ++i)
+        if (QWidget* w = m_buttonRow->itemAt(i)->widget()) row.push_back(w);
+    // Tab takes the row from left to right (the change-source dialog moves
+    // buttons within it after it was laid out).
+    for (std::size_t i = 1; i < row.size(); ++i) setTabOrder(row[i - 1], row[i]);
+    // The tab order is a ring, which the page enters where its widgets begin:
+    // on an options page, which makes its row before its own controls, that
+    // was Help. A page shown for the first time opens on the control Tab
+    // takes after the row instead.
+    if (focusWidget() || row.empty()) return;
+    row.back()->setFocus(Qt::TabFocusReason);
+    focusNextChild();
 }

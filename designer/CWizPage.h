@@ -66,7 +66,8 @@ protected:
     // edge in this order help, cancel, back and forward (a null one leaves
     // its place out). Every button of the row gets one size: at least 1110 x
     // 330 twips and wide enough for the longest caption with room on both
-    // sides.
+    // sides. Tab takes the row after the page's own controls, from left to
+    // right, and the page opens on its own controls (see OrderButtonRow).
     QHBoxLayout* ButtonRow(std::initializer_list<QPushButton*> own, QPushButton* help, QPushButton* cancel,
                            QPushButton* back, QPushButton* forward);
 
@@ -85,6 +86,12 @@ protected:
     CMelvarsPropWiz* m_Wiz = nullptr;
 
 private:
+    // Orders the row's buttons in the tab order as they stand in the row, and
+    // gives a page shown for the first time the focus on the control that
+    // Tab takes after the row. Run at every showing.
+    void OrderButtonRow();
+
     long m_NavResult = 0;
     bool m_Loading = false;
+    QHBoxLayout* m_buttonRow = nullptr;
 };

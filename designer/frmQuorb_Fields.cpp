@@ -27,6 +27,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QStyle>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -194,6 +195,20 @@ frmQuorb_Fields::frmQuorb_Fields(QWidget* parent) : CWizPage(parent), m_lvw(std:
         lay->setContentsMargins(0, 0, 0, 0);
         lay->addWidget(innerFrame(f, c1, l1, t1, s1));
         lay->addWidget(innerFrame(f, c2, l2, t2, s2));
+        // Tab takes the frames from left to right, each list and then its
+        // arrows, as the one-list frames do (the lists were made first).
+        QWidget* previous = l1;
+        const auto after = [&previous](QWidget* next) {
+            setTabOrder(previous, next);
+            previous = next;
+        };
+        const auto arrows = [&](const char* control) {
+            for (QToolButton* arrow : transfer[control]->findChildren<QToolButton*>(Qt::FindDirectChildrenOnly))
+                after(arrow);
+        };
+        arrows(t1);
+        after(l2);
+        arrows(t2);
     };
     twoInner(2, QStringLiteral("Dependent Fields"), m_lisIndependent[2], "cmdTCX", false,
              QStringLiteral("Comparison Field (Factor)"), m_lisComparison[2], "cmdTCXComp", true);

@@ -58,6 +58,8 @@ frmQuorb_Options_Crosstab::frmQuorb_Options_Crosstab(QWidget* parent)
     cv->addWidget(expect);
     cv->addWidget(expectPcnt);
     cv->addWidget(Check(fraChi, "chkXChi", "Create Chi-S&quare Table", &S_::XChi, &S_::SetXChi));
+    // Tab goes down the frame as it shows the boxes.
+    setTabOrder(expect, expectPcnt);
     right->addStretch();
 }
 

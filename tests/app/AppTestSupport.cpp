@@ -23,6 +23,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -190,6 +191,26 @@ void Pump(int milliseconds) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     } while (t.elapsed() < milliseconds);
+}
+
+QStringList ButtonsInTabOrder(QWidget& window) {
+    QStringList names;
+    for (QWidget* w = window.nextInFocusChain(); w && w != &window; w = w->nextInFocusChain())
+        if (qobject_cast<QPushButton*>(w) && w->isVisibleTo(&window) && window.isAncestorOf(w))
+            names << w->objectName();
+    return names;
+}
+
+QStringList ButtonsLeftToRight(QWidget& window) {
+    QList<QPushButton*> buttons;
+    for (QPushButton* b : window.findChildren<QPushButton*>())
+        if (b->isVisibleTo(&window)) buttons << b;
+    std::sort(buttons.begin(), buttons.end(), [&window](QPushButton* a, QPushButton* b) {
+        return a->mapTo(&window, QPoint(0, 0)).x() < b->mapTo(&window, QPoint(0, 0)).x();
+    });
+    QStringList names;
+    for (QPushButton* b : buttons) names << b->objectName();
+    return names;
 }
 
 QList<frmDataGrid*> ShownGrids(MDIMain* frame) {

@@ -94,6 +94,11 @@ private:
 // Runs the event loop for a while (and the deferred deletions).
 void Pump(int milliseconds = 0);
 
+// The names of the window's visible push buttons in the order Tab visits
+// them from the window's start, and as they stand from left to right.
+QStringList ButtonsInTabOrder(QWidget& window);
+QStringList ButtonsLeftToRight(QWidget& window);
+
 // The data grids shown in the frame's document area, and the one showing
 // a table (nullptr when none does).
 QList<frmDataGrid*> ShownGrids(MDIMain* frame);

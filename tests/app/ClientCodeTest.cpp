@@ -92,6 +92,20 @@ TEST(ClientCodeText, OpeningShowsThePropertiesTakeDefaultsUsePathTextAtOnce) {
         "}"));
 }
 
+// The row reads Help, then Copy and Close at the right, but Tab went Copy,
+// Close and then back to Help at the far left.
+TEST(ClientCodeWindow, TabTakesTheButtonsFromLeftToRightAsTheyStand) {
+    frmGenerateCode form;
+    form.SetScenarioInfo(Info("7", "Scores by class", "Scores", "outDescribe", ""));
+    form.SetDatabasePath("/data/scores.db");
+    form.Form_Load();
+    form.show();
+    QApplication::processEvents();
+    const QStringList leftToRight = ButtonsLeftToRight(form);
+    ASSERT_EQ(leftToRight.size(), 3);
+    EXPECT_EQ(ButtonsInTabOrder(form), leftToRight);
+}
+
 TEST(ClientCodeText, EachCombinationHasItsDatabaseLinesPathsAndBlankLineBeforeTheReturn) {
     struct Case {
         int style, detail, method;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QFontMetrics>
 #include <QString>
 
 namespace {
@@ -18,6 +19,30 @@ TEST(ProgressWindow, EachTextReplacesThePreviousOne) {
     EXPECT_EQ(status.StatusText(), QStringLiteral("Analyzing record: 5"));
     EXPECT_EQ(status.MessageCount(), 2);
     EXPECT_EQ(status.RepaintCount(), 1); // the second came within the interval
+}
+
+// A text longer than the status area lost its end at the area's right edge:
+// "Retrieving and sorting [" and a field name of 64 characters showed without
+// the rest of the name and "] data". It is now shortened in its middle, so
+// that its beginning and its end show; the area still holds the whole text.
+TEST(ProgressWindow, ATextLongerThanTheAreaShowsItsBeginningAndItsEnd) {
+    frmStatus status;
+    status.show();
+    const QString name = QStringLiteral("Average_monthly_revenue_of_the_northern_region_stores_in_year_19");
+    ASSERT_EQ(name.size(), 64);
+    const QString text = QStringLiteral("Retrieving and sorting [") + name + QStringLiteral("] data");
+    status.PrintStatus(text);
+    const QFontMetrics metrics(status.picStatus()->font());
+    const int room = status.StatusTextRect().width();
+    ASSERT_GT(metrics.horizontalAdvance(text), room);
+    const QString shown = status.ShownStatusText();
+    EXPECT_LE(metrics.horizontalAdvance(shown), room) << shown.toStdString();
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("Retrieving and sorting [Average"))) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("year_19] data"))) << shown.toStdString();
+    EXPECT_EQ(status.StatusText(), text);
+    // A text that fits shows as it stands.
+    status.PrintStatus(QStringLiteral("Analyzing record: 5"));
+    EXPECT_EQ(status.ShownStatusText(), QStringLiteral("Analyzing record: 5"));
 }
 
 TEST(ProgressWindow, RepaintsAtMostEveryFiftyMilliseconds) {

@@ -145,6 +145,15 @@ TEST_F(ScenarioList, ButtonsStandRightAlignedInTheirOrder) {
         EXPECT_TRUE(list->cmdAction(i)->isEnabled()) << i;
 }
 
+// The row reads Help, New, Edit, Duplicate, Delete, Run, but Tab went from
+// the list to New ... Run and then back to Help at the far left.
+TEST_F(ScenarioList, TabTakesTheButtonsFromLeftToRightAsTheyStand) {
+    ASSERT_NE(OpenList(1), nullptr);
+    const QStringList leftToRight = ButtonsLeftToRight(*list);
+    ASSERT_EQ(leftToRight.size(), 6);
+    EXPECT_EQ(ButtonsInTabOrder(*list), leftToRight);
+}
+
 TEST_F(ScenarioList, FirstOpeningIs610By360PixelsAndKeepsItsMinimumHeight) {
     ASSERT_NE(OpenList(1), nullptr);
     QMdiSubWindow* sub = Sub();

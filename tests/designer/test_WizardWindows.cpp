@@ -5,6 +5,8 @@
 #include "DesignerTestSupport.h"
 
 #include "designer/OptionsPages.h"
+#include "designer/TransferButton.h"
+#include "designer/TransferInOut.h"
 #include "designer/frmDataGridDialog.h"
 #include "designer/frmQuorb_Create.h"
 #include "designer/frmQuorb_Fields.h"
@@ -31,6 +33,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -215,6 +218,118 @@ TEST_F(PageLayout, EveryPageStandsWhereThePreviousOneStood) {
 }
 
 // ---- the keyboard ----------------------------------------------------------------------
+
+// The page's widgets in the order Tab visits them round the page, starting
+// from `from` (else where the page's tab order begins): each by its name, the
+// arrows of a transfer control by the control's name.
+QStringList TabChain(QWidget& page, QWidget* from = nullptr) {
+    QStringList names;
+    QWidget* start = from ? from : &page;
+    if (from && from != &page) {
+        names << from->objectName();
+    }
+    for (QWidget* w = start->nextInFocusChain(); w && w != start; w = w->nextInFocusChain()) {
+        if (w == &page) continue;
+        if (!w->isVisibleTo(&page) || !(w->focusPolicy() & Qt::TabFocus)) continue;
+        QString name = w->objectName();
+        QWidget* holder = w->parentWidget();
+        if (qobject_cast<TransferButton*>(holder) || qobject_cast<TransferInOut*>(holder)) name = holder->objectName();
+        if (names.isEmpty() || names.last() != name) names << name;
+    }
+    return names;
+}
+
+// The names of the buttons of the page's bottom row, from left to right as
+// they stand on the screen.
+QStringList BottomRowLeftToRight(QWidget& page) {
+    std::vector<QPushButton*> row;
+    int bottom = -1;
+    for (QPushButton* b : page.findChildren<QPushButton*>()) {
+        if (!b->isVisibleTo(&page)) continue;
+        const int y = b->mapTo(&page, QPoint(0, 0)).y();
+        if (y > bottom) {
+            bottom = y;
+            row.clear();
+        }
+        if (y == bottom) row.push_back(b);
+    }
+    std::sort(row.begin(), row.end(), [&page](QPushButton* a, QPushButton* b) {
+        return a->mapTo(&page, QPoint(0, 0)).x() < b->mapTo(&page, QPoint(0, 0)).x();
+    });
+    QStringList names;
+    for (QPushButton* b : row) names << b->objectName();
+    return names;
+}
+
+// The options pages made their Help, Cancel, Back and Next before their own
+// controls, so every options page opened with the focus on Help (Space opened
+// the help) and Tab went Help, Cancel, Back, Next before the first option;
+// the Finish page's Tab went Help, Back, Cancel, Save, Save and Run. On every
+// page the focus now opens on the page's own controls, and Tab goes round
+// them and then through the bottom row from left to right.
+TEST_F(DesignerTest, EveryPageOpensOnItsControlsAndTabsThroughItsButtonRowLastFromLeftToRight) {
+    for (long number : kEveryPage) {
+        Script script;
+        dtest::Wizard wiz("Describe");
+        std::unique_ptr<CWizPage> page = NewPage(number, wiz);
+        ASSERT_NE(page, nullptr) << number;
+        page->show();
+        Pump();
+        page->activateWindow();
+        Pump();
+        const QStringList row = BottomRowLeftToRight(*page);
+        ASSERT_GE(row.size(), 4) << number;
+        QWidget* focused = QApplication::focusWidget();
+        ASSERT_NE(focused, nullptr) << number;
+        EXPECT_FALSE(row.contains(focused->objectName()))
+            << "page " << number << " opens on " << focused->objectName().toStdString();
+        const QStringList chain = TabChain(*page, focused);
+        ASSERT_GE(chain.size(), row.size()) << number;
+        EXPECT_EQ(chain.mid(chain.size() - row.size()), row)
+            << "page " << number << ": " << chain.join(QStringLiteral(", ")).toStdString();
+        page->hide();
+    }
+}
+
+// Tab through a page in the order it shows its controls: the Crosstab page
+// went "% of Expected" before "Expected Value" above it, the Group page
+// "Create Detail table" before the box above it, and the field page's two
+// lists of a frame both before their arrows, the Regression page's X list
+// (at the right) even before the Y list.
+TEST_F(DesignerTest, TabGoesThroughAPageInTheOrderItShowsItsControls) {
+    struct Row {
+        long page;
+        const char* type;
+        QStringList order; // top to bottom, each frame's list and then its arrows
+    };
+    const Row rows[] = {
+        {10, "Crosstab", {"chkXRowPcnt", "chkXColPcnt", "chkXTotPcnt", "chkxExpect", "chkxExpectPcnt", "chkXChi"}},
+        {11, "ANOVA", {"chkGroupIgnoreBlanks", "chkGroupDetail"}},
+        {3, "Describe", {"lisIndependentFields_1", "cmdTX", "lisWeightField", "cmdTWeight", "lisGroupFields", "cmdTGroup"}},
+        {3, "Regression",
+         {"lisDependentField_3", "cmdTXYDep", "lisIndependentFields_3", "cmdTXY", "lisWeightField", "cmdTWeight",
+          "lisGroupFields", "cmdTGroup"}},
+        {3, "2 Sample",
+         {"lisIndependentFields_2", "cmdTCX", "lisComparisonField_2", "cmdTCXComp", "lisWeightField", "cmdTWeight"}},
+        {3, "Two way ANOVA",
+         {"lisIndependentFields_4", "cmdTAnovaDep", "lisComparisonField_4", "cmdTAnovaComp", "lisWeightField"}},
+        {3, "Crosstab",
+         {"lisIndependentFields_5", "cmdTXTab", "lisComparisonField_5", "cmdTXTabCol", "lisWeightField", "cmdTWeight"}},
+    };
+    for (const Row& r : rows) {
+        Script script;
+        dtest::Wizard wiz(r.type);
+        std::unique_ptr<CWizPage> page = NewPage(r.page, wiz);
+        ASSERT_NE(page, nullptr) << r.page;
+        page->show();
+        Pump();
+        QStringList seen;
+        for (const QString& name : TabChain(*page))
+            if (r.order.contains(name)) seen << name;
+        EXPECT_EQ(seen, r.order) << r.page << " " << r.type;
+        page->hide();
+    }
+}
 
 // Enter in the description or a field list pressed "Change", whose OK drops
 // every assignment; Alt+C was both Change and Cancel.

@@ -306,6 +306,22 @@ Database::StoredNumbers Database::NumbersStored(const std::string& source, const
     } else if (rc != SQLITE_DONE) {
         c->Fail(sqlite3_extended_errcode(c->handle()), "NumbersStored");
     }
+    st.reset();
+    if (kinds.real) {
+        // SQL finds the reals that may have more decimals; each is held to
+        // the currency's own rounding, as a currency field reads it.
+        StmtHandle finer = c->Prepare(SystemSql("SELECT v FROM (SELECT " + QuoteIdent(field) + " AS v FROM " + QuoteIdent(source) +
+                                                ") WHERE typeof(v) = 'real' AND v <> round(v, 4)"));
+        int step;
+        while ((step = sqlite3_step(finer.get())) == SQLITE_ROW) {
+            const double d = sqlite3_column_double(finer.get(), 0);
+            if (std::isfinite(d) && RoundHalfEvenTo(d, 4) != d) {
+                kinds.finerThanCurrency = true;
+                break;
+            }
+        }
+        if (step != SQLITE_ROW && step != SQLITE_DONE) c->Fail(sqlite3_extended_errcode(c->handle()), "NumbersStored");
+    }
     return kinds;
 }
 

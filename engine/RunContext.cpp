@@ -220,8 +220,15 @@ void RunContext::RunFieldType(const std::string& table, Field& f, long& type, lo
     if (!isTextType(f.Type()) && isTextType(SourceFieldType(table, f.Name()))) {
         type = dbText;
         size = 255;
-    } else if ((f.Type() == dbLong || f.Type() == dbDouble) && m_frame.source &&
-               m_frame.source->ComputedWithoutType(table, f.Name())) {
+    } else if (m_frame.source) {
+        const bool computed = (f.Type() == dbLong || f.Type() == dbDouble) && m_frame.source->ComputedWithoutType(table, f.Name());
+        // Another program may store a real in a column declared whole
+        // (3.7 in an INTEGER column) or one of more than four decimals in a
+        // currency column (1.23456 in a MONEY column): it is a value of its
+        // own, and a column of the declared type would round it onto
+        // another (4, 1.2346).
+        const bool whole = f.Type() == dbByte || f.Type() == dbInteger || f.Type() == dbLong || f.Type() == dbBigInt;
+        if (!computed && !whole && f.Type() != dbCurrency) return;
         // A computed column is typed by its first value. Typed Long
         // by a whole number, it may hold reals too (1, then 2.5): an
         // output column of its values is Double, which rounds none
@@ -233,14 +240,14 @@ void RunContext::RunFieldType(const std::string& table, Field& f, long& type, lo
             // Looked at once a run: the field is typed again for each table
             // of output made from it.
             const std::string key = ToLowerAscii(table) + "\x1f" + ToLowerAscii(f.Name());
-            auto it = m_computedNumbers.find(key);
-            if (it == m_computedNumbers.end())
-                it = m_computedNumbers.emplace(key, m_frame.source->NumbersStored(table, f.Name())).first;
+            auto it = m_numbersHeld.find(key);
+            if (it == m_numbersHeld.end())
+                it = m_numbersHeld.emplace(key, m_frame.source->NumbersStored(table, f.Name())).first;
             const Database::StoredNumbers held = it->second;
-            if (held.real) {
+            if (computed || whole ? held.real : held.finerThanCurrency) {
                 type = dbDouble;
                 size = 8;
-            } else if (held.wide) {
+            } else if (computed && held.wide) {
                 type = dbBigInt;
                 size = 8;
             }
@@ -660,7 +667,7 @@ void RunContext::Begin(Frame frame) {
     m_binaryCompare = false;
     m_computedLooked.clear();
     m_computedTexts.clear();
-    m_computedNumbers.clear();
+    m_numbersHeld.clear();
     m_missingRule.clear();
     m_missingEqual = m_missingLow = m_missingHigh = 0;
 }

@@ -856,6 +856,72 @@ TEST_F(StoredValuesRunTest, AViewsComputedGroupOfWholeNumbersBeyond53BitsKeepsEv
     }
 }
 
+TEST_F(StoredValuesRunTest, ARealInAWholeNumberOrCurrencyColumnIsAGroupOfItsOwnValueNotRoundedInTheOutput) {
+    // Another program stored reals in columns declared whole (INTEGER,
+    // SMALLINT, TINYINT, BIGINT) and one of five decimals in a MONEY column.
+    // Each is a group of its own, but its output column took the declared
+    // type and rounded it: 3.7 was written as 4 beside the group 4, 2.5 as 2,
+    // 1.23456 as 1.2346 beside the group 1.2346.
+    // X by each field: the smaller value holds 1 and 4, the larger 2 and 8.
+    WriteTheirs({"CREATE TABLE Kept (K INTEGER PRIMARY KEY, I INTEGER, S SMALLINT, T TINYINT, B BIGINT, M MONEY,"
+                 " X DOUBLE)",
+                 "INSERT INTO Kept VALUES (1, 3.7, -0.5, 2.5, 3.7, 1.23456, 1), (2, 4, 0, 3, 4, 1.2346, 2),"
+                 " (3, 3.7, -0.5, 2.5, 3.7, 1.23456, 4), (4, 4, 0, 3, 4, 1.2346, 8)"});
+    const struct {
+        const char* field;
+        double low, high; // the two values as stored
+    } fields[] = {
+        {"I", 3.7, 4}, {"S", -0.5, 0}, {"T", 2.5, 3}, {"B", 3.7, 4}, {"M", 1.23456, 1.2346},
+    };
+    for (const auto& f : fields) {
+        const std::string name = f.field, one = name + "-1", two = name + "-2";
+        const struct {
+            Analysis analysis;
+            const char* onlyColumn; // only the rows whose `onlyColumn` reads `onlyValue` (null: every row)
+            const char* onlyValue;
+            std::vector<std::vector<std::pair<std::string, double>>> rows; // per row: column, value
+            const char* why;
+        } cases[] = {
+            {{"P", "Describe", {{name, "G"}, {"X", "X"}}, {{"Sum", true}}}, nullptr, nullptr,
+             {{{name, f.low}, {"Sum", 5}}, {{name, f.high}, {"Sum", 10}}},
+             "Describe: one row per value"},
+            {{"G", "Two Sample t-Test", {{name, "C"}, {"X", "X"}}, {}}, nullptr, nullptr,
+             {{{one, f.low}, {two, f.high}, {"Mean-1", 2.5}, {"Mean-2", 5}}},
+             "t-test: the pair of values"},
+            {{"P", "Crosstab", {{name, "G"}, {"K", "C"}, {"X", "X"}}, {{"XType", "S"}}}, "DataType", "Data: Sum",
+             {{{name, f.low}, {"RowSummary", 5}}, {{name, f.high}, {"RowSummary", 10}}},
+             "Crosstab: the values as rows"},
+            {{"N", "Chi-Square", {{name, "C"}, {"X", "W"}}, {{"ChiAll", true}, {"ChiDetail", true}}}, nullptr, nullptr,
+             {{{"Count", 15}, {"Groups", 2}}},
+             "Chi-Square: two categories weighted 5 and 10"},
+            {{"N", "2 Sample", {{name, "C"}, {"X", "X"}}, {{"NPTwoType", "Mann"}}}, nullptr, nullptr,
+             {{{one, f.low}, {two, f.high}}},
+             "Mann-Whitney: the pair of samples"},
+        };
+        for (const auto& c : cases) {
+            vtest::ScenarioSpec s = scenarioOf(c.analysis, "Kept");
+            if (std::string(c.analysis.type) == "Chi-Square") s.outputTable2 = "Detail";
+            std::string err;
+            ASSERT_TRUE(Run(Store(s), &err)) << name << ", " << c.why << ": " << err;
+            std::vector<OutRow> out;
+            for (const OutRow& r : ReadTable("Out"))
+                if (!c.onlyColumn || (!r.IsNull(c.onlyColumn) && r[c.onlyColumn].ToString() == c.onlyValue)) out.push_back(r);
+            ASSERT_EQ(out.size(), c.rows.size()) << name << ", " << c.why;
+            for (std::size_t i = 0; i < out.size(); ++i)
+                for (const auto& [column, value] : c.rows[i])
+                    EXPECT_EQ(out[i].Num(column), value) << name << ", " << c.why << ", row " << i << ", " << column;
+            if (std::string(c.analysis.type) != "Chi-Square") continue;
+            // Each category as stored, with the weights of its records.
+            const std::vector<OutRow> detail = ReadTable("Detail");
+            ASSERT_EQ(detail.size(), 2u) << name;
+            EXPECT_EQ(detail[0].Num(name), f.low) << name;
+            EXPECT_EQ(detail[0].Num("Observed"), 5) << name;
+            EXPECT_EQ(detail[1].Num(name), f.high) << name;
+            EXPECT_EQ(detail[1].Num("Observed"), 10) << name;
+        }
+    }
+}
+
 TEST_F(StoredValuesRunTest, ASavedQueryOverATableOfAnotherFileRunsEveryAnalysisInsteadOfNotBeingFound) {
     // A saved query may read a table of another database file (IN '<path>').
     // The file holds no view of such a query, and every run on it failed

@@ -296,22 +296,42 @@ bool Database::ComputedWithoutType(const std::string& source, const std::string&
 
 Database::StoredNumbers Database::NumbersStored(const std::string& source, const std::string& field) {
     auto c = conn();
-    StmtHandle st = c->Prepare(SystemSql("SELECT max(typeof(v) = 'real'), max(typeof(v) = 'integer' AND (v < -2147483648 OR v > 2147483647))"
-                                         " FROM (SELECT " + QuoteIdent(field) + " AS v FROM " + QuoteIdent(source) + ")"));
+    const std::string values = "(SELECT " + QuoteIdent(field) + " AS v FROM " + QuoteIdent(source) + ")";
+    StmtHandle st = c->Prepare(SystemSql("SELECT max(typeof(v) = 'real'), max(typeof(v) = 'integer' AND (v < -2147483648 OR v > 2147483647)),"
+                                         " max(typeof(v) = 'integer' AND (v < -9007199254740992 OR v > 9007199254740992)) FROM " +
+                                         values));
     StoredNumbers kinds;
+    bool beyond53 = false;
     const int rc = sqlite3_step(st.get());
     if (rc == SQLITE_ROW) {
         kinds.real = sqlite3_column_int(st.get(), 0) != 0;
         kinds.wide = sqlite3_column_int(st.get(), 1) != 0;
+        beyond53 = sqlite3_column_int(st.get(), 2) != 0;
     } else if (rc != SQLITE_DONE) {
         c->Fail(sqlite3_extended_errcode(c->handle()), "NumbersStored");
     }
     st.reset();
+    if (beyond53) {
+        // Beyond 2^53 a double holds the even whole numbers, then every
+        // fourth, ...: each of those whole numbers is looked at.
+        StmtHandle whole = c->Prepare(SystemSql("SELECT v FROM " + values +
+                                                " WHERE typeof(v) = 'integer' AND (v < -9007199254740992 OR v > 9007199254740992)"));
+        int step;
+        while ((step = sqlite3_step(whole.get())) == SQLITE_ROW) {
+            const std::int64_t i = sqlite3_column_int64(whole.get(), 0);
+            const double d = static_cast<double>(i);
+            // 2^63 and beyond is no 64-bit whole number (the largest one rounds up to it).
+            if (d >= 9223372036854775808.0 || static_cast<std::int64_t>(d) != i) {
+                kinds.beyondDouble = true;
+                break;
+            }
+        }
+        if (step != SQLITE_ROW && step != SQLITE_DONE) c->Fail(sqlite3_extended_errcode(c->handle()), "NumbersStored");
+    }
     if (kinds.real) {
         // SQL finds the reals that may have more decimals; each is held to
         // the currency's own rounding, as a currency field reads it.
-        StmtHandle finer = c->Prepare(SystemSql("SELECT v FROM (SELECT " + QuoteIdent(field) + " AS v FROM " + QuoteIdent(source) +
-                                                ") WHERE typeof(v) = 'real' AND v <> round(v, 4)"));
+        StmtHandle finer = c->Prepare(SystemSql("SELECT v FROM " + values + " WHERE typeof(v) = 'real' AND v <> round(v, 4)"));
         int step;
         while ((step = sqlite3_step(finer.get())) == SQLITE_ROW) {
             const double d = sqlite3_column_double(finer.get(), 0);

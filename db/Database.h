@@ -80,13 +80,15 @@ public:
     // value may be a number where later ones are texts.
     bool ComputedWithoutType(const std::string& source, const std::string& field);
     // What kinds of numbers `field` of the table or view `source` holds: a
-    // real (2.5), a whole number beyond 32 bits, a real of more than four
-    // decimals (1.23456, which a currency value rounds). A column without a
-    // declared type is typed by its first value, which need not tell;
-    // another program stores what it likes whatever the declared type.
+    // real (2.5), a whole number beyond 32 bits, a whole number no double
+    // holds (2^53 + 1), a real of more than four decimals (1.23456, which a
+    // currency value rounds). A column without a declared type is typed by
+    // its first value, which need not tell; another program stores what it
+    // likes whatever the declared type.
     struct StoredNumbers {
         bool real = false;
         bool wide = false;
+        bool beyondDouble = false;
         bool finerThanCurrency = false;
     };
     StoredNumbers NumbersStored(const std::string& source, const std::string& field);

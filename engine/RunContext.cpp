@@ -228,7 +228,11 @@ void RunContext::RunFieldType(const std::string& table, Field& f, long& type, lo
         // own, and a column of the declared type would round it onto
         // another (4, 1.2346).
         const bool whole = f.Type() == dbByte || f.Type() == dbInteger || f.Type() == dbLong || f.Type() == dbBigInt;
-        if (!computed && !whole && f.Type() != dbCurrency) return;
+        // And it may store whole numbers no double holds (2^53 and 2^53 + 1,
+        // as keys) in a column read as Double (NUMERIC, DECIMAL or none):
+        // a Double column would write both as 2^53.
+        const bool real = f.Type() == dbDouble || f.Type() == dbDecimal;
+        if (!computed && !whole && !real && f.Type() != dbCurrency) return;
         // A computed column is typed by its first value. Typed Long
         // by a whole number, it may hold reals too (1, then 2.5): an
         // output column of its values is Double, which rounds none
@@ -244,10 +248,12 @@ void RunContext::RunFieldType(const std::string& table, Field& f, long& type, lo
             if (it == m_numbersHeld.end())
                 it = m_numbersHeld.emplace(key, m_frame.source->NumbersStored(table, f.Name())).first;
             const Database::StoredNumbers held = it->second;
-            if (computed || whole ? held.real : held.finerThanCurrency) {
+            const bool toDouble = computed || whole ? held.real : !real && held.finerThanCurrency;
+            const bool toBigInt = !held.real && (computed ? held.wide : real && held.beyondDouble);
+            if (toDouble) {
                 type = dbDouble;
                 size = 8;
-            } else if (computed && held.wide) {
+            } else if (toBigInt) {
                 type = dbBigInt;
                 size = 8;
             }

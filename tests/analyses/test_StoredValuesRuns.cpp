@@ -922,6 +922,56 @@ TEST_F(StoredValuesRunTest, ARealInAWholeNumberOrCurrencyColumnIsAGroupOfItsOwnV
     }
 }
 
+TEST_F(StoredValuesRunTest, AWholeNumberBeyond53BitsInANumericDecimalOrUntypedColumnIsAGroupOfEveryDigit) {
+    // Keys of another program (2^53 and 2^53 + 1, -2^53 - 1 and -2^53 - 2)
+    // in columns of a type read as Double: NUMERIC, DECIMAL(20, 0) and none.
+    // SQLite keeps them whole; they were two groups, but their output column
+    // was Double and wrote both as the same double.
+    // X by each field: the smaller key holds 1 and 4, the larger 2 and 8.
+    WriteTheirs({"CREATE TABLE Ids (K INTEGER PRIMARY KEY, N NUMERIC, D DECIMAL(20, 0), U, M NUMBER, X DOUBLE)",
+                 "INSERT INTO Ids VALUES (1, 9007199254740992, 9007199254740992, 9007199254740992, -9007199254740994, 1),"
+                 " (2, 9007199254740993, 9007199254740993, 9007199254740993, -9007199254740993, 2),"
+                 " (3, 9007199254740992, 9007199254740992, 9007199254740992, -9007199254740994, 4),"
+                 " (4, 9007199254740993, 9007199254740993, 9007199254740993, -9007199254740993, 8)"});
+    const struct {
+        const char* field;
+        const char* low;
+        const char* high; // the two keys as written
+    } fields[] = {
+        {"N", "9007199254740992", "9007199254740993"},
+        {"D", "9007199254740992", "9007199254740993"},
+        {"U", "9007199254740992", "9007199254740993"},
+        {"M", "-9007199254740994", "-9007199254740993"},
+    };
+    for (const auto& f : fields) {
+        const std::string name = f.field, one = name + "-1", two = name + "-2";
+        const struct {
+            Analysis analysis;
+            std::vector<std::vector<std::pair<std::string, std::string>>> rows; // per row: column, value as text
+            const char* why;
+        } cases[] = {
+            {{"P", "Describe", {{name, "G"}, {"X", "X"}}, {{"Sum", true}}},
+             {{{name, f.low}, {"Sum", "5"}}, {{name, f.high}, {"Sum", "10"}}},
+             "Describe: one row per key"},
+            {{"G", "Two Sample t-Test", {{name, "C"}, {"X", "X"}}, {}},
+             {{{one, f.low}, {two, f.high}, {"Mean-1", "2.5"}, {"Mean-2", "5"}}},
+             "t-test: the pair of keys"},
+            {{"N", "2 Sample", {{name, "C"}, {"X", "X"}}, {{"NPTwoType", "Mann"}}},
+             {{{one, f.low}, {two, f.high}}},
+             "Mann-Whitney: the pair of samples"},
+        };
+        for (const auto& c : cases) {
+            std::string err;
+            ASSERT_TRUE(Run(Store(scenarioOf(c.analysis, "Ids")), &err)) << name << ", " << c.why << ": " << err;
+            const std::vector<OutRow> out = ReadTable("Out");
+            ASSERT_EQ(out.size(), c.rows.size()) << name << ", " << c.why;
+            for (std::size_t i = 0; i < out.size(); ++i)
+                for (const auto& [column, text] : c.rows[i])
+                    EXPECT_EQ(out[i][column].ToString(), text) << name << ", " << c.why << ", row " << i << ", " << column;
+        }
+    }
+}
+
 TEST_F(StoredValuesRunTest, ASavedQueryOverATableOfAnotherFileRunsEveryAnalysisInsteadOfNotBeingFound) {
     // A saved query may read a table of another database file (IN '<path>').
     // The file holds no view of such a query, and every run on it failed

@@ -972,6 +972,31 @@ TEST_F(StoredValuesRunTest, AWholeNumberBeyond53BitsInANumericDecimalOrUntypedCo
     }
 }
 
+TEST_F(StoredValuesRunTest, ACrosstabsUniqueCountAndModeTellWholeNumbersBeyond53BitsApart) {
+    // 64-bit keys in a BIGINT column: 2^60 + 1, + 2 and + 3 are three values,
+    // which a double holds all as 2^60 (its steps there are 256 apart). The
+    // crosstab counted one distinct value among them, and the mode of 7, 7
+    // and the three keys was the one double they share, counted three times.
+    // Row r: column u holds +1, +2, +3, +1; column v 7, 7, +1, +2, +3.
+    WriteTheirs({"CREATE TABLE Keys (K INTEGER PRIMARY KEY, R VARCHAR(5), C VARCHAR(5), B BIGINT)",
+                 "INSERT INTO Keys VALUES (1, 'r', 'u', 1152921504606846977), (2, 'r', 'u', 1152921504606846978),"
+                 " (3, 'r', 'u', 1152921504606846979), (4, 'r', 'u', 1152921504606846977), (5, 'r', 'v', 7), (6, 'r', 'v', 7),"
+                 " (7, 'r', 'v', 1152921504606846977), (8, 'r', 'v', 1152921504606846978), (9, 'r', 'v', 1152921504606846979)"});
+    // 2^60 + 1 in the Double column of a cell: the double nearest to it, 2^60.
+    const double key1 = static_cast<double>(std::int64_t{1152921504606846977});
+    const RunRows cases[] = {
+        // Distinct values: u {+1, +2, +3}, v {7, +1, +2, +3}, the row all four.
+        {{"P", "Crosstab", {{"R", "G"}, {"C", "C"}, {"B", "X"}}, {{"XType", "U"}}},
+         {{{"u", 3}, {"v", 4}, {"RowSummary", 4}}},
+         "unique counts"},
+        // u: +1 twice; v: 7 twice, each key once; the row: +1 three times.
+        {{"P", "Crosstab", {{"R", "G"}, {"C", "C"}, {"B", "X"}}, {{"XType", "O"}}},
+         {{{"u", key1}, {"v", 7}, {"RowSummary", key1}}},
+         "modes"},
+    };
+    for (const auto& c : cases) RunAndExpectRows(scenarioOf(c.analysis, "Keys"), c.rows, c.why, cells::Match::Exact);
+}
+
 TEST_F(StoredValuesRunTest, ASavedQueryOverATableOfAnotherFileRunsEveryAnalysisInsteadOfNotBeingFound) {
     // A saved query may read a table of another database file (IN '<path>').
     // The file holds no view of such a query, and every run on it failed

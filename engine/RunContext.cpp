@@ -56,10 +56,15 @@ std::string RunContext::SortTerm(const std::string& table, const std::string& fi
 
 namespace {
 
-// A Yes/No field is read as True (-1) for any value but 0 and as False (0)
+// A Yes/No field is read as True (-1) for any number but 0 and as False (0)
 // for 0 and Null; another program stores True as 1, and SQL would sum,
-// compare, group and sort what is stored.
-std::string yesNoTerm(const std::string& term) { return "IIf(" + term + " <> 0, -1, 0)"; }
+// compare, group and sort what is stored. A text or a blob another program
+// stored there ("false", "No") is no Yes/No value: it stays as it is, a
+// group of its own whose value fails the run where it is read, not one
+// more True (SQL takes any text for more than 0).
+std::string yesNoTerm(const std::string& term) {
+    return "IIf(IsNull(" + term + ") Or IsNumeric(" + term + "), IIf(" + term + " <> 0, -1, 0), " + term + ")";
+}
 
 // A date column may hold a date as the day number this program writes and as
 // the texts other programs write ("2003-01-02", "1/2/2003 10:30 AM"): the

@@ -324,6 +324,46 @@ TEST_F(StoredValuesRunTest, AYesNoGroupStoredAs1OrNullBesideMinus1And0IsOneGroup
     cells::ExpectCells(samples[0], {{"Cases-1", 2}, {"Cases-2", 3}}, "2 Sample");
 }
 
+TEST_F(StoredValuesRunTest, ATextOrBlobInAYesNoGroupFailsTheRunNamingItInsteadOfCountingAsTrue) {
+    // Another program's BOOLEAN column holds 1, 0, -1 and, in record 2, a
+    // text or a blob, which no Yes/No value is. Read record by record it
+    // failed the run by name; the crosstab and the chi-square group in SQL,
+    // where anything but 0 was True: "false" went into True uncounted as an
+    // error (the crosstab's True summed X 1 + 2 + 8).
+    const struct {
+        vtest::Stored f2;
+        const char* shown;
+    } values[] = {
+        {vtest::Stored::Text("false"), "'false'"},
+        {vtest::Stored::Text("No"), "'No'"},
+        {vtest::Stored::Blob(std::string("\0", 1)), "X'00'"},
+    };
+    const Analysis byFlag[] = {
+        {"P", "Describe", {{"F", "G"}, {"X", "X"}}, {{"Sum", true}}},
+        {"P", "Crosstab", {{"F", "G"}, {"C", "C"}, {"X", "X"}}, {{"XType", "S"}}},
+        {"P", "Crosstab", {{"F", "G"}, {"C", "C"}, {"X", "X"}}, {{"XType", "M"}}},
+        {"N", "Chi-Square", {{"F", "C"}}, {{"ChiAll", true}, {"ChiDetail", false}}},
+        {"N", "Chi-Square", {{"F", "G"}, {"C", "C"}}, {{"ChiAll", true}, {"ChiDetail", false}}},
+        {"G", "ANOVA", {{"F", "C"}, {"X", "X"}}, {}},
+    };
+    for (const auto& v : values) {
+        {
+            vtest::OtherProgram other(tmp.file("data.db"));
+            other.Exec("DROP TABLE IF EXISTS Flags");
+            other.Exec("CREATE TABLE Flags (K INTEGER PRIMARY KEY, G VARCHAR(5), C VARCHAR(5), F BOOLEAN, X DOUBLE)");
+            other.Exec("INSERT INTO Flags VALUES (1, 'a', 'u', 1, 1), (3, 'a', 'v', 0, 4), (4, 'a', 'v', -1, 8)");
+            other.Exec("INSERT INTO Flags VALUES (2, 'a', 'u', ?1, 2)", v.f2);
+        }
+        for (const Analysis& a : byFlag) {
+            std::string err;
+            EXPECT_FALSE(Run(Store(scenarioOf(a, "Flags")), &err)) << a.type << ": " << v.shown;
+            EXPECT_NE(err.find(std::string("Type mismatch: the value ") + v.shown + " in field F ("), std::string::npos)
+                << a.type << ": " << v.shown << "\n" << err;
+            EXPECT_NE(err.find(") is not a number."), std::string::npos) << a.type << ": " << v.shown << "\n" << err;
+        }
+    }
+}
+
 TEST_F(StoredValuesRunTest, ADateStoredAsItsDayNumberAndAsTextsOfEveryFormIsOneGroupInTheOrderOfTime) {
     // This program stores a date as its day number (37623 is 2003-01-02),
     // another program as a text. Sorted as stored (numbers first, texts

@@ -364,6 +364,30 @@ TEST_F(StoredValuesRunTest, ATextOrBlobInAYesNoGroupFailsTheRunNamingItInsteadOf
     }
 }
 
+TEST_F(StoredValuesRunTest, ABlobInTheCrosstabsColumnFieldFailsTheRunNamingItsValueFieldAndRecord) {
+    // The crosstab's columns are the values of its column field, put in
+    // order as numbers; a blob another program stored in a number, Yes/No or
+    // date column is none, and the run stopped at a bare "Type mismatch".
+    // Record 3 holds it: C 1, 2, the blob, 1.
+    for (const char* declared : {"INTEGER", "DOUBLE", "BOOLEAN", "DATETIME"}) {
+        {
+            vtest::OtherProgram other(tmp.file("data.db"));
+            other.Exec("DROP TABLE IF EXISTS Cols");
+            other.Exec(std::string("CREATE TABLE Cols (K INTEGER PRIMARY KEY, G VARCHAR(5), C ") + declared + ", X DOUBLE)");
+            other.Exec("INSERT INTO Cols VALUES (1, 'a', 1, 1), (2, 'a', 2, 2), (4, 'a', 1, 8)");
+            other.Exec("INSERT INTO Cols VALUES (3, 'a', ?1, 4)", vtest::Stored::Blob("\x01\x02"));
+        }
+        for (const char* letter : {"S", "C", "M"}) {
+            std::string err;
+            EXPECT_FALSE(Run(Store(scenarioOf({"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"X", "X"}}, {{"XType", letter}}}, "Cols")),
+                             &err))
+                << declared << " " << letter;
+            EXPECT_EQ(err, "Type mismatch: the value X'0102' in field C (record 3 of Cols) is not a number.")
+                << declared << " " << letter;
+        }
+    }
+}
+
 TEST_F(StoredValuesRunTest, ADateStoredAsItsDayNumberAndAsTextsOfEveryFormIsOneGroupInTheOrderOfTime) {
     // This program stores a date as its day number (37623 is 2003-01-02),
     // another program as a text. Sorted as stored (numbers first, texts

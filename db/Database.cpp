@@ -270,6 +270,7 @@ namespace {
 // whether a table's column stands behind it; none when it cannot be found.
 struct ColumnOrigin {
     bool untyped = false, fromTable = false;
+    bool realAffinity = false; // SQLite stores every number put in it as a real
 };
 std::optional<ColumnOrigin> columnOrigin(Connection& c, const std::string& source, const std::string& field) {
     StmtHandle st;
@@ -279,7 +280,8 @@ std::optional<ColumnOrigin> columnOrigin(Connection& c, const std::string& sourc
         return std::nullopt;
     }
     const char* declared = sqlite3_column_decltype(st.get(), 0);
-    return ColumnOrigin{declared == nullptr || KeepsValuesAsPut(declared), sqlite3_column_table_name(st.get(), 0) != nullptr};
+    return ColumnOrigin{declared == nullptr || KeepsValuesAsPut(declared), sqlite3_column_table_name(st.get(), 0) != nullptr,
+                        declared != nullptr && SqliteAffinity(declared) == 'R'};
 }
 
 } // namespace
@@ -292,6 +294,11 @@ bool Database::DeclaresNoType(const std::string& source, const std::string& fiel
 bool Database::ComputedWithoutType(const std::string& source, const std::string& field) {
     const auto origin = columnOrigin(*conn(), source, field);
     return origin && origin->untyped && !origin->fromTable;
+}
+
+bool Database::StoresNumbersAsReals(const std::string& source, const std::string& field) {
+    const auto origin = columnOrigin(*conn(), source, field);
+    return origin && origin->realAffinity;
 }
 
 Database::StoredNumbers Database::NumbersStored(const std::string& source, const std::string& field) {
@@ -328,21 +335,22 @@ Database::StoredNumbers Database::NumbersStored(const std::string& source, const
         }
         if (step != SQLITE_ROW && step != SQLITE_DONE) c->Fail(sqlite3_extended_errcode(c->handle()), "NumbersStored");
     }
-    if (kinds.real) {
-        // SQL finds the reals that may have more decimals; each is held to
-        // the currency's own rounding, as a currency field reads it.
-        StmtHandle finer = c->Prepare(SystemSql("SELECT v FROM " + values + " WHERE typeof(v) = 'real' AND v <> round(v, 4)"));
-        int step;
-        while ((step = sqlite3_step(finer.get())) == SQLITE_ROW) {
-            const double d = sqlite3_column_double(finer.get(), 0);
-            if (std::isfinite(d) && RoundHalfEvenTo(d, 4) != d) {
-                kinds.finerThanCurrency = true;
-                break;
-            }
-        }
-        if (step != SQLITE_ROW && step != SQLITE_DONE) c->Fail(sqlite3_extended_errcode(c->handle()), "NumbersStored");
-    }
     return kinds;
+}
+
+bool Database::HoldsRealsFinerThanCurrency(const std::string& source, const std::string& field) {
+    auto c = conn();
+    // SQL finds the reals that may have more decimals; each is held to the
+    // currency's own rounding, as a currency field reads it.
+    StmtHandle st = c->Prepare(SystemSql("SELECT v FROM (SELECT " + QuoteIdent(field) + " AS v FROM " + QuoteIdent(source) +
+                                         ") WHERE typeof(v) = 'real' AND v <> round(v, 4)"));
+    int rc;
+    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+        const double d = sqlite3_column_double(st.get(), 0);
+        if (std::isfinite(d) && RoundHalfEvenTo(d, 4) != d) return true;
+    }
+    if (rc != SQLITE_DONE) c->Fail(sqlite3_extended_errcode(c->handle()), "HoldsRealsFinerThanCurrency");
+    return false;
 }
 
 void Database::NewPassword(const std::string& oldPassword, const std::string& newPassword) {

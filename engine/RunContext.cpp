@@ -233,11 +233,14 @@ void RunContext::RunFieldType(const std::string& table, Field& f, long& type, lo
         // own, and a column of the declared type would round it onto
         // another (4, 1.2346).
         const bool whole = f.Type() == dbByte || f.Type() == dbInteger || f.Type() == dbLong || f.Type() == dbBigInt;
+        const bool currency = f.Type() == dbCurrency;
         // And it may store whole numbers no double holds (2^53 and 2^53 + 1,
         // as keys) in a column read as Double (NUMERIC, DECIMAL or none):
-        // a Double column would write both as 2^53.
-        const bool real = f.Type() == dbDouble || f.Type() == dbDecimal;
-        if (!computed && !whole && !real && f.Type() != dbCurrency) return;
+        // a Double column would write both as 2^53. A REAL column (DOUBLE,
+        // FLOAT) holds none: SQLite makes every number put there a real.
+        const bool real = (f.Type() == dbDouble || f.Type() == dbDecimal) && !computed &&
+                          !m_frame.source->StoresNumbersAsReals(table, f.Name());
+        if (!computed && !whole && !currency && !real) return;
         // A computed column is typed by its first value. Typed Long
         // by a whole number, it may hold reals too (1, then 2.5): an
         // output column of its values is Double, which rounds none
@@ -250,15 +253,18 @@ void RunContext::RunFieldType(const std::string& table, Field& f, long& type, lo
             // of output made from it.
             const std::string key = ToLowerAscii(table) + "\x1f" + ToLowerAscii(f.Name());
             auto it = m_numbersHeld.find(key);
-            if (it == m_numbersHeld.end())
-                it = m_numbersHeld.emplace(key, m_frame.source->NumbersStored(table, f.Name())).first;
+            if (it == m_numbersHeld.end()) {
+                Database::StoredNumbers held;
+                // A currency field's reals count where they are finer than a currency value.
+                if (currency) held.real = m_frame.source->HoldsRealsFinerThanCurrency(table, f.Name());
+                else held = m_frame.source->NumbersStored(table, f.Name());
+                it = m_numbersHeld.emplace(key, held).first;
+            }
             const Database::StoredNumbers held = it->second;
-            const bool toDouble = computed || whole ? held.real : !real && held.finerThanCurrency;
-            const bool toBigInt = !held.real && (computed ? held.wide : real && held.beyondDouble);
-            if (toDouble) {
+            if (!real && held.real) {
                 type = dbDouble;
                 size = 8;
-            } else if (toBigInt) {
+            } else if (!held.real && (computed ? held.wide : real && held.beyondDouble)) {
                 type = dbBigInt;
                 size = 8;
             }

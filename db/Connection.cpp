@@ -28,18 +28,6 @@ std::string afterColon(const std::string& msg) {
 
 std::string upper(std::string s) { return ToUpperAscii(s); }
 
-// SQLite's storage affinity of a declared type (its own rules, in its order):
-// 'I' integer, 'T' text, 'B' none, 'R' real, 'N' numeric.
-char affinityOf(const std::string& declared) {
-    const std::string d = ToUpperAscii(declared);
-    auto has = [&](const char* w) { return d.find(w) != std::string::npos; };
-    if (has("INT")) return 'I';
-    if (has("CHAR") || has("CLOB") || has("TEXT")) return 'T';
-    if (has("BLOB") || d.empty()) return 'B';
-    if (has("REAL") || has("FLOA") || has("DOUB")) return 'R';
-    return 'N';
-}
-
 } // namespace
 
 int OpenSqlite(const std::string& path, int flags, sqlite3** db) {
@@ -208,6 +196,16 @@ bool KeepsValuesAsPut(const std::string& declared) {
     int type = 0;
     long size = 0;
     return !mapDeclared(d, type, size);
+}
+
+char SqliteAffinity(const std::string& declared) {
+    const std::string d = ToUpperAscii(declared);
+    auto has = [&](const char* w) { return d.find(w) != std::string::npos; };
+    if (has("INT")) return 'I';
+    if (has("CHAR") || has("CLOB") || has("TEXT")) return 'T';
+    if (has("BLOB") || d.empty()) return 'B';
+    if (has("REAL") || has("FLOA") || has("DOUB")) return 'R';
+    return 'N';
 }
 
 // --- waiting for locks -------------------------------------------------------------
@@ -715,7 +713,7 @@ const Connection::CachedTable& Connection::cachedTable(const std::string& table,
             // its type is left from an earlier table of that name (another
             // program dropped it and made a new one): the file holds what it
             // declares now.
-            if (at != byName.end() && affinityOf(declared[at->second]) == affinityOf(SqliteDeclaredType(row))) {
+            if (at != byName.end() && SqliteAffinity(declared[at->second]) == SqliteAffinity(SqliteDeclaredType(row))) {
                 FieldInfo& f = fields[at->second];
                 f.type = row.type;
                 f.size = row.size;

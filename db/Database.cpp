@@ -271,6 +271,7 @@ namespace {
 // whether a table's column stands behind it; none when it cannot be found.
 struct ColumnOrigin {
     bool untyped = false, fromTable = false;
+    bool realAffinity = false; // SQLite stores every number put in it as a real
 };
 std::optional<ColumnOrigin> columnOrigin(Connection& c, const std::string& source, const std::string& field) {
     StmtHandle st;
@@ -280,7 +281,8 @@ std::optional<ColumnOrigin> columnOrigin(Connection& c, const std::string& sourc
         return std::nullopt;
     }
     const char* declared = sqlite3_column_decltype(st.get(), 0);
-    return ColumnOrigin{declared == nullptr || KeepsValuesAsPut(declared), sqlite3_column_table_name(st.get(), 0) != nullptr};
+    return ColumnOrigin{declared == nullptr || KeepsValuesAsPut(declared), sqlite3_column_table_name(st.get(), 0) != nullptr,
+                        declared != nullptr && SqliteAffinity(declared) == 'R'};
 }
 
 } // namespace
@@ -295,19 +297,61 @@ bool Database::ComputedWithoutType(const std::string& source, const std::string&
     return origin && origin->untyped && !origin->fromTable;
 }
 
+bool Database::StoresNumbersAsReals(const std::string& source, const std::string& field) {
+    const auto origin = columnOrigin(*conn(), source, field);
+    return origin && origin->realAffinity;
+}
+
 Database::StoredNumbers Database::NumbersStored(const std::string& source, const std::string& field) {
     auto c = conn();
-    StmtHandle st = c->Prepare(SystemSql("SELECT max(typeof(v) = 'real'), max(typeof(v) = 'integer' AND (v < -2147483648 OR v > 2147483647))"
-                                         " FROM (SELECT " + QuoteIdent(field) + " AS v FROM " + QuoteIdent(source) + ")"));
+    const std::string values = "(SELECT " + QuoteIdent(field) + " AS v FROM " + QuoteIdent(source) + ")";
+    StmtHandle st = c->Prepare(SystemSql("SELECT max(typeof(v) = 'real'), max(typeof(v) = 'integer' AND (v < -2147483648 OR v > 2147483647)),"
+                                         " max(typeof(v) = 'integer' AND (v < -9007199254740992 OR v > 9007199254740992)) FROM " +
+                                         values));
     StoredNumbers kinds;
+    bool beyond53 = false;
     const int rc = sqlite3_step(st.get());
     if (rc == SQLITE_ROW) {
         kinds.real = sqlite3_column_int(st.get(), 0) != 0;
         kinds.wide = sqlite3_column_int(st.get(), 1) != 0;
+        beyond53 = sqlite3_column_int(st.get(), 2) != 0;
     } else if (rc != SQLITE_DONE) {
         c->Fail(sqlite3_extended_errcode(c->handle()), "NumbersStored");
     }
+    st.reset();
+    if (beyond53) {
+        // Beyond 2^53 a double holds the even whole numbers, then every
+        // fourth, ...: each of those whole numbers is looked at.
+        StmtHandle whole = c->Prepare(SystemSql("SELECT v FROM " + values +
+                                                " WHERE typeof(v) = 'integer' AND (v < -9007199254740992 OR v > 9007199254740992)"));
+        int step;
+        while ((step = sqlite3_step(whole.get())) == SQLITE_ROW) {
+            const std::int64_t i = sqlite3_column_int64(whole.get(), 0);
+            const double d = static_cast<double>(i);
+            // 2^63 and beyond is no 64-bit whole number (the largest one rounds up to it).
+            if (d >= 9223372036854775808.0 || static_cast<std::int64_t>(d) != i) {
+                kinds.beyondDouble = true;
+                break;
+            }
+        }
+        if (step != SQLITE_ROW && step != SQLITE_DONE) c->Fail(sqlite3_extended_errcode(c->handle()), "NumbersStored");
+    }
     return kinds;
+}
+
+bool Database::HoldsRealsFinerThanCurrency(const std::string& source, const std::string& field) {
+    auto c = conn();
+    // SQL finds the reals that may have more decimals; each is held to the
+    // currency's own rounding, as a currency field reads it.
+    StmtHandle st = c->Prepare(SystemSql("SELECT v FROM (SELECT " + QuoteIdent(field) + " AS v FROM " + QuoteIdent(source) +
+                                         ") WHERE typeof(v) = 'real' AND v <> round(v, 4)"));
+    int rc;
+    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+        const double d = sqlite3_column_double(st.get(), 0);
+        if (std::isfinite(d) && RoundHalfEvenTo(d, 4) != d) return true;
+    }
+    if (rc != SQLITE_DONE) c->Fail(sqlite3_extended_errcode(c->handle()), "HoldsRealsFinerThanCurrency");
+    return false;
 }
 
 void Database::NewPassword(const std::string& oldPassword, const std::string& newPassword) {

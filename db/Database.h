@@ -80,13 +80,23 @@ public:
     // value may be a number where later ones are texts.
     bool ComputedWithoutType(const std::string& source, const std::string& field);
     // What kinds of numbers `field` of the table or view `source` holds: a
-    // real (2.5), a whole number beyond 32 bits. A column without a declared
-    // type is typed by its first value, which need not tell.
+    // real (2.5), a whole number beyond 32 bits, a whole number no double
+    // holds (2^53 + 1). A column without a declared type is typed by its
+    // first value, which need not tell; another program stores what it
+    // likes whatever the declared type.
     struct StoredNumbers {
         bool real = false;
         bool wide = false;
+        bool beyondDouble = false;
     };
     StoredNumbers NumbersStored(const std::string& source, const std::string& field);
+    // Whether `field` holds a real of more than four decimals (1.23456,
+    // which a currency value rounds).
+    bool HoldsRealsFinerThanCurrency(const std::string& source, const std::string& field);
+    // Whether SQLite stores every number put in `field` as a real (its
+    // declared type is REAL, DOUBLE, FLOAT): it holds no whole number a
+    // double does not.
+    bool StoresNumbersAsReals(const std::string& source, const std::string& field);
 
     // Sets or clears (empty text) the database password; needs the old one.
     void NewPassword(const std::string& oldPassword, const std::string& newPassword);

@@ -44,5 +44,8 @@ void MapDeclaredType(const std::string& declared, int& type, long& size);
 // as it was put: no type declared, ANY (a STRICT table's column of no
 // type), or a type whose name names no kind of value (UUID, JSON).
 bool KeepsValuesAsPut(const std::string& declared);
+// SQLite's storage affinity of a declared type (its own rules, in its order):
+// 'I' integer, 'T' text, 'B' none, 'R' real, 'N' numeric.
+char SqliteAffinity(const std::string& declared);
 
 } // namespace dao

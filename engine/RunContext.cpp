@@ -56,10 +56,15 @@ std::string RunContext::SortTerm(const std::string& table, const std::string& fi
 
 namespace {
 
-// A Yes/No field is read as True (-1) for any value but 0 and as False (0)
+// A Yes/No field is read as True (-1) for any number but 0 and as False (0)
 // for 0 and Null; another program stores True as 1, and SQL would sum,
-// compare, group and sort what is stored.
-std::string yesNoTerm(const std::string& term) { return "IIf(" + term + " <> 0, -1, 0)"; }
+// compare, group and sort what is stored. A text or a blob another program
+// stored there ("false", "No") is no Yes/No value: it stays as it is, a
+// group of its own whose value fails the run where it is read, not one
+// more True (SQL takes any text for more than 0).
+std::string yesNoTerm(const std::string& term) {
+    return "IIf(IsNull(" + term + ") Or IsNumeric(" + term + "), IIf(" + term + " <> 0, -1, 0), " + term + ")";
+}
 
 // A date column may hold a date as the day number this program writes and as
 // the texts other programs write ("2003-01-02", "1/2/2003 10:30 AM"): the
@@ -220,8 +225,22 @@ void RunContext::RunFieldType(const std::string& table, Field& f, long& type, lo
     if (!isTextType(f.Type()) && isTextType(SourceFieldType(table, f.Name()))) {
         type = dbText;
         size = 255;
-    } else if ((f.Type() == dbLong || f.Type() == dbDouble) && m_frame.source &&
-               m_frame.source->ComputedWithoutType(table, f.Name())) {
+    } else if (m_frame.source) {
+        const bool computed = (f.Type() == dbLong || f.Type() == dbDouble) && m_frame.source->ComputedWithoutType(table, f.Name());
+        // Another program may store a real in a column declared whole
+        // (3.7 in an INTEGER column) or one of more than four decimals in a
+        // currency column (1.23456 in a MONEY column): it is a value of its
+        // own, and a column of the declared type would round it onto
+        // another (4, 1.2346).
+        const bool whole = f.Type() == dbByte || f.Type() == dbInteger || f.Type() == dbLong || f.Type() == dbBigInt;
+        const bool currency = f.Type() == dbCurrency;
+        // And it may store whole numbers no double holds (2^53 and 2^53 + 1,
+        // as keys) in a column read as Double (NUMERIC, DECIMAL or none):
+        // a Double column would write both as 2^53. A REAL column (DOUBLE,
+        // FLOAT) holds none: SQLite makes every number put there a real.
+        const bool real = (f.Type() == dbDouble || f.Type() == dbDecimal) && !computed &&
+                          !m_frame.source->StoresNumbersAsReals(table, f.Name());
+        if (!computed && !whole && !currency && !real) return;
         // A computed column is typed by its first value. Typed Long
         // by a whole number, it may hold reals too (1, then 2.5): an
         // output column of its values is Double, which rounds none
@@ -233,14 +252,19 @@ void RunContext::RunFieldType(const std::string& table, Field& f, long& type, lo
             // Looked at once a run: the field is typed again for each table
             // of output made from it.
             const std::string key = ToLowerAscii(table) + "\x1f" + ToLowerAscii(f.Name());
-            auto it = m_computedNumbers.find(key);
-            if (it == m_computedNumbers.end())
-                it = m_computedNumbers.emplace(key, m_frame.source->NumbersStored(table, f.Name())).first;
+            auto it = m_numbersHeld.find(key);
+            if (it == m_numbersHeld.end()) {
+                Database::StoredNumbers held;
+                // A currency field's reals count where they are finer than a currency value.
+                if (currency) held.real = m_frame.source->HoldsRealsFinerThanCurrency(table, f.Name());
+                else held = m_frame.source->NumbersStored(table, f.Name());
+                it = m_numbersHeld.emplace(key, held).first;
+            }
             const Database::StoredNumbers held = it->second;
-            if (held.real) {
+            if (!real && held.real) {
                 type = dbDouble;
                 size = 8;
-            } else if (held.wide) {
+            } else if (!held.real && (computed ? held.wide : real && held.beyondDouble)) {
                 type = dbBigInt;
                 size = 8;
             }
@@ -660,7 +684,7 @@ void RunContext::Begin(Frame frame) {
     m_binaryCompare = false;
     m_computedLooked.clear();
     m_computedTexts.clear();
-    m_computedNumbers.clear();
+    m_numbersHeld.clear();
     m_missingRule.clear();
     m_missingEqual = m_missingLow = m_missingHigh = 0;
 }

@@ -231,8 +231,8 @@ private:
     // case), and the fields of those found to hold texts, read as texts.
     mutable std::map<std::string, std::optional<dao::Database::NonNumber>> m_computedLooked;
     mutable std::set<std::string> m_computedTexts;
-    // The kinds of numbers computed columns hold, looked at by RunFieldType.
-    mutable std::map<std::string, dao::Database::StoredNumbers> m_computedNumbers;
+    // The kinds of numbers fields hold, looked at by RunFieldType.
+    mutable std::map<std::string, dao::Database::StoredNumbers> m_numbersHeld;
 
     bool m_binaryCompare = false;
     std::string m_statusText; // the progress text handed to the listener, refilled each time

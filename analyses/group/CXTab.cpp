@@ -117,10 +117,10 @@ std::optional<double> CXTab::CalcValue(char letter, const Cell& c) {
         // The value of the largest weight; on a tie the smaller value.
         std::optional<double> mode;
         double best = 0;
-        for (const auto& [v, w] : c.Tally)
-            if (!mode || w > best) {
-                mode = v;
-                best = w;
+        for (const Tallied& t : c.Tally)
+            if (!mode || t.weight > best) {
+                mode = t.value;
+                best = t.weight;
             }
         return mode;
     }
@@ -194,10 +194,10 @@ void CXTab::Merge(Cell& into, const Cell& from) const {
 void CXTab::Normalize(Cell& c) {
     if (!c.TallyMerged) return;
     auto& t = c.Tally;
-    std::sort(t.begin(), t.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::sort(t.begin(), t.end(), [](const Tallied& a, const Tallied& b) { return a.Before(b); });
     std::size_t out = 0;
     for (std::size_t i = 0; i < t.size(); ++i) {
-        if (out > 0 && t[out - 1].first == t[i].first) t[out - 1].second += t[i].second;
+        if (out > 0 && t[out - 1].SameValue(t[i])) t[out - 1].weight += t[i].weight;
         else t[out++] = t[i];
     }
     t.resize(out);
@@ -348,6 +348,12 @@ void CXTab::CloseOwn() {
 // to case.
 std::string CXTab::CreateColumns() {
     return Guard("CreateColumns", [&]() -> std::string {
+        // The values of a number, Yes/No or date field are put in order as
+        // numbers: one that is none (a blob another program stored there)
+        // fails the run by name before the list is made.
+        const std::string& field = m_fields[sz(m_iCol)];
+        if (Cx().HoldsNumbers(m_s.Table, field))
+            if (std::string bad = Cx().CheckNumbers(m_s.Table, {field}); !bad.empty()) return bad;
         const std::string sql =
             "SELECT DISTINCT " + BracketName(m_fields[sz(m_iCol)]) + " FROM " + BracketName(m_s.Table) + ";";
         RecordsetPtr rs;
@@ -654,6 +660,19 @@ void CXTab::InitData() {
     });
 }
 
+std::int64_t CXTab::WholeOffset(std::size_t position, double x) const {
+    // Below 2^53 a double holds every whole number: only beyond it is the
+    // value looked at again.
+    constexpr double exactUpTo = 9007199254740992.0, two63 = 9223372036854775808.0;
+    if (!(std::fabs(x) > exactUpTo)) return 0;
+    const Variant v = Column(position)->Value();
+    if (v.Type() != vbLongLong) return 0;
+    const std::int64_t whole = v.RawInt();
+    // The largest whole numbers are read as 2^63, which no 64-bit whole number is.
+    if (x >= two63) return whole - std::numeric_limits<std::int64_t>::max() - 1;
+    return whole - static_cast<std::int64_t>(x);
+}
+
 void CXTab::CalcData() {
     Guard("CalcData", [&] {
         // A new row value: the cells of the last one are complete.
@@ -694,14 +713,15 @@ void CXTab::CalcData() {
                 c.N += w;
                 if (m_letter == 'U' || m_letter == 'O') {
                     // Kept sorted; the first data field arrives in order.
+                    const Tallied read{x, WholeOffset(sz(m_iCol + j), x), w};
                     auto& t = c.Tally;
-                    if (t.empty() || x > t.back().first) {
-                        t.push_back({x, w});
+                    if (t.empty() || t.back().Before(read)) {
+                        t.push_back(read);
                     } else {
-                        auto it = std::lower_bound(t.begin(), t.end(), x,
-                                                   [](const std::pair<double, double>& e, double value) { return e.first < value; });
-                        if (it->first == x) it->second += w;
-                        else t.insert(it, {x, w});
+                        auto it = std::lower_bound(t.begin(), t.end(), read,
+                                                   [](const Tallied& e, const Tallied& value) { return e.Before(value); });
+                        if (it->SameValue(read)) it->weight += w;
+                        else t.insert(it, read);
                     }
                 }
             } else {

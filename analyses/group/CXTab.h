@@ -87,6 +87,16 @@ public:
     static std::vector<std::string> ColumnNames(const std::vector<std::string>& texts, bool bNull,
                                                 std::vector<std::string> taken);
 
+    // A value UniqueCount and Mode count: the double it is read as and, for
+    // a whole number no double holds (2^60 + 1, a 64-bit key), how far it
+    // lies from that double. Values are told apart and ordered by both.
+    struct Tallied {
+        double value = 0;
+        std::int64_t offset = 0;
+        double weight = 0;
+        bool SameValue(const Tallied& o) const { return value == o.value && offset == o.offset; }
+        bool Before(const Tallied& o) const { return value < o.value || (value == o.value && offset < o.offset); }
+    };
     // One cell's accumulated values.
     struct Cell {
         std::int32_t Records = 0;
@@ -102,7 +112,7 @@ public:
         int M2Exp = 0;
         double High = 0, Low = 0;
         double FirstLast = 0;
-        std::vector<std::pair<double, double>> Tally; // value, weight, by value (UniqueCount and Mode)
+        std::vector<Tallied> Tally; // by value (UniqueCount and Mode)
         bool TallyMerged = false;                     // other cells' values appended, not yet in order
     };
     // The cell function of `letter` (upper case) over a cell; nothing when the
@@ -136,6 +146,9 @@ private:
     std::string CreateChi_b();
     std::string CreateTemp_b();
     void FlushRow();
+    // How far the whole number of the data field at `position`, read as
+    // `x`, lies from x (0 for any value a double holds).
+    std::int64_t WholeOffset(std::size_t position, double x) const;
     void Stage(Staged&& st);
     void SpillStaged();
     // Calls fn for the staged cells of data field i with N > 0, in the order

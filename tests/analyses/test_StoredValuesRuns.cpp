@@ -324,6 +324,70 @@ TEST_F(StoredValuesRunTest, AYesNoGroupStoredAs1OrNullBesideMinus1And0IsOneGroup
     cells::ExpectCells(samples[0], {{"Cases-1", 2}, {"Cases-2", 3}}, "2 Sample");
 }
 
+TEST_F(StoredValuesRunTest, ATextOrBlobInAYesNoGroupFailsTheRunNamingItInsteadOfCountingAsTrue) {
+    // Another program's BOOLEAN column holds 1, 0, -1 and, in record 2, a
+    // text or a blob, which no Yes/No value is. Read record by record it
+    // failed the run by name; the crosstab and the chi-square group in SQL,
+    // where anything but 0 was True: "false" went into True uncounted as an
+    // error (the crosstab's True summed X 1 + 2 + 8).
+    const struct {
+        vtest::Stored f2;
+        const char* shown;
+    } values[] = {
+        {vtest::Stored::Text("false"), "'false'"},
+        {vtest::Stored::Text("No"), "'No'"},
+        {vtest::Stored::Blob(std::string("\0", 1)), "X'00'"},
+    };
+    const Analysis byFlag[] = {
+        {"P", "Describe", {{"F", "G"}, {"X", "X"}}, {{"Sum", true}}},
+        {"P", "Crosstab", {{"F", "G"}, {"C", "C"}, {"X", "X"}}, {{"XType", "S"}}},
+        {"P", "Crosstab", {{"F", "G"}, {"C", "C"}, {"X", "X"}}, {{"XType", "M"}}},
+        {"N", "Chi-Square", {{"F", "C"}}, {{"ChiAll", true}, {"ChiDetail", false}}},
+        {"N", "Chi-Square", {{"F", "G"}, {"C", "C"}}, {{"ChiAll", true}, {"ChiDetail", false}}},
+        {"G", "ANOVA", {{"F", "C"}, {"X", "X"}}, {}},
+    };
+    for (const auto& v : values) {
+        {
+            vtest::OtherProgram other(tmp.file("data.db"));
+            other.Exec("DROP TABLE IF EXISTS Flags");
+            other.Exec("CREATE TABLE Flags (K INTEGER PRIMARY KEY, G VARCHAR(5), C VARCHAR(5), F BOOLEAN, X DOUBLE)");
+            other.Exec("INSERT INTO Flags VALUES (1, 'a', 'u', 1, 1), (3, 'a', 'v', 0, 4), (4, 'a', 'v', -1, 8)");
+            other.Exec("INSERT INTO Flags VALUES (2, 'a', 'u', ?1, 2)", v.f2);
+        }
+        for (const Analysis& a : byFlag) {
+            std::string err;
+            EXPECT_FALSE(Run(Store(scenarioOf(a, "Flags")), &err)) << a.type << ": " << v.shown;
+            EXPECT_NE(err.find(std::string("Type mismatch: the value ") + v.shown + " in field F ("), std::string::npos)
+                << a.type << ": " << v.shown << "\n" << err;
+            EXPECT_NE(err.find(") is not a number."), std::string::npos) << a.type << ": " << v.shown << "\n" << err;
+        }
+    }
+}
+
+TEST_F(StoredValuesRunTest, ABlobInTheCrosstabsColumnFieldFailsTheRunNamingItsValueFieldAndRecord) {
+    // The crosstab's columns are the values of its column field, put in
+    // order as numbers; a blob another program stored in a number, Yes/No or
+    // date column is none, and the run stopped at a bare "Type mismatch".
+    // Record 3 holds it: C 1, 2, the blob, 1.
+    for (const char* declared : {"INTEGER", "DOUBLE", "BOOLEAN", "DATETIME"}) {
+        {
+            vtest::OtherProgram other(tmp.file("data.db"));
+            other.Exec("DROP TABLE IF EXISTS Cols");
+            other.Exec(std::string("CREATE TABLE Cols (K INTEGER PRIMARY KEY, G VARCHAR(5), C ") + declared + ", X DOUBLE)");
+            other.Exec("INSERT INTO Cols VALUES (1, 'a', 1, 1), (2, 'a', 2, 2), (4, 'a', 1, 8)");
+            other.Exec("INSERT INTO Cols VALUES (3, 'a', ?1, 4)", vtest::Stored::Blob("\x01\x02"));
+        }
+        for (const char* letter : {"S", "C", "M"}) {
+            std::string err;
+            EXPECT_FALSE(Run(Store(scenarioOf({"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"X", "X"}}, {{"XType", letter}}}, "Cols")),
+                             &err))
+                << declared << " " << letter;
+            EXPECT_EQ(err, "Type mismatch: the value X'0102' in field C (record 3 of Cols) is not a number.")
+                << declared << " " << letter;
+        }
+    }
+}
+
 TEST_F(StoredValuesRunTest, ADateStoredAsItsDayNumberAndAsTextsOfEveryFormIsOneGroupInTheOrderOfTime) {
     // This program stores a date as its day number (37623 is 2003-01-02),
     // another program as a text. Sorted as stored (numbers first, texts
@@ -854,6 +918,147 @@ TEST_F(StoredValuesRunTest, AViewsComputedGroupOfWholeNumbersBeyond53BitsKeepsEv
                     EXPECT_EQ(out[i][column].ToString(), text) << table << ": " << c.why << ", row " << i << ", " << column;
         }
     }
+}
+
+TEST_F(StoredValuesRunTest, ARealInAWholeNumberOrCurrencyColumnIsAGroupOfItsOwnValueNotRoundedInTheOutput) {
+    // Another program stored reals in columns declared whole (INTEGER,
+    // SMALLINT, TINYINT, BIGINT) and one of five decimals in a MONEY column.
+    // Each is a group of its own, but its output column took the declared
+    // type and rounded it: 3.7 was written as 4 beside the group 4, 2.5 as 2,
+    // 1.23456 as 1.2346 beside the group 1.2346.
+    // X by each field: the smaller value holds 1 and 4, the larger 2 and 8.
+    WriteTheirs({"CREATE TABLE Kept (K INTEGER PRIMARY KEY, I INTEGER, S SMALLINT, T TINYINT, B BIGINT, M MONEY,"
+                 " X DOUBLE)",
+                 "INSERT INTO Kept VALUES (1, 3.7, -0.5, 2.5, 3.7, 1.23456, 1), (2, 4, 0, 3, 4, 1.2346, 2),"
+                 " (3, 3.7, -0.5, 2.5, 3.7, 1.23456, 4), (4, 4, 0, 3, 4, 1.2346, 8)"});
+    const struct {
+        const char* field;
+        double low, high; // the two values as stored
+    } fields[] = {
+        {"I", 3.7, 4}, {"S", -0.5, 0}, {"T", 2.5, 3}, {"B", 3.7, 4}, {"M", 1.23456, 1.2346},
+    };
+    for (const auto& f : fields) {
+        const std::string name = f.field, one = name + "-1", two = name + "-2";
+        const struct {
+            Analysis analysis;
+            const char* onlyColumn; // only the rows whose `onlyColumn` reads `onlyValue` (null: every row)
+            const char* onlyValue;
+            std::vector<std::vector<std::pair<std::string, double>>> rows; // per row: column, value
+            const char* why;
+        } cases[] = {
+            {{"P", "Describe", {{name, "G"}, {"X", "X"}}, {{"Sum", true}}}, nullptr, nullptr,
+             {{{name, f.low}, {"Sum", 5}}, {{name, f.high}, {"Sum", 10}}},
+             "Describe: one row per value"},
+            {{"G", "Two Sample t-Test", {{name, "C"}, {"X", "X"}}, {}}, nullptr, nullptr,
+             {{{one, f.low}, {two, f.high}, {"Mean-1", 2.5}, {"Mean-2", 5}}},
+             "t-test: the pair of values"},
+            {{"P", "Crosstab", {{name, "G"}, {"K", "C"}, {"X", "X"}}, {{"XType", "S"}}}, "DataType", "Data: Sum",
+             {{{name, f.low}, {"RowSummary", 5}}, {{name, f.high}, {"RowSummary", 10}}},
+             "Crosstab: the values as rows"},
+            {{"N", "Chi-Square", {{name, "C"}, {"X", "W"}}, {{"ChiAll", true}, {"ChiDetail", true}}}, nullptr, nullptr,
+             {{{"Count", 15}, {"Groups", 2}}},
+             "Chi-Square: two categories weighted 5 and 10"},
+            {{"N", "2 Sample", {{name, "C"}, {"X", "X"}}, {{"NPTwoType", "Mann"}}}, nullptr, nullptr,
+             {{{one, f.low}, {two, f.high}}},
+             "Mann-Whitney: the pair of samples"},
+        };
+        for (const auto& c : cases) {
+            vtest::ScenarioSpec s = scenarioOf(c.analysis, "Kept");
+            if (std::string(c.analysis.type) == "Chi-Square") s.outputTable2 = "Detail";
+            std::string err;
+            ASSERT_TRUE(Run(Store(s), &err)) << name << ", " << c.why << ": " << err;
+            std::vector<OutRow> out;
+            for (const OutRow& r : ReadTable("Out"))
+                if (!c.onlyColumn || (!r.IsNull(c.onlyColumn) && r[c.onlyColumn].ToString() == c.onlyValue)) out.push_back(r);
+            ASSERT_EQ(out.size(), c.rows.size()) << name << ", " << c.why;
+            for (std::size_t i = 0; i < out.size(); ++i)
+                for (const auto& [column, value] : c.rows[i])
+                    EXPECT_EQ(out[i].Num(column), value) << name << ", " << c.why << ", row " << i << ", " << column;
+            if (std::string(c.analysis.type) != "Chi-Square") continue;
+            // Each category as stored, with the weights of its records.
+            const std::vector<OutRow> detail = ReadTable("Detail");
+            ASSERT_EQ(detail.size(), 2u) << name;
+            EXPECT_EQ(detail[0].Num(name), f.low) << name;
+            EXPECT_EQ(detail[0].Num("Observed"), 5) << name;
+            EXPECT_EQ(detail[1].Num(name), f.high) << name;
+            EXPECT_EQ(detail[1].Num("Observed"), 10) << name;
+        }
+    }
+}
+
+TEST_F(StoredValuesRunTest, AWholeNumberBeyond53BitsInANumericDecimalOrUntypedColumnIsAGroupOfEveryDigit) {
+    // Keys of another program (2^53 and 2^53 + 1, -2^53 - 1 and -2^53 - 2)
+    // in columns of a type read as Double: NUMERIC, DECIMAL(20, 0) and none.
+    // SQLite keeps them whole; they were two groups, but their output column
+    // was Double and wrote both as the same double.
+    // X by each field: the smaller key holds 1 and 4, the larger 2 and 8.
+    WriteTheirs({"CREATE TABLE Ids (K INTEGER PRIMARY KEY, N NUMERIC, D DECIMAL(20, 0), U, M NUMBER, X DOUBLE)",
+                 "INSERT INTO Ids VALUES (1, 9007199254740992, 9007199254740992, 9007199254740992, -9007199254740994, 1),"
+                 " (2, 9007199254740993, 9007199254740993, 9007199254740993, -9007199254740993, 2),"
+                 " (3, 9007199254740992, 9007199254740992, 9007199254740992, -9007199254740994, 4),"
+                 " (4, 9007199254740993, 9007199254740993, 9007199254740993, -9007199254740993, 8)"});
+    const struct {
+        const char* field;
+        const char* low;
+        const char* high; // the two keys as written
+    } fields[] = {
+        {"N", "9007199254740992", "9007199254740993"},
+        {"D", "9007199254740992", "9007199254740993"},
+        {"U", "9007199254740992", "9007199254740993"},
+        {"M", "-9007199254740994", "-9007199254740993"},
+    };
+    for (const auto& f : fields) {
+        const std::string name = f.field, one = name + "-1", two = name + "-2";
+        const struct {
+            Analysis analysis;
+            std::vector<std::vector<std::pair<std::string, std::string>>> rows; // per row: column, value as text
+            const char* why;
+        } cases[] = {
+            {{"P", "Describe", {{name, "G"}, {"X", "X"}}, {{"Sum", true}}},
+             {{{name, f.low}, {"Sum", "5"}}, {{name, f.high}, {"Sum", "10"}}},
+             "Describe: one row per key"},
+            {{"G", "Two Sample t-Test", {{name, "C"}, {"X", "X"}}, {}},
+             {{{one, f.low}, {two, f.high}, {"Mean-1", "2.5"}, {"Mean-2", "5"}}},
+             "t-test: the pair of keys"},
+            {{"N", "2 Sample", {{name, "C"}, {"X", "X"}}, {{"NPTwoType", "Mann"}}},
+             {{{one, f.low}, {two, f.high}}},
+             "Mann-Whitney: the pair of samples"},
+        };
+        for (const auto& c : cases) {
+            std::string err;
+            ASSERT_TRUE(Run(Store(scenarioOf(c.analysis, "Ids")), &err)) << name << ", " << c.why << ": " << err;
+            const std::vector<OutRow> out = ReadTable("Out");
+            ASSERT_EQ(out.size(), c.rows.size()) << name << ", " << c.why;
+            for (std::size_t i = 0; i < out.size(); ++i)
+                for (const auto& [column, text] : c.rows[i])
+                    EXPECT_EQ(out[i][column].ToString(), text) << name << ", " << c.why << ", row " << i << ", " << column;
+        }
+    }
+}
+
+TEST_F(StoredValuesRunTest, ACrosstabsUniqueCountAndModeTellWholeNumbersBeyond53BitsApart) {
+    // 64-bit keys in a BIGINT column: 2^60 + 1, + 2 and + 3 are three values,
+    // which a double holds all as 2^60 (its steps there are 256 apart). The
+    // crosstab counted one distinct value among them, and the mode of 7, 7
+    // and the three keys was the one double they share, counted three times.
+    // Row r: column u holds +1, +2, +3, +1; column v 7, 7, +1, +2, +3.
+    WriteTheirs({"CREATE TABLE Keys (K INTEGER PRIMARY KEY, R VARCHAR(5), C VARCHAR(5), B BIGINT)",
+                 "INSERT INTO Keys VALUES (1, 'r', 'u', 1152921504606846977), (2, 'r', 'u', 1152921504606846978),"
+                 " (3, 'r', 'u', 1152921504606846979), (4, 'r', 'u', 1152921504606846977), (5, 'r', 'v', 7), (6, 'r', 'v', 7),"
+                 " (7, 'r', 'v', 1152921504606846977), (8, 'r', 'v', 1152921504606846978), (9, 'r', 'v', 1152921504606846979)"});
+    // 2^60 + 1 in the Double column of a cell: the double nearest to it, 2^60.
+    const double key1 = static_cast<double>(std::int64_t{1152921504606846977});
+    const RunRows cases[] = {
+        // Distinct values: u {+1, +2, +3}, v {7, +1, +2, +3}, the row all four.
+        {{"P", "Crosstab", {{"R", "G"}, {"C", "C"}, {"B", "X"}}, {{"XType", "U"}}},
+         {{{"u", 3}, {"v", 4}, {"RowSummary", 4}}},
+         "unique counts"},
+        // u: +1 twice; v: 7 twice, each key once; the row: +1 three times.
+        {{"P", "Crosstab", {{"R", "G"}, {"C", "C"}, {"B", "X"}}, {{"XType", "O"}}},
+         {{{"u", key1}, {"v", 7}, {"RowSummary", key1}}},
+         "modes"},
+    };
+    for (const auto& c : cases) RunAndExpectRows(scenarioOf(c.analysis, "Keys"), c.rows, c.why, cells::Match::Exact);
 }
 
 TEST_F(StoredValuesRunTest, ASavedQueryOverATableOfAnotherFileRunsEveryAnalysisInsteadOfNotBeingFound) {

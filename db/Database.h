@@ -87,6 +87,12 @@ public:
         bool wide = false;
     };
     StoredNumbers NumbersStored(const std::string& source, const std::string& field);
+    // The length in characters of the longest text (or blob, by its bytes
+    // read as a text) that `field` of the table or view `source` holds, when
+    // it is longer than `size`; else `size`. SQLite keeps a text whole
+    // whatever length its column declares: VARCHAR(3) may hold "Straße", and
+    // TEXT (a Text field of 255) a text of 300 characters.
+    long LongestText(const std::string& source, const std::string& field, long size);
 
     // Sets or clears (empty text) the database password; needs the old one.
     void NewPassword(const std::string& oldPassword, const std::string& newPassword);

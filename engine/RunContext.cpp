@@ -212,6 +212,11 @@ void RunContext::Quorb_InitFieldTypes(const std::string& table, Recordset& rs, s
     }
 }
 
+namespace {
+// The most characters a Text field holds.
+constexpr long kLongestTextField = 255;
+} // namespace
+
 void RunContext::RunFieldType(const std::string& table, Field& f, long& type, long& size) const {
     type = f.Type();
     size = f.Size();
@@ -246,6 +251,25 @@ void RunContext::RunFieldType(const std::string& table, Field& f, long& type, lo
             }
         } catch (const DaoError&) {
             // Not to be looked into: the column keeps its type.
+        }
+    }
+    if (type == dbText && m_frame.source) {
+        // Another program's VARCHAR(3) may hold "Straße", its TEXT a text of
+        // 300 characters: an output column of the field's values is as
+        // long as its longest text, a memo beyond what a Text field holds.
+        try {
+            const std::string key = ToLowerAscii(table) + "\x1f" + ToLowerAscii(f.Name());
+            auto it = m_longestTexts.find(key);
+            if (it == m_longestTexts.end())
+                it = m_longestTexts.emplace(key, m_frame.source->LongestText(table, f.Name(), size)).first;
+            if (it->second > kLongestTextField) {
+                type = dbMemo;
+                size = 0;
+            } else if (it->second > size) {
+                size = it->second;
+            }
+        } catch (const DaoError&) {
+            // Not to be looked into: the field keeps its size.
         }
     }
 }
@@ -661,6 +685,7 @@ void RunContext::Begin(Frame frame) {
     m_computedLooked.clear();
     m_computedTexts.clear();
     m_computedNumbers.clear();
+    m_longestTexts.clear();
     m_missingRule.clear();
     m_missingEqual = m_missingLow = m_missingHigh = 0;
 }

@@ -143,7 +143,8 @@ public:
     // The type and size a run gives a source field read through `f`: the
     // field's own, but Text for a computed column that holds texts, and
     // Double or BigInt for a computed column whose first value does not
-    // type the numbers it holds.
+    // type the numbers it holds; a Text field as long as the longest text
+    // it holds (a Memo beyond 255 characters).
     void RunFieldType(const std::string& table, dao::Field& f, long& type, long& size) const;
     std::string Quorb_DataWhere(const std::string& fieldExpression) const;
     bool Quorb_DataOk_b(double value, bool bEqualOnly) const;
@@ -233,6 +234,8 @@ private:
     mutable std::set<std::string> m_computedTexts;
     // The kinds of numbers computed columns hold, looked at by RunFieldType.
     mutable std::map<std::string, dao::Database::StoredNumbers> m_computedNumbers;
+    // The longest text of each Text field, looked at by RunFieldType.
+    mutable std::map<std::string, long> m_longestTexts;
 
     bool m_binaryCompare = false;
     std::string m_statusText; // the progress text handed to the listener, refilled each time

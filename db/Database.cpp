@@ -330,6 +330,15 @@ long Database::LongestText(const std::string& source, const std::string& field, 
     return longest;
 }
 
+bool Database::HoldsBytes(const std::string& source, const std::string& field) {
+    auto c = conn();
+    StmtHandle st = c->Prepare(SystemSql("SELECT 1 FROM (SELECT " + QuoteIdent(field) + " AS v FROM " + QuoteIdent(source) +
+                                         ") WHERE typeof(v) = 'blob' LIMIT 1"));
+    const int rc = sqlite3_step(st.get());
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) c->Fail(sqlite3_extended_errcode(c->handle()), "HoldsBytes");
+    return rc == SQLITE_ROW;
+}
+
 void Database::NewPassword(const std::string& oldPassword, const std::string& newPassword) {
     auto c = conn();
     c->EnsureCatalog();

@@ -164,7 +164,28 @@ std::string RunContext::GroupTerm(const std::string& table, const std::string& f
     case dbDate: return dateTerm(term);
     default: break;
     }
-    if (isTextType(type)) return term;
+    if (isTextType(type)) {
+        // A text column may hold some of its values as bytes (a blob), which
+        // the field reads as the texts they spell: sorted as stored, bytes
+        // after every text and letter by letter, "A" in bytes would come as
+        // a group of its own after the texts' "a". They are sorted and
+        // grouped as their texts. (A column of no declared type keeps its
+        // numbers as numbers.)
+        if (type == dbText || type == dbMemo) {
+            try {
+                const std::string key = ToLowerAscii(table) + "\x1f" + ToLowerAscii(field);
+                auto it = m_bytesLooked.find(key);
+                if (it == m_bytesLooked.end())
+                    it = m_bytesLooked
+                             .emplace(key, !m_frame.source->DeclaresNoType(table, field) &&
+                                               m_frame.source->HoldsBytes(table, field))
+                             .first;
+                if (it->second) return "IIf(IsNull(" + term + "), " + term + ", CStr(" + term + "))";
+            } catch (const DaoError&) {
+            }
+        }
+        return term;
+    }
     try {
         if (m_frame.source->DeclaresNoType(table, field))
             return "IIf(IsNumeric(" + term + "), " + term + "+0, " + term + ")";
@@ -686,6 +707,7 @@ void RunContext::Begin(Frame frame) {
     m_computedTexts.clear();
     m_computedNumbers.clear();
     m_longestTexts.clear();
+    m_bytesLooked.clear();
     m_missingRule.clear();
     m_missingEqual = m_missingLow = m_missingHigh = 0;
 }

@@ -115,7 +115,8 @@ public:
     // Yes/No column by its value as it is read (True for any number but 0,
     // False for 0 and Null), so that the records of one value come
     // together; a date column by the day number of its date, whether stored
-    // as a number or as a date text; any other field as it is stored.
+    // as a number or as a date text; a text column holding bytes by the
+    // texts they spell; any other field as it is stored.
     std::string GroupTerm(const std::string& table, const std::string& field) const;
     // Whether a field of the source's table is read as numbers: false for a
     // field of texts (or bytes), whose values SQL would compare with a bound
@@ -236,6 +237,8 @@ private:
     mutable std::map<std::string, dao::Database::StoredNumbers> m_computedNumbers;
     // The longest text of each Text field, looked at by RunFieldType.
     mutable std::map<std::string, long> m_longestTexts;
+    // Whether a text field holds bytes, looked at by GroupTerm.
+    mutable std::map<std::string, bool> m_bytesLooked;
 
     bool m_binaryCompare = false;
     std::string m_statusText; // the progress text handed to the listener, refilled each time

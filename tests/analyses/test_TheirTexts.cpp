@@ -116,3 +116,68 @@ TEST_F(TheirTextsTest, TextLongerThanItsColumnDeclaresIsWrittenWhole) {
 }
 
 } // namespace
+
+namespace {
+
+// Another program may store a text column's values as bytes (a blob), as a
+// program that binds byte strings does; the field reads them as the texts
+// they spell, and groups them as texts, letter case aside.
+TEST_F(TheirTextsTest, BytesStoredInATextColumnAreGroupedAsTheTextsTheySpell) {
+    struct Case {
+        std::vector<Stored> g; // G of records 1..4, X = 1, 2, 4, 8
+        const char* why;
+    };
+    const std::vector<Case> cases = {
+        {{Stored::Blob("a"), Stored::Blob("A"), Stored::Blob("b"), Stored::Blob("a")}, "all bytes"},
+        {{Stored::Text("a"), Stored::Blob("A"), Stored::Text("b"), Stored::Blob("a")}, "texts and bytes"},
+        {{Stored::Blob("a"), Stored::Text("A"), Stored::Blob("b"), Stored::Text("a")}, "bytes and texts"},
+    };
+    const double xs[] = {1, 2, 4, 8};
+    for (const auto& c : cases) {
+        {
+            vtest::OtherProgram other(tmp.file("data.db"));
+            other.Exec("DROP TABLE IF EXISTS T");
+            other.Exec("CREATE TABLE T (G TEXT, X DOUBLE)");
+            for (int i = 0; i < 4; ++i)
+                other.Exec("INSERT INTO T VALUES (?1, " + std::to_string(xs[i]) + ")", c.g[static_cast<std::size_t>(i)]);
+        }
+        // Groups "a" (records 1, 2, 4: X 1, 2, 8) and "b" (record 3: X 4).
+        auto describe = vtest::ScenarioOn("P", "Describe", "T", "Out");
+        describe.fields = {{"G", "G"}, {"X", "X"}};
+        describe.options = {{"Sum", true}};
+        std::string err;
+        ASSERT_TRUE(Run(Store(describe), &err)) << c.why << ": " << err;
+        auto rows = ReadTable("Out");
+        ASSERT_EQ(rows.size(), 2u) << c.why;
+        EXPECT_TRUE(NamesEqual(rows[0]["G"].ToString(), "a")) << c.why;
+        cells::ExpectCells(rows[0], {{"Count", 3}, {"Sum", 1 + 2 + 8}}, std::string("Describe, ") + c.why);
+        EXPECT_EQ(rows[1]["G"].ToString(), "b") << c.why;
+        cells::ExpectCells(rows[1], {{"Count", 1}, {"Sum", 4}}, std::string("Describe, ") + c.why);
+
+        // Two categories, observed 3 and 1 of 4: expected 2 each, chi-square
+        // (3 - 2)^2 / 2 + (1 - 2)^2 / 2 = 1 on 1 degree of freedom.
+        auto chi = vtest::ScenarioOn("N", "Chi-Square", "T", "Out", "Out2");
+        chi.fields = {{"G", "C"}};
+        chi.options = {{"ChiAll", true}, {"ChiDetail", true}};
+        ASSERT_TRUE(Run(Store(chi), &err)) << c.why << ": " << err;
+        rows = ReadTable("Out");
+        ASSERT_EQ(rows.size(), 1u) << c.why;
+        cells::ExpectCells(rows[0], {{"Groups", 2}, {"DF", 1}, {"Count", 4}, {"Expected", 2}, {"Chi-Square", 1}},
+                           std::string("Chi-Square, ") + c.why);
+        rows = ReadTable("Out2");
+        ASSERT_EQ(rows.size(), 2u) << c.why;
+        cells::ExpectCells(rows[0], {{"Observed", 3}}, std::string("Chi-Square detail, ") + c.why);
+        cells::ExpectCells(rows[1], {{"Observed", 1}}, std::string("Chi-Square detail, ") + c.why);
+
+        // G as the compare field of two samples: "a" holds X 1, 2, 8, "b" X 4.
+        auto two = vtest::ScenarioOn("N", "2 Sample", "T", "Out");
+        two.fields = {{"G", "C"}, {"X", "X"}};
+        two.options = {{"NPTwoType", "Mann"}};
+        ASSERT_TRUE(Run(Store(two), &err)) << c.why << ": " << err;
+        rows = ReadTable("Out");
+        ASSERT_EQ(rows.size(), 1u) << c.why;
+        cells::ExpectCells(rows[0], {{"Cases-1", 3}, {"Cases-2", 1}}, std::string("2 Sample, ") + c.why);
+    }
+}
+
+} // namespace

@@ -1,6 +1,7 @@
 // The table page's Queries and Both tabs list the select queries a scenario
 // can read, the file's own views among them, and never union, crosstab,
-// action or unreadable queries; the field page offers a view's fields.
+// action or unreadable queries; the field page offers a view's fields. A click
+// on a list's header sorts its names by their letters, whatever their case.
 #include "DesignerTestSupport.h"
 #include "support/OtherProgram.h"
 
@@ -62,6 +63,18 @@ TEST_F(TablePageQueries, AClickOnTheNameHeaderSortsNamesWithoutRegardToLetterCas
     EXPECT_EQ(dtest::TreeRows(page.lvwTableQuery()),
               (QStringList{"Alpha/Table", "beta/Table", "Data/Table", "gamma/Table", "\u00E9clair/Table",
                            "\u00C9pices/Table"}));
+}
+
+TEST_F(TablePageQueries, AClickOnTheFieldHeaderSortsFieldNamesWithoutRegardToLetterCase) {
+    {
+        vtest::OtherProgram other(m_tmp.file("designer.db"));
+        other.Exec("CREATE TABLE Theirs (beta DOUBLE, Alpha DOUBLE, gamma DOUBLE, Delta DOUBLE)");
+    }
+    Script script;
+    dtest::FieldPageOn f("Describe", "Theirs");
+    emit f.page.lvwAvailableFields()->header()->sectionClicked(0);
+    EXPECT_EQ(dtest::TreeRows(f.page.lvwAvailableFields()),
+              QStringList({"Alpha/#, Double", "beta/#, Double", "Delta/#, Double", "gamma/#, Double"}));
 }
 
 TEST_F(TablePageQueries, TheFieldPageOffersTheFieldsOfAView) {

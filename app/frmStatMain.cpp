@@ -559,7 +559,7 @@ void frmStatMain::LoadScenarios() {
                                            "Scenario_DateCreated", "Scenario_ModifiedBy", "Scenario_LastModified"};
             while (!rs->EOF_()) {
                 const QString id = CellText((*rs)["Scenario_ID"]);
-                auto* item = new QTreeWidgetItem(m_lvwScenarios);
+                auto* item = new CListViewItem(m_lvwScenarios);
                 item->setData(0, Qt::UserRole, QStringLiteral("S") + id);
                 item->setText(0, id);
                 for (int c = 0; c < 9; ++c) {

@@ -354,6 +354,36 @@ bool Database::HoldsRealsFinerThanCurrency(const std::string& source, const std:
     return false;
 }
 
+long Database::LongestText(const std::string& source, const std::string& field, long size) {
+    auto c = conn();
+    // A text's bytes are at least as many as its characters: only a text of
+    // more bytes than `size` can be longer, and most columns hold none.
+    // (SQL's length() stops at a NUL, so the characters are counted here.)
+    StmtHandle st = c->Prepare(SystemSql("SELECT v FROM (SELECT " + QuoteIdent(field) + " AS v FROM " + QuoteIdent(source) +
+                                         ") WHERE typeof(v) IN ('text', 'blob') AND length(CAST(v AS BLOB)) > ?1"));
+    sqlite3_bind_int64(st.get(), 1, size);
+    long longest = size;
+    int rc;
+    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+        const bool blob = sqlite3_column_type(st.get(), 0) == SQLITE_BLOB;
+        const auto* p = blob ? static_cast<const char*>(sqlite3_column_blob(st.get(), 0))
+                             : reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
+        const std::string_view bytes(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(st.get(), 0)));
+        longest = std::max(longest, static_cast<long>(CharLength(bytes)));
+    }
+    if (rc != SQLITE_DONE) c->Fail(sqlite3_extended_errcode(c->handle()), "LongestText");
+    return longest;
+}
+
+bool Database::HoldsBytes(const std::string& source, const std::string& field) {
+    auto c = conn();
+    StmtHandle st = c->Prepare(SystemSql("SELECT 1 FROM (SELECT " + QuoteIdent(field) + " AS v FROM " + QuoteIdent(source) +
+                                         ") WHERE typeof(v) = 'blob' LIMIT 1"));
+    const int rc = sqlite3_step(st.get());
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) c->Fail(sqlite3_extended_errcode(c->handle()), "HoldsBytes");
+    return rc == SQLITE_ROW;
+}
+
 void Database::NewPassword(const std::string& oldPassword, const std::string& newPassword) {
     auto c = conn();
     c->EnsureCatalog();

@@ -97,6 +97,15 @@ public:
     // declared type is REAL, DOUBLE, FLOAT): it holds no whole number a
     // double does not.
     bool StoresNumbersAsReals(const std::string& source, const std::string& field);
+    // The length in characters of the longest text (or blob, by its bytes
+    // read as a text) that `field` of the table or view `source` holds, when
+    // it is longer than `size`; else `size`. SQLite keeps a text whole
+    // whatever length its column declares: VARCHAR(3) may hold "Straße", and
+    // TEXT (a Text field of 255) a text of 300 characters.
+    long LongestText(const std::string& source, const std::string& field, long size);
+    // True when `field` of the table or view `source` holds a blob: another
+    // program may store a text column's values as the bytes they spell.
+    bool HoldsBytes(const std::string& source, const std::string& field);
 
     // Sets or clears (empty text) the database password; needs the old one.
     void NewPassword(const std::string& oldPassword, const std::string& newPassword);

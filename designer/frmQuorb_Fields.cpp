@@ -63,7 +63,7 @@ void AddEntry(QListWidget* list, const QString& entry) {
 
 // An item of the available list: the field's name and its type text.
 void AddAvailable(QTreeWidget* tree, const CScenarioField& f) {
-    auto* item = new QTreeWidgetItem(tree);
+    auto* item = new CListViewItem(tree);
     const QString name = QString::fromStdString(f.FieldName());
     item->setText(0, name);
     item->setToolTip(0, name);

@@ -102,7 +102,7 @@ void frmQuorb_SelectTable::LoadQueryTableLists(int tabIndex) {
         const QIcon tableIcon = style()->standardIcon(QStyle::SP_FileIcon);
         const QIcon queryIcon = style()->standardIcon(QStyle::SP_FileDialogContentsView);
         auto add = [&](const std::string& name, bool table) {
-            auto* item = new QTreeWidgetItem(m_lvwTableQuery);
+            auto* item = new CListViewItem(m_lvwTableQuery);
             item->setText(0, QString::fromStdString(name));
             item->setText(1, table ? QStringLiteral("Table") : QStringLiteral("Query"));
             item->setIcon(0, table ? tableIcon : queryIcon);

@@ -169,7 +169,28 @@ std::string RunContext::GroupTerm(const std::string& table, const std::string& f
     case dbDate: return dateTerm(term);
     default: break;
     }
-    if (isTextType(type)) return term;
+    if (isTextType(type)) {
+        // A text column may hold some of its values as bytes (a blob), which
+        // the field reads as the texts they spell: sorted as stored, bytes
+        // after every text and letter by letter, "A" in bytes would come as
+        // a group of its own after the texts' "a". They are sorted and
+        // grouped as their texts. (A column of no declared type keeps its
+        // numbers as numbers.)
+        if (type == dbText || type == dbMemo) {
+            try {
+                const std::string key = ToLowerAscii(table) + "\x1f" + ToLowerAscii(field);
+                auto it = m_bytesLooked.find(key);
+                if (it == m_bytesLooked.end())
+                    it = m_bytesLooked
+                             .emplace(key, !m_frame.source->DeclaresNoType(table, field) &&
+                                               m_frame.source->HoldsBytes(table, field))
+                             .first;
+                if (it->second) return "IIf(IsNull(" + term + "), " + term + ", CStr(" + term + "))";
+            } catch (const DaoError&) {
+            }
+        }
+        return term;
+    }
     try {
         if (m_frame.source->DeclaresNoType(table, field))
             return "IIf(IsNumeric(" + term + "), " + term + "+0, " + term + ")";
@@ -217,6 +238,11 @@ void RunContext::Quorb_InitFieldTypes(const std::string& table, Recordset& rs, s
     }
 }
 
+namespace {
+// The most characters a Text field holds.
+constexpr long kLongestTextField = 255;
+} // namespace
+
 void RunContext::RunFieldType(const std::string& table, Field& f, long& type, long& size) const {
     type = f.Type();
     size = f.Size();
@@ -232,15 +258,15 @@ void RunContext::RunFieldType(const std::string& table, Field& f, long& type, lo
         // currency column (1.23456 in a MONEY column): it is a value of its
         // own, and a column of the declared type would round it onto
         // another (4, 1.2346).
-        const bool whole = f.Type() == dbByte || f.Type() == dbInteger || f.Type() == dbLong || f.Type() == dbBigInt;
-        const bool currency = f.Type() == dbCurrency;
+        const bool theirs = !computed;
+        const bool whole = theirs && (f.Type() == dbByte || f.Type() == dbInteger || f.Type() == dbLong || f.Type() == dbBigInt);
+        const bool currency = theirs && f.Type() == dbCurrency;
         // And it may store whole numbers no double holds (2^53 and 2^53 + 1,
         // as keys) in a column read as Double (NUMERIC, DECIMAL or none):
         // a Double column would write both as 2^53. A REAL column (DOUBLE,
         // FLOAT) holds none: SQLite makes every number put there a real.
-        const bool real = (f.Type() == dbDouble || f.Type() == dbDecimal) && !computed &&
+        const bool real = theirs && (f.Type() == dbDouble || f.Type() == dbDecimal) &&
                           !m_frame.source->StoresNumbersAsReals(table, f.Name());
-        if (!computed && !whole && !currency && !real) return;
         // A computed column is typed by its first value. Typed Long
         // by a whole number, it may hold reals too (1, then 2.5): an
         // output column of its values is Double, which rounds none
@@ -248,7 +274,7 @@ void RunContext::RunFieldType(const std::string& table, Field& f, long& type, lo
         // may hold only whole numbers (2^53 and 2^53 + 1): the column
         // is BigInt, as a table's BIGINT column is, and keeps every
         // digit.
-        try {
+        if (computed || whole || currency || real) try {
             // Looked at once a run: the field is typed again for each table
             // of output made from it.
             const std::string key = ToLowerAscii(table) + "\x1f" + ToLowerAscii(f.Name());
@@ -270,6 +296,25 @@ void RunContext::RunFieldType(const std::string& table, Field& f, long& type, lo
             }
         } catch (const DaoError&) {
             // Not to be looked into: the column keeps its type.
+        }
+    }
+    if (type == dbText && m_frame.source) {
+        // Another program's VARCHAR(3) may hold "Straße", its TEXT a text of
+        // 300 characters: an output column of the field's values is as
+        // long as its longest text, a memo beyond what a Text field holds.
+        try {
+            const std::string key = ToLowerAscii(table) + "\x1f" + ToLowerAscii(f.Name());
+            auto it = m_longestTexts.find(key);
+            if (it == m_longestTexts.end())
+                it = m_longestTexts.emplace(key, m_frame.source->LongestText(table, f.Name(), size)).first;
+            if (it->second > kLongestTextField) {
+                type = dbMemo;
+                size = 0;
+            } else if (it->second > size) {
+                size = it->second;
+            }
+        } catch (const DaoError&) {
+            // Not to be looked into: the field keeps its size.
         }
     }
 }
@@ -685,6 +730,8 @@ void RunContext::Begin(Frame frame) {
     m_computedLooked.clear();
     m_computedTexts.clear();
     m_numbersHeld.clear();
+    m_longestTexts.clear();
+    m_bytesLooked.clear();
     m_missingRule.clear();
     m_missingEqual = m_missingLow = m_missingHigh = 0;
 }

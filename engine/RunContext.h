@@ -115,7 +115,8 @@ public:
     // Yes/No column by its value as it is read (True for any number but 0,
     // False for 0 and Null), so that the records of one value come
     // together; a date column by the day number of its date, whether stored
-    // as a number or as a date text; any other field as it is stored.
+    // as a number or as a date text; a text column holding bytes by the
+    // texts they spell; any other field as it is stored.
     std::string GroupTerm(const std::string& table, const std::string& field) const;
     // Whether a field of the source's table is read as numbers: false for a
     // field of texts (or bytes), whose values SQL would compare with a bound
@@ -143,7 +144,8 @@ public:
     // The type and size a run gives a source field read through `f`: the
     // field's own, but Text for a computed column that holds texts, and
     // Double or BigInt for a computed column whose first value does not
-    // type the numbers it holds.
+    // type the numbers it holds; a Text field as long as the longest text
+    // it holds (a Memo beyond 255 characters).
     void RunFieldType(const std::string& table, dao::Field& f, long& type, long& size) const;
     std::string Quorb_DataWhere(const std::string& fieldExpression) const;
     bool Quorb_DataOk_b(double value, bool bEqualOnly) const;
@@ -233,6 +235,10 @@ private:
     mutable std::set<std::string> m_computedTexts;
     // The kinds of numbers fields hold, looked at by RunFieldType.
     mutable std::map<std::string, dao::Database::StoredNumbers> m_numbersHeld;
+    // The longest text of each Text field, looked at by RunFieldType.
+    mutable std::map<std::string, long> m_longestTexts;
+    // Whether a text field holds bytes, looked at by GroupTerm.
+    mutable std::map<std::string, bool> m_bytesLooked;
 
     bool m_binaryCompare = false;
     std::string m_statusText; // the progress text handed to the listener, refilled each time

@@ -233,12 +233,16 @@ std::vector<std::string> CXTab::ColumnNames(const std::vector<std::string>& text
     for (const auto& t : taken) used.insert(ToUpperAscii(t));
     std::vector<std::string> names;
     for (std::size_t k = 0; k < texts.size(); ++k) {
-        std::string base = (k == 0 && bNull) ? "<NULL>" : texts[k].empty() ? "<BLANK>" : texts[k];
-        // A bracket could not be named in the database's SQL.
+        std::string base = (k == 0 && bNull) ? "<NULL>" : texts[k];
+        // A bracket could not be named in the database's SQL, nor a NUL
+        // (another program's text may hold one): it ends the statement.
         for (char& ch : base) {
             if (ch == '[') ch = '(';
             if (ch == ']') ch = ')';
+            if (ch == '\0') ch = ' ';
         }
+        base = trimmed(base);
+        if (base.empty()) base = "<BLANK>";
         base = LeftChars(base, 64);
         std::string name = base;
         for (int n = 2; used.count(ToUpperAscii(name)); ++n) {

@@ -533,6 +533,25 @@ TEST_P(CrosstabTest, ColumnNamesFromDataValuesAreUniqueWithin64Characters) {
         EXPECT_EQ(out[0].Num(col), v) << col;
 }
 
+TEST_P(CrosstabTest, ColumnValueHoldingANulCharacterGetsItsColumn) {
+    // Another program's text "x<NUL>y" (a NUL cannot stand in a name) is
+    // named with a blank in its place; "<NUL>" alone is a blank value.
+    const std::string xNulY("x\0y", 3), nul(1, '\0');
+    makeData({{Variant::Null(), "r", xNulY, 1.0, 1.0},
+              {Variant::Null(), "r", xNulY, 2.0, 1.0},
+              {Variant::Null(), "r", "p", 4.0, 1.0},
+              {Variant::Null(), "r", nul, 8.0, 1.0}});
+    auto out = run(xtabSpec("S", "NNNNNN", kRCX));
+    EXPECT_EQ(ColumnNames("Out"),
+              (std::vector<std::string>{"DataField", "R", "DataType", "RowSummary", "<BLANK>", "p", "x y"}));
+    const OutRow* sums = find(out, "Data: Sum", "r");
+    ASSERT_NE(sums, nullptr);
+    EXPECT_EQ(sums->Num("x y"), 1.0 + 2.0);
+    EXPECT_EQ(sums->Num("p"), 4.0);
+    EXPECT_EQ(sums->Num("<BLANK>"), 8.0);
+    EXPECT_EQ(sums->Num("RowSummary"), 1.0 + 2.0 + 4.0 + 8.0);
+}
+
 TEST_P(CrosstabTest, ValuesDifferingOnlyInTheCaseOfALetterBeyondAsciiShareTheirRowAndColumn) {
     // Rows "\u00C9mile" / "\u00E9mile" and columns "\u00C4pfel" / "\u00E4pfel" are one row and one
     // column each, read by the grouped query (C, S) and record by record (R):

@@ -257,6 +257,12 @@ TEST_F(DescribeTest, TextsDifferingOnlyInTheCaseOfALetterBeyondAsciiFormOneGroup
         {"\u0141\u00F3d\u017A", "\u0142\u00F3d\u017A", "Latin Extended-A: L stroke"},
         {"\u03A9mega", "\u03C9mega", "Greek: omega"},
         {"\u0414\u043E\u043C", "\u0434\u043E\u043C", "Cyrillic: de"},
+        {"\u0218tefan", "\u0219tefan", "Latin Extended-B: S comma below (Romanian)"},
+        {"\u0490\u0430\u043D\u043D\u0430", "\u0491\u0430\u043D\u043D\u0430", "Cyrillic: ghe with upturn (Ukrainian)"},
+        {"\u0386\u03B8\u03B7\u03BD\u03B1", "\u03AC\u03B8\u03B7\u03BD\u03B1", "Greek: alpha with tonos"},
+        {"\u1EA0n", "\u1EA1n", "Latin Extended Additional: A dot below (Vietnamese)"},
+        {"\u0531\u0580\u0561\u0574", "\u0561\u0580\u0561\u0574", "Armenian: ayb"},
+        {"\uFF21\uFF22", "\uFF41\uFF42", "Fullwidth: A B"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);

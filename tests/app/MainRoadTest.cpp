@@ -301,6 +301,24 @@ TEST_F(MainRoad, ColumnClickSortsByTextUntilTheNextReload) {
     EXPECT_EQ(RowTexts(lvw, 0), (QStringList{"2", "6", "4", "1"}));
 }
 
+TEST_F(MainRoad, ColumnClickSortsDescriptionsWithoutRegardToLetterCase) {
+    frmStatMain* list = StartMixed();
+    ASSERT_NE(list, nullptr);
+    // Descriptions in small and capital letters (scenarios 2, 6, 4 and 1).
+    const struct {
+        const char* id;
+        const char* description;
+    } descriptions[] = {{"2", "beta"}, {"6", "Alpha"}, {"4", "gamma"}, {"1", "Delta"}};
+    for (const auto& d : descriptions)
+        gdbCurrent->Execute(std::string("UPDATE usysQuorbScenarios SET Scenario_Description = '") + d.description +
+                            "' WHERE Scenario_ID = " + d.id);
+    list->LoadScenarios();
+    QTreeWidget* lvw = list->lvwScenarios();
+    emit lvw->header()->sectionClicked(2); // description
+    EXPECT_EQ(RowTexts(lvw, 2), (QStringList{"Alpha", "beta", "Delta", "gamma"}));
+    EXPECT_EQ(RowTexts(lvw, 0), (QStringList{"6", "2", "1", "4"}));
+}
+
 TEST_F(MainRoad, ScenarioNotFoundIsReportedWithItsNumber) {
     frmStatMain* list = StartMixed();
     ASSERT_NE(list, nullptr);

@@ -138,6 +138,10 @@ TEST_F(JetFunctionsOnFile, ScalarFunctions) {
         {"jet_ucase('\xC3\xA4" "bc \xC3\xBF')", "t:\xC3\x84" "BC \xC5\xB8"},   // äbc ÿ → ÄBC Ÿ
         {"jet_lcase('\xC3\x80\xC3\x89\xC3\x8E X')", "t:\xC3\xA0\xC3\xA9\xC3\xAE x"},
         {"jet_ucase(NULL)", "NULL"},
+        // Letters beyond Latin-1 and basic Greek and Cyrillic: s comma below,
+        // ghe with upturn, alpha with tonos, a with dot below.
+        {"jet_ucase('\xC8\x99tefan \xD2\x91\xD0\xB0 \xCE\xAC \xE1\xBA\xA1n')",
+         "t:\xC8\x98TEFAN \xD2\x90\xD0\x90 \xCE\x86 \xE1\xBA\xA0N"},
         {"jet_trim('  a b  ')", "t:a b"},
         {"jet_ltrim('  a b  ')", "t:a b  "},
         {"jet_rtrim('  a b  ')", "t:  a b"},

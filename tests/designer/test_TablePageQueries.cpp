@@ -1,12 +1,14 @@
 // The table page's Queries and Both tabs list the select queries a scenario
 // can read, the file's own views among them, and never union, crosstab,
-// action or unreadable queries; the field page offers a view's fields.
+// action or unreadable queries; the field page offers a view's fields. A click
+// on a list's header sorts its names by their letters, whatever their case.
 #include "DesignerTestSupport.h"
 #include "support/OtherProgram.h"
 
 #include "designer/frmQuorb_Fields.h"
 #include "designer/frmQuorb_SelectTable.h"
 
+#include <QHeaderView>
 #include <QTabBar>
 #include <QTreeWidget>
 
@@ -45,6 +47,34 @@ TEST_F(TablePageQueries, ListsSelectQueriesAndTheFilesViewsButNoUnionCrosstabOrU
         page.tabSource()->setCurrentIndex(c.tab);
         EXPECT_EQ(dtest::TreeRows(page.lvwTableQuery()), c.rows) << c.why;
     }
+}
+
+TEST_F(TablePageQueries, AClickOnTheNameHeaderSortsNamesWithoutRegardToLetterCase) {
+    {
+        // Another program's tables, named in small and capital letters.
+        vtest::OtherProgram other(m_tmp.file("designer.db"));
+        other.Exec("CREATE TABLE beta (K INTEGER); CREATE TABLE Alpha (K INTEGER); CREATE TABLE gamma (K INTEGER);"
+                   " CREATE TABLE \"\u00C9pices\" (K INTEGER); CREATE TABLE \"\u00E9clair\" (K INTEGER)");
+    }
+    frmQuorb_SelectTable page;
+    page.tabSource()->setCurrentIndex(0);
+    emit page.lvwTableQuery()->header()->sectionClicked(0);
+    // A, B, D, G, then the E acute of both cases: "clair" before "pices".
+    EXPECT_EQ(dtest::TreeRows(page.lvwTableQuery()),
+              (QStringList{"Alpha/Table", "beta/Table", "Data/Table", "gamma/Table", "\u00E9clair/Table",
+                           "\u00C9pices/Table"}));
+}
+
+TEST_F(TablePageQueries, AClickOnTheFieldHeaderSortsFieldNamesWithoutRegardToLetterCase) {
+    {
+        vtest::OtherProgram other(m_tmp.file("designer.db"));
+        other.Exec("CREATE TABLE Theirs (beta DOUBLE, Alpha DOUBLE, gamma DOUBLE, Delta DOUBLE)");
+    }
+    Script script;
+    dtest::FieldPageOn f("Describe", "Theirs");
+    emit f.page.lvwAvailableFields()->header()->sectionClicked(0);
+    EXPECT_EQ(dtest::TreeRows(f.page.lvwAvailableFields()),
+              QStringList({"Alpha/#, Double", "beta/#, Double", "Delta/#, Double", "gamma/#, Double"}));
 }
 
 TEST_F(TablePageQueries, TheFieldPageOffersTheFieldsOfAView) {

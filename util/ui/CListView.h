@@ -4,8 +4,8 @@
 // selection, selecting a row by a click in any of its columns, and sorting by
 // a clicked column.
 //
-// A form creates one per list view, hands it the control and forwards the
-// control's events:
+// A form creates one per list view, hands it the control, fills it with
+// CListViewItem rows and forwards the control's events:
 //
 //     m_lvw.SetListView(lvwScenarios);
 //     m_lvw.SetFullRowSelect();
@@ -18,10 +18,21 @@
 // sorting on or showed the indicator; ascending otherwise); the order never
 // toggles.
 #include <QPointer>
+#include <QTreeWidgetItem>
 #include <Qt>
 
 class QPoint;
 class QTreeWidget;
+
+// A row of a list view that CListView sorts. A column click sorts its texts
+// by their letters without regard to letter case, as the platform's list
+// view does ("alpha" before "Beta", "éclair" before "Épices"); a plain
+// QTreeWidgetItem would put every capital before the small letters.
+class CListViewItem : public QTreeWidgetItem {
+public:
+    using QTreeWidgetItem::QTreeWidgetItem;
+    bool operator<(const QTreeWidgetItem& other) const override;
+};
 
 class CListView {
 public:

@@ -1,0 +1,183 @@
+// Runs over texts another program wrote into a SQLite file: texts longer
+// than their column declares, letter case, blanks, odd bytes. Each analysis
+// must write every group and compare value as it is stored, with the
+// statistics of the records that hold it.
+#include "AnalysisFixture.h"
+#include "OutputCells.h"
+#include "support/OtherProgram.h"
+
+#include <string>
+#include <vector>
+
+using namespace dao;
+using namespace atest;
+using vtest::Stored;
+
+namespace {
+
+class TheirTextsTest : public AnalysisTest {
+protected:
+    // Runs `spec` and finds, in the output table `table`, the row whose
+    // `label` column holds exactly `value`; checks its cells.
+    void ExpectRowOf(const vtest::ScenarioSpec& spec, const std::string& table, const std::string& label,
+                     const std::string& value, const std::vector<cells::Cell>& expected, const std::string& why) {
+        std::string err;
+        ASSERT_TRUE(Run(Store(spec), &err)) << why << ": " << err;
+        const auto rows = ReadTable(table);
+        const OutRow* found = nullptr;
+        for (const auto& r : rows)
+            if (!r[label].IsNull() && r[label].ToString() == value) {
+                found = &r;
+                break;
+            }
+        ASSERT_NE(found, nullptr) << why << ": no row of " << table << " with " << label << " = " << value;
+        cells::ExpectCells(*found, expected, why, cells::Match::Ulps);
+    }
+};
+
+std::string repeated(const std::string& piece, int times) {
+    std::string s;
+    for (int i = 0; i < times; ++i) s += piece;
+    return s;
+}
+
+// An analysis of table T into Out (and Out2), and where its row of the long
+// text stands: the output table, its label column and the row's cells.
+struct LongTextRun {
+    const char* group;
+    const char* type;
+    std::vector<vtest::ScenarioFieldRow> fields;
+    std::vector<std::pair<std::string, Variant>> options;
+    const char* table;
+    const char* label;
+    std::vector<cells::Cell> cells;
+};
+
+// T: G and C of the declared type, K 'p'/'q', X numbers and Y = X:
+//   G    C    K  X
+//   L    L    p  1
+//   L    ab   q  3
+//   ab   L    p  4
+//   ab   ab   q  8
+// so the records of G = L hold X 1 and 3 (mean 2), those of C = L hold X 1
+// and 4 (mean 2.5, ranks 1 and 3 of 1 3 4 8).
+const std::vector<LongTextRun>& longTextRuns() {
+    static const std::vector<LongTextRun> runs = {
+        {"P", "Describe", {{"G", "G"}, {"X", "X"}}, {{"Mean", true}}, "Out", "G", {{"Count", 2}, {"Mean", 2}}},
+        {"P", "Percentiles", {{"G", "G"}, {"X", "X"}}, {{"PercentileRadio", "Median"}}, "Out", "G",
+         {{"Percentile", 0}, {"Value", 1}}},
+        {"P", "Frequency", {{"G", "G"}, {"X", "X"}},
+         {{"InterV", std::int16_t(2)}, {"FreqGroupRadio", "Specified"}, {"FreqInit", 0.0}, {"FreqWidth", 2.0}},
+         "Out", "G", {{"Interval", 1}, {"Count", 0}}},
+        {"P", "Compare", {{"G", "G"}, {"X", "X"}, {"Y", "Y"}}, {}, "Out", "G", {{"Count=Y", 2}}},
+        {"P", "Crosstab", {{"G", "G"}, {"K", "C"}, {"X", "X"}}, {{"XType", "S"}}, "Out", "G", {{"p", 1}, {"q", 3}}},
+        {"G", "Two Sample t-Test", {{"C", "C"}, {"X", "X"}}, {}, "Out2", "C", {{"Count", 2}, {"Mean", 2.5}}},
+        {"G", "ANOVA", {{"C", "C"}, {"X", "X"}}, {}, "Out2", "C", {{"Count", 2}, {"Mean", 2.5}}},
+        {"G", "Two way ANOVA", {{"G", "C"}, {"C", "C"}, {"X", "X"}}, {}, "Out2", "Compare_Value",
+         {{"Count", 2}, {"Mean", 2}}},
+        {"N", "Chi-Square", {{"C", "C"}}, {{"ChiAll", true}, {"ChiDetail", true}}, "Out2", "C", {{"Observed", 2}}},
+        {"N", "2 Sample", {{"C", "C"}, {"X", "X"}}, {{"NPTwoType", "Mann"}}, "Out", "C-2",
+         {{"Cases-1", 2}, {"Cases-2", 2}}},
+        {"N", "2 Sample", {{"C", "C"}, {"X", "X"}}, {{"NPTwoType", "Wald"}}, "Out", "C-2",
+         {{"Cases-1", 2}, {"Cases-2", 2}}},
+        {"N", "N Sample", {{"C", "C"}, {"X", "X"}}, {}, "Out2", "C", {{"Count", 2}, {"SumRanks", 4}}},
+    };
+    return runs;
+}
+
+TEST_F(TheirTextsTest, TextLongerThanItsColumnDeclaresIsWrittenWhole) {
+    struct Case {
+        const char* declared;
+        std::string text;
+    };
+    const std::vector<Case> cases = {
+        {"TEXT", repeated("Longer than a text field ", 12)}, // 300 characters
+        {"VARCHAR(3)", "Straße"},
+        {"VARCHAR(5)", repeated("Éé", 10)},
+        {"NVARCHAR(5)", "ÉÉÉÉÉ"}, // five characters of two bytes each: it fits
+    };
+    for (const auto& c : cases) {
+        {
+            vtest::OtherProgram other(tmp.file("data.db"));
+            other.Exec("DROP TABLE IF EXISTS T");
+            other.Exec(std::string("CREATE TABLE T (G ") + c.declared + ", C " + c.declared + ", K TEXT, X DOUBLE, Y DOUBLE)");
+            other.Exec("INSERT INTO T VALUES (?1, ?1, 'p', 1, 1)", Stored::Text(c.text));
+            other.Exec("INSERT INTO T VALUES (?1, 'ab', 'q', 3, 3)", Stored::Text(c.text));
+            other.Exec("INSERT INTO T VALUES ('ab', ?1, 'p', 4, 4)", Stored::Text(c.text));
+            other.Exec("INSERT INTO T VALUES ('ab', 'ab', 'q', 8, 8)");
+        }
+        for (const auto& r : longTextRuns()) {
+            auto spec = vtest::ScenarioOn(r.group, r.type, "T", "Out", "Out2");
+            spec.fields = r.fields;
+            spec.options = r.options;
+            ExpectRowOf(spec, r.table, r.label, c.text, r.cells, std::string(r.type) + " on " + c.declared);
+        }
+    }
+}
+
+} // namespace
+
+namespace {
+
+// Another program may store a text column's values as bytes (a blob), as a
+// program that binds byte strings does; the field reads them as the texts
+// they spell, and groups them as texts, letter case aside.
+TEST_F(TheirTextsTest, BytesStoredInATextColumnAreGroupedAsTheTextsTheySpell) {
+    struct Case {
+        std::vector<Stored> g; // G of records 1..4, X = 1, 2, 4, 8
+        const char* why;
+    };
+    const std::vector<Case> cases = {
+        {{Stored::Blob("a"), Stored::Blob("A"), Stored::Blob("b"), Stored::Blob("a")}, "all bytes"},
+        {{Stored::Text("a"), Stored::Blob("A"), Stored::Text("b"), Stored::Blob("a")}, "texts and bytes"},
+        {{Stored::Blob("a"), Stored::Text("A"), Stored::Blob("b"), Stored::Text("a")}, "bytes and texts"},
+    };
+    const double xs[] = {1, 2, 4, 8};
+    for (const auto& c : cases) {
+        {
+            vtest::OtherProgram other(tmp.file("data.db"));
+            other.Exec("DROP TABLE IF EXISTS T");
+            other.Exec("CREATE TABLE T (G TEXT, X DOUBLE)");
+            for (int i = 0; i < 4; ++i)
+                other.Exec("INSERT INTO T VALUES (?1, " + std::to_string(xs[i]) + ")", c.g[static_cast<std::size_t>(i)]);
+        }
+        // Groups "a" (records 1, 2, 4: X 1, 2, 8) and "b" (record 3: X 4).
+        auto describe = vtest::ScenarioOn("P", "Describe", "T", "Out");
+        describe.fields = {{"G", "G"}, {"X", "X"}};
+        describe.options = {{"Sum", true}};
+        std::string err;
+        ASSERT_TRUE(Run(Store(describe), &err)) << c.why << ": " << err;
+        auto rows = ReadTable("Out");
+        ASSERT_EQ(rows.size(), 2u) << c.why;
+        EXPECT_TRUE(NamesEqual(rows[0]["G"].ToString(), "a")) << c.why;
+        cells::ExpectCells(rows[0], {{"Count", 3}, {"Sum", 1 + 2 + 8}}, std::string("Describe, ") + c.why);
+        EXPECT_EQ(rows[1]["G"].ToString(), "b") << c.why;
+        cells::ExpectCells(rows[1], {{"Count", 1}, {"Sum", 4}}, std::string("Describe, ") + c.why);
+
+        // Two categories, observed 3 and 1 of 4: expected 2 each, chi-square
+        // (3 - 2)^2 / 2 + (1 - 2)^2 / 2 = 1 on 1 degree of freedom.
+        auto chi = vtest::ScenarioOn("N", "Chi-Square", "T", "Out", "Out2");
+        chi.fields = {{"G", "C"}};
+        chi.options = {{"ChiAll", true}, {"ChiDetail", true}};
+        ASSERT_TRUE(Run(Store(chi), &err)) << c.why << ": " << err;
+        rows = ReadTable("Out");
+        ASSERT_EQ(rows.size(), 1u) << c.why;
+        cells::ExpectCells(rows[0], {{"Groups", 2}, {"DF", 1}, {"Count", 4}, {"Expected", 2}, {"Chi-Square", 1}},
+                           std::string("Chi-Square, ") + c.why);
+        rows = ReadTable("Out2");
+        ASSERT_EQ(rows.size(), 2u) << c.why;
+        cells::ExpectCells(rows[0], {{"Observed", 3}}, std::string("Chi-Square detail, ") + c.why);
+        cells::ExpectCells(rows[1], {{"Observed", 1}}, std::string("Chi-Square detail, ") + c.why);
+
+        // G as the compare field of two samples: "a" holds X 1, 2, 8, "b" X 4.
+        auto two = vtest::ScenarioOn("N", "2 Sample", "T", "Out");
+        two.fields = {{"G", "C"}, {"X", "X"}};
+        two.options = {{"NPTwoType", "Mann"}};
+        ASSERT_TRUE(Run(Store(two), &err)) << c.why << ": " << err;
+        rows = ReadTable("Out");
+        ASSERT_EQ(rows.size(), 1u) << c.why;
+        cells::ExpectCells(rows[0], {{"Cases-1", 3}, {"Cases-2", 1}}, std::string("2 Sample, ") + c.why);
+    }
+}
+
+} // namespace

@@ -297,6 +297,29 @@ bool Database::ComputedWithoutType(const std::string& source, const std::string&
     return origin && origin->untyped && !origin->fromTable;
 }
 
+bool Database::KeepsDeclaredType(const std::string& source, const std::string& field) {
+    auto c = conn();
+    if (!c->HasCatalog()) return false;
+    std::string table, column;
+    {
+        StmtHandle st;
+        try {
+            st = c->Prepare(SystemSql("SELECT " + QuoteIdent(field) + " FROM " + QuoteIdent(source)));
+        } catch (const DaoError&) {
+            return false;
+        }
+        const char* t = sqlite3_column_table_name(st.get(), 0);
+        const char* o = sqlite3_column_origin_name(st.get(), 0);
+        if (!t || !o) return false;
+        table = t;
+        column = o;
+    }
+    StmtHandle st = c->Prepare(SystemSql("SELECT 1 FROM MSysColumns WHERE TableName = ?1 AND Name = ?2"));
+    sqlite3_bind_text(st.get(), 1, table.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(st.get(), 2, column.c_str(), -1, SQLITE_TRANSIENT);
+    return sqlite3_step(st.get()) == SQLITE_ROW;
+}
+
 bool Database::StoresNumbersAsReals(const std::string& source, const std::string& field) {
     const auto origin = columnOrigin(*conn(), source, field);
     return origin && origin->realAffinity;

@@ -106,6 +106,11 @@ public:
     // True when `field` of the table or view `source` holds a blob: another
     // program may store a text column's values as the bytes they spell.
     bool HoldsBytes(const std::string& source, const std::string& field);
+    // True when a column of a table this layer made and describes stands
+    // behind `field` of the table or view `source`: every value the layer
+    // writes there has the field's type and fits its size, so there is
+    // nothing another program's column may hold beyond them to look for.
+    bool KeepsDeclaredType(const std::string& source, const std::string& field);
 
     // Sets or clears (empty text) the database password; needs the old one.
     void NewPassword(const std::string& oldPassword, const std::string& newPassword);

@@ -183,6 +183,7 @@ std::string RunContext::GroupTerm(const std::string& table, const std::string& f
                 if (it == m_bytesLooked.end())
                     it = m_bytesLooked
                              .emplace(key, !m_frame.source->DeclaresNoType(table, field) &&
+                                               !KeepsDeclaredType(table, field) &&
                                                m_frame.source->HoldsBytes(table, field))
                              .first;
                 if (it->second) return "IIf(IsNull(" + term + "), " + term + ", CStr(" + term + "))";
@@ -243,6 +244,21 @@ namespace {
 constexpr long kLongestTextField = 255;
 } // namespace
 
+bool RunContext::KeepsDeclaredType(const std::string& table, const std::string& field) const {
+    if (!m_frame.source) return false;
+    const std::string key = ToLowerAscii(table) + "\x1f" + ToLowerAscii(field);
+    auto it = m_typeKept.find(key);
+    if (it == m_typeKept.end()) {
+        bool kept = false;
+        try {
+            kept = m_frame.source->KeepsDeclaredType(table, field);
+        } catch (const DaoError&) {
+        }
+        it = m_typeKept.emplace(key, kept).first;
+    }
+    return it->second;
+}
+
 void RunContext::RunFieldType(const std::string& table, Field& f, long& type, long& size) const {
     type = f.Type();
     size = f.Size();
@@ -258,7 +274,9 @@ void RunContext::RunFieldType(const std::string& table, Field& f, long& type, lo
         // currency column (1.23456 in a MONEY column): it is a value of its
         // own, and a column of the declared type would round it onto
         // another (4, 1.2346).
-        const bool theirs = !computed;
+        // (A column of a table this layer made holds only what the layer
+        // wrote there, each value of the field's type.)
+        const bool theirs = !computed && !KeepsDeclaredType(table, f.Name());
         const bool whole = theirs && (f.Type() == dbByte || f.Type() == dbInteger || f.Type() == dbLong || f.Type() == dbBigInt);
         const bool currency = theirs && f.Type() == dbCurrency;
         // And it may store whole numbers no double holds (2^53 and 2^53 + 1,
@@ -298,7 +316,7 @@ void RunContext::RunFieldType(const std::string& table, Field& f, long& type, lo
             // Not to be looked into: the column keeps its type.
         }
     }
-    if (type == dbText && m_frame.source) {
+    if (type == dbText && m_frame.source && !KeepsDeclaredType(table, f.Name())) {
         // Another program's VARCHAR(3) may hold "Straße", its TEXT a text of
         // 300 characters: an output column of the field's values is as
         // long as its longest text, a memo beyond what a Text field holds.
@@ -732,6 +750,7 @@ void RunContext::Begin(Frame frame) {
     m_numbersHeld.clear();
     m_longestTexts.clear();
     m_bytesLooked.clear();
+    m_typeKept.clear();
     m_missingRule.clear();
     m_missingEqual = m_missingLow = m_missingHigh = 0;
 }

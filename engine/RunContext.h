@@ -147,6 +147,10 @@ public:
     // type the numbers it holds; a Text field as long as the longest text
     // it holds (a Memo beyond 255 characters).
     void RunFieldType(const std::string& table, dao::Field& f, long& type, long& size) const;
+    // True when `field` of `table` is a column of a table this layer made:
+    // it holds only values of its type and size, and what another program's
+    // column may hold beyond them is not looked for. Looked at once a run.
+    bool KeepsDeclaredType(const std::string& table, const std::string& field) const;
     std::string Quorb_DataWhere(const std::string& fieldExpression) const;
     bool Quorb_DataOk_b(double value, bool bEqualOnly) const;
     double Quorb_WeightCalc(bool bWeight, const FieldList& fields, std::int16_t weightIndex);
@@ -239,6 +243,8 @@ private:
     mutable std::map<std::string, long> m_longestTexts;
     // Whether a text field holds bytes, looked at by GroupTerm.
     mutable std::map<std::string, bool> m_bytesLooked;
+    // Whether a table this layer made stands behind a field, looked at by KeepsDeclaredType.
+    mutable std::map<std::string, bool> m_typeKept;
 
     bool m_binaryCompare = false;
     std::string m_statusText; // the progress text handed to the listener, refilled each time

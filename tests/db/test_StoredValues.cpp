@@ -464,3 +464,25 @@ TEST_F(StoredValues, TheShadowTablesOfAFullTextOrRTreeIndexAreNoTablesOfTheFile)
         read += rs->Fields("Body")->Value().ToString() + ";";
     EXPECT_EQ(read, "north wind;south wind;");
 }
+
+TEST_F(StoredValues, OnlyAColumnOfATableThisLayerMadeKeepsItsDeclaredType) {
+    // A run looks at what another program's column holds beyond its
+    // declared type (a real in an INTEGER column, a text longer than its
+    // VARCHAR); a column of a table this layer made holds only what the
+    // layer wrote there, and is not looked at.
+    OpenTheirs("kept.db", {"CREATE TABLE Theirs (N INTEGER, T VARCHAR(5))",
+                           "CREATE VIEW vOurs AS SELECT N, T, N * 2 AS Twice FROM Ours",
+                           "CREATE VIEW vTheirs AS SELECT N FROM Theirs"});
+    daotest::MakeTable(*db, "Ours", {{"N", dbLong}, {"T", dbText}});
+    const struct {
+        const char* source;
+        const char* field;
+        bool kept;
+    } cases[] = {
+        {"Ours", "N", true},     {"ours", "t", true},      {"vOurs", "N", true},  {"vOurs", "T", true},
+        {"vOurs", "Twice", false}, {"Theirs", "N", false}, {"Theirs", "T", false}, {"vTheirs", "N", false},
+        {"Nowhere", "N", false}, {"Ours", "Missing", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(db->KeepsDeclaredType(c.source, c.field), c.kept) << c.source << "." << c.field;
+}

@@ -11,12 +11,6 @@
 
 #include <string>
 
-bool CListViewItem::operator<(const QTreeWidgetItem& other) const {
-    const QTreeWidget* view = treeWidget();
-    const int column = view ? view->sortColumn() : 0;
-    return text(column).compare(other.text(column), Qt::CaseInsensitive) < 0;
-}
-
 void CListView::SetListView(QTreeWidget* listView) {
     m_listView = listView;
     // The control's sort order counts when the form has set one up (sorting

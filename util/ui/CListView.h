@@ -17,22 +17,13 @@
 // it was handed over (its header's sort indicator order, when the form turned
 // sorting on or showed the indicator; ascending otherwise); the order never
 // toggles.
+#include "util/ui/CListViewItem.h"
+
 #include <QPointer>
-#include <QTreeWidgetItem>
 #include <Qt>
 
 class QPoint;
 class QTreeWidget;
-
-// A row of a list view that CListView sorts. A column click sorts its texts
-// by their letters without regard to letter case, as the platform's list
-// view does ("alpha" before "Beta", "éclair" before "Épices"); a plain
-// QTreeWidgetItem would put every capital before the small letters.
-class CListViewItem : public QTreeWidgetItem {
-public:
-    using QTreeWidgetItem::QTreeWidgetItem;
-    bool operator<(const QTreeWidgetItem& other) const override;
-};
 
 class CListView {
 public:

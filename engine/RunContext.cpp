@@ -694,7 +694,16 @@ std::string RunContext::recordText(Recordset* read) {
 namespace {
 // A value that is no number as a message shows it: a text in quotes, the
 // bytes of a blob as X'..'.
-std::string shownValue(const Variant& value) { return value.IsBytes() ? ValueText(value) : "'" + ValueText(value) + "'"; }
+// A value as a message names it: a long text by its first 40 characters,
+// so that the field and the record after it stay in sight (bytes are cut
+// by ValueText).
+std::string shownValue(const Variant& value) {
+    if (value.IsBytes()) return ValueText(value);
+    std::string text = ValueText(value);
+    constexpr std::size_t kShown = 40;
+    if (CharLength(text) > kShown) text = LeftChars(text, kShown) + "...";
+    return "'" + text + "'";
+}
 } // namespace
 
 void RunContext::notANumber(const Variant& value, const std::string& field, Recordset* read) {

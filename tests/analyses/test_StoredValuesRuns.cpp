@@ -138,6 +138,11 @@ TEST_F(StoredValuesRunTest, AValueThatIsNoNumberFailsEveryAnalysisNamingItsValue
          "a blob spelling 12"},
         {Stored::Int(6), Stored::Text("heavy"), "Type mismatch: the value 'heavy' in field W (record 6 ",
          "a text as a weight"},
+        // The message box shows some lines of its text: a value of 300
+        // characters pushed the field and the record out of sight.
+        {Stored::Text("Straße " + std::string(293, 'x')), Stored::Real(1),
+         "Type mismatch: the value 'Straße " + std::string(33, 'x') + "...' in field X (record 6 ",
+         "a long text, shown by its first 40 characters"},
     };
     for (const auto& c : cases) {
         makeTheirs(c.x6, c.w6);

@@ -55,6 +55,9 @@ frmGenerateCode::frmGenerateCode(QWidget* parent) : QDialog(parent) {
     m_txtCode = new QPlainTextEdit(this);
     m_txtCode->setObjectName(QStringLiteral("txtCode"));
     m_txtCode->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Tab moves on to the buttons, as in every box of the program; the code
+    // is not indented with tab characters.
+    m_txtCode->setTabChangesFocus(true);
     QFont font(QStringLiteral("Courier New"), 9);
     font.setStyleHint(QFont::Monospace);
     m_txtCode->setFont(font);

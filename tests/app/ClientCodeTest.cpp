@@ -17,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QRadioButton>
+#include <QTest>
 #include <QTextCursor>
 #include <QTreeWidget>
 
@@ -104,6 +105,26 @@ TEST(ClientCodeWindow, TabTakesTheButtonsFromLeftToRightAsTheyStand) {
     const QStringList leftToRight = ButtonsLeftToRight(form);
     ASSERT_EQ(leftToRight.size(), 3);
     EXPECT_EQ(ButtonsInTabOrder(form), leftToRight);
+}
+
+// Tab in the code box typed a tab character into the code, and a user on
+// the keyboard could not leave the box for the buttons; it now moves on, as
+// Tab does in every other box of the program.
+TEST(ClientCodeWindow, TabLeavesTheCodeBoxWithoutTypingIntoTheCode) {
+    frmGenerateCode form;
+    form.SetScenarioInfo(Info("7", "Scores by class", "Scores", "outDescribe", ""));
+    form.SetDatabasePath("/data/scores.db");
+    form.Form_Load();
+    form.show();
+    QApplication::processEvents();
+    auto* code = form.findChild<QPlainTextEdit*>(QStringLiteral("txtCode"));
+    ASSERT_NE(code, nullptr);
+    form.activateWindow();
+    code->setFocus();
+    const QString before = code->toPlainText();
+    QTest::keyClick(code, Qt::Key_Tab);
+    EXPECT_EQ(code->toPlainText(), before);
+    EXPECT_NE(QApplication::focusWidget(), code);
 }
 
 TEST(ClientCodeText, EachCombinationHasItsDatabaseLinesPathsAndBlankLineBeforeTheReturn) {

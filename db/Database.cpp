@@ -329,7 +329,10 @@ Database::StoredNumbers Database::NumbersStored(const std::string& source, const
     auto c = conn();
     const std::string values = "(SELECT " + QuoteIdent(field) + " AS v FROM " + QuoteIdent(source) + ")";
     StmtHandle st = c->Prepare(SystemSql("SELECT max(typeof(v) = 'real'), max(typeof(v) = 'integer' AND (v < -2147483648 OR v > 2147483647)),"
-                                         " max(typeof(v) = 'integer' AND (v < -9007199254740992 OR v > 9007199254740992)) FROM " +
+                                         " max(typeof(v) = 'integer' AND (v < -9007199254740992 OR v > 9007199254740992)),"
+                                         " max(typeof(v) = 'integer' AND (v < 0 OR v > 255)),"
+                                         " max(typeof(v) = 'integer' AND (v < -32768 OR v > 32767)),"
+                                         " max(typeof(v) = 'real' AND abs(v) > 3.4028234663852886e38) FROM " +
                                          values));
     StoredNumbers kinds;
     bool beyond53 = false;
@@ -338,6 +341,9 @@ Database::StoredNumbers Database::NumbersStored(const std::string& source, const
         kinds.real = sqlite3_column_int(st.get(), 0) != 0;
         kinds.wide = sqlite3_column_int(st.get(), 1) != 0;
         beyond53 = sqlite3_column_int(st.get(), 2) != 0;
+        kinds.beyondByte = sqlite3_column_int(st.get(), 3) != 0;
+        kinds.beyondInteger = sqlite3_column_int(st.get(), 4) != 0;
+        kinds.beyondSingle = sqlite3_column_int(st.get(), 5) != 0;
     } else if (rc != SQLITE_DONE) {
         c->Fail(sqlite3_extended_errcode(c->handle()), "NumbersStored");
     }

@@ -88,6 +88,9 @@ public:
         bool real = false;
         bool wide = false;
         bool beyondDouble = false;
+        bool beyondByte = false;    // a whole number below 0 or above 255
+        bool beyondInteger = false; // a whole number beyond 16 bits
+        bool beyondSingle = false;  // a real no single-precision number holds (1e300)
     };
     StoredNumbers NumbersStored(const std::string& source, const std::string& field);
     // Whether `field` holds a real of more than four decimals (1.23456,

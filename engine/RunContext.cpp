@@ -285,6 +285,10 @@ void RunContext::RunFieldType(const std::string& table, Field& f, long& type, lo
         // FLOAT) holds none: SQLite makes every number put there a real.
         const bool real = theirs && (f.Type() == dbDouble || f.Type() == dbDecimal) &&
                           !m_frame.source->StoresNumbersAsReals(table, f.Name());
+        // Nor need a value fit the declared width: 40000 in a SMALLINT
+        // column, 300 or -1 in a TINYINT one, 1e300 in a FLOAT(10) one. It
+        // is read as it is, and its output column is as wide as it.
+        const bool single = theirs && f.Type() == dbSingle;
         // A computed column is typed by its first value. Typed Long
         // by a whole number, it may hold reals too (1, then 2.5): an
         // output column of its values is Double, which rounds none
@@ -292,7 +296,7 @@ void RunContext::RunFieldType(const std::string& table, Field& f, long& type, lo
         // may hold only whole numbers (2^53 and 2^53 + 1): the column
         // is BigInt, as a table's BIGINT column is, and keeps every
         // digit.
-        if (computed || whole || currency || real) try {
+        if (computed || whole || currency || real || single) try {
             // Looked at once a run: the field is typed again for each table
             // of output made from it.
             const std::string key = ToLowerAscii(table) + "\x1f" + ToLowerAscii(f.Name());
@@ -305,12 +309,20 @@ void RunContext::RunFieldType(const std::string& table, Field& f, long& type, lo
                 it = m_numbersHeld.emplace(key, held).first;
             }
             const Database::StoredNumbers held = it->second;
-            if (!real && held.real) {
+            if (single) {
+                if (held.beyondSingle) {
+                    type = dbDouble;
+                    size = 8;
+                }
+            } else if (!real && held.real) {
                 type = dbDouble;
                 size = 8;
             } else if (!held.real && (computed ? held.wide : real && held.beyondDouble)) {
                 type = dbBigInt;
                 size = 8;
+            } else if (whole && (f.Type() == dbByte ? held.beyondByte : f.Type() == dbInteger && held.beyondInteger)) {
+                type = held.beyondInteger ? dbLong : dbInteger;
+                size = held.beyondInteger ? 4 : 2;
             }
         } catch (const DaoError&) {
             // Not to be looked into: the column keeps its type.

@@ -277,13 +277,37 @@ TEST_F(StoredValuesRunTest, GroupValuesBeyond32BitsAndEmptyTextsAreCopiedExactly
     const auto pairs = RunAndRead(scenarioOf({"G", "Two Sample t-Test", {{"Label", "C"}, {"X", "X"}}, {}}, "Stamps"));
     ASSERT_EQ(pairs.size(), 1u);
     EXPECT_EQ(pairs[0]["Label-1"].ToString() + "|" + pairs[0]["Label-2"].ToString(), "|a");
-    // A value its output column cannot take fails the run, naming it, its field and the table.
-    std::string err;
-    EXPECT_FALSE(Run(Store(describe("Small")), &err));
-    EXPECT_NE(err.find("The value 40000 of the field Small does not fit its column in the output table Out "
-                       "(Integer, -32768 to 32767)."),
-              std::string::npos)
-        << err;
+}
+
+TEST_F(StoredValuesRunTest, GroupValuesBeyondTheirColumnsDeclaredWidthAreWrittenAsTheyAreNotFailingTheRun) {
+    // Another program's SMALLINT holding 40000, TINYINT holding 300 or -1,
+    // FLOAT(10) holding 1e300: read, each value is what it is, but its
+    // output column, of the declared type, could not take it, and the run
+    // failed with "The value 40000 of the field Small does not fit its
+    // column" (while an INTEGER column's 64-bit time stamps were written).
+    // The output column is now as wide as the values.
+    WriteTheirs({"CREATE TABLE Widths (K INTEGER PRIMARY KEY, Small SMALLINT, Tiny TINYINT, F10 FLOAT(10), X DOUBLE)",
+                 "INSERT INTO Widths VALUES (1, 40000, 300, 1e300, 1), (2, 1, -1, 0.5, 3), (3, 2, 7, 0.5, 5),"
+                     " (4, -40000, 7, -1e300, 7)"});
+    const struct {
+        const char* group;
+        std::vector<std::pair<double, double>> rows; // the group's value, the sum of its X
+        int type;
+    } cases[] = {
+        {"Small", {{-40000, 7}, {1, 3}, {2, 5}, {40000, 1}}, dbLong},
+        {"Tiny", {{-1, 3}, {7, 12}, {300, 1}}, dbInteger},
+        {"F10", {{-1e300, 7}, {0.5, 8}, {1e300, 1}}, dbDouble},
+    };
+    for (const auto& c : cases) {
+        const auto out = RunAndRead(scenarioOf({"P", "Describe", {{c.group, "G"}, {"X", "X"}}, {{"Sum", true}}}, "Widths"));
+        ASSERT_EQ(out.size(), c.rows.size()) << c.group;
+        for (std::size_t i = 0; i < out.size(); ++i) {
+            EXPECT_EQ(out[i][c.group].ToDouble(), c.rows[i].first) << c.group;
+            EXPECT_EQ(out[i].Num("Sum"), c.rows[i].second) << c.group;
+        }
+        db->TableDefs().Refresh();
+        EXPECT_EQ(db->TableDefs()("Out")->Fields()(c.group)->Type(), c.type) << c.group;
+    }
 }
 
 TEST_F(StoredValuesRunTest, AYesNoGroupStoredAs1OrNullBesideMinus1And0IsOneGroupPerValue) {

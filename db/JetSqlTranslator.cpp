@@ -938,6 +938,8 @@ Ex Parser::parsePrimary() {
             ++m_pos;
             if (atKw("Select")) {
                 e.sql = "(" + selectStatement(false, nullptr) + ")";
+                // A value read by a subquery may be its column's text.
+                e.columnValue = mayBeText(m_lastFirstItem);
             } else {
                 Ex inner = expr();
                 e = inner;

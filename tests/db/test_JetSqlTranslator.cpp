@@ -960,6 +960,8 @@ TEST_F(TranslatedOnFile, TwoTextOperandsComparedWithEachOtherIgnoreCase) {
         {"SELECT V FROM A WHERE K In (SELECT B.K FROM B WHERE B.W = 10) ORDER BY V", {{"1"}}},
         {"SELECT V FROM A WHERE Exists (SELECT * FROM B WHERE B.K = A.K) ORDER BY V", {{"1"}, {"2"}}},
         {"SELECT V FROM A WHERE K In (SELECT K FROM B UNION SELECT 'X' FROM B) ORDER BY V", {{"1"}, {"2"}, {"4"}}},
+        {"SELECT V FROM A WHERE K = (SELECT K FROM B WHERE W = 10) ORDER BY V", {{"1"}}},
+        {"SELECT V FROM A WHERE (SELECT K FROM B WHERE W = 20) = K ORDER BY V", {{"2"}}},
         // Against ABC: only abc is equal, Été and x are greater, Null is nothing.
         {"SELECT A.V FROM A, B WHERE B.W = 10 AND A.K <> B.K ORDER BY A.V", {{"2"}, {"4"}}},
         {"SELECT A.V FROM A, B WHERE B.W = 10 AND A.K > B.K ORDER BY A.V", {{"2"}, {"4"}}},

@@ -1124,10 +1124,15 @@ Ex Parser::callFunction(const Token& nameTok) {
         return e;
     }
     case Fn::Native:
-    case Fn::JetAggregate:
-        e.sql = std::string(def->target) + "(" + asValue(args[0]).sql + ")";
+    case Fn::JetAggregate: {
+        Ex a = asValue(args[0]);
+        e.sql = std::string(def->target) + "(" + a.sql + ")";
         e.aggregate = true;
+        // First and Last give one of the column's values, its text as it is.
+        const std::string_view target = def->target;
+        e.columnValue = (target == "jet_first" || target == "jet_last") && mayBeText(a);
         return e;
+    }
     case Fn::Scalar:
     case Fn::TextScalar:
         e.sql = std::string(def->target) + "(";

@@ -975,6 +975,13 @@ TEST_F(TranslatedOnFile, TwoTextOperandsComparedWithEachOtherIgnoreCase) {
         // Texts made from columns compare the same way.
         {"SELECT A.V FROM A, B WHERE A.K & '!' = B.K & '!' ORDER BY A.V", {{"1"}, {"2"}}},
         {"SELECT A.V FROM A INNER JOIN B ON Nz(A.K, '') = B.K ORDER BY A.V", {{"1"}, {"2"}}},
+        // The text an aggregate picks from a column: abc is the least, Été
+        // the greatest (é after z), abc the first, Été the last of V < 4.
+        {"SELECT Count(*) FROM A HAVING Min(K) = 'ABC'", {{"4"}}},
+        {"SELECT Count(*) FROM A HAVING Max(K) = '\xC3\xA9T\xC3\xA9'", {{"4"}}},
+        {"SELECT Count(*) FROM A HAVING First(K) = 'ABC'", {{"4"}}},
+        {"SELECT Count(*) FROM A WHERE V < 4 HAVING Last(K) = '\xC3\xA9T\xC3\x89'", {{"2"}}},
+        {"SELECT Count(*) FROM A, B WHERE B.W = 10 HAVING Min(A.K) = First(B.K)", {{"4"}}},
         // Two texts written in the statement.
         {"SELECT V FROM A WHERE 'abc' = 'ABC' AND V = 1", {{"1"}}},
         // Numbers: 1 = '1' and 2 = '02' by value; 3 is no '3x'.

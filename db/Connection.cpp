@@ -771,6 +771,21 @@ bool Connection::HasRowid(const std::string& table) {
     return true;
 }
 
+bool Connection::NumberColumn(const std::string& table, const std::string& column) {
+    const char* declared = nullptr;
+    if (sqlite3_table_column_metadata(handle(), "main", table.c_str(), column.c_str(), &declared, nullptr, nullptr,
+                                      nullptr, nullptr) != SQLITE_OK)
+        return false;
+    // SQLite's affinity rules, in their order: INT gives whole numbers;
+    // CHAR, CLOB and TEXT texts; BLOB or no type none; REAL, FLOA and DOUB
+    // reals; anything else (NUMERIC, DECIMAL, DATETIME, UUID) may keep texts.
+    const std::string d = upper(declared ? declared : "");
+    auto has = [&](const char* word) { return d.find(word) != std::string::npos; };
+    if (has("INT")) return true;
+    if (has("CHAR") || has("CLOB") || has("TEXT") || has("BLOB") || d.empty()) return false;
+    return has("REAL") || has("FLOA") || has("DOUB");
+}
+
 std::optional<FieldInfo> Connection::ColumnInfo(const std::string& schema, const std::string& table,
                                                 const std::string& column) {
     const CachedTable& t = cachedTable(table, schema);

@@ -97,6 +97,10 @@ public:
     // Whether SQL's "rowid" names the row key of `table`: not for a table
     // made WITHOUT ROWID, nor for one with a column of that name.
     bool HasRowid(const std::string& table);
+    // Whether `column` of `table` (or of a view) is declared to hold whole
+    // numbers or reals, by SQLite's reading of its declared type; false for
+    // any other type and for names not found.
+    bool NumberColumn(const std::string& table, const std::string& column);
     void InvalidateCatalog() noexcept;
     std::uint64_t SchemaGeneration() const noexcept { return m_generation; }
     // Notices a schema change made through another connection (another

@@ -331,6 +331,10 @@ struct Ex {
     bool aggregate = false;     // contains an aggregate of this query level
     bool constant = false;      // a literal
     bool parenthesized = false; // written in parentheses
+    bool number = false;        // a column declared to hold numbers (Options::numberColumn)
+    // A plain column reference as written: its table or alias (may be
+    // empty) and its name.
+    std::string qualifier, name;
 };
 
 std::string wrap(const Ex& e, int minPrec) { return e.prec >= minPrec ? e.sql : "(" + e.sql + ")"; }
@@ -364,6 +368,23 @@ int collationSide(const Ex& l, const Ex& r, bool literalOnRight) {
     if (l.column) return 1;
     if (r.column) return 2;
     return lText ? 1 : 2;
+}
+
+// An operand that may carry text: a column not known to hold numbers, a
+// text, or a value that may be a column's.
+bool mayBeText(const Ex& e) { return (e.column && !e.number) || e.text || e.columnValue; }
+
+// Two operands that may both carry text are compared case-blind, as a text
+// compared with a literal is: two columns (a join's keys, an In subquery's
+// column, bounds of Between), texts, or both. A column declared to hold
+// numbers keeps its plain comparison, so that its index still serves. The
+// collation goes on the column side where there is one, else on the left.
+// Returns which operand gets it: 0 none, 1 left, 2 right.
+int caseBlindSide(const Ex& l, const Ex& r) {
+    if (!mayBeText(l) || !mayBeText(r) || l.number || r.number) return 0;
+    if (l.column) return 1;
+    if (r.column) return 2;
+    return 1;
 }
 
 struct SelectItem {
@@ -420,6 +441,7 @@ struct SelectCore {
     std::vector<std::string> groupBy;
     std::string having;
     bool aggregate = false;
+    Ex firstItem; // the first result column, as a comparison needs to know it
 };
 
 class Parser {
@@ -514,6 +536,21 @@ private:
     std::string orderTerm();
     void finish();
 
+    // The tables a query level reads, by the name its columns are qualified
+    // with (the alias, else the table's name); the table's own name, empty
+    // for a subquery, a stored query read as one or a table of another file.
+    struct Source {
+        std::string reference;
+        std::string table;
+    };
+    std::vector<std::vector<Source>> m_scopes{1};
+    // Parameters declared with a type of numbers or dates.
+    std::vector<std::string> m_numberParameters;
+    // The first result column of the last SELECT read (for In (SELECT ...)).
+    Ex m_lastFirstItem;
+    // Marks a column declared to hold numbers (Options::numberColumn).
+    void resolveNumber(Ex& e) const;
+
     std::string_view m_sql;
     std::vector<Token> m_tokens;
     std::size_t m_pos = 0;
@@ -524,6 +561,46 @@ private:
     int m_exprNumber = 1000;
     int m_depth = 0;
 };
+
+void Parser::resolveNumber(Ex& e) const {
+    if (!e.column) return;
+    if (e.qualifier.empty())
+        for (const auto& p : m_numberParameters)
+            if (iequals(p, e.name)) {
+                e.number = true;
+                return;
+            }
+    if (!m_options.numberColumn) return;
+    if (!e.qualifier.empty()) {
+        for (auto scope = m_scopes.rbegin(); scope != m_scopes.rend(); ++scope)
+            for (const auto& s : *scope)
+                if (iequals(s.reference, e.qualifier)) {
+                    e.number = !s.table.empty() && m_options.numberColumn(s.table, e.name);
+                    return;
+                }
+        return;
+    }
+    // An unqualified name: a column of one of the tables of this level.
+    const auto& scope = m_scopes.back();
+    bool number = false;
+    for (const auto& s : scope) {
+        if (s.table.empty()) return;
+        number = number || m_options.numberColumn(s.table, e.name);
+    }
+    e.number = number;
+}
+
+// A type of a PARAMETERS declaration whose values are numbers or dates.
+bool numberType(std::string_view type) {
+    static const char* const kTypes[] = {"Bit",      "YesNo",   "Logical",  "Byte",       "TinyInt", "Short",
+                                         "SmallInt", "Integer", "Int",      "Long",       "Counter", "AutoIncrement",
+                                         "Single",   "Real",    "Float",    "IEEESingle", "Double",  "IEEEDouble",
+                                         "Number",   "Numeric", "Decimal",  "Currency",   "Money",   "DateTime",
+                                         "Date",     "Time"};
+    for (const char* t : kTypes)
+        if (iequals(type, t)) return true;
+    return false;
+}
 
 // Xor, the loosest operator supported (Eqv and Imp are not).
 Ex Parser::parseXor() {
@@ -598,6 +675,11 @@ Ex Parser::parseCompare() {
             int prec = (op == "=" || op == "<>") ? kEq : kRel;
             std::string ls = wrap(lv, prec), rs = wrap(rv, prec + 1);
             int side = collationSide(lv, rv, rv.textLiteral);
+            if (side == 0) {
+                resolveNumber(lv);
+                resolveNumber(rv);
+                side = caseBlindSide(lv, rv);
+            }
             if (side == 1) ls = withCollation(lv);
             else if (side == 2) rs = withCollation(rv);
             Ex e;
@@ -633,7 +715,11 @@ Ex Parser::parseCompare() {
             if (!acceptKw("And")) error(kErrExpression, "Between operator without And in query expression");
             Ex hi = asValue(parseConcat());
             std::string ls = wrap(lv, kBit);
+            resolveNumber(lv);
+            resolveNumber(lo);
+            resolveNumber(hi);
             if ((lv.column || lv.text || lv.columnValue) && (lo.textLiteral || hi.textLiteral)) ls = withCollation(lv);
+            else if (caseBlindSide(lv, lo) || caseBlindSide(lv, hi)) ls = withCollation(lv);
             Ex e;
             e.sql = ls + (negated ? " NOT BETWEEN " : " BETWEEN ") + wrap(lo, kBit) + " AND " + wrap(hi, kBit);
             e.prec = kEq;
@@ -647,16 +733,21 @@ Ex Parser::parseCompare() {
             std::vector<Ex> items = inList(isSubquery, subquery);
             std::string ls = wrap(lv, kBit);
             std::string list;
+            resolveNumber(lv);
             if (isSubquery) {
                 list = subquery;
+                if (caseBlindSide(lv, m_lastFirstItem)) ls = withCollation(lv);
             } else {
                 bool anyText = false;
+                bool caseBlind = false;
                 for (std::size_t i = 0; i < items.size(); ++i) {
                     if (i) list += ", ";
                     list += items[i].sql;
                     anyText = anyText || items[i].textLiteral;
+                    resolveNumber(items[i]);
+                    caseBlind = caseBlind || caseBlindSide(lv, items[i]) != 0;
                 }
-                if ((lv.column || lv.text || lv.columnValue) && anyText) ls = withCollation(lv);
+                if (((lv.column || lv.text || lv.columnValue) && anyText) || caseBlind) ls = withCollation(lv);
             }
             Ex e;
             e.sql = ls + (negated ? " NOT IN (" : " IN (") + list + ")";
@@ -847,6 +938,8 @@ Ex Parser::parsePrimary() {
             ++m_pos;
             if (atKw("Select")) {
                 e.sql = "(" + selectStatement(false, nullptr) + ")";
+                // A value read by a subquery may be its column's text.
+                e.columnValue = mayBeText(m_lastFirstItem);
             } else {
                 Ex inner = expr();
                 e = inner;
@@ -911,6 +1004,8 @@ Ex Parser::parseNameOrCall() {
         e.sql += JetSqlTranslator::QuoteIdentifier(parts[i]);
     }
     e.column = true;
+    e.name = parts.back();
+    if (parts.size() == 2) e.qualifier = parts[0];
     return e;
 }
 
@@ -1029,10 +1124,15 @@ Ex Parser::callFunction(const Token& nameTok) {
         return e;
     }
     case Fn::Native:
-    case Fn::JetAggregate:
-        e.sql = std::string(def->target) + "(" + asValue(args[0]).sql + ")";
+    case Fn::JetAggregate: {
+        Ex a = asValue(args[0]);
+        e.sql = std::string(def->target) + "(" + a.sql + ")";
         e.aggregate = true;
+        // First and Last give one of the column's values, its text as it is.
+        const std::string_view target = def->target;
+        e.columnValue = (target == "jet_first" || target == "jet_last") && mayBeText(a);
         return e;
+    }
     case Fn::Scalar:
     case Fn::TextScalar:
         e.sql = std::string(def->target) + "(";
@@ -1119,7 +1219,11 @@ void Parser::tablePrimary(FromClause& from) {
             from.pieces.push_back({false, "(" + selectStatement(false, nullptr) + ")"});
             if (!acceptOp(")")) error(kErrFrom, "Missing ) in FROM clause");
             acceptKw("As");
-            if (atIdentifier()) from.pieces.push_back({false, " AS " + JetSqlTranslator::QuoteIdentifier(identifier(kErrFrom))});
+            if (atIdentifier()) {
+                std::string alias = identifier(kErrFrom);
+                m_scopes.back().push_back({alias, std::string()});
+                from.pieces.push_back({false, " AS " + JetSqlTranslator::QuoteIdentifier(alias)});
+            }
             ++from.tables;
             return;
         }
@@ -1140,13 +1244,13 @@ void Parser::tablePrimary(FromClause& from) {
     const std::string stored = storedQuery(name, namePos);
     from.pieces.push_back({true, stored.empty() ? reference : stored, stored.empty() ? std::string() : reference});
     if (!stored.empty() && !atKw("As") && !atIdentifier()) from.pieces.push_back({false, " AS " + reference});
-    if (acceptKw("As")) {
-        reference = JetSqlTranslator::QuoteIdentifier(identifier(kErrFrom));
-        from.pieces.push_back({false, " AS " + reference});
-    } else if (atIdentifier()) {
-        reference = JetSqlTranslator::QuoteIdentifier(identifier(kErrFrom));
+    std::string referenceName = name;
+    if (acceptKw("As") || atIdentifier()) {
+        referenceName = identifier(kErrFrom);
+        reference = JetSqlTranslator::QuoteIdentifier(referenceName);
         from.pieces.push_back({false, " AS " + reference});
     }
+    m_scopes.back().push_back({referenceName, stored.empty() ? name : std::string()});
     if (from.tables == 0 && !from.subquery) {
         from.firstTable = name;
         from.firstReference = reference;
@@ -1189,11 +1293,14 @@ void Parser::fromClause(FromClause& from) {
         std::size_t pos = cur().pos;
         ++m_pos;
         from.externalAlias = externalDatabase(pos);
+        // Its tables are another file's: their columns are not looked up here.
+        for (auto& source : m_scopes.back()) source.table.clear();
     }
 }
 
 SelectCore Parser::selectCore() {
     SelectCore core;
+    m_scopes.emplace_back();
     expectKw("Select", kErrStatement);
     if (acceptKw("DistinctRow") || acceptKw("All")) {
     } else if (acceptKw("Distinct")) {
@@ -1259,6 +1366,17 @@ SelectCore Parser::selectCore() {
         core.having = h.sql;
         core.aggregate = true;
     }
+    // What the first result column is, read while its tables are known.
+    if (!core.items.empty()) {
+        if (core.items.front().star) {
+            core.firstItem = Ex{};
+            core.firstItem.column = true;
+        } else {
+            core.firstItem = core.items.front().ex;
+            resolveNumber(core.firstItem);
+        }
+    }
+    m_scopes.pop_back();
     return core;
 }
 
@@ -1399,6 +1517,7 @@ std::string Parser::selectStatement(bool topLevel, JetTranslation* out) {
         }
     }
 
+    m_lastFirstItem = first.firstItem;
     std::string sql = coreSql(cores[0]);
     for (std::size_t i = 1; i < cores.size(); ++i) sql += unions[i - 1] + coreSql(cores[i]);
     if (!orderBy.empty()) sql += " ORDER BY " + joinList(orderBy);
@@ -1421,6 +1540,7 @@ JetTranslation Parser::statement() {
             out.parameters.push_back(m_tokens[m_pos++].text);
             if (cur().type != Tk::Name || isReserved(cur().text))
                 error(kErrExpression, "Expected a data type in PARAMETERS declaration");
+            if (numberType(cur().text)) m_numberParameters.push_back(out.parameters.back());
             ++m_pos;
             if (acceptOp("(")) {
                 if (cur().type != Tk::Number) error(kErrExpression, "Expected a size in PARAMETERS declaration");
@@ -1480,6 +1600,7 @@ JetTranslation Parser::statement() {
             std::size_t pos = cur().pos;
             ++m_pos;
             from.externalAlias = externalDatabase(pos);
+            for (auto& source : m_scopes.back()) source.table.clear();
         }
         expectKw("Set", 3144);
         std::vector<std::string> sets;

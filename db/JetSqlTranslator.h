@@ -21,7 +21,11 @@
 //    a trailing ";" is dropped.
 //  - Text ordering and grouping follow the case-blind GENERAL collation:
 //    column terms of ORDER BY / GROUP BY get COLLATE GENERAL, as do column
-//    operands compared with a text literal; SELECT DISTINCT over plain
+//    operands compared with a text literal and comparisons of two operands
+//    that may both carry text (a join's keys A.K = B.K, In (SELECT ...),
+//    Between column bounds); a column declared to hold numbers
+//    (Options::numberColumn) keeps its plain comparison and so its index.
+//    SELECT DISTINCT over plain
 //    columns groups with that collation; a grouped or DISTINCT query without
 //    ORDER BY is ordered by its grouping terms, as the desktop engine
 //    delivers it.
@@ -72,6 +76,12 @@ public:
         // such a query reads it as a subquery under its own name, as it
         // would read the view.
         std::function<std::string(const std::string& name)> storedQuery;
+        // Whether a column of a table of the database (names as written in
+        // the statement) is declared to hold numbers: whole numbers or reals.
+        // Such a column holds no text to compare case-blind, and a comparison
+        // with it stays as it is, so that an index on it serves. Without it
+        // every column may hold text.
+        std::function<bool(const std::string& table, const std::string& column)> numberColumn;
     };
 
     // Name of the rowid column added for a keyset.

@@ -53,7 +53,11 @@ int typeOf(const std::string& sql) {
 // A stored select query is also a view, so that other SQL can read it like a table.
 void createView(Connection& c, const std::string& name, const std::string& sql) {
     try {
-        TranslatedSql t = JetSqlTranslator::Translate(sql);
+        JetSqlTranslator::Options opts;
+        opts.numberColumn = [&c](const std::string& table, const std::string& column) {
+            return c.NumberColumn(table, column);
+        };
+        TranslatedSql t = JetSqlTranslator::Translate(sql, opts);
         if (t.kind() != TranslatedSql::Kind::Select || !t.attachments().empty()) return;
         c.Exec(SystemSql("CREATE VIEW " + QuoteIdent(name) + " AS " + t.text()));
     } catch (const DaoError&) {

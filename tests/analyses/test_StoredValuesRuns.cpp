@@ -1195,6 +1195,23 @@ TEST_F(StoredValuesRunTest, ASavedQueryJoiningTablesThatShareAColumnNameListsAnd
         EXPECT_EQ(out[i]["C"].ToString() + " " + out[i]["DataField"].ToString(), labels[i]);
 }
 
+TEST_F(StoredValuesRunTest, ASavedQueryJoiningTextKeysThatDifferInCaseCountsEveryJoinedRecord) {
+    // The join compared its text keys by their bytes: only abc = abc was
+    // joined, and the run counted 1 record where there are 4.
+    // People: abc (X 1), Émile (X 2), zed (X 4). Visits: ABC (Y 10),
+    // abc (Y 20), émile (Y 40), ZED (Y 80), none (Y 160). Joined without
+    // regard to case: abc-ABC, abc-abc, Émile-émile, zed-ZED, so X sums to
+    // 1 + 1 + 2 + 4 = 8 and Y to 10 + 20 + 40 + 80 = 150, 4 records each.
+    WriteTheirs({"CREATE TABLE People (Code TEXT PRIMARY KEY, X DOUBLE)", "CREATE TABLE Visits (Code TEXT, Y DOUBLE)",
+                 "INSERT INTO People VALUES ('abc', 1), ('\xC3\x89mile', 2), ('zed', 4)",
+                 "INSERT INTO Visits VALUES ('ABC', 10), ('abc', 20), ('\xC3\xA9mile', 40), ('ZED', 80), ('none', 160)"});
+    db->CreateQueryDef("Joined", "SELECT People.X, Visits.Y FROM People INNER JOIN Visits ON People.Code = Visits.Code");
+    const auto out = RunAndExpectRows(scenarioOf({"P", "Describe", {{"X", "X"}, {"Y", "X"}}, {{"Sum", true}}}, "Joined"),
+                                      {{{"Count", 4}, {"Sum", 8}}, {{"Count", 4}, {"Sum", 150}}}, "X and Y over the joined records",
+                                      cells::Match::Exact);
+    EXPECT_EQ(out.size(), 2u);
+}
+
 TEST_F(StoredValuesRunTest, ACrosstabOverAViewsComputedColumnOfWholeNumbersBeyond15DigitsCountsEveryRecordInItsColumn) {
     // B is computed by the view: 1, 2^53 and 2^53 + 1. A computed column is
     // typed by its first value, so the list of columns (first value 1: whole

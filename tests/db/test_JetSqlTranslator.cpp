@@ -34,11 +34,11 @@ const Case kSystemStatements[] = {
     // Scenario and option row joined (two blanks after SELECT, one at the end).
     {"SELECT  * FROM [usysQuorbScenarios] INNER JOIN [usysQuorbOptions] ON [usysQuorbScenarios].Scenario_ID = "
      "[usysQuorbOptions].Scenario_ID WHERE [usysQuorbScenarios].Scenario_ID=12",
-     "SELECT * FROM \"usysQuorbScenarios\" INNER JOIN \"usysQuorbOptions\" ON \"usysQuorbScenarios\".\"Scenario_ID\" = "
+     "SELECT * FROM \"usysQuorbScenarios\" INNER JOIN \"usysQuorbOptions\" ON \"usysQuorbScenarios\".\"Scenario_ID\" COLLATE GENERAL = "
      "\"usysQuorbOptions\".\"Scenario_ID\" WHERE \"usysQuorbScenarios\".\"Scenario_ID\" = 12"},
     {"SELECT  * FROM [usysQuorbScenarios] INNER JOIN [usysQuorbOptions] ON [usysQuorbScenarios].Scenario_ID = "
      "[usysQuorbOptions].Scenario_ID ",
-     "SELECT * FROM \"usysQuorbScenarios\" INNER JOIN \"usysQuorbOptions\" ON \"usysQuorbScenarios\".\"Scenario_ID\" = "
+     "SELECT * FROM \"usysQuorbScenarios\" INNER JOIN \"usysQuorbOptions\" ON \"usysQuorbScenarios\".\"Scenario_ID\" COLLATE GENERAL = "
      "\"usysQuorbOptions\".\"Scenario_ID\""},
     // Field rows of a scenario.
     {"SELECT * FROM [usysQuorbFields] WHERE Scenario_ID=7 order by FieldDef_Choice, FieldDef_Ordinal_Position",
@@ -48,7 +48,7 @@ const Case kSystemStatements[] = {
      "SELECT * FROM \"USysQuorbFields\" WHERE \"Scenario_ID\" = -3 ORDER BY \"Fielddef_ordinal_position\" COLLATE GENERAL"},
     {"SELECT * FROM [USysQuorbScenarios] INNER JOIN [USysQuorbOptions] ON [USysQuorbScenarios].Scenario_ID = "
      "[USysQuorbOptions].Scenario_ID where [USysQuorbScenarios].Scenario_ID = 4",
-     "SELECT * FROM \"USysQuorbScenarios\" INNER JOIN \"USysQuorbOptions\" ON \"USysQuorbScenarios\".\"Scenario_ID\" = "
+     "SELECT * FROM \"USysQuorbScenarios\" INNER JOIN \"USysQuorbOptions\" ON \"USysQuorbScenarios\".\"Scenario_ID\" COLLATE GENERAL = "
      "\"USysQuorbOptions\".\"Scenario_ID\" WHERE \"USysQuorbScenarios\".\"Scenario_ID\" = 4"},
     // Range of an X field with the missing-value condition.
     {"SELECT MIN([Age]) as Minimum1, MAX([Age]) as Maximum1 FROM [Sales] WHERE (([Age] Between 0 And 100));",
@@ -166,7 +166,7 @@ const Case kConstructs[] = {
     // & concatenation, Null-tolerant, below + and above comparisons.
     {"SELECT a & b AS c FROM t", "SELECT jet_concat(\"a\", \"b\") AS \"c\" FROM \"t\""},
     {"SELECT a & b + 1 & c AS d FROM t", "SELECT jet_concat(\"a\", \"b\" + 1, \"c\") AS \"d\" FROM \"t\""},
-    {"SELECT * FROM t WHERE a & 'x' = b", "SELECT * FROM \"t\" WHERE jet_concat(\"a\", 'x') = \"b\""},
+    {"SELECT * FROM t WHERE a & 'x' = b", "SELECT * FROM \"t\" WHERE jet_concat(\"a\", 'x') = \"b\" COLLATE GENERAL"},
     // ^: above * and unary minus, left-associative.
     {"SELECT 2^3^2 AS p FROM t", "SELECT jet_pow(jet_pow(2, 3), 2) AS \"p\" FROM \"t\""},
     {"SELECT -2^2 AS p FROM t", "SELECT -jet_pow(2, 2) AS \"p\" FROM \"t\""},
@@ -192,7 +192,7 @@ const Case kConstructs[] = {
     {"SELECT * FROM t WHERE a Between 1 And 2 + 3 AND b Not Between 'a' And 'm'",
      "SELECT * FROM \"t\" WHERE \"a\" BETWEEN 1 AND 2 + 3 AND \"b\" COLLATE GENERAL NOT BETWEEN 'a' AND 'm'"},
     {"SELECT * FROM t WHERE a In (1, 2, 3) OR b Not In ('x', 'y') OR c In (SELECT c FROM u)",
-     "SELECT * FROM \"t\" WHERE \"a\" IN (1, 2, 3) OR \"b\" COLLATE GENERAL NOT IN ('x', 'y') OR \"c\" IN (SELECT \"c\" "
+     "SELECT * FROM \"t\" WHERE \"a\" IN (1, 2, 3) OR \"b\" COLLATE GENERAL NOT IN ('x', 'y') OR \"c\" COLLATE GENERAL IN (SELECT \"c\" "
      "FROM \"u\")"},
     // IIf, IsNull, Nz.
     {"SELECT IIf(a > 0, 'pos', 'neg') AS s FROM t",
@@ -224,7 +224,7 @@ const Case kConstructs[] = {
     {"DELETE FROM t", "DELETE FROM \"t\""},
     {"DELETE t.* FROM t WHERE a = 1", "DELETE FROM \"t\" WHERE \"a\" = 1"},
     {"DELETE [t].* FROM [t] INNER JOIN u ON [t].id = u.id WHERE u.x = 1",
-     "DELETE FROM \"t\" WHERE rowid IN (SELECT \"t\".rowid FROM \"t\" INNER JOIN \"u\" ON \"t\".\"id\" = \"u\".\"id\" "
+     "DELETE FROM \"t\" WHERE rowid IN (SELECT \"t\".rowid FROM \"t\" INNER JOIN \"u\" ON \"t\".\"id\" COLLATE GENERAL = \"u\".\"id\" "
      "WHERE \"u\".\"x\" = 1)"},
     {"UPDATE t SET t.a = 1, [b] = 'x' WHERE c = True", "UPDATE \"t\" SET \"a\" = 1, \"b\" = 'x' WHERE \"c\" = -1"},
     {"INSERT INTO t VALUES (1, 'a', Null, #1/1/1900#)", "INSERT INTO \"t\" VALUES (1, 'a', NULL, 2.0)"},
@@ -233,12 +233,14 @@ const Case kConstructs[] = {
      "SELECT \"a\" FROM \"t\" UNION SELECT \"b\" FROM \"u\" ORDER BY \"a\" COLLATE GENERAL"},
     {"SELECT a FROM t UNION ALL SELECT b FROM u", "SELECT \"a\" FROM \"t\" UNION ALL SELECT \"b\" FROM \"u\""},
     {"SELECT * FROM (a INNER JOIN b ON a.k = b.k) LEFT JOIN c ON b.j = c.j",
-     "SELECT * FROM (\"a\" INNER JOIN \"b\" ON \"a\".\"k\" = \"b\".\"k\") LEFT JOIN \"c\" ON \"b\".\"j\" = \"c\".\"j\""},
-    {"SELECT * FROM a RIGHT OUTER JOIN b ON a.k = b.k", "SELECT * FROM \"a\" RIGHT JOIN \"b\" ON \"a\".\"k\" = \"b\".\"k\""},
+     "SELECT * FROM (\"a\" INNER JOIN \"b\" ON \"a\".\"k\" COLLATE GENERAL = \"b\".\"k\") LEFT JOIN \"c\" ON \"b\".\"j\" "
+     "COLLATE GENERAL = \"c\".\"j\""},
+    {"SELECT * FROM a RIGHT OUTER JOIN b ON a.k = b.k",
+     "SELECT * FROM \"a\" RIGHT JOIN \"b\" ON \"a\".\"k\" COLLATE GENERAL = \"b\".\"k\""},
     {"SELECT q.n FROM (SELECT Count(*) AS n FROM t) AS q",
      "SELECT \"q\".\"n\" FROM (SELECT count(*) AS \"n\" FROM \"t\") AS \"q\""},
     {"SELECT * FROM t AS x WHERE Exists (SELECT * FROM u WHERE u.k = x.k)",
-     "SELECT * FROM \"t\" AS \"x\" WHERE EXISTS (SELECT * FROM \"u\" WHERE \"u\".\"k\" = \"x\".\"k\")"},
+     "SELECT * FROM \"t\" AS \"x\" WHERE EXISTS (SELECT * FROM \"u\" WHERE \"u\".\"k\" COLLATE GENERAL = \"x\".\"k\")"},
     {"SELECT DISTINCT a, b FROM t", "SELECT \"a\", \"b\" FROM \"t\" GROUP BY \"a\" COLLATE GENERAL, \"b\" COLLATE GENERAL "
                                     "ORDER BY \"a\" COLLATE GENERAL, \"b\" COLLATE GENERAL"},
     {"SELECT DISTINCT * FROM t", "SELECT DISTINCT * FROM \"t\""},
@@ -302,8 +304,8 @@ TEST(JetSqlTranslator, OneAliasPerExternalPath) {
         "SELECT * FROM a IN '/x/one.db' WHERE k IN (SELECT k FROM b IN '/x/two.db') AND j IN (SELECT j FROM c IN "
         "'/x/one.db')");
     EXPECT_EQ(attached(t), (std::vector<std::string>{"ext1 /x/one.db", "ext2 /x/two.db"}));
-    EXPECT_EQ(t.text(), "SELECT * FROM \"ext1\".\"a\" WHERE \"k\" IN (SELECT \"k\" FROM \"ext2\".\"b\") AND \"j\" IN "
-                        "(SELECT \"j\" FROM \"ext1\".\"c\")");
+    EXPECT_EQ(t.text(), "SELECT * FROM \"ext1\".\"a\" WHERE \"k\" COLLATE GENERAL IN (SELECT \"k\" FROM \"ext2\".\"b\") AND "
+                        "\"j\" COLLATE GENERAL IN (SELECT \"j\" FROM \"ext1\".\"c\")");
     EXPECT_TRUE(attached(JetSqlTranslator::Translate("SELECT * FROM t")).empty());
 }
 
@@ -917,6 +919,77 @@ TEST_F(TranslatedOnFile, PlusJoinsTextsAndTextThroughNzOrIIfKeepsItsCaseBlindOrd
     for (const auto& c : cases) EXPECT_EQ(db.rows(c.jet), c.expected) << c.jet;
     // A text that is no number added to a number is a type mismatch.
     EXPECT_THROW(db.rows("SELECT n + 'abc' AS v FROM p"), std::runtime_error);
+}
+
+// Two operands that both may carry text compared with each other (a join's
+// keys, an In subquery's column, a Where over two tables, Between column
+// bounds) compared the texts by their bytes, or by the column's declared
+// NOCASE, which folds only A-Z: "abc" found no "ABC" and "Été" no "éTÉ", and
+// the join lost those records. They compare without regard to case, as a
+// text compared with a literal does; numbers compare as before.
+TEST_F(TranslatedOnFile, TwoTextOperandsComparedWithEachOtherIgnoreCase) {
+    // As another program makes them: no collation, a plain text key.
+    db.raw("CREATE TABLE A (K TEXT, V INTEGER); CREATE TABLE B (K TEXT PRIMARY KEY, W INTEGER)");
+    db.raw("INSERT INTO A VALUES ('abc', 1), ('\xC3\x89t\xC3\xA9', 2), ('x', 4), (NULL, 8)");
+    db.raw("INSERT INTO B VALUES ('ABC', 10), ('\xC3\xA9T\xC3\x89', 20), ('y', 40)");
+    // As this layer declares them: NOCASE text columns, a unique index.
+    db.raw("CREATE TABLE C (K VARCHAR(50) COLLATE NOCASE, V INTEGER);"
+           "CREATE TABLE D (K VARCHAR(50) COLLATE NOCASE, W INTEGER); CREATE UNIQUE INDEX D_K ON D (K)");
+    db.raw("INSERT INTO C SELECT K, V FROM A; INSERT INTO D SELECT K, W FROM B");
+    // Whole numbers against texts of digits: equal by value, with or without case.
+    db.raw("CREATE TABLE N (K INTEGER, V INTEGER); CREATE TABLE M (K TEXT, W INTEGER)");
+    db.raw("INSERT INTO N VALUES (1, 1), (2, 2), (3, 4); INSERT INTO M VALUES ('1', 10), ('02', 20), ('3x', 40)");
+    struct Q {
+        const char* jet;
+        Rows expected;
+    };
+    const Q cases[] = {
+        // abc = ABC and Été = éTÉ; x and Null have no partner.
+        {"SELECT A.V, B.W FROM A INNER JOIN B ON A.K = B.K ORDER BY A.V", {{"1", "10"}, {"2", "20"}}},
+        {"SELECT A.V, B.W FROM B INNER JOIN A ON B.K = A.K ORDER BY A.V", {{"1", "10"}, {"2", "20"}}},
+        {"SELECT A.V, B.W FROM A LEFT JOIN B ON A.K = B.K ORDER BY A.V",
+         {{"1", "10"}, {"2", "20"}, {"4", "NULL"}, {"8", "NULL"}}},
+        {"SELECT A.V, B.W FROM B RIGHT JOIN A ON B.K = A.K ORDER BY A.V",
+         {{"1", "10"}, {"2", "20"}, {"4", "NULL"}, {"8", "NULL"}}},
+        {"SELECT A.V, B.W FROM A, B WHERE A.K = B.K ORDER BY A.V", {{"1", "10"}, {"2", "20"}}},
+        {"SELECT x.V, y.W FROM A AS x INNER JOIN B AS y ON x.K = y.K ORDER BY x.V", {{"1", "10"}, {"2", "20"}}},
+        {"SELECT C.V, D.W FROM C INNER JOIN D ON C.K = D.K ORDER BY C.V", {{"1", "10"}, {"2", "20"}}},
+        {"SELECT V FROM A WHERE K In (SELECT K FROM B) ORDER BY V", {{"1"}, {"2"}}},
+        {"SELECT V FROM C WHERE K In (SELECT K FROM D) ORDER BY V", {{"1"}, {"2"}}},
+        {"SELECT V FROM A WHERE K Not In (SELECT K FROM B) ORDER BY V", {{"4"}}},
+        {"SELECT V FROM A WHERE K In (SELECT B.K FROM B WHERE B.W = 10) ORDER BY V", {{"1"}}},
+        {"SELECT V FROM A WHERE Exists (SELECT * FROM B WHERE B.K = A.K) ORDER BY V", {{"1"}, {"2"}}},
+        {"SELECT V FROM A WHERE K In (SELECT K FROM B UNION SELECT 'X' FROM B) ORDER BY V", {{"1"}, {"2"}, {"4"}}},
+        {"SELECT V FROM A WHERE K = (SELECT K FROM B WHERE W = 10) ORDER BY V", {{"1"}}},
+        {"SELECT V FROM A WHERE (SELECT K FROM B WHERE W = 20) = K ORDER BY V", {{"2"}}},
+        // Against ABC: only abc is equal, Été and x are greater, Null is nothing.
+        {"SELECT A.V FROM A, B WHERE B.W = 10 AND A.K <> B.K ORDER BY A.V", {{"2"}, {"4"}}},
+        {"SELECT A.V FROM A, B WHERE B.W = 10 AND A.K > B.K ORDER BY A.V", {{"2"}, {"4"}}},
+        {"SELECT A.V FROM A, B WHERE B.W = 10 AND A.K >= B.K ORDER BY A.V", {{"1"}, {"2"}, {"4"}}},
+        {"SELECT A.V FROM A, B WHERE B.W = 10 AND A.K <= B.K ORDER BY A.V", {{"1"}}},
+        {"SELECT A.V FROM A, B WHERE B.W = 10 AND A.K < B.K ORDER BY A.V", Rows{}},
+        {"SELECT A.V FROM A, B WHERE B.W = 10 AND A.K Between B.K And B.K ORDER BY A.V", {{"1"}}},
+        {"SELECT A.V FROM A, B WHERE B.W = 10 AND A.K Not Between B.K And B.K ORDER BY A.V", {{"2"}, {"4"}}},
+        {"SELECT A.V FROM A, B WHERE B.W = 10 AND A.K In (B.K, 'zz') ORDER BY A.V", {{"1"}}},
+        {"SELECT A.V FROM A, B WHERE B.W = 10 AND A.K Like B.K ORDER BY A.V", {{"1"}}},
+        // Texts made from columns compare the same way.
+        {"SELECT A.V FROM A, B WHERE A.K & '!' = B.K & '!' ORDER BY A.V", {{"1"}, {"2"}}},
+        {"SELECT A.V FROM A INNER JOIN B ON Nz(A.K, '') = B.K ORDER BY A.V", {{"1"}, {"2"}}},
+        // The text an aggregate picks from a column: abc is the least, Été
+        // the greatest (é after z), abc the first, Été the last of V < 4.
+        {"SELECT Count(*) FROM A HAVING Min(K) = 'ABC'", {{"4"}}},
+        {"SELECT Count(*) FROM A HAVING Max(K) = '\xC3\xA9T\xC3\xA9'", {{"4"}}},
+        {"SELECT Count(*) FROM A HAVING First(K) = 'ABC'", {{"4"}}},
+        {"SELECT Count(*) FROM A WHERE V < 4 HAVING Last(K) = '\xC3\xA9T\xC3\x89'", {{"2"}}},
+        {"SELECT Count(*) FROM A, B WHERE B.W = 10 HAVING Min(A.K) = First(B.K)", {{"4"}}},
+        // Two texts written in the statement.
+        {"SELECT V FROM A WHERE 'abc' = 'ABC' AND V = 1", {{"1"}}},
+        // Numbers: 1 = '1' and 2 = '02' by value; 3 is no '3x'.
+        {"SELECT N.V, M.W FROM N INNER JOIN M ON N.K = M.K ORDER BY N.V", {{"1", "10"}, {"2", "20"}}},
+        {"SELECT N.V, M.W FROM M INNER JOIN N ON M.K = N.K ORDER BY N.V", {{"1", "10"}, {"2", "20"}}},
+        {"SELECT V FROM N WHERE K In (SELECT K FROM M) ORDER BY V", {{"1"}, {"2"}}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(db.rows(c.jet), c.expected) << c.jet;
 }
 
 TEST_F(TranslatedOnFile, CriteriaSelectRows) {

@@ -776,14 +776,10 @@ bool Connection::NumberColumn(const std::string& table, const std::string& colum
     if (sqlite3_table_column_metadata(handle(), "main", table.c_str(), column.c_str(), &declared, nullptr, nullptr,
                                       nullptr, nullptr) != SQLITE_OK)
         return false;
-    // SQLite's affinity rules, in their order: INT gives whole numbers;
-    // CHAR, CLOB and TEXT texts; BLOB or no type none; REAL, FLOA and DOUB
-    // reals; anything else (NUMERIC, DECIMAL, DATETIME, UUID) may keep texts.
-    const std::string d = upper(declared ? declared : "");
-    auto has = [&](const char* word) { return d.find(word) != std::string::npos; };
-    if (has("INT")) return true;
-    if (has("CHAR") || has("CLOB") || has("TEXT") || has("BLOB") || d.empty()) return false;
-    return has("REAL") || has("FLOA") || has("DOUB");
+    // Whole numbers or reals by SQLite's affinity; a NUMERIC, DECIMAL or
+    // DATETIME column (or one of no type) may keep texts.
+    const char affinity = SqliteAffinity(declared ? declared : "");
+    return affinity == 'I' || affinity == 'R';
 }
 
 std::optional<FieldInfo> Connection::ColumnInfo(const std::string& schema, const std::string& table,

@@ -354,9 +354,10 @@ std::string CXTab::CreateColumns() {
     return Guard("CreateColumns", [&]() -> std::string {
         // The values of a number, Yes/No or date field are put in order as
         // numbers: one that is none (a blob another program stored there)
-        // fails the run by name before the list is made.
+        // fails the run by name before the list is made. (A column of a
+        // table this layer made holds none.)
         const std::string& field = m_fields[sz(m_iCol)];
-        if (Cx().HoldsNumbers(m_s.Table, field))
+        if (Cx().HoldsNumbers(m_s.Table, field) && !Cx().KeepsDeclaredType(m_s.Table, field))
             if (std::string bad = Cx().CheckNumbers(m_s.Table, {field}); !bad.empty()) return bad;
         const std::string sql =
             "SELECT DISTINCT " + BracketName(m_fields[sz(m_iCol)]) + " FROM " + BracketName(m_s.Table) + ";";

@@ -121,6 +121,7 @@ public:
     bool WaitForLock(int attempt) noexcept;
     // Whether statements wait for locks (they do unless switched off).
     void SetWaitForLocks(bool wait) noexcept { m_waitForLocks = wait; }
+    bool WaitsForLocks() const noexcept { return m_waitForLocks; }
 
     // Transaction depth shared with the workspace.
     int TransactionDepth() const noexcept { return m_txDepth; }

@@ -9,8 +9,10 @@
 #include "db/Savepoint.h"
 
 #include <algorithm>
+#include <optional>
 #include <cctype>
 #include <unordered_set>
+#include <vector>
 
 namespace dao {
 
@@ -50,18 +52,29 @@ int typeOf(const std::string& sql) {
     }
 }
 
-// A stored select query is also a view, so that other SQL can read it like a table.
-void createView(Connection& c, const std::string& name, const std::string& sql) {
+// A stored select query is also a view, so that other SQL can read it like
+// a table: the statement that makes it, none for a query that has no view.
+std::optional<std::string> viewStatement(Connection& c, const std::string& name, const std::string& sql) {
     try {
         JetSqlTranslator::Options opts;
         opts.numberColumn = [&c](const std::string& table, const std::string& column) {
             return c.NumberColumn(table, column);
         };
         TranslatedSql t = JetSqlTranslator::Translate(sql, opts);
-        if (t.kind() != TranslatedSql::Kind::Select || !t.attachments().empty()) return;
-        c.Exec(SystemSql("CREATE VIEW " + QuoteIdent(name) + " AS " + t.text()));
+        if (t.kind() != TranslatedSql::Kind::Select || !t.attachments().empty()) return std::nullopt;
+        return "CREATE VIEW " + QuoteIdent(name) + " AS " + t.text();
     } catch (const DaoError&) {
         // A query that needs parameters has no view; opening it reports error 3061.
+        return std::nullopt;
+    }
+}
+
+void createView(Connection& c, const std::string& name, const std::string& sql) {
+    if (const auto statement = viewStatement(c, name, sql)) {
+        try {
+            c.Exec(SystemSql(*statement));
+        } catch (const DaoError&) {
+        }
     }
 }
 
@@ -240,6 +253,45 @@ void QueryDefs::Refresh() {
     });
     assignItems(std::move(items));
     m_generation = c->SchemaGeneration();
+}
+
+void QueryDefs::RemakeStaleViews(Connection& c) noexcept {
+    // A saved query's view holds its statement as the build that saved it
+    // translated it. One that translates it otherwise now (two text columns
+    // compared without regard to case) makes the view again, so that a run
+    // reads what the query says. A file that is locked or read-only keeps
+    // its views until it can be written.
+    if (c.ReadOnly()) return;
+    const bool wait = c.WaitsForLocks();
+    try {
+        if (!c.HasCatalog()) return;
+        std::vector<std::pair<std::string, std::string>> stale; // the view, the statement that makes it now
+        {
+            StmtHandle st = c.Prepare(SystemSql("SELECT q.Name, q.SQL, m.sql FROM MSysQueries q JOIN sqlite_master m "
+                                                "ON m.type = 'view' AND m.name = q.Name"));
+            while (sqlite3_step(st.get()) == SQLITE_ROW) {
+                auto text = [&](int i) {
+                    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), i));
+                    return std::string(p ? p : "");
+                };
+                const std::string name = text(0);
+                const auto statement = viewStatement(c, name, text(1));
+                if (statement && *statement != text(2)) stale.emplace_back(name, *statement);
+            }
+        }
+        if (stale.empty()) return;
+        c.SetWaitForLocks(false);
+        Savepoint sp(c, "dao_views");
+        for (const auto& [name, statement] : stale) {
+            c.Exec(SystemSql("DROP VIEW " + QuoteIdent(name)));
+            c.Exec(SystemSql(statement));
+        }
+        sp.Release();
+        c.InvalidateCatalog();
+    } catch (...) {
+        // Locked, or a view that cannot be made now: the file keeps its views.
+    }
+    c.SetWaitForLocks(wait);
 }
 
 void QueryDefs::Append(const QueryDefPtr& qd) {

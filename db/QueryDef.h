@@ -10,6 +10,7 @@
 
 namespace dao {
 
+class Connection;
 class Database;
 class Recordset;
 using RecordsetPtr = std::shared_ptr<Recordset>;
@@ -55,6 +56,10 @@ public:
     void Append(const QueryDefPtr& qd);
     void Delete(std::string_view name);
     void Refresh();
+    // Makes again each saved query's view that an earlier translation of its
+    // statement made; called when a file is opened. Never fails: a file
+    // that cannot be written keeps its views.
+    static void RemakeStaleViews(Connection& c) noexcept;
 
     QueryDefPtr operator()(int index) { ensure(); return Collection<QueryDef>::operator()(index); }
     QueryDefPtr operator()(std::string_view name) { ensure(); return Collection<QueryDef>::operator()(name); }

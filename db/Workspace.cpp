@@ -4,6 +4,7 @@
 #include "db/DaoConstants.h"
 #include "db/DaoError.h"
 #include "db/JetFunctions.h"
+#include "db/QueryDef.h"
 #include "db/RepairHook.h"
 #include "db/Workgroup.h"
 
@@ -219,7 +220,10 @@ DatabasePtr Workspace::OpenDatabase(const std::string& path, bool exclusive, boo
         throw DaoError(err::FileNotFound, "Couldn't find file '" + full + "'.");
     auto conn = openConnection(full, false, exclusive, readOnly, options.workFile, options.pageSize);
     checkDatabasePassword(*conn, options);
-    if (!options.workFile) conn->ForgetMissingTables();
+    if (!options.workFile) {
+        conn->ForgetMissingTables();
+        QueryDefs::RemakeStaleViews(*conn);
+    }
     for (int level = 1; level <= m_txDepth; ++level)
         conn->Exec(SystemSql("SAVEPOINT vtx" + std::to_string(level)));
     conn->SetTransactionDepth(m_txDepth);

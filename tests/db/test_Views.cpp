@@ -157,3 +157,31 @@ TEST_F(ViewsTest, AViewsComputedColumnIsNotTypedByItsFirstValueAlone) {
         EXPECT_EQ(v->Fields()("V")->Type(), c.type) << c.why;
     }
 }
+
+TEST_F(ViewsTest, ASavedQuerysViewMadeByAnEarlierTranslationIsMadeAgainWhenTheFileIsOpened) {
+    // A saved query is read through its view, made from its statement when
+    // it was saved. A view an earlier build made compared two text columns
+    // with their letter case ("é" did not join "É"), and kept doing so
+    // after the translation was mended, until the query was saved again.
+    daotest::MakeTable(*db, "Names", {{"G", dbText, 5}, {"Label", dbText, 10}});
+    db->Execute("INSERT INTO Names (G, Label) VALUES ('\xC3\x89', 'first')"); // É
+    for (const char* row : {"('\xC3\xA9', 10)", "('\xC3\xA9', 20)"})     // é
+        db->Execute(std::string("INSERT INTO Data (G, X) VALUES ") + row);
+    db->CreateQueryDef("qJoined", "SELECT Data.X, Names.Label FROM Data INNER JOIN Names ON Data.G = Names.G");
+    db->Close();
+    db.reset();
+    {
+        // The view as the earlier build wrote it: the join's keys compared as stored.
+        vtest::OtherProgram other(path);
+        other.Exec("DROP VIEW qJoined");
+        other.Exec("CREATE VIEW \"qJoined\" AS SELECT \"Data\".\"X\", \"Names\".\"Label\" FROM \"Data\" INNER JOIN \"Names\" "
+                   "ON \"Data\".\"G\" = \"Names\".\"G\"");
+    }
+    db = DBEngine().OpenDatabase(path);
+    RecordsetPtr rs = db->OpenRecordset("SELECT Sum(X) AS Total, Count(*) AS N FROM qJoined", dbOpenSnapshot);
+    EXPECT_EQ(rs->Fields("N")->Value().ToDouble(), 2); // both é join É
+    EXPECT_EQ(rs->Fields("Total")->Value().ToDouble(), 30);
+    rs->Close();
+    EXPECT_EQ(db->QueryDefs()("qJoined")->SQL(),
+              "SELECT Data.X, Names.Label FROM Data INNER JOIN Names ON Data.G = Names.G");
+}

@@ -62,6 +62,15 @@ std::unique_ptr<CWizPage> NewPage(long number, CMelvarsPropWiz& wiz) {
     return page;
 }
 
+// NewPage, shown on the screen.
+std::unique_ptr<CWizPage> ShownPage(long number, CMelvarsPropWiz& wiz) {
+    std::unique_ptr<CWizPage> page = NewPage(number, wiz);
+    if (!page) return page;
+    page->show();
+    Pump();
+    return page;
+}
+
 const long kEveryPage[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 50};
 
 // The button that takes the user forward: Next, or Save and Run on the Finish page.
@@ -164,10 +173,8 @@ TEST_F(PageLayout, EveryPageHasOneSizeAndOneButtonRow) {
     for (long number : kEveryPage) {
         Script script;
         dtest::Wizard wiz("Describe");
-        std::unique_ptr<CWizPage> page = NewPage(number, wiz);
+        std::unique_ptr<CWizPage> page = ShownPage(number, wiz);
         ASSERT_NE(page, nullptr) << number;
-        page->show();
-        Pump();
         Place p{page->size(), {}};
         for (QPushButton* b : {page->findChild<QPushButton*>(QStringLiteral("cmdNav_0")), Cancel(*page),
                                page->findChild<QPushButton*>(QStringLiteral("cmdNav_1")), Forward(*page)}) {
@@ -271,10 +278,8 @@ TEST_F(DesignerTest, EveryPageOpensOnItsControlsAndTabsThroughItsButtonRowLastFr
     for (long number : kEveryPage) {
         Script script;
         dtest::Wizard wiz("Describe");
-        std::unique_ptr<CWizPage> page = NewPage(number, wiz);
+        std::unique_ptr<CWizPage> page = ShownPage(number, wiz);
         ASSERT_NE(page, nullptr) << number;
-        page->show();
-        Pump();
         page->activateWindow();
         Pump();
         const QStringList row = BottomRowLeftToRight(*page);

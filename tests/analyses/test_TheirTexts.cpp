@@ -181,3 +181,100 @@ TEST_F(TheirTextsTest, BytesStoredInATextColumnAreGroupedAsTheTextsTheySpell) {
 }
 
 } // namespace
+
+namespace {
+
+// How many rows of `table` hold exactly the bytes `bytes` in `column`, as
+// the file holds them (read with the other program's own connection, so the
+// count does not depend on how this system reads texts).
+long rowsHoldingBytes(vtest::OtherProgram& other, const std::string& table, const std::string& column,
+                      const std::string& bytes) {
+    std::string hex;
+    const char* digits = "0123456789ABCDEF";
+    for (unsigned char b : bytes) {
+        hex += digits[b >> 4];
+        hex += digits[b & 15];
+    }
+    return std::stol(other.Text("SELECT count(*) FROM \"" + table + "\" WHERE CAST(\"" + column +
+                                "\" AS BLOB) = X'" + hex + "'"));
+}
+
+// A legacy program writes Latin-1 bytes into a TEXT column: "\xC9t\xE9" is
+// "Été" to it. The run groups such a text with the same word stored as
+// UTF-8, so the group must be written as that one word, whichever of its
+// records comes first, never as bytes that are not UTF-8.
+TEST_F(TheirTextsTest, Latin1TextIsWrittenAsTheWordItGroupsWith) {
+    const std::string latin1 = "\xC9t\xE9";
+    const std::string utf8 = "\xC3\x89t\xC3\xA9"; // "Été"
+    struct Case {
+        std::string first, second; // the word in records 1 and 2 (G) and 1 and 3 (C)
+        const char* why;
+    };
+    const std::vector<Case> cases = {
+        {latin1, utf8, "Latin-1 first"},
+        {utf8, latin1, "UTF-8 first"},
+        {latin1, latin1, "Latin-1 only"},
+    };
+    for (const auto& c : cases) {
+        {
+            vtest::OtherProgram other(tmp.file("data.db"));
+            other.Exec("DROP TABLE IF EXISTS T");
+            other.Exec("CREATE TABLE T (G TEXT, C TEXT, K TEXT, X DOUBLE, Y DOUBLE)");
+            other.Exec("INSERT INTO T VALUES (?1, ?1, 'p', 1, 1)", Stored::Text(c.first));
+            other.Exec("INSERT INTO T VALUES (?1, 'ab', 'q', 3, 3)", Stored::Text(c.second));
+            other.Exec("INSERT INTO T VALUES ('ab', ?1, 'p', 4, 4)", Stored::Text(c.second));
+            other.Exec("INSERT INTO T VALUES ('ab', 'ab', 'q', 8, 8)");
+        }
+        for (const auto& r : longTextRuns()) {
+            const std::string why = std::string(r.type) + ", " + c.why;
+            auto spec = vtest::ScenarioOn(r.group, r.type, "T", "Out", "Out2");
+            spec.fields = r.fields;
+            spec.options = r.options;
+            ExpectRowOf(spec, r.table, r.label, utf8, r.cells, why);
+            vtest::OtherProgram other(tmp.file("data.db"));
+            EXPECT_GE(rowsHoldingBytes(other, r.table, r.label, utf8), 1) << why;
+            EXPECT_EQ(rowsHoldingBytes(other, r.table, r.label, latin1), 0) << why;
+        }
+    }
+}
+
+} // namespace
+
+namespace {
+
+// Crosstab makes a column of each column value: "\xE9t\xE9" written by a
+// legacy program and "été" in UTF-8 are one value to the run, so one column
+// named "été" as UTF-8, holding the sum of both records.
+TEST_F(TheirTextsTest, Latin1CrosstabValueNamesTheColumnOfItsWord) {
+    const std::string latin1 = "\xE9t\xE9";
+    const std::string utf8 = "\xC3\xA9t\xC3\xA9"; // "été"
+    const std::vector<std::vector<std::string>> orders = {{latin1, utf8}, {utf8, latin1}, {latin1, latin1}};
+    for (const auto& order : orders) {
+        {
+            vtest::OtherProgram other(tmp.file("data.db"));
+            other.Exec("DROP TABLE IF EXISTS T");
+            other.Exec("CREATE TABLE T (G TEXT, K TEXT, X DOUBLE)");
+            other.Exec("INSERT INTO T VALUES ('a', ?1, 1)", Stored::Text(order[0]));
+            other.Exec("INSERT INTO T VALUES ('a', ?1, 2)", Stored::Text(order[1]));
+            other.Exec("INSERT INTO T VALUES ('a', 'b', 4)");
+        }
+        auto spec = vtest::ScenarioOn("P", "Crosstab", "T", "Out");
+        spec.fields = {{"G", "G"}, {"K", "C"}, {"X", "X"}};
+        spec.options = {{"XType", "S"}};
+        const std::string why = order[0] == order[1] ? "Latin-1 only" : order[0] == latin1 ? "Latin-1 first" : "UTF-8 first";
+        std::string err;
+        ASSERT_TRUE(Run(Store(spec), &err)) << why << ": " << err;
+        vtest::OtherProgram other(tmp.file("data.db"));
+        // The column names as the file holds them, the word's and the other's.
+        EXPECT_EQ(other.Text("SELECT count(*) FROM pragma_table_info('Out') WHERE CAST(name AS BLOB) = X'C3A974C3A9'"), "1")
+            << why;
+        EXPECT_EQ(other.Text("SELECT count(*) FROM pragma_table_info('Out') WHERE CAST(name AS BLOB) = X'E974E9'"), "0")
+            << why;
+        EXPECT_EQ(other.Text("SELECT count(*) FROM pragma_table_info('Out') WHERE name = 'b'"), "1") << why;
+        // Its row of G = a: 1 + 2 under "été", 4 under "b".
+        EXPECT_EQ(other.Text("SELECT \"" + utf8 + "\" FROM Out WHERE G = 'a' AND DataType LIKE 'Data%'"), "3.0") << why;
+        EXPECT_EQ(other.Text("SELECT b FROM Out WHERE G = 'a' AND DataType LIKE 'Data%'"), "4.0") << why;
+    }
+}
+
+} // namespace

@@ -371,6 +371,10 @@ std::string VarnelloCore::RunOneScenario() {
     std::string msg;
     try {
         CMelvarsScenario& s = *m_scenario;
+        // The source and its fields as the file names them (a legacy
+        // program's Latin-1 bytes), where the scenario names them by the
+        // words they spell.
+        s.SetTable(StoredTableName(m_sourceDb, s.Table()));
         std::string table = s.Table();
         std::int16_t kind = Quorb_UTIL_TableOrQuery(m_sourceDb, table);
 
@@ -515,7 +519,7 @@ std::string VarnelloCore::SetGlobals(CMelvarsScenario& scenario, const AnalysisT
                 case 'Y': a.bY = true; ++nY; break;
                 }
                 ++pos;
-                fields[pos] = f.Field_Name();
+                fields[pos] = StoredFieldName(m_sourceDb, a.Table, f.Field_Name());
             }
             if (role[0] == 'X' && type.fields == AnalysisType::Fields::RowsAnyX && a.nX == 0) {
                 fields.resize(fields.size() + 1);

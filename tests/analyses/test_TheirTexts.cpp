@@ -278,3 +278,41 @@ TEST_F(TheirTextsTest, Latin1CrosstabValueNamesTheColumnOfItsWord) {
 }
 
 } // namespace
+
+namespace {
+
+// A legacy program names its table "Donn\xE9es" and its fields "Cat\xE9gorie"
+// and "Pr\xEEt" in Latin-1 bytes. The designer shows such names as the words
+// they spell ("Données"), and a scenario names them so; a client program may
+// also store the bytes as the file holds them. Either way the run reads
+// that table and those fields.
+TEST_F(TheirTextsTest, Latin1NamedTableAndFieldsAreFoundByTheWordsTheySpell) {
+    {
+        vtest::OtherProgram other(tmp.file("data.db"));
+        other.Exec("CREATE TABLE \"Donn\xE9" "es\" (\"Cat\xE9gorie\" TEXT, \"Pr\xEEt\" DOUBLE)");
+        other.Exec("INSERT INTO \"Donn\xE9" "es\" VALUES ('a', 1), ('a', 2), ('b', 4)");
+    }
+    struct Case {
+        std::string table, group, x;
+        const char* why;
+    };
+    const std::vector<Case> cases = {
+        {"Donn\xC3\xA9" "es", "Cat\xC3\xA9gorie", "Pr\xC3\xAEt", "named by their words"},
+        {"DONN\xC3\xA9" "ES", "cat\xC3\xA9gorie", "pr\xC3\xAEt", "their words in other letter case"},
+        {"Donn\xE9" "es", "Cat\xE9gorie", "Pr\xEEt", "named by the bytes stored"},
+    };
+    for (const auto& c : cases) {
+        auto spec = vtest::ScenarioOn("P", "Describe", c.table, "Out");
+        spec.fields = {{c.group, "G"}, {c.x, "X"}};
+        spec.options = {{"Sum", true}};
+        std::string err;
+        ASSERT_TRUE(Run(Store(spec), &err)) << c.why << ": " << err;
+        // Groups a (1 + 2) and b (4), the sums of the records read.
+        vtest::OtherProgram other(tmp.file("data.db"));
+        EXPECT_EQ(other.Text("SELECT group_concat(Count || ':' || Sum, ' ') FROM (SELECT * FROM Out ORDER BY Sum)"),
+                  "2.0:3.0 1.0:4.0")
+            << c.why;
+    }
+}
+
+} // namespace

@@ -138,6 +138,8 @@ TEST_F(StoredValuesRunTest, AValueThatIsNoNumberFailsEveryAnalysisNamingItsValue
          "a blob spelling 12"},
         {Stored::Int(6), Stored::Text("heavy"), "Type mismatch: the value 'heavy' in field W (record 6 ",
          "a text as a weight"},
+        {Stored::Text("caf\xE9"), Stored::Real(1), "Type mismatch: the value 'caf\xC3\xA9' in field X (record 6 ",
+         "a legacy program's Latin-1 text, named as the word it spells"},
     };
     for (const auto& c : cases) {
         makeTheirs(c.x6, c.w6);

@@ -805,6 +805,15 @@ void BindVariant(sqlite3_stmt* st, int index, const Variant& v) {
     }
 }
 
+void BindWrittenVariant(sqlite3_stmt* st, int index, const Variant& v) {
+    if (v.Type() == vbString && !IsValidUtf8(v.RawString())) {
+        const std::string text = ValidUtf8(v.RawString());
+        sqlite3_bind_text(st, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        return;
+    }
+    BindVariant(st, index, v);
+}
+
 namespace {
 
 // The bytes of the column as they are stored (a text's or a blob's).

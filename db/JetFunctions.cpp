@@ -1011,18 +1011,21 @@ std::string GeneralKey(std::string_view text) {
     return out;
 }
 
-std::string ValidUtf8(std::string text) {
-    bool valid = true;
-    for (std::size_t i = 0; valid && i < text.size();) {
+bool IsValidUtf8(std::string_view text) noexcept {
+    for (std::size_t i = 0; i < text.size();) {
         if (static_cast<unsigned char>(text[i]) < 0x80) {
             ++i;
             continue;
         }
         const std::size_t at = i;
         decodeUtf8(text, i);
-        valid = i != at + 1; // else a byte standing for itself
+        if (i == at + 1) return false; // a byte standing for itself
     }
-    if (valid) return text;
+    return true;
+}
+
+std::string ValidUtf8(std::string text) {
+    if (IsValidUtf8(text)) return text;
     std::string out;
     out.reserve(text.size() + 8);
     for (std::size_t k = 0; k < text.size();) appendUtf8(out, decodeUtf8(text, k));

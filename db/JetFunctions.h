@@ -33,6 +33,8 @@ std::string GeneralKey(std::string_view text);
 // Latin-1 character it stands for ("\xC3\x89", "É"). Valid UTF-8 comes
 // back byte for byte.
 std::string ValidUtf8(std::string text);
+// Whether the text is valid UTF-8 (ValidUtf8 gives it back unchanged).
+bool IsValidUtf8(std::string_view text) noexcept;
 
 // A number as the engine writes it as text: up to 15 significant digits,
 // exponent form below 1E-4 and from 1E+15 on ("1E-05", "1.5E+20"), no

@@ -316,3 +316,55 @@ TEST_F(TheirTextsTest, Latin1NamedTableAndFieldsAreFoundByTheWordsTheySpell) {
 }
 
 } // namespace
+
+namespace {
+
+// Output columns that name a field by a value ("DataField", "Compare_Field")
+// write a field a legacy program named in Latin-1 bytes ("Pr\xEEt") as the
+// word it spells, as UTF-8, never as bytes that are not UTF-8.
+TEST_F(TheirTextsTest, Latin1FieldNameIsWrittenAsItsWordWhereAColumnNamesTheField) {
+    {
+        vtest::OtherProgram other(tmp.file("data.db"));
+        other.Exec("CREATE TABLE T (\"Cat\xE9gorie\" TEXT, \"R\xE9gion\" TEXT, \"Pr\xEEt\" DOUBLE)");
+        other.Exec("INSERT INTO T VALUES ('a', 'n', 1), ('a', 's', 2), ('b', 'n', 4), ('b', 's', 8)");
+    }
+    const std::string category = "Cat\xC3\xA9gorie", region = "R\xC3\xA9gion", loan = "Pr\xC3\xAEt";
+    struct Case {
+        const char* group;
+        const char* type;
+        std::vector<vtest::ScenarioFieldRow> fields;
+        std::vector<std::pair<std::string, Variant>> options;
+        const char* table;
+        const char* column;
+        std::vector<std::string> words; // the fields it names, each in as many rows
+    };
+    const std::vector<Case> cases = {
+        {"P", "Describe", {{category, "G"}, {loan, "X"}}, {{"Mean", true}}, "Out", "DataField", {loan}},
+        {"G", "Two way ANOVA", {{category, "C"}, {region, "C"}, {loan, "X"}}, {}, "Out2", "Compare_Field",
+         {category, region}},
+        {"N", "Chi-Square", {{category, "C"}, {region, "C"}}, {{"ChiAll", true}, {"ChiDetail", true}}, "Out2",
+         "Compare_Field", {category, region}},
+    };
+    for (const auto& c : cases) {
+        auto spec = vtest::ScenarioOn(c.group, c.type, "T", "Out", "Out2");
+        spec.fields = c.fields;
+        spec.options = c.options;
+        std::string err;
+        ASSERT_TRUE(Run(Store(spec), &err)) << c.type << ": " << err;
+        vtest::OtherProgram other(tmp.file("data.db"));
+        ASSERT_EQ(other.Text(std::string("SELECT count(*) FROM pragma_table_info('") + c.table + "') WHERE name = '" +
+                             c.column + "'"),
+                  "1")
+            << c.type;
+        const long rows = std::stol(other.Text(std::string("SELECT count(*) FROM ") + c.table));
+        long named = 0;
+        for (const auto& word : c.words) {
+            const long n = rowsHoldingBytes(other, c.table, c.column, word);
+            EXPECT_GE(n, 1) << c.type << ", " << word;
+            named += n;
+        }
+        EXPECT_EQ(named, rows) << c.type;
+    }
+}
+
+} // namespace

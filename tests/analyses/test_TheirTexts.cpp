@@ -368,3 +368,32 @@ TEST_F(TheirTextsTest, Latin1FieldNameIsWrittenAsItsWordWhereAColumnNamesTheFiel
 }
 
 } // namespace
+
+namespace {
+
+// An output table named by the word ("Données") a legacy program's Latin-1
+// table name ("Donn\xE9es") spells is the table the analysis reads: made
+// beside it, it would be what the scenario's input names from then on, and
+// the next run would read the last run's output. It is refused as the input
+// itself is.
+TEST_F(TheirTextsTest, Latin1NamedInputIsRefusedAsOutputByTheWordItSpells) {
+    {
+        vtest::OtherProgram other(tmp.file("data.db"));
+        other.Exec("CREATE TABLE \"Donn\xE9" "es\" (G TEXT, X DOUBLE)");
+        other.Exec("INSERT INTO \"Donn\xE9" "es\" VALUES ('a', 1), ('a', 2), ('b', 4)");
+    }
+    for (const std::string output : {"Donn\xC3\xA9" "es", "DONN\xC3\xA9" "ES", "Donn\xE9" "es"}) {
+        auto spec = vtest::ScenarioOn("P", "Describe", "Donn\xC3\xA9" "es", output);
+        spec.fields = {{"G", "G"}, {"X", "X"}};
+        std::string err;
+        EXPECT_FALSE(Run(Store(spec), &err)) << output;
+        EXPECT_NE(err.find("is the table the analysis reads"), std::string::npos) << output << ": " << err;
+        vtest::OtherProgram other(tmp.file("data.db"));
+        EXPECT_EQ(other.Text("SELECT group_concat(hex(name)) FROM sqlite_master WHERE type = 'table' AND name LIKE 'donn%'"),
+                  "446F6E6EE96573")
+            << output;
+        EXPECT_EQ(other.Text("SELECT count(*) FROM \"Donn\xE9" "es\""), "3") << output;
+    }
+}
+
+} // namespace

@@ -397,3 +397,36 @@ TEST_F(TheirTextsTest, Latin1NamedInputIsRefusedAsOutputByTheWordItSpells) {
 }
 
 } // namespace
+
+namespace {
+
+// A run's message names a field and a table a legacy program named in
+// Latin-1 bytes by the words they spell, as valid UTF-8.
+TEST_F(TheirTextsTest, Latin1NamesAreToldByTheirWordsInARunsMessage) {
+    {
+        vtest::OtherProgram other(tmp.file("data.db"));
+        other.Exec("CREATE TABLE \"Donn\xE9" "es\" (G TEXT, K TEXT, \"Pr\xEEt\" DOUBLE)");
+        other.Exec("INSERT INTO \"Donn\xE9" "es\" VALUES ('a', 'p', 1), ('a', 'q', 2), ('b', 'p', 'abc')");
+    }
+    const std::string table = "Donn\xC3\xA9" "es", loan = "Pr\xC3\xAEt";
+    const struct {
+        const char* type;
+        std::vector<vtest::ScenarioFieldRow> fields;
+        std::string told;
+    } cases[] = {
+        {"Describe", {{"G", "G"}, {loan, "X"}},
+         "Type mismatch: the value 'abc' in field " + loan + " (record 3 in the order the analysis reads the data) is not a number."},
+        {"Crosstab", {{"G", "G"}, {"K", "C"}, {loan, "X"}},
+         "Type mismatch: the value 'abc' in field " + loan + " (record 3 of " + table + ") is not a number."},
+    };
+    for (const auto& c : cases) {
+        auto spec = vtest::ScenarioOn("P", c.type, table, "Out");
+        spec.fields = c.fields;
+        if (std::string(c.type) == "Crosstab") spec.options = {{"XType", "S"}};
+        std::string err;
+        EXPECT_FALSE(Run(Store(spec), &err)) << c.type;
+        EXPECT_NE(err.find(c.told), std::string::npos) << c.type << ": " << err;
+    }
+}
+
+} // namespace

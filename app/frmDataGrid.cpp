@@ -8,6 +8,7 @@
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
 #include "scenario/AppDatabase.h"
+#include "util/modZURSTAT.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -66,7 +67,8 @@ bool frmDataGrid::ShowTableData(const QString& tableName, const QString& caption
     try {
         if (!gdbCurrent)
             throw dao::DaoError(dao::err::ObjectClosed, "Object invalid or no longer set.");
-        const std::string name = tableName.toStdString();
+        // A legacy program's Latin-1 name ("Donn\xE9es") is given by the word it spells.
+        const std::string name = StoredTableName(gdbCurrent, tableName.toStdString());
         if (!gdbCurrent->TableDefs().Find(name) && !gdbCurrent->QueryDefs().Find(name))
             throw dao::DaoError(dao::err::InputTableNotFound, "The database engine cannot find the input table or query '" +
                                                                   name + "'.");

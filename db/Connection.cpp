@@ -2,6 +2,7 @@
 
 #include "db/DaoConstants.h"
 #include "db/DaoError.h"
+#include "db/JetFunctions.h"
 #include "db/LockWait.h"
 #include "db/TranslatedSql.h"
 #include "db/Workgroup.h"
@@ -815,6 +816,15 @@ void BindVariant(sqlite3_stmt* st, int index, const Variant& v) {
     }
 }
 
+void BindWrittenVariant(sqlite3_stmt* st, int index, const Variant& v) {
+    if (v.Type() == vbString && !IsValidUtf8(v.RawString())) {
+        const std::string text = ValidUtf8(v.RawString());
+        sqlite3_bind_text(st, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        return;
+    }
+    BindVariant(st, index, v);
+}
+
 namespace {
 
 // The bytes of the column as they are stored (a text's or a blob's).
@@ -823,6 +833,12 @@ std::string columnBytes(sqlite3_stmt* st, int col, int storage) {
                                            : static_cast<const void*>(sqlite3_column_text(st, col));
     return std::string(static_cast<const char*>(p), static_cast<std::size_t>(sqlite3_column_bytes(st, col)));
 }
+
+// The column's bytes read as a text. A legacy program may have stored
+// Latin-1 bytes ("\xC9" for "É") that are not UTF-8; such a byte is read as
+// the character the text order already takes it for, so that a text groups,
+// is written and is shown as one and the same word. UTF-8 stays as stored.
+std::string textOf(sqlite3_stmt* st, int col, int storage) { return ValidUtf8(columnBytes(st, col, storage)); }
 
 // A whole number as the field type's own value when it is within the type's
 // range, else as the exact 64-bit value it is.
@@ -889,7 +905,7 @@ Variant ReadColumn(sqlite3_stmt* st, int col, int daoType) {
         case SQLITE_INTEGER: return Variant(sqlite3_column_int64(st, col) != 0);
         case SQLITE_FLOAT: return Variant(sqlite3_column_double(st, col) != 0.0);
         case SQLITE_BLOB: return Variant::Bytes(columnBytes(st, col, storage));
-        default: return Variant(columnBytes(st, col, storage)); // even "Yes": the reader decides
+        default: return Variant(textOf(st, col, storage)); // even "Yes": the reader decides
         }
     }
     if (storage == SQLITE_NULL) return Variant::Null();
@@ -903,7 +919,7 @@ Variant ReadColumn(sqlite3_stmt* st, int col, int daoType) {
         case SQLITE_BLOB:
             return Variant::Bytes(columnBytes(st, col, storage));
         default: {
-            std::string t = columnBytes(st, col, storage);
+            std::string t = textOf(st, col, storage);
             double d = 0;
             if (daoType == dbDate) {
                 if (ParseDate(t, d)) return Variant::Date(d);
@@ -919,7 +935,7 @@ Variant ReadColumn(sqlite3_stmt* st, int col, int daoType) {
     case dbMemo:
     case dbGUID:
         if (storage == SQLITE_FLOAT) return Variant(numberText(sqlite3_column_double(st, col)));
-        return Variant(columnBytes(st, col, storage == SQLITE_BLOB ? SQLITE_BLOB : SQLITE_TEXT));
+        return Variant(textOf(st, col, storage == SQLITE_BLOB ? SQLITE_BLOB : SQLITE_TEXT));
     case dbBinary:
     case dbLongBinary:
         return Variant(columnBytes(st, col, SQLITE_BLOB));
@@ -929,7 +945,7 @@ Variant ReadColumn(sqlite3_stmt* st, int col, int daoType) {
     switch (storage) {
     case SQLITE_INTEGER: return Variant(static_cast<long long>(sqlite3_column_int64(st, col)));
     case SQLITE_FLOAT: return Variant(sqlite3_column_double(st, col));
-    case SQLITE_TEXT: return Variant(columnBytes(st, col, SQLITE_TEXT));
+    case SQLITE_TEXT: return Variant(textOf(st, col, SQLITE_TEXT));
     default: return Variant(columnBytes(st, col, SQLITE_BLOB));
     }
 }

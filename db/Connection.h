@@ -161,6 +161,10 @@ private:
 
 // Binds a Variant to a statement parameter (1-based).
 void BindVariant(sqlite3_stmt* st, int index, const Variant& v);
+// As BindVariant, for a value written into a record: a text is written as
+// valid UTF-8, a legacy program's Latin-1 byte in it (a field name such as
+// "Pr\xEEt" written as a value) as the character texts are read as.
+void BindWrittenVariant(sqlite3_stmt* st, int index, const Variant& v);
 // Reads a column as a Variant of the given field type (0: by storage class).
 Variant ReadColumn(sqlite3_stmt* st, int col, int daoType);
 

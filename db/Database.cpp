@@ -3,6 +3,7 @@
 #include "db/Connection.h"
 #include "db/DaoConstants.h"
 #include "db/DaoError.h"
+#include "db/JetFunctions.h"
 #include "db/JetSqlTranslator.h"
 #include "db/Recordset.h"
 #include "db/Savepoint.h"
@@ -264,7 +265,8 @@ std::optional<Database::NonNumber> Database::FirstNonNumber(const std::string& s
         if (dates && ParseDate(bytes, d)) continue;
         // A text that spells a whole number is one (a column without affinity keeps it as text);
         // "NaN" or "inf" is none: SQL reads it as 0.
-        if (!ParseDouble(bytes, d) || !std::isfinite(d)) return NonNumber{Variant(std::move(bytes)), record};
+        // Named as a text is read: a legacy program's Latin-1 "caf\xE9" as "café".
+        if (!ParseDouble(bytes, d) || !std::isfinite(d)) return NonNumber{Variant(ValidUtf8(std::move(bytes))), record};
     }
     if (rc != SQLITE_DONE) c->Fail(sqlite3_extended_errcode(c->handle()), "FirstNonNumber");
     return std::nullopt;

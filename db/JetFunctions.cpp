@@ -1011,6 +1011,27 @@ std::string GeneralKey(std::string_view text) {
     return out;
 }
 
+bool IsValidUtf8(std::string_view text) noexcept {
+    for (std::size_t i = 0; i < text.size();) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        const std::size_t at = i;
+        decodeUtf8(text, i);
+        if (i == at + 1) return false; // a byte standing for itself
+    }
+    return true;
+}
+
+std::string ValidUtf8(std::string text) {
+    if (IsValidUtf8(text)) return text;
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (std::size_t k = 0; k < text.size();) appendUtf8(out, decodeUtf8(text, k));
+    return out;
+}
+
 std::string JetNumberText(double value) {
     if (value == 0) return "0"; // also -0
     if (std::isnan(value)) return "NaN";

@@ -28,6 +28,14 @@ int CompareGeneral(std::string_view a, std::string_view b);
 // (the folded text), for hashing or grouping in memory.
 std::string GeneralKey(std::string_view text);
 
+// The text as valid UTF-8, read as CompareGeneral reads it: a byte that does
+// not begin a valid sequence (a legacy program's Latin-1 "\xC9") is the
+// Latin-1 character it stands for ("\xC3\x89", "É"). Valid UTF-8 comes
+// back byte for byte.
+std::string ValidUtf8(std::string text);
+// Whether the text is valid UTF-8 (ValidUtf8 gives it back unchanged).
+bool IsValidUtf8(std::string_view text) noexcept;
+
 // A number as the engine writes it as text: up to 15 significant digits,
 // exponent form below 1E-4 and from 1E+15 on ("1E-05", "1.5E+20"), no
 // trailing zeros ("0.3", "2").

@@ -676,7 +676,7 @@ void Recordset::Update() {
         sqlite3_stmt* st = found->statement.get();
         sqlite3_reset(st);
         for (std::size_t i = 0; i < cols.size(); ++i)
-            BindVariant(st, static_cast<int>(i + 1), m_buffer[static_cast<std::size_t>(cols[i])]);
+            BindWrittenVariant(st, static_cast<int>(i + 1), m_buffer[static_cast<std::size_t>(cols[i])]);
         int rc = sqlite3_step(st);
         if (rc != SQLITE_DONE) {
             int ext = sqlite3_extended_errcode(db);
@@ -721,7 +721,7 @@ void Recordset::Update() {
             StmtHandle st = m_conn->Prepare(SystemSql("UPDATE " + QuoteIdent(m_table) + " SET " + sets +
                                                       " WHERE rowid = ?" + std::to_string(cols.size() + 1)));
             for (std::size_t i = 0; i < cols.size(); ++i)
-                BindVariant(st.get(), static_cast<int>(i + 1), m_buffer[static_cast<std::size_t>(cols[i])]);
+                BindWrittenVariant(st.get(), static_cast<int>(i + 1), m_buffer[static_cast<std::size_t>(cols[i])]);
             sqlite3_bind_int64(st.get(), static_cast<int>(cols.size() + 1), m_keys[static_cast<std::size_t>(m_pos)]);
             if (sqlite3_step(st.get()) != SQLITE_DONE) m_conn->Fail(sqlite3_extended_errcode(db), "UPDATE " + m_table);
             // Another recordset or statement deleted the record since Edit:

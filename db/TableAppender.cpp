@@ -117,7 +117,7 @@ void TableAppender::writeKept() {
                 const auto& [offset, size] = m_blobs[r];
                 sqlite3_bind_blob64(st, p++, m_bytes.data() + offset, size, SQLITE_STATIC);
             } else if (n.value) {
-                BindVariant(st, p++, m_keptValues[static_cast<std::size_t>(n.i)]);
+                BindWrittenVariant(st, p++, m_keptValues[static_cast<std::size_t>(n.i)]);
             } else if (n.integer) {
                 sqlite3_bind_int64(st, p++, n.i);
             } else {

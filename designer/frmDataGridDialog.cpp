@@ -6,6 +6,7 @@
 #include "errors/ProcGuard.h"
 #include "errors/RunTimeError.h"
 #include "scenario/AppDatabase.h"
+#include "util/modZURSTAT.h"
 #include "util/ui/CRecordsetTableModel.h"
 
 #include <QApplication>
@@ -52,7 +53,7 @@ bool frmDataGridDialog::ShowTableData(const QString& tableName, const QString& c
     std::unique_ptr<CRecordsetTableModel> model;
     try {
         if (!gdbCurrent) throw dao::DaoError(dao::err::ObjectClosed, "Object invalid or no longer set.");
-        const std::string name = tableName.toStdString();
+        const std::string name = StoredTableName(gdbCurrent, tableName.toStdString());
         if (!gdbCurrent->TableDefs().Find(name) && !gdbCurrent->QueryDefs().Find(name))
             throw dao::DaoError(dao::err::InputTableNotFound,
                                 "The database engine cannot find the input table or query '" + name + "'.");

@@ -1,6 +1,7 @@
 #include "designer/frmQuorb_Fields.h"
 
 #include "db/Dao.h"
+#include "db/JetFunctions.h"
 #include "designer/CMelvarsPropWiz.h"
 #include "designer/NumericLineEdit.h"
 #include "designer/TransferButton.h"
@@ -371,7 +372,9 @@ void frmQuorb_Fields::GetScenarioFields(bool readStored) {
         CScenarioFields& fields = m_Wiz->ScenarioFields();
         dao::RecordsetPtr stored =
             gdbCurrent->OpenRecordset(GetFieldListSQL(readStored ? m_Wiz->Scenario_ID() : 0), dao::dbOpenSnapshot);
-        const std::string table = m_Wiz->Table();
+        // The source as the file names it: the page holds a legacy
+        // program's Latin-1 names by the words they spell.
+        const std::string table = StoredTableName(gdbCurrent, m_Wiz->Table());
         // A source whose fields cannot be read (it is gone, or it is a query
         // that cannot be opened) leaves the stored assignments as they stand,
         // so that a save (of a new description or output name) does not wipe
@@ -417,14 +420,14 @@ void frmQuorb_Fields::GetScenarioFields(bool readStored) {
             const dao::Variant nameValue = stored->Fields("FieldDef_Name")->Value();
             if (nameValue.IsNull()) continue;
             const std::string name = nameValue.ToString();
-            dao::FieldPtr f = source->Find(name);
+            dao::FieldPtr f = source->Find(StoredFieldName(gdbCurrent, table, name));
             if (!f) continue;
-            storedNames.insert(dao::ToLowerAscii(name));
+            storedNames.insert(dao::ToLowerAscii(dao::ValidUtf8(f->Name())));
             const dao::Variant choice = stored->Fields("FieldDef_Choice")->Value();
             const dao::Variant ordinal = stored->Fields("FieldDef_Ordinal_Position")->Value();
             try {
-                fields.Add(f->Name(), choice.IsNull() ? std::string() : choice.ToString(), std::to_string(f->Type()),
-                           ordinal.IsNull() ? 0 : ordinal.ToLong(), f->Name());
+                fields.Add(dao::ValidUtf8(f->Name()), choice.IsNull() ? std::string() : choice.ToString(),
+                           std::to_string(f->Type()), ordinal.IsNull() ? 0 : ordinal.ToLong(), dao::ValidUtf8(f->Name()));
             } catch (const RunTimeError&) {
                 // a field stored twice keeps its first row
             }
@@ -434,10 +437,11 @@ void frmQuorb_Fields::GetScenarioFields(bool readStored) {
         static const std::set<int> tableTypes = {1, 3, 4, 5, 7, 8, 10};
         for (int i = 0; i < source->Count(); ++i) {
             dao::FieldPtr f = (*source)(i);
-            if (storedNames.count(dao::ToLowerAscii(f->Name()))) continue;
+            const std::string name = dao::ValidUtf8(f->Name());
+            if (storedNames.count(dao::ToLowerAscii(name))) continue;
             if (kind == 0 && !tableTypes.count(f->Type())) continue;
             try {
-                fields.Add(f->Name(), "", std::to_string(f->Type()), 0, f->Name());
+                fields.Add(name, "", std::to_string(f->Type()), 0, name);
             } catch (const RunTimeError&) {
             }
         }

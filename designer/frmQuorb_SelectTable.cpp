@@ -1,5 +1,7 @@
 #include "designer/frmQuorb_SelectTable.h"
 
+#include "db/JetFunctions.h"
+
 #include "db/Dao.h"
 #include "designer/CMelvarsPropWiz.h"
 #include "designer/WizServices.h"
@@ -103,7 +105,9 @@ void frmQuorb_SelectTable::LoadQueryTableLists(int tabIndex) {
         const QIcon queryIcon = style()->standardIcon(QStyle::SP_FileDialogContentsView);
         auto add = [&](const std::string& name, bool table) {
             auto* item = new CListViewItem(m_lvwTableQuery);
-            item->setText(0, QString::fromStdString(name));
+            // A legacy program's Latin-1 name ("Donn\xE9es") by the word it
+            // spells, as the run finds it (StoredTableName).
+            item->setText(0, QString::fromStdString(dao::ValidUtf8(name)));
             item->setText(1, table ? QStringLiteral("Table") : QStringLiteral("Query"));
             item->setIcon(0, table ? tableIcon : queryIcon);
             item->setData(0, Qt::UserRole, table ? QStringLiteral("table") : QStringLiteral("query"));

@@ -1,5 +1,7 @@
 #include "engine/OutputTableRules.h"
 
+#include "db/JetFunctions.h"
+
 #include <sys/stat.h>
 
 using namespace dao;
@@ -47,8 +49,12 @@ std::string OutputTableRules::Refusal(const std::string& name, const Context& cx
         } catch (...) {
         }
         if (reads.empty()) reads.push_back({cx.source->Name(), cx.sourceTable});
+        // A legacy program's Latin-1 name ("Donn\xE9es") is the table its
+        // word ("Données") names: an output of that word, made beside it,
+        // would be what the scenario reads from then on.
         for (const auto& r : reads)
-            if (NamesEqual(r.table, name) && (cx.source == cx.output || SameFile(r.file, cx.output->Name())))
+            if ((NamesEqual(r.table, name) || NamesEqual(ValidUtf8(r.table), ValidUtf8(name))) &&
+                (cx.source == cx.output || SameFile(r.file, cx.output->Name())))
                 return refused;
     }
     return {};

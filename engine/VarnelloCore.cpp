@@ -1,5 +1,6 @@
 #include "engine/VarnelloCore.h"
 
+#include "db/JetFunctions.h"
 #include "db/LockWait.h"
 #include "engine/AnalysisCatalogue.h"
 #include "engine/ProbabilityFront.h"
@@ -289,6 +290,9 @@ bool VarnelloCore::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
             if (msg.empty()) m_run.WaitWhileOutputHeld();
             if (m_run.StopRequested()) msg = Varnello::StoppedMessage;
             finishOutput(msg);
+            // Names a legacy program gave in Latin-1 bytes ("Donn\xE9es") are
+            // told by the words they spell, as the designer shows them.
+            msg = ValidUtf8(std::move(msg));
             if (!msg.empty()) {
                 Beep();
                 if (m_showErrors) ShowError(std::string("Scenario Failed") + kCrLf + kCrLf + msg);
@@ -311,6 +315,7 @@ bool VarnelloCore::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
     if (begun) SaveDatabases(false);
     // The request was for this run; the next one starts afresh.
     m_run.ClearStopRequest();
+    msg = ValidUtf8(std::move(msg));
     m_errorInfo = msg;
     success = msg.empty();
     if (m_events) {
@@ -371,6 +376,10 @@ std::string VarnelloCore::RunOneScenario() {
     std::string msg;
     try {
         CMelvarsScenario& s = *m_scenario;
+        // The source and its fields as the file names them (a legacy
+        // program's Latin-1 bytes), where the scenario names them by the
+        // words they spell.
+        s.SetTable(StoredTableName(m_sourceDb, s.Table()));
         std::string table = s.Table();
         std::int16_t kind = Quorb_UTIL_TableOrQuery(m_sourceDb, table);
 
@@ -515,7 +524,7 @@ std::string VarnelloCore::SetGlobals(CMelvarsScenario& scenario, const AnalysisT
                 case 'Y': a.bY = true; ++nY; break;
                 }
                 ++pos;
-                fields[pos] = f.Field_Name();
+                fields[pos] = StoredFieldName(m_sourceDb, a.Table, f.Field_Name());
             }
             if (role[0] == 'X' && type.fields == AnalysisType::Fields::RowsAnyX && a.nX == 0) {
                 fields.resize(fields.size() + 1);

@@ -1,5 +1,7 @@
 #include "util/modZURSTAT.h"
 
+#include "db/JetFunctions.h"
+
 bool TableDefExists(const dao::DatabasePtr& db, const std::string& tableName) {
     try {
         if (!db) return false;
@@ -33,4 +35,40 @@ std::int32_t TableOrQueryKind(const dao::DatabasePtr& db, const std::string& nam
     } catch (...) {
         return notFound(std::current_exception()) ? -99 : 1;
     }
+}
+
+namespace {
+
+// The item of `items` whose name reads as `name`, as stored; empty for none.
+template <class Items>
+std::string storedNameIn(Items& items, const std::string& word) {
+    for (const auto& item : items)
+        if (dao::NamesEqual(dao::ValidUtf8(item->Name()), word)) return item->Name();
+    return {};
+}
+
+} // namespace
+
+std::string StoredTableName(const dao::DatabasePtr& db, const std::string& name) {
+    try {
+        if (!db || db->TableDefs().Find(name) || db->QueryDefs().Find(name)) return name;
+        const std::string word = dao::ValidUtf8(name);
+        if (std::string stored = storedNameIn(db->TableDefs(), word); !stored.empty()) return stored;
+        if (std::string stored = storedNameIn(db->QueryDefs(), word); !stored.empty()) return stored;
+    } catch (...) {
+    }
+    return name;
+}
+
+std::string StoredFieldName(const dao::DatabasePtr& db, const std::string& table, const std::string& name) {
+    try {
+        if (!db) return name;
+        dao::Fields* fields = nullptr;
+        if (auto td = db->TableDefs().Find(table)) fields = &td->Fields();
+        else if (auto qd = db->QueryDefs().Find(table)) fields = &qd->Fields();
+        if (!fields || fields->Find(name)) return name;
+        if (std::string stored = storedNameIn(*fields, dao::ValidUtf8(name)); !stored.empty()) return stored;
+    } catch (...) {
+    }
+    return name;
 }

@@ -143,6 +143,8 @@ TEST_F(StoredValuesRunTest, AValueThatIsNoNumberFailsEveryAnalysisNamingItsValue
         {Stored::Text("Straße " + std::string(293, 'x')), Stored::Real(1),
          "Type mismatch: the value 'Straße " + std::string(33, 'x') + "...' in field X (record 6 ",
          "a long text, shown by its first 40 characters"},
+        {Stored::Text("caf\xE9"), Stored::Real(1), "Type mismatch: the value 'caf\xC3\xA9' in field X (record 6 ",
+         "a legacy program's Latin-1 text, named as the word it spells"},
     };
     for (const auto& c : cases) {
         makeTheirs(c.x6, c.w6);

@@ -9,6 +9,7 @@
 #include "app/modApplication.h"
 #include "db/Dao.h"
 #include "scenario/AppDatabase.h"
+#include "support/OtherProgram.h"
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -243,6 +244,37 @@ TEST_F(ResultGrid, AGridOpensAtAUsableSizeInsideTheFrameNotSmallAtItsRightEdge) 
             columns += grid->grdDataGrid()->columnWidth(c);
         EXPECT_GE(grid->grdDataGrid()->viewport()->width(), columns);
     }
+}
+
+} // namespace
+
+namespace {
+
+// The scenario list's input table of a scenario on a table a legacy program
+// named in Latin-1 bytes ("Donn\xE9es"): the scenario names it by the word
+// it spells, and the grid opens it so, showing its field names and texts as
+// their words.
+TEST_F(ResultGrid, Latin1NamedTableOpensInTheGridByTheWordItSpells) {
+    const std::string path = File("legacy.db");
+    CreateScoresDatabase(path, true);
+    {
+        vtest::OtherProgram other(path);
+        other.Exec("CREATE TABLE \"Donn\xE9" "es\" (\"Cat\xE9gorie\" TEXT, \"Pr\xEEt\" DOUBLE)");
+        other.Exec("INSERT INTO \"Donn\xE9" "es\" VALUES ('caf\xE9', 1), ('th\xC3\xA9', 2)");
+    }
+    script.OpenDatabase(path);
+    MDIMain* frame = Start();
+    ASSERT_NE(frame, nullptr);
+    frmDataGrid* grid = frmDataGrid::Open(QStringLiteral("Donn\u00E9es"), QStringLiteral("Input Data Table"));
+    ASSERT_NE(grid, nullptr) << script.Messages().join(QLatin1Char('|')).toStdString();
+    CRecordsetTableModel* m = grid->Model();
+    ASSERT_EQ(m->columnCount(), 2);
+    EXPECT_EQ(m->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Cat\u00E9gorie"));
+    EXPECT_EQ(m->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Pr\u00EEt"));
+    ASSERT_EQ(m->rowCount(), 2);
+    EXPECT_EQ(m->data(m->index(0, 0)).toString(), QStringLiteral("caf\u00E9"));
+    EXPECT_EQ(m->data(m->index(1, 0)).toString(), QStringLiteral("th\u00E9"));
+    EXPECT_EQ(grid->windowTitle(), QStringLiteral("Input Data Table: Donn\u00E9es"));
 }
 
 } // namespace

@@ -313,6 +313,30 @@ TEST(CompareGeneral, KeysAreTheFoldedText) {
     EXPECT_EQ(dao::GeneralKey(""), "");
 }
 
+// A text with bytes that are not UTF-8 (a legacy program's Latin-1) read as
+// the characters the case-blind order takes them for; UTF-8 as it is.
+TEST(CompareGeneral, Latin1BytesAreReadAsTheLettersTheOrderTakesThemFor) {
+    struct Case {
+        std::string stored, text;
+    };
+    const std::vector<Case> cases = {
+        {"", ""},
+        {"plain", "plain"},
+        {"\xC3\x89t\xC3\xA9", "\xC3\x89t\xC3\xA9"},          // "Été" in UTF-8 stays
+        {"\xE2\x82\xAC \xF0\x9F\x98\x80", "\xE2\x82\xAC \xF0\x9F\x98\x80"}, // three and four bytes stay
+        {"\xC9t\xE9", "\xC3\x89t\xC3\xA9"},                    // Latin-1 "Été"
+        {"caf\xE9", "caf\xC3\xA9"},                             // the stray byte last
+        {"\xC3", "\xC3\x83"},                                    // a sequence cut short: its byte is "Ã"
+        {"\xC0\x80", "\xC3\x80\xC2\x80"},                       // an overlong form: two bytes of their own
+        {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xC2\x80"},          // a surrogate: three bytes of their own
+        {"\xFF\xC3\xA9", "\xC3\xBF\xC3\xA9"},                    // a stray byte before a valid letter
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(dao::ValidUtf8(c.stored), c.text) << c.stored;
+        EXPECT_EQ(dao::CompareGeneral(c.stored, c.text), 0) << c.stored;
+    }
+}
+
 // The collation sorts inside SQLite exactly as CompareGeneral says.
 TEST_F(JetFunctionsOnFile, CollationInsideSqlite) {
     db.raw("CREATE TABLE w (s TEXT COLLATE GENERAL)");

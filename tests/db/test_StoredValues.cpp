@@ -486,3 +486,50 @@ TEST_F(StoredValues, OnlyAColumnOfATableThisLayerMadeKeepsItsDeclaredType) {
     for (const auto& c : cases)
         EXPECT_EQ(db->KeepsDeclaredType(c.source, c.field), c.kept) << c.source << "." << c.field;
 }
+
+namespace {
+
+// A legacy program's Latin-1 text ("\xC9t\xE9", "Été") is read as the word
+// the case-blind order takes it for, as UTF-8, in every kind of recordset;
+// a UTF-8 text as it is stored. A record edited in another field keeps the
+// bytes its text was stored with.
+TEST_F(StoredValues, Latin1TextIsReadAsItsWordAndKeptAsStoredWhenAnotherFieldIsEdited) {
+    {
+        vtest::OtherProgram other(tmp.file("latin1.db"));
+        other.Exec("CREATE TABLE Legacy (K INTEGER PRIMARY KEY, S TEXT, M MEMO, U, X DOUBLE)");
+        other.Exec("INSERT INTO Legacy VALUES (1, ?1, ?1, ?1, 1)", Stored::Text("\xC9t\xE9"));
+        other.Exec("INSERT INTO Legacy VALUES (2, ?1, ?1, ?1, 2)", Stored::Text("\xC3\x89t\xC3\xA9"));
+    }
+    db = DBEngine().OpenDatabase(tmp.file("latin1.db"));
+    const struct {
+        std::string source;
+        int type;
+        const char* why;
+    } cases[] = {
+        {"Legacy", 0, "a table-type recordset"},
+        {"Legacy", dbOpenDynaset, "a dynaset"},
+        {"SELECT * FROM Legacy ORDER BY K", dbOpenSnapshot, "a snapshot"},
+        {"SELECT * FROM Legacy ORDER BY K", dbOpenForwardOnly, "forward only"},
+    };
+    for (const auto& c : cases) {
+        RecordsetPtr rs = db->OpenRecordset(c.source, c.type);
+        int rows = 0;
+        for (; !rs->EOF_(); rs->MoveNext(), ++rows)
+            for (const char* column : {"S", "M", "U"})
+                EXPECT_EQ(rs->Fields(column)->Value().ToString(), "\xC3\x89t\xC3\xA9") << c.why << ", " << column;
+        EXPECT_EQ(rows, 2) << c.why;
+        rs->Close();
+    }
+    RecordsetPtr rs = db->OpenRecordset("Legacy", dbOpenDynaset);
+    rs->Edit();
+    rs->Fields("X")->SetValue(Variant(10.0));
+    rs->Update();
+    rs->Close();
+    db->Close();
+    db.reset();
+    vtest::OtherProgram other(tmp.file("latin1.db"));
+    EXPECT_EQ(other.Text("SELECT hex(S) || hex(M) || hex(U) || ' ' || X FROM Legacy WHERE K = 1"),
+              "C974E9C974E9C974E9 10.0");
+}
+
+} // namespace

@@ -5,11 +5,13 @@
 #include "DesignerTestSupport.h"
 #include "support/OtherProgram.h"
 
+#include "designer/frmDataGridDialog.h"
 #include "designer/frmQuorb_Fields.h"
 #include "designer/frmQuorb_SelectTable.h"
 
 #include <QHeaderView>
 #include <QTabBar>
+#include <QTableView>
 #include <QTreeWidget>
 
 namespace {
@@ -82,6 +84,64 @@ TEST_F(TablePageQueries, TheFieldPageOffersTheFieldsOfAView) {
     dtest::FieldPageOn f("Describe", "vHigh");
     EXPECT_EQ(dtest::TreeRows(f.page.lvwAvailableFields()), QStringList({"Class/Text", "Score/#, Double"}));
     EXPECT_TRUE(script.MessageTexts().isEmpty()) << script.MessageTexts().join(QLatin1Char('\n')).toStdString();
+}
+
+} // namespace
+
+namespace {
+
+using dtest::DesignerTest;
+using dtest::Script;
+
+// A legacy program's table "Donn\xE9es" with the fields "Cat\xE9gorie" and
+// "Pr\xEEt", named in Latin-1 bytes: the table page lists the table by the
+// word it spells, and the field page, given that word, finds the table and
+// lists its fields by their words.
+TEST_F(DesignerTest, Latin1NamedTableAndFieldsAreListedByTheWordsTheySpell) {
+    {
+        vtest::OtherProgram other(m_tmp.file("designer.db"));
+        other.Exec("CREATE TABLE \"Donn\xE9" "es\" (\"Cat\xE9gorie\" DOUBLE, \"Pr\xEEt\" DOUBLE)");
+    }
+    frmQuorb_SelectTable page;
+    page.tabSource()->setCurrentIndex(0);
+    EXPECT_TRUE(dtest::TreeRows(page.lvwTableQuery()).contains(QStringLiteral("Donn\u00E9es/Table")))
+        << dtest::TreeRows(page.lvwTableQuery()).join(QLatin1Char(' ')).toStdString();
+    Script script;
+    dtest::FieldPageOn f("Describe", "Donn\xC3\xA9" "es");
+    EXPECT_EQ(dtest::TreeRows(f.page.lvwAvailableFields()),
+              QStringList({"Cat\u00E9gorie/#, Double", "Pr\u00EEt/#, Double"}));
+    EXPECT_EQ(script.MessageTexts(), QStringList());
+}
+
+} // namespace
+
+namespace {
+
+// The table viewer opened on that table by the word its name spells shows
+// its rows, its columns headed by their words and its texts as their words.
+TEST_F(DesignerTest, Latin1NamedTableIsShownInTheViewerWithItsWords) {
+    {
+        vtest::OtherProgram other(m_tmp.file("designer.db"));
+        other.Exec("CREATE TABLE \"Donn\xE9" "es\" (\"Cat\xE9gorie\" TEXT, \"Pr\xEEt\" DOUBLE)");
+        other.Exec("INSERT INTO \"Donn\xE9" "es\" VALUES ('caf\xE9', 1), ('th\xC3\xA9', 2)");
+    }
+    dtest::Script script;
+    QStringList headers, texts;
+    int rows = -1;
+    script.Then([&](QDialog& d) {
+        const QAbstractItemModel* m = dynamic_cast<frmDataGridDialog&>(d).grdDataGrid()->model();
+        ASSERT_NE(m, nullptr);
+        for (int c = 0; c < m->columnCount(); ++c) headers << m->headerData(c, Qt::Horizontal).toString();
+        rows = m->rowCount();
+        for (int r = 0; r < rows; ++r) texts << m->data(m->index(r, 0)).toString();
+        d.hide();
+    });
+    frmDataGridDialog viewer;
+    EXPECT_TRUE(viewer.ShowTableData(QStringLiteral("Donn\u00E9es"), QStringLiteral("Input table or query - ")))
+        << script.MessageTexts().join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(headers, (QStringList{QStringLiteral("Cat\u00E9gorie"), QStringLiteral("Pr\u00EEt")}));
+    EXPECT_EQ(rows, 2);
+    EXPECT_EQ(texts, (QStringList{QStringLiteral("caf\u00E9"), QStringLiteral("th\u00E9")}));
 }
 
 } // namespace

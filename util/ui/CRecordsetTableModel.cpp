@@ -1,6 +1,7 @@
 #include "util/ui/CRecordsetTableModel.h"
 
 #include "db/DaoConstants.h"
+#include "db/JetFunctions.h"
 #include "db/JetSqlTranslator.h"
 #include "db/Recordset.h"
 #include "db/Variant.h"
@@ -138,7 +139,7 @@ CRecordsetTableModel::CRecordsetTableModel(dao::DatabasePtr database, const std:
     dao::RecordsetPtr rs = m_db->OpenRecordset("SELECT * FROM " + Bracketed(m_table), dao::dbOpenSnapshot);
     for (int i = 0; i < rs->FieldCount(); ++i) {
         const dao::FieldPtr f = rs->Fields(i);
-        m_headers << QString::fromStdString(f->Name());
+        m_headers << QString::fromStdString(dao::ValidUtf8(f->Name())); // a legacy program's Latin-1 name as its word
         m_types.push_back(f->Type());
     }
     rs->Close();

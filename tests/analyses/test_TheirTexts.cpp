@@ -287,11 +287,7 @@ namespace {
 // also store the bytes as the file holds them. Either way the run reads
 // that table and those fields.
 TEST_F(TheirTextsTest, Latin1NamedTableAndFieldsAreFoundByTheWordsTheySpell) {
-    {
-        vtest::OtherProgram other(tmp.file("data.db"));
-        other.Exec("CREATE TABLE \"Donn\xE9" "es\" (\"Cat\xE9gorie\" TEXT, \"Pr\xEEt\" DOUBLE)");
-        other.Exec("INSERT INTO \"Donn\xE9" "es\" VALUES ('a', 1), ('a', 2), ('b', 4)");
-    }
+    vtest::WriteLatin1Table(tmp.file("data.db"), "\"Cat\xE9gorie\" TEXT, \"Pr\xEEt\" DOUBLE", "('a', 1), ('a', 2), ('b', 4)");
     struct Case {
         std::string table, group, x;
         const char* why;
@@ -377,11 +373,7 @@ namespace {
 // the next run would read the last run's output. It is refused as the input
 // itself is.
 TEST_F(TheirTextsTest, Latin1NamedInputIsRefusedAsOutputByTheWordItSpells) {
-    {
-        vtest::OtherProgram other(tmp.file("data.db"));
-        other.Exec("CREATE TABLE \"Donn\xE9" "es\" (G TEXT, X DOUBLE)");
-        other.Exec("INSERT INTO \"Donn\xE9" "es\" VALUES ('a', 1), ('a', 2), ('b', 4)");
-    }
+    vtest::WriteLatin1Table(tmp.file("data.db"), "G TEXT, X DOUBLE", "('a', 1), ('a', 2), ('b', 4)");
     for (const std::string output : {"Donn\xC3\xA9" "es", "DONN\xC3\xA9" "ES", "Donn\xE9" "es"}) {
         auto spec = vtest::ScenarioOn("P", "Describe", "Donn\xC3\xA9" "es", output);
         spec.fields = {{"G", "G"}, {"X", "X"}};
@@ -403,11 +395,7 @@ namespace {
 // A run's message names a field and a table a legacy program named in
 // Latin-1 bytes by the words they spell, as valid UTF-8.
 TEST_F(TheirTextsTest, Latin1NamesAreToldByTheirWordsInARunsMessage) {
-    {
-        vtest::OtherProgram other(tmp.file("data.db"));
-        other.Exec("CREATE TABLE \"Donn\xE9" "es\" (G TEXT, K TEXT, \"Pr\xEEt\" DOUBLE)");
-        other.Exec("INSERT INTO \"Donn\xE9" "es\" VALUES ('a', 'p', 1), ('a', 'q', 2), ('b', 'p', 'abc')");
-    }
+    vtest::WriteLatin1Table(tmp.file("data.db"), "G TEXT, K TEXT, \"Pr\xEEt\" DOUBLE", "('a', 'p', 1), ('a', 'q', 2), ('b', 'p', 'abc')");
     const std::string table = "Donn\xC3\xA9" "es", loan = "Pr\xC3\xAEt";
     const struct {
         const char* type;

@@ -41,6 +41,13 @@ CScenarioInfo Info(const std::string& id, const std::string& desc, const std::st
     return info;
 }
 
+// The window loaded for scenario 7 ("Scores by class") of /data/scores.db.
+void LoadScores(frmGenerateCode& form) {
+    form.SetScenarioInfo(Info("7", "Scores by class", "Scores", "outDescribe", ""));
+    form.SetDatabasePath("/data/scores.db");
+    form.Form_Load();
+}
+
 // The text for one combination: style 0 properties / 1 arguments, detail 0
 // take defaults / 1 all, method 0 path / 1 object variable.
 QString Generate(frmGenerateCode& form, int style, int detail, int method) {
@@ -52,9 +59,7 @@ QString Generate(frmGenerateCode& form, int style, int detail, int method) {
 
 TEST(ClientCodeText, OpeningShowsThePropertiesTakeDefaultsUsePathTextAtOnce) {
     frmGenerateCode form;
-    form.SetScenarioInfo(Info("7", "Scores by class", "Scores", "outDescribe", ""));
-    form.SetDatabasePath("/data/scores.db");
-    form.Form_Load();
+    LoadScores(form);
     EXPECT_TRUE(form.optCodeStyle(0)->isChecked());
     EXPECT_TRUE(form.optDefaults(0)->isChecked());
     EXPECT_TRUE(form.optDBMethod(0)->isChecked());
@@ -97,9 +102,7 @@ TEST(ClientCodeText, OpeningShowsThePropertiesTakeDefaultsUsePathTextAtOnce) {
 // Close and then back to Help at the far left.
 TEST(ClientCodeWindow, TabTakesTheButtonsFromLeftToRightAsTheyStand) {
     frmGenerateCode form;
-    form.SetScenarioInfo(Info("7", "Scores by class", "Scores", "outDescribe", ""));
-    form.SetDatabasePath("/data/scores.db");
-    form.Form_Load();
+    LoadScores(form);
     form.show();
     QApplication::processEvents();
     const QStringList leftToRight = ButtonsLeftToRight(form);
@@ -112,9 +115,7 @@ TEST(ClientCodeWindow, TabTakesTheButtonsFromLeftToRightAsTheyStand) {
 // Tab does in every other box of the program.
 TEST(ClientCodeWindow, TabLeavesTheCodeBoxWithoutTypingIntoTheCode) {
     frmGenerateCode form;
-    form.SetScenarioInfo(Info("7", "Scores by class", "Scores", "outDescribe", ""));
-    form.SetDatabasePath("/data/scores.db");
-    form.Form_Load();
+    LoadScores(form);
     form.show();
     QApplication::processEvents();
     auto* code = form.findChild<QPlainTextEdit*>(QStringLiteral("txtCode"));

@@ -257,11 +257,7 @@ namespace {
 TEST_F(ResultGrid, Latin1NamedTableOpensInTheGridByTheWordItSpells) {
     const std::string path = File("legacy.db");
     CreateScoresDatabase(path, true);
-    {
-        vtest::OtherProgram other(path);
-        other.Exec("CREATE TABLE \"Donn\xE9" "es\" (\"Cat\xE9gorie\" TEXT, \"Pr\xEEt\" DOUBLE)");
-        other.Exec("INSERT INTO \"Donn\xE9" "es\" VALUES ('caf\xE9', 1), ('th\xC3\xA9', 2)");
-    }
+    vtest::WriteLatin1Table(path, "\"Cat\xE9gorie\" TEXT, \"Pr\xEEt\" DOUBLE", "('caf\xE9', 1), ('th\xC3\xA9', 2)");
     script.OpenDatabase(path);
     MDIMain* frame = Start();
     ASSERT_NE(frame, nullptr);

@@ -98,10 +98,7 @@ using dtest::Script;
 // word it spells, and the field page, given that word, finds the table and
 // lists its fields by their words.
 TEST_F(DesignerTest, Latin1NamedTableAndFieldsAreListedByTheWordsTheySpell) {
-    {
-        vtest::OtherProgram other(m_tmp.file("designer.db"));
-        other.Exec("CREATE TABLE \"Donn\xE9" "es\" (\"Cat\xE9gorie\" DOUBLE, \"Pr\xEEt\" DOUBLE)");
-    }
+    vtest::WriteLatin1Table(m_tmp.file("designer.db"), "\"Cat\xE9gorie\" DOUBLE, \"Pr\xEEt\" DOUBLE");
     frmQuorb_SelectTable page;
     page.tabSource()->setCurrentIndex(0);
     EXPECT_TRUE(dtest::TreeRows(page.lvwTableQuery()).contains(QStringLiteral("Donn\u00E9es/Table")))
@@ -120,11 +117,7 @@ namespace {
 // The table viewer opened on that table by the word its name spells shows
 // its rows, its columns headed by their words and its texts as their words.
 TEST_F(DesignerTest, Latin1NamedTableIsShownInTheViewerWithItsWords) {
-    {
-        vtest::OtherProgram other(m_tmp.file("designer.db"));
-        other.Exec("CREATE TABLE \"Donn\xE9" "es\" (\"Cat\xE9gorie\" TEXT, \"Pr\xEEt\" DOUBLE)");
-        other.Exec("INSERT INTO \"Donn\xE9" "es\" VALUES ('caf\xE9', 1), ('th\xC3\xA9', 2)");
-    }
+    vtest::WriteLatin1Table(m_tmp.file("designer.db"), "\"Cat\xE9gorie\" TEXT, \"Pr\xEEt\" DOUBLE", "('caf\xE9', 1), ('th\xC3\xA9', 2)");
     dtest::Script script;
     QStringList headers, texts;
     int rows = -1;

@@ -46,4 +46,10 @@ std::string OtherProgram::Text(const std::string& sql) {
     return out;
 }
 
+void WriteLatin1Table(const std::string& path, const std::string& columns, const std::string& rows) {
+    OtherProgram other(path);
+    other.Exec("CREATE TABLE \"Donn\xE9" "es\" (" + columns + ")");
+    if (!rows.empty()) other.Exec("INSERT INTO \"Donn\xE9" "es\" VALUES " + rows);
+}
+
 } // namespace vtest

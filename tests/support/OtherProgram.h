@@ -46,4 +46,9 @@ private:
     sqlite3* m_db = nullptr;
 };
 
+// A legacy program's table named "Données" in Latin-1 bytes ("Donn\xE9es"),
+// with the columns `columns` (as CREATE TABLE writes them) and the rows
+// `rows` (as INSERT's VALUES writes them; none when empty).
+void WriteLatin1Table(const std::string& path, const std::string& columns, const std::string& rows = {});
+
 } // namespace vtest

@@ -39,6 +39,14 @@ std::int32_t TableOrQueryKind(const dao::DatabasePtr& db, const std::string& nam
 
 namespace {
 
+// Whether `name` has a letter beyond ASCII: only such a name can be the word
+// a Latin-1 name spells (its other bytes read as they are).
+bool beyondAscii(const std::string& name) {
+    for (unsigned char c : name)
+        if (c >= 0x80) return true;
+    return false;
+}
+
 // The item of `items` whose name reads as `name`, as stored; empty for none.
 template <class Items>
 std::string storedNameIn(Items& items, const std::string& word) {
@@ -51,7 +59,7 @@ std::string storedNameIn(Items& items, const std::string& word) {
 
 std::string StoredTableName(const dao::DatabasePtr& db, const std::string& name) {
     try {
-        if (!db || db->TableDefs().Find(name) || db->QueryDefs().Find(name)) return name;
+        if (!db || !beyondAscii(name) || db->TableDefs().Find(name) || db->QueryDefs().Find(name)) return name;
         const std::string word = dao::ValidUtf8(name);
         if (std::string stored = storedNameIn(db->TableDefs(), word); !stored.empty()) return stored;
         if (std::string stored = storedNameIn(db->QueryDefs(), word); !stored.empty()) return stored;
@@ -62,7 +70,8 @@ std::string StoredTableName(const dao::DatabasePtr& db, const std::string& name)
 
 std::string StoredFieldName(const dao::DatabasePtr& db, const std::string& table, const std::string& name) {
     try {
-        if (!db) return name;
+        // A plain name is found as it is (a query's fields are not read for it).
+        if (!db || !beyondAscii(name)) return name;
         dao::Fields* fields = nullptr;
         if (auto td = db->TableDefs().Find(table)) fields = &td->Fields();
         else if (auto qd = db->QueryDefs().Find(table)) fields = &qd->Fields();

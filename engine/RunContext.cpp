@@ -96,25 +96,39 @@ long RunContext::SourceFieldType(const std::string& table, const std::string& fi
     }
 }
 
+namespace {
+
+// A look at what a field of a table or view holds, made once a run: `look`
+// runs the first time the field is asked for (a failure caches nothing).
+template <class T, class Look>
+const T& lookedOnce(std::map<std::string, T>& cache, const std::string& table, const std::string& field, Look look) {
+    const std::string key = ToLowerAscii(table) + "\x1f" + ToLowerAscii(field);
+    auto it = cache.find(key);
+    if (it == cache.end()) it = cache.emplace(key, look()).first;
+    return it->second;
+}
+
+} // namespace
+
 std::optional<Database::NonNumber> RunContext::ComputedText(const std::string& table, const std::string& field) const {
     // A view's computed column ("IIf([K] > 2, 'z', [K])", "coalesce(Code,
     // 'none')") declares no type: a recordset types it by its first value,
     // a number, and a later text would fail the run as no number in a
     // number field. Holding texts that are no numbers, it is a Text field,
     // as a column of another program's table without a declared type is.
-    const std::string key = ToLowerAscii(table) + "\x1f" + ToLowerAscii(field);
-    if (auto it = m_computedLooked.find(key); it != m_computedLooked.end()) return it->second;
-    std::optional<Database::NonNumber> text;
-    try {
-        if (m_frame.source && m_frame.source->ComputedWithoutType(table, field)) {
-            text = m_frame.source->FirstNonNumber(table, field);
-            if (text && text->value.IsBytes()) text.reset(); // bytes stay no number in a number field
+    return lookedOnce(m_computedLooked, table, field, [&] {
+        std::optional<Database::NonNumber> text;
+        try {
+            if (m_frame.source && m_frame.source->ComputedWithoutType(table, field)) {
+                text = m_frame.source->FirstNonNumber(table, field);
+                if (text && text->value.IsBytes()) text.reset(); // bytes stay no number in a number field
+            }
+        } catch (const DaoError&) {
+            text.reset(); // a view that cannot be read fails where the run reads it
         }
-    } catch (const DaoError&) {
-        text.reset(); // a view that cannot be read fails where the run reads it
-    }
-    if (text) m_computedTexts.insert(ToLowerAscii(field));
-    return m_computedLooked.emplace(key, std::move(text)).first->second;
+        if (text) m_computedTexts.insert(ToLowerAscii(field));
+        return text;
+    });
 }
 
 std::string RunContext::NumberTerm(const std::string& table, const std::string& field, const std::string& term) const {
@@ -178,15 +192,11 @@ std::string RunContext::GroupTerm(const std::string& table, const std::string& f
         // numbers as numbers.)
         if (type == dbText || type == dbMemo) {
             try {
-                const std::string key = ToLowerAscii(table) + "\x1f" + ToLowerAscii(field);
-                auto it = m_bytesLooked.find(key);
-                if (it == m_bytesLooked.end())
-                    it = m_bytesLooked
-                             .emplace(key, !m_frame.source->DeclaresNoType(table, field) &&
-                                               !KeepsDeclaredType(table, field) &&
-                                               m_frame.source->HoldsBytes(table, field))
-                             .first;
-                if (it->second) return "IIf(IsNull(" + term + "), " + term + ", CStr(" + term + "))";
+                const bool bytes = lookedOnce(m_bytesLooked, table, field, [&] {
+                    return !m_frame.source->DeclaresNoType(table, field) && !KeepsDeclaredType(table, field) &&
+                           m_frame.source->HoldsBytes(table, field);
+                });
+                if (bytes) return "IIf(IsNull(" + term + "), " + term + ", CStr(" + term + "))";
             } catch (const DaoError&) {
             }
         }
@@ -246,17 +256,13 @@ constexpr long kLongestTextField = 255;
 
 bool RunContext::KeepsDeclaredType(const std::string& table, const std::string& field) const {
     if (!m_frame.source) return false;
-    const std::string key = ToLowerAscii(table) + "\x1f" + ToLowerAscii(field);
-    auto it = m_typeKept.find(key);
-    if (it == m_typeKept.end()) {
-        bool kept = false;
+    return lookedOnce(m_typeKept, table, field, [&] {
         try {
-            kept = m_frame.source->KeepsDeclaredType(table, field);
+            return m_frame.source->KeepsDeclaredType(table, field);
         } catch (const DaoError&) {
+            return false;
         }
-        it = m_typeKept.emplace(key, kept).first;
-    }
-    return it->second;
+    });
 }
 
 void RunContext::RunFieldType(const std::string& table, Field& f, long& type, long& size) const {
@@ -299,16 +305,13 @@ void RunContext::RunFieldType(const std::string& table, Field& f, long& type, lo
         if (computed || whole || currency || real || single) try {
             // Looked at once a run: the field is typed again for each table
             // of output made from it.
-            const std::string key = ToLowerAscii(table) + "\x1f" + ToLowerAscii(f.Name());
-            auto it = m_numbersHeld.find(key);
-            if (it == m_numbersHeld.end()) {
-                Database::StoredNumbers held;
+            const Database::StoredNumbers held = lookedOnce(m_numbersHeld, table, f.Name(), [&] {
+                Database::StoredNumbers numbers;
                 // A currency field's reals count where they are finer than a currency value.
-                if (currency) held.real = m_frame.source->HoldsRealsFinerThanCurrency(table, f.Name());
-                else held = m_frame.source->NumbersStored(table, f.Name());
-                it = m_numbersHeld.emplace(key, held).first;
-            }
-            const Database::StoredNumbers held = it->second;
+                if (currency) numbers.real = m_frame.source->HoldsRealsFinerThanCurrency(table, f.Name());
+                else numbers = m_frame.source->NumbersStored(table, f.Name());
+                return numbers;
+            });
             if (single) {
                 if (held.beyondSingle) {
                     type = dbDouble;
@@ -333,15 +336,13 @@ void RunContext::RunFieldType(const std::string& table, Field& f, long& type, lo
         // 300 characters: an output column of the field's values is as
         // long as its longest text, a memo beyond what a Text field holds.
         try {
-            const std::string key = ToLowerAscii(table) + "\x1f" + ToLowerAscii(f.Name());
-            auto it = m_longestTexts.find(key);
-            if (it == m_longestTexts.end())
-                it = m_longestTexts.emplace(key, m_frame.source->LongestText(table, f.Name(), size)).first;
-            if (it->second > kLongestTextField) {
+            const long longest =
+                lookedOnce(m_longestTexts, table, f.Name(), [&] { return m_frame.source->LongestText(table, f.Name(), size); });
+            if (longest > kLongestTextField) {
                 type = dbMemo;
                 size = 0;
-            } else if (it->second > size) {
-                size = it->second;
+            } else if (longest > size) {
+                size = longest;
             }
         } catch (const DaoError&) {
             // Not to be looked into: the field keeps its size.

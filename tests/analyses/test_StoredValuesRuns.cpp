@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <type_traits>
 
 using namespace dao;
 using namespace atest;
@@ -48,6 +49,34 @@ protected:
         EXPECT_GE(out.size(), rows.size()) << why;
         for (std::size_t r = 0; r < rows.size() && r < out.size(); ++r) cells::ExpectCells(out[r], rows[r], why, match);
         return out;
+    }
+    // Runs `spec` into "Out" and reads back its rows, or only those whose
+    // `onlyColumn` reads `onlyValue`; none when the run fails.
+    std::vector<OutRow> RunAndKeep(const vtest::ScenarioSpec& spec, const std::string& why, const char* onlyColumn = nullptr,
+                                   const char* onlyValue = nullptr) {
+        std::string err;
+        if (!Run(Store(spec), &err)) {
+            ADD_FAILURE() << why << ": " << err;
+            return {};
+        }
+        std::vector<OutRow> out;
+        for (const OutRow& r : ReadTable("Out"))
+            if (!onlyColumn || (!r.IsNull(onlyColumn) && r[onlyColumn].ToString() == onlyValue)) out.push_back(r);
+        return out;
+    }
+    // As many rows as `rows`, each with its {column, value} pairs: a number
+    // compared exactly, a text with the cell's text.
+    template <class Rows>
+    static void ExpectEachRow(const std::vector<OutRow>& out, const Rows& rows, const std::string& why) {
+        ASSERT_EQ(out.size(), rows.size()) << why;
+        for (std::size_t i = 0; i < out.size(); ++i)
+            for (const auto& [column, value] : rows[i]) {
+                if constexpr (std::is_arithmetic_v<std::decay_t<decltype(value)>>) {
+                    EXPECT_EQ(out[i].Num(column), value) << why << ", row " << i << ", " << column;
+                } else {
+                    EXPECT_EQ(out[i][column].ToString(), std::string(value)) << why << ", row " << i << ", " << column;
+                }
+            }
     }
 };
 
@@ -842,11 +871,7 @@ TEST_F(StoredValuesRunTest, CodesOfNumbersAndTextsInAColumnWithoutTypeGroupEvery
         for (const std::string& table : {std::string(c.table), std::string(std::string(c.table) == "Codes" ? "Computed" : "")}) {
             if (table.empty()) continue;
             const std::string why = table + ": " + c.why;
-            std::string err;
-            ASSERT_TRUE(Run(Store(scenarioOf(c.analysis, table)), &err)) << why << ": " << err;
-            std::vector<OutRow> rows;
-            for (const OutRow& r : ReadTable("Out"))
-                if (!c.onlyColumn || (!r.IsNull(c.onlyColumn) && r[c.onlyColumn].ToString() == c.onlyValue)) rows.push_back(r);
+            const std::vector<OutRow> rows = RunAndKeep(scenarioOf(c.analysis, table), why, c.onlyColumn, c.onlyValue);
             ASSERT_EQ(rows.size(), c.rows.size()) << why;
             for (std::size_t i = 0; i < rows.size(); ++i) {
                 if (c.rows[i].label) {
@@ -904,16 +929,8 @@ TEST_F(StoredValuesRunTest, AViewsComputedGroupOfAWholeNumberThenRealsKeepsTheRe
          {{{"S", 1}, {"RowSummary", 17}}, {{"S", 2.5}, {"RowSummary", 10}}, {{"S", 3.5}, {"RowSummary", 36}}},
          "Crosstab: the sizes as rows"},
     };
-    for (const auto& c : cases) {
-        std::string err;
-        ASSERT_TRUE(Run(Store(scenarioOf(c.analysis, "SizesView")), &err)) << c.why << ": " << err;
-        std::vector<OutRow> out;
-        for (const OutRow& r : ReadTable("Out"))
-            if (!c.onlyColumn || (!r.IsNull(c.onlyColumn) && r[c.onlyColumn].ToString() == c.onlyValue)) out.push_back(r);
-        ASSERT_EQ(out.size(), c.rows.size()) << c.why;
-        for (std::size_t i = 0; i < out.size(); ++i)
-            for (const auto& [column, value] : c.rows[i]) EXPECT_EQ(out[i].Num(column), value) << c.why << ", row " << i << ", " << column;
-    }
+    for (const auto& c : cases)
+        ExpectEachRow(RunAndKeep(scenarioOf(c.analysis, "SizesView"), c.why, c.onlyColumn, c.onlyValue), c.rows, c.why);
 }
 
 TEST_F(StoredValuesRunTest, AViewsComputedGroupOfWholeNumbersBeyond53BitsKeepsEveryDigitInTheOutput) {
@@ -938,17 +955,9 @@ TEST_F(StoredValuesRunTest, AViewsComputedGroupOfWholeNumbersBeyond53BitsKeepsEv
          {{{"B-1", "9007199254740992"}, {"B-2", "9007199254740993"}}},
          "t-test: the pair of keys"},
     };
-    for (const std::string table : {"Keys", "KeysView"}) {
-        for (const auto& c : cases) {
-            std::string err;
-            ASSERT_TRUE(Run(Store(scenarioOf(c.analysis, table)), &err)) << table << ": " << c.why << ": " << err;
-            const std::vector<OutRow> out = ReadTable("Out");
-            ASSERT_EQ(out.size(), c.rows.size()) << table << ": " << c.why;
-            for (std::size_t i = 0; i < out.size(); ++i)
-                for (const auto& [column, text] : c.rows[i])
-                    EXPECT_EQ(out[i][column].ToString(), text) << table << ": " << c.why << ", row " << i << ", " << column;
-        }
-    }
+    for (const std::string table : {"Keys", "KeysView"})
+        for (const auto& c : cases)
+            ExpectEachRow(RunAndKeep(scenarioOf(c.analysis, table), table + ": " + c.why), c.rows, table + ": " + c.why);
 }
 
 TEST_F(StoredValuesRunTest, ARealInAWholeNumberOrCurrencyColumnIsAGroupOfItsOwnValueNotRoundedInTheOutput) {
@@ -996,15 +1005,7 @@ TEST_F(StoredValuesRunTest, ARealInAWholeNumberOrCurrencyColumnIsAGroupOfItsOwnV
         for (const auto& c : cases) {
             vtest::ScenarioSpec s = scenarioOf(c.analysis, "Kept");
             if (std::string(c.analysis.type) == "Chi-Square") s.outputTable2 = "Detail";
-            std::string err;
-            ASSERT_TRUE(Run(Store(s), &err)) << name << ", " << c.why << ": " << err;
-            std::vector<OutRow> out;
-            for (const OutRow& r : ReadTable("Out"))
-                if (!c.onlyColumn || (!r.IsNull(c.onlyColumn) && r[c.onlyColumn].ToString() == c.onlyValue)) out.push_back(r);
-            ASSERT_EQ(out.size(), c.rows.size()) << name << ", " << c.why;
-            for (std::size_t i = 0; i < out.size(); ++i)
-                for (const auto& [column, value] : c.rows[i])
-                    EXPECT_EQ(out[i].Num(column), value) << name << ", " << c.why << ", row " << i << ", " << column;
+            ExpectEachRow(RunAndKeep(s, name + ", " + c.why, c.onlyColumn, c.onlyValue), c.rows, name + ", " + c.why);
             if (std::string(c.analysis.type) != "Chi-Square") continue;
             // Each category as stored, with the weights of its records.
             const std::vector<OutRow> detail = ReadTable("Detail");
@@ -1055,15 +1056,8 @@ TEST_F(StoredValuesRunTest, AWholeNumberBeyond53BitsInANumericDecimalOrUntypedCo
              {{{one, f.low}, {two, f.high}}},
              "Mann-Whitney: the pair of samples"},
         };
-        for (const auto& c : cases) {
-            std::string err;
-            ASSERT_TRUE(Run(Store(scenarioOf(c.analysis, "Ids")), &err)) << name << ", " << c.why << ": " << err;
-            const std::vector<OutRow> out = ReadTable("Out");
-            ASSERT_EQ(out.size(), c.rows.size()) << name << ", " << c.why;
-            for (std::size_t i = 0; i < out.size(); ++i)
-                for (const auto& [column, text] : c.rows[i])
-                    EXPECT_EQ(out[i][column].ToString(), text) << name << ", " << c.why << ", row " << i << ", " << column;
-        }
+        for (const auto& c : cases)
+            ExpectEachRow(RunAndKeep(scenarioOf(c.analysis, "Ids"), name + ", " + c.why), c.rows, name + ", " + c.why);
     }
 }
 
@@ -1348,11 +1342,7 @@ TEST_F(StoredValuesRunTest, CodesInAStrictTablesAnyColumnGroupEveryAnalysisInste
          "numbers and number texts: one group per number"},
     };
     for (const auto& c : cases) {
-        std::string err;
-        ASSERT_TRUE(Run(Store(scenarioOf(c.analysis, c.table)), &err)) << c.why << ": " << err;
-        std::vector<OutRow> out;
-        for (const OutRow& row : ReadTable("Out"))
-            if (!c.onlyColumn || row[c.onlyColumn].ToString() == c.onlyValue) out.push_back(row);
+        const std::vector<OutRow> out = RunAndKeep(scenarioOf(c.analysis, c.table), c.why, c.onlyColumn, c.onlyValue);
         ASSERT_EQ(out.size(), c.rows.size()) << c.why;
         for (std::size_t r = 0; r < out.size(); ++r) {
             cells::ExpectCells(out[r], c.rows[r].second, c.why, cells::Match::Ulps);

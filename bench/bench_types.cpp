@@ -332,9 +332,11 @@ std::string grouped(long n) {
     return s;
 }
 
-// The best time and the largest peak of one measurement over the repetitions.
+// The best and the slowest time and the largest peak of one measurement over
+// the repetitions: the goals are judged on the best, the slowest shows the
+// spread of the runs beside it.
 struct Measure {
-    double best = 1e300, peak = 0;
+    double best = 1e300, slowest = 0, peak = 0;
     int runs = 0;
     std::string error;
     void take(const ChildResult& r) {
@@ -344,6 +346,7 @@ struct Measure {
             return;
         }
         best = std::min(best, r.Seconds);
+        slowest = std::max(slowest, r.Seconds);
         ++runs;
     }
     bool ok() const { return runs > 0 && error.empty(); }
@@ -454,8 +457,8 @@ int main(int argc, char** argv) {
     std::printf("cost per record against %s records; ratio: the analysis over its baseline (goal where one "
                 "holds); floor: over SQLite's own sorted read\n\n",
                 grouped(opt.sizes[ref]).c_str());
-    std::printf("%-52s %10s %9s  %-10s %9s %6s %5s %6s %7s %9s  %s\n", "type / data", "records", "seconds",
-                "baseline", "seconds", "ratio", "goal", "floor", "/record", "peak MiB", "missed");
+    std::printf("%-52s %10s %9s %9s  %-10s %9s %6s %5s %6s %7s %9s  %s\n", "type / data", "records", "seconds",
+                "slowest", "baseline", "seconds", "ratio", "goal", "floor", "/record", "peak MiB", "missed");
     std::vector<std::string> missed;
     for (std::size_t i : chosen) {
         const Job& j = all[i];
@@ -500,9 +503,9 @@ int main(int argc, char** argv) {
             peakMax = std::max(peakMax, m.peak);
             char goal[8] = "-";
             if (j.goal > 0) std::snprintf(goal, sizeof goal, "%.0f", j.goal);
-            std::printf("%-52s %10s %9.3f  %-10s %9.3f %6.2f %5s %6.1f %7.2f %9.1f %s\n", j.name.c_str(),
-                        grouped(opt.sizes[s]).c_str(), m.best, againstName(j.against), b.best, ratio, goal, floor,
-                        perRecord, m.peak, flags.c_str());
+            std::printf("%-52s %10s %9.3f %9.3f  %-10s %9.3f %6.2f %5s %6.1f %7.2f %9.1f %s\n", j.name.c_str(),
+                        grouped(opt.sizes[s]).c_str(), m.best, m.slowest, againstName(j.against), b.best, ratio, goal,
+                        floor, perRecord, m.peak, flags.c_str());
         }
         if (peakMax > kFlat * peakMin && peakMin < 1e300) {
             char buf[96];
@@ -542,14 +545,15 @@ int main(int argc, char** argv) {
         }
     }
 
-    std::printf("\nbaselines (seconds, peak MiB):\n");
+    std::printf("\nbaselines (seconds, best to slowest; peak MiB):\n");
     for (const auto& [k, i] : baselineJob) {
         const std::string kind = k.substr(0, k.find('|'));
         const char* label = kind == "stage" ? "read+write" : kind == "rows" ? "read+rows" : kind.c_str();
         std::printf("  %-10s for %-52s", label, all[i].name.c_str());
         for (std::size_t s = 0; s < opt.sizes.size(); ++s) {
             const Measure& b = base[s][k];
-            if (b.ok()) std::printf("  %s: %.3f s %.1f MiB", grouped(opt.sizes[s]).c_str(), b.best, b.peak);
+            if (b.ok())
+                std::printf("  %s: %.3f-%.3f s %.1f MiB", grouped(opt.sizes[s]).c_str(), b.best, b.slowest, b.peak);
             else std::printf("  %s: failed (%s)", grouped(opt.sizes[s]).c_str(), b.error.c_str());
         }
         std::printf("\n");

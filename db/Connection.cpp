@@ -783,6 +783,27 @@ bool Connection::NumberColumn(const std::string& table, const std::string& colum
     return affinity == 'I' || affinity == 'R';
 }
 
+bool Connection::YesNoColumn(const std::string& table, const std::string& column) {
+    const char* declared = nullptr;
+    const int rc = sqlite3_table_column_metadata(handle(), "main", table.c_str(), column.c_str(), &declared, nullptr,
+                                                 nullptr, nullptr, nullptr);
+    int type = 0;
+    long size = 0;
+    if (rc == SQLITE_OK) {
+        MapDeclaredType(declared ? declared : "", type, size);
+        return type == dbBoolean;
+    }
+    // Not a table's column: a view's takes the declared type of the column it
+    // shows.
+    try {
+        if (!HasView(table)) return false;
+        const auto info = ColumnInfo("main", table, column);
+        return info && info->type == dbBoolean;
+    } catch (const DaoError&) {
+        return false;
+    }
+}
+
 std::optional<FieldInfo> Connection::ColumnInfo(const std::string& schema, const std::string& table,
                                                 const std::string& column) {
     const CachedTable& t = cachedTable(table, schema);

@@ -101,6 +101,9 @@ public:
     // numbers or reals, by SQLite's reading of its declared type; false for
     // any other type and for names not found.
     bool NumberColumn(const std::string& table, const std::string& column);
+    // Whether `column` of `table` (or of a view) is a Yes/No field, by its
+    // declared type (BOOLEAN, BIT, YESNO ...); false for names not found.
+    bool YesNoColumn(const std::string& table, const std::string& column);
     void InvalidateCatalog() noexcept;
     std::uint64_t SchemaGeneration() const noexcept { return m_generation; }
     // Notices a schema change made through another connection (another

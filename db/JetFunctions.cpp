@@ -774,6 +774,20 @@ void fnCBool(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_int(ctx, numberOf(argv[0]) != 0 ? -1 : 0);
 }
 
+// The value of a Yes/No field as it is read: True (-1) for any number but 0,
+// False (0) for 0 and for a Null (a Yes/No field holds none; another program
+// that added the column leaves one). Another program stores True as 1, and
+// SQL would compare, sum and group what is stored. A text or bytes stored
+// there is no Yes/No value and is given back as it is.
+void fnYesNo(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    switch (sqlite3_value_type(argv[0])) {
+    case SQLITE_NULL: return sqlite3_result_int(ctx, 0);
+    case SQLITE_INTEGER: return sqlite3_result_int(ctx, sqlite3_value_int64(argv[0]) != 0 ? -1 : 0);
+    case SQLITE_FLOAT: return sqlite3_result_int(ctx, sqlite3_value_double(argv[0]) != 0.0 ? -1 : 0);
+    default: return sqlite3_result_value(ctx, argv[0]);
+    }
+}
+
 // Round(x[, places]) to even.
 void fnRound(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     std::int64_t places = 0;
@@ -952,6 +966,7 @@ const ScalarDef kScalars[] = {
     {"jet_clng", 1, guarded<fnCLng>},
     {"jet_cint", 1, guarded<fnCInt>},
     {"jet_cbool", 1, guarded<fnCBool>},
+    {"jet_yesno", 1, guarded<fnYesNo>},
     {"jet_round", 1, guarded<fnRound>},
     {"jet_round", 2, guarded<fnRound>},
     {"jet_str", 1, guarded<fnStr>},

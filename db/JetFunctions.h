@@ -11,7 +11,8 @@ namespace dao {
 
 // Registers on `db`: the scalar functions jet_concat, jet_pow, jet_div,
 // jet_idiv, jet_mod, jet_like and the jet_* expression functions (Val, Len,
-// Left, Mid, CStr, CLng, ...), the aggregates jet_first, jet_last,
+// Left, Mid, CStr, CLng, ...), jet_yesno (a Yes/No field's value as it is
+// read: -1 or 0, a Null 0), the aggregates jet_first, jet_last,
 // jet_stdev, jet_stdevp, jet_var, jet_varp, and the collation GENERAL.
 // Also switches off SQLite's fallback of double-quoted identifiers to
 // string literals, so a misspelt column is an error rather than a text.

@@ -332,6 +332,10 @@ struct Ex {
     bool constant = false;      // a literal
     bool parenthesized = false; // written in parentheses
     bool number = false;        // a column declared to hold numbers (Options::numberColumn)
+    // A Yes/No column (Options::yesNoColumn): `sql` is its value as the field
+    // reads it, `storedSql` the column as it is.
+    bool yesNo = false;
+    std::string storedSql;
     // A plain column reference as written: its table or alias (may be
     // empty) and its name.
     std::string qualifier, name;
@@ -426,6 +430,14 @@ struct FromClause {
 };
 
 
+// A table a query level reads, by the name its columns are qualified with
+// (the alias, else the table's name); the table's own name, empty for a
+// subquery, a stored query read as one or a table of another file.
+struct Source {
+    std::string reference;
+    std::string table;
+};
+
 struct SelectCore {
     bool distinct = false;
     bool distinctWritten = false;
@@ -442,6 +454,7 @@ struct SelectCore {
     std::string having;
     bool aggregate = false;
     Ex firstItem; // the first result column, as a comparison needs to know it
+    std::vector<Source> sources; // its tables, for ORDER BY
 };
 
 class Parser {
@@ -526,8 +539,11 @@ private:
     std::vector<Ex> inList(bool& isSubquery, std::string& subquery);
 
     // --- statements ---
-    std::string selectStatement(bool topLevel, JetTranslation* out);
-    SelectCore selectCore();
+    // `values`: the statement's result columns are used as values (In
+    // (SELECT ...), a subquery's value, the rows INSERT INTO appends), not
+    // shown as the columns they are.
+    std::string selectStatement(bool topLevel, JetTranslation* out, bool values = false);
+    SelectCore selectCore(bool values);
     void fromClause(FromClause& from);
     void joinExpression(FromClause& from);
     void tablePrimary(FromClause& from);
@@ -536,13 +552,7 @@ private:
     std::string orderTerm();
     void finish();
 
-    // The tables a query level reads, by the name its columns are qualified
-    // with (the alias, else the table's name); the table's own name, empty
-    // for a subquery, a stored query read as one or a table of another file.
-    struct Source {
-        std::string reference;
-        std::string table;
-    };
+    // The tables each query level reads.
     std::vector<std::vector<Source>> m_scopes{1};
     // Parameters declared with a type of numbers or dates.
     std::vector<std::string> m_numberParameters;
@@ -550,6 +560,17 @@ private:
     Ex m_lastFirstItem;
     // Marks a column declared to hold numbers (Options::numberColumn).
     void resolveNumber(Ex& e) const;
+
+    // The tables of each query level as far as a Yes/No column's value is
+    // concerned: a SELECT's select list comes before its FROM clause, so its
+    // level is looked ahead for (sourcesAhead) before the list is read.
+    std::vector<std::vector<Source>> m_yesNoScopes;
+    // Reading ahead for a FROM clause's tables only: no further look ahead,
+    // no Yes/No column looked up.
+    bool m_probing = false;
+    std::vector<Source> sourcesAhead() const;
+    // Whether a plain column reference names a Yes/No column (Options::yesNoColumn).
+    bool yesNoColumn(const Ex& e) const;
 
     std::string_view m_sql;
     std::vector<Token> m_tokens;
@@ -588,6 +609,57 @@ void Parser::resolveNumber(Ex& e) const {
         number = number || m_options.numberColumn(s.table, e.name);
     }
     e.number = number;
+}
+
+bool Parser::yesNoColumn(const Ex& e) const {
+    if (!e.column || m_probing || !m_options.yesNoColumn || m_yesNoScopes.empty()) return false;
+    if (!e.qualifier.empty()) {
+        for (auto scope = m_yesNoScopes.rbegin(); scope != m_yesNoScopes.rend(); ++scope)
+            for (const auto& s : *scope)
+                if (iequals(s.reference, e.qualifier)) return !s.table.empty() && m_options.yesNoColumn(s.table, e.name);
+        return false;
+    }
+    // An unqualified name: a column of one of the tables of this level.
+    for (const auto& s : m_yesNoScopes.back())
+        if (!s.table.empty() && m_options.yesNoColumn(s.table, e.name)) return true;
+    return false;
+}
+
+std::vector<Source> Parser::sourcesAhead() const {
+    if (m_probing || !m_options.yesNoColumn) return {};
+    // The FROM of this SELECT: the first one outside parentheses.
+    std::size_t i = m_pos;
+    for (int depth = 0;; ++i) {
+        const Token& t = m_tokens[i];
+        if (t.type == Tk::End) return {};
+        if (t.type == Tk::Op && t.text == "(") {
+            ++depth;
+        } else if (t.type == Tk::Op && t.text == ")") {
+            if (depth-- == 0) return {};
+        } else if (depth == 0 && t.type == Tk::Name) {
+            if (iequals(t.text, "From")) break;
+            if (iequals(t.text, "Where") || iequals(t.text, "Union") || iequals(t.text, "Group") ||
+                iequals(t.text, "Order") || iequals(t.text, "Having"))
+                return {};
+        }
+    }
+    // Its tables, read by a parser of their own: nothing read here counts
+    // for the statement (attachments, parameters, names of computed
+    // columns), and a clause that fails to read fails where the statement
+    // reads it.
+    JetSqlTranslator::Options options = m_options;
+    options.aliasFor = nullptr;
+    Parser ahead(m_sql, options, m_queryDepth);
+    ahead.m_probing = true;
+    ahead.m_pos = i + 1;
+    ahead.m_depth = m_depth;
+    try {
+        FromClause from;
+        ahead.fromClause(from);
+    } catch (const DaoError&) {
+        return {};
+    }
+    return ahead.m_scopes.back();
 }
 
 // A type of a PARAMETERS declaration whose values are numbers or dates.
@@ -779,7 +851,7 @@ std::vector<Ex> Parser::inList(bool& isSubquery, std::string& subquery) {
     std::vector<Ex> items;
     if (atKw("Select")) {
         isSubquery = true;
-        subquery = selectStatement(false, nullptr);
+        subquery = selectStatement(false, nullptr, true);
     } else {
         do {
             items.push_back(asValue(expr()));
@@ -937,7 +1009,7 @@ Ex Parser::parsePrimary() {
         if (t.text == "(") {
             ++m_pos;
             if (atKw("Select")) {
-                e.sql = "(" + selectStatement(false, nullptr) + ")";
+                e.sql = "(" + selectStatement(false, nullptr, true) + ")";
                 // A value read by a subquery may be its column's text.
                 e.columnValue = mayBeText(m_lastFirstItem);
             } else {
@@ -1006,6 +1078,11 @@ Ex Parser::parseNameOrCall() {
     e.column = true;
     e.name = parts.back();
     if (parts.size() == 2) e.qualifier = parts[0];
+    if (yesNoColumn(e)) {
+        e.yesNo = true;
+        e.storedSql = e.sql;
+        e.sql = "jet_yesno(" + e.sql + ")";
+    }
     return e;
 }
 
@@ -1200,6 +1277,7 @@ std::string Parser::storedQuery(const std::string& name, std::size_t namePos) {
     nested.keyset = false;
     nested.ties = JetSqlTranslator::Options::Ties::Unordered;
     Parser inner(sql, nested, m_queryDepth + 1);
+    inner.m_probing = m_probing;
     JetTranslation t = inner.statement();
     if (t.kind != TranslatedSql::Kind::Select) return {};
     for (const auto& a : t.attachments) {
@@ -1298,9 +1376,10 @@ void Parser::fromClause(FromClause& from) {
     }
 }
 
-SelectCore Parser::selectCore() {
+SelectCore Parser::selectCore(bool values) {
     SelectCore core;
     m_scopes.emplace_back();
+    m_yesNoScopes.push_back(sourcesAhead());
     expectKw("Select", kErrStatement);
     if (acceptKw("DistinctRow") || acceptKw("All")) {
     } else if (acceptKw("Distinct")) {
@@ -1328,7 +1407,9 @@ SelectCore Parser::selectCore() {
             m_pos += 3;
         } else {
             item.ex = asValue(expr());
-            item.sql = item.ex.sql;
+            // A Yes/No column selected as it is stays the column (its field
+            // reads it as True or False), unless its values are used.
+            item.sql = item.ex.yesNo && !values ? item.ex.storedSql : item.ex.sql;
             core.aggregate = core.aggregate || item.ex.aggregate;
             if (acceptKw("As")) {
                 item.sql += " AS " + JetSqlTranslator::QuoteIdentifier(identifier(kErrExpression));
@@ -1351,6 +1432,7 @@ SelectCore Parser::selectCore() {
     if (acceptKw("From")) {
         core.hasFrom = true;
         fromClause(core.from);
+        m_yesNoScopes.back() = m_scopes.back();
     }
     if (acceptKw("Where")) core.where = expr().sql;
     if (atKw("Group") && peekKw(1, "By")) {
@@ -1376,6 +1458,8 @@ SelectCore Parser::selectCore() {
             resolveNumber(core.firstItem);
         }
     }
+    core.sources = std::move(m_yesNoScopes.back());
+    m_yesNoScopes.pop_back();
     m_scopes.pop_back();
     return core;
 }
@@ -1413,23 +1497,27 @@ std::string coreSql(const SelectCore& c) {
 
 // A SELECT, possibly a UNION of several, with its ORDER BY. At the top level
 // `out` receives what the caller must know (make-table target, base table).
-std::string Parser::selectStatement(bool topLevel, JetTranslation* out) {
+std::string Parser::selectStatement(bool topLevel, JetTranslation* out, bool values) {
     Nesting n(*this);
     std::vector<SelectCore> cores;
     std::vector<std::string> unions;
-    cores.push_back(selectCore());
+    cores.push_back(selectCore(values));
     while (atKw("Union")) {
         ++m_pos;
         unions.push_back(acceptKw("All") ? " UNION ALL " : " UNION ");
-        cores.push_back(selectCore());
+        cores.push_back(selectCore(values));
         if (cores.back().hasInto) error(kErrStatement, "INTO is allowed in the first SELECT of a UNION only");
     }
     std::vector<std::string> orderBy;
     if (atKw("Order") && peekKw(1, "By")) {
         m_pos += 2;
+        // The terms of a single SELECT are its tables' columns; those of a
+        // UNION name its result columns, as they are.
+        m_yesNoScopes.push_back(cores.size() == 1 ? cores.front().sources : std::vector<Source>{});
         do {
             orderBy.push_back(orderTerm());
         } while (acceptOp(","));
+        m_yesNoScopes.pop_back();
     }
     const bool compound = cores.size() > 1;
     if (compound) {
@@ -1586,7 +1674,7 @@ JetTranslation Parser::statement() {
             sql += " VALUES (" + joinList(values) + ")";
         } else if (atKw("Select")) {
             JetTranslation inner;
-            sql += " " + selectStatement(true, &inner);
+            sql += " " + selectStatement(true, &inner, true);
             if (inner.kind == TranslatedSql::Kind::MakeTable) error(3134, "INTO is not allowed in INSERT INTO ... SELECT");
         } else {
             error(3134, "Syntax error in INSERT INTO statement: expected VALUES or SELECT");
@@ -1602,6 +1690,7 @@ JetTranslation Parser::statement() {
             from.externalAlias = externalDatabase(pos);
             for (auto& source : m_scopes.back()) source.table.clear();
         }
+        m_yesNoScopes.push_back(m_scopes.back());
         expectKw("Set", 3144);
         std::vector<std::string> sets;
         do {
@@ -1625,6 +1714,7 @@ JetTranslation Parser::statement() {
         expectKw("From", kErrFrom);
         FromClause from;
         fromClause(from);
+        m_yesNoScopes.push_back(m_scopes.back());
         std::string where;
         if (acceptKw("Where")) where = expr().sql;
         if (from.subquery) error(kErrUnsupported, "DELETE from a subquery is not supported");

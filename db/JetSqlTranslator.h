@@ -8,7 +8,8 @@
 //    t.f / t!f references become
 //    double-quoted identifiers; '...' and "..." strings become '...' literals;
 //    #m/d/yyyy# dates become day numbers (days since 1899-12-30, REAL);
-//    True/False become -1/0.
+//    True/False become -1/0; the value of a Yes/No column
+//    (Options::yesNoColumn) is -1/0 as the field reads it.
 //  - & (Null-tolerant concatenation), + with a text on either side (joins
 //    two texts, Null if either is Null), ^ (power), / (always real division),
 //    \ and Mod (on rounded operands), Like (* ? # [..] [!..], case-blind),
@@ -82,6 +83,17 @@ public:
         // with it stays as it is, so that an index on it serves. Without it
         // every column may hold text.
         std::function<bool(const std::string& table, const std::string& column)> numberColumn;
+        // Whether a column of a table or view of the database (names as
+        // written in the statement) is a Yes/No field. Another program
+        // stores True as 1 and may leave a Null where this layer writes -1
+        // and 0; wherever the statement uses such a column's value (a
+        // comparison, a condition, an operator, a function, a sort or a
+        // group; the values of In (SELECT ...), of a subquery and of the rows
+        // INSERT INTO ... SELECT appends) it is the value the field is read
+        // as: -1 for any number but 0, 0 for 0 and Null. A column a query
+        // shows as it is stays the column. Without it a column's value is
+        // what is stored.
+        std::function<bool(const std::string& table, const std::string& column)> yesNoColumn;
     };
 
     // Name of the rowid column added for a keyset.

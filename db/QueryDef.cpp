@@ -60,6 +60,9 @@ std::optional<std::string> viewStatement(Connection& c, const std::string& name,
         opts.numberColumn = [&c](const std::string& table, const std::string& column) {
             return c.NumberColumn(table, column);
         };
+        opts.yesNoColumn = [&c](const std::string& table, const std::string& column) {
+            return c.YesNoColumn(table, column);
+        };
         TranslatedSql t = JetSqlTranslator::Translate(sql, opts);
         if (t.kind() != TranslatedSql::Kind::Select || !t.attachments().empty()) return std::nullopt;
         return "CREATE VIEW " + QuoteIdent(name) + " AS " + t.text();

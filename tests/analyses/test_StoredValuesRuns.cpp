@@ -384,6 +384,48 @@ TEST_F(StoredValuesRunTest, AYesNoGroupStoredAs1OrNullBesideMinus1And0IsOneGroup
     cells::ExpectCells(samples[0], {{"Cases-1", 2}, {"Cases-2", 3}}, "2 Sample");
 }
 
+TEST_F(StoredValuesRunTest, ASavedQuerySelectingAYesNoFieldStoredAs1OrNullByTrueOrFalseIsReadWithThoseRecords) {
+    // A saved query as the run's source, on another program's table: True
+    // stored as 1 (and this program's -1) holds X 3 and 7, False (0 and the
+    // Nulls) X 1, 5 and 9. Each way of writing the criterion selects them.
+    WriteTheirs({"CREATE TABLE Flags (K INTEGER PRIMARY KEY, F BOOLEAN, C VARCHAR(5), X DOUBLE)",
+                 "INSERT INTO Flags VALUES (1, NULL, 'a', 1), (2, 1, 'b', 3), (3, 0, 'a', 5), (4, -1, 'a', 7),"
+                     " (5, NULL, 'b', 9)"});
+    const struct {
+        const char* where;
+        double count, sum;
+    } criteria[] = {
+        {"[F] = True", 2, 3 + 7},    {"[F] = -1", 2, 3 + 7},       {"[F]", 2, 3 + 7},
+        {"[F] = False", 3, 1 + 5 + 9}, {"Not [F]", 3, 1 + 5 + 9}, {"[F] <> True", 3, 1 + 5 + 9},
+    };
+    int n = 0;
+    for (const auto& c : criteria) {
+        const std::string query = "Picked" + std::to_string(++n);
+        db->CreateQueryDef(query, std::string("SELECT * FROM Flags WHERE ") + c.where);
+        const auto out = RunAndRead(scenarioOf({"P", "Describe", {{"X", "X"}}, {{"Sum", true}}}, query));
+        ASSERT_EQ(out.size(), 1u) << c.where;
+        cells::ExpectCells(out[0], {{"Count", c.count}, {"Sum", c.sum}}, c.where);
+    }
+}
+
+TEST_F(StoredValuesRunTest, AGroupTestIgnoringBlankCompareValuesKeepsTheNullsAnotherProgramLeftInAYesNoFieldAsFalse) {
+    // A Yes/No field is never blank: the Nulls another program left in one
+    // are the False they are read as, kept when blank compare values are
+    // not. True holds X 3 and 7, False X 1, 5 and 9 (mean 5 each).
+    WriteTheirs({"CREATE TABLE Flags (K INTEGER PRIMARY KEY, F BOOLEAN, C VARCHAR(5), X DOUBLE)",
+                 "INSERT INTO Flags VALUES (1, NULL, 'a', 1), (2, 1, 'b', 3), (3, 0, 'a', 5), (4, -1, 'a', 7),"
+                     " (5, NULL, 'b', 9)"});
+    const auto t = RunAndRead(
+        scenarioOf({"G", "Two Sample t-Test", {{"F", "C"}, {"X", "X"}}, {{"GroupIgnoreBlanks", true}}}, "Flags"));
+    ASSERT_EQ(t.size(), 1u);
+    cells::ExpectCells(t[0], {{"Count-1", 2}, {"Count-2", 3}, {"Mean-1", 5}, {"Mean-2", 5}}, "Two Sample t-Test");
+    // Total sum of squares about the mean 5: 16 + 4 + 0 + 4 + 16 = 40 on 4 DF.
+    const auto anova =
+        RunAndRead(scenarioOf({"G", "ANOVA", {{"F", "C"}, {"X", "X"}}, {{"GroupIgnoreBlanks", true}}}, "Flags"));
+    ASSERT_EQ(anova.size(), 4u);
+    cells::ExpectCells(anova[3], {{"DF", 4}, {"Sum_of_Squares", 40}}, "ANOVA total");
+}
+
 TEST_F(StoredValuesRunTest, ATextOrBlobInAYesNoGroupFailsTheRunNamingItInsteadOfCountingAsTrue) {
     // Another program's BOOLEAN column holds 1, 0, -1 and, in record 2, a
     // text or a blob, which no Yes/No value is. Read record by record it

@@ -185,8 +185,20 @@ frmStatMain::frmStatMain(QWidget* parent) : QWidget(parent) {
     int frameWidth = PixelsFromTwips(FrameWidth);
     for (int tab = 1; tab <= 3; ++tab)
         frameWidth = std::max(frameWidth, m_frames[static_cast<std::size_t>(tab)]->minimumSizeHint().width());
+    // And high enough for a line of text for each of their option buttons
+    // (large fonts): with less the buttons lay over each other.
+    int frameHeight = PixelsFromTwips(FrameHeight);
+    for (int tab = 1; tab <= 3; ++tab) {
+        QGroupBox* frame = m_frames[static_cast<std::size_t>(tab)];
+        const QMargins margins = frame->layout()->contentsMargins();
+        int needed = frame->height() - frame->contentsRect().height() + margins.top() + margins.bottom();
+        for (QRadioButton* option : frame->findChildren<QRadioButton*>())
+            needed += std::max(option->fontMetrics().height(),
+                               option->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorHeight, nullptr, option));
+        frameHeight = std::max(frameHeight, needed);
+    }
     for (int tab = 1; tab <= 3; ++tab)
-        m_frames[static_cast<std::size_t>(tab)]->setFixedWidth(frameWidth);
+        m_frames[static_cast<std::size_t>(tab)]->setFixedSize(frameWidth, frameHeight);
 
     m_lvwScenarios = new QTreeWidget(this);
     m_lvwScenarios->setObjectName(QStringLiteral("lvwScenarios"));

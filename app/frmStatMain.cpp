@@ -45,6 +45,8 @@
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTextDocument>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -183,8 +185,20 @@ frmStatMain::frmStatMain(QWidget* parent) : QWidget(parent) {
     int frameWidth = PixelsFromTwips(FrameWidth);
     for (int tab = 1; tab <= 3; ++tab)
         frameWidth = std::max(frameWidth, m_frames[static_cast<std::size_t>(tab)]->minimumSizeHint().width());
+    // And high enough for a line of text for each of their option buttons
+    // (large fonts): with less the buttons lay over each other.
+    int frameHeight = PixelsFromTwips(FrameHeight);
+    for (int tab = 1; tab <= 3; ++tab) {
+        QGroupBox* frame = m_frames[static_cast<std::size_t>(tab)];
+        const QMargins margins = frame->layout()->contentsMargins();
+        int needed = frame->height() - frame->contentsRect().height() + margins.top() + margins.bottom();
+        for (QRadioButton* option : frame->findChildren<QRadioButton*>())
+            needed += std::max(option->fontMetrics().height(),
+                               option->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorHeight, nullptr, option));
+        frameHeight = std::max(frameHeight, needed);
+    }
     for (int tab = 1; tab <= 3; ++tab)
-        m_frames[static_cast<std::size_t>(tab)]->setFixedWidth(frameWidth);
+        m_frames[static_cast<std::size_t>(tab)]->setFixedSize(frameWidth, frameHeight);
 
     m_lvwScenarios = new QTreeWidget(this);
     m_lvwScenarios->setObjectName(QStringLiteral("lvwScenarios"));
@@ -214,6 +228,20 @@ frmStatMain::frmStatMain(QWidget* parent) : QWidget(parent) {
         m_cmdAction[static_cast<std::size_t>(i)] = button;
         connect(button, &QPushButton::clicked, this, [this, i] { cmdAction_Click(i); });
     }
+    // The buttons are as wide as their longest caption needs (large fonts:
+    // "Dup&licate" is wider than the design width), all six alike, since the
+    // row is laid out by the width of the first.
+    int buttonWidth = PixelsFromTwips(ButtonWidth);
+    for (QPushButton* button : m_cmdAction) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        option.text = button->text();
+        const QRect room = button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+        const int caption = button->fontMetrics().size(Qt::TextShowMnemonic, button->text()).width();
+        buttonWidth = std::max(buttonWidth, caption + button->width() - room.width());
+    }
+    for (QPushButton* button : m_cmdAction)
+        button->setFixedWidth(buttonWidth);
     // Tab takes the row as it reads (Form_Resize): Help at the left, then New
     // to Run.
     setTabOrder(m_lvwScenarios, m_cmdAction[5]);

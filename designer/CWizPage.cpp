@@ -1,6 +1,7 @@
 #include "designer/CWizPage.h"
 
 #include "platform/ui/Twips.h"
+#include "util/ui/QWidgetFormGeometry.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -104,6 +105,11 @@ void CWizPage::showEvent(QShowEvent* event) {
     }
     OrderButtonRow();
     QDialog::showEvent(event);
+    // Where the dialog has placed itself: on a screen smaller than the design
+    // size (1366 x 768 at 150 %, large fonts) the page is made as small as the
+    // screen, down to what its controls need, and kept on it, so that its row
+    // of buttons stays in reach.
+    QWidgetFormGeometry::KeepOnVisibleScreen(this);
 }
 
 void CWizPage::OrderButtonRow() {

@@ -54,6 +54,7 @@ frmQuorb_Create::frmQuorb_Create(QWidget* parent) : CWizPage(parent) {
             group->addButton(button, t->typeIndex);
             m_optType[t->typeIndex] = button;
             grid->addWidget(button, row, 1);
+            grid->setRowStretch(row, 1);
             // Checking a button by code under Loading stores nothing; a user's
             // click or arrow key stores the type.
             connect(button, &QRadioButton::toggled, this, [this, i = t->typeIndex](bool on) {
@@ -63,6 +64,10 @@ frmQuorb_Create::frmQuorb_Create(QWidget* parent) : CWizPage(parent) {
         }
     }
     grid->setColumnStretch(1, 1);
+    // The seventeen buttons stand close where the screen is small (1366 x 768
+    // at 150 %), so that the page with its buttons fits on it; on a larger
+    // screen the rows share the page's height as before.
+    grid->setVerticalSpacing(2);
 
     // Help, Cancel, Back, Next: the row of every page.
     const std::pair<int, const char*> navs[] = {{0, "Help"}, {4, "Cancel"}, {1, "< &Back"}, {2, "&Next >"}};

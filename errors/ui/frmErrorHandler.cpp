@@ -198,10 +198,36 @@ void frmErrorHandler::FitToTexts() {
     int height = heightForWidth(width);
     if (const QScreen* shownOn = screen()) {
         const QRect area = shownOn->availableGeometry();
-        const int titleBar = std::max(0, frameGeometry().height() - geometry().height());
-        while (height + titleBar > area.height() && width + 40 <= area.width()) {
-            width += 40;
+        // The title bar as the window manager draws it, or as most draw it
+        // while the window is not framed yet.
+        int titleBar = frameGeometry().height() - geometry().height();
+        if (titleBar <= 0)
+            titleBar = AssumedTitleBar;
+        const auto widen = [&] {
+            while (height + titleBar > area.height() && width + 40 <= area.width()) {
+                width += 40;
+                height = heightForWidth(width);
+            }
+        };
+        widen();
+        // Still too high as wide as the screen (1366 x 768 at 150 %, large
+        // fonts): the rows stand closer, so that Continue and Close stay on
+        // the screen.
+        if (height + titleBar > area.height()) {
+            if (auto* root = qobject_cast<QBoxLayout*>(layout())) {
+                root->setSpacing(2);
+                root->setContentsMargins(6, 4, 6, 4);
+            }
+            for (QFrame* frame : findChildren<QFrame*>(QString(), Qt::FindDirectChildrenOnly)) {
+                if (auto* grid = qobject_cast<QGridLayout*>(frame->layout())) {
+                    grid->setContentsMargins(4, 2, 4, 2);
+                    grid->setVerticalSpacing(0);
+                }
+            }
+            layout()->invalidate();
+            layout()->activate();
             height = heightForWidth(width);
+            widen();
         }
     }
     if (height <= 0)

@@ -78,6 +78,8 @@ protected:
 private:
     void Form_Load();
     void FitToTexts();
+    // The title bar assumed while the window manager has not framed the window yet, pixels.
+    static constexpr int AssumedTitleBar = 32;
     void cmdAction_Click(int index);
     void cmdErrorFile_Click();
     void cmdReadme_Click();

@@ -330,7 +330,11 @@ int frmMsgBox::GetTextBoxLineCount() const {
 }
 
 int frmMsgBox::LineHeightTwips() const {
-    return RoundTwips(QFontMetricsF(m_txtMessage->font()).lineSpacing() * platform::TwipsPerPixel);
+    // The height of a line as the message area lays it out: a font whose
+    // leading is negative (many at 144 dots per inch) has a line spacing below
+    // its height, and lines of that spacing cut the foot of the last line.
+    const QFontMetricsF metrics(m_txtMessage->font());
+    return RoundTwips(std::max(metrics.lineSpacing(), metrics.height()) * platform::TwipsPerPixel);
 }
 
 void frmMsgBox::SizeMessageText() {

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -571,6 +572,11 @@ private:
     std::vector<Source> sourcesAhead() const;
     // Whether a plain column reference names a Yes/No column (Options::yesNoColumn).
     bool yesNoColumn(const Ex& e) const;
+    // What a source read by a query level holds under a column name.
+    enum class Has { No, Column, YesNo, Unknown };
+    // `existence`: whether a column of that name that is no Yes/No field is
+    // looked for (Has::Column), else Has::Unknown.
+    Has lookup(const Source& s, const std::string& name, bool existence) const;
 
     std::string_view m_sql;
     std::vector<Token> m_tokens;
@@ -619,10 +625,30 @@ bool Parser::yesNoColumn(const Ex& e) const {
                 if (iequals(s.reference, e.qualifier)) return !s.table.empty() && m_options.yesNoColumn(s.table, e.name);
         return false;
     }
-    // An unqualified name: a column of one of the tables of this level.
-    for (const auto& s : m_yesNoScopes.back())
-        if (!s.table.empty() && m_options.yesNoColumn(s.table, e.name)) return true;
+    // An unqualified name: a column of one of the tables of this level, else,
+    // when none of them has a column of that name, of the query around it
+    // (a correlated subquery reads the outer query's columns so).
+    for (auto scope = m_yesNoScopes.rbegin(); scope != m_yesNoScopes.rend(); ++scope) {
+        // Whether a table has the name matters only where a query lies around.
+        const bool outermost = std::next(scope) == m_yesNoScopes.rend();
+        bool found = false;
+        for (const auto& s : *scope) {
+            const Has has = lookup(s, e.name, !outermost);
+            if (has == Has::YesNo) return true;
+            found = found || has != Has::No;
+        }
+        if (found || !m_options.columns) return false;
+    }
     return false;
+}
+
+Parser::Has Parser::lookup(const Source& s, const std::string& name, bool existence) const {
+    if (s.table.empty()) return Has::Unknown;
+    if (m_options.yesNoColumn(s.table, name)) return Has::YesNo;
+    if (!existence || !m_options.columns) return Has::Unknown;
+    for (const auto& c : m_options.columns(std::string(), s.table))
+        if (iequals(c.name, name)) return Has::Column;
+    return Has::No;
 }
 
 std::vector<Source> Parser::sourcesAhead() const {

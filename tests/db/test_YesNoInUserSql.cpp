@@ -21,7 +21,7 @@ namespace {
 // The same four records in both files: Active True, False, False (a Null
 // in the other program's file), True; Member True, True, False, False;
 // Score, a Long, 1, -1, 0, 1. Cards: Valid True (K 1) and False (K 2, a Null
-// in the other program's file).
+// in the other program's file). Tallies: Active, a Long, 1 (K 1) and -1 (K 4).
 class YesNoInUserSql : public daotest::FreshEngine {
 protected:
     void SetUp() override {
@@ -31,7 +31,9 @@ protected:
             other.Exec("CREATE TABLE Members (K INTEGER PRIMARY KEY, Active BOOLEAN, Member BIT, Score INTEGER);"
                        "INSERT INTO Members VALUES (1, 1, 1, 1), (2, 0, 1, -1), (3, NULL, 0, 0), (4, 1, 0, 1);"
                        "CREATE TABLE Cards (K INTEGER PRIMARY KEY, Valid YESNO);"
-                       "INSERT INTO Cards VALUES (1, 1), (2, NULL);");
+                       "INSERT INTO Cards VALUES (1, 1), (2, NULL);"
+                       "CREATE TABLE Tallies (K INTEGER PRIMARY KEY, Active INTEGER);"
+                       "INSERT INTO Tallies VALUES (1, 1), (4, -1);");
         }
         theirs = DBEngine().OpenDatabase(tmp.file("theirs.db"));
         ours = DBEngine().CreateDatabase(tmp.file("ours.db"), dbLangGeneral);
@@ -52,6 +54,9 @@ protected:
         daotest::MakeTable(*ours, "Cards", {{"K", dbLong}, {"Valid", dbBoolean}});
         ours->Execute("INSERT INTO Cards (K, Valid) VALUES (1, True)", dbFailOnError);
         ours->Execute("INSERT INTO Cards (K, Valid) VALUES (2, False)", dbFailOnError);
+        daotest::MakeTable(*ours, "Tallies", {{"K", dbLong}, {"Active", dbLong}});
+        ours->Execute("INSERT INTO Tallies (K, Active) VALUES (1, 1)", dbFailOnError);
+        ours->Execute("INSERT INTO Tallies (K, Active) VALUES (4, -1)", dbFailOnError);
     }
     void TearDown() override {
         if (theirs) theirs->Close();
@@ -88,6 +93,14 @@ const std::vector<Criterion> kCriteria = {
     {"[Member] = (SELECT Valid FROM Cards WHERE K = 1)", {1, 2}},
     {"[Members].[K] In (SELECT K FROM Cards WHERE Valid = [Members].[Active])", {1, 2}},
     {"Exists (SELECT * FROM Cards WHERE Cards.K = Members.K And Cards.Valid)", {1}},
+    // A column of the outer query named without its table in a subquery.
+    {"[K] In (SELECT K FROM Cards WHERE Active = True)", {1}},
+    {"Exists (SELECT * FROM Cards WHERE Cards.K = Members.K And Active = True)", {1}},
+    {"(SELECT Count(*) FROM Cards WHERE Active = True) = 2", {1, 4}},
+    {"[K] In (SELECT K FROM Cards WHERE Valid = Active)", {1, 2}},
+    // ... unless the subquery's own table has a column of that name: a Long.
+    {"Exists (SELECT * FROM Tallies WHERE Tallies.K = Members.K And Active = 1)", {1}},
+    {"[K] In (SELECT K FROM Tallies WHERE Active = True)", {4}},
     // A Long holding 1 is no True: True is -1.
     {"[Score] = True", {2}},
     {"[Score] = 1", {1, 4}},

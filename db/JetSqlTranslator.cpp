@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -396,6 +397,8 @@ struct SelectItem {
     std::string sql;
     Ex ex;
     bool star = false;
+    std::string name;      // the result column's name
+    std::string qualifier; // t of t.*
 };
 
 // FROM clause: text pieces and table names; table names get the external
@@ -434,9 +437,30 @@ struct FromClause {
 // A table a query level reads, by the name its columns are qualified with
 // (the alias, else the table's name); the table's own name, empty for a
 // subquery, a stored query read as one or a table of another file.
+struct Shape;
 struct Source {
     std::string reference;
     std::string table;
+    // A subquery or a stored query read as a table: the columns it shows.
+    std::shared_ptr<const Shape> shape;
+};
+
+// The columns a SELECT shows, as far as a Yes/No column is concerned: each
+// result column in order, a plain column shown as it is by the name of the
+// column it shows, and the tables it reads them from.
+struct ShownColumn {
+    bool star = false;      // * (every table), or t.* (`qualifier`)
+    std::string name;       // the result column's name
+    bool plain = false;     // a column shown as it is: `qualifier`.`column`
+    std::string qualifier, column;
+};
+struct ShownCore {
+    std::vector<ShownColumn> columns;
+    std::vector<Source> sources;
+};
+// One core for each SELECT of a UNION.
+struct Shape {
+    std::vector<ShownCore> cores;
 };
 
 struct SelectCore {
@@ -456,6 +480,7 @@ struct SelectCore {
     bool aggregate = false;
     Ex firstItem; // the first result column, as a comparison needs to know it
     std::vector<Source> sources; // its tables, for ORDER BY
+    ShownCore shown;             // the columns it shows
 };
 
 class Parser {
@@ -548,7 +573,8 @@ private:
     void fromClause(FromClause& from);
     void joinExpression(FromClause& from);
     void tablePrimary(FromClause& from);
-    std::string storedQuery(const std::string& name, std::size_t namePos);
+    // `shape`: the columns the query shows.
+    std::string storedQuery(const std::string& name, std::size_t namePos, std::shared_ptr<const Shape>& shape);
     std::string externalDatabase(std::size_t pos);
     std::string orderTerm();
     void finish();
@@ -577,6 +603,12 @@ private:
     // `existence`: whether a column of that name that is no Yes/No field is
     // looked for (Has::Column), else Has::Unknown.
     Has lookup(const Source& s, const std::string& name, bool existence) const;
+    Has lookup(const Shape& shape, const std::string& name, bool existence) const;
+    Has lookup(const ShownCore& core, const std::string& name, bool existence) const;
+    // A plain column a SELECT shows, among its tables.
+    Has lookupShown(const ShownCore& core, const ShownColumn& c) const;
+    // The columns the last SELECT read shows (for a subquery in FROM).
+    std::shared_ptr<const Shape> m_lastShape;
 
     std::string_view m_sql;
     std::vector<Token> m_tokens;
@@ -611,6 +643,7 @@ void Parser::resolveNumber(Ex& e) const {
     const auto& scope = m_scopes.back();
     bool number = false;
     for (const auto& s : scope) {
+        if (s.reference.empty()) continue; // a subquery without a name
         if (s.table.empty()) return;
         number = number || m_options.numberColumn(s.table, e.name);
     }
@@ -622,7 +655,7 @@ bool Parser::yesNoColumn(const Ex& e) const {
     if (!e.qualifier.empty()) {
         for (auto scope = m_yesNoScopes.rbegin(); scope != m_yesNoScopes.rend(); ++scope)
             for (const auto& s : *scope)
-                if (iequals(s.reference, e.qualifier)) return !s.table.empty() && m_options.yesNoColumn(s.table, e.name);
+                if (iequals(s.reference, e.qualifier)) return lookup(s, e.name, false) == Has::YesNo;
         return false;
     }
     // An unqualified name: a column of one of the tables of this level, else,
@@ -643,6 +676,7 @@ bool Parser::yesNoColumn(const Ex& e) const {
 }
 
 Parser::Has Parser::lookup(const Source& s, const std::string& name, bool existence) const {
+    if (s.shape) return lookup(*s.shape, name, existence);
     if (s.table.empty()) return Has::Unknown;
     if (m_options.yesNoColumn(s.table, name)) return Has::YesNo;
     if (!existence || !m_options.columns) return Has::Unknown;
@@ -686,6 +720,57 @@ std::vector<Source> Parser::sourcesAhead() const {
         return {};
     }
     return ahead.m_scopes.back();
+}
+
+Parser::Has Parser::lookup(const Shape& shape, const std::string& name, bool existence) const {
+    if (shape.cores.size() == 1) return lookup(shape.cores.front(), name, existence);
+    // A UNION: its columns are named by its first SELECT; one is a Yes/No
+    // column when each SELECT shows one there.
+    std::size_t at = 0;
+    bool named = false;
+    for (const auto& core : shape.cores)
+        for (const auto& c : core.columns)
+            if (c.star) return Has::Unknown;
+    const auto& first = shape.cores.front().columns;
+    for (; at < first.size() && !named; ++at) named = iequals(first[at].name, name);
+    if (!named) return Has::No;
+    --at;
+    for (const auto& core : shape.cores) {
+        if (at >= core.columns.size()) return Has::Unknown;
+        const auto& c = core.columns[at];
+        if (!c.plain || lookupShown(core, c) != Has::YesNo) return existence ? Has::Column : Has::Unknown;
+    }
+    return Has::YesNo;
+}
+
+Parser::Has Parser::lookup(const ShownCore& core, const std::string& name, bool existence) const {
+    for (const auto& c : core.columns) {
+        if (c.star) {
+            for (const auto& s : core.sources) {
+                if (!c.qualifier.empty() && !iequals(s.reference, c.qualifier)) continue;
+                const Has has = lookup(s, name, true);
+                if (has != Has::No) return has == Has::Column && !existence ? Has::Unknown : has;
+            }
+            continue;
+        }
+        if (!iequals(c.name, name)) continue;
+        if (!c.plain) return existence ? Has::Column : Has::Unknown;
+        const Has has = lookupShown(core, c);
+        return has == Has::YesNo || existence ? has : Has::Unknown;
+    }
+    return Has::No;
+}
+
+Parser::Has Parser::lookupShown(const ShownCore& core, const ShownColumn& c) const {
+    bool yesNo = false;
+    for (const auto& s : core.sources) {
+        if (!c.qualifier.empty()) {
+            if (iequals(s.reference, c.qualifier)) return lookup(s, c.column, true) == Has::YesNo ? Has::YesNo : Has::Column;
+            continue;
+        }
+        yesNo = yesNo || lookup(s, c.column, false) == Has::YesNo;
+    }
+    return yesNo ? Has::YesNo : Has::Column;
 }
 
 // A type of a PARAMETERS declaration whose values are numbers or dates.
@@ -1293,7 +1378,7 @@ std::string Parser::externalDatabase(std::size_t pos) {
 
 // A stored query the file holds no view of, named in a FROM clause: its
 // statement in parentheses, or empty when the name is no such query.
-std::string Parser::storedQuery(const std::string& name, std::size_t namePos) {
+std::string Parser::storedQuery(const std::string& name, std::size_t namePos, std::shared_ptr<const Shape>& shape) {
     if (!m_options.storedQuery) return {};
     const std::string sql = m_options.storedQuery(name);
     if (sql.empty()) return {};
@@ -1312,6 +1397,7 @@ std::string Parser::storedQuery(const std::string& name, std::size_t namePos) {
         if (!known) m_attachments.push_back(a);
     }
     for (auto& p : t.parameters) m_storedParameters.push_back(std::move(p));
+    shape = inner.m_lastShape;
     return "(" + t.text + ")";
 }
 
@@ -1321,12 +1407,16 @@ void Parser::tablePrimary(FromClause& from) {
         if (atKw("Select")) {
             from.subquery = true;
             from.pieces.push_back({false, "(" + selectStatement(false, nullptr) + ")"});
+            const std::shared_ptr<const Shape> shape = m_lastShape;
             if (!acceptOp(")")) error(kErrFrom, "Missing ) in FROM clause");
             acceptKw("As");
             if (atIdentifier()) {
                 std::string alias = identifier(kErrFrom);
-                m_scopes.back().push_back({alias, std::string()});
+                m_scopes.back().push_back({alias, std::string(), shape});
                 from.pieces.push_back({false, " AS " + JetSqlTranslator::QuoteIdentifier(alias)});
+            } else {
+                // Its columns are named without a table.
+                m_scopes.back().push_back({std::string(), std::string(), shape});
             }
             ++from.tables;
             return;
@@ -1345,7 +1435,8 @@ void Parser::tablePrimary(FromClause& from) {
     if (name.size() >= 7 && iequals(std::string_view(name).substr(0, 7), "sqlite_"))
         fail(err::InputTableNotFound, "Cannot find the input table or query '" + name + "'", namePos, name, m_sql);
     std::string reference = JetSqlTranslator::QuoteIdentifier(name);
-    const std::string stored = storedQuery(name, namePos);
+    std::shared_ptr<const Shape> shape;
+    const std::string stored = storedQuery(name, namePos, shape);
     from.pieces.push_back({true, stored.empty() ? reference : stored, stored.empty() ? std::string() : reference});
     if (!stored.empty() && !atKw("As") && !atIdentifier()) from.pieces.push_back({false, " AS " + reference});
     std::string referenceName = name;
@@ -1354,7 +1445,7 @@ void Parser::tablePrimary(FromClause& from) {
         reference = JetSqlTranslator::QuoteIdentifier(referenceName);
         from.pieces.push_back({false, " AS " + reference});
     }
-    m_scopes.back().push_back({referenceName, stored.empty() ? name : std::string()});
+    m_scopes.back().push_back({referenceName, stored.empty() ? name : std::string(), shape});
     if (from.tables == 0 && !from.subquery) {
         from.firstTable = name;
         from.firstReference = reference;
@@ -1430,6 +1521,7 @@ SelectCore Parser::selectCore(bool values) {
                    peek(2).type == Tk::Op && peek(2).text == "*") {
             item.sql = JetSqlTranslator::QuoteIdentifier(cur().text) + ".*";
             item.star = true;
+            item.qualifier = cur().text;
             m_pos += 3;
         } else {
             item.ex = asValue(expr());
@@ -1438,10 +1530,14 @@ SelectCore Parser::selectCore(bool values) {
             item.sql = item.ex.yesNo && !values ? item.ex.storedSql : item.ex.sql;
             core.aggregate = core.aggregate || item.ex.aggregate;
             if (acceptKw("As")) {
-                item.sql += " AS " + JetSqlTranslator::QuoteIdentifier(identifier(kErrExpression));
+                item.name = identifier(kErrExpression);
+                item.sql += " AS " + JetSqlTranslator::QuoteIdentifier(item.name);
             } else if (!item.ex.column) {
                 // The engine names an unnamed computed column Expr1000, Expr1001, ...
-                item.sql += " AS " + JetSqlTranslator::QuoteIdentifier("Expr" + std::to_string(m_exprNumber++));
+                item.name = "Expr" + std::to_string(m_exprNumber++);
+                item.sql += " AS " + JetSqlTranslator::QuoteIdentifier(item.name);
+            } else {
+                item.name = item.ex.name;
             }
         }
         core.items.push_back(std::move(item));
@@ -1486,6 +1582,18 @@ SelectCore Parser::selectCore(bool values) {
     }
     core.sources = std::move(m_yesNoScopes.back());
     m_yesNoScopes.pop_back();
+    core.shown.sources = core.sources;
+    for (const auto& item : core.items) {
+        ShownColumn c;
+        c.star = item.star;
+        c.name = item.name;
+        c.qualifier = item.star ? item.qualifier : item.ex.qualifier;
+        // A column shown as it is (a Yes/No column's value used here is
+        // no longer the column).
+        c.plain = !item.star && item.ex.column && (!item.ex.yesNo || item.sql.rfind(item.ex.storedSql, 0) == 0);
+        c.column = item.ex.name;
+        core.shown.columns.push_back(std::move(c));
+    }
     m_scopes.pop_back();
     return core;
 }
@@ -1632,6 +1740,11 @@ std::string Parser::selectStatement(bool topLevel, JetTranslation* out, bool val
     }
 
     m_lastFirstItem = first.firstItem;
+    {
+        auto shape = std::make_shared<Shape>();
+        for (const auto& c : cores) shape->cores.push_back(c.shown);
+        m_lastShape = std::move(shape);
+    }
     std::string sql = coreSql(cores[0]);
     for (std::size_t i = 1; i < cores.size(); ++i) sql += unions[i - 1] + coreSql(cores[i]);
     if (!orderBy.empty()) sql += " ORDER BY " + joinList(orderBy);

@@ -173,6 +173,39 @@ TEST_F(YesNoInUserSql, ASavedQueryOnAYesNoFieldAnotherProgramStoredAs1IsReadWith
     EXPECT_EQ(ColumnOf(*theirs, "SELECT K FROM ActiveOnes ORDER BY K"), (std::vector<long>{1, 4}));
 }
 
+struct Statement {
+    std::string sql;
+    std::vector<long> keys; // the first column of the rows read
+};
+
+TEST_F(YesNoInUserSql, AYesNoFieldAnotherProgramStoredAs1OrNullReadThroughASubqueryOrSavedQuerySelectsTheRecordsReadAsTrueOrFalse) {
+    const std::vector<Statement> statements = {
+        {"SELECT * FROM (SELECT * FROM Members) AS S WHERE S.Active = True ORDER BY K", {1, 4}},
+        {"SELECT K FROM (SELECT * FROM Members) AS S WHERE Active = True ORDER BY K", {1, 4}},
+        {"SELECT K FROM (SELECT K, Active FROM Members) WHERE Active = True ORDER BY K", {1, 4}},
+        {"SELECT K FROM (SELECT K, Active AS A FROM Members) AS S WHERE S.A = False ORDER BY K", {2, 3}},
+        {"SELECT K FROM (SELECT M.* FROM Members AS M) AS S WHERE S.Active = S.Member ORDER BY K", {1, 3}},
+        {"SELECT K FROM (SELECT * FROM (SELECT * FROM Members) AS T) AS S WHERE Active = True ORDER BY K", {1, 4}},
+        {"SELECT Count(*) FROM (SELECT * FROM Members) AS S GROUP BY S.Active", {2, 2}},
+        {"SELECT K FROM (SELECT K, Active FROM Members UNION ALL SELECT K + 10, Valid FROM Cards) AS U"
+         " WHERE Active = True ORDER BY K",
+         {1, 4, 11}},
+        {"SELECT K FROM Members WHERE K In (SELECT K FROM (SELECT * FROM Members) AS S WHERE S.Active)", {1, 4}},
+        // A computed column of a subquery keeps its value; a Long is no Yes/No field.
+        {"SELECT K FROM (SELECT K, Score AS Active FROM Members) AS S WHERE Active = True ORDER BY K", {2}},
+        // A saved query read as a table.
+        {"SELECT K FROM Shown WHERE Active = True ORDER BY K", {1, 4}},
+        {"SELECT K FROM Everything WHERE Active = [Member] ORDER BY K", {1, 3}},
+        {"SELECT K FROM Shown AS Q WHERE Q.Active = False ORDER BY K", {2, 3}},
+    };
+    for (auto* db : {theirs.get(), ours.get()}) {
+        const char* which = db == theirs.get() ? "another program's file" : "this layer's own file";
+        db->CreateQueryDef("Shown", "SELECT K, Active FROM Members");
+        db->CreateQueryDef("Everything", "SELECT * FROM Members");
+        for (const auto& s : statements) EXPECT_EQ(ColumnOf(*db, s.sql), s.keys) << which << ": " << s.sql;
+    }
+}
+
 TEST_F(YesNoInUserSql, AnUpdateWhereAYesNoFieldIsTrueChangesTheRecordsAnotherProgramStoredAs1) {
     for (auto* db : {theirs.get(), ours.get()}) {
         const char* which = db == theirs.get() ? "another program's file" : "this layer's own file";

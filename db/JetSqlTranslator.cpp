@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -443,6 +444,9 @@ struct Source {
     std::string table;
     // A subquery or a stored query read as a table: the columns it shows.
     std::shared_ptr<const Shape> shape;
+    // A table of another file (FROM ... IN '<path>'): the file and the
+    // table's name there.
+    std::string path, pathTable;
 };
 
 // The columns a SELECT shows, as far as a Yes/No column is concerned: each
@@ -609,6 +613,14 @@ private:
     Has lookupShown(const ShownCore& core, const ShownColumn& c) const;
     // The columns the last SELECT read shows (for a subquery in FROM).
     std::shared_ptr<const Shape> m_lastShape;
+    // The file the last IN '<path>' named.
+    std::string m_lastPath;
+    // Options::columns, asked once a table.
+    const std::vector<JetSqlTranslator::Options::Column>& columnsOf(const std::string& path,
+                                                                    const std::string& table) const;
+    mutable std::map<std::string, std::vector<JetSqlTranslator::Options::Column>> m_columns;
+    // The tables of a FROM clause ending in IN '<path>' are that file's.
+    void external(std::vector<Source>& sources) const;
 
     std::string_view m_sql;
     std::vector<Token> m_tokens;
@@ -677,12 +689,36 @@ bool Parser::yesNoColumn(const Ex& e) const {
 
 Parser::Has Parser::lookup(const Source& s, const std::string& name, bool existence) const {
     if (s.shape) return lookup(*s.shape, name, existence);
+    if (!s.path.empty()) {
+        if (!m_options.columns) return Has::Unknown;
+        for (const auto& c : columnsOf(s.path, s.pathTable))
+            if (iequals(c.name, name)) return c.yesNo ? Has::YesNo : existence ? Has::Column : Has::Unknown;
+        return Has::No;
+    }
     if (s.table.empty()) return Has::Unknown;
     if (m_options.yesNoColumn(s.table, name)) return Has::YesNo;
     if (!existence || !m_options.columns) return Has::Unknown;
-    for (const auto& c : m_options.columns(std::string(), s.table))
+    for (const auto& c : columnsOf(std::string(), s.table))
         if (iequals(c.name, name)) return Has::Column;
     return Has::No;
+}
+
+const std::vector<JetSqlTranslator::Options::Column>& Parser::columnsOf(const std::string& path,
+                                                                        const std::string& table) const {
+    const std::string key = path + '\x1f' + lower(table);
+    auto at = m_columns.find(key);
+    if (at == m_columns.end()) at = m_columns.emplace(key, m_options.columns(path, table)).first;
+    return at->second;
+}
+
+void Parser::external(std::vector<Source>& sources) const {
+    for (auto& source : sources) {
+        if (!source.table.empty()) {
+            source.path = m_lastPath;
+            source.pathTable = source.table;
+        }
+        source.table.clear();
+    }
 }
 
 std::vector<Source> Parser::sourcesAhead() const {
@@ -1367,6 +1403,7 @@ std::string Parser::externalDatabase(std::size_t pos) {
         }
     }
     if (path.empty()) fail(kErrUnsupported, "External databases other than database files are not supported", pos, "IN ''", m_sql);
+    m_lastPath = path;
     for (const auto& a : m_attachments)
         if (a.path == path) return a.alias;
     TranslatedSql::Attachment a{m_options.aliasFor ? m_options.aliasFor(path)
@@ -1412,11 +1449,11 @@ void Parser::tablePrimary(FromClause& from) {
             acceptKw("As");
             if (atIdentifier()) {
                 std::string alias = identifier(kErrFrom);
-                m_scopes.back().push_back({alias, std::string(), shape});
+                m_scopes.back().push_back({alias, std::string(), shape, {}, {}});
                 from.pieces.push_back({false, " AS " + JetSqlTranslator::QuoteIdentifier(alias)});
             } else {
                 // Its columns are named without a table.
-                m_scopes.back().push_back({std::string(), std::string(), shape});
+                m_scopes.back().push_back({std::string(), std::string(), shape, {}, {}});
             }
             ++from.tables;
             return;
@@ -1445,7 +1482,7 @@ void Parser::tablePrimary(FromClause& from) {
         reference = JetSqlTranslator::QuoteIdentifier(referenceName);
         from.pieces.push_back({false, " AS " + reference});
     }
-    m_scopes.back().push_back({referenceName, stored.empty() ? name : std::string(), shape});
+    m_scopes.back().push_back({referenceName, stored.empty() ? name : std::string(), shape, {}, {}});
     if (from.tables == 0 && !from.subquery) {
         from.firstTable = name;
         from.firstReference = reference;
@@ -1488,8 +1525,8 @@ void Parser::fromClause(FromClause& from) {
         std::size_t pos = cur().pos;
         ++m_pos;
         from.externalAlias = externalDatabase(pos);
-        // Its tables are another file's: their columns are not looked up here.
-        for (auto& source : m_scopes.back()) source.table.clear();
+        // Its tables are another file's: their columns are looked up there.
+        external(m_scopes.back());
     }
 }
 
@@ -1827,7 +1864,7 @@ JetTranslation Parser::statement() {
             std::size_t pos = cur().pos;
             ++m_pos;
             from.externalAlias = externalDatabase(pos);
-            for (auto& source : m_scopes.back()) source.table.clear();
+            external(m_scopes.back());
         }
         m_yesNoScopes.push_back(m_scopes.back());
         expectKw("Set", 3144);

@@ -206,6 +206,28 @@ TEST_F(YesNoInUserSql, AYesNoFieldAnotherProgramStoredAs1OrNullReadThroughASubqu
     }
 }
 
+TEST_F(YesNoInUserSql, AYesNoFieldOfATableOfAnotherFileNamedWithInSelectsTheRecordsReadAsTrueOrFalse) {
+    // Each file reads the other's Members: this layer's from another
+    // program's file and the other program's from this layer's.
+    for (auto* db : {theirs.get(), ours.get()}) {
+        const char* which = db == theirs.get() ? "another program's file" : "this layer's own file";
+        const std::string other = tmp.file(db == theirs.get() ? "ours.db" : "theirs.db");
+        const std::vector<Statement> statements = {
+            {"SELECT K FROM Members IN '" + other + "' WHERE Active = True ORDER BY K", {1, 4}},
+            {"SELECT K FROM Members AS M IN '" + other + "' WHERE M.Active = M.Member ORDER BY K", {1, 3}},
+            {"SELECT Count(*) FROM Members IN '" + other + "' WHERE Not Active", {2}},
+            {"SELECT K FROM Members WHERE K In (SELECT K FROM Members IN '" + other + "' WHERE Active = True)", {1, 4}},
+        };
+        for (const auto& s : statements) EXPECT_EQ(ColumnOf(*db, s.sql), s.keys) << which << ": " << s.sql;
+        // A saved query of the other file's table, which the file holds no view of.
+        db->CreateQueryDef("OtherMembers", "SELECT * FROM Members IN '" + other + "'");
+        EXPECT_EQ(ColumnOf(*db, "SELECT K FROM OtherMembers WHERE Active = True ORDER BY K"), (std::vector<long>{1, 4}))
+            << which;
+        db->Execute("UPDATE Members IN '" + other + "' SET Score = 7 WHERE Active = True", dbFailOnError);
+        EXPECT_EQ(db->RecordsAffected(), 2) << which;
+    }
+}
+
 TEST_F(YesNoInUserSql, AnUpdateWhereAYesNoFieldIsTrueChangesTheRecordsAnotherProgramStoredAs1) {
     for (auto* db : {theirs.get(), ours.get()}) {
         const char* which = db == theirs.get() ? "another program's file" : "this layer's own file";

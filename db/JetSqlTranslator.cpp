@@ -621,6 +621,13 @@ private:
     mutable std::map<std::string, std::vector<JetSqlTranslator::Options::Column>> m_columns;
     // The tables of a FROM clause ending in IN '<path>' are that file's.
     void external(std::vector<Source>& sources) const;
+    // The columns a source shows, with whether each is a Yes/No column;
+    // none when they cannot be told.
+    std::optional<std::vector<JetSqlTranslator::Options::Column>> columnsShown(const Source& s) const;
+    // * or t.* of a SELECT over `sources` with the values of its Yes/No
+    // columns as they are read, each column named; empty when it shows no
+    // Yes/No column (or its columns cannot be told).
+    std::string starValues(const SelectItem& item, const std::vector<Source>& sources) const;
 
     std::string_view m_sql;
     std::vector<Token> m_tokens;
@@ -709,6 +716,48 @@ const std::vector<JetSqlTranslator::Options::Column>& Parser::columnsOf(const st
     auto at = m_columns.find(key);
     if (at == m_columns.end()) at = m_columns.emplace(key, m_options.columns(path, table)).first;
     return at->second;
+}
+
+std::optional<std::vector<JetSqlTranslator::Options::Column>> Parser::columnsShown(const Source& s) const {
+    using Column = JetSqlTranslator::Options::Column;
+    if (!m_options.columns) return std::nullopt;
+    if (!s.path.empty()) return columnsOf(s.path, s.pathTable);
+    if (!s.table.empty()) return columnsOf(std::string(), s.table);
+    if (!s.shape) return std::nullopt;
+    std::vector<Column> out;
+    const ShownCore& core = s.shape->cores.front();
+    for (const auto& c : core.columns) {
+        if (c.star) {
+            if (s.shape->cores.size() > 1) return std::nullopt;
+            for (const auto& inner : core.sources) {
+                if (!c.qualifier.empty() && !iequals(inner.reference, c.qualifier)) continue;
+                const auto columns = columnsShown(inner);
+                if (!columns) return std::nullopt;
+                out.insert(out.end(), columns->begin(), columns->end());
+            }
+            continue;
+        }
+        out.push_back({c.name, lookup(*s.shape, c.name, false) == Has::YesNo});
+    }
+    return out;
+}
+
+std::string Parser::starValues(const SelectItem& item, const std::vector<Source>& sources) const {
+    std::string sql;
+    bool yesNo = false;
+    for (const auto& s : sources) {
+        if (!item.qualifier.empty() && !iequals(s.reference, item.qualifier)) continue;
+        const auto columns = columnsShown(s);
+        if (!columns || s.reference.empty()) return {};
+        const std::string reference = JetSqlTranslator::QuoteIdentifier(s.reference) + ".";
+        for (const auto& c : *columns) {
+            const std::string column = reference + JetSqlTranslator::QuoteIdentifier(c.name);
+            if (!sql.empty()) sql += ", ";
+            sql += c.yesNo ? "jet_yesno(" + column + ") AS " + JetSqlTranslator::QuoteIdentifier(c.name) : column;
+            yesNo = yesNo || c.yesNo;
+        }
+    }
+    return yesNo ? sql : std::string();
 }
 
 void Parser::external(std::vector<Source>& sources) const {
@@ -1620,6 +1669,11 @@ SelectCore Parser::selectCore(bool values) {
     core.sources = std::move(m_yesNoScopes.back());
     m_yesNoScopes.pop_back();
     core.shown.sources = core.sources;
+    // Every column of its tables used as values: a Yes/No column's as it is read.
+    if (values && !m_probing)
+        for (auto& item : core.items)
+            if (item.star)
+                if (std::string v = starValues(item, core.sources); !v.empty()) item.sql = std::move(v);
     for (const auto& item : core.items) {
         ShownColumn c;
         c.star = item.star;

@@ -228,6 +228,27 @@ TEST_F(YesNoInUserSql, AYesNoFieldOfATableOfAnotherFileNamedWithInSelectsTheReco
     }
 }
 
+TEST_F(YesNoInUserSql, AppendingAllFieldsOfRecordsWithAYesNoFieldAnotherProgramStoredAs1OrNullWritesTrueAndFalse) {
+    for (auto* db : {theirs.get(), ours.get()}) {
+        const char* which = db == theirs.get() ? "another program's file" : "this layer's own file";
+        daotest::MakeTable(*db, "Copies",
+                           {{"K", dbLong}, {"Active", dbBoolean}, {"Member", dbBoolean}, {"Score", dbLong}});
+        db->Execute("INSERT INTO Copies SELECT * FROM Members", dbFailOnError);
+        EXPECT_EQ(db->RecordsAffected(), 4) << which;
+        db->Execute("INSERT INTO Copies SELECT M.* FROM Members AS M WHERE M.K > 2", dbFailOnError);
+        EXPECT_EQ(db->RecordsAffected(), 2) << which;
+        EXPECT_EQ(ColumnOf(*db, "SELECT K FROM Copies WHERE Active = True ORDER BY K"), (std::vector<long>{1, 4, 4}))
+            << which;
+    }
+    // As this layer stores them: -1 and 0; a Long as it was.
+    theirs->Close();
+    theirs.reset();
+    vtest::OtherProgram other(tmp.file("theirs.db"));
+    EXPECT_EQ(other.Text("SELECT group_concat(Active || '/' || Member || '/' || Score, ' ') FROM"
+                         " (SELECT * FROM Copies ORDER BY rowid)"),
+              "-1/-1/1 0/-1/-1 0/0/0 -1/0/1 0/0/0 -1/0/1");
+}
+
 TEST_F(YesNoInUserSql, AnUpdateWhereAYesNoFieldIsTrueChangesTheRecordsAnotherProgramStoredAs1) {
     for (auto* db : {theirs.get(), ours.get()}) {
         const char* which = db == theirs.get() ? "another program's file" : "this layer's own file";

@@ -804,6 +804,56 @@ bool Connection::YesNoColumn(const std::string& table, const std::string& column
     }
 }
 
+namespace {
+
+// The columns of `table` in `schema` of `db` with whether each is declared
+// a Yes/No field.
+std::vector<JetSqlTranslator::Options::Column> declaredYesNo(sqlite3* db, const std::string& schema, const std::string& table) {
+    std::vector<JetSqlTranslator::Options::Column> out;
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT name, type FROM pragma_table_xinfo(?1, ?2) WHERE hidden IN (0, 2, 3)", -1, &raw,
+                           nullptr) != SQLITE_OK) {
+        sqlite3_finalize(raw);
+        return out;
+    }
+    StmtHandle st(raw);
+    sqlite3_bind_text(st.get(), 1, table.c_str(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(st.get(), 2, schema.c_str(), static_cast<int>(schema.size()), SQLITE_TRANSIENT);
+    while (sqlite3_step(st.get()) == SQLITE_ROW) {
+        const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
+        const auto* declared = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 1));
+        int type = 0;
+        long size = 0;
+        MapDeclaredType(declared ? declared : "", type, size);
+        out.push_back({name ? name : "", type == dbBoolean});
+    }
+    return out;
+}
+
+} // namespace
+
+std::vector<JetSqlTranslator::Options::Column> Connection::YesNoColumns(const std::string& path, const std::string& table) {
+    if (path.empty()) {
+        std::vector<JetSqlTranslator::Options::Column> out;
+        try {
+            for (const FieldInfo& f : TableFields(table)) out.push_back({f.name, YesNoColumn(table, f.name)});
+        } catch (const DaoError&) {
+            return {};
+        }
+        return out;
+    }
+    if (auto at = m_attached.find(path); at != m_attached.end()) return declaredYesNo(handle(), at->second, table);
+    // Not attached yet: the file is read on a connection of its own.
+    sqlite3* other = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &other, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close(other);
+        return {};
+    }
+    auto out = declaredYesNo(other, "main", table);
+    sqlite3_close(other);
+    return out;
+}
+
 std::optional<FieldInfo> Connection::ColumnInfo(const std::string& schema, const std::string& table,
                                                 const std::string& column) {
     const CachedTable& t = cachedTable(table, schema);

@@ -4,6 +4,7 @@
 // that they can tell when the database has been closed under them.
 #include "db/Collection.h"
 #include "db/FieldInfo.h"
+#include "db/JetSqlTranslator.h"
 #include "db/Variant.h"
 
 #include <sqlite3.h>
@@ -104,6 +105,11 @@ public:
     // Whether `column` of `table` (or of a view) is a Yes/No field, by its
     // declared type (BOOLEAN, BIT, YESNO ...); false for names not found.
     bool YesNoColumn(const std::string& table, const std::string& column);
+    // The columns of a table or view, in order, each with whether it is a
+    // Yes/No field by its declared type: of this database when `path` is
+    // empty, else of that database file (read, not attached); none for a
+    // name or file not found.
+    std::vector<JetSqlTranslator::Options::Column> YesNoColumns(const std::string& path, const std::string& table);
     void InvalidateCatalog() noexcept;
     std::uint64_t SchemaGeneration() const noexcept { return m_generation; }
     // Notices a schema change made through another connection (another

@@ -9,6 +9,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -395,6 +398,8 @@ struct SelectItem {
     std::string sql;
     Ex ex;
     bool star = false;
+    std::string name;      // the result column's name
+    std::string qualifier; // t of t.*
 };
 
 // FROM clause: text pieces and table names; table names get the external
@@ -433,9 +438,33 @@ struct FromClause {
 // A table a query level reads, by the name its columns are qualified with
 // (the alias, else the table's name); the table's own name, empty for a
 // subquery, a stored query read as one or a table of another file.
+struct Shape;
 struct Source {
     std::string reference;
     std::string table;
+    // A subquery or a stored query read as a table: the columns it shows.
+    std::shared_ptr<const Shape> shape;
+    // A table of another file (FROM ... IN '<path>'): the file and the
+    // table's name there.
+    std::string path, pathTable;
+};
+
+// The columns a SELECT shows, as far as a Yes/No column is concerned: each
+// result column in order, a plain column shown as it is by the name of the
+// column it shows, and the tables it reads them from.
+struct ShownColumn {
+    bool star = false;      // * (every table), or t.* (`qualifier`)
+    std::string name;       // the result column's name
+    bool plain = false;     // a column shown as it is: `qualifier`.`column`
+    std::string qualifier, column;
+};
+struct ShownCore {
+    std::vector<ShownColumn> columns;
+    std::vector<Source> sources;
+};
+// One core for each SELECT of a UNION.
+struct Shape {
+    std::vector<ShownCore> cores;
 };
 
 struct SelectCore {
@@ -455,6 +484,7 @@ struct SelectCore {
     bool aggregate = false;
     Ex firstItem; // the first result column, as a comparison needs to know it
     std::vector<Source> sources; // its tables, for ORDER BY
+    ShownCore shown;             // the columns it shows
 };
 
 class Parser {
@@ -547,7 +577,8 @@ private:
     void fromClause(FromClause& from);
     void joinExpression(FromClause& from);
     void tablePrimary(FromClause& from);
-    std::string storedQuery(const std::string& name, std::size_t namePos);
+    // `shape`: the columns the query shows.
+    std::string storedQuery(const std::string& name, std::size_t namePos, std::shared_ptr<const Shape>& shape);
     std::string externalDatabase(std::size_t pos);
     std::string orderTerm();
     void finish();
@@ -571,6 +602,32 @@ private:
     std::vector<Source> sourcesAhead() const;
     // Whether a plain column reference names a Yes/No column (Options::yesNoColumn).
     bool yesNoColumn(const Ex& e) const;
+    // What a source read by a query level holds under a column name.
+    enum class Has { No, Column, YesNo, Unknown };
+    // `existence`: whether a column of that name that is no Yes/No field is
+    // looked for (Has::Column), else Has::Unknown.
+    Has lookup(const Source& s, const std::string& name, bool existence) const;
+    Has lookup(const Shape& shape, const std::string& name, bool existence) const;
+    Has lookup(const ShownCore& core, const std::string& name, bool existence) const;
+    // A plain column a SELECT shows, among its tables.
+    Has lookupShown(const ShownCore& core, const ShownColumn& c) const;
+    // The columns the last SELECT read shows (for a subquery in FROM).
+    std::shared_ptr<const Shape> m_lastShape;
+    // The file the last IN '<path>' named.
+    std::string m_lastPath;
+    // Options::columns, asked once a table.
+    const std::vector<JetSqlTranslator::Options::Column>& columnsOf(const std::string& path,
+                                                                    const std::string& table) const;
+    mutable std::map<std::string, std::vector<JetSqlTranslator::Options::Column>> m_columns;
+    // The tables of a FROM clause ending in IN '<path>' are that file's.
+    void external(std::vector<Source>& sources) const;
+    // The columns a source shows, with whether each is a Yes/No column;
+    // none when they cannot be told.
+    std::optional<std::vector<JetSqlTranslator::Options::Column>> columnsShown(const Source& s) const;
+    // * or t.* of a SELECT over `sources` with the values of its Yes/No
+    // columns as they are read, each column named; empty when it shows no
+    // Yes/No column (or its columns cannot be told).
+    std::string starValues(const SelectItem& item, const std::vector<Source>& sources) const;
 
     std::string_view m_sql;
     std::vector<Token> m_tokens;
@@ -605,6 +662,7 @@ void Parser::resolveNumber(Ex& e) const {
     const auto& scope = m_scopes.back();
     bool number = false;
     for (const auto& s : scope) {
+        if (s.reference.empty()) continue; // a subquery without a name
         if (s.table.empty()) return;
         number = number || m_options.numberColumn(s.table, e.name);
     }
@@ -616,13 +674,100 @@ bool Parser::yesNoColumn(const Ex& e) const {
     if (!e.qualifier.empty()) {
         for (auto scope = m_yesNoScopes.rbegin(); scope != m_yesNoScopes.rend(); ++scope)
             for (const auto& s : *scope)
-                if (iequals(s.reference, e.qualifier)) return !s.table.empty() && m_options.yesNoColumn(s.table, e.name);
+                if (iequals(s.reference, e.qualifier)) return lookup(s, e.name, false) == Has::YesNo;
         return false;
     }
-    // An unqualified name: a column of one of the tables of this level.
-    for (const auto& s : m_yesNoScopes.back())
-        if (!s.table.empty() && m_options.yesNoColumn(s.table, e.name)) return true;
+    // An unqualified name: a column of one of the tables of this level, else,
+    // when none of them has a column of that name, of the query around it
+    // (a correlated subquery reads the outer query's columns so).
+    for (auto scope = m_yesNoScopes.rbegin(); scope != m_yesNoScopes.rend(); ++scope) {
+        // Whether a table has the name matters only where a query lies around.
+        const bool outermost = std::next(scope) == m_yesNoScopes.rend();
+        bool found = false;
+        for (const auto& s : *scope) {
+            const Has has = lookup(s, e.name, !outermost);
+            if (has == Has::YesNo) return true;
+            found = found || has != Has::No;
+        }
+        if (found || !m_options.columns) return false;
+    }
     return false;
+}
+
+Parser::Has Parser::lookup(const Source& s, const std::string& name, bool existence) const {
+    if (s.shape) return lookup(*s.shape, name, existence);
+    if (!s.path.empty()) {
+        if (!m_options.columns) return Has::Unknown;
+        for (const auto& c : columnsOf(s.path, s.pathTable))
+            if (iequals(c.name, name)) return c.yesNo ? Has::YesNo : existence ? Has::Column : Has::Unknown;
+        return Has::No;
+    }
+    if (s.table.empty()) return Has::Unknown;
+    if (m_options.yesNoColumn(s.table, name)) return Has::YesNo;
+    if (!existence || !m_options.columns) return Has::Unknown;
+    for (const auto& c : columnsOf(std::string(), s.table))
+        if (iequals(c.name, name)) return Has::Column;
+    return Has::No;
+}
+
+const std::vector<JetSqlTranslator::Options::Column>& Parser::columnsOf(const std::string& path,
+                                                                        const std::string& table) const {
+    const std::string key = path + '\x1f' + lower(table);
+    auto at = m_columns.find(key);
+    if (at == m_columns.end()) at = m_columns.emplace(key, m_options.columns(path, table)).first;
+    return at->second;
+}
+
+std::optional<std::vector<JetSqlTranslator::Options::Column>> Parser::columnsShown(const Source& s) const {
+    using Column = JetSqlTranslator::Options::Column;
+    if (!m_options.columns) return std::nullopt;
+    if (!s.path.empty()) return columnsOf(s.path, s.pathTable);
+    if (!s.table.empty()) return columnsOf(std::string(), s.table);
+    if (!s.shape) return std::nullopt;
+    std::vector<Column> out;
+    const ShownCore& core = s.shape->cores.front();
+    for (const auto& c : core.columns) {
+        if (c.star) {
+            if (s.shape->cores.size() > 1) return std::nullopt;
+            for (const auto& inner : core.sources) {
+                if (!c.qualifier.empty() && !iequals(inner.reference, c.qualifier)) continue;
+                const auto columns = columnsShown(inner);
+                if (!columns) return std::nullopt;
+                out.insert(out.end(), columns->begin(), columns->end());
+            }
+            continue;
+        }
+        out.push_back({c.name, lookup(*s.shape, c.name, false) == Has::YesNo});
+    }
+    return out;
+}
+
+std::string Parser::starValues(const SelectItem& item, const std::vector<Source>& sources) const {
+    std::string sql;
+    bool yesNo = false;
+    for (const auto& s : sources) {
+        if (!item.qualifier.empty() && !iequals(s.reference, item.qualifier)) continue;
+        const auto columns = columnsShown(s);
+        if (!columns || s.reference.empty()) return {};
+        const std::string reference = JetSqlTranslator::QuoteIdentifier(s.reference) + ".";
+        for (const auto& c : *columns) {
+            const std::string column = reference + JetSqlTranslator::QuoteIdentifier(c.name);
+            if (!sql.empty()) sql += ", ";
+            sql += c.yesNo ? "jet_yesno(" + column + ") AS " + JetSqlTranslator::QuoteIdentifier(c.name) : column;
+            yesNo = yesNo || c.yesNo;
+        }
+    }
+    return yesNo ? sql : std::string();
+}
+
+void Parser::external(std::vector<Source>& sources) const {
+    for (auto& source : sources) {
+        if (!source.table.empty()) {
+            source.path = m_lastPath;
+            source.pathTable = source.table;
+        }
+        source.table.clear();
+    }
 }
 
 std::vector<Source> Parser::sourcesAhead() const {
@@ -660,6 +805,57 @@ std::vector<Source> Parser::sourcesAhead() const {
         return {};
     }
     return ahead.m_scopes.back();
+}
+
+Parser::Has Parser::lookup(const Shape& shape, const std::string& name, bool existence) const {
+    if (shape.cores.size() == 1) return lookup(shape.cores.front(), name, existence);
+    // A UNION: its columns are named by its first SELECT; one is a Yes/No
+    // column when each SELECT shows one there.
+    std::size_t at = 0;
+    bool named = false;
+    for (const auto& core : shape.cores)
+        for (const auto& c : core.columns)
+            if (c.star) return Has::Unknown;
+    const auto& first = shape.cores.front().columns;
+    for (; at < first.size() && !named; ++at) named = iequals(first[at].name, name);
+    if (!named) return Has::No;
+    --at;
+    for (const auto& core : shape.cores) {
+        if (at >= core.columns.size()) return Has::Unknown;
+        const auto& c = core.columns[at];
+        if (!c.plain || lookupShown(core, c) != Has::YesNo) return existence ? Has::Column : Has::Unknown;
+    }
+    return Has::YesNo;
+}
+
+Parser::Has Parser::lookup(const ShownCore& core, const std::string& name, bool existence) const {
+    for (const auto& c : core.columns) {
+        if (c.star) {
+            for (const auto& s : core.sources) {
+                if (!c.qualifier.empty() && !iequals(s.reference, c.qualifier)) continue;
+                const Has has = lookup(s, name, true);
+                if (has != Has::No) return has == Has::Column && !existence ? Has::Unknown : has;
+            }
+            continue;
+        }
+        if (!iequals(c.name, name)) continue;
+        if (!c.plain) return existence ? Has::Column : Has::Unknown;
+        const Has has = lookupShown(core, c);
+        return has == Has::YesNo || existence ? has : Has::Unknown;
+    }
+    return Has::No;
+}
+
+Parser::Has Parser::lookupShown(const ShownCore& core, const ShownColumn& c) const {
+    bool yesNo = false;
+    for (const auto& s : core.sources) {
+        if (!c.qualifier.empty()) {
+            if (iequals(s.reference, c.qualifier)) return lookup(s, c.column, true) == Has::YesNo ? Has::YesNo : Has::Column;
+            continue;
+        }
+        yesNo = yesNo || lookup(s, c.column, false) == Has::YesNo;
+    }
+    return yesNo ? Has::YesNo : Has::Column;
 }
 
 // A type of a PARAMETERS declaration whose values are numbers or dates.
@@ -1256,6 +1452,7 @@ std::string Parser::externalDatabase(std::size_t pos) {
         }
     }
     if (path.empty()) fail(kErrUnsupported, "External databases other than database files are not supported", pos, "IN ''", m_sql);
+    m_lastPath = path;
     for (const auto& a : m_attachments)
         if (a.path == path) return a.alias;
     TranslatedSql::Attachment a{m_options.aliasFor ? m_options.aliasFor(path)
@@ -1267,7 +1464,7 @@ std::string Parser::externalDatabase(std::size_t pos) {
 
 // A stored query the file holds no view of, named in a FROM clause: its
 // statement in parentheses, or empty when the name is no such query.
-std::string Parser::storedQuery(const std::string& name, std::size_t namePos) {
+std::string Parser::storedQuery(const std::string& name, std::size_t namePos, std::shared_ptr<const Shape>& shape) {
     if (!m_options.storedQuery) return {};
     const std::string sql = m_options.storedQuery(name);
     if (sql.empty()) return {};
@@ -1286,6 +1483,7 @@ std::string Parser::storedQuery(const std::string& name, std::size_t namePos) {
         if (!known) m_attachments.push_back(a);
     }
     for (auto& p : t.parameters) m_storedParameters.push_back(std::move(p));
+    shape = inner.m_lastShape;
     return "(" + t.text + ")";
 }
 
@@ -1295,12 +1493,16 @@ void Parser::tablePrimary(FromClause& from) {
         if (atKw("Select")) {
             from.subquery = true;
             from.pieces.push_back({false, "(" + selectStatement(false, nullptr) + ")"});
+            const std::shared_ptr<const Shape> shape = m_lastShape;
             if (!acceptOp(")")) error(kErrFrom, "Missing ) in FROM clause");
             acceptKw("As");
             if (atIdentifier()) {
                 std::string alias = identifier(kErrFrom);
-                m_scopes.back().push_back({alias, std::string()});
+                m_scopes.back().push_back({alias, std::string(), shape, {}, {}});
                 from.pieces.push_back({false, " AS " + JetSqlTranslator::QuoteIdentifier(alias)});
+            } else {
+                // Its columns are named without a table.
+                m_scopes.back().push_back({std::string(), std::string(), shape, {}, {}});
             }
             ++from.tables;
             return;
@@ -1319,7 +1521,8 @@ void Parser::tablePrimary(FromClause& from) {
     if (name.size() >= 7 && iequals(std::string_view(name).substr(0, 7), "sqlite_"))
         fail(err::InputTableNotFound, "Cannot find the input table or query '" + name + "'", namePos, name, m_sql);
     std::string reference = JetSqlTranslator::QuoteIdentifier(name);
-    const std::string stored = storedQuery(name, namePos);
+    std::shared_ptr<const Shape> shape;
+    const std::string stored = storedQuery(name, namePos, shape);
     from.pieces.push_back({true, stored.empty() ? reference : stored, stored.empty() ? std::string() : reference});
     if (!stored.empty() && !atKw("As") && !atIdentifier()) from.pieces.push_back({false, " AS " + reference});
     std::string referenceName = name;
@@ -1328,7 +1531,7 @@ void Parser::tablePrimary(FromClause& from) {
         reference = JetSqlTranslator::QuoteIdentifier(referenceName);
         from.pieces.push_back({false, " AS " + reference});
     }
-    m_scopes.back().push_back({referenceName, stored.empty() ? name : std::string()});
+    m_scopes.back().push_back({referenceName, stored.empty() ? name : std::string(), shape, {}, {}});
     if (from.tables == 0 && !from.subquery) {
         from.firstTable = name;
         from.firstReference = reference;
@@ -1371,8 +1574,8 @@ void Parser::fromClause(FromClause& from) {
         std::size_t pos = cur().pos;
         ++m_pos;
         from.externalAlias = externalDatabase(pos);
-        // Its tables are another file's: their columns are not looked up here.
-        for (auto& source : m_scopes.back()) source.table.clear();
+        // Its tables are another file's: their columns are looked up there.
+        external(m_scopes.back());
     }
 }
 
@@ -1404,6 +1607,7 @@ SelectCore Parser::selectCore(bool values) {
                    peek(2).type == Tk::Op && peek(2).text == "*") {
             item.sql = JetSqlTranslator::QuoteIdentifier(cur().text) + ".*";
             item.star = true;
+            item.qualifier = cur().text;
             m_pos += 3;
         } else {
             item.ex = asValue(expr());
@@ -1412,10 +1616,14 @@ SelectCore Parser::selectCore(bool values) {
             item.sql = item.ex.yesNo && !values ? item.ex.storedSql : item.ex.sql;
             core.aggregate = core.aggregate || item.ex.aggregate;
             if (acceptKw("As")) {
-                item.sql += " AS " + JetSqlTranslator::QuoteIdentifier(identifier(kErrExpression));
+                item.name = identifier(kErrExpression);
+                item.sql += " AS " + JetSqlTranslator::QuoteIdentifier(item.name);
             } else if (!item.ex.column) {
                 // The engine names an unnamed computed column Expr1000, Expr1001, ...
-                item.sql += " AS " + JetSqlTranslator::QuoteIdentifier("Expr" + std::to_string(m_exprNumber++));
+                item.name = "Expr" + std::to_string(m_exprNumber++);
+                item.sql += " AS " + JetSqlTranslator::QuoteIdentifier(item.name);
+            } else {
+                item.name = item.ex.name;
             }
         }
         core.items.push_back(std::move(item));
@@ -1460,6 +1668,23 @@ SelectCore Parser::selectCore(bool values) {
     }
     core.sources = std::move(m_yesNoScopes.back());
     m_yesNoScopes.pop_back();
+    core.shown.sources = core.sources;
+    // Every column of its tables used as values: a Yes/No column's as it is read.
+    if (values && !m_probing)
+        for (auto& item : core.items)
+            if (item.star)
+                if (std::string v = starValues(item, core.sources); !v.empty()) item.sql = std::move(v);
+    for (const auto& item : core.items) {
+        ShownColumn c;
+        c.star = item.star;
+        c.name = item.name;
+        c.qualifier = item.star ? item.qualifier : item.ex.qualifier;
+        // A column shown as it is (a Yes/No column's value used here is
+        // no longer the column).
+        c.plain = !item.star && item.ex.column && (!item.ex.yesNo || item.sql.rfind(item.ex.storedSql, 0) == 0);
+        c.column = item.ex.name;
+        core.shown.columns.push_back(std::move(c));
+    }
     m_scopes.pop_back();
     return core;
 }
@@ -1606,6 +1831,11 @@ std::string Parser::selectStatement(bool topLevel, JetTranslation* out, bool val
     }
 
     m_lastFirstItem = first.firstItem;
+    {
+        auto shape = std::make_shared<Shape>();
+        for (const auto& c : cores) shape->cores.push_back(c.shown);
+        m_lastShape = std::move(shape);
+    }
     std::string sql = coreSql(cores[0]);
     for (std::size_t i = 1; i < cores.size(); ++i) sql += unions[i - 1] + coreSql(cores[i]);
     if (!orderBy.empty()) sql += " ORDER BY " + joinList(orderBy);
@@ -1688,7 +1918,7 @@ JetTranslation Parser::statement() {
             std::size_t pos = cur().pos;
             ++m_pos;
             from.externalAlias = externalDatabase(pos);
-            for (auto& source : m_scopes.back()) source.table.clear();
+            external(m_scopes.back());
         }
         m_yesNoScopes.push_back(m_scopes.back());
         expectKw("Set", 3144);

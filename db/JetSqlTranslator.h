@@ -44,6 +44,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace dao {
 
@@ -94,6 +95,18 @@ public:
         // shows as it is stays the column. Without it a column's value is
         // what is stored.
         std::function<bool(const std::string& table, const std::string& column)> yesNoColumn;
+        // The columns of a table or view, in their order, each with whether
+        // it is a Yes/No field (as yesNoColumn tells): of the database
+        // itself when `path` is empty, else of the file a FROM clause names
+        // with IN '<path>'; none for a name not found. A column named
+        // without its table in a subquery is the outer query's only when the
+        // subquery's tables have no column of that name. Without it such a
+        // name is looked for among the subquery's tables only.
+        struct Column {
+            std::string name;
+            bool yesNo = false;
+        };
+        std::function<std::vector<Column>(const std::string& path, const std::string& table)> columns;
     };
 
     // Name of the rowid column added for a keyset.

@@ -63,6 +63,9 @@ std::optional<std::string> viewStatement(Connection& c, const std::string& name,
         opts.yesNoColumn = [&c](const std::string& table, const std::string& column) {
             return c.YesNoColumn(table, column);
         };
+        opts.columns = [&c](const std::string& path, const std::string& table) {
+            return c.YesNoColumns(path, table);
+        };
         TranslatedSql t = JetSqlTranslator::Translate(sql, opts);
         if (t.kind() != TranslatedSql::Kind::Select || !t.attachments().empty()) return std::nullopt;
         return "CREATE VIEW " + QuoteIdent(name) + " AS " + t.text();

@@ -21,7 +21,7 @@ namespace {
 // The same four records in both files: Active True, False, False (a Null
 // in the other program's file), True; Member True, True, False, False;
 // Score, a Long, 1, -1, 0, 1. Cards: Valid True (K 1) and False (K 2, a Null
-// in the other program's file).
+// in the other program's file). Tallies: Active, a Long, 1 (K 1) and -1 (K 4).
 class YesNoInUserSql : public daotest::FreshEngine {
 protected:
     void SetUp() override {
@@ -31,7 +31,9 @@ protected:
             other.Exec("CREATE TABLE Members (K INTEGER PRIMARY KEY, Active BOOLEAN, Member BIT, Score INTEGER);"
                        "INSERT INTO Members VALUES (1, 1, 1, 1), (2, 0, 1, -1), (3, NULL, 0, 0), (4, 1, 0, 1);"
                        "CREATE TABLE Cards (K INTEGER PRIMARY KEY, Valid YESNO);"
-                       "INSERT INTO Cards VALUES (1, 1), (2, NULL);");
+                       "INSERT INTO Cards VALUES (1, 1), (2, NULL);"
+                       "CREATE TABLE Tallies (K INTEGER PRIMARY KEY, Active INTEGER);"
+                       "INSERT INTO Tallies VALUES (1, 1), (4, -1);");
         }
         theirs = DBEngine().OpenDatabase(tmp.file("theirs.db"));
         ours = DBEngine().CreateDatabase(tmp.file("ours.db"), dbLangGeneral);
@@ -52,6 +54,9 @@ protected:
         daotest::MakeTable(*ours, "Cards", {{"K", dbLong}, {"Valid", dbBoolean}});
         ours->Execute("INSERT INTO Cards (K, Valid) VALUES (1, True)", dbFailOnError);
         ours->Execute("INSERT INTO Cards (K, Valid) VALUES (2, False)", dbFailOnError);
+        daotest::MakeTable(*ours, "Tallies", {{"K", dbLong}, {"Active", dbLong}});
+        ours->Execute("INSERT INTO Tallies (K, Active) VALUES (1, 1)", dbFailOnError);
+        ours->Execute("INSERT INTO Tallies (K, Active) VALUES (4, -1)", dbFailOnError);
     }
     void TearDown() override {
         if (theirs) theirs->Close();
@@ -88,6 +93,14 @@ const std::vector<Criterion> kCriteria = {
     {"[Member] = (SELECT Valid FROM Cards WHERE K = 1)", {1, 2}},
     {"[Members].[K] In (SELECT K FROM Cards WHERE Valid = [Members].[Active])", {1, 2}},
     {"Exists (SELECT * FROM Cards WHERE Cards.K = Members.K And Cards.Valid)", {1}},
+    // A column of the outer query named without its table in a subquery.
+    {"[K] In (SELECT K FROM Cards WHERE Active = True)", {1}},
+    {"Exists (SELECT * FROM Cards WHERE Cards.K = Members.K And Active = True)", {1}},
+    {"(SELECT Count(*) FROM Cards WHERE Active = True) = 2", {1, 4}},
+    {"[K] In (SELECT K FROM Cards WHERE Valid = Active)", {1, 2}},
+    // ... unless the subquery's own table has a column of that name: a Long.
+    {"Exists (SELECT * FROM Tallies WHERE Tallies.K = Members.K And Active = 1)", {1}},
+    {"[K] In (SELECT K FROM Tallies WHERE Active = True)", {4}},
     // A Long holding 1 is no True: True is -1.
     {"[Score] = True", {2}},
     {"[Score] = 1", {1, 4}},
@@ -158,6 +171,82 @@ TEST_F(YesNoInUserSql, ASavedQueryOnAYesNoFieldAnotherProgramStoredAs1IsReadWith
     }
     theirs = DBEngine().OpenDatabase(tmp.file("theirs.db"));
     EXPECT_EQ(ColumnOf(*theirs, "SELECT K FROM ActiveOnes ORDER BY K"), (std::vector<long>{1, 4}));
+}
+
+struct Statement {
+    std::string sql;
+    std::vector<long> keys; // the first column of the rows read
+};
+
+TEST_F(YesNoInUserSql, AYesNoFieldAnotherProgramStoredAs1OrNullReadThroughASubqueryOrSavedQuerySelectsTheRecordsReadAsTrueOrFalse) {
+    const std::vector<Statement> statements = {
+        {"SELECT * FROM (SELECT * FROM Members) AS S WHERE S.Active = True ORDER BY K", {1, 4}},
+        {"SELECT K FROM (SELECT * FROM Members) AS S WHERE Active = True ORDER BY K", {1, 4}},
+        {"SELECT K FROM (SELECT K, Active FROM Members) WHERE Active = True ORDER BY K", {1, 4}},
+        {"SELECT K FROM (SELECT K, Active AS A FROM Members) AS S WHERE S.A = False ORDER BY K", {2, 3}},
+        {"SELECT K FROM (SELECT M.* FROM Members AS M) AS S WHERE S.Active = S.Member ORDER BY K", {1, 3}},
+        {"SELECT K FROM (SELECT * FROM (SELECT * FROM Members) AS T) AS S WHERE Active = True ORDER BY K", {1, 4}},
+        {"SELECT Count(*) FROM (SELECT * FROM Members) AS S GROUP BY S.Active", {2, 2}},
+        {"SELECT K FROM (SELECT K, Active FROM Members UNION ALL SELECT K + 10, Valid FROM Cards) AS U"
+         " WHERE Active = True ORDER BY K",
+         {1, 4, 11}},
+        {"SELECT K FROM Members WHERE K In (SELECT K FROM (SELECT * FROM Members) AS S WHERE S.Active)", {1, 4}},
+        // A computed column of a subquery keeps its value; a Long is no Yes/No field.
+        {"SELECT K FROM (SELECT K, Score AS Active FROM Members) AS S WHERE Active = True ORDER BY K", {2}},
+        // A saved query read as a table.
+        {"SELECT K FROM Shown WHERE Active = True ORDER BY K", {1, 4}},
+        {"SELECT K FROM Everything WHERE Active = [Member] ORDER BY K", {1, 3}},
+        {"SELECT K FROM Shown AS Q WHERE Q.Active = False ORDER BY K", {2, 3}},
+    };
+    for (auto* db : {theirs.get(), ours.get()}) {
+        const char* which = db == theirs.get() ? "another program's file" : "this layer's own file";
+        db->CreateQueryDef("Shown", "SELECT K, Active FROM Members");
+        db->CreateQueryDef("Everything", "SELECT * FROM Members");
+        for (const auto& s : statements) EXPECT_EQ(ColumnOf(*db, s.sql), s.keys) << which << ": " << s.sql;
+    }
+}
+
+TEST_F(YesNoInUserSql, AYesNoFieldOfATableOfAnotherFileNamedWithInSelectsTheRecordsReadAsTrueOrFalse) {
+    // Each file reads the other's Members: this layer's from another
+    // program's file and the other program's from this layer's.
+    for (auto* db : {theirs.get(), ours.get()}) {
+        const char* which = db == theirs.get() ? "another program's file" : "this layer's own file";
+        const std::string other = tmp.file(db == theirs.get() ? "ours.db" : "theirs.db");
+        const std::vector<Statement> statements = {
+            {"SELECT K FROM Members IN '" + other + "' WHERE Active = True ORDER BY K", {1, 4}},
+            {"SELECT K FROM Members AS M IN '" + other + "' WHERE M.Active = M.Member ORDER BY K", {1, 3}},
+            {"SELECT Count(*) FROM Members IN '" + other + "' WHERE Not Active", {2}},
+            {"SELECT K FROM Members WHERE K In (SELECT K FROM Members IN '" + other + "' WHERE Active = True)", {1, 4}},
+        };
+        for (const auto& s : statements) EXPECT_EQ(ColumnOf(*db, s.sql), s.keys) << which << ": " << s.sql;
+        // A saved query of the other file's table, which the file holds no view of.
+        db->CreateQueryDef("OtherMembers", "SELECT * FROM Members IN '" + other + "'");
+        EXPECT_EQ(ColumnOf(*db, "SELECT K FROM OtherMembers WHERE Active = True ORDER BY K"), (std::vector<long>{1, 4}))
+            << which;
+        db->Execute("UPDATE Members IN '" + other + "' SET Score = 7 WHERE Active = True", dbFailOnError);
+        EXPECT_EQ(db->RecordsAffected(), 2) << which;
+    }
+}
+
+TEST_F(YesNoInUserSql, AppendingAllFieldsOfRecordsWithAYesNoFieldAnotherProgramStoredAs1OrNullWritesTrueAndFalse) {
+    for (auto* db : {theirs.get(), ours.get()}) {
+        const char* which = db == theirs.get() ? "another program's file" : "this layer's own file";
+        daotest::MakeTable(*db, "Copies",
+                           {{"K", dbLong}, {"Active", dbBoolean}, {"Member", dbBoolean}, {"Score", dbLong}});
+        db->Execute("INSERT INTO Copies SELECT * FROM Members", dbFailOnError);
+        EXPECT_EQ(db->RecordsAffected(), 4) << which;
+        db->Execute("INSERT INTO Copies SELECT M.* FROM Members AS M WHERE M.K > 2", dbFailOnError);
+        EXPECT_EQ(db->RecordsAffected(), 2) << which;
+        EXPECT_EQ(ColumnOf(*db, "SELECT K FROM Copies WHERE Active = True ORDER BY K"), (std::vector<long>{1, 4, 4}))
+            << which;
+    }
+    // As this layer stores them: -1 and 0; a Long as it was.
+    theirs->Close();
+    theirs.reset();
+    vtest::OtherProgram other(tmp.file("theirs.db"));
+    EXPECT_EQ(other.Text("SELECT group_concat(Active || '/' || Member || '/' || Score, ' ') FROM"
+                         " (SELECT * FROM Copies ORDER BY rowid)"),
+              "-1/-1/1 0/-1/-1 0/0/0 -1/0/1 0/0/0 -1/0/1");
 }
 
 TEST_F(YesNoInUserSql, AnUpdateWhereAYesNoFieldIsTrueChangesTheRecordsAnotherProgramStoredAs1) {

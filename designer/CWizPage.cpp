@@ -29,6 +29,14 @@ CWizPage::CWizPage(QWidget* parent) : QDialog(parent) {
     });
 }
 
+// A page may go while it is shown (its owner closing while it is up):
+// its dialog then hides itself on the way out, and a text box that loses the
+// focus commits its text through the page's handler, whose page is already
+// gone by then. Whatever the page's controls still signal to it is cut first.
+CWizPage::~CWizPage() {
+    for (QObject* child : findChildren<QObject*>()) QObject::disconnect(child, nullptr, this, nullptr);
+}
+
 void CWizPage::LeaveWith(long code) {
     SetNavResult(code);
     hide();

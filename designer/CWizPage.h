@@ -38,6 +38,7 @@ class CWizPage : public QDialog {
     Q_OBJECT
 public:
     explicit CWizPage(QWidget* parent = nullptr);
+    ~CWizPage() override;
 
     // The size of every page of the wizard, twips.
     static constexpr int PageWidthTwips = 11700;

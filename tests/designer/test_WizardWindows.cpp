@@ -521,6 +521,43 @@ TEST_F(DesignerTest, LongFieldNamesShowWholeAndTheListsScrollSideways) {
 // without a word; a save from the Finish page then wiped its assignments.
 // A query whose table was dropped (it is there, but cannot be opened) said
 // so, and the save wiped them all the same.
+// A page destroyed while it was shown with the focus in one of its text
+// boxes: its dialog hid itself on the way out, the box lost the focus, and
+// the box's commit ran the handler of the page whose own part was already
+// destroyed (undefined behaviour), storing the text into the wizard and
+// marking the scenario changed. Nothing of a page runs once it goes.
+TEST_F(DesignerTest, APageDestroyedWithTheFocusInATextBoxRunsNoHandlerOfTheGonePage) {
+    struct Row {
+        long page;
+        const char* box;
+    } rows[] = {
+        {3, "txtScenario_Description"},
+        {50, "txtDescription"},
+        {50, "txtScenario_Output_Table1_Name"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::to_string(r.page) + " " + r.box);
+        Script script;
+        dtest::Wizard wiz("Describe");
+        wiz.SetScenario_Description("Sales");
+        wiz.SetOutputTable1("outSales");
+        std::unique_ptr<CWizPage> page = ShownPage(r.page, wiz);
+        ASSERT_NE(page, nullptr);
+        auto* box = page->findChild<QLineEdit*>(QString::fromLatin1(r.box));
+        ASSERT_NE(box, nullptr);
+        page->activateWindow();
+        box->setFocus();
+        Pump();
+        ASSERT_TRUE(box->hasFocus());
+        box->setText(QStringLiteral("typed"));
+        ASSERT_FALSE(wiz.Changed());
+        page.reset();
+        EXPECT_FALSE(wiz.Changed());
+        EXPECT_EQ(wiz.Scenario_Description(), "Sales");
+        EXPECT_EQ(wiz.OutputTable1(), "outSales");
+    }
+}
+
 TEST_F(DesignerTest, AMissingSourceIsSaidBeforeAnyPageAndKeepsTheStoredFields) {
     AddTable("Temp");
     m_db->CreateQueryDef("qOnTemp", "SELECT A AS Score, A AS Units, A AS Class FROM Temp");

@@ -844,14 +844,11 @@ std::vector<JetSqlTranslator::Options::Column> Connection::YesNoColumns(const st
     }
     if (auto at = m_attached.find(path); at != m_attached.end()) return declaredYesNo(handle(), at->second, table);
     // Not attached yet: the file is read on a connection of its own.
-    sqlite3* other = nullptr;
-    if (sqlite3_open_v2(path.c_str(), &other, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        sqlite3_close(other);
-        return {};
-    }
-    auto out = declaredYesNo(other, "main", table);
-    sqlite3_close(other);
-    return out;
+    sqlite3* raw = nullptr;
+    const int rc = OpenSqlite(path, SQLITE_OPEN_READONLY, &raw);
+    SqliteHandle other(raw);
+    if (rc != SQLITE_OK) return {};
+    return declaredYesNo(other.get(), "main", table);
 }
 
 std::optional<FieldInfo> Connection::ColumnInfo(const std::string& schema, const std::string& table,

@@ -168,6 +168,26 @@ private:
     std::chrono::milliseconds m_waitTold{-1}; // when the listener was last told, in this wait
 };
 
+// Lets the translator ask a connection what the columns it meets are declared
+// to hold (numbers, Yes/No) and which columns a table has. `get` gives the
+// connection, or null once it is gone (a translation made later gets no
+// answers then).
+template <class GetConnection>
+void AskColumnsOf(GetConnection get, JetSqlTranslator::Options& opts) {
+    opts.numberColumn = [get](const std::string& table, const std::string& column) {
+        auto c = get();
+        return c && c->NumberColumn(table, column);
+    };
+    opts.yesNoColumn = [get](const std::string& table, const std::string& column) {
+        auto c = get();
+        return c && c->YesNoColumn(table, column);
+    };
+    opts.columns = [get](const std::string& path, const std::string& table) {
+        auto c = get();
+        return c ? c->YesNoColumns(path, table) : std::vector<JetSqlTranslator::Options::Column>{};
+    };
+}
+
 // Binds a Variant to a statement parameter (1-based).
 void BindVariant(sqlite3_stmt* st, int index, const Variant& v);
 // As BindVariant, for a value written into a record: a text is written as

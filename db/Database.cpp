@@ -126,18 +126,7 @@ RecordsetPtr Database::OpenRecordset(const std::string& source, int type, int op
         return cc ? cc->AliasFor(path) : std::string("ext1");
     };
     opts.storedQuery = [this, weak](const std::string& name) { return queryWithoutView(weak.lock(), name); };
-    opts.numberColumn = [weak](const std::string& table, const std::string& column) {
-        auto cc = weak.lock();
-        return cc && cc->NumberColumn(table, column);
-    };
-    opts.yesNoColumn = [weak](const std::string& table, const std::string& column) {
-        auto cc = weak.lock();
-        return cc && cc->YesNoColumn(table, column);
-    };
-    opts.columns = [weak](const std::string& path, const std::string& table) {
-        auto cc = weak.lock();
-        return cc ? cc->YesNoColumns(path, table) : std::vector<JetSqlTranslator::Options::Column>{};
-    };
+    AskColumnsOf([weak] { return weak.lock(); }, opts);
     bool readOnly = (options & dbReadOnly) || src.type == dbOpenSnapshot || src.type == dbOpenForwardOnly || c->ReadOnly();
     opts.keyset = !readOnly;
     // Records an ORDER BY finds equal come in the order of their place in
@@ -169,9 +158,7 @@ void Database::Execute(const std::string& sql, int options) {
     m_recordsAffected = 0;
     JetSqlTranslator::Options opts;
     opts.aliasFor = [c](const std::string& path) { return c->AliasFor(path); };
-    opts.numberColumn = [c](const std::string& table, const std::string& column) { return c->NumberColumn(table, column); };
-    opts.yesNoColumn = [c](const std::string& table, const std::string& column) { return c->YesNoColumn(table, column); };
-    opts.columns = [c](const std::string& path, const std::string& table) { return c->YesNoColumns(path, table); };
+    AskColumnsOf([c] { return c; }, opts);
     TranslatedSql t = JetSqlTranslator::Translate(sql, opts);
     if (t.kind() == TranslatedSql::Kind::Select) throw DaoError(3065, "Cannot execute a select query.", 0, sql);
     bool failOnError = (options & dbFailOnError) != 0;

@@ -57,15 +57,7 @@ int typeOf(const std::string& sql) {
 std::optional<std::string> viewStatement(Connection& c, const std::string& name, const std::string& sql) {
     try {
         JetSqlTranslator::Options opts;
-        opts.numberColumn = [&c](const std::string& table, const std::string& column) {
-            return c.NumberColumn(table, column);
-        };
-        opts.yesNoColumn = [&c](const std::string& table, const std::string& column) {
-            return c.YesNoColumn(table, column);
-        };
-        opts.columns = [&c](const std::string& path, const std::string& table) {
-            return c.YesNoColumns(path, table);
-        };
+        AskColumnsOf([&c] { return &c; }, opts);
         TranslatedSql t = JetSqlTranslator::Translate(sql, opts);
         if (t.kind() != TranslatedSql::Kind::Select || !t.attachments().empty()) return std::nullopt;
         return "CREATE VIEW " + QuoteIdent(name) + " AS " + t.text();

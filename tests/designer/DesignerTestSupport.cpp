@@ -4,10 +4,15 @@
 #include "designer/TransferButton.h"
 #include "designer/TransferInOut.h"
 #include "designer/WizServices.h"
+#include "designer/OptionsPages.h"
+#include "designer/frmQuorb_Create.h"
 #include "designer/frmQuorb_Fields.h"
+#include "designer/frmQuorb_Finish.h"
+#include "designer/frmQuorb_SelectTable.h"
 #include "scenario/AppDatabase.h"
 #include "scenario/ScenarioSave.h"
 
+#include <QApplication>
 #include <QListWidget>
 #include <QTreeWidget>
 
@@ -144,6 +149,23 @@ QStringList Said(const char* message) { return message ? QStringList{QString::fr
 void SetNewScenarioDefaults(CMelvarsPropWiz& wiz) {
     const CMelvarsScenario defaults = NewScenarioDefaults();
     for (const auto& [column, value] : ScenarioOptionValues(defaults)) SetScenarioOption(wiz.Scenario(), column, value);
+}
+
+std::unique_ptr<CWizPage> NewPage(long number, CMelvarsPropWiz& wiz) {
+    std::unique_ptr<CWizPage> page;
+    switch (number) {
+    case 1: page = std::make_unique<frmQuorb_Create>(); break;
+    case 2: page = std::make_unique<frmQuorb_SelectTable>(); break;
+    case 3: page = std::make_unique<frmQuorb_Fields>(); break;
+    case 50: page = std::make_unique<frmQuorb_Finish>(); break;
+    default: page.reset(CreateOptionsPage(number, nullptr)); break;
+    }
+    if (page) page->SetWiz(&wiz);
+    return page;
+}
+
+void Pump() {
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
 }
 
 } // namespace dtest

@@ -17,8 +17,10 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 
+class CWizPage;
 class QListWidget;
 class QTreeWidget;
 
@@ -112,5 +114,12 @@ QStringList Said(const char* message);
 
 // Gives the wizard the option values of a new scenario.
 void SetNewScenarioDefaults(CMelvarsPropWiz& wiz);
+
+// A page of the wizard by its number (1, 2, 3, 4 to 18, 50), given the
+// wizard; null for a number no page has.
+std::unique_ptr<CWizPage> NewPage(long number, CMelvarsPropWiz& wiz);
+
+// Lets the event loop deliver what is pending (a few rounds).
+void Pump();
 
 } // namespace dtest

@@ -5,11 +5,7 @@
 // skipped on a larger screen.
 #include "DesignerTestSupport.h"
 
-#include "designer/OptionsPages.h"
-#include "designer/frmQuorb_Create.h"
-#include "designer/frmQuorb_Fields.h"
-#include "designer/frmQuorb_Finish.h"
-#include "designer/frmQuorb_SelectTable.h"
+#include "designer/CWizPage.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -23,22 +19,8 @@ namespace {
 using dtest::DesignerTest;
 using dtest::Script;
 
-void Pump() {
-    for (int i = 0; i < 5; ++i) QApplication::processEvents();
-}
-
-std::unique_ptr<CWizPage> NewPage(long number, CMelvarsPropWiz& wiz) {
-    std::unique_ptr<CWizPage> page;
-    switch (number) {
-    case 1: page = std::make_unique<frmQuorb_Create>(); break;
-    case 2: page = std::make_unique<frmQuorb_SelectTable>(); break;
-    case 3: page = std::make_unique<frmQuorb_Fields>(); break;
-    case 50: page = std::make_unique<frmQuorb_Finish>(); break;
-    default: page.reset(CreateOptionsPage(number, nullptr)); break;
-    }
-    if (page) page->SetWiz(&wiz);
-    return page;
-}
+using dtest::NewPage;
+using dtest::Pump;
 
 class SmallScreen : public DesignerTest {
 protected:

@@ -44,23 +44,8 @@ namespace {
 using dtest::DesignerTest;
 using dtest::Script;
 
-void Pump() {
-    for (int i = 0; i < 5; ++i) QApplication::processEvents();
-}
-
-// A page of the wizard by its number (1, 2, 3, 4 to 18, 50), given the wizard.
-std::unique_ptr<CWizPage> NewPage(long number, CMelvarsPropWiz& wiz) {
-    std::unique_ptr<CWizPage> page;
-    switch (number) {
-    case 1: page = std::make_unique<frmQuorb_Create>(); break;
-    case 2: page = std::make_unique<frmQuorb_SelectTable>(); break;
-    case 3: page = std::make_unique<frmQuorb_Fields>(); break;
-    case 50: page = std::make_unique<frmQuorb_Finish>(); break;
-    default: page.reset(CreateOptionsPage(number, nullptr)); break;
-    }
-    if (page) page->SetWiz(&wiz);
-    return page;
-}
+using dtest::NewPage;
+using dtest::Pump;
 
 // NewPage, shown on the screen.
 std::unique_ptr<CWizPage> ShownPage(long number, CMelvarsPropWiz& wiz) {

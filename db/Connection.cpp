@@ -317,9 +317,13 @@ void Connection::Fail(int rc, const std::string& sql) const {
     case SQLITE_LOCKED:
         throw DaoError(err::FileLocked, "Could not use '" + m_path + "'; file already in use.", rc, sql);
     case SQLITE_NOTADB:
-        throw DaoError(err::NotADatabase, "Unrecognized database format '" + m_path + "'.", rc, sql);
+        m_damageText = "Unrecognized database format '" + m_path + "'.";
+        ++m_damageMet;
+        throw DaoError(err::NotADatabase, m_damageText, rc, sql);
     case SQLITE_CORRUPT:
-        throw DaoError(3049, "Cannot open database '" + m_path + "'. It may not be a database, or the file may be corrupt.", rc, sql);
+        m_damageText = "Cannot open database '" + m_path + "'. It may not be a database, or the file may be corrupt.";
+        ++m_damageMet;
+        throw DaoError(3049, m_damageText, rc, sql);
     case SQLITE_CANTOPEN: {
         // The database is there, but a change needs a journal file beside
         // it, and its folder may not be written: the file is read-only to

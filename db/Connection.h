@@ -85,6 +85,11 @@ public:
 
     // Turns a SQLite failure into the layer's error with the platform numbers.
     [[noreturn]] void Fail(int rc, const std::string& sql) const;
+    // How many times a statement found the file damaged (a page that is no
+    // page of a database, a file cut short), whoever caught the error, and
+    // the error's description the last time.
+    std::uint64_t DamageMet() const noexcept { return m_damageMet; }
+    const std::string& DamageText() const noexcept { return m_damageText; }
 
     // --- catalogue -----------------------------------------------------------
     bool HasCatalog();              // the MSys tables exist
@@ -151,6 +156,8 @@ private:
     bool m_readOnly;
     int m_txDepth = 0;
     std::uint64_t m_generation = 1;
+    mutable std::uint64_t m_damageMet = 0;
+    mutable std::string m_damageText;
     std::int64_t m_schemaVersion = -1; // the file's schema version last seen
     std::optional<bool> m_hasCatalog;
     struct CachedTable {

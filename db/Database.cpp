@@ -40,6 +40,11 @@ std::shared_ptr<Connection> Database::conn() const {
     return m_conn;
 }
 
+Database::Damage Database::DamageMet() const {
+    if (!IsOpen()) return {};
+    return {m_conn->DamageMet(), m_conn->DamageText()};
+}
+
 dao::TableDefs& Database::TableDefs() {
     conn();
     init();

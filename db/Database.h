@@ -4,6 +4,7 @@
 #include "db/QueryDef.h"
 #include "db/TableDef.h"
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -125,6 +126,15 @@ public:
     std::shared_ptr<Workspace> OwningWorkspace() const noexcept { return m_workspace.lock(); }
 
     std::shared_ptr<Connection> conn() const; // throws 3420 when closed
+
+    // How many times a statement on this file found it damaged (a page that
+    // is no page of a database, a file cut short), whoever caught the error,
+    // with the error's description the last time; none once closed.
+    struct Damage {
+        std::uint64_t count = 0;
+        std::string text;
+    };
+    Damage DamageMet() const;
 
 private:
     std::shared_ptr<Connection> m_conn;

@@ -275,6 +275,12 @@ bool VarnelloCore::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
             frame.handler = m_errHandler;
             frame.showStatus = args.ShowProgress || m_showProgress;
             m_run.Begin(std::move(frame));
+            // Damage a statement of the run meets in one of its files
+            // (a page overwritten, a file cut short) is counted by the file,
+            // whoever catches the error.
+            const DatabasePtr files[] = {m_scenarioDb, m_sourceDb, m_outputDb};
+            std::uint64_t damageBefore[3];
+            for (int i = 0; i < 3; ++i) damageBefore[i] = files[i]->DamageMet().count;
 
             if (LoadScenario(ScenarioID, msg)) {
                 if (m_errHandler->ErrNumber() == 0) msg = RunOneScenario();
@@ -284,6 +290,16 @@ bool VarnelloCore::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
             // The work database that could not be made is the cause, whatever
             // the analysis made of it.
             if (!msg.empty() && !m_run.TempDbError().empty()) msg = m_run.TempDbError();
+            // So is a damaged file: the run fails with it, even where an
+            // analysis took the error for no records ("Problem with input
+            // table") or went on without the records it could not read.
+            for (int i = 0; i < 3; ++i) {
+                const Database::Damage damage = files[i]->DamageMet();
+                if (damage.count != damageBefore[i]) {
+                    msg = damage.text;
+                    break;
+                }
+            }
             // A stop asked for before the output is kept discards it, whatever
             // the analysis made of the interruption; while the caller still
             // asks whether to stop, the output waits for the answer.

@@ -240,15 +240,27 @@ TEST_F(UnderWindowManager, ALongRunStoppedThroughItsProgressWindowsCloseBoxKeeps
             questionMiddle = w->frameGeometry().center();
             PictureAndAnswer(QStringLiteral("message-stop-question.png"), 6, &question)(w);
         });
-    QTimer::singleShot(1000, [&] {
+    // Once the window manager has framed the progress window (the overwrite
+    // question before it may take a while on a loaded machine), and a moment
+    // later, as a user would, its close box.
+    QTimer framed;
+    framed.setInterval(100);
+    QObject::connect(&framed, &QTimer::timeout, [&] {
         frmStatus* status = list->StatusWindow();
-        if (!status)
+        if (!status || !status->isVisible() || status->frameGeometry() == status->geometry())
             return;
-        closeBox = status->windowFlags().testFlag(Qt::WindowCloseButtonHint);
-        progressMiddle = status->frameGeometry().center();
-        KeepPicture(QStringLiteral("long-run-progress.png"));
-        CloseThroughTheWindowManager(status);
+        framed.stop();
+        QTimer::singleShot(500, [&] {
+            frmStatus* shown = list->StatusWindow();
+            if (!shown)
+                return;
+            closeBox = shown->windowFlags().testFlag(Qt::WindowCloseButtonHint);
+            progressMiddle = shown->frameGeometry().center();
+            KeepPicture(QStringLiteral("long-run-progress.png"));
+            CloseThroughTheWindowManager(shown);
+        });
     });
+    framed.start();
     QElapsedTimer clock;
     clock.start();
     EXPECT_FALSE(list->RunCurrentScenario(0));

@@ -53,7 +53,9 @@ frmStatus::frmStatus(QWidget* owner) : QDialog(owner) {
     // ask to stop the run (CScenarioRun hands them to the scenario list).
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
-    setWindowTitle(QString());
+    // One space: an empty title would make the toolkit show the program's
+    // name in the title bar instead.
+    setWindowTitle(QStringLiteral(" "));
     setModal(false);
     setFixedSize(PixelsFromTwips(ClientWidth), PixelsFromTwips(ClientHeight));
     m_picStatus = new StatusPicture(this);

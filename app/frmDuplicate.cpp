@@ -134,8 +134,9 @@ bool frmDuplicate::SaveNewScenario() {
             return false;
         dao::WorkspacePtr ws = gwsCurrent ? gwsCurrent : dao::DBEngine().Workspaces(0);
         // The three steps stand or fall together: a failure leaves no
-        // scenario without its options or fields.
-        dao::TransactionGuard transaction(*ws);
+        // scenario without its options or fields. The file's write lock
+        // comes first: the rows are read before they are written.
+        dao::TransactionGuard transaction(*ws, *gdbCurrent);
 
         auto rs = gdbCurrent->OpenRecordset(kScenarioTableName, dao::dbOpenDynaset);
         rs->AddNew();

@@ -7,6 +7,8 @@
 #include "app/frmDuplicate.h"
 #include "app/frmStatMain.h"
 #include "scenario/AppDatabase.h"
+#include "support/LockWait.h"
+#include "support/OtherProgram.h"
 #include "support/ShownText.h"
 
 #include <QLabel>
@@ -15,6 +17,8 @@
 #include <QTreeWidget>
 
 #include <sqlite3.h>
+
+#include <chrono>
 
 using namespace apptest;
 
@@ -139,6 +143,36 @@ TEST_F(ScenarioCopyDelete, DuplicateThatFailsHalfwayLeavesNoOrphanScenario) {
     EXPECT_EQ(Count("usysQuorbOptions", 3), 0);
     EXPECT_EQ(Count("usysQuorbFields", 3), 0);
     EXPECT_EQ(list->lvwScenarios()->topLevelItemCount(), 2);
+}
+
+// Another program (a client's run) writes the file for a moment while OK is
+// pressed: the copy waits for it, as every statement waits for another
+// program's lock, instead of failing at once with the file in use.
+TEST_F(ScenarioCopyDelete, DuplicateWhileAnotherProgramWritesTheFileWaitsForItAndCopies) {
+    frmStatMain* list = Open();
+    ASSERT_NE(list, nullptr);
+    Select(list, 0);
+    vtest::LockWaitLimitScope limit(std::chrono::seconds(20));
+    vtest::OtherProgram other(path);
+    bool waited = false;
+    dao::LockWaitScope listen([&](const std::string&, std::chrono::milliseconds, std::chrono::milliseconds) {
+        if (!waited) other.Exec("ROLLBACK");
+        waited = true;
+    });
+    script.Then(QStringLiteral("duplicate"), IsDuplicate, [&](QWidget* w) {
+        other.Exec("BEGIN IMMEDIATE");
+        other.Exec("CREATE TABLE OtherWork (X)");
+        qobject_cast<frmDuplicate*>(w)->cmdAction(0)->click();
+    });
+    list->cmdAction_Click(2);
+    EXPECT_TRUE(script.Done());
+    EXPECT_TRUE(waited);
+    if (!waited)
+        other.Exec("ROLLBACK");
+    EXPECT_EQ(Description(3), "Copy of Scores by class");
+    EXPECT_EQ(Rows("usysQuorbOptions", 3), Rows("usysQuorbOptions", 1));
+    EXPECT_EQ(Count("usysQuorbFields", 3), 2);
+    EXPECT_EQ(list->lvwScenarios()->topLevelItemCount(), 3);
 }
 
 TEST_F(ScenarioCopyDelete, MessagesWhenNothingIsSelectedOrTheOptionsRowIsMissing) {

@@ -581,6 +581,12 @@ void Connection::NoticeSchemaChange() noexcept {
     m_schemaVersion = version;
 }
 
+std::int64_t Connection::DataVersion() {
+    StmtHandle st = Prepare(SystemSql("PRAGMA data_version"));
+    if (sqlite3_step(st.get()) != SQLITE_ROW) Fail(sqlite3_extended_errcode(handle()), "PRAGMA data_version");
+    return sqlite3_column_int64(st.get(), 0);
+}
+
 void Connection::InvalidateCatalog() noexcept {
     m_fieldCache.clear();
     m_hasCatalog.reset();

@@ -1,6 +1,7 @@
 #include "app/frmDuplicate.h"
 
 #include "app/AppGlobals.h"
+#include "db/DaoError.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
 #include "scenario/AppDatabase.h"
@@ -137,6 +138,13 @@ bool frmDuplicate::SaveNewScenario() {
         // scenario without its options or fields. The file's write lock
         // comes first: the rows are read before they are written.
         dao::TransactionGuard transaction(*ws, *gdbCurrent);
+        // The scenario as it stands now, not as it stood when the dialog
+        // opened: another program may have changed or deleted it since, and
+        // the copy takes its header, options and fields from one version.
+        m_rsScenario->Requery();
+        m_rsOptions->Requery();
+        if (m_rsScenario->EOF_() || m_rsOptions->EOF_())
+            throw dao::DaoError(3167, "Record is deleted.");
 
         auto rs = gdbCurrent->OpenRecordset(kScenarioTableName, dao::dbOpenDynaset);
         rs->AddNew();

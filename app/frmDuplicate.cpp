@@ -1,6 +1,7 @@
 #include "app/frmDuplicate.h"
 
 #include "app/AppGlobals.h"
+#include "db/DaoError.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
 #include "scenario/AppDatabase.h"
@@ -134,8 +135,16 @@ bool frmDuplicate::SaveNewScenario() {
             return false;
         dao::WorkspacePtr ws = gwsCurrent ? gwsCurrent : dao::DBEngine().Workspaces(0);
         // The three steps stand or fall together: a failure leaves no
-        // scenario without its options or fields.
-        dao::TransactionGuard transaction(*ws);
+        // scenario without its options or fields. The file's write lock
+        // comes first: the rows are read before they are written.
+        dao::TransactionGuard transaction(*ws, *gdbCurrent);
+        // The scenario as it stands now, not as it stood when the dialog
+        // opened: another program may have changed or deleted it since, and
+        // the copy takes its header, options and fields from one version.
+        m_rsScenario->Requery();
+        m_rsOptions->Requery();
+        if (m_rsScenario->EOF_() || m_rsOptions->EOF_())
+            throw dao::DaoError(3167, "Record is deleted.");
 
         auto rs = gdbCurrent->OpenRecordset(kScenarioTableName, dao::dbOpenDynaset);
         rs->AddNew();

@@ -581,6 +581,12 @@ void Connection::NoticeSchemaChange() noexcept {
     m_schemaVersion = version;
 }
 
+std::int64_t Connection::DataVersion() {
+    StmtHandle st = Prepare(SystemSql("PRAGMA data_version"));
+    if (sqlite3_step(st.get()) != SQLITE_ROW) Fail(sqlite3_extended_errcode(handle()), "PRAGMA data_version");
+    return sqlite3_column_int64(st.get(), 0);
+}
+
 void Connection::InvalidateCatalog() noexcept {
     m_fieldCache.clear();
     m_hasCatalog.reset();
@@ -847,12 +853,17 @@ std::vector<JetSqlTranslator::Options::Column> Connection::YesNoColumns(const st
         return out;
     }
     if (auto at = m_attached.find(path); at != m_attached.end()) return declaredYesNo(handle(), at->second, table);
-    // Not attached yet: the file is read on a connection of its own.
+    // Not attached yet: the file is read on a connection of its own, which
+    // waits for another program's lock as every connection does (a reading
+    // that failed at once would find no columns, and no Yes/No field).
     sqlite3* raw = nullptr;
     const int rc = OpenSqlite(path, SQLITE_OPEN_READONLY, &raw);
-    SqliteHandle other(raw);
+    Connection other(SqliteHandle(raw), path, true);
     if (rc != SQLITE_OK) return {};
-    return declaredYesNo(other.get(), "main", table);
+    other.SetWaitForLocks(m_waitForLocks);
+    sqlite3_busy_handler(
+        raw, [](void* c, int attempt) { return static_cast<Connection*>(c)->WaitForLock(attempt) ? 1 : 0; }, &other);
+    return declaredYesNo(raw, "main", table);
 }
 
 std::optional<FieldInfo> Connection::ColumnInfo(const std::string& schema, const std::string& table,

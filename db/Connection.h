@@ -115,6 +115,11 @@ public:
     // empty, else of that database file (read, not attached); none for a
     // name or file not found.
     std::vector<JetSqlTranslator::Options::Column> YesNoColumns(const std::string& path, const std::string& table);
+    // A number that changes whenever another connection (another program)
+    // has committed a change to the file since this one last asked; this
+    // connection's own changes leave it as it is. Throws when the file
+    // cannot be read.
+    std::int64_t DataVersion();
     void InvalidateCatalog() noexcept;
     std::uint64_t SchemaGeneration() const noexcept { return m_generation; }
     // Notices a schema change made through another connection (another

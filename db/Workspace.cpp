@@ -324,6 +324,63 @@ void Workspace::Rollback() {
     --m_txDepth;
 }
 
+TransactionGuard::TransactionGuard(Workspace& ws, Database& writes) : m_ws(&ws) {
+    auto c = writes.conn();
+    if (!c->ReadOnly() && sqlite3_get_autocommit(c->handle())) {
+        c->Exec(SystemSql("BEGIN IMMEDIATE"));
+        m_locked = std::move(c);
+    }
+    try {
+        ws.BeginTrans();
+    } catch (...) {
+        endLock(false);
+        throw;
+    }
+}
+
+TransactionGuard::~TransactionGuard() {
+    if (m_ws) {
+        try {
+            m_ws->Rollback();
+        } catch (...) {
+        }
+    }
+    endLock(false);
+}
+
+void TransactionGuard::Commit() {
+    m_ws->CommitTrans();
+    m_ws = nullptr;
+    endLock(true);
+}
+
+void TransactionGuard::endLock(bool commit) {
+    if (!m_locked) return;
+    auto c = std::move(m_locked);
+    m_locked.reset();
+    if (!c->IsOpen() || sqlite3_get_autocommit(c->handle())) return;
+    if (commit) {
+        try {
+            c->Exec(SystemSql("COMMIT"));
+            return;
+        } catch (...) {
+            // A commit that could not take the file (readers kept it past the
+            // wait) leaves the transaction open: it is undone.
+            try {
+                c->Exec(SystemSql("ROLLBACK"));
+            } catch (...) {
+            }
+            c->InvalidateCatalog();
+            throw;
+        }
+    }
+    try {
+        c->Exec(SystemSql("ROLLBACK"));
+    } catch (...) {
+    }
+    c->InvalidateCatalog();
+}
+
 void Workspace::Close() noexcept {
     std::vector<std::weak_ptr<Database>> databases;
     {

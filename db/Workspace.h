@@ -64,20 +64,27 @@ private:
 using WorkspacePtr = std::shared_ptr<Workspace>;
 
 // Rolls back the workspace's transaction unless committed (exception safety).
+//
+// Given the database the transaction is to change, it takes that file's
+// write lock as it begins, before anything is read (waiting for another
+// program that holds it, as every statement waits), unless a transaction is
+// open on the file already. A transaction that has read the file cannot wait
+// for another program's write lock (the other program may be waiting for
+// its read to end): its first change would fail at once with the file in
+// use, while another program writes the file for a moment.
 class TransactionGuard {
 public:
     explicit TransactionGuard(Workspace& ws) : m_ws(&ws) { ws.BeginTrans(); }
-    ~TransactionGuard() {
-        if (m_ws) {
-            try { m_ws->Rollback(); } catch (...) {}
-        }
-    }
-    void Commit() { m_ws->CommitTrans(); m_ws = nullptr; }
+    TransactionGuard(Workspace& ws, Database& writes);
+    ~TransactionGuard();
+    void Commit();
     TransactionGuard(const TransactionGuard&) = delete;
     TransactionGuard& operator=(const TransactionGuard&) = delete;
 
 private:
+    void endLock(bool commit);
     Workspace* m_ws;
+    std::shared_ptr<Connection> m_locked; // the file whose write lock this guard took
 };
 
 } // namespace dao

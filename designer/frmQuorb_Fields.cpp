@@ -34,6 +34,7 @@
 
 #include <map>
 #include <set>
+#include <vector>
 
 using platform::ui::PixelsFromTwips;
 
@@ -370,8 +371,21 @@ void frmQuorb_Fields::GetScenarioFields(bool readStored) {
     try {
         if (!m_Wiz || !gdbCurrent) return;
         CScenarioFields& fields = m_Wiz->ScenarioFields();
-        dao::RecordsetPtr stored =
-            gdbCurrent->OpenRecordset(GetFieldListSQL(readStored ? m_Wiz->Scenario_ID() : 0), dao::dbOpenSnapshot);
+        // The stored rows are read at once and the read closed: a read left
+        // open while a message below waits for the user would keep every
+        // other program from writing the file.
+        struct StoredRow {
+            dao::Variant name, choice, ordinal;
+        };
+        std::vector<StoredRow> storedRows;
+        {
+            dao::RecordsetPtr stored =
+                gdbCurrent->OpenRecordset(GetFieldListSQL(readStored ? m_Wiz->Scenario_ID() : 0), dao::dbOpenSnapshot);
+            for (; !stored->EOF_(); stored->MoveNext())
+                storedRows.push_back({stored->Fields("FieldDef_Name")->Value(), stored->Fields("FieldDef_Choice")->Value(),
+                                      stored->Fields("FieldDef_Ordinal_Position")->Value()});
+            stored->Close();
+        }
         // The source as the file names it: the page holds a legacy
         // program's Latin-1 names by the words they spell.
         const std::string table = StoredTableName(gdbCurrent, m_Wiz->Table());
@@ -380,10 +394,10 @@ void frmQuorb_Fields::GetScenarioFields(bool readStored) {
         // so that a save (of a new description or output name) does not wipe
         // them; another source chosen with Change drops them.
         auto keepStored = [&] {
-            for (; !stored->EOF_(); stored->MoveNext()) {
-                const dao::Variant name = stored->Fields("FieldDef_Name")->Value();
-                const dao::Variant choice = stored->Fields("FieldDef_Choice")->Value();
-                const dao::Variant ordinal = stored->Fields("FieldDef_Ordinal_Position")->Value();
+            for (const StoredRow& row : storedRows) {
+                const dao::Variant& name = row.name;
+                const dao::Variant& choice = row.choice;
+                const dao::Variant& ordinal = row.ordinal;
                 if (name.IsNull() || choice.IsNull()) continue;
                 try {
                     fields.Add(name.ToString(), choice.ToString(), "0", ordinal.IsNull() ? 0 : ordinal.ToLong(),
@@ -416,15 +430,15 @@ void frmQuorb_Fields::GetScenarioFields(bool readStored) {
         // Stored rows first, in stored order; rows whose field left the source
         // are dropped.
         std::set<std::string> storedNames; // folded to lower case
-        for (; !stored->EOF_(); stored->MoveNext()) {
-            const dao::Variant nameValue = stored->Fields("FieldDef_Name")->Value();
+        for (const StoredRow& row : storedRows) {
+            const dao::Variant& nameValue = row.name;
             if (nameValue.IsNull()) continue;
             const std::string name = nameValue.ToString();
             dao::FieldPtr f = source->Find(StoredFieldName(gdbCurrent, table, name));
             if (!f) continue;
             storedNames.insert(dao::ToLowerAscii(dao::ValidUtf8(f->Name())));
-            const dao::Variant choice = stored->Fields("FieldDef_Choice")->Value();
-            const dao::Variant ordinal = stored->Fields("FieldDef_Ordinal_Position")->Value();
+            const dao::Variant& choice = row.choice;
+            const dao::Variant& ordinal = row.ordinal;
             try {
                 fields.Add(dao::ValidUtf8(f->Name()), choice.IsNull() ? std::string() : choice.ToString(),
                            std::to_string(f->Type()), ordinal.IsNull() ? 0 : ordinal.ToLong(), dao::ValidUtf8(f->Name()));

@@ -458,6 +458,23 @@ bool RegistryKey::SetValues(const std::vector<std::pair<std::string, RegValue>>&
     });
 }
 
+bool RegistryKey::ChangeValues(const std::function<Values(const Values& current)>& change) const {
+    if (!m_open || (m_access & KEY_SET_VALUE) == 0 || (m_access & KEY_QUERY_VALUE) == 0) return false;
+    const std::string full = fullName(m_root, m_path);
+    return modify([&](Store& store) {
+        Key& key = store.create(full);
+        Values current;
+        for (const auto& v : key.values) current.emplace_back(v.name, v.value);
+        for (auto& [name, value] : change(current)) {
+            if (Value* old = key.find(name))
+                old->value = std::move(value); // the name keeps its first spelling
+            else
+                key.values.push_back(Value{name, std::move(value)});
+        }
+        return true;
+    });
+}
+
 bool RegistryKey::SetString(const std::string& name, const std::string& text) const {
     return SetValue(name, RegValue::String(text));
 }
@@ -488,6 +505,15 @@ std::vector<std::string> RegistryKey::ValueNames() const {
     if (Key* key = store.find(fullName(m_root, m_path)))
         for (const auto& v : key->values) names.push_back(v.name);
     return names;
+}
+
+RegistryKey::Values RegistryKey::QueryValues() const {
+    Values values;
+    if (!m_open || (m_access & KEY_QUERY_VALUE) == 0) return values;
+    Store store = load(RegistryStore::Path());
+    if (Key* key = store.find(fullName(m_root, m_path)))
+        for (const auto& v : key->values) values.emplace_back(v.name, v.value);
+    return values;
 }
 
 std::vector<std::string> RegistryKey::SubKeyNames() const {

@@ -15,6 +15,7 @@
 // writes. Reads take no lock and need nothing but read access to the file:
 // a key opened for reading works on a file the user may not write.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -95,9 +96,21 @@ public:
     // so that a reader, or a program killed halfway, sees all of them
     // written or none. False when the write failed.
     bool SetValues(const std::vector<std::pair<std::string, RegValue>>& values) const;
+    // Needs KEY_QUERY_VALUE and KEY_SET_VALUE. Reads the key's values and
+    // writes the pairs `change` makes of them, in one replacement of the
+    // file under its write lock: no other program's write comes between the
+    // reading and the writing, so that a change made from what was read
+    // (a list with one entry more) loses no other program's change. The key
+    // is created when missing. False when the write failed.
+    using Values = std::vector<std::pair<std::string, RegValue>>;
+    bool ChangeValues(const std::function<Values(const Values& current)>& change) const;
     bool DeleteValue(const std::string& name) const;
     // Need KEY_QUERY_VALUE / KEY_ENUMERATE_SUB_KEYS.
     std::vector<std::string> ValueNames() const;
+    // Every value of the key, from one reading of the file: values that
+    // belong together (an item and its tag) are read as one writer left
+    // them. Empty when the key is missing.
+    Values QueryValues() const;
     std::vector<std::string> SubKeyNames() const;
 
 private:

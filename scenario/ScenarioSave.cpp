@@ -47,7 +47,8 @@ ScenarioSaveResult WriteScenarioRows(Database& db, std::int32_t scenarioId, cons
     try {
         WorkspacePtr ws = db.OwningWorkspace();
         if (!ws) throw DaoError(err::InvalidOperation, "The database has no open workspace.");
-        TransactionGuard tx(*ws);
+        // The file's write lock first: the rows are read before they are written.
+        TransactionGuard tx(*ws, db);
         std::int32_t id = scenarioId;
         {
             RecordsetPtr rs = db.OpenRecordset(kScenarioTableName, dbOpenDynaset);

@@ -84,6 +84,20 @@ std::string plainValue(const std::string& written) {
     return written.find('/') != std::string::npos ? written : CCommandArgs::UnescapeValue(written);
 }
 
+// The value of that name (letter case aside) among the values read; empty
+// when it is missing or not a string.
+std::string textIn(const RegistryKey::Values& values, const std::string& name) {
+    for (const auto& [stored, v] : values) {
+        if (lower(stored) != lower(name)) continue;
+        if (v.type != REG_SZ) return {};
+        std::string data = v.data;
+        const size_t nul = data.find('\0');
+        if (nul != std::string::npos) data.resize(nul);
+        return data;
+    }
+    return {};
+}
+
 std::string joinTag(const SplitTag& t) {
     std::string s = t.prefix;
     for (const auto& sw : t.switches) s += "/" + sw.key + " " + sw.value;
@@ -133,17 +147,11 @@ std::string CMRU::RevealTag(const std::string& tag) {
 
 std::string CMRU::KeyPath() const { return m_registryPath + "\\" + m_subFolder; }
 
-// The value of that name; empty when it is missing or not a string.
-std::string CMRU::ReadValue(const std::string& name) const {
+RegistryKey::Values CMRU::ReadValues() const {
     try {
         RegistryKey key = RegistryKey::Open(m_hive, KeyPath(), KEY_QUERY_VALUE);
         if (!key) return {};
-        std::optional<RegValue> v = key.QueryValue(name);
-        if (!v || v->type != REG_SZ) return {};
-        std::string data = v->data;
-        const size_t nul = data.find('\0');
-        if (nul != std::string::npos) data.resize(nul);
-        return data;
+        return key.QueryValues();
     } catch (...) {
         ShowRoutineError("RegistryGetKeyValue");
         return {};
@@ -176,11 +184,13 @@ void CMRU::SetMenuItem(int index, std::shared_ptr<IMRUMenuItem> item) {
 }
 
 std::vector<CMRU::Entry> CMRU::Entries() const {
+    // One reading for the whole list: each item with the tag written with it.
+    const RegistryKey::Values values = ReadValues();
     std::vector<Entry> entries;
     for (int n = 1; n <= m_maxItems; ++n) {
-        std::string item = ReadValue(m_prefix + std::to_string(n));
+        std::string item = textIn(values, m_prefix + std::to_string(n));
         if (item.empty()) continue;
-        entries.push_back(Entry{item, RevealTag(ReadValue(m_tagPrefix + std::to_string(n)))});
+        entries.push_back(Entry{item, RevealTag(textIn(values, m_tagPrefix + std::to_string(n)))});
     }
     return entries;
 }
@@ -245,19 +255,30 @@ void CMRU::SetMRUList(const std::string& item, const std::string& tag) {
             GetMRUList();
             return;
         }
-        std::vector<std::string> items{item};
-        std::vector<std::string> tags{tag};
-        for (int n = 1; n <= m_maxItems; ++n) {
-            const std::string old = ReadValue(m_prefix + std::to_string(n));
-            if (old.empty() || lower(old) == lower(item)) continue;
-            items.push_back(old);
-            tags.push_back(ReadValue(m_tagPrefix + std::to_string(n)));
+        // The list is read and written under the store's write lock: another
+        // program putting its own database on top meanwhile keeps its entry.
+        auto newList = [&](const RegistryKey::Values& current) {
+            values.clear();
+            std::vector<std::string> items{item};
+            std::vector<std::string> tags{tag};
+            for (int n = 1; n <= m_maxItems; ++n) {
+                const std::string old = textIn(current, m_prefix + std::to_string(n));
+                if (old.empty() || lower(old) == lower(item)) continue;
+                items.push_back(old);
+                tags.push_back(textIn(current, m_tagPrefix + std::to_string(n)));
+            }
+            for (size_t k = 1; k <= items.size() && k <= static_cast<size_t>(m_maxItems); ++k) {
+                put(m_prefix + std::to_string(k), items[k - 1]);
+                put(m_tagPrefix + std::to_string(k), ProtectTag(tags[k - 1]));
+            }
+            return values;
+        };
+        try {
+            RegistryKey key = RegistryKey::Create(m_hive, KeyPath(), KEY_WRITE | KEY_QUERY_VALUE);
+            key.ChangeValues(newList);
+        } catch (...) {
+            ShowRoutineError("RegistrySetKeyValue");
         }
-        for (size_t k = 1; k <= items.size() && k <= static_cast<size_t>(m_maxItems); ++k) {
-            put(m_prefix + std::to_string(k), items[k - 1]);
-            put(m_tagPrefix + std::to_string(k), ProtectTag(tags[k - 1]));
-        }
-        writeAll();
         GetMRUList();
     } catch (...) {
         ShowRoutineError("SetMRUList");

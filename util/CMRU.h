@@ -94,7 +94,8 @@ public:
 
 private:
     std::string KeyPath() const;
-    std::string ReadValue(const std::string& name) const;
+    // The values of the list's key, from one reading of the store.
+    platform::RegistryKey::Values ReadValues() const;
 
     std::string m_registryPath;
     platform::HKEY m_hive = platform::HKEY_LOCAL_MACHINE;

@@ -197,4 +197,53 @@ TEST_F(Grids, ACopyOfRowsThatCanNoLongerBeReadIsRefusedNotMadeOfEmptyCells) {
     EXPECT_TRUE(script.Unexpected().isEmpty()) << script.UnexpectedText();
 }
 
+// A grid reads its rows page by page as they are shown. Another program's
+// run replaces the table meanwhile: pages read after it came from the new
+// table and stood beside those read before, so the grid (and a copy of its
+// rows) showed one table made of two runs' results.
+TEST_F(Grids, RowsOfATableAnotherProgramReplacedAreNeverShownBesideTheRowsReadBefore) {
+    frmDataGrid* grid = OpenNumbers(2000);
+    ASSERT_NE(grid, nullptr);
+    QTableView* view = grid->grdDataGrid();
+    QAbstractItemModel* m = view->model();
+    const std::string numbers = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000) "
+                                "INSERT INTO Numbers (Id, Value) SELECT i, ";
+    const std::string remake = "BEGIN; DROP TABLE Numbers; CREATE TABLE Numbers (Id INTEGER, Value DOUBLE); " + numbers;
+    const QString refused = QStringLiteral("The rows could not be read from the table [Numbers]: nothing was copied.");
+    // In this order, each on rows of a page no row before has read.
+    struct Row {
+        std::string otherProgram;
+        int from;
+        const char* clipboard;
+        const char* why;
+    } rows[] = {
+        {"CREATE TABLE Other (X); INSERT INTO Other VALUES (1)", 300,
+         "Id\tValue\n301\t43\n302\t43.142857142857146\n", "another table written: the grid reads on"},
+        {remake + "i / 7.0 FROM n; COMMIT", 600, "Id\tValue\n601\t85.85714285714286\n602\t86\n",
+         "the table made again with the very rows it had: the grid reads on"},
+        {remake + "i * 1000.0 FROM n; COMMIT", 1000, "before",
+         "the table made again with other values: not 1001 and 1001000 beside the rows read before"},
+    };
+    for (const Row& r : rows) {
+        vtest::OtherProgram(path).Exec(r.otherProgram);
+        const bool message = std::string(r.clipboard) == "before";
+        if (message)
+            script.Message(1);
+        QApplication::clipboard()->setText(QStringLiteral("before"));
+        view->clearSelection();
+        view->selectionModel()->select(QItemSelection(m->index(r.from, 0), m->index(r.from + 1, 1)),
+                                       QItemSelectionModel::Select);
+        Key(view, Qt::Key_C, Qt::ControlModifier);
+        Pump();
+        EXPECT_EQ(QApplication::clipboard()->text(), QString::fromLatin1(r.clipboard)) << r.why;
+        EXPECT_TRUE(script.Done()) << r.why;
+        EXPECT_EQ(script.Messages().contains(refused), message) << r.why << script.MessagesText();
+    }
+    // What the grid read before the table was replaced stays as it was read;
+    // the rows it never read show nothing.
+    EXPECT_EQ(m->index(0, 1).data(CRecordsetTableModel::FullTextRole).toString(), QStringLiteral("0.14285714285714285"));
+    EXPECT_EQ(m->index(1000, 1).data().toString(), QString());
+    EXPECT_TRUE(script.Unexpected().isEmpty()) << script.UnexpectedText();
+}
+
 } // namespace

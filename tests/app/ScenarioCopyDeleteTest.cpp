@@ -7,6 +7,8 @@
 #include "app/frmDuplicate.h"
 #include "app/frmStatMain.h"
 #include "scenario/AppDatabase.h"
+#include "support/LockWait.h"
+#include "support/OtherProgram.h"
 #include "support/ShownText.h"
 
 #include <QLabel>
@@ -15,6 +17,8 @@
 #include <QTreeWidget>
 
 #include <sqlite3.h>
+
+#include <chrono>
 
 using namespace apptest;
 
@@ -139,6 +143,80 @@ TEST_F(ScenarioCopyDelete, DuplicateThatFailsHalfwayLeavesNoOrphanScenario) {
     EXPECT_EQ(Count("usysQuorbOptions", 3), 0);
     EXPECT_EQ(Count("usysQuorbFields", 3), 0);
     EXPECT_EQ(list->lvwScenarios()->topLevelItemCount(), 2);
+}
+
+// Another program (a client's run) writes the file for a moment while OK is
+// pressed: the copy waits for it, as every statement waits for another
+// program's lock, instead of failing at once with the file in use.
+TEST_F(ScenarioCopyDelete, DuplicateWhileAnotherProgramWritesTheFileWaitsForItAndCopies) {
+    frmStatMain* list = Open();
+    ASSERT_NE(list, nullptr);
+    Select(list, 0);
+    vtest::LockWaitLimitScope limit(std::chrono::seconds(20));
+    vtest::OtherProgram other(path);
+    bool waited = false;
+    dao::LockWaitScope listen([&](const std::string&, std::chrono::milliseconds, std::chrono::milliseconds) {
+        if (!waited) other.Exec("ROLLBACK");
+        waited = true;
+    });
+    script.Then(QStringLiteral("duplicate"), IsDuplicate, [&](QWidget* w) {
+        other.Exec("BEGIN IMMEDIATE");
+        other.Exec("CREATE TABLE OtherWork (X)");
+        qobject_cast<frmDuplicate*>(w)->cmdAction(0)->click();
+    });
+    list->cmdAction_Click(2);
+    EXPECT_TRUE(script.Done());
+    EXPECT_TRUE(waited);
+    if (!waited)
+        other.Exec("ROLLBACK");
+    EXPECT_EQ(Description(3), "Copy of Scores by class");
+    EXPECT_EQ(Rows("usysQuorbOptions", 3), Rows("usysQuorbOptions", 1));
+    EXPECT_EQ(Count("usysQuorbFields", 3), 2);
+    EXPECT_EQ(list->lvwScenarios()->topLevelItemCount(), 3);
+}
+
+// The dialog reads the scenario as it opens, and the user may take a while
+// over the new description, while another designer changes or deletes the
+// scenario. The copy was made of the header and options read when the
+// dialog opened and of the field rows standing at OK: of a changed scenario
+// a copy whose options and fields were of two versions, of a deleted one a
+// copy without a field.
+TEST_F(ScenarioCopyDelete, TheCopyIsOfTheScenarioAsItStandsWhenOKIsPressed) {
+    frmStatMain* list = Open();
+    ASSERT_NE(list, nullptr);
+    // Changed: the means asked for, and a third field.
+    Select(list, 0);
+    script.Then(QStringLiteral("duplicate"), IsDuplicate, [&](QWidget* w) {
+        vtest::OtherProgram(path).Exec(
+            "UPDATE usysQuorbOptions SET Mean = -1 WHERE Scenario_ID = 1;"
+            "INSERT INTO usysQuorbFields (Scenario_ID, FieldDef_Name, FieldDef_Ordinal_Position, FieldDef_Choice)"
+            " VALUES (1, 'Extra', 2, 'X')");
+        qobject_cast<frmDuplicate*>(w)->cmdAction(0)->click();
+    });
+    list->cmdAction_Click(2);
+    EXPECT_TRUE(script.Done());
+    EXPECT_EQ(Description(3), "Copy of Scores by class");
+    EXPECT_EQ(Rows("usysQuorbScenarios", 3), Rows("usysQuorbScenarios", 1));
+    EXPECT_EQ(Rows("usysQuorbOptions", 3), Rows("usysQuorbOptions", 1));
+    EXPECT_EQ(Rows("usysQuorbFields", 3, "FieldDef_Name"), Rows("usysQuorbFields", 1, "FieldDef_Name"));
+    EXPECT_EQ(Count("usysQuorbFields", 3), 3);
+
+    // Deleted: nothing is copied, and the dialog stays open.
+    list->LoadScenarios();
+    Select(list, 0);
+    script.Then(QStringLiteral("duplicate"), IsDuplicate, [&](QWidget* w) {
+              vtest::OtherProgram(path).Exec("DELETE FROM usysQuorbFields WHERE Scenario_ID = 1;"
+                                             "DELETE FROM usysQuorbOptions WHERE Scenario_ID = 1;"
+                                             "DELETE FROM usysQuorbScenarios WHERE Scenario_ID = 1");
+              qobject_cast<frmDuplicate*>(w)->cmdAction(0)->click();
+          })
+        .ErrorDialog(false)
+        .Then(QStringLiteral("still open"), IsDuplicate, [](QWidget* w) { qobject_cast<frmDuplicate*>(w)->cmdAction(1)->click(); });
+    list->cmdAction_Click(2);
+    EXPECT_TRUE(script.Done());
+    EXPECT_EQ(Description(4), "<none>");
+    EXPECT_EQ(Count("usysQuorbOptions", 4), 0);
+    EXPECT_EQ(Count("usysQuorbFields", 4), 0);
 }
 
 TEST_F(ScenarioCopyDelete, MessagesWhenNothingIsSelectedOrTheOptionsRowIsMissing) {

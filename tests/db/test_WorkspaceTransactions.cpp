@@ -94,6 +94,11 @@ TEST_F(TransactionTest, ACommitThatAReaderKeepsFromTheFileIsRolledBackAndRelease
              db->Execute("INSERT INTO T (X) VALUES (5)");
              EXPECT_EQ(daotest::ErrorNumberOf([&] { tx.Commit(); }), 3045);
          }},
+        {"a guard that took the file's write lock first", [this] {
+             TransactionGuard tx(*ws, *db);
+             db->Execute("INSERT INTO T (X) VALUES (6)");
+             EXPECT_EQ(daotest::ErrorNumberOf([&] { tx.Commit(); }), 3045);
+         }},
     };
     for (const auto& c : cases) {
         vtest::OtherProgram other(tmp.file("t.db"));

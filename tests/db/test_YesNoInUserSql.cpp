@@ -6,10 +6,12 @@
 // what they are read as, on such a file as on this layer's own.
 #include "DaoTestTables.h"
 #include "db/Dao.h"
+#include "support/LockWait.h"
 #include "support/OtherProgram.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -226,6 +228,28 @@ TEST_F(YesNoInUserSql, AYesNoFieldOfATableOfAnotherFileNamedWithInSelectsTheReco
         db->Execute("UPDATE Members IN '" + other + "' SET Score = 7 WHERE Active = True", dbFailOnError);
         EXPECT_EQ(db->RecordsAffected(), 2) << which;
     }
+}
+
+// The declared types of the other file's columns are read on a connection
+// of its own before the statement reaches the file. That reading waited for
+// no lock: while another program wrote the other file, it found no columns,
+// and Active = True compared what was stored (1) with -1 once the statement
+// had waited for the file.
+TEST_F(YesNoInUserSql, AYesNoFieldOfAnotherFileThatAnotherProgramIsWritingSelectsTheRecordsReadAsTrue) {
+    const std::string other = tmp.file("theirs.db");
+    vtest::LockWaitLimitScope limit(std::chrono::seconds(20));
+    vtest::OtherProgram writer(other);
+    writer.Exec("BEGIN EXCLUSIVE");
+    // The other program finishes as soon as a statement is found waiting for it.
+    bool waited = false;
+    LockWaitScope listen([&](const std::string&, std::chrono::milliseconds, std::chrono::milliseconds) {
+        if (!waited) writer.Exec("COMMIT");
+        waited = true;
+    });
+    EXPECT_EQ(ColumnOf(*ours, "SELECT K FROM Members IN '" + other + "' WHERE Active = True ORDER BY K"),
+              (std::vector<long>{1, 4}));
+    EXPECT_TRUE(waited);
+    if (!waited) writer.Exec("COMMIT");
 }
 
 TEST_F(YesNoInUserSql, AppendingAllFieldsOfRecordsWithAYesNoFieldAnotherProgramStoredAs1OrNullWritesTrueAndFalse) {

@@ -6,6 +6,7 @@
 
 #include "designer/OptionsPages.h"
 #include "designer/TransferButton.h"
+#include "designer/WizServices.h"
 #include "designer/TransferInOut.h"
 #include "designer/frmDataGridDialog.h"
 #include "designer/frmQuorb_Create.h"
@@ -32,6 +33,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -611,6 +614,45 @@ TEST_F(DesignerTest, AMissingSourceIsSaidBeforeAnyPageAndKeepsTheStoredFields) {
                 << r.reason;
         }
     }
+}
+
+// The user may read the message that a scenario's source is gone for as long
+// as they like. The field page kept its read of the stored fields open
+// meanwhile, so that no other program could write the file: a client's run
+// or another designer's save failed with the file in use.
+TEST_F(DesignerTest, WhileTheDesignerSaysTheSourceCannotBeReadAnotherProgramCanWriteTheFile) {
+    AddTable("Temp");
+    m_db->CreateQueryDef("qOnTemp", "SELECT A AS Score, A AS Units, A AS Class FROM Temp");
+    m_db->TableDefs().Delete("Temp");
+    for (const char* source : {"Gone", "qOnTemp"}) {
+        vtest::ScenarioSpec spec;
+        spec.inputTable = source;
+        spec.outputTable1 = "out";
+        spec.fields = {{"Score", "X"}, {"Units", "X"}, {"Class", "G"}};
+        const std::int32_t id = Store(spec);
+        Script script;
+        script.Then([](QDialog& d) { dynamic_cast<CWizPage&>(d).LeaveWith(1); });
+        // Another program writes the file while the message is shown; it
+        // waits for no lock.
+        std::vector<int> written;
+        wizsvc::SetMessageHandler([&](const QString&, int) {
+            sqlite3* other = nullptr;
+            EXPECT_EQ(sqlite3_open(m_tmp.file("designer.db").c_str(), &other), SQLITE_OK);
+            written.push_back(sqlite3_exec(other, "CREATE TABLE IF NOT EXISTS OtherWork (X); INSERT INTO OtherWork VALUES (1)",
+                                           nullptr, nullptr, nullptr));
+            sqlite3_close(other);
+            return 1;
+        });
+        CMelvarsPropWiz wiz;
+        wiz.SetScenario_ID(id);
+        wiz.SetScenario_Type("P");
+        wiz.SetCalcType("Describe");
+        wiz.SetTable(source);
+        wiz.SetOutputTable1("out");
+        EXPECT_FALSE(wiz.ShowStatWizard(3)) << source;
+        EXPECT_EQ(written, std::vector<int>{SQLITE_OK}) << source;
+    }
+    EXPECT_EQ(Rows("SELECT Count(*) AS n FROM OtherWork"), QStringList({"n=2"}));
 }
 
 // ---- help ------------------------------------------------------------------------------

@@ -5,11 +5,14 @@
 #include "scenario/AppDatabase.h"
 #include "scenario/ScenarioSave.h"
 #include "scenario/ScenarioTables.h"
+#include "support/LockWait.h"
+#include "support/OtherProgram.h"
 #include "support/ScenarioFixture.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -170,6 +173,40 @@ TEST_F(ScenarioSave, AUserNameLongerThanItsColumnIsCutToFitInsteadOfRefusingTheS
     ASSERT_TRUE(again.Saved) << again.Message;
     EXPECT_EQ(Value(row, "Scenario_ModifiedBy"), std::string(50, 'e')); // that column keeps 50
     EXPECT_EQ(Value(row, "Scenario_CreatedBy"), "Maximilian.Berö");
+}
+
+// Another program writing the file (a client's run, another designer's save)
+// holds its write lock for a moment. A save reads the scenario tables before
+// it writes them: had it taken no lock before its reads, its first write
+// would fail at once with the file in use, without waiting for the other
+// program as every statement does.
+TEST_F(ScenarioSave, ASaveWhileAnotherProgramWritesTheFileWaitsForItAndSucceeds) {
+    const ScenarioSaveResult stored = SaveScenario(*m_db, 0, ChiSquare(), kRank, {{"Region", "G", 1}}, "u");
+    ASSERT_TRUE(stored.Saved) << stored.Message;
+    struct Case {
+        std::int32_t id;
+        const char* what;
+    };
+    const Case cases[] = {{0, "a new scenario"}, {stored.ScenarioID, "an edit of a stored one"}};
+    for (const Case& c : cases) {
+        vtest::LockWaitLimitScope limit(std::chrono::seconds(20));
+        vtest::OtherProgram other(m_tmp.file("save.db"));
+        other.Exec("BEGIN IMMEDIATE");
+        other.Exec("CREATE TABLE OtherWork (X)");
+        // The other program finishes as soon as the save is found waiting for it.
+        bool waited = false;
+        dao::LockWaitScope listen([&](const std::string&, std::chrono::milliseconds, std::chrono::milliseconds) {
+            if (!waited) other.Exec("ROLLBACK");
+            waited = true;
+        });
+        const ScenarioSaveResult r = SaveScenario(*m_db, c.id, ChiSquare(), kRank, {{"Brand", "C", 1}}, "u");
+        EXPECT_TRUE(r.Saved) << c.what << ": " << r.Message;
+        EXPECT_TRUE(waited) << c.what;
+        if (!waited) other.Exec("ROLLBACK");
+    }
+    EXPECT_EQ(Count("usysQuorbScenarios"), 2);
+    EXPECT_EQ(Count("usysQuorbOptions"), 2);
+    EXPECT_EQ(Value("SELECT Count(*) AS n FROM usysQuorbFields WHERE FieldDef_Name = 'Brand'", "n"), "2");
 }
 
 TEST(ScenarioOptions, EveryOptionColumnReachesItsPropertyAndBack) {

@@ -9,6 +9,15 @@
 #include "util/CCommandArgs.h"
 #include "util/CMRU.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+#include <thread>
+
 using namespace platform;
 
 namespace {
@@ -150,6 +159,60 @@ TEST_F(CMRUTest, AKillHalfwayThroughWritingTheListLeavesAnItemBesideAnotherEntry
         EXPECT_EQ(vtest::Renames(made, "registry.ini"), 1);
         EXPECT_EQ(stored("MRU1"), r.item);
     }
+}
+
+// Whether a request for the lock of the file `path` waits for another
+// holder (the system's table of locks shows it with "->").
+bool AWriterWaitsForTheLockOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    const std::string inode = ":" + std::to_string(st.st_ino) + " ";
+    std::ifstream locks("/proc/locks");
+    for (std::string line; std::getline(locks, line);)
+        if (line.find("-> FLOCK") != std::string::npos && line.find(inode) != std::string::npos) return true;
+    return false;
+}
+
+// Two designers open a database each at the same moment. This one read the
+// list while the other was writing its own entry on top; its write, after
+// the other's, put back the list as it had read it: the other's database
+// was gone from the list, and an item read before the other's write could
+// stand beside a tag read after it (another database's user and password).
+TEST_F(CMRUTest, TwoProgramsPuttingADatabaseOnTopAtOnceKeepBothEntriesEachWithItsTag) {
+    // The store as the other program leaves it, and as it stands before.
+    store({{"/theirs.mdb", "/WG /UID they/PWD "}, {"/1.mdb", "/WG /UID one/PWD "}});
+    std::string theirs;
+    {
+        std::ifstream in(reg.path, std::ios::binary);
+        theirs.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    RegistryStore::DeleteKey(HKEY_LOCAL_MACHINE, kKey);
+    store({{"/1.mdb", "/WG /UID one/PWD "}});
+
+    // The other program holds the store's write lock, in the middle of its write.
+    const std::string lockPath = reg.path + ".lock";
+    const int lock = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    std::thread mine([&] { mru.SetMRUList("/mine.mdb", "/WG /UID me/PWD "); });
+    bool waits = false;
+    for (int i = 0; i < 100000 && !(waits = AWriterWaitsForTheLockOf(lockPath)); ++i)
+        std::this_thread::yield();
+    EXPECT_TRUE(waits);
+    // The other program's write lands (a new file in the store's place), and its lock goes.
+    {
+        std::ofstream out(reg.path + ".other", std::ios::binary);
+        out << theirs;
+    }
+    ASSERT_EQ(::rename((reg.path + ".other").c_str(), reg.path.c_str()), 0);
+    ::flock(lock, LOCK_UN);
+    ::close(lock);
+    mine.join();
+
+    EXPECT_EQ(items(), (std::vector<std::string>{"/mine.mdb", "/theirs.mdb", "/1.mdb"}));
+    EXPECT_EQ(stored("MRUTAG1"), "/WG /UID me/PWD ");
+    EXPECT_EQ(stored("MRUTAG2"), "/WG /UID they/PWD ");
+    EXPECT_EQ(stored("MRUTAG3"), "/WG /UID one/PWD ");
 }
 
 TEST_F(CMRUTest, ANewEntryOnAFullListDropsTheOldest) {

@@ -1,5 +1,6 @@
 #include "util/ui/CRecordsetTableModel.h"
 
+#include "db/Connection.h"
 #include "db/DaoConstants.h"
 #include "db/JetFunctions.h"
 #include "db/JetSqlTranslator.h"
@@ -130,6 +131,7 @@ QString CRecordsetTableModel::GeneralNumberText(double value) {
 
 CRecordsetTableModel::CRecordsetTableModel(dao::DatabasePtr database, const std::string& tableName, QObject* parent)
     : QAbstractTableModel(parent), m_db(std::move(database)), m_table(tableName) {
+    m_version = m_db->conn()->DataVersion();
     {
         dao::RecordsetPtr count =
             m_db->OpenRecordset("SELECT Count(*) AS N FROM " + Bracketed(m_table), dao::dbOpenSnapshot);
@@ -156,6 +158,70 @@ bool CRecordsetTableModel::CanRead() const {
 
 bool CRecordsetTableModel::ReadPage(int page) const { return ReadPages(page, page); }
 
+template <class Wanted>
+bool CRecordsetTableModel::ReadInto(int first, int last, Wanted wanted, Pages& into) const {
+    // The pages run one after the other in the table: they are read in one
+    // pass, not each from the table's first row (a copy of every row of a
+    // large table read it again for each page). Opened for these pages only
+    // and closed at once: no read stays open.
+    dao::RecordsetPtr rs = m_db->OpenRecordset("SELECT * FROM " + Bracketed(m_table), dao::dbOpenSnapshot);
+    const int columns = static_cast<int>(m_headers.size());
+    bool sameColumns = rs->FieldCount() == columns;
+    for (int c = 0; sameColumns && c < columns; ++c)
+        sameColumns = QString::fromStdString(dao::ValidUtf8(rs->Fields(c)->Name())) == m_headers[c];
+    const long skip = static_cast<long>(first) * BlockRows;
+    for (long i = 0; i < skip && !rs->EOF_(); ++i)
+        rs->MoveNext();
+    for (int page = first; page <= last; ++page) {
+        if (!wanted(page)) {
+            for (int i = 0; i < BlockRows && !rs->EOF_(); ++i)
+                rs->MoveNext();
+            continue;
+        }
+        std::vector<Row>& rows = into[page];
+        while (static_cast<int>(rows.size()) < BlockRows && !rs->EOF_()) {
+            Row row;
+            row.reserve(static_cast<std::size_t>(columns));
+            for (int c = 0; c < columns && c < rs->FieldCount(); ++c)
+                row.push_back(ToQVariant(rs->GetValue(c)));
+            row.resize(static_cast<std::size_t>(columns));
+            rows.push_back(std::move(row));
+            rs->MoveNext();
+        }
+    }
+    rs->Close();
+    return sameColumns;
+}
+
+bool CRecordsetTableModel::SameRowsAsRead(const Pages& read) const {
+    const std::int64_t version = m_db->conn()->DataVersion();
+    if (version == m_version)
+        return true;
+    // Another program has written the file since: the rows kept and those
+    // just read are read again, and must be what the table holds now.
+    const auto held = [&](int page) { return m_pages.count(page) > 0 || read.count(page) > 0; };
+    int first = read.begin()->first;
+    int last = read.rbegin()->first;
+    if (!m_pages.empty()) {
+        first = std::min(first, m_pages.begin()->first);
+        last = std::max(last, m_pages.rbegin()->first);
+    }
+    Pages again;
+    bool same = ReadInto(first, last, held, again);
+    for (auto it = again.begin(); same && it != again.end(); ++it) {
+        const auto kept = m_pages.find(it->first);
+        same = it->second == (kept != m_pages.end() ? kept->second : read.at(it->first));
+    }
+    if (m_db->conn()->DataVersion() != version)
+        return false; // written again meanwhile: the next read looks again
+    if (!same) {
+        m_replaced = true;
+        return false;
+    }
+    m_version = version;
+    return true;
+}
+
 bool CRecordsetTableModel::ReadPages(int first, int last, bool errorsToCaller) const {
     while (first <= last && m_pages.count(first))
         ++first;
@@ -163,37 +229,15 @@ bool CRecordsetTableModel::ReadPages(int first, int last, bool errorsToCaller) c
         --last;
     if (first > last)
         return true;
-    if (!CanRead())
+    if (!CanRead() || m_replaced)
         return false;
-    // The pages run one after the other in the table: they are read in one
-    // pass, not each from the table's first row (a copy of every row of a
-    // large table read it again for each page).
-    std::map<int, std::vector<Row>> read;
+    Pages read;
     try {
-        // Opened for these pages only and closed at once: no read stays open.
-        dao::RecordsetPtr rs = m_db->OpenRecordset("SELECT * FROM " + Bracketed(m_table), dao::dbOpenSnapshot);
-        const long skip = static_cast<long>(first) * BlockRows;
-        for (long i = 0; i < skip && !rs->EOF_(); ++i)
-            rs->MoveNext();
-        const int columns = static_cast<int>(m_headers.size());
-        for (int page = first; page <= last; ++page) {
-            if (m_pages.count(page)) {
-                for (int i = 0; i < BlockRows && !rs->EOF_(); ++i)
-                    rs->MoveNext();
-                continue;
-            }
-            std::vector<Row>& rows = read[page];
-            while (static_cast<int>(rows.size()) < BlockRows && !rs->EOF_()) {
-                Row row;
-                row.reserve(static_cast<std::size_t>(columns));
-                for (int c = 0; c < columns && c < rs->FieldCount(); ++c)
-                    row.push_back(ToQVariant(rs->GetValue(c)));
-                row.resize(static_cast<std::size_t>(columns));
-                rows.push_back(std::move(row));
-                rs->MoveNext();
-            }
-        }
-        rs->Close();
+        const bool sameColumns = ReadInto(first, last, [this](int page) { return m_pages.count(page) == 0; }, read);
+        if (!sameColumns)
+            m_replaced = true;
+        if (!sameColumns || !SameRowsAsRead(read))
+            return false;
     } catch (...) {
         if (errorsToCaller)
             throw;

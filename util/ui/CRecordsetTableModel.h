@@ -6,6 +6,12 @@
 // grid holds no read open on the database, and other programs can write to
 // it meanwhile. The pages read are kept.
 //
+// Pages are read only from the table the first page was read from: once
+// another program has changed the rows the model holds (a run that made the
+// table again with other results), no page is read from it any more, so
+// that rows of two versions of the table never stand side by side; the
+// rows not read by then show empty, as those of a table dropped.
+//
 // No page is read while reads are held (a scenario run holds them while its
 // engine uses the database on another thread: ReadsHeld) or after the
 // database has closed; rows not read by then show empty until they can be
@@ -23,6 +29,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -83,7 +90,17 @@ public:
 
 private:
     using Row = std::vector<QVariant>;
+    using Pages = std::map<int, std::vector<Row>>;
     bool ReadPage(int page) const;
+    // Reads the pages from first to last that `wanted` takes into `into`, in
+    // one pass over the table; false when the table's columns are no longer
+    // those of the headers.
+    template <class Wanted>
+    bool ReadInto(int first, int last, Wanted wanted, Pages& into) const;
+    // Whether the table still holds the rows kept and those just read
+    // (`read`), as they were read: at once when no other program has changed
+    // the file since, else by reading them again.
+    bool SameRowsAsRead(const Pages& read) const;
     // Errors of the data layer are a false result, or reach the caller.
     bool ReadPages(int first, int last, bool errorsToCaller = false) const;
     const Row* RowAt(int row) const;
@@ -94,6 +111,8 @@ private:
     QStringList m_headers;
     std::vector<int> m_types;
     int m_rowCount = 0;
-    mutable std::map<int, std::vector<Row>> m_pages;
+    mutable Pages m_pages;
     mutable bool m_missed = false; // a row could not be read when asked for
+    mutable std::int64_t m_version = 0; // the file's data version the pages kept were read at
+    mutable bool m_replaced = false;    // another program changed the rows kept
 };

@@ -279,6 +279,11 @@ void Connection::Fail(int rc, const std::string& sql) const {
     std::string msg = m_db ? sqlite3_errmsg(m_db.get()) : sqlite3_errstr(rc);
     switch (primary) {
     case SQLITE_CONSTRAINT: {
+        if (rc == SQLITE_CONSTRAINT_COMMITHOOK)
+            throw DaoError(err::ValidationRule,
+                           "The change was not kept: an earlier error (a full disk, say) cancelled the transaction it "
+                           "belonged to.",
+                           rc, sql);
         if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
             throw DaoError(err::DuplicateKey,
                            "The changes you requested to the table were not successful because they would create "

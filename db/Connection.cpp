@@ -11,11 +11,13 @@
 #include <atomic>
 #include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string_view>
 #include <thread>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace dao {
@@ -28,6 +30,35 @@ std::string afterColon(const std::string& msg) {
 }
 
 std::string upper(std::string s) { return ToUpperAscii(s); }
+
+// The folder SQLite makes its own temporary files in (a large sort spills
+// there), chosen as SQLite chooses it: the first of these that is a folder
+// it may write in.
+std::string sqliteTempFolder() {
+    const char* candidates[] = {sqlite3_temp_directory, std::getenv("SQLITE_TMPDIR"), std::getenv("TMPDIR"),
+                                "/var/tmp", "/usr/tmp", "/tmp", "."};
+    for (const char* dir : candidates) {
+        struct stat st {};
+        if (dir && *dir && ::stat(dir, &st) == 0 && S_ISDIR(st.st_mode) && ::access(dir, W_OK | X_OK) == 0)
+            return dir;
+    }
+    return {};
+}
+
+// What a full disk stopped: the file, and SQLite's temporary files when
+// they lie on another file system (a sort that spills there fails as the
+// file's statement does).
+std::string fullDiskText(const std::string& path) {
+    if (path.empty()) return "Not enough space on disk.";
+    std::string text = "Not enough space on disk for '" + path + "'";
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    const std::string temp = sqliteTempFolder();
+    struct stat file {}, spill {};
+    if (!temp.empty() && ::stat(folder.empty() ? "." : folder.c_str(), &file) == 0 &&
+        ::stat(temp.c_str(), &spill) == 0 && file.st_dev != spill.st_dev)
+        text += " or for the temporary files in '" + temp + "'";
+    return text + ".";
+}
 
 } // namespace
 
@@ -343,7 +374,7 @@ void Connection::Fail(int rc, const std::string& sql) const {
     case SQLITE_READONLY:
         throw DaoError(err::ReadOnly, "Cannot update. Database or object is read-only.", rc, sql);
     case SQLITE_FULL:
-        throw DaoError(3026, "Not enough space on disk.", rc, sql);
+        throw DaoError(3026, fullDiskText(m_path), rc, sql);
     case SQLITE_IOERR:
         throw DaoError(3043, "Disk or network error.", rc, sql);
     case SQLITE_TOOBIG:

@@ -164,3 +164,46 @@ TEST_F(FullDiskTest, AnAnalysisThatGoesOnAfterTheDiskIsFullNeitherSucceedsNorWri
     EXPECT_NE(eng.ErrorInfo().find(tmp.file("data.db")), std::string::npos) << eng.ErrorInfo();
     EXPECT_EQ(rowsOf("Out"), before);
 }
+
+TEST_F(FullDiskTest, AFullDiskNamesTheFileThatHadNoRoom) {
+    // "Not enough space on disk." alone left the user to guess which disk:
+    // the output database's, the scenario database's, or another one.
+    MakeTable("Small", {{"G", dbText, 10}, {"X"}}, {{"a", 1.0}, {"a", 3.0}});
+    std::vector<Row> big;
+    for (int g = 0; g < 3000; ++g) big.push_back({Variant("g" + std::to_string(100000 + g)), Variant(double(g))});
+    MakeTable("Big", {{"G", dbText, 10}, {"X"}}, big);
+    vtest::ScenarioSpec spec = vtest::ScenarioOn("P", "Describe", "Big", "Out");
+    spec.fields = {{"G", "G"}, {"X", "X"}};
+    const std::int32_t id = Store(spec);
+    const std::string file = tmp.file("data.db");
+
+    // A run whose output rows fill the file.
+    roomFor(3);
+    std::string err;
+    EXPECT_FALSE(Run(id, &err));
+    EXPECT_NE(err.find("Not enough space on disk for '" + file + "'"), std::string::npos) << err;
+
+    // Scenarios saved into the full file: the one that finds no room is not
+    // saved, in part or whole, and its message names the file.
+    roomFor(0);
+    long saved = 0;
+    std::string message;
+    vtest::ScenarioSpec more = vtest::ScenarioOn("P", "Describe", "Small", "Out");
+    more.fields = {{"G", "G"}, {"X", "X"}};
+    for (int i = 0; i < 2000 && message.empty(); ++i) {
+        try {
+            Store(more);
+            ++saved;
+        } catch (const DaoError& e) {
+            message = e.Description();
+        }
+    }
+    noLimit();
+    EXPECT_NE(message.find("Not enough space on disk for '" + file + "'"), std::string::npos) << message;
+    auto rs = db->OpenRecordset("SELECT Count(*) AS n FROM [usysQuorbScenarios] WHERE [Scenario_Input_Table_Name] = 'Small'",
+                                dbOpenSnapshot);
+    EXPECT_EQ(rs->Fields("n")->Value().ToDouble(), double(saved));
+    auto fields = db->OpenRecordset("SELECT Count(*) AS n FROM [usysQuorbFields] WHERE [Scenario_ID] > " +
+                                        std::to_string(id), dbOpenSnapshot);
+    EXPECT_EQ(fields->Fields("n")->Value().ToDouble(), 2.0 * saved);
+}

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -375,8 +376,23 @@ void Connection::Fail(int rc, const std::string& sql) const {
         throw DaoError(err::ReadOnly, "Cannot update. Database or object is read-only.", rc, sql);
     case SQLITE_FULL:
         throw DaoError(3026, fullDiskText(m_path), rc, sql);
-    case SQLITE_IOERR:
-        throw DaoError(3043, "Disk or network error.", rc, sql);
+    case SQLITE_IOERR: {
+        // The file, and what the system said of its last failed read or
+        // write ("File too large" for a file at the largest size it may
+        // have). A lock that was busy earlier leaves its own number there:
+        // that is no cause of this error.
+        auto writeCause = [](int e) {
+            return e == EAGAIN || e == EACCES || e == EBUSY || e == EINTR || e == ENOLCK || e == EPERM ? 0 : e;
+        };
+        int cause = 0;
+        if (m_db && sqlite3_file_control(m_db.get(), "main", SQLITE_FCNTL_LAST_ERRNO, &cause) != SQLITE_OK) cause = 0;
+        cause = writeCause(cause);
+        if (cause == 0 && m_db) cause = writeCause(sqlite3_system_errno(m_db.get()));
+        std::string text = "Disk or network error";
+        if (!m_path.empty()) text += " on '" + m_path + "'";
+        if (cause != 0) text += std::string(": ") + std::strerror(cause);
+        throw DaoError(3043, text + ".", rc, sql);
+    }
     case SQLITE_TOOBIG:
         throw DaoError(err::FieldTooSmall, "The field is too small to accept the amount of data you attempted to add.", rc, sql);
     case SQLITE_RANGE:

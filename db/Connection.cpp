@@ -306,6 +306,11 @@ sqlite3* Connection::handle() const {
     return m_db.get();
 }
 
+std::string Connection::ReadOnlyText() const {
+    if (m_path.empty()) return "Cannot update. Database or object is read-only.";
+    return "Cannot update. The database '" + m_path + "' is read-only.";
+}
+
 void Connection::Fail(int rc, const std::string& sql) const {
     int primary = rc & 0xff;
     std::string msg = m_db ? sqlite3_errmsg(m_db.get()) : sqlite3_errstr(rc);
@@ -369,11 +374,14 @@ void Connection::Fail(int rc, const std::string& sql) const {
         const std::filesystem::path file(m_path);
         if (!m_path.empty() && std::filesystem::is_regular_file(file, ec) &&
             ::access(file.parent_path().empty() ? "." : file.parent_path().c_str(), W_OK) != 0)
-            throw DaoError(err::ReadOnly, "Cannot update. Database or object is read-only.", rc, sql);
+            throw DaoError(err::ReadOnly,
+                           "Cannot update. The database '" + m_path +
+                               "' is read-only: no file may be made in its folder for the change.",
+                           rc, sql);
         throw DaoError(err::FileNotFound, "Couldn't find file '" + m_path + "'.", rc, sql);
     }
     case SQLITE_READONLY:
-        throw DaoError(err::ReadOnly, "Cannot update. Database or object is read-only.", rc, sql);
+        throw DaoError(err::ReadOnly, ReadOnlyText(), rc, sql);
     case SQLITE_FULL:
         throw DaoError(3026, fullDiskText(m_path), rc, sql);
     case SQLITE_IOERR: {
@@ -553,7 +561,7 @@ bool Connection::HasCatalog() {
 
 void Connection::EnsureCatalog() {
     if (HasCatalog()) return;
-    if (m_readOnly) throw DaoError(err::ReadOnly, "Cannot update. Database or object is read-only.");
+    if (m_readOnly) throw DaoError(err::ReadOnly, ReadOnlyText());
     Exec(SystemSql(
         "CREATE TABLE IF NOT EXISTS MSysColumns ("
         " TableName TEXT NOT NULL COLLATE NOCASE, Name TEXT NOT NULL COLLATE NOCASE,"

@@ -1,9 +1,13 @@
-// Runs whose output database fills up: the run fails, says why, and the
-// output of the previous run stays as it was.
+// Runs whose output database fills up or cannot be written: the run fails,
+// says why and names the file, and the output of the previous run stays as
+// it was.
 #include "AnalysisFixture.h"
 #include "db/Connection.h"
 #include "analyses/descriptive/CDescribe.h"
 #include "support/AnalysisSeam.h"
+#include "support/ReadOnlyPath.h"
+
+#include <memory>
 
 #include <sqlite3.h>
 
@@ -206,4 +210,37 @@ TEST_F(FullDiskTest, AFullDiskNamesTheFileThatHadNoRoom) {
     auto fields = db->OpenRecordset("SELECT Count(*) AS n FROM [usysQuorbFields] WHERE [Scenario_ID] > " +
                                         std::to_string(id), dbOpenSnapshot);
     EXPECT_EQ(fields->Fields("n")->Value().ToDouble(), 2.0 * saved);
+}
+
+TEST_F(FullDiskTest, AnOutputDatabaseThatCannotBeWrittenIsNamed) {
+    // "Cannot update. Database or object is read-only." alone: the user was
+    // not told which of the databases of the run could not be written.
+    MakeTable("Small", {{"G", dbText, 10}, {"X"}}, {{"a", 1.0}, {"a", 3.0}});
+    vtest::ScenarioSpec spec = vtest::ScenarioOn("P", "Describe", "Small", "Out");
+    spec.fields = {{"G", "G"}, {"X", "X"}};
+    const std::int32_t id = Store(spec);
+    const std::string outFile = tmp.file("out.db");
+    DBEngine().CreateDatabase(outFile, dbLangGeneral)->Close();
+    struct Row {
+        bool fileReadOnly; // the file may not be written (else: opened read-only)
+        const char* why;
+    } rows[] = {{false, "the output database opened read-only"},
+                {true, "an output file that may not be written, opened for writing"}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.why);
+        std::unique_ptr<vtest::ReadOnlyPath> locked;
+        if (r.fileReadOnly) {
+            locked = std::make_unique<vtest::ReadOnlyPath>(outFile);
+            if (!locked->Effective()) continue; // this system cannot make a file read-only
+        }
+        DatabasePtr out = DBEngine().OpenDatabase(outFile, false, !r.fileReadOnly);
+        VarnelloCore eng;
+        eng.SetScenarioDatabase(db);
+        Varnello::RunScenarioArgs args;
+        args.OutputDatabase = out;
+        EXPECT_FALSE(eng.RunScenario(id, args));
+        EXPECT_NE(eng.ErrorInfo().find("'" + outFile + "'"), std::string::npos) << eng.ErrorInfo();
+        EXPECT_NE(eng.ErrorInfo().find("read-only"), std::string::npos) << eng.ErrorInfo();
+        out->Close();
+    }
 }

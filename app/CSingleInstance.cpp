@@ -90,6 +90,14 @@ bool CSingleInstance::Acquire() {
             return false;
         if (m_lock->tryLock(0))
             break;
+        // No lock file can be made at all (a folder that is not writable or
+        // is full): no other instance holds one, and none answered above.
+        // This one runs, unguarded, rather than not at all.
+        if (m_lock->error() != QLockFile::LockFailedError) {
+            qWarning("Varnello: cannot make the lock file in %s", qPrintable(InstanceFolder()));
+            m_lock.reset();
+            break;
+        }
         // A lock that names this very process was left by an earlier one
         // that ended without removing it and had the same number (numbers
         // are given again): no running instance holds it, none answered.

@@ -26,6 +26,7 @@
 #include <QPointer>
 
 #include <clocale>
+#include <csignal>
 
 namespace {
 
@@ -100,6 +101,10 @@ std::string AppFolderFile(const std::string& name) {
 }
 
 MDIMain* Main(const MainOptions& options) {
+    // A file that may not grow any more (a file-size limit on the user's
+    // processes) fails the write that would pass the limit, and the program
+    // reports it: by default the system ends the whole program there.
+    std::signal(SIGXFSZ, SIG_IGN);
     // Numbers are read and written in one form, "1.96", whatever the user's
     // language: the application object takes the user's locale for the C
     // library's numbers too, and where that writes a decimal comma "1.96"

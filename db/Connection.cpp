@@ -10,12 +10,15 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string_view>
 #include <thread>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace dao {
@@ -28,6 +31,35 @@ std::string afterColon(const std::string& msg) {
 }
 
 std::string upper(std::string s) { return ToUpperAscii(s); }
+
+// The folder SQLite makes its own temporary files in (a large sort spills
+// there), chosen as SQLite chooses it: the first of these that is a folder
+// it may write in.
+std::string sqliteTempFolder() {
+    const char* candidates[] = {sqlite3_temp_directory, std::getenv("SQLITE_TMPDIR"), std::getenv("TMPDIR"),
+                                "/var/tmp", "/usr/tmp", "/tmp", "."};
+    for (const char* dir : candidates) {
+        struct stat st {};
+        if (dir && *dir && ::stat(dir, &st) == 0 && S_ISDIR(st.st_mode) && ::access(dir, W_OK | X_OK) == 0)
+            return dir;
+    }
+    return {};
+}
+
+// What a full disk stopped: the file, and SQLite's temporary files when
+// they lie on another file system (a sort that spills there fails as the
+// file's statement does).
+std::string fullDiskText(const std::string& path) {
+    if (path.empty()) return "Not enough space on disk.";
+    std::string text = "Not enough space on disk for '" + path + "'";
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    const std::string temp = sqliteTempFolder();
+    struct stat file {}, spill {};
+    if (!temp.empty() && ::stat(folder.empty() ? "." : folder.c_str(), &file) == 0 &&
+        ::stat(temp.c_str(), &spill) == 0 && file.st_dev != spill.st_dev)
+        text += " or for the temporary files in '" + temp + "'";
+    return text + ".";
+}
 
 } // namespace
 
@@ -274,11 +306,21 @@ sqlite3* Connection::handle() const {
     return m_db.get();
 }
 
+std::string Connection::ReadOnlyText() const {
+    if (m_path.empty()) return "Cannot update. Database or object is read-only.";
+    return "Cannot update. The database '" + m_path + "' is read-only.";
+}
+
 void Connection::Fail(int rc, const std::string& sql) const {
     int primary = rc & 0xff;
     std::string msg = m_db ? sqlite3_errmsg(m_db.get()) : sqlite3_errstr(rc);
     switch (primary) {
     case SQLITE_CONSTRAINT: {
+        if (rc == SQLITE_CONSTRAINT_COMMITHOOK)
+            throw DaoError(err::ValidationRule,
+                           "The change was not kept: an earlier error (a full disk, say) cancelled the transaction it "
+                           "belonged to.",
+                           rc, sql);
         if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
             throw DaoError(err::DuplicateKey,
                            "The changes you requested to the table were not successful because they would create "
@@ -332,15 +374,33 @@ void Connection::Fail(int rc, const std::string& sql) const {
         const std::filesystem::path file(m_path);
         if (!m_path.empty() && std::filesystem::is_regular_file(file, ec) &&
             ::access(file.parent_path().empty() ? "." : file.parent_path().c_str(), W_OK) != 0)
-            throw DaoError(err::ReadOnly, "Cannot update. Database or object is read-only.", rc, sql);
+            throw DaoError(err::ReadOnly,
+                           "Cannot update. The database '" + m_path +
+                               "' is read-only: no file may be made in its folder for the change.",
+                           rc, sql);
         throw DaoError(err::FileNotFound, "Couldn't find file '" + m_path + "'.", rc, sql);
     }
     case SQLITE_READONLY:
-        throw DaoError(err::ReadOnly, "Cannot update. Database or object is read-only.", rc, sql);
+        throw DaoError(err::ReadOnly, ReadOnlyText(), rc, sql);
     case SQLITE_FULL:
-        throw DaoError(3026, "Not enough space on disk.", rc, sql);
-    case SQLITE_IOERR:
-        throw DaoError(3043, "Disk or network error.", rc, sql);
+        throw DaoError(3026, fullDiskText(m_path), rc, sql);
+    case SQLITE_IOERR: {
+        // The file, and what the system said of its last failed read or
+        // write ("File too large" for a file at the largest size it may
+        // have). A lock that was busy earlier leaves its own number there:
+        // that is no cause of this error.
+        auto writeCause = [](int e) {
+            return e == EAGAIN || e == EACCES || e == EBUSY || e == EINTR || e == ENOLCK || e == EPERM ? 0 : e;
+        };
+        int cause = 0;
+        if (m_db && sqlite3_file_control(m_db.get(), "main", SQLITE_FCNTL_LAST_ERRNO, &cause) != SQLITE_OK) cause = 0;
+        cause = writeCause(cause);
+        if (cause == 0 && m_db) cause = writeCause(sqlite3_system_errno(m_db.get()));
+        std::string text = "Disk or network error";
+        if (!m_path.empty()) text += " on '" + m_path + "'";
+        if (cause != 0) text += std::string(": ") + std::strerror(cause);
+        throw DaoError(3043, text + ".", rc, sql);
+    }
     case SQLITE_TOOBIG:
         throw DaoError(err::FieldTooSmall, "The field is too small to accept the amount of data you attempted to add.", rc, sql);
     case SQLITE_RANGE:
@@ -501,7 +561,7 @@ bool Connection::HasCatalog() {
 
 void Connection::EnsureCatalog() {
     if (HasCatalog()) return;
-    if (m_readOnly) throw DaoError(err::ReadOnly, "Cannot update. Database or object is read-only.");
+    if (m_readOnly) throw DaoError(err::ReadOnly, ReadOnlyText());
     Exec(SystemSql(
         "CREATE TABLE IF NOT EXISTS MSysColumns ("
         " TableName TEXT NOT NULL COLLATE NOCASE, Name TEXT NOT NULL COLLATE NOCASE,"

@@ -70,6 +70,9 @@ public:
     bool IsOpen() const noexcept { return static_cast<bool>(m_db); }
     const std::string& Path() const noexcept { return m_path; }
     bool ReadOnly() const noexcept { return m_readOnly; }
+    // The message of a change refused because the file cannot be written,
+    // naming the file.
+    std::string ReadOnlyText() const;
     void Close() noexcept;
 
     StmtHandle Prepare(const SystemSql& sql);

@@ -299,7 +299,7 @@ void storeProperty(const std::shared_ptr<Connection>& c, const std::string& obje
 
 void removeProperty(const std::shared_ptr<Connection>& c, const std::string& object, const std::string& field,
                     const std::string& name) {
-    if (c->ReadOnly()) throw DaoError(err::ReadOnly, "Cannot update. Database or object is read-only.");
+    if (c->ReadOnly()) throw DaoError(err::ReadOnly, c->ReadOnlyText());
     if (!c->HasCatalog()) return;
     c->ExecBound(SystemSql("DELETE FROM MSysProperties WHERE ObjectName = ?1 AND FieldName = ?2 AND Name = ?3"),
                  {Variant(object), Variant(field), Variant(name)});
@@ -440,7 +440,7 @@ std::vector<std::pair<IndexPtr, std::string>> TableDef::fileIndexes(Connection& 
 // An index appended to a stored table is made in the file at once.
 void TableDef::appendIndex(const IndexPtr& idx) {
     auto c = conn();
-    if (c->ReadOnly()) throw DaoError(err::ReadOnly, "Cannot update. Database or object is read-only.");
+    if (c->ReadOnly()) throw DaoError(err::ReadOnly, c->ReadOnlyText());
     if (idx->Primary())
         for (const auto& other : m_indexes)
             if (other->Primary()) throw DaoError(3283, "Primary key already exists.");
@@ -486,7 +486,7 @@ void TableDef::appendIndex(const IndexPtr& idx) {
 // An index deleted from a stored table is dropped from the file at once.
 void TableDef::deleteIndex(const std::string& name) {
     auto c = conn();
-    if (c->ReadOnly()) throw DaoError(err::ReadOnly, "Cannot update. Database or object is read-only.");
+    if (c->ReadOnly()) throw DaoError(err::ReadOnly, c->ReadOnlyText());
     std::optional<std::string> sqliteName;
     if (c->HasCatalog()) {
         StmtHandle st = c->Prepare(SystemSql("SELECT coalesce(SqliteName, '') FROM MSysIndexes WHERE TableName = ?1 AND Name = ?2"));
@@ -592,7 +592,7 @@ void TableDefs::Append(const TableDefPtr& td) {
     if (!td || td->Name().empty()) throw DaoError(3001, "Invalid argument.");
     if (const std::string fault = NameFault(td->Name()); !fault.empty()) throw DaoError(3125, fault);
     if (td->m_stored) throw DaoError(err::ObjectExists, "Object '" + td->Name() + "' already exists.");
-    if (c->ReadOnly()) throw DaoError(err::ReadOnly, "Cannot update. Database or object is read-only.");
+    if (c->ReadOnly()) throw DaoError(err::ReadOnly, c->ReadOnlyText());
     if (td->m_fields.Count() == 0) throw DaoError(3264, "No field defined--cannot append TableDef or Index.");
     {
         // A field renamed after it was appended may have taken another's name.

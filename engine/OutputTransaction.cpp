@@ -6,6 +6,14 @@ using namespace dao;
 
 namespace {
 const char* kName = "vrl_output";
+
+// Turns every commit on the connection into a rollback while the run holds
+// its output.
+int refuseCommit(void*) { return 1; }
+} // namespace
+
+void OutputTransaction::release(Connection& c) noexcept {
+    if (c.IsOpen()) sqlite3_commit_hook(c.handle(), nullptr, nullptr);
 }
 
 void OutputTransaction::Begin(const DatabasePtr& db) {
@@ -25,6 +33,7 @@ void OutputTransaction::Begin(const DatabasePtr& db) {
         m_began = false;
         throw;
     }
+    sqlite3_commit_hook(c->handle(), &refuseCommit, nullptr);
     m_conn = std::move(c);
 }
 
@@ -56,7 +65,12 @@ void OutputTransaction::Commit() {
     const bool began = m_began;
     m_began = false;
     if (!c->IsOpen()) return;
+    release(*c);
     try {
+        // The database cancelled the transaction (a full disk): what the run
+        // wrote is gone, and nothing of it may be taken for its results.
+        if (sqlite3_get_autocommit(c->handle()))
+            throw DaoError(3026, "An earlier error (a full disk, say) cancelled what the run wrote; no output table was written.");
         c->Exec(SystemSql(std::string("RELEASE ") + kName));
         if (began) endOuter(*c, true);
     } catch (...) {
@@ -79,6 +93,7 @@ void OutputTransaction::Rollback() noexcept {
     m_conn.reset();
     const bool began = m_began;
     m_began = false;
+    release(*c);
     try {
         if (c->IsOpen()) {
             c->Exec(SystemSql(std::string("ROLLBACK TO ") + kName));

@@ -10,6 +10,12 @@
 // whatever transactions the analysis begins and ends on the workspace; when
 // no transaction is open on the connection it begins one that takes the
 // file's write lock at once (waiting for another program that holds it).
+//
+// While it is held nothing else commits on that connection. A full disk (or
+// a failed write) can make the database cancel the whole transaction at
+// once; a statement the analysis still runs after that would otherwise be
+// committed on its own, into the previous output the cancelled transaction
+// gave back. Such a statement fails instead, and its change is undone.
 #include "db/Dao.h"
 
 #include <memory>
@@ -36,6 +42,8 @@ public:
 
 private:
     static void endOuter(dao::Connection& c, bool commit);
+    // Lets commits through on the connection again.
+    static void release(dao::Connection& c) noexcept;
     std::shared_ptr<dao::Connection> m_conn;
     bool m_began = false; // the transaction around the savepoint is this object's
 };

@@ -89,6 +89,30 @@ TEST(SingleInstance, ALockLeftByAnEarlierProcessOfTheSameNumberKeepsNoStartOut) 
     EXPECT_FALSE(later.Acquire());
 }
 
+// The temporary folder (where the lock goes when the session has no runtime
+// folder) cannot be made, is not writable or is full: no lock file can be
+// made there. The start took that for another instance still starting up,
+// waited three seconds and ended without a word: the program did not start.
+TEST(SingleInstance, AFolderThatTakesNoLockFileKeepsNoStartOut) {
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    const bool hadRuntime = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR");
+    const QByteArray tmpdir = qgetenv("TMPDIR");
+    const bool hadTmpdir = qEnvironmentVariableIsSet("TMPDIR");
+    qunsetenv("XDG_RUNTIME_DIR");
+    // A folder in which no file can be made, whoever asks.
+    qputenv("TMPDIR", "/proc");
+    bool acquired = false;
+    {
+        CSingleInstance instance(UniqueKey("nolock"));
+        acquired = instance.Acquire();
+        EXPECT_EQ(instance.IsPrimary(), acquired);
+    }
+    if (hadRuntime) qputenv("XDG_RUNTIME_DIR", runtime);
+    if (hadTmpdir) qputenv("TMPDIR", tmpdir);
+    else qunsetenv("TMPDIR");
+    EXPECT_TRUE(acquired);
+}
+
 // The program itself, started twice with its own registry, data folder and key.
 class SingleInstanceProgram : public AppFixture {};
 

@@ -355,9 +355,12 @@ double TimeSerial(int hour, int minute, int second) {
 std::string FormatDate(double oleDate) {
     // A number no calendar day has (beyond the years 100 to 9999; another
     // program's time stamp in seconds, say) is shown as the number it is.
-    if (!(oleDate >= -657434.0 && oleDate < 2958466.0)) return FormatDouble(oleDate);
-    double days = std::floor(oleDate);
-    double frac = oleDate - days;
+    if (!(oleDate > -657435.0 && oleDate < 2958466.0)) return FormatDouble(oleDate);
+    // The whole part is the day, the fraction the time of that day, also
+    // before the base day, where the days count down while the time still
+    // counts up: -1.25 is 29 Dec 1899 06:00.
+    double days = std::trunc(oleDate);
+    double frac = std::fabs(oleDate - days);
     long secs = std::lround(frac * 86400.0);
     if (secs >= 86400) {
         // Within half a second of midnight the time rounds to the next day,
@@ -476,7 +479,9 @@ bool ParseDate(std::string_view text, double& oleDate) {
         if (i != t.size() || h > 23 || mi > 59 || s > 59) return false;
         seconds = h * 3600.0 + mi * 60.0 + s + fraction;
     }
-    oleDate = DateSerial(year, month, day) + seconds / 86400.0;
+    // Before the base day the day counts down and the time up (see FormatDate).
+    const double whole = DateSerial(year, month, day);
+    oleDate = whole >= 0 ? whole + seconds / 86400.0 : whole - seconds / 86400.0;
     return true;
 }
 

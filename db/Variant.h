@@ -112,7 +112,9 @@ std::string FormatDoubleRoundTrip(double value);
 // Parses a number written in the invariant form ('.' decimal point).
 bool ParseDouble(std::string_view text, double& out);
 
-// Dates as days since 1899-12-30 with the time as the fraction.
+// Dates as days since 1899-12-30 with the time as the fraction; before that
+// day the whole part counts down and the fraction still the time of that day
+// (-1.25 is 1899-12-29 06:00).
 double DateSerial(int year, int month, int day);
 // Days the month has in the year (1 to 12; the Gregorian leap years).
 int DaysInMonth(int year, int month);

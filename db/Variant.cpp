@@ -274,6 +274,9 @@ double Val(std::string_view text) {
         if (c != ' ' && c != '\t' && c != '\n' && c != '\r') compact += c;
     double v = 0;
     if (scanNumber(compact, true, v) == 0) return 0.0;
+    // A number beyond the largest double is an overflow, as Val in a query
+    // says, not an infinity handed on as a number.
+    if (!std::isfinite(v)) throwOverflow();
     return v;
 }
 

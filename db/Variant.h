@@ -98,7 +98,8 @@ double RoundHalfEven(double x);
 double RoundHalfEvenTo(double x, int digits);
 
 // Val: the leading number of a text ("12abc" → 12, "  -3.5e2x" → -350,
-// "&H1F" → 31, "" → 0).
+// "&H1F" → 31, "" → 0). A number beyond the doubles ("1e400") raises
+// DaoError 6 (Overflow).
 double Val(std::string_view text);
 // IsNumeric: the whole text (blanks aside) is a number.
 bool IsNumeric(std::string_view text);

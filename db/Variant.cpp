@@ -339,8 +339,12 @@ bool ParseDouble(std::string_view text, double& out) {
     std::string_view t = trim(text);
     if (t.empty()) return false;
     if (t.front() == '+') t.remove_prefix(1);
-    auto res = std::from_chars(t.data(), t.data() + t.size(), out);
-    return res.ec == std::errc() && res.ptr == t.data() + t.size();
+    // from_chars also reads "inf", "infinity" and "nan": no number written here.
+    double d = 0;
+    auto res = std::from_chars(t.data(), t.data() + t.size(), d);
+    if (res.ec != std::errc() || res.ptr != t.data() + t.size() || !std::isfinite(d)) return false;
+    out = d;
+    return true;
 }
 
 double DateSerial(int year, int month, int day) {
@@ -516,7 +520,7 @@ std::string ValueText(const Variant& v) {
         // As many digits as tell the value apart from its neighbours.
         std::string s = FormatDouble(v.RawDouble());
         double back = 0;
-        if (ParseDouble(s, back) && back == v.RawDouble()) return s;
+        if (!std::isfinite(v.RawDouble()) || (ParseDouble(s, back) && back == v.RawDouble())) return s;
         return FormatDoubleRoundTrip(v.RawDouble());
     }
     default: return v.ToString();

@@ -110,7 +110,8 @@ std::string FormatDouble(double value);
 // A double written so that any reader gets the same value back
 // (shortest round-trip form, '.' as decimal separator in every locale).
 std::string FormatDoubleRoundTrip(double value);
-// Parses a number written in the invariant form ('.' decimal point).
+// Parses a number written in the invariant form ('.' decimal point); a
+// finite one only ("inf", "nan" and numbers beyond the doubles are none).
 bool ParseDouble(std::string_view text, double& out);
 
 // Dates as days since 1899-12-30 with the time as the fraction; before that

@@ -6,7 +6,9 @@
 //  - a number read back from FormatDoubleRoundTrip is the same double;
 //  - a Decimal read back from its ToString is the same value;
 //  - a date text that ParseDate reads and that the SQL translator also takes
-//    as a date literal (#text#) is the same day number in both.
+//    as a date literal (#text#) is the same day number in both;
+//  - the case-blind text order (CompareGeneral) and its keys (GeneralKey)
+//    agree.
 #include "db/DaoError.h"
 #include "db/Decimal.h"
 #include "db/JetFunctions.h"
@@ -83,7 +85,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)dao::IsNumeric(text);
     (void)dao::CharLength(text);
     (void)dao::LeftChars(text, size / 2);
-    (void)dao::GeneralKey(text);
+    {
+        // The case-blind order and its keys agree: equal exactly when the
+        // keys are equal, and the order is antisymmetric.
+        const std::string_view a = text.substr(0, size / 2), b = text.substr(size / 2);
+        const int ab = dao::CompareGeneral(a, b), ba = dao::CompareGeneral(b, a);
+        if ((ab == 0) != (dao::GeneralKey(a) == dao::GeneralKey(b)))
+            Fail("case-blind order and its keys disagree", text, std::to_string(ab));
+        if ((ab < 0) != (ba > 0) || (ab == 0) != (ba == 0)) Fail("case-blind order not antisymmetric", text, "");
+    }
     (void)dao::ValidUtf8(std::string(text));
 
     try {

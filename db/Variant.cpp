@@ -274,6 +274,9 @@ double Val(std::string_view text) {
         if (c != ' ' && c != '\t' && c != '\n' && c != '\r') compact += c;
     double v = 0;
     if (scanNumber(compact, true, v) == 0) return 0.0;
+    // A number beyond the largest double is an overflow, as Val in a query
+    // says, not an infinity handed on as a number.
+    if (!std::isfinite(v)) throwOverflow();
     return v;
 }
 
@@ -336,8 +339,12 @@ bool ParseDouble(std::string_view text, double& out) {
     std::string_view t = trim(text);
     if (t.empty()) return false;
     if (t.front() == '+') t.remove_prefix(1);
-    auto res = std::from_chars(t.data(), t.data() + t.size(), out);
-    return res.ec == std::errc() && res.ptr == t.data() + t.size();
+    // from_chars also reads "inf", "infinity" and "nan": no number written here.
+    double d = 0;
+    auto res = std::from_chars(t.data(), t.data() + t.size(), d);
+    if (res.ec != std::errc() || res.ptr != t.data() + t.size() || !std::isfinite(d)) return false;
+    out = d;
+    return true;
 }
 
 double DateSerial(int year, int month, int day) {
@@ -355,9 +362,12 @@ double TimeSerial(int hour, int minute, int second) {
 std::string FormatDate(double oleDate) {
     // A number no calendar day has (beyond the years 100 to 9999; another
     // program's time stamp in seconds, say) is shown as the number it is.
-    if (!(oleDate >= -657434.0 && oleDate < 2958466.0)) return FormatDouble(oleDate);
-    double days = std::floor(oleDate);
-    double frac = oleDate - days;
+    if (!(oleDate > -657435.0 && oleDate < 2958466.0)) return FormatDouble(oleDate);
+    // The whole part is the day, the fraction the time of that day, also
+    // before the base day, where the days count down while the time still
+    // counts up: -1.25 is 29 Dec 1899 06:00.
+    double days = std::trunc(oleDate);
+    double frac = std::fabs(oleDate - days);
     long secs = std::lround(frac * 86400.0);
     if (secs >= 86400) {
         // Within half a second of midnight the time rounds to the next day,
@@ -476,7 +486,9 @@ bool ParseDate(std::string_view text, double& oleDate) {
         if (i != t.size() || h > 23 || mi > 59 || s > 59) return false;
         seconds = h * 3600.0 + mi * 60.0 + s + fraction;
     }
-    oleDate = DateSerial(year, month, day) + seconds / 86400.0;
+    // Before the base day the day counts down and the time up (see FormatDate).
+    const double whole = DateSerial(year, month, day);
+    oleDate = whole >= 0 ? whole + seconds / 86400.0 : whole - seconds / 86400.0;
     return true;
 }
 
@@ -508,7 +520,7 @@ std::string ValueText(const Variant& v) {
         // As many digits as tell the value apart from its neighbours.
         std::string s = FormatDouble(v.RawDouble());
         double back = 0;
-        if (ParseDouble(s, back) && back == v.RawDouble()) return s;
+        if (!std::isfinite(v.RawDouble()) || (ParseDouble(s, back) && back == v.RawDouble())) return s;
         return FormatDoubleRoundTrip(v.RawDouble());
     }
     default: return v.ToString();

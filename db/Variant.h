@@ -98,7 +98,8 @@ double RoundHalfEven(double x);
 double RoundHalfEvenTo(double x, int digits);
 
 // Val: the leading number of a text ("12abc" → 12, "  -3.5e2x" → -350,
-// "&H1F" → 31, "" → 0).
+// "&H1F" → 31, "" → 0). A number beyond the doubles ("1e400") raises
+// DaoError 6 (Overflow).
 double Val(std::string_view text);
 // IsNumeric: the whole text (blanks aside) is a number.
 bool IsNumeric(std::string_view text);
@@ -109,10 +110,13 @@ std::string FormatDouble(double value);
 // A double written so that any reader gets the same value back
 // (shortest round-trip form, '.' as decimal separator in every locale).
 std::string FormatDoubleRoundTrip(double value);
-// Parses a number written in the invariant form ('.' decimal point).
+// Parses a number written in the invariant form ('.' decimal point); a
+// finite one only ("inf", "nan" and numbers beyond the doubles are none).
 bool ParseDouble(std::string_view text, double& out);
 
-// Dates as days since 1899-12-30 with the time as the fraction.
+// Dates as days since 1899-12-30 with the time as the fraction; before that
+// day the whole part counts down and the fraction still the time of that day
+// (-1.25 is 1899-12-29 06:00).
 double DateSerial(int year, int month, int day);
 // Days the month has in the year (1 to 12; the Gregorian leap years).
 int DaysInMonth(int year, int month);

@@ -5,6 +5,7 @@
 #include "db/Connection.h"
 #include "db/DaoError.h"
 #include "db/JetFunctions.h"
+#include "db/Variant.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -231,6 +232,32 @@ TEST_F(JetFunctionsOnFile, ScalarFunctions) {
         {"jet_like('b', '[c-a]')", errorText(3075, "Invalid pattern string")},
     };
     for (const auto& c : cases) EXPECT_EQ(evaluate(db.get(), std::string("SELECT ") + c.sql), c.expected) << c.sql;
+}
+
+// Val of a number beyond the largest double (a box of the designer takes
+// any run of digits) is an overflow, in a query and in the program alike,
+// never Infinity handed on as a number.
+TEST_F(JetFunctionsOnFile, ValBeyondTheLargestDoubleIsAnOverflowNotInfinity) {
+    const struct {
+        std::string text;
+        const char* why;
+    } cases[] = {
+        {std::string(400, '9'), "400 nines: about 1E+400"},
+        {"-" + std::string(310, '9'), "a negative one"},
+        {"1e400", "an exponent beyond 308"},
+        {"  12" + std::string(320, '0') + "abc", "blanks, then digits, then other text"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(evaluate(db.get(), "SELECT jet_val('" + c.text + "')"), kOverflow) << c.why;
+        try {
+            const double v = dao::Val(c.text);
+            ADD_FAILURE() << c.why << ": gave " << v;
+        } catch (const dao::DaoError& e) {
+            EXPECT_EQ(e.Number(), dao::err::Overflow) << c.why;
+        }
+    }
+    // The largest double itself is still a number.
+    EXPECT_EQ(dao::Val("1.7976931348623157e308"), 1.7976931348623157e308);
 }
 
 TEST_F(JetFunctionsOnFile, Aggregates) {

@@ -157,6 +157,13 @@ TEST_F(StoredValues, ADateTextAnotherProgramWroteIsReadWithItsTimeOrStaysTextWhe
         {"2023-02-29", 0, "no leap day in 2023"},
         {"2024-01-15xyz", 0, "a date followed by other text"},
         {"2024-01-15 12:00:00 noon", 0, "a time followed by other text"},
+        // Before the base day the whole days count down and the time adds on
+        // (29 Dec 1899 is day -1, 1 Jan 1800 day -36522: 100 years with 24
+        // leap days back to 1 Jan 1900, which is day 2).
+        {"1899-12-29 06:00:00", -1.25, "a time before the base day: not -0.75, 30 Dec 1899 18:00"},
+        {"12/29/1899 6:00:00 PM", -1.75, "an evening before the base day: not -0.25"},
+        {"1800-01-01 12:00", -36522.5, "noon long before the base day: not the day before's noon"},
+        {"1899-12-30 06:00", 0.25, "the base day itself counts up"},
     };
     std::vector<Stored> days;
     for (const auto& c : cases) days.push_back(Stored::Text(c.text));
@@ -173,6 +180,39 @@ TEST_F(StoredValues, ADateTextAnotherProgramWroteIsReadWithItsTimeOrStaysTextWhe
             EXPECT_EQ(v.Type(), vbDate) << c.why;
             EXPECT_DOUBLE_EQ(v.RawDouble(), c.day) << c.why;
         }
+        rs->MoveNext();
+    }
+    rs->Close();
+}
+
+
+TEST_F(StoredValues, ADayNumberBeforeTheBaseDayIsShownAsTheDayAndTimeItStandsFor) {
+    // The whole part counts the days back from 30 Dec 1899, the fraction is
+    // the time of that day (as a date literal #12/29/1899 6:00# is -1.25).
+    const struct {
+        double day;
+        const char* text;
+        const char* why;
+    } cases[] = {
+        {-1.25, "1899-12-29 06:00:00", "not 28 Dec 18:00"},
+        {-0.5, "1899-12-30 12:00:00", "a fraction alone: a time of the base day, not 29 Dec 12:00"},
+        {-36522.5, "1800-01-01 12:00:00", "noon long before the base day"},
+        {-657434.5, "0100-01-01 12:00:00", "noon of the first day of the year 100"},
+        {-2.9999999, "1899-12-29", "within half a second of midnight: the next calendar day, 29 Dec"},
+        {-3, "1899-12-27", "a whole day"},
+        {2.25, "1900-01-01 06:00:00", "after the base day"},
+    };
+    std::vector<Stored> days;
+    for (const auto& c : cases) days.push_back(Stored::Real(c.day));
+    const std::string path = tmp.file("early.db");
+    WriteDays(path, "Days", days);
+    db = DBEngine().OpenDatabase(path);
+    RecordsetPtr rs = db->OpenRecordset("SELECT Day FROM Days ORDER BY K", dbOpenDynaset, dbReadOnly);
+    for (const auto& c : cases) {
+        ASSERT_FALSE(rs->EOF_());
+        const Variant v = rs->Fields(0)->Value();
+        EXPECT_EQ(v.Type(), vbDate) << c.why;
+        EXPECT_EQ(v.ToString(), c.text) << c.why;
         rs->MoveNext();
     }
     rs->Close();

@@ -433,6 +433,8 @@ TEST(OptionsPages, NumberBoxesKeepTheirBoundsAndMessages) {
     const char* pct = "Please enter a value between 1 and 99.999";
     const char* i50 = "Please enter a number between 2 and 50.";
     const char* i9 = "Please enter a number between 2 and 9.";
+    // More digits than a double holds: the run-time error Overflow, not Infinity stored.
+    const std::string nines(400, '9');
     const BoxRow rows[] = {
         {4, none, "txtCIStdDev", "0", BR::Refused, "<empty>", gt0, "0", "zero refused"},
         {4, none, "txtCIStdDev", "0.5", BR::Stored, "0.5", nullptr, "0.5", "stored"},
@@ -457,6 +459,8 @@ TEST(OptionsPages, NumberBoxesKeepTheirBoundsAndMessages) {
         {4, none, "txtFreqInit", "1-2", BR::Stored, "1", nullptr, "1-2", "the leading number"},
         {4, [](S_& s) { s.SetFreqInit(dao::Variant(5.0)); }, "txtFreqInit", "", BR::Stored, "0", nullptr, "", "emptied stores 0"},
         {4, none, "txtFreqWidth", "-", BR::Stored, "0", nullptr, "-", "a lone minus gives 0"},
+        {4, none, "txtFreqWidth", nines.c_str(), BR::Unchanged, "<empty>", nullptr, nines.c_str(), "beyond a double: overflow"},
+        {13, none, "txtSignValue", nines.c_str(), BR::Unchanged, "<empty>", nullptr, nines.c_str(), "beyond a double: overflow"},
         {5, none, "txtInterV", "50", BR::Stored, "50", nullptr, "50", "upper end"},
         {5, none, "txtInterV", "50.1", BR::Refused, "10", i50, "50.1", "just above"},
         {5, none, "txtInterV", "1.9", BR::Refused, "10", i50, "1.9", "just below"},

@@ -167,6 +167,11 @@ TEST(MissingValueDialog, ChecksAndStoresTheEntriesOfTheChosenRule) {
         {"a lone minus sign", 1, "-", "", "", "'-' is not a number.", nullptr},
         {"two decimal points", 2, "", "1.2.3", "", "'1.2.3' is not a number.", nullptr},
         {"a minus after the digits", 2, "", "1", "5-", "'5-' is not a number.", nullptr},
+        // Pasted text passes no key filter: "inf" and "nan" were stored as an
+        // infinite bound and a bound no value is equal to.
+        {"a pasted inf", 1, "inf", "", "", "'inf' is not a number.", nullptr},
+        {"a pasted -Infinity", 2, "", "-Infinity", "5", "'-Infinity' is not a number.", nullptr},
+        {"a pasted nan", 2, "", "", "NaN", "'NaN' is not a number.", nullptr},
     };
     auto text = [](const dao::Variant& v) { return v.IsNull() ? std::string("Null") : v.ToString(); };
     for (const IgnoreCase& c : cases) {

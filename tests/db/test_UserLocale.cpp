@@ -1,0 +1,74 @@
+// Numbers to and from text in the data layer under a user's regional settings:
+// a client program may have set the process's C locale to one that writes a
+// decimal comma (German), and the data layer must read and write "2.5" as it
+// does under the C locale.
+#include "DaoTestTables.h"
+#include "db/Dao.h"
+#include "support/UserLocale.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace dao;
+
+// Under de_DE the C library reads "2.5" as 2 (it stops at the point) and
+// writes 2.5 as "2,5", which the formatting of doubles then turned into
+// "2.,5"; a number put into a Text field was stored so.
+TEST(UserLocale, NumbersAndTextsConvertUnderADecimalCommaLocaleAsUnderC) {
+    VTEST_USER_LOCALE(german, "de_DE");
+    struct Row {
+        const char* text;   // a number written as every program writes it
+        double value;       // its value
+        const char* shown;  // the value as the data layer writes it
+    };
+    const std::vector<Row> rows = {
+        {"2.5", 2.5, "2.5"},
+        {"-0.125", -0.125, "-0.125"},
+        {"1.5E+20", 1.5e20, "1.5E+20"},
+        {"3.25e-20", 3.25e-20, "3.25E-20"},
+        {"0.000325", 0.000325, "0.000325"},
+        {"1234567.75", 1234567.75, "1234567.75"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.text);
+        EXPECT_EQ(Variant(r.text).ToDouble(), r.value);
+        EXPECT_EQ(Val(r.text), r.value);
+        EXPECT_TRUE(IsNumeric(r.text));
+        EXPECT_EQ(FormatDouble(r.value), r.shown);
+        EXPECT_EQ(Variant(r.value).ToString(), r.shown);
+    }
+    // Single precision: 2.5 and 0.375 are exact in a float.
+    EXPECT_EQ(Variant(2.5f).ToString(), "2.5");
+    EXPECT_EQ(Variant(0.375f).ToString(), "0.375");
+    // Rounding to decimals goes through the decimal text: 2.675 to 2.68 as written.
+    EXPECT_EQ(RoundHalfEvenTo(2.675, 2), 2.68);
+    EXPECT_EQ(RoundHalfEvenTo(1.25, 1), 1.2);
+    // Fractions of a second in a date text: 12:00:00.75 is 0.5 days plus 0.75 s.
+    double date = 0;
+    ASSERT_TRUE(ParseDate("1900-01-01 12:00:00.75", date));
+    EXPECT_DOUBLE_EQ(date, 2.0 + 0.5 + 0.75 / 86400.0);
+}
+
+// A number stored into a Text field is kept as its text with a decimal point,
+// and reads back as the number.
+TEST(UserLocale, NumberStoredInATextFieldKeepsItsDecimalPointUnderADecimalCommaLocale) {
+    VTEST_USER_LOCALE(german, "de_DE");
+    DBEngine().Reset();
+    vtest::TempDir tmp;
+    auto db = DBEngine().CreateDatabase(tmp.file("t.db"), dbLangGeneral);
+    daotest::MakeTable(*db, "T", {{"K", dbLong}, {"S", dbText, 20}});
+    auto rs = db->OpenRecordset("T", dbOpenDynaset);
+    rs->AddNew();
+    rs->Fields("K")->SetValue(Variant(1));
+    rs->Fields("S")->SetValue(Variant(2.5));
+    rs->Update();
+    rs->Close();
+    auto back = db->OpenRecordset("SELECT S FROM T;", dbOpenSnapshot);
+    ASSERT_FALSE(back->EOF_());
+    EXPECT_EQ(back->Fields("S")->Value().ToString(), "2.5");
+    EXPECT_EQ(back->Fields("S")->Value().ToDouble(), 2.5);
+    back->Close();
+    db->Close();
+}

@@ -1,6 +1,7 @@
 #include "db/JetSqlTranslator.h"
 
 #include "db/DaoError.h"
+#include "db/NumberText.h"
 #include "db/Variant.h"
 
 #include <algorithm>
@@ -175,7 +176,7 @@ std::vector<Token> tokenize(std::string_view sql) {
                      std::string(sql.substr(i, k - i)), sql);
             }
             std::string literal(sql.substr(i, j - i));
-            if (!std::isfinite(std::strtod(literal.c_str(), nullptr)))
+            if (!std::isfinite(StrToDoubleC(literal.c_str())))
                 fail(kErrExpression, "Numeric literal out of range in query expression", pos, literal, sql);
             out.push_back({Tk::Number, std::move(literal), pos});
             i = j;

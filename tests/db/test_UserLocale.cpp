@@ -72,3 +72,49 @@ TEST(UserLocale, NumberStoredInATextFieldKeepsItsDecimalPointUnderADecimalCommaL
     back->Close();
     db->Close();
 }
+
+// The functions of the SQL a user or the engine writes: under de_DE the text
+// '2.5' was no number to IsNumeric and CDbl (the C library stopped at the
+// point), Val read it as 2, Str and CStr wrote 2.5 as "2,5", and a numeric
+// literal beyond the doubles went on as the number its digits before the
+// point make.
+TEST(UserLocale, SqlFunctionsReadAndWriteNumbersUnderADecimalCommaLocaleAsUnderC) {
+    VTEST_USER_LOCALE(german, "de_DE");
+    DBEngine().Reset();
+    vtest::TempDir tmp;
+    auto db = DBEngine().CreateDatabase(tmp.file("f.db"), dbLangGeneral);
+    daotest::MakeTable(*db, "T", {{"K", dbLong}});
+    db->Execute("INSERT INTO T (K) VALUES (1);");
+    struct Row {
+        const char* expression;
+        const char* expected; // the value as text
+    };
+    const std::vector<Row> rows = {
+        {"IsNumeric('2.5')", "-1"},
+        {"IsNumeric(' -0.125 ')", "-1"},
+        {"CDbl('2.5')", "2.5"},
+        {"CDbl('1.5E+20') / 1E+20", "1.5"},
+        {"Val('2.5')", "2.5"},
+        {"Val(' 7.25xyz')", "7.25"},
+        {"Str(2.5)", " 2.5"},
+        {"CStr(-0.125)", "-0.125"},
+        {"'2.5' + 1", "3.5"},
+        {"'2.5' * 2", "5"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.expression);
+        auto rs = db->OpenRecordset(std::string("SELECT ") + r.expression + " AS V FROM T;", dbOpenSnapshot);
+        ASSERT_FALSE(rs->EOF_());
+        const Variant v = rs->Fields("V")->Value();
+        EXPECT_EQ(v.ToString(), r.expected);
+        rs->Close();
+    }
+    // A literal beyond the doubles is refused as under C, not read as 1.5.
+    try {
+        db->OpenRecordset("SELECT 1.5E+400 AS V FROM T;", dbOpenSnapshot);
+        ADD_FAILURE() << "a literal beyond the doubles was taken";
+    } catch (const DaoError& e) {
+        EXPECT_NE(e.Description().find("out of range"), std::string::npos) << e.Description();
+    }
+    db->Close();
+}

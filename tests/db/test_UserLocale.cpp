@@ -118,3 +118,49 @@ TEST(UserLocale, SqlFunctionsReadAndWriteNumbersUnderADecimalCommaLocaleAsUnderC
     }
     db->Close();
 }
+
+// Under a Turkish locale the C library's case mapping leaves the ASCII "I"
+// and "i" as they are (their pairs are the dotless and the dotted i), so
+// "IN" was not the keyword "in", "IsNull" not the function "isnull" and "ID"
+// not the name "id": SQL that runs under every other locale failed.
+TEST(UserLocale, SqlKeywordsFunctionsAndNamesWithAnIUnderATurkishLocale) {
+    VTEST_USER_LOCALE(turkish, "tr_TR");
+    DBEngine().Reset();
+    vtest::TempDir tmp;
+    auto db = DBEngine().CreateDatabase(tmp.file("i.db"), dbLangGeneral);
+    daotest::MakeTable(*db, "File", {{"ID", dbLong}, {"Info", dbText, 20}, {"Size", dbDouble}});
+    db->Execute("insert into file (id, info, size) values (1, 'a', 2.5);");
+    db->Execute("INSERT INTO FILE (ID, INFO, SIZE) VALUES (2, Null, 4);");
+    db->Execute("Insert Into File (Id, Info, Size) Values (3, 'c', 8);");
+    struct Row {
+        const char* sql;
+        double expected; // the one value the query gives
+    };
+    const std::vector<Row> rows = {
+        {"SELECT Count(*) FROM File WHERE ID IN (1, 3);", 2},
+        {"SELECT Count(*) FROM file WHERE id in (1, 3);", 2},
+        {"SELECT Sum(Size) FROM FILE WHERE INFO IS NULL;", 4},
+        {"SELECT Sum(SIZE) FROM File WHERE Info Is Not Null;", 10.5},
+        {"SELECT Sum(IIf(IsNull(Info), 1, 0)) FROM File;", 1},
+        {"SELECT Sum(IIF(ISNULL(INFO) OR ISNUMERIC(INFO), 100, 1)) FROM FILE;", 102},
+        {"SELECT Count(*) FROM (SELECT DISTINCT Info FROM File WHERE Info LIKE '[ac]');", 2},
+        {"SELECT Max(f.ID) FROM File AS f INNER JOIN File AS g ON f.ID = g.ID WHERE g.Size BETWEEN 2 AND 5;", 2},
+        {"SELECT Min(Size) FROM File WHERE EXISTS (SELECT * FROM File AS i WHERE i.ID = File.ID + 1);", 2.5},
+        {"SELECT First(Size) FROM File WHERE Info = 'c' ORDER BY ID;", 8},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.sql);
+        try {
+            auto rs = db->OpenRecordset(r.sql, dbOpenSnapshot);
+            ASSERT_FALSE(rs->EOF_());
+            EXPECT_EQ(rs->Fields(0)->Value().ToDouble(), r.expected);
+            rs->Close();
+        } catch (const DaoError& e) {
+            ADD_FAILURE() << e.Description();
+        }
+    }
+    // A stored action query written in small letters is one.
+    auto q = db->CreateQueryDef("AddOne", "insert into file (id, size) values (4, 16);");
+    EXPECT_EQ(q->Type(), dbQAppend);
+    db->Close();
+}

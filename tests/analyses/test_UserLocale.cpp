@@ -2,6 +2,7 @@
 // comma) or Turkish (where the C library's case mapping leaves the ASCII I
 // and i alone). The results must be those of a run under the C locale.
 #include "AnalysisFixture.h"
+#include "RegressionFixture.h"
 
 #include "support/OtherProgram.h"
 #include "support/UserLocale.h"
@@ -83,6 +84,33 @@ TEST_F(UserLocaleRunTest, ACodeStoredAsNumberAndAsTextIsOneGroupUnderADecimalCom
     EXPECT_EQ(rows[0].Num("Mean"), 2.0);
     EXPECT_EQ(rows[1].Num("Count"), 1.0);
     EXPECT_EQ(rows[1].Num("Sum"), 10.0);
+}
+
+// The status text of a fit refused as too ill-conditioned for 9 digits
+// gives its condition number as the system's other messages write numbers;
+// under de_DE it read "condition number 1,36e+14". X2 = X1 + 1e-6 on the odd
+// records makes X1 nearly a linear combination of X2.
+class UserLocaleRegressionTest : public RegressionTest {};
+
+TEST_F(UserLocaleRegressionTest, ConditionNumberInTheStatusTextHasADecimalPointUnderADecimalCommaLocale) {
+    VTEST_USER_LOCALE(german, "de_DE");
+    std::vector<Row> data;
+    for (int i = 0; i < 10; ++i)
+        data.push_back({Variant(double(i)), Variant(i + ((i % 2) ? 1e-6 : 0.0)), Variant(double(i + (i % 3)))});
+    MakeData({"X1", "X2", "Y"}, data);
+    std::string err;
+    StatusTexts status;
+    EXPECT_TRUE(RunRegression(RegressionOf("M", {{"X1", "X"}, {"X2", "X"}, {"Y", "Y"}}), &err, &status)) << err;
+    ASSERT_EQ(status.Refusals().size(), 1u);
+    const std::string said = status.Refusals()[0];
+    const std::string lead = "condition number ";
+    const std::size_t at = said.find(lead);
+    ASSERT_NE(at, std::string::npos) << said;
+    const std::size_t end = said.find(')', at);
+    ASSERT_NE(end, std::string::npos) << said;
+    double kappa = 0;
+    EXPECT_TRUE(ParseDouble(said.substr(at + lead.size(), end - at - lead.size()), kappa)) << said;
+    EXPECT_GT(kappa, 1e9) << said;
 }
 
 } // namespace

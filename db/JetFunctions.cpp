@@ -1,6 +1,7 @@
 #include "db/JetFunctions.h"
 
 #include "db/DaoError.h"
+#include "db/NumberText.h"
 #include "db/Variant.h"
 
 #include <algorithm>
@@ -287,7 +288,7 @@ std::optional<double> parseNumericText(std::string_view text) {
             return std::nullopt;
     }
     char* end = nullptr;
-    double d = std::strtod(t.c_str(), &end);
+    double d = StrToDoubleC(t.c_str(), &end);
     if (*end != '\0') return std::nullopt;
     if (!std::isfinite(d)) throw FunctionError{kOverflow};
     return d;
@@ -589,7 +590,7 @@ double valOf(std::string_view s) {
         while (j < t.size() && std::isdigit(static_cast<unsigned char>(t[j]))) { ex += t[j++]; expDigits = true; }
         if (expDigits) num += ex;
     }
-    double d = std::strtod(num.c_str(), nullptr);
+    double d = StrToDoubleC(num.c_str());
     if (!std::isfinite(d)) throw FunctionError{kOverflow};
     return d;
 }
@@ -1052,7 +1053,7 @@ std::string JetNumberText(double value) {
     if (std::isnan(value)) return "NaN";
     if (std::isinf(value)) return value > 0 ? "Inf" : "-Inf";
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%.15G", value);
+    FormatC(buf, sizeof buf, "%.15G", value);
     return buf;
 }
 

@@ -1,6 +1,7 @@
 #include "db/JetSqlTranslator.h"
 
 #include "db/DaoError.h"
+#include "db/NumberText.h"
 #include "db/Variant.h"
 
 #include <algorithm>
@@ -61,15 +62,11 @@ struct Token {
 bool iequals(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+        if (FoldAscii(static_cast<unsigned char>(a[i])) != FoldAscii(static_cast<unsigned char>(b[i]))) return false;
     return true;
 }
 
-std::string lower(std::string_view s) {
-    std::string out(s);
-    for (auto& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
+std::string lower(std::string_view s) { return ToLowerAscii(s); }
 
 std::string describe(const Token& t) {
     switch (t.type) {
@@ -175,7 +172,7 @@ std::vector<Token> tokenize(std::string_view sql) {
                      std::string(sql.substr(i, k - i)), sql);
             }
             std::string literal(sql.substr(i, j - i));
-            if (!std::isfinite(std::strtod(literal.c_str(), nullptr)))
+            if (!std::isfinite(StrToDoubleC(literal.c_str())))
                 fail(kErrExpression, "Numeric literal out of range in query expression", pos, literal, sql);
             out.push_back({Tk::Number, std::move(literal), pos});
             i = j;

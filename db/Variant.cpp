@@ -2,6 +2,7 @@
 
 #include "db/DaoError.h"
 #include "db/JetFunctions.h"
+#include "db/NumberText.h"
 
 #include <algorithm>
 #include <cctype>
@@ -74,7 +75,7 @@ std::size_t scanNumber(std::string_view s, bool allowTrailingJunk, double& value
         if (expDigits > 0) { buf += exp; i = j; }
         else if (!allowTrailingJunk) return 0;
     }
-    value = std::strtod(buf.c_str(), nullptr);
+    value = StrToDoubleC(buf.c_str());
     return i;
 }
 
@@ -201,8 +202,8 @@ std::string Variant::ToString() const {
     case vbInteger: case vbLong: case vbByte: case vbLongLong: return std::to_string(m_int);
     case vbSingle: {
         char buf[32];
-        std::snprintf(buf, sizeof buf, "%.7G", m_dbl);
-        return FormatDouble(std::strtod(buf, nullptr));
+        FormatC(buf, sizeof buf, "%.7G", m_dbl);
+        return FormatDouble(StrToDoubleC(buf));
     }
     case vbDouble: case vbCurrency: case vbDecimal: return FormatDouble(m_dbl);
     case vbDate: return FormatDate(m_dbl);
@@ -255,8 +256,8 @@ double RoundHalfEvenTo(double x, int digits) {
     if (!std::isfinite(x) || digits < 0) return x;
     // Go through the decimal text so that 2.675 rounds as written, not as stored.
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.15g", x);
-    double exact = std::strtod(buf, nullptr);
+    FormatC(buf, sizeof buf, "%.15g", x);
+    double exact = StrToDoubleC(buf);
     double scale = std::pow(10.0, digits);
     double scaled = exact * scale;
     double r = std::nearbyint(scaled);
@@ -295,7 +296,7 @@ std::string FormatDouble(double value) {
     if (value == 0.0) return "0";
     if (!std::isfinite(value)) return std::isnan(value) ? "NaN" : (value > 0 ? "Infinity" : "-Infinity");
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.14E", value);
+    FormatC(buf, sizeof buf, "%.14E", value);
     // buf: d.ddddddddddddddE±xx
     std::string s(buf);
     std::size_t e = s.find('E');
@@ -455,7 +456,7 @@ bool ParseDate(std::string_view text, double& oleDate) {
                 const std::size_t dot = i++;
                 while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i;
                 if (i == dot + 1) return false;
-                fraction = std::strtod(("0" + std::string(t.substr(dot, i - dot))).c_str(), nullptr);
+                fraction = StrToDoubleC(("0" + std::string(t.substr(dot, i - dot))).c_str());
             }
         }
         std::size_t j = i;

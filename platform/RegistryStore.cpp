@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <locale>
 #include <map>
 #include <mutex>
 #include <sstream>
@@ -200,6 +201,9 @@ Store parse(std::istream& in) {
 
 std::string serialize(const Store& store) {
     std::ostringstream out;
+    // Numbers as digits alone, whatever global locale the program chose (a
+    // German one would write 1234567 as "1.234.567", which parse skips).
+    out.imbue(std::locale::classic());
     out << "; Varnello registry store\n";
     for (const auto& [id, key] : store.keys) {
         out << '[' << encode(key.name, "[]") << "]\n";

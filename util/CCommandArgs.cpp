@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "db/NumberText.h"
 #include "errors/RunTimeError.h"
 
 namespace {
@@ -68,7 +69,7 @@ bool readsAsNumber(const std::string& text, double& value) {
         if (expDigits == 0) return false;
     }
     if (i != t.size()) return false;
-    value = std::strtod(t.c_str(), nullptr);
+    value = dao::StrToDoubleC(t.c_str());
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "db/NumberText.h"
 #include "errors/RunTimeError.h"
 
 using namespace platform;
@@ -46,7 +47,7 @@ std::int32_t toLong(const std::string& text) {
     const char* begin = text.c_str();
     char* end = nullptr;
     errno = 0;
-    double d = std::strtod(begin, &end);
+    double d = dao::StrToDoubleC(begin, &end);
     if (end == begin) throw RunTimeError(rterr::TypeMismatch);
     while (*end == ' ') ++end;
     if (*end != '\0') throw RunTimeError(rterr::TypeMismatch);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "db/NumberText.h"
 #include "errors/RunTimeError.h"
 #include "platform/App.h"
 #include "platform/Screen.h"
@@ -51,7 +52,7 @@ double leadingNumber(const std::string& text) {
         while (j < text.size() && text[j] >= '0' && text[j] <= '9') ++j, ++expDigits;
         if (expDigits > 0) end = j;
     }
-    return std::strtod(text.substr(start, end - start).c_str(), nullptr);
+    return dao::StrToDoubleC(text.substr(start, end - start).c_str());
 }
 
 // A number as single precision; beyond its range an overflow.

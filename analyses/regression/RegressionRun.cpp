@@ -3,6 +3,7 @@
 #include "analyses/regression/CRegressMulti.h"
 #include "analyses/regression/CRegressPoly.h"
 #include "analyses/regression/CRegressSimple.h"
+#include "db/NumberText.h"
 #include "engine/CZValue.h"
 #include "engine/CrossProducts.h"
 #include "engine/LeastSquares.h"
@@ -14,7 +15,6 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
-#include <cstdio>
 
 using namespace dao;
 
@@ -421,7 +421,7 @@ RegressionRun::FitResult RegressionRun::Fit(const FitModel& M, const std::vector
         const double seScale = R.perfect ? 1e-8 * std::sqrt(std::max(vf, 0.0) * gyy / std::max(R.df, 1.0)) : R.se[r];
         if (err > kDigits * std::max(std::fabs(R.b[r]), seScale)) {
             char kappa[32];
-            std::snprintf(kappa, sizeof kappa, "%.3g", ls.Condition());
+            FormatC(kappa, sizeof kappa, "%.3g", ls.Condition());
             const std::string& dep = names[static_cast<std::size_t>(ls.Dependent())];
             Explain(what + " cannot be computed to 9 significant digits" + where + ": " +
                     (ls.DependsOn().empty()

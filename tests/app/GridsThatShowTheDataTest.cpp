@@ -8,6 +8,7 @@
 #include "app/frmDataGrid.h"
 #include "db/Dao.h"
 #include "support/OtherProgram.h"
+#include "support/UserLocale.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -64,29 +65,42 @@ protected:
     ModalScript script;
 };
 
+// Expected texts rounded by hand to at most 11 characters, the general
+// format of a spreadsheet column of standard width.
+struct GridNumberRow {
+    double value;
+    const char* shown;
+    const char* full;
+    const char* why;
+};
+const GridNumberRow kGridNumbers[] = {
+    {3.14159265358979, "3.141592654", "3.14159265358979", "nine decimals fit"},
+    {-3.14159265358979, "-3.14159265", "-3.14159265358979", "the sign takes a place"},
+    {1234567.891234, "1234567.891", "1234567.891234", "the integer part in full"},
+    {1.0 / 7.0, "0.142857143", "0.14285714285714285", "shortest text that reads back the same double"},
+    {0.000123456789, "0.000123457", "0.000123456789", "small but not too small for decimals"},
+    {1e-5, "1E-05", "1e-05", "below 0.0001: the exponent form"},
+    {1.23456789e15, "1.23457E+15", "1.23456789e+15", "too large for 11 digits"},
+    {123456789012.0, "1.23457E+11", "123456789012", "12 digits do not fit"},
+    {99999999999.5, "1E+11", "99999999999.5", "rounds up past the width"},
+    {10.0, "10", "10", "a whole number"},
+    {0.1, "0.1", "0.1", "no trailing zeros"},
+    {0.0, "0", "0", "zero"},
+};
+
 TEST(GridNumbers, ShownAsASpreadsheetShowsThemWithEveryDigitInTheFullText) {
-    // Expected texts rounded by hand to at most 11 characters, the general
-    // format of a spreadsheet column of standard width.
-    struct Row {
-        double value;
-        const char* shown;
-        const char* full;
-        const char* why;
-    } rows[] = {
-        {3.14159265358979, "3.141592654", "3.14159265358979", "nine decimals fit"},
-        {-3.14159265358979, "-3.14159265", "-3.14159265358979", "the sign takes a place"},
-        {1234567.891234, "1234567.891", "1234567.891234", "the integer part in full"},
-        {1.0 / 7.0, "0.142857143", "0.14285714285714285", "shortest text that reads back the same double"},
-        {0.000123456789, "0.000123457", "0.000123456789", "small but not too small for decimals"},
-        {1e-5, "1E-05", "1e-05", "below 0.0001: the exponent form"},
-        {1.23456789e15, "1.23457E+15", "1.23456789e+15", "too large for 11 digits"},
-        {123456789012.0, "1.23457E+11", "123456789012", "12 digits do not fit"},
-        {99999999999.5, "1E+11", "99999999999.5", "rounds up past the width"},
-        {10.0, "10", "10", "a whole number"},
-        {0.1, "0.1", "0.1", "no trailing zeros"},
-        {0.0, "0", "0", "zero"},
-    };
-    for (const Row& r : rows) {
+    for (const GridNumberRow& r : kGridNumbers) {
+        EXPECT_EQ(CRecordsetTableModel::GeneralNumberText(r.value), QString::fromLatin1(r.shown)) << r.why;
+        EXPECT_EQ(CRecordsetTableModel::FullNumberText(r.value), QString::fromLatin1(r.full)) << r.why;
+    }
+}
+
+// The grid's short text took the C library's decimal comma where the process's
+// numbers follow a German locale ("3,141592654" beside the full text
+// "3.14159265358979"): the same texts under every locale.
+TEST(GridNumbers, ShownWithADecimalPointUnderADecimalCommaLocale) {
+    VTEST_USER_LOCALE(german, "de_DE");
+    for (const GridNumberRow& r : kGridNumbers) {
         EXPECT_EQ(CRecordsetTableModel::GeneralNumberText(r.value), QString::fromLatin1(r.shown)) << r.why;
         EXPECT_EQ(CRecordsetTableModel::FullNumberText(r.value), QString::fromLatin1(r.full)) << r.why;
     }

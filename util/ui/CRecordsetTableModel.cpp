@@ -4,6 +4,7 @@
 #include "db/DaoConstants.h"
 #include "db/JetFunctions.h"
 #include "db/JetSqlTranslator.h"
+#include "db/NumberText.h"
 #include "db/Recordset.h"
 #include "db/Variant.h"
 
@@ -11,7 +12,6 @@
 #include <atomic>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace {
 
@@ -93,7 +93,7 @@ QString CRecordsetTableModel::GeneralNumberText(double value) {
     if (fixed) {
         // As many decimals as the width leaves after the integer part.
         for (int decimals = width; decimals >= 0; --decimals) {
-            std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+            dao::FormatC(buffer, sizeof buffer, "%.*f", decimals, value);
             QString text = QString::fromLatin1(buffer);
             if (text.contains(QLatin1Char('.'))) {
                 while (text.endsWith(QLatin1Char('0')))
@@ -109,7 +109,7 @@ QString CRecordsetTableModel::GeneralNumberText(double value) {
     }
     // The exponent form, with as many digits as fit: 1.23457E+15.
     for (int digits = 6; digits >= 0; --digits) {
-        std::snprintf(buffer, sizeof buffer, "%.*E", digits, value);
+        dao::FormatC(buffer, sizeof buffer, "%.*E", digits, value);
         QString text = QString::fromLatin1(buffer);
         const qsizetype e = text.indexOf(QLatin1Char('E'));
         QString mantissa = text.left(e);

@@ -1,0 +1,19 @@
+#pragma once
+// Numbers to and from text in one fixed form ('.' as the decimal point, no
+// digit grouping), whatever locale the process runs under: a client program
+// may have set its C locale to the user's (setlocale(LC_ALL, "")), where the
+// C library's strtod and printf read and write a decimal comma. Texts in
+// files, SQL, stored options and messages must read back as the same number
+// under every locale.
+#include <cstddef>
+
+namespace dao {
+
+// strtod as in the C locale (same results, errno and end pointer).
+double StrToDoubleC(const char* text, char** end = nullptr) noexcept;
+
+// snprintf as in the C locale.
+int FormatC(char* buffer, std::size_t size, const char* format, ...) noexcept
+    __attribute__((format(printf, 3, 4)));
+
+} // namespace dao

@@ -5,9 +5,13 @@
 #include "Exact.h"
 #include "OutputCells.h"
 #include "engine/SortStage.h"
+#include "support/TempDir.h"
 
 #include <algorithm>
+#include <clocale>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 #include <numeric>
 
 using namespace dao;
@@ -520,6 +524,57 @@ TEST_F(DescribeTest, FrequencyLabelsOfNarrowIntervals) {
                                                              "0.25<=N<0.75", "0.75<=N<1.25", "1.25<=N"}));
     EXPECT_EQ(rows[0].Num("0.25<=N<0.75"), 1.0);
     EXPECT_EQ(rows[0].Num("0.75<=N<1.25"), 2.0);
+}
+
+// A program that uses the engine and takes the user's language for the C
+// library's numbers (as every Qt program does) had a German locale's decimal
+// comma in the run: the intervals 0.25 wide were labelled "0,25<=N<0,75"
+// and the counts of the interval from 10 went under "1,<=N<2,". The run
+// writes its numbers as in any other program.
+TEST_F(DescribeTest, ARunInAProgramWhoseNumbersHaveADecimalCommaWritesItsIntervalsAndMeanAsAnyOther) {
+    vtest::TempDir locales;
+    const std::string made = locales.file("de_DE.UTF-8");
+    const std::string make = "localedef -i de_DE -f UTF-8 '" + made + "' >/dev/null 2>&1";
+    (void)std::system(make.c_str());
+    if (!std::filesystem::exists(made + "/LC_NUMERIC"))
+        GTEST_SKIP() << "no German locale can be made here (localedef needs the locales package, which scripts/install-deps installs)";
+    struct Restore {
+        std::string locPath;
+        bool hadLocPath;
+        ~Restore() {
+            std::setlocale(LC_NUMERIC, "C");
+            if (hadLocPath)
+                setenv("LOCPATH", locPath.c_str(), 1);
+            else
+                unsetenv("LOCPATH");
+        }
+    } restore{std::getenv("LOCPATH") ? std::getenv("LOCPATH") : "", std::getenv("LOCPATH") != nullptr};
+    setenv("LOCPATH", locales.path().c_str(), 1);
+    ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr);
+    // Loaded; the run needs no locale path (and the C library keeps a copy of
+    // a set one for good each time a locale is made).
+    unsetenv("LOCPATH");
+
+    MakeTable("Data", {{"X", dbDouble}}, {{0.3}, {0.8}, {1.0}, {10.0}, {12.5}});
+    auto narrow = describe(specifiedIntervals(2, 0.25, 0.5, {{"FreqIncRadio", "Lower"}, {"FreqDispRadio", "Count"},
+                                                            {"Mean", true}}),
+                           {{"X", "X"}});
+    ASSERT_EQ(narrow.size(), 1u);
+    EXPECT_EQ(ColumnNames("Out"),
+              (std::vector<std::string>{"DataField", "Count", "Missing", "Mean", "GeometricMean", "HarmonicMean", "RMS",
+                                        "N<0.25", "0.25<=N<0.75", "0.75<=N<1.25", "1.25<=N"}));
+    EXPECT_EQ(narrow[0].Num("0.25<=N<0.75"), 1.0);
+    EXPECT_EQ(narrow[0].Num("0.75<=N<1.25"), 2.0);
+    EXPECT_EQ(narrow[0].Num("1.25<=N"), 2.0);
+    EXPECT_NEAR(narrow[0].Num("Mean"), 24.6 / 5, 1e-12);
+
+    auto wide = describe(specifiedIntervals(2, 0.0, 10.0, {{"FreqIncRadio", "Lower"}, {"FreqDispRadio", "Count"}}),
+                         {{"X", "X"}}, "OutWide");
+    ASSERT_EQ(wide.size(), 1u);
+    EXPECT_EQ(ColumnNames("OutWide"), (std::vector<std::string>{"DataField", "Count", "Missing", "Mean", "N<0",
+                                                                 "0<=N<10", "10<=N<20", "20<=N"}));
+    EXPECT_EQ(wide[0].Num("0<=N<10"), 3.0);
+    EXPECT_EQ(wide[0].Num("10<=N<20"), 2.0);
 }
 
 TEST_F(DescribeTest, SpreadOfDataWithALargeMeanKeepsItsDigits) {

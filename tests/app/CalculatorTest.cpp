@@ -270,7 +270,7 @@ TEST_F(AppFixture, CalculatorReadNumbersInTheUsersDecimalCommaLocale) {
     const std::string make = "localedef -i de_DE -f UTF-8 '" + made + "' >/dev/null 2>&1";
     (void)std::system(make.c_str());
     if (!std::filesystem::exists(made + "/LC_NUMERIC"))
-        GTEST_SKIP() << "no German locale can be made here";
+        GTEST_SKIP() << "no German locale can be made here (localedef needs the locales package, which scripts/install-deps installs)";
     struct Restore {
         std::string locPath;
         bool hadLocPath;

@@ -398,6 +398,10 @@ TEST(ClientCodeBuild, EveryVariantWithHostileNamesCompilesRunsTheScenarioAndRetu
                            {QStringLiteral("-S"), QString::fromStdString(src.string()), QStringLiteral("-B"), build,
                             QStringLiteral("-DCMAKE_PREFIX_PATH=") + QString::fromStdString(prefix.string()),
                             QStringLiteral("-DCMAKE_CXX_COMPILER=") + QStringLiteral(VARNELLO_TEST_CXX),
+                            // The flags the engine was built with (a sanitizer's, say), which its
+                            // static libraries need in the program that links them.
+                            QStringLiteral("-DCMAKE_CXX_FLAGS=") + QStringLiteral(VARNELLO_TEST_CXX_FLAGS),
+                            QStringLiteral("-DCMAKE_EXE_LINKER_FLAGS=") + QStringLiteral(VARNELLO_TEST_EXE_LINKER_FLAGS),
                             QStringLiteral("-DCMAKE_BUILD_TYPE=Debug"), QStringLiteral("-DCMAKE_CXX_FLAGS_DEBUG=-O0")},
                            build, out, 120000))
         << out.toStdString();

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 
+#include <clocale>
 #include <memory>
 
 namespace {
@@ -17,6 +18,11 @@ public:
         static char name[] = "varnello_tests";
         static char* argv[] = {name, nullptr};
         m_app = std::make_unique<QApplication>(argc, argv);
+        // The application object takes the user's locale for the C library's
+        // numbers; the program's Main() sets them back to "1.96" before any
+        // window is made, and the windows tested here without Main() must
+        // meet the same numbers, whatever language the machine speaks.
+        std::setlocale(LC_NUMERIC, "C");
         // The tests close the frame many times; no event loop is to end.
         QApplication::setQuitOnLastWindowClosed(false);
     }

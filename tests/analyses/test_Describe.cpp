@@ -5,6 +5,7 @@
 #include "Exact.h"
 #include "OutputCells.h"
 #include "engine/SortStage.h"
+#include "support/UserLocale.h"
 #include "support/TempDir.h"
 
 #include <algorithm>
@@ -532,21 +533,7 @@ TEST_F(DescribeTest, FrequencyLabelsOfNarrowIntervals) {
 // and the counts of the interval from 10 went under "1,<=N<2,". The run
 // writes its numbers as in any other program.
 TEST_F(DescribeTest, ARunInAProgramWhoseNumbersHaveADecimalCommaWritesItsIntervalsAndMeanAsAnyOther) {
-    vtest::TempDir locales;
-    const std::string made = locales.file("de_DE.UTF-8");
-    const std::string make = "localedef -i de_DE -f UTF-8 '" + made + "' >/dev/null 2>&1";
-    (void)std::system(make.c_str());
-    if (!std::filesystem::exists(made + "/LC_NUMERIC"))
-        GTEST_SKIP() << "no German locale can be made here (localedef needs the locales package, which scripts/install-deps installs)";
-    struct Restore {
-        std::string locPath;
-        bool hadLocPath;
-        ~Restore() {
-            std::setlocale(LC_NUMERIC, "C");
-            if (hadLocPath)
-                setenv("LOCPATH", locPath.c_str(), 1);
-            else
-                unsetenv("LOCPATH");
+    VTEST_USER_LOCALE(german, "de_DE");
         }
     } restore{std::getenv("LOCPATH") ? std::getenv("LOCPATH") : "", std::getenv("LOCPATH") != nullptr};
     setenv("LOCPATH", locales.path().c_str(), 1);

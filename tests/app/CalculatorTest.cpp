@@ -2,6 +2,7 @@
 // published tables, the messages, the labels of each mode and the result
 // format.
 #include "AppTestSupport.h"
+#include "support/UserLocale.h"
 
 #include "app/MDIMain.h"
 #include "app/frmQuorb_Calculator.h"
@@ -265,25 +266,7 @@ TEST_F(AppFixture, CalculatorFromTheToolbarAndTheToolsMenuIsOneWindowThatKeepsIt
 // locale as the system's locale tool does, and sets it as the application
 // object would from the user's settings.
 TEST_F(AppFixture, CalculatorReadNumbersInTheUsersDecimalCommaLocale) {
-    vtest::TempDir locales;
-    const std::string made = locales.file("de_DE.UTF-8");
-    const std::string make = "localedef -i de_DE -f UTF-8 '" + made + "' >/dev/null 2>&1";
-    (void)std::system(make.c_str());
-    if (!std::filesystem::exists(made + "/LC_NUMERIC"))
-        GTEST_SKIP() << "no German locale can be made here (localedef needs the locales package, which scripts/install-deps installs)";
-    struct Restore {
-        std::string locPath;
-        bool hadLocPath;
-        ~Restore() {
-            std::setlocale(LC_NUMERIC, "C");
-            if (hadLocPath)
-                setenv("LOCPATH", locPath.c_str(), 1);
-            else
-                unsetenv("LOCPATH");
-        }
-    } restore{std::getenv("LOCPATH") ? std::getenv("LOCPATH") : "", std::getenv("LOCPATH") != nullptr};
-    setenv("LOCPATH", locales.path().c_str(), 1);
-    ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr);
+    VTEST_USER_LOCALE(german, "de_DE");
 
     ModalScript script;
     script.CancelOpenDatabase();

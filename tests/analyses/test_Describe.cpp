@@ -534,13 +534,6 @@ TEST_F(DescribeTest, FrequencyLabelsOfNarrowIntervals) {
 // writes its numbers as in any other program.
 TEST_F(DescribeTest, ARunInAProgramWhoseNumbersHaveADecimalCommaWritesItsIntervalsAndMeanAsAnyOther) {
     VTEST_USER_LOCALE(german, "de_DE");
-        }
-    } restore{std::getenv("LOCPATH") ? std::getenv("LOCPATH") : "", std::getenv("LOCPATH") != nullptr};
-    setenv("LOCPATH", locales.path().c_str(), 1);
-    ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr);
-    // Loaded; the run needs no locale path (and the C library keeps a copy of
-    // a set one for good each time a locale is made).
-    unsetenv("LOCPATH");
 
     MakeTable("Data", {{"X", dbDouble}}, {{0.3}, {0.8}, {1.0}, {10.0}, {12.5}});
     auto narrow = describe(specifiedIntervals(2, 0.25, 0.5, {{"FreqIncRadio", "Lower"}, {"FreqDispRadio", "Count"},

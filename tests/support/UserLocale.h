@@ -28,10 +28,6 @@ public:
         if (folder.empty()) return;
         setenv("LOCPATH", folders().path().c_str(), 1);
         m_made = std::setlocale(LC_ALL, (name + ".UTF-8").c_str()) != nullptr;
-        // Loaded: the test needs the path no more, and the C library keeps a
-        // copy of a set one for good each time a locale is made (a leak to
-        // the sanitizers).
-        unsetenv("LOCPATH");
     }
     ~UserLocale() {
         std::setlocale(LC_ALL, m_old.c_str());

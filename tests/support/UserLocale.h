@@ -42,10 +42,8 @@ public:
     bool Made() const { return m_made; }
 
 private:
-    static TempDir& folders() {
-        static TempDir dir;
-        return dir;
-    }
+    // The folder the locales are made in (UserLocale.cpp).
+    static TempDir& folders();
     // The made locale's folder, or empty when it cannot be made.
     static std::string made(const std::string& name) {
         static std::map<std::string, std::string> done;

@@ -259,6 +259,13 @@ LockWaitScope::LockWaitScope(LockWaitListener listener) : m_previous(std::move(t
 
 LockWaitScope::~LockWaitScope() { t_lockWaitListener = std::move(m_previous); }
 
+void Connection::WaitForLocksOfOthers() noexcept {
+    if (!m_db) return;
+    sqlite3_busy_handler(
+        m_db.get(), [](void* c, int attempt) { return static_cast<Connection*>(c)->WaitForLock(attempt) ? 1 : 0; },
+        this);
+}
+
 bool Connection::WaitForLock(int attempt) noexcept {
     using namespace std::chrono;
     if (!m_waitForLocks) return false;
@@ -921,8 +928,7 @@ std::vector<JetSqlTranslator::Options::Column> Connection::YesNoColumns(const st
     Connection other(SqliteHandle(raw), path, true);
     if (rc != SQLITE_OK) return {};
     other.SetWaitForLocks(m_waitForLocks);
-    sqlite3_busy_handler(
-        raw, [](void* c, int attempt) { return static_cast<Connection*>(c)->WaitForLock(attempt) ? 1 : 0; }, &other);
+    other.WaitForLocksOfOthers();
     return declaredYesNo(raw, "main", table);
 }
 

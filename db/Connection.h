@@ -141,6 +141,9 @@ public:
     // Waits for another program's lock, the `attempt`th time for this lock
     // (0 the first); false when the wait is over and the statement fails.
     bool WaitForLock(int attempt) noexcept;
+    // Makes SQLite ask WaitForLock whenever the file is locked by another
+    // program (the connection must outlive its handle's use).
+    void WaitForLocksOfOthers() noexcept;
     // Whether statements wait for locks (they do unless switched off).
     void SetWaitForLocks(bool wait) noexcept { m_waitForLocks = wait; }
     bool WaitsForLocks() const noexcept { return m_waitForLocks; }

@@ -153,8 +153,7 @@ std::shared_ptr<Connection> openConnection(const std::string& path, bool create,
         conn->Exec(SystemSql("PRAGMA locking_mode = EXCLUSIVE"));
     }
     // Another program's lock is waited for as long as a user would wait.
-    sqlite3_busy_handler(
-        raw, [](void* c, int attempt) { return static_cast<Connection*>(c)->WaitForLock(attempt) ? 1 : 0; }, conn.get());
+    conn->WaitForLocksOfOthers();
     sqlite3_extended_result_codes(raw, 1);
     // A large ORDER BY (the analyses' sorted reads) may sort on helper threads.
     // The connection keeps SQLite's own mutex: a database object may be

@@ -39,6 +39,19 @@ protected:
             other.Exec("INSERT INTO " + table + " VALUES (" + std::to_string(i) + ", ?1)", days[i]);
     }
 
+    // The Day values of a table "Days" written as above into `file`, read
+    // back in order through the layer (which opens the file as `db`).
+    std::vector<Variant> DaysReadBack(const std::string& file, const std::vector<Stored>& days) {
+        const std::string path = tmp.file(file);
+        WriteDays(path, "Days", days);
+        db = DBEngine().OpenDatabase(path);
+        std::vector<Variant> values;
+        RecordsetPtr rs = db->OpenRecordset("SELECT Day FROM Days ORDER BY K", dbOpenDynaset, dbReadOnly);
+        for (; !rs->EOF_(); rs->MoveNext()) values.push_back(rs->Fields(0)->Value());
+        rs->Close();
+        return values;
+    }
+
     // Writes `file` as another program would, one statement after another,
     // and opens it as `db`.
     void OpenTheirs(const std::string& file, std::initializer_list<const char*> statements) {
@@ -138,7 +151,6 @@ TEST_F(StoredValues, NumberColumnsReadWhatAnotherProgramStoredExactlyAndANumberR
 
 
 TEST_F(StoredValues, ADateTextAnotherProgramWroteIsReadWithItsTimeOrStaysTextWhenItIsNoDate) {
-    const std::string path = tmp.file("dates.db");
     // Days since 1899-12-30 worked out by Python's datetime (2024-01-15 is
     // day 45306, 2024-02-29 day 45351), the time as a fraction of 86400 s;
     // 0 expects the text itself.
@@ -167,12 +179,11 @@ TEST_F(StoredValues, ADateTextAnotherProgramWroteIsReadWithItsTimeOrStaysTextWhe
     };
     std::vector<Stored> days;
     for (const auto& c : cases) days.push_back(Stored::Text(c.text));
-    WriteDays(path, "Days", days);
-    db = DBEngine().OpenDatabase(path);
-    RecordsetPtr rs = db->OpenRecordset("SELECT Day FROM Days ORDER BY K", dbOpenDynaset, dbReadOnly);
-    for (const auto& c : cases) {
-        ASSERT_FALSE(rs->EOF_());
-        const Variant v = rs->Fields(0)->Value();
+    const std::vector<Variant> read = DaysReadBack("dates.db", days);
+    ASSERT_EQ(read.size(), std::size(cases));
+    for (std::size_t i = 0; i < read.size(); ++i) {
+        const auto& c = cases[i];
+        const Variant& v = read[i];
         if (c.day == 0) {
             EXPECT_EQ(v.Type(), vbString) << c.why;
             EXPECT_EQ(v.RawString(), c.text) << c.why;
@@ -180,9 +191,7 @@ TEST_F(StoredValues, ADateTextAnotherProgramWroteIsReadWithItsTimeOrStaysTextWhe
             EXPECT_EQ(v.Type(), vbDate) << c.why;
             EXPECT_DOUBLE_EQ(v.RawDouble(), c.day) << c.why;
         }
-        rs->MoveNext();
     }
-    rs->Close();
 }
 
 
@@ -204,18 +213,12 @@ TEST_F(StoredValues, ADayNumberBeforeTheBaseDayIsShownAsTheDayAndTimeItStandsFor
     };
     std::vector<Stored> days;
     for (const auto& c : cases) days.push_back(Stored::Real(c.day));
-    const std::string path = tmp.file("early.db");
-    WriteDays(path, "Days", days);
-    db = DBEngine().OpenDatabase(path);
-    RecordsetPtr rs = db->OpenRecordset("SELECT Day FROM Days ORDER BY K", dbOpenDynaset, dbReadOnly);
-    for (const auto& c : cases) {
-        ASSERT_FALSE(rs->EOF_());
-        const Variant v = rs->Fields(0)->Value();
-        EXPECT_EQ(v.Type(), vbDate) << c.why;
-        EXPECT_EQ(v.ToString(), c.text) << c.why;
-        rs->MoveNext();
+    const std::vector<Variant> read = DaysReadBack("early.db", days);
+    ASSERT_EQ(read.size(), std::size(cases));
+    for (std::size_t i = 0; i < read.size(); ++i) {
+        EXPECT_EQ(read[i].Type(), vbDate) << cases[i].why;
+        EXPECT_EQ(read[i].ToString(), cases[i].text) << cases[i].why;
     }
-    rs->Close();
 }
 
 

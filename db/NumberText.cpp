@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <langinfo.h>
 #include <locale.h>
 
 namespace dao {
@@ -45,6 +47,24 @@ int FormatC(char* buffer, std::size_t size, const char* format, ...) noexcept {
     const int n = std::vsnprintf(buffer, size, format, args);
     va_end(args);
     return n;
+}
+
+PointNumbersScope::PointNumbersScope() noexcept {
+    if (const char* radix = ::nl_langinfo(RADIXCHAR); radix && std::strcmp(radix, ".") == 0) return;
+    locale_t base = ::duplocale(::uselocale(static_cast<locale_t>(0)));
+    if (base == static_cast<locale_t>(0)) return;
+    m_own = ::newlocale(LC_NUMERIC_MASK, "C", base);
+    if (m_own == static_cast<locale_t>(0)) {
+        ::freelocale(base);
+        return;
+    }
+    m_previous = ::uselocale(m_own);
+}
+
+PointNumbersScope::~PointNumbersScope() {
+    if (m_own == static_cast<locale_t>(0)) return;
+    ::uselocale(m_previous);
+    ::freelocale(m_own);
 }
 
 } // namespace dao

@@ -7,6 +7,8 @@
 // under every locale.
 #include <cstddef>
 
+#include <locale.h>
+
 namespace dao {
 
 // strtod as in the C locale (same results, errno and end pointer).
@@ -15,5 +17,22 @@ double StrToDoubleC(const char* text, char** end = nullptr) noexcept;
 // snprintf as in the C locale.
 int FormatC(char* buffer, std::size_t size, const char* format, ...) noexcept
     __attribute__((format(printf, 3, 4)));
+
+// For its lifetime, the calling thread reads and writes numbers as in the C
+// locale, keeping the rest of its locale (texts, dates); other threads are
+// left as they are. Nothing is switched where numbers already have a point
+// (the Scenario Designer sets them so at its start). For a whole run; a
+// single conversion takes StrToDoubleC or FormatC.
+class PointNumbersScope {
+public:
+    PointNumbersScope() noexcept;
+    ~PointNumbersScope();
+    PointNumbersScope(const PointNumbersScope&) = delete;
+    PointNumbersScope& operator=(const PointNumbersScope&) = delete;
+
+private:
+    locale_t m_own = static_cast<locale_t>(nullptr);
+    locale_t m_previous = static_cast<locale_t>(nullptr);
+};
 
 } // namespace dao

@@ -1,5 +1,6 @@
 #include "engine/VarnelloCore.h"
 
+#include "db/NumberText.h"
 #include "db/JetFunctions.h"
 #include "db/LockWait.h"
 #include "engine/AnalysisCatalogue.h"
@@ -18,10 +19,6 @@
 #include <filesystem>
 #include <mutex>
 
-#include <cstring>
-
-#include <langinfo.h>
-#include <locale.h>
 #include <sys/stat.h>
 
 using namespace dao;
@@ -33,41 +30,6 @@ EngineErrorDialogFn& errorDialogHook() {
     return fn;
 }
 
-// The run's numbers are read and written as "1.96" whatever locale the client
-// program set for the C library (a Qt program takes the user's: a German
-// one's decimal comma turned an interval from 0.25 into "0.2,5"). Only the
-// calling thread is switched, and only its numbers, for the length of a run;
-// the client's own code called from the run's events meets the same numbers.
-class PointNumbersScope {
-public:
-    PointNumbersScope() {
-        // Nothing to switch where the numbers already have a point (the
-        // Scenario Designer sets them so at its start).
-        if (const char* radix = ::nl_langinfo(RADIXCHAR); radix && std::strcmp(radix, ".") == 0)
-            return;
-        locale_t base = ::duplocale(::uselocale(static_cast<locale_t>(nullptr)));
-        if (!base)
-            return;
-        m_own = ::newlocale(LC_NUMERIC_MASK, "C", base);
-        if (!m_own) {
-            ::freelocale(base);
-            return;
-        }
-        m_previous = ::uselocale(m_own);
-    }
-    ~PointNumbersScope() {
-        if (!m_own)
-            return;
-        ::uselocale(m_previous);
-        ::freelocale(m_own);
-    }
-    PointNumbersScope(const PointNumbersScope&) = delete;
-    PointNumbersScope& operator=(const PointNumbersScope&) = delete;
-
-private:
-    locale_t m_own = static_cast<locale_t>(nullptr);
-    locale_t m_previous = static_cast<locale_t>(nullptr);
-};
 
 const char* kCrLf = "\r\n";
 
@@ -264,7 +226,11 @@ bool VarnelloCore::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
         std::atomic<bool>& flag;
         ~RunningFlag() { flag = false; }
     } running{m_running};
-    const PointNumbersScope pointNumbers;
+    // The run's numbers are read and written as "1.96" whatever locale the
+    // client program set for the C library (a Qt program takes the user's: a
+    // German one's decimal comma turned an interval from 0.25 into "0.2,5");
+    // the client's own code called from the run's events meets the same.
+    const dao::PointNumbersScope pointNumbers;
     // Everything this run calls reports to this engine's own handler.
     EngineErrScope scope(m_errHandler);
     ProcGuard proc(m_errHandler, "Melvar_RunScenario");

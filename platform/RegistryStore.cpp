@@ -447,17 +447,20 @@ bool RegistryKey::SetValue(const std::string& name, const RegValue& value) const
     return SetValues({{name, value}});
 }
 
+// Sets one value of a key; a name already there keeps its first spelling.
+static void assign(Key& key, const std::string& name, RegValue value) {
+    if (Value* old = key.find(name))
+        old->value = std::move(value);
+    else
+        key.values.push_back(Value{name, std::move(value)});
+}
+
 bool RegistryKey::SetValues(const std::vector<std::pair<std::string, RegValue>>& values) const {
     if (!m_open || (m_access & KEY_SET_VALUE) == 0) return false;
     const std::string full = fullName(m_root, m_path);
     return modify([&](Store& store) {
         Key& key = store.create(full);
-        for (const auto& [name, value] : values) {
-            if (Value* old = key.find(name))
-                old->value = value; // the name keeps its first spelling
-            else
-                key.values.push_back(Value{name, value});
-        }
+        for (const auto& [name, value] : values) assign(key, name, value);
         return true;
     });
 }
@@ -469,12 +472,7 @@ bool RegistryKey::ChangeValues(const std::function<Values(const Values& current)
         Key& key = store.create(full);
         Values current;
         for (const auto& v : key.values) current.emplace_back(v.name, v.value);
-        for (auto& [name, value] : change(current)) {
-            if (Value* old = key.find(name))
-                old->value = std::move(value); // the name keeps its first spelling
-            else
-                key.values.push_back(Value{name, std::move(value)});
-        }
+        for (auto& [name, value] : change(current)) assign(key, name, std::move(value));
         return true;
     });
 }

@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
@@ -121,7 +123,7 @@ TEST_F(WorkFolderTest, AWorkFolderThatCannotBeMadeFailsTheRunNamingIt) {
     eng.SetScenarioDatabase(db);
     EXPECT_FALSE(eng.RunScenario(id));
     EXPECT_EQ(eng.ErrorInfo(), "The temporary work database cannot be made in " + notAFolder + "/varnello-" +
-                                   std::to_string(::geteuid()) + ": Not a directory");
+                                   std::to_string(::geteuid()) + ": " + std::strerror(ENOTDIR));
 }
 
 } // namespace

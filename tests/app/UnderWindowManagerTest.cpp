@@ -231,7 +231,9 @@ TEST_F(UnderWindowManager, ALongRunStoppedThroughItsProgressWindowsCloseBoxKeeps
     Pump(300);
     gdbCurrent->Execute("INSERT INTO Scores (Class, Score) VALUES ('B', 40)", dao::dbFailOnError);
 
-    GiveRunsASlowDescribe(20000);
+    // Long enough that the window manager frames the progress window well
+    // before the run could end by itself, even on a heavily loaded machine.
+    GiveRunsASlowDescribe(60000);
     QString question;
     QPoint questionMiddle, progressMiddle;
     bool closeBox = false;

@@ -71,6 +71,14 @@ protected:
     dao::DatabasePtr db;
 };
 
+// Names a row of a parameterized test after its `name`: the fault it is kept for.
+struct RowName {
+    template <class Row>
+    std::string operator()(const ::testing::TestParamInfo<Row>& info) const {
+        return info.param.name;
+    }
+};
+
 // Relative closeness to a number of significant digits.
 ::testing::AssertionResult AgreesTo(double expected, double actual, int digits);
 

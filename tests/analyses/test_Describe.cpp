@@ -371,18 +371,114 @@ TEST_F(DescribeTest, ATBandWhoseCriticalValueIsBeyondTheDoublesIsLeftNullNotWrit
     }
 }
 
-TEST_F(DescribeTest, ConstantData) {
-    MakeTable("Data", {{"X", dbDouble}}, {{7.25}, {7.25}, {7.25}, {7.25}, {7.25}});
-    Options o = only({{"VarStd", true}, {"VarNRadio", "N-1"}, {"Skew", true}, {"Mode", true},
-                      {"Percentile", true}, {"PercentileRadio", "Quartiles"}, {"CI", true},
-                      {"CITypeRadio", "t-Test"}, {"CI95", true}, {"TTestMean", true}, {"TTestValue", 7.0}});
-    auto rows = describe(o, {{"X", "X"}});
-    ASSERT_EQ(rows.size(), 1u);
-    ExpectCells(rows[0], {{"Mean", 7.25}, {"Variance", 0}, {"StdDeviation", 0}, {"CoeffOfVariance", 0},
-                          {"Skewness", NAN}, {"SE_Skewness", NAN}, {"Kurtosis", NAN}, {"SE_Kurtosis", NAN},
-                          {"t-Value", NAN}, {"Population_Mean", NAN}, {"95%_t_Band", 0}, {"95%_Lower", 7.25},
-                          {"95%_Upper", 7.25}, {"Mode", 7.25}, {"ModeCount", 5}, {"25_Percentile", 7.25},
-                          {"50_Percentile", 7.25}, {"75_Percentile", 7.25}, {"Quartile_Range", 0}});
+// Runs of one Describe on a table of its own, whose one row is checked cell
+// by cell (exactly, NaN expecting Null) and to digits, and its columns in
+// order where given; each case traced by the test it is kept for.
+TEST_F(DescribeTest, OneRowOfEachTableAgreesWithValuesWorkedOutByHand) {
+    // Two degrees of freedom: P(|T| > t) = 1 − t/√(t² + 2), so t(0.975; 2) = √(0.9025·2/0.0975).
+    const long double t975 = std::sqrt(0.9025L * 2 / 0.0975L);
+    const long double band = t975 * std::sqrt(7.0L / 3) * 1e154L / std::sqrt(3.0L);
+    const long double s = std::sqrt(7.13L / 3);
+    const struct {
+        const char* name;
+        const char* table;
+        std::vector<Column> columns;
+        std::vector<vtest::ScenarioFieldRow> fields;
+        std::vector<Row> data;
+        Options options;
+        std::vector<cells::Cell> cells;
+        std::vector<cells::Digits> agrees;
+        std::vector<std::string> columnNames; // empty: not checked
+    } cases[] = {
+        {"ConstantData", "Data", {{"X", dbDouble}}, {{"X", "X"}}, {{7.25}, {7.25}, {7.25}, {7.25}, {7.25}},
+         only({{"VarStd", true}, {"VarNRadio", "N-1"}, {"Skew", true}, {"Mode", true},
+               {"Percentile", true}, {"PercentileRadio", "Quartiles"}, {"CI", true},
+               {"CITypeRadio", "t-Test"}, {"CI95", true}, {"TTestMean", true}, {"TTestValue", 7.0}}),
+         {{"Mean", 7.25}, {"Variance", 0}, {"StdDeviation", 0}, {"CoeffOfVariance", 0},
+          {"Skewness", NAN}, {"SE_Skewness", NAN}, {"Kurtosis", NAN}, {"SE_Kurtosis", NAN},
+          {"t-Value", NAN}, {"Population_Mean", NAN}, {"95%_t_Band", 0}, {"95%_Lower", 7.25},
+          {"95%_Upper", 7.25}, {"Mode", 7.25}, {"ModeCount", 5}, {"25_Percentile", 7.25},
+          {"50_Percentile", 7.25}, {"75_Percentile", 7.25}, {"Quartile_Range", 0}}, {}, {}},
+        // min 0, max 20: range 20, pad 2, four intervals of (20 + 2) / 4 = 5.5
+        // from 0 (lower border included); labels cut to whole numbers.
+        {"DefaultFrequencyIntervalsFromTheData", "Data", {{"X", dbDouble}}, {{"X", "X"}},
+         {{0.0}, {5.0}, {10.0}, {20.0}, {Variant::Null()}},
+         only({{"FreqN", true}, {"InterV", std::int16_t(4)}, {"FreqGroupRadio", "Default"},
+               {"FreqIncRadio", "Lower"}, {"FreqDispRadio", "Count"}}),
+         {{"0<=N<5", 2}, {"5<=N<11", 1}, {"11<=N<16", 0}, {"16<=N<22", 1}}, {},
+         {"DataField", "Count", "Missing", "Mean", "0<=N<5", "5<=N<11", "11<=N<16", "16<=N<22"}},
+        {"FrequencyLabelsOfNarrowIntervals", "Data", {{"X", dbDouble}}, {{"X", "X"}}, {{0.3}, {0.8}, {1.0}},
+         specifiedIntervals(2, 0.25, 0.5, {{"FreqIncRadio", "Lower"}, {"FreqDispRadio", "Count"}}),
+         {{"0.25<=N<0.75", 1.0}, {"0.75<=N<1.25", 2.0}}, {},
+         {"DataField", "Count", "Missing", "Mean", "N<0.25", "0.25<=N<0.75", "0.75<=N<1.25", "1.25<=N"}},
+        // 1, 2, 4 times 10^154: by hand the mean is 7/3, the sample variance
+        // (16/9 + 1/9 + 25/9)/2 = 7/3, Σx² = 21 and Σ(x − m)² = 14/3, each times
+        // 10^154 or its square. The variance, Σx² and Σ(x − m)² (near 2.3e308,
+        // 2.1e309 and 4.7e308) lie beyond a double; the deviation √(7/3)·10^154,
+        // its error and the RMS √7·10^154 do not. The run failed on writing the
+        // variance ("Numeric field overflow.").
+        {"StatisticsBeyondADoubleAreLeftNullNotFailingTheRun", "Big", {{"X", dbDouble}}, {{"X", "X"}},
+         {{1e154}, {2e154}, {4e154}}, only({{"VarStd", true}, {"VarNRadio", "N-1"}, {"Sum", true}, {"Mean", true}}),
+         {{"Variance", NAN}, {"SumSquared", NAN}, {"AdjSumSquared", NAN}},
+         {{"Mean", 7.0L / 3 * 1e154L, 14},
+          {"StdDeviation", std::sqrt(7.0L / 3) * 1e154L, 13},
+          {"StdError", std::sqrt(7.0L / 9) * 1e154L, 13},
+          {"CoeffOfVariance", std::sqrt(7.0L / 3) / (7.0L / 3), 13},
+          {"Sum", 7e154L, 14},
+          {"RMS", std::sqrt(7.0L) * 1e154L, 13},
+          {"HarmonicMean", 12.0L / 7 * 1e154L, 13}}, {}},
+        // 1, 2, 4 times 10^154: the variance 7/3·10^308 is beyond a double, the
+        // deviation s = √(7/3)·10^154 is not, nor is the 95% t band
+        // t(0.975; 2)·s/√3. The band was taken from the variance and left Null.
+        {"TheBandAndTOfValuesNear1e300AreWrittenWhereTheyAreDoubles", "Big", {{"X", dbDouble}}, {{"X", "X"}},
+         {{1e154}, {2e154}, {4e154}},
+         only({{"VarStd", true}, {"VarNRadio", "N-1"}, {"CI", true}, {"CITypeRadio", "t-Test"}, {"CI95", true}}), {},
+         {{"95%_t_Band", band, 9}, {"95%_Upper", 7.0L / 3 * 1e154L + band, 9}}, {}},
+        // 1, 2, 4 times 10^300 with weights 10^200 each: W = 3·10^200, the
+        // sample variance the population one, 14/9·10^600, and t against 0
+        // (7/3)/√(14/9)·√W = 7·√(3/14)·10^100, though (x̄ − 0)·√W alone
+        // (7e400) is beyond a double; it was left Null.
+        {"TheBandAndTOfValuesNear1e300AreWrittenWhereTheyAreDoubles", "Heavy", {{"X", dbDouble}, {"Wt", dbDouble}},
+         {{"X", "X"}, {"Wt", "W"}}, {{1e300, 1e200}, {2e300, 1e200}, {4e300, 1e200}},
+         only({{"TTestMean", true}, {"TTestValue", 0.0}}), {}, {{"t-Value", 7 * std::sqrt(3.0L / 14) * 1e100L, 13}}, {}},
+        // 1, 2, 3, 4 with weights 10^307 each: W = 4·10^307, decile i is the
+        // first value whose cumulative weight k·10^307 reaches W·i/10 = 0.4·i·10^307,
+        // the value ⌈0.4·i⌉: 1, 1, 2, 2, 2, 3, 3, 4, 4. The products W·i and
+        // cumulative weight times 10 lay beyond a double, compared as infinities
+        // they made every decile reached at once: every one was 1.
+        {"WeightedDecilesOfWeightsNear1e307AreTheValuesTheCumulativeWeightReaches", "Heavy",
+         {{"X", dbDouble}, {"Wt", dbDouble}}, {{"X", "X"}, {"Wt", "W"}},
+         {{1.0, 1e307}, {2.0, 1e307}, {3.0, 1e307}, {4.0, 1e307}},
+         only({{"Percentile", true}, {"PercentileRadio", "Deciles"}}),
+         {{"10_Percentile", 1}, {"20_Percentile", 1}, {"30_Percentile", 2}, {"40_Percentile", 2}, {"50_Percentile", 2},
+          {"60_Percentile", 3}, {"70_Percentile", 3}, {"80_Percentile", 4}, {"90_Percentile", 4}}, {}, {}},
+        // −1.5, −1, 1, 1.7 times 10^308: their deviations from the first value
+        // (up to 3.2·10^308) lie beyond a double, their statistics do not. By
+        // hand (unit 10^308): mean 0.2/4 = 0.05, deviations −1.55, −1.05, 0.95,
+        // 1.65, Σd² = 7.13, Σd³ = 0.468, so s = √(7.13/3), skewness
+        // 4·0.468/(3·2·s³); the median (−1 + 1)/2 = 0. The mean was left Null and
+        // the standard deviation written as 0, the median left Null.
+        {"ValuesSpanningBeyondADoubleKeepTheirMeanDeviationShapeAndMedian", "Ends", {{"X", dbDouble}}, {{"X", "X"}},
+         {{-1.5e308}, {-1e308}, {1e308}, {1.7e308}},
+         only({{"VarStd", true}, {"VarNRadio", "N-1"}, {"Skew", true}, {"Percentile", true}, {"PercentileRadio", "Median"}}),
+         {{"Median", 0.0}, {"Variance", NAN}},
+         {{"Mean", 0.05L * 1e308L, 12},
+          {"StdDeviation", s * 1e308L, 13},
+          {"StdError", s / 2 * 1e308L, 13},
+          {"Skewness", 4 * 0.468L / (6 * s * s * s), 12}}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Replace(c.table, c.columns, c.data);
+        const std::string out = Numbered("Out");
+        auto rows = describe(c.options, c.fields, out, c.table);
+        ASSERT_EQ(rows.size(), 1u);
+        if (!c.columnNames.empty()) {
+            EXPECT_EQ(ColumnNames(out), c.columnNames);
+        }
+        ExpectCells(rows[0], c.cells, c.name);
+        ExpectAgrees(rows[0], c.agrees, c.name);
+    }
 }
 
 TEST_F(DescribeTest, NullValuesAndAFieldWithoutValuesInAGroup) {
@@ -501,30 +597,6 @@ TEST_F(DescribeTest, FractionalWeightsEndTheCumulativeFrequencyPercentagesAtExac
     for (const auto& r : rows) EXPECT_EQ(r.Num("8<=%"), 1.0) << r["DataField"].ToString();
     EXPECT_DOUBLE_EQ(rows[1].Num("0<=%<4"), 7.0 / 9);
     EXPECT_DOUBLE_EQ(rows[1].Num("4<=%<8"), 1.0);
-}
-
-TEST_F(DescribeTest, DefaultFrequencyIntervalsFromTheData) {
-    // min 0, max 20: range 20, pad 2, four intervals of (20 + 2) / 4 = 5.5
-    // from 0 (lower border included); labels cut to whole numbers.
-    MakeTable("Data", {{"X", dbDouble}}, {{0.0}, {5.0}, {10.0}, {20.0}, {Variant::Null()}});
-    Options o = only({{"FreqN", true}, {"InterV", std::int16_t(4)}, {"FreqGroupRadio", "Default"},
-                                {"FreqIncRadio", "Lower"}, {"FreqDispRadio", "Count"}});
-    auto rows = describe(o, {{"X", "X"}});
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(ColumnNames("Out"), (std::vector<std::string>{"DataField", "Count", "Missing", "Mean", "0<=N<5",
-                                                             "5<=N<11", "11<=N<16", "16<=N<22"}));
-    ExpectCells(rows[0], {{"0<=N<5", 2}, {"5<=N<11", 1}, {"11<=N<16", 0}, {"16<=N<22", 1}});
-}
-
-TEST_F(DescribeTest, FrequencyLabelsOfNarrowIntervals) {
-    MakeTable("Data", {{"X", dbDouble}}, {{0.3}, {0.8}, {1.0}});
-    auto rows = describe(specifiedIntervals(2, 0.25, 0.5, {{"FreqIncRadio", "Lower"}, {"FreqDispRadio", "Count"}}),
-                         {{"X", "X"}});
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(ColumnNames("Out"), (std::vector<std::string>{"DataField", "Count", "Missing", "Mean", "N<0.25",
-                                                             "0.25<=N<0.75", "0.75<=N<1.25", "1.25<=N"}));
-    EXPECT_EQ(rows[0].Num("0.25<=N<0.75"), 1.0);
-    EXPECT_EQ(rows[0].Num("0.75<=N<1.25"), 2.0);
 }
 
 // A program that uses the engine and takes the user's language for the C
@@ -940,84 +1012,4 @@ TEST_F(DescribeTest, HugeOrTinyWeightsKeepTheShapeAndItsStandardErrors) {
                         label);
         }
     }
-}
-
-TEST_F(DescribeTest, StatisticsBeyondADoubleAreLeftNullNotFailingTheRun) {
-    // 1, 2, 4 times 10^154: by hand the mean is 7/3, the sample variance
-    // (16/9 + 1/9 + 25/9)/2 = 7/3, Σx² = 21 and Σ(x − m)² = 14/3, each times
-    // 10^154 or its square. The variance, Σx² and Σ(x − m)² (near 2.3e308,
-    // 2.1e309 and 4.7e308) lie beyond a double; the deviation √(7/3)·10^154,
-    // its error and the RMS √7·10^154 do not. The run failed on writing the
-    // variance ("Numeric field overflow.").
-    MakeTable("Big", {{"X", dbDouble}}, {{1e154}, {2e154}, {4e154}});
-    auto rows = describe(only({{"VarStd", true}, {"VarNRadio", "N-1"}, {"Sum", true}, {"Mean", true}}), {{"X", "X"}},
-                         "Out", "Big");
-    ASSERT_EQ(rows.size(), 1u);
-    const auto& r = rows[0];
-    ExpectAgrees(r, {{"Mean", 7.0L / 3 * 1e154L, 14},
-                     {"StdDeviation", std::sqrt(7.0L / 3) * 1e154L, 13},
-                     {"StdError", std::sqrt(7.0L / 9) * 1e154L, 13},
-                     {"CoeffOfVariance", std::sqrt(7.0L / 3) / (7.0L / 3), 13},
-                     {"Sum", 7e154L, 14},
-                     {"RMS", std::sqrt(7.0L) * 1e154L, 13},
-                     {"HarmonicMean", 12.0L / 7 * 1e154L, 13}});
-    ExpectCells(r, {{"Variance", NAN}, {"SumSquared", NAN}, {"AdjSumSquared", NAN}});
-}
-
-TEST_F(DescribeTest, TheBandAndTOfValuesNear1e300AreWrittenWhereTheyAreDoubles) {
-    // 1, 2, 4 times 10^154: the variance 7/3·10^308 is beyond a double, the
-    // deviation s = √(7/3)·10^154 is not, nor is the 95% t band
-    // t(0.975; 2)·s/√3, with t(0.975; 2) = √(0.9025·2/0.0975) in closed form
-    // (two degrees of freedom: P(|T| > t) = 1 − t/√(t² + 2)). The band was
-    // taken from the variance and left Null.
-    MakeTable("Big", {{"X", dbDouble}}, {{1e154}, {2e154}, {4e154}});
-    auto rows = describe(only({{"VarStd", true}, {"VarNRadio", "N-1"}, {"CI", true}, {"CITypeRadio", "t-Test"}, {"CI95", true}}),
-                         {{"X", "X"}}, "Out", "Big");
-    ASSERT_EQ(rows.size(), 1u);
-    const long double t975 = std::sqrt(0.9025L * 2 / 0.0975L);
-    const long double band = t975 * std::sqrt(7.0L / 3) * 1e154L / std::sqrt(3.0L);
-    ExpectAgrees(rows[0], {{"95%_t_Band", band, 9}, {"95%_Upper", 7.0L / 3 * 1e154L + band, 9}});
-    // 1, 2, 4 times 10^300 with weights 10^200 each: W = 3·10^200, the
-    // sample variance the population one, 14/9·10^600, and t against 0
-    // (7/3)/√(14/9)·√W = 7·√(3/14)·10^100, though (x̄ − 0)·√W alone
-    // (7e400) is beyond a double; it was left Null.
-    MakeTable("Heavy", {{"X", dbDouble}, {"Wt", dbDouble}}, {{1e300, 1e200}, {2e300, 1e200}, {4e300, 1e200}});
-    rows = describe(only({{"TTestMean", true}, {"TTestValue", 0.0}}), {{"X", "X"}, {"Wt", "W"}}, "Out2", "Heavy");
-    ASSERT_EQ(rows.size(), 1u);
-    ExpectAgrees(rows[0], {{"t-Value", 7 * std::sqrt(3.0L / 14) * 1e100L, 13}});
-}
-
-TEST_F(DescribeTest, WeightedDecilesOfWeightsNear1e307AreTheValuesTheCumulativeWeightReaches) {
-    // 1, 2, 3, 4 with weights 10^307 each: W = 4·10^307, decile i is the
-    // first value whose cumulative weight k·10^307 reaches W·i/10 = 0.4·i·10^307,
-    // the value ⌈0.4·i⌉: 1, 1, 2, 2, 2, 3, 3, 4, 4. The products W·i and
-    // cumulative weight times 10 lay beyond a double, compared as infinities
-    // they made every decile reached at once: every one was 1.
-    MakeTable("Heavy", {{"X", dbDouble}, {"Wt", dbDouble}}, {{1.0, 1e307}, {2.0, 1e307}, {3.0, 1e307}, {4.0, 1e307}});
-    auto rows = describe(only({{"Percentile", true}, {"PercentileRadio", "Deciles"}}), {{"X", "X"}, {"Wt", "W"}}, "Out", "Heavy");
-    ASSERT_EQ(rows.size(), 1u);
-    const double want[] = {1, 1, 2, 2, 2, 3, 3, 4, 4};
-    for (int i = 1; i <= 9; ++i)
-        EXPECT_EQ(rows[0].Num(std::to_string(10 * i) + "_Percentile"), want[i - 1]) << i;
-}
-
-TEST_F(DescribeTest, ValuesSpanningBeyondADoubleKeepTheirMeanDeviationShapeAndMedian) {
-    // −1.5, −1, 1, 1.7 times 10^308: their deviations from the first value
-    // (up to 3.2·10^308) lie beyond a double, their statistics do not. By
-    // hand (unit 10^308): mean 0.2/4 = 0.05, deviations −1.55, −1.05, 0.95,
-    // 1.65, Σd² = 7.13, Σd³ = 0.468, so s = √(7.13/3), skewness
-    // 4·0.468/(3·2·s³); the median (−1 + 1)/2 = 0. The mean was left Null and
-    // the standard deviation written as 0, the median left Null.
-    MakeTable("Ends", {{"X", dbDouble}}, {{-1.5e308}, {-1e308}, {1e308}, {1.7e308}});
-    auto rows = describe(only({{"VarStd", true}, {"VarNRadio", "N-1"}, {"Skew", true}, {"Percentile", true},
-                               {"PercentileRadio", "Median"}}),
-                         {{"X", "X"}}, "Out", "Ends");
-    ASSERT_EQ(rows.size(), 1u);
-    const long double s = std::sqrt(7.13L / 3);
-    ExpectAgrees(rows[0], {{"Mean", 0.05L * 1e308L, 12},
-                           {"StdDeviation", s * 1e308L, 13},
-                           {"StdError", s / 2 * 1e308L, 13},
-                           {"Skewness", 4 * 0.468L / (6 * s * s * s), 12}});
-    EXPECT_EQ(rows[0].Num("Median"), 0.0);
-    ExpectCells(rows[0], {{"Variance", NAN}});
 }

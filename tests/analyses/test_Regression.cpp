@@ -228,6 +228,10 @@ std::vector<vtest::ScenarioFieldRow> xy(const std::string& kind, std::vector<vte
     return f;
 }
 
+// The eight records of several fits below: X1, X2 and Y.
+const std::vector<long long> kX1 = {1, 2, 3, 4, 5, 6, 7, 8}, kX2 = {3, 1, 4, 1, 5, 9, 2, 6};
+const std::vector<long long> kY = {4, 3, 9, 8, 13, 21, 10, 19};
+
 // The scenario of `r` with the missing-value code -99 (rule "Equal").
 vtest::ScenarioSpec withMissingCode(const RegressionSpec& r) {
     vtest::ScenarioSpec s = RegressionTest::Scenario(r);
@@ -378,8 +382,10 @@ TEST_F(RegressionTest, ResidualsOfGroupsKeptInTheWorkDatabaseComeFromTheirOwnRec
 // intercept: coefficients, standard errors, betas, t and its probability,
 // R², ANOVA and F against the exact fit.
 TEST_F(RegressionTest, MultipleAndPolynomialFitsAgreeWithExactArithmetic) {
-    const std::vector<long long> x1 = {1, 2, 3, 4, 5, 6, 7, 8}, x2 = {3, 1, 4, 1, 5, 9, 2, 6};
-    const std::vector<long long> y = {4, 3, 9, 8, 13, 21, 10, 19}, w = {1, 2, 1, 1, 3, 1, 2, 1};
+    const std::vector<long long>& x1 = kX1;
+    const std::vector<long long>& x2 = kX2;
+    const std::vector<long long>& y = kY;
+    const std::vector<long long> w = {1, 2, 1, 1, 3, 1, 2, 1};
     std::vector<Row> data;
     for (std::size_t i = 0; i < y.size(); ++i) data.push_back({num(x1[i]), num(x2[i]), num(y[i]), num(w[i])});
     MakeData({"X1", "X2", "Y", "W"}, data);
@@ -780,97 +786,79 @@ TEST_F(RegressionTest, MultipleRegressionDropsARecordWithAMissingX) {
     }
 }
 
-// Data near the ends of the double range: the products of their deviations
-// (near 1e-600, or 1e600), or a polynomial's powers of them, lie beyond or
-// below the full precision of a double, and such a fit was left with
-// its lead values ("does not vary") or refused (its sums overflowed). Every
-// value is a small integer times 10^e, so the fit is the integers' exact fit
-// scaled as checkRow says, and the fitted values are times 10^eY.
-TEST_F(RegressionTest, DataNear1e300AreFittedNotLeftWithoutStatistics) {
-    const std::vector<long long> x1 = {1, 2, 3, 4, 5, 6, 7, 8}, x2 = {3, 1, 4, 1, 5, 9, 2, 6};
-    const std::vector<long long> y = {4, 3, 9, 8, 13, 21, 10, 19};
-    struct Case {
+// Data that are small integers times powers of ten (kX1, kX2, kY): X1 by
+// 10^e1, X2 by 10^e2 and Y by 10^ey, each case traced by its fault.
+TEST_F(RegressionTest, ScaledDataAreFittedOrRefusedAsTheirIntegersSay) {
+    // Data near the ends of the double range: the products of their deviations
+    // (near 1e-600, or 1e600), or a polynomial's powers of them, lie beyond or
+    // below the full precision of a double, and such a fit was left with
+    // its lead values ("does not vary") or refused (its sums overflowed). Every
+    // value is a small integer times 10^e, so the fit is the integers' exact fit
+    // scaled as checkRow says, and the fitted values are times 10^eY.
+    const char* fitted = "DataNear1e300AreFittedNotLeftWithoutStatistics";
+    // Fits whose coefficients or standard errors lie beyond a double, at either
+    // end: the row kept its other columns beside a Null coefficient, or wrote a
+    // coefficient and a standard error of 0 (read as a perfect fit) beside a
+    // residual sum of squares. Such a fit is refused with its lead values only,
+    // and the status text says why (X2 is 0 there, and no residual table).
+    const char* refused = "CoefficientsBeyondADoubleAreRefusedNotWrittenInPart";
+    const struct {
+        const char* fault;
         const char* what;
         std::string kind;
-        int e1, e2, ey; // the powers of ten of X1, X2 and Y
+        int e1, e2, ey;
     } cases[] = {
-        {"k·1e-300 on k", "S", 0, 0, -300},
-        {"k on k·1e-300", "S", -300, 0, 0},
-        {"k·1e-300 on k·1e-300", "S", -300, 0, -300},
-        {"k on k·1e300 (the squares overflow)", "S", 300, 0, 0},
-        {"k·1e-300 on k·1e-300 and k", "M", -300, 0, -300},
-        {"k·1e-200 on k, quadratic (the squares were lost)", "P", 0, 0, -200},
-        {"k·1e-300 on k, quadratic", "P", 0, 0, -300},
-        {"k on k·1e-80, quadratic (the fourth powers were lost)", "P", -80, 0, 0},
+        {fitted, "k·1e-300 on k", "S", 0, 0, -300},
+        {fitted, "k on k·1e-300", "S", -300, 0, 0},
+        {fitted, "k·1e-300 on k·1e-300", "S", -300, 0, -300},
+        {fitted, "k on k·1e300 (the squares overflow)", "S", 300, 0, 0},
+        {fitted, "k·1e-300 on k·1e-300 and k", "M", -300, 0, -300},
+        {fitted, "k·1e-200 on k, quadratic (the squares were lost)", "P", 0, 0, -200},
+        {fitted, "k·1e-300 on k, quadratic", "P", 0, 0, -300},
+        {fitted, "k on k·1e-80, quadratic (the fourth powers were lost)", "P", -80, 0, 0},
+        {refused, "quadratic on k·1e-160: the coefficient of X^2 near 1e319", "P", -160, 0, 0},
+        {refused, "k·1e-300 on k·1e300: the slope near 1e-600, written as 0", "S", 300, 0, -300},
     };
     auto scaled = [](long long k, int e) { return std::stod(std::to_string(k) + "e" + std::to_string(e)); };
     int n = 0;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        const bool multiple = c.kind == "M";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.fault) + ": " + c.what);
+        const bool isRefused = c.fault == refused;
         const std::string table = "Data" + std::to_string(++n);
         std::vector<Row> data;
         std::vector<std::vector<Q>> X;
-        for (std::size_t i = 0; i < y.size(); ++i) {
-            data.push_back({scaled(x1[i], c.e1), scaled(x2[i], c.e2), scaled(y[i], c.ey)});
-            X.push_back(multiple          ? std::vector<Q>{Q(x1[i]), Q(x2[i])}
-                        : c.kind == "P" ? std::vector<Q>{Q(x1[i]), Q(x1[i] * x1[i])}
-                                        : std::vector<Q>{Q(x1[i])});
+        for (std::size_t i = 0; i < kY.size(); ++i) {
+            data.push_back({scaled(kX1[i], c.e1), isRefused ? num(0) : Variant(scaled(kX2[i], c.e2)), scaled(kY[i], c.ey)});
+            X.push_back(c.kind == "M"   ? std::vector<Q>{Q(kX1[i]), Q(kX2[i])}
+                        : c.kind == "P" ? std::vector<Q>{Q(kX1[i]), Q(kX1[i] * kX1[i])}
+                                        : std::vector<Q>{Q(kX1[i])});
         }
         MakeData({"X1", "X2", "Y"}, data, table);
-        RegressionSpec r = RegressionOf(c.kind, xy(c.kind), 2, "Resid" + std::to_string(n));
-        r.table = table;
-        const auto rows = RunAndRead(r);
-        ASSERT_EQ(rows.size(), 1u);
-        const ExactFit F = exactFit(X, qs(y));
-        checkRow(rows[0], F, c.kind, {"X1", "X2"}, c.what, {c.e1, c.kind == "P" ? 2 * c.e1 : c.e2}, c.ey);
-        const auto res = ReadTable(r.out2);
-        ASSERT_EQ(res.size(), y.size());
-        for (std::size_t k = 0; k < y.size(); ++k) {
-            const Q fitted = F.fitted(X[k]);
-            EXPECT_TRUE(AgreesTo(fitted.D() * pow10(c.ey), res[k].Num("Estimated_Y"), 12)) << k;
-            EXPECT_NEAR((Q(y[k]) - fitted).D(), res[k].Num("Residual") / pow10(c.ey), 1e-12) << k;
-        }
-    }
-}
-
-// Fits whose coefficients or standard errors lie beyond a double, at either
-// end: the row kept its other columns beside a Null coefficient, or wrote a
-// coefficient and a standard error of 0 (read as a perfect fit) beside a
-// residual sum of squares. Such a fit is refused with its lead values only,
-// and the status text says why.
-TEST_F(RegressionTest, CoefficientsBeyondADoubleAreRefusedNotWrittenInPart) {
-    const std::vector<long long> y = {4, 3, 9, 8, 13, 21, 10, 19};
-    struct Case {
-        const char* what;
-        std::string kind;
-        int ex, ey; // X = k·10^ex, Y = y·10^ey
-    } cases[] = {
-        {"quadratic on k·1e-160: the coefficient of X^2 near 1e319", "P", -160, 0},
-        {"k·1e-300 on k·1e300: the slope near 1e-600, written as 0", "S", 300, -300},
-    };
-    int n = 0;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        const std::string table = "Data" + std::to_string(++n);
-        std::vector<Row> data;
-        for (std::size_t i = 0; i < y.size(); ++i)
-            data.push_back({std::stod(std::to_string(i + 1) + "e" + std::to_string(c.ex)), num(0),
-                            std::stod(std::to_string(y[i]) + "e" + std::to_string(c.ey))});
-        MakeData({"X1", "X2", "Y"}, data, table);
-        RegressionSpec r = RegressionOf(c.kind, xy(c.kind), 2);
+        RegressionSpec r = RegressionOf(c.kind, xy(c.kind), 2, isRefused ? "" : "Resid" + std::to_string(n));
         r.table = table;
         StatusTexts status;
         const auto rows = RunAndRead(r, &status);
         ASSERT_EQ(rows.size(), 1u);
-        for (int j = 0; j <= (c.kind == "P" ? 2 : 1); ++j) {
-            EXPECT_TRUE(rows[0].IsNull(CoefColumn(c.kind, "Coef", j))) << j;
-            EXPECT_TRUE(rows[0].IsNull(CoefColumn(c.kind, "SE", j))) << j;
+        if (isRefused) {
+            for (int j = 0; j <= (c.kind == "P" ? 2 : 1); ++j) {
+                EXPECT_TRUE(rows[0].IsNull(CoefColumn(c.kind, "Coef", j))) << j;
+                EXPECT_TRUE(rows[0].IsNull(CoefColumn(c.kind, "SE", j))) << j;
+            }
+            for (const char* column : {"R-Square", "Residual_SS", "StdError_of_Estimate"})
+                EXPECT_TRUE(rows[0].IsNull(column)) << column;
+            ASSERT_EQ(status.Refusals().size(), 1u);
+            EXPECT_NE(status.Refusals()[0].find("beyond the numbers of the machine"), std::string::npos);
+            continue;
         }
-        for (const char* column : {"R-Square", "Residual_SS", "StdError_of_Estimate"})
-            EXPECT_TRUE(rows[0].IsNull(column)) << column;
-        ASSERT_EQ(status.Refusals().size(), 1u);
-        EXPECT_NE(status.Refusals()[0].find("beyond the numbers of the machine"), std::string::npos);
+        const ExactFit F = exactFit(X, qs(kY));
+        checkRow(rows[0], F, c.kind, {"X1", "X2"}, c.what, {c.e1, c.kind == "P" ? 2 * c.e1 : c.e2}, c.ey);
+        const auto res = ReadTable(r.out2);
+        ASSERT_EQ(res.size(), kY.size());
+        for (std::size_t k = 0; k < kY.size(); ++k) {
+            const Q fit = F.fitted(X[k]);
+            EXPECT_TRUE(AgreesTo(fit.D() * pow10(c.ey), res[k].Num("Estimated_Y"), 12)) << k;
+            EXPECT_NEAR((Q(kY[k]) - fit).D(), res[k].Num("Residual") / pow10(c.ey), 1e-12) << k;
+        }
     }
 }
 

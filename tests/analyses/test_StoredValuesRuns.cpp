@@ -26,18 +26,28 @@ protected:
     void ExpectLabelledRuns(const std::string& table, const std::vector<LabelledRun>& runs, bool allRows = false);
     // Theirs: K 1..6, C a a a b b b, X 1..5 and `x6`, Y 2 1 4 3 6 5, W 1 (and `w6` in the last row).
     void makeTheirs(const Stored& x6, const Stored& w6 = Stored::Real(1)) {
-        vtest::OtherProgram other(tmp.file("data.db"));
-        other.Exec("DROP TABLE IF EXISTS Theirs");
-        other.Exec("CREATE TABLE Theirs (K INTEGER PRIMARY KEY, C VARCHAR(5), X SMALLINT, Y DOUBLE, W DOUBLE)");
-        other.Exec("INSERT INTO Theirs VALUES (1, 'a', 1, 2, 1), (2, 'a', 2, 1, 1), (3, 'a', 3, 4, 1),"
-                   " (4, 'b', 4, 3, 1), (5, 'b', 5, 6, 1)");
-        other.Exec("INSERT INTO Theirs VALUES (6, 'b', ?1, 5, 1)", x6);
-        other.Exec("UPDATE Theirs SET W = ?1 WHERE K = 6", w6);
+        WriteTheirs({"DROP TABLE IF EXISTS Theirs",
+                     "CREATE TABLE Theirs (K INTEGER PRIMARY KEY, C VARCHAR(5), X SMALLINT, Y DOUBLE, W DOUBLE)",
+                     "INSERT INTO Theirs VALUES (1, 'a', 1, 2, 1), (2, 'a', 2, 1, 1), (3, 'a', 3, 4, 1),"
+                     " (4, 'b', 4, 3, 1), (5, 'b', 5, 6, 1)"},
+                    "INSERT INTO Theirs VALUES (6, 'b', ?1, 5, 1)", x6);
+        WriteTheirs({}, "UPDATE Theirs SET W = ?1 WHERE K = 6", w6);
     }
-    // Writes data.db as another program would, one statement after another.
-    void WriteTheirs(std::initializer_list<const char*> statements) {
+    // Writes data.db as another program would, one statement after another;
+    // with `bound`, that statement last with `value` bound to its ?1.
+    void WriteTheirs(const std::vector<std::string>& statements, const std::string& bound = "",
+                     const Stored& value = Stored::Null()) {
         vtest::OtherProgram other(tmp.file("data.db"));
-        for (const char* sql : statements) other.Exec(sql);
+        for (const std::string& sql : statements) other.Exec(sql);
+        if (!bound.empty()) other.Exec(bound, value);
+    }
+    // Flags: F another program's BOOLEAN, True stored as 1 (and this
+    // program's -1), Null where it had no value: True holds X 3 and 7,
+    // False (0 and the Nulls) X 1, 5 and 9.
+    void WriteFlags() {
+        WriteTheirs({"CREATE TABLE Flags (K INTEGER PRIMARY KEY, F BOOLEAN, C VARCHAR(5), X DOUBLE)",
+                     "INSERT INTO Flags VALUES (1, NULL, 'a', 1), (2, 1, 'b', 3), (3, 0, 'a', 5), (4, -1, 'a', 7),"
+                     " (5, NULL, 'b', 9)"});
     }
     // Runs `spec` into "Out" and checks its first rows against `rows`; the
     // rows read, for more checks.
@@ -120,11 +130,14 @@ vtest::ScenarioSpec scenarioOf(const Analysis& a, const std::string& table = "Th
     return s;
 }
 
-// A run and the first rows it must write.
+// A run, the first rows it must write, and its missing value rule: "1"
+// leaves out the values equal to `missingValue`, "2" those below it.
 struct RunRows {
     Analysis analysis;
     std::vector<std::vector<cells::Cell>> rows;
     const char* why;
+    const char* missingType = "0";
+    double missingValue = 0;
 };
 
 // A run and the rows it writes: the label its `labelColumn` reads and its cells.
@@ -148,67 +161,251 @@ void StoredValuesRunTest::ExpectLabelledRuns(const std::string& table, const std
     }
 }
 
+// A value another program stored in record 6 of Theirs that is no number to
+// any analysis, and the start of the message that must name it.
+struct NoNumber {
+    Stored x6;
+    std::string naming;
+    const char* why;
+    Stored w6 = Stored::Real(1);
+    const char* table = "Theirs";
+};
+
+// Every analysis run on each of `values`, and what its failure must say.
+struct EveryAnalysisFails {
+    const char* name; // the fault the cases are kept for
+    std::vector<NoNumber> values;
+    // The message goes on with the record's place: in the table for the
+    // crosstab and the chi-square, which sum in SQL, else in the order read.
+    bool placed;
+    const char* also = nullptr; // a further text the message holds
+    bool skipsCrosstab = false;
+};
+
+const std::vector<EveryAnalysisFails>& everyAnalysisFails() {
+    const double inf = std::numeric_limits<double>::infinity();
+    const Stored heavy = Stored::Text("heavy");
+    static const std::vector<EveryAnalysisFails> all = {
+        // Record 6 comes last in every order an analysis reads in: by C, by X
+        // (numbers before texts and blobs) or by K. A failure in an engine
+        // service (the weight) comes as the unexpected-error text around it.
+        {"AValueThatIsNoNumberFailsEveryAnalysisNamingItsValueFieldAndRecord",
+         {{Stored::Text("abc"), "Type mismatch: the value 'abc' in field X (record 6 ", "a text in a SMALLINT column, not read as 0"},
+          {Stored::Text("12abc"), "Type mismatch: the value '12abc' in field X (record 6 ",
+           "a text that starts with digits, not read as 12"},
+          {Stored::Blob("12"), "Type mismatch: the value X'3132' in field X (record 6 ", "a blob spelling 12"},
+          {Stored::Int(6), "Type mismatch: the value 'heavy' in field W (record 6 ", "a text as a weight", heavy},
+          // The message box shows some lines of its text: a value of 300
+          // characters pushed the field and the record out of sight.
+          {Stored::Text("Straße " + std::string(293, 'x')),
+           "Type mismatch: the value 'Straße " + std::string(33, 'x') + "...' in field X (record 6 ",
+           "a long text, shown by its first 40 characters"},
+          {Stored::Text("caf\xE9"), "Type mismatch: the value 'caf\xC3\xA9' in field X (record 6 ",
+           "a legacy program's Latin-1 text, named as the word it spells"}},
+         true},
+        // No field type of this program holds an infinity; another program's
+        // REAL column can. Describe counted it as missing in its moments but
+        // took it into its range and percentiles, Compare and Matrix stopped at
+        // a bare "Numeric field overflow.", the t-test wrote a mean of Infinity.
+        // Every analysis now names it, as the crosstab's spreads do. The
+        // crosstab sums in SQL (its own test); the chi-square reads no X.
+        {"AnInfinityAnotherProgramStoredFailsEveryAnalysisNamingItInsteadOfCountingItMissingOrOverflowing",
+         {{Stored::Real(inf), "Overflow: the value Infinity in field X (record ", "inf"},
+          {Stored::Real(-inf), "Overflow: the value -Infinity in field X (record ", "-inf"}},
+         false, "is not a finite number.", true},
+        // The analyses that sum their weights in SQL, where such a text counts
+        // as 0, check the source first: the check finds the table under any case
+        // of its name, and "NaN" or "inf" is no number to it either.
+        {"AWeightThatIsNoNumberFailsEveryAnalysisAlsoWhenTheTableIsNamedInAnotherCaseOrTheTextSpellsNaN",
+         {{Stored::Int(6), "Type mismatch: the value 'heavy' in field W (record 6 ", "the table named in capitals", heavy, "THEIRS"},
+          {Stored::Int(6), "Type mismatch: the value 'NaN' in field W (record 6 ", "a missing mark a CSV import left",
+           Stored::Text("NaN")},
+          {Stored::Int(6), "Type mismatch: the value 'inf' in field W (record 6 ", "infinity spelled out, the table in small letters",
+           Stored::Text("inf"), "theirs"}},
+         false},
+    };
+    return all;
+}
+
+class EveryAnalysisFailsTest : public StoredValuesRunTest, public ::testing::WithParamInterface<EveryAnalysisFails> {};
+
+// Runs over a table another program wrote, each checked by the first rows
+// it writes.
+struct TheirTableRuns {
+    const char* name;                    // the fault the runs are kept for
+    std::vector<std::string> statements; // how the other program wrote data.db
+    const char* table;
+    cells::Match match;
+    std::vector<RunRows> runs;
+};
+
+const std::vector<TheirTableRuns>& theirTableRuns() {
+    const Analysis stamped{"P", "Crosstab", {{"R", "G"}, {"C", "C"}, {"D", "X"}}, {}};
+    auto byLetter = [&](const char* letter, double a, double b) {
+        Analysis crosstab = stamped;
+        crosstab.options = {{"XType", letter}};
+        return RunRows{crosstab, {{{"a", a}, {"b", b}}}, letter, "2", 37623.0};
+    };
+    const Analysis crosstab{"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"X", "X"}}, {{"XType", "S"}}};
+    const Analysis weighted{"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"X", "X"}, {"W", "W"}}, {{"XType", "S"}}};
+    const Analysis chi{"N", "Chi-Square", {{"G", "C"}, {"W", "W"}}, {{"ChiAll", false}, {"ChiDetail", false}}};
+    const double two63 = 9223372036854775808.0, sentinel = 99999999999999999.0;
+    // 2^60 + 1 in the Double column of a cell: the double nearest to it, 2^60.
+    const double key1 = static_cast<double>(std::int64_t{1152921504606846977});
+    static const std::vector<TheirTableRuns> all = {
+        // Dates as day numbers (37623 is 2003-01-02) and as another program's
+        // texts; the rule "below 37623 is missing" leaves out the two records of
+        // 2002-12-31. Read so, column a holds 37624 and 37623, column b 37624.
+        // In SQL "2003-01-02" was 2003, below the bound (a Count of 1 and none),
+        // and the sums refused it as no number.
+        {"ADateStoredAsATextIsItsDayNumberToTheCrosstabsMissingValueRuleAndSums",
+         {"CREATE TABLE Stamped (K INTEGER PRIMARY KEY, R VARCHAR(5), C VARCHAR(5), D TIMESTAMP)",
+          "INSERT INTO Stamped VALUES (1, 'r', 'a', 37624.0), (2, 'r', 'a', '2003-01-02'), (3, 'r', 'b', '2003-01-03'),"
+          " (4, 'r', 'a', '2002-12-31 10:30:00'), (5, 'r', 'b', 37621.5)"},
+         "Stamped", cells::Match::Ulps,
+         {byLetter("C", 2, 1), byLetter("S", 75247, 37624), byLetter("A", 37623.5, 37624), byLetter("1", 37624, 37624),
+          byLetter("M", 37623, 37624)}},
+        // The crosstab and the chi-square sum in SQL, where a text is greater
+        // than any number: "3" passed the rule "Low" 5, "9" the rule "Equal" 9,
+        // and a weight "-1" counted as above 0. Texts in a column of no type:
+        // a: X 3, 9, 20 with W 1, 2, -1; b: X 100, 9 with W 1, 1.
+        {"TheMissingValueAndWeightRulesOfSumsInSqlCompareNumbersStoredAsTextsAsNumbers",
+         {"CREATE TABLE Texts (K INTEGER PRIMARY KEY, G VARCHAR(5), C VARCHAR(5), X, W)",
+          "INSERT INTO Texts VALUES (1, 'a', 'u', '3', '1'), (2, 'a', 'u', '9', '2'), (3, 'a', 'u', '20', '-1'),"
+          " (4, 'b', 'u', '100', '1'), (5, 'b', 'u', '9', '1')"},
+         "Texts", cells::Match::Ulps,
+         {
+             {crosstab, {{{"u", 29}}, {{"u", 2}}, {{"u", 109}}, {{"u", 2}}}, "3 is below 5: a sums 9 + 20", "2", 5.0},
+             {crosstab, {{{"u", 23}}, {{"u", 2}}, {{"u", 100}}, {{"u", 1}}}, "the 9s are missing", "1", 9.0},
+             {weighted, {{{"u", 21}}, {{"u", 3}}, {{"u", 109}}, {{"u", 2}}}, "the weight -1 counts 0: 3·1 + 9·2"},
+             // a 1 + 2, b 1 + 1: expected 2.5 each, (0.25 + 0.25)/2.5.
+             {chi, {{{"Count", 5}, {"Groups", 2}, {"Expected", 2.5}, {"Chi-Square", 0.2}}}, "the weight -1 counts 0"},
+         }},
+        // BIGINT values of another program: a holds X 2^62 twice (weights 2^62
+        // twice), b holds X 1 (weight 1). 2^62 + 2^62 = 2^63, one past the
+        // largest 64-bit integer; a double holds it exactly, as Describe sums it.
+        {"SumsInSqlOfWholeNumbersNearThe64BitLimitsAddUpInsteadOfFailingWithIntegerOverflow",
+         {"CREATE TABLE Big (K INTEGER PRIMARY KEY, G VARCHAR(5), C VARCHAR(5), X BIGINT, W BIGINT)",
+          "INSERT INTO Big VALUES (1, 'a', 'u', 4611686018427387904, 4611686018427387904),"
+          " (2, 'a', 'u', 4611686018427387904, 4611686018427387904), (3, 'b', 'u', 1, 1)"},
+         "Big", cells::Match::Exact,
+         {
+             {{"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"X", "X"}}, {{"XType", "S"}}},
+              {{{"u", two63}}, {{"u", 2}}, {{"u", 1}}, {{"u", 1}}},
+              "a's sum 2^63"},
+             {{"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"X", "X"}}, {{"XType", "A"}}},
+              {{{"u", two63 / 2}}, {{"u", 2}}, {{"u", 1}}, {{"u", 1}}},
+              "a's average 2^62, from the sum 2^63"},
+             {{"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"X", "X"}, {"W", "W"}}, {{"XType", "C"}}},
+              {{{"u", two63}}, {{"u", 1}}},
+              "a's count is the sum of its weights, 2^63"},
+             // Counts a 2^63, b 1: their sum 2^63 + 1 is 2^63 in a double.
+             {{"N", "Chi-Square", {{"G", "C"}, {"W", "W"}}, {{"ChiAll", false}, {"ChiDetail", false}}},
+              {{{"Count", two63}, {"Groups", 2}}},
+              "the weights of a sum to 2^63"},
+         }},
+        // Another program's BOOLEAN: True stored as 1 (and 2), Null where it
+        // had no value. Read, any value but 0 is True (-1), 0 and Null are
+        // False (0): a holds -1, 0, 0 and b -1, -1. In SQL the stored 1 summed
+        // to +1 and the Null went uncounted; a chi-square group counted its Null
+        // and its 0 as two categories against a list of one.
+        {"AYesNoFieldAnotherProgramStoredAsOneIsSummedAndCountedInSqlAsItIsRead",
+         {"CREATE TABLE Flags (K INTEGER PRIMARY KEY, G VARCHAR(5), C VARCHAR(5), F BOOLEAN, X DOUBLE)",
+          "INSERT INTO Flags VALUES (1, 'a', 'u', 1, 1), (2, 'a', 'u', 0, 2), (3, 'a', 'u', NULL, 3),"
+          " (4, 'b', 'u', 2, 4), (5, 'b', 'u', 1, 5)"},
+         "Flags", cells::Match::Ulps,
+         {
+             {{"P", "Describe", {{"G", "G"}, {"F", "X"}}, {{"Sum", true}}},
+              {{{"Sum", -1}, {"Count", 3}}, {{"Sum", -2}, {"Count", 2}}},
+              "read record by record"},
+             {{"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"F", "X"}}, {{"XType", "S"}}},
+              {{{"u", -1}}, {{"u", 3}}, {{"u", -2}}, {{"u", 2}}},
+              "summed in SQL (sums, then counts)"},
+             {{"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"F", "X"}}, {{"XType", "A"}}},
+              {{{"u", -1.0 / 3}}, {{"u", 3}}, {{"u", -1}}, {{"u", 2}}},
+              "averaged in SQL"},
+             // True (-1) before False (0): X 1, 4, 5 and then 2, 3.
+             {{"P", "Crosstab", {{"F", "G"}, {"C", "C"}, {"X", "X"}}, {{"XType", "S"}}},
+              {{{"F", -1}, {"u", 10}}, {{"F", -1}, {"u", 3}}, {{"F", 0}, {"u", 5}}, {{"F", 0}, {"u", 2}}},
+              "a row field of the crosstab"},
+             {{"N", "Chi-Square", {{"F", "G"}, {"C", "C"}}, {{"ChiAll", true}, {"ChiDetail", false}}},
+              {{{"F", -1}, {"Count", 3}, {"Groups", 1}, {"MissingGroups", 0}},
+               {{"F", 0}, {"Count", 2}, {"Groups", 1}, {"MissingGroups", 0}}},
+              "a group field of the chi-square"},
+         }},
+        // Another program's sentinel 99999999999999999 in a BIGINT column, and the
+        // same 17 digits as the "Equal" missing value: a double holds both as
+        // 1e17, so Describe leaves the value out. SQL compared the whole number
+        // with the double exactly: the crosstab and the chi-square counted it,
+        // and the default frequency intervals reached up to it.
+        {"AMissingValueOf17DigitsLeavesOutTheWholeNumberItStandsForInSumsInSqlToo",
+         {"CREATE TABLE Sentinel (K INTEGER PRIMARY KEY, G VARCHAR(5), C VARCHAR(5), X BIGINT)",
+          "INSERT INTO Sentinel VALUES (1, 'a', 'u', 1), (2, 'a', 'u', 2), (3, 'a', 'u', 99999999999999999)"},
+         "Sentinel", cells::Match::Exact,
+         {
+             {{"P", "Describe", {{"X", "X"}}, {{"Mean", true}}}, {{{"Count", 2}, {"Mean", 1.5}}}, "Describe", "1", sentinel},
+             {{"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"X", "X"}}, {{"XType", "C"}}}, {{{"u", 2}}}, "Crosstab", "1", sentinel},
+             {{"N", "Chi-Square", {{"X", "C"}}, {{"ChiAll", false}, {"ChiDetail", false}}},
+              {{{"Count", 2}, {"Groups", 2}}},
+              "Chi-Square", "1", sentinel},
+             // Default intervals over 1 and 2 alone (width 0.51 from 1), not up to 1e17.
+             {{"P", "Frequency", {{"X", "X"}}, {{"InterV", std::int16_t(2)}, {"FreqGroupRadio", "Default"}}},
+              {{{"Count", 1}, {"Low<=Range", 1}}, {{"Count", 1}}},
+              "Frequency", "1", sentinel},
+         }},
+        // 64-bit keys in a BIGINT column: 2^60 + 1, + 2 and + 3 are three values,
+        // which a double holds all as 2^60 (its steps there are 256 apart). The
+        // crosstab counted one distinct value among them, and the mode of 7, 7
+        // and the three keys was the one double they share, counted three times.
+        // Row r: column u holds +1, +2, +3, +1; column v 7, 7, +1, +2, +3.
+        {"ACrosstabsUniqueCountAndModeTellWholeNumbersBeyond53BitsApart",
+         {"CREATE TABLE Keys (K INTEGER PRIMARY KEY, R VARCHAR(5), C VARCHAR(5), B BIGINT)",
+          "INSERT INTO Keys VALUES (1, 'r', 'u', 1152921504606846977), (2, 'r', 'u', 1152921504606846978),"
+          " (3, 'r', 'u', 1152921504606846979), (4, 'r', 'u', 1152921504606846977), (5, 'r', 'v', 7), (6, 'r', 'v', 7),"
+          " (7, 'r', 'v', 1152921504606846977), (8, 'r', 'v', 1152921504606846978), (9, 'r', 'v', 1152921504606846979)"},
+         "Keys", cells::Match::Exact,
+         {
+             // Distinct values: u {+1, +2, +3}, v {7, +1, +2, +3}, the row all four.
+             {{"P", "Crosstab", {{"R", "G"}, {"C", "C"}, {"B", "X"}}, {{"XType", "U"}}},
+              {{{"u", 3}, {"v", 4}, {"RowSummary", 4}}},
+              "unique counts"},
+             // u: +1 twice; v: 7 twice, each key once; the row: +1 three times.
+             {{"P", "Crosstab", {{"R", "G"}, {"C", "C"}, {"B", "X"}}, {{"XType", "O"}}},
+              {{{"u", key1}, {"v", 7}, {"RowSummary", key1}}},
+              "modes"},
+         }},
+    };
+    return all;
+}
+
+class TheirTableRunsTest : public StoredValuesRunTest, public ::testing::WithParamInterface<TheirTableRuns> {};
+
+// A row of a parameterized test is printed as the fault it is kept for.
+void PrintTo(const EveryAnalysisFails& row, std::ostream* os) { *os << row.name; }
+void PrintTo(const TheirTableRuns& row, std::ostream* os) { *os << row.name; }
+
 } // namespace
 
-TEST_F(StoredValuesRunTest, AValueThatIsNoNumberFailsEveryAnalysisNamingItsValueFieldAndRecord) {
-    // Record 6 comes last in every order an analysis reads in: by C, by X
-    // (numbers before texts and blobs) or by K. A failure in an engine
-    // service (the weight) comes as the unexpected-error text around it.
-    const struct {
-        Stored x6, w6;
-        std::string naming;
-        const char* why;
-    } cases[] = {
-        {Stored::Text("abc"), Stored::Real(1), "Type mismatch: the value 'abc' in field X (record 6 ",
-         "a text in a SMALLINT column, not read as 0"},
-        {Stored::Text("12abc"), Stored::Real(1), "Type mismatch: the value '12abc' in field X (record 6 ",
-         "a text that starts with digits, not read as 12"},
-        {Stored::Blob("12"), Stored::Real(1), "Type mismatch: the value X'3132' in field X (record 6 ",
-         "a blob spelling 12"},
-        {Stored::Int(6), Stored::Text("heavy"), "Type mismatch: the value 'heavy' in field W (record 6 ",
-         "a text as a weight"},
-        // The message box shows some lines of its text: a value of 300
-        // characters pushed the field and the record out of sight.
-        {Stored::Text("Straße " + std::string(293, 'x')), Stored::Real(1),
-         "Type mismatch: the value 'Straße " + std::string(33, 'x') + "...' in field X (record 6 ",
-         "a long text, shown by its first 40 characters"},
-        {Stored::Text("caf\xE9"), Stored::Real(1), "Type mismatch: the value 'caf\xC3\xA9' in field X (record 6 ",
-         "a legacy program's Latin-1 text, named as the word it spells"},
-    };
-    for (const auto& c : cases) {
-        makeTheirs(c.x6, c.w6);
+TEST_P(EveryAnalysisFailsTest, NamingTheValueItsFieldAndItsRecord) {
+    const EveryAnalysisFails& p = GetParam();
+    for (const NoNumber& v : p.values) {
+        makeTheirs(v.x6, v.w6);
         for (const Analysis& a : everyAnalysis()) {
-            if (!a.readsX && std::string(c.naming).find("field X") != std::string::npos) continue;
-            std::string err;
-            EXPECT_FALSE(Run(Store(scenarioOf(a)), &err)) << a.type << ": " << c.why;
-            // The crosstab and the chi-square sum in SQL and name the record by its place in the table.
-            const bool sums = std::string(a.type) == "Crosstab" || std::string(a.type) == "Chi-Square";
+            const std::string type = a.type;
+            if ((!a.readsX && v.naming.find("field X") != std::string::npos) || (p.skipsCrosstab && type == "Crosstab")) continue;
+            const bool sums = type == "Crosstab" || type == "Chi-Square";
             const char* place = sums ? "of Theirs) is not a number." : "in the order the analysis reads the data) is not a number.";
-            EXPECT_NE(err.find(c.naming + place), std::string::npos) << a.type << ": " << c.why << "\n" << err;
+            std::string err;
+            EXPECT_FALSE(Run(Store(scenarioOf(a, v.table)), &err)) << type << ": " << v.why;
+            EXPECT_NE(err.find(v.naming + (p.placed ? place : "")), std::string::npos) << type << ": " << v.why << "\n" << err;
+            if (p.also) {
+                EXPECT_NE(err.find(p.also), std::string::npos) << type << ": " << v.why << "\n" << err;
+            }
         }
     }
 }
 
-TEST_F(StoredValuesRunTest, AnInfinityAnotherProgramStoredFailsEveryAnalysisNamingItInsteadOfCountingItMissingOrOverflowing) {
-    // No field type of this program holds an infinity; another program's
-    // REAL column can. Describe counted it as missing in its moments but
-    // took it into its range and percentiles, Compare and Matrix stopped at
-    // a bare "Numeric field overflow.", the t-test wrote a mean of Infinity.
-    // Every analysis now names it, as the crosstab's spreads do.
-    const double inf = std::numeric_limits<double>::infinity();
-    for (const double x6 : {inf, -inf}) {
-        makeTheirs(Stored::Real(x6));
-        const std::string naming = std::string("Overflow: the value ") + (x6 > 0 ? "" : "-") + "Infinity in field X (record ";
-        for (const Analysis& a : everyAnalysis()) {
-            // The crosstab sums in SQL (its own test above); the chi-square reads no X.
-            if (!a.readsX || std::string(a.type) == "Crosstab") continue;
-            std::string err;
-            EXPECT_FALSE(Run(Store(scenarioOf(a)), &err)) << a.type << " " << x6;
-            EXPECT_NE(err.find(naming), std::string::npos) << a.type << " " << x6 << "\n" << err;
-            EXPECT_NE(err.find("is not a finite number."), std::string::npos) << a.type << " " << x6 << "\n" << err;
-        }
-    }
-}
+INSTANTIATE_TEST_SUITE_P(StoredValues, EveryAnalysisFailsTest, ::testing::ValuesIn(everyAnalysisFails()), RowName());
 
 TEST_F(StoredValuesRunTest, AnInfinityInACrosstabOfSpreadsFailsTheRunNamingItInsteadOfTheSpreadOfTheOtherValues) {
     // Cell (r, v) holds 5, 6 and the infinity of record 6: a spread over it
@@ -226,14 +423,11 @@ TEST_F(StoredValuesRunTest, AnInfinityInACrosstabOfSpreadsFailsTheRunNamingItIns
         {-inf, "E", "-Infinity", 4}, {inf, "F", "Infinity", 6},
     };
     for (const auto& c : cases) {
-        {
-            vtest::OtherProgram other(tmp.file("data.db"));
-            other.Exec("DROP TABLE IF EXISTS Spread");
-            other.Exec("CREATE TABLE Spread (K INTEGER PRIMARY KEY, R VARCHAR(5), C VARCHAR(5), X DOUBLE)");
-            other.Exec("INSERT INTO Spread VALUES (1, 'r', 'u', 1), (2, 'r', 'u', 2), (3, 'r', 'u', 4), (4, 'r', 'v', 5),"
-                       " (5, 'r', 'v', 6)");
-            other.Exec("INSERT INTO Spread VALUES (6, 'r', 'v', ?1)", Stored::Real(c.x6));
-        }
+        WriteTheirs({"DROP TABLE IF EXISTS Spread",
+                     "CREATE TABLE Spread (K INTEGER PRIMARY KEY, R VARCHAR(5), C VARCHAR(5), X DOUBLE)",
+                     "INSERT INTO Spread VALUES (1, 'r', 'u', 1), (2, 'r', 'u', 2), (3, 'r', 'u', 4), (4, 'r', 'v', 5),"
+                     " (5, 'r', 'v', 6)"},
+                    "INSERT INTO Spread VALUES (6, 'r', 'v', ?1)", Stored::Real(c.x6));
         std::string err;
         EXPECT_FALSE(Run(Store(scenarioOf({"P", "Crosstab", {{"R", "G"}, {"C", "C"}, {"X", "X"}}, {{"XType", c.letter}}},
                                           "Spread")),
@@ -345,9 +539,7 @@ TEST_F(StoredValuesRunTest, AYesNoGroupStoredAs1OrNullBesideMinus1And0IsOneGroup
     // Another program's True is 1 and a Yes/No column it added holds Nulls;
     // this program's True is -1. Read, 1 and -1 are True, 0 and Null False:
     // True holds X 3 and 7, False X 1, 5 and 9, True first (-1 before 0).
-    WriteTheirs({"CREATE TABLE Flags (K INTEGER PRIMARY KEY, F BOOLEAN, C VARCHAR(5), X DOUBLE)",
-                 "INSERT INTO Flags VALUES (1, NULL, 'a', 1), (2, 1, 'b', 3), (3, 0, 'a', 5), (4, -1, 'a', 7),"
-                     " (5, NULL, 'b', 9)"});
+    WriteFlags();
     const auto out = RunAndRead(scenarioOf({"P", "Describe", {{"F", "G"}, {"X", "X"}}, {{"Sum", true}}}, "Flags"));
     ASSERT_EQ(out.size(), 2u);
     cells::ExpectCells(out[0], {{"Count", 2}, {"Sum", 10}}, "True");
@@ -388,9 +580,7 @@ TEST_F(StoredValuesRunTest, ASavedQuerySelectingAYesNoFieldStoredAs1OrNullByTrue
     // A saved query as the run's source, on another program's table: True
     // stored as 1 (and this program's -1) holds X 3 and 7, False (0 and the
     // Nulls) X 1, 5 and 9. Each way of writing the criterion selects them.
-    WriteTheirs({"CREATE TABLE Flags (K INTEGER PRIMARY KEY, F BOOLEAN, C VARCHAR(5), X DOUBLE)",
-                 "INSERT INTO Flags VALUES (1, NULL, 'a', 1), (2, 1, 'b', 3), (3, 0, 'a', 5), (4, -1, 'a', 7),"
-                     " (5, NULL, 'b', 9)"});
+    WriteFlags();
     const struct {
         const char* where;
         double count, sum;
@@ -412,9 +602,7 @@ TEST_F(StoredValuesRunTest, AGroupTestIgnoringBlankCompareValuesKeepsTheNullsAno
     // A Yes/No field is never blank: the Nulls another program left in one
     // are the False they are read as, kept when blank compare values are
     // not. True holds X 3 and 7, False X 1, 5 and 9 (mean 5 each).
-    WriteTheirs({"CREATE TABLE Flags (K INTEGER PRIMARY KEY, F BOOLEAN, C VARCHAR(5), X DOUBLE)",
-                 "INSERT INTO Flags VALUES (1, NULL, 'a', 1), (2, 1, 'b', 3), (3, 0, 'a', 5), (4, -1, 'a', 7),"
-                     " (5, NULL, 'b', 9)"});
+    WriteFlags();
     const auto t = RunAndRead(
         scenarioOf({"G", "Two Sample t-Test", {{"F", "C"}, {"X", "X"}}, {{"GroupIgnoreBlanks", true}}}, "Flags"));
     ASSERT_EQ(t.size(), 1u);
@@ -449,13 +637,10 @@ TEST_F(StoredValuesRunTest, ATextOrBlobInAYesNoGroupFailsTheRunNamingItInsteadOf
         {"G", "ANOVA", {{"F", "C"}, {"X", "X"}}, {}},
     };
     for (const auto& v : values) {
-        {
-            vtest::OtherProgram other(tmp.file("data.db"));
-            other.Exec("DROP TABLE IF EXISTS Flags");
-            other.Exec("CREATE TABLE Flags (K INTEGER PRIMARY KEY, G VARCHAR(5), C VARCHAR(5), F BOOLEAN, X DOUBLE)");
-            other.Exec("INSERT INTO Flags VALUES (1, 'a', 'u', 1, 1), (3, 'a', 'v', 0, 4), (4, 'a', 'v', -1, 8)");
-            other.Exec("INSERT INTO Flags VALUES (2, 'a', 'u', ?1, 2)", v.f2);
-        }
+        WriteTheirs({"DROP TABLE IF EXISTS Flags",
+                     "CREATE TABLE Flags (K INTEGER PRIMARY KEY, G VARCHAR(5), C VARCHAR(5), F BOOLEAN, X DOUBLE)",
+                     "INSERT INTO Flags VALUES (1, 'a', 'u', 1, 1), (3, 'a', 'v', 0, 4), (4, 'a', 'v', -1, 8)"},
+                    "INSERT INTO Flags VALUES (2, 'a', 'u', ?1, 2)", v.f2);
         for (const Analysis& a : byFlag) {
             std::string err;
             EXPECT_FALSE(Run(Store(scenarioOf(a, "Flags")), &err)) << a.type << ": " << v.shown;
@@ -472,13 +657,10 @@ TEST_F(StoredValuesRunTest, ABlobInTheCrosstabsColumnFieldFailsTheRunNamingItsVa
     // date column is none, and the run stopped at a bare "Type mismatch".
     // Record 3 holds it: C 1, 2, the blob, 1.
     for (const char* declared : {"INTEGER", "DOUBLE", "BOOLEAN", "DATETIME"}) {
-        {
-            vtest::OtherProgram other(tmp.file("data.db"));
-            other.Exec("DROP TABLE IF EXISTS Cols");
-            other.Exec(std::string("CREATE TABLE Cols (K INTEGER PRIMARY KEY, G VARCHAR(5), C ") + declared + ", X DOUBLE)");
-            other.Exec("INSERT INTO Cols VALUES (1, 'a', 1, 1), (2, 'a', 2, 2), (4, 'a', 1, 8)");
-            other.Exec("INSERT INTO Cols VALUES (3, 'a', ?1, 4)", vtest::Stored::Blob("\x01\x02"));
-        }
+        WriteTheirs({"DROP TABLE IF EXISTS Cols",
+                     std::string("CREATE TABLE Cols (K INTEGER PRIMARY KEY, G VARCHAR(5), C ") + declared + ", X DOUBLE)",
+                     "INSERT INTO Cols VALUES (1, 'a', 1, 1), (2, 'a', 2, 2), (4, 'a', 1, 8)"},
+                    "INSERT INTO Cols VALUES (3, 'a', ?1, 4)", Stored::Blob("\x01\x02"));
         for (const char* letter : {"S", "C", "M"}) {
             std::string err;
             EXPECT_FALSE(Run(Store(scenarioOf({"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"X", "X"}}, {{"XType", letter}}}, "Cols")),
@@ -528,28 +710,19 @@ TEST_F(StoredValuesRunTest, ADateStoredAsItsDayNumberAndAsTextsOfEveryFormIsOneG
                        cells::Match::Ulps);
 }
 
-TEST_F(StoredValuesRunTest, ADateStoredAsATextIsItsDayNumberToTheCrosstabsMissingValueRuleAndSums) {
-    // Dates as day numbers (37623 is 2003-01-02) and as another program's
-    // texts; the rule "below 37623 is missing" leaves out the two records of
-    // 2002-12-31. Read so, column a holds 37624 and 37623, column b 37624.
-    // In SQL "2003-01-02" was 2003, below the bound (a Count of 1 and none),
-    // and the sums refused it as no number.
-    WriteTheirs({"CREATE TABLE Stamped (K INTEGER PRIMARY KEY, R VARCHAR(5), C VARCHAR(5), D TIMESTAMP)",
-                 "INSERT INTO Stamped VALUES (1, 'r', 'a', 37624.0), (2, 'r', 'a', '2003-01-02'), (3, 'r', 'b', '2003-01-03'),"
-                     " (4, 'r', 'a', '2002-12-31 10:30:00'), (5, 'r', 'b', 37621.5)"});
-    const struct {
-        const char* letter;
-        double a, b;
-    } cases[] = {
-        {"C", 2, 1}, {"S", 75247, 37624}, {"A", 37623.5, 37624}, {"1", 37624, 37624}, {"M", 37623, 37624},
-    };
-    for (const auto& c : cases) {
-        auto spec = scenarioOf({"P", "Crosstab", {{"R", "G"}, {"C", "C"}, {"D", "X"}}, {{"XType", c.letter}}}, "Stamped");
-        spec.missingType = "2";
-        spec.missingLow = 37623.0;
-        RunAndExpectRows(spec, {{{"a", c.a}, {"b", c.b}}}, c.letter);
+TEST_P(TheirTableRunsTest, WriteTheRowsWorkedOutByHand) {
+    const TheirTableRuns& p = GetParam();
+    WriteTheirs(p.statements);
+    for (const RunRows& c : p.runs) {
+        vtest::ScenarioSpec s = scenarioOf(c.analysis, p.table);
+        s.missingType = c.missingType;
+        if (s.missingType == "1") s.missingEqual = c.missingValue;
+        if (s.missingType == "2") s.missingLow = c.missingValue;
+        RunAndExpectRows(s, c.rows, c.why, p.match);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(StoredValues, TheirTableRunsTest, ::testing::ValuesIn(theirTableRuns()), RowName());
 
 TEST_F(StoredValuesRunTest, NumbersAnotherProgramStoredAsTextsInColumnsOfNoTypeAreSortedAsNumbersByEveryAnalysis) {
     // A table written from a CSV file without declared types holds its
@@ -597,31 +770,6 @@ TEST_F(StoredValuesRunTest, NumbersAnotherProgramStoredAsTextsInColumnsOfNoTypeA
     }
 }
 
-TEST_F(StoredValuesRunTest, AWeightThatIsNoNumberFailsEveryAnalysisAlsoWhenTheTableIsNamedInAnotherCaseOrTheTextSpellsNaN) {
-    // The analyses that sum their weights in SQL, where such a text counts
-    // as 0, check the source first: the check finds the table under any case
-    // of its name, and "NaN" or "inf" is no number to it either.
-    const struct {
-        const char* table;
-        const char* weight;
-        const char* why;
-    } cases[] = {
-        {"THEIRS", "heavy", "the table named in capitals"},
-        {"Theirs", "NaN", "a missing mark a CSV import left"},
-        {"theirs", "inf", "infinity spelled out, the table in small letters"},
-    };
-    for (const auto& c : cases) {
-        makeTheirs(Stored::Int(6), Stored::Text(c.weight));
-        for (const Analysis& a : everyAnalysis()) {
-            std::string err;
-            EXPECT_FALSE(Run(Store(scenarioOf(a, c.table)), &err)) << a.type << ": " << c.why;
-            EXPECT_NE(err.find("Type mismatch: the value '" + std::string(c.weight) + "' in field W (record 6 "),
-                      std::string::npos)
-                << a.type << ": " << c.why << "\n" << err;
-        }
-    }
-}
-
 TEST_F(StoredValuesRunTest, TextsInAColumnOfNoTypeGroupTheRunInsteadOfFailingAsNoNumber) {
     // "CREATE TABLE Sales (K, Region, Kind, X)", as a Python program writes
     // it: the region names are texts, and a group, row or compare field
@@ -652,126 +800,6 @@ TEST_F(StoredValuesRunTest, TextsInAColumnOfNoTypeGroupTheRunInsteadOfFailingAsN
     std::string err;
     EXPECT_FALSE(Run(Store(scenarioOf({"P", "Describe", {{"Region", "X"}}, {{"Sum", true}}}, "Sales")), &err));
     EXPECT_EQ(err, "The X field Region does not hold numbers and cannot be used in that role.");
-}
-
-TEST_F(StoredValuesRunTest, TheMissingValueAndWeightRulesOfSumsInSqlCompareNumbersStoredAsTextsAsNumbers) {
-    // The crosstab and the chi-square sum in SQL, where a text is greater
-    // than any number: "3" passed the rule "Low" 5, "9" the rule "Equal" 9,
-    // and a weight "-1" counted as above 0. Texts in a column of no type:
-    // a: X 3, 9, 20 with W 1, 2, -1; b: X 100, 9 with W 1, 1.
-    WriteTheirs({"CREATE TABLE Texts (K INTEGER PRIMARY KEY, G VARCHAR(5), C VARCHAR(5), X, W)",
-                 "INSERT INTO Texts VALUES (1, 'a', 'u', '3', '1'), (2, 'a', 'u', '9', '2'), (3, 'a', 'u', '20', '-1'),"
-                     " (4, 'b', 'u', '100', '1'), (5, 'b', 'u', '9', '1')"});
-    const Analysis crosstab{"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"X", "X"}}, {{"XType", "S"}}};
-    const Analysis weighted{"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"X", "X"}, {"W", "W"}}, {{"XType", "S"}}};
-    const Analysis chi{"N", "Chi-Square", {{"G", "C"}, {"W", "W"}}, {{"ChiAll", false}, {"ChiDetail", false}}};
-    const struct {
-        Analysis analysis;
-        const char* rule; // "", "Low" (5) or "Equal" (9)
-        std::vector<std::vector<cells::Cell>> rows;
-        const char* why;
-    } cases[] = {
-        {crosstab, "Low", {{{"u", 29}}, {{"u", 2}}, {{"u", 109}}, {{"u", 2}}}, "3 is below 5: a sums 9 + 20"},
-        {crosstab, "Equal", {{{"u", 23}}, {{"u", 2}}, {{"u", 100}}, {{"u", 1}}}, "the 9s are missing"},
-        {weighted, "", {{{"u", 21}}, {{"u", 3}}, {{"u", 109}}, {{"u", 2}}}, "the weight -1 counts 0: 3·1 + 9·2"},
-        // a 1 + 2, b 1 + 1: expected 2.5 each, (0.25 + 0.25)/2.5.
-        {chi, "", {{{"Count", 5}, {"Groups", 2}, {"Expected", 2.5}, {"Chi-Square", 0.2}}}, "the weight -1 counts 0"},
-    };
-    for (const auto& c : cases) {
-        vtest::ScenarioSpec s = scenarioOf(c.analysis, "Texts");
-        if (std::string(c.rule) == "Low") {
-            s.missingType = "2";
-            s.missingLow = 5.0;
-        } else if (std::string(c.rule) == "Equal") {
-            s.missingType = "1";
-            s.missingEqual = 9.0;
-        }
-        RunAndExpectRows(s, c.rows, c.why);
-    }
-}
-
-TEST_F(StoredValuesRunTest, SumsInSqlOfWholeNumbersNearThe64BitLimitsAddUpInsteadOfFailingWithIntegerOverflow) {
-    // BIGINT values of another program: a holds X 2^62 twice (weights 2^62
-    // twice), b holds X 1 (weight 1). 2^62 + 2^62 = 2^63, one past the
-    // largest 64-bit integer; a double holds it exactly, as Describe sums it.
-    WriteTheirs({"CREATE TABLE Big (K INTEGER PRIMARY KEY, G VARCHAR(5), C VARCHAR(5), X BIGINT, W BIGINT)",
-                 "INSERT INTO Big VALUES (1, 'a', 'u', 4611686018427387904, 4611686018427387904),"
-                     " (2, 'a', 'u', 4611686018427387904, 4611686018427387904), (3, 'b', 'u', 1, 1)"});
-    const double two63 = 9223372036854775808.0;
-    const RunRows cases[] = {
-        {{"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"X", "X"}}, {{"XType", "S"}}},
-         {{{"u", two63}}, {{"u", 2}}, {{"u", 1}}, {{"u", 1}}},
-         "a's sum 2^63"},
-        {{"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"X", "X"}}, {{"XType", "A"}}},
-         {{{"u", two63 / 2}}, {{"u", 2}}, {{"u", 1}}, {{"u", 1}}},
-         "a's average 2^62, from the sum 2^63"},
-        {{"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"X", "X"}, {"W", "W"}}, {{"XType", "C"}}},
-         {{{"u", two63}}, {{"u", 1}}},
-         "a's count is the sum of its weights, 2^63"},
-        // Counts a 2^63, b 1: their sum 2^63 + 1 is 2^63 in a double.
-        {{"N", "Chi-Square", {{"G", "C"}, {"W", "W"}}, {{"ChiAll", false}, {"ChiDetail", false}}},
-         {{{"Count", two63}, {"Groups", 2}}},
-         "the weights of a sum to 2^63"},
-    };
-    for (const auto& c : cases) RunAndExpectRows(scenarioOf(c.analysis, "Big"), c.rows, c.why, cells::Match::Exact);
-}
-
-TEST_F(StoredValuesRunTest, AYesNoFieldAnotherProgramStoredAsOneIsSummedAndCountedInSqlAsItIsRead) {
-    // Another program's BOOLEAN: True stored as 1 (and 2), Null where it
-    // had no value. Read, any value but 0 is True (-1), 0 and Null are
-    // False (0): a holds -1, 0, 0 and b -1, -1. In SQL the stored 1 summed
-    // to +1 and the Null went uncounted; a chi-square group counted its Null
-    // and its 0 as two categories against a list of one.
-    WriteTheirs({"CREATE TABLE Flags (K INTEGER PRIMARY KEY, G VARCHAR(5), C VARCHAR(5), F BOOLEAN, X DOUBLE)",
-                 "INSERT INTO Flags VALUES (1, 'a', 'u', 1, 1), (2, 'a', 'u', 0, 2), (3, 'a', 'u', NULL, 3),"
-                     " (4, 'b', 'u', 2, 4), (5, 'b', 'u', 1, 5)"});
-    const RunRows cases[] = {
-        {{"P", "Describe", {{"G", "G"}, {"F", "X"}}, {{"Sum", true}}},
-         {{{"Sum", -1}, {"Count", 3}}, {{"Sum", -2}, {"Count", 2}}},
-         "read record by record"},
-        {{"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"F", "X"}}, {{"XType", "S"}}},
-         {{{"u", -1}}, {{"u", 3}}, {{"u", -2}}, {{"u", 2}}},
-         "summed in SQL (sums, then counts)"},
-        {{"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"F", "X"}}, {{"XType", "A"}}},
-         {{{"u", -1.0 / 3}}, {{"u", 3}}, {{"u", -1}}, {{"u", 2}}},
-         "averaged in SQL"},
-        // True (-1) before False (0): X 1, 4, 5 and then 2, 3.
-        {{"P", "Crosstab", {{"F", "G"}, {"C", "C"}, {"X", "X"}}, {{"XType", "S"}}},
-         {{{"F", -1}, {"u", 10}}, {{"F", -1}, {"u", 3}}, {{"F", 0}, {"u", 5}}, {{"F", 0}, {"u", 2}}},
-         "a row field of the crosstab"},
-        {{"N", "Chi-Square", {{"F", "G"}, {"C", "C"}}, {{"ChiAll", true}, {"ChiDetail", false}}},
-         {{{"F", -1}, {"Count", 3}, {"Groups", 1}, {"MissingGroups", 0}},
-          {{"F", 0}, {"Count", 2}, {"Groups", 1}, {"MissingGroups", 0}}},
-         "a group field of the chi-square"},
-    };
-    for (const auto& c : cases) RunAndExpectRows(scenarioOf(c.analysis, "Flags"), c.rows, c.why);
-}
-
-TEST_F(StoredValuesRunTest, AMissingValueOf17DigitsLeavesOutTheWholeNumberItStandsForInSumsInSqlToo) {
-    // Another program's sentinel 99999999999999999 in a BIGINT column, and the
-    // same 17 digits as the "Equal" missing value: a double holds both as
-    // 1e17, so Describe leaves the value out. SQL compared the whole number
-    // with the double exactly: the crosstab and the chi-square counted it,
-    // and the default frequency intervals reached up to it.
-    WriteTheirs({"CREATE TABLE Sentinel (K INTEGER PRIMARY KEY, G VARCHAR(5), C VARCHAR(5), X BIGINT)",
-                 "INSERT INTO Sentinel VALUES (1, 'a', 'u', 1), (2, 'a', 'u', 2), (3, 'a', 'u', 99999999999999999)"});
-    const struct {
-        Analysis analysis;
-        std::vector<std::vector<cells::Cell>> rows;
-    } cases[] = {
-        {{"P", "Describe", {{"X", "X"}}, {{"Mean", true}}}, {{{"Count", 2}, {"Mean", 1.5}}}},
-        {{"P", "Crosstab", {{"G", "G"}, {"C", "C"}, {"X", "X"}}, {{"XType", "C"}}}, {{{"u", 2}}}},
-        {{"N", "Chi-Square", {{"X", "C"}}, {{"ChiAll", false}, {"ChiDetail", false}}}, {{{"Count", 2}, {"Groups", 2}}}},
-        // Default intervals over 1 and 2 alone (width 0.51 from 1), not up to 1e17.
-        {{"P", "Frequency", {{"X", "X"}}, {{"InterV", std::int16_t(2)}, {"FreqGroupRadio", "Default"}}},
-         {{{"Count", 1}, {"Low<=Range", 1}}, {{"Count", 1}}}},
-    };
-    for (const auto& c : cases) {
-        vtest::ScenarioSpec s = scenarioOf(c.analysis, "Sentinel");
-        s.missingType = "1";
-        s.missingEqual = 99999999999999999.0;
-        RunAndExpectRows(s, c.rows, c.analysis.type, cells::Match::Exact);
-    }
 }
 
 TEST_F(StoredValuesRunTest, CodesOfNumbersAndTextsInAColumnWithoutTypeGroupEveryAnalysisInsteadOfFailingAsNoNumber) {
@@ -1101,31 +1129,6 @@ TEST_F(StoredValuesRunTest, AWholeNumberBeyond53BitsInANumericDecimalOrUntypedCo
         for (const auto& c : cases)
             ExpectEachRow(RunAndKeep(scenarioOf(c.analysis, "Ids"), name + ", " + c.why), c.rows, name + ", " + c.why);
     }
-}
-
-TEST_F(StoredValuesRunTest, ACrosstabsUniqueCountAndModeTellWholeNumbersBeyond53BitsApart) {
-    // 64-bit keys in a BIGINT column: 2^60 + 1, + 2 and + 3 are three values,
-    // which a double holds all as 2^60 (its steps there are 256 apart). The
-    // crosstab counted one distinct value among them, and the mode of 7, 7
-    // and the three keys was the one double they share, counted three times.
-    // Row r: column u holds +1, +2, +3, +1; column v 7, 7, +1, +2, +3.
-    WriteTheirs({"CREATE TABLE Keys (K INTEGER PRIMARY KEY, R VARCHAR(5), C VARCHAR(5), B BIGINT)",
-                 "INSERT INTO Keys VALUES (1, 'r', 'u', 1152921504606846977), (2, 'r', 'u', 1152921504606846978),"
-                 " (3, 'r', 'u', 1152921504606846979), (4, 'r', 'u', 1152921504606846977), (5, 'r', 'v', 7), (6, 'r', 'v', 7),"
-                 " (7, 'r', 'v', 1152921504606846977), (8, 'r', 'v', 1152921504606846978), (9, 'r', 'v', 1152921504606846979)"});
-    // 2^60 + 1 in the Double column of a cell: the double nearest to it, 2^60.
-    const double key1 = static_cast<double>(std::int64_t{1152921504606846977});
-    const RunRows cases[] = {
-        // Distinct values: u {+1, +2, +3}, v {7, +1, +2, +3}, the row all four.
-        {{"P", "Crosstab", {{"R", "G"}, {"C", "C"}, {"B", "X"}}, {{"XType", "U"}}},
-         {{{"u", 3}, {"v", 4}, {"RowSummary", 4}}},
-         "unique counts"},
-        // u: +1 twice; v: 7 twice, each key once; the row: +1 three times.
-        {{"P", "Crosstab", {{"R", "G"}, {"C", "C"}, {"B", "X"}}, {{"XType", "O"}}},
-         {{{"u", key1}, {"v", 7}, {"RowSummary", key1}}},
-         "modes"},
-    };
-    for (const auto& c : cases) RunAndExpectRows(scenarioOf(c.analysis, "Keys"), c.rows, c.why, cells::Match::Exact);
 }
 
 TEST_F(StoredValuesRunTest, ASavedQueryOverATableOfAnotherFileRunsEveryAnalysisInsteadOfNotBeingFound) {

@@ -137,6 +137,7 @@ TEST_F(EngineTest, EveryFailureTextOfTheRunIsReached) {
     vtest::ScenarioSpec noOptions = Spec("P", "Describe", {{"Sales", "X"}}), nowhere = noOptions;
     noOptions.writeOptionsRow = false; // the join drops a scenario without options
     nowhere.inputTable = "Nowhere";
+    const std::vector<vtest::ScenarioFieldRow> mixed = {{"Region", "C"}, {"Sales", "X"}, {"Cost", "Y"}};
     const struct { const char* name; vtest::ScenarioSpec spec; const char* expected; } cases[] = {
         {"no options row", noOptions, "Scenario not found"},
         {"no fields", Spec("P", "Describe", {}), "No fields found for this scenario"},
@@ -153,6 +154,13 @@ TEST_F(EngineTest, EveryFailureTextOfTheRunIsReached) {
         // The weight is read right after the one Y field: a second Y was taken for the weights.
         {"two Y fields", Spec("P", "Regression", {{"Sales", "X"}, {"Cost", "Y"}, {"W", "Y"}}),
          "Only one Y field may be assigned"},
+        // AnUnknownAnalysisTypeIsAFailureNamingTheType: the type, the regression's or the two-sample test's.
+        {"AnUnknownAnalysisTypeIsAFailureNamingTheType: Histogram", Spec("P", "Histogram", mixed),
+         "Unknown analysis type: Histogram"},
+        {"AnUnknownAnalysisTypeIsAFailureNamingTheType: Regression",
+         Spec("P", "Regression", mixed, {{"RegressType", Variant("Q")}}), "Unknown regression type: Q"},
+        {"AnUnknownAnalysisTypeIsAFailureNamingTheType: 2 Sample", Spec("N", "2 Sample", mixed, {{"NPTwoType", Variant("Rank")}}),
+         "Unknown two-sample test type: Rank"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -318,22 +326,6 @@ TEST_F(EngineTest, AnEngineCreatedInAnEventOfARunLeavesTheRunsErrorsToTheRun) {
         EXPECT_FALSE(eng.RunScenario(id));
         EXPECT_EQ(eng.ErrorInfo().rfind("Unexpected error number: 6\r\nError: Overflow", 0), 0u) << eng.ErrorInfo();
         EXPECT_GT(listener.p, 0.0); // the listener's engine did its work
-    }
-}
-
-TEST_F(EngineTest, AnUnknownAnalysisTypeIsAFailureNamingTheType) {
-    struct Case { const char* subType; const char* option; const char* value; std::string expected; };
-    const Case cases[] = {
-        {"Histogram", nullptr, nullptr, "Unknown analysis type: Histogram"},
-        {"Regression", "RegressType", "Q", "Unknown regression type: Q"},
-        {"2 Sample", "NPTwoType", "Rank", "Unknown two-sample test type: Rank"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.subType);
-        vtest::ScenarioSpec s = Spec(std::string(c.subType) == "2 Sample" ? "N" : "P", c.subType,
-                                     {{"Region", "C"}, {"Sales", "X"}, {"Cost", "Y"}});
-        if (c.option) s.options = {{c.option, Variant(c.value)}};
-        expectFailure(store(s), c.expected);
     }
 }
 

@@ -85,6 +85,7 @@ bool CSingleInstance::Acquire() {
     // A lock is stale only when its process is gone, however old it is.
     m_lock->setStaleLockTime(0);
     const QDeadlineTimer deadline(3000);
+    bool unnamedBefore = false;
     for (;;) {
         if (AskRunningInstance())
             return false;
@@ -103,9 +104,24 @@ bool CSingleInstance::Acquire() {
         // are given again): no running instance holds it, none answered.
         qint64 pid = 0;
         QString host, app;
-        if (m_lock->getLockInfo(&pid, &host, &app) && pid == QCoreApplication::applicationPid() &&
-            host == QSysInfo::machineHostName() && m_lock->removeStaleLockFile())
+        const bool named = m_lock->getLockInfo(&pid, &host, &app);
+        if (named && pid == QCoreApplication::applicationPid() && host == QSysInfo::machineHostName() &&
+            m_lock->removeStaleLockFile())
             continue;
+        // A lock file that names no process (empty or cut short) was left by
+        // a start killed before it wrote its number, or by a machine that lost
+        // power before the number reached the disk: Qt never takes it for
+        // stale, and no start would ever get past it. A process that holds
+        // the lock keeps its file locked from the moment it makes it, and
+        // removeStaleLockFile leaves such a file alone; one that is still
+        // writing its number has had a round of waiting to finish.
+        if (!named) {
+            if (unnamedBefore && m_lock->removeStaleLockFile())
+                continue;
+            unnamedBefore = true;
+        } else {
+            unnamedBefore = false;
+        }
         // Another instance holds the lock and is still starting up.
         if (deadline.hasExpired())
             return false;

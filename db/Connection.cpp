@@ -4,6 +4,7 @@
 #include "db/DaoError.h"
 #include "db/JetFunctions.h"
 #include "db/LockWait.h"
+#include "db/Savepoint.h"
 #include "db/TranslatedSql.h"
 #include "db/Workgroup.h"
 
@@ -559,16 +560,23 @@ bool Connection::HasView(const std::string& name, bool orTable) {
 
 bool Connection::HasCatalog() {
     if (m_hasCatalog) return *m_hasCatalog;
-    StmtHandle st = Prepare(SystemSql("SELECT 1 FROM sqlite_master WHERE type='table' AND name='MSysColumns'"));
+    // All five of its tables: a file holding only some of them (made by an
+    // earlier version killed while it made them one by one) has none yet,
+    // and gets the others at the first thing made in it.
+    StmtHandle st = Prepare(SystemSql("SELECT count(*) FROM sqlite_master WHERE type='table' AND name IN "
+                                      "('MSysColumns', 'MSysIndexes', 'MSysQueries', 'MSysProperties', 'MSysDb')"));
     int rc = sqlite3_step(st.get());
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE) Fail(sqlite3_extended_errcode(m_db.get()), "SELECT FROM sqlite_master");
-    m_hasCatalog = rc == SQLITE_ROW;
+    if (rc != SQLITE_ROW) Fail(sqlite3_extended_errcode(m_db.get()), "SELECT FROM sqlite_master");
+    m_hasCatalog = sqlite3_column_int(st.get(), 0) == 5;
     return *m_hasCatalog;
 }
 
 void Connection::EnsureCatalog() {
     if (HasCatalog()) return;
     if (m_readOnly) throw DaoError(err::ReadOnly, ReadOnlyText());
+    // The five tables in one transaction: a process killed while it makes
+    // them leaves all or none.
+    Savepoint sp(*this, "dao_catalog");
     Exec(SystemSql(
         "CREATE TABLE IF NOT EXISTS MSysColumns ("
         " TableName TEXT NOT NULL COLLATE NOCASE, Name TEXT NOT NULL COLLATE NOCASE,"
@@ -589,6 +597,7 @@ void Connection::EnsureCatalog() {
         " Name TEXT NOT NULL COLLATE NOCASE, Type INTEGER NOT NULL, Value,"
         " PRIMARY KEY (ObjectName, FieldName, Name));"
         "CREATE TABLE IF NOT EXISTS MSysDb (Name TEXT NOT NULL PRIMARY KEY COLLATE NOCASE, Value);"));
+    sp.Release();
     m_hasCatalog = true;
 }
 

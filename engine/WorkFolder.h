@@ -15,6 +15,9 @@ public:
     // already created so that no other process can take its name.
     static std::string NewFile(const std::string& prefix);
     // Removes the work files (and their journals) of processes that no
-    // longer run; returns how many files went. Never throws.
+    // longer run, also where a running process (this one included) has been
+    // given the dead one's number since: a file last written before the
+    // running process started and not in use by it is the dead one's.
+    // Returns how many files went. Never throws.
     static int RemoveDeadFiles() noexcept;
 };

@@ -1,10 +1,12 @@
 #include "errors/CErr_ZUR.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <filesystem>
 
 #include "errors/ErrorReport.h"
 #include "platform/App.h"
@@ -42,6 +44,30 @@ bool WriteAll(int fd, const std::string& text) {
     return true;
 }
 
+// Removes the unfinished reports ("<path>.~<pid>-<n>") that processes no
+// longer running left beside the report file: a program killed while it
+// wrote one. Failures are ignored.
+void RemoveUnfinishedReportsOfDeadProcesses(const std::string& path) {
+    try {
+        const std::filesystem::path report(path);
+        const std::string prefix = report.filename().string() + ".~";
+        const std::filesystem::path folder = report.has_parent_path() ? report.parent_path() : ".";
+        std::error_code ec;
+        for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+            const std::string name = it->path().filename().string();
+            if (name.compare(0, prefix.size(), prefix) != 0) continue;
+            std::size_t i = prefix.size();
+            while (i < name.size() && name[i] >= '0' && name[i] <= '9') ++i;
+            if (i == prefix.size() || i >= name.size() || name[i] != '-' || i - prefix.size() > 9) continue;
+            const pid_t pid = static_cast<pid_t>(std::stol(name.substr(prefix.size(), i - prefix.size())));
+            if (pid <= 0 || pid == ::getpid()) continue;
+            if (::kill(pid, 0) == 0 || errno != ESRCH) continue; // running (or not ours to ask)
+            ::unlink(it->path().c_str());
+        }
+    } catch (...) {
+    }
+}
+
 // Puts `text` in the file at `path` as a whole. It is written to a file of
 // its own beside it and then renamed over it, so that the old report stays
 // as it was until the new one is complete (a full disk or a program killed
@@ -75,7 +101,10 @@ void ReplaceReportFile(const std::string& path, const std::string& text) {
     }
     bool ok = WriteAll(fd, text);
     if (::close(fd) != 0) ok = false;
-    if (ok && ::rename(temp.c_str(), path.c_str()) == 0) return;
+    if (ok && ::rename(temp.c_str(), path.c_str()) == 0) {
+        RemoveUnfinishedReportsOfDeadProcesses(path);
+        return;
+    }
     const int cause = errno;
     ::unlink(temp.c_str());
     throw RunTimeError(ok ? ReportFileError(cause) : 57); // 57: Device I/O error

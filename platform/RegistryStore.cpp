@@ -270,9 +270,12 @@ private:
 
 // Writes the text to a temporary file in the same folder and renames it over
 // the store, so that a reader sees the old or the new store, never half of one.
+// Called under the write lock: one name serves every writer, so that what a
+// writer killed half-way left is taken over by the next write, not kept
+// beside the store for good.
 bool saveAtomically(const std::string& path, const std::string& text) {
-    std::string temp = path + ".tmp." + std::to_string(::getpid());
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const std::string temp = path + ".tmp";
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) return false;
     struct stat old {};
     if (::stat(path.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);

@@ -14,6 +14,10 @@
 #include <QProcessEnvironment>
 #include <QThread>
 
+#include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace apptest;
@@ -84,6 +88,53 @@ TEST(SingleInstance, ALockLeftByAnEarlierProcessOfTheSameNumberKeepsNoStartOut) 
     CSingleInstance next(key);
     EXPECT_TRUE(next.Acquire());
     EXPECT_LT(t.elapsed(), 2000);
+    // The lock is this instance's own now, and a later one still defers to it.
+    CSingleInstance later(key);
+    EXPECT_FALSE(later.Acquire());
+}
+
+// A start killed between making its lock file and writing its number into
+// it (or a machine that lost power before the number reached the disk) leaves
+// an empty lock file: no process holds it and none can be asked whether it
+// runs. Every later start took it for an instance still starting up, waited
+// three seconds and ended without a window, at every start from then on.
+// While the process that made it lives, the empty file is still its lock.
+TEST(SingleInstance, AnEmptyLockFileLeftByAKilledStartKeepsNoStartOut) {
+    const QString key = UniqueKey("empty");
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    const QString folder = !runtime.isEmpty() && QFileInfo(runtime).isDir() ? runtime : QDir::tempPath();
+    const QString path = folder + QLatin1Char('/') + key + QStringLiteral(".lock");
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t starting = ::fork();
+    ASSERT_GE(starting, 0);
+    if (starting == 0) {
+        // Made and locked as a starting instance makes its lock file, and
+        // stopped there, before it writes anything.
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_EXCL, 0600);
+        const char c = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? '1' : '0';
+        (void)!::write(ready[1], &c, 1);
+        for (;;)
+            ::pause();
+    }
+    ::close(ready[1]);
+    char c = 0;
+    ASSERT_EQ(::read(ready[0], &c, 1), 1);
+    ::close(ready[0]);
+    ASSERT_EQ(c, '1');
+    bool whileStarting = true;
+    {
+        CSingleInstance next(key);
+        whileStarting = next.Acquire();
+    }
+    ::kill(starting, SIGKILL);
+    ::waitpid(starting, nullptr, 0);
+    EXPECT_FALSE(whileStarting);
+    ASSERT_EQ(QFileInfo(path).size(), 0);
+
+    CSingleInstance next(key);
+    EXPECT_TRUE(next.Acquire());
+    EXPECT_TRUE(next.IsPrimary());
     // The lock is this instance's own now, and a later one still defers to it.
     CSingleInstance later(key);
     EXPECT_FALSE(later.Acquire());

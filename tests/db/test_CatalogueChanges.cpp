@@ -3,10 +3,16 @@
 // layer's own catalogue follows what the other program did.
 #include "DaoTestTables.h"
 #include "db/Dao.h"
+#include "db/Connection.h"
 #include "support/OtherProgram.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace dao;
 
@@ -123,3 +129,92 @@ TEST(CatalogueChanges, ATableAnotherProgramMadeAnewUnderAnOldNameIsReadAsItIsNow
 }
 
 } // namespace
+
+namespace {
+
+// Ends the process at once inside the commit of the transaction whose number
+// (1, 2, ...) it is on the connection, before that transaction is on disk.
+int gKillAtCommit = 0;
+int gCommits = 0;
+int killAtCommit(void*) {
+    if (++gCommits == gKillAtCommit) ::kill(::getpid(), SIGKILL);
+    return 0;
+}
+
+} // namespace
+
+// A file another program made (no catalogue of this system's yet) is given
+// its catalogue at the first table, query or property made in it: the
+// scenario tables the application offers to add, say. The catalogue's tables
+// were made one transaction each, and whether a file had one was told by its
+// first table alone: a program killed after that first one left a file that
+// passed for catalogued without the others, and it no longer opened ("no
+// such table: MSysDb"), nor could anything be made in it. Killed at any
+// commit, the file now opens and takes new tables, queries and properties;
+// so does a file that an earlier version left with the first of the
+// catalogue's tables alone (commit 0 below).
+TEST(CatalogueChanges, AProgramKilledWhileItMadeTheCatalogueOfAnotherProgramsFileLeavesAFileThatOpens) {
+    vtest::TempDir tmp;
+    for (int commit = 0; commit <= 6; ++commit) {
+        SCOPED_TRACE("killed at commit " + std::to_string(commit));
+        const std::string path = tmp.file("theirs" + std::to_string(commit) + ".db");
+        vtest::OtherProgram(path).Exec("CREATE TABLE Theirs (V INTEGER); INSERT INTO Theirs VALUES (5);");
+        if (commit == 0)
+            vtest::OtherProgram(path).Exec(
+                "CREATE TABLE MSysColumns ("
+                " TableName TEXT NOT NULL COLLATE NOCASE, Name TEXT NOT NULL COLLATE NOCASE,"
+                " Type INTEGER NOT NULL, Size INTEGER NOT NULL DEFAULT 0, Attributes INTEGER NOT NULL DEFAULT 2,"
+                " AllowZeroLength INTEGER NOT NULL DEFAULT 0, Required INTEGER NOT NULL DEFAULT 0,"
+                " DefaultValue TEXT, ValidationRule TEXT, ValidationText TEXT,"
+                " OrdinalPosition INTEGER NOT NULL DEFAULT 0, CollatingOrder INTEGER NOT NULL DEFAULT 1033,"
+                " PRIMARY KEY (TableName, Name));");
+        DBEngine().Reset();
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (commit == 0) ::_exit(0);
+            DatabasePtr db = DBEngine().OpenDatabase(path);
+            gKillAtCommit = commit;
+            sqlite3_commit_hook(db->conn()->handle(), killAtCommit, nullptr);
+            daotest::MakeTable(*db, "Mine", {{"W", dbLong}});
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        const bool killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+        ASSERT_TRUE(killed || (WIFEXITED(status) && WEXITSTATUS(status) == 0));
+
+        DatabasePtr db;
+        try {
+            db = DBEngine().OpenDatabase(path);
+        } catch (const DaoError& e) {
+            ADD_FAILURE() << "the file does not open: " << e.Description();
+            continue;
+        }
+        EXPECT_NE(db->TableDefs().Find("Theirs"), nullptr);
+        try {
+            if (!db->TableDefs().Find("Mine")) daotest::MakeTable(*db, "Mine", {{"W", dbLong}});
+            db->CreateQueryDef("qTheirs", "SELECT V FROM Theirs");
+            FieldPtr w = db->TableDefs()("Mine")->Fields()("W");
+            w->Properties().Append(w->CreateProperty("Description", dbText, Variant("mine")));
+        } catch (const DaoError& e) {
+            ADD_FAILURE() << "nothing can be made in the file: " << e.Description();
+        }
+        db->Close();
+        DBEngine().Reset();
+        // Everything made is there for the next program that opens it.
+        try {
+            db = DBEngine().OpenDatabase(path);
+            EXPECT_NE(db->TableDefs().Find("Mine"), nullptr);
+            RecordsetPtr rs = db->OpenRecordset("qTheirs", dbOpenSnapshot);
+            ASSERT_FALSE(rs->EOF_());
+            EXPECT_EQ(rs->GetValue(0).ToDouble(), 5.0);
+            rs->Close();
+            EXPECT_EQ(db->TableDefs()("Mine")->Fields()("W")->Properties()("Description")->Value().ToString(), "mine");
+            db->Close();
+        } catch (const DaoError& e) {
+            ADD_FAILURE() << "the file does not open again: " << e.Description();
+        }
+        DBEngine().Reset();
+    }
+}

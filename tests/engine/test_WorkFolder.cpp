@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -113,6 +114,76 @@ TEST_F(WorkFolderTest, TheFilesOfDeadProcessesAreRemovedAtTheNextStart) {
     std::vector<std::string> kept = {"notes.txt", mine, parent};
     std::sort(kept.begin(), kept.end());
     EXPECT_EQ(filesIn(folder), kept);
+}
+
+// Process numbers are given again: a program started the same way each time
+// (the first process of a container restarted with its temporary folder, a
+// service) often gets the number its killed predecessor had, and any number
+// comes round again on a busy machine. The files of a killed run whose number
+// a running process bears now were kept for as long as that one ran, and
+// those bearing this very process's number for ever: each killed run left its
+// work database (as large as the data it staged) behind for good.
+TEST_F(WorkFolderTest, TheFilesOfADeadProcessWhoseNumberARunningOneBearsNowAreRemovedAtTheNextStart) {
+    TmpdirScope scope(tmp.path().string());
+    WorkFolder::Path();
+    // Written long before any running process started: 2000-01-01.
+    auto writeOld = [&](const std::string& name) {
+        const std::string path = folder + "/" + name;
+        std::ofstream(path) << "x";
+        const struct timespec times[2] = {{946684800, 0}, {946684800, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    };
+    const std::string me = std::to_string(::getpid()), parent = std::to_string(::getppid());
+    const std::string earlierMine = "vrl" + me + "-5-0.TMP";        // a killed process that had this one's number
+    const std::string earlierParents = "vrl" + parent + "-7-0.TMP"; // ... or the parent's
+    for (const auto& f : {earlierMine, earlierMine + "-journal", earlierParents}) writeOld(f);
+    // Kept: files written since their process started, this one's own open
+    // work database, and an old file a running process holds locked.
+    const std::string mine = "vrl" + me + "-99-0.TMP", parents = "vrl" + parent + "-0-0.TMP";
+    for (const auto& f : {mine, parents}) std::ofstream(folder + "/" + f) << "x";
+    int ready[2], release[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(release), 0);
+    const pid_t holder = ::fork();
+    ASSERT_GE(holder, 0);
+    const std::string held = "vrl" + std::to_string(holder == 0 ? ::getpid() : holder) + "-0-0.TMP";
+    if (holder == 0) {
+        const int fd = ::open((folder + "/" + held).c_str(), O_RDWR | O_CREAT, 0600);
+        const struct timespec times[2] = {{946684800, 0}, {946684800, 0}};
+        struct flock lock {};
+        lock.l_type = F_WRLCK;
+        lock.l_whence = SEEK_SET;
+        const char c = fd >= 0 && ::futimens(fd, times) == 0 && ::fcntl(fd, F_SETLK, &lock) == 0 ? '1' : '0';
+        (void)!::write(ready[1], &c, 1);
+        char done;
+        (void)!::read(release[0], &done, 1);
+        ::_exit(0);
+    }
+    char c = 0;
+    ASSERT_EQ(::read(ready[0], &c, 1), 1);
+    ASSERT_EQ(c, '1');
+
+    { VarnelloCore next; }
+    std::vector<std::string> kept = {mine, parents, held};
+    std::sort(kept.begin(), kept.end());
+    const std::vector<std::string> left = filesIn(folder);
+    (void)!::write(release[1], "x", 1);
+    ::waitpid(holder, nullptr, 0);
+    for (int fd : {ready[0], ready[1], release[0], release[1]}) ::close(fd);
+    EXPECT_EQ(left, kept);
+
+    // A run's own work database is not taken for a leftover by an engine
+    // that starts while it is open.
+    struct StartAnother : IVarnelloEvents {
+        void StatStatus(std::string& msg) override {
+            if (msg == "Analyzing records...") { VarnelloCore another; }
+        }
+    } during;
+    VarnelloCore eng;
+    eng.SetScenarioDatabase(db);
+    eng.SetEvents(&during);
+    eng.SetShowProgress(true);
+    ASSERT_TRUE(eng.RunScenario(id)) << eng.ErrorInfo();
 }
 
 TEST_F(WorkFolderTest, AWorkFolderThatCannotBeMadeFailsTheRunNamingIt) {

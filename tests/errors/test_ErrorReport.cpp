@@ -246,6 +246,32 @@ TEST_F(ErrorReportTest, AWriteThatFailsHalfWayKeepsTheEarlierReport) {
     EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"error.log"}); // no part-written file left beside it
 }
 
+// Programs killed while they wrote a report (by the file-size limit, half-way
+// through; a program ended from outside is the same) each left their
+// unfinished report beside the report file, named after their process, and
+// nothing ever removed one: the next report leaves none of them.
+TEST_F(ErrorReportTest, ReportsOfProgramsKilledWhileWritingThemAreNotLeftBesideTheReport) {
+    handler.Push("First");
+    handler.HandleError(6, "Overflow");
+    for (int k = 0; k < 3; ++k) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            ::signal(SIGXFSZ, SIG_DFL);
+            const rlimit limit{512, 512}; // a report of this environment is over 1,000 bytes
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            handler.HandleError(11, "Division by zero");
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << "program " << k << " was not stopped";
+    }
+    handler.HandleError(13, "Type mismatch");
+    EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"error.log"});
+    EXPECT_NE(vtest::ReadFileBytes(dir.file("error.log")).find("Error String      : Type mismatch\r\n"), std::string::npos);
+}
+
 // A report file whose name is as long as names may be: the report is still
 // written, though the name has no room for a suffix.
 TEST_F(ErrorReportTest, AReportFileWithTheLongestNameIsStillWritten) {

@@ -1,7 +1,9 @@
 // The file-backed registry store, on real files in a temporary folder.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -168,6 +170,43 @@ TEST_F(RegistryStoreTest, ConcurrentWritersLoseNothing) {
     }
     EXPECT_EQ(RegistryKey::Open(HKEY_LOCAL_MACHINE, "Shared", KEY_READ).ValueNames().size(),
               static_cast<size_t>(kWriters * kValues));
+}
+
+// A program killed while it writes the store (here by the file-size limit,
+// half-way through the new file) leaves its new file unfinished beside the
+// store. Each was named after its process and nothing ever removed it: every
+// such kill added a copy of the settings, saved passwords included, for good.
+TEST_F(RegistryStoreTest, WritersKilledHalfWayLeaveNoPileOfUnfinishedFiles) {
+    RegistryKey key = RegistryKey::Create(HKEY_LOCAL_MACHINE, "Killed", KEY_ALL_ACCESS);
+    key.SetString("kept", "before");
+    const std::string big(64 * 1024, 'x');
+    for (int k = 0; k < 5; ++k) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            std::signal(SIGXFSZ, SIG_DFL);
+            const struct rlimit limit = {16 * 1024, 16 * 1024};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            RegistryKey::Open(HKEY_LOCAL_MACHINE, "Killed", KEY_ALL_ACCESS).SetString("big", big);
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << "writer " << k << " was not stopped";
+    }
+    auto unfinished = [&] {
+        int n = 0;
+        for (const auto& entry : fs::directory_iterator(reg.dir.path()))
+            if (entry.path().filename().string().find(".tmp") != std::string::npos) ++n;
+        return n;
+    };
+    EXPECT_LE(unfinished(), 1);
+    // The store is as it was, and the next write leaves nothing beside it.
+    RegistryKey read = RegistryKey::Open(HKEY_LOCAL_MACHINE, "Killed", KEY_ALL_ACCESS);
+    EXPECT_EQ(read.ValueNames(), std::vector<std::string>{"kept"});
+    read.SetString("after", "one");
+    EXPECT_EQ(unfinished(), 0);
+    EXPECT_EQ(RegistryKey::Open(HKEY_LOCAL_MACHINE, "Killed", KEY_READ).ValueNames().size(), 2u);
 }
 
 TEST_F(RegistryStoreTest, LinesThatDoNotParseAreSkipped) {

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -294,14 +295,47 @@ bool saveAtomically(const std::string& path, const std::string& text) {
     return ok;
 }
 
-// Reads, changes and writes the store under the write lock.
+// The whole store for a change of it: false when the file is there but
+// cannot be read to its end (no read permission, a folder, a read error).
+// A store that is not there yet is empty.
+bool loadWhole(const std::string& path, Store& store) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno != ENOENT) return false;
+        store = {};
+        return true;
+    }
+    std::string text;
+    char buffer[65536];
+    bool ok = true;
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ok = false;
+            break;
+        }
+        if (n == 0) break;
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    if (!ok) return false;
+    std::istringstream in(text);
+    store = parse(in);
+    return true;
+}
+
+// Reads, changes and writes the store under the write lock. A store that
+// cannot be read is left as it is: writing what this process knows of it
+// would drop every setting it could not see.
 template <class F>
 bool modify(F&& change) {
     const std::string path = RegistryStore::Path();
     if (!RegistryStore::Writable()) return false;
     WriteLock lock(path);
     if (!lock.Held()) return false;
-    Store store = load(path);
+    Store store;
+    if (!loadWhole(path, store)) return false;
     if (!change(store)) return false;
     return saveAtomically(path, serialize(store));
 }

@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <functional>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -204,6 +205,69 @@ TEST_F(RegistryStoreTest, RegistryReadsOpenTheKeyWithWriteAccessSoAUserWithoutWr
     ::chmod(reg.dir.path().c_str(), 0700);
     ::chmod(reg.path.c_str(), 0600);
     EXPECT_EQ(result, 0);
+}
+
+// A store the user may write but not read (a file made write-only by hand,
+// or by another program) holds settings this process cannot see. A write
+// must not replace it with the values of this one write: every road to a
+// write leaves the file as it was, and says that it stored nothing.
+TEST_F(RegistryStoreTest, AWriteToAStoreThatCannotBeReadReplacedItWithTheValuesOfThatWriteAlone) {
+    const std::string before =
+        "; Varnello registry store\n"
+        "[HKEY_LOCAL_MACHINE]\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE]\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ZUR]\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ZUR\\Settings]\n"
+        "\"OutputTablePrefix\"=sz:mine_%00\n"
+        "\"MRU1\"=sz:/data/a.db%00\n";
+    const std::string keyPath = "SOFTWARE\\ZUR\\Settings";
+    struct Road {
+        const char* name;
+        // Run as a user who may write but not read the file, with the key
+        // opened while the file could still be read (a key holds nothing open).
+        std::function<bool(const RegistryKey& opened)> write;
+    };
+    const Road roads[] = {
+        {"SetString", [](const RegistryKey& k) { return k.SetString("SavePassword", "True"); }},
+        {"SetValues",
+         [](const RegistryKey& k) {
+             return k.SetValues({{"MRU1", RegValue::String("/data/b.db")}, {"MRUTAG1", RegValue::String("")}});
+         }},
+        {"ChangeValues",
+         [](const RegistryKey& k) {
+             return k.ChangeValues([](const RegistryKey::Values&) {
+                 return RegistryKey::Values{{"MRU1", RegValue::String("/data/c.db")}};
+             });
+         }},
+        {"DeleteValue", [](const RegistryKey& k) { return k.DeleteValue("MRU1"); }},
+        {"Create of a new key",
+         [](const RegistryKey&) {
+             return RegistryKey::Create(HKEY_LOCAL_MACHINE, "SOFTWARE\\ZUR\\Form Position", KEY_WRITE).IsOpen();
+         }},
+        {"DeleteKey", [](const RegistryKey&) { return RegistryStore::DeleteKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\ZUR"); }},
+    };
+    ::chmod(reg.dir.path().c_str(), 0777);
+    for (const Road& road : roads) {
+        { std::ofstream(reg.path, std::ios::binary | std::ios::trunc) << before; }
+        const RegistryKey opened = RegistryKey::Open(HKEY_LOCAL_MACHINE, keyPath, KEY_ALL_ACCESS);
+        ASSERT_TRUE(opened.IsOpen()) << road.name;
+        ::chmod(reg.path.c_str(), 0222); // anyone may write, no one but root may read
+        struct stat made {};
+        ASSERT_EQ(::stat(reg.path.c_str(), &made), 0) << road.name;
+        const int result = vtest::RunUnprivileged([&] {
+            if (RegistryKey::Open(HKEY_LOCAL_MACHINE, keyPath, KEY_QUERY_VALUE).IsOpen()) return 10; // cannot be read
+            return road.write(opened) ? 1 : 0;
+        });
+        // The very file, not a copy renamed over it, still unreadable to the user.
+        struct stat after {};
+        ASSERT_EQ(::stat(reg.path.c_str(), &after), 0) << road.name;
+        EXPECT_EQ(after.st_ino, made.st_ino) << road.name;
+        EXPECT_EQ(after.st_mode & 0777, 0222u) << road.name;
+        ::chmod(reg.path.c_str(), 0600);
+        EXPECT_EQ(result, 0) << road.name << ": the write reported success although nothing could be kept";
+        EXPECT_EQ(vtest::ReadFileBytes(reg.path), before) << road.name;
+    }
+    ::chmod(reg.dir.path().c_str(), 0700);
 }
 
 TEST(RegistryStorePath, EnvironmentAndSetPathRedirectTheStore) {

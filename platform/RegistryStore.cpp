@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -111,10 +113,11 @@ bool parseType(const std::string& token, std::uint32_t& type) {
             type = t;
             return true;
         }
-    if (token.rfind("type", 0) == 0 && token.size() > 4) {
-        char* end = nullptr;
-        unsigned long v = std::strtoul(token.c_str() + 4, &end, 10);
-        if (end && *end == '\0') {
+    // "type" and the type's number in decimal digits, within 32 bits.
+    if (token.rfind("type", 0) == 0 && token.size() > 4 && token.size() <= 14 &&
+        token.find_first_not_of("0123456789", 4) == std::string::npos) {
+        unsigned long long v = std::strtoull(token.c_str() + 4, nullptr, 10);
+        if (v <= UINT32_MAX) {
             type = static_cast<std::uint32_t>(v);
             return true;
         }
@@ -128,69 +131,166 @@ struct Value {
     std::string name;
     RegValue value;
 };
+
+// A line of the file that is no value this store reads (a comment, a blank
+// line, a line edited by hand or written by another version), kept to be
+// written back where it stood: after the first `after` values of its key.
+struct KeptLine {
+    size_t after;
+    std::string text;
+};
+
 struct Key {
     std::string name; // full name as first created
     std::vector<Value> values;
+    std::vector<KeptLine> kept;
 
     Value* find(const std::string& valueName) {
         for (auto& v : values)
             if (equalNoCase(v.name, valueName)) return &v;
         return nullptr;
     }
+    void erase(std::vector<Value>::iterator it) {
+        const size_t index = static_cast<size_t>(it - values.begin());
+        values.erase(it);
+        for (auto& line : kept)
+            if (line.after > index) --line.after;
+    }
 };
+
+// The first line of every file this store writes.
+constexpr const char* kFileHeading = "; Varnello registry store";
 
 struct Store {
     std::map<std::string, Key> keys; // by lower-case full name
+    // The file's sections in their order: a key (by its lower-case full
+    // name), or loose lines that belong to no key (those before the first
+    // section, and those under a section heading that does not read as one).
+    // Keys made by this process go in among them in the order of their names.
+    struct Section {
+        bool loose = false;
+        std::string id;                 // a key's
+        std::vector<std::string> lines; // loose lines
+    };
+    std::vector<Section> sections;
 
     Key* find(const std::string& full) {
         auto it = keys.find(lower(full));
         return it == keys.end() ? nullptr : &it->second;
     }
-    Key& create(const std::string& full) {
-        // The hive itself and every parent, then the key.
+    // Creates the key, the hive itself and every parent first, where they are
+    // missing. A key of the file being read goes after everything read so
+    // far; any other new key after its parent, before the first key after
+    // that whose name sorts after it.
+    Key& create(const std::string& full, bool inFileOrder = false) {
         size_t pos = full.find('\\');
         while (pos != std::string::npos) {
-            std::string parent = full.substr(0, pos);
-            keys.try_emplace(lower(parent), Key{parent, {}});
+            add(full.substr(0, pos), inFileOrder);
             pos = full.find('\\', pos + 1);
         }
-        return keys.try_emplace(lower(full), Key{full, {}}).first->second;
+        return add(full, inFileOrder);
+    }
+    void erase(std::map<std::string, Key>::iterator it) {
+        for (auto s = sections.begin(); s != sections.end(); ++s)
+            if (!s->loose && s->id == it->first) {
+                sections.erase(s);
+                break;
+            }
+        keys.erase(it);
+    }
+    // The lines that belong to no key, at the end of what was read so far.
+    std::vector<std::string>& looseLines() {
+        if (sections.empty() || !sections.back().loose) sections.push_back(Section{true, {}, {}});
+        return sections.back().lines;
+    }
+
+private:
+    Key& add(const std::string& full, bool inFileOrder) {
+        const std::string id = lower(full);
+        auto [it, made] = keys.try_emplace(id, Key{full, {}, {}});
+        if (made) {
+            auto at = sections.end();
+            if (!inFileOrder) {
+                // After its parent (made first), so that the parent's heading
+                // comes first in the file and keeps its spelling when read.
+                auto from = sections.begin();
+                const size_t cut = id.rfind('\\');
+                if (cut != std::string::npos) {
+                    const std::string parent = id.substr(0, cut);
+                    for (auto s = sections.begin(); s != sections.end(); ++s)
+                        if (!s->loose && s->id == parent) {
+                            from = s + 1;
+                            break;
+                        }
+                }
+                for (auto s = from; s != sections.end(); ++s)
+                    if (!s->loose && s->id > id) {
+                        at = s;
+                        break;
+                    }
+            }
+            sections.insert(at, Section{false, id, {}});
+        }
+        return it->second;
     }
 };
+
+// One value line, "name"=type:data; false when the line is no such value.
+bool parseValue(const std::string& line, Value& v) {
+    if (line.empty() || line[0] != '"') return false;
+    size_t close = line.find('"', 1);
+    if (close == std::string::npos || close + 1 >= line.size() || line[close + 1] != '=') return false;
+    size_t colon = line.find(':', close + 2);
+    if (colon == std::string::npos) return false;
+    std::uint32_t type = 0;
+    if (!parseType(line.substr(close + 2, colon - close - 2), type)) return false;
+    v.name = decode(line.substr(1, close - 1));
+    v.value.type = type;
+    std::string data = line.substr(colon + 1);
+    if (type == REG_DWORD) {
+        // 32 bits, written signed or unsigned; anything else is not this
+        // store's number and stays as it was written.
+        char* end = nullptr;
+        errno = 0;
+        long long n = std::strtoll(data.c_str(), &end, 10);
+        if (data.empty() || !end || *end != '\0' || errno == ERANGE || n < INT32_MIN || n > UINT32_MAX)
+            return false;
+        v.value.dword = static_cast<std::int32_t>(static_cast<std::uint32_t>(n));
+    } else {
+        v.value.data = decode(data);
+    }
+    return true;
+}
 
 Store parse(std::istream& in) {
     Store store;
     Key* current = nullptr;
     std::string line;
+    bool first = true;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty() || line[0] == ';') continue;
-        if (line[0] == '[') {
-            if (line.back() != ']') {
-                current = nullptr;
+        if (first) {
+            first = false;
+            if (line == kFileHeading) continue; // written anew with the store
+        }
+        if (!line.empty() && line[0] == '[') {
+            if (line.back() == ']') {
+                current = &store.create(decode(line.substr(1, line.size() - 2)), true);
                 continue;
             }
-            current = &store.create(decode(line.substr(1, line.size() - 2)));
+            // A heading this store cannot read: it and the lines under it
+            // belong to no key it knows.
+            current = nullptr;
+            store.looseLines().push_back(line);
             continue;
         }
-        if (line[0] != '"' || !current) continue;
-        size_t close = line.find('"', 1);
-        if (close == std::string::npos || close + 1 >= line.size() || line[close + 1] != '=') continue;
-        size_t colon = line.find(':', close + 2);
-        if (colon == std::string::npos) continue;
-        std::uint32_t type = 0;
-        if (!parseType(line.substr(close + 2, colon - close - 2), type)) continue;
         Value v;
-        v.name = decode(line.substr(1, close - 1));
-        v.value.type = type;
-        std::string data = line.substr(colon + 1);
-        if (type == REG_DWORD) {
-            char* end = nullptr;
-            long long n = std::strtoll(data.c_str(), &end, 10);
-            if (data.empty() || !end || *end != '\0') continue;
-            v.value.dword = static_cast<std::int32_t>(n);
-        } else {
-            v.value.data = decode(data);
+        if (!current || !parseValue(line, v)) {
+            if (current)
+                current->kept.push_back(KeptLine{current->values.size(), line});
+            else
+                store.looseLines().push_back(line);
+            continue;
         }
         if (Value* old = current->find(v.name))
             *old = std::move(v);
@@ -205,10 +305,20 @@ std::string serialize(const Store& store) {
     // Numbers as digits alone, whatever global locale the program chose (a
     // German one would write 1234567 as "1.234.567", which parse skips).
     out.imbue(std::locale::classic());
-    out << "; Varnello registry store\n";
-    for (const auto& [id, key] : store.keys) {
+    out << kFileHeading << '\n';
+    for (const auto& section : store.sections) {
+        if (section.loose) {
+            for (const auto& line : section.lines) out << line << '\n';
+            continue;
+        }
+        const Key& key = store.keys.at(section.id);
         out << '[' << encode(key.name, "[]") << "]\n";
-        for (const auto& v : key.values) {
+        auto kept = key.kept.begin();
+        for (size_t i = 0; i <= key.values.size(); ++i) {
+            for (; kept != key.kept.end() && (kept->after <= i || i == key.values.size()); ++kept)
+                out << kept->text << '\n';
+            if (i == key.values.size()) break;
+            const Value& v = key.values[i];
             out << '"' << encode(v.name, "\"") << "\"=";
             const char* token = typeToken(v.value.type);
             if (token)
@@ -433,7 +543,7 @@ bool RegistryStore::DeleteKey(HKEY root, const std::string& path) {
         bool found = false;
         for (auto it = store.keys.begin(); it != store.keys.end();) {
             if (it->first == id || it->first.rfind(id + "\\", 0) == 0) {
-                it = store.keys.erase(it);
+                store.erase(it++);
                 found = true;
             } else {
                 ++it;
@@ -527,7 +637,7 @@ bool RegistryKey::DeleteValue(const std::string& name) const {
         if (!key) return false;
         for (auto it = key->values.begin(); it != key->values.end(); ++it)
             if (equalNoCase(it->name, name)) {
-                key->values.erase(it);
+                key->erase(it);
                 return true;
             }
         return false;

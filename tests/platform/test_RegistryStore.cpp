@@ -270,6 +270,96 @@ TEST_F(RegistryStoreTest, AWriteToAStoreThatCannotBeReadReplacedItWithTheValuesO
     ::chmod(reg.dir.path().c_str(), 0700);
 }
 
+// Lines the store does not read (the user's comments, a hand-edited line,
+// values of a type or form another version writes, a section header cut
+// short, a line cut off by a crash) are the user's data too: a write keeps
+// each of them, where it stood. Each row gives the file before, one write,
+// and the whole file expected after it.
+TEST_F(RegistryStoreTest, AWriteDroppedEveryLineOfTheFileItCouldNotParse) {
+    const std::string settingsHeaders = "[HKEY_LOCAL_MACHINE]\n"
+                                        "[HKEY_LOCAL_MACHINE\\SOFTWARE]\n"
+                                        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ZUR]\n"
+                                        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ZUR\\Settings]\n";
+    const std::string settings = "SOFTWARE\\ZUR\\Settings";
+    auto setSavePassword = [&] {
+        return RegistryKey::Create(HKEY_LOCAL_MACHINE, settings, KEY_ALL_ACCESS).SetString("SavePassword", "True");
+    };
+    const std::string savePasswordLine = "\"SavePassword\"=sz:True%00\n";
+    struct Row {
+        const char* name;
+        std::string before;
+        std::function<bool()> write;
+        std::string after;
+    };
+    const Row rows[] = {
+        {"comments, a blank line and a hand-edited line inside a section",
+         "; Varnello registry store\n; my own note\n" + settingsHeaders +
+             "\"OutputTablePrefix\"=sz:mine_%00\n; prefix set by hand\nnot a value at all\n\n\"MRU1\"=sz:/data/a.db%00\n",
+         setSavePassword,
+         "; Varnello registry store\n; my own note\n" + settingsHeaders +
+             "\"OutputTablePrefix\"=sz:mine_%00\n; prefix set by hand\nnot a value at all\n\n\"MRU1\"=sz:/data/a.db%00\n" +
+             savePasswordLine},
+        {"values of a type or a form another version writes",
+         "; Varnello registry store\n" + settingsHeaders +
+             "\"Colour\"=rgb:255,0,0\n\"Big\"=dword:99999999999\n\"Name\"=\"regedit style\"\n"
+             "  \"Indented\"=sz:x\n\"Count\"=dword:7\n",
+         setSavePassword,
+         "; Varnello registry store\n" + settingsHeaders +
+             "\"Colour\"=rgb:255,0,0\n\"Big\"=dword:99999999999\n\"Name\"=\"regedit style\"\n"
+             "  \"Indented\"=sz:x\n\"Count\"=dword:7\n" + savePasswordLine},
+        {"a section header cut short, with the values under it",
+         "; Varnello registry store\n" + settingsHeaders + "\"MRU1\"=sz:/data/a.db%00\n" +
+             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ZUR\\Settings2\n\"Kept\"=sz:1\n",
+         setSavePassword,
+         "; Varnello registry store\n" + settingsHeaders + "\"MRU1\"=sz:/data/a.db%00\n" + savePasswordLine +
+             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ZUR\\Settings2\n\"Kept\"=sz:1\n"},
+        {"lines before the first section, in a file another program began",
+         "\"Orphan\"=sz:x\n# a note in another style\n" + settingsHeaders + "\"MRU1\"=sz:/data/a.db%00\n",
+         setSavePassword,
+         "; Varnello registry store\n\"Orphan\"=sz:x\n# a note in another style\n" + settingsHeaders +
+             "\"MRU1\"=sz:/data/a.db%00\n" + savePasswordLine},
+        {"a last line cut off by a crash",
+         "; Varnello registry store\n" + settingsHeaders + "\"MRU1\"=sz:/data/a.db%00\n\"MRUTAG1\"=s",
+         setSavePassword,
+         "; Varnello registry store\n" + settingsHeaders + "\"MRU1\"=sz:/data/a.db%00\n\"MRUTAG1\"=s\n" +
+             savePasswordLine},
+        {"a new key written beside a section holding a comment",
+         "; Varnello registry store\n" + settingsHeaders + "; keep me\n\"MRU1\"=sz:/data/a.db%00\n",
+         [] { return RegistryKey::Create(HKEY_LOCAL_MACHINE, "SOFTWARE\\ZUR\\Form Position", KEY_WRITE).IsOpen(); },
+         "; Varnello registry store\n[HKEY_LOCAL_MACHINE]\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\n"
+         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ZUR]\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\ZUR\\Form Position]\n"
+         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ZUR\\Settings]\n; keep me\n\"MRU1\"=sz:/data/a.db%00\n"},
+        {"a new key in a file whose sections are not in the order of their names",
+         "; Varnello registry store\n[HKEY_LOCAL_MACHINE]\n; machine settings\n[hkey_current_user]\n"
+         "[hkey_current_user\\software]\n",
+         [] { return RegistryKey::Create(HKEY_CURRENT_USER, "Software\\ZUR", KEY_WRITE).IsOpen(); },
+         // After its parent: the parents' headings come first and keep their spelling.
+         "; Varnello registry store\n[HKEY_LOCAL_MACHINE]\n; machine settings\n[hkey_current_user]\n"
+         "[hkey_current_user\\software]\n[HKEY_CURRENT_USER\\Software\\ZUR]\n"},
+        {"a value deleted between two comments",
+         "; Varnello registry store\n" + settingsHeaders +
+             "; first\n\"MRU1\"=sz:/data/a.db%00\n; second\n\"MRU2\"=sz:/data/b.db%00\n; third\n",
+         [&] { return RegistryKey::Open(HKEY_LOCAL_MACHINE, settings, KEY_ALL_ACCESS).DeleteValue("MRU1"); },
+         "; Varnello registry store\n" + settingsHeaders + "; first\n; second\n\"MRU2\"=sz:/data/b.db%00\n; third\n"},
+        {"the list of recent databases changed under a comment",
+         "; Varnello registry store\n" + settingsHeaders + "\"MRU1\"=sz:/data/a.db%00\n; end of list\n",
+         [&] {
+             return RegistryKey::Open(HKEY_LOCAL_MACHINE, settings, KEY_ALL_ACCESS)
+                 .ChangeValues([](const RegistryKey::Values&) {
+                     return RegistryKey::Values{{"MRU1", RegValue::String("/data/b.db")},
+                                                {"MRU2", RegValue::String("/data/a.db")}};
+                 });
+         },
+         "; Varnello registry store\n" + settingsHeaders +
+             "\"MRU1\"=sz:/data/b.db%00\n; end of list\n\"MRU2\"=sz:/data/a.db%00\n"},
+    };
+    for (const Row& row : rows) {
+        { std::ofstream(reg.path, std::ios::binary | std::ios::trunc) << row.before; }
+        EXPECT_TRUE(row.write()) << row.name;
+        EXPECT_EQ(vtest::ReadFileBytes(reg.path), row.after) << row.name;
+    }
+}
+
 TEST(RegistryStorePath, EnvironmentAndSetPathRedirectTheStore) {
     vtest::TempDir dir;
     const char* old = std::getenv("VARNELLO_REGISTRY");

@@ -405,6 +405,22 @@ bool saveAtomically(const std::string& path, const std::string& text) {
     return ok;
 }
 
+// The file a write replaces: the store's path with every symbolic link on
+// it followed, so that a store the user keeps elsewhere and links to stays
+// linked and gets the write (a link to a file not made yet included).
+std::string writtenPath(const std::string& path) {
+    fs::path at(path);
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+        std::error_code ec;
+        fs::path to = fs::read_symlink(at, ec);
+        if (ec) break;
+        at = to.is_absolute() ? to : at.parent_path() / to;
+    }
+    return at.string();
+}
+
 // The whole store for a change of it: false when the file is there but
 // cannot be read to its end (no read permission, a folder, a read error).
 // A store that is not there yet is empty.
@@ -440,7 +456,7 @@ bool loadWhole(const std::string& path, Store& store) {
 // would drop every setting it could not see.
 template <class F>
 bool modify(F&& change) {
-    const std::string path = RegistryStore::Path();
+    const std::string path = writtenPath(RegistryStore::Path());
     if (!RegistryStore::Writable()) return false;
     WriteLock lock(path);
     if (!lock.Held()) return false;
@@ -515,7 +531,7 @@ std::string RegistryStore::HiveName(HKEY root) {
 }
 
 bool RegistryStore::Writable() {
-    fs::path file(Path());
+    fs::path file(writtenPath(Path()));
     std::error_code ec;
     if (fs::exists(file, ec))
         return ::access(file.c_str(), W_OK) == 0 && ::access(file.parent_path().c_str(), W_OK) == 0;

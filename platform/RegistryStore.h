@@ -12,7 +12,8 @@
 // Every write reads the file, changes it and replaces it atomically (a
 // temporary file renamed over the old one), under an exclusive lock on a
 // companion ".lock" file so that two programs do not lose each other's
-// writes. Lines of the file that are no value or key it reads (comments,
+// writes. When the store's path is a symbolic link, the file it leads to is
+// the one replaced (and locked); the link stays. Lines of the file that are no value or key it reads (comments,
 // lines edited by hand, values another version writes in a form this one
 // does not know) are written back as they stood, in their place. A file
 // that is there but cannot be read (no read permission, a

@@ -360,6 +360,56 @@ TEST_F(RegistryStoreTest, AWriteDroppedEveryLineOfTheFileItCouldNotParse) {
     }
 }
 
+// A user who keeps the settings elsewhere (with other configuration files)
+// and links registry.ini to them expects the program's writes to land there.
+// A write renamed its new file over the link instead: the link was gone, the
+// kept file no longer changed, and a link to a file not made yet was
+// replaced by a file of this write alone.
+TEST_F(RegistryStoreTest, AWriteReplacedALinkedStoreWithAFileOfItsOwn) {
+    const std::string heading = "; Varnello registry store\n[HKEY_LOCAL_MACHINE]\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\n"
+                                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ZUR]\n";
+    struct Row {
+        const char* name;
+        const char* target; // the link's text, relative to the store's folder or whole
+        bool targetMade;    // whether the file it names is there before the write
+    };
+    const Row rows[] = {
+        {"a link to a file in another folder", "kept/settings.ini", true},
+        {"a link to a file not made yet", "kept/new.ini", false},
+        {"a link to a link", "kept/link.ini", true},
+    };
+    fs::create_directories(reg.dir.path() / "kept");
+    for (const Row& row : rows) {
+        const fs::path target = reg.dir.path() / "kept" / "settings.ini";
+        fs::remove(target);
+        fs::remove(reg.dir.path() / "kept" / "new.ini");
+        fs::remove(reg.dir.path() / "kept" / "link.ini");
+        fs::remove(reg.path);
+        fs::path finalTarget = reg.dir.path() / row.target;
+        if (row.targetMade) {
+            { std::ofstream(target, std::ios::binary) << heading << "\"Other\"=sz:mine%00\n"; }
+            ::chmod(target.c_str(), 0640);
+            finalTarget = target;
+        }
+        if (std::string(row.target) == "kept/link.ini") fs::create_symlink("settings.ini", reg.dir.path() / row.target);
+        fs::create_symlink(row.target, reg.path);
+
+        EXPECT_TRUE(RegistryKey::Create(HKEY_LOCAL_MACHINE, "SOFTWARE\\ZUR", KEY_ALL_ACCESS).SetString("New", "x"))
+            << row.name;
+
+        std::error_code ec;
+        EXPECT_EQ(fs::read_symlink(reg.path, ec).string(), row.target) << row.name << ": the link is gone";
+        const std::string expected =
+            row.targetMade ? heading + "\"Other\"=sz:mine%00\n\"New\"=sz:x%00\n" : heading + "\"New\"=sz:x%00\n";
+        EXPECT_EQ(vtest::ReadFileBytes(finalTarget.string()), expected) << row.name;
+        struct stat st {};
+        ASSERT_EQ(::stat(finalTarget.c_str(), &st), 0) << row.name;
+        EXPECT_EQ(st.st_mode & 0777, row.targetMade ? 0640u : 0600u) << row.name;
+        for (const auto& entry : fs::directory_iterator(reg.dir.path() / "kept"))
+            EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+    }
+}
+
 TEST(RegistryStorePath, EnvironmentAndSetPathRedirectTheStore) {
     vtest::TempDir dir;
     const char* old = std::getenv("VARNELLO_REGISTRY");

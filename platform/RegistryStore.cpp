@@ -160,9 +160,13 @@ struct Key {
 
 // The first line of every file this store writes.
 constexpr const char* kFileHeading = "; Varnello registry store";
+constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
 
 struct Store {
     std::map<std::string, Key> keys; // by lower-case full name
+    // The file began with the UTF-8 byte-order mark some editors write; it
+    // is written back.
+    bool byteOrderMark = false;
     // The file's sections in their order: a key (by its lower-case full
     // name), or loose lines that belong to no key (those before the first
     // section, and those under a section heading that does not read as one).
@@ -271,6 +275,10 @@ Store parse(std::istream& in) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (first) {
             first = false;
+            if (line.rfind(kByteOrderMark, 0) == 0) {
+                store.byteOrderMark = true;
+                line.erase(0, std::strlen(kByteOrderMark));
+            }
             if (line == kFileHeading) continue; // written anew with the store
         }
         if (!line.empty() && line[0] == '[') {
@@ -305,6 +313,7 @@ std::string serialize(const Store& store) {
     // Numbers as digits alone, whatever global locale the program chose (a
     // German one would write 1234567 as "1.234.567", which parse skips).
     out.imbue(std::locale::classic());
+    if (store.byteOrderMark) out << kByteOrderMark;
     out << kFileHeading << '\n';
     for (const auto& section : store.sections) {
         if (section.loose) {

@@ -410,6 +410,39 @@ TEST_F(RegistryStoreTest, AWriteReplacedALinkedStoreWithAFileOfItsOwn) {
     }
 }
 
+// Editors that save UTF-8 with a byte-order mark put three bytes (EF BB BF)
+// before the first line. The store then read no section heading on that
+// line: the settings under it were not seen (the defaults came back) and a
+// write put a second section for the same key after them.
+TEST_F(RegistryStoreTest, AStoreSavedWithAByteOrderMarkLostItsFirstSection) {
+    const std::string bom = "\xEF\xBB\xBF";
+    const std::string settings = "[HKEY_LOCAL_MACHINE]\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\ZUR]\n"
+                                 "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ZUR\\Settings]\n\"OutputTablePrefix\"=sz:mine_%00\n";
+    struct Row {
+        const char* name;
+        std::string before;
+        std::string after; // once "SavePassword" is written
+    };
+    const Row rows[] = {
+        {"the mark before the first section",
+         bom + settings,
+         bom + "; Varnello registry store\n" + settings + "\"SavePassword\"=sz:True%00\n"},
+        {"the mark before the heading line this store writes",
+         bom + "; Varnello registry store\n" + settings,
+         bom + "; Varnello registry store\n" + settings + "\"SavePassword\"=sz:True%00\n"},
+    };
+    for (const Row& row : rows) {
+        { std::ofstream(reg.path, std::ios::binary | std::ios::trunc) << row.before; }
+        RegistryKey key = RegistryKey::Open(HKEY_LOCAL_MACHINE, "SOFTWARE\\ZUR\\Settings", KEY_ALL_ACCESS);
+        ASSERT_TRUE(key.IsOpen()) << row.name;
+        auto prefix = key.QueryValue("OutputTablePrefix");
+        ASSERT_TRUE(prefix.has_value()) << row.name;
+        EXPECT_EQ(prefix->data, std::string("mine_\0", 6)) << row.name;
+        EXPECT_TRUE(key.SetString("SavePassword", "True")) << row.name;
+        EXPECT_EQ(vtest::ReadFileBytes(reg.path), row.after) << row.name;
+    }
+}
+
 TEST(RegistryStorePath, EnvironmentAndSetPathRedirectTheStore) {
     vtest::TempDir dir;
     const char* old = std::getenv("VARNELLO_REGISTRY");

@@ -430,8 +430,18 @@ std::string writtenPath(const std::string& path) {
     return at.string();
 }
 
+// A file an editor saved in UTF-16 or UTF-32, known by the byte-order mark
+// at its start: the store reads none of it, and writing its own lines into
+// it would leave a file that is neither.
+bool inWideEncoding(const std::string& text) {
+    for (const std::string& mark : {std::string("\xFF\xFE"), std::string("\xFE\xFF"), std::string("\0\0\xFE\xFF", 4)})
+        if (text.compare(0, mark.size(), mark) == 0) return true;
+    return false;
+}
+
 // The whole store for a change of it: false when the file is there but
-// cannot be read to its end (no read permission, a folder, a read error).
+// cannot be read to its end (no read permission, a folder, a read error) or
+// is in an encoding the store does not read.
 // A store that is not there yet is empty.
 bool loadWhole(const std::string& path, Store& store) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -454,7 +464,7 @@ bool loadWhole(const std::string& path, Store& store) {
         text.append(buffer, static_cast<size_t>(n));
     }
     ::close(fd);
-    if (!ok) return false;
+    if (!ok || inWideEncoding(text)) return false;
     std::istringstream in(text);
     store = parse(in);
     return true;

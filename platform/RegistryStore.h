@@ -13,11 +13,12 @@
 // temporary file renamed over the old one), under an exclusive lock on a
 // companion ".lock" file so that two programs do not lose each other's
 // writes. When the store's path is a symbolic link, the file it leads to is
-// the one replaced (and locked); the link stays. Lines of the file that are no value or key it reads (comments,
-// lines edited by hand, values another version writes in a form this one
-// does not know) are written back as they stood, in their place. A file
-// that is there but cannot be read (no read permission, a
-// read error) is never written: the write fails and the file stays as it is.
+// the one replaced (and locked); the link stays. Lines of the file that are
+// no value or key it reads (comments, lines edited by hand, values another
+// version writes in a form this one does not know) are written back as they
+// stood, in their place. A file that is there but cannot be read (no read
+// permission, a read error, saved in UTF-16 or UTF-32) is never written: the
+// write fails and the file stays as it is.
 // Reads take no lock and need nothing but read access to the file:
 // a key opened for reading works on a file the user may not write.
 #include <cstdint>

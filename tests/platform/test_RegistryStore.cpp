@@ -443,6 +443,41 @@ TEST_F(RegistryStoreTest, AStoreSavedWithAByteOrderMarkLostItsFirstSection) {
     }
 }
 
+// A store an editor saved in UTF-16 or UTF-32 (with the byte-order mark
+// those editors write) is in an encoding the store does not read: its
+// settings are not seen. A write then put a UTF-8 heading in front of the
+// wide text and UTF-8 sections after it, a file no editor reads any longer.
+// Such a file is left as it is, and the write says it stored nothing.
+TEST_F(RegistryStoreTest, AWriteToAStoreInAWideEncodingMixedItsOwnTextIntoTheFile) {
+    const std::string text = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ZUR\\Settings]\r\n\"OutputTablePrefix\"=sz:mine_\r\n";
+    auto wide = [&](const std::string& mark, int width, bool bigEndian) {
+        std::string out = mark;
+        for (char c : text) { // the text is ASCII: each character one code unit
+            std::string unit(static_cast<size_t>(width), '\0');
+            unit[bigEndian ? unit.size() - 1 : 0] = c;
+            out += unit;
+        }
+        return out;
+    };
+    struct Row {
+        const char* name;
+        std::string before;
+    };
+    const Row rows[] = {
+        {"UTF-16, little-endian", wide("\xFF\xFE", 2, false)},
+        {"UTF-16, big-endian", wide("\xFE\xFF", 2, true)},
+        {"UTF-32, little-endian", wide(std::string("\xFF\xFE\0\0", 4), 4, false)},
+        {"UTF-32, big-endian", wide(std::string("\0\0\xFE\xFF", 4), 4, true)},
+    };
+    for (const Row& row : rows) {
+        { std::ofstream(reg.path, std::ios::binary | std::ios::trunc) << row.before; }
+        EXPECT_FALSE(RegistryKey::Create(HKEY_LOCAL_MACHINE, "SOFTWARE\\ZUR\\Settings", KEY_ALL_ACCESS)
+                         .SetString("SavePassword", "True"))
+            << row.name;
+        EXPECT_EQ(vtest::ReadFileBytes(reg.path), row.before) << row.name;
+    }
+}
+
 TEST(RegistryStorePath, EnvironmentAndSetPathRedirectTheStore) {
     vtest::TempDir dir;
     const char* old = std::getenv("VARNELLO_REGISTRY");

@@ -552,8 +552,11 @@ std::string RegistryStore::HiveName(HKEY root) {
 bool RegistryStore::Writable() {
     fs::path file(writtenPath(Path()));
     std::error_code ec;
-    if (fs::exists(file, ec))
-        return ::access(file.c_str(), W_OK) == 0 && ::access(file.parent_path().c_str(), W_OK) == 0;
+    if (fs::exists(file, ec)) {
+        // A bare file name lies in the working folder.
+        const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
+        return ::access(file.c_str(), W_OK) == 0 && ::access(folder.c_str(), W_OK) == 0;
+    }
     // The nearest existing folder on the way must let us create the rest.
     fs::path dir = file.parent_path();
     while (!dir.empty() && !fs::exists(dir, ec)) {

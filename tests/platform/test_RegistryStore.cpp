@@ -478,6 +478,32 @@ TEST_F(RegistryStoreTest, AWriteToAStoreInAWideEncodingMixedItsOwnTextIntoTheFil
     }
 }
 
+// A store named by a bare file name (VARNELLO_REGISTRY=settings.ini, a
+// store beside a portable copy of the program) lies in the working folder.
+// Once the file was there, the check for write access asked about the
+// folder of "settings.ini", which is no name at all, and every write after
+// the first failed: the first write made the key, and no value was ever
+// stored in it.
+TEST(RegistryStoreRelativePath, AStoreNamedByABareFileNameTookOnlyItsFirstWrite) {
+    vtest::TempDir dir;
+    const int result = vtest::RunInChildProcess([&] {
+        if (::chdir(dir.path().c_str()) != 0) return 10;
+        RegistryStore::SetPath("settings.ini");
+        RegistryKey key = RegistryKey::Create(HKEY_LOCAL_MACHINE, "SOFTWARE\\ZUR\\Settings", KEY_ALL_ACCESS);
+        if (!key.IsOpen()) return 1;
+        if (!key.SetString("OutputTablePrefix", "first_")) return 2;
+        if (!RegistryStore::Writable()) return 3;
+        if (!key.SetString("SavePassword", "True")) return 4;
+        if (!key.SetString("OutputTablePrefix", "second_")) return 5;
+        auto prefix = key.QueryValue("OutputTablePrefix");
+        if (!prefix || prefix->data != std::string("second_\0", 8)) return 6;
+        if (!key.QueryValue("SavePassword")) return 7;
+        return 0;
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_NE(vtest::ReadFileBytes(dir.file("settings.ini")).find("\"OutputTablePrefix\"=sz:second_%00"), std::string::npos);
+}
+
 TEST(RegistryStorePath, EnvironmentAndSetPathRedirectTheStore) {
     vtest::TempDir dir;
     const char* old = std::getenv("VARNELLO_REGISTRY");

@@ -518,7 +518,9 @@ RegValue RegValue::Raw(std::uint32_t type, std::string bytes) {
 std::string RegistryStore::DefaultPath() {
     if (const char* env = std::getenv("VARNELLO_REGISTRY"); env && *env) return env;
     fs::path base;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
+    // A relative $XDG_CONFIG_HOME is not a configuration folder: it would
+    // follow the working folder.
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/') {
         base = xdg;
     } else {
         const char* home = std::getenv("HOME");

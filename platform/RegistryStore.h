@@ -6,9 +6,10 @@
 // holds named values (names also compared without regard to case) of a type:
 // strings (REG_SZ), 32-bit numbers (REG_DWORD) and raw bytes of other types.
 //
-// Everything lives in one text file, by default
-// ($XDG_CONFIG_HOME or ~/.config)/varnello/registry.ini. The environment
-// variable VARNELLO_REGISTRY, or RegistryStore::SetPath, points it elsewhere.
+// Everything lives in one text file, by default varnello/registry.ini in
+// $XDG_CONFIG_HOME when that is an absolute path, else in ~/.config. The
+// environment variable VARNELLO_REGISTRY, or RegistryStore::SetPath, points
+// it elsewhere.
 // Every write reads the file, changes it and replaces it atomically (a
 // temporary file renamed over the old one), under an exclusive lock on a
 // companion ".lock" file so that two programs do not lose each other's

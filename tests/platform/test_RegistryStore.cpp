@@ -520,6 +520,23 @@ TEST(RegistryStorePath, EnvironmentAndSetPathRedirectTheStore) {
     if (old) ::setenv("VARNELLO_REGISTRY", saved.c_str(), 1);
 }
 
+// A configuration folder given as a relative path ($XDG_CONFIG_HOME set to
+// "conf" by mistake) is to be ignored, as the base-directory convention
+// says: the store followed the working folder instead, so that starting the
+// program from another folder showed none of the user's settings.
+TEST(RegistryStorePath, ARelativeConfigurationFolderMadeTheStoreFollowTheWorkingFolder) {
+    vtest::TempDir dir;
+    const std::string home = dir.path().string();
+    const int result = vtest::RunInChildProcess([&] {
+        RegistryStore::SetPath({});
+        ::unsetenv("VARNELLO_REGISTRY");
+        ::setenv("HOME", home.c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", "conf", 1);
+        return RegistryStore::Path() == home + "/.config/varnello/registry.ini" ? 0 : 1;
+    });
+    EXPECT_EQ(result, 0);
+}
+
 TEST(RegistryStoreNames, HiveNames) {
     EXPECT_EQ(RegistryStore::HiveName(HKEY_LOCAL_MACHINE), "HKEY_LOCAL_MACHINE");
     EXPECT_EQ(RegistryStore::HiveName(HKEY_CURRENT_USER), "HKEY_CURRENT_USER");

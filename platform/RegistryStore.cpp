@@ -6,6 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -110,10 +113,11 @@ bool parseType(const std::string& token, std::uint32_t& type) {
             type = t;
             return true;
         }
-    if (token.rfind("type", 0) == 0 && token.size() > 4) {
-        char* end = nullptr;
-        unsigned long v = std::strtoul(token.c_str() + 4, &end, 10);
-        if (end && *end == '\0') {
+    // "type" and the type's number in decimal digits, within 32 bits.
+    if (token.rfind("type", 0) == 0 && token.size() > 4 && token.size() <= 14 &&
+        token.find_first_not_of("0123456789", 4) == std::string::npos) {
+        unsigned long long v = std::strtoull(token.c_str() + 4, nullptr, 10);
+        if (v <= UINT32_MAX) {
             type = static_cast<std::uint32_t>(v);
             return true;
         }
@@ -127,69 +131,174 @@ struct Value {
     std::string name;
     RegValue value;
 };
+
+// A line of the file that is no value this store reads (a comment, a blank
+// line, a line edited by hand or written by another version), kept to be
+// written back where it stood: after the first `after` values of its key.
+struct KeptLine {
+    size_t after;
+    std::string text;
+};
+
 struct Key {
     std::string name; // full name as first created
     std::vector<Value> values;
+    std::vector<KeptLine> kept;
 
     Value* find(const std::string& valueName) {
         for (auto& v : values)
             if (equalNoCase(v.name, valueName)) return &v;
         return nullptr;
     }
+    void erase(std::vector<Value>::iterator it) {
+        const size_t index = static_cast<size_t>(it - values.begin());
+        values.erase(it);
+        for (auto& line : kept)
+            if (line.after > index) --line.after;
+    }
 };
+
+// The first line of every file this store writes.
+constexpr const char* kFileHeading = "; Varnello registry store";
+constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
 
 struct Store {
     std::map<std::string, Key> keys; // by lower-case full name
+    // The file began with the UTF-8 byte-order mark some editors write; it
+    // is written back.
+    bool byteOrderMark = false;
+    // The file's sections in their order: a key (by its lower-case full
+    // name), or loose lines that belong to no key (those before the first
+    // section, and those under a section heading that does not read as one).
+    // Keys made by this process go in among them in the order of their names.
+    struct Section {
+        bool loose = false;
+        std::string id;                 // a key's
+        std::vector<std::string> lines; // loose lines
+    };
+    std::vector<Section> sections;
 
     Key* find(const std::string& full) {
         auto it = keys.find(lower(full));
         return it == keys.end() ? nullptr : &it->second;
     }
-    Key& create(const std::string& full) {
-        // The hive itself and every parent, then the key.
+    // Creates the key, the hive itself and every parent first, where they are
+    // missing. A key of the file being read goes after everything read so
+    // far; any other new key after its parent, before the first key after
+    // that whose name sorts after it.
+    Key& create(const std::string& full, bool inFileOrder = false) {
         size_t pos = full.find('\\');
         while (pos != std::string::npos) {
-            std::string parent = full.substr(0, pos);
-            keys.try_emplace(lower(parent), Key{parent, {}});
+            add(full.substr(0, pos), inFileOrder);
             pos = full.find('\\', pos + 1);
         }
-        return keys.try_emplace(lower(full), Key{full, {}}).first->second;
+        return add(full, inFileOrder);
+    }
+    void erase(std::map<std::string, Key>::iterator it) {
+        for (auto s = sections.begin(); s != sections.end(); ++s)
+            if (!s->loose && s->id == it->first) {
+                sections.erase(s);
+                break;
+            }
+        keys.erase(it);
+    }
+    // The lines that belong to no key, at the end of what was read so far.
+    std::vector<std::string>& looseLines() {
+        if (sections.empty() || !sections.back().loose) sections.push_back(Section{true, {}, {}});
+        return sections.back().lines;
+    }
+
+private:
+    Key& add(const std::string& full, bool inFileOrder) {
+        const std::string id = lower(full);
+        auto [it, made] = keys.try_emplace(id, Key{full, {}, {}});
+        if (made) {
+            auto at = sections.end();
+            if (!inFileOrder) {
+                // After its parent (made first), so that the parent's heading
+                // comes first in the file and keeps its spelling when read.
+                auto from = sections.begin();
+                const size_t cut = id.rfind('\\');
+                if (cut != std::string::npos) {
+                    const std::string parent = id.substr(0, cut);
+                    for (auto s = sections.begin(); s != sections.end(); ++s)
+                        if (!s->loose && s->id == parent) {
+                            from = s + 1;
+                            break;
+                        }
+                }
+                for (auto s = from; s != sections.end(); ++s)
+                    if (!s->loose && s->id > id) {
+                        at = s;
+                        break;
+                    }
+            }
+            sections.insert(at, Section{false, id, {}});
+        }
+        return it->second;
     }
 };
+
+// One value line, "name"=type:data; false when the line is no such value.
+bool parseValue(const std::string& line, Value& v) {
+    if (line.empty() || line[0] != '"') return false;
+    size_t close = line.find('"', 1);
+    if (close == std::string::npos || close + 1 >= line.size() || line[close + 1] != '=') return false;
+    size_t colon = line.find(':', close + 2);
+    if (colon == std::string::npos) return false;
+    std::uint32_t type = 0;
+    if (!parseType(line.substr(close + 2, colon - close - 2), type)) return false;
+    v.name = decode(line.substr(1, close - 1));
+    v.value.type = type;
+    std::string data = line.substr(colon + 1);
+    if (type == REG_DWORD) {
+        // 32 bits, written signed or unsigned; anything else is not this
+        // store's number and stays as it was written.
+        char* end = nullptr;
+        errno = 0;
+        long long n = std::strtoll(data.c_str(), &end, 10);
+        if (data.empty() || !end || *end != '\0' || errno == ERANGE || n < INT32_MIN || n > UINT32_MAX)
+            return false;
+        v.value.dword = static_cast<std::int32_t>(static_cast<std::uint32_t>(n));
+    } else {
+        v.value.data = decode(data);
+    }
+    return true;
+}
 
 Store parse(std::istream& in) {
     Store store;
     Key* current = nullptr;
     std::string line;
+    bool first = true;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty() || line[0] == ';') continue;
-        if (line[0] == '[') {
-            if (line.back() != ']') {
-                current = nullptr;
+        if (first) {
+            first = false;
+            if (line.rfind(kByteOrderMark, 0) == 0) {
+                store.byteOrderMark = true;
+                line.erase(0, std::strlen(kByteOrderMark));
+            }
+            if (line == kFileHeading) continue; // written anew with the store
+        }
+        if (!line.empty() && line[0] == '[') {
+            if (line.back() == ']') {
+                current = &store.create(decode(line.substr(1, line.size() - 2)), true);
                 continue;
             }
-            current = &store.create(decode(line.substr(1, line.size() - 2)));
+            // A heading this store cannot read: it and the lines under it
+            // belong to no key it knows.
+            current = nullptr;
+            store.looseLines().push_back(line);
             continue;
         }
-        if (line[0] != '"' || !current) continue;
-        size_t close = line.find('"', 1);
-        if (close == std::string::npos || close + 1 >= line.size() || line[close + 1] != '=') continue;
-        size_t colon = line.find(':', close + 2);
-        if (colon == std::string::npos) continue;
-        std::uint32_t type = 0;
-        if (!parseType(line.substr(close + 2, colon - close - 2), type)) continue;
         Value v;
-        v.name = decode(line.substr(1, close - 1));
-        v.value.type = type;
-        std::string data = line.substr(colon + 1);
-        if (type == REG_DWORD) {
-            char* end = nullptr;
-            long long n = std::strtoll(data.c_str(), &end, 10);
-            if (data.empty() || !end || *end != '\0') continue;
-            v.value.dword = static_cast<std::int32_t>(n);
-        } else {
-            v.value.data = decode(data);
+        if (!current || !parseValue(line, v)) {
+            if (current)
+                current->kept.push_back(KeptLine{current->values.size(), line});
+            else
+                store.looseLines().push_back(line);
+            continue;
         }
         if (Value* old = current->find(v.name))
             *old = std::move(v);
@@ -204,10 +313,21 @@ std::string serialize(const Store& store) {
     // Numbers as digits alone, whatever global locale the program chose (a
     // German one would write 1234567 as "1.234.567", which parse skips).
     out.imbue(std::locale::classic());
-    out << "; Varnello registry store\n";
-    for (const auto& [id, key] : store.keys) {
+    if (store.byteOrderMark) out << kByteOrderMark;
+    out << kFileHeading << '\n';
+    for (const auto& section : store.sections) {
+        if (section.loose) {
+            for (const auto& line : section.lines) out << line << '\n';
+            continue;
+        }
+        const Key& key = store.keys.at(section.id);
         out << '[' << encode(key.name, "[]") << "]\n";
-        for (const auto& v : key.values) {
+        auto kept = key.kept.begin();
+        for (size_t i = 0; i <= key.values.size(); ++i) {
+            for (; kept != key.kept.end() && (kept->after <= i || i == key.values.size()); ++kept)
+                out << kept->text << '\n';
+            if (i == key.values.size()) break;
+            const Value& v = key.values[i];
             out << '"' << encode(v.name, "\"") << "\"=";
             const char* token = typeToken(v.value.type);
             if (token)
@@ -297,14 +417,73 @@ bool saveAtomically(const std::string& path, const std::string& text) {
     return ok;
 }
 
-// Reads, changes and writes the store under the write lock.
+// The file a write replaces: the store's path with every symbolic link on
+// it followed, so that a store the user keeps elsewhere and links to stays
+// linked and gets the write (a link to a file not made yet included).
+std::string writtenPath(const std::string& path) {
+    fs::path at(path);
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+        std::error_code ec;
+        fs::path to = fs::read_symlink(at, ec);
+        if (ec) break;
+        at = to.is_absolute() ? to : at.parent_path() / to;
+    }
+    return at.string();
+}
+
+// A file an editor saved in UTF-16 or UTF-32, known by the byte-order mark
+// at its start: the store reads none of it, and writing its own lines into
+// it would leave a file that is neither.
+bool inWideEncoding(const std::string& text) {
+    for (const std::string& mark : {std::string("\xFF\xFE"), std::string("\xFE\xFF"), std::string("\0\0\xFE\xFF", 4)})
+        if (text.compare(0, mark.size(), mark) == 0) return true;
+    return false;
+}
+
+// The whole store for a change of it: false when the file is there but
+// cannot be read to its end (no read permission, a folder, a read error) or
+// is in an encoding the store does not read.
+// A store that is not there yet is empty.
+bool loadWhole(const std::string& path, Store& store) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno != ENOENT) return false;
+        store = {};
+        return true;
+    }
+    std::string text;
+    char buffer[65536];
+    bool ok = true;
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ok = false;
+            break;
+        }
+        if (n == 0) break;
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    if (!ok || inWideEncoding(text)) return false;
+    std::istringstream in(text);
+    store = parse(in);
+    return true;
+}
+
+// Reads, changes and writes the store under the write lock. A store that
+// cannot be read is left as it is: writing what this process knows of it
+// would drop every setting it could not see.
 template <class F>
 bool modify(F&& change) {
-    const std::string path = RegistryStore::Path();
+    const std::string path = writtenPath(RegistryStore::Path());
     if (!RegistryStore::Writable()) return false;
     WriteLock lock(path);
     if (!lock.Held()) return false;
-    Store store = load(path);
+    Store store;
+    if (!loadWhole(path, store)) return false;
     if (!change(store)) return false;
     return saveAtomically(path, serialize(store));
 }
@@ -342,7 +521,9 @@ RegValue RegValue::Raw(std::uint32_t type, std::string bytes) {
 std::string RegistryStore::DefaultPath() {
     if (const char* env = std::getenv("VARNELLO_REGISTRY"); env && *env) return env;
     fs::path base;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
+    // A relative $XDG_CONFIG_HOME is not a configuration folder: it would
+    // follow the working folder.
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/') {
         base = xdg;
     } else {
         const char* home = std::getenv("HOME");
@@ -374,10 +555,13 @@ std::string RegistryStore::HiveName(HKEY root) {
 }
 
 bool RegistryStore::Writable() {
-    fs::path file(Path());
+    fs::path file(writtenPath(Path()));
     std::error_code ec;
-    if (fs::exists(file, ec))
-        return ::access(file.c_str(), W_OK) == 0 && ::access(file.parent_path().c_str(), W_OK) == 0;
+    if (fs::exists(file, ec)) {
+        // A bare file name lies in the working folder.
+        const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
+        return ::access(file.c_str(), W_OK) == 0 && ::access(folder.c_str(), W_OK) == 0;
+    }
     // The nearest existing folder on the way must let us create the rest.
     fs::path dir = file.parent_path();
     while (!dir.empty() && !fs::exists(dir, ec)) {
@@ -402,7 +586,7 @@ bool RegistryStore::DeleteKey(HKEY root, const std::string& path) {
         bool found = false;
         for (auto it = store.keys.begin(); it != store.keys.end();) {
             if (it->first == id || it->first.rfind(id + "\\", 0) == 0) {
-                it = store.keys.erase(it);
+                store.erase(it++);
                 found = true;
             } else {
                 ++it;
@@ -496,7 +680,7 @@ bool RegistryKey::DeleteValue(const std::string& name) const {
         if (!key) return false;
         for (auto it = key->values.begin(); it != key->values.end(); ++it)
             if (equalNoCase(it->name, name)) {
-                key->values.erase(it);
+                key->erase(it);
                 return true;
             }
         return false;

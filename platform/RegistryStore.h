@@ -6,13 +6,21 @@
 // holds named values (names also compared without regard to case) of a type:
 // strings (REG_SZ), 32-bit numbers (REG_DWORD) and raw bytes of other types.
 //
-// Everything lives in one text file, by default
-// ($XDG_CONFIG_HOME or ~/.config)/varnello/registry.ini. The environment
-// variable VARNELLO_REGISTRY, or RegistryStore::SetPath, points it elsewhere.
+// Everything lives in one text file, by default varnello/registry.ini in
+// $XDG_CONFIG_HOME when that is an absolute path, else in ~/.config. The
+// environment variable VARNELLO_REGISTRY, or RegistryStore::SetPath, points
+// it elsewhere.
 // Every write reads the file, changes it and replaces it atomically (a
 // temporary file renamed over the old one), under an exclusive lock on a
 // companion ".lock" file so that two programs do not lose each other's
-// writes. Reads take no lock and need nothing but read access to the file:
+// writes. When the store's path is a symbolic link, the file it leads to is
+// the one replaced (and locked); the link stays. Lines of the file that are
+// no value or key it reads (comments, lines edited by hand, values another
+// version writes in a form this one does not know) are written back as they
+// stood, in their place. A file that is there but cannot be read (no read
+// permission, a read error, saved in UTF-16 or UTF-32) is never written: the
+// write fails and the file stays as it is.
+// Reads take no lock and need nothing but read access to the file:
 // a key opened for reading works on a file the user may not write.
 #include <cstdint>
 #include <functional>

@@ -115,7 +115,13 @@ std::string CMRU::MakeTag(const std::string& workgroup, const std::string& user,
            CCommandArgs::EscapeValue(password);
 }
 
-std::string CMRU::ProtectTag(const std::string& tag) {
+namespace {
+
+// The tag as it is written. A tag read from the store (`stored`) keeps a
+// password that is protected already as it stands, even when it cannot be
+// revealed now (the key file missing, or another one): protecting it again
+// would make the protected text its password.
+std::string protectTag(const std::string& tag, bool stored) {
     SplitTag t;
     if (!splitTag(tag, t)) return tag;
     for (auto& sw : t.switches) {
@@ -123,7 +129,7 @@ std::string CMRU::ProtectTag(const std::string& tag) {
             const std::string written = sw.value;
             // Already protected means protected with this user's key: a
             // password that only has the form is the user's own text.
-            if (written.empty() || (IsProtectedSecret(written) && UnprotectSecret(written))) continue;
+            if (written.empty() || (IsProtectedSecret(written) && (stored || UnprotectSecret(written)))) continue;
             // Never in clear text: a password that cannot be protected is dropped.
             sw.value = ProtectSecret(plainValue(written));
         } else {
@@ -132,6 +138,10 @@ std::string CMRU::ProtectTag(const std::string& tag) {
     }
     return joinTag(t);
 }
+
+} // namespace
+
+std::string CMRU::ProtectTag(const std::string& tag) { return protectTag(tag, false); }
 
 std::string CMRU::RevealTag(const std::string& tag) {
     SplitTag t;
@@ -267,9 +277,10 @@ void CMRU::SetMRUList(const std::string& item, const std::string& tag) {
                 items.push_back(old);
                 tags.push_back(textIn(current, m_tagPrefix + std::to_string(n)));
             }
+            // The new tag comes from the caller; the others are as stored.
             for (size_t k = 1; k <= items.size() && k <= static_cast<size_t>(m_maxItems); ++k) {
                 put(m_prefix + std::to_string(k), items[k - 1]);
-                put(m_tagPrefix + std::to_string(k), ProtectTag(tags[k - 1]));
+                put(m_tagPrefix + std::to_string(k), protectTag(tags[k - 1], k > 1));
             }
             return values;
         };

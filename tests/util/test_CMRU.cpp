@@ -366,6 +366,34 @@ TEST_F(CMRUTest, ASavedPasswordThatLooksProtectedIsStillStoredProtected) {
     EXPECT_EQ(sw(entries[1]->tag, "PWD"), lookalike);
 }
 
+// The saved password of an older entry is the user's setting too. Where it
+// could not be read back at the moment a new database was put on top (the
+// key file beside the store missing, or another one: a store copied from
+// another machine), the write protected the protected text once more: the
+// entry then offered that text as its password, and the password was lost
+// for good even once the right key file was back.
+TEST_F(CMRUTest, PuttingADatabaseOnTopProtectedAnOlderEntrysPasswordAgainWhenItCouldNotBeRead) {
+    mru.SetMRUList("/old.mdb", CMRU::MakeTag("", "admin", "secret"));
+    const std::string oldTag = stored("MRUTAG1");
+    const std::string keyFile = reg.path + ".key";
+    const std::string keptKey = reg.path + ".key.kept";
+    ASSERT_EQ(::rename(keyFile.c_str(), keptKey.c_str()), 0);
+
+    mru.SetMRUList("/new.mdb", CMRU::MakeTag("", "bob", "pw2"));
+
+    EXPECT_EQ(stored("MRU2"), "/old.mdb");
+    EXPECT_EQ(stored("MRUTAG2"), oldTag); // as it was stored
+    mru.GetMRUList();
+    EXPECT_EQ(sw(entries[2]->tag, "PWD"), "PWD"); // cannot be read with this key: no password
+    EXPECT_EQ(sw(entries[1]->tag, "PWD"), "pw2");
+
+    // With the old key file back the old password reads again.
+    ASSERT_EQ(::rename(keptKey.c_str(), keyFile.c_str()), 0);
+    mru.GetMRUList();
+    EXPECT_EQ(entries[2]->caption, "&2. /old.mdb");
+    EXPECT_EQ(sw(entries[2]->tag, "PWD"), "secret");
+}
+
 struct TagCase {
     std::string tag;
     std::string revealed;

@@ -1,10 +1,16 @@
 // Registry settings, with the registry store redirected into a temporary folder.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <fstream>
+#include <functional>
 
 #include "support/HookRecorder.h"
+#include "util/CMRU.h"
 #include "util/CProgramSettings.h"
+#include "util/CWinPos.h"
+#include "util/FormGeometry.h"
 
 using namespace platform;
 
@@ -179,6 +185,62 @@ TEST_F(CProgramSettingsTest, RegistryReadsOpenTheKeyWithWriteAccessSoAUserWithou
     ::chmod(reg.dir.path().c_str(), 0700);
     ::chmod(reg.path.c_str(), 0600);
     EXPECT_EQ(result, 0);
+}
+
+// The program's own writers of settings on a store the user may write but
+// not read: an option, a window's position when it closes, the recent
+// databases when one is opened or the list is cleared. Each one replaced the
+// store with the values it wrote, and the user's other settings were gone.
+TEST_F(CProgramSettingsTest, TheProgramsWritersReplacedAStoreThatCouldNotBeReadWithTheirOwnValues) {
+    settings.WriteEntry("OutputTablePrefix", "mine_");
+    settings.WriteEntry("MRU1", "/data/a.db");
+    const std::string before = vtest::ReadFileBytes(reg.path);
+    ASSERT_NE(before.find("mine_"), std::string::npos);
+    struct Writer {
+        const char* name;
+        std::function<void()> write; // run as a user who may write but not read the store
+    };
+    const Writer writers[] = {
+        {"WriteEntry", [] {
+             CProgramSettings s;
+             s.SetRegBase("ZUR");
+             s.SetProgram("Varnello Demo\\5.0");
+             s.WriteEntry("SavePassword", "True");
+         }},
+        {"SaveForm", [] {
+             CWinPos pos;
+             pos.ProductSettings().SetRegBase("ZUR");
+             pos.ProductSettings().SetProgram("Varnello Demo\\5.0");
+             pos.ProductSettings().SetSection("Form Position");
+             pos.SaveForm(vtest::PlainForm("MDIMain", 1200, 900, 6000, 4000));
+         }},
+        {"SetMRUList", [] {
+             CMRU mru;
+             mru.SetRegistryPath("SOFTWARE\\ZUR\\Varnello Demo\\5.0");
+             mru.SetSubFolder("Settings");
+             mru.SetMRUList("/data/b.db", CMRU::MakeTag("", "admin", ""));
+         }},
+        {"SetMRUList clearing the list", [] {
+             CMRU mru;
+             mru.SetRegistryPath("SOFTWARE\\ZUR\\Varnello Demo\\5.0");
+             mru.SetSubFolder("Settings");
+             mru.SetMRUList("", "");
+         }},
+    };
+    ::chmod(reg.dir.path().c_str(), 0777);
+    ::chmod((reg.path + ".lock").c_str(), 0666); // the lock is the user's to take
+    for (const Writer& writer : writers) {
+        { std::ofstream(reg.path, std::ios::binary | std::ios::trunc) << before; }
+        ::chmod(reg.path.c_str(), 0222); // anyone may write, no one but root may read
+        const int result = vtest::RunUnprivileged([&] {
+            writer.write();
+            return 0;
+        });
+        ::chmod(reg.path.c_str(), 0600);
+        EXPECT_EQ(result, 0) << writer.name;
+        EXPECT_EQ(vtest::ReadFileBytes(reg.path), before) << writer.name;
+    }
+    ::chmod(reg.dir.path().c_str(), 0700);
 }
 
 } // namespace

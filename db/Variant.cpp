@@ -339,7 +339,11 @@ std::string FormatDoubleRoundTrip(double value) {
 bool ParseDouble(std::string_view text, double& out) {
     std::string_view t = trim(text);
     if (t.empty()) return false;
-    if (t.front() == '+') t.remove_prefix(1);
+    if (t.front() == '+') {
+        t.remove_prefix(1);
+        // One sign only: "+-5" is no number (from_chars would read the -5).
+        if (!t.empty() && (t.front() == '-' || t.front() == '+')) return false;
+    }
     // from_chars also reads "inf", "infinity" and "nan": no number written here.
     double d = 0;
     auto res = std::from_chars(t.data(), t.data() + t.size(), d);

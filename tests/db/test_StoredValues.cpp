@@ -95,6 +95,8 @@ TEST_F(StoredValues, NumberColumnsReadWhatAnotherProgramStoredExactlyAndANumberR
         {"Small", Stored::Text("12abc"), vbString, 0, 0, "12abc", "a text that starts with digits: not 12"},
         {"Small", Stored::Text("abc"), vbString, 0, 0, "abc", "a text that is no number: not 0"},
         {"Whole", Stored::Blob("12"), vbByteArray, 0, 0, "12", "a blob spelling digits: bytes, not 12"},
+        {"Dbl", Stored::Text("+-5"), vbString, 0, 0, "+-5", "a plus and then a minus: no number, not -5"},
+        {"Small", Stored::Text("+-12"), vbString, 0, 0, "+-12", "the same in a SMALLINT column: not -12"},
         {"Dbl", Stored::Blob(std::string("\x01\x00\x02", 3)), vbByteArray, 0, 0, std::string("\x01\x00\x02", 3),
          "a blob in a DOUBLE column"},
         {"Flag", Stored::Text("maybe"), vbString, 0, 0, "maybe", "a text that is no Yes/No"},

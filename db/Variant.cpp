@@ -273,6 +273,29 @@ double Val(std::string_view text) {
     std::string compact;
     for (char c : text)
         if (c != ' ' && c != '\t' && c != '\n' && c != '\r') compact += c;
+    if (compact.size() >= 2 && compact[0] == '&' &&
+        (compact[1] == 'H' || compact[1] == 'h' || compact[1] == 'O' || compact[1] == 'o')) {
+        // &H / &O read hexadecimal / octal digits as a signed whole number:
+        // of 16 bits up to four hex or six octal digits ("&HFFFF" is -1),
+        // else of 32 bits ("&HFFFFFFFF" is -1 too); more is an overflow.
+        const int base = (compact[1] == 'H' || compact[1] == 'h') ? 16 : 8;
+        std::uint64_t v = 0;
+        int digits = 0;
+        for (std::size_t i = 2; i < compact.size(); ++i) {
+            int d;
+            const char c = compact[i];
+            if (c >= '0' && c <= '9') d = c - '0';
+            else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+            else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+            else break;
+            if (d >= base) break;
+            v = v * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(d);
+            ++digits;
+            if (v > 0xFFFFFFFFull) throwOverflow();
+        }
+        if (v <= 0xFFFF && digits <= (base == 16 ? 4 : 6)) return static_cast<double>(static_cast<std::int16_t>(v));
+        return static_cast<double>(static_cast<std::int32_t>(static_cast<std::uint32_t>(v)));
+    }
     double v = 0;
     if (scanNumber(compact, true, v) == 0) return 0.0;
     // A number beyond the largest double is an overflow, as Val in a query

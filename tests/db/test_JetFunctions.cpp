@@ -260,6 +260,50 @@ TEST_F(JetFunctionsOnFile, ValBeyondTheLargestDoubleIsAnOverflowNotInfinity) {
     EXPECT_EQ(dao::Val("1.7976931348623157e308"), 1.7976931348623157e308);
 }
 
+// Val of a hexadecimal or octal text is the signed number of 16 bits (up to
+// four hex or six octal digits) or else of 32 bits, in a query and in the
+// program alike: the program's Val read "&HFFFF" as 65535 where the query's
+// gave -1.
+TEST_F(JetFunctionsOnFile, ValOfAHexOrOctalTextIsTheSameSignedNumberInTheProgramAsInAQuery) {
+    const struct {
+        const char* text;
+        double value; // two's complement worked out by hand
+        bool overflow;
+    } cases[] = {
+        {"&HFF", 255, false},
+        {"&H7FFF", 32767, false},
+        {"&H8000", 32768.0 - 65536.0, false},
+        {"&HFFFF", 65535.0 - 65536.0, false},
+        {"&hffff", -1, false},
+        {"&H10000", 65536, false},                   // five digits: 32 bits
+        {"&H7FFFFFFF", 2147483647.0, false},
+        {"&H80000000", 2147483648.0 - 4294967296.0, false},
+        {"&HFFFFFFFF", -1, false},
+        {"&O17", 15, false},
+        {"&O177777", 65535.0 - 65536.0, false},      // 8^6 - 1
+        {"&O100000", 32768.0 - 65536.0, false},
+        {"&O200000", 65536, false},                  // beyond 16 bits
+        {"&H100000000", 0, true},                    // beyond 32 bits
+        {"&H7FFFFFFFFFFFFFFF", 0, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const std::string query = evaluate(db.get(), std::string("SELECT jet_val('") + c.text + "')");
+        if (c.overflow) {
+            EXPECT_EQ(query, kOverflow);
+            try {
+                const double v = dao::Val(c.text);
+                ADD_FAILURE() << "gave " << v;
+            } catch (const dao::DaoError& e) {
+                EXPECT_EQ(e.Number(), dao::err::Overflow);
+            }
+        } else {
+            EXPECT_EQ(query, "r:" + dao::JetNumberText(c.value));
+            EXPECT_EQ(dao::Val(c.text), c.value);
+        }
+    }
+}
+
 TEST_F(JetFunctionsOnFile, Aggregates) {
     db.raw("CREATE TABLE t (g INTEGER, x)");
     db.raw("INSERT INTO t VALUES (1, 3), (1, NULL), (1, '5'), (1, 10), (2, 'abc'), (3, NULL)");

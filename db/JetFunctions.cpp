@@ -267,31 +267,15 @@ std::string trimBlanks(std::string_view s) {
 }
 
 // A text read as a number the way the conversion functions read it: blanks
-// around it allowed, the whole text must be the number.
+// around it allowed, the whole text must be the number. The program's own
+// reader, so that IsNumeric, CDbl and the operators take the texts it takes
+// ("&O17", "1d5") and give the same numbers.
 std::optional<double> parseNumericText(std::string_view text) {
-    std::string t = trimBlanks(text);
-    if (t.empty()) return std::nullopt;
-    if (t.size() > 2 && t[0] == '&' && (t[1] == 'H' || t[1] == 'h')) {
-        char* end = nullptr;
-        errno = 0;
-        unsigned long long u = std::strtoull(t.c_str() + 2, &end, 16);
-        if (*end != '\0' || end == t.c_str() + 2) return std::nullopt;
-        // Digits beyond a signed 64-bit number spell none here, as a value
-        // read from the file says (strtoull gave the largest it holds).
-        if (errno == ERANGE || u > static_cast<unsigned long long>(std::numeric_limits<std::int64_t>::max()))
-            return std::nullopt;
-        return static_cast<double>(u);
-    }
-    for (char c : t) {
-        // strtod would also take "inf", "nan" and hexadecimal floats.
-        if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == '+' || c == '-' || c == 'e' || c == 'E'))
-            return std::nullopt;
-    }
-    char* end = nullptr;
-    double d = StrToDoubleC(t.c_str(), &end);
-    if (*end != '\0') return std::nullopt;
-    if (!std::isfinite(d)) throw FunctionError{kOverflow};
-    return d;
+    double d = 0;
+    bool beyond = false;
+    if (TextNumber(text, d, &beyond)) return d;
+    if (beyond) throw FunctionError{kOverflow};
+    return std::nullopt;
 }
 
 // Number of an argument; Null must have been handled by the caller.

@@ -79,13 +79,17 @@ std::size_t scanNumber(std::string_view s, bool allowTrailingJunk, double& value
     return i;
 }
 
-bool textToNumber(std::string_view text, double& out) {
+bool textToNumber(std::string_view text, double& out, bool* beyond = nullptr) {
+    if (beyond) *beyond = false;
     std::string_view t = trim(text);
     if (t.empty()) return false;
     double v = 0;
     std::size_t n = scanNumber(t, false, v);
     if (n == 0 || n != t.size()) return false;
-    if (!std::isfinite(v)) return false;
+    if (!std::isfinite(v)) {
+        if (beyond) *beyond = true;
+        return false;
+    }
     out = v;
     return true;
 }
@@ -307,6 +311,10 @@ double Val(std::string_view text) {
 bool IsNumeric(std::string_view text) {
     double v;
     return textToNumber(text, v);
+}
+
+bool TextNumber(std::string_view text, double& value, bool* beyond) {
+    return textToNumber(text, value, beyond);
 }
 
 bool IsNumericValue(const Variant& v) {

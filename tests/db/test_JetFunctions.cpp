@@ -304,6 +304,49 @@ TEST_F(JetFunctionsOnFile, ValOfAHexOrOctalTextIsTheSameSignedNumberInTheProgram
     }
 }
 
+// A text is a number to IsNumeric and CDbl in a query exactly when it is one
+// to the program's IsNumeric and CDbl, and the same number: the query
+// refused octal "&O17" and exponents written with D ("1d5") that the
+// program reads as 15 and 100000, and took "&H+5" and "&H 5" that it refuses.
+TEST_F(JetFunctionsOnFile, ATextIsTheSameNumberOrNoNumberToIsNumericAndCDblInAQueryAsInTheProgram) {
+    const struct {
+        std::string text;
+        bool numeric;
+        double value; // worked out by hand
+        const char* why;
+    } cases[] = {
+        {"&O17", true, 15, "octal: 8 + 7"},
+        {"&o7", true, 7, "octal in small letters"},
+        {" &O777 ", true, 511, "octal between blanks: 7 * 64 + 7 * 8 + 7"},
+        {"1d5", true, 100000, "an exponent written with D"},
+        {"1D-2", true, 0.01, "a negative exponent written with D"},
+        {"-2.5d+1", true, -25, "sign, fraction and D exponent"},
+        {"5\n", true, 5, "a line feed after it, a blank as the tab is"},
+        {"&HFF", true, 255, "hexadecimal, read alike before"},
+        {"1e5", true, 100000, "an exponent written with E, read alike before"},
+        {" -0.125 ", true, -0.125, "an ordinary number between blanks"},
+        {"&H+5", false, 0, "a sign after &H"},
+        {"&H 5", false, 0, "a blank after &H"},
+        {"&H-1", false, 0, "a minus after &H"},
+        {"&O8", false, 0, "no octal digit"},
+        {"1d", false, 0, "D without exponent digits"},
+        {"1,000", false, 0, "a thousands separator"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        const std::string quoted = "'" + c.text + "'";
+        EXPECT_EQ(dao::IsNumeric(c.text), c.numeric);
+        EXPECT_EQ(evaluate(db.get(), "SELECT jet_isnumeric(" + quoted + ")"), c.numeric ? "i:-1" : "i:0");
+        if (c.numeric) {
+            EXPECT_EQ(dao::Variant(c.text).ToDouble(), c.value);
+            EXPECT_EQ(evaluate(db.get(), "SELECT jet_cdbl(" + quoted + ")"), "r:" + dao::JetNumberText(c.value));
+        } else {
+            EXPECT_THROW((void)dao::Variant(c.text).ToDouble(), dao::DaoError);
+            EXPECT_EQ(evaluate(db.get(), "SELECT jet_cdbl(" + quoted + ")"), kMismatch);
+        }
+    }
+}
+
 TEST_F(JetFunctionsOnFile, Aggregates) {
     db.raw("CREATE TABLE t (g INTEGER, x)");
     db.raw("INSERT INTO t VALUES (1, 3), (1, NULL), (1, '5'), (1, 10), (2, 'abc'), (3, NULL)");

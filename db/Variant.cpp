@@ -525,6 +525,11 @@ bool ParseDate(std::string_view text, double& oleDate) {
     // Before the base day the day counts down and the time up (see FormatDate).
     const double whole = DateSerial(year, month, day);
     oleDate = whole >= 0 ? whole + seconds / 86400.0 : whole - seconds / 86400.0;
+    // A time a fraction of a second before the end of the day may round to
+    // the day number that ends it; the first and the last day end at a day
+    // number no date has (-657435, 2958466): they keep their last instant.
+    if (oleDate >= 2958466.0) oleDate = std::nextafter(2958466.0, 0.0);
+    if (oleDate <= -657435.0) oleDate = std::nextafter(-657435.0, 0.0);
     return true;
 }
 

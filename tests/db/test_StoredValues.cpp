@@ -197,6 +197,37 @@ TEST_F(StoredValues, ADateTextAnotherProgramWroteIsReadWithItsTimeOrStaysTextWhe
 }
 
 
+TEST_F(StoredValues, ATimeWithinASecondOfTheEndOfTheLastOrFirstDayIsReadAsADateNotAsADayNumberBeyondThem) {
+    // The dates run from 1 Jan 100 (day -657434) to 31 Dec 9999 (day
+    // 2958465). A time a microsecond before the end of either day came to
+    // the day number that ends it (2958466, -657435), which no date has:
+    // the value was read and shown as that number.
+    const struct {
+        const char* text;
+        const char* shown; // to the nearest second, as every date is shown
+        const char* why;
+    } cases[] = {
+        {"9999-12-31 23:59:59.999999", "9999-12-31 23:59:59", "the last day keeps its last second"},
+        {"9999-12-31T23:59:59.9999999999Z", "9999-12-31 23:59:59", "more digits than a double holds"},
+        {"0100-01-01 23:59:59.999999", "0100-01-02", "the first day's end rounds to the next day, as other days do"},
+        {"9999-12-31 23:59:59", "9999-12-31 23:59:59", "the last whole second, read alike before"},
+        {"2024-01-15 23:59:59.999999", "2024-01-16", "an ordinary day rounds to the next one, read alike before"},
+    };
+    std::vector<Stored> days;
+    for (const auto& c : cases) days.push_back(Stored::Text(c.text));
+    const std::vector<Variant> read = DaysReadBack("ends.db", days);
+    ASSERT_EQ(read.size(), std::size(cases));
+    for (std::size_t i = 0; i < read.size(); ++i) {
+        SCOPED_TRACE(cases[i].why);
+        EXPECT_EQ(read[i].Type(), vbDate);
+        EXPECT_EQ(read[i].ToString(), cases[i].shown);
+        double day = 0;
+        ASSERT_TRUE(ParseDate(cases[i].text, day));
+        EXPECT_GT(day, -657435.0);
+        EXPECT_LT(day, 2958466.0);
+    }
+}
+
 TEST_F(StoredValues, ADayNumberBeforeTheBaseDayIsShownAsTheDayAndTimeItStandsFor) {
     // The whole part counts the days back from 30 Dec 1899, the fraction is
     // the time of that day (as a date literal #12/29/1899 6:00# is -1.25).

@@ -448,39 +448,48 @@ int DaysInMonth(int year, int month) {
 }
 
 bool ParseDate(std::string_view text, double& oleDate) {
-    // yyyy-mm-dd or m/d/yyyy (as the desktop database's date literals are
-    // written; a two-digit year is 1930-2029), then optionally a time
-    // h:nn[:ss[.fff]] after blanks or a "T" (the ISO form other programs
-    // write), with AM or PM, and a zone ("Z", "+02:00"): the time is read as
-    // written, the layer keeps no zones. Any other text, or a day the month
-    // does not have, is no date.
+    // A date as a date literal of a query writes it: year first (yyyy-mm-dd,
+    // yyyy/m/d) or month first (m/d/yyyy, m-d-yyyy; a two-digit year is
+    // 1930-2029), then optionally a time h:nn[:ss[.fff]] after blanks or a
+    // "T" (the ISO form other programs write), with AM or PM, and a zone
+    // ("Z", "+02:00"): the time is read as written, the layer keeps no
+    // zones. A time alone is a time of the base day. Any other text, or a
+    // day the month does not have, is no date.
     const std::string_view t = trim(text);
     std::size_t i = 0;
     int a = 0, b = 0, c = 0;
-    if (!readDigits(t, i, 4, a) || i >= t.size() || (t[i] != '-' && t[i] != '/')) return false;
-    const char sep = t[i++];
-    const std::size_t firstDigits = i - 1;
-    if (!readDigits(t, i, 2, b) || i >= t.size() || t[i++] != sep) return false;
-    const std::size_t yearStart = i;
-    if (!readDigits(t, i, 4, c)) return false;
-    int year, month, day;
-    if (sep == '-') {
-        if (firstDigits != 4) return false;
-        year = a, month = b, day = c;
+    if (!readDigits(t, i, 4, a) || i >= t.size()) return false;
+    int year = 1899, month = 12, day = 30;
+    const bool timeOnly = t[i] == ':';
+    if (timeOnly) {
+        i = 0;
     } else {
-        month = a, day = b, year = c;
-        if (i - yearStart <= 2) year += year < 30 ? 2000 : 1900;
+        if (t[i] != '-' && t[i] != '/') return false;
+        const char sep = t[i++];
+        const bool yearFirst = i - 1 > 2;
+        if (!readDigits(t, i, 2, b) || i >= t.size() || t[i++] != sep) return false;
+        const std::size_t lastStart = i;
+        if (!readDigits(t, i, 4, c)) return false;
+        if (yearFirst) {
+            if (i - lastStart > 2) return false;
+            year = a, month = b, day = c;
+        } else {
+            month = a, day = b, year = c;
+            if (i - lastStart <= 2) year += year < 30 ? 2000 : 1900;
+        }
+        if (i < t.size()) {
+            if (t[i] == 'T' && sep == '-' && yearFirst) {
+                ++i;
+            } else if (t[i] == ' ' || t[i] == '\t') {
+                while (i < t.size() && (t[i] == ' ' || t[i] == '\t')) ++i;
+            } else {
+                return false;
+            }
+        }
     }
     if (year < 100 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) return false;
     double seconds = 0;
     if (i < t.size()) {
-        if (t[i] == 'T' && sep == '-') {
-            ++i;
-        } else if (t[i] == ' ' || t[i] == '\t') {
-            while (i < t.size() && (t[i] == ' ' || t[i] == '\t')) ++i;
-        } else {
-            return false;
-        }
         int h = 0, mi = 0, s = 0;
         if (!readDigits(t, i, 2, h) || i >= t.size() || t[i++] != ':' || !readDigits(t, i, 2, mi)) return false;
         double fraction = 0;

@@ -30,6 +30,7 @@ struct JetTranslation {
     bool hasRowid = false;
     bool compound = false;
     std::vector<std::string> parameters;
+    std::vector<std::string> dateColumns;
 };
 
 namespace {
@@ -264,6 +265,7 @@ struct Ex {
     // reads it, `storedSql` the column as it is.
     bool yesNo = false;
     std::string storedSql;
+    bool date = false;          // a date: CVDate(...) or a date literal
     // A plain column reference as written: its table or alias (may be
     // empty) and its name.
     std::string qualifier, name;
@@ -1124,6 +1126,7 @@ Ex Parser::parsePrimary() {
         ++m_pos;
         e.sql = realLiteral(*d);
         e.constant = true;
+        e.date = true;
         return e;
     }
     case Tk::Op:
@@ -1340,6 +1343,7 @@ Ex Parser::callFunction(const Token& nameTok) {
         }
         e.sql += ")";
         e.text = def->kind == Fn::TextScalar;
+        e.date = std::string_view(def->target) == "jet_cvdate";
         return e;
     }
     return e;
@@ -1739,6 +1743,14 @@ std::string Parser::selectStatement(bool topLevel, JetTranslation* out, bool val
     }
     if (topLevel && out) {
         out->compound = compound;
+        // A result column that every SELECT computes as a date (CVDate, a
+        // date literal) is a date, though SQLite declares no type for it.
+        for (std::size_t i = 0; i < first.items.size(); ++i) {
+            bool date = true;
+            for (const auto& c : cores)
+                date = date && i < c.items.size() && !c.items[i].star && c.items[i].ex.date;
+            if (date) out->dateColumns.push_back(first.items[i].name);
+        }
         if (simple) {
             out->baseTable = first.from.firstTable;
             if (m_options.keyset) {
@@ -1922,6 +1934,7 @@ TranslatedSql JetSqlTranslator::Make(std::string_view original, JetTranslation&&
     out.m_hasRowid = t.hasRowid;
     out.m_compound = t.compound;
     out.m_parameters = std::move(t.parameters);
+    out.m_dateColumns = std::move(t.dateColumns);
     out.m_original = std::string(original);
     return out;
 }

@@ -528,6 +528,32 @@ TEST_F(StoredValuesRunTest, ADateStoredAsItsDayNumberAndAsTextsOfEveryFormIsOneG
                        cells::Match::Ulps);
 }
 
+TEST_F(StoredValuesRunTest, ASavedQuerysCVDateGroupIsWrittenAsDatesNotAsDayNumbers) {
+    // CVDate in a saved query makes another program's date texts dates; the
+    // view's column declares no type, and the run wrote its groups into a
+    // Double column as day numbers (37623 for 2003-01-02). Jan 2 holds X 1
+    // and 4, Jan 3 10:30 X 2.
+    WriteTheirs({"CREATE TABLE Stamps (K INTEGER PRIMARY KEY, S TEXT, X DOUBLE)",
+                 "INSERT INTO Stamps VALUES (1, '2003-01-02', 1), (2, '1/3/2003 10:30', 2), (3, '1/2/2003', 4)"});
+    db->CreateQueryDef("Dated", "SELECT K, CVDate(S) AS D, X FROM Stamps");
+    const Analysis byDay[] = {
+        {"P", "Describe", {{"D", "G"}, {"X", "X"}}, {{"Sum", true}}},
+        {"P", "Percentiles", {{"D", "G"}, {"X", "X"}}, {{"PercentileRadio", "Median"}}},
+    };
+    for (const Analysis& a : byDay) {
+        std::vector<std::string> groups;
+        for (const auto& r : RunAndRead(scenarioOf(a, "Dated"))) {
+            EXPECT_EQ(r["D"].Type(), vbDate) << a.type;
+            if (groups.empty() || groups.back() != r["D"].ToString()) groups.push_back(r["D"].ToString());
+        }
+        EXPECT_EQ(groups, (std::vector<std::string>{"2003-01-02", "2003-01-03 10:30:00"})) << a.type;
+    }
+    const auto sums = RunAndRead(scenarioOf(byDay[0], "Dated"));
+    ASSERT_EQ(sums.size(), 2u);
+    cells::ExpectCells(sums[0], {{"Count", 2}, {"Sum", 5}}, "Describe");
+    cells::ExpectCells(sums[1], {{"Count", 1}, {"Sum", 2}}, "Describe");
+}
+
 TEST_F(StoredValuesRunTest, ADateStoredAsATextIsItsDayNumberToTheCrosstabsMissingValueRuleAndSums) {
     // Dates as day numbers (37623 is 2003-01-02) and as another program's
     // texts; the rule "below 37623 is missing" leaves out the two records of

@@ -61,9 +61,12 @@ namespace {
 // compare, group and sort what is stored. A text or a blob another program
 // stored there ("false", "No") is no Yes/No value: it stays as it is, a
 // group of its own whose value fails the run where it is read, not one
-// more True (SQL takes any text for more than 0).
+// more True (SQL takes any text for more than 0). Nor is a text that reads
+// as a number ("&H0", "0d0"): SQL compares it as a text, greater than every
+// number, so only a number stored as one lies within the doubles' range.
 std::string yesNoTerm(const std::string& term) {
-    return "IIf(IsNull(" + term + ") Or IsNumeric(" + term + "), IIf(" + term + " <> 0, -1, 0), " + term + ")";
+    return "IIf(IsNull(" + term + ") Or (" + term + " >= -1.7976931348623157E+308 And " + term +
+           " <= 1.7976931348623157E+308), IIf(" + term + " <> 0, -1, 0), " + term + ")";
 }
 
 // A date column may hold a date as the day number this program writes and as

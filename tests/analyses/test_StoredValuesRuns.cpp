@@ -439,6 +439,11 @@ TEST_F(StoredValuesRunTest, ATextOrBlobInAYesNoGroupFailsTheRunNamingItInsteadOf
         {vtest::Stored::Text("false"), "'false'"},
         {vtest::Stored::Text("No"), "'No'"},
         {vtest::Stored::Blob(std::string("\0", 1)), "X'00'"},
+        // Texts IsNumeric reads as 0 (an exponent written with D, hex,
+        // octal): no Yes/No value either, not one more True.
+        {vtest::Stored::Text("0d0"), "'0d0'"},
+        {vtest::Stored::Text("&H0"), "'&H0'"},
+        {vtest::Stored::Text("&O0"), "'&O0'"},
     };
     const Analysis byFlag[] = {
         {"P", "Describe", {{"F", "G"}, {"X", "X"}}, {{"Sum", true}}},

@@ -378,6 +378,12 @@ bool ParseDouble(std::string_view text, double& out) {
     // from_chars also reads "inf", "infinity" and "nan": no number written here.
     double d = 0;
     auto res = std::from_chars(t.data(), t.data() + t.size(), d);
+    if (res.ec == std::errc::result_out_of_range && res.ptr == t.data() + t.size()) {
+        // Too small for a double ("1e-400") is 0 (or the nearest one), as
+        // SQL and IsNumeric read it; too large stays no number.
+        d = StrToDoubleC(std::string(t).c_str());
+        res.ec = std::errc();
+    }
     if (res.ec != std::errc() || res.ptr != t.data() + t.size() || !std::isfinite(d)) return false;
     out = d;
     return true;

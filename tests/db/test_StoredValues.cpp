@@ -414,6 +414,8 @@ TEST_F(StoredValues, AColumnWithoutADeclaredTypeIsATextFieldWhenAnyOfItsValuesIs
         {"(1), (2), ('a'), ('B'), (1.0), ('A')", dbText, "codes of both kinds, numbers first"},
         {"(1), ('12abc')", dbText, "a text that only begins with digits"},
         {"(1), ('NaN')", dbText, "NaN is no number the reader takes"},
+        {"(1), ('1e-400')", dbDouble, "a number below the smallest double: 0, as SQL and IsNumeric read it"},
+        {"(1), ('-2.5E-999')", dbDouble, "a negative one: 0 too"},
     };
     const std::string path = tmp.file("loose.db");
     for (const auto& c : cases) {

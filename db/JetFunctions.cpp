@@ -267,31 +267,15 @@ std::string trimBlanks(std::string_view s) {
 }
 
 // A text read as a number the way the conversion functions read it: blanks
-// around it allowed, the whole text must be the number.
+// around it allowed, the whole text must be the number. The program's own
+// reader, so that IsNumeric, CDbl and the operators take the texts it takes
+// ("&O17", "1d5") and give the same numbers.
 std::optional<double> parseNumericText(std::string_view text) {
-    std::string t = trimBlanks(text);
-    if (t.empty()) return std::nullopt;
-    if (t.size() > 2 && t[0] == '&' && (t[1] == 'H' || t[1] == 'h')) {
-        char* end = nullptr;
-        errno = 0;
-        unsigned long long u = std::strtoull(t.c_str() + 2, &end, 16);
-        if (*end != '\0' || end == t.c_str() + 2) return std::nullopt;
-        // Digits beyond a signed 64-bit number spell none here, as a value
-        // read from the file says (strtoull gave the largest it holds).
-        if (errno == ERANGE || u > static_cast<unsigned long long>(std::numeric_limits<std::int64_t>::max()))
-            return std::nullopt;
-        return static_cast<double>(u);
-    }
-    for (char c : t) {
-        // strtod would also take "inf", "nan" and hexadecimal floats.
-        if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == '+' || c == '-' || c == 'e' || c == 'E'))
-            return std::nullopt;
-    }
-    char* end = nullptr;
-    double d = StrToDoubleC(t.c_str(), &end);
-    if (*end != '\0') return std::nullopt;
-    if (!std::isfinite(d)) throw FunctionError{kOverflow};
-    return d;
+    double d = 0;
+    bool beyond = false;
+    if (TextNumber(text, d, &beyond)) return d;
+    if (beyond) throw FunctionError{kOverflow};
+    return std::nullopt;
 }
 
 // Number of an argument; Null must have been handled by the caller.
@@ -544,60 +528,16 @@ void fnLike(sqlite3_context* ctx, int, sqlite3_value** argv) {
 // Expression functions
 // ---------------------------------------------------------------------------
 
-// Val: the leading number of a text; blanks, tabs and line feeds are skipped
-// anywhere; &H / &O prefixes read hexadecimal / octal.
-double valOf(std::string_view s) {
-    std::string t;
-    for (char c : s)
-        if (c != ' ' && c != '\t' && c != '\n' && c != '\r') t += c;
-    if (t.size() >= 2 && t[0] == '&' && (t[1] == 'H' || t[1] == 'h' || t[1] == 'O' || t[1] == 'o')) {
-        int base = (t[1] == 'H' || t[1] == 'h') ? 16 : 8;
-        std::size_t i = 2;
-        std::uint64_t v = 0;
-        int digits = 0;
-        while (i < t.size()) {
-            int d;
-            char c = t[i];
-            if (c >= '0' && c <= '9') d = c - '0';
-            else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-            else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-            else break;
-            if (d >= base) break;
-            v = v * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(d);
-            ++digits;
-            if (v > 0xFFFFFFFFull) throw FunctionError{kOverflow};
-            ++i;
-        }
-        // Up to 16 bits the value is a signed Integer, up to 32 a signed Long.
-        if (v <= 0xFFFF && digits <= (base == 16 ? 4 : 6)) return static_cast<double>(static_cast<std::int16_t>(v));
-        return static_cast<double>(static_cast<std::int32_t>(static_cast<std::uint32_t>(v)));
-    }
-    std::string num;
-    std::size_t i = 0;
-    if (i < t.size() && (t[i] == '+' || t[i] == '-')) num += t[i++];
-    bool digits = false;
-    while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i]))) { num += t[i++]; digits = true; }
-    if (i < t.size() && t[i] == '.') {
-        num += t[i++];
-        while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i]))) { num += t[i++]; digits = true; }
-    }
-    if (!digits) return 0.0;
-    if (i < t.size() && (t[i] == 'e' || t[i] == 'E' || t[i] == 'd' || t[i] == 'D')) {
-        std::size_t j = i + 1;
-        std::string ex = "e";
-        if (j < t.size() && (t[j] == '+' || t[j] == '-')) ex += t[j++];
-        bool expDigits = false;
-        while (j < t.size() && std::isdigit(static_cast<unsigned char>(t[j]))) { ex += t[j++]; expDigits = true; }
-        if (expDigits) num += ex;
-    }
-    double d = StrToDoubleC(num.c_str());
-    if (!std::isfinite(d)) throw FunctionError{kOverflow};
-    return d;
-}
-
 void fnVal(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (isNull(argv[0])) throw FunctionError{kInvalidUseOfNull};
-    resultNumber(ctx, valOf(textOf(argv[0])));
+    // The program's own Val, so that a text has one value in a query and out of it.
+    double d = 0;
+    try {
+        d = Val(textOf(argv[0]));
+    } catch (const DaoError&) {
+        throw FunctionError{kOverflow};
+    }
+    resultNumber(ctx, d);
 }
 
 void fnLen(sqlite3_context* ctx, int, sqlite3_value** argv) {

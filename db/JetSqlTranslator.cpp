@@ -30,6 +30,7 @@ struct JetTranslation {
     bool hasRowid = false;
     bool compound = false;
     std::vector<std::string> parameters;
+    std::vector<std::string> dateColumns;
 };
 
 namespace {
@@ -222,84 +223,12 @@ bool isReserved(std::string_view w) {
 // ---------------------------------------------------------------------------
 
 // #m/d/yyyy#, #yyyy-mm-dd#, #yyyy/m/d#, each with an optional time
-// h:nn[:ss] [AM|PM], or a time alone. Two-digit years 00-29 are 20xx.
+// h:nn[:ss] [AM|PM], or a time alone: read as the data layer reads a date
+// text, so that a literal and the same text in a date column are one date.
 std::optional<double> parseDateLiteral(std::string_view text) {
-    std::vector<std::string> words;
-    {
-        std::string w;
-        for (char ch : text) {
-            if (ch == ' ' || ch == '\t') {
-                if (!w.empty()) words.push_back(w), w.clear();
-            } else {
-                w += ch;
-            }
-        }
-        if (!w.empty()) words.push_back(w);
-    }
-    if (words.empty()) return std::nullopt;
-    auto numbers = [](const std::string& s, char sep, std::vector<std::string>& parts) {
-        parts.clear();
-        std::string cur;
-        for (char ch : s) {
-            if (ch == sep) {
-                parts.push_back(cur);
-                cur.clear();
-            } else if (std::isdigit(static_cast<unsigned char>(ch))) {
-                cur += ch;
-            } else {
-                return false;
-            }
-        }
-        parts.push_back(cur);
-        for (const auto& p : parts)
-            if (p.empty() || p.size() > 4) return false;
-        return true;
-    };
-    std::size_t w = 0;
-    double days = 0;
-    std::vector<std::string> parts;
-    const std::string& first = words[0];
-    char sep = first.find('/') != std::string::npos ? '/' : (first.find('-') != std::string::npos ? '-' : 0);
-    if (sep) {
-        if (!numbers(first, sep, parts) || parts.size() != 3) return std::nullopt;
-        std::int64_t y;
-        unsigned m, d;
-        if (parts[0].size() > 2) { // year first
-            y = std::stoll(parts[0]);
-            m = static_cast<unsigned>(std::stoul(parts[1]));
-            d = static_cast<unsigned>(std::stoul(parts[2]));
-        } else {
-            m = static_cast<unsigned>(std::stoul(parts[0]));
-            d = static_cast<unsigned>(std::stoul(parts[1]));
-            y = std::stoll(parts[2]);
-            if (parts[2].size() <= 2) y += y < 30 ? 2000 : 1900;
-        }
-        if (y < 100 || y > 9999 || m < 1 || m > 12 || d < 1 ||
-            d > static_cast<unsigned>(DaysInMonth(static_cast<int>(y), static_cast<int>(m))))
-            return std::nullopt;
-        days = DateSerial(static_cast<int>(y), static_cast<int>(m), static_cast<int>(d));
-        ++w;
-    }
-    double fraction = 0;
-    if (w < words.size()) {
-        if (!numbers(words[w], ':', parts) || parts.size() < 2 || parts.size() > 3) return std::nullopt;
-        unsigned h = static_cast<unsigned>(std::stoul(parts[0]));
-        unsigned mi = static_cast<unsigned>(std::stoul(parts[1]));
-        unsigned s = parts.size() == 3 ? static_cast<unsigned>(std::stoul(parts[2])) : 0;
-        ++w;
-        if (w < words.size()) {
-            bool pm = iequals(words[w], "PM");
-            if (!pm && !iequals(words[w], "AM")) return std::nullopt;
-            if (h < 1 || h > 12) return std::nullopt;
-            h = (h % 12) + (pm ? 12 : 0);
-            ++w;
-        }
-        if (h > 23 || mi > 59 || s > 59) return std::nullopt;
-        fraction = (h * 3600.0 + mi * 60.0 + s) / 86400.0;
-    }
-    if (w != words.size()) return std::nullopt;
-    // Before the base day the whole part counts down while the time still adds up.
-    return days >= 0 ? days + fraction : days - fraction;
+    double day = 0;
+    if (!ParseDate(text, day)) return std::nullopt;
+    return day;
 }
 
 std::string realLiteral(double v) {
@@ -336,6 +265,7 @@ struct Ex {
     // reads it, `storedSql` the column as it is.
     bool yesNo = false;
     std::string storedSql;
+    bool date = false;          // a date: CVDate(...) or a date literal
     // A plain column reference as written: its table or alias (may be
     // empty) and its name.
     std::string qualifier, name;
@@ -1196,6 +1126,7 @@ Ex Parser::parsePrimary() {
         ++m_pos;
         e.sql = realLiteral(*d);
         e.constant = true;
+        e.date = true;
         return e;
     }
     case Tk::Op:
@@ -1412,6 +1343,7 @@ Ex Parser::callFunction(const Token& nameTok) {
         }
         e.sql += ")";
         e.text = def->kind == Fn::TextScalar;
+        e.date = std::string_view(def->target) == "jet_cvdate";
         return e;
     }
     return e;
@@ -1811,6 +1743,14 @@ std::string Parser::selectStatement(bool topLevel, JetTranslation* out, bool val
     }
     if (topLevel && out) {
         out->compound = compound;
+        // A result column that every SELECT computes as a date (CVDate, a
+        // date literal) is a date, though SQLite declares no type for it.
+        for (std::size_t i = 0; i < first.items.size(); ++i) {
+            bool date = true;
+            for (const auto& c : cores)
+                date = date && i < c.items.size() && !c.items[i].star && c.items[i].ex.date;
+            if (date) out->dateColumns.push_back(first.items[i].name);
+        }
         if (simple) {
             out->baseTable = first.from.firstTable;
             if (m_options.keyset) {
@@ -1994,6 +1934,7 @@ TranslatedSql JetSqlTranslator::Make(std::string_view original, JetTranslation&&
     out.m_hasRowid = t.hasRowid;
     out.m_compound = t.compound;
     out.m_parameters = std::move(t.parameters);
+    out.m_dateColumns = std::move(t.dateColumns);
     out.m_original = std::string(original);
     return out;
 }

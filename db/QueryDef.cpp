@@ -177,9 +177,25 @@ dao::Fields& QueryDef::Fields() {
             if (throughView) sql = "SELECT * FROM " + JetSqlTranslator::BracketName(m_name);
         }
         RecordsetPtr rs = db->OpenRecordset(sql, dbOpenSnapshot);
+        // The view declares no type for a column the statement computes as
+        // a date (CVDate, a date literal); the statement tells.
+        std::vector<std::string> dates;
+        if (throughView) {
+            try {
+                JetSqlTranslator::Options opts;
+                AskColumnsOf([c = db->conn()] { return c; }, opts);
+                dates = JetSqlTranslator::Translate(m_sql, opts).dateColumns();
+            } catch (const DaoError&) {
+            }
+        }
         for (const auto& f : rs->Fields()) {
             FieldInfo info = f->Info();
             if (throughView) typeComputed(*db, m_name, info);
+            if ((info.type == dbLong || info.type == dbDouble) &&
+                std::any_of(dates.begin(), dates.end(), [&](const std::string& name) { return NamesEqual(name, info.name); })) {
+                info.type = dbDate;
+                info.size = 8;
+            }
             auto copy = std::make_shared<Field>(info);
             copy->m_attached = true;
             m_fields.appendLoaded(copy);

@@ -95,7 +95,12 @@ void Recordset::describeColumns(sqlite3_stmt* st, bool firstRowReady) {
         }
         if (!known) {
             const char* decl = sqlite3_column_decltype(st, c);
-            if (decl && *decl) {
+            const bool date = m_sql && std::any_of(m_sql->dateColumns().begin(), m_sql->dateColumns().end(),
+                                                   [&](const std::string& name) { return NamesEqual(name, f.name); });
+            if (date) {
+                f.type = dbDate;
+                f.size = 8;
+            } else if (decl && *decl) {
                 MapDeclaredType(decl, f.type, f.size);
             } else {
                 int storage = firstRowReady ? sqlite3_column_type(st, c) : SQLITE_NULL;

@@ -58,6 +58,10 @@ public:
     // with parameters cannot run without their values (error 3061).
     const std::vector<std::string>& parameters() const noexcept { return m_parameters; }
 
+    // Names of the result columns a SELECT computes as dates (CVDate, a date
+    // literal): SQLite declares no type for them.
+    const std::vector<std::string>& dateColumns() const noexcept { return m_dateColumns; }
+
     // The text as the caller wrote it, for error messages.
     const std::string& original() const noexcept { return m_original; }
 
@@ -74,6 +78,7 @@ private:
     bool m_hasRowid = false;
     bool m_compound = false;
     std::vector<std::string> m_parameters;
+    std::vector<std::string> m_dateColumns;
     std::string m_original;
 };
 

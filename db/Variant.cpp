@@ -79,13 +79,17 @@ std::size_t scanNumber(std::string_view s, bool allowTrailingJunk, double& value
     return i;
 }
 
-bool textToNumber(std::string_view text, double& out) {
+bool textToNumber(std::string_view text, double& out, bool* beyond = nullptr) {
+    if (beyond) *beyond = false;
     std::string_view t = trim(text);
     if (t.empty()) return false;
     double v = 0;
     std::size_t n = scanNumber(t, false, v);
     if (n == 0 || n != t.size()) return false;
-    if (!std::isfinite(v)) return false;
+    if (!std::isfinite(v)) {
+        if (beyond) *beyond = true;
+        return false;
+    }
     out = v;
     return true;
 }
@@ -273,6 +277,29 @@ double Val(std::string_view text) {
     std::string compact;
     for (char c : text)
         if (c != ' ' && c != '\t' && c != '\n' && c != '\r') compact += c;
+    if (compact.size() >= 2 && compact[0] == '&' &&
+        (compact[1] == 'H' || compact[1] == 'h' || compact[1] == 'O' || compact[1] == 'o')) {
+        // &H / &O read hexadecimal / octal digits as a signed whole number:
+        // of 16 bits up to four hex or six octal digits ("&HFFFF" is -1),
+        // else of 32 bits ("&HFFFFFFFF" is -1 too); more is an overflow.
+        const int base = (compact[1] == 'H' || compact[1] == 'h') ? 16 : 8;
+        std::uint64_t v = 0;
+        int digits = 0;
+        for (std::size_t i = 2; i < compact.size(); ++i) {
+            int d;
+            const char c = compact[i];
+            if (c >= '0' && c <= '9') d = c - '0';
+            else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+            else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+            else break;
+            if (d >= base) break;
+            v = v * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(d);
+            ++digits;
+            if (v > 0xFFFFFFFFull) throwOverflow();
+        }
+        if (v <= 0xFFFF && digits <= (base == 16 ? 4 : 6)) return static_cast<double>(static_cast<std::int16_t>(v));
+        return static_cast<double>(static_cast<std::int32_t>(static_cast<std::uint32_t>(v)));
+    }
     double v = 0;
     if (scanNumber(compact, true, v) == 0) return 0.0;
     // A number beyond the largest double is an overflow, as Val in a query
@@ -284,6 +311,10 @@ double Val(std::string_view text) {
 bool IsNumeric(std::string_view text) {
     double v;
     return textToNumber(text, v);
+}
+
+bool TextNumber(std::string_view text, double& value, bool* beyond) {
+    return textToNumber(text, value, beyond);
 }
 
 bool IsNumericValue(const Variant& v) {
@@ -339,10 +370,20 @@ std::string FormatDoubleRoundTrip(double value) {
 bool ParseDouble(std::string_view text, double& out) {
     std::string_view t = trim(text);
     if (t.empty()) return false;
-    if (t.front() == '+') t.remove_prefix(1);
+    if (t.front() == '+') {
+        t.remove_prefix(1);
+        // One sign only: "+-5" is no number (from_chars would read the -5).
+        if (!t.empty() && (t.front() == '-' || t.front() == '+')) return false;
+    }
     // from_chars also reads "inf", "infinity" and "nan": no number written here.
     double d = 0;
     auto res = std::from_chars(t.data(), t.data() + t.size(), d);
+    if (res.ec == std::errc::result_out_of_range && res.ptr == t.data() + t.size()) {
+        // Too small for a double ("1e-400") is 0 (or the nearest one), as
+        // SQL and IsNumeric read it; too large stays no number.
+        d = StrToDoubleC(std::string(t).c_str());
+        res.ec = std::errc();
+    }
     if (res.ec != std::errc() || res.ptr != t.data() + t.size() || !std::isfinite(d)) return false;
     out = d;
     return true;
@@ -413,39 +454,48 @@ int DaysInMonth(int year, int month) {
 }
 
 bool ParseDate(std::string_view text, double& oleDate) {
-    // yyyy-mm-dd or m/d/yyyy (as the desktop database's date literals are
-    // written; a two-digit year is 1930-2029), then optionally a time
-    // h:nn[:ss[.fff]] after blanks or a "T" (the ISO form other programs
-    // write), with AM or PM, and a zone ("Z", "+02:00"): the time is read as
-    // written, the layer keeps no zones. Any other text, or a day the month
-    // does not have, is no date.
+    // A date as a date literal of a query writes it: year first (yyyy-mm-dd,
+    // yyyy/m/d) or month first (m/d/yyyy, m-d-yyyy; a two-digit year is
+    // 1930-2029), then optionally a time h:nn[:ss[.fff]] after blanks or a
+    // "T" (the ISO form other programs write), with AM or PM, and a zone
+    // ("Z", "+02:00"): the time is read as written, the layer keeps no
+    // zones. A time alone is a time of the base day. Any other text, or a
+    // day the month does not have, is no date.
     const std::string_view t = trim(text);
     std::size_t i = 0;
     int a = 0, b = 0, c = 0;
-    if (!readDigits(t, i, 4, a) || i >= t.size() || (t[i] != '-' && t[i] != '/')) return false;
-    const char sep = t[i++];
-    const std::size_t firstDigits = i - 1;
-    if (!readDigits(t, i, 2, b) || i >= t.size() || t[i++] != sep) return false;
-    const std::size_t yearStart = i;
-    if (!readDigits(t, i, 4, c)) return false;
-    int year, month, day;
-    if (sep == '-') {
-        if (firstDigits != 4) return false;
-        year = a, month = b, day = c;
+    if (!readDigits(t, i, 4, a) || i >= t.size()) return false;
+    int year = 1899, month = 12, day = 30;
+    const bool timeOnly = t[i] == ':';
+    if (timeOnly) {
+        i = 0;
     } else {
-        month = a, day = b, year = c;
-        if (i - yearStart <= 2) year += year < 30 ? 2000 : 1900;
+        if (t[i] != '-' && t[i] != '/') return false;
+        const char sep = t[i++];
+        const bool yearFirst = i - 1 > 2;
+        if (!readDigits(t, i, 2, b) || i >= t.size() || t[i++] != sep) return false;
+        const std::size_t lastStart = i;
+        if (!readDigits(t, i, 4, c)) return false;
+        if (yearFirst) {
+            if (i - lastStart > 2) return false;
+            year = a, month = b, day = c;
+        } else {
+            month = a, day = b, year = c;
+            if (i - lastStart <= 2) year += year < 30 ? 2000 : 1900;
+        }
+        if (i < t.size()) {
+            if (t[i] == 'T' && sep == '-' && yearFirst) {
+                ++i;
+            } else if (t[i] == ' ' || t[i] == '\t') {
+                while (i < t.size() && (t[i] == ' ' || t[i] == '\t')) ++i;
+            } else {
+                return false;
+            }
+        }
     }
     if (year < 100 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) return false;
     double seconds = 0;
     if (i < t.size()) {
-        if (t[i] == 'T' && sep == '-') {
-            ++i;
-        } else if (t[i] == ' ' || t[i] == '\t') {
-            while (i < t.size() && (t[i] == ' ' || t[i] == '\t')) ++i;
-        } else {
-            return false;
-        }
         int h = 0, mi = 0, s = 0;
         if (!readDigits(t, i, 2, h) || i >= t.size() || t[i++] != ':' || !readDigits(t, i, 2, mi)) return false;
         double fraction = 0;
@@ -490,6 +540,11 @@ bool ParseDate(std::string_view text, double& oleDate) {
     // Before the base day the day counts down and the time up (see FormatDate).
     const double whole = DateSerial(year, month, day);
     oleDate = whole >= 0 ? whole + seconds / 86400.0 : whole - seconds / 86400.0;
+    // A time a fraction of a second before the end of the day may round to
+    // the day number that ends it; the first and the last day end at a day
+    // number no date has (-657435, 2958466): they keep their last instant.
+    if (oleDate >= 2958466.0) oleDate = std::nextafter(2958466.0, 0.0);
+    if (oleDate <= -657435.0) oleDate = std::nextafter(-657435.0, 0.0);
     return true;
 }
 

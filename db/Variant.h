@@ -103,6 +103,12 @@ double RoundHalfEvenTo(double x, int digits);
 double Val(std::string_view text);
 // IsNumeric: the whole text (blanks aside) is a number.
 bool IsNumeric(std::string_view text);
+// The number a whole text spells, as IsNumeric and CDbl read it (blanks
+// around it, a sign, digits with a decimal point, an exponent written with
+// E or D, or &H / &O digits): false when it spells none. `beyond`, when
+// given, is set when the text spells a number beyond the doubles ("1e400").
+// One reader for the program and for the functions of a query.
+bool TextNumber(std::string_view text, double& value, bool* beyond = nullptr);
 bool IsNumericValue(const Variant& v);
 // A double as the language prints it: up to 15 significant digits, no
 // trailing zeros, exponent form "1E+20" / "1E-05" outside the plain range.

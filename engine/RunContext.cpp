@@ -61,9 +61,12 @@ namespace {
 // compare, group and sort what is stored. A text or a blob another program
 // stored there ("false", "No") is no Yes/No value: it stays as it is, a
 // group of its own whose value fails the run where it is read, not one
-// more True (SQL takes any text for more than 0).
+// more True (SQL takes any text for more than 0). Nor is a text that reads
+// as a number ("&H0", "0d0"): SQL compares it as a text, greater than every
+// number, so only a number stored as one lies within the doubles' range.
 std::string yesNoTerm(const std::string& term) {
-    return "IIf(IsNull(" + term + ") Or IsNumeric(" + term + "), IIf(" + term + " <> 0, -1, 0), " + term + ")";
+    return "IIf(IsNull(" + term + ") Or (" + term + " >= -1.7976931348623157E+308 And " + term +
+           " <= 1.7976931348623157E+308), IIf(" + term + " <> 0, -1, 0), " + term + ")";
 }
 
 // A date column may hold a date as the day number this program writes and as
@@ -89,7 +92,14 @@ long RunContext::SourceFieldType(const std::string& table, const std::string& fi
         const long type = rs->Fields(0)->Type();
         switch (type) {
         case dbBoolean: case dbDate: case dbText: case dbMemo: case dbBinary: case dbLongBinary: case dbGUID: return type;
-        default: return ComputedText(table, field) ? static_cast<long>(dbText) : type;
+        default:
+            if (ComputedText(table, field)) return dbText;
+            // A saved query's column that it computes as a date (CVDate)
+            // declares no type in its view: the query's field tells.
+            if (dao::QueryDefPtr q = m_frame.source->QueryDefs().Find(table)) {
+                if (dao::FieldPtr f = q->Fields().Find(field); f && f->Type() == dbDate) return dbDate;
+            }
+            return type;
         }
     } catch (const DaoError&) {
         return 0;
@@ -270,9 +280,14 @@ void RunContext::RunFieldType(const std::string& table, Field& f, long& type, lo
     size = f.Size();
     // A computed column typed by its first value, a number, that
     // holds texts too: its values are texts, its output column Text.
-    if (!isTextType(f.Type()) && isTextType(SourceFieldType(table, f.Name()))) {
+    const long sourceType = isTextType(f.Type()) ? 0 : SourceFieldType(table, f.Name());
+    if (isTextType(sourceType)) {
         type = dbText;
         size = 255;
+    } else if (sourceType == dbDate && (f.Type() == dbLong || f.Type() == dbDouble)) {
+        // A saved query's date computed by CVDate: its values are dates.
+        type = dbDate;
+        size = 8;
     } else if (m_frame.source) {
         const bool computed = (f.Type() == dbLong || f.Type() == dbDouble) && m_frame.source->ComputedWithoutType(table, f.Name());
         // Another program may store a real in a column declared whole

@@ -627,6 +627,11 @@ TEST_F(StoredValuesRunTest, ATextOrBlobInAYesNoGroupFailsTheRunNamingItInsteadOf
         {vtest::Stored::Text("false"), "'false'"},
         {vtest::Stored::Text("No"), "'No'"},
         {vtest::Stored::Blob(std::string("\0", 1)), "X'00'"},
+        // Texts IsNumeric reads as 0 (an exponent written with D, hex,
+        // octal): no Yes/No value either, not one more True.
+        {vtest::Stored::Text("0d0"), "'0d0'"},
+        {vtest::Stored::Text("&H0"), "'&H0'"},
+        {vtest::Stored::Text("&O0"), "'&O0'"},
     };
     const Analysis byFlag[] = {
         {"P", "Describe", {{"F", "G"}, {"X", "X"}}, {{"Sum", true}}},
@@ -708,6 +713,32 @@ TEST_F(StoredValuesRunTest, ADateStoredAsItsDayNumberAndAsTextsOfEveryFormIsOneG
     ASSERT_EQ(chi.size(), 1u);
     cells::ExpectCells(chi[0], {{"Count", 9}, {"Groups", 4}, {"DF", 3}, {"Chi-Square", 19.0 / 9}}, "Chi-Square",
                        cells::Match::Ulps);
+}
+
+TEST_F(StoredValuesRunTest, ASavedQuerysCVDateGroupIsWrittenAsDatesNotAsDayNumbers) {
+    // CVDate in a saved query makes another program's date texts dates; the
+    // view's column declares no type, and the run wrote its groups into a
+    // Double column as day numbers (37623 for 2003-01-02). Jan 2 holds X 1
+    // and 4, Jan 3 10:30 X 2.
+    WriteTheirs({"CREATE TABLE Stamps (K INTEGER PRIMARY KEY, S TEXT, X DOUBLE)",
+                 "INSERT INTO Stamps VALUES (1, '2003-01-02', 1), (2, '1/3/2003 10:30', 2), (3, '1/2/2003', 4)"});
+    db->CreateQueryDef("Dated", "SELECT K, CVDate(S) AS D, X FROM Stamps");
+    const Analysis byDay[] = {
+        {"P", "Describe", {{"D", "G"}, {"X", "X"}}, {{"Sum", true}}},
+        {"P", "Percentiles", {{"D", "G"}, {"X", "X"}}, {{"PercentileRadio", "Median"}}},
+    };
+    for (const Analysis& a : byDay) {
+        std::vector<std::string> groups;
+        for (const auto& r : RunAndRead(scenarioOf(a, "Dated"))) {
+            EXPECT_EQ(r["D"].Type(), vbDate) << a.type;
+            if (groups.empty() || groups.back() != r["D"].ToString()) groups.push_back(r["D"].ToString());
+        }
+        EXPECT_EQ(groups, (std::vector<std::string>{"2003-01-02", "2003-01-03 10:30:00"})) << a.type;
+    }
+    const auto sums = RunAndRead(scenarioOf(byDay[0], "Dated"));
+    ASSERT_EQ(sums.size(), 2u);
+    cells::ExpectCells(sums[0], {{"Count", 2}, {"Sum", 5}}, "Describe");
+    cells::ExpectCells(sums[1], {{"Count", 1}, {"Sum", 2}}, "Describe");
 }
 
 TEST_P(TheirTableRunsTest, WriteTheRowsWorkedOutByHand) {

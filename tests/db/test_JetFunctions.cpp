@@ -260,6 +260,93 @@ TEST_F(JetFunctionsOnFile, ValBeyondTheLargestDoubleIsAnOverflowNotInfinity) {
     EXPECT_EQ(dao::Val("1.7976931348623157e308"), 1.7976931348623157e308);
 }
 
+// Val of a hexadecimal or octal text is the signed number of 16 bits (up to
+// four hex or six octal digits) or else of 32 bits, in a query and in the
+// program alike: the program's Val read "&HFFFF" as 65535 where the query's
+// gave -1.
+TEST_F(JetFunctionsOnFile, ValOfAHexOrOctalTextIsTheSameSignedNumberInTheProgramAsInAQuery) {
+    const struct {
+        const char* text;
+        double value; // two's complement worked out by hand
+        bool overflow;
+    } cases[] = {
+        {"&HFF", 255, false},
+        {"&H7FFF", 32767, false},
+        {"&H8000", 32768.0 - 65536.0, false},
+        {"&HFFFF", 65535.0 - 65536.0, false},
+        {"&hffff", -1, false},
+        {"&H10000", 65536, false},                   // five digits: 32 bits
+        {"&H7FFFFFFF", 2147483647.0, false},
+        {"&H80000000", 2147483648.0 - 4294967296.0, false},
+        {"&HFFFFFFFF", -1, false},
+        {"&O17", 15, false},
+        {"&O177777", 65535.0 - 65536.0, false},      // 8^6 - 1
+        {"&O100000", 32768.0 - 65536.0, false},
+        {"&O200000", 65536, false},                  // beyond 16 bits
+        {"&H100000000", 0, true},                    // beyond 32 bits
+        {"&H7FFFFFFFFFFFFFFF", 0, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const std::string query = evaluate(db.get(), std::string("SELECT jet_val('") + c.text + "')");
+        if (c.overflow) {
+            EXPECT_EQ(query, kOverflow);
+            try {
+                const double v = dao::Val(c.text);
+                ADD_FAILURE() << "gave " << v;
+            } catch (const dao::DaoError& e) {
+                EXPECT_EQ(e.Number(), dao::err::Overflow);
+            }
+        } else {
+            EXPECT_EQ(query, "r:" + dao::JetNumberText(c.value));
+            EXPECT_EQ(dao::Val(c.text), c.value);
+        }
+    }
+}
+
+// A text is a number to IsNumeric and CDbl in a query exactly when it is one
+// to the program's IsNumeric and CDbl, and the same number: the query
+// refused octal "&O17" and exponents written with D ("1d5") that the
+// program reads as 15 and 100000, and took "&H+5" and "&H 5" that it refuses.
+TEST_F(JetFunctionsOnFile, ATextIsTheSameNumberOrNoNumberToIsNumericAndCDblInAQueryAsInTheProgram) {
+    const struct {
+        std::string text;
+        bool numeric;
+        double value; // worked out by hand
+        const char* why;
+    } cases[] = {
+        {"&O17", true, 15, "octal: 8 + 7"},
+        {"&o7", true, 7, "octal in small letters"},
+        {" &O777 ", true, 511, "octal between blanks: 7 * 64 + 7 * 8 + 7"},
+        {"1d5", true, 100000, "an exponent written with D"},
+        {"1D-2", true, 0.01, "a negative exponent written with D"},
+        {"-2.5d+1", true, -25, "sign, fraction and D exponent"},
+        {"5\n", true, 5, "a line feed after it, a blank as the tab is"},
+        {"&HFF", true, 255, "hexadecimal, read alike before"},
+        {"1e5", true, 100000, "an exponent written with E, read alike before"},
+        {" -0.125 ", true, -0.125, "an ordinary number between blanks"},
+        {"&H+5", false, 0, "a sign after &H"},
+        {"&H 5", false, 0, "a blank after &H"},
+        {"&H-1", false, 0, "a minus after &H"},
+        {"&O8", false, 0, "no octal digit"},
+        {"1d", false, 0, "D without exponent digits"},
+        {"1,000", false, 0, "a thousands separator"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        const std::string quoted = "'" + c.text + "'";
+        EXPECT_EQ(dao::IsNumeric(c.text), c.numeric);
+        EXPECT_EQ(evaluate(db.get(), "SELECT jet_isnumeric(" + quoted + ")"), c.numeric ? "i:-1" : "i:0");
+        if (c.numeric) {
+            EXPECT_EQ(dao::Variant(c.text).ToDouble(), c.value);
+            EXPECT_EQ(evaluate(db.get(), "SELECT jet_cdbl(" + quoted + ")"), "r:" + dao::JetNumberText(c.value));
+        } else {
+            EXPECT_THROW((void)dao::Variant(c.text).ToDouble(), dao::DaoError);
+            EXPECT_EQ(evaluate(db.get(), "SELECT jet_cdbl(" + quoted + ")"), kMismatch);
+        }
+    }
+}
+
 TEST_F(JetFunctionsOnFile, Aggregates) {
     db.raw("CREATE TABLE t (g INTEGER, x)");
     db.raw("INSERT INTO t VALUES (1, 3), (1, NULL), (1, '5'), (1, 10), (2, 'abc'), (3, NULL)");

@@ -95,6 +95,8 @@ TEST_F(StoredValues, NumberColumnsReadWhatAnotherProgramStoredExactlyAndANumberR
         {"Small", Stored::Text("12abc"), vbString, 0, 0, "12abc", "a text that starts with digits: not 12"},
         {"Small", Stored::Text("abc"), vbString, 0, 0, "abc", "a text that is no number: not 0"},
         {"Whole", Stored::Blob("12"), vbByteArray, 0, 0, "12", "a blob spelling digits: bytes, not 12"},
+        {"Dbl", Stored::Text("+-5"), vbString, 0, 0, "+-5", "a plus and then a minus: no number, not -5"},
+        {"Small", Stored::Text("+-12"), vbString, 0, 0, "+-12", "the same in a SMALLINT column: not -12"},
         {"Dbl", Stored::Blob(std::string("\x01\x00\x02", 3)), vbByteArray, 0, 0, std::string("\x01\x00\x02", 3),
          "a blob in a DOUBLE column"},
         {"Flag", Stored::Text("maybe"), vbString, 0, 0, "maybe", "a text that is no Yes/No"},
@@ -194,6 +196,71 @@ TEST_F(StoredValues, ADateTextAnotherProgramWroteIsReadWithItsTimeOrStaysTextWhe
     }
 }
 
+
+TEST_F(StoredValues, ADateTextInAFormADateLiteralTakesIsReadAsThatDateNotKeptAsText) {
+    // #2003/01/02#, #1-2-2003# and #6:00# are dates in a query, but the same
+    // texts stored by another program in a date column stayed texts, and a
+    // run failed on them as no date. 2003-01-02 is day 37623 (1 Jan 1900 is
+    // day 2; 103 years with 25 leap days: 2 + 103 * 365 + 25 = 37622 is
+    // 1 Jan 2003); a time alone is a time of the base day.
+    const struct {
+        const char* text;
+        double day;
+        const char* why;
+    } cases[] = {
+        {"2003/01/02", 37623, "year first with slashes"},
+        {"2003/1/2 10:30", 37623 + 10.5 / 24, "year first with slashes and a time"},
+        {"1-2-2003", 37623, "month first with dashes"},
+        {"1-2-03", 37623, "month first with dashes and a two-digit year"},
+        {"6:00", 0.25, "a time alone"},
+        {"12:30:15 PM", (12 * 3600 + 30 * 60 + 15) / 86400.0, "a time alone with seconds and PM"},
+        {"2003-01-02", 37623, "the ISO form, read alike before"},
+        {"1/2/2003", 37623, "month first with slashes, read alike before"},
+    };
+    std::vector<Stored> days;
+    for (const auto& c : cases) days.push_back(Stored::Text(c.text));
+    const std::vector<Variant> read = DaysReadBack("forms.db", days);
+    ASSERT_EQ(read.size(), std::size(cases));
+    for (std::size_t i = 0; i < read.size(); ++i) {
+        SCOPED_TRACE(cases[i].why);
+        EXPECT_EQ(read[i].Type(), vbDate);
+        EXPECT_DOUBLE_EQ(read[i].RawDouble(), cases[i].day);
+        double day = 0;
+        EXPECT_TRUE(ParseDate(cases[i].text, day));
+        EXPECT_DOUBLE_EQ(day, cases[i].day);
+    }
+}
+
+TEST_F(StoredValues, ATimeWithinASecondOfTheEndOfTheLastOrFirstDayIsReadAsADateNotAsADayNumberBeyondThem) {
+    // The dates run from 1 Jan 100 (day -657434) to 31 Dec 9999 (day
+    // 2958465). A time a microsecond before the end of either day came to
+    // the day number that ends it (2958466, -657435), which no date has:
+    // the value was read and shown as that number.
+    const struct {
+        const char* text;
+        const char* shown; // to the nearest second, as every date is shown
+        const char* why;
+    } cases[] = {
+        {"9999-12-31 23:59:59.999999", "9999-12-31 23:59:59", "the last day keeps its last second"},
+        {"9999-12-31T23:59:59.9999999999Z", "9999-12-31 23:59:59", "more digits than a double holds"},
+        {"0100-01-01 23:59:59.999999", "0100-01-02", "the first day's end rounds to the next day, as other days do"},
+        {"9999-12-31 23:59:59", "9999-12-31 23:59:59", "the last whole second, read alike before"},
+        {"2024-01-15 23:59:59.999999", "2024-01-16", "an ordinary day rounds to the next one, read alike before"},
+    };
+    std::vector<Stored> days;
+    for (const auto& c : cases) days.push_back(Stored::Text(c.text));
+    const std::vector<Variant> read = DaysReadBack("ends.db", days);
+    ASSERT_EQ(read.size(), std::size(cases));
+    for (std::size_t i = 0; i < read.size(); ++i) {
+        SCOPED_TRACE(cases[i].why);
+        EXPECT_EQ(read[i].Type(), vbDate);
+        EXPECT_EQ(read[i].ToString(), cases[i].shown);
+        double day = 0;
+        ASSERT_TRUE(ParseDate(cases[i].text, day));
+        EXPECT_GT(day, -657435.0);
+        EXPECT_LT(day, 2958466.0);
+    }
+}
 
 TEST_F(StoredValues, ADayNumberBeforeTheBaseDayIsShownAsTheDayAndTimeItStandsFor) {
     // The whole part counts the days back from 30 Dec 1899, the fraction is
@@ -347,6 +414,8 @@ TEST_F(StoredValues, AColumnWithoutADeclaredTypeIsATextFieldWhenAnyOfItsValuesIs
         {"(1), (2), ('a'), ('B'), (1.0), ('A')", dbText, "codes of both kinds, numbers first"},
         {"(1), ('12abc')", dbText, "a text that only begins with digits"},
         {"(1), ('NaN')", dbText, "NaN is no number the reader takes"},
+        {"(1), ('1e-400')", dbDouble, "a number below the smallest double: 0, as SQL and IsNumeric read it"},
+        {"(1), ('-2.5E-999')", dbDouble, "a negative one: 0 too"},
     };
     const std::string path = tmp.file("loose.db");
     for (const auto& c : cases) {

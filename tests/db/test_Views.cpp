@@ -158,6 +158,51 @@ TEST_F(ViewsTest, AViewsComputedColumnIsNotTypedByItsFirstValueAlone) {
     }
 }
 
+TEST_F(ViewsTest, AColumnACVDateOrADateLiteralComputesIsADateFieldNotADoubleOfDayNumbers) {
+    // CVDate turns another program's date texts into dates; the column it
+    // computes declares no type and was typed by its first value, a real:
+    // a Double field showing 37623 for 2 Jan 2003 (1 Jan 1900 is day 2,
+    // 1 Jan 2003 day 2 + 103 * 365 + 25 leap days = 37622).
+    db->Close();
+    {
+        vtest::OtherProgram other(path);
+        other.Exec("CREATE TABLE Stamps (K INTEGER PRIMARY KEY, S TEXT, N REAL)");
+        other.Exec("INSERT INTO Stamps VALUES (1, '2003-01-02', 2.5), (2, '1/3/2003 10:30', 37624.5)");
+    }
+    db = DBEngine().OpenDatabase(path);
+    db->CreateQueryDef("qDates", "SELECT K, CVDate(S) AS Day, CVDate(N) AS FromNumber, #1/2/2003# AS Fixed, "
+                                 "CVDate(S) + 1 AS DayNumber FROM Stamps ORDER BY K");
+    const struct {
+        const char* field;
+        int type;
+        const char* first;  // the first row's value as it is shown
+        const char* second;
+        const char* why;
+    } cases[] = {
+        {"Day", dbDate, "2003-01-02", "2003-01-03 10:30:00", "date texts made dates"},
+        {"FromNumber", dbDate, "1900-01-01 12:00:00", "2003-01-03 12:00:00", "day numbers made dates"},
+        {"Fixed", dbDate, "2003-01-02", "2003-01-02", "a date literal"},
+        {"DayNumber", dbDouble, "37624", "37625.4375", "arithmetic on a date: a number, as it was"},
+    };
+    QueryDefPtr q = db->QueryDefs()("qDates");
+    for (const char* source : {"qDates", "SELECT K, CVDate(S) AS Day, CVDate(N) AS FromNumber, #1/2/2003# AS Fixed, "
+                                         "CVDate(S) + 1 AS DayNumber FROM Stamps ORDER BY K;"}) {
+        SCOPED_TRACE(source);
+        RecordsetPtr rs = db->OpenRecordset(source, dbOpenSnapshot);
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.why);
+            EXPECT_EQ(q->Fields()(c.field)->Type(), c.type);
+            EXPECT_EQ(rs->Fields(c.field)->Type(), c.type);
+        }
+        for (int row = 0; row < 2; ++row, rs->MoveNext()) {
+            ASSERT_FALSE(rs->EOF_());
+            for (const auto& c : cases)
+                EXPECT_EQ(rs->Fields(c.field)->Value().ToString(), row == 0 ? c.first : c.second) << c.why;
+        }
+        rs->Close();
+    }
+}
+
 TEST_F(ViewsTest, ASavedQuerysViewMadeByAnEarlierTranslationIsMadeAgainWhenTheFileIsOpened) {
     // A saved query is read through its view, made from its statement when
     // it was saved. A view an earlier build made compared two text columns

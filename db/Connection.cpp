@@ -247,17 +247,23 @@ namespace {
 
 std::atomic<long long> g_lockWaitMs{10000};
 thread_local LockWaitListener t_lockWaitListener;
+thread_local LockWaitStop t_lockWaitStop;
 
 } // namespace
 
 void SetLockWaitLimit(std::chrono::milliseconds limit) noexcept { g_lockWaitMs = limit.count(); }
 std::chrono::milliseconds LockWaitLimit() noexcept { return std::chrono::milliseconds(g_lockWaitMs.load()); }
 
-LockWaitScope::LockWaitScope(LockWaitListener listener) : m_previous(std::move(t_lockWaitListener)) {
+LockWaitScope::LockWaitScope(LockWaitListener listener, LockWaitStop stop)
+    : m_previous(std::move(t_lockWaitListener)), m_previousStop(std::move(t_lockWaitStop)) {
     t_lockWaitListener = std::move(listener);
+    t_lockWaitStop = std::move(stop);
 }
 
-LockWaitScope::~LockWaitScope() { t_lockWaitListener = std::move(m_previous); }
+LockWaitScope::~LockWaitScope() {
+    t_lockWaitListener = std::move(m_previous);
+    t_lockWaitStop = std::move(m_previousStop);
+}
 
 void Connection::WaitForLocksOfOthers() noexcept {
     if (!m_db) return;
@@ -269,6 +275,12 @@ void Connection::WaitForLocksOfOthers() noexcept {
 bool Connection::WaitForLock(int attempt) noexcept {
     using namespace std::chrono;
     if (!m_waitForLocks) return false;
+    // Whoever waits may have been told to stop waiting (Stop pressed during a
+    // run): the next pause is not waited.
+    try {
+        if (t_lockWaitStop && t_lockWaitStop()) return false;
+    } catch (...) {
+    }
     const auto now = steady_clock::now();
     if (attempt == 0) {
         m_waitStart = now;

@@ -299,7 +299,8 @@ bool Connection::WaitForLock(int attempt) noexcept {
         (m_waitTold < milliseconds(0) || waited - m_waitTold >= seconds(1))) {
         m_waitTold = waited;
         try {
-            t_lockWaitListener(m_path, waited, limit);
+            // The file waited for: this database or one read through IN.
+            t_lockWaitListener(m_attaching.empty() ? failedFile(SQLITE_BUSY) : m_attaching, waited, limit);
         } catch (...) {
         }
     }
@@ -330,7 +331,67 @@ std::string Connection::ReadOnlyText() const {
     return "Cannot update. The database '" + m_path + "' is read-only.";
 }
 
-void Connection::Fail(int rc, const std::string& sql) const {
+namespace {
+
+// Whether another program keeps the file from being read (an exclusive
+// lock) or, with `write`, from being written; asked on a connection of its
+// own that waits for nothing.
+bool lockedByOthers(const std::string& path, bool write) {
+    sqlite3* raw = nullptr;
+    const int rc = OpenSqlite(path, write ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY, &raw);
+    SqliteHandle probe(raw);
+    if (rc != SQLITE_OK) return false;
+    const char* sql = write ? "BEGIN IMMEDIATE" : "SELECT count(*) FROM sqlite_master";
+    sqlite3_stmt* st = nullptr;
+    int step = sqlite3_prepare_v2(raw, sql, -1, &st, nullptr);
+    if (step == SQLITE_OK) step = sqlite3_step(st);
+    sqlite3_finalize(st);
+    if (write) sqlite3_exec(raw, "ROLLBACK", nullptr, nullptr, nullptr);
+    return (step & 0xff) == SQLITE_BUSY || (step & 0xff) == SQLITE_LOCKED;
+}
+
+} // namespace
+
+std::string Connection::failedFile(int rc) const {
+    const int primary = rc & 0xff;
+    if (m_attached.empty() || !m_db) return m_path;
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
+        // Read locks first: another program's exclusive lock stops every
+        // statement that reads the file. Then write locks, on the files this
+        // connection has not begun to write itself.
+        std::vector<std::pair<std::string, std::string>> files{{m_path, "main"}};
+        for (const auto& [path, alias] : m_attached) files.emplace_back(path, alias);
+        for (bool write : {false, true}) {
+            std::vector<std::string> locked;
+            for (const auto& [path, schema] : files) {
+                if (write && sqlite3_txn_state(m_db.get(), schema.c_str()) == SQLITE_TXN_WRITE) continue;
+                if (lockedByOthers(path, write)) locked.push_back(path);
+            }
+            // This database's lock (the first asked) is the one named when it
+            // is one of them.
+            if (!locked.empty()) return locked.front();
+        }
+        return m_path;
+    }
+    if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT) {
+        for (const auto& [path, alias] : m_attached) {
+            sqlite3_stmt* st = nullptr;
+            const std::string check = "PRAGMA " + QuoteIdent(alias) + ".quick_check(1)";
+            int step = sqlite3_prepare_v2(m_db.get(), check.c_str(), -1, &st, nullptr);
+            std::string answer;
+            if (step == SQLITE_OK && (step = sqlite3_step(st)) == SQLITE_ROW && sqlite3_column_text(st, 0))
+                answer = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+            sqlite3_finalize(st);
+            const int p = step & 0xff;
+            if (p == SQLITE_NOTADB || p == SQLITE_CORRUPT || (step == SQLITE_ROW && answer != "ok")) return path;
+        }
+    }
+    return m_path;
+}
+
+void Connection::Fail(int rc, const std::string& sql) const { Fail(rc, sql, failedFile(rc)); }
+
+void Connection::Fail(int rc, const std::string& sql, const std::string& failed) const {
     int primary = rc & 0xff;
     std::string msg = m_db ? sqlite3_errmsg(m_db.get()) : sqlite3_errstr(rc);
     switch (primary) {
@@ -376,13 +437,13 @@ void Connection::Fail(int rc, const std::string& sql) const {
     }
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-        throw DaoError(err::FileLocked, "Could not use '" + m_path + "'; file already in use.", rc, sql);
+        throw DaoError(err::FileLocked, "Could not use '" + failed + "'; file already in use.", rc, sql);
     case SQLITE_NOTADB:
-        m_damageText = "Unrecognized database format '" + m_path + "'.";
+        m_damageText = "Unrecognized database format '" + failed + "'.";
         ++m_damageMet;
         throw DaoError(err::NotADatabase, m_damageText, rc, sql);
     case SQLITE_CORRUPT:
-        m_damageText = "Cannot open database '" + m_path + "'. It may not be a database, or the file may be corrupt.";
+        m_damageText = "Cannot open database '" + failed + "'. It may not be a database, or the file may be corrupt.";
         ++m_damageMet;
         throw DaoError(3049, m_damageText, rc, sql);
     case SQLITE_CANTOPEN: {
@@ -498,8 +559,12 @@ StmtHandle Connection::Prepare(const TranslatedSql& sql) {
             throw DaoError(err::FileNotFound, "Couldn't find file '" + a.path + "'.", 0, sql.original());
         StmtHandle attach = Prepare(SystemSql("ATTACH DATABASE ?1 AS " + QuoteIdent(a.alias)));
         sqlite3_bind_text(attach.get(), 1, a.path.c_str(), static_cast<int>(a.path.size()), SQLITE_TRANSIENT);
+        // A wait during the attach is a wait for that file.
+        m_attaching = a.path;
         int arc = sqlite3_step(attach.get());
-        if (arc != SQLITE_DONE) Fail(sqlite3_extended_errcode(m_db.get()), sql.original());
+        m_attaching.clear();
+        // The file named is the one that could not be attached.
+        if (arc != SQLITE_DONE) Fail(sqlite3_extended_errcode(m_db.get()), sql.original(), a.path);
         attach.reset();
         // A database with a password is reached through IN only with that
         // password, as a direct open needs it.

@@ -68,3 +68,101 @@ TEST_F(WaitingForOtherProgramsTest, WorkgroupFileLockedByAnotherProgramIsWaitedF
     }
 }
 
+
+// A query that reads another database file through IN '<path>' and meets
+// that file locked or damaged names that file, not the database the query
+// runs in (which may well be sound and free); so does the word that it waits.
+TEST_F(WaitingForOtherProgramsTest, AFileReadThroughInThatIsLockedOrDamagedIsTheFileNamed) {
+    // Long enough for the waiting thread to be told once.
+    vtest::LockWaitLimitScope limit(std::chrono::milliseconds(400));
+    const std::string mainPath = tmp.file("main.db");
+    {
+        auto db = DBEngine().CreateDatabase(mainPath, dbLangGeneral);
+        daotest::MakeTable(*db, "Here", {{"V", dbLong}});
+    }
+    // The other file: a small table, and a table of many pages whose pages
+    // are read only when it is.
+    auto makeOther = [&](const std::string& path) {
+        vtest::OtherProgram other(path);
+        other.Exec("CREATE TABLE Small (V INTEGER); INSERT INTO Small VALUES (1), (2);"
+                   "CREATE TABLE Big (V TEXT)");
+        other.Exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 400) "
+                   "INSERT INTO Big SELECT printf('%0500d', i) FROM n");
+    };
+    auto pageSize = [](const std::string& path) {
+        vtest::OtherProgram other(path);
+        return std::stol(other.Text("PRAGMA page_size"));
+    };
+    auto pageCount = [](const std::string& path) {
+        vtest::OtherProgram other(path);
+        return std::stol(other.Text("PRAGMA page_count"));
+    };
+    // Overwrites a page of Big (one near the end of the file) with bytes that
+    // are no page.
+    auto damageBig = [&](const std::string& path) {
+        const long size = pageSize(path);
+        const long page = pageCount(path) - 2;
+        std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp((page - 1) * size);
+        const std::string junk(static_cast<std::size_t>(size), '\xA5');
+        f.write(junk.data(), static_cast<std::streamsize>(junk.size()));
+    };
+    const std::string locked = "file already in use.";
+    const std::string damaged = ". It may not be a database, or the file may be corrupt.";
+    const struct {
+        const char* what;
+        bool attachFirst;                                   // read through IN once before
+        std::function<void(const std::string&)> spoil;      // done to the other file
+        bool lockMain;                                      // the main file locked instead
+        std::string sql;                                    // with %s for the other file
+        std::function<std::string(const std::string&)> expected;
+    } cases[] = {
+        {"the other file locked when first named", false, nullptr, false, "SELECT V FROM Small IN '%s'",
+         [&](const std::string& p) { return "Could not use '" + p + "'; " + locked; }},
+        {"the other file locked after it was read", true, nullptr, false, "SELECT V FROM Small IN '%s'",
+         [&](const std::string& p) { return "Could not use '" + p + "'; " + locked; }},
+        {"the main file locked", true, nullptr, true,
+         "SELECT V FROM Small IN '%s' WHERE V NOT IN (SELECT V FROM Here)",
+         [&](const std::string&) { return "Could not use '" + mainPath + "'; " + locked; }},
+        {"the other file is no database",
+         false,
+         [](const std::string& p) { std::ofstream(p, std::ios::binary | std::ios::trunc) << std::string(4096, 'x'); },
+         false, "SELECT V FROM Small IN '%s'",
+         [&](const std::string& p) { return "Unrecognized database format '" + p + "'."; }},
+        {"a page of the other file damaged after it was read", true, damageBig, false,
+         "SELECT Sum(Len(V)) FROM Big IN '%s'",
+         [&](const std::string& p) { return "Cannot open database '" + p + "'" + damaged; }},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string otherPath = tmp.file("other" + std::to_string(++n) + ".db");
+        makeOther(otherPath);
+        auto db = DBEngine().OpenDatabase(mainPath);
+        auto sql = [&](const std::string& text) {
+            std::string s = text;
+            s.replace(s.find("%s"), 2, otherPath);
+            return s;
+        };
+        if (c.attachFirst) {
+            ASSERT_EQ(daotest::ColumnOf(*db, sql("SELECT V FROM Small IN '%s' ORDER BY V")), (std::vector<long>{1, 2}));
+        }
+        if (c.spoil) c.spoil(otherPath);
+        vtest::OtherProgram holder(c.lockMain ? mainPath : otherPath);
+        const bool lock = !c.spoil;
+        if (lock) holder.Exec("BEGIN EXCLUSIVE");
+        std::string toldOf;
+        LockWaitScope told([&](const std::string& path, std::chrono::milliseconds, std::chrono::milliseconds) {
+            toldOf = path;
+        });
+        const auto error = daotest::ErrorOf([&] { daotest::ColumnOf(*db, sql(c.sql)); });
+        if (lock) holder.Exec("ROLLBACK");
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->Description(), c.expected(otherPath));
+        if (lock) {
+            EXPECT_EQ(toldOf, c.lockMain ? mainPath : otherPath);
+        }
+        db->Close();
+        DBEngine().Reset();
+    }
+}

@@ -300,7 +300,7 @@ bool Connection::WaitForLock(int attempt) noexcept {
         m_waitTold = waited;
         try {
             // The file waited for: this database or one read through IN.
-            t_lockWaitListener(m_attaching.empty() ? failedFile(SQLITE_BUSY) : m_attaching, waited, limit);
+            t_lockWaitListener(failedFile(SQLITE_BUSY), waited, limit);
         } catch (...) {
         }
     }
@@ -354,6 +354,7 @@ bool lockedByOthers(const std::string& path, bool write) {
 
 std::string Connection::failedFile(int rc) const {
     const int primary = rc & 0xff;
+    if (!m_attaching.empty()) return m_attaching;
     if (m_attached.empty() || !m_db) return m_path;
     if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
         // Read locks first: another program's exclusive lock stops every
@@ -559,16 +560,27 @@ StmtHandle Connection::Prepare(const TranslatedSql& sql) {
             throw DaoError(err::FileNotFound, "Couldn't find file '" + a.path + "'.", 0, sql.original());
         StmtHandle attach = Prepare(SystemSql("ATTACH DATABASE ?1 AS " + QuoteIdent(a.alias)));
         sqlite3_bind_text(attach.get(), 1, a.path.c_str(), static_cast<int>(a.path.size()), SQLITE_TRANSIENT);
-        // A wait during the attach is a wait for that file.
-        m_attaching = a.path;
+        // A wait or a failure while the file is attached and its password
+        // read is one of that file.
+        struct Attaching {
+            std::string& path;
+            ~Attaching() { path.clear(); }
+        } attaching{m_attaching = a.path};
         int arc = sqlite3_step(attach.get());
-        m_attaching.clear();
-        // The file named is the one that could not be attached.
         if (arc != SQLITE_DONE) Fail(sqlite3_extended_errcode(m_db.get()), sql.original(), a.path);
         attach.reset();
         // A database with a password is reached through IN only with that
-        // password, as a direct open needs it.
-        if (!ExternalPasswordMatches(a.alias, a.password, a.hasPassword)) {
+        // password, as a direct open needs it. A password that cannot be
+        // read (a damaged page, another program's lock) fails the statement,
+        // and the file is not kept attached.
+        bool matches = false;
+        try {
+            matches = ExternalPasswordMatches(a.alias, a.password, a.hasPassword);
+        } catch (...) {
+            sqlite3_exec(m_db.get(), ("DETACH DATABASE " + QuoteIdent(a.alias)).c_str(), nullptr, nullptr, nullptr);
+            throw;
+        }
+        if (!matches) {
             Exec(SystemSql("DETACH DATABASE " + QuoteIdent(a.alias)));
             throw DaoError(err::NotValidPassword, "Not a valid password.", 0, sql.original());
         }
@@ -597,22 +609,34 @@ int Connection::ExecBound(const SystemSql& sql, const std::vector<Variant>& valu
     return sqlite3_changes(m_db.get());
 }
 
-bool Connection::ExternalPasswordMatches(const std::string& alias, const std::string& password, bool given) {
-    auto blob = [&](const char* name, std::string& out) {
-        StmtHandle st = Prepare(SystemSql("SELECT Value FROM " + QuoteIdent(alias) + ".MSysDb WHERE Name = '" + name + "'"));
-        if (sqlite3_step(st.get()) != SQLITE_ROW) return false;
+bool Connection::ReadPassword(const std::string& schema, std::string& salt, std::string& hash) {
+    salt.clear();
+    hash.clear();
+    auto value = [&](const char* name, std::string& out) {
+        StmtHandle st = Prepare(SystemSql("SELECT Value FROM " + QuoteIdent(schema) + ".MSysDb WHERE Name = '" + name + "'"));
+        const int rc = sqlite3_step(st.get());
+        // A row that cannot be read fails: it is not taken for no password.
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) Fail(sqlite3_extended_errcode(m_db.get()), "MSysDb");
+        if (rc != SQLITE_ROW) return false;
         out.assign(static_cast<const char*>(sqlite3_column_blob(st.get(), 0)),
                    static_cast<std::size_t>(sqlite3_column_bytes(st.get(), 0)));
         return true;
     };
+    if (!value("PasswordSalt", salt)) return false;
+    value("PasswordHash", hash);
+    return true;
+}
+
+bool Connection::ExternalPasswordMatches(const std::string& alias, const std::string& password, bool given) {
     {
         StmtHandle has = Prepare(SystemSql("SELECT 1 FROM " + QuoteIdent(alias) +
                                            ".sqlite_master WHERE type = 'table' AND name = 'MSysDb'"));
-        if (sqlite3_step(has.get()) != SQLITE_ROW) return true; // no catalogue: no password
+        const int rc = sqlite3_step(has.get());
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) Fail(sqlite3_extended_errcode(m_db.get()), "sqlite_master");
+        if (rc != SQLITE_ROW) return true; // no catalogue: no password
     }
     std::string salt, hash;
-    if (!blob("PasswordSalt", salt)) return true;
-    blob("PasswordHash", hash);
+    if (!ReadPassword(alias, salt, hash)) return true;
     return given && Workgroup::Hash(password, salt) == hash;
 }
 

@@ -162,6 +162,10 @@ public:
     // True when the database attached as `alias` has no password, or has
     // `password` (given says whether one was given at all).
     bool ExternalPasswordMatches(const std::string& alias, const std::string& password, bool given);
+    // The database password stored in `schema` ("main" or an alias), its
+    // salt and hash; false when none is stored. A password that cannot be
+    // read (a damaged page, a lock held too long) fails, not passing for none.
+    bool ReadPassword(const std::string& schema, std::string& salt, std::string& hash);
 
 private:
     void writePending();

@@ -426,18 +426,12 @@ void Database::NewPassword(const std::string& oldPassword, const std::string& ne
     auto c = conn();
     c->EnsureCatalog();
     // The old password must match the stored one (none stored: the old one must be empty).
-    StmtHandle st = c->Prepare(SystemSql("SELECT Value FROM MSysDb WHERE Name = 'PasswordSalt'"));
     std::string salt, hash;
-    if (sqlite3_step(st.get()) == SQLITE_ROW) {
-        salt.assign(static_cast<const char*>(sqlite3_column_blob(st.get(), 0)), static_cast<std::size_t>(sqlite3_column_bytes(st.get(), 0)));
-        StmtHandle h = c->Prepare(SystemSql("SELECT Value FROM MSysDb WHERE Name = 'PasswordHash'"));
-        if (sqlite3_step(h.get()) == SQLITE_ROW)
-            hash.assign(static_cast<const char*>(sqlite3_column_blob(h.get(), 0)), static_cast<std::size_t>(sqlite3_column_bytes(h.get(), 0)));
+    if (c->ReadPassword("main", salt, hash)) {
         if (Workgroup::Hash(oldPassword, salt) != hash) throw DaoError(err::NotValidPassword, "Not a valid password.");
     } else if (!oldPassword.empty()) {
         throw DaoError(err::NotValidPassword, "Not a valid password.");
     }
-    st.reset();
     // The old password's rows and the new ones change together: a salt
     // kept without its hash would refuse every password.
     Savepoint sp(*c, "dao_password");

@@ -425,6 +425,31 @@ bool Database::HoldsBytes(const std::string& source, const std::string& field) {
 void Database::NewPassword(const std::string& oldPassword, const std::string& newPassword) {
     auto c = conn();
     c->EnsureCatalog();
+    // The file's write lock before the stored password is read (unless a
+    // transaction is open on the file already): another program changing
+    // the password meanwhile is waited for, and the old password is checked
+    // against the one its change left instead of being written over it.
+    struct WriteLockFirst {
+        Connection& conn;
+        bool own;
+        explicit WriteLockFirst(Connection& c) : conn(c), own(!c.ReadOnly() && sqlite3_get_autocommit(c.handle())) {
+            if (own) conn.Exec(SystemSql("BEGIN IMMEDIATE"));
+        }
+        void Commit() {
+            if (!own) return;
+            conn.Exec(SystemSql("COMMIT"));
+            own = false;
+        }
+        ~WriteLockFirst() {
+            if (!own) return;
+            try {
+                conn.Exec(SystemSql("ROLLBACK"));
+            } catch (...) {
+            }
+        }
+        WriteLockFirst(const WriteLockFirst&) = delete;
+        WriteLockFirst& operator=(const WriteLockFirst&) = delete;
+    } lock(*c);
     // The old password must match the stored one (none stored: the old one must be empty).
     std::string salt, hash;
     if (c->ReadPassword("main", salt, hash)) {
@@ -438,6 +463,7 @@ void Database::NewPassword(const std::string& oldPassword, const std::string& ne
     c->Exec(SystemSql("DELETE FROM MSysDb WHERE Name IN ('PasswordSalt', 'PasswordHash')"));
     if (newPassword.empty()) {
         sp.Release();
+        lock.Commit();
         return;
     }
     std::string newSalt = Workgroup::NewSalt();
@@ -449,6 +475,7 @@ void Database::NewPassword(const std::string& oldPassword, const std::string& ne
         if (sqlite3_step(ins.get()) != SQLITE_DONE) c->Fail(sqlite3_extended_errcode(c->handle()), "NewPassword");
     }
     sp.Release();
+    lock.Commit();
 }
 
 void Database::Close() noexcept {

@@ -166,3 +166,35 @@ TEST_F(WaitingForOtherProgramsTest, AFileReadThroughInThatIsLockedOrDamagedIsThe
         DBEngine().Reset();
     }
 }
+
+// Two programs change the database password at once, both from "old": the
+// one that waited for the other's change checked "old" against the password
+// as it was before that change, and then wrote over it.
+TEST_F(WaitingForOtherProgramsTest, APasswordChangedByAnotherProgramMeanwhileIsTheOneTheOldPasswordIsCheckedAgainst) {
+    const std::string path = tmp.file("pw.db");
+    {
+        auto db = DBEngine().CreateDatabase(path, dbLangGeneral);
+        db->NewPassword("", "old");
+    }
+    auto db = DBEngine().OpenDatabase(path, false, false, ";pwd=old");
+    // The other program has begun its change from "old" to "theirs".
+    vtest::OtherProgram other(path);
+    other.Exec("BEGIN IMMEDIATE");
+    vtest::LockWaitLimitScope limit(std::chrono::minutes(5));
+    bool finished = false;
+    LockWaitScope waiting([&](const std::string&, std::chrono::milliseconds, std::chrono::milliseconds) {
+        if (finished) return;
+        finished = true;
+        const std::string salt = Workgroup::NewSalt();
+        other.Exec("UPDATE MSysDb SET Value = ?1 WHERE Name = 'PasswordSalt'", vtest::Stored::Blob(salt));
+        other.Exec("UPDATE MSysDb SET Value = ?1 WHERE Name = 'PasswordHash'",
+                   vtest::Stored::Blob(Workgroup::Hash("theirs", salt)));
+        other.Exec("COMMIT");
+    });
+    EXPECT_EQ(daotest::ErrorNumberOf([&] { db->NewPassword("old", "mine"); }), err::NotValidPassword);
+    if (!finished) other.Exec("COMMIT");
+    db->Close();
+    // The other program's password stands.
+    EXPECT_NO_THROW(DBEngine().OpenDatabase(path, false, false, ";pwd=theirs"));
+    EXPECT_THROW(DBEngine().OpenDatabase(path, false, false, ";pwd=mine"), DaoError);
+}

@@ -74,7 +74,7 @@ TEST_F(WaitingForOtherProgramsTest, WorkgroupFileLockedByAnotherProgramIsWaitedF
 // runs in (which may well be sound and free); so does the word that it waits.
 TEST_F(WaitingForOtherProgramsTest, AFileReadThroughInThatIsLockedOrDamagedIsTheFileNamed) {
     // Long enough for the waiting thread to be told once.
-    vtest::LockWaitLimitScope limit(std::chrono::milliseconds(400));
+    vtest::LockWaitLimitScope limit(std::chrono::milliseconds(1500));
     const std::string mainPath = tmp.file("main.db");
     {
         auto db = DBEngine().CreateDatabase(mainPath, dbLangGeneral);

@@ -738,12 +738,26 @@ void Connection::ForgetTable(const std::string& table) {
     ExecBound(SystemSql("DELETE FROM MSysProperties WHERE ObjectName = ?1"), {Variant(table)});
 }
 
-void Connection::NoticeSchemaChange() noexcept {
+void Connection::NoticeSchemaChange() {
     if (!m_db) return;
+    // A file another program holds locked past the wait fails here: taken
+    // for a schema unchanged, every lookup that follows waited as long
+    // again before the statement failed after all.
+    auto lockedTooLong = [this](int rc) {
+        const int primary = rc & 0xff;
+        if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) Fail(rc, "PRAGMA schema_version");
+    };
     sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(m_db.get(), "PRAGMA schema_version", -1, &raw, nullptr) != SQLITE_OK) return;
+    const int prepared = sqlite3_prepare_v2(m_db.get(), "PRAGMA schema_version", -1, &raw, nullptr);
     StmtHandle st(raw);
-    if (sqlite3_step(st.get()) != SQLITE_ROW) return;
+    if (prepared != SQLITE_OK) {
+        lockedTooLong(sqlite3_extended_errcode(m_db.get()));
+        return;
+    }
+    if (sqlite3_step(st.get()) != SQLITE_ROW) {
+        lockedTooLong(sqlite3_extended_errcode(m_db.get()));
+        return;
+    }
     const std::int64_t version = sqlite3_column_int64(st.get(), 0);
     if (m_schemaVersion != -1 && version != m_schemaVersion) InvalidateCatalog();
     m_schemaVersion = version;
@@ -984,20 +998,28 @@ bool Connection::YesNoColumn(const std::string& table, const std::string& column
 
 namespace {
 
-// The columns of `table` in `schema` of `db` with whether each is declared
-// a Yes/No field.
-std::vector<JetSqlTranslator::Options::Column> declaredYesNo(sqlite3* db, const std::string& schema, const std::string& table) {
+// The columns of `table` in `schema` of `c` with whether each is declared
+// a Yes/No field. A file another program holds locked past the wait fails
+// (rather than showing no columns, after which the statement waited again).
+std::vector<JetSqlTranslator::Options::Column> declaredYesNo(Connection& c, const std::string& schema, const std::string& table) {
     std::vector<JetSqlTranslator::Options::Column> out;
+    sqlite3* db = c.handle();
+    auto lockedTooLong = [&c, db] {
+        const int rc = sqlite3_extended_errcode(db);
+        if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) c.Fail(rc, "pragma_table_xinfo");
+    };
     sqlite3_stmt* raw = nullptr;
     if (sqlite3_prepare_v2(db, "SELECT name, type FROM pragma_table_xinfo(?1, ?2) WHERE hidden IN (0, 2, 3)", -1, &raw,
                            nullptr) != SQLITE_OK) {
         sqlite3_finalize(raw);
+        lockedTooLong();
         return out;
     }
     StmtHandle st(raw);
     sqlite3_bind_text(st.get(), 1, table.c_str(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
     sqlite3_bind_text(st.get(), 2, schema.c_str(), static_cast<int>(schema.size()), SQLITE_TRANSIENT);
-    while (sqlite3_step(st.get()) == SQLITE_ROW) {
+    int rc;
+    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
         const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
         const auto* declared = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 1));
         int type = 0;
@@ -1005,6 +1027,7 @@ std::vector<JetSqlTranslator::Options::Column> declaredYesNo(sqlite3* db, const 
         MapDeclaredType(declared ? declared : "", type, size);
         out.push_back({name ? name : "", type == dbBoolean});
     }
+    if (rc != SQLITE_DONE) lockedTooLong();
     return out;
 }
 
@@ -1020,7 +1043,7 @@ std::vector<JetSqlTranslator::Options::Column> Connection::YesNoColumns(const st
         }
         return out;
     }
-    if (auto at = m_attached.find(path); at != m_attached.end()) return declaredYesNo(handle(), at->second, table);
+    if (auto at = m_attached.find(path); at != m_attached.end()) return declaredYesNo(*this, at->second, table);
     // Not attached yet: the file is read on a connection of its own, which
     // waits for another program's lock as every connection does (a reading
     // that failed at once would find no columns, and no Yes/No field).
@@ -1030,7 +1053,7 @@ std::vector<JetSqlTranslator::Options::Column> Connection::YesNoColumns(const st
     if (rc != SQLITE_OK) return {};
     other.SetWaitForLocks(m_waitForLocks);
     other.WaitForLocksOfOthers();
-    return declaredYesNo(raw, "main", table);
+    return declaredYesNo(other, "main", table);
 }
 
 std::optional<FieldInfo> Connection::ColumnInfo(const std::string& schema, const std::string& table,

@@ -131,7 +131,8 @@ public:
     std::uint64_t SchemaGeneration() const noexcept { return m_generation; }
     // Notices a schema change made through another connection (another
     // program adding a table, say) and then invalidates the catalogue.
-    void NoticeSchemaChange() noexcept;
+    // Throws when another program holds the file locked past the wait.
+    void NoticeSchemaChange();
 
     // The catalogue follows the file: its rows about tables that another
     // program dropped or renamed are removed (when the file can be written

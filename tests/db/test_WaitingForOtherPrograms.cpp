@@ -198,3 +198,54 @@ TEST_F(WaitingForOtherProgramsTest, APasswordChangedByAnotherProgramMeanwhileIsT
     EXPECT_NO_THROW(DBEngine().OpenDatabase(path, false, false, ";pwd=theirs"));
     EXPECT_THROW(DBEngine().OpenDatabase(path, false, false, ";pwd=mine"), DaoError);
 }
+
+// A query on a file that another program holds locked waited for the lock
+// once for every column the translation of the query looked up (whether it
+// holds numbers, whether it is a Yes/No field), each wait as long as the
+// limit, and only then failed: minutes instead of the limit.
+TEST_F(WaitingForOtherProgramsTest, AQueryOnAFileAnotherProgramHoldsLockedWaitsForItOnceNotOnceForEveryColumnLookedUp) {
+    // Each wait long enough for the waiting thread to be told of it.
+    vtest::LockWaitLimitScope limit(std::chrono::milliseconds(1000));
+    const std::string mainPath = tmp.file("main.db"), otherPath = tmp.file("other.db");
+    {
+        auto db = DBEngine().CreateDatabase(mainPath, dbLangGeneral);
+        daotest::MakeTable(*db, "Here", {{"V", dbLong}, {"Flag", dbBoolean}, {"Name", dbText, 10}});
+        auto other = DBEngine().CreateDatabase(otherPath, dbLangGeneral);
+        daotest::MakeTable(*other, "There", {{"V", dbLong}, {"Flag", dbBoolean}, {"Name", dbText, 10}});
+    }
+    const struct {
+        const char* what;
+        std::string locked; // the file another program holds
+        std::string sql;
+    } cases[] = {
+        {"a query on the database", mainPath, "SELECT V FROM Here WHERE Flag = True AND Name = 'a' AND V > 1"},
+        {"a query through IN on the other file", otherPath,
+         "SELECT V FROM There IN '" + otherPath + "' WHERE Flag = True AND Name = 'a' AND V > 1"},
+        {"a query through IN that reads the database too", mainPath,
+         "SELECT V FROM There IN '" + otherPath + "' WHERE Flag = True AND V NOT IN (SELECT V FROM Here)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto db = DBEngine().OpenDatabase(mainPath);
+        // Read once while nothing is locked, as a user who has been at work.
+        ASSERT_EQ(daotest::ColumnOf(*db, c.sql), std::vector<long>{});
+        vtest::OtherProgram holder(c.locked);
+        holder.Exec("BEGIN EXCLUSIVE");
+        // A wait is told first after a short while, then about once a
+        // second: a time waited shorter than the one told before starts
+        // another wait.
+        int waits = 0;
+        std::chrono::milliseconds last{-1};
+        LockWaitScope told([&](const std::string&, std::chrono::milliseconds waited, std::chrono::milliseconds) {
+            if (waited <= last || last.count() < 0) ++waits;
+            last = waited;
+        });
+        const auto error = daotest::ErrorOf([&] { daotest::ColumnOf(*db, c.sql); });
+        holder.Exec("ROLLBACK");
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->Description(), "Could not use '" + c.locked + "'; file already in use.");
+        EXPECT_EQ(waits, 1);
+        db->Close();
+        DBEngine().Reset();
+    }
+}

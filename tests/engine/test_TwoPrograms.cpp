@@ -188,3 +188,27 @@ TEST_F(TwoProgramsTest, StopPressedWhileARunWaitsForAnotherProgramsLockEndsTheWa
     EXPECT_EQ(means(*db).rfind("The database engine cannot find the input table or query 'OutD'", 0), 0u) << means(*db);
     db->Close();
 }
+
+TEST_F(TwoProgramsTest, ARunOnAFileAnotherProgramHoldsLockedFailsAfterOneWaitNotOneForEveryLookup) {
+    const Prepared p = prepare(tmp);
+    // One word of waiting for each wait (told first after a short while,
+    // then once a second).
+    vtest::LockWaitLimitScope limit(std::chrono::milliseconds(1000));
+    auto db = DBEngine().OpenDatabase(p.path);
+    VarnelloCore eng;
+    eng.SetScenarioDatabase(db);
+    eng.SetShowProgress(true);
+    ASSERT_TRUE(eng.RunScenario(p.describe)) << eng.ErrorInfo();
+    Progress progress;
+    eng.SetEvents(&progress);
+    vtest::OtherProgram other(p.path);
+    other.Exec("BEGIN EXCLUSIVE");
+    EXPECT_FALSE(eng.RunScenario(p.describe));
+    other.Exec("ROLLBACK");
+    EXPECT_NE(eng.ErrorInfo().find("Could not use '" + p.path + "'; file already in use."), std::string::npos)
+        << eng.ErrorInfo();
+    int waits = 0;
+    for (const auto& t : progress.texts) waits += t.rfind("Waiting for another program to release ", 0) == 0;
+    EXPECT_EQ(waits, 1);
+    db->Close();
+}

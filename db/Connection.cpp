@@ -248,17 +248,23 @@ namespace {
 
 std::atomic<long long> g_lockWaitMs{10000};
 thread_local LockWaitListener t_lockWaitListener;
+thread_local LockWaitStop t_lockWaitStop;
 
 } // namespace
 
 void SetLockWaitLimit(std::chrono::milliseconds limit) noexcept { g_lockWaitMs = limit.count(); }
 std::chrono::milliseconds LockWaitLimit() noexcept { return std::chrono::milliseconds(g_lockWaitMs.load()); }
 
-LockWaitScope::LockWaitScope(LockWaitListener listener) : m_previous(std::move(t_lockWaitListener)) {
+LockWaitScope::LockWaitScope(LockWaitListener listener, LockWaitStop stop)
+    : m_previous(std::move(t_lockWaitListener)), m_previousStop(std::move(t_lockWaitStop)) {
     t_lockWaitListener = std::move(listener);
+    t_lockWaitStop = std::move(stop);
 }
 
-LockWaitScope::~LockWaitScope() { t_lockWaitListener = std::move(m_previous); }
+LockWaitScope::~LockWaitScope() {
+    t_lockWaitListener = std::move(m_previous);
+    t_lockWaitStop = std::move(m_previousStop);
+}
 
 void Connection::WaitForLocksOfOthers() noexcept {
     if (!m_db) return;
@@ -270,6 +276,12 @@ void Connection::WaitForLocksOfOthers() noexcept {
 bool Connection::WaitForLock(int attempt) noexcept {
     using namespace std::chrono;
     if (!m_waitForLocks) return false;
+    // Whoever waits may have been told to stop waiting (Stop pressed during a
+    // run): the next pause is not waited.
+    try {
+        if (t_lockWaitStop && t_lockWaitStop()) return false;
+    } catch (...) {
+    }
     const auto now = steady_clock::now();
     if (attempt == 0) {
         m_waitStart = now;
@@ -288,7 +300,8 @@ bool Connection::WaitForLock(int attempt) noexcept {
         (m_waitTold < milliseconds(0) || waited - m_waitTold >= seconds(1))) {
         m_waitTold = waited;
         try {
-            t_lockWaitListener(m_path, waited, limit);
+            // The file waited for: this database or one read through IN.
+            t_lockWaitListener(failedFile(SQLITE_BUSY), waited, limit);
         } catch (...) {
         }
     }
@@ -319,7 +332,68 @@ std::string Connection::ReadOnlyText() const {
     return "Cannot update. The database '" + m_path + "' is read-only.";
 }
 
-void Connection::Fail(int rc, const std::string& sql) const {
+namespace {
+
+// Whether another program keeps the file from being read (an exclusive
+// lock) or, with `write`, from being written; asked on a connection of its
+// own that waits for nothing.
+bool lockedByOthers(const std::string& path, bool write) {
+    sqlite3* raw = nullptr;
+    const int rc = OpenSqlite(path, write ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY, &raw);
+    SqliteHandle probe(raw);
+    if (rc != SQLITE_OK) return false;
+    const char* sql = write ? "BEGIN IMMEDIATE" : "SELECT count(*) FROM sqlite_master";
+    sqlite3_stmt* st = nullptr;
+    int step = sqlite3_prepare_v2(raw, sql, -1, &st, nullptr);
+    if (step == SQLITE_OK) step = sqlite3_step(st);
+    sqlite3_finalize(st);
+    if (write) sqlite3_exec(raw, "ROLLBACK", nullptr, nullptr, nullptr);
+    return (step & 0xff) == SQLITE_BUSY || (step & 0xff) == SQLITE_LOCKED;
+}
+
+} // namespace
+
+std::string Connection::failedFile(int rc) const {
+    const int primary = rc & 0xff;
+    if (!m_attaching.empty()) return m_attaching;
+    if (m_attached.empty() || !m_db) return m_path;
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
+        // Read locks first: another program's exclusive lock stops every
+        // statement that reads the file. Then write locks, on the files this
+        // connection has not begun to write itself.
+        std::vector<std::pair<std::string, std::string>> files{{m_path, "main"}};
+        for (const auto& [path, alias] : m_attached) files.emplace_back(path, alias);
+        for (bool write : {false, true}) {
+            std::vector<std::string> locked;
+            for (const auto& [path, schema] : files) {
+                if (write && sqlite3_txn_state(m_db.get(), schema.c_str()) == SQLITE_TXN_WRITE) continue;
+                if (lockedByOthers(path, write)) locked.push_back(path);
+            }
+            // This database's lock (the first asked) is the one named when it
+            // is one of them.
+            if (!locked.empty()) return locked.front();
+        }
+        return m_path;
+    }
+    if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT) {
+        for (const auto& [path, alias] : m_attached) {
+            sqlite3_stmt* st = nullptr;
+            const std::string check = "PRAGMA " + QuoteIdent(alias) + ".quick_check(1)";
+            int step = sqlite3_prepare_v2(m_db.get(), check.c_str(), -1, &st, nullptr);
+            std::string answer;
+            if (step == SQLITE_OK && (step = sqlite3_step(st)) == SQLITE_ROW && sqlite3_column_text(st, 0))
+                answer = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+            sqlite3_finalize(st);
+            const int p = step & 0xff;
+            if (p == SQLITE_NOTADB || p == SQLITE_CORRUPT || (step == SQLITE_ROW && answer != "ok")) return path;
+        }
+    }
+    return m_path;
+}
+
+void Connection::Fail(int rc, const std::string& sql) const { Fail(rc, sql, failedFile(rc)); }
+
+void Connection::Fail(int rc, const std::string& sql, const std::string& failed) const {
     int primary = rc & 0xff;
     std::string msg = m_db ? sqlite3_errmsg(m_db.get()) : sqlite3_errstr(rc);
     switch (primary) {
@@ -365,13 +439,13 @@ void Connection::Fail(int rc, const std::string& sql) const {
     }
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-        throw DaoError(err::FileLocked, "Could not use '" + m_path + "'; file already in use.", rc, sql);
+        throw DaoError(err::FileLocked, "Could not use '" + failed + "'; file already in use.", rc, sql);
     case SQLITE_NOTADB:
-        m_damageText = "Unrecognized database format '" + m_path + "'.";
+        m_damageText = "Unrecognized database format '" + failed + "'.";
         ++m_damageMet;
         throw DaoError(err::NotADatabase, m_damageText, rc, sql);
     case SQLITE_CORRUPT:
-        m_damageText = "Cannot open database '" + m_path + "'. It may not be a database, or the file may be corrupt.";
+        m_damageText = "Cannot open database '" + failed + "'. It may not be a database, or the file may be corrupt.";
         ++m_damageMet;
         throw DaoError(3049, m_damageText, rc, sql);
     case SQLITE_CANTOPEN: {
@@ -487,12 +561,27 @@ StmtHandle Connection::Prepare(const TranslatedSql& sql) {
             throw DaoError(err::FileNotFound, "Couldn't find file '" + a.path + "'.", 0, sql.original());
         StmtHandle attach = Prepare(SystemSql("ATTACH DATABASE ?1 AS " + QuoteIdent(a.alias)));
         sqlite3_bind_text(attach.get(), 1, a.path.c_str(), static_cast<int>(a.path.size()), SQLITE_TRANSIENT);
+        // A wait or a failure while the file is attached and its password
+        // read is one of that file.
+        struct Attaching {
+            std::string& path;
+            ~Attaching() { path.clear(); }
+        } attaching{m_attaching = a.path};
         int arc = sqlite3_step(attach.get());
-        if (arc != SQLITE_DONE) Fail(sqlite3_extended_errcode(m_db.get()), sql.original());
+        if (arc != SQLITE_DONE) Fail(sqlite3_extended_errcode(m_db.get()), sql.original(), a.path);
         attach.reset();
         // A database with a password is reached through IN only with that
-        // password, as a direct open needs it.
-        if (!ExternalPasswordMatches(a.alias, a.password, a.hasPassword)) {
+        // password, as a direct open needs it. A password that cannot be
+        // read (a damaged page, another program's lock) fails the statement,
+        // and the file is not kept attached.
+        bool matches = false;
+        try {
+            matches = ExternalPasswordMatches(a.alias, a.password, a.hasPassword);
+        } catch (...) {
+            sqlite3_exec(m_db.get(), ("DETACH DATABASE " + QuoteIdent(a.alias)).c_str(), nullptr, nullptr, nullptr);
+            throw;
+        }
+        if (!matches) {
             Exec(SystemSql("DETACH DATABASE " + QuoteIdent(a.alias)));
             throw DaoError(err::NotValidPassword, "Not a valid password.", 0, sql.original());
         }
@@ -521,22 +610,34 @@ int Connection::ExecBound(const SystemSql& sql, const std::vector<Variant>& valu
     return sqlite3_changes(m_db.get());
 }
 
-bool Connection::ExternalPasswordMatches(const std::string& alias, const std::string& password, bool given) {
-    auto blob = [&](const char* name, std::string& out) {
-        StmtHandle st = Prepare(SystemSql("SELECT Value FROM " + QuoteIdent(alias) + ".MSysDb WHERE Name = '" + name + "'"));
-        if (sqlite3_step(st.get()) != SQLITE_ROW) return false;
+bool Connection::ReadPassword(const std::string& schema, std::string& salt, std::string& hash) {
+    salt.clear();
+    hash.clear();
+    auto value = [&](const char* name, std::string& out) {
+        StmtHandle st = Prepare(SystemSql("SELECT Value FROM " + QuoteIdent(schema) + ".MSysDb WHERE Name = '" + name + "'"));
+        const int rc = sqlite3_step(st.get());
+        // A row that cannot be read fails: it is not taken for no password.
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) Fail(sqlite3_extended_errcode(m_db.get()), "MSysDb");
+        if (rc != SQLITE_ROW) return false;
         out.assign(static_cast<const char*>(sqlite3_column_blob(st.get(), 0)),
                    static_cast<std::size_t>(sqlite3_column_bytes(st.get(), 0)));
         return true;
     };
+    if (!value("PasswordSalt", salt)) return false;
+    value("PasswordHash", hash);
+    return true;
+}
+
+bool Connection::ExternalPasswordMatches(const std::string& alias, const std::string& password, bool given) {
     {
         StmtHandle has = Prepare(SystemSql("SELECT 1 FROM " + QuoteIdent(alias) +
                                            ".sqlite_master WHERE type = 'table' AND name = 'MSysDb'"));
-        if (sqlite3_step(has.get()) != SQLITE_ROW) return true; // no catalogue: no password
+        const int rc = sqlite3_step(has.get());
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) Fail(sqlite3_extended_errcode(m_db.get()), "sqlite_master");
+        if (rc != SQLITE_ROW) return true; // no catalogue: no password
     }
     std::string salt, hash;
-    if (!blob("PasswordSalt", salt)) return true;
-    blob("PasswordHash", hash);
+    if (!ReadPassword(alias, salt, hash)) return true;
     return given && Workgroup::Hash(password, salt) == hash;
 }
 
@@ -646,12 +747,26 @@ void Connection::ForgetTable(const std::string& table) {
     ExecBound(SystemSql("DELETE FROM MSysProperties WHERE ObjectName = ?1"), {Variant(table)});
 }
 
-void Connection::NoticeSchemaChange() noexcept {
+void Connection::NoticeSchemaChange() {
     if (!m_db) return;
+    // A file another program holds locked past the wait fails here: taken
+    // for a schema unchanged, every lookup that follows waited as long
+    // again before the statement failed after all.
+    auto lockedTooLong = [this](int rc) {
+        const int primary = rc & 0xff;
+        if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) Fail(rc, "PRAGMA schema_version");
+    };
     sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(m_db.get(), "PRAGMA schema_version", -1, &raw, nullptr) != SQLITE_OK) return;
+    const int prepared = sqlite3_prepare_v2(m_db.get(), "PRAGMA schema_version", -1, &raw, nullptr);
     StmtHandle st(raw);
-    if (sqlite3_step(st.get()) != SQLITE_ROW) return;
+    if (prepared != SQLITE_OK) {
+        lockedTooLong(sqlite3_extended_errcode(m_db.get()));
+        return;
+    }
+    if (sqlite3_step(st.get()) != SQLITE_ROW) {
+        lockedTooLong(sqlite3_extended_errcode(m_db.get()));
+        return;
+    }
     const std::int64_t version = sqlite3_column_int64(st.get(), 0);
     if (m_schemaVersion != -1 && version != m_schemaVersion) InvalidateCatalog();
     m_schemaVersion = version;
@@ -892,20 +1007,28 @@ bool Connection::YesNoColumn(const std::string& table, const std::string& column
 
 namespace {
 
-// The columns of `table` in `schema` of `db` with whether each is declared
-// a Yes/No field.
-std::vector<JetSqlTranslator::Options::Column> declaredYesNo(sqlite3* db, const std::string& schema, const std::string& table) {
+// The columns of `table` in `schema` of `c` with whether each is declared
+// a Yes/No field. A file another program holds locked past the wait fails
+// (rather than showing no columns, after which the statement waited again).
+std::vector<JetSqlTranslator::Options::Column> declaredYesNo(Connection& c, const std::string& schema, const std::string& table) {
     std::vector<JetSqlTranslator::Options::Column> out;
+    sqlite3* db = c.handle();
+    auto lockedTooLong = [&c, db] {
+        const int rc = sqlite3_extended_errcode(db);
+        if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) c.Fail(rc, "pragma_table_xinfo");
+    };
     sqlite3_stmt* raw = nullptr;
     if (sqlite3_prepare_v2(db, "SELECT name, type FROM pragma_table_xinfo(?1, ?2) WHERE hidden IN (0, 2, 3)", -1, &raw,
                            nullptr) != SQLITE_OK) {
         sqlite3_finalize(raw);
+        lockedTooLong();
         return out;
     }
     StmtHandle st(raw);
     sqlite3_bind_text(st.get(), 1, table.c_str(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
     sqlite3_bind_text(st.get(), 2, schema.c_str(), static_cast<int>(schema.size()), SQLITE_TRANSIENT);
-    while (sqlite3_step(st.get()) == SQLITE_ROW) {
+    int rc;
+    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
         const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
         const auto* declared = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 1));
         int type = 0;
@@ -913,6 +1036,7 @@ std::vector<JetSqlTranslator::Options::Column> declaredYesNo(sqlite3* db, const 
         MapDeclaredType(declared ? declared : "", type, size);
         out.push_back({name ? name : "", type == dbBoolean});
     }
+    if (rc != SQLITE_DONE) lockedTooLong();
     return out;
 }
 
@@ -928,7 +1052,7 @@ std::vector<JetSqlTranslator::Options::Column> Connection::YesNoColumns(const st
         }
         return out;
     }
-    if (auto at = m_attached.find(path); at != m_attached.end()) return declaredYesNo(handle(), at->second, table);
+    if (auto at = m_attached.find(path); at != m_attached.end()) return declaredYesNo(*this, at->second, table);
     // Not attached yet: the file is read on a connection of its own, which
     // waits for another program's lock as every connection does (a reading
     // that failed at once would find no columns, and no Yes/No field).
@@ -938,7 +1062,7 @@ std::vector<JetSqlTranslator::Options::Column> Connection::YesNoColumns(const st
     if (rc != SQLITE_OK) return {};
     other.SetWaitForLocks(m_waitForLocks);
     other.WaitForLocksOfOthers();
-    return declaredYesNo(raw, "main", table);
+    return declaredYesNo(other, "main", table);
 }
 
 std::optional<FieldInfo> Connection::ColumnInfo(const std::string& schema, const std::string& table,

@@ -87,7 +87,11 @@ public:
     void RemovePendingWriter(PendingWriter* w) noexcept;
 
     // Turns a SQLite failure into the layer's error with the platform numbers.
+    // A lock or damage met in a file the statement read through IN '<path>'
+    // names that file.
     [[noreturn]] void Fail(int rc, const std::string& sql) const;
+    // The same for a failure met in the file `failed`.
+    [[noreturn]] void Fail(int rc, const std::string& sql, const std::string& failed) const;
     // How many times a statement found the file damaged (a page that is no
     // page of a database, a file cut short), whoever caught the error, and
     // the error's description the last time.
@@ -127,7 +131,8 @@ public:
     std::uint64_t SchemaGeneration() const noexcept { return m_generation; }
     // Notices a schema change made through another connection (another
     // program adding a table, say) and then invalidates the catalogue.
-    void NoticeSchemaChange() noexcept;
+    // Throws when another program holds the file locked past the wait.
+    void NoticeSchemaChange();
 
     // The catalogue follows the file: its rows about tables that another
     // program dropped or renamed are removed (when the file can be written
@@ -158,9 +163,16 @@ public:
     // True when the database attached as `alias` has no password, or has
     // `password` (given says whether one was given at all).
     bool ExternalPasswordMatches(const std::string& alias, const std::string& password, bool given);
+    // The database password stored in `schema` ("main" or an alias), its
+    // salt and hash; false when none is stored. A password that cannot be
+    // read (a damaged page, a lock held too long) fails, not passing for none.
+    bool ReadPassword(const std::string& schema, std::string& salt, std::string& hash);
 
 private:
     void writePending();
+    // The file a lock or damage of the error `rc` was met in: this database,
+    // or one attached for IN '<path>'.
+    std::string failedFile(int rc) const;
 
     SqliteHandle m_db;
     std::string m_path;
@@ -179,6 +191,7 @@ private:
     std::map<std::string, CachedTable> m_fieldCache; // key: schema + "\x1f" + lower(table)
     std::map<std::string, std::string> m_aliases;                // path → alias
     std::map<std::string, std::string> m_attached;               // path → alias, attached
+    std::string m_attaching;                                     // the path being attached
     std::vector<PendingWriter*> m_pendingWriters;
     bool m_writingPending = false;
     bool m_waitForLocks = true;

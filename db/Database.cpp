@@ -425,25 +425,45 @@ bool Database::HoldsBytes(const std::string& source, const std::string& field) {
 void Database::NewPassword(const std::string& oldPassword, const std::string& newPassword) {
     auto c = conn();
     c->EnsureCatalog();
+    // The file's write lock before the stored password is read (unless a
+    // transaction is open on the file already): another program changing
+    // the password meanwhile is waited for, and the old password is checked
+    // against the one its change left instead of being written over it.
+    struct WriteLockFirst {
+        Connection& conn;
+        bool own;
+        explicit WriteLockFirst(Connection& c) : conn(c), own(!c.ReadOnly() && sqlite3_get_autocommit(c.handle())) {
+            if (own) conn.Exec(SystemSql("BEGIN IMMEDIATE"));
+        }
+        void Commit() {
+            if (!own) return;
+            conn.Exec(SystemSql("COMMIT"));
+            own = false;
+        }
+        ~WriteLockFirst() {
+            if (!own) return;
+            try {
+                conn.Exec(SystemSql("ROLLBACK"));
+            } catch (...) {
+            }
+        }
+        WriteLockFirst(const WriteLockFirst&) = delete;
+        WriteLockFirst& operator=(const WriteLockFirst&) = delete;
+    } lock(*c);
     // The old password must match the stored one (none stored: the old one must be empty).
-    StmtHandle st = c->Prepare(SystemSql("SELECT Value FROM MSysDb WHERE Name = 'PasswordSalt'"));
     std::string salt, hash;
-    if (sqlite3_step(st.get()) == SQLITE_ROW) {
-        salt.assign(static_cast<const char*>(sqlite3_column_blob(st.get(), 0)), static_cast<std::size_t>(sqlite3_column_bytes(st.get(), 0)));
-        StmtHandle h = c->Prepare(SystemSql("SELECT Value FROM MSysDb WHERE Name = 'PasswordHash'"));
-        if (sqlite3_step(h.get()) == SQLITE_ROW)
-            hash.assign(static_cast<const char*>(sqlite3_column_blob(h.get(), 0)), static_cast<std::size_t>(sqlite3_column_bytes(h.get(), 0)));
+    if (c->ReadPassword("main", salt, hash)) {
         if (Workgroup::Hash(oldPassword, salt) != hash) throw DaoError(err::NotValidPassword, "Not a valid password.");
     } else if (!oldPassword.empty()) {
         throw DaoError(err::NotValidPassword, "Not a valid password.");
     }
-    st.reset();
     // The old password's rows and the new ones change together: a salt
     // kept without its hash would refuse every password.
     Savepoint sp(*c, "dao_password");
     c->Exec(SystemSql("DELETE FROM MSysDb WHERE Name IN ('PasswordSalt', 'PasswordHash')"));
     if (newPassword.empty()) {
         sp.Release();
+        lock.Commit();
         return;
     }
     std::string newSalt = Workgroup::NewSalt();
@@ -455,6 +475,7 @@ void Database::NewPassword(const std::string& oldPassword, const std::string& ne
         if (sqlite3_step(ins.get()) != SQLITE_DONE) c->Fail(sqlite3_extended_errcode(c->handle()), "NewPassword");
     }
     sp.Release();
+    lock.Commit();
 }
 
 void Database::Close() noexcept {

@@ -19,17 +19,23 @@ std::chrono::milliseconds LockWaitLimit() noexcept;
 using LockWaitListener =
     std::function<void(const std::string& path, std::chrono::milliseconds waited, std::chrono::milliseconds limit)>;
 
-// Listens for the calling thread while it lives (the listener before it
-// listens again afterwards).
+// Asked on the waiting thread before each pause of a wait: once it answers
+// true (the user asked the run to stop, say) the wait ends at once, and the
+// statement fails as with a lock held too long.
+using LockWaitStop = std::function<bool()>;
+
+// Listens for the calling thread while it lives (the listener and the stop
+// before it listen again afterwards).
 class LockWaitScope {
 public:
-    explicit LockWaitScope(LockWaitListener listener);
+    explicit LockWaitScope(LockWaitListener listener, LockWaitStop stop = {});
     ~LockWaitScope();
     LockWaitScope(const LockWaitScope&) = delete;
     LockWaitScope& operator=(const LockWaitScope&) = delete;
 
 private:
     LockWaitListener m_previous;
+    LockWaitStop m_previousStop;
 };
 
 } // namespace dao

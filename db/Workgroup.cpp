@@ -5,6 +5,7 @@
 #include "db/Sha256.h"
 
 #include <filesystem>
+#include <memory>
 #include <random>
 
 namespace dao {
@@ -13,17 +14,20 @@ namespace {
 
 constexpr unsigned kIterations = 20000;
 
-SqliteHandle openFile(const std::string& path, bool create) {
+// The file on a connection of its own, which waits for another program's
+// lock on it (another copy of the program setting a password) as long as a
+// statement on any database file waits, telling the waiting thread so.
+std::unique_ptr<Connection> openFile(const std::string& path, bool create) {
     sqlite3* raw = nullptr;
     int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
     int rc = OpenSqlite(path, flags, &raw);
-    SqliteHandle h(raw);
+    auto conn = std::make_unique<Connection>(SqliteHandle(raw), path, false);
     if (rc != SQLITE_OK)
         throw DaoError(err::CannotOpenWorkgroup,
                        "Cannot start your application. The workgroup information file is missing or opened exclusively "
                        "by another user.", rc);
-    sqlite3_busy_timeout(raw, 2000);
-    return h;
+    conn->WaitForLocksOfOthers();
+    return conn;
 }
 
 std::string lookupSalt(sqlite3* db, const std::string& user, std::string& hash, bool& found) {
@@ -37,7 +41,14 @@ std::string lookupSalt(sqlite3* db, const std::string& user, std::string& hash, 
     }
     StmtHandle st(raw);
     sqlite3_bind_text(raw, 1, user.c_str(), static_cast<int>(user.size()), SQLITE_TRANSIENT);
-    if (sqlite3_step(raw) != SQLITE_ROW) return {};
+    const int rc = sqlite3_step(raw);
+    // A file that could not be read (locked longer than a statement waits)
+    // is no unknown user.
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        throw DaoError(err::CannotOpenWorkgroup,
+                       "Cannot start your application. The workgroup information file is missing or opened exclusively "
+                       "by another user.", rc);
+    if (rc != SQLITE_ROW) return {};
     found = true;
     std::string salt(static_cast<const char*>(sqlite3_column_blob(raw, 0)), static_cast<std::size_t>(sqlite3_column_bytes(raw, 0)));
     hash.assign(static_cast<const char*>(sqlite3_column_blob(raw, 1)), static_cast<std::size_t>(sqlite3_column_bytes(raw, 1)));
@@ -59,9 +70,9 @@ std::string Workgroup::Hash(const std::string& password, const std::string& salt
 
 void Workgroup::Create(const std::string& path) {
     if (std::filesystem::exists(path)) throw DaoError(3204, "Database already exists.");
-    SqliteHandle db = openFile(path, true);
+    auto db = openFile(path, true);
     char* msg = nullptr;
-    int rc = sqlite3_exec(db.get(),
+    int rc = sqlite3_exec(db->handle(),
                           "CREATE TABLE MSysAccounts (Name TEXT NOT NULL PRIMARY KEY COLLATE NOCASE, Salt BLOB NOT NULL,"
                           " Hash BLOB NOT NULL)", nullptr, nullptr, &msg);
     sqlite3_free(msg);
@@ -75,10 +86,10 @@ bool Workgroup::Verify(const std::string& path, const std::string& user, const s
         throw DaoError(err::CannotOpenWorkgroup,
                        "Cannot start your application. The workgroup information file is missing or opened exclusively "
                        "by another user.");
-    SqliteHandle db = openFile(path, false);
+    auto db = openFile(path, false);
     std::string hash;
     bool found;
-    std::string salt = lookupSalt(db.get(), user, hash, found);
+    std::string salt = lookupSalt(db->handle(), user, hash, found);
     if (!found) return false;
     std::string computed = Hash(password, salt);
     // Constant-time comparison.
@@ -89,11 +100,11 @@ bool Workgroup::Verify(const std::string& path, const std::string& user, const s
 }
 
 void Workgroup::SetUser(const std::string& path, const std::string& user, const std::string& password) {
-    SqliteHandle db = openFile(path, false);
+    auto db = openFile(path, false);
     std::string salt = NewSalt();
     std::string hash = Hash(password, salt);
     sqlite3_stmt* raw = nullptr;
-    int rc = sqlite3_prepare_v2(db.get(), "INSERT OR REPLACE INTO MSysAccounts (Name, Salt, Hash) VALUES (?1, ?2, ?3)", -1, &raw, nullptr);
+    int rc = sqlite3_prepare_v2(db->handle(), "INSERT OR REPLACE INTO MSysAccounts (Name, Salt, Hash) VALUES (?1, ?2, ?3)", -1, &raw, nullptr);
     StmtHandle st(raw);
     if (rc != SQLITE_OK) throw DaoError(err::CannotOpenWorkgroup, "Cannot write the workgroup information file.", rc);
     sqlite3_bind_text(raw, 1, user.c_str(), static_cast<int>(user.size()), SQLITE_TRANSIENT);

@@ -188,13 +188,8 @@ std::shared_ptr<Connection> openConnection(const std::string& path, bool create,
 
 void checkDatabasePassword(Connection& c, const ConnectOptions& options) {
     if (!c.HasCatalog()) return;
-    StmtHandle st = c.Prepare(SystemSql("SELECT Value FROM MSysDb WHERE Name = 'PasswordSalt'"));
-    if (sqlite3_step(st.get()) != SQLITE_ROW) return; // no password: any given one is ignored
-    std::string salt(static_cast<const char*>(sqlite3_column_blob(st.get(), 0)), static_cast<std::size_t>(sqlite3_column_bytes(st.get(), 0)));
-    StmtHandle h = c.Prepare(SystemSql("SELECT Value FROM MSysDb WHERE Name = 'PasswordHash'"));
-    std::string hash;
-    if (sqlite3_step(h.get()) == SQLITE_ROW)
-        hash.assign(static_cast<const char*>(sqlite3_column_blob(h.get(), 0)), static_cast<std::size_t>(sqlite3_column_bytes(h.get(), 0)));
+    std::string salt, hash;
+    if (!c.ReadPassword("main", salt, hash)) return; // no password: any given one is ignored
     if (!options.hasPassword || Workgroup::Hash(options.password, salt) != hash)
         throw DaoError(err::NotValidPassword, "Not a valid password.");
 }

@@ -238,9 +238,10 @@ bool VarnelloCore::RunScenario(long ScenarioID, const RunScenarioArgs& args) {
     bool success = false;
     bool begun = false;
     // While a statement of the run waits for another program's lock, the
-    // progress text says so.
+    // progress text says so; a stop asked for meanwhile ends the wait.
     LockWaitScope waiting([this](const std::string& path, std::chrono::milliseconds waited,
-                                 std::chrono::milliseconds limit) { m_run.ReportLockWait(path, waited, limit); });
+                                 std::chrono::milliseconds limit) { m_run.ReportLockWait(path, waited, limit); },
+                          [this] { return m_run.StopRequested(); });
     try {
         // Every run starts from a clean slate: an error of an earlier run must
         // not fail this one.

@@ -9,6 +9,7 @@
 #include "scenario/ScenarioOptions.h"
 
 #include <iterator>
+#include <optional>
 #include <span>
 #include <utility>
 #include <vector>
@@ -199,12 +200,20 @@ bool CreateScenarioTables(const DatabasePtr& db) {
     setPointer(11);
     bool result = true;
     try {
+        // The file's write lock first: another designer opening the same
+        // database may be making the tables right now. Its tables are then
+        // waited for and found below, and the three are made as one change,
+        // all or none.
+        std::optional<TransactionGuard> tx;
+        if (db && db->IsOpen())
+            if (WorkspacePtr ws = db->OwningWorkspace()) tx.emplace(*ws, *db);
         // Only the tables that are missing are built, so that a database that
         // holds some of them gets the rest instead of failing at the first one
         // that exists.
         if (!tableExists(db, kScenarioTableName)) result = BuildScenarioTable(db);
         if (result && !tableExists(db, kOptionsTableName)) result = BuildScenarioOptionsTable(db);
         if (result && !tableExists(db, kFieldsTableName)) result = BuildScenarioFieldsTable(db);
+        if (result && tx) tx->Commit();
     } catch (...) {
         proc.HandleError();
         result = false;

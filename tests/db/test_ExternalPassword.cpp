@@ -2,8 +2,11 @@
 // database needs its password, as opening it directly does.
 #include "DaoTestTables.h"
 #include "db/Dao.h"
+#include "support/OtherProgram.h"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 using namespace dao;
 
@@ -49,6 +52,58 @@ TEST(ExternalPassword, ADatabaseReachedThroughInNeedsItsPassword) {
     // The password is still there: a direct open without it is refused.
     EXPECT_THROW(DBEngine().OpenDatabase(prot), DaoError);
     EXPECT_NO_THROW(DBEngine().OpenDatabase(prot, false, false, ";pwd=secret"));
+    DBEngine().Reset();
+}
+
+// The stored password that could not be read (its page damaged, or the file
+// locked by another program between two reads) was taken for no password,
+// and the database opened without one.
+TEST(ExternalPassword, APasswordThatCouldNotBeReadLetTheDatabaseOpenWithoutIt) {
+    DBEngine().Reset();
+    vtest::TempDir tmp;
+    const std::string prot = tmp.file("prot.db");
+    {
+        auto db = DBEngine().CreateDatabase(prot, dbLangGeneral);
+        daotest::MakeTable(*db, "T", {{"X", dbDouble}});
+        db->Execute("INSERT INTO T (X) VALUES (42)");
+        db->NewPassword("", "secret");
+        db->Close();
+    }
+    // The page that holds the password is overwritten with bytes that are no page.
+    {
+        long page = 0, size = 0;
+        {
+            vtest::OtherProgram other(prot);
+            page = std::stol(other.Text("SELECT rootpage FROM sqlite_master WHERE name = 'MSysDb'"));
+            size = std::stol(other.Text("PRAGMA page_size"));
+        }
+        ASSERT_GT(page, 1);
+        std::fstream f(prot, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp((page - 1) * size);
+        const std::string junk(static_cast<std::size_t>(size), '\xA5');
+        f.write(junk.data(), static_cast<std::streamsize>(junk.size()));
+    }
+    auto from = DBEngine().CreateDatabase(tmp.file("from.db"), dbLangGeneral);
+    const std::string damaged = "Cannot open database '" + prot + "'. It may not be a database, or the file may be corrupt.";
+    const struct {
+        const char* what;
+        std::function<void()> open;
+    } cases[] = {
+        {"opened directly", [&] { DBEngine().OpenDatabase(prot); }},
+        {"read through IN", [&] { from->OpenRecordset("SELECT X FROM T IN '" + prot + "'"); }},
+    };
+    for (const auto& c : cases) {
+        const auto error = daotest::ErrorOf(c.open);
+        if (!error) {
+            ADD_FAILURE() << c.what << ": opened without its password";
+            continue;
+        }
+        EXPECT_EQ(error->Number(), 3049) << c.what;
+        EXPECT_EQ(error->Description(), damaged) << c.what;
+        // Asked again, the same answer: nothing was left half-opened.
+        const auto again = daotest::ErrorOf(c.open);
+        EXPECT_EQ(again ? again->Description() : "opened", damaged) << c.what << ", again";
+    }
     DBEngine().Reset();
 }
 

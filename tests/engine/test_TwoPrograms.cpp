@@ -157,3 +157,58 @@ TEST_F(TwoProgramsTest, ARunWaitsForAnotherProgramsLockSayingSoAndFailsOnlyAfter
         DBEngine().Reset();
     }
 }
+
+TEST_F(TwoProgramsTest, StopPressedWhileARunWaitsForAnotherProgramsLockEndsTheWaitAndTheRunIsStopped) {
+    const Prepared p = prepare(tmp);
+    // Long enough for a wait that ignored the stop to be told of more than
+    // once (the waiting thread hears of it about once a second).
+    vtest::LockWaitLimitScope limit(std::chrono::seconds(3));
+    vtest::OtherProgram other(p.path);
+    other.Exec("BEGIN IMMEDIATE");
+    auto db = DBEngine().OpenDatabase(p.path);
+    VarnelloCore eng;
+    eng.SetScenarioDatabase(db);
+    eng.SetShowProgress(true);
+    // Stop is pressed as soon as the progress text says the run waits.
+    struct StopWhenWaiting : IVarnelloEvents {
+        VarnelloCore* engine = nullptr;
+        int waitsTold = 0;
+        void StatStatus(std::string& msg) override {
+            if (msg.rfind("Waiting for another program to release ", 0) != 0) return;
+            if (++waitsTold == 1) engine->RequestStop();
+        }
+    } progress;
+    progress.engine = &eng;
+    eng.SetEvents(&progress);
+    EXPECT_FALSE(eng.RunScenario(p.describe));
+    other.Exec("ROLLBACK");
+    EXPECT_EQ(eng.ErrorInfo(), Varnello::StoppedMessage);
+    EXPECT_EQ(progress.waitsTold, 1) << "the run went on waiting after Stop";
+    // Nothing of the stopped run was written.
+    EXPECT_EQ(means(*db).rfind("The database engine cannot find the input table or query 'OutD'", 0), 0u) << means(*db);
+    db->Close();
+}
+
+TEST_F(TwoProgramsTest, ARunOnAFileAnotherProgramHoldsLockedFailsAfterOneWaitNotOneForEveryLookup) {
+    const Prepared p = prepare(tmp);
+    // One word of waiting for each wait (told first after a short while,
+    // then once a second).
+    vtest::LockWaitLimitScope limit(std::chrono::milliseconds(1000));
+    auto db = DBEngine().OpenDatabase(p.path);
+    VarnelloCore eng;
+    eng.SetScenarioDatabase(db);
+    eng.SetShowProgress(true);
+    ASSERT_TRUE(eng.RunScenario(p.describe)) << eng.ErrorInfo();
+    Progress progress;
+    eng.SetEvents(&progress);
+    vtest::OtherProgram other(p.path);
+    other.Exec("BEGIN EXCLUSIVE");
+    EXPECT_FALSE(eng.RunScenario(p.describe));
+    other.Exec("ROLLBACK");
+    EXPECT_NE(eng.ErrorInfo().find("Could not use '" + p.path + "'; file already in use."), std::string::npos)
+        << eng.ErrorInfo();
+    int waits = 0;
+    for (const auto& t : progress.texts) waits += t.rfind("Waiting for another program to release ", 0) == 0;
+    EXPECT_EQ(waits, 1);
+    db->Close();
+}

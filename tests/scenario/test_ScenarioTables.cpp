@@ -5,11 +5,14 @@
 #include "platform/MessageBox.h"
 #include "scenario/AppDatabase.h"
 #include "scenario/ScenarioTables.h"
+#include "support/LockWait.h"
+#include "support/OtherProgram.h"
 #include "support/ScenarioFixture.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <span>
 #include <string>
@@ -393,6 +396,37 @@ TEST_F(ScenarioTablesTest, PartialTablesFailedAtTheFirstExistingTable_OnlyTheMis
         // Opened again, nothing is asked.
         EXPECT_TRUE(CheckQuorbTables());
         EXPECT_EQ(questions.size(), 1u);
+    }
+}
+
+// Two designers open a database that has no scenario tables yet: the one that
+// answers Yes while the other still makes them found none, then met the
+// other's tables as it made its own ("Table already exists") and failed.
+TEST_F(ScenarioTablesTest, TablesAnotherDesignerMakesMeanwhileFailedTheCreation_TheyAreFoundAndUsed) {
+    vtest::OtherProgram other(gdbCurrent->Name());
+    // The other designer has made the first table, not yet the others.
+    other.Exec("BEGIN IMMEDIATE");
+    other.Exec("CREATE TABLE usysQuorbScenarios (Scenario_ID INTEGER, Marker TEXT)");
+    // It finishes as soon as this one waits for it.
+    vtest::LockWaitLimitScope limit(std::chrono::minutes(5));
+    bool finished = false;
+    dao::LockWaitScope waiting([&](const std::string&, std::chrono::milliseconds, std::chrono::milliseconds) {
+        if (finished) return;
+        finished = true;
+        other.Exec("CREATE TABLE usysQuorbOptions (Scenario_ID INTEGER, Marker TEXT)");
+        other.Exec("CREATE TABLE usysQuorbFields (Scenario_ID INTEGER, Marker TEXT)");
+        other.Exec("COMMIT");
+    });
+    EXPECT_TRUE(CheckQuorbTables());
+    EXPECT_EQ(questions.size(), 1u);
+    EXPECT_EQ(gErr->ErrNumber(), 0) << gErr->ErrDescription();
+    if (!finished) other.Exec("COMMIT");
+    EXPECT_EQ(scenarioTables(), kAllThree);
+    // The other designer's tables were left as it made them.
+    for (const char* name : {kScenarioTableName, kOptionsTableName, kFieldsTableName}) {
+        auto td = gdbCurrent->TableDefs()(name);
+        EXPECT_EQ(td->Fields().Count(), 2) << name;
+        EXPECT_NE(td->Fields().Find("Marker"), nullptr) << name;
     }
 }
 

@@ -14,7 +14,7 @@
 // analysis's own arithmetic, every pair of fields taken exactly.
 //
 // Measured (1 run each; shared 8-core machine), fields: ratio
-//   before the rows shared one INSERT:  500: 24.9   1000: 47.2   (1990 fields: 109 s)
+//   before the rows shared one INSERT:  500: 24.9   1000: 47.2   1990: 73.7 (64.8 s)
 //   after:                              500: 6.6    1000: 6.7    1990: 7.2 (6.1 s)
 //
 // Usage: bench_widetables [largest [repetitions]]   (default 1990 fields,

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <unordered_set>
 
 namespace dao {
@@ -617,6 +618,32 @@ void Recordset::defaultsForNew(std::vector<Variant>& values) {
         values[c] = coerceForColumn(static_cast<int>(c), EvaluateDefault(m_columns[c]));
 }
 
+void Recordset::findColumnsNullSameAsOmitted() {
+    m_nullSameAsOmitted.assign(m_columns.size(), 0);
+    // The file's own account of the table: a default, a key (a rowid alias
+    // numbers the row itself) or a computed column makes an omitted column
+    // something else than Null. A table that cannot be looked at keeps every
+    // omitted column omitted.
+    std::map<std::string, bool> plain; // by the name in lower case
+    try {
+        StmtHandle info = m_conn->Prepare(
+            SystemSql("SELECT name, dflt_value IS NULL AND pk = 0 AND hidden = 0 FROM main.pragma_table_xinfo(?1)"));
+        sqlite3_bind_text(info.get(), 1, m_table.c_str(), -1, SQLITE_TRANSIENT);
+        while (sqlite3_step(info.get()) == SQLITE_ROW) {
+            const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 0));
+            if (name) plain[ToLowerAscii(name)] = sqlite3_column_int(info.get(), 1) != 0;
+        }
+    } catch (const DaoError&) {
+        return;
+    }
+    for (std::size_t c = 0; c < m_columns.size(); ++c) {
+        const FieldInfo& f = m_columns[c];
+        if (m_baseColumn[c].empty() || (f.attributes & dbAutoIncrField) || f.rowidAlias || f.generated) continue;
+        auto found = plain.find(ToLowerAscii(m_baseColumn[c]));
+        if (found != plain.end()) m_nullSameAsOmitted[c] = found->second;
+    }
+}
+
 // --- editing -------------------------------------------------------------------------
 
 void Recordset::AddNew() {
@@ -656,10 +683,16 @@ void Recordset::Update() {
             if (f.required && !(f.attributes & dbAutoIncrField) && m_buffer[c].IsNull() && !m_baseColumn[c].empty())
                 throw DaoError(err::NullNotAllowed, "The field '" + m_table + "." + f.name + "' cannot contain a Null value.");
         }
+        // A column left Null is written as Null where the file would give it
+        // Null anyway: the rows of a writer that leaves different cells Null
+        // (a matrix's diagonal) then share one statement, instead of one
+        // prepared a row, whose cost grows with the square of the columns.
+        if (m_nullSameAsOmitted.size() != m_columns.size()) findColumnsNullSameAsOmitted();
         std::vector<int>& cols = m_insertColumns;
         cols.clear();
         for (std::size_t c = 0; c < m_columns.size(); ++c)
-            if (m_dirty[c] && !m_baseColumn[c].empty()) cols.push_back(static_cast<int>(c));
+            if ((m_dirty[c] || (m_nullSameAsOmitted[c] && m_buffer[c].IsNull())) && !m_baseColumn[c].empty())
+                cols.push_back(static_cast<int>(c));
         // A writer that fills different columns on different rows (a
         // statistic left Null on some) keeps an insert for each set of
         // columns it has used lately instead of preparing one a row.

@@ -180,6 +180,11 @@ private:
     static constexpr std::size_t kInsertsKept = 8;
     std::vector<PreparedInsert> m_inserts; // the latest last
     std::vector<int> m_insertColumns;      // the columns a new row writes (room kept between rows)
+    // By column: a new row may write Null into it instead of leaving it out,
+    // the same row either way (the file gives the column no default of its
+    // own, nor a key or value of its own making). Worked out at the first new row.
+    std::vector<char> m_nullSameAsOmitted;
+    void findColumnsNullSameAsOmitted();
     bool m_noMatch = false;
     std::uint64_t m_generation = 0;        // counts the Requery calls: a bookmark holds for one reading
 

@@ -242,48 +242,55 @@ std::string CFrequency::DescFreqInit_ZUR(RunContext& cx, bool bRoundWidth, std::
         bool found = false;
         double mn = 0, mx = 0;
         // One scan finds the bounds of every field: each field's missing-value
-        // rule picks the values its own minimum and maximum see.
+        // rule picks the values its own minimum and maximum see. A query
+        // returns at most as many columns as a table holds (2,000), two for
+        // each field: a table of more fields than half that many is scanned
+        // once for each such share of them.
         if (nX < 1) return "No data found";
-        std::string sql = "SELECT ";
-        for (int i = 1; i <= nX; ++i) {
-            // A column without a declared type holds its numbers as another
-            // program stored them, texts too: its bounds are those of the
-            // numbers, as the values are read ("100" above "9", not below).
-            const std::string& name = fields[first + static_cast<std::size_t>(i) - 1];
-            std::string F = cx.SortTerm(table, name);
-            std::string where = cx.Quorb_DataWhere(cx.RuleTerm(table, name, BracketName(name)));
-            std::string value = where.empty() ? F : "IIf(" + where + ", " + F + ", Null)";
-            std::string n = std::to_string(i);
-            if (i > 1) sql += ", ";
-            sql += "MIN(" + value + ") as Minimum" + n + ", MAX(" + value + ") as Maximum" + n;
-        }
-        sql += " FROM " + BracketName(table) + ";";
-        RecordsetPtr rs;
-        try {
-            rs = cx.SourceDatabase()->OpenRecordset(sql);
-        } catch (const DaoError& e) {
-            // A query that asks for parameters fails the run as it fails
-            // every reading of its data, without an error report.
-            if (e.Number() == err::ParametersExpected) return RunContext::ParametersExpectedText;
-            throw;
-        }
-        for (int i = 1; i <= nX && !rs->EOF_(); ++i) {
-            Variant lo = rs->Fields("Minimum" + std::to_string(i))->Value();
-            Variant hi = rs->Fields("Maximum" + std::to_string(i))->Value();
-            current = fields[first + static_cast<std::size_t>(i) - 1];
-            if (!lo.IsNull()) (void)cx.DataValue(lo, current);
-            if (!hi.IsNull()) (void)cx.DataValue(hi, current);
-            if (lo.IsNull()) continue;
-            if (!found) {
-                mn = lo.ToDouble();
-                mx = hi.ToDouble();
-                found = true;
-            } else {
-                if (lo.ToDouble() < mn) mn = lo.ToDouble();
-                if (!hi.IsNull() && hi.ToDouble() > mx) mx = hi.ToDouble();
+        const int perScan = std::max(1, cx.SourceDatabase()->ColumnLimit() / 2);
+        for (int from = 1; from <= nX; from += perScan) {
+            const int to = std::min<int>(nX, from + perScan - 1);
+            std::string sql = "SELECT ";
+            for (int i = from; i <= to; ++i) {
+                // A column without a declared type holds its numbers as another
+                // program stored them, texts too: its bounds are those of the
+                // numbers, as the values are read ("100" above "9", not below).
+                const std::string& name = fields[first + static_cast<std::size_t>(i) - 1];
+                std::string F = cx.SortTerm(table, name);
+                std::string where = cx.Quorb_DataWhere(cx.RuleTerm(table, name, BracketName(name)));
+                std::string value = where.empty() ? F : "IIf(" + where + ", " + F + ", Null)";
+                std::string n = std::to_string(i);
+                if (i > from) sql += ", ";
+                sql += "MIN(" + value + ") as Minimum" + n + ", MAX(" + value + ") as Maximum" + n;
             }
+            sql += " FROM " + BracketName(table) + ";";
+            RecordsetPtr rs;
+            try {
+                rs = cx.SourceDatabase()->OpenRecordset(sql);
+            } catch (const DaoError& e) {
+                // A query that asks for parameters fails the run as it fails
+                // every reading of its data, without an error report.
+                if (e.Number() == err::ParametersExpected) return RunContext::ParametersExpectedText;
+                throw;
+            }
+            for (int i = from; i <= to && !rs->EOF_(); ++i) {
+                Variant lo = rs->Fields("Minimum" + std::to_string(i))->Value();
+                Variant hi = rs->Fields("Maximum" + std::to_string(i))->Value();
+                current = fields[first + static_cast<std::size_t>(i) - 1];
+                if (!lo.IsNull()) (void)cx.DataValue(lo, current);
+                if (!hi.IsNull()) (void)cx.DataValue(hi, current);
+                if (lo.IsNull()) continue;
+                if (!found) {
+                    mn = lo.ToDouble();
+                    mx = hi.ToDouble();
+                    found = true;
+                } else {
+                    if (lo.ToDouble() < mn) mn = lo.ToDouble();
+                    if (!hi.IsNull() && hi.ToDouble() > mx) mx = hi.ToDouble();
+                }
+            }
+            rs->Close();
         }
-        rs->Close();
         if (!found) return "No data found";
         if (intervals < 1) return "The number of frequency intervals must be at least 1.";
         double pad = 0;

@@ -3,6 +3,7 @@
 #include "engine/CZValue.h"
 #include "engine/Moments.h"
 #include "engine/modStatsGeneral.h"
+#include "errors/RunTimeError.h"
 #include "scenario/CMelvarsScenario.h"
 
 using namespace dao;
@@ -316,6 +317,13 @@ void CNonParamChiSquare::WriteSummary() {
                         m_total, 0, 0, 0, Variant::Null(), Variant::Null());
         std::int32_t df;
         const auto full = static_cast<std::int32_t>(m_listCount);
+        // "Groups" and "MissingGroups" are Integer columns: a count beyond
+        // them is said as such, not as the column's overflow.
+        const std::int32_t groups = m_s.AllCategories ? full : m_present;
+        if (groups > 32767)
+            throw RunTimeError(rterr::Overflow, "Overflow: field " + m_field + " has " + std::to_string(groups) +
+                                                    " categories in one group, more than the 32767 the column Groups "
+                                                    "of a chi-square table counts.");
         if (m_s.AllCategories) {
             m_outColumns.Column(out, "MissingGroups")->SetValue(full - m_present);
             df = full - 1;

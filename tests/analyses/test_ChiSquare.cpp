@@ -365,3 +365,45 @@ TEST_F(ChiSquareTest, DetailsOfCompareFieldsOfDifferentTypesHoldEveryValue) {
         }
     }
 }
+
+// "Groups" is an Integer column: a group of more categories than it counts
+// (32,767) fails the run naming the field and the count, and the previous
+// output stays; one category fewer runs. Field K holds 0, 1, ... n − 1 once
+// each: n categories, each observed once, the expected count 1, the
+// statistic 0 and n − 1 degrees of freedom.
+TEST_F(ChiSquareTest, MoreCategoriesThanTheGroupsColumnCountsFailNamingTheFieldAndTheCount) {
+    const struct {
+        int categories;
+        const char* message; // empty: the run succeeds
+    } cases[] = {
+        {32767, ""},
+        {32768, "Overflow: field K has 32768 categories in one group, more than the 32767 the column Groups of a "
+                "chi-square table counts."},
+    };
+    for (const auto& c : cases) {
+        const std::string table = "Data" + std::to_string(c.categories);
+        std::vector<Row> rows;
+        for (int i = 0; i < c.categories; ++i) rows.push_back({Variant(double(i))});
+        MakeTable(table, {{"K", dbDouble}}, rows);
+        const std::string out = "Out" + std::to_string(c.categories);
+        MakeTable(out, {{"Old", dbDouble}}, {{7.0}});
+        vtest::ScenarioSpec s = chiSpec({{"K", "C"}}, false, false, true, out);
+        s.inputTable = table;
+        std::string err;
+        const bool ok = Run(Store(s), &err);
+        const auto written = ReadTable(out);
+        ASSERT_EQ(written.size(), 1u) << c.categories;
+        if (*c.message) {
+            EXPECT_FALSE(ok) << c.categories;
+            EXPECT_EQ(err, c.message);
+            EXPECT_EQ(written[0].Num("Old"), 7.0) << "the previous output stays";
+        } else {
+            EXPECT_TRUE(ok) << err;
+            EXPECT_EQ(written[0].Num("Groups"), c.categories);
+            EXPECT_EQ(written[0].Num("Count"), c.categories);
+            EXPECT_EQ(written[0].Num("Expected"), 1.0);
+            EXPECT_EQ(written[0].Num("Chi-Square"), 0.0);
+            EXPECT_EQ(written[0].Num("DF"), c.categories - 1);
+        }
+    }
+}

@@ -45,3 +45,46 @@ TEST(DefaultIntervals, EachFieldsRulePicksItsOwnValuesInTheOneScan) {
     db->Close();
     DBEngine().Reset();
 }
+
+// 1,200 fields ask for 2,400 bounds, more than one query returns (2,000
+// columns): the bounds are taken in as many scans as that needs, and the
+// smallest and largest values lie in fields past the first thousand.
+TEST(DefaultIntervals, MoreFieldsThanOneQueryReturnsGiveTheBoundsOfEveryField) {
+    DBEngine().Reset();
+    vtest::TempDir tmp;
+    auto db = DBEngine().CreateDatabase(tmp.file("w.db"), dbLangGeneral);
+    const int n = 1200;
+    auto td = db->CreateTableDef("W");
+    FieldList f{""};
+    for (int i = 1; i <= n; ++i) {
+        td->Fields().Append(td->CreateField("F" + std::to_string(i), dbDouble));
+        f.push_back("F" + std::to_string(i));
+    }
+    db->TableDefs().Append(td);
+    // Every field holds 5 and 6; F1150 also holds 2 and F1190 also 42.
+    db->Execute("INSERT INTO W (F1) VALUES (5)");
+    db->Execute("UPDATE W SET " + [&] {
+        std::string set;
+        for (int i = 1; i <= n; ++i) set += (i > 1 ? ", F" : "F") + std::to_string(i) + " = 5";
+        return set;
+    }());
+    db->Execute("INSERT INTO W (F1, F600, F1150, F1190) VALUES (6, 6, 2, 42)");
+    VarnelloCore eng;
+    vtest::BeginRun(eng.Run(), db);
+    // Bounds 2 and 42: range 40, L = log10 40 > 0, pad 10^(L - 1) = 4;
+    // width (42 + 4 - 2) / 10 = 4.4; start 2, or 2 - 4 = -2 without the
+    // lower border.
+    struct Case { bool lowerIncluded; double start; const char* why; };
+    const Case cases[] = {
+        {true, 2, "the smallest value, in F1150"},
+        {false, -2, "less the pad"},
+    };
+    for (const Case& c : cases) {
+        double start = -1, width = -1;
+        EXPECT_EQ(CFrequency::DescFreqInit_ZUR(eng.Run(), false, 10, c.lowerIncluded, "W", f, 0, n, start, width), "") << c.why;
+        EXPECT_NEAR(start, c.start, 1e-12) << c.why;
+        EXPECT_NEAR(width, 4.4, 1e-12) << c.why;
+    }
+    db->Close();
+    DBEngine().Reset();
+}

@@ -1,7 +1,6 @@
 #include "errors/CErr_ZUR.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -11,6 +10,7 @@
 #include "errors/ErrorReport.h"
 #include "platform/App.h"
 #include "platform/MessageBox.h"
+#include "platform/Process.h"
 #include "platform/SystemInfo.h"
 
 struct CErr_ZUR::Subscription::Listeners {
@@ -56,12 +56,9 @@ void RemoveUnfinishedReportsOfDeadProcesses(const std::string& path) {
         for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
             const std::string name = it->path().filename().string();
             if (name.compare(0, prefix.size(), prefix) != 0) continue;
-            std::size_t i = prefix.size();
-            while (i < name.size() && name[i] >= '0' && name[i] <= '9') ++i;
-            if (i == prefix.size() || i >= name.size() || name[i] != '-' || i - prefix.size() > 9) continue;
-            const pid_t pid = static_cast<pid_t>(std::stol(name.substr(prefix.size(), i - prefix.size())));
+            const pid_t pid = platform::ProcessNumberIn(name, prefix.size());
             if (pid <= 0 || pid == ::getpid()) continue;
-            if (::kill(pid, 0) == 0 || errno != ESRCH) continue; // running (or not ours to ask)
+            if (platform::ProcessExists(pid)) continue; // running (or not ours to ask)
             ::unlink(it->path().c_str());
         }
     } catch (...) {

@@ -9,6 +9,7 @@
 
 #include "errors/ErrorReport.h"
 #include "platform/App.h"
+#include "platform/Files.h"
 #include "platform/MessageBox.h"
 #include "platform/Process.h"
 #include "platform/SystemInfo.h"
@@ -29,19 +30,6 @@ long ReportFileError(int cause) {
 // folder of that name is left alone. Failures are ignored.
 void DeleteReportFile(const std::string& path) {
     if (!path.empty()) ::unlink(path.c_str());
-}
-
-bool WriteAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
 }
 
 // Removes the unfinished reports ("<path>.~<pid>-<n>") that processes no
@@ -91,12 +79,12 @@ void ReplaceReportFile(const std::string& path, const std::string& text) {
         if (cause != EACCES && cause != EPERM && cause != ENAMETOOLONG) throw RunTimeError(ReportFileError(cause));
         const int inPlace = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (inPlace < 0) throw RunTimeError(ReportFileError(errno));
-        bool ok = WriteAll(inPlace, text);
+        bool ok = platform::WriteAll(inPlace, text);
         if (::close(inPlace) != 0) ok = false;
         if (!ok) throw RunTimeError(57); // Device I/O error
         return;
     }
-    bool ok = WriteAll(fd, text);
+    bool ok = platform::WriteAll(fd, text);
     if (::close(fd) != 0) ok = false;
     if (ok && ::rename(temp.c_str(), path.c_str()) == 0) {
         RemoveUnfinishedReportsOfDeadProcesses(path);

@@ -14,7 +14,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <locale>
 #include <map>
 #include <mutex>
@@ -358,12 +357,6 @@ std::string& pathOverride() {
     return p;
 }
 
-Store load(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return {};
-    return parse(in);
-}
-
 // Holds an exclusive lock on the store's companion lock file.
 class WriteLock {
 public:
@@ -434,7 +427,7 @@ bool inWideEncoding(const std::string& text) {
     return false;
 }
 
-// The whole store for a change of it: false when the file is there but
+// The whole store: false when the file is there but
 // cannot be read to its end (no read permission, a folder, a read error) or
 // is in an encoding the store does not read.
 // A store that is not there yet is empty.
@@ -463,6 +456,13 @@ bool loadWhole(const std::string& path, Store& store) {
     std::istringstream in(text);
     store = parse(in);
     return true;
+}
+
+// The store for reading: empty when it is not there or cannot be read.
+Store load(const std::string& path) {
+    Store store;
+    if (!loadWhole(path, store)) return {};
+    return store;
 }
 
 // Reads, changes and writes the store under the write lock. A store that

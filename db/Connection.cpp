@@ -351,6 +351,13 @@ bool lockedByOthers(const std::string& path, bool write) {
     return (step & 0xff) == SQLITE_BUSY || (step & 0xff) == SQLITE_LOCKED;
 }
 
+// Fails as Fail does when the connection's last error is another
+// program's lock held past the wait; any other error is left to the caller.
+void failIfLocked(const Connection& c, const char* sql) {
+    const int rc = sqlite3_extended_errcode(c.handle());
+    if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) c.Fail(rc, sql);
+}
+
 } // namespace
 
 std::string Connection::failedFile(int rc) const {
@@ -749,22 +756,14 @@ void Connection::ForgetTable(const std::string& table) {
 
 void Connection::NoticeSchemaChange() {
     if (!m_db) return;
-    // A file another program holds locked past the wait fails here: taken
-    // for a schema unchanged, every lookup that follows waited as long
-    // again before the statement failed after all.
-    auto lockedTooLong = [this](int rc) {
-        const int primary = rc & 0xff;
-        if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) Fail(rc, "PRAGMA schema_version");
-    };
     sqlite3_stmt* raw = nullptr;
     const int prepared = sqlite3_prepare_v2(m_db.get(), "PRAGMA schema_version", -1, &raw, nullptr);
     StmtHandle st(raw);
-    if (prepared != SQLITE_OK) {
-        lockedTooLong(sqlite3_extended_errcode(m_db.get()));
-        return;
-    }
-    if (sqlite3_step(st.get()) != SQLITE_ROW) {
-        lockedTooLong(sqlite3_extended_errcode(m_db.get()));
+    if (prepared != SQLITE_OK || sqlite3_step(st.get()) != SQLITE_ROW) {
+        // A file another program holds locked past the wait fails here: taken
+        // for a schema unchanged, every lookup that follows waited as long
+        // again before the statement failed after all.
+        failIfLocked(*this, "PRAGMA schema_version");
         return;
     }
     const std::int64_t version = sqlite3_column_int64(st.get(), 0);
@@ -1013,15 +1012,11 @@ namespace {
 std::vector<JetSqlTranslator::Options::Column> declaredYesNo(Connection& c, const std::string& schema, const std::string& table) {
     std::vector<JetSqlTranslator::Options::Column> out;
     sqlite3* db = c.handle();
-    auto lockedTooLong = [&c, db] {
-        const int rc = sqlite3_extended_errcode(db);
-        if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) c.Fail(rc, "pragma_table_xinfo");
-    };
     sqlite3_stmt* raw = nullptr;
     if (sqlite3_prepare_v2(db, "SELECT name, type FROM pragma_table_xinfo(?1, ?2) WHERE hidden IN (0, 2, 3)", -1, &raw,
                            nullptr) != SQLITE_OK) {
         sqlite3_finalize(raw);
-        lockedTooLong();
+        failIfLocked(c, "pragma_table_xinfo");
         return out;
     }
     StmtHandle st(raw);
@@ -1036,7 +1031,7 @@ std::vector<JetSqlTranslator::Options::Column> declaredYesNo(Connection& c, cons
         MapDeclaredType(declared ? declared : "", type, size);
         out.push_back({name ? name : "", type == dbBoolean});
     }
-    if (rc != SQLITE_DONE) lockedTooLong();
+    if (rc != SQLITE_DONE) failIfLocked(c, "pragma_table_xinfo");
     return out;
 }
 

@@ -429,27 +429,7 @@ void Database::NewPassword(const std::string& oldPassword, const std::string& ne
     // transaction is open on the file already): another program changing
     // the password meanwhile is waited for, and the old password is checked
     // against the one its change left instead of being written over it.
-    struct WriteLockFirst {
-        Connection& conn;
-        bool own;
-        explicit WriteLockFirst(Connection& c) : conn(c), own(!c.ReadOnly() && sqlite3_get_autocommit(c.handle())) {
-            if (own) conn.Exec(SystemSql("BEGIN IMMEDIATE"));
-        }
-        void Commit() {
-            if (!own) return;
-            conn.Exec(SystemSql("COMMIT"));
-            own = false;
-        }
-        ~WriteLockFirst() {
-            if (!own) return;
-            try {
-                conn.Exec(SystemSql("ROLLBACK"));
-            } catch (...) {
-            }
-        }
-        WriteLockFirst(const WriteLockFirst&) = delete;
-        WriteLockFirst& operator=(const WriteLockFirst&) = delete;
-    } lock(*c);
+    WriteLockScope lock(*c);
     // The old password must match the stored one (none stored: the old one must be empty).
     std::string salt, hash;
     if (c->ReadPassword("main", salt, hash)) {

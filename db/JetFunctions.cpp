@@ -8,9 +8,7 @@
 #include <cctype>
 #include <cfloat>
 #include <cmath>
-#include <cerrno>
 #include <cstdint>
-#include <limits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

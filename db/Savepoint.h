@@ -26,4 +26,30 @@ private:
     bool m_active = true;
 };
 
+// The file's write lock taken before anything is read for a change (BEGIN
+// IMMEDIATE, waiting for another program that holds it as every statement
+// waits), unless the file is read-only or a transaction is open on it
+// already: true when this call began the transaction.
+bool BeginWriteLock(Connection& c);
+// Ends a transaction BeginWriteLock began: commits it, or rolls it back. A
+// commit that could not take the file (readers kept it past the wait) is
+// rolled back and its error thrown. The catalogue is read afresh after a
+// rollback.
+void EndWriteLock(Connection& c, bool commit);
+
+// BeginWriteLock for a scope: rolled back when it ends uncommitted.
+class WriteLockScope {
+public:
+    explicit WriteLockScope(Connection& c) : m_conn(c), m_held(BeginWriteLock(c)) {}
+    ~WriteLockScope();
+    WriteLockScope(const WriteLockScope&) = delete;
+    WriteLockScope& operator=(const WriteLockScope&) = delete;
+
+    void Commit();
+
+private:
+    Connection& m_conn;
+    bool m_held;
+};
+
 } // namespace dao

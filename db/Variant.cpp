@@ -29,6 +29,17 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
+// The value of a digit of &H (base 16) or &O (base 8) numbers; -1 when c is
+// none of that base.
+int radixDigit(char c, int base) {
+    int d;
+    if (c >= '0' && c <= '9') d = c - '0';
+    else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+    else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+    else return -1;
+    return d < base ? d : -1;
+}
+
 // Length of the leading number of s (after optional blanks and sign); 0 when none.
 std::size_t scanNumber(std::string_view s, bool allowTrailingJunk, double& value) {
     std::size_t i = 0;
@@ -40,13 +51,8 @@ std::size_t scanNumber(std::string_view s, bool allowTrailingJunk, double& value
         std::int64_t v = 0;
         std::size_t start = j;
         while (j < s.size()) {
-            int d;
-            char c = s[j];
-            if (c >= '0' && c <= '9') d = c - '0';
-            else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-            else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-            else break;
-            if (d >= base) break;
+            const int d = radixDigit(s[j], base);
+            if (d < 0) break;
             // Beyond a signed 64-bit number the digits spell no number here
             // (the sum would overflow into another).
             if (v > (std::numeric_limits<std::int64_t>::max() - d) / base) return 0;
@@ -286,13 +292,8 @@ double Val(std::string_view text) {
         std::uint64_t v = 0;
         int digits = 0;
         for (std::size_t i = 2; i < compact.size(); ++i) {
-            int d;
-            const char c = compact[i];
-            if (c >= '0' && c <= '9') d = c - '0';
-            else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-            else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-            else break;
-            if (d >= base) break;
+            const int d = radixDigit(compact[i], base);
+            if (d < 0) break;
             v = v * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(d);
             ++digits;
             if (v > 0xFFFFFFFFull) throwOverflow();

@@ -98,8 +98,10 @@ double RoundHalfEven(double x);
 double RoundHalfEvenTo(double x, int digits);
 
 // Val: the leading number of a text ("12abc" → 12, "  -3.5e2x" → -350,
-// "&H1F" → 31, "" → 0). A number beyond the doubles ("1e400") raises
-// DaoError 6 (Overflow).
+// "&H1F" → 31, "" → 0). &H / &O digits are a signed whole number of 16 bits
+// up to four hex or six octal digits ("&HFFFF" → -1), else of 32 bits. A
+// number beyond the doubles ("1e400"), or &H / &O digits beyond 32 bits,
+// raises DaoError 6 (Overflow).
 double Val(std::string_view text);
 // IsNumeric: the whole text (blanks aside) is a number.
 bool IsNumeric(std::string_view text);

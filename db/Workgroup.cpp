@@ -14,6 +14,13 @@ namespace {
 
 constexpr unsigned kIterations = 20000;
 
+// The workgroup file is not there, cannot be opened or read.
+[[noreturn]] void cannotOpen(int rc) {
+    throw DaoError(err::CannotOpenWorkgroup,
+                   "Cannot start your application. The workgroup information file is missing or opened exclusively "
+                   "by another user.", rc);
+}
+
 // The file on a connection of its own, which waits for another program's
 // lock on it (another copy of the program setting a password) as long as a
 // statement on any database file waits, telling the waiting thread so.
@@ -23,9 +30,7 @@ std::unique_ptr<Connection> openFile(const std::string& path, bool create) {
     int rc = OpenSqlite(path, flags, &raw);
     auto conn = std::make_unique<Connection>(SqliteHandle(raw), path, false);
     if (rc != SQLITE_OK)
-        throw DaoError(err::CannotOpenWorkgroup,
-                       "Cannot start your application. The workgroup information file is missing or opened exclusively "
-                       "by another user.", rc);
+        cannotOpen(rc);
     conn->WaitForLocksOfOthers();
     return conn;
 }
@@ -35,9 +40,7 @@ std::string lookupSalt(sqlite3* db, const std::string& user, std::string& hash, 
     found = false;
     if (sqlite3_prepare_v2(db, "SELECT Salt, Hash FROM MSysAccounts WHERE Name = ?1 COLLATE NOCASE", -1, &raw, nullptr) != SQLITE_OK) {
         StmtHandle h(raw);
-        throw DaoError(err::CannotOpenWorkgroup,
-                       "Cannot start your application. The workgroup information file is missing or opened exclusively "
-                       "by another user.", sqlite3_errcode(db));
+        cannotOpen(sqlite3_errcode(db));
     }
     StmtHandle st(raw);
     sqlite3_bind_text(raw, 1, user.c_str(), static_cast<int>(user.size()), SQLITE_TRANSIENT);
@@ -45,9 +48,7 @@ std::string lookupSalt(sqlite3* db, const std::string& user, std::string& hash, 
     // A file that could not be read (locked longer than a statement waits)
     // is no unknown user.
     if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-        throw DaoError(err::CannotOpenWorkgroup,
-                       "Cannot start your application. The workgroup information file is missing or opened exclusively "
-                       "by another user.", rc);
+        cannotOpen(rc);
     if (rc != SQLITE_ROW) return {};
     found = true;
     std::string salt(static_cast<const char*>(sqlite3_column_blob(raw, 0)), static_cast<std::size_t>(sqlite3_column_bytes(raw, 0)));
@@ -83,9 +84,7 @@ void Workgroup::Create(const std::string& path) {
 
 bool Workgroup::Verify(const std::string& path, const std::string& user, const std::string& password) {
     if (!std::filesystem::exists(path))
-        throw DaoError(err::CannotOpenWorkgroup,
-                       "Cannot start your application. The workgroup information file is missing or opened exclusively "
-                       "by another user.");
+        cannotOpen(0);
     auto db = openFile(path, false);
     std::string hash;
     bool found;

@@ -6,6 +6,7 @@
 #include "db/JetFunctions.h"
 #include "db/QueryDef.h"
 #include "db/RepairHook.h"
+#include "db/Savepoint.h"
 #include "db/Workgroup.h"
 
 #include <algorithm>
@@ -320,10 +321,7 @@ void Workspace::Rollback() {
 
 TransactionGuard::TransactionGuard(Workspace& ws, Database& writes) : m_ws(&ws) {
     auto c = writes.conn();
-    if (!c->ReadOnly() && sqlite3_get_autocommit(c->handle())) {
-        c->Exec(SystemSql("BEGIN IMMEDIATE"));
-        m_locked = std::move(c);
-    }
+    if (BeginWriteLock(*c)) m_locked = std::move(c);
     try {
         ws.BeginTrans();
     } catch (...) {
@@ -352,27 +350,7 @@ void TransactionGuard::endLock(bool commit) {
     if (!m_locked) return;
     auto c = std::move(m_locked);
     m_locked.reset();
-    if (!c->IsOpen() || sqlite3_get_autocommit(c->handle())) return;
-    if (commit) {
-        try {
-            c->Exec(SystemSql("COMMIT"));
-            return;
-        } catch (...) {
-            // A commit that could not take the file (readers kept it past the
-            // wait) leaves the transaction open: it is undone.
-            try {
-                c->Exec(SystemSql("ROLLBACK"));
-            } catch (...) {
-            }
-            c->InvalidateCatalog();
-            throw;
-        }
-    }
-    try {
-        c->Exec(SystemSql("ROLLBACK"));
-    } catch (...) {
-    }
-    c->InvalidateCatalog();
+    EndWriteLock(*c, commit);
 }
 
 void Workspace::Close() noexcept {

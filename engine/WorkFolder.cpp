@@ -1,6 +1,7 @@
 #include "engine/WorkFolder.h"
 
 #include "errors/RunTimeError.h"
+#include "platform/Process.h"
 
 #include <atomic>
 #include <cerrno>
@@ -12,7 +13,6 @@
 #include <sstream>
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,13 +30,7 @@ std::string folderPath() {
 }
 
 // The process id a work file's name carries ("vrl123-..."), or 0.
-pid_t ownerOf(const std::string& name) {
-    if (name.size() < 5) return 0;
-    std::size_t i = 3, start = 3;
-    while (i < name.size() && name[i] >= '0' && name[i] <= '9') ++i;
-    if (i == start || i >= name.size() || name[i] != '-') return 0;
-    return static_cast<pid_t>(std::strtol(name.substr(start, i - start).c_str(), nullptr, 10));
-}
+pid_t ownerOf(const std::string& name) { return platform::ProcessNumberIn(name, 3); }
 
 // Seconds of the wall clock at which the system started, or 0.
 double bootTime() {
@@ -166,7 +160,7 @@ int WorkFolder::RemoveDeadFiles() noexcept {
             if (pid <= 0) continue;
             // A process of that number runs (or one not ours to ask): this
             // one, or another that may have been given the number again.
-            const bool numberInUse = pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH;
+            const bool numberInUse = pid == ::getpid() || platform::ProcessExists(pid);
             if (numberInUse && !leftByAnEarlierProcess(it->path().string(), pid)) continue;
             std::error_code rc;
             if (std::filesystem::remove(it->path(), rc)) ++removed;

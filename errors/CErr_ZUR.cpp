@@ -1,7 +1,6 @@
 #include "errors/CErr_ZUR.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -10,7 +9,9 @@
 
 #include "errors/ErrorReport.h"
 #include "platform/App.h"
+#include "platform/Files.h"
 #include "platform/MessageBox.h"
+#include "platform/Process.h"
 #include "platform/SystemInfo.h"
 
 struct CErr_ZUR::Subscription::Listeners {
@@ -31,19 +32,6 @@ void DeleteReportFile(const std::string& path) {
     if (!path.empty()) ::unlink(path.c_str());
 }
 
-bool WriteAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // Removes the unfinished reports ("<path>.~<pid>-<n>") that processes no
 // longer running left beside the report file: a program killed while it
 // wrote one. Failures are ignored.
@@ -56,12 +44,9 @@ void RemoveUnfinishedReportsOfDeadProcesses(const std::string& path) {
         for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
             const std::string name = it->path().filename().string();
             if (name.compare(0, prefix.size(), prefix) != 0) continue;
-            std::size_t i = prefix.size();
-            while (i < name.size() && name[i] >= '0' && name[i] <= '9') ++i;
-            if (i == prefix.size() || i >= name.size() || name[i] != '-' || i - prefix.size() > 9) continue;
-            const pid_t pid = static_cast<pid_t>(std::stol(name.substr(prefix.size(), i - prefix.size())));
+            const pid_t pid = platform::ProcessNumberIn(name, prefix.size());
             if (pid <= 0 || pid == ::getpid()) continue;
-            if (::kill(pid, 0) == 0 || errno != ESRCH) continue; // running (or not ours to ask)
+            if (platform::ProcessExists(pid)) continue; // running (or not ours to ask)
             ::unlink(it->path().c_str());
         }
     } catch (...) {
@@ -94,12 +79,12 @@ void ReplaceReportFile(const std::string& path, const std::string& text) {
         if (cause != EACCES && cause != EPERM && cause != ENAMETOOLONG) throw RunTimeError(ReportFileError(cause));
         const int inPlace = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (inPlace < 0) throw RunTimeError(ReportFileError(errno));
-        bool ok = WriteAll(inPlace, text);
+        bool ok = platform::WriteAll(inPlace, text);
         if (::close(inPlace) != 0) ok = false;
         if (!ok) throw RunTimeError(57); // Device I/O error
         return;
     }
-    bool ok = WriteAll(fd, text);
+    bool ok = platform::WriteAll(fd, text);
     if (::close(fd) != 0) ok = false;
     if (ok && ::rename(temp.c_str(), path.c_str()) == 0) {
         RemoveUnfinishedReportsOfDeadProcesses(path);

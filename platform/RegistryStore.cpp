@@ -1,5 +1,7 @@
 #include "platform/RegistryStore.h"
 
+#include "platform/Files.h"
+
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -12,7 +14,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <locale>
 #include <map>
 #include <mutex>
@@ -356,12 +357,6 @@ std::string& pathOverride() {
     return p;
 }
 
-Store load(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return {};
-    return parse(in);
-}
-
 // Holds an exclusive lock on the store's companion lock file.
 class WriteLock {
 public:
@@ -399,17 +394,7 @@ bool saveAtomically(const std::string& path, const std::string& text) {
     if (fd < 0) return false;
     struct stat old {};
     if (::stat(path.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
-    size_t done = 0;
-    bool ok = true;
-    while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ok = false;
-            break;
-        }
-        done += static_cast<size_t>(n);
-    }
+    bool ok = platform::WriteAll(fd, text);
     if (ok && ::fsync(fd) != 0) ok = false;
     if (::close(fd) != 0) ok = false;
     if (ok && ::rename(temp.c_str(), path.c_str()) != 0) ok = false;
@@ -442,7 +427,7 @@ bool inWideEncoding(const std::string& text) {
     return false;
 }
 
-// The whole store for a change of it: false when the file is there but
+// The whole store: false when the file is there but
 // cannot be read to its end (no read permission, a folder, a read error) or
 // is in an encoding the store does not read.
 // A store that is not there yet is empty.
@@ -471,6 +456,13 @@ bool loadWhole(const std::string& path, Store& store) {
     std::istringstream in(text);
     store = parse(in);
     return true;
+}
+
+// The store for reading: empty when it is not there or cannot be read.
+Store load(const std::string& path) {
+    Store store;
+    if (!loadWhole(path, store)) return {};
+    return store;
 }
 
 // Reads, changes and writes the store under the write lock. A store that

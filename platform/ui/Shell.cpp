@@ -1,5 +1,6 @@
 #include "platform/ui/Shell.h"
 
+#include "platform/Process.h"
 #include "platform/ui/DesktopServices.h"
 
 #include <QDir>
@@ -8,8 +9,6 @@
 #include <QProcess>
 #include <QStandardPaths>
 
-#include <cerrno>
-#include <csignal>
 #include <sys/types.h>
 
 namespace platform::ui {
@@ -111,7 +110,7 @@ ShellLaunch ShellExecute(const QString& verb, const QString& fileOrAddress, cons
 bool ProcessStillActive(qint64 processId) {
     if (processId <= 0)
         return false;
-    if (::kill(static_cast<pid_t>(processId), 0) != 0 && errno != EPERM)
+    if (!platform::ProcessExists(static_cast<pid_t>(processId)))
         return false;
     // A detached program that has ended may linger as a zombie until its new
     // parent collects it: it is no longer running.

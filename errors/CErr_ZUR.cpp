@@ -5,7 +5,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <filesystem>
 
 #include "errors/ErrorReport.h"
 #include "platform/App.h"
@@ -30,27 +29,6 @@ long ReportFileError(int cause) {
 // folder of that name is left alone. Failures are ignored.
 void DeleteReportFile(const std::string& path) {
     if (!path.empty()) ::unlink(path.c_str());
-}
-
-// Removes the unfinished reports ("<path>.~<pid>-<n>") that processes no
-// longer running left beside the report file: a program killed while it
-// wrote one. Failures are ignored.
-void RemoveUnfinishedReportsOfDeadProcesses(const std::string& path) {
-    try {
-        const std::filesystem::path report(path);
-        const std::string prefix = report.filename().string() + ".~";
-        const std::filesystem::path folder = report.has_parent_path() ? report.parent_path() : ".";
-        std::error_code ec;
-        for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-            const std::string name = it->path().filename().string();
-            if (name.compare(0, prefix.size(), prefix) != 0) continue;
-            const pid_t pid = platform::ProcessNumberIn(name, prefix.size());
-            if (pid <= 0 || pid == ::getpid()) continue;
-            if (platform::ProcessExists(pid)) continue; // running (or not ours to ask)
-            ::unlink(it->path().c_str());
-        }
-    } catch (...) {
-    }
 }
 
 // Puts `text` in the file at `path` as a whole. It is written to a file of
@@ -87,7 +65,8 @@ void ReplaceReportFile(const std::string& path, const std::string& text) {
     bool ok = platform::WriteAll(fd, text);
     if (::close(fd) != 0) ok = false;
     if (ok && ::rename(temp.c_str(), path.c_str()) == 0) {
-        RemoveUnfinishedReportsOfDeadProcesses(path);
+        // What programs killed while they wrote a report left beside it.
+        platform::RemoveFilesOfDeadProcesses(path, ".~");
         return;
     }
     const int cause = errno;

@@ -17,4 +17,9 @@ bool ProcessExists(pid_t pid) noexcept;
 // they are more than any process number takes (over nine).
 pid_t ProcessNumberIn(const std::string& name, std::size_t start) noexcept;
 
+// Removes the files beside `path` named `<its name><marker><pid>-...` whose
+// process no longer runs: what programs killed while they wrote a new `path`
+// left. This process's own files are kept; failures are ignored.
+void RemoveFilesOfDeadProcesses(const std::string& path, const std::string& marker) noexcept;
+
 } // namespace platform

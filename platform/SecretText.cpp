@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "platform/Process.h"
 #include "platform/RegistryStore.h"
 #include "db/Sha256.h"
 
@@ -76,13 +77,18 @@ bool readKey(const std::string& path, std::string& key) {
 // served to protect a text, and is replaced.
 bool userKey(bool create, std::string& key) {
     const std::string path = SecretKeyPath();
+    if (create) {
+        // Copies of a key that programs killed while they made it left
+        // beside it (before or after linking it into place).
+        platform::RemoveFilesOfDeadProcesses(path, ".~");
+    }
     if (readKey(path, key)) return true;
     if (!create) return false;
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
     std::string fresh;
     if (!randomBytes(fresh, kKeySize)) return false;
-    const std::string temp = path + ".tmp." + std::to_string(::getpid());
+    const std::string temp = path + ".~" + std::to_string(::getpid()) + "-new";
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) return false;
     bool ok = ::write(fd, fresh.data(), fresh.size()) == static_cast<ssize_t>(fresh.size());

@@ -1,6 +1,10 @@
 // Protection of saved passwords, and the digests it is built on.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -101,6 +105,37 @@ TEST_F(SecretTextTest, AKeyFileLeftShortByAKilledProgramDropsEveryPasswordSavedA
         EXPECT_EQ(st.st_size, 32);
         EXPECT_EQ(st.st_mode & 0777, 0600u);
     }
+}
+
+// Programs killed while they made the key (here by a file-size limit, as
+// they wrote it) each left their unfinished copy of it beside the key file,
+// named after their process, for good: the next
+// program that makes the key leaves none of them.
+TEST_F(SecretTextTest, ProgramsKilledWhileTheyMadeTheKeyLeaveNoCopiesOfItBeside) {
+    std::filesystem::remove(SecretKeyPath());
+    for (int k = 0; k < 3; ++k) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            ::signal(SIGXFSZ, SIG_DFL);
+            const rlimit limit{0, 0}; // the key file takes not one byte
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            ProtectSecret("password");
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << "program " << k << " was not stopped";
+    }
+    const std::string p = ProtectSecret("password");
+    EXPECT_EQ(UnprotectSecret(p), std::optional<std::string>("password"));
+    const std::filesystem::path key(SecretKeyPath());
+    std::vector<std::string> beside;
+    for (const auto& entry : std::filesystem::directory_iterator(key.parent_path())) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(key.filename().string(), 0) == 0) beside.push_back(name);
+    }
+    EXPECT_EQ(beside, std::vector<std::string>{key.filename().string()});
 }
 
 } // namespace

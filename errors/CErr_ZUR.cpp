@@ -100,6 +100,9 @@ void ReplaceReportFile(const std::string& path, const std::string& text) {
         return;
     }
     bool ok = WriteAll(fd, text);
+    // On the disk before it takes the report's name: renamed first, a power
+    // cut could leave an empty report in place of the old one.
+    if (ok && ::fsync(fd) != 0) ok = false;
     if (::close(fd) != 0) ok = false;
     if (ok && ::rename(temp.c_str(), path.c_str()) == 0) {
         RemoveUnfinishedReportsOfDeadProcesses(path);

@@ -1,4 +1,5 @@
 #include "app/CSampleDatabase.h"
+#include "app/WholeFile.h"
 
 #include "db/Dao.h"
 #include "engine/AnalysisCatalogue.h"
@@ -256,22 +257,13 @@ bool CSampleDatabase::EnsureOnFirstRun(CMRU& recentList) {
     if (std::filesystem::exists(path, ec))
         return false;
     ProcGuard proc(gErr, "CSampleDatabase:EnsureOnFirstRun");
-    // Made under a name of its own and given its name once it is whole: a
-    // program killed meanwhile leaves no half-made file that later starts
-    // would take for the sample.
-    const std::string part = path + ".part";
-    auto removePart = [&part, &ec] {
-        for (const char* suffix : {"", "-journal", "-wal", "-shm"})
-            std::filesystem::remove(part + suffix, ec);
-    };
+    // Given its name once it is whole: a program killed meanwhile leaves no
+    // half-made file that later starts would take for the sample.
     try {
-        removePart(); // left by a start that was killed
-        Create(part);
-        std::filesystem::rename(part, path);
+        MakeFileWhole(path, [](const std::string& part) { Create(part); });
         recentList.SetMRUList(path, CMRU::MakeTag("", "", ""));
         return true;
     } catch (...) {
-        removePart();
         proc.HandleError();
         return false;
     }

@@ -2,6 +2,7 @@
 
 #include "app/AppGlobals.h"
 #include "app/modHelp.h"
+#include "designer/frmQuorb_Finish.h"
 #include "errors/ErrorGlobals.h"
 #include "errors/ProcGuard.h"
 #include "util/ui/modZURSTAT.h"
@@ -37,6 +38,10 @@ frmOptions::frmOptions(QWidget* parent) : QDialog(parent) {
     m_txtDefaultPrefix = new QLineEdit(this);
     m_txtDefaultPrefix->setObjectName(QStringLiteral("txtDefaultPrefix"));
     m_txtDefaultPrefix->installEventFilter(new SelectAllOnFocus(m_txtDefaultPrefix));
+    // Output table names are the prefix and a type's words, in boxes (and
+    // columns) of 50 and 64 characters: a longer prefix was cut off the
+    // proposed names without a word.
+    m_txtDefaultPrefix->setMaxLength(frmQuorb_Finish::PrefixSize());
     auto* cmdOK = new QPushButton(QStringLiteral("&OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setDefault(true);

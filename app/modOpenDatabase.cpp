@@ -3,6 +3,7 @@
 #include "app/AppGlobals.h"
 #include "app/CSampleDatabase.h"
 #include "app/MDIMain.h"
+#include "app/WholeFile.h"
 #include "app/modApplication.h"
 #include "db/Dao.h"
 #include "errors/ErrorGlobals.h"
@@ -73,24 +74,11 @@ bool ScenarioTablesPresent() {
     return true;
 }
 
-// Makes a new workgroup file under a name of its own and gives it its name
-// once it holds its user "Admin": a program killed meanwhile leaves none,
-// rather than one without "Admin", in which no database would open again.
+// Makes a new workgroup file and gives it its name once it holds its user
+// "Admin": a program killed meanwhile leaves none, rather than one without
+// "Admin", in which no database would open again.
 void CreateWorkgroupFile(const std::string& path) {
-    const std::string part = path + ".part";
-    std::error_code ec;
-    auto removePart = [&part, &ec] {
-        for (const char* suffix : {"", "-journal"})
-            std::filesystem::remove(part + suffix, ec);
-    };
-    removePart(); // left by a program killed while it made one
-    try {
-        dao::Workgroup::Create(part);
-        std::filesystem::rename(part, path);
-    } catch (...) {
-        removePart();
-        throw;
-    }
+    MakeFileWhole(path, [](const std::string& part) { dao::Workgroup::Create(part); });
 }
 
 } // namespace

@@ -542,6 +542,15 @@ void frmQuorb_Fields::HandleTransfer(long index, QListWidget* list, const std::s
                 ShowMessage(QStringLiteral("Please highlight a field."));
                 break;
             }
+            // A field row keeps a name of at most kFieldNameSize characters;
+            // other programs make longer ones, which no scenario can store.
+            const std::string name = item->text(0).toStdString();
+            if (const std::size_t chars = dao::CharLength(name); chars > static_cast<std::size_t>(kFieldNameSize)) {
+                ShowMessage(QString::fromStdString("The field '" + name + "' has a name of " + std::to_string(chars) +
+                                                   " characters; a scenario keeps field names of at most " +
+                                                   std::to_string(kFieldNameSize) + " characters."));
+                break;
+            }
             if (numericOnly && !item->text(1).startsWith(QLatin1Char('#'))) {
                 ShowMessage(QStringLiteral("Field must be numeric."));
                 break;

@@ -11,6 +11,8 @@
 #include "scenario/AppDatabase.h"
 #include "util/modZURSTAT.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -81,6 +83,15 @@ frmQuorb_Finish::frmQuorb_Finish(QWidget* parent) : CWizPage(parent) {
     connect(m_txtDescription, &QLineEdit::editingFinished, this, [this] { LostFocusRule(m_txtDescription, 0); });
     connect(m_txtName1, &QLineEdit::editingFinished, this, [this] { LostFocusRule(m_txtName1, 1); });
     connect(m_txtName2, &QLineEdit::editingFinished, this, [this] { LostFocusRule(m_txtName2, 2); });
+}
+
+int frmQuorb_Finish::PrefixSize() {
+    int size = Table1NameSize;
+    for (const AnalysisType& t : AnalysisTypes()) {
+        size = std::min(size, Table1NameSize - static_cast<int>(dao::CharLength(t.outputWords)));
+        size = std::min(size, Table2NameSize - static_cast<int>(dao::CharLength(t.output2Words)));
+    }
+    return std::max(size, 0);
 }
 
 frmQuorb_Finish::OutputWords frmQuorb_Finish::WordsOf(const std::string& calcType) {

@@ -55,6 +55,9 @@ public:
     // The column sizes of the names: longer names cannot be stored.
     static constexpr int Table1NameSize = 50;
     static constexpr int Table2NameSize = 64;
+    // The longest prefix with which every proposed name fits its box whole
+    // (the longest type words leave it; the options dialog holds no more).
+    static int PrefixSize();
 
     static constexpr int HelpTopic = 250;
 

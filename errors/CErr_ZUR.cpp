@@ -63,6 +63,9 @@ void ReplaceReportFile(const std::string& path, const std::string& text) {
         return;
     }
     bool ok = platform::WriteAll(fd, text);
+    // On the disk before it takes the report's name: renamed first, a power
+    // cut could leave an empty report in place of the old one.
+    if (ok && ::fsync(fd) != 0) ok = false;
     if (::close(fd) != 0) ok = false;
     if (ok && ::rename(temp.c_str(), path.c_str()) == 0) {
         // What programs killed while they wrote a report left beside it.

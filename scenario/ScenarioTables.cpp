@@ -72,7 +72,7 @@ std::vector<ColumnDef> optionsColumns() {
 
 const ColumnDef kFieldsColumns[] = {
     {"Scenario_ID", dbLong, 4, 0, kUnset, nullptr, nullptr, nullptr, "Scenario ID"},
-    {"FieldDef_Name", dbText, 64, 0, kAzlFalse, nullptr, nullptr, nullptr, "Field Name"},
+    {"FieldDef_Name", dbText, kFieldNameSize, 0, kAzlFalse, nullptr, nullptr, nullptr, "Field Name"},
     {"FieldDef_Ordinal_Position", dbInteger, 2, 0, kUnset, nullptr, nullptr, nullptr, "The field's ordinal position in the set"},
     {"FieldDef_Choice", dbText, 1, 0, kAzlFalse, nullptr, nullptr, nullptr, "Field assignment type (X, Y, etc.)"},
 };

@@ -23,6 +23,8 @@
 inline constexpr const char* kScenarioTableName = "usysQuorbScenarios";
 inline constexpr const char* kOptionsTableName = "usysQuorbOptions";
 inline constexpr const char* kFieldsTableName = "usysQuorbFields";
+// The characters a field row keeps of a field's name (FieldDef_Name).
+inline constexpr long kFieldNameSize = 64;
 
 // ---- the question "Initialize Database" ---------------------------------------
 // CheckQuorbTables asks it through a replaceable hook so that this layer needs

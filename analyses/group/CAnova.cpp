@@ -5,6 +5,7 @@
 #include "engine/CZValue.h"
 #include "engine/RunContext.h"
 #include "engine/modStatsGeneral.h"
+#include "errors/RunTimeError.h"
 #include "scenario/CMelvarsScenario.h"
 
 #include <algorithm>
@@ -714,6 +715,17 @@ void CAnova::WriteAnova(int x) {
         if (SSE && *SSE < 0) SSE = 0.0;
         if (SSE && dfE > 0) mse = *SSE / dfE;
 
+        // "Index" is an Integer column: a data field of more rows than it
+        // counts (five more than the compare fields and their pairs, from
+        // 256 compare fields) is said as such before any of its rows.
+        long rows = 3 + m_nC + (m_nC > 1 ? 1 : 0) + (m_nC > 2 ? 1 : 0);
+        for (const auto& p : pairs)
+            if (p.df > 0) ++rows;
+        if (rows > 32767)
+            throw RunTimeError(rterr::Overflow, "Overflow: " + std::to_string(m_nC) + " compare fields give data field " +
+                                                    m_fields[sz(m_nG + m_nC + x)] + " " + std::to_string(rows) +
+                                                    " rows in one group, more than the 32767 the column Index of an "
+                                                    "analysis-of-variance table counts.");
         int index = 0;
         WriteAnovaRow(x, index, "Main Effects", SSM, sumDF, mse, dfE, true);
         for (int i = 1; i <= m_nC; ++i) {

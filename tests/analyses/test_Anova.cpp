@@ -7,6 +7,7 @@
 // by closed forms or by integrating the t density.
 #include "AnalysisFixture.h"
 
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -753,4 +754,71 @@ TEST_F(AnovaTest, FOfGroupsFurtherApartThanADoubleReachesIsWritten) {
     EXPECT_TRUE(out[0].IsNull("Sum_of_Squares"));
     EXPECT_TRUE(AgreesTo(F, out[0].Num("F-Value"), 12));
     EXPECT_TRUE(AgreesTo(fTail(F, 1, 4), out[0].Num("Prob"), 6));
+}
+
+// "Index" is an Integer column. Past two compare fields a data field's rows
+// are "Main Effects", one main row per compare field, "Interactions", one
+// row per pair of compare fields, "Explained", "Residual" and "Total":
+// 5 + k + k(k − 1)/2 rows for k compare fields. 255 fields give
+// 5 + 255 + 32385 = 32645 rows; 256 give 5 + 256 + 32640 = 32901, more than
+// the column counts (32767): the run fails naming the cause, and the
+// previous output stays. Each field holds 0 and 1, six of twelve patterns
+// each, its pattern starting with 1 (so that no two are complements): any
+// two fields meet in all four cells; every pattern is there 44 times, so
+// every pair has a cell of more than one record and one degree of freedom,
+// and the records (528) outnumber the groups of all compare fields (512),
+// which a table needs to be written at all.
+TEST_F(AnovaTest, MoreRowsThanTheIndexColumnCountsFailNamingTheCompareFieldsAndTheCount) {
+    const struct {
+        int fields;
+        const char* message; // empty: the run succeeds
+    } cases[] = {
+        {255, ""},
+        {256, "Overflow: 256 compare fields give data field Y 32901 rows in one group, more than the 32767 the "
+              "column Index of an analysis-of-variance table counts."},
+    };
+    // Patterns of 12 bits with six set, the highest among them.
+    std::vector<unsigned> patterns;
+    for (unsigned p = 0; p < 4096 && patterns.size() < 256; ++p)
+        if ((p & 2048u) && std::popcount(p) == 6) patterns.push_back(p);
+    ASSERT_EQ(patterns.size(), 256u);
+    for (const auto& c : cases) {
+        const std::string n = std::to_string(c.fields);
+        std::vector<Column> columns;
+        vtest::ScenarioSpec s = vtest::ScenarioOn("G", "Two way ANOVA", "Data" + n, "Out" + n);
+        for (int f = 0; f < c.fields; ++f) {
+            columns.push_back({"C" + std::to_string(f), dbLong});
+            s.fields.push_back({"C" + std::to_string(f), "C"});
+        }
+        columns.push_back({"Y", dbDouble});
+        s.fields.push_back({"Y", "X"});
+        std::vector<Row> rows;
+        for (int r = 0; r < 528; ++r) {
+            Row row;
+            for (int f = 0; f < c.fields; ++f) row.push_back(Variant(std::int32_t((patterns[static_cast<std::size_t>(f)] >> (r % 12)) & 1u)));
+            row.push_back(Variant(double(r * 7 % 11)));
+            rows.push_back(row);
+        }
+        MakeTable("Data" + n, columns, rows);
+        MakeTable("Out" + n, {{"Old", dbDouble}}, {{7.0}});
+        std::string err;
+        const bool ok = Run(Store(s), &err);
+        const auto out = ReadTable("Out" + n);
+        if (*c.message) {
+            EXPECT_FALSE(ok) << c.fields;
+            EXPECT_EQ(err, c.message);
+            ASSERT_EQ(out.size(), 1u);
+            EXPECT_EQ(out[0].Num("Old"), 7.0) << "the previous output stays";
+        } else {
+            ASSERT_TRUE(ok) << err;
+            ASSERT_EQ(out.size(), 32645u);
+            for (std::size_t i = 0; i < out.size(); ++i)
+                if (out[i].Num("Index") != double(i + 1)) {
+                    ADD_FAILURE() << "row " << i << " Index " << out[i].Num("Index");
+                    break;
+                }
+            EXPECT_EQ(out.back()["Source_of_Variation"].ToString(), "Total");
+            EXPECT_EQ(out.back().Num("DF"), 527.0);
+        }
+    }
 }

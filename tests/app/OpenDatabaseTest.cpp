@@ -13,6 +13,7 @@
 #include "db/Dao.h"
 #include "scenario/AppDatabase.h"
 #include "support/FilesMade.h"
+#include "support/TwoStartsAtOnce.h"
 #include "util/CMRU.h"
 
 #include <QAction>
@@ -229,6 +230,37 @@ TEST_F(OpenDatabase, AFirstOpenKilledWhileItMadeTheDefaultWorkgroupFileKeepsEver
         EXPECT_FALSE(std::filesystem::exists(workgroup + ".part"));
         EXPECT_TRUE(dao::Workgroup::Verify(workgroup, "Admin", ""));
     }
+}
+
+// Two first starts at once (from two machines on a shared folder) made the
+// default workgroup file under one temporary name: the second removed the
+// first one's half-made file, and the first then failed to give it its
+// name. Here the first start stops just before its rename until the second
+// has made the file whole; both must finish, the file must hold "Admin",
+// and neither may leave a file of its own behind.
+TEST_F(OpenDatabase, TwoFirstStartsMakingTheDefaultWorkgroupFileAtOnceBothFinishWhole) {
+    const std::string workgroup = AppDir() + "/ZURSTAT.MDW";
+    CloseCurrentDatabase();
+    dao::DBEngine().Reset();
+    std::filesystem::remove(workgroup);
+    const vtest::TwoStarts starts = vtest::TwoStartsAtOnce(
+        [&] {
+            try {
+                const std::string made = DefaultWorkgroupFile();
+                return made == workgroup && dao::Workgroup::Verify(made, "Admin", "") ? 0 : 1;
+            } catch (...) {
+                return 2;
+            }
+        },
+        [&] { EXPECT_FALSE(std::filesystem::exists(workgroup)) << "the first start has not renamed its file yet"; });
+    EXPECT_TRUE(starts.stopped);
+    EXPECT_EQ(starts.second, 0) << "the second start";
+    EXPECT_EQ(starts.first, 0) << "the first start";
+    EXPECT_TRUE(dao::Workgroup::Verify(workgroup, "Admin", ""));
+    std::vector<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(AppDir()))
+        if (e.path().filename().string().rfind("ZURSTAT.MDW", 0) == 0) left.push_back(e.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"ZURSTAT.MDW"});
 }
 
 TEST_F(OpenDatabase, OpeningTheSameDatabaseTwiceStartsAFreshWorkspace) {

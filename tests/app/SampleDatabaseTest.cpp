@@ -12,6 +12,8 @@
 #include "db/Dao.h"
 #include "scenario/ScenarioTables.h"
 #include "support/FilesMade.h"
+#include "support/TwoStartsAtOnce.h"
+#include "util/CMRU.h"
 
 #include <QAction>
 #include <QMdiArea>
@@ -204,6 +206,57 @@ TEST_F(SampleDatabase, AStartKilledWhileItMadeTheSampleLeavesAHalfMadeOneForGood
         ExitApplication(TheMDIMain());
         Pump(20);
     }
+}
+
+// A recent-list menu entry of its own, for a start without the main window.
+class MenuEntry : public IMRUMenuItem {
+public:
+    void SetVisible(bool visible) override { m_visible = visible; }
+    bool Visible() const override { return m_visible; }
+    void SetCaption(const std::string& caption) override { m_caption = caption; }
+    std::string Caption() const override { return m_caption; }
+    void SetTag(const std::string& tag) override { m_tag = tag; }
+    std::string Tag() const override { return m_tag; }
+
+private:
+    bool m_visible = false;
+    std::string m_caption, m_tag;
+};
+
+// Two first starts at once (from two machines on a shared folder) made the
+// sample under one temporary name: the second removed the first one's
+// half-made file, and the first then failed. Here the first start stops
+// just before its rename until the second has made the sample whole; both
+// must finish with a whole sample (its four scenarios) and leave nothing of
+// their own behind.
+TEST_F(SampleDatabase, TwoFirstStartsMakingTheSampleAtOnceBothFinishWhole) {
+    const std::string sample = DataDir() + "/Varnello Sample.db";
+    std::filesystem::create_directories(DataDir());
+    std::filesystem::remove(sample);
+    ASSERT_EQ(CSampleDatabase::DefaultPath(), sample);
+    const vtest::TwoStarts starts = vtest::TwoStartsAtOnce(
+        [] {
+            vtest::HookRecorder boxes; // a message would wait for an answer for ever
+            CMRU recent;
+            for (int i = 0; i <= recent.MaxMRUItems(); ++i) recent.SetMenuItem(i, std::make_shared<MenuEntry>());
+            if (!CSampleDatabase::EnsureOnFirstRun(recent)) return 1;
+            return boxes.messages.empty() ? 0 : 2;
+        },
+        [&] { EXPECT_FALSE(std::filesystem::exists(sample)) << "the first start has not renamed its file yet"; });
+    EXPECT_TRUE(starts.stopped);
+    EXPECT_EQ(starts.second, 0) << "the second start";
+    EXPECT_EQ(starts.first, 0) << "the first start";
+    {
+        auto ws = std::make_shared<dao::Workspace>("t", "admin");
+        dao::DatabasePtr db = ws->OpenDatabase(sample, false, true);
+        EXPECT_EQ(CountRows(*db, std::string("SELECT * FROM ") + kScenarioTableName), 4);
+        db->Close();
+        ws->Close();
+    }
+    std::vector<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(DataDir()))
+        if (e.path().filename().string().rfind("Varnello Sample.db", 0) == 0) left.push_back(e.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"Varnello Sample.db"});
 }
 
 TEST_F(SampleDatabase, LaterStartsLeaveAnExistingSampleAlone) {

@@ -102,6 +102,33 @@ TEST_F(SmallWindows, OptionsDialogKeepsThePrefixOnlyWhenOkChangesIt) {
     }
 }
 
+// The designer proposes the prefix and a type's words as output names, in
+// boxes of 50 characters (64 for a second table). A prefix typed longer than
+// leaves room for every type's words was cut off the proposed names without
+// a word: 40 characters and "Two Sample t-Test" (17) left 33 + 17 of them.
+// The longest words are "Two Sample t-Test" and "N Fields Friedman" (17 of
+// 50) and their second tables' names with " Details" (25 of 64): the box
+// takes 50 - 17 = 33 characters, and every name proposed with them is whole.
+TEST_F(SmallWindows, APrefixLongerThanTheProposedNamesHoldIsNotCutSilentlyOffTheNames) {
+    MDIMain* frame = StartWithoutDatabase();
+    ASSERT_NE(frame, nullptr);
+    const QString typed = QStringLiteral("abcdefghijklmnopqrstuvwxyz0123456789ABCD"); // 40
+    ASSERT_EQ(typed.size(), 40);
+    QString shown;
+    ModalScript answer;
+    answer.Then(QStringLiteral("options"), Is<frmOptions>, [&](QWidget* w) {
+        auto* d = qobject_cast<frmOptions*>(w);
+        d->txtDefaultPrefix()->selectAll();
+        QTest::keyClicks(d->txtDefaultPrefix(), typed);
+        shown = d->txtDefaultPrefix()->text();
+        d->findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
+    });
+    frame->mnuToolsItems_Click(10);
+    EXPECT_TRUE(answer.Done());
+    EXPECT_EQ(shown, typed.left(33));
+    EXPECT_EQ(RegistryValue("Settings", "OutputTablePrefix"), typed.left(33).toStdString());
+}
+
 TEST_F(SmallWindows, AboutBoxShowsTheRecordedVersionOrTheProgramsOwnButNeverNothing) {
     MDIMain* frame = StartWithoutDatabase();
     ASSERT_NE(frame, nullptr);

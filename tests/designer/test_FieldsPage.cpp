@@ -290,3 +290,43 @@ TEST_F(FieldsPage, ShownAgainAfterTheFinishPageItShowsTheDescriptionGivenThereAn
 }
 
 } // namespace
+
+// A scenario keeps a field's name in a column of 64 characters; other
+// programs make fields of longer names. Such a field was taken into a role
+// and the save then failed with the column's own message, losing the
+// scenario. It is now refused when the user assigns it, naming the field and
+// the limit; 64 characters (counted as characters, not bytes) are taken.
+TEST_F(FieldsPage, AFieldNameLongerThanAScenarioKeepsIsRefusedWhenAssigned) {
+    std::string e64;
+    for (int i = 0; i < 64; ++i) e64 += "\xC3\xA9"; // é, two bytes each
+    const std::string a65(65, 'a');
+    auto td = m_db->CreateTableDef("Long");
+    for (const std::string& name : {e64, a65}) td->Fields().Append(td->CreateField(name, dao::dbDouble));
+    m_db->TableDefs().Append(td);
+    const QString refused = QString::fromStdString("The field '" + a65 +
+                                                   "' has a name of 65 characters; a scenario keeps field names of at "
+                                                   "most 64 characters.");
+    {
+        Script script;
+        FieldPageOn on("Describe", "Long");
+        auto& [wiz, page] = on;
+        Transfer(page, "cmdTX", 1, QString::fromStdString(a65));
+        EXPECT_EQ(script.MessageTexts(), QStringList({refused}));
+        EXPECT_TRUE(Names(page.lisIndependentFields(1)).isEmpty());
+        EXPECT_EQ(wiz.ScenarioFields().Item(a65)->Choice(), "");
+        Transfer(page, "cmdTX", 1, QString::fromStdString(e64));
+        EXPECT_EQ(script.MessageTexts().size(), 1);
+        EXPECT_EQ(Names(page.lisIndependentFields(1)), QStringList({QString::fromStdString(e64)}));
+        EXPECT_EQ(wiz.ScenarioFields().Item(e64)->Choice(), "X");
+    }
+    {
+        // A double click goes the same way.
+        Script script;
+        FieldPageOn on("Describe", "Long");
+        auto& [wiz, page] = on;
+        ASSERT_TRUE(page.SelectAvailable(QString::fromStdString(a65)));
+        page.lvwAvailableFields_DblClick();
+        EXPECT_EQ(script.MessageTexts(), QStringList({refused}));
+        EXPECT_EQ(wiz.ScenarioFields().Item(a65)->Choice(), "");
+    }
+}

@@ -10,6 +10,7 @@
 #include "errors/ProcGuard.h"
 #include "platform/ui/Twips.h"
 #include "scenario/AppDatabase.h"
+#include "scenario/ScenarioTables.h"
 #include "util/ui/CListView.h"
 
 #include <QHBoxLayout>
@@ -187,10 +188,23 @@ void frmQuorb_SelectTable::cmdNav_Click(int index) {
         switch (index) {
         case 0: wizsvc::SendHelpKey(this, 28); break;
         case 1: LeaveWith(1); break;
-        case 2:
-            if (m_Wiz) m_Wiz->SetTable(m_txtTable->text().toStdString());
+        case 2: {
+            // A scenario keeps a name of at most kTableNameSize characters;
+            // other programs make longer ones, which no scenario can store.
+            const std::string name = m_txtTable->text().toStdString();
+            if (const std::size_t chars = dao::CharLength(name); chars > static_cast<std::size_t>(kTableNameSize)) {
+                wizsvc::WizMessage(this,
+                                   QString::fromStdString("The table or query '" + name + "' has a name of " +
+                                                          std::to_string(chars) +
+                                                          " characters; a scenario keeps table and query names of "
+                                                          "at most " + std::to_string(kTableNameSize) + " characters."),
+                                   0);
+                break;
+            }
+            if (m_Wiz) m_Wiz->SetTable(name);
             LeaveWith(2);
             break;
+        }
         case 4:
             if (!m_dialog) LeaveWith(4);
             break;

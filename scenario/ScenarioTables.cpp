@@ -42,7 +42,7 @@ const ColumnDef kScenarioColumns[] = {
     {"Scenario_Description", dbText, 255, 0, kAzlFalse, nullptr, nullptr, nullptr, nullptr},
     {"Scenario_Analysis_Type", dbText, 1, 0, kAzlFalse, nullptr, nullptr, nullptr, nullptr},
     {"Scenario_Analysis_SubType", dbText, 30, 0, kAzlFalse, nullptr, nullptr, nullptr, nullptr},
-    {"Scenario_Input_Table_Name", dbText, 64, 0, kAzlTrue, nullptr, nullptr, nullptr, nullptr},
+    {"Scenario_Input_Table_Name", dbText, kTableNameSize, 0, kAzlTrue, nullptr, nullptr, nullptr, nullptr},
     {"Scenario_Output_Table1_Name", dbText, 50, 0, kAzlTrue, nullptr, nullptr, nullptr, nullptr},
     {"Scenario_Output_Table2_Name", dbText, 64, 0, kAzlTrue, nullptr, nullptr, nullptr, nullptr},
     {"Scenario_Version", dbText, 5, 0, kAzlFalse, nullptr, nullptr, nullptr, nullptr},

@@ -25,6 +25,9 @@ inline constexpr const char* kOptionsTableName = "usysQuorbOptions";
 inline constexpr const char* kFieldsTableName = "usysQuorbFields";
 // The characters a field row keeps of a field's name (FieldDef_Name).
 inline constexpr long kFieldNameSize = 64;
+// The characters a scenario keeps of its input table's or query's name
+// (Scenario_Input_Table_Name).
+inline constexpr long kTableNameSize = 64;
 
 // ---- the question "Initialize Database" ---------------------------------------
 // CheckQuorbTables asks it through a replaceable hook so that this layer needs

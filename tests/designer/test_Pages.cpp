@@ -118,6 +118,35 @@ TEST_F(TablePage, NextNeedsANonBlankNameAndStoresItAsTyped) {
     EXPECT_EQ(wiz.Table(), " Data");
 }
 
+// A scenario keeps its input table's name in a column of 64 characters;
+// other programs make tables of longer names. Such a table was taken on Next,
+// and every save of the scenario then failed with the column's own message
+// ("The field 'Scenario_Input_Table_Name' is too small ..."). Next now
+// refuses it, naming the table and the limit, and stays on the page; 64
+// characters (counted as characters, not bytes) are taken.
+TEST_F(TablePage, ATableNameLongerThanAScenarioKeepsIsRefusedOnNext) {
+    std::string e64;
+    for (int i = 0; i < 64; ++i) e64 += "\xC3\xA9"; // é, two bytes each
+    const std::string a65(65, 'a');
+    CMelvarsPropWiz wiz;
+    frmQuorb_SelectTable page;
+    page.SetWiz(&wiz);
+    Script script;
+    page.txtTable()->setText(QString::fromStdString(a65));
+    page.cmdNav(2)->click();
+    EXPECT_EQ(script.MessageTexts(),
+              QStringList({QString::fromStdString("The table or query '" + a65 +
+                                                  "' has a name of 65 characters; a scenario keeps table and query "
+                                                  "names of at most 64 characters.")}));
+    EXPECT_NE(page.NavResult(), 2);
+    EXPECT_EQ(wiz.Table(), "");
+    page.txtTable()->setText(QString::fromStdString(e64));
+    page.cmdNav(2)->click();
+    EXPECT_EQ(script.MessageTexts().size(), 1);
+    EXPECT_EQ(page.NavResult(), 2);
+    EXPECT_EQ(wiz.Table(), e64);
+}
+
 TEST_F(TablePage, ViewerShowsTheSelectedRowsDataOrTheMessage) {
     Script script;
     frmQuorb_SelectTable page;

@@ -3,8 +3,8 @@
 // numbers and dates held as text, Nulls, Like patterns, Mid/Left/InStr with
 // odd arguments. Errors of the functions and of the translator are the
 // ordinary outcome; a crash, a sanitizer report or a hang is a fault.
+#include "FuzzDatabase.h"
 #include "db/DaoError.h"
-#include "db/JetFunctions.h"
 #include "db/JetSqlTranslator.h"
 
 #include <sqlite3.h>
@@ -17,17 +17,12 @@ namespace {
 
 sqlite3* Db() {
     static sqlite3* db = [] {
-        sqlite3* d = nullptr;
-        sqlite3_open(":memory:", &d);
-        dao::RegisterJetFunctions(d);
-        sqlite3_exec(d,
-                     "CREATE TABLE t(a TEXT, n REAL, i INTEGER, d TEXT, b BLOB);"
-                     "INSERT INTO t VALUES('abc', 1.5, 3, '12/31/1999', x'00ff');"
-                     "INSERT INTO t VALUES(' 12.5e3 ', -0.0, -2147483648, '2000-02-29 23:59:59', NULL);"
-                     "INSERT INTO t VALUES(NULL, NULL, NULL, NULL, x'');"
-                     "INSERT INTO t VALUES('&H7FFFFFFF', 1e308, 9223372036854775807, 'Jan 1, 100', 'text');"
-                     "INSERT INTO t VALUES('[a-z]*#?', 4.9e-324, 0, '99999', 1);",
-                     nullptr, nullptr, nullptr);
+        sqlite3* d = fuzz::OpenDatabase("CREATE TABLE t(a TEXT, n REAL, i INTEGER, d TEXT, b BLOB);"
+                                        "INSERT INTO t VALUES('abc', 1.5, 3, '12/31/1999', x'00ff');"
+                                        "INSERT INTO t VALUES(' 12.5e3 ', -0.0, -2147483648, '2000-02-29 23:59:59', NULL);"
+                                        "INSERT INTO t VALUES(NULL, NULL, NULL, NULL, x'');"
+                                        "INSERT INTO t VALUES('&H7FFFFFFF', 1e308, 9223372036854775807, 'Jan 1, 100', 'text');"
+                                        "INSERT INTO t VALUES('[a-z]*#?', 4.9e-324, 0, '99999', 1);");
         // Expressions are bounded: a statement runs at most this many steps.
         sqlite3_progress_handler(
             d, 100000, [](void*) { return 1; }, nullptr);

@@ -3,8 +3,8 @@
 // dao::DaoError; anything else escaping, a sanitizer report or a hang is a
 // fault. A translation that SQLite accepts must be one statement: text left
 // over after it would be a second statement smuggled through the translator.
+#include "FuzzDatabase.h"
 #include "db/DaoError.h"
-#include "db/JetFunctions.h"
 #include "db/JetSqlTranslator.h"
 
 #include <sqlite3.h>
@@ -19,17 +19,9 @@
 namespace {
 
 sqlite3* Db() {
-    static sqlite3* db = [] {
-        sqlite3* d = nullptr;
-        sqlite3_open(":memory:", &d);
-        dao::RegisterJetFunctions(d);
-        sqlite3_exec(d,
-                     "CREATE TABLE t(a TEXT, n REAL, y INTEGER, d TEXT);"
-                     "CREATE TABLE u(a TEXT, k INTEGER);"
-                     "INSERT INTO t VALUES('x', 1.5, -1, '1/2/2000'), ('Y', NULL, 0, NULL);",
-                     nullptr, nullptr, nullptr);
-        return d;
-    }();
+    static sqlite3* db = fuzz::OpenDatabase("CREATE TABLE t(a TEXT, n REAL, y INTEGER, d TEXT);"
+                                            "CREATE TABLE u(a TEXT, k INTEGER);"
+                                            "INSERT INTO t VALUES('x', 1.5, -1, '1/2/2000'), ('Y', NULL, 0, NULL);");
     return db;
 }
 
